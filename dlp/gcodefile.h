@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace DLP {
+
+// A G-code job as text, with its lines split on demand.
+class GCodeFile
+{
+public:
+    GCodeFile() = default;
+    explicit GCodeFile(const std::string& jobText) : text(jobText) {}
+
+    bool Save(std::string path);
+    bool Load(std::string path);
+    std::vector<std::string> getLines();
+    void GenerateLines();
+    void clearfile();
+
+    static void split(std::string& text, std::string& delimiters, std::vector<std::string>* out);
+
+    // Larger files are refused by Load rather than read into memory.
+    static constexpr long long kMaxLoadBytes = 512LL * 1024 * 1024;
+
+    std::string text;
+    std::vector<std::string> lines;
+};
+
+} // namespace DLP
