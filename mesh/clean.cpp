@@ -1,0 +1,102 @@
+#include "mesh/clean.h"
+#include "mesh/allocator.h"
+
+namespace vcg::tri {
+
+PositionIndex::PositionIndex(size_t expected)
+{
+    size_t cap = 16;
+    while (cap < expected * 2)
+        cap <<= 1;
+    m_slots.assign(cap, kNone);
+}
+
+uint64_t PositionIndex::Hash(const Point3f& p)
+{
+    uint64_t h = 0x9E3779B97F4A7C15ull;
+    for (int i = 0; i < 3; ++i) {
+        const float c = p[i] == 0.f ? 0.f : p[i];
+        uint32_t bits;
+        std::memcpy(&bits, &c, 4);
+        h = (h ^ bits) * 0xFF51AFD7ED558CCDull;
+        h ^= h >> 29;
+    }
+    return h;
+}
+
+void PositionIndex::Grow(const std::vector<MyVertex>& vert)
+{
+    std::vector<uint32_t> old;
+    old.swap(m_slots);
+    m_slots.assign(old.size() * 2, kNone);
+    const size_t mask = m_slots.size() - 1;
+    for (uint32_t v : old) {
+        if (v == kNone)
+            continue;
+        size_t s = Hash(vert[v].p) & mask;
+        while (m_slots[s] != kNone)
+            s = (s + 1) & mask;
+        m_slots[s] = v;
+    }
+}
+
+uint32_t PositionIndex::FindOrInsert(const std::vector<MyVertex>& vert, const Point3f& p, uint32_t candidate)
+{
+    if ((m_used + 1) * 2 > m_slots.size())
+        Grow(vert);
+    const size_t mask = m_slots.size() - 1;
+    size_t s = Hash(p) & mask;
+    while (m_slots[s] != kNone) {
+        if (vert[m_slots[s]].p == p)
+            return m_slots[s];
+        s = (s + 1) & mask;
+    }
+    m_slots[s] = candidate;
+    ++m_used;
+    return candidate;
+}
+
+int Clean<MyMesh>::RemoveDuplicateVertex(MyMesh& m, bool removeDegenerate)
+{
+    std::vector<uint32_t> target(m.vert.size());
+    PositionIndex index(m.vert.size());
+    int merged = 0;
+    for (uint32_t i = 0; i < m.VertexCount(); ++i) {
+        target[i] = i;
+        if (m.vert[i].IsD())
+            continue;
+        const uint32_t first = index.FindOrInsert(m.vert, m.vert[i].p, i);
+        if (first != i) {
+            target[i] = first;
+            Allocator<MyMesh>::DeleteVertex(m, i);
+            ++merged;
+        }
+    }
+    if (merged > 0) {
+        for (MyFace& f : m.face)
+            if (!f.IsD())
+                for (uint32_t& v : f.v)
+                    if (v < target.size())
+                        v = target[v];
+    }
+    if (removeDegenerate)
+        RemoveDegenerateFace(m);
+    return merged;
+}
+
+int Clean<MyMesh>::RemoveDegenerateFace(MyMesh& m)
+{
+    int removed = 0;
+    for (uint32_t i = 0; i < m.FaceCount(); ++i) {
+        const MyFace& f = m.face[i];
+        if (f.IsD())
+            continue;
+        if (f.v[0] == f.v[1] || f.v[1] == f.v[2] || f.v[0] == f.v[2]) {
+            Allocator<MyMesh>::DeleteFace(m, i);
+            ++removed;
+        }
+    }
+    return removed;
+}
+
+} // namespace vcg::tri

@@ -1,0 +1,151 @@
+#include "mesh/topology.h"
+
+#include <algorithm>
+#include <thread>
+
+namespace vcg::tri {
+
+namespace {
+
+// Live faces around each vertex, ascending face order (compressed rows).
+struct VertexFaceTable {
+    std::vector<uint32_t> offset;
+    std::vector<uint32_t> faces;
+
+    explicit VertexFaceTable(const MyMesh& m)
+    {
+        offset.assign(size_t(m.VertexCount()) + 1, 0);
+        for (const MyFace& f : m.face)
+            if (!f.IsD())
+                for (uint32_t v : f.v)
+                    if (v < m.VertexCount())
+                        ++offset[v + 1];
+        for (size_t i = 1; i < offset.size(); ++i)
+            offset[i] += offset[i - 1];
+        faces.resize(offset.back());
+        std::vector<uint32_t> fill(offset.begin(), offset.end() - 1);
+        for (uint32_t fi = 0; fi < m.FaceCount(); ++fi) {
+            const MyFace& f = m.face[fi];
+            if (f.IsD())
+                continue;
+            for (int k = 0; k < 3; ++k) {
+                const uint32_t v = f.v[k];
+                // A face that names one vertex twice is listed once for it.
+                if (v >= m.VertexCount() || (k > 0 && f.v[0] == v) || (k > 1 && f.v[1] == v))
+                    continue;
+                faces[fill[v]++] = fi;
+            }
+        }
+        // Rows of repeated vertices are shorter than counted; close the gaps.
+        for (size_t v = 0; v + 1 < offset.size(); ++v)
+            for (uint32_t i = fill[v]; i < offset[v + 1]; ++i)
+                faces[i] = kNone;
+    }
+};
+
+int EdgeOf(const MyFace& f, uint32_t a, uint32_t b)
+{
+    for (int e = 0; e < 3; ++e) {
+        const uint32_t p = f.v[e], q = f.v[(e + 1) % 3];
+        if ((p == a && q == b) || (p == b && q == a))
+            return e;
+    }
+    return -1;
+}
+
+void LinkRange(MyMesh& m, const VertexFaceTable& table, uint32_t begin, uint32_t end)
+{
+    struct Entry {
+        uint32_t face;
+        int edge;
+    };
+    std::vector<Entry> group;
+    for (uint32_t fi = begin; fi < end; ++fi) {
+        MyFace& f = m.face[fi];
+        if (f.IsD())
+            continue;
+        for (int e = 0; e < 3; ++e) {
+            const uint32_t a = f.v[e], b = f.v[(e + 1) % 3];
+            if (a == b || a >= m.VertexCount() || b >= m.VertexCount()) {
+                f.ff[e] = fi;
+                f.ffi[e] = static_cast<int8_t>(e);
+                continue;
+            }
+            group.clear();
+            for (uint32_t i = table.offset[a]; i < table.offset[a + 1]; ++i) {
+                const uint32_t g = table.faces[i];
+                if (g == kNone)
+                    continue;
+                const int ge = EdgeOf(m.face[g], a, b);
+                if (ge >= 0)
+                    group.push_back({g, ge});
+            }
+            // The group is in ascending face order; only its first face
+            // writes it, so every edge is linked by exactly one thread.
+            if (group.empty() || group.front().face != fi || group.front().edge != e)
+                continue;
+            const size_t k = group.size();
+            for (size_t i = 0; i < k; ++i) {
+                const Entry& from = group[i];
+                const Entry& to = group[(i + 1) % k];
+                m.face[from.face].ff[from.edge] = to.face;
+                m.face[from.face].ffi[from.edge] = static_cast<int8_t>(to.edge);
+            }
+        }
+    }
+}
+
+template <class Fn> void ParallelRanges(uint32_t count, Fn fn)
+{
+    const unsigned hw = std::max(1u, std::thread::hardware_concurrency());
+    const unsigned n = count < 65536 ? 1u : std::min(hw, 16u);
+    if (n == 1) {
+        fn(0u, count);
+        return;
+    }
+    std::vector<std::thread> workers;
+    const uint32_t step = (count + n - 1) / n;
+    for (unsigned t = 0; t < n; ++t) {
+        const uint32_t b = std::min(count, t * step), e = std::min(count, b + step);
+        workers.emplace_back([=] { fn(b, e); });
+    }
+    for (std::thread& w : workers)
+        w.join();
+}
+
+} // namespace
+
+void UpdateTopology<MyMesh>::FaceFace(MyMesh& m)
+{
+    const VertexFaceTable table(m);
+    for (MyFace& f : m.face)
+        for (int e = 0; e < 3; ++e) {
+            f.ff[e] = kNone;
+            f.ffi[e] = -1;
+        }
+    ParallelRanges(m.FaceCount(), [&](uint32_t b, uint32_t e) { LinkRange(m, table, b, e); });
+}
+
+void UpdateTopology<MyMesh>::VertexFace(MyMesh& m)
+{
+    for (MyVertex& v : m.vert) {
+        v.vfFace = kNone;
+        v.vfCorner = -1;
+    }
+    for (uint32_t fi = 0; fi < m.FaceCount(); ++fi) {
+        MyFace& f = m.face[fi];
+        if (f.IsD())
+            continue;
+        for (int z = 0; z < 3; ++z) {
+            if (f.v[z] >= m.VertexCount())
+                continue;
+            MyVertex& v = m.vert[f.v[z]];
+            f.vf[z] = v.vfFace;
+            f.vfi[z] = v.vfCorner;
+            v.vfFace = fi;
+            v.vfCorner = static_cast<int8_t>(z);
+        }
+    }
+}
+
+} // namespace vcg::tri

@@ -1,0 +1,165 @@
+#include "test_meshes.h"
+
+#include <QFile>
+#include <QtMath>
+
+#include <cstring>
+
+namespace testmesh {
+
+VSLTriangle3D Tri(QVector3D a, QVector3D b, QVector3D c)
+{
+    VSLTriangle3D t;
+    t.vertices[0] = a;
+    t.vertices[1] = b;
+    t.vertices[2] = c;
+    t.UpdateNormal();
+    t.UpdateBound();
+    return t;
+}
+
+QVector<VSLTriangle3D> Box(QVector3D lo, QVector3D hi)
+{
+    auto P = [&](int x, int y, int z) {
+        return QVector3D(x ? hi.x() : lo.x(), y ? hi.y() : lo.y(), z ? hi.z() : lo.z());
+    };
+    // Each quad listed counter-clockwise seen from outside.
+    const int quads[6][4][3] = {
+        {{0, 0, 0}, {0, 1, 0}, {1, 1, 0}, {1, 0, 0}}, // bottom (-z)
+        {{0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}}, // top (+z)
+        {{0, 0, 0}, {1, 0, 0}, {1, 0, 1}, {0, 0, 1}}, // front (-y)
+        {{0, 1, 0}, {0, 1, 1}, {1, 1, 1}, {1, 1, 0}}, // back (+y)
+        {{0, 0, 0}, {0, 0, 1}, {0, 1, 1}, {0, 1, 0}}, // left (-x)
+        {{1, 0, 0}, {1, 1, 0}, {1, 1, 1}, {1, 0, 1}}, // right (+x)
+    };
+    QVector<VSLTriangle3D> out;
+    for (const auto& q : quads) {
+        const QVector3D a = P(q[0][0], q[0][1], q[0][2]), b = P(q[1][0], q[1][1], q[1][2]),
+                        c = P(q[2][0], q[2][1], q[2][2]), d = P(q[3][0], q[3][1], q[3][2]);
+        out << Tri(a, b, c) << Tri(a, c, d);
+    }
+    return out;
+}
+
+QVector<VSLTriangle3D> Cube(float size, QVector3D origin) { return Box(origin, origin + QVector3D(size, size, size)); }
+
+QVector<VSLTriangle3D> Tetrahedron(float s)
+{
+    const QVector3D a(0, 0, 0), b(s, 0, 0), c(0, s, 0), d(0, 0, s);
+    return {Tri(a, c, b), Tri(a, b, d), Tri(a, d, c), Tri(b, c, d)};
+}
+
+QVector<VSLTriangle3D> UvSphere(float r, int slices, int stacks, QVector3D centre)
+{
+    auto P = [&](int i, int j) {
+        if (j == 0)
+            return centre + QVector3D(0, 0, -r);
+        if (j == stacks)
+            return centre + QVector3D(0, 0, r);
+        const double phi = -M_PI / 2 + M_PI * j / stacks;
+        const double th = 2 * M_PI * (i % slices) / slices;
+        return centre + QVector3D(float(r * cos(phi) * cos(th)), float(r * cos(phi) * sin(th)), float(r * sin(phi)));
+    };
+    QVector<VSLTriangle3D> out;
+    for (int j = 0; j < stacks; ++j)
+        for (int i = 0; i < slices; ++i) {
+            const QVector3D a = P(i, j), b = P(i + 1, j), c = P(i + 1, j + 1), d = P(i, j + 1);
+            if (j != 0)
+                out << Tri(a, b, c);
+            if (j != stacks - 1)
+                out << Tri(a, c, d);
+        }
+    return out;
+}
+
+QVector<VSLTriangle3D> OpenTube(float r, float h, int n)
+{
+    QVector<VSLTriangle3D> out;
+    for (int i = 0; i < n; ++i) {
+        const double a0 = 2 * M_PI * i / n, a1 = 2 * M_PI * ((i + 1) % n) / n;
+        const QVector3D p0(float(r * cos(a0)), float(r * sin(a0)), 0), p1(float(r * cos(a1)), float(r * sin(a1)), 0);
+        const QVector3D q0 = p0 + QVector3D(0, 0, h), q1 = p1 + QVector3D(0, 0, h);
+        out << Tri(p0, p1, q1) << Tri(p0, q1, q0);
+    }
+    return out;
+}
+
+QVector<VSLTriangle3D> TwoDisjointCubes() { return Cube(10, {0, 0, 0}) + Cube(10, {20, 0, 0}); }
+
+QVector<VSLTriangle3D> ThreeFacesOnOneEdge()
+{
+    const QVector3D a(0, 0, 0), b(0, 0, 1);
+    return {Tri(a, b, {1, 0, 0}), Tri(b, a, {0, 1, 0}), Tri(a, b, {-1, -1, 0})};
+}
+
+QVector<VSLTriangle3D> SphereWithTriangles(int triangles, float radius)
+{
+    // 2 * s * (k - 1) triangles with s = 2k.
+    int k = 2;
+    while (4 * k * (k - 1) < triangles)
+        ++k;
+    return UvSphere(radius, 2 * k, k);
+}
+
+QVector<VSLTriangle3D> Translated(QVector<VSLTriangle3D> tris, QVector3D by)
+{
+    for (VSLTriangle3D& t : tris) {
+        for (QVector3D& v : t.vertices)
+            v += by;
+        t.UpdateBound();
+    }
+    return tris;
+}
+
+namespace {
+void Put32(QByteArray& b, quint32 v)
+{
+    for (int i = 0; i < 4; ++i)
+        b.append(char((v >> (8 * i)) & 0xFF));
+}
+void PutF(QByteArray& b, float f)
+{
+    quint32 v;
+    std::memcpy(&v, &f, 4);
+    Put32(b, v);
+}
+} // namespace
+
+QByteArray BinaryStl(const QVector<VSLTriangle3D>& tris, const QByteArray& header, qint64 countOverride)
+{
+    QByteArray b = header.left(80);
+    b.append(QByteArray(80 - b.size(), '\0'));
+    Put32(b, quint32(countOverride >= 0 ? countOverride : tris.size()));
+    for (const VSLTriangle3D& t : tris) {
+        for (int a = 0; a < 3; ++a)
+            PutF(b, t.normal[a]);
+        for (const QVector3D& v : t.vertices)
+            for (int a = 0; a < 3; ++a)
+                PutF(b, v[a]);
+        b.append(2, '\0');
+    }
+    return b;
+}
+
+QByteArray AsciiStl(const QVector<VSLTriangle3D>& tris, const char* nl)
+{
+    QByteArray b = QByteArray("solid test") + nl;
+    auto num = [](float f) { return QByteArray::number(double(f), 'g', 9); };
+    for (const VSLTriangle3D& t : tris) {
+        b += "  facet normal " + num(t.normal.x()) + ' ' + num(t.normal.y()) + ' ' + num(t.normal.z()) + nl;
+        b += QByteArray("    outer loop") + nl;
+        for (const QVector3D& v : t.vertices)
+            b += "      vertex " + num(v.x()) + ' ' + num(v.y()) + ' ' + num(v.z()) + nl;
+        b += QByteArray("    endloop") + nl + "  endfacet" + nl;
+    }
+    b += QByteArray("endsolid test") + nl;
+    return b;
+}
+
+bool WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+} // namespace testmesh

@@ -1,0 +1,33 @@
+#pragma once
+#include "vslfunction/VSLTriangle3D.h"
+
+#include <QByteArray>
+#include <QVector>
+
+// Meshes generated in code for tests and benchmarks. Triangles are wound
+// counter-clockwise seen from outside; normals and bounds are set.
+namespace testmesh {
+
+VSLTriangle3D Tri(QVector3D a, QVector3D b, QVector3D c);
+// Axis-aligned box from min to max: 12 triangles.
+QVector<VSLTriangle3D> Box(QVector3D min, QVector3D max);
+QVector<VSLTriangle3D> Cube(float size = 10.f, QVector3D origin = {0, 0, 0});
+QVector<VSLTriangle3D> Tetrahedron(float size = 10.f);
+// Closed UV sphere: 2 * slices * (stacks - 1) triangles.
+QVector<VSLTriangle3D> UvSphere(float radius, int slices, int stacks, QVector3D centre = {0, 0, 0});
+// Open cylinder side, no caps: 2 * segments triangles, axis along z.
+QVector<VSLTriangle3D> OpenTube(float radius, float height, int segments);
+QVector<VSLTriangle3D> TwoDisjointCubes();
+// Three triangles sharing the edge (0,0,0)-(0,0,1).
+QVector<VSLTriangle3D> ThreeFacesOnOneEdge();
+// Sphere with about `triangles` triangles.
+QVector<VSLTriangle3D> SphereWithTriangles(int triangles, float radius = 20.f);
+QVector<VSLTriangle3D> Translated(QVector<VSLTriangle3D> tris, QVector3D by);
+
+// STL bytes written independently of the production writer.
+QByteArray BinaryStl(const QVector<VSLTriangle3D>& tris, const QByteArray& header = QByteArray(),
+                     qint64 countOverride = -1);
+QByteArray AsciiStl(const QVector<VSLTriangle3D>& tris, const char* lineEnd = "\n");
+bool WriteFile(const QString& path, const QByteArray& bytes);
+
+} // namespace testmesh

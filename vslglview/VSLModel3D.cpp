@@ -1,0 +1,239 @@
+#include "VSLModel3D.h"
+#include "VSLModelLoader.h"
+#include "mesh/allocator.h"
+#include "mesh/clean.h"
+#include "mesh/topology.h"
+
+#include <QOpenGLContext>
+#include <GL/gl.h>
+
+int VSLModel3D::ms_nModelCount = 0;
+QVector<VSLTriangle3D> VSLModel3D::m_vT;
+
+namespace {
+constexpr int kTrianglesPerList = 10000;
+}
+
+FixerThread::~FixerThread() = default;
+
+void FixerThread::stop() {}
+
+void FixerThread::run()
+{
+    if (m_pModel)
+        m_pModel->RunTopologyPass();
+}
+
+VSLModel3D::VSLModel3D()
+    : m_pFixerThread(new FixerThread(this)), m_pDataMutex(new QMutex), m_nModelId(++ms_nModelCount)
+{
+}
+
+VSLModel3D::~VSLModel3D()
+{
+    // The pass checks m_bStopping between its steps; waiting workers are
+    // refused through the gate.
+    m_bStopping = true;
+    m_readyGate.Cancel();
+    m_pFixerThread->stop();
+    m_pFixerThread->wait();
+    delete m_pFixerThread;
+    DeleteDisplayLists();
+    delete m_pDataMutex;
+}
+
+bool VSLModel3D::LoadSTLFile(QString path)
+{
+    VSLModelLoader loader;
+    loader.path = path;
+    if (!loader.IsReady()) {
+        m_strLoadError = loader.errorString();
+        return false;
+    }
+    QVector<VSLTriangle3D> triangles;
+    if (!loader.LoadData(triangles)) {
+        m_strLoadError = loader.errorString();
+        return false;
+    }
+    m_strFileName = path;
+    m_vTriangles.swap(triangles);
+    UpdataData();
+    m_pFixerThread->start(QThread::HighestPriority);
+    return true;
+}
+
+void VSLModel3D::FixModel() { m_pFixerThread->start(QThread::HighestPriority); }
+
+void VSLModel3D::RunTopologyPass()
+{
+    m_nFixStatus = -1;
+    m_nCheckStatus = 0;
+    if (m_mesh.fn == 0 && m_mesh.face.empty()) {
+        // Same result as one vertex per corner, duplicate merge and both
+        // compactions, without the three-vertices-per-face intermediate.
+        const VSLTriangle3D* tris = m_vTriangles.constData();
+        vcg::tri::BuildMergedMesh(m_mesh, uint32_t(m_vTriangles.size()), [tris](uint32_t i, int k) {
+            const QVector3D& v = tris[i].vertices[k];
+            return vcg::Point3f(v.x(), v.y(), v.z());
+        });
+    } else {
+        CopyMesh(TrianglesToMesh);
+        vcg::tri::Clean<MyMesh>::RemoveDuplicateVertex(m_mesh, true);
+        vcg::tri::Allocator<MyMesh>::CompactVertexVector(m_mesh);
+        vcg::tri::Allocator<MyMesh>::CompactFaceVector(m_mesh);
+    }
+    if (m_bStopping)
+        return;
+    vcg::tri::UpdateTopology<MyMesh>::FaceFace(m_mesh);
+    if (m_bStopping)
+        return;
+    vcg::tri::UpdateTopology<MyMesh>::VertexFace(m_mesh);
+    m_readyGate.Open();
+    {
+        QMutexLocker lock(m_pDataMutex);
+        CopyMesh(MeshToTriangles);
+        CopyVertex();
+        m_bDataChanged = true;
+        m_nFixStatus = 0;
+    }
+    emit m_pFixerThread->sig_FixerStatusChanged();
+}
+
+int VSLModel3D::CopyMesh(CopyMeshOpt opt)
+{
+    if (opt == TrianglesToMesh) {
+        const int n = m_mesh.fn;
+        const int t = m_vTriangles.size();
+        if (n > t)
+            return -1;
+        if (n == t) {
+            int i = 0;
+            for (MyFace& f : m_mesh.face) {
+                if (f.IsD())
+                    continue;
+                for (int k = 0; k < 3; ++k) {
+                    const QVector3D& c = m_vTriangles[i].vertices[k];
+                    m_mesh.vert[f.v[k]].p = vcg::Point3f(c.x(), c.y(), c.z());
+                }
+                ++i;
+            }
+            return n;
+        }
+        const uint32_t firstFace = vcg::tri::Allocator<MyMesh>::AddFaces(m_mesh, uint32_t(t));
+        const uint32_t firstVertex = vcg::tri::Allocator<MyMesh>::AddVertices(m_mesh, uint32_t(3 * t));
+        for (int i = 0; i < t; ++i) {
+            MyFace& f = m_mesh.face[firstFace + i];
+            for (int k = 0; k < 3; ++k) {
+                const uint32_t v = firstVertex + 3 * uint32_t(i) + k;
+                const QVector3D& c = m_vTriangles[i].vertices[k];
+                m_mesh.vert[v].p = vcg::Point3f(c.x(), c.y(), c.z());
+                f.v[k] = v;
+            }
+        }
+        return t;
+    }
+    const int n = m_mesh.fn;
+    m_vTriangles.resize(n);
+    int i = 0;
+    for (const MyFace& f : m_mesh.face) {
+        if (f.IsD())
+            continue;
+        VSLTriangle3D& t = m_vTriangles[i++];
+        for (int k = 0; k < 3; ++k) {
+            const vcg::Point3f& p = m_mesh.vert[f.v[k]].p;
+            t.vertices[k] = QVector3D(p[0], p[1], p[2]);
+        }
+        t.UpdateNormal();
+    }
+    return n;
+}
+
+int VSLModel3D::CopyVertex()
+{
+    m_vVertexCopy.resize(m_mesh.vn);
+    int i = 0;
+    for (const MyVertex& v : m_mesh.vert)
+        if (!v.IsD())
+            m_vVertexCopy[i++] = v.p;
+    return m_mesh.vn;
+}
+
+void VSLModel3D::UpdateBounds()
+{
+    if (m_vTriangles.isEmpty())
+        return;
+    m_maxBound = m_vTriangles[0].maxBound;
+    m_minBound = m_vTriangles[0].maxBound;
+    for (const VSLTriangle3D& t : m_vTriangles) {
+        for (int a = 0; a < 3; ++a) {
+            if (t.maxBound[a] > m_maxBound[a])
+                m_maxBound[a] = t.maxBound[a];
+            if (t.minBound[a] < m_minBound[a])
+                m_minBound[a] = t.minBound[a];
+        }
+    }
+    m_center = (m_maxBound + m_minBound) / 2;
+}
+
+void VSLModel3D::UpdataData()
+{
+    UpdateBounds();
+    m_bListsStale = true;
+    if (QOpenGLContext::currentContext())
+        EnsureDisplayLists();
+}
+
+void VSLModel3D::DeleteDisplayLists()
+{
+    if (!QOpenGLContext::currentContext())
+        return;
+    for (GLuint list : m_vDisplayLists)
+        if (list)
+            glDeleteLists(list, 1);
+    m_vDisplayLists.clear();
+}
+
+void VSLModel3D::EnsureDisplayLists()
+{
+    if (!m_bListsStale || !QOpenGLContext::currentContext())
+        return;
+    DeleteDisplayLists();
+    m_bListsStale = false;
+    const int t = m_vTriangles.size();
+    if (t == 0)
+        return;
+    m_vDisplayLists.resize(t / kTrianglesPerList + 1);
+    for (GLuint& list : m_vDisplayLists)
+        list = glGenLists(1);
+    // One primitive per list: the primitive always ends before its list does.
+    for (int l = 0; l < m_vDisplayLists.size(); ++l) {
+        glNewList(m_vDisplayLists[l], GL_COMPILE);
+        const int end = std::min(t, (l + 1) * kTrianglesPerList);
+        if (l * kTrianglesPerList < end) {
+            glBegin(GL_TRIANGLES);
+            for (int i = l * kTrianglesPerList; i < end; ++i) {
+                const VSLTriangle3D& tri = m_vTriangles[i];
+                glNormal3f(tri.normal.x(), tri.normal.y(), tri.normal.z());
+                for (const QVector3D& v : tri.vertices)
+                    glVertex3f(v.x(), v.y(), v.z());
+            }
+            glEnd();
+        }
+        glEndList();
+    }
+}
+
+void VSLModel3D::deleteModel()
+{
+    m_vTriangles.clear();
+    m_vSupportTriangles.clear();
+}
+
+int VSLModel3D::showModel(QString)
+{
+    if (m_vT.isEmpty())
+        return 0;
+    m_vTriangles = m_vT;
+    UpdataData();
+    return 0;
+}

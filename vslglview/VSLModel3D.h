@@ -1,0 +1,128 @@
+#pragma once
+#include "contours.h"
+#include "MeshReadyGate.h"
+#include "mesh/mymesh.h"
+#include "vslfunction/VSLTriangle3D.h"
+
+#include <QMatrix4x4>
+#include <QMutex>
+#include <QObject>
+#include <QThread>
+#include <QVector>
+
+#include <atomic>
+#include <vector>
+
+typedef unsigned int GLuint;
+class VSLModel3D;
+
+// Runs the topology pass of one model on its own thread.
+class FixerThread : public QThread {
+    Q_OBJECT
+public:
+    explicit FixerThread(VSLModel3D* model) : m_pModel(model) {}
+    ~FixerThread() override;
+    void stop();
+
+signals:
+    void sig_FixerStatusChanged();
+
+protected:
+    void run() override;
+
+private:
+    VSLModel3D* m_pModel;
+};
+
+// One loaded model: the triangle list read from its STL file, the indexed
+// mesh built from it with adjacency, display lists and bounds, and the locks
+// through which the GUI thread and the model's workers share it.
+// Lock order: mesh-ready gate, then the data mutex.
+class VSLModel3D : public QObject {
+    Q_OBJECT
+public:
+    enum CopyMeshOpt { TrianglesToMesh = 0, MeshToTriangles = 1 };
+
+    VSLModel3D();
+    ~VSLModel3D() override;
+
+    // Reads the file and starts the topology pass. Connect to
+    // fixerThread()->sig_FixerStatusChanged before calling, so the completion
+    // can never be missed. False (see loadError()) when the file is refused.
+    bool LoadSTLFile(QString path);
+    QString loadError() const { return m_strLoadError; }
+
+    // Bounds and centre from the triangle list; display lists too when a GL
+    // context is current, otherwise they are rebuilt by the next draw.
+    void UpdataData();
+    void UpdateBounds();
+    // GUI thread with a current context: rebuilds stale display lists.
+    void EnsureDisplayLists();
+    bool displayListsStale() const { return m_bListsStale; }
+    QVector<GLuint> GetDisplayList() const { return m_vDisplayLists; }
+
+    VSLTriangle3D Item(int i) const { return m_vTriangles.at(i); }
+    VSLTriangle3D* ItemPtr(int i) { return &m_vTriangles[i]; }
+    int TriangleCount() const { return m_vTriangles.size(); }
+
+    int CopyMesh(CopyMeshOpt opt);
+    int CopyMesh(int opt) { return CopyMesh(static_cast<CopyMeshOpt>(opt)); }
+    int CopyVertex();
+    void FixModel();
+    void deleteModel();
+    int showModel(QString);
+    bool isInTriangles(QVector<VSLTriangle3D>&, VSLTriangle3D) { return false; }
+    bool repairTriangles(QVector<QVector<QPolygonF>>, float) { return false; }
+
+    FixerThread* fixerThread() const { return m_pFixerThread; }
+    MeshReadyGate& readyGate() { return m_readyGate; }
+    QMutex* dataMutex() const { return m_pDataMutex; }
+    int checkStatus() const { return m_nCheckStatus.load(); }
+    int fixStatus() const { return m_nFixStatus.load(); }
+    bool isReady() const { return m_nFixStatus.load() == 0; }
+
+    std::vector<char> m_Flags;
+    bool m_bNoHoles = false;
+    bool m_bManifold = false;
+    float m_fSliceBase = 1.0f;
+    float m_fSliceTop = -1.0f;
+    float m_fLayerThick = -0.1f;
+    int m_nLayerCount = 0;
+    std::vector<float> m_vLayerZ;
+    LayerContours m_vModelContours;
+    LayerContours m_vSupportContours;
+    int m_nShellCount = 0;
+    bool m_bSlicedOpenMesh = false;
+    QVector<uint> m_vShellOfFace;
+    FixerThread* m_pFixerThread = nullptr;
+    std::atomic<int> m_nCheckStatus{-1};
+    std::atomic<int> m_nFixStatus{-1};
+    QMutex* m_pDataMutex = nullptr;
+    QMatrix4x4 m_meshMatrix;
+    std::atomic<bool> m_bDataChanged{false};
+    QVector<VSLTriangle3D> m_vTriangles;
+    QString m_strFileName;
+    int m_nInstanceCount = 0;
+    int m_nModelId = 0;
+    QVector<GLuint> m_vDisplayLists;
+    QVector3D m_center;
+    QVector3D m_maxBound;
+    QVector3D m_minBound;
+    QVector<VSLTriangle3D> m_vSupportTriangles;
+    MyMesh m_mesh;
+    MyMesh m_supportMesh;
+    QVector<vcg::Point3f> m_vVertexCopy;
+
+    static int ms_nModelCount;
+    static QVector<VSLTriangle3D> m_vT;
+
+private:
+    friend class FixerThread;
+    void RunTopologyPass();
+    void DeleteDisplayLists();
+
+    MeshReadyGate m_readyGate;
+    std::atomic<bool> m_bStopping{false};
+    bool m_bListsStale = false;
+    QString m_strLoadError;
+};

@@ -1,0 +1,327 @@
+#include "VSLModelLoader.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTextStream>
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+constexpr qint64 kBinaryHeaderBytes = 84;
+constexpr qint64 kBinaryFacetBytes = 50;
+
+quint32 ReadU32(const uchar* p)
+{
+    return quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24;
+}
+
+float ReadF32(const uchar* p)
+{
+    const quint32 bits = ReadU32(p);
+    float f;
+    std::memcpy(&f, &bits, 4);
+    return f;
+}
+
+// True when the size is exactly that of a binary file with the count it holds.
+bool HasBinarySize(QFile& file)
+{
+    const qint64 size = file.size();
+    if (size < kBinaryHeaderBytes)
+        return false;
+    uchar head[kBinaryHeaderBytes];
+    if (!file.seek(0) || file.read(reinterpret_cast<char*>(head), kBinaryHeaderBytes) != kBinaryHeaderBytes)
+        return false;
+    const quint64 count = ReadU32(head + 80);
+    return quint64(size) == quint64(kBinaryHeaderBytes) + quint64(kBinaryFacetBytes) * count;
+}
+
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
+
+bool TokenIs(const char* b, const char* e, const char* word)
+{
+    const size_t n = std::strlen(word);
+    if (size_t(e - b) != n)
+        return false;
+    for (size_t i = 0; i < n; ++i)
+        if ((b[i] | 0x20) != word[i])
+            return false;
+    return true;
+}
+
+// Number token in the C locale; a malformed one reads as 0.
+float ParseNumber(const char* b, const char* e)
+{
+    if (b < e && *b == '+')
+        ++b;
+    float v = 0.f;
+    const auto r = std::from_chars(b, e, v);
+    if (r.ec == std::errc::result_out_of_range)
+        return (b < e && *b == '-') ? -INFINITY : INFINITY;
+    if (r.ec != std::errc())
+        return 0.f;
+    return v;
+}
+
+class Tokens {
+public:
+    Tokens(const char* b, const char* e) : m_p(b), m_end(e) {}
+    bool Next(const char*& b, const char*& e)
+    {
+        while (m_p < m_end && IsSpace(*m_p))
+            ++m_p;
+        if (m_p >= m_end)
+            return false;
+        b = m_p;
+        while (m_p < m_end && !IsSpace(*m_p))
+            ++m_p;
+        e = m_p;
+        return true;
+    }
+    // Peeks the next token without consuming it.
+    bool Peek(const char*& b, const char*& e)
+    {
+        const char* save = m_p;
+        const bool ok = Next(b, e);
+        m_p = save;
+        return ok;
+    }
+
+private:
+    const char* m_p;
+    const char* m_end;
+};
+
+bool Finite(const VSLTriangle3D& t)
+{
+    for (const QVector3D& v : t.vertices)
+        if (!std::isfinite(v.x()) || !std::isfinite(v.y()) || !std::isfinite(v.z()))
+            return false;
+    return true;
+}
+
+} // namespace
+
+bool VSLModelLoader::Fail(const QString& problem)
+{
+    m_error = QStringLiteral("%1: %2").arg(path, problem);
+    return false;
+}
+
+bool VSLModelLoader::IsReady()
+{
+    PrepareSTLFile();
+    return ready;
+}
+
+void VSLModelLoader::PrepareSTLFile()
+{
+    isAscii = 1;
+    ready = false;
+    m_error.clear();
+    if (!path.contains(QLatin1String(".stl"), Qt::CaseInsensitive)) {
+        Fail(QStringLiteral("not an STL file name"));
+        return;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        Fail(QStringLiteral("cannot be opened (%1)").arg(file.errorString()));
+        return;
+    }
+    ready = true;
+    // A file whose size matches the count it holds is binary, whatever its
+    // header says ("solid ..." headers are common in binary files).
+    if (HasBinarySize(file)) {
+        isAscii = 0;
+        return;
+    }
+    // Otherwise it is ASCII when its first lines hold a vertex (several
+    // vertices on one line included).
+    file.seek(0);
+    static const QRegularExpression vertex(QStringLiteral("vertex\\s+(\\S+)\\s+(\\S+)\\s+(\\S+)"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    int points = 0;
+    for (int line = 0; line < probeLineCount && !file.atEnd(); ++line) {
+        const QString text = QString::fromLatin1(file.readLine(4096));
+        auto it = vertex.globalMatch(text);
+        while (it.hasNext()) {
+            it.next();
+            ++points;
+        }
+    }
+    isAscii = points > 0 ? 1 : 0;
+}
+
+bool VSLModelLoader::LoadData(QVector<VSLTriangle3D>& out)
+{
+    return isAscii == 1 ? ReadAscii(path, out) : ReadBinary(path, out);
+}
+
+bool VSLModelLoader::ReadBinary(QString file, QVector<VSLTriangle3D>& out)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return Fail(QStringLiteral("cannot be opened (%1)").arg(f.errorString()));
+    out.clear();
+    const qint64 size = f.size();
+    if (size == 0)
+        return Fail(QStringLiteral("the file is empty"));
+    uchar head[kBinaryHeaderBytes];
+    if (size < kBinaryHeaderBytes || f.read(reinterpret_cast<char*>(head), kBinaryHeaderBytes) != kBinaryHeaderBytes)
+        return Fail(QStringLiteral("the file is too short to be a binary STL file (%1 bytes)").arg(size));
+    // Never trust the count beyond what the file holds.
+    const quint64 declared = ReadU32(head + 80);
+    const quint64 available = quint64(size - kBinaryHeaderBytes) / kBinaryFacetBytes;
+    const quint64 count = std::min(declared, available);
+    if (count == 0)
+        return Fail(QStringLiteral("the file holds no triangles"));
+    out.reserve(int(count));
+    constexpr int kChunkFacets = 4096;
+    QByteArray buffer(kChunkFacets * kBinaryFacetBytes, Qt::Uninitialized);
+    VSLTriangle3D t;
+    for (quint64 done = 0; done < count;) {
+        const int n = int(std::min<quint64>(kChunkFacets, count - done));
+        const qint64 want = qint64(n) * kBinaryFacetBytes;
+        if (f.read(buffer.data(), want) != want) {
+            out.clear();
+            return Fail(QStringLiteral("read error after %1 triangles").arg(done));
+        }
+        const uchar* p = reinterpret_cast<const uchar*>(buffer.constData());
+        for (int i = 0; i < n; ++i, p += kBinaryFacetBytes) {
+            for (int c = 0; c < 3; ++c) {
+                const uchar* q = p + 12 + 12 * c;
+                t.vertices[c] = QVector3D(ReadF32(q), ReadF32(q + 4), ReadF32(q + 8));
+            }
+            if (!Finite(t)) {
+                out.clear();
+                return Fail(QStringLiteral("triangle %1 has a coordinate that is not a finite number").arg(done + i + 1));
+            }
+            t.UpdateNormal();
+            t.UpdateBound();
+            out.append(t);
+        }
+        done += quint64(n);
+    }
+    return true;
+}
+
+bool VSLModelLoader::ReadAscii(QString file, QVector<VSLTriangle3D>& out)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return Fail(QStringLiteral("cannot be opened (%1)").arg(f.errorString()));
+    out.clear();
+    const qint64 size = f.size();
+    if (size == 0)
+        return Fail(QStringLiteral("the file is empty"));
+    QByteArray owned;
+    const char* data = reinterpret_cast<const char*>(f.map(0, size));
+    if (!data) {
+        owned = f.readAll();
+        if (owned.size() != size)
+            return Fail(QStringLiteral("read error"));
+        data = owned.constData();
+    }
+    Tokens tokens(data, data + size);
+    VSLTriangle3D t;
+    int corners = 0; // vertices since the last facet end
+    int dropped = 0;
+    const char *b, *e;
+    while (tokens.Next(b, e)) {
+        if (TokenIs(b, e, "vertex")) {
+            float xyz[3] = {0.f, 0.f, 0.f};
+            for (float& c : xyz) {
+                const char *nb, *ne;
+                if (!tokens.Peek(nb, ne) || TokenIs(nb, ne, "vertex") || TokenIs(nb, ne, "endloop")
+                    || TokenIs(nb, ne, "endfacet"))
+                    break;
+                tokens.Next(nb, ne);
+                c = ParseNumber(nb, ne);
+            }
+            if (corners < 3)
+                t.vertices[corners] = QVector3D(xyz[0], xyz[1], xyz[2]);
+            ++corners;
+            continue;
+        }
+        bool end = TokenIs(b, e, "endfacet");
+        if (!end && TokenIs(b, e, "end")) {
+            const char *nb, *ne;
+            if (tokens.Peek(nb, ne) && TokenIs(nb, ne, "facet")) {
+                tokens.Next(nb, ne);
+                end = true;
+            }
+        }
+        if (!end)
+            continue;
+        // Only a facet with exactly three corners is a triangle.
+        if (corners == 3) {
+            if (!Finite(t)) {
+                out.clear();
+                return Fail(QStringLiteral("facet %1 has a coordinate that is not a finite number").arg(out.size() + dropped + 1));
+            }
+            t.UpdateNormal();
+            t.UpdateBound();
+            out.append(t);
+        } else {
+            ++dropped;
+        }
+        corners = 0;
+    }
+    if (out.isEmpty())
+        return Fail(QStringLiteral("the file holds no triangles"));
+    return true;
+}
+
+void VSLModelWriter::AddTriangles(const QVector<VSLTriangle3D>& list) { triangles += list; }
+
+bool VSLModelWriter::WriterBinary(QString path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    QByteArray bytes(int(kBinaryHeaderBytes + kBinaryFacetBytes * triangles.size()), '\0');
+    std::memcpy(bytes.data(), "vexmor3D-tarvoselin", 19);
+    auto put32 = [](char* p, quint32 v) {
+        for (int i = 0; i < 4; ++i)
+            p[i] = char((v >> (8 * i)) & 0xFF);
+    };
+    auto putF = [&](char* p, float v) {
+        quint32 bits;
+        std::memcpy(&bits, &v, 4);
+        put32(p, bits);
+    };
+    put32(bytes.data() + 80, quint32(triangles.size()));
+    char* p = bytes.data() + kBinaryHeaderBytes;
+    for (const VSLTriangle3D& t : triangles) {
+        for (int a = 0; a < 3; ++a)
+            putF(p + 4 * a, t.normal[a]);
+        for (int c = 0; c < 3; ++c)
+            for (int a = 0; a < 3; ++a)
+                putF(p + 12 + 12 * c + 4 * a, t.vertices[c][a]);
+        p[48] = 12;
+        p[49] = 0;
+        p += kBinaryFacetBytes;
+    }
+    return f.write(bytes) == bytes.size() && f.flush();
+}
+
+bool VSLModelWriter::WriterASCII(QString path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    QByteArray text("solid\n");
+    auto fixed = [](float v) { return QByteArray::number(double(v), 'f', 6); };
+    for (const VSLTriangle3D& t : triangles) {
+        text += "facet normal " + fixed(t.normal.x()) + ' ' + fixed(t.normal.y()) + ' ' + fixed(t.normal.z()) + '\n';
+        text += "outer loop\n";
+        for (const QVector3D& v : t.vertices)
+            text += "vertex " + QByteArray::number(double(v.x()), 'g', 6) + ' ' + fixed(v.y()) + ' ' + fixed(v.z()) + '\n';
+        text += "endloop\nendfacet\n";
+    }
+    return f.write(text) == text.size() && f.flush();
+}

@@ -1,0 +1,40 @@
+#pragma once
+#include "vslfunction/VSLTriangle3D.h"
+
+#include <QString>
+#include <QVector>
+
+// Reads an ASCII or binary STL file into a triangle list. Usage: set `path`,
+// call IsReady(), then LoadData() when it returned true.
+class VSLModelLoader {
+public:
+    QString path;
+    int isAscii = 1;
+    int probeLineCount = 8;
+    bool ready = false;
+
+    // Name test (".stl" anywhere, any case), open test and format probe.
+    bool IsReady();
+    // Replaces `out` with the file's triangles (normals and bounds computed
+    // from the corners). False, with errorString() set, when the file is
+    // refused; `out` is then empty.
+    bool LoadData(QVector<VSLTriangle3D>& out);
+    bool ReadAscii(QString file, QVector<VSLTriangle3D>& out);
+    bool ReadBinary(QString file, QVector<VSLTriangle3D>& out);
+
+    QString errorString() const { return m_error; }
+
+private:
+    void PrepareSTLFile();
+    bool Fail(const QString& problem);
+    QString m_error;
+};
+
+// Writes a triangle list as binary or ASCII STL.
+class VSLModelWriter {
+public:
+    QVector<VSLTriangle3D> triangles;
+    void AddTriangles(const QVector<VSLTriangle3D>& list);
+    bool WriterBinary(QString path);
+    bool WriterASCII(QString path);
+};
