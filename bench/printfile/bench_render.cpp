@@ -1,0 +1,72 @@
+#include "printfile/layerrender.h"
+#include "printfile/renderthread.h"
+#include "printfile/runlength.h"
+#include "roadlayer.h"
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+// Rasterising alone, as a worker does it for one layer.
+void BM_RenderRoadLayer(benchmark::State& state)
+{
+    const bool swap = state.range(0) != 0;
+    const QVector<QPolygonF> layer = MakeRoadLayer();
+    QImage image(swap ? 2400 : 3840, swap ? 3840 : 2400, QImage::Format_Grayscale8);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setPen(Qt::NoPen);
+    for (auto _ : state) {
+        RenderLayer(painter, layer, swap, image.width(), image.height());
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+BENCHMARK(BM_RenderRoadLayer)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// Encoding alone on the rendered frame.
+void BM_EncodeRenderedRoadLayer(benchmark::State& state)
+{
+    QImage image(3840, 2400, QImage::Format_Grayscale8);
+    {
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing, true);
+        painter.setPen(Qt::NoPen);
+        RenderLayer(painter, MakeRoadLayer(), false, image.width(), image.height());
+    }
+    QVector<unsigned char> out;
+    for (auto _ : state) {
+        EncodeRunLength(image, 4, out);
+        benchmark::DoNotOptimize(out.constData());
+    }
+}
+BENCHMARK(BM_EncodeRenderedRoadLayer)->Unit(benchmark::kMillisecond);
+
+// A worker's whole layer: render and encode.
+void BM_RenderThreadLayer(benchmark::State& state)
+{
+    const QVector<QPolygonF> layer = MakeRoadLayer();
+    RenderThread worker(false, 4, 3840, 2400);
+    worker.setLayer(&layer);
+    for (auto _ : state) {
+        worker.runRender();
+        benchmark::DoNotOptimize(worker.output().constData());
+    }
+}
+BENCHMARK(BM_RenderThreadLayer)->Unit(benchmark::kMillisecond);
+
+// An empty frame: fill and one run.
+void BM_RenderEmptyLayer(benchmark::State& state)
+{
+    const QVector<QPolygonF> layer;
+    RenderThread worker(false, 4, 3840, 2400);
+    worker.setLayer(&layer);
+    for (auto _ : state) {
+        worker.runRender();
+        benchmark::DoNotOptimize(worker.output().constData());
+    }
+}
+BENCHMARK(BM_RenderEmptyLayer)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

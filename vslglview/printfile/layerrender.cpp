@@ -1,0 +1,131 @@
+#include "printfile/layerrender.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+QPointF MapLayerPoint(QPointF p, bool swapXY, int imageWidth, int imageHeight)
+{
+    if (swapXY)
+        p = QPointF(imageWidth - p.y(), p.x());
+    // qBound also turns NaN into a frame edge, so the rasteriser never sees it.
+    return QPointF(qBound(0.0, p.x(), double(imageWidth)), qBound(0.0, p.y(), double(imageHeight)));
+}
+
+namespace {
+
+// Pixel box that every pixel a polygon's antialiased edges can touch lies in,
+// with one pixel to spare.
+struct PixelBox
+{
+    int left, top, right, bottom; // inclusive
+
+    bool overlaps(const PixelBox& o) const
+    {
+        return left <= o.right && o.left <= right && top <= o.bottom && o.top <= bottom;
+    }
+};
+
+PixelBox pixelBoxOf(const QPolygonF& polygon)
+{
+    const QRectF r = polygon.boundingRect();
+    return {int(std::floor(r.left())) - 1, int(std::floor(r.top())) - 1, int(std::ceil(r.right())) + 1,
+            int(std::ceil(r.bottom())) + 1};
+}
+
+class DisjointSets
+{
+public:
+    explicit DisjointSets(int n) : m_parent(n) { std::iota(m_parent.begin(), m_parent.end(), 0); }
+    int find(int i)
+    {
+        while (m_parent[i] != i) {
+            m_parent[i] = m_parent[m_parent[i]];
+            i = m_parent[i];
+        }
+        return i;
+    }
+    void unite(int a, int b)
+    {
+        a = find(a);
+        b = find(b);
+        if (a != b)
+            m_parent[qMax(a, b)] = qMin(a, b);
+    }
+
+private:
+    std::vector<int> m_parent;
+};
+
+// Groups polygons whose pixel boxes overlap, directly or through others.
+// Groups touch disjoint pixels, so drawing each as its own odd-even path gives
+// the same pixels as one path of everything: a closed outline lying wholly to
+// the left of a pixel adds no crossing to it. The rasteriser re-walks every
+// edge of a path for each band of rows it processes, so one path of
+// many far-apart outlines costs several times the separate groups.
+QVector<QVector<int>> groupByOverlap(const QVector<QPolygonF>& polygons)
+{
+    const int n = polygons.size();
+    std::vector<PixelBox> boxes(n);
+    std::vector<int> byLeft(n);
+    for (int i = 0; i < n; ++i) {
+        boxes[i] = pixelBoxOf(polygons[i]);
+        byLeft[i] = i;
+    }
+    std::sort(byLeft.begin(), byLeft.end(), [&](int a, int b) { return boxes[a].left < boxes[b].left; });
+
+    DisjointSets sets(n);
+    std::vector<int> active; // boxes that may still reach the sweep position
+    for (int i : byLeft) {
+        const PixelBox& box = boxes[i];
+        auto stillOpen = [&](int j) { return boxes[j].right >= box.left; };
+        active.erase(std::stable_partition(active.begin(), active.end(), stillOpen), active.end());
+        for (int j : active)
+            if (box.overlaps(boxes[j]))
+                sets.unite(i, j);
+        active.push_back(i);
+    }
+
+    QVector<QVector<int>> groups;
+    std::vector<int> groupOfRoot(n, -1);
+    for (int i = 0; i < n; ++i) {
+        const int root = sets.find(i);
+        if (groupOfRoot[root] < 0) {
+            groupOfRoot[root] = groups.size();
+            groups.append(QVector<int>());
+        }
+        groups[groupOfRoot[root]].append(i);
+    }
+    return groups;
+}
+
+} // namespace
+
+void RenderLayer(QPainter& painter, const QVector<QPolygonF>& layer, bool swapXY, int imageWidth, int imageHeight)
+{
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.fillRect(0, 0, imageWidth, imageHeight, Qt::black);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    painter.setBrush(Qt::white);
+
+    QVector<QPolygonF> mapped;
+    mapped.reserve(layer.size());
+    for (const QPolygonF& polygon : layer) {
+        if (polygon.isEmpty())
+            continue;
+        QPolygonF copy(polygon.size());
+        for (int i = 0; i < polygon.size(); ++i)
+            copy[i] = MapLayerPoint(polygon[i], swapXY, imageWidth, imageHeight);
+        mapped.append(copy);
+    }
+
+    for (const QVector<int>& group : groupByOverlap(mapped)) {
+        QPainterPath path; // odd-even by default: nested outlines are holes
+        for (int i : group)
+            path.addPolygon(mapped[i]);
+        painter.drawPath(path);
+    }
+}

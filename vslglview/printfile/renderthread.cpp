@@ -1,0 +1,52 @@
+#include "printfile/renderthread.h"
+
+#include "printfile/layerrender.h"
+#include "printfile/runlength.h"
+
+#include <QImage>
+#include <QMutexLocker>
+#include <QPainter>
+
+RenderThread::RenderThread(bool swapXY, int bits, int width, int height)
+    : m_swapXY(swapXY)
+    , m_bits(bits)
+    , m_imageWidth(swapXY ? height : width)
+    , m_imageHeight(swapXY ? width : height)
+    , m_image(new QImage(m_imageWidth, m_imageHeight, QImage::Format_Grayscale8))
+    , m_painter(nullptr)
+{
+    if (!m_image->isNull()) {
+        m_painter = new QPainter(m_image);
+        m_painter->setRenderHint(QPainter::Antialiasing, true);
+        m_painter->setPen(Qt::NoPen);
+    }
+}
+
+RenderThread::~RenderThread()
+{
+    wait();
+    delete m_painter;
+    delete m_image;
+}
+
+bool RenderThread::isValid() const
+{
+    return m_painter != nullptr && m_painter->isActive();
+}
+
+void RenderThread::runRender()
+{
+    run();
+}
+
+void RenderThread::run()
+{
+    QMutexLocker lock(&m_mutex);
+    m_output.clear();
+    if (!isValid())
+        return;
+
+    static const QVector<QPolygonF> noPolygons;
+    RenderLayer(*m_painter, m_layer != nullptr ? *m_layer : noPolygons, m_swapXY, m_imageWidth, m_imageHeight);
+    EncodeRunLength(*m_image, m_bits, m_output);
+}

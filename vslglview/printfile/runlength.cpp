@@ -1,0 +1,127 @@
+#include "printfile/runlength.h"
+
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+// Index of the first pixel in [from, end) whose masked value differs from
+// `level`, or `end`. Long runs dominate a layer, so compare 16 bytes at a time.
+inline int findLevelChange(const uchar* row, int from, int end, uchar mask, uchar level)
+{
+    int x = from;
+#if defined(__SSE2__)
+    const __m128i maskV = _mm_set1_epi8(static_cast<char>(mask));
+    const __m128i levelV = _mm_set1_epi8(static_cast<char>(level));
+    while (x + 32 <= end) {
+        const __m128i a = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x)), maskV);
+        const __m128i b = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x + 16)), maskV);
+        const unsigned eqA = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, levelV)));
+        const unsigned eqB = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(b, levelV)));
+        const unsigned diff = ~(eqA | (eqB << 16));
+        if (diff != 0)
+            return x + __builtin_ctz(diff);
+        x += 32;
+    }
+#endif
+    const quint64 mask8 = 0x0101010101010101ull * mask;
+    const quint64 level8 = 0x0101010101010101ull * level;
+    while (x + 8 <= end) {
+        quint64 word;
+        std::memcpy(&word, row + x, 8);
+        const quint64 diff = (word & mask8) ^ level8;
+        if (diff != 0) {
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+            return x + (__builtin_ctzll(diff) >> 3);
+#else
+            return x + (__builtin_clzll(diff) >> 3);
+#endif
+        }
+        x += 8;
+    }
+    while (x < end && (row[x] & mask) == level)
+        ++x;
+    return x;
+}
+
+// Appends runs to a raw buffer, growing the vector geometrically.
+class RunWriter
+{
+public:
+    RunWriter(QVector<unsigned char>& out, int digitBits)
+        : m_out(out), m_digitBits(digitBits), m_digitMask((1u << digitBits) - 1)
+    {
+        // Sizes grow with what is written, so zero-filling on resize stays in
+        // proportion to the code; the capacity of earlier layers is reused.
+        m_out.clear();
+        m_out.resize(4096);
+        m_data = m_out.data();
+    }
+
+    void write(uchar level, quint64 count)
+    {
+        uchar digits[64];
+        int n = 0;
+        do {
+            digits[n++] = static_cast<uchar>(count & m_digitMask);
+            count >>= m_digitBits;
+        } while (count != 0);
+        if (m_used + n > m_out.size()) {
+            m_out.resize(qMax(m_out.size() * 2, m_used + 64));
+            m_data = m_out.data();
+        }
+        uchar* dst = m_data + m_used;
+        for (int i = n - 1; i >= 0; --i)
+            *dst++ = static_cast<uchar>(level | digits[i]);
+        m_used += n;
+    }
+
+    void finish() { m_out.resize(m_used); }
+
+private:
+    QVector<unsigned char>& m_out;
+    const int m_digitBits;
+    const quint64 m_digitMask;
+    uchar* m_data = nullptr;
+    int m_used = 0;
+};
+
+} // namespace
+
+bool EncodeRunLength(const QImage& grey8, int bitsPerPixel, QVector<unsigned char>& out)
+{
+    out.clear();
+    if (bitsPerPixel < 1 || bitsPerPixel > 7 || grey8.format() != QImage::Format_Grayscale8 || grey8.isNull())
+        return false;
+    const int width = grey8.width();
+    const int height = grey8.height();
+    if (width <= 0 || height <= 0)
+        return false;
+
+    const int digitBits = 8 - bitsPerPixel;
+    const uchar mask = static_cast<uchar>(0xFFu << digitBits);
+    RunWriter writer(out, digitBits);
+
+    uchar level = grey8.constScanLine(0)[0] & mask;
+    quint64 count = 0;
+    for (int y = 0; y < height; ++y) {
+        const uchar* row = grey8.constScanLine(y);
+        int x = 0;
+        for (;;) {
+            const int change = findLevelChange(row, x, width, mask, level);
+            count += static_cast<quint64>(change - x);
+            if (change == width)
+                break;
+            writer.write(level, count);
+            level = row[change] & mask;
+            count = 1;
+            x = change + 1;
+        }
+    }
+    writer.write(level, count);
+    writer.finish();
+    return true;
+}

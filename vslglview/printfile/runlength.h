@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QImage>
+#include <QVector>
+#include <QtGlobal>
+
+// Run-length code of a grey layer image: pixels are quantised to their high
+// `bitsPerPixel` bits (the level); each run is written as its count in base
+// 2^(8 - bitsPerPixel), most significant digit first, one byte per digit
+// holding level | digit. Runs continue across row ends.
+//
+// Replaces the contents of `out` (its capacity is kept). Returns false, with
+// `out` empty, when the image is not Format_Grayscale8, has no pixels, or
+// bitsPerPixel is outside 1..7.
+bool EncodeRunLength(const QImage& grey8, int bitsPerPixel, QVector<unsigned char>& out);
+
+// RGB565 of an ARGB pixel; alpha is dropped.
+inline quint16 Rgb565(quint32 argb)
+{
+    return static_cast<quint16>(((argb >> 8) & 0xF800u) | ((argb >> 5) & 0x07E0u) | ((argb >> 3) & 0x001Fu));
+}
