@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdlib>
 #include <cstring>
 
 using DLP::SliceBuildConfig;
@@ -156,6 +157,20 @@ TEST(TypeConversion, WstringToStringLeavesProcessLocaleAlone)
     EXPECT_EQ(std::locale().name(), cppBefore);
     EXPECT_EQ(std::use_facet<std::numpunct<char>>(std::locale()).thousands_sep(), ',');
     EXPECT_EQ(std::string(std::setlocale(LC_ALL, nullptr)), cBefore);
+}
+
+TEST(TypeConversion, WstringToStringUsesUserEncoding)
+{
+    const char* old = std::getenv("LC_ALL");
+    const std::string saved = old ? old : "";
+    ::setenv("LC_ALL", "C.UTF-8", 1);
+    TypeConversion tc;
+    const std::string text = tc.WstringToString(L"M\u00fcller \u6a21\u578b");
+    if (old)
+        ::setenv("LC_ALL", saved.c_str(), 1);
+    else
+        ::unsetenv("LC_ALL");
+    EXPECT_EQ(text, "M\xc3\xbcller \xe6\xa8\xa1\xe5\x9e\x8b");
 }
 
 namespace {
