@@ -1,0 +1,43 @@
+#pragma once
+
+#include "printfile/slicelayers.h"
+#include "vslfunction/VSLTriangle3D.h"
+
+#include <QImage>
+#include <QString>
+#include <QVector>
+
+// Everything the scene hands to the print-file writers. The layer lists are
+// borrowed and must not change while a file is written.
+struct PrintJobInput
+{
+    const SliceLayers* modelLayers = nullptr;   // plate layers first
+    const SliceLayers* supportLayers = nullptr; // may be null: no support layers
+    int machineCode = 0;
+    QString machineName;
+    bool imageRotate = false;
+    QImage preview;      // plate preview as captured
+    QImage previewLarge; // the 1200 x 1600 preview, embedded as PNG
+    QString saveFileName;
+    // Sliced job, for the vector file.
+    int sliceXResolution = 0;
+    int sliceYResolution = 0;
+    float layerThicknessMm = 0.0f;
+    float buildHeightMm = 200.0f;
+    // Model triangles of every instance in key order, then the support
+    // triangles of every instance in the same order; world millimetres.
+    QVector<VSLTriangle3D> plateTriangles;
+};
+
+// Results of the print-file writers. The destination is only replaced when
+// the whole file was written, so on any failure the old file (or none) stays.
+enum PrintFileResult : int {
+    PrintFileOk = 0,
+    PrintFileNoLayers = 1,      // the model layer list is missing
+    PrintFileBadFrame = 2,      // resolution in the parameters is not a usable frame size
+    PrintFileOpenFailed = 3,    // the temporary file beside the destination cannot be created
+    PrintFileWriteFailed = 4,   // a write failed (disk full, I/O error)
+    PrintFileCommitFailed = 5,  // flushing the finished file or replacing the destination failed
+    PrintFileRenderFailed = 6,  // a layer could not be rendered (frame not allocated)
+    PrintFileTooLarge = 7,      // the layer data exceed the 32-bit offsets of the vector file
+};

@@ -1,0 +1,136 @@
+#include "printfile/layerrenderpool.h"
+#include "printfile/previewcodec.h"
+#include "printfile/printfilewriter.h"
+#include "printfile/savefilestream.h"
+
+#include <QSize>
+
+#include <cmath>
+
+namespace PrintFile {
+
+namespace {
+
+constexpr int kBitsPerPixel = 4;
+constexpr int kParameterCount = 34;
+constexpr float kMaxFrameSide = 16384.0f; // bounds each worker's frame allocation
+
+bool hasPngBlock(int machineCode)
+{
+    return machineCode == 120 || machineCode == 200;
+}
+
+// Truncates a resolution from the parameter block; 0 when it is not a frame side.
+int frameSide(float value)
+{
+    if (!(value >= 1.0f && value <= kMaxFrameSide))
+        return 0;
+    return int(value);
+}
+
+void writeHeader(SaveFileStream& out, const PrintJobInput& input, const ST_MachinePara& para, int layerCount)
+{
+    QDataStream& s = out.stream();
+    out.writeRaw("Vexmor3D", 8);
+    s << qint32(1) << qint32(1) << qint32(input.machineCode) << qint32(0);
+    s << qint32(kParameterCount);
+    const float* values = DLP::machineParaValues(para);
+    for (int i = 0; i < kParameterCount; ++i)
+        s << values[i];
+    s << qint32(layerCount) << qint32(kBitsPerPixel);
+}
+
+void writePreview(SaveFileStream& out, const PrintJobInput& input)
+{
+    const QSize size = input.preview.isNull() ? QSize(0, 0) : VxsPreviewSize(input.machineCode);
+    const QVector<quint16> pixels = PreviewRgb565(input.preview, size);
+    out.stream() << qint32(size.width()) << qint32(size.height());
+    QByteArray bigEndian(pixels.size() * 2, Qt::Uninitialized);
+    for (int i = 0; i < pixels.size(); ++i) {
+        bigEndian[2 * i] = char(pixels[i] >> 8);
+        bigEndian[2 * i + 1] = char(pixels[i] & 0xFF);
+    }
+    out.writeRaw(bigEndian.constData(), bigEndian.size());
+}
+
+void writePngBlock(SaveFileStream& out, const QImage& image)
+{
+    const QByteArray png = PreviewPng(image);
+    out.stream() << qint32(png.size());
+    out.writeRaw(png.constData(), png.size());
+    out.writeZeros((4 - png.size() % 4) % 4);
+}
+
+} // namespace
+
+QSize VxsPreviewSize(int machineCode)
+{
+    switch (machineCode) {
+    case 10: case 30: case 120: case 200: case 240: case 300: case 4000: case 4500:
+        return QSize(120, 150);
+    case 201:
+        return QSize(200, 150);
+    case 301:
+        return QSize(220, 200);
+    default:
+        return QSize(0, 0);
+    }
+}
+
+int generatePrintableData_VXS(const PrintJobInput& input, const ST_MachinePara& para, const QString& /*path*/,
+                              int workerCount)
+{
+    if (input.modelLayers == nullptr)
+        return PrintFileNoLayers;
+    const SliceLayers& layers = *input.modelLayers;
+    const int width = frameSide(para.XResolution);
+    const int height = frameSide(para.YResolution);
+    if (!layers.isEmpty() && (width == 0 || height == 0))
+        return PrintFileBadFrame;
+
+    SaveFileStream out(input.saveFileName);
+    if (!out.open())
+        return PrintFileOpenFailed;
+
+    writeHeader(out, input, para, layers.size());
+    writePreview(out, input);
+    if (hasPngBlock(input.machineCode))
+        writePngBlock(out, input.previewLarge);
+    if (!out.ok())
+        return PrintFileWriteFailed;
+
+    const int workers = workerCount > 0 ? workerCount : LayerRenderPool::defaultWorkerCount(layers.size());
+    LayerRenderPool pool(input.imageRotate, kBitsPerPixel, width, height, workers);
+    bool writeFailed = false;
+    const bool rendered = pool.run(layers, [&](int, const QVector<unsigned char>& code) {
+        out.stream() << qint32(code.size());
+        out.writeRaw(code.constData(), code.size());
+        writeFailed = !out.ok();
+        return !writeFailed;
+    });
+    if (writeFailed)
+        return PrintFileWriteFailed;
+    if (!rendered)
+        return PrintFileRenderFailed;
+    return out.commit() ? PrintFileOk : PrintFileCommitFailed;
+}
+
+QString VxtFileName(const QString& saveFileName)
+{
+    const int slash = qMax(saveFileName.lastIndexOf('/'), saveFileName.lastIndexOf('\\'));
+    const int dot = saveFileName.lastIndexOf('.');
+    if (dot > slash)
+        return saveFileName.left(dot + 1) + "vxt";
+    return saveFileName + ".vxt";
+}
+
+int generatePrintableData(const PrintJobInput& input, const ST_MachinePara& para, const QString& path)
+{
+    int vxtResult = PrintFileOk;
+    if (input.machineCode == 120)
+        vxtResult = generatePrintableData_VXT(input, para, VxtFileName(input.saveFileName));
+    const int vxsResult = generatePrintableData_VXS(input, para, path);
+    return vxtResult != PrintFileOk ? vxtResult : vxsResult;
+}
+
+} // namespace PrintFile

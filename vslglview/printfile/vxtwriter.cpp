@@ -1,0 +1,177 @@
+#include "dlp/machinepara.h"
+#include "printfile/previewcodec.h"
+#include "printfile/printfilewriter.h"
+#include "printfile/savefilestream.h"
+
+#include <QSize>
+
+#include <cmath>
+#include <limits>
+
+namespace PrintFile {
+
+namespace {
+
+constexpr int kHeaderWords = 27;
+constexpr int kTableSlots = 10;
+constexpr int kTableOffsetBytes = 28;
+constexpr int kParameterCount = 34;
+
+// Word counts of the layer section: per-layer lengths and their running ends.
+struct LayerWords
+{
+    QVector<qint64> cumulativeEnds;
+    qint64 largest = -1;
+};
+
+qint64 polygonWords(const QVector<QPolygonF>& polygons)
+{
+    qint64 words = 0;
+    for (const QPolygonF& polygon : polygons)
+        words += 1 + 2 * qint64(polygon.size());
+    return words;
+}
+
+LayerWords countLayerWords(const SliceLayers& model, const SliceLayers& support)
+{
+    LayerWords result;
+    qint64 end = 0;
+    for (int i = 0; i < model.size(); ++i) {
+        qint64 length = polygonWords(model[i]);
+        if (i < support.size())
+            length += polygonWords(support[i]);
+        end += length;
+        result.largest = qMax(result.largest, length);
+        result.cumulativeEnds.append(end);
+    }
+    return result;
+}
+
+void writePolygons(QDataStream& s, const QVector<QPolygonF>& polygons, bool clamp, float maxX, float maxY)
+{
+    for (const QPolygonF& polygon : polygons) {
+        s << qint32(polygon.size());
+        for (const QPointF& p : polygon) {
+            float x = float(p.x());
+            float y = float(p.y());
+            if (clamp) {
+                x = qBound(0.0f, x, maxX);
+                y = qBound(0.0f, y, maxY);
+            }
+            s << x << y;
+        }
+    }
+}
+
+// Fifth word of the pixel preview section, computed in single precision.
+qint32 previewHeightWord(int previewHeight, float layerThicknessMm, float buildHeightMm)
+{
+    const float value = float(previewHeight) * (layerThicknessMm * 1000.0f) / buildHeightMm;
+    if (!std::isfinite(value) || std::fabs(value) >= 2147483520.0f)
+        return 0; // no build height: nothing sensible to scale by
+    return qint32(value);
+}
+
+class SectionTable
+{
+public:
+    void begin(qint32 id, qint64 offsetWords) { m_entries << id << qint32(offsetWords); }
+    const QVector<qint32>& entries() const { return m_entries; }
+
+private:
+    QVector<qint32> m_entries;
+};
+
+} // namespace
+
+int generatePrintableData_VXT(const PrintJobInput& input, const ST_MachinePara& para, const QString& pathIn)
+{
+    if (input.modelLayers == nullptr)
+        return PrintFileNoLayers;
+    const SliceLayers& model = *input.modelLayers;
+    static const SliceLayers noLayers;
+    const SliceLayers& support = input.supportLayers != nullptr ? *input.supportLayers : noLayers;
+
+    QString path = pathIn;
+    if (input.machineName != "Pellar120" && input.machineName == "Pellar300")
+        path += "300";
+
+    const LayerWords layerWords = countLayerWords(model, support);
+    const qint64 totalLayerWords = layerWords.cumulativeEnds.isEmpty() ? 0 : layerWords.cumulativeEnds.last();
+    const QByteArray png = PreviewPng(input.previewLarge);
+    const QSize previewSize = input.machineName == "Pellar120" ? QSize(200, 150) : QSize(0, 0);
+    const QVector<quint16> pixels = PreviewRgb565(input.preview, previewSize);
+    const QSize writtenPreview = pixels.isEmpty() ? QSize(0, 0) : previewSize;
+    const qint64 pixelWords = qint64(writtenPreview.width()) * writtenPreview.height() / 2;
+
+    // Every section offset must fit the table's 32-bit words.
+    const qint64 section5Words = kHeaderWords + 35 + 1 + (png.size() + 3) / 4 + 5 + pixelWords + 2 + model.size()
+                                 + totalLayerWords;
+    if (section5Words > std::numeric_limits<qint32>::max())
+        return PrintFileTooLarge;
+
+    SaveFileStream out(path);
+    if (!out.open())
+        return PrintFileOpenFailed;
+    QDataStream& s = out.stream();
+
+    out.writeRaw("Vexmor3D", 8);
+    s << qint32(1) << qint32(1) << qint32(1) << qint32(0) << qint32(kTableSlots);
+    for (int i = 0; i < 2 * kTableSlots; ++i)
+        s << qint32(0);
+
+    SectionTable table;
+    qint64 offsetWords = kHeaderWords;
+
+    table.begin(1, offsetWords);
+    s << qint32(kParameterCount);
+    const float* values = DLP::machineParaValues(para);
+    for (int i = 0; i < kParameterCount; ++i)
+        s << values[i];
+    offsetWords += 1 + kParameterCount;
+
+    table.begin(2, offsetWords);
+    s << qint32(png.size());
+    out.writeRaw(png.constData(), png.size());
+    out.writeZeros((4 - png.size() % 4) % 4);
+    offsetWords += 1 + (png.size() + 3) / 4;
+
+    table.begin(3, offsetWords);
+    s << qint32(pixelWords) << qint32(writtenPreview.width()) << qint32(writtenPreview.height()) << qint32(1)
+      << previewHeightWord(writtenPreview.height(), input.layerThicknessMm, input.buildHeightMm);
+    for (qint64 i = 0; i < pixelWords; ++i)
+        s << quint32((quint32(pixels[int(2 * i)]) << 16) | pixels[int(2 * i + 1)]);
+    offsetWords += 5 + pixelWords;
+
+    table.begin(4, offsetWords);
+    s << qint32(model.size()) << qint32(layerWords.largest);
+    for (qint64 end : layerWords.cumulativeEnds)
+        s << qint32(end);
+    const float maxX = float(input.sliceXResolution);
+    const float maxY = float(input.sliceYResolution);
+    for (int i = 0; i < model.size() && out.ok(); ++i) {
+        writePolygons(s, model[i], true, maxX, maxY);
+        if (i < support.size())
+            writePolygons(s, support[i], false, maxX, maxY);
+    }
+    offsetWords += 2 + model.size() + totalLayerWords;
+
+    table.begin(5, offsetWords);
+    for (const VSLTriangle3D& triangle : input.plateTriangles)
+        for (const QVector3D& v : triangle.vertices)
+            s << v.x() << v.y() << v.z();
+
+    s << float(model.size()) << float(input.plateTriangles.size()) << 0.0f;
+
+    if (!out.ok())
+        return PrintFileWriteFailed;
+    if (!out.file().seek(kTableOffsetBytes))
+        return PrintFileWriteFailed;
+    for (qint32 entry : table.entries())
+        s << entry;
+    if (!out.ok())
+        return PrintFileWriteFailed;
+    return out.commit() ? PrintFileOk : PrintFileCommitFailed;
+}
+
+} // namespace PrintFile
