@@ -62,7 +62,7 @@ float ParseNumber(const char* b, const char* e)
     const auto r = std::from_chars(b, e, v);
     if (r.ec == std::errc::result_out_of_range)
         return (b < e && *b == '-') ? -INFINITY : INFINITY;
-    if (r.ec != std::errc())
+    if (r.ec != std::errc() || r.ptr != e)
         return 0.f;
     return v;
 }
@@ -139,9 +139,10 @@ void VSLModelLoader::PrepareSTLFile()
         isAscii = 0;
         return;
     }
-    // Otherwise it is ASCII when its first lines hold a vertex (several
-    // vertices on one line included).
+    // Otherwise it is ASCII when it starts with "solid" or its first lines
+    // hold a vertex (several vertices on one line included).
     file.seek(0);
+    const bool solid = file.peek(512).trimmed().startsWith("solid");
     static const QRegularExpression vertex(QStringLiteral("vertex\\s+(\\S+)\\s+(\\S+)\\s+(\\S+)"),
                                            QRegularExpression::CaseInsensitiveOption);
     int points = 0;
@@ -153,7 +154,7 @@ void VSLModelLoader::PrepareSTLFile()
             ++points;
         }
     }
-    isAscii = points > 0 ? 1 : 0;
+    isAscii = (solid || points > 0) ? 1 : 0;
 }
 
 bool VSLModelLoader::LoadData(QVector<VSLTriangle3D>& out)

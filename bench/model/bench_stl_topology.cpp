@@ -1,0 +1,118 @@
+// STL reading and the topology pass of a mesh model.
+//   bench_stl_topology                       Google Benchmark figures
+//   bench_stl_topology --peak FILE.stl       one load + pass, prints peak RSS per triangle
+#include "VSLModel3D.h"
+#include "VSLModelLoader.h"
+#include "test_meshes.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+QTemporaryDir& Dir()
+{
+    static QTemporaryDir dir;
+    return dir;
+}
+
+const QString& BinarySphere()
+{
+    static const QString path = [] {
+        const QString p = Dir().filePath("sphere1m.stl");
+        testmesh::WriteFile(p, testmesh::BinaryStl(testmesh::SphereWithTriangles(1000000)));
+        return p;
+    }();
+    return path;
+}
+
+const QString& AsciiSphere()
+{
+    static const QString path = [] {
+        const QString p = Dir().filePath("sphere100k_ascii.stl");
+        testmesh::WriteFile(p, testmesh::AsciiStl(testmesh::SphereWithTriangles(100000)));
+        return p;
+    }();
+    return path;
+}
+
+void BM_BinaryRead1M(benchmark::State& state)
+{
+    const QString path = BinarySphere();
+    for (auto _ : state) {
+        VSLModelLoader loader;
+        loader.path = path;
+        QVector<VSLTriangle3D> tris;
+        if (!loader.IsReady() || !loader.LoadData(tris))
+            state.SkipWithError("read failed");
+        benchmark::DoNotOptimize(tris.data());
+        state.counters["triangles"] = tris.size();
+    }
+}
+BENCHMARK(BM_BinaryRead1M)->Unit(benchmark::kMillisecond);
+
+void BM_AsciiRead100k(benchmark::State& state)
+{
+    const QString path = AsciiSphere();
+    for (auto _ : state) {
+        VSLModelLoader loader;
+        loader.path = path;
+        QVector<VSLTriangle3D> tris;
+        if (!loader.IsReady() || !loader.LoadData(tris))
+            state.SkipWithError("read failed");
+        benchmark::DoNotOptimize(tris.data());
+    }
+}
+BENCHMARK(BM_AsciiRead100k)->Unit(benchmark::kMillisecond);
+
+// Read plus topology pass, as loading a model does (without display lists).
+void BM_ReadAndTopology1M(benchmark::State& state)
+{
+    const QString path = BinarySphere();
+    for (auto _ : state) {
+        VSLModel3D model;
+        if (!model.LoadSTLFile(path))
+            state.SkipWithError("load failed");
+        model.fixerThread()->wait();
+        state.counters["vertices"] = model.m_mesh.vn;
+    }
+}
+BENCHMARK(BM_ReadAndTopology1M)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+int PeakRun(const char* file)
+{
+    VSLModel3D model;
+    if (!model.LoadSTLFile(QString::fromLocal8Bit(file))) {
+        std::fprintf(stderr, "%s\n", qPrintable(model.loadError()));
+        return 1;
+    }
+    model.fixerThread()->wait();
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const double bytes = double(usage.ru_maxrss) * 1024.0;
+    std::printf("triangles=%d vertices=%d peak_rss_mb=%.1f bytes_per_triangle=%.1f\n", model.m_vTriangles.size(),
+                model.m_mesh.vn, bytes / 1048576.0, bytes / model.m_vTriangles.size());
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc == 3 && std::strcmp(argv[1], "--peak") == 0)
+        return PeakRun(argv[2]);
+    if (argc == 3 && std::strcmp(argv[1], "--write-sphere") == 0)
+        return testmesh::WriteFile(QString::fromLocal8Bit(argv[2]),
+                                   testmesh::BinaryStl(testmesh::SphereWithTriangles(1000000))) ? 0 : 1;
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    return 0;
+}

@@ -1,0 +1,241 @@
+#include "mesh/allocator.h"
+#include "mesh/clean.h"
+#include "mesh/matrix33.h"
+#include "mesh/topology.h"
+#include "test_meshes.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <random>
+#include <set>
+
+using namespace vcg;
+
+namespace {
+
+// One vertex per corner, as an unmerged triangle soup.
+MyMesh Soup(const QVector<VSLTriangle3D>& tris)
+{
+    MyMesh m;
+    const uint32_t f0 = tri::Allocator<MyMesh>::AddFaces(m, tris.size());
+    const uint32_t v0 = tri::Allocator<MyMesh>::AddVertices(m, 3 * tris.size());
+    for (int i = 0; i < tris.size(); ++i)
+        for (int k = 0; k < 3; ++k) {
+            const QVector3D& c = tris[i].vertices[k];
+            m.vert[v0 + 3 * i + k].p = Point3f(c.x(), c.y(), c.z());
+            m.face[f0 + i].v[k] = v0 + 3 * i + k;
+        }
+    return m;
+}
+
+MyMesh Merged(const QVector<VSLTriangle3D>& tris)
+{
+    MyMesh m = Soup(tris);
+    tri::Clean<MyMesh>::RemoveDuplicateVertex(m, true);
+    tri::Allocator<MyMesh>::CompactVertexVector(m);
+    tri::Allocator<MyMesh>::CompactFaceVector(m);
+    tri::UpdateTopology<MyMesh>::FaceFace(m);
+    tri::UpdateTopology<MyMesh>::VertexFace(m);
+    return m;
+}
+
+int BorderEdges(const MyMesh& m)
+{
+    int n = 0;
+    for (uint32_t f = 0; f < m.FaceCount(); ++f)
+        for (int e = 0; e < 3; ++e)
+            n += face::IsBorder(m, f, e);
+    return n;
+}
+
+} // namespace
+
+TEST(MeshMerge, CubeSoupBecomesEightVerticesAndTwelveClosedFaces)
+{
+    MyMesh m = Merged(testmesh::Cube());
+    EXPECT_EQ(m.vn, 8);
+    EXPECT_EQ(m.fn, 12);
+    EXPECT_EQ(BorderEdges(m), 0);
+    for (uint32_t f = 0; f < m.FaceCount(); ++f)
+        for (int e = 0; e < 3; ++e) {
+            const uint32_t g = m.face[f].FFp(e);
+            ASSERT_NE(g, f);
+            // The neighbour's edge points back and joins the same two vertices.
+            const int ge = m.face[f].FFi(e);
+            EXPECT_EQ(m.face[g].FFp(ge), f);
+            const std::set<uint32_t> a{m.face[f].V(e), m.face[f].V((e + 1) % 3)};
+            const std::set<uint32_t> b{m.face[g].V(ge), m.face[g].V((ge + 1) % 3)};
+            EXPECT_EQ(a, b);
+        }
+}
+
+TEST(MeshMerge, SurvivorsKeepFirstOccurrenceOrderAndFacesKeepOrder)
+{
+    MyMesh m = Merged(testmesh::Tetrahedron());
+    ASSERT_EQ(m.vn, 4);
+    // First face corners (a, c, b) take the first three indices.
+    EXPECT_EQ(m.face[0].V(0), 0u);
+    EXPECT_EQ(m.face[0].V(1), 1u);
+    EXPECT_EQ(m.face[0].V(2), 2u);
+    EXPECT_EQ(m.vert[1].P(), Point3f(0, 10, 0));
+}
+
+TEST(MeshMerge, DegenerateFaceIsRemovedAndPlusMinusZeroAreOnePosition)
+{
+    auto tris = testmesh::Tetrahedron();
+    tris << testmesh::Tri({0, 0, 0}, {-0.f, 0, 0}, {1, 1, 1}); // collapses to an edge
+    MyMesh m = Soup(tris);
+    tri::Clean<MyMesh>::RemoveDuplicateVertex(m, true);
+    EXPECT_EQ(m.fn, 4);
+    tri::Allocator<MyMesh>::CompactVertexVector(m);
+    tri::Allocator<MyMesh>::CompactFaceVector(m);
+    EXPECT_EQ(m.fn, 4);
+    EXPECT_EQ(m.FaceCount(), 4u);
+    // (1,1,1) stays: only referenced by the removed face, but merging does not
+    // drop unreferenced vertices.
+    EXPECT_EQ(m.vn, 5);
+}
+
+TEST(MeshMerge, DirectBuildEqualsSoupMergeAndCompaction)
+{
+    auto tris = testmesh::UvSphere(5, 12, 7) + testmesh::TwoDisjointCubes();
+    tris << testmesh::Tri({1, 1, 1}, {1, 1, 1}, {2, 2, 2});
+    MyMesh a = Soup(tris);
+    tri::Clean<MyMesh>::RemoveDuplicateVertex(a, true);
+    tri::Allocator<MyMesh>::CompactVertexVector(a);
+    tri::Allocator<MyMesh>::CompactFaceVector(a);
+    MyMesh b;
+    tri::BuildMergedMesh(b, tris.size(), [&](uint32_t i, int k) {
+        const QVector3D& c = tris[int(i)].vertices[k];
+        return Point3f(c.x(), c.y(), c.z());
+    });
+    ASSERT_EQ(a.vn, b.vn);
+    ASSERT_EQ(a.fn, b.fn);
+    for (int v = 0; v < a.vn; ++v)
+        EXPECT_EQ(a.vert[v].P(), b.vert[v].P());
+    for (int f = 0; f < a.fn; ++f)
+        for (int k = 0; k < 3; ++k)
+            EXPECT_EQ(a.face[f].V(k), b.face[f].V(k));
+}
+
+TEST(MeshCompaction, ReferencesFollowTheSurvivors)
+{
+    MyMesh m = Merged(testmesh::TwoDisjointCubes());
+    // Delete the first cube's faces and vertices.
+    for (uint32_t f = 0; f < 12; ++f)
+        tri::Allocator<MyMesh>::DeleteFace(m, f);
+    for (uint32_t v = 0; v < 8; ++v)
+        tri::Allocator<MyMesh>::DeleteVertex(m, v);
+    tri::Allocator<MyMesh>::CompactFaceVector(m);
+    tri::Allocator<MyMesh>::CompactVertexVector(m);
+    ASSERT_EQ(m.fn, 12);
+    ASSERT_EQ(m.vn, 8);
+    for (uint32_t f = 0; f < m.FaceCount(); ++f)
+        for (int e = 0; e < 3; ++e) {
+            EXPECT_LT(m.face[f].V(e), 8u);
+            EXPECT_LT(m.face[f].FFp(e), 12u);
+            EXPECT_GE(m.vert[m.face[f].V(e)].P().X(), 20.f);
+        }
+    for (const MyVertex& v : m.vert)
+        EXPECT_LT(v.VFp(), 12u);
+}
+
+TEST(MeshTopology, OpenTubeHasTwoBorderLoops)
+{
+    MyMesh m = Merged(testmesh::OpenTube(5, 10, 16));
+    EXPECT_EQ(BorderEdges(m), 32);
+    for (uint32_t f = 0; f < m.FaceCount(); ++f)
+        for (int e = 0; e < 3; ++e)
+            if (face::IsBorder(m, f, e))
+                EXPECT_EQ(m.face[f].FFi(e), e);
+}
+
+TEST(MeshTopology, ThreeFacesOnOneEdgeFormACycleInFaceOrder)
+{
+    MyMesh m = Merged(testmesh::ThreeFacesOnOneEdge());
+    ASSERT_EQ(m.fn, 3);
+    // Edge 0 of every face is the shared edge (corners 0 and 1).
+    EXPECT_EQ(m.face[0].FFp(0), 1u);
+    EXPECT_EQ(m.face[1].FFp(0), 2u);
+    EXPECT_EQ(m.face[2].FFp(0), 0u);
+    for (int f = 0; f < 3; ++f) {
+        EXPECT_EQ(m.face[f].FFi(0), 0);
+        EXPECT_TRUE(face::IsBorder(m, f, 1));
+        EXPECT_TRUE(face::IsBorder(m, f, 2));
+    }
+}
+
+TEST(MeshTopology, VertexFaceRingVisitsEveryIncidentFaceOnceInDescendingOrder)
+{
+    MyMesh m = Merged(testmesh::UvSphere(3, 10, 6));
+    std::map<uint32_t, std::vector<uint32_t>> expected;
+    for (uint32_t f = 0; f < m.FaceCount(); ++f)
+        for (int k = 0; k < 3; ++k)
+            expected[m.face[f].V(k)].push_back(f);
+    for (auto& [v, faces] : expected) {
+        std::vector<uint32_t> ring;
+        uint32_t f = m.vert[v].VFp();
+        int z = m.vert[v].VFi();
+        while (f != kNone && ring.size() <= faces.size()) {
+            ASSERT_EQ(m.face[f].V(z), v);
+            ring.push_back(f);
+            const uint32_t nf = m.face[f].VFp(z);
+            z = m.face[f].VFi(z);
+            f = nf;
+        }
+        std::reverse(faces.begin(), faces.end());
+        EXPECT_EQ(ring, faces);
+    }
+}
+
+TEST(MeshTopology, LargeMeshLinksTheSameInParallelAsAClosedSurface)
+{
+    // Big enough to take the multi-threaded path.
+    MyMesh m = Merged(testmesh::SphereWithTriangles(200000));
+    ASSERT_GT(m.fn, 65536);
+    EXPECT_EQ(BorderEdges(m), 0);
+    for (uint32_t f = 0; f < m.FaceCount(); f += 97)
+        for (int e = 0; e < 3; ++e)
+            EXPECT_EQ(m.face[m.face[f].FFp(e)].FFp(m.face[f].FFi(e)), f);
+}
+
+TEST(MeshPoint, NormalizeLeavesZeroAtZero)
+{
+    Point3f z;
+    z.Normalize();
+    EXPECT_EQ(z, Point3f(0, 0, 0));
+    Point3f p(3, 0, 4);
+    p.Normalize();
+    EXPECT_FLOAT_EQ(p.Norm(), 1.f);
+    EXPECT_FLOAT_EQ((Point3f(1, 0, 0) ^ Point3f(0, 1, 0)).Z(), 1.f);
+}
+
+TEST(MeshRotation, CarriesOneUnitVectorOntoAnother)
+{
+    std::mt19937 rng(7);
+    std::normal_distribution<float> d;
+    for (int i = 0; i < 200; ++i) {
+        Point3f a(d(rng), d(rng), d(rng)), b(d(rng), d(rng), d(rng));
+        a.Normalize();
+        b.Normalize();
+        if (a * b < -0.999f)
+            continue;
+        const Point3f r = RotationMatrix(a, b) * a;
+        EXPECT_NEAR(r.X(), b.X(), 2e-3);
+        EXPECT_NEAR(r.Y(), b.Y(), 2e-3);
+        EXPECT_NEAR(r.Z(), b.Z(), 2e-3);
+    }
+}
+
+TEST(MeshRotation, NearlyEqualVectorsGiveIdentityAndOppositeOnesMinusI)
+{
+    const Matrix33f same = RotationMatrix(Point3f(0, 0, 1), Point3f(0, 0.001f, 0.9999995f));
+    EXPECT_EQ(same * Point3f(1, 2, 3), Point3f(1, 2, 3));
+    const Matrix33f flip = RotationMatrix(Point3f(0, 0, -1), Point3f(0, 0, 1));
+    const Point3f p = flip * Point3f(1, 2, 3);
+    EXPECT_NEAR(p.X(), -1, 1e-6);
+    EXPECT_NEAR(p.Y(), -2, 1e-6);
+    EXPECT_NEAR(p.Z(), -3, 1e-6);
+}

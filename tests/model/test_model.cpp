@@ -1,0 +1,154 @@
+#include "VSLModel3D.h"
+#include "test_meshes.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+
+namespace {
+
+QString WriteStl(QTemporaryDir& dir, const QString& name, const QVector<VSLTriangle3D>& tris)
+{
+    const QString path = dir.filePath(name);
+    EXPECT_TRUE(testmesh::WriteFile(path, testmesh::BinaryStl(tris)));
+    return path;
+}
+
+} // namespace
+
+TEST(MeshModel, IdsAreIssuedInOrderAndNeverReused)
+{
+    auto a = std::make_unique<VSLModel3D>();
+    const int first = a->m_nModelId;
+    a.reset();
+    VSLModel3D b;
+    EXPECT_EQ(b.m_nModelId, first + 1);
+}
+
+TEST(MeshModel, TopologyPassMergesCubeSoupAndSignalsReady)
+{
+    QTemporaryDir dir;
+    VSLModel3D model;
+    QSignalSpy done(model.fixerThread(), &FixerThread::sig_FixerStatusChanged);
+    ASSERT_TRUE(model.LoadSTLFile(WriteStl(dir, "cube.stl", testmesh::Cube(10, {1, 1, 0}))));
+    EXPECT_EQ(model.m_vTriangles.size(), 12);
+    EXPECT_EQ(model.m_minBound, QVector3D(1, 1, 0));
+    EXPECT_EQ(model.m_maxBound, QVector3D(11, 11, 10));
+    EXPECT_EQ(model.m_center, QVector3D(6, 6, 5));
+    ASSERT_TRUE(done.count() == 1 || done.wait(10000));
+    EXPECT_EQ(model.checkStatus(), 0);
+    EXPECT_EQ(model.fixStatus(), 0);
+    EXPECT_TRUE(model.m_bDataChanged);
+    EXPECT_TRUE(model.readyGate().IsOpen());
+    EXPECT_EQ(model.m_mesh.vn, 8);
+    EXPECT_EQ(model.m_mesh.fn, 12);
+    EXPECT_EQ(model.m_vVertexCopy.size(), 8);
+    for (const MyFace& f : model.m_mesh.face)
+        for (int e = 0; e < 3; ++e)
+            EXPECT_NE(f.FFp(e), uint32_t(&f - model.m_mesh.face.data()));
+}
+
+TEST(MeshModel, DegenerateTriangleIsDroppedFromTheListWrittenBack)
+{
+    QTemporaryDir dir;
+    auto tris = testmesh::Cube();
+    tris << testmesh::Tri({0, 0, 0}, {0, 0, 0}, {10, 10, 10});
+    VSLModel3D model;
+    QSignalSpy done(model.fixerThread(), &FixerThread::sig_FixerStatusChanged);
+    ASSERT_TRUE(model.LoadSTLFile(WriteStl(dir, "d.stl", tris)));
+    ASSERT_TRUE(done.count() == 1 || done.wait(10000));
+    EXPECT_EQ(model.m_vTriangles.size(), 12);
+    // Normals recomputed from merged positions, faces in face order.
+    EXPECT_EQ(model.m_vTriangles[0].normal, testmesh::Cube()[0].normal);
+}
+
+TEST(MeshModel, RefusedFileStartsNoPassAndKeepsTheGateClosed)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("bad.stl");
+    ASSERT_TRUE(testmesh::WriteFile(path, QByteArray()));
+    VSLModel3D model;
+    EXPECT_FALSE(model.LoadSTLFile(path));
+    EXPECT_TRUE(model.loadError().contains("bad.stl"));
+    EXPECT_FALSE(model.fixerThread()->isRunning());
+    EXPECT_EQ(model.checkStatus(), -1);
+    EXPECT_FALSE(model.readyGate().IsOpen());
+}
+
+TEST(MeshModel, CopyMeshRefusesAMeshWithMoreFacesThanTriangles)
+{
+    VSLModel3D model;
+    model.m_vTriangles = testmesh::Cube();
+    EXPECT_EQ(model.CopyMesh(0), 12);
+    EXPECT_EQ(model.m_mesh.vn, 36);
+    model.m_vTriangles.resize(5);
+    EXPECT_EQ(model.CopyMesh(0), -1);
+    EXPECT_EQ(model.m_mesh.fn, 12);
+    // Same count: positions rewritten in place.
+    model.m_vTriangles = testmesh::Translated(testmesh::Cube(), {1, 0, 0});
+    EXPECT_EQ(model.CopyMesh(0), 12);
+    EXPECT_EQ(model.m_mesh.vert[0].P().X(), model.m_vTriangles[0].vertices[0].x());
+}
+
+TEST(MeshModel, ShowModelWithEmptyStaticListChangesNothing)
+{
+    VSLModel3D model;
+    model.m_vTriangles = testmesh::Cube();
+    VSLModel3D::m_vT.clear();
+    EXPECT_EQ(model.showModel(QString()), 0);
+    EXPECT_EQ(model.m_vTriangles.size(), 12);
+}
+
+TEST(MeshModel, DestroyingAModelDuringItsPassEndsCleanly)
+{
+    QTemporaryDir dir;
+    const QString path = WriteStl(dir, "s.stl", testmesh::SphereWithTriangles(300000));
+    for (int i = 0; i < 3; ++i) {
+        auto model = std::make_unique<VSLModel3D>();
+        ASSERT_TRUE(model->LoadSTLFile(path));
+        model.reset(); // must neither hang nor crash
+    }
+}
+
+TEST(MeshModel, WorkersWaitForTheGateAndNeverOverlap)
+{
+    QTemporaryDir dir;
+    VSLModel3D model;
+    std::atomic<int> inside{0}, maxInside{0}, ran{0};
+    auto worker = [&] {
+        MeshGateLocker gate(model.readyGate());
+        if (!gate.held())
+            return;
+        QMutexLocker data(model.dataMutex());
+        const int now = ++inside;
+        maxInside = std::max(maxInside.load(), now);
+        EXPECT_EQ(model.m_mesh.fn, 12); // the mesh is complete once the gate opens
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        --inside;
+        ++ran;
+    };
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 4; ++i)
+        threads.emplace_back(worker);
+    QSignalSpy done(model.fixerThread(), &FixerThread::sig_FixerStatusChanged);
+    ASSERT_TRUE(model.LoadSTLFile(WriteStl(dir, "c.stl", testmesh::Cube())));
+    for (auto& t : threads)
+        t.join();
+    EXPECT_EQ(ran, 4);
+    EXPECT_EQ(maxInside, 1);
+}
+
+TEST(MeshModel, GateRefusesWaitersWhenCancelled)
+{
+    MeshReadyGate gate;
+    std::atomic<bool> result{true};
+    std::thread waiter([&] { result = gate.Acquire(); });
+    gate.Cancel();
+    waiter.join();
+    EXPECT_FALSE(result);
+}

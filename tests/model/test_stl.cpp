@@ -1,0 +1,227 @@
+#include "VSLModelLoader.h"
+#include "test_meshes.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+class StlFiles : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString Write(const QString& name, const QByteArray& bytes)
+    {
+        const QString path = dir.filePath(name);
+        EXPECT_TRUE(testmesh::WriteFile(path, bytes));
+        return path;
+    }
+    // Probes and reads; returns false with the loader's message on refusal.
+    bool Load(const QString& path, QVector<VSLTriangle3D>& out, VSLModelLoader& loader)
+    {
+        loader.path = path;
+        if (!loader.IsReady())
+            return false;
+        return loader.LoadData(out);
+    }
+};
+
+void ExpectSameCorners(const QVector<VSLTriangle3D>& a, const QVector<VSLTriangle3D>& b)
+{
+    ASSERT_EQ(a.size(), b.size());
+    for (int i = 0; i < a.size(); ++i)
+        for (int k = 0; k < 3; ++k)
+            EXPECT_EQ(a[i].vertices[k], b[i].vertices[k]) << "triangle " << i << " corner " << k;
+}
+
+} // namespace
+
+TEST_F(StlFiles, NameTestIsCaseInsensitiveAndAnywhereInThePath)
+{
+    const QByteArray bytes = testmesh::BinaryStl(testmesh::Cube());
+    VSLModelLoader l;
+    l.path = Write("A.STL", bytes);
+    EXPECT_TRUE(l.IsReady());
+    l.path = Write("part.stl.bak", bytes);
+    EXPECT_TRUE(l.IsReady());
+    l.path = Write("part.obj", bytes);
+    EXPECT_FALSE(l.IsReady());
+    EXPECT_TRUE(l.errorString().contains("part.obj"));
+    l.path = dir.filePath("missing.stl");
+    EXPECT_FALSE(l.IsReady());
+}
+
+TEST_F(StlFiles, BinaryRoundTripRecomputesNormalsAndBounds)
+{
+    auto cube = testmesh::Cube(10, {1, 2, 3});
+    auto lying = cube;
+    for (auto& t : lying)
+        t.normal = QVector3D(9, 9, 9); // the file's normals are never used
+    VSLModelLoader l;
+    QVector<VSLTriangle3D> out;
+    ASSERT_TRUE(Load(Write("c.stl", testmesh::BinaryStl(lying)), out, l));
+    EXPECT_EQ(l.isAscii, 0);
+    ExpectSameCorners(out, cube);
+    for (int i = 0; i < out.size(); ++i) {
+        EXPECT_EQ(out[i].normal, cube[i].normal);
+        EXPECT_EQ(out[i].minBound, cube[i].minBound);
+        EXPECT_EQ(out[i].maxBound, cube[i].maxBound);
+    }
+}
+
+TEST_F(StlFiles, BinaryWithSolidHeaderIsStillBinary)
+{
+    auto sphere = testmesh::UvSphere(5, 8, 5);
+    VSLModelLoader l;
+    QVector<VSLTriangle3D> out;
+    ASSERT_TRUE(Load(Write("s.stl", testmesh::BinaryStl(sphere, "solid vertex 1 2 3 made by a CAD program")), out, l));
+    EXPECT_EQ(l.isAscii, 0);
+    ExpectSameCorners(out, sphere);
+}
+
+TEST_F(StlFiles, AsciiTypicalCompactAndCrLfFilesAllRead)
+{
+    auto sphere = testmesh::UvSphere(5, 8, 5);
+    VSLModelLoader l;
+    QVector<VSLTriangle3D> out;
+    ASSERT_TRUE(Load(Write("a.stl", testmesh::AsciiStl(sphere)), out, l));
+    EXPECT_EQ(l.isAscii, 1);
+    ExpectSameCorners(out, sphere);
+
+    ASSERT_TRUE(Load(Write("crlf.stl", testmesh::AsciiStl(sphere, "\r\n")), out, l));
+    ExpectSameCorners(out, sphere);
+
+    // Several vertices, even whole facets, on one line.
+    ASSERT_TRUE(Load(Write("compact.stl", testmesh::AsciiStl(sphere, " ")), out, l));
+    EXPECT_EQ(l.isAscii, 1);
+    ExpectSameCorners(out, sphere);
+
+    QByteArray threeLines = "solid x\n";
+    for (const auto& t : testmesh::Tetrahedron()) {
+        threeLines += "facet normal 0 0 0 outer loop\n";
+        for (const auto& v : t.vertices)
+            threeLines += "vertex " + QByteArray::number(v.x()) + ' ' + QByteArray::number(v.y()) + ' '
+                          + QByteArray::number(v.z()) + '\n';
+        threeLines += "endloop end facet\n";
+    }
+    ASSERT_TRUE(Load(Write("lines.stl", threeLines), out, l));
+    ExpectSameCorners(out, testmesh::Tetrahedron());
+}
+
+TEST_F(StlFiles, AsciiFacetNeedsExactlyThreeVertices)
+{
+    const QByteArray text = "solid t\n"
+                            "facet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 0 0\nvertex 0 1 0\nendloop\nendfacet\n"
+                            "facet normal 0 0 1\nouter loop\nvertex 5 5 5\nvertex 6 5 5\nendloop\nendfacet\n"
+                            "facet normal 0 0 1\nendfacet\n"
+                            "facet normal 0 0 1\nouter loop\nvertex 0 0 2\nvertex 1 0 2\nvertex 0 1 2\nvertex 9 9 9\nendloop\nendfacet\n"
+                            "facet normal 0 0 1\nouter loop\nvertex 0 0 3\nvertex 1 0 3\nvertex 0 1 3\nendloop\nendfacet\n"
+                            "endsolid t\n";
+    VSLModelLoader l;
+    QVector<VSLTriangle3D> out;
+    ASSERT_TRUE(Load(Write("t.stl", text), out, l));
+    ASSERT_EQ(out.size(), 2);
+    EXPECT_EQ(out[0].vertices[2], QVector3D(0, 1, 0));
+    EXPECT_EQ(out[1].vertices[0], QVector3D(0, 0, 3));
+    EXPECT_EQ(out[1].normal, QVector3D(0, 0, 1));
+}
+
+TEST_F(StlFiles, MalformedNumbersReadAsZeroAndCLocaleIsUsed)
+{
+    const QByteArray text = "solid t\nfacet normal 0 0 1\nouter loop\nvertex 1.5 abc 0\nvertex +2.25e1 0 0\n"
+                            "vertex 0 1,5 0\nendloop\nendfacet\nendsolid\n";
+    VSLModelLoader l;
+    QVector<VSLTriangle3D> out;
+    ASSERT_TRUE(Load(Write("t.stl", text), out, l));
+    ASSERT_EQ(out.size(), 1);
+    EXPECT_EQ(out[0].vertices[0], QVector3D(1.5f, 0, 0));
+    EXPECT_EQ(out[0].vertices[1], QVector3D(22.5f, 0, 0));
+    EXPECT_EQ(out[0].vertices[2], QVector3D(0, 0, 0));
+}
+
+TEST_F(StlFiles, BinaryCountLargerThanTheFileIsClampedToWhatItHolds)
+{
+    auto cube = testmesh::Cube();
+    QByteArray bytes = testmesh::BinaryStl(cube, {}, 0x7FFFFFFF);
+    VSLModelLoader l;
+    QVector<VSLTriangle3D> out;
+    ASSERT_TRUE(Load(Write("big.stl", bytes), out, l));
+    ExpectSameCorners(out, cube);
+    // A trailing partial facet is ignored.
+    bytes.append(QByteArray(20, '\x01'));
+    ASSERT_TRUE(Load(Write("tail.stl", bytes), out, l));
+    EXPECT_EQ(out.size(), 12);
+}
+
+TEST_F(StlFiles, RefusedFilesNameTheFileAndTheProblem)
+{
+    struct Case {
+        const char* name;
+        QByteArray bytes;
+        const char* message;
+    };
+    auto nan = testmesh::Cube();
+    nan[3].vertices[1].setY(std::numeric_limits<float>::quiet_NaN());
+    auto inf = testmesh::Cube();
+    inf[0].vertices[0].setX(std::numeric_limits<float>::infinity());
+    const Case cases[] = {
+        {"empty.stl", QByteArray(), "empty"},
+        {"header.stl", testmesh::BinaryStl({}), "no triangles"},
+        {"short.stl", QByteArray(40, '\x80'), "too short"},
+        {"nan.stl", testmesh::BinaryStl(nan), "not a finite number"},
+        {"inf.stl", testmesh::AsciiStl(inf), "not a finite number"},
+        {"words.stl", QByteArray("solid nothing here\nendsolid\n"), "no triangles"},
+    };
+    for (const Case& c : cases) {
+        VSLModelLoader l;
+        QVector<VSLTriangle3D> out;
+        EXPECT_FALSE(Load(Write(c.name, c.bytes), out, l)) << c.name;
+        EXPECT_TRUE(out.isEmpty()) << c.name;
+        EXPECT_TRUE(l.errorString().contains(c.name)) << l.errorString().toStdString();
+        EXPECT_TRUE(l.errorString().contains(c.message)) << l.errorString().toStdString();
+    }
+}
+
+TEST_F(StlFiles, WritersProduceTheDocumentedLayouts)
+{
+    auto tet = testmesh::Tetrahedron(2.5f);
+    VSLModelWriter w;
+    w.AddTriangles(tet);
+    const QString bin = dir.filePath("w.stl");
+    ASSERT_TRUE(w.WriterBinary(bin));
+    QFile f(bin);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray b = f.readAll();
+    ASSERT_EQ(b.size(), 84 + 50 * 4);
+    EXPECT_EQ(b.left(19), QByteArray("vexmor3D-tarvoselin"));
+    EXPECT_EQ(b.mid(19, 61), QByteArray(61, '\0'));
+    EXPECT_EQ(quint8(b[80]), 4);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(quint8(b[84 + 50 * i + 48]), 12);
+        EXPECT_EQ(quint8(b[84 + 50 * i + 49]), 0);
+    }
+    VSLModelLoader l;
+    QVector<VSLTriangle3D> out;
+    ASSERT_TRUE(Load(bin, out, l));
+    ExpectSameCorners(out, tet);
+
+    const QString txt = dir.filePath("w_ascii.stl");
+    ASSERT_TRUE(w.WriterASCII(txt));
+    QFile t(txt);
+    ASSERT_TRUE(t.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = t.readAll().split('\n');
+    EXPECT_EQ(lines[0], "solid");
+    EXPECT_EQ(lines[1], "facet normal 0.000000 0.000000 -1.000000");
+    EXPECT_EQ(lines[2], "outer loop");
+    EXPECT_EQ(lines[3], "vertex 0 0.000000 0.000000");
+    EXPECT_EQ(lines[5], "vertex 2.5 0.000000 0.000000");
+    EXPECT_EQ(lines[6], "endloop");
+    EXPECT_EQ(lines[7], "endfacet");
+    ASSERT_TRUE(Load(txt, out, l));
+    ExpectSameCorners(out, tet);
+
+    EXPECT_FALSE(w.WriterBinary(dir.filePath("no/such/dir/x.stl")));
+}
