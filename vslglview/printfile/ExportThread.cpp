@@ -1,0 +1,334 @@
+#include "printfile/ExportThread.h"
+
+#include "printfile/archivemember.h"
+#include "printfile/gcodeheader.h"
+#include "printfile/layercodingpool.h"
+#include "printfile/runlength.h"
+#include "printfile/vxsresave.h"
+
+#include <QBuffer>
+#include <QDataStream>
+#include <QFileInfo>
+
+namespace {
+
+// More layers than this is no print (100 000 layers of 10 micrometres is a metre).
+constexpr int kMaxArchiveLayers = 100000;
+
+// Preview size of a converted file, chosen by printer model name.
+QSize previewSizeFor(const QString& model)
+{
+    static const QStringList small = {"Pellar10", "R10", "Pellar30", "Pellar40", "Pellar4K",
+                                      "Pellar4Kmono", "R20", "Pellar120"};
+    if (small.contains(model))
+        return QSize(120, 150);
+    if (model == QLatin1String("Pellar20"))
+        return QSize(200, 150);
+    if (model == QLatin1String("Pellar300"))
+        return QSize(220, 200);
+    return QSize(0, 0);
+}
+
+QString layerName(int layer)
+{
+    return QString::number(layer) + QStringLiteral(".png");
+}
+
+QString memberFailure(MemberRead r)
+{
+    switch (r) {
+    case MemberRead::Missing: return QStringLiteral("missing from the archive");
+    case MemberRead::TooLarge: return QStringLiteral("too large");
+    case MemberRead::Unreadable: return QStringLiteral("cannot be read (damaged archive)");
+    case MemberRead::Ok: break;
+    }
+    return QString();
+}
+
+} // namespace
+
+ExportThread::ExportThread()
+    : m_zipFile(&m_zip)
+{
+}
+
+ExportThread::~ExportThread()
+{
+    wait();
+    closeArchive();
+}
+
+void ExportThread::run()
+{
+    int result;
+    if (m_exportType == QLatin1String("Vexmor3D"))
+        result = Export_Vexmor3D();
+    else if (m_exportType == QLatin1String("ChiTuBox"))
+        result = Export_ChiTuBox();
+    else
+        result = fail(ExportNoJob, QStringLiteral("no export job set"));
+    emit signal_ExportDataDone(result, m_message);
+}
+
+int ExportThread::fail(int code, const QString& message)
+{
+    m_result = code;
+    m_message = message;
+    return code;
+}
+
+void ExportThread::closeArchive()
+{
+    if (m_zipFile.isOpen())
+        m_zipFile.close();
+    if (m_zip.isOpen())
+        m_zip.close();
+}
+
+void ExportThread::discardOutput()
+{
+    if (m_outFile.isOpen()) {
+        m_outFile.cancelWriting();
+        m_outFile.commit();
+    }
+}
+
+int ExportThread::Export_Vexmor3D()
+{
+    m_failedLayer = 0;
+    int layers = 0;
+    QString error;
+    switch (ResaveVxs(m_srcPath, m_dstPath, m_para, &layers, error)) {
+    case ResaveResult::Ok:
+        m_totalLayer = layers;
+        return fail(ExportOk, QString());
+    case ResaveResult::SourceUnreadable:
+    case ResaveResult::NotVxs:
+        return fail(ExportSourceInvalid, error);
+    case ResaveResult::DestinationFailed:
+        break;
+    }
+    return fail(ExportOutputFailed, error);
+}
+
+int ExportThread::LoadGcode_ChiTuBox()
+{
+    m_gcodeParas.clear();
+    closeArchive();
+    m_zip.setZipName(m_zipPath);
+    if (!m_zip.open(QuaZip::mdUnzip))
+        return fail(ExportArchiveFailed, QStringLiteral("cannot open the archive %1").arg(m_zipPath));
+    const int result = readHeaderOfOpenArchive();
+    closeArchive();
+    return result;
+}
+
+int ExportThread::readHeaderOfOpenArchive()
+{
+    m_gcodeParas.clear();
+    if (!m_zip.setCurrentFile(QStringLiteral("run.gcode"), QuaZip::csDefault) ||
+        !m_zipFile.open(QIODevice::ReadOnly))
+        return fail(ExportGcodeMissing, QStringLiteral("the archive holds no \"run.gcode\""));
+    const bool complete = ReadGcodeHeader(m_zipFile, m_gcodeParas);
+    m_zipFile.close();
+    if (!complete)
+        return fail(ExportBadArchiveData, QStringLiteral("the header of \"run.gcode\" is too long"));
+    return fail(ExportOk, QString());
+}
+
+int ExportThread::readPreview(QImage& preview)
+{
+    preview = QImage();
+    QByteArray bytes;
+    QString name = QStringLiteral("preview.png");
+    MemberRead r = ReadArchiveMember(m_zip, m_zipFile, name, kMaxArchiveMemberBytes, bytes);
+    if (r == MemberRead::Missing) {
+        name = layerName(1);
+        r = ReadArchiveMember(m_zip, m_zipFile, name, kMaxArchiveMemberBytes, bytes);
+    }
+    if (r == MemberRead::Missing)
+        return ExportOk; // no preview at all: written as 0 by 0
+    if (r != MemberRead::Ok)
+        return fail(ExportBadArchiveData, QStringLiteral("preview \"%1\" %2").arg(name, memberFailure(r)));
+    QString error;
+    if (!DecodeArchiveImage(bytes, preview, error))
+        return fail(ExportBadArchiveData, QStringLiteral("preview \"%1\": %2").arg(name, error));
+    return ExportOk;
+}
+
+int ExportThread::Export_ChiTuBox()
+{
+    m_failedLayer = 0;
+    m_message.clear();
+    if (m_grayBits < 1 || m_grayBits > 7)
+        return fail(ExportBadArchiveData, QStringLiteral("%1 bits per pixel cannot be coded").arg(m_grayBits));
+
+    // Everything that can be checked is checked before any output exists.
+    closeArchive();
+    m_zip.setZipName(m_zipPath);
+    if (!m_zip.open(QuaZip::mdUnzip))
+        return fail(ExportArchiveFailed, QStringLiteral("cannot open the archive %1").arg(m_zipPath));
+    int result = readHeaderOfOpenArchive();
+    if (result != ExportOk) {
+        closeArchive();
+        return result;
+    }
+    int layers = 0;
+    if (!GcodeHeaderInt(m_gcodeParas, QStringLiteral("totalLayer"), 0, kMaxArchiveLayers, layers) ||
+        layers > m_zip.getEntriesCount() - 1) {
+        closeArchive();
+        return fail(ExportBadArchiveData,
+                    QStringLiteral("the layer count \"%1\" of \"run.gcode\" is not a number of layers this archive holds")
+                        .arg(m_gcodeParas.value(QStringLiteral("totalLayer"))));
+    }
+    m_totalLayer = layers;
+
+    QImage preview;
+    result = readPreview(preview);
+    if (result != ExportOk) {
+        closeArchive();
+        return result;
+    }
+    result = writeConversion(preview);
+    closeArchive();
+    return result;
+}
+
+bool ExportThread::writeLayerRecord(QDataStream& out, const QVector<unsigned char>& code)
+{
+    out << static_cast<qint32>(code.size());
+    out.writeRawData(reinterpret_cast<const char*>(code.constData()), code.size());
+    return out.status() == QDataStream::Ok;
+}
+
+int ExportThread::writeConversion(const QImage& preview)
+{
+    m_outFile.setFileName(m_exportPath);
+    if (!m_outFile.open(QIODevice::WriteOnly))
+        return fail(ExportOutputFailed,
+                    QStringLiteral("cannot create %1: %2").arg(m_exportPath, m_outFile.errorString()));
+
+    QDataStream out(&m_outFile);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out.setFloatingPointPrecision(QDataStream::SinglePrecision);
+    out.writeRawData("Vexmor3D", 8);
+    out << qint32(-16777215) << qint32(1) << qint32(m_machineCode) << qint32(0) << qint32(34);
+    const QByteArray para = VxsParaBytes(m_para);
+    out.writeRawData(para.constData(), para.size());
+    out << qint32(m_totalLayer) << qint32(m_grayBits);
+
+    const QSize previewSize = preview.isNull() ? QSize(0, 0) : previewSizeFor(m_machineName);
+    out << qint32(previewSize.width()) << qint32(previewSize.height());
+    if (!previewSize.isEmpty()) {
+        const QImage scaled = preview.scaled(previewSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                                  .convertToFormat(QImage::Format_ARGB32);
+        out.setByteOrder(QDataStream::BigEndian);
+        for (int y = 0; y < scaled.height(); ++y) {
+            const auto* row = reinterpret_cast<const quint32*>(scaled.constScanLine(y));
+            for (int x = 0; x < scaled.width(); ++x)
+                out << Rgb565(row[x]);
+        }
+        out.setByteOrder(QDataStream::LittleEndian);
+    }
+    if (m_machineCode == 120) {
+        QByteArray png;
+        if (!preview.isNull()) {
+            QBuffer buffer(&png);
+            buffer.open(QIODevice::WriteOnly);
+            preview.scaled(1200, 1600, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).save(&buffer, "PNG");
+        }
+        out << qint32(png.size());
+        out.writeRawData(png.constData(), png.size());
+        static const char zeros[4] = {0, 0, 0, 0};
+        out.writeRawData(zeros, (4 - png.size() % 4) % 4);
+    }
+
+    LayerCodingPool::Settings settings;
+    settings.bitsPerPixel = m_grayBits;
+    if (m_machineCode == 10)
+        settings.scaleTo = QSize(480, 854);
+    const int threads = qMax(1, QThread::idealThreadCount() - 1);
+    LayerCodingPool pool(settings, threads, 2 * threads);
+
+    LayerCodingPool::Result last;
+    auto writeNext = [&]() -> int {
+        LayerCodingPool::Result r = pool.takeNext();
+        if (!r.ok) {
+            m_failedLayer = r.layer;
+            return fail(ExportLayerFailed, QStringLiteral("layer %1 (\"%2\"): %3").arg(r.layer).arg(layerName(r.layer), r.error));
+        }
+        if (!writeLayerRecord(out, r.code))
+            return fail(ExportOutputFailed, QStringLiteral("cannot write %1: %2").arg(m_exportPath, m_outFile.errorString()));
+        last = std::move(r);
+        return ExportOk;
+    };
+
+    int result = ExportOk;
+    QByteArray bytes;
+    for (int layer = 1; layer <= m_totalLayer && result == ExportOk; ++layer) {
+        if (pool.isFull())
+            result = writeNext();
+        if (result != ExportOk)
+            break;
+        const MemberRead r = ReadArchiveMember(m_zip, m_zipFile, layerName(layer), kMaxArchiveMemberBytes, bytes);
+        if (r != MemberRead::Ok) {
+            m_failedLayer = layer;
+            result = fail(ExportLayerFailed, QStringLiteral("layer %1 (\"%2\") %3").arg(layer).arg(layerName(layer), memberFailure(r)));
+            break;
+        }
+        pool.submit(layer, std::move(bytes));
+        bytes = QByteArray();
+    }
+    while (result == ExportOk && pool.hasPending())
+        result = writeNext();
+
+    if (result != ExportOk) {
+        discardOutput();
+        return result;
+    }
+    if (out.status() != QDataStream::Ok) {
+        discardOutput();
+        return fail(ExportOutputFailed, QStringLiteral("cannot write %1").arg(m_exportPath));
+    }
+    if (!m_outFile.commit())
+        return fail(ExportOutputFailed, QStringLiteral("cannot write %1: %2").arg(m_exportPath, m_outFile.errorString()));
+
+    if (last.ok) {
+        m_layerImage = last.grey;
+        m_rleData = last.code;
+        m_imageWidth = m_layerImage.width();
+        m_imageHeight = m_layerImage.height();
+    }
+    return fail(ExportOk, QString());
+}
+
+void ExportThread::CompressImage()
+{
+    m_imageWidth = m_layerImage.width();
+    m_imageHeight = m_layerImage.height();
+    const QImage grey = m_layerImage.format() == QImage::Format_Grayscale8
+                            ? m_layerImage
+                            : m_layerImage.convertToFormat(QImage::Format_Grayscale8);
+    // An empty image or an uncodable bit depth leaves no code rather than reading pixels that do not exist.
+    EncodeRunLength(grey, m_grayBits, m_rleData);
+}
+
+int ExportThread::LoadArgs(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const QStringList parts = QString::fromLocal8Bit(argv[i]).split(QLatin1Char(':'));
+        for (int k = 0; k + 1 < parts.size(); k += 2)
+            m_gcodeParas.insert(parts.at(k), parts.at(k + 1));
+    }
+    return 0;
+}
+
+int ExportThread::ParseParameters()
+{
+    m_para.XResolution = static_cast<float>(m_gcodeParas.value(QStringLiteral("resolutionX")).toInt());
+    m_para.YResolution = static_cast<float>(m_gcodeParas.value(QStringLiteral("resolutionY")).toInt());
+    m_para.DotsPermmX = static_cast<float>(m_gcodeParas.value(QStringLiteral("machineWidth")).toInt());
+    const double depth = m_gcodeParas.value(QStringLiteral("machineDepth")).toDouble();
+    m_para.DotsPermmY = m_para.YResolution != 0 ? static_cast<float>(depth / m_para.YResolution) : 0.0f;
+    return 0;
+}
