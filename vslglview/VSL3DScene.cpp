@@ -1,0 +1,639 @@
+#include "VSL3DScene.h"
+#include "VSLModel3D.h"
+#include "VSLModelLoader.h"
+#include "VSLModelPainter.h"
+#include "printfile/printfilewriter.h"
+#include "support/DLPSupportStructure.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QMetaObject>
+
+VSL3DScene::VSL3DScene() : m_pSceneMutex(new QMutex) {}
+
+VSL3DScene::~VSL3DScene()
+{
+    // Each painter waits for its own workers before it goes.
+    for (VSLModelPainter* p : qAsConst(m_instances))
+        delete p;
+    m_instances.clear();
+    m_pSelModelPainter = nullptr;
+    m_pHoverModelPainter = nullptr;
+    for (VSLModel3D* m : qAsConst(m_models))
+        delete m;
+    m_models.clear();
+    delete m_pSceneMutex;
+}
+
+// ---------------------------------------------------------------- registry
+
+void VSL3DScene::ConnectInstance(VSLModelPainter* instance)
+{
+    // The painter number travels with the connection, so a done signal whose
+    // instance has meanwhile gone still counts its job down.
+    const int number = instance->m_nNumber;
+    connect(instance, &VSLModelPainter::sig_GenSupportDone, this, [this, number] { OnSupportJobDone(number); },
+            Qt::QueuedConnection);
+    connect(instance, &VSLModelPainter::sig_MPSliceDone, this, [this, number] { OnSliceJobDone(number); },
+            Qt::QueuedConnection);
+}
+
+void VSL3DScene::ShowOutOfRangeWarning()
+{
+    if (m_fnOutOfRangeWarning) {
+        m_fnOutOfRangeWarning();
+        return;
+    }
+    // A message box needs a widget application; a headless host only logs.
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        qWarning("Model is out of range, please scale it");
+        return;
+    }
+    QMessageBox box(QMessageBox::Warning, QString(), tr("Model is out of range, please scale it"),
+                    QMessageBox::Ok, nullptr, Qt::Dialog | Qt::FramelessWindowHint);
+    box.setStyleSheet("* { background-color: rgb(0, 0, 0); color: rgb(255, 255, 255); } QPushButton "
+                      "{background-color: rgb(125, 125, 125);}");
+    box.setDefaultButton(QMessageBox::Ok);
+    box.exec();
+}
+
+bool VSL3DScene::AddModel(QString path)
+{
+    for (VSLModel3D* model : qAsConst(m_models)) {
+        if (model->m_strFileName == path) {
+            auto* instance = new VSLModelPainter(model, this);
+            ConnectInstance(instance);
+            AppendModelPainter(instance);
+            return true;
+        }
+    }
+    auto* model = new VSLModel3D;
+    // Connected before the load starts the pass, so its completion is never lost.
+    connect(model->fixerThread(), &FixerThread::sig_FixerStatusChanged, this, &VSL3DScene::slot_SceneUpdateStatus,
+            Qt::QueuedConnection);
+    if (!model->LoadSTLFile(path)) {
+        delete model;
+        return false;
+    }
+    m_models.insert(model->m_nModelId, model);
+    slot_SceneUpdateStatus();
+
+    auto* instance = new VSLModelPainter(model, this);
+    ConnectInstance(instance);
+    if (IsOutRange(instance))
+        ShowOutOfRangeWarning();
+    AppendModelPainter(instance);
+    return true;
+}
+
+SceneOp VSL3DScene::DuplicateSelectedModel()
+{
+    VSLModelPainter* source = m_pSelModelPainter;
+    if (!source)
+        return SceneOp::NoSelection;
+    // The copy reads the support map that a running worker writes.
+    if (m_jobs.IsBusy(source->m_nNumber))
+        return SceneOp::JobRunning;
+    auto* copy = new VSLModelPainter(source->m_pModel, this);
+    copy->DuplicateModelPainterX(source);
+    copy->DrawSupportX();
+    ConnectInstance(copy);
+    AppendModelPainter(copy);
+    return SceneOp::Done;
+}
+
+SceneOp VSL3DScene::RemoveSelectedModel()
+{
+    VSLModelPainter* instance = m_pSelModelPainter;
+    if (!instance)
+        return SceneOp::NoSelection;
+    if (m_jobs.IsBusy(instance->m_nNumber))
+        return SceneOp::JobRunning;
+    VSLModel3D* model = instance->m_pModel;
+    m_instances.remove(instance->m_nNumber);
+    if (m_pHoverModelPainter == instance)
+        m_pHoverModelPainter = nullptr;
+    m_pSelModelPainter = nullptr;
+    delete instance;
+
+    if (model->m_nInstanceCount < 1) {
+        m_models.remove(model->m_nModelId);
+        delete model;
+        if (m_models.isEmpty())
+            emit signal_AllModelDel();
+    }
+    m_modelSliceLayers.clear();
+    m_supportSliceLayers.clear();
+    return SceneOp::Done;
+}
+
+bool VSL3DScene::SaveAllModels(QString path, QVector3D& center) const
+{
+    if (m_instances.isEmpty())
+        return false;
+    VSLModelWriter writer;
+    for (VSLModelPainter* p : m_instances)
+        writer.AddTriangles(p->GetRealTriangles());
+    if (!writer.triangles.isEmpty()) {
+        QVector3D lo = writer.triangles[0].vertices[0];
+        QVector3D hi = lo;
+        for (const VSLTriangle3D& t : qAsConst(writer.triangles)) {
+            for (const QVector3D& v : t.vertices) {
+                for (int a = 0; a < 3; ++a) {
+                    lo[a] = qMin(lo[a], v[a]);
+                    hi[a] = qMax(hi[a], v[a]);
+                }
+            }
+        }
+        center = (lo + hi) * 0.5f;
+    }
+    return writer.WriterBinary(path);
+}
+
+VSLModel3D* VSL3DScene::SaveTransModel()
+{
+    if (!m_pSelModelPainter)
+        return nullptr;
+    auto* model = new VSLModel3D;
+    --VSLModel3D::ms_nModelCount; // an export does not use up a model id
+    model->m_nModelId = -m_pSelModelPainter->m_nNumber;
+    model->m_vTriangles = m_pSelModelPainter->GetRealTriangles();
+    model->m_maxBound = m_pSelModelPainter->m_maxBound;
+    model->m_minBound = m_pSelModelPainter->m_minBound;
+    model->m_center = (model->m_maxBound + model->m_minBound) / 2;
+    return model;
+}
+
+VSLModel3D* VSL3DScene::SaveAllTransModels()
+{
+    auto* model = new VSLModel3D;
+    model->m_nModelId = -1;
+    bool first = true;
+    for (VSLModelPainter* p : qAsConst(m_instances)) {
+        model->m_vTriangles += p->GetRealTriangles();
+        if (first) {
+            model->m_maxBound = p->m_maxBound;
+            model->m_minBound = p->m_minBound;
+            first = false;
+            continue;
+        }
+        for (int a = 0; a < 3; ++a) {
+            model->m_maxBound[a] = qMax(model->m_maxBound[a], p->m_maxBound[a]);
+            model->m_minBound[a] = qMin(model->m_minBound[a], p->m_minBound[a]);
+        }
+    }
+    model->m_center = (model->m_maxBound + model->m_minBound) / 2;
+    return model;
+}
+
+VSLModel3D* VSL3DScene::SaveAllTransSupports()
+{
+    auto* model = new VSLModel3D;
+    model->m_nModelId = -2;
+    bool first = true;
+    for (VSLModelPainter* p : qAsConst(m_instances)) {
+        const QVector<VSLTriangle3D> tris = p->GetRealTrianglesSup();
+        for (const VSLTriangle3D& t : tris) {
+            for (const QVector3D& v : t.vertices) {
+                if (first) {
+                    model->m_maxBound = model->m_minBound = v;
+                    first = false;
+                }
+                for (int a = 0; a < 3; ++a) {
+                    model->m_maxBound[a] = qMax(model->m_maxBound[a], v[a]);
+                    model->m_minBound[a] = qMin(model->m_minBound[a], v[a]);
+                }
+            }
+        }
+        model->m_vTriangles += tris;
+    }
+    model->m_center = (model->m_maxBound + model->m_minBound) / 2;
+    return model;
+}
+
+void VSL3DScene::GetModelMax(QVector3D& max, QVector3D& min) const
+{
+    for (VSLModel3D* m : m_models) {
+        max = m->m_maxBound;
+        min = m->m_minBound;
+    }
+}
+
+// ------------------------------------------------------------------ status
+
+int VSL3DScene::slot_SceneUpdateStatus()
+{
+    if (m_models.isEmpty()) {
+        emit sig_SceneStatusChanged(VexmorEditStatEmpty);
+        return VexmorEditStatEmpty;
+    }
+    bool busy = false;
+    for (VSLModel3D* m : qAsConst(m_models)) {
+        if (m->checkStatus() == -1 || m->fixStatus() == -1) {
+            busy = true;
+            break;
+        }
+    }
+    const int status = busy ? VexmorEditStatEdited : VexmorEditStatReady;
+    emit sig_SceneStatusChanged(status);
+    return status;
+}
+
+int VSL3DScene::NumberOfSender() const
+{
+    // Compared as an address only: the sender may already be gone.
+    const QObject* s = sender();
+    for (auto it = m_instances.cbegin(); it != m_instances.cend(); ++it)
+        if (static_cast<const QObject*>(it.value()) == s)
+            return it.key();
+    return 0;
+}
+
+void VSL3DScene::slot_MPGenSupportDone()
+{
+    if (const int number = NumberOfSender())
+        OnSupportJobDone(number);
+}
+
+void VSL3DScene::slot_MPSliceDone()
+{
+    if (const int number = NumberOfSender())
+        OnSliceJobDone(number);
+}
+
+void VSL3DScene::OnSupportJobDone(int painterNumber)
+{
+    if (!m_jobs.EndSupport(painterNumber))
+        return;
+    if (VSLModelPainter* p = m_instances.value(painterNumber))
+        p->DrawSupportX();
+    emit sig_Update();
+}
+
+void VSL3DScene::OnSliceJobDone(int painterNumber)
+{
+    if (!m_jobs.EndSlice(painterNumber))
+        return;
+    if (VSLModelPainter* p = m_instances.value(painterNumber))
+        p->DrawSupportX();
+    if (m_jobs.sliceJobs() != 0)
+        return;
+    if (m_nPlateLayers != 0)
+        AddPlatform(m_nPlateLayers);
+    emit sig_SliceSceneDone(m_modelSliceLayers.size());
+}
+
+// ------------------------------------------------------ selection and edits
+
+bool VSL3DScene::IsInstanceBusy(VSLModelPainter* instance) const
+{
+    return instance && m_jobs.IsBusy(instance->m_nNumber);
+}
+
+void VSL3DScene::ResetGizmos(VSLModelPainter* instance)
+{
+    m_rotateCoord.center = instance->m_center;
+    m_rotateCoord.radius = instance->GetMaxLength() / 2;
+    m_rotateCoord.activePart = -1;
+    m_scaleCoord.maxCorner = instance->m_maxBound;
+    m_scaleCoord.minCorner = instance->m_minBound;
+    m_scaleCoord.activeFace = -1;
+}
+
+void VSL3DScene::SetPickModelPainter(int name)
+{
+    m_pSelModelPainter = nullptr;
+    if (!IsModelPainterName(name))
+        return;
+    VSLModelPainter* p = m_instances.value(name / 10);
+    if (!p)
+        return;
+    m_pSelModelPainter = p;
+    ResetGizmos(p);
+}
+
+void VSL3DScene::SetPickCoord(int name)
+{
+    const int part = name == 0 ? -1 : name / 10;
+    if (EditMode == 1)
+        m_rotateCoord.hoverPart = part;
+    else if (EditMode == 2)
+        m_scaleCoord.hoverFace = part;
+}
+
+void VSL3DScene::SelectPickCoord()
+{
+    if (EditMode == 1)
+        m_rotateCoord.activePart = m_rotateCoord.hoverPart;
+    else if (EditMode == 2)
+        m_scaleCoord.activeFace = m_scaleCoord.hoverFace;
+}
+
+SceneOp VSL3DScene::Apply()
+{
+    const QMatrix4x4 pending = m_pendingTransform;
+    m_pendingTransform.setToIdentity();
+    if (!m_pSelModelPainter)
+        return SceneOp::NoSelection;
+    if (pending.isIdentity())
+        return SceneOp::Unchanged;
+    if (m_jobs.IsBusy(m_pSelModelPainter->m_nNumber))
+        return SceneOp::JobRunning;
+    if (!m_pSelModelPainter->ApplyConvertX(pending, EditMode))
+        return SceneOp::Unchanged;
+    PushFree(m_pSelModelPainter);
+    ResetGizmos(m_pSelModelPainter);
+    return SceneOp::Done;
+}
+
+SceneOp VSL3DScene::ResetSelectedModel()
+{
+    if (!m_pSelModelPainter)
+        return SceneOp::NoSelection;
+    if (m_jobs.IsBusy(m_pSelModelPainter->m_nNumber))
+        return SceneOp::JobRunning;
+    m_pSelModelPainter->ResetModelPainter();
+    ResetGizmos(m_pSelModelPainter);
+    return SceneOp::Done;
+}
+
+void VSL3DScene::UpdateCoord()
+{
+    if (m_pSelModelPainter)
+        ResetGizmos(m_pSelModelPainter);
+}
+
+bool VSL3DScene::GetRotateInfo(QVector3D& center, QVector3D& axis) const
+{
+    if (m_rotateCoord.activePart == -1 || !m_pSelModelPainter)
+        return false;
+    center = m_pSelModelPainter->m_center;
+    switch (m_rotateCoord.activePart) {
+    case 0: axis = QVector3D(0, 0, 1); break;
+    case 1: axis = QVector3D(0, -1, 0); break;
+    case 2: axis = QVector3D(1, 0, 0); break;
+    default: axis = QVector3D(0, 0, 0); break;
+    }
+    return true;
+}
+
+bool VSL3DScene::GetScaleInfo(QVector3D& faceCorner, QVector3D& oppositeCorner, QVector3D& normal) const
+{
+    const int face = m_scaleCoord.activeFace;
+    if (face == -1 || !m_pSelModelPainter)
+        return false;
+    if (face > 5 || face < 0)
+        return true;
+    const QVector3D mx = m_pSelModelPainter->m_maxBound;
+    const QVector3D mn = m_pSelModelPainter->m_minBound;
+    static const QVector3D normals[6] = {{0, 0, -1}, {0, 0, 1}, {1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}};
+    const bool maxFirst = face == 1 || face == 2 || face == 4;
+    faceCorner = maxFirst ? mx : mn;
+    oppositeCorner = maxFirst ? mn : mx;
+    normal = normals[face];
+    return true;
+}
+
+bool VSL3DScene::GetBottomCenter(QVector3D& v) const
+{
+    if (!m_pSelModelPainter)
+        return false;
+    v = QVector3D(m_pSelModelPainter->m_center.x(), m_pSelModelPainter->m_center.y(),
+                  m_pSelModelPainter->m_minBound.z());
+    return true;
+}
+
+bool VSL3DScene::GetModelCenter(QVector3D& v) const
+{
+    if (!m_pSelModelPainter)
+        return false;
+    v = m_pSelModelPainter->m_center;
+    return true;
+}
+
+bool VSL3DScene::GetModelBound(QVector3D& max, QVector3D& min) const
+{
+    if (!m_pSelModelPainter)
+        return false;
+    max = m_pSelModelPainter->m_maxBound;
+    min = m_pSelModelPainter->m_minBound;
+    return true;
+}
+
+bool VSL3DScene::GetScaleValue(QVector3D& v) const
+{
+    if (!m_pSelModelPainter)
+        return false;
+    v = m_pSelModelPainter->m_scale;
+    return true;
+}
+
+void VSL3DScene::SetScaleValue(QVector3D& v)
+{
+    if (m_pSelModelPainter)
+        m_pSelModelPainter->m_scale = v;
+}
+
+void VSL3DScene::GetBound(QVector3D& max, QVector3D& min) const
+{
+    max = m_boundMax;
+    min = m_boundMin;
+}
+
+void VSL3DScene::SetBound(QVector3D const& max, QVector3D const& min, float pixelSizeX, float pixelSizeY)
+{
+    m_boundMax = max;
+    m_boundMin = min;
+    const QVector3D size = max - min;
+    for (int a = 0; a < 3; ++a)
+        m_boxSizeMm[a] = int(size[a]);
+    m_gridSizeMm[0] = m_boxSizeMm[0];
+    m_gridSizeMm[1] = m_boxSizeMm[1];
+    m_fPixelSizeX = pixelSizeX;
+    m_fPixelSizeY = pixelSizeY;
+}
+
+bool VSL3DScene::IsOutRange(VSLModelPainter* instance) const
+{
+    const QVector3D mx = instance->m_maxBound;
+    const QVector3D mn = instance->m_minBound;
+    return mx.x() > m_boundMax.x() || mn.x() < m_boundMin.x() || mx.y() > m_boundMax.y() ||
+           mn.y() < m_boundMin.y() || mx.z() > m_boundMax.z();
+}
+
+bool VSL3DScene::LeavesBoundXY(VSLModelPainter* instance) const
+{
+    const QVector3D mx = instance->m_maxBound;
+    const QVector3D mn = instance->m_minBound;
+    return mx.x() > m_boundMax.x() || mx.y() > m_boundMax.y() || m_boundMin.x() > mn.x() ||
+           m_boundMin.y() > mn.y();
+}
+
+// ---------------------------------------------------------------- supports
+
+SceneOp VSL3DScene::StartSupportJob(VSLModelPainter* instance)
+{
+    if (!instance || m_instances.value(instance->m_nNumber) != instance)
+        return SceneOp::NoSelection;
+    if (!m_jobs.BeginSupport(instance->m_nNumber))
+        return SceneOp::JobRunning;
+    // A worker that already signalled may still be leaving run(); start()
+    // on a running thread would silently do nothing.
+    instance->m_pSupportThread->wait();
+    instance->m_bStopSupport = false;
+    instance->m_pSupportThread->start(QThread::HighestPriority);
+    return SceneOp::Done;
+}
+
+SceneOp VSL3DScene::DeleteSelModelSupports()
+{
+    if (!m_pSelModelPainter)
+        return SceneOp::NoSelection;
+    if (m_jobs.IsBusy(m_pSelModelPainter->m_nNumber))
+        return SceneOp::JobRunning;
+    if (m_pSelModelPainter->m_bHasSupports)
+        m_pSelModelPainter->RemoveSupportX();
+    return SceneOp::Done;
+}
+
+SceneOp VSL3DScene::DeleteAllSupports()
+{
+    if (m_jobs.AnyJob())
+        return SceneOp::JobRunning;
+    for (VSLModelPainter* p : qAsConst(m_instances))
+        if (p->m_bHasSupports)
+            p->RemoveSupportX();
+    return SceneOp::Done;
+}
+
+void VSL3DScene::DeSelectSupport(DLPSupportStructure* support)
+{
+    const int i = m_vSelectedSupports.indexOf(support);
+    if (i >= 0)
+        m_vSelectedSupports.remove(i);
+}
+
+void VSL3DScene::SetIsSupportMode(bool on)
+{
+    m_bSupportMode = on;
+    while (!m_vSelectedSupports.isEmpty())
+        DeSelectSupport(m_vSelectedSupports.front());
+}
+
+void VSL3DScene::ChangeSupAttachSize(int index)
+{
+    static const char* const names[3] = {"Cone 25%", "Cone 50%", "Cone 75%"};
+    if (index < 0 || index > 2)
+        return;
+    m_strAttachName1 = m_strAttachName2 = QString::fromLatin1(names[index]);
+}
+
+void VSL3DScene::ChangeSupDensity(int index)
+{
+    static const int spacing[3] = {7000, 5000, 2000};
+    if (index < 0 || index > 2)
+        return;
+    m_nSupportGridSpacing = spacing[index];
+}
+
+// ----------------------------------------------------------------- slicing
+
+SceneOp VSL3DScene::StartSliceScene(int xResolution, int yResolution, float dotsPerMmX, float dotsPerMmY,
+                                    float layerThickMm, int plateLayers)
+{
+    QVector<int> numbers;
+    numbers.reserve(m_instances.size());
+    for (auto it = m_instances.cbegin(); it != m_instances.cend(); ++it)
+        numbers.append(it.key());
+    if (!m_jobs.BeginSlice(numbers))
+        return SceneOp::JobRunning;
+
+    m_nXResolution = xResolution;
+    m_nYResolution = yResolution;
+    m_fDotsPermmX = dotsPerMmX;
+    m_fDotsPermmY = dotsPerMmY;
+    m_fLayerThick = layerThickMm;
+    m_nPlateLayers = plateLayers;
+    {
+        QMutexLocker lock(m_pSceneMutex);
+        m_modelSliceLayers.clear();
+        m_sliceMaxPt = QPointF(-xResolution, -yResolution);
+        m_sliceMinPt = QPointF(xResolution, yResolution);
+    }
+    if (numbers.isEmpty()) {
+        // No worker will ever signal; announce the empty result instead of
+        // leaving the caller busy.
+        QMetaObject::invokeMethod(this, [this] { emit sig_SliceSceneDone(m_modelSliceLayers.size()); },
+                                  Qt::QueuedConnection);
+        return SceneOp::Done;
+    }
+    for (VSLModelPainter* p : qAsConst(m_instances)) {
+        p->m_pSliceThread->wait(); // may still be leaving its previous run
+        p->m_pSliceThread->start(QThread::HighestPriority);
+    }
+    return SceneOp::Done;
+}
+
+// ------------------------------------------------------------- print files
+
+int VSL3DScene::generatePrintableData(ST_MachinePara& para, QString path)
+{
+    PrintJobInput input;
+    input.modelLayers = &m_modelSliceLayers;
+    input.supportLayers = m_supportSliceLayers.isEmpty() ? nullptr : &m_supportSliceLayers;
+    input.machineCode = m_nMachineCode;
+    input.machineName = m_strMachineName;
+    input.imageRotate = m_bImageRotate;
+    input.preview = m_previewImage;
+    input.previewLarge = m_previewImageLarge;
+    input.saveFileName = m_strSaveFileName;
+    input.sliceXResolution = m_nXResolution;
+    input.sliceYResolution = m_nYResolution;
+    input.layerThicknessMm = m_fLayerThick;
+    input.buildHeightMm = m_boundMax.z();
+    if (m_nMachineCode == 120) {
+        for (VSLModelPainter* p : qAsConst(m_instances))
+            input.plateTriangles += p->GetRealTriangles();
+        for (VSLModelPainter* p : qAsConst(m_instances))
+            input.plateTriangles += p->GetRealTrianglesSup();
+    }
+    const int result = PrintFile::generatePrintableData(input, para, path);
+    m_nPixelBits = 4;
+    m_nPrintLayerCount = m_modelSliceLayers.size();
+    return result;
+}
+
+int VSL3DScene::generatePrintableData_VXS(ST_MachinePara& para, QString path)
+{
+    PrintJobInput input;
+    input.modelLayers = &m_modelSliceLayers;
+    input.machineCode = m_nMachineCode;
+    input.machineName = m_strMachineName;
+    input.imageRotate = m_bImageRotate;
+    input.preview = m_previewImage;
+    input.previewLarge = m_previewImageLarge;
+    input.saveFileName = m_strSaveFileName;
+    m_nPixelBits = 4;
+    return PrintFile::generatePrintableData_VXS(input, para, path);
+}
+
+int VSL3DScene::generatePrintableData_VXT(ST_MachinePara& para, QString path)
+{
+    PrintJobInput input;
+    input.modelLayers = &m_modelSliceLayers;
+    input.supportLayers = m_supportSliceLayers.isEmpty() ? nullptr : &m_supportSliceLayers;
+    input.machineCode = m_nMachineCode;
+    input.machineName = m_strMachineName;
+    input.saveFileName = m_strSaveFileName;
+    input.sliceXResolution = m_nXResolution;
+    input.sliceYResolution = m_nYResolution;
+    input.layerThicknessMm = m_fLayerThick;
+    input.buildHeightMm = m_boundMax.z();
+    for (VSLModelPainter* p : qAsConst(m_instances))
+        input.plateTriangles += p->GetRealTriangles();
+    for (VSLModelPainter* p : qAsConst(m_instances))
+        input.plateTriangles += p->GetRealTrianglesSup();
+    const int result = PrintFile::generatePrintableData_VXT(input, para, path);
+    m_nPrintLayerCount = m_modelSliceLayers.size();
+    return result;
+}

@@ -1,0 +1,234 @@
+#pragma once
+#include "dlp/machinepara.h"
+#include "printfile/slicelayers.h"
+#include "scene/SceneJobs.h"
+
+#include <QImage>
+#include <QMap>
+#include <QMatrix4x4>
+#include <QMutex>
+#include <QObject>
+#include <QPoint>
+#include <QPointF>
+#include <QString>
+#include <QVector2D>
+#include <QVector3D>
+#include <QVector>
+
+#include <atomic>
+#include <functional>
+
+class VSLModel3D;
+class VSLModelPainter;
+class DLPSupportStructure;
+
+// Scene and edit status carried as int between the scene, the view and the
+// main window.
+enum emVexmorEditStat {
+    VexmorEditStatEmpty = 0,    // no model
+    VexmorEditStatEdited = 1,   // scene edited, or a model still in its topology pass
+    VexmorEditStatReady = 2,    // every model has finished its topology pass
+    VexmorEditStatSupport = 3,  // support editing
+};
+
+// Result of an operation on the selected instance or on the running jobs.
+// Deliberately not convertible to bool: "refused" must not read as success.
+enum class SceneOp : int {
+    Done = 0,
+    NoSelection = 1,    // nothing selected (or no instance at all)
+    JobRunning = 2,     // a support or slice job of the instance(s) concerned is still running
+    Unchanged = 3,      // the request changes nothing (e.g. a transform that is not finite)
+};
+
+// Hover and active parts of the rotate gizmo and where it is drawn.
+struct SceneRotateGizmo {
+    QVector3D center;
+    double radius = 0;
+    int hoverPart = -1;
+    int activePart = -1;
+};
+
+// Hover and active faces of the scale gizmo and the box it surrounds.
+struct SceneScaleGizmo {
+    QVector3D maxCorner;
+    QVector3D minCorner;
+    int hoverFace = -1;
+    int activeFace = -1;
+};
+
+// The build-plate document: mesh models, their placed instances, selection,
+// build bound, slice parameters and results, previews, printer settings and
+// file names. GUI thread only, except the slice results, which slice workers
+// append under the scene mutex.
+class VSL3DScene : public QObject {
+    Q_OBJECT
+public:
+    VSL3DScene();
+    ~VSL3DScene() override;
+
+    // --- registry ---
+    bool AddModel(QString path);
+    SceneOp DuplicateSelectedModel();
+    SceneOp RemoveSelectedModel();
+    bool IsModelExist() const { return !m_models.isEmpty(); }
+    bool SaveAllModels(QString path, QVector3D& center) const;
+    VSLModel3D* SaveTransModel();
+    VSLModel3D* SaveAllTransModels();
+    VSLModel3D* SaveAllTransSupports();
+    void GetModelMax(QVector3D& max, QVector3D& min) const;
+
+    // --- placement ---
+    void AppendModelPainter(VSLModelPainter* instance);
+    void FindFreeSpaceFor(VSLModelPainter* instance);
+    void CenterAll();
+    // False when the recursion hit its bound (a pathological chain); the
+    // arrangement is then left as far as it got.
+    bool PushFree(VSLModelPainter* instance);
+    bool IsOutRange(VSLModelPainter* instance) const;
+    bool LeavesBoundXY(VSLModelPainter* instance) const;
+
+    // --- selection and editing ---
+    void SetPickModelPainter(int name);
+    static bool IsModelPainterName(int name) { return name > 9 && name % 10 == 0; }
+    void SetPickCoord(int name);
+    void SelectPickCoord();
+    SceneOp Apply();
+    SceneOp ResetSelectedModel();
+    void UpdateCoord();
+    bool GetRotateInfo(QVector3D& center, QVector3D& axis) const;
+    bool GetScaleInfo(QVector3D& faceCorner, QVector3D& oppositeCorner, QVector3D& normal) const;
+    bool GetBottomCenter(QVector3D& v) const;
+    bool GetModelCenter(QVector3D& v) const;
+    bool GetModelBound(QVector3D& max, QVector3D& min) const;
+    bool GetScaleValue(QVector3D& v) const;
+    void SetScaleValue(QVector3D& v);
+    void GetBound(QVector3D& max, QVector3D& min) const;
+    void SetBound(QVector3D const& max, QVector3D const& min, float pixelSizeX, float pixelSizeY);
+    float GetLayerThick() const { return m_fLayerThick; }
+    VSLModelPainter* selectedInstance() const { return m_pSelModelPainter; }
+    bool IsInstanceBusy(VSLModelPainter* instance) const;
+
+    // --- supports ---
+    // Starts the support worker of `instance`; its parameters are set on the
+    // painter beforehand. Refused while a support or slice job of it runs.
+    SceneOp StartSupportJob(VSLModelPainter* instance);
+    SceneOp DeleteSelModelSupports();
+    SceneOp DeleteAllSupports();
+    void DeSelectSupport(DLPSupportStructure* support);
+    void SetIsSupportMode(bool on);
+    void ChangeSupAttachSize(int index);
+    void ChangeSupDensity(int index);
+
+    // --- slicing ---
+    // Stores the job, empties the model layers, resets the slice window and
+    // starts every instance's slice worker. Refused while any support or
+    // slice job runs.
+    SceneOp StartSliceScene(int xResolution, int yResolution, float dotsPerMmX, float dotsPerMmY,
+                            float layerThickMm, int plateLayers);
+    // Puts n plate layers in front of the model layers (n < 0 removes).
+    void AddPlatform(int n);
+    int runningSupportJobs() const { return m_jobs.supportJobs(); }
+    int runningSliceJobs() const { return m_jobs.sliceJobs(); }
+    QMutex* sceneMutex() const { return m_pSceneMutex; }
+    void setSliceDirName(QString const& dir) { m_strSliceDir = dir; }
+    QString getSliceDirName() const { return m_strSliceDir; }
+
+    // --- print files (forwarded to the writers) ---
+    int generatePrintableData(ST_MachinePara& para, QString path);
+    int generatePrintableData_VXS(ST_MachinePara& para, QString path);
+    int generatePrintableData_VXT(ST_MachinePara& para, QString path);
+
+    QMap<int, VSLModel3D*> const& models() const { return m_models; }
+    QMap<int, VSLModelPainter*> const& instances() const { return m_instances; }
+
+signals:
+    void sig_SceneStatusChanged(int NewSceneStatus);
+    void sig_Update();
+    void sig_SliceSceneDone(int nLayers);
+    void signal_RenderText(QString str, QVector3D Pos);
+    void signal_EditModeChanged(int nMode);
+    void signal_AllModelDel();
+    void signal_Exception(int ex);
+
+public slots:
+    int slot_SceneUpdateStatus();
+    // For connections made by others: the sender is looked up among the
+    // live instances, never dereferenced before that.
+    void slot_MPGenSupportDone();
+    void slot_MPSliceDone();
+
+public:
+    bool m_bSelected = false;
+    bool m_bFreeze = false;
+    int m_nXResolution = 0;
+    int m_nYResolution = 0;
+    float m_fDotsPermmX = 0;
+    float m_fDotsPermmY = 0;
+    float m_fLayerThick = 0;
+    bool m_bHideOverlays = false;
+    QString m_strSliceDir;
+    SceneRotateGizmo m_rotateCoord;
+    SceneScaleGizmo m_scaleCoord;
+    int m_boxSizeMm[3] = {96, 54, 200};  // build box width, depth, height
+    int m_gridSizeMm[2] = {96, 54};      // grid width, depth
+    QPointF m_sliceMaxPt;
+    QPointF m_sliceMinPt;
+    int m_nPrintLayerCount = 0;
+    QMatrix4x4 m_pendingTransform;
+    int EditMode = 0;
+    bool m_bUniformScale = true;
+    QVector3D m_pressPoint;
+    double m_dRubberAngle = 0;
+    QVector3D m_boundMax{48, 27, 200};
+    QVector3D m_boundMin{-48, -27, 0};
+    float m_fPixelSizeX = 50;
+    float m_fPixelSizeY = 50;
+    int m_nEditStat = 0;
+    QVector3D m_cursorPos;
+    QVector3D m_cursorNormal;
+    VSLModelPainter* m_pHoverModelPainter = nullptr;
+    QVector<DLPSupportStructure*> m_vSelectedSupports;
+    QImage m_previewImage;
+    bool m_bImageRotate = false;
+    QString m_strFileType;
+    int m_nPixelBits = 0;
+    QString m_strToolName = "Add";
+    QString m_strMachineName;
+    int m_nMachineCode = 0;
+    QString m_strOpenFileName;
+    QString m_strOpenDir;
+    QString m_strSaveFileName;
+    QString m_strSaveDir;
+    SliceLayers m_modelSliceLayers;
+    SliceLayers m_supportSliceLayers;
+    QImage m_previewImageLarge;
+    int m_nPlateLayers = 0;
+    bool m_bSupportMode = false;
+    int m_nSupportTool = 0;
+    int m_nGridSupportLiftMm = 5;
+    int m_nSupportGridSpacing = 5000;
+    QString m_strAttachName1 = "Cone 25%";
+    QString m_strAttachName2 = "Cone 25%";
+    // Replaces the out-of-range message box when set (hosts without widgets).
+    std::function<void()> m_fnOutOfRangeWarning;
+
+    // Depth and total visits allowed to one PushFree; far above any chain an
+    // ordinary plate produces.
+    static constexpr int kPushFreeMaxDepth = 64;
+    static int PushFreeVisitBudget(int instanceCount) { return 16 * (instanceCount + 1); }
+
+private:
+    void ConnectInstance(VSLModelPainter* instance);
+    void ResetGizmos(VSLModelPainter* instance);
+    void ShowOutOfRangeWarning();
+    void OnSupportJobDone(int painterNumber);
+    void OnSliceJobDone(int painterNumber);
+    int NumberOfSender() const;
+    bool PushFreeStep(VSLModelPainter* instance, int depth, int& visitsLeft);
+
+    QMutex* m_pSceneMutex = nullptr;
+    QMap<int, VSLModel3D*> m_models;
+    QMap<int, VSLModelPainter*> m_instances;
+    VSLModelPainter* m_pSelModelPainter = nullptr;
+    SceneJobs m_jobs;
+};

@@ -1,0 +1,141 @@
+// Automatic placement of new instances, re-centring and push-free after edits.
+#include "VPolygonAlgorithm.h"
+#include "VSL3DScene.h"
+#include "VSLModelPainter.h"
+
+#include <cfloat>
+
+namespace {
+
+// XY extent of a footprint hull. Two hulls whose extents are apart by more
+// than a rounding margin cannot overlap, so the exact hull test is skipped;
+// this keeps one placement near linear in practice instead of 8 n^2 hull tests.
+struct HullExtent {
+    float minX = FLT_MAX, minY = FLT_MAX, maxX = -FLT_MAX, maxY = -FLT_MAX;
+    bool empty = true;
+};
+
+HullExtent ExtentOf(QVector<QVector2D> const& hull)
+{
+    HullExtent e;
+    for (const QVector2D& p : hull) {
+        e.minX = qMin(e.minX, p.x());
+        e.maxX = qMax(e.maxX, p.x());
+        e.minY = qMin(e.minY, p.y());
+        e.maxY = qMax(e.maxY, p.y());
+        e.empty = false;
+    }
+    return e;
+}
+
+bool ClearlyApart(HullExtent const& a, HullExtent const& b)
+{
+    constexpr float kMarginMm = 1e-3f;
+    if (a.empty || b.empty)
+        return true; // an empty hull never collides
+    return a.maxX + kMarginMm < b.minX || b.maxX + kMarginMm < a.minX || a.maxY + kMarginMm < b.minY ||
+           b.maxY + kMarginMm < a.minY;
+}
+
+} // namespace
+
+void VSL3DScene::FindFreeSpaceFor(VSLModelPainter* instance)
+{
+    const float hxN = instance->m_maxBound.x() * 0.5f - instance->m_minBound.x() * 0.5f;
+    const float hyN = instance->m_maxBound.y() * 0.5f - instance->m_minBound.y() * 0.5f;
+
+    QVector<QVector2D> candidates;
+    QVector<VSLModelPainter*> placed;
+    QVector<HullExtent> placedExtents;
+    candidates.reserve(8 * m_instances.size());
+    placed.reserve(m_instances.size());
+    placedExtents.reserve(m_instances.size());
+    for (VSLModelPainter* p : qAsConst(m_instances)) {
+        const float hxP = p->m_maxBound.x() * 0.5f - p->m_minBound.x() * 0.5f;
+        const float hyP = p->m_maxBound.y() * 0.5f - p->m_minBound.y() * 0.5f;
+        const float dx = hxN + hxP + 4.0f;
+        const float dy = hyN + hyP + 4.0f;
+        const float cx = p->m_center.x();
+        const float cy = p->m_center.y();
+        candidates << QVector2D(cx + dx, cy + dy) << QVector2D(cx, cy + dy) << QVector2D(cx - dx, cy + dy)
+                   << QVector2D(cx + dx, cy) << QVector2D(cx - dx, cy) << QVector2D(cx + dx, cy - dy)
+                   << QVector2D(cx, cy - dy) << QVector2D(cx - dx, cy - dy);
+        placed.append(p);
+        placedExtents.append(ExtentOf(p->m_hull));
+    }
+
+    bool found = false;
+    QVector2D best;
+    double bestLength = 0;
+    for (const QVector2D& v : qAsConst(candidates)) {
+        instance->Translate(v - instance->m_center.toVector2D());
+        const HullExtent mine = ExtentOf(instance->m_hull);
+        bool occupied = false;
+        for (int i = 0; i < placed.size() && !occupied; ++i)
+            occupied = !ClearlyApart(mine, placedExtents[i]) && instance->CheckHit(placed[i]);
+        if (occupied)
+            continue;
+        const double length = double(v.length());
+        if (!found || length < bestLength) {
+            found = true;
+            best = v;
+            bestLength = length;
+        }
+    }
+    if (found)
+        instance->Translate(best - instance->m_center.toVector2D());
+}
+
+void VSL3DScene::AppendModelPainter(VSLModelPainter* instance)
+{
+    FindFreeSpaceFor(instance);
+    m_instances.insert(instance->m_nNumber, instance);
+    if (LeavesBoundXY(instance))
+        CenterAll();
+}
+
+void VSL3DScene::CenterAll()
+{
+    float maxX = -10000, maxY = -10000, minX = 10000, minY = 10000;
+    for (VSLModelPainter* p : qAsConst(m_instances)) {
+        maxX = qMax(maxX, p->m_maxBound.x());
+        maxY = qMax(maxY, p->m_maxBound.y());
+        minX = qMin(minX, p->m_minBound.x());
+        minY = qMin(minY, p->m_minBound.y());
+    }
+    const QVector2D t(-(minX + maxX) * 0.5f, -(minY + maxY) * 0.5f);
+    for (VSLModelPainter* p : qAsConst(m_instances))
+        p->Translate(t);
+}
+
+bool VSL3DScene::PushFree(VSLModelPainter* instance)
+{
+    int visitsLeft = PushFreeVisitBudget(m_instances.size());
+    return PushFreeStep(instance, 0, visitsLeft);
+}
+
+bool VSL3DScene::PushFreeStep(VSLModelPainter* instance, int depth, int& visitsLeft)
+{
+    // Every push separates the pair it handles, so ordinary chains end long
+    // before these bounds; they only stop a pathological ping-pong.
+    if (depth > kPushFreeMaxDepth || visitsLeft <= 0)
+        return false;
+    --visitsLeft;
+    if (LeavesBoundXY(instance))
+        return true;
+    QVector<VSLModelPainter*> pushed;
+    for (VSLModelPainter* p : qAsConst(m_instances)) {
+        // An instance whose worker is running must not move under it.
+        if (p == instance || LeavesBoundXY(p) || m_jobs.IsBusy(p->m_nNumber))
+            continue;
+        QVector2D push;
+        if (VPolygonAlgorithm::PolygonCollisionPushVector(p->m_hull, instance->m_hull, push)) {
+            p->Translate(push);
+            pushed.append(p);
+        }
+    }
+    bool complete = true;
+    for (VSLModelPainter* p : qAsConst(pushed))
+        complete = PushFreeStep(p, depth + 1, visitsLeft) && complete;
+    return complete;
+}
