@@ -1,0 +1,168 @@
+#pragma once
+#include "SupportThread.h"
+#include "VSL3DPainter.h"
+#include "mesh/mymesh.h"
+#include "mesh/point3.h"
+#include "support/DLP_Support.h"
+#include "vslfunction/VSLTriangle3D.h"
+
+#include <QMatrix4x4>
+#include <QObject>
+#include <QThread>
+#include <QVector2D>
+#include <QVector3D>
+#include <QVector>
+
+#include <atomic>
+#include <polyclipping/clipper.hpp>
+
+typedef unsigned int GLuint;
+class VSLModel3D;
+class VSL3DScene;
+class VSLModelPainter;
+class DLPSupportStructure;
+
+// Slice worker of one instance: one start performs one slicing run.
+class SliceThread : public QThread {
+    Q_OBJECT
+public:
+    explicit SliceThread(VSLModelPainter* painter) : m_pPainter(painter) {}
+
+signals:
+    void sig_FixerFailed();
+    void sig_FixerComplete();
+    void sig_FixerStatusChanged();
+
+protected:
+    void run() override;
+
+private:
+    VSLModelPainter* m_pPainter;
+};
+
+// One placed copy of a mesh model: its transform, world bounds, centre and
+// footprint hull, its drawing and pick passes, and its support and slice
+// workers. The mesh belongs to the shared model; many painters may show it.
+// Everything except the drawing and pick passes works without a GL context.
+class VSLModelPainter : public QObject, public VSL3DPainter {
+    Q_OBJECT
+public:
+    VSLModelPainter(VSLModel3D* model, VSL3DScene* scene);
+    ~VSLModelPainter() override;
+
+    void Render() override;
+
+    // --- placement ---
+    void ResetModelPainter();
+    // Bounds, centre and hull from the model's triangles (takes the model's
+    // data mutex). A model without triangles leaves them unchanged.
+    void UpdateData();
+    // Hull only (takes the model's data mutex).
+    void UpdateModelHull();
+    // User transform: editMode 0 move (supports follow), 1 rotate, 2 scale
+    // (supports dropped, instance put back onto the plate). False, and
+    // nothing changed, when the result would not be a finite invertible
+    // transform.
+    bool ApplyConvertX(QMatrix4x4 const& m, int editMode);
+    // Transform without touching the supports; full false maps bounds and
+    // hull (translations only), full true recomputes them. Same refusal.
+    bool ApplyConvert(QMatrix4x4 const& m, bool full);
+    void Translate(QVector2D const& d);
+    void Move(QVector3D const& d);
+    void Center();
+    void LayToPlatform();
+    QVector<VSLTriangle3D> GetRealTriangles();
+    double GetMaxLength() const;
+    bool CheckHit(VSLModelPainter* other) const;
+    void DuplicateModelPainterX(VSLModelPainter* source);
+
+    // --- drawing and picking (GUI thread, current GL context) ---
+    void RenderBoundaryHull();
+    void RenderPickGL();
+    void RenderOverhang();
+    bool FormTriPickDispLists();
+    void RenderTrianglePickGL();
+    void RenderSingleTrianglePickGL(unsigned int index);
+    // Pick colour bytes of triangle i: i + 1 spread low, middle, high byte
+    // over red, green, blue.
+    static void TrianglePickColor(int i, unsigned char rgb[3]);
+
+    // --- supports ---
+    void GenSupportX();
+    void RemoveSupportX();
+    void RestoreSupportX();
+    void RotateSupportX();
+    void RotateSptPointX(vcg::Point3f& p) const;
+    void DrawSupportX();
+    void RenderSupportX(bool highlight, bool tipsOnly);
+    QVector<VSLTriangle3D> GetRealTrianglesSup() const;
+    // Rebuilds m_vSupportIndex so entry `index` points at that support in
+    // this painter's own map.
+    void RebuildSupportIndex();
+    static QVector<VSLTriangle3D> GenerateConeTris(vcg::Point3f p0, double r0, vcg::Point3f p1, double r1,
+                                                   int n, float = 0, float = 0, float = 0, float = 0);
+    static QVector<VSLTriangle3D> GenerateSphereTris(vcg::Point3f c, double r, float = 0, float = 0,
+                                                     float = 0, float = 0);
+    static VSLTriangle3D Point3fConvert(vcg::Point3f a, vcg::Point3f b, vcg::Point3f c);
+    static void initUnitSphere();
+    static void initUnitCircle();
+    void initMeshColumn();
+
+    // --- slicing (implemented with the slicing code) ---
+    void SliceModelPainterX(float base);
+    static bool Z_Intersect(vcg::Point3f const& a, vcg::Point3f const& b, float const& z,
+                            ClipperLib::IntPoint& out);
+
+    static QVector<vcg::Point3f> UnitSphere;
+    static QVector<vcg::Point3f> UnitCircle;
+    static QVector<QVector<int>> CoPlane;
+
+    QVector3D m_scale{1, 1, 1};
+    VSLModel3D* m_pModel;
+    VSL3DScene* m_pScene;
+    bool m_bLifted = false;
+    QVector3D m_maxBound;
+    QVector3D m_minBound;
+    QVector3D m_center;
+    QVector<QVector2D> m_hull;
+    QVector<GLuint> m_vTriPickLists;
+    QVector<DLPSupportStructure*> m_vSupportStructures;
+    int m_nSupportStructureId = 1;
+
+    SupportThread* m_pSupportThread = nullptr;
+    QMatrix4x4 m_supportMatrix;
+    bool m_bHasSupports = false;
+    bool m_bSupportsShown = false;
+    GLuint m_nSupportTipList = 0;
+    GLuint m_nSupportBodyList = 0;
+    double m_dSupportDensity = 0;
+    double m_dTipDiameter = 0;
+    double m_dShaftDiameter = 0;
+    double m_dLiftDistance = 0;
+    bool m_bSupportEditMark = false;  // generation restarted after hand edits
+    bool m_bSupportChanged = false;   // a click changed the supports
+    bool m_bSupportLifted = false;    // raised by the lift distance for editing
+    std::atomic<bool> m_bStopSupport{false};
+    int m_nClickCounter = 0;
+    SupportMap m_supportMap;
+    QVector<DLP_Support*> m_vSupportIndex;
+
+    SliceThread* m_pSliceThread = nullptr;
+    QVector<float> m_vSliceZ;
+    QVector<ClipperLib::Paths> m_vSlicePaths;
+    MyMesh m_columnMesh;
+
+signals:
+    void sig_GenSupportDone();
+    void sig_MPSliceDone();
+
+private:
+    // Callers hold the model's data mutex.
+    void UpdateDataLocked();
+    void UpdateModelHullLocked();
+    void MapPlacement(QMatrix4x4 const& m);
+    void DropOntoPlate();
+    void EmitPickTriangles();
+    void DeleteTriPickLists();
+    void DeleteSupportLists();
+};
