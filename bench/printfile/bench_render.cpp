@@ -1,9 +1,12 @@
 #include "printfile/layerrender.h"
+#include "printfile/printfilewriter.h"
 #include "printfile/renderthread.h"
 #include "printfile/runlength.h"
 #include "roadlayer.h"
 
 #include <benchmark/benchmark.h>
+
+#include <QTemporaryDir>
 
 namespace {
 
@@ -66,6 +69,26 @@ void BM_RenderEmptyLayer(benchmark::State& state)
     }
 }
 BENCHMARK(BM_RenderEmptyLayer)->Unit(benchmark::kMillisecond);
+
+// A whole layer-image file of 64 road layers with the default pool.
+void BM_WriteVxsRoadFile(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    SliceLayers layers(64, MakeRoadLayer());
+    PrintJobInput input;
+    input.modelLayers = &layers;
+    input.machineCode = 10;
+    input.saveFileName = dir.filePath("road.vxs");
+    ST_MachinePara para{};
+    para.XResolution = 3840;
+    para.YResolution = 2400;
+    for (auto _ : state) {
+        if (PrintFile::generatePrintableData(input, para, QString()) != 0)
+            state.SkipWithError("write failed");
+    }
+    state.counters["layers/s"] = benchmark::Counter(64.0 * state.iterations(), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_WriteVxsRoadFile)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 
