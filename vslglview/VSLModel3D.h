@@ -1,6 +1,7 @@
 #pragma once
 #include "contours.h"
 #include "MeshReadyGate.h"
+#include "mesh/hole.h"
 #include "mesh/mymesh.h"
 #include "vslfunction/VSLTriangle3D.h"
 
@@ -73,6 +74,27 @@ public:
     int showModel(QString);
     bool isInTriangles(QVector<VSLTriangle3D>&, VSLTriangle3D) { return false; }
     bool repairTriangles(QVector<QVector<QPolygonF>>, float) { return false; }
+
+    // Mesh checks and repair (0 success, negative codes refuse).
+    int CheckHoles();
+    int RepairHoles();
+    int CheckRepairManifold();
+    static float DihedralAngleRad(const vcg::Point3f& p0, const vcg::Point3f& p1, const vcg::Point3f& p2,
+                                  const vcg::Point3f& p3);
+    static float DihedralAngleRadEx(const vcg::Point3f& na, const vcg::Point3f& nb, const vcg::Point3f& a,
+                                    const vcg::Point3f& b);
+    int CheckRepairNormal();
+    void TriRound(int n);
+    void MoveZ(int dz);
+    void GetAngleTris(VSLModel3D* out, float t);
+    void GetRegions(MyMesh& m, bool selectedOnly, std::vector<vcg::tri::Hole<MyMesh>::Info>& out);
+
+    // Shell labels and per-shell contour slicing (caller holds the data
+    // mutex for the slicers; CountShells takes it itself).
+    void CountShells();
+    bool Z_Intersect(const vcg::Point3f& a, const vcg::Point3f& b, const float& z, ClipperLib::IntPoint& out);
+    int SilceMeshX(ShellLayerContours& out, QVector<float>& layerHeights, float thickness, float top, float base);
+    int SilceMeshXX(ShellLayerContours& out, QVector<float>& layerHeights, float thickness, float top, float base);
 
     FixerThread* fixerThread() const { return m_pFixerThread; }
     MeshReadyGate& readyGate() { return m_readyGate; }
