@@ -1,0 +1,141 @@
+#include "layers/layeroutlines.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using ClipperLib::IntPoint;
+using ClipperLib::Path;
+using ClipperLib::Paths;
+using layers::BuildModelLayerOutlines;
+
+namespace {
+
+Path Square(qint64 x0, qint64 y0, qint64 size, bool counterClockwise = true)
+{
+    Path p{{x0, y0}, {x0 + size, y0}, {x0 + size, y0 + size}, {x0, y0 + size}};
+    if (!counterClockwise)
+        std::reverse(p.begin(), p.end());
+    return p;
+}
+
+// Shoelace area of the even-odd union, written here independently of Clipper.
+double SignedArea(const Path& p)
+{
+    double a = 0;
+    for (size_t i = 0; i < p.size(); ++i) {
+        const IntPoint& u = p[i];
+        const IntPoint& v = p[(i + 1) % p.size()];
+        a += double(u.X) * double(v.Y) - double(v.X) * double(u.Y);
+    }
+    return a / 2;
+}
+
+double TotalArea(const Paths& paths)
+{
+    double a = 0;
+    for (const Path& p : paths)
+        a += SignedArea(p);
+    return a;
+}
+
+ShellLayerContours Slots(int slots, int layers)
+{
+    return ShellLayerContours(slots, QVector<Paths>(layers));
+}
+
+} // namespace
+
+TEST(LayerOutlines, OrientationSumIsMinusTwiceSignedArea)
+{
+    EXPECT_EQ(layers::OrientationSum(Square(0, 0, 10)), -200);
+    EXPECT_EQ(layers::OrientationSum(Square(0, 0, 10, false)), 200);
+    EXPECT_EQ(layers::OrientationSum(Path{{0, 0}, {5, 5}, {10, 10}}), 0);
+}
+
+TEST(LayerOutlines, SingleClosedShellPassesUnchanged)
+{
+    ShellLayerContours c = Slots(1, 3);
+    // Clockwise, with the repeated first point: a union would change both.
+    Path cw = Square(0, 0, 1000, false);
+    cw.push_back(cw.front());
+    c[0][0] = {cw};
+    c[0][2] = {Square(0, 0, 10), Square(5, 5, 10)}; // overlapping, left as they are
+    const QVector<Paths> out = BuildModelLayerOutlines(c, 3, false);
+    ASSERT_EQ(out.size(), 3);
+    EXPECT_EQ(out[0], Paths{cw});
+    EXPECT_TRUE(out[1].empty());
+    EXPECT_EQ(out[2], c[0][2]);
+}
+
+TEST(LayerOutlines, OpenShellGoesThroughUnion)
+{
+    // One open shell: slot 0 empty, slot 1 holds its chained outline.
+    ShellLayerContours c = Slots(2, 1);
+    Path cw = Square(0, 0, 1000, false);
+    c[1][0] = {cw};
+    const QVector<Paths> out = BuildModelLayerOutlines(c, 1, true);
+    ASSERT_EQ(out.size(), 1);
+    ASSERT_EQ(out[0].size(), 1u);
+    EXPECT_GT(SignedArea(out[0][0]), 0) << "union output is counter-clockwise";
+    EXPECT_DOUBLE_EQ(TotalArea(out[0]), 1e6);
+}
+
+TEST(LayerOutlines, SinglesOfBothOrientationsAreUnitedNonZero)
+{
+    // Two overlapping shells of opposite winding: the overlap must stay filled.
+    ShellLayerContours c = Slots(2, 1);
+    c[0][0] = {Square(0, 0, 100)};
+    c[1][0] = {Square(50, 0, 100, false)};
+    const QVector<Paths> out = BuildModelLayerOutlines(c, 1, false);
+    ASSERT_EQ(out[0].size(), 1u);
+    EXPECT_DOUBLE_EQ(TotalArea(out[0]), 150.0 * 100.0);
+}
+
+TEST(LayerOutlines, DegenerateSinglesAreDropped)
+{
+    ShellLayerContours c = Slots(3, 1);
+    c[0][0] = {Path{{0, 0}, {100, 0}}};                 // two points
+    c[1][0] = {Path{{0, 0}, {50, 50}, {100, 100}}};     // zero area
+    c[2][0] = {};
+    const QVector<Paths> out = BuildModelLayerOutlines(c, 1, false);
+    EXPECT_TRUE(out[0].empty());
+}
+
+TEST(LayerOutlines, MultiOutlineSlotsUniteEvenOddWithSingles)
+{
+    // Slot 0: a ring (outer and hole). Slot 1: a square inside the hole.
+    ShellLayerContours c = Slots(2, 1);
+    c[0][0] = {Square(0, 0, 1000), Square(250, 250, 500)};
+    c[1][0] = {Square(400, 400, 100, false)};
+    const QVector<Paths> out = BuildModelLayerOutlines(c, 1, false);
+    EXPECT_DOUBLE_EQ(TotalArea(out[0]), 1e6 - 250000 + 10000);
+}
+
+TEST(LayerOutlines, MissingLayerEntriesCountAsEmpty)
+{
+    ShellLayerContours c(2);
+    c[1] = QVector<Paths>(1, Paths{Square(0, 0, 10)});
+    const QVector<Paths> out = BuildModelLayerOutlines(c, 4, false);
+    ASSERT_EQ(out.size(), 4);
+    EXPECT_DOUBLE_EQ(TotalArea(out[0]), 100);
+    EXPECT_TRUE(out[3].empty());
+}
+
+TEST(SupportMerge, RulesPerLayer)
+{
+    QVector<Paths> model(4);
+    model[0] = {Square(0, 0, 100)};
+    model[2] = {Square(0, 0, 100)};
+    QVector<Paths> support(4);
+    support[0] = {Square(50, 0, 100, false)};             // united with the model
+    support[1] = {Square(0, 0, 10, false)};               // alone: taken as it is
+    support[2] = {};                                      // model kept
+    support[3] = {Square(0, 0, 10), Square(5, 0, 10)};    // several: united
+    layers::MergeSupportPaths(model, support);
+    EXPECT_DOUBLE_EQ(TotalArea(model[0]), 150.0 * 100.0);
+    EXPECT_EQ(model[1], Paths{Square(0, 0, 10, false)});
+    EXPECT_EQ(model[2], Paths{Square(0, 0, 100)});
+    ASSERT_EQ(model[3].size(), 1u);
+    EXPECT_DOUBLE_EQ(TotalArea(model[3]), 150.0);
+}

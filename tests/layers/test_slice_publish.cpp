@@ -1,0 +1,160 @@
+#include "layers/slicepublish.h"
+
+#include <gtest/gtest.h>
+
+#include <QMutex>
+
+using ClipperLib::Path;
+using ClipperLib::Paths;
+using layers::PixelMapping;
+using layers::SliceTarget;
+
+namespace {
+
+Path Rect(qint64 x0, qint64 y0, qint64 x1, qint64 y1) { return {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}}; }
+
+struct Scene {
+    SliceLayers layers;
+    QPointF maxPt;
+    QPointF minPt;
+    QMutex mutex;
+    PixelMapping mapping;
+    Scene(int xRes, int yRes, float dpmX, float dpmY)
+        : maxPt(-xRes, -yRes), minPt(xRes, yRes), mapping{xRes, yRes, dpmX, dpmY}
+    {
+    }
+    void Publish(const QVector<Paths>& outlines)
+    {
+        layers::PublishInstanceLayers(outlines, mapping, SliceTarget{layers, maxPt, minPt, mutex});
+    }
+};
+
+// Even-odd fill of a whole layer, as the print-file renderer reads it.
+bool Lit(const QVector<QPolygonF>& layer, QPointF p)
+{
+    bool inside = false;
+    for (const QPolygonF& poly : layer) {
+        for (int i = 0, j = poly.size() - 1; i < poly.size(); j = i++) {
+            const QPointF& a = poly[i];
+            const QPointF& b = poly[j];
+            if ((a.y() > p.y()) != (b.y() > p.y())
+                && p.x() < (b.x() - a.x()) * (p.y() - a.y()) / (b.y() - a.y()) + a.x())
+                inside = !inside;
+        }
+    }
+    return inside;
+}
+
+} // namespace
+
+TEST(SlicePublish, CubeOutlineMapsToExactPixels)
+{
+    // A 10 mm cube centred on the plate, 1921 x 1080 at 10.5 px/mm:
+    // the halves are 960 and 540 by integer division.
+    Scene s(1921, 1080, 10.5f, 10.5f);
+    s.Publish({Paths{Rect(-5000, -5000, 5000, 5000)}});
+    ASSERT_EQ(s.layers.size(), 1);
+    ASSERT_EQ(s.layers[0].size(), 1);
+    const QPolygonF expected(QVector<QPointF>{QPointF(907.5, 487.5), QPointF(1012.5, 487.5), QPointF(1012.5, 592.5),
+                             QPointF(907.5, 592.5)});
+    EXPECT_EQ(s.layers[0][0], expected);
+    EXPECT_EQ(s.maxPt, QPointF(1012.5, 592.5));
+    EXPECT_EQ(s.minPt, QPointF(907.5, 487.5));
+}
+
+TEST(SlicePublish, SinglePrecisionMapping)
+{
+    Scene s(2560, 1440, 20.0f / 3.0f, 7.1f);
+    s.Publish({Paths{Path{{1234, -777}, {1, 1}, {0, 5}}}});
+    const QPointF p = s.layers[0][0][0];
+    const float x = 1234.f * (20.0f / 3.0f) / 1000.f + 1280.f;
+    const float y = -777.f * 7.1f / 1000.f + 720.f;
+    EXPECT_EQ(p.x(), double(x));
+    EXPECT_EQ(p.y(), double(y));
+}
+
+TEST(SlicePublish, ListGrowsToTheHighestInstance)
+{
+    Scene s(1000, 1000, 10.f, 10.f);
+    QVector<Paths> tall(5, Paths{Rect(0, 0, 1000, 1000)});
+    QVector<Paths> low(2, Paths{Rect(20000, 0, 21000, 1000)});
+    s.Publish(low);
+    s.Publish(tall);
+    ASSERT_EQ(s.layers.size(), 5);
+    EXPECT_EQ(s.layers[0].size(), 2);
+    EXPECT_EQ(s.layers[1].size(), 2);
+    EXPECT_EQ(s.layers[2].size(), 1);
+    EXPECT_EQ(s.layers[4].size(), 1);
+    // Disjoint instances are appended unchanged, in publishing order.
+    EXPECT_EQ(s.layers[0][0][0], QPointF(700, 500));
+    EXPECT_EQ(s.layers[0][1][0], QPointF(500, 500));
+    s.Publish(QVector<Paths>(3));
+    EXPECT_EQ(s.layers.size(), 5) << "never shrinks";
+}
+
+TEST(SlicePublish, ExtentIgnoresPointsOutsideTheFrame)
+{
+    Scene s(1000, 800, 10.f, 10.f);
+    // x from -60 to 30 mm: -100 .. 800 px; y from -30 to 40 mm: 100 .. 800 px.
+    s.Publish({Paths{Rect(-60000, -30000, 30000, 40000)}});
+    EXPECT_EQ(s.layers[0][0][0], QPointF(-100, 100)) << "kept in its polygon";
+    EXPECT_EQ(s.minPt, QPointF(800, 100)) << "x < 0 does not lower min.x";
+    EXPECT_EQ(s.maxPt, QPointF(800, 800));
+    s.Publish({Paths{Rect(55000, 0, 56000, 1000)}}); // 1050 px: beyond the frame
+    EXPECT_EQ(s.maxPt.x(), 800);
+}
+
+TEST(SlicePublish, OverlappingInstancesPrintTheirUnion)
+{
+    Scene s(1000, 1000, 10.f, 10.f);
+    s.Publish({Paths{Rect(-10000, -10000, 10000, 10000)}});
+    s.Publish({Paths{Rect(0, 0, 20000, 20000)}});
+    const QVector<QPolygonF>& layer = s.layers[0];
+    EXPECT_TRUE(Lit(layer, QPointF(550, 550))) << "the overlap prints lit";
+    EXPECT_TRUE(Lit(layer, QPointF(450, 450)));
+    EXPECT_TRUE(Lit(layer, QPointF(650, 650)));
+    EXPECT_FALSE(Lit(layer, QPointF(650, 450)));
+    EXPECT_FALSE(Lit(layer, QPointF(450, 650)));
+    ASSERT_EQ(layer.size(), 1);
+    EXPECT_NEAR(std::abs([&] {
+                    double a = 0;
+                    const QPolygonF& p = layer[0];
+                    for (int i = 0; i < p.size(); ++i)
+                        a += p[i].x() * p[(i + 1) % p.size()].y() - p[(i + 1) % p.size()].x() * p[i].y();
+                    return a / 2;
+                }()),
+                200.0 * 200.0 * 2 - 100.0 * 100.0, 1e-6);
+}
+
+TEST(SlicePublish, OverlapLeavesOtherInstancesUntouched)
+{
+    Scene s(2000, 2000, 10.f, 10.f);
+    // A ring, an instance inside its hole (no overlap), a far instance, then
+    // one overlapping only the far one.
+    s.Publish({Paths{Rect(-20000, -20000, 20000, 20000), Rect(-10000, 10000, 10000, -10000)}});
+    const QVector<QPolygonF> ring = s.layers[0];
+    s.Publish({Paths{Rect(-5000, -5000, 5000, 5000)}});
+    EXPECT_EQ(s.layers[0].size(), 3) << "inside the hole: appended as it is";
+    EXPECT_EQ(s.layers[0][0], ring[0]);
+    EXPECT_EQ(s.layers[0][1], ring[1]);
+    s.Publish({Paths{Rect(50000, 50000, 60000, 60000)}});
+    s.Publish({Paths{Rect(55000, 55000, 65000, 65000)}});
+    const QVector<QPolygonF>& layer = s.layers[0];
+    ASSERT_EQ(layer.size(), 4);
+    EXPECT_EQ(layer[0], ring[0]);
+    EXPECT_EQ(layer[1], ring[1]);
+    EXPECT_TRUE(Lit(layer, QPointF(1000, 1000)));  // inner instance
+    EXPECT_FALSE(Lit(layer, QPointF(1000 + 75, 1000))); // hole
+    EXPECT_TRUE(Lit(layer, QPointF(1575, 1575)));  // the overlap
+    EXPECT_TRUE(Lit(layer, QPointF(1625, 1625)));
+}
+
+TEST(SlicePublish, EmptyLayersAddNothing)
+{
+    Scene s(100, 100, 1.f, 1.f);
+    s.Publish(QVector<Paths>(4));
+    ASSERT_EQ(s.layers.size(), 4);
+    for (const auto& layer : s.layers)
+        EXPECT_TRUE(layer.isEmpty());
+    EXPECT_EQ(s.maxPt, QPointF(-100, -100));
+}

@@ -1,0 +1,284 @@
+#include "layers/columnmesh.h"
+#include "layers/supportcut.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using ClipperLib::IntPoint;
+using ClipperLib::Path;
+using ClipperLib::Paths;
+using layers::SupportCrossSections;
+using vcg::Point3f;
+
+namespace {
+
+// Planes as the contour slicer lays them: a whole-micrometre step, 0.1 um up.
+QVector<float> Planes(int stepUm, float topMm)
+{
+    QVector<float> planes;
+    const int first = int((double(float(stepUm) / 1000.f) * 0.5) * 1000.0);
+    for (int k = 0;; ++k) {
+        const float z = float(double(stepUm * k + first) / 1000.0 + 0.0001);
+        if (!(topMm > z))
+            break;
+        planes.append(z);
+    }
+    return planes;
+}
+
+QVector<Point3f> Sphere(Point3f c, float r) { return {c, Point3f(r, 0, 0)}; }
+QVector<Point3f> Cone(Point3f p1, float r1, Point3f p2, float r2) { return {p1, p2, Point3f(r1, r2, 0)}; }
+
+double Dist(const IntPoint& p, double cx, double cy) { return std::hypot(double(p.X) - cx, double(p.Y) - cy); }
+
+qint64 S(const Path& p)
+{
+    qint64 s = 0;
+    for (size_t i = 0; i < p.size(); ++i) {
+        const IntPoint& a = p[i];
+        const IntPoint& b = p[(i + 1) % p.size()];
+        s += (b.X - a.X) * (b.Y + a.Y);
+    }
+    return s;
+}
+
+struct Cutter {
+    MyMesh column;
+    QVector<float> planes;
+    explicit Cutter(QVector<float> z) : planes(std::move(z)) { layers::BuildColumnMesh(column); }
+};
+
+} // namespace
+
+TEST(ColumnMesh, LayoutAndClosedAdjacency)
+{
+    MyMesh m;
+    layers::BuildColumnMesh(m);
+    ASSERT_EQ(m.VertexCount(), 192u);
+    ASSERT_EQ(m.FaceCount(), 64u);
+    EXPECT_TRUE(layers::IsColumnMeshUsable(m));
+    EXPECT_EQ(m.vert[21].p.Z(), -1.f);
+    EXPECT_EQ(m.vert[33].p.Z(), -1.f);
+    // Side pair 32 + 2k / 33 + 2k shares the diagonal from k to 16 + k'.
+    for (int k = 0; k < 16; ++k) {
+        const MyFace& f = m.face[32 + 2 * k];
+        EXPECT_EQ(f.ff[2], uint32_t(33 + 2 * k));
+        EXPECT_EQ(f.v[0], uint32_t(k));
+        EXPECT_EQ(f.v[2], uint32_t(16 + (k + 1) % 16));
+    }
+    EXPECT_TRUE(layers::ColumnFacesCoplanar(3, 15));
+    EXPECT_TRUE(layers::ColumnFacesCoplanar(40, 41));
+    EXPECT_FALSE(layers::ColumnFacesCoplanar(41, 42));
+    EXPECT_FALSE(layers::ColumnFacesCoplanar(40, 40));
+    EXPECT_FALSE(layers::ColumnFacesCoplanar(15, 16));
+}
+
+TEST(SupportCut, ZIntersectRules)
+{
+    IntPoint out;
+    EXPECT_FALSE(layers::ZIntersect(Point3f(0, 0, 1), Point3f(1, 1, 2), 0.5f, out));
+    ASSERT_TRUE(layers::ZIntersect(Point3f(0, 0, 0), Point3f(2, 4, 2), 1.f, out));
+    EXPECT_EQ(out.X, 1000);
+    EXPECT_EQ(out.Y, 2000);
+    // In the plane: the first end, no division by zero.
+    ASSERT_TRUE(layers::ZIntersect(Point3f(1.5f, -2.5f, 1), Point3f(3, 3, 1), 1.f, out));
+    EXPECT_EQ(out.X, 1500);
+    EXPECT_EQ(out.Y, -2500);
+    EXPECT_EQ(layers::TruncToInt32(-1.9f), -1);
+    EXPECT_EQ(layers::TruncToInt32(NAN), 0);
+    EXPECT_EQ(layers::TruncToInt32(1e20f), 2147483647);
+}
+
+TEST(SupportCut, VerticalCylinderGivesCirclesOnEveryLayer)
+{
+    Cutter c(Planes(50, 10.f));
+    SupportCrossSections cut(c.planes, c.column);
+    cut.AddCone(Cone(Point3f(1, 2, 3), 0.5f, Point3f(1, 2, 1), 0.5f));
+    int cutLayers = 0;
+    for (int L = 0; L < c.planes.size(); ++L) {
+        const Paths& p = cut.paths()[L];
+        const bool inside = c.planes[L] > 1.f && c.planes[L] < 3.f;
+        ASSERT_EQ(p.size(), inside ? 1u : 0u) << "layer " << L;
+        if (!inside)
+            continue;
+        ++cutLayers;
+        ASSERT_EQ(p[0].size(), 16u);
+        EXPECT_EQ(p[0][0].X, 1500);
+        EXPECT_EQ(p[0][0].Y, 2000);
+        EXPECT_EQ(p[0][4].X, 1000);
+        for (const IntPoint& q : p[0])
+            EXPECT_NEAR(Dist(q, 1000, 2000), 500, 1.5);
+        EXPECT_LT(S(p[0]), 0);
+    }
+    EXPECT_EQ(cutLayers, 40);
+}
+
+TEST(SupportCut, VerticalConeRadiusIsInterpolated)
+{
+    Cutter c(Planes(50, 10.f));
+    SupportCrossSections cut(c.planes, c.column);
+    // r = 1 at the top (z 3), 0.2 at the foot (z 1).
+    cut.AddCone(Cone(Point3f(0, 0, 3), 1.f, Point3f(0, 0, 1), 0.2f));
+    for (int L = 0; L < c.planes.size(); ++L) {
+        const float z = c.planes[L];
+        if (z <= 1.f || z >= 3.f)
+            continue;
+        ASSERT_EQ(cut.paths()[L].size(), 1u);
+        const double expected = (0.2 + 0.8 * (z - 1.0) / 2.0) * 1000.0;
+        EXPECT_NEAR(Dist(cut.paths()[L][0][0], 0, 0), expected, 1.0) << z;
+    }
+}
+
+TEST(SupportCut, SphereAtCentreAndAtPoles)
+{
+    const QVector<float> planes{1.f, 2.f, 3.f};
+    MyMesh column;
+    SupportCrossSections cut(planes, column); // unusable mesh: a private one is built
+    cut.AddSphere(Sphere(Point3f(0.5f, 0, 2), 1.f));
+    EXPECT_TRUE(cut.paths()[0].empty());
+    EXPECT_TRUE(cut.paths()[2].empty());
+    ASSERT_EQ(cut.paths()[1].size(), 1u);
+    const Path& circle = cut.paths()[1][0];
+    ASSERT_EQ(circle.size(), 16u);
+    EXPECT_EQ(circle[0].X, 1500);
+    EXPECT_EQ(circle[0].Y, 0);
+    EXPECT_EQ(circle[4].X, 500); // cos 90 deg in float is not exactly 0
+    EXPECT_EQ(circle[4].Y, 1000);
+    EXPECT_LT(S(circle), 0);
+}
+
+TEST(SupportCut, FootBelowFirstPlaneIsStillCut)
+{
+    Cutter c(Planes(50, 5.f));
+    SupportCrossSections cut(c.planes, c.column);
+    // A foot sphere centred on the plate: its lowest point lies ten layers
+    // below the first plane.
+    cut.AddSphere(Sphere(Point3f(0, 0, 0), 0.5f));
+    cut.AddCone(Cone(Point3f(2, 0, 1), 0.3f, Point3f(2, 0, -1), 0.3f));
+    ASSERT_EQ(cut.paths()[0].size(), 2u);
+    const double r0 = std::sqrt(0.25 - double(c.planes[0]) * c.planes[0]) * 1000.0;
+    EXPECT_NEAR(Dist(cut.paths()[0][0][0], 0, 0), r0, 1.0);
+    EXPECT_NEAR(Dist(cut.paths()[0][1][0], 2000, 0), 300, 1.0);
+    EXPECT_EQ(cut.paths()[9].size(), 2u);  // 0.4751
+    EXPECT_EQ(cut.paths()[10].size(), 1u); // 0.5251: above the sphere
+    EXPECT_EQ(cut.paths()[20].size(), 0u); // 1.0251: above the cylinder
+}
+
+TEST(SupportCut, SphereAboveTopStopsAtLastLayer)
+{
+    Cutter c(Planes(50, 1.f)); // 20 planes up to 0.9751
+    SupportCrossSections cut(c.planes, c.column);
+    cut.AddSphere(Sphere(Point3f(0, 0, 1.f), 0.3f));
+    ASSERT_EQ(cut.paths().size(), 20);
+    EXPECT_EQ(cut.paths()[19].size(), 1u);
+    EXPECT_EQ(cut.paths()[13].size(), 0u); // 0.6751 is below 0.7
+    EXPECT_EQ(cut.paths()[14].size(), 1u);
+}
+
+TEST(SupportCut, RangeFollowsTruncatedPlaneSpacing)
+{
+    // 0.0333 mm layers are laid 33 um apart; by the nominal thickness the
+    // hundredth plane would be looked for one index too low and missed.
+    Cutter c(Planes(33, 5.f));
+    ASSERT_GT(c.planes.size(), 101);
+    SupportCrossSections cut(c.planes, c.column);
+    const float z100 = c.planes[100];
+    cut.AddSphere(Sphere(Point3f(0, 0, z100), 0.004f));
+    for (int L = 0; L < c.planes.size(); ++L)
+        EXPECT_EQ(cut.paths()[L].size(), L == 100 ? 1u : 0u) << L;
+}
+
+TEST(SupportCut, DeletedRecordsAndDegenerateConesContributeNothing)
+{
+    Cutter c(Planes(50, 5.f));
+    SupportCrossSections cut(c.planes, c.column);
+    cut.AddRecord(true, {Sphere(Point3f(0, 0, 1), 0.5f)}, {Cone(Point3f(0, 0, 3), 1, Point3f(0, 0, 0), 1)});
+    cut.AddCone(Cone(Point3f(1, 1, 1), 1, Point3f(1, 1, 1), 1));
+    cut.AddCone({Point3f(0, 0, NAN), Point3f(0, 0, 0), Point3f(1, 1, 0)});
+    cut.AddSphere({Point3f(0, 0, 1)});
+    for (const Paths& p : cut.paths())
+        EXPECT_TRUE(p.empty());
+}
+
+TEST(SupportCut, RecordOrderSpheresThenCones)
+{
+    Cutter c(Planes(50, 5.f));
+    SupportCrossSections cut(c.planes, c.column);
+    cut.AddRecord(false, {Sphere(Point3f(5, 0, 1), 0.5f)}, {Cone(Point3f(0, 0, 3), 1, Point3f(0, 0, 0), 1)});
+    const Paths& layer = cut.paths()[20]; // 1.0251
+    ASSERT_EQ(layer.size(), 2u);
+    EXPECT_NEAR(Dist(layer[0][0], 5000, 0), 500, 2);
+    EXPECT_NEAR(Dist(layer[1][0], 0, 0), 1000, 2);
+}
+
+namespace {
+
+// Distance of an outline point (at plane height z) from the axis line p1-p2.
+double AxisDistanceMm(const IntPoint& q, float z, Point3f p1, Point3f p2)
+{
+    const double px = q.X / 1000.0 - p1.X(), py = q.Y / 1000.0 - p1.Y(), pz = double(z) - p1.Z();
+    Point3f d = p2 - p1;
+    d.Normalize();
+    const double along = px * d.X() + py * d.Y() + pz * d.Z();
+    return std::sqrt(std::max(0.0, px * px + py * py + pz * pz - along * along));
+}
+
+} // namespace
+
+TEST(SupportCut, TiltedCylinderConvexSixteenPointOutline)
+{
+    Cutter c(Planes(50, 10.f));
+    const Point3f p1(0, 0, 5), p2(3, 0, 2); // 45 degrees
+    SupportCrossSections cut(c.planes, c.column);
+    cut.AddCone(Cone(p1, 0.5f, p2, 0.5f));
+    const int L = 70; // 3.5251, through the middle
+    ASSERT_EQ(cut.paths()[L].size(), 1u);
+    const Path& e = cut.paths()[L][0];
+    ASSERT_EQ(e.size(), 16u);
+    EXPECT_LT(S(e), 0);
+    for (size_t i = 0; i < e.size(); ++i) {
+        const IntPoint& a = e[i];
+        const IntPoint& b = e[(i + 1) % e.size()];
+        const IntPoint& d = e[(i + 2) % e.size()];
+        const qint64 cross = (b.X - a.X) * (d.Y - b.Y) - (b.Y - a.Y) * (d.X - b.X);
+        EXPECT_GT(cross, 0) << "convex, counter-clockwise at " << i;
+        EXPECT_NEAR(AxisDistanceMm(a, c.planes[L], p1, p2), 0.5, 0.01);
+    }
+    // Ellipse of semi-axes 0.5 and 0.5 / cos 45: the 16-gon is within 3 % of it.
+    const double area = -double(S(e)) / 2.0 / 1e6;
+    EXPECT_NEAR(area, M_PI * 0.5 * 0.5 * std::sqrt(2.0), 0.03 * M_PI * 0.35);
+}
+
+TEST(SupportCut, TiltedCutThroughEndDiscFollowsTheChord)
+{
+    Cutter c(Planes(50, 10.f));
+    const Point3f p1(0, 0, 5), p2(3, 0, 2);
+    SupportCrossSections cut(c.planes, c.column);
+    cut.AddCone(Cone(p1, 0.5f, p2, 0.5f));
+    const int L = 97; // 4.8751: crosses the upper end disc
+    ASSERT_EQ(cut.paths()[L].size(), 1u);
+    const Path& e = cut.paths()[L][0];
+    EXPECT_LT(S(e), 0);
+    EXPECT_GE(e.size(), 3u);
+    // Every point lies on the rim or the side; none on a spoke inside the disc.
+    for (const IntPoint& q : e)
+        EXPECT_GT(AxisDistanceMm(q, c.planes[L], p1, p2), 0.5 * 0.98 - 0.002);
+    // Above the disc nothing remains.
+    EXPECT_TRUE(cut.paths()[108].empty()); // 5.4251 > 5 + 0.354
+}
+
+TEST(SupportCut, UpwardAxisAndTakePaths)
+{
+    Cutter c(Planes(50, 10.f));
+    SupportCrossSections cut(c.planes, c.column);
+    // Pointing up: the rotation degenerates to a point reflection; still a
+    // closed outline of the right size.
+    cut.AddCone(Cone(Point3f(0, 0, 1), 0.5f, Point3f(0.2f, 0, 3), 0.5f));
+    const QVector<Paths> taken = cut.takePaths();
+    ASSERT_EQ(taken.size(), c.planes.size());
+    ASSERT_EQ(taken[40].size(), 1u); // 2.0251
+    EXPECT_EQ(taken[40][0].size(), 16u);
+    EXPECT_LT(S(taken[40][0]), 0);
+    EXPECT_TRUE(cut.paths()[40].empty());
+}

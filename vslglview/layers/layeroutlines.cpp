@@ -1,0 +1,136 @@
+#include "layers/layeroutlines.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace layers {
+
+using ClipperLib::Path;
+using ClipperLib::Paths;
+
+bool UnitePaths(const Paths& subject, ClipperLib::PolyFillType subjectFill, const Paths& clip,
+                ClipperLib::PolyFillType clipFill, Paths& result)
+{
+    Paths united;
+    try {
+        ClipperLib::Clipper clipper;
+        clipper.AddPaths(subject, ClipperLib::ptSubject, true);
+        clipper.AddPaths(clip, ClipperLib::ptClip, true);
+        if (!clipper.Execute(ClipperLib::ctUnion, united, subjectFill, clipFill)) {
+            result.clear();
+            return false;
+        }
+    } catch (...) {
+        // Clipper throws on coordinates beyond its range; report it as a value.
+        result.clear();
+        return false;
+    }
+    result.swap(united);
+    return true;
+}
+
+qint64 OrientationSum(const Path& outline)
+{
+    const size_t count = outline.size();
+    if (count < 2)
+        return 0;
+    // Unsigned arithmetic wraps instead of overflowing on absurd coordinates.
+    quint64 sum = 0;
+    for (size_t i = 1; i <= count; ++i) {
+        const ClipperLib::IntPoint& a = outline[i - 1];
+        const ClipperLib::IntPoint& b = outline[i % count];
+        sum += quint64(b.X - a.X) * quint64(b.Y + a.Y);
+    }
+    return qint64(sum);
+}
+
+namespace {
+
+const Paths& SlotLayer(const ShellLayerContours& contours, int slot, int layer)
+{
+    static const Paths kEmpty;
+    const QVector<Paths>& perLayer = contours[slot];
+    return layer < perLayer.size() ? perLayer[layer] : kEmpty;
+}
+
+Paths UniteSlotsOfLayer(const ShellLayerContours& contours, int layer)
+{
+    Paths singles;
+    Paths multi;
+    for (int slot = 0; slot < contours.size(); ++slot) {
+        const Paths& outlines = SlotLayer(contours, slot, layer);
+        if (outlines.empty())
+            continue;
+        if (outlines.size() == 1) {
+            const Path& outline = outlines.front();
+            if (outline.size() < 3)
+                continue;
+            const qint64 s = OrientationSum(outline);
+            if (s == 0)
+                continue;
+            if (s < 0) {
+                singles.push_back(outline);
+            } else {
+                // Keep the first point first, then run backwards.
+                Path reversed;
+                reversed.reserve(outline.size());
+                reversed.push_back(outline.front());
+                reversed.insert(reversed.end(), outline.rbegin(), outline.rend() - 1);
+                singles.push_back(std::move(reversed));
+            }
+            continue;
+        }
+        if (multi.empty())
+            multi = outlines;
+        else
+            UnitePaths(multi, ClipperLib::pftEvenOdd, outlines, ClipperLib::pftEvenOdd, multi);
+    }
+    if (singles.empty())
+        return multi;
+    if (multi.empty())
+        multi.push_back(singles.front());
+    Paths united;
+    UnitePaths(multi, ClipperLib::pftEvenOdd, singles, ClipperLib::pftNonZero, united);
+    return united;
+}
+
+} // namespace
+
+QVector<Paths> BuildModelLayerOutlines(const ShellLayerContours& contours, int layerCount, bool slicedOpen)
+{
+    QVector<Paths> outlines;
+    if (layerCount <= 0)
+        return outlines;
+    outlines.resize(layerCount);
+    if (contours.size() == 1 && !slicedOpen) {
+        for (int layer = 0; layer < layerCount; ++layer)
+            outlines[layer] = SlotLayer(contours, 0, layer);
+        return outlines;
+    }
+    for (int layer = 0; layer < layerCount; ++layer)
+        outlines[layer] = UniteSlotsOfLayer(contours, layer);
+    return outlines;
+}
+
+void MergeSupportPaths(QVector<Paths>& modelOutlines, QVector<Paths>& supports)
+{
+    const int layerCount = std::min(modelOutlines.size(), supports.size());
+    for (int layer = 0; layer < layerCount; ++layer) {
+        Paths& support = supports[layer];
+        if (support.empty())
+            continue;
+        Paths& model = modelOutlines[layer];
+        if (model.empty()) {
+            if (support.size() == 1) {
+                model.push_back(std::move(support.front()));
+                support.clear();
+                continue;
+            }
+            model.push_back(std::move(support.back()));
+            support.pop_back();
+        }
+        UnitePaths(model, ClipperLib::pftEvenOdd, support, ClipperLib::pftNonZero, model);
+    }
+}
+
+} // namespace layers

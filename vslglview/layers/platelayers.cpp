@@ -1,0 +1,29 @@
+#include "layers/platelayers.h"
+
+namespace layers {
+
+QVector<QPolygonF> PlateLayer(const QPointF& maxPt, const QPointF& minPt)
+{
+    QPolygonF rect;
+    rect << QPointF(minPt.x(), minPt.y()) << QPointF(maxPt.x(), minPt.y()) << QPointF(maxPt.x(), maxPt.y())
+         << QPointF(minPt.x(), maxPt.y());
+    return {rect};
+}
+
+void AddPlateLayers(SliceLayers& layers, int& plateLayerCount, const QPointF& maxPt, const QPointF& minPt, int n)
+{
+    plateLayerCount = n;
+    const QVector<QPolygonF> plate = PlateLayer(maxPt, minPt);
+    // Copies handed out earlier keep their own data.
+    layers.detach();
+    if (n > 0) {
+        // Bounded so a wild setting cannot exhaust memory.
+        layers.insert(0, qMin(n, kMaxPlateLayers), plate);
+    } else if (n < 0) {
+        // A count beyond the list removes what there is.
+        const qint64 remove = qMin<qint64>(-qint64(n), layers.size());
+        layers.remove(0, int(remove));
+    }
+}
+
+} // namespace layers
