@@ -1,0 +1,415 @@
+#include "VSLModelPainter.h"
+#include "painter_test_util.h"
+#include "test_meshes.h"
+
+#include "mesh/allocator.h"
+
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+
+#include <cmath>
+
+using Poly = QVector<QVector2D>;
+
+namespace {
+
+void ExpectVec(const QVector3D& v, float x, float y, float z, float tol = 1e-4f)
+{
+    EXPECT_NEAR(v.x(), x, tol);
+    EXPECT_NEAR(v.y(), y, tol);
+    EXPECT_NEAR(v.z(), z, tol);
+}
+
+// Bounds of the instance recomputed from its world triangles.
+void WorldBounds(VSLModelPainter& p, QVector3D& mn, QVector3D& mx)
+{
+    const QVector<VSLTriangle3D> tris = p.GetRealTriangles();
+    mn = mx = tris[0].vertices[0];
+    for (const VSLTriangle3D& t : tris)
+        for (const QVector3D& v : t.vertices)
+            for (int a = 0; a < 3; ++a) {
+                mn[a] = std::min(mn[a], v[a]);
+                mx[a] = std::max(mx[a], v[a]);
+            }
+}
+
+QMatrix4x4 Rotation(float deg, QVector3D axis)
+{
+    QMatrix4x4 m;
+    m.rotate(deg, axis);
+    return m;
+}
+
+QMatrix4x4 Translation(QVector3D d)
+{
+    QMatrix4x4 m;
+    m.translate(d);
+    return m;
+}
+
+DLP_Support MakeSupport(int index, vcg::Point3f contact)
+{
+    DLP_Support s;
+    s.index = index;
+    s.point = contact;
+    s.tipEnd = contact + vcg::Point3f(0, 0, -1);
+    s.normal = vcg::Point3f(0, 0, -1);
+    s.shaftTop = s.tipEnd;
+    s.base = vcg::Point3f(contact[0], contact[1], 0);
+    s.landing = vcg::Point3f(1, 2, 3);
+    s.pointPairs.insert(2.f, qMakePair(vcg::Point3f(1, 1, 1), vcg::Point3f(2, 2, 2)));
+    s.cones << SaveCone(contact, 0.2, s.tipEnd, 0.5) << SaveCone(s.shaftTop, 0.5, s.base, 0.5);
+    s.spheres << SaveSphere(s.tipEnd, 0.6);
+    return s;
+}
+
+void GiveSupports(VSLModelPainter& p, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        const vcg::Point3f c(float(i), 0.5f, 4.f + i);
+        p.m_supportMap.insert(qMakePair(SupportHeightKey(c[2]), uint(10 * i + 3)), MakeSupport(i, c));
+    }
+    p.RebuildSupportIndex();
+    p.m_bHasSupports = true;
+}
+
+} // namespace
+
+TEST(ModelPainter, NewInstanceIsCentredAndRestsOnThePlate)
+{
+    auto model = MakeModel(testmesh::Box({10, 0, 5}, {30, 10, 15}));
+    const int before = model->m_nInstanceCount;
+    VSLModelPainter p(model.get(), nullptr);
+    EXPECT_EQ(model->m_nInstanceCount, before + 1);
+    ExpectVec(p.m_minBound, -10, -5, 0);
+    ExpectVec(p.m_maxBound, 10, 5, 10);
+    ExpectVec(p.m_center, 0, 0, 5);
+    EXPECT_EQ(p.m_hull, (Poly{{11, 6}, {11, -6}, {-11, -6}, {-11, 6}}));
+    EXPECT_NEAR(p.GetMaxLength(), std::sqrt(20.0 * 20 + 10 * 10 + 10 * 10), 1e-4);
+    EXPECT_EQ(p.pickId(), p.m_nNumber * 10);
+    EXPECT_FALSE(p.m_bHasSupports);
+    EXPECT_TRUE(p.m_supportMatrix.isIdentity());
+}
+
+TEST(ModelPainter, InstanceCountFollowsPainterLifetime)
+{
+    auto model = MakeModel(testmesh::Cube());
+    {
+        VSLModelPainter a(model.get(), nullptr);
+        VSLModelPainter b(model.get(), nullptr);
+        EXPECT_EQ(model->m_nInstanceCount, 2);
+        EXPECT_EQ(b.m_nNumber, a.m_nNumber + 1);
+    }
+    EXPECT_EQ(model->m_nInstanceCount, 0);
+}
+
+TEST(ModelPainter, TinyModelHasTheUnitSquareHull)
+{
+    auto model = MakeModel(testmesh::Box({-0.4f, -0.4f, 0}, {0.4f, 0.4f, 1}));
+    VSLModelPainter p(model.get(), nullptr);
+    EXPECT_EQ(p.m_hull, (Poly{{1, 1}, {1, -1}, {-1, -1}, {-1, 1}}));
+}
+
+TEST(ModelPainter, EmptyModelKeepsZeroBounds)
+{
+    auto model = MakeModel({});
+    VSLModelPainter p(model.get(), nullptr);
+    ExpectVec(p.m_minBound, 0, 0, 0);
+    ExpectVec(p.m_maxBound, 0, 0, 0);
+    EXPECT_TRUE(p.m_hull.isEmpty());
+    EXPECT_TRUE(p.GetRealTriangles().isEmpty());
+}
+
+TEST(ModelPainter, DropThresholdIsOneHundredthMillimetre)
+{
+    auto kept = MakeModel(testmesh::Box({0, 0, 0.01f}, {1, 1, 1}));
+    VSLModelPainter a(kept.get(), nullptr);
+    EXPECT_FLOAT_EQ(a.m_minBound.z(), 0.01f);
+    auto dropped = MakeModel(testmesh::Box({0, 0, 0.011f}, {1, 1, 1}));
+    VSLModelPainter b(dropped.get(), nullptr);
+    EXPECT_FLOAT_EQ(b.m_minBound.z(), 0.f);
+    auto sunk = MakeModel(testmesh::Box({0, 0, -3}, {1, 1, 1}));
+    VSLModelPainter c(sunk.get(), nullptr);
+    EXPECT_FLOAT_EQ(c.m_minBound.z(), 0.f);
+}
+
+TEST(ModelPainter, RotationsKeepInstanceOnThePlateAndBoundsTrue)
+{
+    auto model = MakeModel(testmesh::Box({0, 0, 0}, {20, 10, 4}));
+    VSLModelPainter p(model.get(), nullptr);
+    p.Translate({30, -12});
+    ASSERT_TRUE(p.ApplyConvertX(Rotation(90, {1, 0, 0}), 1));
+    ASSERT_TRUE(p.ApplyConvertX(Rotation(33, {0, 1, 1}), 1));
+    ASSERT_TRUE(p.ApplyConvertX(Rotation(-70, {0, 0, 1}), 1));
+    QVector3D mn, mx;
+    WorldBounds(p, mn, mx);
+    EXPECT_NEAR(mn.z(), 0.f, 1e-4);
+    ExpectVec(p.m_minBound, mn.x(), mn.y(), mn.z());
+    ExpectVec(p.m_maxBound, mx.x(), mx.y(), mx.z());
+    const QVector3D c = p.m_matrix.map(model->m_center);
+    ExpectVec(p.m_center, c.x(), c.y(), c.z());
+
+    p.Center();
+    WorldBounds(p, mn, mx);
+    EXPECT_NEAR((mn.x() + mx.x()) / 2, 0.f, 1e-3);
+    EXPECT_NEAR((mn.y() + mx.y()) / 2, 0.f, 1e-3);
+    EXPECT_NEAR(mn.z(), 0.f, 1e-4);
+    // Every world point lies inside the hull grown by 1 mm.
+    for (const VSLTriangle3D& t : p.GetRealTriangles())
+        for (const QVector3D& v : t.vertices)
+            for (int i = 0; i < p.m_hull.size(); ++i) {
+                const QVector2D a = p.m_hull[i], b = p.m_hull[(i + 1) % p.m_hull.size()];
+                const double cross = double(b.x() - a.x()) * (v.y() - a.y()) - double(b.y() - a.y()) * (v.x() - a.x());
+                ASSERT_LT(cross, 0.0);
+            }
+}
+
+TEST(ModelPainter, LayToPlatformAndResetAfterMovingUp)
+{
+    auto model = MakeModel(testmesh::Box({10, 0, 5}, {30, 10, 15}));
+    VSLModelPainter p(model.get(), nullptr);
+    p.Move({5, 5, 7});
+    EXPECT_FLOAT_EQ(p.m_minBound.z(), 7.f);
+    p.LayToPlatform();
+    EXPECT_FLOAT_EQ(p.m_minBound.z(), 0.f);
+    EXPECT_FLOAT_EQ(p.m_minBound.x(), -5.f);
+    p.ApplyConvertX(Rotation(45, {0, 0, 1}), 1);
+    p.ResetModelPainter();
+    ExpectVec(p.m_minBound, -10, -5, 0);
+    ExpectVec(p.m_maxBound, 10, 5, 10);
+}
+
+TEST(ModelPainter, LiftedInstanceIsNotDropped)
+{
+    auto model = MakeModel(testmesh::Box({0, 0, 0}, {4, 4, 4}));
+    VSLModelPainter p(model.get(), nullptr);
+    p.m_bLifted = true;
+    p.Move({0, 0, 3});
+    p.ApplyConvertX(Rotation(90, {0, 0, 1}), 1);
+    EXPECT_NEAR(p.m_minBound.z(), 3.f, 1e-5);
+}
+
+TEST(ModelPainter, DegenerateTransformsAreRefused)
+{
+    auto model = MakeModel(testmesh::Box({0, 0, 0}, {4, 4, 4}));
+    VSLModelPainter p(model.get(), nullptr);
+    const QMatrix4x4 before = p.m_matrix;
+    const QVector3D mn = p.m_minBound, mx = p.m_maxBound;
+    const Poly hull = p.m_hull;
+    QMatrix4x4 zero;
+    zero.scale(0, 1, 1);
+    QMatrix4x4 nan;
+    nan.translate(std::nanf(""), 0, 0);
+    QMatrix4x4 inf;
+    inf.scale(INFINITY);
+    for (const QMatrix4x4& m : {zero, nan, inf}) {
+        for (int mode : {0, 1, 2})
+            EXPECT_FALSE(p.ApplyConvertX(m, mode));
+        EXPECT_FALSE(p.ApplyConvert(m, false));
+        EXPECT_FALSE(p.ApplyConvert(m, true));
+    }
+    EXPECT_EQ(p.m_matrix, before);
+    EXPECT_EQ(p.m_minBound, mn);
+    EXPECT_EQ(p.m_maxBound, mx);
+    EXPECT_EQ(p.m_hull, hull);
+    QMatrix4x4 scale;
+    scale.scale(2);
+    EXPECT_TRUE(p.ApplyConvertX(scale, 2));
+    EXPECT_NEAR(p.m_maxBound.x() - p.m_minBound.x(), 8.f, 1e-5);
+}
+
+TEST(ModelPainter, CheckHitUsesTheHulls)
+{
+    auto model = MakeModel(testmesh::Box({0, 0, 0}, {10, 10, 5}));
+    VSLModelPainter a(model.get(), nullptr);
+    VSLModelPainter b(model.get(), nullptr);
+    EXPECT_TRUE(a.CheckHit(&b));
+    b.Translate({11, 0});
+    EXPECT_TRUE(a.CheckHit(&b)); // the 1 mm margins overlap
+    b.Translate({1, 0});
+    EXPECT_FALSE(a.CheckHit(&b)); // margins touch
+    EXPECT_FALSE(a.CheckHit(nullptr));
+}
+
+TEST(ModelPainter, MoveKeepsAndMovesSupportsRotateRemovesThem)
+{
+    auto model = MakeModel(testmesh::Box({0, 0, 0}, {4, 4, 4}));
+    VSLModelPainter p(model.get(), nullptr);
+    GiveSupports(p, 3);
+    ASSERT_TRUE(p.ApplyConvertX(Translation({10, 0, 0}), 0));
+    EXPECT_TRUE(p.m_bHasSupports);
+    EXPECT_EQ(p.m_supportMap.size(), 3);
+    EXPECT_EQ(p.m_supportMatrix, Translation({10, 0, 0}));
+    p.Translate({0, -2});
+    EXPECT_EQ(p.m_supportMatrix, Translation({10, -2, 0}));
+    // Move does not carry the supports along.
+    p.Move({0, 0, 5});
+    EXPECT_EQ(p.m_supportMatrix, Translation({10, -2, 0}));
+
+    ASSERT_TRUE(p.ApplyConvertX(Rotation(30, {0, 0, 1}), 1));
+    EXPECT_FALSE(p.m_bHasSupports);
+    EXPECT_TRUE(p.m_supportMap.isEmpty());
+    EXPECT_TRUE(p.m_vSupportIndex.isEmpty());
+    EXPECT_TRUE(p.m_supportMatrix.isIdentity());
+    EXPECT_NEAR(p.m_minBound.z(), 0.f, 1e-5);
+    EXPECT_TRUE(p.GetRealTrianglesSup().isEmpty());
+}
+
+TEST(ModelPainter, RemovingSupportsLowersALiftedInstance)
+{
+    auto model = MakeModel(testmesh::Box({0, 0, 0}, {4, 4, 4}));
+    VSLModelPainter p(model.get(), nullptr);
+    GiveSupports(p, 1);
+    p.m_dLiftDistance = 5;
+    p.m_bSupportLifted = true;
+    p.Move({0, 0, 5});
+    p.RemoveSupportX();
+    EXPECT_FLOAT_EQ(p.m_minBound.z(), 0.f);
+    EXPECT_FALSE(p.m_bSupportLifted);
+}
+
+TEST(ModelPainter, RotateSupportXBakesTheMoveIntoEveryPoint)
+{
+    auto model = MakeModel(testmesh::Box({0, 0, 0}, {4, 4, 4}));
+    VSLModelPainter p(model.get(), nullptr);
+    GiveSupports(p, 2);
+    p.m_supportMap.first().isDeleted = true; // marked ones move too
+    const SupportMap before = p.m_supportMap;
+    p.Translate({10, 0});
+    p.RotateSupportX();
+    EXPECT_TRUE(p.m_supportMatrix.isIdentity());
+    const vcg::Point3f dx(10, 0, 0);
+    auto b = before.begin();
+    for (auto a = p.m_supportMap.begin(); a != p.m_supportMap.end(); ++a, ++b) {
+        const DLP_Support& s = a.value();
+        const DLP_Support& o = b.value();
+        EXPECT_EQ(s.point, o.point + dx);
+        EXPECT_EQ(s.tipEnd, o.tipEnd + dx);
+        EXPECT_EQ(s.shaftTop, o.shaftTop + dx);
+        EXPECT_EQ(s.base, o.base + dx);
+        EXPECT_EQ(s.landing, o.landing + dx);
+        EXPECT_EQ(s.normal, vcg::Point3f(0, 0, -1));
+        EXPECT_EQ(s.pointPairs.first().first, o.pointPairs.first().first + dx);
+        EXPECT_EQ(s.pointPairs.first().second, o.pointPairs.first().second + dx);
+        for (int c = 0; c < s.cones.size(); ++c) {
+            EXPECT_EQ(s.cones[c][0], o.cones[c][0] + dx);
+            EXPECT_EQ(s.cones[c][1], o.cones[c][1] + dx);
+            EXPECT_EQ(s.cones[c][2], o.cones[c][2]);
+        }
+        EXPECT_EQ(s.spheres[0][0], o.spheres[0][0] + dx);
+        EXPECT_EQ(s.spheres[0][1], o.spheres[0][1]);
+    }
+    // A second run changes nothing.
+    const SupportMap once = p.m_supportMap;
+    p.RotateSupportX();
+    EXPECT_EQ(p.m_supportMap.first().point, once.first().point);
+    EXPECT_EQ(p.m_supportMap.last().cones[1][1], once.last().cones[1][1]);
+}
+
+TEST(ModelPainter, SupportTrianglesOfTheWholeMap)
+{
+    auto model = MakeModel(testmesh::Cube());
+    VSLModelPainter p(model.get(), nullptr);
+    GiveSupports(p, 2);
+    auto& s = p.m_supportMap.first();
+    s.cones << SaveCone({0, 0, 2}, 0.3, {0, 0, 1}, 0.3);
+    s.spheres << SaveSphere({0, 0, 1}, 0.4) << SaveSphere({0, 0, 0.5f}, 0.4);
+    // 3 cones + 3 spheres on the first, 2 cones + 1 sphere on the second.
+    EXPECT_EQ(p.GetRealTrianglesSup().size(), 3 * 64 + 3 * 480 + 2 * 64 + 480);
+}
+
+TEST(ModelPainter, DuplicateCopiesPlacementAndOwnsItsSupports)
+{
+    auto model = MakeModel(testmesh::Box({0, 0, 0}, {4, 4, 4}));
+    VSLModelPainter src(model.get(), nullptr);
+    src.ApplyConvertX(Rotation(20, {0, 0, 1}), 1);
+    GiveSupports(src, 3);
+    src.Translate({7, 1});
+    src.m_scale = QVector3D(2, 2, 2);
+    VSLModelPainter dup(model.get(), nullptr);
+    dup.DuplicateModelPainterX(&src);
+    EXPECT_EQ(dup.m_matrix, src.m_matrix);
+    EXPECT_EQ(dup.m_hull, src.m_hull);
+    EXPECT_EQ(dup.m_minBound, src.m_minBound);
+    EXPECT_EQ(dup.m_scale, QVector3D(1, 1, 1));
+    EXPECT_EQ(dup.m_supportMatrix, src.m_supportMatrix);
+    EXPECT_TRUE(dup.m_bHasSupports);
+    ASSERT_EQ(dup.m_vSupportIndex.size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_NE(dup.m_vSupportIndex[i], nullptr);
+        EXPECT_EQ(dup.m_vSupportIndex[i]->index, i);
+        EXPECT_NE(dup.m_vSupportIndex[i], src.m_vSupportIndex[i]);
+    }
+    dup.m_vSupportIndex[0]->point = vcg::Point3f(-9, -9, -9);
+    EXPECT_NE(src.m_vSupportIndex[0]->point, vcg::Point3f(-9, -9, -9));
+}
+
+TEST(ModelPainter, RestoreDropsClickedSupportsAndClearsMarks)
+{
+    auto model = MakeModel(testmesh::Cube());
+    VSLModelPainter p(model.get(), nullptr);
+    GiveSupports(p, 2);
+    p.m_supportMap.first().isDeleted = true;
+    DLP_Support clicked = MakeSupport(-1, {3, 3, 3});
+    clicked.addedByClick = true;
+    clicked.generated = false;
+    p.m_supportMap.insert(qMakePair(SupportHeightKey(3), uint(-1)), clicked);
+    p.RestoreSupportX();
+    ASSERT_EQ(p.m_supportMap.size(), 2);
+    for (const DLP_Support& s : p.m_supportMap) {
+        EXPECT_FALSE(s.isDeleted);
+        EXPECT_FALSE(s.addedByClick);
+    }
+    EXPECT_TRUE(p.m_bHasSupports);
+}
+
+TEST(ModelPainter, SupportRunRepositionsTheSharedMeshUnderItsLocks)
+{
+    auto model = MakeModel(testmesh::Cube());
+    vcg::tri::Allocator<MyMesh>::AddVertices(model->m_mesh, 2);
+    model->m_vVertexCopy = {vcg::Point3f(1, 2, 3), vcg::Point3f(-1, 0, 0)};
+    VSLModelPainter p(model.get(), nullptr);
+    p.Translate({10, 0});
+    QSignalSpy done(&p, &VSLModelPainter::sig_GenSupportDone);
+    model->readyGate().Open();
+    p.m_pSupportThread->start();
+    ASSERT_TRUE(p.m_pSupportThread->wait(10000));
+    EXPECT_EQ(done.count(), 1);
+    EXPECT_EQ(model->m_meshMatrix, p.m_matrix);
+    const QVector3D a = p.m_matrix.map(QVector3D(1, 2, 3));
+    EXPECT_EQ(model->m_mesh.vert[0].p, vcg::Point3f(a.x(), a.y(), a.z()));
+    // The gate was released: a second worker gets it.
+    EXPECT_TRUE(model->readyGate().Acquire());
+    model->readyGate().Release();
+    EXPECT_FALSE(p.m_bHasSupports);
+}
+
+TEST(PainterPickColour, IdsSpreadOverRedGreenBlue)
+{
+    double rgb[3];
+    VSL3DPainter::CalNumberColor(rgb, 70);
+    EXPECT_DOUBLE_EQ(rgb[0], 0.0);
+    EXPECT_DOUBLE_EQ(rgb[1], 0.0);
+    EXPECT_DOUBLE_EQ(rgb[2], 70 / 255.0);
+    VSL3DPainter::CalNumberColor(rgb, 0x123456);
+    EXPECT_EQ(qRound(rgb[0] * 255), 0x12);
+    EXPECT_EQ(qRound(rgb[1] * 255), 0x34);
+    EXPECT_EQ(qRound(rgb[2] * 255), 0x56);
+    VSL3DPainter::CalNumberColor(rgb, 1 << 24);
+    EXPECT_EQ(rgb[0] + rgb[1] + rgb[2], 0.0);
+
+    unsigned char c[3];
+    VSLModelPainter::TrianglePickColor(255, c);
+    EXPECT_EQ(c[0], 0);
+    EXPECT_EQ(c[1], 1);
+    EXPECT_EQ(c[2], 0);
+    VSLModelPainter::TrianglePickColor(0, c);
+    EXPECT_EQ(c[0], 1);
+    EXPECT_EQ(c[1], 0);
+    EXPECT_EQ(c[2], 0);
+    VSLModelPainter::TrianglePickColor(0x2FFFF, c);
+    EXPECT_EQ(c[0], 0);
+    EXPECT_EQ(c[1], 0);
+    EXPECT_EQ(c[2], 3);
+}

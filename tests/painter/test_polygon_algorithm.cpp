@@ -1,0 +1,183 @@
+#include "VPolygonAlgorithm.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+using Poly = QVector<QVector2D>;
+
+namespace {
+
+Poly Hull(const Poly& in)
+{
+    Poly out{{99, 99}}; // must be replaced, not appended to
+    VPolygonAlgorithm::FormConvexPolygon(out, in);
+    return out;
+}
+
+Poly Moved(Poly p, QVector2D by)
+{
+    for (QVector2D& q : p)
+        q += by;
+    return p;
+}
+
+double SignedArea(const Poly& p)
+{
+    double s = 0;
+    for (int i = 0; i < p.size(); ++i) {
+        const QVector2D a = p[i], b = p[(i + 1) % p.size()];
+        s += double(a.x()) * b.y() - double(b.x()) * a.y();
+    }
+    return s / 2;
+}
+
+// Independent overlap test: two convex polygons are disjoint (or touching)
+// when some edge normal of either separates their projections.
+bool Separated(const Poly& a, const Poly& b)
+{
+    for (const Poly* edges : {&a, &b}) {
+        for (int i = 0; i < edges->size(); ++i) {
+            const QVector2D d = (*edges)[(i + 1) % edges->size()] - (*edges)[i];
+            const double nx = -d.y(), ny = d.x();
+            double minA = 1e300, maxA = -1e300, minB = 1e300, maxB = -1e300;
+            for (const QVector2D& p : a) {
+                const double v = nx * p.x() + ny * p.y();
+                minA = std::min(minA, v);
+                maxA = std::max(maxA, v);
+            }
+            for (const QVector2D& p : b) {
+                const double v = nx * p.x() + ny * p.y();
+                minB = std::min(minB, v);
+                maxB = std::max(maxB, v);
+            }
+            const double len = std::sqrt(nx * nx + ny * ny);
+            if (len > 0 && (maxB <= minA + 1e-4 * len || maxA <= minB + 1e-4 * len))
+                return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+TEST(FormConvexPolygon, SquareWithInnerPointRunsClockwiseFromLargestKey)
+{
+    EXPECT_EQ(Hull({{0, 0}, {0, 2}, {2, 0}, {2, 2}, {1, 1}}), (Poly{{2, 2}, {2, 0}, {0, 0}, {0, 2}}));
+}
+
+TEST(FormConvexPolygon, CollinearMiddlePointIsDropped)
+{
+    EXPECT_EQ(Hull({{0, 0}, {1, 0}, {2, 0}}), (Poly{{2, 0}, {0, 0}}));
+}
+
+TEST(FormConvexPolygon, TinyInputs)
+{
+    EXPECT_EQ(Hull({{0, 0}, {3, 4}}), (Poly{{3, 4}, {0, 0}}));
+    EXPECT_EQ(Hull({{7, 8}}), (Poly{{7, 8}}));
+    EXPECT_EQ(Hull({}), Poly{});
+    EXPECT_EQ(Hull({{1, 1}, {1, 1}}), (Poly{{1, 1}}));
+    EXPECT_EQ(Hull({{0, 0}, {2, 0}, {2, 0}, {1, 3}}), (Poly{{2, 0}, {0, 0}, {1, 3}}));
+}
+
+TEST(FormConvexPolygon, SameKeyKeepsTheLaterPoint)
+{
+    // (0, 10000) and (1, 0) share the key 10000.
+    EXPECT_EQ(Hull({{0, 0}, {0, 10000}, {1, 0}, {0, -5}}), (Poly{{1, 0}, {0, -5}, {0, 0}}));
+}
+
+TEST(FormConvexPolygon, NonFinitePointsAreIgnored)
+{
+    const float nan = std::nanf("");
+    EXPECT_EQ(Hull({{0, 0}, {nan, 1}, {2, 0}, {1, INFINITY}, {1, 2}}), (Poly{{2, 0}, {0, 0}, {1, 2}}));
+}
+
+TEST(FormConvexPolygon, RandomCloudGivesClockwiseHullContainingAllPoints)
+{
+    std::mt19937 rng(7);
+    std::uniform_int_distribution<int> coord(-300, 300);
+    for (int round = 0; round < 50; ++round) {
+        Poly pts;
+        for (int i = 0; i < 200; ++i)
+            pts << QVector2D(coord(rng), coord(rng));
+        const Poly h = Hull(pts);
+        ASSERT_GE(h.size(), 3);
+        EXPECT_LT(SignedArea(h), 0.0);
+        for (const QVector2D& p : pts) {
+            for (int i = 0; i < h.size(); ++i) {
+                const QVector2D a = h[i], b = h[(i + 1) % h.size()];
+                const double cross = double(b.x() - a.x()) * (p.y() - a.y()) - double(b.y() - a.y()) * (p.x() - a.x());
+                ASSERT_LE(cross, 0.0) << "point outside the clockwise hull";
+            }
+        }
+    }
+}
+
+TEST(MinkowskHull, PointPlusSquare)
+{
+    const Poly square{{1, 1}, {1, -1}, {-1, -1}, {-1, 1}};
+    EXPECT_EQ(VPolygonAlgorithm::MinkowskHull({{5, 5}}, square), (Poly{{6, 6}, {6, 4}, {4, 4}, {4, 6}}));
+    EXPECT_TRUE(VPolygonAlgorithm::MinkowskHull({}, square).isEmpty());
+    EXPECT_TRUE(VPolygonAlgorithm::MinkowskHull(square, {}).isEmpty());
+}
+
+TEST(PolygonCollisionPushVector, OverlappingSquaresPushLeftByOverlapPlusOne)
+{
+    const Poly a{{0, 0}, {2, 0}, {2, 2}, {0, 2}};
+    QVector2D push(42, 42);
+    EXPECT_TRUE(VPolygonAlgorithm::PolygonCollisionPushVector(a, Moved(a, {1, 0}), push));
+    EXPECT_FLOAT_EQ(push.x(), -2.f);
+    EXPECT_FLOAT_EQ(push.y(), 0.f);
+}
+
+TEST(PolygonCollisionPushVector, TouchingOrEmptyAreSeparateAndPushUntouched)
+{
+    const Poly a{{0, 0}, {2, 0}, {2, 2}, {0, 2}};
+    QVector2D push(42, 43);
+    EXPECT_FALSE(VPolygonAlgorithm::PolygonCollisionPushVector(a, Moved(a, {2, 0}), push));
+    EXPECT_FALSE(VPolygonAlgorithm::PolygonCollisionPushVector(a, {}, push));
+    EXPECT_FALSE(VPolygonAlgorithm::PolygonCollisionPushVector({}, a, push));
+    EXPECT_EQ(push, QVector2D(42, 43));
+}
+
+TEST(PolygonCollisionPushVector, RandomOverlapsArePushedApart)
+{
+    std::mt19937 rng(11);
+    std::uniform_real_distribution<float> coord(-20.f, 20.f);
+    std::uniform_real_distribution<float> shift(-15.f, 15.f);
+    int overlaps = 0;
+    for (int round = 0; round < 500; ++round) {
+        Poly pa, pb;
+        for (int i = 0; i < 12; ++i) {
+            pa << QVector2D(coord(rng), coord(rng));
+            pb << QVector2D(coord(rng), coord(rng)) + QVector2D(shift(rng), shift(rng));
+        }
+        const Poly a = Hull(pa), b = Hull(pb);
+        QVector2D push;
+        if (!VPolygonAlgorithm::PolygonCollisionPushVector(a, b, push)) {
+            EXPECT_TRUE(Separated(a, b));
+            continue;
+        }
+        ++overlaps;
+        EXPECT_FALSE(Separated(a, b));
+        const Poly moved = Moved(a, push);
+        EXPECT_TRUE(Separated(moved, b)) << "round " << round;
+        QVector2D again;
+        EXPECT_FALSE(VPolygonAlgorithm::PolygonCollisionPushVector(moved, b, again)) << "round " << round;
+        // Lengthened by one unit beyond the overlap.
+        EXPECT_GT(push.length(), 1.0f);
+    }
+    EXPECT_GT(overlaps, 100);
+}
+
+TEST(ProjectPoly, LargestAndSmallestProjection)
+{
+    double hi = -7, lo = -7;
+    VPolygonAlgorithm::ProjectPoly({0, 2}, {{0, 3}, {1, -4}, {5, 1}}, hi, lo);
+    EXPECT_DOUBLE_EQ(hi, 3.0);
+    EXPECT_DOUBLE_EQ(lo, -4.0);
+    VPolygonAlgorithm::ProjectPoly({1, 0}, {}, hi, lo);
+    EXPECT_DOUBLE_EQ(hi, 3.0);
+    EXPECT_DOUBLE_EQ(lo, -4.0);
+}
