@@ -1,0 +1,202 @@
+#include "scene_fixture.h"
+
+#include <QFile>
+
+namespace {
+
+class SceneRegistry : public SceneFixture {};
+
+TEST_F(SceneRegistry, FirstModelReportsBusyThenReadyAndStandsCentredOnThePlate)
+{
+    QSignalSpy status(&m_scene, &VSL3DScene::sig_SceneStatusChanged);
+    // Box spanning x 10..30, y 0..10, z 5..15.
+    ASSERT_TRUE(m_scene.AddModel(BoxFile("a", {10, 0, 5}, {30, 10, 15})));
+    ASSERT_GE(status.count(), 1);
+    EXPECT_EQ(status.at(0).at(0).toInt(), int(VexmorEditStatEdited));
+
+    ASSERT_TRUE(WaitUntilReady());
+    QCoreApplication::processEvents();
+    ASSERT_GE(status.count(), 2);
+    EXPECT_EQ(status.last().at(0).toInt(), int(VexmorEditStatReady));
+    EXPECT_EQ(m_scene.slot_SceneUpdateStatus(), int(VexmorEditStatReady));
+
+    VSLModelPainter* p = Last();
+    ASSERT_NE(p, nullptr);
+    EXPECT_FLOAT_EQ(p->m_center.x(), 0.f);
+    EXPECT_FLOAT_EQ(p->m_center.y(), 0.f);
+    EXPECT_FLOAT_EQ(p->m_minBound.z(), 0.f);
+    EXPECT_FLOAT_EQ(p->m_maxBound.z(), 10.f);
+}
+
+TEST_F(SceneRegistry, EmptySceneReportsStatusZero)
+{
+    QSignalSpy status(&m_scene, &VSL3DScene::sig_SceneStatusChanged);
+    EXPECT_EQ(m_scene.slot_SceneUpdateStatus(), int(VexmorEditStatEmpty));
+    ASSERT_EQ(status.count(), 1);
+    EXPECT_EQ(status.at(0).at(0).toInt(), 0);
+}
+
+TEST_F(SceneRegistry, SameFileTwiceSharesOneModelAndRemovingAllEmitsAllRemoved)
+{
+    const QString path = CenteredBox("same", 20, 10);
+    ASSERT_TRUE(m_scene.AddModel(path));
+    ASSERT_TRUE(m_scene.AddModel(path));
+    ASSERT_EQ(m_scene.models().size(), 1);
+    ASSERT_EQ(m_scene.instances().size(), 2);
+    VSLModel3D* model = m_scene.models().first();
+    EXPECT_EQ(model->m_nInstanceCount, 2);
+    ASSERT_TRUE(WaitUntilReady());
+
+    QSignalSpy allGone(&m_scene, &VSL3DScene::signal_AllModelDel);
+    Select(m_scene.instances().first());
+    EXPECT_EQ(m_scene.RemoveSelectedModel(), SceneOp::Done);
+    EXPECT_EQ(m_scene.selectedInstance(), nullptr);
+    EXPECT_EQ(m_scene.models().size(), 1);
+    EXPECT_EQ(model->m_nInstanceCount, 1);
+    EXPECT_EQ(allGone.count(), 0);
+
+    Select(m_scene.instances().first());
+    EXPECT_EQ(m_scene.RemoveSelectedModel(), SceneOp::Done);
+    EXPECT_TRUE(m_scene.models().isEmpty());
+    EXPECT_TRUE(m_scene.instances().isEmpty());
+    EXPECT_EQ(allGone.count(), 1);
+    EXPECT_FALSE(m_scene.IsModelExist());
+}
+
+TEST_F(SceneRegistry, RemovalClearsSliceResults)
+{
+    ASSERT_TRUE(m_scene.AddModel(CenteredBox("r", 5, 5)));
+    ASSERT_TRUE(m_scene.AddModel(CenteredBox("s", 5, 5)));
+    ASSERT_TRUE(WaitUntilReady());
+    m_scene.m_modelSliceLayers = SliceLayers(3);
+    m_scene.m_supportSliceLayers = SliceLayers(2);
+    Select(m_scene.instances().first());
+    ASSERT_EQ(m_scene.RemoveSelectedModel(), SceneOp::Done);
+    EXPECT_TRUE(m_scene.m_modelSliceLayers.isEmpty());
+    EXPECT_TRUE(m_scene.m_supportSliceLayers.isEmpty());
+}
+
+TEST_F(SceneRegistry, UnreadableFileChangesNothing)
+{
+    const QString bad = m_dir.filePath("bad.stl");
+    ASSERT_TRUE(testmesh::WriteFile(bad, QByteArray("solid x\nthis is not an stl\n")));
+    QSignalSpy status(&m_scene, &VSL3DScene::sig_SceneStatusChanged);
+    EXPECT_FALSE(m_scene.AddModel(bad));
+    EXPECT_FALSE(m_scene.AddModel(m_dir.filePath("missing.stl")));
+    EXPECT_TRUE(m_scene.models().isEmpty());
+    EXPECT_TRUE(m_scene.instances().isEmpty());
+    EXPECT_EQ(status.count(), 0);
+}
+
+TEST_F(SceneRegistry, OversizedModelWarnsOnceAndIsStillAdded)
+{
+    ASSERT_TRUE(m_scene.AddModel(CenteredBox("big", 120, 20)));
+    EXPECT_EQ(m_warnings, 1);
+    EXPECT_EQ(m_scene.instances().size(), 1);
+    ASSERT_TRUE(m_scene.AddModel(CenteredBox("small", 10, 10)));
+    EXPECT_EQ(m_warnings, 1);
+    ASSERT_TRUE(WaitUntilReady());
+}
+
+TEST_F(SceneRegistry, OperationsWithoutSelectionAreRefused)
+{
+    EXPECT_EQ(m_scene.RemoveSelectedModel(), SceneOp::NoSelection);
+    EXPECT_EQ(m_scene.DuplicateSelectedModel(), SceneOp::NoSelection);
+    EXPECT_EQ(m_scene.ResetSelectedModel(), SceneOp::NoSelection);
+    EXPECT_EQ(m_scene.Apply(), SceneOp::NoSelection);
+    QVector3D a(7, 7, 7), b(8, 8, 8);
+    EXPECT_FALSE(m_scene.GetModelBound(a, b));
+    EXPECT_EQ(a, QVector3D(7, 7, 7));
+}
+
+TEST_F(SceneRegistry, PickNamesSelectOnlyLiveInstances)
+{
+    ASSERT_TRUE(m_scene.AddModel(CenteredBox("p", 10, 10)));
+    ASSERT_TRUE(WaitUntilReady());
+    VSLModelPainter* p = Last();
+    m_scene.SetPickModelPainter(25);
+    EXPECT_EQ(m_scene.selectedInstance(), nullptr);
+    m_scene.SetPickModelPainter(p->m_nNumber * 10 + 1); // a gizmo part, not an instance
+    EXPECT_EQ(m_scene.selectedInstance(), nullptr);
+    m_scene.SetPickModelPainter(p->m_nNumber * 10);
+    EXPECT_EQ(m_scene.selectedInstance(), p);
+    EXPECT_NEAR(m_scene.m_rotateCoord.radius, p->GetMaxLength() / 2, 1e-6);
+
+    const int name = p->m_nNumber * 10;
+    ASSERT_EQ(m_scene.RemoveSelectedModel(), SceneOp::Done);
+    m_scene.SetPickModelPainter(name);
+    EXPECT_EQ(m_scene.selectedInstance(), nullptr);
+}
+
+TEST_F(SceneRegistry, GizmoQueries)
+{
+    ASSERT_TRUE(m_scene.AddModel(BoxFile("g", {0, 0, 0}, {10, 20, 30})));
+    ASSERT_TRUE(WaitUntilReady());
+    Select(Last());
+
+    QVector3D c, axis;
+    EXPECT_FALSE(m_scene.GetRotateInfo(c, axis)); // no active ring
+    m_scene.EditMode = 1;
+    m_scene.SetPickCoord(11);
+    m_scene.SelectPickCoord();
+    ASSERT_TRUE(m_scene.GetRotateInfo(c, axis));
+    EXPECT_EQ(axis, QVector3D(0, -1, 0));
+
+    m_scene.EditMode = 2;
+    QVector3D face(1, 1, 1), opposite(2, 2, 2), normal(3, 3, 3);
+    m_scene.SetPickCoord(71);
+    m_scene.SelectPickCoord();
+    EXPECT_TRUE(m_scene.GetScaleInfo(face, opposite, normal));
+    EXPECT_EQ(face, QVector3D(1, 1, 1));
+    EXPECT_EQ(opposite, QVector3D(2, 2, 2));
+    EXPECT_EQ(normal, QVector3D(3, 3, 3));
+
+    m_scene.SetPickCoord(31);
+    m_scene.SelectPickCoord();
+    ASSERT_TRUE(m_scene.GetScaleInfo(face, opposite, normal));
+    EXPECT_EQ(face, Last()->m_minBound);
+    EXPECT_EQ(opposite, Last()->m_maxBound);
+    EXPECT_EQ(normal, QVector3D(-1, 0, 0));
+
+    m_scene.SetPickCoord(0);
+    m_scene.SelectPickCoord();
+    EXPECT_FALSE(m_scene.GetScaleInfo(face, opposite, normal));
+}
+
+TEST_F(SceneRegistry, SaveAllModelsWritesEveryInstanceAndTheirCentre)
+{
+    const QString path = CenteredBox("w", 10, 10);
+    ASSERT_TRUE(m_scene.AddModel(path));
+    ASSERT_TRUE(m_scene.AddModel(path));
+    ASSERT_TRUE(WaitUntilReady());
+    QVector3D centre;
+    const QString out = m_dir.filePath("all.stl");
+    ASSERT_TRUE(m_scene.SaveAllModels(out, centre));
+    // Second instance at (0, 14): common box y -5..19, x -5..5, z 0..10.
+    EXPECT_NEAR(centre.x(), 0, 1e-5);
+    EXPECT_NEAR(centre.y(), 7, 1e-5);
+    EXPECT_NEAR(centre.z(), 5, 1e-5);
+    QFile f(out);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    ASSERT_GE(bytes.size(), 84);
+    quint32 count = 0;
+    memcpy(&count, bytes.constData() + 80, 4);
+    EXPECT_EQ(count, 24u);
+    EXPECT_EQ(bytes.size(), 84 + 50 * 24);
+}
+
+TEST_F(SceneRegistry, SupportToolSettings)
+{
+    m_scene.ChangeSupDensity(2);
+    EXPECT_EQ(m_scene.m_nSupportGridSpacing, 2000);
+    m_scene.ChangeSupDensity(3);
+    EXPECT_EQ(m_scene.m_nSupportGridSpacing, 2000);
+    m_scene.ChangeSupAttachSize(1);
+    EXPECT_EQ(m_scene.m_strAttachName1, QString("Cone 50%"));
+    EXPECT_EQ(m_scene.m_strAttachName2, QString("Cone 50%"));
+    m_scene.ChangeSupAttachSize(-1);
+    EXPECT_EQ(m_scene.m_strAttachName1, QString("Cone 50%"));
+}
+
+} // namespace
