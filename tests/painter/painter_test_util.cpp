@@ -6,7 +6,8 @@ std::unique_ptr<VSLModel3D> MakeModel(const QVector<VSLTriangle3D>& tris)
 {
     auto model = std::make_unique<VSLModel3D>();
     model->m_vTriangles = tris;
-    model->UpdateBounds();
+    // Bounds now, display lists at the first draw with a context.
+    model->UpdataData();
     return model;
 }
 
