@@ -88,6 +88,29 @@ private:
     size_t m_count = 0;
 };
 
+// m x p for the affine matrices of an instance, as QMatrix4x4::map computes
+// it (w stays 1), without its per-call dispatch; other matrices go through map.
+class PointMapper {
+public:
+    explicit PointMapper(const QMatrix4x4& m) : m_matrix(m), d(m.constData())
+    {
+        m_affine = d[3] == 0.f && d[7] == 0.f && d[11] == 0.f && d[15] == 1.f;
+    }
+    QVector3D operator()(const QVector3D& v) const
+    {
+        if (!m_affine)
+            return m_matrix.map(v);
+        return QVector3D(v.x() * d[0] + v.y() * d[4] + v.z() * d[8] + d[12],
+                         v.x() * d[1] + v.y() * d[5] + v.z() * d[9] + d[13],
+                         v.x() * d[2] + v.y() * d[6] + v.z() * d[10] + d[14]);
+    }
+
+private:
+    const QMatrix4x4& m_matrix;
+    const float* d;
+    bool m_affine;
+};
+
 } // namespace
 
 QVector<vcg::Point3f> VSLModelPainter::UnitSphere;
@@ -147,11 +170,12 @@ void VSLModelPainter::UpdateDataLocked()
     const QVector<VSLTriangle3D>& tris = m_pModel->m_vTriangles;
     if (tris.isEmpty())
         return;
-    QVector3D maxB = m_matrix.map(tris[0].vertices[0]);
+    const PointMapper map(m_matrix);
+    QVector3D maxB = map(tris[0].vertices[0]);
     QVector3D minB = maxB;
     for (const VSLTriangle3D& t : tris) {
         for (const QVector3D& v : t.vertices) {
-            const QVector3D p = m_matrix.map(v);
+            const QVector3D p = map(v);
             for (int a = 0; a < 3; ++a) {
                 if (p[a] > maxB[a])
                     maxB[a] = p[a];
@@ -180,17 +204,23 @@ void VSLModelPainter::UpdateModelHullLocked()
     // Walk backwards and keep the first sighting of each rounded point, so the
     // distinct points keep the order of their last occurrence: the hull's
     // same-key rule (a later point replaces an earlier one) is unaffected.
+    const PointMapper map(m_matrix);
     PointSet seen(1024);
     QVector<QVector2D> distinct;
+    uint64_t previous = ~uint64_t(0);
     for (int i = tris.size() - 1; i >= 0; --i) {
         for (int c = 2; c >= 0; --c) {
-            const QVector3D p = m_matrix.map(tris[i].vertices[c]);
+            const QVector3D p = map(tris[i].vertices[c]);
             // Beyond int range qRound is undefined; such points cannot be plate positions.
             if (!(std::fabs(p.x()) < 2.0e9f) || !(std::fabs(p.y()) < 2.0e9f))
                 continue;
             const int x = qRound(p.x());
             const int y = qRound(p.y());
             const uint64_t key = (uint64_t(uint32_t(x)) << 32) | uint32_t(y);
+            // Neighbouring corners mostly round to the same point.
+            if (key == previous)
+                continue;
+            previous = key;
             if (seen.Insert(key))
                 distinct.append(QVector2D(x, y));
         }
