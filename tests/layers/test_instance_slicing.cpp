@@ -1,0 +1,204 @@
+// Slicing runs of real instances through the scene: contour slicer, outline
+// union, support cuts, publish and plate layers together.
+#include "VSL3DScene.h"
+#include "VSLModel3D.h"
+#include "VSLModelPainter.h"
+#include "test_meshes.h"
+
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <cmath>
+
+namespace {
+
+class SceneSlicing : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    VSL3DScene scene;
+
+    void SetUp() override { scene.m_fnOutOfRangeWarning = [] {}; }
+
+    VSLModelPainter* Add(const QVector<VSLTriangle3D>& tris, const QString& name, QVector3D at)
+    {
+        const QString path = dir.filePath(name);
+        if (!QFile::exists(path) && !testmesh::WriteFile(path, testmesh::BinaryStl(tris)))
+            return nullptr;
+        if (!scene.AddModel(path))
+            return nullptr;
+        VSLModelPainter* p = scene.instances().last();
+        p->m_matrix.setToIdentity();
+        p->m_matrix.translate(at);
+        return p;
+    }
+
+    // Runs one slice request; returns the announced layer count or -1.
+    int Slice(int xRes, int yRes, float dpm, float thicknessMm, int plateLayers = 0)
+    {
+        QSignalSpy done(&scene, &VSL3DScene::sig_SliceSceneDone);
+        if (scene.StartSliceScene(xRes, yRes, dpm, dpm, thicknessMm, plateLayers) != SceneOp::Done)
+            return -1;
+        if (!done.wait(30000))
+            return -1;
+        return done.takeFirst().at(0).toInt();
+    }
+};
+
+double Area(const QPolygonF& p)
+{
+    double a = 0;
+    for (int i = 0; i < p.size(); ++i) {
+        const QPointF& u = p[i];
+        const QPointF& v = p[(i + 1) % p.size()];
+        a += u.x() * v.y() - v.x() * u.y();
+    }
+    return a / 2;
+}
+
+bool Lit(const QVector<QPolygonF>& layer, QPointF p)
+{
+    bool inside = false;
+    for (const QPolygonF& poly : layer)
+        for (int i = 0, j = poly.size() - 1; i < poly.size(); j = i++) {
+            const QPointF& a = poly[i];
+            const QPointF& b = poly[j];
+            if ((a.y() > p.y()) != (b.y() > p.y())
+                && p.x() < (b.x() - a.x()) * (p.y() - a.y()) / (b.y() - a.y()) + a.x())
+                inside = !inside;
+        }
+    return inside;
+}
+
+} // namespace
+
+TEST_F(SceneSlicing, CubeGivesTheExactPixelSquare)
+{
+    ASSERT_TRUE(Add(testmesh::Cube(10.f), "cube.stl", QVector3D(-5, -5, 0)));
+    ASSERT_EQ(Slice(1921, 1080, 10.5f, 0.05f), 200);
+    const SliceLayers& layers = scene.m_modelSliceLayers;
+    ASSERT_EQ(layers.size(), 200);
+    for (int L : {0, 99, 199}) {
+        ASSERT_EQ(layers[L].size(), 1) << L;
+        const QPolygonF& p = layers[L][0];
+        // One closed shell passes unchanged: one point per crossed face plus
+        // the start point again.
+        EXPECT_EQ(p.size(), 9);
+        // -5 mm -> -5000 um -> -5000 * 10.5 / 1000 + 1921 / 2 (= 960) px.
+        const QRectF box = p.boundingRect();
+        EXPECT_EQ(box.left(), 907.5);
+        EXPECT_EQ(box.right(), 1012.5);
+        EXPECT_EQ(box.top(), 487.5);
+        EXPECT_EQ(box.bottom(), 592.5);
+        for (const QPointF& q : p)
+            EXPECT_TRUE(q.x() == 907.5 || q.x() == 1012.5 || q.y() == 487.5 || q.y() == 592.5);
+        EXPECT_NEAR(std::abs(Area(p)), 105.0 * 105.0, 1e-6);
+    }
+    EXPECT_EQ(scene.m_sliceMinPt, QPointF(907.5, 487.5));
+    EXPECT_EQ(scene.m_sliceMaxPt, QPointF(1012.5, 592.5));
+}
+
+TEST_F(SceneSlicing, ListIsAsLongAsTheHighestInstance)
+{
+    ASSERT_TRUE(Add(testmesh::Cube(5.f), "low.stl", QVector3D(-20, -2.5f, 0)));
+    ASSERT_TRUE(Add(testmesh::Cube(10.f), "high.stl", QVector3D(5, -5, 0)));
+    ASSERT_EQ(Slice(2000, 1000, 10.f, 0.1f), 100);
+    EXPECT_EQ(scene.m_modelSliceLayers[10].size(), 2);
+    EXPECT_EQ(scene.m_modelSliceLayers[49].size(), 2);
+    EXPECT_EQ(scene.m_modelSliceLayers[50].size(), 1);
+    EXPECT_EQ(scene.m_modelSliceLayers[99].size(), 1);
+}
+
+TEST_F(SceneSlicing, PlateLayersGoInFrontWithTheExtent)
+{
+    ASSERT_TRUE(Add(testmesh::Cube(10.f), "cube.stl", QVector3D(-5, -5, 0)));
+    ASSERT_EQ(Slice(2000, 1000, 10.f, 0.1f, 3), 103);
+    const SliceLayers& layers = scene.m_modelSliceLayers;
+    const QPolygonF rect(QVector<QPointF>{QPointF(950, 450), QPointF(1050, 450), QPointF(1050, 550), QPointF(950, 550)});
+    for (int L = 0; L < 3; ++L) {
+        ASSERT_EQ(layers[L].size(), 1);
+        EXPECT_EQ(layers[L][0], rect);
+    }
+    EXPECT_EQ(layers[3][0].size(), 9);
+    EXPECT_EQ(scene.m_nPlateLayers, 3);
+}
+
+TEST_F(SceneSlicing, OverlappingInstancesPrintTheirUnion)
+{
+    ASSERT_TRUE(Add(testmesh::Cube(10.f), "cube.stl", QVector3D(-10, -10, 0)));
+    ASSERT_TRUE(Add(testmesh::Cube(10.f), "cube.stl", QVector3D(-5, -5, 0)));
+    ASSERT_EQ(scene.models().size(), 1);
+    ASSERT_EQ(Slice(2000, 1000, 10.f, 0.1f), 100);
+    for (int L : {0, 50, 99}) {
+        const QVector<QPolygonF>& layer = scene.m_modelSliceLayers[L];
+        EXPECT_TRUE(Lit(layer, QPointF(1000 - 25, 500 - 25))) << "the overlap is lit";
+        EXPECT_TRUE(Lit(layer, QPointF(1000 - 75, 500 - 75)));
+        EXPECT_TRUE(Lit(layer, QPointF(1000 + 25, 500 + 25)));
+        EXPECT_FALSE(Lit(layer, QPointF(1000 + 25, 500 - 75)));
+        ASSERT_EQ(layer.size(), 1);
+        EXPECT_NEAR(std::abs(Area(layer[0])), 100.0 * 100.0 * 1.75, 1.0);
+    }
+}
+
+TEST_F(SceneSlicing, UvSphereLayerAreasMatchTheCrossSections)
+{
+    const float r = 10.f;
+    ASSERT_TRUE(Add(testmesh::UvSphere(r, 64, 32, QVector3D(0, 0, r)), "sphere.stl", QVector3D(0, 0, 0)));
+    const float dpm = 10.f;
+    ASSERT_EQ(Slice(4000, 4000, dpm, 0.1f), 200);
+    const SliceLayers& layers = scene.m_modelSliceLayers;
+    // The facets lie between the sphere and one shrunk by
+    // delta = R (1 - cos^2 2.8125 deg) (half a stack and half a slice); the
+    // 64-gon loses at most 0.25 % more; the pixels add only rounding noise.
+    const double delta = r * (1.0 - std::pow(std::cos(2.8125 * M_PI / 180.0), 2));
+    for (int L = 0; L < layers.size(); ++L) {
+        const double z = 0.05 + 0.1 * L + 0.0001;
+        const double exactMm2 = M_PI * std::max(0.0, double(r) * r - (z - r) * (z - r));
+        const double innerMm2 = M_PI * std::max(0.0, (r - delta) * (r - delta) - (z - r) * (z - r));
+        double areaMm2 = 0;
+        for (const QPolygonF& p : layers[L])
+            areaMm2 += std::abs(Area(p)) / (dpm * dpm);
+        EXPECT_LE(areaMm2, exactMm2 + 0.01) << "layer " << L;
+        EXPECT_GE(areaMm2, innerMm2 * 0.9975 - 0.01) << "layer " << L;
+    }
+}
+
+TEST_F(SceneSlicing, SupportsAreCutAndUnitedIncludingTheFoot)
+{
+    VSLModelPainter* p = Add(testmesh::Cube(10.f), "cube.stl", QVector3D(-5, -5, 0));
+    ASSERT_TRUE(p);
+    DLP_Support column;
+    // A column from 3 mm down into the plate and a foot sphere on the plate:
+    // both reach more than one layer below the first plane.
+    column.cones = {{vcg::Point3f(10, 0, 3), vcg::Point3f(10, 0, -0.5f), vcg::Point3f(0.5f, 0.5f, 0)}};
+    column.spheres = {{vcg::Point3f(10, 0, 0), vcg::Point3f(0.6f, 0, 0)}};
+    DLP_Support removed;
+    removed.isDeleted = true;
+    removed.cones = {{vcg::Point3f(-10, 0, 3), vcg::Point3f(-10, 0, 0), vcg::Point3f(0.5f, 0.5f, 0)}};
+    p->m_supportMap.insert(SupportKey(-3000, 1), column);
+    p->m_supportMap.insert(SupportKey(-3000, 2), removed);
+    p->m_bHasSupports = true;
+    ASSERT_EQ(Slice(2000, 1000, 10.f, 0.1f), 100);
+    const SliceLayers& layers = scene.m_modelSliceLayers;
+    const QPointF columnPx(1100, 500);
+    ASSERT_EQ(layers[0].size(), 2);
+    EXPECT_TRUE(Lit(layers[0], columnPx));
+    EXPECT_TRUE(Lit(layers[0], columnPx + QPointF(5.5, 0))) << "the foot sphere is wider than the column";
+    EXPECT_TRUE(Lit(layers[29], columnPx));
+    EXPECT_FALSE(Lit(layers[29], columnPx + QPointF(5.5, 0)));
+    EXPECT_EQ(layers[30].size(), 1) << "2.9501 is below the column top; 3.0501 is not";
+    EXPECT_FALSE(Lit(layers[30], columnPx));
+    EXPECT_FALSE(Lit(layers[0], QPointF(900, 500))) << "deleted records add nothing";
+}
+
+TEST_F(SceneSlicing, SupportsFlagOffIgnoresTheMap)
+{
+    VSLModelPainter* p = Add(testmesh::Cube(10.f), "cube.stl", QVector3D(-5, -5, 0));
+    ASSERT_TRUE(p);
+    DLP_Support column;
+    column.cones = {{vcg::Point3f(10, 0, 3), vcg::Point3f(10, 0, 0), vcg::Point3f(0.5f, 0.5f, 0)}};
+    p->m_supportMap.insert(SupportKey(-3000, 1), column);
+    ASSERT_EQ(Slice(2000, 1000, 10.f, 0.1f), 100);
+    EXPECT_EQ(scene.m_modelSliceLayers[0].size(), 1);
+}

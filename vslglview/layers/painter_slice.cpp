@@ -1,0 +1,71 @@
+// The instance painter's slicing run, built on the slicing core of this folder.
+#include "VSLModelPainter.h"
+
+#include "VSL3DScene.h"
+#include "VSLModel3D.h"
+#include "layers/layeroutlines.h"
+#include "layers/slicepublish.h"
+#include "layers/supportcut.h"
+
+#include <QMutexLocker>
+#include <QVector3D>
+
+#include <algorithm>
+
+bool VSLModelPainter::Z_Intersect(vcg::Point3f const& a, vcg::Point3f const& b, float const& z,
+                                  ClipperLib::IntPoint& out)
+{
+    return layers::ZIntersect(a, b, z, out);
+}
+
+void VSLModelPainter::SliceModelPainterX(float base)
+{
+    ShellLayerContours contours;
+    int layerCount = 0;
+    bool openSlot = false;
+    if (m_pModel && m_pScene) {
+        MeshGateLocker gate(m_pModel->readyGate());
+        if (gate.held()) {
+            m_pModel->CountShells();
+            QMutexLocker dataLock(m_pModel->dataMutex());
+            // The model mesh is shared by its instances: place it at ours.
+            MyMesh& mesh = m_pModel->m_mesh;
+            const QVector<vcg::Point3f>& copy = m_pModel->m_vVertexCopy;
+            const int vertexCount = int(std::min<qint64>(mesh.VertexCount(), copy.size()));
+            float top = -10000.0f;
+            for (int i = 0; i < vertexCount; ++i) {
+                const QVector3D p = m_matrix * QVector3D(copy[i].X(), copy[i].Y(), copy[i].Z());
+                mesh.vert[i].p = vcg::Point3f(p.x(), p.y(), p.z());
+                if (p.z() > top)
+                    top = p.z();
+            }
+            layerCount = m_pModel->SilceMeshXX(contours, m_vSliceZ, m_pScene->m_fLayerThick, top, base);
+            // The open-shell slot is the one beyond the shell count (the
+            // model's open flag is sticky and says nothing about this run).
+            openSlot = m_pModel->m_bSlicedOpenMesh && contours.size() > m_pModel->m_nShellCount;
+        }
+    }
+    layerCount = std::max(0, layerCount);
+
+    m_vSlicePaths = layers::BuildModelLayerOutlines(contours, layerCount, openSlot);
+    contours.clear();
+
+    if (m_bHasSupports && layerCount > 0) {
+        RotateSupportX();
+        layers::SupportCrossSections cut(m_vSliceZ, m_columnMesh);
+        for (auto it = m_supportMap.cbegin(); it != m_supportMap.cend(); ++it)
+            cut.AddRecord(it->isDeleted, it->spheres, it->cones);
+        QVector<ClipperLib::Paths> supportPaths = cut.takePaths();
+        layers::MergeSupportPaths(m_vSlicePaths, supportPaths);
+    }
+
+    if (layerCount > 0 && m_pScene && m_pScene->sceneMutex()) {
+        const layers::PixelMapping mapping{m_pScene->m_nXResolution, m_pScene->m_nYResolution,
+                                           m_pScene->m_fDotsPermmX, m_pScene->m_fDotsPermmY};
+        layers::PublishInstanceLayers(m_vSlicePaths, mapping,
+                                      layers::SliceTarget{m_pScene->m_modelSliceLayers, m_pScene->m_sliceMaxPt,
+                                                          m_pScene->m_sliceMinPt, *m_pScene->sceneMutex()});
+    }
+    m_vSlicePaths.clear();
+    emit sig_MPSliceDone();
+}
