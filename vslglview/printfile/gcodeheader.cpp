@@ -25,7 +25,7 @@ bool ReadGcodeHeader(QIODevice& in, QMap<QString, QString>& out, qint64 maxBytes
         const qint64 room = maxBytes - consumed;
         if (room <= 0)
             return false;
-        QByteArray raw = in.readLine(room + 1);
+        QByteArray raw = in.readLine(room + 2); // reads at most room + 1 bytes
         consumed += raw.size();
         if (raw.size() > room)
             return false;

@@ -1,0 +1,173 @@
+#include "vxs_reader.h"
+
+#include "dlp/machinepara.h"
+#include "printfile/ExportThread.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+namespace {
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeAll(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+void appendInt(QByteArray& b, qint32 v)
+{
+    for (int i = 0; i < 4; ++i)
+        b.append(static_cast<char>(quint32(v) >> (8 * i)));
+}
+
+// A small VXS file laid out by hand: header, parameters 1..34, 2 layers.
+QByteArray handMadeVxs(qint32 paraCount = 34, const char* magic = "Vexmor3D")
+{
+    QByteArray b(magic, 8);
+    for (qint32 v : {1, 1, 10, 0, paraCount})
+        appendInt(b, v);
+    for (int i = 0; i < 34; ++i) {
+        const float f = static_cast<float>(i + 1);
+        quint32 bits;
+        memcpy(&bits, &f, 4);
+        appendInt(b, static_cast<qint32>(bits));
+    }
+    for (qint32 v : {2, 4, 0, 0, 3})
+        appendInt(b, v);
+    b.append("\x03\xF1\x05", 3);
+    appendInt(b, 2);
+    b.append("\x7F\xF1", 2);
+    return b;
+}
+
+ST_MachinePara newPara()
+{
+    ST_MachinePara para;
+    float* v = &para.DotsPermmX;
+    for (int i = 0; i < 34; ++i)
+        v[i] = -100.0f - 0.5f * i;
+    return para;
+}
+
+// What a re-save must produce from `source`: the new block at 28..163 only.
+QByteArray expectedAfterResave(const QByteArray& source)
+{
+    QByteArray b = source;
+    const ST_MachinePara para = newPara();
+    for (int i = 0; i < 34; ++i) {
+        quint32 bits;
+        memcpy(&bits, &para.DotsPermmX + i, 4);
+        for (int k = 0; k < 4; ++k)
+            b[28 + 4 * i + k] = static_cast<char>(bits >> (8 * k));
+    }
+    return b;
+}
+
+class ResaveTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        source = handMadeVxs();
+        srcPath = dir.filePath("part.vxs");
+        ASSERT_TRUE(writeAll(srcPath, source));
+    }
+
+    int resave(const QString& src, const QString& dst)
+    {
+        job.m_exportType = "Vexmor3D";
+        job.m_srcPath = src;
+        job.m_dstPath = dst;
+        job.m_para = newPara();
+        job.start();
+        job.wait();
+        return job.lastResult();
+    }
+
+    QTemporaryDir dir;
+    ExportThread job;
+    QByteArray source;
+    QString srcPath;
+};
+
+TEST_F(ResaveTest, OntoItselfChangesOnlyTheParameterBlock)
+{
+    ASSERT_EQ(resave(srcPath, srcPath), ExportOk) << qPrintable(job.lastMessage());
+    const QByteArray after = readAll(srcPath);
+    ASSERT_EQ(after.size(), source.size());
+    EXPECT_EQ(after.left(28), source.left(28));
+    EXPECT_EQ(after.mid(164), source.mid(164));
+    EXPECT_EQ(after, expectedAfterResave(source));
+    EXPECT_EQ(LittleEndianFloat(after, 28 + 4 * 4), -102.0f); // thickness
+    EXPECT_EQ(job.m_totalLayer, 2);
+}
+
+TEST_F(ResaveTest, ToANewPathCopiesAndReplacesAnExistingFile)
+{
+    const QString dst = dir.filePath("copy.vxs");
+    ASSERT_TRUE(writeAll(dst, QByteArray(10000, 'z')));
+    ASSERT_EQ(resave(srcPath, dst), ExportOk) << qPrintable(job.lastMessage());
+    EXPECT_EQ(readAll(dst), expectedAfterResave(source));
+    EXPECT_EQ(readAll(srcPath), source);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+}
+
+TEST_F(ResaveTest, SecondSpellingsOfTheSourceLoseNothing)
+{
+    const QString dotted = dir.path() + "/./part.vxs";
+    const QString detour = dir.path() + "/sub/../part.vxs";
+    ASSERT_TRUE(QDir(dir.path()).mkdir("sub"));
+    const QString symlink = dir.filePath("link.vxs");
+    ASSERT_TRUE(QFile::link(srcPath, symlink));
+    const QString hardlink = dir.filePath("hard.vxs");
+    ASSERT_EQ(::link(QFile::encodeName(srcPath).constData(), QFile::encodeName(hardlink).constData()), 0);
+
+    const QString oldCwd = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    const QString relative = "part.vxs";
+    for (const QString& other : {dotted, detour, symlink, hardlink, relative}) {
+        ASSERT_TRUE(writeAll(srcPath, source));
+        EXPECT_EQ(resave(srcPath, other), ExportOk) << qPrintable(other) << qPrintable(job.lastMessage());
+        EXPECT_EQ(readAll(srcPath), expectedAfterResave(source)) << qPrintable(other);
+        ASSERT_TRUE(writeAll(srcPath, source));
+        EXPECT_EQ(resave(other, srcPath), ExportOk) << qPrintable(other);
+        EXPECT_EQ(readAll(srcPath), expectedAfterResave(source)) << qPrintable(other);
+    }
+    QDir::setCurrent(oldCwd);
+    EXPECT_TRUE(QFileInfo(symlink).isSymLink());
+    EXPECT_EQ(readAll(hardlink), expectedAfterResave(source));
+}
+
+TEST_F(ResaveTest, FilesThatAreNotVxsAreRefusedUnchanged)
+{
+    for (const QByteArray& bad : {handMadeVxs(33), handMadeVxs(34, "Vexmor2D"), QByteArray("Vexmor3D short")}) {
+        ASSERT_TRUE(writeAll(srcPath, bad));
+        EXPECT_EQ(resave(srcPath, srcPath), ExportSourceInvalid);
+        EXPECT_EQ(readAll(srcPath), bad);
+        const QString dst = dir.filePath("never.vxs");
+        EXPECT_EQ(resave(srcPath, dst), ExportSourceInvalid);
+        EXPECT_FALSE(QFile::exists(dst));
+    }
+}
+
+TEST_F(ResaveTest, MissingSourceOrUnwritableDestinationIsReported)
+{
+    EXPECT_EQ(resave(dir.filePath("absent.vxs"), dir.filePath("out.vxs")), ExportSourceInvalid);
+    EXPECT_FALSE(QFile::exists(dir.filePath("out.vxs")));
+    EXPECT_EQ(resave(srcPath, dir.filePath("no/such/folder/out.vxs")), ExportOutputFailed);
+    EXPECT_FALSE(job.lastMessage().isEmpty());
+    EXPECT_EQ(readAll(srcPath), source);
+}
+
+} // namespace
