@@ -153,6 +153,32 @@ bool Triangulate(const MyMesh& m, const std::vector<uint32_t>& loop, const std::
     return true;
 }
 
+uint32_t FarEnd(const MyMesh& m, const face::Pos& p)
+{
+    const MyFace& f = m.face[p.f];
+    return f.v[p.z] == p.v ? f.v[(p.z + 1) % 3] : f.v[p.z];
+}
+
+// Holes that touch at a vertex make one border walk that passes the vertex
+// twice; cut such a walk into simple cycles there. Cycles of fewer than three
+// edges cannot take a triangle and are left open.
+void SplitAtPinches(const MyMesh& m, const std::vector<face::Pos>& border, std::vector<std::vector<face::Pos>>& loops)
+{
+    std::vector<face::Pos> stack;
+    for (const face::Pos& p : border) {
+        const uint32_t v = FarEnd(m, p);
+        auto again = std::find_if(stack.begin(), stack.end(), [&](const face::Pos& q) { return FarEnd(m, q) == v; });
+        if (again != stack.end()) {
+            if (stack.end() - again >= 3)
+                loops.emplace_back(again, stack.end());
+            stack.erase(again, stack.end());
+        }
+        stack.push_back(p);
+    }
+    if (stack.size() >= 3)
+        loops.push_back(stack);
+}
+
 } // namespace
 
 bool Hole<MyMesh>::LoopOf(const MyMesh& m, const face::Pos& start, uint64_t maxEdges,
@@ -234,7 +260,7 @@ int Hole<MyMesh>::FillHoles(MyMesh& m, int maxSizeHole, bool selectedOnly, const
             if (selectedOnly && std::none_of(border.begin(), border.end(),
                                              [&](const face::Pos& p) { return m.face[p.f].IsS(); }))
                 continue;
-            loops.push_back(border);
+            SplitAtPinches(m, border, loops);
         }
     }
     if (loops.empty())
@@ -245,11 +271,8 @@ int Hole<MyMesh>::FillHoles(MyMesh& m, int maxSizeHole, bool selectedOnly, const
     std::vector<std::vector<uint32_t>> loopVerts(loops.size());
     std::unordered_set<uint32_t> holeVerts;
     for (size_t h = 0; h < loops.size(); ++h) {
-        for (const face::Pos& p : loops[h]) {
-            const MyFace& f = m.face[p.f];
-            const uint32_t other = f.v[p.z] == p.v ? f.v[(p.z + 1) % 3] : f.v[p.z];
-            loopVerts[h].push_back(other);
-        }
+        for (const face::Pos& p : loops[h])
+            loopVerts[h].push_back(FarEnd(m, p));
         std::vector<uint32_t> sorted = loopVerts[h];
         std::sort(sorted.begin(), sorted.end());
         if (std::adjacent_find(sorted.begin(), sorted.end()) != sorted.end()) {
