@@ -1,0 +1,106 @@
+// Contour slicing of large meshes. Run one benchmark per process
+// (--benchmark_filter=...) so that the peak_rss_mb counter, the process's
+// peak resident size, belongs to that case alone.
+#include "VSLModel3D.h"
+#include "test_meshes.h"
+
+#include <QCoreApplication>
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+#include <memory>
+
+namespace {
+
+double PeakRssMb()
+{
+    rusage ru{};
+    getrusage(RUSAGE_SELF, &ru);
+    return ru.ru_maxrss / 1024.0;
+}
+
+std::unique_ptr<VSLModel3D> ModelOf(QVector<VSLTriangle3D> tris)
+{
+    auto model = std::make_unique<VSLModel3D>();
+    model->m_vTriangles.swap(tris);
+    model->FixModel();
+    model->fixerThread()->wait();
+    model->CountShells();
+    return model;
+}
+
+// Grid of small closed cubes, stacked so the planes run through all of them.
+QVector<VSLTriangle3D> ManyCubes(int count, float sizeMm)
+{
+    QVector<VSLTriangle3D> tris;
+    tris.reserve(count * 12);
+    for (int i = 0; i < count; ++i) {
+        const int x = i % 25, y = (i / 25) % 20, z = i / 500;
+        tris += testmesh::Cube(sizeMm, QVector3D(x * 2.f, y * 2.f, z * 5.f));
+    }
+    return tris;
+}
+
+void RunSlicing(benchmark::State& state, VSLModel3D& model, float thicknessMm, float topMm)
+{
+    size_t outlines = 0, points = 0;
+    int layers = 0;
+    for (auto _ : state) {
+        // Fresh heights each run, as the slice worker rewrites positions.
+        for (int i = 0; i < model.m_vVertexCopy.size(); ++i)
+            model.m_mesh.vert[size_t(i)].p = model.m_vVertexCopy[i];
+        ShellLayerContours out;
+        QVector<float> z;
+        layers = model.SilceMeshXX(out, z, thicknessMm, topMm, 0.0f);
+        outlines = points = 0;
+        for (const auto& slot : out)
+            for (const auto& layer : slot)
+                for (const auto& path : layer) {
+                    ++outlines;
+                    points += path.size();
+                }
+        benchmark::DoNotOptimize(out);
+    }
+    state.counters["faces"] = double(model.m_mesh.FaceCount());
+    state.counters["layers"] = layers;
+    state.counters["outlines"] = double(outlines);
+    state.counters["points"] = double(points);
+    state.counters["open_path"] = model.m_bSlicedOpenMesh;
+    state.counters["peak_rss_mb"] = PeakRssMb();
+}
+
+void BM_ClosedSphere1M(benchmark::State& state)
+{
+    static auto model = ModelOf(testmesh::Translated(testmesh::SphereWithTriangles(1000000, 50.f), {0, 0, 50.f}));
+    RunSlicing(state, *model, 0.05f, 100.f);
+}
+BENCHMARK(BM_ClosedSphere1M)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_SphereWithHole1M(benchmark::State& state)
+{
+    static auto model = [] {
+        QVector<VSLTriangle3D> tris = testmesh::Translated(testmesh::SphereWithTriangles(1000000, 50.f), {0, 0, 50.f});
+        tris.remove(tris.size() / 3);
+        return ModelOf(tris);
+    }();
+    RunSlicing(state, *model, 0.05f, 100.f);
+}
+BENCHMARK(BM_SphereWithHole1M)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_TenThousandCubes(benchmark::State& state)
+{
+    static auto model = ModelOf(ManyCubes(10000, 1.f));
+    RunSlicing(state, *model, 0.05f, 100.f);
+}
+BENCHMARK(BM_TenThousandCubes)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
