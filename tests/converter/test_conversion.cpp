@@ -159,6 +159,23 @@ TEST_F(ConversionTest, Pellar200HasNoPreviewAndKeepsLayerSizes)
     expectLayersDecodeTo(vxs, layers);
 }
 
+TEST_F(ConversionTest, ManyLayersAreWrittenInOrder)
+{
+    QVector<QImage> layers;
+    for (int i = 0; i < 200; ++i) {
+        QImage layer(24, 9, QImage::Format_Grayscale8);
+        layer.fill(0);
+        layer.scanLine(i % 9)[i % 24] = static_cast<uchar>(16 + i % 240);
+        layers.append(layer);
+    }
+    ASSERT_TRUE(WriteZipArchive(archivePath(), StandardArchive(solidPreview(30, 20), layers)));
+    ASSERT_EQ(convert("Pellar200", 200), ExportOk) << qPrintable(job.lastMessage());
+    VxsFileContents vxs;
+    QString error;
+    ASSERT_TRUE(ReadVxs(readAll(outPath()), false, vxs, error)) << qPrintable(error);
+    expectLayersDecodeTo(vxs, layers);
+}
+
 TEST_F(ConversionTest, MissingPreviewFallsBackToFirstLayer)
 {
     const QVector<QImage> layers = patternLayers(2, 50, 40);

@@ -248,7 +248,7 @@ int ExportThread::writeConversion(const QImage& preview)
     if (m_machineCode == 10)
         settings.scaleTo = QSize(480, 854);
     const int threads = qMax(1, QThread::idealThreadCount() - 1);
-    LayerCodingPool pool(settings, threads, 2 * threads);
+    LayerCodingPool pool(settings, threads, threads + 2);
 
     LayerCodingPool::Result last;
     auto writeNext = [&]() -> int {

@@ -12,7 +12,7 @@ class QuaZipFile;
 constexpr int kMaxArchiveImageSide = 16384;
 constexpr qint64 kMaxArchiveImagePixels = qint64(8192) * 8192;
 // Largest compressed image member read into memory.
-constexpr qint64 kMaxArchiveMemberBytes = qint64(256) << 20;
+constexpr qint64 kMaxArchiveMemberBytes = qint64(64) << 20;
 
 enum class MemberRead { Ok, Missing, Unreadable, TooLarge };
 
