@@ -88,7 +88,6 @@ void VSLModel3D::RunTopologyPass()
     if (m_bStopping)
         return;
     vcg::tri::UpdateTopology<MyMesh>::VertexFace(m_mesh);
-    m_readyGate.Open();
     {
         QMutexLocker lock(m_pDataMutex);
         CopyMesh(MeshToTriangles);
@@ -96,6 +95,9 @@ void VSLModel3D::RunTopologyPass()
         m_bDataChanged = true;
         m_nFixStatus = 0;
     }
+    // Workers place the mesh from the vertex copy: the gate opens only once
+    // that copy is complete (never while the data mutex is held).
+    m_readyGate.Open();
     emit m_pFixerThread->sig_FixerStatusChanged();
 }
 

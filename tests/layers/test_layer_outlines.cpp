@@ -115,7 +115,7 @@ TEST(LayerOutlines, MultiOutlineSlotsUniteEvenOddWithSingles)
 TEST(LayerOutlines, MissingLayerEntriesCountAsEmpty)
 {
     ShellLayerContours c(2);
-    c[1] = QVector<Paths>(1, Paths{Square(0, 0, 10)});
+    c[1][0] = Paths{Square(0, 0, 10)};
     const QVector<Paths> out = BuildModelLayerOutlines(c, 4, false);
     ASSERT_EQ(out.size(), 4);
     EXPECT_DOUBLE_EQ(TotalArea(out[0]), 100);

@@ -127,7 +127,10 @@ TEST(MeshModel, WorkersWaitForTheGateAndNeverOverlap)
         QMutexLocker data(model.dataMutex());
         const int now = ++inside;
         maxInside = std::max(maxInside.load(), now);
-        EXPECT_EQ(model.m_mesh.fn, 12); // the mesh is complete once the gate opens
+        // Mesh, vertex copy and triangle list are complete once the gate opens.
+        EXPECT_EQ(model.m_mesh.fn, 12);
+        EXPECT_EQ(model.m_vVertexCopy.size(), 8);
+        EXPECT_EQ(model.fixStatus(), 0);
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
         --inside;
         ++ran;

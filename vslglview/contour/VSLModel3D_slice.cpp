@@ -93,12 +93,11 @@ private:
     PlaneVisits& m_visits;
 };
 
-// Every slot starts as a copy of one shared empty layer list, so slots that
-// no outline reaches cost nothing beyond the shared list.
+// Every slot reads as `layers` empty layers; storage appears only where an
+// outline is written.
 void ResetSlots(ShellLayerContours& out, int slotCount, int layers)
 {
-    const QVector<ClipperLib::Paths> emptyLayers(layers);
-    out = ShellLayerContours(slotCount, emptyLayers);
+    out = ShellLayerContours(slotCount, layers);
 }
 
 } // namespace

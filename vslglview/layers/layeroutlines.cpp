@@ -48,9 +48,7 @@ namespace {
 
 const Paths& SlotLayer(const ShellLayerContours& contours, int slot, int layer)
 {
-    static const Paths kEmpty;
-    const QVector<Paths>& perLayer = contours[slot];
-    return layer < perLayer.size() ? perLayer[layer] : kEmpty;
+    return contours[slot][layer];
 }
 
 Paths UniteSlotsOfLayer(const ShellLayerContours& contours, int layer)

@@ -1,0 +1,198 @@
+// pipeline --width W --height H --pixel-um PX [--pixel-um-y PY] --thickness MM
+//          [--machine-code C] [--rotate] [--plate-layers N] [--out FILE] STL...
+// Loads each STL into a scene (topology pass, automatic placement), slices
+// through the scene's slice jobs and optionally writes the print file through
+// the scene's writer, printing one line per step.
+#include "VSL3DScene.h"
+#include "VSLModel3D.h"
+#include "VSLModelPainter.h"
+#include "dlp/machinepara.h"
+#include "dlp/slicebuildconfig.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QStringList>
+
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+struct Options {
+    int width = 0;
+    int height = 0;
+    double pixelUmX = 0;
+    double pixelUmY = 0;
+    double thicknessMm = 0;
+    int machineCode = 0;
+    bool rotate = false;
+    int plateLayers = 0;
+    QString out;
+    QStringList stls;
+};
+
+int Fail(const QString& message)
+{
+    std::fprintf(stderr, "pipeline: %s\n", qPrintable(message));
+    return 1;
+}
+
+bool ParseOptions(const QStringList& args, Options& o, QString& error)
+{
+    auto number = [&](int& i, double& value) {
+        if (i + 1 >= args.size()) {
+            error = args[i] + " needs a value";
+            return false;
+        }
+        bool ok = false;
+        value = args[++i].toDouble(&ok);
+        if (!ok) {
+            error = QStringLiteral("%1 needs a number, not \"%2\"").arg(args[i - 1], args[i]);
+            return false;
+        }
+        return true;
+    };
+    for (int i = 1; i < args.size(); ++i) {
+        const QString& a = args[i];
+        double v = 0;
+        if (a == "--width" || a == "--height" || a == "--machine-code" || a == "--plate-layers") {
+            if (!number(i, v))
+                return false;
+            (a == "--width" ? o.width : a == "--height" ? o.height : a == "--machine-code" ? o.machineCode : o.plateLayers) = int(v);
+        } else if (a == "--pixel-um" || a == "--pixel-um-y" || a == "--thickness") {
+            if (!number(i, v))
+                return false;
+            (a == "--pixel-um" ? o.pixelUmX : a == "--pixel-um-y" ? o.pixelUmY : o.thicknessMm) = v;
+        } else if (a == "--rotate") {
+            o.rotate = true;
+        } else if (a == "--out") {
+            if (i + 1 >= args.size()) {
+                error = "--out needs a file name";
+                return false;
+            }
+            o.out = args[++i];
+        } else if (a.startsWith("--")) {
+            error = "unknown option " + a;
+            return false;
+        } else {
+            o.stls << a;
+        }
+    }
+    if (o.pixelUmY <= 0)
+        o.pixelUmY = o.pixelUmX;
+    if (o.width <= 0 || o.height <= 0 || o.pixelUmX <= 0 || o.thicknessMm <= 0) {
+        error = "--width, --height, --pixel-um and --thickness must be given and positive";
+        return false;
+    }
+    if (o.plateLayers < 0) {
+        error = "--plate-layers must not be negative";
+        return false;
+    }
+    if (o.stls.isEmpty()) {
+        error = "no STL file given";
+        return false;
+    }
+    return true;
+}
+
+// Runs the event loop until `done` holds or the time runs out.
+bool WaitFor(const std::function<bool()>& done, int timeoutMs = 600000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
+
+QString Vec(const QVector3D& v)
+{
+    return QStringLiteral("%1,%2,%3").arg(double(v.x()), 0, 'f', 3).arg(double(v.y()), 0, 'f', 3).arg(double(v.z()), 0, 'f', 3);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Offscreen platform: the scene needs a GUI application object, no window.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    Options o;
+    QString error;
+    if (!ParseOptions(app.arguments(), o, error))
+        return Fail(error);
+
+    QElapsedTimer total;
+    total.start();
+    VSL3DScene scene;
+    scene.m_fnOutOfRangeWarning = [] {};
+    const float plateX = float(o.width * o.pixelUmX / 1000.0), plateY = float(o.height * o.pixelUmY / 1000.0);
+    scene.SetBound(QVector3D(plateX / 2, plateY / 2, 200), QVector3D(-plateX / 2, -plateY / 2, 0), float(o.pixelUmX),
+                   float(o.pixelUmY));
+
+    for (const QString& stl : o.stls) {
+        QElapsedTimer t;
+        t.start();
+        const QList<int> before = scene.models().keys();
+        const int instancesBefore = scene.instances().size();
+        if (!scene.AddModel(stl))
+            return Fail(QStringLiteral("%1: cannot be loaded as an STL file").arg(stl));
+        if (scene.instances().size() != instancesBefore + 1)
+            return Fail(QStringLiteral("%1: no instance was created").arg(stl));
+        VSLModel3D* model = nullptr;
+        for (VSLModel3D* m : scene.models())
+            if (QFileInfo(m->m_strFileName) == QFileInfo(stl))
+                model = m;
+        if (!model)
+            return Fail(QStringLiteral("%1: model missing after loading").arg(stl));
+        if (!WaitFor([model] { return model->isReady(); }))
+            return Fail(QStringLiteral("%1: topology pass did not finish").arg(stl));
+        model->CountShells();
+        const double seconds = t.nsecsElapsed() / 1e9;
+        std::printf("load %s triangles=%d vertices=%d shells=%d seconds=%.3f\n", qPrintable(stl),
+                    model->m_vTriangles.size(), model->m_mesh.vn, model->m_nShellCount, seconds);
+        Q_UNUSED(before);
+    }
+    int n = 0;
+    for (VSLModelPainter* p : scene.instances())
+        std::printf("instance %d min=%s max=%s\n", ++n, qPrintable(Vec(p->m_minBound)), qPrintable(Vec(p->m_maxBound)));
+    std::fflush(stdout);
+
+    QElapsedTimer sliceTimer;
+    sliceTimer.start();
+    int slicedLayers = -1;
+    QObject::connect(&scene, &VSL3DScene::sig_SliceSceneDone, [&](int n) { slicedLayers = n; });
+    const SceneOp op = scene.StartSliceScene(o.width, o.height, float(1000.0 / o.pixelUmX), float(1000.0 / o.pixelUmY),
+                                             float(o.thicknessMm), o.plateLayers);
+    if (op != SceneOp::Done)
+        return Fail(QStringLiteral("slicing was refused (code %1)").arg(int(op)));
+    if (!WaitFor([&] { return slicedLayers >= 0; }))
+        return Fail("slicing did not finish");
+    std::printf("slice layers=%d seconds=%.3f\n", slicedLayers, sliceTimer.nsecsElapsed() / 1e9);
+    std::fflush(stdout);
+
+    if (!o.out.isEmpty()) {
+        QElapsedTimer writeTimer;
+        writeTimer.start();
+        DLP::SliceBuildConfig config;
+        config.UpdateMachineConfig(float(o.width), float(o.height), float(o.pixelUmX), float(o.pixelUmY), 200.f);
+        config.SliceThickness = float(o.thicknessMm);
+        config.PlateLayers = o.plateLayers;
+        ST_MachinePara para = DLP::machineParaFrom(config);
+        scene.m_nMachineCode = o.machineCode;
+        scene.m_bImageRotate = o.rotate;
+        scene.m_strSaveFileName = o.out;
+        const int result = scene.generatePrintableData(para, o.out);
+        if (result != 0)
+            return Fail(QStringLiteral("%1: the print file could not be written (code %2)").arg(o.out).arg(result));
+        std::printf("write %s bytes=%lld seconds=%.3f\n", qPrintable(o.out), QFileInfo(o.out).size(),
+                    writeTimer.nsecsElapsed() / 1e9);
+    }
+    std::printf("total seconds=%.3f\n", total.nsecsElapsed() / 1e9);
+    return 0;
+}
