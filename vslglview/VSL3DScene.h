@@ -108,6 +108,13 @@ public:
     VSLModelPainter* selectedInstance() const { return m_pSelModelPainter; }
     bool IsInstanceBusy(VSLModelPainter* instance) const;
 
+    // --- repair ---
+    // Rounds, re-merges and checks every model's mesh in id order; the four
+    // outputs are the hole count, hole repair, manifold and orientation
+    // results of the last model processed. Refused while any job runs or a
+    // model is still in its topology pass.
+    SceneOp RepairScene(int& holes, int& repairHoles, int& manifold, int& orientation);
+
     // --- supports ---
     // Starts the support worker of `instance`; its parameters are set on the
     // painter beforehand. Refused while a support or slice job of it runs.

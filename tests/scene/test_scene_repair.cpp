@@ -1,0 +1,66 @@
+#include "scene_fixture.h"
+
+namespace {
+
+// A 10 mm cube missing one bottom triangle, with one corner written a hair
+// off so that only the repair's rounding merges it.
+QVector<VSLTriangle3D> DamagedCube()
+{
+    auto tris = testmesh::Cube(10.f, {-5, -5, 0});
+    tris.removeFirst();
+    for (VSLTriangle3D& t : tris)
+        for (QVector3D& v : t.vertices)
+            if (v == QVector3D(5, 5, 10) && &t == &tris.last())
+                v = QVector3D(5.00000048f, 5, 10);
+    return tris;
+}
+
+} // namespace
+
+class SceneRepair : public SceneFixture {};
+
+TEST_F(SceneRepair, RoundsMergesFillsAndKeepsTheVertexCopyInStep)
+{
+    const QString path = m_dir.filePath("damaged.stl");
+    ASSERT_TRUE(testmesh::WriteFile(path, testmesh::BinaryStl(DamagedCube())));
+    ASSERT_TRUE(m_scene.AddModel(path));
+    ASSERT_TRUE(WaitUntilReady());
+    VSLModel3D* model = m_scene.models().first();
+    ASSERT_EQ(model->m_mesh.vn, 9); // the stray corner is still its own vertex
+
+    int holes = 99, filled = 99, manifold = 99, orientation = 99;
+    ASSERT_EQ(m_scene.RepairScene(holes, filled, manifold, orientation), SceneOp::Done);
+    EXPECT_EQ(holes, 3);
+    EXPECT_EQ(manifold, 0);
+    EXPECT_EQ(filled, 0);
+    EXPECT_EQ(orientation, 0);
+    EXPECT_EQ(model->m_mesh.vn, 8);
+    EXPECT_EQ(model->m_mesh.fn, 12);
+    EXPECT_EQ(model->m_vTriangles.size(), 12);
+    // Slicing places the mesh from this copy: it must match the merged mesh.
+    ASSERT_EQ(model->m_vVertexCopy.size(), model->m_mesh.vn);
+    for (int i = 0; i < model->m_mesh.vn; ++i)
+        EXPECT_EQ(model->m_vVertexCopy[i], model->m_mesh.vert[size_t(i)].P());
+
+    // The repaired cube slices to its full square.
+    QSignalSpy done(&m_scene, &VSL3DScene::sig_SliceSceneDone);
+    ASSERT_EQ(m_scene.StartSliceScene(2000, 1000, 10.f, 10.f, 0.5f, 0), SceneOp::Done);
+    ASSERT_TRUE(done.wait(10000));
+    ASSERT_EQ(done.first().first().toInt(), 20);
+    for (const QVector<QPolygonF>& layer : m_scene.m_modelSliceLayers) {
+        ASSERT_EQ(layer.size(), 1);
+        EXPECT_EQ(layer[0].boundingRect(), QRectF(QPointF(950, 450), QPointF(1050, 550)));
+    }
+}
+
+TEST_F(SceneRepair, RefusedWhileASliceRuns)
+{
+    ASSERT_TRUE(m_scene.AddModel(CenteredBox("box", 10, 10)));
+    ASSERT_TRUE(WaitUntilReady());
+    QSignalSpy done(&m_scene, &VSL3DScene::sig_SliceSceneDone);
+    ASSERT_EQ(m_scene.StartSliceScene(2000, 1000, 10.f, 10.f, 0.1f, 0), SceneOp::Done);
+    int a = 0, b = 0, c = 0, d = 0;
+    EXPECT_EQ(m_scene.RepairScene(a, b, c, d), SceneOp::JobRunning);
+    ASSERT_TRUE(done.wait(10000));
+    EXPECT_EQ(m_scene.RepairScene(a, b, c, d), SceneOp::Done);
+}
