@@ -1,7 +1,7 @@
 #include "mesh/topology.h"
+#include "mesh/parallel.h"
 
 #include <algorithm>
-#include <thread>
 
 namespace vcg::tri {
 
@@ -95,24 +95,6 @@ void LinkRange(MyMesh& m, const VertexFaceTable& table, uint32_t begin, uint32_t
     }
 }
 
-template <class Fn> void ParallelRanges(uint32_t count, Fn fn)
-{
-    const unsigned hw = std::max(1u, std::thread::hardware_concurrency());
-    const unsigned n = count < 65536 ? 1u : std::min(hw, 16u);
-    if (n == 1) {
-        fn(0u, count);
-        return;
-    }
-    std::vector<std::thread> workers;
-    const uint32_t step = (count + n - 1) / n;
-    for (unsigned t = 0; t < n; ++t) {
-        const uint32_t b = std::min(count, t * step), e = std::min(count, b + step);
-        workers.emplace_back([=] { fn(b, e); });
-    }
-    for (std::thread& w : workers)
-        w.join();
-}
-
 } // namespace
 
 void UpdateTopology<MyMesh>::FaceFace(MyMesh& m)
@@ -123,7 +105,7 @@ void UpdateTopology<MyMesh>::FaceFace(MyMesh& m)
             f.ff[e] = kNone;
             f.ffi[e] = -1;
         }
-    ParallelRanges(m.FaceCount(), [&](uint32_t b, uint32_t e) { LinkRange(m, table, b, e); });
+    ParallelFor(m.FaceCount(), 65536, [&](uint32_t b, uint32_t e) { LinkRange(m, table, b, e); });
 }
 
 void UpdateTopology<MyMesh>::VertexFace(MyMesh& m)

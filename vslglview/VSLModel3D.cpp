@@ -2,6 +2,8 @@
 #include "VSLModelLoader.h"
 #include "mesh/allocator.h"
 #include "mesh/clean.h"
+#include "mesh/merge.h"
+#include "mesh/parallel.h"
 #include "mesh/topology.h"
 
 #include <QOpenGLContext>
@@ -136,17 +138,27 @@ int VSLModel3D::CopyMesh(CopyMeshOpt opt)
     }
     const int n = m_mesh.fn;
     m_vTriangles.resize(n);
-    int i = 0;
-    for (const MyFace& f : m_mesh.face) {
-        if (f.IsD())
-            continue;
-        VSLTriangle3D& t = m_vTriangles[i++];
+    VSLTriangle3D* tris = m_vTriangles.data();
+    auto copyFace = [&](uint32_t face, int i) {
+        VSLTriangle3D& t = tris[i];
         for (int k = 0; k < 3; ++k) {
-            const vcg::Point3f& p = m_mesh.vert[f.v[k]].p;
+            const vcg::Point3f& p = m_mesh.vert[m_mesh.face[face].v[k]].p;
             t.vertices[k] = QVector3D(p[0], p[1], p[2]);
         }
         t.UpdateNormal();
+    };
+    if (n == int(m_mesh.FaceCount())) {
+        // No deleted faces: face i is triangle i, so ranges can run side by side.
+        vcg::ParallelFor(uint32_t(n), 65536, [&](uint32_t b, uint32_t e) {
+            for (uint32_t f = b; f < e; ++f)
+                copyFace(f, int(f));
+        });
+        return n;
     }
+    int i = 0;
+    for (uint32_t f = 0; f < m_mesh.FaceCount(); ++f)
+        if (!m_mesh.face[f].IsD())
+            copyFace(f, i++);
     return n;
 }
 

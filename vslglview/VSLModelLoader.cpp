@@ -5,6 +5,9 @@
 #include <QRegularExpression>
 #include <QTextStream>
 
+#include "mesh/parallel.h"
+
+#include <atomic>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -171,41 +174,46 @@ bool VSLModelLoader::ReadBinary(QString file, QVector<VSLTriangle3D>& out)
     const qint64 size = f.size();
     if (size == 0)
         return Fail(QStringLiteral("the file is empty"));
-    uchar head[kBinaryHeaderBytes];
-    if (size < kBinaryHeaderBytes || f.read(reinterpret_cast<char*>(head), kBinaryHeaderBytes) != kBinaryHeaderBytes)
+    if (size < kBinaryHeaderBytes)
         return Fail(QStringLiteral("the file is too short to be a binary STL file (%1 bytes)").arg(size));
     // Never trust the count beyond what the file holds.
-    const quint64 declared = ReadU32(head + 80);
+    const uchar* data = f.map(0, size);
+    QByteArray owned;
+    if (!data) {
+        owned = f.readAll();
+        if (owned.size() != size)
+            return Fail(QStringLiteral("read error"));
+        data = reinterpret_cast<const uchar*>(owned.constData());
+    }
+    const quint64 declared = ReadU32(data + 80);
     const quint64 available = quint64(size - kBinaryHeaderBytes) / kBinaryFacetBytes;
     const quint64 count = std::min(declared, available);
     if (count == 0)
         return Fail(QStringLiteral("the file holds no triangles"));
-    out.reserve(int(count));
-    constexpr int kChunkFacets = 4096;
-    QByteArray buffer(kChunkFacets * kBinaryFacetBytes, Qt::Uninitialized);
-    VSLTriangle3D t;
-    for (quint64 done = 0; done < count;) {
-        const int n = int(std::min<quint64>(kChunkFacets, count - done));
-        const qint64 want = qint64(n) * kBinaryFacetBytes;
-        if (f.read(buffer.data(), want) != want) {
-            out.clear();
-            return Fail(QStringLiteral("read error after %1 triangles").arg(done));
-        }
-        const uchar* p = reinterpret_cast<const uchar*>(buffer.constData());
-        for (int i = 0; i < n; ++i, p += kBinaryFacetBytes) {
+    out.resize(int(count));
+    VSLTriangle3D* tris = out.data();
+    std::atomic<quint64> firstBad{count};
+    vcg::ParallelFor(uint32_t(count), 65536, [&](uint32_t begin, uint32_t end) {
+        const uchar* p = data + kBinaryHeaderBytes + quint64(begin) * kBinaryFacetBytes;
+        for (uint32_t i = begin; i < end; ++i, p += kBinaryFacetBytes) {
+            VSLTriangle3D& t = tris[i];
             for (int c = 0; c < 3; ++c) {
                 const uchar* q = p + 12 + 12 * c;
                 t.vertices[c] = QVector3D(ReadF32(q), ReadF32(q + 4), ReadF32(q + 8));
             }
             if (!Finite(t)) {
-                out.clear();
-                return Fail(QStringLiteral("triangle %1 has a coordinate that is not a finite number").arg(done + i + 1));
+                quint64 seen = firstBad.load();
+                while (i < seen && !firstBad.compare_exchange_weak(seen, i)) {
+                }
+                return;
             }
             t.UpdateNormal();
             t.UpdateBound();
-            out.append(t);
         }
-        done += quint64(n);
+    });
+    if (firstBad.load() < count) {
+        out.clear();
+        return Fail(QStringLiteral("triangle %1 has a coordinate that is not a finite number").arg(firstBad.load() + 1));
     }
     return true;
 }

@@ -1,5 +1,6 @@
 #include "mesh/allocator.h"
 #include "mesh/clean.h"
+#include "mesh/merge.h"
 #include "mesh/matrix33.h"
 #include "mesh/topology.h"
 #include "test_meshes.h"
@@ -98,10 +99,13 @@ TEST(MeshMerge, DegenerateFaceIsRemovedAndPlusMinusZeroAreOnePosition)
     EXPECT_EQ(m.vn, 5);
 }
 
-TEST(MeshMerge, DirectBuildEqualsSoupMergeAndCompaction)
+class MeshMergeBuild : public ::testing::TestWithParam<int> {};
+
+TEST_P(MeshMergeBuild, DirectBuildEqualsSoupMergeAndCompaction)
 {
     auto tris = testmesh::UvSphere(5, 12, 7) + testmesh::TwoDisjointCubes();
-    tris << testmesh::Tri({1, 1, 1}, {1, 1, 1}, {2, 2, 2});
+    tris << testmesh::Tri({1, 1, 1}, {1, 1, 1}, {2, 2, 2}) << testmesh::Tri({-0.f, 0, 0}, {0, 0, 0}, {1, 2, 3});
+    tris += testmesh::SphereWithTriangles(GetParam());
     MyMesh a = Soup(tris);
     tri::Clean<MyMesh>::RemoveDuplicateVertex(a, true);
     tri::Allocator<MyMesh>::CompactVertexVector(a);
@@ -114,11 +118,14 @@ TEST(MeshMerge, DirectBuildEqualsSoupMergeAndCompaction)
     ASSERT_EQ(a.vn, b.vn);
     ASSERT_EQ(a.fn, b.fn);
     for (int v = 0; v < a.vn; ++v)
-        EXPECT_EQ(a.vert[v].P(), b.vert[v].P());
+        ASSERT_EQ(a.vert[v].P(), b.vert[v].P());
     for (int f = 0; f < a.fn; ++f)
         for (int k = 0; k < 3; ++k)
-            EXPECT_EQ(a.face[f].V(k), b.face[f].V(k));
+            ASSERT_EQ(a.face[f].V(k), b.face[f].V(k));
 }
+
+// Small and large enough for every stage to run on several threads.
+INSTANTIATE_TEST_SUITE_P(Sizes, MeshMergeBuild, ::testing::Values(8, 300000));
 
 TEST(MeshCompaction, ReferencesFollowTheSurvivors)
 {
