@@ -72,6 +72,7 @@ bool VSL3DScene::AddModel(QString path)
     connect(model->fixerThread(), &FixerThread::sig_FixerStatusChanged, this, &VSL3DScene::slot_SceneUpdateStatus,
             Qt::QueuedConnection);
     if (!model->LoadSTLFile(path)) {
+        m_strLoadError = model->loadError();
         delete model;
         return false;
     }

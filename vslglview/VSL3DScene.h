@@ -67,7 +67,9 @@ public:
     ~VSL3DScene() override;
 
     // --- registry ---
+    // False when the file is refused; lastLoadError() then says why.
     bool AddModel(QString path);
+    QString lastLoadError() const { return m_strLoadError; }
     SceneOp DuplicateSelectedModel();
     SceneOp RemoveSelectedModel();
     bool IsModelExist() const { return !m_models.isEmpty(); }
@@ -234,6 +236,7 @@ private:
     bool PushFreeStep(VSLModelPainter* instance, int depth, int& visitsLeft);
 
     QMutex* m_pSceneMutex = nullptr;
+    QString m_strLoadError;
     QMap<int, VSLModel3D*> m_models;
     QMap<int, VSLModelPainter*> m_instances;
     VSLModelPainter* m_pSelModelPainter = nullptr;

@@ -8,6 +8,7 @@
 #include "VSLModelPainter.h"
 #include "dlp/machinepara.h"
 #include "dlp/slicebuildconfig.h"
+#include "printfile/printjobinput.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -141,7 +142,7 @@ int main(int argc, char** argv)
         const QList<int> before = scene.models().keys();
         const int instancesBefore = scene.instances().size();
         if (!scene.AddModel(stl))
-            return Fail(QStringLiteral("%1: cannot be loaded as an STL file").arg(stl));
+            return Fail(scene.lastLoadError());
         if (scene.instances().size() != instancesBefore + 1)
             return Fail(QStringLiteral("%1: no instance was created").arg(stl));
         VSLModel3D* model = nullptr;
@@ -189,7 +190,7 @@ int main(int argc, char** argv)
         scene.m_strSaveFileName = o.out;
         const int result = scene.generatePrintableData(para, o.out);
         if (result != 0)
-            return Fail(QStringLiteral("%1: the print file could not be written (code %2)").arg(o.out).arg(result));
+            return Fail(QStringLiteral("%1: %2").arg(o.out, PrintFileResultText(result)));
         std::printf("write %s bytes=%lld seconds=%.3f\n", qPrintable(o.out), QFileInfo(o.out).size(),
                     writeTimer.nsecsElapsed() / 1e9);
     }

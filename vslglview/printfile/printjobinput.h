@@ -41,3 +41,19 @@ enum PrintFileResult : int {
     PrintFileRenderFailed = 6,  // a layer could not be rendered (frame not allocated)
     PrintFileTooLarge = 7,      // the layer data exceed the 32-bit offsets of the vector file
 };
+
+// A sentence for the user about a writer result.
+inline QString PrintFileResultText(int code)
+{
+    switch (code) {
+    case PrintFileOk: return QStringLiteral("the print file was written");
+    case PrintFileNoLayers: return QStringLiteral("there are no sliced layers to write");
+    case PrintFileBadFrame: return QStringLiteral("the printer resolution is not a usable frame size");
+    case PrintFileOpenFailed: return QStringLiteral("the destination folder cannot be written to");
+    case PrintFileWriteFailed: return QStringLiteral("writing failed (is the disk full?)");
+    case PrintFileCommitFailed: return QStringLiteral("the finished file could not replace the destination");
+    case PrintFileRenderFailed: return QStringLiteral("a layer could not be rendered");
+    case PrintFileTooLarge: return QStringLiteral("the job is too large for the vector file");
+    default: return QStringLiteral("unknown error %1").arg(code);
+    }
+}

@@ -1,0 +1,55 @@
+// Feeds arbitrary bytes to the converter as a print archive, and as the
+// source file of a re-save.
+#include "printfile/ExportThread.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstddef>
+#include <cstdint>
+
+namespace {
+QTemporaryDir& Dir()
+{
+    static QTemporaryDir dir;
+    return dir;
+}
+bool Write(const QString& path, const uint8_t* data, size_t size)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate)
+           && f.write(reinterpret_cast<const char*>(data), qint64(size)) == qint64(size);
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    static int argc = 1;
+    static char name[] = "fuzz_archive";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+    const QString input = Dir().filePath("input.zip");
+    const QString output = Dir().filePath("out.vxs");
+    if (!Write(input, data, size))
+        return 0;
+    {
+        ExportThread job;
+        job.m_exportType = "ChiTuBox";
+        job.m_zipPath = input;
+        job.m_exportPath = output;
+        job.m_machineName = "Pellar120";
+        job.m_machineCode = 120;
+        job.Export_ChiTuBox();
+    }
+    {
+        ExportThread job;
+        job.m_exportType = "Vexmor3D";
+        job.m_srcPath = input;
+        job.m_dstPath = Dir().filePath("resaved.vxs");
+        job.Export_Vexmor3D();
+    }
+    QFile::remove(output);
+    QFile::remove(Dir().filePath("resaved.vxs"));
+    return 0;
+}
