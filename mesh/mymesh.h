@@ -17,7 +17,25 @@ enum : uint16_t {
     kSelected = 0x20,
 };
 
-struct MyVertex {
+// Flag-bit accessors of an element with a `flags` word (no data of its own,
+// so the element layout is unchanged).
+template <class Element> struct FlagBits {
+    bool IsD() const { return Flags() & kDeleted; }
+    void SetD() { Flags() |= kDeleted; }
+    void ClearD() { Flags() &= uint16_t(~kDeleted); }
+    bool IsV() const { return Flags() & kVisited; }
+    void SetV() { Flags() |= kVisited; }
+    void ClearV() { Flags() &= uint16_t(~kVisited); }
+    bool IsS() const { return Flags() & kSelected; }
+    void SetS() { Flags() |= kSelected; }
+    void ClearS() { Flags() &= uint16_t(~kSelected); }
+
+private:
+    uint16_t& Flags() { return static_cast<Element*>(this)->flags; }
+    uint16_t Flags() const { return static_cast<const Element*>(this)->flags; }
+};
+
+struct MyVertex : FlagBits<MyVertex> {
     Point3f p;
     Point3f n;
     uint32_t vfFace = kNone; // first incident face of the vertex-face ring
@@ -35,20 +53,11 @@ struct MyVertex {
     int8_t& VFi() { return vfCorner; }
     int VFi() const { return vfCorner; }
 
-    bool IsD() const { return flags & kDeleted; }
-    void SetD() { flags |= kDeleted; }
-    void ClearD() { flags &= ~kDeleted; }
-    bool IsV() const { return flags & kVisited; }
-    void SetV() { flags |= kVisited; }
-    void ClearV() { flags &= ~kVisited; }
-    bool IsS() const { return flags & kSelected; }
-    void SetS() { flags |= kSelected; }
-    void ClearS() { flags &= ~kSelected; }
 };
 
 // Edge i of a face joins its vertex i and vertex (i + 1) % 3. An edge whose
 // face-face link points back to the face itself is a border edge.
-struct MyFace {
+struct MyFace : FlagBits<MyFace> {
     uint32_t v[3] = {kNone, kNone, kNone};
     Point3f n;
     uint32_t ff[3] = {kNone, kNone, kNone}; // face across edge i
@@ -72,15 +81,6 @@ struct MyFace {
     uint16_t& Flags() { return flags; }
     uint16_t Flags() const { return flags; }
 
-    bool IsD() const { return flags & kDeleted; }
-    void SetD() { flags |= kDeleted; }
-    void ClearD() { flags &= ~kDeleted; }
-    bool IsV() const { return flags & kVisited; }
-    void SetV() { flags |= kVisited; }
-    void ClearV() { flags &= ~kVisited; }
-    bool IsS() const { return flags & kSelected; }
-    void SetS() { flags |= kSelected; }
-    void ClearS() { flags &= ~kSelected; }
 };
 
 struct MyMesh {
@@ -103,6 +103,8 @@ struct MyMesh {
 namespace face {
 inline bool IsBorder(const MyMesh& m, uint32_t f, int e) { return m.face[f].ff[e] == f; }
 } // namespace face
+
+static_assert(sizeof(MyVertex) == 32 && sizeof(MyFace) == 56, "mesh elements grew");
 
 } // namespace vcg
 

@@ -577,7 +577,7 @@ SceneOp VSL3DScene::StartSliceScene(int xResolution, int yResolution, float dots
 
 // ------------------------------------------------------------- print files
 
-int VSL3DScene::generatePrintableData(ST_MachinePara& para, QString path)
+PrintJobInput VSL3DScene::PrintInput(bool withPlateTriangles) const
 {
     PrintJobInput input;
     input.modelLayers = &m_modelSliceLayers;
@@ -592,13 +592,19 @@ int VSL3DScene::generatePrintableData(ST_MachinePara& para, QString path)
     input.sliceYResolution = m_nYResolution;
     input.layerThicknessMm = m_fLayerThick;
     input.buildHeightMm = m_boundMax.z();
-    if (m_nMachineCode == 120) {
+    if (withPlateTriangles) {
         for (VSLModelPainter* p : qAsConst(m_instances))
             input.plateTriangles += p->GetRealTriangles();
         for (VSLModelPainter* p : qAsConst(m_instances))
             input.plateTriangles += p->GetRealTrianglesSup();
     }
-    const int result = PrintFile::generatePrintableData(input, para, path);
+    return input;
+}
+
+int VSL3DScene::generatePrintableData(ST_MachinePara& para, QString path)
+{
+    // Only the vector file of code 120 needs the plate's triangles.
+    const int result = PrintFile::generatePrintableData(PrintInput(m_nMachineCode == 120), para, path);
     m_nPixelBits = 4;
     m_nPrintLayerCount = m_modelSliceLayers.size();
     return result;
@@ -606,35 +612,13 @@ int VSL3DScene::generatePrintableData(ST_MachinePara& para, QString path)
 
 int VSL3DScene::generatePrintableData_VXS(ST_MachinePara& para, QString path)
 {
-    PrintJobInput input;
-    input.modelLayers = &m_modelSliceLayers;
-    input.machineCode = m_nMachineCode;
-    input.machineName = m_strMachineName;
-    input.imageRotate = m_bImageRotate;
-    input.preview = m_previewImage;
-    input.previewLarge = m_previewImageLarge;
-    input.saveFileName = m_strSaveFileName;
     m_nPixelBits = 4;
-    return PrintFile::generatePrintableData_VXS(input, para, path);
+    return PrintFile::generatePrintableData_VXS(PrintInput(false), para, path);
 }
 
 int VSL3DScene::generatePrintableData_VXT(ST_MachinePara& para, QString path)
 {
-    PrintJobInput input;
-    input.modelLayers = &m_modelSliceLayers;
-    input.supportLayers = m_supportSliceLayers.isEmpty() ? nullptr : &m_supportSliceLayers;
-    input.machineCode = m_nMachineCode;
-    input.machineName = m_strMachineName;
-    input.saveFileName = m_strSaveFileName;
-    input.sliceXResolution = m_nXResolution;
-    input.sliceYResolution = m_nYResolution;
-    input.layerThicknessMm = m_fLayerThick;
-    input.buildHeightMm = m_boundMax.z();
-    for (VSLModelPainter* p : qAsConst(m_instances))
-        input.plateTriangles += p->GetRealTriangles();
-    for (VSLModelPainter* p : qAsConst(m_instances))
-        input.plateTriangles += p->GetRealTrianglesSup();
-    const int result = PrintFile::generatePrintableData_VXT(input, para, path);
+    const int result = PrintFile::generatePrintableData_VXT(PrintInput(true), para, path);
     m_nPrintLayerCount = m_modelSliceLayers.size();
     return result;
 }

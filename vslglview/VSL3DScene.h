@@ -1,5 +1,6 @@
 #pragma once
 #include "dlp/machinepara.h"
+#include "printfile/printjobinput.h"
 #include "printfile/slicelayers.h"
 #include "scene/SceneJobs.h"
 
@@ -227,6 +228,7 @@ public:
     static int PushFreeVisitBudget(int instanceCount) { return 16 * (instanceCount + 1); }
 
 private:
+    PrintJobInput PrintInput(bool withPlateTriangles) const;
     void ConnectInstance(VSLModelPainter* instance);
     void ResetGizmos(VSLModelPainter* instance);
     void ShowOutOfRangeWarning();

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <charconv>
+#include <climits>
 #include <cmath>
 #include <cstring>
 
@@ -16,6 +17,8 @@ namespace {
 
 constexpr qint64 kBinaryHeaderBytes = 84;
 constexpr qint64 kBinaryFacetBytes = 50;
+// A triangle list is one QVector, whose block Qt 5 limits to 2 GiB.
+constexpr qint64 kMaxTriangles = (qint64(INT_MAX) - 64) / qint64(sizeof(VSLTriangle3D));
 
 quint32 ReadU32(const uchar* p)
 {
@@ -107,6 +110,44 @@ bool Finite(const VSLTriangle3D& t)
     return true;
 }
 
+// The whole file as bytes: mapped when possible, read otherwise.
+class FileBytes {
+public:
+    explicit FileBytes(const QString& path) : m_file(path) {}
+    // False with `error` set when the file cannot be opened, is empty or
+    // cannot be read.
+    bool Open(QString& error)
+    {
+        if (!m_file.open(QIODevice::ReadOnly)) {
+            error = QStringLiteral("cannot be opened (%1)").arg(m_file.errorString());
+            return false;
+        }
+        m_size = m_file.size();
+        if (m_size == 0) {
+            error = QStringLiteral("the file is empty");
+            return false;
+        }
+        m_data = m_file.map(0, m_size);
+        if (!m_data) {
+            m_owned = m_file.readAll();
+            if (m_owned.size() != m_size) {
+                error = QStringLiteral("read error (%1)").arg(m_file.errorString());
+                return false;
+            }
+            m_data = reinterpret_cast<const uchar*>(m_owned.constData());
+        }
+        return true;
+    }
+    const uchar* data() const { return m_data; }
+    qint64 size() const { return m_size; }
+
+private:
+    QFile m_file;
+    QByteArray m_owned;
+    const uchar* m_data = nullptr;
+    qint64 m_size = 0;
+};
+
 } // namespace
 
 bool VSLModelLoader::Fail(const QString& problem)
@@ -167,29 +208,23 @@ bool VSLModelLoader::LoadData(QVector<VSLTriangle3D>& out)
 
 bool VSLModelLoader::ReadBinary(QString file, QVector<VSLTriangle3D>& out)
 {
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly))
-        return Fail(QStringLiteral("cannot be opened (%1)").arg(f.errorString()));
     out.clear();
-    const qint64 size = f.size();
-    if (size == 0)
-        return Fail(QStringLiteral("the file is empty"));
+    FileBytes bytes(file);
+    QString error;
+    if (!bytes.Open(error))
+        return Fail(error);
+    const qint64 size = bytes.size();
     if (size < kBinaryHeaderBytes)
         return Fail(QStringLiteral("the file is too short to be a binary STL file (%1 bytes)").arg(size));
+    const uchar* data = bytes.data();
     // Never trust the count beyond what the file holds.
-    const uchar* data = f.map(0, size);
-    QByteArray owned;
-    if (!data) {
-        owned = f.readAll();
-        if (owned.size() != size)
-            return Fail(QStringLiteral("read error"));
-        data = reinterpret_cast<const uchar*>(owned.constData());
-    }
     const quint64 declared = ReadU32(data + 80);
     const quint64 available = quint64(size - kBinaryHeaderBytes) / kBinaryFacetBytes;
     const quint64 count = std::min(declared, available);
     if (count == 0)
         return Fail(QStringLiteral("the file holds no triangles"));
+    if (count > quint64(kMaxTriangles))
+        return Fail(QStringLiteral("the file holds more triangles than can be loaded (%1)").arg(count));
     out.resize(int(count));
     VSLTriangle3D* tris = out.data();
     std::atomic<quint64> firstBad{count};
@@ -220,21 +255,13 @@ bool VSLModelLoader::ReadBinary(QString file, QVector<VSLTriangle3D>& out)
 
 bool VSLModelLoader::ReadAscii(QString file, QVector<VSLTriangle3D>& out)
 {
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly))
-        return Fail(QStringLiteral("cannot be opened (%1)").arg(f.errorString()));
     out.clear();
-    const qint64 size = f.size();
-    if (size == 0)
-        return Fail(QStringLiteral("the file is empty"));
-    QByteArray owned;
-    const char* data = reinterpret_cast<const char*>(f.map(0, size));
-    if (!data) {
-        owned = f.readAll();
-        if (owned.size() != size)
-            return Fail(QStringLiteral("read error"));
-        data = owned.constData();
-    }
+    FileBytes bytes(file);
+    QString error;
+    if (!bytes.Open(error))
+        return Fail(error);
+    const char* data = reinterpret_cast<const char*>(bytes.data());
+    const qint64 size = bytes.size();
     Tokens tokens(data, data + size);
     VSLTriangle3D t;
     int corners = 0; // vertices since the last facet end
@@ -271,6 +298,10 @@ bool VSLModelLoader::ReadAscii(QString file, QVector<VSLTriangle3D>& out)
             if (!Finite(t)) {
                 out.clear();
                 return Fail(QStringLiteral("facet %1 has a coordinate that is not a finite number").arg(out.size() + dropped + 1));
+            }
+            if (out.size() >= kMaxTriangles) {
+                out.clear();
+                return Fail(QStringLiteral("the file holds more triangles than can be loaded (over %1)").arg(kMaxTriangles));
             }
             t.UpdateNormal();
             t.UpdateBound();

@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -23,24 +24,23 @@ QTemporaryDir& Dir()
     return dir;
 }
 
-const QString& BinarySphere()
+// A generated file, written once per process.
+template <class Bytes> QString Generated(const char* name, Bytes bytes)
 {
-    static const QString path = [] {
-        const QString p = Dir().filePath("sphere1m.stl");
-        testmesh::WriteFile(p, testmesh::BinaryStl(testmesh::SphereWithTriangles(1000000)));
-        return p;
-    }();
+    const QString path = Dir().filePath(QString::fromLatin1(name));
+    if (!QFile::exists(path))
+        testmesh::WriteFile(path, bytes());
     return path;
 }
 
-const QString& AsciiSphere()
+QString BinarySphere()
 {
-    static const QString path = [] {
-        const QString p = Dir().filePath("sphere100k_ascii.stl");
-        testmesh::WriteFile(p, testmesh::AsciiStl(testmesh::SphereWithTriangles(100000)));
-        return p;
-    }();
-    return path;
+    return Generated("sphere1m.stl", [] { return testmesh::BinaryStl(testmesh::SphereWithTriangles(1000000)); });
+}
+
+QString AsciiSphere()
+{
+    return Generated("sphere100k_ascii.stl", [] { return testmesh::AsciiStl(testmesh::SphereWithTriangles(100000)); });
 }
 
 void BM_BinaryRead1M(benchmark::State& state)

@@ -100,6 +100,22 @@ void ResetSlots(ShellLayerContours& out, int slotCount, int layers)
     out = ShellLayerContours(slotCount, layers);
 }
 
+// Both slicers: record the job, lay out the planes, collect each plane's
+// candidate faces and make sure the shell labels describe this face list
+// (relabel rather than index past them when the caller skipped CountShells).
+void BeginSlicing(VSLModel3D& model, QVector<float>& layerHeights, PlaneCandidates& candidates, float thickness,
+                  float top, float base)
+{
+    model.m_fLayerThick = thickness;
+    model.m_fSliceTop = top;
+    model.m_fSliceBase = base;
+    layerHeights = LayerPlanes::Heights(thickness, top, base);
+    model.m_nLayerCount = layerHeights.size();
+    candidates.Build(model.m_mesh, layerHeights);
+    if (model.m_vShellOfFace.size() != int(model.m_mesh.FaceCount()))
+        model.m_nShellCount = LabelShells(model.m_mesh, model.m_vShellOfFace);
+}
+
 } // namespace
 } // namespace contour
 
@@ -121,17 +137,8 @@ bool VSLModel3D::Z_Intersect(const vcg::Point3f& a, const vcg::Point3f& b, const
 
 int VSLModel3D::SilceMeshX(ShellLayerContours& out, QVector<float>& layerHeights, float thickness, float top, float base)
 {
-    m_fLayerThick = thickness;
-    m_fSliceTop = top;
-    m_fSliceBase = base;
-    layerHeights = contour::LayerPlanes::Heights(thickness, top, base);
-    m_nLayerCount = layerHeights.size();
     contour::PlaneCandidates candidates;
-    candidates.Build(m_mesh, layerHeights);
-    // The labels must describe this face list; relabel rather than index
-    // past them when the caller skipped CountShells.
-    if (m_vShellOfFace.size() != int(m_mesh.FaceCount()))
-        m_nShellCount = contour::LabelShells(m_mesh, m_vShellOfFace);
+    contour::BeginSlicing(*this, layerHeights, candidates, thickness, top, base);
     contour::ResetSlots(out, m_nShellCount, m_nLayerCount);
 
     contour::PlaneVisits visits(m_mesh.FaceCount());
@@ -160,15 +167,8 @@ int VSLModel3D::SilceMeshXX(ShellLayerContours& out, QVector<float>& layerHeight
         return SilceMeshX(out, layerHeights, thickness, top, base);
     }
     m_bSlicedOpenMesh = true;
-    m_fLayerThick = thickness;
-    m_fSliceTop = top;
-    m_fSliceBase = base;
-    layerHeights = contour::LayerPlanes::Heights(thickness, top, base);
-    m_nLayerCount = layerHeights.size();
     contour::PlaneCandidates candidates;
-    candidates.Build(m_mesh, layerHeights);
-    if (m_vShellOfFace.size() != int(m_mesh.FaceCount()))
-        m_nShellCount = contour::LabelShells(m_mesh, m_vShellOfFace);
+    contour::BeginSlicing(*this, layerHeights, candidates, thickness, top, base);
     contour::ResetSlots(out, m_nShellCount + 1, m_nLayerCount);
 
     std::vector<uint8_t> openShell(size_t(m_nShellCount), 0);
