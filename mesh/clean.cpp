@@ -11,19 +11,6 @@ PositionIndex::PositionIndex(size_t expected)
     m_slots.assign(cap, kNone);
 }
 
-uint64_t PositionIndex::Hash(const Point3f& p)
-{
-    uint64_t h = 0x9E3779B97F4A7C15ull;
-    for (int i = 0; i < 3; ++i) {
-        const float c = p[i] == 0.f ? 0.f : p[i];
-        uint32_t bits;
-        std::memcpy(&bits, &c, 4);
-        h = (h ^ bits) * 0xFF51AFD7ED558CCDull;
-        h ^= h >> 29;
-    }
-    return h;
-}
-
 void PositionIndex::Grow(const std::vector<MyVertex>& vert)
 {
     std::vector<uint32_t> old;
@@ -33,7 +20,7 @@ void PositionIndex::Grow(const std::vector<MyVertex>& vert)
     for (uint32_t v : old) {
         if (v == kNone)
             continue;
-        size_t s = Hash(vert[v].p) & mask;
+        size_t s = HashPosition(vert[v].p) & mask;
         while (m_slots[s] != kNone)
             s = (s + 1) & mask;
         m_slots[s] = v;
@@ -45,7 +32,7 @@ uint32_t PositionIndex::FindOrInsert(const std::vector<MyVertex>& vert, const Po
     if ((m_used + 1) * 2 > m_slots.size())
         Grow(vert);
     const size_t mask = m_slots.size() - 1;
-    size_t s = Hash(p) & mask;
+    size_t s = HashPosition(p) & mask;
     while (m_slots[s] != kNone) {
         if (vert[m_slots[s]].p == p)
             return m_slots[s];

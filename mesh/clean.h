@@ -5,6 +5,20 @@
 
 namespace vcg::tri {
 
+// Hash of an exact position; +0 and -0 hash alike since they compare equal.
+inline uint64_t HashPosition(const Point3f& p)
+{
+    uint64_t h = 0x9E3779B97F4A7C15ull;
+    for (int i = 0; i < 3; ++i) {
+        const float c = p[i] == 0.f ? 0.f : p[i];
+        uint32_t bits;
+        std::memcpy(&bits, &c, 4);
+        h = (h ^ bits) * 0xFF51AFD7ED558CCDull;
+        h ^= h >> 29;
+    }
+    return h;
+}
+
 // Open-addressing table of vertex indices keyed by exact position
 // (+0 and -0 are one position).
 class PositionIndex {
@@ -14,7 +28,6 @@ public:
     uint32_t FindOrInsert(const std::vector<MyVertex>& vert, const Point3f& p, uint32_t candidate);
 
 private:
-    static uint64_t Hash(const Point3f& p);
     void Grow(const std::vector<MyVertex>& vert);
     std::vector<uint32_t> m_slots;
     size_t m_used = 0;

@@ -1,8 +1,8 @@
 #pragma once
+#include "mesh/clean.h"
 #include "mesh/mymesh.h"
 #include "mesh/parallel.h"
 
-#include <cstring>
 
 namespace vcg::tri {
 
@@ -18,18 +18,7 @@ void BuildMergedMesh(MyMesh& m, uint32_t triCount, CornerFn corner)
 {
     constexpr int kBuckets = 64;
     const uint32_t corners = triCount * 3;
-    auto hashOf = [&](uint32_t c) {
-        const Point3f p = corner(c / 3, int(c % 3));
-        uint64_t h = 0x9E3779B97F4A7C15ull;
-        for (int i = 0; i < 3; ++i) {
-            const float f = p[i] == 0.f ? 0.f : p[i];
-            uint32_t bits;
-            std::memcpy(&bits, &f, 4);
-            h = (h ^ bits) * 0xFF51AFD7ED558CCDull;
-            h ^= h >> 29;
-        }
-        return h;
-    };
+    auto hashOf = [&](uint32_t c) { return HashPosition(corner(c / 3, int(c % 3))); };
 
     // Bucket the corners (stable: ascending corner order inside a bucket).
     const unsigned threads = std::max(1u, std::min(16u, std::thread::hardware_concurrency()));

@@ -3,6 +3,7 @@
 #include "VSL3DScene.h"
 #include "VSLModel3D.h"
 #include "VSLModelPainter.h"
+#include "layer_checks.h"
 #include "test_meshes.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,9 @@
 #include <cmath>
 
 namespace {
+
+using layercheck::Area;
+using layercheck::Lit;
 
 class SceneSlicing : public ::testing::Test {
 protected:
@@ -45,31 +49,6 @@ protected:
         return done.takeFirst().at(0).toInt();
     }
 };
-
-double Area(const QPolygonF& p)
-{
-    double a = 0;
-    for (int i = 0; i < p.size(); ++i) {
-        const QPointF& u = p[i];
-        const QPointF& v = p[(i + 1) % p.size()];
-        a += u.x() * v.y() - v.x() * u.y();
-    }
-    return a / 2;
-}
-
-bool Lit(const QVector<QPolygonF>& layer, QPointF p)
-{
-    bool inside = false;
-    for (const QPolygonF& poly : layer)
-        for (int i = 0, j = poly.size() - 1; i < poly.size(); j = i++) {
-            const QPointF& a = poly[i];
-            const QPointF& b = poly[j];
-            if ((a.y() > p.y()) != (b.y() > p.y())
-                && p.x() < (b.x() - a.x()) * (p.y() - a.y()) / (b.y() - a.y()) + a.x())
-                inside = !inside;
-        }
-    return inside;
-}
 
 } // namespace
 

@@ -1,5 +1,7 @@
 #include "layers/slicepublish.h"
 
+#include "layer_checks.h"
+
 #include <gtest/gtest.h>
 
 #include <QMutex>
@@ -10,6 +12,9 @@ using layers::PixelMapping;
 using layers::SliceTarget;
 
 namespace {
+
+using layercheck::Area;
+using layercheck::Lit;
 
 Path Rect(qint64 x0, qint64 y0, qint64 x1, qint64 y1) { return {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}}; }
 
@@ -28,22 +33,6 @@ struct Scene {
         layers::PublishInstanceLayers(outlines, mapping, SliceTarget{layers, maxPt, minPt, mutex});
     }
 };
-
-// Even-odd fill of a whole layer, as the print-file renderer reads it.
-bool Lit(const QVector<QPolygonF>& layer, QPointF p)
-{
-    bool inside = false;
-    for (const QPolygonF& poly : layer) {
-        for (int i = 0, j = poly.size() - 1; i < poly.size(); j = i++) {
-            const QPointF& a = poly[i];
-            const QPointF& b = poly[j];
-            if ((a.y() > p.y()) != (b.y() > p.y())
-                && p.x() < (b.x() - a.x()) * (p.y() - a.y()) / (b.y() - a.y()) + a.x())
-                inside = !inside;
-        }
-    }
-    return inside;
-}
 
 } // namespace
 
