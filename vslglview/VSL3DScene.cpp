@@ -87,6 +87,24 @@ bool VSL3DScene::AddModel(QString path)
     return true;
 }
 
+bool VSL3DScene::showModel(QString path)
+{
+    if (VSLModel3D::m_vT.isEmpty())
+        return false;
+    auto* model = new VSLModel3D;
+    model->m_strFileName = path;
+    model->showModel(path);
+    // The pass opens the mesh-ready gate that slicing waits on, and the job
+    // connections count a slice down: without them a slice of this instance
+    // would leave the scene busy for ever.
+    model->FixModel();
+    m_models.insert(model->m_nModelId, model);
+    auto* instance = new VSLModelPainter(model, this);
+    ConnectInstance(instance);
+    AppendModelPainter(instance);
+    return true;
+}
+
 SceneOp VSL3DScene::DuplicateSelectedModel()
 {
     VSLModelPainter* source = m_pSelModelPainter;

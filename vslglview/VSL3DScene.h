@@ -71,6 +71,9 @@ public:
     // False when the file is refused; lastLoadError() then says why.
     bool AddModel(QString path);
     QString lastLoadError() const { return m_strLoadError; }
+    // Adds a model built from the triangles of an imported slice file
+    // (VSLModel3D::m_vT) instead of reading `path`; false when there are none.
+    bool showModel(QString path);
     SceneOp DuplicateSelectedModel();
     SceneOp RemoveSelectedModel();
     bool IsModelExist() const { return !m_models.isEmpty(); }

@@ -64,3 +64,22 @@ TEST_F(SceneRepair, RefusedWhileASliceRuns)
     ASSERT_TRUE(done.wait(10000));
     EXPECT_EQ(m_scene.RepairScene(a, b, c, d), SceneOp::Done);
 }
+
+class SceneShowModel : public SceneFixture {};
+
+TEST_F(SceneShowModel, ShownSliceModelCanBeSlicedLikeALoadedOne)
+{
+    VSLModel3D::m_vT.clear();
+    EXPECT_FALSE(m_scene.showModel("empty.slc"));
+    EXPECT_TRUE(m_scene.instances().isEmpty());
+    VSLModel3D::m_vT = testmesh::Cube(10.f, {-5, -5, 0});
+    ASSERT_TRUE(m_scene.showModel("part.slc"));
+    VSLModel3D::m_vT.clear();
+    ASSERT_EQ(m_scene.instances().size(), 1);
+    ASSERT_TRUE(WaitUntilReady());
+    QSignalSpy done(&m_scene, &VSL3DScene::sig_SliceSceneDone);
+    ASSERT_EQ(m_scene.StartSliceScene(2000, 1000, 10.f, 10.f, 1.f, 0), SceneOp::Done);
+    ASSERT_TRUE(done.wait(10000));
+    EXPECT_EQ(done.first().first().toInt(), 10);
+    EXPECT_EQ(m_scene.runningSliceJobs(), 0);
+}
