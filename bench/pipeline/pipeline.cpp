@@ -12,7 +12,7 @@
 
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QGuiApplication>
+#include <QCoreApplication>
 #include <QStringList>
 
 #include <cstdio>
@@ -119,10 +119,7 @@ QString Vec(const QVector3D& v)
 
 int main(int argc, char** argv)
 {
-    // Offscreen platform: the scene needs a GUI application object, no window.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    QCoreApplication app(argc, argv);
     Options o;
     QString error;
     if (!ParseOptions(app.arguments(), o, error))
