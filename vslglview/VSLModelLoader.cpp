@@ -186,7 +186,10 @@ void VSLModelLoader::PrepareSTLFile()
     // Otherwise it is ASCII when it starts with "solid" or its first lines
     // hold a vertex (several vertices on one line included).
     file.seek(0);
-    const bool solid = file.peek(512).trimmed().startsWith("solid");
+    // A binary file that merely starts with "solid" has NUL bytes in its count
+    // or first facets; a text file has none.
+    const QByteArray head = file.peek(512);
+    const bool solid = head.trimmed().startsWith("solid") && !head.contains('\0');
     static const QRegularExpression vertex(QStringLiteral("vertex\\s+(\\S+)\\s+(\\S+)\\s+(\\S+)"),
                                            QRegularExpression::CaseInsensitiveOption);
     int points = 0;

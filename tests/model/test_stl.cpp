@@ -82,6 +82,18 @@ TEST_F(StlFiles, BinaryWithSolidHeaderIsStillBinary)
     ExpectSameCorners(out, sphere);
 }
 
+TEST_F(StlFiles, BinaryWithSolidHeaderAndTrailingBytesIsStillBinary)
+{
+    auto cube = testmesh::Cube();
+    QByteArray bytes = testmesh::BinaryStl(cube, "solid part");
+    bytes.append("\n\n");
+    VSLModelLoader l;
+    QVector<VSLTriangle3D> out;
+    ASSERT_TRUE(Load(Write("trailing.stl", bytes), out, l)) << l.errorString().toStdString();
+    EXPECT_EQ(l.isAscii, 0);
+    ExpectSameCorners(out, cube);
+}
+
 TEST_F(StlFiles, AsciiTypicalCompactAndCrLfFilesAllRead)
 {
     auto sphere = testmesh::UvSphere(5, 8, 5);
