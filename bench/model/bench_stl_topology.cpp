@@ -43,9 +43,10 @@ QString AsciiSphere()
     return Generated("sphere100k_ascii.stl", [] { return testmesh::AsciiStl(testmesh::SphereWithTriangles(100000)); });
 }
 
-void BM_BinaryRead1M(benchmark::State& state)
+// STL reading alone, of the file `file()` names.
+void ReadStl(benchmark::State& state, QString (*file)())
 {
-    const QString path = BinarySphere();
+    const QString path = file();
     for (auto _ : state) {
         VSLModelLoader loader;
         loader.path = path;
@@ -56,21 +57,8 @@ void BM_BinaryRead1M(benchmark::State& state)
         state.counters["triangles"] = tris.size();
     }
 }
-BENCHMARK(BM_BinaryRead1M)->Unit(benchmark::kMillisecond);
-
-void BM_AsciiRead100k(benchmark::State& state)
-{
-    const QString path = AsciiSphere();
-    for (auto _ : state) {
-        VSLModelLoader loader;
-        loader.path = path;
-        QVector<VSLTriangle3D> tris;
-        if (!loader.IsReady() || !loader.LoadData(tris))
-            state.SkipWithError("read failed");
-        benchmark::DoNotOptimize(tris.data());
-    }
-}
-BENCHMARK(BM_AsciiRead100k)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(ReadStl, Binary1M, BinarySphere)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(ReadStl, Ascii100k, AsciiSphere)->Unit(benchmark::kMillisecond);
 
 // Read plus topology pass, as loading a model does (without display lists).
 void BM_ReadAndTopology1M(benchmark::State& state)

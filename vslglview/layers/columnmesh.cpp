@@ -1,51 +1,18 @@
 #include "layers/columnmesh.h"
 
-#include "mesh/allocator.h"
-#include "mesh/topology.h"
-
-#include <cmath>
+#include "support/SupportGeometry.h"
 
 namespace layers {
 
+// The same unit shapes as the instance painter's, so the cut and the
+// painter's own work mesh can never drift apart.
 const QVector<vcg::Point3f>& ColumnUnitCircle()
 {
-    static const QVector<vcg::Point3f> circle = [] {
-        QVector<vcg::Point3f> points;
-        const double stepRad = 22.5 * M_PI / 180.0;
-        for (int k = 0; k < kColumnRingPoints; ++k)
-            points.append(vcg::Point3f(float(std::cos(k * stepRad)), float(std::sin(k * stepRad)), 0.f));
-        return points;
-    }();
+    static const QVector<vcg::Point3f> circle = supportgeom::BuildUnitCircle();
     return circle;
 }
 
-void BuildColumnMesh(MyMesh& mesh)
-{
-    mesh.Clear();
-    vcg::tri::Allocator<MyMesh>::AddFaces(mesh, kColumnFaces);
-    vcg::tri::Allocator<MyMesh>::AddVertices(mesh, 192);
-    const QVector<vcg::Point3f>& circle = ColumnUnitCircle();
-    for (int k = 0; k < kColumnRingPoints; ++k) {
-        mesh.vert[k].p = circle[k];
-        mesh.vert[16 + k].p = vcg::Point3f(circle[k].X(), circle[k].Y(), -1.f);
-    }
-    mesh.vert[32].p = vcg::Point3f(0.f, 0.f, 0.f);
-    mesh.vert[33].p = vcg::Point3f(0.f, 0.f, -1.f);
-    auto setFace = [&mesh](int f, uint32_t a, uint32_t b, uint32_t c) {
-        mesh.face[f].v[0] = a;
-        mesh.face[f].v[1] = b;
-        mesh.face[f].v[2] = c;
-    };
-    for (uint32_t k = 0; k < 16; ++k) {
-        const uint32_t next = (k + 1) % 16;
-        setFace(int(k), 32, k, next);
-        setFace(int(16 + k), 33, 16 + next, 16 + k);
-        setFace(int(32 + 2 * k), k, 16 + k, 16 + next);
-        setFace(int(33 + 2 * k), next, k, 16 + next);
-    }
-    vcg::tri::UpdateTopology<MyMesh>::FaceFace(mesh);
-    vcg::tri::UpdateTopology<MyMesh>::VertexFace(mesh);
-}
+void BuildColumnMesh(MyMesh& mesh) { supportgeom::BuildUnitColumn(mesh, ColumnUnitCircle()); }
 
 bool IsColumnMeshUsable(const MyMesh& mesh)
 {
@@ -69,15 +36,10 @@ bool IsColumnMeshUsable(const MyMesh& mesh)
 
 bool ColumnFacesCoplanar(int f, int g)
 {
+    static const QVector<QVector<int>> coPlane = supportgeom::BuildCoPlane();
     if (f < 0 || g < 0 || f >= kColumnFaces || g >= kColumnFaces)
         return false;
-    if (f < 16 && g < 16)
-        return true;
-    if (f >= 16 && f < 32 && g >= 16 && g < 32)
-        return true;
-    if (f >= kColumnFirstSideFace && g >= kColumnFirstSideFace && f != g)
-        return (f - kColumnFirstSideFace) / 2 == (g - kColumnFirstSideFace) / 2;
-    return false;
+    return coPlane[f][g] == 1;
 }
 
 } // namespace layers
