@@ -1,0 +1,45 @@
+#include "notices.h"
+
+#include <QLabel>
+#include <QMovie>
+#include <QToolButton>
+#include <QtTest/QTest>
+#include <gtest/gtest.h>
+
+TEST(Notices, SlicingNoticeShowsExactlyOneTextAndItsButtonCloses)
+{
+    vexmorInitResources();
+    VSlicingMsgBox box;
+    box.show();
+    auto* slicing = box.findChild<QLabel*>("label");
+    auto* noData = box.findChild<QLabel*>("label_2");
+    ASSERT_TRUE(slicing && noData);
+    box.ntfMsgShow(1);
+    EXPECT_TRUE(slicing->isVisible());
+    EXPECT_FALSE(noData->isVisible());
+    box.ntfMsgShow(0);
+    EXPECT_FALSE(slicing->isVisible());
+    EXPECT_TRUE(noData->isVisible());
+    EXPECT_TRUE(box.windowFlags() & Qt::FramelessWindowHint);
+
+    QTest::mouseClick(box.findChild<QToolButton*>("toolButton"), Qt::LeftButton);
+    EXPECT_FALSE(box.isVisible());
+    box.ntfMsgShow(1);
+    EXPECT_FALSE(box.isVisible());
+}
+
+TEST(Notices, BusyOverlayAnimatesTheBuiltInPicture)
+{
+    vexmorInitResources();
+    BusyWidget busy;
+    busy.setText("Slicing the scene");
+    auto* movie = busy.findChild<QLabel*>("label_Movie")->movie();
+    ASSERT_NE(movie, nullptr);
+    EXPECT_TRUE(movie->isValid());
+    EXPECT_EQ(movie->frameCount(), 16);
+    EXPECT_EQ(movie->currentImage().size(), QSize(37, 37));
+    EXPECT_EQ(movie->state(), QMovie::Running);
+    EXPECT_EQ(busy.findChild<QLabel*>("label_Info")->text(), "Slicing the scene");
+    busy.setText(QString());
+    EXPECT_EQ(movie->state(), QMovie::Running);
+}
