@@ -1,0 +1,50 @@
+#include "VFixWidget.h"
+
+#include "ui_VFixWidget.h"
+
+#include <QPainter>
+
+VFixWidget::VFixWidget(QWidget* parent)
+    : QWidget(parent)
+    , ui(new Ui::VFixWidget)
+{
+    ui->setupUi(this);
+    connect(ui->btn_AutoFix, &QPushButton::clicked, this, &VFixWidget::slot_EmitAutoFix);
+}
+
+VFixWidget::~VFixWidget()
+{
+    delete ui;
+}
+
+void VFixWidget::slot_FixDone(int result, int holes, int manifold, int normal)
+{
+    m_nResult = result;
+    m_nHoles = holes;
+    m_nManifold = manifold;
+    m_nNormal = normal;
+    ui->label_result->clear();
+    ui->label_info->setText(QString::number(holes));
+    ui->label_info2->setText(manifold == -3 || manifold == -4 ? QStringLiteral("Serious Manifold error")
+                                                             : QStringLiteral("0"));
+    ui->label_info3->setText(normal == -4 ? QStringLiteral("Serious Normal error") : QStringLiteral("0"));
+}
+
+void VFixWidget::slot_EmitAutoFix()
+{
+    if (m_nResult == 0 && m_nManifold == 0 && m_nNormal == 0)
+        ui->label_result->setText(tr("Fix completed"));
+}
+
+void VFixWidget::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(40, 40, 40, 127));
+    painter.drawRect(rect());
+}
+
+void VFixWidget::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+}
