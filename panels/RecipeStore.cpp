@@ -1,0 +1,225 @@
+#include "RecipeStore.h"
+
+#include "configdir.h"
+#include "dlp/saturatingcast.h"
+
+#include <QComboBox>
+#include <QSettings>
+
+#include <cmath>
+
+namespace {
+
+const char* const kGroup = "Recipe";
+
+struct Preset { const char* name; int exposure; int bottomExposure; };
+
+const Preset kLaterPresets[] = {
+    {"Vexmor3D Water Washable for 0.025mm", 6000, 80000},
+    {"Vexmor3D Water Washable for 0.05mm", 8000, 80000},
+    {"Vexmor3D Water Washable for 0.1mm", 12000, 80000},
+    {"Vexmor3D Beige Model for 0.05mm", 10000, 90000},
+    {"Vexmor3D Dental Model for 0.05mm", 6000, 80000},
+    {"Vexmor3D Jewellery Castable Resin 0.05mm", 9000, 80000},
+    {"Vexmor3D Nylon Like Resin 0.05mm", 14000, 80000},
+};
+
+const Preset kMonoPresets[] = {
+    {"Vexmor3D Resin 50um", 2000, 20000},
+    {"Vexmor3D Resin 25um", 1500, 20000},
+    {"Vexmor3D Resin 100um", 3000, 20000},
+};
+
+bool isFloatVariant(const QVariant& v)
+{
+    const int t = v.userType();
+    return t == QMetaType::Float || t == QMetaType::Double;
+}
+
+// Integer keys: typed floats round to the nearest integer, text must be an
+// integer; anything else, and NaN, reads 0. Out-of-range values saturate.
+int readInt(const QVariant& v)
+{
+    if (isFloatVariant(v))
+        return DLP::truncToInt(std::round(v.toFloat()));
+    bool ok = false;
+    const qlonglong n = v.toString().trimmed().toLongLong(&ok);
+    if (!ok)
+        return 0;
+    return static_cast<int>(std::clamp<qlonglong>(n, INT_MIN, INT_MAX));
+}
+
+// Float keys: non-numbers and non-finite values read 0.
+float readFloat(const QVariant& v)
+{
+    bool ok = false;
+    const float f = isFloatVariant(v) ? v.toFloat() : v.toString().trimmed().toFloat(&ok);
+    if (!isFloatVariant(v) && !ok)
+        return 0.0f;
+    return std::isfinite(f) ? f : 0.0f;
+}
+
+int readTruncated(const QVariant& v)
+{
+    bool ok = false;
+    const float f = isFloatVariant(v) ? v.toFloat() : v.toString().trimmed().toFloat(&ok);
+    if (!isFloatVariant(v) && !ok)
+        return 0;
+    return DLP::truncToInt(f);
+}
+
+void removeMatchingItem(RecipePanel* panel, int index, const QString& name)
+{
+    if (!panel || !panel->recipeComboBox())
+        return;
+    QComboBox* box = panel->recipeComboBox();
+    if (index < box->count() && box->itemText(index) == name)
+        box->removeItem(index);
+}
+
+} // namespace
+
+RecipeStore::RecipeStore() = default;
+RecipeStore::~RecipeStore() = default;
+
+QString RecipeStore::recipeFilePath(const QString& machine)
+{
+    return vexmorConfigFile(machine + QStringLiteral("Recipe.ini"));
+}
+
+void RecipeStore::openSettings()
+{
+    m_pSettings.reset();
+    m_pSettings = std::make_unique<QSettings>(recipeFilePath(m_strMachine), QSettings::IniFormat);
+}
+
+void RecipeStore::setDefaultParaX(RecipePara& p, int layerUm)
+{
+    p.editable = false;
+    switch (layerUm) {
+    case 25: p.exposure_tm = 6000; p.name = QStringLiteral("Vexmor3D Standard Rapid for 0.025mm"); break;
+    case 50: p.exposure_tm = 8000; p.name = QStringLiteral("Vexmor3D Standard Rapid for 0.05mm"); break;
+    case 100: p.exposure_tm = 12000; p.name = QStringLiteral("Vexmor3D Standard Rapid for 0.1mm"); break;
+    default: break;
+    }
+    p.bottom_exposure = 80000;
+    p.MaterialStable = 1000;
+    p.bottomMaterialStable = 1000;
+    p.lift_bottom_layer = 10;
+    p.bottom_layers = 0.3f;
+    p.middle_layers = 0.6f;
+    p.lift_first_bottom_speed = 90;
+    p.lift_bottom_speed = 90;
+    p.lift_dist1 = 4;
+    p.lift_dist2 = 2;
+    p.lift_speed = 150;
+    p.retract_speed = 150;
+    p.tilt_dist1 = 5;
+    p.tilt_speed1 = 60;
+    p.tilt_dist2 = 10;
+    p.tilt_speed2 = 600;
+    p.retract_speed_2 = 600;
+    p.tilt_near_dist = 2;
+    p.tilt_near_dist2 = 0.2f;
+    p.tilt_near_speed = 60;
+    p.rotate_dist = 1;
+    p.rotate_speed = 6;
+    p.Dp = 150;
+    if (p.info.isNull())
+        p.info = QStringLiteral("Vexmor3D Technology");
+}
+
+void RecipeStore::readIniFileX()
+{
+    m_listRecipe.clear();
+    RecipePara scratch;
+    const QString& m = m_strMachine;
+    if (m == "Pellar10" || m == "Pellar30" || m == "Pellar120" || m == "Pellar4K") {
+        for (int um : {25, 50, 100}) {
+            setDefaultParaX(scratch, um);
+            m_listRecipe.append(scratch);
+        }
+        for (const Preset& p : kLaterPresets) {
+            scratch.exposure_tm = p.exposure;
+            scratch.bottom_exposure = p.bottomExposure;
+            scratch.name = QString::fromUtf8(p.name);
+            m_listRecipe.append(scratch);
+        }
+    } else if (m == "Pellar4Kmono") {
+        setDefaultParaX(scratch, 50);
+        for (const Preset& p : kMonoPresets) {
+            scratch.exposure_tm = p.exposure;
+            scratch.bottom_exposure = p.bottomExposure;
+            scratch.name = QString::fromUtf8(p.name);
+            m_listRecipe.append(scratch);
+        }
+    } else {
+        // A model without presets still needs defined values for what the
+        // file does not carry.
+        setDefaultParaX(scratch, 100);
+        scratch.info = QString();
+    }
+
+    openSettings();
+    m_pSettings->beginGroup(kGroup);
+    for (const QString& group : m_pSettings->childGroups()) {
+        m_pSettings->beginGroup(group);
+        scratch.name = group;
+        scratch.editable = true;
+        scratch.exposure_tm = readInt(m_pSettings->value("CuringTime"));
+        scratch.bottom_exposure = readInt(m_pSettings->value("BurninTime"));
+        scratch.bottomMaterialStable = readTruncated(m_pSettings->value("StableTime"));
+        scratch.bottom_layers = readFloat(m_pSettings->value("BurninRange"));
+        scratch.lift_dist1 = static_cast<float>(readInt(m_pSettings->value("LiftDist1")));
+        scratch.lift_first_bottom_speed = static_cast<float>(readInt(m_pSettings->value("LiftSpeed1")));
+        scratch.lift_dist2 = static_cast<float>(readInt(m_pSettings->value("LiftDist2")));
+        scratch.lift_speed = static_cast<float>(readInt(m_pSettings->value("LiftSpeed2")));
+        m_pSettings->endGroup();
+        m_listRecipe.append(scratch);
+    }
+    m_pSettings->endGroup();
+}
+
+bool RecipeStore::writeIniFileX()
+{
+    openSettings();
+    m_pSettings->clear();
+    m_pSettings->beginGroup(kGroup);
+    for (const RecipePara& r : qAsConst(m_listRecipe)) {
+        if (!r.editable)
+            continue;
+        m_pSettings->beginGroup(r.name);
+        m_pSettings->setValue("CuringTime", r.exposure_tm);
+        m_pSettings->setValue("BurninTime", r.bottom_exposure);
+        m_pSettings->setValue("StableTime", r.bottomMaterialStable);
+        m_pSettings->setValue("BurninRange", QVariant::fromValue<float>(r.bottom_layers));
+        m_pSettings->setValue("LiftDist1", QVariant::fromValue<float>(r.lift_dist1));
+        m_pSettings->setValue("LiftSpeed1", QVariant::fromValue<float>(r.lift_first_bottom_speed));
+        m_pSettings->setValue("LiftDist2", QVariant::fromValue<float>(r.lift_dist2));
+        m_pSettings->setValue("LiftSpeed2", QVariant::fromValue<float>(r.lift_speed));
+        m_pSettings->endGroup();
+    }
+    m_pSettings->endGroup();
+    // Written now, so that a failure can be told while the user is still there.
+    m_pSettings->sync();
+    return m_pSettings->status() == QSettings::NoError;
+}
+
+bool RecipeStore::deleteRecipe(const QString& name)
+{
+    for (int i = 0; i < m_listRecipe.size(); ++i) {
+        if (m_listRecipe.at(i).name == name)
+            m_listRecipe.removeAt(i);
+        removeMatchingItem(m_pSaveWidget, i, name);
+        removeMatchingItem(m_pImportWidget, i, name);
+    }
+    return writeIniFileX();
+}
+
+bool RecipeStore::isValidRecipeName(const QString& name)
+{
+    if (name.trimmed().isEmpty())
+        return false;
+    // QSettings splits a group name at either slash into nested groups.
+    return !name.contains('/') && !name.contains('\\');
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "RecipePara.h"
+
+#include <QList>
+#include <QString>
+
+#include <memory>
+
+class QComboBox;
+class QSettings;
+
+// What the store needs of a panel that lists recipes (the save panel and the
+// converter panel): its recipe chooser, a way to show a recipe, and showing
+// the panel again after the editor closes.
+class RecipePanel
+{
+public:
+    virtual ~RecipePanel() = default;
+    virtual QComboBox* recipeComboBox() = 0;
+    virtual void updateUIX(const QString& name) = 0;
+    virtual void showPanel() {}
+};
+
+// The recipes of the current printer model: its built-in presets followed by
+// the user's recipes from "<config>/<model>Recipe.ini". No widgets; the
+// recipe editor owns one and exposes it.
+class RecipeStore
+{
+public:
+    RecipeStore();
+    ~RecipeStore();
+
+    void setMachine(const QString& machine) { m_strMachine = machine; }
+    const QString& machine() const { return m_strMachine; }
+
+    // Rebuilds the list: presets, then the file's recipes in QSettings' order.
+    void readIniFileX();
+    // Rewrites the whole file from the user recipes; false when it could not
+    // be written (the list in memory stays as it is).
+    bool writeIniFileX();
+    static void setDefaultParaX(RecipePara& para, int layerUm);
+    // Removes the recipe from the list and both panels' choosers, then
+    // rewrites the file; returns the write's result.
+    bool deleteRecipe(const QString& name);
+
+    // A name that can be stored as a group and read back unchanged.
+    static bool isValidRecipeName(const QString& name);
+    static QString recipeFilePath(const QString& machine);
+
+    QList<RecipePara> m_listRecipe;
+    RecipePanel* m_pSaveWidget = nullptr;
+    RecipePanel* m_pImportWidget = nullptr;
+
+private:
+    void openSettings();
+
+    std::unique_ptr<QSettings> m_pSettings;
+    QString m_strMachine;
+};
