@@ -1,0 +1,48 @@
+#pragma once
+
+// Answers the modal message boxes a test provokes: each box that opens is
+// recorded (its text) and closed with the next scripted button.
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+
+#include <deque>
+
+class ModalAnswers : public QObject
+{
+public:
+    explicit ModalAnswers(std::deque<QMessageBox::StandardButton> answers = {})
+        : m_answers(std::move(answers))
+    {
+        m_timer.setInterval(5);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { poll(); });
+        m_timer.start();
+    }
+    QStringList texts;
+    QList<QMessageBox::StandardButton> defaults;
+
+private:
+    void poll()
+    {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || box == m_last)
+            return;
+        m_last = box;
+        texts << box->text();
+        defaults << box->standardButton(box->defaultButton());
+        QMessageBox::StandardButton answer = QMessageBox::Ok;
+        if (!m_answers.empty()) {
+            answer = m_answers.front();
+            m_answers.pop_front();
+        }
+        if (QAbstractButton* b = box->button(answer))
+            b->click();
+        else
+            box->reject();
+    }
+    std::deque<QMessageBox::StandardButton> m_answers;
+    QTimer m_timer;
+    QMessageBox* m_last = nullptr;
+};
