@@ -1,0 +1,345 @@
+#include "VSaveWidgetX.h"
+
+#include "VEditRecipeWidget.h"
+#include "notices.h"
+#include "ui_VSaveWidgetX.h"
+
+#include <QButtonGroup>
+#include <QInputDialog>
+#include <QIntValidator>
+#include <QMessageBox>
+#include <QPainter>
+#include <QSettings>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+const char* const kMsgStyle =
+    "*{color: rgb(255, 255, 255); background-color: rgb(0, 0, 0); font-size : 60px;}"
+    "QPushButton{background-color: rgb(125, 125, 125); border: 2px outset rgb(125, 125, 125);"
+    " border-radius: 10px; padding: 5px; font: 60pt;}";
+const char* const kDelStyle =
+    "*{font: bold 9pt \"Arial\"; color: rgb(255, 255, 255); background-color: rgb(100, 100, 100);}"
+    "QPushButton{color: rgb(19, 29, 33); background-color: rgb(238, 236, 234); border-radius: 5px;"
+    " min-width: 60px; max-width: 60px;}"
+    "QPushButton:pressed{color: rgb(65, 65, 65); background-color: rgb(170, 170, 170);}";
+
+QString num(float v)
+{
+    return QString::number(v, 'g', 6);
+}
+
+} // namespace
+
+VSaveWidgetX::VSaveWidgetX(VSLGLView* view, VEditRecipeWidget* recipes, DLP::SliceBuildConfig& config,
+                           QWidget* parent)
+    : QWidget(parent)
+    , m_pEditRecipe(recipes)
+    , m_config(config)
+    , ui(new Ui::VSaveWidgetX)
+{
+    m_pPrintMsgBox = new VPrintMsgBox(parentWidget());
+    m_pGLView = view;
+    m_nPrintTarget = 0;
+    m_strMsgStyle = QString::fromUtf8(kMsgStyle);
+    m_strDelStyle = QString::fromUtf8(kDelStyle);
+    ui->setupUi(this);
+
+    m_pSettings = new QSettings(QStringLiteral("Vexmor3dRecipe.ini"), QSettings::IniFormat);
+    m_pListMaterial = new QList<RecipePara>;
+    const QStringList pages = {"Material", "Exposure", "Z Motor", "Y Debond", "Y Return", "Rotate", "Advance",
+                               "Printer Select"};
+    ui->listWidget->addItems(pages);
+    for (int row = 3; row <= 7; ++row)
+        ui->listWidget->item(row)->setHidden(true);
+    connect(ui->listWidget, &QListWidget::currentRowChanged, ui->stackedWidget, &QStackedWidget::setCurrentIndex);
+
+    connect(ui->btn_StartPrint, &QPushButton::clicked, this, &VSaveWidgetX::slot_EmitStartPrint);
+    connect(ui->pbSavePara, &QPushButton::clicked, this, &VSaveWidgetX::slot_SavePara);
+    connect(ui->NewEditButton, &QPushButton::clicked, this, &VSaveWidgetX::slot_NewEditButtonClicked);
+    connect(ui->DeleteButton, &QPushButton::clicked, this, &VSaveWidgetX::slot_DeleteButtonClicked);
+    connect(ui->comboBox_Recipe, &QComboBox::currentTextChanged, this, &VSaveWidgetX::slot_cbRecipeTextChanged);
+
+    ui->pushButton->hide();
+    ui->listWidget->setCurrentRow(0);
+    m_pPrintMsgBox->hide();
+    ui->Laythick->clear();
+
+    loadRecipe();
+
+    auto* wide = new QIntValidator(0, 1000000, this);
+    for (QLineEdit* e : {ui->edit_exposure_tm, ui->edit_bottom_exposure, ui->lEMaterialsStableTimeLow,
+                         ui->lEMaterialsStableTimeHigh, ui->edit_lift_dist, ui->edit_lift_speed, ui->edit_retract_speed,
+                         ui->lineEditNearSpeed, ui->edit_tilt_speed1, ui->edit_tilt_speed2, ui->edit_retract_speed_2,
+                         ui->edit_Dp})
+        e->setValidator(wide);
+    auto* tilt = new QIntValidator(1, 50, this);
+    ui->edit_tilt_dist1->setValidator(tilt);
+    ui->edit_tilt_dist2->setValidator(tilt);
+
+    ui->checkBox_longside->setEnabled(false);
+    ui->checkBox_shortSide->setEnabled(false);
+    m_nCurLayer = 0;
+
+    m_pTargetGroup = new QButtonGroup(this);
+    m_pTargetGroup->addButton(ui->rbLocal, 0);
+    m_pTargetGroup->addButton(ui->rbNet, 1);
+    m_pTargetGroup->addButton(ui->rbUsbdisk, 2);
+    for (QAbstractButton* b : m_pTargetGroup->buttons()) {
+        connect(b, &QAbstractButton::clicked, this, &VSaveWidgetX::on_printerSelect);
+        b->hide();
+    }
+    ui->rbUsbdisk->setChecked(true);
+
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             ui->label_4, ui->label_34, ui->label_35, ui->label_18, ui->label_39, ui->label_58, ui->label_37,
+             ui->label_60, ui->label_61, ui->lEMaterialsStableTimeHigh, ui->label_59, ui->le_zbottomspeed,
+             ui->LEMIDDELHigh, ui->le_zdivide, ui->edit_retract_speed, ui->label_26, ui->label_27, ui->edit_Dp})
+        w->hide();
+
+    m_nPrintTarget = 2;
+    connect(&m_webForm, &WebForm::signal_dev_list, this, &VSaveWidgetX::slot_dev_list);
+    connect(&m_webForm, &WebForm::signal_dev_connected, this, &VSaveWidgetX::slot_dev_connected);
+    m_bSliceData = false;
+    m_bSkipCancelConfirm = false;
+}
+
+VSaveWidgetX::~VSaveWidgetX()
+{
+    delete m_pSettings;
+    delete m_pListMaterial;
+    delete ui;
+}
+
+QComboBox* VSaveWidgetX::recipeComboBox()
+{
+    return ui->comboBox_Recipe;
+}
+
+void VSaveWidgetX::setMachine(const QString& name)
+{
+    m_strMachine = name;
+    ui->MachineLabel->setText(name);
+}
+
+void VSaveWidgetX::setLayerThick(int um)
+{
+    ui->LayerThickLabel->setText(QString::number(um) + QStringLiteral("um"));
+}
+
+void VSaveWidgetX::slot_ReceiveNLayers(int layers)
+{
+    if (layers != 0)
+        m_nLayers = layers;
+    m_bSliceData = layers != 0;
+}
+
+void VSaveWidgetX::loadRecipe()
+{
+    ui->comboBox_Recipe->clear();
+    if (!m_pEditRecipe)
+        return;
+    for (const RecipePara& r : qAsConst(m_pEditRecipe->m_listRecipe))
+        ui->comboBox_Recipe->addItem(r.name);
+    if (m_pEditRecipe->m_listRecipe.isEmpty())
+        return;
+    ui->comboBox_Recipe->setCurrentIndex(0);
+    slot_cbRecipeTextChanged(m_pEditRecipe->m_listRecipe.first().name);
+}
+
+void VSaveWidgetX::updateUIX(const QString& name)
+{
+    if (!m_pEditRecipe)
+        return;
+    for (const RecipePara& r : qAsConst(m_pEditRecipe->m_listRecipe)) {
+        if (r.name != name)
+            continue;
+        m_pEditRecipe->SetUI_Para(r);
+        ui->edit_exposure_tm->setText(QString::number(r.exposure_tm));
+        ui->edit_bottom_exposure->setText(QString::number(r.bottom_exposure));
+        ui->edit_bottom_layers->setText(num(r.bottom_layers));
+        ui->edit_lift_dist->setText(num(r.lift_dist1));
+        ui->le_zdist2->setText(num(r.lift_dist2));
+        ui->edit_lift_speed->setText(num(r.lift_speed));
+        ui->lEMaterialsStableTimeLow->setText(QString::number(r.bottomMaterialStable));
+        ui->le_zfirstbottomspeed->setText(num(r.lift_first_bottom_speed));
+    }
+}
+
+void VSaveWidgetX::slot_cbRecipeTextChanged(const QString& arg1)
+{
+    updateUIX(arg1);
+    bool deletable = true;
+    if (m_pEditRecipe) {
+        for (const RecipePara& r : qAsConst(m_pEditRecipe->m_listRecipe)) {
+            if (r.name == arg1) {
+                deletable = r.editable;
+                break;
+            }
+        }
+    }
+    ui->DeleteButton->setEnabled(deletable);
+}
+
+void VSaveWidgetX::slot_NewEditButtonClicked()
+{
+    if (m_pEditRecipe)
+        m_pEditRecipe->show();
+}
+
+void VSaveWidgetX::slot_DeleteButtonClicked()
+{
+    const QString name = ui->comboBox_Recipe->currentText();
+    QMessageBox box(QMessageBox::Warning, QString(), tr("Delete Recipe ") + name + QStringLiteral("?"),
+                    QMessageBox::Yes | QMessageBox::No);
+    box.setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
+    box.setStyleSheet(m_strDelStyle);
+    box.setDefaultButton(QMessageBox::No);
+    if (box.exec() == QMessageBox::Yes && m_pEditRecipe)
+        m_pEditRecipe->deleteRecipe(name);
+}
+
+void VSaveWidgetX::msgOut(const QString& title, const QString& hint)
+{
+    QMessageBox box;
+    box.setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+    box.setStyleSheet(m_strMsgStyle);
+    box.setText(title);
+    box.setInformativeText(hint);
+    box.setStandardButtons(QMessageBox::Yes);
+    box.setDefaultButton(QMessageBox::Yes);
+    box.exec();
+}
+
+void VSaveWidgetX::updateUI()
+{
+    if (m_nCurMaterial < 0 || m_nCurMaterial >= m_pListMaterial->size())
+        return;
+    const RecipePara& r = m_pListMaterial->at(m_nCurMaterial);
+    ui->edit_exposure_tm->setText(QString::number(r.exposure_tm));
+    ui->edit_bottom_exposure->setText(QString::number(r.bottom_exposure));
+    ui->edit_bottom_layers->setText(num(r.bottom_layers));
+    ui->edit_lift_dist->setText(num(r.lift_dist1));
+    ui->le_zdist2->setText(num(r.lift_dist2));
+    ui->edit_lift_speed->setText(num(r.lift_speed));
+    ui->lEMaterialsStableTimeLow->setText(QString::number(r.bottomMaterialStable));
+    ui->le_zfirstbottomspeed->setText(num(r.lift_first_bottom_speed));
+    ui->LEMIDDELHigh->setText(num(r.middle_layers));
+    ui->edit_retract_speed->setText(num(r.retract_speed));
+    ui->lERotatecircles->setText(num(r.rotate_dist));
+    ui->lERotateSpeed->setText(num(r.rotate_speed));
+    ui->lEMaterialsStableTimeHigh->setText(QString::number(r.MaterialStable));
+    ui->edit_tilt_dist1->setText(num(r.tilt_dist1));
+    ui->edit_tilt_speed1->setText(num(r.tilt_speed1));
+    ui->edit_tilt_dist2->setText(num(r.tilt_dist2));
+    ui->edit_tilt_speed2->setText(num(r.tilt_speed2));
+    ui->edit_retract_speed_2->setText(num(r.retract_speed_2));
+    ui->lineEditNearDist->setText(num(r.tilt_near_dist));
+    ui->lineEditNearOffset->setText(num(r.tilt_near_dist2));
+    ui->lineEditNearSpeed->setText(num(r.tilt_near_speed));
+    ui->le_zdivide->setText(QString::number(r.lift_bottom_layer));
+    ui->le_zbottomspeed->setText(num(r.lift_bottom_speed));
+    ui->edit_Dp->setText(num(r.Dp));
+    ui->label_material->setText(r.name);
+    ui->label_materialdescription->setText(r.info);
+    for (QLineEdit* e : {ui->edit_exposure_tm, ui->edit_bottom_exposure, ui->edit_bottom_layers,
+                         ui->lEMaterialsStableTimeLow, ui->le_zdist2, ui->le_zfirstbottomspeed, ui->edit_lift_dist,
+                         ui->edit_lift_speed, ui->edit_retract_speed, ui->edit_tilt_dist1, ui->edit_tilt_speed1,
+                         ui->edit_tilt_dist2, ui->edit_tilt_speed2, ui->edit_retract_speed_2, ui->edit_Dp})
+        e->setEnabled(r.editable);
+}
+
+void VSaveWidgetX::updateCurPara()
+{
+    if (m_nCurMaterial < 0 || m_nCurMaterial >= m_pListMaterial->size())
+        return;
+    RecipePara& r = (*m_pListMaterial)[m_nCurMaterial];
+    auto toF = [](QLineEdit* e) { return e->text().toFloat(); };
+    auto truncated = [](QLineEdit* e) {
+        const float f = e->text().toFloat();
+        return std::isfinite(f) ? int(std::clamp(f, -2.0e9f, 2.0e9f)) : 0;
+    };
+    r.exposure_tm = ui->edit_exposure_tm->text().toInt();
+    r.bottom_exposure = ui->edit_bottom_exposure->text().toInt();
+    r.bottom_layers = toF(ui->edit_bottom_layers);
+    r.lift_dist1 = toF(ui->edit_lift_dist);
+    r.lift_dist2 = toF(ui->le_zdist2);
+    r.lift_speed = toF(ui->edit_lift_speed);
+    r.bottomMaterialStable = truncated(ui->lEMaterialsStableTimeLow);
+    r.MaterialStable = r.bottomMaterialStable;
+    r.lift_first_bottom_speed = toF(ui->le_zfirstbottomspeed);
+    r.middle_layers = toF(ui->LEMIDDELHigh);
+    r.retract_speed = toF(ui->edit_retract_speed);
+    r.rotate_dist = toF(ui->lERotatecircles);
+    r.rotate_speed = toF(ui->lERotateSpeed);
+    r.tilt_dist1 = toF(ui->edit_tilt_dist1);
+    r.tilt_speed1 = toF(ui->edit_tilt_speed1);
+    r.tilt_dist2 = toF(ui->edit_tilt_dist2);
+    r.tilt_speed2 = toF(ui->edit_tilt_speed2);
+    r.retract_speed_2 = toF(ui->edit_retract_speed_2);
+    r.tilt_near_dist = toF(ui->lineEditNearDist);
+    r.tilt_near_dist2 = toF(ui->lineEditNearOffset);
+    r.tilt_near_speed = toF(ui->lineEditNearSpeed);
+    r.lift_bottom_layer = ui->le_zdivide->text().toInt();
+    r.lift_bottom_speed = toF(ui->le_zbottomspeed);
+    r.Dp = toF(ui->edit_Dp);
+    r.info = ui->label_materialdescription->text();
+}
+
+void VSaveWidgetX::slot_SavePara()
+{
+    // The material-list file comes with its own writer; until then the form
+    // and the list are kept in step.
+    updateCurPara();
+    updateUI();
+}
+
+void VSaveWidgetX::on_pushButton()
+{
+    bool ok = false;
+    const QString name = QInputDialog::getText(this, QStringLiteral("New Material"), QStringLiteral("Material Name"),
+                                               QLineEdit::Normal,
+                                               QStringLiteral("New %1").arg(m_pListMaterial->size() + 1), &ok);
+    if (!ok)
+        return;
+    const QString info = QInputDialog::getText(this, QStringLiteral("New Material"),
+                                               QStringLiteral("Material illustration"), QLineEdit::Normal, QString(),
+                                               &ok);
+    if (!ok)
+        return;
+    RecipePara r;
+    RecipeStore::setDefaultParaX(r, 100);
+    r.name = name;
+    r.info = info;
+    r.editable = true;
+    m_pListMaterial->append(r);
+    ui->Laythick->addItem(name);
+}
+
+void VSaveWidgetX::on_edit_tilt_dist1_editingFinished()
+{
+    ui->edit_tilt_dist2->setValidator(new QIntValidator(ui->edit_tilt_dist1->text().toInt() + 1, 500, this));
+}
+
+void VSaveWidgetX::on_Laythick_clicked(const QModelIndex&) {}
+
+void VSaveWidgetX::slot_EmitStartPrint()
+{
+    // Job start: filled in with the job threads.
+}
+
+void VSaveWidgetX::on_printerSelect() {}
+
+void VSaveWidgetX::slot_dev_list(QVector<QString>) {}
+
+void VSaveWidgetX::slot_dev_connected(QString) {}
+
+void VSaveWidgetX::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(40, 40, 40, 127));
+    painter.drawRect(rect());
+}
