@@ -1,0 +1,244 @@
+#include "frmDeviceInterfaceSettings.h"
+
+#include "app/core/configdir.h"
+
+#include <QDebug>
+#include <QMessageBox>
+#include <QPainter>
+#include <QSettings>
+
+namespace {
+
+const char* const kArray = "MachineConfig";
+const char* const kMachineKey = "Machine";
+const char* const kLanguageKey = "Language";
+
+frmDeviceInterfaceSettings::MachinePara row(const char* name, float xRes, float yRes, float xSize,
+                                            float ySize, float pixelX, float pixelY, float height,
+                                            const char* fileType)
+{
+    frmDeviceInterfaceSettings::MachinePara p;
+    p.xResolution = xRes;
+    p.yResolution = yRes;
+    p.xSize = xSize;
+    p.ySize = ySize;
+    p.pixelSizeX = pixelX;
+    p.pixelSizeY = pixelY;
+    p.zHeight = height;
+    p.rotate = true;
+    p.fileType = QString::fromLatin1(fileType);
+    p.pixelBits = 4;
+    p.modelName = QString::fromLatin1(name);
+    p.maker = QStringLiteral("Vexmor3d");
+    return p;
+}
+
+} // namespace
+
+const QVector<frmDeviceInterfaceSettings::MachinePara>& frmDeviceInterfaceSettings::builtInMachineParas()
+{
+    static const QVector<MachinePara> rows = {
+        row("Pellar10", 854, 480, 98.637f, 55.44f, 115.5f, 115.5f, 140, "vxs"),
+        row("Pellar30", 2560, 1440, 120.96f, 68.04f, 47.25f, 47.25f, 170, "vxs"),
+        row("Pellar120", 2560, 1440, 120.96f, 68.04f, 47.25f, 47.25f, 150, "vxt"),
+        row("Pellar4K", 3840, 6480, 120.96f, 68.04f, 31.5f, 10.5f, 190, "vxs"),
+        row("Pellar4Kmono", 3840, 6480, 120.96f, 68.04f, 31.5f, 10.5f, 190, "vxs"),
+    };
+    return rows;
+}
+
+QMap<QString, frmDeviceInterfaceSettings::MachinePara> frmDeviceInterfaceSettings::machineParaTable()
+{
+    QMap<QString, MachinePara> table;
+    for (const MachinePara& p : builtInMachineParas())
+        table.insert(p.modelName, p);
+    return table;
+}
+
+const QString& frmDeviceInterfaceSettings::defaultMachine()
+{
+    static const QString name = QStringLiteral("Pellar10");
+    return name;
+}
+
+const QString& frmDeviceInterfaceSettings::defaultLanguage()
+{
+    static const QString name = QStringLiteral("English");
+    return name;
+}
+
+QString frmDeviceInterfaceSettings::settingsFilePath()
+{
+    return vexmorConfigFile(QStringLiteral("VexmorMachine.ini"));
+}
+
+frmDeviceInterfaceSettings::frmDeviceInterfaceSettings(QWidget* parent)
+    : QDialog(parent, Qt::WindowFlags())
+{
+    m_styleSheet = QStringLiteral(
+        "QWidget{font: bold 9pt \"Arial\";background-color: rgb(100, 100, 100);color: white;}"
+        "QPushButton{background-color: rgb(238,236,234);color: rgb(19,29,33);border-radius: 5px;"
+        "min-width: 60px;max-width: 60px;}"
+        "QPushButton:pressed{background-color: rgb(170,170,170);color: rgb(65,65,65);}");
+    ui.setupUi(this);
+    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+    setWindowModality(Qt::WindowModal);
+
+    // Connected before the combo is filled: the first name added becomes the
+    // current model through the slot.
+    connect(ui.comboBox, &QComboBox::currentTextChanged, this,
+            &frmDeviceInterfaceSettings::slot_MachineChaneged);
+
+    m_settings = new QSettings(settingsFilePath(), QSettings::IniFormat);
+
+    initMachineParas();
+    setChangedEnable(false);
+
+    readIniFile();
+    updateUI();
+
+    ui.comboBoxLang->addItem(tr("English"));
+    ui.comboBoxLang->addItem(tr("Chinese"));
+    ui.comboBoxLang->setCurrentText(m_language);
+
+    emit signal_machineConfig(m_machineType);
+}
+
+frmDeviceInterfaceSettings::~frmDeviceInterfaceSettings()
+{
+    delete m_settings;
+}
+
+void frmDeviceInterfaceSettings::setLanguageNotifier(LanguageNotifier notifier)
+{
+    m_languageNotifier = std::move(notifier);
+}
+
+void frmDeviceInterfaceSettings::initMachineParas()
+{
+    // The rows are all in place before the first name reaches the combo box,
+    // whose change already looks the row up.
+    for (const MachinePara& p : builtInMachineParas())
+        m_machineParas.insert(p.modelName, p);
+    for (const MachinePara& p : builtInMachineParas())
+        ui.comboBox->addItem(p.modelName);
+}
+
+void frmDeviceInterfaceSettings::setChangedEnable(bool enable)
+{
+    ui.lineEditXSize->setEnabled(enable);
+    ui.lineEditXResolution->setEnabled(enable);
+    ui.lineEditYSize->setEnabled(enable);
+    ui.lineEditYResolution->setEnabled(enable);
+    ui.lineEditZHight->setEnabled(enable);
+}
+
+void frmDeviceInterfaceSettings::readIniFile()
+{
+    m_settings->beginReadArray(kArray);
+    QString machine = m_settings->value(kMachineKey).toString();
+    QString language = m_settings->value(kLanguageKey).toString();
+    m_settings->endArray();
+
+    // Only what is missing is defaulted, so a saved model survives a file
+    // without a language and the other way round. A model without a row
+    // would leave its readers with zero pixel sizes: it counts as missing.
+    bool defaulted = false;
+    if (!machine.isEmpty() && !m_machineParas.contains(machine)) {
+        qWarning() << "Unknown printer model" << machine << "in" << m_settings->fileName()
+                   << "- using" << defaultMachine();
+        machine.clear();
+    }
+    if (machine.isEmpty()) {
+        machine = defaultMachine();
+        defaulted = true;
+    }
+    if (language.isEmpty()) {
+        language = defaultLanguage();
+        defaulted = true;
+    }
+    m_machineType = machine;
+    m_language = language;
+    if (defaulted)
+        writeIniFile();
+}
+
+void frmDeviceInterfaceSettings::writeIniFile()
+{
+    m_settings->clear();
+    m_settings->beginWriteArray(kArray);
+    m_settings->setValue(kMachineKey, m_machineType);
+    m_settings->setValue(kLanguageKey, m_language);
+    m_settings->endArray();
+    // On disk at once: start-up and other settings objects read the file.
+    m_settings->sync();
+}
+
+void frmDeviceInterfaceSettings::updateUI()
+{
+    const MachinePara p = m_machineParas.value(m_machineType);
+    ui.comboBox->setCurrentText(m_machineType);
+    ui.lineEditXResolution->setText(QString::number(p.xResolution, 'g', 6));
+    ui.lineEditYResolution->setText(QString::number(p.yResolution, 'g', 6));
+    ui.lineEditXSize->setText(QString::number(static_cast<int>(p.xSize)));
+    ui.lineEditYSize->setText(QString::number(static_cast<int>(p.ySize)));
+    ui.lineEditZHight->setText(QString::number(p.zHeight, 'g', 6));
+}
+
+void frmDeviceInterfaceSettings::slot_MachineChaneged(QString MachineType)
+{
+    m_machineType = MachineType;
+    updateUI();
+}
+
+void frmDeviceInterfaceSettings::on_pushButtonOK_clicked()
+{
+    hide();
+
+    m_settings->beginReadArray(kArray);
+    const QString saved = m_settings->value(kMachineKey).toString();
+    m_settings->endArray();
+    if (saved != m_machineType) {
+        writeIniFile();
+        emit signal_machineConfig(m_machineType);
+    }
+
+    const QString language = ui.comboBoxLang->currentText();
+    if (language != m_language) {
+        showLanguageNotice(tr("Please exit the program to apply the language setting!"));
+        m_language = language;
+        writeIniFile();
+    }
+}
+
+void frmDeviceInterfaceSettings::on_pushButtonCancel_clicked()
+{
+    hide();
+    readIniFile();
+    updateUI();
+}
+
+void frmDeviceInterfaceSettings::showLanguageNotice(const QString& message)
+{
+    if (m_languageNotifier) {
+        m_languageNotifier(message);
+        return;
+    }
+    QMessageBox box;
+    box.setWindowFlags(Qt::FramelessWindowHint | Qt::Tool);
+    box.setStyleSheet(m_styleSheet);
+    box.setIcon(QMessageBox::Information);
+    box.setText(message);
+    box.setStandardButtons(QMessageBox::Ok);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.exec();
+}
+
+void frmDeviceInterfaceSettings::paintEvent(QPaintEvent* event)
+{
+    QPainter painter(this);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(40, 40, 40, 127));
+    painter.drawRect(rect());
+    QDialog::paintEvent(event);
+}

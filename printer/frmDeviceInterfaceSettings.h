@@ -1,0 +1,85 @@
+#pragma once
+
+#include "ui_frmDeviceInterfaceSettings.h"
+
+#include <QDialog>
+#include <QMap>
+#include <QString>
+#include <QVector>
+
+#include <functional>
+
+class QSettings;
+
+// The printer-model and interface-language dialog. It owns the built-in table
+// of printer models and "VexmorMachine.ini" in the configuration folder,
+// which keeps the chosen model and language between runs.
+class frmDeviceInterfaceSettings : public QDialog
+{
+    Q_OBJECT
+
+public:
+    struct MachinePara
+    {
+        float xResolution = 0;  // image width in pixels
+        float yResolution = 0;  // image height in pixels
+        float xSize = 0;        // build area width, mm
+        float ySize = 0;        // build area depth, mm
+        float pixelSizeX = 0;   // um
+        float pixelSizeY = 0;   // um
+        float zHeight = 0;      // build height, mm
+        bool rotate = false;    // layer image turned a quarter turn
+        QString fileType;       // print-file type and extension
+        int pixelBits = 0;      // grey depth of the print file's pixels
+        QString modelName;
+        QString maker;
+    };
+
+    // The built-in models in their fixed order (also the combo box order).
+    // Code without a dialog reads the same rows through these.
+    static const QVector<MachinePara>& builtInMachineParas();
+    static QMap<QString, MachinePara> machineParaTable();
+
+    static const QString& defaultMachine();   // "Pellar10"
+    static const QString& defaultLanguage();  // "English"
+    static QString settingsFilePath();        // "VexmorMachine.ini" in the configuration folder
+
+    // Shows the "exit to apply the language" notice and returns when the user
+    // has acknowledged it. Replaceable so that tests record it instead of
+    // blocking on a modal box; an empty function restores the default box.
+    using LanguageNotifier = std::function<void(const QString& message)>;
+    void setLanguageNotifier(LanguageNotifier notifier);
+
+    explicit frmDeviceInterfaceSettings(QWidget* parent = nullptr);
+    ~frmDeviceInterfaceSettings() override;
+
+    void setChangedEnable(bool enable);
+
+    // Read by other parts, never changed by them.
+    QMap<QString, MachinePara> m_machineParas;
+    QString m_machineType;
+
+signals:
+    void signal_machineConfig(QString MachineType);
+
+private slots:
+    void slot_MachineChaneged(QString MachineType);
+    void on_pushButtonOK_clicked();
+    void on_pushButtonCancel_clicked();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void initMachineParas();
+    void readIniFile();
+    void writeIniFile();
+    void updateUI();
+    void showLanguageNotice(const QString& message);
+
+    QString m_language;
+    QString m_styleSheet;
+    QSettings* m_settings = nullptr;
+    LanguageNotifier m_languageNotifier;
+    Ui_frmDeviceInterfaceSettings ui;
+};
