@@ -166,6 +166,12 @@ std::string PrinterSimulator::lightGridReply(const LightGrid& grid)
 
 std::string PrinterSimulator::replyTo(const std::string& command) const
 {
+    std::lock_guard<std::mutex> lock(m_lock);
+    return replyToLocked(command);
+}
+
+std::string PrinterSimulator::replyToLocked(const std::string& command) const
+{
     const std::string word = firstWord(command);
     const auto scripted = m_replies.find(word);
     if (scripted != m_replies.end())
@@ -228,7 +234,7 @@ void PrinterSimulator::endCommand()
         hangUpLocked();
         return;
     }
-    queueReply(replyTo(command), Clock::now());
+    queueReply(replyToLocked(command), Clock::now());
 }
 
 void PrinterSimulator::onBytes(const char* data, size_t n)

@@ -94,6 +94,7 @@ private:
     void endCommand();
     void queueReply(std::string reply, Clock::time_point due);  // m_lock held
     void hangUpLocked();
+    std::string replyToLocked(const std::string& command) const;
 
     Options m_options;
     std::string m_error, m_slavePath;
