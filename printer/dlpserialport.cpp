@@ -1,0 +1,167 @@
+#include "dlpserialport.h"
+
+#include "myserialport.h"
+#include "printertimings.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+
+DlpSerialPort* DlpSerialPort::m_pInstance = nullptr;
+MySerialPort* DlpSerialPort::m_pSerialPort = nullptr;
+bool DlpSerialPort::m_bOnLine = false;
+QList<QByteArray> DlpSerialPort::lightEnginePara;
+
+namespace {
+
+PrinterPortEnumerator& portEnumerator()
+{
+    static PrinterPortEnumerator enumerator;
+    return enumerator;
+}
+
+void log(const QString& text)
+{
+    qDebug().noquote() << text;
+}
+
+}  // namespace
+
+DlpSerialPort::DlpSerialPort(MySerialPort* port, QObject* parent)
+    : QObject(parent)
+{
+    m_pSerialPort = port;
+}
+
+DlpSerialPort::~DlpSerialPort()
+{
+    delete m_pSerialPort;  // closes the port and joins its thread
+    m_pSerialPort = nullptr;
+    m_pInstance = nullptr;
+}
+
+void DlpSerialPort::setPortEnumerator(PrinterPortEnumerator enumerator)
+{
+    portEnumerator() = std::move(enumerator);
+}
+
+void DlpSerialPort::shutdown()
+{
+    delete m_pInstance;
+    m_pInstance = nullptr;
+    delete m_pSerialPort;
+    m_pSerialPort = nullptr;
+    m_bOnLine = false;
+}
+
+MySerialPort* DlpSerialPort::findPrinter()
+{
+    const PrinterPortEnumerator& enumerate = portEnumerator();
+    const QList<PrinterPortInfo> ports = enumerate ? enumerate() : systemPrinterPorts();
+    log(QStringLiteral("++++++++++++++++"));
+    for (const PrinterPortInfo& port : ports) {
+        log(port.description + QLatin1Char(' ') + port.manufacturer + QLatin1Char(' ') + port.portName);
+        if (port.manufacturer == QLatin1String(kPrinterManufacturer)) {
+            log(QStringLiteral("----------------"));
+            log(tr("InfoPortname: ") + port.portName);
+            return new MySerialPort(port.portName);
+        }
+    }
+    return nullptr;
+}
+
+DlpSerialPort* DlpSerialPort::getInstance()
+{
+    if (m_pInstance)
+        return m_pInstance;
+
+    static bool exitHookSet = false;
+    if (!exitHookSet && QCoreApplication::instance()) {
+        // The port thread must be joined before the statics go away.
+        qAddPostRoutine(&DlpSerialPort::shutdown);
+        exitHookSet = true;
+    }
+
+    MySerialPort* port = findPrinter();
+    if (!port) {
+        log(QStringLiteral("Printer OFFLINE!!"));
+        m_pInstance = new DlpSerialPort(nullptr);
+        m_bOnLine = false;
+        return m_pInstance;
+    }
+    log(QStringLiteral("Printer ONLINE!!"));
+    m_pInstance = new DlpSerialPort(port);
+    m_bOnLine = true;
+    applySetting();
+    LoadLightEnginePara();
+    return m_pInstance;
+}
+
+void DlpSerialPort::dropPort()
+{
+    m_bOnLine = false;
+    delete m_pSerialPort;
+    m_pSerialPort = nullptr;
+}
+
+void DlpSerialPort::applySetting()
+{
+    if (!m_pSerialPort)
+        return;
+    log(tr("Portname: ") + m_pSerialPort->portName());
+    m_pSerialPort->setCOM(m_pSerialPort->portName(), 115200, 8, 'N', 1);
+    if (!m_pSerialPort->isOpen())
+        dropPort();
+}
+
+void DlpSerialPort::LoadLightEnginePara()
+{
+    getInstance();
+    if (!m_pSerialPort) {
+        log(QStringLiteral("Offline, No Operate"));
+        return;
+    }
+    const PrinterTimings& timings = printerTimings();
+
+    MySerialPort::clearResponse();
+    log(tr("Write M900 start"));
+    m_pSerialPort->write(QByteArrayLiteral("M900"));
+    waitForText(QByteArrayLiteral("ok"), timings.m900);
+    const QByteArray version = MySerialPort::responseData();
+    log(tr("Return of M900: ") + QString::fromLatin1(version));
+    if (version.isEmpty()) {
+        // A controller that never answers must not pass for a printer: the
+        // print would wait for "ok" without end.
+        log(tr("No reply to M900, printer offline"));
+        dropPort();
+        return;
+    }
+    const QByteArray firstLine = version.split('\n').first();
+    const int nul = firstLine.indexOf('\0');
+    log(tr("FirmWare Version: %1").arg(QString::fromLatin1(nul < 0 ? firstLine : firstLine.left(nul))));
+
+    MySerialPort::clearResponse();
+    log(tr("Write M701 start"));
+    m_pSerialPort->write(QByteArrayLiteral("M701"));
+    waitForText(QByteArrayLiteral("ok"), timings.m701);
+    log(tr("Return of M701: ") + QString::fromLatin1(MySerialPort::responseData()));
+    lightEnginePara = MySerialPort::splitResponse('\n');
+}
+
+void DlpSerialPort::handle_DeviceChanged()
+{
+    MySerialPort* port = findPrinter();
+    if (!port) {
+        log(QStringLiteral("Printer OffLine!!"));
+        dropPort();
+        return;
+    }
+    if (m_pSerialPort) {
+        delete port;
+        return;
+    }
+    log(QStringLiteral("Printer OnLine!!"));
+    m_bOnLine = true;
+    m_pSerialPort = port;
+    applySetting();
+    LoadLightEnginePara();
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "printerports.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+
+class MySerialPort;
+
+// The process-wide connection to the projector printer's motion controller.
+// The first getInstance finds the port, opens it and runs the hand-shake; the
+// state then stays (a printer plugged in later needs a restart) unless
+// handle_DeviceChanged is called. The statics are not locked: the first call
+// must not overlap another.
+class DlpSerialPort : public QObject
+{
+    Q_OBJECT
+public:
+    DlpSerialPort(MySerialPort* port, QObject* parent = nullptr);
+    ~DlpSerialPort() override;
+
+    static DlpSerialPort* getInstance();
+    static MySerialPort* findPrinter();
+    static void applySetting();
+    static void LoadLightEnginePara();
+
+    // Where findPrinter takes the port list from; an empty function restores
+    // the system's list (systemPrinterPorts).
+    static void setPortEnumerator(PrinterPortEnumerator enumerator);
+
+    // Deletes the connection, joining its port thread; the next getInstance
+    // discovers again. Runs at application exit.
+    static void shutdown();
+
+    static DlpSerialPort* m_pInstance;
+    static MySerialPort* m_pSerialPort;
+    static bool m_bOnLine;
+    static QList<QByteArray> lightEnginePara;
+
+public slots:
+    void handle_DeviceChanged();
+
+private:
+    static void dropPort();
+};

@@ -1,0 +1,319 @@
+#include "printer_simulator.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sstream>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+std::string firstWord(const std::string& command)
+{
+    const size_t begin = command.find_first_not_of(' ');
+    if (begin == std::string::npos)
+        return {};
+    return command.substr(begin, command.find(' ', begin) - begin);
+}
+
+}  // namespace
+
+PrinterSimulator::PrinterSimulator() : PrinterSimulator(Options{}) {}
+
+PrinterSimulator::PrinterSimulator(Options options)
+    : m_options(std::move(options))
+{
+    char name[256] = {};
+    if (openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0) {
+        m_error = std::string("openpty: ") + std::strerror(errno);
+        m_master = m_slave = -1;
+        return;
+    }
+    m_slavePath = name;
+    // Raw on the slave side, before any client opens it: no echo, no CR/LF
+    // translation, bytes pass unchanged both ways.
+    termios tio{};
+    tcgetattr(m_slave, &tio);
+    cfmakeraw(&tio);
+    tcsetattr(m_slave, TCSANOW, &tio);
+    fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
+    fcntl(m_master, F_SETFD, FD_CLOEXEC);
+    fcntl(m_slave, F_SETFD, FD_CLOEXEC);
+    if (pipe2(m_wake, O_NONBLOCK | O_CLOEXEC) != 0) {
+        m_error = std::string("pipe: ") + std::strerror(errno);
+        close(m_master);
+        close(m_slave);
+        m_master = m_slave = -1;
+        return;
+    }
+    m_thread = std::thread([this] { serve(); });
+}
+
+PrinterSimulator::~PrinterSimulator()
+{
+    if (m_thread.joinable()) {
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            m_stop = true;
+        }
+        wake();
+        m_thread.join();
+    }
+    for (int fd : {m_master, m_slave, m_wake[0], m_wake[1]})
+        if (fd >= 0)
+            close(fd);
+}
+
+void PrinterSimulator::wake()
+{
+    const char c = 1;
+    [[maybe_unused]] ssize_t n = ::write(m_wake[1], &c, 1);
+}
+
+void PrinterSimulator::setFaults(unsigned faults)
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_faults = faults;
+}
+
+void PrinterSimulator::setReply(const std::string& word, const std::string& reply)
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_replies[word] = reply;
+}
+
+void PrinterSimulator::setCommandListener(std::function<void(const std::string&)> listener)
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_listener = std::move(listener);
+}
+
+std::vector<std::string> PrinterSimulator::commands() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_commands;
+}
+
+std::string PrinterSimulator::received() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_received;
+}
+
+bool PrinterSimulator::waitForCommands(size_t n, int timeoutMs) const
+{
+    std::unique_lock<std::mutex> lock(m_lock);
+    return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return m_commands.size() >= n; });
+}
+
+bool PrinterSimulator::waitForBytes(size_t n, int timeoutMs) const
+{
+    std::unique_lock<std::mutex> lock(m_lock);
+    return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return m_received.size() >= n; });
+}
+
+size_t PrinterSimulator::heldCount() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_held.size();
+}
+
+void PrinterSimulator::release(size_t n)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        const unsigned faults = m_faults;
+        m_faults &= ~Held;  // a released reply keeps its other faults
+        while (n-- > 0 && !m_held.empty()) {
+            queueReply(m_held.front(), Clock::now());
+            m_held.pop_front();
+        }
+        m_faults = faults;
+    }
+    wake();
+}
+
+void PrinterSimulator::send(const std::string& bytes)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        const unsigned faults = m_faults;
+        m_faults &= (Chunked | Delayed);
+        queueReply(bytes, Clock::now());
+        m_faults = faults;
+    }
+    wake();
+}
+
+std::string PrinterSimulator::lightGridReply(const LightGrid& grid)
+{
+    std::ostringstream out;
+    out << "M701\nLight engine data\nBegin\n";
+    out << grid.target << '\n' << grid.width << '\n' << grid.height << '\n'
+        << grid.xs.size() << '\n' << grid.ys.size() << '\n';
+    for (float x : grid.xs)
+        out << x << '\n';
+    for (float y : grid.ys)
+        out << y << '\n';
+    for (float v : grid.values)
+        out << v << '\n';
+    return out.str();
+}
+
+std::string PrinterSimulator::replyTo(const std::string& command) const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return replyToLocked(command);
+}
+
+std::string PrinterSimulator::replyToLocked(const std::string& command) const
+{
+    const std::string word = firstWord(command);
+    const auto scripted = m_replies.find(word);
+    if (scripted != m_replies.end())
+        return scripted->second;
+    if (word == "M900")
+        return m_options.version + "\nok\n";
+    if (word == "M701")
+        return lightGridReply(m_options.grid) + "ok\n";
+    if (word == "M231")
+        return "M231 " + m_options.homeAdjust + "\nexecok\n";
+    return "ok\n";
+}
+
+void PrinterSimulator::queueReply(std::string reply, Clock::time_point due)
+{
+    if (m_faults & Mute)
+        return;
+    if (m_faults & Held) {
+        m_held.push_back(std::move(reply));
+        return;
+    }
+    if (m_faults & NulInReply)
+        reply.insert(reply.size() / 2, 1, '\0');
+    if (m_faults & Delayed)
+        due += std::chrono::milliseconds(m_options.delayMs);
+    std::vector<std::string> pieces;
+    if (m_faults & Chunked) {
+        const size_t size = static_cast<size_t>(std::max(1, m_options.chunkSize));
+        for (size_t i = 0; i < reply.size(); i += size)
+            pieces.push_back(reply.substr(i, size));
+    } else {
+        pieces.push_back(std::move(reply));
+    }
+    for (std::string& piece : pieces) {
+        // Kept in order of due time; equal times keep their arrival order.
+        auto at = std::find_if(m_out.begin(), m_out.end(), [&](const Out& o) { return o.due > due; });
+        m_out.insert(at, Out{due, std::move(piece)});
+        due += std::chrono::milliseconds(m_options.chunkGapMs);
+    }
+}
+
+void PrinterSimulator::hangUpLocked()
+{
+    if (m_master >= 0)
+        close(m_master);
+    m_master = -1;
+    m_hungUp = true;
+    m_out.clear();
+}
+
+void PrinterSimulator::endCommand()
+{
+    if (m_pending.empty())
+        return;
+    std::string command;
+    command.swap(m_pending);
+    m_commands.push_back(command);
+    m_changed.notify_all();
+    if (m_faults & HungUp) {
+        hangUpLocked();
+        return;
+    }
+    queueReply(replyToLocked(command), Clock::now());
+}
+
+void PrinterSimulator::onBytes(const char* data, size_t n)
+{
+    m_received.append(data, n);
+    m_changed.notify_all();
+    for (size_t i = 0; i < n && !m_hungUp; ++i) {
+        const char c = data[i];
+        if (c == '\r' || c == '\n') {
+            endCommand();
+            continue;
+        }
+        if ((c == 'G' || c == 'M') && m_pending.find_first_not_of(' ') != std::string::npos)
+            endCommand();
+        m_pending.push_back(c);
+    }
+    m_lastByte = Clock::now();
+}
+
+void PrinterSimulator::serve()
+{
+    const auto idleGap = std::chrono::milliseconds(m_options.idleGapMs);
+    char buffer[4096];
+    std::unique_lock<std::mutex> lock(m_lock);
+    while (!m_stop) {
+        // Send what is due, as far as the terminal takes it.
+        auto now = Clock::now();
+        bool blocked = false;
+        while (!m_out.empty() && m_master >= 0 && m_out.front().due <= now) {
+            std::string& bytes = m_out.front().bytes;
+            const ssize_t n = ::write(m_master, bytes.data(), bytes.size());
+            if (n < 0) {
+                blocked = true;
+                break;
+            }
+            bytes.erase(0, static_cast<size_t>(n));
+            if (!bytes.empty()) {
+                blocked = true;
+                break;
+            }
+            m_out.pop_front();
+        }
+        int timeoutMs = -1;
+        auto until = [&](Clock::time_point t) {
+            const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(t - now).count() + 1;
+            const int clamped = static_cast<int>(std::max<long long>(0, ms));
+            timeoutMs = timeoutMs < 0 ? clamped : std::min(timeoutMs, clamped);
+        };
+        if (!m_pending.empty())
+            until(m_lastByte + idleGap);
+        if (!m_out.empty() && !blocked && m_master >= 0)
+            until(m_out.front().due);
+
+        pollfd fds[2] = {{m_wake[0], POLLIN, 0}, {m_master, static_cast<short>(POLLIN | (blocked ? POLLOUT : 0)), 0}};
+        const int count = m_master >= 0 ? 2 : 1;
+        // A partly written reply waits for POLLOUT; keep the period short in
+        // case the client never drains it.
+        if (blocked)
+            timeoutMs = 10;
+        lock.unlock();
+        ::poll(fds, count, timeoutMs);
+        while (::read(m_wake[0], buffer, sizeof buffer) > 0) {
+        }
+        lock.lock();
+        const size_t known = m_commands.size();
+        if (count == 2 && m_master >= 0 && (fds[1].revents & POLLIN)) {
+            const ssize_t n = ::read(m_master, buffer, sizeof buffer);
+            if (n > 0)
+                onBytes(buffer, static_cast<size_t>(n));
+        }
+        if (!m_pending.empty() && Clock::now() - m_lastByte >= idleGap)
+            endCommand();
+        if (m_listener && m_commands.size() > known) {
+            const std::vector<std::string> fresh(m_commands.begin() + static_cast<long>(known), m_commands.end());
+            auto listener = m_listener;
+            lock.unlock();
+            for (const std::string& command : fresh)
+                listener(command);
+            lock.lock();
+        }
+    }
+}

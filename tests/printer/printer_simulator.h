@@ -1,0 +1,116 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+// A stand-in for the printer's motion controller on a pseudo-terminal.
+// The client opens slavePath() like a serial port; the simulator serves the
+// master side on a thread of its own and keeps a slave descriptor open, so the
+// master never sees a hang-up of its own.
+//
+// A command ends at CR or LF, before a 'G' or 'M' that follows other command
+// text (the hand-shake and control commands come back to back without
+// terminators), or after an idle gap. Replies: "M900" a version line, "M701"
+// the light grid, "M231" the home-adjust values and "execok", anything else
+// "ok\n"; each can be scripted.
+class PrinterSimulator
+{
+public:
+    enum Fault : unsigned {
+        None = 0,
+        Mute = 1,        // records, answers nothing
+        Delayed = 2,     // answers after Options::delayMs
+        Held = 4,        // answers when release() is called
+        Chunked = 8,     // writes replies in Options::chunkSize pieces, apart
+        NulInReply = 16, // a zero byte in the middle of each reply
+        HungUp = 32,     // closes its side at the next command
+    };
+
+    struct LightGrid {
+        float target = 80.0f;
+        int width = 1920, height = 1080;
+        std::vector<float> xs{320, 960, 1600};
+        std::vector<float> ys{270, 810};
+        std::vector<float> values{100, 95, 90, 85, 92, 88};  // column by column
+    };
+
+    struct Options {
+        std::string version = "Vexmor3D firmware V2.1.4";
+        LightGrid grid;
+        std::string homeAdjust = "X:12um Y:-5um Z:240um";
+        int delayMs = 50;
+        int chunkSize = 1;
+        int chunkGapMs = 2;
+        int idleGapMs = 20;
+    };
+
+    explicit PrinterSimulator(Options options);
+    PrinterSimulator();
+    ~PrinterSimulator();
+    PrinterSimulator(const PrinterSimulator&) = delete;
+    PrinterSimulator& operator=(const PrinterSimulator&) = delete;
+
+    bool ok() const { return m_master >= 0 || m_hungUp; }
+    const std::string& error() const { return m_error; }
+    const std::string& slavePath() const { return m_slavePath; }
+    int slaveFd() const { return m_slave; }  // for reading the line settings
+
+    void setFaults(unsigned faults);
+    // Reply to commands whose first word is `word` (e.g. "M701").
+    void setReply(const std::string& word, const std::string& reply);
+    // Called on the simulator thread for every command.
+    void setCommandListener(std::function<void(const std::string&)> listener);
+
+    std::vector<std::string> commands() const;
+    std::string received() const;  // every byte, in order
+    // Waits (at most timeoutMs) until n commands / n bytes have come in.
+    bool waitForCommands(size_t n, int timeoutMs = 5000) const;
+    bool waitForBytes(size_t n, int timeoutMs = 5000) const;
+
+    size_t heldCount() const;
+    void release(size_t n = 1);        // answers the oldest held commands
+    void send(const std::string& bytes);  // unsolicited bytes (faults apply)
+
+    static std::string lightGridReply(const LightGrid& grid);
+    std::string replyTo(const std::string& command) const;
+
+private:
+    using Clock = std::chrono::steady_clock;
+    struct Out {
+        Clock::time_point due;
+        std::string bytes;
+    };
+
+    void serve();
+    void wake();
+    void onBytes(const char* data, size_t n);
+    void endCommand();
+    void queueReply(std::string reply, Clock::time_point due);  // m_lock held
+    void hangUpLocked();
+    std::string replyToLocked(const std::string& command) const;
+
+    Options m_options;
+    std::string m_error, m_slavePath;
+    int m_master = -1, m_slave = -1, m_wake[2] = {-1, -1};
+    bool m_hungUp = false;
+
+    mutable std::mutex m_lock;
+    mutable std::condition_variable m_changed;
+    unsigned m_faults = None;
+    std::map<std::string, std::string> m_replies;
+    std::function<void(const std::string&)> m_listener;
+    std::vector<std::string> m_commands;
+    std::string m_received, m_pending;
+    Clock::time_point m_lastByte;
+    std::deque<std::string> m_held;
+    std::deque<Out> m_out;
+    bool m_stop = false;
+    std::thread m_thread;
+};

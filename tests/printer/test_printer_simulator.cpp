@@ -1,0 +1,135 @@
+#include "printer_simulator.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+using Commands = std::vector<std::string>;
+
+// The client end of the simulator's terminal, without Qt.
+class Terminal
+{
+public:
+    explicit Terminal(const PrinterSimulator& sim) : m_fd(::open(sim.slavePath().c_str(), O_RDWR | O_NOCTTY)) {}
+    ~Terminal()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    bool ok() const { return m_fd >= 0; }
+    void send(const std::string& bytes) { ASSERT_EQ(::write(m_fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size())); }
+
+    // Reads until `size` bytes came in, the line hung up or 5 s passed.
+    std::string read(size_t size, bool* hungUp = nullptr)
+    {
+        std::string got;
+        while (got.size() < size) {
+            pollfd p{m_fd, POLLIN, 0};
+            if (::poll(&p, 1, 5000) <= 0)
+                break;
+            char buffer[256];
+            const ssize_t n = ::read(m_fd, buffer, std::min(sizeof buffer, size - got.size()));
+            if (n <= 0) {
+                if (hungUp)
+                    *hungUp = true;
+                break;
+            }
+            got.append(buffer, static_cast<size_t>(n));
+        }
+        return got;
+    }
+
+private:
+    int m_fd;
+};
+
+}  // namespace
+
+TEST(PrinterSimulator, SplitsCommandsAsThePrinterSeesThem)
+{
+    struct Row {
+        std::string sent;
+        Commands commands;
+    } rows[] = {
+        {"M900M701", {"M900", "M701"}},
+        {"G92 Z0G1 Z250 F600", {"G92 Z0", "G1 Z250 F600"}},
+        {"G1 Z1\r\nM220", {"G1 Z1", "M220"}},
+        {"M231 ", {"M231 "}},
+        {"M222  X1 Y0", {"M222  X1 Y0"}},
+        {"\r\nM225 B100\n\n", {"M225 B100"}},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.sent);
+        PrinterSimulator sim;
+        ASSERT_TRUE(sim.ok()) << sim.error();
+        Terminal line(sim);
+        ASSERT_TRUE(line.ok());
+        line.send(r.sent);
+        ASSERT_TRUE(sim.waitForCommands(r.commands.size()));
+        EXPECT_EQ(sim.commands(), r.commands);
+        EXPECT_EQ(sim.received(), r.sent);
+    }
+}
+
+TEST(PrinterSimulator, AnswersEachKindOfCommand)
+{
+    PrinterSimulator::Options options;
+    options.version = "FW 9";
+    options.homeAdjust = "X:1um Y:2um Z:3um";
+    PrinterSimulator sim(options);
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    EXPECT_EQ(sim.replyTo("M900"), "FW 9\nok\n");
+    EXPECT_EQ(sim.replyTo("M231 "), "M231 X:1um Y:2um Z:3um\nexecok\n");
+    EXPECT_EQ(sim.replyTo("G1 Z1 F600"), "ok\n");
+    const std::string grid = PrinterSimulator::lightGridReply(PrinterSimulator::LightGrid{});
+    EXPECT_EQ(grid, "M701\nLight engine data\nBegin\n80\n1920\n1080\n3\n2\n320\n960\n1600\n270\n810\n"
+                    "100\n95\n90\n85\n92\n88\n");
+    EXPECT_EQ(sim.replyTo("M701"), grid + "ok\n");
+    sim.setReply("M701", "a\nok\n");
+    EXPECT_EQ(sim.replyTo("M701"), "a\nok\n");
+
+    Terminal line(sim);
+    ASSERT_TRUE(line.ok());
+    line.send("M231 ");
+    EXPECT_EQ(line.read(30), "M231 X:1um Y:2um Z:3um\nexecok\n");
+}
+
+TEST(PrinterSimulator, FaultModesShapeTheReplies)
+{
+    PrinterSimulator sim;
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    Terminal line(sim);
+    ASSERT_TRUE(line.ok());
+
+    sim.setFaults(PrinterSimulator::Held);
+    line.send("G28\n");
+    line.send("G1 Z5\n");
+    ASSERT_TRUE(sim.waitForCommands(2));
+    EXPECT_EQ(sim.heldCount(), 2u);
+    sim.release();
+    EXPECT_EQ(line.read(3), "ok\n");
+    EXPECT_EQ(sim.heldCount(), 1u);
+
+    sim.setFaults(PrinterSimulator::NulInReply | PrinterSimulator::Chunked | PrinterSimulator::Delayed);
+    sim.release();
+    EXPECT_EQ(line.read(4), std::string("o\0k\n", 4));
+
+    sim.setFaults(PrinterSimulator::Mute);
+    line.send("M219\n");
+    ASSERT_TRUE(sim.waitForCommands(3));
+    sim.setFaults(PrinterSimulator::None);
+    line.send("M220\n");
+    EXPECT_EQ(line.read(3), "ok\n");  // the muted command left nothing before it
+
+    sim.setFaults(PrinterSimulator::HungUp);
+    line.send("M911\n");
+    bool hungUp = false;
+    EXPECT_EQ(line.read(1, &hungUp), "");
+    EXPECT_TRUE(hungUp);
+    EXPECT_EQ(sim.commands().back(), "M911");
+}
