@@ -1,0 +1,41 @@
+import QtQuick 2.5
+import QtQuick.Controls 1.4
+
+// Edit-stage tool row: Translate, Rotate, Scale.
+Column {
+    spacing: 20
+    ExclusiveGroup { id: modeGroup }
+
+    Button {
+        objectName: "translateButton"
+        text: qsTr("Translate")
+        tooltip: qsTr("Translate selected Model")
+        iconSource: "qrc:/Resources/024.png"
+        checkable: true
+        exclusiveGroup: modeGroup
+        style: VXButtonStyle {}
+        onClicked: dlpUI.layoutBarClicked(0)
+    }
+    Button {
+        objectName: "rotateButton"
+        text: qsTr("Rotate")
+        tooltip: qsTr("Rotate selected Model")
+        iconSource: "qrc:/Resources/025.png"
+        checkable: true
+        exclusiveGroup: modeGroup
+        style: VXButtonStyle {}
+        onClicked: dlpUI.layoutBarClicked(1)
+    }
+    Button {
+        objectName: "scaleButton"
+        text: qsTr("Scale")
+        tooltip: qsTr("Scale selected model")
+        iconSource: "qrc:/Resources/026.png"
+        checkable: true
+        exclusiveGroup: modeGroup
+        style: VXButtonStyle {}
+        onClicked: dlpUI.layoutBarClicked(2)
+    }
+
+    Component.onCompleted: dlpUI.bTransformShow = true
+}
