@@ -1,0 +1,369 @@
+#include "VTransformEditWidget.h"
+
+#include <QPainter>
+
+#include <cmath>
+
+VTransformEditWidget::VTransformEditWidget(QWidget* parent)
+    : QWidget(parent)
+{
+    ui.setupUi(this);
+    ui.UniformScale->hide();
+    hide();
+    InitFunTable();
+    InitEditorTable();
+    m_bEchoGuard = true;
+
+    for (QDoubleSpinBox* s : {ui.Position_X, ui.Position_Y, ui.Position_Z})
+        connect(s, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
+                &VTransformEditWidget::slot_Position_Changed);
+    for (QDoubleSpinBox* s : {ui.Rotate_X, ui.Rotate_Y, ui.Rotate_Z})
+        connect(s, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
+                &VTransformEditWidget::slot_Rotate_Changed);
+    for (QDoubleSpinBox* s : {ui.Scale_X, ui.Scale_Y, ui.Scale_Z})
+        connect(s, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
+                &VTransformEditWidget::slot_Scale_Changed);
+    for (QDoubleSpinBox* s : {ui.Size_X, ui.Size_Y, ui.Size_Z})
+        connect(s, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
+                &VTransformEditWidget::slot_Size_Changed);
+    connect(ui.CloneButton, &QPushButton::clicked, this, &VTransformEditWidget::slot_cloneModel);
+    connect(ui.ResetButton, &QPushButton::clicked, this, &VTransformEditWidget::slot_EmitReset);
+    connect(ui.MaximizeButton, &QPushButton::clicked, this, &VTransformEditWidget::slot_EmitMaxResize);
+    connect(ui.UniformScale, &QRadioButton::clicked, this, &VTransformEditWidget::slot_EmitKeepScale);
+}
+
+VTransformEditWidget::~VTransformEditWidget() = default;
+
+void VTransformEditWidget::InitFunTable()
+{
+    m_mapFun[0] = &VTransformEditWidget::Handle_Translate;
+    m_mapFun[1] = &VTransformEditWidget::Handle_Rotate;
+    m_mapFun[2] = &VTransformEditWidget::Handle_Scale;
+    m_mapFun[4] = &VTransformEditWidget::Handle_ChangeSelect;
+    m_mapFun[5] = &VTransformEditWidget::Handle_Update;
+    m_mapFun[6] = &VTransformEditWidget::Handle_ChangeMode;
+}
+
+void VTransformEditWidget::InitEditorTable()
+{
+    QDoubleSpinBox* editors[12] = {ui.Position_X, ui.Position_Y, ui.Position_Z, ui.Rotate_X, ui.Rotate_Y,
+                                   ui.Rotate_Z,   ui.Scale_X,    ui.Scale_Y,    ui.Scale_Z,  ui.Size_X,
+                                   ui.Size_Y,     ui.Size_Z};
+    for (int i = 0; i < 12; ++i)
+        m_mapEditor[i] = editors[i];
+}
+
+void VTransformEditWidget::SetGroupData(int group, const QVector3D& values)
+{
+    for (int k = 0; k < 3; ++k) {
+        m_bEchoGuard = false;
+        m_mapEditor[3 * group + k]->setValue(values[k]);
+        m_fLastValues[3 * group + k] = values[k];
+    }
+    m_bEchoGuard = true;
+}
+
+void VTransformEditWidget::ExtractDataToGroup(int group, QVariantList& list)
+{
+    QVector3D v;
+    for (int k = 0; k < 3; ++k)
+        v[k] = list.isEmpty() ? 0.0f : list.takeFirst().toFloat();
+    SetGroupData(group, v);
+}
+
+void VTransformEditWidget::ExportGroupData(emGroupID group, QVector3D& out) const
+{
+    for (int k = 0; k < 3; ++k)
+        out[k] = static_cast<float>(m_mapEditor.value(3 * group + k)->value());
+}
+
+void VTransformEditWidget::restoreGroup(int group)
+{
+    m_bEchoGuard = false;
+    for (int k = 0; k < 3; ++k)
+        m_mapEditor[3 * group + k]->setValue(m_fLastValues[3 * group + k]);
+    m_bEchoGuard = true;
+}
+
+void VTransformEditWidget::SetEditorData(int id, double value)
+{
+    m_bEchoGuard = false;
+    m_mapEditor[id]->setValue(value);
+    m_fLastValues[id] = static_cast<float>(value);
+    m_bEchoGuard = true;
+}
+
+void VTransformEditWidget::ScaleEditorData(int id, double factor)
+{
+    SetEditorData(id, m_fLastValues[id] * factor);
+}
+
+double VTransformEditWidget::GetEditorData(int id) const
+{
+    return m_mapEditor.value(id)->value();
+}
+
+void VTransformEditWidget::UpdateDataWithScale(const QVector3D& factors)
+{
+    for (int k = 0; k < 3; ++k) {
+        ScaleEditorData(6 + k, factors[k]);
+        ScaleEditorData(9 + k, factors[k]);
+    }
+}
+
+void VTransformEditWidget::ResetPosition()
+{
+    SetGroupData(Group_Position, QVector3D(0, 0, 0));
+}
+
+void VTransformEditWidget::ResetRotate()
+{
+    SetGroupData(Group_Rotate, QVector3D(0, 0, 0));
+}
+
+void VTransformEditWidget::ResetScale()
+{
+    SetGroupData(Group_Scale, QVector3D(1, 1, 1));
+}
+
+void VTransformEditWidget::ResetSize()
+{
+    SetGroupData(Group_Size, QVector3D(0.1f, 0.1f, 0.1f));
+}
+
+void VTransformEditWidget::slot_Position_Changed(double)
+{
+    QVector3D p;
+    ExportGroupData(Group_Position, p);
+    if (m_bEchoGuard)
+        emit signal_SendEditData({0, p.x(), p.y(), p.z()});
+}
+
+void VTransformEditWidget::slot_Rotate_Changed()
+{
+    QVector3D r;
+    ExportGroupData(Group_Rotate, r);
+    if (m_bEchoGuard)
+        emit signal_SendEditData({1, r.x() - m_fLastValues[3], r.y() - m_fLastValues[4], r.z() - m_fLastValues[5]});
+    for (int k = 0; k < 3; ++k)
+        m_fLastValues[3 + k] = r[k];
+}
+
+int VTransformEditWidget::changedAxis(int firstEditorId) const
+{
+    auto* spin = qobject_cast<QDoubleSpinBox*>(sender());
+    if (!spin)
+        return -1;
+    if (spin == m_mapEditor.value(firstEditorId + 2))
+        return 2;
+    if (spin == m_mapEditor.value(firstEditorId + 1))
+        return 1;
+    return 0;
+}
+
+// A factor that would collapse the model or come out infinite (a flat
+// model's zero size, a zero scale record) is not sent; the field shows its
+// last value again.
+static bool usableFactor(float f)
+{
+    return std::isfinite(f) && f > 0.0f;
+}
+
+void VTransformEditWidget::slot_Scale_Changed()
+{
+    if (!m_bEchoGuard)
+        return;
+    QVector3D s;
+    ExportGroupData(Group_Scale, s);
+    const int a = changedAxis(6);
+    if (a < 0)
+        return;
+    const float f = s[a] / m_fLastValues[6 + a];
+    if (m_fLastValues[6 + a] == 0.0f || !usableFactor(f)) {
+        restoreGroup(Group_Scale);
+        return;
+    }
+    if (!m_bUniform) {
+        QVector3D factors(1, 1, 1);
+        factors[a] = f;
+        emit signal_SendEditData({2, factors.x(), factors.y(), factors.z()});
+        m_bEchoGuard = false;
+        m_fLastValues[6 + a] *= f;
+        m_fLastValues[9 + a] *= f;
+        m_mapEditor[9 + a]->setValue(m_fLastValues[9 + a]);
+        m_bEchoGuard = true;
+        return;
+    }
+    emit signal_SendEditData({2, f, f, f});
+    m_bEchoGuard = false;
+    for (int k = 0; k < 3; ++k) {
+        m_fLastValues[6 + k] *= f;
+        if (k != a)
+            m_mapEditor[6 + k]->setValue(m_fLastValues[6 + k]);
+        m_fLastValues[9 + k] *= f;
+        m_mapEditor[9 + k]->setValue(m_fLastValues[9 + k]);
+    }
+    m_bEchoGuard = true;
+}
+
+void VTransformEditWidget::slot_Size_Changed()
+{
+    if (!m_bEchoGuard)
+        return;
+    QVector3D w;
+    ExportGroupData(Group_Size, w);
+    const int a = changedAxis(9);
+    if (a < 0)
+        return;
+    const float f = w[a] / m_fLastValues[9 + a];
+    if (m_fLastValues[9 + a] == 0.0f || !usableFactor(f)) {
+        restoreGroup(Group_Size);
+        return;
+    }
+    if (!m_bUniform) {
+        QVector3D factors(1, 1, 1);
+        factors[a] = f;
+        emit signal_SendEditData({2, factors.x(), factors.y(), factors.z()});
+        m_bEchoGuard = false;
+        m_fLastValues[6 + a] *= f;
+        m_mapEditor[6 + a]->setValue(m_fLastValues[6 + a]);
+        m_fLastValues[9 + a] = w[a];
+        m_bEchoGuard = true;
+        return;
+    }
+    emit signal_SendEditData({2, f, f, f});
+    m_bEchoGuard = false;
+    for (int k = 0; k < 3; ++k) {
+        m_fLastValues[6 + k] *= f;
+        m_mapEditor[6 + k]->setValue(m_fLastValues[6 + k]);
+        if (k == a) {
+            m_fLastValues[9 + k] = w[a];
+        } else {
+            m_fLastValues[9 + k] *= f;
+            m_mapEditor[9 + k]->setValue(m_fLastValues[9 + k]);
+        }
+    }
+    m_bEchoGuard = true;
+}
+
+void VTransformEditWidget::slot_EmitReset()
+{
+    ResetRotate();
+    ResetScale();
+    emit signal_SendEditData({6, 0});
+}
+
+void VTransformEditWidget::slot_EmitMaxResize()
+{
+    emit signal_SendEditData({6, 1});
+}
+
+void VTransformEditWidget::slot_EmitKeepScale(bool bChecked)
+{
+    m_bUniform = bChecked;
+    emit signal_SendEditData({6, 2, bChecked});
+}
+
+void VTransformEditWidget::slot_cloneModel()
+{
+    ui.CloneButton->setEnabled(false);
+    emit signal_duplicateSelectedModel();
+}
+
+void VTransformEditWidget::slot_DuplicateSelectedModelDone()
+{
+    ui.CloneButton->setEnabled(true);
+}
+
+void VTransformEditWidget::slot_ReceiveEditList(QVariantList editList)
+{
+    if (editList.isEmpty())
+        return;
+    const int command = editList.takeFirst().toInt();
+    const auto it = m_mapFun.constFind(command);
+    if (it != m_mapFun.constEnd())
+        (this->*it.value())(editList);
+}
+
+void VTransformEditWidget::Handle_Translate(QVariantList& list)
+{
+    ExtractDataToGroup(Group_Position, list);
+}
+
+void VTransformEditWidget::Handle_Rotate(QVariantList& list)
+{
+    ExtractDataToGroup(Group_Rotate, list);
+}
+
+void VTransformEditWidget::Handle_Scale(QVariantList& list)
+{
+    ExtractDataToGroup(Group_Scale, list);
+    ExtractDataToGroup(Group_Position, list);
+    ExtractDataToGroup(Group_Size, list);
+}
+
+void VTransformEditWidget::Handle_Update(QVariantList& list)
+{
+    ExtractDataToGroup(Group_Position, list);
+    ExtractDataToGroup(Group_Scale, list);
+    ExtractDataToGroup(Group_Size, list);
+}
+
+void VTransformEditWidget::Handle_ChangeSelect(QVariantList& list)
+{
+    const int id = list.isEmpty() ? -1 : list.takeFirst().toInt();
+    if (id == -1)
+        return;
+    slot_EmitScaleValue();
+    if (id != m_nSelectedId) {
+        m_nSelectedId = id;
+        ResetRotate();
+    }
+}
+
+void VTransformEditWidget::slot_EmitScaleValue()
+{
+    QVector3D s;
+    ExportGroupData(Group_Scale, s);
+    emit signal_SendScaleValue({m_nSelectedId, s.x(), s.y(), s.z()});
+}
+
+void VTransformEditWidget::EnableModeGroups(int mode, bool enable)
+{
+    switch (mode) {
+    case 0: ui.PositionGroup->setEnabled(enable); break;
+    case 1: ui.RotateGroup->setEnabled(enable); break;
+    case 2:
+        ui.ScaleGroup->setEnabled(enable);
+        ui.SizeGroup->setEnabled(enable);
+        break;
+    default: break;
+    }
+}
+
+void VTransformEditWidget::SetGroupEnable(int group, bool enable)
+{
+    EnableModeGroups(group, enable);
+}
+
+void VTransformEditWidget::Handle_ChangeMode(QVariantList& list)
+{
+    if (!list.isEmpty())
+        list.takeFirst();
+    EnableModeGroups(m_nEditMode, false);
+    m_nEditMode = list.isEmpty() ? m_nEditMode : list.takeFirst().toInt();
+    EnableModeGroups(m_nEditMode, true);
+}
+
+void VTransformEditWidget::slot_ModelSelected(bool isSelected)
+{
+    EnableModeGroups(m_nEditMode, isSelected);
+}
+
+void VTransformEditWidget::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(40, 40, 40, 127));
+    painter.drawRect(rect());
+}
