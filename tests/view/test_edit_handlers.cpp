@@ -171,6 +171,11 @@ TEST_F(EditHandlers, FitScalesIntoTheVolumeInAnyModeAndMultipliesTheStoredScale)
     Send({6, 1});
     EXPECT_EQ(m_p->m_matrix, before);
     EXPECT_EQ(m_p->m_scale, scale);
+    // A fit to a speck is refused by the instance: the stored scale stays.
+    m_scene.SetBound({1e-5f, 1e-5f, 1e-5f}, {-1e-5f, -1e-5f, 0}, 50, 50);
+    Send({6, 1});
+    EXPECT_EQ(m_p->m_matrix, before);
+    EXPECT_EQ(m_p->m_scale, scale);
 }
 
 TEST_F(EditHandlers, FitAndResetWithNothingSelectedOnlyRemoveSupports)
@@ -367,6 +372,84 @@ TEST_F(EditHandlers, ReleaseOutsideEditStateOneCommitsNothing)
     m_h.UpdateMovePoint3D();
     EXPECT_EQ(m_h.CommitDrag(), SceneOp::Unchanged);
     ExpectNear(Size(), {10, 20, 10});
+}
+
+// Looking down at 45 degrees along (1, 1, -1): the ray through pixel (x, y)
+// meets the plate at world (x / 10, -y / 10, 0).
+bool Oblique(QPoint const& p, QVector3D& a, QVector3D& b)
+{
+    const QVector3D onPlate(p.x() / 10.f, -p.y() / 10.f, 0);
+    a = onPlate + QVector3D(-50, -50, 50);
+    b = onPlate + QVector3D(-25, -25, 25);
+    return true;
+}
+
+TEST_F(EditHandlers, FaceScaleDragStretchesAlongItsAxisAndKeepsTheLastValidStretch)
+{
+    m_service.SetRaySource(Oblique);
+    m_scene.EditMode = 2;
+    m_scene.m_bUniformScale = false;
+    m_scene.m_scaleCoord.hoverFace = 1;  // fixed at the top corner, grabbed at the bottom, axis z
+    m_scene.SelectPickCoord();
+    m_h.SetPressPoint(PixelOf(0, 0));
+    m_h.UpdatePressPoint3D();
+    ExpectNear(m_h.pressPoint3D(), {0, 0, 0});
+    // The ray through world (-10, -10) passes (0, 0, -10): twice the height
+    // below the fixed top.
+    m_h.SetMovePoint(PixelOf(-10, -10));
+    m_h.UpdateMovePoint3D();
+    ASSERT_EQ(m_lists.size(), 1);
+    const QVariantList l = m_lists.first().at(0).toList();
+    ASSERT_EQ(l.size(), 10);
+    ExpectNear(VectorAt(l, 1), {1, 1, 2});
+    ExpectNear(VectorAt(l, 4), {0, 0, -10});
+    ExpectNear(VectorAt(l, 7), {10, 20, 20});
+    const QMatrix4x4 valid = m_scene.m_pendingTransform;
+    // Onto the fixed plane (ratio 0) and past it (negative): the stretch stays.
+    for (QVector2D w : {QVector2D(10, 10), QVector2D(15, 15)}) {
+        m_h.SetMovePoint(PixelOf(w.x(), w.y()));
+        m_h.UpdateMovePoint3D();
+        EXPECT_EQ(m_scene.m_pendingTransform, valid);
+    }
+    EXPECT_EQ(m_lists.size(), 1);
+    ASSERT_EQ(m_h.CommitDrag(), SceneOp::Done);
+    ExpectNear(Size(), {10, 20, 20});
+    ExpectNear(Bottom(), {0, 0, 0});
+}
+
+// A support job of the instance is pending (its worker waits at the model's
+// gate): every edit is refused and leaves the instance as it was.
+TEST_F(EditHandlers, EditsWhileAJobRunsLeaveEverythingAsItWas)
+{
+    MeshReadyGate& gate = m_p->m_pModel->readyGate();
+    ASSERT_TRUE(gate.Acquire());
+    QSignalSpy update(&m_scene, &VSL3DScene::sig_Update);
+    ASSERT_EQ(m_scene.StartSupportJob(m_p), SceneOp::Done);
+    GiveSupports(m_p);
+    m_p->m_scale = QVector3D(1, 1, 1);
+    const QMatrix4x4 before = m_p->m_matrix;
+    const QVector3D b = Bottom();
+    const QVariantList lists[] = {
+        {0, b.x() + 5, b.y(), b.z()}, {1, 0, 0, 90}, {2, 2, 2, 2}, {6, 1}, {6, 0},
+    };
+    for (const QVariantList& l : lists) {
+        Send(l);
+        EXPECT_EQ(m_p->m_matrix, before) << l.value(0).toInt();
+        EXPECT_TRUE(m_p->m_bHasSupports);
+        EXPECT_EQ(m_p->m_scale, QVector3D(1, 1, 1));
+        EXPECT_TRUE(m_scene.m_pendingTransform.isIdentity());
+    }
+    m_scene.EditMode = 2;
+    m_h.SetPressPoint(QPoint(50, 200));
+    m_h.UpdatePressPoint3D();
+    m_h.SetMovePoint(QPoint(50, 100));
+    m_h.UpdateMovePoint3D();
+    EXPECT_NE(m_h.CommitDrag(), SceneOp::Done);
+    EXPECT_EQ(m_p->m_matrix, before);
+    EXPECT_TRUE(m_p->m_bHasSupports);
+    m_p->m_bHasSupports = false;
+    gate.Release();
+    ASSERT_TRUE(update.count() > 0 || update.wait(10000));
 }
 
 TEST(EditModeWidget, LayoutBarSendsTheModeListForItsThreeButtonsOnly)
