@@ -81,17 +81,6 @@ protected:
     VSLModelPainter* m_p = nullptr;
 };
 
-TEST_F(EditHandlers, MoveToTheCurrentBottomCentreIsTheIdentity)
-{
-    const QMatrix4x4 before = m_p->m_matrix;
-    const QVector3D b = Bottom();
-    Send({0, b.x(), b.y(), b.z()});
-    EXPECT_EQ(m_p->m_matrix, before);
-    EXPECT_TRUE(m_scene.m_pendingTransform.isIdentity());
-    ASSERT_FALSE(m_status.isEmpty());
-    EXPECT_EQ(m_status.last().at(0).toInt(), 1);
-}
-
 TEST_F(EditHandlers, MoveRotateAndScaleCommandsCommitAsWhatTheyAre)
 {
     struct Case {
@@ -117,6 +106,7 @@ TEST_F(EditHandlers, MoveRotateAndScaleCommandsCommitAsWhatTheyAre)
         {0, {0, "x", 1, 1}, {keep, 0, 0}, {10, 20, 10}, true},
         {0, {0, INFINITY, 1, 1}, {keep, 0, 0}, {10, 20, 10}, true},
         {0, {4, 1}, {keep, 0, 0}, {10, 20, 10}, true},
+        {0, {0, 0, 0, 0}, {keep, 0, 0}, {10, 20, 10}, true},  // the current bottom centre: identity
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "mode " << c.editMode << " list " << c.list.value(0).toInt() << ","
@@ -234,7 +224,7 @@ TEST_F(EditHandlers, EditModeIsSignalledOnlyWhenItChanges)
     EXPECT_TRUE(m_scene.m_bUniformScale);
 }
 
-TEST_F(EditHandlers, MoveDragSendsEachPositionAndTheReleaseCommitsTheLast)
+TEST_F(EditHandlers, MoveDragSendsEachPositionKeepsItAtTheHorizonAndTheReleaseCommitsIt)
 {
     m_scene.EditMode = 0;
     m_h.SetSurfaceSource([](QVector3D& point, QPoint const& p) {
@@ -255,36 +245,21 @@ TEST_F(EditHandlers, MoveDragSendsEachPositionAndTheReleaseCommitsTheLast)
         ASSERT_EQ(l.value(0).toInt(), 0);
         ExpectNear(VectorAt(l, 1), QVector3D(moves[i].x() - 1, moves[i].y() - 2, 0));
     }
-    ASSERT_EQ(m_h.CommitDrag(), SceneOp::Done);
-    ExpectNear(Bottom(), VectorAt(m_lists.last().at(0).toList(), 1), 1e-5f);
-    EXPECT_TRUE(m_p->m_bHasSupports);
-    m_p->m_bHasSupports = false;
-}
-
-TEST_F(EditHandlers, ParallelRayKeepsTheLastMatrixAndSendsNothing)
-{
-    m_scene.EditMode = 0;
-    m_h.SetSurfaceSource([](QVector3D& point, QPoint const&) {
-        point = QVector3D(0, 0, 10);
-        return true;
-    });
-    m_h.SetPressPoint(PixelOf(0, 0));
-    m_h.UpdatePressPoint3D();
-    m_h.SetMovePoint(PixelOf(4, 0));
-    m_h.UpdateMovePoint3D();
+    // A ray parallel to the plate (the horizon of a side view) moves nothing.
     const QMatrix4x4 last = m_scene.m_pendingTransform;
-    ASSERT_FALSE(last.isIdentity());
     m_service.SetRaySource([](QPoint const&, QVector3D& a, QVector3D& b) {
-        a = QVector3D(0, -50, 10);  // at the horizon of a side view
+        a = QVector3D(0, -50, 10);
         b = QVector3D(0, -20, 10);
         return true;
     });
     m_h.SetMovePoint(PixelOf(9, 9));
     m_h.UpdateMovePoint3D();
     EXPECT_EQ(m_scene.m_pendingTransform, last);
-    EXPECT_EQ(m_lists.size(), 1);
-    EXPECT_EQ(m_h.CommitDrag(), SceneOp::Done);
-    ExpectNear(Bottom(), {4, 0, 0});
+    EXPECT_EQ(m_lists.size(), 3);
+    ASSERT_EQ(m_h.CommitDrag(), SceneOp::Done);
+    ExpectNear(Bottom(), VectorAt(m_lists.last().at(0).toList(), 1), 1e-5f);
+    EXPECT_TRUE(m_p->m_bHasSupports);
+    m_p->m_bHasSupports = false;
 }
 
 TEST_F(EditHandlers, LockedScaleDragUsesPixelRowsAndStaysValidAtTheTopEdge)
@@ -317,9 +292,28 @@ TEST_F(EditHandlers, LockedScaleDragUsesPixelRowsAndStaysValidAtTheTopEdge)
     ExpectNear(VectorAt(l, 1), {2, 2, 2});
     ExpectNear(VectorAt(l, 4), {0, 0, 0});
     ExpectNear(VectorAt(l, 7), {20, 40, 20});
+
+    // Committed only in edit state 1, and only the instance's bounds and hull
+    // change: no topology pass, no display-list rebuild.
+    VSLModel3D* model = m_p->m_pModel;
+    const QVector<GLuint> lists = model->GetDisplayList();
+    const bool stale = model->displayListsStale();
+    const int check = model->checkStatus(), fix = model->fixStatus();
+    const void* tris = model->m_vTriangles.constData();
+    const bool changed = model->m_bDataChanged.load();
+    m_h.SetEditState(3);
+    EXPECT_EQ(m_h.CommitDrag(), SceneOp::Unchanged);
+    ExpectNear(Size(), {10, 20, 10});
+    m_h.SetEditState(1);
     ASSERT_EQ(m_h.CommitDrag(), SceneOp::Done);
     ExpectNear(Size(), {20, 40, 20});
     ExpectNear(Bottom(), {0, 0, 0});
+    EXPECT_EQ(model->GetDisplayList(), lists);
+    EXPECT_EQ(model->displayListsStale(), stale);
+    EXPECT_EQ(model->checkStatus(), check);
+    EXPECT_EQ(model->fixStatus(), fix);
+    EXPECT_EQ(model->m_vTriangles.constData(), tris);
+    EXPECT_EQ(model->m_bDataChanged.load(), changed);
 }
 
 TEST_F(EditHandlers, RotateDragOnTheRingSnapsAndCommitsAsARotation)
@@ -337,41 +331,6 @@ TEST_F(EditHandlers, RotateDragOnTheRingSnapsAndCommitsAsARotation)
     EXPECT_EQ(m_scene.m_dRubberAngle, 90);
     ASSERT_EQ(m_h.CommitDrag(), SceneOp::Done);
     ExpectNear(Size(), {20, 10, 10});
-}
-
-TEST_F(EditHandlers, DragAndReleaseTouchNeitherDisplayListsNorTopology)
-{
-    VSLModel3D* model = m_p->m_pModel;
-    const QVector<GLuint> lists = model->GetDisplayList();
-    const bool stale = model->displayListsStale();
-    const int check = model->checkStatus(), fix = model->fixStatus();
-    const void* tris = model->m_vTriangles.constData();
-    const bool changed = model->m_bDataChanged.load();
-    m_scene.EditMode = 2;
-    m_h.SetPressPoint(QPoint(50, 300));
-    m_h.UpdatePressPoint3D();
-    m_h.SetMovePoint(QPoint(50, 100));
-    m_h.UpdateMovePoint3D();
-    ASSERT_EQ(m_h.CommitDrag(), SceneOp::Done);
-    ExpectNear(Size(), {30, 60, 30});
-    EXPECT_EQ(model->GetDisplayList(), lists);
-    EXPECT_EQ(model->displayListsStale(), stale);
-    EXPECT_EQ(model->checkStatus(), check);
-    EXPECT_EQ(model->fixStatus(), fix);
-    EXPECT_EQ(model->m_vTriangles.constData(), tris);
-    EXPECT_EQ(model->m_bDataChanged.load(), changed);
-}
-
-TEST_F(EditHandlers, ReleaseOutsideEditStateOneCommitsNothing)
-{
-    m_scene.EditMode = 2;
-    m_h.SetEditState(3);
-    m_h.SetPressPoint(QPoint(50, 200));
-    m_h.UpdatePressPoint3D();
-    m_h.SetMovePoint(QPoint(50, 100));
-    m_h.UpdateMovePoint3D();
-    EXPECT_EQ(m_h.CommitDrag(), SceneOp::Unchanged);
-    ExpectNear(Size(), {10, 20, 10});
 }
 
 // Looking down at 45 degrees along (1, 1, -1): the ray through pixel (x, y)

@@ -196,21 +196,4 @@ TEST(EditService, FitPutsTheBottomCentreOnTheVolumeAndScalesWithinLimits)
     EXPECT_TRUE(AllFinite(es.matrix()));
 }
 
-TEST(EditService, ArcPointsFollowTheAngleBands)
-{
-    QVector<QVector3D> pts;
-    struct Case {
-        double degrees;
-        int n;
-    };
-    const Case cases[] = {{20, 10}, {45, 10}, {80, 20}, {100, 30}, {130, 35}, {170, 40}};
-    for (const Case& c : cases) {
-        const double r = c.degrees * M_PI / 180;
-        VSLEditService::CalRotateArcPoint({0, 0, 0}, {10, 0, 0}, {float(20 * std::cos(r)), float(20 * std::sin(r)), 0}, pts);
-        ASSERT_EQ(pts.size(), c.n + 1) << c.degrees;
-        ExpectNear(pts.first(), {2, 0, 0});
-        EXPECT_NEAR(pts.last().length(), 2, 1e-4);
-    }
-}
-
 } // namespace

@@ -86,24 +86,14 @@ TEST(ViewControlFrame, CrossLayoutIconsAndIdsAsSeen)
     VViewControlFrame frame;
     frame.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
-    // Found by the object names of the form.
-    struct {
-        QPushButton *button_ZoomIn, *button_ZoomOut, *button_Left, *button_Right, *button_Up, *button_Down,
-            *button_Center;
-        QButtonGroup* buttonGroup;
-    } form{}, *ui = &form;
-    for (auto [name, slot] : {std::pair{"button_ZoomIn", &form.button_ZoomIn}, {"button_ZoomOut", &form.button_ZoomOut},
-                              {"button_Left", &form.button_Left}, {"button_Right", &form.button_Right},
-                              {"button_Up", &form.button_Up}, {"button_Down", &form.button_Down},
-                              {"button_Center", &form.button_Center}}) {
-        *slot = frame.findChild<QPushButton*>(name);
-        ASSERT_NE(*slot, nullptr) << name;
-    }
-    form.buttonGroup = frame.findChild<QButtonGroup*>("buttonGroup");
-    ASSERT_NE(form.buttonGroup, nullptr);
-    EXPECT_TRUE(form.buttonGroup->exclusive());
-    EXPECT_EQ(frame.objectName(), "ViewControlFrame");
-    EXPECT_EQ(frame.windowTitle(), "Frame");
+    auto button = [&frame](const char* name) {
+        QPushButton* b = frame.findChild<QPushButton*>(name);
+        EXPECT_NE(b, nullptr) << name;
+        return b;
+    };
+    QButtonGroup* group = frame.findChild<QButtonGroup*>("buttonGroup");
+    ASSERT_NE(group, nullptr);
+    EXPECT_TRUE(group->exclusive());
 
     struct Button {
         QPushButton* button;
@@ -111,10 +101,13 @@ TEST(ViewControlFrame, CrossLayoutIconsAndIdsAsSeen)
         const char* icon;
     };
     const Button buttons[] = {
-        {ui->button_ZoomIn, 0, "007"}, {ui->button_ZoomOut, 1, "008"}, {ui->button_Left, 2, "004"},
-        {ui->button_Right, 3, "006"},  {ui->button_Up, 4, "003"},      {ui->button_Down, 5, "005"},
-        {ui->button_Center, 6, "009"},
+        {button("button_ZoomIn"), 0, "007"}, {button("button_ZoomOut"), 1, "008"},
+        {button("button_Left"), 2, "004"},   {button("button_Right"), 3, "006"},
+        {button("button_Up"), 4, "003"},     {button("button_Down"), 5, "005"},
+        {button("button_Center"), 6, "009"},
     };
+    for (const Button& b : buttons)
+        ASSERT_NE(b.button, nullptr);
 
     const QImage shot = frame.grab().toImage().convertToFormat(QImage::Format_RGB32);
     const QString path = QDir::current().filePath("view_control_frame.png");
@@ -126,10 +119,10 @@ TEST(ViewControlFrame, CrossLayoutIconsAndIdsAsSeen)
         SCOPED_TRACE(b.icon);
         EXPECT_TRUE(b.button->text().isEmpty());
         EXPECT_EQ(b.button->iconSize(), QSize(12, 12));
-        EXPECT_EQ(ui->buttonGroup->id(b.button), b.id);
+        EXPECT_EQ(group->id(b.button), b.id);
         // The icon's own pixels, drawn light on the dark button.
         const QImage icon = QImage(QString(":/Resources/%1.png").arg(b.icon)).convertToFormat(QImage::Format_ARGB32);
-        const QPoint c = b.button->geometry().center();
+        const QPoint c = b.button->mapTo(&frame, b.button->rect().center());
         int light = 0, dark = 0;
         for (int y = c.y() - 6; y <= c.y() + 6; ++y)
             for (int x = c.x() - 6; x <= c.x() + 6; ++x) {
@@ -147,18 +140,21 @@ TEST(ViewControlFrame, CrossLayoutIconsAndIdsAsSeen)
 
     // The cross: up over centre over down, left and right beside it; the
     // zoom pair stacked to its left.
-    auto centre = [](QWidget* w) { return w->mapTo(w->window(), w->rect().center()); };
-    const QPoint cc = centre(ui->button_Center);
-    EXPECT_EQ(centre(ui->button_Up).x(), cc.x());
-    EXPECT_EQ(centre(ui->button_Down).x(), cc.x());
-    EXPECT_LT(centre(ui->button_Up).y(), cc.y());
-    EXPECT_GT(centre(ui->button_Down).y(), cc.y());
-    EXPECT_EQ(centre(ui->button_Left).y(), cc.y());
-    EXPECT_EQ(centre(ui->button_Right).y(), cc.y());
-    EXPECT_LT(centre(ui->button_Left).x(), cc.x());
-    EXPECT_GT(centre(ui->button_Right).x(), cc.x());
-    EXPECT_LT(centre(ui->button_ZoomIn).y(), centre(ui->button_ZoomOut).y());
-    EXPECT_LT(centre(ui->button_ZoomIn).x(), centre(ui->button_Left).x());
+    auto at = [&](const char* name) {
+        QWidget* w = button(name);
+        return w->mapTo(&frame, w->rect().center());
+    };
+    const QPoint cc = at("button_Center");
+    EXPECT_EQ(at("button_Up").x(), cc.x());
+    EXPECT_EQ(at("button_Down").x(), cc.x());
+    EXPECT_LT(at("button_Up").y(), cc.y());
+    EXPECT_GT(at("button_Down").y(), cc.y());
+    EXPECT_EQ(at("button_Left").y(), cc.y());
+    EXPECT_EQ(at("button_Right").y(), cc.y());
+    EXPECT_LT(at("button_Left").x(), cc.x());
+    EXPECT_GT(at("button_Right").x(), cc.x());
+    EXPECT_LT(at("button_ZoomIn").y(), at("button_ZoomOut").y());
+    EXPECT_LT(at("button_ZoomIn").x(), at("button_Left").x());
 
     QSignalSpy spy(&frame, &VViewControlFrame::signal_ViewControl);
     for (const Button& b : buttons) {
