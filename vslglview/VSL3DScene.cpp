@@ -350,6 +350,11 @@ void VSL3DScene::SelectPickCoord()
 
 SceneOp VSL3DScene::Apply()
 {
+    return Apply(EditMode);
+}
+
+SceneOp VSL3DScene::Apply(int kind)
+{
     const QMatrix4x4 pending = m_pendingTransform;
     m_pendingTransform.setToIdentity();
     if (!m_pSelModelPainter)
@@ -358,7 +363,7 @@ SceneOp VSL3DScene::Apply()
         return SceneOp::Unchanged;
     if (m_jobs.IsBusy(m_pSelModelPainter->m_nNumber))
         return SceneOp::JobRunning;
-    if (!m_pSelModelPainter->ApplyConvertX(pending, EditMode))
+    if (!m_pSelModelPainter->ApplyConvertX(pending, kind))
         return SceneOp::Unchanged;
     PushFree(m_pSelModelPainter);
     ResetGizmos(m_pSelModelPainter);

@@ -98,7 +98,12 @@ public:
     static bool IsModelPainterName(int name) { return name > 9 && name % 10 == 0; }
     void SetPickCoord(int name);
     void SelectPickCoord();
+    // Bakes the pending transform into the selected instance as an edit of
+    // the current edit mode, or of the given kind (0 move: bounds and hull
+    // mapped, supports follow; 1 rotate, 2 scale: recomputed, supports
+    // dropped, back onto the plate).
     SceneOp Apply();
+    SceneOp Apply(int kind);
     SceneOp ResetSelectedModel();
     void UpdateCoord();
     bool GetRotateInfo(QVector3D& center, QVector3D& axis) const;

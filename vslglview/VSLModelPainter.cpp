@@ -15,6 +15,8 @@ namespace {
 
 // A transform baked into an instance must be finite and keep volume; a zero
 // or non-finite one would turn bounds and hull into NaNs or collapse them.
+// The volume test is relative to the axes' lengths: a small uniform scale
+// (0.0001 from the transform panel) keeps the shape, a flattening does not.
 bool IsUsableTransform(const QMatrix4x4& m)
 {
     const float* d = m.constData();
@@ -26,7 +28,10 @@ bool IsUsableTransform(const QMatrix4x4& m)
     const double det = e(0, 0) * (e(1, 1) * e(2, 2) - e(1, 2) * e(2, 1)) -
                        e(0, 1) * (e(1, 0) * e(2, 2) - e(1, 2) * e(2, 0)) +
                        e(0, 2) * (e(1, 0) * e(2, 1) - e(1, 1) * e(2, 0));
-    return std::isfinite(det) && std::fabs(det) > 1e-12;
+    double lengths = 1;
+    for (int c = 0; c < 3; ++c)
+        lengths *= std::sqrt(e(0, c) * e(0, c) + e(1, c) * e(1, c) + e(2, c) * e(2, c));
+    return std::isfinite(det) && lengths > 0 && std::fabs(det) > 1e-6 * lengths;
 }
 
 bool IsFinite(const QVector3D& v)

@@ -203,7 +203,9 @@ TEST(ModelPainter, DegenerateTransformsAreRefused)
     nan.translate(std::nanf(""), 0, 0);
     QMatrix4x4 inf;
     inf.scale(INFINITY);
-    for (const QMatrix4x4& m : {zero, nan, inf}) {
+    QMatrix4x4 flat;  // z folded onto x: no volume left
+    flat.setColumn(2, QVector4D(1, 0, 1e-9f, 0));
+    for (const QMatrix4x4& m : {zero, nan, inf, flat}) {
         for (int mode : {0, 1, 2})
             EXPECT_FALSE(p.ApplyConvertX(m, mode));
         EXPECT_FALSE(p.ApplyConvert(m, false));
@@ -217,6 +219,10 @@ TEST(ModelPainter, DegenerateTransformsAreRefused)
     scale.scale(2);
     EXPECT_TRUE(p.ApplyConvertX(scale, 2));
     EXPECT_NEAR(p.m_maxBound.x() - p.m_minBound.x(), 8.f, 1e-5);
+    QMatrix4x4 tiny;  // small, but a shape all the same
+    tiny.scale(1e-4f);
+    EXPECT_TRUE(p.ApplyConvertX(tiny, 2));
+    EXPECT_NEAR(p.m_maxBound.x() - p.m_minBound.x(), 8e-4f, 1e-8);
 }
 
 TEST(ModelPainter, CheckHitUsesTheHulls)

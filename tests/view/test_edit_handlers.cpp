@@ -1,0 +1,429 @@
+#include "../scene/scene_fixture.h"
+#include "VEditModeWidget.h"
+#include "VSLEditHandlers.h"
+
+#include <cmath>
+
+namespace {
+
+// Looking straight down: widget pixel (x, y) is world (x / 10, -y / 10).
+bool TopDown(QPoint const& p, QVector3D& a, QVector3D& b)
+{
+    a = QVector3D(p.x() / 10.f, -p.y() / 10.f, 100);
+    b = QVector3D(p.x() / 10.f, -p.y() / 10.f, 50);
+    return true;
+}
+
+QPoint PixelOf(float x, float y)
+{
+    return QPoint(qRound(x * 10), qRound(-y * 10));
+}
+
+bool AllFinite(const QMatrix4x4& m)
+{
+    for (int i = 0; i < 16; ++i)
+        if (!std::isfinite(m.constData()[i]))
+            return false;
+    return true;
+}
+
+QVector3D VectorAt(const QVariantList& l, int first)
+{
+    return QVector3D(l.at(first).toFloat(), l.at(first + 1).toFloat(), l.at(first + 2).toFloat());
+}
+
+void ExpectNear(QVector3D got, QVector3D want, float tol = 1e-3f)
+{
+    EXPECT_NEAR(got.x(), want.x(), tol);
+    EXPECT_NEAR(got.y(), want.y(), tol);
+    EXPECT_NEAR(got.z(), want.z(), tol);
+}
+
+// A scene holding one ready 10 x 20 x 10 box, selected, and the handlers the
+// view would hold, with a top-down pick ray.
+class EditHandlers : public SceneFixture {
+protected:
+    void SetUp() override
+    {
+        SceneFixture::SetUp();
+        ASSERT_TRUE(m_scene.AddModel(CenteredBox("box", 10, 20, 10)));
+        ASSERT_TRUE(WaitUntilReady());
+        m_p = Last();
+        Select(m_p);
+        m_service.SetRaySource(TopDown);
+    }
+    QVector3D Bottom() const
+    {
+        return QVector3D(m_p->m_center.x(), m_p->m_center.y(), m_p->m_minBound.z());
+    }
+    QVector3D Size() const { return m_p->m_maxBound - m_p->m_minBound; }
+    void Send(QVariantList l) { m_h.ReceiveEditList(l); }
+    // Every [5, ...] echo sent so far must describe the instance as it is now
+    // or was then; the last one must match its current state.
+    void ExpectLastEchoMatches()
+    {
+        QVariantList last;
+        for (const QList<QVariant>& args : m_lists)
+            if (args.at(0).toList().value(0).toInt() == 5)
+                last = args.at(0).toList();
+        ASSERT_EQ(last.size(), 10);
+        ExpectNear(VectorAt(last, 1), Bottom());
+        ExpectNear(VectorAt(last, 4), m_p->m_scale);
+        ExpectNear(VectorAt(last, 7), Size());
+    }
+    // A fake support set: the flag is what the edits keep or drop.
+    void GiveSupports(VSLModelPainter* p) { p->m_bHasSupports = true; }
+
+    VSLEditService m_service;
+    VSLEditHandlers m_h{&m_scene, &m_service};
+    QSignalSpy m_lists{&m_h, &VSLEditHandlers::signal_SendEditList};
+    QSignalSpy m_status{&m_h, &VSLEditHandlers::sig_SceneStatusChanged};
+    VSLModelPainter* m_p = nullptr;
+};
+
+TEST_F(EditHandlers, MoveRotateAndScaleCommandsCommitAsWhatTheyAre)
+{
+    struct Case {
+        int editMode;
+        QVariantList list;
+        QVector3D bottom;  // expected, NaN x: unchanged
+        QVector3D size;
+        bool supportsKept;
+    };
+    const float keep = std::nanf("");
+    const Case cases[] = {
+        {0, {0, 5, 3, 2}, {5, 3, 2}, {10, 20, 10}, true},
+        {2, {0, -4, 1, 0}, {-4, 1, 0}, {10, 20, 10}, true},    // a move in scale mode stays a move
+        {1, {1, 0, 0, 90}, {0, 0, 0}, {20, 10, 10}, false},
+        {0, {1, 0, 0, 90}, {0, 0, 0}, {20, 10, 10}, false},    // a rotation in move mode too
+        {1, {1, 90, 0, 0}, {0, 0, 0}, {10, 10, 20}, false},    // tipped over, back onto the plate
+        {2, {2, 2, 2, 2}, {0, 0, 0}, {20, 40, 20}, false},
+        {0, {2, 1, 0.5, 3}, {0, 0, 0}, {10, 10, 30}, false},
+        {0, {2, 1e-4, 1e-4, 1e-4}, {0, 0, 0}, {1e-3f, 2e-3f, 1e-3f}, false},  // a panel going from 100 to 0.01
+        {0, {2, 0, 1, 1}, {keep, 0, 0}, {10, 20, 10}, true},
+        {0, {2, keep, 1, 1}, {keep, 0, 0}, {10, 20, 10}, true},
+        {0, {2, -1, 1, 1}, {keep, 0, 0}, {10, 20, 10}, true},
+        {0, {2, 1, 1}, {keep, 0, 0}, {10, 20, 10}, true},
+        {0, {0, "x", 1, 1}, {keep, 0, 0}, {10, 20, 10}, true},
+        {0, {0, INFINITY, 1, 1}, {keep, 0, 0}, {10, 20, 10}, true},
+        {0, {4, 1}, {keep, 0, 0}, {10, 20, 10}, true},
+        {0, {0, 0, 0, 0}, {keep, 0, 0}, {10, 20, 10}, true},  // the current bottom centre: identity
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "mode " << c.editMode << " list " << c.list.value(0).toInt() << ","
+                                        << c.list.value(1).toString().toStdString());
+        ASSERT_EQ(m_scene.ResetSelectedModel(), SceneOp::Done);
+        GiveSupports(m_p);
+        m_scene.EditMode = c.editMode;
+        const QMatrix4x4 before = m_p->m_matrix;
+        m_status.clear();
+        Send(c.list);
+        EXPECT_EQ(m_status.last().at(0).toInt(), 1);
+        EXPECT_EQ(m_p->m_bHasSupports, c.supportsKept);
+        EXPECT_TRUE(m_scene.m_pendingTransform.isIdentity());
+        if (std::isnan(c.bottom.x())) {
+            EXPECT_EQ(m_p->m_matrix, before);
+            continue;
+        }
+        ExpectNear(Bottom(), c.bottom);
+        ExpectNear(Size(), c.size);
+        // A recomputed hull spans the footprint plus its margin, never a
+        // hull mapped by the edit.
+        const QVector<QVector2D> hull = m_p->m_hull;
+        m_p->UpdateModelHull();
+        EXPECT_EQ(hull, m_p->m_hull);
+    }
+    m_p->m_bHasSupports = false;
+}
+
+TEST_F(EditHandlers, FitScalesIntoTheVolumeInAnyModeAndMultipliesTheStoredScale)
+{
+    for (int mode : {0, 1, 2}) {
+        ASSERT_EQ(m_scene.ResetSelectedModel(), SceneOp::Done);
+        m_p->m_scale = QVector3D(1, 1, 1);
+        m_scene.EditMode = mode;
+        m_lists.clear();
+        Send({6, 1});
+        // 95 % of 54 mm over a 20 mm deep box.
+        const float k = 51.3f / 20;
+        ExpectNear(Size(), QVector3D(10, 20, 10) * k, 1e-2f);
+        ExpectNear(Bottom(), {0, 0, 0});
+        ExpectNear(m_p->m_scale, {k, k, k});
+        const QVector<QVector2D> hull = m_p->m_hull;
+        m_p->UpdateModelHull();
+        EXPECT_EQ(hull, m_p->m_hull) << mode;
+        ExpectLastEchoMatches();
+        EXPECT_EQ(m_lists.first().at(0).toList(), (QVariantList{4, m_p->pickId()}));
+    }
+    // A volume of size 0 asks for a collapse: nothing changes.
+    m_scene.SetBound({0, 0, 0}, {0, 0, 0}, 50, 50);
+    const QMatrix4x4 before = m_p->m_matrix;
+    const QVector3D scale = m_p->m_scale;
+    Send({6, 1});
+    EXPECT_EQ(m_p->m_matrix, before);
+    EXPECT_EQ(m_p->m_scale, scale);
+}
+
+TEST_F(EditHandlers, FitAndResetWithNothingSelectedOnlyRemoveSupports)
+{
+    ASSERT_TRUE(m_scene.AddModel(CenteredBox("box2", 8, 8, 8)));
+    for (VSLModelPainter* p : m_scene.instances())
+        GiveSupports(p);
+    QMap<int, QMatrix4x4> before;
+    for (VSLModelPainter* p : m_scene.instances())
+        before.insert(p->m_nNumber, p->m_matrix);
+    m_scene.SetPickModelPainter(0);
+    for (int sub : {1, 0}) {
+        m_lists.clear();
+        m_status.clear();
+        Send({6, sub});
+        for (VSLModelPainter* p : m_scene.instances()) {
+            EXPECT_FALSE(p->m_bHasSupports);
+            EXPECT_EQ(p->m_matrix, before.value(p->m_nNumber));
+            GiveSupports(p);
+        }
+        EXPECT_EQ(m_status.first().at(0).toInt(), 3);
+        EXPECT_EQ(m_status.last().at(0).toInt(), 1);
+        // The reset still reports the (empty) selection; the fit has none to report.
+        if (sub == 0) {
+            ASSERT_EQ(m_lists.size(), 1);
+            EXPECT_EQ(m_lists.first().at(0).toList(), (QVariantList{4, -1}));
+        } else {
+            EXPECT_TRUE(m_lists.isEmpty());
+        }
+    }
+    for (VSLModelPainter* p : m_scene.instances())
+        p->m_bHasSupports = false;
+}
+
+TEST_F(EditHandlers, EditModeIsSignalledOnlyWhenItChanges)
+{
+    QSignalSpy changed(&m_scene, &VSL3DScene::signal_EditModeChanged);
+    struct Case {
+        QVariantList list;
+        int mode;
+        int emitted;
+    };
+    const Case cases[] = {
+        {{6, 3, 0}, 0, 0}, {{6, 3, 1}, 1, 1}, {{6, 3, 1}, 1, 1}, {{6, 3, 2}, 2, 2},
+        {{6, 3, 7}, 2, 2}, {{6, 3}, 2, 2},    {{6, 3, 0}, 0, 3},
+    };
+    for (const Case& c : cases) {
+        Send(c.list);
+        EXPECT_EQ(m_scene.EditMode, c.mode);
+        EXPECT_EQ(changed.size(), c.emitted);
+    }
+    EXPECT_EQ(changed.last().at(0).toInt(), 0);
+    Send({6, 2, false});
+    EXPECT_FALSE(m_scene.m_bUniformScale);
+    Send({6, 2, true});
+    EXPECT_TRUE(m_scene.m_bUniformScale);
+}
+
+TEST_F(EditHandlers, MoveDragSendsEachPositionKeepsItAtTheHorizonAndTheReleaseCommitsIt)
+{
+    m_scene.EditMode = 0;
+    m_h.SetSurfaceSource([](QVector3D& point, QPoint const& p) {
+        point = QVector3D(p.x() / 10.f, -p.y() / 10.f, 10);  // the box's top
+        return true;
+    });
+    GiveSupports(m_p);
+    m_h.SetPressPoint(PixelOf(1, 2));
+    m_h.UpdatePressPoint3D();
+    const QVector2D moves[] = {{3, 2}, {6, -1}, {-2.5f, 7}};
+    for (const QVector2D& m : moves) {
+        m_h.SetMovePoint(PixelOf(m.x(), m.y()));
+        m_h.UpdateMovePoint3D();
+    }
+    ASSERT_EQ(m_lists.size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        const QVariantList l = m_lists.at(i).at(0).toList();
+        ASSERT_EQ(l.value(0).toInt(), 0);
+        ExpectNear(VectorAt(l, 1), QVector3D(moves[i].x() - 1, moves[i].y() - 2, 0));
+    }
+    // A ray parallel to the plate (the horizon of a side view) moves nothing.
+    const QMatrix4x4 last = m_scene.m_pendingTransform;
+    m_service.SetRaySource([](QPoint const&, QVector3D& a, QVector3D& b) {
+        a = QVector3D(0, -50, 10);
+        b = QVector3D(0, -20, 10);
+        return true;
+    });
+    m_h.SetMovePoint(PixelOf(9, 9));
+    m_h.UpdateMovePoint3D();
+    EXPECT_EQ(m_scene.m_pendingTransform, last);
+    EXPECT_EQ(m_lists.size(), 3);
+    ASSERT_EQ(m_h.CommitDrag(), SceneOp::Done);
+    ExpectNear(Bottom(), VectorAt(m_lists.last().at(0).toList(), 1), 1e-5f);
+    EXPECT_TRUE(m_p->m_bHasSupports);
+    m_p->m_bHasSupports = false;
+}
+
+TEST_F(EditHandlers, LockedScaleDragUsesPixelRowsAndStaysValidAtTheTopEdge)
+{
+    m_scene.EditMode = 2;
+    m_scene.m_bUniformScale = true;
+    struct Case {
+        int pressRow, moveRow;
+        float factor;
+    };
+    const Case cases[] = {{200, 100, 2}, {100, 200, 0.5f}, {0, 100, 0.01f}, {200, 0, 200}, {0, 0, 1}};
+    for (const Case& c : cases) {
+        m_h.SetPressPoint(QPoint(50, c.pressRow));
+        m_h.UpdatePressPoint3D();
+        m_h.SetMovePoint(QPoint(60, c.moveRow));
+        m_h.UpdateMovePoint3D();
+        const QMatrix4x4 m = m_scene.m_pendingTransform;
+        EXPECT_TRUE(AllFinite(m));
+        EXPECT_NEAR(m(0, 0), c.factor, c.factor * 1e-6f) << c.pressRow << " -> " << c.moveRow;
+        m_scene.m_pendingTransform.setToIdentity();
+    }
+    m_lists.clear();
+    m_h.SetPressPoint(QPoint(50, 200));
+    m_h.UpdatePressPoint3D();
+    m_h.SetMovePoint(QPoint(50, 100));
+    m_h.UpdateMovePoint3D();
+    ASSERT_EQ(m_lists.size(), 1);
+    const QVariantList l = m_lists.first().at(0).toList();
+    ASSERT_EQ(l.size(), 10);
+    ExpectNear(VectorAt(l, 1), {2, 2, 2});
+    ExpectNear(VectorAt(l, 4), {0, 0, 0});
+    ExpectNear(VectorAt(l, 7), {20, 40, 20});
+
+    // Committed only in edit state 1, and only the instance's bounds and hull
+    // change: no topology pass, no display-list rebuild.
+    VSLModel3D* model = m_p->m_pModel;
+    const QVector<GLuint> lists = model->GetDisplayList();
+    const bool stale = model->displayListsStale();
+    const int check = model->checkStatus(), fix = model->fixStatus();
+    const void* tris = model->m_vTriangles.constData();
+    const bool changed = model->m_bDataChanged.load();
+    m_h.SetEditState(3);
+    EXPECT_EQ(m_h.CommitDrag(), SceneOp::Unchanged);
+    ExpectNear(Size(), {10, 20, 10});
+    m_h.SetEditState(1);
+    ASSERT_EQ(m_h.CommitDrag(), SceneOp::Done);
+    ExpectNear(Size(), {20, 40, 20});
+    ExpectNear(Bottom(), {0, 0, 0});
+    EXPECT_EQ(model->GetDisplayList(), lists);
+    EXPECT_EQ(model->displayListsStale(), stale);
+    EXPECT_EQ(model->checkStatus(), check);
+    EXPECT_EQ(model->fixStatus(), fix);
+    EXPECT_EQ(model->m_vTriangles.constData(), tris);
+    EXPECT_EQ(model->m_bDataChanged.load(), changed);
+}
+
+TEST_F(EditHandlers, RotateDragOnTheRingSnapsAndCommitsAsARotation)
+{
+    m_scene.EditMode = 1;
+    m_scene.m_rotateCoord.hoverPart = 0;  // the ring about z
+    m_scene.SelectPickCoord();
+    m_h.SetPressPoint(PixelOf(30, 0));
+    m_h.UpdatePressPoint3D();
+    ExpectNear(m_scene.m_pressPoint, {30, 0, 5});
+    m_h.SetMovePoint(PixelOf(1, 30));
+    m_h.UpdateMovePoint3D();
+    ASSERT_EQ(m_lists.size(), 1);
+    ExpectNear(VectorAt(m_lists.first().at(0).toList(), 1), {0, 0, 90});
+    EXPECT_EQ(m_scene.m_dRubberAngle, 90);
+    ASSERT_EQ(m_h.CommitDrag(), SceneOp::Done);
+    ExpectNear(Size(), {20, 10, 10});
+}
+
+// Looking down at 45 degrees along (1, 1, -1): the ray through pixel (x, y)
+// meets the plate at world (x / 10, -y / 10, 0).
+bool Oblique(QPoint const& p, QVector3D& a, QVector3D& b)
+{
+    const QVector3D onPlate(p.x() / 10.f, -p.y() / 10.f, 0);
+    a = onPlate + QVector3D(-50, -50, 50);
+    b = onPlate + QVector3D(-25, -25, 25);
+    return true;
+}
+
+TEST_F(EditHandlers, FaceScaleDragStretchesAlongItsAxisAndKeepsTheLastValidStretch)
+{
+    m_service.SetRaySource(Oblique);
+    m_scene.EditMode = 2;
+    m_scene.m_bUniformScale = false;
+    m_scene.m_scaleCoord.hoverFace = 1;  // fixed at the top corner, grabbed at the bottom, axis z
+    m_scene.SelectPickCoord();
+    m_h.SetPressPoint(PixelOf(0, 0));
+    m_h.UpdatePressPoint3D();
+    ExpectNear(m_h.pressPoint3D(), {0, 0, 0});
+    // The ray through world (-10, -10) passes (0, 0, -10): twice the height
+    // below the fixed top.
+    m_h.SetMovePoint(PixelOf(-10, -10));
+    m_h.UpdateMovePoint3D();
+    ASSERT_EQ(m_lists.size(), 1);
+    const QVariantList l = m_lists.first().at(0).toList();
+    ASSERT_EQ(l.size(), 10);
+    ExpectNear(VectorAt(l, 1), {1, 1, 2});
+    ExpectNear(VectorAt(l, 4), {0, 0, -10});
+    ExpectNear(VectorAt(l, 7), {10, 20, 20});
+    const QMatrix4x4 valid = m_scene.m_pendingTransform;
+    // Onto the fixed plane (ratio 0) and past it (negative): the stretch stays.
+    for (QVector2D w : {QVector2D(10, 10), QVector2D(15, 15)}) {
+        m_h.SetMovePoint(PixelOf(w.x(), w.y()));
+        m_h.UpdateMovePoint3D();
+        EXPECT_EQ(m_scene.m_pendingTransform, valid);
+    }
+    EXPECT_EQ(m_lists.size(), 1);
+    ASSERT_EQ(m_h.CommitDrag(), SceneOp::Done);
+    ExpectNear(Size(), {10, 20, 20});
+    ExpectNear(Bottom(), {0, 0, 0});
+}
+
+// A support job of the instance is pending (its worker waits at the model's
+// gate): every edit is refused and leaves the instance as it was.
+TEST_F(EditHandlers, EditsWhileAJobRunsLeaveEverythingAsItWas)
+{
+    MeshReadyGate& gate = m_p->m_pModel->readyGate();
+    ASSERT_TRUE(gate.Acquire());
+    QSignalSpy update(&m_scene, &VSL3DScene::sig_Update);
+    ASSERT_EQ(m_scene.StartSupportJob(m_p), SceneOp::Done);
+    GiveSupports(m_p);
+    m_p->m_scale = QVector3D(1, 1, 1);
+    const QMatrix4x4 before = m_p->m_matrix;
+    const QVector3D b = Bottom();
+    const QVariantList lists[] = {
+        {0, b.x() + 5, b.y(), b.z()}, {1, 0, 0, 90}, {2, 2, 2, 2}, {6, 1}, {6, 0},
+    };
+    for (const QVariantList& l : lists) {
+        Send(l);
+        EXPECT_EQ(m_p->m_matrix, before) << l.value(0).toInt();
+        EXPECT_TRUE(m_p->m_bHasSupports);
+        EXPECT_EQ(m_p->m_scale, QVector3D(1, 1, 1));
+        EXPECT_TRUE(m_scene.m_pendingTransform.isIdentity());
+    }
+    m_scene.EditMode = 2;
+    m_h.SetPressPoint(QPoint(50, 200));
+    m_h.UpdatePressPoint3D();
+    m_h.SetMovePoint(QPoint(50, 100));
+    m_h.UpdateMovePoint3D();
+    EXPECT_NE(m_h.CommitDrag(), SceneOp::Done);
+    EXPECT_EQ(m_p->m_matrix, before);
+    EXPECT_TRUE(m_p->m_bHasSupports);
+    m_p->m_bHasSupports = false;
+    gate.Release();
+    ASSERT_TRUE(update.count() > 0 || update.wait(10000));
+}
+
+TEST(EditModeWidget, LayoutBarSendsTheModeListForItsThreeButtonsOnly)
+{
+    VEditModeWidget w;
+    QSignalSpy spy(&w, &VEditModeWidget::signal_SendEditMode);
+    for (int i : {0, 1, 2, 3, -1}) {
+        spy.clear();
+        w.layoutBarClicked(i);
+        if (i < 0 || i > 2) {
+            EXPECT_TRUE(spy.isEmpty()) << i;
+            continue;
+        }
+        ASSERT_EQ(spy.size(), 1);
+        const QVariantList l = spy.first().at(0).toList();
+        EXPECT_EQ(l, (QVariantList{6, 3, i}));
+        for (const QVariant& v : l)
+            EXPECT_EQ(v.userType(), QMetaType::Int);
+    }
+}
+
+} // namespace
