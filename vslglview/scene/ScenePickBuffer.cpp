@@ -1,0 +1,45 @@
+#include "ScenePickBuffer.h"
+
+#include <QOpenGLContext>
+#include <QOpenGLExtraFunctions>
+#include <QOpenGLFramebufferObject>
+#include <QOpenGLFunctions>
+
+#ifndef GL_FRAMEBUFFER_BINDING
+#define GL_FRAMEBUFFER_BINDING 0x8CA6
+#endif
+
+ScenePickBuffer::ScenePickBuffer() = default;
+
+ScenePickBuffer::~ScenePickBuffer() = default;
+
+bool ScenePickBuffer::Begin(QSize size)
+{
+    QOpenGLContext* ctx = QOpenGLContext::currentContext();
+    if (!ctx || size.isEmpty())
+        return false;
+    if (!m_fbo || m_pContext != ctx || m_fbo->size() != size) {
+        m_fbo.reset();
+        m_fbo = std::make_unique<QOpenGLFramebufferObject>(size, QOpenGLFramebufferObject::CombinedDepthStencil);
+        m_pContext = ctx;
+        ++m_nCreations;
+        if (!m_fbo->isValid()) {
+            m_fbo.reset();
+            return false;
+        }
+    }
+    GLint previous = 0;
+    ctx->functions()->glGetIntegerv(GL_FRAMEBUFFER_BINDING, &previous);
+    m_nPrevious = GLuint(previous);
+    m_bBound = m_fbo->bind();
+    return m_bBound;
+}
+
+void ScenePickBuffer::End()
+{
+    if (!m_bBound)
+        return;
+    m_bBound = false;
+    if (QOpenGLContext* ctx = QOpenGLContext::currentContext())
+        ctx->functions()->glBindFramebuffer(GL_FRAMEBUFFER, m_nPrevious);
+}
