@@ -18,6 +18,10 @@ bool ScenePickBuffer::Begin(QSize size)
     QOpenGLContext* ctx = QOpenGLContext::currentContext();
     if (!ctx || size.isEmpty())
         return false;
+    // Before creating: a new buffer object rebinds while it is set up.
+    GLint previous = 0;
+    ctx->functions()->glGetIntegerv(GL_FRAMEBUFFER_BINDING, &previous);
+    m_nPrevious = GLuint(previous);
     if (!m_fbo || m_pContext != ctx || m_fbo->size() != size) {
         m_fbo.reset();
         m_fbo = std::make_unique<QOpenGLFramebufferObject>(size, QOpenGLFramebufferObject::CombinedDepthStencil);
@@ -25,12 +29,10 @@ bool ScenePickBuffer::Begin(QSize size)
         ++m_nCreations;
         if (!m_fbo->isValid()) {
             m_fbo.reset();
+            ctx->functions()->glBindFramebuffer(GL_FRAMEBUFFER, m_nPrevious);
             return false;
         }
     }
-    GLint previous = 0;
-    ctx->functions()->glGetIntegerv(GL_FRAMEBUFFER_BINDING, &previous);
-    m_nPrevious = GLuint(previous);
     m_bBound = m_fbo->bind();
     return m_bBound;
 }
