@@ -42,23 +42,24 @@ void PlateGL::TearDown()
     m_context.doneCurrent();
 }
 
-void PlateGL::TopView(float pxPerMm)
+void PlateGL::TopView(float pxPerMm, float cx, float cy)
 {
     m_pxPerMm = pxPerMm;
-    const float half = 0.5f / pxPerMm;
-    const float w = kW / pxPerMm, h = kH / pxPerMm;
+    const double half = 0.5 / pxPerMm;
+    const double w = kW / pxPerMm, h = kH / pxPerMm;
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     glOrtho(-w / 2 - half, w / 2 - half, -h / 2 - half, h / 2 - half, -1000, 1000);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
+    glTranslated(-cx, -cy, 0);
 }
 
-void PlateGL::FrontView(float pxPerMm, float zCentre)
+void PlateGL::FrontView(float pxPerMm, float cx, float cz)
 {
     TopView(pxPerMm);
     glRotatef(-90, 1, 0, 0); // +z up the screen, +y into it
-    glTranslatef(0, 0, -zCentre);
+    glTranslated(-cx, 0, -cz);
 }
 
 void PlateGL::CameraView(float scale)
@@ -104,44 +105,17 @@ void PlateGL::SaveFrame(const QString& name)
     frame.save(QDir(QCoreApplication::applicationDirPath()).filePath(name + ".png"));
 }
 
-std::vector<FbPrimitive> PlateGL::Feedback(const std::function<void()>& draw)
+int PlateGL::CountPixels(const std::function<bool(const Rgb&)>& pred)
 {
-    std::vector<GLfloat> buf(1 << 20);
-    glFeedbackBuffer(GLsizei(buf.size()), GL_3D_COLOR, buf.data());
-    glRenderMode(GL_FEEDBACK);
-    draw();
-    const GLint n = glRenderMode(GL_RENDER);
-    std::vector<FbPrimitive> out;
-    auto vertex = [&](GLint& i) {
-        FbVertex v{buf[i], buf[i + 1], buf[i + 2], buf[i + 3], buf[i + 4], buf[i + 5]};
-        i += 7; // x y z r g b a
-        return v;
-    };
-    for (GLint i = 0; i < n;) {
-        const GLint token = GLint(buf[i++]);
-        FbPrimitive p;
-        if (token == GL_POINT_TOKEN) {
-            p.kind = GL_POINT_TOKEN;
-            p.v.push_back(vertex(i));
-        } else if (token == GL_LINE_TOKEN || token == GL_LINE_RESET_TOKEN) {
-            p.kind = GL_LINE_TOKEN;
-            p.v.push_back(vertex(i));
-            p.v.push_back(vertex(i));
-        } else if (token == GL_POLYGON_TOKEN) {
-            p.kind = GL_POLYGON_TOKEN;
-            const GLint count = GLint(buf[i++]);
-            for (GLint k = 0; k < count; ++k)
-                p.v.push_back(vertex(i));
-        } else if (token == GL_PASS_THROUGH_TOKEN) {
-            ++i;
-            continue;
-        } else {
-            ADD_FAILURE() << "unexpected feedback token " << token;
-            break;
+    const QImage frame = m_fbo->toImage().convertToFormat(QImage::Format_RGB32);
+    int n = 0;
+    for (int y = 0; y < frame.height(); ++y) {
+        for (int x = 0; x < frame.width(); ++x) {
+            const QRgb c = frame.pixel(x, y);
+            n += pred(Rgb{qRed(c), qGreen(c), qBlue(c)});
         }
-        out.push_back(std::move(p));
     }
-    return out;
+    return n;
 }
 
 VSLModel3D* PlateGL::Model(const QVector<VSLTriangle3D>& tris)

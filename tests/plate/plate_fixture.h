@@ -24,15 +24,6 @@ struct Rgb {
 };
 std::ostream& operator<<(std::ostream& os, const Rgb& c);
 
-// One vertex of a feedback pass: window coordinates and colour.
-struct FbVertex {
-    float x, y, z, r, g, b;
-};
-struct FbPrimitive {
-    int kind; // GL_POINT_TOKEN, GL_LINE_TOKEN (also reset), GL_POLYGON_TOKEN
-    std::vector<FbVertex> v;
-};
-
 // A compatibility-profile context drawing into an off-screen buffer of
 // kW x kH pixels, with a scene whose instances show models owned here.
 // Orthographic views put whole millimetres on pixel centres.
@@ -44,22 +35,25 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Looks down -z (x right, y up) at `pxPerMm`, the origin at pixel (kW/2, kH/2).
-    void TopView(float pxPerMm);
-    // Looks along +y (x right, z up), the world point (0, ?, zCentre) at the centre.
-    void FrontView(float pxPerMm, float zCentre);
+    // Looks down -z (x right, y up) at `pxPerMm`, the world point (cx, cy)
+    // on pixel (kW/2, kH/2).
+    void TopView(float pxPerMm, float cx = 0, float cy = 0);
+    // Looks along +y (x right, z up), the world point (cx, ?, cz) at the centre;
+    // TopPixel(x - cx, z - cz) is then the pixel of (x, ?, z).
+    void FrontView(float pxPerMm, float cx, float cz);
     // The view's default camera (perspective, yaw 30, pitch -80).
     void CameraView(float scale = 1.f);
 
-    // Widget pixel of a world point in TopView (independent of UCToDC).
+    // Widget pixel of a world point in TopView, relative to its centre
+    // (independent of UCToDC).
     QPoint TopPixel(float x, float y) const;
     void Clear();
     Rgb At(QPoint p);
     Rgb AtTop(float x, float y) { return At(TopPixel(x, y)); }
     // Saves the frame as <name>.png beside the test program.
     void SaveFrame(const QString& name);
-    // Records the primitives of `draw` in window coordinates.
-    std::vector<FbPrimitive> Feedback(const std::function<void()>& draw);
+    // Pixels of the frame matching `pred`.
+    int CountPixels(const std::function<bool(const Rgb&)>& pred);
 
     VSLModel3D* Model(const QVector<VSLTriangle3D>& tris);
     // A new instance of `model`, appended to the scene and moved to (x, y).

@@ -8,16 +8,6 @@
 
 #include <set>
 
-namespace {
-
-// World x and z of a feedback vertex in FrontView(1, zCentre) at kW x kH.
-QVector2D FrontWorld(const FbVertex& v, int w, int h, float zCentre)
-{
-    return QVector2D(v.x - w / 2 - 0.5f, v.y - h / 2 - 0.5f + zCentre);
-}
-
-} // namespace
-
 TEST_F(PlateGL, GridLinesEveryTenMillimetresNoneOnTheFarEdges)
 {
     TopView(2);
@@ -55,36 +45,41 @@ TEST_F(PlateGL, BuildBoxAndFlagFollowSetBound)
     EXPECT_EQ(m_scene->m_gridding.m_nWidth, 120);
     EXPECT_EQ(m_scene->m_gridding.m_nDepth, 68);
 
-    // Front view: x and z of the box edges from the feedback of the edges.
-    FrontView(1, 75);
-    float minX = 1e9, maxX = -1e9, minZ = 1e9, maxZ = -1e9;
-    for (const FbPrimitive& p : Feedback([&] { m_scene->m_printerBox.Render(); })) {
-        if (p.kind != GL_LINE_TOKEN)
-            continue;
-        for (const FbVertex& v : p.v) {
-            const QVector2D w = FrontWorld(v, kW, kH, 75);
-            minX = std::min(minX, w.x()), maxX = std::max(maxX, w.x());
-            minZ = std::min(minZ, w.y()), maxZ = std::max(maxZ, w.y());
-        }
+    // Edges seen from the front at 5 px/mm (pixel centres every 0.2 mm):
+    // the edge pixel and its neighbours on either side.
+    const Rgb edge{102, 102, 102};
+    auto isEdge = [&](const Rgb& c) { return std::abs(c.r - edge.r) < 8 && c.grey(); };
+    const struct {
+        float cx, cz;      // view centre
+        float x, z;        // the edge point
+        float stepX, stepZ; // towards its neighbours
+    } edges[] = {
+        {0, 0, 10, -0.2f, 0, 0.2f},     // bottom at z = -0.2
+        {0, 150, 10, 149.8f, 0, 0.2f},  // top at z = 149.8
+        {60, 75, 60, 75, 0.2f, 0},      // right at x = 60
+        {-60, 75, -60, 75, 0.2f, 0},    // left at x = -60
+    };
+    for (const auto& e : edges) {
+        FrontView(5, e.cx, e.cz);
+        Clear();
+        m_scene->m_printerBox.Render();
+        auto at = [&](float x, float z) { return AtTop(x - e.cx, z - e.cz); };
+        EXPECT_TRUE(isEdge(at(e.x, e.z))) << e.x << "," << e.z << at(e.x, e.z);
+        EXPECT_FALSE(isEdge(at(e.x + e.stepX, e.z + e.stepZ))) << e.x << "," << e.z;
+        EXPECT_FALSE(isEdge(at(e.x - e.stepX, e.z - e.stepZ))) << e.x << "," << e.z;
     }
-    EXPECT_NEAR(minX, -60, 1e-3);
-    EXPECT_NEAR(maxX, 60, 1e-3);
-    EXPECT_NEAR(minZ, -0.2, 1e-3);
-    EXPECT_NEAR(maxZ, 149.8, 1e-3);
 
-    // Top view: the flag (the only polygons) spans y = -42 (back) to -47 (tip).
-    TopView(1);
-    float minY = 1e9, maxY = -1e9;
-    for (const FbPrimitive& p : Feedback([&] { m_scene->m_printerBox.Render(); })) {
-        if (p.kind != GL_POLYGON_TOKEN)
-            continue;
-        for (const FbVertex& v : p.v) {
-            const float y = v.y - kH / 2 - 0.5f;
-            minY = std::min(minY, y), maxY = std::max(maxY, y);
-        }
-    }
-    EXPECT_NEAR(maxY, -42, 1e-3);
-    EXPECT_NEAR(minY, -47, 1e-3);
+    // The flag seen from above: from y = -42 (its back) to the tip at -47.
+    TopView(5, 0, -44.5f);
+    Clear();
+    m_scene->m_printerBox.Render();
+    SaveFrame("plate_box_flag_top");
+    const struct {
+        float y;
+        bool flag;
+    } flag[] = {{-41.8f, false}, {-42.2f, true}, {-44.6f, true}, {-46.6f, true}, {-47.2f, false}};
+    for (const auto& f : flag)
+        EXPECT_EQ(AtTop(0, f.y + 44.5f).blue(), f.flag) << "y = " << f.y << AtTop(0, f.y + 44.5f);
 
     CameraView();
     Clear();
