@@ -58,7 +58,9 @@ void VSLXYZPainter::GenConeList()
 void VSLXYZPainter::InitDisplayList()
 {
     GenConeList();
-    const GLuint arrow = glGenLists(1);
+    if (IsList(m_nArrowList))
+        glDeleteLists(m_nArrowList, 1);
+    const GLuint arrow = m_nArrowList = glGenLists(1);
     glNewList(arrow, GL_COMPILE);
     glPushAttrib(GL_LINE_BIT);
     glLineWidth(2.0f);

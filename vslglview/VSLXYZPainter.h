@@ -24,4 +24,7 @@ public:
     QPainter* m_pPainter = nullptr;
     // Widget positions of the three labels at the last Render.
     QPoint m_labelPos[3];
+
+private:
+    GLuint m_nArrowList = GLuint(-1); // called by the triad list; replaced with it
 };

@@ -20,14 +20,6 @@ void DrawSlantedQuad()
 
 } // namespace
 
-TEST_F(PlateGL, DegreeAndRadianUseOnePi)
-{
-    const double pi = DegreeToRadian(180);
-    EXPECT_DOUBLE_EQ(pi, M_PI);
-    EXPECT_DOUBLE_EQ(RadianToDegree(pi), 180.0);
-    EXPECT_DOUBLE_EQ(DegreeToRadian(-90), -pi / 2);
-}
-
 TEST_F(PlateGL, ReadBackRowIsHeightMinusOneMinusY)
 {
     // Paint only the top GL row red and the bottom one green.

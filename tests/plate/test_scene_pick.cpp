@@ -110,6 +110,9 @@ TEST_F(ScenePick, CursorOnACube)
     bool hit = true;
     m_scene->GetPickTriangleIndx(p, beside, hit);
     EXPECT_FALSE(hit);
+    const QVector3D cursor = m_scene->m_cursorPos;
+    m_scene->OnToolHoverMove(beside);
+    EXPECT_EQ(m_scene->m_cursorPos, cursor);
     Select(nullptr);
     EXPECT_FALSE(m_scene->LocateInCurrentModel(located, TiltedPixel(faces[0].world)));
 
