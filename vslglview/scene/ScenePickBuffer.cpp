@@ -26,15 +26,16 @@ bool ScenePickBuffer::Begin(QSize size)
         m_fbo.reset();
         m_fbo = std::make_unique<QOpenGLFramebufferObject>(size, QOpenGLFramebufferObject::CombinedDepthStencil);
         m_pContext = ctx;
-        ++m_nCreations;
         if (!m_fbo->isValid()) {
             m_fbo.reset();
             ctx->functions()->glBindFramebuffer(GL_FRAMEBUFFER, m_nPrevious);
             return false;
         }
     }
-    m_bBound = m_fbo->bind();
-    return m_bBound;
+    // By handle: Qt's record of the bound framebuffer stays the caller's.
+    ctx->functions()->glBindFramebuffer(GL_FRAMEBUFFER, m_fbo->handle());
+    m_bBound = true;
+    return true;
 }
 
 void ScenePickBuffer::End()

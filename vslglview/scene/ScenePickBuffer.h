@@ -15,12 +15,10 @@ public:
     ~ScenePickBuffer();
     bool Begin(QSize size);
     void End();
-    int creations() const { return m_nCreations; }
 
 private:
     std::unique_ptr<QOpenGLFramebufferObject> m_fbo;
     QOpenGLContext* m_pContext = nullptr;
     unsigned int m_nPrevious = 0;
     bool m_bBound = false;
-    int m_nCreations = 0;
 };
