@@ -107,6 +107,18 @@ void BM_InstancePickPass(benchmark::State& state)
 }
 BENCHMARK(BM_InstancePickPass)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// A press beside the instance: its box is clear of the pixel, nothing is drawn.
+void BM_InstancePickBeside(benchmark::State& state)
+{
+    REQUIRE_VIEW(v, state)
+    int id = 0;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(id = v.scene->PickModelsAt(QPoint(40, 40)));
+    if (id != 0)
+        state.SkipWithError("the corner is not background");
+}
+BENCHMARK(BM_InstancePickBeside)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 // The same pass over the whole window, for comparison.
 void BM_InstancePickFullWindow(benchmark::State& state)
 {

@@ -67,6 +67,31 @@ TEST_F(ScenePick, InstancesPickAsTenTimesTheirNumber)
     EXPECT_EQ(AtTop(-20, 0).r, 240);
 }
 
+TEST_F(ScenePick, PixelPassAgreesWithTheFullPass)
+{
+    VSLModel3D* cube = Model(testmesh::Cube(12));
+    Place(cube, -20, 0);
+    Place(cube, 0, 10);
+    Place(Model(testmesh::SphereWithTriangles(800, 9)), 22, -5);
+    CameraView(1.5f);
+    glEnable(GL_DEPTH_TEST);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    m_scene->RenderPickModels();
+    SaveFrame("pick_pass_full");
+    int differing = 0, onInstances = 0;
+    for (int y = 0; y < kH; y += 4) {
+        for (int x = 0; x < kW; x += 4) {
+            const Rgb full = At(QPoint(x, y));
+            const int id = full.r * 65536 + full.g * 256 + full.b;
+            onInstances += id != 0;
+            differing += m_scene->PickModelsAt(QPoint(x, y)) != id;
+        }
+    }
+    EXPECT_GT(onInstances, 150);
+    EXPECT_EQ(differing, 0);
+}
+
 TEST_F(ScenePick, CursorOnACube)
 {
     VSLModelPainter* p = Place(Model(testmesh::Cube(20)), 0, 0); // model 0..20, world -10..10

@@ -12,6 +12,9 @@
 
 #include <QElapsedTimer>
 #include <QLoggingCategory>
+#include <QVector4D>
+
+#include <algorithm>
 
 #include <GL/gl.h>
 
@@ -83,6 +86,35 @@ bool TryCopyTriangle(VSLModelPainter* instance, unsigned int index, VSLTriangle3
     return ok;
 }
 
+// False only when the instance's box, projected with the current matrices,
+// lies clear of the pixel under `p`: it cannot colour that pixel.
+bool MayCoverPixel(const VSLModelPainter* instance, QPoint const& p)
+{
+    if (!instance->m_vSupportStructures.isEmpty())
+        return true; // columns may reach outside the instance's box
+    GLint vp[4];
+    GLfloat mv[16], pr[16];
+    glGetIntegerv(GL_VIEWPORT, vp);
+    glGetFloatv(GL_MODELVIEW_MATRIX, mv);
+    glGetFloatv(GL_PROJECTION_MATRIX, pr);
+    const QMatrix4x4 mvp = QMatrix4x4(pr).transposed() * QMatrix4x4(mv).transposed();
+    const QVector3D lo = instance->m_minBound, hi = instance->m_maxBound;
+    float minX = 1e30f, minY = 1e30f, maxX = -1e30f, maxY = -1e30f;
+    for (int k = 0; k < 8; ++k) {
+        const QVector4D c = mvp * QVector4D(k & 1 ? hi.x() : lo.x(), k & 2 ? hi.y() : lo.y(), k & 4 ? hi.z() : lo.z(), 1);
+        if (c.w() <= 1e-6f)
+            return true; // behind the eye: no simple screen box
+        const float x = vp[0] + (c.x() / c.w() + 1) * 0.5f * vp[2];
+        const float y = vp[1] + (c.y() / c.w() + 1) * 0.5f * vp[3];
+        minX = std::min(minX, x), maxX = std::max(maxX, x);
+        minY = std::min(minY, y), maxY = std::max(maxY, y);
+    }
+    int wx = 0, wy = 0;
+    WidgetToWindowPixel(p, wx, wy);
+    // A pixel's margin on each side for rasterisation rules and rounding.
+    return wx + 1.5f >= minX && wx - 0.5f <= maxX && wy + 1.5f >= minY && wy - 0.5f <= maxY;
+}
+
 } // namespace
 
 ScenePickBuffer& VSL3DScene::PickBuffer()
@@ -109,7 +141,11 @@ int VSL3DScene::PickModelsAt(QPoint const& p)
     PixelPass pass(PickBuffer(), p, kBlack);
     if (!pass.active())
         return 0;
-    RenderPickModels();
+    // The same ids as RenderPickModels, without drawing the instances that
+    // cannot reach the pixel.
+    for (VSLModelPainter* instance : qAsConst(m_instances))
+        if (MayCoverPixel(instance, p))
+            instance->RenderPickGL();
     return ReadPickId(p);
 }
 
