@@ -129,6 +129,7 @@ TEST_F(ScenePick, CursorOnACube)
         EXPECT_EQ(f.red ? line.second : line.first, 0);
     }
     // Beside the model nothing is hit and the cursor stays where it was.
+    // (Off a sphere but inside its box, see the next test.)
     const QPoint beside = TiltedPixel({25, 0, 5});
     QVector3D located(7, 7, 7);
     EXPECT_FALSE(m_scene->LocateInCurrentModel(located, beside));
@@ -183,6 +184,12 @@ TEST_F(ScenePick, TrianglePickPastTheListSplit)
     }
     EXPECT_GT(picked, 200);
     EXPECT_GT(maxIndex, 20000u);
+    // Inside the sphere's box but off the sphere: the cleared depth.
+    QVector3D located;
+    EXPECT_FALSE(m_scene->LocateInCurrentModel(located, TopPixel(27, 27)));
+    bool hit = true;
+    m_scene->GetPickTriangleIndx(p, TopPixel(27, 27), hit);
+    EXPECT_FALSE(hit);
 
     // New triangles: the lists are compiled again.
     sphere->UpdataData();

@@ -163,6 +163,8 @@ unsigned int VSL3DScene::GetPickTriangleIndx(VSLModelPainter* instance, QPoint p
     hit = false;
     if (!instance || !instance->m_pModel)
         return 0;
+    if (m_pendingTransform.isIdentity() && !MayCoverPixel(instance, point))
+        return 0;
     unsigned char c[3] = {0, 0, 0};
     {
         PixelPass pass(PickBuffer(), point, kBlack);
@@ -227,7 +229,7 @@ QVector3D VSL3DScene::GetPickOnTriangle(QPoint point, VSLModelPainter* instance,
 
 bool VSL3DScene::LocateInCurrentModel(QVector3D& point, QPoint pos)
 {
-    if (!m_pSelModelPainter)
+    if (!m_pSelModelPainter || !MayCoverPixel(m_pSelModelPainter, pos))
         return false;
     PixelPass pass(PickBuffer(), pos, kBlack);
     if (!pass.active())
