@@ -311,12 +311,11 @@ bool VSL3DScene::IsInstanceBusy(VSLModelPainter* instance) const
 
 void VSL3DScene::ResetGizmos(VSLModelPainter* instance)
 {
-    m_rotateCoord.center = instance->m_center;
-    m_rotateCoord.radius = instance->GetMaxLength() / 2;
-    m_rotateCoord.activePart = -1;
-    m_scaleCoord.maxCorner = instance->m_maxBound;
-    m_scaleCoord.minCorner = instance->m_minBound;
-    m_scaleCoord.activeFace = -1;
+    m_rotateCoord.ResetData({instance->m_center, instance->GetMaxLength() / 2});
+    m_rotateCoord.m_nSelectedPart = -1;
+    m_scaleCoord.m_maxBound = instance->m_maxBound;
+    m_scaleCoord.m_minBound = instance->m_minBound;
+    m_scaleCoord.m_nSelectedPart = -1;
 }
 
 void VSL3DScene::SetPickModelPainter(int name)
@@ -335,17 +334,17 @@ void VSL3DScene::SetPickCoord(int name)
 {
     const int part = name == 0 ? -1 : name / 10;
     if (EditMode == 1)
-        m_rotateCoord.hoverPart = part;
+        m_rotateCoord.m_nHoverPart = part;
     else if (EditMode == 2)
-        m_scaleCoord.hoverFace = part;
+        m_scaleCoord.m_nHoverPart = part;
 }
 
 void VSL3DScene::SelectPickCoord()
 {
     if (EditMode == 1)
-        m_rotateCoord.activePart = m_rotateCoord.hoverPart;
+        m_rotateCoord.m_nSelectedPart = m_rotateCoord.m_nHoverPart;
     else if (EditMode == 2)
-        m_scaleCoord.activeFace = m_scaleCoord.hoverFace;
+        m_scaleCoord.m_nSelectedPart = m_scaleCoord.m_nHoverPart;
 }
 
 SceneOp VSL3DScene::Apply()
@@ -389,10 +388,10 @@ void VSL3DScene::UpdateCoord()
 
 bool VSL3DScene::GetRotateInfo(QVector3D& center, QVector3D& axis) const
 {
-    if (m_rotateCoord.activePart == -1 || !m_pSelModelPainter)
+    if (m_rotateCoord.m_nSelectedPart == -1 || !m_pSelModelPainter)
         return false;
     center = m_pSelModelPainter->m_center;
-    switch (m_rotateCoord.activePart) {
+    switch (m_rotateCoord.m_nSelectedPart) {
     case 0: axis = QVector3D(0, 0, 1); break;
     case 1: axis = QVector3D(0, -1, 0); break;
     case 2: axis = QVector3D(1, 0, 0); break;
@@ -403,7 +402,7 @@ bool VSL3DScene::GetRotateInfo(QVector3D& center, QVector3D& axis) const
 
 bool VSL3DScene::GetScaleInfo(QVector3D& faceCorner, QVector3D& oppositeCorner, QVector3D& normal) const
 {
-    const int face = m_scaleCoord.activeFace;
+    const int face = m_scaleCoord.m_nSelectedPart;
     if (face == -1 || !m_pSelModelPainter)
         return false;
     if (face > 5 || face < 0)
@@ -469,10 +468,9 @@ void VSL3DScene::SetBound(QVector3D const& max, QVector3D const& min, float pixe
     m_boundMax = max;
     m_boundMin = min;
     const QVector3D size = max - min;
-    for (int a = 0; a < 3; ++a)
-        m_boxSizeMm[a] = int(size[a]);
-    m_gridSizeMm[0] = m_boxSizeMm[0];
-    m_gridSizeMm[1] = m_boxSizeMm[1];
+    m_printerBox.SetBoxSize(int(size.x()), int(size.y()), int(size.z()));
+    m_gridding.m_nWidth = int(size.x());
+    m_gridding.m_nDepth = int(size.y());
     m_fPixelSizeX = pixelSizeX;
     m_fPixelSizeY = pixelSizeY;
 }

@@ -3,6 +3,8 @@
 #include "printfile/printjobinput.h"
 #include "printfile/slicelayers.h"
 #include "scene/SceneJobs.h"
+#include "VSLCoordPainter.h"
+#include "VSLPlatePainters.h"
 
 #include <QImage>
 #include <QMap>
@@ -18,10 +20,12 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 
 class VSLModel3D;
 class VSLModelPainter;
 class DLPSupportStructure;
+class ScenePickBuffer;
 
 // Scene and edit status carried as int between the scene, the view and the
 // main window.
@@ -39,22 +43,6 @@ enum class SceneOp : int {
     NoSelection = 1,    // nothing selected (or no instance at all)
     JobRunning = 2,     // a support or slice job of the instance(s) concerned is still running
     Unchanged = 3,      // the request changes nothing (e.g. a transform that is not finite)
-};
-
-// Hover and active parts of the rotate gizmo and where it is drawn.
-struct SceneRotateGizmo {
-    QVector3D center;
-    double radius = 0;
-    int hoverPart = -1;
-    int activePart = -1;
-};
-
-// Hover and active faces of the scale gizmo and the box it surrounds.
-struct SceneScaleGizmo {
-    QVector3D maxCorner;
-    QVector3D minCorner;
-    int hoverFace = -1;
-    int activeFace = -1;
 };
 
 // The build-plate document: mesh models, their placed instances, selection,
@@ -156,6 +144,37 @@ public:
     int generatePrintableData_VXS(ST_MachinePara& para, QString path);
     int generatePrintableData_VXT(ST_MachinePara& para, QString path);
 
+    // --- GL: drawing and picking (GUI thread, current compatibility context) ---
+    void InitScene();
+    void InitColorAndBlend();
+    void InitStencil();
+    void InitPainters();
+    void InitLightAndMeteria();
+    void RenderScene();
+    void DrawModels();
+    void DrawCoord();
+    void DrawRubber();
+    void DrawTranslateRubber();
+    void DrawRotateRubber();
+    void RenderLayerModel();
+    void DrawOutline();
+    void DrawMisc();
+    void RenderPickModels();
+    void RenderPickCoord();
+    // One pick pass into the reused off-screen buffer, rasterised only at
+    // the pixel under `p`: the id there, 0 for background.
+    int PickModelsAt(QPoint const& p);
+    int PickCoordAt(QPoint const& p);
+    bool CheckPlatform(VSLModelPainter* instance) const;
+    bool IsPointOutofRange(QVector3D p, bool mapped) const;
+    void OnToolHoverMove(QPoint point);
+    void Update3DCursor(QPoint point, VSLModelPainter* instance, bool& hit);
+    void Update3DCursor(QPoint point, VSLModelPainter* instance);
+    unsigned int GetPickTriangleIndx(VSLModelPainter* instance, QPoint point, bool& hit);
+    QVector3D GetPickOnTriangle(QPoint point, VSLModelPainter* instance, unsigned int index);
+    // False when nothing is selected or the selected instance is not under `point`.
+    bool LocateInCurrentModel(QVector3D& point, QPoint pos);
+
     QMap<int, VSLModel3D*> const& models() const { return m_models; }
     QMap<int, VSLModelPainter*> const& instances() const { return m_instances; }
 
@@ -185,10 +204,12 @@ public:
     float m_fLayerThick = 0;
     bool m_bHideOverlays = false;
     QString m_strSliceDir;
-    SceneRotateGizmo m_rotateCoord;
-    SceneScaleGizmo m_scaleCoord;
-    int m_boxSizeMm[3] = {96, 54, 200};  // build box width, depth, height
-    int m_gridSizeMm[2] = {96, 54};      // grid width, depth
+    // Overlay painters; constructed before any instance, so they take the
+    // first painter numbers.
+    VSLPrinterBox m_printerBox;
+    VSLRotateCoord m_rotateCoord;
+    VSLScaleCoord m_scaleCoord;
+    VSLGridding m_gridding;
     QPointF m_sliceMaxPt;
     QPointF m_sliceMinPt;
     int m_nPrintLayerCount = 0;
@@ -244,6 +265,7 @@ private:
     void OnSliceJobDone(int painterNumber);
     int NumberOfSender() const;
     bool PushFreeStep(VSLModelPainter* instance, int depth, int& visitsLeft);
+    ScenePickBuffer& PickBuffer();
 
     QMutex* m_pSceneMutex = nullptr;
     QString m_strLoadError;
@@ -251,4 +273,12 @@ private:
     QMap<int, VSLModelPainter*> m_instances;
     VSLModelPainter* m_pSelModelPainter = nullptr;
     SceneJobs m_jobs;
+    std::shared_ptr<ScenePickBuffer> m_pickBuffer; // created by the first pick
 };
+
+// Points of an arc about `axis` through `start`, in 0.1 degree steps (see
+// scene drawing); `out` is left untouched for angles outside [-1000, 1000].
+void CalArcPoints(double angle, QVector<QVector3D>& out, QVector3D const& centre, QVector3D const& start,
+                  QVector3D const& axis);
+void saveSceneImage(char const*);
+inline bool IsModelPainterName(int id) { return VSL3DScene::IsModelPainterName(id); }

@@ -191,6 +191,7 @@ void VSLModel3D::UpdateBounds()
 
 void VSLModel3D::UpdataData()
 {
+    ++m_nTrianglesVersion;
     UpdateBounds();
     m_bListsStale = true;
     if (QOpenGLContext::currentContext())

@@ -122,6 +122,8 @@ public:
     QMutex* m_pDataMutex = nullptr;
     QMatrix4x4 m_meshMatrix;
     std::atomic<bool> m_bDataChanged{false};
+    // Stepped by every UpdataData: lists built from the triangles remember it.
+    std::atomic<quint64> m_nTrianglesVersion{0};
     QVector<VSLTriangle3D> m_vTriangles;
     QString m_strFileName;
     int m_nInstanceCount = 0;

@@ -80,7 +80,13 @@ public:
     void RenderBoundaryHull();
     void RenderPickGL();
     void RenderOverhang();
+    // Drawing and picking never wait for a worker holding the model's data
+    // mutex: they try it, and without it draw the lists already built.
+    // FormTriPickDispLists rebuilds always (false when the mutex is busy);
+    // EnsureTriPickLists only when the model's triangles changed since.
     bool FormTriPickDispLists();
+    bool EnsureTriPickLists();
+    bool TriPickListsCurrent() const;
     void RenderTrianglePickGL();
     void RenderSingleTrianglePickGL(unsigned int index);
     // Pick colour bytes of triangle i: i + 1 spread low, middle, high byte
@@ -126,6 +132,7 @@ public:
     QVector3D m_center;
     QVector<QVector2D> m_hull;
     QVector<GLuint> m_vTriPickLists;
+    quint64 m_nTriPickVersion = 0; // model triangles version the pick lists show
     QVector<DLPSupportStructure*> m_vSupportStructures;
     int m_nSupportStructureId = 1;
 
@@ -163,6 +170,8 @@ private:
     void MapPlacement(QMatrix4x4 const& m);
     void DropOntoPlate();
     void EmitPickTriangles();
+    bool TryRefreshModelLists();
+    bool FormTriPickDispListsLocked();
     void DeleteTriPickLists();
     void DeleteSupportLists();
 };

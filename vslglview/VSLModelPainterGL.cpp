@@ -7,6 +7,8 @@
 #include <QMutexLocker>
 #include <QOpenGLContext>
 
+#include <memory>
+
 #include <GL/gl.h>
 
 #ifndef GL_MULTISAMPLE
@@ -48,18 +50,30 @@ void ClearGlErrors()
 
 } // namespace
 
+// Brings the model's display lists up to date when its triangles changed.
+// A worker holding the data mutex is never waited for: the lists already
+// built (GUI-thread objects) are drawn and the rebuild waits for a later frame.
+bool VSLModelPainter::TryRefreshModelLists()
+{
+    if (!m_pModel->m_bDataChanged && !m_pModel->displayListsStale())
+        return true;
+    QMutex* mutex = m_pModel->dataMutex();
+    if (!mutex->tryLock())
+        return false;
+    if (m_pModel->m_bDataChanged) {
+        m_pModel->UpdataData();
+        m_pModel->m_bDataChanged = false;
+    }
+    m_pModel->EnsureDisplayLists();
+    mutex->unlock();
+    return true;
+}
+
 void VSLModelPainter::Render()
 {
     if (!m_pModel)
         return;
-    if (m_pModel->m_bDataChanged || m_pModel->displayListsStale()) {
-        QMutexLocker lock(m_pModel->dataMutex());
-        if (m_pModel->m_bDataChanged) {
-            m_pModel->UpdataData();
-            m_pModel->m_bDataChanged = false;
-        }
-        m_pModel->EnsureDisplayLists();
-    }
+    TryRefreshModelLists();
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     glMultMatrixf(m_matrix.constData());
@@ -85,8 +99,7 @@ void VSLModelPainter::RenderPickGL()
 {
     if (!m_pModel)
         return;
-    QMutexLocker lock(m_pModel->dataMutex());
-    m_pModel->EnsureDisplayLists();
+    TryRefreshModelLists();
     double rgb[3];
     CalNumberColor(rgb, pickId());
     glColor3dv(rgb);
@@ -138,8 +151,42 @@ bool VSLModelPainter::FormTriPickDispLists()
 {
     if (!m_pModel || !QOpenGLContext::currentContext())
         return false;
-    QMutexLocker lock(m_pModel->dataMutex());
+    QMutex* mutex = m_pModel->dataMutex();
+    if (!mutex->tryLock())
+        return false;
+    const bool ok = FormTriPickDispListsLocked();
+    mutex->unlock();
+    return ok;
+}
+
+bool VSLModelPainter::TriPickListsCurrent() const
+{
+    return m_pModel && !m_vTriPickLists.isEmpty() && !m_pModel->m_bDataChanged &&
+           m_nTriPickVersion == m_pModel->m_nTrianglesVersion;
+}
+
+bool VSLModelPainter::EnsureTriPickLists()
+{
+    if (TriPickListsCurrent())
+        return true;
+    if (!m_pModel || !QOpenGLContext::currentContext())
+        return false;
+    QMutex* mutex = m_pModel->dataMutex();
+    if (!mutex->tryLock())
+        return false;
+    if (m_pModel->m_bDataChanged) {
+        m_pModel->UpdataData();
+        m_pModel->m_bDataChanged = false;
+    }
+    const bool ok = FormTriPickDispListsLocked();
+    mutex->unlock();
+    return ok;
+}
+
+bool VSLModelPainter::FormTriPickDispListsLocked()
+{
     DeleteTriPickLists();
+    m_nTriPickVersion = m_pModel->m_nTrianglesVersion;
     ClearGlErrors();
     const QVector<VSLTriangle3D>& tris = m_pModel->m_vTriangles;
     if (tris.size() >= (1 << 24) - 1)
@@ -190,22 +237,33 @@ void VSLModelPainter::RenderTrianglePickGL()
 {
     if (!m_pModel)
         return;
-    QMutexLocker lock(m_pModel->dataMutex());
-    BeginPickState(m_matrix);
-    if (m_vTriPickLists.isEmpty()) {
-        EmitPickTriangles();
-    } else {
+    if (TriPickListsCurrent()) {
+        // The lists hold their own copy of the triangles: no lock needed.
+        BeginPickState(m_matrix);
         for (GLuint list : m_vTriPickLists)
             glCallList(list);
+        EndPickState();
+        return;
     }
+    // Immediate drawing reads the triangles; with a worker on them the pass
+    // draws nothing and so reports no hit.
+    QMutex* mutex = m_pModel->dataMutex();
+    if (!mutex->tryLock())
+        return;
+    BeginPickState(m_matrix);
+    EmitPickTriangles();
     EndPickState();
+    mutex->unlock();
 }
 
 void VSLModelPainter::RenderSingleTrianglePickGL(unsigned int index)
 {
     if (!m_pModel)
         return;
-    QMutexLocker lock(m_pModel->dataMutex());
+    QMutex* mutex = m_pModel->dataMutex();
+    if (!mutex->tryLock())
+        return;
+    const std::unique_ptr<QMutex, void (*)(QMutex*)> held(mutex, [](QMutex* m) { m->unlock(); });
     const QVector<VSLTriangle3D>& tris = m_pModel->m_vTriangles;
     if (index >= static_cast<unsigned int>(tris.size()))
         return;

@@ -120,7 +120,7 @@ TEST_F(SceneRegistry, PickNamesSelectOnlyLiveInstances)
     EXPECT_EQ(m_scene.selectedInstance(), nullptr);
     m_scene.SetPickModelPainter(p->m_nNumber * 10);
     EXPECT_EQ(m_scene.selectedInstance(), p);
-    EXPECT_NEAR(m_scene.m_rotateCoord.radius, p->GetMaxLength() / 2, 1e-6);
+    EXPECT_NEAR(m_scene.m_rotateCoord.m_dRadius, p->GetMaxLength() / 2, 1e-6);
 
     const int name = p->m_nNumber * 10;
     ASSERT_EQ(m_scene.RemoveSelectedModel(), SceneOp::Done);

@@ -1,0 +1,201 @@
+#include "plate_fixture.h"
+
+#include <QSignalSpy>
+
+#include <GL/gl.h>
+
+#include <cmath>
+
+namespace {
+
+QMatrix4x4 Translation(float x, float y, float z = 0)
+{
+    QMatrix4x4 m;
+    m.translate(x, y, z);
+    return m;
+}
+
+} // namespace
+
+// Default bound: 96 x 54 mm plate, 200 mm high.
+TEST_F(PlateGL, InstanceColoursTellPlacementSelectionAndPendingEdits)
+{
+    VSL3DScene& s = *m_scene;
+    VSLModel3D* cube = Model(testmesh::Cube(10));
+    VSLModelPainter* a = Place(cube, -30, 0);
+    Place(cube, 48, 0); // half beyond x = 48
+    Place(Model(testmesh::Box({0, 0, 0}, {8, 8, 250})), 0, 15); // taller than the build volume
+    TopView(2);
+    auto draw = [&] {
+        Clear();
+        s.DrawModels();
+    };
+
+    draw();
+    SaveFrame("instances_unselected");
+    EXPECT_TRUE(AtTop(-30, 0).grey()) << AtTop(-30, 0);
+    EXPECT_TRUE(AtTop(46, 0).red()) << "off the plate in XY: " << AtTop(46, 0);
+    EXPECT_TRUE(AtTop(0, 15).grey()) << "only above the build height: " << AtTop(0, 15);
+
+    Select(a);
+    draw();
+    EXPECT_TRUE(AtTop(-30, 0).blue()) << AtTop(-30, 0);
+    EXPECT_TRUE(AtTop(0, 15).grey());
+
+    // A move drag that pushes the box past the plate edge.
+    s.EditMode = 0;
+    s.m_pendingTransform = Translation(-15, 0);
+    draw();
+    EXPECT_TRUE(AtTop(-45, 0).red()) << "pending move beyond x = -48: " << AtTop(-45, 0);
+    s.m_pendingTransform = Translation(-5, 0);
+    draw();
+    EXPECT_TRUE(AtTop(-35, 0).blue()) << AtTop(-35, 0);
+
+    // A quarter turn about the origin carries the box past the front edge;
+    // as a move it counts, during a rotate drag the box before the drag does.
+    QMatrix4x4 quarter;
+    quarter.rotate(90, 0, 0, 1);
+    s.m_pendingTransform = quarter;
+    s.EditMode = 0;
+    draw();
+    EXPECT_TRUE(AtTop(0, -30).red()) << AtTop(0, -30);
+    s.EditMode = 1;
+    draw();
+    EXPECT_TRUE(AtTop(0, -30).blue()) << AtTop(0, -30);
+
+    // A scale drag above the build height.
+    s.EditMode = 2;
+    for (float factor : {25.f, 1.5f}) {
+        s.m_pendingTransform.setToIdentity();
+        s.m_pendingTransform.scale(1, 1, factor);
+        draw();
+        EXPECT_EQ(AtTop(-30, 0).red(), factor > 20) << factor << AtTop(-30, 0);
+        EXPECT_EQ(AtTop(-30, 0).blue(), factor < 20) << factor << AtTop(-30, 0);
+    }
+    s.m_pendingTransform.setToIdentity();
+
+    // Support editing frozen: only the selected instance is drawn.
+    Select(a);
+    s.m_bFreeze = true;
+    draw();
+    SaveFrame("instances_frozen_support_edit");
+    EXPECT_TRUE(AtTop(-30, 0).grey()) << AtTop(-30, 0);
+    EXPECT_GT(AtTop(0, 15).r, 230) << "other instances left out";
+    EXPECT_GT(AtTop(46, 0).r, 230);
+    s.m_bFreeze = false;
+}
+
+TEST_F(PlateGL, TranslateRubberLabelsAndArrowHead)
+{
+    VSL3DScene& s = *m_scene;
+    VSLModelPainter* p = Place(Model(testmesh::Cube(10)), 0, 0);
+    Select(p);
+    s.EditMode = 0;
+    QSignalSpy labels(&s, &VSL3DScene::signal_RenderText);
+    const struct {
+        float dx;
+        const char* text;
+        int heads;
+    } cases[] = {{1.5f, "X = 1.5mm", 0}, {2.5f, "X = 2.5mm", 1}, {-12.f, "X = -12.0mm", 1}};
+    for (const auto& c : cases) {
+        s.m_pendingTransform = Translation(c.dx, 0);
+        labels.clear();
+        TopView(10);
+        Clear();
+        s.DrawRubber();
+        // Inside the head (beside the 2-pixel line), between its tip and base.
+        const float tipSide = c.dx > 0 ? 1.f : -1.f;
+        const Rgb head = AtTop(c.dx - tipSide * 1.0f, 0.25f);
+        EXPECT_EQ(head.red(), c.heads == 1) << c.text << head;
+        ASSERT_EQ(labels.size(), 2);
+        EXPECT_EQ(labels[0][0].toString(), QString(c.text));
+        EXPECT_EQ(labels[0][1].value<QVector3D>(), QVector3D(c.dx - 1.5f, 0, 0));
+        EXPECT_EQ(labels[1][0].toString(), QString("Y = 0.0mm"));
+    }
+    // A rotate drag labels the angle, truncated, with the degree sign.
+    s.EditMode = 1;
+    s.m_pressPoint = QVector3D(10, 0, 5);
+    s.m_dRubberAngle = 370.7;
+    QMatrix4x4 r;
+    r.translate(p->m_center);
+    r.rotate(10.7f, 0, 0, 1);
+    r.translate(-p->m_center);
+    s.m_pendingTransform = r;
+    labels.clear();
+    TopView(4);
+    Clear();
+    s.DrawRubber();
+    SaveFrame("rubber_rotate_370deg");
+    ASSERT_EQ(labels.size(), 1);
+    EXPECT_EQ(labels[0][0].toString(), QString("370") + QChar(0x00B0));
+    // No pending edit: no band.
+    s.m_pendingTransform.setToIdentity();
+    labels.clear();
+    s.DrawRubber();
+    EXPECT_EQ(labels.size(), 0);
+}
+
+TEST(CalArcPoints, StepsOfOneTenthDegree)
+{
+    const QVector3D c(1, 2, 3), start(3, 2, 3), axis(0, 0, 2);
+    const QVector<QVector3D> sentinel{{9, 9, 9}};
+    const struct {
+        double angle;
+        int points;  // -1: list untouched
+        double span; // degrees from the first to the last point
+    } cases[] = {{45, 451, 45}, {0.05, 0, 0}, {1200, -1, 0}, {-1001, -1, 0}, {370, 101, 10},
+                 {-30, 301, 30}, {1000, 801, 80}};
+    for (const auto& t : cases) {
+        QVector<QVector3D> out = sentinel;
+        CalArcPoints(t.angle, out, c, start, axis);
+        if (t.points < 0) {
+            EXPECT_EQ(out, sentinel) << t.angle;
+            continue;
+        }
+        ASSERT_EQ(out.size(), t.points) << t.angle;
+        if (t.points == 0)
+            continue;
+        EXPECT_EQ(out.first(), start);
+        const QVector3D last = out.last() - c;
+        // The arc keeps its radius and turns positively about the axis.
+        EXPECT_NEAR(last.length(), 2.0f, 1e-3f);
+        const double turned = std::atan2(last.y(), last.x()) * 180 / M_PI;
+        EXPECT_NEAR(std::fmod(turned + 360, 360), t.span, 0.05) << t.angle;
+    }
+    // Degenerate input leaves an empty list.
+    const struct {
+        QVector3D start, axis;
+    } degenerate[] = {{c, axis}, {start, {0, 0, 0}}, {start + QVector3D(0, 0, 0.1f), axis}};
+    for (const auto& d : degenerate) {
+        QVector<QVector3D> out = sentinel;
+        CalArcPoints(45, out, c, d.start, d.axis);
+        EXPECT_TRUE(out.isEmpty());
+    }
+}
+
+TEST_F(PlateGL, FrameOfThePlate)
+{
+    VSL3DScene& s = *m_scene;
+    VSLModel3D* cube = Model(testmesh::Cube(12));
+    VSLModelPainter* a = Place(cube, -15, 0);
+    Place(Model(testmesh::SphereWithTriangles(2000, 8)), 15, 5);
+    Select(a);
+    s.EditMode = 1;
+    s.m_strToolName = "Edit";
+    CameraView();
+    Clear();
+    s.RenderScene();
+    SaveFrame("plate_frame");
+    // Grid and box are left out while the overlays are hidden.
+    TopView(2);
+    Clear();
+    s.RenderScene();
+    const Rgb withGrid = AtTop(-38, 20);
+    s.m_bHideOverlays = true;
+    Clear();
+    s.RenderScene();
+    const Rgb hidden = AtTop(-38, 20);
+    EXPECT_LT(withGrid.r, 200) << withGrid;
+    EXPECT_GT(hidden.r, 230) << hidden;
+    EXPECT_TRUE(AtTop(-15, 0).blue());
+}
