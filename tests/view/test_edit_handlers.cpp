@@ -315,7 +315,7 @@ TEST_F(EditHandlers, LockedScaleDragUsesPixelRowsAndStaysValidAtTheTopEdge)
 TEST_F(EditHandlers, RotateDragOnTheRingSnapsAndCommitsAsARotation)
 {
     m_scene.EditMode = 1;
-    m_scene.m_rotateCoord.hoverPart = 0;  // the ring about z
+    m_scene.m_rotateCoord.m_nHoverPart = 0;  // the ring about z
     m_scene.SelectPickCoord();
     m_h.SetPressPoint(PixelOf(30, 0));
     m_h.UpdatePressPoint3D();
@@ -344,7 +344,7 @@ TEST_F(EditHandlers, FaceScaleDragStretchesAlongItsAxisAndKeepsTheLastValidStret
     m_service.SetRaySource(Oblique);
     m_scene.EditMode = 2;
     m_scene.m_bUniformScale = false;
-    m_scene.m_scaleCoord.hoverFace = 1;  // fixed at the top corner, grabbed at the bottom, axis z
+    m_scene.m_scaleCoord.m_nHoverPart = 1;  // fixed at the top corner, grabbed at the bottom, axis z
     m_scene.SelectPickCoord();
     m_h.SetPressPoint(PixelOf(0, 0));
     m_h.UpdatePressPoint3D();
