@@ -1,0 +1,89 @@
+#include "VSupportWidget.h"
+#include "VToggleControl.h"
+#include "frmSliceOptions.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QToolBox>
+#include <QToolButton>
+#include <QtTest/QTest>
+#include <gtest/gtest.h>
+
+TEST(EarlierSupportPanel, PagesButtonsAndSwitches)
+{
+    VSupportWidget panel;
+    auto* tools = panel.findChild<QToolBox*>("supportTools");
+    QSignalSpy autoMode(&panel, &VSupportWidget::signal_SendAutoSupportMode);
+    QSignalSpy manual(&panel, &VSupportWidget::signal_SendManualSupportMode);
+    QSignalSpy del(&panel, &VSupportWidget::signal_SendDeleteSupportMode);
+    QSignalSpy density(&panel, &VSupportWidget::signal_SendChangeSupDensity);
+    QSignalSpy size(&panel, &VSupportWidget::signal_SendChangeSupAttachSize);
+
+    tools->setCurrentIndex(0); // current page: nothing
+    tools->setCurrentIndex(1);
+    tools->setCurrentIndex(2);
+    tools->setCurrentIndex(0);
+    EXPECT_EQ(autoMode.size(), 1);
+    EXPECT_EQ(manual.size(), 1);
+    EXPECT_EQ(del.size(), 1);
+
+    QSignalSpy selected(&panel, &VSupportWidget::signal_SendAutoSupportSelected);
+    QSignalSpy all(&panel, &VSupportWidget::signal_SendAutoSupportScene);
+    QSignalSpy delSel(&panel, &VSupportWidget::signal_SendDelSelModelSupports);
+    QSignalSpy delAll(&panel, &VSupportWidget::signal_SendDelAllSupports);
+    for (const char* b : {"select_SupportBtn", "all_SupportBtn", "del_SelModelSupportBtn", "del_AllSupportBtn"})
+        panel.findChild<QToolButton*>(b)->click();
+    EXPECT_EQ(selected.size() + all.size() + delSel.size() + delAll.size(), 4);
+    EXPECT_EQ(selected.size() * all.size() * delSel.size() * delAll.size(), 1);
+
+    EXPECT_TRUE(density.isEmpty()); // the constructor's Middle sends nothing
+    auto* densitySwitch = panel.findChild<VToggleControl*>("supportDensity");
+    auto* sizeSwitch = panel.findChild<VToggleControl*>("supportAttachSize");
+    for (int t = 0; t < 20; ++t)
+        QMetaObject::invokeMethod(densitySwitch, "onTimeout", Qt::DirectConnection);
+    EXPECT_EQ(densitySwitch->getToggled(), VToggleControl::Toggle_Middle);
+    const int w = densitySwitch->width();
+    QTest::mouseRelease(densitySwitch, Qt::LeftButton, {}, QPoint(w - 3, 5));  // right
+    QTest::mouseRelease(sizeSwitch, Qt::LeftButton, {}, QPoint(3, 5));         // left at left: middle
+    ASSERT_EQ(density.size(), 1);
+    EXPECT_EQ(density[0][0].toInt(), 2);
+    ASSERT_EQ(size.size(), 1);
+    EXPECT_EQ(size[0][0].toInt(), 1);
+}
+
+TEST(SliceOptions, OkWritesTheDefaultConfigurationWhateverTheFields)
+{
+    QTemporaryDir dir;
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    DLP::SliceBuildConfig defaults;
+    ASSERT_TRUE(defaults.Save("expected.txt"));
+    QFile expected("expected.txt");
+    ASSERT_TRUE(expected.open(QIODevice::ReadOnly));
+    const QByteArray want = expected.readAll();
+
+    for (bool filled : {false, true}) {
+        frmSliceOptions form;
+        form.show();
+        if (filled)
+            for (QLineEdit* e : form.findChildren<QLineEdit*>())
+                e->setText("7");
+        form.findChild<QPushButton*>("okBtn")->click();
+        EXPECT_FALSE(form.isVisible());
+        QFile written(frmSliceOptions::kConfigFile);
+        ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+        EXPECT_EQ(written.readAll(), want);
+        written.remove();
+    }
+
+    QDir().mkdir(frmSliceOptions::kConfigFile); // cannot be written: still closes
+    frmSliceOptions form;
+    form.show();
+    form.findChild<QPushButton*>("okBtn")->click();
+    EXPECT_FALSE(form.isVisible());
+    QDir::setCurrent(before);
+}

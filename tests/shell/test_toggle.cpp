@@ -1,0 +1,92 @@
+#include "VToggleControl.h"
+
+#include <QSignalSpy>
+#include <QTimer>
+#include <QtTest/QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Switch
+{
+    Switch()
+    {
+        toggle.resize(38, 22);
+        QResizeEvent e(QSize(38, 22), QSize());
+        QApplication::sendEvent(&toggle, &e);
+    }
+    void tick(int n = 1)
+    {
+        for (int i = 0; i < n; ++i)
+            QMetaObject::invokeMethod(&toggle, "onTimeout", Qt::DirectConnection);
+    }
+    void click(int x)
+    {
+        QTest::mousePress(&toggle, Qt::LeftButton, {}, QPoint(x, 11));
+        QTest::mouseRelease(&toggle, Qt::LeftButton, {}, QPoint(x, 11));
+    }
+    int interval() { return toggle.findChild<QTimer*>()->interval(); }
+    bool running() { return toggle.findChild<QTimer*>()->isActive(); }
+    VToggleControl toggle;
+};
+
+TEST(Toggle, ClicksMoveTheKnobTickByTick)
+{
+    struct Row { int clickX; int emitted; int ticksBefore; int reached; };
+    const Row rows[] = {
+        {30, 2, 9, 2}, // right half at the left end: right end after the 10th tick
+        {5, 1, 5, 1},  // left half at the left end: middle after the 6th tick
+    };
+    for (const Row& r : rows) {
+        Switch s;
+        QSignalSpy toggled(&s.toggle, &VToggleControl::toggled);
+        s.click(r.clickX);
+        ASSERT_EQ(toggled.size(), 1);
+        EXPECT_EQ(toggled[0][0].toInt(), r.emitted);
+        EXPECT_EQ(s.interval(), 2);
+        s.tick(r.ticksBefore);
+        EXPECT_EQ(s.toggle.getToggled(), VToggleControl::Toggle_Left);
+        s.tick();
+        EXPECT_EQ(int(s.toggle.getToggled()), r.reached);
+        EXPECT_FALSE(s.running());
+    }
+}
+
+TEST(Toggle, DisabledSetToggleAndClicksDuringAMove)
+{
+    Switch s;
+    QSignalSpy toggled(&s.toggle, &VToggleControl::toggled);
+    s.toggle.setEnabled(false);
+    s.click(30);
+    EXPECT_TRUE(toggled.isEmpty());
+    s.toggle.setEnabled(true);
+
+    s.toggle.setToggle(VToggleControl::Toggle_Right);
+    EXPECT_TRUE(toggled.isEmpty());
+    EXPECT_EQ(s.interval(), 10);
+
+    s.tick(3); // on its way right, still at the left end
+    s.click(5); // left half from the position reached (left): middle
+    ASSERT_EQ(toggled.size(), 1);
+    EXPECT_EQ(toggled[0][0].toInt(), 1);
+    s.tick(10);
+    EXPECT_EQ(s.toggle.getToggled(), VToggleControl::Toggle_Middle);
+}
+
+TEST(Toggle, AResizeKeepsTheKnobAtItsPosition)
+{
+    Switch s;
+    s.click(30);
+    s.tick(10);
+    ASSERT_EQ(s.toggle.getToggled(), VToggleControl::Toggle_Right);
+    s.toggle.resize(80, 22);
+    QResizeEvent e(QSize(80, 22), QSize(38, 22));
+    QApplication::sendEvent(&s.toggle, &e);
+    EXPECT_GT(s.toggle.knobX(), 40);
+    const QImage shot = s.toggle.grab().toImage();
+    shot.save("toggle_right.png");
+    // The knob is light and sits right of the middle.
+    EXPECT_GT(qGray(shot.pixel(70, 11)), qGray(shot.pixel(12, 11)));
+}
+
+} // namespace
