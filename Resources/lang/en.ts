@@ -1,0 +1,902 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1">
+<context>
+    <name>BusyWidget</name>
+    <message>
+        <source>Form</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>DlpSerialPort</name>
+    <message>
+        <source>InfoPortname: </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Portname: </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Write M900 start</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Return of M900: </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No reply to M900, printer offline</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>FirmWare Version: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Write M701 start</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Return of M701: </source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>EditWidget</name>
+    <message>
+        <source>Form</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Edit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>X</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Y</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Z</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Position:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Rotation:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>°</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Scale:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Size:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Lock</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Clone</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Reset</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Maximize</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>HelpDialog</name>
+    <message>
+        <source>Dialog</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>VexmorSuite</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Web Link:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Version: 1.37</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Pellar10 Trouble Shooting</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Videos of Operation</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Vexmor 3D Official Group</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Vexmor 3D Printer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Please contact us at:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Pellar30 Trouble Shooting</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>In preparaion</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>VEditRecipeWidget</name>
+    <message>
+        <source>Resin Edit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Recipe Edit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Recipe Name</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>New Recipe</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Curing Time</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ms</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Burn-in Time</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Stable Time</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Burn-in Range</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>mm</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Lift Distance1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Lift Speed1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>mm/min</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Lift Distance2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Lift Speed2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The recipe file could not be written: </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Invalid recipe name</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Overwrite Recipe </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Recipe </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> can not be modified, please rename it!</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>VFixWidget</name>
+    <message>
+        <source>Form</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fix</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Defects</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Holes：</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>0</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Non-manifold:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Inverted Normals:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fix completed</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>VPrintMsgBox</name>
+    <message>
+        <source>Form</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The Job is Cancelling,wait please!</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>VSL3DScene</name>
+    <message>
+        <source>Model is out of range, please scale it</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>VSaveWidgetX</name>
+    <message>
+        <source>Form</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Recipe</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Curing Time</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ms</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Burn-in Time</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Burn-in Range</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>mm</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Lift Distance1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Lift Speed1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>mm/min</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Lift Distance2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Lift Speed2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>New / Edit Recipe</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delete Recipe</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Stable Time</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>MachineType:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Pellar120</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>LayerThickness:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>50 um</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Save Job</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Prew</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Duplicate</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Center Exposure Time</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Penetration Depth</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>um</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Bottom Plate Layers</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Layers</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Z Retract Speed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Debond Speed Normal</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tilt Distance1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tilt Speed1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tilt Distance2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tilt Speed2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tilt Return Speed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tilt Near Distance</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tilt Near Offset</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tilt Near Speed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Rotate Circles</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Circle</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Rotate Speed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Circle/min</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Light PWM(0~255）</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>255</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Image Mirror</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Long Side</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Short Side</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>AdjX</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>0</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>AdjY</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>AdjZ</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Local Printer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Network Printer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Save File</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delete Recipe </source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>VSlicingMsgBox</name>
+    <message>
+        <source>Dialog</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Slicing,Wait Please</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No Slicing Data,Slicing again Please</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>...</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>VSupportWidget</name>
+    <message>
+        <source>Form</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Support</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Automatic Support</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Density</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Low    Middle     Large</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Attaching Point</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Support All</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Support Selected</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Manual Support</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Left click on the model to add a support manually</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delete Support</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>left click on the support to delete</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delete for selected model</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delete for all models</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>VSupportWidgetEditX</name>
+    <message>
+        <source>Form</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>VSupportWidgetX</name>
+    <message>
+        <source>Form</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Support</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>All Models</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Generate</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Edit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Density</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Attaching Point</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Shaft Diameter</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Lift Distance</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>mm</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Default</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Model Selected</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ViewControlFrame</name>
+    <message>
+        <source>Frame</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>frmDeviceInterfaceSettings</name>
+    <message>
+        <source>frmDeviceInterfaceSettings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Printer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Printer Select</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>X-Size(mm)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>98</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Y-Size(mm)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>55</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Z-Height(mm)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>150</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>X Resolution</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>854</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Y Resolution</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>480</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Language</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Version:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>1.37</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>English</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Chinese</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Please exit the program to apply the language setting!</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>frmSliceOptions</name>
+    <message>
+        <source>frmSliceOptions</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Slice Configuration</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Slice Thickness (mm)        </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Exposure Configuration</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Exposure Time Per Layer (ms)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Bottom Exposure Time (ms)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Number of Bottom Layers</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Lift and Tilt</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Z Lift Distance (mm)        </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Z Lift Speed (mm/s)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Z Retract Speed (mm/s)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tilt Distance1 (mm)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tilt Speed1 (mm/s)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tilt Distance2 (mm)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tilt Speed2 (mm/s)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tilt Retract Speed (mm/s)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Export Options</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Export Image Slices</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Export SVG Slices</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>layoutools</name>
+    <message>
+        <source>Translate</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Translate selected Model</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Rotate</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Rotate selected Model</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Scale</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Scale selected model</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>navbar</name>
+    <message>
+        <source>Load Model</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Edit Model</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fix Model</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Support Model</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Slice Model</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Save Job</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+</TS>

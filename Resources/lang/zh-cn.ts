@@ -1,0 +1,901 @@
+<?xml version='1.0' encoding='utf-8'?>
+<TS version="2.1" language="zh_CN">
+<context>
+    <name>BusyWidget</name>
+    <message>
+        <source>Form</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>DlpSerialPort</name>
+    <message>
+        <source>InfoPortname: </source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Portname: </source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Write M900 start</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Return of M900: </source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>No reply to M900, printer offline</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>FirmWare Version: %1</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Write M701 start</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Return of M701: </source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>EditWidget</name>
+    <message>
+        <source>Form</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Edit</source>
+        <translation>模型编辑</translation>
+    </message>
+    <message>
+        <source>X</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Y</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Z</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Position:</source>
+        <translation>        平移</translation>
+    </message>
+    <message>
+        <source>Rotation:</source>
+        <translation>        旋转</translation>
+    </message>
+    <message>
+        <source>°</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Scale:</source>
+        <translation>        缩放</translation>
+    </message>
+    <message>
+        <source>Size:</source>
+        <translation>        尺寸</translation>
+    </message>
+    <message>
+        <source>Lock</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Clone</source>
+        <translation>克隆</translation>
+    </message>
+    <message>
+        <source>Reset</source>
+        <translation>重置</translation>
+    </message>
+    <message>
+        <source>Maximize</source>
+        <translation>最大化</translation>
+    </message>
+</context>
+<context>
+    <name>HelpDialog</name>
+    <message>
+        <source>Dialog</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>VexmorSuite</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Web Link:</source>
+        <translation>网页链接：</translation>
+    </message>
+    <message>
+        <source>Version: 1.37</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Pellar10 Trouble Shooting</source>
+        <translation>Pellar10常见问题</translation>
+    </message>
+    <message>
+        <source>Videos of Operation</source>
+        <translation>操作说明</translation>
+    </message>
+    <message>
+        <source>Vexmor 3D Official Group</source>
+        <translation>Vexmor 3D 官方群组</translation>
+    </message>
+    <message>
+        <source>Vexmor 3D Printer</source>
+        <translation>Vexmor 3D 打印机</translation>
+    </message>
+    <message>
+        <source>Please contact us at:</source>
+        <translation>请通过以下方式联系我们：</translation>
+    </message>
+    <message>
+        <source>Pellar30 Trouble Shooting</source>
+        <translation>Pellar30常见问题</translation>
+    </message>
+    <message>
+        <source>In preparaion</source>
+        <translation>准备中</translation>
+    </message>
+</context>
+<context>
+    <name>VEditRecipeWidget</name>
+    <message>
+        <source>Resin Edit</source>
+        <translation>树脂编辑</translation>
+    </message>
+    <message>
+        <source>Recipe Edit</source>
+        <translation>配方编辑</translation>
+    </message>
+    <message>
+        <source>Recipe Name</source>
+        <translation>配方名称</translation>
+    </message>
+    <message>
+        <source>New Recipe</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Curing Time</source>
+        <translation>固化时间</translation>
+    </message>
+    <message>
+        <source>ms</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Burn-in Time</source>
+        <translation>底层曝光时间</translation>
+    </message>
+    <message>
+        <source>Stable Time</source>
+        <translation>稳定时间</translation>
+    </message>
+    <message>
+        <source>Burn-in Range</source>
+        <translation>底层厚度</translation>
+    </message>
+    <message>
+        <source>mm</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Lift Distance1</source>
+        <translation>抬升距离1</translation>
+    </message>
+    <message>
+        <source>Lift Speed1</source>
+        <translation>抬升速度1</translation>
+    </message>
+    <message>
+        <source>mm/min</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Lift Distance2</source>
+        <translation>抬升距离2</translation>
+    </message>
+    <message>
+        <source>Lift Speed2</source>
+        <translation>抬升速度2</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>保存</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>The recipe file could not be written: </source>
+        <translation>无法写入配方文件：</translation>
+    </message>
+    <message>
+        <source>Invalid recipe name</source>
+        <translation>配方名称无效</translation>
+    </message>
+    <message>
+        <source>Overwrite Recipe </source>
+        <translation>覆盖配方 </translation>
+    </message>
+    <message>
+        <source>Recipe </source>
+        <translation>配方 </translation>
+    </message>
+    <message>
+        <source> can not be modified, please rename it!</source>
+        <translation> 不能修改，请重新命名！</translation>
+    </message>
+</context>
+<context>
+    <name>VFixWidget</name>
+    <message>
+        <source>Form</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Fix</source>
+        <translation>模型修复</translation>
+    </message>
+    <message>
+        <source>Defects</source>
+        <translation>模型缺陷</translation>
+    </message>
+    <message>
+        <source>Holes：</source>
+        <translation>破孔:</translation>
+    </message>
+    <message>
+        <source>0</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Non-manifold:</source>
+        <translation>非流型:</translation>
+    </message>
+    <message>
+        <source>Inverted Normals:</source>
+        <translation>法向量反:</translation>
+    </message>
+    <message>
+        <source>Fix completed</source>
+        <translation>修复完成</translation>
+    </message>
+</context>
+<context>
+    <name>VPrintMsgBox</name>
+    <message>
+        <source>Form</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>The Job is Cancelling,wait please!</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>VSL3DScene</name>
+    <message>
+        <source>Model is out of range, please scale it</source>
+        <translation>模型超出范围，请缩放模型</translation>
+    </message>
+</context>
+<context>
+    <name>VSaveWidgetX</name>
+    <message>
+        <source>Form</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>保存</translation>
+    </message>
+    <message>
+        <source>Recipe</source>
+        <translation>配方</translation>
+    </message>
+    <message>
+        <source>Curing Time</source>
+        <translation>固化时间</translation>
+    </message>
+    <message>
+        <source>ms</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Burn-in Time</source>
+        <translation>底层曝光时间</translation>
+    </message>
+    <message>
+        <source>Burn-in Range</source>
+        <translation>底层厚度</translation>
+    </message>
+    <message>
+        <source>mm</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Lift Distance1</source>
+        <translation>抬升距离1</translation>
+    </message>
+    <message>
+        <source>Lift Speed1</source>
+        <translation>抬升速度1</translation>
+    </message>
+    <message>
+        <source>mm/min</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Lift Distance2</source>
+        <translation>抬升距离2</translation>
+    </message>
+    <message>
+        <source>Lift Speed2</source>
+        <translation>抬升速度2</translation>
+    </message>
+    <message>
+        <source>New / Edit Recipe</source>
+        <translation>新建/编辑配方</translation>
+    </message>
+    <message>
+        <source>Delete Recipe</source>
+        <translation>删除配方</translation>
+    </message>
+    <message>
+        <source>Stable Time</source>
+        <translation>稳定时间</translation>
+    </message>
+    <message>
+        <source>MachineType:</source>
+        <translation>机型：</translation>
+    </message>
+    <message>
+        <source>Pellar120</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>LayerThickness:</source>
+        <translation>层厚：</translation>
+    </message>
+    <message>
+        <source>50 um</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Save Job</source>
+        <translation>保存任务</translation>
+    </message>
+    <message>
+        <source>Prew</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Duplicate</source>
+        <translation>复制</translation>
+    </message>
+    <message>
+        <source>Center Exposure Time</source>
+        <translation>中心曝光时间</translation>
+    </message>
+    <message>
+        <source>Penetration Depth</source>
+        <translation>穿透深度</translation>
+    </message>
+    <message>
+        <source>um</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Bottom Plate Layers</source>
+        <translation>底板层数</translation>
+    </message>
+    <message>
+        <source>Layers</source>
+        <translation>层</translation>
+    </message>
+    <message>
+        <source>Z Retract Speed</source>
+        <translation>Z轴回程速度</translation>
+    </message>
+    <message>
+        <source>Debond Speed Normal</source>
+        <translation>脱模速度</translation>
+    </message>
+    <message>
+        <source>Tilt Distance1</source>
+        <translation>倾斜距离1</translation>
+    </message>
+    <message>
+        <source>Tilt Speed1</source>
+        <translation>倾斜速度1</translation>
+    </message>
+    <message>
+        <source>Tilt Distance2</source>
+        <translation>倾斜距离2</translation>
+    </message>
+    <message>
+        <source>Tilt Speed2</source>
+        <translation>倾斜速度2</translation>
+    </message>
+    <message>
+        <source>Tilt Return Speed</source>
+        <translation>倾斜回程速度</translation>
+    </message>
+    <message>
+        <source>Tilt Near Distance</source>
+        <translation>倾斜接近距离</translation>
+    </message>
+    <message>
+        <source>Tilt Near Offset</source>
+        <translation>倾斜接近偏移</translation>
+    </message>
+    <message>
+        <source>Tilt Near Speed</source>
+        <translation>倾斜接近速度</translation>
+    </message>
+    <message>
+        <source>Rotate Circles</source>
+        <translation>旋转圈数</translation>
+    </message>
+    <message>
+        <source>Circle</source>
+        <translation>圈</translation>
+    </message>
+    <message>
+        <source>Rotate Speed</source>
+        <translation>旋转速度</translation>
+    </message>
+    <message>
+        <source>Circle/min</source>
+        <translation>圈/分钟</translation>
+    </message>
+    <message>
+        <source>Light PWM(0~255）</source>
+        <translation>光强PWM(0~255）</translation>
+    </message>
+    <message>
+        <source>255</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Image Mirror</source>
+        <translation>图像镜像</translation>
+    </message>
+    <message>
+        <source>Long Side</source>
+        <translation>长边</translation>
+    </message>
+    <message>
+        <source>Short Side</source>
+        <translation>短边</translation>
+    </message>
+    <message>
+        <source>AdjX</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>0</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>AdjY</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>AdjZ</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Local Printer</source>
+        <translation>本地打印机</translation>
+    </message>
+    <message>
+        <source>Network Printer</source>
+        <translation>网络打印机</translation>
+    </message>
+    <message>
+        <source>Save File</source>
+        <translation>保存文件</translation>
+    </message>
+    <message>
+        <source>Delete Recipe </source>
+        <translation>删除配方 </translation>
+    </message>
+</context>
+<context>
+    <name>VSlicingMsgBox</name>
+    <message>
+        <source>Dialog</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Slicing,Wait Please</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>No Slicing Data,Slicing again Please</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>...</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>VSupportWidget</name>
+    <message>
+        <source>Form</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Support</source>
+        <translation>添加支撑</translation>
+    </message>
+    <message>
+        <source>Automatic Support</source>
+        <translation>自动支撑</translation>
+    </message>
+    <message>
+        <source>Density</source>
+        <translation>支撑密度</translation>
+    </message>
+    <message>
+        <source>Low    Middle     Large</source>
+        <translation>低      中       高</translation>
+    </message>
+    <message>
+        <source>Attaching Point</source>
+        <translation>顶端直径</translation>
+    </message>
+    <message>
+        <source>Support All</source>
+        <translation>全部支撑</translation>
+    </message>
+    <message>
+        <source>Support Selected</source>
+        <translation>支撑选中模型</translation>
+    </message>
+    <message>
+        <source>Manual Support</source>
+        <translation>手动支撑</translation>
+    </message>
+    <message>
+        <source>Left click on the model to add a support manually</source>
+        <translation>左键点击模型手动添加支撑</translation>
+    </message>
+    <message>
+        <source>Delete Support</source>
+        <translation>删除支撑</translation>
+    </message>
+    <message>
+        <source>left click on the support to delete</source>
+        <translation>左键点击支撑删除</translation>
+    </message>
+    <message>
+        <source>Delete for selected model</source>
+        <translation>删除选中模型的支撑</translation>
+    </message>
+    <message>
+        <source>Delete for all models</source>
+        <translation>删除所有模型的支撑</translation>
+    </message>
+</context>
+<context>
+    <name>VSupportWidgetEditX</name>
+    <message>
+        <source>Form</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>保存</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+</context>
+<context>
+    <name>VSupportWidgetX</name>
+    <message>
+        <source>Form</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Support</source>
+        <translation>添加支撑</translation>
+    </message>
+    <message>
+        <source>All Models</source>
+        <translation>所有模型</translation>
+    </message>
+    <message>
+        <source>Generate</source>
+        <translation>自动支撑</translation>
+    </message>
+    <message>
+        <source>Edit</source>
+        <translation>编辑支撑</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>删除支撑</translation>
+    </message>
+    <message>
+        <source>Density</source>
+        <translation>支撑密度</translation>
+    </message>
+    <message>
+        <source>Attaching Point</source>
+        <translation>顶端直径</translation>
+    </message>
+    <message>
+        <source>Shaft Diameter</source>
+        <translation>支撑直径</translation>
+    </message>
+    <message>
+        <source>Lift Distance</source>
+        <translation>抬升高度</translation>
+    </message>
+    <message>
+        <source>mm</source>
+        <translation>mm</translation>
+    </message>
+    <message>
+        <source>Default</source>
+        <translation>恢复默认</translation>
+    </message>
+    <message>
+        <source>Model Selected</source>
+        <translation>选中模型</translation>
+    </message>
+</context>
+<context>
+    <name>ViewControlFrame</name>
+    <message>
+        <source>Frame</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>frmDeviceInterfaceSettings</name>
+    <message>
+        <source>frmDeviceInterfaceSettings</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Printer</source>
+        <translation>打印机</translation>
+    </message>
+    <message>
+        <source>Printer Select</source>
+        <translation>选择打印机</translation>
+    </message>
+    <message>
+        <source>X-Size(mm)</source>
+        <translation>X尺寸(mm)</translation>
+    </message>
+    <message>
+        <source>98</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Y-Size(mm)</source>
+        <translation>Y尺寸(mm)</translation>
+    </message>
+    <message>
+        <source>55</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Z-Height(mm)</source>
+        <translation>Z高度(mm)</translation>
+    </message>
+    <message>
+        <source>150</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>X Resolution</source>
+        <translation>X分辨率</translation>
+    </message>
+    <message>
+        <source>854</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Y Resolution</source>
+        <translation>Y分辨率</translation>
+    </message>
+    <message>
+        <source>480</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Language</source>
+        <translation>语言</translation>
+    </message>
+    <message>
+        <source>Version:</source>
+        <translation>版本：</translation>
+    </message>
+    <message>
+        <source>1.37</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>English</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Chinese</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Please exit the program to apply the language setting!</source>
+        <translation>请退出程序以应用语言设置！</translation>
+    </message>
+</context>
+<context>
+    <name>frmSliceOptions</name>
+    <message>
+        <source>frmSliceOptions</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Slice Configuration</source>
+        <translation>切片设置</translation>
+    </message>
+    <message>
+        <source>Slice Thickness (mm)        </source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Exposure Configuration</source>
+        <translation>曝光设置</translation>
+    </message>
+    <message>
+        <source>Exposure Time Per Layer (ms)</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Bottom Exposure Time (ms)</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Number of Bottom Layers</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Lift and Tilt</source>
+        <translation>抬升与倾斜</translation>
+    </message>
+    <message>
+        <source>Z Lift Distance (mm)        </source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Z Lift Speed (mm/s)</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Z Retract Speed (mm/s)</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Tilt Distance1 (mm)</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Tilt Speed1 (mm/s)</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Tilt Distance2 (mm)</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Tilt Speed2 (mm/s)</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Tilt Retract Speed (mm/s)</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Export Options</source>
+        <translation>导出选项</translation>
+    </message>
+    <message>
+        <source>Export Image Slices</source>
+        <translation>导出切片图像</translation>
+    </message>
+    <message>
+        <source>Export SVG Slices</source>
+        <translation>导出SVG切片</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+</context>
+<context>
+    <name>layoutools</name>
+    <message>
+        <source>Translate</source>
+        <translation>平移</translation>
+    </message>
+    <message>
+        <source>Translate selected Model</source>
+        <translation>平移选中模型</translation>
+    </message>
+    <message>
+        <source>Rotate</source>
+        <translation>旋转</translation>
+    </message>
+    <message>
+        <source>Rotate selected Model</source>
+        <translation>旋转选中模型</translation>
+    </message>
+    <message>
+        <source>Scale</source>
+        <translation>缩放</translation>
+    </message>
+    <message>
+        <source>Scale selected model</source>
+        <translation>缩放选中模型</translation>
+    </message>
+</context>
+<context>
+    <name>navbar</name>
+    <message>
+        <source>Load Model</source>
+        <translation>导入模型</translation>
+    </message>
+    <message>
+        <source>Edit Model</source>
+        <translation>编辑模型</translation>
+    </message>
+    <message>
+        <source>Fix Model</source>
+        <translation>修复模型</translation>
+    </message>
+    <message>
+        <source>Support Model</source>
+        <translation>生成支撑</translation>
+    </message>
+    <message>
+        <source>Slice Model</source>
+        <translation>模型切片</translation>
+    </message>
+    <message>
+        <source>Save Job</source>
+        <translation>保存任务</translation>
+    </message>
+</context>
+</TS>

@@ -1,0 +1,108 @@
+#!/usr/bin/env python3
+"""Refreshes Resources/lang/en.ts and zh-cn.ts from the sources (lupdate) and
+fills the Chinese file's open entries from the table below. Entries someone
+translated by hand stay as they are. Run after adding or changing texts."""
+import os
+import subprocess
+import sys
+import xml.etree.ElementTree as ET
+
+ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
+LANG = os.path.join(ROOT, "Resources", "lang")
+LUPDATE = next((p for p in ("/usr/lib/qt5/bin/lupdate", "/usr/lib/x86_64-linux-gnu/qt5/bin/lupdate")
+                if os.path.exists(p)), "lupdate")
+
+# Forms whose texts stay English in both files.
+ENGLISH_ONLY = {"BusyWidget", "VSlicingMsgBox", "VPrintMsgBox"}
+
+# (context, source) pairs first, then texts shared by several forms.
+BY_CONTEXT = {
+    ("navbar", "Load Model"): "导入模型", ("navbar", "Edit Model"): "编辑模型",
+    ("navbar", "Fix Model"): "修复模型", ("navbar", "Support Model"): "生成支撑",
+    ("navbar", "Slice Model"): "模型切片", ("navbar", "Save Job"): "保存任务",
+    ("layoutools", "Translate"): "平移", ("layoutools", "Translate selected Model"): "平移选中模型",
+    ("layoutools", "Rotate"): "旋转", ("layoutools", "Rotate selected Model"): "旋转选中模型",
+    ("layoutools", "Scale"): "缩放", ("layoutools", "Scale selected model"): "缩放选中模型",
+    ("VFixWidget", "Fix"): "模型修复", ("VFixWidget", "Defects"): "模型缺陷", ("VFixWidget", "Holes："): "破孔:",
+    ("VFixWidget", "Non-manifold:"): "非流型:", ("VFixWidget", "Inverted Normals:"): "法向量反:",
+    ("VFixWidget", "Fix completed"): "修复完成",
+    ("HelpDialog", "Web Link:"): "网页链接：", ("HelpDialog", "Videos of Operation"): "操作说明",
+    ("HelpDialog", "Pellar10 Trouble Shooting"): "Pellar10常见问题",
+    ("HelpDialog", "Pellar30 Trouble Shooting"): "Pellar30常见问题",
+    ("HelpDialog", "Please contact us at:"): "请通过以下方式联系我们：", ("HelpDialog", "In preparaion"): "准备中",
+    ("HelpDialog", "Vexmor 3D Official Group"): "Vexmor 3D 官方群组", ("HelpDialog", "Vexmor 3D Printer"): "Vexmor 3D 打印机",
+    ("EditWidget", "Edit"): "模型编辑", ("EditWidget", "Position:"): "        平移",
+    ("EditWidget", "Rotation:"): "        旋转", ("EditWidget", "Scale:"): "        缩放",
+    ("EditWidget", "Size:"): "        尺寸", ("EditWidget", "Clone"): "克隆", ("EditWidget", "Reset"): "重置",
+    ("EditWidget", "Maximize"): "最大化",
+    ("VSupportWidgetX", "Support"): "添加支撑", ("VSupportWidgetX", "All Models"): "所有模型",
+    ("VSupportWidgetX", "Model Selected"): "选中模型", ("VSupportWidgetX", "Generate"): "自动支撑",
+    ("VSupportWidgetX", "Edit"): "编辑支撑", ("VSupportWidgetX", "Delete"): "删除支撑",
+    ("VSupportWidgetX", "Density"): "支撑密度", ("VSupportWidgetX", "Attaching Point"): "顶端直径",
+    ("VSupportWidgetX", "Shaft Diameter"): "支撑直径", ("VSupportWidgetX", "Lift Distance"): "抬升高度",
+    ("VSupportWidgetX", "mm"): "mm", ("VSupportWidgetX", "Default"): "恢复默认",
+    ("VSupportWidgetEditX", "Save"): "保存", ("VSupportWidgetEditX", "Cancel"): "取消",
+    ("VSupportWidget", "Support"): "添加支撑",
+    ("Vexmor", "Loading model file"): "正在加载模型", ("Vexmor", "Saving slice file"): "正在保存文件",
+    ("Vexmor", "Generating supports"): "正在生成支撑", ("Vexmor", "Slicing the scene"): "正在生成切片",
+    ("VSaveWidgetX", "Save"): "保存",
+}
+SHARED = {
+    "Curing Time": "固化时间", "Burn-in Time": "底层曝光时间", "Stable Time": "稳定时间", "Burn-in Range": "底层厚度",
+    "Lift Distance1": "抬升距离1", "Lift Speed1": "抬升速度1", "Lift Distance2": "抬升距离2", "Lift Speed2": "抬升速度2",
+    "Save": "保存", "Close": "关闭", "Cancel": "取消", "OK": "确定", "Recipe": "配方", "Recipe Name": "配方名称",
+    "Resin Edit": "树脂编辑", "Recipe Edit": "配方编辑", "New / Edit Recipe": "新建/编辑配方",
+    "Delete Recipe": "删除配方", "Delete Recipe ": "删除配方 ", "Overwrite Recipe ": "覆盖配方 ", "Recipe ": "配方 ",
+    " can not be modified, please rename it!": " 不能修改，请重新命名！", "Invalid recipe name": "配方名称无效",
+    "The recipe file could not be written: ": "无法写入配方文件：", "MachineType:": "机型：",
+    "LayerThickness:": "层厚：", "Save Job": "保存任务", "Duplicate": "复制", "Local Printer": "本地打印机",
+    "Network Printer": "网络打印机", "Save File": "保存文件", "Image Mirror": "图像镜像", "Long Side": "长边",
+    "Short Side": "短边", "Center Exposure Time": "中心曝光时间", "Penetration Depth": "穿透深度",
+    "Bottom Plate Layers": "底板层数", "Layers": "层", "Z Retract Speed": "Z轴回程速度",
+    "Debond Speed Normal": "脱模速度", "Tilt Distance1": "倾斜距离1", "Tilt Speed1": "倾斜速度1",
+    "Tilt Distance2": "倾斜距离2", "Tilt Speed2": "倾斜速度2", "Tilt Return Speed": "倾斜回程速度",
+    "Tilt Near Distance": "倾斜接近距离", "Tilt Near Offset": "倾斜接近偏移", "Tilt Near Speed": "倾斜接近速度",
+    "Rotate Circles": "旋转圈数", "Circle": "圈", "Rotate Speed": "旋转速度", "Circle/min": "圈/分钟",
+    "Light PWM(0~255）": "光强PWM(0~255）", "Printer": "打印机", "Printer Select": "选择打印机",
+    "X-Size(mm)": "X尺寸(mm)", "Y-Size(mm)": "Y尺寸(mm)", "Z-Height(mm)": "Z高度(mm)", "X Resolution": "X分辨率",
+    "Y Resolution": "Y分辨率", "Language": "语言", "Version:": "版本：",
+    "Please exit the program to apply the language setting!": "请退出程序以应用语言设置！",
+    "Model is out of range, please scale it": "模型超出范围，请缩放模型", "Automatic Support": "自动支撑",
+    "Density": "支撑密度", "Attaching Point": "顶端直径", "Support All": "全部支撑", "Support Selected": "支撑选中模型",
+    "Manual Support": "手动支撑", "Left click on the model to add a support manually": "左键点击模型手动添加支撑",
+    "Delete Support": "删除支撑", "left click on the support to delete": "左键点击支撑删除",
+    "Delete for selected model": "删除选中模型的支撑", "Delete for all models": "删除所有模型的支撑",
+    "Low    Middle     Large": "低      中       高", "Slice Configuration": "切片设置",
+    "Exposure Configuration": "曝光设置", "Lift and Tilt": "抬升与倾斜", "Export Options": "导出选项",
+    "Export Image Slices": "导出切片图像", "Export SVG Slices": "导出SVG切片",
+}
+
+
+def fill(path):
+    tree = ET.parse(path)
+    root = tree.getroot()
+    root.set("language", "zh_CN")
+    for ctx in root.findall("context"):
+        name = ctx.find("name").text
+        for msg in ctx.findall("message"):
+            tr = msg.find("translation")
+            if tr is None or (tr.text and tr.get("type") != "unfinished"):
+                continue
+            src = msg.find("source").text or ""
+            text = None if name in ENGLISH_ONLY else BY_CONTEXT.get((name, src), SHARED.get(src))
+            if text is not None:
+                tr.text = text
+                tr.attrib.pop("type", None)
+    tree.write(path, encoding="utf-8", xml_declaration=True)
+
+
+def main():
+    sources = [os.path.join(ROOT, d) for d in ("app", "panels", "printer", "vslglview", "Resources/Qml")]
+    ts = [os.path.join(LANG, "en.ts"), os.path.join(LANG, "zh-cn.ts")]
+    subprocess.run([LUPDATE, "-silent", "-no-obsolete", "-locations", "none", *sources, "-ts", *ts], check=True)
+    fill(ts[1])
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
