@@ -57,8 +57,22 @@ void VSL3DScene::ShowOutOfRangeWarning()
     box.exec();
 }
 
+bool VSL3DScene::RefuseAddWhileJobsRun()
+{
+    // Placement may re-centre every instance; a running worker reads its
+    // instance's matrix, so nothing is added until all jobs have ended.
+    if (!m_jobs.AnyJob())
+        return false;
+    m_lastAddResult = SceneOp::JobRunning;
+    m_strLoadError = tr("a support or slice job is still running");
+    return true;
+}
+
 bool VSL3DScene::AddModel(QString path)
 {
+    if (RefuseAddWhileJobsRun())
+        return false;
+    m_lastAddResult = SceneOp::Done;
     for (VSLModel3D* model : qAsConst(m_models)) {
         if (model->m_strFileName == path) {
             auto* instance = new VSLModelPainter(model, this);
@@ -72,6 +86,7 @@ bool VSL3DScene::AddModel(QString path)
     connect(model->fixerThread(), &FixerThread::sig_FixerStatusChanged, this, &VSL3DScene::slot_SceneUpdateStatus,
             Qt::QueuedConnection);
     if (!model->LoadSTLFile(path)) {
+        m_lastAddResult = SceneOp::Unchanged;
         m_strLoadError = model->loadError();
         delete model;
         return false;
@@ -89,8 +104,12 @@ bool VSL3DScene::AddModel(QString path)
 
 bool VSL3DScene::showModel(QString path)
 {
+    if (RefuseAddWhileJobsRun())
+        return false;
+    m_lastAddResult = SceneOp::Unchanged;
     if (VSLModel3D::m_vT.isEmpty())
         return false;
+    m_lastAddResult = SceneOp::Done;
     auto* model = new VSLModel3D;
     model->m_strFileName = path;
     model->showModel(path);
@@ -110,8 +129,9 @@ SceneOp VSL3DScene::DuplicateSelectedModel()
     VSLModelPainter* source = m_pSelModelPainter;
     if (!source)
         return SceneOp::NoSelection;
-    // The copy reads the support map that a running worker writes.
-    if (m_jobs.IsBusy(source->m_nNumber))
+    // The copy reads the support map that a running worker writes, and its
+    // placement may re-centre every instance.
+    if (m_jobs.AnyJob())
         return SceneOp::JobRunning;
     auto* copy = new VSLModelPainter(source->m_pModel, this);
     copy->DuplicateModelPainterX(source);

@@ -68,12 +68,19 @@ public:
     ~VSL3DScene() override;
 
     // --- registry ---
-    // False when the file is refused; lastLoadError() then says why.
+    // False when the file is refused; lastLoadError() then says why. Placing
+    // an instance may move every other one, so while any support or slice
+    // job runs nothing is added (lastAddResult() is then JobRunning).
     bool AddModel(QString path);
     QString lastLoadError() const { return m_strLoadError; }
+    // Of the last AddModel or showModel: Done, JobRunning, or Unchanged
+    // when the file or the imported triangles were refused.
+    SceneOp lastAddResult() const { return m_lastAddResult; }
     // Adds a model built from the triangles of an imported slice file
-    // (VSLModel3D::m_vT) instead of reading `path`; false when there are none.
+    // (VSLModel3D::m_vT) instead of reading `path`; false when there are none
+    // or, as with AddModel, while a job runs.
     bool showModel(QString path);
+    // Refused while any support or slice job runs (as AddModel).
     SceneOp DuplicateSelectedModel();
     SceneOp RemoveSelectedModel();
     bool IsModelExist() const { return !m_models.isEmpty(); }
@@ -232,6 +239,7 @@ public:
 
 private:
     PrintJobInput PrintInput(bool withPlateTriangles) const;
+    bool RefuseAddWhileJobsRun();
     void ConnectInstance(VSLModelPainter* instance);
     void ResetGizmos(VSLModelPainter* instance);
     void ShowOutOfRangeWarning();
@@ -242,6 +250,7 @@ private:
 
     QMutex* m_pSceneMutex = nullptr;
     QString m_strLoadError;
+    SceneOp m_lastAddResult = SceneOp::Done;
     QMap<int, VSLModel3D*> m_models;
     QMap<int, VSLModelPainter*> m_instances;
     VSLModelPainter* m_pSelModelPainter = nullptr;
