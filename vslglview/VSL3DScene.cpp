@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QMetaObject>
+#include <QThread>
 
 VSL3DScene::VSL3DScene() : m_pSceneMutex(new QMutex) {}
 
@@ -146,7 +147,7 @@ SceneOp VSL3DScene::RemoveSelectedModel()
     VSLModelPainter* instance = m_pSelModelPainter;
     if (!instance)
         return SceneOp::NoSelection;
-    if (m_jobs.IsBusy(instance->m_nNumber))
+    if (m_jobs.IsBusy(instance->m_nNumber) || IsWritingPrintFile())
         return SceneOp::JobRunning;
     VSLModel3D* model = instance->m_pModel;
     m_instances.remove(instance->m_nNumber);
@@ -584,7 +585,7 @@ SceneOp VSL3DScene::StartSliceScene(int xResolution, int yResolution, float dots
     numbers.reserve(m_instances.size());
     for (auto it = m_instances.cbegin(); it != m_instances.cend(); ++it)
         numbers.append(it.key());
-    if (!m_jobs.BeginSlice(numbers))
+    if (IsWritingPrintFile() || !m_jobs.BeginSlice(numbers))
         return SceneOp::JobRunning;
 
     m_nXResolution = xResolution;
@@ -615,11 +616,17 @@ SceneOp VSL3DScene::StartSliceScene(int xResolution, int yResolution, float dots
 
 // ------------------------------------------------------------- print files
 
-PrintJobInput VSL3DScene::PrintInput(bool withPlateTriangles) const
+ScenePrintJob VSL3DScene::BeginPrintJob(bool withPlateTriangles)
 {
-    PrintJobInput input;
-    input.modelLayers = &m_modelSliceLayers;
-    input.supportLayers = m_supportSliceLayers.isEmpty() ? nullptr : &m_supportSliceLayers;
+    ScenePrintJob job;
+    PrintJobInput& input = job.input;
+    {
+        // Slice workers append under this mutex.
+        QMutexLocker lock(m_pSceneMutex);
+        input.modelLayers = m_modelSliceLayers;
+        if (!m_supportSliceLayers.isEmpty())
+            input.supportLayers = m_supportSliceLayers;
+    }
     input.machineCode = m_nMachineCode;
     input.machineName = m_strMachineName;
     input.imageRotate = m_bImageRotate;
@@ -636,27 +643,62 @@ PrintJobInput VSL3DScene::PrintInput(bool withPlateTriangles) const
         for (VSLModelPainter* p : qAsConst(m_instances))
             input.plateTriangles += p->GetRealTrianglesSup();
     }
-    return input;
+    ++m_nPrintFilesWriting;
+    std::atomic<int>* writing = &m_nPrintFilesWriting;
+    job.writing = std::shared_ptr<void>(nullptr, [writing](void*) { --*writing; });
+    return job;
+}
+
+void VSL3DScene::RunOnSceneThread(std::function<void()> const& fn)
+{
+    if (QThread::currentThread() == thread()) {
+        fn();
+        return;
+    }
+    // Qt's blocking call already orders both hand-overs; the two flags say so
+    // in a way the thread sanitizer sees too (Qt waits on futexes it cannot).
+    std::atomic<bool> posted{false};
+    std::atomic<bool> ran{false};
+    posted.store(true, std::memory_order_release);
+    QMetaObject::invokeMethod(
+        this,
+        [&] {
+            (void)posted.load(std::memory_order_acquire);
+            fn();
+            ran.store(true, std::memory_order_release);
+        },
+        Qt::BlockingQueuedConnection);
+    (void)ran.load(std::memory_order_acquire);
 }
 
 int VSL3DScene::generatePrintableData(ST_MachinePara& para, QString path)
 {
-    // Only the vector file of code 120 needs the plate's triangles.
-    const int result = PrintFile::generatePrintableData(PrintInput(m_nMachineCode == 120), para, path);
-    m_nPixelBits = 4;
-    m_nPrintLayerCount = m_modelSliceLayers.size();
-    return result;
+    ScenePrintJob job;
+    RunOnSceneThread([&] {
+        // Only the vector file of code 120 needs the plate's triangles.
+        job = BeginPrintJob(m_nMachineCode == 120);
+        m_nPixelBits = 4;
+        m_nPrintLayerCount = job.input.modelLayers->size();
+    });
+    return PrintFile::generatePrintableData(job.input, para, path);
 }
 
 int VSL3DScene::generatePrintableData_VXS(ST_MachinePara& para, QString path)
 {
-    m_nPixelBits = 4;
-    return PrintFile::generatePrintableData_VXS(PrintInput(false), para, path);
+    ScenePrintJob job;
+    RunOnSceneThread([&] {
+        job = BeginPrintJob(false);
+        m_nPixelBits = 4;
+    });
+    return PrintFile::generatePrintableData_VXS(job.input, para, path);
 }
 
 int VSL3DScene::generatePrintableData_VXT(ST_MachinePara& para, QString path)
 {
-    const int result = PrintFile::generatePrintableData_VXT(PrintInput(true), para, path);
-    m_nPrintLayerCount = m_modelSliceLayers.size();
-    return result;
+    ScenePrintJob job;
+    RunOnSceneThread([&] {
+        job = BeginPrintJob(true);
+        m_nPrintLayerCount = job.input.modelLayers->size();
+    });
+    return PrintFile::generatePrintableData_VXT(job.input, para, path);
 }

@@ -18,6 +18,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 
 class VSLModel3D;
 class VSLModelPainter;
@@ -39,6 +40,14 @@ enum class SceneOp : int {
     NoSelection = 1,    // nothing selected (or no instance at all)
     JobRunning = 2,     // a support or slice job of the instance(s) concerned is still running
     Unchanged = 3,      // the request changes nothing (e.g. a transform that is not finite)
+};
+
+// A print file about to be written: the writers' input, and the scene's
+// "file being written" state, which lasts as long as `writing` (or a copy of
+// it) lives. The scene must outlive it.
+struct ScenePrintJob {
+    PrintJobInput input;
+    std::shared_ptr<void> writing;
 };
 
 // Hover and active parts of the rotate gizmo and where it is drawn.
@@ -154,9 +163,17 @@ public:
     QString getSliceDirName() const { return m_strSliceDir; }
 
     // --- print files (forwarded to the writers) ---
+    // These may run on the print-data thread: the input is taken on the
+    // scene's (GUI) thread, which must keep its event loop running meanwhile.
     int generatePrintableData(ST_MachinePara& para, QString path);
     int generatePrintableData_VXS(ST_MachinePara& para, QString path);
     int generatePrintableData_VXT(ST_MachinePara& para, QString path);
+
+    // GUI thread: the writers' input with copies of the layer lists, taken
+    // under the scene mutex. Until the job is gone a new slice and a removal
+    // are refused.
+    ScenePrintJob BeginPrintJob(bool withPlateTriangles);
+    bool IsWritingPrintFile() const { return m_nPrintFilesWriting.load() > 0; }
 
     QMap<int, VSLModel3D*> const& models() const { return m_models; }
     QMap<int, VSLModelPainter*> const& instances() const { return m_instances; }
@@ -238,7 +255,8 @@ public:
     static int PushFreeVisitBudget(int instanceCount) { return 16 * (instanceCount + 1); }
 
 private:
-    PrintJobInput PrintInput(bool withPlateTriangles) const;
+    // Runs fn on the scene's thread, waiting for it when called from another.
+    void RunOnSceneThread(std::function<void()> const& fn);
     bool RefuseAddWhileJobsRun();
     void ConnectInstance(VSLModelPainter* instance);
     void ResetGizmos(VSLModelPainter* instance);
@@ -255,4 +273,5 @@ private:
     QMap<int, VSLModelPainter*> m_instances;
     VSLModelPainter* m_pSelModelPainter = nullptr;
     SceneJobs m_jobs;
+    std::atomic<int> m_nPrintFilesWriting{0};
 };
