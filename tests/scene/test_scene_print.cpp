@@ -20,9 +20,10 @@ protected:
     }
     static ST_MachinePara Para()
     {
+        // A large frame keeps the writer busy long enough to change the scene meanwhile.
         ST_MachinePara para{};
-        para.XResolution = 192;
-        para.YResolution = 108;
+        para.XResolution = 3840;
+        para.YResolution = 2160;
         return para;
     }
     QByteArray ReadSaveFile() const
@@ -72,13 +73,23 @@ TEST_F(ScenePrint, FileWrittenFromAnotherThreadEqualsOneWrittenHere)
         ST_MachinePara p = Para();
         result = m_scene.generatePrintableData(p, QString());
     });
-    // The input is taken on this thread, so its event loop must run.
-    const bool finished = QTest::qWaitFor([&] { return result.load() != -1; }, 20000);
+    // The input is taken on this thread, so its event loop must run. Once it
+    // is taken, the scene's own list may change under the writer.
+    const bool finished = QTest::qWaitFor(
+        [&] {
+            if (m_scene.IsWritingPrintFile()) {
+                EXPECT_EQ(m_scene.StartSliceScene(192, 108, 2, 2, 0.5f, 0), SceneOp::JobRunning);
+                m_scene.AddPlatform(-6);
+                m_scene.AddPlatform(3);
+            }
+            return result.load() != -1;
+        },
+        20000);
     printData.join();
     ASSERT_TRUE(finished);
     EXPECT_EQ(result.load(), 0);
     EXPECT_EQ(ReadSaveFile(), here);
-    EXPECT_EQ(m_scene.m_nPrintLayerCount, m_scene.m_modelSliceLayers.size());
+    EXPECT_EQ(m_scene.m_nPrintLayerCount, 6); // as taken, before the changes
     EXPECT_FALSE(m_scene.IsWritingPrintFile());
 }
 
