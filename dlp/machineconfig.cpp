@@ -1,5 +1,7 @@
 #include "dlp/machineconfig.h"
 
+#include "dlp/saturatingcast.h"
+
 namespace DLP {
 
 MachineConfig::MachineConfig() = default;
@@ -15,8 +17,9 @@ int MachineConfig::updateMachineSettings(float xres, float yres, float pixelSize
     PixPerMMY = yres / YSize;
     DotsPermmX = PixPerMMX;
     DotsPermmY = PixPerMMY;
-    XResolution = static_cast<int>(xres);
-    YResolution = static_cast<int>(yres);
+    // A bad printer table may hold NaN or huge values; a plain cast of those is undefined.
+    XResolution = truncToInt(xres);
+    YResolution = truncToInt(yres);
     return XResolution;
 }
 
@@ -26,8 +29,8 @@ int MachineConfig::CalcPixPerMM()
     PixPerMMY = YRes / YSize;
     DotsPermmX = PixPerMMX;
     DotsPermmY = PixPerMMY;
-    XResolution = static_cast<int>(XRes);
-    YResolution = static_cast<int>(YRes);
+    XResolution = truncToInt(XRes);
+    YResolution = truncToInt(YRes);
     return XResolution;
 }
 

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QMetaObject>
+#include <QThread>
 
 VSL3DScene::VSL3DScene() : m_pSceneMutex(new QMutex) {}
 
@@ -57,8 +58,22 @@ void VSL3DScene::ShowOutOfRangeWarning()
     box.exec();
 }
 
+bool VSL3DScene::RefuseAddWhileJobsRun()
+{
+    // Placement may re-centre every instance; a running worker reads its
+    // instance's matrix, so nothing is added until all jobs have ended.
+    if (!m_jobs.AnyJob())
+        return false;
+    m_lastAddResult = SceneOp::JobRunning;
+    m_strLoadError = tr("a support or slice job is still running");
+    return true;
+}
+
 bool VSL3DScene::AddModel(QString path)
 {
+    if (RefuseAddWhileJobsRun())
+        return false;
+    m_lastAddResult = SceneOp::Done;
     for (VSLModel3D* model : qAsConst(m_models)) {
         if (model->m_strFileName == path) {
             auto* instance = new VSLModelPainter(model, this);
@@ -72,6 +87,7 @@ bool VSL3DScene::AddModel(QString path)
     connect(model->fixerThread(), &FixerThread::sig_FixerStatusChanged, this, &VSL3DScene::slot_SceneUpdateStatus,
             Qt::QueuedConnection);
     if (!model->LoadSTLFile(path)) {
+        m_lastAddResult = SceneOp::Unchanged;
         m_strLoadError = model->loadError();
         delete model;
         return false;
@@ -89,8 +105,12 @@ bool VSL3DScene::AddModel(QString path)
 
 bool VSL3DScene::showModel(QString path)
 {
+    if (RefuseAddWhileJobsRun())
+        return false;
+    m_lastAddResult = SceneOp::Unchanged;
     if (VSLModel3D::m_vT.isEmpty())
         return false;
+    m_lastAddResult = SceneOp::Done;
     auto* model = new VSLModel3D;
     model->m_strFileName = path;
     model->showModel(path);
@@ -110,8 +130,9 @@ SceneOp VSL3DScene::DuplicateSelectedModel()
     VSLModelPainter* source = m_pSelModelPainter;
     if (!source)
         return SceneOp::NoSelection;
-    // The copy reads the support map that a running worker writes.
-    if (m_jobs.IsBusy(source->m_nNumber))
+    // The copy reads the support map that a running worker writes, and its
+    // placement may re-centre every instance.
+    if (m_jobs.AnyJob())
         return SceneOp::JobRunning;
     auto* copy = new VSLModelPainter(source->m_pModel, this);
     copy->DuplicateModelPainterX(source);
@@ -126,7 +147,7 @@ SceneOp VSL3DScene::RemoveSelectedModel()
     VSLModelPainter* instance = m_pSelModelPainter;
     if (!instance)
         return SceneOp::NoSelection;
-    if (m_jobs.IsBusy(instance->m_nNumber))
+    if (m_jobs.IsBusy(instance->m_nNumber) || IsWritingPrintFile())
         return SceneOp::JobRunning;
     VSLModel3D* model = instance->m_pModel;
     m_instances.remove(instance->m_nNumber);
@@ -567,7 +588,7 @@ SceneOp VSL3DScene::StartSliceScene(int xResolution, int yResolution, float dots
     numbers.reserve(m_instances.size());
     for (auto it = m_instances.cbegin(); it != m_instances.cend(); ++it)
         numbers.append(it.key());
-    if (!m_jobs.BeginSlice(numbers))
+    if (IsWritingPrintFile() || !m_jobs.BeginSlice(numbers))
         return SceneOp::JobRunning;
 
     m_nXResolution = xResolution;
@@ -598,11 +619,17 @@ SceneOp VSL3DScene::StartSliceScene(int xResolution, int yResolution, float dots
 
 // ------------------------------------------------------------- print files
 
-PrintJobInput VSL3DScene::PrintInput(bool withPlateTriangles) const
+ScenePrintJob VSL3DScene::BeginPrintJob(bool withPlateTriangles)
 {
-    PrintJobInput input;
-    input.modelLayers = &m_modelSliceLayers;
-    input.supportLayers = m_supportSliceLayers.isEmpty() ? nullptr : &m_supportSliceLayers;
+    ScenePrintJob job;
+    PrintJobInput& input = job.input;
+    {
+        // Slice workers append under this mutex.
+        QMutexLocker lock(m_pSceneMutex);
+        input.modelLayers = m_modelSliceLayers;
+        if (!m_supportSliceLayers.isEmpty())
+            input.supportLayers = m_supportSliceLayers;
+    }
     input.machineCode = m_nMachineCode;
     input.machineName = m_strMachineName;
     input.imageRotate = m_bImageRotate;
@@ -619,27 +646,62 @@ PrintJobInput VSL3DScene::PrintInput(bool withPlateTriangles) const
         for (VSLModelPainter* p : qAsConst(m_instances))
             input.plateTriangles += p->GetRealTrianglesSup();
     }
-    return input;
+    ++m_nPrintFilesWriting;
+    std::atomic<int>* writing = &m_nPrintFilesWriting;
+    job.writing = std::shared_ptr<void>(nullptr, [writing](void*) { --*writing; });
+    return job;
+}
+
+void VSL3DScene::RunOnSceneThread(std::function<void()> const& fn)
+{
+    if (QThread::currentThread() == thread()) {
+        fn();
+        return;
+    }
+    // Qt's blocking call already orders both hand-overs; the two flags say so
+    // in a way the thread sanitizer sees too (Qt waits on futexes it cannot).
+    std::atomic<bool> posted{false};
+    std::atomic<bool> ran{false};
+    posted.store(true, std::memory_order_release);
+    QMetaObject::invokeMethod(
+        this,
+        [&] {
+            (void)posted.load(std::memory_order_acquire);
+            fn();
+            ran.store(true, std::memory_order_release);
+        },
+        Qt::BlockingQueuedConnection);
+    (void)ran.load(std::memory_order_acquire);
 }
 
 int VSL3DScene::generatePrintableData(ST_MachinePara& para, QString path)
 {
-    // Only the vector file of code 120 needs the plate's triangles.
-    const int result = PrintFile::generatePrintableData(PrintInput(m_nMachineCode == 120), para, path);
-    m_nPixelBits = 4;
-    m_nPrintLayerCount = m_modelSliceLayers.size();
-    return result;
+    ScenePrintJob job;
+    RunOnSceneThread([&] {
+        // Only the vector file of code 120 needs the plate's triangles.
+        job = BeginPrintJob(m_nMachineCode == 120);
+        m_nPixelBits = 4;
+        m_nPrintLayerCount = job.input.modelLayers->size();
+    });
+    return PrintFile::generatePrintableData(job.input, para, path);
 }
 
 int VSL3DScene::generatePrintableData_VXS(ST_MachinePara& para, QString path)
 {
-    m_nPixelBits = 4;
-    return PrintFile::generatePrintableData_VXS(PrintInput(false), para, path);
+    ScenePrintJob job;
+    RunOnSceneThread([&] {
+        job = BeginPrintJob(false);
+        m_nPixelBits = 4;
+    });
+    return PrintFile::generatePrintableData_VXS(job.input, para, path);
 }
 
 int VSL3DScene::generatePrintableData_VXT(ST_MachinePara& para, QString path)
 {
-    const int result = PrintFile::generatePrintableData_VXT(PrintInput(true), para, path);
-    m_nPrintLayerCount = m_modelSliceLayers.size();
-    return result;
+    ScenePrintJob job;
+    RunOnSceneThread([&] {
+        job = BeginPrintJob(true);
+        m_nPrintLayerCount = job.input.modelLayers->size();
+    });
+    return PrintFile::generatePrintableData_VXT(job.input, para, path);
 }

@@ -45,6 +45,14 @@ enum class SceneOp : int {
     Unchanged = 3,      // the request changes nothing (e.g. a transform that is not finite)
 };
 
+// A print file about to be written: the writers' input, and the scene's
+// "file being written" state, which lasts as long as `writing` (or a copy of
+// it) lives. The scene must outlive it.
+struct ScenePrintJob {
+    PrintJobInput input;
+    std::shared_ptr<void> writing;
+};
+
 // The build-plate document: mesh models, their placed instances, selection,
 // build bound, slice parameters and results, previews, printer settings and
 // file names. GUI thread only, except the slice results, which slice workers
@@ -56,12 +64,19 @@ public:
     ~VSL3DScene() override;
 
     // --- registry ---
-    // False when the file is refused; lastLoadError() then says why.
+    // False when the file is refused; lastLoadError() then says why. Placing
+    // an instance may move every other one, so while any support or slice
+    // job runs nothing is added (lastAddResult() is then JobRunning).
     bool AddModel(QString path);
     QString lastLoadError() const { return m_strLoadError; }
+    // Of the last AddModel or showModel: Done, JobRunning, or Unchanged
+    // when the file or the imported triangles were refused.
+    SceneOp lastAddResult() const { return m_lastAddResult; }
     // Adds a model built from the triangles of an imported slice file
-    // (VSLModel3D::m_vT) instead of reading `path`; false when there are none.
+    // (VSLModel3D::m_vT) instead of reading `path`; false when there are none
+    // or, as with AddModel, while a job runs.
     bool showModel(QString path);
+    // Refused while any support or slice job runs (as AddModel).
     SceneOp DuplicateSelectedModel();
     SceneOp RemoveSelectedModel();
     bool IsModelExist() const { return !m_models.isEmpty(); }
@@ -140,6 +155,8 @@ public:
     QString getSliceDirName() const { return m_strSliceDir; }
 
     // --- print files (forwarded to the writers) ---
+    // These may run on the print-data thread: the input is taken on the
+    // scene's (GUI) thread, which must keep its event loop running meanwhile.
     int generatePrintableData(ST_MachinePara& para, QString path);
     int generatePrintableData_VXS(ST_MachinePara& para, QString path);
     int generatePrintableData_VXT(ST_MachinePara& para, QString path);
@@ -174,6 +191,11 @@ public:
     QVector3D GetPickOnTriangle(QPoint point, VSLModelPainter* instance, unsigned int index);
     // False when nothing is selected or the selected instance is not under `point`.
     bool LocateInCurrentModel(QVector3D& point, QPoint pos);
+    // GUI thread: the writers' input with copies of the layer lists, taken
+    // under the scene mutex. Until the job is gone a new slice and a removal
+    // are refused.
+    ScenePrintJob BeginPrintJob(bool withPlateTriangles);
+    bool IsWritingPrintFile() const { return m_nPrintFilesWriting.load() > 0; }
 
     QMap<int, VSLModel3D*> const& models() const { return m_models; }
     QMap<int, VSLModelPainter*> const& instances() const { return m_instances; }
@@ -257,7 +279,9 @@ public:
     static int PushFreeVisitBudget(int instanceCount) { return 16 * (instanceCount + 1); }
 
 private:
-    PrintJobInput PrintInput(bool withPlateTriangles) const;
+    // Runs fn on the scene's thread, waiting for it when called from another.
+    void RunOnSceneThread(std::function<void()> const& fn);
+    bool RefuseAddWhileJobsRun();
     void ConnectInstance(VSLModelPainter* instance);
     void ResetGizmos(VSLModelPainter* instance);
     void ShowOutOfRangeWarning();
@@ -269,11 +293,13 @@ private:
 
     QMutex* m_pSceneMutex = nullptr;
     QString m_strLoadError;
+    SceneOp m_lastAddResult = SceneOp::Done;
     QMap<int, VSLModel3D*> m_models;
     QMap<int, VSLModelPainter*> m_instances;
     VSLModelPainter* m_pSelModelPainter = nullptr;
     SceneJobs m_jobs;
     std::shared_ptr<ScenePickBuffer> m_pickBuffer; // created by the first pick
+    std::atomic<int> m_nPrintFilesWriting{0};
 };
 
 // Points of an arc about `axis` through `start`, in 0.1 degree steps (see

@@ -271,9 +271,34 @@ bool VSLModelPainter::ApplyConvertX(QMatrix4x4 const& m, int editMode)
         MapPlacement(m);
         return true;
     }
+    // Rotation or scale: the new placement is computed and checked before the
+    // supports go, so a refused transform keeps them. Only then are they
+    // removed, which also lowers an instance raised for support editing by
+    // its lift, after the matrix, as the transform was meant for the raised
+    // instance; last the instance is put back onto the plate.
+    if (!PlaceByMatrix(next))
+        return false;
     if (m_bHasSupports)
         RemoveSupportX();
-    return ApplyConvert(m, true);
+    DropOntoPlate();
+    return true;
+}
+
+bool VSLModelPainter::PlaceByMatrix(QMatrix4x4 const& next)
+{
+    const QMatrix4x4 oldMatrix = m_matrix;
+    const QVector3D oldMax = m_maxBound, oldMin = m_minBound, oldCenter = m_center;
+    const QVector<QVector2D> oldHull = m_hull;
+    m_matrix = next;
+    UpdateData();
+    if (IsFinite(m_maxBound) && IsFinite(m_minBound) && IsFinite(m_center))
+        return true;
+    m_matrix = oldMatrix;
+    m_maxBound = oldMax;
+    m_minBound = oldMin;
+    m_center = oldCenter;
+    m_hull = oldHull;
+    return false;
 }
 
 bool VSLModelPainter::ApplyConvert(QMatrix4x4 const& m, bool full)
@@ -287,20 +312,9 @@ bool VSLModelPainter::ApplyConvert(QMatrix4x4 const& m, bool full)
         MapPlacement(m);
         return true;
     }
-    const QMatrix4x4 oldMatrix = m_matrix;
-    const QVector3D oldMax = m_maxBound, oldMin = m_minBound, oldCenter = m_center;
-    const QVector<QVector2D> oldHull = m_hull;
-    m_matrix = next;
-    UpdateData();
-    DropOntoPlate();
-    if (!IsFinite(m_maxBound) || !IsFinite(m_minBound) || !IsFinite(m_center)) {
-        m_matrix = oldMatrix;
-        m_maxBound = oldMax;
-        m_minBound = oldMin;
-        m_center = oldCenter;
-        m_hull = oldHull;
+    if (!PlaceByMatrix(next))
         return false;
-    }
+    DropOntoPlate();
     return true;
 }
 

@@ -168,6 +168,9 @@ private:
     void UpdateDataLocked();
     void UpdateModelHullLocked();
     void MapPlacement(QMatrix4x4 const& m);
+    // Sets the matrix and recomputes bounds, centre and hull; false, and
+    // everything as before, when they come out non-finite.
+    bool PlaceByMatrix(QMatrix4x4 const& next);
     void DropOntoPlate();
     void EmitPickTriangles();
     bool TryRefreshModelLists();

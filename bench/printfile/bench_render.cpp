@@ -76,7 +76,7 @@ void BM_WriteVxsRoadFile(benchmark::State& state)
     QTemporaryDir dir;
     SliceLayers layers(64, MakeRoadLayer());
     PrintJobInput input;
-    input.modelLayers = &layers;
+    input.modelLayers = layers;
     input.machineCode = 10;
     input.saveFileName = dir.filePath("road.vxs");
     ST_MachinePara para{};

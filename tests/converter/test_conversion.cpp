@@ -286,12 +286,6 @@ TEST_F(ConversionTest, ImagesOfAbsurdSizeAreRefused)
     ASSERT_TRUE(WriteZipArchive(archivePath(), members));
     EXPECT_EQ(convert("Pellar200", 200), ExportLayerFailed);
     EXPECT_TRUE(job.lastMessage().contains("too large")) << qPrintable(job.lastMessage());
-
-    members = StandardArchive(solidPreview(30, 20), patternLayers(2, 40, 30));
-    members[1].second = PngClaimingSize(members[1].second, 60000, 60000); // preview
-    ASSERT_TRUE(WriteZipArchive(archivePath(), members));
-    EXPECT_EQ(convert("Pellar10", 10), ExportBadArchiveData);
-    EXPECT_EQ(filesInDir(), QStringList{"job.zip"});
 }
 
 TEST_F(ConversionTest, CompressImageOfAnEmptyImageCodesNothing)

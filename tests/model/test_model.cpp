@@ -1,8 +1,8 @@
 #include "VSLModel3D.h"
 #include "test_meshes.h"
 
-#include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -11,6 +11,23 @@
 #include <thread>
 
 namespace {
+
+// Counts the end-of-pass signals on the test's thread. A QSignalSpy would
+// record them on the pass's own thread while the test reads its list.
+class PassEnds {
+public:
+    explicit PassEnds(VSLModel3D& model)
+    {
+        QObject::connect(model.fixerThread(), &FixerThread::sig_FixerStatusChanged, &m_receiver,
+                         [this] { ++m_count; }, Qt::QueuedConnection);
+    }
+    bool WaitFor(int count) { return QTest::qWaitFor([&] { return m_count >= count; }, 10000); }
+    int count() const { return m_count; }
+
+private:
+    QObject m_receiver;
+    int m_count = 0;
+};
 
 QString WriteStl(QTemporaryDir& dir, const QString& name, const QVector<VSLTriangle3D>& tris)
 {
@@ -34,13 +51,14 @@ TEST(MeshModel, TopologyPassMergesCubeSoupAndSignalsReady)
 {
     QTemporaryDir dir;
     VSLModel3D model;
-    QSignalSpy done(model.fixerThread(), &FixerThread::sig_FixerStatusChanged);
+    PassEnds done(model);
     ASSERT_TRUE(model.LoadSTLFile(WriteStl(dir, "cube.stl", testmesh::Cube(10, {1, 1, 0}))));
     EXPECT_EQ(model.m_vTriangles.size(), 12);
     EXPECT_EQ(model.m_minBound, QVector3D(1, 1, 0));
     EXPECT_EQ(model.m_maxBound, QVector3D(11, 11, 10));
     EXPECT_EQ(model.m_center, QVector3D(6, 6, 5));
-    ASSERT_TRUE(done.count() == 1 || done.wait(10000));
+    ASSERT_TRUE(done.WaitFor(1));
+    EXPECT_EQ(done.count(), 1);
     EXPECT_EQ(model.checkStatus(), 0);
     EXPECT_EQ(model.fixStatus(), 0);
     EXPECT_TRUE(model.m_bDataChanged);
@@ -59,9 +77,9 @@ TEST(MeshModel, DegenerateTriangleIsDroppedFromTheListWrittenBack)
     auto tris = testmesh::Cube();
     tris << testmesh::Tri({0, 0, 0}, {0, 0, 0}, {10, 10, 10});
     VSLModel3D model;
-    QSignalSpy done(model.fixerThread(), &FixerThread::sig_FixerStatusChanged);
+    PassEnds done(model);
     ASSERT_TRUE(model.LoadSTLFile(WriteStl(dir, "d.stl", tris)));
-    ASSERT_TRUE(done.count() == 1 || done.wait(10000));
+    ASSERT_TRUE(done.WaitFor(1));
     EXPECT_EQ(model.m_vTriangles.size(), 12);
     // Normals recomputed from merged positions, faces in face order.
     EXPECT_EQ(model.m_vTriangles[0].normal, testmesh::Cube()[0].normal);
@@ -138,7 +156,6 @@ TEST(MeshModel, WorkersWaitForTheGateAndNeverOverlap)
     std::vector<std::thread> threads;
     for (int i = 0; i < 4; ++i)
         threads.emplace_back(worker);
-    QSignalSpy done(model.fixerThread(), &FixerThread::sig_FixerStatusChanged);
     ASSERT_TRUE(model.LoadSTLFile(WriteStl(dir, "c.stl", testmesh::Cube())));
     for (auto& t : threads)
         t.join();

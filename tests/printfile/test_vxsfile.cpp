@@ -39,13 +39,12 @@ QImage solid(int w, int h, QRgb colour)
 
 struct Job
 {
-    SliceLayers layers;
     PrintJobInput input;
+    SliceLayers& layers = input.modelLayers.emplace();
     QTemporaryDir dir;
 
     explicit Job(int machineCode)
     {
-        input.modelLayers = &layers;
         input.machineCode = machineCode;
         input.saveFileName = dir.filePath("job.vxs");
         input.preview = solid(40, 30, 0xFFFF0000);
@@ -260,7 +259,7 @@ TEST(VxsFile, UnusableFrameIsAnError)
     EXPECT_EQ(PrintFile::generatePrintableData(job.input, makePara(NAN, 16), QString()), PrintFileBadFrame);
     EXPECT_EQ(PrintFile::generatePrintableData(job.input, makePara(1e9f, 16), QString()), PrintFileBadFrame);
     EXPECT_FALSE(QFileInfo::exists(job.input.saveFileName));
-    job.input.modelLayers = nullptr;
+    job.input.modelLayers.reset();
     EXPECT_EQ(PrintFile::generatePrintableData(job.input, makePara(16, 16), QString()), PrintFileNoLayers);
 }
 

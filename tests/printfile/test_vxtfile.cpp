@@ -46,8 +46,8 @@ TEST(VxtFile, SectionTableAndSectionsAsLaidOut)
     SliceLayers model = {{square(10, 10, 5)}, {QPolygonF({QPointF(-3.5, 2000), QPointF(5, 6), QPointF(2560, 1), QPointF(7, 8)})}};
     SliceLayers support = {{QPolygonF({QPointF(-50, 3000), QPointF(1, 2), QPointF(3, 4)})}};
     PrintJobInput input;
-    input.modelLayers = &model;
-    input.supportLayers = &support;
+    input.modelLayers = model;
+    input.supportLayers = support;
     input.machineCode = 120;
     input.machineName = "Pellar120";
     input.preview = QImage(40, 30, QImage::Format_ARGB32);
@@ -148,7 +148,7 @@ TEST(VxtFile, EmptySceneOtherPrinterHasNoPixelPreview)
     QTemporaryDir dir;
     SliceLayers model;
     PrintJobInput input;
-    input.modelLayers = &model;
+    input.modelLayers = model;
     input.machineName = "Pellar300";
     input.preview = QImage(40, 30, QImage::Format_ARGB32);
     input.preview.fill(0xFFFFFFFF);
@@ -185,7 +185,7 @@ TEST(VxtFile, UnwritableDestinationFailsAndLeavesNoFile)
     QTemporaryDir dir;
     SliceLayers model = {{square(1, 1, 2)}};
     PrintJobInput input;
-    input.modelLayers = &model;
+    input.modelLayers = model;
     const QString path = dir.filePath("nope/job.vxt");
     EXPECT_EQ(PrintFile::generatePrintableData_VXT(input, makePara(), path), PrintFileOpenFailed);
     EXPECT_FALSE(QFileInfo::exists(path));

@@ -12,17 +12,21 @@ QVector<QPolygonF> PlateLayer(const QPointF& maxPt, const QPointF& minPt)
 
 void AddPlateLayers(SliceLayers& layers, int& plateLayerCount, const QPointF& maxPt, const QPointF& minPt, int n)
 {
-    plateLayerCount = n;
+    // The count stored is the one applied, so it always matches the layers
+    // that are really in front (or were really removed).
+    plateLayerCount = 0;
     const QVector<QPolygonF> plate = PlateLayer(maxPt, minPt);
     // Copies handed out earlier keep their own data.
     layers.detach();
     if (n > 0) {
         // Bounded so a wild setting cannot exhaust memory.
-        layers.insert(0, qMin(n, kMaxPlateLayers), plate);
+        plateLayerCount = qMin(n, kMaxPlateLayers);
+        layers.insert(0, plateLayerCount, plate);
     } else if (n < 0) {
         // A count beyond the list removes what there is.
-        const qint64 remove = qMin<qint64>(-qint64(n), layers.size());
-        layers.remove(0, int(remove));
+        const int remove = int(qMin<qint64>(-qint64(n), layers.size()));
+        layers.remove(0, remove);
+        plateLayerCount = -remove;
     }
 }
 

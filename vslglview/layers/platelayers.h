@@ -11,8 +11,9 @@ constexpr int kMaxPlateLayers = 65535;
 // (max.x, max.y), (min.x, max.y).
 QVector<QPolygonF> PlateLayer(const QPointF& maxPt, const QPointF& minPt);
 
-// Records n as the plate-layer count; n > 0 puts n (at most kMaxPlateLayers) plate layers in front of
-// `layers`, n < 0 removes the first -n layers (at most all of them).
+// n > 0 puts n (at most kMaxPlateLayers) plate layers in front of `layers`,
+// n < 0 removes the first -n layers (at most all of them); the plate-layer
+// count records what was applied (inserted, or minus the number removed).
 void AddPlateLayers(SliceLayers& layers, int& plateLayerCount, const QPointF& maxPt, const QPointF& minPt, int n);
 
 } // namespace layers

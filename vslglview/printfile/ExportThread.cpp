@@ -136,7 +136,7 @@ int ExportThread::readHeaderOfOpenArchive()
     return fail(ExportOk, QString());
 }
 
-int ExportThread::readPreview(QImage& preview)
+QString ExportThread::readPreview(QImage& preview)
 {
     preview = QImage();
     QByteArray bytes;
@@ -147,13 +147,17 @@ int ExportThread::readPreview(QImage& preview)
         r = ReadArchiveMember(m_zip, m_zipFile, name, kMaxArchiveMemberBytes, bytes);
     }
     if (r == MemberRead::Missing)
-        return ExportOk; // no preview at all: written as 0 by 0
+        return QString(); // no preview at all: written as 0 by 0
+    // Losing a printable archive over its thumbnail would be worse than
+    // printing without one: a bad preview is written as 0 by 0 and reported.
     if (r != MemberRead::Ok)
-        return fail(ExportBadArchiveData, QStringLiteral("preview \"%1\" %2").arg(name, memberFailure(r)));
+        return QStringLiteral("preview dropped: \"%1\" %2").arg(name, memberFailure(r));
     QString error;
-    if (!DecodeArchiveImage(bytes, preview, error))
-        return fail(ExportBadArchiveData, QStringLiteral("preview \"%1\": %2").arg(name, error));
-    return ExportOk;
+    if (!DecodeArchiveImage(bytes, preview, error)) {
+        preview = QImage();
+        return QStringLiteral("preview dropped: \"%1\": %2").arg(name, error);
+    }
+    return QString();
 }
 
 int ExportThread::Export_ChiTuBox()
@@ -184,13 +188,11 @@ int ExportThread::Export_ChiTuBox()
     m_totalLayer = layers;
 
     QImage preview;
-    result = readPreview(preview);
-    if (result != ExportOk) {
-        closeArchive();
-        return result;
-    }
+    const QString previewNote = readPreview(preview);
     result = writeConversion(preview);
     closeArchive();
+    if (result == ExportOk)
+        return fail(ExportOk, previewNote);
     return result;
 }
 

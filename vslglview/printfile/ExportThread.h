@@ -19,7 +19,7 @@ enum ExportResultCode {
     ExportArchiveFailed = -2,    // archive cannot be opened
     ExportGcodeMissing = -3,     // "run.gcode" missing or unreadable
     ExportLayerFailed = -4,      // a layer member missing, unreadable or not a usable image
-    ExportBadArchiveData = -5,   // header or preview out of range or unreadable
+    ExportBadArchiveData = -5,   // header out of range or unreadable
     ExportSourceInvalid = -6,    // re-save source missing or not a VXS file
     ExportNoJob = -7             // m_exportType names no job
 };
@@ -45,6 +45,8 @@ public:
 
     // Of the last job run by this thread or the last call above.
     int lastResult() const { return m_result; }
+    // Why the job failed; after a successful conversion empty, or a note
+    // starting "preview dropped" when the archive's preview was unusable.
     QString lastMessage() const { return m_message; }
     // Layer number (from 1) that stopped the last conversion, or 0.
     int failedLayer() const { return m_failedLayer; }
@@ -77,7 +79,9 @@ protected:
 private:
     int fail(int code, const QString& message);
     int readHeaderOfOpenArchive();
-    int readPreview(QImage& preview);
+    // Decodes the archive's preview into `preview` (null when there is none
+    // or it cannot be used); a non-empty result says why it was dropped.
+    QString readPreview(QImage& preview);
     int writeConversion(const QImage& preview);
     bool writeLayerRecord(QDataStream& out, const QVector<unsigned char>& code);
     void closeArchive();

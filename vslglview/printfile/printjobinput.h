@@ -7,12 +7,17 @@
 #include <QString>
 #include <QVector>
 
+#include <optional>
+
 // Everything the scene hands to the print-file writers. The layer lists are
-// borrowed and must not change while a file is written.
+// the job's own (implicitly shared) copies, taken on the GUI thread: the
+// scene may slice again or drop its lists while the file is written
+// elsewhere, and the writers only ever read them (const access never
+// detaches, so the render workers can point into them).
 struct PrintJobInput
 {
-    const SliceLayers* modelLayers = nullptr;   // plate layers first
-    const SliceLayers* supportLayers = nullptr; // may be null: no support layers
+    std::optional<SliceLayers> modelLayers;   // plate layers first; none: nothing to write
+    std::optional<SliceLayers> supportLayers; // none: no support layers
     int machineCode = 0;
     QString machineName;
     bool imageRotate = false;

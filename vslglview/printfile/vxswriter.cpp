@@ -80,7 +80,7 @@ QSize VxsPreviewSize(int machineCode)
 int generatePrintableData_VXS(const PrintJobInput& input, const ST_MachinePara& para, const QString& /*path*/,
                               int workerCount)
 {
-    if (input.modelLayers == nullptr)
+    if (!input.modelLayers)
         return PrintFileNoLayers;
     const SliceLayers& layers = *input.modelLayers;
     const int width = frameSide(para.XResolution);

@@ -86,11 +86,11 @@ private:
 
 int generatePrintableData_VXT(const PrintJobInput& input, const ST_MachinePara& para, const QString& pathIn)
 {
-    if (input.modelLayers == nullptr)
+    if (!input.modelLayers)
         return PrintFileNoLayers;
     const SliceLayers& model = *input.modelLayers;
     static const SliceLayers noLayers;
-    const SliceLayers& support = input.supportLayers != nullptr ? *input.supportLayers : noLayers;
+    const SliceLayers& support = input.supportLayers ? *input.supportLayers : noLayers;
 
     QString path = pathIn;
     if (input.machineName != "Pellar120" && input.machineName == "Pellar300")
