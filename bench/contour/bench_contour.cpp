@@ -94,6 +94,24 @@ void BM_TenThousandCubes(benchmark::State& state)
 }
 BENCHMARK(BM_TenThousandCubes)->Unit(benchmark::kMillisecond)->Iterations(3);
 
+// Unwelded tube: every crossed triangle is a loose chain (4 a segment), all
+// closed by the nearest-ends joining; 100 layers. The radius grows with the
+// segment count so the chain ends keep their spacing; time per chain should
+// stay flat from 5,000 to 50,000 chains.
+void BM_UnweldedTube(benchmark::State& state)
+{
+    const int segments = int(state.range(0));
+    const bool shuffled = state.range(1) != 0;
+    const float outer = 20.f * segments / 1250.f;
+    auto model = ModelOf(testmesh::UnweldedTube(segments, outer, outer - 2.f, 10.f, 0.002f, shuffled));
+    RunSlicing(state, *model, 0.1f, 10.f);
+    state.counters["chains"] = 4.0 * segments;
+    state.counters["per_chain_layer"] =
+        benchmark::Counter(4.0 * segments * 100, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_UnweldedTube)->Args({1250, 0})->Args({1250, 1})->Args({12500, 0})->Args({12500, 1})
+    ->Unit(benchmark::kMillisecond);
+
 } // namespace
 
 int main(int argc, char** argv)

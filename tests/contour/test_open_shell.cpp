@@ -1,4 +1,5 @@
 #include "contour/openshell.h"
+#include "layers/layeroutlines.h"
 #include "model_fixture.h"
 
 #include <gtest/gtest.h>
@@ -90,24 +91,6 @@ TEST(OpenShell, ChainsFarApartCloseOnThemselves)
     EXPECT_EQ(out[1].size(), 4u);
 }
 
-TEST(OpenShell, ManyLooseChainsStayBoundedAndAllPointsSurvive)
-{
-    // A triangle soup: every segment is its own loose chain.
-    std::vector<OpenShellChainer::Chain> loose;
-    size_t points = 0;
-    for (int i = 0; i < 3000; ++i) {
-        loose.push_back({IntPoint(i * 37 % 5000, i * 91 % 7000), IntPoint(i * 53 % 6000, i * 17 % 4000 + 1)});
-        points += 2;
-    }
-    ClipperLib::Paths out;
-    OpenShellChainer::JoinLooseChains(loose, out);
-    size_t total = 0;
-    for (const auto& p : out)
-        total += p.size();
-    EXPECT_EQ(total, points);
-    EXPECT_GE(out.size(), (3000 + OpenShellChainer::kMaxJoinGroup - 1) / OpenShellChainer::kMaxJoinGroup);
-}
-
 TEST(OpenShell, ThreeFacesOnOneEdgeTerminate)
 {
     auto model = ModelOf(testmesh::ThreeFacesOnOneEdge());
@@ -119,4 +102,37 @@ TEST(OpenShell, ThreeFacesOnOneEdgeTerminate)
     ASSERT_EQ(out.size(), model->m_nShellCount + 1);
     for (int L = 0; L < n; ++L)
         EXPECT_FALSE(out[model->m_nShellCount][L].empty());
+}
+
+// Every triangle of these tubes is a loose chain of its own, so the layer is
+// only right when the joining pairs the nearest ends of all chains.
+TEST(OpenShell, UnweldedTubeLayersCoverTheAnnulus)
+{
+    const struct {
+        int segments;
+        bool shuffled;
+    } cases[] = {{300, false}, {300, true}, {1250, false}, {1250, true}};
+    const double R = 20, r = 18;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.segments << " segments" << (c.shuffled ? ", shuffled" : ""));
+        auto model = ModelOf(testmesh::UnweldedTube(c.segments, float(R), float(r), 3.f, 0.002f, c.shuffled));
+        model->CountShells();
+        ASSERT_EQ(model->m_nShellCount, 8 * c.segments) << "welded";
+        ShellLayerContours out;
+        QVector<float> z;
+        const int n = model->SilceMeshXX(out, z, 1.f, 3.f, 0.f);
+        ASSERT_EQ(n, 3);
+        const QVector<ClipperLib::Paths> layers = layers::BuildModelLayerOutlines(out, n, true);
+        const double annulus = c.segments / 2.0 * std::sin(2 * M_PI / c.segments) * (R * R - r * r) * 1e6;
+        for (int L = 0; L < n; ++L) {
+            EXPECT_GE(out[out.size() - 1][L].size(), 2u);
+            // Lit as the layer renderer fills it: odd-even.
+            ClipperLib::Paths lit;
+            ASSERT_TRUE(layers::UnitePaths(layers[L], ClipperLib::pftEvenOdd, {}, ClipperLib::pftEvenOdd, lit));
+            double area = 0;
+            for (const ClipperLib::Path& p : lit)
+                area += ClipperLib::Area(p);
+            EXPECT_NEAR(std::abs(area) / annulus, 1.0, 0.01) << "layer " << L;
+        }
+    }
 }
