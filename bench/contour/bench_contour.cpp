@@ -2,6 +2,7 @@
 // (--benchmark_filter=...) so that the peak_rss_mb counter, the process's
 // peak resident size, belongs to that case alone.
 #include "VSLModel3D.h"
+#include "contour/openshell.h"
 #include "test_meshes.h"
 
 #include <QCoreApplication>
@@ -111,6 +112,21 @@ void BM_UnweldedTube(benchmark::State& state)
 }
 BENCHMARK(BM_UnweldedTube)->Args({1250, 0})->Args({1250, 1})->Args({12500, 0})->Args({12500, 1})
     ->Unit(benchmark::kMillisecond);
+
+// Joining alone, with the free ends of 50,000 chains heaped on six points:
+// equal ends must not make the nearest-end searches quadratic.
+void BM_JoinEndsOnFewPoints(benchmark::State& state)
+{
+    std::vector<contour::OpenShellChainer::Chain> loose;
+    for (int i = 0; i < 50000; ++i)
+        loose.push_back({ClipperLib::IntPoint(i % 2, 0), ClipperLib::IntPoint(5000, i % 3)});
+    for (auto _ : state) {
+        ClipperLib::Paths out;
+        contour::OpenShellChainer::JoinLooseChains(loose, out);
+        benchmark::DoNotOptimize(out);
+    }
+}
+BENCHMARK(BM_JoinEndsOnFewPoints)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

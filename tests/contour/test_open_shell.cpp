@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <cmath>
+#include <random>
 
 using contour::OpenShellChainer;
 using ClipperLib::IntPoint;
@@ -89,6 +90,74 @@ TEST(OpenShell, ChainsFarApartCloseOnThemselves)
     ASSERT_EQ(out.size(), 2u);
     EXPECT_EQ(out[0].size(), 4u);
     EXPECT_EQ(out[1].size(), 4u);
+}
+
+namespace {
+
+// The joining rule done the slow way: every pair of ends is listed once
+// (chain i end ei against chain j >= i end ej), nearest first and among
+// equal distances the later listed; a pair whose ends still lie free joins
+// the second chain onto the first, or emits the chain when both are its own.
+ClipperLib::Paths JoinByAllPairs(std::vector<OpenShellChainer::Chain> chains)
+{
+    struct Pair {
+        unsigned __int128 dist;
+        uint32_t seq, a, b;
+    };
+    const uint32_t n = uint32_t(chains.size());
+    auto at = [&](uint32_t id) { return (id & 1) ? chains[id / 2].back() : chains[id / 2].front(); };
+    std::vector<Pair> pairs;
+    for (uint32_t a = 0; a < 2 * n; ++a)
+        for (uint32_t b = a + 1; b < 2 * n; ++b) {
+            const __int128 dx = __int128(at(a).X) - at(b).X, dy = __int128(at(a).Y) - at(b).Y;
+            pairs.push_back({(unsigned __int128)(dx * dx + dy * dy), uint32_t(pairs.size()), a, b});
+        }
+    std::sort(pairs.begin(), pairs.end(), [](const Pair& x, const Pair& y) {
+        return x.dist != y.dist ? x.dist < y.dist : x.seq > y.seq;
+    });
+    constexpr uint32_t kGone = ~0u;
+    std::vector<uint32_t> slotOf(2 * n), endAt(2 * n); // free end <-> chain side
+    for (uint32_t id = 0; id < 2 * n; ++id)
+        slotOf[id] = endAt[id] = id;
+    ClipperLib::Paths out;
+    for (const Pair& p : pairs) {
+        if (slotOf[p.a] == kGone || slotOf[p.b] == kGone)
+            continue;
+        const uint32_t sa = slotOf[p.a], sb = slotOf[p.b], i = sa / 2, j = sb / 2;
+        slotOf[p.a] = slotOf[p.b] = kGone;
+        if (i == j) {
+            out.push_back(ClipperLib::Path(chains[i].begin(), chains[i].end()));
+            continue;
+        }
+        for (auto& cj = chains[j]; !cj.empty();) {
+            const IntPoint q = (sb & 1) ? cj.back() : cj.front();
+            (sb & 1) ? cj.pop_back() : cj.pop_front();
+            (sa & 1) ? chains[i].push_back(q) : chains[i].push_front(q);
+        }
+        const uint32_t far = endAt[sb ^ 1];
+        slotOf[far] = sa;
+        endAt[sa] = far;
+    }
+    return out;
+}
+
+} // namespace
+
+// Same outlines, point for point and in the same order, as the rule done the
+// slow way; few distinct positions make many ties and shared end points.
+TEST(OpenShell, JoiningMatchesTheAllPairsRule)
+{
+    std::mt19937 rng(7);
+    for (int round = 0; round < 300; ++round) {
+        const int range = round % 3 == 0 ? 3 : round % 3 == 1 ? 100 : 1000000;
+        std::vector<OpenShellChainer::Chain> loose(1 + rng() % 80);
+        for (auto& chain : loose)
+            for (int k = 0, len = 1 + int(rng() % 4); k < len; ++k)
+                chain.push_back(IntPoint(int(rng() % range) - range / 2, int(rng() % range)));
+        ClipperLib::Paths out;
+        OpenShellChainer::JoinLooseChains(loose, out);
+        ASSERT_EQ(out, JoinByAllPairs(loose)) << "round " << round;
+    }
 }
 
 TEST(OpenShell, ThreeFacesOnOneEdgeTerminate)

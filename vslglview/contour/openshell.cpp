@@ -182,11 +182,34 @@ template <typename Dist>
 std::vector<PairKey<Dist>> PairEnds(const std::vector<ClipperLib::IntPoint>& points, const std::vector<uint8_t>& used)
 {
     EndTree<Dist> tree(points);
-    for (uint32_t e = 0; e < points.size(); ++e)
-        if (!used[e])
+    std::vector<uint32_t> order;
+    order.reserve(points.size());
+    for (uint32_t e = 0; e < points.size(); ++e) {
+        if (used[e])
+            order.push_back(e);
+        else
             tree.Remove(e);
+    }
     std::vector<PairKey<Dist>> pairs;
     pairs.reserve(points.size() / 2);
+    // Ends on one exact point pair off first, the highest ends first: at
+    // distance 0 the later pair wins, so the rule does the same. The tree
+    // then holds at most one live end per point, and a heap of equal points
+    // cannot make its searches quadratic.
+    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+        const ClipperLib::IntPoint &p = points[a], &q = points[b];
+        return p.X != q.X ? p.X < q.X : p.Y != q.Y ? p.Y < q.Y : a < b;
+    });
+    for (size_t first = 0, next; first < order.size(); first = next) {
+        next = first + 1;
+        while (next < order.size() && Equal(points[order[next]], points[order[first]]))
+            ++next;
+        for (size_t last = next; last - first >= 2; last -= 2) {
+            pairs.push_back({Dist(0), order[last - 2], order[last - 1]});
+            tree.Remove(order[last - 2]);
+            tree.Remove(order[last - 1]);
+        }
+    }
     std::vector<uint32_t> stack;
     for (uint32_t start = 0; start < points.size(); ++start) {
         if (!tree.Alive(start))
