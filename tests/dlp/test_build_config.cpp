@@ -81,7 +81,7 @@ TEST(SliceBuildConfig, BlankTimeSurvivesHugeValues)
 TEST(TypeConversion, FloatAndIntTextExamples)
 {
     TypeConversion tc;
-    const std::pair<float, const char*> floats[] = {{0.1f, "0.1"}, {600, "600"},   {0.2f, "0.2"},
+    const std::pair<float, const char*> floats[] = {{0.1f, "0.1"},   {600, "600"},           {0.2f, "0.2"},  {0.05f, "0.05"},
                                                     {-288, "-288"}, {1234567, "1.23457e+06"}, {0.00005f, "5e-05"}};
     for (auto f : floats) {
         EXPECT_EQ(tc.float2str(f.first), f.second);
