@@ -2,6 +2,7 @@
 // (--benchmark_filter=...) so that the peak_rss_mb counter, the process's
 // peak resident size, belongs to that case alone.
 #include "VSLModel3D.h"
+#include "contour/openshell.h"
 #include "test_meshes.h"
 
 #include <QCoreApplication>
@@ -93,6 +94,39 @@ void BM_TenThousandCubes(benchmark::State& state)
     RunSlicing(state, *model, 0.05f, 100.f);
 }
 BENCHMARK(BM_TenThousandCubes)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Unwelded tube: every crossed triangle is a loose chain (4 a segment), all
+// closed by the nearest-ends joining; 100 layers. The radius grows with the
+// segment count so the chain ends keep their spacing; time per chain should
+// stay flat from 5,000 to 50,000 chains.
+void BM_UnweldedTube(benchmark::State& state)
+{
+    const int segments = int(state.range(0));
+    const bool shuffled = state.range(1) != 0;
+    const float outer = 20.f * segments / 1250.f;
+    auto model = ModelOf(testmesh::UnweldedTube(segments, outer, outer - 2.f, 10.f, 0.002f, shuffled));
+    RunSlicing(state, *model, 0.1f, 10.f);
+    state.counters["chains"] = 4.0 * segments;
+    state.counters["per_chain_layer"] =
+        benchmark::Counter(4.0 * segments * 100, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_UnweldedTube)->Args({1250, 0})->Args({1250, 1})->Args({12500, 0})->Args({12500, 1})
+    ->Unit(benchmark::kMillisecond);
+
+// Joining alone, with the free ends of 50,000 chains heaped on six points:
+// equal ends must not make the nearest-end searches quadratic.
+void BM_JoinEndsOnFewPoints(benchmark::State& state)
+{
+    std::vector<contour::OpenShellChainer::Chain> loose;
+    for (int i = 0; i < 50000; ++i)
+        loose.push_back({ClipperLib::IntPoint(i % 2, 0), ClipperLib::IntPoint(5000, i % 3)});
+    for (auto _ : state) {
+        ClipperLib::Paths out;
+        contour::OpenShellChainer::JoinLooseChains(loose, out);
+        benchmark::DoNotOptimize(out);
+    }
+}
+BENCHMARK(BM_JoinEndsOnFewPoints)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

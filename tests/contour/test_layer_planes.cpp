@@ -6,50 +6,37 @@
 
 using contour::LayerPlanes;
 
-TEST(LayerPlanes, HalfTenthMillimetreLayersUpToOneMillimetre)
+// Planes 0.0001 above the middle of each layer on the micrometre grid: the
+// first at the truncated half step, the step truncated to whole micrometres.
+TEST(LayerPlanes, HeightsFollowTheTruncatedGrid)
 {
-    const QVector<float> z = LayerPlanes::Heights(0.05f, 1.0f, 0.0f);
-    ASSERT_EQ(z.size(), 20);
-    EXPECT_FLOAT_EQ(z.front(), 0.0251f);
-    EXPECT_FLOAT_EQ(z[1], 0.0751f);
-    EXPECT_FLOAT_EQ(z.back(), 0.9751f);
-}
-
-TEST(LayerPlanes, FirstPlaneTruncatesTheHalfLayer)
-{
-    const QVector<float> z = LayerPlanes::Heights(0.03f, 1.0f, 0.0f);
-    ASSERT_GE(z.size(), 3);
-    EXPECT_FLOAT_EQ(z[0], 0.0141f);
-    EXPECT_NEAR(z[1] - z[0], 0.030, 1e-6);
-    EXPECT_NEAR(z[2] - z[1], 0.030, 1e-6);
-}
-
-TEST(LayerPlanes, ThicknessNotWholeInMicronsKeepsTruncatedStep)
-{
-    // 0.0333 mm: step 33 units, first plane at 16 units.
-    const QVector<float> z = LayerPlanes::Heights(0.0333f, 10.0f, 0.0f);
-    ASSERT_FALSE(z.isEmpty());
-    EXPECT_FLOAT_EQ(z[0], 0.0161f);
-    EXPECT_FLOAT_EQ(z[100], float((33 * 100 + 16) / 1000.0 + 0.0001));
-    EXPECT_LT(z.back(), 10.0f);
-    EXPECT_EQ(z.size(), 303); // (10000 - 16) / 33 rounded up
-}
-
-TEST(LayerPlanes, TopAtOrBelowFirstPlaneGivesNone)
-{
-    EXPECT_TRUE(LayerPlanes::Heights(0.05f, 0.0251f, 0.0f).isEmpty());
-    EXPECT_TRUE(LayerPlanes::Heights(0.05f, -3.0f, 0.0f).isEmpty());
-}
-
-TEST(LayerPlanes, StepBelowOneMicronOrBadInputGivesNoneInsteadOfLoopingForever)
-{
-    EXPECT_TRUE(LayerPlanes::Heights(0.0f, 10.0f, 0.0f).isEmpty());
-    EXPECT_TRUE(LayerPlanes::Heights(0.0005f, 10.0f, 0.0f).isEmpty());
-    EXPECT_TRUE(LayerPlanes::Heights(-0.05f, 10.0f, 0.0f).isEmpty());
-    EXPECT_TRUE(LayerPlanes::Heights(NAN, 10.0f, 0.0f).isEmpty());
-    EXPECT_TRUE(LayerPlanes::Heights(0.05f, NAN, 0.0f).isEmpty());
-    const QVector<float> capped = LayerPlanes::Heights(0.001f, 1e30f, 0.0f);
-    EXPECT_LE(capped.size(), LayerPlanes::kMaxPlanes);
+    const struct {
+        float thickness, top;
+        int count;
+        float first, second, last;
+    } cases[] = {
+        {0.05f, 1.0f, 20, 0.0251f, 0.0751f, 0.9751f},
+        {0.03f, 1.0f, 33, 0.0141f, 0.0441f, 0.9741f}, // half of 0.03 truncates to 14 um
+        {0.0333f, 10.0f, 303, 0.0161f, 0.0491f, float((33 * 302 + 16) / 1000.0 + 0.0001)}, // step 33 um
+        {0.05f, 0.0251f, 0, 0, 0, 0},     // top at the first plane
+        {0.05f, -3.0f, 0, 0, 0, 0},
+        // Unusable input gives none instead of looping forever.
+        {0.0f, 10.0f, 0, 0, 0, 0},
+        {0.0005f, 10.0f, 0, 0, 0, 0},
+        {-0.05f, 10.0f, 0, 0, 0, 0},
+        {NAN, 10.0f, 0, 0, 0, 0},
+        {0.05f, NAN, 0, 0, 0, 0},
+    };
+    for (const auto& c : cases) {
+        const QVector<float> z = LayerPlanes::Heights(c.thickness, c.top, 0.0f);
+        ASSERT_EQ(z.size(), c.count) << c.thickness << " up to " << c.top;
+        if (c.count == 0)
+            continue;
+        EXPECT_FLOAT_EQ(z[0], c.first) << c.thickness;
+        EXPECT_FLOAT_EQ(z[1], c.second) << c.thickness;
+        EXPECT_FLOAT_EQ(z.back(), c.last) << c.thickness;
+    }
+    EXPECT_LE(LayerPlanes::Heights(0.001f, 1e30f, 0.0f).size(), LayerPlanes::kMaxPlanes);
 }
 
 TEST(LayerPlanes, SlicerReportsCountAndParameters)

@@ -1,8 +1,10 @@
 #include "contour/openshell.h"
+#include "layers/layeroutlines.h"
 #include "model_fixture.h"
 
 #include <gtest/gtest.h>
 #include <cmath>
+#include <random>
 
 using contour::OpenShellChainer;
 using ClipperLib::IntPoint;
@@ -90,22 +92,72 @@ TEST(OpenShell, ChainsFarApartCloseOnThemselves)
     EXPECT_EQ(out[1].size(), 4u);
 }
 
-TEST(OpenShell, ManyLooseChainsStayBoundedAndAllPointsSurvive)
+namespace {
+
+// The joining rule done the slow way: every pair of ends is listed once
+// (chain i end ei against chain j >= i end ej), nearest first and among
+// equal distances the later listed; a pair whose ends still lie free joins
+// the second chain onto the first, or emits the chain when both are its own.
+ClipperLib::Paths JoinByAllPairs(std::vector<OpenShellChainer::Chain> chains)
 {
-    // A triangle soup: every segment is its own loose chain.
-    std::vector<OpenShellChainer::Chain> loose;
-    size_t points = 0;
-    for (int i = 0; i < 3000; ++i) {
-        loose.push_back({IntPoint(i * 37 % 5000, i * 91 % 7000), IntPoint(i * 53 % 6000, i * 17 % 4000 + 1)});
-        points += 2;
-    }
+    struct Pair {
+        unsigned __int128 dist;
+        uint32_t seq, a, b;
+    };
+    const uint32_t n = uint32_t(chains.size());
+    auto at = [&](uint32_t id) { return (id & 1) ? chains[id / 2].back() : chains[id / 2].front(); };
+    std::vector<Pair> pairs;
+    for (uint32_t a = 0; a < 2 * n; ++a)
+        for (uint32_t b = a + 1; b < 2 * n; ++b) {
+            const __int128 dx = __int128(at(a).X) - at(b).X, dy = __int128(at(a).Y) - at(b).Y;
+            pairs.push_back({(unsigned __int128)(dx * dx + dy * dy), uint32_t(pairs.size()), a, b});
+        }
+    std::sort(pairs.begin(), pairs.end(), [](const Pair& x, const Pair& y) {
+        return x.dist != y.dist ? x.dist < y.dist : x.seq > y.seq;
+    });
+    constexpr uint32_t kGone = ~0u;
+    std::vector<uint32_t> slotOf(2 * n), endAt(2 * n); // free end <-> chain side
+    for (uint32_t id = 0; id < 2 * n; ++id)
+        slotOf[id] = endAt[id] = id;
     ClipperLib::Paths out;
-    OpenShellChainer::JoinLooseChains(loose, out);
-    size_t total = 0;
-    for (const auto& p : out)
-        total += p.size();
-    EXPECT_EQ(total, points);
-    EXPECT_GE(out.size(), (3000 + OpenShellChainer::kMaxJoinGroup - 1) / OpenShellChainer::kMaxJoinGroup);
+    for (const Pair& p : pairs) {
+        if (slotOf[p.a] == kGone || slotOf[p.b] == kGone)
+            continue;
+        const uint32_t sa = slotOf[p.a], sb = slotOf[p.b], i = sa / 2, j = sb / 2;
+        slotOf[p.a] = slotOf[p.b] = kGone;
+        if (i == j) {
+            out.push_back(ClipperLib::Path(chains[i].begin(), chains[i].end()));
+            continue;
+        }
+        for (auto& cj = chains[j]; !cj.empty();) {
+            const IntPoint q = (sb & 1) ? cj.back() : cj.front();
+            (sb & 1) ? cj.pop_back() : cj.pop_front();
+            (sa & 1) ? chains[i].push_back(q) : chains[i].push_front(q);
+        }
+        const uint32_t far = endAt[sb ^ 1];
+        slotOf[far] = sa;
+        endAt[sa] = far;
+    }
+    return out;
+}
+
+} // namespace
+
+// Same outlines, point for point and in the same order, as the rule done the
+// slow way; few distinct positions make many ties and shared end points.
+TEST(OpenShell, JoiningMatchesTheAllPairsRule)
+{
+    std::mt19937 rng(7);
+    for (int round = 0; round < 300; ++round) {
+        const int range = round % 3 == 0 ? 3 : round % 3 == 1 ? 100 : 1000000;
+        std::vector<OpenShellChainer::Chain> loose(1 + rng() % 80);
+        for (auto& chain : loose)
+            for (int k = 0, len = 1 + int(rng() % 4); k < len; ++k)
+                chain.push_back(IntPoint(int(rng() % range) - range / 2, int(rng() % range)));
+        ClipperLib::Paths out;
+        OpenShellChainer::JoinLooseChains(loose, out);
+        ASSERT_EQ(out, JoinByAllPairs(loose)) << "round " << round;
+    }
 }
 
 TEST(OpenShell, ThreeFacesOnOneEdgeTerminate)
@@ -119,4 +171,37 @@ TEST(OpenShell, ThreeFacesOnOneEdgeTerminate)
     ASSERT_EQ(out.size(), model->m_nShellCount + 1);
     for (int L = 0; L < n; ++L)
         EXPECT_FALSE(out[model->m_nShellCount][L].empty());
+}
+
+// Every triangle of these tubes is a loose chain of its own, so the layer is
+// only right when the joining pairs the nearest ends of all chains.
+TEST(OpenShell, UnweldedTubeLayersCoverTheAnnulus)
+{
+    const struct {
+        int segments;
+        bool shuffled;
+    } cases[] = {{300, false}, {300, true}, {1250, false}, {1250, true}};
+    const double R = 20, r = 18;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.segments << " segments" << (c.shuffled ? ", shuffled" : ""));
+        auto model = ModelOf(testmesh::UnweldedTube(c.segments, float(R), float(r), 3.f, 0.002f, c.shuffled));
+        model->CountShells();
+        ASSERT_EQ(model->m_nShellCount, 8 * c.segments) << "welded";
+        ShellLayerContours out;
+        QVector<float> z;
+        const int n = model->SilceMeshXX(out, z, 1.f, 3.f, 0.f);
+        ASSERT_EQ(n, 3);
+        const QVector<ClipperLib::Paths> layers = layers::BuildModelLayerOutlines(out, n, true);
+        const double annulus = c.segments / 2.0 * std::sin(2 * M_PI / c.segments) * (R * R - r * r) * 1e6;
+        for (int L = 0; L < n; ++L) {
+            EXPECT_GE(out[out.size() - 1][L].size(), 2u);
+            // Lit as the layer renderer fills it: odd-even.
+            ClipperLib::Paths lit;
+            ASSERT_TRUE(layers::UnitePaths(layers[L], ClipperLib::pftEvenOdd, {}, ClipperLib::pftEvenOdd, lit));
+            double area = 0;
+            for (const ClipperLib::Path& p : lit)
+                area += ClipperLib::Area(p);
+            EXPECT_NEAR(std::abs(area) / annulus, 1.0, 0.01) << "layer " << L;
+        }
+    }
 }

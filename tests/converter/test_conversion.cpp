@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace {
 
 QByteArray readAll(const QString& path)
@@ -91,101 +93,67 @@ protected:
     ExportThread job;
 };
 
-TEST_F(ConversionTest, Pellar10GetsSmallPreviewNoPngBlockAndLayersAtItsFrame)
+// Each printer's preview and layer frame; every parameter and layer arrives.
+TEST_F(ConversionTest, ArchivesConvertForEachPrinter)
 {
-    const QVector<QImage> layers = patternLayers(3, 480, 854);
-    ASSERT_TRUE(WriteZipArchive(archivePath(), StandardArchive(solidPreview(300, 200), layers)));
-    ASSERT_EQ(convert("Pellar10", 10), ExportOk) << qPrintable(job.lastMessage());
-
-    const QByteArray bytes = readAll(outPath());
-    ASSERT_EQ(bytes.mid(8, 4), QByteArray("\x01\x00\x00\xFF", 4));
-    VxsFileContents vxs;
-    QString error;
-    ASSERT_TRUE(ReadVxs(bytes, false, vxs, error)) << qPrintable(error);
-    EXPECT_EQ(vxs.machineCode, 10);
-    EXPECT_EQ(vxs.layerCount, 3);
-    EXPECT_EQ(vxs.bitsPerPixel, 4);
-    const ST_MachinePara para = distinctPara();
-    for (int i = 0; i < 34; ++i)
-        EXPECT_EQ(vxs.para.at(i), (&para.DotsPermmX)[i]) << "parameter " << i;
-    EXPECT_EQ(vxs.previewWidth, 120);
-    EXPECT_EQ(vxs.previewHeight, 150);
-    EXPECT_EQ(vxs.preview.count(expectedRgb565(200, 100, 50)), 120 * 150);
-    expectLayersDecodeTo(vxs, layers);
-}
-
-TEST_F(ConversionTest, Pellar10ScalesOtherLayerSizesTo480By854)
-{
-    ASSERT_TRUE(WriteZipArchive(archivePath(), StandardArchive(solidPreview(40, 30), patternLayers(2, 240, 427))));
-    ASSERT_EQ(convert("Pellar10", 10), ExportOk) << qPrintable(job.lastMessage());
-    VxsFileContents vxs;
-    QString error;
-    ASSERT_TRUE(ReadVxs(readAll(outPath()), false, vxs, error)) << qPrintable(error);
-    for (const QByteArray& code : vxs.layerCodes) {
-        QVector<quint8> levels;
-        ASSERT_TRUE(DecodeLayerLevels(code, 4, 480 * 854, levels));
-        EXPECT_EQ(levels.size(), 480 * 854);
-    }
-}
-
-TEST_F(ConversionTest, Pellar120CarriesThePreviewAsPngOf1200By1600)
-{
-    const QVector<QImage> layers = patternLayers(3, 96, 61);
-    ASSERT_TRUE(WriteZipArchive(archivePath(), StandardArchive(solidPreview(300, 200), layers)));
-    ASSERT_EQ(convert("Pellar120", 120), ExportOk) << qPrintable(job.lastMessage());
-    VxsFileContents vxs;
-    QString error;
-    ASSERT_TRUE(ReadVxs(readAll(outPath()), true, vxs, error)) << qPrintable(error);
-    EXPECT_EQ(vxs.previewWidth, 120);
-    EXPECT_EQ(vxs.previewHeight, 150);
-    const QImage png = QImage::fromData(vxs.png, "PNG");
-    ASSERT_FALSE(png.isNull());
-    EXPECT_EQ(png.size(), QSize(1200, 1600));
-    EXPECT_EQ(QColor(png.pixel(600, 800)), QColor(200, 100, 50));
-    expectLayersDecodeTo(vxs, layers);
-}
-
-TEST_F(ConversionTest, Pellar200HasNoPreviewAndKeepsLayerSizes)
-{
-    const QVector<QImage> layers = patternLayers(3, 257, 33);
-    ASSERT_TRUE(WriteZipArchive(archivePath(), StandardArchive(solidPreview(30, 20), layers)));
-    ASSERT_EQ(convert("Pellar200", 200), ExportOk) << qPrintable(job.lastMessage());
-    VxsFileContents vxs;
-    QString error;
-    ASSERT_TRUE(ReadVxs(readAll(outPath()), false, vxs, error)) << qPrintable(error);
-    EXPECT_EQ(vxs.machineCode, 200);
-    EXPECT_EQ(vxs.previewWidth, 0);
-    EXPECT_EQ(vxs.previewHeight, 0);
-    expectLayersDecodeTo(vxs, layers);
-}
-
-TEST_F(ConversionTest, ManyLayersAreWrittenInOrder)
-{
-    QVector<QImage> layers;
+    QVector<QImage> sparse; // many layers, each with one lit pixel, in order
     for (int i = 0; i < 200; ++i) {
         QImage layer(24, 9, QImage::Format_Grayscale8);
         layer.fill(0);
         layer.scanLine(i % 9)[i % 24] = static_cast<uchar>(16 + i % 240);
-        layers.append(layer);
+        sparse.append(layer);
     }
-    ASSERT_TRUE(WriteZipArchive(archivePath(), StandardArchive(solidPreview(30, 20), layers)));
-    ASSERT_EQ(convert("Pellar200", 200), ExportOk) << qPrintable(job.lastMessage());
-    VxsFileContents vxs;
-    QString error;
-    ASSERT_TRUE(ReadVxs(readAll(outPath()), false, vxs, error)) << qPrintable(error);
-    expectLayersDecodeTo(vxs, layers);
-}
-
-TEST_F(ConversionTest, MissingPreviewFallsBackToFirstLayer)
-{
-    const QVector<QImage> layers = patternLayers(2, 50, 40);
-    ASSERT_TRUE(WriteZipArchive(archivePath(), StandardArchive(QImage(), layers)));
-    ASSERT_EQ(convert("Pellar30", 30), ExportOk) << qPrintable(job.lastMessage());
-    VxsFileContents vxs;
-    QString error;
-    ASSERT_TRUE(ReadVxs(readAll(outPath()), false, vxs, error)) << qPrintable(error);
-    EXPECT_EQ(vxs.previewWidth, 120);
-    EXPECT_EQ(vxs.previewHeight, 150);
+    const struct {
+        const char* model;
+        int code;
+        QVector<QImage> layers;
+        QImage preview;
+        QSize previewSize; // of the RGB565 preview
+        QSize pngSize;     // of the PNG block (code 120), else empty
+        QSize frame;       // layers scaled to this size, else kept
+    } cases[] = {
+        {"Pellar10", 10, patternLayers(3, 480, 854), solidPreview(300, 200), {120, 150}, {}, {}},
+        {"Pellar10", 10, patternLayers(2, 240, 427), solidPreview(40, 30), {120, 150}, {}, {480, 854}},
+        {"Pellar120", 120, patternLayers(3, 96, 61), solidPreview(300, 200), {120, 150}, {1200, 1600}, {}},
+        {"Pellar200", 200, patternLayers(3, 257, 33), solidPreview(30, 20), {0, 0}, {}, {}},
+        {"Pellar200", 200, sparse, solidPreview(30, 20), {0, 0}, {}, {}},
+        {"Pellar30", 30, patternLayers(2, 50, 40), QImage(), {120, 150}, {}, {}}, // preview from the first layer
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.model << ", " << c.layers.size() << " layers of " << c.layers[0].width()
+                                        << "x" << c.layers[0].height());
+        ASSERT_TRUE(WriteZipArchive(archivePath(), StandardArchive(c.preview, c.layers)));
+        ASSERT_EQ(convert(c.model, c.code), ExportOk) << qPrintable(job.lastMessage());
+        const QByteArray bytes = readAll(outPath());
+        EXPECT_EQ(bytes.mid(8, 4), QByteArray("\x01\x00\x00\xFF", 4));
+        VxsFileContents vxs;
+        QString error;
+        ASSERT_TRUE(ReadVxs(bytes, !c.pngSize.isEmpty(), vxs, error)) << qPrintable(error);
+        EXPECT_EQ(vxs.machineCode, c.code);
+        EXPECT_EQ(vxs.layerCount, c.layers.size());
+        EXPECT_EQ(vxs.bitsPerPixel, 4);
+        const ST_MachinePara para = distinctPara();
+        for (int i = 0; i < 34; ++i)
+            EXPECT_EQ(vxs.para.at(i), (&para.DotsPermmX)[i]) << "parameter " << i;
+        EXPECT_EQ(QSize(vxs.previewWidth, vxs.previewHeight), c.previewSize);
+        if (!c.preview.isNull()) {
+            EXPECT_EQ(vxs.preview.count(expectedRgb565(200, 100, 50)), c.previewSize.width() * c.previewSize.height());
+        }
+        if (!c.pngSize.isEmpty()) {
+            const QImage png = QImage::fromData(vxs.png, "PNG");
+            EXPECT_EQ(png.size(), c.pngSize);
+            EXPECT_EQ(QColor(png.pixel(c.pngSize.width() / 2, c.pngSize.height() / 2)), QColor(200, 100, 50));
+        }
+        if (c.frame.isEmpty()) {
+            expectLayersDecodeTo(vxs, c.layers);
+            continue;
+        }
+        for (const QByteArray& code : vxs.layerCodes) {
+            QVector<quint8> levels;
+            ASSERT_TRUE(DecodeLayerLevels(code, 4, c.frame.width() * c.frame.height(), levels));
+            EXPECT_EQ(levels.size(), c.frame.width() * c.frame.height());
+        }
+    }
 }
 
 TEST_F(ConversionTest, DoneSignalCarriesSuccessAndFailure)
@@ -205,26 +173,84 @@ TEST_F(ConversionTest, DoneSignalCarriesSuccessAndFailure)
     EXPECT_FALSE(spy.at(1).at(1).toString().isEmpty());
 }
 
-TEST_F(ConversionTest, MissingLayerNamesTheLayerAndLeavesNoOutput)
+// A refused archive leaves nothing but itself behind.
+TEST_F(ConversionTest, BrokenArchivesAreRefusedWithTheirCode)
 {
-    ArchiveMembers members = StandardArchive(solidPreview(30, 20), patternLayers(3, 40, 30));
-    members.removeAt(3); // "2.png"
-    members.append(qMakePair(QString("extra.txt"), QByteArray("keeps the member count at the claim")));
-    ASSERT_TRUE(WriteZipArchive(archivePath(), members));
-    EXPECT_EQ(convert("Pellar10", 10), ExportLayerFailed);
-    EXPECT_EQ(job.failedLayer(), 2);
-    EXPECT_TRUE(job.lastMessage().contains("2.png")) << qPrintable(job.lastMessage());
-    EXPECT_EQ(filesInDir(), QStringList{"job.zip"});
-}
-
-TEST_F(ConversionTest, TruncatedLayerPngStopsTheConversion)
-{
-    ArchiveMembers members = StandardArchive(solidPreview(30, 20), patternLayers(3, 200, 120));
-    members[4].second.truncate(members[4].second.size() / 2); // "3.png"
-    ASSERT_TRUE(WriteZipArchive(archivePath(), members));
-    EXPECT_EQ(convert("Pellar200", 200), ExportLayerFailed);
-    EXPECT_EQ(job.failedLayer(), 3);
-    EXPECT_EQ(filesInDir(), QStringList{"job.zip"});
+    const auto standard = [](int layers, int width, int height) {
+        return StandardArchive(solidPreview(30, 20), patternLayers(layers, width, height));
+    };
+    const struct {
+        const char* name;
+        std::function<ArchiveMembers()> members; // null: the archive is junk
+        int code;
+        int result;
+        int failedLayer; // 0: not checked
+        const char* message;
+    } cases[] = {
+        {"layer missing",
+         [&] {
+             ArchiveMembers m = standard(3, 40, 30);
+             m.removeAt(3); // "2.png"
+             m.append(qMakePair(QString("extra.txt"), QByteArray("keeps the member count at the claim")));
+             return m;
+         },
+         10, ExportLayerFailed, 2, "2.png"},
+        {"layer PNG truncated",
+         [&] {
+             ArchiveMembers m = standard(3, 200, 120);
+             m[4].second.truncate(m[4].second.size() / 2); // "3.png"
+             return m;
+         },
+         200, ExportLayerFailed, 3, ""},
+        {"run.gcode missing",
+         [&] {
+             ArchiveMembers m = standard(2, 40, 30);
+             m.removeFirst();
+             return m;
+         },
+         10, ExportGcodeMissing, 0, ""},
+        {"not an archive", nullptr, 10, ExportArchiveFailed, 0, ""},
+        {"absurd layer count",
+         [&] {
+             ArchiveMembers m = standard(2, 40, 30);
+             m[0].second = GcodeHeader(5000000, 40, 30);
+             return m;
+         },
+         10, ExportBadArchiveData, 0, ""},
+        {"more layers than members",
+         [&] {
+             ArchiveMembers m = standard(2, 40, 30);
+             m[0].second = GcodeHeader(4, 40, 30);
+             return m;
+         },
+         10, ExportBadArchiveData, 0, ""},
+        {"layer count not a number",
+         [&] {
+             ArchiveMembers m = standard(2, 40, 30);
+             m[0].second = ";totalLayer:many\nG21\n";
+             return m;
+         },
+         10, ExportBadArchiveData, 0, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.members) {
+            ASSERT_TRUE(WriteZipArchive(archivePath(), c.members()));
+        } else {
+            QFile junk(archivePath());
+            ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+            junk.write(QByteArray(5000, 'x'));
+        }
+        EXPECT_EQ(convert(c.code == 10 ? "Pellar10" : "Pellar200", c.code), c.result);
+        if (c.failedLayer) {
+            EXPECT_EQ(job.failedLayer(), c.failedLayer);
+        }
+        EXPECT_TRUE(job.lastMessage().contains(c.message)) << qPrintable(job.lastMessage());
+        if (c.result == ExportGcodeMissing) {
+            EXPECT_TRUE(job.m_gcodeParas.isEmpty());
+        }
+        EXPECT_EQ(filesInDir(), QStringList{"job.zip"});
+    }
 }
 
 TEST_F(ConversionTest, FailedConversionKeepsAnExistingOutputFile)
@@ -239,44 +265,6 @@ TEST_F(ConversionTest, FailedConversionKeepsAnExistingOutputFile)
     EXPECT_EQ(convert("Pellar200", 200), ExportLayerFailed);
     EXPECT_EQ(readAll(outPath()), QByteArray("earlier print file"));
     EXPECT_EQ(filesInDir().size(), 2);
-}
-
-TEST_F(ConversionTest, MissingRunGcodeGivesItsCodeAndNoOutput)
-{
-    ArchiveMembers members = StandardArchive(solidPreview(30, 20), patternLayers(2, 40, 30));
-    members.removeFirst();
-    ASSERT_TRUE(WriteZipArchive(archivePath(), members));
-    EXPECT_EQ(convert("Pellar10", 10), ExportGcodeMissing);
-    EXPECT_TRUE(job.m_gcodeParas.isEmpty());
-    EXPECT_EQ(filesInDir(), QStringList{"job.zip"});
-}
-
-TEST_F(ConversionTest, UnreadableArchiveGivesItsCodeAndNoOutput)
-{
-    QFile junk(archivePath());
-    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
-    junk.write(QByteArray(5000, 'x'));
-    junk.close();
-    EXPECT_EQ(convert("Pellar10", 10), ExportArchiveFailed);
-    EXPECT_EQ(filesInDir(), QStringList{"job.zip"});
-}
-
-TEST_F(ConversionTest, LayerCountBeyondTheArchiveIsRefusedBeforeAnyWork)
-{
-    ArchiveMembers members = StandardArchive(solidPreview(30, 20), patternLayers(2, 40, 30));
-    members[0].second = GcodeHeader(5000000, 40, 30);
-    ASSERT_TRUE(WriteZipArchive(archivePath(), members));
-    EXPECT_EQ(convert("Pellar10", 10), ExportBadArchiveData);
-    EXPECT_EQ(filesInDir(), QStringList{"job.zip"});
-
-    members[0].second = GcodeHeader(4, 40, 30); // more layers than members
-    ASSERT_TRUE(WriteZipArchive(archivePath(), members));
-    EXPECT_EQ(convert("Pellar10", 10), ExportBadArchiveData);
-
-    members[0].second = ";totalLayer:many\nG21\n";
-    ASSERT_TRUE(WriteZipArchive(archivePath(), members));
-    EXPECT_EQ(convert("Pellar10", 10), ExportBadArchiveData);
-    EXPECT_EQ(filesInDir(), QStringList{"job.zip"});
 }
 
 TEST_F(ConversionTest, ImagesOfAbsurdSizeAreRefused)

@@ -22,44 +22,29 @@ QMap<QString, QString> parse(const QByteArray& text, bool* complete = nullptr, q
     return header;
 }
 
-TEST(GcodeHeader, KeyAndValueOfALine)
+// Each text parses to exactly the listed keys.
+TEST(GcodeHeader, ParsesKeyValueLinesUpToTheFirstOther)
 {
-    const auto h = parse(";totalLayer:250\nG21\n");
-    EXPECT_EQ(h.size(), 1);
-    EXPECT_EQ(h.value("totalLayer"), "250");
-}
-
-TEST(GcodeHeader, CarriageReturnIsNotPartOfTheValue)
-{
-    const auto h = parse(";layerHeight:0.05\r\n;totalLayer:3\r\nG21\r\n");
-    EXPECT_EQ(h.value("layerHeight"), "0.05");
-    EXPECT_EQ(h.value("totalLayer"), "3");
-}
-
-TEST(GcodeHeader, OnlyTextUpToTheSecondColonCounts)
-{
-    EXPECT_EQ(parse(";a:b:c\n").value("a"), "b");
-    EXPECT_EQ(parse(";a::c\n").value("a"), "");
-}
-
-TEST(GcodeHeader, EndsAtTheFirstLineWithoutColon)
-{
-    const auto h = parse(";x:1\nG21\n;y:2\n");
-    EXPECT_TRUE(h.contains("x"));
-    EXPECT_FALSE(h.contains("y"));
-    EXPECT_TRUE(parse("G21\n;x:1\n").isEmpty());
-}
-
-TEST(GcodeHeader, LaterKeyWinsAndLastLineNeedsNoLineEnd)
-{
-    const auto h = parse(";k:1\n;k:2\n;end:42");
-    EXPECT_EQ(h.value("k"), "2");
-    EXPECT_EQ(h.value("end"), "42");
-}
-
-TEST(GcodeHeader, TextStopsAtNul)
-{
-    EXPECT_EQ(parse(QByteArray(";k:ab\0cd\n;m:1\n", 14)).value("k"), "ab");
+    const struct {
+        const char* name;
+        QByteArray text;
+        QMap<QString, QString> header;
+    } cases[] = {
+        {"one line", ";totalLayer:250\nG21\n", {{"totalLayer", "250"}}},
+        {"CR is no part of a value", ";layerHeight:0.05\r\n;totalLayer:3\r\nG21\r\n",
+         {{"layerHeight", "0.05"}, {"totalLayer", "3"}}},
+        {"up to the second colon", ";a:b:c\n", {{"a", "b"}}},
+        {"empty value", ";a::c\n", {{"a", ""}}},
+        {"ends at a line without colon", ";x:1\nG21\n;y:2\n", {{"x", "1"}}},
+        {"first line without colon", "G21\n;x:1\n", {}},
+        {"later key wins, last line unterminated", ";k:1\n;k:2\n;end:42", {{"k", "2"}, {"end", "42"}}},
+        {"a line stops at NUL", QByteArray(";k:ab\0cd\n;m:1\n", 14), {{"k", "ab"}, {"m", "1"}}},
+    };
+    for (const auto& c : cases) {
+        bool complete = false;
+        EXPECT_EQ(parse(c.text, &complete), c.header) << c.name;
+        EXPECT_TRUE(complete) << c.name;
+    }
 }
 
 TEST(GcodeHeader, EndlessHeaderIsRefused)

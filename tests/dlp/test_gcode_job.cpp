@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <map>
 #include <sstream>
 
@@ -165,59 +166,42 @@ std::map<int, LayerDelays> delaysByLayer(const std::string& text)
 
 } // namespace
 
-TEST(GCodeJob, WorkedExampleIsByteExact)
+TEST(GCodeJob, WorkedExampleIsByteExactUnderEveryNumberLocale)
 {
-    const SliceBuildConfig c = exampleConfig();
-    EXPECT_EQ(c.BlankTime, 0);
-    EXPECT_EQ(generate(3, c), expectedExampleJob());
+    EXPECT_EQ(exampleConfig().BlankTime, 0);
+    EXPECT_EQ(generate(3, exampleConfig()), expectedExampleJob()) << "classic";
+    {
+        ScopedGlobalLocale guard(germanLocale(), QLocale::German, QLocale::Germany);
+        EXPECT_EQ(generate(3, exampleConfig()), expectedExampleJob()) << "German";
+    }
+    {
+        ScopedGlobalLocale guard(groupedEnglishLocale(), QLocale::English, QLocale::UnitedStates);
+        EXPECT_EQ(generate(3, exampleConfig()), expectedExampleJob()) << "grouped English";
+    }
 }
 
-TEST(GCodeJob, SameBytesUnderGermanLocale)
+TEST(GCodeJob, RefusesUnusableThicknessAndLayerCount)
 {
-    ScopedGlobalLocale guard(germanLocale(), QLocale::German, QLocale::Germany);
-    EXPECT_EQ(generate(3, exampleConfig()), expectedExampleJob());
-}
-
-TEST(GCodeJob, SameBytesUnderGroupedEnglishLocale)
-{
-    ScopedGlobalLocale guard(groupedEnglishLocale(), QLocale::English, QLocale::UnitedStates);
-    EXPECT_EQ(generate(3, exampleConfig()), expectedExampleJob());
-}
-
-TEST(GCodeJob, WstringToStringDoesNotChangeLaterJobs)
-{
-    DLP::TypeConversion tc;
-    tc.WstringToString(L"/home/user/job.gcode");
-    EXPECT_EQ(generate(3, exampleConfig()), expectedExampleJob());
-}
-
-TEST(GCodeJob, CallerConfigIsNotChanged)
-{
-    SliceBuildConfig c = exampleConfig();
-    c.HeaderCode = "stale";
-    generate(2, c);
-    EXPECT_EQ(c.HeaderCode, "stale");
-}
-
-TEST(GCodeJob, RefusesNonPositiveThickness)
-{
-    for (float t : {0.0f, -0.05f, std::nanf("")}) {
-        SliceBuildConfig c;
-        c.SliceThickness = t;
+    const struct {
+        float thickness;
+        int layers;
+        GCodeError error;
+    } cases[] = {
+        {0.0f, 10, GCodeError::BadSliceThickness},
+        {-0.05f, 10, GCodeError::BadSliceThickness},
+        {std::nanf(""), 10, GCodeError::BadSliceThickness},
+        {0.05f, GCodeGenerator::kMaxLayerCount + 1, GCodeError::TooManyLayers},
+    };
+    for (const auto& c : cases) {
+        SliceBuildConfig config;
+        config.SliceThickness = c.thickness;
         GCodeError error = GCodeError::None;
-        EXPECT_EQ(generate(10, c, &error), "") << t;
-        EXPECT_EQ(error, GCodeError::BadSliceThickness) << t;
+        EXPECT_EQ(generate(c.layers, config, &error), "") << c.thickness << " " << c.layers;
+        EXPECT_EQ(error, c.error) << c.thickness << " " << c.layers;
     }
     GCodeError error = GCodeError::BadSliceThickness;
     EXPECT_FALSE(generate(1, SliceBuildConfig(), &error).empty());
     EXPECT_EQ(error, GCodeError::None);
-}
-
-TEST(GCodeJob, RefusesAbsurdLayerCount)
-{
-    GCodeError error = GCodeError::None;
-    EXPECT_EQ(generate(GCodeGenerator::kMaxLayerCount + 1, SliceBuildConfig(), &error), "");
-    EXPECT_EQ(error, GCodeError::TooManyLayers);
 }
 
 TEST(GCodeJob, TinyThicknessDoesNotOverflowLayerCounts)
@@ -231,98 +215,89 @@ TEST(GCodeJob, TinyThicknessDoesNotOverflowLayerCounts)
     EXPECT_EQ(delays.at(1).exposureMs, c.BottomExposureTime);
 }
 
-TEST(GCodeJob, NoLayersLeavesFrameOnly)
+// Moves that a setting switches off, counted as whole lines, line prefixes or
+// raw text (a lone LF is part of the format).
+TEST(GCodeJob, ShapeFollowsTheSettings)
 {
-    const std::vector<std::string> lines = linesOf(generate(0, exampleConfig()));
-    EXPECT_EQ(countOf(lines, "M219"), 0);
-    EXPECT_EQ(countOf(lines, "M220"), 2);
-    EXPECT_EQ(lines.back(), ";(********** Footer End ********)");
+    enum Kind { Line, Prefix, Raw };
+    struct Count {
+        Kind kind;
+        const char* text;
+        int expected;
+    };
+    const struct {
+        const char* name;
+        int layers;
+        std::function<void(SliceBuildConfig&)> tweak;
+        std::vector<Count> counts;
+    } cases[] = {
+        {"no layers", 0, [](SliceBuildConfig&) {}, {{Line, "M219", 0}, {Line, "M220", 2}}},
+        {"one layer: no return", 1, [](SliceBuildConfig&) {},
+         {{Line, "M219", 3}, {Line, "G1 Z5 F600", 1}, {Line, "G1 Y-2 F600", 1}, {Line, "G1 X-288 F1728", 1},
+          {Prefix, ";(<Delay> ", 2}, {Raw, "G1 Z5 F600\r\nM220\r\n", 1}}},
+        {"no tilt", 3, [](SliceBuildConfig& c) { c.TiltDistance1 = 0, c.TiltDistance2 = 0.0005f; },
+         {{Line, "G28 Y0", 0}, {Raw, "G92 Y0\n", 0}, {Line, "G92 Y0", 1}, {Line, "G1 Y-2 F600", 3}}},
+        {"no rotation", 3, [](SliceBuildConfig& c) { c.RotateDistance = 0; },
+         {{Prefix, "G1 X", 0}, {Line, "G92 X0", 1}}},
+        {"no slow lift", 3, [](SliceBuildConfig& c) { c.ZLiftDistance2 = 0; },
+         {{Line, "G1 Z0.05 F600", 1}, {Line, "G1 Z0.1 F600", 1}, {Prefix, "G1 Z0.05 F30", 0}, {Prefix, "G1 Z2 ", 0},
+          {Prefix, "G1 Z2.", 0}}},
+        {"end move at fixed height", 2, [](SliceBuildConfig& c) { c.MachineHeight = 150, c.ZRetractSpeed = 300; },
+         {{Line, "G1 Z200 F300", 1}}},
+    };
+    for (const auto& c : cases) {
+        SliceBuildConfig config = exampleConfig();
+        c.tweak(config);
+        const std::string text = generate(c.layers, config);
+        const std::vector<std::string> lines = linesOf(text);
+        const std::string footer = ";(********** Footer End ********)";
+        EXPECT_EQ(text.compare(text.size() - footer.size(), footer.size(), footer), 0) << c.name;
+        for (const Count& n : c.counts) {
+            int found = 0;
+            if (n.kind == Line)
+                found = countOf(lines, n.text);
+            else if (n.kind == Prefix)
+                found = countPrefix(lines, n.text);
+            else
+                for (size_t at = text.find(n.text); at != std::string::npos; at = text.find(n.text, at + 1))
+                    ++found;
+            EXPECT_EQ(found, n.expected) << c.name << ": " << n.text;
+        }
+    }
 }
 
-TEST(GCodeJob, SingleLayerHasNoReturn)
+TEST(GCodeJob, ExposureRampAndSettleDelays)
 {
-    const std::string text = generate(1, exampleConfig());
-    const std::vector<std::string> lines = linesOf(text);
-    EXPECT_EQ(countOf(lines, "M219"), 3);
-    EXPECT_EQ(countOf(lines, "G1 Z5 F600"), 1);
-    EXPECT_EQ(countOf(lines, "G1 Y-2 F600"), 1); // only the end block's
-    EXPECT_EQ(countOf(lines, "G1 X-288 F1728"), 1); // only the header's
-    EXPECT_EQ(countPrefix(lines, ";(<Delay> "), 2);
-    const size_t lift = text.find("G1 Z5 F600\r\n");
-    EXPECT_EQ(text.compare(lift + 12, 6, "M220\r\n"), 0);
-}
-
-TEST(GCodeJob, NoTiltKeepsTiltReturn)
-{
-    SliceBuildConfig c = exampleConfig();
-    c.TiltDistance1 = 0;
-    c.TiltDistance2 = 0.0005f;
-    const std::string text = generate(3, c);
-    const std::vector<std::string> lines = linesOf(text);
-    EXPECT_EQ(countOf(lines, "G28 Y0"), 0);
-    EXPECT_EQ(text.find("G92 Y0\n"), std::string::npos);
-    EXPECT_EQ(countOf(lines, "G92 Y0"), 1); // the header's
-    EXPECT_EQ(countOf(lines, "G1 Y-2 F600"), 3); // two layers plus the end block
-}
-
-TEST(GCodeJob, NoRotationNoXMoves)
-{
-    SliceBuildConfig c = exampleConfig();
-    c.RotateDistance = 0;
-    const std::vector<std::string> lines = linesOf(generate(3, c));
-    EXPECT_EQ(countPrefix(lines, "G1 X"), 0);
-    EXPECT_EQ(countOf(lines, "G92 X0"), 1);
-}
-
-TEST(GCodeJob, NoSlowLiftReturnsToNextLayer)
-{
-    SliceBuildConfig c = exampleConfig();
-    c.ZLiftDistance2 = 0;
-    const std::vector<std::string> lines = linesOf(generate(3, c));
-    EXPECT_EQ(countOf(lines, "G1 Z0.05 F600"), 1);
-    EXPECT_EQ(countOf(lines, "G1 Z0.1 F600"), 1);
-    EXPECT_EQ(countPrefix(lines, "G1 Z0.05 F30"), 0);
-    EXPECT_EQ(countPrefix(lines, "G1 Z2 "), 0);
-    EXPECT_EQ(countPrefix(lines, "G1 Z2."), 0);
-}
-
-TEST(GCodeJob, DefaultExposureRamp)
-{
-    const SliceBuildConfig c;
-    const auto delays = delaysByLayer(generate(52, c));
-    ASSERT_EQ(delays.size(), 52u);
+    struct Expect {
+        int layer, exposureMs, settleMs; // settle -1: not checked
+    };
+    const struct {
+        const char* name;
+        int layers;
+        std::function<void(SliceBuildConfig&)> tweak;
+        std::vector<Expect> expected;
+    } cases[] = {
+        {"default ramp", 52, [](SliceBuildConfig&) {},
+         {{0, 1000, 4000}, {5, 1000, -1}, {6, 989, -1}, {7, 978, -1}, {49, 512, 4000}, {50, 500, 2000}, {51, 500, -1}}},
+        {"bottom reaches middle: no ramp", 5,
+         [](SliceBuildConfig& c) { c.HighofBottomLayer = 0.3f, c.HighofMiddleLayer = 0.2f; },
+         {{2, 1000, 4000}, {3, 500, 2000}, {4, 500, -1}}},
+    };
+    for (const auto& c : cases) {
+        SliceBuildConfig config;
+        c.tweak(config);
+        const auto delays = delaysByLayer(generate(c.layers, config));
+        ASSERT_EQ(delays.size(), size_t(c.layers)) << c.name;
+        for (const Expect& e : c.expected) {
+            EXPECT_EQ(delays.at(e.layer).exposureMs, e.exposureMs) << c.name << " layer " << e.layer;
+            if (e.settleMs >= 0) {
+                EXPECT_EQ(delays.at(e.layer).settleMs, e.settleMs) << c.name << " layer " << e.layer;
+            }
+        }
+    }
+    const auto ramp = delaysByLayer(generate(52, SliceBuildConfig()));
     for (int i = 0; i <= 5; ++i)
-        EXPECT_EQ(delays.at(i).exposureMs, 1000) << i;
-    EXPECT_EQ(delays.at(6).exposureMs, 989);
-    EXPECT_EQ(delays.at(7).exposureMs, 978);
-    EXPECT_EQ(delays.at(49).exposureMs, 512);
-    EXPECT_EQ(delays.at(50).exposureMs, 500);
-    EXPECT_EQ(delays.at(51).exposureMs, 500);
+        EXPECT_EQ(ramp.at(i).exposureMs, 1000) << i;
     for (int i = 6; i < 49; ++i)
-        EXPECT_GT(delays.at(i).exposureMs, delays.at(i + 1).exposureMs) << i;
-    EXPECT_EQ(delays.at(0).settleMs, 4000);
-    EXPECT_EQ(delays.at(49).settleMs, 4000);
-    EXPECT_EQ(delays.at(50).settleMs, 2000);
-}
-
-TEST(GCodeJob, NoRampWhenBottomReachesMiddle)
-{
-    SliceBuildConfig c;
-    c.HighofBottomLayer = 0.3f; // 3 layers
-    c.HighofMiddleLayer = 0.2f; // 2 layers
-    const auto delays = delaysByLayer(generate(5, c));
-    EXPECT_EQ(delays.at(2).exposureMs, 1000);
-    EXPECT_EQ(delays.at(3).exposureMs, 500);
-    EXPECT_EQ(delays.at(4).exposureMs, 500);
-    EXPECT_EQ(delays.at(2).settleMs, 4000);
-    EXPECT_EQ(delays.at(3).settleMs, 2000);
-}
-
-TEST(GCodeJob, EndMoveStaysAtFixedHeight)
-{
-    SliceBuildConfig c = exampleConfig();
-    c.MachineHeight = 150;
-    c.ZRetractSpeed = 300;
-    const std::vector<std::string> lines = linesOf(generate(2, c));
-    EXPECT_EQ(countOf(lines, "G1 Z200 F300"), 1);
+        EXPECT_GT(ramp.at(i).exposureMs, ramp.at(i + 1).exposureMs) << i;
 }

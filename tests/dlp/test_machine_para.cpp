@@ -57,11 +57,6 @@ float floatAt(const ST_MachinePara& para, int index)
 
 } // namespace
 
-TEST(MachinePara, BlockIs136Bytes)
-{
-    EXPECT_EQ(sizeof(ST_MachinePara), 136u);
-}
-
 TEST(MachinePara, EveryFieldAtItsIndex)
 {
     const std::vector<Slot> slots = layout();

@@ -68,48 +68,33 @@ TEST(LayerOutlines, SingleClosedShellPassesUnchanged)
     EXPECT_EQ(out[2], c[0][2]);
 }
 
-TEST(LayerOutlines, OpenShellGoesThroughUnion)
+// Layers of several slots (or an open shell's) come out as Clipper's union.
+TEST(LayerOutlines, SlotsAreUnitedPerLayer)
 {
-    // One open shell: slot 0 empty, slot 1 holds its chained outline.
-    ShellLayerContours c = Slots(2, 1);
-    Path cw = Square(0, 0, 1000, false);
-    c[1][0] = {cw};
-    const QVector<Paths> out = BuildModelLayerOutlines(c, 1, true);
-    ASSERT_EQ(out.size(), 1);
-    ASSERT_EQ(out[0].size(), 1u);
-    EXPECT_GT(SignedArea(out[0][0]), 0) << "union output is counter-clockwise";
-    EXPECT_DOUBLE_EQ(TotalArea(out[0]), 1e6);
-}
-
-TEST(LayerOutlines, SinglesOfBothOrientationsAreUnitedNonZero)
-{
-    // Two overlapping shells of opposite winding: the overlap must stay filled.
-    ShellLayerContours c = Slots(2, 1);
-    c[0][0] = {Square(0, 0, 100)};
-    c[1][0] = {Square(50, 0, 100, false)};
-    const QVector<Paths> out = BuildModelLayerOutlines(c, 1, false);
-    ASSERT_EQ(out[0].size(), 1u);
-    EXPECT_DOUBLE_EQ(TotalArea(out[0]), 150.0 * 100.0);
-}
-
-TEST(LayerOutlines, DegenerateSinglesAreDropped)
-{
-    ShellLayerContours c = Slots(3, 1);
-    c[0][0] = {Path{{0, 0}, {100, 0}}};                 // two points
-    c[1][0] = {Path{{0, 0}, {50, 50}, {100, 100}}};     // zero area
-    c[2][0] = {};
-    const QVector<Paths> out = BuildModelLayerOutlines(c, 1, false);
-    EXPECT_TRUE(out[0].empty());
-}
-
-TEST(LayerOutlines, MultiOutlineSlotsUniteEvenOddWithSingles)
-{
-    // Slot 0: a ring (outer and hole). Slot 1: a square inside the hole.
-    ShellLayerContours c = Slots(2, 1);
-    c[0][0] = {Square(0, 0, 1000), Square(250, 250, 500)};
-    c[1][0] = {Square(400, 400, 100, false)};
-    const QVector<Paths> out = BuildModelLayerOutlines(c, 1, false);
-    EXPECT_DOUBLE_EQ(TotalArea(out[0]), 1e6 - 250000 + 10000);
+    const struct {
+        const char* name;
+        std::vector<Paths> slots; // one layer
+        bool open;
+        double area;
+    } cases[] = {
+        // The chained outline of an open shell, clockwise: united all the same.
+        {"open shell", {{}, {Square(0, 0, 1000, false)}}, true, 1e6},
+        // Opposite windings: the overlap stays filled.
+        {"singles of both orientations", {{Square(0, 0, 100)}, {Square(50, 0, 100, false)}}, false, 150.0 * 100.0},
+        {"two points, zero area, nothing", {{Path{{0, 0}, {100, 0}}}, {Path{{0, 0}, {50, 50}, {100, 100}}}, {}},
+         false, 0},
+        // A ring (outer and hole) and a square inside the hole.
+        {"ring and single", {{Square(0, 0, 1000), Square(250, 250, 500)}, {Square(400, 400, 100, false)}}, false,
+         1e6 - 250000 + 10000},
+    };
+    for (const auto& c : cases) {
+        ShellLayerContours contours = Slots(int(c.slots.size()), 1);
+        for (size_t s = 0; s < c.slots.size(); ++s)
+            contours[int(s)][0] = c.slots[s];
+        const QVector<Paths> out = BuildModelLayerOutlines(contours, 1, c.open);
+        ASSERT_EQ(out.size(), 1) << c.name;
+        EXPECT_DOUBLE_EQ(TotalArea(out[0]), c.area) << c.name; // positive: outer outlines counter-clockwise
+    }
 }
 
 TEST(LayerOutlines, MissingLayerEntriesCountAsEmpty)

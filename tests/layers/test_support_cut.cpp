@@ -1,9 +1,11 @@
+#include "contour/slicegeometry.h"
 #include "layers/columnmesh.h"
 #include "layers/supportcut.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
 using ClipperLib::IntPoint;
 using ClipperLib::Path;
@@ -13,19 +15,8 @@ using vcg::Point3f;
 
 namespace {
 
-// Planes as the contour slicer lays them: a whole-micrometre step, 0.1 um up.
-QVector<float> Planes(int stepUm, float topMm)
-{
-    QVector<float> planes;
-    const int first = int((double(float(stepUm) / 1000.f) * 0.5) * 1000.0);
-    for (int k = 0;; ++k) {
-        const float z = float(double(stepUm * k + first) / 1000.0 + 0.0001);
-        if (!(topMm > z))
-            break;
-        planes.append(z);
-    }
-    return planes;
-}
+// Planes as the contour slicer lays them, from the base 0.
+QVector<float> Planes(float thicknessMm, float topMm) { return contour::LayerPlanes::Heights(thicknessMm, topMm, 0.f); }
 
 QVector<Point3f> Sphere(Point3f c, float r) { return {c, Point3f(r, 0, 0)}; }
 QVector<Point3f> Cone(Point3f p1, float r1, Point3f p2, float r2) { return {p1, p2, Point3f(r1, r2, 0)}; }
@@ -51,27 +42,19 @@ struct Cutter {
 
 } // namespace
 
-TEST(ColumnMesh, LayoutAndClosedAdjacency)
+// The layout itself is the support geometry's (tested there); the cut checks
+// a column it is handed and bounds its co-planar lookup.
+TEST(ColumnMesh, UsabilityAndBoundedCoplanarLookup)
 {
     MyMesh m;
+    EXPECT_FALSE(layers::IsColumnMeshUsable(m));
     layers::BuildColumnMesh(m);
-    ASSERT_EQ(m.VertexCount(), 192u);
-    ASSERT_EQ(m.FaceCount(), 64u);
     EXPECT_TRUE(layers::IsColumnMeshUsable(m));
-    EXPECT_EQ(m.vert[21].p.Z(), -1.f);
-    EXPECT_EQ(m.vert[33].p.Z(), -1.f);
-    // Side pair 32 + 2k / 33 + 2k shares the diagonal from k to 16 + k'.
-    for (int k = 0; k < 16; ++k) {
-        const MyFace& f = m.face[32 + 2 * k];
-        EXPECT_EQ(f.ff[2], uint32_t(33 + 2 * k));
-        EXPECT_EQ(f.v[0], uint32_t(k));
-        EXPECT_EQ(f.v[2], uint32_t(16 + (k + 1) % 16));
-    }
+    m.face[5].ff[1] = 7; // a link that does not point back
+    EXPECT_FALSE(layers::IsColumnMeshUsable(m));
     EXPECT_TRUE(layers::ColumnFacesCoplanar(3, 15));
-    EXPECT_TRUE(layers::ColumnFacesCoplanar(40, 41));
-    EXPECT_FALSE(layers::ColumnFacesCoplanar(41, 42));
-    EXPECT_FALSE(layers::ColumnFacesCoplanar(40, 40));
-    EXPECT_FALSE(layers::ColumnFacesCoplanar(15, 16));
+    EXPECT_FALSE(layers::ColumnFacesCoplanar(-1, 3));
+    EXPECT_FALSE(layers::ColumnFacesCoplanar(3, 64));
 }
 
 TEST(SupportCut, ZIntersectRules)
@@ -90,43 +73,84 @@ TEST(SupportCut, ZIntersectRules)
     EXPECT_EQ(layers::TruncToInt32(1e20f), 2147483647);
 }
 
-TEST(SupportCut, VerticalCylinderGivesCirclesOnEveryLayer)
+// Upright primitives: which layers they reach, and there a 16-gon about the
+// axis at the section's radius, starting at angle 0, counter-clockwise.
+TEST(SupportCut, UprightPrimitivesCutOnTheLayersTheyReach)
 {
-    Cutter c(Planes(50, 10.f));
-    SupportCrossSections cut(c.planes, c.column);
-    cut.AddCone(Cone(Point3f(1, 2, 3), 0.5f, Point3f(1, 2, 1), 0.5f));
-    int cutLayers = 0;
-    for (int L = 0; L < c.planes.size(); ++L) {
-        const Paths& p = cut.paths()[L];
-        const bool inside = c.planes[L] > 1.f && c.planes[L] < 3.f;
-        ASSERT_EQ(p.size(), inside ? 1u : 0u) << "layer " << L;
-        if (!inside)
-            continue;
-        ++cutLayers;
-        ASSERT_EQ(p[0].size(), 16u);
-        EXPECT_EQ(p[0][0].X, 1500);
-        EXPECT_EQ(p[0][0].Y, 2000);
-        EXPECT_EQ(p[0][4].X, 1000);
-        for (const IntPoint& q : p[0])
-            EXPECT_NEAR(Dist(q, 1000, 2000), 500, 1.5);
-        EXPECT_LT(S(p[0]), 0);
-    }
-    EXPECT_EQ(cutLayers, 40);
-}
-
-TEST(SupportCut, VerticalConeRadiusIsInterpolated)
-{
-    Cutter c(Planes(50, 10.f));
-    SupportCrossSections cut(c.planes, c.column);
-    // r = 1 at the top (z 3), 0.2 at the foot (z 1).
-    cut.AddCone(Cone(Point3f(0, 0, 3), 1.f, Point3f(0, 0, 1), 0.2f));
-    for (int L = 0; L < c.planes.size(); ++L) {
-        const float z = c.planes[L];
-        if (z <= 1.f || z >= 3.f)
-            continue;
-        ASSERT_EQ(cut.paths()[L].size(), 1u);
-        const double expected = (0.2 + 0.8 * (z - 1.0) / 2.0) * 1000.0;
-        EXPECT_NEAR(Dist(cut.paths()[L][0][0], 0, 0), expected, 1.0) << z;
+    struct Circle {
+        double cx, cy; // um
+        std::function<double(double z)> radiusUm;
+    };
+    const auto sphere = [](double cz, double r) {
+        return [cz, r](double z) { return 1000.0 * std::sqrt(std::max(0.0, r * r - (z - cz) * (z - cz))); };
+    };
+    const QVector<float> thin = Planes(0.0333f, 5.f);
+    const struct {
+        const char* name;
+        QVector<float> planes;
+        std::function<void(SupportCrossSections&)> add;
+        std::function<int(double z)> count;
+        std::vector<Circle> circles; // empty: outlines not checked
+    } cases[] = {
+        {"cylinder", Planes(0.05f, 10.f),
+         [](SupportCrossSections& c) { c.AddCone(Cone(Point3f(1, 2, 3), 0.5f, Point3f(1, 2, 1), 0.5f)); },
+         [](double z) { return int(z > 1 && z < 3); }, {{1000, 2000, [](double) { return 500.0; }}}},
+        {"cone, r 1 at the top and 0.2 at the foot", Planes(0.05f, 10.f),
+         [](SupportCrossSections& c) { c.AddCone(Cone(Point3f(0, 0, 3), 1.f, Point3f(0, 0, 1), 0.2f)); },
+         [](double z) { return int(z > 1 && z < 3); },
+         {{0, 0, [](double z) { return (0.2 + 0.8 * (z - 1.0) / 2.0) * 1000.0; }}}},
+        {"foot below the first plane", Planes(0.05f, 5.f),
+         [](SupportCrossSections& c) {
+             c.AddSphere(Sphere(Point3f(0, 0, 0), 0.5f));
+             c.AddCone(Cone(Point3f(2, 0, 1), 0.3f, Point3f(2, 0, -1), 0.3f));
+         },
+         [](double z) { return int(z < 0.5) + int(z < 1); },
+         {{0, 0, sphere(0, 0.5)}, {2000, 0, [](double) { return 300.0; }}}},
+        {"sphere above the top", Planes(0.05f, 1.f),
+         [](SupportCrossSections& c) { c.AddSphere(Sphere(Point3f(0, 0, 1.f), 0.3f)); },
+         [](double z) { return int(z > 0.7); }, {{0, 0, sphere(1, 0.3)}}},
+        // 0.0333 mm layers lie 33 um apart; by the nominal thickness the
+        // hundredth plane would be looked for one index too low and missed.
+        {"thin sphere on the truncated spacing", thin,
+         [&thin](SupportCrossSections& c) { c.AddSphere(Sphere(Point3f(0, 0, thin[100]), 0.004f)); },
+         [&thin](double z) { return int(z == double(thin[100])); }, {}},
+        {"deleted records and degenerate shapes", Planes(0.05f, 5.f),
+         [](SupportCrossSections& c) {
+             c.AddRecord(true, {Sphere(Point3f(0, 0, 1), 0.5f)}, {Cone(Point3f(0, 0, 3), 1, Point3f(0, 0, 0), 1)});
+             c.AddCone(Cone(Point3f(1, 1, 1), 1, Point3f(1, 1, 1), 1));
+             c.AddCone({Point3f(0, 0, NAN), Point3f(0, 0, 0), Point3f(1, 1, 0)});
+             c.AddSphere({Point3f(0, 0, 1)});
+         },
+         [](double) { return 0; }, {}},
+    };
+    MyMesh column;
+    layers::BuildColumnMesh(column);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_GT(c.planes.size(), 19);
+        SupportCrossSections cut(c.planes, column);
+        c.add(cut);
+        ASSERT_EQ(cut.paths().size(), c.planes.size());
+        for (int L = 0; L < c.planes.size(); ++L) {
+            const double z = c.planes[L];
+            const Paths& layer = cut.paths()[L];
+            ASSERT_EQ(int(layer.size()), c.count(z)) << "layer " << L << " at " << z;
+            for (const Path& outline : layer) {
+                if (c.circles.empty())
+                    break;
+                ASSERT_EQ(outline.size(), 16u);
+                EXPECT_LT(S(outline), 0);
+                const Circle* circle = &c.circles[0];
+                for (const Circle& other : c.circles)
+                    if (Dist(outline[0], other.cx, other.cy) < Dist(outline[0], circle->cx, circle->cy))
+                        circle = &other;
+                const double r = circle->radiusUm(z);
+                EXPECT_NEAR(outline[0].X, circle->cx + r, 1.5) << "layer " << L;
+                EXPECT_NEAR(outline[0].Y, circle->cy, 1.5) << "layer " << L;
+                for (const IntPoint& q : outline)
+                    EXPECT_NEAR(Dist(q, circle->cx, circle->cy), r, 1.5) << "layer " << L;
+            }
+        }
     }
 }
 
@@ -148,62 +172,9 @@ TEST(SupportCut, SphereAtCentreAndAtPoles)
     EXPECT_LT(S(circle), 0);
 }
 
-TEST(SupportCut, FootBelowFirstPlaneIsStillCut)
-{
-    Cutter c(Planes(50, 5.f));
-    SupportCrossSections cut(c.planes, c.column);
-    // A foot sphere centred on the plate: its lowest point lies ten layers
-    // below the first plane.
-    cut.AddSphere(Sphere(Point3f(0, 0, 0), 0.5f));
-    cut.AddCone(Cone(Point3f(2, 0, 1), 0.3f, Point3f(2, 0, -1), 0.3f));
-    ASSERT_EQ(cut.paths()[0].size(), 2u);
-    const double r0 = std::sqrt(0.25 - double(c.planes[0]) * c.planes[0]) * 1000.0;
-    EXPECT_NEAR(Dist(cut.paths()[0][0][0], 0, 0), r0, 1.0);
-    EXPECT_NEAR(Dist(cut.paths()[0][1][0], 2000, 0), 300, 1.0);
-    EXPECT_EQ(cut.paths()[9].size(), 2u);  // 0.4751
-    EXPECT_EQ(cut.paths()[10].size(), 1u); // 0.5251: above the sphere
-    EXPECT_EQ(cut.paths()[20].size(), 0u); // 1.0251: above the cylinder
-}
-
-TEST(SupportCut, SphereAboveTopStopsAtLastLayer)
-{
-    Cutter c(Planes(50, 1.f)); // 20 planes up to 0.9751
-    SupportCrossSections cut(c.planes, c.column);
-    cut.AddSphere(Sphere(Point3f(0, 0, 1.f), 0.3f));
-    ASSERT_EQ(cut.paths().size(), 20);
-    EXPECT_EQ(cut.paths()[19].size(), 1u);
-    EXPECT_EQ(cut.paths()[13].size(), 0u); // 0.6751 is below 0.7
-    EXPECT_EQ(cut.paths()[14].size(), 1u);
-}
-
-TEST(SupportCut, RangeFollowsTruncatedPlaneSpacing)
-{
-    // 0.0333 mm layers are laid 33 um apart; by the nominal thickness the
-    // hundredth plane would be looked for one index too low and missed.
-    Cutter c(Planes(33, 5.f));
-    ASSERT_GT(c.planes.size(), 101);
-    SupportCrossSections cut(c.planes, c.column);
-    const float z100 = c.planes[100];
-    cut.AddSphere(Sphere(Point3f(0, 0, z100), 0.004f));
-    for (int L = 0; L < c.planes.size(); ++L)
-        EXPECT_EQ(cut.paths()[L].size(), L == 100 ? 1u : 0u) << L;
-}
-
-TEST(SupportCut, DeletedRecordsAndDegenerateConesContributeNothing)
-{
-    Cutter c(Planes(50, 5.f));
-    SupportCrossSections cut(c.planes, c.column);
-    cut.AddRecord(true, {Sphere(Point3f(0, 0, 1), 0.5f)}, {Cone(Point3f(0, 0, 3), 1, Point3f(0, 0, 0), 1)});
-    cut.AddCone(Cone(Point3f(1, 1, 1), 1, Point3f(1, 1, 1), 1));
-    cut.AddCone({Point3f(0, 0, NAN), Point3f(0, 0, 0), Point3f(1, 1, 0)});
-    cut.AddSphere({Point3f(0, 0, 1)});
-    for (const Paths& p : cut.paths())
-        EXPECT_TRUE(p.empty());
-}
-
 TEST(SupportCut, RecordOrderSpheresThenCones)
 {
-    Cutter c(Planes(50, 5.f));
+    Cutter c(Planes(0.05f, 5.f));
     SupportCrossSections cut(c.planes, c.column);
     cut.AddRecord(false, {Sphere(Point3f(5, 0, 1), 0.5f)}, {Cone(Point3f(0, 0, 3), 1, Point3f(0, 0, 0), 1)});
     const Paths& layer = cut.paths()[20]; // 1.0251
@@ -228,7 +199,7 @@ double AxisDistanceMm(const IntPoint& q, float z, Point3f p1, Point3f p2)
 
 TEST(SupportCut, TiltedCylinderConvexSixteenPointOutline)
 {
-    Cutter c(Planes(50, 10.f));
+    Cutter c(Planes(0.05f, 10.f));
     const Point3f p1(0, 0, 5), p2(3, 0, 2); // 45 degrees
     SupportCrossSections cut(c.planes, c.column);
     cut.AddCone(Cone(p1, 0.5f, p2, 0.5f));
@@ -252,7 +223,7 @@ TEST(SupportCut, TiltedCylinderConvexSixteenPointOutline)
 
 TEST(SupportCut, TiltedCutThroughEndDiscFollowsTheChord)
 {
-    Cutter c(Planes(50, 10.f));
+    Cutter c(Planes(0.05f, 10.f));
     const Point3f p1(0, 0, 5), p2(3, 0, 2);
     SupportCrossSections cut(c.planes, c.column);
     cut.AddCone(Cone(p1, 0.5f, p2, 0.5f));
@@ -270,7 +241,7 @@ TEST(SupportCut, TiltedCutThroughEndDiscFollowsTheChord)
 
 TEST(SupportCut, UpwardAxisAndTakePaths)
 {
-    Cutter c(Planes(50, 10.f));
+    Cutter c(Planes(0.05f, 10.f));
     SupportCrossSections cut(c.planes, c.column);
     // Pointing up: the rotation degenerates to a point reflection; still a
     // closed outline of the right size.

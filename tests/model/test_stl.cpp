@@ -54,63 +54,15 @@ TEST_F(StlFiles, NameTestIsCaseInsensitiveAndAnywhereInThePath)
     EXPECT_FALSE(l.IsReady());
 }
 
-TEST_F(StlFiles, BinaryRoundTripRecomputesNormalsAndBounds)
+// Every form reads back the same corners, with normals and bounds computed
+// from them (the file's normals are never used).
+TEST_F(StlFiles, BinaryAndAsciiFormsReadBack)
 {
-    auto cube = testmesh::Cube(10, {1, 2, 3});
+    const auto cube = testmesh::Cube(10, {1, 2, 3});
     auto lying = cube;
     for (auto& t : lying)
-        t.normal = QVector3D(9, 9, 9); // the file's normals are never used
-    VSLModelLoader l;
-    QVector<VSLTriangle3D> out;
-    ASSERT_TRUE(Load(Write("c.stl", testmesh::BinaryStl(lying)), out, l));
-    EXPECT_EQ(l.isAscii, 0);
-    ExpectSameCorners(out, cube);
-    for (int i = 0; i < out.size(); ++i) {
-        EXPECT_EQ(out[i].normal, cube[i].normal);
-        EXPECT_EQ(out[i].minBound, cube[i].minBound);
-        EXPECT_EQ(out[i].maxBound, cube[i].maxBound);
-    }
-}
-
-TEST_F(StlFiles, BinaryWithSolidHeaderIsStillBinary)
-{
-    auto sphere = testmesh::UvSphere(5, 8, 5);
-    VSLModelLoader l;
-    QVector<VSLTriangle3D> out;
-    ASSERT_TRUE(Load(Write("s.stl", testmesh::BinaryStl(sphere, "solid vertex 1 2 3 made by a CAD program")), out, l));
-    EXPECT_EQ(l.isAscii, 0);
-    ExpectSameCorners(out, sphere);
-}
-
-TEST_F(StlFiles, BinaryWithSolidHeaderAndTrailingBytesIsStillBinary)
-{
-    auto cube = testmesh::Cube();
-    QByteArray bytes = testmesh::BinaryStl(cube, "solid part");
-    bytes.append("\n\n");
-    VSLModelLoader l;
-    QVector<VSLTriangle3D> out;
-    ASSERT_TRUE(Load(Write("trailing.stl", bytes), out, l)) << l.errorString().toStdString();
-    EXPECT_EQ(l.isAscii, 0);
-    ExpectSameCorners(out, cube);
-}
-
-TEST_F(StlFiles, AsciiTypicalCompactAndCrLfFilesAllRead)
-{
-    auto sphere = testmesh::UvSphere(5, 8, 5);
-    VSLModelLoader l;
-    QVector<VSLTriangle3D> out;
-    ASSERT_TRUE(Load(Write("a.stl", testmesh::AsciiStl(sphere)), out, l));
-    EXPECT_EQ(l.isAscii, 1);
-    ExpectSameCorners(out, sphere);
-
-    ASSERT_TRUE(Load(Write("crlf.stl", testmesh::AsciiStl(sphere, "\r\n")), out, l));
-    ExpectSameCorners(out, sphere);
-
-    // Several vertices, even whole facets, on one line.
-    ASSERT_TRUE(Load(Write("compact.stl", testmesh::AsciiStl(sphere, " ")), out, l));
-    EXPECT_EQ(l.isAscii, 1);
-    ExpectSameCorners(out, sphere);
-
+        t.normal = QVector3D(9, 9, 9);
+    const auto sphere = testmesh::UvSphere(5, 8, 5);
     QByteArray threeLines = "solid x\n";
     for (const auto& t : testmesh::Tetrahedron()) {
         threeLines += "facet normal 0 0 0 outer loop\n";
@@ -119,8 +71,36 @@ TEST_F(StlFiles, AsciiTypicalCompactAndCrLfFilesAllRead)
                           + QByteArray::number(v.z()) + '\n';
         threeLines += "endloop end facet\n";
     }
-    ASSERT_TRUE(Load(Write("lines.stl", threeLines), out, l));
-    ExpectSameCorners(out, testmesh::Tetrahedron());
+    const QByteArray countBeyond = testmesh::BinaryStl(cube, {}, 0x7FFFFFFF);
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        QVector<VSLTriangle3D> tris;
+        int isAscii;
+    } cases[] = {
+        {"binary", testmesh::BinaryStl(lying), cube, 0},
+        {"binary, 'solid' header", testmesh::BinaryStl(sphere, "solid vertex 1 2 3 made by a CAD program"), sphere, 0},
+        {"binary, 'solid' header, trailing bytes", testmesh::BinaryStl(cube, "solid part") + "\n\n", cube, 0},
+        {"binary, count beyond the file", countBeyond, cube, 0},
+        {"binary, trailing partial facet", countBeyond + QByteArray(20, '\x01'), cube, 0},
+        {"ascii", testmesh::AsciiStl(sphere), sphere, 1},
+        {"ascii CR LF", testmesh::AsciiStl(sphere, "\r\n"), sphere, 1},
+        {"ascii, whole facets on one line", testmesh::AsciiStl(sphere, " "), sphere, 1},
+        {"ascii, keywords sharing lines", threeLines, testmesh::Tetrahedron(), 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        VSLModelLoader l;
+        QVector<VSLTriangle3D> out;
+        ASSERT_TRUE(Load(Write("f.stl", c.bytes), out, l)) << l.errorString().toStdString();
+        EXPECT_EQ(l.isAscii, c.isAscii);
+        ExpectSameCorners(out, c.tris);
+        for (int i = 0; i < out.size(); ++i) {
+            EXPECT_EQ(out[i].normal, c.tris[i].normal);
+            EXPECT_EQ(out[i].minBound, c.tris[i].minBound);
+            EXPECT_EQ(out[i].maxBound, c.tris[i].maxBound);
+        }
+    }
 }
 
 TEST_F(StlFiles, AsciiFacetNeedsExactlyThreeVertices)
@@ -152,20 +132,6 @@ TEST_F(StlFiles, MalformedNumbersReadAsZeroAndCLocaleIsUsed)
     EXPECT_EQ(out[0].vertices[0], QVector3D(1.5f, 0, 0));
     EXPECT_EQ(out[0].vertices[1], QVector3D(22.5f, 0, 0));
     EXPECT_EQ(out[0].vertices[2], QVector3D(0, 0, 0));
-}
-
-TEST_F(StlFiles, BinaryCountLargerThanTheFileIsClampedToWhatItHolds)
-{
-    auto cube = testmesh::Cube();
-    QByteArray bytes = testmesh::BinaryStl(cube, {}, 0x7FFFFFFF);
-    VSLModelLoader l;
-    QVector<VSLTriangle3D> out;
-    ASSERT_TRUE(Load(Write("big.stl", bytes), out, l));
-    ExpectSameCorners(out, cube);
-    // A trailing partial facet is ignored.
-    bytes.append(QByteArray(20, '\x01'));
-    ASSERT_TRUE(Load(Write("tail.stl", bytes), out, l));
-    EXPECT_EQ(out.size(), 12);
 }
 
 TEST_F(StlFiles, RefusedFilesNameTheFileAndTheProblem)

@@ -76,20 +76,45 @@ void GiveSupports(VSLModelPainter& p, int count)
 
 } // namespace
 
-TEST(ModelPainter, NewInstanceIsCentredAndRestsOnThePlate)
+// A new instance is centred on the plate's middle; it rests on the plate
+// unless it floats by at most 0.01 mm, and a tiny one gets the unit square.
+TEST(ModelPainter, NewInstanceBoundsAndDrop)
 {
+    const struct {
+        const char* name;
+        QVector<VSLTriangle3D> tris;
+        QVector3D min, max;
+        bool checkHull;
+        Poly hull;
+    } cases[] = {
+        {"box", testmesh::Box({10, 0, 5}, {30, 10, 15}), {-10, -5, 0}, {10, 5, 10}, true,
+         {{11, 6}, {11, -6}, {-11, -6}, {-11, 6}}},
+        {"tiny", testmesh::Box({-0.4f, -0.4f, 0}, {0.4f, 0.4f, 1}), {-0.4f, -0.4f, 0}, {0.4f, 0.4f, 1}, true,
+         {{1, 1}, {1, -1}, {-1, -1}, {-1, 1}}},
+        {"empty", {}, {0, 0, 0}, {0, 0, 0}, true, {}},
+        {"0.01 above: kept", testmesh::Box({0, 0, 0.01f}, {1, 1, 1}), {-0.5f, -0.5f, 0.01f}, {0.5f, 0.5f, 1}, false, {}},
+        {"0.011 above: dropped", testmesh::Box({0, 0, 0.011f}, {1, 1, 1}), {-0.5f, -0.5f, 0}, {0.5f, 0.5f, 0.989f},
+         false, {}},
+        {"sunk: raised", testmesh::Box({0, 0, -3}, {1, 1, 1}), {-0.5f, -0.5f, 0}, {0.5f, 0.5f, 4}, false, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto model = MakeModel(c.tris);
+        VSLModelPainter p(model.get(), nullptr);
+        ExpectVec(p.m_minBound, c.min.x(), c.min.y(), c.min.z());
+        ExpectVec(p.m_maxBound, c.max.x(), c.max.y(), c.max.z());
+        if (c.checkHull) {
+            EXPECT_EQ(p.m_hull, c.hull);
+        }
+        EXPECT_EQ(p.GetRealTriangles().size(), c.tris.size());
+        EXPECT_FALSE(p.m_bHasSupports);
+        EXPECT_TRUE(p.m_supportMatrix.isIdentity());
+    }
     auto model = MakeModel(testmesh::Box({10, 0, 5}, {30, 10, 15}));
-    const int before = model->m_nInstanceCount;
     VSLModelPainter p(model.get(), nullptr);
-    EXPECT_EQ(model->m_nInstanceCount, before + 1);
-    ExpectVec(p.m_minBound, -10, -5, 0);
-    ExpectVec(p.m_maxBound, 10, 5, 10);
     ExpectVec(p.m_center, 0, 0, 5);
-    EXPECT_EQ(p.m_hull, (Poly{{11, 6}, {11, -6}, {-11, -6}, {-11, 6}}));
     EXPECT_NEAR(p.GetMaxLength(), std::sqrt(20.0 * 20 + 10 * 10 + 10 * 10), 1e-4);
     EXPECT_EQ(p.pickId(), p.m_nNumber * 10);
-    EXPECT_FALSE(p.m_bHasSupports);
-    EXPECT_TRUE(p.m_supportMatrix.isIdentity());
 }
 
 TEST(ModelPainter, InstanceCountFollowsPainterLifetime)
@@ -102,36 +127,6 @@ TEST(ModelPainter, InstanceCountFollowsPainterLifetime)
         EXPECT_EQ(b.m_nNumber, a.m_nNumber + 1);
     }
     EXPECT_EQ(model->m_nInstanceCount, 0);
-}
-
-TEST(ModelPainter, TinyModelHasTheUnitSquareHull)
-{
-    auto model = MakeModel(testmesh::Box({-0.4f, -0.4f, 0}, {0.4f, 0.4f, 1}));
-    VSLModelPainter p(model.get(), nullptr);
-    EXPECT_EQ(p.m_hull, (Poly{{1, 1}, {1, -1}, {-1, -1}, {-1, 1}}));
-}
-
-TEST(ModelPainter, EmptyModelKeepsZeroBounds)
-{
-    auto model = MakeModel({});
-    VSLModelPainter p(model.get(), nullptr);
-    ExpectVec(p.m_minBound, 0, 0, 0);
-    ExpectVec(p.m_maxBound, 0, 0, 0);
-    EXPECT_TRUE(p.m_hull.isEmpty());
-    EXPECT_TRUE(p.GetRealTriangles().isEmpty());
-}
-
-TEST(ModelPainter, DropThresholdIsOneHundredthMillimetre)
-{
-    auto kept = MakeModel(testmesh::Box({0, 0, 0.01f}, {1, 1, 1}));
-    VSLModelPainter a(kept.get(), nullptr);
-    EXPECT_FLOAT_EQ(a.m_minBound.z(), 0.01f);
-    auto dropped = MakeModel(testmesh::Box({0, 0, 0.011f}, {1, 1, 1}));
-    VSLModelPainter b(dropped.get(), nullptr);
-    EXPECT_FLOAT_EQ(b.m_minBound.z(), 0.f);
-    auto sunk = MakeModel(testmesh::Box({0, 0, -3}, {1, 1, 1}));
-    VSLModelPainter c(sunk.get(), nullptr);
-    EXPECT_FLOAT_EQ(c.m_minBound.z(), 0.f);
 }
 
 TEST(ModelPainter, RotationsKeepInstanceOnThePlateAndBoundsTrue)

@@ -62,35 +62,27 @@ bool Separated(const Poly& a, const Poly& b)
 
 } // namespace
 
-TEST(FormConvexPolygon, SquareWithInnerPointRunsClockwiseFromLargestKey)
-{
-    EXPECT_EQ(Hull({{0, 0}, {0, 2}, {2, 0}, {2, 2}, {1, 1}}), (Poly{{2, 2}, {2, 0}, {0, 0}, {0, 2}}));
-}
-
-TEST(FormConvexPolygon, CollinearMiddlePointIsDropped)
-{
-    EXPECT_EQ(Hull({{0, 0}, {1, 0}, {2, 0}}), (Poly{{2, 0}, {0, 0}}));
-}
-
-TEST(FormConvexPolygon, TinyInputs)
-{
-    EXPECT_EQ(Hull({{0, 0}, {3, 4}}), (Poly{{3, 4}, {0, 0}}));
-    EXPECT_EQ(Hull({{7, 8}}), (Poly{{7, 8}}));
-    EXPECT_EQ(Hull({}), Poly{});
-    EXPECT_EQ(Hull({{1, 1}, {1, 1}}), (Poly{{1, 1}}));
-    EXPECT_EQ(Hull({{0, 0}, {2, 0}, {2, 0}, {1, 3}}), (Poly{{2, 0}, {0, 0}, {1, 3}}));
-}
-
-TEST(FormConvexPolygon, SameKeyKeepsTheLaterPoint)
-{
-    // (0, 10000) and (1, 0) share the key 10000.
-    EXPECT_EQ(Hull({{0, 0}, {0, 10000}, {1, 0}, {0, -5}}), (Poly{{1, 0}, {0, -5}, {0, 0}}));
-}
-
-TEST(FormConvexPolygon, NonFinitePointsAreIgnored)
+TEST(FormConvexPolygon, KnownHulls)
 {
     const float nan = std::nanf("");
-    EXPECT_EQ(Hull({{0, 0}, {nan, 1}, {2, 0}, {1, INFINITY}, {1, 2}}), (Poly{{2, 0}, {0, 0}, {1, 2}}));
+    const struct {
+        const char* name;
+        Poly points, hull;
+    } cases[] = {
+        {"square and inner point: clockwise from the largest key", {{0, 0}, {0, 2}, {2, 0}, {2, 2}, {1, 1}},
+         {{2, 2}, {2, 0}, {0, 0}, {0, 2}}},
+        {"collinear middle point dropped", {{0, 0}, {1, 0}, {2, 0}}, {{2, 0}, {0, 0}}},
+        {"two points", {{0, 0}, {3, 4}}, {{3, 4}, {0, 0}}},
+        {"one point", {{7, 8}}, {{7, 8}}},
+        {"none", {}, {}},
+        {"one point twice", {{1, 1}, {1, 1}}, {{1, 1}}},
+        {"duplicate corner", {{0, 0}, {2, 0}, {2, 0}, {1, 3}}, {{2, 0}, {0, 0}, {1, 3}}},
+        // (0, 10000) and (1, 0) share the key 10000.
+        {"same key keeps the later point", {{0, 0}, {0, 10000}, {1, 0}, {0, -5}}, {{1, 0}, {0, -5}, {0, 0}}},
+        {"non-finite points ignored", {{0, 0}, {nan, 1}, {2, 0}, {1, INFINITY}, {1, 2}}, {{2, 0}, {0, 0}, {1, 2}}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Hull(c.points), c.hull) << c.name;
 }
 
 TEST(FormConvexPolygon, RandomCloudGivesClockwiseHullContainingAllPoints)

@@ -24,29 +24,23 @@ QByteArray encode(const QImage& image, int bits = 4)
     return QByteArray(reinterpret_cast<const char*>(out.constData()), out.size());
 }
 
-TEST(RunLength, WorkedExampleTwoRows)
+TEST(RunLength, KnownCodes)
 {
-    const QImage image = greyImage(4, 2, {0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x03});
-    EXPECT_EQ(encode(image), QByteArray("\x02\xF5\x01", 3));
-}
-
-TEST(RunLength, SixteenWhitePixelsUseTwoDigits)
-{
-    const QImage image = greyImage(16, 1, QVector<uint8_t>(16, 0xFF));
-    EXPECT_EQ(encode(image), QByteArray("\xF1\xF0", 2));
-}
-
-TEST(RunLength, ThreeHundredBlackPixels)
-{
-    const QImage image = greyImage(100, 3, QVector<uint8_t>(300, 0x00));
-    EXPECT_EQ(encode(image), QByteArray("\x01\x02\x0C", 3));
-}
-
-TEST(RunLength, AllBlackProjectorFrame)
-{
-    QImage image(2560, 1440, QImage::Format_Grayscale8);
-    image.fill(0);
-    EXPECT_EQ(encode(image), QByteArray("\x03\x08\x04\x00\x00\x00", 6));
+    QImage frame(2560, 1440, QImage::Format_Grayscale8);
+    frame.fill(0);
+    const struct {
+        const char* name;
+        QImage image;
+        QByteArray code;
+    } cases[] = {
+        {"worked example, two rows", greyImage(4, 2, {0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x03}),
+         QByteArray("\x02\xF5\x01", 3)},
+        {"16 white: two digits", greyImage(16, 1, QVector<uint8_t>(16, 0xFF)), QByteArray("\xF1\xF0", 2)},
+        {"300 black", greyImage(100, 3, QVector<uint8_t>(300, 0x00)), QByteArray("\x01\x02\x0C", 3)},
+        {"black projector frame", frame, QByteArray("\x03\x08\x04\x00\x00\x00", 6)},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(encode(c.image), c.code) << c.name;
 }
 
 TEST(RunLength, RejectsInvalidInput)

@@ -4,6 +4,7 @@
 #include <QtMath>
 
 #include <cstring>
+#include <utility>
 
 namespace testmesh {
 
@@ -81,6 +82,42 @@ QVector<VSLTriangle3D> OpenTube(float r, float h, int n)
         const QVector3D q0 = p0 + QVector3D(0, 0, h), q1 = p1 + QVector3D(0, 0, h);
         out << Tri(p0, p1, q1) << Tri(p0, q1, q0);
     }
+    return out;
+}
+
+QVector<VSLTriangle3D> UnweldedTube(int n, float R, float r, float h, float jitter, bool shuffled)
+{
+    // A fixed linear congruential generator: the same mesh on every platform.
+    quint64 state = 0x9E3779B97F4A7C15ull;
+    auto next = [&state] {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        return double(state >> 11) / double(1ull << 53);
+    };
+    auto corner = [&](double radius, double angle, float z) {
+        const double dx = (2 * next() - 1) * jitter, dy = (2 * next() - 1) * jitter;
+        return QVector3D(float(radius * cos(angle) + dx), float(radius * sin(angle) + dy), z);
+    };
+    QVector<VSLTriangle3D> out;
+    out.reserve(8 * n);
+    for (int i = 0; i < n; ++i) {
+        const double a0 = 2 * M_PI * i / n, a1 = 2 * M_PI * ((i + 1) % n) / n;
+        const auto quad = [&](double rp, double ap, float zp, double rq, double aq, float zq, bool flip) {
+            // p0 p1 on one side, q0 q1 on the other; each triangle gets corners of its own.
+            const QVector3D p0 = corner(rp, ap, zp), p1 = corner(rp, aq, zp), q1 = corner(rq, aq, zq);
+            const QVector3D p0b = corner(rp, ap, zp), q1b = corner(rq, aq, zq), q0 = corner(rq, ap, zq);
+            if (flip)
+                out << Tri(p0, q1, p1) << Tri(p0b, q0, q1b);
+            else
+                out << Tri(p0, p1, q1) << Tri(p0b, q1b, q0);
+        };
+        quad(R, a0, 0, R, a1, h, false); // outer wall
+        quad(r, a0, 0, r, a1, h, true);  // inner wall
+        quad(r, a0, h, R, a1, h, true);  // top
+        quad(r, a0, 0, R, a1, 0, false); // bottom
+    }
+    if (shuffled)
+        for (int i = out.size() - 1; i > 0; --i)
+            std::swap(out[i], out[int(next() * (i + 1))]);
     return out;
 }
 

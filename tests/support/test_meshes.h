@@ -17,6 +17,11 @@ QVector<VSLTriangle3D> Tetrahedron(float size = 10.f);
 QVector<VSLTriangle3D> UvSphere(float radius, int slices, int stacks, QVector3D centre = {0, 0, 0});
 // Open cylinder side, no caps: 2 * segments triangles, axis along z.
 QVector<VSLTriangle3D> OpenTube(float radius, float height, int segments);
+// Upright tube with walls and caps (8 triangles a segment) whose triangles
+// share no vertex: every corner is moved by up to `jitterMm` in x and y, so
+// the loader cannot weld them. Triangles in segment order, or shuffled.
+QVector<VSLTriangle3D> UnweldedTube(int segments, float outerRadius, float innerRadius, float height,
+                                    float jitterMm = 0.002f, bool shuffled = false);
 QVector<VSLTriangle3D> TwoDisjointCubes();
 // Three triangles sharing the edge (0,0,0)-(0,0,1).
 QVector<VSLTriangle3D> ThreeFacesOnOneEdge();

@@ -1,6 +1,7 @@
 #include "openshell.h"
 
 #include <algorithm>
+#include <type_traits>
 
 namespace contour {
 
@@ -8,22 +9,410 @@ namespace {
 
 bool Equal(const ClipperLib::IntPoint& a, const ClipperLib::IntPoint& b) { return a.X == b.X && a.Y == b.Y; }
 
-ClipperLib::Path ToPath(const OpenShellChainer::Chain& c) { return ClipperLib::Path(c.begin(), c.end()); }
+// A candidate pair of free ends, lo < hi. Nearer pairs come first; among
+// equal distances the pair of later ends (by lo, then hi) does.
+template <typename Dist>
+struct PairKey {
+    Dist dist;
+    uint32_t lo, hi;
+};
+
+template <typename Dist>
+bool Before(const PairKey<Dist>& x, const PairKey<Dist>& y)
+{
+    if (x.dist != y.dist)
+        return x.dist < y.dist;
+    return x.lo != y.lo ? x.lo > y.lo : x.hi > y.hi;
+}
+
+// Balanced k-d tree over a fixed set of points from which points are removed.
+// Nodes live implicitly in one order of the points: the node of range
+// [lo, hi) is its middle element, split along the wider side of the range.
+// Dist holds a squared distance; 64 bits do when the points span less than
+// 2^31 units on both axes, which any real plate does.
+template <typename Dist>
+class EndTree {
+    using Wide = typename std::conditional<sizeof(Dist) == 8, int64_t, __int128>::type;
+
+public:
+    using Key = PairKey<Dist>;
+
+    explicit EndTree(const std::vector<ClipperLib::IntPoint>& points)
+        : m_nodes(points.size()), m_position(points.size()), m_live(points.size())
+    {
+        if (points.empty())
+            return;
+        ClipperLib::cInt minX = points[0].X, maxX = minX, minY = points[0].Y, maxY = minY;
+        for (uint32_t i = 0; i < m_nodes.size(); ++i) {
+            const ClipperLib::IntPoint& p = points[i];
+            m_nodes[i] = {p.X, p.Y, i, 0, 1};
+            minX = std::min(minX, p.X), maxX = std::max(maxX, p.X);
+            minY = std::min(minY, p.Y), maxY = std::max(maxY, p.Y);
+        }
+        Build(0, m_nodes.size(), minX, maxX, minY, maxY);
+        for (uint32_t k = 0; k < m_nodes.size(); ++k)
+            m_position[m_nodes[k].id] = k;
+    }
+
+    bool Alive(uint32_t id) const { return m_nodes[m_position[id]].alive != 0; }
+
+    void Remove(uint32_t id)
+    {
+        const size_t k = m_position[id];
+        if (!m_nodes[k].alive)
+            return;
+        m_nodes[k].alive = 0;
+        size_t lo = 0, hi = m_nodes.size();
+        while (hi - lo > kLeaf) {
+            const size_t mid = lo + (hi - lo) / 2;
+            --m_live[mid];
+            if (k == mid)
+                break;
+            if (k < mid)
+                hi = mid;
+            else
+                lo = mid + 1;
+        }
+    }
+
+    // The best partner of live point id among the other live points. A live
+    // hint (any other point, kNoHint for none) bounds the search from the start.
+    static constexpr uint32_t kNoHint = 0xFFFFFFFFu;
+    bool Nearest(uint32_t id, Key& best, uint32_t hint = kNoHint) const
+    {
+        const size_t k = m_position[id];
+        Query q{id, m_nodes[k].x, m_nodes[k].y, best, false};
+        if (hint != kNoHint)
+            Consider(m_nodes[m_position[hint]], q);
+        // Neighbours in tree order mostly lie close by: a first bound.
+        for (size_t j = k > kLeaf / 2 ? k - kLeaf / 2 : 0; j < std::min(m_nodes.size(), k + kLeaf / 2 + 1); ++j)
+            Consider(m_nodes[j], q);
+        Search(0, m_nodes.size(), q);
+        return q.found;
+    }
+
+private:
+    static constexpr size_t kLeaf = 8;
+
+    // A point in tree order; at the middle of a range it is that range's node.
+    struct Node {
+        ClipperLib::cInt x, y;
+        uint32_t id;
+        uint8_t onY; // the node splits on Y (else on X)
+        uint8_t alive;
+    };
+
+    struct Query {
+        uint32_t id;
+        ClipperLib::cInt x, y;
+        Key& best;
+        bool found;
+    };
+
+    // Splits along the wider side of a box holding the range; a child's box
+    // is its parent's cut at the split value (not tight, and no scan).
+    void Build(size_t lo, size_t hi, ClipperLib::cInt minX, ClipperLib::cInt maxX, ClipperLib::cInt minY,
+               ClipperLib::cInt maxY)
+    {
+        if (hi - lo <= kLeaf)
+            return;
+        const bool onY = __int128(maxY) - minY > __int128(maxX) - minX;
+        const size_t mid = lo + (hi - lo) / 2;
+        std::nth_element(m_nodes.begin() + lo, m_nodes.begin() + mid, m_nodes.begin() + hi,
+                         [onY](const Node& a, const Node& b) { return onY ? a.y < b.y : a.x < b.x; });
+        Node& n = m_nodes[mid];
+        n.onY = onY;
+        m_live[mid] = uint32_t(hi - lo);
+        if (onY) {
+            Build(lo, mid, minX, maxX, minY, n.y);
+            Build(mid + 1, hi, minX, maxX, n.y, maxY);
+        } else {
+            Build(lo, mid, minX, n.x, minY, maxY);
+            Build(mid + 1, hi, n.x, maxX, minY, maxY);
+        }
+    }
+
+    void Consider(const Node& n, Query& q) const
+    {
+        if (!n.alive || n.id == q.id)
+            return;
+        const Wide dx = Wide(q.x) - n.x, dy = Wide(q.y) - n.y;
+        const Dist d = Dist(dx * dx) + Dist(dy * dy);
+        if (q.found && d > q.best.dist)
+            return;
+        const Key key{d, std::min(q.id, n.id), std::max(q.id, n.id)};
+        if (!q.found || Before(key, q.best)) {
+            q.best = key;
+            q.found = true;
+        }
+    }
+
+    void Search(size_t lo, size_t hi, Query& q) const
+    {
+        if (hi - lo <= kLeaf) {
+            for (size_t k = lo; k < hi; ++k)
+                Consider(m_nodes[k], q);
+            return;
+        }
+        const size_t mid = lo + (hi - lo) / 2;
+        if (m_live[mid] == 0)
+            return;
+        const Node& n = m_nodes[mid];
+        Consider(n, q);
+        const Wide diff = n.onY ? Wide(q.y) - n.y : Wide(q.x) - n.x;
+        // Points equal to the split value can sit on either side, so an
+        // equal distance to the plane still searches the far side (ties).
+        const bool left = diff < 0;
+        Search(left ? lo : mid + 1, left ? mid : hi, q);
+        if (!q.found || Dist(diff * diff) <= q.best.dist)
+            Search(left ? mid + 1 : lo, left ? hi : mid, q);
+    }
+
+    std::vector<Node> m_nodes;
+    std::vector<uint32_t> m_position; // point id -> tree order
+    std::vector<uint32_t> m_live;     // per node: live points of its range
+};
+
+// The pairs of free ends the joining makes, nearest first. Joining only
+// removes the two ends it pairs and never moves one, so the nearest-first
+// pairing is the greedy matching of the end points: every pair of mutual
+// nearest ends belongs to it. A nearest-neighbour chain finds those pairs
+// (a few tree queries an end); sorting them restores the joining order.
+template <typename Dist>
+std::vector<PairKey<Dist>> PairEnds(const std::vector<ClipperLib::IntPoint>& points, const std::vector<uint8_t>& used)
+{
+    EndTree<Dist> tree(points);
+    std::vector<uint32_t> order;
+    order.reserve(points.size());
+    for (uint32_t e = 0; e < points.size(); ++e) {
+        if (used[e])
+            order.push_back(e);
+        else
+            tree.Remove(e);
+    }
+    std::vector<PairKey<Dist>> pairs;
+    pairs.reserve(points.size() / 2);
+    // Ends on one exact point pair off first, the highest ends first: at
+    // distance 0 the later pair wins, so the rule does the same. The tree
+    // then holds at most one live end per point, and a heap of equal points
+    // cannot make its searches quadratic.
+    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+        const ClipperLib::IntPoint &p = points[a], &q = points[b];
+        return p.X != q.X ? p.X < q.X : p.Y != q.Y ? p.Y < q.Y : a < b;
+    });
+    for (size_t first = 0, next; first < order.size(); first = next) {
+        next = first + 1;
+        while (next < order.size() && Equal(points[order[next]], points[order[first]]))
+            ++next;
+        for (size_t last = next; last - first >= 2; last -= 2) {
+            pairs.push_back({Dist(0), order[last - 2], order[last - 1]});
+            tree.Remove(order[last - 2]);
+            tree.Remove(order[last - 1]);
+        }
+    }
+    std::vector<uint32_t> stack;
+    for (uint32_t start = 0; start < points.size(); ++start) {
+        if (!tree.Alive(start))
+            continue;
+        stack.assign(1, start);
+        while (!stack.empty()) {
+            const uint32_t p = stack.back();
+            // The end below p in the stack named p as its nearest, so p's
+            // nearest is likely that end: it bounds the search.
+            const uint32_t hint = stack.size() >= 2 ? stack[stack.size() - 2] : EndTree<Dist>::kNoHint;
+            PairKey<Dist> key;
+            if (!tree.Nearest(p, key, hint)) {
+                stack.pop_back();
+                tree.Remove(p);
+                continue;
+            }
+            const uint32_t q = key.lo == p ? key.hi : key.lo;
+            if (stack.size() >= 2 && stack[stack.size() - 2] == q) {
+                tree.Remove(p);
+                tree.Remove(q);
+                pairs.push_back(key);
+                stack.resize(stack.size() - 2);
+            } else {
+                stack.push_back(q);
+            }
+        }
+    }
+    std::sort(pairs.begin(), pairs.end(), Before<Dist>);
+    return pairs;
+}
+
+// Replays the joining along the ordered pairs. A joined chain is named by the
+// slot (2 * chain + side) of its surviving chain: slotOf maps a free end to
+// its slot, endAt a slot to its end, and link pairs the ends joined inside a
+// chain; points are copied once, when a chain is emitted.
+template <typename Dist, typename Store>
+void JoinInOrder(const Store& chains, const std::vector<PairKey<Dist>>& pairs, ClipperLib::Paths& out)
+{
+    const uint32_t ends = uint32_t(2 * chains.Size());
+    constexpr uint32_t kNone = 0xFFFFFFFFu;
+    std::vector<uint32_t> slotOf(ends), endAt(ends), link(ends, kNone);
+    for (uint32_t id = 0; id < ends; ++id)
+        slotOf[id] = endAt[id] = id;
+    for (const PairKey<Dist>& pair : pairs) {
+        const uint32_t a = pair.lo, b = pair.hi;
+        const uint32_t sa = slotOf[a], sb = slotOf[b];
+        if (sa / 2 != sb / 2) {
+            // The chain of b goes onto end a: its far end becomes that end.
+            link[a] = b;
+            link[b] = a;
+            const uint32_t far = endAt[sb ^ 1];
+            slotOf[far] = sa;
+            endAt[sa] = far;
+            continue;
+        }
+        // Both ends of one chain: it is closed as it stands.
+        const uint32_t chain = sa / 2;
+        const uint32_t first = endAt[2 * chain], last = endAt[2 * chain + 1];
+        size_t points = 0;
+        for (uint32_t e = first;; e = link[e ^ 1]) {
+            points += chains.Points(e / 2);
+            if ((e ^ 1) == last)
+                break;
+        }
+        ClipperLib::Path path;
+        path.reserve(points);
+        for (uint32_t e = first;; e = link[e ^ 1]) {
+            chains.Append(e / 2, (e & 1) != 0, path);
+            if ((e ^ 1) == last)
+                break;
+        }
+        out.push_back(std::move(path));
+    }
+}
+
+// End 2c is the first point of chain c, end 2c + 1 its last.
+template <typename Store>
+void JoinChains(const Store& chains, ClipperLib::Paths& out)
+{
+    const size_t ends = 2 * chains.Size();
+    if (ends == 0 || ends >= size_t(0xFFFFFFFFu))
+        return;
+    std::vector<ClipperLib::IntPoint> points(ends);
+    std::vector<uint8_t> used(ends, 0);
+    ClipperLib::cInt minX = 0, maxX = 0, minY = 0, maxY = 0;
+    bool any = false;
+    for (size_t c = 0; c < chains.Size(); ++c) {
+        if (chains.Points(c) == 0)
+            continue;
+        points[2 * c] = chains.Front(c);
+        points[2 * c + 1] = chains.Back(c);
+        used[2 * c] = used[2 * c + 1] = 1;
+        for (const ClipperLib::IntPoint& p : {points[2 * c], points[2 * c + 1]}) {
+            minX = any ? std::min(minX, p.X) : p.X, maxX = any ? std::max(maxX, p.X) : p.X;
+            minY = any ? std::min(minY, p.Y) : p.Y, maxY = any ? std::max(maxY, p.Y) : p.Y;
+            any = true;
+        }
+    }
+    constexpr __int128 kNarrow = __int128(1) << 31;
+    if (__int128(maxX) - minX < kNarrow && __int128(maxY) - minY < kNarrow)
+        JoinInOrder(chains, PairEnds<uint64_t>(points, used), out);
+    else
+        JoinInOrder(chains, PairEnds<unsigned __int128>(points, used), out);
+}
+
+uint64_t PointHash(const ClipperLib::IntPoint& p)
+{
+    return (uint64_t(p.X) * 0x9E3779B97F4A7C15ull) ^ (uint64_t(p.Y) * 0xC2B2AE3D27D4EB4Full);
+}
 
 } // namespace
+
+struct OpenShellChainer::DequeStore {
+    const std::vector<Chain>& chains;
+    size_t Size() const { return chains.size(); }
+    size_t Points(size_t c) const { return chains[c].size(); }
+    const ClipperLib::IntPoint& Front(size_t c) const { return chains[c].front(); }
+    const ClipperLib::IntPoint& Back(size_t c) const { return chains[c].back(); }
+    void Append(size_t c, bool backwards, ClipperLib::Path& path) const
+    {
+        if (backwards)
+            path.insert(path.end(), chains[c].rbegin(), chains[c].rend());
+        else
+            path.insert(path.end(), chains[c].begin(), chains[c].end());
+    }
+};
+
+struct OpenShellChainer::SpanStore {
+    const std::vector<Span>& spans;
+    const std::vector<ClipperLib::IntPoint>& head;
+    const std::vector<ClipperLib::IntPoint>& tail;
+    size_t Size() const { return spans.size(); }
+    size_t Points(size_t c) const
+    {
+        const Span& s = spans[c];
+        return (s.headEnd - s.headBegin) + (s.tailEnd - s.tailBegin);
+    }
+    const ClipperLib::IntPoint& Front(size_t c) const
+    {
+        const Span& s = spans[c];
+        return s.headEnd > s.headBegin ? head[s.headEnd - 1] : tail[s.tailBegin];
+    }
+    const ClipperLib::IntPoint& Back(size_t c) const
+    {
+        const Span& s = spans[c];
+        return s.tailEnd > s.tailBegin ? tail[s.tailEnd - 1] : head[s.headBegin];
+    }
+    void Append(size_t c, bool backwards, ClipperLib::Path& path) const
+    {
+        const Span& s = spans[c];
+        const auto h0 = head.begin() + s.headBegin, h1 = head.begin() + s.headEnd;
+        const auto t0 = tail.begin() + s.tailBegin, t1 = tail.begin() + s.tailEnd;
+        if (backwards) {
+            path.insert(path.end(), std::make_reverse_iterator(t1), std::make_reverse_iterator(t0));
+            path.insert(path.end(), h0, h1);
+        } else {
+            path.insert(path.end(), std::make_reverse_iterator(h1), std::make_reverse_iterator(h0));
+            path.insert(path.end(), t0, t1);
+        }
+    }
+};
+
+void OpenShellChainer::IndexEnds(size_t count)
+{
+    size_t size = 16;
+    while (size < 4 * count)
+        size *= 2;
+    m_table.assign(size, kNoEnd);
+    m_nextEnd.assign(2 * count, kNoEnd);
+    const int shift = 64 - __builtin_ctzll(size);
+    // Backwards, each end pushed in front: every list runs in candidate order.
+    for (size_t end = 2 * count; end-- > 0;) {
+        if (!m_segments[end / 2].valid)
+            continue;
+        const ClipperLib::IntPoint& p = EndPoint(uint32_t(end));
+        for (size_t slot = size_t(PointHash(p) >> shift);; slot = (slot + 1) & (size - 1)) {
+            if (m_table[slot] == kNoEnd || Equal(EndPoint(m_table[slot]), p)) {
+                m_nextEnd[end] = m_table[slot];
+                m_table[slot] = uint32_t(end);
+                break;
+            }
+        }
+    }
+}
 
 int64_t OpenShellChainer::FindEnd(const ClipperLib::IntPoint& p, uint32_t ownPos, const uint32_t* cand,
                                   const PlaneVisits& visits) const
 {
-    auto less = [](const EndRef& e, const ClipperLib::IntPoint& q) { return e.x < q.X || (e.x == q.X && e.y < q.Y); };
-    for (auto it = std::lower_bound(m_ends.begin(), m_ends.end(), p, less);
-         it != m_ends.end() && it->x == p.X && it->y == p.Y; ++it) {
-        const uint32_t pos = it->end / 2;
-        if (pos == ownPos || visits.IsVisited(cand[pos]))
+    const size_t size = m_table.size();
+    const int shift = 64 - __builtin_ctzll(size);
+    for (size_t slot = size_t(PointHash(p) >> shift);; slot = (slot + 1) & (size - 1)) {
+        uint32_t end = m_table[slot];
+        if (end == kNoEnd)
+            return -1;
+        if (!Equal(EndPoint(end), p))
             continue;
-        return it->end;
+        for (; end != kNoEnd; end = m_nextEnd[end]) {
+            const uint32_t pos = end / 2;
+            if (pos != ownPos && !visits.IsVisited(cand[pos]))
+                return end;
+        }
+        return -1;
     }
-    return -1;
 }
 
 void OpenShellChainer::Run(float h, const uint32_t* candBegin, const uint32_t* candEnd, PlaneVisits& visits,
@@ -31,7 +420,6 @@ void OpenShellChainer::Run(float h, const uint32_t* candBegin, const uint32_t* c
 {
     const size_t count = size_t(candEnd - candBegin);
     m_segments.assign(count, Segment());
-    m_ends.clear();
     for (size_t pos = 0; pos < count; ++pos) {
         const uint32_t f = candBegin[pos];
         if (visits.IsVisited(f))
@@ -54,25 +442,18 @@ void OpenShellChainer::Run(float h, const uint32_t* candBegin, const uint32_t* c
             s = {pt[1], pt[2], true};
         if (reach[2] && reach[0])
             s = {pt[2], pt[0], true};
-        if (!s.valid)
-            continue;
-        if (Equal(s.a, s.b)) {
+        if (s.valid && Equal(s.a, s.b)) {
             s.valid = false;
             visits.Visit(f);
-            continue;
         }
-        m_ends.push_back({s.a.X, s.a.Y, uint32_t(2 * pos)});
-        m_ends.push_back({s.b.X, s.b.Y, uint32_t(2 * pos + 1)});
     }
-    std::sort(m_ends.begin(), m_ends.end(), [](const EndRef& a, const EndRef& b) {
-        return a.x != b.x ? a.x < b.x : a.y != b.y ? a.y < b.y : a.end < b.end;
-    });
+    IndexEnds(count);
 
-    auto otherPoint = [&](uint32_t end) {
-        const Segment& s = m_segments[end / 2];
-        return (end & 1) ? s.a : s.b;
-    };
-    std::vector<Chain> loose;
+    // Chains grow into two shared buffers: tail points appended to m_tail,
+    // head points appended (so stored backwards) to m_head.
+    m_head.clear();
+    m_tail.clear();
+    m_loose.clear();
     for (size_t pos = 0; pos < count; ++pos) {
         const uint32_t f = candBegin[pos];
         if (!m_segments[pos].valid || visits.IsVisited(f) || f >= uint32_t(m_shellOfFace.size()) ||
@@ -81,108 +462,50 @@ void OpenShellChainer::Run(float h, const uint32_t* candBegin, const uint32_t* c
         // The starting face is marked too, so no later chain can use its
         // segment a second time.
         visits.Visit(f);
-        Chain chain{m_segments[pos].a, m_segments[pos].b};
+        const Span start{uint32_t(m_head.size()), uint32_t(m_head.size()), uint32_t(m_tail.size()), 0};
+        m_tail.push_back(m_segments[pos].a);
+        m_tail.push_back(m_segments[pos].b);
+        ClipperLib::IntPoint front = m_segments[pos].a, back = m_segments[pos].b;
         bool closed = false;
         for (;;) { // tail phase: every step uses up one face
-            if (Equal(chain.front(), chain.back())) {
+            if (Equal(front, back)) {
                 closed = true;
                 break;
             }
-            const int64_t end = FindEnd(chain.back(), uint32_t(pos), candBegin, visits);
+            const int64_t end = FindEnd(back, uint32_t(pos), candBegin, visits);
             if (end < 0)
                 break;
             visits.Visit(candBegin[end / 2]);
-            chain.push_back(otherPoint(uint32_t(end)));
+            back = EndPoint(uint32_t(end) ^ 1);
+            m_tail.push_back(back);
         }
         while (!closed) { // head phase
-            const int64_t end = FindEnd(chain.front(), uint32_t(pos), candBegin, visits);
+            const int64_t end = FindEnd(front, uint32_t(pos), candBegin, visits);
             if (end < 0)
                 break;
             visits.Visit(candBegin[end / 2]);
-            chain.push_front(otherPoint(uint32_t(end)));
-            closed = Equal(chain.front(), chain.back());
+            front = EndPoint(uint32_t(end) ^ 1);
+            m_head.push_back(front);
+            closed = Equal(front, back);
         }
         if (closed) {
-            chain.pop_back();
-            out.push_back(ToPath(chain));
+            // Head first to last, then the tail without its repeated point.
+            ClipperLib::Path path(m_head.rbegin(), m_head.rend() - start.headBegin);
+            path.insert(path.end(), m_tail.begin() + start.tailBegin, m_tail.end() - 1);
+            out.push_back(std::move(path));
+            m_head.resize(start.headBegin);
+            m_tail.resize(start.tailBegin);
         } else {
-            loose.push_back(std::move(chain));
+            m_loose.push_back({start.headBegin, uint32_t(m_head.size()), start.tailBegin, uint32_t(m_tail.size())});
         }
     }
-    if (!loose.empty())
-        JoinLooseChains(loose, out);
+    if (!m_loose.empty())
+        JoinChains(SpanStore{m_loose, m_head, m_tail}, out);
 }
 
-void OpenShellChainer::JoinLooseChains(std::vector<Chain>& loose, ClipperLib::Paths& out)
+void OpenShellChainer::JoinLooseChains(const std::vector<Chain>& loose, ClipperLib::Paths& out)
 {
-    for (size_t first = 0; first < loose.size(); first += kMaxJoinGroup)
-        JoinGroup(loose, first, std::min(kMaxJoinGroup, loose.size() - first), out);
-}
-
-void OpenShellChainer::JoinGroup(std::vector<Chain>& loose, size_t first, size_t n, ClipperLib::Paths& out)
-{
-    using Key = unsigned __int128;
-    struct Record {
-        Key dist;
-        uint32_t seq;
-        uint32_t a, b; // the two chain ends: 2 * chain + end
-    };
-    auto endPoint = [&](uint32_t id) -> const ClipperLib::IntPoint& {
-        const Chain& c = loose[first + id / 2];
-        return (id & 1) ? c.back() : c.front();
-    };
-    std::vector<Record> records;
-    records.reserve(2 * n * n);
-    for (uint32_t i = 0; i < n; ++i)
-        for (uint32_t ei = 0; ei < 2; ++ei)
-            for (uint32_t j = i; j < n; ++j)
-                for (uint32_t ej = 0; ej < 2; ++ej) {
-                    if (i == j && ei >= ej)
-                        continue;
-                    const ClipperLib::IntPoint &p = endPoint(2 * i + ei), &q = endPoint(2 * j + ej);
-                    const __int128 dx = __int128(p.X) - q.X, dy = __int128(p.Y) - q.Y;
-                    records.push_back({Key(dx * dx + dy * dy), uint32_t(records.size()), 2 * i + ei, 2 * j + ej});
-                }
-    // Smallest distance first; among equal distances the later record.
-    std::sort(records.begin(), records.end(), [](const Record& x, const Record& y) {
-        return x.dist != y.dist ? x.dist < y.dist : x.seq > y.seq;
-    });
-    // Records name the original chain ends; where each end now lies (chain
-    // and side) is looked up when its record comes up. Dead ends are inside
-    // a joined chain or belong to an emitted one.
-    constexpr uint32_t kDead = 0xFFFFFFFFu;
-    std::vector<uint32_t> slotOf(2 * n), endAt(2 * n);
-    for (uint32_t id = 0; id < 2 * n; ++id)
-        slotOf[id] = endAt[id] = id;
-    for (const Record& r : records) {
-        if (slotOf[r.a] == kDead || slotOf[r.b] == kDead)
-            continue;
-        const uint32_t sa = slotOf[r.a], sb = slotOf[r.b];
-        const uint32_t i = sa / 2, ei = sa % 2, j = sb / 2, ej = sb % 2;
-        Chain& ci = loose[first + i];
-        if (i == j) {
-            out.push_back(ToPath(ci));
-            ci.clear();
-            slotOf[endAt[2 * i]] = slotOf[endAt[2 * i + 1]] = kDead;
-            continue;
-        }
-        Chain& cj = loose[first + j];
-        while (!cj.empty()) {
-            const ClipperLib::IntPoint p = ej ? cj.back() : cj.front();
-            if (ej)
-                cj.pop_back();
-            else
-                cj.pop_front();
-            if (ei)
-                ci.push_back(p);
-            else
-                ci.push_front(p);
-        }
-        const uint32_t far = endAt[2 * j + (1 - ej)];
-        slotOf[r.a] = slotOf[r.b] = kDead;
-        slotOf[far] = sa;
-        endAt[sa] = far;
-    }
+    JoinChains(DequeStore{loose}, out);
 }
 
 } // namespace contour

@@ -24,33 +24,48 @@ public:
     void Run(float h, const uint32_t* candBegin, const uint32_t* candEnd, PlaneVisits& visits,
              ClipperLib::Paths& out);
 
-    // The joining stage on its own: nearest free ends first (ties: the pair
-    // met later wins), a chain paired with itself is emitted. Chains are
-    // taken in groups of at most kMaxJoinGroup so that many loose chains on a
-    // damaged mesh cost bounded memory.
-    static void JoinLooseChains(std::vector<Chain>& loose, ClipperLib::Paths& out);
-    static constexpr size_t kMaxJoinGroup = 512;
+    // The joining stage on its own: the two nearest free ends of all chains
+    // are joined first however far apart they lie (ties: the pair of later
+    // ends wins), and a chain whose two ends are paired is emitted. A k-d tree
+    // of the free ends keeps this near n log n for n chains.
+    static void JoinLooseChains(const std::vector<Chain>& loose, ClipperLib::Paths& out);
 
 private:
     struct Segment {
         ClipperLib::IntPoint a, b;
         bool valid = false;
     };
-    struct EndRef {
-        ClipperLib::cInt x, y;
-        uint32_t end; // 2 * candidate position (+1 for the second point)
+    // A chain that did not close: its points are the head buffer's range
+    // backwards, then the tail buffer's range.
+    struct Span {
+        uint32_t headBegin, headEnd, tailBegin, tailEnd;
     };
+    struct SpanStore;
+    struct DequeStore;
+
+    static constexpr uint32_t kNoEnd = 0xFFFFFFFFu;
+    // Exact-point table of the segment ends; ends of one point are listed in
+    // candidate order through m_nextEnd.
+    void IndexEnds(size_t count);
     // First usable end equal to p, or -1: ends of the chain's own face and of
     // visited faces are skipped.
     int64_t FindEnd(const ClipperLib::IntPoint& p, uint32_t ownPos, const uint32_t* cand,
                     const PlaneVisits& visits) const;
-    static void JoinGroup(std::vector<Chain>& loose, size_t first, size_t count, ClipperLib::Paths& out);
+    const ClipperLib::IntPoint& EndPoint(uint32_t end) const
+    {
+        const Segment& s = m_segments[end / 2];
+        return (end & 1) ? s.b : s.a;
+    }
 
     const MyMesh& m_mesh;
     const QVector<uint>& m_shellOfFace;
     const std::vector<uint8_t>& m_openShell;
+    // Working data of one plane, kept between planes for its memory.
     std::vector<Segment> m_segments;
-    std::vector<EndRef> m_ends; // sorted by point, then end id
+    std::vector<uint32_t> m_table;   // open addressing: first end of a point
+    std::vector<uint32_t> m_nextEnd; // per end: next end of the same point
+    std::vector<ClipperLib::IntPoint> m_head, m_tail;
+    std::vector<Span> m_loose;
 };
 
 } // namespace contour
