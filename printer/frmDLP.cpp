@@ -13,7 +13,9 @@
 #include <QPixmap>
 #include <QScreen>
 
+#include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -29,6 +31,69 @@ bool readFile(const QString& path, qint64 limit, QByteArray& out)
         return false;
     out = file.read(limit);
     return true;
+}
+
+// Polygons joined into groups whose outlines (pen width wide, anti-aliased)
+// may touch a common pixel of a width x height image; a group keeps its
+// polygons in layer order. Each edge marks the coarse cells its outline can
+// reach; polygons meeting in a cell share a group (more than needed at
+// times, never less).
+QVector<QPainterPath> outlineGroups(const QVector<QPolygonF>& polygons, qreal penWidth, int width, int height)
+{
+    constexpr int kCell = 4;
+    const int cols = std::max(1, (width + kCell - 1) / kCell), rows = std::max(1, (height + kCell - 1) / kCell);
+    const qreal reach = penWidth / 2 + 1;
+    std::vector<int> cellOwner(size_t(cols) * size_t(rows), -1);
+    std::vector<int> parent(size_t(polygons.size()));
+    for (size_t n = 0; n < parent.size(); ++n)
+        parent[n] = int(n);
+    auto root = [&parent](int n) {
+        while (parent[size_t(n)] != n)
+            n = parent[size_t(n)] = parent[size_t(parent[size_t(n)])];
+        return n;
+    };
+    auto cellOf = [](qreal v, int count) {
+        // Off the image (or not a number) lands on the border cells.
+        const qreal c = std::floor(v / kCell);
+        return c >= 0 ? (c < count ? int(c) : count - 1) : 0;
+    };
+    auto mark = [&](int polygon, QPointF a, QPointF b) {
+        const int c0 = cellOf(std::min(a.x(), b.x()) - reach, cols), c1 = cellOf(std::max(a.x(), b.x()) + reach, cols);
+        const int r0 = cellOf(std::min(a.y(), b.y()) - reach, rows), r1 = cellOf(std::max(a.y(), b.y()) + reach, rows);
+        for (int r = r0; r <= r1; ++r)
+            for (int c = c0; c <= c1; ++c) {
+                int& owner = cellOwner[size_t(r) * size_t(cols) + size_t(c)];
+                if (owner < 0)
+                    owner = polygon;
+                else
+                    parent[size_t(root(owner))] = root(polygon);
+            }
+    };
+    for (int n = 0; n < polygons.size(); ++n) {
+        const QPolygonF& polygon = polygons[n];
+        for (int k = 0; k < polygon.size(); ++k) {
+            const QPointF a = polygon[k], b = polygon[(k + 1) % polygon.size()];
+            // A long slanting edge marks its cells piece by piece, not its whole box.
+            const qreal length = std::max(std::abs(b.x() - a.x()), std::abs(b.y() - a.y()));
+            const int pieces = length > kCell ? int(std::min(length / kCell, 4.0 * (cols + rows))) + 1 : 1;
+            for (int p = 0; p < pieces; ++p)
+                mark(n, a + (b - a) * (qreal(p) / pieces), a + (b - a) * (qreal(p + 1) / pieces));
+        }
+    }
+    QVector<QPainterPath> groups;
+    std::vector<int> groupOf(parent.size(), -1);
+    for (int n = 0; n < polygons.size(); ++n) {
+        if (polygons[n].isEmpty())
+            continue;
+        int& g = groupOf[size_t(root(n))];
+        if (g < 0) {
+            g = groups.size();
+            groups.append(QPainterPath());
+        }
+        groups[g].addPolygon(polygons[n]);
+        groups[g].closeSubpath();
+    }
+    return groups;
 }
 
 }  // namespace
@@ -238,11 +303,17 @@ void frmDLP::correctLayerImage()
         const uint8_t* white = m_pixelWhite.data() + size_t(y) * size_t(W);
         int x = 0;
         while (x < W) {
-            // Most of a layer is dark: skip it eight pixels at a time.
+            // Most of a layer is dark and most of the rest fully lit: take
+            // both eight pixels at a time.
             if (x + 8 <= W) {
                 uint64_t eight;
                 std::memcpy(&eight, row + x, 8);
                 if (eight == 0) {
+                    x += 8;
+                    continue;
+                }
+                if (eight == ~uint64_t(0)) {
+                    std::memcpy(row + x, white + x, 8);
                     x += 8;
                     continue;
                 }
@@ -321,8 +392,23 @@ void frmDLP::drawLayer(QPainter& painter, int layer)
             painter.drawPath(path);
         }
     }
-    if (!modelPath.isEmpty())
-        painter.drawPath(modelPath);
+    if (modelPath.isEmpty())
+        return;
+    // The outline of the whole path, stroked in groups of polygons whose
+    // outlines could share a pixel: groups that share none give exactly the
+    // whole path's outline, and Qt strokes one long path of many polygons
+    // several times slower than its pieces.
+    const QPen pen = painter.pen();
+    painter.setPen(Qt::NoPen);
+    painter.drawPath(modelPath);
+    if (pen.style() == Qt::NoPen)
+        return;
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    const QPaintDevice* device = painter.device();
+    for (const QPainterPath& group : outlineGroups(model[layer], pen.widthF(), device->width(), device->height()))
+        painter.drawPath(group);
+    painter.setBrush(QBrush(Qt::white, Qt::SolidPattern));
 }
 
 void frmDLP::paintImage(QPainter& painter)

@@ -198,42 +198,59 @@ TEST_F(ProjectorWindowTest, SimulatorLightGrid)
 }
 
 // Inside white is the pixel's white level, outside black, and each edge
-// pixel the look-up value of its painted coverage.
-TEST_F(ProjectorWindowTest, SquareIsCorrectedPerPixel)
+// pixel the look-up value of the coverage that the layer's path (filled by
+// the odd-even rule, then outlined with the pen) paints there.
+TEST_F(ProjectorWindowTest, LayerIsCorrectedPerPixel)
 {
     ASSERT_TRUE(init(kHalf));
-    const QPolygonF square = rect(10.5, 8.25, 40.75, 30.5);
-    layers.model = {{square}};
-    const QImage out = render(0);
+    const QVector<QPolygonF> square{rect(10.5, 8.25, 40.75, 30.5)};
+    const QVector<QPolygonF> ring{rect(4.5, 4.5, 58.25, 43.75), rect(20.25, 14.5, 36.5, 30.5),
+                                  rect(40.5, 10.75, 50.5, 35.5)};
+    struct Case {
+        QVector<QPolygonF> polygons;
+        int pen;
+    };
+    const QVector<QPolygonF> close{rect(4.5, 4.5, 58.25, 43.75), rect(20.25, 14.5, 36.5, 30.5), rect(37.5, 14.5, 50.5, 35.5)};
+    for (const Case& c : {Case{square, 0}, Case{square, 2}, Case{ring, 0}, Case{ring, 1}, Case{ring, 3}, Case{close, 4}}) {
+        SCOPED_TRACE(testing::Message() << c.polygons.size() << " polygons, pen " << c.pen);
+        layers.model = {c.polygons};
+        win->setPenSelect(c.pen);
+        const QImage out = render(0);
 
-    QImage coverage(64, 48, QImage::Format_Grayscale8);
-    coverage.fill(0);
-    {
-        QPainter p(&coverage);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(Qt::NoPen);
-        p.setBrush(Qt::white);
-        QPainterPath path;
-        path.addPolygon(square);
-        path.closeSubpath();
-        p.drawPath(path);
-    }
-    int edges = 0;
-    for (int y = 0; y < 48; ++y)
-        for (int x = 0; x < 64; ++x) {
-            const int v = coverage.scanLine(y)[x];
-            int want = 0;
-            if (v == 255) {
-                want = 128;
-            } else if (v > 0) {
-                ++edges;
-                const float n = std::ceil(win->greyCurve()[size_t(v)] * 0.5f * 1000.0f);
-                want = win->greyLut()[size_t(std::min(n, 1000.0f))];
+        QImage coverage(64, 48, QImage::Format_Grayscale8);
+        coverage.fill(0);
+        {
+            QPainter p(&coverage);
+            p.setRenderHint(QPainter::Antialiasing);
+            if (c.pen > 0)
+                p.setPen(QPen(QBrush(Qt::black), c.pen, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
+            else
+                p.setPen(Qt::NoPen);
+            p.setBrush(Qt::white);
+            QPainterPath path;
+            path.setFillRule(Qt::OddEvenFill);
+            for (const QPolygonF& polygon : c.polygons) {
+                path.addPolygon(polygon);
+                path.closeSubpath();
             }
-            ASSERT_EQ(out.scanLine(y)[x], want) << x << "," << y << " coverage " << v;
+            p.drawPath(path);
         }
-    EXPECT_GT(edges, 50);
-    EXPECT_EQ(out.scanLine(20)[20], 128);
+        int edges = 0;
+        for (int y = 0; y < 48; ++y)
+            for (int x = 0; x < 64; ++x) {
+                const int v = coverage.scanLine(y)[x];
+                int want = 0;
+                if (v == 255) {
+                    want = 128;
+                } else if (v > 0) {
+                    ++edges;
+                    const float n = std::ceil(win->greyCurve()[size_t(v)] * 0.5f * 1000.0f);
+                    want = win->greyLut()[size_t(std::min(n, 1000.0f))];
+                }
+                ASSERT_EQ(out.scanLine(y)[x], want) << x << "," << y << " coverage " << v;
+            }
+        EXPECT_GT(edges, 50);
+    }
 }
 
 TEST_F(ProjectorWindowTest, WhatEachLayerLights)
@@ -246,12 +263,12 @@ TEST_F(ProjectorWindowTest, WhatEachLayerLights)
     };
     const QPolygonF outer = rect(4, 4, 44, 44), inner = rect(14, 14, 34, 34);
     const Case cases[] = {
-        {"nested model contours leave a hole", {{outer, inner}}, {}, 0, {{8, 8}}, {{24, 24}, {50, 50}}},
+        {"nested model contours leave a hole", {{outer, inner}}, {}, 0, {{8, 8}}, {{24, 24}, {50, 40}}},
         {"a support in the hole is lit", {{outer, inner}}, {{rect(20, 20, 28, 28)}}, 0, {{8, 8}, {24, 24}}, {{16, 16}}},
         {"overlapping supports both lit", {}, {{rect(4, 4, 30, 30), rect(20, 20, 44, 44)}}, 0,
          {{8, 8}, {25, 25}, {40, 40}}, {{40, 8}}},
         {"supports only beyond the model layers", {{outer}}, {{}, {rect(4, 4, 12, 12)}}, 1, {{8, 8}}, {{24, 24}}},
-        {"a polygon without points is skipped", {{QPolygonF(), outer}}, {{QPolygonF()}}, 0, {{8, 8}}, {{50, 50}}},
+        {"a polygon without points is skipped", {{QPolygonF(), outer}}, {{QPolygonF()}}, 0, {{8, 8}}, {{50, 40}}},
         {"beyond every layer", {{outer}}, {{outer}}, 3, {}, {{8, 8}}},
         {"dark frame", {{outer}}, {{outer}}, -1, {}, {{8, 8}}},
     };
@@ -429,5 +446,37 @@ TEST_F(ProjectorWindowTest, RoadLayerScreenshot)
     EXPECT_EQ(grey(shot, end.x(), end.y()), white(end));
     EXPECT_LT(grey(shot, mid.x(), mid.y()) + 20, grey(shot, end.x(), end.y()));
     EXPECT_EQ(grey(shot, 5, H - 5), 0);
+
+    // Every pixel as the whole layer path, filled and outlined in one go,
+    // paints it, corrected by its own gain.
+    QImage coverage(W, H, QImage::Format_Grayscale8);
+    coverage.fill(0);
+    {
+        QPainter p(&coverage);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(QBrush(Qt::black), 1, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
+        p.setBrush(Qt::white);
+        QPainterPath path;
+        path.setFillRule(Qt::OddEvenFill);
+        for (const QPolygonF& polygon : road) {
+            path.addPolygon(polygon);
+            path.closeSubpath();
+        }
+        p.drawPath(path);
+    }
+    const QImage shown = shot.convertToFormat(QImage::Format_Grayscale8);
+    int wrong = 0;
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+            const size_t i = size_t(y) * size_t(W) + size_t(x);
+            const int v = coverage.scanLine(y)[x];
+            int want = v == 255 ? white(QPoint(x, y)) : 0;
+            if (v > 0 && v < 255) {
+                const float n = std::ceil(win->greyCurve()[size_t(v)] * win->pixelGain()[i] * 1000.0f);
+                want = win->greyLut()[size_t(std::min(n, 1000.0f))];
+            }
+            wrong += shown.scanLine(y)[x] != want;
+        }
+    EXPECT_EQ(wrong, 0);
     win->close();
 }
