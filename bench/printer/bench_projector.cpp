@@ -12,10 +12,9 @@
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
-#include <cstring>
-#include <fstream>
-#include <string>
+#include <atomic>
+#include <cstdlib>
+#include <new>
 
 namespace {
 
@@ -42,21 +41,9 @@ QList<QByteArray> gridItems(int width, int height)
     return items;
 }
 
-long procStatusKb(const char* key)
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind(key, 0) == 0)
-            return std::stol(line.substr(std::strlen(key)));
-    return 0;
-}
-
-// Resets the kernel's peak-RSS mark of this process.
-void resetPeak()
-{
-    std::ofstream("/proc/self/clear_refs") << "5";
-}
+// Live and peak bytes of operator new, for the tables' peak memory (the
+// kernel's RSS figures miss memory that the allocator reuses).
+std::atomic<size_t> g_live{0}, g_peak{0};
 
 void BM_TableBuild(benchmark::State& state)
 {
@@ -65,10 +52,10 @@ void BM_TableBuild(benchmark::State& state)
     const QList<QByteArray> items = gridItems(width, height);
     double peakMb = 0;
     for (auto _ : state) {
-        const long before = procStatusKb("VmRSS:");
-        resetPeak();
+        const size_t before = g_live.load();
+        g_peak = before;
         LightCorrection tables = buildLightCorrection(25, grey, items);
-        peakMb = std::max(peakMb, (procStatusKb("VmHWM:") - before) / 1024.0);
+        peakMb = std::max(peakMb, double(g_peak.load() - before) / (1 << 20));
         if (tables.status != LightCorrection::Complete)
             state.SkipWithError("tables refused");
         benchmark::DoNotOptimize(tables.pixelWhite.data());
@@ -160,6 +147,34 @@ void BM_DrawGreyFrame(benchmark::State& state)
 BENCHMARK(BM_DrawGreyFrame)->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+// Each block carries its size in front of it.
+void* operator new(size_t size)
+{
+    void* block = std::malloc(size + 16);
+    if (!block)
+        throw std::bad_alloc();
+    *static_cast<size_t*>(block) = size;
+    const size_t live = g_live += size;
+    size_t peak = g_peak.load();
+    while (live > peak && !g_peak.compare_exchange_weak(peak, live)) {
+    }
+    return static_cast<char*>(block) + 16;
+}
+
+void operator delete(void* p) noexcept
+{
+    if (!p)
+        return;
+    void* block = static_cast<char*>(p) - 16;
+    g_live -= *static_cast<size_t*>(block);
+    std::free(block);
+}
+
+void operator delete(void* p, size_t) noexcept
+{
+    operator delete(p);
+}
 
 int main(int argc, char** argv)
 {
