@@ -202,11 +202,16 @@ bool frmDLP::frmDLP_init(int greyStart, float layerThickness, float dp, int widt
         return hasTables();
     }
 
+    auto image = std::make_unique<QImage>(tables.width, tables.height, QImage::Format_Grayscale8);
+    if (image->isNull()) {  // no memory for it: keep what works
+        qDebug().noquote() << tr("No memory for a %1 x %2 layer image").arg(tables.width).arg(tables.height);
+        return hasTables();
+    }
+    image->fill(0);
     m_lightDataSeen = true;
     m_pixelGain = std::move(tables.pixelGain);
     m_pixelWhite = std::move(tables.pixelWhite);
-    m_layerImage = std::make_unique<QImage>(tables.width, tables.height, QImage::Format_Grayscale8);
-    m_layerImage->fill(0);
+    m_layerImage = std::move(image);
 
     qDebug().noquote() << QStringLiteral("Target(%1)").arg(double(tables.target));
     for (float x : tables.xs)

@@ -103,6 +103,42 @@ protected:
         return image ? *image : QImage();
     }
 
+    // Pixels of `shown` that differ from the layer path (filled by the
+    // odd-even rule, outlined with a pen `pen` wide) painted in one go and
+    // corrected: 0 where nothing is painted, the pixel's white where all is,
+    // else the look-up value of the painted coverage under the pixel's gain.
+    int wrongPixels(const QImage& shown, const QVector<QPolygonF>& polygons, int pen, int* edges = nullptr)
+    {
+        const QImage out = shown.convertToFormat(QImage::Format_Grayscale8);
+        QImage coverage(out.size(), QImage::Format_Grayscale8);
+        coverage.fill(0);
+        QPainter p(&coverage);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(pen > 0 ? QPen(QBrush(Qt::black), pen, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin) : QPen(Qt::NoPen));
+        p.setBrush(Qt::white);
+        QPainterPath path;
+        for (const QPolygonF& polygon : polygons) {
+            path.addPolygon(polygon);
+            path.closeSubpath();
+        }
+        p.drawPath(path);
+        p.end();
+        int wrong = 0;
+        for (int y = 0; y < out.height(); ++y)
+            for (int x = 0; x < out.width(); ++x) {
+                const size_t i = size_t(y) * size_t(out.width()) + size_t(x);
+                const int v = coverage.scanLine(y)[x];
+                int want = v == 255 ? win->pixelWhite()[i] : 0;
+                if (v > 0 && v < 255) {
+                    const float n = std::ceil(win->greyCurve()[size_t(v)] * win->pixelGain()[i] * 1000.0f);
+                    want = win->greyLut()[size_t(std::min(n, 1000.0f))];
+                    edges && ++*edges;
+                }
+                wrong += out.scanLine(y)[x] != want;
+            }
+        return wrong;
+    }
+
     QTemporaryDir m_dir;
     QList<QByteArray> m_savedPara;
     QtMessageHandler m_oldHandler = nullptr;
@@ -197,60 +233,35 @@ TEST_F(ProjectorWindowTest, SimulatorLightGrid)
     EXPECT_TRUE(DlpSerialPort::lightEnginePara.size() > 3);  // read, not consumed
 }
 
-// Inside white is the pixel's white level, outside black, and each edge
-// pixel the look-up value of the coverage that the layer's path (filled by
-// the odd-even rule, then outlined with the pen) paints there.
+// Outlines of close polygons share pixels, and must come out as the
+// whole path's outline would.
 TEST_F(ProjectorWindowTest, LayerIsCorrectedPerPixel)
 {
     ASSERT_TRUE(init(kHalf));
     const QVector<QPolygonF> square{rect(10.5, 8.25, 40.75, 30.5)};
-    const QVector<QPolygonF> ring{rect(4.5, 4.5, 58.25, 43.75), rect(20.25, 14.5, 36.5, 30.5),
-                                  rect(40.5, 10.75, 50.5, 35.5)};
+    const QVector<QPolygonF> holes{rect(4.5, 4.5, 58.25, 43.75), rect(20.25, 14.5, 36.5, 30.5),
+                                   rect(40.5, 10.75, 50.5, 35.5)};
+    const QVector<QPolygonF> close{rect(4.5, 4.5, 58.25, 43.75), rect(20.25, 14.5, 36.5, 30.5),
+                                   rect(37.5, 14.5, 50.5, 35.5)};
     struct Case {
         QVector<QPolygonF> polygons;
-        int pen;
+        int penSelect, penWidth;  // 1 to 4 outline that wide, anything else none
     };
-    const QVector<QPolygonF> close{rect(4.5, 4.5, 58.25, 43.75), rect(20.25, 14.5, 36.5, 30.5), rect(37.5, 14.5, 50.5, 35.5)};
-    for (const Case& c : {Case{square, 0}, Case{square, 2}, Case{ring, 0}, Case{ring, 1}, Case{ring, 3}, Case{close, 4}}) {
-        SCOPED_TRACE(testing::Message() << c.polygons.size() << " polygons, pen " << c.pen);
+    for (const Case& c : {Case{square, 0, 0}, Case{square, 5, 0}, Case{square, -1, 0}, Case{square, 2, 2}, Case{holes, 0, 0},
+                          Case{holes, 1, 1}, Case{holes, 3, 3}, Case{close, 4, 4}}) {
+        SCOPED_TRACE(testing::Message() << c.polygons.size() << " polygons, pen " << c.penSelect);
         layers.model = {c.polygons};
-        win->setPenSelect(c.pen);
-        const QImage out = render(0);
-
-        QImage coverage(64, 48, QImage::Format_Grayscale8);
-        coverage.fill(0);
-        {
-            QPainter p(&coverage);
-            p.setRenderHint(QPainter::Antialiasing);
-            if (c.pen > 0)
-                p.setPen(QPen(QBrush(Qt::black), c.pen, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
-            else
-                p.setPen(Qt::NoPen);
-            p.setBrush(Qt::white);
-            QPainterPath path;
-            path.setFillRule(Qt::OddEvenFill);
-            for (const QPolygonF& polygon : c.polygons) {
-                path.addPolygon(polygon);
-                path.closeSubpath();
-            }
-            p.drawPath(path);
-        }
+        win->setPenSelect(c.penSelect);
         int edges = 0;
-        for (int y = 0; y < 48; ++y)
-            for (int x = 0; x < 64; ++x) {
-                const int v = coverage.scanLine(y)[x];
-                int want = 0;
-                if (v == 255) {
-                    want = 128;
-                } else if (v > 0) {
-                    ++edges;
-                    const float n = std::ceil(win->greyCurve()[size_t(v)] * 0.5f * 1000.0f);
-                    want = win->greyLut()[size_t(std::min(n, 1000.0f))];
-                }
-                ASSERT_EQ(out.scanLine(y)[x], want) << x << "," << y << " coverage " << v;
-            }
+        EXPECT_EQ(wrongPixels(render(0), c.polygons, c.penWidth, &edges), 0);
         EXPECT_GT(edges, 50);
     }
+    // A pen 2 wide darkens one whole pixel inside the edge, and no more.
+    layers.model = {{rect(10, 10, 50, 40)}};
+    win->setPenSelect(2);
+    const QImage out = render(0);
+    EXPECT_EQ(out.scanLine(25)[10], 0);
+    EXPECT_EQ(out.scanLine(25)[11], 128);
 }
 
 TEST_F(ProjectorWindowTest, WhatEachLayerLights)
@@ -287,28 +298,6 @@ TEST_F(ProjectorWindowTest, WhatEachLayerLights)
     }
 }
 
-// The outline sits centred on the edge: width w darkens w / 2 inside.
-TEST_F(ProjectorWindowTest, PenWidths)
-{
-    ASSERT_TRUE(init(Grid{50, 64, 48, {32}, {24}, {50}}));  // gain 1, white 255
-    layers.model = {{rect(10, 10, 50, 40)}};
-    struct Case {
-        int pen;
-        int firstInside;  // 0 black, 1 grey, 2 white
-    };
-    for (const Case c : {Case{0, 2}, Case{5, 2}, Case{-1, 2}, Case{1, 1}, Case{2, 0}, Case{4, 0}}) {
-        SCOPED_TRACE(c.pen);
-        win->setPenSelect(c.pen);
-        const QImage out = render(0);
-        const int first = out.scanLine(25)[10];
-        EXPECT_EQ(first == 0 ? 0 : first == 255 ? 2 : 1, c.firstInside) << first;
-        const int clearFrom = c.pen >= 1 && c.pen <= 4 ? 10 + c.pen / 2 + (c.pen % 2) : 10;
-        EXPECT_EQ(out.scanLine(25)[clearFrom], 255);
-        if (c.pen == 4)
-            EXPECT_EQ(out.scanLine(25)[11], 0);
-    }
-}
-
 // Where the light grid is larger than the projector size, a new layer must
 // not leave anything of the previous one.
 TEST_F(ProjectorWindowTest, LargerGridLeavesNothingOfEarlierLayer)
@@ -334,7 +323,7 @@ TEST_F(ProjectorWindowTest, BlackWithoutTablesAndOnDarkFrame)
     EXPECT_TRUE(allBlack(win->grab().toImage()));
 }
 
-TEST_F(ProjectorWindowTest, PictureUncorrectedAndNullNameCloses)
+TEST_F(ProjectorWindowTest, PictureFullScreenUncorrectedAndNullNameCloses)
 {
     ASSERT_TRUE(init(kHalf));
     QImage picture(16, 12, QImage::Format_RGB32);
@@ -343,8 +332,15 @@ TEST_F(ProjectorWindowTest, PictureUncorrectedAndNullNameCloses)
     ASSERT_TRUE(picture.save(path));
 
     layers.model = {{rect(0, 0, 64, 48)}};
+    int asked = 0;
+    win->setTargetProvider([&] { return ++asked, QPoint(0, 0); });
     win->slot_showImage(path);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(win.get()));
+    // Full screen at the injected target.
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(win->isFullScreen());
+    QTest::qWaitFor([&] { return win->geometry() == QGuiApplication::primaryScreen()->geometry(); }, 2000);
+    EXPECT_EQ(win->geometry(), QGuiApplication::primaryScreen()->geometry());
     EXPECT_EQ(win->m_layer, -2);
     const QImage shot = win->grab().toImage();
     EXPECT_EQ(grey(shot, 30, 20), 200);  // no gain of 0.5
@@ -359,24 +355,6 @@ TEST_F(ProjectorWindowTest, PictureUncorrectedAndNullNameCloses)
     win->slot_showImage(path);
     ASSERT_TRUE(init(kHalf));
     EXPECT_TRUE(win->picturePath().isNull());
-    win->close();
-}
-
-TEST_F(ProjectorWindowTest, SitsFullScreenAtTheTarget)
-{
-    int asked = 0;
-    const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    win->setTargetProvider([&] {
-        ++asked;
-        return QPoint(0, 0);
-    });
-    win->showOnProjector();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(win.get()));
-    EXPECT_EQ(asked, 1);
-    EXPECT_TRUE(win->isFullScreen());
-    QTest::qWaitFor([&] { return win->geometry() == screen; }, 2000);
-    EXPECT_EQ(win->geometry(), screen);
-    EXPECT_EQ(win->screen(), QGuiApplication::primaryScreen());
     win->close();
 }
 
@@ -441,42 +419,9 @@ TEST_F(ProjectorWindowTest, RoadLayerScreenshot)
 
     // Deck points mid-way and near its left end (clear of the holes).
     const QPoint mid = (QPointF(1920, 1350) * scale).toPoint(), end = (QPointF(468, 1483) * scale).toPoint();
-    auto white = [&](QPoint p) { return int(win->pixelWhite()[size_t(p.y()) * size_t(W) + size_t(p.x())]); };
-    EXPECT_EQ(grey(shot, mid.x(), mid.y()), white(mid));
-    EXPECT_EQ(grey(shot, end.x(), end.y()), white(end));
     EXPECT_LT(grey(shot, mid.x(), mid.y()) + 20, grey(shot, end.x(), end.y()));
     EXPECT_EQ(grey(shot, 5, H - 5), 0);
 
-    // Every pixel as the whole layer path, filled and outlined in one go,
-    // paints it, corrected by its own gain.
-    QImage coverage(W, H, QImage::Format_Grayscale8);
-    coverage.fill(0);
-    {
-        QPainter p(&coverage);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(QPen(QBrush(Qt::black), 1, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
-        p.setBrush(Qt::white);
-        QPainterPath path;
-        path.setFillRule(Qt::OddEvenFill);
-        for (const QPolygonF& polygon : road) {
-            path.addPolygon(polygon);
-            path.closeSubpath();
-        }
-        p.drawPath(path);
-    }
-    const QImage shown = shot.convertToFormat(QImage::Format_Grayscale8);
-    int wrong = 0;
-    for (int y = 0; y < H; ++y)
-        for (int x = 0; x < W; ++x) {
-            const size_t i = size_t(y) * size_t(W) + size_t(x);
-            const int v = coverage.scanLine(y)[x];
-            int want = v == 255 ? white(QPoint(x, y)) : 0;
-            if (v > 0 && v < 255) {
-                const float n = std::ceil(win->greyCurve()[size_t(v)] * win->pixelGain()[i] * 1000.0f);
-                want = win->greyLut()[size_t(std::min(n, 1000.0f))];
-            }
-            wrong += shown.scanLine(y)[x] != want;
-        }
-    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(wrongPixels(shot, road, 1), 0);
     win->close();
 }
