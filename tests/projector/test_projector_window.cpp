@@ -1,0 +1,428 @@
+#include "dlpserialport.h"
+#include "frmDLP.h"
+#include "light_data.h"
+#include "printer_simulator.h"
+#include "roadlayer.h"
+
+#include <QFile>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <thread>
+
+using namespace lightdata;
+
+namespace {
+
+class FakeLayers : public ProjectorLayerSource
+{
+public:
+    SliceLayers model, supports;
+    SliceLayers GetSliceData() const override { return model; }
+    SliceLayers GetSliceDataSup() const override { return supports; }
+};
+
+QPolygonF rect(double x0, double y0, double x1, double y1)
+{
+    return QPolygonF({QPointF(x0, y0), QPointF(x1, y0), QPointF(x1, y1), QPointF(x0, y1)});
+}
+
+QStringList& debugLines()
+{
+    static QStringList lines;
+    return lines;
+}
+
+void keepDebug(QtMsgType, const QMessageLogContext&, const QString& text)
+{
+    if (!text.startsWith(QLatin1String("Grey:")))
+        debugLines() << text;
+}
+
+bool allBlack(const QImage& image)
+{
+    const QImage grey = image.convertToFormat(QImage::Format_Grayscale8);
+    for (int y = 0; y < grey.height(); ++y)
+        for (int x = 0; x < grey.width(); ++x)
+            if (grey.scanLine(y)[x] != 0)
+                return false;
+    return true;
+}
+
+int grey(const QImage& image, int x, int y)
+{
+    return qGray(image.pixel(x, y));
+}
+
+class ProjectorWindowTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        m_savedPara = DlpSerialPort::lightEnginePara;
+        debugLines().clear();
+        m_oldHandler = qInstallMessageHandler(keepDebug);
+        win = std::make_unique<frmDLP>();
+        win->setDataFolder(m_dir.path());
+        win->setReporter([this](const QString& title, const QString& text) { reports << title + "|" + text; });
+        win->setTargetProvider([] { return QPoint(0, 0); });
+        win->m_view = &layers;
+        writeFile("GreyTestFinal.dat", greyFile(linearGrey(1.0)));
+    }
+    void TearDown() override
+    {
+        win.reset();
+        qInstallMessageHandler(m_oldHandler);
+        DlpSerialPort::lightEnginePara = m_savedPara;
+    }
+
+    void writeFile(const QString& name, const QByteArray& bytes)
+    {
+        QFile f(m_dir.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+    }
+
+    bool init(const Grid& g, int width = -1, int height = -1)
+    {
+        DlpSerialPort::lightEnginePara = reply(g);
+        return win->frmDLP_init(25, 0.05f, 0.0f, width < 0 ? g.width : width, height < 0 ? g.height : height);
+    }
+
+    QImage render(int layer)
+    {
+        win->m_layer = layer;
+        const QImage* image = win->renderLayerImage();
+        return image ? *image : QImage();
+    }
+
+    // Pixels of `shown` that differ from the layer path (filled by the
+    // odd-even rule, outlined with a pen `pen` wide) painted in one go and
+    // corrected: 0 where nothing is painted, the pixel's white where all is,
+    // else the look-up value of the painted coverage under the pixel's gain.
+    int wrongPixels(const QImage& shown, const QVector<QPolygonF>& polygons, int pen, int* edges = nullptr)
+    {
+        const QImage out = shown.convertToFormat(QImage::Format_Grayscale8);
+        QImage coverage(out.size(), QImage::Format_Grayscale8);
+        coverage.fill(0);
+        QPainter p(&coverage);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(pen > 0 ? QPen(QBrush(Qt::black), pen, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin) : QPen(Qt::NoPen));
+        p.setBrush(Qt::white);
+        QPainterPath path;
+        for (const QPolygonF& polygon : polygons) {
+            path.addPolygon(polygon);
+            path.closeSubpath();
+        }
+        p.drawPath(path);
+        p.end();
+        int wrong = 0;
+        for (int y = 0; y < out.height(); ++y)
+            for (int x = 0; x < out.width(); ++x) {
+                const size_t i = size_t(y) * size_t(out.width()) + size_t(x);
+                const int v = coverage.scanLine(y)[x];
+                int want = v == 255 ? win->pixelWhite()[i] : 0;
+                if (v > 0 && v < 255) {
+                    const float n = std::ceil(win->greyCurve()[size_t(v)] * win->pixelGain()[i] * 1000.0f);
+                    want = win->greyLut()[size_t(std::min(n, 1000.0f))];
+                    edges && ++*edges;
+                }
+                wrong += out.scanLine(y)[x] != want;
+            }
+        return wrong;
+    }
+
+    QTemporaryDir m_dir;
+    QList<QByteArray> m_savedPara;
+    QtMessageHandler m_oldHandler = nullptr;
+    std::unique_ptr<frmDLP> win;
+    FakeLayers layers;
+    QStringList reports;
+};
+
+// Light 100 under a target of 50: gain 0.5 everywhere, white 128.
+const Grid kHalf{50, 64, 48, {32}, {24}, {100}};
+
+}  // namespace
+
+TEST_F(ProjectorWindowTest, MissingFilesAndEmptyLightData)
+{
+    m_dir.remove();  // neither file
+    EXPECT_FALSE(win->frmDLP_init(25, 0.05f, 0, 64, 48));
+    EXPECT_EQ(reports, QStringList{"Error!|GreyTestFinal data file missing!"});
+    EXPECT_EQ(win->m_width, 0);
+    EXPECT_TRUE(win->greyLut().empty());
+
+    ASSERT_TRUE(QDir().mkpath(m_dir.path()));
+    writeFile("GreyTestFinal.dat", greyFile(linearGrey()));
+    reports.clear();
+    DlpSerialPort::lightEnginePara.clear();
+    EXPECT_FALSE(win->frmDLP_init(25, 0.05f, 0, 64, 48));
+    EXPECT_TRUE(reports.isEmpty());
+    EXPECT_TRUE(debugLines().contains("No Light Engine Parameters Loaded!"));
+    EXPECT_EQ(win->m_width, 64);
+    EXPECT_EQ(win->greyLut().size(), 1001u);
+    EXPECT_FALSE(win->hasTables());
+    EXPECT_FALSE(win->lightDataSeen());
+}
+
+TEST_F(ProjectorWindowTest, MachineFileBoxOnlyUntilLightDataSeen)
+{
+    DlpSerialPort::lightEnginePara = {"M701", "Light engine data", "Begin"};
+    EXPECT_FALSE(win->frmDLP_init(25, 0.05f, 0, 64, 48));
+    EXPECT_EQ(reports, QStringList{"Error!|Machine data file missing!"});
+
+    QByteArray machine = "l1\nl2\nl3\n";
+    for (const QByteArray& item : items(kHalf))
+        machine += item + " ";
+    writeFile("machine.dat", machine);
+    reports.clear();
+    EXPECT_TRUE(win->frmDLP_init(25, 0.05f, 0, 64, 48));
+    EXPECT_TRUE(win->lightDataSeen());
+    EXPECT_EQ(win->pixelWhite()[100], 128);
+
+    QFile::remove(m_dir.filePath("machine.dat"));
+    EXPECT_TRUE(win->frmDLP_init(25, 0.05f, 0, 64, 48));  // the earlier tables stay
+    EXPECT_TRUE(reports.isEmpty());
+}
+
+TEST_F(ProjectorWindowTest, MalformedDataKeepsEarlierTables)
+{
+    Grid bad = kHalf;
+    bad.xs = {70};  // beyond the width
+    EXPECT_FALSE(init(bad));
+    ASSERT_EQ(reports.size(), 1);
+    EXPECT_TRUE(reports[0].startsWith("Error!|Light engine data invalid: x position 1")) << reports[0].toStdString();
+    EXPECT_FALSE(win->lightDataSeen());
+    EXPECT_FALSE(win->hasTables());
+
+    ASSERT_TRUE(init(kHalf));
+    const std::vector<float> gain = win->pixelGain();
+    reports.clear();
+    Grid zero = kHalf;
+    zero.xs.clear();
+    zero.values.clear();  // nx 0
+    EXPECT_TRUE(init(zero));
+    EXPECT_TRUE(reports.isEmpty());
+    EXPECT_TRUE(debugLines().filter("Light engine data invalid: nx 0").size() == 1);
+    EXPECT_EQ(win->pixelGain(), gain);
+    EXPECT_EQ(win->layerImage()->size(), QSize(64, 48));
+}
+
+TEST_F(ProjectorWindowTest, SimulatorLightGrid)
+{
+    PrinterSimulator::LightGrid grid;
+    grid.width = 320;
+    grid.height = 180;
+    grid.xs = {40.5f, 160.5f, 280.5f};  // on pixel centres
+    grid.ys = {45.5f, 135.5f};
+    const QByteArray text = QByteArray::fromStdString(PrinterSimulator::lightGridReply(grid) + "ok\n");
+    DlpSerialPort::lightEnginePara = text.split('\n');
+    ASSERT_TRUE(win->frmDLP_init(25, 0.05f, 0, 320, 180));
+    EXPECT_EQ(win->layerImage()->size(), QSize(320, 180));
+    // The first measuring point read 100 under a target of 80.
+    EXPECT_NEAR(win->pixelGain()[size_t(45) * 320 + 40], 0.8f, 1e-5f);
+    EXPECT_TRUE(debugLines().contains("Target(80)"));
+    EXPECT_TRUE(DlpSerialPort::lightEnginePara.size() > 3);  // read, not consumed
+}
+
+// Outlines of close polygons share pixels, and must come out as the
+// whole path's outline would.
+TEST_F(ProjectorWindowTest, LayerIsCorrectedPerPixel)
+{
+    ASSERT_TRUE(init(kHalf));
+    const QVector<QPolygonF> square{rect(10.5, 8.25, 40.75, 30.5)};
+    const QVector<QPolygonF> holes{rect(4.5, 4.5, 58.25, 43.75), rect(20.25, 14.5, 36.5, 30.5),
+                                   rect(40.5, 10.75, 50.5, 35.5)};
+    const QVector<QPolygonF> close{rect(4.5, 4.5, 58.25, 43.75), rect(20.25, 14.5, 36.5, 30.5),
+                                   rect(37.5, 14.5, 50.5, 35.5)};
+    struct Case {
+        QVector<QPolygonF> polygons;
+        int penSelect, penWidth;  // 1 to 4 outline that wide, anything else none
+    };
+    for (const Case& c : {Case{square, 0, 0}, Case{square, 5, 0}, Case{square, -1, 0}, Case{square, 2, 2}, Case{holes, 0, 0},
+                          Case{holes, 1, 1}, Case{holes, 3, 3}, Case{close, 4, 4}}) {
+        SCOPED_TRACE(testing::Message() << c.polygons.size() << " polygons, pen " << c.penSelect);
+        layers.model = {c.polygons};
+        win->setPenSelect(c.penSelect);
+        int edges = 0;
+        EXPECT_EQ(wrongPixels(render(0), c.polygons, c.penWidth, &edges), 0);
+        EXPECT_GT(edges, 50);
+    }
+    // A pen 2 wide darkens one whole pixel inside the edge, and no more.
+    layers.model = {{rect(10, 10, 50, 40)}};
+    win->setPenSelect(2);
+    const QImage out = render(0);
+    EXPECT_EQ(out.scanLine(25)[10], 0);
+    EXPECT_EQ(out.scanLine(25)[11], 128);
+}
+
+TEST_F(ProjectorWindowTest, WhatEachLayerLights)
+{
+    struct Case {
+        const char* name;
+        SliceLayers model, supports;
+        int layer;
+        std::vector<QPoint> lit, dark;
+    };
+    const QPolygonF outer = rect(4, 4, 44, 44), inner = rect(14, 14, 34, 34);
+    const Case cases[] = {
+        {"nested model contours leave a hole", {{outer, inner}}, {}, 0, {{8, 8}}, {{24, 24}, {50, 40}}},
+        {"a support in the hole is lit", {{outer, inner}}, {{rect(20, 20, 28, 28)}}, 0, {{8, 8}, {24, 24}}, {{16, 16}}},
+        {"overlapping supports both lit", {}, {{rect(4, 4, 30, 30), rect(20, 20, 44, 44)}}, 0,
+         {{8, 8}, {25, 25}, {40, 40}}, {{40, 8}}},
+        {"supports only beyond the model layers", {{outer}}, {{}, {rect(4, 4, 12, 12)}}, 1, {{8, 8}}, {{24, 24}}},
+        {"a polygon without points is skipped", {{QPolygonF(), outer}}, {{QPolygonF()}}, 0, {{8, 8}}, {{50, 40}}},
+        {"beyond every layer", {{outer}}, {{outer}}, 3, {}, {{8, 8}}},
+        {"dark frame", {{outer}}, {{outer}}, -1, {}, {{8, 8}}},
+    };
+    ASSERT_TRUE(init(kHalf));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        layers.model = c.model;
+        layers.supports = c.supports;
+        const QImage out = render(c.layer);
+        for (QPoint p : c.lit)
+            EXPECT_EQ(out.scanLine(p.y())[p.x()], 128) << p.x() << "," << p.y();
+        for (QPoint p : c.dark)
+            EXPECT_EQ(out.scanLine(p.y())[p.x()], 0) << p.x() << "," << p.y();
+        if (c.lit.empty()) {
+            EXPECT_TRUE(allBlack(out));
+        }
+    }
+}
+
+// Where the light grid is larger than the projector size, a new layer must
+// not leave anything of the previous one.
+TEST_F(ProjectorWindowTest, LargerGridLeavesNothingOfEarlierLayer)
+{
+    ASSERT_TRUE(init(kHalf, 32, 24));
+    layers.model = {{rect(40, 30, 60, 45)}, {}};
+    EXPECT_EQ(render(0).scanLine(35)[50], 128);
+    EXPECT_TRUE(allBlack(render(1)));
+    EXPECT_TRUE(allBlack(render(-1)));
+}
+
+TEST_F(ProjectorWindowTest, BlackWithoutTablesAndOnDarkFrame)
+{
+    layers.model = {{rect(0, 0, 64, 48)}};
+    win->m_layer = 0;
+    win->resize(64, 48);
+    EXPECT_FALSE(win->hasTables());
+    EXPECT_TRUE(allBlack(win->grab().toImage()));
+
+    ASSERT_TRUE(init(kHalf));
+    EXPECT_FALSE(allBlack(win->grab().toImage()));
+    win->m_layer = -1;
+    EXPECT_TRUE(allBlack(win->grab().toImage()));
+}
+
+TEST_F(ProjectorWindowTest, PictureFullScreenUncorrectedAndNullNameCloses)
+{
+    ASSERT_TRUE(init(kHalf));
+    QImage picture(16, 12, QImage::Format_RGB32);
+    picture.fill(qRgb(200, 200, 200));
+    const QString path = m_dir.filePath("picture.png");
+    ASSERT_TRUE(picture.save(path));
+
+    layers.model = {{rect(0, 0, 64, 48)}};
+    int asked = 0;
+    win->setTargetProvider([&] { return ++asked, QPoint(0, 0); });
+    win->slot_showImage(path);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(win.get()));
+    // Full screen at the injected target.
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(win->isFullScreen());
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return win->geometry() == screen; }, 2000)) << win->geometry().width();
+    EXPECT_EQ(win->m_layer, -2);
+    const QImage shot = win->grab().toImage();
+    EXPECT_EQ(grey(shot, 30, 20), 200);  // no gain of 0.5
+    EXPECT_EQ(grey(shot, 63, 47), 200);
+    EXPECT_EQ(grey(shot, 64, 48), 0);    // the picture covers the projector size
+
+    win->slot_showImage(QString());
+    EXPECT_FALSE(win->isVisible());
+    EXPECT_TRUE(win->picturePath().isNull());
+
+    // A fresh init ends picture mode.
+    win->slot_showImage(path);
+    ASSERT_TRUE(init(kHalf));
+    EXPECT_TRUE(win->picturePath().isNull());
+    win->close();
+}
+
+// The print thread sets the layer and asks for a repaint; the painting
+// happens on the GUI thread.
+TEST_F(ProjectorWindowTest, RepaintRequestedFromPrintThread)
+{
+    ASSERT_TRUE(init(kHalf));
+    layers.model = {{rect(8, 8, 40, 40)}};
+    win->resize(64, 48);
+    win->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(win.get()));
+    QCoreApplication::processEvents();
+
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            if (e->type() == QEvent::Paint)
+                ++paints;
+            return false;
+        }
+    } counter;
+    win->installEventFilter(&counter);
+    std::thread printThread([this] {
+        win->m_layer = 0;
+        win->requestRepaint();
+    });
+    printThread.join();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return counter.paints > 0; }, 2000));
+    EXPECT_EQ(win->layerImage()->scanLine(20)[20], 128);
+    win->removeEventFilter(&counter);
+    win->close();
+}
+
+// A reviewer's view: the road layer under light brighter in the middle, so
+// the corrected deck is darker there than near its ends.
+TEST_F(ProjectorWindowTest, RoadLayerScreenshot)
+{
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const int W = screen.width(), H = screen.height();
+    Grid g = evenGrid(W, H, 9, 60.0f);
+    for (float x : g.xs)
+        for (float y : g.ys) {
+            const float dx = (x - W / 2.0f) / (W / 2.0f), dy = (y - H / 2.0f) / (H / 2.0f);
+            g.values.push_back(60.0f + 60.0f * std::max(0.0f, 1.0f - (dx * dx + dy * dy) / 2.0f));
+        }
+    ASSERT_TRUE(init(g));
+    // The road layer of a 3840 x 2400 projector, scaled to this screen.
+    const double scale = std::min(W / 3840.0, H / 2400.0);
+    QVector<QPolygonF> road = MakeRoadLayer(3840, 2400);
+    for (QPolygonF& polygon : road)
+        for (QPointF& p : polygon)
+            p *= scale;
+    layers.model = {road};
+    win->setPenSelect(1);
+    win->m_layer = 0;
+    win->showOnProjector();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(win.get()));
+    const QImage shot = win->grab().toImage();
+    shot.save(QStringLiteral(VSL_SHOT_DIR "/projector_road_layer.png"));
+
+    // Deck points mid-way and near its left end (clear of the holes).
+    const QPoint mid = (QPointF(1920, 1350) * scale).toPoint(), end = (QPointF(468, 1483) * scale).toPoint();
+    EXPECT_LT(grey(shot, mid.x(), mid.y()) + 20, grey(shot, end.x(), end.y()));
+    EXPECT_EQ(grey(shot, 5, H - 5), 0);
+
+    EXPECT_EQ(wrongPixels(shot, road, 1), 0);
+    win->close();
+}
