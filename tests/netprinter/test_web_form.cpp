@@ -245,14 +245,42 @@ TEST_F(WebFormTest, ConnectShowsThePrinterPageWithTheBridge)
     EXPECT_FALSE(again.toLower().contains("\r\ncookie:")) << again.toStdString();
 }
 
-TEST_F(WebFormTest, GuardDropsThePageLoadOfAnOutsideHost)
+// 0.0.0.0 is outside 127.0.0.0/8 for the guard, yet the kernel delivers a
+// connection to it over the loopback device, so a guard that failed would
+// show up at the probe server on 127.0.0.1 without a packet leaving.
+TEST_F(WebFormTest, GuardDropsPageLoadsAndThePagesOwnRequestsToOutsideHosts)
 {
+    LoopbackHttp probe, printer;
+    probe.setPage("/", "<html><body>far</body></html>", "text/html");
+    probe.setPage("/probe.png", "x", "image/png");
+    ASSERT_TRUE(listenAll({&probe, &printer}, {"127.0.0.1", "127.0.0.37"}));
+    const QByteArray far = "http://0.0.0.0:" + QByteArray::number(probe.port());
+    printer.setPage("/", "<html><body><img src=\"" + far + "/probe.png\" onload=\"document.title='reached'\""
+                         " onerror=\"document.title='dropped'\"></body></html>", "text/html");
+    form.scanner()->setSource({[] { return QVector<QString>(); }, {}, probe.port()});
     QSignalSpy connected(&form, &WebForm::signal_dev_connected);
     QSignalSpy started(form.view(), &QWebEngineView::loadStarted);
-    EXPECT_TRUE(form.netConnect("Far=>192.0.2.44", true));
+    QSignalSpy loaded(form.view(), &QWebEngineView::loadFinished);
+
+    // The form's own load is dropped; the rest of Connect goes on.
+    EXPECT_TRUE(form.netConnect("Far=>0.0.0.0", true));
     EXPECT_EQ(connected.count(), 1);
     QTest::qWait(300);
     EXPECT_EQ(started.count(), 0);
-    EXPECT_TRUE(form.view()->url().isEmpty());
+
+    // A load past the form is stopped by the profile's interceptor.
+    form.view()->load(QUrl(far + "/"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loaded.count() >= 1; }, 30000));
+    EXPECT_FALSE(loaded.last().at(0).toBool());
+
+    // So is the page's own request.
+    loaded.clear();
+    form.netConnect("Near=>127.0.0.37", true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loaded.count() >= 1; }, 30000));
+    EXPECT_TRUE(loaded.last().at(0).toBool());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !form.view()->title().contains('/'); }, 10000));
+    EXPECT_EQ(form.view()->title(), "dropped");
+    EXPECT_EQ(printer.requests().size(), 1);
+    EXPECT_TRUE(probe.requests().isEmpty()) << probe.requests().value(0).toStdString();
 }
 }
