@@ -2,6 +2,7 @@
 
 #include <QDebug>
 #include <QHostAddress>
+#include <QStringList>
 #include <QWebEngineProfile>
 #include <QWebEngineUrlRequestInfo>
 #include <QWebEngineUrlRequestInterceptor>
@@ -53,8 +54,13 @@ bool LoopbackGuard::isLoopbackHost(const QString& host)
 
 bool LoopbackGuard::allows(const QUrl& url)
 {
-    if (!enabled() || url.host().isEmpty())
+    if (!enabled())
         return true;
+    if (url.host().isEmpty()) {
+        // Network schemes without a host are malformed; let none through.
+        static const QStringList network{"http", "https", "ws", "wss", "ftp"};
+        return !network.contains(url.scheme(), Qt::CaseInsensitive);
+    }
     return isLoopbackHost(url.host());
 }
 

@@ -19,8 +19,8 @@ bool enabled();
 // resolved, so "localhost" is not one.
 bool isLoopbackHost(const QString& host);
 
-// Whether a request to this URL may go out now. URLs without a host (data:,
-// qrc:, about:) send nothing and always pass.
+// Whether a request to this URL may go out now. URLs of other schemes
+// without a host (data:, qrc:, about:) send nothing and always pass.
 bool allows(const QUrl& url);
 
 // Installs the guard's request interceptor on a browser profile (once per

@@ -102,7 +102,7 @@ TEST(LoopbackGuardTest, Hosts)
         {"http://127.0.0.37", true},      {"http://128.0.0.1/", false},
         {"http://126.255.255.255/", false}, {"http://169.254.2.2/", false},
         {"http://192.168.1.1/", false},   {"http://localhost/", false},
-        {"http://[::1]/", false},
+        {"http://[::1]/", false},         {"http:///x", false},
         {"https://example.org/", false},  {"ws://10.0.0.1:80/", false},
         {"data:text/plain,hi", true},     {"qrc:/qtwebchannel/qwebchannel.js", true},
     };
