@@ -122,7 +122,9 @@ bool WebForm::netConnect(const QString& dev, bool isconnect)
         m_view->page()->load(url);
     else
         qDebug() << "Loopback guard: page load dropped" << url.toString();
-    ui->verticalLayout->addWidget(m_view);
+    // The view joins the layout at the first connection and stays there.
+    if (ui->verticalLayout->indexOf(m_view) < 0)
+        ui->verticalLayout->addWidget(m_view);
     m_currentDev = dev;
     emit signal_dev_connected(dev);
     showType(false);

@@ -87,10 +87,8 @@ TEST_F(WebFormTest, ScanListsThePrinterAndEnablesTheButtons)
     auto* connectBtn = child<QPushButton>("pushButtonConnect");
     auto* list = child<QListWidget>("listWidget");
     auto* log = child<QTextEdit>("textEdit");
-    EXPECT_EQ(form.windowTitle(), "Pellar120");
     EXPECT_EQ(form.size(), QSize(1200, 600));
     EXPECT_FALSE(connectBtn->isEnabled());
-    EXPECT_EQ(search->text(), "Scan LCD devices");
 
     LoopbackHttp printer;
     printer.setPage(NetPrinterScan::requestPath, printerBody("Vat-7"));
