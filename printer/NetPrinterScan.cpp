@@ -1,0 +1,176 @@
+#include "NetPrinterScan.h"
+
+#include "LoopbackGuard.h"
+
+#include <QDebug>
+#include <QHostInfo>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QUrl>
+
+const char* const NetPrinterScan::requestPath = "/services/settings/update/snsid";
+const char* const NetPrinterScan::modelWord = "Pellar120";
+
+namespace
+{
+// Counts what actually reaches the network layer, so "nothing was sent" can
+// be checked from outside.
+class CountingManager : public QNetworkAccessManager
+{
+public:
+    CountingManager(int* counter, QObject* parent)
+        : QNetworkAccessManager(parent)
+        , m_counter(counter)
+    {
+    }
+
+protected:
+    QNetworkReply* createRequest(Operation op, const QNetworkRequest& req, QIODevice* data) override
+    {
+        ++*m_counter;
+        return QNetworkAccessManager::createRequest(op, req, data);
+    }
+
+private:
+    int* m_counter;
+};
+}
+
+NetScanSource NetScanSource::defaults()
+{
+    NetScanSource s;
+    s.areas = [] {
+        QVector<QString> areas;
+        NetPrinterScan::getIpArea(areas);
+        return areas;
+    };
+    s.fixedHosts = QStringList{QStringLiteral("169.254.2.2")};
+    s.port = 80;
+    return s;
+}
+
+NetPrinterScan::NetPrinterScan(QObject* parent)
+    : QObject(parent)
+    , m_manager(new CountingManager(&m_requests, this))
+    , m_source(NetScanSource::defaults())
+{
+    connect(m_manager, &QNetworkAccessManager::finished, this, &NetPrinterScan::handleReply);
+}
+
+void NetPrinterScan::ipAreasOf(const QList<QHostAddress>& addresses, QVector<QString>& areas)
+{
+    for (const QHostAddress& addr : addresses) {
+        if (addr.protocol() != QAbstractSocket::IPv4Protocol)
+            continue;
+        const QStringList parts = addr.toString().split(QLatin1Char('.'));
+        if (parts.size() != 4)
+            continue;
+        const QString ab = parts[0] + '.' + parts[1] + '.';
+        areas.append(ab + parts[2] + '.');
+        const int c = parts[2].toUShort();
+        if (c < 255)
+            areas.append(ab + QString::number(c + 1) + '.');
+        if (c > 0)
+            areas.append(ab + QString::number(c - 1) + '.');
+    }
+}
+
+void NetPrinterScan::getIpArea(QVector<QString>& areas)
+{
+    ipAreasOf(QHostInfo::fromName(QHostInfo::localHostName()).addresses(), areas);
+}
+
+QString NetPrinterScan::cleanName(const QString& name)
+{
+    QString out;
+    out.reserve(name.size());
+    for (const QChar c : name)
+        if (c.category() != QChar::Other_Control)
+            out.append(c);
+    // Removing one "=>" can join a new one ("==>>"), so repeat until none.
+    while (out.contains(QLatin1String("=>")))
+        out.remove(QLatin1String("=>"));
+    return out;
+}
+
+QString NetPrinterScan::entryAddress(const QString& entry)
+{
+    return entry.mid(entry.indexOf(QLatin1String("=>")) + 2);
+}
+
+QUrl NetPrinterScan::pageUrl(const QString& address) const
+{
+    QUrl url;
+    url.setScheme(QStringLiteral("http"));
+    url.setHost(address, QUrl::TolerantMode);
+    if (m_source.port != 80)
+        url.setPort(m_source.port);
+    return url;
+}
+
+void NetPrinterScan::send(const QString& host)
+{
+    QString text = QStringLiteral("http://") + host;
+    if (m_source.port != 80)
+        text += ':' + QString::number(m_source.port);
+    const QUrl url(text + QLatin1String(requestPath));
+    if (!LoopbackGuard::allows(url)) {
+        qDebug() << "Loopback guard: request dropped" << url.toString();
+        return;
+    }
+    QNetworkRequest req(url);
+    // Redirects are not followed: the guard has checked only this URL.
+    req.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    m_manager->get(req);
+}
+
+void NetPrinterScan::start()
+{
+    m_devices.clear();
+    const QVector<QString> areas = m_source.areas ? m_source.areas() : QVector<QString>();
+    for (const QString& area : areas)
+        for (int n = 0; n <= 255; ++n)
+            send(area + QString::number(n));
+    for (const QString& host : m_source.fixedHosts)
+        send(host);
+}
+
+void NetPrinterScan::handleReply(QNetworkReply* reply)
+{
+    if (!reply)
+        return;
+    // Each reply is released once handled; a scan finishes 769 of them.
+    reply->deleteLater();
+
+    QByteArray raw = reply->readAll();
+    const int nul = raw.indexOf('\0');
+    if (nul >= 0)
+        raw.truncate(nul);
+    const QString body = QString::fromUtf8(raw);
+
+    bool matched = false;
+    if (body.contains(QLatin1String(modelWord))) {
+        const QStringList fields = body.split(QLatin1Char('"'));
+        if (fields.size() < 6) {
+            qDebug() << "Printer reply without a name field ignored from" << reply->url().host();
+        } else {
+            matched = true;
+            const QString host = reply->url().host();
+            QString log = QStringLiteral("Http OK\r\n") + host + "\r\n" + body + "\r\n";
+            for (int i = 1; i <= 5; ++i)
+                log += fields[i] + "\r\n";
+            emit signal_log(log);
+
+            bool listed = false;
+            for (const QString& entry : qAsConst(m_devices))
+                if (entryAddress(entry) == host) {
+                    listed = true;
+                    break;
+                }
+            if (!listed)
+                m_devices.append(cleanName(fields[5]) + QLatin1String("=>") + host);
+            emit signal_dev_list(m_devices);
+        }
+    }
+    emit signal_reply_handled(matched);
+}

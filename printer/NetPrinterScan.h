@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QHostAddress>
+#include <QList>
+#include <QNetworkAccessManager>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+#include <functional>
+
+class QNetworkReply;
+
+// Where a scan looks: the /24 areas (each text ends with its dot, hosts 0 to
+// 255 are appended), single fixed hosts, and the HTTP port.
+struct NetScanSource
+{
+    std::function<QVector<QString>()> areas;
+    QStringList fixedHosts;
+    quint16 port = 80;
+
+    // The areas of this computer's own addresses, "169.254.2.2", port 80.
+    static NetScanSource defaults();
+};
+
+// The HTTP discovery of network printers: a GET of the printer's serial-number
+// path to every host of the areas and to the fixed hosts, all at once; a host
+// whose body holds "Pellar120" becomes a device entry "name=>address".
+class NetPrinterScan : public QObject
+{
+    Q_OBJECT
+public:
+    explicit NetPrinterScan(QObject* parent = nullptr);
+
+    void setSource(const NetScanSource& source) { m_source = source; }
+    const NetScanSource& source() const { return m_source; }
+
+    // Empties the device list and sends every request of one scan.
+    void start();
+
+    // Handles one finished request (connected to the access manager).
+    void handleReply(QNetworkReply* reply);
+
+    const QVector<QString>& deviceList() const { return m_devices; }
+    // Requests that reached the access manager since construction.
+    int requestCount() const { return m_requests; }
+    QNetworkAccessManager* manager() const { return m_manager; }
+
+    // The URL of the printer page of an address, with the source's port.
+    QUrl pageUrl(const QString& address) const;
+
+    // Appends the areas of every IPv4 address: its own /24 and both
+    // neighbours (only those between 0 and 255), not de-duplicated.
+    static void ipAreasOf(const QList<QHostAddress>& addresses, QVector<QString>& areas);
+    // ipAreasOf the addresses of this computer's host name (blocking lookup).
+    static void getIpArea(QVector<QString>& areas);
+    // The device name as it may stand in an entry: no control characters and
+    // no "=>", which would move where readers find the address.
+    static QString cleanName(const QString& name);
+    // The address of an entry: its text two characters after the first "=>".
+    static QString entryAddress(const QString& entry);
+
+    static const char* const requestPath;
+    static const char* const modelWord;
+
+signals:
+    void signal_dev_list(QVector<QString> list);
+    // After each finished request; matched when it added or repeated a printer.
+    void signal_reply_handled(bool matched);
+    // The lines for the log pane of a matching reply.
+    void signal_log(QString text);
+
+private:
+    void send(const QString& host);
+
+    QNetworkAccessManager* m_manager;
+    NetScanSource m_source;
+    QVector<QString> m_devices;
+    int m_requests = 0;
+};
