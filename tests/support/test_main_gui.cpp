@@ -12,6 +12,8 @@ int main(int argc, char** argv)
     // No session bus here: libdbus would try to start one and leak what it
     // set up for the attempt.
     qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
+    // As the application does: the web view and the GL views share contexts.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
