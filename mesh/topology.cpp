@@ -8,9 +8,17 @@ namespace vcg::tri {
 namespace {
 
 // Live faces around each vertex, ascending face order (compressed rows).
+// Each entry also holds the vertices after and before the row's vertex in
+// that face, so matching an edge reads no face record.
 struct VertexFaceTable {
+    struct Entry {
+        uint32_t face;
+        uint32_t next; // vertex after the row's vertex in the face
+        uint32_t prev; // vertex before it
+        int32_t corner;
+    };
     std::vector<uint32_t> offset;
-    std::vector<uint32_t> faces;
+    std::vector<Entry> faces;
 
     explicit VertexFaceTable(const MyMesh& m)
     {
@@ -33,33 +41,37 @@ struct VertexFaceTable {
                 // A face that names one vertex twice is listed once for it.
                 if (v >= m.VertexCount() || (k > 0 && f.v[0] == v) || (k > 1 && f.v[1] == v))
                     continue;
-                faces[fill[v]++] = fi;
+                faces[fill[v]++] = {fi, f.v[(k + 1) % 3], f.v[(k + 2) % 3], k};
             }
         }
         // Rows of repeated vertices are shorter than counted; close the gaps.
         for (size_t v = 0; v + 1 < offset.size(); ++v)
             for (uint32_t i = fill[v]; i < offset[v + 1]; ++i)
-                faces[i] = kNone;
+                faces[i] = {kNone, kNone, kNone, -1};
     }
 };
 
-int EdgeOf(const MyFace& f, uint32_t a, uint32_t b)
+// Edge index, in the entry's face, of the edge joining the row's vertex and
+// `other`, or -1. Same answer as scanning the face's edges in order 0, 1, 2.
+int EdgeOf(const VertexFaceTable::Entry& g, uint32_t other)
 {
-    for (int e = 0; e < 3; ++e) {
-        const uint32_t p = f.v[e], q = f.v[(e + 1) % 3];
-        if ((p == a && q == b) || (p == b && q == a))
-            return e;
-    }
-    return -1;
+    const int c = g.corner;
+    const int viaNext = g.next == other ? c : -1;              // edge c: corner c -> c + 1
+    const int viaPrev = g.prev == other ? (c + 2) % 3 : -1;    // edge c + 2: corner c + 2 -> c
+    if (viaNext < 0)
+        return viaPrev;
+    if (viaPrev < 0)
+        return viaNext;
+    return std::min(viaNext, viaPrev);
 }
 
 void LinkRange(MyMesh& m, const VertexFaceTable& table, uint32_t begin, uint32_t end)
 {
-    struct Entry {
+    struct Link {
         uint32_t face;
         int edge;
     };
-    std::vector<Entry> group;
+    std::vector<Link> group;
     for (uint32_t fi = begin; fi < end; ++fi) {
         MyFace& f = m.face[fi];
         if (f.IsD())
@@ -74,14 +86,15 @@ void LinkRange(MyMesh& m, const VertexFaceTable& table, uint32_t begin, uint32_t
             group.clear();
             // Either end's row lists the faces of the edge in the same order;
             // the shorter one spares the scan of a fan's centre.
-            const uint32_t r = table.offset[b + 1] - table.offset[b] < table.offset[a + 1] - table.offset[a] ? b : a;
+            const bool useB = table.offset[b + 1] - table.offset[b] < table.offset[a + 1] - table.offset[a];
+            const uint32_t r = useB ? b : a, other = useB ? a : b;
             for (uint32_t i = table.offset[r]; i < table.offset[r + 1]; ++i) {
-                const uint32_t g = table.faces[i];
-                if (g == kNone)
+                const VertexFaceTable::Entry& g = table.faces[i];
+                if (g.face == kNone)
                     continue;
-                const int ge = EdgeOf(m.face[g], a, b);
+                const int ge = EdgeOf(g, other);
                 if (ge >= 0)
-                    group.push_back({g, ge});
+                    group.push_back({g.face, ge});
             }
             // The group is in ascending face order; only its first face
             // writes it, so every edge is linked by exactly one thread.
@@ -89,8 +102,8 @@ void LinkRange(MyMesh& m, const VertexFaceTable& table, uint32_t begin, uint32_t
                 continue;
             const size_t k = group.size();
             for (size_t i = 0; i < k; ++i) {
-                const Entry& from = group[i];
-                const Entry& to = group[(i + 1) % k];
+                const Link& from = group[i];
+                const Link& to = group[(i + 1) % k];
                 m.face[from.face].ff[from.edge] = to.face;
                 m.face[from.face].ffi[from.edge] = static_cast<int8_t>(to.edge);
             }

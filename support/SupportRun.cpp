@@ -60,10 +60,11 @@ int SupportRun::RefineWorkingMesh(MyMesh& mesh, double density)
                 f.ClearS();
         if (!vcg::tri::RefineE(mesh, DuneMidPoint(), split))
             break;
-        // The split needs face-face links only; the vertex-face rings are
-        // rebuilt by the clean-up that always follows.
-        vcg::tri::UpdateTopology<MyMesh>::FaceFace(mesh);
         ++passes;
+        // The next split needs face-face links only; after the last pass the
+        // clean-up that always follows rebuilds both kinds.
+        if (pass + 1 < kMaxRefinePasses)
+            vcg::tri::UpdateTopology<MyMesh>::FaceFace(mesh);
     }
     return passes;
 }

@@ -77,9 +77,10 @@ public:
 
     // --- mesh work (the run holds the model's locks) ---
     // Refinement for contact spacing d = 2 / density: at most five passes,
-    // each followed by fresh face-face adjacency (CleanWorkingMesh rebuilds
-    // both kinds after the last); stops after a pass that splits nothing.
-    // Needs face-face adjacency. Returns the number of passes that split.
+    // each but the fifth followed by fresh face-face adjacency; stops after a
+    // pass that splits nothing. Needs face-face adjacency and leaves the
+    // adjacency stale: CleanWorkingMesh, which follows, rebuilds it. Returns
+    // the number of passes that split.
     static int RefineWorkingMesh(MyMesh& mesh, double density);
     // Duplicate-vertex removal, compaction of both arrays, fresh adjacency.
     // True when the vertex or face arrays changed.

@@ -116,6 +116,7 @@ TEST(SupportRefine, FiveFanPassesAtMost)
     EXPECT_EQ(SupportRun::RefineWorkingMesh(m, 1.0), SupportRun::kMaxRefinePasses);
     EXPECT_GT(m.FaceCount(), before * 20);
     // A second call refines on where the first stopped.
+    SupportRun::CleanWorkingMesh(m);
     EXPECT_GT(SupportRun::RefineWorkingMesh(m, 1.0), 0);
 }
 
