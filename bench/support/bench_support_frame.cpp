@@ -89,9 +89,13 @@ int Peak(double density)
     const double seconds = t.nsecsElapsed() / 1e9;
     rusage after{};
     getrusage(RUSAGE_SELF, &after);
-    std::printf("density=%.2f faces=%u/%u vertices=%u seconds=%.3f peak_rss_mb=%.1f (before the run %.1f)\n",
+    auto cpu = [](const rusage& u) {
+        return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+    };
+    std::printf("density=%.2f faces=%u/%u vertices=%u seconds=%.3f cpu_seconds=%.3f peak_rss_mb=%.1f (before the run "
+                "%.1f)\n",
                 density, m.mesh.FaceCount(), m.model->m_mesh.FaceCount(), m.model->m_mesh.VertexCount(), seconds,
-                after.ru_maxrss / 1024.0, before.ru_maxrss / 1024.0);
+                cpu(after) - cpu(before), after.ru_maxrss / 1024.0, before.ru_maxrss / 1024.0);
     return 0;
 }
 

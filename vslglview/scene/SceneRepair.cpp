@@ -37,8 +37,6 @@ SceneOp VSL3DScene::RepairScene(int& holes, int& repairHoles, int& manifold, int
         model->CopyMesh(VSLModel3D::MeshToTriangles);
         model->CopyVertex();
         model->m_vShellOfFace.clear();
-        // The mesh was rebuilt from the model-space triangles.
-        model->m_meshMatrix.setToIdentity();
         model->m_bDataChanged = true;
         if (manifold == -3)
             break;
