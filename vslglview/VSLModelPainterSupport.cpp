@@ -118,8 +118,10 @@ static void PlaceWorkingMesh(VSLModel3D& model, const QMatrix4x4& m)
 
 // Model-space positions of `work`'s vertices: the old entry where the vertex
 // kept its index and position (exact, and what the slicer placed before),
-// inverse(m) of the working position elsewhere.
-static QVector<vcg::Point3f> RebuildVertexCopy(const MyMesh& work, const MyMesh& before,
+// inverse(m) of the working position elsewhere, where the working position
+// then becomes m of that entry: the mesh is exactly m applied to the table,
+// as any later placement would make it.
+static QVector<vcg::Point3f> RebuildVertexCopy(MyMesh& work, const MyMesh& before,
                                                const QVector<vcg::Point3f>& oldCopy, const QMatrix4x4& m)
 {
     bool invertible = false;
@@ -129,9 +131,14 @@ static QVector<vcg::Point3f> RebuildVertexCopy(const MyMesh& work, const MyMesh&
     QVector<vcg::Point3f> copy(int(work.VertexCount()));
     const uint32_t kept = std::min<uint32_t>(before.VertexCount(), uint32_t(oldCopy.size()));
     vcg::ParallelFor(work.VertexCount(), 65536, [&](uint32_t b, uint32_t e) {
-        for (uint32_t i = b; i < e; ++i)
-            copy[int(i)] = i < kept && work.vert[i].p == before.vert[i].p ? oldCopy[int(i)]
-                                                                         : MapPoint(inv, work.vert[i].p);
+        for (uint32_t i = b; i < e; ++i) {
+            if (i < kept && work.vert[i].p == before.vert[i].p) {
+                copy[int(i)] = oldCopy[int(i)];
+            } else {
+                copy[int(i)] = MapPoint(inv, work.vert[i].p);
+                work.vert[i].p = MapPoint(m, copy[int(i)]);
+            }
+        }
     });
     return copy;
 }
