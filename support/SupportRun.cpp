@@ -8,7 +8,31 @@
 
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
 #include <vector>
+
+namespace {
+
+// Truncation toward zero that saturates instead of overflowing (NaN gives 0):
+// coordinates come from outside files.
+int TruncSat(double v)
+{
+    if (!(v == v))
+        return 0;
+    if (v >= 2147483647.0)
+        return 2147483647;
+    if (v <= -2147483648.0)
+        return -2147483647 - 1;
+    return int(v);
+}
+
+// Slabs of 0.05 mm over 500 m: far beyond any build volume.
+constexpr double kMaxSlabs = 1e7;
+// Grid entries (face, cell): a printable model of ten million faces needs
+// about a third of this; a stray far vertex can ask for a billion.
+constexpr uint64_t kMaxGridEntries = uint64_t(1) << 26;
+
+} // namespace
 
 SupportSizes SupportSizes::From(const SupportParameters& p)
 {
@@ -109,15 +133,18 @@ void SupportRun::BuildFirstGenerationTables(const MyMesh& mesh)
         zmax = std::max(zmax, v.p[2]);
     }
     const double base = double(zmin) + 0.025 + 0.0001;
-    const int slabCount = int(std::trunc((double(zmax) - base) / 0.05)) + 2;
+    const double span = (double(zmax) - base) / 0.05;
+    if (!(span < kMaxSlabs))
+        throw std::length_error("the model is too tall for the slab table");
+    const int slabCount = TruncSat(span) + 2;
     m_vertexStates.resize(int(n));
     std::vector<std::vector<std::pair<int, uint>>> perSlab(size_t(std::max(slabCount, 1)));
     for (uint32_t i = 0; i < n; ++i) {
         const float z = mesh.vert[i].p[2];
         const double above = double(z) - base;
-        int slab = above < 0 ? 0 : int(std::trunc(above / 0.05)) + 1;
-        slab = std::min(slab, int(perSlab.size()) - 1);
-        const int key = int(std::trunc(z * 1000.0f));
+        int slab = above < 0 ? 0 : TruncSat(above / 0.05) + 1;
+        slab = std::max(0, std::min(slab, int(perSlab.size()) - 1));
+        const int key = TruncSat(double(z * 1000.0f));
         perSlab[size_t(slab)].emplace_back(key, i);
         m_vertexStates[int(i)].slab = slab;
     }
@@ -159,8 +186,8 @@ void SupportRun::BuildFirstGenerationTables(const MyMesh& mesh)
             continue;
         SupportVertexState& s = m_vertexStates[int(v)];
         s.label = SupportVertexState::kUpward;
-        s.seedX = int(std::trunc(mesh.vert[v].p[0] * 1000.0f));
-        s.seedY = int(std::trunc(mesh.vert[v].p[1] * 1000.0f));
+        s.seedX = TruncSat(double(mesh.vert[v].p[0] * 1000.0f));
+        s.seedY = TruncSat(double(mesh.vert[v].p[1] * 1000.0f));
         m_upwardVertices.append(v);
     }
 }
@@ -220,6 +247,8 @@ void SupportRun::BuildFaceGrid(const MyMesh& mesh, QVector3D& minBound, QVector3
         }
     for (uint32_t f = 0; f < faceCount; ++f)
         first[f + 1] += first[f];
+    if (first[faceCount] > kMaxGridEntries)
+        throw std::length_error("the face grid would be too large");
     const size_t total = first[faceCount];
     std::vector<uint64_t> entries(total);
     vcg::ParallelFor(faceCount, 16384, [&](uint32_t b, uint32_t e) {

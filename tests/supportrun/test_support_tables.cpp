@@ -107,3 +107,18 @@ TEST(SupportTables, EmptyMeshGivesEmptyTables)
     EXPECT_TRUE(run.m_slabs.isEmpty());
     EXPECT_TRUE(run.m_faceGrid.isEmpty());
 }
+
+TEST(SupportTables, AbsurdGeometryIsRefusedNotAllocated)
+{
+    // One face from the origin to 10 km away spans the whole clamped grid;
+    // one vertex 1000 km up would need 2e10 slabs.
+    for (const QVector3D far : {QVector3D(1e7f, 1e7f, 1e7f), QVector3D(0, 0, 1e9f)}) {
+        const MyMesh m = MeshOf({testmesh::Tri({0, 0, 0}, {1, 0, 0}, far)});
+        SupportRun run;
+        QVector3D lo, hi;
+        if (far.x() > 0)
+            EXPECT_THROW(run.BuildFaceGrid(m, lo, hi), std::length_error);
+        else
+            EXPECT_THROW(run.BuildFirstGenerationTables(m), std::length_error);
+    }
+}
