@@ -120,7 +120,8 @@ void SupportRun::UpdateFaceNormals(MyMesh& mesh)
 
 void SupportRun::BuildFirstGenerationTables(const MyMesh& mesh)
 {
-    m_slabs.clear();
+    m_slabEntries.clear();
+    m_slabStart.clear();
     m_vertexStates.clear();
     m_upwardVertices.clear();
     m_contactStates.clear();
@@ -136,32 +137,38 @@ void SupportRun::BuildFirstGenerationTables(const MyMesh& mesh)
     const double span = (double(zmax) - base) / 0.05;
     if (!(span < kMaxSlabs))
         throw std::length_error("the model is too tall for the slab table");
-    const int slabCount = TruncSat(span) + 2;
+    const int slabCount = std::max(1, TruncSat(span) + 2);
     m_vertexStates.resize(int(n));
-    std::vector<std::vector<std::pair<int, uint>>> perSlab(size_t(std::max(slabCount, 1)));
-    for (uint32_t i = 0; i < n; ++i) {
-        const float z = mesh.vert[i].p[2];
-        const double above = double(z) - base;
-        int slab = above < 0 ? 0 : TruncSat(above / 0.05) + 1;
-        slab = std::max(0, std::min(slab, int(perSlab.size()) - 1));
-        const int key = TruncSat(double(z * 1000.0f));
-        perSlab[size_t(slab)].emplace_back(key, i);
-        m_vertexStates[int(i)].slab = slab;
-    }
-    // Each slab's map as one-by-one inserts in vertex order would leave it
-    // (keys ascending, the latest insert first among equal keys): a hinted
-    // insert at the end puts an equal key before the ones already there.
-    m_slabs.resize(int(perSlab.size()));
-    vcg::ParallelFor(uint32_t(perSlab.size()), 64, [&](uint32_t b, uint32_t e) {
-        for (uint32_t s = b; s < e; ++s) {
-            std::vector<std::pair<int, uint>>& entries = perSlab[s];
-            std::sort(entries.begin(), entries.end(), [](const auto& x, const auto& y) {
-                return x.first != y.first ? x.first < y.first : x.second < y.second;
-            });
-            QMultiMap<int, uint>& map = m_slabs[int(s)];
-            for (const auto& kv : entries)
-                map.insert(map.constEnd(), kv.first, kv.second);
+    SupportVertexState* states = m_vertexStates.data();
+    std::vector<int> keys(n);
+    vcg::ParallelFor(n, 65536, [&](uint32_t b0, uint32_t e0) {
+        for (uint32_t i = b0; i < e0; ++i) {
+            const float z = mesh.vert[i].p[2];
+            const double above = double(z) - base;
+            const int slab = above < 0 ? 0 : TruncSat(above / 0.05) + 1;
+            states[i].slab = std::max(0, std::min(slab, slabCount - 1));
+            keys[i] = TruncSat(double(z * 1000.0f));
         }
+    });
+    // Counting sort by slab (vertex order kept), then each slab by key.
+    m_slabStart.fill(0, slabCount + 1);
+    for (uint32_t i = 0; i < n; ++i)
+        ++m_slabStart[states[i].slab + 1];
+    for (int s = 0; s < slabCount; ++s)
+        m_slabStart[s + 1] += m_slabStart[s];
+    m_slabEntries.resize(int(n));
+    SlabEntry* entries = m_slabEntries.data();
+    {
+        std::vector<int> fill(m_slabStart.begin(), m_slabStart.end() - 1);
+        for (uint32_t i = 0; i < n; ++i)
+            entries[fill[size_t(states[i].slab)]++] = {keys[i], i};
+    }
+    vcg::ParallelFor(uint32_t(slabCount), 16, [&](uint32_t b0, uint32_t e0) {
+        for (uint32_t s = b0; s < e0; ++s)
+            std::sort(entries + m_slabStart[int(s)], entries + m_slabStart[int(s) + 1],
+                      [](const SlabEntry& x, const SlabEntry& y) {
+                          return x.key != y.key ? x.key < y.key : x.vertex > y.vertex;
+                      });
     });
     // Upward vertices: no incident face points down (also a vertex without faces).
     std::vector<uint8_t> upward(n, 0);
@@ -297,7 +304,8 @@ void SupportRun::SetParameters(const SupportParameters& p)
 
 void SupportRun::Clear()
 {
-    m_slabs.clear();
+    m_slabEntries.clear();
+    m_slabStart.clear();
     m_vertexStates.clear();
     m_upwardVertices.clear();
     m_contactStates.clear();

@@ -41,6 +41,12 @@ struct SupportSizes {
     static SupportSizes From(const SupportParameters& p);
 };
 
+// One entry of the slab table: truncated z x 1000 and the working vertex.
+struct SlabEntry {
+    int key;
+    uint vertex;
+};
+
 // One working vertex of a first generation: its slab and the contact
 // selection's label and seed (micrometres).
 struct SupportVertexState {
@@ -109,9 +115,15 @@ public:
                                 supportcollide::HitMap& hits) const;
     vcg::Point3f FindNearestNormalSphere(vcg::Point3f c, double r, const MyMesh& mesh) const;
 
-    // Per slab (0.05 mm, slab 0 the lowest 0.0251 mm): truncated z x 1000 ->
-    // working vertex, several per key.
-    QVector<QMultiMap<int, uint>> m_slabs;
+    // Slab table (0.05 mm slabs, slab 0 the lowest 0.0251 mm): per slab its
+    // vertices in key order (truncated z x 1000 ascending; equal keys in the
+    // order one-by-one multimap inserts would leave them, the later vertex
+    // first), stored flat: slab s is [SlabBegin(s), SlabEnd(s)).
+    int SlabCount() const { return m_slabStart.isEmpty() ? 0 : m_slabStart.size() - 1; }
+    const SlabEntry* SlabBegin(int s) const { return m_slabEntries.constData() + m_slabStart[s]; }
+    const SlabEntry* SlabEnd(int s) const { return m_slabEntries.constData() + m_slabStart[s + 1]; }
+    QVector<SlabEntry> m_slabEntries;
+    QVector<int> m_slabStart;
     QVector<SupportVertexState> m_vertexStates;
     QList<uint> m_upwardVertices;
     QMap<uint, uchar> m_contactStates;

@@ -80,14 +80,26 @@ TEST(SupportTables, SlabsLabelsAndUpwardVertices)
     ASSERT_EQ(run.m_vertexStates.size(), 7);
     for (int i = 0; i < 7; ++i)
         EXPECT_EQ(run.m_vertexStates[i].slab, slab[i]) << i;
-    EXPECT_EQ(run.m_slabs.size(), 21);
-    EXPECT_EQ(run.m_slabs[1].values(), (QList<uint>{2, 3}));
-    EXPECT_EQ(run.m_slabs[1].keys(), (QList<int>{25, 74}));
-    // Equal keys (75) in the order one-by-one inserts in vertex order leave them.
+    auto slabOf = [&run](int s) {
+        QList<int> keys;
+        QList<uint> vertices;
+        for (const SlabEntry* e = run.SlabBegin(s); e != run.SlabEnd(s); ++e) {
+            keys << e->key;
+            vertices << e->vertex;
+        }
+        return qMakePair(keys, vertices);
+    };
+    EXPECT_EQ(run.SlabCount(), 21);
+    EXPECT_EQ(slabOf(1).first, (QList<int>{25, 74}));
+    EXPECT_EQ(slabOf(1).second, (QList<uint>{2, 3}));
+    // Equal keys (75) in the order one-by-one multimap inserts in vertex
+    // order leave them.
     QMultiMap<int, uint> slab2;
     slab2.insert(75, 4);
     slab2.insert(75, 6);
-    EXPECT_EQ(run.m_slabs[2].values(), slab2.values());
+    EXPECT_EQ(slabOf(2).first, slab2.keys());
+    EXPECT_EQ(slabOf(2).second, slab2.values());
+    EXPECT_EQ(slabOf(20).second, (QList<uint>{5}));
     EXPECT_EQ(run.m_upwardVertices, (QList<uint>{3, 4, 5, 6}));
     for (int i : {0, 1, 2})
         EXPECT_EQ(run.m_vertexStates[i].label, SupportVertexState::kUnclaimed);
@@ -104,7 +116,7 @@ TEST(SupportTables, EmptyMeshGivesEmptyTables)
     QVector3D lo, hi;
     run.BuildFirstGenerationTables(m);
     run.BuildFaceGrid(m, lo, hi);
-    EXPECT_TRUE(run.m_slabs.isEmpty());
+    EXPECT_EQ(run.SlabCount(), 0);
     EXPECT_TRUE(run.m_faceGrid.isEmpty());
 }
 
