@@ -2,6 +2,7 @@
 #include "mesh/parallel.h"
 
 #include <algorithm>
+#include <thread>
 
 namespace vcg::tri {
 
@@ -22,32 +23,57 @@ struct VertexFaceTable {
 
     explicit VertexFaceTable(const MyMesh& m)
     {
-        offset.assign(size_t(m.VertexCount()) + 1, 0);
-        for (const MyFace& f : m.face)
-            if (!f.IsD())
-                for (uint32_t v : f.v)
-                    if (v < m.VertexCount())
-                        ++offset[v + 1];
-        for (size_t i = 1; i < offset.size(); ++i)
-            offset[i] += offset[i - 1];
-        faces.resize(offset.back());
-        std::vector<uint32_t> fill(offset.begin(), offset.end() - 1);
-        for (uint32_t fi = 0; fi < m.FaceCount(); ++fi) {
-            const MyFace& f = m.face[fi];
-            if (f.IsD())
-                continue;
-            for (int k = 0; k < 3; ++k) {
-                const uint32_t v = f.v[k];
-                // A face that names one vertex twice is listed once for it.
-                if (v >= m.VertexCount() || (k > 0 && f.v[0] == v) || (k > 1 && f.v[1] == v))
+        // Faces are split into contiguous ranges; each range counts its own
+        // entries per vertex, and fills its slice of every row after the
+        // slices of the ranges before it, so rows stay in ascending face order.
+        const uint32_t faceCount = m.FaceCount(), vertexCount = m.VertexCount();
+        const unsigned hw = std::max(1u, std::thread::hardware_concurrency());
+        const uint32_t ranges = faceCount < 65536 ? 1u : std::min(hw, 8u);
+        const uint32_t step = (faceCount + ranges - 1) / std::max(1u, ranges);
+        // Each corner of a live face, a vertex named twice by one face once.
+        auto forCorners = [&m, vertexCount](uint32_t b, uint32_t e, auto&& fn) {
+            for (uint32_t fi = b; fi < e; ++fi) {
+                const MyFace& f = m.face[fi];
+                if (f.IsD())
                     continue;
-                faces[fill[v]++] = {fi, f.v[(k + 1) % 3], f.v[(k + 2) % 3], k};
+                for (int k = 0; k < 3; ++k) {
+                    const uint32_t v = f.v[k];
+                    if (v < vertexCount && !(k > 0 && f.v[0] == v) && !(k > 1 && f.v[1] == v))
+                        fn(fi, f, k, v);
+                }
             }
+        };
+        std::vector<std::vector<uint32_t>> starts(ranges, std::vector<uint32_t>(vertexCount, 0));
+        ParallelFor(ranges, 2, [&](uint32_t rb, uint32_t re) {
+            for (uint32_t r = rb; r < re; ++r)
+                forCorners(r * step, std::min(faceCount, (r + 1) * step),
+                           [&](uint32_t, const MyFace&, int, uint32_t v) { ++starts[r][v]; });
+        });
+        offset.assign(size_t(vertexCount) + 1, 0);
+        for (uint32_t v = 0; v < vertexCount; ++v) {
+            uint32_t row = 0;
+            for (uint32_t r = 0; r < ranges; ++r)
+                row += starts[r][v];
+            offset[v + 1] = offset[v] + row;
         }
-        // Rows of repeated vertices are shorter than counted; close the gaps.
-        for (size_t v = 0; v + 1 < offset.size(); ++v)
-            for (uint32_t i = fill[v]; i < offset[v + 1]; ++i)
-                faces[i] = {kNone, kNone, kNone, -1};
+        ParallelFor(vertexCount, 65536, [&](uint32_t b, uint32_t e) {
+            for (uint32_t v = b; v < e; ++v) {
+                uint32_t at = offset[v];
+                for (uint32_t r = 0; r < ranges; ++r) {
+                    const uint32_t n = starts[r][v];
+                    starts[r][v] = at;
+                    at += n;
+                }
+            }
+        });
+        faces.resize(offset.back());
+        ParallelFor(ranges, 2, [&](uint32_t rb, uint32_t re) {
+            for (uint32_t r = rb; r < re; ++r)
+                forCorners(r * step, std::min(faceCount, (r + 1) * step),
+                           [&](uint32_t fi, const MyFace& f, int k, uint32_t v) {
+                               faces[starts[r][v]++] = {fi, f.v[(k + 1) % 3], f.v[(k + 2) % 3], k};
+                           });
+        });
     }
 };
 

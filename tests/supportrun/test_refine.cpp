@@ -149,3 +149,21 @@ TEST(SupportRefine, SelectedFacesKeepTheirEdges)
     for (const MyVertex& v : m.vert)
         EXPECT_FALSE(v.p[0] == 5.f && v.p[1] == 5.f);
 }
+
+TEST(SupportRefine, LargeClosedMeshKeepsMutualFaceLinks)
+{
+    // Above the size at which adjacency is built on several threads.
+    MyMesh m = MeshOf(testmesh::FanSlab(0, 0, 40, 40, 3, 300) + testmesh::SphereWithTriangles(120000, 15.f));
+    SupportRun::RefineWorkingMesh(m, 1.0);
+    SupportRun::CleanWorkingMesh(m);
+    ASSERT_GT(m.FaceCount(), 150000u);
+    for (uint32_t f = 0; f < m.FaceCount(); ++f)
+        for (int e = 0; e < 3; ++e) {
+            const uint32_t g = m.face[f].ff[e];
+            const int ge = m.face[f].ffi[e];
+            ASSERT_TRUE(g < m.FaceCount() && g != f && ge >= 0) << f;
+            ASSERT_EQ(m.face[g].ff[ge], f);
+            ASSERT_EQ(m.face[g].v[ge], m.face[f].v[(e + 1) % 3]);
+            ASSERT_EQ(m.face[g].v[(ge + 1) % 3], m.face[f].v[e]);
+        }
+}
