@@ -120,18 +120,21 @@ template <class MidPoint, class Predicate> bool RefineE(MyMesh& m, MidPoint mid,
     // From here on nothing allocates.
     m.vert.resize(size_t(next));
     m.vn += int(next - firstVertex);
-    for (uint32_t f = 0; f < faceCount; ++f) {
-        if (m.face[f].IsD())
-            continue;
-        for (int k = 0; k < 3; ++k) {
-            const uint32_t v = splitVertex[size_t(f) * 3 + k];
-            if (v != kNone && owned[size_t(f) * 3 + k]) {
-                MyVertex& nv = m.vert[v];
-                nv = MyVertex();
-                nv.p = mid(m.vert[m.face[f].v[k]].p, m.vert[m.face[f].v[(k + 1) % 3]].p);
+    // Each new vertex belongs to one owning face edge.
+    ParallelFor(faceCount, 16384, [&](uint32_t b, uint32_t e) {
+        for (uint32_t f = b; f < e; ++f) {
+            if (m.face[f].IsD())
+                continue;
+            for (int k = 0; k < 3; ++k) {
+                const uint32_t v = splitVertex[size_t(f) * 3 + k];
+                if (v != kNone && owned[size_t(f) * 3 + k]) {
+                    MyVertex& nv = m.vert[v];
+                    nv = MyVertex();
+                    nv.p = mid(m.vert[m.face[f].v[k]].p, m.vert[m.face[f].v[(k + 1) % 3]].p);
+                }
             }
         }
-    }
+    });
     m.face.resize(size_t(faceCount) + addedFaces);
     m.fn += int(addedFaces);
     ParallelFor(faceCount, 16384, [&](uint32_t b, uint32_t e) {
@@ -185,13 +188,15 @@ template <class MidPoint, class Predicate> bool RefineE(MyMesh& m, MidPoint mid,
             }
         }
     });
-    for (MyFace& f : m.face)
-        for (int k = 0; k < 3; ++k) {
-            f.ff[k] = kNone;
-            f.ffi[k] = -1;
-            f.vf[k] = kNone;
-            f.vfi[k] = -1;
-        }
+    ParallelFor(m.FaceCount(), 65536, [&](uint32_t b, uint32_t e) {
+        for (uint32_t f = b; f < e; ++f)
+            for (int k = 0; k < 3; ++k) {
+                m.face[f].ff[k] = kNone;
+                m.face[f].ffi[k] = -1;
+                m.face[f].vf[k] = kNone;
+                m.face[f].vfi[k] = -1;
+            }
+    });
     for (MyVertex& v : m.vert) {
         v.vfFace = kNone;
         v.vfCorner = -1;
