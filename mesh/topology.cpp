@@ -2,64 +2,102 @@
 #include "mesh/parallel.h"
 
 #include <algorithm>
+#include <thread>
 
 namespace vcg::tri {
 
 namespace {
 
 // Live faces around each vertex, ascending face order (compressed rows).
+// Each entry also holds the vertices after and before the row's vertex in
+// that face, so matching an edge reads no face record.
 struct VertexFaceTable {
+    struct Entry {
+        uint32_t face;
+        uint32_t next; // vertex after the row's vertex in the face
+        uint32_t prev; // vertex before it
+        int32_t corner;
+    };
     std::vector<uint32_t> offset;
-    std::vector<uint32_t> faces;
+    std::vector<Entry> faces;
 
     explicit VertexFaceTable(const MyMesh& m)
     {
-        offset.assign(size_t(m.VertexCount()) + 1, 0);
-        for (const MyFace& f : m.face)
-            if (!f.IsD())
-                for (uint32_t v : f.v)
-                    if (v < m.VertexCount())
-                        ++offset[v + 1];
-        for (size_t i = 1; i < offset.size(); ++i)
-            offset[i] += offset[i - 1];
-        faces.resize(offset.back());
-        std::vector<uint32_t> fill(offset.begin(), offset.end() - 1);
-        for (uint32_t fi = 0; fi < m.FaceCount(); ++fi) {
-            const MyFace& f = m.face[fi];
-            if (f.IsD())
-                continue;
-            for (int k = 0; k < 3; ++k) {
-                const uint32_t v = f.v[k];
-                // A face that names one vertex twice is listed once for it.
-                if (v >= m.VertexCount() || (k > 0 && f.v[0] == v) || (k > 1 && f.v[1] == v))
+        // Faces are split into contiguous ranges; each range counts its own
+        // entries per vertex, and fills its slice of every row after the
+        // slices of the ranges before it, so rows stay in ascending face order.
+        const uint32_t faceCount = m.FaceCount(), vertexCount = m.VertexCount();
+        const unsigned hw = std::max(1u, std::thread::hardware_concurrency());
+        const uint32_t ranges = faceCount < 65536 ? 1u : std::min(hw, 8u);
+        const uint32_t step = (faceCount + ranges - 1) / std::max(1u, ranges);
+        // Each corner of a live face, a vertex named twice by one face once.
+        auto forCorners = [&m, vertexCount](uint32_t b, uint32_t e, auto&& fn) {
+            for (uint32_t fi = b; fi < e; ++fi) {
+                const MyFace& f = m.face[fi];
+                if (f.IsD())
                     continue;
-                faces[fill[v]++] = fi;
+                for (int k = 0; k < 3; ++k) {
+                    const uint32_t v = f.v[k];
+                    if (v < vertexCount && !(k > 0 && f.v[0] == v) && !(k > 1 && f.v[1] == v))
+                        fn(fi, f, k, v);
+                }
             }
+        };
+        std::vector<std::vector<uint32_t>> starts(ranges, std::vector<uint32_t>(vertexCount, 0));
+        ParallelFor(ranges, 2, [&](uint32_t rb, uint32_t re) {
+            for (uint32_t r = rb; r < re; ++r)
+                forCorners(r * step, std::min(faceCount, (r + 1) * step),
+                           [&](uint32_t, const MyFace&, int, uint32_t v) { ++starts[r][v]; });
+        });
+        offset.assign(size_t(vertexCount) + 1, 0);
+        for (uint32_t v = 0; v < vertexCount; ++v) {
+            uint32_t row = 0;
+            for (uint32_t r = 0; r < ranges; ++r)
+                row += starts[r][v];
+            offset[v + 1] = offset[v] + row;
         }
-        // Rows of repeated vertices are shorter than counted; close the gaps.
-        for (size_t v = 0; v + 1 < offset.size(); ++v)
-            for (uint32_t i = fill[v]; i < offset[v + 1]; ++i)
-                faces[i] = kNone;
+        ParallelFor(vertexCount, 65536, [&](uint32_t b, uint32_t e) {
+            for (uint32_t v = b; v < e; ++v) {
+                uint32_t at = offset[v];
+                for (uint32_t r = 0; r < ranges; ++r) {
+                    const uint32_t n = starts[r][v];
+                    starts[r][v] = at;
+                    at += n;
+                }
+            }
+        });
+        faces.resize(offset.back());
+        ParallelFor(ranges, 2, [&](uint32_t rb, uint32_t re) {
+            for (uint32_t r = rb; r < re; ++r)
+                forCorners(r * step, std::min(faceCount, (r + 1) * step),
+                           [&](uint32_t fi, const MyFace& f, int k, uint32_t v) {
+                               faces[starts[r][v]++] = {fi, f.v[(k + 1) % 3], f.v[(k + 2) % 3], k};
+                           });
+        });
     }
 };
 
-int EdgeOf(const MyFace& f, uint32_t a, uint32_t b)
+// Edge index, in the entry's face, of the edge joining the row's vertex and
+// `other`, or -1. Same answer as scanning the face's edges in order 0, 1, 2.
+int EdgeOf(const VertexFaceTable::Entry& g, uint32_t other)
 {
-    for (int e = 0; e < 3; ++e) {
-        const uint32_t p = f.v[e], q = f.v[(e + 1) % 3];
-        if ((p == a && q == b) || (p == b && q == a))
-            return e;
-    }
-    return -1;
+    const int c = g.corner;
+    const int viaNext = g.next == other ? c : -1;              // edge c: corner c -> c + 1
+    const int viaPrev = g.prev == other ? (c + 2) % 3 : -1;    // edge c + 2: corner c + 2 -> c
+    if (viaNext < 0)
+        return viaPrev;
+    if (viaPrev < 0)
+        return viaNext;
+    return std::min(viaNext, viaPrev);
 }
 
 void LinkRange(MyMesh& m, const VertexFaceTable& table, uint32_t begin, uint32_t end)
 {
-    struct Entry {
+    struct Link {
         uint32_t face;
         int edge;
     };
-    std::vector<Entry> group;
+    std::vector<Link> group;
     for (uint32_t fi = begin; fi < end; ++fi) {
         MyFace& f = m.face[fi];
         if (f.IsD())
@@ -72,13 +110,17 @@ void LinkRange(MyMesh& m, const VertexFaceTable& table, uint32_t begin, uint32_t
                 continue;
             }
             group.clear();
-            for (uint32_t i = table.offset[a]; i < table.offset[a + 1]; ++i) {
-                const uint32_t g = table.faces[i];
-                if (g == kNone)
+            // Either end's row lists the faces of the edge in the same order;
+            // the shorter one spares the scan of a fan's centre.
+            const bool useB = table.offset[b + 1] - table.offset[b] < table.offset[a + 1] - table.offset[a];
+            const uint32_t r = useB ? b : a, other = useB ? a : b;
+            for (uint32_t i = table.offset[r]; i < table.offset[r + 1]; ++i) {
+                const VertexFaceTable::Entry& g = table.faces[i];
+                if (g.face == kNone)
                     continue;
-                const int ge = EdgeOf(m.face[g], a, b);
+                const int ge = EdgeOf(g, other);
                 if (ge >= 0)
-                    group.push_back({g, ge});
+                    group.push_back({g.face, ge});
             }
             // The group is in ascending face order; only its first face
             // writes it, so every edge is linked by exactly one thread.
@@ -86,8 +128,8 @@ void LinkRange(MyMesh& m, const VertexFaceTable& table, uint32_t begin, uint32_t
                 continue;
             const size_t k = group.size();
             for (size_t i = 0; i < k; ++i) {
-                const Entry& from = group[i];
-                const Entry& to = group[(i + 1) % k];
+                const Link& from = group[i];
+                const Link& to = group[(i + 1) % k];
                 m.face[from.face].ff[from.edge] = to.face;
                 m.face[from.face].ffi[from.edge] = static_cast<int8_t>(to.edge);
             }

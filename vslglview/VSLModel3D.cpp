@@ -106,6 +106,8 @@ void VSLModel3D::RunTopologyPass()
 int VSLModel3D::CopyMesh(CopyMeshOpt opt)
 {
     if (opt == TrianglesToMesh) {
+        // The positions written here are the model-space ones.
+        m_meshMatrix.setToIdentity();
         const int n = m_mesh.fn;
         const int t = m_vTriangles.size();
         if (n > t)

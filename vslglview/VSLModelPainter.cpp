@@ -388,6 +388,8 @@ void VSLModelPainter::DuplicateModelPainterX(VSLModelPainter* source)
     m_bSupportChanged = source->m_bSupportChanged;
     m_bSupportLifted = source->m_bSupportLifted;
     m_nClickCounter = source->m_nClickCounter;
+    m_bGenerationRan = source->m_bGenerationRan;
+    m_supportRun = source->m_supportRun;
     m_supportMap = source->m_supportMap;
     // The copied lists belong to the source; this painter builds its own.
     m_bSupportsShown = false;

@@ -4,6 +4,7 @@
 #include "mesh/mymesh.h"
 #include "mesh/point3.h"
 #include "support/DLP_Support.h"
+#include "support/SupportRun.h"
 #include "vslfunction/VSLTriangle3D.h"
 
 #include <QMatrix4x4>
@@ -14,6 +15,7 @@
 #include <QVector>
 
 #include <atomic>
+#include <functional>
 #include <polyclipping/clipper.hpp>
 
 typedef unsigned int GLuint;
@@ -94,6 +96,9 @@ public:
     static void TrianglePickColor(int i, unsigned char rgb[3]);
 
     // --- supports ---
+    // The generation run (support thread): lift, working mesh in the support
+    // frame, refinement, tables, face grid and sizes; emits
+    // sig_GenSupportDone exactly once, also when the run fails.
     void GenSupportX();
     void RemoveSupportX();
     void RestoreSupportX();
@@ -110,6 +115,22 @@ public:
     static QVector<VSLTriangle3D> GenerateSphereTris(vcg::Point3f c, double r, float = 0, float = 0,
                                                      float = 0, float = 0);
     static VSLTriangle3D Point3fConvert(vcg::Point3f a, vcg::Point3f b, vcg::Point3f c);
+    // Collision tests of the run, against the working mesh and face grid.
+    vcg::Point3f FindFirstCollisionColumn(vcg::Point3f p, double r, float zFloor, MyMesh& mesh,
+                                          QMap<unsigned int, QVector<unsigned int>>& cells, int offset,
+                                          float density);
+    bool CheckCollisionColumn(vcg::Point3f p0, double r, vcg::Point3f p1, MyMesh& mesh,
+                              QMap<unsigned int, QVector<unsigned int>>& cells, int offset, float density,
+                              float segmentLength);
+    bool CheckCollisionSphere(vcg::Point3f c, double r, MyMesh& mesh, QMap<uint, QVector<uint>>& cells, int offset,
+                              float density);
+    bool CheckCollisionCone(vcg::Point3f p0, double r0, vcg::Point3f p1, double r1, MyMesh& mesh,
+                            QMap<uint, QVector<uint>>& cells, int offset, float density);
+    bool CheckCollisionConeAllX(vcg::Point3f p0, double r0, vcg::Point3f p1, double r1, MyMesh& mesh,
+                                QMap<uint, QVector<uint>>& cells, int offset,
+                                QMultiMap<float, QPair<int, vcg::Point3f>>& hits, float density);
+    vcg::Point3f FindNearestNormalSphere(vcg::Point3f c, double r, MyMesh& mesh, QMap<uint, QVector<uint>>& cells,
+                                         int offset, float density);
     static void initUnitSphere();
     static void initUnitCircle();
     void initMeshColumn();
@@ -153,6 +174,13 @@ public:
     int m_nClickCounter = 0;
     SupportMap m_supportMap;
     QVector<DLP_Support*> m_vSupportIndex;
+    int m_nSupportRunStatus = 0;      // -1 while a generation run is in progress
+    bool m_bGenerationRan = false;    // a first generation (or a click edit) has run
+    // Tables, face grid and sizes of the last run (dropped by RemoveSupportX).
+    SupportRun m_supportRun;
+    // Called with the step number before steps 5 to 12 of a run; tests use it
+    // to fail a run on purpose.
+    std::function<void(int step)> m_fnSupportStep;
 
     SliceThread* m_pSliceThread = nullptr;
     QVector<float> m_vSliceZ;
@@ -177,4 +205,12 @@ private:
     bool FormTriPickDispListsLocked();
     void DeleteTriPickLists();
     void DeleteSupportLists();
+    // Steps 4 to 12 of a generation run, under the model's locks; false when
+    // the model has no vertex (no supports).
+    bool RunSupportFrame(bool& liftedHere);
+    // Re-run only: erase deleted records; false (and the run finished) when
+    // none remains.
+    bool PrepareSupportRerun();
+    void AbandonSupportRun(bool liftedHere, const char* why);
+    void LowerSupportLift();
 };

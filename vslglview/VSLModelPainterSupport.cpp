@@ -1,6 +1,7 @@
 #include "VSLModelPainter.h"
 
 #include "VSLModel3D.h"
+#include "mesh/parallel.h"
 #include "support/SupportGeometry.h"
 
 #include <QMutexLocker>
@@ -9,6 +10,8 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -90,46 +93,217 @@ void VSLModelPainter::RebuildSupportIndex()
     }
 }
 
-void VSLModelPainter::GenSupportX()
+// Positions of the model's working vertices under `m` from their model-space
+// copy, unless the mesh already holds them (`m` equals the matrix last
+// applied, coefficient by coefficient; every writer of the positions records
+// the matrix it applied).
+static void PlaceWorkingMesh(VSLModel3D& model, const QMatrix4x4& m)
 {
-    m_bStopSupport = false;
-    m_bHasSupports = false;
-    if (m_pModel) {
-        MeshGateLocker gate(m_pModel->readyGate());
-        if (gate.held()) {
-            QMutexLocker lock(m_pModel->dataMutex());
-            const float* inst = m_matrix.constData();
-            const float* mesh = m_pModel->m_meshMatrix.constData();
-            bool same = true;
-            for (int i = 0; i < 16; ++i)
-                same = same && inst[i] == mesh[i];
-            if (!same) {
-                m_pModel->m_meshMatrix = m_matrix;
-                MyMesh& m = m_pModel->m_mesh;
-                const int n = std::min<int>(static_cast<int>(m.vert.size()), m_pModel->m_vVertexCopy.size());
-                for (int i = 0; i < n; ++i)
-                    m.vert[i].p = MapPoint(m_matrix, m_pModel->m_vVertexCopy[i]);
+    const float* a = m.constData();
+    const float* b = model.m_meshMatrix.constData();
+    bool same = true;
+    for (int i = 0; i < 16 && same; ++i)
+        same = a[i] == b[i];
+    if (same)
+        return;
+    model.m_meshMatrix = m;
+    MyMesh& mesh = model.m_mesh;
+    const QVector<vcg::Point3f>& copy = model.m_vVertexCopy;
+    const int n = std::min<int>(int(mesh.VertexCount()), copy.size());
+    vcg::ParallelFor(uint32_t(n), 65536, [&](uint32_t b0, uint32_t e0) {
+        for (uint32_t i = b0; i < e0; ++i)
+            mesh.vert[i].p = MapPoint(m, copy[int(i)]);
+    });
+}
+
+// Model-space positions of `work`'s vertices: the old entry where the vertex
+// kept its index and position (exact, and what the slicer placed before),
+// inverse(m) of the working position elsewhere, where the working position
+// then becomes m of that entry: the mesh is exactly m applied to the table,
+// as any later placement would make it.
+static QVector<vcg::Point3f> RebuildVertexCopy(MyMesh& work, const MyMesh& before,
+                                               const QVector<vcg::Point3f>& oldCopy, const QMatrix4x4& m)
+{
+    bool invertible = false;
+    const QMatrix4x4 inv = m.inverted(&invertible);
+    if (!invertible)
+        throw std::runtime_error("the support frame has no inverse");
+    QVector<vcg::Point3f> copy(int(work.VertexCount()));
+    const uint32_t kept = std::min<uint32_t>(before.VertexCount(), uint32_t(oldCopy.size()));
+    vcg::ParallelFor(work.VertexCount(), 65536, [&](uint32_t b, uint32_t e) {
+        for (uint32_t i = b; i < e; ++i) {
+            if (i < kept && work.vert[i].p == before.vert[i].p) {
+                copy[int(i)] = oldCopy[int(i)];
+            } else {
+                copy[int(i)] = MapPoint(inv, work.vert[i].p);
+                work.vert[i].p = MapPoint(m, copy[int(i)]);
             }
-            // The generation passes work on the re-positioned mesh here, still
-            // under both locks.
+        }
+    });
+    return copy;
+}
+
+void VSLModelPainter::LowerSupportLift()
+{
+    m_bSupportLifted = false;
+    QMatrix4x4 down;
+    down.translate(0, 0, static_cast<float>(-m_dLiftDistance));
+    ApplyConvert(down, false);
+}
+
+bool VSLModelPainter::PrepareSupportRerun()
+{
+    for (auto it = m_supportMap.begin(); it != m_supportMap.end();)
+        it = it.value().isDeleted ? m_supportMap.erase(it) : std::next(it);
+    if (!m_supportMap.isEmpty()) {
+        int index = 0;
+        m_vSupportIndex.clear();
+        for (auto it = m_supportMap.begin(); it != m_supportMap.end(); ++it) {
+            it.value().index = index++;
+            m_vSupportIndex.append(&it.value());
+        }
+        return true;
+    }
+    m_vSupportIndex.clear();
+    m_supportMatrix.setToIdentity();
+    m_nSupportRunStatus = 0;
+    m_bHasSupports = false;
+    m_bSupportsShown = false;
+    if (m_bSupportLifted)
+        LowerSupportLift();
+    return false;
+}
+
+bool VSLModelPainter::RunSupportFrame(bool& liftedHere)
+{
+    auto step = [this](int n) {
+        if (m_fnSupportStep)
+            m_fnSupportStep(n);
+    };
+    if (!m_bSupportLifted) {
+        QMatrix4x4 up;
+        up.translate(0, 0, static_cast<float>(m_dLiftDistance));
+        if (ApplyConvert(up, false)) {
+            m_bSupportLifted = true;
+            liftedHere = true;
         }
     }
-    m_bHasSupports = !m_supportMap.isEmpty();
-    emit sig_GenSupportDone();
+    step(5);
+    VSLModel3D& model = *m_pModel;
+    const QMatrix4x4 frame = m_supportMatrix.inverted() * m_matrix;
+    PlaceWorkingMesh(model, frame);
+    MyMesh& mesh = model.m_mesh;
+    if (mesh.vn <= 0 || mesh.VertexCount() == 0) {
+        m_supportRun.Clear();
+        return false;
+    }
+
+    // Refinement and clean-up on a copy, committed only when complete, so a
+    // failure leaves the shared mesh and its model-space table matching.
+    step(6);
+    MyMesh work = mesh;
+    const int passes = SupportRun::RefineWorkingMesh(work, m_dSupportDensity);
+    step(7);
+    const bool cleaned = SupportRun::CleanWorkingMesh(work);
+    step(8);
+    if (passes > 0 || cleaned || model.m_vVertexCopy.size() != int(work.VertexCount())) {
+        QVector<vcg::Point3f> copy = RebuildVertexCopy(work, mesh, model.m_vVertexCopy, frame);
+        // The slicer places every instance from this table and slices by the
+        // shell labels: both must describe the refined arrays.
+        std::swap(mesh, work);
+        model.m_vVertexCopy.swap(copy);
+        model.m_vShellOfFace.clear();
+    }
+    work = MyMesh();
+    step(9);
+    SupportRun::UpdateFaceNormals(mesh);
+
+    step(10);
+    SupportParameters params;
+    params.density = m_dSupportDensity;
+    params.tipDiameter = m_dTipDiameter;
+    params.shaftDiameter = m_dShaftDiameter;
+    params.liftDistance = m_dLiftDistance;
+    if (m_bSupportEditMark) {
+        if (!m_bGenerationRan)
+            return true;
+    } else {
+        m_bGenerationRan = true;
+        m_supportRun.BuildFirstGenerationTables(mesh);
+        // Contact selection and records follow here.
+    }
+    step(11);
+    m_supportRun.BuildFaceGrid(mesh, m_minBound, m_maxBound);
+    step(12);
+    m_supportRun.SetParameters(params);
+    // Tips, shafts and the later phases follow here.
+    return true;
+}
+
+void VSLModelPainter::AbandonSupportRun(bool liftedHere, const char* why)
+{
+    m_supportMap.clear();
+    m_vSupportIndex.clear();
+    m_supportRun.Clear();
+    m_supportMatrix.setToIdentity();
+    m_bHasSupports = false;
+    m_bSupportsShown = false;
+    if (liftedHere && m_bSupportLifted)
+        LowerSupportLift();
+    qWarning("Support generation of instance %d failed: %s", m_nNumber, why);
+}
+
+void VSLModelPainter::GenSupportX()
+{
+    bool signalled = false;
+    auto finish = [this, &signalled] {
+        if (!signalled) {
+            signalled = true;
+            emit sig_GenSupportDone();
+        }
+    };
+    m_nSupportRunStatus = -1;
+    m_bHasSupports = false;
+    m_bSupportsShown = false;
+    m_bStopSupport = false;
+    if (m_bSupportEditMark && !PrepareSupportRerun()) {
+        finish();
+        return;
+    }
+    if (!m_pModel) {
+        m_nSupportRunStatus = 0;
+        finish();
+        return;
+    }
+    // Gate first, data mutex second; both released after the signal.
+    MeshGateLocker gate(m_pModel->readyGate());
+    if (!gate.held()) { // the model is going away
+        m_nSupportRunStatus = 0;
+        finish();
+        return;
+    }
+    QMutexLocker data(m_pModel->dataMutex());
+    bool liftedHere = false;
+    try {
+        m_bHasSupports = RunSupportFrame(liftedHere);
+    } catch (const std::exception& e) {
+        AbandonSupportRun(liftedHere, e.what());
+    } catch (...) {
+        AbandonSupportRun(liftedHere, "unknown failure");
+    }
+    m_nSupportRunStatus = 0;
+    finish();
 }
 
 void VSLModelPainter::RemoveSupportX()
 {
     m_supportMap.clear();
     m_vSupportIndex.clear();
+    m_supportRun.Clear();
     DeleteSupportLists();
     m_supportMatrix.setToIdentity();
-    if (m_bSupportLifted) {
-        m_bSupportLifted = false;
-        QMatrix4x4 down;
-        down.translate(0, 0, static_cast<float>(-m_dLiftDistance));
-        ApplyConvert(down, false);
-    }
+    if (m_bSupportLifted)
+        LowerSupportLift();
     m_bHasSupports = false;
     m_bSupportsShown = false;
 }
@@ -275,4 +449,43 @@ void VSLModelPainter::RenderOverhang()
         return;
     glCallList(m_nSupportTipList);
     glCallList(m_nSupportBodyList);
+}
+
+vcg::Point3f VSLModelPainter::FindFirstCollisionColumn(vcg::Point3f p, double r, float zFloor, MyMesh& mesh,
+                                                       QMap<unsigned int, QVector<unsigned int>>& cells, int offset,
+                                                       float density)
+{
+    return supportcollide::FindFirstCollisionColumn(p, r, zFloor, mesh, cells, offset, density);
+}
+
+bool VSLModelPainter::CheckCollisionColumn(vcg::Point3f p0, double r, vcg::Point3f p1, MyMesh& mesh,
+                                           QMap<unsigned int, QVector<unsigned int>>& cells, int offset,
+                                           float density, float segmentLength)
+{
+    return supportcollide::CheckCollisionColumn(p0, r, p1, mesh, cells, offset, density, segmentLength);
+}
+
+bool VSLModelPainter::CheckCollisionSphere(vcg::Point3f c, double r, MyMesh& mesh, QMap<uint, QVector<uint>>& cells,
+                                           int offset, float density)
+{
+    return supportcollide::CheckCollisionSphere(c, r, mesh, cells, offset, density);
+}
+
+bool VSLModelPainter::CheckCollisionCone(vcg::Point3f p0, double r0, vcg::Point3f p1, double r1, MyMesh& mesh,
+                                         QMap<uint, QVector<uint>>& cells, int offset, float density)
+{
+    return supportcollide::CheckCollisionCone(p0, r0, p1, r1, mesh, cells, offset, density);
+}
+
+bool VSLModelPainter::CheckCollisionConeAllX(vcg::Point3f p0, double r0, vcg::Point3f p1, double r1, MyMesh& mesh,
+                                             QMap<uint, QVector<uint>>& cells, int offset,
+                                             QMultiMap<float, QPair<int, vcg::Point3f>>& hits, float density)
+{
+    return supportcollide::CheckCollisionConeAllX(p0, r0, p1, r1, mesh, cells, offset, hits, density);
+}
+
+vcg::Point3f VSLModelPainter::FindNearestNormalSphere(vcg::Point3f c, double r, MyMesh& mesh,
+                                                      QMap<uint, QVector<uint>>& cells, int offset, float density)
+{
+    return supportcollide::FindNearestNormalSphere(c, r, mesh, cells, offset, density);
 }

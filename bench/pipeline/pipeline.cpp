@@ -1,8 +1,10 @@
 // pipeline --width W --height H --pixel-um PX [--pixel-um-y PY] --thickness MM
-//          [--machine-code C] [--rotate] [--plate-layers N] [--out FILE] STL...
-// Loads each STL into a scene (topology pass, automatic placement), slices
-// through the scene's slice jobs and optionally writes the print file through
-// the scene's writer, printing one line per step.
+//          [--machine-code C] [--rotate] [--plate-layers N] [--supports D,T,S,L]
+//          [--out FILE] STL...
+// Loads each STL into a scene (topology pass, automatic placement), runs
+// every instance's support job (density, tip and shaft diameter, lift) when
+// asked, slices through the scene's slice jobs and optionally writes the
+// print file through the scene's writer, printing one line per step.
 #include "VSL3DScene.h"
 #include "VSLModel3D.h"
 #include "VSLModelPainter.h"
@@ -15,6 +17,7 @@
 #include <QCoreApplication>
 #include <QStringList>
 
+#include <cmath>
 #include <cstdio>
 #include <functional>
 
@@ -29,6 +32,8 @@ struct Options {
     int machineCode = 0;
     bool rotate = false;
     int plateLayers = 0;
+    bool supports = false;
+    double supportParams[4] = {0, 0, 0, 0}; // density, tip, shaft, lift
     QString out;
     QStringList stls;
 };
@@ -65,6 +70,20 @@ bool ParseOptions(const QStringList& args, Options& o, QString& error)
             if (!number(i, v))
                 return false;
             (a == "--pixel-um" ? o.pixelUmX : a == "--pixel-um-y" ? o.pixelUmY : o.thicknessMm) = v;
+        } else if (a == "--supports") {
+            const QStringList parts = i + 1 < args.size() ? args[i + 1].split(',') : QStringList();
+            bool ok = parts.size() == 4;
+            for (int k = 0; ok && k < 4; ++k) {
+                o.supportParams[k] = parts[k].toDouble(&ok);
+                ok = ok && std::isfinite(o.supportParams[k]) && (k == 3 ? o.supportParams[k] >= 0 : o.supportParams[k] > 0);
+            }
+            if (!ok) {
+                error = "--supports needs four numbers D,T,S,L: density, tip and shaft diameter (all positive) and lift "
+                        "(not negative)";
+                return false;
+            }
+            o.supports = true;
+            ++i;
         } else if (a == "--rotate") {
             o.rotate = true;
         } else if (a == "--out") {
@@ -160,6 +179,27 @@ int main(int argc, char** argv)
     for (VSLModelPainter* p : scene.instances())
         std::printf("instance %d min=%s max=%s\n", ++n, qPrintable(Vec(p->m_minBound)), qPrintable(Vec(p->m_maxBound)));
     std::fflush(stdout);
+
+    if (o.supports) {
+        n = 0;
+        for (VSLModelPainter* p : scene.instances()) {
+            ++n;
+            QElapsedTimer t;
+            t.start();
+            const uint faces = p->m_pModel->m_mesh.FaceCount();
+            p->m_dSupportDensity = o.supportParams[0];
+            p->m_dTipDiameter = o.supportParams[1];
+            p->m_dShaftDiameter = o.supportParams[2];
+            p->m_dLiftDistance = o.supportParams[3];
+            if (scene.StartSupportJob(p) != SceneOp::Done)
+                return Fail(QStringLiteral("the support job of instance %1 was refused").arg(n));
+            if (!WaitFor([&] { return scene.runningSupportJobs() == 0; }))
+                return Fail(QStringLiteral("the support job of instance %1 did not finish").arg(n));
+            std::printf("support instance=%d faces=%u/%u records=%d seconds=%.3f\n", n, faces,
+                        p->m_pModel->m_mesh.FaceCount(), p->m_supportMap.size(), t.nsecsElapsed() / 1e9);
+            std::fflush(stdout);
+        }
+    }
 
     QElapsedTimer sliceTimer;
     sliceTimer.start();

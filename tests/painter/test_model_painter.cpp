@@ -365,27 +365,6 @@ TEST(ModelPainter, RestoreDropsClickedSupportsAndClearsMarks)
     EXPECT_TRUE(p.m_bHasSupports);
 }
 
-TEST(ModelPainter, SupportRunRepositionsTheSharedMeshUnderItsLocks)
-{
-    auto model = MakeModel(testmesh::Cube());
-    vcg::tri::Allocator<MyMesh>::AddVertices(model->m_mesh, 2);
-    model->m_vVertexCopy = {vcg::Point3f(1, 2, 3), vcg::Point3f(-1, 0, 0)};
-    VSLModelPainter p(model.get(), nullptr);
-    p.Translate({10, 0});
-    QSignalSpy done(&p, &VSLModelPainter::sig_GenSupportDone);
-    model->readyGate().Open();
-    p.m_pSupportThread->start();
-    ASSERT_TRUE(p.m_pSupportThread->wait(10000));
-    EXPECT_EQ(done.count(), 1);
-    EXPECT_EQ(model->m_meshMatrix, p.m_matrix);
-    const QVector3D a = p.m_matrix.map(QVector3D(1, 2, 3));
-    EXPECT_EQ(model->m_mesh.vert[0].p, vcg::Point3f(a.x(), a.y(), a.z()));
-    // The gate was released: a second worker gets it.
-    EXPECT_TRUE(model->readyGate().Acquire());
-    model->readyGate().Release();
-    EXPECT_FALSE(p.m_bHasSupports);
-}
-
 TEST(PainterPickColour, IdsSpreadOverRedGreenBlue)
 {
     double rgb[3];

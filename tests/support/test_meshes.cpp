@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QtMath>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <utility>
 
@@ -136,6 +138,59 @@ QVector<VSLTriangle3D> SphereWithTriangles(int triangles, float radius)
     while (4 * k * (k - 1) < triangles)
         ++k;
     return UvSphere(radius, 2 * k, k);
+}
+
+QVector<VSLTriangle3D> FanSlab(float x0, float y0, float w, float d, float h, int n)
+{
+    // Rim points evenly spaced along the perimeter, counter-clockwise from above.
+    const double perimeter = 2.0 * (w + d);
+    auto rim = [&](int k) {
+        double s = perimeter * (k % n) / n;
+        if (s < w)
+            return QVector3D(float(x0 + s), y0, 0);
+        s -= w;
+        if (s < d)
+            return QVector3D(x0 + w, float(y0 + s), 0);
+        s -= d;
+        if (s < w)
+            return QVector3D(float(x0 + w - s), y0 + d, 0);
+        s -= w;
+        return QVector3D(x0, float(y0 + d - s), 0);
+    };
+    const QVector3D up(0, 0, h);
+    const QVector3D centre(x0 + w / 2, y0 + d / 2, 0);
+    QVector<VSLTriangle3D> out;
+    out.reserve(4 * n);
+    for (int k = 0; k < n; ++k) {
+        const QVector3D a = rim(k), b = rim(k + 1);
+        out << Tri(centre + up, a + up, b + up) << Tri(centre, b, a) << Tri(a, b, b + up) << Tri(a, b + up, a + up);
+    }
+    return out;
+}
+
+QVector<VSLTriangle3D> BumpySphere(float r, float bump, int slices, int stacks, QVector3D centreXY)
+{
+    QVector<VSLTriangle3D> tris = UvSphere(1.f, slices, stacks);
+    float lowest = 0;
+    for (VSLTriangle3D& t : tris) {
+        for (QVector3D& v : t.vertices) {
+            const double th = std::atan2(double(v.y()), double(v.x())), ph = std::asin(std::max(-1.f, std::min(1.f, v.z())));
+            v *= r * float(1.0 + bump * std::sin(7 * th) * std::cos(5 * ph));
+            lowest = std::min(lowest, v.z());
+        }
+    }
+    for (VSLTriangle3D& t : tris) {
+        for (QVector3D& v : t.vertices)
+            v += QVector3D(centreXY.x(), centreXY.y(), -lowest);
+        t.UpdateNormal();
+        t.UpdateBound();
+    }
+    return tris;
+}
+
+QVector<VSLTriangle3D> BumpySphereBesideFanSlab(int slices, int stacks, int rimPoints)
+{
+    return BumpySphere(20.f, 0.06f, slices, stacks, {-25, 0, 0}) + FanSlab(5, -30, 60, 60, 4, rimPoints);
 }
 
 QVector<VSLTriangle3D> Translated(QVector<VSLTriangle3D> tris, QVector3D by)

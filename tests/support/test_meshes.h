@@ -27,6 +27,15 @@ QVector<VSLTriangle3D> TwoDisjointCubes();
 QVector<VSLTriangle3D> ThreeFacesOnOneEdge();
 // Sphere with about `triangles` triangles.
 QVector<VSLTriangle3D> SphereWithTriangles(int triangles, float radius = 20.f);
+// Closed prism over a rectangle (x0..x0+w, y0..y0+d, z 0..h) whose top and
+// bottom are fans of long thin triangles from the centre to `rimPoints`
+// points along the perimeter: 4 * rimPoints triangles.
+QVector<VSLTriangle3D> FanSlab(float x0, float y0, float w, float d, float h, int rimPoints);
+// A UV sphere of radius r with bumps of relative height `bump`, resting on z = 0.
+QVector<VSLTriangle3D> BumpySphere(float r, float bump, int slices, int stacks, QVector3D centreXY);
+// The support benchmark model: a bumpy sphere (radius 20) beside a fan slab
+// (60 x 60 x 4 mm); about 200k triangles with the defaults.
+QVector<VSLTriangle3D> BumpySphereBesideFanSlab(int slices = 400, int stacks = 240, int rimPoints = 2000);
 QVector<VSLTriangle3D> Translated(QVector<VSLTriangle3D> tris, QVector3D by);
 
 // STL bytes written independently of the production writer.

@@ -3,6 +3,7 @@
 #include <QDataStream>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -97,6 +98,21 @@ TEST_F(Tools, PipelineRunsTheWholeRoadAndReportsEachStep)
     EXPECT_FLOAT_EQ(h.thicknessMm, 0.1f);
 }
 
+TEST_F(Tools, PipelineRunsSupportJobsBeforeSlicing)
+{
+    const QString slab = Stl("slab.stl", testmesh::FanSlab(0, 0, 20, 20, 2, 16));
+    const ToolRun r = Start(PIPELINE_EXE, {"--width", "1440", "--height", "2560", "--pixel-um", "50", "--thickness",
+                                           "0.1", "--supports", "1,0.6,1.1,3", slab});
+    ASSERT_EQ(r.exitCode, 0) << r.errors.toStdString();
+    ASSERT_EQ(r.lines.size(), 5) << r.lines.join("\n").toStdString();
+    const QRegularExpression line("^support instance=1 faces=64/(\\d+) records=0 seconds=");
+    const QRegularExpressionMatch m = line.match(r.lines[2]);
+    ASSERT_TRUE(m.hasMatch()) << r.lines[2].toStdString();
+    EXPECT_GT(m.captured(1).toInt(), 64);
+    // Lifted by 3 mm: 2 mm of slab from 3 mm up, in 0.1 mm layers.
+    EXPECT_TRUE(r.lines[3].startsWith("slice layers=50 ")) << r.lines[3].toStdString();
+}
+
 TEST_F(Tools, PipelineRefusesBadInputWithAMessage)
 {
     const QString cube = Stl("cube.stl", testmesh::Cube(10));
@@ -108,6 +124,9 @@ TEST_F(Tools, PipelineRefusesBadInputWithAMessage)
         {"--width", "100", "--height", "100", "--pixel-um", "50", "--thickness", "0", cube},
         {"--width", "abc", "--height", "100", "--pixel-um", "50", "--thickness", "0.1", cube},
         {"--width", "100", "--height", "100", "--pixel-um", "50", "--thickness", "0.1"},
+        {"--width", "100", "--height", "100", "--pixel-um", "50", "--thickness", "0.1", "--supports", "1,0.6,1.1", cube},
+        {"--width", "100", "--height", "100", "--pixel-um", "50", "--thickness", "0.1", "--supports", "0,0.6,1.1,3", cube},
+        {"--width", "100", "--height", "100", "--pixel-um", "50", "--thickness", "0.1", "--supports", "1,nan,1.1,3", cube},
         {"--width", "100", "--height", "100", "--pixel-um", "50", "--thickness", "0.1", "--out",
          dir.filePath("no/such/folder/x.vxs"), cube},
     };

@@ -214,6 +214,9 @@ void VSLModel3D::MoveZ(int dz)
 {
     for (MyVertex& v : m_mesh.vert)
         v.p.Z() += float(dz);
+    QMatrix4x4 shift;
+    shift.translate(0, 0, float(dz));
+    m_meshMatrix = shift * m_meshMatrix;
 }
 
 void VSLModel3D::GetAngleTris(VSLModel3D* out, float t)

@@ -33,6 +33,8 @@ void VSLModelPainter::SliceModelPainterX(float base)
             const QVector<vcg::Point3f>& copy = m_pModel->m_vVertexCopy;
             const int vertexCount = int(std::min<qint64>(mesh.VertexCount(), copy.size()));
             float top = -10000.0f;
+            // Recorded so that the support run knows where the shared mesh lies.
+            m_pModel->m_meshMatrix = m_matrix;
             for (int i = 0; i < vertexCount; ++i) {
                 const QVector3D p = m_matrix * QVector3D(copy[i].X(), copy[i].Y(), copy[i].Z());
                 mesh.vert[i].p = vcg::Point3f(p.x(), p.y(), p.z());

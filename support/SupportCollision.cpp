@@ -1,0 +1,242 @@
+#include "SupportCollision.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+namespace supportcollide {
+
+namespace {
+
+struct CellRange {
+    int x0, x1, y0, y1, z0, z1;
+};
+
+// Visits the listed faces of every present cell of the range, z outermost,
+// then y, then x; a face listed in several cells is visited once per cell.
+// Stops when fn returns true.
+template <class Fn> bool WalkCells(const FaceGrid& cells, const CellRange& r, Fn&& fn)
+{
+    for (int iz = r.z0; iz <= r.z1; ++iz)
+        for (int iy = r.y0; iy <= r.y1; ++iy)
+            for (int ix = r.x0; ix <= r.x1; ++ix) {
+                const auto it = cells.constFind(CellKey(ix, iy, iz));
+                if (it == cells.constEnd())
+                    continue;
+                for (uint f : it.value())
+                    if (fn(f))
+                        return true;
+            }
+    return false;
+}
+
+// Range of the box lo .. hi (millimetres, formed in double, taken to float).
+CellRange BoxRange(const double lo[3], const double hi[3], int offset)
+{
+    return {CellIndex(float(lo[0]), offset), CellIndex(float(hi[0]), offset), CellIndex(float(lo[1]), offset),
+            CellIndex(float(hi[1]), offset), CellIndex(float(lo[2]), offset), CellIndex(float(hi[2]), offset)};
+}
+
+CellRange SphereRange(const vcg::Point3f& c, double r, int offset)
+{
+    const double lo[3] = {c[0] - r, c[1] - r, c[2] - r};
+    const double hi[3] = {c[0] + r, c[1] + r, c[2] + r};
+    return BoxRange(lo, hi, offset);
+}
+
+bool InsideSphere(const vcg::Point3f& q, const vcg::Point3f& c, double r)
+{
+    const double dx = double(q[0]) - c[0], dy = double(q[1]) - c[1], dz = double(q[2]) - c[2];
+    return std::sqrt(dx * dx + dy * dy + dz * dz) < r;
+}
+
+// A truncated cone with a defined axis.
+struct Cone {
+    vcg::Point3f p0, u;
+    float L;
+    double r0, r1;
+
+    bool Contains(const vcg::Point3f& q) const
+    {
+        const vcg::Point3f w = q - p0;
+        const float a = w * u;
+        if (!(a >= 0.f && a <= L))
+            return false;
+        const double radius = (double(a) / L) * (r1 - r0) + r0;
+        return double((w ^ u).Norm()) < radius;
+    }
+    CellRange Range(const vcg::Point3f& p1, int offset) const
+    {
+        double lo[3], hi[3];
+        for (int k = 0; k < 3; ++k) {
+            const double e = std::sqrt(std::max(0.0, 1.0 - double(u[k]) * u[k]));
+            lo[k] = std::min(p0[k] - e * r0, p1[k] - e * r1);
+            hi[k] = std::max(p0[k] + e * r0, p1[k] + e * r1);
+        }
+        return BoxRange(lo, hi, offset);
+    }
+};
+
+Cone MakeCone(const vcg::Point3f& p0, double r0, const vcg::Point3f& p1, double r1)
+{
+    const vcg::Point3f axis = p1 - p0;
+    const float L = axis.Norm();
+    return {p0, axis / L, L, r0, r1};
+}
+
+// An end-to-end length of zero leaves no axis: such a solid is its larger
+// end, a sphere.
+bool HasAxis(const vcg::Point3f& p0, const vcg::Point3f& p1)
+{
+    const float L = (p1 - p0).Norm();
+    return L > 0.f && std::isfinite(L);
+}
+
+} // namespace
+
+vcg::Point3f FindFirstCollisionColumn(vcg::Point3f p, double r, float zFloor, const MyMesh& mesh,
+                                      const FaceGrid& cells, int offset, float density)
+{
+    vcg::Point3f result(kMissing, kMissing, kMissing);
+    const float o = float(offset);
+    if (std::floor(p[2] + o) < std::floor(zFloor + o))
+        return result;
+    const int izTop = CellIndex(p[2], offset), izFloor = CellIndex(zFloor, offset);
+    const int iy0 = CellIndex(float(p[1] - r), offset), iy1 = CellIndex(float(p[1] + r), offset);
+    const int ix0 = CellIndex(float(p[0] - r), offset), ix1 = CellIndex(float(p[0] + r), offset);
+    const float depth = p[2] - zFloor;
+    vcg::Point3f normal;
+    for (int iz = izTop; iz >= izFloor; --iz) {
+        const CellRange layer{ix0, ix1, iy0, iy1, iz, iz};
+        WalkCells(cells, layer, [&](uint f) {
+            SampleFace(mesh, f, density, [&](const vcg::Point3f& s) {
+                const float d = p[2] - s[2];
+                if (d >= 0.f && d <= depth && s[2] > result[2]) {
+                    const double dx = double(s[0]) - p[0], dy = double(s[1]) - p[1];
+                    if (std::sqrt(dx * dx + dy * dy) < r) {
+                        result = s;
+                        normal = mesh.face[f].n;
+                    }
+                }
+                return false;
+            });
+            return false;
+        });
+        // A face first listed in a lower layer lies wholly below this one, so
+        // it can beat the best sample only when that sample is below this
+        // layer's floor. A tall face listed here may have given a sample far
+        // down, so the walk goes on until no lower face can be higher (the
+        // margin covers the rounding of the sampling).
+        if (result[2] > kMissingBelow && double(result[2]) + o >= double(iz) + 1e-3)
+            break;
+    }
+    if (result[2] > kMissingBelow && ((p - result) * normal) < 0.f)
+        result[1] = kMissing;
+    return result;
+}
+
+bool CheckCollisionColumn(vcg::Point3f p0, double r, vcg::Point3f p1, const MyMesh& mesh, const FaceGrid& cells,
+                          int offset, float density, float segmentLength)
+{
+    if (!HasAxis(p0, p1))
+        return CheckCollisionSphere(p0, r, mesh, cells, offset, density);
+    const vcg::Point3f axis = p1 - p0;
+    const float L = axis.Norm();
+    const vcg::Point3f a = axis / L;
+    const float pieces = std::ceil(L / segmentLength);
+    const int n = std::isfinite(pieces) && pieces >= 1.f ? int(std::min(pieces, 1e6f)) : 1;
+    double e[3];
+    for (int k = 0; k < 3; ++k)
+        e[k] = r * std::sqrt(std::max(0.0, 1.0 - double(a[k]) * a[k]));
+    std::unordered_set<uint> tested;
+    for (int k = 0; k < n; ++k) {
+        const vcg::Point3f q0 = p0 + axis * (float(k) / float(n));
+        const vcg::Point3f q1 = p0 + axis * (float(k + 1) / float(n));
+        double lo[3], hi[3];
+        for (int c = 0; c < 3; ++c) {
+            lo[c] = std::min(q0[c], q1[c]) - e[c];
+            hi[c] = std::max(q0[c], q1[c]) + e[c];
+        }
+        const bool hit = WalkCells(cells, BoxRange(lo, hi, offset), [&](uint f) {
+            if (!tested.insert(f).second)
+                return false;
+            return SampleFace(mesh, f, density, [&](const vcg::Point3f& s) {
+                const vcg::Point3f v = s - p0;
+                const float along = v * a;
+                return along >= 0.f && along <= L && double((v ^ a).Norm()) < r;
+            });
+        });
+        if (hit)
+            return true;
+    }
+    return false;
+}
+
+bool CheckCollisionSphere(vcg::Point3f c, double r, const MyMesh& mesh, const FaceGrid& cells, int offset,
+                          float density)
+{
+    return WalkCells(cells, SphereRange(c, r, offset), [&](uint f) {
+        return SampleFace(mesh, f, density, [&](const vcg::Point3f& q) { return InsideSphere(q, c, r); });
+    });
+}
+
+bool CheckCollisionCone(vcg::Point3f p0, double r0, vcg::Point3f p1, double r1, const MyMesh& mesh,
+                        const FaceGrid& cells, int offset, float density)
+{
+    if (!HasAxis(p0, p1))
+        return CheckCollisionSphere(p0, std::max(r0, r1), mesh, cells, offset, density);
+    const Cone cone = MakeCone(p0, r0, p1, r1);
+    return WalkCells(cells, cone.Range(p1, offset), [&](uint f) {
+        return SampleFace(mesh, f, density, [&](const vcg::Point3f& q) { return cone.Contains(q); });
+    });
+}
+
+bool CheckCollisionConeAllX(vcg::Point3f p0, double r0, vcg::Point3f p1, double r1, const MyMesh& mesh,
+                            const FaceGrid& cells, int offset, HitMap& hits, float density)
+{
+    hits.clear();
+    if (!HasAxis(p0, p1)) {
+        const double r = std::max(r0, r1);
+        WalkCells(cells, SphereRange(p0, r, offset), [&](uint f) {
+            return SampleFace(mesh, f, density, [&](const vcg::Point3f& q) {
+                if (InsideSphere(q, p0, r))
+                    hits.insert(-q[2], qMakePair(int(f), q));
+                return false;
+            });
+        });
+        return !hits.isEmpty();
+    }
+    const Cone cone = MakeCone(p0, r0, p1, r1);
+    WalkCells(cells, cone.Range(p1, offset), [&](uint f) {
+        return SampleFace(mesh, f, density, [&](const vcg::Point3f& q) {
+            if (cone.Contains(q))
+                hits.insert(-q[2], qMakePair(int(f), q));
+            return false;
+        });
+    });
+    return !hits.isEmpty();
+}
+
+vcg::Point3f FindNearestNormalSphere(vcg::Point3f c, double r, const MyMesh& mesh, const FaceGrid& cells,
+                                     int offset, float density)
+{
+    vcg::Point3f result(0.f, 0.f, kNoNormalZ);
+    double best = 10000.0;
+    WalkCells(cells, SphereRange(c, r, offset), [&](uint f) {
+        const vcg::Point3f& n = mesh.face[f].n;
+        if (!(n[2] <= 0.f))
+            return false;
+        SampleFace(mesh, f, density, [&](const vcg::Point3f& q) {
+            const double dx = double(q[0]) - c[0], dy = double(q[1]) - c[1], dz = double(q[2]) - c[2];
+            const double d = std::sqrt(dx * dx + dy * dy + dz * dz);
+            if (d < best && d <= r) {
+                best = d;
+                result = n;
+            }
+            return false;
+        });
+        return false;
+    });
+    return result;
+}
+
+} // namespace supportcollide

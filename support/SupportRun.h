@@ -1,0 +1,133 @@
+#pragma once
+#include "SupportCollision.h"
+#include "mesh/mymesh.h"
+
+#include <QList>
+#include <QMap>
+#include <QMultiMap>
+#include <QVector3D>
+#include <QVector>
+
+// The data and the mesh work of one support generation run, without GL or
+// threads: the painter's run (GenSupportX) keeps the frame (locks, lift,
+// flags, signal) and calls these steps on the model's working mesh; tests
+// drive them headless. The later phases (contacts, tips, columns, bracing)
+// read the tables, the grid and the sizes held here.
+
+// The four values of the support parameter vector.
+struct SupportParameters {
+    double density = 1.0;       // contact spacing 2 / density mm
+    double tipDiameter = 0.6;   // mm
+    double shaftDiameter = 1.1; // mm
+    double liftDistance = 3.0;  // mm
+};
+
+// Sizes derived from the parameters once per run.
+struct SupportSizes {
+    double d = 0;               // contact spacing
+    double rt = 0;              // tip radius
+    double rs = 0;              // shaft radius
+    double tipLength = 0;       // L = min(2, max(shaft diameter, 4 (rs - rt)))
+    double rm = 0;              // end radius of a short tip
+    double shortTipStart = 0;   // start radius of a short tip
+    double drop = 0;            // landing search depth
+    double landingRadius = 0;   // 2 + rs
+    double rs08 = 0;            // 0.8 rs
+    float shaftCube3 = 0;       // 3 D^3
+    float shaftSquare8 = 0;     // 8 D^2
+    double shaft5 = 0;          // 5 D
+    float collisionDensity = 0; // samples per mm of every collision test: 5 / D
+
+    static SupportSizes From(const SupportParameters& p);
+};
+
+// One entry of the slab table: truncated z x 1000 and the working vertex.
+struct SlabEntry {
+    int key;
+    uint vertex;
+};
+
+// One working vertex of a first generation: its slab and the contact
+// selection's label and seed (micrometres).
+struct SupportVertexState {
+    int slab = 0;
+    int label = SupportVertexState::kUnclaimed;
+    int seedX = SupportVertexState::kUnclaimed;
+    int seedY = SupportVertexState::kUnclaimed;
+
+    static constexpr int kUnclaimed = -9;
+    static constexpr int kUpward = -4;
+};
+
+// Split predicate of the refinement: an edge longer than 0.8 d in plan view,
+// unless its face or the face across it is selected. Its height difference
+// does not count, so a vertical edge is never split.
+class DuneEdgeLen {
+public:
+    explicit DuneEdgeLen(double d);
+    bool operator()(const MyMesh& m, uint32_t f, int e) const;
+    float limitSquared() const { return m_t; }
+
+private:
+    float m_t;
+};
+
+// New vertex of a split edge: the midpoint, in single precision.
+struct DuneMidPoint {
+    vcg::Point3f operator()(const vcg::Point3f& a, const vcg::Point3f& b) const { return (a + b) * 0.5f; }
+};
+
+class SupportRun {
+public:
+    static constexpr int kMaxRefinePasses = 5;
+
+    // --- mesh work (the run holds the model's locks) ---
+    // Refinement for contact spacing d = 2 / density: at most five passes,
+    // each but the fifth followed by fresh face-face adjacency; stops after a
+    // pass that splits nothing. Needs face-face adjacency and leaves the
+    // adjacency stale: CleanWorkingMesh, which follows, rebuilds it. Returns
+    // the number of passes that split.
+    static int RefineWorkingMesh(MyMesh& mesh, double density);
+    // Duplicate-vertex removal, compaction of both arrays, fresh adjacency.
+    // True when the vertex or face arrays changed.
+    static bool CleanWorkingMesh(MyMesh& mesh);
+    // Unit normal (V1 - V0) x (V2 - V0) of every face (left as is at length 0).
+    static void UpdateFaceNormals(MyMesh& mesh);
+
+    // --- working tables ---
+    // Slab table, vertex states, cleared contact states and the upward
+    // vertices of a first generation (faces need their normals).
+    void BuildFirstGenerationTables(const MyMesh& mesh);
+    // The face grid of the mesh; minBound / maxBound are widened by every
+    // face.
+    void BuildFaceGrid(const MyMesh& mesh, QVector3D& minBound, QVector3D& maxBound);
+    void SetParameters(const SupportParameters& p);
+    // Drops the tables, the grid and the sizes.
+    void Clear();
+
+    // --- collision tests against `mesh` through this run's grid ---
+    vcg::Point3f FindFirstCollisionColumn(vcg::Point3f p, double r, float zFloor, const MyMesh& mesh) const;
+    bool CheckCollisionColumn(vcg::Point3f p0, double r, vcg::Point3f p1, const MyMesh& mesh,
+                              float segmentLength = 5.0f) const;
+    bool CheckCollisionSphere(vcg::Point3f c, double r, const MyMesh& mesh) const;
+    bool CheckCollisionCone(vcg::Point3f p0, double r0, vcg::Point3f p1, double r1, const MyMesh& mesh) const;
+    bool CheckCollisionConeAllX(vcg::Point3f p0, double r0, vcg::Point3f p1, double r1, const MyMesh& mesh,
+                                supportcollide::HitMap& hits) const;
+    vcg::Point3f FindNearestNormalSphere(vcg::Point3f c, double r, const MyMesh& mesh) const;
+
+    // Slab table (0.05 mm slabs, slab 0 the lowest 0.0251 mm): per slab its
+    // vertices in key order (truncated z x 1000 ascending; equal keys in the
+    // order one-by-one multimap inserts would leave them, the later vertex
+    // first), stored flat: slab s is [SlabBegin(s), SlabEnd(s)).
+    int SlabCount() const { return m_slabStart.isEmpty() ? 0 : m_slabStart.size() - 1; }
+    const SlabEntry* SlabBegin(int s) const { return m_slabEntries.constData() + m_slabStart[s]; }
+    const SlabEntry* SlabEnd(int s) const { return m_slabEntries.constData() + m_slabStart[s + 1]; }
+    QVector<SlabEntry> m_slabEntries;
+    QVector<int> m_slabStart;
+    QVector<SupportVertexState> m_vertexStates;
+    QList<uint> m_upwardVertices;
+    QMap<uint, uchar> m_contactStates;
+    supportcollide::FaceGrid m_faceGrid;
+    SupportParameters m_params;
+    SupportSizes m_sizes;
+};

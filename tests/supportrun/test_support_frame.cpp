@@ -1,0 +1,310 @@
+// The frame of the support run on real painters and models: gate, lift,
+// working mesh placement and refinement, failure handling, and the slicer's
+// view of the shared mesh afterwards.
+#include "VSL3DScene.h"
+#include "VSLModel3D.h"
+#include "VSLModelPainter.h"
+#include "layer_checks.h"
+#include "mesh_util.h"
+#include "model_fixture.h"
+#include "test_meshes.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <cmath>
+#include <new>
+
+namespace {
+
+void SetParams(VSLModelPainter& p, double lift, double density = 1.0)
+{
+    p.m_dSupportDensity = density;
+    p.m_dTipDiameter = 0.6;
+    p.m_dShaftDiameter = 1.1;
+    p.m_dLiftDistance = lift;
+}
+
+QMatrix4x4 Frame(const VSLModelPainter& p) { return p.m_supportMatrix.inverted() * p.m_matrix; }
+
+// The shared mesh holds exactly `m` applied to the model-space table.
+bool MeshPlacedAt(const VSLModel3D& model, const QMatrix4x4& m)
+{
+    if (model.m_vVertexCopy.size() != int(model.m_mesh.VertexCount()))
+        return false;
+    for (int i = 0; i < model.m_vVertexCopy.size(); ++i) {
+        const vcg::Point3f& c = model.m_vVertexCopy[i];
+        const QVector3D q = m.map(QVector3D(c[0], c[1], c[2]));
+        if (model.m_mesh.vert[size_t(i)].p != vcg::Point3f(q.x(), q.y(), q.z()))
+            return false;
+    }
+    return true;
+}
+
+// Fan faces get refined at density 1; the sphere does not.
+QVector<VSLTriangle3D> TestModel()
+{
+    return testmesh::BumpySphere(6.f, 0.08f, 32, 16, {-8, 0, 0}) + testmesh::FanSlab(2, -6, 12, 12, 2, 16);
+}
+
+} // namespace
+
+TEST(SupportFrame, WaitsForTheGateLiftsOnceAndRefinesTheSharedMesh)
+{
+    auto model = ModelOf(TestModel());
+    const uint32_t facesBefore = model->m_mesh.FaceCount();
+    VSLModelPainter p(model.get(), nullptr);
+    SetParams(p, 3.0);
+    const float bottom = p.m_minBound.z();
+    QSignalSpy done(&p, &VSLModelPainter::sig_GenSupportDone);
+
+    ASSERT_TRUE(model->readyGate().Acquire());
+    p.m_pSupportThread->start();
+    QThread::msleep(100);
+    EXPECT_EQ(done.count(), 0);
+    EXPECT_EQ(p.m_nSupportRunStatus, -1);
+    model->readyGate().Release();
+    ASSERT_TRUE(p.m_pSupportThread->wait(20000));
+    EXPECT_EQ(done.count(), 1);
+    EXPECT_EQ(p.m_nSupportRunStatus, 0);
+    EXPECT_TRUE(p.m_bHasSupports);
+    EXPECT_TRUE(p.m_bSupportLifted);
+    EXPECT_TRUE(p.m_bGenerationRan);
+    EXPECT_FLOAT_EQ(p.m_minBound.z(), bottom + 3.f);
+
+    // The refined mesh replaced the model's, with a matching model-space table.
+    EXPECT_GT(model->m_mesh.FaceCount(), facesBefore);
+    EXPECT_EQ(model->m_meshMatrix, Frame(p));
+    EXPECT_TRUE(MeshPlacedAt(*model, Frame(p)));
+    EXPECT_TRUE(model->m_vShellOfFace.isEmpty());
+    EXPECT_EQ(p.m_supportRun.m_vertexStates.size(), int(model->m_mesh.VertexCount()));
+    EXPECT_FALSE(p.m_supportRun.m_faceGrid.isEmpty());
+    EXPECT_FLOAT_EQ(p.m_supportRun.m_sizes.collisionDensity, float(5.0 / 1.1));
+
+    // A second run neither lifts again nor refines further.
+    const uint32_t facesAfter = model->m_mesh.FaceCount();
+    p.GenSupportX();
+    EXPECT_EQ(done.count(), 2);
+    EXPECT_FLOAT_EQ(p.m_minBound.z(), bottom + 3.f);
+    EXPECT_EQ(model->m_mesh.FaceCount(), facesAfter);
+
+    // Removing the supports lowers the instance and drops the tables.
+    p.RemoveSupportX();
+    EXPECT_FLOAT_EQ(p.m_minBound.z(), bottom);
+    EXPECT_TRUE(p.m_supportRun.m_faceGrid.isEmpty());
+    EXPECT_TRUE(p.m_supportRun.m_vertexStates.isEmpty());
+}
+
+TEST(SupportFrame, SecondInstanceAtTheSamePlacementReusesTheMesh)
+{
+    auto model = ModelOf(testmesh::Cube(10.f));
+    VSLModelPainter a(model.get(), nullptr), b(model.get(), nullptr);
+    SetParams(a, 2.0);
+    SetParams(b, 2.0);
+    a.GenSupportX();
+    ASSERT_EQ(a.m_matrix, Frame(a));
+    // Marks the mesh: a run that re-placed it would wipe the mark.
+    model->m_mesh.vert[0].p[0] += 0.25f;
+    const vcg::Point3f marked = model->m_mesh.vert[0].p;
+    b.GenSupportX();
+    ASSERT_EQ(b.m_matrix, a.m_matrix);
+    EXPECT_EQ(model->m_mesh.vert[0].p, marked);
+    // Moved with its supports, b keeps its support frame; moved without, it
+    // is placed anew.
+    b.Translate({5, 0});
+    b.GenSupportX();
+    EXPECT_EQ(model->m_mesh.vert[0].p, marked);
+    b.RemoveSupportX();
+    b.Translate({5, 0});
+    b.GenSupportX();
+    EXPECT_TRUE(MeshPlacedAt(*model, Frame(b)));
+}
+
+TEST(SupportFrame, RerunWithEveryRecordDeletedLowersWithoutLocking)
+{
+    auto model = ModelOf(testmesh::Cube(10.f));
+    VSLModelPainter p(model.get(), nullptr);
+    SetParams(p, 4.0);
+    p.GenSupportX();
+    ASSERT_TRUE(p.m_bSupportLifted);
+    DLP_Support s;
+    s.isDeleted = true;
+    p.m_supportMap.insert({-1000, 7u}, s);
+    p.m_supportMatrix.translate(1, 0, 0);
+    p.m_bSupportEditMark = true;
+    QSignalSpy done(&p, &VSLModelPainter::sig_GenSupportDone);
+    // The test holds the gate: a run that tried to lock would never end.
+    ASSERT_TRUE(model->readyGate().Acquire());
+    p.m_pSupportThread->start();
+    const bool finished = p.m_pSupportThread->wait(5000);
+    model->readyGate().Release();
+    ASSERT_TRUE(finished);
+    EXPECT_EQ(done.count(), 1);
+    EXPECT_FALSE(p.m_bSupportLifted);
+    EXPECT_FLOAT_EQ(p.m_minBound.z(), 0.f);
+    EXPECT_TRUE(p.m_supportMap.isEmpty());
+    EXPECT_TRUE(p.m_supportMatrix.isIdentity());
+    EXPECT_FALSE(p.m_bHasSupports);
+}
+
+TEST(SupportFrame, AFailureAtAnyStepEndsTheRunOnceWithoutSupports)
+{
+    for (int failAt = 5; failAt <= 12; ++failAt) {
+        SCOPED_TRACE(failAt);
+        auto model = ModelOf(TestModel());
+        VSLModelPainter p(model.get(), nullptr);
+        SetParams(p, 3.0);
+        p.m_supportMap.insert({0, 3u}, DLP_Support());
+        p.m_fnSupportStep = [failAt](int step) {
+            if (step == failAt) {
+                if (failAt % 2)
+                    throw std::bad_alloc();
+                throw 42;
+            }
+        };
+        QSignalSpy done(&p, &VSLModelPainter::sig_GenSupportDone);
+        p.m_pSupportThread->start();
+        ASSERT_TRUE(p.m_pSupportThread->wait(20000));
+        EXPECT_EQ(done.count(), 1);
+        EXPECT_EQ(p.m_nSupportRunStatus, 0);
+        EXPECT_FALSE(p.m_bHasSupports);
+        EXPECT_TRUE(p.m_supportMap.isEmpty());
+        EXPECT_FALSE(p.m_bSupportLifted);
+        EXPECT_FLOAT_EQ(p.m_minBound.z(), 0.f);
+        // The shared mesh still matches its model-space table, and both locks are free.
+        EXPECT_TRUE(MeshPlacedAt(*model, model->m_meshMatrix));
+        EXPECT_EQ(model->m_vVertexCopy.size(), int(model->m_mesh.VertexCount()));
+        EXPECT_TRUE(model->dataMutex()->tryLock());
+        model->dataMutex()->unlock();
+        EXPECT_TRUE(model->readyGate().Acquire());
+        model->readyGate().Release();
+    }
+}
+
+TEST(SupportFrame, ModelWithoutVerticesFinishesWithoutSupports)
+{
+    auto model = ModelOf({});
+    VSLModelPainter p(model.get(), nullptr);
+    SetParams(p, 1.0);
+    QSignalSpy done(&p, &VSLModelPainter::sig_GenSupportDone);
+    p.GenSupportX();
+    EXPECT_EQ(done.count(), 1);
+    EXPECT_FALSE(p.m_bHasSupports);
+    EXPECT_EQ(p.m_nSupportRunStatus, 0);
+}
+
+namespace {
+
+class SupportSlicing : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    VSL3DScene scene;
+
+    void SetUp() override { scene.m_fnOutOfRangeWarning = [] {}; }
+
+    VSLModelPainter* Add(const QVector<VSLTriangle3D>& tris, QVector3D at)
+    {
+        const QString path = dir.filePath(QString("m%1.stl").arg(scene.instances().size()));
+        if (!testmesh::WriteFile(path, testmesh::BinaryStl(tris)) || !scene.AddModel(path))
+            return nullptr;
+        VSLModelPainter* p = scene.instances().last();
+        QElapsedTimer t;
+        t.start();
+        while (!p->m_pModel->isReady() && t.elapsed() < 20000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        p->m_matrix.setToIdentity();
+        p->m_matrix.translate(at);
+        p->UpdateData();
+        return p;
+    }
+    // A second instance of p's model, turned about z and placed at `at`.
+    VSLModelPainter* AddRotatedCopy(VSLModelPainter* p, QVector3D at)
+    {
+        scene.SetPickModelPainter(p->m_nNumber * 10);
+        if (scene.DuplicateSelectedModel() != SceneOp::Done)
+            return nullptr;
+        VSLModelPainter* q = scene.instances().last();
+        q->m_matrix.setToIdentity();
+        q->m_matrix.translate(at);
+        q->m_matrix.rotate(90, 0, 0, 1);
+        q->UpdateData();
+        return q;
+    }
+    SliceLayers Slice()
+    {
+        QSignalSpy done(&scene, &VSL3DScene::sig_SliceSceneDone);
+        if (scene.StartSliceScene(1920, 1080, 20.f, 20.f, 0.1f, 0) != SceneOp::Done || !done.wait(30000))
+            return {};
+        return scene.m_modelSliceLayers;
+    }
+    bool Support(VSLModelPainter* p, double lift)
+    {
+        SetParams(*p, lift);
+        if (scene.StartSupportJob(p) != SceneOp::Done)
+            return false;
+        QElapsedTimer t;
+        t.start();
+        while (scene.runningSupportJobs() > 0 && t.elapsed() < 30000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        return scene.runningSupportJobs() == 0;
+    }
+    // Same lit area per layer, `shift` layers apart, within a pixel row.
+    static void ExpectSameLayers(const SliceLayers& a, const SliceLayers& b, int shift = 0)
+    {
+        ASSERT_EQ(a.size() + shift, b.size());
+        for (int L = 0; L < a.size(); ++L) {
+            double areaA = 0, areaB = 0;
+            for (const QPolygonF& poly : a[L])
+                areaA += layercheck::Area(poly);
+            for (const QPolygonF& poly : b[L + shift])
+                areaB += layercheck::Area(poly);
+            ASSERT_NEAR(std::fabs(areaA), std::fabs(areaB), 2.0 + 1e-3 * std::fabs(areaA)) << "layer " << L;
+        }
+        for (int L = 0; L < shift; ++L)
+            EXPECT_TRUE(b[L].isEmpty()) << L;
+    }
+};
+
+} // namespace
+
+TEST_F(SupportSlicing, InstancesSliceAlikeAfterRunsRotatedCopiesAndRepairs)
+{
+    VSLModelPainter* a = Add(TestModel(), {0, 0, 0});
+    ASSERT_TRUE(a);
+    VSLModelPainter* b = AddRotatedCopy(a, {0, 20, 0});
+    ASSERT_TRUE(b);
+    const SliceLayers before = Slice();
+    ASSERT_GT(before.size(), 10);
+
+    ASSERT_TRUE(Support(a, 0.0));
+    EXPECT_GT(a->m_pModel->m_mesh.FaceCount(), uint32_t(TestModel().size()));
+    ExpectSameLayers(before, Slice());
+    // The slice left the mesh at b's placement; a's next run must place it anew.
+    ASSERT_TRUE(Support(b, 0.0));
+    ASSERT_TRUE(Support(a, 0.0));
+    EXPECT_TRUE(MeshPlacedAt(*a->m_pModel, Frame(*a)));
+    ExpectSameLayers(before, Slice());
+    ASSERT_TRUE(Support(a, 0.0));
+    EXPECT_TRUE(MeshPlacedAt(*a->m_pModel, Frame(*a)));
+
+    int holes, repairHoles, manifold, orientation;
+    a->RemoveSupportX();
+    b->RemoveSupportX();
+    ASSERT_EQ(scene.RepairScene(holes, repairHoles, manifold, orientation), SceneOp::Done);
+    EXPECT_TRUE(a->m_pModel->m_meshMatrix.isIdentity());
+    ASSERT_TRUE(Support(a, 0.0));
+    EXPECT_TRUE(MeshPlacedAt(*a->m_pModel, Frame(*a)));
+    ExpectSameLayers(before, Slice());
+}
+
+TEST_F(SupportSlicing, LiftedInstancesSliceAsUnliftedOnesShiftedByTheLift)
+{
+    VSLModelPainter* a = Add(TestModel(), {0, 0, 0});
+    ASSERT_TRUE(a);
+    const SliceLayers flat = Slice();
+    ASSERT_TRUE(Support(a, 1.0));
+    ExpectSameLayers(flat, Slice(), 10);
+}
