@@ -29,7 +29,8 @@ class ScenePickBuffer;
 
 // Scene and edit status carried as int between the scene, the view and the
 // main window.
-enum emVexmorEditStat {
+// Carried as an int: the slice panel also takes 5 (a request to slice).
+enum emVexmorEditStat : int {
     VexmorEditStatEmpty = 0,    // no model
     VexmorEditStatEdited = 1,   // scene edited, or a model still in its topology pass
     VexmorEditStatReady = 2,    // every model has finished its topology pass

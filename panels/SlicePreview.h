@@ -1,0 +1,20 @@
+#pragma once
+
+#include "printfile/slicelayers.h"
+
+#include <QPainter>
+
+// Draws one layer of a slice result into the top-left `previewSize` of a
+// panel: the build area black, model sections white with their holes black
+// (odd-even), support sections white. Shared by the slice panels.
+struct SlicePreviewLayer
+{
+    QSize previewSize;
+    int xResolution = 0;
+    int yResolution = 0;
+    bool drawLayer = false; // false: only the black build area
+    int layer = 0;
+};
+
+void paintSlicePreview(QPainter& painter, const SlicePreviewLayer& what, const SliceLayers& model,
+                       const SliceLayers& supports);
