@@ -275,3 +275,33 @@ TEST_F(TaskFileTest, UnknownTagsAndOrphanMatricesAreSkippedAndIdsReadFromTheirFi
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(TaskFileTest, EveryOperationIsRefusedWhileAJobRuns)
+{
+    ASSERT_TRUE(m_scene.AddModel(CenteredBox("a", 10, 10, 4)));
+    ASSERT_TRUE(WaitUntilReady());
+    ASSERT_TRUE(m_scene.WriteBinaryScene(Path("plate.task")));
+    VSLModelPainter* p = Last();
+    // With the gate held the support worker waits at its start.
+    ASSERT_TRUE(p->m_pModel->readyGate().Acquire());
+    QSignalSpy update(&m_scene, &VSL3DScene::sig_Update);
+    ASSERT_EQ(m_scene.StartSupportJob(p), SceneOp::Done);
+
+    ST_MachinePara para{};
+    EXPECT_FALSE(m_scene.WriteBinaryScene(Path("other.task")));
+    EXPECT_FALSE(m_scene.LoadBinaryScene(Path("plate.task")));
+    EXPECT_EQ(m_scene.SliceScene(0.5f, "", "", 1920, 1080, 20, 20), VSL3DScene::kRefusedBusy);
+    EXPECT_EQ(m_scene.readSlcFile(Path("x.slc"), nullptr), VSL3DScene::kRefusedBusy);
+    EXPECT_EQ(m_scene.generatePrintableData1(para, Path("x.dat")), VSL3DScene::kRefusedBusy);
+    EXPECT_FALSE(m_scene.saveSvg(1, m_dir.path(), "x", 10, 10));
+    EXPECT_FALSE(QFile::exists(Path("other.task")));
+    EXPECT_EQ(m_scene.instances().first(), p);
+
+    p->m_pModel->readyGate().Release();
+    ASSERT_TRUE(update.count() > 0 || update.wait(10000));
+    EXPECT_TRUE(m_scene.WriteBinaryScene(Path("other.task")));
+}
+
+} // namespace
