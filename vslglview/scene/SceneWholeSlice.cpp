@@ -2,8 +2,7 @@
 // into another, each cut in one pass on the caller's thread.
 #include "VSL3DScene.h"
 #include "VSLModel3D.h"
-#include "mesh/allocator.h"
-#include "mesh/clean.h"
+#include "mesh/merge.h"
 #include "mesh/topology.h"
 
 #include <QMutexLocker>
@@ -15,12 +14,19 @@ namespace {
 
 constexpr float kMaxModelPixel = 999987.f;
 
+// Corners merged as the duplicate-vertex clean-up and both compactions do,
+// then face-face adjacency.
 void PrepareMesh(VSLModel3D& model)
 {
-    model.CopyMesh(VSLModel3D::TrianglesToMesh);
-    vcg::tri::Clean<MyMesh>::RemoveDuplicateVertex(model.m_mesh, true);
-    vcg::tri::Allocator<MyMesh>::CompactVertexVector(model.m_mesh);
-    vcg::tri::Allocator<MyMesh>::CompactFaceVector(model.m_mesh);
+    const VSLTriangle3D* tris = model.m_vTriangles.constData();
+    vcg::tri::BuildMergedMesh(model.m_mesh, uint32_t(model.m_vTriangles.size()), [tris](uint32_t i, int k) {
+        const QVector3D& v = tris[i].vertices[k];
+        return vcg::Point3f(v.x(), v.y(), v.z());
+    });
+    // A face that collapsed under its instance transform is gone from the
+    // mesh: the list follows, or the slicer would refuse the count mismatch.
+    if (int(model.m_mesh.fn) != model.m_vTriangles.size())
+        model.CopyMesh(VSLModel3D::MeshToTriangles);
     vcg::tri::UpdateTopology<MyMesh>::FaceFace(model.m_mesh);
 }
 
