@@ -1,4 +1,5 @@
 #include "VSL3DScene.h"
+#include "modal_answer.h"
 #include "slc/slcfile.h"
 #include "test_meshes.h"
 
@@ -155,6 +156,25 @@ TEST_F(SlcImport, DamagedFilesAreReportedWithoutHangingOrAllocating)
         EXPECT_TRUE(m_scene.m_modelSliceLayers.isEmpty()) << c.name;
     }
     EXPECT_EQ(m_scene.readSlcFile(m_dir.filePath("missing.slc"), nullptr), -3);
+}
+
+TEST(SlcMessageBoxes, WithoutPromptsTheFramelessBoxesAskAndDefaultToNo)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("wide.slc");
+    ASSERT_TRUE(testmesh::WriteFile(path, Slc(1, {{0.05f, {Square(-100, 0, 200, 20)}}})));
+    VSL3DScene scene;
+    {
+        ModalAnswers answers({QMessageBox::No});
+        EXPECT_EQ(scene.readSlcFile(path, nullptr), -1);
+        EXPECT_EQ(answers.texts, QStringList({"SLC data is out of range"}));
+        EXPECT_EQ(answers.defaults, QList<QMessageBox::StandardButton>({QMessageBox::No}));
+    }
+    scene.m_fLayerThick = 0.25f;
+    ModalAnswers answers;
+    EXPECT_EQ(scene.readSlcFile(path, nullptr), -2);
+    EXPECT_EQ(answers.texts, QStringList({"Laythick Error:0.25!=0.05"}));
+    EXPECT_TRUE(scene.m_modelSliceLayers.isEmpty());
 }
 
 TEST(SlcNames, SuffixIsCaseSensitiveAndFoundAnywhere)
