@@ -122,10 +122,11 @@ TEST_F(TaskFileTest, WrittenLayoutHasFixedTagsIdsMatricesRowByRowAndEmptySupport
     EXPECT_EQ(Text(s[2].id), QByteArray::number(idA));
     EXPECT_EQ(Text(s[3].id), QByteArray::number(idA));
     EXPECT_EQ(Text(s[4].id), QByteArray::number(idA + 1));
+    // Row by row: the translation ends each of the first three rows.
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c)
             EXPECT_EQ(s[2].values[r * 4 + c], moved->m_matrix(r, c)) << r << c;
-    EXPECT_EQ(s[2].values[3], moved->m_matrix(0, 3)); // translation x sits at the row's end
+    EXPECT_EQ(s[2].values[7], moved->m_matrix(1, 3));
     for (int i = 5; i < 8; ++i)
         EXPECT_EQ(s[i].count, 0);
 }
