@@ -26,10 +26,10 @@ class VSLModel3D;
 class VSLModelPainter;
 class DLPSupportStructure;
 class ScenePickBuffer;
+class QPainter;
 
 // Scene and edit status carried as int between the scene, the view and the
-// main window.
-// Carried as an int: the slice panel also takes 5 (a request to slice).
+// main window; the slice panel also takes 5 (a request to slice).
 enum emVexmorEditStat : int {
     VexmorEditStatEmpty = 0,    // no model
     VexmorEditStatEdited = 1,   // scene edited, or a model still in its topology pass
@@ -197,6 +197,34 @@ public:
     // are refused.
     ScenePrintJob BeginPrintJob(bool withPlateTriangles);
     bool IsWritingPrintFile() const { return m_nPrintFilesWriting.load() > 0; }
+    // --- task file, whole-plate slicing, SLC import, all-float and SVG export ---
+    // None is reached by a user command. Each is refused while a support or
+    // slice job runs: false, or kRefusedBusy for those returning int.
+    static constexpr int kRefusedBusy = -100;
+    // Writes the plate anew (temporary file renamed into place when complete);
+    // false, and the old file kept, on any failure or with no instance.
+    bool WriteBinaryScene(QString path);
+    // Replaces the plate by the file's; false, and the scene as it was, when
+    // the file cannot be read completely.
+    bool LoadBinaryScene(QString path);
+    int SliceScene(float layerThickness, QString folder, QString name, int width, int height, float dotsPerMMX,
+                   float dotsPerMMY);
+    void generatePolygonData(VSLModel3D* model, int width, int height, float dotsPerMMX, float dotsPerMMY);
+    void generatePolygonDataSup(VSLModel3D* model, int width, int height, float dotsPerMMX, float dotsPerMMY);
+    static bool isSlcFile(QString name);
+    static bool IsDealFinish(QVector<QPointF> polygon, int& index);
+    // 0 done, -1 declined to scale, -2 thickness mismatch, -3 unreadable or
+    // truncated file (scene unchanged).
+    int readSlcFile(QString path, VSLModel3D* model);
+    // 0 written; non-zero, and no file left, on failure.
+    int generatePrintableData1(ST_MachinePara& para, QString path);
+    bool saveSvg(int layerCount, QString dir, QString name, int width, int height);
+    void paint(QPainter& painter, int width, int height, int layer);
+    int m_nTotalLayers = 0;  // layers of the imported SLC files
+    // Replace the SLC reader's two message boxes (hosts without widgets, tests):
+    // the thickness notice gets its text; the scale question answers Yes with true.
+    std::function<void(QString const&)> m_fnSlcThicknessNotice;
+    std::function<bool()> m_fnSlcScaleQuestion;
 
     QMap<int, VSLModel3D*> const& models() const { return m_models; }
     QMap<int, VSLModelPainter*> const& instances() const { return m_instances; }

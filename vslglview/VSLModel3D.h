@@ -8,6 +8,7 @@
 #include <QMatrix4x4>
 #include <QMutex>
 #include <QObject>
+#include <QPolygonF>
 #include <QThread>
 #include <QVector>
 
@@ -95,6 +96,17 @@ public:
     bool Z_Intersect(const vcg::Point3f& a, const vcg::Point3f& b, const float& z, ClipperLib::IntPoint& out);
     int SilceMeshX(ShellLayerContours& out, QVector<float>& layerHeights, float thickness, float top, float base);
     int SilceMeshXX(ShellLayerContours& out, QVector<float>& layerHeights, float thickness, float top, float base);
+
+    // Whole-mesh slicer (caller holds the data mutex or owns the model):
+    // planes from m_fLayerThick, m_fSliceTop, m_fSliceBase; the number of
+    // planes, or -1 face count mismatch, -2 bad thickness, -3 holes flag,
+    // -4 manifold flag (nothing changed then).
+    int SilceMesh(QVector<VSLTriangle3D>& triangles, MyMesh& mesh, LayerContours& out);
+    int SliceModel();
+    int SliceSupport();
+    // Display triangles of imported layer outlines (mm), every third layer,
+    // appended to m_vT; always 0.
+    int ConvertPolygonToTriangles(QVector<QVector<QPolygonF>> layers, float thickness);
 
     FixerThread* fixerThread() const { return m_pFixerThread; }
     MeshReadyGate& readyGate() { return m_readyGate; }

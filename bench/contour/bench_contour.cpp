@@ -127,6 +127,34 @@ void BM_JoinEndsOnFewPoints(benchmark::State& state)
     }
 }
 BENCHMARK(BM_JoinEndsOnFewPoints)->Unit(benchmark::kMillisecond);
+// The whole-mesh slicer of whole-plate slicing on the same sphere.
+void BM_WholeMeshSphere1M(benchmark::State& state)
+{
+    static auto model = [] {
+        auto m = ModelOf(testmesh::Translated(testmesh::SphereWithTriangles(1000000, 50.f), {0, 0, 50.f}));
+        m->CheckHoles();
+        m->CheckRepairManifold();
+        m->m_fLayerThick = 0.05f;
+        m->m_fSliceTop = 100.f;
+        m->m_fSliceBase = 0.f;
+        return m;
+    }();
+    int layers = 0;
+    size_t outlines = 0;
+    for (auto _ : state) {
+        for (int i = 0; i < model->m_vVertexCopy.size(); ++i)
+            model->m_mesh.vert[size_t(i)].p = model->m_vVertexCopy[i];
+        layers = model->SliceModel();
+        outlines = 0;
+        for (const auto& layer : model->m_vModelContours)
+            outlines += layer.size();
+    }
+    state.counters["faces"] = double(model->m_mesh.FaceCount());
+    state.counters["layers"] = layers;
+    state.counters["outlines"] = double(outlines);
+    state.counters["peak_rss_mb"] = PeakRssMb();
+}
+BENCHMARK(BM_WholeMeshSphere1M)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
 

@@ -1,0 +1,54 @@
+// Feeds arbitrary bytes to the SLC parser and, for what it accepts, to the
+// scene's whole import (thinning, scaling, display triangles).
+#include "VSL3DScene.h"
+#include "VSLModel3D.h"
+#include "slc/slcfile.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    slc::Contents contents;
+    if (!slc::Parse(reinterpret_cast<const char*>(data), qint64(size), contents))
+        return 0;
+    qint64 points = 0;
+    for (const QVector<QPolygonF>& layer : contents.layers) {
+        if (layer.isEmpty())
+            __builtin_trap(); // empty layers are dropped
+        for (const QPolygonF& p : layer)
+            points += p.size();
+    }
+    if (points * 8 > qint64(size))
+        __builtin_trap();
+
+    static QTemporaryDir dir;
+    static const QString path = dir.filePath("input.slc");
+    {
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return 0;
+        f.write(reinterpret_cast<const char*>(data), qint64(size));
+    }
+    VSL3DScene scene;
+    scene.m_fnSlcScaleQuestion = [size] { return size % 2 == 0; };
+    scene.m_fnSlcThicknessNotice = [](QString const&) {};
+    VSLModel3D model;
+    VSLModel3D::m_vT.clear();
+    if (scene.readSlcFile(path, &model) != 0)
+        return 0;
+    for (const QVector<QPolygonF>& layer : scene.m_modelSliceLayers)
+        for (const QPolygonF& p : layer) {
+            if (!p.isEmpty() && p.first() != p.last())
+                __builtin_trap(); // every outline is closed
+            for (const QPointF& q : p)
+                if (!std::isfinite(q.x()) || !std::isfinite(q.y()))
+                    __builtin_trap();
+        }
+    VSLModel3D::m_vT.clear();
+    return 0;
+}

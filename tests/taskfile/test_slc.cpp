@@ -1,0 +1,207 @@
+#include "VSL3DScene.h"
+#include "modal_answer.h"
+#include "slc/slcfile.h"
+#include "test_meshes.h"
+
+#include <QDataStream>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace {
+
+using Layer = QVector<QPolygonF>;
+struct Record {
+    float z;
+    Layer outlines;
+};
+
+QByteArray Slc(int tableEntries, const QVector<Record>& records, bool terminator = true)
+{
+    QByteArray bytes("-SLCVER 2.0 -UNIT MM -PACKAGE test\r\n\x1a");
+    bytes.append(QByteArray(256, '\0'));
+    bytes.append(char(tableEntries));
+    QDataStream s(&bytes, QIODevice::Append);
+    s.setByteOrder(QDataStream::LittleEndian);
+    s.setFloatingPointPrecision(QDataStream::SinglePrecision);
+    for (int i = 0; i < tableEntries; ++i)
+        s << 0.f << 0.05f << 0.f << 0.f;
+    for (const Record& r : records) {
+        s << r.z << quint32(r.outlines.size());
+        for (const QPolygonF& p : r.outlines) {
+            s << quint32(p.size()) << quint32(0);
+            for (const QPointF& q : p)
+                s << float(q.x()) << float(q.y());
+        }
+    }
+    if (terminator)
+        s << 9.f << quint32(0xFFFFFFFF);
+    return bytes;
+}
+
+QPolygonF Square(double x0, double y0, double w, double h)
+{
+    return QPolygonF({QPointF(x0, y0), QPointF(x0 + w, y0), QPointF(x0 + w, y0 + h), QPointF(x0, y0 + h),
+                      QPointF(x0, y0)});
+}
+
+class SlcImport : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_scene.m_fnSlcThicknessNotice = [this](QString const& text) { m_notices << text; };
+        m_scene.m_fnSlcScaleQuestion = [this] {
+            ++m_questions;
+            return m_answerYes;
+        };
+    }
+    int Read(const QByteArray& bytes)
+    {
+        const QString path = m_dir.filePath("in.slc");
+        EXPECT_TRUE(testmesh::WriteFile(path, bytes));
+        return m_scene.readSlcFile(path, nullptr);
+    }
+    QTemporaryDir m_dir;
+    VSL3DScene m_scene;
+    QStringList m_notices;
+    int m_questions = 0;
+    bool m_answerYes = false;
+};
+
+TEST_F(SlcImport, RecordsFollowTheWholeSamplingTable)
+{
+    const QVector<Record> records{{0.05f, {Square(0, 0, 10, 10)}}, {0.1f, {Square(0, 0, 10, 10)}}};
+    ASSERT_EQ(Read(Slc(1, records)), 0);
+    const SliceLayers one = m_scene.m_modelSliceLayers;
+    EXPECT_FLOAT_EQ(m_scene.m_fLayerThick, 0.05f); // a scene thickness of 0 takes the file's
+    EXPECT_EQ(m_scene.m_nTotalLayers, 2);
+
+    VSL3DScene three;
+    three.m_fnSlcScaleQuestion = [] { return false; };
+    const QString path = m_dir.filePath("three.slc");
+    ASSERT_TRUE(testmesh::WriteFile(path, Slc(3, records)));
+    ASSERT_EQ(three.readSlcFile(path, nullptr), 0);
+    EXPECT_EQ(three.m_modelSliceLayers, one);
+
+    ASSERT_EQ(one.size(), 2);
+    ASSERT_EQ(one[0].size(), 1);
+    // Centre (5, 5) mm onto the build maximum (48, 27) mm at 20 px/mm.
+    EXPECT_EQ(one[0][0][0], QPointF(860, 440));
+    EXPECT_EQ(one[0][0][2], QPointF(1060, 640));
+    EXPECT_EQ(m_scene.m_sliceMinPt, QPointF(860, 440));
+    EXPECT_EQ(m_scene.m_sliceMaxPt, QPointF(1060, 640));
+}
+
+TEST_F(SlcImport, OutlinesAreThinnedAndClosed)
+{
+    const QPolygonF withMidPoint({QPointF(0, 0), QPointF(5, 0), QPointF(10, 0), QPointF(10, 10), QPointF(0, 10)});
+    const QPolygonF twoPoints(QVector<QPointF>{QPointF(1, 1), QPointF(2, 3)});
+    ASSERT_EQ(Read(Slc(1, {{0.05f, {withMidPoint, twoPoints}}})), 0);
+    ASSERT_EQ(m_scene.m_modelSliceLayers.size(), 1);
+    const Layer& layer = m_scene.m_modelSliceLayers[0];
+    ASSERT_EQ(layer.size(), 2);
+    EXPECT_EQ(layer[0].size(), 5); // four corners, closed
+    EXPECT_EQ(layer[0].first(), layer[0].last());
+    EXPECT_FALSE(layer[0].contains(QPointF(20 * (5 - 5 + 48), 20 * (0 - 5 + 27))));
+    EXPECT_TRUE(layer[1].isEmpty());
+}
+
+TEST_F(SlcImport, ThicknessMismatchAndDeclinedScalingChangeNothing)
+{
+    m_scene.m_fLayerThick = 0.1f;
+    EXPECT_EQ(Read(Slc(1, {{0.05f, {Square(0, 0, 10, 10)}}})), -2);
+    EXPECT_EQ(m_notices, QStringList({"Laythick Error:0.1!=0.05"}));
+    EXPECT_TRUE(m_scene.m_modelSliceLayers.isEmpty());
+
+    m_scene.m_fLayerThick = 0.05f;
+    const QByteArray wide = Slc(1, {{0.05f, {Square(-100, 0, 200, 20)}}});
+    EXPECT_EQ(Read(wide), -1);
+    EXPECT_EQ(m_questions, 1);
+    EXPECT_TRUE(m_scene.m_modelSliceLayers.isEmpty());
+
+    m_answerYes = true;
+    ASSERT_EQ(Read(wide), 0);
+    // Scaled by 96 / 200 about the outline centre: the frame's width exactly, centred.
+    const QPolygonF& p = m_scene.m_modelSliceLayers[0][0];
+    EXPECT_NEAR(p[0].x(), 0, 1e-3);
+    EXPECT_NEAR(p[1].x(), 1920, 1e-3);
+    EXPECT_NEAR((p[0].y() + p[2].y()) / 2, 540, 1e-3);
+    EXPECT_NEAR(m_scene.m_sliceMinPt.x(), 0, 1e-3);
+    EXPECT_NEAR(m_scene.m_sliceMaxPt.x(), 1920, 1e-3);
+}
+
+TEST_F(SlcImport, DamagedFilesAreReportedWithoutHangingOrAllocating)
+{
+    const QByteArray good = Slc(1, {{0.05f, {Square(0, 0, 10, 10)}}});
+    const int records = good.indexOf("\r\n\x1a") + 276;
+    QByteArray hugeBoundaries = good;
+    hugeBoundaries.replace(records + 4, 4, QByteArray("\xff\xff\xff\x7f", 4));
+    QByteArray hugeVertices = good;
+    hugeVertices.replace(records + 8, 4, QByteArray("\xff\xff\xff\xff", 4));
+    QByteArray hugeTable = good;
+    hugeTable[records - 17] = char(0xff);
+    const struct {
+        const char* name;
+        QByteArray bytes;
+    } cases[] = {
+        {"boundary count beyond the file", hugeBoundaries},
+        {"vertex count beyond the file", hugeVertices},
+        {"table beyond the file", hugeTable},
+        {"cut inside a record", Slc(1, {{0.05f, {Square(0, 0, 10, 10)}}}, false).left(records + 30)},
+        {"header only", good.left(100)},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Read(c.bytes), -3) << c.name;
+        EXPECT_TRUE(m_scene.m_modelSliceLayers.isEmpty()) << c.name;
+    }
+    EXPECT_EQ(m_scene.readSlcFile(m_dir.filePath("missing.slc"), nullptr), -3);
+}
+
+TEST(SlcMessageBoxes, WithoutPromptsTheFramelessBoxesAskAndDefaultToNo)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("wide.slc");
+    ASSERT_TRUE(testmesh::WriteFile(path, Slc(1, {{0.05f, {Square(-100, 0, 200, 20)}}})));
+    VSL3DScene scene;
+    {
+        ModalAnswers answers({QMessageBox::No});
+        EXPECT_EQ(scene.readSlcFile(path, nullptr), -1);
+        EXPECT_EQ(answers.texts, QStringList({"SLC data is out of range"}));
+        EXPECT_EQ(answers.defaults, QList<QMessageBox::StandardButton>({QMessageBox::No}));
+    }
+    scene.m_fLayerThick = 0.25f;
+    ModalAnswers answers;
+    EXPECT_EQ(scene.readSlcFile(path, nullptr), -2);
+    EXPECT_EQ(answers.texts, QStringList({"Laythick Error:0.25!=0.05"}));
+    EXPECT_TRUE(scene.m_modelSliceLayers.isEmpty());
+}
+
+TEST(SlcNames, SuffixIsCaseSensitiveAndFoundAnywhere)
+{
+    EXPECT_TRUE(VSL3DScene::isSlcFile("part.slc"));
+    EXPECT_TRUE(VSL3DScene::isSlcFile("part.slc.stl"));
+    EXPECT_FALSE(VSL3DScene::isSlcFile("part.SLC"));
+    EXPECT_FALSE(VSL3DScene::isSlcFile("part.stl"));
+}
+
+TEST(SlcThinning, MatchesRepeatedScansFromTheStart)
+{
+    std::mt19937 rng(7);
+    std::uniform_int_distribution<int> coord(0, 3), len(0, 9);
+    for (int trial = 0; trial < 3000; ++trial) {
+        QPolygonF p;
+        for (int i = len(rng); i > 0; --i)
+            p << QPointF(coord(rng), coord(rng));
+        QPolygonF naive = p;
+        int index = 0;
+        while (!VSL3DScene::IsDealFinish(naive, index))
+            naive.remove(index);
+        EXPECT_EQ(index, naive.size());
+        QPolygonF fast = p;
+        slc::Thin(fast);
+        ASSERT_EQ(fast, naive) << trial;
+    }
+}
+
+} // namespace

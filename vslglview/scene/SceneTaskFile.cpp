@@ -1,0 +1,122 @@
+// The scene's task file: the whole plate out and back in.
+#include "VSL3DScene.h"
+#include "VSLModel3D.h"
+#include "VSLModelPainter.h"
+#include "scene/TaskFile.h"
+
+#include <QMutexLocker>
+#include <QSaveFile>
+
+bool VSL3DScene::WriteBinaryScene(QString path)
+{
+    if (m_jobs.AnyJob() || m_instances.isEmpty())
+        return false;
+    // Written anew and renamed into place when complete: a second save must
+    // not add a second plate behind the first, a failed one must keep the old.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    QDataStream s(&file);
+    TaskWriter::PrepareStream(s);
+    bool ok = true;
+    for (VSLModel3D* model : qAsConst(m_models)) {
+        QVector<VSLTriangle3D> triangles;
+        {
+            QMutexLocker lock(model->dataMutex());
+            triangles = model->m_vTriangles;
+        }
+        ok = ok && TaskWriter::Model(s, triangles, model->m_nModelId);
+    }
+    for (VSLModelPainter* p : qAsConst(m_instances))
+        ok = ok && TaskWriter::Matrix(s, p->m_matrix, p->m_pModel->m_nModelId);
+    for (VSLModelPainter* p : qAsConst(m_instances)) {
+        if (!ok)
+            break;
+        TaskWriter::Support(s, p->GetRealTrianglesSup());
+    }
+    if (ok) {
+        QMutexLocker lock(m_pSceneMutex);
+        TaskWriter::SliceModel(s, m_modelSliceLayers);
+        TaskWriter::SliceSupport(s, m_supportSliceLayers);
+    }
+    if (!ok || s.status() != QDataStream::Ok) {
+        file.cancelWriting();
+        file.commit();
+        return false;
+    }
+    return file.commit();
+}
+
+bool VSL3DScene::LoadBinaryScene(QString path)
+{
+    if (m_jobs.AnyJob())
+        return false;
+    QMap<int, QVector<VSLTriangle3D>> models;
+    QVector<QPair<int, QMatrix4x4>> matrices;
+    QVector<VSLTriangle3D> supports;
+    SliceLayers modelSlices, supportSlices;
+    QVector<int> paraInts;
+    QVector<float> paraFloats;
+    TaskLoader loader;
+    if (!loader.LoadBinaryTask(path, models, matrices, supports, modelSlices, supportSlices, paraInts, paraFloats))
+        return false;
+    // Ids the writer could not write back (over 9 characters) would also run
+    // the model-id counter into overflow.
+    QByteArray idText;
+    for (auto it = models.cbegin(); it != models.cend(); ++it)
+        if (!taskfile::IdText(it.key(), idText))
+            return false;
+
+    // Only now, with the whole file read, the old plate goes.
+    for (VSLModelPainter* p : qAsConst(m_instances))
+        delete p;
+    m_instances.clear();
+    m_pSelModelPainter = nullptr;
+    m_pHoverModelPainter = nullptr;
+    m_bSelected = false;
+    m_vSelectedSupports.clear();
+    for (VSLModel3D* m : qAsConst(m_models))
+        delete m;
+    m_models.clear();
+    {
+        QMutexLocker lock(m_pSceneMutex);
+        m_modelSliceLayers = modelSlices;
+        m_supportSliceLayers = supportSlices;
+    }
+
+    int largestId = VSLModel3D::ms_nModelCount;
+    for (auto it = models.cbegin(); it != models.cend(); ++it) {
+        // A model without triangles cannot be placed, sliced or drawn.
+        if (it.value().isEmpty())
+            continue;
+        auto* model = new VSLModel3D;
+        model->m_nModelId = it.key();
+        largestId = qMax(largestId, it.key());
+        connect(model->fixerThread(), &FixerThread::sig_FixerStatusChanged, this,
+                &VSL3DScene::slot_SceneUpdateStatus, Qt::QueuedConnection);
+        model->m_vTriangles = it.value();
+        model->UpdataData();
+        // The pass builds the mesh and opens the gate that slice and support
+        // workers wait on.
+        model->FixModel();
+        m_models.insert(model->m_nModelId, model);
+    }
+    // Later models must not reuse a loaded id.
+    VSLModel3D::ms_nModelCount = largestId;
+
+    for (const QPair<int, QMatrix4x4>& entry : qAsConst(matrices)) {
+        VSLModel3D* model = m_models.value(entry.first);
+        if (!model)
+            continue; // a matrix of no model places nothing
+        auto* instance = new VSLModelPainter(model, this);
+        instance->m_matrix = entry.second;
+        instance->UpdateData();
+        ConnectInstance(instance);
+        m_instances.insert(instance->m_nNumber, instance);
+    }
+    slot_SceneUpdateStatus();
+    if (m_models.isEmpty())
+        emit signal_AllModelDel();
+    emit sig_Update();
+    return true;
+}

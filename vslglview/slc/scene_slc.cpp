@@ -1,0 +1,134 @@
+// SLC import into the scene's model layers.
+#include "VSL3DScene.h"
+#include "VSLModel3D.h"
+#include "slc/slcfile.h"
+
+#include <QApplication>
+#include <QDebug>
+#include <QFile>
+#include <QMessageBox>
+#include <QMutexLocker>
+
+namespace {
+
+const char* const kBoxStyle = "* { background-color: rgb(0, 0, 0); color: rgb(255, 255, 255); } QPushButton "
+                              "{background-color: rgb(125, 125, 125);}";
+
+bool HasWidgets() { return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr; }
+
+} // namespace
+
+bool VSL3DScene::isSlcFile(QString name) { return name.contains(".slc"); }
+
+bool VSL3DScene::IsDealFinish(QVector<QPointF> polygon, int& index)
+{
+    const int n = polygon.size();
+    for (int i = 0; i < n; ++i) {
+        const int a = i % n, b = (i + 1) % n, c = (i + 2) % n;
+        if (slc::Collinear(polygon[a], polygon[b], polygon[c])) {
+            index = b;
+            return false;
+        }
+    }
+    index = n;
+    return true;
+}
+
+int VSL3DScene::readSlcFile(QString path, VSLModel3D* model)
+{
+    if (m_jobs.AnyJob())
+        return kRefusedBusy;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return -3;
+    slc::Contents contents;
+    {
+        const qint64 size = file.size();
+        QByteArray copy;
+        const char* data = nullptr;
+        if (uchar* mapped = size > 0 ? file.map(0, size) : nullptr) {
+            data = reinterpret_cast<const char*>(mapped);
+        } else {
+            copy = file.readAll();
+            data = copy.constData();
+        }
+        if (!data || !slc::Parse(data, size, contents)) {
+            qWarning("SLC file %s is truncated or damaged", qPrintable(path));
+            return -3;
+        }
+    }
+    file.close();
+    m_nTotalLayers = 0;
+
+    const float t = contents.thickness;
+    if (m_fLayerThick == 0.f) {
+        m_fLayerThick = t;
+    } else if (m_fLayerThick != t) {
+        qDebug() << "the thick of SLC File is Diffternt" << t;
+        const QString text =
+            QString("Laythick Error:") + QString::number(m_fLayerThick, 'g', 6) + "!=" + QString::number(t, 'g', 6);
+        if (m_fnSlcThicknessNotice) {
+            m_fnSlcThicknessNotice(text);
+        } else if (HasWidgets()) {
+            QMessageBox box(QMessageBox::NoIcon, QString(), text, QMessageBox::Ok, nullptr,
+                            Qt::Dialog | Qt::FramelessWindowHint);
+            box.setInformativeText("Check the Slc file please ");
+            box.setStyleSheet(kBoxStyle);
+            box.exec();
+        }
+        return -2;
+    }
+
+    SliceLayers& layers = contents.layers;
+    for (QVector<QPolygonF>& layer : layers) {
+        for (QPolygonF& poly : layer) {
+            slc::Thin(poly);
+            if (!poly.isEmpty() && poly.last() != poly.first())
+                poly.append(poly.first());
+        }
+    }
+
+    const QPointF lo = contents.minPt, hi = contents.maxPt;
+    const double sizeX = hi.x() - lo.x(), sizeY = hi.y() - lo.y();
+    const double buildW = double(m_boundMax.x()) - m_boundMin.x();
+    const double buildD = double(m_boundMax.y()) - m_boundMin.y();
+    double s = 1.0;
+    if (sizeX > buildW || sizeY > buildD) {
+        bool yes = false;
+        if (m_fnSlcScaleQuestion) {
+            yes = m_fnSlcScaleQuestion();
+        } else if (HasWidgets()) {
+            QMessageBox box(QMessageBox::NoIcon, QString(), "SLC data is out of range",
+                            QMessageBox::Yes | QMessageBox::No, nullptr, Qt::Dialog | Qt::FramelessWindowHint);
+            box.setInformativeText("click Yes to scale it or Not to discard ");
+            box.setDefaultButton(QMessageBox::No);
+            box.setStyleSheet(kBoxStyle);
+            yes = box.exec() == QMessageBox::Yes;
+        }
+        if (!yes)
+            return -1;
+        s = qMin(buildW / sizeX, buildD / sizeY);
+    }
+
+    if (model)
+        model->ConvertPolygonToTriangles(layers, m_fLayerThick);
+
+    // Scaled about the outline centre, which lands on the build maximum.
+    const double cx = (lo.x() + hi.x()) * 0.5, cy = (lo.y() + hi.y()) * 0.5;
+    const float kx = 1000.f / m_fPixelSizeX;
+    const float ky = 1000.f / m_fPixelSizeY;
+    auto mapX = [&](double x) { return double(float(kx * ((x - cx) * s + m_boundMax.x()))); };
+    auto mapY = [&](double y) { return double(float(ky * ((y - cy) * s + m_boundMax.y()))); };
+    for (QVector<QPolygonF>& layer : layers)
+        for (QPolygonF& poly : layer)
+            for (QPointF& p : poly)
+                p = QPointF(mapX(p.x()), mapY(p.y()));
+    {
+        QMutexLocker lock(m_pSceneMutex);
+        m_modelSliceLayers += layers;
+        m_sliceMinPt = QPointF(mapX(lo.x()), mapY(lo.y()));
+        m_sliceMaxPt = QPointF(mapX(hi.x()), mapY(hi.y()));
+    }
+    m_nTotalLayers = qMax(m_nTotalLayers, layers.size());
+    return 0;
+}
