@@ -44,6 +44,17 @@ bool MeshPlacedAt(const VSLModel3D& model, const QMatrix4x4& m)
     return true;
 }
 
+// The matrix a model records for its mesh describes it exactly, or is no
+// matrix at all (a writer that changed the positions otherwise).
+bool RecordIsHonest(const VSLModel3D& model)
+{
+    const float* d = model.m_meshMatrix.constData();
+    for (int i = 0; i < 16; ++i)
+        if (!std::isfinite(d[i]))
+            return true;
+    return MeshPlacedAt(model, model.m_meshMatrix);
+}
+
 // Fan faces get refined at density 1; the sphere does not.
 QVector<VSLTriangle3D> TestModel()
 {
@@ -238,6 +249,8 @@ protected:
         QSignalSpy done(&scene, &VSL3DScene::sig_SliceSceneDone);
         if (scene.StartSliceScene(1920, 1080, 20.f, 20.f, 0.1f, 0) != SceneOp::Done || !done.wait(30000))
             return {};
+        for (VSLModel3D* m : scene.models())
+            EXPECT_TRUE(RecordIsHonest(*m));
         return scene.m_modelSliceLayers;
     }
     bool Support(VSLModelPainter* p, double lift)

@@ -4,6 +4,7 @@
 #include "slicegeometry.h"
 
 #include <cmath>
+#include <limits>
 #include <iostream>
 
 namespace {
@@ -214,9 +215,8 @@ void VSLModel3D::MoveZ(int dz)
 {
     for (MyVertex& v : m_mesh.vert)
         v.p.Z() += float(dz);
-    QMatrix4x4 shift;
-    shift.translate(0, 0, float(dz));
-    m_meshMatrix = shift * m_meshMatrix;
+    // Shifted positions are no exact placement of the model-space table.
+    m_meshMatrix.fill(std::numeric_limits<float>::quiet_NaN());
 }
 
 void VSLModel3D::GetAngleTris(VSLModel3D* out, float t)

@@ -11,6 +11,7 @@
 #include <QVector3D>
 
 #include <algorithm>
+#include <limits>
 
 bool VSLModelPainter::Z_Intersect(vcg::Point3f const& a, vcg::Point3f const& b, float const& z,
                                   ClipperLib::IntPoint& out)
@@ -33,8 +34,10 @@ void VSLModelPainter::SliceModelPainterX(float base)
             const QVector<vcg::Point3f>& copy = m_pModel->m_vVertexCopy;
             const int vertexCount = int(std::min<qint64>(mesh.VertexCount(), copy.size()));
             float top = -10000.0f;
-            // Recorded so that the support run knows where the shared mesh lies.
-            m_pModel->m_meshMatrix = m_matrix;
+            // The slicer rounds the heights it places (to the 1/1000 mm grid),
+            // so no matrix stands for these positions: a coefficient that
+            // equals nothing makes the next support run place the mesh anew.
+            m_pModel->m_meshMatrix.fill(std::numeric_limits<float>::quiet_NaN());
             for (int i = 0; i < vertexCount; ++i) {
                 const QVector3D p = m_matrix * QVector3D(copy[i].X(), copy[i].Y(), copy[i].Z());
                 mesh.vert[i].p = vcg::Point3f(p.x(), p.y(), p.z());
