@@ -127,7 +127,6 @@ void BuildManager::endJob()
         QMutexLocker locker(&m_jobLock);
         m_gcodeFile.clearfile();
     }
-    m_lines.clear();
     m_busy = false;
     emit signal_printDone();
 }
@@ -154,12 +153,14 @@ void BuildManager::BuildThread()
             moveTo(Run);
             m_sliceNumber = 0;
             QMutexLocker locker(&m_jobLock);
-            m_lines = m_gcodeFile.getLines();
+            if (m_gcodeFile.lines.empty())
+                m_gcodeFile.GenerateLines();
             break;
         }
         case Run:
-            if (m_lineIndex < static_cast<int>(m_lines.size())) {
-                const std::string line = m_lines[static_cast<size_t>(m_lineIndex)];
+            // Read without the lock: only this loop changes the job while it runs.
+            if (m_lineIndex < static_cast<int>(m_gcodeFile.lines.size())) {
+                const std::string line = m_gcodeFile.lines[static_cast<size_t>(m_lineIndex)];
                 ++m_lineIndex;
                 processLine(line);
             } else {
@@ -280,7 +281,6 @@ void BuildManager::PrintCancel()
         QMutexLocker locker(&m_jobLock);
         m_gcodeFile.clearfile();
     }
-    m_lines.clear();
     m_busy = false;
 }
 

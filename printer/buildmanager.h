@@ -98,7 +98,6 @@ private:
     PrinterTimings m_timings;  // copied at each start
     qint64 m_delayStartMs = 0;
     int m_delayMs = 0;
-    std::vector<std::string> m_lines;
 };
 
 }  // namespace DLP

@@ -366,6 +366,18 @@ TEST_F(PrintLoopTest, WithoutAPortTheJobEndsAndNothingIsWritten)
     }
 }
 
+TEST_F(PrintLoopTest, AnUnreadableJobFileEndsAtOnce)
+{
+    connectPrinter();
+    runner->m_gcodePath = QDir(m_dir.path()).filePath("missing.gcode").toStdString();
+    // The job handed over does not stand in for the file that was asked for.
+    printThread = std::thread([this] { runner->StartPrint(DLP::GCodeFile("G1 Z1\n")); });
+    printThread.join();
+    EXPECT_EQ(done.load(), 1);
+    EXPECT_EQ(newBytes(), "");
+    EXPECT_FALSE(runner->isBusy());
+}
+
 TEST_F(PrintLoopTest, MarkerNumbers)
 {
     const struct {
