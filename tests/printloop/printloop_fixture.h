@@ -74,12 +74,16 @@ protected:
         return fresh;
     }
 
-    // Short waits for the hand-shake; the full window for an "ok", so that a
-    // loaded machine never makes the loop write a command twice.
+    // Short sleeps, but the full windows for every awaited reply (they end at
+    // the reply), so that a loaded machine never makes the loop write a
+    // command twice or the hand-shake give up.
     static PrinterTimings linkTimings()
     {
+        const PrinterTimings full;
         PrinterTimings t = testTimings();
-        t.command = PrinterTimings().command;
+        t.command = full.command;
+        t.m900 = full.m900;
+        t.adjustRead = full.adjustRead;
         return t;
     }
 
