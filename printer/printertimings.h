@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QtGlobal>
 #include <functional>
 
 // One "sleep, look for the text, sleep again" loop of the printer link:
@@ -25,6 +26,12 @@ struct PrinterTimings {
     int delayPollMs = 5;             // print-loop delays: sleep while more than
     int delayTailMs = 200;           // the tail remains, then poll without sleeping
     int idleSleepMs = 2000;          // print loop with nothing to do
+
+    // The print loop's clock: a millisecond reading and a sleep. Empty means
+    // the steady clock and a real sleep of the calling thread; tests put a
+    // fake in to check the delays.
+    std::function<qint64()> nowMs;
+    std::function<void(int ms)> sleep;
 
     // Every duration multiplied by factor (at least 1 ms); counts unchanged.
     PrinterTimings scaled(double factor) const;

@@ -1,0 +1,334 @@
+#include "buildmanager.h"
+
+#include "dlpserialport.h"
+#include "frmDLP.h"
+#include "myserialport.h"
+
+#include <QDebug>
+#include <QElapsedTimer>
+#include <QThread>
+
+namespace DLP {
+
+namespace {
+
+void log(const QString& text)
+{
+    qDebug().noquote() << text;
+}
+
+// Line ends of a command stay on the wire, not in the log.
+QString forLog(const QString& command)
+{
+    QString text = command;
+    while (text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r')))
+        text.chop(1);
+    return text;
+}
+
+qint64 steadyMs()
+{
+    static QElapsedTimer timer = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    return timer.elapsed();
+}
+
+}  // namespace
+
+BuildManager::BuildManager()
+{
+    m_projector = new frmDLP(nullptr);
+}
+
+BuildManager::~BuildManager()
+{
+    delete m_projector;
+}
+
+qint64 BuildManager::nowMs() const
+{
+    return m_timings.nowMs ? m_timings.nowMs() : steadyMs();
+}
+
+void BuildManager::sleepMs(int ms) const
+{
+    if (m_timings.sleep)
+        m_timings.sleep(ms);
+    else
+        QThread::msleep(static_cast<unsigned long>(ms));
+}
+
+void BuildManager::moveTo(int next)
+{
+    int current = m_state.load();
+    // A pending cancel request stays until the loop has seen it.
+    while (current != Cancel && !m_state.compare_exchange_weak(current, next)) {
+    }
+}
+
+DLP::GCodeFile BuildManager::gcodeFile() const
+{
+    QMutexLocker locker(&m_jobLock);
+    return m_gcodeFile;
+}
+
+void BuildManager::clearJob()
+{
+    if (m_busy.load())
+        return;
+    QMutexLocker locker(&m_jobLock);
+    m_gcodeFile.clearfile();
+}
+
+void BuildManager::StartPrint(DLP::GCodeFile job)
+{
+    DlpSerialPort::getInstance();
+    m_port = DlpSerialPort::m_pSerialPort;
+    if (m_busy.exchange(true))
+        return;
+    m_timings = printerTimings();
+    {
+        QMutexLocker locker(&m_jobLock);
+        m_gcodeFile.text = job.text;
+        m_gcodeFile.lines = job.lines;
+    }
+    m_state = Start;
+    m_running = true;
+    // Every job opens with a blank marker, which reports the last layer shown:
+    // that must be this job's, not the one before.
+    m_layerIndex = 0;
+    if (!m_port) {
+        // Nothing to print on; the job ends as a finished one would.
+        log(QStringLiteral("Offline, No Operate"));
+        endJob();
+        return;
+    }
+    BuildThread();
+}
+
+void BuildManager::SetState(bool running, bool busy)
+{
+    if (running || busy) {
+        m_running = running;
+        m_busy = busy;
+        return;
+    }
+    m_state = Cancel;
+}
+
+void BuildManager::endJob()
+{
+    m_running = false;
+    m_state = Idle;
+    {
+        QMutexLocker locker(&m_jobLock);
+        m_gcodeFile.clearfile();
+    }
+    m_busy = false;
+    emit signal_printDone();
+}
+
+void BuildManager::BuildThread()
+{
+    if (!m_gcodePath.empty()) {
+        DLP::GCodeFile loaded;
+        const bool ok = loaded.Load(m_gcodePath);
+        if (!ok)
+            log(tr("Cannot read the job file %1").arg(QString::fromStdString(m_gcodePath)));
+        QMutexLocker locker(&m_jobLock);
+        // A job that cannot be read is not replaced by another one.
+        m_gcodeFile.text = ok ? loaded.text : std::string();
+        m_gcodeFile.lines.clear();
+    }
+    if (!m_running.load())
+        return;
+
+    while (m_running.load()) {
+        switch (m_state.load()) {
+        case Start: {
+            m_lineIndex = 0;
+            moveTo(Run);
+            m_sliceNumber = 0;
+            QMutexLocker locker(&m_jobLock);
+            if (m_gcodeFile.lines.empty())
+                m_gcodeFile.GenerateLines();
+            break;
+        }
+        case Run:
+            // Read without the lock: only this loop changes the job while it runs.
+            if (m_lineIndex < static_cast<int>(m_gcodeFile.lines.size())) {
+                const std::string line = m_gcodeFile.lines[static_cast<size_t>(m_lineIndex)];
+                ++m_lineIndex;
+                processLine(line);
+            } else {
+                moveTo(Done);
+            }
+            break;
+        case Delay: {
+            const qint64 t = nowMs() - m_delayStartMs;
+            if (t > m_delayMs) {
+                moveTo(Run);
+                log(QStringLiteral("Delay end"));
+            } else if (t <= m_delayMs - m_timings.delayTailMs) {
+                sleepMs(m_timings.delayPollMs);
+            }
+            // In the tail the clock is polled without sleeping.
+            break;
+        }
+        case Idle:
+            sleepMs(m_timings.idleSleepMs);
+            break;
+        case Done:
+            endJob();
+            return;
+        case Cancel:
+            PrintCancel();
+            emit signal_printDone();
+            return;
+        default:
+            break;
+        }
+    }
+}
+
+void BuildManager::processLine(const std::string& line)
+{
+    if (line.empty())
+        return;
+    if (line.find(";(<Delay> ") != std::string::npos) {
+        m_delayMs = getvarfromline(line);
+        moveTo(Delay);
+        m_delayStartMs = nowMs();
+        log(QStringLiteral("Delay start"));
+        return;
+    }
+    if (line.find(";(<Slice> ") != std::string::npos) {
+        const int n = getvarfromline(line);
+        m_sliceNumber = n;
+        int type = -1;
+        if (n != -1) {
+            m_layerIndex = n;
+            type = 0;
+        }
+        PrintLayer(n, type);
+        log(tr("Printing: %1").arg(m_sliceNumber));
+        emit signal_curLayer(m_layerIndex, type);
+        return;
+    }
+    // Other comments, and commands with such a comment behind them, stay here.
+    if (line.find(";(") != std::string::npos)
+        return;
+    const QString command = QString::fromLatin1(line.data(), static_cast<int>(line.size())) + QStringLiteral("\r\n");
+    log(tr("Start") + forLog(command));
+    sendCmd(command);
+}
+
+int BuildManager::sendCmd(QString command)
+{
+    return sendCommand(command, true);
+}
+
+int BuildManager::sendCommand(const QString& command, bool rewrite)
+{
+    DlpSerialPort::getInstance();
+    m_port = DlpSerialPort::m_pSerialPort;
+    if (!m_port) {
+        log(QStringLiteral("Offline, No Operate"));
+        // The printer is gone: the rest of the job cannot be printed.
+        moveTo(Done);
+        return -1;
+    }
+    const QByteArray bytes = command.toLatin1();
+    auto noOk = [&](int look) {
+        log(tr("No OK: %1").arg(look) + tr("times: ") + forLog(command) + QLatin1Char(' ')
+            + QString::fromLatin1(MySerialPort::responseData()));
+    };
+    for (;;) {
+        MySerialPort::clearResponse();
+        m_port->write(bytes);
+        const int pos = waitForText(QByteArrayLiteral("ok"), m_timings.command, [this](int ms) { sleepMs(ms); }, noOk);
+        if (pos >= 0)
+            return pos;
+        if (!rewrite) {
+            noOk(m_timings.command.looks);
+            return -1;
+        }
+        // Waiting on while a cancel is pending would make the print impossible
+        // to cancel on a printer that stopped answering.
+        if (m_state.load() == Cancel) {
+            log(tr("Command given up for the cancel: %1").arg(forLog(command)));
+            return -1;
+        }
+    }
+}
+
+void BuildManager::PrintCancel()
+{
+    m_projector->m_layer = m_sliceNumber;
+    m_projector->requestRepaint();
+    MySerialPort::clearResponse();
+    log(QStringLiteral("Print Cancell"));
+    // One window each and no rewrite: the cancel always completes.
+    sendCommand(QStringLiteral("M220"), false);
+    sendCommand(QStringLiteral("G1 Y0"), false);
+    sendCommand(QStringLiteral("M220"), false);
+    m_running = false;
+    m_state = Idle;
+    {
+        QMutexLocker locker(&m_jobLock);
+        m_gcodeFile.clearfile();
+    }
+    m_busy = false;
+}
+
+void BuildManager::PrintLayer(int layer, int type)
+{
+    Q_UNUSED(type);
+    m_projector->m_layer = layer;
+    m_projector->requestRepaint();
+}
+
+void BuildManager::ViewLayer(int layer, int)
+{
+    m_projector->m_layer = layer;
+    m_projector->requestRepaint();
+}
+
+int BuildManager::getvarfromline(std::string line)
+{
+    const size_t close = line.find(')');
+    if (close != std::string::npos)
+        line[close] = ' ';
+    const size_t open = line.find('>');
+    std::string text = open == std::string::npos ? line : line.substr(open + 1);
+    if (text.find("Blank") != std::string::npos)
+        return -1;
+    const size_t first = text.find_first_not_of(' ');
+    if (first == std::string::npos)
+        return 0;
+    const size_t last = text.find_last_not_of(' ');
+    text = text.substr(first, last - first + 1);
+    return m_conversion.str2int(text);
+}
+
+bool BuildManager::portInfoSave(std::string text)
+{
+    if (m_portInfoFile.is_open())
+        return false;
+    m_portInfoFile.open("DLPportInfo.txt", std::ios::out | std::ios::trunc | std::ios::binary);
+    if (!m_portInfoFile.is_open())
+        return false;
+    m_portInfoFile << text;
+    m_portInfoFile.close();
+    return true;
+}
+
+void BuildManager::handleError(QSerialPort::SerialPortError error)
+{
+    Q_UNUSED(error);
+}
+
+}  // namespace DLP

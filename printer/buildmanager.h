@@ -1,0 +1,103 @@
+#pragma once
+
+#include "dlp/gcodefile.h"
+#include "dlp/typeconversion.h"
+#include "printertimings.h"
+
+#include <QMutex>
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+
+#include <atomic>
+#include <fstream>
+#include <string>
+
+class frmDLP;
+class MySerialPort;
+
+namespace DLP {
+
+// Plays one direct print: walks the G-code job line by line, sends each
+// command over the serial link and waits for its "ok", waits out the delay
+// markers, switches the projector window at each slice marker and carries out
+// a cancel request. StartPrint blocks the calling (print) thread for the whole
+// job; SetState(false, false) from any thread asks for the cancel.
+class BuildManager : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum State : int { Start = 0, Run = 1, Delay = 2, None = 3, Idle = 4, Done = 5, Cancel = 6 };
+
+    BuildManager();
+    ~BuildManager() override;
+
+    void StartPrint(DLP::GCodeFile job);
+    void SetState(bool running, bool busy);
+
+    void PrintLayer(int layer, int type);
+    void ViewLayer(int layer, int);
+
+    // Sends one command and waits for "ok"; the position of "ok", or -1 when
+    // the command was given up (no port, a cancel pending, or a single window
+    // ran out for the cancel sequence's commands).
+    int sendCmd(QString command);
+    void PrintCancel();
+    int getvarfromline(std::string line);
+    bool portInfoSave(std::string text);
+
+    frmDLP* projector() const { return m_projector; }
+    int state() const { return m_state.load(); }
+    bool isBusy() const { return m_busy.load(); }
+    int sliceNumber() const { return m_sliceNumber; }
+    int layerIndex() const { return m_layerIndex; }
+
+    // A copy of the job under its lock; empty between jobs.
+    DLP::GCodeFile gcodeFile() const;
+    // Empties the job, but never a running one: the loop empties it at its end.
+    void clearJob();
+
+    // Set by the main window before the start; the loop reads only m_gcodePath
+    // (an empty path plays the job handed to StartPrint).
+    QString m_jobDir;
+    QString m_jobName;
+    std::string m_gcodePath;
+
+signals:
+    void signal_curLayer(int index, int type);
+    void signal_printDone();
+
+public slots:
+    void handleError(QSerialPort::SerialPortError error);
+
+private:
+    void BuildThread();
+    void processLine(const std::string& line);
+    // Moves to `next` unless a cancel request is pending.
+    void moveTo(int next);
+    void endJob();
+    // rewrite: write the command again after each window without "ok".
+    int sendCommand(const QString& command, bool rewrite);
+    qint64 nowMs() const;
+    void sleepMs(int ms) const;
+
+    DLP::TypeConversion m_conversion;
+    int m_sliceNumber = 0;
+    int m_layerIndex = 0;
+    int m_lineIndex = 0;
+    std::atomic<int> m_state{Idle};
+    DLP::GCodeFile m_gcodeFile;  // written by the loop only while a job runs
+    mutable QMutex m_jobLock;    // guards m_gcodeFile against readers elsewhere
+    std::atomic<bool> m_running{false};
+    std::atomic<bool> m_busy{false};
+    std::ofstream m_portInfoFile;
+    frmDLP* m_projector = nullptr;
+    MySerialPort* m_port = nullptr;
+
+    PrinterTimings m_timings;  // copied at each start
+    qint64 m_delayStartMs = 0;
+    int m_delayMs = 0;
+};
+
+}  // namespace DLP

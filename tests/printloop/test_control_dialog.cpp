@@ -1,0 +1,328 @@
+#include "DlpCtlDialog.h"
+#include "notices.h"
+#include "printloop_fixture.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTabWidget>
+#include <QFile>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+class ControlDialogTest : public PrinterLinkTest
+{
+protected:
+    void SetUp() override
+    {
+        PrinterLinkTest::SetUp();
+        vexmorInitResources();  // the USB picture
+        m_path = m_dir.filePath("Light.ini");
+    }
+    void TearDown() override
+    {
+        dialog.reset();
+        PrinterLinkTest::TearDown();
+    }
+
+    void makeDialog()
+    {
+        dialog = std::make_unique<DlpCtlDialog>();
+        dialog->setInputNotifier([this](const QString& text) { boxes << text; });
+        para = std::make_unique<QSignalSpy>(dialog.get(), &DlpCtlDialog::signal_para);
+    }
+    void click(const char* name)
+    {
+        auto* button = dialog->findChild<QAbstractButton*>(name);
+        ASSERT_NE(button, nullptr) << name;
+        button->click();
+    }
+    template <typename T = QWidget>
+    T* child(const char* name) const
+    {
+        T* widget = dialog->findChild<T*>(name);
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+    QLineEdit* entry(const char* name) const { return child<QLineEdit>(name); }
+    QCheckBox* box(const char* name) const { return child<QCheckBox>(name); }
+
+    // The six values of the last signal_para.
+    QVariantList lastPara() const { return para->isEmpty() ? QVariantList() : para->last(); }
+    static QVariantList values(bool l, bool s, float pwm, float x, float y, float z)
+    {
+        return {l, s, pwm, x, y, z};
+    }
+    QVariantList fileValues() const
+    {
+        QSettings s(m_path, QSettings::IniFormat);
+        s.beginReadArray("LightConfig");
+        s.setArrayIndex(0);
+        QVariantList v{s.value("longflip").toBool(), s.value("shortflip").toBool()};
+        for (const char* key : {"light_pwm", "homeadjx", "homeadjy", "homeadjz"})
+            v << s.value(key).toFloat();
+        s.endArray();
+        return v;
+    }
+    QByteArray fileBytes() const
+    {
+        QFile f(m_path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    QString m_path;
+    std::unique_ptr<DlpCtlDialog> dialog;
+    std::unique_ptr<QSignalSpy> para;
+    QStringList boxes;
+};
+
+const QString kCurrentRefusal = QString::fromUtf8("参数不对，请输入0~255之间的数据！");
+const QString kHomeRefusal = QString::fromUtf8("参数不对，请输入以毫米为单位的具体数据！");
+
+}  // namespace
+
+TEST_F(ControlDialogTest, FirstStartWritesTheDefaultsAsFloats)
+{
+    goOffline();
+    makeDialog();
+    const QVariantList defaults = values(false, false, 30, 0, 10, 240);
+    EXPECT_EQ(fileValues(), defaults);
+    QSettings s(m_path, QSettings::IniFormat);
+    EXPECT_EQ(s.childGroups(), QStringList{"LightConfig"});
+    EXPECT_EQ(s.value("LightConfig/size").toInt(), 1);
+    EXPECT_EQ(s.value("LightConfig/1/NAME").toString(), "VEXMOR3D");
+    for (const char* key : {"light_pwm", "homeadjx", "homeadjy", "homeadjz"})
+        EXPECT_EQ(s.value(QString("LightConfig/1/") + key).userType(), int(QMetaType::Float)) << key;
+
+    dialog->sendPara();
+    EXPECT_EQ(lastPara(), defaults);
+    EXPECT_EQ(entry("lECurrent")->text(), "30");
+    EXPECT_EQ(entry("lEHomeAdjustY")->text(), "10");
+    EXPECT_EQ(entry("lEHomeAdjustZ")->text(), "240");
+}
+
+TEST_F(ControlDialogTest, ReadsTheFileBackAndMissingKeysAsZero)
+{
+    goOffline();
+    {
+        QFile f(m_path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[LightConfig]\n1\\longflip=true\n1\\homeadjz=12.5\nsize=1\n");
+    }
+    makeDialog();
+    dialog->sendPara();
+    EXPECT_EQ(lastPara(), values(true, false, 0, 0, 0, 12.5f));
+    EXPECT_TRUE(box("checkBoxLongSide")->isChecked());
+    // A second dialog reads what the first one keeps.
+    box("checkBoxShortSide")->setChecked(true);
+    click("pb_flip");
+    dialog = std::make_unique<DlpCtlDialog>();
+    EXPECT_TRUE(dialog->longFlip());
+    EXPECT_TRUE(dialog->shortFlip());
+    EXPECT_EQ(dialog->homeAdjZ(), 12.5f);
+}
+
+TEST_F(ControlDialogTest, EachButtonWritesItsCommandsWithoutTerminators)
+{
+    connectPrinter();
+    makeDialog();
+    const struct {
+        const char* button;
+        std::string bytes;
+    } rows[] = {
+        {"zUPbtn", "G92 Z0G1 Z250 F600"},     {"zDOWNbtn", "G28 Z0"},
+        {"z1btn", "G92 Z0G1 Z1 F600"},        {"zn1btn", "G92 Z0G1 Z-1 F600"},
+        {"z10btn", "G92 Z0G1 Z10 F600"},      {"zn10btn", "G92 Z0G1 Z-10 F600"},
+        {"y01btn", "G92 Y0G1 Y0.1 F600"},     {"yn01btn", "G92 Y0G1 Y-0.1 F600"},
+        {"y1btn", "G92 Y0G1 Y1 F600"},        {"yn1btn", "G92 Y0G1 Y-1 F600"},
+        {"y10btn", "G92 Y0G1 Y10 F600"},      {"yn10btn", "G92 Y0G1 Y-10 F600"},
+        {"pbRotate1deg", "G92 X0G1 X-0.8 F1440"}, {"pbRotatem1deg", "G92 X0G1 X-72 F1440"},
+        {"pbRotate1Circle", "G92 X0G1 X-144 F1440"}, {"pbRotatem1Circle", "G92 X0G1 X-288 F1440"},
+        {"ledonbtn", "M219"},                 {"ledoffbtn", "M220"},
+        {"pbCurrentSetRead", ""},             {"stopbtn", "M911"},
+        {"pbLightInside", "M227M114"},        {"pb_flip", "M222  X0 Y0"},
+        {"pbLedCurrentSet", "M225 B30"},      {"pbHomeAdjust", "M230 X0 Y10 Z240"},
+        {"pbHomeAdjustRead", "M231 "},
+    };
+    for (const auto& r : rows) {
+        click(r.button);
+        EXPECT_EQ(nextBytes(r.bytes.size()), r.bytes) << r.button;
+    }
+    dialog->slot_emergencyStop();
+    EXPECT_EQ(nextBytes(4), "M911");
+    EXPECT_TRUE(boxes.isEmpty());
+}
+
+TEST_F(ControlDialogTest, MirrorSetWithTheLongSideOnly)
+{
+    connectPrinter();
+    makeDialog();
+    box("checkBoxLongSide")->setChecked(true);
+    click("pb_flip");
+    EXPECT_EQ(nextBytes(11), "M222  X1 Y0");
+    EXPECT_EQ(lastPara(), values(true, false, 30, 0, 10, 240));
+    EXPECT_EQ(fileValues(), lastPara());
+}
+
+TEST_F(ControlDialogTest, LedCurrentOnlyAsAWholeNumberUpTo255)
+{
+    connectPrinter();
+    makeDialog();
+    const struct {
+        const char* entry;
+        std::string sent;  // empty: refused
+        float stored;
+    } rows[] = {
+        {"", "", 30},   {"300", "", 30},  {"abc", "", 30},           {"-1", "", 30},
+        {"12.5", "", 30}, {"128", "M225 B128", 128}, {" 64 ", "M225 B64", 64}, {"255", "M225 B255", 255},
+        {"256", "", 255}, {"0", "M225 B0", 0},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.entry);
+        boxes.clear();
+        QFile::remove(m_path);
+        const int before = para->size();
+        entry("lECurrent")->setText(r.entry);
+        click("pbLedCurrentSet");
+        if (r.sent.empty()) {
+            EXPECT_EQ(boxes, QStringList{kCurrentRefusal});
+        } else {
+            EXPECT_TRUE(boxes.isEmpty());
+            // A refused entry before it would show up here as extra bytes.
+            EXPECT_EQ(nextBytes(r.sent.size()), r.sent);
+        }
+        EXPECT_EQ(para->size(), before + 1);
+        EXPECT_EQ(lastPara(), values(false, false, r.stored, 0, 10, 240));
+        EXPECT_EQ(fileValues(), lastPara()) << "the file is rewritten in every case";
+    }
+}
+
+TEST_F(ControlDialogTest, HomeAdjustOnlyWithPlainNumbers)
+{
+    connectPrinter();
+    makeDialog();
+    const struct {
+        const char *x, *y, *z;
+        std::string sent;
+        float sx, sy, sz;
+    } rows[] = {
+        {"0", "10", "240", "M230 X0 Y10 Z240", 0, 10, 240},
+        {"", "10", "240", "", 0, 10, 240},
+        {"1e3", "10", "240", "", 0, 10, 240},
+        {"1", "2,5", "3", "", 0, 10, 240},
+        {"1", "2", "inf", "", 0, 10, 240},
+        {"1", "2.5.1", "3", "", 0, 10, 240},
+        {" -5.5 ", "+.5", "7.", "M230 X-5.5 Y+.5 Z7.", -5.5f, 0.5f, 7},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(std::string(r.x) + "|" + r.y + "|" + r.z);
+        boxes.clear();
+        entry("lEHomeAdjustX")->setText(r.x);
+        entry("lEHomeAdjustY")->setText(r.y);
+        entry("lEHomeAdjustZ")->setText(r.z);
+        click("pbHomeAdjust");
+        if (r.sent.empty())
+            EXPECT_EQ(boxes, QStringList{kHomeRefusal});
+        else
+            EXPECT_EQ(nextBytes(r.sent.size()), r.sent);
+        EXPECT_EQ(lastPara(), values(false, false, 30, r.sx, r.sy, r.sz));
+        EXPECT_EQ(fileValues(), lastPara());
+    }
+}
+
+TEST_F(ControlDialogTest, AdjustReadTakesTheValuesOnlyFromTheEcho)
+{
+    connectPrinter();
+    makeDialog();
+    const struct {
+        const char* name;
+        std::string reply;
+        float x, y, z;
+    } rows[] = {
+        {"echo", "M231 X:12um Y:-5um Z:240um\nexecok\n", 12, -5, 240},
+        {"no echo", "X:1um Y:2um Z:3um\nexecok\n", 12, -5, 240},
+        {"Y missing", "M231 X:7um Z:9um\nexecok\n", 7, -5, 9},
+        {"no unit after Z", "M231 X:1um Y:2um Z:3\nexecok\n", 1, 2, 9},
+        {"not a number", "M231 X:abum Y:4um Z:5um\nexecok\n", 0, 4, 5},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        sim->setReply("M231", r.reply);
+        const int before = para->size();
+        click("pbHomeAdjustRead");
+        EXPECT_EQ(nextBytes(5), "M231 ");
+        EXPECT_EQ(para->size(), before + 1);
+        EXPECT_EQ(lastPara(), values(false, false, 30, r.x, r.y, r.z));
+        EXPECT_EQ(fileValues(), lastPara());
+        EXPECT_EQ(entry("lEHomeAdjustY")->text(), QString::number(r.y, 'g', 6));
+    }
+}
+
+TEST_F(ControlDialogTest, OfflineClicksLogAndChangeNoValue)
+{
+    PrinterTimings t = linkTimings();
+    t.adjustRead = LookLoop{1, 20, false, 0};
+    TimingsScope timings(t);
+    goOffline();
+    makeDialog();
+    click("z1btn");
+    EXPECT_EQ(countLines(m_log, "Offline, No Operate"), 1);
+    click("pbRotatem1deg");
+    EXPECT_EQ(countLines(m_log, "Device Offline, No Operate"), 2);
+    click("pbHomeAdjustRead");
+    EXPECT_EQ(countLines(m_log, "Device Offline, No Operate"), 3);
+    EXPECT_EQ(lastPara(), values(false, false, 30, 0, 10, 240));
+    box("checkBoxShortSide")->setChecked(true);
+    click("pb_flip");
+    EXPECT_EQ(fileValues(), values(false, true, 30, 0, 10, 240)) << "settings are kept offline too";
+}
+
+TEST_F(ControlDialogTest, PictureAndExposureChoices)
+{
+    goOffline();
+    makeDialog();
+    QSignalSpy pictures(dialog.get(), &DlpCtlDialog::signal_pictureOpen);
+    QSignalSpy exposure(dialog.get(), &DlpCtlDialog::signal_exposure_select);
+    for (const QString& chosen : {QString(), QString("/pictures/test.png")}) {
+        pictures.clear();
+        dialog->setPictureChooser([chosen] { return chosen; });
+        click("pbImageShow");
+        ASSERT_EQ(pictures.size(), 1);
+        EXPECT_EQ(pictures.first().first().toString(), chosen);
+    }
+    click("rb_exposure_50");
+    click("rb_exposure_25");
+    ASSERT_EQ(exposure.size(), 2);
+    EXPECT_EQ(exposure[0][0].value<uchar>(), 2);
+    EXPECT_EQ(exposure[1][0].value<uchar>(), 1);
+}
+
+TEST_F(ControlDialogTest, TheFormAsAPersonSeesIt)
+{
+    goOffline();
+    makeDialog();
+    EXPECT_EQ(dialog->size(), QSize(800, 600));
+    EXPECT_TRUE(dialog->windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_EQ(child<QTabWidget>("tabWidget")->currentIndex(), 3);
+    EXPECT_TRUE(child<QLabel>("labelVersion")->text().startsWith("SoftVersion:Kaltrix_"));
+    EXPECT_FALSE(child<QLabel>("link_img")->pixmap(Qt::ReturnByValue).isNull());
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+    EXPECT_FALSE(child("pbLightInside")->isVisible());
+    EXPECT_FALSE(child("rb_exposure_75")->isVisible());
+    EXPECT_TRUE(child("lEHomeAdjustZ")->isVisible());
+    const QImage shot = dialog->grab().toImage();
+    shot.save(QString(VSL_SHOT_DIR) + "/printloop_control_dialog.png");
+    // The emergency stop is red, the window is not one flat colour.
+    const QPoint stop = child("stopbtn")->mapTo(dialog.get(), QPoint(4, child("stopbtn")->height() / 2));
+    const QColor red = shot.pixelColor(stop * shot.devicePixelRatio());
+    EXPECT_GT(red.red(), 200);
+    EXPECT_LT(red.green(), 40);
+    EXPECT_NE(shot.pixel(5, 5), shot.pixel(shot.width() / 2, shot.height() / 2 + 40));
+}
