@@ -1,0 +1,93 @@
+#include "printfile/printermodels.h"
+
+#include <QVector>
+
+namespace PrinterModels {
+
+namespace {
+
+struct Row
+{
+    const char* name;
+    const char* extension;
+    int code;
+};
+
+const Row kRows[] = {
+    {"R10", "vxs", 10},           {"Pellar10", "vxs", 10},      {"R20", "vxs30", 30},
+    {"Pellar30", "vxs30", 30},    {"Pellar4K", "vxs4k", 4000},  {"Pellar4Kmono", "vxs4k", 4500},
+    {"Pellar120", "vxs120", 120}, {"Pellar200", "vxs200", 200}, {"Pellar200Pro", "vxs200p", 240},
+    {"Pellar300", "vxs300", 300},
+};
+
+const Row* find(const QString& model)
+{
+    for (const Row& r : kRows)
+        if (model == QLatin1String(r.name))
+            return &r;
+    return nullptr;
+}
+
+} // namespace
+
+const QStringList& Names()
+{
+    static const QStringList names = [] {
+        QStringList list;
+        for (const Row& r : kRows)
+            list << QString::fromLatin1(r.name);
+        return list;
+    }();
+    return names;
+}
+
+QString Extension(const QString& model)
+{
+    const Row* r = find(model);
+    return r ? QString::fromLatin1(r->extension) : QString();
+}
+
+int MachineCode(const QString& model)
+{
+    const Row* r = find(model);
+    return r ? r->code : 0;
+}
+
+ST_MachinePara ConverterDefaultPara()
+{
+    ST_MachinePara para = DLP::machineParaFrom(DLP::SliceBuildConfig());
+    para.ZLiftBottomLayer = 10;
+    para.HighofMiddleLayer = 0.6f;
+    para.Dp = 150;
+    return para;
+}
+
+void ApplyFrame(ST_MachinePara& para, const Frame& f)
+{
+    const float sx = f.rotate ? f.pixelSizeY : f.pixelSizeX;
+    const float sy = f.rotate ? f.pixelSizeX : f.pixelSizeY;
+    para.DotsPermmX = sx > 0 ? 1000.0f / sx : 0.0f;
+    para.DotsPermmY = sy > 0 ? 1000.0f / sy : 0.0f;
+    para.XResolution = f.rotate ? f.yResolution : f.xResolution;
+    para.YResolution = f.rotate ? f.xResolution : f.yResolution;
+    para.MachineHeight = f.zHeight;
+}
+
+void ApplyRecipe(ST_MachinePara& para, const Recipe& r)
+{
+    auto set = [](double v, std::initializer_list<float*> into) {
+        if (v >= 0)
+            for (float* p : into)
+                *p = float(v);
+    };
+    set(r.exposureMs, {&para.ExposureTimePerLayer});
+    set(r.bottomExposureMs, {&para.BottomExposureTime});
+    set(r.stableMs, {&para.BottomMaterialStable, &para.MaterialStable});
+    set(r.bottomMm, {&para.HighofBottomLayer});
+    set(r.lift1Mm, {&para.ZLiftDistance});
+    set(r.lift2Mm, {&para.ZLiftDistance2});
+    set(r.liftSpeed2, {&para.ZLiftSpeed, &para.ZRetractSpeed});
+    set(r.liftSpeed1, {&para.ZLiftBottomSpeed, &para.ZLiftFirstBottomSpeed});
+}
+
+} // namespace PrinterModels
