@@ -53,6 +53,30 @@ int MachineCode(const QString& model)
     return r ? r->code : 0;
 }
 
+bool ArchiveCheckFor(const QString& model, ArchiveCheck& row)
+{
+    static const struct
+    {
+        const char* names[2];
+        ArchiveCheck row;
+    } rows[] = {
+        {{"Pellar10", "R10"}, {55440, 98637, 140000, 960, 1708}},
+        {{"Pellar30", "R20"}, {68040, 120960, 170000, 1440, 2560}},
+        {{"Pellar120", nullptr}, {68040, 120960, 150000, 1440, 2560}},
+        {{"Pellar4K", "Pellar4Kmono"}, {68040, 120960, 190000, 6480, 3840}},
+        {{"Pellar200", nullptr}, {192000, 120000, 230000, 2560, 1600}},
+        {{"Pellar200Pro", nullptr}, {192000, 120000, 230000, 3840, 2400}},
+        {{"Pellar300", nullptr}, {293760, 165240, 360000, 3840, 2160}},
+    };
+    for (const auto& r : rows)
+        for (const char* name : r.names)
+            if (name && model == QLatin1String(name)) {
+                row = r.row;
+                return true;
+            }
+    return false;
+}
+
 ST_MachinePara ConverterDefaultPara()
 {
     ST_MachinePara para = DLP::machineParaFrom(DLP::SliceBuildConfig());

@@ -17,6 +17,19 @@ QString Extension(const QString& model);
 // Machine code written into the print file; 0 for an unknown model.
 int MachineCode(const QString& model);
 
+// What the converter panel compares a foreign archive's header with before
+// converting it for a model: build size in whole micrometres and resolution.
+struct ArchiveCheck
+{
+    int machineX = 0;
+    int machineY = 0;
+    int machineZ = 0;
+    int resolutionX = 0;
+    int resolutionY = 0;
+};
+// False when the model has no row (its archives are taken unchecked).
+bool ArchiveCheckFor(const QString& model, ArchiveCheck& row);
+
 // What the block takes from a row of the printer-model table.
 struct Frame
 {
