@@ -173,18 +173,9 @@ int main(int argc, char** argv)
             return failWith(QString("Wrong layer thickness! %1 holds %2 mm (0.01 to 0.1 mm)")
                                 .arg(resave)
                                 .arg(double(source.para.SliceThickness)));
-        // Layers only print on the frame they were made for.
-        if (source.para.XResolution != para.XResolution || source.para.YResolution != para.YResolution) {
-            const bool turned = source.para.XResolution == para.YResolution && source.para.YResolution == para.XResolution;
-            return failWith(QString("Image setting does not match! %1 is %2 x %3 pixels, %4 takes %5 x %6%7")
-                                .arg(resave)
-                                .arg(double(source.para.XResolution))
-                                .arg(double(source.para.YResolution))
-                                .arg(model)
-                                .arg(double(para.XResolution))
-                                .arg(double(para.YResolution))
-                                .arg(turned ? " (image turned a quarter turn)" : ""));
-        }
+        error = PrinterModels::SourceFrameProblem(source.para, para, model);
+        if (!error.isEmpty())
+            return failWith(resave + ": " + error);
         if (!destinationOk(out, resave, error))
             return failWith(error);
         para.SliceThickness = source.para.SliceThickness;

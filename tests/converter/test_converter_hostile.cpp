@@ -282,3 +282,34 @@ TEST(ResaveWholeSource, DamagedSourcesAreRefusedAndNothingIsWritten)
         EXPECT_EQ(readAll(src), cases[i].bytes);
     }
 }
+
+TEST(PrinterModelTables, CodesExtensionsAndFramesAsTheConverterPanelHasThem)
+{
+    struct Case {
+        const char* model;
+        int code;
+        const char* extension;
+    };
+    const Case cases[] = {{"R10", 10, "vxs"},           {"Pellar30", 30, "vxs30"},   {"Pellar4K", 4000, "vxs4k"},
+                          {"Pellar4Kmono", 4500, "vxs4k"}, {"Pellar120", 120, "vxs120"}, {"Pellar200Pro", 240, "vxs200p"},
+                          {"pellar30", 0, ""},          {"", 0, ""}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(PrinterModels::MachineCode(c.model), c.code) << c.model;
+        EXPECT_EQ(PrinterModels::Extension(c.model), QString(c.extension)) << c.model;
+    }
+    EXPECT_EQ(PrinterModels::Names().size(), 10);
+
+    // A turned row exchanges the axes; the source must have that frame.
+    ST_MachinePara para = PrinterModels::ConverterDefaultPara();
+    PrinterModels::Frame frame{3840, 6480, 31.5f, 10.5f, 190, true};
+    PrinterModels::ApplyFrame(para, frame);
+    EXPECT_FLOAT_EQ(para.XResolution, 6480);
+    EXPECT_FLOAT_EQ(para.YResolution, 3840);
+    EXPECT_FLOAT_EQ(para.DotsPermmX, 1000 / 10.5f);
+    EXPECT_FLOAT_EQ(para.DotsPermmY, 1000 / 31.5f);
+    EXPECT_FLOAT_EQ(para.MachineHeight, 190);
+    ST_MachinePara source = para;
+    EXPECT_TRUE(PrinterModels::SourceFrameProblem(source, para, "Pellar4K").isEmpty());
+    std::swap(source.XResolution, source.YResolution);
+    EXPECT_TRUE(PrinterModels::SourceFrameProblem(source, para, "Pellar4K").contains("quarter turn"));
+}

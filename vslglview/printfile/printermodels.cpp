@@ -97,6 +97,21 @@ void ApplyFrame(ST_MachinePara& para, const Frame& f)
     para.MachineHeight = f.zHeight;
 }
 
+QString SourceFrameProblem(const ST_MachinePara& source, const ST_MachinePara& model, const QString& modelName)
+{
+    // Layers only print on the frame they were made for.
+    if (source.XResolution == model.XResolution && source.YResolution == model.YResolution)
+        return QString();
+    const bool turned = source.XResolution == model.YResolution && source.YResolution == model.XResolution;
+    return QStringLiteral("Image setting does not match! the source is %1 x %2 pixels, %3 takes %4 x %5%6")
+        .arg(double(source.XResolution))
+        .arg(double(source.YResolution))
+        .arg(modelName)
+        .arg(double(model.XResolution))
+        .arg(double(model.YResolution))
+        .arg(turned ? QStringLiteral(" (image turned a quarter turn)") : QString());
+}
+
 void ApplyRecipe(ST_MachinePara& para, const Recipe& r)
 {
     auto set = [](double v, std::initializer_list<float*> into) {

@@ -48,6 +48,11 @@ ST_MachinePara ConverterDefaultPara();
 // Elements 0 to 3 and 30 from a model row (X and Y exchanged for a rotated row).
 void ApplyFrame(ST_MachinePara& para, const Frame& frame);
 
+// Empty when a re-save source's resolution (elements 2 and 3 of its block)
+// is the frame that ApplyFrame gives the model; else why it is refused,
+// beginning "Image setting does not match!".
+QString SourceFrameProblem(const ST_MachinePara& source, const ST_MachinePara& model, const QString& modelName);
+
 // The recipe values the converter writes; a negative value leaves its elements alone.
 struct Recipe
 {
