@@ -73,6 +73,12 @@ TEST_F(HostileConversion, LayersOfAnotherSizeStopTheConversionNamingTheLayer)
     EXPECT_FALSE(QFile::exists(out()));
 }
 
+TEST_F(HostileConversion, AnArchiveWithoutLayersGivesNoFile)
+{
+    EXPECT_EQ(convert({}), ExportBadArchiveData);
+    EXPECT_FALSE(QFile::exists(out()));
+}
+
 TEST_F(HostileConversion, MixedSizesScaledToTheModelFramePass)
 {
     // Machine code 10 scales every layer to 480 x 854 first.

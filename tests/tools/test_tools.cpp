@@ -192,6 +192,7 @@ TEST_F(Tools, PipelineRefusesHostileCommandLinesAndTouchesNoFile)
         {with({"--out", dir.filePath("hard.stl"), cube}), "would overwrite the input"},
         {with({"--out", dir.filePath("./sub/../cube.stl"), cube}), "would overwrite the input"},
         {with({fifo}), "is not a regular file"},
+        {with({"/dev/null"}), "is not a regular file"}, // a character device as input
         {with({"--out", dir.filePath("x.vxs"), cube, fifo}), "is not a regular file"},
         {with({"--out", device, cube}), "is not a regular file"},
         {with({"--out", dir.filePath("folder.vxs"), cube}), "is a folder"},
@@ -293,6 +294,8 @@ TEST_F(Tools, ConvertArchiveRefusesHostileCommandLinesAndTouchesNoFile)
         {resave(job, job), "would overwrite the input"},
         {resave(job, dir.filePath("link.vxs30")), "would overwrite the input"},
         {resave(fifo, dir.filePath("x.vxs")), "is not a regular file"},
+        {resave("/dev/zero", dir.filePath("x.vxs")), "is not a regular file"},
+        {convert + QStringList{"--out", dir.filePath("x.vxs"), "/dev/zero"}, "is not a regular file"},
         {resave(job, device), "is not a regular file"},
         {resave(truncated, dir.filePath("x.vxs")), "cut short"},
         {resave(headerOnly, dir.filePath("x.vxs")), "cut short"},

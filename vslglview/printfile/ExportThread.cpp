@@ -190,7 +190,8 @@ int ExportThread::Export_ChiTuBox()
         return result;
     }
     int layers = 0;
-    if (!GcodeHeaderInt(m_gcodeParas, QStringLiteral("totalLayer"), 0, kMaxArchiveLayers, layers) ||
+    // A file without layers prints nothing: no such file is reported as done.
+    if (!GcodeHeaderInt(m_gcodeParas, QStringLiteral("totalLayer"), 1, kMaxArchiveLayers, layers) ||
         layers > m_zip.getEntriesCount() - 1) {
         closeArchive();
         return fail(ExportBadArchiveData,
