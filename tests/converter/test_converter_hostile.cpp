@@ -75,7 +75,7 @@ TEST_F(HostileConversion, LayersOfAnotherSizeStopTheConversionNamingTheLayer)
 
 TEST_F(HostileConversion, AnArchiveWithoutLayersGivesNoFile)
 {
-    EXPECT_EQ(convert({}), ExportBadArchiveData);
+    EXPECT_EQ(convert({}), ExportBadArchiveData) << job.lastMessage().toStdString() << " layers " << job.m_totalLayer;
     EXPECT_FALSE(QFile::exists(out()));
 }
 
