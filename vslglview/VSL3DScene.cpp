@@ -1,4 +1,6 @@
 #include "VSL3DScene.h"
+
+#include <cmath>
 #include "VSLModel3D.h"
 #include "VSLModelLoader.h"
 #include "VSLModelPainter.h"
@@ -584,6 +586,11 @@ void VSL3DScene::ChangeSupDensity(int index)
 SceneOp VSL3DScene::StartSliceScene(int xResolution, int yResolution, float dotsPerMmX, float dotsPerMmY,
                                     float layerThickMm, int plateLayers)
 {
+    // NaN fails every comparison, so each test is written to pass only good values.
+    const auto positive = [](float v) { return std::isfinite(v) && v > 0.0f; };
+    if (!(xResolution > 0 && yResolution > 0 && positive(dotsPerMmX) && positive(dotsPerMmY) &&
+          positive(layerThickMm) && plateLayers >= 0))
+        return SceneOp::BadParameters;
     QVector<int> numbers;
     numbers.reserve(m_instances.size());
     for (auto it = m_instances.cbegin(); it != m_instances.cend(); ++it)

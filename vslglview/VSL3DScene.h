@@ -44,6 +44,7 @@ enum class SceneOp : int {
     NoSelection = 1,    // nothing selected (or no instance at all)
     JobRunning = 2,     // a support or slice job of the instance(s) concerned is still running
     Unchanged = 3,      // the request changes nothing (e.g. a transform that is not finite)
+    BadParameters = 4,  // a slice parameter is not finite, not positive or out of range
 };
 
 // A print file about to be written: the writers' input, and the scene's
@@ -144,7 +145,9 @@ public:
     // --- slicing ---
     // Stores the job, empties the model layers, resets the slice window and
     // starts every instance's slice worker. Refused while any support or
-    // slice job runs.
+    // slice job runs, and (BadParameters) unless the resolution is positive,
+    // the pixels per mm and the thickness finite and positive, and the plate
+    // layers not negative.
     SceneOp StartSliceScene(int xResolution, int yResolution, float dotsPerMmX, float dotsPerMmY,
                             float layerThickMm, int plateLayers);
     // Puts n plate layers in front of the model layers (n < 0 removes).

@@ -6,6 +6,7 @@
 #include <QTextStream>
 
 #include "mesh/parallel.h"
+#include "printfile/filesafety.h"
 
 #include <atomic>
 #include <charconv>
@@ -59,15 +60,58 @@ bool TokenIs(const char* b, const char* e, const char* word)
     return true;
 }
 
-// Number token in the C locale; a malformed one reads as 0.
+// Decimal exponent of the leading digit of a number token (12.5e3 gives 4,
+// 0.001 gives -3); only its sign matters to the caller.
+long long LeadingExponent(const char* b, const char* e)
+{
+    if (b < e && (*b == '-' || *b == '+'))
+        ++b;
+    long long intDigits = 0, leadingFractionZeros = 0;
+    bool nonZero = false, fraction = false;
+    for (; b < e && *b != 'e' && *b != 'E'; ++b) {
+        if (*b == '.') {
+            fraction = true;
+        } else if (!fraction) {
+            if (nonZero || *b != '0') {
+                nonZero = true;
+                ++intDigits;
+            }
+        } else if (!nonZero) {
+            if (*b == '0')
+                ++leadingFractionZeros;
+            else
+                nonZero = true;
+        }
+    }
+    long long exponent = 0;
+    if (b < e) { // after 'e'
+        ++b;
+        bool negative = false;
+        if (b < e && (*b == '-' || *b == '+'))
+            negative = *b++ == '-';
+        for (; b < e && exponent < 1000000000LL; ++b)
+            exponent = exponent * 10 + (*b - '0');
+        if (negative)
+            exponent = -exponent;
+    }
+    return (intDigits > 0 ? intDigits - 1 : -(leadingFractionZeros + 1)) + exponent;
+}
+
+// Number token in the C locale; a malformed one reads as 0. A magnitude too
+// large for a float reads as infinity (and is refused later); one too small
+// reads as 0, as it would be stored.
 float ParseNumber(const char* b, const char* e)
 {
     if (b < e && *b == '+')
         ++b;
     float v = 0.f;
     const auto r = std::from_chars(b, e, v);
-    if (r.ec == std::errc::result_out_of_range)
-        return (b < e && *b == '-') ? -INFINITY : INFINITY;
+    if (r.ec == std::errc::result_out_of_range && r.ptr == e) {
+        const bool negative = b < e && *b == '-';
+        if (LeadingExponent(b, e) < 0)
+            return negative ? -0.f : 0.f;
+        return negative ? -INFINITY : INFINITY;
+    }
     if (r.ec != std::errc() || r.ptr != e)
         return 0.f;
     return v;
@@ -118,6 +162,11 @@ public:
     // cannot be read.
     bool Open(QString& error)
     {
+        if (!InputFileProblem(m_file.fileName()).isEmpty()) {
+            error = QFileInfo::exists(m_file.fileName()) ? QStringLiteral("not a regular file")
+                                                         : QStringLiteral("does not exist");
+            return false;
+        }
         if (!m_file.open(QIODevice::ReadOnly)) {
             error = QStringLiteral("cannot be opened (%1)").arg(m_file.errorString());
             return false;
@@ -169,6 +218,12 @@ void VSLModelLoader::PrepareSTLFile()
     m_error.clear();
     if (!path.contains(QLatin1String(".stl"), Qt::CaseInsensitive)) {
         Fail(QStringLiteral("not an STL file name"));
+        return;
+    }
+    // A FIFO would block the open, a device never end.
+    const QString problem = InputFileProblem(path);
+    if (!problem.isEmpty()) {
+        m_error = problem;
         return;
     }
     QFile file(path);

@@ -1,33 +1,44 @@
-// Runs the converter without a window:
-//   convert_archive --model NAME --machine-code C --out FILE.vxs ARCHIVE.zip
-//   convert_archive --resave SRC.vxs [--thickness MM] --out DST.vxs
+// Runs the converter without a window, as the converter panel does:
+//   convert_archive --model NAME [--machine-code C] [RECIPE] --out FILE ARCHIVE.zip
+//   convert_archive --resave SRC --model NAME [RECIPE] --out DST
+// RECIPE: --exposure-ms, --bottom-exposure-ms, --stable-ms (0 to 600000),
+// --bottom-mm, --lift1-mm, --lift2-mm (0 to 100), --lift-speed1, --lift-speed2
+// (0 to 10000 mm/min); values left out keep the converter's defaults.
+// A re-save keeps the source's layer thickness and refuses a source that is
+// not a whole VXS file or whose resolution does not fit the model. No
+// destination may be an input, a device, FIFO or folder.
 // Prints "layers=<L> seconds=<t>" and exits 0, or a message on stderr and exits 1.
 
+#include "bench/tooloptions.h"
 #include "dlp/machinepara.h"
-#include "dlp/slicebuildconfig.h"
+#include "frmDeviceInterfaceSettings.h"
 #include "printfile/ExportThread.h"
+#include "printfile/filesafety.h"
 #include "printfile/gcodeheader.h"
+#include "printfile/printermodels.h"
+#include "printfile/vxsresave.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QStringList>
 
+#include <climits>
 #include <cstdio>
 
 namespace {
 
-// Layer thickness the converter panel accepts, micrometres.
+// Layer thickness the converter panel accepts.
 constexpr double kMinThicknessMm = 0.010;
 constexpr double kMaxThicknessMm = 0.100;
 constexpr int kMaxResolution = 16384;
 
-int usage(const char* why)
+int usage(const QString& why)
 {
     std::fprintf(stderr,
                  "convert_archive: %s\n"
-                 "usage: convert_archive --model NAME --machine-code C --out FILE.vxs ARCHIVE.zip\n"
-                 "       convert_archive --resave SRC.vxs [--thickness MM] --out DST.vxs\n",
-                 why);
+                 "usage: convert_archive --model NAME [--machine-code C] [recipe] --out FILE ARCHIVE.zip\n"
+                 "       convert_archive --resave SRC --model NAME [recipe] --out DST\n",
+                 qPrintable(why));
     return 1;
 }
 
@@ -37,9 +48,51 @@ int failWith(const QString& message)
     return 1;
 }
 
-bool thicknessOk(double mm)
+struct RecipeOption
 {
-    return mm >= kMinThicknessMm - 1e-9 && mm <= kMaxThicknessMm + 1e-9;
+    const char* name;
+    double max;
+    double PrinterModels::Recipe::*field;
+};
+
+const RecipeOption kRecipeOptions[] = {
+    {"--exposure-ms", 600000, &PrinterModels::Recipe::exposureMs},
+    {"--bottom-exposure-ms", 600000, &PrinterModels::Recipe::bottomExposureMs},
+    {"--stable-ms", 600000, &PrinterModels::Recipe::stableMs},
+    {"--bottom-mm", 100, &PrinterModels::Recipe::bottomMm},
+    {"--lift1-mm", 100, &PrinterModels::Recipe::lift1Mm},
+    {"--lift2-mm", 100, &PrinterModels::Recipe::lift2Mm},
+    {"--lift-speed1", 10000, &PrinterModels::Recipe::liftSpeed1},
+    {"--lift-speed2", 10000, &PrinterModels::Recipe::liftSpeed2},
+};
+
+bool modelFrame(const QString& model, PrinterModels::Frame& frame)
+{
+    const auto table = frmDeviceInterfaceSettings::machineParaTable();
+    const auto it = table.constFind(model);
+    if (it == table.constEnd())
+        return false;
+    frame.xResolution = it->xResolution;
+    frame.yResolution = it->yResolution;
+    frame.pixelSizeX = it->pixelSizeX;
+    frame.pixelSizeY = it->pixelSizeY;
+    frame.zHeight = it->zHeight;
+    frame.rotate = it->rotate;
+    return true;
+}
+
+// A destination must be neither an input (any spelling or link) nor a
+// device, FIFO or folder.
+bool destinationOk(const QString& out, const QString& input, QString& error)
+{
+    error = DestinationProblem(out);
+    if (!error.isEmpty())
+        return false;
+    if (NamesSameFile(out, input)) {
+        error = QStringLiteral("--out %1 would overwrite the input %2").arg(out, input);
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -50,8 +103,9 @@ int main(int argc, char** argv)
     QStringList args = app.arguments();
     args.removeFirst();
 
-    QString model, out, resave, archive;
-    QString codeText, thicknessText;
+    QString model, out, resave, archive, codeText;
+    PrinterModels::Recipe recipe;
+    QString error;
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args.at(i);
         auto value = [&](QString& into) {
@@ -61,6 +115,18 @@ int main(int argc, char** argv)
             return true;
         };
         bool ok = true;
+        bool recipeOption = false;
+        for (const RecipeOption& r : kRecipeOptions)
+            if (a == QLatin1String(r.name)) {
+                recipeOption = true;
+                QString text;
+                if (!value(text))
+                    return usage(QString("%1 needs a value").arg(a));
+                if (!tooloptions::Real(a, text, 0, r.max, recipe.*r.field, error))
+                    return failWith(error);
+            }
+        if (recipeOption)
+            continue;
         if (a == "--model")
             ok = value(model);
         else if (a == "--machine-code")
@@ -70,43 +136,72 @@ int main(int argc, char** argv)
         else if (a == "--resave")
             ok = value(resave);
         else if (a == "--thickness")
-            ok = value(thicknessText);
+            return usage("--thickness is gone: a re-save keeps the source's layer thickness, a conversion the "
+                         "archive's");
         else if (a.startsWith("--") || !archive.isEmpty())
-            return usage(qPrintable(QString("unexpected argument %1").arg(a)));
+            return usage(QString("unexpected argument %1").arg(a));
         else
             archive = a;
         if (!ok)
-            return usage(qPrintable(QString("%1 needs a value").arg(a)));
+            return usage(QString("%1 needs a value").arg(a));
     }
     if (out.isEmpty())
         return usage("--out is required");
+    if (model.isEmpty())
+        return usage("--model is required");
 
-    DLP::SliceBuildConfig config;
     ExportThread job;
     job.m_dstPath = out;
     job.m_exportPath = out;
+    ST_MachinePara para = PrinterModels::ConverterDefaultPara();
+    PrinterModels::Frame frame;
+    const bool knownFrame = modelFrame(model, frame);
+    if (knownFrame)
+        PrinterModels::ApplyFrame(para, frame);
 
     if (!resave.isEmpty()) {
-        if (!archive.isEmpty() || !model.isEmpty() || !codeText.isEmpty())
-            return usage("--resave takes no archive, model or machine code");
-        if (!thicknessText.isEmpty()) {
-            bool ok = false;
-            const double mm = thicknessText.toDouble(&ok);
-            if (!ok || !thicknessOk(mm))
-                return failWith(QString("layer thickness %1 mm is outside 0.01 to 0.1 mm").arg(thicknessText));
-            config.SliceThickness = static_cast<float>(mm);
-        }
+        if (!archive.isEmpty() || !codeText.isEmpty())
+            return usage("--resave takes no archive or machine code");
+        if (!knownFrame)
+            return failWith(QString("unknown printer model %1 (one of %2)")
+                                .arg(model, frmDeviceInterfaceSettings::machineParaTable().keys().join(", ")));
+        VxsLayout source;
+        if (!ReadVxsLayout(resave, source, error))
+            return failWith(error);
+        const int micrometres = int(source.para.SliceThickness * 1000.0f);
+        if (!(micrometres >= 10 && micrometres <= 100))
+            return failWith(QString("Wrong layer thickness! %1 holds %2 mm (0.01 to 0.1 mm)")
+                                .arg(resave)
+                                .arg(double(source.para.SliceThickness)));
+        error = PrinterModels::SourceFrameProblem(source.para, para, model);
+        if (!error.isEmpty())
+            return failWith(resave + ": " + error);
+        if (!destinationOk(out, resave, error))
+            return failWith(error);
+        para.SliceThickness = source.para.SliceThickness;
         job.m_exportType = "Vexmor3D";
         job.m_srcPath = resave;
+        job.m_machineName = model;
+        job.m_machineCode = PrinterModels::MachineCode(model);
     } else {
-        if (archive.isEmpty() || model.isEmpty() || codeText.isEmpty())
-            return usage("a conversion needs --model, --machine-code and an archive");
-        if (!thicknessText.isEmpty())
-            return usage("--thickness belongs to --resave");
-        bool ok = false;
-        const int code = codeText.toInt(&ok);
-        if (!ok)
-            return usage("the machine code is not a number");
+        if (archive.isEmpty())
+            return usage("a conversion needs an archive");
+        qint64 code = PrinterModels::MachineCode(model);
+        if (!codeText.isEmpty()) {
+            qint64 given = 0;
+            if (!tooloptions::Whole("--machine-code", codeText, INT_MIN, INT_MAX, given, error))
+                return failWith(error);
+            if (code != 0 && given != code)
+                return failWith(QString("--machine-code %1 is not the code of %2 (%3)").arg(given).arg(model).arg(code));
+            code = given;
+        }
+        if (code == 0)
+            return failWith(QString("unknown printer model %1: give --machine-code").arg(model));
+        error = InputFileProblem(archive);
+        if (!error.isEmpty())
+            return failWith(error);
+        if (!destinationOk(out, archive, error))
+            return failWith(error);
         job.m_zipPath = archive;
         if (job.LoadGcode_ChiTuBox() != ExportOk)
             return failWith(job.lastMessage());
@@ -119,16 +214,27 @@ int main(int argc, char** argv)
         if (!GcodeHeaderReal(job.m_gcodeParas, "layerHeight", kMinThicknessMm - 1e-9, kMaxThicknessMm + 1e-9, layerMm))
             return failWith(QString("the archive's layer height \"%1\" is outside 0.01 to 0.1 mm")
                                 .arg(job.m_gcodeParas.value("layerHeight")));
-        config.XResolution = xres;
-        config.YResolution = yres;
-        config.SliceThickness = static_cast<float>(layerMm);
+        PrinterModels::ArchiveCheck row;
+        if (PrinterModels::ArchiveCheckFor(model, row)) {
+            auto micrometres = [&](const char* key) {
+                return int(job.m_gcodeParas.value(key).toFloat() * 1000.0f);
+            };
+            if (micrometres("machineX") != row.machineX || micrometres("machineY") != row.machineY ||
+                micrometres("machineZ") != row.machineZ || xres != row.resolutionX || yres != row.resolutionY)
+                return failWith(QString("Image setting does not match! the archive is not made for %1").arg(model));
+        }
+        if (!knownFrame) {
+            para.XResolution = float(xres);
+            para.YResolution = float(yres);
+        }
+        para.SliceThickness = float(layerMm);
         job.m_exportType = "ChiTuBox";
         job.m_machineName = model;
-        job.m_machineCode = code;
+        job.m_machineCode = int(code);
         job.m_grayBits = 4;
     }
-    config.UpdateblankTime();
-    job.m_para = DLP::machineParaFrom(config);
+    PrinterModels::ApplyRecipe(para, recipe);
+    job.m_para = para;
 
     QElapsedTimer timer;
     timer.start();

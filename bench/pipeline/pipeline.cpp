@@ -1,15 +1,23 @@
 // pipeline --width W --height H --pixel-um PX [--pixel-um-y PY] --thickness MM
+// pipeline --width W --height H --pixel-um PX [--pixel-um-y PY] --thickness MM
 //          [--machine-code C] [--rotate] [--plate-layers N] [--supports D,T,S,L]
 //          [--out FILE] STL...
 // Loads each STL into a scene (topology pass, automatic placement), runs
 // every instance's support job (density, tip and shaft diameter, lift) when
 // asked, slices through the scene's slice jobs and optionally writes the
-// print file through the scene's writer, printing one line per step.
+// print file through the scene's writer, printing one line per step. Numbers
+// are taken whole and in range (width and height 1 to 16384, pixel size 1 to
+// 1000 um, thickness 0.001 to 1 mm); an instance outside the build volume and
+// a slice that lights no pixel each add a "warning ..." line (exit code 0).
 #include "VSL3DScene.h"
 #include "VSLModel3D.h"
 #include "VSLModelPainter.h"
 #include "dlp/machinepara.h"
 #include "dlp/slicebuildconfig.h"
+#include "bench/tooloptions.h"
+#include "layers/platelayers.h"
+#include "printfile/filesafety.h"
+#include "printfile/printfilewriter.h"
 #include "printfile/printjobinput.h"
 
 #include <QElapsedTimer>
@@ -17,6 +25,7 @@
 #include <QCoreApplication>
 #include <QStringList>
 
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -44,40 +53,47 @@ int Fail(const QString& message)
     return 1;
 }
 
+// ---- arguments, destination checks and warnings
+
+// Largest frame side, as the printers and the writers take it.
+constexpr qint64 kMaxFrameSide = 16384;
+
 bool ParseOptions(const QStringList& args, Options& o, QString& error)
 {
-    auto number = [&](int& i, double& value) {
-        if (i + 1 >= args.size()) {
-            error = args[i] + " needs a value";
-            return false;
-        }
-        bool ok = false;
-        value = args[++i].toDouble(&ok);
-        if (!ok) {
-            error = QStringLiteral("%1 needs a number, not \"%2\"").arg(args[i - 1], args[i]);
-            return false;
-        }
-        return true;
-    };
+    using namespace tooloptions;
     for (int i = 1; i < args.size(); ++i) {
         const QString& a = args[i];
-        double v = 0;
-        if (a == "--width" || a == "--height" || a == "--machine-code" || a == "--plate-layers") {
-            if (!number(i, v))
-                return false;
-            (a == "--width" ? o.width : a == "--height" ? o.height : a == "--machine-code" ? o.machineCode : o.plateLayers) = int(v);
-        } else if (a == "--pixel-um" || a == "--pixel-um-y" || a == "--thickness") {
-            if (!number(i, v))
-                return false;
-            (a == "--pixel-um" ? o.pixelUmX : a == "--pixel-um-y" ? o.pixelUmY : o.thicknessMm) = v;
+        const bool takesValue = a == "--width" || a == "--height" || a == "--machine-code" || a == "--plate-layers" ||
+                                a == "--pixel-um" || a == "--pixel-um-y" || a == "--thickness" || a == "--out";
+        if (takesValue && i + 1 >= args.size()) {
+            error = a + " needs a value";
+            return false;
+        }
+        qint64 whole = 0;
+        bool ok = true;
+        if (a == "--width" || a == "--height") {
+            ok = Whole(a, args[++i], 1, kMaxFrameSide, whole, error);
+            (a == "--width" ? o.width : o.height) = int(whole);
+        } else if (a == "--machine-code") {
+            ok = Whole(a, args[++i], INT_MIN, INT_MAX, whole, error);
+            o.machineCode = int(whole);
+        } else if (a == "--plate-layers") {
+            ok = Whole(a, args[++i], 0, layers::kMaxPlateLayers, whole, error);
+            o.plateLayers = int(whole);
+        } else if (a == "--pixel-um" || a == "--pixel-um-y") {
+            // Micrometres: 0.05 is a millimetre value typed by mistake.
+            ok = Real(a, args[++i], 1, 1000, a == "--pixel-um" ? o.pixelUmX : o.pixelUmY, error);
+        } else if (a == "--thickness") {
+            ok = Real(a, args[++i], 0.001, 1, o.thicknessMm, error);
         } else if (a == "--supports") {
             const QStringList parts = i + 1 < args.size() ? args[i + 1].split(',') : QStringList();
-            bool ok = parts.size() == 4;
-            for (int k = 0; ok && k < 4; ++k) {
-                o.supportParams[k] = parts[k].toDouble(&ok);
-                ok = ok && std::isfinite(o.supportParams[k]) && (k == 3 ? o.supportParams[k] >= 0 : o.supportParams[k] > 0);
+            bool valid = parts.size() == 4;
+            for (int k = 0; valid && k < 4; ++k) {
+                o.supportParams[k] = parts[k].toDouble(&valid);
+                valid = valid && std::isfinite(o.supportParams[k]) &&
+                        (k == 3 ? o.supportParams[k] >= 0 : o.supportParams[k] > 0);
             }
-            if (!ok) {
+            if (!valid) {
                 error = "--supports needs four numbers D,T,S,L: density, tip and shaft diameter (all positive) and lift "
                         "(not negative)";
                 return false;
@@ -87,10 +103,6 @@ bool ParseOptions(const QStringList& args, Options& o, QString& error)
         } else if (a == "--rotate") {
             o.rotate = true;
         } else if (a == "--out") {
-            if (i + 1 >= args.size()) {
-                error = "--out needs a file name";
-                return false;
-            }
             o.out = args[++i];
         } else if (a.startsWith("--")) {
             error = "unknown option " + a;
@@ -98,15 +110,13 @@ bool ParseOptions(const QStringList& args, Options& o, QString& error)
         } else {
             o.stls << a;
         }
+        if (!ok)
+            return false;
     }
     if (o.pixelUmY <= 0)
         o.pixelUmY = o.pixelUmX;
     if (o.width <= 0 || o.height <= 0 || o.pixelUmX <= 0 || o.thicknessMm <= 0) {
-        error = "--width, --height, --pixel-um and --thickness must be given and positive";
-        return false;
-    }
-    if (o.plateLayers < 0) {
-        error = "--plate-layers must not be negative";
+        error = "--width, --height, --pixel-um and --thickness must be given";
         return false;
     }
     if (o.stls.isEmpty()) {
@@ -115,6 +125,65 @@ bool ParseOptions(const QStringList& args, Options& o, QString& error)
     }
     return true;
 }
+
+// Inputs must be regular files (a FIFO would hang the reader); a destination
+// must not be an input, a device, FIFO or folder, and the two files of code
+// 120 must not share a name. Checked before anything is read or written.
+bool CheckFiles(const Options& o, QString& error)
+{
+    for (const QString& stl : o.stls) {
+        error = InputFileProblem(stl);
+        if (!error.isEmpty())
+            return false;
+    }
+    if (o.out.isEmpty())
+        return true;
+    QStringList destinations = {o.out};
+    if (o.machineCode == 120) {
+        const QString vxt = PrintFile::VxtFileName(o.out);
+        if (NamesSameFile(vxt, o.out)) {
+            error = QStringLiteral("--out %1 is also the name of the vector file of machine code 120").arg(o.out);
+            return false;
+        }
+        destinations << vxt;
+    }
+    for (const QString& d : destinations) {
+        error = DestinationProblem(d);
+        if (!error.isEmpty())
+            return false;
+        for (const QString& stl : o.stls)
+            if (NamesSameFile(d, stl)) {
+                error = QStringLiteral("%1 would overwrite the input %2").arg(d, stl);
+                return false;
+            }
+    }
+    return true;
+}
+
+// True when some model layer (after the plate layers) lights a pixel of the frame.
+bool AnythingLit(const SliceLayers& layers, int plateLayers, int width, int height)
+{
+    const QRectF frame(0, 0, width, height);
+    for (int i = qMax(0, plateLayers); i < layers.size(); ++i)
+        for (const QPolygonF& polygon : layers[i]) {
+            double area = 0;
+            for (int k = 0; k < polygon.size(); ++k) {
+                const QPointF& p = polygon[k];
+                const QPointF& q = polygon[(k + 1) % polygon.size()];
+                area += p.x() * q.y() - q.x() * p.y();
+            }
+            if (std::fabs(area) / 2 >= 0.5 && polygon.boundingRect().intersects(frame))
+                return true;
+        }
+    return false;
+}
+
+void Warn(const QString& line)
+{
+    std::printf("warning %s\n", qPrintable(line));
+}
+
+// ---- end of arguments, destination checks and warnings
 
 // Runs the event loop until `done` holds or the time runs out.
 bool WaitFor(const std::function<bool()>& done, int timeoutMs = 600000)
@@ -141,7 +210,7 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     Options o;
     QString error;
-    if (!ParseOptions(app.arguments(), o, error))
+    if (!ParseOptions(app.arguments(), o, error) || !CheckFiles(o, error))
         return Fail(error);
 
     QElapsedTimer total;
@@ -178,6 +247,10 @@ int main(int argc, char** argv)
     int n = 0;
     for (VSLModelPainter* p : scene.instances())
         std::printf("instance %d min=%s max=%s\n", ++n, qPrintable(Vec(p->m_minBound)), qPrintable(Vec(p->m_maxBound)));
+    n = 0;
+    for (VSLModelPainter* p : scene.instances())
+        if (++n, scene.IsOutRange(p))
+            Warn(QStringLiteral("instance %1: Model is out of range, please scale it").arg(n));
     std::fflush(stdout);
 
     if (o.supports) {
@@ -207,11 +280,15 @@ int main(int argc, char** argv)
     QObject::connect(&scene, &VSL3DScene::sig_SliceSceneDone, [&](int n) { slicedLayers = n; });
     const SceneOp op = scene.StartSliceScene(o.width, o.height, float(1000.0 / o.pixelUmX), float(1000.0 / o.pixelUmY),
                                              float(o.thicknessMm), o.plateLayers);
+    if (op == SceneOp::BadParameters)
+        return Fail(QStringLiteral("the slice parameters were refused"));
     if (op != SceneOp::Done)
         return Fail(QStringLiteral("slicing was refused (code %1)").arg(int(op)));
     if (!WaitFor([&] { return slicedLayers >= 0; }))
         return Fail("slicing did not finish");
     std::printf("slice layers=%d seconds=%.3f\n", slicedLayers, sliceTimer.nsecsElapsed() / 1e9);
+    if (!AnythingLit(scene.m_modelSliceLayers, scene.m_nPlateLayers, o.width, o.height))
+        Warn(QStringLiteral("nothing to print"));
     std::fflush(stdout);
 
     if (!o.out.isEmpty()) {

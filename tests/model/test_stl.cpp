@@ -1,12 +1,15 @@
 #include "VSLModelLoader.h"
 #include "test_meshes.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -160,6 +163,55 @@ TEST_F(StlFiles, RefusedFilesNameTheFileAndTheProblem)
         EXPECT_TRUE(out.isEmpty()) << c.name;
         EXPECT_TRUE(l.errorString().contains(c.name)) << l.errorString().toStdString();
         EXPECT_TRUE(l.errorString().contains(c.message)) << l.errorString().toStdString();
+    }
+}
+
+TEST_F(StlFiles, TinyCoordinatesReadAsZeroHugeOnesAreRefused)
+{
+    struct Case {
+        const char* x;
+        bool accepted;
+        float value;
+    };
+    const Case cases[] = {
+        {"1e-50", true, 0.f},
+        {"-1e-50", true, -0.f},
+        {"0.0000000000000000000000000000000000000000000000001", true, 0.f},
+        {"1e-400", true, 0.f},
+        {"1.5e-3", true, 0.0015f},
+        {"1e39", false, 0},
+        {"-1e50", false, 0},
+        {"1e400", false, 0},
+        {"123456789012345678901234567890123456789012", false, 0},
+        {"nan", false, 0},
+        {"inf", false, 0},
+    };
+    for (const Case& c : cases) {
+        const QByteArray text = QByteArray("solid t\nfacet normal 0 0 1\nouter loop\nvertex ") + c.x +
+                                " 0 0\nvertex 1 0 0\nvertex 0 1 0\nendloop\nendfacet\nendsolid\n";
+        VSLModelLoader l;
+        QVector<VSLTriangle3D> out;
+        EXPECT_EQ(Load(Write("t.stl", text), out, l), c.accepted) << c.x << ": " << l.errorString().toStdString();
+        if (c.accepted && out.size() == 1)
+            EXPECT_EQ(out[0].vertices[0].x(), c.value) << c.x;
+        else
+            EXPECT_TRUE(l.errorString().contains("not a finite number")) << c.x;
+    }
+}
+
+TEST_F(StlFiles, AFifoOrFolderIsRefusedWithoutOpeningIt)
+{
+    const QString fifo = dir.filePath("pipe.stl");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0); // opening it would block
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder.stl"));
+    for (const QString& path : {fifo, dir.filePath("folder.stl")}) {
+        VSLModelLoader l;
+        l.path = path;
+        EXPECT_FALSE(l.IsReady());
+        EXPECT_TRUE(l.errorString().contains("not a regular file")) << l.errorString().toStdString();
+        QVector<VSLTriangle3D> out;
+        EXPECT_FALSE(l.ReadAscii(path, out));
+        EXPECT_FALSE(l.ReadBinary(path, out));
     }
 }
 

@@ -12,6 +12,9 @@
 #include <QTemporaryDir>
 #include <cmath>
 
+#include <QDir>
+#include <sys/stat.h>
+
 namespace {
 
 ST_MachinePara makePara(float width, float height)
@@ -136,6 +139,49 @@ TEST(VxsFile, Code120WritesVectorFileBesideIt)
     QFile vxt(job.dir.filePath("part.vxt"));
     ASSERT_TRUE(vxt.open(QIODevice::ReadOnly));
     EXPECT_EQ(vxt.read(8), QByteArray("Vexmor3D"));
+}
+
+// Code 120 writes two files: both or neither, and never one onto the other
+// or onto a device.
+TEST(VxsFile, Code120WritesBothFilesOrNeither)
+{
+    struct Case {
+        const char* save;     // layer-image file name
+        const char* blocker;  // made a FIFO (a device stand-in) or folder before writing
+        bool blockerIsFolder;
+        const char* machine;
+        int result;
+    };
+    const Case cases[] = {
+        {"j.vxt", nullptr, false, "Pellar120", PrintFileNameClash},
+        {"j.vxt300", nullptr, false, "Pellar300", PrintFileNameClash},
+        {"k.vxs", "k.vxt", false, "Pellar120", PrintFileBadDestination},
+        {"k.vxs", "k.vxt", true, "Pellar120", PrintFileBadDestination},
+        {"k.vxs", "k.vxs", false, "Pellar120", PrintFileBadDestination},
+        {"m.vxs", "m.vxt300", true, "Pellar300", PrintFileBadDestination},
+        {"n.vxs", nullptr, false, "Pellar120", PrintFileOk},
+    };
+    for (const Case& c : cases) {
+        Job job(120);
+        job.input.machineName = c.machine;
+        job.input.saveFileName = job.dir.filePath(c.save);
+        job.layers = {{rect(1, 1, 5, 5)}};
+        if (c.blocker) {
+            const QString blocker = job.dir.filePath(c.blocker);
+            if (c.blockerIsFolder)
+                ASSERT_TRUE(QDir(job.dir.path()).mkdir(c.blocker));
+            else
+                ASSERT_EQ(::mkfifo(QFile::encodeName(blocker).constData(), 0600), 0);
+        }
+        EXPECT_EQ(PrintFile::generatePrintableData(job.input, makePara(16, 16), QString()), c.result) << c.save;
+        const QStringList files = QDir(job.dir.path()).entryList(QDir::Files);
+        if (c.result == PrintFileOk)
+            EXPECT_EQ(files, QStringList({"n.vxs", "n.vxt"}));
+        else
+            EXPECT_TRUE(files.isEmpty()) << c.save << ": " << files.join(' ').toStdString();
+        if (c.blocker)
+            EXPECT_FALSE(QFileInfo(job.dir.filePath(c.blocker)).isFile()) << c.blocker;
+    }
 }
 
 TEST(VxsFile, VectorNameReplacesTheExtension)

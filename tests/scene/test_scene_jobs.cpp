@@ -157,3 +157,29 @@ TEST_F(SceneJobRefusals, SlicingAnEmptyPlateStillEnds)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(SceneJobRefusals, UnusableSliceParametersAreRefusedAndNothingStarts)
+{
+    ASSERT_TRUE(m_scene.AddModel(CenteredBox("params", 10, 10, 5)));
+    ASSERT_TRUE(WaitUntilReady());
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    struct Case {
+        int xres, yres;
+        float dpmmX, dpmmY, thick;
+        int plate;
+    };
+    const Case cases[] = {
+        {1920, 1080, nan, 20, 0.05f, 0}, {1920, 1080, 20, inf, 0.05f, 0}, {1920, 1080, 20, 20, nan, 0},
+        {1920, 1080, 20, 20, 0, 0},      {1920, 1080, -20, 20, 0.05f, 0}, {0, 1080, 20, 20, 0.05f, 0},
+        {1920, -1, 20, 20, 0.05f, 0},    {1920, 1080, 20, 20, -inf, 0},   {1920, 1080, 20, 20, 0.05f, -1},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(m_scene.StartSliceScene(c.xres, c.yres, c.dpmmX, c.dpmmY, c.thick, c.plate), SceneOp::BadParameters);
+        EXPECT_EQ(m_scene.runningSliceJobs(), 0);
+    }
+}
+
+} // namespace

@@ -1,12 +1,19 @@
 #include "test_meshes.h"
 
 #include <QDataStream>
+#include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
+#include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -16,12 +23,12 @@ struct ToolRun {
     QString errors;
 };
 
-ToolRun Start(const QString& exe, const QStringList& args)
+ToolRun Start(const QString& exe, const QStringList& args, int timeoutMs = 120000)
 {
     QProcess p;
     p.start(exe, args);
     ToolRun r;
-    if (!p.waitForFinished(120000)) {
+    if (!p.waitForFinished(timeoutMs)) {
         p.kill();
         p.waitForFinished();
         return r;
@@ -61,6 +68,33 @@ bool ReadHead(const QString& path, VxsHead& h)
     return in.status() == QDataStream::Ok;
 }
 
+// Every entry of a folder: the bytes of a regular file, a mark for anything else.
+QMap<QString, QByteArray> Snapshot(const QString& folder)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QFileInfo info(path);
+        if (info.isSymLink())
+            files[info.fileName()] = "link to " + info.symLinkTarget().toUtf8();
+        else if (info.isDir())
+            files[info.fileName()] = "folder";
+        else if (!info.isFile())
+            files[info.fileName()] = "special";
+        else {
+            QFile f(path);
+            files[info.fileName()] = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("unreadable");
+        }
+    }
+    return files;
+}
+
+struct HostileCase {
+    QStringList args;
+    QString message; // part of the message on stderr
+};
+
 class Tools : public ::testing::Test {
 protected:
     QTemporaryDir dir;
@@ -69,6 +103,27 @@ protected:
         const QString path = dir.filePath(name);
         EXPECT_TRUE(testmesh::WriteFile(path, testmesh::BinaryStl(tris)));
         return path;
+    }
+    QString Fifo(const QString& name)
+    {
+        const QString path = dir.filePath(name);
+        EXPECT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        return path;
+    }
+    // Runs each case; every one must exit 1 with its message and leave the
+    // folder exactly as it was.
+    void ExpectRefusedUnchanged(const char* exe, const QVector<HostileCase>& cases)
+    {
+        const QMap<QString, QByteArray> before = Snapshot(dir.path());
+        for (const HostileCase& c : cases) {
+            const ToolRun r = Start(exe, c.args, 30000);
+            EXPECT_EQ(r.exitCode, 1) << c.args.join(' ').toStdString() << "\n" << r.errors.toStdString();
+            EXPECT_TRUE(r.errors.contains(c.message))
+                << c.args.join(' ').toStdString() << "\n" << r.errors.toStdString();
+            const QMap<QString, QByteArray> after = Snapshot(dir.path());
+            EXPECT_EQ(after.keys(), before.keys()) << c.args.join(' ').toStdString();
+            EXPECT_TRUE(after == before) << c.args.join(' ').toStdString();
+        }
     }
 };
 
@@ -138,27 +193,191 @@ TEST_F(Tools, PipelineRefusesBadInputWithAMessage)
     EXPECT_FALSE(QFile::exists(dir.filePath("no/such/folder/x.vxs")));
 }
 
-TEST_F(Tools, ConvertArchiveResavesWithANewThicknessAndRefusesNonVxsInput)
+TEST_F(Tools, PipelineRefusesHostileCommandLinesAndTouchesNoFile)
 {
     const QString cube = Stl("cube.stl", testmesh::Cube(10));
-    const QString job = dir.filePath("job.vxs");
-    ASSERT_EQ(Start(PIPELINE_EXE, {"--width", "480", "--height", "854", "--pixel-um", "50", "--thickness", "0.05",
-                                   "--machine-code", "10", "--out", job, cube})
+    const QString vxtInput = Stl("m.stl.vxt", testmesh::Cube(10));
+    ASSERT_TRUE(QFile::link(cube, dir.filePath("link.stl")));
+    ASSERT_EQ(::link(QFile::encodeName(cube).constData(), QFile::encodeName(dir.filePath("hard.stl")).constData()), 0);
+    const QString fifo = Fifo("fifo.stl");
+    const QString device = Fifo("device.vxs"); // stands in for a device node
+    Fifo("k.vxt");
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder.vxs"));
+    const QStringList base = {"--width", "100", "--height", "100", "--pixel-um", "50", "--thickness", "0.1"};
+    auto with = [&](const QStringList& more) { return base + more; };
+    const QVector<HostileCase> cases = {
+        {with({"--out", cube, cube}), "would overwrite the input"},
+        {with({"--out", dir.filePath("link.stl"), cube}), "would overwrite the input"},
+        {with({"--out", dir.filePath("hard.stl"), cube}), "would overwrite the input"},
+        {with({"--out", dir.filePath("./sub/../cube.stl"), cube}), "would overwrite the input"},
+        {with({fifo}), "is not a regular file"},
+        {with({"/dev/null"}), "is not a regular file"}, // a character device as input
+        {with({"--out", dir.filePath("x.vxs"), cube, fifo}), "is not a regular file"},
+        {with({"--out", device, cube}), "is not a regular file"},
+        {with({"--out", dir.filePath("folder.vxs"), cube}), "is a folder"},
+        // Code 120 writes a vector file beside the layer-image file.
+        {with({"--machine-code", "120", "--out", dir.filePath("j.vxt"), cube}), "vector file"},
+        {with({"--machine-code", "120", "--out", dir.filePath("k.vxs"), cube}), "k.vxt exists and is not a regular file"},
+        {with({"--machine-code", "120", "--out", dir.filePath("m.stl.vxs"), vxtInput}), "would overwrite the input"},
+        // Numbers: the whole text, finite, in range.
+        {with({"--pixel-um", "nan", cube}), "--pixel-um"},
+        {with({"--pixel-um", "inf", cube}), "--pixel-um"},
+        {with({"--pixel-um", "1e-30", cube}), "--pixel-um"},
+        {with({"--pixel-um", "0.05", cube}), "--pixel-um"},
+        {with({"--pixel-um-y", "-50", cube}), "--pixel-um-y"},
+        {with({"--thickness", "nan", cube}), "--thickness"},
+        {with({"--thickness", "1000", cube}), "--thickness"},
+        {with({"--thickness", "1e-9", cube}), "--thickness"},
+        {with({"--width", "3e9", cube}), "--width"},
+        {with({"--height", "16385", cube}), "--height"},
+        {with({"--width", "100abc", cube}), "--width"},
+        {with({"--machine-code", "1e12", cube}), "--machine-code"},
+        {with({"--machine-code", "2147483648", cube}), "--machine-code"},
+        {with({"--plate-layers", "1e10", cube}), "--plate-layers"},
+        {with({"--plate-layers", "-1", cube}), "--plate-layers"},
+    };
+    ExpectRefusedUnchanged(PIPELINE_EXE, cases);
+}
+
+TEST_F(Tools, PipelineWarnsAboutCroppedInstancesAndEmptyPrintsButWrites)
+{
+    struct Case {
+        QVector<VSLTriangle3D> mesh;
+        QStringList warnings;
+    };
+    const QVector<Case> cases = {
+        {testmesh::Cube(4), {}},
+        {testmesh::Cube(20), {"warning instance 1: Model is out of range, please scale it"}},
+        {{testmesh::Tri({0, 0, 0}, {3, 0, 1}, {0, 3, 2})}, {"warning nothing to print"}},
+        {testmesh::Box({0, 0, 0}, {3, 3, 0}), {"warning nothing to print"}}, // flat
+    };
+    for (const Case& c : cases) {
+        const QString stl = Stl("part.stl", c.mesh);
+        const QString out = dir.filePath("part.vxs");
+        QFile::remove(out);
+        // A 5 by 5 mm plate.
+        const ToolRun r = Start(PIPELINE_EXE, {"--width", "100", "--height", "100", "--pixel-um", "50", "--thickness",
+                                               "0.5", "--out", out, stl});
+        EXPECT_EQ(r.exitCode, 0) << r.errors.toStdString();
+        EXPECT_EQ(r.lines.filter(QRegExp("^warning ")), c.warnings) << r.lines.join("\n").toStdString();
+        EXPECT_TRUE(QFile::exists(out));
+    }
+}
+
+TEST_F(Tools, ConvertArchiveRefusesHostileCommandLinesAndTouchesNoFile)
+{
+    const QString archive = dir.filePath("a.zip");
+    ASSERT_EQ(Start(MAKE_TEST_ARCHIVE_EXE, {archive, "3", "200", "100"}).exitCode, 0);
+    const QString cube = Stl("cube.stl", testmesh::Cube(2));
+    const QString job = dir.filePath("job.vxs30");
+    ASSERT_EQ(Start(PIPELINE_EXE, {"--width", "1440", "--height", "2560", "--pixel-um", "47.25", "--thickness", "0.05",
+                                   "--machine-code", "30", "--out", job, cube})
                   .exitCode,
               0);
-    const QString resaved = dir.filePath("resaved.vxs");
-    const ToolRun r = Start(CONVERT_ARCHIVE_EXE, {"--resave", job, "--thickness", "0.025", "--out", resaved});
-    ASSERT_EQ(r.exitCode, 0) << r.errors.toStdString();
-    ASSERT_EQ(r.lines.size(), 1);
-    EXPECT_TRUE(r.lines[0].startsWith("layers=200 seconds=")) << r.lines[0].toStdString();
-    VxsHead before, after;
-    ASSERT_TRUE(ReadHead(job, before));
-    ASSERT_TRUE(ReadHead(resaved, after));
-    EXPECT_FLOAT_EQ(after.thicknessMm, 0.025f);
-    EXPECT_EQ(after.layers, before.layers);
+    QFile::remove(cube);
+    QFile f(job);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray vxs = f.readAll();
+    f.close();
+    auto variant = [&](const QString& name, QByteArray bytes) {
+        EXPECT_TRUE(testmesh::WriteFile(dir.filePath(name), bytes));
+        return dir.filePath(name);
+    };
+    auto withCount = [&](qint32 count) {
+        QByteArray b = vxs;
+        for (int i = 0; i < 4; ++i)
+            b[164 + i] = char(quint32(count) >> (8 * i));
+        return b;
+    };
+    const QString truncated = variant("truncated.vxs", vxs.left(vxs.size() - 3));
+    const QString headerOnly = variant("header.vxs", vxs.left(180));
+    const QString billion = variant("billion.vxs", withCount(1000000000));
+    const QString negative = variant("negative.vxs", withCount(-7));
+    ASSERT_TRUE(QFile::link(archive, dir.filePath("link.zip")));
+    ASSERT_EQ(::link(QFile::encodeName(archive).constData(), QFile::encodeName(dir.filePath("hard.zip")).constData()), 0);
+    ASSERT_TRUE(QFile::link(job, dir.filePath("link.vxs30")));
+    const QString fifo = Fifo("fifo.zip");
+    const QString device = Fifo("device.vxs");
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder.vxs"));
+    const QStringList convert = {"--model", "bench", "--machine-code", "7"};
+    auto resave = [&](const QString& src, const QString& out) {
+        return QStringList{"--resave", src, "--model", "Pellar30", "--out", out};
+    };
+    const QVector<HostileCase> cases = {
+        {convert + QStringList{"--out", archive, archive}, "would overwrite the input"},
+        {convert + QStringList{"--out", dir.filePath("link.zip"), archive}, "would overwrite the input"},
+        {convert + QStringList{"--out", dir.filePath("hard.zip"), archive}, "would overwrite the input"},
+        {convert + QStringList{"--out", dir.filePath("x.vxs"), fifo}, "is not a regular file"},
+        {convert + QStringList{"--out", device, archive}, "is not a regular file"},
+        {convert + QStringList{"--out", dir.filePath("folder.vxs"), archive}, "is a folder"},
+        {resave(job, job), "would overwrite the input"},
+        {resave(job, dir.filePath("link.vxs30")), "would overwrite the input"},
+        {resave(fifo, dir.filePath("x.vxs")), "is not a regular file"},
+        {resave("/dev/zero", dir.filePath("x.vxs")), "is not a regular file"},
+        {convert + QStringList{"--out", dir.filePath("x.vxs"), "/dev/zero"}, "is not a regular file"},
+        {resave(job, device), "is not a regular file"},
+        {resave(truncated, dir.filePath("x.vxs")), "cut short"},
+        {resave(headerOnly, dir.filePath("x.vxs")), "cut short"},
+        {resave(billion, dir.filePath("x.vxs")), "claims 1000000000 layers"},
+        {resave(negative, dir.filePath("x.vxs")), "claims -7 layers"},
+        {resave(archive, dir.filePath("x.vxs")), "is not a VXS print file"},
+        // The model's frame must be the source's.
+        {{"--resave", job, "--model", "Pellar10", "--out", dir.filePath("x.vxs")}, "Image setting does not match!"},
+        {{"--resave", job, "--model", "Pellar4K", "--out", dir.filePath("x.vxs")}, "Image setting does not match!"},
+        {{"--resave", job, "--model", "NoSuchModel", "--out", dir.filePath("x.vxs")}, "unknown printer model"},
+        {{"--resave", job, "--thickness", "0.05", "--model", "Pellar30", "--out", dir.filePath("x.vxs")}, "--thickness"},
+        {{"--model", "Pellar30", "--out", dir.filePath("x.vxs"), archive}, "Image setting does not match!"},
+        {{"--model", "bench", "--machine-code", "1e12", "--out", dir.filePath("x.vxs"), archive}, "--machine-code"},
+        {{"--model", "Pellar30", "--machine-code", "10", "--out", dir.filePath("x.vxs"), archive}, "not the code"},
+        {resave(job, dir.filePath("x.vxs")) + QStringList{"--exposure-ms", "nan"}, "--exposure-ms"},
+        {resave(job, dir.filePath("x.vxs")) + QStringList{"--lift1-mm", "-1"}, "--lift1-mm"},
+    };
+    ExpectRefusedUnchanged(CONVERT_ARCHIVE_EXE, cases);
+}
 
-    const ToolRun bad = Start(CONVERT_ARCHIVE_EXE, {"--resave", cube, "--out", dir.filePath("x.vxs")});
-    EXPECT_EQ(bad.exitCode, 1);
-    EXPECT_FALSE(bad.errors.isEmpty());
-    EXPECT_FALSE(QFile::exists(dir.filePath("x.vxs")));
+TEST_F(Tools, ConvertArchiveResavesForTheModelKeepingThicknessAndLayers)
+{
+    const QString cube = Stl("cube.stl", testmesh::Cube(2));
+    struct Case {
+        QStringList frame; // pipeline's width and height
+        bool accepted;
+    };
+    const QVector<Case> cases = {{{"--width", "1440", "--height", "2560"}, true},
+                                 {{"--width", "2560", "--height", "1440"}, false}}; // not turned as Pellar30 is
+    for (const Case& c : cases) {
+        const QString job = dir.filePath("job.vxs30");
+        const QString out = dir.filePath("new.vxs30");
+        QFile::remove(out);
+        ASSERT_EQ(Start(PIPELINE_EXE, c.frame + QStringList{"--pixel-um", "47.25", "--thickness", "0.05",
+                                                            "--machine-code", "30", "--out", job, cube})
+                      .exitCode,
+                  0);
+        const ToolRun r = Start(CONVERT_ARCHIVE_EXE, {"--resave", job, "--model", "Pellar30", "--exposure-ms", "7000",
+                                                      "--stable-ms", "1500", "--out", out});
+        if (!c.accepted) {
+            EXPECT_EQ(r.exitCode, 1);
+            EXPECT_TRUE(r.errors.contains("image turned a quarter turn")) << r.errors.toStdString();
+            EXPECT_FALSE(QFile::exists(out));
+            continue;
+        }
+        ASSERT_EQ(r.exitCode, 0) << r.errors.toStdString();
+        QFile a(job), b(out);
+        ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+        const QByteArray source = a.readAll(), copy = b.readAll();
+        ASSERT_EQ(copy.size(), source.size());
+        EXPECT_EQ(copy.left(28), source.left(28));
+        EXPECT_EQ(copy.mid(164), source.mid(164)); // layer count, preview and every layer
+        float p[34];
+        memcpy(p, copy.constData() + 28, sizeof p);
+        EXPECT_FLOAT_EQ(p[0], 1000.0f / 47.25f);
+        EXPECT_FLOAT_EQ(p[2], 1440.0f);
+        EXPECT_FLOAT_EQ(p[3], 2560.0f);
+        EXPECT_FLOAT_EQ(p[4], 0.05f); // the source's thickness, not a default
+        EXPECT_FLOAT_EQ(p[5], 7000.0f);
+        EXPECT_FLOAT_EQ(p[8], 1500.0f);
+        EXPECT_FLOAT_EQ(p[9], 1500.0f);
+        EXPECT_FLOAT_EQ(p[7], 10.0f);
+        EXPECT_FLOAT_EQ(p[28], 150.0f);
+        EXPECT_FLOAT_EQ(p[30], 170.0f);
+    }
 }

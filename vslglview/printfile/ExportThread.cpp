@@ -1,6 +1,7 @@
 #include "printfile/ExportThread.h"
 
 #include "printfile/archivemember.h"
+#include "printfile/filesafety.h"
 #include "printfile/gcodeheader.h"
 #include "printfile/layercodingpool.h"
 #include "printfile/runlength.h"
@@ -115,6 +116,9 @@ int ExportThread::LoadGcode_ChiTuBox()
 {
     m_gcodeParas.clear();
     closeArchive();
+    const QString input = InputFileProblem(m_zipPath);
+    if (!input.isEmpty())
+        return fail(ExportArchiveFailed, input);
     m_zip.setZipName(m_zipPath);
     if (!m_zip.open(QuaZip::mdUnzip))
         return fail(ExportArchiveFailed, QStringLiteral("cannot open the archive %1").arg(m_zipPath));
@@ -169,6 +173,14 @@ int ExportThread::Export_ChiTuBox()
 
     // Everything that can be checked is checked before any output exists.
     closeArchive();
+    const QString input = InputFileProblem(m_zipPath);
+    if (!input.isEmpty())
+        return fail(ExportArchiveFailed, input);
+    const QString destination = DestinationProblem(m_exportPath);
+    if (!destination.isEmpty())
+        return fail(ExportOutputFailed, destination);
+    if (NamesSameFile(m_exportPath, m_zipPath))
+        return fail(ExportOutputFailed, QStringLiteral("%1 is the archive being converted").arg(m_exportPath));
     m_zip.setZipName(m_zipPath);
     if (!m_zip.open(QuaZip::mdUnzip))
         return fail(ExportArchiveFailed, QStringLiteral("cannot open the archive %1").arg(m_zipPath));
@@ -178,7 +190,8 @@ int ExportThread::Export_ChiTuBox()
         return result;
     }
     int layers = 0;
-    if (!GcodeHeaderInt(m_gcodeParas, QStringLiteral("totalLayer"), 0, kMaxArchiveLayers, layers) ||
+    // A file without layers prints nothing: no such file is reported as done.
+    if (!GcodeHeaderInt(m_gcodeParas, QStringLiteral("totalLayer"), 1, kMaxArchiveLayers, layers) ||
         layers > m_zip.getEntriesCount() - 1) {
         closeArchive();
         return fail(ExportBadArchiveData,
@@ -208,7 +221,7 @@ int ExportThread::writeConversion(const QImage& preview)
     m_outFile.setFileName(m_exportPath);
     if (!m_outFile.open(QIODevice::WriteOnly))
         return fail(ExportOutputFailed,
-                    QStringLiteral("cannot create %1: %2").arg(m_exportPath, m_outFile.errorString()));
+                    QStringLiteral("cannot create %1: %2").arg(m_exportPath, FileErrorSentence(m_outFile.error())));
 
     QDataStream out(&m_outFile);
     out.setByteOrder(QDataStream::LittleEndian);
@@ -249,18 +262,37 @@ int ExportThread::writeConversion(const QImage& preview)
     settings.bitsPerPixel = m_grayBits;
     if (m_machineCode == 10)
         settings.scaleTo = QSize(480, 854);
-    const int threads = qMax(1, QThread::idealThreadCount() - 1);
+    settings.byteBudget = m_decodeBudget;
+    settings.inFlightObserver = m_inFlightObserver;
+    // The cores this process may use, not the machine's: a pinned process
+    // on a large host would otherwise start dozens of decoders.
+    const int threads = qMax(1, UsableCoreCount() - 1);
     LayerCodingPool pool(settings, threads, threads + 2);
 
     LayerCodingPool::Result last;
+    QSize frame;
     auto writeNext = [&]() -> int {
         LayerCodingPool::Result r = pool.takeNext();
         if (!r.ok) {
             m_failedLayer = r.layer;
             return fail(ExportLayerFailed, QStringLiteral("layer %1 (\"%2\"): %3").arg(r.layer).arg(layerName(r.layer), r.error));
         }
+        // A printer reads every layer at one frame size.
+        if (frame.isEmpty())
+            frame = r.grey.size();
+        if (r.grey.size() != frame) {
+            m_failedLayer = r.layer;
+            return fail(ExportLayerFailed, QStringLiteral("layer %1 (\"%2\") is %3 x %4 pixels, layer 1 is %5 x %6")
+                                               .arg(r.layer)
+                                               .arg(layerName(r.layer))
+                                               .arg(r.grey.width())
+                                               .arg(r.grey.height())
+                                               .arg(frame.width())
+                                               .arg(frame.height()));
+        }
         if (!writeLayerRecord(out, r.code))
-            return fail(ExportOutputFailed, QStringLiteral("cannot write %1: %2").arg(m_exportPath, m_outFile.errorString()));
+            return fail(ExportOutputFailed,
+                        QStringLiteral("cannot write %1: %2").arg(m_exportPath, FileErrorSentence(m_outFile.error())));
         last = std::move(r);
         return ExportOk;
     };
@@ -289,11 +321,13 @@ int ExportThread::writeConversion(const QImage& preview)
         return result;
     }
     if (out.status() != QDataStream::Ok) {
+        const QString why = FileErrorSentence(m_outFile.error());
         discardOutput();
-        return fail(ExportOutputFailed, QStringLiteral("cannot write %1").arg(m_exportPath));
+        return fail(ExportOutputFailed, QStringLiteral("cannot write %1: %2").arg(m_exportPath, why));
     }
     if (!m_outFile.commit())
-        return fail(ExportOutputFailed, QStringLiteral("cannot write %1: %2").arg(m_exportPath, m_outFile.errorString()));
+        return fail(ExportOutputFailed,
+                    QStringLiteral("cannot write %1: %2").arg(m_exportPath, FileErrorSentence(m_outFile.error())));
 
     if (last.ok) {
         m_layerImage = last.grey;

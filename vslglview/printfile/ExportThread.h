@@ -9,6 +9,8 @@
 #include <QThread>
 #include <QVector>
 
+#include <functional>
+
 #include <quazip/quazip.h>
 #include <quazip/quazipfile.h>
 
@@ -69,6 +71,10 @@ public:
     QImage m_layerImage;
     QVector<unsigned char> m_rleData;
     QString m_exportType;
+    // Bytes of layer pixels a conversion may hold in flight, whatever the core count.
+    qint64 m_decodeBudget = qint64(512) << 20;
+    // Test hook: told the bytes in flight whenever they change (worker threads).
+    std::function<void(qint64)> m_inFlightObserver;
 
 signals:
     void signal_ExportDataDone(int result, const QString& message);

@@ -3,6 +3,9 @@
 #include "printfile/archivemember.h"
 #include "printfile/runlength.h"
 
+#include <QBuffer>
+#include <QImageReader>
+#include <QPainter>
 #include <QtGlobal>
 
 LayerCodingPool::LayerCodingPool(const Settings& settings, int threadCount, int window)
@@ -38,10 +41,32 @@ bool LayerCodingPool::hasPending() const
     return !m_inOrder.empty();
 }
 
+qint64 LayerCodingPool::peakBytesInFlight() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_peakInFlight;
+}
+
+void LayerCodingPool::setInFlight(qint64 bytes)
+{
+    m_inFlight = bytes;
+    m_peakInFlight = qMax(m_peakInFlight, bytes);
+    if (m_settings.inFlightObserver)
+        m_settings.inFlightObserver(bytes);
+}
+
+bool LayerCodingPool::canStartFront() const
+{
+    // Layers start in order, so when the oldest untaken layer waits nothing
+    // is in flight and it may start: the writer can always go on.
+    return !m_waiting.empty() && (m_inFlight == 0 || m_inFlight + m_waiting.front()->cost <= m_settings.byteBudget);
+}
+
 void LayerCodingPool::submit(int layer, QByteArray imageBytes)
 {
     auto job = std::make_shared<Job>();
     job->layer = layer;
+    job->cost = estimateLayerBytes(imageBytes, m_settings);
     job->bytes = std::move(imageBytes);
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -59,7 +84,11 @@ LayerCodingPool::Result LayerCodingPool::takeNext()
     std::shared_ptr<Job> job = m_inOrder.front();
     m_jobDone.wait(lock, [&] { return job->done; });
     m_inOrder.pop_front();
-    return std::move(job->result);
+    setInFlight(m_inFlight - job->cost);
+    Result result = std::move(job->result);
+    lock.unlock();
+    m_jobReady.notify_all();
+    return result;
 }
 
 void LayerCodingPool::work()
@@ -68,11 +97,12 @@ void LayerCodingPool::work()
         std::shared_ptr<Job> job;
         {
             std::unique_lock<std::mutex> lock(m_mutex);
-            m_jobReady.wait(lock, [&] { return m_stop || !m_waiting.empty(); });
+            m_jobReady.wait(lock, [&] { return m_stop || canStartFront(); });
             if (m_stop)
                 return;
             job = m_waiting.front();
             m_waiting.pop_front();
+            setInFlight(m_inFlight + job->cost);
         }
         Result result = codeLayer(job->layer, job->bytes, m_settings);
         {
@@ -93,6 +123,15 @@ LayerCodingPool::Result LayerCodingPool::codeLayer(int layer, const QByteArray& 
     QImage image;
     if (!DecodeArchiveImage(imageBytes, image, r.error))
         return r;
+    if (image.hasAlphaChannel()) {
+        // A transparent pixel is unlit, whatever colour it carries.
+        QImage flat(image.size(), QImage::Format_RGB32);
+        flat.fill(Qt::black);
+        QPainter painter(&flat);
+        painter.drawImage(0, 0, image);
+        painter.end();
+        image = flat;
+    }
     if (settings.scaleTo.isValid() && image.size() != settings.scaleTo)
         image = image.scaled(settings.scaleTo, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     r.grey = image.convertToFormat(QImage::Format_Grayscale8);
@@ -103,4 +142,31 @@ LayerCodingPool::Result LayerCodingPool::codeLayer(int layer, const QByteArray& 
     }
     r.ok = true;
     return r;
+}
+
+qint64 LayerCodingPool::estimateLayerBytes(const QByteArray& imageBytes, const Settings& settings)
+{
+    QBuffer buffer;
+    buffer.setData(imageBytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setDecideFormatFromContent(true);
+    const QSize size = reader.size();
+    if (!size.isValid() || size.isEmpty())
+        return settings.byteBudget;
+    const qint64 pixels = qint64(size.width()) * size.height();
+    const QImage::Format format = reader.imageFormat();
+    const int depth = format == QImage::Format_Invalid ? 64 : qMax(8, int(QImage::toPixelFormat(format).bitsPerPixel()));
+    qint64 bytes = pixels * depth / 8;            // decoded
+    if (QImage::toPixelFormat(format).alphaUsage() == QPixelFormat::UsesAlpha || format == QImage::Format_Invalid)
+        bytes += 2 * pixels * 4;                  // black frame and a converted copy while painting
+    qint64 outPixels = pixels;
+    if (settings.scaleTo.isValid() && size != settings.scaleTo) {
+        outPixels = qint64(settings.scaleTo.width()) * settings.scaleTo.height();
+        bytes += outPixels * qMax(4, depth / 8);  // scaled copy
+    }
+    bytes += outPixels * 4;                       // an intermediate of the grey conversion
+    bytes += outPixels;                           // grey image
+    bytes += 2 * outPixels;                       // run-length code, at most a byte a pixel, and its growth
+    return bytes;
 }

@@ -45,6 +45,9 @@ enum PrintFileResult : int {
     PrintFileCommitFailed = 5,  // flushing the finished file or replacing the destination failed
     PrintFileRenderFailed = 6,  // a layer could not be rendered (frame not allocated)
     PrintFileTooLarge = 7,      // the layer data exceed the 32-bit offsets of the vector file
+    PrintFileNoSpace = 8,       // the device is full
+    PrintFileBadDestination = 9, // the destination is a folder, device or FIFO
+    PrintFileNameClash = 10,    // the vector file would take the layer-image file's name
 };
 
 // A sentence for the user about a writer result.
@@ -55,10 +58,13 @@ inline QString PrintFileResultText(int code)
     case PrintFileNoLayers: return QStringLiteral("there are no sliced layers to write");
     case PrintFileBadFrame: return QStringLiteral("the printer resolution is not a usable frame size");
     case PrintFileOpenFailed: return QStringLiteral("the destination folder cannot be written to");
-    case PrintFileWriteFailed: return QStringLiteral("writing failed (is the disk full?)");
+    case PrintFileWriteFailed: return QStringLiteral("The file could not be written");
     case PrintFileCommitFailed: return QStringLiteral("the finished file could not replace the destination");
     case PrintFileRenderFailed: return QStringLiteral("a layer could not be rendered");
     case PrintFileTooLarge: return QStringLiteral("the job is too large for the vector file");
+    case PrintFileNoSpace: return QStringLiteral("No space left on the device");
+    case PrintFileBadDestination: return QStringLiteral("the destination exists and is not a regular file");
+    case PrintFileNameClash: return QStringLiteral("the vector file and the layer-image file would have the same name");
     default: return QStringLiteral("unknown error %1").arg(code);
     }
 }

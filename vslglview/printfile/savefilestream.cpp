@@ -1,17 +1,22 @@
 #include "printfile/savefilestream.h"
 
+#include "printfile/filesafety.h"
+#include "printfile/printjobinput.h"
+
 SaveFileStream::SaveFileStream(const QString& path) : m_file(path)
 {
     m_stream.setByteOrder(QDataStream::LittleEndian);
     m_stream.setFloatingPointPrecision(QDataStream::SinglePrecision);
 }
 
-bool SaveFileStream::open()
+int SaveFileStream::open()
 {
+    if (!DestinationProblem(m_file.fileName()).isEmpty())
+        return PrintFileBadDestination;
     if (!m_file.open(QIODevice::WriteOnly))
-        return false;
+        return PrintFileOpenFailed;
     m_stream.setDevice(&m_file);
-    return true;
+    return PrintFileOk;
 }
 
 void SaveFileStream::writeRaw(const void* data, qint64 size)
@@ -34,12 +39,20 @@ void SaveFileStream::writeZeros(int count)
         writeRaw(zeros, 1);
 }
 
-bool SaveFileStream::commit()
+int SaveFileStream::writeFailure() const
+{
+    return m_file.error() == QFileDevice::ResourceError ? PrintFileNoSpace : PrintFileWriteFailed;
+}
+
+int SaveFileStream::commit()
 {
     if (!ok()) {
+        const int failure = writeFailure();
         m_file.cancelWriting();
         m_file.commit(); // discards the temporary file
-        return false;
+        return failure;
     }
-    return m_file.commit();
+    if (m_file.commit())
+        return PrintFileOk;
+    return m_file.error() == QFileDevice::ResourceError ? PrintFileNoSpace : PrintFileCommitFailed;
 }

@@ -11,13 +11,18 @@ class SaveFileStream
 public:
     explicit SaveFileStream(const QString& path);
 
-    bool open();
+    // A PrintFileResult: refuses a destination that is a folder, device or
+    // FIFO before anything is created.
+    int open();
     QDataStream& stream() { return m_stream; }
     QSaveFile& file() { return m_file; }
     bool ok() const { return m_stream.status() == QDataStream::Ok; }
     void writeRaw(const void* data, qint64 size);
     void writeZeros(int count);
-    bool commit();
+    // The PrintFileResult of a failed write (a full device is told apart).
+    int writeFailure() const;
+    // A PrintFileResult; on any failure nothing replaces the destination.
+    int commit();
 
 private:
     QSaveFile m_file;

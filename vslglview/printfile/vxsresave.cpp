@@ -6,9 +6,25 @@
 #include <QSaveFile>
 #include <QtEndian>
 
-#if defined(Q_OS_UNIX)
-#include <sys/stat.h>
-#endif
+#include <cstring>
+
+namespace {
+
+// Converter files carry this format word; only their code 120 has a PNG block.
+constexpr qint32 kConverterFormatWord = -16777215;
+constexpr qint32 kMaxPreviewSide = 4096;
+constexpr qint64 kPreviewOffset = kVxsLayerCountOffset + 8;
+
+bool readInt(QIODevice& file, qint64 offset, qint32& value)
+{
+    uchar bytes[4];
+    if (!file.seek(offset) || file.read(reinterpret_cast<char*>(bytes), 4) != 4)
+        return false;
+    value = qFromLittleEndian<qint32>(bytes);
+    return true;
+}
+
+} // namespace
 
 QByteArray VxsParaBytes(const ST_MachinePara& para)
 {
@@ -34,45 +50,109 @@ bool IsVxsHeader(const QByteArray& head, int* layerCount)
     return true;
 }
 
-bool IsSameFile(const QString& a, const QString& b)
+bool ReadVxsLayout(QIODevice& file, VxsLayout& layout, QString& error)
 {
-    const QFileInfo fa(a);
-    const QFileInfo fb(b);
-    if (!fa.exists() || !fb.exists())
+    const qint64 size = file.size();
+    if (!file.seek(0)) {
+        error = QStringLiteral("cannot be read");
         return false;
-    if (fa.canonicalFilePath() == fb.canonicalFilePath())
-        return true;
-#if defined(Q_OS_UNIX)
-    struct stat sa;
-    struct stat sb;
-    if (::stat(QFile::encodeName(a).constData(), &sa) == 0 && ::stat(QFile::encodeName(b).constData(), &sb) == 0)
-        return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-#endif
-    return false;
+    }
+    const QByteArray head = file.read(kPreviewOffset + 8);
+    int layers = 0;
+    if (!IsVxsHeader(head, &layers)) {
+        error = QStringLiteral("is not a VXS print file");
+        return false;
+    }
+    if (head.size() < kPreviewOffset + 8) {
+        error = QStringLiteral("ends inside its header");
+        return false;
+    }
+    const auto* data = reinterpret_cast<const uchar*>(head.constData());
+    const qint32 format = qFromLittleEndian<qint32>(data + 8);
+    layout.machineCode = qFromLittleEndian<qint32>(data + 16);
+    float* values = &layout.para.DotsPermmX;
+    for (int i = 0; i < 34; ++i) {
+        const quint32 bits = qFromLittleEndian<quint32>(data + kVxsParaOffset + 4 * i);
+        std::memcpy(values + i, &bits, 4);
+    }
+    if (layers < 1 || layers > kMaxVxsLayers) {
+        error = QStringLiteral("claims %1 layers (1 to %2 can be printed)").arg(layers).arg(kMaxVxsLayers);
+        return false;
+    }
+    const qint32 bits = qFromLittleEndian<qint32>(data + kVxsLayerCountOffset + 4);
+    if (bits < 1 || bits > 7) {
+        error = QStringLiteral("claims %1 bits per pixel").arg(bits);
+        return false;
+    }
+    const qint32 pw = qFromLittleEndian<qint32>(data + kPreviewOffset);
+    const qint32 ph = qFromLittleEndian<qint32>(data + kPreviewOffset + 4);
+    if (pw < 0 || ph < 0 || pw > kMaxPreviewSide || ph > kMaxPreviewSide) {
+        error = QStringLiteral("claims a preview of %1 x %2 pixels").arg(pw).arg(ph);
+        return false;
+    }
+    qint64 offset = kPreviewOffset + 8 + 2 * qint64(pw) * ph;
+    const bool png = layout.machineCode == 120 || (layout.machineCode == 200 && format != kConverterFormatWord);
+    if (png) {
+        qint32 n = 0;
+        if (!readInt(file, offset, n) || n < 0 || offset + 4 + n > size) {
+            error = QStringLiteral("ends inside its preview image");
+            return false;
+        }
+        offset += 4 + (qint64(n) + 3) / 4 * 4;
+    }
+    for (int i = 0; i < layers; ++i) {
+        qint32 n = 0;
+        if (!readInt(file, offset, n) || n < 0 || offset + 4 + n > size) {
+            error = QStringLiteral("is cut short: layer %1 of %2 is missing or incomplete").arg(i + 1).arg(layers);
+            return false;
+        }
+        offset += 4 + n;
+    }
+    layout.layerCount = layers;
+    return true;
+}
+
+bool ReadVxsLayout(const QString& path, VxsLayout& layout, QString& error)
+{
+    const QString problem = InputFileProblem(path);
+    if (!problem.isEmpty()) {
+        error = problem;
+        return false;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = QStringLiteral("cannot open %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    if (!ReadVxsLayout(static_cast<QIODevice&>(file), layout, error)) {
+        error = path + QLatin1Char(' ') + error;
+        return false;
+    }
+    return true;
 }
 
 namespace {
 
-ResaveResult patchInPlace(const QString& path, const QByteArray& block, int* layerCount, QString& error)
+QString writeError(const QString& path, const QFileDevice& file)
+{
+    return QStringLiteral("cannot write %1: %2").arg(path, FileErrorSentence(file.error()));
+}
+
+ResaveResult patchInPlace(const QString& path, const QByteArray& block, QString& error)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadWrite)) {
-        error = QStringLiteral("cannot open %1 for writing: %2").arg(path, file.errorString());
+        error = QStringLiteral("cannot open %1 for writing: %2").arg(path, FileErrorSentence(file.error()));
         return ResaveResult::DestinationFailed;
     }
-    if (!IsVxsHeader(file.read(kVxsMinHeaderBytes), layerCount)) {
-        error = QStringLiteral("%1 is not a VXS print file").arg(path);
-        return ResaveResult::NotVxs;
-    }
     if (!file.seek(kVxsParaOffset) || file.write(block) != block.size() || !file.flush()) {
-        error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+        error = writeError(path, file);
         return ResaveResult::DestinationFailed;
     }
     return ResaveResult::Ok;
 }
 
-ResaveResult copyPatched(const QString& src, const QString& dst, const QByteArray& block, int* layerCount,
-                         QString& error)
+ResaveResult copyPatched(const QString& src, const QString& dst, const QByteArray& block, QString& error)
 {
     QFile in(src);
     if (!in.open(QIODevice::ReadOnly)) {
@@ -80,7 +160,7 @@ ResaveResult copyPatched(const QString& src, const QString& dst, const QByteArra
         return ResaveResult::SourceUnreadable;
     }
     QByteArray head = in.read(kVxsMinHeaderBytes);
-    if (!IsVxsHeader(head, layerCount)) {
+    if (!IsVxsHeader(head)) {
         error = QStringLiteral("%1 is not a VXS print file").arg(src);
         return ResaveResult::NotVxs;
     }
@@ -88,7 +168,7 @@ ResaveResult copyPatched(const QString& src, const QString& dst, const QByteArra
 
     QSaveFile out(dst);
     if (!out.open(QIODevice::WriteOnly)) {
-        error = QStringLiteral("cannot create %1: %2").arg(dst, out.errorString());
+        error = QStringLiteral("cannot create %1: %2").arg(dst, FileErrorSentence(out.error()));
         return ResaveResult::DestinationFailed;
     }
     bool ok = out.write(head) == head.size();
@@ -104,13 +184,13 @@ ResaveResult copyPatched(const QString& src, const QString& dst, const QByteArra
         ok = out.write(chunk) == chunk.size();
     }
     if (!ok) {
-        error = QStringLiteral("cannot write %1: %2").arg(dst, out.errorString());
+        error = writeError(dst, out);
         out.cancelWriting();
         out.commit();
         return ResaveResult::DestinationFailed;
     }
     if (!out.commit()) {
-        error = QStringLiteral("cannot write %1: %2").arg(dst, out.errorString());
+        error = writeError(dst, out);
         return ResaveResult::DestinationFailed;
     }
     return ResaveResult::Ok;
@@ -122,11 +202,22 @@ ResaveResult ResaveVxs(const QString& src, const QString& dst, const ST_MachineP
                        QString& error)
 {
     const QByteArray block = VxsParaBytes(para);
-    if (!QFileInfo::exists(src)) {
-        error = QStringLiteral("%1 does not exist").arg(src);
+    if (!QFileInfo::exists(src) || !QFileInfo(src).isFile()) {
+        error = InputFileProblem(src);
         return ResaveResult::SourceUnreadable;
     }
+    const QString destination = DestinationProblem(dst);
+    if (!destination.isEmpty()) {
+        error = destination;
+        return ResaveResult::DestinationFailed;
+    }
+    // A truncated or lying source is refused before anything is copied.
+    VxsLayout layout;
+    if (!ReadVxsLayout(src, layout, error))
+        return ResaveResult::NotVxs;
+    if (layerCount)
+        *layerCount = layout.layerCount;
     if (IsSameFile(src, dst))
-        return patchInPlace(src, block, layerCount, error);
-    return copyPatched(src, dst, block, layerCount, error);
+        return patchInPlace(src, block, error);
+    return copyPatched(src, dst, block, error);
 }

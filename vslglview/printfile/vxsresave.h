@@ -1,15 +1,20 @@
 #pragma once
 
 #include "dlp/machinepara.h"
+#include "printfile/filesafety.h"
 
 #include <QByteArray>
 #include <QString>
+
+class QIODevice;
 
 // Offsets of the VXS header that a re-save touches or checks.
 constexpr qint64 kVxsParaOffset = 28;
 constexpr qint64 kVxsParaBytes = 34 * 4;
 constexpr qint64 kVxsLayerCountOffset = kVxsParaOffset + kVxsParaBytes;
 constexpr qint64 kVxsMinHeaderBytes = kVxsLayerCountOffset + 4;
+// More layers than this is no print (a million layers of 10 micrometres is 10 m).
+constexpr int kMaxVxsLayers = 1000000;
 
 enum class ResaveResult { Ok, SourceUnreadable, NotVxs, DestinationFailed };
 
@@ -20,12 +25,24 @@ QByteArray VxsParaBytes(const ST_MachinePara& para);
 // parameter values and room for the layer count. `layerCount` gets the count.
 bool IsVxsHeader(const QByteArray& head, int* layerCount = nullptr);
 
-// True when both paths name one existing file (any spelling, link or hard link).
-bool IsSameFile(const QString& a, const QString& b);
+// What a whole-file check of a VXS file found.
+struct VxsLayout
+{
+    int machineCode = 0;
+    int layerCount = 0;
+    ST_MachinePara para{};
+};
+
+// Checks a VXS file as a whole: header, a layer count of 1 to kMaxVxsLayers,
+// bits per pixel, preview and PNG block, and every layer record present and
+// within the file. False with a reason in `error` otherwise.
+bool ReadVxsLayout(QIODevice& file, VxsLayout& layout, QString& error);
+bool ReadVxsLayout(const QString& path, VxsLayout& layout, QString& error);
 
 // Writes `para` into the VXS file at `src` when `dst` is the same file, or
 // else copies `src` to `dst` with the new block; the copy goes through a
 // temporary file in the destination folder renamed over `dst` when complete.
-// The source is never removed; on failure `dst` is left as it was.
+// The source is checked whole first; it is never removed; on failure `dst`
+// is left as it was.
 ResaveResult ResaveVxs(const QString& src, const QString& dst, const ST_MachinePara& para, int* layerCount,
                        QString& error);

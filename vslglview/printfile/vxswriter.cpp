@@ -1,6 +1,7 @@
 #include "printfile/layerrenderpool.h"
 #include "printfile/previewcodec.h"
 #include "printfile/printfilewriter.h"
+#include "printfile/filesafety.h"
 #include "printfile/savefilestream.h"
 
 #include <QSize>
@@ -77,27 +78,30 @@ QSize VxsPreviewSize(int machineCode)
     }
 }
 
-int generatePrintableData_VXS(const PrintJobInput& input, const ST_MachinePara& para, const QString& /*path*/,
-                              int workerCount)
+int CheckVxs(const PrintJobInput& input, const ST_MachinePara& para)
 {
     if (!input.modelLayers)
         return PrintFileNoLayers;
+    if (!input.modelLayers->isEmpty() && (frameSide(para.XResolution) == 0 || frameSide(para.YResolution) == 0))
+        return PrintFileBadFrame;
+    return PrintFileOk;
+}
+
+int WriteVxs(const PrintJobInput& input, const ST_MachinePara& para, SaveFileStream& out, int workerCount)
+{
+    const int check = CheckVxs(input, para);
+    if (check != PrintFileOk)
+        return check;
     const SliceLayers& layers = *input.modelLayers;
     const int width = frameSide(para.XResolution);
     const int height = frameSide(para.YResolution);
-    if (!layers.isEmpty() && (width == 0 || height == 0))
-        return PrintFileBadFrame;
-
-    SaveFileStream out(input.saveFileName);
-    if (!out.open())
-        return PrintFileOpenFailed;
 
     writeHeader(out, input, para, layers.size());
     writePreview(out, input);
     if (hasPngBlock(input.machineCode))
         writePngBlock(out, input.previewLarge);
     if (!out.ok())
-        return PrintFileWriteFailed;
+        return out.writeFailure();
 
     const int workers = workerCount > 0 ? workerCount : LayerRenderPool::defaultWorkerCount(layers.size());
     LayerRenderPool pool(input.imageRotate, kBitsPerPixel, width, height, workers);
@@ -109,10 +113,26 @@ int generatePrintableData_VXS(const PrintJobInput& input, const ST_MachinePara& 
         return !writeFailed;
     });
     if (writeFailed)
-        return PrintFileWriteFailed;
+        return out.writeFailure();
     if (!rendered)
         return PrintFileRenderFailed;
-    return out.commit() ? PrintFileOk : PrintFileCommitFailed;
+    return PrintFileOk;
+}
+
+int generatePrintableData_VXS(const PrintJobInput& input, const ST_MachinePara& para, const QString& /*path*/,
+                              int workerCount)
+{
+    const int check = CheckVxs(input, para);
+    if (check != PrintFileOk)
+        return check;
+    SaveFileStream out(input.saveFileName);
+    const int opened = out.open();
+    if (opened != PrintFileOk)
+        return opened;
+    const int written = WriteVxs(input, para, out, workerCount);
+    if (written != PrintFileOk)
+        return written; // the temporary file goes with `out`
+    return out.commit();
 }
 
 QString VxtFileName(const QString& saveFileName)
@@ -126,11 +146,34 @@ QString VxtFileName(const QString& saveFileName)
 
 int generatePrintableData(const PrintJobInput& input, const ST_MachinePara& para, const QString& path)
 {
-    int vxtResult = PrintFileOk;
-    if (input.machineCode == 120)
-        vxtResult = generatePrintableData_VXT(input, para, VxtFileName(input.saveFileName));
-    const int vxsResult = generatePrintableData_VXS(input, para, path);
-    return vxtResult != PrintFileOk ? vxtResult : vxsResult;
+    if (input.machineCode != 120)
+        return generatePrintableData_VXS(input, para, path);
+
+    // Both files or neither: every check comes before either is written, and
+    // both are complete before either replaces its destination.
+    const QString vxtPath = VxtTargetPath(input, VxtFileName(input.saveFileName));
+    if (NamesSameFile(vxtPath, input.saveFileName))
+        return PrintFileNameClash;
+    if (!DestinationProblem(vxtPath).isEmpty() || !DestinationProblem(input.saveFileName).isEmpty())
+        return PrintFileBadDestination;
+    const int check = CheckVxs(input, para);
+    if (check != PrintFileOk)
+        return check;
+    SaveFileStream vxt(vxtPath);
+    SaveFileStream vxs(input.saveFileName);
+    int result = vxt.open();
+    if (result == PrintFileOk)
+        result = vxs.open();
+    if (result == PrintFileOk)
+        result = WriteVxt(input, para, vxt);
+    if (result == PrintFileOk)
+        result = WriteVxs(input, para, vxs, 0);
+    if (result != PrintFileOk)
+        return result;
+    result = vxt.commit();
+    if (result != PrintFileOk)
+        return result;
+    return vxs.commit();
 }
 
 } // namespace PrintFile

@@ -84,17 +84,20 @@ private:
 
 } // namespace
 
-int generatePrintableData_VXT(const PrintJobInput& input, const ST_MachinePara& para, const QString& pathIn)
+QString VxtTargetPath(const PrintJobInput& input, const QString& path)
+{
+    if (input.machineName != "Pellar120" && input.machineName == "Pellar300")
+        return path + "300";
+    return path;
+}
+
+int WriteVxt(const PrintJobInput& input, const ST_MachinePara& para, SaveFileStream& out)
 {
     if (!input.modelLayers)
         return PrintFileNoLayers;
     const SliceLayers& model = *input.modelLayers;
     static const SliceLayers noLayers;
     const SliceLayers& support = input.supportLayers ? *input.supportLayers : noLayers;
-
-    QString path = pathIn;
-    if (input.machineName != "Pellar120" && input.machineName == "Pellar300")
-        path += "300";
 
     const LayerWords layerWords = countLayerWords(model, support);
     const qint64 totalLayerWords = layerWords.cumulativeEnds.isEmpty() ? 0 : layerWords.cumulativeEnds.last();
@@ -110,11 +113,7 @@ int generatePrintableData_VXT(const PrintJobInput& input, const ST_MachinePara& 
     if (section5Words > std::numeric_limits<qint32>::max())
         return PrintFileTooLarge;
 
-    SaveFileStream out(path);
-    if (!out.open())
-        return PrintFileOpenFailed;
     QDataStream& s = out.stream();
-
     out.writeRaw("Vexmor3D", 8);
     s << qint32(1) << qint32(1) << qint32(1) << qint32(0) << qint32(kTableSlots);
     for (int i = 0; i < 2 * kTableSlots; ++i)
@@ -164,14 +163,28 @@ int generatePrintableData_VXT(const PrintJobInput& input, const ST_MachinePara& 
     s << float(model.size()) << float(input.plateTriangles.size()) << 0.0f;
 
     if (!out.ok())
-        return PrintFileWriteFailed;
+        return out.writeFailure();
     if (!out.file().seek(kTableOffsetBytes))
         return PrintFileWriteFailed;
     for (qint32 entry : table.entries())
         s << entry;
     if (!out.ok())
-        return PrintFileWriteFailed;
-    return out.commit() ? PrintFileOk : PrintFileCommitFailed;
+        return out.writeFailure();
+    return PrintFileOk;
+}
+
+int generatePrintableData_VXT(const PrintJobInput& input, const ST_MachinePara& para, const QString& pathIn)
+{
+    if (!input.modelLayers)
+        return PrintFileNoLayers;
+    SaveFileStream out(VxtTargetPath(input, pathIn));
+    const int opened = out.open();
+    if (opened != PrintFileOk)
+        return opened;
+    const int written = WriteVxt(input, para, out);
+    if (written != PrintFileOk)
+        return written;
+    return out.commit();
 }
 
 } // namespace PrintFile

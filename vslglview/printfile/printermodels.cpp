@@ -1,0 +1,132 @@
+#include "printfile/printermodels.h"
+
+#include <QVector>
+
+namespace PrinterModels {
+
+namespace {
+
+struct Row
+{
+    const char* name;
+    const char* extension;
+    int code;
+};
+
+const Row kRows[] = {
+    {"R10", "vxs", 10},           {"Pellar10", "vxs", 10},      {"R20", "vxs30", 30},
+    {"Pellar30", "vxs30", 30},    {"Pellar4K", "vxs4k", 4000},  {"Pellar4Kmono", "vxs4k", 4500},
+    {"Pellar120", "vxs120", 120}, {"Pellar200", "vxs200", 200}, {"Pellar200Pro", "vxs200p", 240},
+    {"Pellar300", "vxs300", 300},
+};
+
+const Row* find(const QString& model)
+{
+    for (const Row& r : kRows)
+        if (model == QLatin1String(r.name))
+            return &r;
+    return nullptr;
+}
+
+} // namespace
+
+const QStringList& Names()
+{
+    static const QStringList names = [] {
+        QStringList list;
+        for (const Row& r : kRows)
+            list << QString::fromLatin1(r.name);
+        return list;
+    }();
+    return names;
+}
+
+QString Extension(const QString& model)
+{
+    const Row* r = find(model);
+    return r ? QString::fromLatin1(r->extension) : QString();
+}
+
+int MachineCode(const QString& model)
+{
+    const Row* r = find(model);
+    return r ? r->code : 0;
+}
+
+bool ArchiveCheckFor(const QString& model, ArchiveCheck& row)
+{
+    static const struct
+    {
+        const char* names[2];
+        ArchiveCheck row;
+    } rows[] = {
+        {{"Pellar10", "R10"}, {55440, 98637, 140000, 960, 1708}},
+        {{"Pellar30", "R20"}, {68040, 120960, 170000, 1440, 2560}},
+        {{"Pellar120", nullptr}, {68040, 120960, 150000, 1440, 2560}},
+        {{"Pellar4K", "Pellar4Kmono"}, {68040, 120960, 190000, 6480, 3840}},
+        {{"Pellar200", nullptr}, {192000, 120000, 230000, 2560, 1600}},
+        {{"Pellar200Pro", nullptr}, {192000, 120000, 230000, 3840, 2400}},
+        {{"Pellar300", nullptr}, {293760, 165240, 360000, 3840, 2160}},
+    };
+    for (const auto& r : rows)
+        for (const char* name : r.names)
+            if (name && model == QLatin1String(name)) {
+                row = r.row;
+                return true;
+            }
+    return false;
+}
+
+ST_MachinePara ConverterDefaultPara()
+{
+    ST_MachinePara para = DLP::machineParaFrom(DLP::SliceBuildConfig());
+    para.ZLiftBottomLayer = 10;
+    para.HighofMiddleLayer = 0.6f;
+    para.Dp = 150;
+    return para;
+}
+
+void ApplyFrame(ST_MachinePara& para, const Frame& f)
+{
+    const float sx = f.rotate ? f.pixelSizeY : f.pixelSizeX;
+    const float sy = f.rotate ? f.pixelSizeX : f.pixelSizeY;
+    para.DotsPermmX = sx > 0 ? 1000.0f / sx : 0.0f;
+    para.DotsPermmY = sy > 0 ? 1000.0f / sy : 0.0f;
+    para.XResolution = f.rotate ? f.yResolution : f.xResolution;
+    para.YResolution = f.rotate ? f.xResolution : f.yResolution;
+    para.MachineHeight = f.zHeight;
+}
+
+QString SourceFrameProblem(const ST_MachinePara& source, const ST_MachinePara& model, const QString& modelName)
+{
+    // Layers only print on the frame they were made for.
+    if (source.XResolution == model.XResolution && source.YResolution == model.YResolution)
+        return QString();
+    const bool turned = source.XResolution == model.YResolution && source.YResolution == model.XResolution;
+    return QStringLiteral("Image setting does not match! the source is %1 x %2 pixels, %3 takes %4 x %5%6")
+        .arg(double(source.XResolution))
+        .arg(double(source.YResolution))
+        .arg(modelName)
+        .arg(double(model.XResolution))
+        .arg(double(model.YResolution))
+        .arg(turned ? QStringLiteral(" (image turned a quarter turn)") : QString());
+}
+
+void ApplyRecipe(ST_MachinePara& para, const Recipe& r)
+{
+    auto set = [](double v, std::initializer_list<float*> into) {
+        if (v >= 0)
+            for (float* p : into)
+                *p = float(v);
+    };
+    set(r.exposureMs, {&para.ExposureTimePerLayer});
+    set(r.bottomExposureMs, {&para.BottomExposureTime});
+    set(r.stableMs, {&para.BottomMaterialStable, &para.MaterialStable});
+    set(r.bottomMm, {&para.HighofBottomLayer});
+    set(r.lift1Mm, {&para.ZLiftDistance});
+    set(r.lift2Mm, {&para.ZLiftDistance2});
+    set(r.liftSpeed2, {&para.ZLiftSpeed, &para.ZRetractSpeed});
+    set(r.liftSpeed1, {&para.ZLiftBottomSpeed, &para.ZLiftFirstBottomSpeed});
+}
+
+} // namespace PrinterModels

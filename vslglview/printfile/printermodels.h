@@ -1,0 +1,70 @@
+#pragma once
+
+#include "dlp/machinepara.h"
+
+#include <QString>
+#include <QStringList>
+
+// The converter's printer-model tables (model name to print-file extension
+// and machine code) and the parameter block it builds for a model, shared by
+// the converter panel and the command-line tools.
+namespace PrinterModels {
+
+// The ten model names of the tables, in table order.
+const QStringList& Names();
+// Print-file extension without the dot ("vxs30"); empty for an unknown model.
+QString Extension(const QString& model);
+// Machine code written into the print file; 0 for an unknown model.
+int MachineCode(const QString& model);
+
+// What the converter panel compares a foreign archive's header with before
+// converting it for a model: build size in whole micrometres and resolution.
+struct ArchiveCheck
+{
+    int machineX = 0;
+    int machineY = 0;
+    int machineZ = 0;
+    int resolutionX = 0;
+    int resolutionY = 0;
+};
+// False when the model has no row (its archives are taken unchecked).
+bool ArchiveCheckFor(const QString& model, ArchiveCheck& row);
+
+// What the block takes from a row of the printer-model table.
+struct Frame
+{
+    float xResolution = 0;
+    float yResolution = 0;
+    float pixelSizeX = 0; // micrometres
+    float pixelSizeY = 0;
+    float zHeight = 0;    // mm
+    bool rotate = false;  // image turned a quarter turn: X and Y exchanged
+};
+
+// The converter's default block: the default build configuration with
+// ZLiftBottomLayer 10, HighofMiddleLayer 0.6 and Dp 150.
+ST_MachinePara ConverterDefaultPara();
+
+// Elements 0 to 3 and 30 from a model row (X and Y exchanged for a rotated row).
+void ApplyFrame(ST_MachinePara& para, const Frame& frame);
+
+// Empty when a re-save source's resolution (elements 2 and 3 of its block)
+// is the frame that ApplyFrame gives the model; else why it is refused,
+// beginning "Image setting does not match!".
+QString SourceFrameProblem(const ST_MachinePara& source, const ST_MachinePara& model, const QString& modelName);
+
+// The recipe values the converter writes; a negative value leaves its elements alone.
+struct Recipe
+{
+    double exposureMs = -1;       // 5
+    double bottomExposureMs = -1; // 6
+    double stableMs = -1;         // 8 and 9
+    double bottomMm = -1;         // 10 (burn-in range)
+    double lift1Mm = -1;          // 12
+    double lift2Mm = -1;          // 13
+    double liftSpeed2 = -1;       // 14 and 15, mm/min
+    double liftSpeed1 = -1;       // 16 and 17, mm/min
+};
+void ApplyRecipe(ST_MachinePara& para, const Recipe& recipe);
+
+} // namespace PrinterModels
