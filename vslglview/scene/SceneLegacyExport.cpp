@@ -33,7 +33,7 @@ int VSL3DScene::generatePrintableData1(ST_MachinePara& para, QString path)
     // One temporary file renamed into place when every block is written: a
     // failed write leaves no partial file and no silently missing block.
     SaveFileStream out(path);
-    if (!out.open()) {
+    if (out.open() != 0) {
         qWarning("Cannot write %s", qPrintable(path));
         return -1;
     }
@@ -109,7 +109,7 @@ int VSL3DScene::generatePrintableData1(ST_MachinePara& para, QString path)
         writeTriangles(p->GetRealTrianglesSup());
 
     s << float(L) << float(triangles) << float(points);
-    if (!out.commit()) {
+    if (out.commit() != 0) {
         qWarning("Cannot write %s", qPrintable(path));
         return -1;
     }
