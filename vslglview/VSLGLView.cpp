@@ -65,13 +65,13 @@ VSLGLView::VSLGLView(QWidget* parent) : QOpenGLWidget(parent)
     m_pEditHandlers = new VSLEditHandlers(m_pScene, m_pEditService, this);
     // The pick ray and surface point come from this view's matrices.
     m_pEditService->SetRaySource([this](QPoint const& p, QVector3D& a, QVector3D& b) {
-        LoadViewMatrices();
+        if (!LoadViewMatrices())
+            return false;
         DCToWC(p, a, b);
         return true;
     });
     m_pEditHandlers->SetSurfaceSource([this](QVector3D& point, QPoint const& p) {
-        LoadViewMatrices();
-        return m_pScene->LocateInCurrentModel(point, p);
+        return LoadViewMatrices() && m_pScene->LocateInCurrentModel(point, p);
     });
 
     setMouseTracking(true);
@@ -170,10 +170,14 @@ void VSLGLView::LoadFrameMatrices()
     m_pCamera->Apply();
 }
 
-void VSLGLView::LoadViewMatrices()
+bool VSLGLView::LoadViewMatrices()
 {
+    // Before the first show there is no context to draw or pick with.
+    if (!m_bGLReady)
+        return false;
     makeCurrent();
     LoadFrameMatrices();
+    return true;
 }
 
 void VSLGLView::paintGL()
@@ -418,13 +422,12 @@ void VSLGLView::MouseMove_NoButton()
         m_pScene->SetPickCoord(GetLocateCoord(m_currentPoint));
     if (m_pScene->m_bSupportMode) {
         QVector3D p;
-        LoadViewMatrices();
-        if (!m_pScene->LocateInCurrentModel(p, m_currentPoint))
+        if (!LoadViewMatrices() || !m_pScene->LocateInCurrentModel(p, m_currentPoint))
             p = QVector3D(0, 0, -1);
         m_pEditHandlers->SetHoverPoint(p);
     }
-    LoadViewMatrices();
-    m_pScene->OnToolHoverMove(m_currentPoint);
+    if (LoadViewMatrices())
+        m_pScene->OnToolHoverMove(m_currentPoint);
 }
 
 void VSLGLView::MouseMove_LeftButton()
@@ -461,7 +464,6 @@ void VSLGLView::MousePress_LeftButton()
             // The handle under the press, even when no hover move came first.
             m_pScene->SetPickCoord(handle);
             m_pScene->SelectPickCoord();
-            LoadViewMatrices();
             m_pEditHandlers->UpdatePressPoint3D();
             return;
         }
@@ -469,7 +471,6 @@ void VSLGLView::MousePress_LeftButton()
     const int number = GetLocateModelPainter(m_pressPoint);
     m_pScene->SetPickModelPainter(number);
     EmitSelected();
-    LoadViewMatrices();
     m_pEditHandlers->UpdatePressPoint3D();
 }
 
@@ -492,7 +493,8 @@ void VSLGLView::MouseRelease_RightButton()
 
 int VSLGLView::GetLocateCoord(QPoint p)
 {
-    LoadViewMatrices();
+    if (!LoadViewMatrices())
+        return 0;
     const int id = m_pScene->PickCoordAt(p);
     glClearColor(0.94f, 0.93f, 0.92f, 1.0f);
     return id;
@@ -500,7 +502,8 @@ int VSLGLView::GetLocateCoord(QPoint p)
 
 int VSLGLView::GetLocateModelPainter(QPoint p)
 {
-    LoadViewMatrices();
+    if (!LoadViewMatrices())
+        return 0;
     const int id = m_pScene->PickModelsAt(p);
     glClearColor(0.94f, 0.93f, 0.92f, 1.0f);
     return id;
@@ -524,9 +527,8 @@ int VSLGLView::GetLocateModelPainterX(QPoint p)
 
 int VSLGLView::GetLocateModelPainterXX(QPoint p)
 {
-    if (!m_bGLReady)
+    if (!LoadViewMatrices())
         return 0;
-    LoadViewMatrices();
     GLint vp[4];
     glGetIntegerv(GL_VIEWPORT, vp);
     const int n = m_pScene->instances().size();

@@ -137,8 +137,9 @@ public:
     // Union bound of the instances, inverted when there is none.
     void getModelBound(QVector3D& max, QVector3D& min) const;
     // Makes the context current and loads the view's viewport, projection and
-    // camera, so that UCToDC / DCToWC map as the last frame drew.
-    void LoadViewMatrices();
+    // camera, so that UCToDC / DCToWC map as the last frame drew; false (and
+    // nothing done) before the context exists.
+    bool LoadViewMatrices();
 
     // Replaces the modal message box (tests, hosts without a user):
     // receives the text and the informative text.

@@ -192,3 +192,25 @@ TEST_F(GLViewInput, EditStateThreeSwitchesSupportModeAndReleaseCommitsOnlyInStat
     Release(top + QPoint(50, 0));
     EXPECT_EQ(p->m_center, before);
 }
+
+TEST(GLViewHidden, PicksAndDragsBeforeTheFirstShowFindNothing)
+{
+    QStandardPaths::setTestModeEnabled(true);
+    VSLGLView view;
+    view.scene()->m_fnOutOfRangeWarning = [] {};
+    QTemporaryDir dir;
+    const QString path = dir.filePath("cube.stl");
+    ASSERT_TRUE(testmesh::WriteFile(path, testmesh::BinaryStl(testmesh::Cube())));
+    ASSERT_TRUE(view.OpenSTLFile(path));
+    view.scene()->SetPickModelPainter(view.scene()->instances().first()->pickId());
+    const QPoint p(50, 50);
+    EXPECT_EQ(view.GetLocateCoord(p), 0);
+    EXPECT_EQ(view.GetLocateModelPainter(p), 0);
+    EXPECT_EQ(view.GetLocateModelPainterX(p), 0);
+    EXPECT_EQ(view.GetLocateModelPainterXX(p), 0);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(p), QPointF(p), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&view, &press);
+    QMouseEvent move(QEvent::MouseMove, QPointF(60, 60), QPointF(60, 60), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&view, &move);
+    EXPECT_TRUE(view.scene()->m_pendingTransform.isIdentity());
+}
