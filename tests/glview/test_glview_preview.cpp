@@ -5,6 +5,8 @@
 #include "dlp/machinepara.h"
 #include "dlp/slicebuildconfig.h"
 
+#include <QFile>
+
 namespace {
 
 int CountNot(const QImage& img, Px colour, int tol)
@@ -136,6 +138,13 @@ TEST_F(GLViewPreview, LoadSliceAndWriteCode120CarriesPreviewsOfTheModel)
     Save(png, "glview_vxs_png");
     EXPECT_EQ(png.size(), QSize(1200, 1600));
     EXPECT_GT(CountNot(png, kBackground, 20), 1200 * 1600 / 20);
-    // Code 120 also gets the vector file beside it.
-    EXPECT_TRUE(QFileInfo::exists(m_dir.filePath("plate.vxt")));
+    // Code 120 also gets the vector file beside it, with the same picture.
+    QFile vxt(m_dir.filePath("plate.vxt"));
+    ASSERT_TRUE(vxt.open(QIODevice::ReadOnly));
+    const QByteArray bytes = vxt.readAll();
+    const int at = bytes.indexOf(QByteArray("\x89PNG", 4));
+    ASSERT_GE(at, 0);
+    const QImage vxtPng = QImage::fromData(bytes.mid(at), "PNG");
+    EXPECT_EQ(vxtPng.size(), QSize(1200, 1600));
+    EXPECT_GT(CountNot(vxtPng, kBackground, 20), 1200 * 1600 / 20);
 }
