@@ -14,6 +14,7 @@
 #include <QVector3D>
 #include <QVector>
 
+#include <atomic>
 #include <functional>
 
 class VSLCamera;
@@ -90,7 +91,7 @@ public:
     // True when every file was written; lastPrintableDataResult() holds the
     // writer's PrintFileResult.
     bool generatePrintableData(ST_MachinePara& para, QString path);
-    int lastPrintableDataResult() const { return m_nLastPrintResult; }
+    int lastPrintableDataResult() const { return m_nLastPrintResult.load(); }
 
     // --- operations no panel calls ---
     void ShowModel(QString path);
@@ -235,6 +236,6 @@ private:
     LoadThread* m_pLoadThread = nullptr;
     bool m_bGLReady = false;
     bool m_bPickFrame = false;  // the next frame is the instance pick pass
-    int m_nLastPrintResult = 0;
+    std::atomic<int> m_nLastPrintResult{0};  // written on the print-data thread
     MessageSink m_fnMessage;
 };
