@@ -214,3 +214,43 @@ TEST(GLViewHidden, PicksAndDragsBeforeTheFirstShowFindNothing)
     QApplication::sendEvent(&view, &move);
     EXPECT_TRUE(view.scene()->m_pendingTransform.isIdentity());
 }
+
+TEST_F(GLViewInput, RemoveSupportIsRefusedWhileASliceRunsThenRemoves)
+{
+    VSLModelPainter* p = LoadSelectedCube();
+    p->m_bHasSupports = true;
+    QSignalSpy status(m_view.get(), &VSLGLView::sig_SceneStatusChanged);
+    ASSERT_EQ(m_view->SliceScene(0.1f, 1920, 1080, 20, 20, 0), SceneOp::Done);
+    emit m_view->sig_RemoveSupport();
+    EXPECT_TRUE(p->m_bHasSupports);
+    EXPECT_EQ(status.count(), 0);
+    ASSERT_TRUE(WaitFor([this] { return m_view->scene()->runningSliceJobs() == 0; }));
+    status.clear();
+    emit m_view->sig_RemoveSupport();
+    EXPECT_FALSE(p->m_bHasSupports);
+    ASSERT_EQ(status.count(), 1);
+    EXPECT_EQ(status.at(0).at(0).toInt(), 3);
+}
+
+TEST_F(GLViewInput, SupportEditorLiftsOnceAndASaveWithoutClicksEndsAtOnce)
+{
+    VSLModelPainter* p = LoadSelectedCube();
+    p->m_dLiftDistance = 5;
+    const float bottom = p->m_minBound.z();
+    QSignalSpy done(m_view.get(), &VSLGLView::sig_GenSupportDone);
+    for (int i = 0; i < 2; ++i)
+        emit m_view->sig_EditSupport(true, false, {4, 0.5, 1.2, 9});
+    EXPECT_NEAR(p->m_minBound.z(), bottom + 5, 1e-4);
+    EXPECT_EQ(p->m_dSupportDensity, 4);
+    EXPECT_EQ(p->m_dShaftDiameter, 1.2);
+    EXPECT_TRUE(m_view->scene()->m_bFreeze);
+    EXPECT_EQ(m_view->editState(), 3);
+    // A left press while frozen neither picks nor deselects.
+    Click(QPoint(20, 20));
+    EXPECT_EQ(m_view->selectedNumber(), p->pickId());
+
+    emit m_view->sig_EditSupport(false, true, {});
+    EXPECT_EQ(done.count(), 1);
+    EXPECT_EQ(m_view->scene()->runningSupportJobs(), 0);
+    EXPECT_FALSE(m_view->scene()->m_bFreeze);
+}
