@@ -76,6 +76,29 @@ TEST_F(GLViewPreview, SlicingHidesTheOverlaysForExactlyOneFrame)
     }
 }
 
+TEST_F(GLViewPreview, AModelTallerThanTheViewZoomsItOutAndKeepsThatScale)
+{
+    Load(BoxFile("tall.stl", {-5, -5, 0}, {5, 5, 500}));
+    m_view->SetFileType("vxs");
+    Frame();
+    const float fitted = m_view->camera()->getViewportScale();
+    ASSERT_FLOAT_EQ(fitted, m_view->fitScale());
+    ASSERT_EQ(m_view->SliceScene(0.1f, 1920, 1080, 20, 20, 0), SceneOp::Done);
+    const QImage captured = Frame();
+    Save(captured, "glview_capture_tall");
+    const float after = m_view->camera()->getViewportScale();
+    EXPECT_LT(after, fitted);
+    EXPECT_FALSE(m_view->scene()->m_previewImage.isNull());
+    EXPECT_EQ(m_view->scene()->m_previewImageLarge.size(), QSize(1200, 1600));
+    // Kept until the next fit.
+    Frame();
+    EXPECT_FLOAT_EQ(m_view->camera()->getViewportScale(), after);
+    m_view->SetBound(1920, 1080, 50, 50, 100);
+    Frame();
+    EXPECT_FLOAT_EQ(m_view->camera()->getViewportScale(), fitted);
+    WaitSliced();
+}
+
 TEST_F(GLViewPreview, AnEmptyPlateSlicesToNoLayersAndStillStoresItsPreviews)
 {
     Frame();
