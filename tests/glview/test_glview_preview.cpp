@@ -106,7 +106,7 @@ TEST_F(GLViewPreview, AnEmptyPlateSlicesToNoLayersAndStillStoresItsPreviews)
     ASSERT_EQ(m_view->SliceScene(0.1f, 1920, 1080, 20, 20, 0), SceneOp::Done);
     Frame();
     EXPECT_FALSE(m_view->scene()->m_bHideOverlays);
-    ASSERT_TRUE(done.wait(5000));
+    ASSERT_TRUE(done.wait(10000));
     EXPECT_EQ(done.at(0).at(0).toInt(), 0);
     EXPECT_TRUE(m_view->GetSliceData().isEmpty());
     // The next frame shows the plate again.
