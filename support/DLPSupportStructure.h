@@ -5,6 +5,11 @@
 // drawing entry points the painter needs exist.
 class DLPSupportStructure {
 public:
+    // Start-up of the 3D view: the attachment template shapes, then the
+    // default parameter preset. Empty until support editing fills them.
+    static void ImportAttachmentDataFromStls() {}
+    static void FillRegistryDefaults(bool, char const*) {}
+
     virtual ~DLPSupportStructure() = default;
     virtual void RenderUpper(bool pick, float alpha) {}
     virtual void RenderLower(bool pick, float alpha) {}

@@ -282,6 +282,8 @@ public:
     VSLModelPainter* m_pHoverModelPainter = nullptr;
     QVector<DLPSupportStructure*> m_vSelectedSupports;
     QImage m_previewImage;
+    // The plate preview as captured by the view when slicing starts.
+    void drawStlBmp(QImage image) { m_previewImage = image; }
     bool m_bImageRotate = false;
     QString m_strFileType;
     int m_nPixelBits = 0;

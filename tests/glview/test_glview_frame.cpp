@@ -1,0 +1,162 @@
+// What the view draws and picks, checked on its own frame.
+#include "glview_fixture.h"
+
+#include "VSLEditHandlers.h"
+
+#include <cmath>
+
+namespace {
+
+// A box edge: a grey line well darker than the background (a 1-pixel line
+// covers a pixel partly under multisampling).
+bool IsEdge(Px c) { return c.grey() && c.r < 200; }
+
+// A 20 mm cube standing on the plate.
+QVector<QVector3D> kCube = {{-10, -10, 0}, {10, 10, 20}};
+
+} // namespace
+
+class GLViewFrame : public GLView {
+protected:
+    VSLModelPainter* LoadCube(const QString& name = "cube.stl")
+    {
+        return Load(BoxFile(name, kCube[0], kCube[1]));
+    }
+    QVector3D TopCentre(VSLModelPainter* p) { return {p->m_center.x(), p->m_center.y(), p->m_maxBound.z()}; }
+    // Checks model, grid, box and background at projected points.
+    void ExpectPlate(const QImage& f, VSLModelPainter* p)
+    {
+        const Px plate = At(f, Project({-42, -23, 0}));  // between grid lines, clear of the model
+        const Px model = At(f, Project(TopCentre(p)));
+        EXPECT_FALSE(model.near(kBackground, 20)) << model;
+        EXPECT_FALSE(model.near(plate, 10)) << model << " plate " << plate;
+        EXPECT_FALSE(plate.near(kBackground, 20)) << plate;
+        // Grid lines every 10 mm, lighter than the plate.
+        EXPECT_TRUE(AnyNear(f, Project({-30, -20, 0}), 1, [&](Px c) { return c.grey() && c.r > plate.r + 25; }));
+        // Top edges of the 96 x 54 x 100 mm box against the background.
+        for (QVector3D e : {QVector3D(0, -27, 100), QVector3D(48, 0, 100), QVector3D(-48, 0, 100)})
+            EXPECT_TRUE(AnyNear(f, Project(e), 1, IsEdge)) << e.x() << "," << e.y();
+        EXPECT_TRUE(At(f, Project({0, 0, 160})).near(kBackground, 3));
+        EXPECT_TRUE(At(f, Project({75, 0, 0})).near(kBackground, 3));
+    }
+};
+
+TEST_F(GLViewFrame, ModelOnGridInsideBoxAndTurnedByARingDrag)
+{
+    VSLModelPainter* p = LoadCube();
+    ASSERT_TRUE(p);
+    QImage f = Frame();
+    Save(f, "glview_plate");
+    ExpectPlate(f, p);
+
+    // Select by a click, rotate mode, then drag ring 0 (about z) by 45 degrees.
+    Click(Project(TopCentre(p)));
+    ASSERT_EQ(m_view->selectedNumber(), p->pickId());
+    m_view->slot_ReceiveEditList({6, 3, 1});
+    Frame();
+    const QVector3D c = p->m_center;
+    const double r = p->GetMaxLength() / 2;
+    auto ring = [&](double deg) {
+        const double a = deg * M_PI / 180;
+        return Project(c + QVector3D(float(r * std::cos(a)), float(r * std::sin(a)), 0));
+    };
+    // The handle pixel nearest the ring's projection at -90 degrees.
+    QPoint handle;
+    const QPoint start = ring(-90);
+    for (int d = 0; d <= 4 && handle.isNull(); ++d)
+        for (int dy = -d; dy <= d && handle.isNull(); ++dy)
+            for (int dx = -d; dx <= d && handle.isNull(); ++dx)
+                if (std::max(std::abs(dx), std::abs(dy)) == d && m_view->GetLocateCoord(start + QPoint(dx, dy)) == 1)
+                    handle = start + QPoint(dx, dy);
+    ASSERT_FALSE(handle.isNull()) << "ring 0 not under its projection";
+    Press(handle);
+    const QVector3D grabbed = m_view->editHandlers()->pressPoint3D() - c;
+    ASSERT_NEAR(grabbed.z(), 0, 1e-3);
+    // 44 degrees on from the grabbed point: snapped to 45.
+    const double a0 = std::atan2(grabbed.y(), grabbed.x()) * 180 / M_PI;
+    QSignalSpy lists(m_view.get(), &VSLGLView::signal_SendEditList);
+    MoveWith(ring(a0 + 20), Qt::LeftButton);
+    MoveWith(ring(a0 + 44), Qt::LeftButton);
+    ASSERT_EQ(lists.count(), 2);
+    EXPECT_EQ(lists.last().at(0).toList(), QVariantList({1, 0.f, 0.f, 45.f}));
+    f = Frame();
+    Save(f, "glview_ring_drag");
+    Release(ring(a0 + 44));
+    const QVector3D size = p->m_maxBound - p->m_minBound;
+    EXPECT_NEAR(size.x(), 20 * std::sqrt(2.f), 0.05);
+    EXPECT_NEAR(size.y(), 20 * std::sqrt(2.f), 0.05);
+    EXPECT_NEAR(size.z(), 20, 0.01);
+    const float turned = float(std::atan2(p->m_matrix(1, 0), p->m_matrix(0, 0)) * 180 / M_PI);
+    EXPECT_NEAR(std::fabs(turned), 45, 0.01);
+    f = Frame();
+    Save(f, "glview_ring_released");
+    // Selected: shaded blue, no longer the plain grey.
+    const Px model = At(f, Project(TopCentre(p)));
+    EXPECT_GT(model.b, model.r + 30) << model;
+    EXPECT_TRUE(AnyNear(f, Project({0, -27, 100}), 1, IsEdge));
+}
+
+TEST_F(GLViewFrame, ThreePickersAgree)
+{
+    VSLModelPainter* a = LoadCube("a.stl");
+    VSLModelPainter* b = LoadCube("b.stl");
+    ASSERT_TRUE(a && b);
+    ASSERT_NE(a->m_center.toVector2D(), b->m_center.toVector2D());
+    Frame();
+    const struct {
+        QPoint p;
+        int id;
+    } cases[] = {{Project(TopCentre(a)), a->pickId()}, {Project(TopCentre(b)), b->pickId()},
+                 {Project({0, 0, 160}), 0}, {Project({-40, -22, 0}), 0}};
+    for (const auto& k : cases) {
+        EXPECT_EQ(m_view->GetLocateModelPainter(k.p), k.id);
+        EXPECT_EQ(m_view->GetLocateModelPainterX(k.p), k.id);
+        EXPECT_EQ(m_view->GetLocateModelPainterXX(k.p), k.id);
+    }
+    // The pick frame is not left on screen.
+    ExpectPlate(Frame(), a);
+}
+
+TEST_F(GLViewFrame, MoveLabelsDrawnWithQPainterLeaveTheBoxDrawnAfterThem)
+{
+    VSLModelPainter* p = LoadCube();
+    const QPoint top = Project(TopCentre(p));
+    Click(top);
+    ASSERT_EQ(m_view->selectedNumber(), p->pickId());
+    QSignalSpy labels(m_view->scene(), &VSL3DScene::signal_RenderText);
+    Press(top);
+    MoveWith(top + QPoint(60, 0), Qt::LeftButton);
+    const QImage f = Frame();
+    Save(f, "glview_move_labels");
+    EXPECT_GE(labels.count(), 2);
+    for (QVector3D e : {QVector3D(0, -27, 100), QVector3D(48, 0, 100), QVector3D(-48, 0, 100)})
+        EXPECT_TRUE(AnyNear(f, Project(e), 1, IsEdge)) << e.x();
+    // The box's left bottom edge lies on the first grid line, drawn before the
+    // labels: it shows only while the depth test passes equal depths.
+    // (QPainter's engine leaves GL_LESS behind; the grid line's 170 would show.)
+    for (float y : {-15.f, 0.f, 15.f}) {
+        const Px edge = At(f, Project({-48, y, 0}));
+        EXPECT_TRUE(edge.grey() && edge.r < 130) << y << " " << edge;
+    }
+    Release(top + QPoint(60, 0));
+    EXPECT_GT(p->m_center.x(), 5.f);
+}
+
+TEST_F(GLViewFrame, LaterFitsReuseTheFirstFitsScale)
+{
+    Frame();
+    ASSERT_TRUE(m_view->isFitted());
+    const float first = m_view->fitScale();
+    ASSERT_GT(first, 0.f);
+    QWheelEvent wheel(QPointF(400, 300), QPointF(400, 300), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(m_view.get(), &wheel);
+    EXPECT_GT(m_view->camera()->getViewportScale(), first);
+    m_view->SetBound(2560, 1440, 47.25f, 47.25f, 150);
+    EXPECT_FALSE(m_view->isFitted());
+    const QImage f = Frame();
+    EXPECT_TRUE(m_view->isFitted());
+    EXPECT_FLOAT_EQ(m_view->camera()->getViewportScale(), first);
+    // The new box (120.96 x 68.04 x 150 mm) is drawn.
+    EXPECT_TRUE(AnyNear(f, Project({0, -34.02f, 150}), 1, IsEdge));
+}

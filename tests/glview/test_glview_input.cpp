@@ -1,0 +1,256 @@
+// Input routing, the facade's commands and its refusals.
+#include "glview_fixture.h"
+
+#include <QDragEnterEvent>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QUrl>
+
+class GLViewInput : public GLView {
+protected:
+    VSLModelPainter* LoadSelectedCube()
+    {
+        VSLModelPainter* p = Load(BoxFile("cube.stl", {-10, -10, 0}, {10, 10, 20}));
+        Frame();
+        Click(Project({p->m_center.x(), p->m_center.y(), 20}));
+        EXPECT_EQ(m_view->selectedNumber(), p->pickId());
+        return p;
+    }
+    void Key(int key)
+    {
+        QKeyEvent e(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(m_view.get(), &e);
+    }
+    // Drag-enter, then drop, as a drop arrives.
+    void Drop(const QString& file)
+    {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(file)});
+        QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(m_view.get(), &enter);
+        QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(m_view.get(), &drop);
+    }
+    static QVariantList EditList(const QList<QVariant>& args) { return args.at(0).toList(); }
+};
+
+TEST_F(GLViewInput, PressesNearTheSideAndBottomEdgesAreSwallowedNotAtTheTop)
+{
+    Frame();
+    const int w = m_view->width(), h = m_view->height();
+    const struct {
+        QPoint press;
+        bool swallowed;
+    } cases[] = {{{9, h / 2}, true},      {{w - 9, h / 2}, true}, {{w / 2, h - 9}, true},
+                 {{w / 2, 0}, false},     {{10, h / 2}, false},   {{w - 10, h - 10}, false}};
+    for (const auto& k : cases) {
+        Press(k.press, Qt::RightButton);
+        EXPECT_EQ(m_view->swallowing(), k.swallowed) << k.press.x() << "," << k.press.y();
+        MoveWith(k.press + QPoint(-40, -30), Qt::RightButton);
+        // A swallowed press starts no orbit.
+        EXPECT_EQ(m_view->camera()->pendingYaw() != 0, !k.swallowed) << k.press.x() << "," << k.press.y();
+        const double yaw = m_view->camera()->current().yaw;
+        Release(k.press + QPoint(-40, -30), Qt::RightButton);
+        EXPECT_FALSE(m_view->swallowing());
+        EXPECT_EQ(m_view->camera()->pendingYaw(), 0);
+        EXPECT_EQ(m_view->camera()->current().yaw != yaw, !k.swallowed);
+    }
+}
+
+TEST_F(GLViewInput, DragEnterAcceptsOneStlFileOnly)
+{
+    const struct {
+        QStringList files;
+        bool accepted;
+    } cases[] = {{{"/tmp/a.stl"}, true},
+                 {{"/tmp/A.STL"}, true},
+                 {{"/tmp/a.txt"}, false},
+                 {{"/tmp/a.stl.bak"}, false},
+                 {{"/tmp/a.stl", "/tmp/b.stl"}, false},
+                 {{}, false}};
+    for (const auto& k : cases) {
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const QString& f : k.files)
+            urls << QUrl::fromLocalFile(f);
+        data.setUrls(urls);
+        QDragEnterEvent e(QPoint(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        e.ignore();
+        QApplication::sendEvent(m_view.get(), &e);
+        EXPECT_EQ(e.isAccepted(), k.accepted) << k.files.join(",").toStdString();
+    }
+}
+
+TEST_F(GLViewInput, AnUnreadableDropShowsTheLoadersReason)
+{
+    const QString empty = m_dir.filePath("empty.stl");
+    ASSERT_TRUE(testmesh::WriteFile(empty, QByteArray()));
+    const QString files[] = {empty, m_dir.filePath("missing.stl")};
+    for (const QString& file : files) {
+        m_messages.clear();
+        Drop(file);
+        ASSERT_EQ(m_messages.size(), 1) << file.toStdString();
+        EXPECT_FALSE(m_messages[0].isEmpty());
+        EXPECT_EQ(m_messages[0], m_view->scene()->lastLoadError());
+        EXPECT_TRUE(m_view->scene()->instances().isEmpty());
+    }
+
+    // A readable drop loads silently.
+    m_messages.clear();
+    Drop(BoxFile("ok.stl", {0, 0, 0}, {5, 5, 5}));
+    EXPECT_TRUE(m_messages.isEmpty());
+    EXPECT_EQ(m_view->scene()->instances().size(), 1);
+}
+
+TEST_F(GLViewInput, DeleteRemovesTheSelectionUnlessASliceRuns)
+{
+    VSLModelPainter* p = LoadSelectedCube();
+    ASSERT_TRUE(p);
+    QSignalSpy lists(m_view.get(), &VSLGLView::signal_SendEditList);
+    QSignalSpy status(m_view.get(), &VSLGLView::sig_SceneStatusChanged);
+    QSignalSpy shown(m_view.get(), &VSLGLView::signal_ShowHideEditControl);
+
+    // While the slice job is pending nothing changes and nothing is said.
+    ASSERT_EQ(m_view->SliceScene(0.1f, 1920, 1080, 20, 20, 0), SceneOp::Done);
+    Key(Qt::Key_Delete);
+    EXPECT_EQ(m_view->scene()->instances().size(), 1);
+    EXPECT_EQ(m_view->selectedNumber(), p->pickId());
+    EXPECT_EQ(lists.count() + status.count() + shown.count(), 0);
+    EXPECT_EQ(m_view->RemoveCurrentModel(), SceneOp::JobRunning);
+    EXPECT_EQ(m_view->DuplicateSelectedModel(), SceneOp::JobRunning);
+    EXPECT_EQ(m_view->scene()->instances().size(), 1);
+    ASSERT_TRUE(WaitFor([this] { return m_view->scene()->runningSliceJobs() == 0; }));
+
+    Key(Qt::Key_Delete);
+    EXPECT_TRUE(m_view->scene()->instances().isEmpty());
+    EXPECT_EQ(m_view->selectedNumber(), 0);
+    ASSERT_GE(lists.count(), 1);
+    EXPECT_EQ(EditList(lists.last()), QVariantList({4, -1}));
+    ASSERT_EQ(shown.count(), 1);
+    EXPECT_FALSE(shown.last().at(0).toBool());
+    ASSERT_GE(status.count(), 1);
+    EXPECT_EQ(status.last().at(0).toInt(), 1);
+    // Nothing left to remove.
+    EXPECT_EQ(m_view->RemoveCurrentModel(), SceneOp::NoSelection);
+}
+
+TEST_F(GLViewInput, CommandsOutsideTheTableStillRepaintAndReportAnEdit)
+{
+    Frame();
+    for (int cmd : {4, 5, 99}) {
+        QSignalSpy status(m_view.get(), &VSLGLView::sig_SceneStatusChanged);
+        QSignalSpy frames(m_view.get(), &QOpenGLWidget::frameSwapped);
+        m_view->slot_ReceiveEditList({cmd, 1, 2, 3});
+        ASSERT_EQ(status.count(), 1) << cmd;
+        EXPECT_EQ(status.at(0).at(0).toInt(), 1);
+        EXPECT_TRUE(frames.wait(10000)) << cmd;
+    }
+}
+
+TEST_F(GLViewInput, GenSupportWithUnchangedParametersEndsWithoutAJob)
+{
+    VSLModelPainter* p = LoadSelectedCube();
+    const QVector<double> para{5, 0.4, 1.0, 5};
+    p->m_dSupportDensity = para[0];
+    p->m_dTipDiameter = para[1];
+    p->m_dShaftDiameter = para[2];
+    p->m_bHasSupports = true;
+    QSignalSpy done(m_view.get(), &VSLGLView::sig_GenSupportDone);
+    QSignalSpy status(m_view.get(), &VSLGLView::sig_SceneStatusChanged);
+    EXPECT_EQ(m_view->GenSupport(para), SceneOp::Done);
+    EXPECT_EQ(done.count(), 1);
+    EXPECT_EQ(m_view->scene()->runningSupportJobs(), 0);
+    EXPECT_TRUE(p->m_bHasSupports);
+    ASSERT_GE(status.count(), 1);
+    EXPECT_EQ(status.last().at(0).toInt(), 3);
+
+    // Refused while the instance is sliced: done at once, supports untouched.
+    ASSERT_EQ(m_view->SliceScene(0.1f, 1920, 1080, 20, 20, 0), SceneOp::Done);
+    EXPECT_EQ(m_view->GenSupport({6, 0.4, 1.0, 5}), SceneOp::JobRunning);
+    EXPECT_EQ(done.count(), 2);
+    EXPECT_EQ(p->m_dSupportDensity, 5);
+    EXPECT_EQ(m_view->scene()->runningSupportJobs(), 0);
+    ASSERT_TRUE(WaitFor([this] { return m_view->scene()->runningSliceJobs() == 0; }));
+}
+
+TEST_F(GLViewInput, EditStateThreeSwitchesSupportModeAndReleaseCommitsOnlyInStateOne)
+{
+    VSLModelPainter* p = LoadSelectedCube();
+    QSignalSpy status(m_view.get(), &VSLGLView::sig_SceneStatusChanged);
+    m_view->slot_EditStatChanged(3);
+    EXPECT_TRUE(m_view->scene()->m_bSupportMode);
+    EXPECT_EQ(status.last().at(0).toInt(), 3);
+    m_view->slot_EditStatChanged(1);
+    EXPECT_FALSE(m_view->scene()->m_bSupportMode);
+
+    // A move drag in state 2 is not committed on release.
+    m_view->slot_EditStatChanged(2);
+    const QVector3D before = p->m_center;
+    const QPoint top = Project({p->m_center.x(), p->m_center.y(), 20});
+    Press(top);
+    MoveWith(top + QPoint(50, 0), Qt::LeftButton);
+    Release(top + QPoint(50, 0));
+    EXPECT_EQ(p->m_center, before);
+}
+
+TEST(GLViewHidden, PicksAndDragsBeforeTheFirstShowFindNothing)
+{
+    QStandardPaths::setTestModeEnabled(true);
+    VSLGLView view;
+    view.scene()->m_fnOutOfRangeWarning = [] {};
+    QTemporaryDir dir;
+    const QString path = dir.filePath("cube.stl");
+    ASSERT_TRUE(testmesh::WriteFile(path, testmesh::BinaryStl(testmesh::Cube())));
+    ASSERT_TRUE(view.OpenSTLFile(path));
+    view.scene()->SetPickModelPainter(view.scene()->instances().first()->pickId());
+    const QPoint p(50, 50);
+    EXPECT_EQ(view.GetLocateCoord(p), 0);
+    EXPECT_EQ(view.GetLocateModelPainter(p), 0);
+    EXPECT_EQ(view.GetLocateModelPainterX(p), 0);
+    EXPECT_EQ(view.GetLocateModelPainterXX(p), 0);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(p), QPointF(p), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&view, &press);
+    QMouseEvent move(QEvent::MouseMove, QPointF(60, 60), QPointF(60, 60), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&view, &move);
+    EXPECT_TRUE(view.scene()->m_pendingTransform.isIdentity());
+}
+
+TEST_F(GLViewInput, RemoveSupportIsRefusedWhileASliceRunsThenRemoves)
+{
+    VSLModelPainter* p = LoadSelectedCube();
+    p->m_bHasSupports = true;
+    QSignalSpy status(m_view.get(), &VSLGLView::sig_SceneStatusChanged);
+    ASSERT_EQ(m_view->SliceScene(0.1f, 1920, 1080, 20, 20, 0), SceneOp::Done);
+    emit m_view->sig_RemoveSupport();
+    EXPECT_TRUE(p->m_bHasSupports);
+    EXPECT_EQ(status.count(), 0);
+    ASSERT_TRUE(WaitFor([this] { return m_view->scene()->runningSliceJobs() == 0; }));
+    status.clear();
+    emit m_view->sig_RemoveSupport();
+    EXPECT_FALSE(p->m_bHasSupports);
+    ASSERT_EQ(status.count(), 1);
+    EXPECT_EQ(status.at(0).at(0).toInt(), 3);
+}
+
+TEST_F(GLViewInput, SupportEditorLiftsOnceAndASaveWithoutClicksEndsAtOnce)
+{
+    VSLModelPainter* p = LoadSelectedCube();
+    p->m_dLiftDistance = 5;
+    const float bottom = p->m_minBound.z();
+    QSignalSpy done(m_view.get(), &VSLGLView::sig_GenSupportDone);
+    for (int i = 0; i < 2; ++i)
+        emit m_view->sig_EditSupport(true, false, {4, 0.5, 1.2, 9});
+    EXPECT_NEAR(p->m_minBound.z(), bottom + 5, 1e-4);
+    EXPECT_EQ(p->m_dSupportDensity, 4);
+    EXPECT_EQ(p->m_dShaftDiameter, 1.2);
+    EXPECT_TRUE(m_view->scene()->m_bFreeze);
+    EXPECT_EQ(m_view->editState(), 3);
+    // A left press while frozen neither picks nor deselects.
+    Click(QPoint(20, 20));
+    EXPECT_EQ(m_view->selectedNumber(), p->pickId());
+
+    emit m_view->sig_EditSupport(false, true, {});
+    EXPECT_EQ(done.count(), 1);
+    EXPECT_EQ(m_view->scene()->runningSupportJobs(), 0);
+    EXPECT_FALSE(m_view->scene()->m_bFreeze);
+}
