@@ -104,6 +104,14 @@ TEST_F(ColumnsGL, DrawnColumnsTrussesAndPickColours)
     EXPECT_EQ(m_grounded->GetPickColor()[0], 40);
     EXPECT_EQ(m_onModel->GetPickColor()[0], 41);
     EXPECT_EQ(AtWorld(3, 33).r, 255);
+
+    // Part pick: top red, shaft green, foot blue, each where it belongs.
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    m_onModel->RenderPartPickGL(true, true);
+    EXPECT_TRUE(AtWorld(8, 33).red()) << AtWorld(8, 33);
+    EXPECT_TRUE(AtWorld(8, 20).green()) << AtWorld(8, 20);
+    EXPECT_TRUE(AtWorld(8, 5).blue()) << AtWorld(8, 5);
+    EXPECT_EQ(AtWorld(8, 2).r, 255); // nothing inside the box
 }
 
 } // namespace
