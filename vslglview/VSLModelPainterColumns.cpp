@@ -93,6 +93,9 @@ void VSLModelPainter::GenerateAutoTruss()
         const QVector<QVector3D> pi = ci->GetTrussPoints();
         const int ni = std::min(ci->GetNumTrussPoints(), pi.size());
         for (const auto& nb : neighbours) {
+            // Lists of an earlier run may name a column removed since.
+            if (nb.first >= unsigned(n))
+                continue;
             DLPSupportStructure* cj = cols[int(nb.first)];
             const QVector<QVector3D> pj = cj->GetTrussPoints();
             const int nj = std::min(cj->GetNumTrussPoints(), pj.size());

@@ -245,6 +245,10 @@ TEST_F(Trusses, NeighboursWithinTenMillimetres)
         m_painter->GenerateAutoTruss();
         EXPECT_EQ(a->GetNeighborSupports().size(), 2);
         EXPECT_EQ(a->GetTrusses().size(), 6);
+        // The lists still name the removed column: it is passed over.
+        m_painter->RemoveSupport(b);
+        m_painter->GenerateAutoTruss();
+        EXPECT_EQ(a->GetTrusses().size(), 6);
     }
 }
 
