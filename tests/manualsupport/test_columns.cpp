@@ -142,6 +142,27 @@ TEST_F(Columns, PrintabilityTests)
     EXPECT_NEAR(amount, 2.0, 1e-6);
 }
 
+TEST_F(Columns, CopyAndRotateAboutZ)
+{
+    DLPSupportStructure* a = m_painter->AddSupport({4, 0, 10}, {0, 0, 0});
+    a->SetTopNormal({1, 0, 1});
+    a->SetIsGrounded(true);
+    DLPSupportStructure copy(nullptr);
+    copy.CopyFrom(a);
+    EXPECT_EQ(copy.GetInstanceParent(), m_painter.get());
+    EXPECT_TRUE(copy.GetIsGrounded());
+    EXPECT_EQ(copy.GetTopPoint(), a->GetTopPoint());
+    EXPECT_EQ(copy.GetBottomPoint(), QVector3D(4, 0, 0));
+    EXPECT_EQ(copy.GetTopNormal(), a->GetTopNormal());
+    EXPECT_EQ(copy.GetBottomAttachShape(), "Cylinder");
+
+    copy.Rotate({30, 30, 90}); // only z turns
+    EXPECT_NEAR(copy.GetTopPoint().x(), 0, 1e-5);
+    EXPECT_NEAR(copy.GetTopPoint().y(), 4, 1e-5);
+    EXPECT_NEAR(copy.GetTopNormal().y(), a->GetTopNormal().x(), 1e-5);
+    EXPECT_NEAR(copy.GetTopNormal().z(), a->GetTopNormal().z(), 1e-6);
+}
+
 TEST_F(Columns, TrussPointsAndTrianglesOfSoundAndDegenerateColumns)
 {
     DLPSupportStructure* c = Column(0, 0, 30);
