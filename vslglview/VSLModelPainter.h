@@ -1,6 +1,7 @@
 #pragma once
 #include "SupportThread.h"
 #include "VSL3DPainter.h"
+#include "mesh/line3.h"
 #include "mesh/mymesh.h"
 #include "mesh/point3.h"
 #include "support/DLP_Support.h"
@@ -134,6 +135,33 @@ public:
     static void initUnitSphere();
     static void initUnitCircle();
     void initMeshColumn();
+
+    // --- manual support columns, trusses and rafts (GUI thread) ---
+    // A new column with the next pick colour and number, appended to the list.
+    DLPSupportStructure* AddSupport(QVector3D top, QVector3D bottom);
+    // Deletes `s` (one of this painter's columns), keeping the others' order.
+    void RemoveSupport(DLPSupportStructure* s);
+    // Deletes every column, clears the lifted flag and puts the instance
+    // back onto the plate.
+    void RemoveAllSupportSelModel();
+    QVector<DLPSupportStructure*> GetSupports() const { return m_vSupportStructures; }
+    void RenderSupportsGL(bool pick, float upperAlpha, float lowerAlpha);
+    // Joins every column to its two nearest neighbours (within 10 mm and
+    // within the neighbour's truss section) with trusses between truss points.
+    void GenerateAutoTruss();
+    // n > 0 puts n raft layers (the slice extent's rectangle) in front of the
+    // scene's model layers, n < 0 removes at most all layers. False, and
+    // nothing changed, while a slice job runs or without a scene.
+    bool AddPlatform(int n);
+    // Older collision tests against a working mesh and its face grid.
+    bool CheckCollisionConeAll(vcg::Point3f p0, double r0, vcg::Point3f p1, double r1, MyMesh& mesh,
+                               QMap<unsigned int, QVector<unsigned int>>& cells, int offset,
+                               QMultiMap<int, vcg::Point3f>& hits, float density);
+    double SumCollisionCone(vcg::Point3f p0, double r0, vcg::Point3f p1, double r1, MyMesh& mesh,
+                            QMap<unsigned int, QVector<unsigned int>>& cells, int offset);
+    bool CheckCollisionLine(vcg::Line3f line, double length, MyMesh& mesh,
+                            QMap<unsigned int, QVector<unsigned int>>& cells, int offset, float& t, float& u,
+                            float& v);
 
     // --- slicing (implemented with the slicing code) ---
     void SliceModelPainterX(float base);

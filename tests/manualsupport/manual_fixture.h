@@ -1,0 +1,86 @@
+#pragma once
+#include "VSLModelLoader.h"
+#include "support/DLPSupportStructure.h"
+#include "test_meshes.h"
+
+#include <QDir>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace manual {
+
+constexpr int kSegments = 16;
+
+// A closed unit frustum along z, centred on the origin: radius 0.5 at
+// z = -0.5, 0.5 * topFraction at z = +0.5 (a cone's tip meets the model).
+inline QVector<VSLTriangle3D> Frustum(float topFraction, int segments = kSegments)
+{
+    QVector<VSLTriangle3D> tris;
+    const float r0 = 0.5f, r1 = 0.5f * topFraction;
+    for (int i = 0; i < segments; ++i) {
+        const double a0 = 2 * M_PI * i / segments, a1 = 2 * M_PI * (i + 1) / segments;
+        const QVector3D b0(r0 * std::cos(a0), r0 * std::sin(a0), -0.5f), b1(r0 * std::cos(a1), r0 * std::sin(a1), -0.5f);
+        const QVector3D t0(r1 * std::cos(a0), r1 * std::sin(a0), 0.5f), t1(r1 * std::cos(a1), r1 * std::sin(a1), 0.5f);
+        tris << testmesh::Tri(b0, b1, t1) << testmesh::Tri(b0, t1, t0);
+        tris << testmesh::Tri(QVector3D(0, 0, -0.5f), b1, b0) << testmesh::Tri(QVector3D(0, 0, 0.5f), t0, t1);
+    }
+    return tris;
+}
+
+inline bool WriteStl(const QString& path, const QVector<VSLTriangle3D>& tris)
+{
+    VSLModelWriter w;
+    w.AddTriangles(tris);
+    return w.WriterBinary(path);
+}
+
+// A temporary working directory holding the template folder ".\template"
+// and a settings store of its own; the shape list is emptied around each test.
+class ManualSupportTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        m_oldCwd = QDir::currentPath();
+        ASSERT_TRUE(QDir::setCurrent(m_dir.path()));
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.filePath("settings"));
+        DLPSupportStructure::ClearAttachmentData();
+    }
+    void TearDown() override
+    {
+        DLPSupportStructure::ClearAttachmentData();
+        QDir::setCurrent(m_oldCwd);
+    }
+    QString TemplateDir()
+    {
+        const QString t = m_dir.filePath(QStringLiteral(".\\template"));
+        QDir().mkpath(t);
+        return t;
+    }
+    void WriteTemplate(const QString& fileName, const QVector<VSLTriangle3D>& tris)
+    {
+        ASSERT_TRUE(WriteStl(QDir(TemplateDir()).filePath(fileName), tris));
+    }
+    // The four shapes the column model asks for.
+    void WriteStandardTemplates()
+    {
+        WriteTemplate("SUPPORT_Cylinder.stl", Frustum(1.f));
+        WriteTemplate("SUPPORT_Cone 25%.stl", Frustum(0.25f));
+        WriteTemplate("SUPPORT_Cone 50%.stl", Frustum(0.5f));
+        WriteTemplate("SUPPORT_Cone 75%.stl", Frustum(0.75f));
+    }
+    void ImportStandardTemplates()
+    {
+        WriteStandardTemplates();
+        DLPSupportStructure::ImportAttachmentDataFromStls();
+        ASSERT_EQ(DLPSupportStructure::AttachmentDataList.size(), 4u);
+    }
+
+    QTemporaryDir m_dir;
+    QString m_oldCwd;
+};
+
+} // namespace manual
