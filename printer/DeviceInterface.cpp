@@ -8,6 +8,30 @@
 #include <QLabel>
 #include <QMessageBox>
 
+#ifdef Q_OS_UNIX
+#include <poll.h>
+#endif
+
+namespace {
+
+// A line whose other end has gone (a pseudo-terminal's master closed, some
+// USB adapters pulled) reads as end of file, which the port reports as a
+// read error on every notification instead of a resource error.
+bool lineHungUp(QSerialPort* port)
+{
+#ifdef Q_OS_UNIX
+    if (!port->isOpen())
+        return false;
+    pollfd fd{static_cast<int>(port->handle()), POLLIN, 0};
+    return ::poll(&fd, 1, 0) > 0 && (fd.revents & (POLLHUP | POLLERR | POLLNVAL));
+#else
+    Q_UNUSED(port);
+    return false;
+#endif
+}
+
+}  // namespace
+
 DeviceInterface::DeviceInterface(QWidget* parent)
     : QWidget(parent)
     , ui(new Ui_DeviceInterface)
@@ -122,7 +146,7 @@ void DeviceInterface::LedON() { writeAndWait(b_On, 500); }
 
 void DeviceInterface::handleError(QSerialPort::SerialPortError error)
 {
-    if (error != QSerialPort::ResourceError)
+    if (error != QSerialPort::ResourceError && !(error == QSerialPort::ReadError && lineHungUp(m_port)))
         return;
     const QString title = tr("Critical Error");
     if (m_errorBox)
