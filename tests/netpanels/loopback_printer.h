@@ -22,12 +22,15 @@ public:
     bool ackHeader = false;
     bool ackBody = false;
     bool readPaused = false;
+    bool pauseAfterHeader = false;  // stops reading once a header is acknowledged
+    int connections = 0;
 
     bool listen()
     {
         connect(&m_server, &QTcpServer::newConnection, this, [this] {
             while (QTcpSocket* s = m_server.nextPendingConnection()) {
                 m_peer = s;
+                ++connections;
                 connect(s, &QTcpSocket::readyRead, this, [this] { read(); });
             }
         });
@@ -84,6 +87,12 @@ private:
                 m_body.clear();
                 if (ackHeader)
                     send("L11 P0 R:0");
+                if (pauseAfterHeader) {
+                    readPaused = true;
+                    m_body += m_pending;
+                    m_pending.clear();
+                    return;
+                }
                 continue;
             }
             if (m_pending.isEmpty())

@@ -100,17 +100,45 @@ TEST(TcpTransfer, HeaderPacketsStatesAndFinalAcknowledgements)
     EXPECT_EQ(t.boxes.size(), 1);
 }
 
-TEST(TcpTransfer, ProgressReportFromThePrinter)
+TEST(TcpTransfer, ProgressReportFromThePrinterOncePerReplyAfterReconnects)
 {
     Transfer t;
+    // Each connect reuses the socket's connections instead of adding more.
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(t.thread->newConnect(QStringLiteral("127.0.0.1")));
+        ASSERT_TRUE(waitFor([&] { return t.printer.connections == i + 2 && t.printer.connected(); }));
+    }
     QList<QPair<qlonglong, qlonglong>> seen;
     QObject::connect(t.thread.get(), &TcpThread::signal_tcpBytesSend, &t.printer,
                      [&](qlonglong v, qlonglong z) { seen << qMakePair(v, z); });
     t.reply("L12 Print:37");
     ASSERT_TRUE(waitFor([&] { return !seen.isEmpty(); }));
     t.reply("L12 Print:x");  // unreadable: 0
-    ASSERT_TRUE(waitFor([&] { return seen.size() == 2; }));
+    ASSERT_TRUE(waitFor([&] { return seen.size() >= 2; }));
     EXPECT_EQ(seen, (QList<QPair<qlonglong, qlonglong>>{{37, 0}, {0, 0}}));
+    EXPECT_EQ(t.thread->replyCount(), 2);
+}
+
+TEST(TcpTransfer, OfferWhileTheBodyGoesIsRefusedAndACancelStopsIt)
+{
+    QTemporaryDir dir;
+    // More than the loopback socket buffers hold, so the body stalls.
+    const QString path = writeFile(dir, QStringLiteral("big.vxs"), 32 << 20);
+    Transfer t;
+    t.printer.ackHeader = true;
+    t.printer.pauseAfterHeader = true;
+    t.thread->slot_sendFile(path);
+    ASSERT_TRUE(t.waitState(2));
+    t.thread->slot_sendFile(path);
+    EXPECT_EQ(t.boxes, QStringList{"Warnning: tcpthread File is Sending,Wait Please"});
+    EXPECT_EQ(t.thread->state(), 2);
+    EXPECT_TRUE(t.thread->transferCancel());
+    EXPECT_EQ(t.thread->state(), 4);
+    const qint64 packed = TcpThread::bytesSended;
+    EXPECT_LT(packed, 32 << 20);
+    t.printer.resumeReading();
+    ASSERT_TRUE(waitFor([&] { return t.printer.body().size() == packed; }));
+    EXPECT_EQ(TcpThread::bytesSended, packed);
 }
 
 TEST(TcpTransfer, UnacknowledgedHeaderGoesAgainAfter51Polls)
