@@ -2,7 +2,9 @@
 
 #include "LoopbackGuard.h"
 
+#include <QCoreApplication>
 #include <QDebug>
+#include <QEvent>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QNetworkProxy>
@@ -33,6 +35,23 @@ int scaleMs(int ms, double factor)
     return std::max(1, static_cast<int>(std::lround(ms * factor)));
 }
 
+// The worker's context object: a wake-up event runs the queued calls.
+class WorkerContext : public QObject
+{
+public:
+    explicit WorkerContext(std::function<void()> onWake) : m_onWake(std::move(onWake)) {}
+    bool event(QEvent* e) override
+    {
+        if (e->type() != QEvent::User)
+            return QObject::event(e);
+        m_onWake();
+        return true;
+    }
+
+private:
+    std::function<void()> m_onWake;
+};
+
 struct CallResult {
     QSemaphore done;
     std::atomic<bool> set{false};
@@ -58,7 +77,7 @@ TcpThread::TcpThread(QString, QString address, QObject*, const TcpTimings& timin
     s_isexist = true;
     setupWorker();
     // The first connection is made as soon as the worker's loop runs.
-    QMetaObject::invokeMethod(m_ctx, [this] { startAttempt(m_timings.connectWaitMs, {}); }, Qt::QueuedConnection);
+    post([this] { startAttempt(m_timings.connectWaitMs, {}); });
 }
 
 TcpThread::~TcpThread()
@@ -73,7 +92,7 @@ TcpThread::~TcpThread()
 
 void TcpThread::setupWorker()
 {
-    m_ctx = new QObject;
+    m_ctx = new WorkerContext([this] { runPosted(); });
     m_socket = new QTcpSocket(m_ctx);
     // A printer stands on the local network; no proxy lies between.
     m_socket->setProxy(QNetworkProxy::NoProxy);
@@ -145,31 +164,53 @@ bool TcpThread::call(std::function<void(Done)> task, bool fallback, int waitMs)
 {
     if (m_stop)
         return fallback;
+    auto result = std::make_shared<CallResult>();
     if (QThread::currentThread() == this) {
         // Inside the worker a result that comes later cannot be waited for.
-        bool result = fallback;
-        task([&result](bool v) { result = v; });
-        return result;
+        task([result](bool v) {
+            if (!result->set.exchange(true))
+                result->value = v;
+        });
+        return result->set ? result->value.load() : fallback;
     }
-    auto result = std::make_shared<CallResult>();
-    QMetaObject::invokeMethod(
-        m_ctx,
-        [this, task, result] {
-            if (!m_socket)
-                return;
-            task([result](bool v) {
-                if (!result->set.exchange(true)) {
-                    result->value = v;
-                    result->done.release();
-                }
-            });
-        },
-        Qt::QueuedConnection);
+    post([task, result] {
+        task([result](bool v) {
+            if (!result->set.exchange(true)) {
+                result->value = v;
+                result->done.release();
+            }
+        });
+    });
     if (!isRunning())
         return fallback;  // runs once the worker starts
     if (!result->done.tryAcquire(1, std::max(0, waitMs)))
         return fallback;
     return result->value;
+}
+
+void TcpThread::post(std::function<void()> task)
+{
+    {
+        QMutexLocker lock(&m_postLock);
+        m_posted.push_back(std::move(task));
+    }
+    QCoreApplication::postEvent(m_ctx, new QEvent(QEvent::User));
+}
+
+void TcpThread::runPosted()
+{
+    for (;;) {
+        std::function<void()> task;
+        {
+            QMutexLocker lock(&m_postLock);
+            if (m_posted.empty())
+                return;
+            task = std::move(m_posted.front());
+            m_posted.pop_front();
+        }
+        if (m_socket)
+            task();
+    }
 }
 
 // ---- caller side ------------------------------------------------------------
@@ -413,7 +454,8 @@ qint64 TcpThread::writePacket(const QByteArray& packet, PacketKind kind)
         written = m_socket->write(m_packet);
     m_lastLength = written;
     m_resendCounter = 0;
-    emit signal_packetWritten(kind, packet.size());
+    if (written >= 0)
+        emit signal_packetWritten(kind, packet.size());
     if (written > 0) {
         m_flushPending = true;
         m_writeTimer->start(m_timings.writeWaitMs);

@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include <atomic>
+#include <deque>
 #include <functional>
 
 
@@ -86,7 +87,8 @@ public slots:
 signals:
     void signal_tcpBytesSend(qlonglong, qlonglong);
     void error(QTcpSocket::SocketError socketError);
-    // Emitted in the worker thread for each write and each state change.
+    // Emitted in the worker thread for each packet handed to the socket and
+    // each state change.
     void signal_packetWritten(int kind, int length);
     void signal_stateChanged(int state);
 
@@ -96,6 +98,9 @@ protected:
 private:
     using Done = std::function<void(bool)>;
     bool call(std::function<void(Done)> task, bool fallback, int waitMs);
+    // Queues a call for the worker's loop (run once the thread runs).
+    void post(std::function<void()> task);
+    void runPosted();
 
     // Worker-thread side.
     void setupWorker();
@@ -118,6 +123,8 @@ private:
     void setState(int state);
 
     QMutex m_sendLock;
+    QMutex m_postLock;
+    std::deque<std::function<void()>> m_posted;
     QObject* m_ctx = nullptr;         // lives in the worker thread; parent of the socket and timers
     QTcpSocket* m_socket = nullptr;   // worker thread only
     QTimer* m_passTimer = nullptr;

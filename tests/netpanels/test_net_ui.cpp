@@ -28,8 +28,9 @@ public:
     quint16 port() const { return m_socket.localPort(); }
     QByteArray next()
     {
-        if (!m_socket.hasPendingDatagrams())
+        if (!m_socket.hasPendingDatagrams()) {
             EXPECT_TRUE(waitFor([this] { return m_socket.hasPendingDatagrams(); }));
+        }
         return m_socket.receiveDatagram().data();
     }
     bool pending() { return m_socket.hasPendingDatagrams(); }
