@@ -261,10 +261,3 @@ TEST(TcpTransfer, GuardRefusesOtherAddresses)
     EXPECT_TRUE(t.stop(kWaitMs));
     EXPECT_FALSE(log.has(QStringLiteral("TCP Server Connect OK")));
 }
-
-TEST(TcpTransfer, ChecksumIsExclusiveOr)
-{
-    const char data[] = {0x01, 0x02, 0x04, static_cast<char>(0x80)};
-    EXPECT_EQ(TcpThread::actCalcChecksum(data, 4), 0x87);
-    EXPECT_EQ(TcpThread::actCalcChecksum(data, 0), 0);
-}
