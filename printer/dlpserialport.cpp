@@ -53,10 +53,15 @@ void DlpSerialPort::shutdown()
     m_bOnLine = false;
 }
 
-MySerialPort* DlpSerialPort::findPrinter()
+QList<PrinterPortInfo> DlpSerialPort::printerPorts()
 {
     const PrinterPortEnumerator& enumerate = portEnumerator();
-    const QList<PrinterPortInfo> ports = enumerate ? enumerate() : systemPrinterPorts();
+    return enumerate ? enumerate() : systemPrinterPorts();
+}
+
+MySerialPort* DlpSerialPort::findPrinter()
+{
+    const QList<PrinterPortInfo> ports = printerPorts();
     log(QStringLiteral("++++++++++++++++"));
     for (const PrinterPortInfo& port : ports) {
         log(port.description + QLatin1Char(' ') + port.manufacturer + QLatin1Char(' ') + port.portName);

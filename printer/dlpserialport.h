@@ -28,6 +28,8 @@ public:
     // Where findPrinter takes the port list from; an empty function restores
     // the system's list (systemPrinterPorts).
     static void setPortEnumerator(PrinterPortEnumerator enumerator);
+    // The port list findPrinter looks at (the enumerator's, or the system's).
+    static QList<PrinterPortInfo> printerPorts();
 
     // Deletes the connection, joining its port thread; the next getInstance
     // discovers again. Runs at application exit.

@@ -14,3 +14,11 @@ QList<PrinterPortInfo> systemPrinterPorts()
         ports.append(PrinterPortInfo{info.portName(), info.description(), info.manufacturer()});
     return ports;
 }
+
+QString printerPortName(const QList<PrinterPortInfo>& ports)
+{
+    for (const PrinterPortInfo& port : ports)
+        if (port.manufacturer == QLatin1String(kPrinterManufacturer))
+            return port.portName;
+    return QString();
+}

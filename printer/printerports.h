@@ -21,3 +21,7 @@ inline constexpr const char* kPrinterManufacturer = "VEXMOR3D.";
 // The system's serial ports in the order it gives them, or only the device
 // named by VEXMOR_PRINTER_PORT, listed with the printer's manufacturer string.
 QList<PrinterPortInfo> systemPrinterPorts();
+
+// The printer's port by the discovery rule: the first port whose manufacturer
+// is exactly kPrinterManufacturer; empty when none is.
+QString printerPortName(const QList<PrinterPortInfo>& ports);

@@ -7,8 +7,9 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"
-# Suites whose code runs worker threads: model, scene, layers, print files, converter.
-tsan_areas="model;scene;layers;printfile;converter"
+# Suites whose code runs worker threads: model, scene, layers, print files, converter,
+# the network panels' file transfer.
+tsan_areas="model;scene;layers;printfile;converter;netpanels"
 tests=()
 case "${SANITIZE:-0}" in
   1)

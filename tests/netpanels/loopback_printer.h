@@ -1,0 +1,193 @@
+#pragma once
+
+#include "TcpThread.h"
+
+#include <QDebug>
+#include <QHostAddress>
+#include <QMutex>
+#include <QStringList>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <QTemporaryDir>
+
+#include <functional>
+
+// A printer's TCP side on 127.0.0.1 and an ephemeral port: it splits what
+// it receives into header and body and, when asked, acknowledges the header
+// and the finished body as a printer does.
+class LoopbackPrinter : public QObject
+{
+public:
+    bool ackHeader = false;
+    bool ackBody = false;
+    bool readPaused = false;
+    bool pauseAfterHeader = false;  // stops reading once a header is acknowledged
+    int connections = 0;
+
+    bool listen()
+    {
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* s = m_server.nextPendingConnection()) {
+                m_peer = s;
+                ++connections;
+                connect(s, &QTcpSocket::readyRead, this, [this] { read(); });
+            }
+        });
+        return m_server.listen(QHostAddress(QStringLiteral("127.0.0.1")), 0);
+    }
+    quint16 port() const { return m_server.serverPort(); }
+    bool connected() const { return m_peer && m_peer->state() == QAbstractSocket::ConnectedState; }
+    void send(const QByteArray& bytes)
+    {
+        m_peer->write(bytes);
+        m_peer->flush();
+    }
+    void resumeReading()
+    {
+        readPaused = false;
+        read();
+    }
+    // Every byte received, in order.
+    QByteArray received() const { return m_all; }
+    // The headers seen, and the body bytes after the last one. The final
+    // acknowledgement of an empty body is the test's to send.
+    QList<QByteArray> headers() const { return m_headers; }
+    QByteArray body() const { return m_body; }
+    void clear()
+    {
+        m_all.clear();
+        m_pending.clear();
+        m_headers.clear();
+        m_body.clear();
+    }
+
+private:
+    void read()
+    {
+        if (readPaused || !m_peer)
+            return;
+        const QByteArray bytes = m_peer->readAll();
+        m_all += bytes;
+        m_pending += bytes;
+        for (;;) {
+            // A header starts the stream or follows a finished body.
+            if (m_pending.startsWith("L:0S:") && (m_body.isEmpty() || m_body.size() >= m_expect)) {
+                const int d = m_pending.indexOf("D:");
+                if (d < 0)
+                    return;
+                const int n = m_pending.mid(5, d - 5).toInt();
+                if (m_pending.size() < d + 2 + n)
+                    return;
+                const QByteArray header = m_pending.left(d + 2 + n);
+                m_headers << header;
+                m_pending.remove(0, header.size());
+                const int fs = header.lastIndexOf(" FS:");
+                m_expect = header.mid(fs + 4).toLongLong();
+                m_body.clear();
+                if (ackHeader)
+                    send("L11 P0 R:0");
+                if (pauseAfterHeader) {
+                    readPaused = true;
+                    m_body += m_pending;
+                    m_pending.clear();
+                    return;
+                }
+                continue;
+            }
+            if (m_pending.isEmpty())
+                return;
+            m_body += m_pending;
+            m_pending.clear();
+            if (ackBody && m_expect >= 0 && m_body.size() >= m_expect)
+                send("L11 P" + QByteArray::number(m_body.size()) + " R:0");
+            return;
+        }
+    }
+
+    QTcpServer m_server;
+    QTcpSocket* m_peer = nullptr;
+    QByteArray m_all, m_pending, m_body;
+    QList<QByteArray> m_headers;
+    qint64 m_expect = -1;
+};
+
+// What the transfer thread wrote and which states it went through, in order,
+// recorded in the worker thread as it happens.
+class TransferTrace
+{
+public:
+    explicit TransferTrace(TcpThread& t)
+    {
+        QObject::connect(&t, &TcpThread::signal_packetWritten, &t, [this, &t](int kind, int length) {
+            QMutexLocker lock(&m_lock);
+            static const char* names[] = {"header", "body", "resend"};
+            m_events << QStringLiteral("%1 %2").arg(names[kind]).arg(length);
+            m_pollsAtWrite << t.pollCount();
+        }, Qt::DirectConnection);
+        QObject::connect(&t, &TcpThread::signal_stateChanged, &t, [this](int state) {
+            QMutexLocker lock(&m_lock);
+            m_events << QStringLiteral("state %1").arg(state);
+        }, Qt::DirectConnection);
+    }
+    QStringList events() const
+    {
+        QMutexLocker lock(&m_lock);
+        return m_events;
+    }
+    QList<int> pollsAtWrite() const
+    {
+        QMutexLocker lock(&m_lock);
+        return m_pollsAtWrite;
+    }
+    void clear()
+    {
+        QMutexLocker lock(&m_lock);
+        m_events.clear();
+        m_pollsAtWrite.clear();
+    }
+
+private:
+    mutable QMutex m_lock;
+    QStringList m_events;
+    QList<int> m_pollsAtWrite;
+};
+
+// Generous: these waits end early on success; only a fault runs them out.
+constexpr int kWaitMs = 30000;
+
+inline bool waitFor(const std::function<bool()>& done)
+{
+    return QTest::qWaitFor(done, kWaitMs);
+}
+
+inline QString writeFile(const QTemporaryDir& dir, const QString& name, int size)
+{
+    QByteArray data(size, '\0');
+    for (int i = 0; i < size; ++i)
+        data[i] = static_cast<char>((i * 7 + 3) & 0xff);
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(data) != size)
+        return QString();
+    return path;
+}
+
+inline QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Short passes and polls; the waits that end early on success stay long.
+inline TcpTimings testTcpTimings(quint16 port)
+{
+    TcpTimings t = TcpTimings().scaled(0.01);
+    t.port = port;
+    t.connectWaitMs = 20000;
+    t.writeWaitMs = 20000;
+    t.disconnectWaitMs = 5000;
+    t.reconnectWaitMs = 5000;
+    t.callWaitMs = 20000;
+    return t;
+}
