@@ -1,10 +1,19 @@
 #include "VSaveWidgetX.h"
 
+#include "FileChooser.h"
 #include "VEditRecipeWidget.h"
+#include "VImportWidgetX.h"
+#include "VSLGLView.h"
+#include "dlp/gcodegenerator.h"
+#include "dlp/saturatingcast.h"
+#include "dlpserialport.h"
 #include "notices.h"
 #include "ui_VSaveWidgetX.h"
 
 #include <QButtonGroup>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QInputDialog>
 #include <QIntValidator>
 #include <QMessageBox>
@@ -325,12 +334,138 @@ void VSaveWidgetX::on_edit_tilt_dist1_editingFinished()
 
 void VSaveWidgetX::on_Laythick_clicked(const QModelIndex&) {}
 
-void VSaveWidgetX::slot_EmitStartPrint()
+void VSaveWidgetX::copyFieldsToConfig()
 {
-    // Job start: filled in with the job threads.
+    auto i = [](QLineEdit* e) { return e->text().toInt(); };
+    auto f = [](QLineEdit* e) {
+        const float v = e->text().toFloat();
+        return std::isfinite(v) ? v : 0.0f;
+    };
+    auto truncated = [&](QLineEdit* e) { return DLP::truncToInt(f(e)); };
+    DLP::SliceBuildConfig& c = m_config;
+    c.ExposureTimePerLayer = i(ui->edit_exposure_tm);
+    c.BottomExposureTime = i(ui->edit_bottom_exposure);
+    c.HighofBottomLayer = f(ui->edit_bottom_layers);
+    c.ZLiftBottomSpeed = f(ui->le_zfirstbottomspeed);
+    c.ZLiftDistance2 = f(ui->le_zdist2);
+    c.ZLiftDistance = f(ui->edit_lift_dist);
+    c.ZLiftSpeed = f(ui->edit_lift_speed);
+    c.HighofMiddleLayer = f(ui->LEMIDDELHigh);
+    c.ZLiftBottomLayer = i(ui->le_zdivide);
+    c.ZLiftFirstBottomSpeed = f(ui->le_zfirstbottomspeed);
+    c.ZRetractSpeed = f(ui->edit_lift_speed);
+    c.TiltDistance1 = f(ui->edit_tilt_dist1);
+    c.TiltSpeed1 = f(ui->edit_tilt_speed1);
+    c.TiltDistance2 = f(ui->edit_tilt_dist2);
+    c.TiltSpeed2 = f(ui->edit_tilt_speed2);
+    c.TiltRetractSpeed = f(ui->edit_retract_speed_2);
+    c.TiltNearDistance = f(ui->lineEditNearDist);
+    c.TiltNearDistance2 = f(ui->lineEditNearOffset);
+    c.TiltNearSpeed = f(ui->lineEditNearSpeed);
+    c.RotateDistance = f(ui->lERotatecircles);
+    c.RotateSpeed = f(ui->lERotateSpeed);
+    c.BottomMaterialStable = truncated(ui->lEMaterialsStableTimeHigh);
+    c.MaterialStable = truncated(ui->lEMaterialsStableTimeLow);
+    c.BottomMaterialStable = c.MaterialStable;
+    c.LightPwm = ui->label_pwm->text().toFloat();
+    c.HomeAdjustX = ui->le_homeadjx->text().toFloat();
+    c.HomeAdjustY = ui->le_homeadjy->text().toFloat();
+    c.HomeAdjustZ = ui->le_homeadjz->text().toFloat();
+    c.MirrorLongSide = ui->checkBox_longside->isChecked() ? 1 : 0;
+    c.MirrorShortSide = ui->checkBox_shortSide->isChecked() ? 1 : 0;
+    c.Dp = f(ui->edit_Dp);
+    c.UpdateblankTime();
 }
 
-void VSaveWidgetX::on_printerSelect() {}
+void VSaveWidgetX::CalcTotalPrintTime()
+{
+    const PrintTimeEstimate e = estimatePrintTime(m_nLayers, m_config);
+    m_nTotalSeconds = e.totalSeconds;
+    m_nHours = e.hours;
+    m_nMinutes = e.minutes;
+}
+
+void VSaveWidgetX::slot_EmitStartPrint()
+{
+    if (!m_bSliceData) {
+        msgOut(tr("Slicing Data Error"), tr("Slicing again Please"));
+        ui->btn_StartPrint->setEnabled(true);
+        return;
+    }
+    if (m_nPrintTarget == 0) {
+        DlpSerialPort::getInstance();
+        if (!DlpSerialPort::m_bOnLine) {
+            msgOut(tr("Connection Abnormal"), tr("USB Cable abnormal,Check please"));
+            ui->btn_StartPrint->setEnabled(true);
+            return;
+        }
+        QMessageBox box;
+        box.setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+        box.setStyleSheet(m_strMsgStyle);
+        box.setInformativeText(tr("Extern Display"));
+        box.setStandardButtons(QMessageBox::Ok);
+        box.setDefaultButton(QMessageBox::Ok);
+        box.exec();
+        if (QGuiApplication::screens().size() < 2) {
+            msgOut(tr("Projector Error"), tr("Check The Projector Please"));
+            ui->btn_StartPrint->setEnabled(true);
+            return;
+        }
+    } else if (m_nPrintTarget != 2) {
+        if (!m_bNetConnected) {
+            msgOut(tr("Network Error"), tr("Check the Network connection please"));
+            ui->btn_StartPrint->setEnabled(true);
+            return;
+        }
+    }
+    m_nLastLayer = 0;
+    copyFieldsToConfig();
+    CalcTotalPrintTime();
+    m_nCurMaterial = 0;
+    m_nCurLayer = 0;
+    if (m_nPrintTarget == 0) {
+        if (m_strGcodePath.empty()) {
+            msgOut(tr("G-code Error"), tr("Check the output folder please"));
+            ui->btn_StartPrint->setEnabled(true);
+            return;
+        }
+        DLP::GCodeGenerator generator;
+        DLP::GCodeError error = DLP::GCodeError::None;
+        DLP::GCodeFile job = generator.Generate(m_nLayers, m_config, m_machineConfig, &error);
+        if (error != DLP::GCodeError::None || !job.Save(m_strGcodePath)) {
+            msgOut(tr("G-code Error"), tr("Check the output folder please"));
+            ui->btn_StartPrint->setEnabled(true);
+            return;
+        }
+        emit signal_SendStartPrint();
+        return;
+    }
+    const QString suffix = m_pImportWidget ? m_pImportWidget->m_mapSuffix.value(m_strMachine) : QString();
+    QString base = m_pGLView ? m_pGLView->GetOpenFileName() : QString();
+    const int dot = base.lastIndexOf('.');
+    if (dot >= 0)
+        base = base.left(dot);
+    const QString folder = m_pGLView ? m_pGLView->GetSaveFilePath() : QString();
+    const QString answer = FileChooser::saveFileName(this, QStringLiteral("Save File"), folder + QStringLiteral("/") + base,
+                                                     QStringLiteral("(*.") + suffix + QStringLiteral(")"));
+    if (answer.isEmpty())
+        return;
+    if (m_pGLView) {
+        m_pGLView->SetSaveFileName(answer);
+        m_pGLView->SetSaveFilePath(QFileInfo(answer).path());
+    }
+    emit signal_PrintDataGenerate();
+}
+
+void VSaveWidgetX::on_printerSelect()
+{
+    const quint8 id = static_cast<quint8>(m_pTargetGroup->checkedId());
+    if (id == m_nPrintTarget)
+        return;
+    m_nPrintTarget = id;
+    if (id != 1)
+        slot_EmitStartPrint();
+}
 
 void VSaveWidgetX::slot_dev_list(QVector<QString>) {}
 

@@ -11,6 +11,8 @@
 
 #include <string>
 
+#include "PrintTimeEstimate.h"
+
 class QButtonGroup;
 class QModelIndex;
 class QSettings;
@@ -41,6 +43,8 @@ public:
 
     void updateUI();
     void updateCurPara();
+    // The fields into the build configuration, as a job start copies them.
+    void copyFieldsToConfig();
     void on_comboBox_currentIndexChanged(int) {}
 
     VImportWidgetX* m_pImportWidget = nullptr;
@@ -79,6 +83,7 @@ signals:
     void signal_emermencyStop();
 
 public slots:
+    void CalcTotalPrintTime();
     void slot_ReceiveNLayers(int layers);
     void slot_cbRecipeTextChanged(const QString& arg1);
     void slot_NewEditButtonClicked();

@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QSurfaceFormat>
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
@@ -12,7 +13,14 @@ int main(int argc, char** argv)
     // No session bus here: libdbus would try to start one and leak what it
     // set up for the attempt.
     qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
-    // As the application does: the web view and the GL views share contexts.
+    // As the application does: the web view and the GL views share contexts,
+    // made in the 3D view's format.
+    QSurfaceFormat format;
+    format.setSamples(4);
+    format.setDepthBufferSize(24);
+    format.setStencilBufferSize(8);
+    format.setProfile(QSurfaceFormat::CompatibilityProfile);
+    QSurfaceFormat::setDefaultFormat(format);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);

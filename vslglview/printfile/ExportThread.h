@@ -62,6 +62,9 @@ public:
     QString m_dstPath;
     QString m_machineName;
     int m_machineCode = 0;
+    // Build area of an archive conversion in micrometres, as the panel read it.
+    int m_nMachineX = 0;
+    int m_nMachineY = 0;
     QMap<QString, QString> m_gcodeParas;
     ST_MachinePara m_para{};
     int m_grayBits = 4;

@@ -1,0 +1,728 @@
+#include "Vexmor.h"
+
+#include "FileChooser.h"
+#include "HelpDialog.h"
+#include "VEditModeWidget.h"
+#include "VEditRecipeWidget.h"
+#include "VFixWidget.h"
+#include "VImportWidgetX.h"
+#include "VResizeHint.h"
+#include "VSLGLView.h"
+#include "VSaveWidgetX.h"
+#include "VSliceWidgetX.h"
+#include "VSupportWidgetX.h"
+#include "VTransformEditWidget.h"
+#include "VViewControlFrame.h"
+#include "frmDeviceInterfaceSettings.h"
+#include "notices.h"
+
+#include <QApplication>
+#include <QDesktopWidget>
+#include <QFile>
+#include <QMessageBox>
+#include <QQmlContext>
+#include <QQuickWidget>
+#include <QScreen>
+#include <QSurfaceFormat>
+#include <QToolButton>
+#include <QtDebug>
+
+Vexmor::Vexmor(QWidget* parent)
+    : QDialog(parent)
+{
+    vexmorInitResources();
+    qRegisterMetaType<emVexmorEditStat>("emVexmorEditStat");
+    m_strBoxStyle = QStringLiteral(
+        "*{ font:bold 9pt \"Arial\"; background-color:rgb(100, 100, 100); color:rgb(255,255,255); }"
+        "                         QPushButton {background-color:rgb(238,236,234); color:rgb(19,29,33); "
+        "border-radius:5px; min-width:60px; max-width:60px;}"
+        "                         QPushButton:pressed{background-color:rgb(170,170,170); color:rgb(65,65,65);}");
+
+    // 2. Geometry keeper and edit-mode object.
+    m_pResizeHint = new VResizeHint;
+    m_pEditMode = new VEditModeWidget(nullptr);
+
+    // 3. The view's context takes the default format.
+    QSurfaceFormat::setDefaultFormat(VSLGLView::ViewSurfaceFormat());
+
+    // 4-7. Frame.
+    setMouseTracking(true);
+    setWindowIcon(QIcon(QStringLiteral(":/Resources/DunewayPng.png")));
+    ui.setupUi(this);
+    ui.label_LOGO->setStyleSheet(QStringLiteral("border-image: url(:/Resources/Vexmor.png);"));
+    setWindowFlags(Qt::FramelessWindowHint | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint);
+    setGeometry(50, 50, 1600, 900);
+    setMinimumSize(800, 660);
+    setMouseTracking(true);
+    // A hidden window gets no resize event before it is maximised: seed the
+    // normal geometry with the one just set.
+    m_pResizeHint->m_rcNormal = QRect(50, 50, 1600, 900);
+    ui.TitleWidget->setResizeHint(m_pResizeHint);
+    ui.MaximizeButton_2->hide();
+    connect(ui.TitleWidget, &VTitleWidget::signal_MaxiumWindow, this, &Vexmor::slot_Maximize);
+    connect(ui.TitleWidget, &VTitleWidget::signal_MoveWindow, this, &Vexmor::slot_MoveWindow);
+
+    // 8-9. View controls and help button.
+    m_pViewControl = new VViewControlFrame(this);
+    m_pViewControl->show();
+    m_pHelpButton = new QToolButton(this);
+    m_pHelpButton->setText(QStringLiteral("?"));
+    m_pHelpButton->setToolTip(tr("Help"));
+    m_pHelpButton->setStyleSheet(QStringLiteral(
+        "QToolButton {min-width: 38px;max-width: 38px;min-height: 38px;max-height: 38px;border-radius: 19px;"
+        "background-color: green;background-color: rgb(65, 65, 65);font: bold 20pt 'Microsoft YaHei UI';"
+        "color: rgb(112, 111, 111);}QToolButton:hover{color: white;}QToolButton:pressed{background-color: rgb(40, "
+        "40, 40);}"));
+    m_pHelpButton->show();
+
+    // 10. Panels, hidden.
+    VSLGLView* view = ui.GLWidget;
+    m_pTransformWidget = new VTransformEditWidget(this);
+    m_pSliceWidget = new VSliceWidgetX(view, m_buildConfig, this);
+    m_pSliceWidget->hide();
+    m_pSupportWidget = new VSupportWidgetX(this);
+    m_pSupportWidget->hide();
+    m_pSupportEditWidget = new VSupportWidgetEditX(this);
+    m_pSupportEditWidget->hide();
+    m_pFixWidget = new VFixWidget(this);
+    m_pFixWidget->hide();
+    m_pDeviceSettings = new frmDeviceInterfaceSettings(this);
+    m_pDeviceSettings->hide();
+    m_pRecipeWidget = new VEditRecipeWidget(this);
+    m_pRecipeWidget->hide();
+    m_pRecipeWidget->setMachine(m_pDeviceSettings->m_machineType);
+    m_pRecipeWidget->readIniFileX();
+    m_pImportWidget = new VImportWidgetX(view, m_pRecipeWidget, m_buildConfig, this);
+    m_pImportWidget->hide();
+    m_pSaveWidget = new VSaveWidgetX(view, m_pRecipeWidget, m_buildConfig, this);
+    m_pSaveWidget->hide();
+
+    // 11. Links.
+    m_pRecipeWidget->setPanels(m_pSaveWidget, m_pImportWidget);
+    m_pSaveWidget->m_pImportWidget = m_pImportWidget;
+    m_pImportWidget->m_pDeviceSettings = m_pDeviceSettings;
+
+    // 12-13.
+    ui.SetButton->show();
+    ui.SaveButton->hide();
+    ui.CtlButton->hide();
+    m_pHelpDialog = new HelpDialog(this, m_pDeviceSettings);
+
+    // 14. The current printer model, before any connection exists.
+    slot_updateMachineConfig(m_pDeviceSettings->m_machineType);
+
+    // 15-16.
+    m_pBusyWidget = new BusyWidget(this);
+    m_pBusyWidget->hide();
+    m_bPrinting = false;
+    m_bShowPanels = true;
+    QFile qss(QStringLiteral(":/Resources/qss/widget.qss"));
+    if (qss.open(QIODevice::ReadOnly))
+        m_pSaveWidget->setStyleSheet(QString::fromUtf8(qss.readAll()));
+
+    // 17. The QML bars over the view.
+    m_pNavBar = new QQuickWidget(view);
+    m_pNavBar->rootContext()->setContextProperty(QStringLiteral("dlpUI"), this);
+    m_pToolBar = new QQuickWidget(view);
+    m_pToolBar->rootContext()->setContextProperty(QStringLiteral("dlpUI"), this);
+    m_pToolBar->rootContext()->setContextProperty(QStringLiteral("dlpView"), view);
+    for (auto [bar, source] : {std::pair{m_pNavBar, "qrc:/Resources/Qml/navbar.qml"},
+                               std::pair{m_pToolBar, "qrc:/Resources/Qml/toolbar.qml"}}) {
+        bar->setAttribute(Qt::WA_AlwaysStackOnTop);
+        bar->setClearColor(Qt::transparent);
+        bar->setResizeMode(QQuickWidget::SizeViewToRootObject);
+        bar->setSource(QUrl(QString::fromLatin1(source)));
+    }
+
+    // 18-20.
+    InitButtonID();
+    InitConnections();
+    Trigger_Clicked_MaximizeButton();
+    m_bSlicing = false;
+    m_bSlcLoaded = false;
+    m_mapBusyText[QStringLiteral("Load")] = tr("Loading model file");
+    m_mapBusyText[QStringLiteral("Save")] = tr("Saving slice file");
+    m_mapBusyText[QStringLiteral("Support")] = tr("Generating supports");
+    m_mapBusyText[QStringLiteral("Slice")] = tr("Slicing the scene");
+}
+
+Vexmor::~Vexmor()
+{
+    // Jobs end before what they use goes: the print-data job is waited for.
+    m_dataThread.wait();
+    if (m_pImportWidget && m_pImportWidget->m_pExportThread)
+        m_pImportWidget->m_pExportThread->wait();
+    delete m_pResizeHint;
+    delete m_pEditMode;
+}
+
+void Vexmor::InitButtonID()
+{
+    const std::pair<QAbstractButton*, int> ids[] = {
+        {ui.SetButton, 0},    {ui.MinimizeButton, 1}, {ui.MaximizeButton, 2}, {ui.MaximizeButton_2, 3},
+        {ui.CloseButton, 4},  {ui.ImportButton, 6},   {ui.SaveButton, 7},     {ui.RemoveButton, 8},
+        {ui.CtlButton, 9},
+    };
+    for (auto [button, id] : ids)
+        ui.buttonGroup->setId(button, id);
+    m_mapButtons[0] = &Vexmor::Trigger_Clicked_SettingButton;
+    m_mapButtons[1] = &Vexmor::Trigger_Clicked_MinimizeButton;
+    m_mapButtons[2] = &Vexmor::Trigger_Clicked_MaximizeButton;
+    m_mapButtons[3] = &Vexmor::Trigger_Clicked_CancelMaximizeButon;
+    m_mapButtons[4] = &Vexmor::Trigger_Clicked_CloseButton;
+    m_mapButtons[6] = &Vexmor::slot_ImportAction;
+    m_mapButtons[7] = &Vexmor::slot_SaveAction;
+    m_mapButtons[8] = &Vexmor::slot_RemoveActioin;
+    connect(ui.buttonGroup, QOverload<int>::of(&QButtonGroup::buttonClicked), this, &Vexmor::slot_Button_Clicked);
+}
+
+void Vexmor::InitConnections()
+{
+    VSLGLView* view = ui.GLWidget;
+    auto check = [](const QMetaObject::Connection& c, const char* row) {
+        if (!c)
+            qCritical() << "connection failed:" << row;
+    };
+    check(connect(view, &VSLGLView::signal_DisableSlice, this, &Vexmor::allModelsDeleted), "1");
+    check(connect(m_pEditMode, &VEditModeWidget::signal_SendEditMode, view, &VSLGLView::slot_ReceiveEditList), "2");
+    check(connect(m_pEditMode, &VEditModeWidget::signal_SendEditMode, m_pTransformWidget,
+                  &VTransformEditWidget::slot_ReceiveEditList), "3");
+    check(connect(m_pTransformWidget, &VTransformEditWidget::signal_SendEditData, view,
+                  &VSLGLView::slot_ReceiveEditList), "4");
+    check(connect(view, &VSLGLView::signal_SendEditList, m_pTransformWidget,
+                  &VTransformEditWidget::slot_ReceiveEditList), "5");
+    check(connect(view, &VSLGLView::signal_RequestScaleValue, m_pTransformWidget,
+                  &VTransformEditWidget::slot_EmitScaleValue), "6");
+    check(connect(m_pTransformWidget, &VTransformEditWidget::signal_SendScaleValue, view,
+                  &VSLGLView::slot_ReceiveScaleValue), "7");
+    check(connect(view, &VSLGLView::signal_ShowHideEditControl, m_pTransformWidget,
+                  &VTransformEditWidget::slot_ModelSelected), "8");
+    check(connect(m_pViewControl, &VViewControlFrame::signal_ViewControl, view, &VSLGLView::slot_ControlView), "9");
+    check(connect(view, &VSLGLView::signal_AllModelDel, this, &Vexmor::allModelsDeleted), "10");
+    check(connect(this, &Vexmor::signal_DlpEditStatChanged, view,
+                  [view](emVexmorEditStat s) { view->slot_EditStatChanged(int(s)); }), "11");
+    check(connect(this, &Vexmor::signal_DlpEditStatChanged, m_pSliceWidget, &VSliceWidgetX::slot_EditStatChanged),
+          "12");
+    check(connect(view, &VSLGLView::sig_LoadFileDone, this, &Vexmor::slot_LoadFileDone), "13");
+    check(connect(m_pSupportWidget, &VSupportWidgetX::sig_GenSupport, this, &Vexmor::slot_GenSupport), "14");
+    check(connect(view, &VSLGLView::sig_GenSupportDone, this, &Vexmor::slot_GenSupportDone), "15");
+    check(connect(m_pSupportWidget, &VSupportWidgetX::sig_RemoveSupport, view, &VSLGLView::sig_RemoveSupport), "16");
+    check(connect(m_pSupportWidget, &VSupportWidgetX::sig_EditSupport, view, &VSLGLView::sig_EditSupport), "17");
+    check(connect(m_pSupportWidget, &VSupportWidgetX::sig_EditSupport, this,
+                  [this](bool freeze, bool save, QVector<double>) { slot_EditSupport(freeze, save); }), "18");
+    check(connect(m_pSupportEditWidget, &VSupportWidgetEditX::sig_EditSupport, view, &VSLGLView::sig_EditSupport),
+          "19");
+    check(connect(m_pSupportEditWidget, &VSupportWidgetEditX::sig_EditSupport, this,
+                  [this](bool freeze, bool save, QVector<double>) { slot_EditSupport(freeze, save); }), "20");
+    check(connect(view, &VSLGLView::signal_ShowHideEditControl, m_pSupportWidget, &VSupportWidgetX::slot_ModelSelected),
+          "21");
+    check(connect(m_pSliceWidget, &VSliceWidgetX::sig_SliceScene, this, &Vexmor::slot_SliceScene), "22");
+    check(connect(view, &VSLGLView::sig_SliceSceneDone, this, &Vexmor::slot_SliceSceneDone), "23");
+    check(connect(m_pSaveWidget, &VSaveWidgetX::signal_PrintDataGenerate, this, &Vexmor::slot_GenPrintData), "24");
+    check(connect(&m_dataThread, &MyThread2::signal_PrintDataReady, this, &Vexmor::slot_GenPrintDataDone), "25");
+    check(connect(m_pImportWidget, &VImportWidgetX::signal_ExportData, this, &Vexmor::slot_ExportData), "26");
+    check(connect(m_pImportWidget->m_pExportThread, &ExportThread::signal_ExportDataDone, this,
+                  &Vexmor::slot_ExportDataDone), "27");
+    check(connect(this, &Vexmor::signal_SliceChanged, m_pSaveWidget, &VSaveWidgetX::slot_ReceiveNLayers), "35");
+    check(connect(this, &Vexmor::signal_FixDone, m_pFixWidget, &VFixWidget::slot_FixDone), "36");
+    check(connect(m_pSliceWidget, &VSliceWidgetX::signal_duplicateSelectedModel, this,
+                  &Vexmor::slot_DuplicateSelectedModel), "37");
+    check(connect(m_pTransformWidget, &VTransformEditWidget::signal_duplicateSelectedModel, this,
+                  &Vexmor::slot_DuplicateSelectedModel), "38");
+    check(connect(this, &Vexmor::signal_DuplicateSelectedModelDone, m_pTransformWidget,
+                  &VTransformEditWidget::slot_DuplicateSelectedModelDone), "39");
+    check(connect(this, &Vexmor::signal_ReqSliceWidget, m_pSliceWidget, &VSliceWidgetX::slot_HandleSliceReq), "40");
+    check(connect(this, &Vexmor::signal_slc_layerthick, m_pSliceWidget, &VSliceWidgetX::slot_slc_layerthick), "41");
+    check(connect(m_pDeviceSettings, &frmDeviceInterfaceSettings::signal_machineConfig, this,
+                  &Vexmor::slot_updateMachineConfig), "42");
+    check(connect(view, &VSLGLView::sig_SceneStatusChanged, this, &Vexmor::slot_VexmorUpdateStatus), "45");
+    check(connect(this, &Vexmor::signal_SliceStatChanged, m_pSliceWidget, &VSliceWidgetX::slot_EditStatChanged), "46");
+    check(connect(m_pHelpButton, SIGNAL(clicked(bool)), m_pHelpDialog, SLOT(show_dialog())), "47");
+}
+
+// --- window handling ---
+
+void Vexmor::slot_Button_Clicked(int buttonID)
+{
+    const auto it = m_mapButtons.constFind(buttonID);
+    if (it != m_mapButtons.constEnd())
+        (this->*it.value())();
+}
+
+void Vexmor::Trigger_Clicked_SettingButton()
+{
+    if (!isWorking())
+        m_pDeviceSettings->show();
+}
+
+void Vexmor::Trigger_Clicked_MinimizeButton()
+{
+    showMinimized();
+}
+
+void Vexmor::Trigger_Clicked_MaximizeButton()
+{
+    if (isWorking())
+        return;
+    m_bMaximized = true;
+    m_pResizeHint->m_bEnabled = false;
+    ui.MaximizeButton_2->show();
+    ui.MaximizeButton->hide();
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        setGeometry(screen->availableGeometry());
+}
+
+void Vexmor::Trigger_Clicked_CancelMaximizeButon()
+{
+    m_bMaximized = false;
+    m_pResizeHint->m_bEnabled = true;
+    ui.MaximizeButton->show();
+    ui.MaximizeButton_2->hide();
+    setGeometry(m_pResizeHint->m_rcNormal);
+}
+
+void Vexmor::Trigger_Clicked_CloseButton()
+{
+    close();
+}
+
+void Vexmor::slot_Maximize()
+{
+    if (m_bMaximized)
+        Trigger_Clicked_CancelMaximizeButon();
+    else
+        Trigger_Clicked_MaximizeButton();
+}
+
+void Vexmor::slot_MoveWindow(QPoint delta)
+{
+    if (isWorking() || m_bMaximized)
+        return;
+    move(pos() + delta);
+    m_pResizeHint->m_rcNormal = geometry();
+}
+
+void Vexmor::slot_ImportAction()
+{
+    m_pImportWidget->show();
+}
+
+void Vexmor::resizeEvent(QResizeEvent* event)
+{
+    if (!m_bMaximized && m_pResizeHint)
+        m_pResizeHint->m_rcNormal = geometry();
+    const int W = width();
+    if (m_pViewControl)
+        m_pViewControl->move(W - 10 - m_pViewControl->width(), 85);
+    if (m_pHelpButton)
+        m_pHelpButton->move(W - 35 - m_pHelpButton->width(), 177);
+    dockWidgets();
+    QDialog::resizeEvent(event);
+}
+
+void Vexmor::dockWidgets()
+{
+    const int W = width();
+    const int H = height();
+    for (QWidget* w : std::initializer_list<QWidget*>{m_pTransformWidget, m_pSupportWidget, m_pSliceWidget,
+                                                       m_pFixWidget, m_pSaveWidget})
+        if (w)
+            w->move(0, H - w->height());
+    if (m_pSupportEditWidget && m_pSupportWidget)
+        m_pSupportEditWidget->move(0, H - m_pSupportWidget->height() - m_pSupportEditWidget->height());
+    if (m_pBusyWidget)
+        m_pBusyWidget->move(W + 10 - m_pBusyWidget->width(), 200);
+    if (m_pNavBar)
+        m_pNavBar->move(0, 0);
+    if (m_pToolBar)
+        m_pToolBar->move(94, 70);
+}
+
+// --- stages and busy state ---
+
+bool Vexmor::isWorking() const
+{
+    return m_bSlicing || m_bPrinting || !m_busyJobs.isEmpty() ||
+           (m_pImportWidget && m_pImportWidget->m_pExportThread->isRunning()) || m_dataThread.isRunning();
+}
+
+void Vexmor::navbarClicked(int index)
+{
+    if (isWorking())
+        return;
+    m_nNavIndex = index;
+    emit navIndexChanged(index);
+    emit toolbarSwitch();
+}
+
+void Vexmor::navbarOpenFile()
+{
+    if (!isWorking())
+        slot_OpenAction();
+}
+
+void Vexmor::repairStep()
+{
+    emit signal_FixDone(0, 0, 0, 0);
+    m_bRepaired = true;
+}
+
+void Vexmor::navbarRepair()
+{
+    if (isWorking() || m_bRepaired)
+        return;
+    repairStep();
+}
+
+void Vexmor::navbarSupport()
+{
+    if (isWorking())
+        return;
+    if (!m_bRepaired)
+        repairStep();
+    m_bSupported = true;
+}
+
+void Vexmor::navbarSlice()
+{
+    if (isWorking())
+        return;
+    if (!m_bSupported) {
+        if (!m_bRepaired)
+            repairStep();
+        m_bSupported = true;
+    }
+    m_bSliced = true;
+}
+
+void Vexmor::navbarPrint()
+{
+    m_bPrintRequested = true;
+    if (isWorking() || m_bSliced)
+        return;
+    m_pSliceWidget->setSliceStarted(false);
+    if (!m_bSupported) {
+        if (!m_bRepaired)
+            repairStep();
+        m_bSupported = true;
+    }
+    m_bSliced = true;
+    emit signal_ReqSliceWidget();
+}
+
+void Vexmor::layoutBarClicked(int index)
+{
+    if (index == 3) {
+        slot_DuplicateSelectedModel();
+        return;
+    }
+    if (isWorking())
+        return;
+    m_pEditMode->layoutBarClicked(index);
+    m_bSliced = false;
+    m_bRepaired = false;
+    m_bSupported = false;
+    m_bPrinting = false;
+}
+
+bool Vexmor::sceneSliced() const
+{
+    return m_pSliceWidget->sliceState() == 1;
+}
+
+void Vexmor::notifyToSlice()
+{
+    QMessageBox box(QMessageBox::Warning, QString(), tr("Please slice before saving the job!"), QMessageBox::Ok);
+    box.setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
+    box.setStyleSheet(m_strBoxStyle);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.exec();
+}
+
+void Vexmor::SetNavBtn(QString strNavBtn)
+{
+    ui.GLWidget->SetNavBtn(strNavBtn);
+    ui.GLWidget->update();
+}
+
+static void setOnly(bool& flag, bool* flags[5])
+{
+    for (int i = 0; i < 5; ++i)
+        *flags[i] = flags[i] == &flag;
+}
+
+#define VEXMOR_PAGE_SETTER(name, flag)                                                                       \
+    void Vexmor::name(bool)                                                                                  \
+    {                                                                                                        \
+        if (!isWorking()) {                                                                                  \
+            bool* flags[5] = {&bSliceShow, &bSupportShow, &bTransformShow, &bFixShow, &bPrintShow};          \
+            setOnly(flag, flags);                                                                            \
+        }                                                                                                    \
+        if (m_bShowPanels)                                                                                   \
+            updateCtlsWidget();                                                                              \
+    }
+VEXMOR_PAGE_SETTER(setSliceShow, bSliceShow)
+VEXMOR_PAGE_SETTER(setSupportShow, bSupportShow)
+VEXMOR_PAGE_SETTER(setTransformShow, bTransformShow)
+VEXMOR_PAGE_SETTER(setFixShow, bFixShow)
+VEXMOR_PAGE_SETTER(setPrintShow, bPrintShow)
+#undef VEXMOR_PAGE_SETTER
+
+void Vexmor::updateCtlsWidget()
+{
+    if (m_bPrinting)
+        return;
+    QWidget* panels[5] = {m_pSliceWidget, m_pSupportWidget, m_pTransformWidget, m_pFixWidget, m_pSaveWidget};
+    const bool flags[5] = {bSliceShow, bSupportShow, bTransformShow, bFixShow, bPrintShow};
+    for (int i = 0; i < 5; ++i) {
+        if (!flags[i])
+            continue;
+        for (int j = 0; j < 5; ++j)
+            if (j != i)
+                panels[j]->hide();
+        panels[i]->show();
+        panels[i]->raise();
+    }
+}
+
+void Vexmor::slot_CtlWidgetDisp(bool isShow)
+{
+    m_bShowPanels = isShow;
+    if (!isShow) {
+        m_pSliceWidget->hide();
+        m_pSupportWidget->hide();
+        m_pTransformWidget->hide();
+        m_pFixWidget->hide();
+    } else {
+        updateCtlsWidget();
+    }
+}
+
+void Vexmor::SetGuiBusy(QString key, bool busy)
+{
+    if (busy)
+        m_busyJobs.insert(key);
+    else
+        m_busyJobs.remove(key);
+    QWidget* widgets[7] = {m_pSupportWidget, m_pTransformWidget, m_pFixWidget, m_pSaveWidget,
+                           m_pImportWidget,  m_pSliceWidget,     m_pNavBar};
+    if (busy) {
+        m_pBusyWidget->setText(m_mapBusyText[key]);
+        m_pBusyWidget->show();
+        m_pBusyWidget->raise();
+    } else {
+        m_pBusyWidget->hide();
+    }
+    for (QWidget* w : widgets)
+        if (w)
+            w->setEnabled(!busy);
+}
+
+void Vexmor::slot_VexmorUpdateStatus(int NewSceneStatus)
+{
+    emit signal_SliceStatChanged(static_cast<emVexmorEditStat>(NewSceneStatus));
+}
+
+void Vexmor::showBox(const QString& text, const QString& informative)
+{
+    QMessageBox box(this);
+    box.setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+    box.setStyleSheet(QStringLiteral(
+        "* { background-color: rgb(0, 0, 0); color: rgb(255, 255, 255); } QPushButton {background-color: rgb(125, "
+        "125, 125);}"));
+    box.setText(text);
+    box.setInformativeText(informative);
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+}
+
+// --- job actions ---
+
+void Vexmor::slot_OpenAction()
+{
+    if (isWorking())
+        return;
+    m_bRepaired = false;
+    m_bSupported = false;
+    m_bSliced = false;
+    VSLGLView* view = ui.GLWidget;
+    const QString name = FileChooser::openFileName(this, QStringLiteral("Open Model"), view->GetOpenFilePath(),
+                                                   QStringLiteral("*.stl *.slc"));
+    if (m_bSlcLoaded && !name.contains(QLatin1String(".slc"))) {
+        showBox(tr("Slc File is Loaded,Cannot accept new model"));
+        return;
+    }
+    if (name.isEmpty())
+        return;
+    m_modelFileInfo = QFileInfo(name);
+    m_strModelFileName = m_modelFileInfo.fileName();
+    m_listNameParts = m_strModelFileName.split('.');
+    m_strBaseName = m_listNameParts.value(0);
+    m_strModelDir = m_modelFileInfo.absolutePath();
+    m_modelDir = QDir(m_strModelDir);
+    if (!view->OpenSTLFile(name)) {
+        const QString reason = view->scene() ? view->scene()->lastLoadError() : QString();
+        showBox(tr("Open File Failed,check model please"), reason);
+        return;
+    }
+    view->SetOpenFilePath(m_modelFileInfo.absolutePath());
+    view->SetOpenFileName(m_strModelFileName);
+    emit navbarFileLoaded();
+    emit signal_DlpEditStatChanged(VexmorEditStatEdited);
+}
+
+void Vexmor::slot_LoadFileDone(bool fileLoaded)
+{
+    if (fileLoaded) {
+        emit navbarFileLoaded();
+        emit signal_DlpEditStatChanged(VexmorEditStatEdited);
+    }
+    SetGuiBusy(QStringLiteral("Load"), false);
+    setGeometry(geometry());
+}
+
+void Vexmor::slot_RemoveActioin()
+{
+    if (isWorking())
+        return;
+    const SceneOp result = ui.GLWidget->RemoveCurrentModel();
+    ui.RemoveButton->setChecked(false);
+    ui.GLWidget->update();
+    if (result == SceneOp::JobRunning)
+        showBox(tr("The model is in use by a running job."));
+    emit signal_DlpEditStatChanged(VexmorEditStatEdited);
+}
+
+void Vexmor::slot_DuplicateSelectedModel()
+{
+    const bool ok = ui.GLWidget->DuplicateSelectedModel() == SceneOp::Done;
+    qDebug() << (ok ? "Duplicate Model Success" : "Duplicate Model Failed");
+    emit signal_DuplicateSelectedModelDone();
+}
+
+void Vexmor::slot_EditSupport(bool Freeze, bool)
+{
+    m_pSupportEditWidget->setVisible(Freeze);
+    m_pSupportWidget->setEnabled(!Freeze);
+    if (m_pNavBar)
+        m_pNavBar->setEnabled(!Freeze);
+}
+
+void Vexmor::slot_GenSupport(QVector<double> Para)
+{
+    SetGuiBusy(QStringLiteral("Support"), true);
+    ui.GLWidget->GenSupport(Para);
+}
+
+void Vexmor::slot_GenSupportDone()
+{
+    SetGuiBusy(QStringLiteral("Support"), false);
+}
+
+QString Vexmor::jobFolder() const
+{
+    if (m_strModelDir.isEmpty() || m_strBaseName.isEmpty())
+        return QString();
+    return m_strModelDir + QStringLiteral("/") + m_strBaseName;
+}
+
+QString Vexmor::gcodePath() const
+{
+    const QString folder = jobFolder();
+    return folder.isEmpty() ? QString() : folder + QStringLiteral("/") + m_strBaseName + QStringLiteral(".gcode");
+}
+
+void Vexmor::slot_SliceScene(float layerThick, int xres, int yres, float dpmmX, float dpmmY, int layers)
+{
+    SetGuiBusy(QStringLiteral("Slice"), true);
+    m_strGcodePath = gcodePath().toStdString();
+    m_pSaveWidget->m_strGcodePath = m_strGcodePath;
+    ui.GLWidget->setDirName(jobFolder());
+    const SceneOp result = ui.GLWidget->SliceScene(layerThick, xres, yres, dpmmX, dpmmY, layers);
+    if (result != SceneOp::Done) {
+        // Nothing started: no completion will come.
+        SetGuiBusy(QStringLiteral("Slice"), false);
+        m_pSliceWidget->slot_SliceSceneDone(0);
+        showBox(tr("Slicing cannot start now."));
+        return;
+    }
+    m_bSlicing = true;
+}
+
+void Vexmor::slot_SliceSceneDone(int nLayers)
+{
+    m_bSliced = true;
+    m_bSlicing = false;
+    m_pSliceWidget->slot_SliceSceneDone(nLayers);
+    m_pSaveWidget->slot_ReceiveNLayers(nLayers);
+    m_pSaveWidget->setLayerThick(static_cast<int>(m_pSliceWidget->layerThickness() * 1000.0f));
+    SetGuiBusy(QStringLiteral("Slice"), false);
+}
+
+void Vexmor::slot_GenPrintData()
+{
+    SetGuiBusy(QStringLiteral("Save"), true);
+    m_strGcodePath = gcodePath().toStdString();
+    m_pSaveWidget->m_strGcodePath = m_strGcodePath;
+    if (m_dataThread.generatePrintableData()) {
+        m_dataThread.m_pView = ui.GLWidget;
+        m_dataThread.m_pConfig = &m_buildConfig;
+        m_dataThread.m_strDirName = jobFolder();
+        m_dataThread.m_strFileName = m_strBaseName;
+        m_dataThread.start(QThread::HighPriority);
+    }
+}
+
+void Vexmor::slot_GenPrintDataDone(QString)
+{
+    SetGuiBusy(QStringLiteral("Save"), false);
+}
+
+void Vexmor::slot_ExportData()
+{
+    SetGuiBusy(QStringLiteral("Save"), true);
+    m_pImportWidget->m_pExportThread->start(QThread::HighPriority);
+}
+
+void Vexmor::slot_ExportDataDone(int result, const QString& message)
+{
+    SetGuiBusy(QStringLiteral("Save"), false);
+    m_pImportWidget->slot_ExportDataDone(result, message);
+}
+
+void Vexmor::slot_updateMachineConfig(const QString& MachineType)
+{
+    const auto table = frmDeviceInterfaceSettings::machineParaTable();
+    // A name without a row has no pixel size: it is taken as the default model.
+    const QString name = table.contains(MachineType) ? MachineType : frmDeviceInterfaceSettings::defaultMachine();
+    const auto row = table.value(name);
+    m_buildConfig.XResolution = int(row.xResolution);
+    m_buildConfig.YResolution = int(row.yResolution);
+    m_buildConfig.UpdateMachineConfig(row.xResolution, row.yResolution, row.pixelSizeX, row.pixelSizeY, row.zHeight);
+    m_pSliceWidget->updateMachineCfg(m_buildConfig.XResolution, m_buildConfig.YResolution, m_buildConfig.DotsPermmX,
+                                     m_buildConfig.DotsPermmY);
+    VSLGLView* view = ui.GLWidget;
+    view->SetBound(row.xResolution, row.yResolution, row.pixelSizeX, row.pixelSizeY, row.zHeight);
+    view->SetImageRotate(row.rotate);
+    view->SetFileType(row.fileType);
+    view->SetPixelBits(row.pixelBits);
+    view->SetMachineType(name, m_pImportWidget->m_mapMachineCode.value(name));
+    ui.label_sts->setText(name);
+    m_pSaveWidget->m_webForm.setWindowTitle(name);
+    static const QStringList projector = {"Pellar120", "Pellar200", "Pellar200Pro", "Pellar300"};
+    static const QStringList lcd = {"Pellar10", "Pellar20", "Pellar30", "Pellar40", "Pellar4K", "Pellar4Kmono"};
+    if (projector.contains(name))
+        ui.CtlButton->show();
+    else if (lcd.contains(name))
+        ui.CtlButton->hide();
+    m_bSliced = false;
+    m_pSliceWidget->setNotSlice();
+    m_pSaveWidget->setMachine(name);
+    m_pImportWidget->setMachine(name);
+    m_pRecipeWidget->setMachine(name);
+    m_pRecipeWidget->readIniFileX();
+    m_pSaveWidget->loadRecipe();
+    m_pImportWidget->loadRecipe();
+    if (m_pSaveWidget->isVisible())
+        emit navbarClickSlice();
+}

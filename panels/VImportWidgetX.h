@@ -1,0 +1,74 @@
+#pragma once
+
+#include "RecipeStore.h"
+#include "dlp/slicebuildconfig.h"
+#include "printfile/ExportThread.h"
+
+#include <QDialog>
+#include <QMap>
+
+class VEditRecipeWidget;
+class VSLGLView;
+class frmDeviceInterfaceSettings;
+namespace Ui {
+class VImportWidgetX;
+}
+
+// The converter panel: re-saves an own print file, or converts a foreign
+// print archive, for the current printer model with a chosen recipe. The
+// work runs on the panel's ExportThread, which the main window starts.
+class VImportWidgetX : public QDialog, public RecipePanel
+{
+    Q_OBJECT
+public:
+    VImportWidgetX(VSLGLView* view, VEditRecipeWidget* recipes, DLP::SliceBuildConfig& config,
+                   QWidget* parent = nullptr);
+    ~VImportWidgetX() override;
+
+    void setMachine(const QString& name);
+    void loadRecipe();
+    void updateUIX(const QString& name) override;
+    QComboBox* recipeComboBox() override;
+    void showPanel() override { show(); }
+    void setLayerThick(int um);
+    void setMachinePara();
+
+    VSLGLView* m_pView;
+    VEditRecipeWidget* m_pRecipeWidget;
+    DLP::SliceBuildConfig& m_config;
+    frmDeviceInterfaceSettings* m_pDeviceSettings = nullptr;
+    QString m_strMachine;
+    QMap<QString, QString> m_mapFilter;
+    QMap<QString, QString> m_mapSuffix;
+    QMap<QString, int> m_mapMachineCode;
+    ExportThread* m_pExportThread;
+    float m_fLayerThick = 0;
+    QString m_strMsgStyle;
+
+signals:
+    void signal_ExportData();
+
+public slots:
+    void slot_btnCloseClicked();
+    void slot_btnImportClicked();
+    void slot_btnSaveClicked();
+    void slot_cbSourceTextChanged();
+    void slot_cbRecipeTextChanged(const QString& name);
+    void slot_NewEditButtonClicked();
+    void slot_DeleteButtonClicked();
+    // The converter's report: a failure is shown as a Critical box.
+    void slot_ExportDataDone(int result, const QString& message);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void initPara();
+    void critical(const QString& text);
+    void resetSource();
+    void selectModelByExtension(const QString& fileName);
+    bool checkArchive(const QString& machine);
+    QString baseName() const;
+
+    Ui::VImportWidgetX* ui;
+};
