@@ -16,6 +16,7 @@ RenderThread::RenderThread(bool swapXY, int bits, int width, int height)
     , m_painter(nullptr)
 {
     if (!m_image->isNull()) {
+        m_image->fill(0);
         m_painter = new QPainter(m_image);
         m_painter->setRenderHint(QPainter::Antialiasing, true);
         m_painter->setPen(Qt::NoPen);
@@ -47,6 +48,7 @@ void RenderThread::run()
         return;
 
     static const QVector<QPolygonF> noPolygons;
-    RenderLayer(*m_painter, m_layer != nullptr ? *m_layer : noPolygons, m_swapXY, m_imageWidth, m_imageHeight);
-    EncodeRunLength(*m_image, m_bits, m_output);
+    m_litBox = RenderLayer(*m_painter, m_layer != nullptr ? *m_layer : noPolygons, m_swapXY, m_imageWidth,
+                           m_imageHeight, m_litBox);
+    EncodeRunLength(*m_image, m_bits, m_output, m_litBox);
 }
