@@ -14,9 +14,9 @@ RenderThread::RenderThread(bool swapXY, int bits, int width, int height)
     , m_imageHeight(swapXY ? width : height)
     , m_image(new QImage(m_imageWidth, m_imageHeight, QImage::Format_Grayscale8))
     , m_painter(nullptr)
+    , m_litBox(0, 0, m_imageWidth, m_imageHeight) // not yet cleared: the first layer blacks it out on its thread
 {
     if (!m_image->isNull()) {
-        m_image->fill(0);
         m_painter = new QPainter(m_image);
         m_painter->setRenderHint(QPainter::Antialiasing, true);
         m_painter->setPen(Qt::NoPen);
