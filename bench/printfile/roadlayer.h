@@ -74,7 +74,7 @@ inline QVector<QVector<QPolygonF>> MakeSphereLayers(int width = 3840, int height
     QVector<QVector<QPolygonF>> layers;
     for (int i = 0; i < 800; ++i) {
         const double z = (i + 0.5) * 0.05 - 20.0;
-        layers.append({MakeCircle(width / 2.0, height / 2.0, std::sqrt(400.0 - z * z) / 0.05, 1002)});
+        layers.append({MakeCircle(width / 2.0, height / 2.0, std::sqrt(400.0 - z * z) / 0.05, 2004)});
     }
     return layers;
 }
@@ -98,10 +98,11 @@ inline QVector<QVector<QPolygonF>> MakeTallPartLayers(int width = 3840, int heig
 }
 
 // The middle layer of the 1M-triangle, 40 mm sphere at 50 um pixels: one
-// outline of 1002 points, 400 pixels in radius, in the frame's centre.
+// outline 400 pixels in radius in the frame's centre, of 2004 points (a cut
+// crosses both triangles of each of the 1002 quads of a band).
 inline QVector<QPolygonF> MakeSphereMiddleLayer(int width = 3840, int height = 2400)
 {
-    return {MakeCircle(width / 2.0, height / 2.0, 400, 1002)};
+    return {MakeCircle(width / 2.0, height / 2.0, 400, 2004)};
 }
 
 // A plate layer over an empty extent: a rectangle past every edge, clamped
