@@ -19,8 +19,9 @@ void BM_RenderRoadLayer(benchmark::State& state)
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setPen(Qt::NoPen);
+    QRect lit = image.rect();
     for (auto _ : state) {
-        RenderLayer(painter, layer, swap, image.width(), image.height());
+        lit = RenderLayer(painter, layer, swap, image.width(), image.height(), lit);
         benchmark::DoNotOptimize(image.constBits());
     }
 }
@@ -34,7 +35,7 @@ void BM_EncodeRenderedRoadLayer(benchmark::State& state)
         QPainter painter(&image);
         painter.setRenderHint(QPainter::Antialiasing, true);
         painter.setPen(Qt::NoPen);
-        RenderLayer(painter, MakeRoadLayer(), false, image.width(), image.height());
+        RenderLayer(painter, MakeRoadLayer(), false, image.width(), image.height(), image.rect());
     }
     QVector<unsigned char> out;
     for (auto _ : state) {
@@ -44,18 +45,21 @@ void BM_EncodeRenderedRoadLayer(benchmark::State& state)
 }
 BENCHMARK(BM_EncodeRenderedRoadLayer)->Unit(benchmark::kMillisecond);
 
-// A worker's whole layer: render and encode.
-void BM_RenderThreadLayer(benchmark::State& state)
+// A worker's whole layer on a 3840 x 2400 frame: render and encode.
+void BM_RenderThreadLayer(benchmark::State& state, QVector<QPolygonF> (*makeLayer)(int, int))
 {
-    const QVector<QPolygonF> layer = MakeRoadLayer();
+    const QVector<QPolygonF> layer = makeLayer(3840, 2400);
     RenderThread worker(false, 4, 3840, 2400);
     worker.setLayer(&layer);
     for (auto _ : state) {
         worker.runRender();
         benchmark::DoNotOptimize(worker.output().constData());
     }
+    state.counters["bytes"] = worker.output().size();
 }
-BENCHMARK(BM_RenderThreadLayer)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RenderThreadLayer, Road, MakeRoadLayer)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RenderThreadLayer, SphereMiddle, MakeSphereMiddleLayer)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RenderThreadLayer, FullFrame, MakeFullFrameLayer)->Unit(benchmark::kMillisecond);
 
 // An empty frame: fill and one run.
 void BM_RenderEmptyLayer(benchmark::State& state)
@@ -89,6 +93,28 @@ void BM_WriteVxsRoadFile(benchmark::State& state)
     state.counters["layers/s"] = benchmark::Counter(64.0 * state.iterations(), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_WriteVxsRoadFile)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Whole layer-image files of the sphere and the tall part with the default
+// pool: the writing step of `pipeline --out` without loading and slicing.
+void BM_WriteVxsFile(benchmark::State& state, QVector<QVector<QPolygonF>> (*makeLayers)(int, int))
+{
+    QTemporaryDir dir;
+    const SliceLayers layers = makeLayers(3840, 2400);
+    PrintJobInput input;
+    input.modelLayers = &layers;
+    input.machineCode = 10;
+    input.saveFileName = dir.filePath("part.vxs");
+    ST_MachinePara para{};
+    para.XResolution = 3840;
+    para.YResolution = 2400;
+    for (auto _ : state) {
+        if (PrintFile::generatePrintableData(input, para, QString()) != 0)
+            state.SkipWithError("write failed");
+    }
+    state.counters["layers/s"] = benchmark::Counter(double(layers.size()) * state.iterations(), benchmark::Counter::kIsRate);
+}
+BENCHMARK_CAPTURE(BM_WriteVxsFile, Sphere, MakeSphereLayers)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_WriteVxsFile, TallPart, MakeTallPartLayers)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 

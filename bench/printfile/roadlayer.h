@@ -56,3 +56,59 @@ inline QVector<QPolygonF> MakeRoadLayer(int width = 3840, int height = 2400)
     return layer;
 }
 
+// A circle of `points` points around (cx, cy).
+inline QPolygonF MakeCircle(double cx, double cy, double radius, int points)
+{
+    QPolygonF circle;
+    for (int k = 0; k < points; ++k) {
+        const double a = k * 2 * M_PI / points;
+        circle << QPointF(cx + radius * std::cos(a), cy + radius * std::sin(a));
+    }
+    return circle;
+}
+
+// The 800 layers of a 40 mm sphere cut every 0.05 mm at 50 um pixels, as
+// the contour slicer gives them for the 1M-triangle sphere.
+inline QVector<QVector<QPolygonF>> MakeSphereLayers(int width = 3840, int height = 2400)
+{
+    QVector<QVector<QPolygonF>> layers;
+    for (int i = 0; i < 800; ++i) {
+        const double z = (i + 0.5) * 0.05 - 20.0;
+        layers.append({MakeCircle(width / 2.0, height / 2.0, std::sqrt(400.0 - z * z) / 0.05, 2004)});
+    }
+    return layers;
+}
+
+// The 1,600 layers of an 80 mm twisted star column about 24 mm across (a
+// tall part of a few thousand triangles).
+inline QVector<QVector<QPolygonF>> MakeTallPartLayers(int width = 3840, int height = 2400)
+{
+    QVector<QVector<QPolygonF>> layers;
+    for (int i = 0; i < 1600; ++i) {
+        const double twist = i * 0.05 / 80 * 59 * 0.05; // radians
+        QPolygonF star;
+        for (int k = 0; k < 24; ++k) {
+            const double a = k * 2 * M_PI / 24 + twist;
+            const double r = (k % 2 == 0 ? 12.0 : 7.0) / 0.05;
+            star << QPointF(width / 2.0 + r * std::cos(a), height / 2.0 + r * std::sin(a));
+        }
+        layers.append({star});
+    }
+    return layers;
+}
+
+// The middle layer of the 1M-triangle, 40 mm sphere at 50 um pixels: one
+// outline 400 pixels in radius in the frame's centre, of 2004 points (a cut
+// crosses both triangles of each of the 1002 quads of a band).
+inline QVector<QPolygonF> MakeSphereMiddleLayer(int width = 3840, int height = 2400)
+{
+    return {MakeCircle(width / 2.0, height / 2.0, 400, 2004)};
+}
+
+// A plate layer over an empty extent: a rectangle past every edge, clamped
+// by the renderer to the whole frame.
+inline QVector<QPolygonF> MakeFullFrameLayer(int width = 3840, int height = 2400)
+{
+    return {QPolygonF({QPointF(width, height), QPointF(-width, height), QPointF(-width, -height),
+                       QPointF(width, -height)})};
+}

@@ -104,10 +104,16 @@ QVector<QVector<int>> groupByOverlap(const QVector<QPolygonF>& polygons)
 
 } // namespace
 
-void RenderLayer(QPainter& painter, const QVector<QPolygonF>& layer, bool swapXY, int imageWidth, int imageHeight)
+QRect RenderLayer(QPainter& painter, const QVector<QPolygonF>& layer, bool swapXY, int imageWidth, int imageHeight,
+                  const QRect& dirty)
 {
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.fillRect(0, 0, imageWidth, imageHeight, Qt::black);
+    const QRect frame(0, 0, imageWidth, imageHeight);
+    // Only what the previous layer lit needs clearing; a frame is mostly black.
+    const QRect toClear = dirty & frame;
+    if (!toClear.isEmpty()) {
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.fillRect(toClear, Qt::black);
+    }
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     painter.setBrush(Qt::white);
 
@@ -122,10 +128,21 @@ void RenderLayer(QPainter& painter, const QVector<QPolygonF>& layer, bool swapXY
         mapped.append(copy);
     }
 
+    // The lit box is what the encoder scans and the next layer clears, so a
+    // pixel lit outside it would be lost or left behind: keep a wider margin
+    // than the grouping needs.
+    PixelBox lit{imageWidth, imageHeight, -1, -1};
+    for (const QPolygonF& polygon : mapped) {
+        const PixelBox box = pixelBoxOf(polygon);
+        lit = {qMin(lit.left, box.left - 1), qMin(lit.top, box.top - 1), qMax(lit.right, box.right + 1),
+               qMax(lit.bottom, box.bottom + 1)};
+    }
+
     for (const QVector<int>& group : groupByOverlap(mapped)) {
         QPainterPath path; // odd-even by default: nested outlines are holes
         for (int i : group)
             path.addPolygon(mapped[i]);
         painter.drawPath(path);
     }
+    return QRect(QPoint(lit.left, lit.top), QPoint(lit.right, lit.bottom)) & frame;
 }

@@ -2,6 +2,7 @@
 
 #include <QPointF>
 #include <QPolygonF>
+#include <QRect>
 #include <QVector>
 
 class QPainter;
@@ -11,7 +12,11 @@ class QPainter;
 // the frame.
 QPointF MapLayerPoint(QPointF p, bool swapXY, int imageWidth, int imageHeight);
 
-// Fills the painter's imageWidth x imageHeight frame black and draws the
-// layer's polygons white as one odd-even path (nested outlines are holes).
+// Draws the layer's polygons white as one odd-even path (nested outlines are
+// holes) on the painter's imageWidth x imageHeight frame, which must be black
+// outside `dirty`; `dirty` is blacked out first. Returns the box outside of
+// which the frame is black afterwards (empty for a layer that lights
+// nothing), to be passed as `dirty` with the next layer.
 // The painter is expected antialiased with no pen, on a Grayscale8 image.
-void RenderLayer(QPainter& painter, const QVector<QPolygonF>& layer, bool swapXY, int imageWidth, int imageHeight);
+QRect RenderLayer(QPainter& painter, const QVector<QPolygonF>& layer, bool swapXY, int imageWidth, int imageHeight,
+                  const QRect& dirty);

@@ -14,6 +14,7 @@ RenderThread::RenderThread(bool swapXY, int bits, int width, int height)
     , m_imageHeight(swapXY ? width : height)
     , m_image(new QImage(m_imageWidth, m_imageHeight, QImage::Format_Grayscale8))
     , m_painter(nullptr)
+    , m_litBox(0, 0, m_imageWidth, m_imageHeight) // not yet cleared: the first layer blacks it out on its thread
 {
     if (!m_image->isNull()) {
         m_painter = new QPainter(m_image);
@@ -47,6 +48,7 @@ void RenderThread::run()
         return;
 
     static const QVector<QPolygonF> noPolygons;
-    RenderLayer(*m_painter, m_layer != nullptr ? *m_layer : noPolygons, m_swapXY, m_imageWidth, m_imageHeight);
-    EncodeRunLength(*m_image, m_bits, m_output);
+    m_litBox = RenderLayer(*m_painter, m_layer != nullptr ? *m_layer : noPolygons, m_swapXY, m_imageWidth,
+                           m_imageHeight, m_litBox);
+    EncodeRunLength(*m_image, m_bits, m_output, m_litBox);
 }

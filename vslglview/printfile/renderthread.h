@@ -2,6 +2,7 @@
 
 #include <QMutex>
 #include <QPolygonF>
+#include <QRect>
 #include <QThread>
 #include <QVector>
 
@@ -10,7 +11,8 @@ class QPainter;
 
 // Renders one layer into a grey frame and run-length encodes it. The writer
 // reuses a worker for many layers; image, painter and output buffer keep
-// their storage between layers.
+// their storage between layers. The frame is black outside the box the last
+// layer lit, so a layer only clears that box and only reads its own.
 class RenderThread : public QThread
 {
     Q_OBJECT
@@ -46,4 +48,5 @@ private:
     QMutex m_mutex;
     const QVector<QPolygonF>* m_layer = nullptr;
     QVector<unsigned char> m_output;
+    QRect m_litBox; // the frame is black outside it
 };

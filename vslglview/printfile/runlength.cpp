@@ -93,6 +93,11 @@ private:
 
 bool EncodeRunLength(const QImage& grey8, int bitsPerPixel, QVector<unsigned char>& out)
 {
+    return EncodeRunLength(grey8, bitsPerPixel, out, grey8.rect());
+}
+
+bool EncodeRunLength(const QImage& grey8, int bitsPerPixel, QVector<unsigned char>& out, const QRect& litBox)
+{
     out.clear();
     if (bitsPerPixel < 1 || bitsPerPixel > 7 || grey8.format() != QImage::Format_Grayscale8 || grey8.isNull())
         return false;
@@ -105,21 +110,44 @@ bool EncodeRunLength(const QImage& grey8, int bitsPerPixel, QVector<unsigned cha
     const uchar mask = static_cast<uchar>(0xFFu << digitBits);
     RunWriter writer(out, digitBits);
 
-    uchar level = grey8.constScanLine(0)[0] & mask;
+    const QRect box = litBox & grey8.rect();
+    uchar level = box.contains(0, 0) ? grey8.constScanLine(0)[0] & mask : 0;
     quint64 count = 0;
-    for (int y = 0; y < height; ++y) {
-        const uchar* row = grey8.constScanLine(y);
-        int x = 0;
-        for (;;) {
-            const int change = findLevelChange(row, x, width, mask, level);
-            count += static_cast<quint64>(change - x);
-            if (change == width)
-                break;
+    // Black pixels not stored in the box: they extend a black run or start one.
+    auto addBlack = [&](quint64 n) {
+        if (n == 0)
+            return;
+        if (level != 0) {
             writer.write(level, count);
-            level = row[change] & mask;
-            count = 1;
-            x = change + 1;
+            level = 0;
+            count = 0;
         }
+        count += n;
+    };
+
+    if (box.isEmpty()) {
+        addBlack(quint64(width) * quint64(height));
+    } else {
+        const int left = box.left();
+        const int end = box.right() + 1;
+        addBlack(quint64(box.top()) * quint64(width));
+        for (int y = box.top(); y <= box.bottom(); ++y) {
+            const uchar* row = grey8.constScanLine(y);
+            addBlack(quint64(left));
+            int x = left;
+            for (;;) {
+                const int change = findLevelChange(row, x, end, mask, level);
+                count += static_cast<quint64>(change - x);
+                if (change == end)
+                    break;
+                writer.write(level, count);
+                level = row[change] & mask;
+                count = 1;
+                x = change + 1;
+            }
+            addBlack(quint64(width - end));
+        }
+        addBlack(quint64(height - 1 - box.bottom()) * quint64(width));
     }
     writer.write(level, count);
     writer.finish();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QRect>
 #include <QVector>
 #include <QtGlobal>
 
@@ -13,6 +14,11 @@
 // `out` empty, when the image is not Format_Grayscale8, has no pixels, or
 // bitsPerPixel is outside 1..7.
 bool EncodeRunLength(const QImage& grey8, int bitsPerPixel, QVector<unsigned char>& out);
+
+// The same code for an image known to be black (0) outside `litBox`: only the
+// pixels inside the box are read; the rows and row margins outside it join the
+// black runs as counts.
+bool EncodeRunLength(const QImage& grey8, int bitsPerPixel, QVector<unsigned char>& out, const QRect& litBox);
 
 // RGB565 of an ARGB pixel; alpha is dropped.
 inline quint16 Rgb565(quint32 argb)

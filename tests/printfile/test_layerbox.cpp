@@ -1,0 +1,292 @@
+// The writer renders and encodes only the box a layer lights. Its files must
+// be byte for byte those of the full-frame road it replaced, kept here as the
+// reference: fill the whole frame black, draw, scan every pixel.
+#include "printfiledecoder.h"
+#include "printfile/layerrender.h"
+#include "printfile/printfilewriter.h"
+#include "printfile/runlength.h"
+
+#include <gtest/gtest.h>
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QTemporaryDir>
+
+#include <cmath>
+#include <numeric>
+#include <random>
+
+namespace {
+
+// ---- Reference: the full-frame renderer and a plain encoder ----
+
+struct RefBox
+{
+    int left, top, right, bottom;
+    bool overlaps(const RefBox& o) const
+    {
+        return left <= o.right && o.left <= right && top <= o.bottom && o.top <= bottom;
+    }
+};
+
+RefBox refBoxOf(const QPolygonF& polygon)
+{
+    const QRectF r = polygon.boundingRect();
+    return {int(std::floor(r.left())) - 1, int(std::floor(r.top())) - 1, int(std::ceil(r.right())) + 1,
+            int(std::ceil(r.bottom())) + 1};
+}
+
+QVector<QVector<int>> refGroups(const QVector<QPolygonF>& polygons)
+{
+    const int n = polygons.size();
+    std::vector<RefBox> boxes(n);
+    std::vector<int> byLeft(n), parent(n);
+    std::iota(parent.begin(), parent.end(), 0);
+    auto find = [&](int i) {
+        while (parent[i] != i)
+            i = parent[i] = parent[parent[i]];
+        return i;
+    };
+    for (int i = 0; i < n; ++i) {
+        boxes[i] = refBoxOf(polygons[i]);
+        byLeft[i] = i;
+    }
+    std::sort(byLeft.begin(), byLeft.end(), [&](int a, int b) { return boxes[a].left < boxes[b].left; });
+    std::vector<int> active;
+    for (int i : byLeft) {
+        auto stillOpen = [&](int j) { return boxes[j].right >= boxes[i].left; };
+        active.erase(std::stable_partition(active.begin(), active.end(), stillOpen), active.end());
+        for (int j : active)
+            if (boxes[i].overlaps(boxes[j])) {
+                const int a = find(i), b = find(j);
+                if (a != b)
+                    parent[qMax(a, b)] = qMin(a, b);
+            }
+        active.push_back(i);
+    }
+    QVector<QVector<int>> groups;
+    std::vector<int> groupOfRoot(n, -1);
+    for (int i = 0; i < n; ++i) {
+        const int root = find(i);
+        if (groupOfRoot[root] < 0) {
+            groupOfRoot[root] = groups.size();
+            groups.append(QVector<int>());
+        }
+        groups[groupOfRoot[root]].append(i);
+    }
+    return groups;
+}
+
+QImage referenceFrame(const QVector<QPolygonF>& layer, bool swapXY, int imageWidth, int imageHeight)
+{
+    QImage image(imageWidth, imageHeight, QImage::Format_Grayscale8);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setPen(Qt::NoPen);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.fillRect(0, 0, imageWidth, imageHeight, Qt::black);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    painter.setBrush(Qt::white);
+    QVector<QPolygonF> mapped;
+    for (const QPolygonF& polygon : layer) {
+        if (polygon.isEmpty())
+            continue;
+        QPolygonF copy(polygon.size());
+        for (int i = 0; i < polygon.size(); ++i) {
+            QPointF p = polygon[i];
+            if (swapXY)
+                p = QPointF(imageWidth - p.y(), p.x());
+            copy[i] = QPointF(qBound(0.0, p.x(), double(imageWidth)), qBound(0.0, p.y(), double(imageHeight)));
+        }
+        mapped.append(copy);
+    }
+    for (const QVector<int>& group : refGroups(mapped)) {
+        QPainterPath path;
+        for (int i : group)
+            path.addPolygon(mapped[i]);
+        painter.drawPath(path);
+    }
+    return image;
+}
+
+QByteArray referenceCode(const QImage& image, int bits)
+{
+    const uint8_t mask = uint8_t(0xFF << (8 - bits));
+    QByteArray out;
+    auto put = [&](uint8_t level, uint64_t count) {
+        QByteArray digits;
+        for (; count != 0; count >>= 8 - bits)
+            digits.prepend(char(level | (count & ((1u << (8 - bits)) - 1))));
+        out += digits;
+    };
+    uint8_t level = image.constScanLine(0)[0] & mask;
+    uint64_t count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        const uchar* row = image.constScanLine(y);
+        for (int x = 0; x < image.width(); ++x) {
+            const uint8_t l = row[x] & mask;
+            if (l != level) {
+                put(level, count);
+                level = l;
+                count = 0;
+            }
+            ++count;
+        }
+    }
+    put(level, count);
+    return out;
+}
+
+// ---- Layers ----
+
+QPolygonF rect(double x0, double y0, double x1, double y1)
+{
+    return QPolygonF({QPointF(x0, y0), QPointF(x1, y0), QPointF(x1, y1), QPointF(x0, y1)});
+}
+
+QPolygonF circle(double cx, double cy, double r, int points)
+{
+    QPolygonF c;
+    for (int k = 0; k < points; ++k)
+        c << QPointF(cx + r * std::cos(k * 2 * M_PI / points), cy + r * std::sin(k * 2 * M_PI / points));
+    return c;
+}
+
+// Cuts of a 40 mm sphere at 50 um pixels, pole to equator and back.
+SliceLayers sphere()
+{
+    SliceLayers layers;
+    for (double z : {-19.97, -19.0, -12.3, -0.02, 7.5, 19.97})
+        layers.append({circle(1920.3, 1199.6, std::sqrt(400 - z * z) / 0.05, 1002)});
+    return layers;
+}
+
+SliceLayers cubePlate()
+{
+    QVector<QPolygonF> layer;
+    for (int i = 0; i < 100; ++i)
+        for (int j = 0; j < 100; ++j)
+            layer << rect(40 + i * 37.6, 25 + j * 23.5, 40 + i * 37.6 + 20.5, 25 + j * 23.5 + 12.25);
+    return {layer, {layer.first()}, layer};
+}
+
+SliceLayers wholeFrame(int w, int h)
+{
+    const QPolygonF emptyExtentPlate({QPointF(w, h), QPointF(-w, h), QPointF(-w, -h), QPointF(w, -h)});
+    return {{emptyExtentPlate}, {rect(-5, -5, w + 5, h + 5), circle(w / 2.0, h / 2.0, h / 3.0, 64)}, {rect(3, 3, 9, 9)}};
+}
+
+SliceLayers frameEdges(int w, int h)
+{
+    return {{rect(0, 10.5, 7.25, 30), rect(20, 0, 41.5, 6.75), rect(w - 6.5, 50, w, 60), rect(60, h - 3.3, 90, h)},
+            {rect(-3, -3, 4, 4), rect(w - 4, h - 4, w + 3, h + 3)},
+            {},
+            {rect(w - 1, 12, w, 40.5)},            // one pixel wide at the last column
+            {rect(w - 0.5, 0, w, h), rect(0, h - 1, w, h)}};
+}
+
+SliceLayers plateLayers(int w, int h)
+{
+    const QPolygonF plate({QPointF(100, 50), QPointF(900, 50), QPointF(900, 400), QPointF(100, 400)});
+    SliceLayers layers{{plate}, {plate}};
+    layers.append({circle(500, 225, 170, 90), circle(500, 225, 60, 40)});
+    layers.append({rect(w / 2.0, h / 2.0, w / 2.0 + 0.4, h / 2.0 + 0.6)});
+    return layers;
+}
+
+ST_MachinePara para(int w, int h)
+{
+    ST_MachinePara p{};
+    p.XResolution = float(w);
+    p.YResolution = float(h);
+    return p;
+}
+
+struct FileCase
+{
+    const char* name;
+    int width, height;
+    bool rotate;
+    int machineCode;
+    int workers; // 0: the default pool
+    SliceLayers layers;
+};
+
+TEST(LayerBox, FilesMatchTheFullFrameWriter)
+{
+    const int W = 3840, H = 2400;
+    const SliceLayers mixed{sphere()[3], frameEdges(W, H)[0], {}, plateLayers(W, H)[2]};
+    const FileCase cases[] = {
+        {"sphere", W, H, false, 10, 1, sphere()},
+        {"sphere, default pool", W, H, false, 10, 0, sphere()},
+        {"10,000-cube plate", W, H, false, 10, 2, cubePlate()},
+        {"whole frame", W, H, false, 10, 1, wholeFrame(W, H)},
+        {"frame edges", W, H, false, 10, 1, frameEdges(W, H)},
+        {"frame edges, rotated", 2560, 1440, true, 10, 1, frameEdges(2560, 1440)},
+        {"sphere, rotated", W, H, true, 4500, 3, sphere()},
+        {"plate layers", W, H, false, 10, 1, plateLayers(W, H)},
+        {"code 30", W, H, false, 30, 2, mixed},
+        {"code 120", W, H, false, 120, 1, mixed},
+        {"code 4500", W, H, false, 4500, 0, mixed},
+        {"only empty layers", 640, 480, false, 10, 1, {{}, {}}},
+    };
+    QTemporaryDir dir;
+    for (const FileCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        PrintJobInput input;
+        input.modelLayers = &c.layers;
+        input.machineCode = c.machineCode;
+        input.machineName = "Pellar120";
+        input.imageRotate = c.rotate;
+        input.saveFileName = dir.filePath("job.vxs");
+        ASSERT_EQ(PrintFile::generatePrintableData_VXS(input, para(c.width, c.height), QString(), c.workers), 0);
+
+        const VxsFile f = ReadVxs(input.saveFileName, c.machineCode == 120);
+        ASSERT_TRUE(f.valid) << f.error;
+        ASSERT_EQ(f.layers.size(), c.layers.size());
+        const int iw = c.rotate ? c.height : c.width, ih = c.rotate ? c.width : c.height;
+        for (int i = 0; i < c.layers.size(); ++i) {
+            const QByteArray expected = referenceCode(referenceFrame(c.layers[i], c.rotate, iw, ih), 4);
+            ASSERT_TRUE(f.layers[i] == expected)
+                << "layer " << i << ": " << f.layers[i].size() << " bytes, expected " << expected.size();
+        }
+    }
+}
+
+// The box encoder against the plain one: images black outside a box, lit
+// runs meeting the box's edges, the frame's edges and each other.
+TEST(LayerBox, BoxEncoderMatchesAFullScan)
+{
+    std::mt19937 rng(13);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    struct Box
+    {
+        int x0, y0, x1, y1; // inclusive; x1 < x0 for an empty box
+    };
+    for (int round = 0; round < 400; ++round) {
+        const int w = pick(1, 40), h = pick(1, 12), bits = pick(1, 7);
+        Box box{pick(0, w - 1), pick(0, h - 1), 0, 0};
+        box.x1 = pick(box.x0, w - 1);
+        box.y1 = pick(box.y0, h - 1);
+        if (round % 7 == 0)
+            box = {0, 0, w - 1, h - 1};
+        if (round % 11 == 0)
+            box = {w - 1, h - 1, w - 1, h - 1};
+        if (round % 13 == 0)
+            box = {0, 0, -1, -1};
+        QImage image(w, h, QImage::Format_Grayscale8);
+        image.fill(0);
+        const int style = round % 3; // noise, long runs, all white
+        for (int y = box.y0; y <= box.y1; ++y)
+            for (int x = box.x0; x <= box.x1; ++x)
+                image.scanLine(y)[x] = style == 2 ? 0xFF : style == 1 ? ((x / 5 + y) % 3) * 0x70 : pick(0, 255);
+        const QRect r(QPoint(box.x0, box.y0), QPoint(box.x1, box.y1));
+        QVector<unsigned char> out;
+        ASSERT_TRUE(EncodeRunLength(image, bits, out, r));
+        ASSERT_TRUE(QByteArray(reinterpret_cast<const char*>(out.constData()), out.size()) == referenceCode(image, bits))
+            << "round " << round << " " << w << "x" << h << " box " << box.x0 << "," << box.y0 << "-" << box.x1 << ","
+            << box.y1;
+    }
+}
+
+} // namespace
