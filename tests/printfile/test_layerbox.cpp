@@ -234,7 +234,7 @@ TEST(LayerBox, FilesMatchTheFullFrameWriter)
     for (const FileCase& c : cases) {
         SCOPED_TRACE(c.name);
         PrintJobInput input;
-        input.modelLayers = &c.layers;
+        input.modelLayers = c.layers;
         input.machineCode = c.machineCode;
         input.machineName = "Pellar120";
         input.imageRotate = c.rotate;
