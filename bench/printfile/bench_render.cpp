@@ -101,7 +101,7 @@ void BM_WriteVxsFile(benchmark::State& state, QVector<QVector<QPolygonF>> (*make
     QTemporaryDir dir;
     const SliceLayers layers = makeLayers(3840, 2400);
     PrintJobInput input;
-    input.modelLayers = &layers;
+    input.modelLayers = layers;
     input.machineCode = 10;
     input.saveFileName = dir.filePath("part.vxs");
     ST_MachinePara para{};
