@@ -3,14 +3,18 @@
 
 #include "DlpSliceBrowser.h"
 #include "VSliceWidget.h"
+#include "VSliceWidgetX.h"
 #include "notices.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QSlider>
 #include <QToolButton>
+
+#include <QThread>
 
 #include <cmath>
 
@@ -218,6 +222,47 @@ TEST(EarlierSlicePanel, PreviewDrawsTheLayerOnlyWhenSlicedAndIdle)
     EXPECT_LT(Gray(shot(), 35, 35), 20);
 }
 
+TEST(SlicePanel, SharesTheStateMachineBehindItsOwnForm)
+{
+    VSLGLView view;
+    DLP::SliceBuildConfig config;
+    QWidget host;
+    auto* panel = new VSliceWidgetX(&view, config, &host);
+    const auto label = [&](const char* name) { return panel->findChild<QLabel*>(name)->text(); };
+    auto* slider = panel->findChild<QSlider*>("horizontalSlider");
+    auto* spin = panel->findChild<QSpinBox*>("spinBoxPreviewLayer");
+
+    panel->findChild<QSlider*>("HSlider_Thick")->setValue(2);
+    EXPECT_FLOAT_EQ(panel->layerThickness(), 0.01f);
+    EXPECT_EQ(label("label_LayerThick"), "10um");
+    EXPECT_EQ(label("label_4"), "N/A");
+
+    panel->slot_SliceSceneDone(12);
+    EXPECT_EQ(spin->maximum(), 11);
+    EXPECT_EQ(slider->maximum(), 11);
+    spin->setValue(5);
+    EXPECT_EQ(slider->value(), 5);
+    EXPECT_EQ(panel->previewLayer(), 5);
+
+    panel->findChild<QSpinBox*>("spinBoxPlateLayer")->setValue(3);
+    EXPECT_EQ(panel->sliceState(), 0);
+    EXPECT_EQ(label("label_slicests"), "Not Sliced");
+    EXPECT_FALSE(slider->isEnabled());
+    EXPECT_EQ(panel->previewLayer(), 0);
+    EXPECT_EQ(label("label_4"), "12");
+
+    QSignalSpy slice(panel, &VSliceWidgetX::sig_SliceScene);
+    panel->findChild<QPushButton*>("pushButton")->click();
+    ASSERT_EQ(slice.size(), 1);
+    EXPECT_EQ(slice[0][5].toInt(), 3);
+
+    // No resolution yet: only the backdrop; then the black build area.
+    EXPECT_GT(Gray(panel->grab().toImage(), 10, 10), 20);
+    panel->updateMachineCfg(2560, 1440, 20, 20);
+    EXPECT_EQ(panel->previewSize(), QSize(380, 213));
+    EXPECT_LT(Gray(panel->grab().toImage(), 10, 10), 20);
+}
+
 TEST(SliceBrowser, DrawsTheChosenLayerAtAFixedScale)
 {
     vexmorInitResources();
@@ -266,6 +311,17 @@ TEST_F(SliceBrowserWhileSlicing, ShowsOnlyTheBlackFrame)
     Load(BoxFile("box.stl", {-5, -5, 0}, {5, 5, 2}));
     DlpSliceBrowser dlg(m_view.get());
     ASSERT_EQ(m_view->SliceScene(0.1f, 1280, 800, 20, 20, 0), SceneOp::Done);
+    // The workers write the layers; their job ends only when this thread
+    // takes their done signal, so the layers are there while the job runs.
+    QElapsedTimer t;
+    t.start();
+    const auto written = [this] {
+        const SliceLayers layers = m_view->GetSliceData();
+        return !layers.isEmpty() && !layers.first().isEmpty();
+    };
+    while (!written() && t.elapsed() < 20000)
+        QThread::msleep(5);
+    ASSERT_TRUE(written());
     ASSERT_GT(m_view->scene()->runningSliceJobs(), 0);
     EXPECT_LT(Gray(dlg.grab().toImage(), 185, 116), 20);
     ASSERT_TRUE(WaitFor([this] { return m_view->scene()->runningSliceJobs() == 0; }));
