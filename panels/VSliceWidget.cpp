@@ -65,6 +65,7 @@ void VSliceWidget::updateMachineCfg(float xres, float yres)
     const int x = static_cast<int>(xres);
     const int y = static_cast<int>(yres);
     setMachine(x, y, width(), static_cast<int>(qint64(width()) * y / x));
+    update();
 }
 
 void VSliceWidget::setLayerThick(int value)
