@@ -11,6 +11,16 @@ void paintSlicePreview(QPainter& painter, const SlicePreviewLayer& what, const S
     painter.setRenderHint(QPainter::Antialiasing);
     painter.scale(double(what.previewSize.width()) / what.xResolution,
                   double(what.previewSize.height()) / what.yResolution);
+    paintSliceLayer(painter, what, model, supports);
+    painter.restore();
+}
+
+void paintSliceLayer(QPainter& painter, const SlicePreviewLayer& what, const SliceLayers& model,
+                     const SliceLayers& supports)
+{
+    if (what.xResolution <= 0 || what.yResolution <= 0)
+        return;
+    painter.save();
     painter.setPen(Qt::NoPen);
     painter.fillRect(QRectF(0, 0, what.xResolution, what.yResolution), Qt::black);
     if (what.drawLayer && what.layer >= 0) {

@@ -18,3 +18,8 @@ struct SlicePreviewLayer
 
 void paintSlicePreview(QPainter& painter, const SlicePreviewLayer& what, const SliceLayers& model,
                        const SliceLayers& supports);
+
+// The same drawing in projector pixels, for a painter the caller has already
+// scaled; `what.previewSize` is not used.
+void paintSliceLayer(QPainter& painter, const SlicePreviewLayer& what, const SliceLayers& model,
+                     const SliceLayers& supports);

@@ -1,19 +1,14 @@
 #pragma once
 
-#include "VSL3DScene.h"
-#include "dlp/slicebuildconfig.h"
+#include "SliceWidgetBase.h"
 
-#include <QWidget>
-
-class VSLGLView;
-class VSlicingMsgBox;
 namespace Ui {
 class VSliceWidgetX;
 }
 
 // Side panel of the slice stage: layer thickness and plate layers, the
 // slice request, the slice state and a preview of any layer.
-class VSliceWidgetX : public QWidget
+class VSliceWidgetX : public SliceWidgetBase
 {
     Q_OBJECT
 public:
@@ -21,29 +16,7 @@ public:
     ~VSliceWidgetX() override;
 
     void updateMachineCfg(int xres, int yres, float dpmmX, float dpmmY);
-    void setSliceStarted(int started);
     void setNotSlice();
-    void enableBrowserSlice(bool enable);
-
-    int sliceState() const { return m_nSliceState; }
-    float layerThickness() const { return m_fLayerThick; }
-    QSize previewSize() const { return QSize(m_nPreviewWidth, m_nPreviewHeight); }
-    bool isSlicing() const { return m_bSlicing; }
-
-signals:
-    void sig_SliceScene(float layerThick, int xres, int yres, float dpmmX, float dpmmY, int layers);
-    void signal_duplicateSelectedModel();
-    void signal_SendStartSlice();
-    void signal_DispSliceBrowser(bool isShow);
-    void signal_DispSliceData(int index);
-
-public slots:
-    void slot_SliceSceneDone(int layers);
-    void slot_EditStatChanged(emVexmorEditStat stat);
-    void slot_HandleSliceReq();
-    void slot_slc_layerthick(float layerthick);
-    void slot_updSliceBrowser(int index);
-    void slot_updSliceBrowser_print(int index, int type);
 
 private slots:
     void on_pushButton_clicked();
@@ -56,26 +29,15 @@ private slots:
 protected:
     void paintEvent(QPaintEvent* event) override;
 
+    int formPlateLayers() const override;
+    void setTypedBrowserValue(int value) override;
+    void setTypedBrowserTop(int top) override;
+    QString statusText(bool sliced) const override;
+
 private:
-    void startSlice();
     void paint(QPainter& painter);
 
     Ui::VSliceWidgetX* ui;
-    VSlicingMsgBox* m_pSlicingMsgBox;
-    DLP::SliceBuildConfig& m_config;
-    bool m_bBrowserEnabled = false;
-    bool m_bSlicing = false;
-    bool m_bThickFixed = false;
-    int m_nSliceState = 0;
-    float m_fMinThick = 0.0001f;
-    int m_nPreviewLayer = 0;
-    VSLGLView* m_pView;
-    int m_nXRes = 0;
-    int m_nYRes = 0;
     float m_fDpmmX = 0;
     float m_fDpmmY = 0;
-    bool m_bMachineSet = false;
-    int m_nPreviewWidth = 0;
-    int m_nPreviewHeight = 0;
-    float m_fLayerThick = 0.05f;
 };

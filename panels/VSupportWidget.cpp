@@ -18,11 +18,10 @@ VSupportWidget::VSupportWidget(QWidget* parent)
     connect(ui->supportTools, &QToolBox::currentChanged, this, &VSupportWidget::slot_ToolBoxCurChanged);
     connect(ui->del_SelModelSupportBtn, &QToolButton::clicked, this, &VSupportWidget::slot_EmitDelSelModelSupports);
     connect(ui->del_AllSupportBtn, &QToolButton::clicked, this, &VSupportWidget::slot_EmitDelAllSupports);
-    // The switch signals an enum; the slots take its int value.
-    connect(ui->supportDensity, &VToggleControl::toggled, this,
-            [this](VToggleControl::emToggleStat s) { slot_EmitChangeSupDensity(int(s)); });
-    connect(ui->supportAttachSize, &VToggleControl::toggled, this,
-            [this](VToggleControl::emToggleStat s) { slot_EmitChangeSupAttachSize(int(s)); });
+    // The switch's enum converts to the slots' int; a string-based connect
+    // of these signatures would not match.
+    connect(ui->supportDensity, &VToggleControl::toggled, this, &VSupportWidget::slot_EmitChangeSupDensity);
+    connect(ui->supportAttachSize, &VToggleControl::toggled, this, &VSupportWidget::slot_EmitChangeSupAttachSize);
 }
 
 VSupportWidget::~VSupportWidget()

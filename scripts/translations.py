@@ -46,6 +46,10 @@ BY_CONTEXT = {
     ("Vexmor", "Loading model file"): "正在加载模型", ("Vexmor", "Saving slice file"): "正在保存文件",
     ("Vexmor", "Generating supports"): "正在生成支撑", ("Vexmor", "Slicing the scene"): "正在生成切片",
     ("VSaveWidgetX", "Save"): "保存",
+    ("VSliceWidget", "Thickness Setting"): "层厚设置", ("VSliceWidget", "Advanced Setting"): "高级设置",
+    ("VSliceWidget", "Plate Layers："): "底板层数：", ("VSliceWidget", "Thickness"): "层厚",
+    ("VSliceWidget", "Start"): "开始切片", ("VSliceWidget", "Slicing Image Preview"): "切片图像预览",
+    ("VSliceWidget", "Layer："): "层：",
 }
 SHARED = {
     "Curing Time": "固化时间", "Burn-in Time": "底层曝光时间", "Stable Time": "稳定时间", "Burn-in Range": "底层厚度",

@@ -4,14 +4,28 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolBox>
 #include <QToolButton>
 #include <QtTest/QTest>
 #include <gtest/gtest.h>
+
+namespace {
+
+// Ticks the switch's move to its end, without the event loop.
+void settle(VToggleControl* toggle)
+{
+    auto* timer = toggle->findChild<QTimer*>();
+    for (int t = 0; t < 500 && timer->isActive(); ++t)
+        QMetaObject::invokeMethod(toggle, "onTimeout", Qt::DirectConnection);
+}
+
+} // namespace
 
 TEST(EarlierSupportPanel, PagesButtonsAndSwitches)
 {
@@ -43,8 +57,7 @@ TEST(EarlierSupportPanel, PagesButtonsAndSwitches)
     EXPECT_TRUE(density.isEmpty()); // the constructor's Middle sends nothing
     auto* densitySwitch = panel.findChild<VToggleControl*>("supportDensity");
     auto* sizeSwitch = panel.findChild<VToggleControl*>("supportAttachSize");
-    for (int t = 0; t < 20; ++t)
-        QMetaObject::invokeMethod(densitySwitch, "onTimeout", Qt::DirectConnection);
+    settle(densitySwitch);
     EXPECT_EQ(densitySwitch->getToggled(), VToggleControl::Toggle_Middle);
     const int w = densitySwitch->width();
     QTest::mouseRelease(densitySwitch, Qt::LeftButton, {}, QPoint(w - 3, 5));  // right
@@ -53,6 +66,18 @@ TEST(EarlierSupportPanel, PagesButtonsAndSwitches)
     EXPECT_EQ(density[0][0].toInt(), 2);
     ASSERT_EQ(size.size(), 1);
     EXPECT_EQ(size[0][0].toInt(), 1);
+    settle(densitySwitch);
+    QTest::mouseRelease(densitySwitch, Qt::LeftButton, {}, QPoint(3, 5)); // right end, left half: left end
+    ASSERT_EQ(density.size(), 2);
+    EXPECT_EQ(density[1][0].toInt(), 0);
+
+    panel.resize(370, 260);
+    const QImage shot = panel.grab().toImage();
+    shot.save("earlier_support_panel.png");
+    // The translucent dark backdrop over the window's light grey.
+    const int backdrop = qGray(shot.pixel(2, 2));
+    EXPECT_GT(backdrop, 60);
+    EXPECT_LT(backdrop, 180);
 }
 
 TEST(SliceOptions, OkWritesTheDefaultConfigurationWhateverTheFields)
@@ -83,7 +108,11 @@ TEST(SliceOptions, OkWritesTheDefaultConfigurationWhateverTheFields)
     QDir().mkdir(frmSliceOptions::kConfigFile); // cannot be written: still closes
     frmSliceOptions form;
     form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    form.grab().save(QDir(before).filePath("slice_options.png"));
+    EXPECT_EQ(form.size(), QSize(400, 513));
     form.findChild<QPushButton*>("okBtn")->click();
     EXPECT_FALSE(form.isVisible());
+    EXPECT_TRUE(QFileInfo(frmSliceOptions::kConfigFile).isDir());
     QDir::setCurrent(before);
 }

@@ -73,6 +73,42 @@ TEST(Toggle, DisabledSetToggleAndClicksDuringAMove)
     EXPECT_EQ(s.toggle.getToggled(), VToggleControl::Toggle_Middle);
 }
 
+TEST(Toggle, AResizePutsTheKnobAtTheCurrentPosition)
+{
+    VToggleControl fresh;
+    EXPECT_EQ(fresh.knobX(), 8); // before any resize: the left end
+
+    struct Row { int clickX; int ticks; double knobAt80; };
+    const Row rows[] = {
+        {-1, 0, 8},     // left end
+        {5, 6, 40},     // middle: W/2
+        {30, 10, 69},   // right end: W - 8 - 3
+    };
+    for (const Row& r : rows) {
+        Switch s;
+        if (r.clickX >= 0)
+            s.click(r.clickX);
+        s.tick(r.ticks);
+        s.toggle.resize(80, 22);
+        QResizeEvent e(QSize(80, 22), QSize(38, 22));
+        QApplication::sendEvent(&s.toggle, &e);
+        EXPECT_EQ(s.toggle.knobX(), r.knobAt80) << r.clickX;
+    }
+
+    // A move running at the resize goes on from there: middle to right end.
+    Switch s;
+    s.click(5);
+    s.tick(6);
+    s.toggle.setToggle(VToggleControl::Toggle_Right);
+    s.toggle.resize(80, 22);
+    QResizeEvent e(QSize(80, 22), QSize(38, 22));
+    QApplication::sendEvent(&s.toggle, &e);
+    s.tick(14);
+    EXPECT_EQ(s.toggle.getToggled(), VToggleControl::Toggle_Middle);
+    s.tick();
+    EXPECT_EQ(s.toggle.getToggled(), VToggleControl::Toggle_Right);
+}
+
 TEST(Toggle, AResizeKeepsTheKnobAtItsPosition)
 {
     Switch s;
