@@ -545,3 +545,30 @@ TEST_F(ConverterPanel, RunningConversionKeepsItsJob)
 }
 
 } // namespace
+
+namespace {
+
+// An archive from bench/converter/make_test_archive (VEXMOR_TEST_ARCHIVE):
+// imported, shown and converted for its model; either a readable file or
+// one box and no file.
+TEST_F(ConverterPanel, GivenArchive)
+{
+    const QString archive = qEnvironmentVariable("VEXMOR_TEST_ARCHIVE");
+    if (archive.isEmpty())
+        GTEST_SKIP() << "VEXMOR_TEST_ARCHIVE not set";
+    panel->setMachine(qEnvironmentVariable("VEXMOR_TEST_MODEL", "Pellar10"));
+    source("ChiTuBox zip files");
+    ASSERT_TRUE(import(archive).isEmpty());
+    panel->show();
+    panel->grab().save("converter_panel_archive.png");
+    const QString out = path("given" + QString(".") + panel->m_mapSuffix.value(machine()));
+    QSignalSpy done(panel->m_pExportThread, &ExportThread::signal_ExportDataDone);
+    const int result = saveAndWait(out);
+    ModalAnswers modal;
+    panel->slot_ExportDataDone(result, done.value(0).value(1).toString());
+    std::printf("result %d: %s\n", result, qPrintable(modal.texts.join('|')));
+    EXPECT_EQ(QFile::exists(out), result == 0);
+    EXPECT_EQ(modal.texts.size(), result == 0 ? 0 : 1);
+}
+
+} // namespace
