@@ -164,7 +164,7 @@ int main(int argc, char** argv)
     preview.fill(QColor(40, 80, 160));
     bool ok = addMember(zip, "run.gcode", header) && addMember(zip, "preview.png", pngOf(preview));
 
-    const int distinct = 40;
+    const int distinct = qMin(40, layers);
     QVector<QByteArray> frames;
     for (int v = 0; v < distinct && ok; ++v)
         frames.append(pngOf(layerFrame(width, height, v)));
