@@ -2,6 +2,7 @@
 #include "VEditRecipeWidget.h"
 #include "VImportWidgetX.h"
 #include "VSLGLView.h"
+#include "Vexmor.h"
 #include "archive_builder.h"
 #include "modal_answer.h"
 #include "vxs_reader.h"
@@ -15,6 +16,7 @@
 #include <QPushButton>
 #include <QSemaphore>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest/QTest>
 #include <gtest/gtest.h>
@@ -603,6 +605,65 @@ TEST_F(ConverterPanel, ArchivesOfTheTestTool)
         }
     }
 #endif
+}
+
+} // namespace
+
+namespace {
+
+// The title-bar Import of the main window: the panel's job runs under the
+// busy overlay and its end comes back through the window.
+TEST(ConverterInMainWindow, TitleBarImportConvertsAndReports)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    qputenv("VEXMOR_CONFIG_DIR", dir.path().toUtf8());
+    QStandardPaths::setTestModeEnabled(true);
+    ASSERT_TRUE(WriteZipArchive(dir.filePath("part.zip"), pellar10Archive(3)));
+    ASSERT_TRUE(WriteZipArchive(dir.filePath("gap.zip"), pellar10Archive(3, 2)));
+    QString answer;
+    auto chooser = [&answer](QWidget*, const QString&, const QString&, const QString&) { return answer; };
+    FileChooser::setOpenChooser(chooser);
+    FileChooser::setSaveChooser(chooser);
+    {
+        Vexmor w;
+        w.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+        QTest::mouseClick(w.ui.ImportButton, Qt::LeftButton);
+        VImportWidgetX* panel = w.m_pImportWidget;
+        ASSERT_TRUE(panel->isVisible());
+        auto button = [panel](const char* name) { return panel->findChild<QPushButton*>(name); };
+        auto run = [&](const QString& in, const QString& out, bool own) {
+            panel->findChild<QComboBox*>("comboBox_Source")
+                ->setCurrentText(own ? "Vexmor3D vxs files" : "ChiTuBox zip files");
+            ModalAnswers modal;
+            answer = in;
+            QTest::mouseClick(button("btn_Import"), Qt::LeftButton);
+            answer = out;
+            QTest::mouseClick(button("btn_Save"), Qt::LeftButton);
+            EXPECT_TRUE(w.isWorking());
+            EXPECT_FALSE(panel->isEnabled());
+            for (int waited = 0; w.isWorking() && waited < 60000; waited += 10)
+                QTest::qWait(10);
+            EXPECT_FALSE(w.isWorking());
+            QTest::qWait(50);
+            EXPECT_TRUE(panel->isEnabled());
+            return modal.texts;
+        };
+        EXPECT_TRUE(run(dir.filePath("part.zip"), dir.filePath("part.vxs"), false).isEmpty());
+        EXPECT_TRUE(QFile::exists(dir.filePath("part.vxs")));
+        EXPECT_TRUE(run(dir.filePath("part.vxs"), dir.filePath("part_new.vxs"), true).isEmpty());
+        EXPECT_EQ(panel->findChild<QLabel*>("Label_LayerThick")->text(), "50 um");
+        EXPECT_TRUE(QFile::exists(dir.filePath("part_new.vxs")));
+
+        const QStringList boxes = run(dir.filePath("gap.zip"), dir.filePath("gap.vxs"), false);
+        ASSERT_EQ(boxes.size(), 1);
+        EXPECT_TRUE(boxes[0].startsWith("A layer of the archive is missing or damaged.\nlayer 2"));
+        EXPECT_FALSE(QFile::exists(dir.filePath("gap.vxs")));
+    }
+    FileChooser::setOpenChooser({});
+    FileChooser::setSaveChooser({});
+    qunsetenv("VEXMOR_CONFIG_DIR");
 }
 
 } // namespace
