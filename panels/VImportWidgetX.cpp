@@ -4,13 +4,17 @@
 #include "VEditRecipeWidget.h"
 #include "VSLGLView.h"
 #include "frmDeviceInterfaceSettings.h"
+#include "printfile/filesafety.h"
+#include "printfile/gcodeheader.h"
+#include "printfile/printermodels.h"
+#include "printfile/vxsresave.h"
 #include "ui_VImportWidgetX.h"
 
-#include <QDataStream>
 #include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPainter>
+#include <QtEndian>
 
 #include <cmath>
 
@@ -21,22 +25,6 @@ const char* const kMsgStyle =
     "QPushButton{color: rgb(19, 29, 33); background-color: rgb(238, 236, 234); border-radius: 5px;"
     " min-width: 60px; max-width: 60px;}"
     "QPushButton:pressed{color: rgb(65, 65, 65); background-color: rgb(170, 170, 170);}";
-
-struct ArchiveRow { int machineX, machineY, machineZ, resolutionX, resolutionY; };
-
-const QMap<QString, ArchiveRow>& archiveRows()
-{
-    static const QMap<QString, ArchiveRow> rows = {
-        {"Pellar10", {55440, 98637, 140000, 960, 1708}},   {"R10", {55440, 98637, 140000, 960, 1708}},
-        {"Pellar30", {68040, 120960, 170000, 1440, 2560}}, {"R20", {68040, 120960, 170000, 1440, 2560}},
-        {"Pellar120", {68040, 120960, 150000, 1440, 2560}}, {"Pellar4K", {68040, 120960, 190000, 6480, 3840}},
-        {"Pellar4Kmono", {68040, 120960, 190000, 6480, 3840}},
-        {"Pellar200", {192000, 120000, 230000, 2560, 1600}},
-        {"Pellar200Pro", {192000, 120000, 230000, 3840, 2400}},
-        {"Pellar300", {293760, 165240, 360000, 3840, 2160}},
-    };
-    return rows;
-}
 
 // Millimetres to whole micrometres, in single precision, cut toward zero.
 int micrometres(float mm)
@@ -91,55 +79,21 @@ void VImportWidgetX::initPara()
     m_mapFilter["Vexmor3D vxs files"] =
         "Vexmor3D vxs files (*.vxs *.vxs30 *.vxs120 *.vxs4k *.vxs200 *.vxs200p *.vxs300)";
     m_mapFilter["ChiTuBox zip files"] = "ChiTuBox zip files (*.zip)";
-    const struct { const char* model; const char* suffix; int code; } models[] = {
-        {"R10", "vxs", 10},          {"Pellar10", "vxs", 10},          {"R20", "vxs30", 30},
-        {"Pellar30", "vxs30", 30},   {"Pellar4K", "vxs4k", 4000},      {"Pellar4Kmono", "vxs4k", 4500},
-        {"Pellar120", "vxs120", 120}, {"Pellar200", "vxs200", 200},    {"Pellar200Pro", "vxs200p", 240},
-        {"Pellar300", "vxs300", 300},
-    };
-    for (const auto& m : models) {
-        m_mapSuffix[m.model] = m.suffix;
-        m_mapMachineCode[m.model] = m.code;
+    for (const QString& model : PrinterModels::Names()) {
+        m_mapSuffix[model] = PrinterModels::Extension(model);
+        m_mapMachineCode[model] = PrinterModels::MachineCode(model);
     }
     ui->Label_FileName->clear();
     ui->Label_LayerThick->clear();
 
-    // The default block: the configuration as the panel finds it, three kept.
+    // The default block: the configuration as the panel finds it, with the
+    // converter's three own values.
+    const ST_MachinePara fixed = PrinterModels::ConverterDefaultPara();
     ST_MachinePara& p = m_pExportThread->m_para;
-    p.DotsPermmX = m_config.DotsPermmX;
-    p.DotsPermmY = m_config.DotsPermmY;
-    p.XResolution = float(m_config.XResolution);
-    p.YResolution = float(m_config.YResolution);
-    p.SliceThickness = m_config.SliceThickness;
-    p.ExposureTimePerLayer = float(m_config.ExposureTimePerLayer);
-    p.BottomExposureTime = float(m_config.BottomExposureTime);
-    p.ZLiftBottomLayer = 10;
-    p.BottomMaterialStable = float(m_config.BottomMaterialStable);
-    p.MaterialStable = float(m_config.MaterialStable);
-    p.HighofBottomLayer = m_config.HighofBottomLayer;
-    p.HighofMiddleLayer = 0.6f;
-    p.ZLiftDistance = m_config.ZLiftDistance;
-    p.ZLiftDistance2 = m_config.ZLiftDistance2;
-    p.ZLiftSpeed = m_config.ZLiftSpeed;
-    p.ZRetractSpeed = m_config.ZRetractSpeed;
-    p.ZLiftBottomSpeed = m_config.ZLiftBottomSpeed;
-    p.ZLiftFirstBottomSpeed = m_config.ZLiftFirstBottomSpeed;
-    p.TiltDistance1 = m_config.TiltDistance1;
-    p.TiltSpeed1 = m_config.TiltSpeed1;
-    p.TiltDistance2 = m_config.TiltDistance2;
-    p.TiltSpeed2 = m_config.TiltSpeed2;
-    p.TiltRetractSpeed = m_config.TiltRetractSpeed;
-    p.TiltNearDistance = m_config.TiltNearDistance;
-    p.TiltNearDistance2 = m_config.TiltNearDistance2;
-    p.TiltNearSpeed = m_config.TiltNearSpeed;
-    p.RotateDistance = m_config.RotateDistance;
-    p.RotateSpeed = m_config.RotateSpeed;
-    p.Dp = 150;
-    p.MaterialID = float(m_config.MaterialID);
-    p.MachineHeight = m_config.MachineHeight;
-    p.BlankTime = float(m_config.BlankTime);
-    p.XOffset = 0;
-    p.YOffset = 0;
+    p = DLP::machineParaFrom(m_config);
+    p.ZLiftBottomLayer = fixed.ZLiftBottomLayer;
+    p.HighofMiddleLayer = fixed.HighofMiddleLayer;
+    p.Dp = fixed.Dp;
 }
 
 QComboBox* VImportWidgetX::recipeComboBox()
@@ -164,12 +118,16 @@ void VImportWidgetX::setLayerThick(int um)
 void VImportWidgetX::loadRecipe()
 {
     ui->comboBox_Recipe->clear();
-    if (!m_pRecipeWidget)
+    if (!m_pRecipeWidget || m_pRecipeWidget->m_listRecipe.isEmpty()) {
+        // No recipe to show: nothing of an earlier model's recipe stays.
+        for (QLineEdit* e : {ui->edit_exposure_tm, ui->edit_bottom_exposure, ui->edit_bottom_layers,
+                             ui->edit_lift_dist, ui->le_zfirstbottomspeed, ui->le_zdist2, ui->edit_lift_speed,
+                             ui->lEMaterialsStableTimeLow})
+            e->clear();
         return;
+    }
     for (const RecipePara& r : qAsConst(m_pRecipeWidget->m_listRecipe))
         ui->comboBox_Recipe->addItem(r.name);
-    if (m_pRecipeWidget->m_listRecipe.isEmpty())
-        return;
     ui->comboBox_Recipe->setCurrentIndex(0);
     slot_cbRecipeTextChanged(m_pRecipeWidget->m_listRecipe.first().name);
 }
@@ -288,25 +246,15 @@ void VImportWidgetX::slot_btnImportClicked()
     };
     if (source.contains(QLatin1String("Vexmor3D"))) {
         m_pExportThread->m_srcPath = file;
+        // A FIFO or device would block the reader; a folder is no print file.
         QFile f(file);
-        if (!f.open(QIODevice::ReadOnly))
+        if (!InputFileProblem(file).isEmpty() || !f.open(QIODevice::ReadOnly))
             return fail(tr("File error: unknown format!"));
-        const QByteArray head = f.read(48);
-        if (head.size() < 48 || !head.startsWith("Vexmor3D"))
+        const QByteArray head = f.read(kVxsMinHeaderBytes);
+        if (!IsVxsHeader(head))
             return fail(tr("File error: unknown format!"));
-        QDataStream in(head);
-        in.setByteOrder(QDataStream::LittleEndian);
-        in.setFloatingPointPrecision(QDataStream::SinglePrecision);
-        in.skipRawData(24);
-        qint32 count = 0;
-        in >> count;
-        if (count != 34)
-            return fail(tr("File error: unknown format!"));
-        in.skipRawData(16);
-        float thick = 0;
-        in >> thick;
-        m_fLayerThick = thick;
-        const int um = micrometres(thick);
+        m_fLayerThick = qFromLittleEndian<float>(head.constData() + kVxsParaOffset + 4 * 4);
+        const int um = micrometres(m_fLayerThick);
         if (um < 10 || um > 100)
             return fail(tr("Wrong layer thickness!"));
         ui->Label_LayerThick->setText(QString::number(um) + QStringLiteral(" um"));
@@ -315,9 +263,9 @@ void VImportWidgetX::slot_btnImportClicked()
         m_pExportThread->m_zipPath = file;
         if (m_pExportThread->LoadGcode_ChiTuBox() != 0)
             return fail(tr("File error: unknown format!"));
-        bool ok = false;
-        const float thick = m_pExportThread->m_gcodeParas.value(QStringLiteral("layerHeight")).toFloat(&ok);
-        m_fLayerThick = ok ? thick : 0.0f;
+        double thick = 0; // missing or not a number: 0
+        GcodeHeaderReal(m_pExportThread->m_gcodeParas, QStringLiteral("layerHeight"), -1e9, 1e9, thick);
+        m_fLayerThick = float(thick);
         const int um = micrometres(m_fLayerThick);
         if (um < 1)
             return fail(tr("Wrong layer thickness!"));
@@ -339,20 +287,26 @@ QString VImportWidgetX::baseName() const
     return dot < 0 ? name : name.left(dot);
 }
 
-bool VImportWidgetX::checkArchive(const QString& machine)
+bool VImportWidgetX::archiveMatchesModel(const QMap<QString, QString>& header, const QString& model)
 {
-    const auto& rows = archiveRows();
-    const auto it = rows.constFind(machine);
-    if (it == rows.constEnd())
+    PrinterModels::ArchiveCheck row;
+    if (!PrinterModels::ArchiveCheckFor(model, row))
         return true;
-    const auto& h = m_pExportThread->m_gcodeParas;
-    const int mx = micrometres(h.value("machineX").toFloat());
-    const int my = micrometres(h.value("machineY").toFloat());
-    const int mz = micrometres(h.value("machineZ").toFloat());
-    const int rx = h.value("resolutionX").toInt();
-    const int ry = h.value("resolutionY").toInt();
-    return mx == it->machineX && my == it->machineY && mz == it->machineZ && rx == it->resolutionX &&
-           ry == it->resolutionY;
+    const int mx = micrometres(header.value(QStringLiteral("machineX")).toFloat());
+    const int my = micrometres(header.value(QStringLiteral("machineY")).toFloat());
+    const int mz = micrometres(header.value(QStringLiteral("machineZ")).toFloat());
+    const int rx = header.value(QStringLiteral("resolutionX")).toInt();
+    const int ry = header.value(QStringLiteral("resolutionY")).toInt();
+    return mx == row.machineX && my == row.machineY && mz == row.machineZ && rx == row.resolutionX &&
+           ry == row.resolutionY;
+}
+
+bool VImportWidgetX::machineRow(const QString& model, frmDeviceInterfaceSettings::MachinePara& row) const
+{
+    row = m_pDeviceSettings ? m_pDeviceSettings->m_machineParas.value(model)
+                            : frmDeviceInterfaceSettings::machineParaTable().value(model);
+    // A model without a row has no pixel size to divide by.
+    return row.pixelSizeX > 0 && row.pixelSizeY > 0 && row.xResolution > 0 && row.yResolution > 0;
 }
 
 void VImportWidgetX::slot_btnSaveClicked()
@@ -371,14 +325,9 @@ void VImportWidgetX::slot_btnSaveClicked()
         selectModelByExtension(ui->Label_FileName->text());
         m_strMachine = ui->comboBox_Machine->currentText();
     }
-    // A model without a table row has no pixel size to divide by.
-    const auto table = frmDeviceInterfaceSettings::machineParaTable();
-    const auto row = table.value(m_strMachine);
-    if (row.pixelSizeX <= 0 || row.pixelSizeY <= 0 || row.xResolution <= 0 || row.yResolution <= 0) {
-        critical(tr("Image setting does not match!"));
-        return;
-    }
-    if (archive && !checkArchive(m_strMachine)) {
+    frmDeviceInterfaceSettings::MachinePara row;
+    if (!machineRow(m_strMachine, row) ||
+        (archive && !archiveMatchesModel(m_pExportThread->m_gcodeParas, m_strMachine))) {
         critical(tr("Image setting does not match!"));
         return;
     }
@@ -410,36 +359,25 @@ void VImportWidgetX::slot_btnSaveClicked()
 
 void VImportWidgetX::setMachinePara()
 {
-    const auto row = frmDeviceInterfaceSettings::machineParaTable().value(m_strMachine);
+    frmDeviceInterfaceSettings::MachinePara row;
+    machineRow(m_strMachine, row);
     ST_MachinePara& p = m_pExportThread->m_para;
-    auto dots = [](float um) { return um > 0 ? 1000.0f / um : 0.0f; };
-    if (!row.rotate) {
-        p.DotsPermmX = dots(row.pixelSizeX);
-        p.DotsPermmY = dots(row.pixelSizeY);
-        p.XResolution = row.xResolution;
-        p.YResolution = row.yResolution;
-    } else {
-        p.DotsPermmX = dots(row.pixelSizeY);
-        p.DotsPermmY = dots(row.pixelSizeX);
-        p.XResolution = row.yResolution;
-        p.YResolution = row.xResolution;
-    }
-    p.MachineHeight = row.zHeight;
-    auto f = [](QLineEdit* e) {
-        const float v = e->text().toFloat();
-        return std::isfinite(v) ? v : 0.0f;
+    PrinterModels::ApplyFrame(p, {row.xResolution, row.yResolution, row.pixelSizeX, row.pixelSizeY, row.zHeight,
+                                  row.rotate});
+    auto real = [](QLineEdit* e) {
+        const double v = e->text().toDouble();
+        return std::isfinite(v) ? v : 0.0;
     };
-    p.ExposureTimePerLayer = float(ui->edit_exposure_tm->text().toInt());
-    p.BottomExposureTime = float(ui->edit_bottom_exposure->text().toInt());
-    p.BottomMaterialStable = f(ui->lEMaterialsStableTimeLow);
-    p.MaterialStable = f(ui->lEMaterialsStableTimeLow);
-    p.HighofBottomLayer = f(ui->edit_bottom_layers);
-    p.ZLiftDistance = f(ui->edit_lift_dist);
-    p.ZLiftDistance2 = f(ui->le_zdist2);
-    p.ZLiftSpeed = f(ui->edit_lift_speed);
-    p.ZRetractSpeed = f(ui->edit_lift_speed);
-    p.ZLiftBottomSpeed = f(ui->le_zfirstbottomspeed);
-    p.ZLiftFirstBottomSpeed = f(ui->le_zfirstbottomspeed);
+    PrinterModels::Recipe recipe;
+    recipe.exposureMs = ui->edit_exposure_tm->text().toInt();
+    recipe.bottomExposureMs = ui->edit_bottom_exposure->text().toInt();
+    recipe.stableMs = real(ui->lEMaterialsStableTimeLow);
+    recipe.bottomMm = real(ui->edit_bottom_layers);
+    recipe.lift1Mm = real(ui->edit_lift_dist);
+    recipe.lift2Mm = real(ui->le_zdist2);
+    recipe.liftSpeed2 = real(ui->edit_lift_speed);
+    recipe.liftSpeed1 = real(ui->le_zfirstbottomspeed);
+    PrinterModels::ApplyRecipe(p, recipe);
     p.SliceThickness = m_fLayerThick;
 }
 

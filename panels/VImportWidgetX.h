@@ -1,6 +1,7 @@
 #pragma once
 
 #include "RecipeStore.h"
+#include "frmDeviceInterfaceSettings.h"
 #include "dlp/slicebuildconfig.h"
 #include "printfile/ExportThread.h"
 
@@ -9,7 +10,6 @@
 
 class VEditRecipeWidget;
 class VSLGLView;
-class frmDeviceInterfaceSettings;
 namespace Ui {
 class VImportWidgetX;
 }
@@ -32,6 +32,9 @@ public:
     void showPanel() override { show(); }
     void setLayerThick(int um);
     void setMachinePara();
+    // Whether an archive header fits the model's check row; a model without
+    // a row takes every archive.
+    static bool archiveMatchesModel(const QMap<QString, QString>& header, const QString& model);
 
     VSLGLView* m_pView;
     VEditRecipeWidget* m_pRecipeWidget;
@@ -67,7 +70,8 @@ private:
     void critical(const QString& text);
     void resetSource();
     void selectModelByExtension(const QString& fileName);
-    bool checkArchive(const QString& machine);
+    // The model's row of the printer-model table; false when it has none usable.
+    bool machineRow(const QString& model, frmDeviceInterfaceSettings::MachinePara& row) const;
     QString baseName() const;
 
     Ui::VImportWidgetX* ui;

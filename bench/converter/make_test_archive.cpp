@@ -1,5 +1,9 @@
-// Writes a ChiTuBox-style print archive for converter timing:
-//   make_test_archive OUT.zip [LAYERS [WIDTH HEIGHT]]   (defaults 1000, 2560 x 1440)
+// Writes a ChiTuBox-style print archive for converter timing and trials:
+//   make_test_archive OUT.zip [LAYERS [WIDTH HEIGHT]] [--model NAME] [--missing-layer N]
+// Defaults 1000 layers of 2560 x 1440. --model writes the header the converter
+// panel checks for that printer model (its build size and resolution; layers
+// at that resolution unless WIDTH HEIGHT say otherwise); --missing-layer
+// leaves layer N out, as a damaged archive would.
 // Each layer is a black frame with antialiased white discs and a ring that
 // change with height, as sliced parts look; a few dozen distinct frames are
 // encoded once and reused so that generating stays quick.
@@ -9,10 +13,13 @@
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
+#include <QStringList>
 
 #include <quazip/quazip.h>
 #include <quazip/quazipfile.h>
 #include <quazip/quazipnewinfo.h>
+
+#include "printfile/printermodels.h"
 
 #include <cmath>
 #include <cstdio>
@@ -60,47 +67,116 @@ bool addMember(QuaZip& zip, const QString& name, const QByteArray& bytes)
     return ok && file.getZipError() == UNZ_OK;
 }
 
+// Millimetres as a header value that the panel reads back as exactly `um`
+// (value times 1000 in single precision, cut toward zero).
+QString millimetres(int um)
+{
+    const auto readBack = [](const QString& text) { return static_cast<int>(text.toFloat() * 1000.0f); };
+    QString text = QString::number(um / 1000.0, 'f', 3);
+    float mm = text.toFloat();
+    for (int i = 0; i < 8 && readBack(text) != um; ++i) {
+        mm = std::nextafter(mm, 1e9f);
+        text = QString::number(double(mm), 'g', 9);
+    }
+    return text;
+}
+
+bool wholeNumber(const char* text, int& value)
+{
+    bool ok = false;
+    value = QString::fromLocal8Bit(text).toInt(&ok);
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: make_test_archive OUT.zip [LAYERS [WIDTH HEIGHT]]\n");
+    const char* usage =
+        "usage: make_test_archive OUT.zip [LAYERS [WIDTH HEIGHT]] [--model NAME] [--missing-layer N]\n";
+    QStringList positional;
+    QString model;
+    int missing = 0;
+    for (int i = 1; i < argc; ++i) {
+        const QString arg = QString::fromLocal8Bit(argv[i]);
+        if (arg == QLatin1String("--model") && i + 1 < argc) {
+            model = QString::fromLocal8Bit(argv[++i]);
+        } else if (arg == QLatin1String("--missing-layer") && i + 1 < argc) {
+            if (!wholeNumber(argv[++i], missing) || missing < 1) {
+                std::fprintf(stderr, "make_test_archive: --missing-layer takes a layer number from 1\n");
+                return 1;
+            }
+        } else if (arg.startsWith(QLatin1String("--"))) {
+            std::fprintf(stderr, "%s", usage);
+            return 1;
+        } else {
+            positional << arg;
+        }
+    }
+    if (positional.isEmpty() || positional.size() == 3 || positional.size() > 4) {
+        std::fprintf(stderr, "%s", usage);
         return 1;
     }
-    const int layers = argc > 2 ? std::atoi(argv[2]) : 1000;
-    const int width = argc > 4 ? std::atoi(argv[3]) : 2560;
-    const int height = argc > 4 ? std::atoi(argv[4]) : 1440;
-    if (layers < 1 || layers > 100000 || width < 1 || height < 1 || width > 16384 || height > 16384) {
+    PrinterModels::ArchiveCheck row{120000, 68000, 150000, 2560, 1440};
+    if (!model.isEmpty() && !PrinterModels::ArchiveCheckFor(model, row)) {
+        std::fprintf(stderr, "make_test_archive: no archive check row for the model \"%s\"\n",
+                     model.toLocal8Bit().constData());
+        return 1;
+    }
+    int layers = 1000, width = row.resolutionX, height = row.resolutionY;
+    bool numbers = true;
+    if (positional.size() > 1)
+        layers = positional[1].toInt(&numbers);
+    if (numbers && positional.size() == 4) {
+        bool okW = false, okH = false;
+        width = positional[2].toInt(&okW);
+        height = positional[3].toInt(&okH);
+        numbers = okW && okH;
+    }
+    if (!numbers || layers < 1 || layers > 100000 || width < 1 || height < 1 || width > 16384 || height > 16384 ||
+        missing > layers) {
         std::fprintf(stderr, "make_test_archive: sizes out of range\n");
         return 1;
     }
+    const QString out = positional[0];
+    if (model.isEmpty()) {
+        row.resolutionX = width;
+        row.resolutionY = height;
+    }
 
-    QuaZip zip(QString::fromLocal8Bit(argv[1]));
+    QuaZip zip(out);
     if (!zip.open(QuaZip::mdCreate)) {
-        std::fprintf(stderr, "make_test_archive: cannot create %s\n", argv[1]);
+        std::fprintf(stderr, "make_test_archive: cannot create %s\n", out.toLocal8Bit().constData());
         return 1;
     }
-    const QByteArray header = QStringLiteral(
-        ";fileName:bench\r\n;machineType:bench\r\n;resolutionX:%1\r\n;resolutionY:%2\r\n"
-        ";layerHeight:0.05\r\n;totalLayer:%3\r\n;machineX:120\r\n;machineY:68\r\n;machineZ:150\r\n"
-        "G21\r\nG90\r\n").arg(width).arg(height).arg(layers).toLatin1();
+    const QByteArray header =
+        QStringLiteral(";fileName:bench\r\n;machineType:%1\r\n;resolutionX:%2\r\n;resolutionY:%3\r\n"
+                       ";layerHeight:0.05\r\n;totalLayer:%4\r\n;machineX:%5\r\n;machineY:%6\r\n;machineZ:%7\r\n"
+                       "G21\r\nG90\r\n")
+            .arg(model.isEmpty() ? QStringLiteral("bench") : model)
+            .arg(row.resolutionX)
+            .arg(row.resolutionY)
+            .arg(layers)
+            .arg(millimetres(row.machineX), millimetres(row.machineY), millimetres(row.machineZ))
+            .toLatin1();
     QImage preview(640, 480, QImage::Format_RGB32);
     preview.fill(QColor(40, 80, 160));
     bool ok = addMember(zip, "run.gcode", header) && addMember(zip, "preview.png", pngOf(preview));
 
-    const int distinct = 40;
+    const int distinct = qMin(40, layers);
     QVector<QByteArray> frames;
     for (int v = 0; v < distinct && ok; ++v)
         frames.append(pngOf(layerFrame(width, height, v)));
     for (int i = 1; i <= layers && ok; ++i)
-        ok = addMember(zip, QString::number(i) + ".png", frames.at((i - 1) % distinct));
+        if (i != missing)
+            ok = addMember(zip, QString::number(i) + ".png", frames.at((i - 1) % distinct));
     zip.close();
     if (!ok || zip.getZipError() != UNZ_OK) {
-        std::fprintf(stderr, "make_test_archive: cannot write %s\n", argv[1]);
+        std::fprintf(stderr, "make_test_archive: cannot write %s\n", out.toLocal8Bit().constData());
         return 1;
     }
-    std::printf("%d layers of %d x %d written to %s\n", layers, width, height, argv[1]);
+    std::printf("%d layers of %d x %d written to %s%s\n", layers, width, height, out.toLocal8Bit().constData(),
+                missing ? qPrintable(QStringLiteral(" (layer %1 left out)").arg(missing)) : "");
     return 0;
 }

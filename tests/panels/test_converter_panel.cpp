@@ -1,0 +1,669 @@
+#include "FileChooser.h"
+#include "VEditRecipeWidget.h"
+#include "VImportWidgetX.h"
+#include "VSLGLView.h"
+#include "Vexmor.h"
+#include "archive_builder.h"
+#include "modal_answer.h"
+#include "vxs_reader.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QSemaphore>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest/QTest>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <limits>
+#include <sys/stat.h>
+
+namespace {
+
+void appendInt(QByteArray& b, qint32 v)
+{
+    for (int i = 0; i < 4; ++i)
+        b.append(static_cast<char>(quint32(v) >> (8 * i)));
+}
+
+void appendFloat(QByteArray& b, float f)
+{
+    quint32 bits;
+    memcpy(&bits, &f, 4);
+    appendInt(b, qint32(bits));
+}
+
+// The head of an own print file as Import reads it (magic, words, count,
+// parameters, layer count); `cut` keeps only that many bytes.
+QByteArray vxsHead(float thickness, const char* magic = "Vexmor3D", qint32 count = 34, int cut = -1)
+{
+    QByteArray b(magic, 8);
+    for (qint32 v : {1, 1, 10, 0, count})
+        appendInt(b, v);
+    for (int i = 0; i < 34; ++i)
+        appendFloat(b, i == 4 ? thickness : 1.0f);
+    appendInt(b, 3);
+    return cut < 0 ? b : b.left(cut);
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// A header on the "Pellar10" check row, as such a printer's slicer writes it.
+QByteArray pellar10Header(const QString& layerHeight, int layers)
+{
+    QString h = ";fileName:part\n;machineX:55.44\n;machineY:98.637\n;machineZ:140\n"
+                ";resolutionX:960\n;resolutionY:1708\n";
+    if (!layerHeight.isNull())
+        h += ";layerHeight:" + layerHeight + "\n";
+    return (h + QString(";totalLayer:%1\nG21\nG90\n").arg(layers)).toLatin1();
+}
+
+ArchiveMembers pellar10Archive(int layers, int missingLayer = 0)
+{
+    ArchiveMembers members{{"run.gcode", pellar10Header("0.05", layers)}};
+    QImage preview(64, 48, QImage::Format_RGB32);
+    preview.fill(QColor(40, 80, 160));
+    members.append({"preview.png", PngBytes(preview)});
+    for (int i = 1; i <= layers; ++i)
+        if (i != missingLayer)
+            members.append({QString::number(i) + ".png", PngBytes(PatternLayer(960, 1708, i))});
+    return members;
+}
+
+// Elements the converter never changes: the default block's kept values.
+const std::pair<int, float> kKept[] = {{7, 10},  {11, 0.6f}, {18, 5},   {19, 60}, {20, 10},   {21, 600},
+                                       {22, 600}, {23, 2},   {24, 0.2f}, {25, 60}, {26, 1},    {27, 6},
+                                       {28, 150}, {29, 1001}, {31, 0},  {32, 0},  {33, 0}};
+
+struct Dialog
+{
+    QString caption, start, filter;
+};
+
+class ConverterPanel : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        qputenv("VEXMOR_CONFIG_DIR", dir.path().toUtf8());
+        editor.setMachine("Pellar10");
+        editor.readIniFileX();
+        RecipePara mine = editor.m_listRecipe[0];
+        mine.name = "mine";
+        mine.editable = true;
+        editor.m_listRecipe.append(mine);
+        view.SetSaveFilePath(dir.path() + "/out");
+        panel = std::make_unique<VImportWidgetX>(&view, &editor, config);
+        editor.setPanels(nullptr, panel.get());
+        panel->setMachine("Pellar10");
+        FileChooser::setOpenChooser([this](QWidget*, const QString& c, const QString& s, const QString& f) {
+            opened.append({c, s, f});
+            return openAnswer;
+        });
+        FileChooser::setSaveChooser([this](QWidget*, const QString& c, const QString& s, const QString& f) {
+            saved.append({c, s, f});
+            return saveAnswer;
+        });
+        // As the main window does on the panel's request.
+        QObject::connect(panel.get(), &VImportWidgetX::signal_ExportData,
+                         [this] { panel->m_pExportThread->start(QThread::HighPriority); });
+    }
+    void TearDown() override
+    {
+        FileChooser::setOpenChooser({});
+        FileChooser::setSaveChooser({});
+        panel.reset();
+        qunsetenv("VEXMOR_CONFIG_DIR");
+    }
+    template <class T> T* w(const char* name) { return panel->findChild<T*>(name); }
+    QString label(const char* name) { return w<QLabel>(name)->text(); }
+    bool saveEnabled() { return w<QPushButton>("btn_Save")->isEnabled(); }
+    void source(const char* entry) { w<QComboBox>("comboBox_Source")->setCurrentText(entry); }
+    QString machine() { return w<QComboBox>("comboBox_Machine")->currentText(); }
+    QString path(const QString& name) { return dir.path() + "/" + name; }
+
+    // Clicks a button with `file` as the dialog's answer; the boxes it showed.
+    QStringList click(const char* button, const QString& file = QString())
+    {
+        openAnswer = saveAnswer = file;
+        ModalAnswers modal;
+        QTest::mouseClick(w<QPushButton>(button), Qt::LeftButton);
+        return modal.texts;
+    }
+    QStringList import(const QString& file) { return click("btn_Import", file); }
+    // Saves to `file` and waits for the converter; its result.
+    int saveAndWait(const QString& file)
+    {
+        QSignalSpy done(panel->m_pExportThread, &ExportThread::signal_ExportDataDone);
+        const QStringList boxes = click("btn_Save", file);
+        EXPECT_TRUE(boxes.isEmpty()) << boxes.join('|').toStdString();
+        if (!done.wait(60000) && done.isEmpty())
+            return 1;
+        panel->m_pExportThread->wait();
+        return done.first().at(0).toInt();
+    }
+
+    QTemporaryDir dir;
+    VEditRecipeWidget editor;
+    DLP::SliceBuildConfig config;
+    VSLGLView view;
+    std::unique_ptr<VImportWidgetX> panel;
+    QString openAnswer, saveAnswer;
+    QList<Dialog> opened, saved;
+};
+
+TEST_F(ConverterPanel, FreshPanelRecipesAndMachine)
+{
+    EXPECT_TRUE(label("Label_FileName").isEmpty());
+    EXPECT_TRUE(label("Label_LayerThick").isEmpty());
+    EXPECT_EQ(w<QComboBox>("comboBox_Source")->currentText(), "Vexmor3D vxs files");
+    EXPECT_FALSE(saveEnabled());
+    EXPECT_EQ(panel->size(), QSize(381, 415));
+
+    auto* recipes = w<QComboBox>("comboBox_Recipe");
+    auto* del = w<QPushButton>("DeleteButton");
+    EXPECT_EQ(recipes->currentIndex(), 0);
+    EXPECT_EQ(w<QLineEdit>("edit_exposure_tm")->text(), "6000");
+    EXPECT_FALSE(del->isEnabled());
+    recipes->setCurrentText("mine");
+    EXPECT_TRUE(del->isEnabled());
+    {
+        ModalAnswers modal({QMessageBox::No});
+        QTest::mouseClick(del, Qt::LeftButton);
+        EXPECT_EQ(modal.texts, QStringList{"Delete Recipe mine?"});
+        EXPECT_EQ(modal.defaults.value(0), QMessageBox::No);
+    }
+    EXPECT_EQ(editor.m_listRecipe.size(), 11);
+    EXPECT_NE(recipes->findText("mine"), -1);
+
+    panel->setMachine("Pellar4Kmono");
+    EXPECT_EQ(machine(), "Pellar4Kmono");
+    EXPECT_FALSE(w<QComboBox>("comboBox_Machine")->isEnabled());
+    panel->setMachine("R20"); // not in the list: the item stays
+    EXPECT_EQ(machine(), "Pellar4Kmono");
+    EXPECT_EQ(panel->m_strMachine, "R20");
+
+    // A model without recipes shows none, not a stale one.
+    editor.m_listRecipe.clear();
+    panel->loadRecipe();
+    EXPECT_EQ(recipes->count(), 0);
+    for (const char* field : {"edit_exposure_tm", "edit_bottom_exposure", "edit_bottom_layers", "edit_lift_dist",
+                              "le_zfirstbottomspeed", "le_zdist2", "edit_lift_speed", "lEMaterialsStableTimeLow"})
+        EXPECT_TRUE(w<QLineEdit>(field)->text().isEmpty()) << field;
+}
+
+TEST_F(ConverterPanel, ImportOwnFileChecksAndFailuresDisableSave)
+{
+    const QString good = path("good.vxs");
+    ASSERT_TRUE(writeFile(good, vxsHead(0.05f)));
+    ASSERT_EQ(::mkfifo(path("fifo.vxs").toLocal8Bit().constData(), 0600), 0);
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder.vxs"));
+    const QString unknown = "File error: unknown format!", thick = "Wrong layer thickness!";
+    const struct
+    {
+        const char* name;
+        QByteArray bytes; // null: not written
+        QString box;      // empty: accepted
+        const char* shown;
+    } cases[] = {
+        {"t10.vxs", vxsHead(0.01f), {}, "10 um"},
+        {"t100.vxs", vxsHead(0.1f), {}, "100 um"},
+        {"t5.vxs", vxsHead(0.005f), thick, ""},
+        {"t101.vxs", vxsHead(0.101f), thick, ""},
+        {"nan.vxs", vxsHead(std::numeric_limits<float>::quiet_NaN()), thick, ""},
+        {"magic.vxs", vxsHead(0.05f, "Vexmor2D"), unknown, ""},
+        {"count33.vxs", vxsHead(0.05f, "Vexmor3D", 33), unknown, ""},
+        {"short.vxs", vxsHead(0.05f, "Vexmor3D", 34, 20), unknown, ""},
+        {"missing.vxs", QByteArray(), unknown, ""},
+        {"fifo.vxs", QByteArray(), unknown, ""},
+        {"folder.vxs", QByteArray(), unknown, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(import(good).isEmpty());
+        ASSERT_TRUE(saveEnabled());
+        if (!c.bytes.isNull())
+            ASSERT_TRUE(writeFile(path(c.name), c.bytes));
+        const QStringList boxes = import(path(c.name));
+        EXPECT_EQ(boxes, c.box.isEmpty() ? QStringList() : QStringList{c.box});
+        EXPECT_EQ(saveEnabled(), c.box.isEmpty());
+        EXPECT_EQ(label("Label_LayerThick"), c.shown);
+        EXPECT_EQ(label("Label_FileName"), c.box.isEmpty() ? QString(c.name) : QString());
+    }
+    ASSERT_EQ(opened.size(), 2 * int(std::size(cases)));
+    EXPECT_EQ(opened.first().caption, "Import File");
+    EXPECT_EQ(opened.first().filter,
+              "Vexmor3D vxs files (*.vxs *.vxs30 *.vxs120 *.vxs4k *.vxs200 *.vxs200p *.vxs300)");
+    EXPECT_EQ(opened.last().start, dir.path()); // the folder of the last good file
+
+    // A cancelled dialog changes nothing.
+    ASSERT_TRUE(import(good).isEmpty());
+    EXPECT_TRUE(import(QString()).isEmpty());
+    EXPECT_EQ(label("Label_FileName"), "good.vxs");
+    EXPECT_TRUE(saveEnabled());
+}
+
+TEST_F(ConverterPanel, FileExtensionSelectsTheModel)
+{
+    const struct
+    {
+        const char* start;
+        const char* file;
+        const char* selected;
+    } cases[] = {
+        {"Pellar10", "part.VXS30", "Pellar30"},  {"Pellar10", "part.vxs120", "Pellar120"},
+        {"Pellar30", "part.Vxs", "Pellar10"},    {"Pellar4Kmono", "part.vxs4k", "Pellar4K"},
+        {"Pellar30", "part.vxs300", "Pellar30"}, {"Pellar30", "part.vxs200p", "Pellar30"},
+    };
+    for (const auto& c : cases) {
+        panel->setMachine(c.start);
+        ASSERT_TRUE(writeFile(path(c.file), vxsHead(0.05f)));
+        EXPECT_TRUE(import(path(c.file)).isEmpty()) << c.file;
+        EXPECT_EQ(machine(), c.selected) << c.file;
+    }
+}
+
+TEST_F(ConverterPanel, ImportArchiveChecks)
+{
+    source("ChiTuBox zip files");
+    const QString unknown = "File error: unknown format!", thick = "Wrong layer thickness!";
+    const QByteArray png = PngBytes(PatternLayer(8, 8, 1));
+    const struct
+    {
+        const char* name;
+        QByteArray gcode; // null: no "run.gcode"
+        QString box;
+        const char* shown;
+    } cases[] = {
+        {"h05.zip", pellar10Header("0.05", 1), {}, "50 um"},
+        {"h0.zip", pellar10Header("0", 1), thick, ""},
+        {"nokey.zip", pellar10Header(QString(), 1), thick, ""},
+        {"abc.zip", pellar10Header("abc", 1), thick, ""},
+        {"nogcode.zip", QByteArray(), unknown, ""},
+        {"notzip.zip", QByteArray(), unknown, ""},
+    };
+    ASSERT_TRUE(WriteZipArchive(path("good.zip"), {{"run.gcode", pellar10Header("0.05", 1)}, {"1.png", png}}));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (QString(c.name) == "notzip.zip")
+            ASSERT_TRUE(writeFile(path(c.name), "PK but no archive"));
+        else if (c.gcode.isNull())
+            ASSERT_TRUE(WriteZipArchive(path(c.name), {{"1.png", png}}));
+        else
+            ASSERT_TRUE(WriteZipArchive(path(c.name), {{"run.gcode", c.gcode}, {"1.png", png}}));
+        ASSERT_TRUE(import(path("good.zip")).isEmpty());
+        const QStringList boxes = import(path(c.name));
+        EXPECT_EQ(boxes, c.box.isEmpty() ? QStringList() : QStringList{c.box});
+        EXPECT_EQ(saveEnabled(), c.box.isEmpty());
+        EXPECT_EQ(label("Label_LayerThick"), c.shown);
+        EXPECT_EQ(label("Label_FileName"), c.box.isEmpty() ? QString(c.name) : QString());
+    }
+    EXPECT_EQ(opened.first().filter, "ChiTuBox zip files (*.zip)");
+
+    // A new format or Close asks for a new file.
+    ASSERT_TRUE(import(path("good.zip")).isEmpty());
+    source("Vexmor3D vxs files");
+    EXPECT_FALSE(saveEnabled());
+    EXPECT_TRUE(label("Label_FileName").isEmpty() && label("Label_LayerThick").isEmpty());
+    ASSERT_TRUE(writeFile(path("p.vxs"), vxsHead(0.05f)));
+    ASSERT_TRUE(import(path("p.vxs")).isEmpty());
+    panel->show();
+    QTest::mouseClick(w<QPushButton>("btn_Close"), Qt::LeftButton);
+    EXPECT_FALSE(panel->isVisible());
+    EXPECT_FALSE(saveEnabled());
+    EXPECT_TRUE(label("Label_FileName").isEmpty() && label("Label_LayerThick").isEmpty());
+}
+
+TEST_F(ConverterPanel, ArchiveMustFitTheModelsCheckRow)
+{
+    const QMap<QString, QString> header{{"machineX", "68.04"},  {"machineY", "120.96"},   {"machineZ", "170"},
+                                        {"resolutionX", "1440"}, {"resolutionY", "2560"}};
+    const std::pair<const char*, bool> models[] = {{"Pellar30", true},   {"R20", true},       {"Pellar120", false},
+                                                   {"Pellar4K", false},  {"Pellar10", false}, {"Pellar200", false},
+                                                   {"Unlisted", true}};
+    for (auto [model, fits] : models)
+        EXPECT_EQ(VImportWidgetX::archiveMatchesModel(header, model), fits) << model;
+    auto off = header;
+    off["resolutionY"] = "2559";
+    EXPECT_FALSE(VImportWidgetX::archiveMatchesModel(off, "Pellar30"));
+
+    // Through Save: the check comes before the dialog.
+    source("ChiTuBox zip files");
+    const QByteArray gcode = ";machineX:68.04\n;machineY:120.96\n;machineZ:170\n;resolutionX:1440\n"
+                             ";resolutionY:2560\n;layerHeight:0.05\n;totalLayer:1\nG21\n";
+    ASSERT_TRUE(WriteZipArchive(path("p30.zip"), {{"run.gcode", gcode}}));
+    ASSERT_TRUE(import(path("p30.zip")).isEmpty());
+    QSignalSpy job(panel.get(), &VImportWidgetX::signal_ExportData);
+    panel->setMachine("Pellar120");
+    EXPECT_EQ(click("btn_Save", QString()), QStringList{"Image setting does not match!"});
+    EXPECT_TRUE(saved.isEmpty());
+    panel->setMachine("Pellar30");
+    EXPECT_TRUE(click("btn_Save", QString()).isEmpty()); // cancelled dialog
+    ASSERT_EQ(saved.size(), 1);
+    EXPECT_EQ(saved[0].caption, "Import File");
+    EXPECT_EQ(saved[0].start, dir.path() + "/out/p30"); // an archive gets no "_new"
+    EXPECT_EQ(saved[0].filter, "(*.vxs30)");
+    EXPECT_TRUE(job.isEmpty());
+    EXPECT_TRUE(panel->m_pExportThread->m_exportType.isEmpty());
+    EXPECT_TRUE(panel->m_pExportThread->m_exportPath.isEmpty());
+}
+
+TEST_F(ConverterPanel, ModelWithoutPrinterRowIsRefused)
+{
+    frmDeviceInterfaceSettings settings;
+    settings.m_machineParas.remove("Pellar30");
+    panel->m_pDeviceSettings = &settings;
+    ASSERT_TRUE(writeFile(path("part.vxs30"), vxsHead(0.05f)));
+    ASSERT_TRUE(import(path("part.vxs30")).isEmpty());
+    QSignalSpy job(panel.get(), &VImportWidgetX::signal_ExportData);
+    EXPECT_EQ(click("btn_Save", path("x.vxs30")), QStringList{"Image setting does not match!"});
+    EXPECT_TRUE(saved.isEmpty());
+    EXPECT_TRUE(job.isEmpty());
+}
+
+TEST_F(ConverterPanel, ParameterBlockTakesRowRecipeAndFile)
+{
+    frmDeviceInterfaceSettings settings;
+    panel->m_pDeviceSettings = &settings;
+    w<QComboBox>("comboBox_Recipe")->setCurrentText("Vexmor3D Standard Rapid for 0.1mm");
+    panel->m_fLayerThick = 0.025f;
+    const std::pair<int, float> recipe[] = {{4, 0.025f}, {5, 12000}, {6, 80000}, {8, 1000}, {9, 1000}, {10, 0.3f},
+                                            {12, 4},     {13, 2},    {14, 150},  {15, 150}, {16, 90},  {17, 90}};
+    // Pellar4K: 3840 x 6480 pixels of 31.5 x 10.5 micrometres, 190 mm.
+    const struct
+    {
+        bool rotate;
+        float e0, e1, e2, e3;
+    } rows[] = {{true, 1000 / 10.5f, 1000 / 31.5f, 6480, 3840}, {false, 1000 / 31.5f, 1000 / 10.5f, 3840, 6480}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.rotate);
+        settings.m_machineParas["Pellar4K"].rotate = r.rotate;
+        panel->m_strMachine = "Pellar4K";
+        panel->setMachinePara();
+        const float* e = &panel->m_pExportThread->m_para.DotsPermmX;
+        EXPECT_FLOAT_EQ(e[0], r.e0);
+        EXPECT_FLOAT_EQ(e[1], r.e1);
+        EXPECT_EQ(e[2], r.e2);
+        EXPECT_EQ(e[3], r.e3);
+        EXPECT_EQ(e[30], 190);
+        for (auto [i, v] : recipe)
+            EXPECT_FLOAT_EQ(e[i], v) << i;
+        for (auto [i, v] : kKept)
+            EXPECT_FLOAT_EQ(e[i], v) << i;
+    }
+}
+
+TEST_F(ConverterPanel, DoneReportIsOneCriticalBoxPerFailure)
+{
+    QStringList sentences;
+    for (int code = -1; code >= -7; --code) {
+        ModalAnswers modal;
+        panel->slot_ExportDataDone(code, "why");
+        ASSERT_EQ(modal.texts.size(), 1) << code;
+        EXPECT_TRUE(modal.texts[0].endsWith("\nwhy")) << code;
+        sentences << modal.texts[0];
+    }
+    EXPECT_EQ(sentences.removeDuplicates(), 0);
+    EXPECT_EQ(sentences[3], "A layer of the archive is missing or damaged.\nwhy");
+    ModalAnswers modal;
+    panel->slot_ExportDataDone(0, QString());
+    QTest::qWait(30);
+    EXPECT_TRUE(modal.texts.isEmpty());
+}
+
+TEST_F(ConverterPanel, ConvertsThenResavesThroughTheThread)
+{
+    QDir(dir.path()).mkdir("out");
+    ASSERT_TRUE(WriteZipArchive(path("part.zip"), pellar10Archive(3)));
+    source("ChiTuBox zip files");
+    ASSERT_TRUE(import(path("part.zip")).isEmpty());
+    EXPECT_EQ(label("Label_LayerThick"), "50 um");
+    panel->show();
+    const QImage shot = panel->grab().toImage();
+    shot.save("converter_panel.png");
+    EXPECT_EQ(shot.size(), QSize(381, 415));
+    // File name and thickness are drawn in their colour, the plate is not blank.
+    auto tinted = [&](int y0) {
+        int n = 0;
+        for (int y = y0; y < y0 + 22; ++y)
+            for (int x = 140; x < 290; ++x) {
+                const QColor c = shot.pixelColor(x, y);
+                n += c.red() > 200 && qAbs(c.green() - 210) < 30 && qAbs(c.blue() - 190) < 30;
+            }
+        return n;
+    };
+    EXPECT_GT(tinted(106), 30);
+    EXPECT_GT(tinted(134), 30);
+
+    const QString converted = path("out/part.vxs");
+    ASSERT_EQ(saveAndWait(converted), 0);
+    EXPECT_EQ(saved.last().start, dir.path() + "/out/part");
+    EXPECT_EQ(panel->m_pExportThread->m_nMachineX, 55440);
+    EXPECT_EQ(panel->m_pExportThread->m_nMachineY, 98637);
+    const QByteArray bytes = readFile(converted);
+    VxsFileContents vxs;
+    QString error;
+    ASSERT_TRUE(ReadVxs(bytes, false, vxs, error)) << error.toStdString();
+    EXPECT_EQ(vxs.machineCode, 10);
+    EXPECT_EQ(vxs.bitsPerPixel, 4);
+    ASSERT_EQ(vxs.para.size(), 34);
+    // Pellar10: 854 x 480 pixels of 115.5 micrometres turned a quarter, 140 mm.
+    const std::pair<int, float> block[] = {{0, 1000 / 115.5f}, {1, 1000 / 115.5f}, {2, 480}, {3, 854}, {4, 0.05f},
+                                           {5, 6000}, {10, 0.3f}, {14, 150}, {30, 140}};
+    for (auto [i, v] : block)
+        EXPECT_FLOAT_EQ(vxs.para[i], v) << i;
+    for (auto [i, v] : kKept)
+        EXPECT_FLOAT_EQ(vxs.para[i], v) << i;
+    ASSERT_EQ(vxs.layerCodes.size(), 3);
+    for (const QByteArray& code : vxs.layerCodes) {
+        QVector<quint8> levels;
+        ASSERT_TRUE(DecodeLayerLevels(code, 4, 1 << 24, levels));
+        EXPECT_EQ(levels.size(), 480 * 854);
+    }
+
+    // Re-saved with another recipe: only the block changes.
+    source("Vexmor3D vxs files");
+    ASSERT_TRUE(import(converted).isEmpty());
+    EXPECT_EQ(label("Label_LayerThick"), "50 um");
+    w<QComboBox>("comboBox_Recipe")->setCurrentText("Vexmor3D Standard Rapid for 0.1mm");
+    const QString resaved = path("out/part_new.vxs");
+    ASSERT_EQ(saveAndWait(resaved), 0);
+    EXPECT_EQ(saved.last().start, dir.path() + "/out/part_new");
+    EXPECT_EQ(saved.last().filter, "(*.vxs)");
+    const QByteArray after = readFile(resaved);
+    ASSERT_EQ(after.size(), bytes.size());
+    EXPECT_EQ(after.left(28), bytes.left(28));
+    EXPECT_EQ(after.mid(164), bytes.mid(164));
+    EXPECT_NE(after.mid(28, 136), bytes.mid(28, 136));
+    EXPECT_EQ(LittleEndianFloat(after, 28 + 5 * 4), 12000.0f);
+    EXPECT_EQ(LittleEndianFloat(after, 28 + 4 * 4), 0.05f);
+    EXPECT_TRUE(import(resaved).isEmpty());
+    EXPECT_EQ(label("Label_LayerThick"), "50 um");
+}
+
+TEST_F(ConverterPanel, MissingLayerGivesOneBoxAndNoFile)
+{
+    ASSERT_TRUE(WriteZipArchive(path("gap.zip"), pellar10Archive(3, 2)));
+    source("ChiTuBox zip files");
+    ASSERT_TRUE(import(path("gap.zip")).isEmpty());
+    QSignalSpy done(panel->m_pExportThread, &ExportThread::signal_ExportDataDone);
+    const int result = saveAndWait(path("gap.vxs"));
+    EXPECT_EQ(result, ExportLayerFailed);
+    ASSERT_EQ(done.size(), 1);
+    ModalAnswers modal;
+    panel->slot_ExportDataDone(result, done.first().at(1).toString());
+    ASSERT_EQ(modal.texts.size(), 1);
+    EXPECT_TRUE(modal.texts[0].startsWith("A layer of the archive is missing or damaged.\n"));
+    EXPECT_TRUE(modal.texts[0].contains("layer 2")) << modal.texts[0].toStdString();
+    EXPECT_FALSE(QFile::exists(path("gap.vxs")));
+}
+
+TEST_F(ConverterPanel, RunningConversionKeepsItsJob)
+{
+    ASSERT_TRUE(WriteZipArchive(path("part.zip"), pellar10Archive(3)));
+    source("ChiTuBox zip files");
+    ASSERT_TRUE(import(path("part.zip")).isEmpty());
+    // Hold the conversion inside its first layer until the checks are done.
+    QSemaphore inside, go;
+    std::atomic<bool> first{true};
+    panel->m_pExportThread->m_inFlightObserver = [&](qint64) {
+        if (first.exchange(false)) {
+            inside.release();
+            go.acquire();
+        }
+    };
+    QSignalSpy done(panel->m_pExportThread, &ExportThread::signal_ExportDataDone);
+    EXPECT_TRUE(click("btn_Save", path("held.vxs")).isEmpty());
+    ASSERT_TRUE(inside.tryAcquire(1, 30000));
+    ASSERT_TRUE(panel->m_pExportThread->isRunning());
+    const QString running = "A conversion is still running.";
+    EXPECT_EQ(click("btn_Save", path("other.vxs")), QStringList{running});
+    EXPECT_EQ(import(path("other.zip")), QStringList{running});
+    EXPECT_EQ(panel->m_pExportThread->m_exportPath, path("held.vxs"));
+    EXPECT_EQ(panel->m_pExportThread->m_zipPath, path("part.zip"));
+    EXPECT_EQ(saved.size(), 1);
+    go.release();
+    ASSERT_TRUE(done.wait(60000) || !done.isEmpty());
+    panel->m_pExportThread->wait();
+    EXPECT_EQ(done.first().at(0).toInt(), 0);
+    EXPECT_TRUE(saveEnabled());
+}
+
+} // namespace
+
+namespace {
+
+// Archives of bench/converter/make_test_archive: its check-row header fits
+// the model it names, and a left-out layer stops the conversion.
+TEST_F(ConverterPanel, ArchivesOfTheTestTool)
+{
+#ifndef VSL_MAKE_TEST_ARCHIVE
+    GTEST_SKIP() << "built without the command-line tools";
+#else
+    const struct
+    {
+        const char* name;
+        const char* model;
+        QStringList extra;
+        const char* printer;
+        QString box; // refused by Save
+        int result;
+    } cases[] = {
+        {"p30", "Pellar30", {}, "Pellar30", {}, 0},
+        {"p30", "Pellar30", {}, "Pellar120", "Image setting does not match!", 0},
+        {"p10gap", "Pellar10", {"--missing-layer", "2"}, "Pellar10", {}, ExportLayerFailed},
+    };
+    source("ChiTuBox zip files");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.printer);
+        const QString archive = path(QString(c.name) + ".zip");
+        QProcess tool;
+        tool.start(VSL_MAKE_TEST_ARCHIVE, QStringList{archive, "3", "--model", c.model} + c.extra);
+        ASSERT_TRUE(tool.waitForFinished(60000));
+        ASSERT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
+        panel->setMachine(c.printer);
+        ASSERT_TRUE(import(archive).isEmpty());
+        EXPECT_EQ(label("Label_LayerThick"), "50 um");
+        panel->show();
+        panel->grab().save(QString("converter_panel_%1.png").arg(c.name));
+        const QString out = path(QString(c.name) + "." + panel->m_mapSuffix.value(c.printer));
+        if (!c.box.isEmpty()) {
+            EXPECT_EQ(click("btn_Save", out), QStringList{c.box});
+            EXPECT_FALSE(QFile::exists(out));
+            continue;
+        }
+        QSignalSpy done(panel->m_pExportThread, &ExportThread::signal_ExportDataDone);
+        const int result = saveAndWait(out);
+        EXPECT_EQ(result, c.result);
+        ModalAnswers modal;
+        panel->slot_ExportDataDone(result, done.value(0).value(1).toString());
+        EXPECT_EQ(modal.texts.size(), result == 0 ? 0 : 1);
+        EXPECT_EQ(QFile::exists(out), result == 0);
+        VxsFileContents vxs;
+        QString error;
+        if (result == 0) {
+            ASSERT_TRUE(ReadVxs(readFile(out), false, vxs, error)) << error.toStdString();
+            EXPECT_EQ(vxs.layerCodes.size(), 3);
+        }
+    }
+#endif
+}
+
+} // namespace
+
+namespace {
+
+// The title-bar Import of the main window: the panel's job runs under the
+// busy overlay and its end comes back through the window.
+TEST(ConverterInMainWindow, TitleBarImportConvertsAndReports)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    qputenv("VEXMOR_CONFIG_DIR", dir.path().toUtf8());
+    QStandardPaths::setTestModeEnabled(true);
+    ASSERT_TRUE(WriteZipArchive(dir.filePath("part.zip"), pellar10Archive(3)));
+    ASSERT_TRUE(WriteZipArchive(dir.filePath("gap.zip"), pellar10Archive(3, 2)));
+    QString answer;
+    auto chooser = [&answer](QWidget*, const QString&, const QString&, const QString&) { return answer; };
+    FileChooser::setOpenChooser(chooser);
+    FileChooser::setSaveChooser(chooser);
+    {
+        Vexmor w;
+        w.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+        QTest::mouseClick(w.ui.ImportButton, Qt::LeftButton);
+        VImportWidgetX* panel = w.m_pImportWidget;
+        ASSERT_TRUE(panel->isVisible());
+        auto button = [panel](const char* name) { return panel->findChild<QPushButton*>(name); };
+        auto run = [&](const QString& in, const QString& out, bool own) {
+            panel->findChild<QComboBox*>("comboBox_Source")
+                ->setCurrentText(own ? "Vexmor3D vxs files" : "ChiTuBox zip files");
+            ModalAnswers modal;
+            answer = in;
+            QTest::mouseClick(button("btn_Import"), Qt::LeftButton);
+            answer = out;
+            QTest::mouseClick(button("btn_Save"), Qt::LeftButton);
+            EXPECT_TRUE(w.isWorking());
+            EXPECT_FALSE(panel->isEnabled());
+            for (int waited = 0; w.isWorking() && waited < 60000; waited += 10)
+                QTest::qWait(10);
+            EXPECT_FALSE(w.isWorking());
+            QTest::qWait(50);
+            EXPECT_TRUE(panel->isEnabled());
+            return modal.texts;
+        };
+        EXPECT_TRUE(run(dir.filePath("part.zip"), dir.filePath("part.vxs"), false).isEmpty());
+        EXPECT_TRUE(QFile::exists(dir.filePath("part.vxs")));
+        EXPECT_TRUE(run(dir.filePath("part.vxs"), dir.filePath("part_new.vxs"), true).isEmpty());
+        EXPECT_EQ(panel->findChild<QLabel*>("Label_LayerThick")->text(), "50 um");
+        EXPECT_TRUE(QFile::exists(dir.filePath("part_new.vxs")));
+
+        const QStringList boxes = run(dir.filePath("gap.zip"), dir.filePath("gap.vxs"), false);
+        ASSERT_EQ(boxes.size(), 1);
+        EXPECT_TRUE(boxes[0].startsWith("A layer of the archive is missing or damaged.\nlayer 2"));
+        EXPECT_FALSE(QFile::exists(dir.filePath("gap.vxs")));
+    }
+    FileChooser::setOpenChooser({});
+    FileChooser::setSaveChooser({});
+    qunsetenv("VEXMOR_CONFIG_DIR");
+}
+
+} // namespace
