@@ -238,6 +238,23 @@ TEST_F(GridScene, LiftOnlyBelowOneMillimetre)
     }
 }
 
+TEST_F(GridScene, OnePointCellGivesOneGroundedColumn)
+{
+    // An open underside only: every cell of it holds one point.
+    VSLModelPainter* p = Load({testmesh::Tri({0, 0, 0}, {0, 2, 0}, {3, 0, 0}),
+                               testmesh::Tri({3, 0, 0}, {0, 2, 0}, {3, 2, 0})});
+    ASSERT_EQ(m_scene.GenerateAutoSupport(), SceneOp::Done);
+    const int cell = gridsupport::SpotCells(m_scene.m_supportGrid, m_scene.GenerateSupportRegions(), 5000).value(0);
+    ASSERT_TRUE(m_scene.m_supportGrid.HasPoints(cell));
+    EXPECT_EQ(m_scene.m_supportGrid.cells[cell].size(), 1);
+    // The spot's column, then the overhang column of the corner that no
+    // face marks (the lowest corner of the first triangle).
+    ASSERT_EQ(m_scene.m_vOverhangPoints.size(), 1);
+    ASSERT_EQ(p->GetSupports().size(), 2);
+    EXPECT_TRUE(p->GetSupports()[0]->GetIsGrounded());
+    EXPECT_NEAR(p->m_matrix.map(p->GetSupports()[0]->GetTopPoint()).z(), 5, 1e-4);
+}
+
 TEST_F(GridScene, StackedUndersidesNeedFiveMillimetres)
 {
     // Two slabs one above the other: a column between them only when the
@@ -306,6 +323,16 @@ TEST_F(GridScene, RefusedWhileTheMeshIsHeld)
     EXPECT_TRUE(p->GetSupports().isEmpty());
     p->m_pModel->readyGate().Release();
     EXPECT_EQ(m_scene.GenerateAutoSupport(), SceneOp::Done);
+}
+
+TEST_F(GridScene, AnAbsurdExtentIsRefusedAndNotLifted)
+{
+    // 2 m square: far beyond any plate, and beyond the grid's cell limit.
+    VSLModelPainter* p = Load(Boxes({{{0, 0, 0}, {2000, 2000, 2}}}));
+    EXPECT_EQ(m_scene.GenerateAutoSupport(), SceneOp::Unchanged);
+    EXPECT_NEAR(p->m_minBound.z(), 0, 1e-4);
+    EXPECT_FALSE(p->m_bLifted);
+    EXPECT_TRUE(p->GetSupports().isEmpty());
 }
 
 TEST_F(GridScene, DetectionLeavesTheMeshAsItWas)

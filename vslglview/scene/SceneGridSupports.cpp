@@ -280,15 +280,23 @@ SceneOp VSL3DScene::GenerateAutoSupport()
     GateTry gate(p->m_pModel->readyGate());
     if (!gate.held())
         return SceneOp::JobRunning;
-    if (p->m_minBound.z() < 1.0f) {
+    const bool lift = p->m_minBound.z() < 1.0f;
+    const bool wasLifted = p->m_bLifted;
+    if (lift) {
         p->Move(QVector3D(0, 0, float(m_nGridSupportLiftMm)));
         p->m_bLifted = true;
     }
     bool invertible = false;
     const QMatrix4x4 M = p->m_matrix;
     const QMatrix4x4 inv = M.inverted(&invertible);
-    if (!invertible || !generateSupportGrid(m_supportGrid, p, 0, 0))
+    if (!invertible || !generateSupportGrid(m_supportGrid, p, 0, 0)) {
+        // No run: the instance goes back to where it was.
+        if (lift) {
+            p->Move(QVector3D(0, 0, -float(m_nGridSupportLiftMm)));
+            p->m_bLifted = wasLifted;
+        }
         return SceneOp::Unchanged;
+    }
     DetectOverhangHeld(p);
 
     QVector<int> cells = getGridID();
