@@ -25,6 +25,15 @@ bool MeshReadyGate::Acquire()
     return true;
 }
 
+bool MeshReadyGate::TryAcquire()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_cancelled || !m_open || m_held)
+        return false;
+    m_held = true;
+    return true;
+}
+
 void MeshReadyGate::Release()
 {
     {

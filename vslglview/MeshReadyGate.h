@@ -12,6 +12,8 @@ public:
     bool IsOpen() const;
     // False when cancelled before the gate could be taken.
     bool Acquire();
+    // Without waiting: false when the gate is closed, held or cancelled.
+    bool TryAcquire();
     void Release();
     void Cancel();
     bool IsCancelled() const;

@@ -536,8 +536,11 @@ SceneOp VSL3DScene::DeleteSelModelSupports()
         return SceneOp::NoSelection;
     if (m_jobs.IsBusy(m_pSelModelPainter->m_nNumber))
         return SceneOp::JobRunning;
+    m_pSupportToolPainter = m_pSelModelPainter;
     if (m_pSelModelPainter->m_bHasSupports)
         m_pSelModelPainter->RemoveSupportX();
+    if (!m_pSelModelPainter->m_vSupportStructures.isEmpty())
+        m_pSelModelPainter->RemoveAllSupportSelModel();
     return SceneOp::Done;
 }
 
@@ -545,17 +548,22 @@ SceneOp VSL3DScene::DeleteAllSupports()
 {
     if (m_jobs.AnyJob())
         return SceneOp::JobRunning;
-    for (VSLModelPainter* p : qAsConst(m_instances))
+    for (VSLModelPainter* p : qAsConst(m_instances)) {
         if (p->m_bHasSupports)
             p->RemoveSupportX();
+        if (!p->m_vSupportStructures.isEmpty())
+            p->RemoveAllSupportSelModel();
+    }
     return SceneOp::Done;
 }
 
 void VSL3DScene::DeSelectSupport(DLPSupportStructure* support)
 {
     const int i = m_vSelectedSupports.indexOf(support);
-    if (i >= 0)
-        m_vSelectedSupports.remove(i);
+    if (i < 0)
+        return;
+    m_vSelectedSupports.remove(i);
+    support->SetSelected(false);
 }
 
 void VSL3DScene::SetIsSupportMode(bool on)

@@ -3,6 +3,7 @@
 #include "printfile/printjobinput.h"
 #include "printfile/slicelayers.h"
 #include "scene/SceneJobs.h"
+#include "scene/SupportGrid.h"
 #include "VSLCoordPainter.h"
 #include "VSLPlatePainters.h"
 
@@ -25,6 +26,7 @@
 class VSLModel3D;
 class VSLModelPainter;
 class DLPSupportStructure;
+class VSLTriangle3D;
 class ScenePickBuffer;
 class QPainter;
 
@@ -141,6 +143,39 @@ public:
     void SetIsSupportMode(bool on);
     void ChangeSupAttachSize(int index);
     void ChangeSupDensity(int index);
+
+    // --- manual support tool, grid supports and overhang detection ---
+    // GUI thread; the click operations need the view's context current.
+    // Click in support-tool mode (widget coordinates): mode 0 adds a column
+    // under a downward-facing surface of the selected instance, 1 deletes
+    // the column under the cursor, other modes do nothing.
+    void OnSupportToolInitialAction(QPoint pos);
+    // First point of the tool instance straight below `p` (model coordinates).
+    QVector3D GetDrillingHit(QVector3D p, VSLModelPainter* painter, bool& missed, VSLTriangle3D*& triangle);
+    DLPSupportStructure* GetSupportByScreen(QPoint pos);
+    void RenderPickSupports();
+    bool IsSupportSelected(DLPSupportStructure* s) const;
+    void DeSelectAllSupports();
+    void DeleteSupport(DLPSupportStructure* s);
+    // The instance the tool last worked on, while it is still in the scene.
+    VSLModelPainter* SupportToolPainter() const;
+    // Columns from the height grid and the overhangs of the selected
+    // instance (lifted first when it is below 1 mm). JobRunning, and nothing
+    // changed, while a job of the instance runs or its mesh is not ready.
+    SceneOp GenerateAutoSupport();
+    SceneOp GenerateAutoSupportForScene();
+    // False, and an empty grid, without an instance or for an absurd extent.
+    bool generateSupportGrid(SupportStorage& grid, VSLModelPainter* painter, int a, int b);
+    gridsupport::RegionList GenerateSupportRegions();
+    QVector<int> getGridID();
+    // Takes the model's gate (without waiting) and data mutex; false when it
+    // cannot. The mesh is left as it was found.
+    bool DetectOverhang(VSLModelPainter* painter);
+    void getOverhangSupPt();
+    SupportStorage m_supportGrid;
+    QVector<QPair<vcg::Point3f, vcg::Point3f>> m_vOverhangEdges; // (upper end, lower end), world mm
+    QVector<vcg::Point3f> m_vLowestPoints;
+    QVector<QVector<SupportPoint>> m_vOverhangPoints;
 
     // --- slicing ---
     // Stores the job, empties the model layers, resets the slice window and
@@ -324,6 +359,11 @@ private:
     int NumberOfSender() const;
     bool PushFreeStep(VSLModelPainter* instance, int depth, int& visitsLeft);
     ScenePickBuffer& PickBuffer();
+    // Support tool: the pick straight down from `p`; the overhang search
+    // with the model's gate already held.
+    bool DrillDown(QVector3D p, VSLModelPainter* painter, unsigned int& index, QVector3D& hitPoint);
+    bool DetectOverhangHeld(VSLModelPainter* painter);
+    VSLModelPainter* m_pSupportToolPainter = nullptr;
 
     QMutex* m_pSceneMutex = nullptr;
     QString m_strLoadError;

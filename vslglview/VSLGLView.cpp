@@ -920,8 +920,23 @@ void VSLGLView::SetIsSupportMode(bool on)
     update();
 }
 
-void VSLGLView::GenerateAutoSupport() { update(); }
-void VSLGLView::GenerateAutoSupportForScene() { update(); }
+void VSLGLView::GenerateAutoSupport()
+{
+    // New columns build their shapes' display lists in the view's context.
+    makeCurrent();
+    m_pScene->GenerateAutoSupport();
+    doneCurrent();
+    update();
+}
+
+void VSLGLView::GenerateAutoSupportForScene()
+{
+    makeCurrent();
+    m_pScene->GenerateAutoSupportForScene();
+    doneCurrent();
+    EmitSelected();
+    update();
+}
 float VSLGLView::GetLayerThick() const { return m_pScene->GetLayerThick(); }
 
 SceneOp VSLGLView::RepairGL(int& holes, int& repairHoles, int& manifold, int& orientation)

@@ -1,0 +1,277 @@
+// The support tool's clicks and the grid supports of a table, drawn and
+// picked in an off-screen 320 x 240 frame with fixed orthographic views.
+#include "manual_fixture.h"
+#include "plate_fixture.h"
+#include "tool_meshes.h"
+
+#include "support/DLPSupportStructure.h"
+
+#include <QElapsedTimer>
+#include <QSettings>
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <cstdio>
+
+namespace {
+
+// Shelf in model coordinates: a low block under part of a wider slab.
+const QVector<VSLTriangle3D> kShelf = toolmesh::Boxes({{{-10, -5, 0}, {5, 5, 4}}, {{-10, -5, 10}, {20, 5, 12}}});
+
+class ToolGL : public PlateGL {
+protected:
+    void SetUp() override
+    {
+        PlateGL::SetUp();
+        ASSERT_TRUE(m_dir.isValid());
+        m_oldCwd = QDir::currentPath();
+        ASSERT_TRUE(QDir::setCurrent(m_dir.path()));
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.filePath("settings"));
+        const QDir t(m_dir.filePath(QStringLiteral(".\\template")));
+        ASSERT_TRUE(QDir().mkpath(t.path()));
+        ASSERT_TRUE(manual::WriteStl(t.filePath("SUPPORT_Cylinder.stl"), manual::Frustum(1.f, 24)));
+        for (const char* name : {"Cone 25%", "Cone 50%", "Cone 75%"})
+            ASSERT_TRUE(manual::WriteStl(t.filePath(QString("SUPPORT_%1.stl").arg(name)), manual::Frustum(0.25f, 24)));
+        DLPSupportStructure::ClearAttachmentData();
+        DLPSupportStructure::ImportAttachmentDataFromStls();
+        DLPSupportStructure::FillRegistryDefaults(true, "LIGHT");
+    }
+    void TearDown() override
+    {
+        m_scene.reset(); // columns go before the shapes they point at
+        DLPSupportStructure::ClearAttachmentData();
+        QDir::setCurrent(m_oldCwd);
+        PlateGL::TearDown();
+    }
+
+    // Orthographic view from +x and below, 45 degrees up, at `target` (world).
+    void UnderView(QVector3D target, float pxPerMm = 6)
+    {
+        TopView(pxPerMm);
+        glLoadIdentity();
+        const QVector3D eye = target + QVector3D(100, 0, -100);
+        gluLookAt(eye.x(), eye.y(), eye.z(), target.x(), target.y(), target.z(), 0, 0, 1);
+    }
+    // Widget pixel of a world point under the current matrices.
+    QPoint Pixel(QVector3D w)
+    {
+        GLdouble mv[16], pr[16], x, y, z;
+        GLint vp[4];
+        glGetDoublev(GL_MODELVIEW_MATRIX, mv);
+        glGetDoublev(GL_PROJECTION_MATRIX, pr);
+        glGetIntegerv(GL_VIEWPORT, vp);
+        gluProject(w.x(), w.y(), w.z(), mv, pr, vp, &x, &y, &z);
+        return QPoint(int(std::floor(x)), kH - 1 - int(std::floor(y)));
+    }
+    VSLModelPainter* PlaceSelected(const QVector<VSLTriangle3D>& tris, float x)
+    {
+        VSLModelPainter* p = Place(Model(tris), x, 0);
+        Select(p);
+        return p;
+    }
+    QVector3D World(VSLModelPainter* p, QVector3D model) { return p->m_matrix.map(model); }
+    // A click of the tool at the pixel of a model point of the selected instance.
+    void ClickAt(VSLModelPainter* p, QVector3D model) { m_scene->OnSupportToolInitialAction(Pixel(World(p, model))); }
+
+    QTemporaryDir m_dir;
+    QString m_oldCwd;
+};
+
+TEST_F(ToolGL, ClickPlacesGroundedAndRestingColumns)
+{
+    VSLModelPainter* p = PlaceSelected(kShelf, 0);
+    UnderView(World(p, {5, 0, 6}));
+    m_scene->m_nSupportTool = 0;
+
+    // Over the empty plate: grounded, foot on the plate under the top point.
+    ClickAt(p, {15, 0, 10});
+    ASSERT_EQ(p->GetSupports().size(), 1);
+    DLPSupportStructure* free = p->GetSupports()[0];
+    EXPECT_TRUE(free->GetIsGrounded());
+    const QVector3D top = World(p, free->GetTopPoint()), foot = World(p, free->GetBottomPoint());
+    EXPECT_NEAR(top.distanceToPoint(World(p, {15, 0, 10})), 0, 0.4f);
+    EXPECT_NEAR(foot.z(), 0, 1e-4);
+    EXPECT_NEAR(foot.x(), top.x(), 1e-4);
+    EXPECT_NEAR(foot.y(), top.y(), 1e-4);
+
+    // Over the lower block: resting on its top face.
+    ClickAt(p, {0, 0, 10});
+    ASSERT_EQ(p->GetSupports().size(), 2);
+    DLPSupportStructure* resting = p->GetSupports()[1];
+    EXPECT_FALSE(resting->GetIsGrounded());
+    EXPECT_NEAR(resting->GetTopPoint().distanceToPoint({0, 0, 10}), 0, 0.4f);
+    EXPECT_NEAR(resting->GetBottomPoint().z(), 4, 0.05f);
+    EXPECT_NEAR(resting->GetBottomPoint().x(), resting->GetTopPoint().x(), 0.1f);
+    EXPECT_LT(resting->GetBottomNormal().z(), -0.99f);
+}
+
+TEST_F(ToolGL, OnlyDownwardOrVerticalFacesTakeAColumn)
+{
+    // A single triangle facing +x; its apex leaning back by `lean` mm makes it
+    // face slightly upward.
+    const struct {
+        float lean;
+        int want;
+    } cases[] = {{0.f, 1}, {-0.2f, 0}, {0.5f, 1}};
+    float x = -30;
+    for (const auto& c : cases) {
+        const QVector<VSLTriangle3D> fin = {testmesh::Tri({0, -5, 0}, {0, 5, 0}, {c.lean, 0, 10})};
+        VSLModelPainter* p = PlaceSelected(fin, x);
+        x += 30;
+        UnderView(World(p, {0, 0, 5}));
+        ClickAt(p, {c.lean / 3, 0, 10.f / 3});
+        EXPECT_EQ(p->GetSupports().size(), c.want) << c.lean;
+        if (c.want == 1)
+            EXPECT_TRUE(p->GetSupports()[0]->GetIsGrounded());
+    }
+}
+
+TEST_F(ToolGL, OtherModesAndUpwardFacesDoNothing)
+{
+    VSLModelPainter* p = PlaceSelected(kShelf, 0);
+    UnderView(World(p, {5, 0, 6}));
+    for (int mode : {2, -1, 7}) {
+        m_scene->m_nSupportTool = mode;
+        ClickAt(p, {15, 0, 10});
+        EXPECT_TRUE(p->GetSupports().isEmpty()) << mode;
+    }
+    // From above, the slab's top faces up.
+    m_scene->m_nSupportTool = 0;
+    TopView(6, World(p, {5, 0, 0}).x(), World(p, {5, 0, 0}).y());
+    ClickAt(p, {15, 0, 12});
+    EXPECT_TRUE(p->GetSupports().isEmpty());
+    // Nothing selected: nothing happens.
+    Select(nullptr);
+    UnderView(World(p, {5, 0, 6}));
+    ClickAt(p, {15, 0, 10});
+    EXPECT_TRUE(p->GetSupports().isEmpty());
+}
+
+TEST_F(ToolGL, DeleteOnlyWhereTheColumnIsInFront)
+{
+    VSLModelPainter* p = PlaceSelected(kShelf, 0);
+    UnderView(World(p, {5, 0, 6}));
+    std::fill(DLPSupportStructure::sColorID, DLPSupportStructure::sColorID + 3, 0);
+    ClickAt(p, {15, 0, 10});
+    ClickAt(p, {0, 0, 10});
+    ASSERT_EQ(p->GetSupports().size(), 2);
+    ASSERT_EQ(p->GetSupports()[0]->GetPickColor()[0], 0);
+    DLPSupportStructure* resting = p->GetSupports()[1];
+
+    m_scene->m_nSupportTool = 1;
+    // Seen from below at 45 degrees the resting column is behind the block.
+    ClickAt(p, {0, 0, 7});
+    ASSERT_EQ(p->GetSupports().size(), 2);
+    // Empty background deletes nothing, even a column of pick colour (0, 0, 0).
+    m_scene->OnSupportToolInitialAction(QPoint(2, 2));
+    ASSERT_EQ(p->GetSupports().size(), 2);
+    ClickAt(p, {15, 0, 5});
+    ASSERT_EQ(p->GetSupports().size(), 1);
+    EXPECT_EQ(p->GetSupports()[0], resting);
+    // From the front it stands in the gap between block and slab.
+    FrontView(6, World(p, {0, 0, 7}).x(), World(p, {0, 0, 7}).z());
+    ClickAt(p, {0, 0, 7});
+    EXPECT_TRUE(p->GetSupports().isEmpty());
+}
+
+TEST_F(ToolGL, ShapesFromTheSceneAndTheStoredMidShape)
+{
+    {
+        QSettings s;
+        s.setValue("USERSUPPORTPARAMS/SUPPORT_MID/ATTACHSHAPE", "Cone 50%");
+        s.setValue("USERSUPPORTPARAMS/SUPPORT_TOP/ATTACHSHAPE", "Cylinder"); // not used
+        s.setValue("USERSUPPORTPARAMS/SUPPORT_TOP/RADIUS", 3.0);
+        s.setValue("USERSUPPORTPARAMS/SUPPORT_TOP/ANGLEFACTOR", 0.6);
+        s.setValue("USERSUPPORTPARAMS/SUPPORT_BOTTOM_NONGROUNDED/ANGLEFACTOR", "nan");
+    }
+    m_scene->ChangeSupAttachSize(2); // "Cone 75%" both
+    m_scene->m_strAttachName1 = "Cone 50%";
+    VSLModelPainter* p = PlaceSelected(kShelf, 0);
+    UnderView(World(p, {5, 0, 6}));
+    ClickAt(p, {15, 0, 10});
+    ClickAt(p, {0, 0, 10});
+    ASSERT_EQ(p->GetSupports().size(), 2);
+    const struct {
+        const char *top, *mid, *bottom;
+    } want[] = {{"Cone 50%", "Cone 50%", "Cylinder"}, {"Cone 50%", "Cone 50%", "Cone 75%"}};
+    for (int i = 0; i < 2; ++i) {
+        DLPSupportStructure* s = p->GetSupports()[i];
+        EXPECT_EQ(s->GetTopAttachShape(), want[i].top) << i;
+        EXPECT_EQ(s->GetMidAttachShape(), want[i].mid) << i;
+        EXPECT_EQ(s->GetBottomAttachShape(), want[i].bottom) << i;
+        EXPECT_DOUBLE_EQ(s->GetTopRadius(), 0.5); // recomputed from the scale
+        EXPECT_DOUBLE_EQ(s->GetTopAngleFactor(), 0.6);
+    }
+    EXPECT_DOUBLE_EQ(p->GetSupports()[1]->GetBottomAngleFactor(), 1.0); // "nan" refused: the column's own value
+}
+
+TEST_F(ToolGL, TableGetsGridAndOverhangColumns)
+{
+    VSLModel3D* model = Model(toolmesh::Table());
+    model->FixModel();
+    model->fixerThread()->wait();
+    ASSERT_TRUE(model->readyGate().IsOpen());
+    VSLModelPainter* p = Place(model, 0, 0);
+    Select(p);
+    ASSERT_EQ(m_scene->GenerateAutoSupport(), SceneOp::Done);
+    EXPECT_NEAR(p->m_minBound.z(), 5, 1e-4);
+
+    const QVector<DLPSupportStructure*> columns = p->GetSupports();
+    // Columns standing at an overhang candidate (the last point of a list).
+    int overhang = 0, grounded = 0;
+    for (DLPSupportStructure* s : columns) {
+        grounded += s->GetIsGrounded();
+        const QVector3D top = World(p, s->GetTopPoint());
+        for (const auto& list : m_scene->m_vOverhangPoints)
+            if (top.distanceToPoint({list.last().x, list.last().y, list.last().z}) < 1e-3f) {
+                ++overhang;
+                break;
+            }
+    }
+    std::printf("table: %d columns, %d from the grid, %d at overhangs, %d grounded; %d overhang edges, %d lowest "
+                "points\n",
+                columns.size(), columns.size() - overhang, overhang, grounded, m_scene->m_vOverhangEdges.size(),
+                m_scene->m_vLowestPoints.size());
+    EXPECT_EQ(m_scene->m_vOverhangEdges.size(), 4);
+    ASSERT_EQ(m_scene->m_vLowestPoints.size(), 1);
+    // The pyramid's tip hangs over the empty plate: a grounded column there.
+    const QVector3D tip = World(p, {0, 0, 16.8f});
+    bool tipColumn = false;
+    for (DLPSupportStructure* s : columns)
+        tipColumn = tipColumn || (World(p, s->GetTopPoint()).distanceToPoint(tip) < 1e-3f && s->GetIsGrounded());
+    EXPECT_TRUE(tipColumn);
+    EXPECT_GE(overhang, 2);
+    EXPECT_GE(columns.size() - overhang, 4); // slab and pyramid faces, leg feet
+    for (DLPSupportStructure* s : columns) {
+        const QVector3D top = World(p, s->GetTopPoint());
+        EXPECT_GE(top.z(), 5.f - 1e-3f);
+        if (s->GetIsGrounded())
+            EXPECT_NEAR(World(p, s->GetBottomPoint()).z(), 0, 1e-4);
+    }
+
+    FrontView(3.5f, 0, 14);
+    Clear();
+    glEnable(GL_DEPTH_TEST);
+    m_scene->DrawModels();
+    glEnable(GL_LIGHTING);
+    p->RenderSupportsGL(false, 1.f, 1.f);
+    glDisable(GL_LIGHTING);
+    SaveFrame("supporttool_table");
+    const int frontGreen = CountPixels([](const Rgb& c) { return c.green(); });
+    // The tip's column: green at x = 0 under the pyramid.
+    EXPECT_TRUE(AtTop(0, 2.5f - 14).green()) << AtTop(0, 2.5f - 14);
+    // The same from the view's default camera, for a reviewer.
+    CameraView(2.f);
+    Clear();
+    m_scene->DrawModels();
+    glEnable(GL_LIGHTING);
+    p->RenderSupportsGL(false, 1.f, 1.f);
+    glDisable(GL_LIGHTING);
+    SaveFrame("supporttool_table_camera");
+    EXPECT_GT(CountPixels([](const Rgb& c) { return c.green(); }), 200);
+    // Shafts under the slab between the legs, in the columns' green.
+    EXPECT_GT(frontGreen, 200);
+}
+
+} // namespace
