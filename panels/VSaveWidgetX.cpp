@@ -13,6 +13,7 @@
 
 #include <QButtonGroup>
 #include <QDataStream>
+#include <QDir>
 #include <QFile>
 #include <QtDebug>
 #include <QFileInfo>
@@ -442,6 +443,8 @@ void VSaveWidgetX::slot_EmitStartPrint()
             ui->btn_StartPrint->setEnabled(true);
             return;
         }
+        // The job folder beside the model may not exist yet.
+        QDir().mkpath(QFileInfo(QString::fromStdString(m_strGcodePath)).absolutePath());
         DLP::GCodeGenerator generator;
         DLP::GCodeError error = DLP::GCodeError::None;
         DLP::GCodeFile job = generator.Generate(m_nLayers, m_config, m_machineConfig, &error);

@@ -210,7 +210,7 @@ TEST_F(SaveJob, LocalTargetWritesTheJobThenAsksForThePrint)
 {
     panel->slot_ReceiveNLayers(4);
     panel->m_nPrintTarget = 0;
-    const QString path = dir.path() + "/job.gcode";
+    const QString path = dir.path() + "/new/job.gcode"; // its folder is made
     panel->m_strGcodePath = path.toStdString();
     QSignalSpy started(panel.get(), &VSaveWidgetX::signal_SendStartPrint);
     {
@@ -246,7 +246,10 @@ TEST_F(SaveJob, LocalTargetWritesTheJobThenAsksForThePrint)
     EXPECT_FALSE(panel->localPrintRunning());
 
     // An unwritable job path: the G-code message and no print.
-    panel->m_strGcodePath = (dir.path() + "/no/such/dir/job.gcode").toStdString();
+    QFile blocker(dir.path() + "/blocker");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    panel->m_strGcodePath = (dir.path() + "/blocker/job.gcode").toStdString();
     ModalAnswers bad;
     start(bad);
     EXPECT_EQ(bad.texts, (QStringList{"", "G-code Error"}));
