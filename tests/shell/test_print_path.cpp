@@ -148,6 +148,7 @@ TEST_F(PrintPath, SavedFileCarriesTheRecipeAndAFailureIsReported)
     QString answer = out;
     FileChooser::setSaveChooser([&](QWidget*, const QString&, const QString&, const QString&) { return answer; });
     QSignalSpy ready(&w.m_dataThread, &MyThread2::signal_PrintDataReady);
+    QSignalSpy repaired(&w.m_dataThread, &MyThread2::signal_FixDone);
     {
         ModalAnswers modal;
         startJob(w);
@@ -177,6 +178,7 @@ TEST_F(PrintPath, SavedFileCarriesTheRecipeAndAFailureIsReported)
     EXPECT_NE(result, int(PrintFileOk));
     EXPECT_EQ(modal.informative.value(0), QString("文件保存失败\n") + PrintFileResultText(result));
     EXPECT_FALSE(QFile::exists(answer));
+    EXPECT_EQ(repaired.count(), 1); // the repair mark stays from the first run
     EXPECT_FALSE(w.isWorking());
     const QImage shot = w.grab().toImage();
     shot.save("print_path_saved.png");
