@@ -22,6 +22,14 @@
 
 #include <atomic>
 
+// QTRY_* report to QTest, which a gtest run does not see: wait, then assert.
+#define WAIT_TRUE(cond, ms) ASSERT_TRUE(QTest::qWaitFor([&] { return bool(cond); }, ms)) << #cond
+#define WAIT_EQ(a, b, ms)                                                                         \
+    do {                                                                                          \
+        QTest::qWaitFor([&] { return (a) == (b); }, ms);                                          \
+        ASSERT_EQ(a, b);                                                                          \
+    } while (0)
+
 namespace {
 
 // A runner that records what the print thread does with it.
@@ -53,6 +61,27 @@ TEST(PrintThread, RunsACopyOfTheJobThenResetsTheRunner)
     EXPECT_TRUE(early.started.empty());
     EXPECT_EQ(early.done, 1);
     EXPECT_EQ(early.states.size(), 1u);
+}
+
+TEST(ProjectorScreen, PrimaryFirstAtMostTenAndThePointBesideIt)
+{
+    DisplayStandIn::Screens s;
+    s.geometries = {QRect(-1280, 0, 1280, 1024), QRect(0, 0, 1920, 1080), QRect(1920, 0, 2560, 1440)};
+    s.primary = 1;
+    const auto listed = DisplayStandIn::listScreens(s);
+    ASSERT_EQ(listed.size(), 3);
+    EXPECT_EQ(listed[0].first, 1);
+    EXPECT_EQ(listed[1].first, 0);
+    EXPECT_EQ(listed[2].first, 2);
+    EXPECT_EQ(DisplayStandIn::projectorPoint(s), QPoint(1920, 0));
+
+    DisplayStandIn::Screens many;
+    for (int i = 0; i < 14; ++i)
+        many.geometries << QRect(i * 800, 0, 800 + i, 600);
+    many.primary = 13;
+    EXPECT_EQ(DisplayStandIn::listScreens(many).size(), 10);
+    EXPECT_EQ(DisplayStandIn::projectorPoint(many), QPoint(813, 0));
+    EXPECT_EQ(DisplayStandIn::projectorPoint(DisplayStandIn::Screens{}), QPoint(0, 0));
 }
 
 void writeCubeStl(const QString& path, float size)
@@ -112,7 +141,7 @@ protected:
         w.m_buildConfig.SliceThickness = 0.1f;
         const DLP::SliceBuildConfig& c = w.m_buildConfig;
         w.slot_SliceScene(0.1f, c.XResolution, c.YResolution, c.DotsPermmX, c.DotsPermmY, 0);
-        QTRY_VERIFY_WITH_TIMEOUT(!w.isWorking(), 30000);
+        WAIT_TRUE(!w.isWorking(), 30000);
         ASSERT_TRUE(w.m_pSaveWidget->m_bSliceData);
         ASSERT_EQ(w.m_pSaveWidget->m_nLayers, 50);
     }
@@ -143,7 +172,7 @@ protected:
 TEST_F(PrintPath, SavedFileCarriesTheRecipeAndAFailureIsReported)
 {
     Vexmor w;
-    loadAndSlice(w);
+    ASSERT_NO_FATAL_FAILURE(loadAndSlice(w));
     const QString out = m_dir.filePath("cube.vxs");
     QString answer = out;
     FileChooser::setSaveChooser([&](QWidget*, const QString&, const QString&, const QString&) { return answer; });
@@ -152,8 +181,8 @@ TEST_F(PrintPath, SavedFileCarriesTheRecipeAndAFailureIsReported)
     {
         ModalAnswers modal;
         startJob(w);
-        QTRY_COMPARE_WITH_TIMEOUT(ready.count(), 1, 30000);
-        QTRY_VERIFY(!w.isWorking());
+        WAIT_EQ(ready.count(), 1, 30000);
+        WAIT_TRUE(!w.isWorking(), 5000);
         QTest::qWait(50);
         EXPECT_TRUE(modal.texts.isEmpty()); // success is silent
     }
@@ -172,8 +201,8 @@ TEST_F(PrintPath, SavedFileCarriesTheRecipeAndAFailureIsReported)
     answer = m_dir.filePath("afile/cube.vxs");
     ModalAnswers modal;
     startJob(w);
-    QTRY_COMPARE_WITH_TIMEOUT(ready.count(), 2, 30000);
-    QTRY_COMPARE(modal.texts, QStringList{"Failed to Save File"});
+    WAIT_EQ(ready.count(), 2, 30000);
+    WAIT_EQ(modal.texts, QStringList{"Failed to Save File"}, 5000);
     const int result = ready.at(1).at(1).toInt();
     EXPECT_NE(result, int(PrintFileOk));
     EXPECT_EQ(modal.informative.value(0), QString("文件保存失败\n") + PrintFileResultText(result));
@@ -190,10 +219,10 @@ TEST_F(PrintPath, SavedFileCarriesTheRecipeAndAFailureIsReported)
 
 TEST_F(PrintPath, LocalPrintRunsOnThePrinterAndCancels)
 {
-    connectPrinter();
+    ASSERT_NO_FATAL_FAILURE(connectPrinter());
     Vexmor w;
-    prepareProjector(w);
-    loadAndSlice(w);
+    ASSERT_NO_FATAL_FAILURE(prepareProjector(w));
+    ASSERT_NO_FATAL_FAILURE(loadAndSlice(w));
     VSaveWidgetX* panel = w.m_pSaveWidget;
     panel->m_nPrintTarget = 0;
     {
@@ -205,7 +234,7 @@ TEST_F(PrintPath, LocalPrintRunsOnThePrinterAndCancels)
     ASSERT_TRUE(w.m_printThread.isRunning());
     EXPECT_TRUE(w.m_bPrinting);
     EXPECT_TRUE(w.m_printThread.m_runner.projector()->isVisible());
-    QTRY_VERIFY_WITH_TIMEOUT(panel->m_nCurLayer >= 0 && sim->commands().size() > 4, 20000);
+    WAIT_TRUE(panel->m_nCurLayer >= 0 && sim->commands().size() > 4, 20000);
 
     // The projector shows the model's layers: Delete leaves the model alone.
     VSL3DScene* scene = w.ui.GLWidget->scene();
@@ -217,8 +246,8 @@ TEST_F(PrintPath, LocalPrintRunsOnThePrinterAndCancels)
 
     ModalAnswers modal({QMessageBox::Yes});
     panel->slot_EmitCancelPrint();
-    QTRY_VERIFY_WITH_TIMEOUT(!w.m_printThread.isRunning(), 20000);
-    QTRY_COMPARE(modal.texts, (QStringList{"Sure to Cancel Job", "Printing Cancelled"}));
+    WAIT_TRUE(!w.m_printThread.isRunning(), 20000);
+    WAIT_EQ(modal.texts, (QStringList{"Sure to Cancel Job", "Printing Cancelled"}), 5000);
     EXPECT_TRUE(sawCommand("G1 Y0"));
     EXPECT_FALSE(w.m_bPrinting);
     EXPECT_FALSE(w.m_printThread.m_runner.projector()->isVisible());
@@ -230,19 +259,38 @@ TEST_F(PrintPath, LocalPrintRunsOnThePrinterAndCancels)
     EXPECT_EQ(modelCount(w), 0);
 }
 
+TEST_F(PrintPath, ACancelRightAfterTheStartIsNotLost)
+{
+    ASSERT_NO_FATAL_FAILURE(connectPrinter());
+    Vexmor w;
+    ASSERT_NO_FATAL_FAILURE(prepareProjector(w));
+    ASSERT_NO_FATAL_FAILURE(loadAndSlice(w));
+    w.m_pSaveWidget->m_nPrintTarget = 0;
+    w.m_pSaveWidget->m_bSkipCancelConfirm = true; // no question: the cancel comes at once
+    ModalAnswers modal;
+    startJob(w);
+    w.m_pSaveWidget->slot_EmitCancelPrint(); // microseconds after the thread's start
+    ASSERT_TRUE(w.m_printThread.isRunning());
+    // The job alone would take minutes (50 layers of 6 s).
+    WAIT_TRUE(!w.m_printThread.isRunning(), 20000);
+    WAIT_EQ(modal.texts, (QStringList{"", "Printing Cancelled"}), 5000);
+    EXPECT_FALSE(w.m_bPrinting);
+    EXPECT_FALSE(w.m_pSaveWidget->localPrintRunning());
+}
+
 TEST_F(PrintPath, ClosingDuringAPrintCancelsItAndJoinsTheThread)
 {
-    connectPrinter();
+    ASSERT_NO_FATAL_FAILURE(connectPrinter());
     auto w = std::make_unique<Vexmor>();
-    prepareProjector(*w);
-    loadAndSlice(*w);
+    ASSERT_NO_FATAL_FAILURE(prepareProjector(*w));
+    ASSERT_NO_FATAL_FAILURE(loadAndSlice(*w));
     w->m_pSaveWidget->m_nPrintTarget = 0;
     {
         ModalAnswers modal;
         startJob(*w);
     }
     ASSERT_TRUE(w->m_printThread.isRunning());
-    QTRY_VERIFY_WITH_TIMEOUT(sim->commands().size() > 4, 20000);
+    WAIT_TRUE(sim->commands().size() > 4, 20000);
     QElapsedTimer t;
     t.start();
     ModalAnswers modal;
@@ -253,15 +301,15 @@ TEST_F(PrintPath, ClosingDuringAPrintCancelsItAndJoinsTheThread)
 
 TEST_F(PrintPath, StartWithoutLightTablesRunsNothing)
 {
-    connectPrinter();
+    ASSERT_NO_FATAL_FAILURE(connectPrinter());
     Vexmor w;
     w.m_printThread.m_runner.projector()->setDataFolder(m_dir.filePath("empty"));
     w.m_printThread.m_runner.projector()->setReporter([this](const QString& t, const QString&) { reports << t; });
-    loadAndSlice(w);
+    ASSERT_NO_FATAL_FAILURE(loadAndSlice(w));
     w.m_pSaveWidget->m_nPrintTarget = 0;
     ModalAnswers modal;
     startJob(w);
-    QTRY_COMPARE(modal.texts, (QStringList{"", "Printing Cancelled"}));
+    WAIT_EQ(modal.texts, (QStringList{"", "Printing Cancelled"}), 5000);
     EXPECT_FALSE(reports.isEmpty());
     EXPECT_FALSE(w.m_printThread.isRunning());
     EXPECT_FALSE(w.m_bPrinting);
