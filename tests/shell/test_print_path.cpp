@@ -6,6 +6,7 @@
 #include "VSLGLView.h"
 #include "VSaveWidgetX.h"
 #include "Vexmor.h"
+#include "DlpCtlDialog.h"
 #include "displaystandin.h"
 #include "frmDLP.h"
 #include "modal_answer.h"
@@ -16,7 +17,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QKeyEvent>
+#include <QSettings>
 #include <QSignalSpy>
+#include <QLabel>
 #include <QStandardPaths>
 #include <QtTest/QTest>
 
@@ -314,6 +317,33 @@ TEST_F(PrintPath, StartWithoutLightTablesRunsNothing)
     EXPECT_FALSE(w.m_printThread.isRunning());
     EXPECT_FALSE(w.m_bPrinting);
     EXPECT_FALSE(w.m_pSaveWidget->localPrintRunning());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(PrintPath, ControlDialogFeedsThePanelAndTakesTheEmergencyStop)
+{
+    ASSERT_NO_FATAL_FAILURE(connectPrinter());
+    Vexmor w;
+    VSaveWidgetX* panel = w.m_pSaveWidget;
+    // Sent once at start-up, after the connections exist.
+    EXPECT_EQ(panel->findChild<QLabel*>("label_pwm")->text(),
+              QString::number(w.m_pDlpCtlDialog->lightPwm(), 'g', 6));
+    EXPECT_EQ(panel->findChild<QLabel*>("le_homeadjz")->text(),
+              QString::number(w.m_pDlpCtlDialog->homeAdjZ(), 'g', 6));
+    EXPECT_EQ(panel->findChild<QLabel*>("label_pwm")->text(), "30"); // the dialog's default, not the form's 255
+
+    panel->m_nPrintTarget = 2; // nothing to cancel: only the stop goes out
+    ModalAnswers modal;
+    panel->on_pbStop();
+    WAIT_TRUE(sawCommand("M911"), 5000);
+    EXPECT_TRUE(modal.texts.isEmpty());
+
+    // The contour pen choice reaches the next print start.
+    emit w.m_pDlpCtlDialog->signal_exposure_select(3);
+    EXPECT_EQ(w.m_nPenSelect, 3);
 }
 
 } // namespace
