@@ -25,3 +25,20 @@ PrintTimeEstimate estimatePrintTime(int layers, const DLP::SliceBuildConfig& c)
     e.minutes = static_cast<int>((seconds - 3600 * (seconds / 3600)) / 60);
     return e;
 }
+
+int blankTimeThreshold(const DLP::SliceBuildConfig& c)
+{
+    if (!(double(c.SliceThickness) > 0.001))
+        return 1;
+    const float ratio = c.HighofBottomLayer / c.SliceThickness;
+    if (!std::isfinite(ratio))
+        return 1;
+    return static_cast<int>(std::clamp(ratio, -1.0e9f, 1.0e9f)) + 1;
+}
+
+int layerIntervalMs(const QTime& last, const QTime& now)
+{
+    return ((now.hour() - last.hour()) * 3600 + (now.minute() - last.minute()) * 60 + (now.second() - last.second())) *
+               1000 +
+           (now.msec() - last.msec());
+}

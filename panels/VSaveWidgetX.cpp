@@ -6,11 +6,16 @@
 #include "VSLGLView.h"
 #include "dlp/gcodegenerator.h"
 #include "dlp/saturatingcast.h"
+#include "displaystandin.h"
 #include "dlpserialport.h"
 #include "notices.h"
 #include "ui_VSaveWidgetX.h"
 
 #include <QButtonGroup>
+#include <QDataStream>
+#include <QDir>
+#include <QFile>
+#include <QtDebug>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
@@ -18,6 +23,7 @@
 #include <QIntValidator>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPainterPath>
 #include <QSettings>
 
 #include <algorithm>
@@ -387,18 +393,26 @@ void VSaveWidgetX::CalcTotalPrintTime()
 
 void VSaveWidgetX::slot_EmitStartPrint()
 {
+    // A local start while this panel's print runs is that print's cancel
+    // (the main window stops it); the job file in use is left alone.
+    if (m_nPrintTarget == 0 && m_bLocalPrintRunning) {
+        m_bCancelled = true;
+        emit signal_SendStartPrint();
+        return;
+    }
+    m_bCancelled = false;
     if (!m_bSliceData) {
         msgOut(tr("Slicing Data Error"), tr("Slicing again Please"));
         ui->btn_StartPrint->setEnabled(true);
         return;
     }
     if (m_nPrintTarget == 0) {
-        DlpSerialPort::getInstance();
-        if (!DlpSerialPort::m_bOnLine) {
+        if (!printerOnline()) {
             msgOut(tr("Connection Abnormal"), tr("USB Cable abnormal,Check please"));
             ui->btn_StartPrint->setEnabled(true);
             return;
         }
+        DisplayStandIn::extendDesktop();
         QMessageBox box;
         box.setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
         box.setStyleSheet(m_strMsgStyle);
@@ -406,7 +420,7 @@ void VSaveWidgetX::slot_EmitStartPrint()
         box.setStandardButtons(QMessageBox::Ok);
         box.setDefaultButton(QMessageBox::Ok);
         box.exec();
-        if (QGuiApplication::screens().size() < 2) {
+        if (DisplayStandIn::screenCount() < 2) {
             msgOut(tr("Projector Error"), tr("Check The Projector Please"));
             ui->btn_StartPrint->setEnabled(true);
             return;
@@ -429,6 +443,8 @@ void VSaveWidgetX::slot_EmitStartPrint()
             ui->btn_StartPrint->setEnabled(true);
             return;
         }
+        // The job folder beside the model may not exist yet.
+        QDir().mkpath(QFileInfo(QString::fromStdString(m_strGcodePath)).absolutePath());
         DLP::GCodeGenerator generator;
         DLP::GCodeError error = DLP::GCodeError::None;
         DLP::GCodeFile job = generator.Generate(m_nLayers, m_config, m_machineConfig, &error);
@@ -437,6 +453,7 @@ void VSaveWidgetX::slot_EmitStartPrint()
             ui->btn_StartPrint->setEnabled(true);
             return;
         }
+        m_bLocalPrintRunning = true;
         emit signal_SendStartPrint();
         return;
     }
@@ -465,6 +482,222 @@ void VSaveWidgetX::on_printerSelect()
     m_nPrintTarget = id;
     if (id != 1)
         slot_EmitStartPrint();
+}
+
+bool VSaveWidgetX::printerOnline()
+{
+    if (m_linkCheck)
+        return m_linkCheck();
+    DlpSerialPort::getInstance();
+    return DlpSerialPort::m_bOnLine;
+}
+
+void VSaveWidgetX::setLinkCheck(LinkCheck check)
+{
+    m_linkCheck = std::move(check);
+}
+
+void VSaveWidgetX::setClock(Clock clock)
+{
+    m_clock = std::move(clock);
+}
+
+QTime VSaveWidgetX::now() const
+{
+    return m_clock ? m_clock() : QTime::currentTime();
+}
+
+void VSaveWidgetX::slot_ReceiveIndexLayers(int index, int type)
+{
+    m_nCurLayer = index;
+    update();
+    if (type != 0)
+        return;
+    const int threshold = blankTimeThreshold(m_config);
+    const QTime t = now();
+    const int d = layerIntervalMs(m_lastLayerTime, t);
+    m_lastLayerTime = t;
+    if (m_nLastLayer > threshold && d - m_config.ExposureTimePerLayer > 0)
+        m_config.BlankTime = d - m_config.ExposureTimePerLayer;
+    m_nLastLayer = index;
+}
+
+void VSaveWidgetX::slot_ReceivePrintDone()
+{
+    for (QWidget* w : std::initializer_list<QWidget*>{ui->btn_StartPrint, ui->pbSavePara, ui->rbLocal, ui->rbNet,
+                                                       ui->rbUsbdisk, ui->Laythick})
+        w->setEnabled(true);
+    if (m_pPrintMsgBox && m_pPrintMsgBox->isVisible())
+        m_pPrintMsgBox->close();
+    QString detail;
+    std::swap(detail, m_strEndDetail);
+    auto withDetail = [&](const QString& hint) { return detail.isEmpty() ? hint : hint + QStringLiteral("\n") + detail; };
+    switch (m_nPrintTarget) {
+    case 0:
+        m_bLocalPrintRunning = false;
+        // A cancelled print is not reported as a finished one.
+        if (m_bCancelled)
+            msgOut(tr("Printing Cancelled"), tr("打印已取消"));
+        else
+            msgOut(tr("Printing Complete"), tr("打印结束"));
+        break;
+    case 1: msgOut(tr("File Transfer Complete"), tr("文件传输结束")); break;
+    case 2:
+        if (m_bCancelled)
+            msgOut(tr("Failed to Save File"), withDetail(tr("文件保存失败")));
+        else
+            msgOut(tr("File SaveComplete"), tr("文件保存结束"));
+        break;
+    default: break;
+    }
+    if (m_bNetConnected)
+        m_webForm.showType(false);
+}
+
+void VSaveWidgetX::reportSaveFailed(const QString& reason)
+{
+    m_bCancelled = true;
+    m_strEndDetail = reason;
+    const quint8 target = m_nPrintTarget;
+    m_nPrintTarget = 2;
+    slot_ReceivePrintDone();
+    m_nPrintTarget = target;
+}
+
+void VSaveWidgetX::slot_EmitCancelPrint()
+{
+    if (!m_bSkipCancelConfirm) {
+        QMessageBox box;
+        box.setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+        box.setStyleSheet(m_strMsgStyle);
+        box.setText(tr("Sure to Cancel Job"));
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::No);
+        if (box.exec() != QMessageBox::Yes)
+            return;
+    }
+    if (m_pPrintMsgBox && m_pPrintMsgBox->isHidden())
+        m_pPrintMsgBox->show();
+    ui->btn_StartPrint->setEnabled(false);
+    switch (m_nPrintTarget) {
+    case 0:
+        m_bCancelled = true;
+        emit signal_SendCancelPrint();
+        break;
+    case 1:
+        m_bCancelled = false;
+        slot_ReceivePrintDone();
+        break;
+    default: break;
+    }
+}
+
+void VSaveWidgetX::on_pbStop()
+{
+    emit signal_emermencyStop();
+    m_bSkipCancelConfirm = true;
+    slot_EmitCancelPrint();
+}
+
+void VSaveWidgetX::on_pbConnect()
+{
+    if (m_bNetConnected && m_webForm.netConnect(QString(), false))
+        m_bNetConnected = false;
+}
+
+void VSaveWidgetX::slot_para(bool longFlip, bool shortFlip, float pwm, float adjX, float adjY, float adjZ)
+{
+    ui->checkBox_longside->setChecked(longFlip);
+    ui->checkBox_shortSide->setChecked(shortFlip);
+    ui->label_pwm->setText(QString::number(pwm, 'g', 6));
+    ui->le_homeadjx->setText(QString::number(adjX, 'g', 6));
+    ui->le_homeadjy->setText(QString::number(adjY, 'g', 6));
+    ui->le_homeadjz->setText(QString::number(adjZ, 'g', 6));
+}
+
+void VSaveWidgetX::showWebform(bool type)
+{
+    if (m_webForm.isVisible())
+        m_webForm.hide();
+    else
+        m_webForm.showType(type);
+}
+
+void VSaveWidgetX::slot_bytesSended(qulonglong sent, qulonglong total)
+{
+    if (total != 0 && sent >= total)
+        slot_ReceivePrintDone();
+}
+
+void VSaveWidgetX::slot_printDataSend(QString fileName)
+{
+    if (m_nPrintTarget != 2)
+        return;
+    m_bCancelled = false;
+    qDebug() << "Save Success" << fileName << " -> ";
+    slot_ReceivePrintDone();
+}
+
+bool VSaveWidgetX::WriteBinaryParas(QString fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        return false;
+    QDataStream out(&file);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out.setFloatingPointPrecision(QDataStream::SinglePrecision);
+    QByteArray head("Paras:");
+    head.append(QByteArray(20 - head.size(), '\0'));
+    out.writeRawData(head.constData(), head.size());
+    // Burn-in Range is a millimetre text; the whole millimetres go here.
+    const float range = ui->edit_bottom_layers->text().toFloat();
+    out << qint32(ui->edit_exposure_tm->text().toInt()) << qint32(ui->edit_bottom_exposure->text().toInt())
+        << qint32(std::isfinite(range) ? DLP::truncToInt(range) : 0);
+    for (QLineEdit* e : {ui->lEMaterialsStableTimeLow, ui->lEMaterialsStableTimeHigh, ui->edit_lift_dist,
+                         ui->edit_lift_speed, ui->edit_retract_speed, ui->edit_tilt_dist1, ui->edit_tilt_speed1,
+                         ui->edit_tilt_dist2, ui->edit_tilt_speed2, ui->edit_retract_speed_2, ui->lineEditNearDist,
+                         ui->lineEditNearOffset, ui->lineEditNearSpeed, ui->lERotatecircles, ui->lERotateSpeed,
+                         ui->edit_Dp})
+        out << e->text().toFloat();
+    QByteArray tail("parasend");
+    tail.append(QByteArray(20 - tail.size(), '\0'));
+    out.writeRawData(tail.constData(), tail.size());
+    const bool ok = out.status() == QDataStream::Ok;
+    file.close();
+    return ok && file.error() == QFileDevice::NoError;
+}
+
+void VSaveWidgetX::slot_updSliceBrowser(int layer)
+{
+    m_nCurLayer = layer;
+    update();
+}
+
+void VSaveWidgetX::paint(QPainter& painter)
+{
+    if (m_nPrintTarget != 0)
+        return;
+    painter.setPen(Qt::NoPen);
+    painter.fillRect(QRect(QPoint(0, 0), QPoint(m_config.XResolution - 1, m_config.YResolution - 1)), Qt::black);
+    painter.setBrush(Qt::white);
+    if (!m_pGLView)
+        return;
+    const SliceLayers model = m_pGLView->GetSliceData();
+    if (model.isEmpty())
+        return;
+    QPainterPath path;
+    if (m_nCurLayer >= 0 && model.size() > m_nCurLayer)
+        for (const QPolygonF& poly : model.at(m_nCurLayer)) {
+            path.addPolygon(poly); // each a subpath of its own
+        }
+    const SliceLayers supports = m_pGLView->GetSliceDataSup();
+    if (m_nCurLayer >= 0 && supports.size() > m_nCurLayer)
+        for (const QPolygonF& poly : supports.at(m_nCurLayer)) {
+            QPainterPath sup;
+            sup.addPolygon(poly);
+            painter.drawPath(sup);
+        }
+    painter.drawPath(path);
 }
 
 void VSaveWidgetX::slot_dev_list(QVector<QString>) {}

@@ -9,6 +9,7 @@
 #include <QVector>
 #include <QWidget>
 
+#include <functional>
 #include <string>
 
 #include "PrintTimeEstimate.h"
@@ -19,6 +20,7 @@ class QSettings;
 class VEditRecipeWidget;
 class VImportWidgetX;
 class VPrintMsgBox;
+class QPainter;
 class VSLGLView;
 namespace Ui {
 class VSaveWidgetX;
@@ -46,6 +48,20 @@ public:
     // The fields into the build configuration, as a job start copies them.
     void copyFieldsToConfig();
     void on_comboBox_currentIndexChanged(int) {}
+
+    // Whether the projector printer is on line; by default the serial link
+    // (which finds and opens the printer on first use). Empty restores it.
+    using LinkCheck = std::function<bool()>;
+    void setLinkCheck(LinkCheck check);
+    // Time of day for the layer reports. Empty restores the system clock.
+    using Clock = std::function<QTime()>;
+    void setClock(Clock clock);
+    // A print file that was not written: the save-file end report with the
+    // writer's reason behind the hint.
+    void reportSaveFailed(const QString& reason);
+    // A direct print started by this panel has not reported its end yet.
+    bool localPrintRunning() const { return m_bLocalPrintRunning; }
+    void paint(QPainter& painter);
 
     VImportWidgetX* m_pImportWidget = nullptr;
     VEditRecipeWidget* m_pEditRecipe;
@@ -91,6 +107,18 @@ public slots:
     void slot_SavePara();
     void slot_dev_list(QVector<QString> list);
     void slot_dev_connected(QString dev);
+    void slot_ReceiveIndexLayers(int index, int type);
+    void slot_ReceivePrintDone();
+    void slot_para(bool longFlip, bool shortFlip, float pwm, float adjX, float adjY, float adjZ);
+    void showWebform(bool type);
+    void slot_EmitCancelPrint();
+    void on_pbStop();
+    void on_pbConnect();
+    void on_pbSearch() {}
+    void slot_bytesSended(qulonglong sent, qulonglong total);
+    void slot_printDataSend(QString fileName);
+    bool WriteBinaryParas(QString fileName);
+    void slot_updSliceBrowser(int layer);
 
 private slots:
     void slot_EmitStartPrint();
@@ -103,5 +131,12 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    bool printerOnline();
+    QTime now() const;
+
+    LinkCheck m_linkCheck;
+    Clock m_clock;
+    bool m_bLocalPrintRunning = false;
+    QString m_strEndDetail; // appended to the next end report's hint
     Ui::VSaveWidgetX* ui;
 };

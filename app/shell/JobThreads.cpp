@@ -2,6 +2,7 @@
 
 #include "VSLGLView.h"
 
+#include <QTimer>
 #include <QtDebug>
 
 MyThread2::MyThread2(QObject* parent)
@@ -61,43 +62,8 @@ void MyThread2::stop()
 
 void MyThread2::convertConfigData(ST_MachinePara& para) const
 {
-    if (!m_pConfig)
-        return;
-    const DLP::SliceBuildConfig& c = *m_pConfig;
-    para.DotsPermmX = c.DotsPermmX;
-    para.DotsPermmY = c.DotsPermmY;
-    para.XResolution = float(c.XResolution);
-    para.YResolution = float(c.YResolution);
-    para.SliceThickness = c.SliceThickness;
-    para.ExposureTimePerLayer = float(c.ExposureTimePerLayer);
-    para.BottomExposureTime = float(c.BottomExposureTime);
-    para.ZLiftBottomLayer = float(c.ZLiftBottomLayer);
-    para.BottomMaterialStable = float(c.BottomMaterialStable);
-    para.MaterialStable = float(c.MaterialStable);
-    para.HighofBottomLayer = c.HighofBottomLayer;
-    para.HighofMiddleLayer = c.HighofMiddleLayer;
-    para.ZLiftDistance = c.ZLiftDistance;
-    para.ZLiftDistance2 = c.ZLiftDistance2;
-    para.ZLiftSpeed = c.ZLiftSpeed;
-    para.ZRetractSpeed = c.ZRetractSpeed;
-    para.ZLiftBottomSpeed = c.ZLiftBottomSpeed;
-    para.ZLiftFirstBottomSpeed = c.ZLiftFirstBottomSpeed;
-    para.TiltDistance1 = c.TiltDistance1;
-    para.TiltSpeed1 = c.TiltSpeed1;
-    para.TiltDistance2 = c.TiltDistance2;
-    para.TiltSpeed2 = c.TiltSpeed2;
-    para.TiltRetractSpeed = c.TiltRetractSpeed;
-    para.TiltNearDistance = c.TiltNearDistance;
-    para.TiltNearDistance2 = c.TiltNearDistance2;
-    para.TiltNearSpeed = c.TiltNearSpeed;
-    para.RotateDistance = c.RotateDistance;
-    para.RotateSpeed = c.RotateSpeed;
-    para.Dp = c.Dp;
-    para.MaterialID = float(c.MaterialID);
-    para.MachineHeight = c.MachineHeight;
-    para.BlankTime = float(c.BlankTime);
-    para.XOffset = 0;
-    para.YOffset = 0;
+    if (m_pConfig)
+        para = DLP::machineParaFrom(*m_pConfig);
 }
 
 void MyThread2::run()
@@ -147,10 +113,14 @@ void MyThread2::run()
             m_nStatus |= 8;
             const QString path = m_strDirName + QStringLiteral("/") + m_strFileName + QStringLiteral(".") +
                                  (m_pView ? m_pView->GetFileType() : QString());
-            ST_MachinePara para{};
-            convertConfigData(para);
-            m_bLastWriteOk = m_pView && m_pView->generatePrintableData(para, path);
-            emit signal_PrintDataReady(path);
+            ST_MachinePara para = m_pConfig ? DLP::machineParaFrom(*m_pConfig) : ST_MachinePara{};
+            // Without a view nothing can be written: reported as no layers.
+            m_nLastResult = 1;
+            if (m_pView) {
+                m_pView->generatePrintableData(para, path);
+                m_nLastResult = m_pView->lastPrintableDataResult();
+            }
+            emit signal_PrintDataReady(path, m_nLastResult);
             m_nStatus |= 16;
             break;
         }
@@ -160,4 +130,69 @@ void MyThread2::run()
     m_bStop = true;
     emit signal_stsChange(command, 1);
     m_nCommand = 0;
+}
+
+MyThread1::MyThread1(QObject* parent)
+    : QThread(parent)
+{
+}
+
+MyThread1::~MyThread1()
+{
+    stopAndWait(5000);
+}
+
+void MyThread1::startJob(QThread::Priority priority)
+{
+    if (isRunning())
+        return;
+    m_bStop = false;
+    start(priority);
+}
+
+void MyThread1::run()
+{
+    runPrintJob(m_runner, m_bStop);
+}
+
+void MyThread1::stop()
+{
+    m_bStop = true;
+    m_runner.SetState(false, false);
+    repeatCancel();
+}
+
+void MyThread1::repeatCancel()
+{
+    // A stop between the thread's start and the loop's first state would be
+    // overwritten by that state: say it again until the loop is under way.
+    if (!isRunning() || m_runner.isBusy() || !m_bStop.load())
+        return;
+    QTimer::singleShot(10, this, [this] {
+        if (isRunning() && m_bStop.load()) {
+            m_runner.SetState(false, false);
+            repeatCancel();
+        }
+    });
+}
+
+bool MyThread1::stopAndWait(unsigned long ms)
+{
+    if (!isRunning())
+        return true;
+    m_bStop = true;
+    m_runner.SetState(false, false);
+    const QDeadlineTimer deadline(static_cast<qint64>(ms));
+    while (!deadline.hasExpired()) {
+        if (wait(20))
+            return true;
+        // The loop may not have begun yet: repeat the cancel.
+        m_runner.SetState(false, false);
+    }
+    if (wait(0))
+        return true;
+    qWarning() << "print thread did not end after its cancel; terminating it";
+    terminate();
+    wait();
+    return false;
 }

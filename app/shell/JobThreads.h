@@ -3,10 +3,12 @@
 #include "dlp/machineconfig.h"
 #include "dlp/machinepara.h"
 #include "dlp/slicebuildconfig.h"
+#include "buildmanager.h"
 
 #include <QString>
 #include <QThread>
 
+#include <atomic>
 #include <string>
 
 class VSLGLView;
@@ -44,17 +46,63 @@ public:
     std::string m_strPath;
     double m_sliceParams[6] = {0, 0, 0, 0, 0, 0};
     quint16 m_nStatus = 0;
-    // Whether the last command 5 wrote every file.
-    bool m_bLastWriteOk = false;
+    // The writer's result of the last command 5 (0: every file written).
+    int m_nLastResult = 0;
 
 signals:
     void signal_SliceDone(int layers);
     void signal_openFile(bool sts, QString fileName);
-    void signal_PrintDataReady(QString fineName);
+    // result: the writer's PrintFileResult, 0 when the file was written.
+    void signal_PrintDataReady(QString fineName, int result);
     void signal_FixDone(int result, int holes, int manifold, int normal);
     void signal_AddSupportDone();
     void signal_stsChange(int ch, int type);
 
 protected:
     void run() override;
+};
+
+// One direct print on the print thread: hands a copy of the runner's job to
+// its StartPrint, which returns when the job ends or is cancelled, then resets
+// the runner. Works with any runner offering gcodeFile, StartPrint, SetState
+// and signal_printDone (tests use a fake).
+template <class Runner>
+void runPrintJob(Runner& runner, std::atomic<bool>& stopFlag)
+{
+    // A stop that came before the loop began would be overwritten by the
+    // loop's own start state: the job is not started at all, and its end is
+    // reported as a cancelled job's would be.
+    if (stopFlag.load())
+        emit runner.signal_printDone();
+    else
+        runner.StartPrint(runner.gcodeFile());
+    stopFlag = true;
+    runner.SetState(false, false);
+}
+
+// The print thread: one direct projector print through its print runner.
+class MyThread1 : public QThread
+{
+    Q_OBJECT
+public:
+    explicit MyThread1(QObject* parent = nullptr);
+    ~MyThread1() override;
+
+    // Clears the stop flag and starts the thread; the flag is cleared here,
+    // not in run, so that a stop right after the start is not lost.
+    void startJob(QThread::Priority priority = QThread::HighPriority);
+    // The normal cancel: the loop runs its cancel sequence and returns.
+    void stop();
+    // For shutdown: stop, wait up to `ms`, and terminate only if the loop has
+    // not returned by then. Returns whether it ended on its own.
+    bool stopAndWait(unsigned long ms);
+
+    std::atomic<bool> m_bStop{false};
+    DLP::BuildManager m_runner;
+
+protected:
+    void run() override;
+
+private:
+    void repeatCancel();
 };

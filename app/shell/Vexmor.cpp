@@ -13,12 +13,17 @@
 #include "VSupportWidgetX.h"
 #include "VTransformEditWidget.h"
 #include "VViewControlFrame.h"
+#include "DlpCtlDialog.h"
+#include "displaystandin.h"
+#include "frmDLP.h"
 #include "frmDeviceInterfaceSettings.h"
 #include "notices.h"
+#include "printfile/printjobinput.h"
 
 #include <QApplication>
 #include <QDesktopWidget>
 #include <QFile>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QQmlContext>
 #include <QQuickWidget>
@@ -41,6 +46,8 @@ Vexmor::Vexmor(QWidget* parent)
     // 2. Geometry keeper and edit-mode object.
     m_pResizeHint = new VResizeHint;
     m_pEditMode = new VEditModeWidget(nullptr);
+    m_pDlpCtlDialog = new DlpCtlDialog(this);
+    m_pDlpCtlDialog->hide();
 
     // 3. The view's context takes the default format.
     QSurfaceFormat::setDefaultFormat(VSLGLView::ViewSurfaceFormat());
@@ -137,6 +144,7 @@ Vexmor::Vexmor(QWidget* parent)
     // 18-20.
     InitButtonID();
     InitConnections();
+    m_pDlpCtlDialog->sendPara();
     Trigger_Clicked_MaximizeButton();
     m_bSlicing = false;
     m_bSlcLoaded = false;
@@ -148,7 +156,12 @@ Vexmor::Vexmor(QWidget* parent)
 
 Vexmor::~Vexmor()
 {
-    // Jobs end before what they use goes: the print-data job is waited for.
+    // Jobs end before what they use goes. The print gets its normal cancel
+    // and a bounded wait (a printer that stopped answering must not hang the
+    // exit); the print-data job is waited for.
+    if (m_printThread.m_runner.projector())
+        m_printThread.m_runner.projector()->close();
+    m_printThread.stopAndWait(10000);
     m_dataThread.wait();
     if (m_pImportWidget && m_pImportWidget->m_pExportThread)
         m_pImportWidget->m_pExportThread->wait();
@@ -173,6 +186,7 @@ void Vexmor::InitButtonID()
     m_mapButtons[6] = &Vexmor::slot_ImportAction;
     m_mapButtons[7] = &Vexmor::slot_SaveAction;
     m_mapButtons[8] = &Vexmor::slot_RemoveActioin;
+    m_mapButtons[9] = &Vexmor::slot_DlpCtrlAction;
     connect(ui.buttonGroup, QOverload<int>::of(&QButtonGroup::buttonClicked), this, &Vexmor::slot_Button_Clicked);
 }
 
@@ -223,6 +237,17 @@ void Vexmor::InitConnections()
     check(connect(m_pImportWidget, &VImportWidgetX::signal_ExportData, this, &Vexmor::slot_ExportData), "26");
     check(connect(m_pImportWidget->m_pExportThread, &ExportThread::signal_ExportDataDone, this,
                   &Vexmor::slot_ExportDataDone), "27");
+    check(connect(m_pSaveWidget, &VSaveWidgetX::signal_SendStartPrint, this, &Vexmor::slot_StartPrint), "28");
+    check(connect(m_pSaveWidget, &VSaveWidgetX::signal_SendCancelPrint, this, &Vexmor::slot_CancelPrint), "29");
+    check(connect(m_pSaveWidget, &VSaveWidgetX::signal_emermencyStop, m_pDlpCtlDialog,
+                  &DlpCtlDialog::slot_emergencyStop), "30");
+    check(connect(m_pDlpCtlDialog, &DlpCtlDialog::signal_para, m_pSaveWidget, &VSaveWidgetX::slot_para), "31");
+    DLP::BuildManager* runner = &m_printThread.m_runner;
+    check(connect(runner, &DLP::BuildManager::signal_curLayer, m_pSaveWidget, &VSaveWidgetX::slot_ReceiveIndexLayers),
+          "32");
+    check(connect(runner, &DLP::BuildManager::signal_printDone, m_pSaveWidget, &VSaveWidgetX::slot_ReceivePrintDone),
+          "33");
+    check(connect(runner, &DLP::BuildManager::signal_printDone, this, &Vexmor::slot_DonePrint), "34");
     check(connect(this, &Vexmor::signal_SliceChanged, m_pSaveWidget, &VSaveWidgetX::slot_ReceiveNLayers), "35");
     check(connect(this, &Vexmor::signal_FixDone, m_pFixWidget, &VFixWidget::slot_FixDone), "36");
     check(connect(m_pSliceWidget, &VSliceWidgetX::signal_duplicateSelectedModel, this,
@@ -235,6 +260,10 @@ void Vexmor::InitConnections()
     check(connect(this, &Vexmor::signal_slc_layerthick, m_pSliceWidget, &VSliceWidgetX::slot_slc_layerthick), "41");
     check(connect(m_pDeviceSettings, &frmDeviceInterfaceSettings::signal_machineConfig, this,
                   &Vexmor::slot_updateMachineConfig), "42");
+    check(connect(m_pDlpCtlDialog, &DlpCtlDialog::signal_exposure_select, this,
+                  [this](uchar sel) { slot_PenSet(int(sel)); }), "43");
+    check(connect(m_pDlpCtlDialog, &DlpCtlDialog::signal_pictureOpen, runner->projector(), &frmDLP::slot_showImage,
+                  Qt::DirectConnection), "44");
     check(connect(view, &VSLGLView::sig_SceneStatusChanged, this, &Vexmor::slot_VexmorUpdateStatus), "45");
     check(connect(this, &Vexmor::signal_SliceStatChanged, m_pSliceWidget, &VSliceWidgetX::slot_EditStatChanged), "46");
     check(connect(m_pHelpButton, SIGNAL(clicked(bool)), m_pHelpDialog, SLOT(show_dialog())), "47");
@@ -673,9 +702,117 @@ void Vexmor::slot_GenPrintData()
     }
 }
 
-void Vexmor::slot_GenPrintDataDone(QString)
+void Vexmor::slot_GenPrintDataDone(QString, int result)
 {
     SetGuiBusy(QStringLiteral("Save"), false);
+    // A file that was not written must not look saved; success stays silent.
+    if (result != PrintFileOk)
+        m_pSaveWidget->reportSaveFailed(
+            QCoreApplication::translate("PrintFile", PrintFileResultText(result).toUtf8().constData()));
+}
+
+namespace {
+
+// The 3D view as the projector's layer source during a direct print; it also
+// keeps Delete from removing a model whose layers the projector is showing.
+class PrintViewBridge : public QObject, public ProjectorLayerSource
+{
+public:
+    PrintViewBridge(VSLGLView* view, MyThread1* thread, QObject* parent)
+        : QObject(parent)
+        , m_view(view)
+        , m_thread(thread)
+    {
+        view->installEventFilter(this);
+    }
+    SliceLayers GetSliceData() const override { return m_view->GetSliceData(); }
+    SliceLayers GetSliceDataSup() const override { return m_view->GetSliceDataSup(); }
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if ((event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) &&
+            static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete && m_thread->isRunning())
+            return true;
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    VSLGLView* m_view;
+    MyThread1* m_thread;
+};
+
+} // namespace
+
+void Vexmor::slot_StartPrint()
+{
+    emit printStart();
+    // A second start while printing is that print's cancel, never a new job.
+    if (m_printThread.isRunning()) {
+        m_printThread.stop();
+        return;
+    }
+    frmDLP* projector = m_printThread.m_runner.projector();
+    const bool tables = projector->frmDLP_init(25, m_buildConfig.SliceThickness, m_buildConfig.Dp,
+                                               m_buildConfig.XResolution, m_buildConfig.YResolution);
+    projector->m_layer = -1;
+    if (!tables) {
+        // Without complete light tables the projector stays black: the job
+        // would cure nothing. The panel's job ends here (frmDLP told why).
+        m_pSaveWidget->m_bCancelled = true;
+        emit m_printThread.m_runner.signal_printDone();
+        return;
+    }
+    ShowDLPScreen();
+    if (!m_pPrintViewBridge)
+        m_pPrintViewBridge = new PrintViewBridge(ui.GLWidget, &m_printThread, this);
+    projector->m_view = static_cast<PrintViewBridge*>(m_pPrintViewBridge);
+    projector->m_jobDir = m_strModelDir;
+    projector->m_jobName = m_strBaseName;
+    m_printThread.m_runner.m_jobDir = m_strModelDir;
+    m_printThread.m_runner.m_jobName = m_strBaseName;
+    m_printThread.m_runner.m_gcodePath = m_strGcodePath;
+    projector->setPenSelect(m_nPenSelect);
+    m_printThread.startJob(QThread::HighPriority);
+    m_bPrinting = true;
+    bSliceShow = true;
+}
+
+void Vexmor::slot_CancelPrint()
+{
+    if (!m_printThread.isRunning())
+        return;
+    m_printThread.stop();
+    // The loop empties its job itself once it has stopped.
+    m_printThread.m_runner.clearJob();
+    m_bPrinting = false;
+}
+
+void Vexmor::slot_DonePrint()
+{
+    if (m_printThread.isRunning()) {
+        emit printDone();
+        m_printThread.stop();
+        m_printThread.m_runner.clearJob();
+    }
+    m_printThread.m_runner.projector()->close();
+    m_bPrinting = false;
+}
+
+void Vexmor::slot_DlpCtrlAction()
+{
+    m_pSaveWidget->showWebform(true);
+}
+
+void Vexmor::ShowDLPScreen()
+{
+    const QPoint target = DisplayStandIn::projectorPoint(DisplayStandIn::screens());
+    frmDLP* projector = m_printThread.m_runner.projector();
+    projector->setTargetProvider([target] { return target; });
+    projector->showOnProjector();
+}
+
+void Vexmor::CloseDLPScreen()
+{
+    m_printThread.m_runner.projector()->close();
 }
 
 void Vexmor::slot_ExportData()

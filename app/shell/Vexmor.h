@@ -15,6 +15,7 @@
 #include <string>
 
 class BusyWidget;
+class DlpCtlDialog;
 class HelpDialog;
 class QQuickWidget;
 class QToolButton;
@@ -117,6 +118,10 @@ public:
     bool m_bShowPanels = true;
     bool bPrintShow = false;
     int m_nPenSelect = 0;
+    DlpCtlDialog* m_pDlpCtlDialog = nullptr;
+    MyThread1 m_printThread;
+    // The view as the projector's layer source; swallows Delete while printing.
+    QObject* m_pPrintViewBridge = nullptr;
     MyThread2 m_dataThread;
     bool m_bRepaired = false;
     bool m_bSupported = false;
@@ -180,11 +185,18 @@ public slots:
     void slot_SliceScene(float layerThick, int xres, int yres, float dpmmX, float dpmmY, int layers);
     void slot_SliceSceneDone(int nLayers);
     void slot_GenPrintData();
-    void slot_GenPrintDataDone(QString fn);
+    // result: the writer's PrintFileResult; a failure is reported to the user.
+    void slot_GenPrintDataDone(QString fn, int result = 0);
     void slot_ExportData();
     void slot_ExportDataDone(int result, const QString& message);
     void slot_updateMachineConfig(const QString& MachineType);
     void slot_PenSet(int sel) { m_nPenSelect = sel; }
+    void slot_StartPrint();
+    void slot_CancelPrint();
+    void slot_DonePrint();
+    void slot_DlpCtrlAction();
+    void ShowDLPScreen();
+    void CloseDLPScreen();
 
 protected:
     void keyPressEvent(QKeyEvent*) override {}

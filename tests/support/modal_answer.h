@@ -21,6 +21,7 @@ public:
         m_timer.start();
     }
     QStringList texts;
+    QStringList informative;
     QList<QMessageBox::StandardButton> defaults;
 
 private:
@@ -31,6 +32,7 @@ private:
             return;
         m_last = box;
         texts << box->text();
+        informative << box->informativeText();
         defaults << box->standardButton(box->defaultButton());
         QMessageBox::StandardButton answer = QMessageBox::Ok;
         if (!m_answers.empty()) {

@@ -1,0 +1,398 @@
+#include "FileChooser.h"
+#include "PrintTimeEstimate.h"
+#include "VEditRecipeWidget.h"
+#include "VImportWidgetX.h"
+#include "VSLGLView.h"
+#include "VSaveWidgetX.h"
+#include "displaystandin.h"
+#include "dlp/gcodegenerator.h"
+#include "modal_answer.h"
+#include "notices.h"
+
+#include <QCheckBox>
+#include <QDataStream>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest/QTest>
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+DisplayStandIn::Screens screensOf(int n)
+{
+    DisplayStandIn::Screens s;
+    for (int i = 0; i < n; ++i)
+        s.geometries << QRect(1920 * i, 0, 1920, 1080);
+    return s;
+}
+
+class SaveJob : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        qputenv("VEXMOR_CONFIG_DIR", dir.path().toUtf8());
+        editor.setMachine("Pellar10");
+        editor.readIniFileX();
+        view = std::make_unique<VSLGLView>();
+        importer = std::make_unique<VImportWidgetX>(view.get(), &editor, config);
+        panel = std::make_unique<VSaveWidgetX>(view.get(), &editor, config);
+        panel->m_pImportWidget = importer.get();
+        panel->setMachine("Pellar10");
+        panel->setLinkCheck([this] { return online; });
+        panel->setClock([this] { return clock; });
+        DisplayStandIn::setScreenSource([this] { return screensOf(screenCount); });
+        DisplayStandIn::setModeSwitch([this] { ++switches; });
+        config.SliceThickness = 0.05f;
+        config.XResolution = 64;
+        config.YResolution = 48;
+        FileChooser::setSaveChooser([this](QWidget*, const QString& caption, const QString& start,
+                                           const QString& filter) {
+            asked << caption << start << filter;
+            return answer;
+        });
+    }
+    void TearDown() override
+    {
+        FileChooser::setSaveChooser({});
+        DisplayStandIn::setScreenSource({});
+        DisplayStandIn::setModeSwitch({});
+        panel.reset();
+        importer.reset();
+        view.reset();
+        qunsetenv("VEXMOR_CONFIG_DIR");
+    }
+    template <class T> T* w(const char* name) { return panel->findChild<T*>(name); }
+    QPushButton* button() { return w<QPushButton>("btn_StartPrint"); }
+    void start(ModalAnswers& modal)
+    {
+        Q_UNUSED(modal);
+        button()->setEnabled(false); // a refusal must enable it again
+        QMetaObject::invokeMethod(panel.get(), "slot_EmitStartPrint");
+    }
+
+    QTemporaryDir dir;
+    VEditRecipeWidget editor;
+    DLP::SliceBuildConfig config;
+    std::unique_ptr<VSLGLView> view;
+    std::unique_ptr<VImportWidgetX> importer;
+    std::unique_ptr<VSaveWidgetX> panel;
+    bool online = true;
+    int screenCount = 2;
+    int switches = 0;
+    QTime clock = QTime(10, 0);
+    QString answer;
+    QStringList asked;
+};
+
+TEST_F(SaveJob, StartCopiesTheRecipeAndProjectorValues)
+{
+    panel->slot_para(true, false, 180.5f, 1.25f, -2.0f, 240.0f);
+    EXPECT_EQ(w<QLabel>("label_pwm")->text(), "180.5");
+    EXPECT_EQ(w<QLabel>("le_homeadjy")->text(), "-2");
+    panel->slot_ReceiveNLayers(10);
+    config.BlankTime = 123456;
+    config.TiltSpeed1 = 7; // hidden rows give 0
+    config.ZLiftBottomLayer = 7;
+    answer.clear(); // cancelled dialog
+    QSignalSpy generate(panel.get(), &VSaveWidgetX::signal_PrintDataGenerate);
+    view->SetSaveFileName("/keep/this");
+    {
+        ModalAnswers modal;
+        start(modal);
+        EXPECT_TRUE(modal.texts.isEmpty());
+    }
+    EXPECT_EQ(config.ExposureTimePerLayer, 6000);
+    EXPECT_EQ(config.BottomExposureTime, 80000);
+    EXPECT_FLOAT_EQ(config.HighofBottomLayer, 0.3f);
+    EXPECT_FLOAT_EQ(config.ZLiftBottomSpeed, 90);
+    EXPECT_FLOAT_EQ(config.ZLiftFirstBottomSpeed, 90);
+    EXPECT_FLOAT_EQ(config.ZLiftDistance2, 2);
+    EXPECT_FLOAT_EQ(config.ZLiftDistance, 4);
+    EXPECT_FLOAT_EQ(config.ZLiftSpeed, 150);
+    EXPECT_FLOAT_EQ(config.ZRetractSpeed, 150);
+    EXPECT_EQ(config.MaterialStable, 1000);
+    EXPECT_EQ(config.BottomMaterialStable, 1000);
+    EXPECT_FLOAT_EQ(config.LightPwm, 180.5f);
+    EXPECT_FLOAT_EQ(config.HomeAdjustX, 1.25f);
+    EXPECT_FLOAT_EQ(config.HomeAdjustY, -2.0f);
+    EXPECT_FLOAT_EQ(config.HomeAdjustZ, 240.0f);
+    EXPECT_EQ(config.MirrorLongSide, 1);
+    EXPECT_EQ(config.MirrorShortSide, 0);
+    EXPECT_EQ(config.TiltSpeed1, 0);
+    EXPECT_EQ(config.ZLiftBottomLayer, 0);
+    EXPECT_EQ(config.Dp, 0);
+    DLP::SliceBuildConfig again = config;
+    again.BlankTime = 123456;
+    again.UpdateblankTime();
+    EXPECT_NE(config.BlankTime, 123456);
+    EXPECT_EQ(config.BlankTime, again.BlankTime);
+    EXPECT_EQ(panel->m_nTotalSeconds, estimatePrintTime(10, config).totalSeconds);
+    EXPECT_GT(panel->m_nTotalSeconds, 0);
+    // The cancelled dialog stores and emits nothing.
+    EXPECT_EQ(generate.count(), 0);
+    EXPECT_EQ(view->GetSaveFileName(), "/keep/this");
+}
+
+TEST_F(SaveJob, RefusalsShowTheirTextsAndTouchNothing)
+{
+    struct Case
+    {
+        const char* what;
+        bool sliced;
+        quint8 target;
+        bool online;
+        int screens;
+        QStringList texts;
+        QStringList hints;
+    };
+    const Case cases[] = {
+        {"no slice data", false, 2, true, 2, {"Slicing Data Error"}, {"Slicing again Please"}},
+        {"printer offline", true, 0, false, 2, {"Connection Abnormal"}, {"USB Cable abnormal,Check please"}},
+        {"one screen", true, 0, true, 1, {"", "Projector Error"}, {"Extern Display", "Check The Projector Please"}},
+        {"network", true, 1, true, 2, {"Network Error"}, {"Check the Network connection please"}},
+    };
+    for (const Case& c : cases) {
+        panel->slot_ReceiveNLayers(c.sliced ? 10 : 0);
+        panel->m_nPrintTarget = c.target;
+        online = c.online;
+        screenCount = c.screens;
+        config.ExposureTimePerLayer = -5;
+        QSignalSpy s1(panel.get(), &VSaveWidgetX::signal_SendStartPrint);
+        QSignalSpy s2(panel.get(), &VSaveWidgetX::signal_PrintDataGenerate);
+        ModalAnswers modal;
+        start(modal);
+        EXPECT_EQ(modal.texts, c.texts) << c.what;
+        EXPECT_EQ(modal.informative, c.hints) << c.what;
+        EXPECT_TRUE(button()->isEnabled()) << c.what;
+        EXPECT_EQ(config.ExposureTimePerLayer, -5) << c.what;
+        EXPECT_EQ(s1.count() + s2.count(), 0) << c.what;
+    }
+    EXPECT_EQ(switches, 1); // only the start that passed the link check switches
+}
+
+TEST_F(SaveJob, SaveDialogProposal)
+{
+    panel->slot_ReceiveNLayers(10);
+    const struct
+    {
+        const char* model;
+        const char* machine;
+        const char* start;
+        const char* filter;
+    } cases[] = {{"ring.stl", "Pellar10", "/parts/ring", "(*.vxs)"},
+                 {"a.b.stl", "Pellar10", "/parts/a.b", "(*.vxs)"},
+                 {"plain", "NoSuchPrinter", "/parts/plain", "(*.)"}};
+    for (const auto& c : cases) {
+        view->SetOpenFileName(c.model);
+        view->SetSaveFilePath("/parts");
+        panel->setMachine(c.machine);
+        asked.clear();
+        answer = dir.path() + "/out/job.vxs";
+        QSignalSpy generate(panel.get(), &VSaveWidgetX::signal_PrintDataGenerate);
+        ModalAnswers modal;
+        start(modal);
+        EXPECT_EQ(asked, (QStringList{"Save File", c.start, c.filter})) << c.model;
+        EXPECT_EQ(generate.count(), 1);
+        EXPECT_EQ(view->GetSaveFileName(), answer);
+        EXPECT_EQ(view->GetSaveFilePath(), dir.path() + "/out");
+    }
+}
+
+TEST_F(SaveJob, LocalTargetWritesTheJobThenAsksForThePrint)
+{
+    panel->slot_ReceiveNLayers(4);
+    panel->m_nPrintTarget = 0;
+    const QString path = dir.path() + "/new/job.gcode"; // its folder is made
+    panel->m_strGcodePath = path.toStdString();
+    QSignalSpy started(panel.get(), &VSaveWidgetX::signal_SendStartPrint);
+    {
+        ModalAnswers modal;
+        start(modal);
+        EXPECT_EQ(modal.informative, QStringList{"Extern Display"});
+    }
+    ASSERT_EQ(started.count(), 1);
+    EXPECT_TRUE(panel->localPrintRunning());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    DLP::GCodeGenerator gen;
+    const DLP::GCodeFile expected = gen.Generate(4, config, panel->m_machineConfig);
+    EXPECT_FALSE(expected.text.empty());
+    EXPECT_EQ(f.readAll().toStdString(), expected.text);
+    f.close();
+
+    // A second start while it runs is its cancel: one more request, the job
+    // file in use stays as it is, and the end says cancelled.
+    QFile::remove(path);
+    {
+        ModalAnswers modal;
+        start(modal);
+        EXPECT_TRUE(modal.texts.isEmpty());
+    }
+    EXPECT_EQ(started.count(), 2);
+    EXPECT_FALSE(QFile::exists(path));
+    {
+        ModalAnswers modal;
+        panel->slot_ReceivePrintDone();
+        EXPECT_EQ(modal.texts, QStringList{"Printing Cancelled"});
+    }
+    EXPECT_FALSE(panel->localPrintRunning());
+
+    // An unwritable job path: the G-code message and no print.
+    QFile blocker(dir.path() + "/blocker");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    panel->m_strGcodePath = (dir.path() + "/blocker/job.gcode").toStdString();
+    ModalAnswers bad;
+    start(bad);
+    EXPECT_EQ(bad.texts, (QStringList{"", "G-code Error"}));
+    EXPECT_EQ(bad.informative.value(1), "Check the output folder please");
+    EXPECT_EQ(started.count(), 2);
+    EXPECT_TRUE(button()->isEnabled());
+}
+
+TEST_F(SaveJob, LayerReportsRetuneTheBlankTimeBeyondTheBottomLayers)
+{
+    config.SliceThickness = 0.05f;
+    config.HighofBottomLayer = 0.3f;
+    config.ExposureTimePerLayer = 2000;
+    EXPECT_EQ(blankTimeThreshold(config), 7);
+    config.BlankTime = 111;
+    panel->m_nLastLayer = 0;
+    for (int layer = 0; layer <= 8; ++layer) {
+        clock = clock.addMSecs(2500);
+        panel->slot_ReceiveIndexLayers(layer, 0);
+        EXPECT_EQ(config.BlankTime, 111) << layer;
+        EXPECT_EQ(panel->m_nLastLayer, layer);
+    }
+    // A blank frame moves only the current layer.
+    clock = clock.addMSecs(60000);
+    panel->slot_ReceiveIndexLayers(-1, -1);
+    EXPECT_EQ(panel->m_nCurLayer, -1);
+    EXPECT_EQ(panel->m_nLastLayer, 8);
+    EXPECT_EQ(config.BlankTime, 111);
+    clock = QTime(10, 0).addMSecs(9 * 2500 + 3200);
+    panel->slot_ReceiveIndexLayers(9, 0);
+    EXPECT_EQ(config.BlankTime, 3200 - 2000);
+    // An interval not above the exposure (the clock passed midnight) keeps it.
+    clock = QTime(0, 0, 1);
+    panel->slot_ReceiveIndexLayers(10, 0);
+    EXPECT_EQ(config.BlankTime, 1200);
+
+    config.SliceThickness = 0;
+    EXPECT_EQ(blankTimeThreshold(config), 1);
+    EXPECT_EQ(layerIntervalMs(QTime(), QTime(0, 0)), 3600000 + 60000 + 1000 + 1);
+}
+
+TEST_F(SaveJob, EndReportPerTarget)
+{
+    const struct
+    {
+        quint8 target;
+        bool cancelled;
+        const char* title;
+        QString hint;
+    } cases[] = {{0, false, "Printing Complete", "打印结束"},
+                 {0, true, "Printing Cancelled", "打印已取消"},
+                 {1, false, "File Transfer Complete", "文件传输结束"},
+                 {2, true, "Failed to Save File", "文件保存失败"},
+                 {2, false, "File SaveComplete", "文件保存结束"}};
+    for (const auto& c : cases) {
+        panel->m_nPrintTarget = c.target;
+        panel->m_bCancelled = c.cancelled;
+        button()->setEnabled(false);
+        w<QPushButton>("pbSavePara")->setEnabled(false);
+        panel->m_pPrintMsgBox->show();
+        ModalAnswers modal;
+        panel->slot_ReceivePrintDone();
+        EXPECT_EQ(modal.texts, QStringList{c.title});
+        EXPECT_EQ(modal.informative, QStringList{c.hint});
+        EXPECT_TRUE(button()->isEnabled());
+        EXPECT_TRUE(w<QPushButton>("pbSavePara")->isEnabled());
+        EXPECT_FALSE(panel->m_pPrintMsgBox->isVisible());
+    }
+    // A print file that was not written: the reason follows the hint.
+    panel->m_nPrintTarget = 2;
+    panel->m_bCancelled = false;
+    ModalAnswers modal;
+    panel->reportSaveFailed("No space left on the device");
+    EXPECT_EQ(modal.texts, QStringList{"Failed to Save File"});
+    EXPECT_EQ(modal.informative, QStringList{QString("文件保存失败\nNo space left on the device")});
+    // The next start clears the mark.
+    answer.clear();
+    panel->slot_ReceiveNLayers(3);
+    ModalAnswers next;
+    start(next);
+    EXPECT_FALSE(panel->m_bCancelled);
+}
+
+TEST_F(SaveJob, CancelAsksThenStopsTheLocalPrint)
+{
+    panel->m_nPrintTarget = 0;
+    QSignalSpy cancel(panel.get(), &VSaveWidgetX::signal_SendCancelPrint);
+    QSignalSpy estop(panel.get(), &VSaveWidgetX::signal_emermencyStop);
+    {
+        ModalAnswers modal({QMessageBox::No});
+        panel->slot_EmitCancelPrint();
+        EXPECT_EQ(modal.texts, QStringList{"Sure to Cancel Job"});
+        EXPECT_EQ(modal.defaults.value(0), QMessageBox::No);
+    }
+    EXPECT_EQ(cancel.count(), 0);
+    EXPECT_TRUE(button()->isEnabled());
+    EXPECT_FALSE(panel->m_pPrintMsgBox->isVisible());
+    {
+        ModalAnswers modal({QMessageBox::Yes});
+        panel->slot_EmitCancelPrint();
+    }
+    EXPECT_EQ(cancel.count(), 1);
+    EXPECT_TRUE(panel->m_bCancelled);
+    EXPECT_FALSE(button()->isEnabled());
+    EXPECT_TRUE(panel->m_pPrintMsgBox->isVisible());
+    // After the emergency stop no question is asked any more.
+    ModalAnswers none;
+    panel->on_pbStop();
+    panel->slot_EmitCancelPrint();
+    EXPECT_TRUE(none.texts.isEmpty());
+    EXPECT_EQ(estop.count(), 1);
+    EXPECT_EQ(cancel.count(), 3);
+}
+
+TEST_F(SaveJob, ParameterBlockLayout)
+{
+    const QString path = dir.path() + "/block.bin";
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("head");
+    }
+    w<QLineEdit>("edit_bottom_layers")->setText("2.7");
+    ASSERT_TRUE(panel->WriteBinaryParas(path));
+    EXPECT_FALSE(panel->WriteBinaryParas(dir.path() + "/missing/x.bin"));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray all = f.readAll();
+    ASSERT_EQ(all.size(), 4 + 116);
+    const QByteArray block = all.mid(4);
+    EXPECT_EQ(block.left(20), QByteArray("Paras:").append(QByteArray(14, '\0')));
+    EXPECT_EQ(block.mid(96), QByteArray("parasend").append(QByteArray(12, '\0')));
+    QDataStream in(block.mid(20));
+    in.setByteOrder(QDataStream::LittleEndian);
+    in.setFloatingPointPrecision(QDataStream::SinglePrecision);
+    qint32 cure = 0, burn = 0, range = 0;
+    float stable = 0, high = 0, lift = 0;
+    in >> cure >> burn >> range >> stable >> high >> lift;
+    EXPECT_EQ(cure, 6000);
+    EXPECT_EQ(burn, 80000);
+    EXPECT_EQ(range, 2);
+    EXPECT_FLOAT_EQ(stable, 1000);
+    EXPECT_FLOAT_EQ(lift, 4);
+}
+
+} // namespace

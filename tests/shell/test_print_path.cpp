@@ -1,0 +1,349 @@
+#include "../printfile/printfiledecoder.h"
+#include "FileChooser.h"
+#include "JobThreads.h"
+#include "VSL3DScene.h"
+#include "VSLModelPainter.h"
+#include "VSLGLView.h"
+#include "VSaveWidgetX.h"
+#include "Vexmor.h"
+#include "DlpCtlDialog.h"
+#include "displaystandin.h"
+#include "frmDLP.h"
+#include "modal_answer.h"
+#include "printfile/printjobinput.h"
+#include "printloop_fixture.h"
+
+#include <QDataStream>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QKeyEvent>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QLabel>
+#include <QStandardPaths>
+#include <QtTest/QTest>
+
+#include <atomic>
+
+// QTRY_* report to QTest, which a gtest run does not see: wait, then assert.
+#define WAIT_TRUE(cond, ms) ASSERT_TRUE(QTest::qWaitFor([&] { return bool(cond); }, ms)) << #cond
+#define WAIT_EQ(a, b, ms)                                                                         \
+    do {                                                                                          \
+        QTest::qWaitFor([&] { return (a) == (b); }, ms);                                          \
+        ASSERT_EQ(a, b);                                                                          \
+    } while (0)
+
+namespace {
+
+// A runner that records what the print thread does with it.
+struct FakeRunner
+{
+    DLP::GCodeFile job{std::string("G1 Z1\n;(<Slice> 0 )\n")};
+    std::vector<std::string> started;
+    std::vector<std::pair<bool, bool>> states;
+    int done = 0;
+    DLP::GCodeFile gcodeFile() const { return job; }
+    void StartPrint(DLP::GCodeFile j) { started.push_back(j.text); }
+    void SetState(bool a, bool b) { states.push_back({a, b}); }
+    void signal_printDone() { ++done; }
+};
+
+TEST(PrintThread, RunsACopyOfTheJobThenResetsTheRunner)
+{
+    FakeRunner r;
+    std::atomic<bool> stop{false};
+    runPrintJob(r, stop);
+    EXPECT_EQ(r.started, std::vector<std::string>{r.job.text});
+    EXPECT_EQ(r.states, (std::vector<std::pair<bool, bool>>{{false, false}}));
+    EXPECT_EQ(r.done, 0); // the runner reports its own end
+    EXPECT_TRUE(stop.load());
+
+    // A cancel before the loop began is not lost: no start, an end report.
+    FakeRunner early;
+    runPrintJob(early, stop);
+    EXPECT_TRUE(early.started.empty());
+    EXPECT_EQ(early.done, 1);
+    EXPECT_EQ(early.states.size(), 1u);
+}
+
+TEST(ProjectorScreen, PrimaryFirstAtMostTenAndThePointBesideIt)
+{
+    DisplayStandIn::Screens s;
+    s.geometries = {QRect(-1280, 0, 1280, 1024), QRect(0, 0, 1920, 1080), QRect(1920, 0, 2560, 1440)};
+    s.primary = 1;
+    const auto listed = DisplayStandIn::listScreens(s);
+    ASSERT_EQ(listed.size(), 3);
+    EXPECT_EQ(listed[0].first, 1);
+    EXPECT_EQ(listed[1].first, 0);
+    EXPECT_EQ(listed[2].first, 2);
+    EXPECT_EQ(DisplayStandIn::projectorPoint(s), QPoint(1920, 0));
+
+    DisplayStandIn::Screens many;
+    for (int i = 0; i < 14; ++i)
+        many.geometries << QRect(i * 800, 0, 800 + i, 600);
+    many.primary = 13;
+    EXPECT_EQ(DisplayStandIn::listScreens(many).size(), 10);
+    EXPECT_EQ(DisplayStandIn::projectorPoint(many), QPoint(813, 0));
+    EXPECT_EQ(DisplayStandIn::projectorPoint(DisplayStandIn::Screens{}), QPoint(0, 0));
+}
+
+void writeCubeStl(const QString& path, float size)
+{
+    const QVector3D c[8] = {{0, 0, 0},       {size, 0, 0},       {size, size, 0},       {0, size, 0},
+                            {0, 0, size},    {size, 0, size},    {size, size, size},    {0, size, size}};
+    const int faces[12][3] = {{0, 2, 1}, {0, 3, 2}, {4, 5, 6}, {4, 6, 7}, {0, 1, 5}, {0, 5, 4},
+                              {1, 2, 6}, {1, 6, 5}, {2, 3, 7}, {2, 7, 6}, {3, 0, 4}, {3, 4, 7}};
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    QDataStream out(&f);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out.setFloatingPointPrecision(QDataStream::SinglePrecision);
+    f.write(QByteArray(80, ' '));
+    out << quint32(12);
+    for (const auto& t : faces) {
+        const QVector3D n = QVector3D::normal(c[t[0]], c[t[1]], c[t[2]]);
+        out << n.x() << n.y() << n.z();
+        for (int k : t)
+            out << c[k].x() << c[k].y() << c[k].z();
+        out << quint16(0);
+    }
+}
+
+class PrintPath : public PrinterLinkTest
+{
+protected:
+    void SetUp() override
+    {
+        PrinterLinkTest::SetUp();
+        QStandardPaths::setTestModeEnabled(true);
+        stl = m_dir.filePath("cube.stl");
+        writeCubeStl(stl, 5.0f);
+        FileChooser::setOpenChooser([this](QWidget*, const QString&, const QString&, const QString&) { return stl; });
+        DisplayStandIn::setScreenSource([] {
+            DisplayStandIn::Screens s;
+            s.geometries << QRect(0, 0, 1920, 1080) << QRect(1920, 0, 854, 480);
+            return s;
+        });
+        DisplayStandIn::setModeSwitch([] {});
+    }
+    void TearDown() override
+    {
+        FileChooser::setOpenChooser({});
+        FileChooser::setSaveChooser({});
+        DisplayStandIn::setScreenSource({});
+        DisplayStandIn::setModeSwitch({});
+        PrinterLinkTest::TearDown();
+    }
+    int modelCount(Vexmor& w) { return w.ui.GLWidget->scene()->models().size(); }
+    void loadAndSlice(Vexmor& w)
+    {
+        w.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+        w.slot_OpenAction();
+        ASSERT_EQ(modelCount(w), 1);
+        w.m_buildConfig.SliceThickness = 0.1f;
+        const DLP::SliceBuildConfig& c = w.m_buildConfig;
+        w.slot_SliceScene(0.1f, c.XResolution, c.YResolution, c.DotsPermmX, c.DotsPermmY, 0);
+        WAIT_TRUE(!w.isWorking(), 30000);
+        ASSERT_TRUE(w.m_pSaveWidget->m_bSliceData);
+        ASSERT_EQ(w.m_pSaveWidget->m_nLayers, 50);
+    }
+    void startJob(Vexmor& w) { QMetaObject::invokeMethod(w.m_pSaveWidget, "slot_EmitStartPrint"); }
+    bool sawCommand(const std::string& c)
+    {
+        for (const std::string& s : sim->commands())
+            if (s == c)
+                return true;
+        return false;
+    }
+    void prepareProjector(Vexmor& w)
+    {
+        frmDLP* p = w.m_printThread.m_runner.projector();
+        p->setDataFolder(m_dir.path());
+        p->setReporter([this](const QString& t, const QString& x) { reports << t + "|" + x; });
+        QFile grey(m_dir.filePath("GreyTestFinal.dat"));
+        ASSERT_TRUE(grey.open(QIODevice::WriteOnly));
+        for (const char* line : {"0", "0.00392156862745098", "0", "0", "0", "0", "1", "7", "7", "7", "7", "7", "7"})
+            grey.write(QByteArray(line) + "\r\n");
+    }
+
+    QString stl;
+    QStringList reports;
+};
+
+// The save panel, the print-data thread and the view, joined by the window.
+TEST_F(PrintPath, SavedFileCarriesTheRecipeAndAFailureIsReported)
+{
+    Vexmor w;
+    ASSERT_NO_FATAL_FAILURE(loadAndSlice(w));
+    const QString out = m_dir.filePath("cube.vxs");
+    QString answer = out;
+    FileChooser::setSaveChooser([&](QWidget*, const QString&, const QString&, const QString&) { return answer; });
+    QSignalSpy ready(&w.m_dataThread, &MyThread2::signal_PrintDataReady);
+    QSignalSpy repaired(&w.m_dataThread, &MyThread2::signal_FixDone);
+    {
+        ModalAnswers modal;
+        startJob(w);
+        WAIT_EQ(ready.count(), 1, 30000);
+        WAIT_TRUE(!w.isWorking(), 5000);
+        QTest::qWait(50);
+        EXPECT_TRUE(modal.texts.isEmpty()); // success is silent
+    }
+    EXPECT_EQ(ready.at(0).at(1).toInt(), int(PrintFileOk));
+    const VxsFile f = ReadVxs(out, false);
+    ASSERT_TRUE(f.valid) << f.error;
+    const std::pair<int, float> expected[] = {{4, 0.1f}, {5, 6000}, {6, 80000}, {8, 1000}, {9, 1000}, {10, 0.3f},
+                                              {12, 4},   {13, 2},   {14, 150},  {15, 150}, {16, 90},  {17, 90}};
+    for (auto [index, value] : expected)
+        EXPECT_FLOAT_EQ(f.params[index], value) << index;
+
+    // Into a folder that is a file: reported with the reason, nothing left.
+    QFile blocker(m_dir.filePath("afile"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    answer = m_dir.filePath("afile/cube.vxs");
+    ModalAnswers modal;
+    startJob(w);
+    WAIT_EQ(ready.count(), 2, 30000);
+    WAIT_EQ(modal.texts, QStringList{"Failed to Save File"}, 5000);
+    const int result = ready.at(1).at(1).toInt();
+    EXPECT_NE(result, int(PrintFileOk));
+    EXPECT_EQ(modal.informative.value(0), QString("文件保存失败\n") + PrintFileResultText(result));
+    EXPECT_FALSE(QFile::exists(answer));
+    EXPECT_EQ(repaired.count(), 1); // the repair mark stays from the first run
+    EXPECT_FALSE(w.isWorking());
+    const QImage shot = w.grab().toImage();
+    shot.save("print_path_saved.png");
+    int distinct = 0;
+    for (int x = 0; x < shot.width(); x += 9)
+        distinct += shot.pixel(x, shot.height() - 40) != shot.pixel(shot.width() / 2, 5);
+    EXPECT_GT(distinct, 20); // the window after the job, not a blank frame
+}
+
+TEST_F(PrintPath, LocalPrintRunsOnThePrinterAndCancels)
+{
+    ASSERT_NO_FATAL_FAILURE(connectPrinter());
+    Vexmor w;
+    ASSERT_NO_FATAL_FAILURE(prepareProjector(w));
+    ASSERT_NO_FATAL_FAILURE(loadAndSlice(w));
+    VSaveWidgetX* panel = w.m_pSaveWidget;
+    panel->m_nPrintTarget = 0;
+    {
+        ModalAnswers modal;
+        startJob(w);
+        EXPECT_EQ(modal.informative, QStringList{"Extern Display"});
+    }
+    ASSERT_TRUE(reports.isEmpty()) << reports.join(';').toStdString();
+    ASSERT_TRUE(w.m_printThread.isRunning());
+    EXPECT_TRUE(w.m_bPrinting);
+    EXPECT_TRUE(w.m_printThread.m_runner.projector()->isVisible());
+    WAIT_TRUE(panel->m_nCurLayer >= 0 && sim->commands().size() > 4, 20000);
+
+    // The projector shows the model's layers: Delete leaves the model alone.
+    VSL3DScene* scene = w.ui.GLWidget->scene();
+    scene->SetPickModelPainter(scene->instances().first()->pickId());
+    ASSERT_NE(scene->selectedInstance(), nullptr);
+    QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
+    QApplication::sendEvent(w.ui.GLWidget, &del);
+    EXPECT_EQ(modelCount(w), 1);
+
+    ModalAnswers modal({QMessageBox::Yes});
+    panel->slot_EmitCancelPrint();
+    WAIT_TRUE(!w.m_printThread.isRunning(), 20000);
+    WAIT_EQ(modal.texts, (QStringList{"Sure to Cancel Job", "Printing Cancelled"}), 5000);
+    EXPECT_TRUE(sawCommand("G1 Y0"));
+    EXPECT_FALSE(w.m_bPrinting);
+    EXPECT_FALSE(w.m_printThread.m_runner.projector()->isVisible());
+    EXPECT_TRUE(panel->findChild<QPushButton*>("btn_StartPrint")->isEnabled());
+
+    // Between prints Delete works again.
+    QKeyEvent del2(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
+    QApplication::sendEvent(w.ui.GLWidget, &del2);
+    EXPECT_EQ(modelCount(w), 0);
+}
+
+TEST_F(PrintPath, ACancelRightAfterTheStartIsNotLost)
+{
+    ASSERT_NO_FATAL_FAILURE(connectPrinter());
+    Vexmor w;
+    ASSERT_NO_FATAL_FAILURE(prepareProjector(w));
+    ASSERT_NO_FATAL_FAILURE(loadAndSlice(w));
+    w.m_pSaveWidget->m_nPrintTarget = 0;
+    w.m_pSaveWidget->m_bSkipCancelConfirm = true; // no question: the cancel comes at once
+    ModalAnswers modal;
+    startJob(w);
+    w.m_pSaveWidget->slot_EmitCancelPrint(); // microseconds after the thread's start
+    ASSERT_TRUE(w.m_printThread.isRunning());
+    // The job alone would take minutes (50 layers of 6 s).
+    WAIT_TRUE(!w.m_printThread.isRunning(), 20000);
+    WAIT_EQ(modal.texts, (QStringList{"", "Printing Cancelled"}), 5000);
+    EXPECT_FALSE(w.m_bPrinting);
+    EXPECT_FALSE(w.m_pSaveWidget->localPrintRunning());
+}
+
+TEST_F(PrintPath, ClosingDuringAPrintCancelsItAndJoinsTheThread)
+{
+    ASSERT_NO_FATAL_FAILURE(connectPrinter());
+    auto w = std::make_unique<Vexmor>();
+    ASSERT_NO_FATAL_FAILURE(prepareProjector(*w));
+    ASSERT_NO_FATAL_FAILURE(loadAndSlice(*w));
+    w->m_pSaveWidget->m_nPrintTarget = 0;
+    {
+        ModalAnswers modal;
+        startJob(*w);
+    }
+    ASSERT_TRUE(w->m_printThread.isRunning());
+    WAIT_TRUE(sim->commands().size() > 4, 20000);
+    QElapsedTimer t;
+    t.start();
+    ModalAnswers modal;
+    w.reset();
+    EXPECT_LT(t.elapsed(), 10000);
+    EXPECT_TRUE(sawCommand("G1 Y0")); // the normal cancel ran
+}
+
+TEST_F(PrintPath, StartWithoutLightTablesRunsNothing)
+{
+    ASSERT_NO_FATAL_FAILURE(connectPrinter());
+    Vexmor w;
+    w.m_printThread.m_runner.projector()->setDataFolder(m_dir.filePath("empty"));
+    w.m_printThread.m_runner.projector()->setReporter([this](const QString& t, const QString&) { reports << t; });
+    ASSERT_NO_FATAL_FAILURE(loadAndSlice(w));
+    w.m_pSaveWidget->m_nPrintTarget = 0;
+    ModalAnswers modal;
+    startJob(w);
+    WAIT_EQ(modal.texts, (QStringList{"", "Printing Cancelled"}), 5000);
+    EXPECT_FALSE(reports.isEmpty());
+    EXPECT_FALSE(w.m_printThread.isRunning());
+    EXPECT_FALSE(w.m_bPrinting);
+    EXPECT_FALSE(w.m_pSaveWidget->localPrintRunning());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(PrintPath, ControlDialogFeedsThePanelAndTakesTheEmergencyStop)
+{
+    ASSERT_NO_FATAL_FAILURE(connectPrinter());
+    Vexmor w;
+    VSaveWidgetX* panel = w.m_pSaveWidget;
+    // Sent once at start-up, after the connections exist.
+    EXPECT_EQ(panel->findChild<QLabel*>("label_pwm")->text(),
+              QString::number(w.m_pDlpCtlDialog->lightPwm(), 'g', 6));
+    EXPECT_EQ(panel->findChild<QLabel*>("le_homeadjz")->text(),
+              QString::number(w.m_pDlpCtlDialog->homeAdjZ(), 'g', 6));
+    EXPECT_EQ(panel->findChild<QLabel*>("label_pwm")->text(), "30"); // the dialog's default, not the form's 255
+
+    panel->m_nPrintTarget = 2; // nothing to cancel: only the stop goes out
+    ModalAnswers modal;
+    panel->on_pbStop();
+    WAIT_TRUE(sawCommand("M911"), 5000);
+    EXPECT_TRUE(modal.texts.isEmpty());
+
+    // The contour pen choice reaches the next print start.
+    emit w.m_pDlpCtlDialog->signal_exposure_select(3);
+    EXPECT_EQ(w.m_nPenSelect, 3);
+}
+
+} // namespace
