@@ -44,8 +44,8 @@ TEST_F(MainWindow, OpensMaximisedWithTitleBarViewAndBars)
     EXPECT_FALSE(w.ui.MaximizeButton->isVisible());
 
     // Both bars load (a missing QML module would leave them empty).
-    QTRY_COMPARE(w.m_pNavBar->status(), QQuickWidget::Ready);
-    QTRY_COMPARE(w.m_pToolBar->status(), QQuickWidget::Ready);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (w.m_pNavBar->status()) == (QQuickWidget::Ready); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (w.m_pToolBar->status()) == (QQuickWidget::Ready); }, 10000));
     QTest::qWait(300);
 
     const QImage shot = w.grab().toImage();

@@ -105,7 +105,7 @@ TEST_F(Bars, LoadThenStagesMakeTheirCallsInOrder)
     nav.resize(440, 60);
     nav.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&nav));
-    QTRY_COMPARE(find(nav, "stageRow")->property("opacity").toDouble(), 1.0); // slid in
+    ASSERT_TRUE(QTest::qWaitFor([&] { return find(nav, "stageRow")->property("opacity").toDouble() == 1.0; }, 10000)); // slid in
     const QImage shot = nav.grabFramebuffer();
     shot.save("navbar.png");
     // Load (checked picture) and the five stage pictures lie in a row.
@@ -143,7 +143,7 @@ TEST_F(Bars, LoadThenStagesMakeTheirCallsInOrder)
     emit ui.allModelsDeleted();
     EXPECT_EQ(str(ui.calls), str(QStringList{"slot_CtlWidgetDisp(false)"}));
     EXPECT_FALSE(checked("loadButton"));
-    QTRY_COMPARE(find(nav, "stageRow"), nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return find(nav, "stageRow") == nullptr; }, 10000));
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
 }
 
@@ -152,11 +152,11 @@ TEST_F(Bars, ToolColumnFollowsStageAndSelection)
     ASSERT_EQ(tools.status(), QQuickWidget::Ready) << errors.join('\n').toStdString();
     QObject* loader = find(tools, "rowLoader");
     EXPECT_FALSE(loader->property("visible").toBool());
-    QTRY_COMPARE(rowSource(), QString("blanktools.qml"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (rowSource()) == (QString("blanktools.qml")); }, 10000));
 
     emit ui.navIndexChanged(1);
-    QTRY_COMPARE(rowSource(), QString("layoutools.qml"));
-    QTRY_VERIFY(ui.calls.contains("bTransformShow")); // the edit row announces itself
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (rowSource()) == (QString("layoutools.qml")); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ui.calls.contains("bTransformShow"); }, 10000)); // the edit row announces itself
     QObject* row = loader->property("item").value<QObject*>();
 
     emit view.signal_ShowHideEditControl(true);
@@ -171,7 +171,7 @@ TEST_F(Bars, ToolColumnFollowsStageAndSelection)
     EXPECT_EQ(str(ui.calls), str(QStringList{"layoutBarClicked(1)"}));
 
     emit ui.navIndexChanged(3);
-    QTRY_COMPARE(rowSource(), QString("blanktools.qml"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (rowSource()) == (QString("blanktools.qml")); }, 10000));
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
 }
 
