@@ -5,11 +5,13 @@
 #include "VEditModeWidget.h"
 #include "VSliceWidgetX.h"
 #include "VSupportWidgetX.h"
+#include "SlicePreview.h"
 #include "VTransformEditWidget.h"
 #include "notices.h"
 
 #include <QDoubleSpinBox>
 #include <QLabel>
+#include <QPainterPath>
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
@@ -375,3 +377,54 @@ TEST(SlicePanelNotice, OutlivedByThePanelMovedToAnotherParent)
     panel->slot_SliceSceneDone(3);
     EXPECT_EQ(panel->sliceState(), 1);
 }   // the panel goes with `second`: no second delete of the notice
+
+TEST(SlicePreviewBatches, DrawAsOneOddEvenFillWould)
+{
+    // 600 rings listed outer contours first, their holes after them, and
+    // pairs of overlapping squares whose overlap odd-even leaves black: the
+    // batched fill must give the picture of one path of the whole layer.
+    QVector<QPolygonF> layer;
+    QVector<QPolygonF> holes;
+    for (int j = 0; j < 20; ++j)
+        for (int i = 0; i < 30; ++i) {
+            const double x = 20 + i * 84, y = 20 + j * 70;
+            layer.append(Square(x, y, x + 60, y + 50));
+            holes.append(Square(x + 20, y + 15, x + 40, y + 35));
+        }
+    layer += holes;
+    for (int i = 0; i < 10; ++i) {
+        layer.append(Square(100 + i * 240, 1420 - 60, 200 + i * 240, 1440));
+        layer.append(Square(150 + i * 240, 1420 - 30, 250 + i * 240, 1440));
+    }
+    SlicePreviewLayer what;
+    what.previewSize = QSize(760, 427);
+    what.xResolution = 2560;
+    what.yResolution = 1440;
+    what.drawLayer = true;
+    QImage batched(what.previewSize, QImage::Format_RGB32);
+    {
+        QPainter painter(&batched);
+        paintSlicePreview(painter, what, {layer}, {});
+    }
+    QImage whole(what.previewSize, QImage::Format_RGB32);
+    {
+        QPainter painter(&whole);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.scale(760.0 / 2560, 427.0 / 1440);
+        painter.fillRect(QRectF(0, 0, 2560, 1440), Qt::black);
+        QPainterPath path;
+        path.setFillRule(Qt::OddEvenFill);
+        for (const QPolygonF& poly : layer)
+            path.addPolygon(poly), path.closeSubpath();
+        painter.fillPath(path, Qt::white);
+    }
+    int differing = 0;
+    for (int y = 0; y < whole.height(); ++y)
+        for (int x = 0; x < whole.width(); ++x)
+            differing += std::abs(Gray(whole, x, y) - Gray(batched, x, y)) > 8;
+    EXPECT_EQ(differing, 0);
+    const double s = 760.0 / 2560;
+    EXPECT_LT(Gray(batched, int((20 + 30) * s), int((20 + 25) * 427.0 / 1440)), 20) << "first hole";
+    EXPECT_GT(Gray(batched, int((20 + 8) * s), int((20 + 25) * 427.0 / 1440)), 230) << "its ring";
+    EXPECT_LT(Gray(batched, int(175 * s), int(1430 * 427.0 / 1440)), 20) << "overlap of two squares";
+}
