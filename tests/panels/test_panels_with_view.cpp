@@ -361,6 +361,11 @@ TEST(PanelsOnThePlate, SliceAndSupportShowTheirForms)
     const QImage sup = GrabOnPlate(&support, "support_panel_on_plate");
     ExpectFormOnPlate(sup, QRect(20, 20, support.width(), support.height()),
                       QPoint(24, 20 + support.height() - 3));
+
+    VSupportWidgetEditX bar;
+    const QImage edit = GrabOnPlate(&bar, "support_edit_bar_on_plate");
+    EXPECT_EQ(bar.size(), QSize(380, 56));
+    ExpectFormOnPlate(edit, QRect(20, 20, bar.width(), bar.height()), QPoint(200, 22));
 }
 
 TEST(SlicePanelNotice, OutlivedByThePanelMovedToAnotherParent)
