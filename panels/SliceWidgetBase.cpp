@@ -29,7 +29,13 @@ SliceWidgetBase::SliceWidgetBase(VSLGLView* view, DLP::SliceBuildConfig& config,
 
 SliceWidgetBase::~SliceWidgetBase()
 {
-    delete m_pSlicingMsgBox;
+    // Null when its parent went first (the panel moved to another parent).
+    delete m_pSlicingMsgBox.data();
+}
+
+VSlicingMsgBox* SliceWidgetBase::slicingNotice() const
+{
+    return m_pSlicingMsgBox.data();
 }
 
 void SliceWidgetBase::setMachine(int xres, int yres, int previewWidth, int previewHeight)
@@ -97,7 +103,7 @@ void SliceWidgetBase::slot_SliceSceneDone(int layers)
     m_ctl.layerCount->setText(QString::number(layers));
     if (layers >= 1) {
         m_bBrowserEnabled = true;
-        if (m_pSlicingMsgBox->isVisible())
+        if (m_pSlicingMsgBox && m_pSlicingMsgBox->isVisible())
             m_pSlicingMsgBox->close();
         setBrowserControlsEnabled(true);
         // Every position of the browser holds a layer.
@@ -121,7 +127,7 @@ void SliceWidgetBase::slot_SliceSceneDone(int layers)
 void SliceWidgetBase::enableBrowserSlice(bool enable)
 {
     m_bBrowserEnabled = enable;
-    if (m_pSlicingMsgBox->isVisible())
+    if (m_pSlicingMsgBox && m_pSlicingMsgBox->isVisible())
         m_pSlicingMsgBox->close();
     setBrowserControlsEnabled(enable);
     if (!enable) {
@@ -145,7 +151,7 @@ void SliceWidgetBase::slot_EditStatChanged(emVexmorEditStat stat)
         if (!m_bBrowserEnabled && !m_bSlicing)
             startSlice();
     }
-    if (m_pSlicingMsgBox->isVisible())
+    if (m_pSlicingMsgBox && m_pSlicingMsgBox->isVisible())
         m_pSlicingMsgBox->hide();
     update();
 }
@@ -162,9 +168,11 @@ void SliceWidgetBase::setSliceStarted(int started)
         m_ctl.status->setText(statusText(false));
         if (!m_ctl.thickness->isEnabled())
             m_ctl.thickness->setEnabled(true);
-        m_pSlicingMsgBox->ntfMsgShow(1);
-        if (!m_pSlicingMsgBox->isVisible())
-            m_pSlicingMsgBox->show();
+        if (m_pSlicingMsgBox) {
+            m_pSlicingMsgBox->ntfMsgShow(1);
+            if (!m_pSlicingMsgBox->isVisible())
+                m_pSlicingMsgBox->show();
+        }
     }
 }
 

@@ -3,6 +3,7 @@
 #include "VSL3DScene.h"
 #include "dlp/slicebuildconfig.h"
 
+#include <QPointer>
 #include <QWidget>
 
 class QAbstractButton;
@@ -80,12 +81,14 @@ protected:
     // Black build area and, when it may be read, the preview layer.
     void paintPreview(QPainter& painter);
 
-    VSlicingMsgBox* slicingNotice() const { return m_pSlicingMsgBox; }
+    // Null once the panel's first parent has deleted it.
+    VSlicingMsgBox* slicingNotice() const;
     void setSliceState(int state) { m_nSliceState = state; }
 
 private:
     Controls m_ctl;
-    VSlicingMsgBox* m_pSlicingMsgBox;
+    // Owned, but a child of the panel's parent, which may delete it first.
+    QPointer<VSlicingMsgBox> m_pSlicingMsgBox;
     DLP::SliceBuildConfig& m_config;
     bool m_bBrowserEnabled = false;
     bool m_bSlicing = false;

@@ -90,9 +90,12 @@ void VSliceWidget::on_horizontalSlider_valueChanged(int value)
         setBrowserPosition(value);
         return;
     }
-    slicingNotice()->ntfMsgShow(2);
-    if (!slicingNotice()->isVisible())
-        slicingNotice()->show();
+    VSlicingMsgBox* notice = slicingNotice();
+    if (!notice)
+        return;
+    notice->ntfMsgShow(2);
+    if (!notice->isVisible())
+        notice->show();
 }
 
 void VSliceWidget::on_edit_index_textEdited(const QString& arg1)

@@ -1,0 +1,435 @@
+// The side panels against a real 3D view, wired as the main window wires
+// them, their layer preview in pixels, and how they look on the plate.
+#include "../glview/glview_fixture.h"
+
+#include "VEditModeWidget.h"
+#include "VSliceWidgetX.h"
+#include "VSupportWidgetX.h"
+#include "SlicePreview.h"
+#include "VTransformEditWidget.h"
+#include "notices.h"
+
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QSlider>
+#include <QSpinBox>
+
+namespace {
+
+QPolygonF Square(double x0, double y0, double x1, double y1)
+{
+    return QPolygonF({{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}});
+}
+
+void SetLayers(VSLGLView& view, const SliceLayers& model, const SliceLayers& supports = {})
+{
+    QMutexLocker lock(view.scene()->sceneMutex());
+    view.scene()->m_modelSliceLayers = model;
+    view.scene()->m_supportSliceLayers = supports;
+}
+
+int Gray(const QImage& img, int x, int y)
+{
+    return qGray(img.pixel(x, y));
+}
+
+QVector3D BottomCentre(const VSLModelPainter* p)
+{
+    return {(p->m_minBound.x() + p->m_maxBound.x()) / 2, (p->m_minBound.y() + p->m_maxBound.y()) / 2,
+            p->m_minBound.z()};
+}
+
+// The panel on a light backdrop, as it floats over the view, grabbed and saved.
+QImage GrabOnPlate(QWidget* panel, const QString& name)
+{
+    QWidget host;
+    host.setAutoFillBackground(true);
+    QPalette pal = host.palette();
+    pal.setColor(QPalette::Window, QColor(240, 237, 235));
+    host.setPalette(pal);
+    host.resize(panel->width() + 40, panel->height() + 40);
+    QWidget* oldParent = panel->parentWidget();
+    panel->setParent(&host);
+    panel->move(20, 20);
+    panel->show();
+    host.show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&host));
+    QTest::qWait(20);
+    const QImage img = host.grab().toImage();
+    img.save(QDir(QCoreApplication::applicationDirPath()).filePath(name + ".png"));
+    panel->hide();
+    panel->setParent(oldParent);
+    return img;
+}
+
+// A form on the translucent plate: the plate darkens the backdrop without
+// hiding it, and the form puts light text on it.
+void ExpectFormOnPlate(const QImage& img, QRect panel, QPoint plateSample)
+{
+    EXPECT_GT(Gray(img, 5, 5), 220) << "backdrop";
+    const int plate = Gray(img, plateSample.x(), plateSample.y());
+    EXPECT_GT(plate, 100) << "the plate is translucent";
+    EXPECT_LT(plate, 180) << "the plate darkens";
+    int light = 0;
+    for (int y = panel.top(); y <= panel.bottom(); ++y)
+        for (int x = panel.left(); x <= panel.right(); ++x)
+            light += Gray(img, x, y) > 230;
+    EXPECT_GT(light, 200) << "texts and buttons of the form";
+}
+
+} // namespace
+
+class TransformWithView : public GLView {
+protected:
+    void SetUp() override
+    {
+        GLView::SetUp();
+        VSLGLView* view = m_view.get();
+        // As the main window connects them.
+        connect(&mode, &VEditModeWidget::signal_SendEditMode, view, &VSLGLView::slot_ReceiveEditList);
+        connect(&mode, &VEditModeWidget::signal_SendEditMode, &panel, &VTransformEditWidget::slot_ReceiveEditList);
+        connect(&panel, &VTransformEditWidget::signal_SendEditData, view, &VSLGLView::slot_ReceiveEditList);
+        connect(view, &VSLGLView::signal_SendEditList, &panel, &VTransformEditWidget::slot_ReceiveEditList);
+        connect(view, &VSLGLView::signal_RequestScaleValue, &panel, &VTransformEditWidget::slot_EmitScaleValue);
+        connect(&panel, &VTransformEditWidget::signal_SendScaleValue, view, &VSLGLView::slot_ReceiveScaleValue);
+        connect(view, &VSLGLView::signal_ShowHideEditControl, &panel, &VTransformEditWidget::slot_ModelSelected);
+    }
+    template <class... A> static void connect(A&&... a) { QObject::connect(std::forward<A>(a)...); }
+    QDoubleSpinBox* spin(const char* name) { return panel.findChild<QDoubleSpinBox*>(name); }
+    QVector3D fields(const char* group)
+    {
+        const QString g(group);
+        return QVector3D(spin((g + "_X").toLatin1())->value(), spin((g + "_Y").toLatin1())->value(),
+                         spin((g + "_Z").toLatin1())->value());
+    }
+    static void ExpectNear(QVector3D a, QVector3D b, float tol, const char* what)
+    {
+        for (int k = 0; k < 3; ++k)
+            EXPECT_NEAR(a[k], b[k], tol) << what << " axis " << k;
+    }
+
+    VEditModeWidget mode;
+    VTransformEditWidget panel;
+};
+
+TEST_F(TransformWithView, FieldsDriveTheCubeAndFollowIt)
+{
+    VSLModelPainter* p = Load(BoxFile("cube.stl", {-10, -10, 0}, {10, 10, 20}));
+    ASSERT_TRUE(p);
+    Frame();
+    Click(Project({p->m_center.x(), p->m_center.y(), 20}));
+    ASSERT_EQ(m_view->selectedNumber(), p->pickId());
+
+    // Selecting fills the fields from the view, in move mode.
+    EXPECT_TRUE(panel.findChild<QWidget*>("PositionGroup")->isEnabled());
+    ExpectNear(fields("Position"), BottomCentre(p), 0.01f, "position");
+    ExpectNear(fields("Size"), {20, 20, 20}, 0.01f, "size");
+    ExpectNear(fields("Scale"), {1, 1, 1}, 0.001f, "scale");
+
+    const float y0 = BottomCentre(p).y();
+    spin("Position_X")->setValue(10);
+    ExpectNear(BottomCentre(p), {10, y0, 0}, 0.01f, "moved bottom centre");
+
+    mode.layoutBarClicked(2);
+    ASSERT_TRUE(panel.findChild<QWidget*>("ScaleGroup")->isEnabled());
+    spin("Scale_Y")->setValue(2);
+    ExpectNear(p->m_maxBound - p->m_minBound, {40, 40, 40}, 0.01f, "scaled bounds");
+    ExpectNear(BottomCentre(p), {10, y0, 0}, 0.01f, "scaled about the bottom centre");
+    ExpectNear(fields("Size"), {40, 40, 40}, 0.01f, "size after scale");
+    ExpectNear(fields("Scale"), {2, 2, 2}, 0.001f, "scale after scale");
+
+    panel.findChild<QPushButton*>("ResetButton")->click();
+    ExpectNear(p->m_maxBound - p->m_minBound, {20, 20, 20}, 0.01f, "reset bounds");
+    ExpectNear(fields("Size"), {20, 20, 20}, 0.01f, "reset size");
+    ExpectNear(fields("Scale"), {1, 1, 1}, 0.001f, "reset scale");
+    ExpectNear(fields("Position"), BottomCentre(p), 0.01f, "reset position");
+    ExpectNear(p->m_scale, {1, 1, 1}, 0.001f, "the view's scale record");
+
+    panel.resize(380, 280);
+    const QImage img = GrabOnPlate(&panel, "transform_panel_on_plate");
+    ExpectFormOnPlate(img, QRect(20, 20, 380, 280), QPoint(30, 300 - 4));
+}
+
+namespace {
+
+// A slice panel on a 2560 x 1440 printer at 20 pixels per mm.
+struct SlicePanel
+{
+    explicit SlicePanel(VSLGLView* v = nullptr) : view(v ? v : &own)
+    {
+        config.XResolution = 2560;
+        config.YResolution = 1440;
+        config.DotsPermmX = 20;
+        config.DotsPermmY = 20;
+        panel = new VSliceWidgetX(view, config, &host);
+        panel->updateMachineCfg(2560, 1440, 20, 20);
+    }
+    template <class T> T* get(const char* name) { return panel->findChild<T*>(name); }
+    QString text(const char* label) { return get<QLabel>(label)->text(); }
+    QPushButton* sliceButton() { return get<QPushButton>("pushButton"); }
+    QImage shot() { return panel->grab().toImage(); }
+
+    VSLGLView own;
+    VSLGLView* view;
+    DLP::SliceBuildConfig config;
+    QWidget host;
+    VSliceWidgetX* panel;
+};
+
+} // namespace
+
+TEST(SlicePanelStates, ThicknessRequestCompletionAndSceneStates)
+{
+    SlicePanel s;
+    const struct { int slider; float mm; const char* label; } thick[] = {
+        {2, 0.010f, "10um"}, {7, 0.035f, "35um"}, {20, 0.100f, "100um"}};
+    for (const auto& r : thick) {
+        s.get<QSlider>("HSlider_Thick")->setValue(r.slider);
+        EXPECT_FLOAT_EQ(s.panel->layerThickness(), r.mm);
+        EXPECT_EQ(s.text("label_LayerThick"), r.label);
+    }
+
+    // The request carries the panel's settings and the printer's.
+    s.config.XResolution = 1920;
+    s.config.YResolution = 1080;
+    s.config.DotsPermmX = 18.5f;
+    s.config.DotsPermmY = 19.5f;
+    s.get<QSpinBox>("spinBoxPlateLayer")->setValue(4);
+    QSignalSpy slice(s.panel, &VSliceWidgetX::sig_SliceScene);
+    s.sliceButton()->click();
+    ASSERT_EQ(slice.size(), 1);
+    const QList<QVariant> a = slice[0];
+    EXPECT_FLOAT_EQ(a[0].toFloat(), 0.1f);
+    EXPECT_EQ(a[1].toInt(), 1920);
+    EXPECT_EQ(a[2].toInt(), 1080);
+    EXPECT_FLOAT_EQ(a[3].toFloat(), 18.5f);
+    EXPECT_FLOAT_EQ(a[4].toFloat(), 19.5f);
+    EXPECT_EQ(a[5].toInt(), 4);
+    EXPECT_FLOAT_EQ(s.config.SliceThickness, 0.1f);
+    EXPECT_EQ(s.config.PlateLayers, 4);
+
+    // Nothing but the completion gives the Slice button back.
+    for (int stat : {0, 1, 2, 3, 5})
+        s.panel->slot_EditStatChanged(emVexmorEditStat(stat));
+    s.panel->enableBrowserSlice(true);
+    s.panel->setNotSlice();
+    EXPECT_FALSE(s.sliceButton()->isEnabled());
+    EXPECT_EQ(slice.size(), 1) << "state 5 while slicing starts nothing";
+
+    const struct { int layers; const char* count; bool browser; int top; } done[] = {
+        {25, "25", true, 24}, {0, "NA", false, 24}, {1, "1", true, 0}};
+    for (const auto& r : done) {
+        s.panel->slot_SliceSceneDone(r.layers);
+        EXPECT_TRUE(s.sliceButton()->isEnabled()) << r.layers;
+        EXPECT_EQ(s.panel->sliceState(), 1) << r.layers;
+        EXPECT_FALSE(s.panel->isSlicing());
+        EXPECT_EQ(s.text("label_slicests"), "Sliced");
+        EXPECT_EQ(s.text("label_4"), r.count) << r.layers;
+        EXPECT_EQ(s.get<QSlider>("horizontalSlider")->isEnabled(), r.browser) << r.layers;
+        EXPECT_EQ(s.get<QSlider>("horizontalSlider")->maximum(), r.top) << r.layers;
+    }
+
+    // State 0 changes nothing; 1 to 3 make the slice stale and give the
+    // thickness back; 5 starts a slice only with the browser off and idle.
+    s.panel->slot_SliceSceneDone(10);
+    s.panel->slot_EditStatChanged(emVexmorEditStat(0));
+    EXPECT_EQ(s.panel->sliceState(), 1);
+    EXPECT_TRUE(s.get<QSlider>("horizontalSlider")->isEnabled());
+    s.panel->slot_EditStatChanged(emVexmorEditStat(5));
+    EXPECT_EQ(slice.size(), 1) << "browser on";
+    for (int stat : {1, 2, 3}) {
+        s.panel->slot_SliceSceneDone(10);
+        s.get<QSlider>("HSlider_Thick")->setEnabled(false);
+        s.panel->slot_EditStatChanged(emVexmorEditStat(stat));
+        EXPECT_EQ(s.panel->sliceState(), 0) << stat;
+        EXPECT_EQ(s.text("label_slicests"), "Not Sliced");
+        EXPECT_EQ(s.text("label_4"), "NA");
+        EXPECT_FALSE(s.get<QSlider>("horizontalSlider")->isEnabled());
+        EXPECT_TRUE(s.get<QSlider>("HSlider_Thick")->isEnabled()) << stat;
+    }
+    s.panel->slot_EditStatChanged(emVexmorEditStat(5));
+    EXPECT_EQ(slice.size(), 2);
+    EXPECT_FALSE(s.sliceButton()->isEnabled());
+}
+
+TEST(SlicePanelStates, PreviewKeepsThePhysicalAspect)
+{
+    SlicePanel s;
+    const struct { int x, y; float dx, dy; QSize size; } rows[] = {
+        {2560, 1440, 20, 20, {380, 213}},
+        {2560, 1440, 20, 10, {380, 427}},   // twice as tall in mm
+        {1920, 1080, 10, 20, {380, 106}},
+        {2560, 1440, 0, 20, {380, 106}},    // unknown model: kept
+        {0, 1440, 20, 20, {380, 106}},
+        {2560, 1440, NAN, 20, {380, 106}},
+    };
+    for (const auto& r : rows) {
+        s.panel->updateMachineCfg(r.x, r.y, r.dx, r.dy);
+        EXPECT_EQ(s.panel->previewSize(), r.size) << r.x << " " << r.dx << " " << r.dy;
+    }
+}
+
+TEST(SlicePanelPreview, RingSupportPlateAndSlicing)
+{
+    SlicePanel s;
+    ASSERT_EQ(s.panel->previewSize(), QSize(380, 213));
+    // Scale 380 / 2560 and 213 / 1440: the ring's band around preview x 145,
+    // its hole around x 190, the support around (37, 37).
+    const QVector<QPolygonF> ring{Square(880, 300, 1680, 1100), Square(1080, 500, 1480, 900)};
+    const QPolygonF plate = Square(-50, -50, 2610, 1490);
+    SetLayers(*s.view, {{plate}, ring}, {{}, {Square(100, 100, 400, 400)}});
+    s.panel->slot_SliceSceneDone(2);
+
+    const QImage first = s.shot();
+    for (QPoint p : {QPoint(2, 2), QPoint(190, 100), QPoint(377, 210), QPoint(37, 37)})
+        EXPECT_GT(Gray(first, p.x(), p.y()), 230) << "plate layer at " << p.x() << "," << p.y();
+    EXPECT_GT(Gray(first, 200, 240), 20) << "below the preview: not the build area";
+
+    s.get<QSlider>("horizontalSlider")->setValue(1);
+    const QImage img = s.shot();
+    img.save(QDir(QCoreApplication::applicationDirPath()).filePath("slice_panel_ring.png"));
+    EXPECT_GT(Gray(img, 145, 100), 230) << "ring";
+    EXPECT_LT(Gray(img, 190, 100), 20) << "hole";
+    EXPECT_GT(Gray(img, 37, 37), 230) << "support";
+    EXPECT_LT(Gray(img, 320, 190), 20) << "build area";
+
+    s.sliceButton()->click(); // a new slice rebuilds the layers: nothing read
+    const QImage slicing = s.shot();
+    for (QPoint p : {QPoint(145, 100), QPoint(37, 37), QPoint(190, 100)})
+        EXPECT_LT(Gray(slicing, p.x(), p.y()), 20) << p.x() << "," << p.y();
+    s.panel->slot_SliceSceneDone(2);
+    s.panel->slot_updSliceBrowser(0);
+    EXPECT_GT(Gray(s.shot(), 190, 100), 230);
+}
+
+class SliceWithView : public GLView {};
+
+TEST_F(SliceWithView, SliceButtonThroughTheViewDrawsTheCubesFootprint)
+{
+    VSLModelPainter* p = Load(BoxFile("cube.stl", {-10, -10, 0}, {10, 10, 20}));
+    ASSERT_TRUE(p);
+    p->Move({-20, 8, 0}); // off centre, so that a shift or a flip shows
+    SlicePanel s(m_view.get());
+    s.config.XResolution = 1920;
+    s.config.YResolution = 1080;
+    s.panel->updateMachineCfg(1920, 1080, 20, 20);
+    ASSERT_EQ(s.panel->previewSize(), QSize(380, 213));
+    // As the main window connects them.
+    QObject::connect(s.panel, &VSliceWidgetX::sig_SliceScene, m_view.get(), &VSLGLView::SliceScene);
+    QObject::connect(m_view.get(), &VSLGLView::sig_SliceSceneDone, s.panel, &VSliceWidgetX::slot_SliceSceneDone);
+
+    s.get<QSlider>("HSlider_Thick")->setValue(20); // 0.1 mm: 200 layers
+    s.sliceButton()->click();
+    ASSERT_FALSE(s.sliceButton()->isEnabled());
+    ASSERT_TRUE(WaitFor([&] { return s.sliceButton()->isEnabled(); }));
+    EXPECT_EQ(s.panel->sliceState(), 1);
+    EXPECT_NEAR(s.text("label_4").toInt(), 200, 1);
+    s.get<QSlider>("horizontalSlider")->setValue(100);
+
+    const QImage img = s.shot();
+    img.save(QDir(QCoreApplication::applicationDirPath()).filePath("slice_panel_cube.png"));
+    QRect white;
+    for (int y = 0; y < 213; ++y)
+        for (int x = 0; x < 380; ++x)
+            if (Gray(img, x, y) > 127)
+                white |= QRect(x, y, 1, 1);
+    // Projector pixel = mm x 20 + half the resolution; preview = pixel x 380 / 1920, 213 / 1080.
+    const double sx = 380.0 / 1920, sy = 213.0 / 1080;
+    const QRectF expected(QPointF((p->m_minBound.x() * 20 + 960) * sx, (p->m_minBound.y() * 20 + 540) * sy),
+                          QPointF((p->m_maxBound.x() * 20 + 960) * sx, (p->m_maxBound.y() * 20 + 540) * sy));
+    ASSERT_FALSE(white.isEmpty());
+    EXPECT_NEAR(white.left(), expected.left(), 2);
+    EXPECT_NEAR(white.right() + 1, expected.right(), 2);
+    EXPECT_NEAR(white.top(), expected.top(), 2);
+    EXPECT_NEAR(white.bottom() + 1, expected.bottom(), 2);
+    // Filled: the inside of the footprint is all white.
+    for (int y = white.top() + 2; y < white.bottom() - 1; ++y)
+        for (int x = white.left() + 2; x < white.right() - 1; ++x)
+            ASSERT_GT(Gray(img, x, y), 230) << x << "," << y;
+}
+
+TEST(PanelsOnThePlate, SliceAndSupportShowTheirForms)
+{
+    SlicePanel s;
+    const QImage slice = GrabOnPlate(s.panel, "slice_panel_on_plate");
+    EXPECT_LT(Gray(slice, 200, 120), 20) << "black build area";
+    ExpectFormOnPlate(slice, QRect(20, 240, 380, 160), QPoint(30, 396));
+
+    VSupportWidgetX support;
+    const QImage sup = GrabOnPlate(&support, "support_panel_on_plate");
+    ExpectFormOnPlate(sup, QRect(20, 20, support.width(), support.height()),
+                      QPoint(24, 20 + support.height() - 3));
+
+    VSupportWidgetEditX bar;
+    const QImage edit = GrabOnPlate(&bar, "support_edit_bar_on_plate");
+    EXPECT_EQ(bar.size(), QSize(380, 56));
+    ExpectFormOnPlate(edit, QRect(20, 20, bar.width(), bar.height()), QPoint(200, 22));
+}
+
+TEST(SlicePanelNotice, OutlivedByThePanelMovedToAnotherParent)
+{
+    VSLGLView view;
+    DLP::SliceBuildConfig config;
+    auto first = std::make_unique<QWidget>();
+    QWidget second;
+    auto* panel = new VSliceWidgetX(&view, config, first.get());
+    panel->setParent(&second);
+    first.reset(); // takes the notice with it
+    panel->setSliceStarted(1);
+    panel->slot_EditStatChanged(emVexmorEditStat(1));
+    panel->slot_SliceSceneDone(3);
+    EXPECT_EQ(panel->sliceState(), 1);
+}   // the panel goes with `second`: no second delete of the notice
+
+TEST(SlicePreviewBatches, DrawAsOneOddEvenFillWould)
+{
+    // 600 rings listed outer contours first, their holes after them, and
+    // pairs of overlapping squares whose overlap odd-even leaves black: the
+    // batched fill must give the picture of one path of the whole layer.
+    QVector<QPolygonF> layer;
+    QVector<QPolygonF> holes;
+    for (int j = 0; j < 20; ++j)
+        for (int i = 0; i < 30; ++i) {
+            const double x = 20 + i * 84, y = 20 + j * 70;
+            layer.append(Square(x, y, x + 60, y + 50));
+            holes.append(Square(x + 20, y + 15, x + 40, y + 35));
+        }
+    layer += holes;
+    for (int i = 0; i < 10; ++i) {
+        layer.append(Square(100 + i * 240, 1420 - 60, 200 + i * 240, 1440));
+        layer.append(Square(150 + i * 240, 1420 - 30, 250 + i * 240, 1440));
+    }
+    SlicePreviewLayer what;
+    what.previewSize = QSize(760, 427);
+    what.xResolution = 2560;
+    what.yResolution = 1440;
+    what.drawLayer = true;
+    QImage batched(what.previewSize, QImage::Format_RGB32);
+    {
+        QPainter painter(&batched);
+        paintSlicePreview(painter, what, {layer}, {});
+    }
+    QImage whole(what.previewSize, QImage::Format_RGB32);
+    {
+        QPainter painter(&whole);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.scale(760.0 / 2560, 427.0 / 1440);
+        painter.fillRect(QRectF(0, 0, 2560, 1440), Qt::black);
+        QPainterPath path;
+        path.setFillRule(Qt::OddEvenFill);
+        for (const QPolygonF& poly : layer)
+            path.addPolygon(poly), path.closeSubpath();
+        painter.fillPath(path, Qt::white);
+    }
+    int differing = 0;
+    for (int y = 0; y < whole.height(); ++y)
+        for (int x = 0; x < whole.width(); ++x)
+            differing += std::abs(Gray(whole, x, y) - Gray(batched, x, y)) > 8;
+    EXPECT_EQ(differing, 0);
+    const double s = 760.0 / 2560;
+    EXPECT_LT(Gray(batched, int((20 + 30) * s), int((20 + 25) * 427.0 / 1440)), 20) << "first hole";
+    EXPECT_GT(Gray(batched, int((20 + 8) * s), int((20 + 25) * 427.0 / 1440)), 230) << "its ring";
+    EXPECT_LT(Gray(batched, int(175 * s), int(1430 * 427.0 / 1440)), 20) << "overlap of two squares";
+}
