@@ -74,11 +74,13 @@ bool DuneEdgeLen::operator()(const MyMesh& m, uint32_t f, int e) const
     return dx * dx + dy * dy > m_t;
 }
 
-int SupportRun::RefineWorkingMesh(MyMesh& mesh, double density)
+int SupportRun::RefineWorkingMesh(MyMesh& mesh, double density, const std::atomic<bool>* stop)
 {
     const DuneEdgeLen split(2.0 / density);
     int passes = 0;
     for (int pass = 0; pass < kMaxRefinePasses; ++pass) {
+        if (stop && stop->load(std::memory_order_relaxed))
+            throw SupportRunStopped();
         for (MyFace& f : mesh.face)
             if (!f.IsD())
                 f.ClearS();
@@ -311,6 +313,10 @@ void SupportRun::Clear()
     m_contactStates.clear();
     m_faceGrid.clear();
     m_sizes = SupportSizes();
+    m_vertexContacts.clear();
+    m_edgeContacts.clear();
+    m_otherContacts.clear();
+    m_counts = SupportRunCounts();
 }
 
 vcg::Point3f SupportRun::FindFirstCollisionColumn(vcg::Point3f p, double r, float zFloor, const MyMesh& mesh) const

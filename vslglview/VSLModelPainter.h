@@ -178,8 +178,9 @@ public:
     bool m_bGenerationRan = false;    // a first generation (or a click edit) has run
     // Tables, face grid and sizes of the last run (dropped by RemoveSupportX).
     SupportRun m_supportRun;
-    // Called with the step number before steps 5 to 12 of a run; tests use it
-    // to fail a run on purpose.
+    // Called with the step number before steps 5 to 12 of a run and before
+    // the contacts (13), tips (14), columns (15) and bracing (16); tests use
+    // it to fail or stop a run on purpose.
     std::function<void(int step)> m_fnSupportStep;
 
     SliceThread* m_pSliceThread = nullptr;
@@ -212,5 +213,7 @@ private:
     // none remains.
     bool PrepareSupportRerun();
     void AbandonSupportRun(bool liftedHere, const char* why);
+    // A run that found the stop request set: records dropped, instance lowered.
+    void StopSupportRun(bool liftedHere);
     void LowerSupportLift();
 };

@@ -130,6 +130,8 @@ TEST(SupportFrame, RerunWithEveryRecordDeletedLowersWithoutLocking)
     SetParams(p, 4.0);
     p.GenSupportX();
     ASSERT_TRUE(p.m_bSupportLifted);
+    // Every record of the run is marked deleted.
+    p.m_supportMap.clear();
     DLP_Support s;
     s.isDeleted = true;
     p.m_supportMap.insert({-1000, 7u}, s);
@@ -249,6 +251,11 @@ protected:
         t.start();
         while (scene.runningSupportJobs() > 0 && t.elapsed() < 30000)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        // These tests compare the model's own layers: the records go, the
+        // lift and the refined mesh stay.
+        p->m_supportMap.clear();
+        p->m_vSupportIndex.clear();
+        p->m_bHasSupports = false;
         return scene.runningSupportJobs() == 0;
     }
     // Same lit area per layer, `shift` layers apart, within a pixel row.
