@@ -32,7 +32,18 @@ public:
     {
     }
 
-    void Grow(uint32_t seed, int label, int sx, int sy)
+    // A region that climbed a wall would claim a ceiling far above its
+    // seed (the roof of a hole opening downward, a shelf over a ledge) and
+    // leave it without a support: a contact's region walks across faces
+    // pointing down only, an upward region across no face steeper than 60
+    // degrees.
+    enum Walk { kDownFaces, kFlatFaces };
+    bool Walkable(const MyFace& f, Walk walk) const
+    {
+        return walk == kDownFaces ? f.n[2] < 0.f : std::fabs(f.n[2]) >= 0.5f;
+    }
+
+    void Grow(uint32_t seed, int label, int sx, int sy, Walk walk)
     {
         m_queue.clear();
         m_queue.push_back(seed);
@@ -42,6 +53,8 @@ public:
             const int slabC = m_states[c].slab;
             ForRing(m_mesh, c, [&](uint32_t f, int k) {
                 const MyFace& face = m_mesh.face[f];
+                if (!Walkable(face, walk))
+                    return;
                 const int k1 = (k + 1) % 3;
                 const uint32_t w = face.v[k1];
                 if (Claimable(w, pc, slabC, label, sx, sy))
@@ -50,6 +63,8 @@ public:
                 const uint32_t w2 = m_mesh.face[g.f].v[(g.k + 2) % 3];
                 const float za = m_mesh.vert[w].p[2];
                 const float zb = m_mesh.vert[face.v[(k + 2) % 3]].p[2];
+                if (!Walkable(m_mesh.face[g.f], walk))
+                    return;
                 if ((pc[2] - zb) * (pc[2] - za) <= 0.f && Claimable(w2, pc, slabC, label, sx, sy))
                     Claim(w2, label, sx, sy);
             });
@@ -108,7 +123,7 @@ void SupportRun::BuildContacts(const MyMesh& mesh, SupportMap& map, QVector<DLP_
         if ((++visited & 1023) == 0)
             ThrowIfStopped();
         const SupportVertexState& s = m_vertexStates[int(u)];
-        grower.Grow(u, int(u), s.seedX, s.seedY);
+        grower.Grow(u, int(u), s.seedX, s.seedY, RegionGrower::kFlatFaces);
     }
     // Pass 2: the lowest unclaimed vertex of what is left seeds a contact.
     for (int slab = 0; slab < SlabCount(); ++slab) {
@@ -121,7 +136,7 @@ void SupportRun::BuildContacts(const MyMesh& mesh, SupportMap& map, QVector<DLP_
             s.seedX = Micro(mesh.vert[e->vertex].p[0]);
             s.seedY = Micro(mesh.vert[e->vertex].p[1]);
             m_contactStates.insert(e->vertex, 0);
-            grower.Grow(e->vertex, int(e->vertex), s.seedX, s.seedY);
+            grower.Grow(e->vertex, int(e->vertex), s.seedX, s.seedY, RegionGrower::kDownFaces);
         }
     }
     ThrowIfStopped();

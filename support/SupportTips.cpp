@@ -44,17 +44,25 @@ public:
             if (q < m_mesh.VertexCount() && !m_mesh.vert[q].IsD())
                 ForRing(m_mesh, q, [&](uint32_t f, int) {
                     if (!m_mesh.face[f].IsD())
-                        out.append(m_mesh.face[f].n);
+                        Offer(out, m_mesh.face[f].n);
                 });
         } else if (r < 3) {
             if (q < m_mesh.FaceCount() && !m_mesh.face[q].IsD()) {
-                out.append(m_mesh.face[q].n);
+                Offer(out, m_mesh.face[q].n);
                 const uint32_t g = m_mesh.face[q].ff[r];
                 if (g < m_mesh.FaceCount() && !m_mesh.face[g].IsD())
-                    out.append(m_mesh.face[g].n);
+                    Offer(out, m_mesh.face[g].n);
             }
         }
         return out;
+    }
+
+    // A face facing up would turn the tip upward, away from the column
+    // below it: the same rule as for the contacts' own directions.
+    static void Offer(QVector<vcg::Point3f>& out, const vcg::Point3f& n)
+    {
+        if (!(n[2] > 0.f))
+            out.append(n);
     }
 
     bool FreeTip(const vcg::Point3f& P, const vcg::Point3f& N) const
