@@ -129,6 +129,8 @@ void SupportRun::BuildContacts(const MyMesh& mesh, SupportMap& map, QVector<DLP_
     for (int slab = 0; slab < SlabCount(); ++slab) {
         ThrowIfStopped();
         for (const SlabEntry* e = SlabBegin(slab); e != SlabEnd(slab); ++e) {
+            if ((++visited & 1023) == 0)
+                ThrowIfStopped();
             SupportVertexState& s = m_vertexStates[int(e->vertex)];
             if (s.label != SupportVertexState::kUnclaimed)
                 continue;

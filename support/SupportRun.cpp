@@ -84,8 +84,15 @@ int SupportRun::RefineWorkingMesh(MyMesh& mesh, double density, const std::atomi
         for (MyFace& f : mesh.face)
             if (!f.IsD())
                 f.ClearS();
-        if (!vcg::tri::RefineE(mesh, DuneMidPoint(), split))
+        // Once a stop is asked for the pass splits nothing more: the mesh
+        // stays valid and is dropped by the caller.
+        auto splitUnlessStopped = [&split, stop](const MyMesh& m, uint32_t f, int e) {
+            return !(stop && stop->load(std::memory_order_relaxed)) && split(m, f, e);
+        };
+        if (!vcg::tri::RefineE(mesh, DuneMidPoint(), splitUnlessStopped))
             break;
+        if (stop && stop->load(std::memory_order_relaxed))
+            throw SupportRunStopped();
         ++passes;
         // The next split needs face-face links only; after the last pass the
         // clean-up that always follows rebuilds both kinds.
@@ -95,13 +102,20 @@ int SupportRun::RefineWorkingMesh(MyMesh& mesh, double density, const std::atomi
     return passes;
 }
 
-bool SupportRun::CleanWorkingMesh(MyMesh& mesh)
+bool SupportRun::CleanWorkingMesh(MyMesh& mesh, const std::atomic<bool>* stop)
 {
+    auto check = [stop] {
+        if (stop && stop->load(std::memory_order_relaxed))
+            throw SupportRunStopped();
+    };
     const size_t vertices = mesh.vert.size(), faces = mesh.face.size();
     vcg::tri::Clean<MyMesh>::RemoveDuplicateVertex(mesh, true);
+    check();
     vcg::tri::Allocator<MyMesh>::CompactVertexVector(mesh);
     vcg::tri::Allocator<MyMesh>::CompactFaceVector(mesh);
+    check();
     vcg::tri::UpdateTopology<MyMesh>::FaceFace(mesh);
+    check();
     vcg::tri::UpdateTopology<MyMesh>::VertexFace(mesh);
     return mesh.vert.size() != vertices || mesh.face.size() != faces;
 }

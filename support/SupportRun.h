@@ -103,11 +103,12 @@ public:
     // each but the fifth followed by fresh face-face adjacency; stops after a
     // pass that splits nothing. Needs face-face adjacency and leaves the
     // adjacency stale: CleanWorkingMesh, which follows, rebuilds it. Returns
-    // the number of passes that split.
+    // the number of passes that split. Both throw SupportRunStopped when
+    // `stop` is set between their steps.
     static int RefineWorkingMesh(MyMesh& mesh, double density, const std::atomic<bool>* stop = nullptr);
     // Duplicate-vertex removal, compaction of both arrays, fresh adjacency.
     // True when the vertex or face arrays changed.
-    static bool CleanWorkingMesh(MyMesh& mesh);
+    static bool CleanWorkingMesh(MyMesh& mesh, const std::atomic<bool>* stop = nullptr);
     // Unit normal (V1 - V0) x (V2 - V0) of every face (left as is at length 0).
     static void UpdateFaceNormals(MyMesh& mesh);
 

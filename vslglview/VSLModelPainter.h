@@ -183,6 +183,11 @@ public:
     // it to fail or stop a run on purpose.
     std::function<void(int step)> m_fnSupportStep;
 
+    // Slice thread: called with the model outlines and the support
+    // cross-sections of every layer before they are united (tools count the
+    // islands with it).
+    std::function<void(const QVector<ClipperLib::Paths>& model, const QVector<ClipperLib::Paths>& support)>
+        m_fnSliceOutlines;
     SliceThread* m_pSliceThread = nullptr;
     QVector<float> m_vSliceZ;
     QVector<ClipperLib::Paths> m_vSlicePaths;

@@ -206,7 +206,7 @@ bool VSLModelPainter::RunSupportFrame(bool& liftedHere)
     MyMesh work = mesh;
     const int passes = SupportRun::RefineWorkingMesh(work, m_dSupportDensity, &m_bStopSupport);
     step(7);
-    const bool cleaned = SupportRun::CleanWorkingMesh(work);
+    const bool cleaned = SupportRun::CleanWorkingMesh(work, &m_bStopSupport);
     step(8);
     if (passes > 0 || cleaned || model.m_vVertexCopy.size() != int(work.VertexCount())) {
         QVector<vcg::Point3f> copy = RebuildVertexCopy(work, mesh, model.m_vVertexCopy, frame);
@@ -217,6 +217,7 @@ bool VSLModelPainter::RunSupportFrame(bool& liftedHere)
         model.m_vShellOfFace.clear();
     }
     work = MyMesh();
+    m_supportRun.ThrowIfStopped();
     step(9);
     SupportRun::UpdateFaceNormals(mesh);
 
