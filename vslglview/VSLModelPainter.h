@@ -170,6 +170,15 @@ public:
     bool m_bSupportEditMark = false;  // generation restarted after hand edits
     bool m_bSupportChanged = false;   // a click changed the supports
     bool m_bSupportLifted = false;    // raised by the lift distance for editing
+    // Placement before the lift and the matrix right after it: lowering an
+    // instance that did not move meanwhile restores the first exactly.
+    struct Placement {
+        QMatrix4x4 matrix;
+        QVector3D maxBound, minBound, center;
+        QVector<QVector2D> hull;
+    };
+    Placement m_preLift;
+    QMatrix4x4 m_liftedMatrix;
     std::atomic<bool> m_bStopSupport{false};
     int m_nClickCounter = 0;
     SupportMap m_supportMap;

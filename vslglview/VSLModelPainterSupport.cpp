@@ -143,9 +143,26 @@ static QVector<vcg::Point3f> RebuildVertexCopy(MyMesh& work, const MyMesh& befor
     return copy;
 }
 
+static bool SameCoefficients(const QMatrix4x4& a, const QMatrix4x4& b)
+{
+    return std::equal(a.constData(), a.constData() + 16, b.constData());
+}
+
 void VSLModelPainter::LowerSupportLift()
 {
     m_bSupportLifted = false;
+    // Adding and taking away the lift in single precision need not give the
+    // placement back bit for bit; when nothing moved the instance since, the
+    // placement before the lift is restored as it was.
+    // Runs under the model's data mutex: nothing here may lock it.
+    if (SameCoefficients(m_matrix, m_liftedMatrix)) {
+        m_matrix = m_preLift.matrix;
+        m_maxBound = m_preLift.maxBound;
+        m_minBound = m_preLift.minBound;
+        m_center = m_preLift.center;
+        m_hull = m_preLift.hull;
+        return;
+    }
     QMatrix4x4 down;
     down.translate(0, 0, static_cast<float>(-m_dLiftDistance));
     ApplyConvert(down, false);
@@ -185,7 +202,10 @@ bool VSLModelPainter::RunSupportFrame(bool& liftedHere)
     if (!m_bSupportLifted) {
         QMatrix4x4 up;
         up.translate(0, 0, static_cast<float>(m_dLiftDistance));
+        const Placement before{m_matrix, m_maxBound, m_minBound, m_center, m_hull};
         if (ApplyConvert(up, false)) {
+            m_preLift = before;
+            m_liftedMatrix = m_matrix;
             m_bSupportLifted = true;
             liftedHere = true;
         }
