@@ -233,6 +233,9 @@ int main(int argc, char** argv)
         for (const layers::IslandCount& c : islands) {
             all.support += c.support;
             all.model += c.model;
+            for (const auto& at : c.supportAt)
+                std::printf("support island layer=%d at=%.3f,%.3f\n", at.first, at.second.X / 1000.0,
+                            at.second.Y / 1000.0);
         }
         std::printf("islands support=%d model=%d\n", all.support, all.model);
     }

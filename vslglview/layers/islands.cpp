@@ -58,7 +58,8 @@ QVector<Paths> Regions(const Paths& paths, PolyFillType fill)
 }
 
 // Count of the regions that overlap nothing of `below`.
-int Unsupported(const QVector<Paths>& regions, const Paths& below, const QVector<Box>& belowBoxes)
+int Unsupported(const QVector<Paths>& regions, const Paths& below, const QVector<Box>& belowBoxes,
+                QVector<IntPoint>* where = nullptr)
 {
     int count = 0;
     for (const Paths& region : regions) {
@@ -78,6 +79,8 @@ int Unsupported(const QVector<Paths>& regions, const Paths& below, const QVector
                     rests = rests || Area(p) != 0.0;
         }
         count += !rests;
+        if (!rests && where && !region.front().empty())
+            where->append(region.front().front());
     }
     return count;
 }
@@ -106,7 +109,10 @@ IslandCount CountUnsupportedIslands(const QVector<Paths>& model, const QVector<P
         QVector<Box> boxes;
         for (const Path& p : below)
             boxes.append(BoxOf(p));
-        n.support += Unsupported(Regions(LayerOf(support, L), pftNonZero), below, boxes);
+        QVector<IntPoint> where;
+        n.support += Unsupported(Regions(LayerOf(support, L), pftNonZero), below, boxes, &where);
+        for (const IntPoint& p : where)
+            n.supportAt.append(qMakePair(L, p));
         n.model += Unsupported(Regions(LayerOf(model, L), pftEvenOdd), below, boxes);
     }
     return n;

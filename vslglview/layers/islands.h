@@ -1,6 +1,7 @@
 #pragma once
 #include <polyclipping/clipper.hpp>
 
+#include <QPair>
 #include <QVector>
 
 // Islands of one instance's layers that rest on nothing: a connected region
@@ -10,6 +11,8 @@ namespace layers {
 struct IslandCount {
     int support = 0; // regions of the support cross-sections alone
     int model = 0;   // regions of the model outlines alone
+    // Where the support islands lie: layer and the first point of each outline.
+    QVector<QPair<int, ClipperLib::IntPoint>> supportAt;
 };
 
 // `model` holds even-odd outlines, `support` non-zero cross-sections, one
