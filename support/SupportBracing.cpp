@@ -35,7 +35,7 @@ void SupportRun::BraceColumns(const MyMesh& mesh, SupportMap& map, QVector<DLP_S
     }
     const double cell = std::max(double(reach), 0.5);
     auto cellOf = [cell](float c) { return qint64(std::floor(double(c) / cell)); };
-    auto keyOf = [](qint64 x, qint64 y) { return (x << 32) ^ (y & 0xFFFFFFFFll); };
+    auto keyOf = [](qint64 x, qint64 y) { return qint64((quint64(x) << 32) ^ (quint64(y) & 0xFFFFFFFFull)); };
     QHash<qint64, QVector<int>> cells;
     for (int i = 0; i < int(live.size()); ++i)
         cells[keyOf(cellOf(live[size_t(i)]->shaftTop[0]), cellOf(live[size_t(i)]->shaftTop[1]))].append(i);

@@ -47,7 +47,7 @@ public:
 
 private:
     qint64 CellOf(float c) const { return qint64(std::floor(double(c) / m_cell)); }
-    static qint64 Key(qint64 x, qint64 y) { return (x << 32) ^ (y & 0xFFFFFFFFll); }
+    static qint64 Key(qint64 x, qint64 y) { return qint64((quint64(x) << 32) ^ (quint64(y) & 0xFFFFFFFFull)); }
 
     const std::vector<DLP_Support*>& m_records;
     double m_cell;

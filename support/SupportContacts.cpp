@@ -161,7 +161,7 @@ void SupportRun::BuildContacts(const MyMesh& mesh, SupportMap& map, QVector<DLP_
     std::vector<uchar> state(order.size(), 0);
     std::unordered_map<qint64, std::vector<int>> cells;
     auto cellOf = [near](float c) { return qint64(std::floor(double(c) / near)); };
-    auto keyOf = [](qint64 cx, qint64 cy) { return (cx << 32) ^ (cy & 0xFFFFFFFFll); };
+    auto keyOf = [](qint64 cx, qint64 cy) { return qint64((quint64(cx) << 32) ^ (quint64(cy) & 0xFFFFFFFFull)); };
     for (int i = 0; i < int(order.size()); ++i) {
         const vcg::Point3f& p = mesh.vert[order[size_t(i)].v].p;
         cells[keyOf(cellOf(p[0]), cellOf(p[1]))].push_back(i);
