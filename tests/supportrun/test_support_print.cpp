@@ -131,3 +131,39 @@ INSTANTIATE_TEST_SUITE_P(Meshes, SupportedPrint, ::testing::Range(0, int(genh::M
                          [](const ::testing::TestParamInfo<int>& i) { return genh::Models()[size_t(i.param)].name; });
 
 } // namespace
+
+namespace {
+
+ClipperLib::Path Square(int x, int y, int size)
+{
+    return {{x, y}, {x + size, y}, {x + size, y + size}, {x, y + size}};
+}
+
+TEST(Islands, ARegionCountsWhenItOverlapsNothingOfTheUnitedLayerBelow)
+{
+    using ClipperLib::Paths;
+    struct Row {
+        const char* name;
+        QVector<Paths> model, support;
+        int supportIslands, modelIslands;
+    };
+    const Row rows[] = {
+        {"column on column", {}, {{Square(0, 0, 1000)}, {Square(500, 500, 1000)}}, 0, 0},
+        {"support beside the column below", {}, {{Square(0, 0, 1000)}, {Square(1000, 0, 1000)}}, 1, 0},
+        {"support on the model below", {{Square(0, 0, 5000)}, {}}, {{}, {Square(2000, 2000, 500)}}, 0, 0},
+        {"model on a support below", {{}, {Square(0, 0, 5000)}}, {{Square(100, 100, 500)}, {}}, 0, 0},
+        {"model floating", {{Square(0, 0, 1000)}, {Square(0, 0, 1000), Square(3000, 0, 1000)}}, {}, 0, 1},
+        {"support in the model's hole", {{{Square(0, 0, 5000), Square(1000, 1000, 3000)}}, {}},
+         {{}, {Square(2000, 2000, 500)}}, 1, 0},
+        {"the first layer rests on the plate", {{Square(0, 0, 1000)}}, {{Square(3000, 0, 1000)}}, 0, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const layers::IslandCount n = layers::CountUnsupportedIslands(row.model, row.support);
+        EXPECT_EQ(n.support, row.supportIslands);
+        EXPECT_EQ(n.model, row.modelIslands);
+        EXPECT_EQ(n.supportAt.size(), row.supportIslands);
+    }
+}
+
+} // namespace
