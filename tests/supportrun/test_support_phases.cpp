@@ -176,3 +176,22 @@ TEST(SupportColumns, AHitWithinTheTipLengthGetsItsReversedTipInsteadOfHanging)
 }
 
 } // namespace
+
+namespace {
+
+TEST(SupportColumns, EveryLandingSearchesWithTheFullTipLength)
+{
+    // The first column lands 0.5 mm under its shaft top, the second far
+    // below its own: its reversed tip still starts a whole tip length up.
+    auto g = Prepare(testmesh::Box({-1, -1, 0}, {1, 1, 7.4f}) + testmesh::Box({19, -1, 0}, {21, 1, 3}));
+    DLP_Support* first = Place(*g, P3(0, 0, 9), P3(0, 0, -1), 3);
+    DLP_Support* second = Place(*g, P3(20, 0, 8.9f), P3(0, 0, -1), 13);
+    g->run.BuildColumns(g->mesh, 0.f, g->map, g->index);
+    const float L = float(g->run.m_sizes.tipLength);
+    ASSERT_TRUE(first->linked);
+    EXPECT_NEAR(first->base[2], first->shaftTop[2], 1e-5); // L' = 0.5 < L
+    ASSERT_TRUE(second->linked);
+    EXPECT_NEAR(second->base[2], 3.f + L, 1e-5);
+}
+
+} // namespace
