@@ -263,6 +263,7 @@ void SupportRun::BuildFaceGrid(const MyMesh& mesh, QVector3D& minBound, QVector3
             chunkMax[c] = hi;
         }
     });
+    ThrowIfStopped();
     for (unsigned c = 0; c < chunks; ++c)
         for (int a = 0; a < 3; ++a) {
             minBound[a] = std::min(minBound[a], chunkMin[c][a]);
@@ -286,6 +287,7 @@ void SupportRun::BuildFaceGrid(const MyMesh& mesh, QVector3D& minBound, QVector3
     });
     boxes = std::vector<Box>();
     first = std::vector<uint64_t>();
+    ThrowIfStopped();
     // Stable LSD radix sort on the 30-bit cell key, two 15-bit digits.
     std::vector<uint64_t> scratch(total);
     for (int shift = 32; shift < 62; shift += 15) {
@@ -297,9 +299,12 @@ void SupportRun::BuildFaceGrid(const MyMesh& mesh, QVector3D& minBound, QVector3
         for (uint64_t x : entries)
             scratch[count[(x >> shift) & 0x7FFF]++] = x;
         entries.swap(scratch);
+        ThrowIfStopped();
     }
     scratch = std::vector<uint64_t>();
-    for (size_t i = 0; i < total;) {
+    for (size_t i = 0, cells = 0; i < total; ++cells) {
+        if ((cells & 0xFFFF) == 0)
+            ThrowIfStopped();
         const uint key = uint(entries[i] >> 32);
         size_t j = i;
         while (j < total && uint(entries[j] >> 32) == key)
