@@ -74,16 +74,25 @@ bool DuneEdgeLen::operator()(const MyMesh& m, uint32_t f, int e) const
     return dx * dx + dy * dy > m_t;
 }
 
-int SupportRun::RefineWorkingMesh(MyMesh& mesh, double density)
+int SupportRun::RefineWorkingMesh(MyMesh& mesh, double density, const std::atomic<bool>* stop)
 {
     const DuneEdgeLen split(2.0 / density);
     int passes = 0;
     for (int pass = 0; pass < kMaxRefinePasses; ++pass) {
+        if (stop && stop->load(std::memory_order_relaxed))
+            throw SupportRunStopped();
         for (MyFace& f : mesh.face)
             if (!f.IsD())
                 f.ClearS();
-        if (!vcg::tri::RefineE(mesh, DuneMidPoint(), split))
+        // Once a stop is asked for the pass splits nothing more: the mesh
+        // stays valid and is dropped by the caller.
+        auto splitUnlessStopped = [&split, stop](const MyMesh& m, uint32_t f, int e) {
+            return !(stop && stop->load(std::memory_order_relaxed)) && split(m, f, e);
+        };
+        if (!vcg::tri::RefineE(mesh, DuneMidPoint(), splitUnlessStopped))
             break;
+        if (stop && stop->load(std::memory_order_relaxed))
+            throw SupportRunStopped();
         ++passes;
         // The next split needs face-face links only; after the last pass the
         // clean-up that always follows rebuilds both kinds.
@@ -93,13 +102,20 @@ int SupportRun::RefineWorkingMesh(MyMesh& mesh, double density)
     return passes;
 }
 
-bool SupportRun::CleanWorkingMesh(MyMesh& mesh)
+bool SupportRun::CleanWorkingMesh(MyMesh& mesh, const std::atomic<bool>* stop)
 {
+    auto check = [stop] {
+        if (stop && stop->load(std::memory_order_relaxed))
+            throw SupportRunStopped();
+    };
     const size_t vertices = mesh.vert.size(), faces = mesh.face.size();
     vcg::tri::Clean<MyMesh>::RemoveDuplicateVertex(mesh, true);
+    check();
     vcg::tri::Allocator<MyMesh>::CompactVertexVector(mesh);
     vcg::tri::Allocator<MyMesh>::CompactFaceVector(mesh);
+    check();
     vcg::tri::UpdateTopology<MyMesh>::FaceFace(mesh);
+    check();
     vcg::tri::UpdateTopology<MyMesh>::VertexFace(mesh);
     return mesh.vert.size() != vertices || mesh.face.size() != faces;
 }
@@ -247,6 +263,7 @@ void SupportRun::BuildFaceGrid(const MyMesh& mesh, QVector3D& minBound, QVector3
             chunkMax[c] = hi;
         }
     });
+    ThrowIfStopped();
     for (unsigned c = 0; c < chunks; ++c)
         for (int a = 0; a < 3; ++a) {
             minBound[a] = std::min(minBound[a], chunkMin[c][a]);
@@ -270,6 +287,7 @@ void SupportRun::BuildFaceGrid(const MyMesh& mesh, QVector3D& minBound, QVector3
     });
     boxes = std::vector<Box>();
     first = std::vector<uint64_t>();
+    ThrowIfStopped();
     // Stable LSD radix sort on the 30-bit cell key, two 15-bit digits.
     std::vector<uint64_t> scratch(total);
     for (int shift = 32; shift < 62; shift += 15) {
@@ -281,9 +299,12 @@ void SupportRun::BuildFaceGrid(const MyMesh& mesh, QVector3D& minBound, QVector3
         for (uint64_t x : entries)
             scratch[count[(x >> shift) & 0x7FFF]++] = x;
         entries.swap(scratch);
+        ThrowIfStopped();
     }
     scratch = std::vector<uint64_t>();
-    for (size_t i = 0; i < total;) {
+    for (size_t i = 0, cells = 0; i < total; ++cells) {
+        if ((cells & 0xFFFF) == 0)
+            ThrowIfStopped();
         const uint key = uint(entries[i] >> 32);
         size_t j = i;
         while (j < total && uint(entries[j] >> 32) == key)
@@ -311,6 +332,10 @@ void SupportRun::Clear()
     m_contactStates.clear();
     m_faceGrid.clear();
     m_sizes = SupportSizes();
+    m_vertexContacts.clear();
+    m_edgeContacts.clear();
+    m_otherContacts.clear();
+    m_counts = SupportRunCounts();
 }
 
 vcg::Point3f SupportRun::FindFirstCollisionColumn(vcg::Point3f p, double r, float zFloor, const MyMesh& mesh) const

@@ -1,6 +1,9 @@
 #pragma once
+#include "DLP_Support.h"
 #include "SupportCollision.h"
 #include "mesh/mymesh.h"
+
+#include <atomic>
 
 #include <QList>
 #include <QMap>
@@ -77,6 +80,20 @@ struct DuneMidPoint {
     vcg::Point3f operator()(const vcg::Point3f& a, const vcg::Point3f& b) const { return (a + b) * 0.5f; }
 };
 
+// Thrown out of a phase that finds the run's stop request set; the painter
+// then drops the records and ends the run.
+struct SupportRunStopped {};
+
+// What a generation removed or erased (the pipeline reports it).
+struct SupportRunCounts {
+    int contacts = 0;       // kept contacts after thinning
+    int records = 0;        // records made from them
+    int tipsRemoved = 0;    // no tip fits: removed by the tip phase
+    int bridged = 0;        // short tip bridged onto the model
+    int columnsErased = 0;  // column met the model from behind
+    int landingsMended = 0; // reversed tip straight onto a hit within L
+};
+
 class SupportRun {
 public:
     static constexpr int kMaxRefinePasses = 5;
@@ -86,11 +103,12 @@ public:
     // each but the fifth followed by fresh face-face adjacency; stops after a
     // pass that splits nothing. Needs face-face adjacency and leaves the
     // adjacency stale: CleanWorkingMesh, which follows, rebuilds it. Returns
-    // the number of passes that split.
-    static int RefineWorkingMesh(MyMesh& mesh, double density);
+    // the number of passes that split. Both throw SupportRunStopped when
+    // `stop` is set between their steps.
+    static int RefineWorkingMesh(MyMesh& mesh, double density, const std::atomic<bool>* stop = nullptr);
     // Duplicate-vertex removal, compaction of both arrays, fresh adjacency.
     // True when the vertex or face arrays changed.
-    static bool CleanWorkingMesh(MyMesh& mesh);
+    static bool CleanWorkingMesh(MyMesh& mesh, const std::atomic<bool>* stop = nullptr);
     // Unit normal (V1 - V0) x (V2 - V0) of every face (left as is at length 0).
     static void UpdateFaceNormals(MyMesh& mesh);
 
@@ -114,6 +132,35 @@ public:
     bool CheckCollisionConeAllX(vcg::Point3f p0, double r0, vcg::Point3f p1, double r1, const MyMesh& mesh,
                                 supportcollide::HitMap& hits) const;
     vcg::Point3f FindNearestNormalSphere(vcg::Point3f c, double r, const MyMesh& mesh) const;
+
+    // --- phases of a generation (SupportContacts.cpp, SupportTips.cpp,
+    // SupportColumns.cpp, SupportBracing.cpp); each checks the stop flag
+    // between its records and throws SupportRunStopped ---
+    void SetStopFlag(const std::atomic<bool>* stop) { m_stop = stop; }
+    bool StopRequested() const { return m_stop && m_stop->load(std::memory_order_relaxed); }
+    void ThrowIfStopped() const
+    {
+        if (StopRequested())
+            throw SupportRunStopped();
+    }
+    // Contact regions, thinning, contact points and the new records (first
+    // generation; needs BuildFirstGenerationTables and face normals).
+    void BuildContacts(const MyMesh& mesh, SupportMap& map, QVector<DLP_Support*>& index);
+    // A tip for every record: free, another direction, bridged or removed.
+    void FitTips(const MyMesh& mesh, SupportMap& map, QVector<DLP_Support*>& index);
+    // Tip cones, column drops, joints and landings; zPlate is the plate level.
+    void BuildColumns(const MyMesh& mesh, float zPlate, SupportMap& map, QVector<DLP_Support*>& index);
+    // Plate columns and the 45 degree struts between tall neighbours, then
+    // the end-of-run clean-up of the records.
+    void BraceColumns(const MyMesh& mesh, SupportMap& map, QVector<DLP_Support*>& index);
+
+    // Contact classes: code -> (point, direction) pairs. The third class
+    // stays empty.
+    QMap<uint, QList<vcg::Point3f>> m_vertexContacts;
+    QMap<uint, QList<vcg::Point3f>> m_edgeContacts;
+    QMap<uint, QList<vcg::Point3f>> m_otherContacts;
+    SupportRunCounts m_counts;
+    const std::atomic<bool>* m_stop = nullptr;
 
     // Slab table (0.05 mm slabs, slab 0 the lowest 0.0251 mm): per slab its
     // vertices in key order (truncated z x 1000 ascending; equal keys in the

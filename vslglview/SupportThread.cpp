@@ -2,6 +2,12 @@
 
 #include "VSLModelPainter.h"
 
+void SupportThread::stop()
+{
+    if (m_pPainter)
+        m_pPainter->m_bStopSupport = true;
+}
+
 void SupportThread::run()
 {
     if (m_pPainter)

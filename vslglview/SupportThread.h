@@ -9,7 +9,9 @@ class SupportThread : public QThread {
     Q_OBJECT
 public:
     explicit SupportThread(VSLModelPainter* painter) : m_pPainter(painter) {}
-    void stop() {}
+    // Asks the running generation to stop at its next check; the caller
+    // still waits for the thread.
+    void stop();
 
 protected:
     void run() override;

@@ -198,6 +198,15 @@ public:
     bool m_bSupportEditMark = false;  // generation restarted after hand edits
     bool m_bSupportChanged = false;   // a click changed the supports
     bool m_bSupportLifted = false;    // raised by the lift distance for editing
+    // Placement before the lift and the matrix right after it: lowering an
+    // instance that did not move meanwhile restores the first exactly.
+    struct Placement {
+        QMatrix4x4 matrix;
+        QVector3D maxBound, minBound, center;
+        QVector<QVector2D> hull;
+    };
+    Placement m_preLift;
+    QMatrix4x4 m_liftedMatrix;
     std::atomic<bool> m_bStopSupport{false};
     int m_nClickCounter = 0;
     SupportMap m_supportMap;
@@ -206,10 +215,16 @@ public:
     bool m_bGenerationRan = false;    // a first generation (or a click edit) has run
     // Tables, face grid and sizes of the last run (dropped by RemoveSupportX).
     SupportRun m_supportRun;
-    // Called with the step number before steps 5 to 12 of a run; tests use it
-    // to fail a run on purpose.
+    // Called with the step number before steps 5 to 12 of a run and before
+    // the contacts (13), tips (14), columns (15) and bracing (16); tests use
+    // it to fail or stop a run on purpose.
     std::function<void(int step)> m_fnSupportStep;
 
+    // Slice thread: called with the model outlines and the support
+    // cross-sections of every layer before they are united (tools count the
+    // islands with it).
+    std::function<void(const QVector<ClipperLib::Paths>& model, const QVector<ClipperLib::Paths>& support)>
+        m_fnSliceOutlines;
     SliceThread* m_pSliceThread = nullptr;
     QVector<float> m_vSliceZ;
     QVector<ClipperLib::Paths> m_vSlicePaths;
@@ -240,5 +255,7 @@ private:
     // none remains.
     bool PrepareSupportRerun();
     void AbandonSupportRun(bool liftedHere, const char* why);
+    // A run that found the stop request set: records dropped, instance lowered.
+    void StopSupportRun(bool liftedHere);
     void LowerSupportLift();
 };

@@ -143,9 +143,26 @@ static QVector<vcg::Point3f> RebuildVertexCopy(MyMesh& work, const MyMesh& befor
     return copy;
 }
 
+static bool SameCoefficients(const QMatrix4x4& a, const QMatrix4x4& b)
+{
+    return std::equal(a.constData(), a.constData() + 16, b.constData());
+}
+
 void VSLModelPainter::LowerSupportLift()
 {
     m_bSupportLifted = false;
+    // Adding and taking away the lift in single precision need not give the
+    // placement back bit for bit; when nothing moved the instance since, the
+    // placement before the lift is restored as it was.
+    // Runs under the model's data mutex: nothing here may lock it.
+    if (SameCoefficients(m_matrix, m_liftedMatrix)) {
+        m_matrix = m_preLift.matrix;
+        m_maxBound = m_preLift.maxBound;
+        m_minBound = m_preLift.minBound;
+        m_center = m_preLift.center;
+        m_hull = m_preLift.hull;
+        return;
+    }
     QMatrix4x4 down;
     down.translate(0, 0, static_cast<float>(-m_dLiftDistance));
     ApplyConvert(down, false);
@@ -180,10 +197,15 @@ bool VSLModelPainter::RunSupportFrame(bool& liftedHere)
         if (m_fnSupportStep)
             m_fnSupportStep(n);
     };
+    m_supportRun.SetStopFlag(&m_bStopSupport);
+    m_supportRun.m_counts = SupportRunCounts();
     if (!m_bSupportLifted) {
         QMatrix4x4 up;
         up.translate(0, 0, static_cast<float>(m_dLiftDistance));
+        const Placement before{m_matrix, m_maxBound, m_minBound, m_center, m_hull};
         if (ApplyConvert(up, false)) {
+            m_preLift = before;
+            m_liftedMatrix = m_matrix;
             m_bSupportLifted = true;
             liftedHere = true;
         }
@@ -202,9 +224,9 @@ bool VSLModelPainter::RunSupportFrame(bool& liftedHere)
     // failure leaves the shared mesh and its model-space table matching.
     step(6);
     MyMesh work = mesh;
-    const int passes = SupportRun::RefineWorkingMesh(work, m_dSupportDensity);
+    const int passes = SupportRun::RefineWorkingMesh(work, m_dSupportDensity, &m_bStopSupport);
     step(7);
-    const bool cleaned = SupportRun::CleanWorkingMesh(work);
+    const bool cleaned = SupportRun::CleanWorkingMesh(work, &m_bStopSupport);
     step(8);
     if (passes > 0 || cleaned || model.m_vVertexCopy.size() != int(work.VertexCount())) {
         QVector<vcg::Point3f> copy = RebuildVertexCopy(work, mesh, model.m_vVertexCopy, frame);
@@ -215,28 +237,39 @@ bool VSLModelPainter::RunSupportFrame(bool& liftedHere)
         model.m_vShellOfFace.clear();
     }
     work = MyMesh();
+    m_supportRun.ThrowIfStopped();
     step(9);
     SupportRun::UpdateFaceNormals(mesh);
 
     step(10);
+    m_supportRun.ThrowIfStopped();
     SupportParameters params;
     params.density = m_dSupportDensity;
     params.tipDiameter = m_dTipDiameter;
     params.shaftDiameter = m_dShaftDiameter;
     params.liftDistance = m_dLiftDistance;
+    // The contacts need the sizes too; they depend on the parameters alone.
+    m_supportRun.SetParameters(params);
     if (m_bSupportEditMark) {
         if (!m_bGenerationRan)
             return true;
     } else {
         m_bGenerationRan = true;
         m_supportRun.BuildFirstGenerationTables(mesh);
-        // Contact selection and records follow here.
+        step(13);
+        m_supportRun.BuildContacts(mesh, m_supportMap, m_vSupportIndex);
     }
     step(11);
+    m_supportRun.ThrowIfStopped();
+    const float zPlate = static_cast<float>(m_minBound.z() - m_dLiftDistance);
     m_supportRun.BuildFaceGrid(mesh, m_minBound, m_maxBound);
     step(12);
-    m_supportRun.SetParameters(params);
-    // Tips, shafts and the later phases follow here.
+    step(14);
+    m_supportRun.FitTips(mesh, m_supportMap, m_vSupportIndex);
+    step(15);
+    m_supportRun.BuildColumns(mesh, zPlate, m_supportMap, m_vSupportIndex);
+    step(16);
+    m_supportRun.BraceColumns(mesh, m_supportMap, m_vSupportIndex);
     return true;
 }
 
@@ -253,6 +286,21 @@ void VSLModelPainter::AbandonSupportRun(bool liftedHere, const char* why)
     qWarning("Support generation of instance %d failed: %s", m_nNumber, why);
 }
 
+void VSLModelPainter::StopSupportRun(bool liftedHere)
+{
+    // Nothing half-built survives a stop, and without supports a lifted
+    // instance would print in mid-air.
+    m_supportMap.clear();
+    m_vSupportIndex.clear();
+    m_supportRun.Clear();
+    m_supportMatrix.setToIdentity();
+    m_bHasSupports = false;
+    m_bSupportsShown = false;
+    Q_UNUSED(liftedHere);
+    if (m_bSupportLifted)
+        LowerSupportLift();
+}
+
 void VSLModelPainter::GenSupportX()
 {
     bool signalled = false;
@@ -265,7 +313,8 @@ void VSLModelPainter::GenSupportX()
     m_nSupportRunStatus = -1;
     m_bHasSupports = false;
     m_bSupportsShown = false;
-    m_bStopSupport = false;
+    // The stop request is cleared by whoever starts the run, never here: a
+    // stop that arrives before the run begins still counts.
     if (m_bSupportEditMark && !PrepareSupportRerun()) {
         finish();
         return;
@@ -286,6 +335,8 @@ void VSLModelPainter::GenSupportX()
     bool liftedHere = false;
     try {
         m_bHasSupports = RunSupportFrame(liftedHere);
+    } catch (const SupportRunStopped&) {
+        StopSupportRun(liftedHere);
     } catch (const std::exception& e) {
         AbandonSupportRun(liftedHere, e.what());
     } catch (...) {

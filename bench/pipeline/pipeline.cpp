@@ -13,6 +13,7 @@
 #include "VSLModel3D.h"
 #include "VSLModelPainter.h"
 #include "dlp/machinepara.h"
+#include "layers/islands.h"
 #include "dlp/slicebuildconfig.h"
 #include "bench/tooloptions.h"
 #include "layers/platelayers.h"
@@ -268,12 +269,27 @@ int main(int argc, char** argv)
                 return Fail(QStringLiteral("the support job of instance %1 was refused").arg(n));
             if (!WaitFor([&] { return scene.runningSupportJobs() == 0; }))
                 return Fail(QStringLiteral("the support job of instance %1 did not finish").arg(n));
+            const SupportRunCounts& c = p->m_supportRun.m_counts;
             std::printf("support instance=%d faces=%u/%u records=%d seconds=%.3f\n", n, faces,
                         p->m_pModel->m_mesh.FaceCount(), p->m_supportMap.size(), t.nsecsElapsed() / 1e9);
+            std::printf("removed instance=%d contacts=%d tips=%d bridged=%d columns=%d mended=%d\n", n, c.contacts,
+                        c.tipsRemoved, c.bridged, c.columnsErased, c.landingsMended);
             std::fflush(stdout);
         }
     }
 
+    // Islands per instance, counted from the outlines each slice job hands over.
+    QVector<layers::IslandCount> islands(scene.instances().size());
+    {
+        int k = 0;
+        for (VSLModelPainter* p : scene.instances()) {
+            layers::IslandCount* slot = &islands[k++];
+            p->m_fnSliceOutlines = [slot](const QVector<ClipperLib::Paths>& model,
+                                          const QVector<ClipperLib::Paths>& support) {
+                *slot = layers::CountUnsupportedIslands(model, support);
+            };
+        }
+    }
     QElapsedTimer sliceTimer;
     sliceTimer.start();
     int slicedLayers = -1;
@@ -289,6 +305,17 @@ int main(int argc, char** argv)
     std::printf("slice layers=%d seconds=%.3f\n", slicedLayers, sliceTimer.nsecsElapsed() / 1e9);
     if (!AnythingLit(scene.m_modelSliceLayers, scene.m_nPlateLayers, o.width, o.height))
         Warn(QStringLiteral("nothing to print"));
+    {
+        layers::IslandCount all;
+        for (const layers::IslandCount& c : islands) {
+            all.support += c.support;
+            all.model += c.model;
+            for (const auto& at : c.supportAt)
+                std::printf("support island layer=%d at=%.3f,%.3f\n", at.first, at.second.X / 1000.0,
+                            at.second.Y / 1000.0);
+        }
+        std::printf("islands support=%d model=%d\n", all.support, all.model);
+    }
     std::fflush(stdout);
 
     if (!o.out.isEmpty()) {

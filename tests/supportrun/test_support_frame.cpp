@@ -141,6 +141,8 @@ TEST(SupportFrame, RerunWithEveryRecordDeletedLowersWithoutLocking)
     SetParams(p, 4.0);
     p.GenSupportX();
     ASSERT_TRUE(p.m_bSupportLifted);
+    // Every record of the run is marked deleted.
+    p.m_supportMap.clear();
     DLP_Support s;
     s.isDeleted = true;
     p.m_supportMap.insert({-1000, 7u}, s);
@@ -262,6 +264,11 @@ protected:
         t.start();
         while (scene.runningSupportJobs() > 0 && t.elapsed() < 30000)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        // These tests compare the model's own layers: the records go, the
+        // lift and the refined mesh stay.
+        p->m_supportMap.clear();
+        p->m_vSupportIndex.clear();
+        p->m_bHasSupports = false;
         return scene.runningSupportJobs() == 0;
     }
     // Same lit area per layer, `shift` layers apart, within a pixel row.
@@ -320,4 +327,81 @@ TEST_F(SupportSlicing, LiftedInstancesSliceAsUnliftedOnesShiftedByTheLift)
     const SliceLayers flat = Slice();
     ASSERT_TRUE(Support(a, 1.0));
     ExpectSameLayers(flat, Slice(), 10);
+}
+
+TEST(SupportStop, AStopInAnyPhaseDropsTheRecordsLowersTheInstanceAndSignalsOnce)
+{
+    // 6: inside the refinement; 7: clean-up; 13: contacts; 11: grid;
+    // 14: tips; 15: columns; 16: bracing.
+    for (int stopAt : {6, 7, 10, 13, 11, 14, 15, 16}) {
+        SCOPED_TRACE(stopAt);
+        auto model = ModelOf(TestModel());
+        VSLModelPainter p(model.get(), nullptr);
+        SetParams(p, 3.0);
+        const float bottom = p.m_minBound.z();
+        const QMatrix4x4 placed = p.m_matrix;
+        p.m_fnSupportStep = [&p, stopAt](int step) {
+            if (step == stopAt)
+                p.m_pSupportThread->stop();
+        };
+        QSignalSpy done(&p, &VSLModelPainter::sig_GenSupportDone);
+        p.m_pSupportThread->start();
+        ASSERT_TRUE(p.m_pSupportThread->wait(20000));
+        EXPECT_EQ(done.count(), 1);
+        EXPECT_EQ(p.m_nSupportRunStatus, 0);
+        EXPECT_TRUE(p.m_supportMap.isEmpty());
+        EXPECT_TRUE(p.m_vSupportIndex.isEmpty());
+        EXPECT_FALSE(p.m_bHasSupports);
+        EXPECT_FALSE(p.m_bSupportLifted);
+        EXPECT_FLOAT_EQ(p.m_minBound.z(), bottom);
+        EXPECT_EQ(p.m_matrix, placed);
+        // Only the starter clears the request.
+        EXPECT_TRUE(p.m_bStopSupport);
+        EXPECT_TRUE(MeshPlacedAt(*model, model->m_meshMatrix));
+        EXPECT_TRUE(model->dataMutex()->tryLock());
+        model->dataMutex()->unlock();
+        EXPECT_TRUE(model->readyGate().Acquire());
+        model->readyGate().Release();
+    }
+}
+
+TEST(SupportStop, AStopBeforeTheStartCountsAndTheStarterClearsIt)
+{
+    auto model = ModelOf(testmesh::Box({0, 0, 0}, {10, 10, 4}));
+    VSLModelPainter p(model.get(), nullptr);
+    SetParams(p, 2.0);
+    p.m_pSupportThread->stop();
+    p.m_pSupportThread->start();
+    ASSERT_TRUE(p.m_pSupportThread->wait(20000));
+    EXPECT_TRUE(p.m_supportMap.isEmpty());
+    p.m_bStopSupport = false; // as VSL3DScene::StartSupportJob does
+    p.m_pSupportThread->start();
+    ASSERT_TRUE(p.m_pSupportThread->wait(20000));
+    EXPECT_FALSE(p.m_supportMap.isEmpty());
+    EXPECT_TRUE(p.m_bHasSupports);
+}
+
+TEST(SupportFrame, TheLiftIsAppliedOnceAndRemovingTheSupportsTakesItBackExactly)
+{
+    auto model = ModelOf(testmesh::Box({0.1f, 0.2f, 0.3f}, {10.7f, 9.9f, 4.1f}));
+    for (double lift : {3.0, 0.3, 1.7}) {
+        SCOPED_TRACE(lift);
+        VSLModelPainter p(model.get(), nullptr);
+        SetParams(p, lift);
+        p.m_matrix.translate(0.37f, -1.9f, 0.1f);
+        p.UpdateData();
+        const QMatrix4x4 placed = p.m_matrix;
+        const QVector3D lo = p.m_minBound;
+        p.GenSupportX();
+        ASSERT_FALSE(p.m_supportMap.isEmpty());
+        p.GenSupportX();
+        EXPECT_NEAR(p.m_minBound.z(), lo.z() + lift, 1e-5);
+        // Every column reaches the plate below the unlifted instance.
+        for (const DLP_Support& s : p.m_supportMap)
+            if (!s.onModel && !s.skipShaft)
+                EXPECT_EQ(s.base[2], float(p.m_minBound.z() - lift));
+        p.RemoveSupportX();
+        EXPECT_EQ(p.m_matrix, placed);
+        EXPECT_EQ(p.m_minBound, lo);
+    }
 }

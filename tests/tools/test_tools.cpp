@@ -136,14 +136,15 @@ TEST_F(Tools, PipelineRunsTheWholeRoadAndReportsEachStep)
     const ToolRun r = Start(PIPELINE_EXE, {"--width", "1440", "--height", "2560", "--pixel-um", "50", "--thickness", "0.1",
                                        "--machine-code", "10", "--plate-layers", "2", "--out", out, cube, cube});
     ASSERT_EQ(r.exitCode, 0) << r.errors.toStdString();
-    ASSERT_EQ(r.lines.size(), 7) << r.lines.join("\n").toStdString();
+    ASSERT_EQ(r.lines.size(), 8) << r.lines.join("\n").toStdString();
     EXPECT_TRUE(r.lines[0].startsWith("load " + cube + " triangles=12 vertices=8 shells=1 seconds="));
     EXPECT_TRUE(r.lines[1].startsWith("load " + cube + " triangles=12 vertices=8 shells=1 seconds="));
     EXPECT_TRUE(r.lines[2].startsWith("instance 1 min="));
     EXPECT_TRUE(r.lines[3].startsWith("instance 2 min="));
     EXPECT_TRUE(r.lines[4].startsWith("slice layers=102 seconds=")) << r.lines[4].toStdString();
-    EXPECT_TRUE(r.lines[5].startsWith("write " + out + " bytes=" + QString::number(QFile(out).size()) + " seconds="));
-    EXPECT_TRUE(r.lines[6].startsWith("total seconds="));
+    EXPECT_EQ(r.lines[5], "islands support=0 model=0");
+    EXPECT_TRUE(r.lines[6].startsWith("write " + out + " bytes=" + QString::number(QFile(out).size()) + " seconds="));
+    EXPECT_TRUE(r.lines[7].startsWith("total seconds="));
     VxsHead h;
     ASSERT_TRUE(ReadHead(out, h));
     EXPECT_EQ(h.magic, QByteArray("Vexmor3D"));
@@ -159,13 +160,17 @@ TEST_F(Tools, PipelineRunsSupportJobsBeforeSlicing)
     const ToolRun r = Start(PIPELINE_EXE, {"--width", "1440", "--height", "2560", "--pixel-um", "50", "--thickness",
                                            "0.1", "--supports", "1,0.6,1.1,3", slab});
     ASSERT_EQ(r.exitCode, 0) << r.errors.toStdString();
-    ASSERT_EQ(r.lines.size(), 5) << r.lines.join("\n").toStdString();
-    const QRegularExpression line("^support instance=1 faces=64/(\\d+) records=0 seconds=");
+    ASSERT_EQ(r.lines.size(), 7) << r.lines.join("\n").toStdString();
+    const QRegularExpression line("^support instance=1 faces=64/(\\d+) records=(\\d+) seconds=");
     const QRegularExpressionMatch m = line.match(r.lines[2]);
     ASSERT_TRUE(m.hasMatch()) << r.lines[2].toStdString();
     EXPECT_GT(m.captured(1).toInt(), 64);
-    // Lifted by 3 mm: 2 mm of slab from 3 mm up, in 0.1 mm layers.
-    EXPECT_TRUE(r.lines[3].startsWith("slice layers=50 ")) << r.lines[3].toStdString();
+    // A 20 mm square underside at density 1: one support per few mm^2.
+    EXPECT_GT(m.captured(2).toInt(), 20);
+    EXPECT_TRUE(r.lines[3].startsWith("removed instance=1 contacts=")) << r.lines[3].toStdString();
+    // Lifted by 3 mm onto its supports: 5 mm in 0.1 mm layers.
+    EXPECT_TRUE(r.lines[4].startsWith("slice layers=50 ")) << r.lines[4].toStdString();
+    EXPECT_EQ(r.lines[5], "islands support=0 model=0");
 }
 
 TEST_F(Tools, PipelineRefusesBadInputWithAMessage)

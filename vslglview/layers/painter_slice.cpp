@@ -61,8 +61,13 @@ void VSLModelPainter::SliceModelPainterX(float base)
         for (auto it = m_supportMap.cbegin(); it != m_supportMap.cend(); ++it)
             cut.AddRecord(it->isDeleted, it->spheres, it->cones);
         QVector<ClipperLib::Paths> supportPaths = cut.takePaths();
+        if (m_fnSliceOutlines)
+            m_fnSliceOutlines(m_vSlicePaths, supportPaths);
         layers::MergeSupportPaths(m_vSlicePaths, supportPaths);
     }
+
+    else if (m_fnSliceOutlines)
+        m_fnSliceOutlines(m_vSlicePaths, QVector<ClipperLib::Paths>());
 
     if (layerCount > 0 && m_pScene && m_pScene->sceneMutex()) {
         const layers::PixelMapping mapping{m_pScene->m_nXResolution, m_pScene->m_nYResolution,

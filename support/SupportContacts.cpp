@@ -1,0 +1,268 @@
+// Contact regions, thinning, contact points and the support records of a
+// first generation.
+#include "SupportPhaseUtil.h"
+#include "SupportRun.h"
+
+#include <algorithm>
+#include <cmath>
+#include <unordered_map>
+#include <vector>
+
+using namespace supportphase;
+
+namespace {
+
+constexpr int kSeed = -1;
+
+int Micro(float c)
+{
+    const double v = double(c * 1000.0f);
+    if (!(v == v))
+        return 0;
+    return int(std::max(-2147483647.0, std::min(2147483647.0, v)));
+}
+
+// Breadth-first region of `label` from `seed`: claims the vertices up or
+// level from the one being walked, within R2 (square micrometres) of the
+// seed in plan.
+class RegionGrower {
+public:
+    RegionGrower(const MyMesh& mesh, QVector<SupportVertexState>& states, qint64 r2)
+        : m_mesh(mesh), m_states(states.data()), m_r2(r2)
+    {
+    }
+
+    // A region that climbed a wall would claim a ceiling far above its
+    // seed (the roof of a hole opening downward, a shelf over a ledge) and
+    // leave it without a support: a contact's region walks across faces
+    // pointing down only, an upward region across no face steeper than 60
+    // degrees.
+    enum Walk { kDownFaces, kFlatFaces };
+    bool Walkable(const MyFace& f, Walk walk) const
+    {
+        return walk == kDownFaces ? f.n[2] < 0.f : std::fabs(f.n[2]) >= 0.5f;
+    }
+
+    void Grow(uint32_t seed, int label, int sx, int sy, Walk walk)
+    {
+        m_queue.clear();
+        m_queue.push_back(seed);
+        for (size_t head = 0; head < m_queue.size(); ++head) {
+            const uint32_t c = m_queue[head];
+            const vcg::Point3f pc = m_mesh.vert[c].p;
+            const int slabC = m_states[c].slab;
+            ForRing(m_mesh, c, [&](uint32_t f, int k) {
+                const MyFace& face = m_mesh.face[f];
+                if (!Walkable(face, walk))
+                    return;
+                const int k1 = (k + 1) % 3;
+                const uint32_t w = face.v[k1];
+                if (Claimable(w, pc, slabC, label, sx, sy))
+                    Claim(w, label, sx, sy);
+                const RingPos g = NextInRing(m_mesh, f, k1);
+                const uint32_t w2 = m_mesh.face[g.f].v[(g.k + 2) % 3];
+                const float za = m_mesh.vert[w].p[2];
+                const float zb = m_mesh.vert[face.v[(k + 2) % 3]].p[2];
+                if (!Walkable(m_mesh.face[g.f], walk))
+                    return;
+                if ((pc[2] - zb) * (pc[2] - za) <= 0.f && Claimable(w2, pc, slabC, label, sx, sy))
+                    Claim(w2, label, sx, sy);
+            });
+        }
+    }
+
+private:
+    bool Claimable(uint32_t w, const vcg::Point3f& pc, int slabC, int label, int sx, int sy) const
+    {
+        if (w >= m_mesh.VertexCount())
+            return false;
+        const SupportVertexState& s = m_states[w];
+        if (s.label == SupportVertexState::kUpward || s.label == kSeed || s.label == label)
+            return false;
+        const vcg::Point3f& pw = m_mesh.vert[w].p;
+        if (!(slabC <= s.slab || double(pc[2]) <= double(pw[2]) - 0.02))
+            return false;
+        const qint64 dx = qint64(Micro(pw[0])) - sx, dy = qint64(Micro(pw[1])) - sy;
+        return dx * dx + dy * dy <= m_r2;
+    }
+    void Claim(uint32_t w, int label, int sx, int sy)
+    {
+        SupportVertexState& s = m_states[w];
+        s.label = label;
+        s.seedX = sx;
+        s.seedY = sy;
+        m_queue.push_back(w);
+    }
+
+    const MyMesh& m_mesh;
+    SupportVertexState* m_states;
+    qint64 m_r2;
+    std::vector<uint32_t> m_queue;
+};
+
+} // namespace
+
+void SupportRun::BuildContacts(const MyMesh& mesh, SupportMap& map, QVector<DLP_Support*>& index)
+{
+    m_contactStates.clear();
+    m_vertexContacts.clear();
+    m_edgeContacts.clear();
+    m_otherContacts.clear();
+    map.clear();
+    index.clear();
+    const uint32_t vn = mesh.VertexCount();
+    if (vn == 0 || m_vertexStates.size() != int(vn))
+        return;
+    const double d = m_sizes.d;
+    const qint64 r2 = qint64(d * d * 1000000.0);
+    RegionGrower grower(mesh, m_vertexStates, r2);
+
+    // Pass 1: the upward regions never carry contacts.
+    int visited = 0;
+    for (uint u : m_upwardVertices) {
+        if ((++visited & 1023) == 0)
+            ThrowIfStopped();
+        const SupportVertexState& s = m_vertexStates[int(u)];
+        grower.Grow(u, int(u), s.seedX, s.seedY, RegionGrower::kFlatFaces);
+    }
+    // Pass 2: the lowest unclaimed vertex of what is left seeds a contact.
+    for (int slab = 0; slab < SlabCount(); ++slab) {
+        ThrowIfStopped();
+        for (const SlabEntry* e = SlabBegin(slab); e != SlabEnd(slab); ++e) {
+            if ((++visited & 1023) == 0)
+                ThrowIfStopped();
+            SupportVertexState& s = m_vertexStates[int(e->vertex)];
+            if (s.label != SupportVertexState::kUnclaimed)
+                continue;
+            s.label = kSeed;
+            s.seedX = Micro(mesh.vert[e->vertex].p[0]);
+            s.seedY = Micro(mesh.vert[e->vertex].p[1]);
+            m_contactStates.insert(e->vertex, 0);
+            grower.Grow(e->vertex, int(e->vertex), s.seedX, s.seedY, RegionGrower::kDownFaces);
+        }
+    }
+    ThrowIfStopped();
+
+    // Thinning: from the lowest contact up (equal heights: higher index
+    // first), each surviving contact thins the later ones within 0.3 d in
+    // plan and less than 0.3 d higher. A plan hash finds those.
+    struct Contact {
+        uint v;
+        float z;
+    };
+    std::vector<Contact> order;
+    order.reserve(size_t(m_contactStates.size()));
+    for (auto it = m_contactStates.constBegin(); it != m_contactStates.constEnd(); ++it)
+        order.push_back({it.key(), mesh.vert[it.key()].p[2]});
+    std::stable_sort(order.begin(), order.end(), [](const Contact& a, const Contact& b) {
+        return a.z != b.z ? a.z < b.z : a.v > b.v;
+    });
+    const double near = 0.3 * d;
+    std::vector<uchar> state(order.size(), 0);
+    std::unordered_map<qint64, std::vector<int>> cells;
+    auto cellOf = [near](float c) { return qint64(std::floor(double(c) / near)); };
+    auto keyOf = [](qint64 cx, qint64 cy) { return qint64((quint64(cx) << 32) ^ (quint64(cy) & 0xFFFFFFFFull)); };
+    for (int i = 0; i < int(order.size()); ++i) {
+        const vcg::Point3f& p = mesh.vert[order[size_t(i)].v].p;
+        cells[keyOf(cellOf(p[0]), cellOf(p[1]))].push_back(i);
+    }
+    for (int i = 0; i < int(order.size()); ++i) {
+        if ((i & 1023) == 0)
+            ThrowIfStopped();
+        if (state[size_t(i)] == 1)
+            continue;
+        const vcg::Point3f& p = mesh.vert[order[size_t(i)].v].p;
+        const qint64 cx = cellOf(p[0]), cy = cellOf(p[1]);
+        for (qint64 y = cy - 1; y <= cy + 1; ++y)
+            for (qint64 x = cx - 1; x <= cx + 1; ++x) {
+                const auto it = cells.find(keyOf(x, y));
+                if (it == cells.end())
+                    continue;
+                for (int j : it->second) {
+                    if (j <= i || state[size_t(j)] == 1)
+                        continue;
+                    const vcg::Point3f& q = mesh.vert[order[size_t(j)].v].p;
+                    if (HorizontalDistance(p, q) < near && double(q[2]) - double(p[2]) < near) {
+                        state[size_t(j)] = 1;
+                        state[size_t(i)] = 2;
+                    }
+                }
+            }
+    }
+    for (size_t i = 0; i < order.size(); ++i) {
+        if (state[i] == 1)
+            m_contactStates.remove(order[i].v);
+        else
+            m_contactStates[order[i].v] = state[i];
+    }
+    m_counts.contacts = m_contactStates.size();
+
+    // Contact point and tip direction of each kept contact.
+    const float dt = float(m_params.tipDiameter);
+    visited = 0;
+    for (auto it = m_contactStates.constBegin(); it != m_contactStates.constEnd(); ++it) {
+        if ((++visited & 1023) == 0)
+            ThrowIfStopped();
+        const uint v = it.key();
+        const vcg::Point3f pv = mesh.vert[v].p;
+        const int slabV = m_vertexStates[int(v)].slab;
+        vcg::Point3f sum(0, 0, 0);
+        float longest = 0.f;
+        uint32_t edgeFace = vcg::kNone;
+        int edgeCorner = 0;
+        ForRing(mesh, v, [&](uint32_t f, int k) {
+            const MyFace& face = mesh.face[f];
+            const uint32_t ia = face.v[(k + 1) % 3];
+            const vcg::Point3f a = mesh.vert[ia].p, b = mesh.vert[face.v[(k + 2) % 3]].p;
+            const vcg::Point3f ea = a - pv, eb = b - pv;
+            const float la = ea.Norm(), lb = eb.Norm();
+            const vcg::Point3f centroid = (pv + a + b) / 3.f;
+            const float toCentroid = (centroid - pv).Norm();
+            // A degenerate corner has no angle and adds nothing.
+            if (la > 0.f && lb > 0.f && toCentroid > 0.f) {
+                const float cosine = std::max(-1.f, std::min(1.f, (ea * eb) / (la * lb)));
+                const float angle = std::acos(cosine);
+                const float area = (ea ^ eb).Norm() / 2.f;
+                sum += face.n * (angle * area / toCentroid);
+            }
+            if (la > longest && m_vertexStates[int(ia)].slab <= slabV) {
+                longest = la;
+                edgeFace = f;
+                edgeCorner = k;
+            }
+        });
+        if (edgeFace != vcg::kNone && longest > dt) {
+            const MyFace& F = mesh.face[edgeFace];
+            const vcg::Point3f A = mesh.vert[F.v[edgeCorner]].p, B = mesh.vert[F.v[(edgeCorner + 1) % 3]].p;
+            const vcg::Point3f point = A + Unit(B - A) * std::min(dt, longest / 2.f);
+            const RingPos g = NextInRing(mesh, edgeFace, edgeCorner);
+            const vcg::Point3f dir = Unit(F.n + mesh.face[g.f].n);
+            QList<vcg::Point3f>& list = m_edgeContacts[10u * edgeFace + uint(edgeCorner)];
+            list << point << dir;
+        } else {
+            QList<vcg::Point3f>& list = m_vertexContacts[10u * v + 3u];
+            list << pv << Unit(sum);
+        }
+    }
+
+    // Records, from the highest contact down in map order.
+    int next = 0;
+    for (const QMap<uint, QList<vcg::Point3f>>* cls : {&m_vertexContacts, &m_edgeContacts, &m_otherContacts}) {
+        for (auto it = cls->constBegin(); it != cls->constEnd(); ++it) {
+            const QList<vcg::Point3f>& list = it.value();
+            for (int i = 0; i + 1 < list.size(); i += 2) {
+                const vcg::Point3f& p = list[i];
+                const vcg::Point3f& n = list[i + 1];
+                if (n[2] > 0.f)
+                    continue;
+                DLP_Support& s = map[SupportKey(SupportHeightKey(p[2]), it.key())];
+                s = DLP_Support();
+                s.index = next++;
+                s.point = p;
+                s.normal = n;
+                index.append(&s);
+            }
+        }
+    }
+    m_counts.records = next;
+}

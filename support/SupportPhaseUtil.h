@@ -1,0 +1,76 @@
+#pragma once
+#include "mesh/mymesh.h"
+#include "mesh/point3.h"
+
+#include <cmath>
+
+// Small helpers shared by the phases of a generation run.
+namespace supportphase {
+
+// Position in a vertex-face ring: face f, corner k (f.V(k) is the vertex).
+struct RingPos {
+    uint32_t f;
+    int k;
+};
+
+inline bool ValidPos(const MyMesh& m, uint32_t f, int k) { return f < m.FaceCount() && k >= 0 && k < 3; }
+
+// The face after (f, k) in the ring of f.V(k). The ring is circular: after
+// its last face comes its first, so the walk never leaves the mesh.
+inline RingPos NextInRing(const MyMesh& m, uint32_t f, int k)
+{
+    const MyFace& face = m.face[f];
+    uint32_t g = face.vf[k];
+    int i = face.vfi[k];
+    if (!ValidPos(m, g, i)) {
+        const MyVertex& v = m.vert[face.v[k]];
+        g = v.vfFace;
+        i = v.vfCorner;
+    }
+    if (!ValidPos(m, g, i))
+        return {f, k};
+    return {g, i};
+}
+
+// fn(f, k) for the faces around vertex v, from its first face.
+template <class Fn> void ForRing(const MyMesh& m, uint32_t v, Fn&& fn)
+{
+    if (v >= m.VertexCount())
+        return;
+    uint32_t f = m.vert[v].vfFace;
+    int k = m.vert[v].vfCorner;
+    for (uint32_t guard = 0; ValidPos(m, f, k) && guard <= m.FaceCount(); ++guard) {
+        fn(f, k);
+        const MyFace& face = m.face[f];
+        const uint32_t nf = face.vf[k];
+        k = face.vfi[k];
+        f = nf;
+    }
+}
+
+// v / |v|; a zero vector stays zero.
+inline vcg::Point3f Unit(vcg::Point3f v)
+{
+    const float n = v.Norm();
+    return n > 0.f ? v / n : v;
+}
+
+inline double HorizontalDistance(const vcg::Point3f& a, const vcg::Point3f& b)
+{
+    const double dx = double(a[0]) - b[0], dy = double(a[1]) - b[1];
+    return std::sqrt(dx * dx + dy * dy);
+}
+
+// Unit horizontal direction from a to b; zero when b lies straight above or below.
+inline vcg::Point3f HorizontalDirection(const vcg::Point3f& a, const vcg::Point3f& b)
+{
+    return Unit(vcg::Point3f(b[0] - a[0], b[1] - a[1], 0.f));
+}
+
+// Candidates nearer than this horizontally give a strut of no length and no
+// direction: they are skipped.
+constexpr double kMinNeighbourDistance = 1e-6;
+
+constexpr double kCos30 = 0.8660254037844386;
+
+} // namespace supportphase

@@ -1,0 +1,252 @@
+#pragma once
+// Procedural closed meshes with their exact insides, a headless generation
+// run over them, and the geometric measures the invariants need.
+#include "mesh_util.h"
+#include "support/SupportGeometry.h"
+#include "support/SupportPhaseUtil.h"
+#include "support/SupportRun.h"
+#include "test_meshes.h"
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace genh {
+
+using P3 = vcg::Point3f;
+
+struct Box3 {
+    float lo[3], hi[3];
+    bool Contains(const P3& p) const
+    {
+        for (int a = 0; a < 3; ++a)
+            if (!(p[a] > lo[a] && p[a] < hi[a]))
+                return false;
+        return true;
+    }
+};
+
+struct TestModel {
+    std::string name;
+    QVector<VSLTriangle3D> tris;
+    std::function<bool(const P3&)> inside; // strictly inside the solid
+};
+
+// Closed surface of (union of solids) minus holes on the rectilinear grid
+// of all their box planes: conforming quads, outward.
+inline TestModel BoxUnion(const std::string& name, std::vector<Box3> solids, std::vector<Box3> holes = {})
+{
+    std::vector<float> c[3];
+    for (const auto* list : {&solids, &holes})
+        for (const Box3& b : *list)
+            for (int a = 0; a < 3; ++a) {
+                c[a].push_back(b.lo[a]);
+                c[a].push_back(b.hi[a]);
+            }
+    for (auto& v : c) {
+        std::sort(v.begin(), v.end());
+        v.erase(std::unique(v.begin(), v.end()), v.end());
+    }
+    auto inside = [solids, holes](const P3& p) {
+        bool in = false;
+        for (const Box3& b : solids)
+            in = in || b.Contains(p);
+        for (const Box3& h : holes)
+            in = in && !h.Contains(p);
+        return in;
+    };
+    const int n[3] = {int(c[0].size()) - 1, int(c[1].size()) - 1, int(c[2].size()) - 1};
+    auto filled = [&](int i, int j, int k) {
+        if (i < 0 || j < 0 || k < 0 || i >= n[0] || j >= n[1] || k >= n[2])
+            return false;
+        return inside(P3((c[0][i] + c[0][i + 1]) / 2, (c[1][j] + c[1][j + 1]) / 2, (c[2][k] + c[2][k + 1]) / 2));
+    };
+    QVector<VSLTriangle3D> tris;
+    for (int i = 0; i < n[0]; ++i)
+        for (int j = 0; j < n[1]; ++j)
+            for (int k = 0; k < n[2]; ++k) {
+                if (!filled(i, j, k))
+                    continue;
+                const int idx[3] = {i, j, k};
+                for (int a = 0; a < 3; ++a)
+                    for (int s = 0; s < 2; ++s) {
+                        int nb[3] = {i, j, k};
+                        nb[a] += s ? 1 : -1;
+                        if (filled(nb[0], nb[1], nb[2]))
+                            continue;
+                        const int u = (a + 1) % 3, v = (a + 2) % 3;
+                        auto corner = [&](int du, int dv) {
+                            float q[3];
+                            q[a] = c[a][idx[a] + s];
+                            q[u] = c[u][idx[u] + du];
+                            q[v] = c[v][idx[v] + dv];
+                            return QVector3D(q[0], q[1], q[2]);
+                        };
+                        const QVector3D q0 = corner(0, 0), q1 = corner(1, 0), q2 = corner(1, 1), q3 = corner(0, 1);
+                        if (s) {
+                            tris << testmesh::Tri(q0, q1, q2) << testmesh::Tri(q0, q2, q3);
+                        } else {
+                            tris << testmesh::Tri(q0, q2, q1) << testmesh::Tri(q0, q3, q2);
+                        }
+                    }
+            }
+    return {name, tris, inside};
+}
+
+// A convex closed mesh: inside every face plane.
+inline TestModel Convex(const std::string& name, const QVector<VSLTriangle3D>& tris)
+{
+    std::vector<std::pair<QVector3D, float>> planes;
+    for (const VSLTriangle3D& t : tris) {
+        const QVector3D n =
+            QVector3D::crossProduct(t.vertices[1] - t.vertices[0], t.vertices[2] - t.vertices[0]).normalized();
+        planes.push_back({n, QVector3D::dotProduct(n, t.vertices[0])});
+    }
+    return {name, tris, [planes](const P3& p) {
+                const QVector3D q(p[0], p[1], p[2]);
+                for (const auto& pl : planes)
+                    if (!(QVector3D::dotProduct(pl.first, q) < pl.second - 1e-5f))
+                        return false;
+                return true;
+            }};
+}
+
+inline TestModel TiltedPlate(float degrees)
+{
+    QMatrix4x4 m;
+    m.translate(0, 0, 4);
+    m.rotate(degrees, 1, 0, 0);
+    QVector<VSLTriangle3D> tris = Transformed(testmesh::Box({0, 0, 0}, {12, 8, 1.5f}), m);
+    return Convex("plate" + std::to_string(int(degrees)), tris);
+}
+
+inline std::vector<TestModel> Models()
+{
+    return {
+        BoxUnion("slab", {{{0, 0, 10}, {10, 10, 12}}}),
+        BoxUnion("T", {{{8, 0, 0}, {12, 6, 10}}, {{0, 0, 10}, {20, 6, 13}}}),
+        BoxUnion("bridge", {{{0, 0, 0}, {3, 5, 8}}, {{15, 0, 0}, {18, 5, 8}}, {{0, 0, 8}, {18, 5, 10}}}),
+        TiltedPlate(20),
+        TiltedPlate(45),
+        TiltedPlate(70),
+        Convex("sphere", testmesh::UvSphere(6.f, 24, 12, {0, 0, 9})),
+        BoxUnion("shelf", {{{0, 0, 0}, {2, 8, 14}}, {{2, 0, 4}, {8, 8, 6}}, {{2, 0, 11}, {14, 8, 13}}}),
+        BoxUnion("blindhole", {{{0, 0, 3}, {12, 12, 11}}}, {{{4, 4, 3}, {8, 8, 8}}}),
+    };
+}
+
+// A headless first generation with the plate at z = 0.
+struct Generation {
+    MyMesh mesh;
+    SupportRun run;
+    SupportMap map;
+    QVector<DLP_Support*> index;
+};
+
+inline std::unique_ptr<Generation> Generate(const QVector<VSLTriangle3D>& tris, const SupportParameters& p)
+{
+    auto g = std::make_unique<Generation>();
+    g->mesh = MeshOf(tris);
+    SupportRun::RefineWorkingMesh(g->mesh, p.density);
+    SupportRun::CleanWorkingMesh(g->mesh);
+    SupportRun::UpdateFaceNormals(g->mesh);
+    g->run.SetParameters(p);
+    g->run.BuildFirstGenerationTables(g->mesh);
+    g->run.BuildContacts(g->mesh, g->map, g->index);
+    QVector3D lo(1e9f, 1e9f, 1e9f), hi(-1e9f, -1e9f, -1e9f);
+    g->run.BuildFaceGrid(g->mesh, lo, hi);
+    g->run.FitTips(g->mesh, g->map, g->index);
+    g->run.BuildColumns(g->mesh, 0.f, g->map, g->index);
+    g->run.BraceColumns(g->mesh, g->map, g->index);
+    return g;
+}
+
+inline double SegmentPointDistance(const P3& a, const P3& b, const P3& p)
+{
+    const P3 ab = b - a;
+    const double len2 = ab * ab;
+    double t = len2 > 0 ? double((p - a) * ab) / len2 : 0.0;
+    t = std::max(0.0, std::min(1.0, t));
+    const P3 q = a + ab * float(t);
+    return (p - q).Norm();
+}
+
+// Distance between two segments (sampled finely along the shorter one, then
+// refined; exact enough for millimetre solids).
+inline double SegmentDistance(const P3& a0, const P3& a1, const P3& b0, const P3& b1)
+{
+    double best = 1e30;
+    const int n = 64;
+    int bestI = 0;
+    for (int i = 0; i <= n; ++i) {
+        const double d = SegmentPointDistance(b0, b1, a0 + (a1 - a0) * (float(i) / n));
+        if (d < best) {
+            best = d;
+            bestI = i;
+        }
+    }
+    double lo = std::max(0, bestI - 1) / double(n), hi = std::min(n, bestI + 1) / double(n);
+    for (int it = 0; it < 40; ++it) {
+        const double m1 = lo + (hi - lo) / 3, m2 = hi - (hi - lo) / 3;
+        const double d1 = SegmentPointDistance(b0, b1, a0 + (a1 - a0) * float(m1));
+        const double d2 = SegmentPointDistance(b0, b1, a0 + (a1 - a0) * float(m2));
+        (d1 < d2 ? hi : lo) = d1 < d2 ? m2 : m1;
+        best = std::min(best, std::min(d1, d2));
+    }
+    return best;
+}
+
+inline double PointTriangleDistance(const P3& p, const P3& a, const P3& b, const P3& c)
+{
+    const P3 n = ((b - a) ^ (c - a));
+    const float nn = n.Norm();
+    if (nn > 0) {
+        const P3 u = n / nn;
+        const float dist = (p - a) * u;
+        const P3 q = p - u * dist;
+        const bool in = (((b - a) ^ (q - a)) * n) >= 0 && (((c - b) ^ (q - b)) * n) >= 0 &&
+                        (((a - c) ^ (q - c)) * n) >= 0;
+        if (in)
+            return std::fabs(dist);
+    }
+    return std::min({SegmentPointDistance(a, b, p), SegmentPointDistance(b, c, p), SegmentPointDistance(c, a, p)});
+}
+
+inline double SurfaceDistance(const QVector<VSLTriangle3D>& tris, const P3& p)
+{
+    double best = 1e30;
+    auto P = [](const QVector3D& v) { return P3(v.x(), v.y(), v.z()); };
+    for (const VSLTriangle3D& t : tris)
+        best = std::min(best, PointTriangleDistance(p, P(t.vertices[0]), P(t.vertices[1]), P(t.vertices[2])));
+    return best;
+}
+
+// A primitive as a capsule-like segment with its end radii.
+struct Prim {
+    P3 a, b;
+    double ra, rb;
+    int record;
+    bool sphere;
+};
+
+inline std::vector<Prim> PrimsOf(const SupportMap& map)
+{
+    std::vector<Prim> out;
+    int r = 0;
+    for (const DLP_Support& s : map) {
+        for (const auto& c : s.cones)
+            out.push_back({c[0], c[1], c[2][0], c[2][1], r, false});
+        for (const auto& sp : s.spheres)
+            out.push_back({sp[0], sp[0], sp[1][0], sp[1][0], r, true});
+        ++r;
+    }
+    return out;
+}
+
+inline bool Finite(const P3& p) { return std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]); }
+
+} // namespace genh

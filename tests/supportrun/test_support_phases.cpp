@@ -1,0 +1,197 @@
+// Edge cases of the tip and column phases on hand-placed records.
+#include "gen_harness.h"
+
+#include <gtest/gtest.h>
+
+using namespace genh;
+
+namespace {
+
+const SupportParameters kDefaults{1.0, 0.6, 1.1, 3.0};
+
+// Mesh, tables and grid of a run, without contacts: the test places records.
+std::unique_ptr<Generation> Prepare(const QVector<VSLTriangle3D>& tris)
+{
+    auto g = std::make_unique<Generation>();
+    g->mesh = MeshOf(tris);
+    SupportRun::UpdateFaceNormals(g->mesh);
+    g->run.SetParameters(kDefaults);
+    QVector3D lo(1e9f, 1e9f, 1e9f), hi(-1e9f, -1e9f, -1e9f);
+    g->run.BuildFaceGrid(g->mesh, lo, hi);
+    return g;
+}
+
+DLP_Support* Place(Generation& g, P3 point, P3 normal, uint code)
+{
+    DLP_Support& s = g.map[SupportKey(SupportHeightKey(point[2]), code)];
+    s.index = g.index.size();
+    s.point = point;
+    s.normal = normal;
+    g.index.append(&s);
+    return &s;
+}
+
+// A prism along y with a ridge at height `top` over x = 0 and sides at
+// `degrees` from the plate.
+QVector<VSLTriangle3D> Ridge(float top, float degrees)
+{
+    const float w = top / std::tan(degrees * float(M_PI) / 180.f);
+    const QVector3D a0(-w, -3, 0), b0(w, -3, 0), c0(0, -3, top), a1(-w, 3, 0), b1(w, 3, 0), c1(0, 3, top);
+    QVector<VSLTriangle3D> tris{testmesh::Tri(a0, b0, c0), testmesh::Tri(a1, c1, b1)};
+    auto quad = [&](QVector3D p, QVector3D q, QVector3D r, QVector3D s) {
+        tris << testmesh::Tri(p, q, r) << testmesh::Tri(p, r, s);
+    };
+    quad(a0, a1, b1, b0); // bottom
+    quad(b0, b1, c1, c0); // right side
+    quad(c0, c1, a1, a0); // left side
+    return tris;
+}
+
+TEST(SupportTips, ATipWithNoRoomIsBridgedOntoTheSurfaceBelow)
+{
+    // A roof 1.4 mm over a ledge: no full tip fits under it.
+    const TestModel m =
+        BoxUnion("c", {{{0, 0, 0}, {2, 6, 8}}, {{2, 0, 0}, {10, 6, 3}}, {{2, 0, 4.4f}, {10, 6, 6}}});
+    const auto g = Generate(m.tris, kDefaults);
+    const SupportSizes& sz = g->run.m_sizes;
+    int bridged = 0;
+    for (const DLP_Support& s : g->map) {
+        if (!s.skipShaft)
+            continue;
+        ++bridged;
+        ASSERT_EQ(s.cones.size(), 2);
+        ASSERT_EQ(s.spheres.size(), 2);
+        const P3 Tp = s.point + s.normal * float(0.75 * sz.tipLength);
+        EXPECT_EQ(s.cones[0], SaveCone(s.point, sz.rt, Tp, sz.rm));
+        const P3 H = s.cones[1][0];
+        EXPECT_EQ(s.cones[1], SaveCone(H, sz.rt, Tp, sz.rm));
+        EXPECT_EQ(s.spheres[0], SaveSphere(Tp, sz.rm));
+        EXPECT_EQ(s.spheres[1], SaveSphere(H, sz.rt));
+        EXPECT_NEAR(H[2], 3.f, 1e-4); // on the ledge
+        EXPECT_EQ(g->index[s.index], nullptr);
+    }
+    EXPECT_GT(bridged, 0);
+    EXPECT_EQ(bridged, g->run.m_counts.bridged);
+}
+
+TEST(SupportTips, ACodeNamingNoLiveElementOffersNoOtherDirection)
+{
+    const auto box = testmesh::Box({0, 0, 5}, {10, 10, 8});
+    for (uint code : {0u * 10 + 3, 999999u * 10 + 3, 999999u * 10 + 1, 7u}) {
+        SCOPED_TRACE(code);
+        auto g = Prepare(box);
+        // Pointing into the box: only another direction can save it.
+        Place(*g, P3(0, 0, 5), P3(0, 0, 1), code);
+        g->run.FitTips(g->mesh, g->map, g->index);
+        const bool valid = code == 3; // vertex 0 is a corner of the bottom
+        if (valid) {
+            ASSERT_EQ(g->map.size(), 1);
+            EXPECT_LE(g->map.first().normal[2], 0.f);
+        } else {
+            EXPECT_TRUE(g->map.isEmpty());
+            EXPECT_EQ(g->run.m_counts.tipsRemoved, 1);
+            EXPECT_EQ(g->index[0], nullptr);
+        }
+    }
+}
+
+TEST(SupportColumns, ATipEndingInsideTheModelIsErased)
+{
+    auto g = Prepare(testmesh::Box({0, 0, 5}, {10, 10, 15}));
+    Place(*g, P3(5, 5, 4.5f), P3(0, 0, 1), 3);
+    Place(*g, P3(20, 5, 4.5f), P3(0, 0, -1), 13);
+    g->run.BuildColumns(g->mesh, 0.f, g->map, g->index);
+    ASSERT_EQ(g->map.size(), 1);
+    EXPECT_EQ(g->map.first().point, P3(20, 5, 4.5f));
+    EXPECT_EQ(g->index[0], nullptr);
+    EXPECT_EQ(g->run.m_counts.columnsErased, 1);
+    // The other stands on the plate exactly.
+    EXPECT_EQ(g->map.first().base[2], 0.f);
+    EXPECT_FALSE(g->map.first().onModel);
+}
+
+struct JointRow {
+    const char* name;
+    std::vector<P3> neighbours; // plan positions of plate columns
+    QMap<int, float> expectTargets; // neighbour number -> join weight
+};
+
+TEST(SupportColumns, JointsNeedOppositeNeighboursOrOneNearOne)
+{
+    const JointRow rows[] = {
+        {"opposite, within J", {{-3, 0, 0}, {3, 0, 0}}, {{1, 0.5f}, {2, 0.5f}}},
+        {"one within J / 2", {{-1.5f, 0, 0}}, {{1, 1.0f}}},
+        {"one within J only", {{-3, 0, 0}}, {}},
+        {"same side", {{-3, 0, 0}, {-3, 1.5f, 0}}, {}},
+        {"straight below the start", {{0, 0, 0}, {0, 0, 0}}, {}},
+    };
+    for (const JointRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        auto g = Prepare(testmesh::Box({-0.5f, -0.5f, 0}, {0.5f, 0.5f, 3}));
+        DLP_Support* s = Place(*g, P3(0, 0, 9), P3(0, 0, -1), 3);
+        uint code = 13;
+        for (const P3& n : row.neighbours) {
+            // Slightly lower contacts come later in map order.
+            Place(*g, P3(n[0], n[1], 8.9f), P3(0, 0, -1), code);
+            code += 10;
+        }
+        g->run.BuildColumns(g->mesh, 0.f, g->map, g->index);
+        ASSERT_TRUE(s->onModel);
+        ASSERT_EQ(s->joinTargets.size(), row.expectTargets.size());
+        for (auto it = row.expectTargets.constBegin(); it != row.expectTargets.constEnd(); ++it) {
+            EXPECT_EQ(s->joinTargets.value(it.key(), -1), it.value());
+            EXPECT_EQ(g->index[it.key()]->joinSources.value(0, -1), it.value());
+            // The strut ends on the neighbour's column, 45 degrees down.
+            const auto& pairs = g->index[it.key()]->pointPairs;
+            ASSERT_EQ(pairs.size(), 1);
+            const P3 end = pairs.first().first, from = pairs.first().second;
+            EXPECT_NEAR(from[2] - end[2], supportphase::HorizontalDistance(from, end), 1e-4);
+        }
+        EXPECT_TRUE(s->linked);
+        if (row.expectTargets.isEmpty()) {
+            // Landed on the block top with a reversed tip.
+            bool leg = false;
+            for (const auto& c : s->cones)
+                leg = leg || (c[2][0] == float(g->run.m_sizes.rt) && std::fabs(c[0][2] - 3.f) < 1e-4f);
+            EXPECT_TRUE(leg);
+        }
+    }
+}
+
+TEST(SupportColumns, AHitWithinTheTipLengthGetsItsReversedTipInsteadOfHanging)
+{
+    // Steep sides face no tip end within 30 degrees: no leg, only the hit.
+    auto g = Prepare(Ridge(4.3f, 70));
+    DLP_Support* s = Place(*g, P3(0, 0, 6), P3(0, 0, -1), 3);
+    g->run.BuildColumns(g->mesh, 0.f, g->map, g->index);
+    const SupportSizes& sz = g->run.m_sizes;
+    ASSERT_TRUE(s->onModel);
+    EXPECT_FALSE(s->linked);
+    EXPECT_NEAR(s->landing[2], 4.3f, 1e-3);
+    EXPECT_EQ(g->run.m_counts.landingsMended, 1);
+    // Tip cone, then straight from the shaft top (no column) to the hit.
+    ASSERT_EQ(s->cones.size(), 2);
+    EXPECT_EQ(s->cones[1], SaveCone(s->shaftTop, sz.rs, s->landing, sz.rt));
+    EXPECT_EQ(s->spheres.last(), SaveSphere(s->landing, sz.rt));
+}
+
+} // namespace
+
+namespace {
+
+TEST(SupportColumns, EveryLandingSearchesWithTheFullTipLength)
+{
+    // The first column lands 0.5 mm under its shaft top, the second far
+    // below its own: its reversed tip still starts a whole tip length up.
+    auto g = Prepare(testmesh::Box({-1, -1, 0}, {1, 1, 7.4f}) + testmesh::Box({19, -1, 0}, {21, 1, 3}));
+    DLP_Support* first = Place(*g, P3(0, 0, 9), P3(0, 0, -1), 3);
+    DLP_Support* second = Place(*g, P3(20, 0, 8.9f), P3(0, 0, -1), 13);
+    g->run.BuildColumns(g->mesh, 0.f, g->map, g->index);
+    const float L = float(g->run.m_sizes.tipLength);
+    ASSERT_TRUE(first->linked);
+    EXPECT_NEAR(first->base[2], first->shaftTop[2], 1e-5); // L' = 0.5 < L
+    ASSERT_TRUE(second->linked);
+    EXPECT_NEAR(second->base[2], 3.f + L, 1e-5);
+}
+
+} // namespace

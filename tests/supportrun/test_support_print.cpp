@@ -1,0 +1,169 @@
+// Each procedural mesh supported, sliced and written as a print file the
+// application's way; the layers read back by the independent decoder show
+// no lit region above the plate layers without lit pixels under it.
+#include "VSL3DScene.h"
+#include "VSLModel3D.h"
+#include "VSLModelPainter.h"
+#include "dlp/machinepara.h"
+#include "dlp/slicebuildconfig.h"
+#include "gen_harness.h"
+#include "layers/islands.h"
+#include "printfiledecoder.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+constexpr int kWidth = 400, kHeight = 300; // 0.1 mm pixels
+constexpr int kPlateLayers = 2;
+constexpr float kThickness = 0.1f;
+
+bool WaitFor(const std::function<bool()>& done, int ms = 60000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return done();
+}
+
+// Lit regions (4-connected) of `layer` with no lit pixel under them in `below`.
+int FloatingRegions(const QVector<uint8_t>& layer, const QVector<uint8_t>& below)
+{
+    std::vector<char> seen(size_t(layer.size()), 0);
+    int floating = 0;
+    for (int start = 0; start < layer.size(); ++start) {
+        if (!layer[start] || seen[size_t(start)])
+            continue;
+        bool rests = false;
+        std::vector<int> stack{start};
+        seen[size_t(start)] = 1;
+        while (!stack.empty()) {
+            const int p = stack.back();
+            stack.pop_back();
+            rests = rests || below[p] != 0;
+            const int x = p % kWidth, y = p / kWidth;
+            const int next[4][2] = {{x - 1, y}, {x + 1, y}, {x, y - 1}, {x, y + 1}};
+            for (const auto& n : next) {
+                if (n[0] < 0 || n[1] < 0 || n[0] >= kWidth || n[1] >= kHeight)
+                    continue;
+                const int q = n[1] * kWidth + n[0];
+                if (layer[q] && !seen[size_t(q)]) {
+                    seen[size_t(q)] = 1;
+                    stack.push_back(q);
+                }
+            }
+        }
+        floating += !rests;
+    }
+    return floating;
+}
+
+class SupportedPrint : public ::testing::TestWithParam<int> {};
+
+TEST_P(SupportedPrint, NoLitRegionFloatsAboveThePlateLayers)
+{
+    const genh::TestModel model = genh::Models()[size_t(GetParam())];
+    QTemporaryDir dir;
+    VSL3DScene scene;
+    scene.m_fnOutOfRangeWarning = [] {};
+    const QString stl = dir.filePath("m.stl");
+    ASSERT_TRUE(testmesh::WriteFile(stl, testmesh::BinaryStl(model.tris)));
+    ASSERT_TRUE(scene.AddModel(stl));
+    VSLModelPainter* p = scene.instances().last();
+    ASSERT_TRUE(WaitFor([p] { return p->m_pModel->isReady(); }));
+    p->m_dSupportDensity = 1.0;
+    p->m_dTipDiameter = 0.6;
+    p->m_dShaftDiameter = 1.1;
+    p->m_dLiftDistance = 3.0;
+    ASSERT_EQ(scene.StartSupportJob(p), SceneOp::Done);
+    ASSERT_TRUE(WaitFor([&] { return scene.runningSupportJobs() == 0; }));
+    ASSERT_FALSE(p->m_supportMap.isEmpty());
+
+    layers::IslandCount islands;
+    p->m_fnSliceOutlines = [&islands](const QVector<ClipperLib::Paths>& m, const QVector<ClipperLib::Paths>& s) {
+        islands = layers::CountUnsupportedIslands(m, s);
+    };
+    QSignalSpy sliced(&scene, &VSL3DScene::sig_SliceSceneDone);
+    ASSERT_EQ(scene.StartSliceScene(kWidth, kHeight, 10.f, 10.f, kThickness, kPlateLayers), SceneOp::Done);
+    ASSERT_TRUE(sliced.wait(60000));
+    EXPECT_EQ(islands.support, 0);
+
+    DLP::SliceBuildConfig config;
+    config.UpdateMachineConfig(float(kWidth), float(kHeight), 100.f, 100.f, 200.f);
+    config.SliceThickness = kThickness;
+    config.PlateLayers = kPlateLayers;
+    ST_MachinePara para = DLP::machineParaFrom(config);
+    const QString out = dir.filePath("m.vxs");
+    scene.m_strSaveFileName = out;
+    ASSERT_EQ(scene.generatePrintableData_VXS(para, out), 0);
+
+    VxsFile f = ReadVxs(out, false);
+    if (!f.valid)
+        f = ReadVxs(out, true);
+    ASSERT_TRUE(f.valid) << f.error;
+    ASSERT_GT(f.layers.size(), kPlateLayers + 10);
+    const uint64_t pixels = uint64_t(kWidth) * kHeight;
+    QVector<uint8_t> below = ExpandRuns(DecodeRuns(f.layers[kPlateLayers], f.bits), pixels);
+    ASSERT_EQ(uint64_t(below.size()), pixels);
+    int litLayers = 0;
+    for (int L = kPlateLayers + 1; L < f.layers.size(); ++L) {
+        const QVector<uint8_t> layer = ExpandRuns(DecodeRuns(f.layers[L], f.bits), pixels);
+        ASSERT_EQ(uint64_t(layer.size()), pixels);
+        litLayers += std::count_if(layer.begin(), layer.end(), [](uint8_t v) { return v != 0; }) > 0;
+        EXPECT_EQ(FloatingRegions(layer, below), 0) << model.name << " layer " << L;
+        below = layer;
+    }
+    // Every layer of the lifted model and its supports shows something.
+    EXPECT_EQ(litLayers, f.layers.size() - kPlateLayers - 1);
+    EXPECT_GE(f.layers.size(), int((p->m_maxBound.z() - p->m_minBound.z() + 3.0) / kThickness) - 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Meshes, SupportedPrint, ::testing::Range(0, int(genh::Models().size())),
+                         [](const ::testing::TestParamInfo<int>& i) { return genh::Models()[size_t(i.param)].name; });
+
+} // namespace
+
+namespace {
+
+ClipperLib::Path Square(int x, int y, int size)
+{
+    return {{x, y}, {x + size, y}, {x + size, y + size}, {x, y + size}};
+}
+
+TEST(Islands, ARegionCountsWhenItOverlapsNothingOfTheUnitedLayerBelow)
+{
+    using ClipperLib::Paths;
+    struct Row {
+        const char* name;
+        QVector<Paths> model, support;
+        int supportIslands, modelIslands;
+    };
+    const Row rows[] = {
+        {"column on column", {}, {{Square(0, 0, 1000)}, {Square(500, 500, 1000)}}, 0, 0},
+        {"support beside the column below", {}, {{Square(0, 0, 1000)}, {Square(1000, 0, 1000)}}, 1, 0},
+        {"support on the model below", {{Square(0, 0, 5000)}, {}}, {{}, {Square(2000, 2000, 500)}}, 0, 0},
+        {"model on a support below", {{}, {Square(0, 0, 5000)}}, {{Square(100, 100, 500)}, {}}, 0, 0},
+        {"model floating", {{Square(0, 0, 1000)}, {Square(0, 0, 1000), Square(3000, 0, 1000)}}, {}, 0, 1},
+        {"support in the model's hole", {{{Square(0, 0, 5000), Square(1000, 1000, 3000)}}, {}},
+         {{}, {Square(2000, 2000, 500)}}, 1, 0},
+        {"the first layer rests on the plate", {{Square(0, 0, 1000)}}, {{Square(3000, 0, 1000)}}, 0, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const layers::IslandCount n = layers::CountUnsupportedIslands(row.model, row.support);
+        EXPECT_EQ(n.support, row.supportIslands);
+        EXPECT_EQ(n.model, row.modelIslands);
+        EXPECT_EQ(n.supportAt.size(), row.supportIslands);
+    }
+}
+
+} // namespace
