@@ -111,6 +111,18 @@ public:
     // Rebuilds m_vSupportIndex so entry `index` points at that support in
     // this painter's own map.
     void RebuildSupportIndex();
+    // --- click editing of the supports (GUI thread) ---
+    // A support at the world point `hitWorld`, its tip towards `nearWorld`
+    // (both taken back through the support matrix), keyed by the next click key.
+    void AddClickSupport(QVector3D const& hitWorld, QVector3D const& nearWorld);
+    // The n-th support in map order (from 1, marked ones counted): marked,
+    // or erased when it was click-added. False when there is none.
+    bool MarkClickedSupport(int n);
+    // The tips not marked, numbered 1, 2, ... in map order (marked ones keep
+    // their number), as pick colours in the current matrix frame.
+    void EmitTipPickPass() const;
+    // The tip list alone, without the marked supports.
+    void RebuildSupportTipList();
     static QVector<VSLTriangle3D> GenerateConeTris(vcg::Point3f p0, double r0, vcg::Point3f p1, double r1,
                                                    int n, float = 0, float = 0, float = 0, float = 0);
     static QVector<VSLTriangle3D> GenerateSphereTris(vcg::Point3f c, double r, float = 0, float = 0,
@@ -241,4 +253,6 @@ private:
     bool PrepareSupportRerun();
     void AbandonSupportRun(bool liftedHere, const char* why);
     void LowerSupportLift();
+    void ReleaseSliceResults();
+    static void MapSupportTriangles(QVector<VSLTriangle3D>& tris, QMatrix4x4 const& m);
 };

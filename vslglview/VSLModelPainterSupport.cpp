@@ -306,6 +306,8 @@ void VSLModelPainter::RemoveSupportX()
         LowerSupportLift();
     m_bHasSupports = false;
     m_bSupportsShown = false;
+    // Layers cut with the old supports must not reach a print file.
+    ReleaseSliceResults();
 }
 
 void VSLModelPainter::RestoreSupportX()
@@ -366,6 +368,8 @@ QVector<VSLTriangle3D> VSLModelPainter::GetRealTrianglesSup() const
             if (IsSphere(sp))
                 out += GenerateSphereTris(sp[0], sp[1][0]);
     }
+    // World coordinates also after a move that no slice has baked in yet.
+    MapSupportTriangles(out, m_supportMatrix);
     return out;
 }
 
@@ -378,46 +382,6 @@ void VSLModelPainter::DeleteSupportLists()
     if (m_nSupportBodyList != 0)
         glDeleteLists(m_nSupportBodyList, 1);
     m_nSupportTipList = m_nSupportBodyList = 0;
-}
-
-void VSLModelPainter::DrawSupportX()
-{
-    if (m_supportMap.isEmpty()) {
-        m_bHasSupports = false;
-        m_bSupportsShown = false;
-        DeleteSupportLists();
-        return;
-    }
-    if (!QOpenGLContext::currentContext())
-        return;
-    DeleteSupportLists();
-    m_nSupportTipList = glGenLists(1);
-    m_nSupportBodyList = glGenLists(1);
-    if (m_nSupportTipList == 0 || m_nSupportBodyList == 0) {
-        DeleteSupportLists();
-        return;
-    }
-    glNewList(m_nSupportTipList, GL_COMPILE);
-    for (const DLP_Support& s : m_supportMap) {
-        if (s.isDeleted || s.cones.isEmpty() || !IsCone(s.cones.first()))
-            continue;
-        const QVector<vcg::Point3f>& tip = s.cones.first();
-        EmitTriangles(GenerateSphereTris(tip[0], tip[2][0]));
-    }
-    glEndList();
-    glNewList(m_nSupportBodyList, GL_COMPILE);
-    for (const DLP_Support& s : m_supportMap) {
-        if (s.isDeleted)
-            continue;
-        for (const QVector<vcg::Point3f>& c : s.cones)
-            if (IsCone(c))
-                EmitTriangles(GenerateConeTris(c[0], c[2][0], c[1], c[2][1], 16));
-        for (const QVector<vcg::Point3f>& sp : s.spheres)
-            if (IsSphere(sp))
-                EmitTriangles(GenerateSphereTris(sp[0], sp[1][0]));
-    }
-    glEndList();
-    m_bSupportsShown = true;
 }
 
 void VSLModelPainter::RenderSupportX(bool highlight, bool tipsOnly)
