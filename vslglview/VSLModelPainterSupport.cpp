@@ -21,17 +21,6 @@ vcg::Point3f MapPoint(const QMatrix4x4& m, const vcg::Point3f& p)
     return vcg::Point3f(q.x(), q.y(), q.z());
 }
 
-void EmitTriangles(const QVector<VSLTriangle3D>& tris)
-{
-    glBegin(GL_TRIANGLES);
-    for (const VSLTriangle3D& t : tris) {
-        glNormal3f(t.normal.x(), t.normal.y(), t.normal.z());
-        for (const QVector3D& v : t.vertices)
-            glVertex3f(v.x(), v.y(), v.z());
-    }
-    glEnd();
-}
-
 bool IsCone(const QVector<vcg::Point3f>& prim) { return prim.size() >= 3; }
 bool IsSphere(const QVector<vcg::Point3f>& prim) { return prim.size() >= 2; }
 
@@ -381,7 +370,10 @@ void VSLModelPainter::DeleteSupportLists()
         glDeleteLists(m_nSupportTipList, 1);
     if (m_nSupportBodyList != 0)
         glDeleteLists(m_nSupportBodyList, 1);
-    m_nSupportTipList = m_nSupportBodyList = 0;
+    if (m_nTipSphereList != 0)
+        glDeleteLists(m_nTipSphereList, 1);
+    m_nSupportTipList = m_nSupportBodyList = m_nTipSphereList = 0;
+    m_dTipSphereRadius = -1;
 }
 
 void VSLModelPainter::RenderSupportX(bool highlight, bool tipsOnly)

@@ -3,6 +3,7 @@
 
 #include <QOpenGLContext>
 
+#include <algorithm>
 #include <iterator>
 
 #include <GL/gl.h>
@@ -22,11 +23,8 @@ void EmitTris(const QVector<VSLTriangle3D>& tris)
 
 bool HasTipCone(const DLP_Support& s) { return !s.cones.isEmpty() && s.cones.first().size() >= 3; }
 
-void EmitTip(const DLP_Support& s)
-{
-    const QVector<vcg::Point3f>& tip = s.cones.first();
-    EmitTris(VSLModelPainter::GenerateSphereTris(tip[0], tip[2][0]));
-}
+double TipRadius(const DLP_Support& s) { return s.cones.first()[2][0]; }
+const vcg::Point3f& TipCentre(const DLP_Support& s) { return s.cones.first()[0]; }
 
 vcg::Point3f ToPoint(QVector3D const& v) { return vcg::Point3f(v.x(), v.y(), v.z()); }
 
@@ -46,6 +44,34 @@ void Recompile(GLuint& list, Fn body)
 
 } // namespace
 
+// The radius of the first tip; built before any list compiles (lists do
+// not nest in compilation).
+void VSLModelPainter::EnsureTipSphereList()
+{
+    double r = -1;
+    for (const DLP_Support& s : qAsConst(m_supportMap))
+        if (HasTipCone(s)) {
+            r = TipRadius(s);
+            break;
+        }
+    if (r < 0 || (r == m_dTipSphereRadius && m_nTipSphereList != 0))
+        return;
+    Recompile(m_nTipSphereList, [r] { EmitTris(GenerateSphereTris(vcg::Point3f(0, 0, 0), r)); });
+    m_dTipSphereRadius = m_nTipSphereList != 0 ? r : -1;
+}
+
+void VSLModelPainter::EmitTipSphere(vcg::Point3f const& c, double r) const
+{
+    if (m_nTipSphereList != 0 && r == m_dTipSphereRadius) {
+        glPushMatrix();
+        glTranslatef(c[0], c[1], c[2]);
+        glCallList(m_nTipSphereList);
+        glPopMatrix();
+    } else {
+        EmitTris(GenerateSphereTris(c, r));
+    }
+}
+
 void VSLModelPainter::DrawSupportX()
 {
     if (m_supportMap.isEmpty()) {
@@ -61,10 +87,12 @@ void VSLModelPainter::DrawSupportX()
         return;
     // Marked supports keep tip and body until the edit closes; only the
     // click's tip-list rebuild hides a marked tip.
+    glMatrixMode(GL_MODELVIEW);
+    EnsureTipSphereList();
     Recompile(m_nSupportTipList, [this] {
         for (const DLP_Support& s : qAsConst(m_supportMap))
             if (HasTipCone(s))
-                EmitTip(s);
+                EmitTipSphere(TipCentre(s), TipRadius(s));
     });
     Recompile(m_nSupportBodyList, [this] {
         for (const DLP_Support& s : qAsConst(m_supportMap)) {
@@ -83,13 +111,15 @@ void VSLModelPainter::RebuildSupportTipList()
 {
     if (!QOpenGLContext::currentContext())
         return;
+    glMatrixMode(GL_MODELVIEW);
+    EnsureTipSphereList();
     Recompile(m_nSupportTipList, [this] {
         for (const DLP_Support& s : qAsConst(m_supportMap)) {
             if (s.isDeleted || !HasTipCone(s))
                 continue;
             m_bHasSupports = true;
             m_bSupportsShown = true;
-            EmitTip(s);
+            EmitTipSphere(TipCentre(s), TipRadius(s));
         }
     });
 }
@@ -131,13 +161,22 @@ bool VSLModelPainter::MarkClickedSupport(int n)
     return true;
 }
 
-void VSLModelPainter::EmitTipPickPass() const
+void VSLModelPainter::EmitTipPickPass(QVector3D const& rayFrom, QVector3D const& rayTo) const
 {
+    const QVector3D d = rayTo - rayFrom;
+    const float len2 = QVector3D::dotProduct(d, d);
     uint c = 1;
     for (const DLP_Support& s : m_supportMap) {
         if (!s.isDeleted && HasTipCone(s)) {
-            glColor3ub(GLubyte((c >> 16) & 0xFF), GLubyte((c >> 8) & 0xFF), GLubyte(c & 0xFF));
-            EmitTip(s);
+            const vcg::Point3f& p = TipCentre(s);
+            const QVector3D q(p[0], p[1], p[2]);
+            float t = len2 > 0 ? QVector3D::dotProduct(q - rayFrom, d) / len2 : 0.f;
+            t = std::max(0.f, std::min(1.f, t));
+            const float r = float(TipRadius(s)) * 1.01f + 1e-3f;
+            if ((rayFrom + t * d - q).lengthSquared() <= r * r) {
+                glColor3ub(GLubyte((c >> 16) & 0xFF), GLubyte((c >> 8) & 0xFF), GLubyte(c & 0xFF));
+                EmitTipSphere(p, TipRadius(s));
+            }
         }
         ++c;
     }

@@ -96,9 +96,12 @@ void VSL3DScene::ClickEditSupport(QPoint p)
             } else {
                 // Pass 2: the tips of that instance numbered in map order.
                 glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+                const QMatrix4x4 back = hit->m_supportMatrix.inverted();
+                const QVector3D from = back.map(UnProjectAt(wx, wy, 0.0));
+                const QVector3D to = back.map(UnProjectAt(wx, wy, 1.0));
                 glPushMatrix();
                 glMultMatrixf(hit->m_supportMatrix.constData());
-                hit->EmitTipPickPass();
+                hit->EmitTipPickPass(from, to);
                 glPopMatrix();
                 hit->MarkClickedSupport(int(ReadValue(p)));
             }
