@@ -135,3 +135,15 @@ TEST_F(SupportEdit, RemoveLowersByTheLiftAndDropsSliceResults)
     m_slab->RemoveSupportX(); // unlifted: stays
     EXPECT_FLOAT_EQ(m_slab->m_minBound.z(), z - float(kLift));
 }
+
+TEST_F(SupportEdit, ARebuildKeepsMarkedSupportsInBothLists)
+{
+    Generate(m_slab);
+    DLP_Support& s = m_slab->m_supportMap.first();
+    s.isDeleted = true;
+    m_view->makeCurrent();
+    m_slab->DrawSupportX();
+    const QImage img = Shot();
+    EXPECT_PRED1(Magenta, At(img, TipPixel(m_slab, s)));
+    EXPECT_PRED1(Amber, At(img, ColumnPixel(m_slab, s)));
+}
