@@ -133,7 +133,9 @@ TEST_F(SupportEdit, ClickOnAnInstanceWithAPendingJobDoesNothing)
     ASSERT_EQ(m_view->scene()->StartSupportJob(m_slab), SceneOp::Done);
     Click(px); // the done signal is queued: the job is still pending here
     EXPECT_EQ(updates.count(), 0);
+    m_view->slot_EditSupport(true, false, {5, 3.0, 1.6, kLift}); // a new edit leaves it alone too
     ASSERT_TRUE(WaitFor([this] { return m_view->scene()->runningSupportJobs() == 0; }));
     EXPECT_TRUE(std::none_of(m_slab->m_supportMap.begin(), m_slab->m_supportMap.end(),
                              [](const DLP_Support& s) { return s.addedByClick; }));
+    EXPECT_EQ(m_slab->m_dTipDiameter, 2 * kTipR);
 }
