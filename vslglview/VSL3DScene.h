@@ -137,6 +137,11 @@ public:
     // Starts the support worker of `instance`; its parameters are set on the
     // painter beforehand. Refused while a support or slice job of it runs.
     SceneOp StartSupportJob(VSLModelPainter* instance);
+    // Support edit click at widget point `p` (view matrices loaded): a model
+    // pixel adds a support there, a tip marks or erases that support. Emits
+    // sig_Update when an instance was hit; an instance whose job is pending
+    // is left alone.
+    void ClickEditSupport(QPoint p);
     SceneOp DeleteSelModelSupports();
     SceneOp DeleteAllSupports();
     void DeSelectSupport(DLPSupportStructure* support);

@@ -453,10 +453,13 @@ void VSLGLView::MousePress_LeftButton()
     const QString& tool = m_pScene->m_strToolName;
     if (tool == "Slice" || tool == "Save")
         return;
-    // While supports are edited by clicking, the support editor takes the
-    // press; it comes with support editing.
-    if (m_pScene->m_bFreeze)
+    // While supports are edited by clicking, the press edits them.
+    if (m_pScene->m_bFreeze) {
+        if (LoadViewMatrices())
+            m_pScene->ClickEditSupport(m_pressPoint);
+        update();
         return;
+    }
     m_pEditHandlers->SetPressPoint(m_pressPoint);
     if (m_pScene->selectedInstance()) {
         const int handle = GetLocateCoord(m_pressPoint);

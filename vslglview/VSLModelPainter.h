@@ -111,6 +111,20 @@ public:
     // Rebuilds m_vSupportIndex so entry `index` points at that support in
     // this painter's own map.
     void RebuildSupportIndex();
+    // --- click editing of the supports (GUI thread) ---
+    // A support at the world point `hitWorld`, its tip towards `nearWorld`
+    // (both taken back through the support matrix), keyed by the next click key.
+    void AddClickSupport(QVector3D const& hitWorld, QVector3D const& nearWorld);
+    // The n-th support in map order (from 1, marked ones counted): marked,
+    // or erased when it was click-added. False when there is none.
+    bool MarkClickedSupport(int n);
+    // The tip list alone, without the marked supports.
+    void RebuildSupportTipList();
+    // The tips not marked, numbered 1, 2, ... in map order (marked ones keep
+    // their number), as pick colours in the current matrix frame; only those
+    // the ray from `rayFrom` to `rayTo` (support frame) can meet are drawn,
+    // the others cannot colour the pixel.
+    void EmitTipPickPass(QVector3D const& rayFrom, QVector3D const& rayTo) const;
     static QVector<VSLTriangle3D> GenerateConeTris(vcg::Point3f p0, double r0, vcg::Point3f p1, double r1,
                                                    int n, float = 0, float = 0, float = 0, float = 0);
     static QVector<VSLTriangle3D> GenerateSphereTris(vcg::Point3f c, double r, float = 0, float = 0,
@@ -191,6 +205,10 @@ public:
     bool m_bSupportsShown = false;
     GLuint m_nSupportTipList = 0;
     GLuint m_nSupportBodyList = 0;
+    // One tip sphere at the origin, called under a translation by the tip
+    // list (the tips of one run share their radius).
+    GLuint m_nTipSphereList = 0;
+    double m_dTipSphereRadius = -1;
     double m_dSupportDensity = 0;
     double m_dTipDiameter = 0;
     double m_dShaftDiameter = 0;
@@ -258,4 +276,8 @@ private:
     // A run that found the stop request set: records dropped, instance lowered.
     void StopSupportRun(bool liftedHere);
     void LowerSupportLift();
+    void ReleaseSliceResults();
+    void EnsureTipSphereList();
+    void EmitTipSphere(vcg::Point3f const& c, double r) const;
+    static void MapSupportTriangles(QVector<VSLTriangle3D>& tris, QMatrix4x4 const& m);
 };

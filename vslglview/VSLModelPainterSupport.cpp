@@ -21,17 +21,6 @@ vcg::Point3f MapPoint(const QMatrix4x4& m, const vcg::Point3f& p)
     return vcg::Point3f(q.x(), q.y(), q.z());
 }
 
-void EmitTriangles(const QVector<VSLTriangle3D>& tris)
-{
-    glBegin(GL_TRIANGLES);
-    for (const VSLTriangle3D& t : tris) {
-        glNormal3f(t.normal.x(), t.normal.y(), t.normal.z());
-        for (const QVector3D& v : t.vertices)
-            glVertex3f(v.x(), v.y(), v.z());
-    }
-    glEnd();
-}
-
 bool IsCone(const QVector<vcg::Point3f>& prim) { return prim.size() >= 3; }
 bool IsSphere(const QVector<vcg::Point3f>& prim) { return prim.size() >= 2; }
 
@@ -357,6 +346,8 @@ void VSLModelPainter::RemoveSupportX()
         LowerSupportLift();
     m_bHasSupports = false;
     m_bSupportsShown = false;
+    // Layers cut with the old supports must not reach a print file.
+    ReleaseSliceResults();
 }
 
 void VSLModelPainter::RestoreSupportX()
@@ -417,6 +408,8 @@ QVector<VSLTriangle3D> VSLModelPainter::GetRealTrianglesSup() const
             if (IsSphere(sp))
                 out += GenerateSphereTris(sp[0], sp[1][0]);
     }
+    // World coordinates also after a move that no slice has baked in yet.
+    MapSupportTriangles(out, m_supportMatrix);
     return out;
 }
 
@@ -428,47 +421,10 @@ void VSLModelPainter::DeleteSupportLists()
         glDeleteLists(m_nSupportTipList, 1);
     if (m_nSupportBodyList != 0)
         glDeleteLists(m_nSupportBodyList, 1);
-    m_nSupportTipList = m_nSupportBodyList = 0;
-}
-
-void VSLModelPainter::DrawSupportX()
-{
-    if (m_supportMap.isEmpty()) {
-        m_bHasSupports = false;
-        m_bSupportsShown = false;
-        DeleteSupportLists();
-        return;
-    }
-    if (!QOpenGLContext::currentContext())
-        return;
-    DeleteSupportLists();
-    m_nSupportTipList = glGenLists(1);
-    m_nSupportBodyList = glGenLists(1);
-    if (m_nSupportTipList == 0 || m_nSupportBodyList == 0) {
-        DeleteSupportLists();
-        return;
-    }
-    glNewList(m_nSupportTipList, GL_COMPILE);
-    for (const DLP_Support& s : m_supportMap) {
-        if (s.isDeleted || s.cones.isEmpty() || !IsCone(s.cones.first()))
-            continue;
-        const QVector<vcg::Point3f>& tip = s.cones.first();
-        EmitTriangles(GenerateSphereTris(tip[0], tip[2][0]));
-    }
-    glEndList();
-    glNewList(m_nSupportBodyList, GL_COMPILE);
-    for (const DLP_Support& s : m_supportMap) {
-        if (s.isDeleted)
-            continue;
-        for (const QVector<vcg::Point3f>& c : s.cones)
-            if (IsCone(c))
-                EmitTriangles(GenerateConeTris(c[0], c[2][0], c[1], c[2][1], 16));
-        for (const QVector<vcg::Point3f>& sp : s.spheres)
-            if (IsSphere(sp))
-                EmitTriangles(GenerateSphereTris(sp[0], sp[1][0]));
-    }
-    glEndList();
-    m_bSupportsShown = true;
+    if (m_nTipSphereList != 0)
+        glDeleteLists(m_nTipSphereList, 1);
+    m_nSupportTipList = m_nSupportBodyList = m_nTipSphereList = 0;
+    m_dTipSphereRadius = -1;
 }
 
 void VSLModelPainter::RenderSupportX(bool highlight, bool tipsOnly)

@@ -325,7 +325,11 @@ TEST_F(SupportSlicing, LiftedInstancesSliceAsUnliftedOnesShiftedByTheLift)
     VSLModelPainter* a = Add(TestModel(), {0, 0, 0});
     ASSERT_TRUE(a);
     const SliceLayers flat = Slice();
+    // A run that ends with no support at all puts the instance back on the
+    // plate; a record (without solids, so nothing of it is cut) keeps it lifted.
+    a->m_supportMap.insert(SupportKey(SupportHeightKey(1), 1), DLP_Support());
     ASSERT_TRUE(Support(a, 1.0));
+    EXPECT_TRUE(a->m_bSupportLifted);
     ExpectSameLayers(flat, Slice(), 10);
 }
 

@@ -1,0 +1,75 @@
+#include "supportedit_fixture.h"
+
+#include <QSignalSpy>
+
+TEST_F(SupportEdit, CancelAfterThreeAddsAndTwoDeletesBringsBackTheGeneratedSet)
+{
+    Generate(m_slab);
+    const QList<SupportKey> generated = m_slab->m_supportMap.keys();
+    OpenEdit();
+    const QVector3D lo = m_slab->m_minBound, hi = m_slab->m_maxBound;
+    for (float fx : {0.3f, 0.5f, 0.7f})
+        Click(Project(QVector3D(lo.x() + fx * (hi.x() - lo.x()), lo.y(), lo.z() + 2)));
+    const DLP_Support a = m_slab->m_supportMap[generated[0]], b = m_slab->m_supportMap[generated[1]];
+    const QPoint tipA = TipPixel(m_slab, a), tipB = TipPixel(m_slab, b);
+    Click(tipA);
+    Click(tipB);
+    ASSERT_EQ(m_slab->m_supportMap.size(), 7);
+    EXPECT_FALSE(Magenta(At(Shot(), tipA)));
+
+    m_view->makeCurrent();
+    m_view->slot_EditSupport(false, false, {});
+    EXPECT_EQ(m_slab->m_supportMap.keys(), generated);
+    for (const DLP_Support& s : m_slab->m_supportMap)
+        EXPECT_FALSE(s.isDeleted || s.addedByClick);
+    const QImage img = Shot();
+    EXPECT_PRED1(Magenta, At(img, tipA)); // tip list rebuilt with them
+    EXPECT_PRED1(Magenta, At(img, tipB));
+    EXPECT_PRED1(Amber, At(img, ColumnPixel(m_slab, a))); // and the body list
+}
+
+TEST_F(SupportEdit, EditOpenedAndCancelledWithoutSupportsPutsTheInstanceBack)
+{
+    m_slab->m_dLiftDistance = kLift;
+    OpenEdit();
+    EXPECT_FLOAT_EQ(m_slab->m_minBound.z(), float(kLift));
+    m_view->makeCurrent();
+    m_view->slot_EditSupport(false, false, {});
+    EXPECT_FLOAT_EQ(m_slab->m_minBound.z(), 0.f);
+    EXPECT_FALSE(m_slab->m_bSupportLifted);
+}
+
+TEST_F(SupportEdit, SaveRunsOnlyTheModifiedInstancesAndEndsOnce)
+{
+    Generate(m_slab);
+    VSLModelPainter* other = Load(BoxFile("other.stl", {-5, -5, 0}, {5, 5, 8}));
+    FixCamera();
+    Generate(other);
+    m_view->scene()->SetPickModelPainter(0);
+    OpenEdit();
+    const DLP_Support marked = m_slab->m_supportMap.first();
+    Click(TipPixel(m_slab, marked));
+    ASSERT_TRUE(m_slab->m_supportMap.first().isDeleted);
+    ASSERT_FALSE(other->m_bSupportChanged);
+
+    QSignalSpy done(m_view.get(), &VSLGLView::sig_GenSupportDone);
+    m_view->slot_EditSupport(false, true, {});
+    ASSERT_TRUE(WaitFor([&] { return m_view->scene()->runningSupportJobs() == 0 && done.count() > 0; }));
+    QTest::qWait(50);
+    EXPECT_EQ(done.count(), 1);
+    EXPECT_TRUE(m_slab->m_bSupportEditMark);
+    EXPECT_FALSE(other->m_bSupportEditMark);
+    ASSERT_EQ(m_slab->m_supportMap.size(), 3);
+    int index = 0;
+    for (const DLP_Support& s : m_slab->m_supportMap) {
+        EXPECT_FALSE(s.isDeleted);
+        EXPECT_EQ(s.index, index++);
+    }
+    EXPECT_EQ(other->m_supportMap.size(), 4);
+
+    // Nothing modified: the end is announced at once.
+    done.clear();
+    OpenEdit();
+    m_view->slot_EditSupport(false, true, {});
+    EXPECT_EQ(done.count(), 1);
+}

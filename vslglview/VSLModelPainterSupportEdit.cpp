@@ -1,0 +1,200 @@
+// Support display lists and the painter's side of click editing.
+#include "VSLModelPainter.h"
+
+#include <QOpenGLContext>
+
+#include <algorithm>
+#include <iterator>
+
+#include <GL/gl.h>
+
+namespace {
+
+void EmitTris(const QVector<VSLTriangle3D>& tris)
+{
+    glBegin(GL_TRIANGLES);
+    for (const VSLTriangle3D& t : tris) {
+        glNormal3f(t.normal.x(), t.normal.y(), t.normal.z());
+        for (const QVector3D& v : t.vertices)
+            glVertex3f(v.x(), v.y(), v.z());
+    }
+    glEnd();
+}
+
+bool HasTipCone(const DLP_Support& s) { return !s.cones.isEmpty() && s.cones.first().size() >= 3; }
+
+double TipRadius(const DLP_Support& s) { return s.cones.first()[2][0]; }
+const vcg::Point3f& TipCentre(const DLP_Support& s) { return s.cones.first()[0]; }
+
+vcg::Point3f ToPoint(QVector3D const& v) { return vcg::Point3f(v.x(), v.y(), v.z()); }
+
+// Replaces *list by a new compiled list filled by body(); 0 when GL has none.
+template <typename Fn>
+void Recompile(GLuint& list, Fn body)
+{
+    if (list != 0)
+        glDeleteLists(list, 1);
+    list = glGenLists(1);
+    if (list == 0)
+        return;
+    glNewList(list, GL_COMPILE);
+    body();
+    glEndList();
+}
+
+} // namespace
+
+// The radius of the first tip; built before any list compiles (lists do
+// not nest in compilation).
+void VSLModelPainter::EnsureTipSphereList()
+{
+    double r = -1;
+    for (const DLP_Support& s : qAsConst(m_supportMap))
+        if (HasTipCone(s)) {
+            r = TipRadius(s);
+            break;
+        }
+    if (r < 0 || (r == m_dTipSphereRadius && m_nTipSphereList != 0))
+        return;
+    Recompile(m_nTipSphereList, [r] { EmitTris(GenerateSphereTris(vcg::Point3f(0, 0, 0), r)); });
+    m_dTipSphereRadius = m_nTipSphereList != 0 ? r : -1;
+}
+
+void VSLModelPainter::EmitTipSphere(vcg::Point3f const& c, double r) const
+{
+    if (m_nTipSphereList != 0 && r == m_dTipSphereRadius) {
+        glPushMatrix();
+        glTranslatef(c[0], c[1], c[2]);
+        glCallList(m_nTipSphereList);
+        glPopMatrix();
+    } else {
+        EmitTris(GenerateSphereTris(c, r));
+    }
+}
+
+void VSLModelPainter::DrawSupportX()
+{
+    if (m_supportMap.isEmpty()) {
+        m_bHasSupports = false;
+        m_bSupportsShown = false;
+        // Nothing stands under a raised instance any more: back onto the
+        // plate, or it would print in mid-air.
+        if (m_bSupportLifted)
+            LowerSupportLift();
+        return;
+    }
+    if (!QOpenGLContext::currentContext())
+        return;
+    // Marked supports keep tip and body until the edit closes; only the
+    // click's tip-list rebuild hides a marked tip.
+    glMatrixMode(GL_MODELVIEW);
+    EnsureTipSphereList();
+    Recompile(m_nSupportTipList, [this] {
+        for (const DLP_Support& s : qAsConst(m_supportMap))
+            if (HasTipCone(s))
+                EmitTipSphere(TipCentre(s), TipRadius(s));
+    });
+    Recompile(m_nSupportBodyList, [this] {
+        for (const DLP_Support& s : qAsConst(m_supportMap)) {
+            for (const QVector<vcg::Point3f>& c : s.cones)
+                if (c.size() >= 3)
+                    EmitTris(GenerateConeTris(c[0], c[2][0], c[1], c[2][1], 16));
+            for (const QVector<vcg::Point3f>& sp : s.spheres)
+                if (sp.size() >= 2)
+                    EmitTris(GenerateSphereTris(sp[0], sp[1][0]));
+        }
+    });
+    m_bSupportsShown = true;
+}
+
+void VSLModelPainter::RebuildSupportTipList()
+{
+    if (!QOpenGLContext::currentContext())
+        return;
+    glMatrixMode(GL_MODELVIEW);
+    EnsureTipSphereList();
+    Recompile(m_nSupportTipList, [this] {
+        for (const DLP_Support& s : qAsConst(m_supportMap)) {
+            if (s.isDeleted || !HasTipCone(s))
+                continue;
+            m_bHasSupports = true;
+            m_bSupportsShown = true;
+            EmitTipSphere(TipCentre(s), TipRadius(s));
+        }
+    });
+}
+
+void VSLModelPainter::AddClickSupport(QVector3D const& hitWorld, QVector3D const& nearWorld)
+{
+    bool invertible = false;
+    const QMatrix4x4 back = m_supportMatrix.inverted(&invertible);
+    if (!invertible)
+        return;
+    const QVector3D h = back.map(hitWorld);
+    const QVector3D e = back.map(nearWorld);
+    QVector3D dir = e - h;
+    const float len = dir.length();
+    if (len > 0)
+        dir /= len;
+    --m_nClickCounter;
+    DLP_Support& s = m_supportMap[SupportKey(SupportHeightKey(h.z()), uint(m_nClickCounter))];
+    s.point = ToPoint(h);
+    s.normal = ToPoint(dir);
+    s.index = -1;
+    s.addedByClick = true;
+    s.generated = false;
+    s.cones.append(SaveCone(ToPoint(h), 0.5 * m_dTipDiameter, ToPoint(h + 2.f * dir), 0.75));
+}
+
+bool VSLModelPainter::MarkClickedSupport(int n)
+{
+    if (n < 1 || n > m_supportMap.size())
+        return false;
+    auto it = m_supportMap.begin();
+    std::advance(it, n - 1);
+    if (it.value().addedByClick)
+        m_supportMap.erase(it);
+    else
+        it.value().isDeleted = true;
+    // The index holds pointers into the map.
+    RebuildSupportIndex();
+    return true;
+}
+
+void VSLModelPainter::EmitTipPickPass(QVector3D const& rayFrom, QVector3D const& rayTo) const
+{
+    const QVector3D d = rayTo - rayFrom;
+    const float len2 = QVector3D::dotProduct(d, d);
+    uint c = 1;
+    for (const DLP_Support& s : m_supportMap) {
+        if (!s.isDeleted && HasTipCone(s)) {
+            const vcg::Point3f& p = TipCentre(s);
+            const QVector3D q(p[0], p[1], p[2]);
+            float t = len2 > 0 ? QVector3D::dotProduct(q - rayFrom, d) / len2 : 0.f;
+            t = std::max(0.f, std::min(1.f, t));
+            const float r = float(TipRadius(s)) * 1.01f + 1e-3f;
+            if ((rayFrom + t * d - q).lengthSquared() <= r * r) {
+                glColor3ub(GLubyte((c >> 16) & 0xFF), GLubyte((c >> 8) & 0xFF), GLubyte(c & 0xFF));
+                EmitTipSphere(p, TipRadius(s));
+            }
+        }
+        ++c;
+    }
+}
+
+void VSLModelPainter::ReleaseSliceResults()
+{
+    QVector<float>().swap(m_vSliceZ);
+    QVector<ClipperLib::Paths>().swap(m_vSlicePaths);
+}
+
+void VSLModelPainter::MapSupportTriangles(QVector<VSLTriangle3D>& tris, QMatrix4x4 const& m)
+{
+    if (m.isIdentity())
+        return;
+    for (VSLTriangle3D& t : tris) {
+        for (QVector3D& v : t.vertices)
+            v = m.map(v);
+        t.UpdateNormal();
+    }
+}
