@@ -3,6 +3,7 @@
 #include "VSL3DScene.h"
 #include "dlp/slicebuildconfig.h"
 
+#include <QPointer>
 #include <QWidget>
 
 class VSLGLView;
@@ -61,7 +62,9 @@ private:
     void paint(QPainter& painter);
 
     Ui::VSliceWidgetX* ui;
-    VSlicingMsgBox* m_pSlicingMsgBox;
+    // A sibling under the main window, which may delete it first (the
+    // window re-parents this panel when it shows it, reordering its children).
+    QPointer<VSlicingMsgBox> m_pSlicingMsgBox;
     DLP::SliceBuildConfig& m_config;
     bool m_bBrowserEnabled = false;
     bool m_bSlicing = false;

@@ -9,6 +9,312 @@
     </message>
 </context>
 <context>
+    <name>DLP::BuildManager</name>
+    <message>
+        <source>Cannot read the job file %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Printing: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Start</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No OK: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>times: </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Command given up for the cancel: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>DeviceInterface</name>
+    <message>
+        <source>DeviceInterface</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Connect</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Disconnect</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Configure</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Move Z 1mm</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Move Y 1mm</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Move Z -1mm</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Move Y -1mm</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Move Z 10mm</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Move Z -10mm</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Move Y 10mm</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Move Y -10mm</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No printer port found</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Disconnected</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Critical Error</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>DlpCtlDialog</name>
+    <message>
+        <source>Dialog</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Prnter Connection</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Connect to Usb Printer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Insert</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Printer Control</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Up/Down Motor(Z Axis)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Top Position</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Bottom Position</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>+1mm</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>-1mm</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>+10mm</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>-10mm</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Debond Motor(Y Axis)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>+0.1mm</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>-0.1mm</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Rotate Motor</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>1℃</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>90℃</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>180℃</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>360℃</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>LED Ctrl</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Inside Led On/Off</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Project LED Off</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Project LED On</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>QPushButton { background-color: rgb(230, 0, 0); border-radius: 3px; color: rgb(255, 255, 255); }
+QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Emergency Stop</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Current</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>(0~255)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Set Current</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Read Current</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ImageShow</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Mirror</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Long Side</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Short Side</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Mirror Set</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>XY Exposure Adjust</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Not Adjust</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>25um Reduce</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>50um Reduce</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>75um Reduce</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>100um Reduce</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Home  Adjust</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Rotate Motors</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>0.0</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>um</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Debond Motors</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Up/Down Motors</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Adjust Set</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Adjust Read</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ver:Keravel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Exit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open Pictures</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>*.png *.jpeg *.jpg *.bmp *.svg</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>DlpSerialPort</name>
     <message>
         <source>InfoPortname: </source>
@@ -150,6 +456,41 @@
     </message>
 </context>
 <context>
+    <name>NetUI</name>
+    <message>
+        <source>Form</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Printer Connection</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>V0.09</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;&lt;span style=&quot; color:#ff0000;&quot;&gt;Offline&lt;/span&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Search</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Connect</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Disconnect</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Exit</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>VEditRecipeWidget</name>
     <message>
         <source>Resin Edit</source>
@@ -276,6 +617,177 @@
     </message>
 </context>
 <context>
+    <name>VImportWidgetX</name>
+    <message>
+        <source>Form</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Import File</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Machine Type:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Pellar10</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Pellar30</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Pellar120</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Pellar4K</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Pellar4Kmono</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>File Format:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Vexmor3D vxs files</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ChiTuBox zip files</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>File Name:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Import</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Layer Thickness:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Recipe</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Curing Time</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ms</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Burn-in Time</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Stable Time</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Burn-in Range</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>mm</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Lift Distance1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Lift Speed1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>mm/min</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Lift Distance2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Lift Speed2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>New / Edit Recipe</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delete Recipe</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Save Job</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delete Recipe </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>A conversion is still running.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>File error: unknown format!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Wrong layer thickness!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Image setting does not match!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The converted file could not be written.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The archive could not be opened.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The archive holds no readable &quot;run.gcode&quot;.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>A layer of the archive is missing or damaged.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The archive&apos;s settings are out of range.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The source is not a readable print file.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The conversion was not started.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>VPrintMsgBox</name>
     <message>
         <source>Form</source>
@@ -290,6 +802,37 @@
     <name>VSL3DScene</name>
     <message>
         <source>Model is out of range, please scale it</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>SVG Generator Slice</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>An SVG drawing created by the SVG Generator </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>a support or slice job is still running</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>VSLGLView</name>
+    <message>
+        <source>Error!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>There are still holes on the model! Please try to use other professional software to fix it.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>There are still non-manifold on the model! Please try to use other professional software to fix it.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>There are still errors on the model! Please try to use other professional software to fix it.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -515,6 +1058,101 @@
         <source>Delete Recipe </source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Slicing Data Error</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Slicing again Please</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Connection Abnormal</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>USB Cable abnormal,Check please</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Extern Display</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Projector Error</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Check The Projector Please</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Network Error</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Check the Network connection please</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>G-code Error</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Check the output folder please</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>VSliceWidgetX</name>
+    <message>
+        <source>Form</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Slice</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Thickness</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>50um</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Plate Layers</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Layer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Not Sliced</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Duplicate</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>NA</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>0</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>N/A</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sliced</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>VSlicingMsgBox</name>
@@ -665,9 +1303,140 @@
     </message>
 </context>
 <context>
+    <name>Vexmor</name>
+    <message>
+        <source>Help</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Loading model file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Saving slice file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Generating supports</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Slicing the scene</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Please slice before saving the job!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Slc File is Loaded,Cannot accept new model</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open File Failed,check model please</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The model is in use by a running job.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Slicing cannot start now.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>VexmorClass</name>
+    <message>
+        <source>VexmorClass</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Pellar10</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Import file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delete selected model</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Printer Control</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>打开文件</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>ViewControlFrame</name>
     <message>
         <source>Frame</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>WebForm</name>
+    <message>
+        <source>Pellar120</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Scan LCD devices</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Connect</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ClearCache</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>bridge</name>
+    <message>
+        <source>Qt</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>frmDLP</name>
+    <message>
+        <source>frmDLP</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Error!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>GreyTestFinal data file missing!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No Light Engine Parameters Loaded!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Machine data file missing!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Light engine data invalid: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No memory for a %1 x %2 layer image</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

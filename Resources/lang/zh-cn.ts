@@ -8,6 +8,312 @@
     </message>
 </context>
 <context>
+    <name>DLP::BuildManager</name>
+    <message>
+        <source>Cannot read the job file %1</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Printing: %1</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Start</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>No OK: %1</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>times: </source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Command given up for the cancel: %1</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>DeviceInterface</name>
+    <message>
+        <source>DeviceInterface</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Connect</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Disconnect</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Configure</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Move Z 1mm</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Move Y 1mm</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Move Z -1mm</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Move Y -1mm</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Move Z 10mm</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Move Z -10mm</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Move Y 10mm</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Move Y -10mm</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>No printer port found</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Disconnected</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Critical Error</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>DlpCtlDialog</name>
+    <message>
+        <source>Dialog</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Prnter Connection</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Connect to Usb Printer</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Insert</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Printer Control</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Up/Down Motor(Z Axis)</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Top Position</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Bottom Position</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>+1mm</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>-1mm</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>+10mm</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>-10mm</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Debond Motor(Y Axis)</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>+0.1mm</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>-0.1mm</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Rotate Motor</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>1℃</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>90℃</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>180℃</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>360℃</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>LED Ctrl</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Inside Led On/Off</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Project LED Off</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Project LED On</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>QPushButton { background-color: rgb(230, 0, 0); border-radius: 3px; color: rgb(255, 255, 255); }
+QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Emergency Stop</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Current</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>(0~255)</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Set Current</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Read Current</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>ImageShow</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Mirror</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Long Side</source>
+        <translation>长边</translation>
+    </message>
+    <message>
+        <source>Short Side</source>
+        <translation>短边</translation>
+    </message>
+    <message>
+        <source>Mirror Set</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>XY Exposure Adjust</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Not Adjust</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>25um Reduce</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>50um Reduce</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>75um Reduce</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>100um Reduce</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Home  Adjust</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Rotate Motors</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>0.0</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>um</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Debond Motors</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Up/Down Motors</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Adjust Set</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Adjust Read</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Ver:Keravel</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Exit</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Open Pictures</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>*.png *.jpeg *.jpg *.bmp *.svg</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
     <name>DlpSerialPort</name>
     <message>
         <source>InfoPortname: </source>
@@ -149,6 +455,41 @@
     </message>
 </context>
 <context>
+    <name>NetUI</name>
+    <message>
+        <source>Form</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Printer Connection</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>V0.09</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;&lt;span style=" color:#ff0000;"&gt;Offline&lt;/span&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Search</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Connect</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Disconnect</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Exit</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
     <name>VEditRecipeWidget</name>
     <message>
         <source>Resin Edit</source>
@@ -164,7 +505,7 @@
     </message>
     <message>
         <source>New Recipe</source>
-        <translation type="unfinished" />
+        <translation>新配方</translation>
     </message>
     <message>
         <source>Curing Time</source>
@@ -188,7 +529,7 @@
     </message>
     <message>
         <source>mm</source>
-        <translation type="unfinished" />
+        <translation type="unfinished">mm</translation>
     </message>
     <message>
         <source>Lift Distance1</source>
@@ -275,6 +616,177 @@
     </message>
 </context>
 <context>
+    <name>VImportWidgetX</name>
+    <message>
+        <source>Form</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Import File</source>
+        <translation>导入文件</translation>
+    </message>
+    <message>
+        <source>Machine Type:</source>
+        <translation>机型：</translation>
+    </message>
+    <message>
+        <source>Pellar10</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Pellar30</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Pellar120</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Pellar4K</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Pellar4Kmono</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>File Format:</source>
+        <translation>文件格式：</translation>
+    </message>
+    <message>
+        <source>Vexmor3D vxs files</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>ChiTuBox zip files</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>File Name:</source>
+        <translation>文件名：</translation>
+    </message>
+    <message>
+        <source>Import</source>
+        <translation>导入</translation>
+    </message>
+    <message>
+        <source>Layer Thickness:</source>
+        <translation>层厚：</translation>
+    </message>
+    <message>
+        <source>Recipe</source>
+        <translation>配方</translation>
+    </message>
+    <message>
+        <source>Curing Time</source>
+        <translation>固化时间</translation>
+    </message>
+    <message>
+        <source>ms</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Burn-in Time</source>
+        <translation>底层曝光时间</translation>
+    </message>
+    <message>
+        <source>Stable Time</source>
+        <translation>稳定时间</translation>
+    </message>
+    <message>
+        <source>Burn-in Range</source>
+        <translation>底层厚度</translation>
+    </message>
+    <message>
+        <source>mm</source>
+        <translation type="unfinished">mm</translation>
+    </message>
+    <message>
+        <source>Lift Distance1</source>
+        <translation>抬升距离1</translation>
+    </message>
+    <message>
+        <source>Lift Speed1</source>
+        <translation>抬升速度1</translation>
+    </message>
+    <message>
+        <source>mm/min</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Lift Distance2</source>
+        <translation>抬升距离2</translation>
+    </message>
+    <message>
+        <source>Lift Speed2</source>
+        <translation>抬升速度2</translation>
+    </message>
+    <message>
+        <source>New / Edit Recipe</source>
+        <translation>新建/编辑配方</translation>
+    </message>
+    <message>
+        <source>Delete Recipe</source>
+        <translation>删除配方</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>Save Job</source>
+        <translation>保存任务</translation>
+    </message>
+    <message>
+        <source>Delete Recipe </source>
+        <translation>删除配方 </translation>
+    </message>
+    <message>
+        <source>A conversion is still running.</source>
+        <translation>转换仍在进行中。</translation>
+    </message>
+    <message>
+        <source>File error: unknown format!</source>
+        <translation>文件错误：未知格式！</translation>
+    </message>
+    <message>
+        <source>Wrong layer thickness!</source>
+        <translation>层厚不符！</translation>
+    </message>
+    <message>
+        <source>Image setting does not match!</source>
+        <translation>图像设置不匹配！</translation>
+    </message>
+    <message>
+        <source>The converted file could not be written.</source>
+        <translation>无法写入转换后的文件。</translation>
+    </message>
+    <message>
+        <source>The archive could not be opened.</source>
+        <translation>无法打开压缩包。</translation>
+    </message>
+    <message>
+        <source>The archive holds no readable "run.gcode".</source>
+        <translation>压缩包中没有可读的“run.gcode”。</translation>
+    </message>
+    <message>
+        <source>A layer of the archive is missing or damaged.</source>
+        <translation>压缩包中的某一层缺失或已损坏。</translation>
+    </message>
+    <message>
+        <source>The archive's settings are out of range.</source>
+        <translation>压缩包的设置超出范围。</translation>
+    </message>
+    <message>
+        <source>The source is not a readable print file.</source>
+        <translation>源文件不是可读的打印文件。</translation>
+    </message>
+    <message>
+        <source>The conversion was not started.</source>
+        <translation>转换未开始。</translation>
+    </message>
+</context>
+<context>
     <name>VPrintMsgBox</name>
     <message>
         <source>Form</source>
@@ -290,6 +802,37 @@
     <message>
         <source>Model is out of range, please scale it</source>
         <translation>模型超出范围，请缩放模型</translation>
+    </message>
+    <message>
+        <source>SVG Generator Slice</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>An SVG drawing created by the SVG Generator </source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>a support or slice job is still running</source>
+        <translation>支撑或切片任务仍在运行</translation>
+    </message>
+</context>
+<context>
+    <name>VSLGLView</name>
+    <message>
+        <source>Error!</source>
+        <translation>错误！</translation>
+    </message>
+    <message>
+        <source>There are still holes on the model! Please try to use other professional software to fix it.</source>
+        <translation>模型上仍有破孔！请尝试使用其他专业软件修复。</translation>
+    </message>
+    <message>
+        <source>There are still non-manifold on the model! Please try to use other professional software to fix it.</source>
+        <translation>模型上仍有非流型！请尝试使用其他专业软件修复。</translation>
+    </message>
+    <message>
+        <source>There are still errors on the model! Please try to use other professional software to fix it.</source>
+        <translation>模型上仍有错误！请尝试使用其他专业软件修复。</translation>
     </message>
 </context>
 <context>
@@ -324,7 +867,7 @@
     </message>
     <message>
         <source>mm</source>
-        <translation type="unfinished" />
+        <translation type="unfinished">mm</translation>
     </message>
     <message>
         <source>Lift Distance1</source>
@@ -380,7 +923,7 @@
     </message>
     <message>
         <source>Prew</source>
-        <translation type="unfinished" />
+        <translation>预览</translation>
     </message>
     <message>
         <source>Duplicate</source>
@@ -513,6 +1056,101 @@
     <message>
         <source>Delete Recipe </source>
         <translation>删除配方 </translation>
+    </message>
+    <message>
+        <source>Slicing Data Error</source>
+        <translation>切片数据错误</translation>
+    </message>
+    <message>
+        <source>Slicing again Please</source>
+        <translation>请重新切片</translation>
+    </message>
+    <message>
+        <source>Connection Abnormal</source>
+        <translation>连接异常</translation>
+    </message>
+    <message>
+        <source>USB Cable abnormal,Check please</source>
+        <translation>USB线缆异常，请检查</translation>
+    </message>
+    <message>
+        <source>Extern Display</source>
+        <translation>外接显示器</translation>
+    </message>
+    <message>
+        <source>Projector Error</source>
+        <translation>投影仪错误</translation>
+    </message>
+    <message>
+        <source>Check The Projector Please</source>
+        <translation>请检查投影仪</translation>
+    </message>
+    <message>
+        <source>Network Error</source>
+        <translation>网络错误</translation>
+    </message>
+    <message>
+        <source>Check the Network connection please</source>
+        <translation>请检查网络连接</translation>
+    </message>
+    <message>
+        <source>G-code Error</source>
+        <translation>G代码错误</translation>
+    </message>
+    <message>
+        <source>Check the output folder please</source>
+        <translation>请检查输出文件夹</translation>
+    </message>
+</context>
+<context>
+    <name>VSliceWidgetX</name>
+    <message>
+        <source>Form</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Slice</source>
+        <translation>模型切片</translation>
+    </message>
+    <message>
+        <source>Thickness</source>
+        <translation>层厚</translation>
+    </message>
+    <message>
+        <source>50um</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Plate Layers</source>
+        <translation>底板层数</translation>
+    </message>
+    <message>
+        <source>Layer</source>
+        <translation>层</translation>
+    </message>
+    <message>
+        <source>Not Sliced</source>
+        <translation>未切片</translation>
+    </message>
+    <message>
+        <source>Duplicate</source>
+        <translation>复制</translation>
+    </message>
+    <message>
+        <source>NA</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>0</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>N/A</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Sliced</source>
+        <translation>已切片</translation>
     </message>
 </context>
 <context>
@@ -664,9 +1302,140 @@
     </message>
 </context>
 <context>
+    <name>Vexmor</name>
+    <message>
+        <source>Help</source>
+        <translation>帮助</translation>
+    </message>
+    <message>
+        <source>Loading model file</source>
+        <translation>正在加载模型</translation>
+    </message>
+    <message>
+        <source>Saving slice file</source>
+        <translation>正在保存文件</translation>
+    </message>
+    <message>
+        <source>Generating supports</source>
+        <translation>正在生成支撑</translation>
+    </message>
+    <message>
+        <source>Slicing the scene</source>
+        <translation>正在生成切片</translation>
+    </message>
+    <message>
+        <source>Please slice before saving the job!</source>
+        <translation>保存任务前请先切片！</translation>
+    </message>
+    <message>
+        <source>Slc File is Loaded,Cannot accept new model</source>
+        <translation>已加载Slc文件，不能再导入新模型</translation>
+    </message>
+    <message>
+        <source>Open File Failed,check model please</source>
+        <translation>打开文件失败，请检查模型</translation>
+    </message>
+    <message>
+        <source>The model is in use by a running job.</source>
+        <translation>该模型正被运行中的任务使用。</translation>
+    </message>
+    <message>
+        <source>Slicing cannot start now.</source>
+        <translation>现在无法开始切片。</translation>
+    </message>
+</context>
+<context>
+    <name>VexmorClass</name>
+    <message>
+        <source>VexmorClass</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Pellar10</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Import file</source>
+        <translation>导入文件</translation>
+    </message>
+    <message>
+        <source>Delete selected model</source>
+        <translation>删除选中模型</translation>
+    </message>
+    <message>
+        <source>Printer Control</source>
+        <translation>打印机控制</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>保存</translation>
+    </message>
+    <message>
+        <source>打开文件</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
     <name>ViewControlFrame</name>
     <message>
         <source>Frame</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>WebForm</name>
+    <message>
+        <source>Pellar120</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Scan LCD devices</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Connect</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>ClearCache</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>bridge</name>
+    <message>
+        <source>Qt</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>frmDLP</name>
+    <message>
+        <source>frmDLP</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Error!</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>GreyTestFinal data file missing!</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>No Light Engine Parameters Loaded!</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Machine data file missing!</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Light engine data invalid: %1</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>No memory for a %1 x %2 layer image</source>
         <translation type="unfinished" />
     </message>
 </context>
@@ -769,7 +1538,7 @@
     </message>
     <message>
         <source>Slice Thickness (mm)        </source>
-        <translation type="unfinished" />
+        <translation>切片层厚 (mm)        </translation>
     </message>
     <message>
         <source>Exposure Configuration</source>
@@ -777,15 +1546,15 @@
     </message>
     <message>
         <source>Exposure Time Per Layer (ms)</source>
-        <translation type="unfinished" />
+        <translation>每层曝光时间 (ms)</translation>
     </message>
     <message>
         <source>Bottom Exposure Time (ms)</source>
-        <translation type="unfinished" />
+        <translation>底层曝光时间 (ms)</translation>
     </message>
     <message>
         <source>Number of Bottom Layers</source>
-        <translation type="unfinished" />
+        <translation>底层层数</translation>
     </message>
     <message>
         <source>Lift and Tilt</source>
@@ -793,35 +1562,35 @@
     </message>
     <message>
         <source>Z Lift Distance (mm)        </source>
-        <translation type="unfinished" />
+        <translation>Z轴抬升距离 (mm)        </translation>
     </message>
     <message>
         <source>Z Lift Speed (mm/s)</source>
-        <translation type="unfinished" />
+        <translation>Z轴抬升速度 (mm/s)</translation>
     </message>
     <message>
         <source>Z Retract Speed (mm/s)</source>
-        <translation type="unfinished" />
+        <translation>Z轴回程速度 (mm/s)</translation>
     </message>
     <message>
         <source>Tilt Distance1 (mm)</source>
-        <translation type="unfinished" />
+        <translation>倾斜距离1 (mm)</translation>
     </message>
     <message>
         <source>Tilt Speed1 (mm/s)</source>
-        <translation type="unfinished" />
+        <translation>倾斜速度1 (mm/s)</translation>
     </message>
     <message>
         <source>Tilt Distance2 (mm)</source>
-        <translation type="unfinished" />
+        <translation>倾斜距离2 (mm)</translation>
     </message>
     <message>
         <source>Tilt Speed2 (mm/s)</source>
-        <translation type="unfinished" />
+        <translation>倾斜速度2 (mm/s)</translation>
     </message>
     <message>
         <source>Tilt Retract Speed (mm/s)</source>
-        <translation type="unfinished" />
+        <translation>倾斜回程速度 (mm/s)</translation>
     </message>
     <message>
         <source>Export Options</source>
