@@ -13,6 +13,8 @@
 #include "notices.h"
 
 #include <QFile>
+#include <QFontDatabase>
+#include <QLabel>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
@@ -374,6 +376,8 @@ TEST(Language, ChineseTransformPanelTitle)
             texts << l->text();
         EXPECT_TRUE(texts.contains(QString::fromUtf8("模型编辑"))) << texts.join('|').toStdString();
         EXPECT_EQ(w.m_mapBusyText.value("Slice"), QString::fromUtf8("正在生成切片"));
+        // A CJK font draws the texts (fonts-wqy-microhei), not empty boxes.
+        EXPECT_FALSE(QFontDatabase().families(QFontDatabase::SimplifiedChinese).isEmpty());
         QTest::qWait(100);
         w.grab().save("main_window_chinese.png");
     }
