@@ -528,7 +528,8 @@ void Vexmor::SetGuiBusy(QString key, bool busy)
     for (QWidget* w : widgets)
         if (w)
             w->setEnabled(!busy);
-    ui.GLWidget->SetDeleteEnabled(!busy);
+    // Delete stays off until the last job behind the overlay has ended.
+    ui.GLWidget->SetDeleteEnabled(m_busyJobs.isEmpty());
 }
 
 void Vexmor::slot_msg(int ch, int type)

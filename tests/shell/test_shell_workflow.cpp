@@ -185,6 +185,15 @@ TEST_F(Stage, BusyTogglesTheSevenWidgetsOnly)
         for (QWidget* w : untouched)
             EXPECT_TRUE(w->isEnabled()) << r.key << " " << w->metaObject()->className();
     }
+    // Two jobs behind the overlay: Delete and the working state last until both end.
+    m_w->SetGuiBusy("Support", true);
+    m_w->SetGuiBusy("Save", true);
+    m_w->SetGuiBusy("Save", false);
+    EXPECT_FALSE(view()->deleteEnabled());
+    EXPECT_TRUE(m_w->isWorking());
+    m_w->SetGuiBusy("Support", false);
+    EXPECT_TRUE(view()->deleteEnabled());
+    EXPECT_FALSE(m_w->isWorking());
     // An unknown key shows the overlay with an empty text (and adds it to the map).
     EXPECT_TRUE(m_w->m_mapBusyText.contains("Unknown"));
     EXPECT_TRUE(m_w->m_mapBusyText.value("Unknown").isEmpty());
