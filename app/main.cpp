@@ -1,11 +1,10 @@
 #include "VSLGLView.h"
 #include "Vexmor.h"
-#include "configdir.h"
+#include "language.h"
 #include "logoutput.h"
 #include "notices.h"
 
 #include <QApplication>
-#include <QSettings>
 #include <QSurfaceFormat>
 #include <QTranslator>
 
@@ -19,15 +18,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     vexmorInitResources();
 
-    QSettings settings(vexmorConfigFile(QStringLiteral("VexmorMachine.ini")), QSettings::IniFormat);
-    settings.beginReadArray(QStringLiteral("MachineConfig"));
-    const QString language = settings.value(QStringLiteral("Language")).toString();
-    settings.endArray();
     QTranslator translator;
-    if (!language.isEmpty() && language != QLatin1String("English"))
-        translator.load(QStringLiteral(":/Resources/lang/zh-cn.qm"));
-    else
-        translator.load(QStringLiteral(":/Resources/lang/en.qm"));
+    translator.load(vexmorTranslationFile());
     app.installTranslator(&translator);
 
     Vexmor window;

@@ -10,7 +10,7 @@ packages=(
   libgl-dev libglu1-mesa-dev libgl1-mesa-dri
   libpolyclipping-dev libquazip1-qt5-dev
   xvfb xauth
-  fonts-liberation2
+  fonts-liberation2 fonts-wqy-microhei
   libgtest-dev libgmock-dev libbenchmark-dev
 )
 missing=()

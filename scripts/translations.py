@@ -81,6 +81,65 @@ SHARED = {
     "Export Image Slices": "导出切片图像", "Export SVG Slices": "导出SVG切片",
 }
 
+# Texts the forms show that have no given translation: authored here. Units,
+# numbers, model names and format names stay as they are.
+AUTHORED = {
+    ("Vexmor", "Help"): "帮助", ("Vexmor", "Please slice before saving the job!"): "保存任务前请先切片！",
+    ("Vexmor", "Slc File is Loaded,Cannot accept new model"): "已加载Slc文件，不能再导入新模型",
+    ("Vexmor", "Open File Failed,check model please"): "打开文件失败，请检查模型",
+    ("Vexmor", "The model is in use by a running job."): "该模型正被运行中的任务使用。",
+    ("Vexmor", "Slicing cannot start now."): "现在无法开始切片。",
+    ("VexmorClass", "Import file"): "导入文件", ("VexmorClass", "Delete selected model"): "删除选中模型",
+    ("VexmorClass", "Printer Control"): "打印机控制",
+    ("VSliceWidgetX", "Slice"): "模型切片", ("VSliceWidgetX", "Thickness"): "层厚",
+    ("VSliceWidgetX", "Plate Layers"): "底板层数", ("VSliceWidgetX", "Layer"): "层",
+    ("VSliceWidgetX", "Not Sliced"): "未切片", ("VSliceWidgetX", "Sliced"): "已切片",
+    ("VSaveWidgetX", "Slicing Data Error"): "切片数据错误", ("VSaveWidgetX", "Slicing again Please"): "请重新切片",
+    ("VSaveWidgetX", "Connection Abnormal"): "连接异常", ("VSaveWidgetX", "USB Cable abnormal,Check please"): "USB线缆异常，请检查",
+    ("VSaveWidgetX", "Extern Display"): "外接显示器", ("VSaveWidgetX", "Projector Error"): "投影仪错误",
+    ("VSaveWidgetX", "Check The Projector Please"): "请检查投影仪", ("VSaveWidgetX", "Network Error"): "网络错误",
+    ("VSaveWidgetX", "Check the Network connection please"): "请检查网络连接",
+    ("VSaveWidgetX", "G-code Error"): "G代码错误", ("VSaveWidgetX", "Check the output folder please"): "请检查输出文件夹",
+    ("VSaveWidgetX", "Prew"): "预览",
+    ("VSaveWidgetX", "Printing Complete"): "打印结束", ("VSaveWidgetX", "File Transfer Complete"): "文件传输结束",
+    ("VSaveWidgetX", "Failed to Save File"): "文件保存失败", ("VSaveWidgetX", "File SaveComplete"): "文件保存结束",
+    ("VImportWidgetX", "Import File"): "导入文件", ("VImportWidgetX", "Machine Type:"): "机型：",
+    ("VImportWidgetX", "File Format:"): "文件格式：", ("VImportWidgetX", "File Name:"): "文件名：",
+    ("VImportWidgetX", "Import"): "导入", ("VImportWidgetX", "Layer Thickness:"): "层厚：",
+    ("VImportWidgetX", "A conversion is still running."): "转换仍在进行中。",
+    ("VImportWidgetX", "File error: unknown format!"): "文件错误：未知格式！",
+    ("VImportWidgetX", "Wrong layer thickness!"): "层厚不符！",
+    ("VImportWidgetX", "Image setting does not match!"): "图像设置不匹配！",
+    ("VImportWidgetX", "The converted file could not be written."): "无法写入转换后的文件。",
+    ("VImportWidgetX", "The archive could not be opened."): "无法打开压缩包。",
+    ("VImportWidgetX", 'The archive holds no readable "run.gcode".'): "压缩包中没有可读的“run.gcode”。",
+    ("VImportWidgetX", "A layer of the archive is missing or damaged."): "压缩包中的某一层缺失或已损坏。",
+    ("VImportWidgetX", "The archive's settings are out of range."): "压缩包的设置超出范围。",
+    ("VImportWidgetX", "The source is not a readable print file."): "源文件不是可读的打印文件。",
+    ("VImportWidgetX", "The conversion was not started."): "转换未开始。",
+    ("VEditRecipeWidget", "New Recipe"): "新配方",
+    ("frmSliceOptions", "Slice Thickness (mm)        "): "切片层厚 (mm)        ",
+    ("frmSliceOptions", "Exposure Time Per Layer (ms)"): "每层曝光时间 (ms)",
+    ("frmSliceOptions", "Bottom Exposure Time (ms)"): "底层曝光时间 (ms)",
+    ("frmSliceOptions", "Number of Bottom Layers"): "底层层数",
+    ("frmSliceOptions", "Z Lift Distance (mm)        "): "Z轴抬升距离 (mm)        ",
+    ("frmSliceOptions", "Z Lift Speed (mm/s)"): "Z轴抬升速度 (mm/s)",
+    ("frmSliceOptions", "Z Retract Speed (mm/s)"): "Z轴回程速度 (mm/s)",
+    ("frmSliceOptions", "Tilt Distance1 (mm)"): "倾斜距离1 (mm)", ("frmSliceOptions", "Tilt Speed1 (mm/s)"): "倾斜速度1 (mm/s)",
+    ("frmSliceOptions", "Tilt Distance2 (mm)"): "倾斜距离2 (mm)", ("frmSliceOptions", "Tilt Speed2 (mm/s)"): "倾斜速度2 (mm/s)",
+    ("frmSliceOptions", "Tilt Retract Speed (mm/s)"): "倾斜回程速度 (mm/s)",
+    ("frmSliceOptions", "Blank Time (ms)"): "黑屏时间 (ms)", ("frmSliceOptions", "Mirror X"): "X镜像",
+    ("frmSliceOptions", "Mirror Y"): "Y镜像", ("frmSliceOptions", "Anti-aliasing"): "抗锯齿",
+    ("VSLGLView", "Error!"): "错误！",
+    ("VSLGLView", "There are still holes on the model! Please try to use other professional software to fix it."):
+        "模型上仍有破孔！请尝试使用其他专业软件修复。",
+    ("VSLGLView", "There are still non-manifold on the model! Please try to use other professional software to fix it."):
+        "模型上仍有非流型！请尝试使用其他专业软件修复。",
+    ("VSLGLView", "There are still errors on the model! Please try to use other professional software to fix it."):
+        "模型上仍有错误！请尝试使用其他专业软件修复。",
+    ("VSL3DScene", "a support or slice job is still running"): "支撑或切片任务仍在运行",
+}
+
 
 def fill(path):
     tree = ET.parse(path)
@@ -93,7 +152,7 @@ def fill(path):
             if tr is None or (tr.text and tr.get("type") != "unfinished"):
                 continue
             src = msg.find("source").text or ""
-            text = None if name in ENGLISH_ONLY else BY_CONTEXT.get((name, src), SHARED.get(src))
+            text = None if name in ENGLISH_ONLY else BY_CONTEXT.get((name, src), AUTHORED.get((name, src), SHARED.get(src)))
             if text is not None:
                 tr.text = text
                 tr.attrib.pop("type", None)

@@ -388,7 +388,7 @@ void VSLGLView::wheelEvent(QWheelEvent* e)
 
 void VSLGLView::keyPressEvent(QKeyEvent* e)
 {
-    if (e->key() == Qt::Key_Delete)
+    if (e->key() == Qt::Key_Delete && m_bDeleteEnabled)
         RemoveCurrentModel();
     update();
 }

@@ -70,6 +70,10 @@ public:
     SceneOp RemoveCurrentModel();
     SceneOp DuplicateSelectedModel();
     void SetNavBtn(QString stage);
+    // While a job runs the shell turns the Delete key off: the job may be
+    // reading the selected instance.
+    void SetDeleteEnabled(bool enabled) { m_bDeleteEnabled = enabled; }
+    bool deleteEnabled() const { return m_bDeleteEnabled; }
 
     // --- printer model ---
     void SetBound(float xres, float yres, float pixelSizeX, float pixelSizeY, float height);
@@ -229,6 +233,7 @@ private:
     QMap<int, void (VSLGLView::*)()> m_releaseTable;
     QMap<int, void (VSLGLView::*)(QVariantList&)> m_commandTable;
     bool m_bSwallow = false;
+    bool m_bDeleteEnabled = true;
     int m_nEditState = 1;
     bool m_bFitted = false;
     float m_fFitScale = 0;

@@ -117,7 +117,7 @@
     </message>
     <message>
         <source>Printer Control</source>
-        <translation type="unfinished" />
+        <translation type="unfinished">打印机控制</translation>
     </message>
     <message>
         <source>Up/Down Motor(Z Axis)</source>
@@ -516,7 +516,7 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     </message>
     <message>
         <source>New Recipe</source>
-        <translation type="unfinished" />
+        <translation>新配方</translation>
     </message>
     <message>
         <source>Curing Time</source>
@@ -634,11 +634,11 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     </message>
     <message>
         <source>Import File</source>
-        <translation type="unfinished" />
+        <translation>导入文件</translation>
     </message>
     <message>
         <source>Machine Type:</source>
-        <translation type="unfinished" />
+        <translation>机型：</translation>
     </message>
     <message>
         <source>Pellar10</source>
@@ -662,7 +662,7 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     </message>
     <message>
         <source>File Format:</source>
-        <translation type="unfinished" />
+        <translation>文件格式：</translation>
     </message>
     <message>
         <source>Vexmor3D vxs files</source>
@@ -674,15 +674,15 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     </message>
     <message>
         <source>File Name:</source>
-        <translation type="unfinished" />
+        <translation>文件名：</translation>
     </message>
     <message>
         <source>Import</source>
-        <translation type="unfinished" />
+        <translation>导入</translation>
     </message>
     <message>
         <source>Layer Thickness:</source>
-        <translation type="unfinished" />
+        <translation>层厚：</translation>
     </message>
     <message>
         <source>Recipe</source>
@@ -754,47 +754,47 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     </message>
     <message>
         <source>A conversion is still running.</source>
-        <translation type="unfinished" />
+        <translation>转换仍在进行中。</translation>
     </message>
     <message>
         <source>File error: unknown format!</source>
-        <translation type="unfinished" />
+        <translation>文件错误：未知格式！</translation>
     </message>
     <message>
         <source>Wrong layer thickness!</source>
-        <translation type="unfinished" />
+        <translation>层厚不符！</translation>
     </message>
     <message>
         <source>Image setting does not match!</source>
-        <translation type="unfinished" />
+        <translation>图像设置不匹配！</translation>
     </message>
     <message>
         <source>The converted file could not be written.</source>
-        <translation type="unfinished" />
+        <translation>无法写入转换后的文件。</translation>
     </message>
     <message>
         <source>The archive could not be opened.</source>
-        <translation type="unfinished" />
+        <translation>无法打开压缩包。</translation>
     </message>
     <message>
         <source>The archive holds no readable "run.gcode".</source>
-        <translation type="unfinished" />
+        <translation>压缩包中没有可读的“run.gcode”。</translation>
     </message>
     <message>
         <source>A layer of the archive is missing or damaged.</source>
-        <translation type="unfinished" />
+        <translation>压缩包中的某一层缺失或已损坏。</translation>
     </message>
     <message>
         <source>The archive's settings are out of range.</source>
-        <translation type="unfinished" />
+        <translation>压缩包的设置超出范围。</translation>
     </message>
     <message>
         <source>The source is not a readable print file.</source>
-        <translation type="unfinished" />
+        <translation>源文件不是可读的打印文件。</translation>
     </message>
     <message>
         <source>The conversion was not started.</source>
-        <translation type="unfinished" />
+        <translation>转换未开始。</translation>
     </message>
 </context>
 <context>
@@ -824,26 +824,26 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     </message>
     <message>
         <source>a support or slice job is still running</source>
-        <translation type="unfinished" />
+        <translation>支撑或切片任务仍在运行</translation>
     </message>
 </context>
 <context>
     <name>VSLGLView</name>
     <message>
         <source>Error!</source>
-        <translation type="unfinished" />
+        <translation>错误！</translation>
     </message>
     <message>
         <source>There are still holes on the model! Please try to use other professional software to fix it.</source>
-        <translation type="unfinished" />
+        <translation>模型上仍有破孔！请尝试使用其他专业软件修复。</translation>
     </message>
     <message>
         <source>There are still non-manifold on the model! Please try to use other professional software to fix it.</source>
-        <translation type="unfinished" />
+        <translation>模型上仍有非流型！请尝试使用其他专业软件修复。</translation>
     </message>
     <message>
         <source>There are still errors on the model! Please try to use other professional software to fix it.</source>
-        <translation type="unfinished" />
+        <translation>模型上仍有错误！请尝试使用其他专业软件修复。</translation>
     </message>
 </context>
 <context>
@@ -934,7 +934,7 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     </message>
     <message>
         <source>Prew</source>
-        <translation type="unfinished" />
+        <translation>预览</translation>
     </message>
     <message>
         <source>Duplicate</source>
@@ -1070,46 +1070,90 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     </message>
     <message>
         <source>Slicing Data Error</source>
-        <translation type="unfinished" />
+        <translation>切片数据错误</translation>
     </message>
     <message>
         <source>Slicing again Please</source>
-        <translation type="unfinished" />
+        <translation>请重新切片</translation>
     </message>
     <message>
         <source>Connection Abnormal</source>
-        <translation type="unfinished" />
+        <translation>连接异常</translation>
     </message>
     <message>
         <source>USB Cable abnormal,Check please</source>
-        <translation type="unfinished" />
+        <translation>USB线缆异常，请检查</translation>
     </message>
     <message>
         <source>Extern Display</source>
-        <translation type="unfinished" />
+        <translation>外接显示器</translation>
     </message>
     <message>
         <source>Projector Error</source>
-        <translation type="unfinished" />
+        <translation>投影仪错误</translation>
     </message>
     <message>
         <source>Check The Projector Please</source>
-        <translation type="unfinished" />
+        <translation>请检查投影仪</translation>
     </message>
     <message>
         <source>Network Error</source>
-        <translation type="unfinished" />
+        <translation>网络错误</translation>
     </message>
     <message>
         <source>Check the Network connection please</source>
-        <translation type="unfinished" />
+        <translation>请检查网络连接</translation>
     </message>
     <message>
         <source>G-code Error</source>
-        <translation type="unfinished" />
+        <translation>G代码错误</translation>
     </message>
     <message>
         <source>Check the output folder please</source>
+        <translation>请检查输出文件夹</translation>
+    </message>
+    <message>
+        <source>Printing Cancelled</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>打印已取消</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Printing Complete</source>
+        <translation>打印结束</translation>
+    </message>
+    <message>
+        <source>打印结束</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>File Transfer Complete</source>
+        <translation>文件传输结束</translation>
+    </message>
+    <message>
+        <source>文件传输结束</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Failed to Save File</source>
+        <translation>文件保存失败</translation>
+    </message>
+    <message>
+        <source>文件保存失败</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>File SaveComplete</source>
+        <translation>文件保存结束</translation>
+    </message>
+    <message>
+        <source>文件保存结束</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Sure to Cancel Job</source>
         <translation type="unfinished" />
     </message>
 </context>
@@ -1153,7 +1197,7 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     </message>
     <message>
         <source>Not Sliced</source>
-        <translation type="unfinished" />
+        <translation type="unfinished">未切片</translation>
     </message>
     <message>
         <source>Slicing Image Preview</source>
@@ -1180,11 +1224,11 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     </message>
     <message>
         <source>Slice</source>
-        <translation type="unfinished" />
+        <translation>模型切片</translation>
     </message>
     <message>
         <source>Thickness</source>
-        <translation type="unfinished" />
+        <translation>层厚</translation>
     </message>
     <message>
         <source>50um</source>
@@ -1192,15 +1236,15 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     </message>
     <message>
         <source>Plate Layers</source>
-        <translation type="unfinished" />
+        <translation>底板层数</translation>
     </message>
     <message>
         <source>Layer</source>
-        <translation type="unfinished" />
+        <translation>层</translation>
     </message>
     <message>
         <source>Not Sliced</source>
-        <translation type="unfinished" />
+        <translation>未切片</translation>
     </message>
     <message>
         <source>Duplicate</source>
@@ -1215,12 +1259,12 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
         <translation type="unfinished" />
     </message>
     <message>
-        <source>Sliced</source>
+        <source>N/A</source>
         <translation type="unfinished" />
     </message>
     <message>
-        <source>N/A</source>
-        <translation type="unfinished" />
+        <source>Sliced</source>
+        <translation>已切片</translation>
     </message>
 </context>
 <context>
@@ -1375,7 +1419,7 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     <name>Vexmor</name>
     <message>
         <source>Help</source>
-        <translation type="unfinished" />
+        <translation>帮助</translation>
     </message>
     <message>
         <source>Loading model file</source>
@@ -1395,23 +1439,23 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     </message>
     <message>
         <source>Please slice before saving the job!</source>
-        <translation type="unfinished" />
+        <translation>保存任务前请先切片！</translation>
     </message>
     <message>
         <source>Slc File is Loaded,Cannot accept new model</source>
-        <translation type="unfinished" />
+        <translation>已加载Slc文件，不能再导入新模型</translation>
     </message>
     <message>
         <source>Open File Failed,check model please</source>
-        <translation type="unfinished" />
+        <translation>打开文件失败，请检查模型</translation>
     </message>
     <message>
         <source>The model is in use by a running job.</source>
-        <translation type="unfinished" />
+        <translation>该模型正被运行中的任务使用。</translation>
     </message>
     <message>
         <source>Slicing cannot start now.</source>
-        <translation type="unfinished" />
+        <translation>现在无法开始切片。</translation>
     </message>
 </context>
 <context>
@@ -1426,15 +1470,15 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     </message>
     <message>
         <source>Import file</source>
-        <translation type="unfinished" />
+        <translation>导入文件</translation>
     </message>
     <message>
         <source>Delete selected model</source>
-        <translation type="unfinished" />
+        <translation>删除选中模型</translation>
     </message>
     <message>
         <source>Printer Control</source>
-        <translation type="unfinished" />
+        <translation>打印机控制</translation>
     </message>
     <message>
         <source>Save</source>
@@ -1486,7 +1530,7 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     </message>
     <message>
         <source>Error!</source>
-        <translation type="unfinished" />
+        <translation type="unfinished">错误！</translation>
     </message>
     <message>
         <source>GreyTestFinal data file missing!</source>
@@ -1608,7 +1652,7 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     </message>
     <message>
         <source>Slice Thickness (mm)        </source>
-        <translation type="unfinished" />
+        <translation>切片层厚 (mm)        </translation>
     </message>
     <message>
         <source>Exposure Configuration</source>
@@ -1616,15 +1660,15 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     </message>
     <message>
         <source>Exposure Time Per Layer (ms)</source>
-        <translation type="unfinished" />
+        <translation>每层曝光时间 (ms)</translation>
     </message>
     <message>
         <source>Bottom Exposure Time (ms)</source>
-        <translation type="unfinished" />
+        <translation>底层曝光时间 (ms)</translation>
     </message>
     <message>
         <source>Number of Bottom Layers</source>
-        <translation type="unfinished" />
+        <translation>底层层数</translation>
     </message>
     <message>
         <source>Lift and Tilt</source>
@@ -1632,35 +1676,35 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     </message>
     <message>
         <source>Z Lift Distance (mm)        </source>
-        <translation type="unfinished" />
+        <translation>Z轴抬升距离 (mm)        </translation>
     </message>
     <message>
         <source>Z Lift Speed (mm/s)</source>
-        <translation type="unfinished" />
+        <translation>Z轴抬升速度 (mm/s)</translation>
     </message>
     <message>
         <source>Z Retract Speed (mm/s)</source>
-        <translation type="unfinished" />
+        <translation>Z轴回程速度 (mm/s)</translation>
     </message>
     <message>
         <source>Tilt Distance1 (mm)</source>
-        <translation type="unfinished" />
+        <translation>倾斜距离1 (mm)</translation>
     </message>
     <message>
         <source>Tilt Speed1 (mm/s)</source>
-        <translation type="unfinished" />
+        <translation>倾斜速度1 (mm/s)</translation>
     </message>
     <message>
         <source>Tilt Distance2 (mm)</source>
-        <translation type="unfinished" />
+        <translation>倾斜距离2 (mm)</translation>
     </message>
     <message>
         <source>Tilt Speed2 (mm/s)</source>
-        <translation type="unfinished" />
+        <translation>倾斜速度2 (mm/s)</translation>
     </message>
     <message>
         <source>Tilt Retract Speed (mm/s)</source>
-        <translation type="unfinished" />
+        <translation>倾斜回程速度 (mm/s)</translation>
     </message>
     <message>
         <source>Export Options</source>

@@ -154,17 +154,26 @@ Vexmor::Vexmor(QWidget* parent)
     m_mapBusyText[QStringLiteral("Slice")] = tr("Slicing the scene");
 }
 
+void Vexmor::waitServingScene(QThread* job)
+{
+    // A job hands its scene reads to this thread and blocks until they ran:
+    // a plain wait here would never return.
+    QObject* scene = ui.GLWidget->scene();
+    while (!job->wait(10))
+        QCoreApplication::sendPostedEvents(scene, QEvent::MetaCall);
+}
+
 Vexmor::~Vexmor()
 {
     // Jobs end before what they use goes. The print gets its normal cancel
     // and a bounded wait (a printer that stopped answering must not hang the
-    // exit); the print-data job is waited for.
+    // exit); the print-data job is waited for while its scene calls are served.
     if (m_printThread.m_runner.projector())
         m_printThread.m_runner.projector()->close();
     m_printThread.stopAndWait(10000);
-    m_dataThread.wait();
+    waitServingScene(&m_dataThread);
     if (m_pImportWidget && m_pImportWidget->m_pExportThread)
-        m_pImportWidget->m_pExportThread->wait();
+        waitServingScene(m_pImportWidget->m_pExportThread);
     delete m_pResizeHint;
     delete m_pEditMode;
 }
@@ -509,6 +518,9 @@ void Vexmor::updateCtlsWidget()
         for (int j = 0; j < 5; ++j)
             if (j != i)
                 panels[j]->hide();
+        // No window type: the slice panel stays a child of the window.
+        if (i == 0)
+            m_pSliceWidget->setWindowFlags(Qt::WindowStaysOnTopHint);
         panels[i]->show();
         panels[i]->raise();
     }
@@ -545,6 +557,66 @@ void Vexmor::SetGuiBusy(QString key, bool busy)
     for (QWidget* w : widgets)
         if (w)
             w->setEnabled(!busy);
+    // Delete stays off until the last job behind the overlay has ended.
+    ui.GLWidget->SetDeleteEnabled(m_busyJobs.isEmpty());
+}
+
+void Vexmor::slot_msg(int ch, int type)
+{
+    if (type == 0 || ch < 1 || ch > 6)
+        return;
+    switch (ch) {
+    case 2:
+        setFixShow(true);
+        break;
+    case 3:
+        setSupportShow(true);
+        break;
+    case 4:
+        if (m_bPrintRequested) {
+            setPrintShow(true);
+            m_bPrintRequested = false;
+        } else {
+            setSliceShow(true);
+        }
+        break;
+    case 5:
+    case 6:
+        setPrintShow(true);
+        break;
+    default:
+        break;
+    }
+}
+
+void Vexmor::slot_RepairAction(bool& repaired)
+{
+    if (repaired)
+        return;
+    emit signal_FixDone(0, 0, 0, 0);
+    repaired = true;
+}
+
+void Vexmor::slot_SupportAction(bool& repaired, bool& supported)
+{
+    slot_RepairAction(repaired);
+    supported = true;
+}
+
+void Vexmor::slot_SliceAction(bool& repaired, bool& supported, bool& sliced)
+{
+    if (!supported)
+        slot_SupportAction(repaired, supported);
+    sliced = true;
+}
+
+void Vexmor::slot_PrintAction(bool& repaired, bool& supported, bool& sliced)
+{
+    if (sliced)
+        return;
+    m_pSliceWidget->setSliceStarted(false);
+    slot_SliceAction(repaired, supported, sliced);
+    emit signal_ReqSliceWidget();
 }
 
 void Vexmor::slot_VexmorUpdateStatus(int NewSceneStatus)

@@ -197,6 +197,15 @@ public slots:
     void slot_DlpCtrlAction();
     void ShowDLPScreen();
     void CloseDLPScreen();
+    // Job progress by code; nothing is connected to it.
+    void slot_msg(int ch, int type);
+    // Stage logic on flags passed in; no caller.
+    void slot_RepairAction(bool& repaired);
+    void slot_SupportAction(bool& repaired, bool& supported);
+    void slot_SliceAction(bool& repaired, bool& supported, bool& sliced);
+    void slot_PrintAction(bool& repaired, bool& supported, bool& sliced);
+    void StatusChanged(int) { m_bPrinting = false; }
+    void updateCtlsStat() {}
 
 protected:
     void keyPressEvent(QKeyEvent*) override {}
@@ -206,6 +215,8 @@ protected:
 private:
     void repairStep();
     void showBox(const QString& text, const QString& informative = QString());
+    // Waits for a job thread while running the scene calls it is waiting on.
+    void waitServingScene(QThread* job);
     void dockWidgets();
 
     QMap<int, void (Vexmor::*)()> m_mapButtons;
