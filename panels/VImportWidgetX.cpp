@@ -8,6 +8,7 @@
 #include "printfile/gcodeheader.h"
 #include "printfile/printermodels.h"
 #include "printfile/vxsresave.h"
+#include "RecipeFields.h"
 #include "ui_VImportWidgetX.h"
 
 #include <QFile>
@@ -35,10 +36,6 @@ int micrometres(float mm)
     return static_cast<int>(um);
 }
 
-QString num(float v)
-{
-    return QString::number(v, 'g', 6);
-}
 
 } // namespace
 
@@ -140,28 +137,16 @@ void VImportWidgetX::updateUIX(const QString& name)
         if (r.name != name)
             continue;
         m_pRecipeWidget->SetUI_Para(r);
-        ui->edit_exposure_tm->setText(QString::number(r.exposure_tm));
-        ui->edit_bottom_exposure->setText(QString::number(r.bottom_exposure));
-        ui->edit_bottom_layers->setText(num(r.bottom_layers));
-        ui->edit_lift_dist->setText(num(r.lift_dist1));
-        ui->le_zdist2->setText(num(r.lift_dist2));
-        ui->edit_lift_speed->setText(num(r.lift_speed));
-        ui->lEMaterialsStableTimeLow->setText(QString::number(r.bottomMaterialStable));
-        ui->le_zfirstbottomspeed->setText(num(r.lift_first_bottom_speed));
+        showRecipeFields(r, {ui->edit_exposure_tm, ui->edit_bottom_exposure, ui->edit_bottom_layers,
+                             ui->edit_lift_dist, ui->le_zdist2, ui->edit_lift_speed, ui->lEMaterialsStableTimeLow,
+                             ui->le_zfirstbottomspeed});
     }
 }
 
 void VImportWidgetX::slot_cbRecipeTextChanged(const QString& name)
 {
     updateUIX(name);
-    bool deletable = true;
-    if (m_pRecipeWidget)
-        for (const RecipePara& r : qAsConst(m_pRecipeWidget->m_listRecipe))
-            if (r.name == name) {
-                deletable = r.editable;
-                break;
-            }
-    ui->DeleteButton->setEnabled(deletable);
+    ui->DeleteButton->setEnabled(!m_pRecipeWidget || recipeDeletable(m_pRecipeWidget->m_listRecipe, name));
 }
 
 void VImportWidgetX::slot_DeleteButtonClicked()

@@ -9,6 +9,7 @@
 #include "displaystandin.h"
 #include "dlpserialport.h"
 #include "notices.h"
+#include "RecipeFields.h"
 #include "ui_VSaveWidgetX.h"
 
 #include <QButtonGroup>
@@ -172,30 +173,16 @@ void VSaveWidgetX::updateUIX(const QString& name)
         if (r.name != name)
             continue;
         m_pEditRecipe->SetUI_Para(r);
-        ui->edit_exposure_tm->setText(QString::number(r.exposure_tm));
-        ui->edit_bottom_exposure->setText(QString::number(r.bottom_exposure));
-        ui->edit_bottom_layers->setText(num(r.bottom_layers));
-        ui->edit_lift_dist->setText(num(r.lift_dist1));
-        ui->le_zdist2->setText(num(r.lift_dist2));
-        ui->edit_lift_speed->setText(num(r.lift_speed));
-        ui->lEMaterialsStableTimeLow->setText(QString::number(r.bottomMaterialStable));
-        ui->le_zfirstbottomspeed->setText(num(r.lift_first_bottom_speed));
+        showRecipeFields(r, {ui->edit_exposure_tm, ui->edit_bottom_exposure, ui->edit_bottom_layers,
+                             ui->edit_lift_dist, ui->le_zdist2, ui->edit_lift_speed, ui->lEMaterialsStableTimeLow,
+                             ui->le_zfirstbottomspeed});
     }
 }
 
 void VSaveWidgetX::slot_cbRecipeTextChanged(const QString& arg1)
 {
     updateUIX(arg1);
-    bool deletable = true;
-    if (m_pEditRecipe) {
-        for (const RecipePara& r : qAsConst(m_pEditRecipe->m_listRecipe)) {
-            if (r.name == arg1) {
-                deletable = r.editable;
-                break;
-            }
-        }
-    }
-    ui->DeleteButton->setEnabled(deletable);
+    ui->DeleteButton->setEnabled(!m_pEditRecipe || recipeDeletable(m_pEditRecipe->m_listRecipe, arg1));
 }
 
 void VSaveWidgetX::slot_NewEditButtonClicked()
@@ -233,14 +220,9 @@ void VSaveWidgetX::updateUI()
     if (m_nCurMaterial < 0 || m_nCurMaterial >= m_pListMaterial->size())
         return;
     const RecipePara& r = m_pListMaterial->at(m_nCurMaterial);
-    ui->edit_exposure_tm->setText(QString::number(r.exposure_tm));
-    ui->edit_bottom_exposure->setText(QString::number(r.bottom_exposure));
-    ui->edit_bottom_layers->setText(num(r.bottom_layers));
-    ui->edit_lift_dist->setText(num(r.lift_dist1));
-    ui->le_zdist2->setText(num(r.lift_dist2));
-    ui->edit_lift_speed->setText(num(r.lift_speed));
-    ui->lEMaterialsStableTimeLow->setText(QString::number(r.bottomMaterialStable));
-    ui->le_zfirstbottomspeed->setText(num(r.lift_first_bottom_speed));
+    showRecipeFields(r, {ui->edit_exposure_tm, ui->edit_bottom_exposure, ui->edit_bottom_layers,
+                     ui->edit_lift_dist, ui->le_zdist2, ui->edit_lift_speed, ui->lEMaterialsStableTimeLow,
+                     ui->le_zfirstbottomspeed});
     ui->LEMIDDELHigh->setText(num(r.middle_layers));
     ui->edit_retract_speed->setText(num(r.retract_speed));
     ui->lERotatecircles->setText(num(r.rotate_dist));
