@@ -196,7 +196,7 @@ void Vexmor::InitButtonID()
     m_mapButtons[7] = &Vexmor::slot_SaveAction;
     m_mapButtons[8] = &Vexmor::slot_RemoveActioin;
     m_mapButtons[9] = &Vexmor::slot_DlpCtrlAction;
-    connect(ui.buttonGroup, QOverload<int>::of(&QButtonGroup::buttonClicked), this, &Vexmor::slot_Button_Clicked);
+    connect(ui.buttonGroup, &QButtonGroup::idClicked, this, &Vexmor::slot_Button_Clicked);
 }
 
 void Vexmor::InitConnections()
