@@ -2,7 +2,9 @@
 
 #include "VSL3DScene.h"
 #include "dlp/slicebuildconfig.h"
+#include "notices.h"
 
+#include <QPointer>
 #include <QWidget>
 
 class QAbstractButton;
@@ -10,7 +12,6 @@ class QAbstractSlider;
 class QLabel;
 class QPainter;
 class VSLGLView;
-class VSlicingMsgBox;
 
 // What the slice panels share: the slice state machine (thickness, request,
 // completion, scene states, browser), the slice request signal and the layer
@@ -85,7 +86,9 @@ protected:
 
 private:
     Controls m_ctl;
-    VSlicingMsgBox* m_pSlicingMsgBox;
+    // A child of the window, not of this panel: the window may delete it
+    // first (raising a panel reorders the window's children).
+    QPointer<VSlicingMsgBox> m_pSlicingMsgBox;
     DLP::SliceBuildConfig& m_config;
     bool m_bBrowserEnabled = false;
     bool m_bSlicing = false;
