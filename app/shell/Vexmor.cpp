@@ -852,9 +852,9 @@ void Vexmor::slot_CancelPrint()
 {
     if (!m_printThread.isRunning())
         return;
+    // The print thread owns the job while it runs: only ask it to stop; the
+    // loop empties its job itself once it has stopped.
     m_printThread.stop();
-    // The loop empties its job itself once it has stopped.
-    m_printThread.m_runner.clearJob();
     m_bPrinting = false;
 }
 
@@ -863,7 +863,6 @@ void Vexmor::slot_DonePrint()
     if (m_printThread.isRunning()) {
         emit printDone();
         m_printThread.stop();
-        m_printThread.m_runner.clearJob();
     }
     m_printThread.m_runner.projector()->close();
     m_bPrinting = false;
