@@ -986,3 +986,23 @@ bool VSLGLView::generatePrintableData(ST_MachinePara& para, QString path)
     m_nLastPrintResult = m_pScene->generatePrintableData(para, path);
     return m_nLastPrintResult == 0;
 }
+
+int VSLGLView::SliceGL(float layerThickness, QString folder, QString name, int width, int height, float dotsPerMMX,
+                       float dotsPerMMY)
+{
+    const int result = m_pScene->SliceScene(layerThickness, folder, name, width, height, dotsPerMMX, dotsPerMMY);
+    update();
+    return result;
+}
+
+bool VSLGLView::WriteBinaryView(QString path)
+{
+    return m_pScene->WriteBinaryScene(path);
+}
+
+bool VSLGLView::LoadBinaryView(QString path)
+{
+    const bool loaded = m_pScene->LoadBinaryScene(path);
+    update();
+    return loaded;
+}

@@ -113,6 +113,11 @@ public:
     void GenerateAutoSupportForScene();
     float GetLayerThick() const;
     SceneOp RepairGL(int& holes, int& repairHoles, int& manifold, int& orientation);
+    // Whole-plate slicing on this thread and the task file (scene forwards).
+    int SliceGL(float layerThickness, QString folder, QString name, int width, int height, float dotsPerMMX,
+                float dotsPerMMY);
+    bool WriteBinaryView(QString path);
+    bool LoadBinaryView(QString path);
     void LoadFileDone(bool loaded);
 
     // --- picking (make the context current themselves) ---

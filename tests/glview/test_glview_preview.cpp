@@ -185,3 +185,27 @@ TEST_F(GLViewPreview, LoadSliceAndWriteCode120CarriesPreviewsOfTheModel)
     EXPECT_EQ(vxtPng.size(), QSize(1200, 1600));
     EXPECT_GT(CountNot(vxtPng, kBackground, 20), 1200 * 1600 / 20);
 }
+
+// The view's forwards to the task file and to whole-plate slicing.
+TEST_F(GLView, TaskFileAndWholePlateSliceThroughTheView)
+{
+    ASSERT_TRUE(m_view->OpenSTLFile(BoxFile("box.stl", {0, 0, 0}, {10, 10, 5})));
+    auto ready = [](VSLGLView& v) {
+        for (VSLModelPainter* p : v.scene()->instances())
+            if (!p->m_pModel->isReady())
+                return false;
+        return true;
+    };
+    ASSERT_TRUE(WaitFor([&] { return ready(*m_view); }));
+    const QString task = m_dir.filePath("plate.task");
+    ASSERT_TRUE(m_view->WriteBinaryView(task));
+
+    VSLGLView other;
+    ASSERT_TRUE(other.LoadBinaryView(task));
+    EXPECT_EQ(other.scene()->instances().size(), 1);
+    ASSERT_TRUE(WaitFor([&] { return ready(other); }));
+    EXPECT_GE(other.SliceGL(0.1f, m_dir.path(), "plate", 1920, 1080, 20.f, 20.f), 0);
+    EXPECT_GE(other.GetSliceData().size(), 50); // 5 mm at 0.1 mm
+    EXPECT_FALSE(other.LoadBinaryView(m_dir.filePath("missing.task")));
+    EXPECT_EQ(other.scene()->instances().size(), 1);
+}
