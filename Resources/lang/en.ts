@@ -1113,6 +1113,58 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
         <source>Check the output folder please</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Material Save Failed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Check the configuration folder please</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Printing Cancelled</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>打印已取消</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Printing Complete</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>打印结束</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>File Transfer Complete</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>文件传输结束</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Failed to Save File</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>文件保存失败</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>File SaveComplete</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>文件保存结束</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sure to Cancel Job</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>VSliceWidget</name>

@@ -19,7 +19,7 @@
     </message>
     <message>
         <source>Start</source>
-        <translation type="unfinished" />
+        <translation type="unfinished">开始切片</translation>
     </message>
     <message>
         <source>No OK: %1</source>
@@ -1112,6 +1112,58 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
         <source>Check the output folder please</source>
         <translation type="unfinished" />
     </message>
+    <message>
+        <source>Material Save Failed</source>
+        <translation>材料保存失败</translation>
+    </message>
+    <message>
+        <source>Check the configuration folder please</source>
+        <translation>请检查配置文件夹</translation>
+    </message>
+    <message>
+        <source>Printing Cancelled</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>打印已取消</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Printing Complete</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>打印结束</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>File Transfer Complete</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>文件传输结束</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Failed to Save File</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>文件保存失败</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>File SaveComplete</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>文件保存结束</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Sure to Cancel Job</source>
+        <translation type="unfinished" />
+    </message>
 </context>
 <context>
     <name>VSliceWidget</name>
@@ -1184,7 +1236,7 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     </message>
     <message>
         <source>Thickness</source>
-        <translation type="unfinished" />
+        <translation type="unfinished">层厚</translation>
     </message>
     <message>
         <source>50um</source>
