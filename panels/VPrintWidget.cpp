@@ -110,8 +110,12 @@ VPrintWidget::VPrintWidget(VSLGLView* view, DLP::SliceBuildConfig& config, QWidg
                 l->hide();
     }
 
+    connect(ui->pbSearch, &QPushButton::clicked, this, &VPrintWidget::on_pbSearch);
+    connect(ui->pbConnect, &QPushButton::clicked, this, &VPrintWidget::on_pbConnect);
     m_nPrinterSelect = 2;
     m_pNetUI = nullptr;
+    connect(&m_webForm, &WebForm::signal_dev_list, this, &VPrintWidget::slot_dev_list);
+    connect(&m_webForm, &WebForm::signal_dev_connected, this, &VPrintWidget::slot_dev_connected);
     m_bSliceData = false;
     m_bStopRequested = 0;
     ui->widgetNet->setVisible(true);
@@ -327,4 +331,60 @@ void VPrintWidget::slot_SavePara()
 void VPrintWidget::on_edit_tilt_dist1_editingFinished()
 {
     ui->edit_tilt_dist2->setValidator(new QIntValidator(ui->edit_tilt_dist1->text().toInt() + 1, 500, this));
+}
+
+void VPrintWidget::on_pbSearch()
+{
+    ui->listWidget_nethost->clear();
+    m_webForm.netSearch(ui->widgetNet->isVisible());
+}
+
+void VPrintWidget::on_pbConnect()
+{
+    if (m_bConnected) {
+        if (m_webForm.netConnect(QString(), false)) {
+            m_bConnected = false;
+            ui->pbConnect->setText(tr("Connect"));
+            ui->label_currentDevice->hide();
+        }
+        return;
+    }
+    QListWidget* hosts = ui->listWidget_nethost;
+    if (hosts->count() == 0)
+        return;
+    ui->pbConnect->setEnabled(false);
+    const QString entry = hosts->item(hosts->currentRow() < 0 ? 0 : hosts->currentRow())->text();
+    m_bConnected = m_webForm.netConnect(entry, true);
+    ui->pbConnect->setEnabled(true);
+    if (m_bConnected)
+        ui->pbConnect->setText(tr("Disconnect"));
+    else
+        qDebug() << "Printer conenct Failed\r\n" << entry;
+}
+
+void VPrintWidget::slot_dev_list(QVector<QString> list)
+{
+    ui->listWidget_nethost->clear();
+    QString last = QStringLiteral(" ");
+    for (const QString& dev : list) {
+        if (dev == last)
+            continue;
+        ui->listWidget_nethost->addItem(dev);
+        last = dev;
+    }
+}
+
+void VPrintWidget::slot_dev_connected(QString dev)
+{
+    ui->label_currentDevice->setText(tr("Current Dev:") + dev);
+    ui->label_currentDevice->show();
+    ui->pbConnect->setText(tr("Disconnect"));
+}
+
+void VPrintWidget::showWebform(bool type)
+{
+    if (m_webForm.isVisible())
+        m_webForm.hide();
+    else
+        m_webForm.showType(type);
 }

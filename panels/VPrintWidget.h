@@ -82,6 +82,11 @@ public slots:
     void on_pushButton_3();
     void slot_SavePara();
     void on_edit_tilt_dist1_editingFinished();
+    void on_pbSearch();
+    void on_pbConnect();
+    void slot_dev_list(QVector<QString> list);
+    void slot_dev_connected(QString dev);
+    void showWebform(bool type);
 
 private:
     // Asks the name and description of a new material; false when cancelled.

@@ -52,6 +52,7 @@ BY_CONTEXT = {
     ("VSliceWidget", "Layer："): "层：",
 }
 SHARED = {
+    "Current Dev:": "当前设备:", "Disconnect": "断开",
     "Can not delete": "不能删除", "Sure to Delete this config": "确定删除该配置", "New Material": "新建材料",
     "Material Name": "材料名称", "Material illustration": "材料说明",
     "Material Save Failed": "材料保存失败", "Check the configuration folder please": "请检查配置文件夹",

@@ -1119,6 +1119,14 @@ r</source>
         <source>Material Save Failed</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Disconnect</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Current Dev:</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>VSL3DScene</name>

@@ -46,7 +46,7 @@
     </message>
     <message>
         <source>Disconnect</source>
-        <translation type="unfinished" />
+        <translation>断开</translation>
     </message>
     <message>
         <source>Configure</source>
@@ -493,7 +493,7 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     </message>
     <message>
         <source>Disconnect</source>
-        <translation type="unfinished" />
+        <translation>断开</translation>
     </message>
     <message>
         <source>Exit</source>
@@ -1117,6 +1117,14 @@ r</source>
     <message>
         <source>Material Save Failed</source>
         <translation>材料保存失败</translation>
+    </message>
+    <message>
+        <source>Disconnect</source>
+        <translation>断开</translation>
+    </message>
+    <message>
+        <source>Current Dev:</source>
+        <translation>当前设备:</translation>
     </message>
 </context>
 <context>

@@ -291,4 +291,27 @@ TEST_F(PrintWidget, TiltDistanceBoundsTheSecond)
     EXPECT_EQ(v->top(), 500);
 }
 
+TEST_F(PrintWidget, FinderListAndConnectedDevice)
+{
+    make();
+    auto* hosts = w<QListWidget>("listWidget_nethost");
+    panel->slot_dev_list({"A", "A", "B", "A"});
+    QStringList shown;
+    for (int i = 0; i < hosts->count(); ++i)
+        shown << hosts->item(i)->text();
+    EXPECT_EQ(shown, (QStringList{"A", "B", "A"}));
+    panel->slot_dev_list({});
+    EXPECT_EQ(hosts->count(), 0);
+    // Nothing to connect to: the button stays as it is.
+    click("pbConnect");
+    EXPECT_FALSE(panel->m_bConnected);
+    EXPECT_EQ(w<QPushButton>("pbConnect")->text(), "Connect");
+    EXPECT_FALSE(w<QLabel>("label_currentDevice")->isVisibleTo(panel.get()));
+
+    panel->slot_dev_connected("127.0.0.7");
+    EXPECT_EQ(w<QLabel>("label_currentDevice")->text(), "Current Dev:127.0.0.7");
+    EXPECT_TRUE(w<QLabel>("label_currentDevice")->isVisibleTo(panel.get()));
+    EXPECT_EQ(w<QPushButton>("pbConnect")->text(), "Disconnect");
+}
+
 } // namespace
