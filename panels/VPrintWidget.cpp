@@ -1,6 +1,7 @@
 #include "VPrintWidget.h"
 
 #include "MaterialList.h"
+#include "ParasBlock.h"
 #include "dlp/saturatingcast.h"
 #include "notices.h"
 #include "ui_VPrintWidget.h"
@@ -387,4 +388,9 @@ void VPrintWidget::showWebform(bool type)
         m_webForm.hide();
     else
         m_webForm.showType(type);
+}
+
+bool VPrintWidget::WriteBinaryParas(QString fileName)
+{
+    return appendParasBlock(fileName, *this);
 }

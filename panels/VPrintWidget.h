@@ -87,6 +87,7 @@ public slots:
     void slot_dev_list(QVector<QString> list);
     void slot_dev_connected(QString dev);
     void showWebform(bool type);
+    bool WriteBinaryParas(QString fileName);
 
 private:
     // Asks the name and description of a new material; false when cancelled.

@@ -2,6 +2,7 @@
 
 #include "IniValues.h"
 #include "MaterialList.h"
+#include "ParasBlock.h"
 
 #include "FileChooser.h"
 #include "VEditRecipeWidget.h"
@@ -714,36 +715,7 @@ void VSaveWidgetX::slot_printDataSend(QString fileName)
 
 bool VSaveWidgetX::WriteBinaryParas(QString fileName)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-        return false;
-    const qint64 before = file.size();
-    QDataStream out(&file);
-    out.setByteOrder(QDataStream::LittleEndian);
-    out.setFloatingPointPrecision(QDataStream::SinglePrecision);
-    QByteArray head("Paras:");
-    head.append(QByteArray(20 - head.size(), '\0'));
-    out.writeRawData(head.constData(), head.size());
-    // Burn-in Range is a millimetre text; the whole millimetres go here.
-    const float range = ui->edit_bottom_layers->text().toFloat();
-    out << qint32(ui->edit_exposure_tm->text().toInt()) << qint32(ui->edit_bottom_exposure->text().toInt())
-        << qint32(std::isfinite(range) ? DLP::truncToInt(range) : 0);
-    for (QLineEdit* e : {ui->lEMaterialsStableTimeLow, ui->lEMaterialsStableTimeHigh, ui->edit_lift_dist,
-                         ui->edit_lift_speed, ui->edit_retract_speed, ui->edit_tilt_dist1, ui->edit_tilt_speed1,
-                         ui->edit_tilt_dist2, ui->edit_tilt_speed2, ui->edit_retract_speed_2, ui->lineEditNearDist,
-                         ui->lineEditNearOffset, ui->lineEditNearSpeed, ui->lERotatecircles, ui->lERotateSpeed,
-                         ui->edit_Dp})
-        out << e->text().toFloat();
-    QByteArray tail("parasend");
-    tail.append(QByteArray(20 - tail.size(), '\0'));
-    out.writeRawData(tail.constData(), tail.size());
-    bool ok = out.status() == QDataStream::Ok && file.flush();
-    file.close();
-    ok = ok && file.error() == QFileDevice::NoError;
-    // A half-written block would be read as parameters: cut it off again.
-    if (!ok && file.size() > before)
-        QFile::resize(fileName, before);
-    return ok;
+    return appendParasBlock(fileName, *this);
 }
 
 void VSaveWidgetX::slot_updSliceBrowser(int layer)

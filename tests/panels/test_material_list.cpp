@@ -1,5 +1,6 @@
 #include "MaterialList.h"
 #include "VEditRecipeWidget.h"
+#include "VPrintWidget.h"
 #include "VSaveWidgetX.h"
 #include "modal_answer.h"
 
@@ -211,6 +212,34 @@ TEST_F(Materials, ParameterBlockIsCheckedAndCutBackOnFailure)
     EXPECT_EQ(exposure, 7000);
     EXPECT_EQ(high, 2); // whole millimetres
     EXPECT_TRUE(all.mid(106).startsWith("parasend"));
+
+    // The earlier print panel writes the same section from its own form.
+    {
+        // Its material file lies in the working directory: keep it in the scratch folder.
+        const QString cwd = QDir::currentPath();
+        QDir::setCurrent(dir.path());
+        VPrintWidget print(nullptr, config);
+        QDir::setCurrent(cwd);
+        const QString other = dir.path() + "/print.bin";
+        print.findChild<QLineEdit*>("edit_exposure_tm")->setText("7000");
+        print.findChild<QLineEdit*>("edit_bottom_layers")->setText("2.7");
+        for (const char* name : {"lEMaterialsStableTimeLow", "lEMaterialsStableTimeHigh", "edit_lift_dist",
+                                 "edit_lift_speed", "edit_retract_speed", "edit_tilt_dist1", "edit_tilt_speed1",
+                                 "edit_tilt_dist2", "edit_tilt_speed2", "edit_retract_speed_2", "lineEditNearDist",
+                                 "lineEditNearOffset", "lineEditNearSpeed", "lERotatecircles", "lERotateSpeed",
+                                 "edit_Dp", "edit_bottom_exposure"}) {
+            print.findChild<QLineEdit*>(name)->setText(panel.findChild<QLineEdit*>(name)->text());
+        }
+        {
+            QFile f(other);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray(10, 'x'));
+        }
+        ASSERT_TRUE(print.WriteBinaryParas(other));
+        QFile f(other);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), all);
+    }
 
     if (QFile::exists("/dev/full")) {
         EXPECT_FALSE(panel.WriteBinaryParas("/dev/full"));
