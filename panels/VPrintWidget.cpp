@@ -2,6 +2,7 @@
 
 #include "MaterialList.h"
 #include "ParasBlock.h"
+#include "PrintTimeEstimate.h"
 #include "dlp/saturatingcast.h"
 #include "notices.h"
 #include "ui_VPrintWidget.h"
@@ -393,4 +394,20 @@ void VPrintWidget::showWebform(bool type)
 bool VPrintWidget::WriteBinaryParas(QString fileName)
 {
     return appendParasBlock(fileName, *this);
+}
+
+void VPrintWidget::CalcTotalPrintTime()
+{
+    qDebug() << "PrintTM: ";
+    const PrintTimeEstimate e = estimatePrintTime(m_nLayers, m_buildConfig);
+    m_nTotalSeconds = e.totalSeconds;
+    m_nHours = e.hours;
+    m_nMinutes = e.minutes;
+}
+
+void VPrintWidget::slot_ReceiveNLayers(int layers)
+{
+    if (layers != 0)
+        m_nLayers = layers;
+    m_bSliceData = layers != 0;
 }

@@ -88,6 +88,9 @@ public slots:
     void slot_dev_connected(QString dev);
     void showWebform(bool type);
     bool WriteBinaryParas(QString fileName);
+    // The save panel's estimate (64-bit, bottom layers within the job).
+    void CalcTotalPrintTime();
+    void slot_ReceiveNLayers(int layers);
 
 private:
     // Asks the name and description of a new material; false when cancelled.

@@ -291,6 +291,33 @@ TEST_F(PrintWidget, TiltDistanceBoundsTheSecond)
     EXPECT_EQ(v->top(), 500);
 }
 
+TEST_F(PrintWidget, EstimateKeepsTheBottomWithinTheJob)
+{
+    make();
+    config.SliceThickness = 0.1f;
+    config.BlankTime = 0;
+    config.MaterialStable = 50;
+    config.ExposureTimePerLayer = 100;
+    config.BottomExposureTime = 200;
+    struct Case { int layers; float bottom; int seconds; int hours; };
+    const Case cases[] = {
+        {3, 0.25f, 1, 0},          // 2 bottom layers: 950 ms, rounded up
+        {3, 1.0f, 2, 0},           // 10 bottom layers asked, 3 exist: 1050 ms
+        {10000000, 0.25f, 2500001, 694}, // 2.5e9 ms: beyond 32 bits
+    };
+    for (const Case& c : cases) {
+        config.HighofBottomLayer = c.bottom;
+        panel->slot_ReceiveNLayers(c.layers);
+        panel->CalcTotalPrintTime();
+        EXPECT_EQ(panel->m_nTotalSeconds, c.seconds) << c.layers;
+        EXPECT_EQ(panel->m_nHours, c.hours) << c.layers;
+    }
+    EXPECT_TRUE(panel->m_bSliceData);
+    panel->slot_ReceiveNLayers(0);
+    EXPECT_FALSE(panel->m_bSliceData);
+    EXPECT_EQ(panel->m_nLayers, 10000000);
+}
+
 TEST_F(PrintWidget, FinderListAndConnectedDevice)
 {
     make();
