@@ -6,6 +6,8 @@
 #include "dlp/saturatingcast.h"
 #include "notices.h"
 #include "ui_VPrintWidget.h"
+#include "VSL3DScene.h"
+#include "VSLGLView.h"
 
 #include <QButtonGroup>
 #include <QLabel>
@@ -13,6 +15,8 @@
 #include <QInputDialog>
 #include <QIntValidator>
 #include <QMessageBox>
+#include <QPainter>
+#include <QPainterPath>
 #include <QSettings>
 #include <QtDebug>
 
@@ -410,4 +414,45 @@ void VPrintWidget::slot_ReceiveNLayers(int layers)
     if (layers != 0)
         m_nLayers = layers;
     m_bSliceData = layers != 0;
+}
+
+void VPrintWidget::slot_updSliceBrowser(int layer)
+{
+    m_nCurLayer = layer;
+    update();
+}
+
+void VPrintWidget::paintEvent(QPaintEvent*)
+{
+    if (m_nPrinterSelect != 0)
+        return;
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const qreal scale = qreal(m_nPreviewWidth) / qreal(m_nPreviewResX);
+    painter.scale(scale, scale);
+    paint(painter);
+}
+
+void VPrintWidget::paint(QPainter& painter)
+{
+    painter.setPen(Qt::NoPen);
+    painter.fillRect(QRect(0, 0, m_buildConfig.XResolution, m_buildConfig.YResolution), Qt::black);
+    painter.setBrush(Qt::white);
+    if (!m_pView || (m_pView->scene() && m_pView->scene()->runningSliceJobs() > 0))
+        return;
+    const SliceLayers model = m_pView->GetSliceData();
+    if (model.isEmpty())
+        return;
+    QPainterPath path; // odd-even: holes stay black
+    if (m_nCurLayer >= 0 && m_nCurLayer < model.size())
+        for (const QPolygonF& poly : model.at(m_nCurLayer))
+            path.addPolygon(poly);
+    const SliceLayers supports = m_pView->GetSliceDataSup();
+    if (m_nCurLayer >= 0 && m_nCurLayer < supports.size())
+        for (const QPolygonF& poly : supports.at(m_nCurLayer)) {
+            QPainterPath sup;
+            sup.addPolygon(poly);
+            painter.drawPath(sup);
+        }
+    painter.drawPath(path);
 }

@@ -13,6 +13,7 @@
 
 class NetUI;
 class QButtonGroup;
+class QPainter;
 class QLineEdit;
 class QModelIndex;
 class QSettings;
@@ -91,6 +92,13 @@ public slots:
     // The save panel's estimate (64-bit, bottom layers within the job).
     void CalcTotalPrintTime();
     void slot_ReceiveNLayers(int layers);
+    // The current layer in printer pixels; all black while the scene's slice
+    // workers are still writing the layers.
+    void paint(QPainter& painter);
+    void slot_updSliceBrowser(int layer);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     // Asks the name and description of a new material; false when cancelled.

@@ -1,4 +1,7 @@
 #include "VPrintWidget.h"
+#include "VSL3DScene.h"
+#include "VSLGLView.h"
+#include <QPainter>
 #include "modal_answer.h"
 
 #include <QDir>
@@ -316,6 +319,43 @@ TEST_F(PrintWidget, EstimateKeepsTheBottomWithinTheJob)
     panel->slot_ReceiveNLayers(0);
     EXPECT_FALSE(panel->m_bSliceData);
     EXPECT_EQ(panel->m_nLayers, 10000000);
+}
+
+TEST_F(PrintWidget, PreviewShowsTheRingOfTheCurrentLayer)
+{
+    VSLGLView view;
+    view.resize(400, 300);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    config.XResolution = 2560;
+    config.YResolution = 1440;
+    panel = std::make_unique<VPrintWidget>(&view, config);
+    const auto square = [](double c, double h) {
+        return QPolygonF({{c - h, 720 - h}, {c + h, 720 - h}, {c + h, 720 + h}, {c - h, 720 + h}});
+    };
+    {
+        QMutexLocker lock(view.scene()->sceneMutex());
+        view.scene()->m_modelSliceLayers = {{}, {square(420, 200), square(420, 100)}};
+    }
+    panel->m_nPrinterSelect = 0;
+    panel->slot_updSliceBrowser(1);
+    QImage image(2560, 1440, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    QPainter painter(&image);
+    panel->paint(painter);
+    painter.end();
+    image.scaled(640, 360).save(old + "/print_widget_ring.png");
+    EXPECT_EQ(qGray(image.pixel(420 - 150, 720)), 255); // the ring
+    EXPECT_EQ(qGray(image.pixel(420, 720)), 0);         // its hole
+    EXPECT_EQ(qGray(image.pixel(1500, 720)), 0);        // outside, black not red
+    EXPECT_EQ(image.pixel(1500, 720), qRgb(0, 0, 0));
+
+    panel->slot_updSliceBrowser(5); // no such layer: black only
+    image.fill(Qt::red);
+    painter.begin(&image);
+    panel->paint(painter);
+    painter.end();
+    EXPECT_EQ(qGray(image.pixel(420 - 150, 720)), 0);
 }
 
 TEST_F(PrintWidget, FinderListAndConnectedDevice)
