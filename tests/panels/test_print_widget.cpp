@@ -1,4 +1,5 @@
 #include "VPrintWidget.h"
+#include "../glview/glview_fixture.h"
 #include "VSL3DScene.h"
 #include "VSLGLView.h"
 #include <QPainter>
@@ -379,6 +380,44 @@ TEST_F(PrintWidget, FinderListAndConnectedDevice)
     EXPECT_EQ(w<QLabel>("label_currentDevice")->text(), "Current Dev:127.0.0.7");
     EXPECT_TRUE(w<QLabel>("label_currentDevice")->isVisibleTo(panel.get()));
     EXPECT_EQ(w<QPushButton>("pbConnect")->text(), "Disconnect");
+}
+
+class PrintPreviewWhileSlicing : public GLView {};
+
+TEST_F(PrintPreviewWhileSlicing, BlackUntilTheWorkersAreDone)
+{
+    const QString cwd = QDir::currentPath();
+    QDir::setCurrent(m_dir.path());
+    DLP::SliceBuildConfig config;
+    config.XResolution = 1280;
+    config.YResolution = 800;
+    VPrintWidget panel(m_view.get(), config);
+    QDir::setCurrent(cwd);
+    panel.m_nPrinterSelect = 0;
+    panel.slot_updSliceBrowser(1);
+    const auto centre = [&] {
+        QImage image(1280, 800, QImage::Format_RGB32);
+        image.fill(Qt::red);
+        QPainter painter(&image);
+        panel.paint(painter);
+        painter.end();
+        return qGray(image.pixel(640, 400));
+    };
+    Load(BoxFile("box.stl", {-5, -5, 0}, {5, 5, 2}));
+    ASSERT_EQ(m_view->SliceScene(0.1f, 1280, 800, 20, 20, 0), SceneOp::Done);
+    QElapsedTimer t;
+    t.start();
+    const auto written = [this] {
+        const SliceLayers layers = m_view->GetSliceData();
+        return layers.size() > 1 && !layers.at(1).isEmpty();
+    };
+    while (!written() && t.elapsed() < 20000)
+        QThread::msleep(5);
+    ASSERT_TRUE(written());
+    ASSERT_GT(m_view->scene()->runningSliceJobs(), 0);
+    EXPECT_EQ(centre(), 0);
+    ASSERT_TRUE(WaitFor([this] { return m_view->scene()->runningSliceJobs() == 0; }));
+    EXPECT_EQ(centre(), 255);
 }
 
 } // namespace
