@@ -456,3 +456,68 @@ void VPrintWidget::paint(QPainter& painter)
         }
     painter.drawPath(path);
 }
+
+void VPrintWidget::msgOut(const QString& text, const QString& info)
+{
+    QMessageBox box;
+    box.setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+    box.setStyleSheet(m_strMsgStyle);
+    box.setText(text);
+    box.setInformativeText(info);
+    box.setStandardButtons(QMessageBox::Yes);
+    box.setDefaultButton(QMessageBox::Yes);
+    box.exec();
+}
+
+void VPrintWidget::slot_printDataSend(QString fileName)
+{
+    if (m_nPrinterSelect != 2)
+        return;
+    m_bJobAborted = false;
+    qDebug() << "Save Success" << fileName << " -> ";
+    slot_ReceivePrintDone();
+}
+
+void VPrintWidget::slot_ReceivePrintDone()
+{
+    for (QWidget* w : std::initializer_list<QWidget*>{ui->pushButton, ui->pushButton_2, ui->pushButton_3,
+                                                     ui->btn_StartPrint, ui->pbSavePara, ui->rbLocal, ui->rbNet,
+                                                     ui->rbUsbdisk, ui->Laythick})
+        w->setEnabled(true);
+    ui->btn_CancelPrint->setEnabled(false);
+    if (m_pMsgBox->isVisible())
+        m_pMsgBox->close();
+    switch (m_nPrinterSelect) {
+    case 0:
+        // A cancelled print must not read as a finished one.
+        if (m_bJobAborted)
+            msgOut(tr("Printing Cancelled"), QStringLiteral("打印已取消"));
+        else
+            msgOut(tr("Printing Complete"), QStringLiteral("打印结束"));
+        break;
+    case 1: msgOut(tr("File Transfer Complete"), QStringLiteral("文件传输结束")); break;
+    default:
+        if (m_bJobAborted)
+            msgOut(tr("Failed to Save File"), QStringLiteral("文件保存失败"));
+        else
+            msgOut(tr("File SaveComplete"), QStringLiteral("文件保存结束"));
+        break;
+    }
+    if (m_bConnected)
+        m_webForm.showType(false);
+}
+
+void VPrintWidget::slot_bytesSended(qulonglong sent, qulonglong total)
+{
+    if (total == 0) {
+        m_nProgress = 0;
+        return;
+    }
+    const quint8 p = static_cast<quint8>(sent * 100 / total);
+    if (p > m_nProgress)
+        m_nProgress = p;
+    if (sent >= total) {
+        slot_ReceivePrintDone();
+        m_nProgress = 0;
+    }
+}

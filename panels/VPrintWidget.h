@@ -96,6 +96,10 @@ public slots:
     // workers are still writing the layers.
     void paint(QPainter& painter);
     void slot_updSliceBrowser(int layer);
+    void slot_printDataSend(QString fileName);
+    void slot_ReceivePrintDone();
+    void slot_bytesSended(qulonglong sent, qulonglong total);
+    void msgOut(const QString& text, const QString& info);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -1127,6 +1127,26 @@ r</source>
         <source>Current Dev:</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Printing Cancelled</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Printing Complete</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>File Transfer Complete</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Failed to Save File</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>File SaveComplete</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>VSL3DScene</name>

@@ -1126,6 +1126,26 @@ r</source>
         <source>Current Dev:</source>
         <translation>当前设备:</translation>
     </message>
+    <message>
+        <source>Printing Cancelled</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Printing Complete</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>File Transfer Complete</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Failed to Save File</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>File SaveComplete</source>
+        <translation type="unfinished" />
+    </message>
 </context>
 <context>
     <name>VSL3DScene</name>

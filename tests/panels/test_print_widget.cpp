@@ -359,6 +359,37 @@ TEST_F(PrintWidget, PreviewShowsTheRingOfTheCurrentLayer)
     EXPECT_EQ(qGray(image.pixel(420 - 150, 720)), 0);
 }
 
+TEST_F(PrintWidget, EndReportsAndTransferProgress)
+{
+    make();
+    struct Case { quint8 target; bool aborted; const char* text; };
+    const Case cases[] = {{0, false, "Printing Complete"}, {0, true, "Printing Cancelled"},
+                          {1, false, "File Transfer Complete"}, {2, true, "Failed to Save File"},
+                          {2, false, "File SaveComplete"}};
+    for (const Case& c : cases) {
+        panel->m_nPrinterSelect = c.target;
+        panel->m_bJobAborted = c.aborted;
+        w<QPushButton>("btn_CancelPrint")->setEnabled(true);
+        w<QPushButton>("btn_StartPrint")->setEnabled(false);
+        ModalAnswers answers({QMessageBox::Yes});
+        panel->slot_ReceivePrintDone();
+        EXPECT_EQ(answers.texts, QStringList{c.text}) << int(c.target);
+        EXPECT_FALSE(w<QPushButton>("btn_CancelPrint")->isEnabled());
+        EXPECT_TRUE(w<QPushButton>("btn_StartPrint")->isEnabled());
+    }
+    panel->m_nPrinterSelect = 1;
+    ModalAnswers answers({QMessageBox::Yes});
+    panel->slot_bytesSended(50, 200);
+    panel->slot_bytesSended(40, 200);
+    EXPECT_EQ(panel->m_nProgress, 25);
+    EXPECT_TRUE(answers.texts.isEmpty());
+    panel->slot_bytesSended(200, 200);
+    EXPECT_EQ(answers.texts, QStringList{"File Transfer Complete"});
+    EXPECT_EQ(panel->m_nProgress, 0);
+    panel->slot_bytesSended(5, 0);
+    EXPECT_EQ(panel->m_nProgress, 0);
+}
+
 TEST_F(PrintWidget, FinderListAndConnectedDevice)
 {
     make();
