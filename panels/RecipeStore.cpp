@@ -1,5 +1,6 @@
 #include "RecipeStore.h"
 
+#include "IniValues.h"
 #include "configdir.h"
 #include "dlp/saturatingcast.h"
 
@@ -30,43 +31,9 @@ const Preset kMonoPresets[] = {
     {"Vexmor3D Resin 100um", 3000, 20000},
 };
 
-bool isFloatVariant(const QVariant& v)
-{
-    const int t = v.userType();
-    return t == QMetaType::Float || t == QMetaType::Double;
-}
-
-// Integer keys: typed floats round to the nearest integer, text must be an
-// integer; anything else, and NaN, reads 0. Out-of-range values saturate.
-int readInt(const QVariant& v)
-{
-    if (isFloatVariant(v))
-        return DLP::truncToInt(std::round(v.toFloat()));
-    bool ok = false;
-    const qlonglong n = v.toString().trimmed().toLongLong(&ok);
-    if (!ok)
-        return 0;
-    return static_cast<int>(std::clamp<qlonglong>(n, INT_MIN, INT_MAX));
-}
-
-// Float keys: non-numbers and non-finite values read 0.
-float readFloat(const QVariant& v)
-{
-    bool ok = false;
-    const float f = isFloatVariant(v) ? v.toFloat() : v.toString().trimmed().toFloat(&ok);
-    if (!isFloatVariant(v) && !ok)
-        return 0.0f;
-    return std::isfinite(f) ? f : 0.0f;
-}
-
-int readTruncated(const QVariant& v)
-{
-    bool ok = false;
-    const float f = isFloatVariant(v) ? v.toFloat() : v.toString().trimmed().toFloat(&ok);
-    if (!isFloatVariant(v) && !ok)
-        return 0;
-    return DLP::truncToInt(f);
-}
+using IniValues::readFloat;
+using IniValues::readInt;
+using IniValues::readTruncated;
 
 void removeMatchingItem(RecipePanel* panel, int index, const QString& name)
 {
@@ -161,48 +128,58 @@ void RecipeStore::readIniFileX()
     }
 
     openSettings();
-    m_pSettings->beginGroup(kGroup);
-    for (const QString& group : m_pSettings->childGroups()) {
-        m_pSettings->beginGroup(group);
+    readRecipeGroup(*m_pSettings, m_listRecipe, scratch);
+}
+
+void RecipeStore::readRecipeGroup(QSettings& settings, QList<RecipePara>& list, RecipePara& scratch)
+{
+    settings.beginGroup(kGroup);
+    for (const QString& group : settings.childGroups()) {
+        settings.beginGroup(group);
         scratch.name = group;
         scratch.editable = true;
-        scratch.exposure_tm = readInt(m_pSettings->value("CuringTime"));
-        scratch.bottom_exposure = readInt(m_pSettings->value("BurninTime"));
-        scratch.bottomMaterialStable = readTruncated(m_pSettings->value("StableTime"));
-        scratch.bottom_layers = readFloat(m_pSettings->value("BurninRange"));
-        scratch.lift_dist1 = static_cast<float>(readInt(m_pSettings->value("LiftDist1")));
-        scratch.lift_first_bottom_speed = static_cast<float>(readInt(m_pSettings->value("LiftSpeed1")));
-        scratch.lift_dist2 = static_cast<float>(readInt(m_pSettings->value("LiftDist2")));
-        scratch.lift_speed = static_cast<float>(readInt(m_pSettings->value("LiftSpeed2")));
-        m_pSettings->endGroup();
-        m_listRecipe.append(scratch);
+        scratch.exposure_tm = readInt(settings.value("CuringTime"));
+        scratch.bottom_exposure = readInt(settings.value("BurninTime"));
+        scratch.bottomMaterialStable = readTruncated(settings.value("StableTime"));
+        scratch.bottom_layers = readFloat(settings.value("BurninRange"));
+        scratch.lift_dist1 = static_cast<float>(readInt(settings.value("LiftDist1")));
+        scratch.lift_first_bottom_speed = static_cast<float>(readInt(settings.value("LiftSpeed1")));
+        scratch.lift_dist2 = static_cast<float>(readInt(settings.value("LiftDist2")));
+        scratch.lift_speed = static_cast<float>(readInt(settings.value("LiftSpeed2")));
+        settings.endGroup();
+        list.append(scratch);
     }
-    m_pSettings->endGroup();
+    settings.endGroup();
 }
 
 bool RecipeStore::writeIniFileX()
 {
     openSettings();
-    m_pSettings->clear();
-    m_pSettings->beginGroup(kGroup);
-    for (const RecipePara& r : qAsConst(m_listRecipe)) {
+    return writeRecipeFile(*m_pSettings, m_listRecipe);
+}
+
+bool RecipeStore::writeRecipeFile(QSettings& settings, const QList<RecipePara>& list)
+{
+    settings.clear();
+    settings.beginGroup(kGroup);
+    for (const RecipePara& r : list) {
         if (!r.editable)
             continue;
-        m_pSettings->beginGroup(r.name);
-        m_pSettings->setValue("CuringTime", r.exposure_tm);
-        m_pSettings->setValue("BurninTime", r.bottom_exposure);
-        m_pSettings->setValue("StableTime", r.bottomMaterialStable);
-        m_pSettings->setValue("BurninRange", QVariant::fromValue<float>(r.bottom_layers));
-        m_pSettings->setValue("LiftDist1", QVariant::fromValue<float>(r.lift_dist1));
-        m_pSettings->setValue("LiftSpeed1", QVariant::fromValue<float>(r.lift_first_bottom_speed));
-        m_pSettings->setValue("LiftDist2", QVariant::fromValue<float>(r.lift_dist2));
-        m_pSettings->setValue("LiftSpeed2", QVariant::fromValue<float>(r.lift_speed));
-        m_pSettings->endGroup();
+        settings.beginGroup(r.name);
+        settings.setValue("CuringTime", r.exposure_tm);
+        settings.setValue("BurninTime", r.bottom_exposure);
+        settings.setValue("StableTime", r.bottomMaterialStable);
+        settings.setValue("BurninRange", QVariant::fromValue<float>(r.bottom_layers));
+        settings.setValue("LiftDist1", QVariant::fromValue<float>(r.lift_dist1));
+        settings.setValue("LiftSpeed1", QVariant::fromValue<float>(r.lift_first_bottom_speed));
+        settings.setValue("LiftDist2", QVariant::fromValue<float>(r.lift_dist2));
+        settings.setValue("LiftSpeed2", QVariant::fromValue<float>(r.lift_speed));
+        settings.endGroup();
     }
-    m_pSettings->endGroup();
+    settings.endGroup();
     // Written now, so that a failure can be told while the user is still there.
-    m_pSettings->sync();
-    return m_pSettings->status() == QSettings::NoError;
+    settings.sync();
+    return settings.status() == QSettings::NoError;
 }
 
 bool RecipeStore::deleteRecipe(const QString& name)

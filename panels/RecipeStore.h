@@ -40,6 +40,11 @@ public:
     // be written (the list in memory stays as it is).
     bool writeIniFileX();
     static void setDefaultParaX(RecipePara& para, int layerUm);
+    // The file code itself, for other holders of a recipe list: appends the
+    // "Recipe" groups (user recipes) to the list, reusing one scratch record;
+    // rewrites the whole file from the list's user recipes.
+    static void readRecipeGroup(QSettings& settings, QList<RecipePara>& list, RecipePara& scratch);
+    static bool writeRecipeFile(QSettings& settings, const QList<RecipePara>& list);
     // Removes the recipe from the list and both panels' choosers, then
     // rewrites the file; returns the write's result.
     bool deleteRecipe(const QString& name);

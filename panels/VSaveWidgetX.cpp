@@ -1,5 +1,9 @@
 #include "VSaveWidgetX.h"
 
+#include "IniValues.h"
+#include "MaterialList.h"
+#include "ParasBlock.h"
+
 #include "FileChooser.h"
 #include "VEditRecipeWidget.h"
 #include "VImportWidgetX.h"
@@ -287,10 +291,81 @@ void VSaveWidgetX::updateCurPara()
 
 void VSaveWidgetX::slot_SavePara()
 {
-    // The material-list file comes with its own writer; until then the form
-    // and the list are kept in step.
     updateCurPara();
-    updateUI();
+    if (!writeIniFile())
+        msgOut(tr("Material Save Failed"), tr("Check the configuration folder please"));
+}
+
+bool VSaveWidgetX::writeIniFile()
+{
+    delete m_pSettings;
+    m_pSettings = new QSettings(MaterialList::filePath(m_strMachine), QSettings::IniFormat);
+    return MaterialList::write(*m_pSettings, *m_pListMaterial);
+}
+
+void VSaveWidgetX::readIniFile()
+{
+    RecipePara scratch;
+    for (int um : {50, 25, 100}) {
+        setDefaultParaX(scratch, um);
+        m_listResin.append(scratch);
+    }
+    delete m_pSettings;
+    m_pSettings = new QSettings(MaterialList::filePath(m_strMachine), QSettings::IniFormat);
+    m_pSettings->beginGroup(QStringLiteral("Resin"));
+    for (const QString& group : m_pSettings->childGroups()) {
+        m_pSettings->beginGroup(group);
+        scratch.editable = true;
+        scratch.exposure_tm = IniValues::readInt(m_pSettings->value("exposure_tm"));
+        scratch.bottom_exposure = IniValues::readInt(m_pSettings->value("bottom_exposure"));
+        scratch.bottomMaterialStable = IniValues::readTruncated(m_pSettings->value("bottomMaterialStable"));
+        scratch.MaterialStable = scratch.bottomMaterialStable;
+        scratch.bottom_layers = IniValues::readFloat(m_pSettings->value("bottom_layers"));
+        scratch.lift_dist1 = float(IniValues::readInt(m_pSettings->value("lift_dist1")));
+        scratch.lift_first_bottom_speed = float(IniValues::readInt(m_pSettings->value("lift_speed1")));
+        scratch.lift_dist2 = float(IniValues::readInt(m_pSettings->value("lift_dist2")));
+        scratch.lift_speed = float(IniValues::readInt(m_pSettings->value("lift_speed2")));
+        scratch.info = m_pSettings->value("info").toString();
+        scratch.name = m_pSettings->value("name").toString();
+        m_pSettings->endGroup();
+        m_listResin.append(scratch);
+    }
+    m_pSettings->endGroup();
+    if (m_pSettings->childGroups().isEmpty()) {
+        setDefaultPara(scratch);
+        m_pListMaterial->append(scratch);
+        writeIniFile();
+    }
+    *m_pListMaterial = MaterialList::read(*m_pSettings, MaterialList::StableRule::FromBottom);
+}
+
+void VSaveWidgetX::readIniFileX()
+{
+    RecipePara scratch;
+    for (int um : {25, 50, 100}) {
+        setDefaultParaX(scratch, um);
+        m_listResin.append(scratch);
+    }
+    delete m_pSettings;
+    m_pSettings = new QSettings(RecipeStore::recipeFilePath(m_strMachine), QSettings::IniFormat);
+    RecipeStore::readRecipeGroup(*m_pSettings, m_listResin, scratch);
+}
+
+bool VSaveWidgetX::writeIniFileX()
+{
+    delete m_pSettings;
+    m_pSettings = new QSettings(RecipeStore::recipeFilePath(m_strMachine), QSettings::IniFormat);
+    return RecipeStore::writeRecipeFile(*m_pSettings, m_listResin);
+}
+
+void VSaveWidgetX::setDefaultParaX(RecipePara& para, int layerUm)
+{
+    MaterialList::setDefaultParaX(para, layerUm);
+}
+
+void VSaveWidgetX::setDefaultPara(RecipePara& para)
+{
+    MaterialList::setDefaultPara(para);
 }
 
 void VSaveWidgetX::on_pushButton()
@@ -622,31 +697,7 @@ void VSaveWidgetX::slot_printDataSend(QString fileName)
 
 bool VSaveWidgetX::WriteBinaryParas(QString fileName)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-        return false;
-    QDataStream out(&file);
-    out.setByteOrder(QDataStream::LittleEndian);
-    out.setFloatingPointPrecision(QDataStream::SinglePrecision);
-    QByteArray head("Paras:");
-    head.append(QByteArray(20 - head.size(), '\0'));
-    out.writeRawData(head.constData(), head.size());
-    // Burn-in Range is a millimetre text; the whole millimetres go here.
-    const float range = ui->edit_bottom_layers->text().toFloat();
-    out << qint32(ui->edit_exposure_tm->text().toInt()) << qint32(ui->edit_bottom_exposure->text().toInt())
-        << qint32(std::isfinite(range) ? DLP::truncToInt(range) : 0);
-    for (QLineEdit* e : {ui->lEMaterialsStableTimeLow, ui->lEMaterialsStableTimeHigh, ui->edit_lift_dist,
-                         ui->edit_lift_speed, ui->edit_retract_speed, ui->edit_tilt_dist1, ui->edit_tilt_speed1,
-                         ui->edit_tilt_dist2, ui->edit_tilt_speed2, ui->edit_retract_speed_2, ui->lineEditNearDist,
-                         ui->lineEditNearOffset, ui->lineEditNearSpeed, ui->lERotatecircles, ui->lERotateSpeed,
-                         ui->edit_Dp})
-        out << e->text().toFloat();
-    QByteArray tail("parasend");
-    tail.append(QByteArray(20 - tail.size(), '\0'));
-    out.writeRawData(tail.constData(), tail.size());
-    const bool ok = out.status() == QDataStream::Ok;
-    file.close();
-    return ok && file.error() == QFileDevice::NoError;
+    return appendParasBlock(fileName, *this);
 }
 
 void VSaveWidgetX::slot_updSliceBrowser(int layer)

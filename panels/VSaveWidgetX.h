@@ -45,6 +45,15 @@ public:
 
     void updateUI();
     void updateCurPara();
+
+    // The material list ("Materials" in "<config>/<model>Material.ini") and
+    // the panel's own copy of the recipe store's file code on m_listResin.
+    bool writeIniFile();
+    void readIniFile();
+    void readIniFileX();
+    bool writeIniFileX();
+    static void setDefaultParaX(RecipePara& para, int layerUm);
+    static void setDefaultPara(RecipePara& para);
     // The fields into the build configuration, as a job start copies them.
     void copyFieldsToConfig();
     void on_comboBox_currentIndexChanged(int) {}

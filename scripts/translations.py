@@ -52,6 +52,10 @@ BY_CONTEXT = {
     ("VSliceWidget", "Layer："): "层：",
 }
 SHARED = {
+    "Current Dev:": "当前设备:", "Disconnect": "断开",
+    "Can not delete": "不能删除", "Sure to Delete this config": "确定删除该配置", "New Material": "新建材料",
+    "Material Name": "材料名称", "Material illustration": "材料说明",
+    "Material Save Failed": "材料保存失败", "Check the configuration folder please": "请检查配置文件夹",
     "Curing Time": "固化时间", "Burn-in Time": "底层曝光时间", "Stable Time": "稳定时间", "Burn-in Range": "底层厚度",
     "Lift Distance1": "抬升距离1", "Lift Speed1": "抬升速度1", "Lift Distance2": "抬升距离2", "Lift Speed2": "抬升速度2",
     "Save": "保存", "Close": "关闭", "Cancel": "取消", "OK": "确定", "Recipe": "配方", "Recipe Name": "配方名称",

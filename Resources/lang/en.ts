@@ -810,6 +810,345 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     </message>
 </context>
 <context>
+    <name>VPrintWidget</name>
+    <message>
+        <source>Form</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>S
+e
+t
+t
+i
+n
+g</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Material No.1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>：</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Vexmor3d red</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Description</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>add red</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Add</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Duplicate</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Exposure Time</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ms</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Stable Time</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Center Exposure Time</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>mm</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Bottom Time</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Bottom Stable Time</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Bottom High</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Penetration Depth</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>um</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Lift Distance1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Lift Speed1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>mm/min</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Debond Speed Normal</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Bottom Plate Layers</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Layers</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Lift Distance2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Lift Speed2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Z Retract Speed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tilt Distance1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tilt Speed1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tilt Distance2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tilt Speed2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tilt Return Speed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tilt Near Distance</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tilt Near Offset</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tilt Near Speed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Rotate Circles</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Circle</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Rotate Speed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Circle/min</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Light PWM(0~255）</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>255</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Image Mirror</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Long Side</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Short Side</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>AdjX</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>0</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>AdjY</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>AdjZ</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Local Printer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Network Printer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Save File</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>P
+r
+i
+n
+t
+e
+r</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>TextLabel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Search/Refresh</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Connect</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Material</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Exposure</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Z Motor</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Y Debond</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Y Return</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Rotate</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Advance</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Printer Select</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>New Material</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Material Name</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Material illustration</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Can not delete</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sure to Delete this config</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Material Save Failed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Disconnect</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Current Dev:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Printing Cancelled</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Printing Complete</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>File Transfer Complete</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Failed to Save File</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>File SaveComplete</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>VSL3DScene</name>
     <message>
         <source>Model is out of range, please scale it</source>
@@ -1114,6 +1453,14 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <source>Material Save Failed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Check the configuration folder please</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>Printing Cancelled</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1260,11 +1607,11 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>N/A</source>
+        <source>Sliced</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Sliced</source>
+        <source>N/A</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -19,7 +19,7 @@
     </message>
     <message>
         <source>Start</source>
-        <translation type="unfinished" />
+        <translation type="unfinished">开始切片</translation>
     </message>
     <message>
         <source>No OK: %1</source>
@@ -46,7 +46,7 @@
     </message>
     <message>
         <source>Disconnect</source>
-        <translation type="unfinished" />
+        <translation>断开</translation>
     </message>
     <message>
         <source>Configure</source>
@@ -117,7 +117,7 @@
     </message>
     <message>
         <source>Printer Control</source>
-        <translation type="unfinished">打印机控制</translation>
+        <translation type="unfinished" />
     </message>
     <message>
         <source>Up/Down Motor(Z Axis)</source>
@@ -493,7 +493,7 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     </message>
     <message>
         <source>Disconnect</source>
-        <translation type="unfinished" />
+        <translation>断开</translation>
     </message>
     <message>
         <source>Exit</source>
@@ -809,6 +809,345 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     </message>
 </context>
 <context>
+    <name>VPrintWidget</name>
+    <message>
+        <source>Form</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>S
+e
+t
+t
+i
+n
+g</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Material No.1</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>No.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>：</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Vexmor3d red</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Description</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>add red</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Add</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Duplicate</source>
+        <translation>复制</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation type="unfinished">删除支撑</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>保存</translation>
+    </message>
+    <message>
+        <source>Exposure Time</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>ms</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Stable Time</source>
+        <translation>稳定时间</translation>
+    </message>
+    <message>
+        <source>Center Exposure Time</source>
+        <translation>中心曝光时间</translation>
+    </message>
+    <message>
+        <source>mm</source>
+        <translation type="unfinished">mm</translation>
+    </message>
+    <message>
+        <source>Bottom Time</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Bottom Stable Time</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Bottom High</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Penetration Depth</source>
+        <translation>穿透深度</translation>
+    </message>
+    <message>
+        <source>um</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Lift Distance1</source>
+        <translation>抬升距离1</translation>
+    </message>
+    <message>
+        <source>Lift Speed1</source>
+        <translation>抬升速度1</translation>
+    </message>
+    <message>
+        <source>mm/min</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Debond Speed Normal</source>
+        <translation>脱模速度</translation>
+    </message>
+    <message>
+        <source>Bottom Plate Layers</source>
+        <translation>底板层数</translation>
+    </message>
+    <message>
+        <source>Layers</source>
+        <translation>层</translation>
+    </message>
+    <message>
+        <source>Lift Distance2</source>
+        <translation>抬升距离2</translation>
+    </message>
+    <message>
+        <source>Lift Speed2</source>
+        <translation>抬升速度2</translation>
+    </message>
+    <message>
+        <source>Z Retract Speed</source>
+        <translation>Z轴回程速度</translation>
+    </message>
+    <message>
+        <source>Tilt Distance1</source>
+        <translation>倾斜距离1</translation>
+    </message>
+    <message>
+        <source>Tilt Speed1</source>
+        <translation>倾斜速度1</translation>
+    </message>
+    <message>
+        <source>Tilt Distance2</source>
+        <translation>倾斜距离2</translation>
+    </message>
+    <message>
+        <source>Tilt Speed2</source>
+        <translation>倾斜速度2</translation>
+    </message>
+    <message>
+        <source>Tilt Return Speed</source>
+        <translation>倾斜回程速度</translation>
+    </message>
+    <message>
+        <source>Tilt Near Distance</source>
+        <translation>倾斜接近距离</translation>
+    </message>
+    <message>
+        <source>Tilt Near Offset</source>
+        <translation>倾斜接近偏移</translation>
+    </message>
+    <message>
+        <source>Tilt Near Speed</source>
+        <translation>倾斜接近速度</translation>
+    </message>
+    <message>
+        <source>Rotate Circles</source>
+        <translation>旋转圈数</translation>
+    </message>
+    <message>
+        <source>Circle</source>
+        <translation>圈</translation>
+    </message>
+    <message>
+        <source>Rotate Speed</source>
+        <translation>旋转速度</translation>
+    </message>
+    <message>
+        <source>Circle/min</source>
+        <translation>圈/分钟</translation>
+    </message>
+    <message>
+        <source>Light PWM(0~255）</source>
+        <translation>光强PWM(0~255）</translation>
+    </message>
+    <message>
+        <source>255</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Image Mirror</source>
+        <translation>图像镜像</translation>
+    </message>
+    <message>
+        <source>Long Side</source>
+        <translation>长边</translation>
+    </message>
+    <message>
+        <source>Short Side</source>
+        <translation>短边</translation>
+    </message>
+    <message>
+        <source>AdjX</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>0</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>AdjY</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>AdjZ</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Local Printer</source>
+        <translation>本地打印机</translation>
+    </message>
+    <message>
+        <source>Network Printer</source>
+        <translation>网络打印机</translation>
+    </message>
+    <message>
+        <source>Save File</source>
+        <translation>保存文件</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>P
+r
+i
+n
+t
+e
+r</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>TextLabel</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Search/Refresh</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Connect</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Material</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Exposure</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Z Motor</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Y Debond</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Y Return</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Rotate</source>
+        <translation type="unfinished">旋转</translation>
+    </message>
+    <message>
+        <source>Advance</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Printer Select</source>
+        <translation>选择打印机</translation>
+    </message>
+    <message>
+        <source>New Material</source>
+        <translation>新建材料</translation>
+    </message>
+    <message>
+        <source>Material Name</source>
+        <translation>材料名称</translation>
+    </message>
+    <message>
+        <source>Material illustration</source>
+        <translation>材料说明</translation>
+    </message>
+    <message>
+        <source>Can not delete</source>
+        <translation>不能删除</translation>
+    </message>
+    <message>
+        <source>Sure to Delete this config</source>
+        <translation>确定删除该配置</translation>
+    </message>
+    <message>
+        <source>Material Save Failed</source>
+        <translation>材料保存失败</translation>
+    </message>
+    <message>
+        <source>Disconnect</source>
+        <translation>断开</translation>
+    </message>
+    <message>
+        <source>Current Dev:</source>
+        <translation>当前设备:</translation>
+    </message>
+    <message>
+        <source>Printing Cancelled</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Printing Complete</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>File Transfer Complete</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Failed to Save File</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>File SaveComplete</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
     <name>VSL3DScene</name>
     <message>
         <source>Model is out of range, please scale it</source>
@@ -1113,6 +1452,14 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
         <translation>请检查输出文件夹</translation>
     </message>
     <message>
+        <source>Material Save Failed</source>
+        <translation>材料保存失败</translation>
+    </message>
+    <message>
+        <source>Check the configuration folder please</source>
+        <translation>请检查配置文件夹</translation>
+    </message>
+    <message>
         <source>Printing Cancelled</source>
         <translation type="unfinished" />
     </message>
@@ -1197,7 +1544,7 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     </message>
     <message>
         <source>Not Sliced</source>
-        <translation type="unfinished">未切片</translation>
+        <translation type="unfinished" />
     </message>
     <message>
         <source>Slicing Image Preview</source>
@@ -1259,12 +1606,12 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
         <translation type="unfinished" />
     </message>
     <message>
-        <source>N/A</source>
-        <translation type="unfinished" />
-    </message>
-    <message>
         <source>Sliced</source>
         <translation>已切片</translation>
+    </message>
+    <message>
+        <source>N/A</source>
+        <translation type="unfinished" />
     </message>
 </context>
 <context>
@@ -1530,7 +1877,7 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     </message>
     <message>
         <source>Error!</source>
-        <translation type="unfinished">错误！</translation>
+        <translation type="unfinished" />
     </message>
     <message>
         <source>GreyTestFinal data file missing!</source>

@@ -1,0 +1,523 @@
+#include "VPrintWidget.h"
+
+#include "MaterialList.h"
+#include "ParasBlock.h"
+#include "PrintTimeEstimate.h"
+#include "dlp/saturatingcast.h"
+#include "notices.h"
+#include "ui_VPrintWidget.h"
+#include "VSL3DScene.h"
+#include "VSLGLView.h"
+
+#include <QButtonGroup>
+#include <QLabel>
+#include <QLineEdit>
+#include <QInputDialog>
+#include <QIntValidator>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPainterPath>
+#include <QSettings>
+#include <QtDebug>
+
+#include <cmath>
+
+namespace {
+
+const char* const kMsgStyle =
+    "*{background-color: black; color: white; font-size: 60px;}"
+    "QPushButton{font: 60pt; font-size: 60px; background-color: rgb(125, 125, 125); border: 2px outset;"
+    " border-radius: 10px; padding: 5px 5px;}";
+
+QString number(float f)
+{
+    return QString::number(f, 'g', 6);
+}
+
+int toInt(const QLineEdit* e)
+{
+    bool ok = false;
+    const int v = e->text().toInt(&ok);
+    return ok ? v : 0;
+}
+
+float toFloat(const QLineEdit* e)
+{
+    bool ok = false;
+    const float v = e->text().toFloat(&ok);
+    return ok && std::isfinite(v) ? v : 0.0f;
+}
+
+} // namespace
+
+VPrintWidget::VPrintWidget(VSLGLView* view, DLP::SliceBuildConfig& config, QWidget* parent)
+    : QWidget(parent)
+    , m_buildConfig(config)
+    , m_pView(view)
+    , m_strMsgStyle(QString::fromUtf8(kMsgStyle))
+    , ui(new Ui::VPrintWidget)
+{
+    ui->setupUi(this);
+    m_pSettings = new QSettings(QStringLiteral("VXTLcdMaterial.ini"), QSettings::IniFormat);
+    m_pListMaterial = new QList<RecipePara>;
+    m_pMsgBox = new VPrintMsgBox(parentWidget());
+
+    const QStringList pages = {tr("Material"), tr("Exposure"), tr("Z Motor"), tr("Y Debond"),
+                               tr("Y Return"), tr("Rotate"), tr("Advance"), tr("Printer Select")};
+    ui->listWidget->addItems(pages);
+    for (int row = 3; row <= 7; ++row)
+        ui->listWidget->item(row)->setHidden(true);
+    connect(ui->listWidget, &QListWidget::currentRowChanged, ui->stackedWidget, &QStackedWidget::setCurrentIndex);
+
+    connect(ui->pbSavePara, &QPushButton::clicked, this, &VPrintWidget::slot_SavePara);
+    connect(ui->pushButton, &QPushButton::clicked, this, &VPrintWidget::on_pushButton);
+    connect(ui->pushButton_2, &QPushButton::clicked, this, &VPrintWidget::on_pushButton_2);
+    connect(ui->pushButton_3, &QPushButton::clicked, this, &VPrintWidget::on_pushButton_3);
+
+    ui->listWidget->setCurrentRow(0);
+    m_pMsgBox->hide();
+    ui->Laythick->clear();
+    ui->label_currentDevice->hide();
+    readIniFile();
+    updateUI();
+    fillNames();
+
+    auto* wide = new QIntValidator(0, 1000000, this);
+    for (QLineEdit* e : {ui->edit_exposure_tm, ui->lEMaterialsStableTimeHigh, ui->edit_bottom_exposure,
+                         ui->lEMaterialsStableTimeLow, ui->edit_Dp, ui->edit_lift_dist, ui->edit_lift_speed,
+                         ui->edit_retract_speed, ui->edit_tilt_speed1, ui->edit_tilt_speed2,
+                         ui->edit_retract_speed_2, ui->lineEditNearSpeed})
+        e->setValidator(wide);
+    auto* tilt = new QIntValidator(1, 50, this);
+    ui->edit_tilt_dist1->setValidator(tilt);
+    ui->edit_tilt_dist2->setValidator(tilt);
+    ui->checkBox_longside->setEnabled(false);
+    ui->checkBox_shortSide->setEnabled(false);
+
+    m_nCurLayer = 0;
+    m_nPreviewWidth = width();
+    m_nPreviewHeight = m_nPreviewWidth * m_nPreviewResY / m_nPreviewResX;
+
+    m_pPrinterGroup = new QButtonGroup(this);
+    m_pPrinterGroup->addButton(ui->rbLocal, 0);
+    m_pPrinterGroup->addButton(ui->rbNet, 1);
+    m_pPrinterGroup->addButton(ui->rbUsbdisk, 2);
+    ui->rbUsbdisk->setChecked(true);
+    for (QAbstractButton* b : m_pPrinterGroup->buttons())
+        b->hide();
+
+    // The hidden rows of the field table, each with its label and unit.
+    for (QLineEdit* e : {ui->lEMaterialsStableTimeHigh, ui->LEMIDDELHigh, ui->edit_Dp, ui->le_zbottomspeed,
+                         ui->le_zdivide, ui->edit_retract_speed}) {
+        e->hide();
+        const QRect row = e->geometry();
+        for (QLabel* l : e->parentWidget()->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly))
+            if (l->geometry().top() == row.top())
+                l->hide();
+    }
+
+    connect(ui->pbSearch, &QPushButton::clicked, this, &VPrintWidget::on_pbSearch);
+    connect(ui->pbConnect, &QPushButton::clicked, this, &VPrintWidget::on_pbConnect);
+    m_nPrinterSelect = 2;
+    m_pNetUI = nullptr;
+    connect(&m_webForm, &WebForm::signal_dev_list, this, &VPrintWidget::slot_dev_list);
+    connect(&m_webForm, &WebForm::signal_dev_connected, this, &VPrintWidget::slot_dev_connected);
+    m_bSliceData = false;
+    m_bStopRequested = 0;
+    ui->widgetNet->setVisible(true);
+}
+
+VPrintWidget::~VPrintWidget()
+{
+    delete m_pSettings;
+    delete m_pListMaterial;
+    delete ui;
+}
+
+void VPrintWidget::setDefaultPara(RecipePara& para)
+{
+    MaterialList::setPrintDefaultPara(para);
+}
+
+void VPrintWidget::readIniFile()
+{
+    if (m_pSettings->childGroups().isEmpty()) {
+        RecipePara r;
+        setDefaultPara(r);
+        m_pListMaterial->append(r);
+        writeIniFile();
+    }
+    *m_pListMaterial = MaterialList::read(*m_pSettings, MaterialList::StableRule::OwnKey);
+}
+
+bool VPrintWidget::writeIniFile()
+{
+    m_pSettings->clear();
+    return MaterialList::write(*m_pSettings, *m_pListMaterial);
+}
+
+QList<QLineEdit*> VPrintWidget::userFields() const
+{
+    return {ui->edit_exposure_tm, ui->edit_bottom_exposure, ui->edit_bottom_layers, ui->edit_Dp,
+            ui->edit_lift_dist, ui->edit_lift_speed, ui->edit_retract_speed, ui->edit_tilt_dist1,
+            ui->edit_tilt_speed1, ui->edit_tilt_dist2, ui->edit_tilt_speed2, ui->edit_retract_speed_2};
+}
+
+void VPrintWidget::updateUI()
+{
+    if (m_CurIndex < 0 || m_CurIndex >= m_pListMaterial->size())
+        return;
+    const RecipePara& r = m_pListMaterial->at(m_CurIndex);
+    ui->edit_exposure_tm->setText(QString::number(r.exposure_tm));
+    ui->lEMaterialsStableTimeHigh->setText(QString::number(r.MaterialStable));
+    ui->LEMIDDELHigh->setText(number(r.middle_layers));
+    ui->edit_bottom_exposure->setText(QString::number(r.bottom_exposure));
+    ui->lEMaterialsStableTimeLow->setText(QString::number(r.bottomMaterialStable));
+    ui->edit_bottom_layers->setText(number(r.bottom_layers));
+    ui->edit_Dp->setText(number(r.Dp));
+    ui->le_zdist2->setText(number(r.lift_dist2));
+    ui->le_zfirstbottomspeed->setText(number(r.lift_first_bottom_speed));
+    ui->le_zbottomspeed->setText(number(r.lift_bottom_speed));
+    ui->le_zdivide->setText(QString::number(r.lift_bottom_layer));
+    ui->edit_lift_dist->setText(number(r.lift_dist1));
+    ui->edit_lift_speed->setText(number(r.lift_speed));
+    ui->edit_retract_speed->setText(number(r.retract_speed));
+    ui->edit_tilt_dist1->setText(number(r.tilt_dist1));
+    ui->edit_tilt_speed1->setText(number(r.tilt_speed1));
+    ui->edit_tilt_dist2->setText(number(r.tilt_dist2));
+    ui->edit_tilt_speed2->setText(number(r.tilt_speed2));
+    ui->edit_retract_speed_2->setText(number(r.retract_speed_2));
+    ui->lineEditNearDist->setText(number(r.tilt_near_dist));
+    ui->lineEditNearOffset->setText(number(r.tilt_near_dist2));
+    ui->lineEditNearSpeed->setText(number(r.tilt_near_speed));
+    ui->lERotatecircles->setText(number(r.rotate_dist));
+    ui->lERotateSpeed->setText(number(r.rotate_speed));
+    ui->label_material->setText(r.name);
+    ui->label_materialdescription->setText(r.info);
+    for (QLineEdit* e : userFields())
+        e->setEnabled(r.editable);
+}
+
+void VPrintWidget::updateCurPara()
+{
+    if (m_CurIndex < 0 || m_CurIndex >= m_pListMaterial->size())
+        return;
+    RecipePara& r = (*m_pListMaterial)[m_CurIndex];
+    r.exposure_tm = toInt(ui->edit_exposure_tm);
+    r.bottom_exposure = toInt(ui->edit_bottom_exposure);
+    r.lift_bottom_layer = toInt(ui->le_zdivide);
+    r.MaterialStable = DLP::truncToInt(toFloat(ui->lEMaterialsStableTimeHigh));
+    r.bottomMaterialStable = DLP::truncToInt(toFloat(ui->lEMaterialsStableTimeLow));
+    r.middle_layers = toFloat(ui->LEMIDDELHigh);
+    r.bottom_layers = toFloat(ui->edit_bottom_layers);
+    r.Dp = toFloat(ui->edit_Dp);
+    r.lift_dist2 = toFloat(ui->le_zdist2);
+    r.lift_first_bottom_speed = toFloat(ui->le_zfirstbottomspeed);
+    r.lift_bottom_speed = toFloat(ui->le_zbottomspeed);
+    r.lift_dist1 = toFloat(ui->edit_lift_dist);
+    r.lift_speed = toFloat(ui->edit_lift_speed);
+    r.retract_speed = toFloat(ui->edit_retract_speed);
+    r.tilt_dist1 = toFloat(ui->edit_tilt_dist1);
+    r.tilt_speed1 = toFloat(ui->edit_tilt_speed1);
+    r.tilt_dist2 = toFloat(ui->edit_tilt_dist2);
+    r.tilt_speed2 = toFloat(ui->edit_tilt_speed2);
+    r.retract_speed_2 = toFloat(ui->edit_retract_speed_2);
+    r.tilt_near_dist = toFloat(ui->lineEditNearDist);
+    r.tilt_near_dist2 = toFloat(ui->lineEditNearOffset);
+    r.tilt_near_speed = toFloat(ui->lineEditNearSpeed);
+    r.rotate_dist = toFloat(ui->lERotatecircles);
+    r.rotate_speed = toFloat(ui->lERotateSpeed);
+    r.info = ui->label_materialdescription->text();
+}
+
+void VPrintWidget::fillNames()
+{
+    for (const RecipePara& r : qAsConst(*m_pListMaterial))
+        ui->Laythick->addItem(r.name);
+}
+
+void VPrintWidget::on_Laythick_clicked(const QModelIndex& index)
+{
+    on_comboBox_currentIndexChanged(index.row() < 0 ? 0 : index.row());
+}
+
+void VPrintWidget::on_comboBox_currentIndexChanged(int index)
+{
+    qDebug() << "m_CurIndex: " << m_CurIndex << "index: " << index;
+    if (!m_bSkipSave)
+        updateCurPara();
+    m_bSkipSave = false;
+    m_CurIndex = index;
+    updateUI();
+}
+
+bool VPrintWidget::askNewMaterial(const QString& name, const QString& info, RecipePara& material)
+{
+    bool ok = false;
+    const QString chosen = QInputDialog::getText(nullptr, tr("New Material"), tr("Material Name"), QLineEdit::Normal,
+                                                 name, &ok);
+    if (!ok)
+        return false;
+    const QString text = QInputDialog::getText(nullptr, tr("New Material"), tr("Material illustration"),
+                                               QLineEdit::Normal, info.isNull() ? chosen : info, &ok);
+    if (!ok)
+        return false;
+    material.name = chosen;
+    material.info = text;
+    material.editable = true;
+    return true;
+}
+
+void VPrintWidget::on_pushButton()
+{
+    RecipePara r;
+    setDefaultPara(r);
+    if (!askNewMaterial(QStringLiteral("New %1").arg(m_pListMaterial->size() + 1), QString(), r))
+        return;
+    m_pListMaterial->append(r);
+    ui->Laythick->addItem(r.name);
+}
+
+void VPrintWidget::on_pushButton_2()
+{
+    // After the last material was deleted the index may point past the end.
+    if (m_CurIndex < 0 || m_CurIndex >= m_pListMaterial->size())
+        return;
+    RecipePara r = m_pListMaterial->at(m_CurIndex);
+    if (!askNewMaterial(QStringLiteral("%1-Duplicate").arg(r.name), QStringLiteral("%1-Duplicate").arg(r.info), r))
+        return;
+    m_pListMaterial->append(r);
+    ui->Laythick->addItem(r.name);
+}
+
+int VPrintWidget::showBox(const QString& text, int buttons, int defaultButton)
+{
+    QMessageBox box;
+    box.setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+    box.setStyleSheet(m_strMsgStyle);
+    box.setText(text);
+    box.setStandardButtons(QMessageBox::StandardButtons(buttons));
+    box.setDefaultButton(QMessageBox::StandardButton(defaultButton));
+    return box.exec();
+}
+
+void VPrintWidget::on_pushButton_3()
+{
+    if (m_CurIndex < 0 || m_CurIndex >= m_pListMaterial->size())
+        return;
+    if (!m_pListMaterial->at(m_CurIndex).editable) {
+        showBox(tr("Can not delete"), QMessageBox::Ok, QMessageBox::Ok);
+        return;
+    }
+    if (showBox(tr("Sure to Delete this config"), QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+        != QMessageBox::Yes)
+        return;
+    const RecipePara removed = m_pListMaterial->takeAt(m_CurIndex);
+    if (!writeIniFile()) {
+        // The file still holds it: keep the list in step with the file.
+        m_pListMaterial->insert(m_CurIndex, removed);
+        showBox(tr("Material Save Failed"), QMessageBox::Ok, QMessageBox::Ok);
+        return;
+    }
+    m_bSkipSave = true;
+    ui->Laythick->clear();
+    readIniFile();
+    fillNames();
+    updateUI();
+}
+
+void VPrintWidget::slot_SavePara()
+{
+    updateCurPara();
+    if (!writeIniFile())
+        showBox(tr("Material Save Failed"), QMessageBox::Ok, QMessageBox::Ok);
+    updateUI();
+}
+
+void VPrintWidget::on_edit_tilt_dist1_editingFinished()
+{
+    ui->edit_tilt_dist2->setValidator(new QIntValidator(ui->edit_tilt_dist1->text().toInt() + 1, 500, this));
+}
+
+void VPrintWidget::on_pbSearch()
+{
+    ui->listWidget_nethost->clear();
+    m_webForm.netSearch(ui->widgetNet->isVisible());
+}
+
+void VPrintWidget::on_pbConnect()
+{
+    if (m_bConnected) {
+        if (m_webForm.netConnect(QString(), false)) {
+            m_bConnected = false;
+            ui->pbConnect->setText(tr("Connect"));
+            ui->label_currentDevice->hide();
+        }
+        return;
+    }
+    QListWidget* hosts = ui->listWidget_nethost;
+    if (hosts->count() == 0)
+        return;
+    ui->pbConnect->setEnabled(false);
+    const QString entry = hosts->item(hosts->currentRow() < 0 ? 0 : hosts->currentRow())->text();
+    m_bConnected = m_webForm.netConnect(entry, true);
+    ui->pbConnect->setEnabled(true);
+    if (m_bConnected)
+        ui->pbConnect->setText(tr("Disconnect"));
+    else
+        qDebug() << "Printer conenct Failed\r\n" << entry;
+}
+
+void VPrintWidget::slot_dev_list(QVector<QString> list)
+{
+    ui->listWidget_nethost->clear();
+    QString last = QStringLiteral(" ");
+    for (const QString& dev : list) {
+        if (dev == last)
+            continue;
+        ui->listWidget_nethost->addItem(dev);
+        last = dev;
+    }
+}
+
+void VPrintWidget::slot_dev_connected(QString dev)
+{
+    ui->label_currentDevice->setText(tr("Current Dev:") + dev);
+    ui->label_currentDevice->show();
+    ui->pbConnect->setText(tr("Disconnect"));
+}
+
+void VPrintWidget::showWebform(bool type)
+{
+    if (m_webForm.isVisible())
+        m_webForm.hide();
+    else
+        m_webForm.showType(type);
+}
+
+bool VPrintWidget::WriteBinaryParas(QString fileName)
+{
+    return appendParasBlock(fileName, *this);
+}
+
+void VPrintWidget::CalcTotalPrintTime()
+{
+    qDebug() << "PrintTM: ";
+    const PrintTimeEstimate e = estimatePrintTime(m_nLayers, m_buildConfig);
+    m_nTotalSeconds = e.totalSeconds;
+    m_nHours = e.hours;
+    m_nMinutes = e.minutes;
+}
+
+void VPrintWidget::slot_ReceiveNLayers(int layers)
+{
+    if (layers != 0)
+        m_nLayers = layers;
+    m_bSliceData = layers != 0;
+}
+
+void VPrintWidget::slot_updSliceBrowser(int layer)
+{
+    m_nCurLayer = layer;
+    update();
+}
+
+void VPrintWidget::paintEvent(QPaintEvent*)
+{
+    if (m_nPrinterSelect != 0)
+        return;
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const qreal scale = qreal(m_nPreviewWidth) / qreal(m_nPreviewResX);
+    painter.scale(scale, scale);
+    paint(painter);
+}
+
+void VPrintWidget::paint(QPainter& painter)
+{
+    painter.setPen(Qt::NoPen);
+    painter.fillRect(QRect(0, 0, m_buildConfig.XResolution, m_buildConfig.YResolution), Qt::black);
+    painter.setBrush(Qt::white);
+    if (!m_pView || (m_pView->scene() && m_pView->scene()->runningSliceJobs() > 0))
+        return;
+    const SliceLayers model = m_pView->GetSliceData();
+    if (model.isEmpty())
+        return;
+    QPainterPath path; // odd-even: holes stay black
+    if (m_nCurLayer >= 0 && m_nCurLayer < model.size())
+        for (const QPolygonF& poly : model.at(m_nCurLayer))
+            path.addPolygon(poly);
+    const SliceLayers supports = m_pView->GetSliceDataSup();
+    if (m_nCurLayer >= 0 && m_nCurLayer < supports.size())
+        for (const QPolygonF& poly : supports.at(m_nCurLayer)) {
+            QPainterPath sup;
+            sup.addPolygon(poly);
+            painter.drawPath(sup);
+        }
+    painter.drawPath(path);
+}
+
+void VPrintWidget::msgOut(const QString& text, const QString& info)
+{
+    QMessageBox box;
+    box.setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+    box.setStyleSheet(m_strMsgStyle);
+    box.setText(text);
+    box.setInformativeText(info);
+    box.setStandardButtons(QMessageBox::Yes);
+    box.setDefaultButton(QMessageBox::Yes);
+    box.exec();
+}
+
+void VPrintWidget::slot_printDataSend(QString fileName)
+{
+    if (m_nPrinterSelect != 2)
+        return;
+    m_bJobAborted = false;
+    qDebug() << "Save Success" << fileName << " -> ";
+    slot_ReceivePrintDone();
+}
+
+void VPrintWidget::slot_ReceivePrintDone()
+{
+    for (QWidget* w : std::initializer_list<QWidget*>{ui->pushButton, ui->pushButton_2, ui->pushButton_3,
+                                                     ui->btn_StartPrint, ui->pbSavePara, ui->rbLocal, ui->rbNet,
+                                                     ui->rbUsbdisk, ui->Laythick})
+        w->setEnabled(true);
+    ui->btn_CancelPrint->setEnabled(false);
+    if (m_pMsgBox->isVisible())
+        m_pMsgBox->close();
+    switch (m_nPrinterSelect) {
+    case 0:
+        // A cancelled print must not read as a finished one.
+        if (m_bJobAborted)
+            msgOut(tr("Printing Cancelled"), QStringLiteral("打印已取消"));
+        else
+            msgOut(tr("Printing Complete"), QStringLiteral("打印结束"));
+        break;
+    case 1: msgOut(tr("File Transfer Complete"), QStringLiteral("文件传输结束")); break;
+    default:
+        if (m_bJobAborted)
+            msgOut(tr("Failed to Save File"), QStringLiteral("文件保存失败"));
+        else
+            msgOut(tr("File SaveComplete"), QStringLiteral("文件保存结束"));
+        break;
+    }
+    if (m_bConnected)
+        m_webForm.showType(false);
+}
+
+void VPrintWidget::slot_bytesSended(qulonglong sent, qulonglong total)
+{
+    if (total == 0) {
+        m_nProgress = 0;
+        return;
+    }
+    const quint8 p = static_cast<quint8>(sent * 100 / total);
+    if (p > m_nProgress)
+        m_nProgress = p;
+    if (sent >= total) {
+        slot_ReceivePrintDone();
+        m_nProgress = 0;
+    }
+}

@@ -1,0 +1,249 @@
+#include "MaterialList.h"
+#include "VEditRecipeWidget.h"
+#include "VPrintWidget.h"
+#include "VSaveWidgetX.h"
+#include "modal_answer.h"
+
+#include <QDataStream>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <climits>
+
+namespace {
+
+RecipePara sample(const QString& name, int exposure)
+{
+    RecipePara r;
+    MaterialList::setPrintDefaultPara(r);
+    r.editable = true;
+    r.name = name;
+    r.info = name + " info";
+    r.exposure_tm = exposure;
+    r.MaterialStable = 1234;
+    r.bottomMaterialStable = 5678;
+    r.lift_dist1 = 2.6f;
+    r.tilt_near_dist2 = 0.2f;
+    r.Dp = 151.5f;
+    return r;
+}
+
+class Materials : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        qputenv("VEXMOR_CONFIG_DIR", dir.path().toUtf8());
+    }
+    void TearDown() override { qunsetenv("VEXMOR_CONFIG_DIR"); }
+    QString file() const { return dir.path() + "/m.ini"; }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(Materials, RoundTripWithTheReadersConversions)
+{
+    const QList<RecipePara> list = {sample("A", 7000), sample("B", 9000)};
+    {
+        QSettings s(file(), QSettings::IniFormat);
+        ASSERT_TRUE(MaterialList::write(s, list));
+    }
+    // Typed floats are stored as such, not as text.
+    QFile raw(file());
+    ASSERT_TRUE(raw.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(raw.readAll().contains("lift_dist1=@Variant("));
+
+    struct Case { MaterialList::StableRule rule; int stable; };
+    const Case cases[] = {{MaterialList::StableRule::FromBottom, 5678}, {MaterialList::StableRule::OwnKey, 1234}};
+    for (const Case& c : cases) {
+        QSettings s(file(), QSettings::IniFormat);
+        const QList<RecipePara> back = MaterialList::read(s, c.rule);
+        ASSERT_EQ(back.size(), 2);
+        for (int i = 0; i < 2; ++i) {
+            const RecipePara& r = back[i];
+            EXPECT_EQ(r.name, list[i].name);
+            EXPECT_EQ(r.info, list[i].info);
+            EXPECT_TRUE(r.editable);
+            EXPECT_EQ(r.exposure_tm, list[i].exposure_tm);
+            EXPECT_EQ(r.bottom_exposure, 80000);
+            EXPECT_EQ(r.bottomMaterialStable, 5678);
+            EXPECT_EQ(r.MaterialStable, c.stable);
+            EXPECT_EQ(r.lift_bottom_layer, 10);
+            EXPECT_FLOAT_EQ(r.lift_dist1, 3.0f); // integer conversion on reading
+            EXPECT_FLOAT_EQ(r.tilt_near_dist2, 0.2f);
+            EXPECT_FLOAT_EQ(r.bottom_layers, 0.3f);
+            EXPECT_FLOAT_EQ(r.Dp, 151.5f);
+            EXPECT_FLOAT_EQ(r.lift_dist2, 5.0f);
+        }
+    }
+}
+
+TEST_F(Materials, HostileValuesSaturateOrReadZero)
+{
+    {
+        QFile f(file());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[Materials]\n"
+                "1\\BottomMaterialStable=1e20\n1\\exposure_tm=99999999999\n1\\tilt_dist1=nan\n"
+                "1\\name=big\n"
+                "2\\BottomMaterialStable=nan\n2\\exposure_tm=abc\n2\\lift_dist1=-1e30\n2\\name=bad\n"
+                "size=2000000000\n");
+    }
+    QSettings s(file(), QSettings::IniFormat);
+    const QList<RecipePara> back = MaterialList::read(s, MaterialList::StableRule::FromBottom);
+    ASSERT_EQ(back.size(), 2); // the stored count is not trusted
+    EXPECT_EQ(back[0].bottomMaterialStable, INT_MAX);
+    EXPECT_EQ(back[0].MaterialStable, INT_MAX);
+    EXPECT_EQ(back[0].exposure_tm, INT_MAX);
+    EXPECT_EQ(back[0].tilt_dist1, 0.0f);
+    EXPECT_EQ(back[1].bottomMaterialStable, 0);
+    EXPECT_EQ(back[1].exposure_tm, 0);
+    EXPECT_EQ(back[1].lift_dist1, 0.0f); // not an integer text
+}
+
+TEST_F(Materials, RecipesAndMaterialsSurviveEachOthersWrites)
+{
+    VEditRecipeWidget editor;
+    DLP::SliceBuildConfig config;
+    editor.setMachine("Pellar10");
+    editor.readIniFileX();
+    VSaveWidgetX panel(nullptr, &editor, config);
+    panel.setMachine("Pellar10");
+
+    RecipePara mine = editor.m_listRecipe[0];
+    mine.name = "mine";
+    mine.editable = true;
+    editor.m_listRecipe.append(mine);
+    ASSERT_TRUE(editor.writeIniFileX());
+
+    panel.m_pListMaterial->append(sample("M", 7000));
+    ASSERT_TRUE(panel.writeIniFile());
+    {
+        // An older "Resin" group lives in the material file too.
+        QSettings s(MaterialList::filePath("Pellar10"), QSettings::IniFormat);
+        s.setValue("Resin/old/name", "old resin");
+        s.setValue("Resin/old/exposure_tm", 4321);
+    }
+    ASSERT_TRUE(panel.writeIniFile());
+    ASSERT_TRUE(editor.writeIniFileX());
+
+    editor.readIniFileX();
+    EXPECT_EQ(editor.m_listRecipe.last().name, "mine");
+    panel.readIniFile();
+    ASSERT_EQ(panel.m_pListMaterial->size(), 1);
+    EXPECT_EQ(panel.m_pListMaterial->at(0).name, "M");
+    ASSERT_EQ(panel.m_listResin.size(), 4); // three defaults, then the old group
+    EXPECT_EQ(panel.m_listResin[3].name, "old resin");
+    EXPECT_EQ(panel.m_listResin[3].exposure_tm, 4321);
+
+    // The panel's copy of the store's file code sees the same recipes.
+    panel.m_listResin.clear();
+    panel.readIniFileX();
+    ASSERT_EQ(panel.m_listResin.size(), 4);
+    EXPECT_EQ(panel.m_listResin[0].name, "Vexmor3D Resin 25um");
+    EXPECT_EQ(panel.m_listResin[0].exposure_tm, 4000);
+    EXPECT_EQ(panel.m_listResin[3].name, "mine");
+}
+
+TEST_F(Materials, EmptyFileGivesTheSavePanelsDefault)
+{
+    VEditRecipeWidget editor;
+    DLP::SliceBuildConfig config;
+    VSaveWidgetX panel(nullptr, &editor, config);
+    panel.setMachine("Pellar4K");
+    panel.readIniFile();
+    ASSERT_EQ(panel.m_pListMaterial->size(), 1);
+    const RecipePara& r = panel.m_pListMaterial->at(0);
+    EXPECT_EQ(r.name, "Vexmor3D Resin 100um");
+    EXPECT_EQ(r.exposure_tm, 6000);
+    EXPECT_FLOAT_EQ(r.lift_speed, 300.0f);
+    EXPECT_FLOAT_EQ(r.lift_dist2, 2.0f);
+    EXPECT_TRUE(QFile::exists(MaterialList::filePath("Pellar4K")));
+    // Read again: the file now has its array, so no second default.
+    panel.readIniFile();
+    EXPECT_EQ(panel.m_pListMaterial->size(), 1);
+}
+
+TEST_F(Materials, UnwritableFileIsReported)
+{
+    VEditRecipeWidget editor;
+    DLP::SliceBuildConfig config;
+    VSaveWidgetX panel(nullptr, &editor, config);
+    // The material file's place is taken by a folder.
+    ASSERT_TRUE(QDir(dir.path()).mkpath("BlockedMaterial.ini/x"));
+    panel.setMachine("Blocked");
+    panel.m_pListMaterial->append(sample("M", 7000));
+    EXPECT_FALSE(panel.writeIniFile());
+    ModalAnswers answers({QMessageBox::Yes});
+    panel.slot_SavePara();
+    ASSERT_EQ(answers.texts.size(), 1);
+    EXPECT_EQ(answers.texts[0], "Material Save Failed");
+    EXPECT_EQ(panel.m_pListMaterial->size(), 1);
+}
+
+TEST_F(Materials, ParameterBlockIsCheckedAndCutBackOnFailure)
+{
+    VEditRecipeWidget editor;
+    DLP::SliceBuildConfig config;
+    VSaveWidgetX panel(nullptr, &editor, config);
+    const QString path = dir.path() + "/job.bin";
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(10, 'x'));
+    }
+    panel.findChild<QLineEdit*>("edit_exposure_tm")->setText("7000");
+    panel.findChild<QLineEdit*>("edit_bottom_layers")->setText("2.7");
+    ASSERT_TRUE(panel.WriteBinaryParas(path));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray all = f.readAll();
+    ASSERT_EQ(all.size(), 126);
+    EXPECT_TRUE(all.mid(10, 20).startsWith("Paras:"));
+    QDataStream in(all.mid(30));
+    in.setByteOrder(QDataStream::LittleEndian);
+    qint32 exposure = 0, bottom = 0, high = 0;
+    in >> exposure >> bottom >> high;
+    EXPECT_EQ(exposure, 7000);
+    EXPECT_EQ(high, 2); // whole millimetres
+    EXPECT_TRUE(all.mid(106).startsWith("parasend"));
+
+    // The earlier print panel writes the same section from its own form.
+    {
+        // Its material file lies in the working directory: keep it in the scratch folder.
+        const QString cwd = QDir::currentPath();
+        QDir::setCurrent(dir.path());
+        VPrintWidget print(nullptr, config);
+        QDir::setCurrent(cwd);
+        const QString other = dir.path() + "/print.bin";
+        print.findChild<QLineEdit*>("edit_exposure_tm")->setText("7000");
+        print.findChild<QLineEdit*>("edit_bottom_layers")->setText("2.7");
+        for (const char* name : {"lEMaterialsStableTimeLow", "lEMaterialsStableTimeHigh", "edit_lift_dist",
+                                 "edit_lift_speed", "edit_retract_speed", "edit_tilt_dist1", "edit_tilt_speed1",
+                                 "edit_tilt_dist2", "edit_tilt_speed2", "edit_retract_speed_2", "lineEditNearDist",
+                                 "lineEditNearOffset", "lineEditNearSpeed", "lERotatecircles", "lERotateSpeed",
+                                 "edit_Dp", "edit_bottom_exposure"}) {
+            print.findChild<QLineEdit*>(name)->setText(panel.findChild<QLineEdit*>(name)->text());
+        }
+        {
+            QFile f(other);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray(10, 'x'));
+        }
+        ASSERT_TRUE(print.WriteBinaryParas(other));
+        QFile f(other);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), all);
+    }
+
+    if (QFile::exists("/dev/full")) {
+        EXPECT_FALSE(panel.WriteBinaryParas("/dev/full"));
+    }
+}
+
+} // namespace
