@@ -1,5 +1,6 @@
 #include "supportedit_fixture.h"
 
+#include <algorithm>
 #include <QSignalSpy>
 
 TEST_F(SupportEdit, CancelAfterThreeAddsAndTwoDeletesBringsBackTheGeneratedSet)
@@ -72,4 +73,36 @@ TEST_F(SupportEdit, SaveRunsOnlyTheModifiedInstancesAndEndsOnce)
     OpenEdit();
     m_view->slot_EditSupport(false, true, {});
     EXPECT_EQ(done.count(), 1);
+}
+
+TEST_F(SupportEdit, SaveGivesAClickAddedSupportItsTipAndColumn)
+{
+    Generate(m_slab);
+    OpenEdit();
+    const QVector3D lo = m_slab->m_minBound, hi = m_slab->m_maxBound;
+    // Low on the front face of the lifted slab: a side contact over the plate.
+    Click(Project(QVector3D((lo.x() + hi.x()) / 2, lo.y() + 1, lo.z())));
+    auto added = std::find_if(m_slab->m_supportMap.begin(), m_slab->m_supportMap.end(),
+                              [](const DLP_Support& s) { return s.addedByClick; });
+    ASSERT_NE(added, m_slab->m_supportMap.end());
+    const QVector3D h = V(added->point);
+    ASSERT_NEAR(h.y(), lo.y(), 0.15f);
+    ASSERT_EQ(added->cones.size(), 1); // only the provisional cone until the run
+
+    QSignalSpy done(m_view.get(), &VSLGLView::sig_GenSupportDone);
+    m_view->slot_EditSupport(false, true, {});
+    ASSERT_TRUE(WaitFor([&] { return m_view->scene()->runningSupportJobs() == 0 && done.count() > 0; }));
+    ASSERT_EQ(m_slab->m_supportMap.size(), 5);
+    auto run = std::find_if(m_slab->m_supportMap.begin(), m_slab->m_supportMap.end(),
+                            [&](const DLP_Support& s) { return (V(s.point) - h).length() < 1e-3f; });
+    ASSERT_NE(run, m_slab->m_supportMap.end());
+    EXPECT_FALSE(run->isDeleted || run->addedByClick);
+    EXPECT_GE(run->index, 0); // renumbered
+    ASSERT_GE(run->cones.size(), 2) << "tip and column";
+    EXPECT_LT((V(run->cones[0][0]) - h).length(), 1e-3f); // the tip starts on the surface
+    EXPECT_LT(run->cones[0][1][1], lo.y() - 0.5f);            // and leaves it outwards
+    float lowest = h.z();
+    for (const auto& c : run->cones)
+        lowest = std::min({lowest, c[0][2], c[1][2]});
+    EXPECT_TRUE(lowest < 0.05f || run->onModel) << "lowest " << lowest;
 }
