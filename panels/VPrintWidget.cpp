@@ -1,5 +1,7 @@
 #include "VPrintWidget.h"
 
+#include "MaterialForm.h"
+
 #include "MaterialList.h"
 #include "ParasBlock.h"
 #include "PrintTimeEstimate.h"
@@ -28,25 +30,6 @@ const char* const kMsgStyle =
     "*{background-color: black; color: white; font-size: 60px;}"
     "QPushButton{font: 60pt; font-size: 60px; background-color: rgb(125, 125, 125); border: 2px outset;"
     " border-radius: 10px; padding: 5px 5px;}";
-
-QString number(float f)
-{
-    return QString::number(f, 'g', 6);
-}
-
-int toInt(const QLineEdit* e)
-{
-    bool ok = false;
-    const int v = e->text().toInt(&ok);
-    return ok ? v : 0;
-}
-
-float toFloat(const QLineEdit* e)
-{
-    bool ok = false;
-    const float v = e->text().toFloat(&ok);
-    return ok && std::isfinite(v) ? v : 0.0f;
-}
 
 } // namespace
 
@@ -168,30 +151,7 @@ void VPrintWidget::updateUI()
     if (m_CurIndex < 0 || m_CurIndex >= m_pListMaterial->size())
         return;
     const RecipePara& r = m_pListMaterial->at(m_CurIndex);
-    ui->edit_exposure_tm->setText(QString::number(r.exposure_tm));
-    ui->lEMaterialsStableTimeHigh->setText(QString::number(r.MaterialStable));
-    ui->LEMIDDELHigh->setText(number(r.middle_layers));
-    ui->edit_bottom_exposure->setText(QString::number(r.bottom_exposure));
-    ui->lEMaterialsStableTimeLow->setText(QString::number(r.bottomMaterialStable));
-    ui->edit_bottom_layers->setText(number(r.bottom_layers));
-    ui->edit_Dp->setText(number(r.Dp));
-    ui->le_zdist2->setText(number(r.lift_dist2));
-    ui->le_zfirstbottomspeed->setText(number(r.lift_first_bottom_speed));
-    ui->le_zbottomspeed->setText(number(r.lift_bottom_speed));
-    ui->le_zdivide->setText(QString::number(r.lift_bottom_layer));
-    ui->edit_lift_dist->setText(number(r.lift_dist1));
-    ui->edit_lift_speed->setText(number(r.lift_speed));
-    ui->edit_retract_speed->setText(number(r.retract_speed));
-    ui->edit_tilt_dist1->setText(number(r.tilt_dist1));
-    ui->edit_tilt_speed1->setText(number(r.tilt_speed1));
-    ui->edit_tilt_dist2->setText(number(r.tilt_dist2));
-    ui->edit_tilt_speed2->setText(number(r.tilt_speed2));
-    ui->edit_retract_speed_2->setText(number(r.retract_speed_2));
-    ui->lineEditNearDist->setText(number(r.tilt_near_dist));
-    ui->lineEditNearOffset->setText(number(r.tilt_near_dist2));
-    ui->lineEditNearSpeed->setText(number(r.tilt_near_speed));
-    ui->lERotatecircles->setText(number(r.rotate_dist));
-    ui->lERotateSpeed->setText(number(r.rotate_speed));
+    MaterialForm::show(r, ui);
     ui->label_material->setText(r.name);
     ui->label_materialdescription->setText(r.info);
     for (QLineEdit* e : userFields())
@@ -203,30 +163,7 @@ void VPrintWidget::updateCurPara()
     if (m_CurIndex < 0 || m_CurIndex >= m_pListMaterial->size())
         return;
     RecipePara& r = (*m_pListMaterial)[m_CurIndex];
-    r.exposure_tm = toInt(ui->edit_exposure_tm);
-    r.bottom_exposure = toInt(ui->edit_bottom_exposure);
-    r.lift_bottom_layer = toInt(ui->le_zdivide);
-    r.MaterialStable = DLP::truncToInt(toFloat(ui->lEMaterialsStableTimeHigh));
-    r.bottomMaterialStable = DLP::truncToInt(toFloat(ui->lEMaterialsStableTimeLow));
-    r.middle_layers = toFloat(ui->LEMIDDELHigh);
-    r.bottom_layers = toFloat(ui->edit_bottom_layers);
-    r.Dp = toFloat(ui->edit_Dp);
-    r.lift_dist2 = toFloat(ui->le_zdist2);
-    r.lift_first_bottom_speed = toFloat(ui->le_zfirstbottomspeed);
-    r.lift_bottom_speed = toFloat(ui->le_zbottomspeed);
-    r.lift_dist1 = toFloat(ui->edit_lift_dist);
-    r.lift_speed = toFloat(ui->edit_lift_speed);
-    r.retract_speed = toFloat(ui->edit_retract_speed);
-    r.tilt_dist1 = toFloat(ui->edit_tilt_dist1);
-    r.tilt_speed1 = toFloat(ui->edit_tilt_speed1);
-    r.tilt_dist2 = toFloat(ui->edit_tilt_dist2);
-    r.tilt_speed2 = toFloat(ui->edit_tilt_speed2);
-    r.retract_speed_2 = toFloat(ui->edit_retract_speed_2);
-    r.tilt_near_dist = toFloat(ui->lineEditNearDist);
-    r.tilt_near_dist2 = toFloat(ui->lineEditNearOffset);
-    r.tilt_near_speed = toFloat(ui->lineEditNearSpeed);
-    r.rotate_dist = toFloat(ui->lERotatecircles);
-    r.rotate_speed = toFloat(ui->lERotateSpeed);
+    MaterialForm::read(r, ui);
     r.info = ui->label_materialdescription->text();
 }
 

@@ -13,6 +13,7 @@
 #include "displaystandin.h"
 #include "dlpserialport.h"
 #include "notices.h"
+#include "MaterialForm.h"
 #include "RecipeFields.h"
 #include "ui_VSaveWidgetX.h"
 
@@ -45,11 +46,6 @@ const char* const kDelStyle =
     "QPushButton{color: rgb(19, 29, 33); background-color: rgb(238, 236, 234); border-radius: 5px;"
     " min-width: 60px; max-width: 60px;}"
     "QPushButton:pressed{color: rgb(65, 65, 65); background-color: rgb(170, 170, 170);}";
-
-QString num(float v)
-{
-    return QString::number(v, 'g', 6);
-}
 
 } // namespace
 
@@ -224,25 +220,7 @@ void VSaveWidgetX::updateUI()
     if (m_nCurMaterial < 0 || m_nCurMaterial >= m_pListMaterial->size())
         return;
     const RecipePara& r = m_pListMaterial->at(m_nCurMaterial);
-    showRecipeFields(r, {ui->edit_exposure_tm, ui->edit_bottom_exposure, ui->edit_bottom_layers,
-                     ui->edit_lift_dist, ui->le_zdist2, ui->edit_lift_speed, ui->lEMaterialsStableTimeLow,
-                     ui->le_zfirstbottomspeed});
-    ui->LEMIDDELHigh->setText(num(r.middle_layers));
-    ui->edit_retract_speed->setText(num(r.retract_speed));
-    ui->lERotatecircles->setText(num(r.rotate_dist));
-    ui->lERotateSpeed->setText(num(r.rotate_speed));
-    ui->lEMaterialsStableTimeHigh->setText(QString::number(r.MaterialStable));
-    ui->edit_tilt_dist1->setText(num(r.tilt_dist1));
-    ui->edit_tilt_speed1->setText(num(r.tilt_speed1));
-    ui->edit_tilt_dist2->setText(num(r.tilt_dist2));
-    ui->edit_tilt_speed2->setText(num(r.tilt_speed2));
-    ui->edit_retract_speed_2->setText(num(r.retract_speed_2));
-    ui->lineEditNearDist->setText(num(r.tilt_near_dist));
-    ui->lineEditNearOffset->setText(num(r.tilt_near_dist2));
-    ui->lineEditNearSpeed->setText(num(r.tilt_near_speed));
-    ui->le_zdivide->setText(QString::number(r.lift_bottom_layer));
-    ui->le_zbottomspeed->setText(num(r.lift_bottom_speed));
-    ui->edit_Dp->setText(num(r.Dp));
+    MaterialForm::show(r, ui);
     ui->label_material->setText(r.name);
     ui->label_materialdescription->setText(r.info);
     for (QLineEdit* e : {ui->edit_exposure_tm, ui->edit_bottom_exposure, ui->edit_bottom_layers,
@@ -257,35 +235,9 @@ void VSaveWidgetX::updateCurPara()
     if (m_nCurMaterial < 0 || m_nCurMaterial >= m_pListMaterial->size())
         return;
     RecipePara& r = (*m_pListMaterial)[m_nCurMaterial];
-    auto toF = [](QLineEdit* e) { return e->text().toFloat(); };
-    auto truncated = [](QLineEdit* e) {
-        const float f = e->text().toFloat();
-        return std::isfinite(f) ? int(std::clamp(f, -2.0e9f, 2.0e9f)) : 0;
-    };
-    r.exposure_tm = ui->edit_exposure_tm->text().toInt();
-    r.bottom_exposure = ui->edit_bottom_exposure->text().toInt();
-    r.bottom_layers = toF(ui->edit_bottom_layers);
-    r.lift_dist1 = toF(ui->edit_lift_dist);
-    r.lift_dist2 = toF(ui->le_zdist2);
-    r.lift_speed = toF(ui->edit_lift_speed);
-    r.bottomMaterialStable = truncated(ui->lEMaterialsStableTimeLow);
+    MaterialForm::read(r, ui);
+    // This panel keeps one stable time: the visible one.
     r.MaterialStable = r.bottomMaterialStable;
-    r.lift_first_bottom_speed = toF(ui->le_zfirstbottomspeed);
-    r.middle_layers = toF(ui->LEMIDDELHigh);
-    r.retract_speed = toF(ui->edit_retract_speed);
-    r.rotate_dist = toF(ui->lERotatecircles);
-    r.rotate_speed = toF(ui->lERotateSpeed);
-    r.tilt_dist1 = toF(ui->edit_tilt_dist1);
-    r.tilt_speed1 = toF(ui->edit_tilt_speed1);
-    r.tilt_dist2 = toF(ui->edit_tilt_dist2);
-    r.tilt_speed2 = toF(ui->edit_tilt_speed2);
-    r.retract_speed_2 = toF(ui->edit_retract_speed_2);
-    r.tilt_near_dist = toF(ui->lineEditNearDist);
-    r.tilt_near_dist2 = toF(ui->lineEditNearOffset);
-    r.tilt_near_speed = toF(ui->lineEditNearSpeed);
-    r.lift_bottom_layer = ui->le_zdivide->text().toInt();
-    r.lift_bottom_speed = toF(ui->le_zbottomspeed);
-    r.Dp = toF(ui->edit_Dp);
     r.info = ui->label_materialdescription->text();
 }
 

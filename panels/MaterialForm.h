@@ -1,0 +1,95 @@
+#pragma once
+
+#include "RecipePara.h"
+#include "dlp/saturatingcast.h"
+
+#include <QLineEdit>
+#include <QString>
+
+#include <cmath>
+
+// The material page shared by the save panel and the earlier print panel:
+// both forms name their fields alike, so one writer and one reader serve
+// either generated form class.
+namespace MaterialForm {
+
+inline QString text(float v)
+{
+    return QString::number(v, 'g', 6);
+}
+
+inline int whole(const QLineEdit* e)
+{
+    bool ok = false;
+    const int v = e->text().toInt(&ok);
+    return ok ? v : 0;
+}
+
+// Non-numbers and non-finite values read 0.
+inline float real(const QLineEdit* e)
+{
+    const float v = e->text().toFloat();
+    return std::isfinite(v) ? v : 0.0f;
+}
+
+// Every value field of the page (names and descriptions are the panels' own).
+template <class Form>
+void show(const RecipePara& r, Form* ui)
+{
+    ui->edit_exposure_tm->setText(QString::number(r.exposure_tm));
+    ui->edit_bottom_exposure->setText(QString::number(r.bottom_exposure));
+    ui->lEMaterialsStableTimeHigh->setText(QString::number(r.MaterialStable));
+    ui->lEMaterialsStableTimeLow->setText(QString::number(r.bottomMaterialStable));
+    ui->LEMIDDELHigh->setText(text(r.middle_layers));
+    ui->edit_bottom_layers->setText(text(r.bottom_layers));
+    ui->edit_Dp->setText(text(r.Dp));
+    ui->le_zdist2->setText(text(r.lift_dist2));
+    ui->le_zfirstbottomspeed->setText(text(r.lift_first_bottom_speed));
+    ui->le_zbottomspeed->setText(text(r.lift_bottom_speed));
+    ui->le_zdivide->setText(QString::number(r.lift_bottom_layer));
+    ui->edit_lift_dist->setText(text(r.lift_dist1));
+    ui->edit_lift_speed->setText(text(r.lift_speed));
+    ui->edit_retract_speed->setText(text(r.retract_speed));
+    ui->edit_tilt_dist1->setText(text(r.tilt_dist1));
+    ui->edit_tilt_speed1->setText(text(r.tilt_speed1));
+    ui->edit_tilt_dist2->setText(text(r.tilt_dist2));
+    ui->edit_tilt_speed2->setText(text(r.tilt_speed2));
+    ui->edit_retract_speed_2->setText(text(r.retract_speed_2));
+    ui->lineEditNearDist->setText(text(r.tilt_near_dist));
+    ui->lineEditNearOffset->setText(text(r.tilt_near_dist2));
+    ui->lineEditNearSpeed->setText(text(r.tilt_near_speed));
+    ui->lERotatecircles->setText(text(r.rotate_dist));
+    ui->lERotateSpeed->setText(text(r.rotate_speed));
+}
+
+// The reverse of show(); the two stable times are read as floats and cut.
+template <class Form>
+void read(RecipePara& r, const Form* ui)
+{
+    r.exposure_tm = whole(ui->edit_exposure_tm);
+    r.bottom_exposure = whole(ui->edit_bottom_exposure);
+    r.lift_bottom_layer = whole(ui->le_zdivide);
+    r.MaterialStable = DLP::truncToInt(real(ui->lEMaterialsStableTimeHigh));
+    r.bottomMaterialStable = DLP::truncToInt(real(ui->lEMaterialsStableTimeLow));
+    r.middle_layers = real(ui->LEMIDDELHigh);
+    r.bottom_layers = real(ui->edit_bottom_layers);
+    r.Dp = real(ui->edit_Dp);
+    r.lift_dist2 = real(ui->le_zdist2);
+    r.lift_first_bottom_speed = real(ui->le_zfirstbottomspeed);
+    r.lift_bottom_speed = real(ui->le_zbottomspeed);
+    r.lift_dist1 = real(ui->edit_lift_dist);
+    r.lift_speed = real(ui->edit_lift_speed);
+    r.retract_speed = real(ui->edit_retract_speed);
+    r.tilt_dist1 = real(ui->edit_tilt_dist1);
+    r.tilt_speed1 = real(ui->edit_tilt_speed1);
+    r.tilt_dist2 = real(ui->edit_tilt_dist2);
+    r.tilt_speed2 = real(ui->edit_tilt_speed2);
+    r.retract_speed_2 = real(ui->edit_retract_speed_2);
+    r.tilt_near_dist = real(ui->lineEditNearDist);
+    r.tilt_near_dist2 = real(ui->lineEditNearOffset);
+    r.tilt_near_speed = real(ui->lineEditNearSpeed);
+    r.rotate_dist = real(ui->lERotatecircles);
+    r.rotate_speed = real(ui->lERotateSpeed);
+}
+
+} // namespace MaterialForm
