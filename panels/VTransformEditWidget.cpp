@@ -171,76 +171,51 @@ static bool usableFactor(float f)
 
 void VTransformEditWidget::slot_Scale_Changed()
 {
-    if (!m_bEchoGuard)
-        return;
-    QVector3D s;
-    ExportGroupData(Group_Scale, s);
-    const int a = changedAxis(6);
-    if (a < 0)
-        return;
-    const float f = s[a] / m_fLastValues[6 + a];
-    if (m_fLastValues[6 + a] == 0.0f || !usableFactor(f)) {
-        restoreGroup(Group_Scale);
-        return;
-    }
-    if (!m_bUniform) {
-        QVector3D factors(1, 1, 1);
-        factors[a] = f;
-        emit signal_SendEditData({2, factors.x(), factors.y(), factors.z()});
-        m_bEchoGuard = false;
-        m_fLastValues[6 + a] *= f;
-        m_fLastValues[9 + a] *= f;
-        m_mapEditor[9 + a]->setValue(m_fLastValues[9 + a]);
-        m_bEchoGuard = true;
-        return;
-    }
-    emit signal_SendEditData({2, f, f, f});
-    m_bEchoGuard = false;
-    for (int k = 0; k < 3; ++k) {
-        m_fLastValues[6 + k] *= f;
-        if (k != a)
-            m_mapEditor[6 + k]->setValue(m_fLastValues[6 + k]);
-        m_fLastValues[9 + k] *= f;
-        m_mapEditor[9 + k]->setValue(m_fLastValues[9 + k]);
-    }
-    m_bEchoGuard = true;
+    applyFactorEdit(Group_Scale);
 }
 
 void VTransformEditWidget::slot_Size_Changed()
 {
+    applyFactorEdit(Group_Size);
+}
+
+// A scale or size edit is one factor: sent to the view, and applied here to
+// the other scale and size fields (all axes with the uniform lock, the edited
+// axis alone without), since the view sends nothing back after a scale.
+void VTransformEditWidget::applyFactorEdit(int group)
+{
     if (!m_bEchoGuard)
         return;
-    QVector3D w;
-    ExportGroupData(Group_Size, w);
-    const int a = changedAxis(9);
+    QVector3D v;
+    ExportGroupData(static_cast<emGroupID>(group), v);
+    const int first = 3 * group;
+    const int a = changedAxis(first);
     if (a < 0)
         return;
-    const float f = w[a] / m_fLastValues[9 + a];
-    if (m_fLastValues[9 + a] == 0.0f || !usableFactor(f)) {
-        restoreGroup(Group_Size);
+    const float f = v[a] / m_fLastValues[first + a];
+    if (m_fLastValues[first + a] == 0.0f || !usableFactor(f)) {
+        restoreGroup(group);
         return;
     }
+    QVector3D factors(f, f, f);
     if (!m_bUniform) {
-        QVector3D factors(1, 1, 1);
+        factors = QVector3D(1, 1, 1);
         factors[a] = f;
-        emit signal_SendEditData({2, factors.x(), factors.y(), factors.z()});
-        m_bEchoGuard = false;
-        m_fLastValues[6 + a] *= f;
-        m_mapEditor[6 + a]->setValue(m_fLastValues[6 + a]);
-        m_fLastValues[9 + a] = w[a];
-        m_bEchoGuard = true;
-        return;
     }
-    emit signal_SendEditData({2, f, f, f});
+    emit signal_SendEditData({2, factors.x(), factors.y(), factors.z()});
     m_bEchoGuard = false;
     for (int k = 0; k < 3; ++k) {
-        m_fLastValues[6 + k] *= f;
-        m_mapEditor[6 + k]->setValue(m_fLastValues[6 + k]);
-        if (k == a) {
-            m_fLastValues[9 + k] = w[a];
-        } else {
-            m_fLastValues[9 + k] *= f;
-            m_mapEditor[9 + k]->setValue(m_fLastValues[9 + k]);
+        if (!m_bUniform && k != a)
+            continue;
+        for (int g : {int(Group_Scale), int(Group_Size)}) {
+            const int id = 3 * g + k;
+            if (g == group && k == a) {
+                // The edited field keeps what the user typed.
+                m_fLastValues[id] = g == Group_Size ? v[a] : m_fLastValues[id] * f;
+                continue;
+            }
+            m_fLastValues[id] *= factors[k];
+            m_mapEditor[id]->setValue(m_fLastValues[id]);
         }
     }
     m_bEchoGuard = true;

@@ -73,6 +73,7 @@ private:
     void EnableModeGroups(int mode, bool enable);
     int changedAxis(int firstEditorId) const;
     void restoreGroup(int group);
+    void applyFactorEdit(int group);
 
     int m_nSelectedId = -1;
     int m_nEditMode = 0;
