@@ -149,6 +149,17 @@ protected:
         return modal.texts;
     }
     QStringList import(const QString& file) { return click("btn_Import", file); }
+    // Imports `good` then `name`: a box refuses the file and disables Save.
+    void expectImport(const QString& good, const char* name, const QString& box, const char* shown)
+    {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(import(good).isEmpty());
+        ASSERT_TRUE(saveEnabled());
+        EXPECT_EQ(import(path(name)), box.isEmpty() ? QStringList() : QStringList{box});
+        EXPECT_EQ(saveEnabled(), box.isEmpty());
+        EXPECT_EQ(label("Label_LayerThick"), shown);
+        EXPECT_EQ(label("Label_FileName"), box.isEmpty() ? QString(name) : QString());
+    }
     // Saves to `file` and waits for the converter; its result.
     int saveAndWait(const QString& file)
     {
@@ -237,16 +248,9 @@ TEST_F(ConverterPanel, ImportOwnFileChecksAndFailuresDisableSave)
         {"folder.vxs", QByteArray(), unknown, ""},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        ASSERT_TRUE(import(good).isEmpty());
-        ASSERT_TRUE(saveEnabled());
         if (!c.bytes.isNull())
             ASSERT_TRUE(writeFile(path(c.name), c.bytes));
-        const QStringList boxes = import(path(c.name));
-        EXPECT_EQ(boxes, c.box.isEmpty() ? QStringList() : QStringList{c.box});
-        EXPECT_EQ(saveEnabled(), c.box.isEmpty());
-        EXPECT_EQ(label("Label_LayerThick"), c.shown);
-        EXPECT_EQ(label("Label_FileName"), c.box.isEmpty() ? QString(c.name) : QString());
+        expectImport(good, c.name, c.box, c.shown);
     }
     ASSERT_EQ(opened.size(), 2 * int(std::size(cases)));
     EXPECT_EQ(opened.first().caption, "Import File");
@@ -302,19 +306,13 @@ TEST_F(ConverterPanel, ImportArchiveChecks)
     };
     ASSERT_TRUE(WriteZipArchive(path("good.zip"), {{"run.gcode", pellar10Header("0.05", 1)}, {"1.png", png}}));
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
         if (QString(c.name) == "notzip.zip")
             ASSERT_TRUE(writeFile(path(c.name), "PK but no archive"));
         else if (c.gcode.isNull())
             ASSERT_TRUE(WriteZipArchive(path(c.name), {{"1.png", png}}));
         else
             ASSERT_TRUE(WriteZipArchive(path(c.name), {{"run.gcode", c.gcode}, {"1.png", png}}));
-        ASSERT_TRUE(import(path("good.zip")).isEmpty());
-        const QStringList boxes = import(path(c.name));
-        EXPECT_EQ(boxes, c.box.isEmpty() ? QStringList() : QStringList{c.box});
-        EXPECT_EQ(saveEnabled(), c.box.isEmpty());
-        EXPECT_EQ(label("Label_LayerThick"), c.shown);
-        EXPECT_EQ(label("Label_FileName"), c.box.isEmpty() ? QString(c.name) : QString());
+        expectImport(path("good.zip"), c.name, c.box, c.shown);
     }
     EXPECT_EQ(opened.first().filter, "ChiTuBox zip files (*.zip)");
 
@@ -499,23 +497,6 @@ TEST_F(ConverterPanel, ConvertsThenResavesThroughTheThread)
     EXPECT_EQ(label("Label_LayerThick"), "50 um");
 }
 
-TEST_F(ConverterPanel, MissingLayerGivesOneBoxAndNoFile)
-{
-    ASSERT_TRUE(WriteZipArchive(path("gap.zip"), pellar10Archive(3, 2)));
-    source("ChiTuBox zip files");
-    ASSERT_TRUE(import(path("gap.zip")).isEmpty());
-    QSignalSpy done(panel->m_pExportThread, &ExportThread::signal_ExportDataDone);
-    const int result = saveAndWait(path("gap.vxs"));
-    EXPECT_EQ(result, ExportLayerFailed);
-    ASSERT_EQ(done.size(), 1);
-    ModalAnswers modal;
-    panel->slot_ExportDataDone(result, done.first().at(1).toString());
-    ASSERT_EQ(modal.texts.size(), 1);
-    EXPECT_TRUE(modal.texts[0].startsWith("A layer of the archive is missing or damaged.\n"));
-    EXPECT_TRUE(modal.texts[0].contains("layer 2")) << modal.texts[0].toStdString();
-    EXPECT_FALSE(QFile::exists(path("gap.vxs")));
-}
-
 TEST_F(ConverterPanel, RunningConversionKeepsItsJob)
 {
     ASSERT_TRUE(WriteZipArchive(path("part.zip"), pellar10Archive(3)));
@@ -546,10 +527,6 @@ TEST_F(ConverterPanel, RunningConversionKeepsItsJob)
     EXPECT_EQ(done.first().at(0).toInt(), 0);
     EXPECT_TRUE(saveEnabled());
 }
-
-} // namespace
-
-namespace {
 
 // Archives of bench/converter/make_test_archive: its check-row header fits
 // the model it names, and a left-out layer stops the conversion.
@@ -606,10 +583,6 @@ TEST_F(ConverterPanel, ArchivesOfTheTestTool)
     }
 #endif
 }
-
-} // namespace
-
-namespace {
 
 // The title-bar Import of the main window: the panel's job runs under the
 // busy overlay and its end comes back through the window.

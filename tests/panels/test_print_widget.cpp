@@ -72,6 +72,17 @@ private:
 
 const char* const kFile = "VXTLcdMaterial.ini";
 
+// The projector picture the panel paints over a red field.
+QImage painted(VPrintWidget& panel, int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    QPainter painter(&image);
+    panel.paint(painter);
+    painter.end();
+    return image;
+}
+
 class PrintWidget : public ::testing::Test
 {
 protected:
@@ -340,23 +351,14 @@ TEST_F(PrintWidget, PreviewShowsTheRingOfTheCurrentLayer)
     }
     panel->m_nPrinterSelect = 0;
     panel->slot_updSliceBrowser(1);
-    QImage image(2560, 1440, QImage::Format_RGB32);
-    image.fill(Qt::red);
-    QPainter painter(&image);
-    panel->paint(painter);
-    painter.end();
+    QImage image = painted(*panel, 2560, 1440);
     image.scaled(640, 360).save(old + "/print_widget_ring.png");
     EXPECT_EQ(qGray(image.pixel(420 - 150, 720)), 255); // the ring
     EXPECT_EQ(qGray(image.pixel(420, 720)), 0);         // its hole
-    EXPECT_EQ(qGray(image.pixel(1500, 720)), 0);        // outside, black not red
-    EXPECT_EQ(image.pixel(1500, 720), qRgb(0, 0, 0));
+    EXPECT_EQ(image.pixel(1500, 720), qRgb(0, 0, 0));   // outside, black not red
 
     panel->slot_updSliceBrowser(5); // no such layer: black only
-    image.fill(Qt::red);
-    painter.begin(&image);
-    panel->paint(painter);
-    painter.end();
-    EXPECT_EQ(qGray(image.pixel(420 - 150, 720)), 0);
+    EXPECT_EQ(qGray(painted(*panel, 2560, 1440).pixel(420 - 150, 720)), 0);
 }
 
 TEST_F(PrintWidget, EndReportsAndTransferProgress)
@@ -426,14 +428,7 @@ TEST_F(PrintPreviewWhileSlicing, BlackUntilTheWorkersAreDone)
     QDir::setCurrent(cwd);
     panel.m_nPrinterSelect = 0;
     panel.slot_updSliceBrowser(1);
-    const auto centre = [&] {
-        QImage image(1280, 800, QImage::Format_RGB32);
-        image.fill(Qt::red);
-        QPainter painter(&image);
-        panel.paint(painter);
-        painter.end();
-        return qGray(image.pixel(640, 400));
-    };
+    const auto centre = [&] { return qGray(painted(panel, 1280, 800).pixel(640, 400)); };
     Load(BoxFile("box.stl", {-5, -5, 0}, {5, 5, 2}));
     ASSERT_EQ(m_view->SliceScene(0.1f, 1280, 800, 20, 20, 0), SceneOp::Done);
     QElapsedTimer t;

@@ -109,26 +109,17 @@ TEST_F(SaveJob, StartCopiesTheRecipeAndProjectorValues)
         start(modal);
         EXPECT_TRUE(modal.texts.isEmpty());
     }
-    EXPECT_EQ(config.ExposureTimePerLayer, 6000);
-    EXPECT_EQ(config.BottomExposureTime, 80000);
-    EXPECT_FLOAT_EQ(config.HighofBottomLayer, 0.3f);
-    EXPECT_FLOAT_EQ(config.ZLiftBottomSpeed, 90);
-    EXPECT_FLOAT_EQ(config.ZLiftFirstBottomSpeed, 90);
-    EXPECT_FLOAT_EQ(config.ZLiftDistance2, 2);
-    EXPECT_FLOAT_EQ(config.ZLiftDistance, 4);
-    EXPECT_FLOAT_EQ(config.ZLiftSpeed, 150);
-    EXPECT_FLOAT_EQ(config.ZRetractSpeed, 150);
-    EXPECT_EQ(config.MaterialStable, 1000);
-    EXPECT_EQ(config.BottomMaterialStable, 1000);
-    EXPECT_FLOAT_EQ(config.LightPwm, 180.5f);
-    EXPECT_FLOAT_EQ(config.HomeAdjustX, 1.25f);
-    EXPECT_FLOAT_EQ(config.HomeAdjustY, -2.0f);
-    EXPECT_FLOAT_EQ(config.HomeAdjustZ, 240.0f);
-    EXPECT_EQ(config.MirrorLongSide, 1);
-    EXPECT_EQ(config.MirrorShortSide, 0);
-    EXPECT_EQ(config.TiltSpeed1, 0);
-    EXPECT_EQ(config.ZLiftBottomLayer, 0);
-    EXPECT_EQ(config.Dp, 0);
+    // Recipe, projector values and the hidden rows' zeros, as copied.
+    const std::pair<float, float> copied[] = {
+        {config.ExposureTimePerLayer, 6000}, {config.BottomExposureTime, 80000}, {config.HighofBottomLayer, 0.3f},
+        {config.ZLiftBottomSpeed, 90},       {config.ZLiftFirstBottomSpeed, 90}, {config.ZLiftDistance2, 2},
+        {config.ZLiftDistance, 4},           {config.ZLiftSpeed, 150},           {config.ZRetractSpeed, 150},
+        {config.MaterialStable, 1000},       {config.BottomMaterialStable, 1000}, {config.LightPwm, 180.5f},
+        {config.HomeAdjustX, 1.25f},         {config.HomeAdjustY, -2.0f},        {config.HomeAdjustZ, 240.0f},
+        {config.MirrorLongSide, 1},          {config.MirrorShortSide, 0},        {config.TiltSpeed1, 0},
+        {config.ZLiftBottomLayer, 0},        {config.Dp, 0}};
+    for (size_t i = 0; i < std::size(copied); ++i)
+        EXPECT_FLOAT_EQ(copied[i].first, copied[i].second) << "row " << i;
     DLP::SliceBuildConfig again = config;
     again.BlankTime = 123456;
     again.UpdateblankTime();

@@ -23,6 +23,7 @@
 #include <QStandardPaths>
 #include <QtTest/QTest>
 
+#include <algorithm>
 #include <atomic>
 
 // QTRY_* report to QTest, which a gtest run does not see: wait, then assert.
@@ -151,10 +152,13 @@ protected:
     void startJob(Vexmor& w) { QMetaObject::invokeMethod(w.m_pSaveWidget, "slot_EmitStartPrint"); }
     bool sawCommand(const std::string& c)
     {
-        for (const std::string& s : sim->commands())
-            if (s == c)
-                return true;
-        return false;
+        const auto sent = sim->commands();
+        return std::find(sent.begin(), sent.end(), c) != sent.end();
+    }
+    void pressDelete(Vexmor& w)
+    {
+        QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
+        QApplication::sendEvent(w.ui.GLWidget, &del);
     }
     void prepareProjector(Vexmor& w)
     {
@@ -243,8 +247,7 @@ TEST_F(PrintPath, LocalPrintRunsOnThePrinterAndCancels)
     VSL3DScene* scene = w.ui.GLWidget->scene();
     scene->SetPickModelPainter(scene->instances().first()->pickId());
     ASSERT_NE(scene->selectedInstance(), nullptr);
-    QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
-    QApplication::sendEvent(w.ui.GLWidget, &del);
+    pressDelete(w);
     EXPECT_EQ(modelCount(w), 1);
 
     ModalAnswers modal({QMessageBox::Yes});
@@ -257,8 +260,7 @@ TEST_F(PrintPath, LocalPrintRunsOnThePrinterAndCancels)
     EXPECT_TRUE(panel->findChild<QPushButton*>("btn_StartPrint")->isEnabled());
 
     // Between prints Delete works again.
-    QKeyEvent del2(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
-    QApplication::sendEvent(w.ui.GLWidget, &del2);
+    pressDelete(w);
     EXPECT_EQ(modelCount(w), 0);
 }
 
@@ -318,10 +320,6 @@ TEST_F(PrintPath, StartWithoutLightTablesRunsNothing)
     EXPECT_FALSE(w.m_bPrinting);
     EXPECT_FALSE(w.m_pSaveWidget->localPrintRunning());
 }
-
-} // namespace
-
-namespace {
 
 TEST_F(PrintPath, ControlDialogFeedsThePanelAndTakesTheEmergencyStop)
 {

@@ -24,6 +24,12 @@ namespace {
 
 using Stage = ShellFixture;
 
+void setLanguage(const QTemporaryDir& dir, const QString& value)
+{
+    QSettings s(dir.filePath("VexmorMachine.ini"), QSettings::IniFormat);
+    s.setValue("MachineConfig/Language", value);
+}
+
 TEST_F(Stage, EachSetterShowsExactlyItsPanel)
 {
     struct Row { void (Vexmor::*setter)(bool); int panel; };
@@ -330,17 +336,17 @@ TEST_F(Stage, ClosingWhileAPrintFileIsWrittenEndsCleanly)
 
 TEST_F(Stage, JobProgressCodesPickThePage)
 {
-    struct Row { int ch; int type; bool requested; };
+    struct Row { int ch; int type; bool requested; QWidget* shown; };
     m_w->setTransformShow(true);
     // Finished jobs pick a page; a start (type 0), job 1 and unknown codes do nothing.
-    const Row rows[] = {{2, 1, false}, {3, 1, false}, {4, 1, false}, {4, 1, true},
-                        {5, 1, false}, {2, 0, false}, {7, 1, false}, {1, 1, false}};
-    QWidget* expected[] = {m_w->m_pFixWidget,  m_w->m_pSupportWidget, m_w->m_pSliceWidget, m_w->m_pSaveWidget,
-                           m_w->m_pSaveWidget, m_w->m_pSaveWidget,    m_w->m_pSaveWidget,  m_w->m_pSaveWidget};
+    QWidget* save = m_w->m_pSaveWidget;
+    const Row rows[] = {{2, 1, false, m_w->m_pFixWidget}, {3, 1, false, m_w->m_pSupportWidget},
+                        {4, 1, false, m_w->m_pSliceWidget}, {4, 1, true, save}, {5, 1, false, save},
+                        {2, 0, false, save}, {7, 1, false, save}, {1, 1, false, save}};
     for (size_t i = 0; i < std::size(rows); ++i) {
         m_w->m_bPrintRequested = rows[i].requested;
         m_w->slot_msg(rows[i].ch, rows[i].type);
-        EXPECT_EQ(VisiblePanels(), QList<QWidget*>{expected[i]}) << i;
+        EXPECT_EQ(VisiblePanels(), QList<QWidget*>{rows[i].shown}) << i;
         EXPECT_FALSE(m_w->m_bPrintRequested && rows[i].ch == 4) << i;
     }
 }
@@ -353,10 +359,8 @@ TEST(Language, SettingsKeyChoosesTheTranslation)
     const Row rows[] = {{nullptr, "en"}, {"", "en"}, {"English", "en"}, {"english", "zh-cn"}, {"Chinese", "zh-cn"}};
     for (const Row& r : rows) {
         QFile::remove(dir.filePath("VexmorMachine.ini"));
-        if (r.value) {
-            QSettings s(dir.filePath("VexmorMachine.ini"), QSettings::IniFormat);
-            s.setValue("MachineConfig/Language", QString::fromUtf8(r.value));
-        }
+        if (r.value)
+            setLanguage(dir, QString::fromUtf8(r.value));
         EXPECT_EQ(vexmorTranslationFile(), QString(":/Resources/lang/%1.qm").arg(r.file)) << (r.value ? r.value : "-");
     }
     qunsetenv("VEXMOR_CONFIG_DIR");
@@ -367,10 +371,7 @@ TEST(Language, ChineseTransformPanelTitle)
 {
     QTemporaryDir dir;
     qputenv("VEXMOR_CONFIG_DIR", dir.path().toUtf8());
-    {
-        QSettings s(dir.filePath("VexmorMachine.ini"), QSettings::IniFormat);
-        s.setValue("MachineConfig/Language", "Chinese");
-    }
+    setLanguage(dir, "Chinese");
     vexmorInitResources();
     QTranslator translator;
     ASSERT_TRUE(translator.load(vexmorTranslationFile()));
