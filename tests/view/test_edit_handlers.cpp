@@ -1,42 +1,15 @@
 #include "../scene/scene_fixture.h"
 #include "VEditModeWidget.h"
 #include "VSLEditHandlers.h"
+#include "edit_test_util.h"
 
 #include <cmath>
 
 namespace {
 
-// Looking straight down: widget pixel (x, y) is world (x / 10, -y / 10).
-bool TopDown(QPoint const& p, QVector3D& a, QVector3D& b)
-{
-    a = QVector3D(p.x() / 10.f, -p.y() / 10.f, 100);
-    b = QVector3D(p.x() / 10.f, -p.y() / 10.f, 50);
-    return true;
-}
-
-QPoint PixelOf(float x, float y)
-{
-    return QPoint(qRound(x * 10), qRound(-y * 10));
-}
-
-bool AllFinite(const QMatrix4x4& m)
-{
-    for (int i = 0; i < 16; ++i)
-        if (!std::isfinite(m.constData()[i]))
-            return false;
-    return true;
-}
-
 QVector3D VectorAt(const QVariantList& l, int first)
 {
     return QVector3D(l.at(first).toFloat(), l.at(first + 1).toFloat(), l.at(first + 2).toFloat());
-}
-
-void ExpectNear(QVector3D got, QVector3D want, float tol = 1e-3f)
-{
-    EXPECT_NEAR(got.x(), want.x(), tol);
-    EXPECT_NEAR(got.y(), want.y(), tol);
-    EXPECT_NEAR(got.z(), want.z(), tol);
 }
 
 // A scene holding one ready 10 x 20 x 10 box, selected, and the handlers the
