@@ -48,32 +48,6 @@ QMatrix4x4 Translation(QVector3D d)
     return m;
 }
 
-DLP_Support MakeSupport(int index, vcg::Point3f contact)
-{
-    DLP_Support s;
-    s.index = index;
-    s.point = contact;
-    s.tipEnd = contact + vcg::Point3f(0, 0, -1);
-    s.normal = vcg::Point3f(0, 0, -1);
-    s.shaftTop = s.tipEnd;
-    s.base = vcg::Point3f(contact[0], contact[1], 0);
-    s.landing = vcg::Point3f(1, 2, 3);
-    s.pointPairs.insert(2.f, qMakePair(vcg::Point3f(1, 1, 1), vcg::Point3f(2, 2, 2)));
-    s.cones << SaveCone(contact, 0.2, s.tipEnd, 0.5) << SaveCone(s.shaftTop, 0.5, s.base, 0.5);
-    s.spheres << SaveSphere(s.tipEnd, 0.6);
-    return s;
-}
-
-void GiveSupports(VSLModelPainter& p, int count)
-{
-    for (int i = 0; i < count; ++i) {
-        const vcg::Point3f c(float(i), 0.5f, 4.f + i);
-        p.m_supportMap.insert(qMakePair(SupportHeightKey(c[2]), uint(10 * i + 3)), MakeSupport(i, c));
-    }
-    p.RebuildSupportIndex();
-    p.m_bHasSupports = true;
-}
-
 } // namespace
 
 // A new instance is centred on the plate's middle; it rests on the plate
@@ -367,29 +341,26 @@ TEST(ModelPainter, RestoreDropsClickedSupportsAndClearsMarks)
 
 TEST(PainterPickColour, IdsSpreadOverRedGreenBlue)
 {
-    double rgb[3];
-    VSL3DPainter::CalNumberColor(rgb, 70);
-    EXPECT_DOUBLE_EQ(rgb[0], 0.0);
-    EXPECT_DOUBLE_EQ(rgb[1], 0.0);
-    EXPECT_DOUBLE_EQ(rgb[2], 70 / 255.0);
-    VSL3DPainter::CalNumberColor(rgb, 0x123456);
-    EXPECT_EQ(qRound(rgb[0] * 255), 0x12);
-    EXPECT_EQ(qRound(rgb[1] * 255), 0x34);
-    EXPECT_EQ(qRound(rgb[2] * 255), 0x56);
-    VSL3DPainter::CalNumberColor(rgb, 1 << 24);
-    EXPECT_EQ(rgb[0] + rgb[1] + rgb[2], 0.0);
-
-    unsigned char c[3];
-    VSLModelPainter::TrianglePickColor(255, c);
-    EXPECT_EQ(c[0], 0);
-    EXPECT_EQ(c[1], 1);
-    EXPECT_EQ(c[2], 0);
-    VSLModelPainter::TrianglePickColor(0, c);
-    EXPECT_EQ(c[0], 1);
-    EXPECT_EQ(c[1], 0);
-    EXPECT_EQ(c[2], 0);
-    VSLModelPainter::TrianglePickColor(0x2FFFF, c);
-    EXPECT_EQ(c[0], 0);
-    EXPECT_EQ(c[1], 0);
-    EXPECT_EQ(c[2], 3);
+    // Instance ids: 0xRRGGBB in 0..1 per channel; past 24 bits nothing.
+    const struct {
+        int id;
+        int rgb[3];
+    } ids[] = {{70, {0, 0, 70}}, {0x123456, {0x12, 0x34, 0x56}}, {1 << 24, {0, 0, 0}}};
+    for (const auto& c : ids) {
+        double rgb[3];
+        VSL3DPainter::CalNumberColor(rgb, c.id);
+        for (int k = 0; k < 3; ++k)
+            EXPECT_DOUBLE_EQ(rgb[k] * 255, c.rgb[k]) << c.id << " channel " << k;
+    }
+    // Triangle ids are counted from 1.
+    const struct {
+        int tri;
+        unsigned char rgb[3];
+    } tris[] = {{255, {0, 1, 0}}, {0, {1, 0, 0}}, {0x2FFFF, {0, 0, 3}}};
+    for (const auto& c : tris) {
+        unsigned char rgb[3];
+        VSLModelPainter::TrianglePickColor(c.tri, rgb);
+        for (int k = 0; k < 3; ++k)
+            EXPECT_EQ(rgb[k], c.rgb[k]) << c.tri << " channel " << k;
+    }
 }

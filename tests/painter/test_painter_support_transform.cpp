@@ -7,16 +7,6 @@
 
 namespace {
 
-void GiveOneSupport(VSLModelPainter& p)
-{
-    DLP_Support s;
-    s.index = 0;
-    s.point = vcg::Point3f(0, 0, 2);
-    p.m_supportMap.insert(qMakePair(0, 0u), s);
-    p.RebuildSupportIndex();
-    p.m_bHasSupports = true;
-}
-
 QMatrix4x4 AboutCentre(const VSLModelPainter& p, float rotateDeg, float scale)
 {
     QMatrix4x4 m;
@@ -32,7 +22,7 @@ TEST(PainterSupportTransform, RefusedRotationOrScaleKeepsTheSupports)
     // 100 mm scaled by 1e37 overflows the bounds although the matrix is finite.
     auto model = MakeModel(testmesh::Box({-50, -10, 0}, {50, 10, 20}));
     VSLModelPainter p(model.get(), nullptr);
-    GiveOneSupport(p);
+    GiveSupports(p, 1);
     const QMatrix4x4 before = p.m_matrix;
     for (int mode : {1, 2}) {
         EXPECT_FALSE(p.ApplyConvertX(AboutCentre(p, 0, 1e37f), mode));
@@ -50,7 +40,7 @@ TEST(PainterSupportTransform, LiftedInstanceTurnsAboutItsOwnCentreThenComesDown)
     // stay where it is in XY, not swing by the lift, and end on the plate.
     auto model = MakeModel(testmesh::Box({0, 0, 0}, {10, 10, 4}));
     VSLModelPainter p(model.get(), nullptr);
-    GiveOneSupport(p);
+    GiveSupports(p, 1);
     p.m_dLiftDistance = 5;
     p.m_bSupportLifted = true;
     p.Move({0, 0, 5});

@@ -55,6 +55,22 @@ bool RecordIsHonest(const VSLModel3D& model)
     return MeshPlacedAt(model, model.m_meshMatrix);
 }
 
+// A run that failed or was stopped: no supports, not lifted, the shared
+// mesh matching its model-space table and both of the model's locks free.
+void ExpectEndedBare(VSLModelPainter& p, VSLModel3D& model, float bottom)
+{
+    EXPECT_EQ(p.m_nSupportRunStatus, 0);
+    EXPECT_FALSE(p.m_bHasSupports);
+    EXPECT_TRUE(p.m_supportMap.isEmpty());
+    EXPECT_FALSE(p.m_bSupportLifted);
+    EXPECT_FLOAT_EQ(p.m_minBound.z(), bottom);
+    EXPECT_TRUE(MeshPlacedAt(model, model.m_meshMatrix));
+    EXPECT_TRUE(model.dataMutex()->tryLock());
+    model.dataMutex()->unlock();
+    EXPECT_TRUE(model.readyGate().Acquire());
+    model.readyGate().Release();
+}
+
 // Fan faces get refined at density 1; the sphere does not.
 QVector<VSLTriangle3D> TestModel()
 {
@@ -182,18 +198,7 @@ TEST(SupportFrame, AFailureAtAnyStepEndsTheRunOnceWithoutSupports)
         p.m_pSupportThread->start();
         ASSERT_TRUE(p.m_pSupportThread->wait(20000));
         EXPECT_EQ(done.count(), 1);
-        EXPECT_EQ(p.m_nSupportRunStatus, 0);
-        EXPECT_FALSE(p.m_bHasSupports);
-        EXPECT_TRUE(p.m_supportMap.isEmpty());
-        EXPECT_FALSE(p.m_bSupportLifted);
-        EXPECT_FLOAT_EQ(p.m_minBound.z(), 0.f);
-        // The shared mesh still matches its model-space table, and both locks are free.
-        EXPECT_TRUE(MeshPlacedAt(*model, model->m_meshMatrix));
-        EXPECT_EQ(model->m_vVertexCopy.size(), int(model->m_mesh.VertexCount()));
-        EXPECT_TRUE(model->dataMutex()->tryLock());
-        model->dataMutex()->unlock();
-        EXPECT_TRUE(model->readyGate().Acquire());
-        model->readyGate().Release();
+        ExpectEndedBare(p, *model, 0.f);
     }
 }
 
@@ -352,20 +357,11 @@ TEST(SupportStop, AStopInAnyPhaseDropsTheRecordsLowersTheInstanceAndSignalsOnce)
         p.m_pSupportThread->start();
         ASSERT_TRUE(p.m_pSupportThread->wait(20000));
         EXPECT_EQ(done.count(), 1);
-        EXPECT_EQ(p.m_nSupportRunStatus, 0);
-        EXPECT_TRUE(p.m_supportMap.isEmpty());
+        ExpectEndedBare(p, *model, bottom);
         EXPECT_TRUE(p.m_vSupportIndex.isEmpty());
-        EXPECT_FALSE(p.m_bHasSupports);
-        EXPECT_FALSE(p.m_bSupportLifted);
-        EXPECT_FLOAT_EQ(p.m_minBound.z(), bottom);
         EXPECT_EQ(p.m_matrix, placed);
         // Only the starter clears the request.
         EXPECT_TRUE(p.m_bStopSupport);
-        EXPECT_TRUE(MeshPlacedAt(*model, model->m_meshMatrix));
-        EXPECT_TRUE(model->dataMutex()->tryLock());
-        model->dataMutex()->unlock();
-        EXPECT_TRUE(model->readyGate().Acquire());
-        model->readyGate().Release();
     }
 }
 

@@ -178,17 +178,18 @@ TEST_F(Tools, PipelineRefusesBadInputWithAMessage)
     const QString cube = Stl("cube.stl", testmesh::Cube(10));
     const QString empty = dir.filePath("empty.stl");
     ASSERT_TRUE(testmesh::WriteFile(empty, QByteArray()));
+    // A 5 by 5 mm plate in 0.1 mm layers, and what each case adds.
+    const QStringList plate = {"--width", "100", "--height", "100", "--pixel-um", "50", "--thickness", "0.1"};
     const QList<QStringList> cases = {
-        {"--width", "100", "--height", "100", "--pixel-um", "50", "--thickness", "0.1", dir.filePath("missing.stl")},
-        {"--width", "100", "--height", "100", "--pixel-um", "50", "--thickness", "0.1", empty},
+        plate + QStringList{dir.filePath("missing.stl")},
+        plate + QStringList{empty},
         {"--width", "100", "--height", "100", "--pixel-um", "50", "--thickness", "0", cube},
         {"--width", "abc", "--height", "100", "--pixel-um", "50", "--thickness", "0.1", cube},
-        {"--width", "100", "--height", "100", "--pixel-um", "50", "--thickness", "0.1"},
-        {"--width", "100", "--height", "100", "--pixel-um", "50", "--thickness", "0.1", "--supports", "1,0.6,1.1", cube},
-        {"--width", "100", "--height", "100", "--pixel-um", "50", "--thickness", "0.1", "--supports", "0,0.6,1.1,3", cube},
-        {"--width", "100", "--height", "100", "--pixel-um", "50", "--thickness", "0.1", "--supports", "1,nan,1.1,3", cube},
-        {"--width", "100", "--height", "100", "--pixel-um", "50", "--thickness", "0.1", "--out",
-         dir.filePath("no/such/folder/x.vxs"), cube},
+        plate,
+        plate + QStringList{"--supports", "1,0.6,1.1", cube},
+        plate + QStringList{"--supports", "0,0.6,1.1,3", cube},
+        plate + QStringList{"--supports", "1,nan,1.1,3", cube},
+        plate + QStringList{"--out", dir.filePath("no/such/folder/x.vxs"), cube},
     };
     for (const QStringList& args : cases) {
         const ToolRun r = Start(PIPELINE_EXE, args);

@@ -1,42 +1,15 @@
 #include "../scene/scene_fixture.h"
 #include "VEditModeWidget.h"
 #include "VSLEditHandlers.h"
+#include "edit_test_util.h"
 
 #include <cmath>
 
 namespace {
 
-// Looking straight down: widget pixel (x, y) is world (x / 10, -y / 10).
-bool TopDown(QPoint const& p, QVector3D& a, QVector3D& b)
-{
-    a = QVector3D(p.x() / 10.f, -p.y() / 10.f, 100);
-    b = QVector3D(p.x() / 10.f, -p.y() / 10.f, 50);
-    return true;
-}
-
-QPoint PixelOf(float x, float y)
-{
-    return QPoint(qRound(x * 10), qRound(-y * 10));
-}
-
-bool AllFinite(const QMatrix4x4& m)
-{
-    for (int i = 0; i < 16; ++i)
-        if (!std::isfinite(m.constData()[i]))
-            return false;
-    return true;
-}
-
 QVector3D VectorAt(const QVariantList& l, int first)
 {
     return QVector3D(l.at(first).toFloat(), l.at(first + 1).toFloat(), l.at(first + 2).toFloat());
-}
-
-void ExpectNear(QVector3D got, QVector3D want, float tol = 1e-3f)
-{
-    EXPECT_NEAR(got.x(), want.x(), tol);
-    EXPECT_NEAR(got.y(), want.y(), tol);
-    EXPECT_NEAR(got.z(), want.z(), tol);
 }
 
 // A scene holding one ready 10 x 20 x 10 box, selected, and the handlers the
@@ -58,6 +31,13 @@ protected:
     }
     QVector3D Size() const { return m_p->m_maxBound - m_p->m_minBound; }
     void Send(QVariantList l) { m_h.ReceiveEditList(l); }
+    void Drag(QPoint press, QPoint move)
+    {
+        m_h.SetPressPoint(press);
+        m_h.UpdatePressPoint3D();
+        m_h.SetMovePoint(move);
+        m_h.UpdateMovePoint3D();
+    }
     // Every [5, ...] echo sent so far must describe the instance as it is now
     // or was then; the last one must match its current state.
     void ExpectLastEchoMatches()
@@ -268,20 +248,14 @@ TEST_F(EditHandlers, LockedScaleDragUsesPixelRowsAndStaysValidAtTheTopEdge)
     };
     const Case cases[] = {{200, 100, 2}, {100, 200, 0.5f}, {0, 100, 0.01f}, {200, 0, 200}, {0, 0, 1}};
     for (const Case& c : cases) {
-        m_h.SetPressPoint(QPoint(50, c.pressRow));
-        m_h.UpdatePressPoint3D();
-        m_h.SetMovePoint(QPoint(60, c.moveRow));
-        m_h.UpdateMovePoint3D();
+        Drag(QPoint(50, c.pressRow), QPoint(60, c.moveRow));
         const QMatrix4x4 m = m_scene.m_pendingTransform;
         EXPECT_TRUE(AllFinite(m));
         EXPECT_NEAR(m(0, 0), c.factor, c.factor * 1e-6f) << c.pressRow << " -> " << c.moveRow;
         m_scene.m_pendingTransform.setToIdentity();
     }
     m_lists.clear();
-    m_h.SetPressPoint(QPoint(50, 200));
-    m_h.UpdatePressPoint3D();
-    m_h.SetMovePoint(QPoint(50, 100));
-    m_h.UpdateMovePoint3D();
+    Drag(QPoint(50, 200), QPoint(50, 100));
     ASSERT_EQ(m_lists.size(), 1);
     const QVariantList l = m_lists.first().at(0).toList();
     ASSERT_EQ(l.size(), 10);
@@ -317,11 +291,8 @@ TEST_F(EditHandlers, RotateDragOnTheRingSnapsAndCommitsAsARotation)
     m_scene.EditMode = 1;
     m_scene.m_rotateCoord.m_nHoverPart = 0;  // the ring about z
     m_scene.SelectPickCoord();
-    m_h.SetPressPoint(PixelOf(30, 0));
-    m_h.UpdatePressPoint3D();
+    Drag(PixelOf(30, 0), PixelOf(1, 30));
     ExpectNear(m_scene.m_pressPoint, {30, 0, 5});
-    m_h.SetMovePoint(PixelOf(1, 30));
-    m_h.UpdateMovePoint3D();
     ASSERT_EQ(m_lists.size(), 1);
     ExpectNear(VectorAt(m_lists.first().at(0).toList(), 1), {0, 0, 90});
     EXPECT_EQ(m_scene.m_dRubberAngle, 90);
@@ -346,13 +317,10 @@ TEST_F(EditHandlers, FaceScaleDragStretchesAlongItsAxisAndKeepsTheLastValidStret
     m_scene.m_bUniformScale = false;
     m_scene.m_scaleCoord.m_nHoverPart = 1;  // fixed at the top corner, grabbed at the bottom, axis z
     m_scene.SelectPickCoord();
-    m_h.SetPressPoint(PixelOf(0, 0));
-    m_h.UpdatePressPoint3D();
-    ExpectNear(m_h.pressPoint3D(), {0, 0, 0});
     // The ray through world (-10, -10) passes (0, 0, -10): twice the height
     // below the fixed top.
-    m_h.SetMovePoint(PixelOf(-10, -10));
-    m_h.UpdateMovePoint3D();
+    Drag(PixelOf(0, 0), PixelOf(-10, -10));
+    ExpectNear(m_h.pressPoint3D(), {0, 0, 0});
     ASSERT_EQ(m_lists.size(), 1);
     const QVariantList l = m_lists.first().at(0).toList();
     ASSERT_EQ(l.size(), 10);
@@ -395,10 +363,7 @@ TEST_F(EditHandlers, EditsWhileAJobRunsLeaveEverythingAsItWas)
         EXPECT_TRUE(m_scene.m_pendingTransform.isIdentity());
     }
     m_scene.EditMode = 2;
-    m_h.SetPressPoint(QPoint(50, 200));
-    m_h.UpdatePressPoint3D();
-    m_h.SetMovePoint(QPoint(50, 100));
-    m_h.UpdateMovePoint3D();
+    Drag(QPoint(50, 200), QPoint(50, 100));
     EXPECT_NE(m_h.CommitDrag(), SceneOp::Done);
     EXPECT_EQ(m_p->m_matrix, before);
     EXPECT_TRUE(m_p->m_bHasSupports);

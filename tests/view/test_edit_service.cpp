@@ -1,38 +1,11 @@
 #include "VSLEditService.h"
+#include "edit_test_util.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 namespace {
-
-// Looking straight down: widget pixel (x, y) is world (x / 10, -y / 10).
-bool TopDown(QPoint const& p, QVector3D& a, QVector3D& b)
-{
-    a = QVector3D(p.x() / 10.f, -p.y() / 10.f, 100);
-    b = QVector3D(p.x() / 10.f, -p.y() / 10.f, 50);
-    return true;
-}
-
-QPoint PixelOf(float x, float y)
-{
-    return QPoint(qRound(x * 10), qRound(-y * 10));
-}
-
-void ExpectNear(QVector3D got, QVector3D want, float tol = 1e-3f)
-{
-    EXPECT_NEAR(got.x(), want.x(), tol);
-    EXPECT_NEAR(got.y(), want.y(), tol);
-    EXPECT_NEAR(got.z(), want.z(), tol);
-}
-
-bool AllFinite(const QMatrix4x4& m)
-{
-    for (int i = 0; i < 16; ++i)
-        if (!std::isfinite(m.constData()[i]))
-            return false;
-    return true;
-}
 
 TEST(EditService, RotateAngleSnapsTo15DegreesWithTheSignOfTheNormal)
 {
