@@ -11,7 +11,9 @@ bool GCodeFile::Save(std::string path)
     if (!out.is_open())
         return false;
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    return true;
+    // A full disk shows only once the buffer is flushed.
+    out.close();
+    return !out.fail();
 }
 
 bool GCodeFile::Load(std::string path)

@@ -3,9 +3,13 @@
 #include "MaterialForm.h"
 
 #include "MaterialList.h"
+#include "NetUI.h"
 #include "ParasBlock.h"
 #include "PrintTimeEstimate.h"
+#include "dlp/gcodegenerator.h"
 #include "dlp/saturatingcast.h"
+#include "displaystandin.h"
+#include "dlpserialport.h"
 #include "notices.h"
 #include "ui_VPrintWidget.h"
 #include "VSL3DScene.h"
@@ -52,6 +56,8 @@ VPrintWidget::VPrintWidget(VSLGLView* view, DLP::SliceBuildConfig& config, QWidg
         ui->listWidget->item(row)->setHidden(true);
     connect(ui->listWidget, &QListWidget::currentRowChanged, ui->stackedWidget, &QStackedWidget::setCurrentIndex);
 
+    connect(ui->btn_StartPrint, &QPushButton::clicked, this, &VPrintWidget::slot_EmitStartPrint);
+    connect(ui->btn_CancelPrint, &QPushButton::clicked, this, &VPrintWidget::slot_EmitCancelPrint);
     connect(ui->pbSavePara, &QPushButton::clicked, this, &VPrintWidget::slot_SavePara);
     connect(ui->pushButton, &QPushButton::clicked, this, &VPrintWidget::on_pushButton);
     connect(ui->pushButton_2, &QPushButton::clicked, this, &VPrintWidget::on_pushButton_2);
@@ -85,6 +91,8 @@ VPrintWidget::VPrintWidget(VSLGLView* view, DLP::SliceBuildConfig& config, QWidg
     m_pPrinterGroup->addButton(ui->rbLocal, 0);
     m_pPrinterGroup->addButton(ui->rbNet, 1);
     m_pPrinterGroup->addButton(ui->rbUsbdisk, 2);
+    for (QAbstractButton* b : m_pPrinterGroup->buttons())
+        connect(b, &QAbstractButton::clicked, this, &VPrintWidget::on_printerSelect);
     ui->rbUsbdisk->setChecked(true);
     for (QAbstractButton* b : m_pPrinterGroup->buttons())
         b->hide();
@@ -112,6 +120,8 @@ VPrintWidget::VPrintWidget(VSLGLView* view, DLP::SliceBuildConfig& config, QWidg
 
 VPrintWidget::~VPrintWidget()
 {
+    if (!m_pMsgBox->parent()) // without a host window nobody else owns it
+        delete m_pMsgBox;
     delete m_pSettings;
     delete m_pListMaterial;
     delete ui;
@@ -457,4 +467,185 @@ void VPrintWidget::slot_bytesSended(qulonglong sent, qulonglong total)
         slot_ReceivePrintDone();
         m_nProgress = 0;
     }
+}
+
+void VPrintWidget::copyFieldsTo(DLP::SliceBuildConfig& c) const
+{
+    using MaterialForm::real;
+    using MaterialForm::whole;
+    auto number = [](const QLabel* l) {
+        const float v = l->text().toFloat();
+        return std::isfinite(v) ? v : 0.0f;
+    };
+    c.ExposureTimePerLayer = whole(ui->edit_exposure_tm);
+    c.BottomExposureTime = whole(ui->edit_bottom_exposure);
+    c.HighofBottomLayer = real(ui->edit_bottom_layers);
+    c.ZLiftBottomSpeed = real(ui->le_zfirstbottomspeed);
+    c.ZLiftDistance2 = real(ui->le_zdist2);
+    c.ZLiftDistance = real(ui->edit_lift_dist);
+    c.ZLiftSpeed = real(ui->edit_lift_speed);
+    c.HighofMiddleLayer = real(ui->LEMIDDELHigh);
+    c.ZLiftBottomLayer = whole(ui->le_zdivide);
+    c.ZLiftFirstBottomSpeed = real(ui->le_zfirstbottomspeed);
+    c.ZRetractSpeed = real(ui->edit_lift_speed);
+    c.TiltDistance1 = real(ui->edit_tilt_dist1);
+    c.TiltSpeed1 = real(ui->edit_tilt_speed1);
+    c.TiltDistance2 = real(ui->edit_tilt_dist2);
+    c.TiltSpeed2 = real(ui->edit_tilt_speed2);
+    c.TiltRetractSpeed = real(ui->edit_retract_speed_2);
+    c.TiltNearDistance = real(ui->lineEditNearDist);
+    c.TiltNearDistance2 = real(ui->lineEditNearOffset);
+    c.TiltNearSpeed = real(ui->lineEditNearSpeed);
+    c.RotateDistance = real(ui->lERotatecircles);
+    c.RotateSpeed = real(ui->lERotateSpeed);
+    c.BottomMaterialStable = DLP::truncToInt(real(ui->lEMaterialsStableTimeHigh));
+    c.MaterialStable = DLP::truncToInt(real(ui->lEMaterialsStableTimeLow));
+    c.LightPwm = number(ui->label_pwm);
+    c.HomeAdjustX = number(ui->le_homeadjx);
+    c.HomeAdjustY = number(ui->le_homeadjy);
+    c.HomeAdjustZ = number(ui->le_homeadjz);
+    c.MirrorLongSide = ui->checkBox_longside->isChecked() ? 1 : 0;
+    c.MirrorShortSide = ui->checkBox_shortSide->isChecked() ? 1 : 0;
+    c.Dp = real(ui->edit_Dp);
+    c.UpdateblankTime();
+}
+
+bool VPrintWidget::printerOnline()
+{
+    if (m_linkCheck)
+        return m_linkCheck();
+    DlpSerialPort::getInstance();
+    return DlpSerialPort::m_bOnLine;
+}
+
+void VPrintWidget::refuse(const QString& text, const QString& info)
+{
+    msgOut(text, info);
+    ui->btn_StartPrint->setEnabled(true);
+}
+
+void VPrintWidget::slot_EmitStartPrint()
+{
+    // A new job: the last one's cancel must not colour this one's report.
+    m_bJobAborted = false;
+    if (!m_bSliceData)
+        return refuse(tr("Slicing Data Error"), tr("Slicing again Please"));
+    if (m_nPrinterSelect == 1 && !m_bConnected)
+        return refuse(tr("Network Error"), tr("Check the Network connection please"));
+    if (m_nPrinterSelect == 0) {
+        if (!printerOnline())
+            return refuse(tr("Connection Abnormal"), tr("USB Cable abnormal,Check please"));
+        DisplayStandIn::extendDesktop();
+        QMessageBox box;
+        box.setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+        box.setStyleSheet(m_strMsgStyle);
+        box.setInformativeText(tr("Extern Display"));
+        box.setStandardButtons(QMessageBox::Ok);
+        box.setDefaultButton(QMessageBox::Ok);
+        box.exec();
+        if (DisplayStandIn::screenCount() < 2)
+            return refuse(tr("Projector Error"), tr("Check The Projector Please"));
+    }
+
+    // Worked on a copy: a job that cannot be written leaves the host's
+    // configuration as it was. The shown material stays the current one.
+    DLP::SliceBuildConfig job = m_buildConfig;
+    copyFieldsTo(job);
+    if (m_nPrinterSelect == 0) {
+        // The host names the job file; without one there is nothing to print.
+        bool written = false;
+        if (!m_strGcodePath.empty()) {
+            DLP::GCodeError error = DLP::GCodeError::None;
+            DLP::GCodeFile gcode = DLP::GCodeGenerator().Generate(m_nLayers, job, m_machineConfig, &error);
+            written = error == DLP::GCodeError::None && gcode.Save(m_strGcodePath);
+        }
+        if (!written)
+            return refuse(tr("G-code Error"), tr("Check the output folder please"));
+    }
+    m_nPrevIndex = 0;
+    m_buildConfig = job;
+    CalcTotalPrintTime();
+    m_nCurLayer = 0;
+    m_nIndexType = 0;
+    if (m_nPrinterSelect == 0)
+        emit signal_SendStartPrint();
+    else
+        emit signal_PrintDataGenerate();
+}
+
+void VPrintWidget::slot_EmitCancelPrint()
+{
+    if (m_bStopRequested != 1) {
+        m_bStopRequested = 0;
+        if (showBox(tr("Sure to Cancel Job"), QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+            != QMessageBox::Yes)
+            return;
+    }
+    if (m_pMsgBox->isHidden())
+        m_pMsgBox->show();
+    for (QWidget* w : {ui->pushButton, ui->pushButton_2, ui->pushButton_3})
+        w->setEnabled(true);
+    ui->btn_StartPrint->setEnabled(false);
+    ui->btn_CancelPrint->setEnabled(false);
+    switch (m_nPrinterSelect) {
+    case 1:
+        if (m_pNetUI)
+            m_pNetUI->netTransfer(1);
+        m_bJobAborted = false;
+        slot_ReceivePrintDone();
+        break;
+    case 0:
+        m_bJobAborted = true;
+        emit signal_SendCancelPrint();
+        break;
+    default: break;
+    }
+}
+
+void VPrintWidget::on_pbStop()
+{
+    emit signal_emermencyStop();
+    m_bStopRequested = 1;
+    slot_EmitCancelPrint();
+}
+
+void VPrintWidget::on_printerSelect()
+{
+    const int id = m_pPrinterGroup->checkedId();
+    if (id < 0 || id == m_nPrinterSelect)
+        return;
+    m_nPrinterSelect = static_cast<quint8>(id);
+    if (id == 1) {
+        ui->widgetNet->setVisible(true);
+        on_pbSearch();
+    } else {
+        slot_EmitStartPrint();
+    }
+}
+
+void VPrintWidget::slot_ReceiveIndexLayers(int index, int type)
+{
+    m_nCurLayer = index;
+    update();
+    m_nIndexType = type;
+    if (type != 0)
+        return;
+    const int threshold = blankTimeThreshold(m_buildConfig);
+    const QTime now = m_clock ? m_clock() : QTime::currentTime();
+    const int d = layerIntervalMs(m_lastTime, now);
+    m_nElapsedMs += d;
+    m_lastTime = now;
+    if (m_nPrevIndex > threshold && d - m_buildConfig.ExposureTimePerLayer > 0)
+        m_buildConfig.BlankTime = d - m_buildConfig.ExposureTimePerLayer;
+    m_nPrevIndex = index;
+}
+
+void VPrintWidget::slot_para(bool longSide, bool shortSide, float pwm, float x, float y, float z)
+{
+    ui->checkBox_longside->setChecked(longSide);
+    ui->checkBox_shortSide->setChecked(shortSide);
+    ui->label_pwm->setText(QString::number(pwm, 'g', 6));
+    ui->le_homeadjx->setText(QString::number(x, 'g', 6));
+    ui->le_homeadjy->setText(QString::number(y, 'g', 6));
+    ui->le_homeadjz->setText(QString::number(z, 'g', 6));
 }

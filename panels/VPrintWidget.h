@@ -9,6 +9,7 @@
 #include <QTime>
 #include <QWidget>
 
+#include <functional>
 #include <string>
 
 class NetUI;
@@ -41,6 +42,14 @@ public:
 
     // The network finder's scan source (addresses, port), for hosts and tests.
     NetPrinterScan* scanner() const { return m_webForm.scanner(); }
+
+    // Whether the projector printer is on line; by default the serial link.
+    // Empty restores it.
+    using LinkCheck = std::function<bool()>;
+    void setLinkCheck(LinkCheck check) { m_linkCheck = std::move(check); }
+    // Time of day for the layer reports. Empty restores the system clock.
+    using Clock = std::function<QTime()>;
+    void setClock(Clock clock) { m_clock = std::move(clock); }
 
     std::string m_strGcodePath;
     DLP::SliceBuildConfig& m_buildConfig;
@@ -75,7 +84,21 @@ public:
     quint8 m_nProgress = 0;
     QString m_strMsgStyle;
 
+signals:
+    void signal_SendStartPrint();
+    void signal_PrintDataGenerate();
+    void signal_SendCancelPrint();
+    void signal_emermencyStop();
+
 public slots:
+    // Refused starts tell why, enable the start button again and leave the
+    // build configuration as it was.
+    void slot_EmitStartPrint();
+    void slot_EmitCancelPrint();
+    void on_printerSelect();
+    void on_pbStop();
+    void slot_ReceiveIndexLayers(int index, int type);
+    void slot_para(bool longSide, bool shortSide, float pwm, float x, float y, float z);
     void on_comboBox_currentIndexChanged(int index);
     void on_Laythick_clicked(const QModelIndex& index);
     void on_pushButton();
@@ -110,6 +133,13 @@ private:
     void fillNames();
     int showBox(const QString& text, int buttons, int defaultButton);
     QList<QLineEdit*> userFields() const;
+    void copyFieldsTo(DLP::SliceBuildConfig& c) const;
+    bool printerOnline();
+    // Refuses a start: the message, and the button back for another try.
+    void refuse(const QString& text, const QString& info);
+
+    LinkCheck m_linkCheck;
+    Clock m_clock;
 
     Ui::VPrintWidget* ui;
 };

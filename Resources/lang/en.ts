@@ -1147,6 +1147,54 @@ r</source>
         <source>File SaveComplete</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Slicing Data Error</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Slicing again Please</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Network Error</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Check the Network connection please</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Connection Abnormal</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>USB Cable abnormal,Check please</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Extern Display</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Projector Error</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Check The Projector Please</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>G-code Error</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Check the output folder please</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sure to Cancel Job</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>VSL3DScene</name>

@@ -117,7 +117,7 @@
     </message>
     <message>
         <source>Printer Control</source>
-        <translation type="unfinished" />
+        <translation type="unfinished">打印机控制</translation>
     </message>
     <message>
         <source>Up/Down Motor(Z Axis)</source>
@@ -822,7 +822,8 @@ t
 i
 n
 g</source>
-        <translation type="unfinished" />
+        <translation>设
+置</translation>
     </message>
     <message>
         <source>Material No.1</source>
@@ -830,7 +831,7 @@ g</source>
     </message>
     <message>
         <source>No.</source>
-        <translation type="unfinished" />
+        <translation>编号</translation>
     </message>
     <message>
         <source>：</source>
@@ -842,7 +843,7 @@ g</source>
     </message>
     <message>
         <source>Description</source>
-        <translation type="unfinished" />
+        <translation>描述</translation>
     </message>
     <message>
         <source>add red</source>
@@ -850,7 +851,7 @@ g</source>
     </message>
     <message>
         <source>Add</source>
-        <translation type="unfinished" />
+        <translation>添加</translation>
     </message>
     <message>
         <source>Duplicate</source>
@@ -858,7 +859,7 @@ g</source>
     </message>
     <message>
         <source>Delete</source>
-        <translation type="unfinished">删除支撑</translation>
+        <translation>删除</translation>
     </message>
     <message>
         <source>Save</source>
@@ -866,7 +867,7 @@ g</source>
     </message>
     <message>
         <source>Exposure Time</source>
-        <translation type="unfinished" />
+        <translation>曝光时间</translation>
     </message>
     <message>
         <source>ms</source>
@@ -886,15 +887,15 @@ g</source>
     </message>
     <message>
         <source>Bottom Time</source>
-        <translation type="unfinished" />
+        <translation>底层曝光时间</translation>
     </message>
     <message>
         <source>Bottom Stable Time</source>
-        <translation type="unfinished" />
+        <translation>底层稳定时间</translation>
     </message>
     <message>
         <source>Bottom High</source>
-        <translation type="unfinished" />
+        <translation>底层高度</translation>
     </message>
     <message>
         <source>Penetration Depth</source>
@@ -1048,7 +1049,9 @@ n
 t
 e
 r</source>
-        <translation type="unfinished" />
+        <translation>打
+印
+机</translation>
     </message>
     <message>
         <source>TextLabel</source>
@@ -1056,39 +1059,39 @@ r</source>
     </message>
     <message>
         <source>Search/Refresh</source>
-        <translation type="unfinished" />
+        <translation>搜索/刷新</translation>
     </message>
     <message>
         <source>Connect</source>
-        <translation type="unfinished" />
+        <translation>连接</translation>
     </message>
     <message>
         <source>Material</source>
-        <translation type="unfinished" />
+        <translation>材料</translation>
     </message>
     <message>
         <source>Exposure</source>
-        <translation type="unfinished" />
+        <translation>曝光</translation>
     </message>
     <message>
         <source>Z Motor</source>
-        <translation type="unfinished" />
+        <translation>Z轴电机</translation>
     </message>
     <message>
         <source>Y Debond</source>
-        <translation type="unfinished" />
+        <translation>Y轴脱模</translation>
     </message>
     <message>
         <source>Y Return</source>
-        <translation type="unfinished" />
+        <translation>Y轴回程</translation>
     </message>
     <message>
         <source>Rotate</source>
-        <translation type="unfinished">旋转</translation>
+        <translation>旋转</translation>
     </message>
     <message>
         <source>Advance</source>
-        <translation type="unfinished" />
+        <translation>高级</translation>
     </message>
     <message>
         <source>Printer Select</source>
@@ -1128,23 +1131,71 @@ r</source>
     </message>
     <message>
         <source>Printing Cancelled</source>
-        <translation type="unfinished" />
+        <translation>打印已取消</translation>
     </message>
     <message>
         <source>Printing Complete</source>
-        <translation type="unfinished" />
+        <translation>打印结束</translation>
     </message>
     <message>
         <source>File Transfer Complete</source>
-        <translation type="unfinished" />
+        <translation>文件传输结束</translation>
     </message>
     <message>
         <source>Failed to Save File</source>
-        <translation type="unfinished" />
+        <translation>文件保存失败</translation>
     </message>
     <message>
         <source>File SaveComplete</source>
-        <translation type="unfinished" />
+        <translation>文件保存结束</translation>
+    </message>
+    <message>
+        <source>Slicing Data Error</source>
+        <translation>切片数据错误</translation>
+    </message>
+    <message>
+        <source>Slicing again Please</source>
+        <translation>请重新切片</translation>
+    </message>
+    <message>
+        <source>Network Error</source>
+        <translation>网络错误</translation>
+    </message>
+    <message>
+        <source>Check the Network connection please</source>
+        <translation>请检查网络连接</translation>
+    </message>
+    <message>
+        <source>Connection Abnormal</source>
+        <translation>连接异常</translation>
+    </message>
+    <message>
+        <source>USB Cable abnormal,Check please</source>
+        <translation>USB线缆异常，请检查</translation>
+    </message>
+    <message>
+        <source>Extern Display</source>
+        <translation>外接显示器</translation>
+    </message>
+    <message>
+        <source>Projector Error</source>
+        <translation>投影仪错误</translation>
+    </message>
+    <message>
+        <source>Check The Projector Please</source>
+        <translation>请检查投影仪</translation>
+    </message>
+    <message>
+        <source>G-code Error</source>
+        <translation>G代码错误</translation>
+    </message>
+    <message>
+        <source>Check the output folder please</source>
+        <translation>请检查输出文件夹</translation>
+    </message>
+    <message>
+        <source>Sure to Cancel Job</source>
+        <translation>确定取消任务</translation>
     </message>
 </context>
 <context>
@@ -1461,7 +1512,7 @@ r</source>
     </message>
     <message>
         <source>Printing Cancelled</source>
-        <translation type="unfinished" />
+        <translation>打印已取消</translation>
     </message>
     <message>
         <source>打印已取消</source>
@@ -1501,7 +1552,7 @@ r</source>
     </message>
     <message>
         <source>Sure to Cancel Job</source>
-        <translation type="unfinished" />
+        <translation>确定取消任务</translation>
     </message>
 </context>
 <context>
@@ -1544,7 +1595,7 @@ r</source>
     </message>
     <message>
         <source>Not Sliced</source>
-        <translation type="unfinished" />
+        <translation type="unfinished">未切片</translation>
     </message>
     <message>
         <source>Slicing Image Preview</source>
@@ -1877,7 +1928,7 @@ r</source>
     </message>
     <message>
         <source>Error!</source>
-        <translation type="unfinished" />
+        <translation type="unfinished">错误！</translation>
     </message>
     <message>
         <source>GreyTestFinal data file missing!</source>

@@ -186,11 +186,14 @@ TEST_F(Materials, UnwritableFileIsReported)
     EXPECT_EQ(panel.m_pListMaterial->size(), 1);
 }
 
-TEST_F(Materials, ParameterBlockIsCheckedAndCutBackOnFailure)
+TEST_F(Materials, PrintPanelAppendsTheParameterBlockChecked)
 {
-    VEditRecipeWidget editor;
+    // The panel's material file lies in the working directory: the scratch one.
+    const QString cwd = QDir::currentPath();
+    QDir::setCurrent(dir.path());
     DLP::SliceBuildConfig config;
-    VSaveWidgetX panel(nullptr, &editor, config);
+    VPrintWidget panel(nullptr, config);
+    QDir::setCurrent(cwd);
     const QString path = dir.path() + "/job.bin";
     {
         QFile f(path);
@@ -199,51 +202,30 @@ TEST_F(Materials, ParameterBlockIsCheckedAndCutBackOnFailure)
     }
     panel.findChild<QLineEdit*>("edit_exposure_tm")->setText("7000");
     panel.findChild<QLineEdit*>("edit_bottom_layers")->setText("2.7");
+    panel.findChild<QLineEdit*>("edit_Dp")->setText("151.5");
     ASSERT_TRUE(panel.WriteBinaryParas(path));
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QByteArray all = f.readAll();
     ASSERT_EQ(all.size(), 126);
-    EXPECT_TRUE(all.mid(10, 20).startsWith("Paras:"));
+    EXPECT_EQ(all.mid(10, 20), QByteArray("Paras:").append(QByteArray(14, '\0')));
+    EXPECT_EQ(all.mid(106), QByteArray("parasend").append(QByteArray(12, '\0')));
     QDataStream in(all.mid(30));
     in.setByteOrder(QDataStream::LittleEndian);
+    in.setFloatingPointPrecision(QDataStream::SinglePrecision);
     qint32 exposure = 0, bottom = 0, high = 0;
-    in >> exposure >> bottom >> high;
+    float low = 0, rest[15] = {};
+    in >> exposure >> bottom >> high >> low;
     EXPECT_EQ(exposure, 7000);
+    EXPECT_EQ(bottom, 80000);
     EXPECT_EQ(high, 2); // whole millimetres
-    EXPECT_TRUE(all.mid(106).startsWith("parasend"));
+    EXPECT_FLOAT_EQ(low, 80000); // "Bottom Stable Time"
+    for (float& v : rest)
+        in >> v;
+    EXPECT_FLOAT_EQ(rest[14], 151.5f); // Dp closes the sixteen floats
+    EXPECT_EQ(in.status(), QDataStream::Ok);
 
-    // The earlier print panel writes the same section from its own form.
-    {
-        // Its material file lies in the working directory: keep it in the scratch folder.
-        const QString cwd = QDir::currentPath();
-        QDir::setCurrent(dir.path());
-        VPrintWidget print(nullptr, config);
-        QDir::setCurrent(cwd);
-        const QString other = dir.path() + "/print.bin";
-        print.findChild<QLineEdit*>("edit_exposure_tm")->setText("7000");
-        print.findChild<QLineEdit*>("edit_bottom_layers")->setText("2.7");
-        for (const char* name : {"lEMaterialsStableTimeLow", "lEMaterialsStableTimeHigh", "edit_lift_dist",
-                                 "edit_lift_speed", "edit_retract_speed", "edit_tilt_dist1", "edit_tilt_speed1",
-                                 "edit_tilt_dist2", "edit_tilt_speed2", "edit_retract_speed_2", "lineEditNearDist",
-                                 "lineEditNearOffset", "lineEditNearSpeed", "lERotatecircles", "lERotateSpeed",
-                                 "edit_Dp", "edit_bottom_exposure"}) {
-            print.findChild<QLineEdit*>(name)->setText(panel.findChild<QLineEdit*>(name)->text());
-        }
-        {
-            QFile f(other);
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-            f.write(QByteArray(10, 'x'));
-        }
-        ASSERT_TRUE(print.WriteBinaryParas(other));
-        QFile f(other);
-        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-        EXPECT_EQ(f.readAll(), all);
-    }
-
-    if (QFile::exists("/dev/full")) {
-        EXPECT_FALSE(panel.WriteBinaryParas("/dev/full"));
-    }
+    EXPECT_TRUE(!QFile::exists("/dev/full") || !panel.WriteBinaryParas("/dev/full"));
 }
 
 } // namespace
