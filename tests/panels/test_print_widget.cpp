@@ -503,34 +503,6 @@ TEST_F(PrintWidget, BlankTimeMeasuredAfterTheBottomLayers)
     }
 }
 
-TEST_F(PrintWidget, PreviewShowsTheRingOfTheCurrentLayer)
-{
-    VSLGLView view;
-    view.resize(400, 300);
-    view.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
-    config.XResolution = 2560;
-    config.YResolution = 1440;
-    panel = std::make_unique<VPrintWidget>(&view, config);
-    const auto square = [](double c, double h) {
-        return QPolygonF({{c - h, 720 - h}, {c + h, 720 - h}, {c + h, 720 + h}, {c - h, 720 + h}});
-    };
-    {
-        QMutexLocker lock(view.scene()->sceneMutex());
-        view.scene()->m_modelSliceLayers = {{}, {square(420, 200), square(420, 100)}};
-    }
-    panel->m_nPrinterSelect = 0;
-    panel->slot_updSliceBrowser(1);
-    QImage image = painted(*panel, 2560, 1440);
-    image.scaled(640, 360).save(old + "/print_widget_ring.png");
-    EXPECT_EQ(qGray(image.pixel(420 - 150, 720)), 255); // the ring
-    EXPECT_EQ(qGray(image.pixel(420, 720)), 0);         // its hole
-    EXPECT_EQ(image.pixel(1500, 720), qRgb(0, 0, 0));   // outside, black not red
-
-    panel->slot_updSliceBrowser(5); // no such layer: black only
-    EXPECT_EQ(qGray(painted(*panel, 2560, 1440).pixel(420 - 150, 720)), 0);
-}
-
 TEST_F(PrintWidget, EndReportsAndTransferProgress)
 {
     make();
@@ -601,20 +573,40 @@ TEST_F(PrintWidget, FinderListsAndConnectsALoopbackPrinter)
     }
 }
 
-class PrintPreviewWhileSlicing : public GLView {};
+class PrintPreview : public GLView {};
 
-TEST_F(PrintPreviewWhileSlicing, BlackUntilTheWorkersAreDone)
+// Target 0: the current layer in printer pixels, holes black; all black while
+// the scene's slice workers are still writing the layers.
+TEST_F(PrintPreview, RingOfTheLayerAndBlackWhileSlicing)
 {
     const QString cwd = QDir::currentPath();
     QDir::setCurrent(m_dir.path());
     DLP::SliceBuildConfig config;
-    config.XResolution = 1280;
-    config.YResolution = 800;
+    config.XResolution = 2560;
+    config.YResolution = 1440;
     VPrintWidget panel(m_view.get(), config);
     QDir::setCurrent(cwd);
     panel.m_nPrinterSelect = 0;
+    const auto square = [](double c, double h) {
+        return QPolygonF({{c - h, 720 - h}, {c + h, 720 - h}, {c + h, 720 + h}, {c - h, 720 + h}});
+    };
+    const auto setLayers = [this](const SliceLayers& layers) {
+        QMutexLocker lock(m_view->scene()->sceneMutex());
+        m_view->scene()->m_modelSliceLayers = layers;
+    };
+    setLayers({{}, {square(420, 200), square(420, 100)}});
     panel.slot_updSliceBrowser(1);
-    const auto centre = [&] { return qGray(painted(panel, 1280, 800).pixel(640, 400)); };
+    const QImage image = painted(panel, 2560, 1440);
+    image.scaled(640, 360).save(cwd + "/print_widget_ring.png");
+    EXPECT_EQ(qGray(image.pixel(420 - 150, 720)), 255); // the ring
+    EXPECT_EQ(qGray(image.pixel(420, 720)), 0);         // its hole
+    EXPECT_EQ(image.pixel(1500, 720), qRgb(0, 0, 0));   // outside, black not red
+    panel.slot_updSliceBrowser(5); // no such layer: black only
+    EXPECT_EQ(qGray(painted(panel, 2560, 1440).pixel(420 - 150, 720)), 0);
+
+    setLayers({});
+    panel.slot_updSliceBrowser(1);
+    const auto centre = [&] { return qGray(painted(panel, 2560, 1440).pixel(640, 400)); };
     Load(BoxFile("box.stl", {-5, -5, 0}, {5, 5, 2}));
     ASSERT_EQ(m_view->SliceScene(0.1f, 1280, 800, 20, 20, 0), SceneOp::Done);
     QElapsedTimer t;
