@@ -2,7 +2,6 @@
 
 #include "TcpThread.h"
 
-#include <QDebug>
 #include <QHostAddress>
 #include <QMutex>
 #include <QStringList>
@@ -48,15 +47,12 @@ public:
         readPaused = false;
         read();
     }
-    // Every byte received, in order.
-    QByteArray received() const { return m_all; }
     // The headers seen, and the body bytes after the last one. The final
     // acknowledgement of an empty body is the test's to send.
     QList<QByteArray> headers() const { return m_headers; }
     QByteArray body() const { return m_body; }
     void clear()
     {
-        m_all.clear();
         m_pending.clear();
         m_headers.clear();
         m_body.clear();
@@ -68,7 +64,6 @@ private:
         if (readPaused || !m_peer)
             return;
         const QByteArray bytes = m_peer->readAll();
-        m_all += bytes;
         m_pending += bytes;
         for (;;) {
             // A header starts the stream or follows a finished body.
@@ -107,7 +102,7 @@ private:
 
     QTcpServer m_server;
     QTcpSocket* m_peer = nullptr;
-    QByteArray m_all, m_pending, m_body;
+    QByteArray m_pending, m_body;
     QList<QByteArray> m_headers;
     qint64 m_expect = -1;
 };

