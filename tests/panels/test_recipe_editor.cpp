@@ -142,12 +142,4 @@ TEST_F(Editor, AModelWithoutRecipesStartsANewOneFromTheDefaults)
     EXPECT_FLOAT_EQ(editor.m_listRecipe[0].middle_layers, 0.6f);
 }
 
-TEST_F(Editor, CloseShowsTheConverterPanel)
-{
-    editor.show();
-    QTest::mouseClick(field<QPushButton>("CloseButton"), Qt::LeftButton);
-    EXPECT_FALSE(editor.isVisible());
-    EXPECT_EQ(import.showCount, 1);
-}
-
 } // namespace

