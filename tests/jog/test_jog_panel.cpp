@@ -56,11 +56,7 @@ TEST(JogPanel, ConnectTakesThePrinterPortAndEachButtonSendsItsPair)
     EXPECT_EQ(j.panel->port()->baudRate(), 115200);
     EXPECT_EQ(j.buttons(), "010");
 
-    const struct {
-        const char* button;
-        void (DeviceInterface::*call)();
-        std::string bytes;
-    } rows[] = {
+    const struct { const char* button; void (DeviceInterface::*call)(); std::string bytes; } rows[] = {
         {"z1Btn", nullptr, "G92 Z0G1 Z1 F600"},    {"zn1Btn", nullptr, "G92 Z0G1 Z-1 F600"},
         {"y1Btn", nullptr, "G92 Y0G1 Y1 F600"},    {"yn1Btn", nullptr, "G92 Y0G1 Y-1 F600"},
         {"z10Btn", nullptr, "G92 Z0G1 Z10 F600"},  {"zn10Btn", nullptr, "G92 Z0G1 Z-10 F600"},

@@ -157,10 +157,7 @@ TEST(TcpTransfer, UnacknowledgedHeaderGoesAgainAfter51Polls)
 
 TEST(TcpTransfer, FilesOfWholePacketsAndEmptyFilesFinish)
 {
-    struct Row {
-        int size;
-        QStringList packets;
-    } rows[] = {
+    struct Row { int size; QStringList packets; } rows[] = {
         {0, {"header 22"}},
         {1024, {"header 25", "body 1024"}},
         {2048, {"header 25", "body 1024", "body 1024"}},
@@ -193,10 +190,7 @@ TEST(TcpTransfer, LongAndNonAsciiNamesGoWhole)
     // No file system takes a 2000-character name: the offer names a file
     // that cannot be read, which goes as an empty one.
     const QString longName = QString(2000, QLatin1Char('n')) + QStringLiteral(".vxs");
-    struct Row {
-        QString path;
-        QByteArray header;
-    } rows[] = {
+    struct Row { QString path; QByteArray header; } rows[] = {
         {nonAscii, "L:0S:21D:" + QString::fromUtf8("FN:模型-ü.vxs FS:3").toUtf8()},
         {dir.filePath(longName), "L:0S:2012D:FN:" + longName.toLatin1() + " FS:0"},
     };

@@ -91,10 +91,7 @@ const std::pair<int, float> kKept[] = {{7, 10},  {11, 0.6f}, {18, 5},   {19, 60}
                                        {22, 600}, {23, 2},   {24, 0.2f}, {25, 60}, {26, 1},    {27, 6},
                                        {28, 150}, {29, 1001}, {31, 0},  {32, 0},  {33, 0}};
 
-struct Dialog
-{
-    QString caption, start, filter;
-};
+struct Dialog { QString caption, start, filter; };
 
 class ConverterPanel : public ::testing::Test
 {
@@ -158,17 +155,6 @@ protected:
         EXPECT_EQ(saveEnabled(), box.isEmpty());
         EXPECT_EQ(label("Label_LayerThick"), shown);
         EXPECT_EQ(label("Label_FileName"), box.isEmpty() ? QString(name) : QString());
-    }
-    // Saves to `file` and waits for the converter; its result.
-    int saveAndWait(const QString& file)
-    {
-        QSignalSpy done(panel->m_pExportThread, &ExportThread::signal_ExportDataDone);
-        const QStringList boxes = click("btn_Save", file);
-        EXPECT_TRUE(boxes.isEmpty()) << boxes.join('|').toStdString();
-        if (!done.wait(60000) && done.isEmpty())
-            return 1;
-        panel->m_pExportThread->wait();
-        return done.first().at(0).toInt();
     }
 
     QTemporaryDir dir;
@@ -259,12 +245,7 @@ TEST_F(ConverterPanel, ImportOwnFileChecksAndFailuresDisableSave)
 
 TEST_F(ConverterPanel, FileExtensionSelectsTheModel)
 {
-    const struct
-    {
-        const char* start;
-        const char* file;
-        const char* selected;
-    } cases[] = {
+    const struct { const char* start; const char* file; const char* selected; } cases[] = {
         {"Pellar10", "part.VXS30", "Pellar30"},  {"Pellar10", "part.vxs120", "Pellar120"},
         {"Pellar30", "part.Vxs", "Pellar10"},    {"Pellar4Kmono", "part.vxs4k", "Pellar4K"},
         {"Pellar30", "part.vxs300", "Pellar30"}, {"Pellar30", "part.vxs200p", "Pellar30"},
@@ -378,11 +359,7 @@ TEST_F(ConverterPanel, ParameterBlockTakesRowRecipeAndFile)
     const std::pair<int, float> recipe[] = {{4, 0.025f}, {5, 12000}, {6, 80000}, {8, 1000}, {9, 1000}, {10, 0.3f},
                                             {12, 4},     {13, 2},    {14, 150},  {15, 150}, {16, 90},  {17, 90}};
     // Pellar4K: 3840 x 6480 pixels of 31.5 x 10.5 micrometres, 190 mm.
-    const struct
-    {
-        bool rotate;
-        float e0, e1, e2, e3;
-    } rows[] = {{true, 1000 / 10.5f, 1000 / 31.5f, 6480, 3840}, {false, 1000 / 31.5f, 1000 / 10.5f, 3840, 6480}};
+    const struct { bool rotate; float e0, e1, e2, e3; } rows[] = {{true, 1000 / 10.5f, 1000 / 31.5f, 6480, 3840}, {false, 1000 / 31.5f, 1000 / 10.5f, 3840, 6480}};
     for (const auto& r : rows) {
         SCOPED_TRACE(r.rotate);
         settings.m_machineParas["Pellar4K"].rotate = r.rotate;
@@ -419,62 +396,6 @@ TEST_F(ConverterPanel, DoneReportIsOneCriticalBoxPerFailure)
     EXPECT_TRUE(modal.texts.isEmpty());
 }
 
-TEST_F(ConverterPanel, ConvertsThenResavesThroughTheThread)
-{
-    QDir(dir.path()).mkdir("out");
-    ASSERT_TRUE(WriteZipArchive(path("part.zip"), pellar10Archive(3)));
-    source("ChiTuBox zip files");
-    ASSERT_TRUE(import(path("part.zip")).isEmpty());
-    EXPECT_EQ(label("Label_LayerThick"), "50 um");
-    panel->show();
-    panel->grab().save("converter_panel.png");
-
-    const QString converted = path("out/part.vxs");
-    ASSERT_EQ(saveAndWait(converted), 0);
-    EXPECT_EQ(saved.last().start, dir.path() + "/out/part");
-    EXPECT_EQ(panel->m_pExportThread->m_nMachineX, 55440);
-    EXPECT_EQ(panel->m_pExportThread->m_nMachineY, 98637);
-    const QByteArray bytes = readFile(converted);
-    VxsFileContents vxs;
-    QString error;
-    ASSERT_TRUE(ReadVxs(bytes, false, vxs, error)) << error.toStdString();
-    EXPECT_EQ(vxs.machineCode, 10);
-    EXPECT_EQ(vxs.bitsPerPixel, 4);
-    ASSERT_EQ(vxs.para.size(), 34);
-    // Pellar10: 854 x 480 pixels of 115.5 micrometres turned a quarter, 140 mm.
-    const std::pair<int, float> block[] = {{0, 1000 / 115.5f}, {1, 1000 / 115.5f}, {2, 480}, {3, 854}, {4, 0.05f},
-                                           {5, 6000}, {10, 0.3f}, {14, 150}, {30, 140}};
-    for (auto [i, v] : block)
-        EXPECT_FLOAT_EQ(vxs.para[i], v) << i;
-    for (auto [i, v] : kKept)
-        EXPECT_FLOAT_EQ(vxs.para[i], v) << i;
-    ASSERT_EQ(vxs.layerCodes.size(), 3);
-    for (const QByteArray& code : vxs.layerCodes) {
-        QVector<quint8> levels;
-        ASSERT_TRUE(DecodeLayerLevels(code, 4, 1 << 24, levels));
-        EXPECT_EQ(levels.size(), 480 * 854);
-    }
-
-    // Re-saved with another recipe: only the block changes.
-    source("Vexmor3D vxs files");
-    ASSERT_TRUE(import(converted).isEmpty());
-    EXPECT_EQ(label("Label_LayerThick"), "50 um");
-    w<QComboBox>("comboBox_Recipe")->setCurrentText("Vexmor3D Standard Rapid for 0.1mm");
-    const QString resaved = path("out/part_new.vxs");
-    ASSERT_EQ(saveAndWait(resaved), 0);
-    EXPECT_EQ(saved.last().start, dir.path() + "/out/part_new");
-    EXPECT_EQ(saved.last().filter, "(*.vxs)");
-    const QByteArray after = readFile(resaved);
-    ASSERT_EQ(after.size(), bytes.size());
-    EXPECT_EQ(after.left(28), bytes.left(28));
-    EXPECT_EQ(after.mid(164), bytes.mid(164));
-    EXPECT_NE(after.mid(28, 136), bytes.mid(28, 136));
-    EXPECT_EQ(LittleEndianFloat(after, 28 + 5 * 4), 12000.0f);
-    EXPECT_EQ(LittleEndianFloat(after, 28 + 4 * 4), 0.05f);
-    EXPECT_TRUE(import(resaved).isEmpty());
-    EXPECT_EQ(label("Label_LayerThick"), "50 um");
-}
-
 TEST_F(ConverterPanel, RunningConversionKeepsItsJob)
 {
     ASSERT_TRUE(WriteZipArchive(path("part.zip"), pellar10Archive(3)));
@@ -506,9 +427,9 @@ TEST_F(ConverterPanel, RunningConversionKeepsItsJob)
     EXPECT_TRUE(saveEnabled());
 }
 
-// The title-bar Import of the main window: the panel's job runs under the
-// busy overlay and its end comes back through the window.
-TEST(ConverterInMainWindow, TitleBarImportConvertsAndReports)
+// The title-bar Import of the main window: the panel's jobs run under the
+// busy overlay and their end comes back through the window.
+TEST(ConverterInMainWindow, ConvertsResavesAndReportsAMissingLayer)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
@@ -516,10 +437,12 @@ TEST(ConverterInMainWindow, TitleBarImportConvertsAndReports)
     QStandardPaths::setTestModeEnabled(true);
     ASSERT_TRUE(WriteZipArchive(dir.filePath("part.zip"), pellar10Archive(3)));
     ASSERT_TRUE(WriteZipArchive(dir.filePath("gap.zip"), pellar10Archive(3, 2)));
-    QString answer;
-    auto chooser = [&answer](QWidget*, const QString&, const QString&, const QString&) { return answer; };
-    FileChooser::setOpenChooser(chooser);
-    FileChooser::setSaveChooser(chooser);
+    QString answer, proposed;
+    FileChooser::setOpenChooser([&](QWidget*, const QString&, const QString&, const QString&) { return answer; });
+    FileChooser::setSaveChooser([&](QWidget*, const QString&, const QString& start, const QString&) {
+        proposed = start;
+        return answer;
+    });
     {
         Vexmor w;
         w.show();
@@ -545,11 +468,42 @@ TEST(ConverterInMainWindow, TitleBarImportConvertsAndReports)
             EXPECT_TRUE(panel->isEnabled());
             return modal.texts;
         };
-        EXPECT_TRUE(run(dir.filePath("part.zip"), dir.filePath("part.vxs"), false).isEmpty());
-        EXPECT_TRUE(QFile::exists(dir.filePath("part.vxs")));
-        EXPECT_TRUE(run(dir.filePath("part.vxs"), dir.filePath("part_new.vxs"), true).isEmpty());
+        const QString converted = dir.filePath("part.vxs");
+        EXPECT_TRUE(run(dir.filePath("part.zip"), converted, false).isEmpty());
+        panel->grab().save("converter_panel.png");
+        const QByteArray bytes = readFile(converted);
+        VxsFileContents vxs;
+        QString error;
+        ASSERT_TRUE(ReadVxs(bytes, false, vxs, error)) << error.toStdString();
+        EXPECT_EQ(vxs.machineCode, 10);
+        EXPECT_EQ(vxs.bitsPerPixel, 4);
+        ASSERT_EQ(vxs.para.size(), 34);
+        // Pellar10: 854 x 480 pixels of 115.5 micrometres turned a quarter, 140 mm.
+        const std::pair<int, float> block[] = {{0, 1000 / 115.5f}, {1, 1000 / 115.5f}, {2, 480}, {3, 854},
+                                               {4, 0.05f}, {5, 6000}, {10, 0.3f}, {14, 150}, {30, 140}};
+        for (auto [i, v] : block)
+            EXPECT_FLOAT_EQ(vxs.para[i], v) << i;
+        for (auto [i, v] : kKept)
+            EXPECT_FLOAT_EQ(vxs.para[i], v) << i;
+        ASSERT_EQ(vxs.layerCodes.size(), 3);
+        for (const QByteArray& code : vxs.layerCodes) {
+            QVector<quint8> levels;
+            ASSERT_TRUE(DecodeLayerLevels(code, 4, 1 << 24, levels));
+            EXPECT_EQ(levels.size(), 480 * 854);
+        }
+
+        // Re-saved with another recipe: only the block changes.
+        panel->findChild<QComboBox*>("comboBox_Recipe")->setCurrentText("Vexmor3D Standard Rapid for 0.1mm");
+        const QString resaved = dir.filePath("part_new.vxs");
+        EXPECT_TRUE(run(converted, resaved, true).isEmpty());
+        EXPECT_TRUE(proposed.endsWith("/part_new")) << proposed.toStdString();
         EXPECT_EQ(panel->findChild<QLabel*>("Label_LayerThick")->text(), "50 um");
-        EXPECT_TRUE(QFile::exists(dir.filePath("part_new.vxs")));
+        const QByteArray after = readFile(resaved);
+        ASSERT_EQ(after.size(), bytes.size());
+        EXPECT_EQ(after.left(28), bytes.left(28));
+        EXPECT_EQ(after.mid(164), bytes.mid(164));
+        EXPECT_EQ(LittleEndianFloat(after, 28 + 5 * 4), 12000.0f);
+        EXPECT_EQ(LittleEndianFloat(after, 28 + 4 * 4), 0.05f);
 
         const QStringList boxes = run(dir.filePath("gap.zip"), dir.filePath("gap.vxs"), false);
         ASSERT_EQ(boxes.size(), 1);

@@ -166,13 +166,7 @@ TEST_F(SaveJob, RefusalsShowTheirTextsAndTouchNothing)
 TEST_F(SaveJob, SaveDialogProposal)
 {
     panel->slot_ReceiveNLayers(10);
-    const struct
-    {
-        const char* model;
-        const char* machine;
-        const char* start;
-        const char* filter;
-    } cases[] = {{"ring.stl", "Pellar10", "/parts/ring", "(*.vxs)"},
+    const struct { const char* model; const char* machine; const char* start; const char* filter; } cases[] = {{"ring.stl", "Pellar10", "/parts/ring", "(*.vxs)"},
                  {"a.b.stl", "Pellar10", "/parts/a.b", "(*.vxs)"},
                  {"plain", "NoSuchPrinter", "/parts/plain", "(*.)"}};
     for (const auto& c : cases) {
@@ -278,13 +272,7 @@ TEST_F(SaveJob, LayerReportsRetuneTheBlankTimeBeyondTheBottomLayers)
 
 TEST_F(SaveJob, EndReportPerTarget)
 {
-    const struct
-    {
-        quint8 target;
-        bool cancelled;
-        const char* title;
-        QString hint;
-    } cases[] = {{0, false, "Printing Complete", "打印结束"},
+    const struct { quint8 target; bool cancelled; const char* title; QString hint; } cases[] = {{0, false, "Printing Complete", "打印结束"},
                  {0, true, "Printing Cancelled", "打印已取消"},
                  {1, false, "File Transfer Complete", "文件传输结束"},
                  {2, true, "Failed to Save File", "文件保存失败"},
