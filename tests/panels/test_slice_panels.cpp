@@ -48,27 +48,6 @@ struct EarlierPanel
 
 } // namespace
 
-TEST(EarlierSlicePanel, ThicknessChangeMakesTheSliceStaleWithoutANotice)
-{
-    EarlierPanel p;
-    EXPECT_FLOAT_EQ(p.panel->layerThickness(), 0.05f);
-    const struct { int value; float mm; const char* label; } rows[] = {{5, 0.025f, "25um"}, {7, 0.035f, "35um"}};
-    for (const auto& r : rows) {
-        p.panel->slot_SliceSceneDone(30);
-        p.get<QSlider>("horizontalSlider")->setValue(4);
-        p.get<QScrollBar>("horizontalScrollBar")->setValue(r.value);
-        EXPECT_FLOAT_EQ(p.panel->layerThickness(), r.mm) << r.value;
-        EXPECT_EQ(p.text("label_LayerThick"), r.label);
-        EXPECT_EQ(p.panel->sliceState(), 0);
-        EXPECT_EQ(p.text("label_4"), "NA");
-        EXPECT_FALSE(p.get<QSlider>("horizontalSlider")->isEnabled());
-        EXPECT_EQ(p.get<QLineEdit>("edit_index")->text(), "0");
-        EXPECT_EQ(p.panel->previewLayer(), 0);
-    }
-    // Zeroing the browser is not a user's move: no notice.
-    EXPECT_FALSE(p.notice()->isVisible());
-}
-
 TEST(EarlierSlicePanel, TypedPlateLayersStartTheSlice)
 {
     const struct { const char* typed; int layers; } rows[] = {{"12", 12}, {"abc", 0}, {"-5", 0}, {"", 0}};
@@ -107,6 +86,16 @@ TEST(EarlierSlicePanel, BrowsingBeforeAndAfterASlice)
     }
     slider->setValue(4);
     EXPECT_EQ(p.get<QLineEdit>("edit_index")->text(), "4");
+
+    // A new thickness makes the slice stale and zeroes the browser: no notice.
+    p.get<QScrollBar>("horizontalScrollBar")->setValue(7);
+    EXPECT_FLOAT_EQ(p.panel->layerThickness(), 0.035f);
+    EXPECT_EQ(p.text("label_LayerThick"), "35um");
+    EXPECT_EQ(p.panel->sliceState(), 0);
+    EXPECT_FALSE(slider->isEnabled());
+    EXPECT_EQ(p.get<QLineEdit>("edit_index")->text(), "0");
+    EXPECT_EQ(p.panel->previewLayer(), 0);
+    EXPECT_FALSE(p.notice()->isVisible());
 }
 
 TEST(EarlierSlicePanel, BadResolutionsAndAFixedThickness)
@@ -122,17 +111,12 @@ TEST(EarlierSlicePanel, BadResolutionsAndAFixedThickness)
     p.panel->updateMachineCfg(2560.9f, 1440.2f);
     EXPECT_EQ(p.panel->machineResolution(), QSize(2560, 1440));
 
-    // A fixed thickness keeps its control disabled; state 5 starts one slice.
+    // A fixed thickness keeps its control disabled.
     p.panel->slot_slc_layerthick(0.00001f);
     EXPECT_FLOAT_EQ(p.panel->layerThickness(), 0.025f);
     p.panel->slot_SliceSceneDone(5);
     p.panel->slot_EditStatChanged(emVexmorEditStat(1));
     EXPECT_FALSE(p.get<QScrollBar>("horizontalScrollBar")->isEnabled());
-    QSignalSpy slice(p.panel, &VSliceWidget::sig_SliceScene);
-    p.panel->slot_EditStatChanged(emVexmorEditStat(5));
-    p.panel->slot_EditStatChanged(emVexmorEditStat(5)); // already slicing
-    EXPECT_EQ(slice.size(), 1);
-    EXPECT_FLOAT_EQ(slice[0][0].toFloat(), 0.025f);
 }
 
 TEST(SlicePanel, SpinBoxesOfItsOwnForm)
