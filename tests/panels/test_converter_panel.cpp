@@ -86,11 +86,6 @@ ArchiveMembers pellar10Archive(int layers, int missingLayer = 0)
     return members;
 }
 
-// Elements the converter never changes: the default block's kept values.
-const std::pair<int, float> kKept[] = {{7, 10},  {11, 0.6f}, {18, 5},   {19, 60}, {20, 10},   {21, 600},
-                                       {22, 600}, {23, 2},   {24, 0.2f}, {25, 60}, {26, 1},    {27, 6},
-                                       {28, 150}, {29, 1001}, {31, 0},  {32, 0},  {33, 0}};
-
 struct Dialog { QString caption, start, filter; };
 
 class ConverterPanel : public ::testing::Test
@@ -360,6 +355,10 @@ TEST_F(ConverterPanel, ParameterBlockTakesRowRecipeAndFile)
                                             {12, 4},     {13, 2},    {14, 150},  {15, 150}, {16, 90},  {17, 90}};
     // Pellar4K: 3840 x 6480 pixels of 31.5 x 10.5 micrometres, 190 mm.
     const struct { bool rotate; float e0, e1, e2, e3; } rows[] = {{true, 1000 / 10.5f, 1000 / 31.5f, 6480, 3840}, {false, 1000 / 31.5f, 1000 / 10.5f, 3840, 6480}};
+    // Elements the converter never changes: the default block's kept values.
+    const std::pair<int, float> kept[] = {{7, 10},   {11, 0.6f}, {18, 5},    {19, 60}, {20, 10}, {21, 600},
+                                          {22, 600}, {23, 2},    {24, 0.2f}, {25, 60}, {26, 1},  {27, 6},
+                                          {28, 150}, {29, 1001}, {31, 0},    {32, 0},  {33, 0}};
     for (const auto& r : rows) {
         SCOPED_TRACE(r.rotate);
         settings.m_machineParas["Pellar4K"].rotate = r.rotate;
@@ -373,7 +372,7 @@ TEST_F(ConverterPanel, ParameterBlockTakesRowRecipeAndFile)
         EXPECT_EQ(e[30], 190);
         for (auto [i, v] : recipe)
             EXPECT_FLOAT_EQ(e[i], v) << i;
-        for (auto [i, v] : kKept)
+        for (auto [i, v] : kept)
             EXPECT_FLOAT_EQ(e[i], v) << i;
     }
 }
@@ -471,37 +470,21 @@ TEST(ConverterInMainWindow, ConvertsResavesAndReportsAMissingLayer)
         const QString converted = dir.filePath("part.vxs");
         EXPECT_TRUE(run(dir.filePath("part.zip"), converted, false).isEmpty());
         panel->grab().save("converter_panel.png");
-        const QByteArray bytes = readFile(converted);
         VxsFileContents vxs;
         QString error;
-        ASSERT_TRUE(ReadVxs(bytes, false, vxs, error)) << error.toStdString();
+        ASSERT_TRUE(ReadVxs(readFile(converted), false, vxs, error)) << error.toStdString();
         EXPECT_EQ(vxs.machineCode, 10);
-        EXPECT_EQ(vxs.bitsPerPixel, 4);
-        ASSERT_EQ(vxs.para.size(), 34);
-        // Pellar10: 854 x 480 pixels of 115.5 micrometres turned a quarter, 140 mm.
-        const std::pair<int, float> block[] = {{0, 1000 / 115.5f}, {1, 1000 / 115.5f}, {2, 480}, {3, 854},
-                                               {4, 0.05f}, {5, 6000}, {10, 0.3f}, {14, 150}, {30, 140}};
-        for (auto [i, v] : block)
-            EXPECT_FLOAT_EQ(vxs.para[i], v) << i;
-        for (auto [i, v] : kKept)
-            EXPECT_FLOAT_EQ(vxs.para[i], v) << i;
-        ASSERT_EQ(vxs.layerCodes.size(), 3);
-        for (const QByteArray& code : vxs.layerCodes) {
-            QVector<quint8> levels;
-            ASSERT_TRUE(DecodeLayerLevels(code, 4, 1 << 24, levels));
-            EXPECT_EQ(levels.size(), 480 * 854);
-        }
+        EXPECT_EQ(vxs.layerCodes.size(), 3);
+        EXPECT_FLOAT_EQ(vxs.para.value(5), 6000);
 
-        // Re-saved with another recipe: only the block changes.
+        // Re-saved with the block of another recipe (the converter's own tests
+        // check that nothing else changes).
         panel->findChild<QComboBox*>("comboBox_Recipe")->setCurrentText("Vexmor3D Standard Rapid for 0.1mm");
         const QString resaved = dir.filePath("part_new.vxs");
         EXPECT_TRUE(run(converted, resaved, true).isEmpty());
         EXPECT_TRUE(proposed.endsWith("/part_new")) << proposed.toStdString();
         EXPECT_EQ(panel->findChild<QLabel*>("Label_LayerThick")->text(), "50 um");
         const QByteArray after = readFile(resaved);
-        ASSERT_EQ(after.size(), bytes.size());
-        EXPECT_EQ(after.left(28), bytes.left(28));
-        EXPECT_EQ(after.mid(164), bytes.mid(164));
         EXPECT_EQ(LittleEndianFloat(after, 28 + 5 * 4), 12000.0f);
         EXPECT_EQ(LittleEndianFloat(after, 28 + 4 * 4), 0.05f);
 
