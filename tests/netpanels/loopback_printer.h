@@ -3,7 +3,6 @@
 #include "TcpThread.h"
 
 #include <QHostAddress>
-#include <QMutex>
 #include <QStringList>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -105,47 +104,6 @@ private:
     QByteArray m_pending, m_body;
     QList<QByteArray> m_headers;
     qint64 m_expect = -1;
-};
-
-// What the transfer thread wrote and which states it went through, in order,
-// recorded in the worker thread as it happens.
-class TransferTrace
-{
-public:
-    explicit TransferTrace(TcpThread& t)
-    {
-        QObject::connect(&t, &TcpThread::signal_packetWritten, &t, [this, &t](int kind, int length) {
-            QMutexLocker lock(&m_lock);
-            static const char* names[] = {"header", "body", "resend"};
-            m_events << QStringLiteral("%1 %2").arg(names[kind]).arg(length);
-            m_pollsAtWrite << t.pollCount();
-        }, Qt::DirectConnection);
-        QObject::connect(&t, &TcpThread::signal_stateChanged, &t, [this](int state) {
-            QMutexLocker lock(&m_lock);
-            m_events << QStringLiteral("state %1").arg(state);
-        }, Qt::DirectConnection);
-    }
-    QStringList events() const
-    {
-        QMutexLocker lock(&m_lock);
-        return m_events;
-    }
-    QList<int> pollsAtWrite() const
-    {
-        QMutexLocker lock(&m_lock);
-        return m_pollsAtWrite;
-    }
-    void clear()
-    {
-        QMutexLocker lock(&m_lock);
-        m_events.clear();
-        m_pollsAtWrite.clear();
-    }
-
-private:
-    mutable QMutex m_lock;
-    QStringList m_events;
-    QList<int> m_pollsAtWrite;
 };
 
 // Generous: these waits end early on success; only a fault runs them out.

@@ -2,6 +2,7 @@
 #include "loopback_printer.h"
 #include "printer_test_util.h"
 
+#include <QRegularExpression>
 #include <QTextCodec>
 #include <gtest/gtest.h>
 
@@ -9,20 +10,31 @@
 
 namespace {
 
+// A transfer thread connected to a loopback printer. What the thread wrote
+// and the states it went through are recorded in its own thread, in order.
 struct Transfer {
     LoopbackPrinter printer;
     std::unique_ptr<TcpThread> thread;
-    std::unique_ptr<TransferTrace> trace;
     QStringList boxes;
+    mutable QMutex lock;
+    QStringList events;
+    QList<int> pollsAtWrite;
 
-    explicit Transfer(TcpTimings timings = TcpTimings())
+    Transfer()
     {
         LoopbackGuard::setEnabled(true);
         EXPECT_TRUE(printer.listen());
-        if (timings.port == TcpTimings().port)
-            timings = testTcpTimings(printer.port());
-        thread = std::make_unique<TcpThread>(QString(), QStringLiteral("127.0.0.1"), nullptr, timings);
-        trace = std::make_unique<TransferTrace>(*thread);
+        thread = std::make_unique<TcpThread>(QString(), "127.0.0.1", nullptr, testTcpTimings(printer.port()));
+        auto* t = thread.get();
+        QObject::connect(t, &TcpThread::signal_packetWritten, t, [this, t](int kind, int length) {
+            QMutexLocker l(&lock);
+            events << QStringLiteral("%1 %2").arg(QStringList{"header", "body", "resend"}.value(kind)).arg(length);
+            pollsAtWrite << t->pollCount();
+        }, Qt::DirectConnection);
+        QObject::connect(t, &TcpThread::signal_stateChanged, t, [this](int state) {
+            QMutexLocker l(&lock);
+            events << QStringLiteral("state %1").arg(state);
+        }, Qt::DirectConnection);
         thread->setInfoBox([this](const QString& title, const QString& text) { boxes << title + ": " + text; });
         thread->start(QThread::HighPriority);
         EXPECT_TRUE(waitFor([this] { return thread->isConnected() && printer.connected(); }));
@@ -37,14 +49,14 @@ struct Transfer {
         printer.send(bytes);
         ASSERT_TRUE(waitFor([&] { return thread->replyCount() > before; }));
     }
-    QStringList packets() const
+    QStringList trace() const
     {
-        QStringList out;
-        for (const QString& e : trace->events())
-            if (!e.startsWith(QLatin1String("state")))
-                out << e;
-        return out;
+        QMutexLocker l(&lock);
+        return events;
     }
+    QList<int> polls() const { QMutexLocker l(&lock); return pollsAtWrite; }
+    void clearTrace() { QMutexLocker l(&lock); events.clear(); }
+    QStringList packets() const { return trace().filter(QRegularExpression("^(header|body|resend)")); }
 };
 
 }  // namespace
@@ -65,7 +77,7 @@ TEST(TcpTransfer, HeaderPacketsStatesAndFinalAcknowledgements)
     ASSERT_TRUE(waitFor([&] { return t.printer.body().size() == 2500; }));
     EXPECT_EQ(t.printer.body(), fileBytes(path));
     EXPECT_EQ(TcpThread::bytesSended, 2500);
-    EXPECT_EQ(t.trace->events(), (QStringList{"header 29", "state 1", "state 2", "body 1024", "body 1024",
+    EXPECT_EQ(t.trace(), (QStringList{"header 29", "state 1", "state 2", "body 1024", "body 1024",
                                                "body 452", "state 3"}));
 
     // Replies that change nothing in state 3.
@@ -134,7 +146,7 @@ TEST(TcpTransfer, UnacknowledgedHeaderGoesAgainAfter51Polls)
     ASSERT_TRUE(waitFor([&] { return t.packets().size() >= 3; }));
     const QStringList packets = t.packets().mid(0, 3);
     EXPECT_EQ(packets, (QStringList{"header 23", "resend 23", "resend 23"}));
-    const QList<int> polls = t.trace->pollsAtWrite();
+    const QList<int> polls = t.polls();
     EXPECT_EQ(polls[1] - polls[0], 51);
     EXPECT_EQ(polls[2] - polls[1], 51);
     ASSERT_TRUE(waitFor([&] { return t.printer.headers().size() >= 3; }));
@@ -159,7 +171,7 @@ TEST(TcpTransfer, FilesOfWholePacketsAndEmptyFilesFinish)
         SCOPED_TRACE(row.size);
         const QString path = writeFile(dir, QStringLiteral("f.vxs"), row.size);
         t.printer.clear();
-        t.trace->clear();
+        t.clearTrace();
         t.thread->slot_sendFile(path);
         ASSERT_TRUE(t.waitState(3));
         ASSERT_TRUE(waitFor([&] { return t.printer.body().size() == row.size; }));
