@@ -354,7 +354,8 @@ TEST_F(ConverterPanel, ParameterBlockTakesRowRecipeAndFile)
     const std::pair<int, float> recipe[] = {{4, 0.025f}, {5, 12000}, {6, 80000}, {8, 1000}, {9, 1000}, {10, 0.3f},
                                             {12, 4},     {13, 2},    {14, 150},  {15, 150}, {16, 90},  {17, 90}};
     // Pellar4K: 3840 x 6480 pixels of 31.5 x 10.5 micrometres, 190 mm.
-    const struct { bool rotate; float e0, e1, e2, e3; } rows[] = {{true, 1000 / 10.5f, 1000 / 31.5f, 6480, 3840}, {false, 1000 / 31.5f, 1000 / 10.5f, 3840, 6480}};
+    const struct { bool rotate; float e0, e1, e2, e3; } rows[] = {{true, 1000 / 10.5f, 1000 / 31.5f, 6480, 3840},
+                                                                  {false, 1000 / 31.5f, 1000 / 10.5f, 3840, 6480}};
     // Elements the converter never changes: the default block's kept values.
     const std::pair<int, float> kept[] = {{7, 10},   {11, 0.6f}, {18, 5},    {19, 60}, {20, 10}, {21, 600},
                                           {22, 600}, {23, 2},    {24, 0.2f}, {25, 60}, {26, 1},  {27, 6},

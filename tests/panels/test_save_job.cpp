@@ -128,23 +128,14 @@ TEST_F(SaveJob, StartCopiesTheRecipeAndProjectorValues)
 
 TEST_F(SaveJob, RefusalsShowTheirTextsAndTouchNothing)
 {
-    struct Case
-    {
-        const char* what;
-        bool sliced;
-        quint8 target;
-        bool online;
-        int screens;
-        QStringList texts;
-        QStringList hints;
-    };
-    const Case cases[] = {
+    const struct { const char* what; bool sliced; quint8 target; bool online; int screens; QStringList texts, hints; }
+        cases[] = {
         {"no slice data", false, 2, true, 2, {"Slicing Data Error"}, {"Slicing again Please"}},
         {"printer offline", true, 0, false, 2, {"Connection Abnormal"}, {"USB Cable abnormal,Check please"}},
         {"one screen", true, 0, true, 1, {"", "Projector Error"}, {"Extern Display", "Check The Projector Please"}},
         {"network", true, 1, true, 2, {"Network Error"}, {"Check the Network connection please"}},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         panel->slot_ReceiveNLayers(c.sliced ? 10 : 0);
         panel->m_nPrintTarget = c.target;
         online = c.online;
@@ -166,9 +157,10 @@ TEST_F(SaveJob, RefusalsShowTheirTextsAndTouchNothing)
 TEST_F(SaveJob, SaveDialogProposal)
 {
     panel->slot_ReceiveNLayers(10);
-    const struct { const char* model; const char* machine; const char* start; const char* filter; } cases[] = {{"ring.stl", "Pellar10", "/parts/ring", "(*.vxs)"},
-                 {"a.b.stl", "Pellar10", "/parts/a.b", "(*.vxs)"},
-                 {"plain", "NoSuchPrinter", "/parts/plain", "(*.)"}};
+    const struct { const char* model; const char* machine; const char* start; const char* filter; } cases[] = {
+        {"ring.stl", "Pellar10", "/parts/ring", "(*.vxs)"},
+        {"a.b.stl", "Pellar10", "/parts/a.b", "(*.vxs)"},
+        {"plain", "NoSuchPrinter", "/parts/plain", "(*.)"}};
     for (const auto& c : cases) {
         view->SetOpenFileName(c.model);
         view->SetSaveFilePath("/parts");
@@ -272,11 +264,10 @@ TEST_F(SaveJob, LayerReportsRetuneTheBlankTimeBeyondTheBottomLayers)
 
 TEST_F(SaveJob, EndReportPerTarget)
 {
-    const struct { quint8 target; bool cancelled; const char* title; QString hint; } cases[] = {{0, false, "Printing Complete", "打印结束"},
-                 {0, true, "Printing Cancelled", "打印已取消"},
-                 {1, false, "File Transfer Complete", "文件传输结束"},
-                 {2, true, "Failed to Save File", "文件保存失败"},
-                 {2, false, "File SaveComplete", "文件保存结束"}};
+    const struct { quint8 target; bool cancelled; const char* title; QString hint; } cases[] = {
+        {0, false, "Printing Complete", "打印结束"},       {0, true, "Printing Cancelled", "打印已取消"},
+        {1, false, "File Transfer Complete", "文件传输结束"}, {2, true, "Failed to Save File", "文件保存失败"},
+        {2, false, "File SaveComplete", "文件保存结束"}};
     for (const auto& c : cases) {
         panel->m_nPrintTarget = c.target;
         panel->m_bCancelled = c.cancelled;
