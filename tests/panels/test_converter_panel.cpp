@@ -8,6 +8,7 @@
 #include "vxs_reader.h"
 
 #include <QComboBox>
+#include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -26,29 +27,20 @@
 
 namespace {
 
-void appendInt(QByteArray& b, qint32 v)
-{
-    for (int i = 0; i < 4; ++i)
-        b.append(static_cast<char>(quint32(v) >> (8 * i)));
-}
-
-void appendFloat(QByteArray& b, float f)
-{
-    quint32 bits;
-    memcpy(&bits, &f, 4);
-    appendInt(b, qint32(bits));
-}
-
 // The head of an own print file as Import reads it (magic, words, count,
 // parameters, layer count); `cut` keeps only that many bytes.
 QByteArray vxsHead(float thickness, const char* magic = "Vexmor3D", qint32 count = 34, int cut = -1)
 {
-    QByteArray b(magic, 8);
+    QByteArray b;
+    QDataStream out(&b, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out.setFloatingPointPrecision(QDataStream::SinglePrecision);
+    out.writeRawData(magic, 8);
     for (qint32 v : {1, 1, 10, 0, count})
-        appendInt(b, v);
+        out << v;
     for (int i = 0; i < 34; ++i)
-        appendFloat(b, i == 4 ? thickness : 1.0f);
-    appendInt(b, 3);
+        out << (i == 4 ? thickness : 1.0f);
+    out << qint32(3);
     return cut < 0 ? b : b.left(cut);
 }
 
