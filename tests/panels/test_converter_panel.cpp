@@ -462,6 +462,7 @@ TEST(ConverterInMainWindow, ConvertsResavesAndReportsAMissingLayer)
         };
         const QString converted = dir.filePath("part.vxs");
         EXPECT_TRUE(run(dir.filePath("part.zip"), converted, false).isEmpty());
+        EXPECT_EQ(panel->m_pExportThread->m_nMachineY, 98637); // 98.637 mm, rounded not cut
         panel->grab().save("converter_panel.png");
         VxsFileContents vxs;
         QString error;
