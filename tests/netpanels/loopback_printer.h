@@ -2,9 +2,7 @@
 
 #include "TcpThread.h"
 
-#include <QDebug>
 #include <QHostAddress>
-#include <QMutex>
 #include <QStringList>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -48,15 +46,12 @@ public:
         readPaused = false;
         read();
     }
-    // Every byte received, in order.
-    QByteArray received() const { return m_all; }
     // The headers seen, and the body bytes after the last one. The final
     // acknowledgement of an empty body is the test's to send.
     QList<QByteArray> headers() const { return m_headers; }
     QByteArray body() const { return m_body; }
     void clear()
     {
-        m_all.clear();
         m_pending.clear();
         m_headers.clear();
         m_body.clear();
@@ -68,7 +63,6 @@ private:
         if (readPaused || !m_peer)
             return;
         const QByteArray bytes = m_peer->readAll();
-        m_all += bytes;
         m_pending += bytes;
         for (;;) {
             // A header starts the stream or follows a finished body.
@@ -107,50 +101,9 @@ private:
 
     QTcpServer m_server;
     QTcpSocket* m_peer = nullptr;
-    QByteArray m_all, m_pending, m_body;
+    QByteArray m_pending, m_body;
     QList<QByteArray> m_headers;
     qint64 m_expect = -1;
-};
-
-// What the transfer thread wrote and which states it went through, in order,
-// recorded in the worker thread as it happens.
-class TransferTrace
-{
-public:
-    explicit TransferTrace(TcpThread& t)
-    {
-        QObject::connect(&t, &TcpThread::signal_packetWritten, &t, [this, &t](int kind, int length) {
-            QMutexLocker lock(&m_lock);
-            static const char* names[] = {"header", "body", "resend"};
-            m_events << QStringLiteral("%1 %2").arg(names[kind]).arg(length);
-            m_pollsAtWrite << t.pollCount();
-        }, Qt::DirectConnection);
-        QObject::connect(&t, &TcpThread::signal_stateChanged, &t, [this](int state) {
-            QMutexLocker lock(&m_lock);
-            m_events << QStringLiteral("state %1").arg(state);
-        }, Qt::DirectConnection);
-    }
-    QStringList events() const
-    {
-        QMutexLocker lock(&m_lock);
-        return m_events;
-    }
-    QList<int> pollsAtWrite() const
-    {
-        QMutexLocker lock(&m_lock);
-        return m_pollsAtWrite;
-    }
-    void clear()
-    {
-        QMutexLocker lock(&m_lock);
-        m_events.clear();
-        m_pollsAtWrite.clear();
-    }
-
-private:
-    mutable QMutex m_lock;
-    QStringList m_events;
-    QList<int> m_pollsAtWrite;
 };
 
 // Generous: these waits end early on success; only a fault runs them out.

@@ -28,9 +28,7 @@ public:
     quint16 port() const { return m_socket.localPort(); }
     QByteArray next()
     {
-        if (!m_socket.hasPendingDatagrams()) {
-            EXPECT_TRUE(waitFor([this] { return m_socket.hasPendingDatagrams(); }));
-        }
+        EXPECT_TRUE(waitFor([this] { return m_socket.hasPendingDatagrams(); }));
         return m_socket.receiveDatagram().data();
     }
     bool pending() { return m_socket.hasPendingDatagrams(); }
@@ -91,26 +89,24 @@ TEST(NetSearch, WordAfterOneIntervalAndEntriesPerSender)
     ASSERT_TRUE(waitFor([&] { return p.lists.size() == 2; }));
     EXPECT_EQ(p.ui->deviceList(), (QVector<QString>{"Printer_B=>127.0.0.10", "Printer_A=>127.0.0.1"}));
 
-    // Three at once: all count, in order.
-    Responder r2("127.0.0.2"), r3("127.0.0.3"), r4("127.0.0.4");
-    r2.answer("P_2", p.port());
-    r3.answer("P_3", p.port());
-    r4.answer("P_4", p.port());
-    ASSERT_TRUE(waitFor([&] { return p.ui->deviceList().size() == 5; }));
-    EXPECT_EQ(p.ui->deviceList().mid(2), (QVector<QString>{"P_2=>127.0.0.2", "P_3=>127.0.0.3", "P_4=>127.0.0.4"}));
-
     // Same text: no signal; new text replaces the entry; no "_": nothing.
     const int before = p.lists.size();
     ten.answer("Printer_B", p.port());
     ten.answer("Vexmor3D", p.port());
     ten.answer("Printer_C", p.port());
     ASSERT_TRUE(waitFor([&] { return p.lists.size() == before + 1; }));
-    EXPECT_EQ(p.ui->deviceList()[0], QString("Printer_C=>127.0.0.10"));
-    EXPECT_EQ(p.ui->deviceList().size(), 5);
+    EXPECT_EQ(p.ui->deviceList(), (QVector<QString>{"Printer_C=>127.0.0.10", "Printer_A=>127.0.0.1"}));
 
     // A zero byte ends the text; the address still follows "=>".
-    r2.answer(QByteArray("P_9\0junk", 8), p.port());
-    ASSERT_TRUE(waitFor([&] { return p.ui->deviceList()[2] == QString("P_9=>127.0.0.2"); }));
+    one.answer(QByteArray("P_9\0junk", 8), p.port());
+    ASSERT_TRUE(waitFor([&] { return p.ui->deviceList()[1] == QString("P_9=>127.0.0.1"); }));
+
+    // Several at once: all count, in order.
+    Responder r2("127.0.0.2"), r3("127.0.0.3");
+    r2.answer("P_2", p.port());
+    r3.answer("P_3", p.port());
+    ASSERT_TRUE(waitFor([&] { return p.ui->deviceList().size() == 4; }));
+    EXPECT_EQ(p.ui->deviceList().mid(2), (QVector<QString>{"P_2=>127.0.0.2", "P_3=>127.0.0.3"}));
 
     p.ui->netSearch(false);
     EXPECT_FALSE(p.ui->searchTimer()->isActive());
@@ -224,9 +220,7 @@ TEST(NetSearch, PanelShowsItsForm)
     NetUI ui;
     ui.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&ui));
-    EXPECT_EQ(ui.size(), QSize(500, 500));
-    EXPECT_EQ(ui.windowTitle(), QString("Form"));
-    EXPECT_EQ(ui.findChild<QLabel*>("link_stat")->text().contains("#ff0000"), true);
+    EXPECT_TRUE(ui.findChild<QLabel*>("link_stat")->text().contains("#ff0000"));
     const QImage shot = ui.grab().toImage();
     shot.save(QStringLiteral(VSL_SHOT_DIR "/netpanels_netui.png"));
     // The buttons stand in the bottom row, drawn.

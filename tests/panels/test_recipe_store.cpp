@@ -1,13 +1,30 @@
+// Recipes: the per-model file, the editor and the save panel's recipe rows.
 #include "RecipeStore.h"
+#include "VEditRecipeWidget.h"
+#include "VSaveWidgetX.h"
+#include "modal_answer.h"
 
 #include <QComboBox>
-#include <QFile>
-#include <QSettings>
 #include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
+#include <QtTest/QTest>
 #include <gtest/gtest.h>
 
 namespace {
+
+struct FakePanel : RecipePanel
+{
+    QComboBox box;
+    QStringList shown;
+    int showCount = 0;
+    QComboBox* recipeComboBox() override { return &box; }
+    void updateUIX(const QString& name) override { shown << name; }
+    void showPanel() override { ++showCount; }
+};
 
 class RecipeFiles : public ::testing::Test
 {
@@ -18,18 +35,19 @@ protected:
         qputenv("VEXMOR_CONFIG_DIR", dir.path().toUtf8());
     }
     void TearDown() override { qunsetenv("VEXMOR_CONFIG_DIR"); }
-    QStringList names(const RecipeStore& s) const
+    static std::unique_ptr<RecipeStore> read(const QString& model)
+    {
+        auto s = std::make_unique<RecipeStore>();
+        s->setMachine(model);
+        s->readIniFileX();
+        return s;
+    }
+    static QStringList names(const RecipeStore& s)
     {
         QStringList out;
         for (const RecipePara& r : s.m_listRecipe)
             out << r.name;
         return out;
-    }
-    void writeRaw(const QString& machine, const QByteArray& text)
-    {
-        QFile f(RecipeStore::recipeFilePath(machine));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text);
     }
     static RecipePara user(const QString& name)
     {
@@ -44,57 +62,39 @@ protected:
 
 TEST_F(RecipeFiles, PresetsPerModel)
 {
-    struct Row { const char* model; int count; const char* first; int exposure0; int bottom0; };
-    const Row rows[] = {
-        {"Pellar30", 10, "Vexmor3D Standard Rapid for 0.025mm", 6000, 80000},
-        {"Pellar4Kmono", 3, "Vexmor3D Resin 50um", 2000, 20000},
-        {"Pellar4kmono", 0, "", 0, 0},
-        {"Pellar300", 0, "", 0, 0},
+    const struct { const char* model; int count; const char* first; int exposure0; } rows[] = {
+        {"Pellar30", 10, "Vexmor3D Standard Rapid for 0.025mm", 6000},
+        {"Pellar4Kmono", 3, "Vexmor3D Resin 50um", 2000},
+        {"Pellar4kmono", 0, "", 0},
+        {"Pellar300", 0, "", 0},
     };
-    for (const Row& r : rows) {
-        RecipeStore s;
-        s.setMachine(r.model);
-        s.readIniFileX();
-        ASSERT_EQ(s.m_listRecipe.size(), r.count) << r.model;
+    for (const auto& r : rows) {
+        const auto s = read(r.model);
+        ASSERT_EQ(s->m_listRecipe.size(), r.count) << r.model;
         if (!r.count)
             continue;
-        EXPECT_EQ(s.m_listRecipe[0].name, r.first);
-        EXPECT_EQ(s.m_listRecipe[0].exposure_tm, r.exposure0);
-        EXPECT_EQ(s.m_listRecipe[0].bottom_exposure, r.bottom0);
-        for (const RecipePara& p : s.m_listRecipe)
+        EXPECT_EQ(s->m_listRecipe[0].name, r.first);
+        EXPECT_EQ(s->m_listRecipe[0].exposure_tm, r.exposure0);
+        for (const RecipePara& p : s->m_listRecipe)
             EXPECT_FALSE(p.editable);
     }
-    RecipeStore s;
-    s.setMachine("Pellar10");
-    s.readIniFileX();
-    const int expected[][2] = {{6000, 80000}, {8000, 80000}, {12000, 80000}, {6000, 80000}, {8000, 80000},
-                               {12000, 80000}, {10000, 90000}, {6000, 80000}, {9000, 80000}, {14000, 80000}};
-    for (int i = 0; i < 10; ++i) {
-        EXPECT_EQ(s.m_listRecipe[i].exposure_tm, expected[i][0]) << i;
-        EXPECT_EQ(s.m_listRecipe[i].bottom_exposure, expected[i][1]) << i;
-    }
-    EXPECT_EQ(s.m_listRecipe[9].name, "Vexmor3D Nylon Like Resin 0.05mm");
 }
 
 TEST_F(RecipeFiles, UserRecipesRoundTripAfterThePresets)
 {
-    RecipeStore s;
-    s.setMachine("Pellar10");
-    s.readIniFileX();
+    const auto s = read("Pellar10");
     for (const char* n : {"b", "Z", "a"})
-        s.m_listRecipe.append(user(n));
-    RecipePara& r = s.m_listRecipe.last();
+        s->m_listRecipe.append(user(n));
+    RecipePara& r = s->m_listRecipe.last();
     r.bottomMaterialStable = 1500;
     r.lift_dist1 = 5;
     r.lift_dist2 = 3;
-    ASSERT_TRUE(s.writeIniFileX());
+    ASSERT_TRUE(s->writeIniFileX());
 
-    RecipeStore fresh;
-    fresh.setMachine("Pellar10");
-    fresh.readIniFileX();
+    auto fresh = read("Pellar10");
     const QStringList expectedUsers{"Z", "a", "b"};
-    EXPECT_EQ(names(fresh).mid(10), expectedUsers);
-    const RecipePara& a = fresh.m_listRecipe[11];
+    EXPECT_EQ(names(*fresh).mid(10), expectedUsers);
+    const RecipePara& a = fresh->m_listRecipe[11];
     EXPECT_TRUE(a.editable);
     EXPECT_EQ(a.bottomMaterialStable, 1500);
     EXPECT_EQ(a.lift_dist1, 5.0f);
@@ -108,48 +108,46 @@ TEST_F(RecipeFiles, UserRecipesRoundTripAfterThePresets)
     EXPECT_FALSE(text.contains("Standard Rapid")); // presets never reach the file
 
     // Another model and back: the same list again.
-    fresh.setMachine("Pellar4Kmono");
-    fresh.readIniFileX();
-    EXPECT_EQ(fresh.m_listRecipe.size(), 3);
-    fresh.setMachine("Pellar10");
-    fresh.readIniFileX();
-    EXPECT_EQ(names(fresh), names(s).mid(0, 10) + expectedUsers);
+    fresh->setMachine("Pellar4Kmono");
+    fresh->readIniFileX();
+    EXPECT_EQ(fresh->m_listRecipe.size(), 3);
+    fresh->setMachine("Pellar10");
+    fresh->readIniFileX();
+    EXPECT_EQ(names(*fresh), names(*s).mid(0, 10) + expectedUsers);
 }
 
 TEST_F(RecipeFiles, HandEditedValuesAreBoundedAndConverted)
 {
-    writeRaw("Pellar10", "[Recipe]\n"
-                         "r\\CuringTime=1e20\n"
-                         "r\\BurninTime=abc\n"
-                         "r\\StableTime=1500.9\n"
-                         "r\\LiftDist1=@Variant(\\0\\0\\0\\x87@&ff)\n" // float 2.6
-                         "r\\LiftDist2=nan\n"
-                         "s\\StableTime=1e20\n"
-                         "s\\CuringTime=99999999999\n"
-                         "s\\BurninRange=nan\n");
-    RecipeStore s;
-    s.setMachine("Pellar10");
-    s.readIniFileX();
-    ASSERT_EQ(s.m_listRecipe.size(), 12);
-    const RecipePara& r = s.m_listRecipe[10];
+    QFile f(RecipeStore::recipeFilePath("Pellar10"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("[Recipe]\n"
+            "r\\CuringTime=1e20\n"
+            "r\\BurninTime=abc\n"
+            "r\\StableTime=1500.9\n"
+            "r\\LiftDist1=@Variant(\\0\\0\\0\\x87@&ff)\n" // float 2.6
+            "r\\LiftDist2=nan\n"
+            "s\\StableTime=1e20\n"
+            "s\\CuringTime=99999999999\n"
+            "s\\BurninRange=nan\n");
+    f.close();
+    const auto s = read("Pellar10");
+    ASSERT_EQ(s->m_listRecipe.size(), 12);
+    const RecipePara& r = s->m_listRecipe[10];
     EXPECT_EQ(r.exposure_tm, 0);
     EXPECT_EQ(r.bottom_exposure, 0);
     EXPECT_EQ(r.bottomMaterialStable, 1500);
     EXPECT_EQ(r.lift_dist1, 3.0f);
     EXPECT_EQ(r.lift_dist2, 0.0f);
     EXPECT_EQ(r.bottom_layers, 0.0f); // missing
-    const RecipePara& t = s.m_listRecipe[11];
+    const RecipePara& t = s->m_listRecipe[11];
     EXPECT_EQ(t.bottomMaterialStable, INT_MAX);
     EXPECT_EQ(t.exposure_tm, INT_MAX);
     EXPECT_EQ(t.bottom_layers, 0.0f);
 }
 
-TEST_F(RecipeFiles, NamesThatReadBackAndNamesThatDoNot)
+TEST_F(RecipeFiles, OddNamesReadBack)
 {
     const QStringList good = {"a=b", "[x]", "50%", "two words", QString::fromUtf8("树脂 A"), "General", "a;b", " lead", "trail "};
-    const QStringList bad = {"", "   ", "a/b", "a\\b"};
-    for (const QString& n : bad)
-        EXPECT_FALSE(RecipeStore::isValidRecipeName(n)) << n.toStdString();
     RecipeStore s;
     s.setMachine("Pellar300");
     for (const QString& n : good) {
@@ -157,56 +155,216 @@ TEST_F(RecipeFiles, NamesThatReadBackAndNamesThatDoNot)
         s.m_listRecipe.append(user(n));
     }
     ASSERT_TRUE(s.writeIniFileX());
-    RecipeStore fresh;
-    fresh.setMachine("Pellar300");
-    fresh.readIniFileX();
     QStringList expected = good;
     std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(names(fresh), expected);
+    EXPECT_EQ(names(*read("Pellar300")), expected);
 }
-
-struct FakePanel : RecipePanel
-{
-    QComboBox box;
-    QComboBox* recipeComboBox() override { return &box; }
-    void updateUIX(const QString&) override {}
-};
 
 TEST_F(RecipeFiles, DeleteRemovesFromListChoosersAndFile)
 {
-    RecipeStore s;
-    s.setMachine("Pellar4Kmono");
-    s.readIniFileX();
-    s.m_listRecipe.append(user("mine"));
-    ASSERT_TRUE(s.writeIniFileX());
+    const auto s = read("Pellar4Kmono");
+    s->m_listRecipe.append(user("mine"));
+    ASSERT_TRUE(s->writeIniFileX());
     FakePanel save, import;
     for (FakePanel* p : {&save, &import})
-        for (const RecipePara& r : s.m_listRecipe)
+        for (const RecipePara& r : s->m_listRecipe)
             p->box.addItem(r.name);
-    s.m_pSaveWidget = &save; // the converter panel is not set yet: skipped
+    s->m_pSaveWidget = &save; // the converter panel is not set yet: skipped
 
-    EXPECT_TRUE(s.deleteRecipe("absent"));
-    EXPECT_EQ(s.m_listRecipe.size(), 4);
-    EXPECT_TRUE(s.deleteRecipe("mine"));
-    EXPECT_EQ(s.m_listRecipe.size(), 3);
+    EXPECT_TRUE(s->deleteRecipe("absent"));
+    EXPECT_EQ(s->m_listRecipe.size(), 4);
+    EXPECT_TRUE(s->deleteRecipe("mine"));
+    EXPECT_EQ(s->m_listRecipe.size(), 3);
     EXPECT_EQ(save.box.count(), 3);
     EXPECT_EQ(import.box.count(), 4);
-    RecipeStore fresh;
-    fresh.setMachine("Pellar4Kmono");
-    fresh.readIniFileX();
-    EXPECT_EQ(fresh.m_listRecipe.size(), 3);
+    EXPECT_EQ(read("Pellar4Kmono")->m_listRecipe.size(), 3);
 }
 
-TEST_F(RecipeFiles, AFailedWriteIsReported)
+class Editor : public RecipeFiles
 {
-    qputenv("VEXMOR_CONFIG_DIR", dir.filePath("sub").toUtf8());
-    RecipeStore s;
-    s.setMachine("Pellar10");
-    s.m_listRecipe.append(user("mine"));
-    // Make the recipe file a folder: it cannot be written.
-    QDir(dir.filePath("sub")).mkpath("Pellar10Recipe.ini");
-    EXPECT_FALSE(s.writeIniFileX());
-    EXPECT_EQ(s.m_listRecipe.size(), 1);
+protected:
+    void SetUp() override
+    {
+        RecipeFiles::SetUp();
+        editor.setMachine("Pellar10");
+        editor.readIniFileX();
+        for (FakePanel* p : {&save, &import})
+            for (const RecipePara& r : editor.m_listRecipe)
+                p->box.addItem(r.name);
+        editor.setPanels(&save, &import);
+    }
+    template <class T> T* field(const char* name) { return editor.findChild<T*>(name); }
+    QStringList clickSave(std::deque<QMessageBox::StandardButton> answers = {})
+    {
+        ModalAnswers modal(std::move(answers));
+        QTest::mouseClick(field<QPushButton>("SaveButton"), Qt::LeftButton);
+        return modal.texts;
+    }
+    VEditRecipeWidget editor;
+    FakePanel save, import;
+};
+
+TEST_F(Editor, APresetIsOfferedAsANewRecipeAndSavedAsOne)
+{
+    RecipePara preset = editor.m_listRecipe[1];
+    preset.lift_dist1 = 4.7f;
+    editor.SetUI_Para(preset);
+    EXPECT_EQ(field<QLineEdit>("RecipeNameLE")->text(), "New Recipe");
+    EXPECT_EQ(field<QSpinBox>("CuringSB")->value(), 8000);
+    EXPECT_EQ(field<QSpinBox>("LiftDist1SB")->value(), 4);
+    field<QSpinBox>("StableTimeSB")->setValue(2500);
+    editor.show();
+
+    EXPECT_TRUE(clickSave().isEmpty());
+    ASSERT_EQ(editor.m_listRecipe.size(), 11);
+    const RecipePara& added = editor.m_listRecipe.last();
+    EXPECT_TRUE(added.editable);
+    EXPECT_EQ(added.name, "New Recipe");
+    EXPECT_EQ(added.MaterialStable, 2500);
+    EXPECT_EQ(added.bottomMaterialStable, 2500);
+    EXPECT_EQ(save.box.currentText(), "New Recipe");
+    EXPECT_EQ(import.box.currentText(), "New Recipe");
+    EXPECT_FALSE(editor.isVisible());
+    EXPECT_EQ(import.showCount, 1);
+    EXPECT_EQ(read("Pellar10")->m_listRecipe.size(), 11);
+}
+
+TEST_F(Editor, OverwriteAsksWithNoPreselected)
+{
+    clickSave();
+    field<QSpinBox>("CuringSB")->setValue(1234);
+    ASSERT_EQ(clickSave({QMessageBox::No}), QStringList{"Overwrite Recipe New Recipe?"});
+    EXPECT_NE(editor.m_listRecipe.last().exposure_tm, 1234);
+
+    clickSave({QMessageBox::Yes});
+    EXPECT_EQ(editor.m_listRecipe.last().exposure_tm, 1234);
+    EXPECT_EQ(save.shown.last(), "New Recipe");
+    EXPECT_EQ(import.shown.last(), "New Recipe");
+    EXPECT_EQ(editor.m_listRecipe.size(), 11);
+}
+
+TEST_F(Editor, RefusesPresetNamesInvalidNamesAndReportsAnUnwritableFile)
+{
+    const struct { QString name; QString message; int listSize; } rows[] = {
+        {"Vexmor3D Standard Rapid for 0.05mm",
+         "Recipe Vexmor3D Standard Rapid for 0.05mm can not be modified, please rename it!", 10},
+        {"", "Invalid recipe name", 10},
+        {"  ", "Invalid recipe name", 10},
+        {"a/b", "Invalid recipe name", 10},
+        {"a\\b", "Invalid recipe name", 10},
+        {"vexmor3d standard rapid for 0.05mm", "", 11},
+    };
+    for (const auto& r : rows) {
+        field<QLineEdit>("RecipeNameLE")->setText(r.name);
+        EXPECT_EQ(clickSave().value(0), r.message) << r.name.toStdString();
+        EXPECT_EQ(editor.m_listRecipe.size(), r.listSize) << r.name.toStdString();
+    }
+
+    QFile::remove(dir.filePath("Pellar10Recipe.ini"));
+    QDir(dir.path()).mkpath("Pellar10Recipe.ini"); // the file is now a folder
+    field<QLineEdit>("RecipeNameLE")->setText("another");
+    const QStringList texts = clickSave();
+    ASSERT_EQ(texts.size(), 1);
+    EXPECT_TRUE(texts[0].startsWith("The recipe file could not be written"));
+    EXPECT_EQ(editor.m_listRecipe.size(), 12);
+}
+
+TEST_F(Editor, AModelWithoutRecipesStartsANewOneFromTheDefaults)
+{
+    editor.setMachine("Pellar300");
+    editor.readIniFileX();
+    field<QLineEdit>("RecipeNameLE")->setText("first");
+    clickSave();
+    ASSERT_EQ(editor.m_listRecipe.size(), 1);
+    EXPECT_EQ(editor.m_listRecipe[0].lift_bottom_layer, 10);
+    EXPECT_FLOAT_EQ(editor.m_listRecipe[0].middle_layers, 0.6f);
+}
+
+class SavePanel : public RecipeFiles
+{
+protected:
+    void SetUp() override
+    {
+        RecipeFiles::SetUp();
+        editor.setMachine("Pellar10");
+        editor.readIniFileX();
+        editor.m_listRecipe.append(user("mine"));
+        panel = std::make_unique<VSaveWidgetX>(nullptr, &editor, config);
+        editor.setPanels(panel.get(), nullptr);
+    }
+    void TearDown() override
+    {
+        panel.reset();
+        RecipeFiles::TearDown();
+    }
+    template <class T> T* w(const char* name) { return panel->findChild<T*>(name); }
+    QString text(const char* name) { return w<QLineEdit>(name)->text(); }
+
+    VEditRecipeWidget editor;
+    DLP::SliceBuildConfig config;
+    std::unique_ptr<VSaveWidgetX> panel;
+};
+
+TEST_F(SavePanel, ShowsTheFirstPresetsValues)
+{
+    EXPECT_EQ(w<QComboBox>("comboBox_Recipe")->count(), 11);
+    EXPECT_EQ(w<QComboBox>("comboBox_Recipe")->currentText(), "Vexmor3D Standard Rapid for 0.025mm");
+    const std::pair<const char*, const char*> fields[] = {
+        {"edit_exposure_tm", "6000"}, {"edit_bottom_exposure", "80000"}, {"edit_bottom_layers", "0.3"},
+        {"edit_lift_dist", "4"}, {"le_zdist2", "2"}, {"edit_lift_speed", "150"},
+        {"lEMaterialsStableTimeLow", "1000"}, {"le_zfirstbottomspeed", "90"}};
+    for (auto [name, value] : fields) {
+        EXPECT_EQ(text(name), value) << name;
+        EXPECT_FALSE(w<QLineEdit>(name)->isEnabled()) << name;
+    }
+    const QImage shot = panel->grab().toImage();
+    shot.save("save_panel.png");
+    int distinct = 0;
+    for (int x = 0; x < shot.width(); x += 7)
+        distinct += shot.pixel(x, 120) != shot.pixel(0, 120);
+    EXPECT_GT(distinct, 5); // the recipe rows, not a blank plate
+}
+
+TEST_F(SavePanel, DeleteRuleAndConfirmation)
+{
+    auto* combo = w<QComboBox>("comboBox_Recipe");
+    auto* del = w<QPushButton>("DeleteButton");
+    combo->setCurrentText("Vexmor3D Standard Rapid for 0.1mm");
+    EXPECT_FALSE(del->isEnabled());
+    combo->addItem("unknown");
+    combo->setCurrentText("unknown");
+    EXPECT_TRUE(del->isEnabled());
+    combo->removeItem(combo->count() - 1);
+
+    combo->setCurrentText("mine");
+    EXPECT_TRUE(del->isEnabled());
+    {
+        ModalAnswers modal({QMessageBox::No});
+        QTest::mouseClick(del, Qt::LeftButton);
+        EXPECT_EQ(modal.texts, QStringList{"Delete Recipe mine?"});
+        EXPECT_EQ(modal.defaults.value(0), QMessageBox::No);
+    }
+    EXPECT_EQ(editor.m_listRecipe.size(), 11);
+    {
+        ModalAnswers modal({QMessageBox::Yes});
+        QTest::mouseClick(del, Qt::LeftButton);
+    }
+    EXPECT_EQ(editor.m_listRecipe.size(), 10);
+    EXPECT_EQ(combo->findText("mine"), -1);
+}
+
+TEST_F(SavePanel, AnUnknownNameChangesNothingAndLayerCountsKeepTheLastOne)
+{
+    auto* name = editor.findChild<QLineEdit*>("RecipeNameLE");
+    name->setText("typed");
+    panel->updateUIX("no such recipe");
+    EXPECT_EQ(text("edit_exposure_tm"), "6000");
+    EXPECT_EQ(name->text(), "typed");
+
+    panel->slot_ReceiveNLayers(120);
+    panel->slot_ReceiveNLayers(0);
+    EXPECT_EQ(panel->m_nLayers, 120);
+    EXPECT_FALSE(panel->m_bSliceData);
 }
 
 } // namespace

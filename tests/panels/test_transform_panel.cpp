@@ -63,7 +63,7 @@ TEST_F(Transform, ASelectionFillsWithoutSending)
 TEST_F(Transform, UserEditsBecomeMessages)
 {
     select(10, {0, 0, 0, 1, 1, 1, 20, 10, 5});
-    struct Row { const char* field; double value; const char* message; std::vector<double> scale; std::vector<double> size; };
+    struct Row { const char* field; double value; const char* message; std::vector<double> scale, size; };
     const Row rows[] = {
         {"Scale_Y", 2.0, "2, 2, 2, 2", {2, 2, 2}, {40, 20, 10}},
         {"Size_X", 60.0, "2, 1.5, 1.5, 1.5", {3, 3, 3}, {60, 30, 15}},
