@@ -155,7 +155,7 @@ protected:
             const Step& s = steps[size_t(k)];
             ASSERT_EQ(sim->waitForStep(20000), s.line) << "step " << k;
             if (s.frame != -2) {
-                WAIT_TRUE(int(reports.size()) == s.markers - markerBase, 5000);
+                WAIT_TRUE(int(reports.size()) == s.markers, 5000);
                 EXPECT_EQ(reports.back(), (std::pair<int, int>{s.frame < 0 ? lastLayer : s.frame, s.frame < 0 ? -1 : 0}));
                 lastLayer = reports.back().first;
                 QApplication::processEvents();
@@ -172,7 +172,7 @@ protected:
     VSLGLView* view = nullptr;
     frmDLP* projector = nullptr;
     std::vector<std::pair<int, int>> reports;
-    int lastLayer = 0, markerBase = 0;
+    int lastLayer = 0;
     float dpmm = 0;
 };
 
@@ -201,8 +201,8 @@ TEST_F(DirectPrint, LocalPrintPlaysTheSavedJobAndASecondSaveJobCancels)
 
     // The hidden local target: found, told to extend the desktop, started.
     std::vector<Step> steps;
-    std::string wire = "M900M701";
-    auto sent = [&](size_t n) {
+    const std::string handshake = "M900M701";
+    auto sent = [&](size_t n) { // the job's first n commands
         std::string bytes;
         for (size_t k = 0; k < n; ++k)
             bytes += steps[k].sent;
@@ -231,14 +231,13 @@ TEST_F(DirectPrint, LocalPrintPlaysTheSavedJobAndASecondSaveJobCancels)
         EXPECT_EQ(modal.texts.last(), "Printing Complete");
     }
     EXPECT_EQ(lastLayer, 9);
-    EXPECT_EQ(sim->received(), wire + sent(steps.size()));
+    EXPECT_EQ(sim->received(), handshake + sent(steps.size()));
     EXPECT_FALSE(projector->isVisible());
 
     // Again through Save Job; a second click cancels while a command is held.
     ModalAnswers modal;
     reports.clear();
     lastLayer = 0;
-    markerBase = 0;
     panel->findChild<QPushButton*>("btn_StartPrint")->click();
     ASSERT_TRUE(w.m_printThread.isRunning());
     ASSERT_NO_FATAL_FAILURE(play(steps, 12, nullptr));
@@ -252,7 +251,7 @@ TEST_F(DirectPrint, LocalPrintPlaysTheSavedJobAndASecondSaveJobCancels)
     WAIT_TRUE(!w.m_printThread.isRunning(), 10000);
     WAIT_TRUE(modal.texts.size() == 2, 5000);
     EXPECT_EQ(modal.texts.last(), "Printing Cancelled");
-    EXPECT_EQ(sim->received(), wire + sent(steps.size()) + sent(13) + "M220G1 Y0M220");
+    EXPECT_EQ(sim->received(), handshake + sent(steps.size()) + sent(13) + "M220G1 Y0M220");
 }
 
 } // namespace
