@@ -243,6 +243,11 @@ void frmDLP::showOnProjector()
     // the screen: take its geometry as well.
     if (const QScreen* screen = QGuiApplication::screenAt(target))
         setGeometry(screen->geometry());
+    else if (m_width > 0 && m_height > 0)
+        // A projector the window system does not list (yet, right after the
+        // desktop was extended): cover the projector's own size, or only a
+        // corner of each layer would be exposed.
+        setGeometry(QRect(target, QSize(m_width, m_height)));
     showFullScreen();
     show();
 }

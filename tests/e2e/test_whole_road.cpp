@@ -1,112 +1,34 @@
 #include "../printfile/printfiledecoder.h"
-#include "FileChooser.h"
 #include "JobThreads.h"
 #include "VFixWidget.h"
-#include "VSL3DScene.h"
-#include "VSLGLView.h"
-#include "VSLModelPainter.h"
+#include "VImportWidgetX.h"
 #include "VSaveWidgetX.h"
-#include "VSliceWidgetX.h"
 #include "VSupportWidgetX.h"
 #include "VTransformEditWidget.h"
-#include "Vexmor.h"
+#include "e2e_fixture.h"
 #include "modal_answer.h"
-#include "test_meshes.h"
 
 #include <QDoubleSpinBox>
+#include <QGuiApplication>
 #include <QLabel>
-#include <QPushButton>
-#include <QQuickItem>
-#include <QQuickWidget>
-#include <QSignalSpy>
-#include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QtTest/QTest>
-#include <gtest/gtest.h>
+#include <QScreen>
 
-#define WAIT_TRUE(cond, ms) ASSERT_TRUE(QTest::qWaitFor([&] { return bool(cond); }, ms)) << #cond
+#include <climits>
 
 namespace {
 
-class WholeRoad : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(config.isValid());
-        ASSERT_TRUE(work.isValid());
-        qputenv("VEXMOR_CONFIG_DIR", config.path().toUtf8());
-        QStandardPaths::setTestModeEnabled(true);
-        stl = work.filePath("cube.stl");
-        ASSERT_TRUE(testmesh::WriteFile(stl, testmesh::BinaryStl(testmesh::Cube(10.f))));
-        out = work.filePath("cube.vxs");
-        FileChooser::setOpenChooser([this](QWidget*, const QString&, const QString&, const QString&) {
-            ++opened;
-            return stl;
-        });
-        FileChooser::setSaveChooser([this](QWidget*, const QString&, const QString&, const QString&) { return out; });
-    }
-    void TearDown() override
-    {
-        FileChooser::setOpenChooser({});
-        FileChooser::setSaveChooser({});
-        qunsetenv("VEXMOR_CONFIG_DIR");
-    }
-
-    // A real mouse click at a QML button's centre on its bar.
-    static void clickQml(QQuickWidget* bar, const char* name)
-    {
-        QQuickItem* item = bar->rootObject()->findChild<QQuickItem*>(name);
-        ASSERT_NE(item, nullptr) << name;
-        ASSERT_TRUE(item->isVisible()) << name;
-        const QPointF c = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
-        QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, c.toPoint());
-    }
-    // Saved for a person to look at; returns how many view pixels differ
-    // from the empty plate, so a blank or frozen view fails.
-    int shot(Vexmor& w, const char* name)
-    {
-        QTest::qWait(100);
-        const QImage img = w.grab().toImage();
-        img.save(QString("e2e_%1.png").arg(name));
-        if (empty.isNull())
-            empty = img;
-        int changed = 0;
-        for (int y = 100; y < img.height(); y += 2)
-            for (int x = 400; x < img.width(); x += 2)
-                changed += img.pixel(x, y) != empty.pixel(x, y);
-        return changed;
-    }
-    static VSLModelPainter* onlyInstance(Vexmor& w)
-    {
-        const auto& inst = w.ui.GLWidget->scene()->instances();
-        return inst.size() == 1 ? inst.first() : nullptr;
-    }
-
-    QTemporaryDir config, work;
-    QString stl, out;
-    int opened = 0;
-    QImage empty;
-};
+using WholeRoad = MainWindowTest;
 
 // Pixel index -> plate millimetres follow the machine's pixel pitch; the
 // cube's 10 mm square shows up as a lit block of about 10 mm * dots/mm.
 TEST_F(WholeRoad, LoadEditRepairSupportSliceSaveAndDecode)
 {
-    Vexmor w; // as main builds it
-    w.setWindowTitle(QStringLiteral("Vexmor3D"));
-    w.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-    WAIT_TRUE(w.m_pNavBar->status() == QQuickWidget::Ready, 10000);
-    QTest::qWait(300);
+    Vexmor w;
+    ASSERT_NO_FATAL_FAILURE(open(w, 10.f));
     shot(w, "0_start");
 
     // Load: the bar's button, the chooser double, the model on the plate.
-    ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "loadButton"));
-    WAIT_TRUE(onlyInstance(w) != nullptr, 10000);
-    EXPECT_EQ(opened, 1);
-    WAIT_TRUE(w.m_pNavBar->rootObject()->findChild<QQuickItem*>("saveButton") != nullptr, 5000);
-    QTest::qWait(400); // the stage row slides in
+    ASSERT_NO_FATAL_FAILURE(load(w));
     EXPECT_GT(shot(w, "1_loaded"), 100);
 
     // Move: the transform panel's X position moves the instance by the same.
@@ -149,12 +71,8 @@ TEST_F(WholeRoad, LoadEditRepairSupportSliceSaveAndDecode)
     WAIT_TRUE(w.m_pSliceWidget->isVisible(), 5000);
 
     // Slice: the count reaches the slice and save panels.
-    QSignalSpy sliced(w.ui.GLWidget, &VSLGLView::sig_SliceSceneDone);
-    QSignalSpy announced(&w, &Vexmor::signal_SliceChanged);
-    w.m_pSliceWidget->findChild<QPushButton*>("pushButton")->click();
-    WAIT_TRUE(sliced.count() == 1, 60000);
-    WAIT_TRUE(!w.isWorking(), 5000);
-    const int layers = sliced.at(0).at(0).toInt();
+    const float bottom = cube->m_minBound.z(); // lifted onto its supports
+    const int layers = slice(w);
     const float thick = w.m_pSliceWidget->layerThickness();
     EXPECT_GT(layers, 0);
     EXPECT_EQ(w.m_pSaveWidget->m_nLayers, layers);
@@ -194,34 +112,64 @@ TEST_F(WholeRoad, LoadEditRepairSupportSliceSaveAndDecode)
     ASSERT_GT(width, 0);
     ASSERT_GT(height, 0);
     const uint64_t pixels = uint64_t(width) * uint64_t(height);
-    // A layer in the cube's upper half (above any support): the footprint.
-    int checked = 0;
+    // Lit pixels of each layer and their bounding rows and columns, straight
+    // from the runs (the layer is stored turned a quarter: rows of `height`).
+    struct Lit {
+        uint64_t count = 0;
+        int minR = INT_MAX, maxR = -1, minC = INT_MAX, maxC = -1;
+    };
+    std::vector<Lit> lit(static_cast<size_t>(layers));
     for (int i = 0; i < layers; ++i) {
-        const QVector<DecodedRun> runs = DecodeRuns(f.layers[i], f.bits);
-        uint64_t sum = 0;
-        for (const DecodedRun& r : runs)
-            sum += r.count;
-        ASSERT_EQ(sum, pixels) << "layer " << i;
-        if (i != layers - 5)
-            continue;
-        // The layer is stored turned a quarter: rows of `height` pixels.
-        const QVector<uint8_t> px = ExpandRuns(runs, pixels);
-        int minR = width, maxR = -1, minC = height, maxC = -1, lit = 0;
-        for (int r = 0; r < width; ++r)
-            for (int c = 0; c < height; ++c)
-                if (px[r * height + c] > 0) {
-                    ++lit;
-                    minR = std::min(minR, r), maxR = std::max(maxR, r);
-                    minC = std::min(minC, c), maxC = std::max(maxC, c);
-                }
-        ASSERT_GT(lit, 0);
-        EXPECT_NEAR((maxR - minR + 1) / dpmmX, 10.0, 0.25);
-        EXPECT_NEAR((maxC - minC + 1) / dpmmY, 10.0, 0.25);
-        // Solid: the bounding rectangle is (almost) fully lit.
-        EXPECT_GT(lit, 0.97 * (maxR - minR + 1) * (maxC - minC + 1));
-        ++checked;
+        uint64_t at = 0;
+        Lit& l = lit[size_t(i)];
+        for (const DecodedRun& r : DecodeRuns(f.layers[i], f.bits)) {
+            if (r.level > 0 && r.count > 0) {
+                const uint64_t last = at + r.count - 1;
+                const int r0 = int(at / height), r1 = int(last / height);
+                l.count += r.count;
+                l.minR = std::min(l.minR, r0), l.maxR = std::max(l.maxR, r1);
+                l.minC = std::min(l.minC, r0 == r1 ? int(at % height) : 0);
+                l.maxC = std::max(l.maxC, r0 == r1 ? int(last % height) : height - 1);
+            }
+            at += r.count;
+        }
+        ASSERT_EQ(at, pixels) << "layer " << i;
     }
-    EXPECT_EQ(checked, 1);
+    // A layer in the cube's upper half: its solid 10 mm footprint.
+    const Lit& top = lit[size_t(layers - 5)];
+    ASSERT_GT(top.count, 0u);
+    EXPECT_NEAR((top.maxR - top.minR + 1) / dpmmX, 10.0, 0.25);
+    EXPECT_NEAR((top.maxC - top.minC + 1) / dpmmY, 10.0, 0.25);
+    EXPECT_GT(top.count, 0.97 * (top.maxR - top.minR + 1) * (top.maxC - top.minC + 1));
+    // Below the lifted cube: support pixels in every layer, all under the
+    // cube (base pads may reach a little beyond its edge).
+    const int below = int(bottom / thick);
+    ASSERT_GT(below, 2);
+    const int padX = int(1.5f * dpmmX), padY = int(1.5f * dpmmY);
+    for (int i = 0; i < below; ++i) {
+        const Lit& l = lit[size_t(i)];
+        ASSERT_GT(l.count, 0u) << "layer " << i;
+        EXPECT_LT(l.count, top.count) << "layer " << i;
+        EXPECT_GE(l.minR, top.minR - padX) << "layer " << i;
+        EXPECT_LE(l.maxR, top.maxR + padX) << "layer " << i;
+        EXPECT_GE(l.minC, top.minC - padY) << "layer " << i;
+        EXPECT_LE(l.maxC, top.maxC + padY) << "layer " << i;
+    }
+
+    // The converter panel imports the saved file: its name and thickness,
+    // ready to save.
+    w.ui.ImportButton->click();
+    auto* converter = w.m_pImportWidget;
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(converter));
+    openAnswer = out;
+    converter->findChild<QPushButton*>("btn_Import")->click();
+    EXPECT_EQ(converter->findChild<QLabel*>("Label_FileName")->text(), "cube.vxs");
+    EXPECT_EQ(converter->findChild<QLabel*>("Label_LayerThick")->text(),
+              QString("%1 um").arg(qRound(thick * 1000)));
+    EXPECT_TRUE(converter->findChild<QPushButton*>("btn_Save")->isEnabled());
+    // As a person sees it: the panel over the window.
+    QTest::qWait(200);
+    QGuiApplication::primaryScreen()->grabWindow(0).save("e2e_7_converter.png");
 }
 
 } // namespace

@@ -228,8 +228,9 @@ TEST_F(Wiring, ModelSwitchReachesEveryPart)
         EXPECT_FLOAT_EQ(w.m_buildConfig.MachineHeight, row.zHeight);
         VSL3DScene* scene = w.ui.GLWidget->scene();
         EXPECT_EQ(scene->m_strMachineName, applied);
-        if (codes.contains(applied))
+        if (codes.contains(applied)) {
             EXPECT_EQ(scene->m_nMachineCode, codes[applied]);
+        }
         EXPECT_EQ(scene->m_strFileType, row.fileType);
         EXPECT_EQ(scene->m_bImageRotate, row.rotate);
         EXPECT_EQ(w.ui.label_sts->text(), applied);
@@ -238,8 +239,9 @@ TEST_F(Wiring, ModelSwitchReachesEveryPart)
         // With the save panel shown the bar is sent to the slice stage (which
         // marks the stage itself); otherwise the slice is only marked stale.
         EXPECT_EQ(clickSlice.count() - clicksBefore, name == "Pellar30" ? 1 : 0);
-        if (name != "Pellar30")
+        if (name != "Pellar30") {
             EXPECT_FALSE(w.m_bSliced);
+        }
     }
     // The bar's answer to the one switch with the save panel shown.
     EXPECT_EQ(modal.texts, QStringList{"Please slice before saving the job!"});

@@ -116,6 +116,13 @@ bool PrinterSimulator::waitForBytes(size_t n, int timeoutMs) const
     return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return m_received.size() >= n; });
 }
 
+std::string PrinterSimulator::waitForStep(int timeoutMs) const
+{
+    std::unique_lock<std::mutex> lock(m_lock);
+    const bool held = m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return !m_held.empty(); });
+    return held ? m_held.front().first : std::string();
+}
+
 size_t PrinterSimulator::heldCount() const
 {
     std::lock_guard<std::mutex> lock(m_lock);
@@ -129,7 +136,7 @@ void PrinterSimulator::release(size_t n)
         const unsigned faults = m_faults;
         m_faults &= ~Held;  // a released reply keeps its other faults
         while (n-- > 0 && !m_held.empty()) {
-            queueReply(m_held.front(), Clock::now());
+            queueReply(m_held.front().second, Clock::now());
             m_held.pop_front();
         }
         m_faults = faults;
@@ -190,7 +197,7 @@ void PrinterSimulator::queueReply(std::string reply, Clock::time_point due)
     if (m_faults & Mute)
         return;
     if (m_faults & Held) {
-        m_held.push_back(std::move(reply));
+        m_held.emplace_back(std::string(), std::move(reply));
         return;
     }
     if (m_faults & NulInReply)
@@ -234,7 +241,10 @@ void PrinterSimulator::endCommand()
         hangUpLocked();
         return;
     }
-    queueReply(replyToLocked(command), Clock::now());
+    if (m_faults & Step)
+        m_held.emplace_back(command, replyToLocked(command));
+    else
+        queueReply(replyToLocked(command), Clock::now());
 }
 
 void PrinterSimulator::onBytes(const char* data, size_t n)

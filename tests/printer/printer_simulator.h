@@ -31,6 +31,7 @@ public:
         Chunked = 8,     // writes replies in Options::chunkSize pieces, apart
         NulInReply = 16, // a zero byte in the middle of each reply
         HungUp = 32,     // closes its side at the next command
+        Step = 64,       // holds each command's reply until release(); send() passes
     };
 
     struct LightGrid {
@@ -76,6 +77,9 @@ public:
 
     size_t heldCount() const;
     void release(size_t n = 1);        // answers the oldest held commands
+    // Step mode: waits (at most timeoutMs) for a held command and returns the
+    // oldest one; empty when none came.
+    std::string waitForStep(int timeoutMs = 5000) const;
     void send(const std::string& bytes);  // unsolicited bytes (faults apply)
 
     static std::string lightGridReply(const LightGrid& grid);
@@ -109,7 +113,7 @@ private:
     std::vector<std::string> m_commands;
     std::string m_received, m_pending;
     Clock::time_point m_lastByte;
-    std::deque<std::string> m_held;
+    std::deque<std::pair<std::string, std::string>> m_held;  // command (Step only), reply
     std::deque<Out> m_out;
     bool m_stop = false;
     std::thread m_thread;

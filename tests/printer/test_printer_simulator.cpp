@@ -126,6 +126,15 @@ TEST(PrinterSimulator, FaultModesShapeTheReplies)
     line.send("M220\n");
     EXPECT_EQ(line.read(3), "ok\n");  // the muted command left nothing before it
 
+    sim.setFaults(PrinterSimulator::Step);
+    line.send("G1 Z7\n");
+    EXPECT_EQ(sim.waitForStep(), "G1 Z7");
+    sim.send("busy\n");  // only command replies wait
+    EXPECT_EQ(line.read(5), "busy\n");
+    sim.release();
+    EXPECT_EQ(line.read(3), "ok\n");
+    EXPECT_EQ(sim.waitForStep(50), "");
+
     sim.setFaults(PrinterSimulator::HungUp);
     line.send("M911\n");
     bool hungUp = false;

@@ -1,0 +1,257 @@
+// A direct print in the real main window against the printer simulator. Its
+// own program: the printer is found once per process.
+#include "JobThreads.h"
+#include "RecipeStore.h"
+#include "VSaveWidgetX.h"
+#include "displaystandin.h"
+#include "dlpserialport.h"
+#include "e2e_fixture.h"
+#include "frmDLP.h"
+#include "modal_answer.h"
+#include "printer_simulator.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRadioButton>
+#include <QSettings>
+#include <QSlider>
+
+#include <memory>
+
+namespace {
+
+// One command of the job as the print loop sends it, and the frame the
+// projector shows while the printer holds it: a layer, a blank (-1) or, when
+// no slice marker came since the command before, none (-2).
+struct Step {
+    std::string sent, line; // as written, and without line ends
+    int frame = -2;
+    int markers = 0; // slice markers before it
+};
+
+// The job file by the print loop's rules: lines end at LF (a CR before it
+// stays, text after the last LF is no line), empty lines are skipped, lines
+// holding ";(" are markers or comments and never sent.
+std::vector<Step> jobSteps(const QByteArray& text)
+{
+    std::vector<Step> steps;
+    int frame = -2, markers = 0;
+    QList<QByteArray> lines = text.split('\n');
+    lines.removeLast();
+    for (const QByteArray& line : lines) {
+        if (line.isEmpty())
+            continue;
+        const int slice = line.indexOf(";(<Slice> ");
+        if (slice >= 0) {
+            frame = line.contains("Blank") ? -1 : line.mid(slice + 10).trimmed().split(' ').first().toInt();
+            ++markers;
+        }
+        if (line.contains(";("))
+            continue;
+        steps.push_back({line.toStdString() + "\r\n", QByteArray(line).replace('\r', "").toStdString(), frame, markers});
+        frame = -2;
+    }
+    return steps;
+}
+
+class DirectPrint : public MainWindowTest
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_NO_FATAL_FAILURE(MainWindowTest::SetUp());
+        PrinterSimulator::Options o;
+        o.grid.width = 854, o.grid.height = 480;
+        o.grid.xs = {142, 427, 712}, o.grid.ys = {120, 360};
+        sim = std::make_unique<PrinterSimulator>(o);
+        ASSERT_TRUE(sim->ok()) << sim->error();
+        // Answered freely through the hand-shake, then one command at a time.
+        sim->setCommandListener([this](const std::string& c) {
+            if (c == "M701")
+                sim->setFaults(PrinterSimulator::Step);
+        });
+        const QString port = QString::fromStdString(sim->slavePath());
+        DlpSerialPort::setPortEnumerator([port] { return QList<PrinterPortInfo>{{port, "USB serial", "VEXMOR3D."}}; });
+        DisplayStandIn::setScreenSource([] {
+            DisplayStandIn::Screens s;
+            s.geometries << QRect(0, 0, 1920, 1080) << QRect(1920, 0, 854, 480);
+            return s;
+        });
+        DisplayStandIn::setModeSwitch([] {});
+        QSettings recipes(RecipeStore::recipeFilePath("Pellar10"), QSettings::IniFormat);
+        recipes.beginGroup("Recipe/Quick 10 ms");
+        for (const char* key : {"CuringTime", "BurninTime", "StableTime"})
+            recipes.setValue(key, 10);
+        for (auto [key, value] : {std::pair{"BurninRange", 0.2}, {"LiftDist1", 4}, {"LiftSpeed1", 90},
+                                  {"LiftDist2", 2}, {"LiftSpeed2", 150}})
+            recipes.setValue(key, value);
+        recipes.endGroup();
+        recipes.sync();
+        QFile grey(work.filePath("GreyTestFinal.dat"));
+        ASSERT_TRUE(grey.open(QIODevice::WriteOnly));
+        for (const char* line : {"0", "0.00392156862745098", "0", "0", "0", "0", "1", "7", "7", "7", "7", "7", "7"})
+            grey.write(QByteArray(line) + "\r\n");
+    }
+    void TearDown() override
+    {
+        DlpSerialPort::shutdown();
+        DlpSerialPort::setPortEnumerator({});
+        DlpSerialPort::lightEnginePara.clear();
+        DisplayStandIn::setScreenSource({});
+        DisplayStandIn::setModeSwitch({});
+        sim.reset();
+        MainWindowTest::TearDown();
+    }
+
+    // The frame against the layer's polygons: lit wherever a pixel and its
+    // neighbours are inside, black wherever they are all outside; the lit
+    // square is the box's 1 mm.
+    void checkFrame(const QImage& shown, int layer, float dpmm)
+    {
+        const QImage frame = shown.convertToFormat(QImage::Format_Grayscale8);
+        QImage mask(frame.size(), QImage::Format_Grayscale8);
+        mask.fill(0);
+        if (layer >= 0) {
+            QPainterPath path;
+            path.setFillRule(Qt::OddEvenFill);
+            for (const QPolygonF& p : view->GetSliceData().value(layer))
+                path.addPolygon(p);
+            QPainter painter(&mask);
+            painter.fillPath(path, Qt::white);
+        }
+        int wrong = 0, lit = 0, inside = 0;
+        QRect box;
+        for (int y = 1; y + 1 < frame.height(); ++y)
+            for (int x = 1; x + 1 < frame.width(); ++x) {
+                int in = 0;
+                for (int dy = -1; dy <= 1; ++dy)
+                    for (int dx = -1; dx <= 1; ++dx)
+                        in += mask.scanLine(y + dy)[x + dx] != 0;
+                const bool on = frame.scanLine(y)[x] != 0;
+                lit += on;
+                inside += in == 9;
+                wrong += (in == 9 && !on) || (in == 0 && on);
+                if (on)
+                    box |= QRect(x, y, 1, 1);
+            }
+        EXPECT_EQ(wrong, 0) << "layer " << layer;
+        if (layer < 0) {
+            EXPECT_EQ(lit, 0);
+            return;
+        }
+        EXPECT_GT(inside, 20) << "layer " << layer;
+        EXPECT_NEAR(box.width() / dpmm, 1.0, 0.3) << "layer " << layer;
+        EXPECT_NEAR(box.height() / dpmm, 1.0, 0.3) << "layer " << layer;
+    }
+
+    // Plays the held commands in turn, checking each frame after a layer
+    // report; `until` steps (all when -1) are answered.
+    void play(const std::vector<Step>& steps, int until, const char* shots)
+    {
+        const int end = until < 0 ? int(steps.size()) : until;
+        for (int k = 0; k < end; ++k) {
+            const Step& s = steps[size_t(k)];
+            ASSERT_EQ(sim->waitForStep(20000), s.line) << "step " << k;
+            if (s.frame != -2) {
+                WAIT_TRUE(int(reports.size()) == s.markers, 5000);
+                EXPECT_EQ(reports.back(), (std::pair<int, int>{s.frame < 0 ? lastLayer : s.frame, s.frame < 0 ? -1 : 0}));
+                lastLayer = reports.back().first;
+                QApplication::processEvents();
+                const QImage frame = projector->grab().toImage();
+                ASSERT_NO_FATAL_FAILURE(checkFrame(frame, s.frame, dpmm));
+                if (shots && (s.frame == 0 || s.frame == 9 || (s.frame == -1 && lastLayer == 0)))
+                    frame.save(QString("e2e_%1_frame%2.png").arg(shots).arg(s.frame < 0 ? QString("blank") : QString::number(s.frame)));
+            }
+            sim->release();
+        }
+    }
+
+    std::unique_ptr<PrinterSimulator> sim;
+    VSLGLView* view = nullptr;
+    frmDLP* projector = nullptr;
+    std::vector<std::pair<int, int>> reports;
+    int lastLayer = 0;
+    float dpmm = 0;
+};
+
+TEST_F(DirectPrint, LocalPrintPlaysTheSavedJobAndASecondSaveJobCancels)
+{
+    Vexmor w;
+    ASSERT_NO_FATAL_FAILURE(open(w, 1.f));
+    ASSERT_NO_FATAL_FAILURE(load(w));
+    view = w.ui.GLWidget;
+    projector = w.m_printThread.m_runner.projector();
+    projector->setDataFolder(work.path());
+    QStringList problems;
+    projector->setReporter([&](const QString& t, const QString& x) { problems << t + "|" + x; });
+    QObject::connect(&w.m_printThread.m_runner, &DLP::BuildManager::signal_curLayer, &w,
+                     [this](int index, int type) { reports.emplace_back(index, type); });
+
+    ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "sliceButton"));
+    WAIT_TRUE(w.m_pSliceWidget->isVisible(), 5000);
+    w.m_pSliceWidget->findChild<QSlider*>("HSlider_Thick")->setValue(20); // 0.1 mm
+    EXPECT_EQ(slice(w), 10);
+    ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "saveButton"));
+    VSaveWidgetX* panel = w.m_pSaveWidget;
+    WAIT_TRUE(panel->isVisible(), 5000);
+    panel->findChild<QComboBox*>("comboBox_Recipe")->setCurrentText("Quick 10 ms");
+    dpmm = w.m_buildConfig.DotsPermmX;
+
+    // The hidden local target: found, told to extend the desktop, started.
+    std::vector<Step> steps;
+    const std::string handshake = "M900M701";
+    auto sent = [&](size_t n) { // the job's first n commands
+        std::string bytes;
+        for (size_t k = 0; k < n; ++k)
+            bytes += steps[k].sent;
+        return bytes;
+    };
+    {
+        ModalAnswers modal;
+        panel->findChild<QRadioButton*>("rbLocal")->click();
+        EXPECT_EQ(modal.informative, QStringList{"Extern Display"});
+        ASSERT_TRUE(problems.isEmpty()) << problems.join(';').toStdString();
+        ASSERT_TRUE(w.m_printThread.isRunning());
+        EXPECT_TRUE(projector->isVisible());
+        EXPECT_EQ(projector->pos(), QPoint(1920, 0)); // on the projector, off this screen
+        QFile job(QString::fromStdString(panel->m_strGcodePath));
+        ASSERT_TRUE(job.open(QIODevice::ReadOnly)) << panel->m_strGcodePath;
+        const QByteArray text = job.readAll();
+        int delays = 0; // all of the test recipe's times
+        for (const QByteArray& line : text.split('\n'))
+            delays += line.contains(";(<Delay> ") && line.mid(line.indexOf('>') + 1).trimmed().split(' ').first().toInt() > 10;
+        EXPECT_EQ(delays, 0);
+        steps = jobSteps(text);
+        ASSERT_GT(steps.size(), 50u);
+        ASSERT_NO_FATAL_FAILURE(play(steps, -1, "print"));
+        WAIT_TRUE(!w.m_printThread.isRunning(), 10000);
+        WAIT_TRUE(modal.texts.size() == 2, 5000);
+        EXPECT_EQ(modal.texts.last(), "Printing Complete");
+    }
+    EXPECT_EQ(lastLayer, 9);
+    EXPECT_EQ(sim->received(), handshake + sent(steps.size()));
+    EXPECT_FALSE(projector->isVisible());
+
+    // Again through Save Job; a second click cancels while a command is held.
+    ModalAnswers modal;
+    reports.clear();
+    lastLayer = 0;
+    panel->findChild<QPushButton*>("btn_StartPrint")->click();
+    ASSERT_TRUE(w.m_printThread.isRunning());
+    ASSERT_NO_FATAL_FAILURE(play(steps, 12, nullptr));
+    ASSERT_EQ(sim->waitForStep(20000), steps[12].line);
+    panel->findChild<QPushButton*>("btn_StartPrint")->click();
+    sim->release();
+    for (const char* c : {"M220", "G1 Y0", "M220"}) {
+        ASSERT_EQ(sim->waitForStep(20000), c);
+        sim->release();
+    }
+    WAIT_TRUE(!w.m_printThread.isRunning(), 10000);
+    WAIT_TRUE(modal.texts.size() == 2, 5000);
+    EXPECT_EQ(modal.texts.last(), "Printing Cancelled");
+    EXPECT_EQ(sim->received(), handshake + sent(steps.size()) + sent(13) + "M220G1 Y0M220");
+}
+
+} // namespace
