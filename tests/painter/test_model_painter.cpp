@@ -48,6 +48,16 @@ QMatrix4x4 Translation(QVector3D d)
     return m;
 }
 
+QMatrix4x4 AboutCentre(const VSLModelPainter& p, float rotateDeg, float scale)
+{
+    QMatrix4x4 m;
+    m.translate(p.m_center);
+    m.rotate(rotateDeg, 1, 0, 0);
+    m.scale(scale);
+    m.translate(-p.m_center);
+    return m;
+}
+
 } // namespace
 
 // A new instance is centred on the plate's middle; it rests on the plate
@@ -134,7 +144,7 @@ TEST(ModelPainter, RotationsKeepInstanceOnThePlateAndBoundsTrue)
             }
 }
 
-TEST(ModelPainter, LayToPlatformAndResetAfterMovingUp)
+TEST(ModelPainter, LayToPlatformResetAndTheLiftedException)
 {
     auto model = MakeModel(testmesh::Box({10, 0, 5}, {30, 10, 15}));
     VSLModelPainter p(model.get(), nullptr);
@@ -147,12 +157,7 @@ TEST(ModelPainter, LayToPlatformAndResetAfterMovingUp)
     p.ResetModelPainter();
     ExpectVec(p.m_minBound, -10, -5, 0);
     ExpectVec(p.m_maxBound, 10, 5, 10);
-}
-
-TEST(ModelPainter, LiftedInstanceIsNotDropped)
-{
-    auto model = MakeModel(testmesh::Box({0, 0, 0}, {4, 4, 4}));
-    VSLModelPainter p(model.get(), nullptr);
+    // A lifted instance is not dropped by a rotation.
     p.m_bLifted = true;
     p.Move({0, 0, 3});
     p.ApplyConvertX(Rotation(90, {0, 0, 1}), 1);
@@ -231,17 +236,48 @@ TEST(ModelPainter, MoveKeepsAndMovesSupportsRotateRemovesThem)
     EXPECT_TRUE(p.GetRealTrianglesSup().isEmpty());
 }
 
-TEST(ModelPainter, RemovingSupportsLowersALiftedInstance)
+TEST(ModelPainter, RefusedRotationOrScaleKeepsTheSupports)
 {
-    auto model = MakeModel(testmesh::Box({0, 0, 0}, {4, 4, 4}));
+    // 100 mm scaled by 1e37 overflows the bounds although the matrix is finite.
+    auto model = MakeModel(testmesh::Box({-50, -10, 0}, {50, 10, 20}));
     VSLModelPainter p(model.get(), nullptr);
     GiveSupports(p, 1);
-    p.m_dLiftDistance = 5;
-    p.m_bSupportLifted = true;
-    p.Move({0, 0, 5});
-    p.RemoveSupportX();
-    EXPECT_FLOAT_EQ(p.m_minBound.z(), 0.f);
-    EXPECT_FALSE(p.m_bSupportLifted);
+    const QMatrix4x4 before = p.m_matrix;
+    for (int mode : {1, 2}) {
+        EXPECT_FALSE(p.ApplyConvertX(AboutCentre(p, 0, 1e37f), mode));
+        EXPECT_TRUE(p.m_bHasSupports);
+        EXPECT_EQ(p.m_supportMap.size(), 1);
+        EXPECT_EQ(p.m_matrix, before);
+    }
+    ASSERT_TRUE(p.ApplyConvertX(AboutCentre(p, 0, 2), 2));
+    EXPECT_FALSE(p.m_bHasSupports);
+}
+
+// Turned about its raised centre a supported, lifted instance stays where it
+// is in XY (no swing by the lift) and ends on the plate; removing supports
+// also brings a lifted one down.
+TEST(ModelPainter, LiftedSupportedInstanceComesDownOnRotationOrRemoval)
+{
+    for (bool rotate : {true, false}) {
+        auto model = MakeModel(testmesh::Box({0, 0, 0}, {10, 10, 4}));
+        VSLModelPainter p(model.get(), nullptr);
+        GiveSupports(p, 1);
+        p.m_dLiftDistance = 5;
+        p.m_bSupportLifted = true;
+        p.Move({0, 0, 5});
+        const QVector3D centre = p.m_center;
+        if (rotate) {
+            ASSERT_TRUE(p.ApplyConvertX(AboutCentre(p, 90, 1), 1));
+            EXPECT_NEAR(p.m_center.x(), centre.x(), 1e-4);
+            EXPECT_NEAR(p.m_center.y(), centre.y(), 1e-4);
+            EXPECT_NEAR(p.m_maxBound.y() - p.m_minBound.y(), 4.f, 1e-4); // 10 x 10 x 4 turned about X
+            EXPECT_NEAR(p.m_maxBound.z(), 10.f, 1e-4);
+        } else {
+            p.RemoveSupportX();
+        }
+        EXPECT_FALSE(p.m_bSupportLifted) << rotate;
+        EXPECT_NEAR(p.m_minBound.z(), 0.f, 1e-4) << rotate;
+    }
 }
 
 TEST(ModelPainter, RotateSupportXBakesTheMoveIntoEveryPoint)
@@ -257,23 +293,21 @@ TEST(ModelPainter, RotateSupportXBakesTheMoveIntoEveryPoint)
     const vcg::Point3f dx(10, 0, 0);
     auto b = before.begin();
     for (auto a = p.m_supportMap.begin(); a != p.m_supportMap.end(); ++a, ++b) {
+        DLP_Support want = b.value();
+        for (vcg::Point3f* q : {&want.point, &want.tipEnd, &want.shaftTop, &want.base, &want.landing,
+                                &want.pointPairs.first().first, &want.pointPairs.first().second})
+            *q += dx;
+        for (auto& c : want.cones)
+            c[0] += dx, c[1] += dx;
+        want.spheres[0][0] += dx;
         const DLP_Support& s = a.value();
-        const DLP_Support& o = b.value();
-        EXPECT_EQ(s.point, o.point + dx);
-        EXPECT_EQ(s.tipEnd, o.tipEnd + dx);
-        EXPECT_EQ(s.shaftTop, o.shaftTop + dx);
-        EXPECT_EQ(s.base, o.base + dx);
-        EXPECT_EQ(s.landing, o.landing + dx);
-        EXPECT_EQ(s.normal, vcg::Point3f(0, 0, -1));
-        EXPECT_EQ(s.pointPairs.first().first, o.pointPairs.first().first + dx);
-        EXPECT_EQ(s.pointPairs.first().second, o.pointPairs.first().second + dx);
-        for (int c = 0; c < s.cones.size(); ++c) {
-            EXPECT_EQ(s.cones[c][0], o.cones[c][0] + dx);
-            EXPECT_EQ(s.cones[c][1], o.cones[c][1] + dx);
-            EXPECT_EQ(s.cones[c][2], o.cones[c][2]);
-        }
-        EXPECT_EQ(s.spheres[0][0], o.spheres[0][0] + dx);
-        EXPECT_EQ(s.spheres[0][1], o.spheres[0][1]);
+        for (auto [got, exp] : {std::pair(s.point, want.point), {s.tipEnd, want.tipEnd}, {s.shaftTop, want.shaftTop},
+                                {s.base, want.base}, {s.landing, want.landing}, {s.normal, want.normal},
+                                {s.pointPairs.first().first, want.pointPairs.first().first},
+                                {s.pointPairs.first().second, want.pointPairs.first().second}})
+            EXPECT_EQ(got, exp);
+        EXPECT_EQ(s.cones, want.cones);
+        EXPECT_EQ(s.spheres, want.spheres);
     }
     // A second run changes nothing.
     const SupportMap once = p.m_supportMap;

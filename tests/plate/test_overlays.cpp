@@ -87,14 +87,6 @@ TEST_F(PlateGL, BuildBoxAndFlagFollowSetBound)
     SaveFrame("plate_box_120x68x150");
 }
 
-TEST_F(PlateGL, OverlayPaintersTakeNumbersBeforeInstances)
-{
-    VSLModelPainter* p = Place(Model(testmesh::Cube(10)), 0, 0);
-    for (const VSL3DPainter* overlay : std::initializer_list<const VSL3DPainter*>{
-             &m_scene->m_printerBox, &m_scene->m_rotateCoord, &m_scene->m_scaleCoord, &m_scene->m_gridding})
-        EXPECT_LT(overlay->m_nNumber, p->m_nNumber);
-}
-
 TEST_F(PlateGL, RotateRingsPickAsOneElevenTwentyOne)
 {
     VSLModelPainter* p = Place(Model(testmesh::Cube(20, {-10, -10, -10})), 0, 0);

@@ -172,30 +172,3 @@ TEST(CalArcPoints, StepsOfOneTenthDegree)
         EXPECT_TRUE(out.isEmpty());
     }
 }
-
-TEST_F(PlateGL, FrameOfThePlate)
-{
-    VSL3DScene& s = *m_scene;
-    VSLModel3D* cube = Model(testmesh::Cube(12));
-    VSLModelPainter* a = Place(cube, -15, 0);
-    Place(Model(testmesh::SphereWithTriangles(2000, 8)), 15, 5);
-    Select(a);
-    s.EditMode = 1;
-    s.m_strToolName = "Edit";
-    CameraView();
-    Clear();
-    s.RenderScene();
-    SaveFrame("plate_frame");
-    // Grid and box are left out while the overlays are hidden.
-    TopView(2);
-    Clear();
-    s.RenderScene();
-    const Rgb withGrid = AtTop(-38, 20);
-    s.m_bHideOverlays = true;
-    Clear();
-    s.RenderScene();
-    const Rgb hidden = AtTop(-38, 20);
-    EXPECT_LT(withGrid.r, 200) << withGrid;
-    EXPECT_GT(hidden.r, 230) << hidden;
-    EXPECT_TRUE(AtTop(-15, 0).blue());
-}
