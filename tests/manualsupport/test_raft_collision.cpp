@@ -52,26 +52,6 @@ TEST_F(Raft, InsertAndRemoveClampedToTheLayerList)
     EXPECT_FALSE(orphan.AddPlatform(1));
 }
 
-TEST_F(Raft, RefusedWhileASliceJobRuns)
-{
-    ASSERT_TRUE(m_scene.AddModel(CenteredBox("raft", 10, 10, 2)));
-    ASSERT_TRUE(WaitUntilReady());
-    VSLModelPainter* p = Last();
-    MeshReadyGate& gate = p->m_pModel->readyGate();
-    ASSERT_TRUE(gate.Acquire()); // holds the slice worker at its start
-    QSignalSpy done(&m_scene, &VSL3DScene::sig_SliceSceneDone);
-    ASSERT_EQ(m_scene.StartSliceScene(1920, 1080, 20, 20, 0.5f, 0), SceneOp::Done);
-    const SliceLayers during = m_scene.m_modelSliceLayers;
-    EXPECT_FALSE(p->AddPlatform(2));
-    EXPECT_FALSE(p->AddPlatform(-2));
-    EXPECT_EQ(m_scene.m_modelSliceLayers, during);
-    gate.Release();
-    ASSERT_TRUE(done.wait(10000));
-    const int layers = m_scene.m_modelSliceLayers.size();
-    EXPECT_TRUE(p->AddPlatform(2));
-    EXPECT_EQ(m_scene.m_modelSliceLayers.size(), layers + 2);
-}
-
 // ---------------------------------------------------------------- older collision tests
 
 supportcollide::FaceGrid Grid(std::initializer_list<std::pair<std::array<int, 3>, QVector<uint>>> cells)
