@@ -286,20 +286,6 @@ TEST_F(EditHandlers, LockedScaleDragUsesPixelRowsAndStaysValidAtTheTopEdge)
     EXPECT_EQ(model->m_bDataChanged.load(), changed);
 }
 
-TEST_F(EditHandlers, RotateDragOnTheRingSnapsAndCommitsAsARotation)
-{
-    m_scene.EditMode = 1;
-    m_scene.m_rotateCoord.m_nHoverPart = 0;  // the ring about z
-    m_scene.SelectPickCoord();
-    Drag(PixelOf(30, 0), PixelOf(1, 30));
-    ExpectNear(m_scene.m_pressPoint, {30, 0, 5});
-    ASSERT_EQ(m_lists.size(), 1);
-    ExpectNear(VectorAt(m_lists.first().at(0).toList(), 1), {0, 0, 90});
-    EXPECT_EQ(m_scene.m_dRubberAngle, 90);
-    ASSERT_EQ(m_h.CommitDrag(), SceneOp::Done);
-    ExpectNear(Size(), {20, 10, 10});
-}
-
 // Looking down at 45 degrees along (1, 1, -1): the ray through pixel (x, y)
 // meets the plate at world (x / 10, -y / 10, 0).
 bool Oblique(QPoint const& p, QVector3D& a, QVector3D& b)
