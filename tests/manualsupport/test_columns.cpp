@@ -24,7 +24,7 @@ protected:
     void SetUp() override
     {
         ManualSupportTest::SetUp();
-        ImportStandardTemplates();
+        m_templates.ImportStandard();
         m_painter = std::make_unique<VSLModelPainter>(nullptr, nullptr);
     }
     void TearDown() override

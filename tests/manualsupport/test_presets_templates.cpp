@@ -98,13 +98,14 @@ class Templates : public ManualSupportTest {};
 
 TEST_F(Templates, NamesFilterOrderAndRefusals)
 {
-    WriteTemplate("SUPPORT_Cone 25%.STL", testmesh::Translated(Frustum(0.25f), {3, -2, 7}));
-    WriteTemplate("support_x.stl", Frustum(1.f));
-    WriteTemplate("SUPPORT_Cylinder.stl", Frustum(1.f, 16));
-    WriteTemplate("SUPPORT_Cylinder.b.stl", Frustum(1.f, 8));
-    WriteTemplate("other.stl", Frustum(1.f));
-    ASSERT_TRUE(testmesh::WriteFile(QDir(TemplateDir()).filePath("SUPPORT_bad.txt"), "solid x\n"));
-    ASSERT_TRUE(testmesh::WriteFile(QDir(TemplateDir()).filePath("SUPPORT_empty.stl"), QByteArray()));
+    TemplateFolder& t = m_templates;
+    t.Write({}, testmesh::Translated(Frustum(0.25f), {3, -2, 7}), "SUPPORT_Cone 25%.STL");
+    t.Write({}, Frustum(1.f), "support_x.stl");
+    t.Write("Cylinder", Frustum(1.f, 16));
+    t.Write({}, Frustum(1.f, 8), "SUPPORT_Cylinder.b.stl");
+    t.Write({}, Frustum(1.f), "other.stl");
+    ASSERT_TRUE(testmesh::WriteFile(QDir(t.Path()).filePath("SUPPORT_bad.txt"), "solid x\n"));
+    ASSERT_TRUE(testmesh::WriteFile(QDir(t.Path()).filePath("SUPPORT_empty.stl"), QByteArray()));
 
     DebugLines log;
     DLPSupportStructure::ImportAttachmentDataFromStls();
@@ -141,12 +142,12 @@ TEST_F(Templates, MissingFolderGivesNoShapesButTheStartUpFolders)
     QMap<QByteArray, QByteArray> saved;
     for (const QByteArray& k : keys)
         saved[k] = qgetenv(k);
-    qputenv("HOME", m_dir.filePath("home").toUtf8());
-    qputenv("XDG_DATA_HOME", m_dir.filePath("home/data").toUtf8());
-    qputenv("XDG_CONFIG_HOME", m_dir.filePath("home/config").toUtf8());
-    qputenv("TMPDIR", m_dir.filePath("tmp").toUtf8());
-    QDir().mkpath(m_dir.filePath("tmp"));
-    QDir().mkpath(m_dir.filePath("template")); // a plain "template" is not the folder
+    qputenv("HOME", m_templates.m_dir.filePath("home").toUtf8());
+    qputenv("XDG_DATA_HOME", m_templates.m_dir.filePath("home/data").toUtf8());
+    qputenv("XDG_CONFIG_HOME", m_templates.m_dir.filePath("home/config").toUtf8());
+    qputenv("TMPDIR", m_templates.m_dir.filePath("tmp").toUtf8());
+    QDir().mkpath(m_templates.m_dir.filePath("tmp"));
+    QDir().mkpath(m_templates.m_dir.filePath("template")); // a plain "template" is not the folder
 
     DebugLines log;
     DLPSupportStructure::ImportAttachmentDataFromStls();
@@ -157,9 +158,9 @@ TEST_F(Templates, MissingFolderGivesNoShapesButTheStartUpFolders)
 
     EXPECT_TRUE(DLPSupportStructure::AttachmentDataList.empty());
     EXPECT_TRUE(log.m_lines.isEmpty()) << log.m_lines.join("|").toStdString();
-    EXPECT_TRUE(QDir(m_dir.filePath("tmp/KALTrix")).exists());
-    EXPECT_TRUE(docs.startsWith(m_dir.path()) && QDir(docs + "/KALTrix").exists()) << docs.toStdString();
-    EXPECT_TRUE(data.startsWith(m_dir.path()) && QDir(data).exists()) << data.toStdString();
+    EXPECT_TRUE(QDir(m_templates.m_dir.filePath("tmp/KALTrix")).exists());
+    EXPECT_TRUE(docs.startsWith(m_templates.m_dir.path()) && QDir(docs + "/KALTrix").exists()) << docs.toStdString();
+    EXPECT_TRUE(data.startsWith(m_templates.m_dir.path()) && QDir(data).exists()) << data.toStdString();
 }
 
 } // namespace

@@ -1,20 +1,13 @@
 // Grid automatic supports and overhang detection, on hand-made grids and
 // meshes and on models loaded into a scene (no GL needed: columns build
 // their display lists only when a context is current).
+#include "../scene/scene_fixture.h"
 #include "tool_meshes.h"
 
-#include "VSL3DScene.h"
-#include "VSLModel3D.h"
-#include "VSLModelPainter.h"
 #include "scene/SupportGrid.h"
 #include "support/DLPSupportStructure.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QTemporaryDir>
-#include <QThread>
 #include <array>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -181,29 +174,16 @@ TEST(Overhang, SurfaceBelowACandidate)
 
 // ---------------------------------------------------------------- in a scene
 
-class GridScene : public ::testing::Test {
+class GridScene : public SceneFixture {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_dir.isValid());
-        m_scene.m_fnOutOfRangeWarning = [] {};
-    }
-
     VSLModelPainter* Load(const QVector<VSLTriangle3D>& tris)
     {
         const QString path = m_dir.filePath(QString("m%1.stl").arg(m_n++));
         EXPECT_TRUE(testmesh::WriteFile(path, testmesh::BinaryStl(tris)));
         EXPECT_TRUE(m_scene.AddModel(path));
-        VSLModelPainter* p = m_scene.instances().last();
-        QElapsedTimer t;
-        t.start();
-        while (!p->m_pModel->readyGate().IsOpen() && t.elapsed() < 10000) {
-            QCoreApplication::processEvents();
-            QThread::msleep(2);
-        }
-        EXPECT_TRUE(p->m_pModel->readyGate().IsOpen());
-        m_scene.SetPickModelPainter(p->m_nNumber * 10);
-        return p;
+        EXPECT_TRUE(WaitUntilReady());
+        Select(Last());
+        return Last();
     }
     static int Grounded(VSLModelPainter* p)
     {
@@ -212,9 +192,6 @@ protected:
             n += s->GetIsGrounded();
         return n;
     }
-
-    QTemporaryDir m_dir;
-    VSL3DScene m_scene;
     int m_n = 0;
 };
 
