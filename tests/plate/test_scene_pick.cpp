@@ -131,6 +131,10 @@ TEST_F(ScenePick, CursorOnACube)
     const QVector3D cursor = m_scene->m_cursorPos;
     m_scene->OnToolHoverMove(beside);
     EXPECT_EQ(m_scene->m_cursorPos, cursor);
+    // Nor below the framebuffer, or with nothing selected.
+    EXPECT_FALSE(m_scene->LocateInCurrentModel(located, QPoint(kW / 2, kH)));
+    m_scene->GetPickTriangleIndx(p, QPoint(kW / 2, kH), hit);
+    EXPECT_FALSE(hit);
     Select(nullptr);
     EXPECT_FALSE(m_scene->LocateInCurrentModel(located, TiltedPixel(faces[0].world)));
 
