@@ -59,15 +59,12 @@ TEST_F(GLViewInput, PressesNearTheSideAndBottomEdgesAreSwallowedNotAtTheTop)
 
 TEST_F(GLViewInput, DragEnterAcceptsOneStlFileOnly)
 {
-    const struct {
-        QStringList files;
-        bool accepted;
-    } cases[] = {{{"/tmp/a.stl"}, true},
-                 {{"/tmp/A.STL"}, true},
-                 {{"/tmp/a.txt"}, false},
-                 {{"/tmp/a.stl.bak"}, false},
-                 {{"/tmp/a.stl", "/tmp/b.stl"}, false},
-                 {{}, false}};
+    const struct { QStringList files; bool accepted; } cases[] = {{{"/tmp/a.stl"}, true},
+                                                                  {{"/tmp/A.STL"}, true},
+                                                                  {{"/tmp/a.txt"}, false},
+                                                                  {{"/tmp/a.stl.bak"}, false},
+                                                                  {{"/tmp/a.stl", "/tmp/b.stl"}, false},
+                                                                  {{}, false}};
     for (const auto& k : cases) {
         QMimeData data;
         QList<QUrl> urls;

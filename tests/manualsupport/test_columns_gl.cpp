@@ -82,10 +82,7 @@ TEST_F(ColumnsGL, DrawnColumnsTrussesAndPickColours)
     glDisable(GL_BLEND);
     for (DLPSupportStructure* c : m_box->GetSupports())
         c->RenderPickGL(true, true);
-    const struct {
-        DLPSupportStructure* column;
-        float x, z;
-    } shafts[] = {{m_grounded, -2, 15}, {m_onModel, 8, 20}};
+    const struct { DLPSupportStructure* column; float x, z; } shafts[] = {{m_grounded, -2, 15}, {m_onModel, 8, 20}};
     for (const auto& s : shafts) {
         const Rgb got = AtWorld(s.x, s.z);
         const unsigned char* want = s.column->GetPickColor();

@@ -66,10 +66,7 @@ TEST_F(Presets, ForcedWritesReplaceTheUsersValuesAnUnknownNameOnlyTheFlag)
     QSettings s;
     EXPECT_EQ(s.allKeys(), QStringList{"SUPPORTPARAMSLOADED"});
     s.setValue("USERSUPPORTPARAMS/SUPPORT_TOP/RADIUS", 7.5);
-    const struct {
-        const char* name;
-        double topRadius;
-    } cases[] = {{"MEDIUM", 1.0}, {"HEAVY", 2.0}, {"LIGHT", 0.5}};
+    const struct { const char* name; double topRadius; } cases[] = {{"MEDIUM", 1.0}, {"HEAVY", 2.0}, {"LIGHT", 0.5}};
     for (const auto& c : cases) {
         DLPSupportStructure::FillRegistryDefaults(true, c.name);
         EXPECT_EQ(s.value("USERSUPPORTPARAMS/ADDPRESETWEIGHT").toString(), QString(c.name));

@@ -65,11 +65,7 @@ supportcollide::FaceGrid Grid(std::initializer_list<std::pair<std::array<int, 3>
 TEST(LineTriangle, ParameterAndBarycentricWeights)
 {
     const V a(0, 0, 0), b(1, 0, 0), c(0, 1, 0);
-    const struct {
-        V origin, dir;
-        bool hit;
-        float t, u, v;
-    } cases[] = {
+    const struct { V origin, dir; bool hit; float t, u, v; } cases[] = {
         {V(0.2f, 0.3f, -1), V(0, 0, 1), true, 1.f, 0.2f, 0.3f},
         {V(0.2f, 0.3f, 2), V(0, 0, 2), true, -1.f, 0.2f, 0.3f}, // behind the origin: a line, not a ray
         {V(0.5f, 0.5f, -1), V(0, 0, 1), true, 1.f, 0.5f, 0.5f}, // on the edge
@@ -122,11 +118,7 @@ TEST_F(OlderCollision, SumOfRadialDistancesOfCornersAndCentroid)
 {
     MyMesh mesh = MeshOf({testmesh::Tri({1, 0, 0}, {0, 2, 0}, {-3, 0, 0})});
     const double centroid = std::sqrt(8.0) / 3.0;
-    const struct {
-        double radius;
-        supportcollide::FaceGrid grid;
-        double sum;
-    } cases[] = {
+    const struct { double radius; supportcollide::FaceGrid grid; double sum; } cases[] = {
         {5.0, Grid({{{0, 0, 0}, {0}}}), 1 + 2 + 3 + centroid},
         {2.5, Grid({{{0, 0, 0}, {0}}}), 1 + 2 + centroid},
         {5.0, Grid({{{0, 0, 0}, {0}}, {{-1, 0, 0}, {0}}}), 2 * (6 + centroid)}, // once per cell
@@ -144,12 +136,7 @@ TEST_F(OlderCollision, LineCountsTheFacesItVisits)
     MyMesh mesh = MeshOf({testmesh::Tri({0, 0, 0}, {1, 0, 0}, {0, 1, 0}),
                           testmesh::Tri({0, 0, -0.5f}, {1, 0, -0.5f}, {0, 1, -0.5f}),
                           testmesh::Tri({5, 5, 0}, {6, 5, 0}, {5, 6, 0})});
-    const struct {
-        V origin;
-        supportcollide::FaceGrid grid;
-        bool result;
-        float t, u, v;
-    } cases[] = {
+    const struct { V origin; supportcollide::FaceGrid grid; bool result; float t, u, v; } cases[] = {
         {V(0.2f, 0.3f, -1), Grid({{{0, 0, 0}, {0}}}), true, 1.f, 0.2f, 0.3f},
         // A single visited face that is missed still counts as one.
         {V(0.7f, 0.7f, -1), Grid({{{0, 0, 0}, {0}}}), true, 1.f, 0.7f, 0.7f},

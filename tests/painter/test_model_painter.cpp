@@ -361,10 +361,7 @@ TEST(PainterPickColour, IdsSpreadOverRedGreenBlue)
             EXPECT_DOUBLE_EQ(rgb[k] * 255, c.rgb[k]) << c.id << " channel " << k;
     }
     // Triangle ids are counted from 1.
-    const struct {
-        int tri;
-        unsigned char rgb[3];
-    } tris[] = {{255, {0, 1, 0}}, {0, {1, 0, 0}}, {0x2FFFF, {0, 0, 3}}};
+    const struct { int tri; unsigned char rgb[3]; } tris[] = {{255, {0, 1, 0}}, {0, {1, 0, 0}}, {0x2FFFF, {0, 0, 3}}};
     for (const auto& c : tris) {
         unsigned char rgb[3];
         VSLModelPainter::TrianglePickColor(c.tri, rgb);

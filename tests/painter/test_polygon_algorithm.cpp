@@ -59,10 +59,7 @@ bool Separated(const Poly& a, const Poly& b)
 TEST(FormConvexPolygon, KnownHulls)
 {
     const float nan = std::nanf("");
-    const struct {
-        const char* name;
-        Poly points, hull;
-    } cases[] = {
+    const struct { const char* name; Poly points, hull; } cases[] = {
         {"square and inner point: clockwise from the largest key", {{0, 0}, {0, 2}, {2, 0}, {2, 2}, {1, 1}},
          {{2, 2}, {2, 0}, {0, 0}, {0, 2}}},
         {"collinear middle point dropped", {{0, 0}, {1, 0}, {2, 0}}, {{2, 0}, {0, 0}}},
@@ -111,14 +108,10 @@ TEST(MinkowskHull, PointPlusSquare)
 TEST(PolygonCollisionPushVector, OverlapPushesByOverlapPlusOneTouchingOrEmptyLeavesPush)
 {
     const Poly a{{0, 0}, {2, 0}, {2, 2}, {0, 2}};
-    const struct {
-        Poly a, b;
-        bool hit;
-        QVector2D push;
-    } cases[] = {{a, Moved(a, {1, 0}), true, {-2, 0}},
-                 {a, Moved(a, {2, 0}), false, {42, 43}},
-                 {a, {}, false, {42, 43}},
-                 {{}, a, false, {42, 43}}};
+    const struct { Poly a, b; bool hit; QVector2D push; } cases[] = {{a, Moved(a, {1, 0}), true, {-2, 0}},
+                                                                     {a, Moved(a, {2, 0}), false, {42, 43}},
+                                                                     {a, {}, false, {42, 43}},
+                                                                     {{}, a, false, {42, 43}}};
     for (const auto& c : cases) {
         QVector2D push(42, 43);
         EXPECT_EQ(VPolygonAlgorithm::PolygonCollisionPushVector(c.a, c.b, push), c.hit);

@@ -66,10 +66,7 @@ TEST_F(PlateGL, RotateRingsPickAsOneElevenTwentyOne)
     Select(p);
     m_scene->m_rotateCoord.ResetData({QVector3D(0, 0, 0), 30});
     m_scene->EditMode = 1;
-    const struct {
-        float x, y;
-        int id;
-    } cases[] = {
+    const struct { float x, y; int id; } cases[] = {
         {21.2f, 21.2f, 1}, // ring about z, seen as a circle
         {0, -40, 0},       // outside every ring
         {15, 0, 11},       // ring about y, seen edge-on along x

@@ -57,11 +57,7 @@ TEST_F(SceneJobRefusals, UnusableSliceParametersAreRefusedAndNothingStarts)
     ASSERT_TRUE(WaitUntilReady());
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
-    struct Case {
-        int xres, yres;
-        float dpmmX, dpmmY, thick;
-        int plate;
-    };
+    struct Case { int xres, yres; float dpmmX, dpmmY, thick; int plate; };
     const Case cases[] = {
         {1920, 1080, nan, 20, 0.05f, 0}, {1920, 1080, 20, inf, 0.05f, 0}, {1920, 1080, 20, 20, nan, 0},
         {1920, 1080, 20, 20, 0, 0},      {1920, 1080, -20, 20, 0.05f, 0}, {0, 1080, 20, 20, 0.05f, 0},

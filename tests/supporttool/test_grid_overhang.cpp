@@ -28,11 +28,7 @@ SupportStorage HandGrid(int width, int depth, std::initializer_list<int> filled)
 TEST(GridSearch, NearestFilledCellOrderAndTies)
 {
     // 5 x 4 grid; row r holds cells 5r .. 5r + 4.
-    const struct {
-        const char* what;
-        std::initializer_list<int> filled;
-        int cell, want;
-    } cases[] = {
+    const struct { const char* what; std::initializer_list<int> filled; int cell, want; } cases[] = {
         {"own cell", {7}, 7, 7},
         {"row forward", {9, 15}, 7, 9},
         {"row backward strictly nearer", {5, 9}, 6, 5},
@@ -135,10 +131,7 @@ TEST(Overhang, LowestPointsAndMarks)
 
 TEST(Overhang, CandidatesAlongEdges)
 {
-    const struct {
-        float length;
-        int want;
-    } cases[] = {{10.f, 3}, {4.9f, 0}, {5.f, 2}, {12.f, 3}};
+    const struct { float length; int want; } cases[] = {{10.f, 3}, {4.9f, 0}, {5.f, 2}, {12.f, 3}};
     for (const auto& c : cases) {
         const QVector<QPair<vcg::Point3f, vcg::Point3f>> edges = {
             qMakePair(vcg::Point3f(0, 0, c.length), vcg::Point3f(0, 0, 0))};
@@ -197,9 +190,7 @@ protected:
 
 TEST_F(GridScene, LiftOnlyBelowOneMillimetre)
 {
-    const struct {
-        float raise, wantMinZ;
-    } cases[] = {{0.f, 5.f}, {0.5f, 5.5f}, {1.0f, 1.0f}};
+    const struct { float raise, wantMinZ; } cases[] = {{0.f, 5.f}, {0.5f, 5.5f}, {1.0f, 1.0f}};
     for (const auto& c : cases) {
         VSLModelPainter* p = Load(Boxes({{{0, 0, 0}, {3, 2, 2}}}));
         if (c.raise > 0) {
@@ -236,10 +227,7 @@ TEST_F(GridScene, StackedUndersidesNeedFiveMillimetres)
 {
     // Two slabs one above the other: a column between them only when the
     // upper underside is 5 mm or more above the lower slab's top.
-    const struct {
-        float gap;
-        int want;
-    } cases[] = {{2.f, 1}, {4.9f, 1}, {6.f, 2}};
+    const struct { float gap; int want; } cases[] = {{2.f, 1}, {4.9f, 1}, {6.f, 2}};
     for (const auto& c : cases) {
         VSLModelPainter* p = Load(Boxes({{{0, 0, 0}, {3, 2, 2}}, {{0, 0, 2 + c.gap}, {3, 2, 4 + c.gap}}}));
         ASSERT_EQ(m_scene.GenerateAutoSupport(), SceneOp::Done);

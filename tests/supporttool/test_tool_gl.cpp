@@ -100,10 +100,7 @@ TEST_F(ToolGL, OnlyDownwardOrVerticalFacesTakeAColumn)
 {
     // A single triangle facing +x; its apex leaning back by `lean` mm makes it
     // face slightly upward.
-    const struct {
-        float lean;
-        int want;
-    } cases[] = {{0.f, 1}, {-0.2f, 0}, {0.5f, 1}};
+    const struct { float lean; int want; } cases[] = {{0.f, 1}, {-0.2f, 0}, {0.5f, 1}};
     float x = -30;
     for (const auto& c : cases) {
         const QVector<VSLTriangle3D> fin = {testmesh::Tri({0, -5, 0}, {0, 5, 0}, {c.lean, 0, 10})};

@@ -179,11 +179,7 @@ TEST_F(EditHandlers, FitAndResetWithNothingSelectedOnlyRemoveSupports)
 TEST_F(EditHandlers, EditModeIsSignalledOnlyWhenItChanges)
 {
     QSignalSpy changed(&m_scene, &VSL3DScene::signal_EditModeChanged);
-    struct Case {
-        QVariantList list;
-        int mode;
-        int emitted;
-    };
+    struct Case { QVariantList list; int mode; int emitted; };
     const Case cases[] = {
         {{6, 3, 0}, 0, 0}, {{6, 3, 1}, 1, 1}, {{6, 3, 1}, 1, 1}, {{6, 3, 2}, 2, 2},
         {{6, 3, 7}, 2, 2}, {{6, 3}, 2, 2},    {{6, 3, 0}, 0, 3},
@@ -242,10 +238,7 @@ TEST_F(EditHandlers, LockedScaleDragUsesPixelRowsAndStaysValidAtTheTopEdge)
 {
     m_scene.EditMode = 2;
     m_scene.m_bUniformScale = true;
-    struct Case {
-        int pressRow, moveRow;
-        float factor;
-    };
+    struct Case { int pressRow, moveRow; float factor; };
     const Case cases[] = {{200, 100, 2}, {100, 200, 0.5f}, {0, 100, 0.01f}, {200, 0, 200}, {0, 0, 1}};
     for (const Case& c : cases) {
         Drag(QPoint(50, c.pressRow), QPoint(60, c.moveRow));
