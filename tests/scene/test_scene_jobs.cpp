@@ -4,29 +4,6 @@ namespace {
 
 class SceneJobRefusals : public SceneFixture {};
 
-TEST_F(SceneJobRefusals, LastSliceJobPutsThePlateLayersInFront)
-{
-    const QString path = CenteredBox("plate", 10, 10, 2);
-    ASSERT_TRUE(m_scene.AddModel(path));
-    ASSERT_TRUE(m_scene.AddModel(path));
-    ASSERT_TRUE(WaitUntilReady());
-    QSignalSpy done(&m_scene, &VSL3DScene::sig_SliceSceneDone);
-    ASSERT_EQ(m_scene.StartSliceScene(1920, 1080, 10, 10, 0.5f, 3), SceneOp::Done);
-    EXPECT_EQ(m_scene.runningSliceJobs(), 2);
-    ASSERT_TRUE(done.wait(10000));
-    ASSERT_EQ(done.count(), 1); // once, after the second instance
-    const SliceLayers& layers = m_scene.m_modelSliceLayers;
-    EXPECT_EQ(done.at(0).at(0).toInt(), layers.size());
-    ASSERT_GT(layers.size(), 3);
-    for (int i = 0; i < 3; ++i) {
-        ASSERT_EQ(layers[i].size(), 1);
-        EXPECT_EQ(layers[i][0].size(), 4);
-        EXPECT_EQ(layers[i][0], layers[0][0]);
-    }
-    EXPECT_EQ(layers[3].size(), 2); // one outline per instance
-    EXPECT_EQ(m_scene.runningSliceJobs(), 0);
-}
-
 TEST_F(SceneJobRefusals, StrayDoneSignalsDoNotDisturbTheCounts)
 {
     ASSERT_TRUE(m_scene.AddModel(CenteredBox("stray", 10, 10)));

@@ -176,16 +176,33 @@ TEST_F(EditHandlers, FitAndResetWithNothingSelectedOnlyRemoveSupports)
         p->m_bHasSupports = false;
 }
 
-TEST_F(EditHandlers, EditModeIsSignalledOnlyWhenItChanges)
+// The layout bar's three buttons send int lists; the mode is signalled only
+// when it changes, and a list without a valid mode changes nothing.
+TEST_F(EditHandlers, LayoutBarModesAreSignalledOnlyWhenTheyChange)
 {
+    VEditModeWidget bar;
+    QObject::connect(&bar, &VEditModeWidget::signal_SendEditMode, &m_h, &VSLEditHandlers::ReceiveEditList);
+    QSignalSpy sent(&bar, &VEditModeWidget::signal_SendEditMode);
     QSignalSpy changed(&m_scene, &VSL3DScene::signal_EditModeChanged);
-    struct Case { QVariantList list; int mode; int emitted; };
+    struct Case { int button; QVariantList list; int mode, emitted; };
     const Case cases[] = {
-        {{6, 3, 0}, 0, 0}, {{6, 3, 1}, 1, 1}, {{6, 3, 1}, 1, 1}, {{6, 3, 2}, 2, 2},
-        {{6, 3, 7}, 2, 2}, {{6, 3}, 2, 2},    {{6, 3, 0}, 0, 3},
+        {0, {}, 0, 0},     {1, {}, 1, 1},      {1, {}, 1, 1},     {2, {}, 2, 2}, {3, {}, 2, 2},
+        {-1, {}, 2, 2},    {-1, {6, 3, 7}, 2, 2}, {-1, {6, 3}, 2, 2}, {0, {}, 0, 3},
     };
     for (const Case& c : cases) {
-        Send(c.list);
+        sent.clear();
+        if (c.list.isEmpty())
+            bar.layoutBarClicked(c.button);
+        else
+            Send(c.list);
+        if (c.list.isEmpty() && c.button >= 0 && c.button <= 2) {
+            ASSERT_EQ(sent.size(), 1);
+            EXPECT_EQ(sent.first().at(0).toList(), (QVariantList{6, 3, c.button}));
+            for (const QVariant& v : sent.first().at(0).toList())
+                EXPECT_EQ(v.userType(), QMetaType::Int);
+        } else {
+            EXPECT_TRUE(sent.isEmpty()) << c.button;
+        }
         EXPECT_EQ(m_scene.EditMode, c.mode);
         EXPECT_EQ(changed.size(), c.emitted);
     }
@@ -349,25 +366,6 @@ TEST_F(EditHandlers, EditsWhileAJobRunsLeaveEverythingAsItWas)
     m_p->m_bHasSupports = false;
     gate.Release();
     ASSERT_TRUE(update.count() > 0 || update.wait(10000));
-}
-
-TEST(EditModeWidget, LayoutBarSendsTheModeListForItsThreeButtonsOnly)
-{
-    VEditModeWidget w;
-    QSignalSpy spy(&w, &VEditModeWidget::signal_SendEditMode);
-    for (int i : {0, 1, 2, 3, -1}) {
-        spy.clear();
-        w.layoutBarClicked(i);
-        if (i < 0 || i > 2) {
-            EXPECT_TRUE(spy.isEmpty()) << i;
-            continue;
-        }
-        ASSERT_EQ(spy.size(), 1);
-        const QVariantList l = spy.first().at(0).toList();
-        EXPECT_EQ(l, (QVariantList{6, 3, i}));
-        for (const QVariant& v : l)
-            EXPECT_EQ(v.userType(), QMetaType::Int);
-    }
 }
 
 } // namespace

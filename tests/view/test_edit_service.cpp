@@ -70,18 +70,6 @@ TEST(EditService, RayParallelToThePlaneOrAxisLeavesTheOutputAndMatrix)
     EXPECT_FALSE(noRay.ChoosePoint(QPoint(), out, {0, 0, 0}, {0, 0, 1}));
 }
 
-TEST(EditService, ScalePointIsTheAxisPointNearestTheRay)
-{
-    VSLEditService es(TopDown);
-    QVector3D out;
-    // Axis along x through (0, 0, 2); the vertical ray at (12, 4) passes
-    // nearest to (12, 0, 2).
-    ASSERT_TRUE(es.CalScalePoint(PixelOf(12, 4), out, {0, 0, 2}, {1, 0, 0}));
-    ExpectNear(out, {12, 0, 2});
-    ASSERT_TRUE(es.ChoosePoint(PixelOf(3, -4), out, {0, 0, 7}, {0, 0, -2}));
-    ExpectNear(out, {3, -4, 7});
-}
-
 TEST(EditService, DirectionalScaleKeepsTheFixedPlaneAndItsLastValidMatrix)
 {
     VSLEditService es;
