@@ -117,18 +117,6 @@ TEST(Overhang, FaceNormalLimitOfTheEdgeSearch)
     }
 }
 
-TEST(Overhang, LowestPointsAndMarks)
-{
-    // A vertex hanging under three downward faces; the rim on one upward face.
-    const std::vector<vcg::Point3f> v = {{0, 0, -2}, {5, 0, 0}, {0, 5, 0}, {-5, -5, 0}};
-    MyMesh m = HandMesh(v, {{0, 1, 2}, {0, 2, 3}, {0, 3, 1}, {1, 3, 2}}, {-0.99f, -0.99f, -0.99f, 1.f});
-    QVector<QPair<vcg::Point3f, vcg::Point3f>> edges;
-    QVector<vcg::Point3f> lowest;
-    gridsupport::FindOverhangs(m, edges, lowest);
-    ASSERT_EQ(lowest.size(), 1);
-    EXPECT_EQ(lowest[0], v[0]);
-}
-
 TEST(Overhang, CandidatesAlongEdges)
 {
     const struct { float length; int want; } cases[] = {{10.f, 3}, {4.9f, 0}, {5.f, 2}, {12.f, 3}};
@@ -278,26 +266,25 @@ TEST_F(GridScene, DeleteSelModelSupportsLowersTheInstance)
     }
 }
 
-TEST_F(GridScene, RefusedWhileTheMeshIsHeld)
+// A mesh held by a worker, or a 2 m square beyond the grid's cell limit:
+// refused, not lifted, no columns.
+TEST_F(GridScene, RefusalsLeaveTheInstanceAlone)
 {
-    VSLModelPainter* p = Load(Boxes({{{0, 0, 0}, {3, 2, 2}}}));
-    ASSERT_TRUE(p->m_pModel->readyGate().TryAcquire()); // as a running worker would
-    EXPECT_EQ(m_scene.GenerateAutoSupport(), SceneOp::JobRunning);
-    EXPECT_FALSE(m_scene.DetectOverhang(p));
-    EXPECT_NEAR(p->m_minBound.z(), 0, 1e-4); // not lifted
-    EXPECT_TRUE(p->GetSupports().isEmpty());
-    p->m_pModel->readyGate().Release();
-    EXPECT_EQ(m_scene.GenerateAutoSupport(), SceneOp::Done);
-}
-
-TEST_F(GridScene, AnAbsurdExtentIsRefusedAndNotLifted)
-{
-    // 2 m square: far beyond any plate, and beyond the grid's cell limit.
-    VSLModelPainter* p = Load(Boxes({{{0, 0, 0}, {2000, 2000, 2}}}));
-    EXPECT_EQ(m_scene.GenerateAutoSupport(), SceneOp::Unchanged);
-    EXPECT_NEAR(p->m_minBound.z(), 0, 1e-4);
-    EXPECT_FALSE(p->m_bLifted);
-    EXPECT_TRUE(p->GetSupports().isEmpty());
+    for (bool held : {true, false}) {
+        VSLModelPainter* p = Load(Boxes({{{0, 0, 0}, {held ? 3.f : 2000.f, held ? 2.f : 2000.f, 2}}}));
+        if (held)
+            ASSERT_TRUE(p->m_pModel->readyGate().TryAcquire());
+        EXPECT_EQ(m_scene.GenerateAutoSupport(), held ? SceneOp::JobRunning : SceneOp::Unchanged);
+        if (held)
+            EXPECT_FALSE(m_scene.DetectOverhang(p));
+        EXPECT_NEAR(p->m_minBound.z(), 0, 1e-4);
+        EXPECT_FALSE(p->m_bLifted);
+        EXPECT_TRUE(p->GetSupports().isEmpty());
+        if (held) {
+            p->m_pModel->readyGate().Release();
+            EXPECT_EQ(m_scene.GenerateAutoSupport(), SceneOp::Done);
+        }
+    }
 }
 
 TEST_F(GridScene, DetectionLeavesTheMeshAsItWas)
