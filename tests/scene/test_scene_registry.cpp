@@ -116,12 +116,13 @@ TEST_F(SceneRegistry, PickNamesSelectOnlyLiveInstances)
     EXPECT_EQ(m_scene.selectedInstance(), nullptr);
 }
 
+// Ring 11 turns about -y; scale face 31 is the one at x1 (normal -x); an
+// unknown face (71) leaves the outputs alone, no face answers false.
 TEST_F(SceneRegistry, GizmoQueries)
 {
     ASSERT_TRUE(m_scene.AddModel(BoxFile("g", {0, 0, 0}, {10, 20, 30})));
     ASSERT_TRUE(WaitUntilReady());
     Select(Last());
-
     QVector3D c, axis;
     EXPECT_FALSE(m_scene.GetRotateInfo(c, axis)); // no active ring
     m_scene.EditMode = 1;
@@ -129,26 +130,21 @@ TEST_F(SceneRegistry, GizmoQueries)
     m_scene.SelectPickCoord();
     ASSERT_TRUE(m_scene.GetRotateInfo(c, axis));
     EXPECT_EQ(axis, QVector3D(0, -1, 0));
-
     m_scene.EditMode = 2;
-    QVector3D face(1, 1, 1), opposite(2, 2, 2), normal(3, 3, 3);
-    m_scene.SetPickCoord(71);
-    m_scene.SelectPickCoord();
-    EXPECT_TRUE(m_scene.GetScaleInfo(face, opposite, normal));
-    EXPECT_EQ(face, QVector3D(1, 1, 1));
-    EXPECT_EQ(opposite, QVector3D(2, 2, 2));
-    EXPECT_EQ(normal, QVector3D(3, 3, 3));
-
-    m_scene.SetPickCoord(31);
-    m_scene.SelectPickCoord();
-    ASSERT_TRUE(m_scene.GetScaleInfo(face, opposite, normal));
-    EXPECT_EQ(face, Last()->m_minBound);
-    EXPECT_EQ(opposite, Last()->m_maxBound);
-    EXPECT_EQ(normal, QVector3D(-1, 0, 0));
-
-    m_scene.SetPickCoord(0);
-    m_scene.SelectPickCoord();
-    EXPECT_FALSE(m_scene.GetScaleInfo(face, opposite, normal));
+    const struct { int part; bool ok; QVector3D face, opposite, normal; } cases[] = {
+        {71, true, {1, 1, 1}, {2, 2, 2}, {3, 3, 3}},
+        {31, true, Last()->m_minBound, Last()->m_maxBound, {-1, 0, 0}},
+        {0, false, {1, 1, 1}, {2, 2, 2}, {3, 3, 3}},
+    };
+    for (const auto& k : cases) {
+        QVector3D face(1, 1, 1), opposite(2, 2, 2), normal(3, 3, 3);
+        m_scene.SetPickCoord(k.part);
+        m_scene.SelectPickCoord();
+        EXPECT_EQ(m_scene.GetScaleInfo(face, opposite, normal), k.ok) << k.part;
+        EXPECT_EQ(face, k.face);
+        EXPECT_EQ(opposite, k.opposite);
+        EXPECT_EQ(normal, k.normal);
+    }
 }
 
 TEST_F(SceneRegistry, SaveAllModelsWritesEveryInstanceAndTheirCentre)
