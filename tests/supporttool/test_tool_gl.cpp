@@ -68,24 +68,33 @@ protected:
     manual::TemplateFolder m_templates;
 };
 
-TEST_F(ToolGL, ClickPlacesGroundedAndRestingColumns)
+// Other modes, upward faces and no selection add nothing; a click adds a
+// grounded column over the plate and a resting one over the block; the
+// delete mode removes only a column in front at the pixel.
+TEST_F(ToolGL, ClickAddsGroundedAndRestingColumnsAndDeletesTheOneInFront)
 {
     VSLModelPainter* p = PlaceSelected(kShelf, 0);
+    std::fill(DLPSupportStructure::sColorID, DLPSupportStructure::sColorID + 3, 0);
+    TopView(6, World(p, {5, 0, 0}).x(), World(p, {5, 0, 0}).y());
+    ClickAt(p, {15, 0, 12}); // from above, the slab's top faces up
     UnderView(World(p, {5, 0, 6}));
+    for (int mode : {2, -1, 7}) {
+        m_scene->m_nSupportTool = mode;
+        ClickAt(p, {15, 0, 10});
+    }
     m_scene->m_nSupportTool = 0;
+    Select(nullptr);
+    ClickAt(p, {15, 0, 10});
+    EXPECT_TRUE(p->GetSupports().isEmpty());
+    Select(p);
 
-    // Over the empty plate: grounded, foot on the plate under the top point.
     ClickAt(p, {15, 0, 10});
     ASSERT_EQ(p->GetSupports().size(), 1);
     DLPSupportStructure* free = p->GetSupports()[0];
     EXPECT_TRUE(free->GetIsGrounded());
     const QVector3D top = World(p, free->GetTopPoint()), foot = World(p, free->GetBottomPoint());
     EXPECT_NEAR(top.distanceToPoint(World(p, {15, 0, 10})), 0, 0.4f);
-    EXPECT_NEAR(foot.z(), 0, 1e-4);
-    EXPECT_NEAR(foot.x(), top.x(), 1e-4);
-    EXPECT_NEAR(foot.y(), top.y(), 1e-4);
-
-    // Over the lower block: resting on its top face.
+    EXPECT_NEAR(foot.distanceToPoint({top.x(), top.y(), 0}), 0, 1e-4);
     ClickAt(p, {0, 0, 10});
     ASSERT_EQ(p->GetSupports().size(), 2);
     DLPSupportStructure* resting = p->GetSupports()[1];
@@ -94,6 +103,18 @@ TEST_F(ToolGL, ClickPlacesGroundedAndRestingColumns)
     EXPECT_NEAR(resting->GetBottomPoint().z(), 4, 0.05f);
     EXPECT_NEAR(resting->GetBottomPoint().x(), resting->GetTopPoint().x(), 0.1f);
     EXPECT_LT(resting->GetBottomNormal().z(), -0.99f);
+    ASSERT_EQ(free->GetPickColor()[0], 0);
+
+    m_scene->m_nSupportTool = 1;
+    ClickAt(p, {0, 0, 7}); // from below at 45 degrees the resting column is behind the block
+    m_scene->OnSupportToolInitialAction(QPoint(2, 2)); // background, though a column has colour (0, 0, 0)
+    ASSERT_EQ(p->GetSupports().size(), 2);
+    ClickAt(p, {15, 0, 5});
+    ASSERT_EQ(p->GetSupports(), QVector<DLPSupportStructure*>{resting});
+    // From the front it stands in the gap between block and slab.
+    FrontView(6, World(p, {0, 0, 7}).x(), World(p, {0, 0, 7}).z());
+    ClickAt(p, {0, 0, 7});
+    EXPECT_TRUE(p->GetSupports().isEmpty());
 }
 
 TEST_F(ToolGL, OnlyDownwardOrVerticalFacesTakeAColumn)
@@ -112,54 +133,6 @@ TEST_F(ToolGL, OnlyDownwardOrVerticalFacesTakeAColumn)
         if (c.want == 1)
             EXPECT_TRUE(p->GetSupports()[0]->GetIsGrounded());
     }
-}
-
-TEST_F(ToolGL, OtherModesAndUpwardFacesDoNothing)
-{
-    VSLModelPainter* p = PlaceSelected(kShelf, 0);
-    UnderView(World(p, {5, 0, 6}));
-    for (int mode : {2, -1, 7}) {
-        m_scene->m_nSupportTool = mode;
-        ClickAt(p, {15, 0, 10});
-        EXPECT_TRUE(p->GetSupports().isEmpty()) << mode;
-    }
-    // From above, the slab's top faces up.
-    m_scene->m_nSupportTool = 0;
-    TopView(6, World(p, {5, 0, 0}).x(), World(p, {5, 0, 0}).y());
-    ClickAt(p, {15, 0, 12});
-    EXPECT_TRUE(p->GetSupports().isEmpty());
-    // Nothing selected: nothing happens.
-    Select(nullptr);
-    UnderView(World(p, {5, 0, 6}));
-    ClickAt(p, {15, 0, 10});
-    EXPECT_TRUE(p->GetSupports().isEmpty());
-}
-
-TEST_F(ToolGL, DeleteOnlyWhereTheColumnIsInFront)
-{
-    VSLModelPainter* p = PlaceSelected(kShelf, 0);
-    UnderView(World(p, {5, 0, 6}));
-    std::fill(DLPSupportStructure::sColorID, DLPSupportStructure::sColorID + 3, 0);
-    ClickAt(p, {15, 0, 10});
-    ClickAt(p, {0, 0, 10});
-    ASSERT_EQ(p->GetSupports().size(), 2);
-    ASSERT_EQ(p->GetSupports()[0]->GetPickColor()[0], 0);
-    DLPSupportStructure* resting = p->GetSupports()[1];
-
-    m_scene->m_nSupportTool = 1;
-    // Seen from below at 45 degrees the resting column is behind the block.
-    ClickAt(p, {0, 0, 7});
-    ASSERT_EQ(p->GetSupports().size(), 2);
-    // Empty background deletes nothing, even a column of pick colour (0, 0, 0).
-    m_scene->OnSupportToolInitialAction(QPoint(2, 2));
-    ASSERT_EQ(p->GetSupports().size(), 2);
-    ClickAt(p, {15, 0, 5});
-    ASSERT_EQ(p->GetSupports().size(), 1);
-    EXPECT_EQ(p->GetSupports()[0], resting);
-    // From the front it stands in the gap between block and slab.
-    FrontView(6, World(p, {0, 0, 7}).x(), World(p, {0, 0, 7}).z());
-    ClickAt(p, {0, 0, 7});
-    EXPECT_TRUE(p->GetSupports().isEmpty());
 }
 
 TEST_F(ToolGL, ShapesFromTheSceneAndTheStoredMidShape)
