@@ -2,9 +2,9 @@
 
 namespace {
 
-class SceneJobRefusals : public SceneFixture {};
+class SceneJobs : public SceneFixture {};
 
-TEST_F(SceneJobRefusals, StrayDoneSignalsDoNotDisturbTheCounts)
+TEST_F(SceneJobs, StrayDoneSignalsDoNotDisturbTheCounts)
 {
     ASSERT_TRUE(m_scene.AddModel(CenteredBox("stray", 10, 10)));
     ASSERT_TRUE(WaitUntilReady());
@@ -19,7 +19,7 @@ TEST_F(SceneJobRefusals, StrayDoneSignalsDoNotDisturbTheCounts)
     EXPECT_EQ(m_scene.runningSupportJobs(), 0);
 }
 
-TEST_F(SceneJobRefusals, SlicingAnEmptyPlateStillEnds)
+TEST_F(SceneJobs, SlicingAnEmptyPlateStillEnds)
 {
     QSignalSpy done(&m_scene, &VSL3DScene::sig_SliceSceneDone);
     ASSERT_EQ(m_scene.StartSliceScene(1920, 1080, 20, 20, 0.05f, 3), SceneOp::Done);
@@ -28,7 +28,7 @@ TEST_F(SceneJobRefusals, SlicingAnEmptyPlateStillEnds)
     EXPECT_EQ(m_scene.runningSliceJobs(), 0);
 }
 
-TEST_F(SceneJobRefusals, UnusableSliceParametersAreRefusedAndNothingStarts)
+TEST_F(SceneJobs, UnusableSliceParametersAreRefusedAndNothingStarts)
 {
     ASSERT_TRUE(m_scene.AddModel(CenteredBox("params", 10, 10, 5)));
     ASSERT_TRUE(WaitUntilReady());
