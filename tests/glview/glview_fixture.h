@@ -10,7 +10,6 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -72,14 +71,7 @@ protected:
     }
     static bool WaitFor(const std::function<bool()>& done, int timeoutMs = 20000)
     {
-        QElapsedTimer t;
-        t.start();
-        while (!done()) {
-            if (t.elapsed() > timeoutMs)
-                return false;
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        }
-        return true;
+        return QTest::qWaitFor(done, timeoutMs);
     }
 
     QImage Frame() { return m_view->grabFramebuffer().convertToFormat(QImage::Format_RGB32); }

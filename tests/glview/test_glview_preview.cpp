@@ -99,20 +99,6 @@ TEST_F(GLViewPreview, AModelTallerThanTheViewZoomsItOutAndKeepsThatScale)
     WaitSliced();
 }
 
-TEST_F(GLViewPreview, AnEmptyPlateSlicesToNoLayersAndStillStoresItsPreviews)
-{
-    Frame();
-    QSignalSpy done(m_view.get(), &VSLGLView::sig_SliceSceneDone);
-    ASSERT_EQ(m_view->SliceScene(0.1f, 1920, 1080, 20, 20, 0), SceneOp::Done);
-    Frame();
-    EXPECT_FALSE(m_view->scene()->m_bHideOverlays);
-    ASSERT_TRUE(done.wait(10000));
-    EXPECT_EQ(done.at(0).at(0).toInt(), 0);
-    EXPECT_TRUE(m_view->GetSliceData().isEmpty());
-    // The next frame shows the plate again.
-    EXPECT_FALSE(At(Frame(), Project({-40, -20, 0})).near(kBackground, 20));
-}
-
 TEST_F(GLViewPreview, UnusableSliceJobsAreRefusedBeforeAnythingChanges)
 {
     LoadTower();

@@ -37,50 +37,47 @@ inline bool WriteStl(const QString& path, const QVector<VSLTriangle3D>& tris)
     return w.WriterBinary(path);
 }
 
-// A temporary working directory holding the template folder ".\template"
-// and a settings store of its own; the shape list is emptied around each test.
-class ManualSupportTest : public ::testing::Test {
-protected:
-    void SetUp() override
+// A temporary working directory for the template folder ".\template" (made
+// at the first shape written) and a settings store of its own; the shape
+// list is emptied on both ends.
+class TemplateFolder {
+public:
+    TemplateFolder() : m_oldCwd(QDir::currentPath())
     {
-        ASSERT_TRUE(m_dir.isValid());
-        m_oldCwd = QDir::currentPath();
-        ASSERT_TRUE(QDir::setCurrent(m_dir.path()));
+        EXPECT_TRUE(m_dir.isValid() && QDir::setCurrent(m_dir.path()));
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.filePath("settings"));
         DLPSupportStructure::ClearAttachmentData();
     }
-    void TearDown() override
+    ~TemplateFolder()
     {
         DLPSupportStructure::ClearAttachmentData();
         QDir::setCurrent(m_oldCwd);
     }
-    QString TemplateDir()
+    QString Path() const { return m_dir.filePath(QStringLiteral(".\\template")); }
+    // Writes SUPPORT_<shape>.stl, or `file` as named when it is given.
+    void Write(const QString& shape, const QVector<VSLTriangle3D>& tris, const QString& file = {})
     {
-        const QString t = m_dir.filePath(QStringLiteral(".\\template"));
-        QDir().mkpath(t);
-        return t;
+        QDir().mkpath(Path());
+        EXPECT_TRUE(WriteStl(QDir(Path()).filePath(file.isEmpty() ? "SUPPORT_" + shape + ".stl" : file), tris));
     }
-    void WriteTemplate(const QString& fileName, const QVector<VSLTriangle3D>& tris)
+    // The four shapes the column model asks for, imported.
+    void ImportStandard(int segments = kSegments)
     {
-        ASSERT_TRUE(WriteStl(QDir(TemplateDir()).filePath(fileName), tris));
-    }
-    // The four shapes the column model asks for.
-    void WriteStandardTemplates()
-    {
-        WriteTemplate("SUPPORT_Cylinder.stl", Frustum(1.f));
-        WriteTemplate("SUPPORT_Cone 25%.stl", Frustum(0.25f));
-        WriteTemplate("SUPPORT_Cone 50%.stl", Frustum(0.5f));
-        WriteTemplate("SUPPORT_Cone 75%.stl", Frustum(0.75f));
-    }
-    void ImportStandardTemplates()
-    {
-        WriteStandardTemplates();
+        for (float f : {1.f, 0.25f, 0.5f, 0.75f})
+            Write(f == 1.f ? QString("Cylinder") : QString("Cone %1%").arg(int(f * 100)), Frustum(f, segments));
         DLPSupportStructure::ImportAttachmentDataFromStls();
-        ASSERT_EQ(DLPSupportStructure::AttachmentDataList.size(), 4u);
+        EXPECT_EQ(DLPSupportStructure::AttachmentDataList.size(), 4u);
     }
 
     QTemporaryDir m_dir;
+
+private:
     QString m_oldCwd;
+};
+
+class ManualSupportTest : public ::testing::Test {
+protected:
+    TemplateFolder m_templates;
 };
 
 } // namespace manual

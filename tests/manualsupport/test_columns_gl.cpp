@@ -17,14 +17,8 @@ protected:
     void SetUp() override
     {
         PlateGL::SetUp();
-        ASSERT_TRUE(m_dir.isValid());
-        m_oldCwd = QDir::currentPath();
-        ASSERT_TRUE(QDir::setCurrent(m_dir.path()));
-        const QDir t(m_dir.filePath(QStringLiteral(".\\template")));
-        ASSERT_TRUE(QDir().mkpath(t.path()));
-        ASSERT_TRUE(manual::WriteStl(t.filePath("SUPPORT_Cylinder.stl"), manual::Frustum(1.f, 24)));
-        ASSERT_TRUE(manual::WriteStl(t.filePath("SUPPORT_Cone 25%.stl"), manual::Frustum(0.25f, 24)));
-        DLPSupportStructure::ClearAttachmentData();
+        m_templates.Write("Cylinder", manual::Frustum(1.f, 24));
+        m_templates.Write("Cone 25%", manual::Frustum(0.25f, 24));
         DLPSupportStructure::ImportAttachmentDataFromStls();
         ASSERT_EQ(DLPSupportStructure::AttachmentDataList.size(), 2u);
 
@@ -43,13 +37,11 @@ protected:
     void TearDown() override
     {
         DLPSupportStructure::ClearAttachmentData(); // deletes the lists while the context is current
-        QDir::setCurrent(m_oldCwd);
         PlateGL::TearDown();
     }
     Rgb AtWorld(float x, float z) { return At(TopPixel(x - kCx, z - kCz)); }
 
-    QTemporaryDir m_dir;
-    QString m_oldCwd;
+    manual::TemplateFolder m_templates;
     VSLModelPainter* m_box = nullptr;
     DLPSupportStructure* m_grounded = nullptr;
     DLPSupportStructure* m_onModel = nullptr;
@@ -90,10 +82,7 @@ TEST_F(ColumnsGL, DrawnColumnsTrussesAndPickColours)
     glDisable(GL_BLEND);
     for (DLPSupportStructure* c : m_box->GetSupports())
         c->RenderPickGL(true, true);
-    const struct {
-        DLPSupportStructure* column;
-        float x, z;
-    } shafts[] = {{m_grounded, -2, 15}, {m_onModel, 8, 20}};
+    const struct { DLPSupportStructure* column; float x, z; } shafts[] = {{m_grounded, -2, 15}, {m_onModel, 8, 20}};
     for (const auto& s : shafts) {
         const Rgb got = AtWorld(s.x, s.z);
         const unsigned char* want = s.column->GetPickColor();

@@ -60,32 +60,17 @@ TEST_F(Presets, FirstStartWritesLightOnceAndLaterStartsKeepTheUsersValues)
     EXPECT_EQ(s.value("USERSUPPORTPARAMS/ADDPRESETWEIGHT").toString(), "LIGHT");
 }
 
-TEST_F(Presets, AnUnknownNameWritesTheFlagOnly)
+TEST_F(Presets, ForcedWritesReplaceTheUsersValuesAnUnknownNameOnlyTheFlag)
 {
     DLPSupportStructure::FillRegistryDefaults(true, "heavy");
     QSettings s;
-    EXPECT_TRUE(s.value("SUPPORTPARAMSLOADED").toBool());
     EXPECT_EQ(s.allKeys(), QStringList{"SUPPORTPARAMSLOADED"});
-}
-
-TEST_F(Presets, ForcedMediumAndHeavyRows)
-{
-    const struct {
-        const char* name;
-        std::vector<Row> rows;
-    } cases[] = {
-        {"MEDIUM", {{"SUPPORT_TOP", "Cone 25%", 0.8, 4.0, 0.5, 1.0}, {"SUPPORT_MID", "Cylinder", -1, 0, 0, 1.0},
-                    {"SUPPORT_BOTTOM_GROUNDED", "Cylinder", 1.0, 0.5, 0.0, 6.0},
-                    {"SUPPORT_BOTTOM_NONGROUNDED", "Cone 25%", 0.5, 2.0, 0.5, 1.0}}},
-        {"HEAVY", {{"SUPPORT_TOP", "Cone 25%", 0.8, 8.0, 0.75, 2.0}, {"SUPPORT_MID", "Cylinder", -1, 0, 0, 2.0},
-                   {"SUPPORT_BOTTOM_GROUNDED", "Cylinder", 1.0, 0.5, 0.0, 12.0},
-                   {"SUPPORT_BOTTOM_NONGROUNDED", "Cone 25%", 0.5, 4.0, 0.75, 2.0}}},
-    };
-    DLPSupportStructure::FillRegistryDefaults(false, "LIGHT");
+    s.setValue("USERSUPPORTPARAMS/SUPPORT_TOP/RADIUS", 7.5);
+    const struct { const char* name; double topRadius; } cases[] = {{"MEDIUM", 1.0}, {"HEAVY", 2.0}, {"LIGHT", 0.5}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
         DLPSupportStructure::FillRegistryDefaults(true, c.name);
-        ExpectPreset(c.name, c.rows);
+        EXPECT_EQ(s.value("USERSUPPORTPARAMS/ADDPRESETWEIGHT").toString(), QString(c.name));
+        EXPECT_DOUBLE_EQ(s.value("USERSUPPORTPARAMS/SUPPORT_TOP/RADIUS").toDouble(), c.topRadius) << c.name;
     }
 }
 
@@ -110,13 +95,14 @@ class Templates : public ManualSupportTest {};
 
 TEST_F(Templates, NamesFilterOrderAndRefusals)
 {
-    WriteTemplate("SUPPORT_Cone 25%.STL", testmesh::Translated(Frustum(0.25f), {3, -2, 7}));
-    WriteTemplate("support_x.stl", Frustum(1.f));
-    WriteTemplate("SUPPORT_Cylinder.stl", Frustum(1.f, 16));
-    WriteTemplate("SUPPORT_Cylinder.b.stl", Frustum(1.f, 8));
-    WriteTemplate("other.stl", Frustum(1.f));
-    ASSERT_TRUE(testmesh::WriteFile(QDir(TemplateDir()).filePath("SUPPORT_bad.txt"), "solid x\n"));
-    ASSERT_TRUE(testmesh::WriteFile(QDir(TemplateDir()).filePath("SUPPORT_empty.stl"), QByteArray()));
+    TemplateFolder& t = m_templates;
+    t.Write({}, testmesh::Translated(Frustum(0.25f), {3, -2, 7}), "SUPPORT_Cone 25%.STL");
+    t.Write({}, Frustum(1.f), "support_x.stl");
+    t.Write("Cylinder", Frustum(1.f, 16));
+    t.Write({}, Frustum(1.f, 8), "SUPPORT_Cylinder.b.stl");
+    t.Write({}, Frustum(1.f), "other.stl");
+    ASSERT_TRUE(testmesh::WriteFile(QDir(t.Path()).filePath("SUPPORT_bad.txt"), "solid x\n"));
+    ASSERT_TRUE(testmesh::WriteFile(QDir(t.Path()).filePath("SUPPORT_empty.stl"), QByteArray()));
 
     DebugLines log;
     DLPSupportStructure::ImportAttachmentDataFromStls();
@@ -153,12 +139,12 @@ TEST_F(Templates, MissingFolderGivesNoShapesButTheStartUpFolders)
     QMap<QByteArray, QByteArray> saved;
     for (const QByteArray& k : keys)
         saved[k] = qgetenv(k);
-    qputenv("HOME", m_dir.filePath("home").toUtf8());
-    qputenv("XDG_DATA_HOME", m_dir.filePath("home/data").toUtf8());
-    qputenv("XDG_CONFIG_HOME", m_dir.filePath("home/config").toUtf8());
-    qputenv("TMPDIR", m_dir.filePath("tmp").toUtf8());
-    QDir().mkpath(m_dir.filePath("tmp"));
-    QDir().mkpath(m_dir.filePath("template")); // a plain "template" is not the folder
+    qputenv("HOME", m_templates.m_dir.filePath("home").toUtf8());
+    qputenv("XDG_DATA_HOME", m_templates.m_dir.filePath("home/data").toUtf8());
+    qputenv("XDG_CONFIG_HOME", m_templates.m_dir.filePath("home/config").toUtf8());
+    qputenv("TMPDIR", m_templates.m_dir.filePath("tmp").toUtf8());
+    QDir().mkpath(m_templates.m_dir.filePath("tmp"));
+    QDir().mkpath(m_templates.m_dir.filePath("template")); // a plain "template" is not the folder
 
     DebugLines log;
     DLPSupportStructure::ImportAttachmentDataFromStls();
@@ -169,9 +155,9 @@ TEST_F(Templates, MissingFolderGivesNoShapesButTheStartUpFolders)
 
     EXPECT_TRUE(DLPSupportStructure::AttachmentDataList.empty());
     EXPECT_TRUE(log.m_lines.isEmpty()) << log.m_lines.join("|").toStdString();
-    EXPECT_TRUE(QDir(m_dir.filePath("tmp/KALTrix")).exists());
-    EXPECT_TRUE(docs.startsWith(m_dir.path()) && QDir(docs + "/KALTrix").exists()) << docs.toStdString();
-    EXPECT_TRUE(data.startsWith(m_dir.path()) && QDir(data).exists()) << data.toStdString();
+    EXPECT_TRUE(QDir(m_templates.m_dir.filePath("tmp/KALTrix")).exists());
+    EXPECT_TRUE(docs.startsWith(m_templates.m_dir.path()) && QDir(docs + "/KALTrix").exists()) << docs.toStdString();
+    EXPECT_TRUE(data.startsWith(m_templates.m_dir.path()) && QDir(data).exists()) << data.toStdString();
 }
 
 } // namespace

@@ -52,26 +52,6 @@ TEST_F(Raft, InsertAndRemoveClampedToTheLayerList)
     EXPECT_FALSE(orphan.AddPlatform(1));
 }
 
-TEST_F(Raft, RefusedWhileASliceJobRuns)
-{
-    ASSERT_TRUE(m_scene.AddModel(CenteredBox("raft", 10, 10, 2)));
-    ASSERT_TRUE(WaitUntilReady());
-    VSLModelPainter* p = Last();
-    MeshReadyGate& gate = p->m_pModel->readyGate();
-    ASSERT_TRUE(gate.Acquire()); // holds the slice worker at its start
-    QSignalSpy done(&m_scene, &VSL3DScene::sig_SliceSceneDone);
-    ASSERT_EQ(m_scene.StartSliceScene(1920, 1080, 20, 20, 0.5f, 0), SceneOp::Done);
-    const SliceLayers during = m_scene.m_modelSliceLayers;
-    EXPECT_FALSE(p->AddPlatform(2));
-    EXPECT_FALSE(p->AddPlatform(-2));
-    EXPECT_EQ(m_scene.m_modelSliceLayers, during);
-    gate.Release();
-    ASSERT_TRUE(done.wait(10000));
-    const int layers = m_scene.m_modelSliceLayers.size();
-    EXPECT_TRUE(p->AddPlatform(2));
-    EXPECT_EQ(m_scene.m_modelSliceLayers.size(), layers + 2);
-}
-
 // ---------------------------------------------------------------- older collision tests
 
 supportcollide::FaceGrid Grid(std::initializer_list<std::pair<std::array<int, 3>, QVector<uint>>> cells)
@@ -85,11 +65,7 @@ supportcollide::FaceGrid Grid(std::initializer_list<std::pair<std::array<int, 3>
 TEST(LineTriangle, ParameterAndBarycentricWeights)
 {
     const V a(0, 0, 0), b(1, 0, 0), c(0, 1, 0);
-    const struct {
-        V origin, dir;
-        bool hit;
-        float t, u, v;
-    } cases[] = {
+    const struct { V origin, dir; bool hit; float t, u, v; } cases[] = {
         {V(0.2f, 0.3f, -1), V(0, 0, 1), true, 1.f, 0.2f, 0.3f},
         {V(0.2f, 0.3f, 2), V(0, 0, 2), true, -1.f, 0.2f, 0.3f}, // behind the origin: a line, not a ray
         {V(0.5f, 0.5f, -1), V(0, 0, 1), true, 1.f, 0.5f, 0.5f}, // on the edge
@@ -142,11 +118,7 @@ TEST_F(OlderCollision, SumOfRadialDistancesOfCornersAndCentroid)
 {
     MyMesh mesh = MeshOf({testmesh::Tri({1, 0, 0}, {0, 2, 0}, {-3, 0, 0})});
     const double centroid = std::sqrt(8.0) / 3.0;
-    const struct {
-        double radius;
-        supportcollide::FaceGrid grid;
-        double sum;
-    } cases[] = {
+    const struct { double radius; supportcollide::FaceGrid grid; double sum; } cases[] = {
         {5.0, Grid({{{0, 0, 0}, {0}}}), 1 + 2 + 3 + centroid},
         {2.5, Grid({{{0, 0, 0}, {0}}}), 1 + 2 + centroid},
         {5.0, Grid({{{0, 0, 0}, {0}}, {{-1, 0, 0}, {0}}}), 2 * (6 + centroid)}, // once per cell
@@ -164,12 +136,7 @@ TEST_F(OlderCollision, LineCountsTheFacesItVisits)
     MyMesh mesh = MeshOf({testmesh::Tri({0, 0, 0}, {1, 0, 0}, {0, 1, 0}),
                           testmesh::Tri({0, 0, -0.5f}, {1, 0, -0.5f}, {0, 1, -0.5f}),
                           testmesh::Tri({5, 5, 0}, {6, 5, 0}, {5, 6, 0})});
-    const struct {
-        V origin;
-        supportcollide::FaceGrid grid;
-        bool result;
-        float t, u, v;
-    } cases[] = {
+    const struct { V origin; supportcollide::FaceGrid grid; bool result; float t, u, v; } cases[] = {
         {V(0.2f, 0.3f, -1), Grid({{{0, 0, 0}, {0}}}), true, 1.f, 0.2f, 0.3f},
         // A single visited face that is missed still counts as one.
         {V(0.7f, 0.7f, -1), Grid({{{0, 0, 0}, {0}}}), true, 1.f, 0.7f, 0.7f},

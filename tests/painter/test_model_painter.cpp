@@ -2,11 +2,7 @@
 #include "painter_test_util.h"
 #include "test_meshes.h"
 
-#include "mesh/allocator.h"
-
 #include <gtest/gtest.h>
-
-#include <QSignalSpy>
 
 #include <cmath>
 
@@ -45,6 +41,16 @@ QMatrix4x4 Translation(QVector3D d)
 {
     QMatrix4x4 m;
     m.translate(d);
+    return m;
+}
+
+QMatrix4x4 AboutCentre(const VSLModelPainter& p, float rotateDeg, float scale)
+{
+    QMatrix4x4 m;
+    m.translate(p.m_center);
+    m.rotate(rotateDeg, 1, 0, 0);
+    m.scale(scale);
+    m.translate(-p.m_center);
     return m;
 }
 
@@ -91,18 +97,6 @@ TEST(ModelPainter, NewInstanceBoundsAndDrop)
     EXPECT_EQ(p.pickId(), p.m_nNumber * 10);
 }
 
-TEST(ModelPainter, InstanceCountFollowsPainterLifetime)
-{
-    auto model = MakeModel(testmesh::Cube());
-    {
-        VSLModelPainter a(model.get(), nullptr);
-        VSLModelPainter b(model.get(), nullptr);
-        EXPECT_EQ(model->m_nInstanceCount, 2);
-        EXPECT_EQ(b.m_nNumber, a.m_nNumber + 1);
-    }
-    EXPECT_EQ(model->m_nInstanceCount, 0);
-}
-
 TEST(ModelPainter, RotationsKeepInstanceOnThePlateAndBoundsTrue)
 {
     auto model = MakeModel(testmesh::Box({0, 0, 0}, {20, 10, 4}));
@@ -134,7 +128,7 @@ TEST(ModelPainter, RotationsKeepInstanceOnThePlateAndBoundsTrue)
             }
 }
 
-TEST(ModelPainter, LayToPlatformAndResetAfterMovingUp)
+TEST(ModelPainter, LayToPlatformResetAndTheLiftedException)
 {
     auto model = MakeModel(testmesh::Box({10, 0, 5}, {30, 10, 15}));
     VSLModelPainter p(model.get(), nullptr);
@@ -147,34 +141,30 @@ TEST(ModelPainter, LayToPlatformAndResetAfterMovingUp)
     p.ResetModelPainter();
     ExpectVec(p.m_minBound, -10, -5, 0);
     ExpectVec(p.m_maxBound, 10, 5, 10);
-}
-
-TEST(ModelPainter, LiftedInstanceIsNotDropped)
-{
-    auto model = MakeModel(testmesh::Box({0, 0, 0}, {4, 4, 4}));
-    VSLModelPainter p(model.get(), nullptr);
+    // A lifted instance is not dropped by a rotation.
     p.m_bLifted = true;
     p.Move({0, 0, 3});
     p.ApplyConvertX(Rotation(90, {0, 0, 1}), 1);
     EXPECT_NEAR(p.m_minBound.z(), 3.f, 1e-5);
 }
 
-TEST(ModelPainter, DegenerateTransformsAreRefused)
+// Refused transforms leave matrix, bounds, hull and supports; a finite
+// matrix may still overflow the bounds.
+TEST(ModelPainter, DegenerateTransformsAreRefusedAndKeepTheSupports)
 {
     auto model = MakeModel(testmesh::Box({0, 0, 0}, {4, 4, 4}));
     VSLModelPainter p(model.get(), nullptr);
+    GiveSupports(p, 1);
     const QMatrix4x4 before = p.m_matrix;
     const QVector3D mn = p.m_minBound, mx = p.m_maxBound;
     const Poly hull = p.m_hull;
-    QMatrix4x4 zero;
+    QMatrix4x4 zero, nan, inf, flat, huge;
     zero.scale(0, 1, 1);
-    QMatrix4x4 nan;
     nan.translate(std::nanf(""), 0, 0);
-    QMatrix4x4 inf;
     inf.scale(INFINITY);
-    QMatrix4x4 flat;  // z folded onto x: no volume left
-    flat.setColumn(2, QVector4D(1, 0, 1e-9f, 0));
-    for (const QMatrix4x4& m : {zero, nan, inf, flat}) {
+    flat.setColumn(2, QVector4D(1, 0, 1e-9f, 0)); // z folded onto x: no volume left
+    huge.scale(3e38f); // finite, but 2 mm from the centre overflows
+    for (const QMatrix4x4& m : {zero, nan, inf, flat, huge}) {
         for (int mode : {0, 1, 2})
             EXPECT_FALSE(p.ApplyConvertX(m, mode));
         EXPECT_FALSE(p.ApplyConvert(m, false));
@@ -184,11 +174,14 @@ TEST(ModelPainter, DegenerateTransformsAreRefused)
     EXPECT_EQ(p.m_minBound, mn);
     EXPECT_EQ(p.m_maxBound, mx);
     EXPECT_EQ(p.m_hull, hull);
+    EXPECT_TRUE(p.m_bHasSupports);
+    EXPECT_EQ(p.m_supportMap.size(), 1);
     QMatrix4x4 scale;
     scale.scale(2);
     EXPECT_TRUE(p.ApplyConvertX(scale, 2));
     EXPECT_NEAR(p.m_maxBound.x() - p.m_minBound.x(), 8.f, 1e-5);
-    QMatrix4x4 tiny;  // small, but a shape all the same
+    EXPECT_FALSE(p.m_bHasSupports);
+    QMatrix4x4 tiny; // small, but a shape all the same
     tiny.scale(1e-4f);
     EXPECT_TRUE(p.ApplyConvertX(tiny, 2));
     EXPECT_NEAR(p.m_maxBound.x() - p.m_minBound.x(), 8e-4f, 1e-8);
@@ -231,17 +224,44 @@ TEST(ModelPainter, MoveKeepsAndMovesSupportsRotateRemovesThem)
     EXPECT_TRUE(p.GetRealTrianglesSup().isEmpty());
 }
 
-TEST(ModelPainter, RemovingSupportsLowersALiftedInstance)
+// Turned about its raised centre a supported, lifted instance stays where it
+// is in XY (no swing by the lift) and ends on the plate; removing supports
+// also brings a lifted one down.
+TEST(ModelPainter, LiftedSupportedInstanceComesDownOnRotationOrRemoval)
 {
-    auto model = MakeModel(testmesh::Box({0, 0, 0}, {4, 4, 4}));
-    VSLModelPainter p(model.get(), nullptr);
-    GiveSupports(p, 1);
-    p.m_dLiftDistance = 5;
-    p.m_bSupportLifted = true;
-    p.Move({0, 0, 5});
-    p.RemoveSupportX();
-    EXPECT_FLOAT_EQ(p.m_minBound.z(), 0.f);
-    EXPECT_FALSE(p.m_bSupportLifted);
+    for (bool rotate : {true, false}) {
+        auto model = MakeModel(testmesh::Box({0, 0, 0}, {10, 10, 4}));
+        VSLModelPainter p(model.get(), nullptr);
+        GiveSupports(p, 1);
+        p.m_dLiftDistance = 5;
+        p.m_bSupportLifted = true;
+        p.Move({0, 0, 5});
+        const QVector3D centre = p.m_center;
+        if (rotate) {
+            ASSERT_TRUE(p.ApplyConvertX(AboutCentre(p, 90, 1), 1));
+            EXPECT_NEAR(p.m_center.x(), centre.x(), 1e-4);
+            EXPECT_NEAR(p.m_center.y(), centre.y(), 1e-4);
+            EXPECT_NEAR(p.m_maxBound.y() - p.m_minBound.y(), 4.f, 1e-4); // 10 x 10 x 4 turned about X
+            EXPECT_NEAR(p.m_maxBound.z(), 10.f, 1e-4);
+        } else {
+            p.RemoveSupportX();
+        }
+        EXPECT_FALSE(p.m_bSupportLifted) << rotate;
+        EXPECT_NEAR(p.m_minBound.z(), 0.f, 1e-4) << rotate;
+    }
+}
+
+// Every point of a support (radii and normal excluded).
+static QVector<vcg::Point3f> Points(const DLP_Support& s)
+{
+    QVector<vcg::Point3f> out{s.point, s.tipEnd, s.shaftTop, s.base, s.landing};
+    for (const auto& pair : s.pointPairs)
+        out << pair.first << pair.second;
+    for (const auto& c : s.cones)
+        out << c[0] << c[1];
+    for (const auto& sphere : s.spheres)
+        out << sphere[0];
+    return out;
 }
 
 TEST(ModelPainter, RotateSupportXBakesTheMoveIntoEveryPoint)
@@ -252,34 +272,20 @@ TEST(ModelPainter, RotateSupportXBakesTheMoveIntoEveryPoint)
     p.m_supportMap.first().isDeleted = true; // marked ones move too
     const SupportMap before = p.m_supportMap;
     p.Translate({10, 0});
-    p.RotateSupportX();
-    EXPECT_TRUE(p.m_supportMatrix.isIdentity());
-    const vcg::Point3f dx(10, 0, 0);
-    auto b = before.begin();
-    for (auto a = p.m_supportMap.begin(); a != p.m_supportMap.end(); ++a, ++b) {
-        const DLP_Support& s = a.value();
-        const DLP_Support& o = b.value();
-        EXPECT_EQ(s.point, o.point + dx);
-        EXPECT_EQ(s.tipEnd, o.tipEnd + dx);
-        EXPECT_EQ(s.shaftTop, o.shaftTop + dx);
-        EXPECT_EQ(s.base, o.base + dx);
-        EXPECT_EQ(s.landing, o.landing + dx);
-        EXPECT_EQ(s.normal, vcg::Point3f(0, 0, -1));
-        EXPECT_EQ(s.pointPairs.first().first, o.pointPairs.first().first + dx);
-        EXPECT_EQ(s.pointPairs.first().second, o.pointPairs.first().second + dx);
-        for (int c = 0; c < s.cones.size(); ++c) {
-            EXPECT_EQ(s.cones[c][0], o.cones[c][0] + dx);
-            EXPECT_EQ(s.cones[c][1], o.cones[c][1] + dx);
-            EXPECT_EQ(s.cones[c][2], o.cones[c][2]);
+    for (int run = 0; run < 2; ++run) { // a second run changes nothing
+        p.RotateSupportX();
+        EXPECT_TRUE(p.m_supportMatrix.isIdentity());
+        auto b = before.begin();
+        for (auto a = p.m_supportMap.begin(); a != p.m_supportMap.end(); ++a, ++b) {
+            QVector<vcg::Point3f> want = Points(b.value());
+            for (vcg::Point3f& q : want)
+                q += vcg::Point3f(10, 0, 0);
+            EXPECT_EQ(Points(a.value()), want);
+            EXPECT_EQ(a->normal, b->normal);
+            EXPECT_EQ(a->cones[1][2], b->cones[1][2]);
+            EXPECT_EQ(a->spheres[0][1], b->spheres[0][1]);
         }
-        EXPECT_EQ(s.spheres[0][0], o.spheres[0][0] + dx);
-        EXPECT_EQ(s.spheres[0][1], o.spheres[0][1]);
     }
-    // A second run changes nothing.
-    const SupportMap once = p.m_supportMap;
-    p.RotateSupportX();
-    EXPECT_EQ(p.m_supportMap.first().point, once.first().point);
-    EXPECT_EQ(p.m_supportMap.last().cones[1][1], once.last().cones[1][1]);
 }
 
 TEST(ModelPainter, SupportTrianglesOfTheWholeMap)
@@ -303,6 +309,8 @@ TEST(ModelPainter, DuplicateCopiesPlacementAndOwnsItsSupports)
     src.Translate({7, 1});
     src.m_scale = QVector3D(2, 2, 2);
     VSLModelPainter dup(model.get(), nullptr);
+    EXPECT_EQ(model->m_nInstanceCount, 2);
+    EXPECT_EQ(dup.m_nNumber, src.m_nNumber + 1);
     dup.DuplicateModelPainterX(&src);
     EXPECT_EQ(dup.m_matrix, src.m_matrix);
     EXPECT_EQ(dup.m_hull, src.m_hull);
@@ -353,10 +361,7 @@ TEST(PainterPickColour, IdsSpreadOverRedGreenBlue)
             EXPECT_DOUBLE_EQ(rgb[k] * 255, c.rgb[k]) << c.id << " channel " << k;
     }
     // Triangle ids are counted from 1.
-    const struct {
-        int tri;
-        unsigned char rgb[3];
-    } tris[] = {{255, {0, 1, 0}}, {0, {1, 0, 0}}, {0x2FFFF, {0, 0, 3}}};
+    const struct { int tri; unsigned char rgb[3]; } tris[] = {{255, {0, 1, 0}}, {0, {1, 0, 0}}, {0x2FFFF, {0, 0, 3}}};
     for (const auto& c : tris) {
         unsigned char rgb[3];
         VSLModelPainter::TrianglePickColor(c.tri, rgb);

@@ -37,26 +37,20 @@ double SignedArea(const Poly& p)
 // when some edge normal of either separates their projections.
 bool Separated(const Poly& a, const Poly& b)
 {
-    for (const Poly* edges : {&a, &b}) {
+    auto range = [](const Poly& p, double nx, double ny) {
+        std::pair<double, double> r{1e300, -1e300};
+        for (const QVector2D& q : p)
+            r = {std::min(r.first, nx * q.x() + ny * q.y()), std::max(r.second, nx * q.x() + ny * q.y())};
+        return r;
+    };
+    for (const Poly* edges : {&a, &b})
         for (int i = 0; i < edges->size(); ++i) {
             const QVector2D d = (*edges)[(i + 1) % edges->size()] - (*edges)[i];
-            const double nx = -d.y(), ny = d.x();
-            double minA = 1e300, maxA = -1e300, minB = 1e300, maxB = -1e300;
-            for (const QVector2D& p : a) {
-                const double v = nx * p.x() + ny * p.y();
-                minA = std::min(minA, v);
-                maxA = std::max(maxA, v);
-            }
-            for (const QVector2D& p : b) {
-                const double v = nx * p.x() + ny * p.y();
-                minB = std::min(minB, v);
-                maxB = std::max(maxB, v);
-            }
-            const double len = std::sqrt(nx * nx + ny * ny);
-            if (len > 0 && (maxB <= minA + 1e-4 * len || maxA <= minB + 1e-4 * len))
+            const double nx = -d.y(), ny = d.x(), tol = 1e-4 * std::hypot(nx, ny);
+            const auto ra = range(a, nx, ny), rb = range(b, nx, ny);
+            if (tol > 0 && (rb.second <= ra.first + tol || ra.second <= rb.first + tol))
                 return true;
         }
-    }
     return false;
 }
 
@@ -65,10 +59,7 @@ bool Separated(const Poly& a, const Poly& b)
 TEST(FormConvexPolygon, KnownHulls)
 {
     const float nan = std::nanf("");
-    const struct {
-        const char* name;
-        Poly points, hull;
-    } cases[] = {
+    const struct { const char* name; Poly points, hull; } cases[] = {
         {"square and inner point: clockwise from the largest key", {{0, 0}, {0, 2}, {2, 0}, {2, 2}, {1, 1}},
          {{2, 2}, {2, 0}, {0, 0}, {0, 2}}},
         {"collinear middle point dropped", {{0, 0}, {1, 0}, {2, 0}}, {{2, 0}, {0, 0}}},
@@ -114,23 +105,18 @@ TEST(MinkowskHull, PointPlusSquare)
     EXPECT_TRUE(VPolygonAlgorithm::MinkowskHull(square, {}).isEmpty());
 }
 
-TEST(PolygonCollisionPushVector, OverlappingSquaresPushLeftByOverlapPlusOne)
+TEST(PolygonCollisionPushVector, OverlapPushesByOverlapPlusOneTouchingOrEmptyLeavesPush)
 {
     const Poly a{{0, 0}, {2, 0}, {2, 2}, {0, 2}};
-    QVector2D push(42, 42);
-    EXPECT_TRUE(VPolygonAlgorithm::PolygonCollisionPushVector(a, Moved(a, {1, 0}), push));
-    EXPECT_FLOAT_EQ(push.x(), -2.f);
-    EXPECT_FLOAT_EQ(push.y(), 0.f);
-}
-
-TEST(PolygonCollisionPushVector, TouchingOrEmptyAreSeparateAndPushUntouched)
-{
-    const Poly a{{0, 0}, {2, 0}, {2, 2}, {0, 2}};
-    QVector2D push(42, 43);
-    EXPECT_FALSE(VPolygonAlgorithm::PolygonCollisionPushVector(a, Moved(a, {2, 0}), push));
-    EXPECT_FALSE(VPolygonAlgorithm::PolygonCollisionPushVector(a, {}, push));
-    EXPECT_FALSE(VPolygonAlgorithm::PolygonCollisionPushVector({}, a, push));
-    EXPECT_EQ(push, QVector2D(42, 43));
+    const struct { Poly a, b; bool hit; QVector2D push; } cases[] = {{a, Moved(a, {1, 0}), true, {-2, 0}},
+                                                                     {a, Moved(a, {2, 0}), false, {42, 43}},
+                                                                     {a, {}, false, {42, 43}},
+                                                                     {{}, a, false, {42, 43}}};
+    for (const auto& c : cases) {
+        QVector2D push(42, 43);
+        EXPECT_EQ(VPolygonAlgorithm::PolygonCollisionPushVector(c.a, c.b, push), c.hit);
+        EXPECT_EQ(push, c.push);
+    }
 }
 
 TEST(PolygonCollisionPushVector, RandomOverlapsArePushedApart)

@@ -38,36 +38,9 @@ TEST_F(PlateGL, GridLinesEveryTenMillimetresNoneOnTheFarEdges)
 
 TEST_F(PlateGL, BuildBoxAndFlagFollowSetBound)
 {
-    // Until the printer model sets the bound the box is 96 x 54 x 400.
-    EXPECT_EQ(m_scene->m_printerBox.m_nSizeX, 96);
-    EXPECT_EQ(m_scene->m_printerBox.m_nSizeZ, 400);
     m_scene->SetBound({60, 34, 150}, {-60, -34, 0}, 50, 50);
     EXPECT_EQ(m_scene->m_gridding.m_nWidth, 120);
     EXPECT_EQ(m_scene->m_gridding.m_nDepth, 68);
-
-    // Edges seen from the front at 5 px/mm (pixel centres every 0.2 mm):
-    // the edge pixel and its neighbours on either side.
-    const Rgb edge{102, 102, 102};
-    auto isEdge = [&](const Rgb& c) { return std::abs(c.r - edge.r) < 8 && c.grey(); };
-    const struct {
-        float cx, cz;      // view centre
-        float x, z;        // the edge point
-        float stepX, stepZ; // towards its neighbours
-    } edges[] = {
-        {0, 0, 10, -0.2f, 0, 0.2f},     // bottom at z = -0.2
-        {0, 150, 10, 149.8f, 0, 0.2f},  // top at z = 149.8
-        {60, 75, 60, 75, 0.2f, 0},      // right at x = 60
-        {-60, 75, -60, 75, 0.2f, 0},    // left at x = -60
-    };
-    for (const auto& e : edges) {
-        FrontView(5, e.cx, e.cz);
-        Clear();
-        m_scene->m_printerBox.Render();
-        auto at = [&](float x, float z) { return AtTop(x - e.cx, z - e.cz); };
-        EXPECT_TRUE(isEdge(at(e.x, e.z))) << e.x << "," << e.z << at(e.x, e.z);
-        EXPECT_FALSE(isEdge(at(e.x + e.stepX, e.z + e.stepZ))) << e.x << "," << e.z;
-        EXPECT_FALSE(isEdge(at(e.x - e.stepX, e.z - e.stepZ))) << e.x << "," << e.z;
-    }
 
     // The flag seen from above: from y = -42 (its back) to the tip at -47.
     TopView(5, 0, -44.5f);
@@ -87,24 +60,13 @@ TEST_F(PlateGL, BuildBoxAndFlagFollowSetBound)
     SaveFrame("plate_box_120x68x150");
 }
 
-TEST_F(PlateGL, OverlayPaintersTakeNumbersBeforeInstances)
-{
-    VSLModelPainter* p = Place(Model(testmesh::Cube(10)), 0, 0);
-    for (const VSL3DPainter* overlay : std::initializer_list<const VSL3DPainter*>{
-             &m_scene->m_printerBox, &m_scene->m_rotateCoord, &m_scene->m_scaleCoord, &m_scene->m_gridding})
-        EXPECT_LT(overlay->m_nNumber, p->m_nNumber);
-}
-
 TEST_F(PlateGL, RotateRingsPickAsOneElevenTwentyOne)
 {
     VSLModelPainter* p = Place(Model(testmesh::Cube(20, {-10, -10, -10})), 0, 0);
     Select(p);
     m_scene->m_rotateCoord.ResetData({QVector3D(0, 0, 0), 30});
     m_scene->EditMode = 1;
-    const struct {
-        float x, y;
-        int id;
-    } cases[] = {
+    const struct { float x, y; int id; } cases[] = {
         {21.2f, 21.2f, 1}, // ring about z, seen as a circle
         {0, -40, 0},       // outside every ring
         {15, 0, 11},       // ring about y, seen edge-on along x

@@ -17,7 +17,22 @@ QMatrix4x4 Translation(float x, float y, float z = 0)
 
 } // namespace
 
-// Default bound: 96 x 54 mm plate, 200 mm high.
+QMatrix4x4 Turned(float deg)
+{
+    QMatrix4x4 m;
+    m.rotate(deg, 0, 0, 1);
+    return m;
+}
+
+QMatrix4x4 ScaledZ(float k)
+{
+    QMatrix4x4 m;
+    m.scale(1, 1, k);
+    return m;
+}
+
+// Default bound: 96 x 54 mm plate, 200 mm high. Grey: placed, blue:
+// selected, red: (about to be) off the plate or above the build height.
 TEST_F(PlateGL, InstanceColoursTellPlacementSelectionAndPendingEdits)
 {
     VSL3DScene& s = *m_scene;
@@ -26,62 +41,48 @@ TEST_F(PlateGL, InstanceColoursTellPlacementSelectionAndPendingEdits)
     Place(cube, 48, 0); // half beyond x = 48
     Place(Model(testmesh::Box({0, 0, 0}, {8, 8, 250})), 0, 15); // taller than the build volume
     TopView(2);
-    auto draw = [&] {
+    const struct {
+        const char* what;
+        bool select, freeze;
+        int mode;
+        QMatrix4x4 pending;
+        QPointF at;
+        char colour; // g, b, r, or w for the background
+    } cases[] = {
+        {"placed", false, false, 0, {}, {-30, 0}, 'g'},
+        {"off the plate in XY", false, false, 0, {}, {46, 0}, 'r'},
+        {"only above the build height", false, false, 0, {}, {0, 15}, 'g'},
+        {"selected", true, false, 0, {}, {-30, 0}, 'b'},
+        {"others stay", true, false, 0, {}, {0, 15}, 'g'},
+        {"move beyond x = -48", true, false, 0, Translation(-15, 0), {-45, 0}, 'r'},
+        {"move within", true, false, 0, Translation(-5, 0), {-35, 0}, 'b'},
+        // A quarter turn about the origin carries the box past the front edge;
+        // as a move it counts, during a rotate drag the box before the drag does.
+        {"turn as a move", true, false, 0, Turned(90), {0, -30}, 'r'},
+        {"rotate drag", true, false, 1, Turned(90), {0, -30}, 'b'},
+        {"scale above the height", true, false, 2, ScaledZ(25), {-30, 0}, 'r'},
+        {"scale within", true, false, 2, ScaledZ(1.5f), {-30, 0}, 'b'},
+        // Support editing frozen: only the selected instance is drawn.
+        {"frozen: selected", true, true, 0, {}, {-30, 0}, 'g'},
+        {"frozen: others left out", true, true, 0, {}, {0, 15}, 'w'},
+        {"frozen: others left out", true, true, 0, {}, {46, 0}, 'w'},
+    };
+    for (const auto& c : cases) {
+        Select(c.select ? a : nullptr);
+        s.m_bFreeze = c.freeze;
+        s.EditMode = c.mode;
+        s.m_pendingTransform = c.pending;
         Clear();
         s.DrawModels();
-    };
-
-    draw();
-    SaveFrame("instances_unselected");
-    EXPECT_TRUE(AtTop(-30, 0).grey()) << AtTop(-30, 0);
-    EXPECT_TRUE(AtTop(46, 0).red()) << "off the plate in XY: " << AtTop(46, 0);
-    EXPECT_TRUE(AtTop(0, 15).grey()) << "only above the build height: " << AtTop(0, 15);
-
-    Select(a);
-    draw();
-    EXPECT_TRUE(AtTop(-30, 0).blue()) << AtTop(-30, 0);
-    EXPECT_TRUE(AtTop(0, 15).grey());
-
-    // A move drag that pushes the box past the plate edge.
-    s.EditMode = 0;
-    s.m_pendingTransform = Translation(-15, 0);
-    draw();
-    EXPECT_TRUE(AtTop(-45, 0).red()) << "pending move beyond x = -48: " << AtTop(-45, 0);
-    s.m_pendingTransform = Translation(-5, 0);
-    draw();
-    EXPECT_TRUE(AtTop(-35, 0).blue()) << AtTop(-35, 0);
-
-    // A quarter turn about the origin carries the box past the front edge;
-    // as a move it counts, during a rotate drag the box before the drag does.
-    QMatrix4x4 quarter;
-    quarter.rotate(90, 0, 0, 1);
-    s.m_pendingTransform = quarter;
-    s.EditMode = 0;
-    draw();
-    EXPECT_TRUE(AtTop(0, -30).red()) << AtTop(0, -30);
-    s.EditMode = 1;
-    draw();
-    EXPECT_TRUE(AtTop(0, -30).blue()) << AtTop(0, -30);
-
-    // A scale drag above the build height.
-    s.EditMode = 2;
-    for (float factor : {25.f, 1.5f}) {
-        s.m_pendingTransform.setToIdentity();
-        s.m_pendingTransform.scale(1, 1, factor);
-        draw();
-        EXPECT_EQ(AtTop(-30, 0).red(), factor > 20) << factor << AtTop(-30, 0);
-        EXPECT_EQ(AtTop(-30, 0).blue(), factor < 20) << factor << AtTop(-30, 0);
+        if (c.freeze && c.at.x() < 0)
+            SaveFrame("instances_frozen_support_edit");
+        const Rgb got = AtTop(float(c.at.x()), float(c.at.y()));
+        const bool ok = c.colour == 'g' ? got.grey() && got.r < 230
+                      : c.colour == 'b' ? got.blue()
+                      : c.colour == 'r' ? got.red()
+                                        : got.r > 230;
+        EXPECT_TRUE(ok) << c.what << " " << got;
     }
-    s.m_pendingTransform.setToIdentity();
-
-    // Support editing frozen: only the selected instance is drawn.
-    Select(a);
-    s.m_bFreeze = true;
-    draw();
-    SaveFrame("instances_frozen_support_edit");
-    EXPECT_TRUE(AtTop(-30, 0).grey()) << AtTop(-30, 0);
-    EXPECT_GT(AtTop(0, 15).r, 230) << "other instances left out";
-    EXPECT_GT(AtTop(46, 0).r, 230);
     s.m_bFreeze = false;
 }
 
@@ -171,31 +172,4 @@ TEST(CalArcPoints, StepsOfOneTenthDegree)
         CalArcPoints(45, out, c, d.start, d.axis);
         EXPECT_TRUE(out.isEmpty());
     }
-}
-
-TEST_F(PlateGL, FrameOfThePlate)
-{
-    VSL3DScene& s = *m_scene;
-    VSLModel3D* cube = Model(testmesh::Cube(12));
-    VSLModelPainter* a = Place(cube, -15, 0);
-    Place(Model(testmesh::SphereWithTriangles(2000, 8)), 15, 5);
-    Select(a);
-    s.EditMode = 1;
-    s.m_strToolName = "Edit";
-    CameraView();
-    Clear();
-    s.RenderScene();
-    SaveFrame("plate_frame");
-    // Grid and box are left out while the overlays are hidden.
-    TopView(2);
-    Clear();
-    s.RenderScene();
-    const Rgb withGrid = AtTop(-38, 20);
-    s.m_bHideOverlays = true;
-    Clear();
-    s.RenderScene();
-    const Rgb hidden = AtTop(-38, 20);
-    EXPECT_LT(withGrid.r, 200) << withGrid;
-    EXPECT_GT(hidden.r, 230) << hidden;
-    EXPECT_TRUE(AtTop(-15, 0).blue());
 }

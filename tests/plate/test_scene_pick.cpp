@@ -52,27 +52,19 @@ protected:
     }
 };
 
-TEST_F(ScenePick, InstancesPickAsTenTimesTheirNumber)
-{
-    VSLModel3D* cube = Model(testmesh::Cube(10));
-    VSLModelPainter* a = Place(cube, -20, 0);
-    VSLModelPainter* b = Place(cube, 20, 0);
-    TopView(2);
-    EXPECT_EQ(m_scene->PickModelsAt(TopPixel(-20, 0)), a->m_nNumber * 10);
-    EXPECT_EQ(m_scene->PickModelsAt(TopPixel(20, 3)), b->m_nNumber * 10);
-    EXPECT_EQ(m_scene->PickModelsAt(TopPixel(0, 0)), 0);
-    EXPECT_EQ(m_scene->PickModelsAt(QPoint(kW / 2, kH)), 0) << "outside the framebuffer";
-    EXPECT_TRUE(IsModelPainterName(a->m_nNumber * 10));
-    // The pass leaves the caller's framebuffer and picture alone.
-    EXPECT_EQ(AtTop(-20, 0).r, 240);
-}
-
+// The one-pixel pass agrees with the full pass everywhere and leaves the
+// caller's framebuffer and picture alone.
 TEST_F(ScenePick, PixelPassAgreesWithTheFullPass)
 {
     VSLModel3D* cube = Model(testmesh::Cube(12));
-    Place(cube, -20, 0);
+    VSLModelPainter* a = Place(cube, -20, 0);
     Place(cube, 0, 10);
     Place(Model(testmesh::SphereWithTriangles(800, 9)), 22, -5);
+    TopView(2);
+    EXPECT_EQ(m_scene->PickModelsAt(TopPixel(-20, 0)), a->m_nNumber * 10);
+    EXPECT_TRUE(IsModelPainterName(a->m_nNumber * 10));
+    EXPECT_EQ(m_scene->PickModelsAt(QPoint(kW / 2, kH)), 0) << "outside the framebuffer";
+    EXPECT_EQ(AtTop(-20, 0).r, 240);
     CameraView(1.5f);
     glEnable(GL_DEPTH_TEST);
     glClearColor(0, 0, 0, 1);
@@ -139,6 +131,10 @@ TEST_F(ScenePick, CursorOnACube)
     const QVector3D cursor = m_scene->m_cursorPos;
     m_scene->OnToolHoverMove(beside);
     EXPECT_EQ(m_scene->m_cursorPos, cursor);
+    // Nor below the framebuffer, or with nothing selected.
+    EXPECT_FALSE(m_scene->LocateInCurrentModel(located, QPoint(kW / 2, kH)));
+    m_scene->GetPickTriangleIndx(p, QPoint(kW / 2, kH), hit);
+    EXPECT_FALSE(hit);
     Select(nullptr);
     EXPECT_FALSE(m_scene->LocateInCurrentModel(located, TiltedPixel(faces[0].world)));
 
@@ -190,6 +186,24 @@ TEST_F(ScenePick, TrianglePickPastTheListSplit)
     bool hit = true;
     m_scene->GetPickTriangleIndx(p, TopPixel(27, 27), hit);
     EXPECT_FALSE(hit);
+
+    // Drawn without the lists (immediately) the triangle ids are the same.
+    auto idAt = [&](QPoint px) {
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        p->RenderTrianglePickGL();
+        const Rgb c = At(px);
+        return c.r + c.g * 256 + c.b * 65536;
+    };
+    const int fromLists = idAt(TopPixel(3, 4));
+    EXPECT_GT(fromLists, 0);
+    sphere->m_nTrianglesVersion++;
+    ASSERT_FALSE(p->TriPickListsCurrent());
+    EXPECT_EQ(idAt(TopPixel(3, 4)), fromLists);
+    // A triangle index past the end draws nothing.
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    p->RenderSingleTrianglePickGL(unsigned(sphere->m_vTriangles.size()));
+    EXPECT_EQ(At(TopPixel(3, 4)).r + At(TopPixel(3, 4)).g + At(TopPixel(3, 4)).b, 0);
 
     // New triangles: the lists are compiled again.
     sphere->UpdataData();

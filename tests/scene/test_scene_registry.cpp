@@ -9,14 +9,16 @@ class SceneRegistry : public SceneFixture {};
 TEST_F(SceneRegistry, FirstModelReportsBusyThenReadyAndStandsCentredOnThePlate)
 {
     QSignalSpy status(&m_scene, &VSL3DScene::sig_SceneStatusChanged);
+    EXPECT_EQ(m_scene.slot_SceneUpdateStatus(), int(VexmorEditStatEmpty));
+    ASSERT_EQ(status.count(), 1);
+    EXPECT_EQ(status.at(0).at(0).toInt(), 0);
     // Box spanning x 10..30, y 0..10, z 5..15.
     ASSERT_TRUE(m_scene.AddModel(BoxFile("a", {10, 0, 5}, {30, 10, 15})));
-    ASSERT_GE(status.count(), 1);
-    EXPECT_EQ(status.at(0).at(0).toInt(), int(VexmorEditStatEdited));
+    ASSERT_GE(status.count(), 2);
+    EXPECT_EQ(status.at(1).at(0).toInt(), int(VexmorEditStatEdited));
 
     ASSERT_TRUE(WaitUntilReady());
     QCoreApplication::processEvents();
-    ASSERT_GE(status.count(), 2);
     EXPECT_EQ(status.last().at(0).toInt(), int(VexmorEditStatReady));
     EXPECT_EQ(m_scene.slot_SceneUpdateStatus(), int(VexmorEditStatReady));
 
@@ -28,15 +30,7 @@ TEST_F(SceneRegistry, FirstModelReportsBusyThenReadyAndStandsCentredOnThePlate)
     EXPECT_FLOAT_EQ(p->m_maxBound.z(), 10.f);
 }
 
-TEST_F(SceneRegistry, EmptySceneReportsStatusZero)
-{
-    QSignalSpy status(&m_scene, &VSL3DScene::sig_SceneStatusChanged);
-    EXPECT_EQ(m_scene.slot_SceneUpdateStatus(), int(VexmorEditStatEmpty));
-    ASSERT_EQ(status.count(), 1);
-    EXPECT_EQ(status.at(0).at(0).toInt(), 0);
-}
-
-TEST_F(SceneRegistry, SameFileTwiceSharesOneModelAndRemovingAllEmitsAllRemoved)
+TEST_F(SceneRegistry, SameFileTwiceSharesOneModelAndRemovalClearsSliceResults)
 {
     const QString path = CenteredBox("same", 20, 10);
     ASSERT_TRUE(m_scene.AddModel(path));
@@ -48,8 +42,12 @@ TEST_F(SceneRegistry, SameFileTwiceSharesOneModelAndRemovingAllEmitsAllRemoved)
     ASSERT_TRUE(WaitUntilReady());
 
     QSignalSpy allGone(&m_scene, &VSL3DScene::signal_AllModelDel);
+    m_scene.m_modelSliceLayers = SliceLayers(3);
+    m_scene.m_supportSliceLayers = SliceLayers(2);
     Select(m_scene.instances().first());
     EXPECT_EQ(m_scene.RemoveSelectedModel(), SceneOp::Done);
+    EXPECT_TRUE(m_scene.m_modelSliceLayers.isEmpty());
+    EXPECT_TRUE(m_scene.m_supportSliceLayers.isEmpty());
     EXPECT_EQ(m_scene.selectedInstance(), nullptr);
     EXPECT_EQ(m_scene.models().size(), 1);
     EXPECT_EQ(model->m_nInstanceCount, 1);
@@ -63,26 +61,16 @@ TEST_F(SceneRegistry, SameFileTwiceSharesOneModelAndRemovingAllEmitsAllRemoved)
     EXPECT_FALSE(m_scene.IsModelExist());
 }
 
-TEST_F(SceneRegistry, RemovalClearsSliceResults)
-{
-    ASSERT_TRUE(m_scene.AddModel(CenteredBox("r", 5, 5)));
-    ASSERT_TRUE(m_scene.AddModel(CenteredBox("s", 5, 5)));
-    ASSERT_TRUE(WaitUntilReady());
-    m_scene.m_modelSliceLayers = SliceLayers(3);
-    m_scene.m_supportSliceLayers = SliceLayers(2);
-    Select(m_scene.instances().first());
-    ASSERT_EQ(m_scene.RemoveSelectedModel(), SceneOp::Done);
-    EXPECT_TRUE(m_scene.m_modelSliceLayers.isEmpty());
-    EXPECT_TRUE(m_scene.m_supportSliceLayers.isEmpty());
-}
-
 TEST_F(SceneRegistry, UnreadableFileChangesNothing)
 {
     const QString bad = m_dir.filePath("bad.stl");
     ASSERT_TRUE(testmesh::WriteFile(bad, QByteArray("solid x\nthis is not an stl\n")));
     QSignalSpy status(&m_scene, &VSL3DScene::sig_SceneStatusChanged);
-    EXPECT_FALSE(m_scene.AddModel(bad));
-    EXPECT_FALSE(m_scene.AddModel(m_dir.filePath("missing.stl")));
+    for (const QString& file : {bad, m_dir.filePath("missing.stl")}) {
+        EXPECT_FALSE(m_scene.AddModel(file));
+        EXPECT_EQ(m_scene.lastAddResult(), SceneOp::Unchanged) << "refused, not busy";
+        EXPECT_FALSE(m_scene.lastLoadError().isEmpty());
+    }
     EXPECT_TRUE(m_scene.models().isEmpty());
     EXPECT_TRUE(m_scene.instances().isEmpty());
     EXPECT_EQ(status.count(), 0);
@@ -128,12 +116,13 @@ TEST_F(SceneRegistry, PickNamesSelectOnlyLiveInstances)
     EXPECT_EQ(m_scene.selectedInstance(), nullptr);
 }
 
+// Ring 11 turns about -y; scale face 31 is the one at x1 (normal -x); an
+// unknown face (71) leaves the outputs alone, no face answers false.
 TEST_F(SceneRegistry, GizmoQueries)
 {
     ASSERT_TRUE(m_scene.AddModel(BoxFile("g", {0, 0, 0}, {10, 20, 30})));
     ASSERT_TRUE(WaitUntilReady());
     Select(Last());
-
     QVector3D c, axis;
     EXPECT_FALSE(m_scene.GetRotateInfo(c, axis)); // no active ring
     m_scene.EditMode = 1;
@@ -141,26 +130,21 @@ TEST_F(SceneRegistry, GizmoQueries)
     m_scene.SelectPickCoord();
     ASSERT_TRUE(m_scene.GetRotateInfo(c, axis));
     EXPECT_EQ(axis, QVector3D(0, -1, 0));
-
     m_scene.EditMode = 2;
-    QVector3D face(1, 1, 1), opposite(2, 2, 2), normal(3, 3, 3);
-    m_scene.SetPickCoord(71);
-    m_scene.SelectPickCoord();
-    EXPECT_TRUE(m_scene.GetScaleInfo(face, opposite, normal));
-    EXPECT_EQ(face, QVector3D(1, 1, 1));
-    EXPECT_EQ(opposite, QVector3D(2, 2, 2));
-    EXPECT_EQ(normal, QVector3D(3, 3, 3));
-
-    m_scene.SetPickCoord(31);
-    m_scene.SelectPickCoord();
-    ASSERT_TRUE(m_scene.GetScaleInfo(face, opposite, normal));
-    EXPECT_EQ(face, Last()->m_minBound);
-    EXPECT_EQ(opposite, Last()->m_maxBound);
-    EXPECT_EQ(normal, QVector3D(-1, 0, 0));
-
-    m_scene.SetPickCoord(0);
-    m_scene.SelectPickCoord();
-    EXPECT_FALSE(m_scene.GetScaleInfo(face, opposite, normal));
+    const struct { int part; bool ok; QVector3D face, opposite, normal; } cases[] = {
+        {71, true, {1, 1, 1}, {2, 2, 2}, {3, 3, 3}},
+        {31, true, Last()->m_minBound, Last()->m_maxBound, {-1, 0, 0}},
+        {0, false, {1, 1, 1}, {2, 2, 2}, {3, 3, 3}},
+    };
+    for (const auto& k : cases) {
+        QVector3D face(1, 1, 1), opposite(2, 2, 2), normal(3, 3, 3);
+        m_scene.SetPickCoord(k.part);
+        m_scene.SelectPickCoord();
+        EXPECT_EQ(m_scene.GetScaleInfo(face, opposite, normal), k.ok) << k.part;
+        EXPECT_EQ(face, k.face);
+        EXPECT_EQ(opposite, k.opposite);
+        EXPECT_EQ(normal, k.normal);
+    }
 }
 
 TEST_F(SceneRegistry, SaveAllModelsWritesEveryInstanceAndTheirCentre)

@@ -53,18 +53,6 @@ TEST_F(SceneRepair, RoundsMergesFillsAndKeepsTheVertexCopyInStep)
     }
 }
 
-TEST_F(SceneRepair, RefusedWhileASliceRuns)
-{
-    ASSERT_TRUE(m_scene.AddModel(CenteredBox("box", 10, 10)));
-    ASSERT_TRUE(WaitUntilReady());
-    QSignalSpy done(&m_scene, &VSL3DScene::sig_SliceSceneDone);
-    ASSERT_EQ(m_scene.StartSliceScene(2000, 1000, 10.f, 10.f, 0.1f, 0), SceneOp::Done);
-    int a = 0, b = 0, c = 0, d = 0;
-    EXPECT_EQ(m_scene.RepairScene(a, b, c, d), SceneOp::JobRunning);
-    ASSERT_TRUE(done.wait(10000));
-    EXPECT_EQ(m_scene.RepairScene(a, b, c, d), SceneOp::Done);
-}
-
 class SceneShowModel : public SceneFixture {};
 
 TEST_F(SceneShowModel, ShownSliceModelCanBeSlicedLikeALoadedOne)

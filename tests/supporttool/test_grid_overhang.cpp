@@ -1,20 +1,13 @@
 // Grid automatic supports and overhang detection, on hand-made grids and
 // meshes and on models loaded into a scene (no GL needed: columns build
 // their display lists only when a context is current).
+#include "../scene/scene_fixture.h"
 #include "tool_meshes.h"
 
-#include "VSL3DScene.h"
-#include "VSLModel3D.h"
-#include "VSLModelPainter.h"
 #include "scene/SupportGrid.h"
 #include "support/DLPSupportStructure.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QTemporaryDir>
-#include <QThread>
 #include <array>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -35,11 +28,7 @@ SupportStorage HandGrid(int width, int depth, std::initializer_list<int> filled)
 TEST(GridSearch, NearestFilledCellOrderAndTies)
 {
     // 5 x 4 grid; row r holds cells 5r .. 5r + 4.
-    const struct {
-        const char* what;
-        std::initializer_list<int> filled;
-        int cell, want;
-    } cases[] = {
+    const struct { const char* what; std::initializer_list<int> filled; int cell, want; } cases[] = {
         {"own cell", {7}, 7, 7},
         {"row forward", {9, 15}, 7, 9},
         {"row backward strictly nearer", {5, 9}, 6, 5},
@@ -128,24 +117,9 @@ TEST(Overhang, FaceNormalLimitOfTheEdgeSearch)
     }
 }
 
-TEST(Overhang, LowestPointsAndMarks)
-{
-    // A vertex hanging under three downward faces; the rim on one upward face.
-    const std::vector<vcg::Point3f> v = {{0, 0, -2}, {5, 0, 0}, {0, 5, 0}, {-5, -5, 0}};
-    MyMesh m = HandMesh(v, {{0, 1, 2}, {0, 2, 3}, {0, 3, 1}, {1, 3, 2}}, {-0.99f, -0.99f, -0.99f, 1.f});
-    QVector<QPair<vcg::Point3f, vcg::Point3f>> edges;
-    QVector<vcg::Point3f> lowest;
-    gridsupport::FindOverhangs(m, edges, lowest);
-    ASSERT_EQ(lowest.size(), 1);
-    EXPECT_EQ(lowest[0], v[0]);
-}
-
 TEST(Overhang, CandidatesAlongEdges)
 {
-    const struct {
-        float length;
-        int want;
-    } cases[] = {{10.f, 3}, {4.9f, 0}, {5.f, 2}, {12.f, 3}};
+    const struct { float length; int want; } cases[] = {{10.f, 3}, {4.9f, 0}, {5.f, 2}, {12.f, 3}};
     for (const auto& c : cases) {
         const QVector<QPair<vcg::Point3f, vcg::Point3f>> edges = {
             qMakePair(vcg::Point3f(0, 0, c.length), vcg::Point3f(0, 0, 0))};
@@ -181,29 +155,16 @@ TEST(Overhang, SurfaceBelowACandidate)
 
 // ---------------------------------------------------------------- in a scene
 
-class GridScene : public ::testing::Test {
+class GridScene : public SceneFixture {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_dir.isValid());
-        m_scene.m_fnOutOfRangeWarning = [] {};
-    }
-
     VSLModelPainter* Load(const QVector<VSLTriangle3D>& tris)
     {
         const QString path = m_dir.filePath(QString("m%1.stl").arg(m_n++));
         EXPECT_TRUE(testmesh::WriteFile(path, testmesh::BinaryStl(tris)));
         EXPECT_TRUE(m_scene.AddModel(path));
-        VSLModelPainter* p = m_scene.instances().last();
-        QElapsedTimer t;
-        t.start();
-        while (!p->m_pModel->readyGate().IsOpen() && t.elapsed() < 10000) {
-            QCoreApplication::processEvents();
-            QThread::msleep(2);
-        }
-        EXPECT_TRUE(p->m_pModel->readyGate().IsOpen());
-        m_scene.SetPickModelPainter(p->m_nNumber * 10);
-        return p;
+        EXPECT_TRUE(WaitUntilReady());
+        Select(Last());
+        return Last();
     }
     static int Grounded(VSLModelPainter* p)
     {
@@ -212,17 +173,12 @@ protected:
             n += s->GetIsGrounded();
         return n;
     }
-
-    QTemporaryDir m_dir;
-    VSL3DScene m_scene;
     int m_n = 0;
 };
 
 TEST_F(GridScene, LiftOnlyBelowOneMillimetre)
 {
-    const struct {
-        float raise, wantMinZ;
-    } cases[] = {{0.f, 5.f}, {0.5f, 5.5f}, {1.0f, 1.0f}};
+    const struct { float raise, wantMinZ; } cases[] = {{0.f, 5.f}, {0.5f, 5.5f}, {1.0f, 1.0f}};
     for (const auto& c : cases) {
         VSLModelPainter* p = Load(Boxes({{{0, 0, 0}, {3, 2, 2}}}));
         if (c.raise > 0) {
@@ -259,10 +215,7 @@ TEST_F(GridScene, StackedUndersidesNeedFiveMillimetres)
 {
     // Two slabs one above the other: a column between them only when the
     // upper underside is 5 mm or more above the lower slab's top.
-    const struct {
-        float gap;
-        int want;
-    } cases[] = {{2.f, 1}, {4.9f, 1}, {6.f, 2}};
+    const struct { float gap; int want; } cases[] = {{2.f, 1}, {4.9f, 1}, {6.f, 2}};
     for (const auto& c : cases) {
         VSLModelPainter* p = Load(Boxes({{{0, 0, 0}, {3, 2, 2}}, {{0, 0, 2 + c.gap}, {3, 2, 4 + c.gap}}}));
         ASSERT_EQ(m_scene.GenerateAutoSupport(), SceneOp::Done);
@@ -313,26 +266,25 @@ TEST_F(GridScene, DeleteSelModelSupportsLowersTheInstance)
     }
 }
 
-TEST_F(GridScene, RefusedWhileTheMeshIsHeld)
+// A mesh held by a worker, or a 2 m square beyond the grid's cell limit:
+// refused, not lifted, no columns.
+TEST_F(GridScene, RefusalsLeaveTheInstanceAlone)
 {
-    VSLModelPainter* p = Load(Boxes({{{0, 0, 0}, {3, 2, 2}}}));
-    ASSERT_TRUE(p->m_pModel->readyGate().TryAcquire()); // as a running worker would
-    EXPECT_EQ(m_scene.GenerateAutoSupport(), SceneOp::JobRunning);
-    EXPECT_FALSE(m_scene.DetectOverhang(p));
-    EXPECT_NEAR(p->m_minBound.z(), 0, 1e-4); // not lifted
-    EXPECT_TRUE(p->GetSupports().isEmpty());
-    p->m_pModel->readyGate().Release();
-    EXPECT_EQ(m_scene.GenerateAutoSupport(), SceneOp::Done);
-}
-
-TEST_F(GridScene, AnAbsurdExtentIsRefusedAndNotLifted)
-{
-    // 2 m square: far beyond any plate, and beyond the grid's cell limit.
-    VSLModelPainter* p = Load(Boxes({{{0, 0, 0}, {2000, 2000, 2}}}));
-    EXPECT_EQ(m_scene.GenerateAutoSupport(), SceneOp::Unchanged);
-    EXPECT_NEAR(p->m_minBound.z(), 0, 1e-4);
-    EXPECT_FALSE(p->m_bLifted);
-    EXPECT_TRUE(p->GetSupports().isEmpty());
+    for (bool held : {true, false}) {
+        VSLModelPainter* p = Load(Boxes({{{0, 0, 0}, {held ? 3.f : 2000.f, held ? 2.f : 2000.f, 2}}}));
+        if (held)
+            ASSERT_TRUE(p->m_pModel->readyGate().TryAcquire());
+        EXPECT_EQ(m_scene.GenerateAutoSupport(), held ? SceneOp::JobRunning : SceneOp::Unchanged);
+        if (held)
+            EXPECT_FALSE(m_scene.DetectOverhang(p));
+        EXPECT_NEAR(p->m_minBound.z(), 0, 1e-4);
+        EXPECT_FALSE(p->m_bLifted);
+        EXPECT_TRUE(p->GetSupports().isEmpty());
+        if (held) {
+            p->m_pModel->readyGate().Release();
+            EXPECT_EQ(m_scene.GenerateAutoSupport(), SceneOp::Done);
+        }
+    }
 }
 
 TEST_F(GridScene, DetectionLeavesTheMeshAsItWas)

@@ -12,7 +12,6 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
-#include <cstdio>
 
 namespace {
 
@@ -24,16 +23,9 @@ protected:
     void SetUp() override
     {
         PlateGL::SetUp();
-        ASSERT_TRUE(m_dir.isValid());
-        m_oldCwd = QDir::currentPath();
-        ASSERT_TRUE(QDir::setCurrent(m_dir.path()));
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.filePath("settings"));
-        const QDir t(m_dir.filePath(QStringLiteral(".\\template")));
-        ASSERT_TRUE(QDir().mkpath(t.path()));
-        ASSERT_TRUE(manual::WriteStl(t.filePath("SUPPORT_Cylinder.stl"), manual::Frustum(1.f, 24)));
+        m_templates.Write("Cylinder", manual::Frustum(1.f, 24));
         for (const char* name : {"Cone 25%", "Cone 50%", "Cone 75%"})
-            ASSERT_TRUE(manual::WriteStl(t.filePath(QString("SUPPORT_%1.stl").arg(name)), manual::Frustum(0.25f, 24)));
-        DLPSupportStructure::ClearAttachmentData();
+            m_templates.Write(name, manual::Frustum(0.25f, 24));
         DLPSupportStructure::ImportAttachmentDataFromStls();
         DLPSupportStructure::FillRegistryDefaults(true, "LIGHT");
     }
@@ -41,7 +33,6 @@ protected:
     {
         m_scene.reset(); // columns go before the shapes they point at
         DLPSupportStructure::ClearAttachmentData();
-        QDir::setCurrent(m_oldCwd);
         PlateGL::TearDown();
     }
 
@@ -74,28 +65,36 @@ protected:
     // A click of the tool at the pixel of a model point of the selected instance.
     void ClickAt(VSLModelPainter* p, QVector3D model) { m_scene->OnSupportToolInitialAction(Pixel(World(p, model))); }
 
-    QTemporaryDir m_dir;
-    QString m_oldCwd;
+    manual::TemplateFolder m_templates;
 };
 
-TEST_F(ToolGL, ClickPlacesGroundedAndRestingColumns)
+// Other modes, upward faces and no selection add nothing; a click adds a
+// grounded column over the plate and a resting one over the block; the
+// delete mode removes only a column in front at the pixel.
+TEST_F(ToolGL, ClickAddsGroundedAndRestingColumnsAndDeletesTheOneInFront)
 {
     VSLModelPainter* p = PlaceSelected(kShelf, 0);
+    std::fill(DLPSupportStructure::sColorID, DLPSupportStructure::sColorID + 3, 0);
+    TopView(6, World(p, {5, 0, 0}).x(), World(p, {5, 0, 0}).y());
+    ClickAt(p, {15, 0, 12}); // from above, the slab's top faces up
     UnderView(World(p, {5, 0, 6}));
+    for (int mode : {2, -1, 7}) {
+        m_scene->m_nSupportTool = mode;
+        ClickAt(p, {15, 0, 10});
+    }
     m_scene->m_nSupportTool = 0;
+    Select(nullptr);
+    ClickAt(p, {15, 0, 10});
+    EXPECT_TRUE(p->GetSupports().isEmpty());
+    Select(p);
 
-    // Over the empty plate: grounded, foot on the plate under the top point.
     ClickAt(p, {15, 0, 10});
     ASSERT_EQ(p->GetSupports().size(), 1);
     DLPSupportStructure* free = p->GetSupports()[0];
     EXPECT_TRUE(free->GetIsGrounded());
     const QVector3D top = World(p, free->GetTopPoint()), foot = World(p, free->GetBottomPoint());
     EXPECT_NEAR(top.distanceToPoint(World(p, {15, 0, 10})), 0, 0.4f);
-    EXPECT_NEAR(foot.z(), 0, 1e-4);
-    EXPECT_NEAR(foot.x(), top.x(), 1e-4);
-    EXPECT_NEAR(foot.y(), top.y(), 1e-4);
-
-    // Over the lower block: resting on its top face.
+    EXPECT_NEAR(foot.distanceToPoint({top.x(), top.y(), 0}), 0, 1e-4);
     ClickAt(p, {0, 0, 10});
     ASSERT_EQ(p->GetSupports().size(), 2);
     DLPSupportStructure* resting = p->GetSupports()[1];
@@ -104,16 +103,25 @@ TEST_F(ToolGL, ClickPlacesGroundedAndRestingColumns)
     EXPECT_NEAR(resting->GetBottomPoint().z(), 4, 0.05f);
     EXPECT_NEAR(resting->GetBottomPoint().x(), resting->GetTopPoint().x(), 0.1f);
     EXPECT_LT(resting->GetBottomNormal().z(), -0.99f);
+    ASSERT_EQ(free->GetPickColor()[0], 0);
+
+    m_scene->m_nSupportTool = 1;
+    ClickAt(p, {0, 0, 7}); // from below at 45 degrees the resting column is behind the block
+    m_scene->OnSupportToolInitialAction(QPoint(2, 2)); // background, though a column has colour (0, 0, 0)
+    ASSERT_EQ(p->GetSupports().size(), 2);
+    ClickAt(p, {15, 0, 5});
+    ASSERT_EQ(p->GetSupports(), QVector<DLPSupportStructure*>{resting});
+    // From the front it stands in the gap between block and slab.
+    FrontView(6, World(p, {0, 0, 7}).x(), World(p, {0, 0, 7}).z());
+    ClickAt(p, {0, 0, 7});
+    EXPECT_TRUE(p->GetSupports().isEmpty());
 }
 
 TEST_F(ToolGL, OnlyDownwardOrVerticalFacesTakeAColumn)
 {
     // A single triangle facing +x; its apex leaning back by `lean` mm makes it
     // face slightly upward.
-    const struct {
-        float lean;
-        int want;
-    } cases[] = {{0.f, 1}, {-0.2f, 0}, {0.5f, 1}};
+    const struct { float lean; int want; } cases[] = {{0.f, 1}, {-0.2f, 0}, {0.5f, 1}};
     float x = -30;
     for (const auto& c : cases) {
         const QVector<VSLTriangle3D> fin = {testmesh::Tri({0, -5, 0}, {0, 5, 0}, {c.lean, 0, 10})};
@@ -125,54 +133,6 @@ TEST_F(ToolGL, OnlyDownwardOrVerticalFacesTakeAColumn)
         if (c.want == 1)
             EXPECT_TRUE(p->GetSupports()[0]->GetIsGrounded());
     }
-}
-
-TEST_F(ToolGL, OtherModesAndUpwardFacesDoNothing)
-{
-    VSLModelPainter* p = PlaceSelected(kShelf, 0);
-    UnderView(World(p, {5, 0, 6}));
-    for (int mode : {2, -1, 7}) {
-        m_scene->m_nSupportTool = mode;
-        ClickAt(p, {15, 0, 10});
-        EXPECT_TRUE(p->GetSupports().isEmpty()) << mode;
-    }
-    // From above, the slab's top faces up.
-    m_scene->m_nSupportTool = 0;
-    TopView(6, World(p, {5, 0, 0}).x(), World(p, {5, 0, 0}).y());
-    ClickAt(p, {15, 0, 12});
-    EXPECT_TRUE(p->GetSupports().isEmpty());
-    // Nothing selected: nothing happens.
-    Select(nullptr);
-    UnderView(World(p, {5, 0, 6}));
-    ClickAt(p, {15, 0, 10});
-    EXPECT_TRUE(p->GetSupports().isEmpty());
-}
-
-TEST_F(ToolGL, DeleteOnlyWhereTheColumnIsInFront)
-{
-    VSLModelPainter* p = PlaceSelected(kShelf, 0);
-    UnderView(World(p, {5, 0, 6}));
-    std::fill(DLPSupportStructure::sColorID, DLPSupportStructure::sColorID + 3, 0);
-    ClickAt(p, {15, 0, 10});
-    ClickAt(p, {0, 0, 10});
-    ASSERT_EQ(p->GetSupports().size(), 2);
-    ASSERT_EQ(p->GetSupports()[0]->GetPickColor()[0], 0);
-    DLPSupportStructure* resting = p->GetSupports()[1];
-
-    m_scene->m_nSupportTool = 1;
-    // Seen from below at 45 degrees the resting column is behind the block.
-    ClickAt(p, {0, 0, 7});
-    ASSERT_EQ(p->GetSupports().size(), 2);
-    // Empty background deletes nothing, even a column of pick colour (0, 0, 0).
-    m_scene->OnSupportToolInitialAction(QPoint(2, 2));
-    ASSERT_EQ(p->GetSupports().size(), 2);
-    ClickAt(p, {15, 0, 5});
-    ASSERT_EQ(p->GetSupports().size(), 1);
-    EXPECT_EQ(p->GetSupports()[0], resting);
-    // From the front it stands in the gap between block and slab.
-    FrontView(6, World(p, {0, 0, 7}).x(), World(p, {0, 0, 7}).z());
-    ClickAt(p, {0, 0, 7});
-    EXPECT_TRUE(p->GetSupports().isEmpty());
 }
 
 TEST_F(ToolGL, ShapesFromTheSceneAndTheStoredMidShape)
@@ -218,60 +178,44 @@ TEST_F(ToolGL, TableGetsGridAndOverhangColumns)
     EXPECT_NEAR(p->m_minBound.z(), 5, 1e-4);
 
     const QVector<DLPSupportStructure*> columns = p->GetSupports();
-    // Columns standing at an overhang candidate (the last point of a list).
-    int overhang = 0, grounded = 0;
+    EXPECT_EQ(m_scene->m_vOverhangEdges.size(), 4);
+    ASSERT_EQ(m_scene->m_vLowestPoints.size(), 1);
+    // Columns at an overhang candidate (the last point of a list), one of
+    // them grounded under the pyramid's tip, which hangs over the plate.
+    const QVector3D tip = World(p, {0, 0, 16.8f});
+    int overhang = 0;
+    bool tipColumn = false;
     for (DLPSupportStructure* s : columns) {
-        grounded += s->GetIsGrounded();
         const QVector3D top = World(p, s->GetTopPoint());
         for (const auto& list : m_scene->m_vOverhangPoints)
             if (top.distanceToPoint({list.last().x, list.last().y, list.last().z}) < 1e-3f) {
                 ++overhang;
                 break;
             }
-    }
-    std::printf("table: %d columns, %d from the grid, %d at overhangs, %d grounded; %d overhang edges, %d lowest "
-                "points\n",
-                columns.size(), columns.size() - overhang, overhang, grounded, m_scene->m_vOverhangEdges.size(),
-                m_scene->m_vLowestPoints.size());
-    EXPECT_EQ(m_scene->m_vOverhangEdges.size(), 4);
-    ASSERT_EQ(m_scene->m_vLowestPoints.size(), 1);
-    // The pyramid's tip hangs over the empty plate: a grounded column there.
-    const QVector3D tip = World(p, {0, 0, 16.8f});
-    bool tipColumn = false;
-    for (DLPSupportStructure* s : columns)
-        tipColumn = tipColumn || (World(p, s->GetTopPoint()).distanceToPoint(tip) < 1e-3f && s->GetIsGrounded());
-    EXPECT_TRUE(tipColumn);
-    EXPECT_GE(overhang, 2);
-    EXPECT_GE(columns.size() - overhang, 4); // slab and pyramid faces, leg feet
-    for (DLPSupportStructure* s : columns) {
-        const QVector3D top = World(p, s->GetTopPoint());
+        tipColumn = tipColumn || (top.distanceToPoint(tip) < 1e-3f && s->GetIsGrounded());
         EXPECT_GE(top.z(), 5.f - 1e-3f);
         if (s->GetIsGrounded())
             EXPECT_NEAR(World(p, s->GetBottomPoint()).z(), 0, 1e-4);
     }
+    EXPECT_TRUE(tipColumn);
+    EXPECT_GE(overhang, 2);
+    EXPECT_GE(columns.size() - overhang, 4); // slab and pyramid faces, leg feet
 
-    FrontView(3.5f, 0, 14);
-    Clear();
-    glEnable(GL_DEPTH_TEST);
-    m_scene->DrawModels();
-    glEnable(GL_LIGHTING);
-    p->RenderSupportsGL(false, 1.f, 1.f);
-    glDisable(GL_LIGHTING);
-    SaveFrame("supporttool_table");
-    const int frontGreen = CountPixels([](const Rgb& c) { return c.green(); });
-    // The tip's column: green at x = 0 under the pyramid.
-    EXPECT_TRUE(AtTop(0, 2.5f - 14).green()) << AtTop(0, 2.5f - 14);
-    // The same from the view's default camera, for a reviewer.
-    CameraView(2.f);
-    Clear();
-    m_scene->DrawModels();
-    glEnable(GL_LIGHTING);
-    p->RenderSupportsGL(false, 1.f, 1.f);
-    glDisable(GL_LIGHTING);
-    SaveFrame("supporttool_table_camera");
-    EXPECT_GT(CountPixels([](const Rgb& c) { return c.green(); }), 200);
-    // Shafts under the slab between the legs, in the columns' green.
-    EXPECT_GT(frontGreen, 200);
+    // From the front, then from the view's default camera: shafts under the
+    // slab between the legs in the columns' green; the tip's column at x = 0.
+    for (bool front : {true, false}) {
+        front ? FrontView(3.5f, 0, 14) : CameraView(2.f);
+        Clear();
+        glEnable(GL_DEPTH_TEST);
+        m_scene->DrawModels();
+        glEnable(GL_LIGHTING);
+        p->RenderSupportsGL(false, 1.f, 1.f);
+        glDisable(GL_LIGHTING);
+        SaveFrame(front ? "supporttool_table" : "supporttool_table_camera");
+        EXPECT_GT(CountPixels([](const Rgb& c) { return c.green(); }), 200);
+        if (front)
+            EXPECT_TRUE(AtTop(0, 2.5f - 14).green()) << AtTop(0, 2.5f - 14);
+    }
 }
 
 } // namespace

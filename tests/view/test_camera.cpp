@@ -44,22 +44,6 @@ TEST(Camera, OrbitClampsPitchToItsRangeAndNeverWrapsYaw)
     }
 }
 
-TEST(Camera, PanFlipsScreenYAndCommitWithoutDragChangesNothing)
-{
-    VSLCamera cam;
-    cam.Translate(0, 0, true);
-    cam.Rotate(0, 0, true);
-    ExpectView(cam.current(), cam.preset(6));
-    cam.Translate(3, 4, false);
-    cam.Translate(5, 2, false);  // each move replaces the pending pan
-    EXPECT_EQ(cam.pendingPanX(), 5);
-    EXPECT_EQ(cam.pendingPanY(), -2);
-    cam.Translate(0, 0, true);
-    EXPECT_EQ(cam.current().panX, 18);
-    EXPECT_EQ(cam.current().panY, -22);
-    EXPECT_EQ(cam.pendingPanX(), 0);
-}
-
 TEST(Camera, ViewCommandsStepYawAndElevation)
 {
     struct Case {
@@ -105,10 +89,7 @@ TEST(Camera, ZoomStepsAndViewportScaleBounds)
     cam.TransformViewByCmd(1);
     EXPECT_FLOAT_EQ(cam.getViewportScale(), 99.f);
 
-    struct Case {
-        float s;
-        float want;
-    };
+    struct Case { float s; float want; };
     const Case cases[] = {{100, 1}, {0.01f, 1}, {99.9f, 99.9f}, {0.011f, 0.011f}, {-1, 1}};
     for (const Case& c : cases) {
         VSLCamera fresh;
@@ -124,11 +105,22 @@ TEST(Camera, ZoomStepsAndViewportScaleBounds)
     EXPECT_FLOAT_EQ(low.getViewportScale(), 0.189f);
 }
 
-TEST(Camera, CentreAfterOrbitPanAndZoomRestoresHome)
+TEST(Camera, PanFlipsScreenYAndCentreRestoresHome)
 {
     VSLCamera cam;
+    cam.Translate(0, 0, true); // a commit without a drag changes nothing
+    cam.Rotate(0, 0, true);
+    ExpectView(cam.current(), cam.preset(6));
     ExpectView(cam.current(), {30, -80, 13, -20, 1});
     EXPECT_EQ(cam.distance(), 100.0);
+    cam.Translate(3, 4, false);
+    cam.Translate(5, 2, false); // each move replaces the pending pan
+    EXPECT_EQ(cam.pendingPanX(), 5);
+    EXPECT_EQ(cam.pendingPanY(), -2);
+    cam.Translate(0, 0, true);
+    EXPECT_EQ(cam.current().panX, 18);
+    EXPECT_EQ(cam.current().panY, -22);
+    EXPECT_EQ(cam.pendingPanX(), 0);
     cam.Rotate(200, -60, false);
     cam.Rotate(0, 0, true);
     cam.Translate(-40, 12, false);

@@ -176,20 +176,33 @@ TEST_F(EditHandlers, FitAndResetWithNothingSelectedOnlyRemoveSupports)
         p->m_bHasSupports = false;
 }
 
-TEST_F(EditHandlers, EditModeIsSignalledOnlyWhenItChanges)
+// The layout bar's three buttons send int lists; the mode is signalled only
+// when it changes, and a list without a valid mode changes nothing.
+TEST_F(EditHandlers, LayoutBarModesAreSignalledOnlyWhenTheyChange)
 {
+    VEditModeWidget bar;
+    QObject::connect(&bar, &VEditModeWidget::signal_SendEditMode, &m_h, &VSLEditHandlers::ReceiveEditList);
+    QSignalSpy sent(&bar, &VEditModeWidget::signal_SendEditMode);
     QSignalSpy changed(&m_scene, &VSL3DScene::signal_EditModeChanged);
-    struct Case {
-        QVariantList list;
-        int mode;
-        int emitted;
-    };
+    struct Case { int button; QVariantList list; int mode, emitted; };
     const Case cases[] = {
-        {{6, 3, 0}, 0, 0}, {{6, 3, 1}, 1, 1}, {{6, 3, 1}, 1, 1}, {{6, 3, 2}, 2, 2},
-        {{6, 3, 7}, 2, 2}, {{6, 3}, 2, 2},    {{6, 3, 0}, 0, 3},
+        {0, {}, 0, 0},     {1, {}, 1, 1},      {1, {}, 1, 1},     {2, {}, 2, 2}, {3, {}, 2, 2},
+        {-1, {}, 2, 2},    {-1, {6, 3, 7}, 2, 2}, {-1, {6, 3}, 2, 2}, {0, {}, 0, 3},
     };
     for (const Case& c : cases) {
-        Send(c.list);
+        sent.clear();
+        if (c.list.isEmpty())
+            bar.layoutBarClicked(c.button);
+        else
+            Send(c.list);
+        if (c.list.isEmpty() && c.button >= 0 && c.button <= 2) {
+            ASSERT_EQ(sent.size(), 1);
+            EXPECT_EQ(sent.first().at(0).toList(), (QVariantList{6, 3, c.button}));
+            for (const QVariant& v : sent.first().at(0).toList())
+                EXPECT_EQ(v.userType(), QMetaType::Int);
+        } else {
+            EXPECT_TRUE(sent.isEmpty()) << c.button;
+        }
         EXPECT_EQ(m_scene.EditMode, c.mode);
         EXPECT_EQ(changed.size(), c.emitted);
     }
@@ -242,10 +255,7 @@ TEST_F(EditHandlers, LockedScaleDragUsesPixelRowsAndStaysValidAtTheTopEdge)
 {
     m_scene.EditMode = 2;
     m_scene.m_bUniformScale = true;
-    struct Case {
-        int pressRow, moveRow;
-        float factor;
-    };
+    struct Case { int pressRow, moveRow; float factor; };
     const Case cases[] = {{200, 100, 2}, {100, 200, 0.5f}, {0, 100, 0.01f}, {200, 0, 200}, {0, 0, 1}};
     for (const Case& c : cases) {
         Drag(QPoint(50, c.pressRow), QPoint(60, c.moveRow));
@@ -284,20 +294,6 @@ TEST_F(EditHandlers, LockedScaleDragUsesPixelRowsAndStaysValidAtTheTopEdge)
     EXPECT_EQ(model->fixStatus(), fix);
     EXPECT_EQ(model->m_vTriangles.constData(), tris);
     EXPECT_EQ(model->m_bDataChanged.load(), changed);
-}
-
-TEST_F(EditHandlers, RotateDragOnTheRingSnapsAndCommitsAsARotation)
-{
-    m_scene.EditMode = 1;
-    m_scene.m_rotateCoord.m_nHoverPart = 0;  // the ring about z
-    m_scene.SelectPickCoord();
-    Drag(PixelOf(30, 0), PixelOf(1, 30));
-    ExpectNear(m_scene.m_pressPoint, {30, 0, 5});
-    ASSERT_EQ(m_lists.size(), 1);
-    ExpectNear(VectorAt(m_lists.first().at(0).toList(), 1), {0, 0, 90});
-    EXPECT_EQ(m_scene.m_dRubberAngle, 90);
-    ASSERT_EQ(m_h.CommitDrag(), SceneOp::Done);
-    ExpectNear(Size(), {20, 10, 10});
 }
 
 // Looking down at 45 degrees along (1, 1, -1): the ray through pixel (x, y)
@@ -370,25 +366,6 @@ TEST_F(EditHandlers, EditsWhileAJobRunsLeaveEverythingAsItWas)
     m_p->m_bHasSupports = false;
     gate.Release();
     ASSERT_TRUE(update.count() > 0 || update.wait(10000));
-}
-
-TEST(EditModeWidget, LayoutBarSendsTheModeListForItsThreeButtonsOnly)
-{
-    VEditModeWidget w;
-    QSignalSpy spy(&w, &VEditModeWidget::signal_SendEditMode);
-    for (int i : {0, 1, 2, 3, -1}) {
-        spy.clear();
-        w.layoutBarClicked(i);
-        if (i < 0 || i > 2) {
-            EXPECT_TRUE(spy.isEmpty()) << i;
-            continue;
-        }
-        ASSERT_EQ(spy.size(), 1);
-        const QVariantList l = spy.first().at(0).toList();
-        EXPECT_EQ(l, (QVariantList{6, 3, i}));
-        for (const QVariant& v : l)
-            EXPECT_EQ(v.userType(), QMetaType::Int);
-    }
 }
 
 } // namespace

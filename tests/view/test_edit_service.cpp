@@ -12,11 +12,7 @@ TEST(EditService, RotateAngleSnapsTo15DegreesWithTheSignOfTheNormal)
     VSLEditService es(TopDown);
     const QVector3D centre(0, 0, 5);
     const QVector3D start(100, 0, 5);
-    struct Case {
-        double degrees;
-        QVector3D normal;
-        float want;
-    };
+    struct Case { double degrees; QVector3D normal; float want; };
     const Case cases[] = {
         {7, {0, 0, 1}, 0},      {8, {0, 0, 1}, 15},   {-8, {0, 0, 1}, -15}, {8, {0, 0, -1}, -15},
         {52, {0, 0, 1}, 45},    {53, {0, 0, 1}, 60},  {90, {0, 0, 1}, 90},  {179, {0, 0, 1}, 180},
@@ -74,18 +70,6 @@ TEST(EditService, RayParallelToThePlaneOrAxisLeavesTheOutputAndMatrix)
     EXPECT_FALSE(noRay.ChoosePoint(QPoint(), out, {0, 0, 0}, {0, 0, 1}));
 }
 
-TEST(EditService, ScalePointIsTheAxisPointNearestTheRay)
-{
-    VSLEditService es(TopDown);
-    QVector3D out;
-    // Axis along x through (0, 0, 2); the vertical ray at (12, 4) passes
-    // nearest to (12, 0, 2).
-    ASSERT_TRUE(es.CalScalePoint(PixelOf(12, 4), out, {0, 0, 2}, {1, 0, 0}));
-    ExpectNear(out, {12, 0, 2});
-    ASSERT_TRUE(es.ChoosePoint(PixelOf(3, -4), out, {0, 0, 7}, {0, 0, -2}));
-    ExpectNear(out, {3, -4, 7});
-}
-
 TEST(EditService, DirectionalScaleKeepsTheFixedPlaneAndItsLastValidMatrix)
 {
     VSLEditService es;
@@ -95,9 +79,7 @@ TEST(EditService, DirectionalScaleKeepsTheFixedPlaneAndItsLastValidMatrix)
     ExpectNear(es.MapPoint({-5, 4, 6}), {-5, 4, 6});
     ExpectNear(es.MapPoint({5, 4, 6}), {15, 4, 6});
     const QMatrix4x4 valid = es.matrix();
-    struct Case {
-        QVector3D press, drag;
-    };
+    struct Case { QVector3D press, drag; };
     const Case refused[] = {
         {{5, 0, 0}, {-4.995f, 0, 0}},  // s = 0.0005
         {{5, 0, 0}, {-5, 0, 0}},       // s = 0: collapses
@@ -139,10 +121,7 @@ TEST(EditService, UniformScaleAndRotateRefuseWhatWouldBreakTheMesh)
 TEST(EditService, FitPutsTheBottomCentreOnTheVolumeAndScalesWithinLimits)
 {
     const QVector3D vMax(48, 27, 200), vMin(-48, -27, 0);  // 95 %: 91.2 x 51.3 x 190
-    struct Case {
-        QVector3D mMin, mMax;
-        float k;
-    };
+    struct Case { QVector3D mMin, mMax; float k; };
     const Case cases[] = {
         {{10, 10, 3}, {10.01f, 10.01f, 3.01f}, 1000},    // tiny: at most x 1000
         {{-1, -1, 0}, {1, 1, 1}, 51.3f / 2},             // depth limits

@@ -61,108 +61,77 @@ int TopHeaviness(const QImage& img)
     return d;
 }
 
-TEST(ViewControlIcons, SevenDistinctIconsWithArrowsPointingTheirWay)
+QImage Icon(const char* name)
 {
-    VViewControlFrame frame;  // registers the resources
-    QList<QImage> icons;
-    for (int i = 3; i <= 9; ++i) {
-        QImage img(QString(":/Resources/%1.png").arg(i, 3, 10, QChar('0')));
-        ASSERT_FALSE(img.isNull()) << i;
-        EXPECT_EQ(img.size(), QSize(12, 12));
-        icons << img.convertToFormat(QImage::Format_ARGB32);
-    }
-    for (int i = 0; i < icons.size(); ++i)
-        for (int j = i + 1; j < icons.size(); ++j)
-            EXPECT_NE(icons[i], icons[j]) << i + 3 << " " << j + 3;
-    const QImage& up = icons[0];
-    EXPECT_GT(TopHeaviness(up), 255);
-    EXPECT_EQ(up.transformed(QTransform().rotate(90)), icons[3]);   // 006 right
-    EXPECT_EQ(up.transformed(QTransform().rotate(180)), icons[2]);  // 005 down
-    EXPECT_EQ(up.transformed(QTransform().rotate(270)), icons[1]);  // 004 left
+    return QImage(QString(":/Resources/%1.png").arg(name)).convertToFormat(QImage::Format_ARGB32);
 }
 
 TEST(ViewControlFrame, CrossLayoutIconsAndIdsAsSeen)
 {
-    VViewControlFrame frame;
+    VViewControlFrame frame; // registers the resources
     frame.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
-    auto button = [&frame](const char* name) {
-        QPushButton* b = frame.findChild<QPushButton*>(name);
-        EXPECT_NE(b, nullptr) << name;
-        return b;
-    };
     QButtonGroup* group = frame.findChild<QButtonGroup*>("buttonGroup");
     ASSERT_NE(group, nullptr);
     EXPECT_TRUE(group->exclusive());
-
-    struct Button {
-        QPushButton* button;
+    const struct {
+        const char* name;
         int id;
         const char* icon;
-    };
-    const Button buttons[] = {
-        {button("button_ZoomIn"), 0, "007"}, {button("button_ZoomOut"), 1, "008"},
-        {button("button_Left"), 2, "004"},   {button("button_Right"), 3, "006"},
-        {button("button_Up"), 4, "003"},     {button("button_Down"), 5, "005"},
-        {button("button_Center"), 6, "009"},
-    };
-    for (const Button& b : buttons)
-        ASSERT_NE(b.button, nullptr);
+    } buttons[] = {{"button_ZoomIn", 0, "007"}, {"button_ZoomOut", 1, "008"}, {"button_Left", 2, "004"},
+                   {"button_Right", 3, "006"},  {"button_Up", 4, "003"},      {"button_Down", 5, "005"},
+                   {"button_Center", 6, "009"}};
+    // Seven distinct icons; the arrows are one picture turned their way.
+    for (const auto& a : buttons)
+        for (const auto& b : buttons)
+            if (a.icon < b.icon)
+                EXPECT_NE(Icon(a.icon), Icon(b.icon)) << a.icon << " " << b.icon;
+    EXPECT_GT(TopHeaviness(Icon("003")), 255);
+    EXPECT_EQ(Icon("003").transformed(QTransform().rotate(90)), Icon("006"));
+    EXPECT_EQ(Icon("003").transformed(QTransform().rotate(180)), Icon("005"));
+    EXPECT_EQ(Icon("003").transformed(QTransform().rotate(270)), Icon("004"));
 
     const QImage shot = frame.grab().toImage().convertToFormat(QImage::Format_RGB32);
     const QString path = QDir::current().filePath("view_control_frame.png");
     ASSERT_TRUE(shot.save(path)) << path.toStdString();
-    shot.scaled(shot.size() * 6, Qt::KeepAspectRatio, Qt::FastTransformation)
-        .save(QDir::current().filePath("view_control_frame_x6.png"));
-
-    for (const Button& b : buttons) {
+    auto centre = [&](const char* name) {
+        QPushButton* b = frame.findChild<QPushButton*>(name);
+        return b ? b->mapTo(&frame, b->rect().center()) : QPoint(-100, -100);
+    };
+    QSignalSpy spy(&frame, &VViewControlFrame::signal_ViewControl);
+    for (const auto& b : buttons) {
         SCOPED_TRACE(b.icon);
-        EXPECT_TRUE(b.button->text().isEmpty());
-        EXPECT_EQ(b.button->iconSize(), QSize(12, 12));
-        EXPECT_EQ(group->id(b.button), b.id);
-        // The icon's own pixels, drawn light on the dark button.
-        const QImage icon = QImage(QString(":/Resources/%1.png").arg(b.icon)).convertToFormat(QImage::Format_ARGB32);
-        const QPoint c = b.button->mapTo(&frame, b.button->rect().center());
-        int light = 0, dark = 0;
-        for (int y = c.y() - 6; y <= c.y() + 6; ++y)
-            for (int x = c.x() - 6; x <= c.x() + 6; ++x) {
-                const QRgb p = shot.pixel(x, y);
+        QPushButton* button = frame.findChild<QPushButton*>(b.name);
+        ASSERT_NE(button, nullptr);
+        EXPECT_TRUE(button->text().isEmpty());
+        EXPECT_EQ(button->iconSize(), QSize(12, 12));
+        EXPECT_EQ(group->id(button), b.id);
+        // The icon's own pixels, drawn light on the button's dark rgb(65, 65, 65).
+        const QImage icon = Icon(b.icon);
+        ASSERT_EQ(icon.size(), QSize(12, 12));
+        const QPoint c = centre(b.name);
+        int light = 0, dark = 0, opaque = 0;
+        for (int y = -6; y <= 6; ++y)
+            for (int x = -6; x <= 6; ++x) {
+                const QRgb p = shot.pixel(c.x() + x, c.y() + y);
                 light += qGray(p) > 180;
                 dark += qAbs(qRed(p) - 65) < 4 && qAbs(qGreen(p) - 65) < 4 && qAbs(qBlue(p) - 65) < 4;
+                opaque += x < 6 && y < 6 && qAlpha(icon.pixel(x + 6, y + 6)) > 200;
             }
-        int opaque = 0;
-        for (int y = 0; y < 12; ++y)
-            for (int x = 0; x < 12; ++x)
-                opaque += qAlpha(icon.pixel(x, y)) > 200;
         EXPECT_GE(light, opaque * 3 / 4);
-        EXPECT_GT(dark, 20);  // the button's rgb(65, 65, 65) around it
+        EXPECT_GT(dark, 20);
+        QTest::mouseClick(button, Qt::LeftButton);
+        ASSERT_EQ(spy.size(), 1);
+        EXPECT_EQ(spy.takeFirst().at(0).toInt(), b.id);
     }
-
     // The cross: up over centre over down, left and right beside it; the
     // zoom pair stacked to its left.
-    auto at = [&](const char* name) {
-        QWidget* w = button(name);
-        return w->mapTo(&frame, w->rect().center());
-    };
-    const QPoint cc = at("button_Center");
-    EXPECT_EQ(at("button_Up").x(), cc.x());
-    EXPECT_EQ(at("button_Down").x(), cc.x());
-    EXPECT_LT(at("button_Up").y(), cc.y());
-    EXPECT_GT(at("button_Down").y(), cc.y());
-    EXPECT_EQ(at("button_Left").y(), cc.y());
-    EXPECT_EQ(at("button_Right").y(), cc.y());
-    EXPECT_LT(at("button_Left").x(), cc.x());
-    EXPECT_GT(at("button_Right").x(), cc.x());
-    EXPECT_LT(at("button_ZoomIn").y(), at("button_ZoomOut").y());
-    EXPECT_LT(at("button_ZoomIn").x(), at("button_Left").x());
-
-    QSignalSpy spy(&frame, &VViewControlFrame::signal_ViewControl);
-    for (const Button& b : buttons) {
-        QTest::mouseClick(b.button, Qt::LeftButton);
-        ASSERT_FALSE(spy.isEmpty());
-        EXPECT_EQ(spy.takeFirst().at(0).toInt(), b.id) << b.icon;
-    }
-    EXPECT_TRUE(spy.isEmpty());
+    const QPoint cc = centre("button_Center");
+    const QPoint up = centre("button_Up"), down = centre("button_Down"), left = centre("button_Left"),
+                 right = centre("button_Right"), in = centre("button_ZoomIn"), out = centre("button_ZoomOut");
+    EXPECT_TRUE(up.x() == cc.x() && down.x() == cc.x() && up.y() < cc.y() && down.y() > cc.y());
+    EXPECT_TRUE(left.y() == cc.y() && right.y() == cc.y() && left.x() < cc.x() && right.x() > cc.x());
+    EXPECT_TRUE(in.y() < out.y() && in.x() < left.x());
 }
 
 } // namespace
