@@ -48,14 +48,7 @@ QPolygonF Square(double x0, double y0, double w, double h)
 
 class SlcImport : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        m_scene.m_fnSlcThicknessNotice = [this](QString const& text) { m_notices << text; };
-        m_scene.m_fnSlcScaleQuestion = [this] {
-            ++m_questions;
-            return m_answerYes;
-        };
-    }
+    void SetUp() override { m_scene.m_fnSlcScaleQuestion = [] { return false; }; }
     int Read(const QByteArray& bytes)
     {
         const QString path = m_dir.filePath("in.slc");
@@ -64,9 +57,6 @@ protected:
     }
     QTemporaryDir m_dir;
     VSL3DScene m_scene;
-    QStringList m_notices;
-    int m_questions = 0;
-    bool m_answerYes = false;
 };
 
 TEST_F(SlcImport, RecordsFollowTheWholeSamplingTable)
@@ -107,30 +97,6 @@ TEST_F(SlcImport, OutlinesAreThinnedAndClosed)
     EXPECT_TRUE(layer[1].isEmpty());
 }
 
-TEST_F(SlcImport, ThicknessMismatchAndDeclinedScalingChangeNothing)
-{
-    m_scene.m_fLayerThick = 0.1f;
-    EXPECT_EQ(Read(Slc(1, {{0.05f, {Square(0, 0, 10, 10)}}})), -2);
-    EXPECT_EQ(m_notices, QStringList({"Laythick Error:0.1!=0.05"}));
-    EXPECT_TRUE(m_scene.m_modelSliceLayers.isEmpty());
-
-    m_scene.m_fLayerThick = 0.05f;
-    const QByteArray wide = Slc(1, {{0.05f, {Square(-100, 0, 200, 20)}}});
-    EXPECT_EQ(Read(wide), -1);
-    EXPECT_EQ(m_questions, 1);
-    EXPECT_TRUE(m_scene.m_modelSliceLayers.isEmpty());
-
-    m_answerYes = true;
-    ASSERT_EQ(Read(wide), 0);
-    // Scaled by 96 / 200 about the outline centre: the frame's width exactly, centred.
-    const QPolygonF& p = m_scene.m_modelSliceLayers[0][0];
-    EXPECT_NEAR(p[0].x(), 0, 1e-3);
-    EXPECT_NEAR(p[1].x(), 1920, 1e-3);
-    EXPECT_NEAR((p[0].y() + p[2].y()) / 2, 540, 1e-3);
-    EXPECT_NEAR(m_scene.m_sliceMinPt.x(), 0, 1e-3);
-    EXPECT_NEAR(m_scene.m_sliceMaxPt.x(), 1920, 1e-3);
-}
-
 TEST_F(SlcImport, DamagedFilesAreReportedWithoutHangingOrAllocating)
 {
     const QByteArray good = Slc(1, {{0.05f, {Square(0, 0, 10, 10)}}});
@@ -158,7 +124,9 @@ TEST_F(SlcImport, DamagedFilesAreReportedWithoutHangingOrAllocating)
     EXPECT_EQ(m_scene.readSlcFile(m_dir.filePath("missing.slc"), nullptr), -3);
 }
 
-TEST(SlcMessageBoxes, WithoutPromptsTheFramelessBoxesAskAndDefaultToNo)
+// Without prompts set, frameless boxes ask and default to No; a declined
+// scaling or a thickness mismatch change nothing.
+TEST(SlcImportPrompts, OutOfRangeScalesOnlyWhenAllowedAndThicknessMustMatch)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("wide.slc");
@@ -169,12 +137,25 @@ TEST(SlcMessageBoxes, WithoutPromptsTheFramelessBoxesAskAndDefaultToNo)
         EXPECT_EQ(scene.readSlcFile(path, nullptr), -1);
         EXPECT_EQ(answers.texts, QStringList({"SLC data is out of range"}));
         EXPECT_EQ(answers.defaults, QList<QMessageBox::StandardButton>({QMessageBox::No}));
+        EXPECT_TRUE(scene.m_modelSliceLayers.isEmpty());
     }
-    scene.m_fLayerThick = 0.25f;
-    ModalAnswers answers;
-    EXPECT_EQ(scene.readSlcFile(path, nullptr), -2);
-    EXPECT_EQ(answers.texts, QStringList({"Laythick Error:0.25!=0.05"}));
-    EXPECT_TRUE(scene.m_modelSliceLayers.isEmpty());
+    {
+        scene.m_fLayerThick = 0.25f;
+        ModalAnswers answers;
+        EXPECT_EQ(scene.readSlcFile(path, nullptr), -2);
+        EXPECT_EQ(answers.texts, QStringList({"Laythick Error:0.25!=0.05"}));
+        EXPECT_TRUE(scene.m_modelSliceLayers.isEmpty());
+    }
+    scene.m_fLayerThick = 0.05f;
+    scene.m_fnSlcScaleQuestion = [] { return true; };
+    ASSERT_EQ(scene.readSlcFile(path, nullptr), 0);
+    // Scaled by 96 / 200 about the outline centre: the frame's width exactly, centred.
+    const QPolygonF& p = scene.m_modelSliceLayers[0][0];
+    EXPECT_NEAR(p[0].x(), 0, 1e-3);
+    EXPECT_NEAR(p[1].x(), 1920, 1e-3);
+    EXPECT_NEAR((p[0].y() + p[2].y()) / 2, 540, 1e-3);
+    EXPECT_NEAR(scene.m_sliceMinPt.x(), 0, 1e-3);
+    EXPECT_NEAR(scene.m_sliceMaxPt.x(), 1920, 1e-3);
 }
 
 TEST(SlcNames, SuffixIsCaseSensitiveAndFoundAnywhere)
