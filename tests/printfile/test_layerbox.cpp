@@ -147,7 +147,6 @@ TEST(LayerBox, FilesMatchTheFullFrameWriter)
     const SliceLayers mixed{sphere()[3], frameEdges(W, H)[0], {}, plateLayers(W, H)[2]};
     const FileCase cases[] = {
         {"sphere", W, H, false, 10, 1, sphere()},
-        {"sphere, default pool", W, H, false, 10, 0, sphere()},
         {"10,000-cube plate", W, H, false, 10, 2, cubePlate()},
         {"whole frame", W, H, false, 10, 1, wholeFrame(W, H)},
         {"frame edges", W, H, false, 10, 1, frameEdges(W, H)},
@@ -157,7 +156,6 @@ TEST(LayerBox, FilesMatchTheFullFrameWriter)
         {"code 30", W, H, false, 30, 2, mixed},
         {"code 120", W, H, false, 120, 1, mixed},
         {"code 4500", W, H, false, 4500, 0, mixed},
-        {"only empty layers", 640, 480, false, 10, 1, {{}, {}}},
     };
     QTemporaryDir dir;
     for (const FileCase& c : cases) {

@@ -56,56 +56,44 @@ struct Job
     }
 };
 
-TEST(VxsFile, HeaderParametersAndBigEndianPreviewForCode10)
+// Header, parameters and the big-endian preview per machine code; some codes
+// carry the large preview as a PNG block padded to a word.
+TEST(VxsFile, HeaderAndPreviewsPerMachineCode)
 {
-    Job job(10);
-    ASSERT_EQ(job.write(32, 24), 0);
-    const VxsFile f = ReadVxs(job.input.saveFileName, false);
-    ASSERT_TRUE(f.valid) << f.error;
-    EXPECT_EQ(f.magic, QByteArray("Vexmor3D"));
-    EXPECT_EQ(std::vector<int32_t>(f.words, f.words + 4), std::vector<int32_t>({1, 1, 10, 0}));
-    EXPECT_EQ(f.paramCount, 34);
+    const struct {
+        int code;
+        bool preview, pngBlock;
+        int width, height;
+    } cases[] = {{10, true, false, 120, 150}, {200, true, true, 120, 150}, {999, true, false, 0, 0}, {10, false, false, 0, 0}};
     const ST_MachinePara para = makePara(32, 24);
-    for (int i = 0; i < 34; ++i)
-        EXPECT_EQ(f.params[i], DLP::machineParaValues(para)[i]) << i;
-    EXPECT_EQ(f.layerCount, 1);
-    EXPECT_EQ(f.bits, 4);
-    EXPECT_EQ(f.previewWidth, 120);
-    EXPECT_EQ(f.previewHeight, 150);
-    ASSERT_EQ(f.previewPixels.size(), 120 * 150);
-    for (uint16_t px : f.previewPixels)
-        ASSERT_EQ(px, 0xF800); // pure red, read big-endian
-    EXPECT_FALSE(QFileInfo::exists(job.dir.filePath("job.vxt")));
-}
-
-TEST(VxsFile, Code200CarriesPaddedPngBlock)
-{
-    Job job(200);
-    job.layers.clear();
-    ASSERT_EQ(job.write(), 0);
-    const VxsFile f = ReadVxs(job.input.saveFileName, true);
-    ASSERT_TRUE(f.valid) << f.error;
-    EXPECT_EQ(f.layerCount, 0);
-    EXPECT_EQ((f.png.size() + f.pngPadding.size()) % 4, 0);
-    EXPECT_EQ(f.pngPadding, QByteArray(f.pngPadding.size(), '\0'));
-    QImage png;
-    ASSERT_TRUE(png.loadFromData(f.png, "PNG"));
-    EXPECT_EQ(png.size(), QSize(12, 16));
-    EXPECT_EQ(png.pixel(3, 3), 0xFF00FF00u);
-}
-
-TEST(VxsFile, UnknownCodeAndEmptyPreviewGiveZeroPreview)
-{
-    for (int code : {999, 10}) {
-        Job job(code);
-        job.layers.clear();
-        if (code == 10)
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "code " << c.code << (c.preview ? "" : ", no preview"));
+        Job job(c.code);
+        if (!c.preview)
             job.input.preview = QImage();
-        ASSERT_EQ(job.write(), 0);
-        const VxsFile f = ReadVxs(job.input.saveFileName, false);
+        ASSERT_EQ(job.write(32, 24), 0);
+        const VxsFile f = ReadVxs(job.input.saveFileName, c.pngBlock);
         ASSERT_TRUE(f.valid) << f.error;
-        EXPECT_EQ(f.previewWidth, 0);
-        EXPECT_EQ(f.previewHeight, 0);
+        EXPECT_EQ(f.magic, QByteArray("Vexmor3D"));
+        EXPECT_EQ(std::vector<int32_t>(f.words, f.words + 4), std::vector<int32_t>({1, 1, c.code, 0}));
+        EXPECT_EQ(f.paramCount, 34);
+        for (int i = 0; i < 34; ++i)
+            EXPECT_EQ(f.params[i], DLP::machineParaValues(para)[i]) << i;
+        EXPECT_EQ(f.layerCount, 1);
+        EXPECT_EQ(f.bits, 4);
+        EXPECT_EQ(f.previewWidth, c.width);
+        EXPECT_EQ(f.previewHeight, c.height);
+        ASSERT_EQ(f.previewPixels.size(), c.width * c.height);
+        for (uint16_t px : f.previewPixels)
+            ASSERT_EQ(px, 0xF800); // pure red, read big-endian
+        if (c.pngBlock) {
+            EXPECT_EQ(f.pngPadding, QByteArray((4 - f.png.size() % 4) % 4, '\0'));
+            QImage png;
+            ASSERT_TRUE(png.loadFromData(f.png, "PNG"));
+            EXPECT_EQ(png.size(), QSize(12, 16));
+            EXPECT_EQ(png.pixel(3, 3), 0xFF00FF00u);
+        }
+        EXPECT_FALSE(QFileInfo::exists(job.dir.filePath("job.vxt")));
     }
 }
 
