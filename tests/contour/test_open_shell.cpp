@@ -9,21 +9,23 @@
 using contour::OpenShellChainer;
 using ClipperLib::IntPoint;
 
-TEST(OpenShell, TubeGivesTwoSlotsAndOneExactOutlinePerPlane)
+// An open tube beside a closed cube: the open shell's own slot stays empty,
+// the cube keeps its slot, the open slot (last) holds one outline per plane
+// with one point per crossed face (a chain that closes drops its repeated point).
+TEST(OpenShell, OpenSlotBesideTheClosedShellsSlots)
 {
-    const Sliced s = Slice(testmesh::OpenTube(10.f, 5.f, 32), 0.5f, 5.f);
-    const auto& out = s.out;
-    const int n = s.layers;
-    ASSERT_EQ(n, 10);
+    const Sliced s = Slice(testmesh::OpenTube(10.f, 10.f, 32) + testmesh::Cube(4.f, {30, 0, 0}), 1.f, 10.f);
+    ASSERT_EQ(s.layers, 10);
     EXPECT_TRUE(s.model->m_bSlicedOpenMesh);
-    EXPECT_EQ(s.model->m_nShellCount, 1);
-    ASSERT_EQ(out.size(), 2);
-    for (int L = 0; L < n; ++L) {
-        EXPECT_TRUE(out[0][L].empty());
-        ASSERT_EQ(out[1][L].size(), 1u);
-        const ClipperLib::Path& c = out[1][L][0];
-        // One point per crossed face (two per segment of the tube); a chain
-        // that closes drops its repeated point.
+    ASSERT_EQ(s.model->m_nShellCount, 2);
+    ASSERT_EQ(s.out.size(), 3);
+    for (int L = 0; L < s.layers; ++L) {
+        EXPECT_TRUE(s.out[0][L].empty()) << "open shell's own slot";
+        ASSERT_EQ(s.out[1][L].size(), L < 4 ? 1u : 0u) << "cube slot";
+        if (L < 4)
+            EXPECT_EQ(s.out[1][L][0].size(), 9u);
+        ASSERT_EQ(s.out[2][L].size(), 1u) << "open slot";
+        const ClipperLib::Path& c = s.out[2][L][0];
         EXPECT_GE(c.size(), 64u);
         EXPECT_LE(c.size(), 66u);
         for (const IntPoint& p : c) {
@@ -31,24 +33,6 @@ TEST(OpenShell, TubeGivesTwoSlotsAndOneExactOutlinePerPlane)
             EXPECT_LE(r, 10.002);
             EXPECT_GE(r, 10.0 * std::cos(M_PI / 32) - 0.002);
         }
-    }
-}
-
-TEST(OpenShell, ClosedShellsKeepTheirSlotsBesideTheOpenSlot)
-{
-    const Sliced s = Slice(testmesh::OpenTube(5.f, 10.f, 16) + testmesh::Cube(4.f, {30, 0, 0}), 1.f, 10.f);
-    const auto& out = s.out;
-    const int n = s.layers;
-    ASSERT_EQ(n, 10);
-    ASSERT_EQ(s.model->m_nShellCount, 2);
-    ASSERT_EQ(out.size(), 3);
-    for (int L = 0; L < n; ++L) {
-        EXPECT_TRUE(out[0][L].empty()) << "open shell's own slot";
-        EXPECT_EQ(out[1][L].size(), L < 4 ? 1u : 0u) << "cube slot";
-        if (L < 4) {
-            EXPECT_EQ(out[1][L][0].size(), 9u);
-        }
-        EXPECT_EQ(out[2][L].size(), 1u) << "open slot";
     }
 }
 

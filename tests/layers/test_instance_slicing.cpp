@@ -79,17 +79,6 @@ TEST_F(SceneSlicing, CubeGivesTheExactPixelSquareBehindThePlateLayers)
     EXPECT_EQ(scene.m_sliceMaxPt, square.bottomRight());
 }
 
-TEST_F(SceneSlicing, ListIsAsLongAsTheHighestInstance)
-{
-    ASSERT_TRUE(Add(testmesh::Cube(5.f), "low.stl", QVector3D(-20, -2.5f, 0)));
-    ASSERT_TRUE(Add(testmesh::Cube(10.f), "high.stl", QVector3D(5, -5, 0)));
-    ASSERT_EQ(Slice(2000, 1000, 10.f, 0.1f), 100);
-    EXPECT_EQ(scene.m_modelSliceLayers[10].size(), 2);
-    EXPECT_EQ(scene.m_modelSliceLayers[49].size(), 2);
-    EXPECT_EQ(scene.m_modelSliceLayers[50].size(), 1);
-    EXPECT_EQ(scene.m_modelSliceLayers[99].size(), 1);
-}
-
 TEST_F(SceneSlicing, OverlappingInstancesPrintTheirUnion)
 {
     ASSERT_TRUE(Add(testmesh::Cube(10.f), "cube.stl", QVector3D(-10, -10, 0)));

@@ -71,22 +71,19 @@ protected:
     ST_MachinePara m_para{};
 };
 
-TEST_F(LegacyExport, EmptySceneHasTheFixedBlocksOnly)
+TEST_F(LegacyExport, FixedBlocksThenLayersClampingModelPointsNotSupportPointsThenTheCounts)
 {
-    const QString path = m_dir.filePath("empty.dat");
-    ASSERT_EQ(m_scene.generatePrintableData1(m_para, path), 0);
-    const QVector<float> v = Floats(path);
-    ASSERT_EQ(v.size(), 1025 + 1025 + 153601 + 1 + 3);
-    EXPECT_EQ(v[0], 1024.f);
-    EXPECT_EQ(v[1], 9.2f);
-    EXPECT_EQ(v[4], 999988.25f);
-    EXPECT_EQ(v[1025], 1024.f);
-    EXPECT_EQ(v[2050], 153600.f);
-    EXPECT_EQ(v.mid(v.size() - 4), QVector<float>({0, 0, 0, 0}));
-}
+    const QString empty = m_dir.filePath("empty.dat");
+    ASSERT_EQ(m_scene.generatePrintableData1(m_para, empty), 0);
+    const QVector<float> e = Floats(empty);
+    ASSERT_EQ(e.size(), 1025 + 1025 + 153601 + 1 + 3);
+    EXPECT_EQ(e[0], 1024.f);
+    EXPECT_EQ(e[1], 9.2f);
+    EXPECT_EQ(e[4], 999988.25f);
+    EXPECT_EQ(e[1025], 1024.f);
+    EXPECT_EQ(e[2050], 153600.f);
+    EXPECT_EQ(e.mid(e.size() - 4), QVector<float>({0, 0, 0, 0}));
 
-TEST_F(LegacyExport, LayersClampModelPointsNotSupportPointsAndEndWithTheCounts)
-{
     m_scene.m_nXResolution = 100;
     m_scene.m_nYResolution = 50;
     m_para.DotsPermmX = 7;
