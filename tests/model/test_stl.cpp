@@ -217,13 +217,10 @@ TEST_F(StlFiles, WritersProduceTheDocumentedLayouts)
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QByteArray b = f.readAll();
     ASSERT_EQ(b.size(), 84 + 50 * 4);
-    EXPECT_EQ(b.left(19), QByteArray("vexmor3D-tarvoselin"));
-    EXPECT_EQ(b.mid(19, 61), QByteArray(61, '\0'));
+    EXPECT_EQ(b.left(80), QByteArray("vexmor3D-tarvoselin").leftJustified(80, '\0'));
     EXPECT_EQ(quint8(b[80]), 4);
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(quint8(b[84 + 50 * i + 48]), 12);
-        EXPECT_EQ(quint8(b[84 + 50 * i + 49]), 0);
-    }
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(b.mid(84 + 50 * i + 48, 2), QByteArray("\x0c\x00", 2)) << i;
     VSLModelLoader l;
     QVector<VSLTriangle3D> out;
     ASSERT_TRUE(Load(bin, out, l));
@@ -233,14 +230,10 @@ TEST_F(StlFiles, WritersProduceTheDocumentedLayouts)
     ASSERT_TRUE(w.WriterASCII(txt));
     QFile t(txt);
     ASSERT_TRUE(t.open(QIODevice::ReadOnly));
-    const QList<QByteArray> lines = t.readAll().split('\n');
-    EXPECT_EQ(lines[0], "solid");
-    EXPECT_EQ(lines[1], "facet normal 0.000000 0.000000 -1.000000");
-    EXPECT_EQ(lines[2], "outer loop");
-    EXPECT_EQ(lines[3], "vertex 0 0.000000 0.000000");
-    EXPECT_EQ(lines[5], "vertex 2.5 0.000000 0.000000");
-    EXPECT_EQ(lines[6], "endloop");
-    EXPECT_EQ(lines[7], "endfacet");
+    EXPECT_EQ(t.readAll().split('\n').mid(0, 8),
+              QList<QByteArray>({"solid", "facet normal 0.000000 0.000000 -1.000000", "outer loop",
+                                 "vertex 0 0.000000 0.000000", "vertex 0 2.500000 0.000000",
+                                 "vertex 2.5 0.000000 0.000000", "endloop", "endfacet"}));
     ASSERT_TRUE(Load(txt, out, l));
     ExpectSameCorners(out, tet);
 
