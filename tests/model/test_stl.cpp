@@ -75,6 +75,16 @@ TEST_F(StlFiles, BinaryAndAsciiFormsReadBack)
         threeLines += "endloop end facet\n";
     }
     const QByteArray countBeyond = testmesh::BinaryStl(cube, {}, 0x7FFFFFFF);
+    // Facets without exactly three vertices are skipped.
+    const QByteArray notThree = "solid t\n"
+        "facet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 0 0\nvertex 0 1 0\nendloop\nendfacet\n"
+        "facet normal 0 0 1\nouter loop\nvertex 5 5 5\nvertex 6 5 5\nendloop\nendfacet\n"
+        "facet normal 0 0 1\nendfacet\n"
+        "facet normal 0 0 1\nouter loop\nvertex 0 0 2\nvertex 1 0 2\nvertex 0 1 2\nvertex 9 9 9\nendloop\nendfacet\n"
+        "facet normal 0 0 1\nouter loop\nvertex 0 0 3\nvertex 1 0 3\nvertex 0 1 3\nendloop\nendfacet\n"
+        "endsolid t\n";
+    const QVector<VSLTriangle3D> twoOfFive = {testmesh::Tri({0, 0, 0}, {1, 0, 0}, {0, 1, 0}),
+                                              testmesh::Tri({0, 0, 3}, {1, 0, 3}, {0, 1, 3})};
     const struct {
         const char* name;
         QByteArray bytes;
@@ -90,6 +100,7 @@ TEST_F(StlFiles, BinaryAndAsciiFormsReadBack)
         {"ascii CR LF", testmesh::AsciiStl(sphere, "\r\n"), sphere, 1},
         {"ascii, whole facets on one line", testmesh::AsciiStl(sphere, " "), sphere, 1},
         {"ascii, keywords sharing lines", threeLines, testmesh::Tetrahedron(), 1},
+        {"ascii, facets without three vertices", notThree, twoOfFive, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -104,24 +115,6 @@ TEST_F(StlFiles, BinaryAndAsciiFormsReadBack)
             EXPECT_EQ(out[i].maxBound, c.tris[i].maxBound);
         }
     }
-}
-
-TEST_F(StlFiles, AsciiFacetNeedsExactlyThreeVertices)
-{
-    const QByteArray text = "solid t\n"
-                            "facet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 0 0\nvertex 0 1 0\nendloop\nendfacet\n"
-                            "facet normal 0 0 1\nouter loop\nvertex 5 5 5\nvertex 6 5 5\nendloop\nendfacet\n"
-                            "facet normal 0 0 1\nendfacet\n"
-                            "facet normal 0 0 1\nouter loop\nvertex 0 0 2\nvertex 1 0 2\nvertex 0 1 2\nvertex 9 9 9\nendloop\nendfacet\n"
-                            "facet normal 0 0 1\nouter loop\nvertex 0 0 3\nvertex 1 0 3\nvertex 0 1 3\nendloop\nendfacet\n"
-                            "endsolid t\n";
-    VSLModelLoader l;
-    QVector<VSLTriangle3D> out;
-    ASSERT_TRUE(Load(Write("t.stl", text), out, l));
-    ASSERT_EQ(out.size(), 2);
-    EXPECT_EQ(out[0].vertices[2], QVector3D(0, 1, 0));
-    EXPECT_EQ(out[1].vertices[0], QVector3D(0, 0, 3));
-    EXPECT_EQ(out[1].normal, QVector3D(0, 0, 1));
 }
 
 TEST_F(StlFiles, RefusedFilesNameTheFileAndTheProblem)

@@ -61,7 +61,11 @@ protected:
 
 TEST_F(SlcImport, RecordsFollowTheWholeSamplingTable)
 {
-    const QVector<Record> records{{0.05f, {Square(0, 0, 10, 10)}}, {0.1f, {Square(0, 0, 10, 10)}}};
+    // The last record's outlines are thinned (the mid point goes) and closed;
+    // two points leave nothing.
+    const QPolygonF withMidPoint({QPointF(0, 0), QPointF(5, 0), QPointF(10, 0), QPointF(10, 10), QPointF(0, 10)});
+    const QPolygonF twoPoints(QVector<QPointF>{QPointF(1, 1), QPointF(2, 3)});
+    const QVector<Record> records{{0.05f, {Square(0, 0, 10, 10)}}, {0.1f, {withMidPoint, twoPoints}}};
     ASSERT_EQ(Read(Slc(1, records)), 0);
     const SliceLayers one = m_scene.m_modelSliceLayers;
     EXPECT_FLOAT_EQ(m_scene.m_fLayerThick, 0.05f); // a scene thickness of 0 takes the file's
@@ -76,25 +80,14 @@ TEST_F(SlcImport, RecordsFollowTheWholeSamplingTable)
 
     ASSERT_EQ(one.size(), 2);
     ASSERT_EQ(one[0].size(), 1);
+    ASSERT_EQ(one[1].size(), 2);
+    EXPECT_EQ(one[1][0], one[0][0]);
+    EXPECT_TRUE(one[1][1].isEmpty());
     // Centre (5, 5) mm onto the build maximum (48, 27) mm at 20 px/mm.
     EXPECT_EQ(one[0][0][0], QPointF(860, 440));
     EXPECT_EQ(one[0][0][2], QPointF(1060, 640));
     EXPECT_EQ(m_scene.m_sliceMinPt, QPointF(860, 440));
     EXPECT_EQ(m_scene.m_sliceMaxPt, QPointF(1060, 640));
-}
-
-TEST_F(SlcImport, OutlinesAreThinnedAndClosed)
-{
-    const QPolygonF withMidPoint({QPointF(0, 0), QPointF(5, 0), QPointF(10, 0), QPointF(10, 10), QPointF(0, 10)});
-    const QPolygonF twoPoints(QVector<QPointF>{QPointF(1, 1), QPointF(2, 3)});
-    ASSERT_EQ(Read(Slc(1, {{0.05f, {withMidPoint, twoPoints}}})), 0);
-    ASSERT_EQ(m_scene.m_modelSliceLayers.size(), 1);
-    const Layer& layer = m_scene.m_modelSliceLayers[0];
-    ASSERT_EQ(layer.size(), 2);
-    EXPECT_EQ(layer[0].size(), 5); // four corners, closed
-    EXPECT_EQ(layer[0].first(), layer[0].last());
-    EXPECT_FALSE(layer[0].contains(QPointF(20 * (5 - 5 + 48), 20 * (0 - 5 + 27))));
-    EXPECT_TRUE(layer[1].isEmpty());
 }
 
 TEST_F(SlcImport, DamagedFilesAreReportedWithoutHangingOrAllocating)
