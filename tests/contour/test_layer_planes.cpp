@@ -1,5 +1,5 @@
 #include "contour/slicegeometry.h"
-#include "model_fixture.h"
+#include "sliced.h"
 
 #include <gtest/gtest.h>
 #include <cmath>
@@ -39,32 +39,11 @@ TEST(LayerPlanes, HeightsFollowTheTruncatedGrid)
     EXPECT_LE(LayerPlanes::Heights(0.001f, 1e30f, 0.0f).size(), LayerPlanes::kMaxPlanes);
 }
 
-TEST(LayerPlanes, SlicerReportsCountAndParameters)
-{
-    auto model = ModelOf(testmesh::Cube(1.0f));
-    model->CountShells();
-    ShellLayerContours out;
-    QVector<float> z;
-    EXPECT_EQ(model->SilceMeshXX(out, z, 0.05f, 1.0f, 0.0f), 20);
-    EXPECT_EQ(model->m_nLayerCount, 20);
-    EXPECT_EQ(z.size(), 20);
-    EXPECT_FLOAT_EQ(model->m_fLayerThick, 0.05f);
-    EXPECT_FLOAT_EQ(model->m_fSliceTop, 1.0f);
-    EXPECT_FLOAT_EQ(model->m_fSliceBase, 0.0f);
-    ASSERT_EQ(out.size(), 1);
-    EXPECT_EQ(out[0].size(), 20);
-}
-
 TEST(LayerPlanes, VertexHeightsAreRoundedToTheMicronGrid)
 {
-    QVector<VSLTriangle3D> tris = testmesh::Box({0, 0, -1.2f}, {1, 1, 1.2345f});
-    auto model = ModelOf(tris);
-    model->CountShells();
-    ShellLayerContours out;
-    QVector<float> z;
-    model->SilceMeshXX(out, z, 0.05f, 2.0f, 0.0f);
+    const Sliced s = Slice(testmesh::Box({0, 0, -1.2f}, {1, 1, 1.2345f}), 0.05f, 2.0f);
     bool sawTop = false, sawBottom = false;
-    for (const MyVertex& v : model->m_mesh.vert) {
+    for (const MyVertex& v : s.model->m_mesh.vert) {
         sawTop = sawTop || v.p.Z() == 1.235f;
         sawBottom = sawBottom || v.p.Z() == -1.199f;
     }

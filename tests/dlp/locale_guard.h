@@ -2,7 +2,6 @@
 
 #include <QLocale>
 
-#include <clocale>
 #include <locale>
 #include <string>
 
@@ -26,26 +25,26 @@ private:
     QLocale previousQt_;
 };
 
-// Number punctuation of a German desktop: decimal comma, '.' groups thousands.
-struct GermanPunct : std::numpunct<char> {
-    char do_decimal_point() const override { return ','; }
-    char do_thousands_sep() const override { return '.'; }
+// Number punctuation with thousands grouping: German (1.234.567,5) or English (1,234,567.5).
+struct GroupedPunct : std::numpunct<char> {
+    explicit GroupedPunct(char point) : point_(point) {}
+    char do_decimal_point() const override { return point_; }
+    char do_thousands_sep() const override { return point_ == ',' ? '.' : ','; }
     std::string do_grouping() const override { return "\3"; }
+    char point_;
 };
 
-// English with thousands grouping: 1234567 -> 1,234,567.
-struct GroupedEnglishPunct : std::numpunct<char> {
-    char do_decimal_point() const override { return '.'; }
-    char do_thousands_sep() const override { return ','; }
-    std::string do_grouping() const override { return "\3"; }
+// The desktops a job is written on: plain, German, grouped English.
+struct NumberLocale {
+    const char* name;
+    char point; // 0: the classic locale
+    QLocale::Language language;
+    QLocale::Country country;
+    std::locale make() const { return point ? std::locale(std::locale::classic(), new GroupedPunct(point)) : std::locale::classic(); }
 };
 
-inline std::locale germanLocale()
-{
-    return std::locale(std::locale::classic(), new GermanPunct);
-}
-
-inline std::locale groupedEnglishLocale()
-{
-    return std::locale(std::locale::classic(), new GroupedEnglishPunct);
-}
+inline const NumberLocale kNumberLocales[] = {
+    {"classic", 0, QLocale::C, QLocale::AnyCountry},
+    {"German", ',', QLocale::German, QLocale::Germany},
+    {"grouped English", '.', QLocale::English, QLocale::UnitedStates},
+};

@@ -10,23 +10,7 @@ using DLP::GCodeFile;
 
 namespace {
 
-void writeRaw(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(f.write(bytes), bytes.size());
-}
-
-QByteArray readRaw(const QString& path)
-{
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::ReadOnly));
-    return f.readAll();
-}
-
 using Lines = std::vector<std::string>;
-
-} // namespace
 
 TEST(GCodeFile, SaveAndLoadKeepEveryByte)
 {
@@ -34,35 +18,29 @@ TEST(GCodeFile, SaveAndLoadKeepEveryByte)
     const QString path = dir.filePath("job.gcode");
     const std::string text = std::string("M219\r\nG92 Y0\nG1 Z0.05 F30\r\n;(end)") + '\0' + "x";
     ASSERT_TRUE(GCodeFile(text).Save(path.toStdString()));
-    EXPECT_EQ(readRaw(path), QByteArray(text.data(), int(text.size())));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray(text.data(), int(text.size())));
     GCodeFile in;
     ASSERT_TRUE(in.Load(path.toStdString()));
     EXPECT_EQ(in.text, text);
     EXPECT_EQ(in.getLines(), (Lines{"M219\r", "G92 Y0", "G1 Z0.05 F30\r"})); // unterminated last line dropped
-}
 
-TEST(GCodeFile, FailedLoadKeepsText)
-{
-    QTemporaryDir dir;
-    GCodeFile file("previous");
-    EXPECT_FALSE(file.Load(dir.filePath("missing.gcode").toStdString()));
-    EXPECT_EQ(file.text, "previous");
-    EXPECT_FALSE(file.Save(dir.filePath("missing/dir/x.gcode").toStdString()));
-}
+    // Lines are filled once: a later load leaves them until cleared.
+    ASSERT_TRUE(GCodeFile("new1\nnew2\n").Save(path.toStdString()));
+    ASSERT_TRUE(in.Load(path.toStdString()));
+    EXPECT_EQ(in.getLines().size(), 3u);
+    in.clearfile();
+    EXPECT_TRUE(in.text.empty());
+    ASSERT_TRUE(in.Load(path.toStdString()));
+    EXPECT_EQ(in.getLines(), (Lines{"new1", "new2"}));
+    in.GenerateLines(); // appends
+    EXPECT_EQ(in.lines, (Lines{"new1", "new2", "new1", "new2"}));
 
-TEST(GCodeFile, LoadLeavesLinesUntilCleared)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath("job.gcode");
-    writeRaw(path, "new1\nnew2\n");
-    GCodeFile file("old\n");
-    EXPECT_EQ(file.getLines(), Lines{"old"});
-    ASSERT_TRUE(file.Load(path.toStdString()));
-    EXPECT_EQ(file.getLines(), Lines{"old"}); // lines are filled once
-    file.clearfile();
-    EXPECT_TRUE(file.text.empty());
-    ASSERT_TRUE(file.Load(path.toStdString()));
-    EXPECT_EQ(file.getLines(), (Lines{"new1", "new2"}));
+    // A failed load keeps the text.
+    EXPECT_FALSE(in.Load(dir.filePath("missing.gcode").toStdString()));
+    EXPECT_EQ(in.text, "new1\nnew2\n");
+    EXPECT_FALSE(in.Save(dir.filePath("missing/dir/x.gcode").toStdString()));
 }
 
 TEST(GCodeFile, LinesEndAtLineFeeds)
@@ -86,10 +64,4 @@ TEST(GCodeFile, LinesEndAtLineFeeds)
     GCodeFile::split(text, delims, nullptr); // no output: nothing happens
 }
 
-TEST(GCodeFile, GenerateLinesAppends)
-{
-    GCodeFile file("x\ny\n");
-    file.GenerateLines();
-    file.GenerateLines();
-    EXPECT_EQ(file.lines, (Lines{"x", "y", "x", "y"}));
-}
+} // namespace

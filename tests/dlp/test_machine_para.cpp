@@ -12,13 +12,13 @@ namespace {
 struct Slot {
     int index;
     const char* name;
-    std::function<void(SliceBuildConfig&, int)> set; // stores a value derived from the seed
+    std::function<float(SliceBuildConfig&, double)> set; // returns what the field holds
 };
 
 template <typename T>
 Slot slot(int index, const char* name, T SliceBuildConfig::*field)
 {
-    return {index, name, [field](SliceBuildConfig& c, int seed) { c.*field = static_cast<T>(seed); }};
+    return {index, name, [field](SliceBuildConfig& c, double v) { return float(c.*field = static_cast<T>(v)); }};
 }
 
 // Where each configuration field must land in the 136-byte block.
@@ -57,31 +57,20 @@ float floatAt(const ST_MachinePara& para, int index)
 
 } // namespace
 
+// Distinct fractional values: a float field passed through an int shows.
 TEST(MachinePara, EveryFieldAtItsIndex)
 {
     const std::vector<Slot> slots = layout();
     ASSERT_EQ(slots.size(), 34u);
     SliceBuildConfig c;
+    std::vector<float> held;
     for (const Slot& s : slots)
-        s.set(c, 1000 + 7 * s.index); // distinct whole values survive int and float fields alike
+        held.push_back(s.set(c, 1000.25 + 7 * s.index));
     c.PlateLayers = 99999; // not carried
     const ST_MachinePara para = DLP::machineParaFrom(c);
     for (const Slot& s : slots)
-        EXPECT_EQ(floatAt(para, s.index), float(1000 + 7 * s.index)) << s.name;
+        EXPECT_EQ(floatAt(para, s.index), held[s.index]) << s.name;
+    EXPECT_EQ(held[4], 1028.25f); // SliceThickness is a float
     for (int i = 0; i < 34; ++i)
         EXPECT_EQ(DLP::machineParaValues(para)[i], floatAt(para, i));
-}
-
-TEST(MachinePara, FractionalFloatsAreCopiedExactly)
-{
-    SliceBuildConfig c;
-    c.SliceThickness = 0.05f;
-    c.TiltNearDistance2 = 0.2f;
-    c.DotsPermmX = 21.164021f;
-    const ST_MachinePara para = DLP::machineParaFrom(c);
-    EXPECT_EQ(floatAt(para, 4), 0.05f);
-    EXPECT_EQ(floatAt(para, 24), 0.2f);
-    EXPECT_EQ(floatAt(para, 0), 21.164021f);
-    EXPECT_EQ(floatAt(para, 30), 200.0f); // MachineHeight, not the machine's ZSize
-    EXPECT_EQ(floatAt(para, 29), 1001.0f);
 }

@@ -52,55 +52,31 @@ protected:
 
 } // namespace
 
-TEST_F(SceneSlicing, CubeGivesTheExactPixelSquare)
+TEST_F(SceneSlicing, CubeGivesTheExactPixelSquareBehindThePlateLayers)
 {
     ASSERT_TRUE(Add(testmesh::Cube(10.f), "cube.stl", QVector3D(-5, -5, 0)));
-    ASSERT_EQ(Slice(1921, 1080, 10.5f, 0.05f), 200);
+    ASSERT_EQ(Slice(1921, 1080, 10.5f, 0.05f, 3), 203);
     const SliceLayers& layers = scene.m_modelSliceLayers;
-    ASSERT_EQ(layers.size(), 200);
-    for (int L : {0, 99, 199}) {
+    ASSERT_EQ(layers.size(), 203);
+    EXPECT_EQ(scene.m_nPlateLayers, 3);
+    // -5 mm -> -5000 um -> -5000 * 10.5 / 1000 + 1921 / 2 (= 960) px.
+    const QRectF square(QPointF(907.5, 487.5), QPointF(1012.5, 592.5));
+    const QPolygonF plate(QVector<QPointF>{square.topLeft(), square.topRight(), square.bottomRight(), square.bottomLeft()});
+    for (int L = 0; L < 3; ++L)
+        EXPECT_EQ(layers[L], QVector<QPolygonF>{plate}) << L;
+    for (int L : {3, 102, 202}) {
         ASSERT_EQ(layers[L].size(), 1) << L;
         const QPolygonF& p = layers[L][0];
         // One closed shell passes unchanged: one point per crossed face plus
         // the start point again.
         EXPECT_EQ(p.size(), 9);
-        // -5 mm -> -5000 um -> -5000 * 10.5 / 1000 + 1921 / 2 (= 960) px.
-        const QRectF box = p.boundingRect();
-        EXPECT_EQ(box.left(), 907.5);
-        EXPECT_EQ(box.right(), 1012.5);
-        EXPECT_EQ(box.top(), 487.5);
-        EXPECT_EQ(box.bottom(), 592.5);
+        EXPECT_EQ(p.boundingRect(), square);
         for (const QPointF& q : p)
             EXPECT_TRUE(q.x() == 907.5 || q.x() == 1012.5 || q.y() == 487.5 || q.y() == 592.5);
         EXPECT_NEAR(std::abs(Area(p)), 105.0 * 105.0, 1e-6);
     }
-    EXPECT_EQ(scene.m_sliceMinPt, QPointF(907.5, 487.5));
-    EXPECT_EQ(scene.m_sliceMaxPt, QPointF(1012.5, 592.5));
-}
-
-TEST_F(SceneSlicing, ListIsAsLongAsTheHighestInstance)
-{
-    ASSERT_TRUE(Add(testmesh::Cube(5.f), "low.stl", QVector3D(-20, -2.5f, 0)));
-    ASSERT_TRUE(Add(testmesh::Cube(10.f), "high.stl", QVector3D(5, -5, 0)));
-    ASSERT_EQ(Slice(2000, 1000, 10.f, 0.1f), 100);
-    EXPECT_EQ(scene.m_modelSliceLayers[10].size(), 2);
-    EXPECT_EQ(scene.m_modelSliceLayers[49].size(), 2);
-    EXPECT_EQ(scene.m_modelSliceLayers[50].size(), 1);
-    EXPECT_EQ(scene.m_modelSliceLayers[99].size(), 1);
-}
-
-TEST_F(SceneSlicing, PlateLayersGoInFrontWithTheExtent)
-{
-    ASSERT_TRUE(Add(testmesh::Cube(10.f), "cube.stl", QVector3D(-5, -5, 0)));
-    ASSERT_EQ(Slice(2000, 1000, 10.f, 0.1f, 3), 103);
-    const SliceLayers& layers = scene.m_modelSliceLayers;
-    const QPolygonF rect(QVector<QPointF>{QPointF(950, 450), QPointF(1050, 450), QPointF(1050, 550), QPointF(950, 550)});
-    for (int L = 0; L < 3; ++L) {
-        ASSERT_EQ(layers[L].size(), 1);
-        EXPECT_EQ(layers[L][0], rect);
-    }
-    EXPECT_EQ(layers[3][0].size(), 9);
-    EXPECT_EQ(scene.m_nPlateLayers, 3);
+    EXPECT_EQ(scene.m_sliceMinPt, square.topLeft());
+    EXPECT_EQ(scene.m_sliceMaxPt, square.bottomRight());
 }
 
 TEST_F(SceneSlicing, OverlappingInstancesPrintTheirUnion)
@@ -169,15 +145,8 @@ TEST_F(SceneSlicing, SupportsAreCutAndUnitedIncludingTheFoot)
     EXPECT_EQ(layers[30].size(), 1) << "2.9501 is below the column top; 3.0501 is not";
     EXPECT_FALSE(Lit(layers[30], columnPx));
     EXPECT_FALSE(Lit(layers[0], QPointF(900, 500))) << "deleted records add nothing";
-}
 
-TEST_F(SceneSlicing, SupportsFlagOffIgnoresTheMap)
-{
-    VSLModelPainter* p = Add(testmesh::Cube(10.f), "cube.stl", QVector3D(-5, -5, 0));
-    ASSERT_TRUE(p);
-    DLP_Support column;
-    column.cones = {{vcg::Point3f(10, 0, 3), vcg::Point3f(10, 0, 0), vcg::Point3f(0.5f, 0.5f, 0)}};
-    p->m_supportMap.insert(SupportKey(-3000, 1), column);
+    p->m_bHasSupports = false; // the flag off ignores the map
     ASSERT_EQ(Slice(2000, 1000, 10.f, 0.1f), 100);
     EXPECT_EQ(scene.m_modelSliceLayers[0].size(), 1);
 }

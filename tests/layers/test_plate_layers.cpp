@@ -6,6 +6,7 @@
 
 namespace {
 
+// Layer i holds one triangle starting at (i, 0).
 SliceLayers Sliced(int count)
 {
     SliceLayers layers;
@@ -14,22 +15,32 @@ SliceLayers Sliced(int count)
     return layers;
 }
 
-} // namespace
-
-TEST(PlateLayers, ExtentRectangleInFront)
+// The stored count is what was really applied; the plate layers go in front,
+// removals take the first layers.
+TEST(PlateLayers, InsertOrRemoveAtTheFrontAndStoreWhatWasApplied)
 {
-    SliceLayers layers = Sliced(120);
-    int plate = 0;
-    layers::AddPlateLayers(layers, plate, QPointF(900, 400), QPointF(100, 50), 3);
-    EXPECT_EQ(plate, 3);
-    ASSERT_EQ(layers.size(), 123);
+    const int cap = layers::kMaxPlateLayers;
+    const struct {
+        int layersBefore, n, storedCount, layersAfter;
+    } cases[] = {
+        {120, 3, 3, 123},        {1, cap, cap, cap + 1}, {1, cap + 1, cap, cap + 1}, {1, INT_MAX, cap, cap + 1},
+        {4, -2, -2, 2},          {3, -10, -3, 0},        {0, INT_MIN, 0, 0},         {4, 0, 0, 4},
+    };
     const QPolygonF rect(QVector<QPointF>{QPointF(100, 50), QPointF(900, 50), QPointF(900, 400), QPointF(100, 400)});
-    for (int i = 0; i < 3; ++i) {
-        ASSERT_EQ(layers[i].size(), 1);
-        EXPECT_EQ(layers[i][0], rect);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.layersBefore << " layers, n " << c.n);
+        SliceLayers list = Sliced(c.layersBefore);
+        int stored = 12345;
+        layers::AddPlateLayers(list, stored, QPointF(900, 400), QPointF(100, 50), c.n);
+        EXPECT_EQ(stored, c.storedCount);
+        ASSERT_EQ(list.size(), c.layersAfter);
+        const int plate = std::max(0, c.storedCount);
+        for (int i = 0; i < std::min(plate, 3); ++i)
+            EXPECT_EQ(list[i], QVector<QPolygonF>{rect}) << i;
+        const int firstSliced = std::max(0, -c.storedCount);
+        for (int i = plate; i < list.size(); ++i)
+            ASSERT_EQ(list[i][0][0], QPointF(firstSliced + i - plate, 0)) << i;
     }
-    EXPECT_EQ(layers[3][0][0], QPointF(0, 0));
-    EXPECT_EQ(layers[122][0][0], QPointF(119, 0));
 }
 
 TEST(PlateLayers, NothingSlicedGivesTheResetRectangle)
@@ -38,47 +49,7 @@ TEST(PlateLayers, NothingSlicedGivesTheResetRectangle)
     int plate = 0;
     layers::AddPlateLayers(layers, plate, QPointF(-1920, -1080), QPointF(1920, 1080), 1);
     const QPolygonF rect(QVector<QPointF>{QPointF(1920, 1080), QPointF(-1920, 1080), QPointF(-1920, -1080), QPointF(1920, -1080)});
-    ASSERT_EQ(layers.size(), 1);
-    EXPECT_EQ(layers[0][0], rect);
+    EXPECT_EQ(layers, SliceLayers({{rect}}));
 }
 
-TEST(PlateLayers, EarlierCopiesKeepTheirData)
-{
-    SliceLayers layers = Sliced(2);
-    const SliceLayers copy = layers;
-    int plate = 0;
-    layers::AddPlateLayers(layers, plate, QPointF(1, 1), QPointF(0, 0), 2);
-    EXPECT_EQ(copy.size(), 2);
-    EXPECT_EQ(layers.size(), 4);
-}
-
-TEST(PlateLayers, NegativeCountRemovesAndIsClamped)
-{
-    SliceLayers layers = Sliced(5);
-    int plate = 7;
-    layers::AddPlateLayers(layers, plate, QPointF(1, 1), QPointF(0, 0), -2);
-    EXPECT_EQ(plate, -2);
-    ASSERT_EQ(layers.size(), 3);
-    EXPECT_EQ(layers[0][0][0], QPointF(2, 0));
-    layers::AddPlateLayers(layers, plate, QPointF(1, 1), QPointF(0, 0), -10);
-    EXPECT_TRUE(layers.isEmpty());
-    layers::AddPlateLayers(layers, plate, QPointF(1, 1), QPointF(0, 0), INT_MIN);
-    EXPECT_TRUE(layers.isEmpty());
-}
-
-TEST(PlateLayers, ZeroChangesNothingButTheCount)
-{
-    SliceLayers layers = Sliced(4);
-    int plate = 3;
-    layers::AddPlateLayers(layers, plate, QPointF(1, 1), QPointF(0, 0), 0);
-    EXPECT_EQ(plate, 0);
-    EXPECT_EQ(layers, Sliced(4));
-}
-
-TEST(PlateLayers, HugeCountIsBounded)
-{
-    SliceLayers layers = Sliced(1);
-    int plate = 0;
-    layers::AddPlateLayers(layers, plate, QPointF(1, 1), QPointF(0, 0), INT_MAX);
-    EXPECT_EQ(layers.size(), layers::kMaxPlateLayers + 1);
-}
+} // namespace

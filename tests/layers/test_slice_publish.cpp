@@ -36,21 +36,6 @@ struct Scene {
 
 } // namespace
 
-TEST(SlicePublish, CubeOutlineMapsToExactPixels)
-{
-    // A 10 mm cube centred on the plate, 1921 x 1080 at 10.5 px/mm:
-    // the halves are 960 and 540 by integer division.
-    Scene s(1921, 1080, 10.5f, 10.5f);
-    s.Publish({Paths{Rect(-5000, -5000, 5000, 5000)}});
-    ASSERT_EQ(s.layers.size(), 1);
-    ASSERT_EQ(s.layers[0].size(), 1);
-    const QPolygonF expected(QVector<QPointF>{QPointF(907.5, 487.5), QPointF(1012.5, 487.5), QPointF(1012.5, 592.5),
-                             QPointF(907.5, 592.5)});
-    EXPECT_EQ(s.layers[0][0], expected);
-    EXPECT_EQ(s.maxPt, QPointF(1012.5, 592.5));
-    EXPECT_EQ(s.minPt, QPointF(907.5, 487.5));
-}
-
 TEST(SlicePublish, SinglePrecisionMapping)
 {
     Scene s(2560, 1440, 20.0f / 3.0f, 7.1f);
@@ -62,23 +47,24 @@ TEST(SlicePublish, SinglePrecisionMapping)
     EXPECT_EQ(p.y(), double(y));
 }
 
+// The list grows to the highest instance and never shrinks; disjoint
+// instances are appended unchanged, in publishing order; empty layers add
+// nothing, not even to the extent.
 TEST(SlicePublish, ListGrowsToTheHighestInstance)
 {
     Scene s(1000, 1000, 10.f, 10.f);
-    QVector<Paths> tall(5, Paths{Rect(0, 0, 1000, 1000)});
-    QVector<Paths> low(2, Paths{Rect(20000, 0, 21000, 1000)});
-    s.Publish(low);
-    s.Publish(tall);
+    s.Publish(QVector<Paths>(4));
+    EXPECT_EQ(s.layers, SliceLayers(4));
+    EXPECT_EQ(s.maxPt, QPointF(-1000, -1000));
+    s.Publish(QVector<Paths>(2, Paths{Rect(20000, 0, 21000, 1000)}));
+    s.Publish(QVector<Paths>(5, Paths{Rect(0, 0, 1000, 1000)}));
+    s.Publish(QVector<Paths>(3));
     ASSERT_EQ(s.layers.size(), 5);
-    EXPECT_EQ(s.layers[0].size(), 2);
-    EXPECT_EQ(s.layers[1].size(), 2);
-    EXPECT_EQ(s.layers[2].size(), 1);
-    EXPECT_EQ(s.layers[4].size(), 1);
-    // Disjoint instances are appended unchanged, in publishing order.
+    const int sizes[] = {2, 2, 1, 1, 1};
+    for (int L = 0; L < 5; ++L)
+        EXPECT_EQ(s.layers[L].size(), sizes[L]) << L;
     EXPECT_EQ(s.layers[0][0][0], QPointF(700, 500));
     EXPECT_EQ(s.layers[0][1][0], QPointF(500, 500));
-    s.Publish(QVector<Paths>(3));
-    EXPECT_EQ(s.layers.size(), 5) << "never shrinks";
 }
 
 TEST(SlicePublish, ExtentIgnoresPointsOutsideTheFrame)
@@ -91,21 +77,6 @@ TEST(SlicePublish, ExtentIgnoresPointsOutsideTheFrame)
     EXPECT_EQ(s.maxPt, QPointF(800, 800));
     s.Publish({Paths{Rect(55000, 0, 56000, 1000)}}); // 1050 px: beyond the frame
     EXPECT_EQ(s.maxPt.x(), 800);
-}
-
-TEST(SlicePublish, OverlappingInstancesPrintTheirUnion)
-{
-    Scene s(1000, 1000, 10.f, 10.f);
-    s.Publish({Paths{Rect(-10000, -10000, 10000, 10000)}});
-    s.Publish({Paths{Rect(0, 0, 20000, 20000)}});
-    const QVector<QPolygonF>& layer = s.layers[0];
-    EXPECT_TRUE(Lit(layer, QPointF(550, 550))) << "the overlap prints lit";
-    EXPECT_TRUE(Lit(layer, QPointF(450, 450)));
-    EXPECT_TRUE(Lit(layer, QPointF(650, 650)));
-    EXPECT_FALSE(Lit(layer, QPointF(650, 450)));
-    EXPECT_FALSE(Lit(layer, QPointF(450, 650)));
-    ASSERT_EQ(layer.size(), 1);
-    EXPECT_NEAR(std::abs(Area(layer[0])), 200.0 * 200.0 * 2 - 100.0 * 100.0, 1e-6);
 }
 
 TEST(SlicePublish, OverlapLeavesOtherInstancesUntouched)
@@ -129,14 +100,4 @@ TEST(SlicePublish, OverlapLeavesOtherInstancesUntouched)
     EXPECT_FALSE(Lit(layer, QPointF(1000 + 75, 1000))); // hole
     EXPECT_TRUE(Lit(layer, QPointF(1575, 1575)));  // the overlap
     EXPECT_TRUE(Lit(layer, QPointF(1625, 1625)));
-}
-
-TEST(SlicePublish, EmptyLayersAddNothing)
-{
-    Scene s(100, 100, 1.f, 1.f);
-    s.Publish(QVector<Paths>(4));
-    ASSERT_EQ(s.layers.size(), 4);
-    for (const auto& layer : s.layers)
-        EXPECT_TRUE(layer.isEmpty());
-    EXPECT_EQ(s.maxPt, QPointF(-100, -100));
 }

@@ -40,8 +40,6 @@ struct Cutter {
     explicit Cutter(QVector<float> z) : planes(std::move(z)) { layers::BuildColumnMesh(column); }
 };
 
-} // namespace
-
 // The layout itself is the support geometry's (tested there); the cut checks
 // a column it is handed and bounds its co-planar lookup.
 TEST(ColumnMesh, UsabilityAndBoundedCoplanarLookup)
@@ -154,36 +152,31 @@ TEST(SupportCut, UprightPrimitivesCutOnTheLayersTheyReach)
     }
 }
 
-TEST(SupportCut, SphereAtCentreAndAtPoles)
+// A sphere cut through its centre, with an unusable column mesh handed in (a
+// private one is built); a record puts its spheres before its cones.
+TEST(SupportCut, SphereCircleAndRecordOrder)
 {
-    const QVector<float> planes{1.f, 2.f, 3.f};
-    MyMesh column;
-    SupportCrossSections cut(planes, column); // unusable mesh: a private one is built
+    MyMesh unusable;
+    const QVector<float> planes{1.f, 2.f, 3.f}; // held by reference
+    SupportCrossSections cut(planes, unusable);
     cut.AddSphere(Sphere(Point3f(0.5f, 0, 2), 1.f));
     EXPECT_TRUE(cut.paths()[0].empty());
     EXPECT_TRUE(cut.paths()[2].empty());
     ASSERT_EQ(cut.paths()[1].size(), 1u);
     const Path& circle = cut.paths()[1][0];
     ASSERT_EQ(circle.size(), 16u);
-    EXPECT_EQ(circle[0].X, 1500);
-    EXPECT_EQ(circle[0].Y, 0);
-    EXPECT_EQ(circle[4].X, 500); // cos 90 deg in float is not exactly 0
-    EXPECT_EQ(circle[4].Y, 1000);
+    EXPECT_EQ(circle[0], IntPoint(1500, 0));
+    EXPECT_EQ(circle[4], IntPoint(500, 1000)); // cos 90 deg in float is not exactly 0
     EXPECT_LT(S(circle), 0);
-}
 
-TEST(SupportCut, RecordOrderSpheresThenCones)
-{
     Cutter c(Planes(0.05f, 5.f));
-    SupportCrossSections cut(c.planes, c.column);
-    cut.AddRecord(false, {Sphere(Point3f(5, 0, 1), 0.5f)}, {Cone(Point3f(0, 0, 3), 1, Point3f(0, 0, 0), 1)});
-    const Paths& layer = cut.paths()[20]; // 1.0251
+    SupportCrossSections record(c.planes, c.column);
+    record.AddRecord(false, {Sphere(Point3f(5, 0, 1), 0.5f)}, {Cone(Point3f(0, 0, 3), 1, Point3f(0, 0, 0), 1)});
+    const Paths& layer = record.paths()[20]; // 1.0251
     ASSERT_EQ(layer.size(), 2u);
     EXPECT_NEAR(Dist(layer[0][0], 5000, 0), 500, 2);
     EXPECT_NEAR(Dist(layer[1][0], 0, 0), 1000, 2);
 }
-
-namespace {
 
 // Distance of an outline point (at plane height z) from the axis line p1-p2.
 double AxisDistanceMm(const IntPoint& q, float z, Point3f p1, Point3f p2)
@@ -195,47 +188,31 @@ double AxisDistanceMm(const IntPoint& q, float z, Point3f p1, Point3f p2)
     return std::sqrt(std::max(0.0, px * px + py * py + pz * pz - along * along));
 }
 
-} // namespace
-
-TEST(SupportCut, TiltedCylinderConvexSixteenPointOutline)
-{
-    Cutter c(Planes(0.05f, 10.f));
-    const Point3f p1(0, 0, 5), p2(3, 0, 2); // 45 degrees
-    SupportCrossSections cut(c.planes, c.column);
-    cut.AddCone(Cone(p1, 0.5f, p2, 0.5f));
-    const int L = 70; // 3.5251, through the middle
-    ASSERT_EQ(cut.paths()[L].size(), 1u);
-    const Path& e = cut.paths()[L][0];
-    ASSERT_EQ(e.size(), 16u);
-    EXPECT_LT(S(e), 0);
-    for (size_t i = 0; i < e.size(); ++i) {
-        const IntPoint& a = e[i];
-        const IntPoint& b = e[(i + 1) % e.size()];
-        const IntPoint& d = e[(i + 2) % e.size()];
-        const qint64 cross = (b.X - a.X) * (d.Y - b.Y) - (b.Y - a.Y) * (d.X - b.X);
-        EXPECT_GT(cross, 0) << "convex, counter-clockwise at " << i;
-        EXPECT_NEAR(AxisDistanceMm(a, c.planes[L], p1, p2), 0.5, 0.01);
-    }
-    // Ellipse of semi-axes 0.5 and 0.5 / cos 45: the 16-gon is within 3 % of it.
-    const double area = -double(S(e)) / 2.0 / 1e6;
-    EXPECT_NEAR(area, M_PI * 0.5 * 0.5 * std::sqrt(2.0), 0.03 * M_PI * 0.35);
-}
-
-TEST(SupportCut, TiltedCutThroughEndDiscFollowsTheChord)
+// A column at 45 degrees: through the middle a convex 16-gon on the cylinder;
+// through the upper end disc the cut follows the chord (no point on a spoke
+// inside the disc); above it nothing.
+TEST(SupportCut, TiltedCylinderOutlines)
 {
     Cutter c(Planes(0.05f, 10.f));
     const Point3f p1(0, 0, 5), p2(3, 0, 2);
     SupportCrossSections cut(c.planes, c.column);
     cut.AddCone(Cone(p1, 0.5f, p2, 0.5f));
-    const int L = 97; // 4.8751: crosses the upper end disc
-    ASSERT_EQ(cut.paths()[L].size(), 1u);
-    const Path& e = cut.paths()[L][0];
-    EXPECT_LT(S(e), 0);
-    EXPECT_GE(e.size(), 3u);
-    // Every point lies on the rim or the side; none on a spoke inside the disc.
-    for (const IntPoint& q : e)
-        EXPECT_GT(AxisDistanceMm(q, c.planes[L], p1, p2), 0.5 * 0.98 - 0.002);
-    // Above the disc nothing remains.
+    for (int L : {70, 97}) { // 3.5251 and 4.8751
+        ASSERT_EQ(cut.paths()[L].size(), 1u) << L;
+        const Path& e = cut.paths()[L][0];
+        EXPECT_LT(S(e), 0);
+        for (const IntPoint& q : e)
+            EXPECT_GT(AxisDistanceMm(q, c.planes[L], p1, p2), 0.5 * 0.98 - 0.002) << L;
+    }
+    const Path& e = cut.paths()[70][0];
+    ASSERT_EQ(e.size(), 16u);
+    for (size_t i = 0; i < e.size(); ++i) {
+        const IntPoint &a = e[i], &b = e[(i + 1) % e.size()], &d = e[(i + 2) % e.size()];
+        EXPECT_GT((b.X - a.X) * (d.Y - b.Y) - (b.Y - a.Y) * (d.X - b.X), 0) << "convex, counter-clockwise at " << i;
+        EXPECT_NEAR(AxisDistanceMm(a, c.planes[70], p1, p2), 0.5, 0.01);
+    }
+    // Ellipse of semi-axes 0.5 and 0.5 / cos 45: the 16-gon is within 3 % of it.
+    EXPECT_NEAR(-double(S(e)) / 2.0 / 1e6, M_PI * 0.5 * 0.5 * std::sqrt(2.0), 0.03 * M_PI * 0.35);
     EXPECT_TRUE(cut.paths()[108].empty()); // 5.4251 > 5 + 0.354
 }
 
@@ -253,3 +230,5 @@ TEST(SupportCut, UpwardAxisAndTakePaths)
     EXPECT_LT(S(taken[40][0]), 0);
     EXPECT_TRUE(cut.paths()[40].empty());
 }
+
+} // namespace

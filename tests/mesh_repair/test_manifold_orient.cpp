@@ -40,18 +40,6 @@ TEST(CheckRepairManifold, FourFacesOnAnEdgePairOppositeDirections)
     EXPECT_EQ(model->CheckRepairNormal(), 0);
 }
 
-TEST(CheckRepairManifold, OddFansAreRefused)
-{
-    auto three = ModelOf(testmesh::ThreeFacesOnOneEdge() + testmesh::Cube(1.f, {5, 5, 5}));
-    three->CheckHoles();
-    EXPECT_EQ(three->CheckRepairManifold(), -3);
-    EXPECT_FALSE(three->m_bManifold);
-    // Ten faces on one edge: the walk stops at nine entries.
-    auto ten = ModelOf(FacesOnOneEdge(10));
-    ten->CheckHoles();
-    EXPECT_EQ(ten->CheckRepairManifold(), -3);
-}
-
 TEST(CheckRepairManifold, EightFacesOnOneEdgeAreMended)
 {
     auto model = ModelOf(FacesOnOneEdge(8));
@@ -64,21 +52,6 @@ TEST(CheckRepairManifold, EightFacesOnOneEdgeAreMended)
             const uint32_t g = m.face[f].ff[e];
             EXPECT_EQ(m.face[g].ff[m.face[f].ffi[e]], f);
         }
-    // All eight running the edge one way cannot be paired: refused, and the
-    // walk over the half-detached fan still ends.
-    auto sameWay = ModelOf(FacesOnOneEdge(8, false));
-    sameWay->CheckHoles();
-    EXPECT_LT(sameWay->CheckRepairManifold(), 0);
-}
-
-TEST(CheckRepairManifold, RefusalsBeforeTouchingTheMesh)
-{
-    auto small = ModelOf({testmesh::Tri({0, 0, 0}, {1, 0, 0}, {0, 1, 0}), testmesh::Tri({0, 0, 0}, {0, 1, 0}, {0, 0, 1})});
-    small->CheckHoles();
-    EXPECT_EQ(small->CheckRepairManifold(), -1);
-    auto unchecked = ModelOf(testmesh::Cube());
-    EXPECT_EQ(unchecked->CheckRepairManifold(), -2); // CheckHoles not run
-    EXPECT_FALSE(unchecked->m_bManifold);
 }
 
 TEST(CheckRepairNormal, FlippedFaceIsTurnedAndFirstFaceKept)
@@ -97,18 +70,35 @@ TEST(CheckRepairNormal, FlippedFaceIsTurnedAndFirstFaceKept)
         EXPECT_EQ(model->m_mesh.face[0].v[k], first.v[k]);
 }
 
-TEST(CheckRepairNormal, Refusals)
+TEST(MeshRepair, Refusals)
 {
     QVector<VSLTriangle3D> open = testmesh::Cube();
     open.remove(0);
-    auto holed = ModelOf(open);
-    holed->CheckHoles();
-    EXPECT_EQ(holed->CheckRepairNormal(), -2);
-    auto cube = ModelOf(testmesh::Cube());
-    cube->CheckHoles();
-    EXPECT_EQ(cube->CheckRepairNormal(), -3);
-    auto tiny = ModelOf({testmesh::Tri({0, 0, 0}, {1, 0, 0}, {0, 1, 0})});
-    EXPECT_EQ(tiny->CheckRepairNormal(), -1);
+    const VSLTriangle3D lone = testmesh::Tri({0, 0, 0}, {1, 0, 0}, {0, 1, 0});
+    const struct {
+        const char* name;
+        QVector<VSLTriangle3D> tris;
+        bool checkHoles, normal; // CheckHoles run first; CheckRepairNormal, else CheckRepairManifold
+        int result;
+    } cases[] = {
+        {"two faces", {lone, testmesh::Tri({0, 0, 0}, {0, 1, 0}, {0, 0, 1})}, true, false, -1},
+        {"holes not checked", testmesh::Cube(), false, false, -2},
+        {"three faces on an edge", testmesh::ThreeFacesOnOneEdge() + testmesh::Cube(1.f, {5, 5, 5}), true, false, -3},
+        {"ten faces on an edge: the walk stops at nine", FacesOnOneEdge(10), true, false, -3},
+        // All eight running the edge one way cannot be paired; the walk over
+        // the half-detached fan still ends.
+        {"eight faces one way", FacesOnOneEdge(8, false), true, false, -3},
+        {"normals: one face", {lone}, false, true, -1},
+        {"normals: holes", open, true, true, -2},
+        {"normals: manifold not checked", testmesh::Cube(), true, true, -3},
+    };
+    for (const auto& c : cases) {
+        auto model = ModelOf(c.tris);
+        if (c.checkHoles)
+            model->CheckHoles();
+        EXPECT_EQ(c.normal ? model->CheckRepairNormal() : model->CheckRepairManifold(), c.result) << c.name;
+        EXPECT_FALSE(model->m_bManifold) << c.name;
+    }
 }
 
 TEST(OrientCoherently, MoebiusStripIsNotOrientable)

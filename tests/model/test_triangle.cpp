@@ -3,23 +3,17 @@
 
 #include <gtest/gtest.h>
 
-TEST(Triangle, DefaultIsZeroAndDegenerateNormalStaysZero)
-{
-    VSLTriangle3D t;
-    t.UpdateNormal();
-    EXPECT_EQ(t.normal, QVector3D());
-    EXPECT_EQ(t.maxBound, QVector3D());
-}
-
-TEST(Triangle, BoundsFoldEveryCorner)
+TEST(Triangle, BoundsFoldEveryCornerAndADegenerateNormalStaysZero)
 {
     VSLTriangle3D t;
     t[0] = {1, 5, -2};
     t[1] = {3, 0, 4};
-    t[2] = {-1, 2, 2};
+    t[2] = {3, 0, 4};
     t.UpdateBound();
+    t.UpdateNormal();
     EXPECT_EQ(t.maxBound, QVector3D(3, 5, 4));
-    EXPECT_EQ(t.minBound, QVector3D(-1, 0, -2));
+    EXPECT_EQ(t.minBound, QVector3D(1, 0, -2));
+    EXPECT_EQ(t.normal, QVector3D());
 }
 
 TEST(Triangle, ConvertMovesCornersMapsNormalAndKeepsBounds)

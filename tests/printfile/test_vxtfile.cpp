@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
-#include <cmath>
 
 namespace {
 
@@ -19,17 +18,11 @@ ST_MachinePara makePara()
     return para;
 }
 
-QPolygonF square(double x0, double y0, double size)
-{
-    return QPolygonF({QPointF(x0, y0), QPointF(x0 + size, y0), QPointF(x0 + size, y0 + size), QPointF(x0, y0 + size)});
-}
-
 VSLTriangle3D triangle(float base)
 {
     VSLTriangle3D t;
-    t.vertices[0] = QVector3D(base, base + 1, base + 2);
-    t.vertices[1] = QVector3D(base + 3, base + 4, base + 5);
-    t.vertices[2] = QVector3D(base + 6, base + 7, base + 8);
+    for (int k = 0; k < 3; ++k)
+        t.vertices[k] = QVector3D(base + 3 * k, base + 3 * k + 1, base + 3 * k + 2);
     return t;
 }
 
@@ -40,14 +33,29 @@ Reader readFile(const QString& path)
     return Reader{file.readAll()};
 }
 
+std::vector<int32_t> ints(Reader& r, int n)
+{
+    std::vector<int32_t> out(n);
+    for (int32_t& v : out)
+        v = r.i32();
+    return out;
+}
+
+std::vector<float> floats(Reader& r, int n)
+{
+    std::vector<float> out(n);
+    for (float& v : out)
+        v = r.f32();
+    return out;
+}
+
 TEST(VxtFile, SectionTableAndSectionsAsLaidOut)
 {
     QTemporaryDir dir;
-    SliceLayers model = {{square(10, 10, 5)}, {QPolygonF({QPointF(-3.5, 2000), QPointF(5, 6), QPointF(2560, 1), QPointF(7, 8)})}};
-    SliceLayers support = {{QPolygonF({QPointF(-50, 3000), QPointF(1, 2), QPointF(3, 4)})}};
+    const QPolygonF square({QPointF(10, 10), QPointF(15, 10), QPointF(15, 15), QPointF(10, 15)});
     PrintJobInput input;
-    input.modelLayers = model;
-    input.supportLayers = support;
+    input.modelLayers = SliceLayers{{square}, {QPolygonF({QPointF(-3.5, 2000), QPointF(5, 6), QPointF(2560, 1), QPointF(7, 8)})}};
+    input.supportLayers = SliceLayers{{QPolygonF({QPointF(-50, 3000), QPointF(1, 2), QPointF(3, 4)})}};
     input.machineCode = 120;
     input.machineName = "Pellar120";
     input.preview = QImage(40, 30, QImage::Format_ARGB32);
@@ -65,90 +73,60 @@ TEST(VxtFile, SectionTableAndSectionsAsLaidOut)
 
     Reader r = readFile(path);
     EXPECT_EQ(r.bytes(8), QByteArray("Vexmor3D"));
-    EXPECT_EQ(r.i32(), 1);
-    EXPECT_EQ(r.i32(), 1);
-    EXPECT_EQ(r.i32(), 1);
-    EXPECT_EQ(r.i32(), 0);
-    EXPECT_EQ(r.i32(), 10);
-    int32_t table[20];
-    for (int32_t& t : table)
-        t = r.i32();
-    EXPECT_EQ(r.pos, 108);
+    EXPECT_EQ(ints(r, 5), std::vector<int32_t>({1, 1, 1, 0, 10}));
+    const std::vector<int32_t> table = ints(r, 20);
+    EXPECT_EQ(std::vector<int32_t>(table.begin() + 10, table.end()), std::vector<int32_t>(10, 0));
 
     // Section 1: parameters.
     EXPECT_EQ(table[0], 1);
+    ASSERT_EQ(table[1] * 4, r.pos);
     EXPECT_EQ(table[1], 27);
     EXPECT_EQ(r.i32(), 34);
-    for (int i = 0; i < 34; ++i)
-        EXPECT_EQ(r.f32(), DLP::machineParaValues(para)[i]);
+    EXPECT_EQ(floats(r, 34), std::vector<float>(DLP::machineParaValues(para), DLP::machineParaValues(para) + 34));
 
     // Section 2: PNG with padding to a word.
     EXPECT_EQ(table[2], 2);
-    EXPECT_EQ(table[3], 62);
-    ASSERT_EQ(r.pos, 62 * 4);
+    ASSERT_EQ(table[3] * 4, r.pos);
     const int32_t n = r.i32();
-    const QByteArray png = r.bytes(n);
-    QImage decoded;
-    ASSERT_TRUE(decoded.loadFromData(png, "PNG"));
-    EXPECT_EQ(decoded.size(), QSize(12, 16));
+    QImage png;
+    ASSERT_TRUE(png.loadFromData(r.bytes(n), "PNG"));
+    EXPECT_EQ(png.size(), QSize(12, 16));
     EXPECT_EQ(r.bytes((4 - n % 4) % 4), QByteArray((4 - n % 4) % 4, '\0'));
 
     // Section 3: 200 x 150 pixel preview, two RGB565 pixels per word.
     EXPECT_EQ(table[4], 3);
-    EXPECT_EQ(table[5], 63 + (n + 3) / 4);
-    ASSERT_EQ(r.pos, table[5] * 4);
-    EXPECT_EQ(r.i32(), 15000);
-    EXPECT_EQ(r.i32(), 200);
-    EXPECT_EQ(r.i32(), 150);
-    EXPECT_EQ(r.i32(), 1);
-    EXPECT_EQ(r.i32(), 37); // 150 * 50 / 200 = 37.5
+    ASSERT_EQ(table[5] * 4, r.pos);
+    EXPECT_EQ(ints(r, 5), std::vector<int32_t>({15000, 200, 150, 1, 37})); // 150 * 50 / 200 = 37.5
     for (int i = 0; i < 15000; ++i)
         ASSERT_EQ(r.u32(), 0xF800F800u);
 
     // Section 4: layers; layer 0 has a support triangle after its model square.
+    // Model points are clamped to the frame, support points not.
     EXPECT_EQ(table[6], 4);
-    EXPECT_EQ(table[7], table[5] + 15005);
-    ASSERT_EQ(r.pos, table[7] * 4);
-    EXPECT_EQ(r.i32(), 2);
-    EXPECT_EQ(r.i32(), 16); // 9 + 7 words
-    EXPECT_EQ(r.i32(), 16);
-    EXPECT_EQ(r.i32(), 25);
-    EXPECT_EQ(r.i32(), 4);
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(r.f32(), float(model[0][0][i].x()));
-        EXPECT_EQ(r.f32(), float(model[0][0][i].y()));
-    }
+    ASSERT_EQ(table[7] * 4, r.pos);
+    EXPECT_EQ(ints(r, 5), std::vector<int32_t>({2, 16, 16, 25, 4})); // 9 + 7 words, then the square
+    EXPECT_EQ(floats(r, 8), std::vector<float>({10, 10, 15, 10, 15, 15, 10, 15}));
     EXPECT_EQ(r.i32(), 3);
-    EXPECT_EQ(r.f32(), -50.0f); // support points are not clamped
-    EXPECT_EQ(r.f32(), 3000.0f);
-    r.bytes(16);
+    EXPECT_EQ(floats(r, 6), std::vector<float>({-50, 3000, 1, 2, 3, 4}));
     EXPECT_EQ(r.i32(), 4);
-    EXPECT_EQ(r.f32(), 0.0f); // model point clamped to the frame
-    EXPECT_EQ(r.f32(), 1440.0f);
-    r.bytes(24);
+    EXPECT_EQ(floats(r, 8), std::vector<float>({0, 1440, 5, 6, 2560, 1, 7, 8}));
 
     // Section 5: triangles, then the trailer.
     EXPECT_EQ(table[8], 5);
-    EXPECT_EQ(table[9], table[7] + 2 + 2 + 25);
-    ASSERT_EQ(r.pos, table[9] * 4);
-    for (float base : {1.0f, 100.0f})
-        for (int k = 0; k < 9; ++k)
-            EXPECT_EQ(r.f32(), base + k);
-    EXPECT_EQ(r.f32(), 2.0f);
-    EXPECT_EQ(r.f32(), 2.0f);
-    EXPECT_EQ(r.f32(), 0.0f);
+    ASSERT_EQ(table[9] * 4, r.pos);
+    const std::vector<float> corners = floats(r, 18);
+    for (int k = 0; k < 18; ++k)
+        EXPECT_EQ(corners[k], (k < 9 ? 1.0f : 100.0f) + k % 9);
+    EXPECT_EQ(floats(r, 3), std::vector<float>({2, 2, 0}));
     EXPECT_TRUE(r.ok);
     EXPECT_TRUE(r.atEnd());
-    for (int i = 10; i < 20; ++i)
-        EXPECT_EQ(table[i], 0);
 }
 
 TEST(VxtFile, EmptySceneOtherPrinterHasNoPixelPreview)
 {
     QTemporaryDir dir;
-    SliceLayers model;
     PrintJobInput input;
-    input.modelLayers = model;
+    input.modelLayers = SliceLayers();
     input.machineName = "Pellar300";
     input.preview = QImage(40, 30, QImage::Format_ARGB32);
     input.preview.fill(0xFFFFFFFF);
@@ -159,36 +137,20 @@ TEST(VxtFile, EmptySceneOtherPrinterHasNoPixelPreview)
 
     Reader r = readFile(path + "300");
     r.pos = 28;
-    int32_t table[20];
-    for (int32_t& t : table)
-        t = r.i32();
+    const std::vector<int32_t> table = ints(r, 20);
     EXPECT_EQ(table[5], 63); // no PNG: N = 0
     EXPECT_EQ(table[7], 68); // five words, P = 0
     EXPECT_EQ(table[9], 70); // L and -1 only
     r.pos = 63 * 4;
-    EXPECT_EQ(r.i32(), 0);
-    EXPECT_EQ(r.i32(), 0);
-    EXPECT_EQ(r.i32(), 0);
-    EXPECT_EQ(r.i32(), 1);
-    EXPECT_EQ(r.i32(), 0);
-    EXPECT_EQ(r.i32(), 0);
-    EXPECT_EQ(r.i32(), -1);
-    EXPECT_EQ(r.f32(), 0.0f);
-    EXPECT_EQ(r.f32(), 0.0f);
-    EXPECT_EQ(r.f32(), 0.0f);
+    EXPECT_EQ(ints(r, 7), std::vector<int32_t>({0, 0, 0, 1, 0, 0, -1}));
+    EXPECT_EQ(floats(r, 3), std::vector<float>({0, 0, 0}));
     EXPECT_TRUE(r.ok);
     EXPECT_TRUE(r.atEnd());
-}
 
-TEST(VxtFile, UnwritableDestinationFailsAndLeavesNoFile)
-{
-    QTemporaryDir dir;
-    SliceLayers model = {{square(1, 1, 2)}};
-    PrintJobInput input;
-    input.modelLayers = model;
-    const QString path = dir.filePath("nope/job.vxt");
-    EXPECT_EQ(PrintFile::generatePrintableData_VXT(input, makePara(), path), PrintFileOpenFailed);
-    EXPECT_FALSE(QFileInfo::exists(path));
+    // An unwritable destination fails and leaves no file.
+    const QString missing = dir.filePath("nope/job.vxt");
+    EXPECT_EQ(PrintFile::generatePrintableData_VXT(input, makePara(), missing), PrintFileOpenFailed);
+    EXPECT_FALSE(QFileInfo::exists(missing));
 }
 
 } // namespace

@@ -47,13 +47,6 @@ TEST_F(Triangulation, EveryThirdLayerGivesWallsAndPointTripleCaps)
             top = std::max(top, t.maxBound.z());
         EXPECT_FLOAT_EQ(top, c.topZ) << c.name;
     }
-    // Caps of a layer follow the next converted layer's walls.
-    VSLModel3D::m_vT.clear();
-    m_model.ConvertPolygonToTriangles({{square}, {}, {}, {pair}}, 0.5f);
-    ASSERT_EQ(VSLModel3D::m_vT.size(), 8 + 2 + 4);
-    EXPECT_FLOAT_EQ(VSLModel3D::m_vT[8].minBound.z(), 1.5f);  // layer 3's wall
-    EXPECT_FLOAT_EQ(VSLModel3D::m_vT[10].maxBound.z(), 0.f);  // layer 0's cap at z0
-    EXPECT_FLOAT_EQ(VSLModel3D::m_vT[11].minBound.z(), 0.5f); // and at z1
 }
 
 // The all-float file read back as floats.
@@ -78,22 +71,19 @@ protected:
     ST_MachinePara m_para{};
 };
 
-TEST_F(LegacyExport, EmptySceneHasTheFixedBlocksOnly)
+TEST_F(LegacyExport, FixedBlocksThenLayersClampingModelPointsNotSupportPointsThenTheCounts)
 {
-    const QString path = m_dir.filePath("empty.dat");
-    ASSERT_EQ(m_scene.generatePrintableData1(m_para, path), 0);
-    const QVector<float> v = Floats(path);
-    ASSERT_EQ(v.size(), 1025 + 1025 + 153601 + 1 + 3);
-    EXPECT_EQ(v[0], 1024.f);
-    EXPECT_EQ(v[1], 9.2f);
-    EXPECT_EQ(v[4], 999988.25f);
-    EXPECT_EQ(v[1025], 1024.f);
-    EXPECT_EQ(v[2050], 153600.f);
-    EXPECT_EQ(v.mid(v.size() - 4), QVector<float>({0, 0, 0, 0}));
-}
+    const QString empty = m_dir.filePath("empty.dat");
+    ASSERT_EQ(m_scene.generatePrintableData1(m_para, empty), 0);
+    const QVector<float> e = Floats(empty);
+    ASSERT_EQ(e.size(), 1025 + 1025 + 153601 + 1 + 3);
+    EXPECT_EQ(e[0], 1024.f);
+    EXPECT_EQ(e[1], 9.2f);
+    EXPECT_EQ(e[4], 999988.25f);
+    EXPECT_EQ(e[1025], 1024.f);
+    EXPECT_EQ(e[2050], 153600.f);
+    EXPECT_EQ(e.mid(e.size() - 4), QVector<float>({0, 0, 0, 0}));
 
-TEST_F(LegacyExport, LayersClampModelPointsNotSupportPointsAndEndWithTheCounts)
-{
     m_scene.m_nXResolution = 100;
     m_scene.m_nYResolution = 50;
     m_para.DotsPermmX = 7;
@@ -111,13 +101,10 @@ TEST_F(LegacyExport, LayersClampModelPointsNotSupportPointsAndEndWithTheCounts)
     EXPECT_EQ(v.mid(v.size() - 3), QVector<float>({2, 0, 5}));
     EXPECT_EQ(v.size(), block4 + 3 + 13 + 3);
     EXPECT_EQ(m_scene.m_nPrintLayerCount, 2);
-}
 
-TEST_F(LegacyExport, UnwritablePathGivesAnErrorAndNoFile)
-{
-    const QString path = m_dir.filePath("missing/x.dat");
-    EXPECT_NE(m_scene.generatePrintableData1(m_para, path), 0);
-    EXPECT_FALSE(QFile::exists(path));
+    const QString missing = m_dir.filePath("missing/x.dat");
+    EXPECT_NE(m_scene.generatePrintableData1(m_para, missing), 0);
+    EXPECT_FALSE(QFile::exists(missing));
     EXPECT_FALSE(m_scene.saveSvg(1, m_dir.filePath("missing"), "x", 10, 10));
 }
 

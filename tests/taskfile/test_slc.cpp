@@ -48,14 +48,7 @@ QPolygonF Square(double x0, double y0, double w, double h)
 
 class SlcImport : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        m_scene.m_fnSlcThicknessNotice = [this](QString const& text) { m_notices << text; };
-        m_scene.m_fnSlcScaleQuestion = [this] {
-            ++m_questions;
-            return m_answerYes;
-        };
-    }
+    void SetUp() override { m_scene.m_fnSlcScaleQuestion = [] { return false; }; }
     int Read(const QByteArray& bytes)
     {
         const QString path = m_dir.filePath("in.slc");
@@ -64,14 +57,15 @@ protected:
     }
     QTemporaryDir m_dir;
     VSL3DScene m_scene;
-    QStringList m_notices;
-    int m_questions = 0;
-    bool m_answerYes = false;
 };
 
 TEST_F(SlcImport, RecordsFollowTheWholeSamplingTable)
 {
-    const QVector<Record> records{{0.05f, {Square(0, 0, 10, 10)}}, {0.1f, {Square(0, 0, 10, 10)}}};
+    // The last record's outlines are thinned (the mid point goes) and closed;
+    // two points leave nothing.
+    const QPolygonF withMidPoint({QPointF(0, 0), QPointF(5, 0), QPointF(10, 0), QPointF(10, 10), QPointF(0, 10)});
+    const QPolygonF twoPoints(QVector<QPointF>{QPointF(1, 1), QPointF(2, 3)});
+    const QVector<Record> records{{0.05f, {Square(0, 0, 10, 10)}}, {0.1f, {withMidPoint, twoPoints}}};
     ASSERT_EQ(Read(Slc(1, records)), 0);
     const SliceLayers one = m_scene.m_modelSliceLayers;
     EXPECT_FLOAT_EQ(m_scene.m_fLayerThick, 0.05f); // a scene thickness of 0 takes the file's
@@ -86,49 +80,14 @@ TEST_F(SlcImport, RecordsFollowTheWholeSamplingTable)
 
     ASSERT_EQ(one.size(), 2);
     ASSERT_EQ(one[0].size(), 1);
+    ASSERT_EQ(one[1].size(), 2);
+    EXPECT_EQ(one[1][0], one[0][0]);
+    EXPECT_TRUE(one[1][1].isEmpty());
     // Centre (5, 5) mm onto the build maximum (48, 27) mm at 20 px/mm.
     EXPECT_EQ(one[0][0][0], QPointF(860, 440));
     EXPECT_EQ(one[0][0][2], QPointF(1060, 640));
     EXPECT_EQ(m_scene.m_sliceMinPt, QPointF(860, 440));
     EXPECT_EQ(m_scene.m_sliceMaxPt, QPointF(1060, 640));
-}
-
-TEST_F(SlcImport, OutlinesAreThinnedAndClosed)
-{
-    const QPolygonF withMidPoint({QPointF(0, 0), QPointF(5, 0), QPointF(10, 0), QPointF(10, 10), QPointF(0, 10)});
-    const QPolygonF twoPoints(QVector<QPointF>{QPointF(1, 1), QPointF(2, 3)});
-    ASSERT_EQ(Read(Slc(1, {{0.05f, {withMidPoint, twoPoints}}})), 0);
-    ASSERT_EQ(m_scene.m_modelSliceLayers.size(), 1);
-    const Layer& layer = m_scene.m_modelSliceLayers[0];
-    ASSERT_EQ(layer.size(), 2);
-    EXPECT_EQ(layer[0].size(), 5); // four corners, closed
-    EXPECT_EQ(layer[0].first(), layer[0].last());
-    EXPECT_FALSE(layer[0].contains(QPointF(20 * (5 - 5 + 48), 20 * (0 - 5 + 27))));
-    EXPECT_TRUE(layer[1].isEmpty());
-}
-
-TEST_F(SlcImport, ThicknessMismatchAndDeclinedScalingChangeNothing)
-{
-    m_scene.m_fLayerThick = 0.1f;
-    EXPECT_EQ(Read(Slc(1, {{0.05f, {Square(0, 0, 10, 10)}}})), -2);
-    EXPECT_EQ(m_notices, QStringList({"Laythick Error:0.1!=0.05"}));
-    EXPECT_TRUE(m_scene.m_modelSliceLayers.isEmpty());
-
-    m_scene.m_fLayerThick = 0.05f;
-    const QByteArray wide = Slc(1, {{0.05f, {Square(-100, 0, 200, 20)}}});
-    EXPECT_EQ(Read(wide), -1);
-    EXPECT_EQ(m_questions, 1);
-    EXPECT_TRUE(m_scene.m_modelSliceLayers.isEmpty());
-
-    m_answerYes = true;
-    ASSERT_EQ(Read(wide), 0);
-    // Scaled by 96 / 200 about the outline centre: the frame's width exactly, centred.
-    const QPolygonF& p = m_scene.m_modelSliceLayers[0][0];
-    EXPECT_NEAR(p[0].x(), 0, 1e-3);
-    EXPECT_NEAR(p[1].x(), 1920, 1e-3);
-    EXPECT_NEAR((p[0].y() + p[2].y()) / 2, 540, 1e-3);
-    EXPECT_NEAR(m_scene.m_sliceMinPt.x(), 0, 1e-3);
-    EXPECT_NEAR(m_scene.m_sliceMaxPt.x(), 1920, 1e-3);
 }
 
 TEST_F(SlcImport, DamagedFilesAreReportedWithoutHangingOrAllocating)
@@ -158,7 +117,9 @@ TEST_F(SlcImport, DamagedFilesAreReportedWithoutHangingOrAllocating)
     EXPECT_EQ(m_scene.readSlcFile(m_dir.filePath("missing.slc"), nullptr), -3);
 }
 
-TEST(SlcMessageBoxes, WithoutPromptsTheFramelessBoxesAskAndDefaultToNo)
+// Without prompts set, frameless boxes ask and default to No; a declined
+// scaling or a thickness mismatch change nothing.
+TEST(SlcImportPrompts, OutOfRangeScalesOnlyWhenAllowedAndThicknessMustMatch)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("wide.slc");
@@ -169,12 +130,25 @@ TEST(SlcMessageBoxes, WithoutPromptsTheFramelessBoxesAskAndDefaultToNo)
         EXPECT_EQ(scene.readSlcFile(path, nullptr), -1);
         EXPECT_EQ(answers.texts, QStringList({"SLC data is out of range"}));
         EXPECT_EQ(answers.defaults, QList<QMessageBox::StandardButton>({QMessageBox::No}));
+        EXPECT_TRUE(scene.m_modelSliceLayers.isEmpty());
     }
-    scene.m_fLayerThick = 0.25f;
-    ModalAnswers answers;
-    EXPECT_EQ(scene.readSlcFile(path, nullptr), -2);
-    EXPECT_EQ(answers.texts, QStringList({"Laythick Error:0.25!=0.05"}));
-    EXPECT_TRUE(scene.m_modelSliceLayers.isEmpty());
+    {
+        scene.m_fLayerThick = 0.25f;
+        ModalAnswers answers;
+        EXPECT_EQ(scene.readSlcFile(path, nullptr), -2);
+        EXPECT_EQ(answers.texts, QStringList({"Laythick Error:0.25!=0.05"}));
+        EXPECT_TRUE(scene.m_modelSliceLayers.isEmpty());
+    }
+    scene.m_fLayerThick = 0.05f;
+    scene.m_fnSlcScaleQuestion = [] { return true; };
+    ASSERT_EQ(scene.readSlcFile(path, nullptr), 0);
+    // Scaled by 96 / 200 about the outline centre: the frame's width exactly, centred.
+    const QPolygonF& p = scene.m_modelSliceLayers[0][0];
+    EXPECT_NEAR(p[0].x(), 0, 1e-3);
+    EXPECT_NEAR(p[1].x(), 1920, 1e-3);
+    EXPECT_NEAR((p[0].y() + p[2].y()) / 2, 540, 1e-3);
+    EXPECT_NEAR(scene.m_sliceMinPt.x(), 0, 1e-3);
+    EXPECT_NEAR(scene.m_sliceMaxPt.x(), 1920, 1e-3);
 }
 
 TEST(SlcNames, SuffixIsCaseSensitiveAndFoundAnywhere)

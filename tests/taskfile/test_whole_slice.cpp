@@ -31,6 +31,9 @@ std::unique_ptr<VSLModel3D> Checked(const QVector<VSLTriangle3D>& tris, float th
     return m;
 }
 
+// Refusals come in order and change nothing (the earlier plane at 7 and its
+// two outlines stay); one layer's worth of height gives one plane just above
+// half a layer.
 TEST(WholeMeshSlicer, RefusalCodesComeInOrderAndChangeNothing)
 {
     const struct {
@@ -39,14 +42,18 @@ TEST(WholeMeshSlicer, RefusalCodesComeInOrderAndChangeNothing)
         float thick, top;
         bool noHoles, manifold;
         int code;
+        float z;
+        size_t outlines;
     } cases[] = {
-        {"extra triangle first", true, -0.1f, 10, false, false, -1},
-        {"negative thickness", false, -0.1f, 10, false, false, -2},
-        {"base + thickness above top", false, 0.1f, 0.05f, true, true, -2},
-        {"holes flag", false, 0.1f, 10, false, false, -3},
-        {"manifold flag", false, 0.1f, 10, true, false, -4},
+        {"extra triangle first", true, -0.1f, 10, false, false, -1, 7.f, 2},
+        {"negative thickness", false, -0.1f, 10, false, false, -2, 7.f, 2},
+        {"base + thickness above top", false, 0.1f, 0.05f, true, true, -2, 7.f, 2},
+        {"holes flag", false, 0.1f, 10, false, false, -3, 7.f, 2},
+        {"manifold flag", false, 0.1f, 10, true, false, -4, 7.f, 2},
+        {"one layer", false, 0.1f, 0.1f, true, true, 1, 0.0501f, 1},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         auto m = Checked(testmesh::Cube(10.f), c.thick, c.top);
         m->m_bNoHoles = c.noHoles;
         m->m_bManifold = c.manifold;
@@ -55,22 +62,13 @@ TEST(WholeMeshSlicer, RefusalCodesComeInOrderAndChangeNothing)
         m->m_vLayerZ = {7.f};
         m->m_nLayerCount = 1;
         m->m_vModelContours = {ClipperLib::Paths(2)};
-        EXPECT_EQ(m->SliceModel(), c.code) << c.name;
-        EXPECT_EQ(m->m_vLayerZ, std::vector<float>({7.f})) << c.name;
-        EXPECT_EQ(m->m_nLayerCount, 1) << c.name;
-        EXPECT_EQ(m->m_vModelContours.size(), 1) << c.name;
-        EXPECT_EQ(m->m_vModelContours[0].size(), 2u) << c.name;
+        EXPECT_EQ(m->SliceModel(), c.code);
+        ASSERT_EQ(m->m_vLayerZ.size(), 1u);
+        EXPECT_FLOAT_EQ(m->m_vLayerZ[0], c.z);
+        EXPECT_EQ(m->m_nLayerCount, 1);
+        ASSERT_EQ(m->m_vModelContours.size(), 1);
+        EXPECT_EQ(m->m_vModelContours[0].size(), c.outlines);
     }
-}
-
-TEST(WholeMeshSlicer, OnePlaneJustAboveHalfALayer)
-{
-    auto m = Checked(testmesh::Cube(10.f), 0.1f, 0.1f);
-    ASSERT_TRUE(m->m_bNoHoles && m->m_bManifold);
-    ASSERT_EQ(m->SliceModel(), 1);
-    EXPECT_FLOAT_EQ(m->m_vLayerZ[0], 0.0501f);
-    ASSERT_EQ(m->m_vModelContours.size(), 1);
-    EXPECT_EQ(m->m_vModelContours[0].size(), 1u);
 }
 
 TEST(WholeMeshSlicer, OutlinesEqualTheShellSlicersAtTheSamePlanesWithEmptyPlanesKept)
@@ -107,19 +105,26 @@ protected:
     void SetUp() override
     {
         SceneFixture::SetUp();
-        m_scene.m_modelSliceLayers = {{QPolygonF({QPointF(1, 1), QPointF(2, 2), QPointF(1, 2)})}};
-        m_scene.m_supportSliceLayers = {{}, {}};
         m_scene.m_sliceMaxPt = QPointF(5, 6);
         m_scene.m_sliceMinPt = QPointF(1, 2);
         m_scene.m_nPrintLayerCount = 9;
     }
-    void ExpectUntouched(const char* why)
+    int Slice(float thickness = 0.5f) { return m_scene.SliceScene(thickness, "", "", 1920, 1080, 20, 20); }
+    // A failed slice emits its code and leaves the earlier results alone.
+    void ExpectFailure(float thickness, int code)
     {
-        EXPECT_EQ(m_scene.m_modelSliceLayers.size(), 1) << why;
-        EXPECT_EQ(m_scene.m_supportSliceLayers.size(), 2) << why;
-        EXPECT_EQ(m_scene.m_sliceMaxPt, QPointF(5, 6)) << why;
-        EXPECT_EQ(m_scene.m_sliceMinPt, QPointF(1, 2)) << why;
-        EXPECT_EQ(m_scene.m_nPrintLayerCount, 9) << why;
+        QSignalSpy ex(&m_scene, &VSL3DScene::signal_Exception);
+        m_scene.m_modelSliceLayers = {{QPolygonF({QPointF(1, 1), QPointF(2, 2), QPointF(1, 2)})}};
+        m_scene.m_supportSliceLayers = {{}, {}};
+        const int result = Slice(thickness);
+        EXPECT_TRUE(code == -8 ? result == 0 : result < 0) << result; // no layer: the count, 0
+        ASSERT_EQ(ex.count(), 1);
+        EXPECT_EQ(ex.takeFirst().at(0).toInt(), code);
+        EXPECT_EQ(m_scene.m_modelSliceLayers.size(), 1);
+        EXPECT_EQ(m_scene.m_supportSliceLayers.size(), 2);
+        EXPECT_EQ(m_scene.m_sliceMaxPt, QPointF(5, 6));
+        EXPECT_EQ(m_scene.m_sliceMinPt, QPointF(1, 2));
+        EXPECT_EQ(m_scene.m_nPrintLayerCount, 9);
     }
 };
 
@@ -128,48 +133,33 @@ TEST_F(WholePlateSlice, PlateWithoutSupportsGivesTheModelLayersAndEmptiesTheSupp
     ASSERT_TRUE(m_scene.AddModel(CenteredBox("a", 10, 10, 2)));
     ASSERT_TRUE(m_scene.AddModel(CenteredBox("a", 10, 10, 2)));
     ASSERT_TRUE(WaitUntilReady());
-    const int n = m_scene.SliceScene(0.5f, "", "", 1920, 1080, 20, 20);
-    ASSERT_EQ(n, 4);
+    m_scene.m_supportSliceLayers = {{}, {}};
+    ASSERT_EQ(Slice(), 4);
     EXPECT_EQ(m_scene.m_nPrintLayerCount, 4);
     EXPECT_TRUE(m_scene.m_supportSliceLayers.isEmpty());
     ASSERT_EQ(m_scene.m_modelSliceLayers.size(), 4);
     EXPECT_EQ(m_scene.m_modelSliceLayers[0].size(), 2); // two instances side by side
     // Extent: both boxes, 20 px/mm about the frame centre.
-    const QVector3D lo = m_scene.instances().first()->m_minBound, hi = m_scene.instances().last()->m_maxBound;
-    EXPECT_NEAR(m_scene.m_sliceMinPt.x(), std::min(lo.x(), m_scene.instances().last()->m_minBound.x()) * 20 + 960, 0.05);
-    EXPECT_NEAR(m_scene.m_sliceMaxPt.x(), std::max(hi.x(), m_scene.instances().first()->m_maxBound.x()) * 20 + 960, 0.05);
+    const VSLModelPainter *a = m_scene.instances().first(), *b = m_scene.instances().last();
+    EXPECT_NEAR(m_scene.m_sliceMinPt.x(), std::min(a->m_minBound.x(), b->m_minBound.x()) * 20 + 960, 0.05);
+    EXPECT_NEAR(m_scene.m_sliceMaxPt.x(), std::max(a->m_maxBound.x(), b->m_maxBound.x()) * 20 + 960, 0.05);
 }
 
 TEST_F(WholePlateSlice, EachFailureCodeIsEmittedAndLeavesTheResultsAlone)
 {
-    QSignalSpy ex(&m_scene, &VSL3DScene::signal_Exception);
-    // Empty plate: too few faces for the manifold check.
-    EXPECT_NE(m_scene.SliceScene(0.5f, "", "", 1920, 1080, 20, 20), 0);
-    ASSERT_EQ(ex.count(), 1);
-    EXPECT_EQ(ex.takeFirst().at(0).toInt(), -9);
-    ExpectUntouched("manifold");
-
+    ExpectFailure(0.5f, -9); // empty plate: too few faces for the manifold check
     // An open tube: its two 16-edge rims are beyond the hole filler.
     const QString tube = m_dir.filePath("tube.stl");
     ASSERT_TRUE(testmesh::WriteFile(tube, testmesh::BinaryStl(testmesh::OpenTube(5, 5, 16))));
     ASSERT_TRUE(m_scene.AddModel(tube));
     ASSERT_TRUE(WaitUntilReady());
-    EXPECT_LT(m_scene.SliceScene(0.5f, "", "", 1920, 1080, 20, 20), 0);
-    ASSERT_EQ(ex.count(), 1);
-    EXPECT_EQ(ex.takeFirst().at(0).toInt(), -10);
-    ExpectUntouched("holes");
-    m_scene.SetPickModelPainter(Last()->m_nNumber * 10);
+    ExpectFailure(0.5f, -10);
+    Select(Last());
     ASSERT_EQ(m_scene.RemoveSelectedModel(), SceneOp::Done);
-    m_scene.m_modelSliceLayers = {{QPolygonF()}};
-    m_scene.m_supportSliceLayers = {{}, {}};
-
     // A closed box but no plane: thickness 0.
     ASSERT_TRUE(m_scene.AddModel(CenteredBox("c", 4, 4, 2)));
     ASSERT_TRUE(WaitUntilReady());
-    EXPECT_EQ(m_scene.SliceScene(0.f, "", "", 1920, 1080, 20, 20), 0);
-    ASSERT_EQ(ex.count(), 1);
-    EXPECT_EQ(ex.takeFirst().at(0).toInt(), -8);
-    ExpectUntouched("no layer");
+    ExpectFailure(0.f, -8);
 }
 
 TEST_F(WholePlateSlice, PixelsUseIntegerHalvesAndModelPointsAreClampedSupportPointsNot)
