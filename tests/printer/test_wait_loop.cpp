@@ -43,13 +43,3 @@ TEST(WaitForText, LooksAndSleepsOfEachLoop)
     }
     MySerialPort::clearResponse();
 }
-
-TEST(WaitForText, PrintLoopReportsEveryHundredthMiss)
-{
-    MySerialPort::clearResponse();
-    std::vector<int> reported;
-    EXPECT_EQ(waitForText("ok", PrinterTimings().command, [](int) {}, [&](int look) { reported.push_back(look); }), -1);
-    ASSERT_EQ(reported.size(), 20u);
-    EXPECT_EQ(reported.front(), 0);
-    EXPECT_EQ(reported.back(), 1900);
-}

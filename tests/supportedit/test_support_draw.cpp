@@ -52,12 +52,6 @@ TEST_F(SupportEdit, SphereSupportsDrawnAndAClickAddsOnItsSurface)
     Release(onSphere);
     EXPECT_EQ(sphere->m_supportMap.size(), 10);
     EXPECT_NEAR((V(sphere->m_supportMap.first().point) - c).length(), 8.f, 0.3f);
-    // The lowest tip hangs below the sphere.
-    DLP_Support& lowest = sphere->m_supportMap.last();
-    ASSERT_PRED1(Magenta, At(Shot(), TipPixel(sphere, lowest)));
-    Click(TipPixel(sphere, lowest));
-    EXPECT_TRUE(lowest.isDeleted);
-    EXPECT_EQ(Deleted(sphere), 1);
 }
 
 TEST_F(SupportEdit, SupportsFollowAMoveAndStayAfterTheSliceBakesIt)
