@@ -70,16 +70,25 @@ protected:
     std::atomic<int> done{0};
 };
 
-// A clock that moves 1 ms per reading and by each sleep; log lines are kept
-// with the time they were written. Sleeps are real too, so the simulator's
-// answers arrive as they would.
-struct FakeClock {
-    std::mutex lock;
-    qint64 now = 1000;
-    std::vector<std::pair<QString, qint64>> logs;
-    std::vector<std::pair<int, qint64>> sleeps;  // length, and when it began
-    std::function<void()> afterSleep;
-
+// For its lifetime, a clock in the link's timings that moves 1 ms per reading
+// and by each sleep; log lines are kept with their time. Sleeps are real too,
+// so the simulator's answers arrive as they would.
+class FakeClock
+{
+public:
+    FakeClock() : m_timings(timings(this))
+    {
+        current() = this;
+        m_previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) {
+            std::lock_guard<std::mutex> l(current()->lock);
+            current()->logs.emplace_back(text, current()->now);
+        });
+    }
+    ~FakeClock()
+    {
+        qInstallMessageHandler(m_previous);
+        current() = nullptr;
+    }
     qint64 at(const QString& text)
     {
         std::lock_guard<std::mutex> l(lock);
@@ -88,49 +97,35 @@ struct FakeClock {
                 return e.second;
         return -1;
     }
+
+    std::mutex lock;
+    qint64 now = 1000;
+    std::vector<std::pair<QString, qint64>> logs;
+    std::vector<std::pair<int, qint64>> sleeps;  // length, and when it began
+    std::function<void()> afterSleep;
+
+private:
     static FakeClock*& current()
     {
         static FakeClock* clock = nullptr;
         return clock;
     }
-};
-
-// Puts the fake clock into the link's timings and takes the log lines.
-class FakeClockScope
-{
-public:
-    explicit FakeClockScope(FakeClock& clock) : m_timings(timings(clock))
-    {
-        FakeClock::current() = &clock;
-        m_previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) {
-            FakeClock* c = FakeClock::current();
-            std::lock_guard<std::mutex> l(c->lock);
-            c->logs.emplace_back(text, c->now);
-        });
-    }
-    ~FakeClockScope()
-    {
-        qInstallMessageHandler(m_previous);
-        FakeClock::current() = nullptr;
-    }
-
-private:
-    static PrinterTimings timings(FakeClock& clock)
+    static PrinterTimings timings(FakeClock* clock)
     {
         PrinterTimings t;
-        t.nowMs = [&clock] {
-            std::lock_guard<std::mutex> l(clock.lock);
-            return clock.now++;
+        t.nowMs = [clock] {
+            std::lock_guard<std::mutex> l(clock->lock);
+            return clock->now++;
         };
-        t.sleep = [&clock](int ms) {
+        t.sleep = [clock](int ms) {
             QThread::msleep(static_cast<unsigned long>(ms));
             {
-                std::lock_guard<std::mutex> l(clock.lock);
-                clock.sleeps.emplace_back(ms, clock.now);
-                clock.now += ms;
+                std::lock_guard<std::mutex> l(clock->lock);
+                clock->sleeps.emplace_back(ms, clock->now);
+                clock->now += ms;
             }
-            if (clock.afterSleep)
-                clock.afterSleep();
+            if (clock->afterSleep)
+                clock->afterSleep();
         };
         return t;
     }
@@ -229,10 +224,7 @@ TEST_F(PrintLoopTest, DelayEndsAtTheFirstPollPastItsLength)
 {
     connectPrinter();
     FakeClock clock;
-    {
-        FakeClockScope scope(clock);
-        play("G1 Z1\n;(<Delay> 1500 )\r\nG1 Z2\n");
-    }
+    play("G1 Z1\n;(<Delay> 1500 )\r\nG1 Z2\n");
     EXPECT_EQ(newBytes(), "G1 Z1\r\nG1 Z2\r\n");
     const qint64 start = clock.at("Delay start"), end = clock.at("Delay end");
     ASSERT_GE(start, 0);
@@ -261,10 +253,7 @@ TEST_F(PrintLoopTest, CancelDuringADelayEndsItAtOnce)
             runner->SetState(false, false);
         }
     };
-    {
-        FakeClockScope scope(clock);
-        play("G1 Z1\n;(<Delay> 100000 )\nG1 Z2\n");
-    }
+    play("G1 Z1\n;(<Delay> 100000 )\nG1 Z2\n");
     ASSERT_GE(cancelAt, 0);
     EXPECT_EQ(newBytes(), "G1 Z1\r\n" + kCancel);
     EXPECT_LE(clock.at("Print Cancell") - cancelAt, 2) << "the delay went on after the cancel";
