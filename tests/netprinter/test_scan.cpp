@@ -1,10 +1,14 @@
 #include "LoopbackGuard.h"
 #include "NetPrinterScan.h"
+#include "WebForm.h"
 #include "loopback_http.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QNetworkReply>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -16,22 +20,9 @@ struct LoopbackOnly : ::testing::Environment
 };
 const auto* const g_env = ::testing::AddGlobalTestEnvironment(new LoopbackOnly);
 
-QList<QHostAddress> addrs(const QStringList& texts)
-{
-    QList<QHostAddress> out;
-    for (const QString& t : texts)
-        out << QHostAddress(t);
-    return out;
-}
-
 TEST(NetPrinterAreas, AreasOfAddressList)
 {
-    struct Row
-    {
-        QStringList addresses;
-        QVector<QString> areas;
-    };
-    const Row rows[] = {
+    const std::pair<QStringList, QVector<QString>> rows[] = {
         {{"192.168.0.5"}, {"192.168.0.", "192.168.1."}},
         {{"10.0.255.7"}, {"10.0.255.", "10.0.254."}},
         {{"172.16.4.9"}, {"172.16.4.", "172.16.5.", "172.16.3."}},
@@ -40,91 +31,91 @@ TEST(NetPrinterAreas, AreasOfAddressList)
         {{"127.0.0.1"}, {"127.0.0.", "127.0.1."}},
         {{}, {}},
     };
-    for (const Row& r : rows) {
+    for (const auto& r : rows) {
+        QList<QHostAddress> addresses;
+        for (const QString& t : r.first)
+            addresses << QHostAddress(t);
         QVector<QString> areas{"kept."};
-        NetPrinterScan::ipAreasOf(addrs(r.addresses), areas);
-        EXPECT_EQ(areas, QVector<QString>{"kept."} + r.areas) << r.addresses.join(',').toStdString();
+        NetPrinterScan::ipAreasOf(addresses, areas);
+        EXPECT_EQ(areas, QVector<QString>{"kept."} + r.second) << r.first.join(',').toStdString();
     }
 }
 
-TEST(NetPrinterAreas, DefaultSourceAndPageUrls)
+TEST(NetPrinterEntries, NamesAddressesAndPageUrls)
 {
-    const NetScanSource d = NetScanSource::defaults();
-    EXPECT_EQ(d.fixedHosts, QStringList{"169.254.2.2"});
-    EXPECT_EQ(d.port, 80);
-    EXPECT_TRUE(bool(d.areas));  // never called here: it would scan real networks
-
-    NetPrinterScan scan;
-    scan.setSource({[] { return QVector<QString>(); }, {}, 80});
-    EXPECT_EQ(scan.pageUrl("127.0.0.37").toString(), "http://127.0.0.37");
-    scan.setSource({[] { return QVector<QString>(); }, {}, 8123});
-    EXPECT_EQ(scan.pageUrl("127.0.0.37").toString(), "http://127.0.0.37:8123");
-}
-
-TEST(NetPrinterEntries, NamesAndAddresses)
-{
-    const struct
-    {
-        QString name, clean;
-    } names[] = {
-        {"A1B2", "A1B2"},
-        {"ev=>10.9.9.9", "ev10.9.9.9"},
-        {"a==>>b", "ab"},
-        {"=\x01>x", "x"},
-        {"line\r\nbreak\ttab", "linebreaktab"},
-        {"打印机 1", "打印机 1"},
-        {"a=b>c", "a=b>c"},
+    const std::pair<QString, QString> names[] = {
+        {"A1B2", "A1B2"},  {"ev=>10.9.9.9", "ev10.9.9.9"},          {"a==>>b", "ab"},       {"=\x01>x", "x"},
+        {"a=b>c", "a=b>c"}, {"line\r\nbreak\ttab", "linebreaktab"}, {"打印机 1", "打印机 1"},
     };
     for (const auto& n : names)
-        EXPECT_EQ(NetPrinterScan::cleanName(n.name), n.clean) << n.name.toStdString();
+        EXPECT_EQ(NetPrinterScan::cleanName(n.first), n.second) << n.first.toStdString();
 
-    const struct
-    {
-        QString entry, address;
-    } entries[] = {
+    const std::pair<QString, QString> entries[] = {
         {"A1B2=>192.168.1.37", "192.168.1.37"},
         {"a=>b=>127.0.0.5", "b=>127.0.0.5"},
         {"=>127.0.0.9", "127.0.0.9"},
         {"X127.0.0.4", "127.0.0.4"},  // no "=>": from the second character
     };
     for (const auto& e : entries)
-        EXPECT_EQ(NetPrinterScan::entryAddress(e.entry), e.address) << e.entry.toStdString();
+        EXPECT_EQ(NetPrinterScan::entryAddress(e.first), e.second) << e.first.toStdString();
+
+    NetPrinterScan scan;
+    for (auto [port, url] : {std::pair<quint16, const char*>{80, "http://127.0.0.37"}, {8123, "http://127.0.0.37:8123"}}) {
+        scan.setSource({[] { return QVector<QString>(); }, {}, port});
+        EXPECT_EQ(scan.pageUrl("127.0.0.37").toString(), url);
+    }
 }
 
-TEST(LoopbackGuardTest, Hosts)
+TEST(LoopbackGuardTest, HostsAndSwitch)
 {
-    const struct
-    {
-        const char* url;
-        bool allowed;
-    } rows[] = {
-        {"http://127.0.0.1/x", true},     {"http://127.255.255.254:81/", true},
-        {"http://127.0.0.37", true},      {"http://128.0.0.1/", false},
+    const std::pair<const char*, bool> rows[] = {
+        {"http://127.0.0.1/x", true},       {"http://127.255.255.254:81/", true},
+        {"http://127.0.0.37", true},        {"http://128.0.0.1/", false},
         {"http://126.255.255.255/", false}, {"http://169.254.2.2/", false},
-        {"http://192.168.1.1/", false},   {"http://localhost/", false},
-        {"http://[::1]/", false},         {"http:///x", false},
-        {"https://example.org/", false},  {"ws://10.0.0.1:80/", false},
-        {"data:text/plain,hi", true},     {"qrc:/qtwebchannel/qwebchannel.js", true},
+        {"http://192.168.1.1/", false},     {"http://localhost/", false},
+        {"http://[::1]/", false},           {"http:///x", false},
+        {"https://example.org/", false},    {"ws://10.0.0.1:80/", false},
+        {"data:text/plain,hi", true},       {"qrc:/qtwebchannel/qwebchannel.js", true},
     };
     ASSERT_TRUE(LoopbackGuard::enabled());
     for (const auto& r : rows)
-        EXPECT_EQ(LoopbackGuard::allows(QUrl(r.url)), r.allowed) << r.url;
-}
+        EXPECT_EQ(LoopbackGuard::allows(QUrl(r.first)), r.second) << r.first;
 
-TEST(LoopbackGuardTest, EnvironmentSwitch)
-{
+    // The environment switches it on where code left it off.
     const QByteArray old = qgetenv("VEXMOR_LOOPBACK_ONLY");
     LoopbackGuard::setEnabled(false);
-    qputenv("VEXMOR_LOOPBACK_ONLY", "1");
-    EXPECT_TRUE(LoopbackGuard::enabled());
-    qputenv("VEXMOR_LOOPBACK_ONLY", "0");
-    EXPECT_FALSE(LoopbackGuard::enabled());
-    qunsetenv("VEXMOR_LOOPBACK_ONLY");
-    EXPECT_FALSE(LoopbackGuard::enabled());
+    for (auto [value, on] : {std::pair<const char*, bool>{"1", true}, {"0", false}, {nullptr, false}}) {
+        if (value)
+            qputenv("VEXMOR_LOOPBACK_ONLY", value);
+        else
+            qunsetenv("VEXMOR_LOOPBACK_ONLY");
+        EXPECT_EQ(LoopbackGuard::enabled(), on) << (value ? value : "unset");
+    }
     EXPECT_TRUE(LoopbackGuard::allows(QUrl("http://192.0.2.1/")));  // only asked, never sent
     LoopbackGuard::setEnabled(true);
-    EXPECT_TRUE(LoopbackGuard::enabled());
     qputenv("VEXMOR_LOOPBACK_ONLY", old);
+}
+
+TEST(DeleteDir, RemovesTheTreeButNoParentAndFollowsNoLink)
+{
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    const QString root = tmp.path(), cache = root + "/app/QtWebEngine/Default";
+    ASSERT_TRUE(QDir().mkpath(cache + "/Cache/index-dir"));
+    ASSERT_TRUE(QDir().mkpath(root + "/outside"));
+    for (const QString& file : {cache + "/Cookies", cache + "/.hidden", cache + "/Cache/index-dir/i", root + "/outside/keep"}) {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    ASSERT_TRUE(QFile::link(root + "/outside", cache + "/link-to-outside"));
+    ASSERT_TRUE(QFile::link(root + "/outside/keep", cache + "/link-to-file"));
+
+    EXPECT_TRUE(WebForm::deleteDir(cache));
+    EXPECT_FALSE(QFileInfo::exists(cache));
+    EXPECT_TRUE(QDir(root + "/app/QtWebEngine").exists());
+    EXPECT_TRUE(QFile::exists(root + "/outside/keep"));
+    EXPECT_FALSE(WebForm::deleteDir(QString()));
+    EXPECT_TRUE(WebForm::deleteDir(root + "/no-such-folder"));
 }
 
 // A scan of the area 127.0.0. on the servers' port, run until every request
@@ -132,12 +123,11 @@ TEST(LoopbackGuardTest, EnvironmentSwitch)
 class LoopbackScan : public ::testing::Test
 {
 protected:
-    void configure(quint16 port, const QStringList& fixed = {}, const QVector<QString>& areas = {"127.0.0."})
+    void run(quint16 port, const QStringList& fixed = {})
     {
-        scan.setSource({[areas] { return areas; }, fixed, port});
-    }
-    void run()
-    {
+        scan.setSource({[] { return QVector<QString>{"127.0.0."}; }, fixed, port});
+        lists.clear();
+        handled.clear();
         const int before = scan.requestCount();
         scan.start();
         const int sent = scan.requestCount() - before;
@@ -145,11 +135,8 @@ protected:
             << handled.count() << " of " << sent;
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
-    static QByteArray printerBody(const QByteArray& name)
-    {
-        // The name is the sixth '"'-field.
-        return "\"SN1\",\"Pellar120\",\"" + name + "\",\"ok\"";
-    }
+    // The name is the sixth '"'-field.
+    static QByteArray printerBody(const QByteArray& name) { return "\"SN1\",\"Pellar120\",\"" + name + "\",\"ok\""; }
 
     NetPrinterScan scan;
     QSignalSpy lists{&scan, &NetPrinterScan::signal_dev_list};
@@ -158,11 +145,7 @@ protected:
 
 TEST_F(LoopbackScan, BodiesThatMakeAnEntry)
 {
-    const struct
-    {
-        QByteArray body;
-        QString entry;  // empty: nothing listed
-    } rows[] = {
+    const std::pair<QByteArray, QString> rows[] = {  // entry empty: nothing listed
         {printerBody("Vat-7"), "Vat-7=>127.0.0.37"},
         {"a\"b\"c\"d\"e\"Name\"Pellar120", "Name=>127.0.0.37"},
         {"Pellar120\"\"\"\"\"\"", "=>127.0.0.37"},
@@ -174,22 +157,16 @@ TEST_F(LoopbackScan, BodiesThatMakeAnEntry)
         {"", ""},
     };
     for (const auto& r : rows) {
-        SCOPED_TRACE(r.body.toStdString());
+        SCOPED_TRACE(r.first.toStdString());
         LoopbackHttp server;
-        server.setPage(NetPrinterScan::requestPath, r.body);
+        server.setPage(NetPrinterScan::requestPath, r.first);
         ASSERT_TRUE(server.listen("127.0.0.37"));
-        configure(server.port());
-        lists.clear();
-        handled.clear();
-        run();
+        run(server.port());
         ASSERT_EQ(server.requests().size(), 1);
         EXPECT_TRUE(server.requests()[0].startsWith("GET /services/settings/update/snsid HTTP/1.1\r\n"));
-        const QVector<QString> want = r.entry.isEmpty() ? QVector<QString>() : QVector<QString>{r.entry};
+        const QVector<QString> want = r.second.isEmpty() ? QVector<QString>() : QVector<QString>{r.second};
         EXPECT_EQ(scan.deviceList(), want);
         EXPECT_EQ(lists.count(), want.size());
-        if (!want.isEmpty()) {
-            EXPECT_EQ(NetPrinterScan::entryAddress(scan.deviceList()[0]), "127.0.0.37");
-        }
         EXPECT_EQ(handled.count(), 256);
         // Every reply is released once handled.
         EXPECT_TRUE(scan.manager()->findChildren<QNetworkReply*>().isEmpty());
@@ -214,33 +191,26 @@ TEST_F(LoopbackScan, HostsThatPrefixEachOtherAreBothListed)
         one.setDelayMs(r.delay1);
         ten.setDelayMs(r.delay10);
         ASSERT_TRUE(listenAll({&one, &ten}, {"127.0.0.1", "127.0.0.10"}));
-        configure(one.port());
-        lists.clear();
-        handled.clear();
-        run();
+        run(one.port());
         EXPECT_EQ(scan.deviceList(), r.list);
         ASSERT_EQ(lists.count(), 2);
         EXPECT_EQ(lists.last().at(0).value<QVector<QString>>(), r.list);
     }
 }
 
-TEST_F(LoopbackScan, RepeatedHostKeepsOneEntryAndEmitsAgain)
+TEST_F(LoopbackScan, RepeatedHostKeepsOneEntryAndANewScanStartsEmpty)
 {
     LoopbackHttp server;
     server.setPage(NetPrinterScan::requestPath, printerBody("Twice"));
     ASSERT_TRUE(server.listen("127.0.0.37"));
-    configure(server.port(), {"127.0.0.37"});
-    run();
+    run(server.port(), {"127.0.0.37"});
     EXPECT_EQ(server.requests().size(), 2);
     EXPECT_EQ(scan.deviceList(), QVector<QString>{"Twice=>127.0.0.37"});
-    ASSERT_EQ(lists.count(), 2);
+    ASSERT_EQ(lists.count(), 2);  // emitted again
     EXPECT_EQ(lists[1].at(0).value<QVector<QString>>(), QVector<QString>{"Twice=>127.0.0.37"});
 
-    // A new scan starts from an empty list.
     server.setPage(NetPrinterScan::requestPath, "nothing here");
-    lists.clear();
-    handled.clear();
-    run();
+    run(server.port());
     EXPECT_TRUE(scan.deviceList().isEmpty());
     EXPECT_EQ(lists.count(), 0);
 }
@@ -256,7 +226,8 @@ TEST_F(LoopbackScan, GuardSendsNothingOutsideLoopback)
     printer.setPage(NetPrinterScan::requestPath, printerBody("Local"));
     ASSERT_TRUE(printer.listen("127.0.0.37"));
 
-    configure(printer.port(), {"169.254.2.2", "192.0.2.7", "localhost", "printer.example"}, {"192.0.2.", "10.0.0."});
+    scan.setSource({[] { return QVector<QString>{"192.0.2.", "10.0.0."}; },
+                    {"169.254.2.2", "192.0.2.7", "localhost", "printer.example"}, printer.port()});
     scan.start();
     QTest::qWait(300);
     EXPECT_EQ(scan.requestCount(), 0);
@@ -265,7 +236,7 @@ TEST_F(LoopbackScan, GuardSendsNothingOutsideLoopback)
     // Only the loopback host of a mixed source is asked, straight (no proxy
     // for it: the proxy answers 404 to everything).
     QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
-    configure(printer.port(), {"198.51.100.1", "127.0.0.37"}, {"203.0.113."});
+    scan.setSource({[] { return QVector<QString>{"203.0.113."}; }, {"198.51.100.1", "127.0.0.37"}, printer.port()});
     scan.start();
     ASSERT_TRUE(QTest::qWaitFor([&] { return handled.count() == 1; }, 10000));
     EXPECT_EQ(scan.requestCount(), 1);

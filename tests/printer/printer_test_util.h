@@ -8,8 +8,8 @@
 #include <QStringList>
 #include <QThread>
 
-// Collects the debug lines of the printer link while it lives (an inner
-// capture takes them from an outer one for its lifetime).
+// Collects the debug lines while it lives (an inner capture takes them from
+// an outer one for its lifetime).
 class LogCapture
 {
 public:
@@ -33,11 +33,8 @@ public:
         QMutexLocker locker(&lock());
         return m_lines;
     }
-    bool has(const QString& text) const
-    {
-        const QStringList all = lines();
-        return std::any_of(all.begin(), all.end(), [&](const QString& l) { return l.contains(text); });
-    }
+    bool has(const QString& text) const { return !lines().filter(text).isEmpty(); }
+    int count(const QString& line) const { return int(lines().count(line)); }
 
 private:
     static QMutex& lock()
@@ -85,10 +82,7 @@ inline bool waitForResponseSize(int n)
 {
     QElapsedTimer timer;
     timer.start();
-    while (MySerialPort::responseData().size() < n) {
-        if (timer.elapsed() > 5000)
-            return false;
+    while (MySerialPort::responseData().size() < n && timer.elapsed() < 5000)
         QThread::msleep(1);
-    }
-    return true;
+    return MySerialPort::responseData().size() >= n;
 }

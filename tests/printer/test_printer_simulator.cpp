@@ -76,29 +76,6 @@ TEST(PrinterSimulator, SplitsCommandsAsThePrinterSeesThem)
     }
 }
 
-TEST(PrinterSimulator, AnswersEachKindOfCommand)
-{
-    PrinterSimulator::Options options;
-    options.version = "FW 9";
-    options.homeAdjust = "X:1um Y:2um Z:3um";
-    PrinterSimulator sim(options);
-    ASSERT_TRUE(sim.ok()) << sim.error();
-    EXPECT_EQ(sim.replyTo("M900"), "FW 9\nok\n");
-    EXPECT_EQ(sim.replyTo("M231 "), "M231 X:1um Y:2um Z:3um\nexecok\n");
-    EXPECT_EQ(sim.replyTo("G1 Z1 F600"), "ok\n");
-    const std::string grid = PrinterSimulator::lightGridReply(PrinterSimulator::LightGrid{});
-    EXPECT_EQ(grid, "M701\nLight engine data\nBegin\n80\n1920\n1080\n3\n2\n320\n960\n1600\n270\n810\n"
-                    "100\n95\n90\n85\n92\n88\n");
-    EXPECT_EQ(sim.replyTo("M701"), grid + "ok\n");
-    sim.setReply("M701", "a\nok\n");
-    EXPECT_EQ(sim.replyTo("M701"), "a\nok\n");
-
-    Terminal line(sim);
-    ASSERT_TRUE(line.ok());
-    line.send("M231 ");
-    EXPECT_EQ(line.read(30), "M231 X:1um Y:2um Z:3um\nexecok\n");
-}
-
 TEST(PrinterSimulator, FaultModesShapeTheReplies)
 {
     PrinterSimulator sim;

@@ -11,8 +11,8 @@
 #include <memory>
 #include <string>
 
-// A printer simulator found by discovery (hand-shake done) and, for the
-// dialog, a configuration folder of the test's own.
+// A printer simulator found by discovery (hand-shake done) and a
+// configuration folder of the test's own.
 class PrinterLinkTest : public ::testing::Test
 {
 protected:
@@ -68,15 +68,14 @@ protected:
     std::string nextBytes(size_t n)
     {
         EXPECT_TRUE(sim->waitForBytes(m_mark + n, 20000));
-        const std::string all = sim->received();
-        const std::string fresh = all.substr(m_mark, n);
+        const std::string fresh = sim->received().substr(m_mark, n);
         m_mark += fresh.size();
         return fresh;
     }
 
-    // Short sleeps, but the full windows for every awaited reply (they end at
-    // the reply), so that a loaded machine never makes the loop write a
-    // command twice or the hand-shake give up.
+    // Short sleeps, but full windows for every awaited reply (they end at the
+    // reply), so that a loaded machine never makes the loop write a command
+    // twice or the hand-shake give up.
     static PrinterTimings linkTimings()
     {
         const PrinterTimings full;
@@ -94,11 +93,3 @@ protected:
     size_t m_mark = 0;
     LogCapture m_log;
 };
-
-inline int countLines(const LogCapture& log, const QString& text)
-{
-    int n = 0;
-    for (const QString& line : log.lines())
-        n += line == text ? 1 : 0;
-    return n;
-}

@@ -4,17 +4,26 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QTabWidget>
-#include <QFile>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QTabWidget>
 #include <QTest>
 
 #include <memory>
 
 namespace {
+
+const QString kCurrentRefusal = QString::fromUtf8("参数不对，请输入0~255之间的数据！");
+const QString kHomeRefusal = QString::fromUtf8("参数不对，请输入以毫米为单位的具体数据！");
+
+QVariantList values(bool l, bool s, float pwm, float x, float y, float z)
+{
+    return {l, s, pwm, x, y, z};
+}
+const QVariantList kDefaults = values(false, false, 30, 0, 10, 240);
 
 class ControlDialogTest : public PrinterLinkTest
 {
@@ -31,8 +40,12 @@ protected:
         PrinterLinkTest::TearDown();
     }
 
-    void makeDialog()
+    void open(bool online)
     {
+        if (online)
+            ASSERT_NO_FATAL_FAILURE(connectPrinter());
+        else
+            ASSERT_NO_FATAL_FAILURE(goOffline());
         dialog = std::make_unique<DlpCtlDialog>();
         dialog->setInputNotifier([this](const QString& text) { boxes << text; });
         para = std::make_unique<QSignalSpy>(dialog.get(), &DlpCtlDialog::signal_para);
@@ -50,15 +63,9 @@ protected:
         EXPECT_NE(widget, nullptr) << name;
         return widget;
     }
-    QLineEdit* entry(const char* name) const { return child<QLineEdit>(name); }
-    QCheckBox* box(const char* name) const { return child<QCheckBox>(name); }
+    void type(const char* name, const QString& text) { child<QLineEdit>(name)->setText(text); }
 
-    // The six values of the last signal_para.
     QVariantList lastPara() const { return para->isEmpty() ? QVariantList() : para->last(); }
-    static QVariantList values(bool l, bool s, float pwm, float x, float y, float z)
-    {
-        return {l, s, pwm, x, y, z};
-    }
     QVariantList fileValues() const
     {
         QSettings s(m_path, QSettings::IniFormat);
@@ -67,13 +74,13 @@ protected:
         QVariantList v{s.value("longflip").toBool(), s.value("shortflip").toBool()};
         for (const char* key : {"light_pwm", "homeadjx", "homeadjy", "homeadjz"})
             v << s.value(key).toFloat();
-        s.endArray();
         return v;
     }
-    QByteArray fileBytes() const
+    // The last signal_para carries `want`, and the file was rewritten with it.
+    void expectKept(const QVariantList& want)
     {
-        QFile f(m_path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        EXPECT_EQ(lastPara(), want);
+        EXPECT_EQ(fileValues(), want);
     }
 
     QString m_path;
@@ -82,60 +89,44 @@ protected:
     QStringList boxes;
 };
 
-const QString kCurrentRefusal = QString::fromUtf8("参数不对，请输入0~255之间的数据！");
-const QString kHomeRefusal = QString::fromUtf8("参数不对，请输入以毫米为单位的具体数据！");
-
 }  // namespace
 
-TEST_F(ControlDialogTest, FirstStartWritesTheDefaultsAsFloats)
+TEST_F(ControlDialogTest, FirstStartWritesTheDefaultsAndLaterStartsReadThemBack)
 {
-    goOffline();
-    makeDialog();
-    const QVariantList defaults = values(false, false, 30, 0, 10, 240);
-    EXPECT_EQ(fileValues(), defaults);
-    QSettings s(m_path, QSettings::IniFormat);
-    EXPECT_EQ(s.childGroups(), QStringList{"LightConfig"});
-    EXPECT_EQ(s.value("LightConfig/size").toInt(), 1);
-    EXPECT_EQ(s.value("LightConfig/1/NAME").toString(), "VEXMOR3D");
-    for (const char* key : {"light_pwm", "homeadjx", "homeadjy", "homeadjz"})
-        EXPECT_EQ(s.value(QString("LightConfig/1/") + key).userType(), int(QMetaType::Float)) << key;
-
+    open(false);
+    {
+        QSettings s(m_path, QSettings::IniFormat);
+        EXPECT_EQ(s.childGroups(), QStringList{"LightConfig"});
+        EXPECT_EQ(s.value("LightConfig/size").toInt(), 1);
+        EXPECT_EQ(s.value("LightConfig/1/NAME").toString(), "VEXMOR3D");
+        for (const char* key : {"light_pwm", "homeadjx", "homeadjy", "homeadjz"})
+            EXPECT_EQ(s.value(QString("LightConfig/1/") + key).userType(), int(QMetaType::Float)) << key;
+    }
     dialog->sendPara();
-    EXPECT_EQ(lastPara(), defaults);
-    EXPECT_EQ(entry("lECurrent")->text(), "30");
-    EXPECT_EQ(entry("lEHomeAdjustY")->text(), "10");
-    EXPECT_EQ(entry("lEHomeAdjustZ")->text(), "240");
-}
+    expectKept(kDefaults);
+    EXPECT_EQ(child<QLineEdit>("lEHomeAdjustZ")->text(), "240");
 
-TEST_F(ControlDialogTest, ReadsTheFileBackAndMissingKeysAsZero)
-{
-    goOffline();
+    // Missing keys read as zero.
     {
         QFile f(m_path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write("[LightConfig]\n1\\longflip=true\n1\\homeadjz=12.5\nsize=1\n");
     }
-    makeDialog();
+    open(false);
     dialog->sendPara();
     EXPECT_EQ(lastPara(), values(true, false, 0, 0, 0, 12.5f));
-    EXPECT_TRUE(box("checkBoxLongSide")->isChecked());
-    // A second dialog reads what the first one keeps.
-    box("checkBoxShortSide")->setChecked(true);
+    EXPECT_TRUE(child<QCheckBox>("checkBoxLongSide")->isChecked());
+    child<QCheckBox>("checkBoxShortSide")->setChecked(true);
     click("pb_flip");
     dialog = std::make_unique<DlpCtlDialog>();
-    EXPECT_TRUE(dialog->longFlip());
-    EXPECT_TRUE(dialog->shortFlip());
+    EXPECT_TRUE(dialog->longFlip() && dialog->shortFlip());
     EXPECT_EQ(dialog->homeAdjZ(), 12.5f);
 }
 
 TEST_F(ControlDialogTest, EachButtonWritesItsCommandsWithoutTerminators)
 {
-    connectPrinter();
-    makeDialog();
-    const struct {
-        const char* button;
-        std::string bytes;
-    } rows[] = {
+    open(true);
+    const std::pair<const char*, std::string> rows[] = {
         {"zUPbtn", "G92 Z0G1 Z250 F600"},     {"zDOWNbtn", "G28 Z0"},
         {"z1btn", "G92 Z0G1 Z1 F600"},        {"zn1btn", "G92 Z0G1 Z-1 F600"},
         {"z10btn", "G92 Z0G1 Z10 F600"},      {"zn10btn", "G92 Z0G1 Z-10 F600"},
@@ -151,35 +142,28 @@ TEST_F(ControlDialogTest, EachButtonWritesItsCommandsWithoutTerminators)
         {"pbHomeAdjustRead", "M231 "},
     };
     for (const auto& r : rows) {
-        click(r.button);
-        EXPECT_EQ(nextBytes(r.bytes.size()), r.bytes) << r.button;
+        click(r.first);
+        EXPECT_EQ(nextBytes(r.second.size()), r.second) << r.first;
     }
     dialog->slot_emergencyStop();
     EXPECT_EQ(nextBytes(4), "M911");
-    EXPECT_TRUE(boxes.isEmpty());
-}
-
-TEST_F(ControlDialogTest, MirrorSetWithTheLongSideOnly)
-{
-    connectPrinter();
-    makeDialog();
-    box("checkBoxLongSide")->setChecked(true);
+    // The mirror with the long side only.
+    child<QCheckBox>("checkBoxLongSide")->setChecked(true);
     click("pb_flip");
     EXPECT_EQ(nextBytes(11), "M222  X1 Y0");
-    EXPECT_EQ(lastPara(), values(true, false, 30, 0, 10, 240));
-    EXPECT_EQ(fileValues(), lastPara());
+    expectKept(values(true, false, 30, 12, -5, 240));  // the adjust read's values
+    EXPECT_TRUE(boxes.isEmpty());
 }
 
 TEST_F(ControlDialogTest, LedCurrentOnlyAsAWholeNumberUpTo255)
 {
-    connectPrinter();
-    makeDialog();
+    open(true);
     const struct {
         const char* entry;
         std::string sent;  // empty: refused
         float stored;
     } rows[] = {
-        {"", "", 30},   {"300", "", 30},  {"abc", "", 30},           {"-1", "", 30},
+        {"", "", 30},    {"300", "", 30}, {"abc", "", 30},           {"-1", "", 30},
         {"12.5", "", 30}, {"128", "M225 B128", 128}, {" 64 ", "M225 B64", 64}, {"255", "M225 B255", 255},
         {"256", "", 255}, {"0", "M225 B0", 0},
     };
@@ -188,25 +172,21 @@ TEST_F(ControlDialogTest, LedCurrentOnlyAsAWholeNumberUpTo255)
         boxes.clear();
         QFile::remove(m_path);
         const int before = para->size();
-        entry("lECurrent")->setText(r.entry);
+        type("lECurrent", r.entry);
         click("pbLedCurrentSet");
-        if (r.sent.empty()) {
-            EXPECT_EQ(boxes, QStringList{kCurrentRefusal});
-        } else {
-            EXPECT_TRUE(boxes.isEmpty());
-            // A refused entry before it would show up here as extra bytes.
+        EXPECT_EQ(boxes, r.sent.empty() ? QStringList{kCurrentRefusal} : QStringList());
+        // A refused entry before it would show up here as extra bytes.
+        if (!r.sent.empty()) {
             EXPECT_EQ(nextBytes(r.sent.size()), r.sent);
         }
         EXPECT_EQ(para->size(), before + 1);
-        EXPECT_EQ(lastPara(), values(false, false, r.stored, 0, 10, 240));
-        EXPECT_EQ(fileValues(), lastPara()) << "the file is rewritten in every case";
+        expectKept(values(false, false, r.stored, 0, 10, 240));  // the file is rewritten in every case
     }
 }
 
 TEST_F(ControlDialogTest, HomeAdjustOnlyWithPlainNumbers)
 {
-    connectPrinter();
-    makeDialog();
+    open(true);
     const struct {
         const char *x, *y, *z;
         std::string sent;
@@ -223,23 +203,19 @@ TEST_F(ControlDialogTest, HomeAdjustOnlyWithPlainNumbers)
     for (const auto& r : rows) {
         SCOPED_TRACE(std::string(r.x) + "|" + r.y + "|" + r.z);
         boxes.clear();
-        entry("lEHomeAdjustX")->setText(r.x);
-        entry("lEHomeAdjustY")->setText(r.y);
-        entry("lEHomeAdjustZ")->setText(r.z);
+        type("lEHomeAdjustX", r.x);
+        type("lEHomeAdjustY", r.y);
+        type("lEHomeAdjustZ", r.z);
         click("pbHomeAdjust");
-        if (r.sent.empty())
-            EXPECT_EQ(boxes, QStringList{kHomeRefusal});
-        else
-            EXPECT_EQ(nextBytes(r.sent.size()), r.sent);
-        EXPECT_EQ(lastPara(), values(false, false, 30, r.sx, r.sy, r.sz));
-        EXPECT_EQ(fileValues(), lastPara());
+        EXPECT_EQ(boxes, r.sent.empty() ? QStringList{kHomeRefusal} : QStringList());
+        EXPECT_EQ(nextBytes(r.sent.size()), r.sent);
+        expectKept(values(false, false, 30, r.sx, r.sy, r.sz));
     }
 }
 
 TEST_F(ControlDialogTest, AdjustReadTakesTheValuesOnlyFromTheEcho)
 {
-    connectPrinter();
-    makeDialog();
+    open(true);
     const struct {
         const char* name;
         std::string reply;
@@ -258,9 +234,8 @@ TEST_F(ControlDialogTest, AdjustReadTakesTheValuesOnlyFromTheEcho)
         click("pbHomeAdjustRead");
         EXPECT_EQ(nextBytes(5), "M231 ");
         EXPECT_EQ(para->size(), before + 1);
-        EXPECT_EQ(lastPara(), values(false, false, 30, r.x, r.y, r.z));
-        EXPECT_EQ(fileValues(), lastPara());
-        EXPECT_EQ(entry("lEHomeAdjustY")->text(), QString::number(r.y, 'g', 6));
+        expectKept(values(false, false, 30, r.x, r.y, r.z));
+        EXPECT_EQ(child<QLineEdit>("lEHomeAdjustY")->text(), QString::number(r.y, 'g', 6));
     }
 }
 
@@ -269,32 +244,25 @@ TEST_F(ControlDialogTest, OfflineClicksLogAndChangeNoValue)
     PrinterTimings t = linkTimings();
     t.adjustRead = LookLoop{1, 20, false, 0};
     TimingsScope timings(t);
-    goOffline();
-    makeDialog();
-    click("z1btn");
-    EXPECT_EQ(countLines(m_log, "Offline, No Operate"), 1);
-    click("pbRotatem1deg");
-    EXPECT_EQ(countLines(m_log, "Device Offline, No Operate"), 2);
-    click("pbHomeAdjustRead");
-    EXPECT_EQ(countLines(m_log, "Device Offline, No Operate"), 3);
-    EXPECT_EQ(lastPara(), values(false, false, 30, 0, 10, 240));
-    box("checkBoxShortSide")->setChecked(true);
+    open(false);
+    for (const char* button : {"z1btn", "pbRotatem1deg", "pbHomeAdjustRead"})
+        click(button);
+    EXPECT_EQ(m_log.count("Device Offline, No Operate"), 3);
+    EXPECT_EQ(lastPara(), kDefaults);
+    child<QCheckBox>("checkBoxShortSide")->setChecked(true);
     click("pb_flip");
     EXPECT_EQ(fileValues(), values(false, true, 30, 0, 10, 240)) << "settings are kept offline too";
 }
 
 TEST_F(ControlDialogTest, PictureAndExposureChoices)
 {
-    goOffline();
-    makeDialog();
+    open(false);
     QSignalSpy pictures(dialog.get(), &DlpCtlDialog::signal_pictureOpen);
     QSignalSpy exposure(dialog.get(), &DlpCtlDialog::signal_exposure_select);
-    for (const QString& chosen : {QString(), QString("/pictures/test.png")}) {
-        pictures.clear();
+    for (const QString& chosen : {QString(), QString("/pictures/test.png")}) {  // a cancelled chooser too
         dialog->setPictureChooser([chosen] { return chosen; });
         click("pbImageShow");
-        ASSERT_EQ(pictures.size(), 1);
-        EXPECT_EQ(pictures.first().first().toString(), chosen);
+        EXPECT_EQ(pictures.last().first().toString(), chosen);
     }
     click("rb_exposure_50");
     click("rb_exposure_25");
@@ -305,10 +273,8 @@ TEST_F(ControlDialogTest, PictureAndExposureChoices)
 
 TEST_F(ControlDialogTest, TheFormAsAPersonSeesIt)
 {
-    goOffline();
-    makeDialog();
+    open(false);
     EXPECT_EQ(dialog->size(), QSize(800, 600));
-    EXPECT_TRUE(dialog->windowFlags() & Qt::FramelessWindowHint);
     EXPECT_EQ(child<QTabWidget>("tabWidget")->currentIndex(), 3);
     EXPECT_TRUE(child<QLabel>("labelVersion")->text().startsWith("SoftVersion:Kaltrix_"));
     EXPECT_FALSE(child<QLabel>("link_img")->pixmap(Qt::ReturnByValue).isNull());
@@ -320,8 +286,8 @@ TEST_F(ControlDialogTest, TheFormAsAPersonSeesIt)
     const QImage shot = dialog->grab().toImage();
     shot.save(QString(VSL_SHOT_DIR) + "/printloop_control_dialog.png");
     // The emergency stop is red, the window is not one flat colour.
-    const QPoint stop = child("stopbtn")->mapTo(dialog.get(), QPoint(4, child("stopbtn")->height() / 2));
-    const QColor red = shot.pixelColor(stop * shot.devicePixelRatio());
+    QWidget* stop = child("stopbtn");
+    const QColor red = shot.pixelColor(stop->mapTo(dialog.get(), QPoint(4, stop->height() / 2)) * shot.devicePixelRatio());
     EXPECT_GT(red.red(), 200);
     EXPECT_LT(red.green(), 40);
     EXPECT_NE(shot.pixel(5, 5), shot.pixel(shot.width() / 2, shot.height() / 2 + 40));

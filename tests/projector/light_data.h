@@ -12,8 +12,8 @@ namespace lightdata {
 inline QList<QByteArray> greyLines(const std::vector<double>& c, double k)
 {
     QList<QByteArray> lines;
-    for (int n = 0; n < 6; ++n)
-        lines << QByteArray::number(n < int(c.size()) ? c[size_t(n)] : 0.0, 'g', 17);
+    for (size_t n = 0; n < 6; ++n)
+        lines << QByteArray::number(n < c.size() ? c[n] : 0.0, 'g', 17);
     lines << QByteArray::number(k, 'g', 17);
     for (int n = 0; n < 6; ++n)
         lines << "7";
@@ -28,10 +28,7 @@ inline QList<QByteArray> linearGrey(double k = 0.0)
 
 inline QByteArray greyFile(const QList<QByteArray>& lines)
 {
-    QByteArray text;
-    for (const QByteArray& l : lines)
-        text += l + "\r\n";
-    return text;
+    return lines.join("\r\n") + "\r\n";
 }
 
 struct Grid {
@@ -44,16 +41,12 @@ struct Grid {
 // The items after the three header items.
 inline QList<QByteArray> items(const Grid& g)
 {
-    QList<QByteArray> out;
-    out << QByteArray::number(double(g.target)) << QByteArray::number(g.width)
-        << QByteArray::number(g.height) << QByteArray::number(int(g.xs.size()))
-        << QByteArray::number(int(g.ys.size()));
-    for (float x : g.xs)
-        out << QByteArray::number(double(x), 'g', 9);
-    for (float y : g.ys)
-        out << QByteArray::number(double(y), 'g', 9);
-    for (float v : g.values)
-        out << QByteArray::number(double(v), 'g', 9);
+    QList<QByteArray> out{QByteArray::number(double(g.target)), QByteArray::number(g.width),
+                          QByteArray::number(g.height), QByteArray::number(int(g.xs.size())),
+                          QByteArray::number(int(g.ys.size()))};
+    for (const std::vector<float>* list : {&g.xs, &g.ys, &g.values})
+        for (float v : *list)
+            out << QByteArray::number(double(v), 'g', 9);
     return out;
 }
 
@@ -67,16 +60,10 @@ inline QList<QByteArray> reply(const Grid& g)
     return out;
 }
 
-// n x n measuring points at the centres of equal cells.
+// n x n measuring points at the centres of equal cells, no values yet.
 inline Grid evenGrid(int width, int height, int n, float target)
 {
-    Grid g;
-    g.target = target;
-    g.width = width;
-    g.height = height;
-    g.xs.clear();
-    g.ys.clear();
-    g.values.clear();
+    Grid g{target, width, height, {}, {}, {}};
     for (int i = 0; i < n; ++i) {
         g.xs.push_back(float(width) * (i + 0.5f) / float(n));
         g.ys.push_back(float(height) * (i + 0.5f) / float(n));

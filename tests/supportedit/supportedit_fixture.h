@@ -4,6 +4,8 @@
 
 #include <QMatrix4x4>
 
+#include <algorithm>
+
 // A 3D view with one slab (20 x 20 x 4 mm) lifted by 5 mm as a support run
 // leaves it, seen level with the plate so the tips under it show, and
 // support records built by hand (tip cone, column, joint sphere).
@@ -85,6 +87,23 @@ protected:
         m_view->update();
         QCoreApplication::processEvents();
         return Frame();
+    }
+    // The first click-added record of `p` (end() when none).
+    static SupportMap::iterator FirstAdded(VSLModelPainter* p)
+    {
+        return std::find_if(p->m_supportMap.begin(), p->m_supportMap.end(),
+                            [](const DLP_Support& s) { return s.addedByClick; });
+    }
+    static long Deleted(VSLModelPainter* p)
+    {
+        return std::count_if(p->m_supportMap.begin(), p->m_supportMap.end(),
+                             [](const DLP_Support& s) { return s.isDeleted; });
+    }
+    // A point of the slab's front face (y = min), fx of the way along x.
+    QPoint FrontFace(float fx, float z)
+    {
+        const QVector3D lo = m_slab->m_minBound, hi = m_slab->m_maxBound;
+        return Project(QVector3D(lo.x() + fx * (hi.x() - lo.x()), lo.y(), z));
     }
     static bool Magenta(Px c) { return c.r > c.g + 60 && c.b > c.g + 60; }
     static bool Amber(Px c) { return c.r > c.b + 25 && c.g > c.b + 10; }

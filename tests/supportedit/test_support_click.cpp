@@ -2,61 +2,47 @@
 
 #include <QSignalSpy>
 
-namespace {
-// Keys of the map, to compare whole sets.
-QList<SupportKey> Keys(VSLModelPainter* p) { return p->m_supportMap.keys(); }
-} // namespace
-
 TEST_F(SupportEdit, ModelClickAddsOneSupportOnTheSurfaceUnderThePixel)
 {
     Generate(m_slab);
     OpenEdit();
+    const QList<SupportKey> keys = m_slab->m_supportMap.keys();
     QSignalSpy updates(m_view->scene(), &VSL3DScene::sig_Update);
-    // Middle of the slab's front face (y = min).
-    const QVector3D lo = m_slab->m_minBound, hi = m_slab->m_maxBound;
-    const QPoint px = Project(QVector3D((lo.x() + hi.x()) / 2, lo.y(), (lo.z() + hi.z()) / 2));
+    // The background: nothing changes, nothing is announced.
+    Click(QPoint(5, 5));
+    Click(QPoint(0, 0));
+    EXPECT_EQ(m_slab->m_supportMap.keys(), keys);
+    EXPECT_EQ(updates.count(), 0);
+    EXPECT_FALSE(m_slab->m_bSupportChanged);
+
+    const float z = (m_slab->m_minBound.z() + m_slab->m_maxBound.z()) / 2;
+    const QPoint px = FrontFace(0.5f, z);
     Click(px);
     ASSERT_EQ(m_slab->m_supportMap.size(), 5);
     EXPECT_EQ(updates.count(), 1);
-    auto added = std::find_if(m_slab->m_supportMap.begin(), m_slab->m_supportMap.end(),
-                              [](const DLP_Support& s) { return s.addedByClick; });
+    auto added = FirstAdded(m_slab);
     ASSERT_NE(added, m_slab->m_supportMap.end());
     const QVector3D h = V(added->point);
-    EXPECT_NEAR(h.y(), lo.y(), 0.15f);
+    EXPECT_NEAR(h.y(), m_slab->m_minBound.y(), 0.15f);
     EXPECT_EQ(Project(h), px);
     EXPECT_EQ(added.key(), SupportKey(SupportHeightKey(h.z()), 4294967295u));
     EXPECT_EQ(added->index, -1);
     EXPECT_FALSE(added->generated);
     ASSERT_EQ(added->cones.size(), 1);
-    // Tip cone towards the viewer: its far end is nearer the eye.
-    EXPECT_NEAR((V(added->cones[0][1]) - h).length(), 2.f, 1e-3f);
+    EXPECT_NEAR((V(added->cones[0][1]) - h).length(), 2.f, 1e-3f);  // the tip cone
     EXPECT_TRUE(m_slab->m_bSupportChanged);
 
-    // The same height further right (the same pixel now shows the new tip).
-    const QPoint px2 = Project(QVector3D(hi.x() - 3, lo.y(), (lo.z() + hi.z()) / 2));
+    // A second at the same height takes the next code, not the first's place.
+    const QPoint px2 = Project(QVector3D(m_slab->m_maxBound.x() - 3, m_slab->m_minBound.y(), z));
     Click(px2);
     ASSERT_EQ(m_slab->m_supportMap.size(), 6);
-    auto second = std::find_if(m_slab->m_supportMap.begin(), m_slab->m_supportMap.end(),
-                               [](const DLP_Support& s) { return s.addedByClick && s.index == -1; });
+    auto second = m_slab->m_supportMap.end();
     for (auto it = m_slab->m_supportMap.begin(); it != m_slab->m_supportMap.end(); ++it)
-        if (it.value().addedByClick && it.key().second == 4294967294u)
+        if (it.key().second == 4294967294u && it->addedByClick)
             second = it;
-    ASSERT_EQ(second.key().second, 4294967294u);
+    ASSERT_NE(second, m_slab->m_supportMap.end());
     EXPECT_NEAR(second->point[2], h.z(), 0.05f);
     EXPECT_EQ(Project(V(second->point)), px2);
-}
-
-TEST_F(SupportEdit, BackgroundClickChangesAndEmitsNothing)
-{
-    Generate(m_slab);
-    OpenEdit();
-    const QList<SupportKey> keys = Keys(m_slab);
-    QSignalSpy updates(m_view->scene(), &VSL3DScene::sig_Update);
-    Click(QPoint(5, 5));
-    Click(QPoint(0, 0));
-    EXPECT_EQ(Keys(m_slab), keys);
-    EXPECT_EQ(updates.count(), 0);
-    EXPECT_FALSE(m_slab->m_bSupportChanged);
 }
 
 TEST_F(SupportEdit, TipClickMarksAGeneratedSupportAndErasesAClickAdded)
@@ -68,25 +54,17 @@ TEST_F(SupportEdit, TipClickMarksAGeneratedSupportAndErasesAClickAdded)
     Click(tip);
     ASSERT_EQ(m_slab->m_supportMap.size(), 4);
     EXPECT_TRUE(first.value().isDeleted);
-    EXPECT_EQ(std::count_if(m_slab->m_supportMap.begin(), m_slab->m_supportMap.end(),
-                            [](const DLP_Support& s) { return s.isDeleted; }),
-              1);
-    // Its tip is gone from the drawing (the edit shows tips alone).
-    QImage img = Shot();
-    EXPECT_FALSE(Magenta(At(img, tip))) << At(img, tip);
+    EXPECT_EQ(Deleted(m_slab), 1);
+    EXPECT_FALSE(Magenta(At(Shot(), tip)));  // the edit shows tips alone
 
-    // A click-added support on the front face, then a click on its tip.
-    const QVector3D lo = m_slab->m_minBound, hi = m_slab->m_maxBound;
-    Click(Project(QVector3D((lo.x() + hi.x()) / 2, lo.y(), lo.z() + 1)));
+    Click(FrontFace(0.5f, m_slab->m_minBound.z() + 1));
     ASSERT_EQ(m_slab->m_supportMap.size(), 5);
     Save(Shot(), "supportedit_slab_edited");
-    auto added = std::find_if(m_slab->m_supportMap.begin(), m_slab->m_supportMap.end(),
-                              [](const DLP_Support& s) { return s.addedByClick; });
+    auto added = FirstAdded(m_slab);
     ASSERT_NE(added, m_slab->m_supportMap.end());
     Click(Project(V(added->cones[0][1]) * 0.3f + V(added->point) * 0.7f));
     EXPECT_EQ(m_slab->m_supportMap.size(), 4);
-    EXPECT_TRUE(std::none_of(m_slab->m_supportMap.begin(), m_slab->m_supportMap.end(),
-                             [](const DLP_Support& s) { return s.addedByClick; }));
+    EXPECT_EQ(FirstAdded(m_slab), m_slab->m_supportMap.end());
 }
 
 TEST_F(SupportEdit, WithoutSelectionAClickOnTheSecondInstanceAddsToIt)
@@ -95,16 +73,15 @@ TEST_F(SupportEdit, WithoutSelectionAClickOnTheSecondInstanceAddsToIt)
     VSLModelPainter* second = Load(BoxFile("second.stl", {-5, -5, 0}, {5, 5, 8}));
     FixCamera();
     ASSERT_NE(second, m_slab);
-    second->Move(QVector3D(m_slab->m_center.x() + 20 - second->m_center.x(), 0, 0)); // clear of the slab
+    second->Move(QVector3D(m_slab->m_center.x() + 20 - second->m_center.x(), 0, 0));  // clear of the slab
     m_view->scene()->SetPickModelPainter(0);
     ASSERT_EQ(m_view->scene()->selectedInstance(), nullptr);
     OpenEdit();
-    const QList<SupportKey> keys = Keys(m_slab);
-    const QVector3D c = second->m_center;
+    const QList<SupportKey> keys = m_slab->m_supportMap.keys();
     Save(Shot(), "supportedit_two");
-    Click(Project(QVector3D(c.x(), second->m_minBound.y(), 1.5f))); // below the lifted slab
+    Click(Project(QVector3D(second->m_center.x(), second->m_minBound.y(), 1.5f)));  // below the lifted slab
     EXPECT_EQ(second->m_supportMap.size(), 1);
-    EXPECT_EQ(Keys(m_slab), keys);
+    EXPECT_EQ(m_slab->m_supportMap.keys(), keys);
 }
 
 TEST_F(SupportEdit, AfterAMoveAVisibleTipIsDeletedNotAdded)
@@ -127,15 +104,12 @@ TEST_F(SupportEdit, ClickOnAnInstanceWithAPendingJobDoesNothing)
     Generate(m_slab);
     OpenEdit();
     QSignalSpy updates(m_view->scene(), &VSL3DScene::sig_Update);
-    const QVector3D lo = m_slab->m_minBound, hi = m_slab->m_maxBound;
-    const QPoint px = Project(QVector3D((lo.x() + hi.x()) / 2, lo.y(), (lo.z() + hi.z()) / 2));
-    m_slab->m_bSupportEditMark = true; // a re-run keeps the records
+    m_slab->m_bSupportEditMark = true;  // a re-run keeps the records
     ASSERT_EQ(m_view->scene()->StartSupportJob(m_slab), SceneOp::Done);
-    Click(px); // the done signal is queued: the job is still pending here
+    Click(FrontFace(0.5f, m_slab->m_minBound.z() + 2));  // the done signal is queued: still pending here
     EXPECT_EQ(updates.count(), 0);
-    m_view->slot_EditSupport(true, false, {5, 3.0, 1.6, kLift}); // a new edit leaves it alone too
+    m_view->slot_EditSupport(true, false, {5, 3.0, 1.6, kLift});  // a new edit leaves it alone too
     ASSERT_TRUE(WaitFor([this] { return m_view->scene()->runningSupportJobs() == 0; }));
-    EXPECT_TRUE(std::none_of(m_slab->m_supportMap.begin(), m_slab->m_supportMap.end(),
-                             [](const DLP_Support& s) { return s.addedByClick; }));
+    EXPECT_EQ(FirstAdded(m_slab), m_slab->m_supportMap.end());
     EXPECT_EQ(m_slab->m_dTipDiameter, 2 * kTipR);
 }

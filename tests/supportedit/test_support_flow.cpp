@@ -1,6 +1,5 @@
 #include "supportedit_fixture.h"
 
-#include <algorithm>
 #include <QSignalSpy>
 
 TEST_F(SupportEdit, CancelAfterThreeAddsAndTwoDeletesBringsBackTheGeneratedSet)
@@ -8,9 +7,8 @@ TEST_F(SupportEdit, CancelAfterThreeAddsAndTwoDeletesBringsBackTheGeneratedSet)
     Generate(m_slab);
     const QList<SupportKey> generated = m_slab->m_supportMap.keys();
     OpenEdit();
-    const QVector3D lo = m_slab->m_minBound, hi = m_slab->m_maxBound;
     for (float fx : {0.3f, 0.5f, 0.7f})
-        Click(Project(QVector3D(lo.x() + fx * (hi.x() - lo.x()), lo.y(), lo.z() + 2)));
+        Click(FrontFace(fx, m_slab->m_minBound.z() + 2));
     const DLP_Support a = m_slab->m_supportMap[generated[0]], b = m_slab->m_supportMap[generated[1]];
     const QPoint tipA = TipPixel(m_slab, a), tipB = TipPixel(m_slab, b);
     Click(tipA);
@@ -21,12 +19,12 @@ TEST_F(SupportEdit, CancelAfterThreeAddsAndTwoDeletesBringsBackTheGeneratedSet)
     m_view->makeCurrent();
     m_view->slot_EditSupport(false, false, {});
     EXPECT_EQ(m_slab->m_supportMap.keys(), generated);
-    for (const DLP_Support& s : m_slab->m_supportMap)
-        EXPECT_FALSE(s.isDeleted || s.addedByClick);
+    EXPECT_EQ(Deleted(m_slab), 0);
+    EXPECT_EQ(FirstAdded(m_slab), m_slab->m_supportMap.end());
     const QImage img = Shot();
-    EXPECT_PRED1(Magenta, At(img, tipA)); // tip list rebuilt with them
+    EXPECT_PRED1(Magenta, At(img, tipA));  // tip list rebuilt with them
     EXPECT_PRED1(Magenta, At(img, tipB));
-    EXPECT_PRED1(Amber, At(img, ColumnPixel(m_slab, a))); // and the body list
+    EXPECT_PRED1(Amber, At(img, ColumnPixel(m_slab, a)));  // and the body list
 }
 
 TEST_F(SupportEdit, EditOpenedAndCancelledWithoutSupportsPutsTheInstanceBack)
@@ -48,8 +46,7 @@ TEST_F(SupportEdit, SaveRunsOnlyTheModifiedInstancesAndEndsOnce)
     Generate(other);
     m_view->scene()->SetPickModelPainter(0);
     OpenEdit();
-    const DLP_Support marked = m_slab->m_supportMap.first();
-    Click(TipPixel(m_slab, marked));
+    Click(TipPixel(m_slab, m_slab->m_supportMap.first()));
     ASSERT_TRUE(m_slab->m_supportMap.first().isDeleted);
     ASSERT_FALSE(other->m_bSupportChanged);
 
@@ -79,15 +76,14 @@ TEST_F(SupportEdit, SaveGivesAClickAddedSupportItsTipAndColumn)
 {
     Generate(m_slab);
     OpenEdit();
-    const QVector3D lo = m_slab->m_minBound, hi = m_slab->m_maxBound;
+    const float y0 = m_slab->m_minBound.y();
     // Low on the front face of the lifted slab: a side contact over the plate.
-    Click(Project(QVector3D((lo.x() + hi.x()) / 2, lo.y() + 1, lo.z())));
-    auto added = std::find_if(m_slab->m_supportMap.begin(), m_slab->m_supportMap.end(),
-                              [](const DLP_Support& s) { return s.addedByClick; });
+    Click(Project(QVector3D(m_slab->m_center.x(), y0 + 1, m_slab->m_minBound.z())));
+    auto added = FirstAdded(m_slab);
     ASSERT_NE(added, m_slab->m_supportMap.end());
     const QVector3D h = V(added->point);
-    ASSERT_NEAR(h.y(), lo.y(), 0.15f);
-    ASSERT_EQ(added->cones.size(), 1); // only the provisional cone until the run
+    ASSERT_NEAR(h.y(), y0, 0.15f);
+    ASSERT_EQ(added->cones.size(), 1);  // only the provisional cone until the run
 
     QSignalSpy done(m_view.get(), &VSLGLView::sig_GenSupportDone);
     m_view->slot_EditSupport(false, true, {});
@@ -97,10 +93,10 @@ TEST_F(SupportEdit, SaveGivesAClickAddedSupportItsTipAndColumn)
                             [&](const DLP_Support& s) { return (V(s.point) - h).length() < 1e-3f; });
     ASSERT_NE(run, m_slab->m_supportMap.end());
     EXPECT_FALSE(run->isDeleted || run->addedByClick);
-    EXPECT_GE(run->index, 0); // renumbered
+    EXPECT_GE(run->index, 0);  // renumbered
     ASSERT_GE(run->cones.size(), 2) << "tip and column";
-    EXPECT_LT((V(run->cones[0][0]) - h).length(), 1e-3f); // the tip starts on the surface
-    EXPECT_LT(run->cones[0][1][1], lo.y() - 0.5f);            // and leaves it outwards
+    EXPECT_LT((V(run->cones[0][0]) - h).length(), 1e-3f);  // the tip starts on the surface
+    EXPECT_LT(run->cones[0][1][1], y0 - 0.5f);             // and leaves it outwards
     float lowest = h.z();
     for (const auto& c : run->cones)
         lowest = std::min({lowest, c[0][2], c[1][2]});
