@@ -129,8 +129,6 @@ TEST_F(Bars, LoadThenStagesMakeTheirCallsInOrder)
         EXPECT_FALSE(checked(b)) << b;
     EXPECT_TRUE(checked("editButton"));
 
-    click("fixButton");
-    EXPECT_EQ(str(ui.calls), str((QStringList{"navbarClicked(2)", "bFixShow", "navbarRepair", "SetNavBtn(Repair)"})));
     click("supportButton");
     EXPECT_EQ(str(ui.calls), str((QStringList{"navbarClicked(3)", "bSupportShow", "navbarSupport", "SetNavBtn(Support)"})));
 
