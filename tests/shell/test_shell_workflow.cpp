@@ -122,44 +122,6 @@ protected:
     std::unique_ptr<Vexmor> m_w;
 };
 
-TEST_F(Stage, OpensMaximisedRestoresAndMoves)
-{
-    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
-    EXPECT_EQ(m_w->geometry(), available);
-    EXPECT_TRUE(m_w->ui.MaximizeButton_2->isVisible());
-    EXPECT_FALSE(m_w->ui.MaximizeButton->isVisible());
-    // Restore gives the constructor's geometry; a drag then moves the window.
-    m_w->Trigger_Clicked_CancelMaximizeButon();
-    EXPECT_EQ(m_w->geometry(), QRect(50, 50, 1600, 900));
-    m_w->slot_MoveWindow(QPoint(10, 5));
-    EXPECT_EQ(m_w->geometry().topLeft(), QPoint(60, 55));
-    m_w->Trigger_Clicked_MaximizeButton();
-    m_w->slot_MoveWindow(QPoint(10, 5));
-    EXPECT_EQ(m_w->geometry(), available);
-}
-
-TEST_F(Stage, EachSetterShowsExactlyItsPanel)
-{
-    struct Row { void (Vexmor::*setter)(bool); int panel; };
-    // Panels(): slice, support, transform, repair, save.
-    const Row rows[] = {{&Vexmor::setTransformShow, 2}, {&Vexmor::setFixShow, 3}, {&Vexmor::setSupportShow, 1},
-                        {&Vexmor::setSliceShow, 0},     {&Vexmor::setPrintShow, 4}, {&Vexmor::setSliceShow, 0}};
-    for (const Row& r : rows) {
-        (m_w.get()->*r.setter)(false); // the argument is not read
-        EXPECT_EQ(VisiblePanels(), QList<QWidget*>{Panels()[r.panel]}) << r.panel;
-        // Still a child of the window (the slice panel too, after its flag change).
-        EXPECT_FALSE(Panels()[r.panel]->isWindow()) << r.panel;
-    }
-    // Panels off keeps the save panel; on again shows the page's panel.
-    m_w->setPrintShow(true);
-    m_w->slot_CtlWidgetDisp(false);
-    EXPECT_EQ(VisiblePanels(), QList<QWidget*>{m_w->m_pSaveWidget});
-    m_w->setFixShow(true); // flag kept, nothing shown while panels are off
-    EXPECT_EQ(VisiblePanels(), QList<QWidget*>{m_w->m_pSaveWidget});
-    m_w->slot_CtlWidgetDisp(true);
-    EXPECT_EQ(VisiblePanels(), QList<QWidget*>{m_w->m_pFixWidget});
-}
-
 TEST_F(Stage, RepairAndSliceMarkTheEarlierStagesOnce)
 {
     QSignalSpy fix(m_w.get(), &Vexmor::signal_FixDone);
@@ -296,9 +258,17 @@ TEST_F(Stage, BusyTogglesTheSevenWidgetsOnly)
     EXPECT_FALSE(m_w->isWorking());
 }
 
-TEST_F(Stage, DockingFollowsEveryResize)
+// Opens maximised; restore gives the constructor's geometry, a drag moves
+// the window, and the docked parts follow every size.
+TEST_F(Stage, MaximiseRestoreMoveAndDocking)
 {
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_EQ(m_w->geometry(), available);
+    EXPECT_TRUE(m_w->ui.MaximizeButton_2->isVisible() && !m_w->ui.MaximizeButton->isVisible());
     m_w->Trigger_Clicked_CancelMaximizeButon();
+    EXPECT_EQ(m_w->geometry(), QRect(50, 50, 1600, 900));
+    m_w->slot_MoveWindow(QPoint(10, 5));
+    EXPECT_EQ(m_w->geometry().topLeft(), QPoint(60, 55));
     m_w->setSupportShow(true);
     m_w->m_pSupportEditWidget->show();
     for (const QSize size : {QSize(800, 660), QSize(1300, 700), QSize(1024, 900)}) {
@@ -313,6 +283,9 @@ TEST_F(Stage, DockingFollowsEveryResize)
         EXPECT_EQ(m_w->m_pNavBar->pos(), QPoint(0, 0));
         EXPECT_EQ(m_w->m_pToolBar->pos(), QPoint(94, 70));
     }
+    m_w->Trigger_Clicked_MaximizeButton();
+    m_w->slot_MoveWindow(QPoint(10, 5)); // not while maximised
+    EXPECT_EQ(m_w->geometry(), available);
 }
 
 TEST_F(Stage, ImportSetAndRecipeEditorAreReachable)
@@ -360,6 +333,7 @@ TEST_F(Stage, NavigationBarWalksACubeThroughEveryStage)
     for (const Row& r : rows) {
         ASSERT_TRUE(ClickNav(r.button)) << r.button;
         EXPECT_EQ(VisiblePanels(), QList<QWidget*>{r.panel}) << r.button;
+        EXPECT_FALSE(r.panel->isWindow()) << r.button; // the slice panel too, after its flag change
         shoot(r.stage, r.panel);
     }
     EXPECT_TRUE(m_w->m_bRepaired && m_w->m_bSupported);
@@ -463,6 +437,13 @@ TEST_F(Stage, JobProgressCodesPickThePage)
         EXPECT_EQ(VisiblePanels(), QList<QWidget*>{rows[i].shown}) << i;
         EXPECT_FALSE(m_w->m_bPrintRequested && rows[i].ch == 4) << i;
     }
+    // Panels off keeps the save panel; on again shows the page's panel.
+    m_w->slot_CtlWidgetDisp(false);
+    EXPECT_EQ(VisiblePanels(), QList<QWidget*>{save});
+    m_w->setFixShow(true); // flag kept, nothing shown while panels are off
+    EXPECT_EQ(VisiblePanels(), QList<QWidget*>{save});
+    m_w->slot_CtlWidgetDisp(true);
+    EXPECT_EQ(VisiblePanels(), QList<QWidget*>{m_w->m_pFixWidget});
 }
 
 class Language : public ::testing::Test
