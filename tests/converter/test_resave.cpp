@@ -3,6 +3,7 @@
 #include "dlp/machinepara.h"
 #include "printfile/ExportThread.h"
 
+#include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -25,53 +26,46 @@ bool writeAll(const QString& path, const QByteArray& bytes)
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
-void appendInt(QByteArray& b, qint32 v)
+QDataStream& littleEndian(QDataStream& out)
 {
-    for (int i = 0; i < 4; ++i)
-        b.append(static_cast<char>(quint32(v) >> (8 * i)));
+    out.setByteOrder(QDataStream::LittleEndian);
+    out.setFloatingPointPrecision(QDataStream::SinglePrecision);
+    return out;
 }
 
 // A small VXS file laid out by hand: header, parameters 1..34, 2 layers.
 QByteArray handMadeVxs(qint32 paraCount = 34, const char* magic = "Vexmor3D")
 {
     QByteArray b(magic, 8);
-    for (qint32 v : {1, 1, 10, 0, paraCount})
-        appendInt(b, v);
-    for (int i = 0; i < 34; ++i) {
-        const float f = static_cast<float>(i + 1);
-        quint32 bits;
-        memcpy(&bits, &f, 4);
-        appendInt(b, static_cast<qint32>(bits));
-    }
-    for (qint32 v : {2, 4, 0, 0, 3})
-        appendInt(b, v);
-    b.append("\x03\xF1\x05", 3);
-    appendInt(b, 2);
-    b.append("\x7F\xF1", 2);
+    QDataStream out(&b, QIODevice::Append);
+    littleEndian(out) << qint32(1) << qint32(1) << qint32(10) << qint32(0) << paraCount;
+    for (int i = 0; i < 34; ++i)
+        out << float(i + 1);
+    out << qint32(2) << qint32(4) << qint32(0) << qint32(0) << qint32(3);
+    out.writeRawData("\x03\xF1\x05", 3);
+    out << qint32(2);
+    out.writeRawData("\x7F\xF1", 2);
     return b;
 }
+
+const float kNewValue0 = -100.0f, kNewStep = -0.5f;
 
 ST_MachinePara newPara()
 {
     ST_MachinePara para;
-    float* v = &para.DotsPermmX;
     for (int i = 0; i < 34; ++i)
-        v[i] = -100.0f - 0.5f * i;
+        (&para.DotsPermmX)[i] = kNewValue0 + kNewStep * i;
     return para;
 }
 
 // What a re-save must produce from `source`: the new block at 28..163 only.
 QByteArray expectedAfterResave(const QByteArray& source)
 {
-    QByteArray b = source;
-    const ST_MachinePara para = newPara();
-    for (int i = 0; i < 34; ++i) {
-        quint32 bits;
-        memcpy(&bits, &para.DotsPermmX + i, 4);
-        for (int k = 0; k < 4; ++k)
-            b[28 + 4 * i + k] = static_cast<char>(bits >> (8 * k));
-    }
-    return b;
+    QByteArray block;
+    QDataStream out(&block, QIODevice::WriteOnly);
+    for (int i = 0; i < 34; ++i)
+        littleEndian(out) << kNewValue0 + kNewStep * i;
+    return source.left(28) + block + source.mid(164);
 }
 
 class ResaveTest : public ::testing::Test
