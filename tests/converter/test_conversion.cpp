@@ -166,54 +166,31 @@ TEST_F(Conversion, ArchivesConvertForEachPrinter)
 // A refused archive leaves nothing but itself and the earlier output behind.
 TEST_F(Conversion, BrokenArchivesAreRefusedWithTheirCode)
 {
-    const auto standard = [](int layers, int width, int height) {
-        return StandardArchive(solid(30, 20, Qt::red), patternLayers(layers, width, height));
-    };
-    const auto withHeader = [&](const QByteArray& gcode) {
-        ArchiveMembers m = standard(2, 40, 30);
-        m[0].second = gcode;
-        return m;
-    };
+    using Edit = std::function<void(ArchiveMembers&)>;
+    const auto header = [](const QByteArray& gcode) { return Edit([=](ArchiveMembers& m) { m[0].second = gcode; }); };
+    // Each edits an archive of run.gcode, preview.png and three 40 x 30 layers; no edit: junk bytes.
     const struct {
         const char* name;
-        std::function<ArchiveMembers()> members; // null: the archive is junk
-        int code;
+        Edit edit;
         int result;
         int failedLayer; // 0: not checked
         QStringList message;
     } cases[] = {
-        {"layer missing", [&] {
-             ArchiveMembers m = standard(3, 40, 30);
-             m[3] = {"extra.txt", "keeps the member count at the claim"}; // "2.png"
-             return m;
-         }, 10, ExportLayerFailed, 2, {"2.png"}},
-        {"layer PNG truncated", [&] {
-             ArchiveMembers m = standard(3, 200, 120);
-             m[4].second.truncate(m[4].second.size() / 2); // "3.png"
-             return m;
-         }, 200, ExportLayerFailed, 3, {}},
-        {"layer not an image", [&] {
-             ArchiveMembers m = standard(2, 40, 30);
-             m[3].second = "not an image";
-             return m;
-         }, 200, ExportLayerFailed, 2, {}},
-        {"image of absurd size", [&] {
-             ArchiveMembers m = standard(2, 40, 30);
-             m[3].second = PngClaimingSize(m[3].second, 100000, 100000);
-             return m;
-         }, 200, ExportLayerFailed, 2, {"too large"}},
-        {"a layer of another size", [&] {
-             return StandardArchive(QImage(), {solid(200, 100, Qt::black), solid(200, 100, Qt::white),
-                                               solid(300, 100, Qt::white), solid(200, 100, Qt::black)});
-         }, 30, ExportLayerFailed, 3, {"layer 3", "300 x 100"}},
-        {"run.gcode missing", [&] { return standard(2, 40, 30).mid(1); }, 10, ExportGcodeMissing, 0, {}},
-        {"not an archive", nullptr, 10, ExportArchiveFailed, 0, {}},
-        {"no layers", [&] { return StandardArchive(QImage(), {}); }, 30, ExportBadArchiveData, 0, {}},
-        {"absurd layer count", [&] { return withHeader(GcodeHeader(5000000, 40, 30)); }, 10, ExportBadArchiveData, 0, {}},
-        {"more layers than members", [&] { return withHeader(GcodeHeader(4, 40, 30)); }, 10, ExportBadArchiveData, 0, {}},
-        {"layer count not a number", [&] { return withHeader(";totalLayer:3a\nG21\n"); }, 120, ExportBadArchiveData, 0, {}},
-        {"no layer count", [&] { return withHeader(";resolutionX:40\n;resolutionY:30\nG21\n"); }, 120,
-         ExportBadArchiveData, 0, {}},
+        {"layer missing", [](ArchiveMembers& m) { m[3].first = "extra.txt"; }, ExportLayerFailed, 2, {"2.png"}},
+        {"layer PNG truncated", [](ArchiveMembers& m) { m[4].second.chop(m[4].second.size() / 2); }, ExportLayerFailed,
+         3, {}},
+        {"layer not an image", [](ArchiveMembers& m) { m[3].second = "not an image"; }, ExportLayerFailed, 2, {}},
+        {"image of absurd size", [](ArchiveMembers& m) { m[3].second = PngClaimingSize(m[3].second, 100000, 100000); },
+         ExportLayerFailed, 2, {"too large"}},
+        {"a layer of another size", [](ArchiveMembers& m) { m[4].second = PngBytes(PatternLayer(30, 40, 2)); },
+         ExportLayerFailed, 3, {"layer 3", "30 x 40"}},
+        {"run.gcode missing", [](ArchiveMembers& m) { m.removeFirst(); }, ExportGcodeMissing, 0, {}},
+        {"not an archive", nullptr, ExportArchiveFailed, 0, {}},
+        {"no layers", [](ArchiveMembers& m) { m = StandardArchive(QImage(), {}); }, ExportBadArchiveData, 0, {}},
+        {"absurd layer count", header(GcodeHeader(5000000, 40, 30)), ExportBadArchiveData, 0, {}},
+        {"more layers than members", header(GcodeHeader(5, 40, 30)), ExportBadArchiveData, 0, {}},
+        {"layer count not a number", header(";totalLayer:3a\nG21\n"), ExportBadArchiveData, 0, {}},
+        {"no layer count", header(";resolutionX:40\n;resolutionY:30\nG21\n"), ExportBadArchiveData, 0, {}},
     };
     QFile old(out());
     ASSERT_TRUE(old.open(QIODevice::WriteOnly));
@@ -222,15 +199,17 @@ TEST_F(Conversion, BrokenArchivesAreRefusedWithTheirCode)
     QSignalSpy done(&job, &ExportThread::signal_ExportDataDone);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        if (c.members) {
-            ASSERT_TRUE(WriteZipArchive(archive(), c.members()));
+        if (c.edit) {
+            ArchiveMembers members = StandardArchive(solid(30, 20, Qt::red), patternLayers(3, 40, 30));
+            c.edit(members);
+            ASSERT_TRUE(WriteZipArchive(archive(), members));
         } else {
             QFile junk(archive());
             ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
             junk.write(QByteArray(5000, 'x'));
         }
         done.clear();
-        EXPECT_EQ(run(c.code, out()), c.result);
+        EXPECT_EQ(run(30, out()), c.result);
         ASSERT_EQ(done.count(), 1);
         EXPECT_EQ(done.at(0).at(0).toInt(), c.result);
         EXPECT_FALSE(done.at(0).at(1).toString().isEmpty());
