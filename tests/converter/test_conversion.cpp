@@ -271,6 +271,8 @@ TEST_F(Conversion, OutputOntoTheArchiveOrADeviceIsRefusedBeforeAnythingIsWritten
     job.m_zipPath = fifo;
     EXPECT_EQ(job.LoadGcode_ChiTuBox(), ExportArchiveFailed);
     EXPECT_TRUE(job.lastMessage().contains("not a regular file"));
+    job.m_zipPath = dir.filePath("absent.zip");
+    EXPECT_EQ(job.LoadGcode_ChiTuBox(), ExportArchiveFailed);
 }
 
 TEST_F(Conversion, TheBudgetBoundsTheBytesInFlight)

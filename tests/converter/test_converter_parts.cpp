@@ -1,13 +1,12 @@
 #include "archive_builder.h"
 
-#include "printfile/ExportThread.h"
 #include "printfile/archivemember.h"
 #include "printfile/filesafety.h"
 #include "printfile/gcodeheader.h"
 #include "printfile/layercodingpool.h"
 
 #include <QBuffer>
-#include <QTemporaryDir>
+#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -74,19 +73,6 @@ TEST(GcodeHeader, NumbersAreRangeChecked)
     EXPECT_TRUE(GcodeHeaderReal(h, "h", 0.01, 0.1, mm));
     EXPECT_DOUBLE_EQ(mm, 0.05);
     EXPECT_FALSE(GcodeHeaderReal(h, "nan", 0, 1, mm));
-}
-
-TEST(GcodeHeader, ThePanelReadsItFromTheArchive)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath("a.zip");
-    ASSERT_TRUE(WriteZipArchive(path, {{"run.gcode", ";resolutionX:2560\r\n;machineZ:150\r\nG21\r\n"}}));
-    ExportThread job;
-    job.m_zipPath = path;
-    ASSERT_EQ(job.LoadGcode_ChiTuBox(), ExportOk);
-    EXPECT_EQ(job.m_gcodeParas, (QMap<QString, QString>{{"resolutionX", "2560"}, {"machineZ", "150"}}));
-    job.m_zipPath = dir.filePath("absent.zip");
-    EXPECT_EQ(job.LoadGcode_ChiTuBox(), ExportArchiveFailed);
 }
 
 // Bytes in flight are counted by the pool itself and reported to a hook:
