@@ -354,7 +354,10 @@ TEST_F(Stage, NavigationBarWalksACubeThroughEveryStage)
     EXPECT_EQ(answers.texts.size(), 1);
 
     // A second file keeps the stage row and its flags; no model left removes the row.
+    QQuickItem* row = NavItem("stageRow");
     LoadCube();
+    QTest::qWait(50);
+    EXPECT_EQ(NavItem("stageRow"), row);
     EXPECT_TRUE(NavItem("saveButton")->property("checked").toBool());
     emit view()->signal_AllModelDel();
     EXPECT_FALSE(NavItem("loadButton")->property("checked").toBool());
