@@ -1,17 +1,22 @@
 #include "archive_builder.h"
 #include "vxs_reader.h"
 
-#include "dlp/machinepara.h"
 #include "printfile/ExportThread.h"
+#include "printfile/layercodingpool.h"
 
 #include <QDir>
 #include <QFile>
+#include <QPainter>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <functional>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -21,15 +26,10 @@ QByteArray readAll(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-quint16 expectedRgb565(int r, int g, int b)
+QImage solid(int w, int h, QColor c, QImage::Format format = QImage::Format_RGB32)
 {
-    return static_cast<quint16>((r >> 3) << 11 | (g >> 2) << 5 | (b >> 3));
-}
-
-QImage solidPreview(int width, int height)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(QColor(200, 100, 50));
+    QImage image(w, h, format);
+    image.fill(c);
     return image;
 }
 
@@ -44,24 +44,32 @@ QVector<QImage> patternLayers(int count, int width, int height)
 ST_MachinePara distinctPara()
 {
     ST_MachinePara para;
-    float* v = &para.DotsPermmX;
     for (int i = 0; i < 34; ++i)
-        v[i] = 0.5f + 1.25f * i;
+        (&para.DotsPermmX)[i] = 0.5f + 1.25f * i;
     return para;
 }
 
-class ConversionTest : public ::testing::Test
+void raiseTo(std::atomic<qint64>& peak, qint64 bytes)
+{
+    qint64 seen = peak.load();
+    while (bytes > seen && !peak.compare_exchange_weak(seen, bytes)) {
+    }
+}
+
+class Conversion : public ::testing::Test
 {
 protected:
-    QString archivePath() const { return dir.filePath("job.zip"); }
-    QString outPath() const { return dir.filePath("out.vxs"); }
+    void SetUp() override { qRegisterMetaType<QString>(); }
+    QString archive() const { return dir.filePath("job.zip"); }
+    QString out() const { return dir.filePath("out.vxs"); }
 
-    int convert(const QString& model, int code)
+    int run(int code, const QString& target)
     {
-        job.m_zipPath = archivePath();
+        const QMap<int, QString> models = {{10, "Pellar10"}, {30, "Pellar30"}, {120, "Pellar120"}, {200, "Pellar200"}};
+        job.m_zipPath = archive();
         job.m_exportType = "ChiTuBox";
-        job.m_exportPath = outPath();
-        job.m_machineName = model;
+        job.m_exportPath = target;
+        job.m_machineName = models.value(code);
         job.m_machineCode = code;
         job.m_grayBits = 4;
         job.m_para = distinctPara();
@@ -69,24 +77,17 @@ protected:
         job.wait();
         return job.lastResult();
     }
-
-    // Nothing but the archive (and what the test put there) is left.
-    QStringList filesInDir() const { return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden); }
-
-    void expectLayersDecodeTo(const VxsFileContents& vxs, const QVector<QImage>& layers)
+    int convert(int code, const ArchiveMembers& members)
     {
-        ASSERT_EQ(vxs.layerCodes.size(), layers.size());
-        for (int i = 0; i < layers.size(); ++i) {
-            const QImage& src = layers.at(i);
-            QVector<quint8> levels;
-            ASSERT_TRUE(DecodeLayerLevels(vxs.layerCodes.at(i), 4, qint64(src.width()) * src.height(), levels));
-            ASSERT_EQ(levels.size(), src.width() * src.height()) << "layer " << i + 1;
-            int mismatches = 0;
-            for (int y = 0; y < src.height(); ++y)
-                for (int x = 0; x < src.width(); ++x)
-                    mismatches += levels.at(y * src.width() + x) != (src.constScanLine(y)[x] & 0xF0);
-            EXPECT_EQ(mismatches, 0) << "layer " << i + 1;
-        }
+        EXPECT_TRUE(WriteZipArchive(archive(), members));
+        return run(code, out());
+    }
+    VxsFileContents readOut(bool withPng)
+    {
+        VxsFileContents vxs;
+        QString error;
+        EXPECT_TRUE(ReadVxs(readAll(out()), withPng, vxs, error)) << qPrintable(error);
+        return vxs;
     }
 
     QTemporaryDir dir;
@@ -94,17 +95,17 @@ protected:
 };
 
 // Each printer's preview and layer frame; every parameter and layer arrives.
-TEST_F(ConversionTest, ArchivesConvertForEachPrinter)
+TEST_F(Conversion, ArchivesConvertForEachPrinter)
 {
     QVector<QImage> sparse; // many layers, each with one lit pixel, in order
     for (int i = 0; i < 200; ++i) {
-        QImage layer(24, 9, QImage::Format_Grayscale8);
-        layer.fill(0);
+        QImage layer = solid(24, 9, Qt::black, QImage::Format_Grayscale8);
         layer.scanLine(i % 9)[i % 24] = static_cast<uchar>(16 + i % 240);
         sparse.append(layer);
     }
+    const QImage preview = solid(300, 200, QColor(200, 100, 50));
+    const quint16 previewRgb565 = (200 >> 3) << 11 | (100 >> 2) << 5 | (50 >> 3);
     const struct {
-        const char* model;
         int code;
         QVector<QImage> layers;
         QImage preview;
@@ -112,179 +113,188 @@ TEST_F(ConversionTest, ArchivesConvertForEachPrinter)
         QSize pngSize;     // of the PNG block (code 120), else empty
         QSize frame;       // layers scaled to this size, else kept
     } cases[] = {
-        {"Pellar10", 10, patternLayers(3, 480, 854), solidPreview(300, 200), {120, 150}, {}, {}},
-        {"Pellar10", 10, patternLayers(2, 240, 427), solidPreview(40, 30), {120, 150}, {}, {480, 854}},
-        {"Pellar120", 120, patternLayers(3, 96, 61), solidPreview(300, 200), {120, 150}, {1200, 1600}, {}},
-        {"Pellar200", 200, patternLayers(3, 257, 33), solidPreview(30, 20), {0, 0}, {}, {}},
-        {"Pellar200", 200, sparse, solidPreview(30, 20), {0, 0}, {}, {}},
-        {"Pellar30", 30, patternLayers(2, 50, 40), QImage(), {120, 150}, {}, {}}, // preview from the first layer
+        {10, patternLayers(3, 480, 854), preview, {120, 150}, {}, {}},
+        {10, patternLayers(2, 240, 427), preview.scaled(40, 30), {120, 150}, {}, {480, 854}},
+        {10, {PatternLayer(200, 100, 0), PatternLayer(300, 100, 1)}, preview, {120, 150}, {}, {480, 854}}, // mixed
+        {120, patternLayers(3, 96, 61), preview, {120, 150}, {1200, 1600}, {}},
+        {200, patternLayers(3, 257, 33), preview, {0, 0}, {}, {}},
+        {200, sparse, preview, {0, 0}, {}, {}},
+        {30, patternLayers(2, 50, 40), QImage(), {120, 150}, {}, {}}, // preview from the first layer
+        {30, {solid(16, 8, QColor(255, 255, 255, 0), QImage::Format_ARGB32),  // transparent pixels lie on black
+              solid(16, 8, QColor(255, 255, 255, 0), QImage::Format_RGBA64),
+              solid(16, 8, QColor(255, 255, 255, 255), QImage::Format_ARGB32),
+              solid(16, 8, QColor(255, 255, 255, 128), QImage::Format_ARGB32)}, preview, {120, 150}, {}, {}},
     };
+    QSignalSpy done(&job, &ExportThread::signal_ExportDataDone);
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.model << ", " << c.layers.size() << " layers of " << c.layers[0].width()
+        SCOPED_TRACE(testing::Message() << c.code << ", " << c.layers.size() << " layers of " << c.layers[0].width()
                                         << "x" << c.layers[0].height());
-        ASSERT_TRUE(WriteZipArchive(archivePath(), StandardArchive(c.preview, c.layers)));
-        ASSERT_EQ(convert(c.model, c.code), ExportOk) << qPrintable(job.lastMessage());
-        const QByteArray bytes = readAll(outPath());
-        EXPECT_EQ(bytes.mid(8, 4), QByteArray("\x01\x00\x00\xFF", 4));
-        VxsFileContents vxs;
-        QString error;
-        ASSERT_TRUE(ReadVxs(bytes, !c.pngSize.isEmpty(), vxs, error)) << qPrintable(error);
+        done.clear();
+        ASSERT_EQ(convert(c.code, StandardArchive(c.preview, c.layers)), ExportOk) << qPrintable(job.lastMessage());
+        ASSERT_EQ(done.count(), 1);
+        EXPECT_EQ(done.at(0).at(0).toInt(), ExportOk);
+        EXPECT_EQ(readAll(out()).mid(8, 4), QByteArray("\x01\x00\x00\xFF", 4));
+        const VxsFileContents vxs = readOut(!c.pngSize.isEmpty());
         EXPECT_EQ(vxs.machineCode, c.code);
         EXPECT_EQ(vxs.layerCount, c.layers.size());
         EXPECT_EQ(vxs.bitsPerPixel, 4);
         const ST_MachinePara para = distinctPara();
         for (int i = 0; i < 34; ++i)
-            EXPECT_EQ(vxs.para.at(i), (&para.DotsPermmX)[i]) << "parameter " << i;
+            EXPECT_EQ(vxs.para.value(i), (&para.DotsPermmX)[i]) << "parameter " << i;
         EXPECT_EQ(QSize(vxs.previewWidth, vxs.previewHeight), c.previewSize);
         if (!c.preview.isNull()) {
-            EXPECT_EQ(vxs.preview.count(expectedRgb565(200, 100, 50)), c.previewSize.width() * c.previewSize.height());
+            EXPECT_EQ(vxs.preview.count(previewRgb565), c.previewSize.width() * c.previewSize.height());
         }
         if (!c.pngSize.isEmpty()) {
             const QImage png = QImage::fromData(vxs.png, "PNG");
             EXPECT_EQ(png.size(), c.pngSize);
             EXPECT_EQ(QColor(png.pixel(c.pngSize.width() / 2, c.pngSize.height() / 2)), QColor(200, 100, 50));
         }
-        if (c.frame.isEmpty()) {
-            expectLayersDecodeTo(vxs, c.layers);
-            continue;
-        }
-        for (const QByteArray& code : vxs.layerCodes) {
+        ASSERT_EQ(vxs.layerCodes.size(), c.layers.size());
+        for (int i = 0; i < c.layers.size(); ++i) {
+            const QImage& src = c.layers.at(i);
+            const QSize size = c.frame.isEmpty() ? src.size() : c.frame;
             QVector<quint8> levels;
-            ASSERT_TRUE(DecodeLayerLevels(code, 4, c.frame.width() * c.frame.height(), levels));
-            EXPECT_EQ(levels.size(), c.frame.width() * c.frame.height());
+            ASSERT_TRUE(DecodeLayerLevels(vxs.layerCodes.at(i), 4, size.width() * size.height(), levels));
+            ASSERT_EQ(levels.size(), size.width() * size.height()) << "layer " << i + 1;
+            if (!c.frame.isEmpty())
+                continue;
+            QImage onBlack(src.size(), QImage::Format_RGB32);
+            onBlack.fill(Qt::black);
+            QPainter(&onBlack).drawImage(0, 0, src);
+            int mismatches = 0;
+            for (int y = 0; y < src.height(); ++y)
+                for (int x = 0; x < src.width(); ++x)
+                    mismatches += levels.at(y * src.width() + x) != (qGray(onBlack.pixel(x, y)) & 0xF0);
+            EXPECT_EQ(mismatches, 0) << "layer " << i + 1;
         }
     }
 }
 
-TEST_F(ConversionTest, DoneSignalCarriesSuccessAndFailure)
+// A refused archive leaves nothing but itself and the earlier output behind.
+TEST_F(Conversion, BrokenArchivesAreRefusedWithTheirCode)
 {
-    qRegisterMetaType<QString>();
-    QSignalSpy spy(&job, &ExportThread::signal_ExportDataDone);
-    ASSERT_TRUE(WriteZipArchive(archivePath(), StandardArchive(solidPreview(30, 20), patternLayers(1, 20, 10))));
-    convert("Pellar200", 200);
-    ASSERT_EQ(spy.count(), 1);
-    EXPECT_EQ(spy.at(0).at(0).toInt(), ExportOk);
-
-    job.m_zipPath = dir.filePath("absent.zip");
-    job.start();
-    job.wait();
-    ASSERT_EQ(spy.count(), 2);
-    EXPECT_EQ(spy.at(1).at(0).toInt(), ExportArchiveFailed);
-    EXPECT_FALSE(spy.at(1).at(1).toString().isEmpty());
-}
-
-// A refused archive leaves nothing but itself behind.
-TEST_F(ConversionTest, BrokenArchivesAreRefusedWithTheirCode)
-{
-    const auto standard = [](int layers, int width, int height) {
-        return StandardArchive(solidPreview(30, 20), patternLayers(layers, width, height));
-    };
+    using Edit = std::function<void(ArchiveMembers&)>;
+    const auto header = [](const QByteArray& gcode) { return Edit([=](ArchiveMembers& m) { m[0].second = gcode; }); };
+    // Each edits an archive of run.gcode, preview.png and three 40 x 30 layers; no edit: junk bytes.
     const struct {
         const char* name;
-        std::function<ArchiveMembers()> members; // null: the archive is junk
-        int code;
+        Edit edit;
         int result;
         int failedLayer; // 0: not checked
-        const char* message;
+        QStringList message;
     } cases[] = {
-        {"layer missing",
-         [&] {
-             ArchiveMembers m = standard(3, 40, 30);
-             m.removeAt(3); // "2.png"
-             m.append(qMakePair(QString("extra.txt"), QByteArray("keeps the member count at the claim")));
-             return m;
-         },
-         10, ExportLayerFailed, 2, "2.png"},
-        {"layer PNG truncated",
-         [&] {
-             ArchiveMembers m = standard(3, 200, 120);
-             m[4].second.truncate(m[4].second.size() / 2); // "3.png"
-             return m;
-         },
-         200, ExportLayerFailed, 3, ""},
-        {"run.gcode missing",
-         [&] {
-             ArchiveMembers m = standard(2, 40, 30);
-             m.removeFirst();
-             return m;
-         },
-         10, ExportGcodeMissing, 0, ""},
-        {"not an archive", nullptr, 10, ExportArchiveFailed, 0, ""},
-        {"absurd layer count",
-         [&] {
-             ArchiveMembers m = standard(2, 40, 30);
-             m[0].second = GcodeHeader(5000000, 40, 30);
-             return m;
-         },
-         10, ExportBadArchiveData, 0, ""},
-        {"more layers than members",
-         [&] {
-             ArchiveMembers m = standard(2, 40, 30);
-             m[0].second = GcodeHeader(4, 40, 30);
-             return m;
-         },
-         10, ExportBadArchiveData, 0, ""},
-        {"layer count not a number",
-         [&] {
-             ArchiveMembers m = standard(2, 40, 30);
-             m[0].second = ";totalLayer:many\nG21\n";
-             return m;
-         },
-         10, ExportBadArchiveData, 0, ""},
+        {"layer missing", [](ArchiveMembers& m) { m[3].first = "extra.txt"; }, ExportLayerFailed, 2, {"2.png"}},
+        {"layer PNG truncated", [](ArchiveMembers& m) { m[4].second.chop(m[4].second.size() / 2); }, ExportLayerFailed,
+         3, {}},
+        {"layer not an image", [](ArchiveMembers& m) { m[3].second = "not an image"; }, ExportLayerFailed, 2, {}},
+        {"image of absurd size", [](ArchiveMembers& m) { m[3].second = PngClaimingSize(m[3].second, 100000, 100000); },
+         ExportLayerFailed, 2, {"too large"}},
+        {"a layer of another size", [](ArchiveMembers& m) { m[4].second = PngBytes(PatternLayer(30, 40, 2)); },
+         ExportLayerFailed, 3, {"layer 3", "30 x 40"}},
+        {"run.gcode missing", [](ArchiveMembers& m) { m.removeFirst(); }, ExportGcodeMissing, 0, {}},
+        {"not an archive", nullptr, ExportArchiveFailed, 0, {}},
+        {"no layers", [](ArchiveMembers& m) { m = StandardArchive(QImage(), {}); }, ExportBadArchiveData, 0, {}},
+        {"absurd layer count", header(GcodeHeader(5000000, 40, 30)), ExportBadArchiveData, 0, {}},
+        {"more layers than members", header(GcodeHeader(5, 40, 30)), ExportBadArchiveData, 0, {}},
+        {"layer count not a number", header(";totalLayer:3a\nG21\n"), ExportBadArchiveData, 0, {}},
+        {"no layer count", header(";resolutionX:40\n;resolutionY:30\nG21\n"), ExportBadArchiveData, 0, {}},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        if (c.members) {
-            ASSERT_TRUE(WriteZipArchive(archivePath(), c.members()));
-        } else {
-            QFile junk(archivePath());
-            ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
-            junk.write(QByteArray(5000, 'x'));
-        }
-        EXPECT_EQ(convert(c.code == 10 ? "Pellar10" : "Pellar200", c.code), c.result);
-        if (c.failedLayer) {
-            EXPECT_EQ(job.failedLayer(), c.failedLayer);
-        }
-        EXPECT_TRUE(job.lastMessage().contains(c.message)) << qPrintable(job.lastMessage());
-        if (c.result == ExportGcodeMissing) {
-            EXPECT_TRUE(job.m_gcodeParas.isEmpty());
-        }
-        EXPECT_EQ(filesInDir(), QStringList{"job.zip"});
-    }
-}
-
-TEST_F(ConversionTest, FailedConversionKeepsAnExistingOutputFile)
-{
-    QFile old(outPath());
+    QFile old(out());
     ASSERT_TRUE(old.open(QIODevice::WriteOnly));
     old.write("earlier print file");
     old.close();
-    ArchiveMembers members = StandardArchive(solidPreview(30, 20), patternLayers(2, 40, 30));
-    members[3].second = "not an image";
-    ASSERT_TRUE(WriteZipArchive(archivePath(), members));
-    EXPECT_EQ(convert("Pellar200", 200), ExportLayerFailed);
-    EXPECT_EQ(readAll(outPath()), QByteArray("earlier print file"));
-    EXPECT_EQ(filesInDir().size(), 2);
+    QSignalSpy done(&job, &ExportThread::signal_ExportDataDone);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.edit) {
+            ArchiveMembers members = StandardArchive(solid(30, 20, Qt::red), patternLayers(3, 40, 30));
+            c.edit(members);
+            ASSERT_TRUE(WriteZipArchive(archive(), members));
+        } else {
+            QFile junk(archive());
+            ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+            junk.write(QByteArray(5000, 'x'));
+        }
+        done.clear();
+        EXPECT_EQ(run(30, out()), c.result);
+        ASSERT_EQ(done.count(), 1);
+        EXPECT_EQ(done.at(0).at(0).toInt(), c.result);
+        EXPECT_FALSE(done.at(0).at(1).toString().isEmpty());
+        EXPECT_TRUE(!c.failedLayer || job.failedLayer() == c.failedLayer) << job.failedLayer();
+        for (const QString& part : c.message)
+            EXPECT_TRUE(job.lastMessage().contains(part)) << qPrintable(job.lastMessage());
+        EXPECT_TRUE(c.result != ExportGcodeMissing || job.m_gcodeParas.isEmpty());
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"job.zip", "out.vxs"}));
+        EXPECT_EQ(readAll(out()), QByteArray("earlier print file"));
+    }
 }
 
-TEST_F(ConversionTest, ImagesOfAbsurdSizeAreRefused)
+// An unusable preview is dropped with a note; the conversion goes on.
+TEST_F(Conversion, BadPreviewIsDropped)
 {
-    ArchiveMembers members = StandardArchive(solidPreview(30, 20), patternLayers(2, 40, 30));
-    members[3].second = PngClaimingSize(members[3].second, 100000, 100000); // "2.png"
-    ASSERT_TRUE(WriteZipArchive(archivePath(), members));
-    EXPECT_EQ(convert("Pellar200", 200), ExportLayerFailed);
-    EXPECT_TRUE(job.lastMessage().contains("too large")) << qPrintable(job.lastMessage());
+    const struct {
+        const char* name;
+        int code;
+        std::function<QByteArray(const QByteArray&)> damage;
+    } cases[] = {
+        {"truncated, code 120", 120, [](const QByteArray& png) { return png.left(40); }},
+        {"oversized, code 10", 10, [](const QByteArray& png) { return PngClaimingSize(png, 60000, 60000); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ArchiveMembers members = StandardArchive(solid(30, 20, Qt::green), patternLayers(2, 40, 30));
+        ASSERT_EQ(members[1].first, "preview.png");
+        members[1].second = c.damage(members[1].second);
+        ASSERT_EQ(convert(c.code, members), ExportOk) << qPrintable(job.lastMessage());
+        EXPECT_TRUE(job.lastMessage().startsWith("preview dropped")) << qPrintable(job.lastMessage());
+        const VxsFileContents vxs = readOut(c.code == 120);
+        EXPECT_EQ(QSize(vxs.previewWidth, vxs.previewHeight), QSize(0, 0));
+        EXPECT_TRUE(vxs.png.isEmpty());
+        EXPECT_EQ(vxs.layerCodes.size(), 2);
+    }
 }
 
-TEST_F(ConversionTest, CompressImageOfAnEmptyImageCodesNothing)
+TEST_F(Conversion, OutputOntoTheArchiveOrADeviceIsRefusedBeforeAnythingIsWritten)
+{
+    ASSERT_TRUE(WriteZipArchive(archive(), StandardArchive(QImage(), {solid(20, 10, Qt::white)})));
+    const QByteArray before = readAll(archive());
+    const QString fifo = dir.filePath("device.vxs");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(archive(), dir.filePath("link.zip")));
+    for (const QString& target : {archive(), dir.filePath("link.zip"), fifo}) {
+        EXPECT_EQ(run(30, target), ExportOutputFailed) << qPrintable(target);
+        EXPECT_EQ(readAll(archive()), before);
+        EXPECT_FALSE(QFileInfo(fifo).isFile());
+    }
+    // A FIFO as the archive is refused, not opened (which would block).
+    job.m_zipPath = fifo;
+    EXPECT_EQ(job.LoadGcode_ChiTuBox(), ExportArchiveFailed);
+    EXPECT_TRUE(job.lastMessage().contains("not a regular file"));
+    job.m_zipPath = dir.filePath("absent.zip");
+    EXPECT_EQ(job.LoadGcode_ChiTuBox(), ExportArchiveFailed);
+}
+
+TEST_F(Conversion, TheBudgetBoundsTheBytesInFlight)
+{
+    QVector<QImage> layers;
+    for (int i = 0; i < 12; ++i)
+        layers << solid(256, 128, QColor(255, 255, 255, 20 * i), QImage::Format_RGBA64);
+    const qint64 cost = LayerCodingPool::estimateLayerBytes(PngBytes(layers[0]), LayerCodingPool::Settings());
+    std::atomic<qint64> peak{0};
+    job.m_decodeBudget = cost; // one layer at a time
+    job.m_inFlightObserver = [&](qint64 bytes) { raiseTo(peak, bytes); };
+    ASSERT_EQ(convert(30, StandardArchive(QImage(), layers)), ExportOk) << qPrintable(job.lastMessage());
+    EXPECT_EQ(peak.load(), cost);
+}
+
+TEST_F(Conversion, CompressImageOfAnEmptyImageCodesNothing)
 {
     job.m_grayBits = 4;
-    job.m_layerImage = QImage();
     job.CompressImage();
     EXPECT_TRUE(job.m_rleData.isEmpty());
 
-    job.m_layerImage = PatternLayer(4, 2, 0);
-    job.m_layerImage.fill(0);
+    job.m_layerImage = solid(4, 2, Qt::black, QImage::Format_Grayscale8);
     job.m_layerImage.scanLine(0)[2] = 0xFF;
     job.CompressImage();
     EXPECT_EQ(job.m_imageWidth, 4);

@@ -3,6 +3,7 @@
 #include "dlp/machinepara.h"
 #include "printfile/ExportThread.h"
 
+#include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -25,53 +26,46 @@ bool writeAll(const QString& path, const QByteArray& bytes)
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
-void appendInt(QByteArray& b, qint32 v)
+QDataStream& littleEndian(QDataStream& out)
 {
-    for (int i = 0; i < 4; ++i)
-        b.append(static_cast<char>(quint32(v) >> (8 * i)));
+    out.setByteOrder(QDataStream::LittleEndian);
+    out.setFloatingPointPrecision(QDataStream::SinglePrecision);
+    return out;
 }
 
 // A small VXS file laid out by hand: header, parameters 1..34, 2 layers.
 QByteArray handMadeVxs(qint32 paraCount = 34, const char* magic = "Vexmor3D")
 {
     QByteArray b(magic, 8);
-    for (qint32 v : {1, 1, 10, 0, paraCount})
-        appendInt(b, v);
-    for (int i = 0; i < 34; ++i) {
-        const float f = static_cast<float>(i + 1);
-        quint32 bits;
-        memcpy(&bits, &f, 4);
-        appendInt(b, static_cast<qint32>(bits));
-    }
-    for (qint32 v : {2, 4, 0, 0, 3})
-        appendInt(b, v);
-    b.append("\x03\xF1\x05", 3);
-    appendInt(b, 2);
-    b.append("\x7F\xF1", 2);
+    QDataStream out(&b, QIODevice::Append);
+    littleEndian(out) << qint32(1) << qint32(1) << qint32(10) << qint32(0) << paraCount;
+    for (int i = 0; i < 34; ++i)
+        out << float(i + 1);
+    out << qint32(2) << qint32(4) << qint32(0) << qint32(0) << qint32(3);
+    out.writeRawData("\x03\xF1\x05", 3);
+    out << qint32(2);
+    out.writeRawData("\x7F\xF1", 2);
     return b;
 }
+
+const float kNewValue0 = -100.0f, kNewStep = -0.5f;
 
 ST_MachinePara newPara()
 {
     ST_MachinePara para;
-    float* v = &para.DotsPermmX;
     for (int i = 0; i < 34; ++i)
-        v[i] = -100.0f - 0.5f * i;
+        (&para.DotsPermmX)[i] = kNewValue0 + kNewStep * i;
     return para;
 }
 
 // What a re-save must produce from `source`: the new block at 28..163 only.
 QByteArray expectedAfterResave(const QByteArray& source)
 {
-    QByteArray b = source;
-    const ST_MachinePara para = newPara();
-    for (int i = 0; i < 34; ++i) {
-        quint32 bits;
-        memcpy(&bits, &para.DotsPermmX + i, 4);
-        for (int k = 0; k < 4; ++k)
-            b[28 + 4 * i + k] = static_cast<char>(bits >> (8 * k));
-    }
-    return b;
+    QByteArray block;
+    QDataStream out(&block, QIODevice::WriteOnly);
+    for (int i = 0; i < 34; ++i)
+        littleEndian(out) << kNewValue0 + kNewStep * i;
+    return source.left(28) + block + source.mid(164);
 }
 
 class ResaveTest : public ::testing::Test
@@ -101,20 +95,16 @@ protected:
     QString srcPath;
 };
 
-TEST_F(ResaveTest, OntoItselfChangesOnlyTheParameterBlock)
+TEST_F(ResaveTest, OnlyTheParameterBlockChangesInPlaceOrInACopy)
 {
     ASSERT_EQ(resave(srcPath, srcPath), ExportOk) << qPrintable(job.lastMessage());
     const QByteArray after = readAll(srcPath);
-    ASSERT_EQ(after.size(), source.size());
-    EXPECT_EQ(after.left(28), source.left(28));
-    EXPECT_EQ(after.mid(164), source.mid(164));
     EXPECT_EQ(after, expectedAfterResave(source));
     EXPECT_EQ(LittleEndianFloat(after, 28 + 4 * 4), -102.0f); // thickness
     EXPECT_EQ(job.m_totalLayer, 2);
-}
 
-TEST_F(ResaveTest, ToANewPathCopiesAndReplacesAnExistingFile)
-{
+    // A copy replaces an existing file and leaves the source alone.
+    ASSERT_TRUE(writeAll(srcPath, source));
     const QString dst = dir.filePath("copy.vxs");
     ASSERT_TRUE(writeAll(dst, QByteArray(10000, 'z')));
     ASSERT_EQ(resave(srcPath, dst), ExportOk) << qPrintable(job.lastMessage());
@@ -125,8 +115,6 @@ TEST_F(ResaveTest, ToANewPathCopiesAndReplacesAnExistingFile)
 
 TEST_F(ResaveTest, SecondSpellingsOfTheSourceLoseNothing)
 {
-    const QString dotted = dir.path() + "/./part.vxs";
-    const QString detour = dir.path() + "/sub/../part.vxs";
     ASSERT_TRUE(QDir(dir.path()).mkdir("sub"));
     const QString symlink = dir.filePath("link.vxs");
     ASSERT_TRUE(QFile::link(srcPath, symlink));
@@ -135,36 +123,45 @@ TEST_F(ResaveTest, SecondSpellingsOfTheSourceLoseNothing)
 
     const QString oldCwd = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(dir.path()));
-    const QString relative = "part.vxs";
-    for (const QString& other : {dotted, detour, symlink, hardlink, relative}) {
-        ASSERT_TRUE(writeAll(srcPath, source));
-        EXPECT_EQ(resave(srcPath, other), ExportOk) << qPrintable(other) << qPrintable(job.lastMessage());
-        EXPECT_EQ(readAll(srcPath), expectedAfterResave(source)) << qPrintable(other);
-        ASSERT_TRUE(writeAll(srcPath, source));
-        EXPECT_EQ(resave(other, srcPath), ExportOk) << qPrintable(other);
-        EXPECT_EQ(readAll(srcPath), expectedAfterResave(source)) << qPrintable(other);
+    for (const QString& other :
+         {dir.path() + "/./part.vxs", dir.path() + "/sub/../part.vxs", symlink, hardlink, QString("part.vxs")}) {
+        for (bool sourceFirst : {true, false}) {
+            ASSERT_TRUE(writeAll(srcPath, source));
+            EXPECT_EQ(sourceFirst ? resave(srcPath, other) : resave(other, srcPath), ExportOk) << qPrintable(other);
+            EXPECT_EQ(readAll(srcPath), expectedAfterResave(source)) << qPrintable(other);
+        }
     }
     QDir::setCurrent(oldCwd);
     EXPECT_TRUE(QFileInfo(symlink).isSymLink());
-    EXPECT_EQ(readAll(hardlink), expectedAfterResave(source));
 }
 
-TEST_F(ResaveTest, FilesThatAreNotVxsAreRefusedUnchanged)
+// A source is checked whole before anything is written.
+TEST_F(ResaveTest, DamagedOrForeignSourcesAreRefusedUnchanged)
 {
-    for (const QByteArray& bad : {handMadeVxs(33), handMadeVxs(34, "Vexmor2D"), QByteArray("Vexmor3D short")}) {
+    auto withCount = [&](qint32 n) {
+        QByteArray b = source;
+        for (int i = 0; i < 4; ++i)
+            b[164 + i] = char(quint32(n) >> (8 * i));
+        return b;
+    };
+    const std::pair<const char*, QByteArray> cases[] = {
+        {"33 parameters", handMadeVxs(33)},     {"other magic", handMadeVxs(34, "Vexmor2D")},
+        {"short", "Vexmor3D short"},            {"parameters cut short", source.left(100)},
+        {"header only", source.left(180)},      {"last layer cut short", source.left(source.size() - 1)},
+        {"a billion layers", withCount(1000000000)}, {"negative layers", withCount(-7)},
+        {"no layers, layer bytes", withCount(0)},
+    };
+    const QString dst = dir.filePath("never.vxs");
+    for (const auto& [name, bad] : cases) {
         ASSERT_TRUE(writeAll(srcPath, bad));
-        EXPECT_EQ(resave(srcPath, srcPath), ExportSourceInvalid);
-        EXPECT_EQ(readAll(srcPath), bad);
-        const QString dst = dir.filePath("never.vxs");
-        EXPECT_EQ(resave(srcPath, dst), ExportSourceInvalid);
-        EXPECT_FALSE(QFile::exists(dst));
+        EXPECT_EQ(resave(srcPath, srcPath), ExportSourceInvalid) << name;
+        EXPECT_EQ(readAll(srcPath), bad) << name;
+        EXPECT_EQ(resave(srcPath, dst), ExportSourceInvalid) << name;
+        EXPECT_FALSE(QFile::exists(dst)) << name;
     }
-}
-
-TEST_F(ResaveTest, MissingSourceOrUnwritableDestinationIsReported)
-{
-    EXPECT_EQ(resave(dir.filePath("absent.vxs"), dir.filePath("out.vxs")), ExportSourceInvalid);
-    EXPECT_FALSE(QFile::exists(dir.filePath("out.vxs")));
+    EXPECT_EQ(resave(dir.filePath("absent.vxs"), dst), ExportSourceInvalid);
+    EXPECT_FALSE(QFile::exists(dst));
+    ASSERT_TRUE(writeAll(srcPath, source));
     EXPECT_EQ(resave(srcPath, dir.filePath("no/such/folder/out.vxs")), ExportOutputFailed);
     EXPECT_FALSE(job.lastMessage().isEmpty());
     EXPECT_EQ(readAll(srcPath), source);

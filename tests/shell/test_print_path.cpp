@@ -12,12 +12,11 @@
 #include "modal_answer.h"
 #include "printfile/printjobinput.h"
 #include "printloop_fixture.h"
+#include "test_meshes.h"
 
-#include <QDataStream>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QKeyEvent>
-#include <QSettings>
 #include <QSignalSpy>
 #include <QLabel>
 #include <QStandardPaths>
@@ -28,10 +27,10 @@
 
 // QTRY_* report to QTest, which a gtest run does not see: wait, then assert.
 #define WAIT_TRUE(cond, ms) ASSERT_TRUE(QTest::qWaitFor([&] { return bool(cond); }, ms)) << #cond
-#define WAIT_EQ(a, b, ms)                                                                         \
-    do {                                                                                          \
-        QTest::qWaitFor([&] { return (a) == (b); }, ms);                                          \
-        ASSERT_EQ(a, b);                                                                          \
+#define WAIT_EQ(a, b, ms)                                             \
+    do {                                                              \
+        (void)QTest::qWaitFor([&] { return (a) == (b); }, ms);        \
+        ASSERT_EQ(a, b);                                              \
     } while (0)
 
 namespace {
@@ -67,47 +66,20 @@ TEST(PrintThread, RunsACopyOfTheJobThenResetsTheRunner)
     EXPECT_EQ(early.states.size(), 1u);
 }
 
-TEST(ProjectorScreen, PrimaryFirstAtMostTenAndThePointBesideIt)
+// Listed primary first, at most ten; no screen at all puts the projector at the origin.
+TEST(ProjectorScreen, PrimaryFirstAtMostTen)
 {
     DisplayStandIn::Screens s;
     s.geometries = {QRect(-1280, 0, 1280, 1024), QRect(0, 0, 1920, 1080), QRect(1920, 0, 2560, 1440)};
     s.primary = 1;
-    const auto listed = DisplayStandIn::listScreens(s);
-    ASSERT_EQ(listed.size(), 3);
-    EXPECT_EQ(listed[0].first, 1);
-    EXPECT_EQ(listed[1].first, 0);
-    EXPECT_EQ(listed[2].first, 2);
-    EXPECT_EQ(DisplayStandIn::projectorPoint(s), QPoint(1920, 0));
-
-    DisplayStandIn::Screens many;
-    for (int i = 0; i < 14; ++i)
-        many.geometries << QRect(i * 800, 0, 800 + i, 600);
-    many.primary = 13;
-    EXPECT_EQ(DisplayStandIn::listScreens(many).size(), 10);
-    EXPECT_EQ(DisplayStandIn::projectorPoint(many), QPoint(813, 0));
+    QList<int> order;
+    for (const auto& screen : DisplayStandIn::listScreens(s))
+        order << screen.first;
+    EXPECT_EQ(order, (QList<int>{1, 0, 2}));
+    for (int i = 3; i < 14; ++i)
+        s.geometries << QRect(i * 800, 0, 800, 600);
+    EXPECT_EQ(DisplayStandIn::listScreens(s).size(), 10);
     EXPECT_EQ(DisplayStandIn::projectorPoint(DisplayStandIn::Screens{}), QPoint(0, 0));
-}
-
-void writeCubeStl(const QString& path, float size)
-{
-    const QVector3D c[8] = {{0, 0, 0},       {size, 0, 0},       {size, size, 0},       {0, size, 0},
-                            {0, 0, size},    {size, 0, size},    {size, size, size},    {0, size, size}};
-    const int faces[12][3] = {{0, 2, 1}, {0, 3, 2}, {4, 5, 6}, {4, 6, 7}, {0, 1, 5}, {0, 5, 4},
-                              {1, 2, 6}, {1, 6, 5}, {2, 3, 7}, {2, 7, 6}, {3, 0, 4}, {3, 4, 7}};
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    QDataStream out(&f);
-    out.setByteOrder(QDataStream::LittleEndian);
-    out.setFloatingPointPrecision(QDataStream::SinglePrecision);
-    f.write(QByteArray(80, ' '));
-    out << quint32(12);
-    for (const auto& t : faces) {
-        const QVector3D n = QVector3D::normal(c[t[0]], c[t[1]], c[t[2]]);
-        out << n.x() << n.y() << n.z();
-        for (int k : t)
-            out << c[k].x() << c[k].y() << c[k].z();
-        out << quint16(0);
-    }
 }
 
 class PrintPath : public PrinterLinkTest
@@ -118,7 +90,7 @@ protected:
         PrinterLinkTest::SetUp();
         QStandardPaths::setTestModeEnabled(true);
         stl = m_dir.filePath("cube.stl");
-        writeCubeStl(stl, 5.0f);
+        ASSERT_TRUE(testmesh::WriteFile(stl, testmesh::BinaryStl(testmesh::Cube(5.f))));
         FileChooser::setOpenChooser([this](QWidget*, const QString&, const QString&, const QString&) { return stl; });
         DisplayStandIn::setScreenSource([] {
             DisplayStandIn::Screens s;
@@ -176,7 +148,7 @@ protected:
 };
 
 // The save panel, the print-data thread and the view, joined by the window.
-TEST_F(PrintPath, SavedFileCarriesTheRecipeAndAFailureIsReported)
+TEST_F(PrintPath, SavedFileThenAFailureIsReported)
 {
     Vexmor w;
     ASSERT_NO_FATAL_FAILURE(loadAndSlice(w));
@@ -192,14 +164,11 @@ TEST_F(PrintPath, SavedFileCarriesTheRecipeAndAFailureIsReported)
         WAIT_TRUE(!w.isWorking(), 5000);
         QTest::qWait(50);
         EXPECT_TRUE(modal.texts.isEmpty()); // success is silent
+        EXPECT_EQ(ready.at(0).at(1).toInt(), int(PrintFileOk));
     }
-    EXPECT_EQ(ready.at(0).at(1).toInt(), int(PrintFileOk));
     const VxsFile f = ReadVxs(out, false);
     ASSERT_TRUE(f.valid) << f.error;
-    const std::pair<int, float> expected[] = {{4, 0.1f}, {5, 6000}, {6, 80000}, {8, 1000}, {9, 1000}, {10, 0.3f},
-                                              {12, 4},   {13, 2},   {14, 150},  {15, 150}, {16, 90},  {17, 90}};
-    for (auto [index, value] : expected)
-        EXPECT_FLOAT_EQ(f.params[index], value) << index;
+    EXPECT_FLOAT_EQ(f.params[4], 0.1f);
 
     // Into a folder that is a file: reported with the reason, nothing left.
     QFile blocker(m_dir.filePath("afile"));
@@ -216,12 +185,6 @@ TEST_F(PrintPath, SavedFileCarriesTheRecipeAndAFailureIsReported)
     EXPECT_FALSE(QFile::exists(answer));
     EXPECT_EQ(repaired.count(), 1); // the repair mark stays from the first run
     EXPECT_FALSE(w.isWorking());
-    const QImage shot = w.grab().toImage();
-    shot.save("print_path_saved.png");
-    int distinct = 0;
-    for (int x = 0; x < shot.width(); x += 9)
-        distinct += shot.pixel(x, shot.height() - 40) != shot.pixel(shot.width() / 2, 5);
-    EXPECT_GT(distinct, 20); // the window after the job, not a blank frame
 }
 
 TEST_F(PrintPath, LocalPrintRunsOnThePrinterAndCancels)
@@ -264,25 +227,6 @@ TEST_F(PrintPath, LocalPrintRunsOnThePrinterAndCancels)
     EXPECT_EQ(modelCount(w), 0);
 }
 
-TEST_F(PrintPath, ACancelRightAfterTheStartIsNotLost)
-{
-    ASSERT_NO_FATAL_FAILURE(connectPrinter());
-    Vexmor w;
-    ASSERT_NO_FATAL_FAILURE(prepareProjector(w));
-    ASSERT_NO_FATAL_FAILURE(loadAndSlice(w));
-    w.m_pSaveWidget->m_nPrintTarget = 0;
-    w.m_pSaveWidget->m_bSkipCancelConfirm = true; // no question: the cancel comes at once
-    ModalAnswers modal;
-    startJob(w);
-    w.m_pSaveWidget->slot_EmitCancelPrint(); // microseconds after the thread's start
-    ASSERT_TRUE(w.m_printThread.isRunning());
-    // The job alone would take minutes (50 layers of 6 s).
-    WAIT_TRUE(!w.m_printThread.isRunning(), 20000);
-    WAIT_EQ(modal.texts, (QStringList{"", "Printing Cancelled"}), 5000);
-    EXPECT_FALSE(w.m_bPrinting);
-    EXPECT_FALSE(w.m_pSaveWidget->localPrintRunning());
-}
-
 TEST_F(PrintPath, ClosingDuringAPrintCancelsItAndJoinsTheThread)
 {
     ASSERT_NO_FATAL_FAILURE(connectPrinter());
@@ -304,21 +248,33 @@ TEST_F(PrintPath, ClosingDuringAPrintCancelsItAndJoinsTheThread)
     EXPECT_TRUE(sawCommand("G1 Y0")); // the normal cancel ran
 }
 
-TEST_F(PrintPath, StartWithoutLightTablesRunsNothing)
+// Neither a cancel right after the start nor missing light tables leaves a
+// print running (the job alone would take minutes: 50 layers of 6 s).
+TEST_F(PrintPath, ACancelRightAfterTheStartOrNoLightTablesEndThePrint)
 {
     ASSERT_NO_FATAL_FAILURE(connectPrinter());
-    Vexmor w;
-    w.m_printThread.m_runner.projector()->setDataFolder(m_dir.filePath("empty"));
-    w.m_printThread.m_runner.projector()->setReporter([this](const QString& t, const QString&) { reports << t; });
-    ASSERT_NO_FATAL_FAILURE(loadAndSlice(w));
-    w.m_pSaveWidget->m_nPrintTarget = 0;
-    ModalAnswers modal;
-    startJob(w);
-    WAIT_EQ(modal.texts, (QStringList{"", "Printing Cancelled"}), 5000);
-    EXPECT_FALSE(reports.isEmpty());
-    EXPECT_FALSE(w.m_printThread.isRunning());
-    EXPECT_FALSE(w.m_bPrinting);
-    EXPECT_FALSE(w.m_pSaveWidget->localPrintRunning());
+    for (bool lightTables : {true, false}) {
+        SCOPED_TRACE(lightTables ? "cancel at once" : "no light tables");
+        reports.clear();
+        Vexmor w;
+        ASSERT_NO_FATAL_FAILURE(prepareProjector(w));
+        if (!lightTables)
+            w.m_printThread.m_runner.projector()->setDataFolder(m_dir.filePath("empty"));
+        ASSERT_NO_FATAL_FAILURE(loadAndSlice(w));
+        w.m_pSaveWidget->m_nPrintTarget = 0;
+        w.m_pSaveWidget->m_bSkipCancelConfirm = true; // no question: the cancel comes at once
+        ModalAnswers modal;
+        startJob(w);
+        if (lightTables) {
+            ASSERT_TRUE(w.m_printThread.isRunning());
+            w.m_pSaveWidget->slot_EmitCancelPrint();
+        }
+        WAIT_TRUE(!w.m_printThread.isRunning(), 20000);
+        WAIT_EQ(modal.texts, (QStringList{"", "Printing Cancelled"}), 5000);
+        EXPECT_EQ(reports.isEmpty(), lightTables);
+        EXPECT_FALSE(w.m_bPrinting);
+        EXPECT_FALSE(w.m_pSaveWidget->localPrintRunning());
+    }
 }
 
 TEST_F(PrintPath, ControlDialogFeedsThePanelAndTakesTheEmergencyStop)
@@ -326,12 +282,11 @@ TEST_F(PrintPath, ControlDialogFeedsThePanelAndTakesTheEmergencyStop)
     ASSERT_NO_FATAL_FAILURE(connectPrinter());
     Vexmor w;
     VSaveWidgetX* panel = w.m_pSaveWidget;
-    // Sent once at start-up, after the connections exist.
-    EXPECT_EQ(panel->findChild<QLabel*>("label_pwm")->text(),
-              QString::number(w.m_pDlpCtlDialog->lightPwm(), 'g', 6));
+    // Sent once at start-up, after the connections exist: the dialog's
+    // defaults, not the form's.
+    EXPECT_EQ(panel->findChild<QLabel*>("label_pwm")->text(), "30");
     EXPECT_EQ(panel->findChild<QLabel*>("le_homeadjz")->text(),
               QString::number(w.m_pDlpCtlDialog->homeAdjZ(), 'g', 6));
-    EXPECT_EQ(panel->findChild<QLabel*>("label_pwm")->text(), "30"); // the dialog's default, not the form's 255
 
     panel->m_nPrintTarget = 2; // nothing to cancel: only the stop goes out
     ModalAnswers modal;

@@ -1,6 +1,6 @@
 #include "test_meshes.h"
+#include "../converter/vxs_reader.h"
 
-#include <QDataStream>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -39,33 +39,13 @@ ToolRun Start(const QString& exe, const QStringList& args, int timeoutMs = 12000
     return r;
 }
 
-// Reads the header words of a layer-image file: magic, machine code, the
-// parameter count and the layer count.
-struct VxsHead {
-    QByteArray magic;
-    qint32 machineCode = 0, paramCount = 0, layers = 0;
-    float thicknessMm = 0;
-};
-bool ReadHead(const QString& path, VxsHead& h)
+VxsFileContents ReadOut(const QString& path, bool withPng = false)
 {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return false;
-    QDataStream in(&f);
-    in.setByteOrder(QDataStream::LittleEndian);
-    in.setFloatingPointPrecision(QDataStream::SinglePrecision);
-    h.magic = f.read(8);
-    qint32 words[4];
-    for (qint32& w : words)
-        in >> w;
-    h.machineCode = words[2];
-    in >> h.paramCount;
-    float params[34];
-    for (float& p : params)
-        in >> p;
-    h.thicknessMm = params[4];
-    in >> h.layers;
-    return in.status() == QDataStream::Ok;
+    VxsFileContents vxs;
+    QString error;
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly) && ReadVxs(f.readAll(), withPng, vxs, error)) << qPrintable(error);
+    return vxs;
 }
 
 // Every entry of a folder: the bytes of a regular file, a mark for anything else.
@@ -76,16 +56,10 @@ QMap<QString, QByteArray> Snapshot(const QString& folder)
     while (it.hasNext()) {
         const QString path = it.next();
         const QFileInfo info(path);
-        if (info.isSymLink())
-            files[info.fileName()] = "link to " + info.symLinkTarget().toUtf8();
-        else if (info.isDir())
-            files[info.fileName()] = "folder";
-        else if (!info.isFile())
-            files[info.fileName()] = "special";
-        else {
-            QFile f(path);
-            files[info.fileName()] = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("unreadable");
-        }
+        QFile f(path);
+        files[info.fileName()] = info.isSymLink() ? "link to " + info.symLinkTarget().toUtf8()
+                                 : !info.isFile() ? QByteArray(info.isDir() ? "folder" : "special")
+                                 : f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("unreadable");
     }
     return files;
 }
@@ -109,6 +83,20 @@ protected:
         const QString path = dir.filePath(name);
         EXPECT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
         return path;
+    }
+    // A Pellar30 job of a 2 mm cube, its frame turned as the model's or not.
+    QString Pellar30Job(bool turned)
+    {
+        const QString cube = Stl("cube.stl", testmesh::Cube(2));
+        const QString job = dir.filePath("job.vxs30");
+        const QStringList frame = turned ? QStringList{"--width", "1440", "--height", "2560"}
+                                         : QStringList{"--width", "2560", "--height", "1440"};
+        EXPECT_EQ(Start(PIPELINE_EXE, frame + QStringList{"--pixel-um", "47.25", "--thickness", "0.05",
+                                                          "--machine-code", "30", "--out", job, cube})
+                      .exitCode,
+                  0);
+        QFile::remove(cube);
+        return job;
     }
     // Runs each case; every one must exit 1 with its message and leave the
     // folder exactly as it was.
@@ -136,22 +124,18 @@ TEST_F(Tools, PipelineRunsTheWholeRoadAndReportsEachStep)
     const ToolRun r = Start(PIPELINE_EXE, {"--width", "1440", "--height", "2560", "--pixel-um", "50", "--thickness", "0.1",
                                        "--machine-code", "10", "--plate-layers", "2", "--out", out, cube, cube});
     ASSERT_EQ(r.exitCode, 0) << r.errors.toStdString();
-    ASSERT_EQ(r.lines.size(), 8) << r.lines.join("\n").toStdString();
-    EXPECT_TRUE(r.lines[0].startsWith("load " + cube + " triangles=12 vertices=8 shells=1 seconds="));
-    EXPECT_TRUE(r.lines[1].startsWith("load " + cube + " triangles=12 vertices=8 shells=1 seconds="));
-    EXPECT_TRUE(r.lines[2].startsWith("instance 1 min="));
-    EXPECT_TRUE(r.lines[3].startsWith("instance 2 min="));
-    EXPECT_TRUE(r.lines[4].startsWith("slice layers=102 seconds=")) << r.lines[4].toStdString();
-    EXPECT_EQ(r.lines[5], "islands support=0 model=0");
-    EXPECT_TRUE(r.lines[6].startsWith("write " + out + " bytes=" + QString::number(QFile(out).size()) + " seconds="));
-    EXPECT_TRUE(r.lines[7].startsWith("total seconds="));
-    VxsHead h;
-    ASSERT_TRUE(ReadHead(out, h));
-    EXPECT_EQ(h.magic, QByteArray("Vexmor3D"));
-    EXPECT_EQ(h.machineCode, 10);
-    EXPECT_EQ(h.paramCount, 34);
-    EXPECT_EQ(h.layers, 102);
-    EXPECT_FLOAT_EQ(h.thicknessMm, 0.1f);
+    const QString load = "load " + cube + " triangles=12 vertices=8 shells=1 seconds=";
+    const QString starts[] = {load, load, "instance 1 min=", "instance 2 min=", "slice layers=102 seconds=",
+                              "islands support=0 model=0",
+                              "write " + out + " bytes=" + QString::number(QFile(out).size()) + " seconds=",
+                              "total seconds="};
+    ASSERT_EQ(r.lines.size(), int(std::size(starts))) << r.lines.join("\n").toStdString();
+    for (int i = 0; i < r.lines.size(); ++i)
+        EXPECT_TRUE(r.lines[i].startsWith(starts[i])) << r.lines[i].toStdString();
+    const VxsFileContents vxs = ReadOut(out);
+    EXPECT_EQ(vxs.machineCode, 10);
+    EXPECT_EQ(vxs.layerCount, 102);
+    EXPECT_FLOAT_EQ(vxs.para.value(4), 0.1f);
 }
 
 TEST_F(Tools, PipelineRunsSupportJobsBeforeSlicing)
@@ -173,38 +157,13 @@ TEST_F(Tools, PipelineRunsSupportJobsBeforeSlicing)
     EXPECT_EQ(r.lines[5], "islands support=0 model=0");
 }
 
-TEST_F(Tools, PipelineRefusesBadInputWithAMessage)
-{
-    const QString cube = Stl("cube.stl", testmesh::Cube(10));
-    const QString empty = dir.filePath("empty.stl");
-    ASSERT_TRUE(testmesh::WriteFile(empty, QByteArray()));
-    // A 5 by 5 mm plate in 0.1 mm layers, and what each case adds.
-    const QStringList plate = {"--width", "100", "--height", "100", "--pixel-um", "50", "--thickness", "0.1"};
-    const QList<QStringList> cases = {
-        plate + QStringList{dir.filePath("missing.stl")},
-        plate + QStringList{empty},
-        {"--width", "100", "--height", "100", "--pixel-um", "50", "--thickness", "0", cube},
-        {"--width", "abc", "--height", "100", "--pixel-um", "50", "--thickness", "0.1", cube},
-        plate,
-        plate + QStringList{"--supports", "1,0.6,1.1", cube},
-        plate + QStringList{"--supports", "0,0.6,1.1,3", cube},
-        plate + QStringList{"--supports", "1,nan,1.1,3", cube},
-        plate + QStringList{"--out", dir.filePath("no/such/folder/x.vxs"), cube},
-    };
-    for (const QStringList& args : cases) {
-        const ToolRun r = Start(PIPELINE_EXE, args);
-        EXPECT_EQ(r.exitCode, 1) << args.join(' ').toStdString();
-        EXPECT_TRUE(r.errors.contains("pipeline: ")) << r.errors.toStdString();
-    }
-    EXPECT_FALSE(QFile::exists(dir.filePath("no/such/folder/x.vxs")));
-}
-
 TEST_F(Tools, PipelineRefusesHostileCommandLinesAndTouchesNoFile)
 {
     const QString cube = Stl("cube.stl", testmesh::Cube(10));
     const QString vxtInput = Stl("m.stl.vxt", testmesh::Cube(10));
     ASSERT_TRUE(QFile::link(cube, dir.filePath("link.stl")));
     ASSERT_EQ(::link(QFile::encodeName(cube).constData(), QFile::encodeName(dir.filePath("hard.stl")).constData()), 0);
+    ASSERT_TRUE(testmesh::WriteFile(dir.filePath("empty.stl"), QByteArray()));
     const QString fifo = Fifo("fifo.stl");
     const QString device = Fifo("device.vxs"); // stands in for a device node
     Fifo("k.vxt");
@@ -212,6 +171,13 @@ TEST_F(Tools, PipelineRefusesHostileCommandLinesAndTouchesNoFile)
     const QStringList base = {"--width", "100", "--height", "100", "--pixel-um", "50", "--thickness", "0.1"};
     auto with = [&](const QStringList& more) { return base + more; };
     const QVector<HostileCase> cases = {
+        {base, "no STL file given"},
+        {with({dir.filePath("missing.stl")}), "does not exist"},
+        {with({dir.filePath("empty.stl")}), "the file is empty"},
+        {with({"--out", dir.filePath("no/such/folder/x.vxs"), cube}), "pipeline: "},
+        {with({"--supports", "1,0.6,1.1", cube}), "--supports needs four numbers"},
+        {with({"--supports", "0,0.6,1.1,3", cube}), "--supports needs four numbers"},
+        {with({"--supports", "1,nan,1.1,3", cube}), "--supports needs four numbers"},
         {with({"--out", cube, cube}), "would overwrite the input"},
         {with({"--out", dir.filePath("link.stl"), cube}), "would overwrite the input"},
         {with({"--out", dir.filePath("hard.stl"), cube}), "would overwrite the input"},
@@ -232,11 +198,13 @@ TEST_F(Tools, PipelineRefusesHostileCommandLinesAndTouchesNoFile)
         {with({"--pixel-um", "0.05", cube}), "--pixel-um"},
         {with({"--pixel-um-y", "-50", cube}), "--pixel-um-y"},
         {with({"--thickness", "nan", cube}), "--thickness"},
+        {with({"--thickness", "0", cube}), "--thickness"},
         {with({"--thickness", "1000", cube}), "--thickness"},
         {with({"--thickness", "1e-9", cube}), "--thickness"},
         {with({"--width", "3e9", cube}), "--width"},
         {with({"--height", "16385", cube}), "--height"},
         {with({"--width", "100abc", cube}), "--width"},
+        {with({"--width", "abc", cube}), "--width"},
         {with({"--machine-code", "1e12", cube}), "--machine-code"},
         {with({"--machine-code", "2147483648", cube}), "--machine-code"},
         {with({"--plate-layers", "1e10", cube}), "--plate-layers"},
@@ -274,116 +242,90 @@ TEST_F(Tools, ConvertArchiveRefusesHostileCommandLinesAndTouchesNoFile)
 {
     const QString archive = dir.filePath("a.zip");
     ASSERT_EQ(Start(MAKE_TEST_ARCHIVE_EXE, {archive, "3", "200", "100"}).exitCode, 0);
-    const QString cube = Stl("cube.stl", testmesh::Cube(2));
-    const QString job = dir.filePath("job.vxs30");
-    ASSERT_EQ(Start(PIPELINE_EXE, {"--width", "1440", "--height", "2560", "--pixel-um", "47.25", "--thickness", "0.05",
-                                   "--machine-code", "30", "--out", job, cube})
-                  .exitCode,
-              0);
-    QFile::remove(cube);
+    const QString job = Pellar30Job(true);
     QFile f(job);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QByteArray vxs = f.readAll();
-    f.close();
     auto variant = [&](const QString& name, QByteArray bytes) {
         EXPECT_TRUE(testmesh::WriteFile(dir.filePath(name), bytes));
         return dir.filePath(name);
     };
-    auto withCount = [&](qint32 count) {
+    auto withCount = [&](const QString& name, qint32 count) {
         QByteArray b = vxs;
         for (int i = 0; i < 4; ++i)
             b[164 + i] = char(quint32(count) >> (8 * i));
-        return b;
+        return variant(name, b);
     };
     const QString truncated = variant("truncated.vxs", vxs.left(vxs.size() - 3));
-    const QString headerOnly = variant("header.vxs", vxs.left(180));
-    const QString billion = variant("billion.vxs", withCount(1000000000));
-    const QString negative = variant("negative.vxs", withCount(-7));
+    const QString billion = withCount("billion.vxs", 1000000000);
     ASSERT_TRUE(QFile::link(archive, dir.filePath("link.zip")));
     ASSERT_EQ(::link(QFile::encodeName(archive).constData(), QFile::encodeName(dir.filePath("hard.zip")).constData()), 0);
     ASSERT_TRUE(QFile::link(job, dir.filePath("link.vxs30")));
     const QString fifo = Fifo("fifo.zip");
     const QString device = Fifo("device.vxs");
     ASSERT_TRUE(QDir(dir.path()).mkdir("folder.vxs"));
-    const QStringList convert = {"--model", "bench", "--machine-code", "7"};
-    auto resave = [&](const QString& src, const QString& out) {
-        return QStringList{"--resave", src, "--model", "Pellar30", "--out", out};
+    const QString x = dir.filePath("x.vxs");
+    auto convert = [](const QString& out, const QString& in) {
+        return QStringList{"--model", "bench", "--machine-code", "7", "--out", out, in};
+    };
+    auto resave = [](const QString& src, const QString& out, const char* model = "Pellar30") {
+        return QStringList{"--resave", src, "--model", model, "--out", out};
     };
     const QVector<HostileCase> cases = {
-        {convert + QStringList{"--out", archive, archive}, "would overwrite the input"},
-        {convert + QStringList{"--out", dir.filePath("link.zip"), archive}, "would overwrite the input"},
-        {convert + QStringList{"--out", dir.filePath("hard.zip"), archive}, "would overwrite the input"},
-        {convert + QStringList{"--out", dir.filePath("x.vxs"), fifo}, "is not a regular file"},
-        {convert + QStringList{"--out", device, archive}, "is not a regular file"},
-        {convert + QStringList{"--out", dir.filePath("folder.vxs"), archive}, "is a folder"},
+        {convert(archive, archive), "would overwrite the input"},
+        {convert(dir.filePath("link.zip"), archive), "would overwrite the input"},
+        {convert(dir.filePath("hard.zip"), archive), "would overwrite the input"},
+        {convert(x, fifo), "is not a regular file"},
+        {convert(device, archive), "is not a regular file"},
+        {convert(dir.filePath("folder.vxs"), archive), "is a folder"},
+        {convert(x, "/dev/zero"), "is not a regular file"},
         {resave(job, job), "would overwrite the input"},
         {resave(job, dir.filePath("link.vxs30")), "would overwrite the input"},
-        {resave(fifo, dir.filePath("x.vxs")), "is not a regular file"},
-        {resave("/dev/zero", dir.filePath("x.vxs")), "is not a regular file"},
-        {convert + QStringList{"--out", dir.filePath("x.vxs"), "/dev/zero"}, "is not a regular file"},
+        {resave(fifo, x), "is not a regular file"},
+        {resave("/dev/zero", x), "is not a regular file"},
         {resave(job, device), "is not a regular file"},
-        {resave(truncated, dir.filePath("x.vxs")), "cut short"},
-        {resave(headerOnly, dir.filePath("x.vxs")), "cut short"},
-        {resave(billion, dir.filePath("x.vxs")), "claims 1000000000 layers"},
-        {resave(negative, dir.filePath("x.vxs")), "claims -7 layers"},
-        {resave(archive, dir.filePath("x.vxs")), "is not a VXS print file"},
+        {resave(truncated, x), "cut short"},
+        {resave(billion, x), "claims 1000000000 layers"},
+        {resave(archive, x), "is not a VXS print file"},
         // The model's frame must be the source's.
-        {{"--resave", job, "--model", "Pellar10", "--out", dir.filePath("x.vxs")}, "Image setting does not match!"},
-        {{"--resave", job, "--model", "Pellar4K", "--out", dir.filePath("x.vxs")}, "Image setting does not match!"},
-        {{"--resave", job, "--model", "NoSuchModel", "--out", dir.filePath("x.vxs")}, "unknown printer model"},
-        {{"--resave", job, "--thickness", "0.05", "--model", "Pellar30", "--out", dir.filePath("x.vxs")}, "--thickness"},
-        {{"--model", "Pellar30", "--out", dir.filePath("x.vxs"), archive}, "Image setting does not match!"},
-        {{"--model", "bench", "--machine-code", "1e12", "--out", dir.filePath("x.vxs"), archive}, "--machine-code"},
-        {{"--model", "Pellar30", "--machine-code", "10", "--out", dir.filePath("x.vxs"), archive}, "not the code"},
-        {resave(job, dir.filePath("x.vxs")) + QStringList{"--exposure-ms", "nan"}, "--exposure-ms"},
-        {resave(job, dir.filePath("x.vxs")) + QStringList{"--lift1-mm", "-1"}, "--lift1-mm"},
+        {resave(job, x, "Pellar10"), "Image setting does not match!"},
+        {resave(job, x, "Pellar4K"), "Image setting does not match!"},
+        {resave(job, x, "NoSuchModel"), "unknown printer model"},
+        {resave(job, x) + QStringList{"--thickness", "0.05"}, "--thickness"},
+        {resave(job, x) + QStringList{"--exposure-ms", "nan"}, "--exposure-ms"},
+        {resave(job, x) + QStringList{"--lift1-mm", "-1"}, "--lift1-mm"},
+        {{"--model", "Pellar30", "--out", x, archive}, "Image setting does not match!"},
+        {{"--model", "bench", "--machine-code", "1e12", "--out", x, archive}, "--machine-code"},
+        {{"--model", "Pellar30", "--machine-code", "10", "--out", x, archive}, "not the code"},
     };
     ExpectRefusedUnchanged(CONVERT_ARCHIVE_EXE, cases);
 }
 
 TEST_F(Tools, ConvertArchiveResavesForTheModelKeepingThicknessAndLayers)
 {
-    const QString cube = Stl("cube.stl", testmesh::Cube(2));
-    struct Case {
-        QStringList frame; // pipeline's width and height
-        bool accepted;
-    };
-    const QVector<Case> cases = {{{"--width", "1440", "--height", "2560"}, true},
-                                 {{"--width", "2560", "--height", "1440"}, false}}; // not turned as Pellar30 is
-    for (const Case& c : cases) {
-        const QString job = dir.filePath("job.vxs30");
-        const QString out = dir.filePath("new.vxs30");
-        QFile::remove(out);
-        ASSERT_EQ(Start(PIPELINE_EXE, c.frame + QStringList{"--pixel-um", "47.25", "--thickness", "0.05",
-                                                            "--machine-code", "30", "--out", job, cube})
-                      .exitCode,
-                  0);
-        const ToolRun r = Start(CONVERT_ARCHIVE_EXE, {"--resave", job, "--model", "Pellar30", "--exposure-ms", "7000",
-                                                      "--stable-ms", "1500", "--out", out});
-        if (!c.accepted) {
-            EXPECT_EQ(r.exitCode, 1);
-            EXPECT_TRUE(r.errors.contains("image turned a quarter turn")) << r.errors.toStdString();
-            EXPECT_FALSE(QFile::exists(out));
-            continue;
-        }
-        ASSERT_EQ(r.exitCode, 0) << r.errors.toStdString();
-        QFile a(job), b(out);
-        ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
-        const QByteArray source = a.readAll(), copy = b.readAll();
-        ASSERT_EQ(copy.size(), source.size());
-        EXPECT_EQ(copy.left(28), source.left(28));
-        EXPECT_EQ(copy.mid(164), source.mid(164)); // layer count, preview and every layer
-        float p[34];
-        memcpy(p, copy.constData() + 28, sizeof p);
-        EXPECT_FLOAT_EQ(p[0], 1000.0f / 47.25f);
-        EXPECT_FLOAT_EQ(p[2], 1440.0f);
-        EXPECT_FLOAT_EQ(p[3], 2560.0f);
-        EXPECT_FLOAT_EQ(p[4], 0.05f); // the source's thickness, not a default
-        EXPECT_FLOAT_EQ(p[5], 7000.0f);
-        EXPECT_FLOAT_EQ(p[8], 1500.0f);
-        EXPECT_FLOAT_EQ(p[9], 1500.0f);
-        EXPECT_FLOAT_EQ(p[7], 10.0f);
-        EXPECT_FLOAT_EQ(p[28], 150.0f);
-        EXPECT_FLOAT_EQ(p[30], 170.0f);
-    }
+    const QString out = dir.filePath("new.vxs30");
+    const QStringList args = {"--resave", dir.filePath("job.vxs30"), "--model", "Pellar30", "--exposure-ms", "7000",
+                              "--stable-ms", "1500", "--out", out};
+    // A source not turned as Pellar30 is is refused.
+    Pellar30Job(false);
+    ToolRun r = Start(CONVERT_ARCHIVE_EXE, args);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.errors.contains("image turned a quarter turn")) << r.errors.toStdString();
+    EXPECT_FALSE(QFile::exists(out));
+
+    const QString job = Pellar30Job(true);
+    r = Start(CONVERT_ARCHIVE_EXE, args);
+    ASSERT_EQ(r.exitCode, 0) << r.errors.toStdString();
+    QFile a(job), b(out);
+    ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+    const QByteArray source = a.readAll(), copy = b.readAll();
+    ASSERT_EQ(copy.size(), source.size());
+    EXPECT_EQ(copy.left(28), source.left(28));
+    EXPECT_EQ(copy.mid(164), source.mid(164)); // layer count, preview and every layer
+    // The source's thickness (4), not a default; the recipe's values.
+    const std::pair<int, float> block[] = {{0, 1000.0f / 47.25f}, {2, 1440}, {3, 2560}, {4, 0.05f}, {5, 7000},
+                                           {7, 10},  {8, 1500}, {9, 1500}, {28, 150}, {30, 170}};
+    const VxsFileContents vxs = ReadOut(out);
+    for (auto [index, value] : block)
+        EXPECT_FLOAT_EQ(vxs.para.value(index), value) << index;
 }

@@ -1,0 +1,280 @@
+#include "frmDeviceInterfaceSettings.h"
+#include "modal_answer.h"
+
+#include <QComboBox>
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSet>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using Para = frmDeviceInterfaceSettings::MachinePara;
+
+namespace {
+
+// Each test gets a configuration folder of its own, so neither the user's
+// settings nor another test's (or QSettings' per-path cache) is touched.
+class MachineSettingsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        qputenv("VEXMOR_CONFIG_DIR", m_dir.path().toLocal8Bit());
+        m_path = m_dir.filePath("VexmorMachine.ini");
+        ASSERT_EQ(frmDeviceInterfaceSettings::settingsFilePath(), m_path);
+    }
+    void TearDown() override { qunsetenv("VEXMOR_CONFIG_DIR"); }
+
+    QByteArray fileBytes() const
+    {
+        QFile f(m_path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    // Non-empty lines, line ends stripped.
+    QStringList fileLines() const
+    {
+        QStringList out;
+        for (const QByteArray& l : fileBytes().split('\n'))
+            if (!l.trimmed().isEmpty())
+                out << QString::fromUtf8(l.trimmed());
+        return out;
+    }
+    static QStringList expectedLines(const QString& language, const QString& machine)
+    {
+        return {"[MachineConfig]", "Language=" + language, "Machine=" + machine, "size=0"};
+    }
+    // Backdates the file so that any later write shows in its time.
+    void backdateFile()
+    {
+        QFile f(m_path);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(f.setFileTime(oldTime(), QFileDevice::FileModificationTime));
+    }
+    bool written() const { return QFileInfo(m_path).lastModified() != oldTime(); }
+    static QDateTime oldTime() { return QDateTime(QDate(2001, 2, 3), QTime(4, 5, 6), Qt::UTC); }
+
+    // How start-up reads the language before any window exists.
+    QString startupLanguage() const
+    {
+        QSettings s(m_path, QSettings::IniFormat);
+        s.beginReadArray("MachineConfig");
+        const QString lang = s.value("Language").toString();
+        s.endArray();
+        return lang;
+    }
+
+    QTemporaryDir m_dir;
+    QString m_path;
+};
+
+// The dialog lists the table's models in their order; each row's area is
+// its resolution times its pixel size.
+TEST_F(MachineSettingsTest, TableRowsInTheDialogsOrder)
+{
+    const QStringList names = {"Pellar10", "Pellar30", "Pellar120", "Pellar4K", "Pellar4Kmono"};
+    const QMap<QString, Para> table = frmDeviceInterfaceSettings::machineParaTable();
+    EXPECT_EQ(table.size(), names.size());
+    frmDeviceInterfaceSettings dlg;
+    auto* combo = dlg.findChild<QComboBox*>("comboBox");
+    QStringList listed;
+    for (int i = 0; i < combo->count(); ++i)
+        listed << combo->itemText(i);
+    EXPECT_EQ(listed, names);
+    for (const QString& name : names) {
+        const Para p = table.value(name);
+        EXPECT_EQ(p.modelName, name);
+        EXPECT_GT(p.xResolution * p.yResolution * p.zHeight, 0) << qPrintable(name);
+        EXPECT_NEAR(p.xResolution * p.pixelSizeX / 1000.0, p.xSize, 1e-3) << qPrintable(name);
+        EXPECT_NEAR(p.yResolution * p.pixelSizeY / 1000.0, p.ySize, 1e-3) << qPrintable(name);
+    }
+    EXPECT_EQ(table.value("Pellar120").fileType, "vxt");
+}
+
+struct FileCase
+{
+    const char* what;
+    QByteArray before; // empty: no file
+    const char* machine;
+    const char* language;
+    bool rewritten;
+};
+
+void PrintTo(const FileCase& c, std::ostream* os) { *os << c.what; }
+
+class SavedFile : public MachineSettingsTest, public ::testing::WithParamInterface<FileCase>
+{
+};
+
+TEST_P(SavedFile, DefaultsOnlyWhatIsMissingOrUnknown)
+{
+    const FileCase& c = GetParam();
+    if (!c.before.isEmpty()) {
+        QFile f(m_path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(c.before);
+        f.close();
+        backdateFile();
+    }
+    frmDeviceInterfaceSettings dlg;
+    EXPECT_EQ(dlg.m_machineType, c.machine);
+    EXPECT_EQ(dlg.findChild<QComboBox*>("comboBox")->currentText(), c.machine);
+    EXPECT_EQ(dlg.findChild<QComboBox*>("comboBoxLang")->currentText(), c.language);
+    EXPECT_EQ(written(), c.rewritten);
+    if (c.rewritten)
+        EXPECT_EQ(fileLines(), expectedLines(c.language, c.machine));
+    else
+        EXPECT_EQ(fileBytes(), c.before);
+    EXPECT_EQ(startupLanguage(), c.language);
+
+    // Readers divide by the current row's pixel sizes; an unknown saved name
+    // must not leave them a zero row, nor add one to the table.
+    EXPECT_EQ(dlg.m_machineParas.size(), 5);
+    const Para p = dlg.m_machineParas.value(dlg.m_machineType);
+    EXPECT_TRUE(std::isfinite(1000.0 / p.pixelSizeX) && p.pixelSizeX > 0);
+    EXPECT_TRUE(std::isfinite(1000.0 / p.pixelSizeY) && p.pixelSizeY > 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SavedFile,
+    ::testing::Values(
+        FileCase{"first start", "", "Pellar10", "English", true},
+        FileCase{"complete", "[MachineConfig]\nLanguage=Chinese\nMachine=Pellar4K\nsize=0\n", "Pellar4K", "Chinese",
+                 false},
+        FileCase{"model only", "[MachineConfig]\nMachine=Pellar30\n", "Pellar30", "English", true},
+        FileCase{"language only", "[MachineConfig]\nLanguage=Chinese\n", "Pellar10", "Chinese", true},
+        FileCase{"empty model", "[MachineConfig]\nLanguage=Chinese\nMachine=\nsize=0\n", "Pellar10", "Chinese", true},
+        FileCase{"unknown model", "[MachineConfig]\nLanguage=English\nMachine=PellarX\nsize=0\n", "Pellar10",
+                 "English", true},
+        FileCase{"other keys go on rewrite", "[Other]\nkey=1\n[MachineConfig]\nMachine=Pellar120\n", "Pellar120",
+                 "English", true},
+        FileCase{"garbage", QByteArray("\x00\xff[[=\n", 6), "Pellar10", "English", true}),
+    [](const ::testing::TestParamInfo<FileCase>& info) {
+        return QString::fromLatin1(info.param.what).replace(' ', '_').toStdString();
+    });
+
+class DialogTest : public MachineSettingsTest
+{
+protected:
+    void SetUp() override
+    {
+        MachineSettingsTest::SetUp();
+        dlg.reset(new frmDeviceInterfaceSettings);
+        // The notice records what the file and the listeners had seen by then.
+        dlg->setLanguageNotifier([this](const QString& message) {
+            events << "box";
+            notices << message;
+            fileAtNotice = fileLines();
+        });
+        QObject::connect(dlg.get(), &frmDeviceInterfaceSettings::signal_machineConfig, [this](QString name) {
+            events << "signal:" + name;
+            fileAtSignal = fileLines();
+        });
+        backdateFile();
+        dlg->show();
+    }
+    QStringList fields()
+    {
+        QStringList out;
+        for (const char* n : {"lineEditXResolution", "lineEditYResolution", "lineEditXSize", "lineEditYSize",
+                              "lineEditZHight"})
+            out << dlg->findChild<QLineEdit*>(n)->text();
+        return out;
+    }
+    QComboBox* combo(const char* name) { return dlg->findChild<QComboBox*>(name); }
+    void click(const char* button) { QTest::mouseClick(dlg->findChild<QPushButton*>(button), Qt::LeftButton); }
+
+    std::unique_ptr<frmDeviceInterfaceSettings> dlg;
+    QStringList events, notices, fileAtSignal, fileAtNotice;
+};
+
+const QStringList kPellar10Fields = {"854", "480", "98", "55", "140"};
+const QStringList kPellar4KFields = {"3840", "6480", "120", "68", "190"};
+
+TEST_F(DialogTest, ChoosingAModelShowsItsRowCancelAndOkReturnToTheSavedOne)
+{
+    EXPECT_EQ(fields(), kPellar10Fields);
+    combo("comboBox")->setCurrentText("Pellar4K");
+    EXPECT_EQ(fields(), kPellar4KFields);
+    EXPECT_EQ(dlg->m_machineType, "Pellar4K");
+
+    // The dialog as a person sees it: not blank, light buttons on the dark form.
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
+    QTest::qWait(50);
+    const QImage shot = dlg->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    shot.save(QStringLiteral(VSL_SHOT_DIR "/printersettings_pellar4k.png"));
+    QSet<QRgb> colours;
+    for (int y = 0; y < shot.height(); y += 3)
+        for (int x = 0; x < shot.width(); x += 3)
+            colours.insert(shot.pixel(x, y));
+    EXPECT_GT(colours.size(), 20);
+    QPushButton* ok = dlg->findChild<QPushButton*>("pushButtonOK");
+    EXPECT_EQ(QColor(shot.pixel(ok->mapTo(dlg.get(), QPoint(6, ok->height() / 2)))), QColor(238, 236, 234));
+    EXPECT_LT(qGray(shot.pixel(2, 2)), 160);
+
+    click("pushButtonCancel");
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_EQ(dlg->m_machineType, "Pellar10");
+    EXPECT_EQ(combo("comboBox")->currentText(), "Pellar10");
+    EXPECT_EQ(fields(), kPellar10Fields);
+    EXPECT_FALSE(written());
+    EXPECT_TRUE(events.isEmpty());
+
+    // OK after going back to the saved model writes, emits and shows nothing.
+    dlg->show();
+    combo("comboBox")->setCurrentText("Pellar30");
+    combo("comboBox")->setCurrentText("Pellar10");
+    click("pushButtonOK");
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_FALSE(written());
+    EXPECT_TRUE(events.isEmpty()) << qPrintable(events.join(','));
+}
+
+TEST_F(DialogTest, OkAfterNewModelAndLanguageWritesModelFirstAndSignalsBeforeTheNotice)
+{
+    combo("comboBox")->setCurrentText("Pellar4K");
+    combo("comboBoxLang")->setCurrentText("Chinese");
+    click("pushButtonOK");
+
+    EXPECT_EQ(events, QStringList({"signal:Pellar4K", "box"}));
+    EXPECT_EQ(notices, QStringList{"Please exit the program to apply the language setting!"});
+    // First write, before listeners hear of it: the new model with the
+    // language saved so far.
+    EXPECT_EQ(fileAtSignal, expectedLines("English", "Pellar4K"));
+    EXPECT_EQ(fileAtNotice, expectedLines("English", "Pellar4K"));
+    EXPECT_EQ(fileLines(), expectedLines("Chinese", "Pellar4K"));
+    EXPECT_EQ(startupLanguage(), "Chinese");
+
+    // Applied: a second OK has nothing left to do.
+    events.clear();
+    dlg->show();
+    click("pushButtonOK");
+    EXPECT_TRUE(events.isEmpty()) << qPrintable(events.join(','));
+}
+
+TEST_F(DialogTest, LanguageChangeKeptThroughCancelIsAppliedByTheNextOk)
+{
+    combo("comboBoxLang")->setCurrentText("Chinese");
+    click("pushButtonCancel");
+    EXPECT_EQ(combo("comboBoxLang")->currentText(), "Chinese");
+    EXPECT_FALSE(written());
+    EXPECT_EQ(startupLanguage(), "English");
+
+    // Without a notifier of its own the dialog shows the notice itself.
+    dlg->setLanguageNotifier(nullptr);
+    ModalAnswers modal;
+    dlg->show();
+    click("pushButtonOK");
+    EXPECT_EQ(modal.texts, QStringList{"Please exit the program to apply the language setting!"});
+    EXPECT_EQ(modal.defaults, QList<QMessageBox::StandardButton>{QMessageBox::Ok});
+    EXPECT_EQ(fileLines(), expectedLines("Chinese", "Pellar10"));
+}
+
+} // namespace
