@@ -18,7 +18,9 @@ bool MeshReadyGate::IsOpen() const
 bool MeshReadyGate::Acquire()
 {
     std::unique_lock<std::mutex> lock(m_mutex);
+    ++m_waiting;
     m_changed.wait(lock, [this] { return m_cancelled || (m_open && !m_held); });
+    --m_waiting;
     if (m_cancelled)
         return false;
     m_held = true;
@@ -56,4 +58,10 @@ bool MeshReadyGate::IsCancelled() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_cancelled;
+}
+
+int MeshReadyGate::Waiting() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_waiting;
 }

@@ -17,6 +17,8 @@ public:
     void Release();
     void Cancel();
     bool IsCancelled() const;
+    // Threads blocked in Acquire(): lets a caller know a worker is parked.
+    int Waiting() const;
 
 private:
     mutable std::mutex m_mutex;
@@ -24,6 +26,7 @@ private:
     bool m_open = false;
     bool m_held = false;
     bool m_cancelled = false;
+    int m_waiting = 0;
 };
 
 // Holds the gate for a scope.

@@ -3,6 +3,8 @@
 #include "VSLEditHandlers.h"
 #include "edit_test_util.h"
 
+#include <QTest>
+
 #include <cmath>
 
 namespace {
@@ -344,6 +346,8 @@ TEST_F(EditHandlers, EditsWhileAJobRunsLeaveEverythingAsItWas)
     ASSERT_TRUE(gate.Acquire());
     QSignalSpy update(&m_scene, &VSL3DScene::sig_Update);
     ASSERT_EQ(m_scene.StartSupportJob(m_p), SceneOp::Done);
+    // The run clears the flag before it parks at the gate.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return gate.Waiting() > 0; }, 10000));
     GiveSupports(m_p);
     m_p->m_scale = QVector3D(1, 1, 1);
     const QMatrix4x4 before = m_p->m_matrix;
