@@ -49,8 +49,10 @@ Vexmor::Vexmor(QWidget* parent)
     m_pDlpCtlDialog = new DlpCtlDialog(this);
     m_pDlpCtlDialog->hide();
 
-    // 3. The view's context takes the default format.
-    QSurfaceFormat::setDefaultFormat(VSLGLView::ViewSurfaceFormat());
+    // 3. The view's context takes the default format. Start-up has set it
+    // already; setting it again once the shared context exists only warns.
+    if (QSurfaceFormat::defaultFormat() != VSLGLView::ViewSurfaceFormat())
+        QSurfaceFormat::setDefaultFormat(VSLGLView::ViewSurfaceFormat());
 
     // 4-7. Frame.
     setMouseTracking(true);
