@@ -76,47 +76,50 @@ bool DuneEdgeLen::operator()(const MyMesh& m, uint32_t f, int e) const
 
 int SupportRun::RefineWorkingMesh(MyMesh& mesh, double density, const std::atomic<bool>* stop)
 {
+    // The mesh operations poll the stop request themselves and return early;
+    // the mesh is a copy the caller drops on a stop.
+    const vcg::Cancel cancel(stop);
+    auto check = [&cancel] {
+        if (cancel())
+            throw SupportRunStopped();
+    };
     const DuneEdgeLen split(2.0 / density);
     int passes = 0;
     for (int pass = 0; pass < kMaxRefinePasses; ++pass) {
-        if (stop && stop->load(std::memory_order_relaxed))
-            throw SupportRunStopped();
+        check();
         for (MyFace& f : mesh.face)
             if (!f.IsD())
                 f.ClearS();
-        // Once a stop is asked for the pass splits nothing more: the mesh
-        // stays valid and is dropped by the caller.
-        auto splitUnlessStopped = [&split, stop](const MyMesh& m, uint32_t f, int e) {
-            return !(stop && stop->load(std::memory_order_relaxed)) && split(m, f, e);
-        };
-        if (!vcg::tri::RefineE(mesh, DuneMidPoint(), splitUnlessStopped))
+        const bool splitAny = vcg::tri::RefineE(mesh, DuneMidPoint(), split, cancel);
+        check();
+        if (!splitAny)
             break;
-        if (stop && stop->load(std::memory_order_relaxed))
-            throw SupportRunStopped();
         ++passes;
         // The next split needs face-face links only; after the last pass the
         // clean-up that always follows rebuilds both kinds.
-        if (pass + 1 < kMaxRefinePasses)
-            vcg::tri::UpdateTopology<MyMesh>::FaceFace(mesh);
+        if (pass + 1 < kMaxRefinePasses && !vcg::tri::UpdateTopology<MyMesh>::FaceFace(mesh, cancel))
+            check();
     }
     return passes;
 }
 
 bool SupportRun::CleanWorkingMesh(MyMesh& mesh, const std::atomic<bool>* stop)
 {
-    auto check = [stop] {
-        if (stop && stop->load(std::memory_order_relaxed))
+    const vcg::Cancel cancel(stop);
+    auto check = [&cancel] {
+        if (cancel())
             throw SupportRunStopped();
     };
     const size_t vertices = mesh.vert.size(), faces = mesh.face.size();
-    vcg::tri::Clean<MyMesh>::RemoveDuplicateVertex(mesh, true);
+    vcg::tri::Clean<MyMesh>::RemoveDuplicateVertex(mesh, true, cancel);
     check();
     vcg::tri::Allocator<MyMesh>::CompactVertexVector(mesh);
     vcg::tri::Allocator<MyMesh>::CompactFaceVector(mesh);
     check();
-    vcg::tri::UpdateTopology<MyMesh>::FaceFace(mesh);
+    vcg::tri::UpdateTopology<MyMesh>::FaceFace(mesh, cancel);
     check();
-    vcg::tri::UpdateTopology<MyMesh>::VertexFace(mesh);
+    vcg::tri::UpdateTopology<MyMesh>::VertexFace(mesh, cancel);
+    check();
     return mesh.vert.size() != vertices || mesh.face.size() != faces;
 }
 
@@ -292,18 +295,23 @@ void SupportRun::BuildFaceGrid(const MyMesh& mesh, QVector3D& minBound, QVector3
     std::vector<uint64_t> scratch(total);
     for (int shift = 32; shift < 62; shift += 15) {
         std::vector<size_t> count((1u << 15) + 1, 0);
-        for (uint64_t x : entries)
-            ++count[((x >> shift) & 0x7FFF) + 1];
+        for (size_t i = 0; i < total; ++i) {
+            if ((i & 0x3FFFF) == 0)
+                ThrowIfStopped();
+            ++count[((entries[i] >> shift) & 0x7FFF) + 1];
+        }
         for (size_t i = 1; i < count.size(); ++i)
             count[i] += count[i - 1];
-        for (uint64_t x : entries)
-            scratch[count[(x >> shift) & 0x7FFF]++] = x;
+        for (size_t i = 0; i < total; ++i) {
+            if ((i & 0x3FFFF) == 0)
+                ThrowIfStopped();
+            scratch[count[(entries[i] >> shift) & 0x7FFF]++] = entries[i];
+        }
         entries.swap(scratch);
-        ThrowIfStopped();
     }
     scratch = std::vector<uint64_t>();
     for (size_t i = 0, cells = 0; i < total; ++cells) {
-        if ((cells & 0xFFFF) == 0)
+        if ((cells & 0x3FFF) == 0)
             ThrowIfStopped();
         const uint key = uint(entries[i] >> 32);
         size_t j = i;

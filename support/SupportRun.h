@@ -103,8 +103,9 @@ public:
     // each but the fifth followed by fresh face-face adjacency; stops after a
     // pass that splits nothing. Needs face-face adjacency and leaves the
     // adjacency stale: CleanWorkingMesh, which follows, rebuilds it. Returns
-    // the number of passes that split. Both throw SupportRunStopped when
-    // `stop` is set between their steps.
+    // the number of passes that split. Both poll `stop` every few thousand
+    // elements and throw SupportRunStopped once it is set, leaving vertices
+    // and faces whole and the adjacency stale.
     static int RefineWorkingMesh(MyMesh& mesh, double density, const std::atomic<bool>* stop = nullptr);
     // Duplicate-vertex removal, compaction of both arrays, fresh adjacency.
     // True when the vertex or face arrays changed.
