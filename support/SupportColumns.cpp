@@ -6,6 +6,7 @@
 #include "mesh/parallel.h"
 
 #include <QHash>
+#include <QSet>
 
 #include <algorithm>
 #include <atomic>
@@ -113,11 +114,26 @@ void SupportRun::BuildColumns(const MyMesh& mesh, float zPlate, SupportMap& map,
     }
     ThrowIfStopped();
 
+    // A foot (sphere rt) at a landing point reaches rt below it, and the
+    // layer under its lowest slice must hold model: over an undercut just
+    // below the point it would print as a loose crumb. Such a landing point
+    // is never used; a column whose own hit is one joins or lands elsewhere
+    // or goes, and takes no joint from others.
+    const float footDepth = float(rt + 0.1);
+    auto footRests = [&](const vcg::Point3f& q) { return SolidBelow(q, footDepth, mesh); };
+
     // Step 2: model-standing columns, highest contact first.
     std::vector<DLP_Support*> live;
+    std::vector<SupportMap::iterator> liveAt;
+    QSet<const DLP_Support*> hangingHit;
     for (auto it = map.begin(); it != map.end(); ++it)
-        if (!it.value().skipShaft)
+        if (!it.value().skipShaft) {
             live.push_back(&it.value());
+            liveAt.push_back(it);
+            if (it.value().onModel && !footRests(it.value().landing))
+                hangingHit.insert(&it.value());
+        }
+    std::vector<size_t> erase;
     const double J = double(sz.shaftCube3), nearJ = J / 2;
     const ColumnIndex grid(live, std::max(J, 0.5));
     for (size_t si = 0; si < live.size(); ++si) {
@@ -131,7 +147,7 @@ void SupportRun::BuildColumns(const MyMesh& mesh, float zPlate, SupportMap& map,
         QVector<Candidate> wide, nearList;
         for (int j : grid.Within(s.shaftTop, J)) {
             DLP_Support* w = live[size_t(j)];
-            if (w == &s)
+            if (w == &s || hangingHit.contains(w))
                 continue;
             const double d = HorizontalDistance(s.shaftTop, w->shaftTop);
             if (d < kMinNeighbourDistance)
@@ -256,6 +272,8 @@ void SupportRun::BuildColumns(const MyMesh& mesh, float zPlate, SupportMap& map,
         QVector<Sample> samples;
         for (auto it = found.constBegin(); it != found.constEnd(); ++it) {
             const vcg::Point3f& q = it.value().second;
+            if (q[2] > top[2] || !footRests(q))
+                continue;
             const vcg::Point3f u = Unit(top - q);
             samples.append({q, u, u * mesh.face[uint32_t(it.value().first)].n});
         }
@@ -301,6 +319,10 @@ void SupportRun::BuildColumns(const MyMesh& mesh, float zPlate, SupportMap& map,
             addLanding({best});
             continue;
         }
+        if (hangingHit.contains(&s)) {
+            erase.push_back(si);
+            continue;
+        }
         // The column's own hit: the reversed tip ends there. Within Lr of the
         // shaft top the column has no length, but the tip still reaches the
         // hit instead of hanging above it.
@@ -313,5 +335,12 @@ void SupportRun::BuildColumns(const MyMesh& mesh, float zPlate, SupportMap& map,
         if ((top - H).Norm() > 1e-6f)
             s.cones.append(SaveCone(top, rs, H, rt));
         s.spheres.append(SaveSphere(H, rt));
+    }
+    for (size_t si : erase) {
+        const DLP_Support& s = *live[si];
+        if (s.index >= 0 && s.index < index.size())
+            index[s.index] = nullptr;
+        map.erase(liveAt[si]);
+        ++m_counts.columnsErased;
     }
 }

@@ -383,3 +383,46 @@ vcg::Point3f SupportRun::FindNearestNormalSphere(vcg::Point3f c, double r, const
     return supportcollide::FindNearestNormalSphere(c, r, mesh, m_faceGrid, supportcollide::kGridOffset,
                                                    m_sizes.collisionDensity);
 }
+
+bool SupportRun::SolidBelow(const vcg::Point3f& q, float depth, const MyMesh& mesh) const
+{
+    using supportcollide::CellIndex;
+    using supportcollide::kGridOffset;
+    const double top = double(q[2]) - 1e-3, bottom = double(q[2]) - double(depth);
+    const int ix = CellIndex(q[0], kGridOffset), iy = CellIndex(q[1], kGridOffset);
+    std::vector<uint> faces;
+    for (int iz = CellIndex(float(top), kGridOffset); iz >= 0; --iz) {
+        const auto it = m_faceGrid.constFind(supportcollide::CellKey(ix, iy, iz));
+        if (it != m_faceGrid.constEnd())
+            faces.insert(faces.end(), it.value().constBegin(), it.value().constEnd());
+    }
+    std::sort(faces.begin(), faces.end());
+    faces.erase(std::unique(faces.begin(), faces.end()), faces.end());
+    // Height of face f over (x, y), or NaN where (x, y) is not under it or it
+    // stands edge-on.
+    auto heightAt = [&mesh](uint f, double x, double y) {
+        const vcg::Point3f &a = mesh.P(f, 0), &b = mesh.P(f, 1), &c = mesh.P(f, 2);
+        const double bx = double(b[0]) - a[0], by = double(b[1]) - a[1];
+        const double cx = double(c[0]) - a[0], cy = double(c[1]) - a[1];
+        const double det = bx * cy - cx * by;
+        const double px = x - a[0], py = y - a[1];
+        const double u = (px * cy - cx * py) / det, v = (bx * py - px * by) / det;
+        if (!(std::fabs(det) >= 1e-12 && u >= 0 && v >= 0 && u + v <= 1))
+            return std::nan("");
+        return a[2] + u * (double(b[2]) - a[2]) + v * (double(c[2]) - a[2]);
+    };
+    // No face between just under q and `depth` under it, and the lower end
+    // inside: an odd count of faces under it. The count runs on lines nudged
+    // off the edge q may lie on, to each side: on a wall's top edge the
+    // model beside the point carries the foot.
+    const double nudge[4][2] = {{3.1e-4, 1.7e-4}, {-3.1e-4, -1.7e-4}, {-1.7e-4, 3.1e-4}, {1.7e-4, -3.1e-4}};
+    int under[4] = {};
+    for (uint f : faces) {
+        const double z = heightAt(f, q[0], q[1]);
+        if (z < top && z > bottom)
+            return false;
+        for (int k = 0; k < 4; ++k)
+            under[k] += heightAt(f, q[0] + nudge[k][0], q[1] + nudge[k][1]) < bottom;
+    }
+    return std::any_of(std::begin(under), std::end(under), [](int n) { return n % 2 == 1; });
+}
