@@ -120,7 +120,7 @@ void SupportRun::BuildColumns(const MyMesh& mesh, float zPlate, SupportMap& map,
     // is never used; a column whose own hit is one joins or lands elsewhere
     // or goes, and takes no joint from others.
     const float footDepth = float(rt + 0.1);
-    auto footRests = [&](const vcg::Point3f& q) { return SolidBelow(q, footDepth, mesh); };
+    auto footRests = [&](const vcg::Point3f& q) { return SolidBelow(q, footDepth, zPlate - 1.f, mesh); };
 
     // Step 2: model-standing columns, highest contact first.
     std::vector<DLP_Support*> live;
@@ -268,12 +268,16 @@ void SupportRun::BuildColumns(const MyMesh& mesh, float zPlate, SupportMap& map,
         struct Sample {
             vcg::Point3f q, u;
             float facing;
+            mutable int rests = -1; // footRests(q), asked only of candidates
+        };
+        auto rests = [&](const Sample& x) {
+            if (x.rests < 0)
+                x.rests = footRests(x.q);
+            return x.rests == 1;
         };
         QVector<Sample> samples;
         for (auto it = found.constBegin(); it != found.constEnd(); ++it) {
             const vcg::Point3f& q = it.value().second;
-            if (q[2] > top[2] || !footRests(q))
-                continue;
             const vcg::Point3f u = Unit(top - q);
             samples.append({q, u, u * mesh.face[uint32_t(it.value().first)].n});
         }
@@ -293,11 +297,11 @@ void SupportRun::BuildColumns(const MyMesh& mesh, float zPlate, SupportMap& map,
         if (samples.size() >= 2)
             for (int a = 0; a < samples.size() && !legA; ++a) {
                 const Sample& A = samples[a];
-                if (A.q[2] > top[2] || !(A.facing >= kCos30))
+                if (A.q[2] > top[2] || !(A.facing >= kCos30) || !rests(A))
                     continue;
                 for (int b = a + 1; b < samples.size(); ++b) {
                     const Sample& B = samples[b];
-                    if (B.q[2] <= top[2] && B.facing >= kCos30 && A.u * B.u < kCos30) {
+                    if (B.q[2] <= top[2] && B.facing >= kCos30 && A.u * B.u < kCos30 && rests(B)) {
                         legA = &A;
                         legB = &B;
                         break;
@@ -311,7 +315,7 @@ void SupportRun::BuildColumns(const MyMesh& mesh, float zPlate, SupportMap& map,
         const Sample* best = nullptr;
         float bestFacing = -1.f;
         for (const Sample& q : samples)
-            if (q.q[2] <= top[2] && q.facing > bestFacing) {
+            if (q.q[2] <= top[2] && q.facing > bestFacing && q.facing > kCos30 && rests(q)) {
                 bestFacing = q.facing;
                 best = &q;
             }

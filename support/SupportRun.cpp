@@ -384,14 +384,14 @@ vcg::Point3f SupportRun::FindNearestNormalSphere(vcg::Point3f c, double r, const
                                                    m_sizes.collisionDensity);
 }
 
-bool SupportRun::SolidBelow(const vcg::Point3f& q, float depth, const MyMesh& mesh) const
+bool SupportRun::SolidBelow(const vcg::Point3f& q, float depth, float zFloor, const MyMesh& mesh) const
 {
     using supportcollide::CellIndex;
     using supportcollide::kGridOffset;
     const double top = double(q[2]) - 1e-3, bottom = double(q[2]) - double(depth);
     const int ix = CellIndex(q[0], kGridOffset), iy = CellIndex(q[1], kGridOffset);
     std::vector<uint> faces;
-    for (int iz = CellIndex(float(top), kGridOffset); iz >= 0; --iz) {
+    for (int iz = CellIndex(float(top), kGridOffset), floor = CellIndex(zFloor, kGridOffset); iz >= floor; --iz) {
         const auto it = m_faceGrid.constFind(supportcollide::CellKey(ix, iy, iz));
         if (it != m_faceGrid.constEnd())
             faces.insert(faces.end(), it.value().constBegin(), it.value().constEnd());

@@ -134,9 +134,10 @@ public:
                                 supportcollide::HitMap& hits) const;
     vcg::Point3f FindNearestNormalSphere(vcg::Point3f c, double r, const MyMesh& mesh) const;
     // True when no face crosses the vertical line under q between just
-    // below q and `depth` below it (faces seen edge-on do not count): a
-    // landing foot at q then stands on the model in every layer it reaches.
-    bool SolidBelow(const vcg::Point3f& q, float depth, const MyMesh& mesh) const;
+    // below q and `depth` below it (faces seen edge-on do not count) and the
+    // model holds its lower end (the mesh lies above zFloor): a landing foot
+    // at q then stands on the model in every layer it reaches.
+    bool SolidBelow(const vcg::Point3f& q, float depth, float zFloor, const MyMesh& mesh) const;
 
     // --- phases of a generation (SupportContacts.cpp, SupportTips.cpp,
     // SupportColumns.cpp, SupportBracing.cpp); each checks the stop flag
