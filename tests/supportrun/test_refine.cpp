@@ -175,21 +175,13 @@ TEST(SupportRefine, AStopMidOperationLeavesVerticesAndFacesAsTheyWere)
 {
     std::atomic<bool> stop{false};
     const vcg::Cancel cancel(&stop);
-    // A welded sphere for the refinement (the predicate asks for the stop
-    // part-way through) and its unwelded corners for the duplicate removal.
-    const QVector<VSLTriangle3D> tris = testmesh::SphereWithTriangles(20000);
-    MyMesh soup;
-    for (const VSLTriangle3D& t : tris) {
-        MyFace f;
-        for (int k = 0; k < 3; ++k) {
-            f.v[k] = soup.VertexCount();
-            soup.vert.emplace_back();
-            soup.vert.back().p = vcg::Point3f(t.vertices[k].x(), t.vertices[k].y(), t.vertices[k].z());
-        }
-        soup.face.push_back(f);
-    }
-    soup.vn = int(soup.vert.size());
-    soup.fn = int(soup.face.size());
+    // A sphere for the refinement (the predicate asks for the stop part-way
+    // through) and the same with a duplicate vertex for the clean-up.
+    const MyMesh sphere = MeshOf(testmesh::SphereWithTriangles(20000));
+    MyMesh twin = sphere;
+    twin.vert.push_back(twin.vert[twin.face[0].v[0]]);
+    twin.face[0].v[0] = twin.VertexCount() - 1;
+    ++twin.vn;
     int calls = 0;
     auto splitAll = [&](const MyMesh&, uint32_t, int) { return ++calls < 100 || (stop = true); };
     const struct {
@@ -197,11 +189,11 @@ TEST(SupportRefine, AStopMidOperationLeavesVerticesAndFacesAsTheyWere)
         MyMesh mesh;
         std::function<bool(MyMesh&)> stopped;
     } rows[] = {
-        {"refine", MeshOf(tris), [&](MyMesh& m) { return !vcg::tri::RefineE(m, DuneMidPoint(), splitAll, cancel); }},
-        {"duplicates", soup,
+        {"refine", sphere, [&](MyMesh& m) { return !vcg::tri::RefineE(m, DuneMidPoint(), splitAll, cancel); }},
+        {"duplicates", twin,
          [&](MyMesh& m) { return stop = true, vcg::tri::Clean<MyMesh>::RemoveDuplicateVertex(m, true, cancel) < 0; }},
-        {"face-face", soup, [&](MyMesh& m) { return stop = true, !vcg::tri::UpdateTopology<MyMesh>::FaceFace(m, cancel); }},
-        {"vertex-face", soup,
+        {"face-face", twin, [&](MyMesh& m) { return stop = true, !vcg::tri::UpdateTopology<MyMesh>::FaceFace(m, cancel); }},
+        {"vertex-face", twin,
          [&](MyMesh& m) { return stop = true, !vcg::tri::UpdateTopology<MyMesh>::VertexFace(m, cancel); }},
     };
     for (const auto& row : rows) {
