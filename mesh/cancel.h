@@ -45,7 +45,7 @@ template <class T> bool ResizeCancellable(std::vector<T>& v, size_t n, Cancel ca
         v.swap(grown);
     }
     v.resize(n);
-    return !cancel();
+    return true;
 }
 
 } // namespace vcg
