@@ -43,23 +43,26 @@ uint32_t PositionIndex::FindOrInsert(const std::vector<MyVertex>& vert, const Po
     return candidate;
 }
 
-int Clean<MyMesh>::RemoveDuplicateVertex(MyMesh& m, bool removeDegenerate)
+int Clean<MyMesh>::RemoveDuplicateVertex(MyMesh& m, bool removeDegenerate, Cancel cancel)
 {
+    // The targets are found first, so a stop before the changes leaves the
+    // mesh as it was.
     std::vector<uint32_t> target(m.vert.size());
     PositionIndex index(m.vert.size());
     int merged = 0;
     for (uint32_t i = 0; i < m.VertexCount(); ++i) {
+        if (cancel.At(i))
+            return -1;
         target[i] = i;
         if (m.vert[i].IsD())
             continue;
-        const uint32_t first = index.FindOrInsert(m.vert, m.vert[i].p, i);
-        if (first != i) {
-            target[i] = first;
-            Allocator<MyMesh>::DeleteVertex(m, i);
-            ++merged;
-        }
+        target[i] = index.FindOrInsert(m.vert, m.vert[i].p, i);
+        merged += target[i] != i;
     }
     if (merged > 0) {
+        for (uint32_t i = 0; i < m.VertexCount(); ++i)
+            if (target[i] != i)
+                Allocator<MyMesh>::DeleteVertex(m, i);
         for (MyFace& f : m.face)
             if (!f.IsD())
                 for (uint32_t& v : f.v)

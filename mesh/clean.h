@@ -1,4 +1,5 @@
 #pragma once
+#include "mesh/cancel.h"
 #include "mesh/mymesh.h"
 
 #include <cstring>
@@ -39,8 +40,9 @@ template <> struct Clean<MyMesh> {
     // Merges vertices with identical positions into the one with the lowest
     // index (the others are marked deleted); faces are remapped and keep their
     // order. With removeDegenerate, faces left with a repeated vertex are
-    // marked deleted. Returns the number of merged vertices.
-    static int RemoveDuplicateVertex(MyMesh& m, bool removeDegenerate = true);
+    // marked deleted. Returns the number of merged vertices, or -1 when
+    // `cancel` stopped it, the mesh untouched.
+    static int RemoveDuplicateVertex(MyMesh& m, bool removeDegenerate = true, Cancel cancel = {});
     static int RemoveDegenerateFace(MyMesh& m);
     // Makes the orientation of every connected piece agree with its first
     // face; see orient.cpp.

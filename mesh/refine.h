@@ -1,4 +1,5 @@
 #pragma once
+#include "mesh/cancel.h"
 #include "mesh/mymesh.h"
 #include "mesh/parallel.h"
 
@@ -50,10 +51,11 @@ inline void EdgeOwner(const MyMesh& m, uint32_t f, int e, uint32_t& owner, int& 
 // duplicate-vertex removal joins. New vertices and faces are appended, first
 // by face order, then by edge order; the face keeps its index for its first
 // part and its flags for every part. Vertex-face and face-face adjacency are
-// stale afterwards. All memory is taken before the mesh changes, so an
-// allocation failure leaves the mesh as it was. Returns whether an edge was
-// split; the predicate is evaluated once per edge, on the owning face.
-template <class MidPoint, class Predicate> bool RefineE(MyMesh& m, MidPoint mid, Predicate pred)
+// cleared. Returns whether an edge was split; the predicate is evaluated once
+// per edge, on the owning face. An allocation failure or a stop through
+// `cancel` returns early with the mesh as it was.
+template <class MidPoint, class Predicate>
+bool RefineE(MyMesh& m, MidPoint mid, Predicate pred, Cancel cancel = {})
 {
     const uint32_t faceCount = m.FaceCount();
     if (faceCount == 0)
@@ -66,6 +68,8 @@ template <class MidPoint, class Predicate> bool RefineE(MyMesh& m, MidPoint mid,
     constexpr uint32_t kSplit = kNone - 1;
     ParallelFor(faceCount, 16384, [&](uint32_t b, uint32_t e) {
         for (uint32_t f = b; f < e; ++f) {
+            if (cancel.At(f - b))
+                return;
             if (m.face[f].IsD())
                 continue;
             for (int k = 0; k < 3; ++k) {
@@ -80,6 +84,8 @@ template <class MidPoint, class Predicate> bool RefineE(MyMesh& m, MidPoint mid,
             }
         }
     });
+    if (cancel())
+        return false;
     const uint32_t firstVertex = m.VertexCount();
     uint32_t next = firstVertex;
     for (size_t i = 0; i < splitVertex.size(); ++i)
@@ -89,6 +95,8 @@ template <class MidPoint, class Predicate> bool RefineE(MyMesh& m, MidPoint mid,
         return false;
     ParallelFor(faceCount, 16384, [&](uint32_t b, uint32_t e) {
         for (uint32_t f = b; f < e; ++f) {
+            if (cancel.At(f - b))
+                return;
             if (m.face[f].IsD())
                 continue;
             for (int k = 0; k < 3; ++k) {
@@ -114,93 +122,96 @@ template <class MidPoint, class Predicate> bool RefineE(MyMesh& m, MidPoint mid,
         firstNewFace[f + 1] = firstNewFace[f] + n;
     }
     const uint32_t addedFaces = firstNewFace[faceCount];
-    m.vert.reserve(size_t(next));
-    m.face.reserve(size_t(faceCount) + addedFaces);
+    if (cancel())
+        return false;
 
-    // From here on nothing allocates.
-    m.vert.resize(size_t(next));
-    m.vn += int(next - firstVertex);
+    // The refined arrays are built beside the mesh and swapped in at the
+    // end: a stop or an allocation failure on the way leaves it as it was.
+    std::vector<MyVertex> vert;
+    std::vector<MyFace> face;
+    if (!ResizeCancellable(vert, next, cancel) || !ResizeCancellable(face, size_t(faceCount) + addedFaces, cancel))
+        return false;
+    bool stopped = false;
+    auto parallel = [&](uint32_t count, auto&& body) {
+        ParallelFor(count, 16384, [&](uint32_t b, uint32_t e) {
+            for (uint32_t i = b; i < e; ++i) {
+                if (cancel.At(i - b))
+                    return;
+                body(i);
+            }
+        });
+        stopped = stopped || cancel();
+    };
+    parallel(firstVertex, [&](uint32_t i) {
+        vert[i] = m.vert[i];
+        vert[i].vfFace = kNone;
+        vert[i].vfCorner = -1;
+    });
     // Each new vertex belongs to one owning face edge.
-    ParallelFor(faceCount, 16384, [&](uint32_t b, uint32_t e) {
-        for (uint32_t f = b; f < e; ++f) {
-            if (m.face[f].IsD())
-                continue;
-            for (int k = 0; k < 3; ++k) {
-                const uint32_t v = splitVertex[size_t(f) * 3 + k];
-                if (v != kNone && owned[size_t(f) * 3 + k]) {
-                    MyVertex& nv = m.vert[v];
-                    nv = MyVertex();
-                    nv.p = mid(m.vert[m.face[f].v[k]].p, m.vert[m.face[f].v[(k + 1) % 3]].p);
-                }
-            }
+    parallel(faceCount, [&](uint32_t f) {
+        if (m.face[f].IsD())
+            return;
+        for (int k = 0; k < 3; ++k) {
+            const uint32_t v = splitVertex[size_t(f) * 3 + k];
+            if (v != kNone && owned[size_t(f) * 3 + k])
+                vert[v].p = mid(m.vert[m.face[f].v[k]].p, m.vert[m.face[f].v[(k + 1) % 3]].p);
         }
     });
-    m.face.resize(size_t(faceCount) + addedFaces);
-    m.fn += int(addedFaces);
-    ParallelFor(faceCount, 16384, [&](uint32_t b, uint32_t e) {
-        for (uint32_t f = b; f < e; ++f) {
-            MyFace& face = m.face[f];
-            if (face.IsD())
-                continue;
-            const uint32_t* s = &splitVertex[size_t(f) * 3];
-            const int splits = (s[0] != kNone) + (s[1] != kNone) + (s[2] != kNone);
-            if (splits == 0)
-                continue;
-            const uint32_t v[3] = {face.v[0], face.v[1], face.v[2]};
-            const uint16_t flags = face.flags;
-            uint32_t out = faceCount + firstNewFace[f];
-            bool first = true;
-            auto put = [&](uint32_t a, uint32_t b2, uint32_t c) {
-                MyFace& t = first ? face : m.face[out++];
-                if (!first)
-                    t = MyFace();
-                first = false;
-                t.v[0] = a;
-                t.v[1] = b2;
-                t.v[2] = c;
-                t.flags = flags;
-            };
-            if (splits == 3) {
-                put(v[0], s[0], s[2]);
-                put(s[0], v[1], s[1]);
-                put(s[2], s[1], v[2]);
-                put(s[0], s[1], s[2]);
-            } else if (splits == 1) {
-                const int i = s[0] != kNone ? 0 : s[1] != kNone ? 1 : 2;
-                put(v[i], s[i], v[(i + 2) % 3]);
-                put(s[i], v[(i + 1) % 3], v[(i + 2) % 3]);
+    if (stopped)
+        return false;
+    // Every face, split or not, is written afresh: adjacency cleared.
+    parallel(faceCount, [&](uint32_t f) {
+        const MyFace& old = m.face[f];
+        const uint32_t* s = &splitVertex[size_t(f) * 3];
+        const int splits = old.IsD() ? 0 : (s[0] != kNone) + (s[1] != kNone) + (s[2] != kNone);
+        const uint32_t v[3] = {old.v[0], old.v[1], old.v[2]};
+        uint32_t out = faceCount + firstNewFace[f];
+        bool first = true;
+        auto put = [&](uint32_t a, uint32_t b2, uint32_t c) {
+            MyFace& t = face[first ? f : out++];
+            if (first) // the first part keeps the face's normal
+                t.n = old.n;
+            first = false;
+            t.v[0] = a;
+            t.v[1] = b2;
+            t.v[2] = c;
+            t.flags = old.flags;
+        };
+        if (splits == 0) {
+            put(v[0], v[1], v[2]);
+        } else if (splits == 3) {
+            put(v[0], s[0], s[2]);
+            put(s[0], v[1], s[1]);
+            put(s[2], s[1], v[2]);
+            put(s[0], s[1], s[2]);
+        } else if (splits == 1) {
+            const int i = s[0] != kNone ? 0 : s[1] != kNone ? 1 : 2;
+            put(v[i], s[i], v[(i + 2) % 3]);
+            put(s[i], v[(i + 1) % 3], v[(i + 2) % 3]);
+        } else {
+            // Edges i and i + 1 are split; they meet at vertex i + 1.
+            const int i = s[0] == kNone ? 1 : s[1] == kNone ? 2 : 0;
+            const int j = (i + 1) % 3, o = (i + 2) % 3;
+            const uint32_t mi = s[i], mj = s[j];
+            put(mi, v[j], mj);
+            // Quadrilateral v[i], mi, mj, v[o]: the shorter diagonal.
+            const float d1 = SquaredDistance(vert[v[i]].p, vert[mj].p);
+            const float d2 = SquaredDistance(vert[mi].p, vert[v[o]].p);
+            if (d1 <= d2) {
+                put(v[i], mi, mj);
+                put(v[i], mj, v[o]);
             } else {
-                // Edges i and i + 1 are split; they meet at vertex i + 1.
-                const int i = s[0] == kNone ? 1 : s[1] == kNone ? 2 : 0;
-                const int j = (i + 1) % 3, o = (i + 2) % 3;
-                const uint32_t mi = s[i], mj = s[j];
-                put(mi, v[j], mj);
-                // Quadrilateral v[i], mi, mj, v[o]: the shorter diagonal.
-                const float d1 = SquaredDistance(m.vert[v[i]].p, m.vert[mj].p);
-                const float d2 = SquaredDistance(m.vert[mi].p, m.vert[v[o]].p);
-                if (d1 <= d2) {
-                    put(v[i], mi, mj);
-                    put(v[i], mj, v[o]);
-                } else {
-                    put(v[i], mi, v[o]);
-                    put(mi, mj, v[o]);
-                }
+                put(v[i], mi, v[o]);
+                put(mi, mj, v[o]);
             }
         }
     });
-    ParallelFor(m.FaceCount(), 65536, [&](uint32_t b, uint32_t e) {
-        for (uint32_t f = b; f < e; ++f)
-            for (int k = 0; k < 3; ++k) {
-                m.face[f].ff[k] = kNone;
-                m.face[f].ffi[k] = -1;
-                m.face[f].vf[k] = kNone;
-                m.face[f].vfi[k] = -1;
-            }
-    });
-    for (MyVertex& v : m.vert) {
-        v.vfFace = kNone;
-        v.vfCorner = -1;
-    }
+    if (stopped)
+        return false;
+    m.vert.swap(vert);
+    m.face.swap(face);
+    m.vn += int(next - firstVertex);
+    m.fn += int(addedFaces);
     return true;
 }
 

@@ -21,7 +21,10 @@ struct VertexFaceTable {
     std::vector<uint32_t> offset;
     std::vector<Entry> faces;
 
-    explicit VertexFaceTable(const MyMesh& m)
+    // A table left incomplete by `cancel` has `complete` false.
+    bool complete = false;
+
+    VertexFaceTable(const MyMesh& m, Cancel cancel)
     {
         // Faces are split into contiguous ranges; each range counts its own
         // entries per vertex, and fills its slice of every row after the
@@ -31,8 +34,10 @@ struct VertexFaceTable {
         const uint32_t ranges = faceCount < 65536 ? 1u : std::min(hw, 8u);
         const uint32_t step = (faceCount + ranges - 1) / std::max(1u, ranges);
         // Each corner of a live face, a vertex named twice by one face once.
-        auto forCorners = [&m, vertexCount](uint32_t b, uint32_t e, auto&& fn) {
+        auto forCorners = [&m, vertexCount, cancel](uint32_t b, uint32_t e, auto&& fn) {
             for (uint32_t fi = b; fi < e; ++fi) {
+                if (cancel.At(fi - b))
+                    return;
                 const MyFace& f = m.face[fi];
                 if (f.IsD())
                     continue;
@@ -49,6 +54,8 @@ struct VertexFaceTable {
                 forCorners(r * step, std::min(faceCount, (r + 1) * step),
                            [&](uint32_t, const MyFace&, int, uint32_t v) { ++starts[r][v]; });
         });
+        if (cancel())
+            return;
         offset.assign(size_t(vertexCount) + 1, 0);
         for (uint32_t v = 0; v < vertexCount; ++v) {
             uint32_t row = 0;
@@ -66,7 +73,8 @@ struct VertexFaceTable {
                 }
             }
         });
-        faces.resize(offset.back());
+        if (!ResizeCancellable(faces, offset.back(), cancel))
+            return;
         ParallelFor(ranges, 2, [&](uint32_t rb, uint32_t re) {
             for (uint32_t r = rb; r < re; ++r)
                 forCorners(r * step, std::min(faceCount, (r + 1) * step),
@@ -74,6 +82,7 @@ struct VertexFaceTable {
                                faces[starts[r][v]++] = {fi, f.v[(k + 1) % 3], f.v[(k + 2) % 3], k};
                            });
         });
+        complete = !cancel();
     }
 };
 
@@ -91,7 +100,7 @@ int EdgeOf(const VertexFaceTable::Entry& g, uint32_t other)
     return std::min(viaNext, viaPrev);
 }
 
-void LinkRange(MyMesh& m, const VertexFaceTable& table, uint32_t begin, uint32_t end)
+void LinkRange(MyMesh& m, const VertexFaceTable& table, uint32_t begin, uint32_t end, Cancel cancel)
 {
     struct Link {
         uint32_t face;
@@ -99,6 +108,8 @@ void LinkRange(MyMesh& m, const VertexFaceTable& table, uint32_t begin, uint32_t
     };
     std::vector<Link> group;
     for (uint32_t fi = begin; fi < end; ++fi) {
+        if (cancel.At(fi - begin))
+            return;
         MyFace& f = m.face[fi];
         if (f.IsD())
             continue;
@@ -139,24 +150,29 @@ void LinkRange(MyMesh& m, const VertexFaceTable& table, uint32_t begin, uint32_t
 
 } // namespace
 
-void UpdateTopology<MyMesh>::FaceFace(MyMesh& m)
+bool UpdateTopology<MyMesh>::FaceFace(MyMesh& m, Cancel cancel)
 {
-    const VertexFaceTable table(m);
+    const VertexFaceTable table(m, cancel);
+    if (!table.complete)
+        return false;
     for (MyFace& f : m.face)
         for (int e = 0; e < 3; ++e) {
             f.ff[e] = kNone;
             f.ffi[e] = -1;
         }
-    ParallelFor(m.FaceCount(), 65536, [&](uint32_t b, uint32_t e) { LinkRange(m, table, b, e); });
+    ParallelFor(m.FaceCount(), 65536, [&](uint32_t b, uint32_t e) { LinkRange(m, table, b, e, cancel); });
+    return !cancel();
 }
 
-void UpdateTopology<MyMesh>::VertexFace(MyMesh& m)
+bool UpdateTopology<MyMesh>::VertexFace(MyMesh& m, Cancel cancel)
 {
     for (MyVertex& v : m.vert) {
         v.vfFace = kNone;
         v.vfCorner = -1;
     }
     for (uint32_t fi = 0; fi < m.FaceCount(); ++fi) {
+        if (cancel.At(fi))
+            return false;
         MyFace& f = m.face[fi];
         if (f.IsD())
             continue;
@@ -170,6 +186,7 @@ void UpdateTopology<MyMesh>::VertexFace(MyMesh& m)
             v.vfCorner = static_cast<int8_t>(z);
         }
     }
+    return true;
 }
 
 } // namespace vcg::tri

@@ -1,4 +1,5 @@
 #pragma once
+#include "mesh/cancel.h"
 #include "mesh/mymesh.h"
 
 namespace vcg::tri {
@@ -9,11 +10,13 @@ template <> struct UpdateTopology<MyMesh> {
     // Face-face adjacency of the live faces: edges are matched by their
     // unordered vertex pair. A border edge points to its own face; three or
     // more faces on one edge form a cycle in ascending face order (each
-    // points to the next, the last to the first).
-    static void FaceFace(MyMesh& m);
+    // points to the next, the last to the first). Both return false when
+    // `cancel` stopped them: vertices and faces are untouched, the links of
+    // that kind stale.
+    static bool FaceFace(MyMesh& m, Cancel cancel = {});
     // Vertex-face adjacency: each vertex heads the ring of its incident live
     // faces, linked through the faces' VFp/VFi, in descending face order.
-    static void VertexFace(MyMesh& m);
+    static bool VertexFace(MyMesh& m, Cancel cancel = {});
 };
 
 } // namespace vcg::tri

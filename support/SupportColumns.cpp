@@ -6,6 +6,7 @@
 #include "mesh/parallel.h"
 
 #include <QHash>
+#include <QSet>
 
 #include <algorithm>
 #include <atomic>
@@ -113,11 +114,26 @@ void SupportRun::BuildColumns(const MyMesh& mesh, float zPlate, SupportMap& map,
     }
     ThrowIfStopped();
 
+    // A foot (sphere rt) at a landing point reaches rt below it, and the
+    // layer under its lowest slice must hold model: over an undercut just
+    // below the point it would print as a loose crumb. Such a landing point
+    // is never used; a column whose own hit is one joins or lands elsewhere
+    // or goes, and takes no joint from others.
+    const float footDepth = float(rt + 0.1);
+    auto footRests = [&](const vcg::Point3f& q) { return SolidBelow(q, footDepth, zPlate - 1.f, mesh); };
+
     // Step 2: model-standing columns, highest contact first.
     std::vector<DLP_Support*> live;
+    std::vector<SupportMap::iterator> liveAt;
+    QSet<const DLP_Support*> hangingHit;
     for (auto it = map.begin(); it != map.end(); ++it)
-        if (!it.value().skipShaft)
+        if (!it.value().skipShaft) {
             live.push_back(&it.value());
+            liveAt.push_back(it);
+            if (it.value().onModel && !footRests(it.value().landing))
+                hangingHit.insert(&it.value());
+        }
+    std::vector<size_t> erase;
     const double J = double(sz.shaftCube3), nearJ = J / 2;
     const ColumnIndex grid(live, std::max(J, 0.5));
     for (size_t si = 0; si < live.size(); ++si) {
@@ -131,7 +147,7 @@ void SupportRun::BuildColumns(const MyMesh& mesh, float zPlate, SupportMap& map,
         QVector<Candidate> wide, nearList;
         for (int j : grid.Within(s.shaftTop, J)) {
             DLP_Support* w = live[size_t(j)];
-            if (w == &s)
+            if (w == &s || hangingHit.contains(w))
                 continue;
             const double d = HorizontalDistance(s.shaftTop, w->shaftTop);
             if (d < kMinNeighbourDistance)
@@ -252,6 +268,12 @@ void SupportRun::BuildColumns(const MyMesh& mesh, float zPlate, SupportMap& map,
         struct Sample {
             vcg::Point3f q, u;
             float facing;
+            mutable int rests = -1; // footRests(q), asked only of candidates
+        };
+        auto rests = [&](const Sample& x) {
+            if (x.rests < 0)
+                x.rests = footRests(x.q);
+            return x.rests == 1;
         };
         QVector<Sample> samples;
         for (auto it = found.constBegin(); it != found.constEnd(); ++it) {
@@ -275,11 +297,11 @@ void SupportRun::BuildColumns(const MyMesh& mesh, float zPlate, SupportMap& map,
         if (samples.size() >= 2)
             for (int a = 0; a < samples.size() && !legA; ++a) {
                 const Sample& A = samples[a];
-                if (A.q[2] > top[2] || !(A.facing >= kCos30))
+                if (A.q[2] > top[2] || !(A.facing >= kCos30) || !rests(A))
                     continue;
                 for (int b = a + 1; b < samples.size(); ++b) {
                     const Sample& B = samples[b];
-                    if (B.q[2] <= top[2] && B.facing >= kCos30 && A.u * B.u < kCos30) {
+                    if (B.q[2] <= top[2] && B.facing >= kCos30 && A.u * B.u < kCos30 && rests(B)) {
                         legA = &A;
                         legB = &B;
                         break;
@@ -293,12 +315,16 @@ void SupportRun::BuildColumns(const MyMesh& mesh, float zPlate, SupportMap& map,
         const Sample* best = nullptr;
         float bestFacing = -1.f;
         for (const Sample& q : samples)
-            if (q.q[2] <= top[2] && q.facing > bestFacing) {
+            if (q.q[2] <= top[2] && q.facing > bestFacing && q.facing > kCos30 && rests(q)) {
                 bestFacing = q.facing;
                 best = &q;
             }
         if (best && bestFacing > kCos30) {
             addLanding({best});
+            continue;
+        }
+        if (hangingHit.contains(&s)) {
+            erase.push_back(si);
             continue;
         }
         // The column's own hit: the reversed tip ends there. Within Lr of the
@@ -313,5 +339,12 @@ void SupportRun::BuildColumns(const MyMesh& mesh, float zPlate, SupportMap& map,
         if ((top - H).Norm() > 1e-6f)
             s.cones.append(SaveCone(top, rs, H, rt));
         s.spheres.append(SaveSphere(H, rt));
+    }
+    for (size_t si : erase) {
+        const DLP_Support& s = *live[si];
+        if (s.index >= 0 && s.index < index.size())
+            index[s.index] = nullptr;
+        map.erase(liveAt[si]);
+        ++m_counts.columnsErased;
     }
 }

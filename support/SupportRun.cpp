@@ -76,47 +76,50 @@ bool DuneEdgeLen::operator()(const MyMesh& m, uint32_t f, int e) const
 
 int SupportRun::RefineWorkingMesh(MyMesh& mesh, double density, const std::atomic<bool>* stop)
 {
+    // The mesh operations poll the stop request themselves and return early;
+    // the mesh is a copy the caller drops on a stop.
+    const vcg::Cancel cancel(stop);
+    auto check = [&cancel] {
+        if (cancel())
+            throw SupportRunStopped();
+    };
     const DuneEdgeLen split(2.0 / density);
     int passes = 0;
     for (int pass = 0; pass < kMaxRefinePasses; ++pass) {
-        if (stop && stop->load(std::memory_order_relaxed))
-            throw SupportRunStopped();
+        check();
         for (MyFace& f : mesh.face)
             if (!f.IsD())
                 f.ClearS();
-        // Once a stop is asked for the pass splits nothing more: the mesh
-        // stays valid and is dropped by the caller.
-        auto splitUnlessStopped = [&split, stop](const MyMesh& m, uint32_t f, int e) {
-            return !(stop && stop->load(std::memory_order_relaxed)) && split(m, f, e);
-        };
-        if (!vcg::tri::RefineE(mesh, DuneMidPoint(), splitUnlessStopped))
+        const bool splitAny = vcg::tri::RefineE(mesh, DuneMidPoint(), split, cancel);
+        check();
+        if (!splitAny)
             break;
-        if (stop && stop->load(std::memory_order_relaxed))
-            throw SupportRunStopped();
         ++passes;
         // The next split needs face-face links only; after the last pass the
         // clean-up that always follows rebuilds both kinds.
-        if (pass + 1 < kMaxRefinePasses)
-            vcg::tri::UpdateTopology<MyMesh>::FaceFace(mesh);
+        if (pass + 1 < kMaxRefinePasses && !vcg::tri::UpdateTopology<MyMesh>::FaceFace(mesh, cancel))
+            check();
     }
     return passes;
 }
 
 bool SupportRun::CleanWorkingMesh(MyMesh& mesh, const std::atomic<bool>* stop)
 {
-    auto check = [stop] {
-        if (stop && stop->load(std::memory_order_relaxed))
+    const vcg::Cancel cancel(stop);
+    auto check = [&cancel] {
+        if (cancel())
             throw SupportRunStopped();
     };
     const size_t vertices = mesh.vert.size(), faces = mesh.face.size();
-    vcg::tri::Clean<MyMesh>::RemoveDuplicateVertex(mesh, true);
+    vcg::tri::Clean<MyMesh>::RemoveDuplicateVertex(mesh, true, cancel);
     check();
     vcg::tri::Allocator<MyMesh>::CompactVertexVector(mesh);
     vcg::tri::Allocator<MyMesh>::CompactFaceVector(mesh);
     check();
-    vcg::tri::UpdateTopology<MyMesh>::FaceFace(mesh);
+    vcg::tri::UpdateTopology<MyMesh>::FaceFace(mesh, cancel);
     check();
-    vcg::tri::UpdateTopology<MyMesh>::VertexFace(mesh);
+    vcg::tri::UpdateTopology<MyMesh>::VertexFace(mesh, cancel);
+    check();
     return mesh.vert.size() != vertices || mesh.face.size() != faces;
 }
 
@@ -292,18 +295,23 @@ void SupportRun::BuildFaceGrid(const MyMesh& mesh, QVector3D& minBound, QVector3
     std::vector<uint64_t> scratch(total);
     for (int shift = 32; shift < 62; shift += 15) {
         std::vector<size_t> count((1u << 15) + 1, 0);
-        for (uint64_t x : entries)
-            ++count[((x >> shift) & 0x7FFF) + 1];
+        for (size_t i = 0; i < total; ++i) {
+            if ((i & 0x3FFFF) == 0)
+                ThrowIfStopped();
+            ++count[((entries[i] >> shift) & 0x7FFF) + 1];
+        }
         for (size_t i = 1; i < count.size(); ++i)
             count[i] += count[i - 1];
-        for (uint64_t x : entries)
-            scratch[count[(x >> shift) & 0x7FFF]++] = x;
+        for (size_t i = 0; i < total; ++i) {
+            if ((i & 0x3FFFF) == 0)
+                ThrowIfStopped();
+            scratch[count[(entries[i] >> shift) & 0x7FFF]++] = entries[i];
+        }
         entries.swap(scratch);
-        ThrowIfStopped();
     }
     scratch = std::vector<uint64_t>();
     for (size_t i = 0, cells = 0; i < total; ++cells) {
-        if ((cells & 0xFFFF) == 0)
+        if ((cells & 0x3FFF) == 0)
             ThrowIfStopped();
         const uint key = uint(entries[i] >> 32);
         size_t j = i;
@@ -374,4 +382,47 @@ vcg::Point3f SupportRun::FindNearestNormalSphere(vcg::Point3f c, double r, const
 {
     return supportcollide::FindNearestNormalSphere(c, r, mesh, m_faceGrid, supportcollide::kGridOffset,
                                                    m_sizes.collisionDensity);
+}
+
+bool SupportRun::SolidBelow(const vcg::Point3f& q, float depth, float zFloor, const MyMesh& mesh) const
+{
+    using supportcollide::CellIndex;
+    using supportcollide::kGridOffset;
+    const double top = double(q[2]) - 1e-3, bottom = double(q[2]) - double(depth);
+    const int ix = CellIndex(q[0], kGridOffset), iy = CellIndex(q[1], kGridOffset);
+    std::vector<uint> faces;
+    for (int iz = CellIndex(float(top), kGridOffset), floor = CellIndex(zFloor, kGridOffset); iz >= floor; --iz) {
+        const auto it = m_faceGrid.constFind(supportcollide::CellKey(ix, iy, iz));
+        if (it != m_faceGrid.constEnd())
+            faces.insert(faces.end(), it.value().constBegin(), it.value().constEnd());
+    }
+    std::sort(faces.begin(), faces.end());
+    faces.erase(std::unique(faces.begin(), faces.end()), faces.end());
+    // Height of face f over (x, y), or NaN where (x, y) is not under it or it
+    // stands edge-on.
+    auto heightAt = [&mesh](uint f, double x, double y) {
+        const vcg::Point3f &a = mesh.P(f, 0), &b = mesh.P(f, 1), &c = mesh.P(f, 2);
+        const double bx = double(b[0]) - a[0], by = double(b[1]) - a[1];
+        const double cx = double(c[0]) - a[0], cy = double(c[1]) - a[1];
+        const double det = bx * cy - cx * by;
+        const double px = x - a[0], py = y - a[1];
+        const double u = (px * cy - cx * py) / det, v = (bx * py - px * by) / det;
+        if (!(std::fabs(det) >= 1e-12 && u >= 0 && v >= 0 && u + v <= 1))
+            return std::nan("");
+        return a[2] + u * (double(b[2]) - a[2]) + v * (double(c[2]) - a[2]);
+    };
+    // No face between just under q and `depth` under it, and the lower end
+    // inside: an odd count of faces under it. The count runs on lines nudged
+    // off the edge q may lie on, to each side: on a wall's top edge the
+    // model beside the point carries the foot.
+    const double nudge[4][2] = {{3.1e-4, 1.7e-4}, {-3.1e-4, -1.7e-4}, {-1.7e-4, 3.1e-4}, {1.7e-4, -3.1e-4}};
+    int under[4] = {};
+    for (uint f : faces) {
+        const double z = heightAt(f, q[0], q[1]);
+        if (z < top && z > bottom)
+            return false;
+        for (int k = 0; k < 4; ++k)
+            under[k] += heightAt(f, q[0] + nudge[k][0], q[1] + nudge[k][1]) < bottom;
+    }
+    return std::any_of(std::begin(under), std::end(under), [](int n) { return n % 2 == 1; });
 }

@@ -90,7 +90,7 @@ struct SupportRunCounts {
     int records = 0;        // records made from them
     int tipsRemoved = 0;    // no tip fits: removed by the tip phase
     int bridged = 0;        // short tip bridged onto the model
-    int columnsErased = 0;  // column met the model from behind
+    int columnsErased = 0;  // column met the model from behind, or its foot would overhang
     int landingsMended = 0; // reversed tip straight onto a hit within L
 };
 
@@ -103,8 +103,9 @@ public:
     // each but the fifth followed by fresh face-face adjacency; stops after a
     // pass that splits nothing. Needs face-face adjacency and leaves the
     // adjacency stale: CleanWorkingMesh, which follows, rebuilds it. Returns
-    // the number of passes that split. Both throw SupportRunStopped when
-    // `stop` is set between their steps.
+    // the number of passes that split. Both poll `stop` every few thousand
+    // elements and throw SupportRunStopped once it is set, leaving vertices
+    // and faces whole and the adjacency stale.
     static int RefineWorkingMesh(MyMesh& mesh, double density, const std::atomic<bool>* stop = nullptr);
     // Duplicate-vertex removal, compaction of both arrays, fresh adjacency.
     // True when the vertex or face arrays changed.
@@ -132,6 +133,11 @@ public:
     bool CheckCollisionConeAllX(vcg::Point3f p0, double r0, vcg::Point3f p1, double r1, const MyMesh& mesh,
                                 supportcollide::HitMap& hits) const;
     vcg::Point3f FindNearestNormalSphere(vcg::Point3f c, double r, const MyMesh& mesh) const;
+    // True when no face crosses the vertical line under q between just
+    // below q and `depth` below it (faces seen edge-on do not count) and the
+    // model holds its lower end (the mesh lies above zFloor): a landing foot
+    // at q then stands on the model in every layer it reaches.
+    bool SolidBelow(const vcg::Point3f& q, float depth, float zFloor, const MyMesh& mesh) const;
 
     // --- phases of a generation (SupportContacts.cpp, SupportTips.cpp,
     // SupportColumns.cpp, SupportBracing.cpp); each checks the stop flag

@@ -4,7 +4,9 @@
 // 1 and 1.5.
 //   bench_support_frame                      Google Benchmark timings
 //   bench_support_frame --peak DENSITY       one run: faces, records, seconds, peak RSS
-//   bench_support_frame --stop               time from stop() to the thread's end
+// BM_SupportStop/<step>/<percent> times stop() to the thread's end when the
+// stop comes <percent> % into the phase that begins at <step> (phase lengths
+// from one uninterrupted run); its aggregates give the median and the max.
 //   bench_support_frame --write-stl PATH     the model as a binary STL
 #include "VSLModel3D.h"
 #include "VSLModelPainter.h"
@@ -18,6 +20,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <map>
+#include <thread>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -112,36 +117,89 @@ int Peak(double density)
     return 0;
 }
 
-// Stops runs after 50 .. 1550 ms and reports the longest wait from stop()
-// to the end of the thread.
-int StopLatency()
+using Clock = std::chrono::steady_clock;
+
+void SetPanelDefaults(VSLModelPainter& p)
 {
-    FrameModel m;
-    double worst = 0;
-    for (int delay = 50; delay <= 1550; delay += 100) {
+    p.m_dSupportDensity = 1.0;
+    p.m_dTipDiameter = 0.6;
+    p.m_dShaftDiameter = 1.1;
+    p.m_dLiftDistance = 3;
+}
+
+// Start and length of each phase of an uninterrupted run, by the step that
+// begins it.
+struct PhaseTimes {
+    std::map<int, std::pair<Clock::duration, Clock::duration>> phases;
+};
+
+const PhaseTimes& Phases()
+{
+    static const PhaseTimes times = [] {
+        FrameModel& m = Shared();
         m.Reset();
         VSLModelPainter p(m.model.get(), nullptr);
-        p.m_dSupportDensity = 1.0;
-        p.m_dTipDiameter = 0.6;
-        p.m_dShaftDiameter = 1.1;
-        p.m_dLiftDistance = 3;
-        std::atomic<int> lastStep{0};
-        p.m_fnSupportStep = [&lastStep](int step) { lastStep = step; };
-        p.m_pSupportThread->start();
-        QThread::msleep(ulong(delay));
-        QElapsedTimer t;
-        t.start();
-        p.m_pSupportThread->stop();
-        const int during = lastStep;
-        p.m_pSupportThread->wait();
-        const double ms = t.nsecsElapsed() / 1e6;
-        worst = std::max(worst, ms);
-        std::printf("stop after %d ms (after step %d): thread ended %.1f ms later, records=%d\n", delay, during, ms,
-                    p.m_supportMap.size());
-    }
-    std::printf("worst stop latency %.1f ms\n", worst);
-    return 0;
+        SetPanelDefaults(p);
+        std::vector<std::pair<int, Clock::time_point>> steps;
+        const Clock::time_point t0 = Clock::now();
+        p.m_fnSupportStep = [&steps](int step) { steps.emplace_back(step, Clock::now()); };
+        p.GenSupportX();
+        steps.emplace_back(0, Clock::now());
+        PhaseTimes t;
+        for (size_t i = 0; i + 1 < steps.size(); ++i)
+            t.phases[steps[i].first] = {steps[i].second - t0, steps[i + 1].second - steps[i].second};
+        return t;
+    }();
+    return times;
 }
+
+void BM_SupportStop(benchmark::State& state)
+{
+    const int step = int(state.range(0));
+    const auto phase = Phases().phases.at(step);
+    const Clock::duration offset = phase.second * state.range(1) / 100;
+    FrameModel& m = Shared();
+    double late = 0, finished = 0;
+    for (auto _ : state) {
+        m.Reset();
+        VSLModelPainter p(m.model.get(), nullptr);
+        SetPanelDefaults(p);
+        std::atomic<int64_t> reached{-1};
+        std::atomic<int> current{0};
+        p.m_fnSupportStep = [&](int s) {
+            current = s;
+            if (s == step)
+                reached = Clock::now().time_since_epoch().count();
+        };
+        p.m_pSupportThread->start();
+        while (reached < 0 && !p.m_pSupportThread->isFinished())
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        if (reached >= 0)
+            std::this_thread::sleep_until(Clock::time_point(Clock::duration(reached.load())) + offset);
+        finished += p.m_pSupportThread->isFinished();
+        const int during = current;
+        const Clock::time_point s = Clock::now();
+        p.m_pSupportThread->stop();
+        p.m_pSupportThread->wait();
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - s).count());
+        late += during != step;
+    }
+    state.counters["phase_ms"] = std::chrono::duration<double, std::milli>(phase.second).count();
+    // Stops that fell into a later phase, or after the run had ended.
+    state.counters["late"] = benchmark::Counter(late, benchmark::Counter::kAvgIterations);
+    state.counters["finished"] = benchmark::Counter(finished, benchmark::Counter::kAvgIterations);
+}
+// Refinement 6, clean-up 7, contacts 13, face grid 11, tips 14, columns 15,
+// bracing 16.
+BENCHMARK(BM_SupportStop)
+    ->ArgsProduct({{6, 7}, {5, 35, 65, 95}})
+    ->ArgsProduct({{13, 11, 14, 15, 16}, {50}})
+    ->Iterations(1)
+    ->Repetitions(9)
+    ->ComputeStatistics("max", [](const std::vector<double>& v) { return *std::max_element(v.begin(), v.end()); })
+    ->ReportAggregatesOnly(true)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 
@@ -150,8 +208,6 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     if (argc == 3 && std::strcmp(argv[1], "--peak") == 0)
         return Peak(std::atof(argv[2]));
-    if (argc == 2 && std::strcmp(argv[1], "--stop") == 0)
-        return StopLatency();
     if (argc == 3 && std::strcmp(argv[1], "--write-stl") == 0)
         return testmesh::WriteFile(argv[2], testmesh::BinaryStl(testmesh::BumpySphereBesideFanSlab())) ? 0 : 1;
     benchmark::Initialize(&argc, argv);

@@ -54,28 +54,12 @@ QVector<Point3f> UnitSphere() { return supportgeom::BuildUnitSphere(); }
 
 } // namespace
 
-TEST(SupportRecord, PrimitivesEncodeTheirKind)
+TEST(SupportRecord, HeightKeysTruncateSaturateAndPutTheHighestFirst)
 {
-    const QVector<Point3f> cyl = SaveCone({1, 2, 3}, 0.5, {1, 2, 0}, 0.5);
-    ASSERT_EQ(cyl.size(), 3);
-    EXPECT_EQ(cyl[0], Point3f(1, 2, 3));
-    EXPECT_EQ(cyl[1], Point3f(1, 2, 0));
-    EXPECT_EQ(cyl[2], Point3f(0.5f, 0.5f, 0));
-    const QVector<Point3f> sph = SaveSphere({4, 5, 6}, 0.25);
-    ASSERT_EQ(sph.size(), 2);
-    EXPECT_EQ(sph[1], Point3f(0.25f, 0, 0));
-}
-
-TEST(SupportRecord, DefaultsAndKeys)
-{
-    const DLP_Support s;
-    EXPECT_TRUE(s.generated);
-    EXPECT_FALSE(s.isDeleted || s.addedByClick || s.onModel || s.linked || s.skipShaft);
-    EXPECT_EQ(SupportHeightKey(0.0004f), 0);
-    EXPECT_EQ(SupportHeightKey(-0.0004f), 0);
-    EXPECT_EQ(SupportHeightKey(12.3456f), -12345);
-    EXPECT_EQ(SupportHeightKey(NAN), 0);
-    EXPECT_EQ(SupportHeightKey(1e30f), std::numeric_limits<int>::min());
+    const std::pair<float, int> keys[] = {
+        {0.0004f, 0}, {-0.0004f, 0}, {12.3456f, -12345}, {NAN, 0}, {1e30f, std::numeric_limits<int>::min()}};
+    for (const auto& k : keys)
+        EXPECT_EQ(SupportHeightKey(k.first), k.second) << k.first;
     SupportMap map;
     DLP_Support a, b;
     a.index = 1;
@@ -151,43 +135,36 @@ TEST(UnitColumn, ClosedPrismWithAdjacency)
     }
 }
 
-TEST(SupportTriangles, ConeCountsClosureAndOrientation)
+TEST(SupportTriangles, ConesAreClosedOutwardAndCappedInAnyDirection)
 {
-    const QVector<VSLTriangle3D> down = supportgeom::GenerateConeTris({0, 0, 5}, 0.5, {0, 0, 0}, 1.0, 16);
-    ASSERT_EQ(down.size(), 64);
-    EXPECT_TRUE(ClosedAndConsistent(down));
-    // Frustum volume pi h (r0^2 + r0 r1 + r1^2) / 3, less for 16 sides.
-    const double v = SignedVolume(down);
-    EXPECT_GT(v, 0.9 * M_PI * 5 * (0.25 + 0.5 + 1) / 3);
-    EXPECT_LT(v, M_PI * 5 * (0.25 + 0.5 + 1) / 3);
+    const struct {
+        Point3f dir;
+        double r0, r1;
+    } rows[] = {{{0, 0, -1}, 0.5, 1.0}, {{0, 0, 1}, 0.8, 0.8},        {{1, 0, 0}, 0.8, 0.8},
+                {{-1, 0, 0}, 0.8, 0.8}, {{0, 1, 0}, 0.8, 0.8},        {{0.3f, -0.2f, 0.93f}, 0.8, 0.8},
+                {{0.001f, 0, 1}, 0.8, 0.8}, {{-0.6f, 0.64f, -0.48f}, 0.8, 0.8}, {{0, 0, -1}, 0.0, 1.0}};
+    for (const auto& row : rows) {
+        Point3f d = row.dir;
+        d.Normalize();
+        SCOPED_TRACE(testing::Message() << d[0] << " " << d[1] << " " << d[2] << " r0 " << row.r0);
+        const Point3f p0(3, -2, 7), p1 = p0 + d * 4.f;
+        const QVector<VSLTriangle3D> tris = supportgeom::GenerateConeTris(p0, row.r0, p1, row.r1, 16);
+        ASSERT_EQ(tris.size(), 64);
+        // Frustum volume pi h (r0^2 + r0 r1 + r1^2) / 3, a little less for 16 sides.
+        const double v = M_PI * 4 * (row.r0 * row.r0 + row.r0 * row.r1 + row.r1 * row.r1) / 3;
+        EXPECT_GT(SignedVolume(tris), 0.9 * v);
+        EXPECT_LT(SignedVolume(tris), v);
+        const QVector3D axis(d[0], d[1], d[2]);
+        EXPECT_GT(QVector3D::dotProduct(tris[1].normal, axis), 0.99f); // the cap at p1 faces away from p0
+        if (row.r0 == 0) {
+            EXPECT_EQ(tris[0].normal, QVector3D(0, 0, 0)); // a pointed end keeps its degenerate cap
+        } else {
+            EXPECT_TRUE(ClosedAndConsistent(tris));
+            EXPECT_LT(QVector3D::dotProduct(tris[0].normal, axis), -0.99f);
+        }
+    }
     EXPECT_TRUE(supportgeom::GenerateConeTris({0, 0, 1}, 1, {0, 0, 0}, 1, 0).isEmpty());
     EXPECT_EQ(supportgeom::GenerateConeTris({0, 0, 1}, 1, {0, 0, 0}, 1, 5).size(), 20);
-}
-
-TEST(SupportTriangles, EveryDirectionStaysOutwardIncludingStraightUp)
-{
-    const QVector<Point3f> dirs{{0, 0, 1}, {0, 0, -1}, {1, 0, 0}, {-1, 0, 0}, {0, 1, 0},
-                                {0.3f, -0.2f, 0.93f}, {0.001f, 0, 1}, {-0.6f, 0.64f, -0.48f}};
-    for (Point3f d : dirs) {
-        d.Normalize();
-        const Point3f p0(3, -2, 7);
-        const Point3f p1 = p0 + d * 4.f;
-        const QVector<VSLTriangle3D> tris = supportgeom::GenerateConeTris(p0, 0.8, p1, 0.8, 16);
-        EXPECT_TRUE(ClosedAndConsistent(tris));
-        EXPECT_GT(SignedVolume(tris), 0.9 * M_PI * 0.64 * 4) << d[0] << " " << d[1] << " " << d[2];
-        // The cap at p1 faces along the axis, away from p0.
-        const QVector3D axis(d[0], d[1], d[2]);
-        EXPECT_GT(QVector3D::dotProduct(tris[1].normal, axis), 0.99f);
-        EXPECT_LT(QVector3D::dotProduct(tris[0].normal, axis), -0.99f);
-    }
-}
-
-TEST(SupportTriangles, PointedConeKeepsDegenerateCap)
-{
-    const QVector<VSLTriangle3D> tris = supportgeom::GenerateConeTris({0, 0, 2}, 0.0, {0, 0, 0}, 1.0, 16);
-    ASSERT_EQ(tris.size(), 64);
-    EXPECT_EQ(tris[0].normal, QVector3D(0, 0, 0));
-    EXPECT_GT(SignedVolume(tris), 0.0);
 }
 
 TEST(SupportTriangles, SphereCountClosureAndSize)

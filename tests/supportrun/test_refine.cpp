@@ -2,10 +2,13 @@
 #include "support/SupportRun.h"
 #include "test_meshes.h"
 
+#include "mesh/clean.h"
 #include "mesh/refine.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <functional>
 #include <map>
 #include <set>
 
@@ -166,4 +169,46 @@ TEST(SupportRefine, LargeClosedMeshKeepsMutualFaceLinks)
             ASSERT_EQ(m.face[g].v[ge], m.face[f].v[(e + 1) % 3]);
             ASSERT_EQ(m.face[g].v[(ge + 1) % 3], m.face[f].v[e]);
         }
+}
+
+TEST(SupportRefine, AStopMidOperationLeavesVerticesAndFacesAsTheyWere)
+{
+    std::atomic<bool> stop{false};
+    const vcg::Cancel cancel(&stop);
+    // A sphere for the refinement (the predicate asks for the stop part-way
+    // through) and the same with a duplicate vertex for the clean-up.
+    const MyMesh sphere = MeshOf(testmesh::SphereWithTriangles(20000));
+    MyMesh twin = sphere;
+    twin.vert.push_back(twin.vert[twin.face[0].v[0]]);
+    twin.face[0].v[0] = twin.VertexCount() - 1;
+    ++twin.vn;
+    int calls = 0;
+    auto splitAll = [&](const MyMesh&, uint32_t, int) { return ++calls < 100 || (stop = true); };
+    const struct {
+        const char* name;
+        MyMesh mesh;
+        std::function<bool(MyMesh&)> stopped;
+    } rows[] = {
+        {"refine", sphere, [&](MyMesh& m) { return !vcg::tri::RefineE(m, DuneMidPoint(), splitAll, cancel); }},
+        {"duplicates", twin,
+         [&](MyMesh& m) { return stop = true, vcg::tri::Clean<MyMesh>::RemoveDuplicateVertex(m, true, cancel) < 0; }},
+        {"face-face", twin, [&](MyMesh& m) { return stop = true, !vcg::tri::UpdateTopology<MyMesh>::FaceFace(m, cancel); }},
+        {"vertex-face", twin,
+         [&](MyMesh& m) { return stop = true, !vcg::tri::UpdateTopology<MyMesh>::VertexFace(m, cancel); }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        stop = false;
+        MyMesh m = row.mesh;
+        ASSERT_TRUE(row.stopped(m));
+        ASSERT_EQ(m.VertexCount(), row.mesh.VertexCount());
+        ASSERT_EQ(m.FaceCount(), row.mesh.FaceCount());
+        EXPECT_EQ(m.vn, row.mesh.vn);
+        for (uint32_t i = 0; i < m.VertexCount(); ++i)
+            ASSERT_TRUE(m.vert[i].p == row.mesh.vert[i].p && m.vert[i].flags == row.mesh.vert[i].flags) << i;
+        for (uint32_t f = 0; f < m.FaceCount(); ++f)
+            ASSERT_TRUE(std::equal(m.face[f].v, m.face[f].v + 3, row.mesh.face[f].v) &&
+                        m.face[f].flags == row.mesh.face[f].flags)
+                << f;
+    }
 }

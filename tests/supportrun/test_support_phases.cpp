@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QVector2D>
+
 using namespace genh;
 
 namespace {
@@ -173,6 +175,47 @@ TEST(SupportColumns, AHitWithinTheTipLengthGetsItsReversedTipInsteadOfHanging)
     ASSERT_EQ(s->cones.size(), 2);
     EXPECT_EQ(s->cones[1], SaveCone(s->shaftTop, sz.rs, s->landing, sz.rt));
     EXPECT_EQ(s->spheres.last(), SaveSphere(s->landing, sz.rt));
+}
+
+// A prism along y (-3 .. 3) over the convex x-z outline `xz`, counter-clockwise.
+QVector<VSLTriangle3D> Prism(const std::vector<QVector2D>& xz)
+{
+    auto at = [&](size_t i, float y) { return QVector3D(xz[i % xz.size()].x(), y, xz[i % xz.size()].y()); };
+    QVector<VSLTriangle3D> tris;
+    for (size_t i = 0; i < xz.size(); ++i) {
+        tris << testmesh::Tri(at(i, -3), at(i, 3), at(i + 1, 3)) << testmesh::Tri(at(i, -3), at(i + 1, 3), at(i + 1, -3));
+        if (i > 0 && i + 1 < xz.size())
+            tris << testmesh::Tri(at(0, -3), at(i, -3), at(i + 1, -3)) << testmesh::Tri(at(0, 3), at(i + 1, 3), at(i, 3));
+    }
+    return tris;
+}
+
+TEST(SupportColumns, AColumnHittingTheModelJustAboveAnUndercutGoesInsteadOfLeavingItsFootLoose)
+{
+    // A bevelled wall: its outermost ridge at z 0.75, the face under it
+    // drawing back. The column's rim meets the upper face just above the
+    // ridge; a foot there reaches past the undercut and its lowest slice
+    // would float (a vise bar from the wild did exactly this).
+    const struct {
+        const char* name;
+        float underRidgeX; // x of the wall foot under the ridge at 5.2
+        bool kept;
+    } rows[] = {{"undercut", 5.0f, false}, {"straight wall", 5.2f, true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const TestModel m = Convex("bevel", Prism({{0, 0}, {row.underRidgeX, 0}, {5.2f, 0.75f}, {4.6f, 3.2f}, {0, 3.2f}}));
+        auto g = Prepare(m.tris);
+        Place(*g, P3(5.72f, 0, 6), P3(0, 0, -1), 3);
+        g->run.BuildColumns(g->mesh, 0.f, g->map, g->index);
+        ASSERT_EQ(g->map.size(), row.kept ? 1 : 0);
+        EXPECT_EQ(g->run.m_counts.columnsErased, row.kept ? 0 : 1);
+        for (const DLP_Support& s : g->map) {
+            ASSERT_TRUE(s.onModel);
+            EXPECT_EQ(s.spheres.last(), SaveSphere(s.landing, g->run.m_sizes.rt));
+            // The foot sits on the wall's top edge, the wall under its inner half.
+            EXPECT_TRUE(m.inside(s.landing - P3(0.01f, 0, float(g->run.m_sizes.rt) + 0.1f)));
+        }
+    }
 }
 
 } // namespace
