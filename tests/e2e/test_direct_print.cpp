@@ -108,7 +108,7 @@ protected:
     // The frame against the layer's polygons: lit wherever a pixel and its
     // neighbours are inside, black wherever they are all outside; the lit
     // square is the box's 1 mm.
-    void checkFrame(const QImage& shown, int layer, float dpmm)
+    void checkFrame(const QImage& shown, int layer)
     {
         const QImage frame = shown.convertToFormat(QImage::Format_Grayscale8);
         QImage mask(frame.size(), QImage::Format_Grayscale8);
@@ -137,13 +137,12 @@ protected:
                     box |= QRect(x, y, 1, 1);
             }
         EXPECT_EQ(wrong, 0) << "layer " << layer;
-        if (layer < 0) {
+        if (layer < 0)
             EXPECT_EQ(lit, 0);
-            return;
-        }
-        EXPECT_GT(inside, 20) << "layer " << layer;
-        EXPECT_NEAR(box.width() / dpmm, 1.0, 0.3) << "layer " << layer;
-        EXPECT_NEAR(box.height() / dpmm, 1.0, 0.3) << "layer " << layer;
+        else
+            EXPECT_TRUE(inside > 20 && std::abs(box.width() / dpmm - 1.0) <= 0.3 &&
+                        std::abs(box.height() / dpmm - 1.0) <= 0.3)
+                << "layer " << layer << ": " << inside << " inside, lit box " << box.width() << "x" << box.height();
     }
 
     // Plays the held commands in turn, checking each frame after a layer
@@ -160,9 +159,9 @@ protected:
                 lastLayer = reports.back().first;
                 QApplication::processEvents();
                 const QImage frame = projector->grab().toImage();
-                ASSERT_NO_FATAL_FAILURE(checkFrame(frame, s.frame, dpmm));
+                ASSERT_NO_FATAL_FAILURE(checkFrame(frame, s.frame));
                 if (shots && (s.frame == 0 || s.frame == 9 || (s.frame == -1 && lastLayer == 0)))
-                    frame.save(QString("e2e_%1_frame%2.png").arg(shots).arg(s.frame < 0 ? QString("blank") : QString::number(s.frame)));
+                    frame.save(QString("e2e_%1_frame%2.png").arg(shots, s.frame < 0 ? "blank" : QString::number(s.frame)));
             }
             sim->release();
         }
@@ -212,10 +211,8 @@ TEST_F(DirectPrint, LocalPrintPlaysTheSavedJobAndASecondSaveJobCancels)
         ModalAnswers modal;
         panel->findChild<QRadioButton*>("rbLocal")->click();
         EXPECT_EQ(modal.informative, QStringList{"Extern Display"});
-        ASSERT_TRUE(problems.isEmpty()) << problems.join(';').toStdString();
-        ASSERT_TRUE(w.m_printThread.isRunning());
-        EXPECT_TRUE(projector->isVisible());
-        EXPECT_EQ(projector->pos(), QPoint(1920, 0)); // on the projector, off this screen
+        ASSERT_TRUE(problems.isEmpty() && w.m_printThread.isRunning()) << problems.join(';').toStdString();
+        EXPECT_TRUE(projector->isVisible() && projector->pos() == QPoint(1920, 0)); // on the projector
         QFile job(QString::fromStdString(panel->m_strGcodePath));
         ASSERT_TRUE(job.open(QIODevice::ReadOnly)) << panel->m_strGcodePath;
         const QByteArray text = job.readAll();
@@ -230,9 +227,8 @@ TEST_F(DirectPrint, LocalPrintPlaysTheSavedJobAndASecondSaveJobCancels)
         WAIT_TRUE(modal.texts.size() == 2, 5000);
         EXPECT_EQ(modal.texts.last(), "Printing Complete");
     }
-    EXPECT_EQ(lastLayer, 9);
+    EXPECT_TRUE(lastLayer == 9 && !projector->isVisible()) << lastLayer;
     EXPECT_EQ(sim->received(), handshake + sent(steps.size()));
-    EXPECT_FALSE(projector->isVisible());
 
     // Again through Save Job; a second click cancels while a command is held.
     ModalAnswers modal;
