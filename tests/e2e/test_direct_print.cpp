@@ -27,8 +27,7 @@ namespace {
 // no slice marker came since the command before, none (-2).
 struct Step {
     std::string sent, line; // as written, and without line ends
-    int frame = -2;
-    int markers = 0; // slice markers before it
+    int frame = -2, markers = 0; // markers: slice markers before it
 };
 
 // The job file by the print loop's rules: lines end at LF (a CR before it
@@ -81,13 +80,10 @@ protected:
         });
         DisplayStandIn::setModeSwitch([] {});
         QSettings recipes(RecipeStore::recipeFilePath("Pellar10"), QSettings::IniFormat);
-        recipes.beginGroup("Recipe/Quick 10 ms");
-        for (const char* key : {"CuringTime", "BurninTime", "StableTime"})
-            recipes.setValue(key, 10);
-        for (auto [key, value] : {std::pair{"BurninRange", 0.2}, {"LiftDist1", 4}, {"LiftSpeed1", 90},
-                                  {"LiftDist2", 2}, {"LiftSpeed2", 150}})
-            recipes.setValue(key, value);
-        recipes.endGroup();
+        for (auto [key, value] : {std::pair{"CuringTime", 10.}, {"BurninTime", 10}, {"StableTime", 10},
+                                  {"BurninRange", 0.2}, {"LiftDist1", 4}, {"LiftSpeed1", 90}, {"LiftDist2", 2},
+                                  {"LiftSpeed2", 150}})
+            recipes.setValue(QString("Recipe/Quick 10 ms/") + key, value);
         recipes.sync();
         QFile grey(work.filePath("GreyTestFinal.dat"));
         ASSERT_TRUE(grey.open(QIODevice::WriteOnly));
@@ -223,8 +219,7 @@ TEST_F(DirectPrint, LocalPrintPlaysTheSavedJobAndASecondSaveJobCancels)
         steps = jobSteps(text);
         ASSERT_GT(steps.size(), 50u);
         ASSERT_NO_FATAL_FAILURE(play(steps, -1, "print"));
-        WAIT_TRUE(!w.m_printThread.isRunning(), 10000);
-        WAIT_TRUE(modal.texts.size() == 2, 5000);
+        WAIT_TRUE(!w.m_printThread.isRunning() && modal.texts.size() == 2, 10000);
         EXPECT_EQ(modal.texts.last(), "Printing Complete");
     }
     EXPECT_TRUE(lastLayer == 9 && !projector->isVisible()) << lastLayer;
@@ -244,8 +239,7 @@ TEST_F(DirectPrint, LocalPrintPlaysTheSavedJobAndASecondSaveJobCancels)
         ASSERT_EQ(sim->waitForStep(20000), c);
         sim->release();
     }
-    WAIT_TRUE(!w.m_printThread.isRunning(), 10000);
-    WAIT_TRUE(modal.texts.size() == 2, 5000);
+    WAIT_TRUE(!w.m_printThread.isRunning() && modal.texts.size() == 2, 10000);
     EXPECT_EQ(modal.texts.last(), "Printing Cancelled");
     EXPECT_EQ(sim->received(), handshake + sent(steps.size()) + sent(13) + "M220G1 Y0M220");
 }

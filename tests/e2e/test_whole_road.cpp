@@ -4,6 +4,7 @@
 #include "VImportWidgetX.h"
 #include "VSaveWidgetX.h"
 #include "VSupportWidgetX.h"
+#include "VSLModel3D.h"
 #include "VTransformEditWidget.h"
 #include "e2e_fixture.h"
 #include "modal_answer.h"
@@ -29,7 +30,8 @@ TEST_F(WholeRoad, LoadEditRepairSupportSliceSaveAndDecode)
 
     // Load: the bar's button, the chooser double, the model on the plate.
     ASSERT_NO_FATAL_FAILURE(load(w));
-    EXPECT_GT(shot(w, "1_loaded"), 100);
+    ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "editButton"));
+    EXPECT_GT(shot(w, "1_loaded", w.m_pTransformWidget), 100);
 
     // Move: the transform panel's X position moves the instance by the same.
     VSLModelPainter* cube = onlyInstance(w);
@@ -48,7 +50,7 @@ TEST_F(WholeRoad, LoadEditRepairSupportSliceSaveAndDecode)
     WAIT_TRUE(w.m_pFixWidget->isVisible(), 5000);
     for (const char* label : {"label_info", "label_info2", "label_info3"})
         EXPECT_EQ(w.m_pFixWidget->findChild<QLabel*>(label)->text(), "0") << label;
-    EXPECT_GT(shot(w, "3_fixed"), 100);
+    EXPECT_GT(shot(w, "3_fixed", w.m_pFixWidget), 100);
 
     // Support: the job runs behind the overlay and ends.
     ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "supportButton"));
@@ -57,7 +59,8 @@ TEST_F(WholeRoad, LoadEditRepairSupportSliceSaveAndDecode)
     w.m_pSupportWidget->findChild<QPushButton*>("GenSptButton")->click();
     WAIT_TRUE(supportDone.count() == 1, 60000);
     WAIT_TRUE(!w.isWorking(), 5000);
-    EXPECT_GT(shot(w, "4_supported"), 100);
+    EXPECT_GT(shot(w, "4_supported", w.m_pSupportWidget), 100);
+    EXPECT_TRUE(w.m_bRepaired && w.m_bSupported);
 
     // Save before slicing asks to slice and opens the slice stage instead.
     {
@@ -68,17 +71,19 @@ TEST_F(WholeRoad, LoadEditRepairSupportSliceSaveAndDecode)
     }
     EXPECT_FALSE(QFile::exists(out));
     WAIT_TRUE(w.m_pSliceWidget->isVisible(), 5000);
+    EXPECT_TRUE(!checked(w, "saveButton") && checked(w, "sliceButton"));
 
     // Slice: the count reaches the slice and save panels.
     const float bottom = cube->m_minBound.z(); // lifted onto its supports
     const int layers = slice(w);
     const float thick = w.m_pSliceWidget->layerThickness();
     EXPECT_TRUE(layers > 0 && w.m_pSaveWidget->m_nLayers == layers && w.sceneSliced()) << layers;
-    EXPECT_GT(shot(w, "5_sliced"), 100);
+    EXPECT_GT(shot(w, "5_sliced", w.m_pSliceWidget), 100);
 
     // Save: the panel opens, Save Job writes the file through the chooser.
     ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "saveButton"));
     WAIT_TRUE(w.m_pSaveWidget->isVisible(), 5000);
+    EXPECT_TRUE(w.m_bPrintRequested && checked(w, "saveButton"));
     QSignalSpy ready(&w.m_dataThread, &MyThread2::signal_PrintDataReady);
     {
         ModalAnswers modal;
@@ -88,7 +93,17 @@ TEST_F(WholeRoad, LoadEditRepairSupportSliceSaveAndDecode)
         QTest::qWait(50);
         EXPECT_TRUE(modal.texts.isEmpty()) << modal.texts.join('|').toStdString();
     }
-    EXPECT_GT(shot(w, "6_saved"), 100);
+    EXPECT_GT(shot(w, "6_saved", w.m_pSaveWidget), 100);
+
+    // A second file keeps the very stage row and its flags.
+    QQuickItem* row = navItem(w, "stageRow");
+    w.navbarOpenFile();
+    const auto& models = w.ui.GLWidget->scene()->models();
+    WAIT_TRUE(w.ui.GLWidget->scene()->instances().size() == 2 &&
+                  std::all_of(models.begin(), models.end(), [](auto* m) { return m->isReady(); }),
+              20000);
+    QTest::qWait(50);
+    EXPECT_TRUE(navItem(w, "stageRow") == row && checked(w, "saveButton"));
 
     const VxsFile f = ReadVxs(out, false);
     ASSERT_TRUE(f.valid) << f.error;
@@ -159,6 +174,11 @@ TEST_F(WholeRoad, LoadEditRepairSupportSliceSaveAndDecode)
     // As a person sees it: the panel over the window.
     QTest::qWait(200);
     QGuiApplication::primaryScreen()->grabWindow(0).save("e2e_7_converter.png");
+
+    // No model left removes the stage row.
+    emit w.ui.GLWidget->signal_AllModelDel();
+    EXPECT_FALSE(checked(w, "loadButton"));
+    WAIT_TRUE(navItem(w, "stageRow") == nullptr, 10000);
 }
 
 } // namespace

@@ -61,29 +61,6 @@ protected:
     }
     void SelectFirst() { scene()->SetPickModelPainter(scene()->instances().first()->pickId()); }
 
-    // The five stage panels: slice, support, transform, repair, save.
-    QList<QWidget*> Panels() const
-    {
-        return {m_w->m_pSliceWidget, m_w->m_pSupportWidget, m_w->m_pTransformWidget, m_w->m_pFixWidget,
-                m_w->m_pSaveWidget};
-    }
-    QList<QWidget*> VisiblePanels() const
-    {
-        QList<QWidget*> shown = Panels();
-        shown.erase(std::remove_if(shown.begin(), shown.end(), [](QWidget* p) { return !p->isVisible(); }),
-                    shown.end());
-        return shown;
-    }
-    QQuickItem* NavItem(const char* name) const
-    {
-        return m_w->m_pNavBar->rootObject()->findChild<QQuickItem*>(QString::fromLatin1(name));
-    }
-    void ClickNav(const char* name)
-    {
-        clickQml(m_w->m_pNavBar, name);
-        QTest::qWait(20);
-    }
-
     std::unique_ptr<Vexmor> m_w;
 };
 
@@ -229,7 +206,7 @@ TEST_F(Stage, MaximiseRestoreMoveAndDocking)
         m_w->resize(size);
         WAIT_TRUE(m_w->size() == size, 5000);
         const int W = m_w->width(), H = m_w->height();
-        for (QWidget* p : Panels())
+        for (QWidget* p : panels(*m_w))
             EXPECT_EQ(p->pos(), QPoint(0, H - p->height())) << W << " " << p->metaObject()->className();
         EXPECT_EQ(m_w->m_pSupportEditWidget->geometry().bottomLeft(), QPoint(0, m_w->m_pSupportWidget->y() - 1));
         EXPECT_EQ(m_w->m_pBusyWidget->pos(), QPoint(W + 10 - m_w->m_pBusyWidget->width(), 200)) << W;
@@ -250,70 +227,6 @@ TEST_F(Stage, ImportSetAndRecipeEditorAreReachable)
     m_w->setPrintShow(true);
     m_w->m_pSaveWidget->findChild<QPushButton*>("NewEditButton")->click();
     EXPECT_TRUE(m_w->m_pRecipeWidget->isVisible());
-}
-
-// A cube walked through the stages by clicks on the navigation bar; each
-// stage is saved as stage_<name>.png to be looked at.
-TEST_F(Stage, NavigationBarWalksACubeThroughEveryStage)
-{
-    LoadCube();
-    WAIT_TRUE(NavItem("saveButton") != nullptr, 5000);
-    QTest::qWait(400); // the row's slide-in
-    ModalAnswers answers;
-    auto checked = [&](const char* name) { return NavItem(name)->property("checked").toBool(); };
-
-    // A few pixels: the view light at the top, the Save button's dark
-    // picture, the translucent panel darker than the view but not black.
-    auto shoot = [this](const char* name, QWidget* panel) {
-        const QImage shot = m_w->grab().toImage();
-        shot.save(QString("stage_%1.png").arg(name));
-        QQuickItem* save = NavItem("saveButton");
-        const QPoint onSave = m_w->m_pNavBar->mapTo(
-            m_w.get(), save->mapToScene(QPointF(save->width() / 2, save->height() / 2)).toPoint());
-        EXPECT_GT(qGray(shot.pixel(view()->mapTo(m_w.get(), QPoint(view()->width() / 2, 5)))), 200) << name;
-        int dark = 0;
-        for (int dy = -20; dy <= 20; dy += 4)
-            for (int dx = -20; dx <= 20; dx += 4)
-                dark += qGray(shot.pixel(onSave + QPoint(dx, dy))) < 120;
-        EXPECT_GT(dark, 40) << name;
-        const int inPlate = qGray(shot.pixel(panel->mapTo(m_w.get(), QPoint(panel->width() - 6, panel->height() - 6))));
-        EXPECT_TRUE(inPlate > 40 && inPlate < 190) << name << " " << inPlate;
-    };
-
-    struct Row { const char* button; QWidget* panel; const char* stage; };
-    const Row rows[] = {{"editButton", m_w->m_pTransformWidget, "edit"}, {"fixButton", m_w->m_pFixWidget, "fix"},
-                        {"supportButton", m_w->m_pSupportWidget, "support"},
-                        {"sliceButton", m_w->m_pSliceWidget, "slice"}};
-    for (const Row& r : rows) {
-        ASSERT_NO_FATAL_FAILURE(ClickNav(r.button));
-        EXPECT_EQ(VisiblePanels(), QList<QWidget*>{r.panel}) << r.button;
-        EXPECT_FALSE(r.panel->isWindow()) << r.button; // the slice panel too, after its flag change
-        shoot(r.stage, r.panel);
-    }
-    EXPECT_TRUE(m_w->m_bRepaired && m_w->m_bSupported);
-
-    // Save before slicing: back to Slice with the notice, the bar on Slice.
-    ASSERT_NO_FATAL_FAILURE(ClickNav("saveButton"));
-    WAIT_TRUE(!answers.texts.isEmpty(), 5000);
-    EXPECT_EQ(VisiblePanels(), QList<QWidget*>{m_w->m_pSliceWidget});
-    EXPECT_TRUE(!checked("saveButton") && checked("sliceButton"));
-
-    SliceAndWait();
-    ASSERT_NO_FATAL_FAILURE(ClickNav("saveButton"));
-    EXPECT_EQ(VisiblePanels(), QList<QWidget*>{m_w->m_pSaveWidget});
-    EXPECT_TRUE(m_w->m_bPrintRequested && checked("saveButton"));
-    shoot("save", m_w->m_pSaveWidget);
-    EXPECT_EQ(answers.texts.size(), 1);
-
-    // A second file keeps the stage row and its flags; no model left removes the row.
-    QQuickItem* row = NavItem("stageRow");
-    LoadCube();
-    QTest::qWait(50);
-    EXPECT_EQ(NavItem("stageRow"), row);
-    EXPECT_TRUE(checked("saveButton"));
-    emit view()->signal_AllModelDel();
-    EXPECT_FALSE(checked("loadButton"));
-    WAIT_TRUE(NavItem("stageRow") == nullptr, 10000);
 }
 
 // The tool column follows the stage and the selection; its buttons pick the edit mode.
@@ -386,15 +299,15 @@ TEST_F(Stage, JobProgressCodesPickThePage)
     for (size_t i = 0; i < std::size(rows); ++i) {
         m_w->m_bPrintRequested = rows[i].requested;
         m_w->slot_msg(rows[i].ch, rows[i].type);
-        EXPECT_EQ(VisiblePanels(), QList<QWidget*>{rows[i].shown}) << i;
+        EXPECT_EQ(shownPanels(*m_w), QList<QWidget*>{rows[i].shown}) << i;
         EXPECT_FALSE(m_w->m_bPrintRequested && rows[i].ch == 4) << i;
     }
     // Panels off keeps the save panel; on again shows the page's panel.
     m_w->slot_CtlWidgetDisp(false);
     m_w->setFixShow(true); // flag kept, nothing shown while panels are off
-    EXPECT_EQ(VisiblePanels(), QList<QWidget*>{save});
+    EXPECT_EQ(shownPanels(*m_w), QList<QWidget*>{save});
     m_w->slot_CtlWidgetDisp(true);
-    EXPECT_EQ(VisiblePanels(), QList<QWidget*>{m_w->m_pFixWidget});
+    EXPECT_EQ(shownPanels(*m_w), QList<QWidget*>{m_w->m_pFixWidget});
 }
 
 class Language : public ::testing::Test
