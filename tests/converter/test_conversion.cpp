@@ -92,14 +92,9 @@ TEST_F(Conversion, ArchivesConvertForEachPrinter)
     }
     const QImage preview = solid(300, 200, QColor(200, 100, 50));
     const quint16 previewRgb565 = (200 >> 3) << 11 | (100 >> 2) << 5 | (50 >> 3);
-    const struct {
-        int code;
-        QVector<QImage> layers;
-        QImage preview;
-        QSize previewSize; // of the RGB565 preview
-        QSize pngSize;     // of the PNG block (code 120), else empty
-        QSize frame;       // layers scaled to this size, else kept
-    } cases[] = {
+    // Sizes: of the RGB565 preview, of the PNG block (code 120; else empty), and the frame the layers are
+    // scaled to (empty: kept).
+    const struct { int code; QVector<QImage> layers; QImage preview; QSize previewSize, pngSize, frame; } cases[] = {
         {10, patternLayers(3, 480, 854), preview, {120, 150}, {}, {}},
         {10, patternLayers(2, 240, 427), preview.scaled(40, 30), {120, 150}, {}, {480, 854}},
         {10, {PatternLayer(200, 100, 0), PatternLayer(300, 100, 1)}, preview, {120, 150}, {}, {480, 854}}, // mixed
@@ -161,13 +156,8 @@ TEST_F(Conversion, BrokenArchivesAreRefusedWithTheirCode)
     using Edit = std::function<void(ArchiveMembers&)>;
     const auto header = [](const QByteArray& gcode) { return Edit([=](ArchiveMembers& m) { m[0].second = gcode; }); };
     // Each edits an archive of run.gcode, preview.png and three 40 x 30 layers; no edit: junk bytes.
-    const struct {
-        const char* name;
-        Edit edit;
-        int result;
-        int failedLayer; // 0: not checked
-        QStringList message;
-    } cases[] = {
+    // failedLayer 0: not checked.
+    const struct { const char* name; Edit edit; int result, failedLayer; QStringList message; } cases[] = {
         {"layer missing", [](ArchiveMembers& m) { m[3].first = "extra.txt"; }, ExportLayerFailed, 2, {"2.png"}},
         {"layer PNG truncated", [](ArchiveMembers& m) { m[4].second.chop(m[4].second.size() / 2); }, ExportLayerFailed,
          3, {}},
@@ -197,8 +187,7 @@ TEST_F(Conversion, BrokenArchivesAreRefusedWithTheirCode)
             ASSERT_TRUE(WriteZipArchive(archive(), members));
         } else {
             QFile junk(archive());
-            ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
-            junk.write(QByteArray(5000, 'x'));
+            ASSERT_TRUE(junk.open(QIODevice::WriteOnly) && junk.write(QByteArray(5000, 'x')) == 5000);
         }
         done.clear();
         EXPECT_EQ(run(30, out()), c.result);
@@ -216,11 +205,7 @@ TEST_F(Conversion, BrokenArchivesAreRefusedWithTheirCode)
 // An unusable preview is dropped with a note; the conversion goes on.
 TEST_F(Conversion, BadPreviewIsDropped)
 {
-    const struct {
-        const char* name;
-        int code;
-        std::function<QByteArray(const QByteArray&)> damage;
-    } cases[] = {
+    const struct { const char* name; int code; std::function<QByteArray(const QByteArray&)> damage; } cases[] = {
         {"truncated, code 120", 120, [](const QByteArray& png) { return png.left(40); }},
         {"oversized, code 10", 10, [](const QByteArray& png) { return PngClaimingSize(png, 60000, 60000); }},
     };

@@ -56,9 +56,10 @@ TEST_F(LogFolder, AppendsCrLfLinesToTheDaysFileAndStartsANewOneNextDay)
     now = now.addDays(1);
     VexmorMessageOutput(QtInfoMsg, ctx, "next day");
 
-    const QByteArray first = read("2026_12_05log.txt");
-    EXPECT_EQ(first, QByteArray("2026-12-05 07:08:09  Warning:: gr\xc3\xb6\xc3\x9f" "e File: b.cpp    Line: 7    Function: g\r\n"
-                                "2026-12-05 07:08:09  Fatal:: second File: b.cpp    Line: 7    Function: g\r\n"));
+    EXPECT_EQ(read("2026_12_05log.txt"),
+              QByteArray("2026-12-05 07:08:09  Warning:: gr\xc3\xb6\xc3\x9f"
+                         "e File: b.cpp    Line: 7    Function: g\r\n"
+                         "2026-12-05 07:08:09  Fatal:: second File: b.cpp    Line: 7    Function: g\r\n"));
     EXPECT_TRUE(read("2026_12_06log.txt").startsWith("2026-12-06 07:08:09   next day"));
 }
 
