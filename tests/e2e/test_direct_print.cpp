@@ -49,7 +49,8 @@ std::vector<Step> jobSteps(const QByteArray& text)
         }
         if (line.contains(";("))
             continue;
-        steps.push_back({line.toStdString() + "\r\n", QByteArray(line).replace('\r', "").toStdString(), frame, markers});
+        steps.push_back(
+            {line.toStdString() + "\r\n", QByteArray(line).replace('\r', "").toStdString(), frame, markers});
         frame = -2;
     }
     return steps;
@@ -151,13 +152,15 @@ protected:
             ASSERT_EQ(sim->waitForStep(20000), s.line) << "step " << k;
             if (s.frame != -2) {
                 WAIT_TRUE(int(reports.size()) == s.markers, 5000);
-                EXPECT_EQ(reports.back(), (std::pair<int, int>{s.frame < 0 ? lastLayer : s.frame, s.frame < 0 ? -1 : 0}));
+                EXPECT_EQ(reports.back(),
+                          (std::pair<int, int>{s.frame < 0 ? lastLayer : s.frame, s.frame < 0 ? -1 : 0}));
                 lastLayer = reports.back().first;
                 QApplication::processEvents();
                 const QImage frame = projector->grab().toImage();
                 ASSERT_NO_FATAL_FAILURE(checkFrame(frame, s.frame));
                 if (shots && (s.frame == 0 || s.frame == 9 || (s.frame == -1 && lastLayer == 0)))
-                    frame.save(QString("e2e_%1_frame%2.png").arg(shots, s.frame < 0 ? "blank" : QString::number(s.frame)));
+                    frame.save(QString("e2e_%1_frame%2.png")
+                                   .arg(shots, s.frame < 0 ? "blank" : QString::number(s.frame)));
             }
             sim->release();
         }
@@ -214,7 +217,8 @@ TEST_F(DirectPrint, LocalPrintPlaysTheSavedJobAndASecondSaveJobCancels)
         const QByteArray text = job.readAll();
         int delays = 0; // all of the test recipe's times
         for (const QByteArray& line : text.split('\n'))
-            delays += line.contains(";(<Delay> ") && line.mid(line.indexOf('>') + 1).trimmed().split(' ').first().toInt() > 10;
+            delays += line.contains(";(<Delay> ") &&
+                      line.mid(line.indexOf('>') + 1).trimmed().split(' ').first().toInt() > 10;
         EXPECT_EQ(delays, 0);
         steps = jobSteps(text);
         ASSERT_GT(steps.size(), 50u);

@@ -119,7 +119,7 @@ TEST_F(Tools, PipelineRunsTheWholeRoadAndReportsEachStep)
     const QString cube = Stl("cube.stl", testmesh::Cube(10));
     const QString out = dir.filePath("job.vxs");
     const ToolRun r = Start(PIPELINE_EXE, {"--width", "1440", "--height", "2560", "--pixel-um", "50", "--thickness", "0.1",
-                                       "--machine-code", "10", "--plate-layers", "2", "--out", out, cube, cube});
+                                           "--machine-code", "10", "--plate-layers", "2", "--out", out, cube, cube});
     ASSERT_EQ(r.exitCode, 0) << r.errors.toStdString();
     const QString load = "load " + cube + " triangles=12 vertices=8 shells=1 seconds=";
     const QString starts[] = {load, load, "instance 1 min=", "instance 2 min=", "slice layers=102 seconds=",
@@ -178,7 +178,7 @@ TEST_F(Tools, PipelineRefusesHostileCommandLinesAndTouchesNoFile)
         {with({"--out", dir.filePath("folder.vxs"), cube}), "is a folder"},
         // Code 120 writes a vector file beside the layer-image file.
         {with({"--machine-code", "120", "--out", dir.filePath("j.vxt"), cube}), "vector file"},
-        {with({"--machine-code", "120", "--out", dir.filePath("k.vxs"), cube}), "k.vxt exists and is not a regular file"},
+        {with({"--machine-code", "120", "--out", dir.filePath("k.vxs"), cube}), "k.vxt exists and is not a regular"},
         {with({"--machine-code", "120", "--out", dir.filePath("m.stl.vxs"), vxtInput}), "would overwrite the input"},
     };
     for (const char* spec : {"1,0.6,1.1", "0,0.6,1.1,3", "1,nan,1.1,3"})
@@ -243,7 +243,8 @@ TEST_F(Tools, ConvertArchiveRefusesHostileCommandLinesAndTouchesNoFile)
     const QString truncated = variant("truncated.vxs", vxs.left(vxs.size() - 3));
     const QString billion = withCount("billion.vxs", 1000000000);
     ASSERT_TRUE(QFile::link(archive, dir.filePath("link.zip")));
-    ASSERT_EQ(::link(QFile::encodeName(archive).constData(), QFile::encodeName(dir.filePath("hard.zip")).constData()), 0);
+    ASSERT_EQ(::link(QFile::encodeName(archive).constData(), QFile::encodeName(dir.filePath("hard.zip")).constData()),
+              0);
     ASSERT_TRUE(QFile::link(job, dir.filePath("link.vxs30")));
     const QString fifo = Fifo("fifo.zip");
     const QString device = Fifo("device.vxs");
