@@ -118,8 +118,9 @@ TEST_F(Tools, PipelineRunsTheWholeRoadAndReportsEachStep)
 {
     const QString cube = Stl("cube.stl", testmesh::Cube(10));
     const QString out = dir.filePath("job.vxs");
-    const ToolRun r = Start(PIPELINE_EXE, {"--width", "1440", "--height", "2560", "--pixel-um", "50", "--thickness", "0.1",
-                                           "--machine-code", "10", "--plate-layers", "2", "--out", out, cube, cube});
+    const ToolRun r = Start(PIPELINE_EXE, {"--width", "1440", "--height", "2560", "--pixel-um", "50", "--thickness",
+                                           "0.1", "--machine-code", "10", "--plate-layers", "2", "--out", out, cube,
+                                           cube});
     ASSERT_EQ(r.exitCode, 0) << r.errors.toStdString();
     const QString load = "load " + cube + " triangles=12 vertices=8 shells=1 seconds=";
     const QString starts[] = {load, load, "instance 1 min=", "instance 2 min=", "slice layers=102 seconds=",
