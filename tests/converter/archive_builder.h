@@ -1,10 +1,13 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFile>
 #include <QImage>
 #include <QPair>
 #include <QString>
 #include <QVector>
+
+#include <atomic>
 
 using ArchiveMembers = QVector<QPair<QString, QByteArray>>;
 
@@ -25,3 +28,16 @@ ArchiveMembers StandardArchive(const QImage& preview, const QVector<QImage>& lay
 
 // The PNG with its image header claiming another size (checksum fixed up).
 QByteArray PngClaimingSize(const QByteArray& png, quint32 width, quint32 height);
+
+inline QByteArray ReadFileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Keeps the largest value seen, from any thread.
+inline void RaisePeak(std::atomic<qint64>& peak, qint64 bytes)
+{
+    for (qint64 seen = peak.load(); bytes > seen && !peak.compare_exchange_weak(seen, bytes);) {
+    }
+}

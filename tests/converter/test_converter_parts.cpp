@@ -97,11 +97,7 @@ TEST(LayerCodingBudget, DecodedBytesInFlightStayWithinTheBudget)
         std::atomic<qint64> peak{0};
         LayerCodingPool::Settings settings;
         settings.byteBudget = budget;
-        settings.inFlightObserver = [&](qint64 bytes) {
-            qint64 seen = peak.load();
-            while (bytes > seen && !peak.compare_exchange_weak(seen, bytes)) {
-            }
-        };
+        settings.inFlightObserver = [&](qint64 bytes) { RaisePeak(peak, bytes); };
         {
             LayerCodingPool pool(settings, 6, 8);
             int submitted = 0, taken = 0;

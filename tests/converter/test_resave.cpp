@@ -1,3 +1,4 @@
+#include "archive_builder.h"
 #include "vxs_reader.h"
 
 #include "dlp/machinepara.h"
@@ -13,12 +14,6 @@
 #include <unistd.h>
 
 namespace {
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 bool writeAll(const QString& path, const QByteArray& bytes)
 {
@@ -98,7 +93,7 @@ protected:
 TEST_F(ResaveTest, OnlyTheParameterBlockChangesInPlaceOrInACopy)
 {
     ASSERT_EQ(resave(srcPath, srcPath), ExportOk) << qPrintable(job.lastMessage());
-    const QByteArray after = readAll(srcPath);
+    const QByteArray after = ReadFileBytes(srcPath);
     EXPECT_EQ(after, expectedAfterResave(source));
     EXPECT_EQ(LittleEndianFloat(after, 28 + 4 * 4), -102.0f); // thickness
     EXPECT_EQ(job.m_totalLayer, 2);
@@ -108,8 +103,8 @@ TEST_F(ResaveTest, OnlyTheParameterBlockChangesInPlaceOrInACopy)
     const QString dst = dir.filePath("copy.vxs");
     ASSERT_TRUE(writeAll(dst, QByteArray(10000, 'z')));
     ASSERT_EQ(resave(srcPath, dst), ExportOk) << qPrintable(job.lastMessage());
-    EXPECT_EQ(readAll(dst), expectedAfterResave(source));
-    EXPECT_EQ(readAll(srcPath), source);
+    EXPECT_EQ(ReadFileBytes(dst), expectedAfterResave(source));
+    EXPECT_EQ(ReadFileBytes(srcPath), source);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
 }
 
@@ -128,7 +123,7 @@ TEST_F(ResaveTest, SecondSpellingsOfTheSourceLoseNothing)
         for (bool sourceFirst : {true, false}) {
             ASSERT_TRUE(writeAll(srcPath, source));
             EXPECT_EQ(sourceFirst ? resave(srcPath, other) : resave(other, srcPath), ExportOk) << qPrintable(other);
-            EXPECT_EQ(readAll(srcPath), expectedAfterResave(source)) << qPrintable(other);
+            EXPECT_EQ(ReadFileBytes(srcPath), expectedAfterResave(source)) << qPrintable(other);
         }
     }
     QDir::setCurrent(oldCwd);
@@ -155,7 +150,7 @@ TEST_F(ResaveTest, DamagedOrForeignSourcesAreRefusedUnchanged)
     for (const auto& [name, bad] : cases) {
         ASSERT_TRUE(writeAll(srcPath, bad));
         EXPECT_EQ(resave(srcPath, srcPath), ExportSourceInvalid) << name;
-        EXPECT_EQ(readAll(srcPath), bad) << name;
+        EXPECT_EQ(ReadFileBytes(srcPath), bad) << name;
         EXPECT_EQ(resave(srcPath, dst), ExportSourceInvalid) << name;
         EXPECT_FALSE(QFile::exists(dst)) << name;
     }
@@ -164,7 +159,7 @@ TEST_F(ResaveTest, DamagedOrForeignSourcesAreRefusedUnchanged)
     ASSERT_TRUE(writeAll(srcPath, source));
     EXPECT_EQ(resave(srcPath, dir.filePath("no/such/folder/out.vxs")), ExportOutputFailed);
     EXPECT_FALSE(job.lastMessage().isEmpty());
-    EXPECT_EQ(readAll(srcPath), source);
+    EXPECT_EQ(ReadFileBytes(srcPath), source);
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "vxs_reader.h"
 
+#include <QDataStream>
+
 #include <cstring>
 
 qint32 LittleEndianInt(const QByteArray& bytes, int offset)
@@ -18,77 +20,59 @@ float LittleEndianFloat(const QByteArray& bytes, int offset)
 
 bool ReadVxs(const QByteArray& bytes, bool withPng, VxsFileContents& out, QString& error)
 {
-    int pos = 0;
-    auto need = [&](int n) {
-        if (n < 0 || bytes.size() - pos < n) {
-            error = QStringLiteral("file ends early at %1").arg(pos);
-            return false;
-        }
-        return true;
-    };
-    auto readInt = [&](qint32& v) {
-        if (!need(4))
-            return false;
-        v = LittleEndianInt(bytes, pos);
-        pos += 4;
-        return true;
-    };
-    if (!need(8) || bytes.left(8) != "Vexmor3D") {
-        error = "magic";
+    QDataStream in(bytes);
+    in.setByteOrder(QDataStream::LittleEndian);
+    in.setFloatingPointPrecision(QDataStream::SinglePrecision);
+    const auto fail = [&](const QString& why) {
+        error = why;
         return false;
-    }
-    pos = 8;
+    };
+    // n bytes, never trusting n beyond what is left.
+    const auto block = [&](qint64 n, QByteArray& into) {
+        if (in.status() != QDataStream::Ok || n < 0 || n > bytes.size() - in.device()->pos())
+            return false;
+        into.resize(int(n));
+        return in.readRawData(into.data(), int(n)) == n;
+    };
+    QByteArray magic;
+    if (!block(8, magic) || magic != "Vexmor3D")
+        return fail("magic");
     qint32 one = 0, zero = 0, count = 0;
-    if (!readInt(out.formatWord) || !readInt(one) || !readInt(out.machineCode) || !readInt(zero) || !readInt(count))
-        return false;
-    if (one != 1 || zero != 0 || count != 34) {
-        error = "fixed header words";
-        return false;
-    }
-    if (!need(136))
-        return false;
-    out.para.clear();
-    for (int i = 0; i < 34; ++i, pos += 4)
-        out.para.append(LittleEndianFloat(bytes, pos));
-    if (!readInt(out.layerCount) || !readInt(out.bitsPerPixel) || !readInt(out.previewWidth) ||
-        !readInt(out.previewHeight))
-        return false;
+    in >> out.formatWord >> one >> out.machineCode >> zero >> count;
+    if (in.status() == QDataStream::Ok && (one != 1 || zero != 0 || count != 34))
+        return fail("fixed header words");
+    out.para.resize(34);
+    for (float& p : out.para)
+        in >> p;
+    in >> out.layerCount >> out.bitsPerPixel >> out.previewWidth >> out.previewHeight;
+    QByteArray preview;
     if (out.previewWidth < 0 || out.previewHeight < 0 || out.layerCount < 0 ||
-        !need(2 * out.previewWidth * out.previewHeight))
-        return false;
+        !block(2 * qint64(out.previewWidth) * out.previewHeight, preview))
+        return fail(QStringLiteral("header or preview cut short or negative at %1").arg(in.device()->pos()));
     out.preview.clear();
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
-    for (int i = 0; i < out.previewWidth * out.previewHeight; ++i, pos += 2)
-        out.preview.append(static_cast<quint16>(p[pos] << 8 | p[pos + 1]));
+    for (int i = 0; i + 1 < preview.size(); i += 2)
+        out.preview.append(static_cast<quint16>(quint8(preview[i]) << 8 | quint8(preview[i + 1])));
     out.hasPngBlock = withPng;
     if (withPng) {
         qint32 n = 0;
-        if (!readInt(n) || !need(n))
-            return false;
-        out.png = bytes.mid(pos, n);
-        pos += n;
-        const int pad = (4 - n % 4) % 4;
-        if (!need(pad))
-            return false;
-        for (int i = 0; i < pad; ++i)
-            if (bytes.at(pos + i) != 0) {
-                error = "padding not zero";
-                return false;
-            }
-        pos += pad;
+        in >> n;
+        QByteArray pad;
+        if (!block(n, out.png) || !block((4 - n % 4) % 4, pad))
+            return fail("PNG block cut short");
+        if (pad.count('\0') != pad.size())
+            return fail("padding not zero");
     }
     out.layerCodes.clear();
-    for (int i = 0; i < out.layerCount; ++i) {
+    for (qint32 i = 0; i < out.layerCount; ++i) {
         qint32 n = 0;
-        if (!readInt(n) || !need(n))
-            return false;
-        out.layerCodes.append(bytes.mid(pos, n));
-        pos += n;
+        in >> n;
+        QByteArray code;
+        if (!block(n, code))
+            return fail(QStringLiteral("layer %1 cut short").arg(i + 1));
+        out.layerCodes.append(code);
     }
-    if (pos != bytes.size()) {
-        error = QStringLiteral("%1 bytes after the last layer").arg(bytes.size() - pos);
-        return false;
-    }
+    if (!in.atEnd())
+        return fail(QStringLiteral("%1 bytes after the last layer").arg(bytes.size() - in.device()->pos()));
     return true;
 }
 

@@ -1,10 +1,14 @@
 #pragma once
 
 #include "FileChooser.h"
+#include "VFixWidget.h"
 #include "VSL3DScene.h"
 #include "VSLGLView.h"
 #include "VSLModelPainter.h"
+#include "VSaveWidgetX.h"
 #include "VSliceWidgetX.h"
+#include "VSupportWidgetX.h"
+#include "VTransformEditWidget.h"
 #include "Vexmor.h"
 #include "test_meshes.h"
 
@@ -16,6 +20,8 @@
 #include <QTemporaryDir>
 #include <QtTest/QTest>
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #define WAIT_TRUE(cond, ms) ASSERT_TRUE(QTest::qWaitFor([&] { return bool(cond); }, ms)) << #cond
 
@@ -60,7 +66,7 @@ protected:
         ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "loadButton"));
         WAIT_TRUE(onlyInstance(w) != nullptr, 10000);
         EXPECT_EQ(opened, 1);
-        WAIT_TRUE(w.m_pNavBar->rootObject()->findChild<QQuickItem*>("saveButton") != nullptr, 5000);
+        WAIT_TRUE(navItem(w, "saveButton") != nullptr, 5000);
         QTest::qWait(400); // the stage row slides in
     }
     // The slice panel's Slice button (the panel shown); the announced count.
@@ -83,20 +89,56 @@ protected:
         QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, c.toPoint());
     }
     // Saved for a person to look at; returns how many view pixels differ
-    // from the first shot, so a blank or frozen view fails.
-    int shot(QWidget& w, const char* name)
+    // from the first shot, so a blank or frozen view fails. With a stage
+    // panel: that panel alone is shown, inside the window.
+    int shot(Vexmor& w, const char* name, QWidget* panel = nullptr)
     {
         QTest::qWait(100);
         const QImage img = w.grab().toImage();
         img.save(QString("e2e_%1.png").arg(name));
         if (empty.isNull())
             empty = img;
+        if (panel) {
+            EXPECT_EQ(shownPanels(w), QList<QWidget*>{panel}) << name;
+            EXPECT_FALSE(panel->isWindow()) << name;
+            // The view light at the top, the Save button's dark picture, the
+            // translucent panel darker than the view but not black.
+            QQuickItem* save = navItem(w, "saveButton");
+            const QPoint onSave =
+                w.m_pNavBar->mapTo(&w, save->mapToScene(QPointF(save->width() / 2, save->height() / 2)).toPoint());
+            VSLGLView* view = w.ui.GLWidget;
+            EXPECT_GT(qGray(img.pixel(view->mapTo(&w, QPoint(view->width() / 2, 5)))), 200) << name;
+            int dark = 0;
+            for (int dy = -20; dy <= 20; dy += 4)
+                for (int dx = -20; dx <= 20; dx += 4)
+                    dark += qGray(img.pixel(onSave + QPoint(dx, dy))) < 120;
+            EXPECT_GT(dark, 40) << name;
+            const int inPanel = qGray(img.pixel(panel->mapTo(&w, QPoint(panel->width() - 6, panel->height() - 6))));
+            EXPECT_TRUE(inPanel > 40 && inPanel < 190) << name << " " << inPanel;
+        }
         int changed = 0;
         for (int y = 100; y < img.height() && y < empty.height(); y += 2)
             for (int x = 400; x < img.width() && x < empty.width(); x += 2)
                 changed += img.pixel(x, y) != empty.pixel(x, y);
         return changed;
     }
+    // The five stage panels: slice, support, transform, repair, save.
+    static QList<QWidget*> panels(Vexmor& w)
+    {
+        return {w.m_pSliceWidget, w.m_pSupportWidget, w.m_pTransformWidget, w.m_pFixWidget, w.m_pSaveWidget};
+    }
+    static QList<QWidget*> shownPanels(Vexmor& w)
+    {
+        QList<QWidget*> shown = panels(w);
+        shown.erase(std::remove_if(shown.begin(), shown.end(), [](QWidget* p) { return !p->isVisible(); }),
+                    shown.end());
+        return shown;
+    }
+    static QQuickItem* navItem(Vexmor& w, const char* name)
+    {
+        return w.m_pNavBar->rootObject()->findChild<QQuickItem*>(name);
+    }
+    static bool checked(Vexmor& w, const char* name) { return navItem(w, name)->property("checked").toBool(); }
     static VSLModelPainter* onlyInstance(Vexmor& w)
     {
         const auto& inst = w.ui.GLWidget->scene()->instances();

@@ -4,6 +4,7 @@
 #include "VImportWidgetX.h"
 #include "VSaveWidgetX.h"
 #include "VSupportWidgetX.h"
+#include "VSLModel3D.h"
 #include "VTransformEditWidget.h"
 #include "e2e_fixture.h"
 #include "modal_answer.h"
@@ -29,7 +30,8 @@ TEST_F(WholeRoad, LoadEditRepairSupportSliceSaveAndDecode)
 
     // Load: the bar's button, the chooser double, the model on the plate.
     ASSERT_NO_FATAL_FAILURE(load(w));
-    EXPECT_GT(shot(w, "1_loaded"), 100);
+    ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "editButton"));
+    EXPECT_GT(shot(w, "1_loaded", w.m_pTransformWidget), 100);
 
     // Move: the transform panel's X position moves the instance by the same.
     VSLModelPainter* cube = onlyInstance(w);
@@ -46,10 +48,9 @@ TEST_F(WholeRoad, LoadEditRepairSupportSliceSaveAndDecode)
     // Repair: a closed cube has no defect.
     ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "fixButton"));
     WAIT_TRUE(w.m_pFixWidget->isVisible(), 5000);
-    EXPECT_EQ(w.m_pFixWidget->findChild<QLabel*>("label_info")->text(), "0");
-    EXPECT_EQ(w.m_pFixWidget->findChild<QLabel*>("label_info2")->text(), "0");
-    EXPECT_EQ(w.m_pFixWidget->findChild<QLabel*>("label_info3")->text(), "0");
-    EXPECT_GT(shot(w, "3_fixed"), 100);
+    for (const char* label : {"label_info", "label_info2", "label_info3"})
+        EXPECT_EQ(w.m_pFixWidget->findChild<QLabel*>(label)->text(), "0") << label;
+    EXPECT_GT(shot(w, "3_fixed", w.m_pFixWidget), 100);
 
     // Support: the job runs behind the overlay and ends.
     ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "supportButton"));
@@ -58,7 +59,8 @@ TEST_F(WholeRoad, LoadEditRepairSupportSliceSaveAndDecode)
     w.m_pSupportWidget->findChild<QPushButton*>("GenSptButton")->click();
     WAIT_TRUE(supportDone.count() == 1, 60000);
     WAIT_TRUE(!w.isWorking(), 5000);
-    EXPECT_GT(shot(w, "4_supported"), 100);
+    EXPECT_GT(shot(w, "4_supported", w.m_pSupportWidget), 100);
+    EXPECT_TRUE(w.m_bRepaired && w.m_bSupported);
 
     // Save before slicing asks to slice and opens the slice stage instead.
     {
@@ -69,19 +71,19 @@ TEST_F(WholeRoad, LoadEditRepairSupportSliceSaveAndDecode)
     }
     EXPECT_FALSE(QFile::exists(out));
     WAIT_TRUE(w.m_pSliceWidget->isVisible(), 5000);
+    EXPECT_TRUE(!checked(w, "saveButton") && checked(w, "sliceButton"));
 
     // Slice: the count reaches the slice and save panels.
     const float bottom = cube->m_minBound.z(); // lifted onto its supports
     const int layers = slice(w);
     const float thick = w.m_pSliceWidget->layerThickness();
-    EXPECT_GT(layers, 0);
-    EXPECT_EQ(w.m_pSaveWidget->m_nLayers, layers);
-    EXPECT_TRUE(w.sceneSliced());
-    EXPECT_GT(shot(w, "5_sliced"), 100);
+    EXPECT_TRUE(layers > 0 && w.m_pSaveWidget->m_nLayers == layers && w.sceneSliced()) << layers;
+    EXPECT_GT(shot(w, "5_sliced", w.m_pSliceWidget), 100);
 
     // Save: the panel opens, Save Job writes the file through the chooser.
     ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "saveButton"));
     WAIT_TRUE(w.m_pSaveWidget->isVisible(), 5000);
+    EXPECT_TRUE(w.m_bPrintRequested && checked(w, "saveButton"));
     QSignalSpy ready(&w.m_dataThread, &MyThread2::signal_PrintDataReady);
     {
         ModalAnswers modal;
@@ -91,13 +93,22 @@ TEST_F(WholeRoad, LoadEditRepairSupportSliceSaveAndDecode)
         QTest::qWait(50);
         EXPECT_TRUE(modal.texts.isEmpty()) << modal.texts.join('|').toStdString();
     }
-    EXPECT_GT(shot(w, "6_saved"), 100);
+    EXPECT_GT(shot(w, "6_saved", w.m_pSaveWidget), 100);
+
+    // A second file keeps the very stage row and its flags.
+    QQuickItem* row = navItem(w, "stageRow");
+    w.navbarOpenFile();
+    const auto& models = w.ui.GLWidget->scene()->models();
+    WAIT_TRUE(w.ui.GLWidget->scene()->instances().size() == 2 &&
+                  std::all_of(models.begin(), models.end(), [](auto* m) { return m->isReady(); }),
+              20000);
+    QTest::qWait(50);
+    EXPECT_TRUE(navItem(w, "stageRow") == row && checked(w, "saveButton"));
 
     const VxsFile f = ReadVxs(out, false);
     ASSERT_TRUE(f.valid) << f.error;
     EXPECT_EQ(f.words[2], 10); // machine code of the default model
-    EXPECT_EQ(f.layerCount, layers);
-    ASSERT_EQ(f.layers.size(), layers);
+    ASSERT_TRUE(f.layerCount == layers && f.layers.size() == layers) << f.layerCount;
     // The default recipe's values, and zeros for the rows the form hides.
     const std::pair<int, float> recipe[] = {{5, 6000}, {6, 80000}, {8, 1000}, {9, 1000}, {10, 0.3f},
                                             {12, 4},   {13, 2},    {14, 150}, {15, 150}, {16, 90}, {17, 90}};
@@ -109,15 +120,11 @@ TEST_F(WholeRoad, LoadEditRepairSupportSliceSaveAndDecode)
 
     const int width = int(f.params[2]), height = int(f.params[3]);
     const float dpmmX = f.params[0], dpmmY = f.params[1];
-    ASSERT_GT(width, 0);
-    ASSERT_GT(height, 0);
+    ASSERT_TRUE(width > 0 && height > 0);
     const uint64_t pixels = uint64_t(width) * uint64_t(height);
     // Lit pixels of each layer and their bounding rows and columns, straight
     // from the runs (the layer is stored turned a quarter: rows of `height`).
-    struct Lit {
-        uint64_t count = 0;
-        int minR = INT_MAX, maxR = -1, minC = INT_MAX, maxC = -1;
-    };
+    struct Lit { uint64_t count = 0; int minR = INT_MAX, maxR = -1, minC = INT_MAX, maxC = -1; };
     std::vector<Lit> lit(static_cast<size_t>(layers));
     for (int i = 0; i < layers; ++i) {
         uint64_t at = 0;
@@ -137,7 +144,6 @@ TEST_F(WholeRoad, LoadEditRepairSupportSliceSaveAndDecode)
     }
     // A layer in the cube's upper half: its solid 10 mm footprint.
     const Lit& top = lit[size_t(layers - 5)];
-    ASSERT_GT(top.count, 0u);
     EXPECT_NEAR((top.maxR - top.minR + 1) / dpmmX, 10.0, 0.25);
     EXPECT_NEAR((top.maxC - top.minC + 1) / dpmmY, 10.0, 0.25);
     EXPECT_GT(top.count, 0.97 * (top.maxR - top.minR + 1) * (top.maxC - top.minC + 1));
@@ -148,12 +154,10 @@ TEST_F(WholeRoad, LoadEditRepairSupportSliceSaveAndDecode)
     const int padX = int(1.5f * dpmmX), padY = int(1.5f * dpmmY);
     for (int i = 0; i < below; ++i) {
         const Lit& l = lit[size_t(i)];
-        ASSERT_GT(l.count, 0u) << "layer " << i;
-        EXPECT_LT(l.count, top.count) << "layer " << i;
-        EXPECT_GE(l.minR, top.minR - padX) << "layer " << i;
-        EXPECT_LE(l.maxR, top.maxR + padX) << "layer " << i;
-        EXPECT_GE(l.minC, top.minC - padY) << "layer " << i;
-        EXPECT_LE(l.maxC, top.maxC + padY) << "layer " << i;
+        EXPECT_TRUE(l.count > 0 && l.count < top.count && l.minR >= top.minR - padX && l.maxR <= top.maxR + padX &&
+                    l.minC >= top.minC - padY && l.maxC <= top.maxC + padY)
+            << "layer " << i << ": " << l.count << " pixels, rows " << l.minR << ".." << l.maxR << ", columns "
+            << l.minC << ".." << l.maxC;
     }
 
     // The converter panel imports the saved file: its name and thickness,
@@ -163,13 +167,18 @@ TEST_F(WholeRoad, LoadEditRepairSupportSliceSaveAndDecode)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(converter));
     openAnswer = out;
     converter->findChild<QPushButton*>("btn_Import")->click();
-    EXPECT_EQ(converter->findChild<QLabel*>("Label_FileName")->text(), "cube.vxs");
-    EXPECT_EQ(converter->findChild<QLabel*>("Label_LayerThick")->text(),
-              QString("%1 um").arg(qRound(thick * 1000)));
+    EXPECT_EQ(converter->findChild<QLabel*>("Label_FileName")->text() + " " +
+                  converter->findChild<QLabel*>("Label_LayerThick")->text(),
+              QString("cube.vxs %1 um").arg(qRound(thick * 1000)));
     EXPECT_TRUE(converter->findChild<QPushButton*>("btn_Save")->isEnabled());
     // As a person sees it: the panel over the window.
     QTest::qWait(200);
     QGuiApplication::primaryScreen()->grabWindow(0).save("e2e_7_converter.png");
+
+    // No model left removes the stage row.
+    emit w.ui.GLWidget->signal_AllModelDel();
+    EXPECT_FALSE(checked(w, "loadButton"));
+    WAIT_TRUE(navItem(w, "stageRow") == nullptr, 10000);
 }
 
 } // namespace

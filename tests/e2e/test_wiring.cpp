@@ -1,35 +1,24 @@
 #include "DlpCtlDialog.h"
-#include "FileChooser.h"
 #include "VEditModeWidget.h"
 #include "VImportWidgetX.h"
-#include "VSL3DScene.h"
-#include "VSLGLView.h"
 #include "VSaveWidgetX.h"
-#include "VSliceWidgetX.h"
 #include "VSupportWidgetX.h"
 #include "VTransformEditWidget.h"
 #include "VViewControlFrame.h"
-#include "Vexmor.h"
 #include "displaystandin.h"
+#include "e2e_fixture.h"
 #include "frmDLP.h"
 #include "frmDeviceInterfaceSettings.h"
 #include "modal_answer.h"
-#include "test_meshes.h"
 
 #include <QAbstractButton>
-#include <QQuickWidget>
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
 #include <QMetaMethod>
-#include <QSignalSpy>
 #include <QSlider>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
-#include <QtTest/QTest>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -46,24 +35,20 @@ int connections(const QObject* sender, Signal signal)
     return (sender->*&ReceiverCount::receivers)(name.constData());
 }
 
-class Wiring : public ::testing::Test
+class Wiring : public MainWindowTest
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(config.isValid());
-        qputenv("VEXMOR_CONFIG_DIR", config.path().toUtf8());
-        QStandardPaths::setTestModeEnabled(true);
+        ASSERT_NO_FATAL_FAILURE(MainWindowTest::SetUp());
         DisplayStandIn::setModeSwitch([] {});
     }
     void TearDown() override
     {
-        FileChooser::setOpenChooser({});
         DisplayStandIn::setScreenSource({});
         DisplayStandIn::setModeSwitch({});
-        qunsetenv("VEXMOR_CONFIG_DIR");
+        MainWindowTest::TearDown();
     }
-    QTemporaryDir config;
 };
 
 TEST_F(Wiring, EachSignalHasOneConnectionPerRow)
@@ -71,12 +56,7 @@ TEST_F(Wiring, EachSignalHasOneConnectionPerRow)
     Vexmor w;
     VSLGLView* view = w.ui.GLWidget;
     DLP::BuildManager* runner = &w.m_printThread.m_runner;
-    struct Row
-    {
-        const char* rows;
-        int expected;
-        int actual;
-    };
+    struct Row { const char* rows; int expected, actual; };
     const Row table[] = {
         {"1", 1, connections(view, &VSLGLView::signal_DisableSlice)},
         {"2 3", 2, connections(w.m_pEditMode, &VEditModeWidget::signal_SendEditMode)},
@@ -161,20 +141,14 @@ TEST_F(Wiring, ThePanelHearsThePrintEndBeforeTheWindow)
 
 TEST_F(Wiring, JobFolderAndGcodePathFollowTheOpenedFile)
 {
-    QTemporaryDir work;
-    struct Case
-    {
-        const char* file;
-        QString folder, gcode;
-    };
+    struct Case { const char* file; QString folder, gcode; };
     const Case cases[] = {
         {"a.b.c.stl", work.filePath("a"), work.filePath("a/a.gcode")},
         {".hidden.stl", QString(), QString()}, // no base name: no job path at all
     };
     for (const Case& c : cases) {
-        const QString path = work.filePath(c.file);
-        ASSERT_TRUE(testmesh::WriteFile(path, testmesh::BinaryStl(testmesh::Cube(5.f))));
-        FileChooser::setOpenChooser([&](QWidget*, const QString&, const QString&, const QString&) { return path; });
+        openAnswer = work.filePath(c.file);
+        ASSERT_TRUE(testmesh::WriteFile(openAnswer, testmesh::BinaryStl(testmesh::Cube(5.f))));
         Vexmor w;
         w.slot_OpenAction();
         ASSERT_EQ(w.ui.GLWidget->scene()->instances().size(), 1) << c.file;
@@ -188,8 +162,6 @@ TEST_F(Wiring, SaveLabelGetsMicrometresOfEachSliderThickness)
     Vexmor w;
     auto* slider = w.m_pSliceWidget->findChild<QSlider*>("HSlider_Thick");
     auto* label = w.m_pSaveWidget->findChild<QLabel*>("LayerThickLabel");
-    ASSERT_NE(slider, nullptr);
-    ASSERT_NE(label, nullptr);
     int steps = 0;
     for (int v = slider->minimum(); v <= slider->maximum(); ++v, ++steps) {
         slider->setValue(v);
@@ -222,26 +194,19 @@ TEST_F(Wiring, ModelSwitchReachesEveryPart)
         ASSERT_EQ(w.m_pSaveWidget->isVisible(), name == "Pellar30");
         const int clicksBefore = clickSlice.count();
         emit w.m_pDeviceSettings->signal_machineConfig(name);
-        EXPECT_EQ(w.m_buildConfig.XResolution, int(row.xResolution));
-        EXPECT_EQ(w.m_buildConfig.YResolution, int(row.yResolution));
-        EXPECT_GT(w.m_buildConfig.DotsPermmX, 0.f);
-        EXPECT_FLOAT_EQ(w.m_buildConfig.MachineHeight, row.zHeight);
+        const DLP::SliceBuildConfig& c = w.m_buildConfig;
+        EXPECT_TRUE(c.XResolution == int(row.xResolution) && c.YResolution == int(row.yResolution) &&
+                    c.DotsPermmX > 0 && c.MachineHeight == float(row.zHeight));
         VSL3DScene* scene = w.ui.GLWidget->scene();
-        EXPECT_EQ(scene->m_strMachineName, applied);
-        if (codes.contains(applied)) {
-            EXPECT_EQ(scene->m_nMachineCode, codes[applied]);
-        }
-        EXPECT_EQ(scene->m_strFileType, row.fileType);
-        EXPECT_EQ(scene->m_bImageRotate, row.rotate);
-        EXPECT_EQ(w.ui.label_sts->text(), applied);
+        EXPECT_TRUE(scene->m_strMachineName == applied && w.ui.label_sts->text() == applied);
+        EXPECT_EQ(scene->m_nMachineCode, codes.value(applied, scene->m_nMachineCode));
+        EXPECT_TRUE(scene->m_strFileType == row.fileType && scene->m_bImageRotate == row.rotate);
         EXPECT_EQ(w.ui.CtlButton->isVisible(), applied == "Pellar120");
         EXPECT_NE(w.m_pSliceWidget->sliceState(), 1);
         // With the save panel shown the bar is sent to the slice stage (which
         // marks the stage itself); otherwise the slice is only marked stale.
         EXPECT_EQ(clickSlice.count() - clicksBefore, name == "Pellar30" ? 1 : 0);
-        if (name != "Pellar30") {
-            EXPECT_FALSE(w.m_bSliced);
-        }
+        EXPECT_TRUE(name == "Pellar30" || !w.m_bSliced);
     }
     // The bar's answer to the one switch with the save panel shown.
     EXPECT_EQ(modal.texts, QStringList{"Please slice before saving the job!"});
@@ -249,12 +214,7 @@ TEST_F(Wiring, ModelSwitchReachesEveryPart)
 
 TEST_F(Wiring, ProjectorGoesBesideThePrimaryScreen)
 {
-    struct Case
-    {
-        const char* name;
-        DisplayStandIn::Screens screens;
-        QPoint expected;
-    };
+    struct Case { const char* name; DisplayStandIn::Screens screens; QPoint expected; };
     DisplayStandIn::Screens one;
     one.geometries << QRect(0, 0, 1920, 1080);
     DisplayStandIn::Screens two; // the primary listed second
@@ -271,8 +231,7 @@ TEST_F(Wiring, ProjectorGoesBesideThePrimaryScreen)
         Vexmor w;
         w.ShowDLPScreen();
         frmDLP* projector = w.m_printThread.m_runner.projector();
-        EXPECT_TRUE(projector->isVisible()) << c.name;
-        EXPECT_EQ(projector->pos(), c.expected) << c.name;
+        EXPECT_TRUE(projector->isVisible() && projector->pos() == c.expected) << c.name;
         w.CloseDLPScreen();
         EXPECT_FALSE(projector->isVisible()) << c.name;
     }
