@@ -221,7 +221,9 @@ TEST_F(PrintWidget, AddAndDuplicateOnlyTouchTheList)
     EXPECT_EQ(panel->m_pListMaterial->size(), 5);
 }
 
-TEST_F(PrintWidget, SelectionStoresTheFieldsOfTheMaterialLeft)
+// A selection stores the fields into the material left; a start stores them
+// into the shown one and leaves it current.
+TEST_F(PrintWidget, SelectionAndStartStoreTheFields)
 {
     seedThree();
     select(1);
@@ -230,11 +232,17 @@ TEST_F(PrintWidget, SelectionStoresTheFieldsOfTheMaterialLeft)
     select(2);
     EXPECT_EQ(panel->m_pListMaterial->at(1).exposure_tm, 4242);
     EXPECT_EQ(panel->m_pListMaterial->at(1).bottomMaterialStable, 12);
+    w<QLineEdit>("edit_exposure_tm")->setText("5555");
+    panel->slot_ReceiveNLayers(20);
+    QSignalSpy generates(panel.get(), &VPrintWidget::signal_PrintDataGenerate);
+    click("btn_StartPrint");
+    ASSERT_EQ(generates.count(), 1);
+    EXPECT_EQ(panel->m_CurIndex, 2);
     click("pbSavePara");
     panel.reset();
     make();
-    EXPECT_EQ(panel->m_pListMaterial->at(1).exposure_tm, 4242);
-    EXPECT_EQ(panel->m_pListMaterial->at(2).exposure_tm, 7777);
+    for (auto [i, exposure] : {std::pair{0, 6000}, {1, 4242}, {2, 5555}})
+        EXPECT_EQ(panel->m_pListMaterial->at(i).exposure_tm, exposure) << i;
 }
 
 TEST_F(PrintWidget, DeleteRules)
@@ -390,23 +398,6 @@ TEST_F(PrintWidget, JobStartPerTarget)
             EXPECT_EQ(a.readAll(), b.readAll());
         }
     }
-}
-
-TEST_F(PrintWidget, StartLeavesTheShownMaterialCurrent)
-{
-    seedThree();
-    select(2);
-    w<QLineEdit>("edit_exposure_tm")->setText("5555");
-    panel->slot_ReceiveNLayers(20);
-    QSignalSpy generates(panel.get(), &VPrintWidget::signal_PrintDataGenerate);
-    click("btn_StartPrint");
-    ASSERT_EQ(generates.count(), 1);
-    EXPECT_EQ(panel->m_CurIndex, 2);
-    click("pbSavePara");
-    panel.reset();
-    make();
-    EXPECT_EQ(panel->m_pListMaterial->at(0).exposure_tm, 6000);
-    EXPECT_EQ(panel->m_pListMaterial->at(2).exposure_tm, 5555);
 }
 
 TEST_F(PrintWidget, CancelAndEmergencyStop)

@@ -194,7 +194,7 @@ protected:
     FakePanel save, import;
 };
 
-TEST_F(Editor, APresetIsOfferedAsANewRecipeAndSavedAsOne)
+TEST_F(Editor, APresetIsOfferedAsANewRecipeSavedThenOverwritten)
 {
     RecipePara preset = editor.m_listRecipe[1];
     preset.lift_dist1 = 4.7f;
@@ -216,11 +216,8 @@ TEST_F(Editor, APresetIsOfferedAsANewRecipeAndSavedAsOne)
     EXPECT_FALSE(editor.isVisible());
     EXPECT_EQ(import.showCount, 1);
     EXPECT_EQ(read("Pellar10")->m_listRecipe.size(), 11);
-}
 
-TEST_F(Editor, OverwriteAsksWithNoPreselected)
-{
-    clickSave();
+    // Saved again under its name: the overwrite is asked first.
     field<QSpinBox>("CuringSB")->setValue(1234);
     ASSERT_EQ(clickSave({QMessageBox::No}), QStringList{"Overwrite Recipe New Recipe?"});
     EXPECT_NE(editor.m_listRecipe.last().exposure_tm, 1234);
