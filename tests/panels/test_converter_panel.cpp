@@ -312,20 +312,7 @@ TEST_F(ConverterPanel, ArchiveMustFitTheModelsCheckRow)
     EXPECT_TRUE(panel->m_pExportThread->m_exportPath.isEmpty());
 }
 
-TEST_F(ConverterPanel, ModelWithoutPrinterRowIsRefused)
-{
-    frmDeviceInterfaceSettings settings;
-    settings.m_machineParas.remove("Pellar30");
-    panel->m_pDeviceSettings = &settings;
-    ASSERT_TRUE(writeFile(path("part.vxs30"), vxsHead(0.05f)));
-    ASSERT_TRUE(import(path("part.vxs30")).isEmpty());
-    QSignalSpy job(panel.get(), &VImportWidgetX::signal_ExportData);
-    EXPECT_EQ(click("btn_Save", path("x.vxs30")), QStringList{"Image setting does not match!"});
-    EXPECT_TRUE(saved.isEmpty());
-    EXPECT_TRUE(job.isEmpty());
-}
-
-TEST_F(ConverterPanel, ParameterBlockTakesRowRecipeAndFile)
+TEST_F(ConverterPanel, ParameterBlockTakesRowRecipeAndFileAndNeedsTheRow)
 {
     frmDeviceInterfaceSettings settings;
     panel->m_pDeviceSettings = &settings;
@@ -353,6 +340,15 @@ TEST_F(ConverterPanel, ParameterBlockTakesRowRecipeAndFile)
         for (auto [i, v] : kept)
             EXPECT_FLOAT_EQ(e[i], v) << i;
     }
+
+    // A model without a printer row is refused before the dialog.
+    settings.m_machineParas.remove("Pellar30");
+    ASSERT_TRUE(writeFile(path("part.vxs30"), vxsHead(0.05f)));
+    ASSERT_TRUE(import(path("part.vxs30")).isEmpty());
+    QSignalSpy job(panel.get(), &VImportWidgetX::signal_ExportData);
+    EXPECT_EQ(click("btn_Save", path("x.vxs30")), QStringList{"Image setting does not match!"});
+    EXPECT_TRUE(saved.isEmpty());
+    EXPECT_TRUE(job.isEmpty());
 }
 
 TEST_F(ConverterPanel, DoneReportIsOneCriticalBoxPerFailure)

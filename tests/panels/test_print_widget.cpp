@@ -179,6 +179,12 @@ TEST_F(PrintWidget, FirstStartWritesAndShowsTheDefault)
     EXPECT_EQ(w<QListWidget>("listWidget")->count(), 8);
     EXPECT_TRUE(w<QListWidget>("listWidget")->item(3)->isHidden());
     EXPECT_FALSE(w<QPushButton>("btn_CancelPrint")->isEnabled());
+    // The first tilt distance bounds the second.
+    w<QLineEdit>("edit_tilt_dist1")->setText("3");
+    panel->on_edit_tilt_dist1_editingFinished();
+    const auto* v = qobject_cast<const QIntValidator*>(w<QLineEdit>("edit_tilt_dist2")->validator());
+    ASSERT_NE(v, nullptr);
+    EXPECT_EQ(std::pair(v->bottom(), v->top()), std::pair(4, 500));
 
     panel->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(panel.get()));
@@ -310,17 +316,6 @@ TEST_F(PrintWidget, FailedWritesAreToldAndKeepTheList)
     Answers answers;
     click("pbSavePara");
     EXPECT_EQ(answers.texts, QStringList{"Material Save Failed"});
-}
-
-TEST_F(PrintWidget, TiltDistanceBoundsTheSecond)
-{
-    make();
-    w<QLineEdit>("edit_tilt_dist1")->setText("3");
-    panel->on_edit_tilt_dist1_editingFinished();
-    const auto* v = qobject_cast<const QIntValidator*>(w<QLineEdit>("edit_tilt_dist2")->validator());
-    ASSERT_NE(v, nullptr);
-    EXPECT_EQ(v->bottom(), 4);
-    EXPECT_EQ(v->top(), 500);
 }
 
 TEST_F(PrintWidget, JobStartPerTarget)

@@ -63,11 +63,8 @@ protected:
 TEST_F(RecipeFiles, PresetsPerModel)
 {
     const struct { const char* model; int count; const char* first; int exposure0; } rows[] = {
-        {"Pellar30", 10, "Vexmor3D Standard Rapid for 0.025mm", 6000},
-        {"Pellar4Kmono", 3, "Vexmor3D Resin 50um", 2000},
-        {"Pellar4kmono", 0, "", 0},
-        {"Pellar300", 0, "", 0},
-    };
+        {"Pellar30", 10, "Vexmor3D Standard Rapid for 0.025mm", 6000}, {"Pellar4Kmono", 3, "Vexmor3D Resin 50um", 2000},
+        {"Pellar4kmono", 0, "", 0}, {"Pellar300", 0, "", 0}};
     for (const auto& r : rows) {
         const auto s = read(r.model);
         ASSERT_EQ(s->m_listRecipe.size(), r.count) << r.model;
@@ -116,15 +113,9 @@ TEST_F(RecipeFiles, HandEditedValuesAreBoundedAndConverted)
 {
     QFile f(RecipeStore::recipeFilePath("Pellar10"));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("[Recipe]\n"
-            "r\\CuringTime=1e20\n"
-            "r\\BurninTime=abc\n"
-            "r\\StableTime=1500.9\n"
+    f.write("[Recipe]\nr\\CuringTime=1e20\nr\\BurninTime=abc\nr\\StableTime=1500.9\nr\\LiftDist2=nan\n"
             "r\\LiftDist1=@Variant(\\0\\0\\0\\x87@&ff)\n" // float 2.6
-            "r\\LiftDist2=nan\n"
-            "s\\StableTime=1e20\n"
-            "s\\CuringTime=99999999999\n"
-            "s\\BurninRange=nan\n");
+            "s\\StableTime=1e20\ns\\CuringTime=99999999999\ns\\BurninRange=nan\n");
     f.close();
     const auto s = read("Pellar10");
     ASSERT_EQ(s->m_listRecipe.size(), 12);
@@ -231,15 +222,12 @@ TEST_F(Editor, APresetIsOfferedAsANewRecipeSavedThenOverwritten)
 
 TEST_F(Editor, RefusesPresetNamesInvalidNamesAndReportsAnUnwritableFile)
 {
+    const QString invalid = "Invalid recipe name";
     const struct { QString name; QString message; int listSize; } rows[] = {
         {"Vexmor3D Standard Rapid for 0.05mm",
          "Recipe Vexmor3D Standard Rapid for 0.05mm can not be modified, please rename it!", 10},
-        {"", "Invalid recipe name", 10},
-        {"  ", "Invalid recipe name", 10},
-        {"a/b", "Invalid recipe name", 10},
-        {"a\\b", "Invalid recipe name", 10},
-        {"vexmor3d standard rapid for 0.05mm", "", 11},
-    };
+        {"", invalid, 10}, {"  ", invalid, 10}, {"a/b", invalid, 10}, {"a\\b", invalid, 10},
+        {"vexmor3d standard rapid for 0.05mm", "", 11}};
     for (const auto& r : rows) {
         field<QLineEdit>("RecipeNameLE")->setText(r.name);
         EXPECT_EQ(clickSave().value(0), r.message) << r.name.toStdString();
