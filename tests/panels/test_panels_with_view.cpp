@@ -25,44 +25,6 @@ QVector3D BottomCentre(const VSLModelPainter* p)
             p->m_minBound.z()};
 }
 
-// The panel on a light backdrop, as it floats over the view, grabbed and saved.
-QImage GrabOnPlate(QWidget* panel, const QString& name)
-{
-    QWidget host;
-    host.setAutoFillBackground(true);
-    QPalette pal = host.palette();
-    pal.setColor(QPalette::Window, QColor(240, 237, 235));
-    host.setPalette(pal);
-    host.resize(panel->width() + 40, panel->height() + 40);
-    QWidget* oldParent = panel->parentWidget();
-    panel->setParent(&host);
-    panel->move(20, 20);
-    panel->show();
-    host.show();
-    EXPECT_TRUE(QTest::qWaitForWindowExposed(&host));
-    QTest::qWait(20);
-    const QImage img = host.grab().toImage();
-    img.save(QDir(QCoreApplication::applicationDirPath()).filePath(name + ".png"));
-    panel->hide();
-    panel->setParent(oldParent);
-    return img;
-}
-
-// A form on the translucent plate: the plate darkens the backdrop without
-// hiding it, and the form puts light text on it.
-void ExpectFormOnPlate(const QImage& img, QRect panel, QPoint plateSample)
-{
-    EXPECT_GT(Gray(img, 5, 5), 220) << "backdrop";
-    const int plate = Gray(img, plateSample.x(), plateSample.y());
-    EXPECT_GT(plate, 100) << "the plate is translucent";
-    EXPECT_LT(plate, 180) << "the plate darkens";
-    int light = 0;
-    for (int y = panel.top(); y <= panel.bottom(); ++y)
-        for (int x = panel.left(); x <= panel.right(); ++x)
-            light += Gray(img, x, y) > 230;
-    EXPECT_GT(light, 200) << "texts and buttons of the form";
-}
-
 } // namespace
 
 class TransformWithView : public GLView {
@@ -321,8 +283,34 @@ TEST(PanelsOnThePlate, EachShowsItsForm)
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
-        const QImage img = GrabOnPlate(r.panel, r.name);
-        ExpectFormOnPlate(img, r.form, r.plate);
+        // The panel on a light backdrop, as it floats over the view.
+        QWidget host;
+        host.setAutoFillBackground(true);
+        QPalette pal = host.palette();
+        pal.setColor(QPalette::Window, QColor(240, 237, 235));
+        host.setPalette(pal);
+        host.resize(r.panel->width() + 40, r.panel->height() + 40);
+        QWidget* oldParent = r.panel->parentWidget();
+        r.panel->setParent(&host);
+        r.panel->move(20, 20);
+        r.panel->show();
+        host.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&host));
+        QTest::qWait(20);
+        const QImage img = host.grab().toImage();
+        img.save(QDir(QCoreApplication::applicationDirPath()).filePath(QString(r.name) + ".png"));
+        r.panel->hide();
+        r.panel->setParent(oldParent);
+
+        // The translucent plate darkens the backdrop without hiding it; the form puts light text on it.
+        EXPECT_GT(Gray(img, 5, 5), 220) << "backdrop";
+        const int plate = Gray(img, r.plate.x(), r.plate.y());
+        EXPECT_TRUE(plate > 100 && plate < 180) << plate;
+        int light = 0;
+        for (int y = r.form.top(); y <= r.form.bottom(); ++y)
+            for (int x = r.form.left(); x <= r.form.right(); ++x)
+                light += Gray(img, x, y) > 230;
+        EXPECT_GT(light, 200) << "texts and buttons of the form";
         if (r.panel == s.panel)
             EXPECT_LT(Gray(img, 200, 120), 20) << "black build area";
     }
