@@ -146,12 +146,6 @@ protected:
         panel.reset();
         make();
     }
-    QString report()
-    {
-        Answers answers;
-        panel->slot_ReceivePrintDone();
-        return answers.texts.value(0);
-    }
 
     QTemporaryDir dir;
     QString old;
@@ -428,16 +422,6 @@ TEST_F(PrintWidget, CancelAndEmergencyStop)
         EXPECT_EQ(w<QPushButton>("pushButton")->isEnabled(), went);
         EXPECT_EQ(panel->m_pMsgBox->isVisible(), went && r.target == 0);
     }
-    // The cancelled print says so; the next one starts clean.
-    EXPECT_EQ(report(), "Printing Cancelled");
-    panel->slot_ReceiveNLayers(20);
-    panel->m_strGcodePath = (dir.path() + "/job.gcode").toStdString();
-    config.SliceThickness = 0.1f;
-    {
-        Answers answers;
-        panel->slot_EmitStartPrint();
-    }
-    EXPECT_EQ(report(), "Printing Complete");
 }
 
 TEST_F(PrintWidget, BlankTimeMeasuredAfterTheBottomLayers)
