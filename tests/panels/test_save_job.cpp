@@ -120,7 +120,7 @@ TEST_F(SaveJob, StartCopiesTheRecipeAndProjectorValues)
     EXPECT_EQ(view->GetSaveFileName(), "/keep/this");
 }
 
-TEST_F(SaveJob, RefusalsShowTheirTextsAndTouchNothing)
+TEST_F(SaveJob, RefusalsShowTheirTextsAndStartNothing)
 {
     struct Case { const char* what; bool sliced; quint8 target; bool online; int screens; QStringList texts, hints; };
     const Case cases[] = {
@@ -128,7 +128,10 @@ TEST_F(SaveJob, RefusalsShowTheirTextsAndTouchNothing)
         {"printer offline", true, 0, false, 2, {"Connection Abnormal"}, {"USB Cable abnormal,Check please"}},
         {"one screen", true, 0, true, 1, {"", "Projector Error"}, {"Extern Display", "Check The Projector Please"}},
         {"network", true, 1, true, 2, {"Network Error"}, {"Check the Network connection please"}},
+        {"bad job path", true, 0, true, 2, {"", "G-code Error"}, {"Extern Display", "Check the output folder please"}},
     };
+    ASSERT_TRUE(QFile(dir.path() + "/blocker").open(QIODevice::WriteOnly));
+    panel->m_strGcodePath = (dir.path() + "/blocker/job.gcode").toStdString();
     for (const auto& c : cases) {
         panel->slot_ReceiveNLayers(c.sliced ? 10 : 0);
         panel->m_nPrintTarget = c.target;
@@ -143,10 +146,11 @@ TEST_F(SaveJob, RefusalsShowTheirTextsAndTouchNothing)
         EXPECT_EQ(modal.texts, c.texts);
         EXPECT_EQ(modal.informative, c.hints);
         EXPECT_TRUE(button()->isEnabled());
-        EXPECT_EQ(config.ExposureTimePerLayer, -5);
+        // Only the job file needs the copied values.
+        EXPECT_EQ(config.ExposureTimePerLayer, c.hints.value(1).contains("output folder") ? 6000 : -5);
         EXPECT_EQ(s1.count() + s2.count(), 0);
     }
-    EXPECT_EQ(switches, 1); // only the start that passed the link check switches
+    EXPECT_EQ(switches, 2); // only the starts that passed the link check switch
 }
 
 TEST_F(SaveJob, SaveDialogProposal)
@@ -207,16 +211,6 @@ TEST_F(SaveJob, LocalTargetWritesTheJobThenAsksForThePrint)
         EXPECT_EQ(modal.texts, QStringList{"Printing Cancelled"});
     }
     EXPECT_FALSE(panel->localPrintRunning());
-
-    // An unwritable job path: the G-code message and no print.
-    ASSERT_TRUE(QFile(dir.path() + "/blocker").open(QIODevice::WriteOnly));
-    panel->m_strGcodePath = (dir.path() + "/blocker/job.gcode").toStdString();
-    ModalAnswers bad;
-    start();
-    EXPECT_EQ(bad.texts, (QStringList{"", "G-code Error"}));
-    EXPECT_EQ(bad.informative.value(1), "Check the output folder please");
-    EXPECT_EQ(started.count(), 2);
-    EXPECT_TRUE(button()->isEnabled());
 }
 
 TEST_F(SaveJob, LayerReportsRetuneTheBlankTimeBeyondTheBottomLayers)
