@@ -207,8 +207,7 @@ TEST_F(ConverterPanel, ImportOwnFileChecksAndFailuresDisableSave)
         {"folder.vxs", QByteArray(), unknown, ""},
     };
     for (const auto& c : cases) {
-        if (!c.bytes.isNull())
-            ASSERT_TRUE(writeFile(path(c.name), c.bytes));
+        ASSERT_TRUE(c.bytes.isNull() || writeFile(path(c.name), c.bytes));
         expectImport(good, c.name, c.box, c.shown);
     }
     EXPECT_EQ(opened.first().caption, "Import File");
