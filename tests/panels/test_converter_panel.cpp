@@ -137,6 +137,7 @@ protected:
     {
         SCOPED_TRACE(name);
         ASSERT_TRUE(import(good).isEmpty());
+        ASSERT_TRUE(saveEnabled());
         EXPECT_EQ(import(path(name)), box.isEmpty() ? QStringList() : QStringList{box});
         EXPECT_EQ(saveEnabled(), box.isEmpty());
         EXPECT_EQ(label("Label_LayerThick"), shown);
@@ -210,6 +211,7 @@ TEST_F(ConverterPanel, ImportOwnFileChecksAndFailuresDisableSave)
         ASSERT_TRUE(c.bytes.isNull() || writeFile(path(c.name), c.bytes));
         expectImport(good, c.name, c.box, c.shown);
     }
+    ASSERT_EQ(opened.size(), 2 * int(std::size(cases)));
     EXPECT_EQ(opened.first().caption, "Import File");
     EXPECT_EQ(opened.first().filter,
               "Vexmor3D vxs files (*.vxs *.vxs30 *.vxs120 *.vxs4k *.vxs200 *.vxs200p *.vxs300)");
@@ -410,8 +412,9 @@ TEST(ConverterInMainWindow, ConvertsResavesAndReportsAMissingLayer)
     ASSERT_TRUE(WriteZipArchive(dir.filePath("gap.zip"), pellar10Archive(3, 2)));
     QString answer, proposed;
     FileChooser::setOpenChooser([&](QWidget*, const QString&, const QString&, const QString&) { return answer; });
-    FileChooser::setSaveChooser([&](QWidget*, const QString&, const QString& s, const QString&) {
-        return proposed = s, answer;
+    FileChooser::setSaveChooser([&](QWidget*, const QString&, const QString& start, const QString&) {
+        proposed = start;
+        return answer;
     });
     {
         Vexmor w;

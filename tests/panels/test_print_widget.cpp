@@ -141,6 +141,7 @@ protected:
             click("pushButton");
             click("pushButton");
         }
+        ASSERT_EQ(panel->m_pListMaterial->size(), 3);
         (*panel->m_pListMaterial)[2].exposure_tm = 7777;
         ASSERT_TRUE(panel->writeIniFile());
         panel.reset();

@@ -128,7 +128,7 @@ TEST_F(RecipeFiles, HandEditedValuesAreBoundedAndConverted)
 
 TEST_F(RecipeFiles, OddNamesReadBack)
 {
-    const QStringList good = {"a=b",   "[x]", "50%",   "two words", QString::fromUtf8("树脂 A"),
+    const QStringList good = {"a=b",     "[x]", "50%",   "two words", QString::fromUtf8("树脂 A"),
                               "General", "a;b", " lead", "trail "};
     RecipeStore s;
     s.setMachine("Pellar300");
