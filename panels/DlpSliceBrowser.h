@@ -16,7 +16,6 @@ public:
     explicit DlpSliceBrowser(VSLGLView* view, QWidget* parent = nullptr);
     ~DlpSliceBrowser() override;
 
-    int layerIndex() const { return m_nIndex; }
     void paint(QPainter& painter);
 
 public slots:

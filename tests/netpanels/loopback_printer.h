@@ -50,20 +50,14 @@ public:
     // acknowledgement of an empty body is the test's to send.
     QList<QByteArray> headers() const { return m_headers; }
     QByteArray body() const { return m_body; }
-    void clear()
-    {
-        m_pending.clear();
-        m_headers.clear();
-        m_body.clear();
-    }
+    void clear() { m_pending.clear(), m_headers.clear(), m_body.clear(); }
 
 private:
     void read()
     {
         if (readPaused || !m_peer)
             return;
-        const QByteArray bytes = m_peer->readAll();
-        m_pending += bytes;
+        m_pending += m_peer->readAll();
         for (;;) {
             // A header starts the stream or follows a finished body.
             if (m_pending.startsWith("L:0S:") && (m_body.isEmpty() || m_body.size() >= m_expect)) {
@@ -119,11 +113,8 @@ inline QString writeFile(const QTemporaryDir& dir, const QString& name, int size
     QByteArray data(size, '\0');
     for (int i = 0; i < size; ++i)
         data[i] = static_cast<char>((i * 7 + 3) & 0xff);
-    const QString path = dir.filePath(name);
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(data) != size)
-        return QString();
-    return path;
+    QFile f(dir.filePath(name));
+    return f.open(QIODevice::WriteOnly) && f.write(data) == size ? f.fileName() : QString();
 }
 
 inline QByteArray fileBytes(const QString& path)
@@ -137,10 +128,7 @@ inline TcpTimings testTcpTimings(quint16 port)
 {
     TcpTimings t = TcpTimings().scaled(0.01);
     t.port = port;
-    t.connectWaitMs = 20000;
-    t.writeWaitMs = 20000;
-    t.disconnectWaitMs = 5000;
-    t.reconnectWaitMs = 5000;
-    t.callWaitMs = 20000;
+    t.connectWaitMs = t.writeWaitMs = t.callWaitMs = 20000;
+    t.disconnectWaitMs = t.reconnectWaitMs = 5000;
     return t;
 }

@@ -22,9 +22,8 @@ TEST(FixWidget, ReportsAndTheFixButton)
         auto label = [&](const char* name) { return panel.findChild<QLabel*>(name)->text(); };
         if (r.holes > -10)
             panel.slot_FixDone(0, r.holes, r.manifold, r.normal);
-        EXPECT_EQ(label("label_info"), r.shown[0]);
-        EXPECT_EQ(label("label_info2"), r.shown[1]);
-        EXPECT_EQ(label("label_info3"), r.shown[2]);
+        EXPECT_EQ((QStringList{label("label_info"), label("label_info2"), label("label_info3")}),
+                  (QStringList{r.shown[0], r.shown[1], r.shown[2]}));
         QTest::mouseClick(panel.findChild<QPushButton*>("btn_AutoFix"), Qt::LeftButton);
         EXPECT_EQ(label("label_result"), r.afterFix);
         // Every later report clears the note.

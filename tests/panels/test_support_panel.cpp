@@ -54,8 +54,7 @@ TEST_F(Support, ButtonsSendTheFourValues)
     EXPECT_EQ(gen[0][0].value<QVector<double>>(), (QVector<double>{1.0, 0.6, 1.1, 3.0}));
     panel.findChild<QPushButton*>("EditSptButton")->click();
     ASSERT_EQ(edit.size(), 1);
-    EXPECT_TRUE(edit[0][0].toBool());
-    EXPECT_FALSE(edit[0][1].toBool());
+    EXPECT_TRUE(edit[0][0].toBool() && !edit[0][1].toBool());
     EXPECT_EQ(edit[0][2].value<QVector<double>>().size(), 4);
     panel.findChild<QPushButton*>("RmvSptButton")->click();
     EXPECT_EQ(remove.size(), 1);
@@ -73,11 +72,10 @@ TEST(SupportEditBar, SaveAndCancel)
     bar.findChild<QPushButton*>("SaveButton")->click();
     bar.findChild<QPushButton*>("CancelButton")->click();
     ASSERT_EQ(edit.size(), 2);
-    EXPECT_EQ(edit[0][1].toBool(), true);
-    EXPECT_EQ(edit[1][1].toBool(), false);
-    for (const auto& args : edit) {
-        EXPECT_FALSE(args[0].toBool());
-        EXPECT_TRUE(args[2].value<QVector<double>>().isEmpty());
+    for (int i : {0, 1}) {
+        EXPECT_EQ(edit[i][1].toBool(), i == 0);
+        EXPECT_FALSE(edit[i][0].toBool());
+        EXPECT_TRUE(edit[i][2].value<QVector<double>>().isEmpty());
     }
 }
 
