@@ -138,12 +138,8 @@ private:
 TEST_F(PrintLoopTest, EachJobLineGoesOutAsTheTableSays)
 {
     connectPrinter();
-    struct Row {
-        const char* name;
-        std::string job;
-        std::string sent;
-        bool answerByHand;  // the simulator sees no command in a bare CR
-    } rows[] = {
+    // answerByHand: the simulator sees no command in a bare CR.
+    struct { const char* name; std::string job, sent; bool answerByHand; } rows[] = {
         {"CR LF line keeps its CR", "G1 Z5\r\n", "G1 Z5\r\r\n", false},
         {"a lone CR is a command", "\r\n", "\r\r\n", true},
         {"a plain comment is sent", "; note\n", "; note\r\n", false},
@@ -152,7 +148,7 @@ TEST_F(PrintLoopTest, EachJobLineGoesOutAsTheTableSays)
         {"text after the last LF is no line", "G1 Z2\nG1 Z3", "G1 Z2\r\n", false},
         {"lines in order", "M219\nG1 X-288 F1728\r\nM220\n", "M219\r\nG1 X-288 F1728\r\r\nM220\r\n", false},
     };
-    for (const Row& r : rows) {
+    for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
         start(r.job);
         if (r.answerByHand) {
@@ -161,9 +157,7 @@ TEST_F(PrintLoopTest, EachJobLineGoesOutAsTheTableSays)
         }
         printThread.join();
         EXPECT_EQ(done.load(), 1);
-        if (!r.answerByHand) {
-            EXPECT_EQ(newBytes(), r.sent);
-        }
+        EXPECT_EQ(newBytes(), r.answerByHand ? "" : r.sent);
     }
 }
 
@@ -308,10 +302,9 @@ TEST_F(PrintLoopTest, WithoutAPortOrJobFileTheJobEndsAndNothingIsWritten)
 
 TEST_F(PrintLoopTest, MarkerNumbers)
 {
-    const std::pair<const char*, int> rows[] = {
-        {";(<Slice> 12 )", 12}, {";(<Slice> Blank )", -1}, {";(<Delay> 1500 )\r", 1500}, {";(<Slice> )", 0},
-        {";(<Delay>  7   )", 7}, {";(<Delay> x )", 0},      {";(<Slice> -3 )", -3},
-    };
+    const std::pair<const char*, int> rows[] = {{";(<Slice> 12 )", 12}, {";(<Slice> Blank )", -1},
+        {";(<Delay> 1500 )\r", 1500}, {";(<Slice> )", 0}, {";(<Delay>  7   )", 7}, {";(<Delay> x )", 0},
+        {";(<Slice> -3 )", -3}};
     for (const auto& r : rows)
         EXPECT_EQ(runner->getvarfromline(r.first), r.second) << r.first;
 }
