@@ -12,6 +12,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace
 {
 struct LoopbackOnly : ::testing::Environment
@@ -23,13 +25,11 @@ const auto* const g_env = ::testing::AddGlobalTestEnvironment(new LoopbackOnly);
 TEST(NetPrinterAreas, AreasOfAddressList)
 {
     const std::pair<QStringList, QVector<QString>> rows[] = {
-        {{"192.168.0.5"}, {"192.168.0.", "192.168.1."}},
-        {{"10.0.255.7"}, {"10.0.255.", "10.0.254."}},
+        {{"192.168.0.5"}, {"192.168.0.", "192.168.1."}}, {{"10.0.255.7"}, {"10.0.255.", "10.0.254."}},
         {{"172.16.4.9"}, {"172.16.4.", "172.16.5.", "172.16.3."}},
         {{"192.168.0.5", "192.168.0.77"}, {"192.168.0.", "192.168.1.", "192.168.0.", "192.168.1."}},
         {{"fe80::1", "2001:db8::5", "10.0.255.7"}, {"10.0.255.", "10.0.254."}},
-        {{"127.0.0.1"}, {"127.0.0.", "127.0.1."}},
-        {{}, {}},
+        {{"127.0.0.1"}, {"127.0.0.", "127.0.1."}}, {{}, {}},
     };
     for (const auto& r : rows) {
         QList<QHostAddress> addresses;
@@ -50,17 +50,15 @@ TEST(NetPrinterEntries, NamesAddressesAndPageUrls)
     for (const auto& n : names)
         EXPECT_EQ(NetPrinterScan::cleanName(n.first), n.second) << n.first.toStdString();
 
-    const std::pair<QString, QString> entries[] = {
-        {"A1B2=>192.168.1.37", "192.168.1.37"},
-        {"a=>b=>127.0.0.5", "b=>127.0.0.5"},
-        {"=>127.0.0.9", "127.0.0.9"},
-        {"X127.0.0.4", "127.0.0.4"},  // no "=>": from the second character
-    };
+    const std::pair<QString, QString> entries[] = {  // no "=>": from the second character
+        {"A1B2=>192.168.1.37", "192.168.1.37"}, {"a=>b=>127.0.0.5", "b=>127.0.0.5"}, {"=>127.0.0.9", "127.0.0.9"},
+        {"X127.0.0.4", "127.0.0.4"}};
     for (const auto& e : entries)
         EXPECT_EQ(NetPrinterScan::entryAddress(e.first), e.second) << e.first.toStdString();
 
     NetPrinterScan scan;
-    for (auto [port, url] : {std::pair<quint16, const char*>{80, "http://127.0.0.37"}, {8123, "http://127.0.0.37:8123"}}) {
+    for (auto [port, url] :
+         {std::pair<quint16, const char*>{80, "http://127.0.0.37"}, {8123, "http://127.0.0.37:8123"}}) {
         scan.setSource({[] { return QVector<QString>(); }, {}, port});
         EXPECT_EQ(scan.pageUrl("127.0.0.37").toString(), url);
     }
@@ -99,11 +97,11 @@ TEST(LoopbackGuardTest, HostsAndSwitch)
 TEST(DeleteDir, RemovesTheTreeButNoParentAndFollowsNoLink)
 {
     QTemporaryDir tmp;
-    ASSERT_TRUE(tmp.isValid());
     const QString root = tmp.path(), cache = root + "/app/QtWebEngine/Default";
     ASSERT_TRUE(QDir().mkpath(cache + "/Cache/index-dir"));
     ASSERT_TRUE(QDir().mkpath(root + "/outside"));
-    for (const QString& file : {cache + "/Cookies", cache + "/.hidden", cache + "/Cache/index-dir/i", root + "/outside/keep"}) {
+    for (const QString& file :
+         {cache + "/Cookies", cache + "/.hidden", cache + "/Cache/index-dir/i", root + "/outside/keep"}) {
         QFile f(file);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     }
@@ -176,24 +174,18 @@ TEST_F(LoopbackScan, BodiesThatMakeAnEntry)
 TEST_F(LoopbackScan, HostsThatPrefixEachOtherAreBothListed)
 {
     // .1 is a prefix of .10; each must be listed whichever answers first.
-    const struct
-    {
-        int delay1, delay10;
-        QVector<QString> list;
-    } rows[] = {
-        {400, 0, {"Ten=>127.0.0.10", "One=>127.0.0.1"}},
-        {0, 400, {"One=>127.0.0.1", "Ten=>127.0.0.10"}},
-    };
+    const struct { int delay1, delay10; QVector<QString> list; } rows[] = {
+        {400, 0, {"Ten=>127.0.0.10", "One=>127.0.0.1"}}, {0, 400, {"One=>127.0.0.1", "Ten=>127.0.0.10"}}};
     for (const auto& r : rows) {
         LoopbackHttp one, ten;
-        one.setPage(NetPrinterScan::requestPath, printerBody("One"));
-        ten.setPage(NetPrinterScan::requestPath, printerBody("Ten"));
-        one.setDelayMs(r.delay1);
-        ten.setDelayMs(r.delay10);
+        for (auto [server, name, delay] : {std::tuple{&one, "One", r.delay1}, {&ten, "Ten", r.delay10}}) {
+            server->setPage(NetPrinterScan::requestPath, printerBody(name));
+            server->setDelayMs(delay);
+        }
         ASSERT_TRUE(listenAll({&one, &ten}, {"127.0.0.1", "127.0.0.10"}));
         run(one.port());
         EXPECT_EQ(scan.deviceList(), r.list);
-        ASSERT_EQ(lists.count(), 2);
+        EXPECT_EQ(lists.count(), 2);
         EXPECT_EQ(lists.last().at(0).value<QVector<QString>>(), r.list);
     }
 }
