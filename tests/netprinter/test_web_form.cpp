@@ -109,8 +109,7 @@ TEST_F(WebFormTest, ScanListsThePrinterAndEnablesTheButtons)
     ASSERT_EQ(lists.count(), 1);
     EXPECT_EQ(items(list), QStringList{"Vat-7=>127.0.0.37"});
     // The body is logged as plain text, markup and all.
-    EXPECT_TRUE(log->toPlainText().contains("Http OK"));
-    EXPECT_TRUE(log->toPlainText().contains("<b>bold</b>"));
+    EXPECT_TRUE(log->toPlainText().contains("Http OK") && log->toPlainText().contains("<b>bold</b>"));
     EXPECT_TRUE(log->isHidden());
 
     // Equal neighbours are shown once; the first text is compared with a blank.
@@ -199,7 +198,6 @@ TEST_F(WebFormTest, ConnectShowsThePrinterPageWithTheBridge)
     EXPECT_TRUE(cachePath.startsWith(g_home->path() + "/cache/")) << cachePath.toStdString();
     child<QPushButton>("pushButton")->click();
     EXPECT_FALSE(QFileInfo::exists(cachePath));
-    EXPECT_TRUE(QDir(g_home->path() + "/cache").exists());
     EXPECT_TRUE(QFileInfo(cachePath).dir().exists());
     ASSERT_TRUE(QTest::qWaitFor([&] { return cookieRemoved.count() >= 1; }, 10000));
     EXPECT_EQ(cookieRemoved[0].at(0).value<QNetworkCookie>().name(), "vexmor");
