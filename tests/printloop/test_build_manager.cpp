@@ -76,18 +76,34 @@ protected:
 class FakeClock
 {
 public:
-    FakeClock() : m_timings(timings(this))
+    FakeClock()
     {
-        current() = this;
+        PrinterTimings t;
+        t.nowMs = [this] {
+            std::lock_guard<std::mutex> l(lock);
+            return now++;
+        };
+        t.sleep = [this](int ms) {
+            QThread::msleep(static_cast<unsigned long>(ms));
+            {
+                std::lock_guard<std::mutex> l(lock);
+                sleeps.emplace_back(ms, now);
+                now += ms;
+            }
+            if (afterSleep)
+                afterSleep();
+        };
+        m_timings = std::make_unique<TimingsScope>(t);
+        s_current = this;
         m_previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) {
-            std::lock_guard<std::mutex> l(current()->lock);
-            current()->logs.emplace_back(text, current()->now);
+            std::lock_guard<std::mutex> l(s_current->lock);
+            s_current->logs.emplace_back(text, s_current->now);
         });
     }
     ~FakeClock()
     {
         qInstallMessageHandler(m_previous);
-        current() = nullptr;
+        s_current = nullptr;
     }
     qint64 at(const QString& text)
     {
@@ -105,31 +121,8 @@ public:
     std::function<void()> afterSleep;
 
 private:
-    static FakeClock*& current()
-    {
-        static FakeClock* clock = nullptr;
-        return clock;
-    }
-    static PrinterTimings timings(FakeClock* clock)
-    {
-        PrinterTimings t;
-        t.nowMs = [clock] {
-            std::lock_guard<std::mutex> l(clock->lock);
-            return clock->now++;
-        };
-        t.sleep = [clock](int ms) {
-            QThread::msleep(static_cast<unsigned long>(ms));
-            {
-                std::lock_guard<std::mutex> l(clock->lock);
-                clock->sleeps.emplace_back(ms, clock->now);
-                clock->now += ms;
-            }
-            if (clock->afterSleep)
-                clock->afterSleep();
-        };
-        return t;
-    }
-    TimingsScope m_timings;
+    static inline FakeClock* s_current = nullptr;
+    std::unique_ptr<TimingsScope> m_timings;
     QtMessageHandler m_previous = nullptr;
 };
 

@@ -168,20 +168,15 @@ TEST_F(ProjectorWindowTest, MissingDataIsReportedAndEarlierTablesStay)
 
 TEST_F(ProjectorWindowTest, MalformedDataKeepsEarlierTables)
 {
-    Grid bad = kHalf;
-    bad.xs = {70};  // beyond the width
-    EXPECT_FALSE(init(bad));
-    ASSERT_EQ(reports.size(), 1);
-    EXPECT_TRUE(reports[0].startsWith("Error!|Light engine data invalid: x position 1")) << reports[0].toStdString();
+    EXPECT_FALSE(init(Grid{50, 64, 48, {70}, {24}, {100}}));  // x beyond the width
+    EXPECT_TRUE(reports.size() == 1 && reports[0].startsWith("Error!|Light engine data invalid: x position 1"))
+        << reports.join(';').toStdString();
     EXPECT_FALSE(win->lightDataSeen() || win->hasTables());
 
     ASSERT_TRUE(init(kHalf));
     const std::vector<float> gain = win->pixelGain();
     reports.clear();
-    Grid zero = kHalf;
-    zero.xs.clear();
-    zero.values.clear();  // nx 0
-    EXPECT_TRUE(init(zero));
+    EXPECT_TRUE(init(Grid{50, 64, 48, {}, {24}, {}}));  // nx 0
     EXPECT_TRUE(reports.isEmpty());
     EXPECT_EQ(log.lines().filter("Light engine data invalid: nx 0").size(), 1);
     EXPECT_EQ(win->pixelGain(), gain);
@@ -190,11 +185,7 @@ TEST_F(ProjectorWindowTest, MalformedDataKeepsEarlierTables)
 
 TEST_F(ProjectorWindowTest, SimulatorLightGrid)
 {
-    PrinterSimulator::LightGrid grid;
-    grid.width = 320;
-    grid.height = 180;
-    grid.xs = {40.5f, 160.5f, 280.5f};  // on pixel centres
-    grid.ys = {45.5f, 135.5f};
+    const PrinterSimulator::LightGrid grid{80, 320, 180, {40.5f, 160.5f, 280.5f}, {45.5f, 135.5f}};  // on pixel centres
     DlpSerialPort::lightEnginePara =
         QByteArray::fromStdString(PrinterSimulator::lightGridReply(grid) + "ok\n").split('\n');
     ASSERT_TRUE(win->frmDLP_init(25, 0.05f, 0, 320, 180));
