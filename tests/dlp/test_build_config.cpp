@@ -33,11 +33,7 @@ TEST(SliceBuildConfig, BlankTimeSumsTruncatedTerms)
     const auto noTilt = [](SliceBuildConfig& c) {
         c.TiltSpeed1 = c.TiltSpeed2 = c.TiltRetractSpeed = c.TiltNearSpeed = 0;
     };
-    const struct {
-        const char* name;
-        std::function<void(SliceBuildConfig&)> set;
-        int blankTime;
-    } cases[] = {
+    const struct { const char* name; std::function<void(SliceBuildConfig&)> set; int blankTime; } cases[] = {
         {"lift distance truncated first",
          [&](SliceBuildConfig& c) {
              noTilt(c);

@@ -85,9 +85,7 @@ std::vector<std::string> linesOf(const std::string& text)
 }
 
 // Layer index -> exposure and settle delay, read from the job's markers.
-struct LayerDelays {
-    int settleMs, exposureMs;
-};
+struct LayerDelays { int settleMs, exposureMs; };
 
 std::map<int, LayerDelays> delaysByLayer(const std::string& text)
 {
@@ -150,10 +148,7 @@ TEST(GCodeJob, ShapeFollowsTheSettings)
     enum Kind { Line, Prefix, Raw };
     struct Count { Kind kind; const char* text; int expected; };
     const struct {
-        const char* name;
-        int layers;
-        std::function<void(SliceBuildConfig&)> tweak;
-        std::vector<Count> counts;
+        const char* name; int layers; std::function<void(SliceBuildConfig&)> tweak; std::vector<Count> counts;
     } cases[] = {
         {"no layers", 0, [](SliceBuildConfig&) {}, {{Line, "M219", 0}, {Line, "M220", 2}}},
         {"one layer: no return", 1, [](SliceBuildConfig&) {},
@@ -193,10 +188,7 @@ TEST(GCodeJob, ExposureRampAndSettleDelays)
 {
     struct Expect { int layer, exposureMs, settleMs; }; // settle -1: not checked
     const struct {
-        const char* name;
-        int layers;
-        std::function<void(SliceBuildConfig&)> tweak;
-        std::vector<Expect> expected;
+        const char* name; int layers; std::function<void(SliceBuildConfig&)> tweak; std::vector<Expect> expected;
     } cases[] = {
         {"default ramp", 52, [](SliceBuildConfig&) {},
          {{0, 1000, 4000}, {5, 1000, -1}, {6, 989, -1}, {7, 978, -1}, {49, 512, 4000}, {50, 500, 2000}, {51, 500, -1}}},

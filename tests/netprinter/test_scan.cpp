@@ -160,8 +160,8 @@ TEST_F(LoopbackScan, BodiesThatMakeAnEntry)
         server.setPage(NetPrinterScan::requestPath, r.first);
         ASSERT_TRUE(server.listen("127.0.0.37"));
         run(server.port());
-        ASSERT_EQ(server.requests().size(), 1);
-        EXPECT_TRUE(server.requests()[0].startsWith("GET /services/settings/update/snsid HTTP/1.1\r\n"));
+        EXPECT_TRUE(server.requests().size() == 1
+                    && server.requests()[0].startsWith("GET /services/settings/update/snsid HTTP/1.1\r\n"));
         const QVector<QString> want = r.second.isEmpty() ? QVector<QString>() : QVector<QString>{r.second};
         EXPECT_EQ(scan.deviceList(), want);
         EXPECT_EQ(lists.count(), want.size());
@@ -222,8 +222,7 @@ TEST_F(LoopbackScan, GuardSendsNothingOutsideLoopback)
                     {"169.254.2.2", "192.0.2.7", "localhost", "printer.example"}, printer.port()});
     scan.start();
     QTest::qWait(300);
-    EXPECT_EQ(scan.requestCount(), 0);
-    EXPECT_EQ(handled.count(), 0);
+    EXPECT_EQ(scan.requestCount() + handled.count(), 0);
 
     // Only the loopback host of a mixed source is asked, straight (no proxy
     // for it: the proxy answers 404 to everything).

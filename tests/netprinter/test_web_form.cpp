@@ -99,11 +99,9 @@ TEST_F(WebFormTest, ScanListsThePrinterAndEnablesTheButtons)
     QSignalSpy handled(form.scanner(), &NetPrinterScan::signal_reply_handled);
 
     form.netSearch(false);
-    EXPECT_FALSE(search->isEnabled());
-    EXPECT_FALSE(connectBtn->isEnabled());
+    EXPECT_FALSE(search->isEnabled() || connectBtn->isEnabled());
     ASSERT_TRUE(QTest::qWaitFor([&] { return handled.count() >= 1; }, 10000));
-    EXPECT_TRUE(search->isEnabled());
-    EXPECT_FALSE(connectBtn->isEnabled());
+    EXPECT_TRUE(search->isEnabled() && !connectBtn->isEnabled());
     ASSERT_TRUE(QTest::qWaitFor([&] { return handled.count() >= 256; }, 20000));
     EXPECT_TRUE(connectBtn->isEnabled());
     ASSERT_EQ(lists.count(), 1);

@@ -10,12 +10,7 @@ TEST(WaitForText, LooksAndSleepsOfEachLoop)
 {
     const PrinterTimings t;
     struct {
-        const char* name;
-        LookLoop loop;
-        QByteArray text;
-        int arrivalMs;
-        QByteArray reply;
-        int pos, sleeps, ms;
+        const char* name; LookLoop loop; QByteArray text; int arrivalMs; QByteArray reply; int pos, sleeps, ms;
     } rows[] = {
         {"M900 ok at 150 ms", t.m900, "ok", 150, "V2\nok\n", 3, 2, 200},
         {"M900 ok at 100 ms", t.m900, "ok", 100, "ok", 0, 1, 100},

@@ -79,10 +79,8 @@ TEST(VxsFile, HeaderAndPreviewsPerMachineCode)
         EXPECT_EQ(f.previewPixels, QVector<uint16_t>(c.width * c.height, 0xF800)); // pure red, read big-endian
         if (c.pngBlock) {
             EXPECT_EQ(f.pngPadding, QByteArray((4 - f.png.size() % 4) % 4, '\0'));
-            QImage png;
-            ASSERT_TRUE(png.loadFromData(f.png, "PNG"));
-            EXPECT_EQ(png.size(), QSize(12, 16));
-            EXPECT_EQ(png.pixel(3, 3), 0xFF00FF00u);
+            const QImage png = QImage::fromData(f.png, "PNG");
+            EXPECT_TRUE(png.size() == QSize(12, 16) && png.pixel(3, 3) == 0xFF00FF00u);
         }
         EXPECT_FALSE(QFileInfo::exists(job.dir.filePath("job.vxt")));
     }
@@ -148,12 +146,7 @@ TEST(VxsFile, FailuresLeaveNoFile)
 {
     enum Blocker { None, Fifo, Folder };
     const struct {
-        int code;
-        const char *machine, *save;
-        Blocker blocker;
-        const char* blockerName;
-        float width;
-        bool noLayers;
+        int code; const char *machine, *save; Blocker blocker; const char* blockerName; float width; bool noLayers;
         int result;
     } cases[] = {
         {120, "Pellar120", "n.vxs", None, nullptr, 16, false, PrintFileOk},

@@ -12,10 +12,7 @@
 namespace {
 
 using Layer = QVector<QPolygonF>;
-struct Record {
-    float z;
-    Layer outlines;
-};
+struct Record { float z; Layer outlines; };
 
 QByteArray Slc(int tableEntries, const QVector<Record>& records, bool terminator = true)
 {
@@ -95,10 +92,7 @@ TEST_F(SlcImport, DamagedFilesAreReportedWithoutHangingOrAllocating)
     hugeVertices.replace(records + 8, 4, QByteArray("\xff\xff\xff\xff", 4));
     QByteArray hugeTable = good;
     hugeTable[records - 17] = char(0xff);
-    const struct {
-        const char* name;
-        QByteArray bytes;
-    } cases[] = {
+    const struct { const char* name; QByteArray bytes; } cases[] = {
         {"boundary count beyond the file", hugeBoundaries},
         {"vertex count beyond the file", hugeVertices},
         {"table beyond the file", hugeTable},

@@ -38,12 +38,7 @@ std::unique_ptr<VSLModel3D> Checked(const QVector<VSLTriangle3D>& tris, float th
 TEST(WholeMeshSlicer, RefusalCodesComeInOrderAndChangeNothing)
 {
     const struct {
-        const char* name;
-        bool extraTriangle;
-        float thick, top;
-        bool noHoles, manifold;
-        int code;
-        float z;
+        const char* name; bool extraTriangle; float thick, top; bool noHoles, manifold; int code; float z;
         size_t outlines;
     } cases[] = {
         {"extra triangle first", true, -0.1f, 10, false, false, -1, 7.f, 2},
