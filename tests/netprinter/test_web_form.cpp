@@ -3,20 +3,16 @@
 #include "loopback_http.h"
 #include "modal_answer.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFrame>
 #include <QListWidget>
-#include <QMessageBox>
 #include <QNetworkCookie>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
-#include <QTimer>
 #include <QWebEngineCookieStore>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>

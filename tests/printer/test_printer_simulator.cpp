@@ -1,6 +1,5 @@
 #include "printer_simulator.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>

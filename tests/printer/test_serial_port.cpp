@@ -3,6 +3,7 @@
 #include "printer_test_util.h"
 
 #include <QSemaphore>
+#include <QTest>
 #include <gtest/gtest.h>
 #include <termios.h>
 
@@ -90,7 +91,7 @@ TEST_F(SerialPort, ChunkedBytesWithZerosReachTheSharedBufferInOrder)
     const std::string bytes("ab\0cd\r\nok\n\0\0xyz", 16);
     sim.setFaults(PrinterSimulator::Chunked);
     sim.send(bytes);
-    ASSERT_TRUE(waitForResponseSize(5 + int(bytes.size())));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return MySerialPort::responseData().size() >= 5 + int(bytes.size()); }, 5000));
     EXPECT_EQ(MySerialPort::responseData(), QByteArray("kept:") + QByteArray(bytes.data(), int(bytes.size())));
 }
 
