@@ -53,7 +53,6 @@ class ProjectorWindowTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(m_dir.isValid());
         m_savedPara = DlpSerialPort::lightEnginePara;
         win = std::make_unique<frmDLP>();
         win->setDataFolder(m_dir.path());
