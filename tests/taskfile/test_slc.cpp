@@ -67,19 +67,15 @@ TEST_F(SlcImport, RecordsFollowTheWholeSamplingTable)
     const SliceLayers one = m_scene.m_modelSliceLayers;
     EXPECT_FLOAT_EQ(m_scene.m_fLayerThick, 0.05f); // a scene thickness of 0 takes the file's
     EXPECT_EQ(m_scene.m_nTotalLayers, 2);
-
-    VSL3DScene three;
-    three.m_fnSlcScaleQuestion = [] { return false; };
-    const QString path = m_dir.filePath("three.slc");
-    ASSERT_TRUE(testmesh::WriteFile(path, Slc(3, records)));
-    ASSERT_EQ(three.readSlcFile(path, nullptr), 0);
-    EXPECT_EQ(three.m_modelSliceLayers, one);
-
     // Centre (5, 5) mm onto the build maximum (48, 27) mm at 20 px/mm.
     const QPolygonF square = Square(860, 440, 200, 200);
     EXPECT_EQ(one, SliceLayers({{square}, {square, QPolygonF()}}));
     EXPECT_EQ(m_scene.m_sliceMinPt, QPointF(860, 440));
     EXPECT_EQ(m_scene.m_sliceMaxPt, QPointF(1060, 640));
+
+    m_scene.m_modelSliceLayers.clear();
+    ASSERT_EQ(Read(Slc(3, records)), 0);
+    EXPECT_EQ(m_scene.m_modelSliceLayers, one);
 }
 
 TEST_F(SlcImport, DamagedFilesAreReportedWithoutHangingOrAllocating)
