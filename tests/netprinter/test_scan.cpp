@@ -67,13 +67,11 @@ TEST(NetPrinterEntries, NamesAddressesAndPageUrls)
 TEST(LoopbackGuardTest, HostsAndSwitch)
 {
     const std::pair<const char*, bool> rows[] = {
-        {"http://127.0.0.1/x", true},       {"http://127.255.255.254:81/", true},
-        {"http://127.0.0.37", true},        {"http://128.0.0.1/", false},
-        {"http://126.255.255.255/", false}, {"http://169.254.2.2/", false},
-        {"http://192.168.1.1/", false},     {"http://localhost/", false},
-        {"http://[::1]/", false},           {"http:///x", false},
-        {"https://example.org/", false},    {"ws://10.0.0.1:80/", false},
-        {"data:text/plain,hi", true},       {"qrc:/qtwebchannel/qwebchannel.js", true},
+        {"http://127.0.0.1/x", true}, {"http://127.255.255.254:81/", true}, {"http://127.0.0.37", true},
+        {"http://128.0.0.1/", false}, {"http://126.255.255.255/", false}, {"http://169.254.2.2/", false},
+        {"http://192.168.1.1/", false}, {"http://localhost/", false}, {"http://[::1]/", false}, {"http:///x", false},
+        {"https://example.org/", false}, {"ws://10.0.0.1:80/", false}, {"data:text/plain,hi", true},
+        {"qrc:/qtwebchannel/qwebchannel.js", true},
     };
     ASSERT_TRUE(LoopbackGuard::enabled());
     for (const auto& r : rows)
@@ -98,15 +96,14 @@ TEST(DeleteDir, RemovesTheTreeButNoParentAndFollowsNoLink)
 {
     QTemporaryDir tmp;
     const QString root = tmp.path(), cache = root + "/app/QtWebEngine/Default";
-    ASSERT_TRUE(QDir().mkpath(cache + "/Cache/index-dir"));
-    ASSERT_TRUE(QDir().mkpath(root + "/outside"));
+    ASSERT_TRUE(QDir().mkpath(cache + "/Cache/index-dir") && QDir().mkpath(root + "/outside"));
     for (const QString& file :
          {cache + "/Cookies", cache + "/.hidden", cache + "/Cache/index-dir/i", root + "/outside/keep"}) {
         QFile f(file);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     }
-    ASSERT_TRUE(QFile::link(root + "/outside", cache + "/link-to-outside"));
-    ASSERT_TRUE(QFile::link(root + "/outside/keep", cache + "/link-to-file"));
+    ASSERT_TRUE(QFile::link(root + "/outside", cache + "/link-to-outside")
+                && QFile::link(root + "/outside/keep", cache + "/link-to-file"));
 
     EXPECT_TRUE(WebForm::deleteDir(cache));
     EXPECT_FALSE(QFileInfo::exists(cache));

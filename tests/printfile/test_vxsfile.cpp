@@ -28,15 +28,7 @@ QPolygonF rect(double x0, double y0, double x1, double y1)
     return QPolygonF({QPointF(x0, y0), QPointF(x1, y0), QPointF(x1, y1), QPointF(x0, y1)});
 }
 
-QImage solid(int w, int h, QRgb colour)
-{
-    QImage image(w, h, QImage::Format_ARGB32);
-    image.fill(colour);
-    return image;
-}
-
-struct Job
-{
+struct Job {
     PrintJobInput input;
     SliceLayers& layers = input.modelLayers.emplace();
     QTemporaryDir dir;
@@ -46,8 +38,10 @@ struct Job
         input.machineCode = machineCode;
         input.machineName = "Pellar120";
         input.saveFileName = dir.filePath(name);
-        input.preview = solid(40, 30, 0xFFFF0000);
-        input.previewLarge = solid(12, 16, 0xFF00FF00);
+        input.preview = QImage(40, 30, QImage::Format_ARGB32);
+        input.preview.fill(0xFFFF0000);
+        input.previewLarge = QImage(12, 16, QImage::Format_ARGB32);
+        input.previewLarge.fill(0xFF00FF00);
         layers = {{rect(1, 1, 5, 5)}};
     }
     int write(float w = 16, float h = 16)
