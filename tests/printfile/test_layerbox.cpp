@@ -102,7 +102,9 @@ SliceLayers cubePlate()
 SliceLayers wholeFrame(int w, int h)
 {
     const QPolygonF emptyExtentPlate({QPointF(w, h), QPointF(-w, h), QPointF(-w, -h), QPointF(w, -h)});
-    return {{emptyExtentPlate}, {rect(-5, -5, w + 5, h + 5), circle(w / 2.0, h / 2.0, h / 3.0, 64)}, {rect(3, 3, 9, 9)}};
+    return {{emptyExtentPlate},
+            {rect(-5, -5, w + 5, h + 5), circle(w / 2.0, h / 2.0, h / 3.0, 64)},
+            {rect(3, 3, 9, 9)}};
 }
 
 SliceLayers frameEdges(int w, int h)
