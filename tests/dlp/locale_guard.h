@@ -40,7 +40,10 @@ struct NumberLocale {
     char point; // 0: the classic locale
     QLocale::Language language;
     QLocale::Country country;
-    std::locale make() const { return point ? std::locale(std::locale::classic(), new GroupedPunct(point)) : std::locale::classic(); }
+    std::locale make() const
+    {
+        return point ? std::locale(std::locale::classic(), new GroupedPunct(point)) : std::locale::classic();
+    }
 };
 
 inline const NumberLocale kNumberLocales[] = {

@@ -24,20 +24,16 @@ TEST(SliceBuildConfig, UpdateMachineConfigDerivesPixelDensity)
     EXPECT_NEAR(c.machine.YSize, 68.04f, 1e-4);
     EXPECT_NEAR(c.DotsPermmX, 21.164f, 1e-3);
     EXPECT_FLOAT_EQ(c.DotsPermmX, c.machine.DotsPermmX);
-    EXPECT_EQ(c.XResolution, 2560);
-    EXPECT_EQ(c.YResolution, 1440);
-    EXPECT_FLOAT_EQ(c.MachineHeight, 150.0f);
-    EXPECT_FLOAT_EQ(c.machine.ZSize, 150.0f);
+    EXPECT_EQ(std::make_pair(c.XResolution, c.YResolution), std::make_pair(2560, 1440));
+    EXPECT_EQ(std::make_pair(c.MachineHeight, c.machine.ZSize), std::make_pair(150.0f, 150.0f));
 }
 
 TEST(SliceBuildConfig, BlankTimeSumsTruncatedTerms)
 {
-    const auto noTilt = [](SliceBuildConfig& c) { c.TiltSpeed1 = c.TiltSpeed2 = c.TiltRetractSpeed = c.TiltNearSpeed = 0; };
-    const struct {
-        const char* name;
-        std::function<void(SliceBuildConfig&)> set;
-        int blankTime;
-    } cases[] = {
+    const auto noTilt = [](SliceBuildConfig& c) {
+        c.TiltSpeed1 = c.TiltSpeed2 = c.TiltRetractSpeed = c.TiltNearSpeed = 0;
+    };
+    const struct { const char* name; std::function<void(SliceBuildConfig&)> set; int blankTime; } cases[] = {
         {"lift distance truncated first",
          [&](SliceBuildConfig& c) {
              noTilt(c);
@@ -82,7 +78,7 @@ TEST(MachineConfig, ResolutionsSaturateInBothUpdates)
 
 TEST(TypeConversion, NumberTextIgnoresTheProcessLocale)
 {
-    const std::pair<float, const char*> floats[] = {{0.1f, "0.1"},   {600, "600"},            {0.2f, "0.2"},  {0.05f, "0.05"},
+    const std::pair<float, const char*> floats[] = {{0.1f, "0.1"}, {600, "600"}, {0.2f, "0.2"}, {0.05f, "0.05"},
                                                     {-288, "-288"}, {1234567, "1.23457e+06"}, {0.00005f, "5e-05"}};
     const std::pair<const char*, int> ints[] = {{"  42abc", 42}, {"-7 )", -7}, {"Blank", 0}, {"", 0}, {"1.920", 1}};
     for (const NumberLocale& l : kNumberLocales) {
@@ -99,9 +95,9 @@ TEST(TypeConversion, NumberTextIgnoresTheProcessLocale)
             EXPECT_EQ(tc.str2int(text), i.second) << l.name << ": " << i.first;
         }
         int big = 1234567;
-        EXPECT_EQ(tc.int2str(big), "1234567") << l.name;
         std::string out;
         DLP::int2str(big, out);
+        EXPECT_EQ(tc.int2str(big), "1234567") << l.name;
         EXPECT_EQ(out, "1234567") << l.name;
     }
 }

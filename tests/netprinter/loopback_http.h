@@ -19,12 +19,7 @@
 class LoopbackHttp : public QObject
 {
 public:
-    struct Page
-    {
-        QByteArray body;
-        QByteArray contentType = "text/plain";
-        QByteArray extraHeaders;  // whole lines, each ending in "\r\n"
-    };
+    struct Page { QByteArray body, contentType, extraHeaders; };  // headers: whole lines, each ending in "\r\n"
 
     // Listens on addr:port (0 picks a port); false when taken.
     bool listen(const QString& addr, quint16 port = 0)

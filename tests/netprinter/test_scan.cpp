@@ -12,6 +12,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace
 {
 struct LoopbackOnly : ::testing::Environment
@@ -23,13 +25,11 @@ const auto* const g_env = ::testing::AddGlobalTestEnvironment(new LoopbackOnly);
 TEST(NetPrinterAreas, AreasOfAddressList)
 {
     const std::pair<QStringList, QVector<QString>> rows[] = {
-        {{"192.168.0.5"}, {"192.168.0.", "192.168.1."}},
-        {{"10.0.255.7"}, {"10.0.255.", "10.0.254."}},
+        {{"192.168.0.5"}, {"192.168.0.", "192.168.1."}}, {{"10.0.255.7"}, {"10.0.255.", "10.0.254."}},
         {{"172.16.4.9"}, {"172.16.4.", "172.16.5.", "172.16.3."}},
         {{"192.168.0.5", "192.168.0.77"}, {"192.168.0.", "192.168.1.", "192.168.0.", "192.168.1."}},
         {{"fe80::1", "2001:db8::5", "10.0.255.7"}, {"10.0.255.", "10.0.254."}},
-        {{"127.0.0.1"}, {"127.0.0.", "127.0.1."}},
-        {{}, {}},
+        {{"127.0.0.1"}, {"127.0.0.", "127.0.1."}}, {{}, {}},
     };
     for (const auto& r : rows) {
         QList<QHostAddress> addresses;
@@ -50,17 +50,15 @@ TEST(NetPrinterEntries, NamesAddressesAndPageUrls)
     for (const auto& n : names)
         EXPECT_EQ(NetPrinterScan::cleanName(n.first), n.second) << n.first.toStdString();
 
-    const std::pair<QString, QString> entries[] = {
-        {"A1B2=>192.168.1.37", "192.168.1.37"},
-        {"a=>b=>127.0.0.5", "b=>127.0.0.5"},
-        {"=>127.0.0.9", "127.0.0.9"},
-        {"X127.0.0.4", "127.0.0.4"},  // no "=>": from the second character
-    };
+    const std::pair<QString, QString> entries[] = {  // no "=>": from the second character
+        {"A1B2=>192.168.1.37", "192.168.1.37"}, {"a=>b=>127.0.0.5", "b=>127.0.0.5"}, {"=>127.0.0.9", "127.0.0.9"},
+        {"X127.0.0.4", "127.0.0.4"}};
     for (const auto& e : entries)
         EXPECT_EQ(NetPrinterScan::entryAddress(e.first), e.second) << e.first.toStdString();
 
     NetPrinterScan scan;
-    for (auto [port, url] : {std::pair<quint16, const char*>{80, "http://127.0.0.37"}, {8123, "http://127.0.0.37:8123"}}) {
+    for (auto [port, url] :
+         {std::pair<quint16, const char*>{80, "http://127.0.0.37"}, {8123, "http://127.0.0.37:8123"}}) {
         scan.setSource({[] { return QVector<QString>(); }, {}, port});
         EXPECT_EQ(scan.pageUrl("127.0.0.37").toString(), url);
     }
@@ -69,13 +67,11 @@ TEST(NetPrinterEntries, NamesAddressesAndPageUrls)
 TEST(LoopbackGuardTest, HostsAndSwitch)
 {
     const std::pair<const char*, bool> rows[] = {
-        {"http://127.0.0.1/x", true},       {"http://127.255.255.254:81/", true},
-        {"http://127.0.0.37", true},        {"http://128.0.0.1/", false},
-        {"http://126.255.255.255/", false}, {"http://169.254.2.2/", false},
-        {"http://192.168.1.1/", false},     {"http://localhost/", false},
-        {"http://[::1]/", false},           {"http:///x", false},
-        {"https://example.org/", false},    {"ws://10.0.0.1:80/", false},
-        {"data:text/plain,hi", true},       {"qrc:/qtwebchannel/qwebchannel.js", true},
+        {"http://127.0.0.1/x", true}, {"http://127.255.255.254:81/", true}, {"http://127.0.0.37", true},
+        {"http://128.0.0.1/", false}, {"http://126.255.255.255/", false}, {"http://169.254.2.2/", false},
+        {"http://192.168.1.1/", false}, {"http://localhost/", false}, {"http://[::1]/", false}, {"http:///x", false},
+        {"https://example.org/", false}, {"ws://10.0.0.1:80/", false}, {"data:text/plain,hi", true},
+        {"qrc:/qtwebchannel/qwebchannel.js", true},
     };
     ASSERT_TRUE(LoopbackGuard::enabled());
     for (const auto& r : rows)
@@ -99,16 +95,15 @@ TEST(LoopbackGuardTest, HostsAndSwitch)
 TEST(DeleteDir, RemovesTheTreeButNoParentAndFollowsNoLink)
 {
     QTemporaryDir tmp;
-    ASSERT_TRUE(tmp.isValid());
     const QString root = tmp.path(), cache = root + "/app/QtWebEngine/Default";
-    ASSERT_TRUE(QDir().mkpath(cache + "/Cache/index-dir"));
-    ASSERT_TRUE(QDir().mkpath(root + "/outside"));
-    for (const QString& file : {cache + "/Cookies", cache + "/.hidden", cache + "/Cache/index-dir/i", root + "/outside/keep"}) {
+    ASSERT_TRUE(QDir().mkpath(cache + "/Cache/index-dir") && QDir().mkpath(root + "/outside"));
+    for (const QString& file :
+         {cache + "/Cookies", cache + "/.hidden", cache + "/Cache/index-dir/i", root + "/outside/keep"}) {
         QFile f(file);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     }
-    ASSERT_TRUE(QFile::link(root + "/outside", cache + "/link-to-outside"));
-    ASSERT_TRUE(QFile::link(root + "/outside/keep", cache + "/link-to-file"));
+    ASSERT_TRUE(QFile::link(root + "/outside", cache + "/link-to-outside")
+                && QFile::link(root + "/outside/keep", cache + "/link-to-file"));
 
     EXPECT_TRUE(WebForm::deleteDir(cache));
     EXPECT_FALSE(QFileInfo::exists(cache));
@@ -162,8 +157,8 @@ TEST_F(LoopbackScan, BodiesThatMakeAnEntry)
         server.setPage(NetPrinterScan::requestPath, r.first);
         ASSERT_TRUE(server.listen("127.0.0.37"));
         run(server.port());
-        ASSERT_EQ(server.requests().size(), 1);
-        EXPECT_TRUE(server.requests()[0].startsWith("GET /services/settings/update/snsid HTTP/1.1\r\n"));
+        EXPECT_TRUE(server.requests().size() == 1
+                    && server.requests()[0].startsWith("GET /services/settings/update/snsid HTTP/1.1\r\n"));
         const QVector<QString> want = r.second.isEmpty() ? QVector<QString>() : QVector<QString>{r.second};
         EXPECT_EQ(scan.deviceList(), want);
         EXPECT_EQ(lists.count(), want.size());
@@ -176,24 +171,18 @@ TEST_F(LoopbackScan, BodiesThatMakeAnEntry)
 TEST_F(LoopbackScan, HostsThatPrefixEachOtherAreBothListed)
 {
     // .1 is a prefix of .10; each must be listed whichever answers first.
-    const struct
-    {
-        int delay1, delay10;
-        QVector<QString> list;
-    } rows[] = {
-        {400, 0, {"Ten=>127.0.0.10", "One=>127.0.0.1"}},
-        {0, 400, {"One=>127.0.0.1", "Ten=>127.0.0.10"}},
-    };
+    const struct { int delay1, delay10; QVector<QString> list; } rows[] = {
+        {400, 0, {"Ten=>127.0.0.10", "One=>127.0.0.1"}}, {0, 400, {"One=>127.0.0.1", "Ten=>127.0.0.10"}}};
     for (const auto& r : rows) {
         LoopbackHttp one, ten;
-        one.setPage(NetPrinterScan::requestPath, printerBody("One"));
-        ten.setPage(NetPrinterScan::requestPath, printerBody("Ten"));
-        one.setDelayMs(r.delay1);
-        ten.setDelayMs(r.delay10);
+        for (auto [server, name, delay] : {std::tuple{&one, "One", r.delay1}, {&ten, "Ten", r.delay10}}) {
+            server->setPage(NetPrinterScan::requestPath, printerBody(name));
+            server->setDelayMs(delay);
+        }
         ASSERT_TRUE(listenAll({&one, &ten}, {"127.0.0.1", "127.0.0.10"}));
         run(one.port());
         EXPECT_EQ(scan.deviceList(), r.list);
-        ASSERT_EQ(lists.count(), 2);
+        EXPECT_EQ(lists.count(), 2);
         EXPECT_EQ(lists.last().at(0).value<QVector<QString>>(), r.list);
     }
 }
@@ -230,8 +219,7 @@ TEST_F(LoopbackScan, GuardSendsNothingOutsideLoopback)
                     {"169.254.2.2", "192.0.2.7", "localhost", "printer.example"}, printer.port()});
     scan.start();
     QTest::qWait(300);
-    EXPECT_EQ(scan.requestCount(), 0);
-    EXPECT_EQ(handled.count(), 0);
+    EXPECT_EQ(scan.requestCount() + handled.count(), 0);
 
     // Only the loopback host of a mixed source is asked, straight (no proxy
     // for it: the proxy answers 404 to everything).

@@ -1,21 +1,18 @@
 #include "NetPrinterScan.h"
 #include "WebForm.h"
 #include "loopback_http.h"
+#include "modal_answer.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFrame>
 #include <QListWidget>
-#include <QMessageBox>
 #include <QNetworkCookie>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
-#include <QTimer>
 #include <QWebEngineCookieStore>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -99,18 +96,15 @@ TEST_F(WebFormTest, ScanListsThePrinterAndEnablesTheButtons)
     QSignalSpy handled(form.scanner(), &NetPrinterScan::signal_reply_handled);
 
     form.netSearch(false);
-    EXPECT_FALSE(search->isEnabled());
-    EXPECT_FALSE(connectBtn->isEnabled());
+    EXPECT_FALSE(search->isEnabled() || connectBtn->isEnabled());
     ASSERT_TRUE(QTest::qWaitFor([&] { return handled.count() >= 1; }, 10000));
-    EXPECT_TRUE(search->isEnabled());
-    EXPECT_FALSE(connectBtn->isEnabled());
+    EXPECT_TRUE(search->isEnabled() && !connectBtn->isEnabled());
     ASSERT_TRUE(QTest::qWaitFor([&] { return handled.count() >= 256; }, 20000));
     EXPECT_TRUE(connectBtn->isEnabled());
     ASSERT_EQ(lists.count(), 1);
     EXPECT_EQ(items(list), QStringList{"Vat-7=>127.0.0.37"});
     // The body is logged as plain text, markup and all.
-    EXPECT_TRUE(log->toPlainText().contains("Http OK"));
-    EXPECT_TRUE(log->toPlainText().contains("<b>bold</b>"));
+    EXPECT_TRUE(log->toPlainText().contains("Http OK") && log->toPlainText().contains("<b>bold</b>"));
     EXPECT_TRUE(log->isHidden());
 
     // Equal neighbours are shown once; the first text is compared with a blank.
@@ -143,17 +137,7 @@ TEST_F(WebFormTest, ConnectShowsThePrinterPageWithTheBridge)
     QSignalSpy cookieAdded(profile->cookieStore(), &QWebEngineCookieStore::cookieAdded);
     QSignalSpy cookieRemoved(profile->cookieStore(), &QWebEngineCookieStore::cookieRemoved);
 
-    // The page's call reaches bridge::showMsgBox, a modal box titled "Qt".
-    int boxes = 0;
-    QTimer closer;
-    QObject::connect(&closer, &QTimer::timeout, [&] {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible() && box->windowTitle() == "Qt") {
-                ++boxes;
-                box->done(0);
-            }
-    });
-    closer.start(50);
+    ModalAnswers boxes;  // the page's call reaches bridge::showMsgBox, the "About Qt" box
 
     // Nothing listed: Connect does nothing.
     connectBtn->setEnabled(true);
@@ -170,7 +154,7 @@ TEST_F(WebFormTest, ConnectShowsThePrinterPageWithTheBridge)
     ASSERT_TRUE(QTest::qWaitFor([&] { return loaded.count() >= 1; }, 30000));
     EXPECT_TRUE(loaded[0].at(0).toBool());
     EXPECT_EQ(form.view()->url(), QUrl(QString("http://127.0.0.37:%1/").arg(printer.port())));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return boxes >= 1; }, 30000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.texts.filter("About Qt").isEmpty(); }, 30000));
     ASSERT_TRUE(QTest::qWaitFor([&] { return cookieAdded.count() >= 1; }, 10000));
 
     // Page alone: the whole width, no column.
@@ -199,7 +183,6 @@ TEST_F(WebFormTest, ConnectShowsThePrinterPageWithTheBridge)
     EXPECT_TRUE(cachePath.startsWith(g_home->path() + "/cache/")) << cachePath.toStdString();
     child<QPushButton>("pushButton")->click();
     EXPECT_FALSE(QFileInfo::exists(cachePath));
-    EXPECT_TRUE(QDir(g_home->path() + "/cache").exists());
     EXPECT_TRUE(QFileInfo(cachePath).dir().exists());
     ASSERT_TRUE(QTest::qWaitFor([&] { return cookieRemoved.count() >= 1; }, 10000));
     EXPECT_EQ(cookieRemoved[0].at(0).value<QNetworkCookie>().name(), "vexmor");

@@ -162,12 +162,9 @@ std::string PrinterSimulator::lightGridReply(const LightGrid& grid)
     out << "M701\nLight engine data\nBegin\n";
     out << grid.target << '\n' << grid.width << '\n' << grid.height << '\n'
         << grid.xs.size() << '\n' << grid.ys.size() << '\n';
-    for (float x : grid.xs)
-        out << x << '\n';
-    for (float y : grid.ys)
-        out << y << '\n';
-    for (float v : grid.values)
-        out << v << '\n';
+    for (const std::vector<float>* list : {&grid.xs, &grid.ys, &grid.values})
+        for (float v : *list)
+            out << v << '\n';
     return out.str();
 }
 

@@ -3,7 +3,6 @@
 #include "myserialport.h"
 #include "printertimings.h"
 
-#include <QElapsedTimer>
 #include <QMutex>
 #include <QStringList>
 #include <QThread>
@@ -75,14 +74,4 @@ inline PrinterTimings testTimings()
     PrinterTimings t = PrinterTimings().scaled(0.1);
     t.requestWaitMs = 5000;
     return t;
-}
-
-// Polls (for at most 5 s) until the shared receive buffer holds n bytes.
-inline bool waitForResponseSize(int n)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (MySerialPort::responseData().size() < n && timer.elapsed() < 5000)
-        QThread::msleep(1);
-    return MySerialPort::responseData().size() >= n;
 }

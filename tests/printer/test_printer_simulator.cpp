@@ -1,6 +1,5 @@
 #include "printer_simulator.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -16,13 +15,9 @@ class Terminal
 {
 public:
     explicit Terminal(const PrinterSimulator& sim) : m_fd(::open(sim.slavePath().c_str(), O_RDWR | O_NOCTTY)) {}
-    ~Terminal()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
+    ~Terminal() { if (m_fd >= 0) ::close(m_fd); }
     bool ok() const { return m_fd >= 0; }
-    void send(const std::string& bytes) { ASSERT_EQ(::write(m_fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size())); }
+    void send(const std::string& bytes) { ASSERT_EQ(::write(m_fd, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
 
     // Reads until `size` bytes came in, the line hung up or 5 s passed.
     std::string read(size_t size, bool* hungUp = nullptr)
@@ -39,7 +34,7 @@ public:
                     *hungUp = true;
                 break;
             }
-            got.append(buffer, static_cast<size_t>(n));
+            got.append(buffer, size_t(n));
         }
         return got;
     }
@@ -52,37 +47,28 @@ private:
 
 TEST(PrinterSimulator, SplitsCommandsAsThePrinterSeesThem)
 {
-    struct Row {
-        std::string sent;
-        Commands commands;
-    } rows[] = {
-        {"M900M701", {"M900", "M701"}},
-        {"G92 Z0G1 Z250 F600", {"G92 Z0", "G1 Z250 F600"}},
-        {"G1 Z1\r\nM220", {"G1 Z1", "M220"}},
-        {"M231 ", {"M231 "}},
-        {"M222  X1 Y0", {"M222  X1 Y0"}},
+    const std::pair<std::string, Commands> rows[] = {
+        {"M900M701", {"M900", "M701"}}, {"G92 Z0G1 Z250 F600", {"G92 Z0", "G1 Z250 F600"}},
+        {"G1 Z1\r\nM220", {"G1 Z1", "M220"}}, {"M231 ", {"M231 "}}, {"M222  X1 Y0", {"M222  X1 Y0"}},
         {"\r\nM225 B100\n\n", {"M225 B100"}},
     };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.sent);
+    for (const auto& [sent, commands] : rows) {
+        SCOPED_TRACE(sent);
         PrinterSimulator sim;
-        ASSERT_TRUE(sim.ok()) << sim.error();
         Terminal line(sim);
-        ASSERT_TRUE(line.ok());
-        line.send(r.sent);
-        ASSERT_TRUE(sim.waitForCommands(r.commands.size()));
-        EXPECT_EQ(sim.commands(), r.commands);
-        EXPECT_EQ(sim.received(), r.sent);
+        ASSERT_TRUE(sim.ok() && line.ok()) << sim.error();
+        line.send(sent);
+        ASSERT_TRUE(sim.waitForCommands(commands.size()));
+        EXPECT_EQ(sim.commands(), commands);
+        EXPECT_EQ(sim.received(), sent);
     }
 }
 
 TEST(PrinterSimulator, FaultModesShapeTheReplies)
 {
     PrinterSimulator sim;
-    ASSERT_TRUE(sim.ok()) << sim.error();
     Terminal line(sim);
-    ASSERT_TRUE(line.ok());
-
+    ASSERT_TRUE(sim.ok() && line.ok()) << sim.error();
     sim.setFaults(PrinterSimulator::Held);
     line.send("G28\n");
     line.send("G1 Z5\n");

@@ -3,17 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 // The clock only moves when the loop sleeps; at `arrivalMs` the reply lands.
 TEST(WaitForText, LooksAndSleepsOfEachLoop)
 {
     const PrinterTimings t;
-    struct Row {
-        const char* name;
-        LookLoop loop;
-        QByteArray text;
-        int arrivalMs;
-        QByteArray reply;
-        int wantPos, wantSleeps, wantMs;
+    struct {
+        const char* name; LookLoop loop; QByteArray text; int arrivalMs; QByteArray reply; int pos, sleeps, ms;
     } rows[] = {
         {"M900 ok at 150 ms", t.m900, "ok", 150, "V2\nok\n", 3, 2, 200},
         {"M900 ok at 100 ms", t.m900, "ok", 100, "ok", 0, 1, 100},
@@ -25,7 +22,7 @@ TEST(WaitForText, LooksAndSleepsOfEachLoop)
         // Scaled timings keep the counts, and never sleep 0 ms.
         {"scaled print loop", t.scaled(0.01).command, "ok", -1, {}, -1, 2001, 2001},
     };
-    for (const Row& r : rows) {
+    for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
         MySerialPort::clearResponse();
         int now = 0, sleeps = 0, arrival = r.arrivalMs;
@@ -37,9 +34,7 @@ TEST(WaitForText, LooksAndSleepsOfEachLoop)
                 arrival = -1;
             }
         });
-        EXPECT_EQ(pos, r.wantPos);
-        EXPECT_EQ(sleeps, r.wantSleeps);
-        EXPECT_EQ(now, r.wantMs);
+        EXPECT_EQ(std::make_tuple(pos, sleeps, now), std::make_tuple(r.pos, r.sleeps, r.ms));
     }
     MySerialPort::clearResponse();
 }

@@ -102,7 +102,9 @@ SliceLayers cubePlate()
 SliceLayers wholeFrame(int w, int h)
 {
     const QPolygonF emptyExtentPlate({QPointF(w, h), QPointF(-w, h), QPointF(-w, -h), QPointF(w, -h)});
-    return {{emptyExtentPlate}, {rect(-5, -5, w + 5, h + 5), circle(w / 2.0, h / 2.0, h / 3.0, 64)}, {rect(3, 3, 9, 9)}};
+    return {{emptyExtentPlate},
+            {rect(-5, -5, w + 5, h + 5), circle(w / 2.0, h / 2.0, h / 3.0, 64)},
+            {rect(3, 3, 9, 9)}};
 }
 
 SliceLayers frameEdges(int w, int h)
@@ -123,21 +125,12 @@ SliceLayers plateLayers(int w, int h)
     return layers;
 }
 
-ST_MachinePara para(int w, int h)
-{
-    ST_MachinePara p{};
-    p.XResolution = float(w);
-    p.YResolution = float(h);
-    return p;
-}
 
-struct FileCase
-{
+struct FileCase {
     const char* name;
     int width, height;
     bool rotate;
-    int machineCode;
-    int workers; // 0: the default pool
+    int machineCode, workers; // workers 0: the default pool
     SliceLayers layers;
 };
 
@@ -166,11 +159,13 @@ TEST(LayerBox, FilesMatchTheFullFrameWriter)
         input.machineName = "Pellar120";
         input.imageRotate = c.rotate;
         input.saveFileName = dir.filePath("job.vxs");
-        ASSERT_EQ(PrintFile::generatePrintableData_VXS(input, para(c.width, c.height), QString(), c.workers), 0);
+        ST_MachinePara para{};
+        para.XResolution = float(c.width);
+        para.YResolution = float(c.height);
+        ASSERT_EQ(PrintFile::generatePrintableData_VXS(input, para, QString(), c.workers), 0);
 
         const VxsFile f = ReadVxs(input.saveFileName, c.machineCode == 120);
-        ASSERT_TRUE(f.valid) << f.error;
-        ASSERT_EQ(f.layers.size(), c.layers.size());
+        ASSERT_TRUE(f.valid && f.layers.size() == c.layers.size()) << f.error;
         const int iw = c.rotate ? c.height : c.width, ih = c.rotate ? c.width : c.height;
         for (int i = 0; i < c.layers.size(); ++i) {
             const QByteArray expected = referenceCode(referenceFrame(c.layers[i], c.rotate, iw, ih), 4);
@@ -186,10 +181,7 @@ TEST(LayerBox, BoxEncoderMatchesAFullScan)
 {
     std::mt19937 rng(13);
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-    struct Box
-    {
-        int x0, y0, x1, y1; // inclusive; x1 < x0 for an empty box
-    };
+    struct Box { int x0, y0, x1, y1; }; // inclusive; x1 < x0 for an empty box
     for (int round = 0; round < 400; ++round) {
         const int w = pick(1, 40), h = pick(1, 12), bits = pick(1, 7);
         Box box{pick(0, w - 1), pick(0, h - 1), 0, 0};

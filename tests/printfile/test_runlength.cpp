@@ -20,11 +20,7 @@ TEST(RunLength, KnownCodes)
 {
     QImage frame(2560, 1440, QImage::Format_Grayscale8);
     frame.fill(0);
-    const struct {
-        const char* name;
-        QImage image;
-        QByteArray code;
-    } cases[] = {
+    const struct { const char* name; QImage image; QByteArray code; } cases[] = {
         {"black projector frame", frame, QByteArray("\x03\x08\x04\x00\x00\x00", 6)},
         {"worked example, two rows", greyImage(4, 2, {0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x03}),
          QByteArray("\x02\xF5\x01", 3)},
@@ -45,9 +41,7 @@ TEST(RunLength, RejectsInvalidInput)
     grey.fill(0);
     EXPECT_FALSE(EncodeRunLength(QImage(4, 4, QImage::Format_RGB32), 4, out));
     EXPECT_TRUE(out.isEmpty());
-    EXPECT_FALSE(EncodeRunLength(grey, 0, out));
-    EXPECT_FALSE(EncodeRunLength(grey, 8, out));
-    EXPECT_FALSE(EncodeRunLength(QImage(), 4, out));
+    EXPECT_FALSE(EncodeRunLength(grey, 0, out) || EncodeRunLength(grey, 8, out) || EncodeRunLength(QImage(), 4, out));
 }
 
 TEST(Rgb565, DropsAlphaAndLowBits)

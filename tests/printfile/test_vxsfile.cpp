@@ -28,15 +28,7 @@ QPolygonF rect(double x0, double y0, double x1, double y1)
     return QPolygonF({QPointF(x0, y0), QPointF(x1, y0), QPointF(x1, y1), QPointF(x0, y1)});
 }
 
-QImage solid(int w, int h, QRgb colour)
-{
-    QImage image(w, h, QImage::Format_ARGB32);
-    image.fill(colour);
-    return image;
-}
-
-struct Job
-{
+struct Job {
     PrintJobInput input;
     SliceLayers& layers = input.modelLayers.emplace();
     QTemporaryDir dir;
@@ -46,8 +38,10 @@ struct Job
         input.machineCode = machineCode;
         input.machineName = "Pellar120";
         input.saveFileName = dir.filePath(name);
-        input.preview = solid(40, 30, 0xFFFF0000);
-        input.previewLarge = solid(12, 16, 0xFF00FF00);
+        input.preview = QImage(40, 30, QImage::Format_ARGB32);
+        input.preview.fill(0xFFFF0000);
+        input.previewLarge = QImage(12, 16, QImage::Format_ARGB32);
+        input.previewLarge.fill(0xFF00FF00);
         layers = {{rect(1, 1, 5, 5)}};
     }
     int write(float w = 16, float h = 16)
@@ -60,11 +54,8 @@ struct Job
 // carry the large preview as a PNG block padded to a word.
 TEST(VxsFile, HeaderAndPreviewsPerMachineCode)
 {
-    const struct {
-        int code;
-        bool preview, pngBlock;
-        int width, height;
-    } cases[] = {{10, true, false, 120, 150}, {200, true, true, 120, 150}, {999, true, false, 0, 0}, {10, false, false, 0, 0}};
+    const struct { int code; bool preview, pngBlock; int width, height; } cases[] = {
+        {10, true, false, 120, 150}, {200, true, true, 120, 150}, {999, true, false, 0, 0}, {10, false, false, 0, 0}};
     const ST_MachinePara para = makePara(32, 24);
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "code " << c.code << (c.preview ? "" : ", no preview"));
@@ -75,42 +66,30 @@ TEST(VxsFile, HeaderAndPreviewsPerMachineCode)
         const VxsFile f = ReadVxs(job.input.saveFileName, c.pngBlock);
         ASSERT_TRUE(f.valid) << f.error;
         EXPECT_EQ(f.magic, QByteArray("Vexmor3D"));
-        EXPECT_EQ(std::vector<int32_t>(f.words, f.words + 4), std::vector<int32_t>({1, 1, c.code, 0}));
-        EXPECT_EQ(f.paramCount, 34);
-        for (int i = 0; i < 34; ++i)
-            EXPECT_EQ(f.params[i], DLP::machineParaValues(para)[i]) << i;
-        EXPECT_EQ(f.layerCount, 1);
-        EXPECT_EQ(f.bits, 4);
-        EXPECT_EQ(f.previewWidth, c.width);
-        EXPECT_EQ(f.previewHeight, c.height);
-        ASSERT_EQ(f.previewPixels.size(), c.width * c.height);
-        for (uint16_t px : f.previewPixels)
-            ASSERT_EQ(px, 0xF800); // pure red, read big-endian
+        EXPECT_EQ(std::vector<int32_t>({f.words[0], f.words[1], f.words[2], f.words[3], f.paramCount, f.layerCount,
+                                        f.bits, f.previewWidth, f.previewHeight}),
+                  std::vector<int32_t>({1, 1, c.code, 0, 34, 1, 4, c.width, c.height}));
+        EXPECT_TRUE(std::equal(f.params, f.params + 34, DLP::machineParaValues(para)));
+        EXPECT_EQ(f.previewPixels, QVector<uint16_t>(c.width * c.height, 0xF800)); // pure red, read big-endian
         if (c.pngBlock) {
             EXPECT_EQ(f.pngPadding, QByteArray((4 - f.png.size() % 4) % 4, '\0'));
-            QImage png;
-            ASSERT_TRUE(png.loadFromData(f.png, "PNG"));
-            EXPECT_EQ(png.size(), QSize(12, 16));
-            EXPECT_EQ(png.pixel(3, 3), 0xFF00FF00u);
+            const QImage png = QImage::fromData(f.png, "PNG");
+            EXPECT_TRUE(png.size() == QSize(12, 16) && png.pixel(3, 3) == 0xFF00FF00u);
         }
         EXPECT_FALSE(QFileInfo::exists(job.dir.filePath("job.vxt")));
     }
 }
 
-double area(const QPolygonF& p)
+// Area and perimeter of a closed polygon.
+std::pair<double, double> measure(const QPolygonF& p)
 {
-    double a = 0;
-    for (int i = 0; i < p.size(); ++i)
-        a += p[i].x() * p[(i + 1) % p.size()].y() - p[(i + 1) % p.size()].x() * p[i].y();
-    return std::fabs(a) / 2;
-}
-
-double perimeter(const QPolygonF& p)
-{
-    double l = 0;
-    for (int i = 0; i < p.size(); ++i)
-        l += QLineF(p[i], p[(i + 1) % p.size()]).length();
-    return l;
+    double a = 0, l = 0;
+    for (int i = 0; i < p.size(); ++i) {
+        const QPointF q = p[(i + 1) % p.size()];
+        a += p[i].x() * q.y() - q.x() * p[i].y();
+        l += QLineF(p[i], q).length();
+    }
+    return {std::fabs(a) / 2, l};
 }
 
 TEST(VxsFile, LayersDecodeToPolygonAreaWithHoles)
@@ -123,11 +102,13 @@ TEST(VxsFile, LayersDecodeToPolygonAreaWithHoles)
     const int w = 64, h = 48;
     ASSERT_EQ(job.write(w, h), 0);
     const VxsFile f = ReadVxs(job.input.saveFileName, false);
-    ASSERT_TRUE(f.valid) << f.error;
-    ASSERT_EQ(f.layers.size(), 4);
+    ASSERT_TRUE(f.valid && f.layers.size() == 4) << f.error;
 
-    const double expected[] = {area(outer) - area(hole), area(tilted), 0, 100};
-    const double edges[] = {perimeter(outer) + perimeter(hole), perimeter(tilted), 0, 40};
+    const auto [outerArea, outerEdge] = measure(outer);
+    const auto [holeArea, holeEdge] = measure(hole);
+    const auto [tiltedArea, tiltedEdge] = measure(tilted);
+    const double expected[] = {outerArea - holeArea, tiltedArea, 0, 100};
+    const double edges[] = {outerEdge + holeEdge, tiltedEdge, 0, 40};
     QVector<QVector<uint8_t>> pixels;
     for (int i = 0; i < 4; ++i) {
         pixels << ExpandRuns(DecodeRuns(f.layers[i], 4), w * h);
@@ -159,13 +140,7 @@ TEST(VxsFile, FailuresLeaveNoFile)
 {
     enum Blocker { None, Fifo, Folder };
     const struct {
-        int code;
-        const char* machine;
-        const char* save;
-        Blocker blocker;
-        const char* blockerName;
-        float width;
-        bool noLayers;
+        int code; const char *machine, *save; Blocker blocker; const char* blockerName; float width; bool noLayers;
         int result;
     } cases[] = {
         {120, "Pellar120", "n.vxs", None, nullptr, 16, false, PrintFileOk},

