@@ -59,12 +59,9 @@ TEST_F(GLViewInput, PressesNearTheSideAndBottomEdgesAreSwallowedNotAtTheTop)
 
 TEST_F(GLViewInput, DragEnterAcceptsOneStlFileOnly)
 {
-    const struct { QStringList files; bool accepted; } cases[] = {{{"/tmp/a.stl"}, true},
-                                                                  {{"/tmp/A.STL"}, true},
-                                                                  {{"/tmp/a.txt"}, false},
-                                                                  {{"/tmp/a.stl.bak"}, false},
-                                                                  {{"/tmp/a.stl", "/tmp/b.stl"}, false},
-                                                                  {{}, false}};
+    const struct { QStringList files; bool accepted; } cases[] = {
+        {{"/tmp/a.stl"}, true}, {{"/tmp/A.STL"}, true}, {{"/tmp/a.txt"}, false}, {{"/tmp/a.stl.bak"}, false},
+        {{"/tmp/a.stl", "/tmp/b.stl"}, false}, {{}, false}};
     for (const auto& k : cases) {
         QMimeData data;
         QList<QUrl> urls;
@@ -170,7 +167,6 @@ TEST_F(GLViewInput, GenSupportWithUnchangedParametersEndsWithoutAJob)
     EXPECT_TRUE(p->m_bHasSupports);
     ASSERT_GE(status.count(), 1);
     EXPECT_EQ(status.last().at(0).toInt(), 3);
-
 }
 
 TEST_F(GLViewInput, EditStateThreeSwitchesSupportModeAndReleaseCommitsOnlyInStateOne)
@@ -204,10 +200,8 @@ TEST(GLViewHidden, PicksAndDragsBeforeTheFirstShowFindNothing)
     ASSERT_TRUE(view.OpenSTLFile(path));
     view.scene()->SetPickModelPainter(view.scene()->instances().first()->pickId());
     const QPoint p(50, 50);
-    EXPECT_EQ(view.GetLocateCoord(p), 0);
-    EXPECT_EQ(view.GetLocateModelPainter(p), 0);
-    EXPECT_EQ(view.GetLocateModelPainterX(p), 0);
-    EXPECT_EQ(view.GetLocateModelPainterXX(p), 0);
+    EXPECT_EQ(QVector<int>({view.GetLocateCoord(p), view.GetLocateModelPainter(p), view.GetLocateModelPainterX(p),
+                            view.GetLocateModelPainterXX(p)}), QVector<int>(4, 0));
     QMouseEvent press(QEvent::MouseButtonPress, QPointF(p), QPointF(p), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&view, &press);
     QMouseEvent move(QEvent::MouseMove, QPointF(60, 60), QPointF(60, 60), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);

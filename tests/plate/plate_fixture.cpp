@@ -70,8 +70,7 @@ void PlateGL::CameraView(float scale)
     glLoadMatrixf(proj.constData());
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-    glTranslated(0, 0, -100);
-    glTranslated(0, -8, 0);
+    glTranslated(0, -8, -100);
     glScalef(0.5f * scale, 0.5f * scale, 0.5f * scale);
     glRotatef(-60, 1, 0, 0);
     glRotatef(30, 0, 0, 1);
@@ -101,20 +100,16 @@ Rgb PlateGL::At(QPoint p)
 
 void PlateGL::SaveFrame(const QString& name)
 {
-    const QImage frame = m_fbo->toImage();
-    frame.save(QDir(QCoreApplication::applicationDirPath()).filePath(name + ".png"));
+    m_fbo->toImage().save(QDir(QCoreApplication::applicationDirPath()).filePath(name + ".png"));
 }
 
 int PlateGL::CountPixels(const std::function<bool(const Rgb&)>& pred)
 {
     const QImage frame = m_fbo->toImage().convertToFormat(QImage::Format_RGB32);
     int n = 0;
-    for (int y = 0; y < frame.height(); ++y) {
-        for (int x = 0; x < frame.width(); ++x) {
-            const QRgb c = frame.pixel(x, y);
-            n += pred(Rgb{qRed(c), qGreen(c), qBlue(c)});
-        }
-    }
+    for (int y = 0; y < frame.height(); ++y)
+        for (int x = 0; x < frame.width(); ++x)
+            n += pred(Rgb{qRed(frame.pixel(x, y)), qGreen(frame.pixel(x, y)), qBlue(frame.pixel(x, y))});
     return n;
 }
 
