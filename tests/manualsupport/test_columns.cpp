@@ -27,11 +27,6 @@ protected:
         m_templates.ImportStandard();
         m_painter = std::make_unique<VSLModelPainter>(nullptr, nullptr);
     }
-    void TearDown() override
-    {
-        m_painter.reset();
-        ManualSupportTest::TearDown();
-    }
     // A column of height h standing at (x, y) with its foot at z0.
     DLPSupportStructure* Column(float x, float y, float h, float z0 = 0)
     {
@@ -156,17 +151,12 @@ TEST_F(Columns, TrussPointsAndTrianglesOfSoundAndDegenerateColumns)
     DLPSupportStructure* c = Column(0, 0, 30);
     EXPECT_EQ(c->GetNumTrussPoints(), 4);
     EXPECT_DOUBLE_EQ(c->GetTrussSection(), 15.0);
-    const QVector<QVector3D> pts = c->GetTrussPoints();
-    ASSERT_EQ(pts.size(), 4);
-    for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(pts[i], QVector3D(0, 0, 7 + 5 * i));
+    EXPECT_EQ(c->GetTrussPoints(), (QVector<QVector3D>{{0, 0, 7}, {0, 0, 12}, {0, 0, 17}, {0, 0, 22}}));
     c->GenerateTrussPoints(); // appends, as the list is never cleared
     EXPECT_EQ(c->GetTrussPoints().size(), 8);
 
     const int perShape = kSegments * 4;
-    const QVector<VSLTriangle3D> whole = c->GetRealTriangles();
-    EXPECT_EQ(whole.size(), 3 * perShape);
-    EXPECT_TRUE(AllFinite(whole));
+    EXPECT_EQ(c->GetRealTriangles().size(), 3 * perShape);
     c->AddTruss({5, 0, 10}, {0, 0, 10});
     c->AddTruss({0, 0, 10}, {0, 0, 10}); // no length: no direction
     EXPECT_EQ(c->GetRealTriangles().size(), 4 * perShape);

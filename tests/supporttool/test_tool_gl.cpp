@@ -12,7 +12,6 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
-
 namespace {
 
 // Shelf in model coordinates: a low block under part of a wider slab.
@@ -55,9 +54,9 @@ protected:
         gluProject(w.x(), w.y(), w.z(), mv, pr, vp, &x, &y, &z);
         return QPoint(int(std::floor(x)), kH - 1 - int(std::floor(y)));
     }
-    VSLModelPainter* PlaceSelected(const QVector<VSLTriangle3D>& tris, float x)
+    VSLModelPainter* PlaceSelected(VSLModel3D* model, float x)
     {
-        VSLModelPainter* p = Place(Model(tris), x, 0);
+        VSLModelPainter* p = Place(model, x, 0);
         Select(p);
         return p;
     }
@@ -73,7 +72,7 @@ protected:
 // delete mode removes only a column in front at the pixel.
 TEST_F(ToolGL, ClickAddsGroundedAndRestingColumnsAndDeletesTheOneInFront)
 {
-    VSLModelPainter* p = PlaceSelected(kShelf, 0);
+    VSLModelPainter* p = PlaceSelected(Model(kShelf), 0);
     std::fill(DLPSupportStructure::sColorID, DLPSupportStructure::sColorID + 3, 0);
     TopView(6, World(p, {5, 0, 0}).x(), World(p, {5, 0, 0}).y());
     ClickAt(p, {15, 0, 12}); // from above, the slab's top faces up
@@ -125,7 +124,7 @@ TEST_F(ToolGL, OnlyDownwardOrVerticalFacesTakeAColumn)
     float x = -30;
     for (const auto& c : cases) {
         const QVector<VSLTriangle3D> fin = {testmesh::Tri({0, -5, 0}, {0, 5, 0}, {c.lean, 0, 10})};
-        VSLModelPainter* p = PlaceSelected(fin, x);
+        VSLModelPainter* p = PlaceSelected(Model(fin), x);
         x += 30;
         UnderView(World(p, {0, 0, 5}));
         ClickAt(p, {c.lean / 3, 0, 10.f / 3});
@@ -147,19 +146,15 @@ TEST_F(ToolGL, ShapesFromTheSceneAndTheStoredMidShape)
     }
     m_scene->ChangeSupAttachSize(2); // "Cone 75%" both
     m_scene->m_strAttachName1 = "Cone 50%";
-    VSLModelPainter* p = PlaceSelected(kShelf, 0);
+    VSLModelPainter* p = PlaceSelected(Model(kShelf), 0);
     UnderView(World(p, {5, 0, 6}));
     ClickAt(p, {15, 0, 10});
     ClickAt(p, {0, 0, 10});
     ASSERT_EQ(p->GetSupports().size(), 2);
-    const struct {
-        const char *top, *mid, *bottom;
-    } want[] = {{"Cone 50%", "Cone 50%", "Cylinder"}, {"Cone 50%", "Cone 50%", "Cone 75%"}};
+    const QStringList want[] = {{"Cone 50%", "Cone 50%", "Cylinder"}, {"Cone 50%", "Cone 50%", "Cone 75%"}};
     for (int i = 0; i < 2; ++i) {
         DLPSupportStructure* s = p->GetSupports()[i];
-        EXPECT_EQ(s->GetTopAttachShape(), want[i].top) << i;
-        EXPECT_EQ(s->GetMidAttachShape(), want[i].mid) << i;
-        EXPECT_EQ(s->GetBottomAttachShape(), want[i].bottom) << i;
+        EXPECT_EQ(QStringList({s->GetTopAttachShape(), s->GetMidAttachShape(), s->GetBottomAttachShape()}), want[i]);
         EXPECT_DOUBLE_EQ(s->GetTopRadius(), 0.5); // recomputed from the scale
         EXPECT_DOUBLE_EQ(s->GetTopAngleFactor(), 0.6);
     }
@@ -172,8 +167,7 @@ TEST_F(ToolGL, TableGetsGridAndOverhangColumns)
     model->FixModel();
     model->fixerThread()->wait();
     ASSERT_TRUE(model->readyGate().IsOpen());
-    VSLModelPainter* p = Place(model, 0, 0);
-    Select(p);
+    VSLModelPainter* p = PlaceSelected(model, 0);
     ASSERT_EQ(m_scene->GenerateAutoSupport(), SceneOp::Done);
     EXPECT_NEAR(p->m_minBound.z(), 5, 1e-4);
 

@@ -35,10 +35,8 @@ inline QVector<VSLTriangle3D> Diamond(float r, float low, float up)
 // its tip at (0, 0, 16.8).
 inline QVector<VSLTriangle3D> Table()
 {
-    QVector<VSLTriangle3D> out = Boxes({{{-20, -15, 20}, {20, 15, 23}},
-                                        {{-20, -15, 0}, {-17, -12, 20}},
-                                        {{17, -15, 0}, {20, -12, 20}},
-                                        {{-20, 12, 0}, {-17, 15, 20}},
+    QVector<VSLTriangle3D> out = Boxes({{{-20, -15, 20}, {20, 15, 23}}, {{-20, -15, 0}, {-17, -12, 20}},
+                                        {{17, -15, 0}, {20, -12, 20}}, {{-20, 12, 0}, {-17, 15, 20}},
                                         {{17, 12, 0}, {20, 15, 20}}});
     out += testmesh::Translated(Diamond(10, 2.7f, 0.5f), QVector3D(0, 0, 16.8f));
     return out;
