@@ -48,7 +48,8 @@ TEST(PlateLayers, NothingSlicedGivesTheResetRectangle)
     SliceLayers layers;
     int plate = 0;
     layers::AddPlateLayers(layers, plate, QPointF(-1920, -1080), QPointF(1920, 1080), 1);
-    const QPolygonF rect(QVector<QPointF>{QPointF(1920, 1080), QPointF(-1920, 1080), QPointF(-1920, -1080), QPointF(1920, -1080)});
+    const QPolygonF rect(
+        QVector<QPointF>{QPointF(1920, 1080), QPointF(-1920, 1080), QPointF(-1920, -1080), QPointF(1920, -1080)});
     EXPECT_EQ(layers, SliceLayers({{rect}}));
 }
 

@@ -87,13 +87,10 @@ TEST(SlicePublish, OverlapLeavesOtherInstancesUntouched)
     s.Publish({Paths{Rect(-20000, -20000, 20000, 20000), Rect(-10000, 10000, 10000, -10000)}});
     const QVector<QPolygonF> ring = s.layers[0];
     s.Publish({Paths{Rect(-5000, -5000, 5000, 5000)}});
-    EXPECT_EQ(s.layers[0].size(), 3) << "inside the hole: appended as it is";
-    EXPECT_EQ(s.layers[0][0], ring[0]);
-    EXPECT_EQ(s.layers[0][1], ring[1]);
     s.Publish({Paths{Rect(50000, 50000, 60000, 60000)}});
     s.Publish({Paths{Rect(55000, 55000, 65000, 65000)}});
     const QVector<QPolygonF>& layer = s.layers[0];
-    ASSERT_EQ(layer.size(), 4);
+    ASSERT_EQ(layer.size(), 4) << "the one inside the hole appended as it is";
     EXPECT_EQ(layer[0], ring[0]);
     EXPECT_EQ(layer[1], ring[1]);
     EXPECT_TRUE(Lit(layer, QPointF(1000, 1000)));  // inner instance

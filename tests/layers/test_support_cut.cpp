@@ -60,12 +60,10 @@ TEST(SupportCut, ZIntersectRules)
     IntPoint out;
     EXPECT_FALSE(layers::ZIntersect(Point3f(0, 0, 1), Point3f(1, 1, 2), 0.5f, out));
     ASSERT_TRUE(layers::ZIntersect(Point3f(0, 0, 0), Point3f(2, 4, 2), 1.f, out));
-    EXPECT_EQ(out.X, 1000);
-    EXPECT_EQ(out.Y, 2000);
+    EXPECT_EQ(out, IntPoint(1000, 2000));
     // In the plane: the first end, no division by zero.
     ASSERT_TRUE(layers::ZIntersect(Point3f(1.5f, -2.5f, 1), Point3f(3, 3, 1), 1.f, out));
-    EXPECT_EQ(out.X, 1500);
-    EXPECT_EQ(out.Y, -2500);
+    EXPECT_EQ(out, IntPoint(1500, -2500));
     EXPECT_EQ(layers::TruncToInt32(-1.9f), -1);
     EXPECT_EQ(layers::TruncToInt32(NAN), 0);
     EXPECT_EQ(layers::TruncToInt32(1e20f), 2147483647);
@@ -125,7 +123,6 @@ TEST(SupportCut, UprightPrimitivesCutOnTheLayersTheyReach)
     layers::BuildColumnMesh(column);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        ASSERT_GT(c.planes.size(), 19);
         SupportCrossSections cut(c.planes, column);
         c.add(cut);
         ASSERT_EQ(cut.paths().size(), c.planes.size());
@@ -160,9 +157,8 @@ TEST(SupportCut, SphereCircleAndRecordOrder)
     const QVector<float> planes{1.f, 2.f, 3.f}; // held by reference
     SupportCrossSections cut(planes, unusable);
     cut.AddSphere(Sphere(Point3f(0.5f, 0, 2), 1.f));
-    EXPECT_TRUE(cut.paths()[0].empty());
-    EXPECT_TRUE(cut.paths()[2].empty());
-    ASSERT_EQ(cut.paths()[1].size(), 1u);
+    ASSERT_EQ((std::vector<size_t>{cut.paths()[0].size(), cut.paths()[1].size(), cut.paths()[2].size()}),
+              (std::vector<size_t>{0, 1, 0}));
     const Path& circle = cut.paths()[1][0];
     ASSERT_EQ(circle.size(), 16u);
     EXPECT_EQ(circle[0], IntPoint(1500, 0));

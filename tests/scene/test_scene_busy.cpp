@@ -44,11 +44,7 @@ TEST_P(SceneBusy, EveryChangeIsRefusedUntilTheJobEnds)
     const SliceLayers layers = m_scene.m_modelSliceLayers;
     Select(busy);
     int a, b, c, d;
-    const struct {
-        const char* what;
-        std::function<SceneOp()> op;
-        bool refusedDuringSupport;
-    } rows[] = {
+    const struct { const char* what; std::function<SceneOp()> op; bool refusedDuringSupport; } rows[] = {
         {"add", [&] { m_scene.AddModel(path); return m_scene.lastAddResult(); }, true},
         {"add other", [&] { m_scene.AddModel(CenteredBox("other", 30, 30, 5)); return m_scene.lastAddResult(); }, true},
         {"show slc", [&] {
@@ -88,7 +84,8 @@ TEST_P(SceneBusy, EveryChangeIsRefusedUntilTheJobEnds)
 
     m_held->Release();
     m_held = nullptr;
-    ASSERT_TRUE(slice ? sliceDone.count() > 0 || sliceDone.wait(10000) : supportDone.count() > 0 || supportDone.wait(10000));
+    QSignalSpy& ended = slice ? sliceDone : supportDone;
+    ASSERT_TRUE(ended.count() > 0 || ended.wait(10000));
     EXPECT_EQ(m_scene.runningSupportJobs() + m_scene.runningSliceJobs(), 0);
     if (slice) {
         // Announced once, after both instances, with the model layer count.

@@ -78,9 +78,8 @@ TEST_F(ScenePlacement, ArrangementLeavingTheBoundIsRecentred)
     // Third went to (44, 0); the overall box x -20..64, y -20..64 was then
     // shifted by (-22, -22).
     const auto list = m_scene.instances().values();
-    EXPECT_EQ(CenterXY(list[0]), QVector2D(-22, -22));
-    EXPECT_EQ(CenterXY(list[1]), QVector2D(-22, 22));
-    EXPECT_EQ(CenterXY(list[2]), QVector2D(22, -22));
+    EXPECT_EQ(QVector<QVector2D>({CenterXY(list[0]), CenterXY(list[1]), CenterXY(list[2])}),
+              QVector<QVector2D>({{-22, -22}, {-22, 22}, {22, -22}}));
     EXPECT_EQ(list[0]->m_minBound.x(), -42.f);
     EXPECT_EQ(list[2]->m_maxBound.x(), 42.f);
     EXPECT_FALSE(AnyOverlap());
@@ -106,9 +105,7 @@ TEST_F(ScenePlacement, MoveOntoANeighbourPushesAChainOfThree)
     ASSERT_EQ(m_scene.Apply(), SceneOp::Done);
     EXPECT_TRUE(m_scene.m_pendingTransform.isIdentity());
     // a's hull -10..2 overlaps b's -6..6 by 8: b moves 8 + 1; then c by 7 + 1.
-    EXPECT_EQ(CenterXY(a), QVector2D(-4, 0));
-    EXPECT_EQ(CenterXY(b), QVector2D(9, 0));
-    EXPECT_EQ(CenterXY(c), QVector2D(22, 0));
+    EXPECT_EQ(QVector<QVector2D>({CenterXY(a), CenterXY(b), CenterXY(c)}), QVector<QVector2D>({{-4, 0}, {9, 0}, {22, 0}}));
     EXPECT_FALSE(AnyOverlap());
 }
 

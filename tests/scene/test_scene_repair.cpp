@@ -30,10 +30,7 @@ TEST_F(SceneRepair, RoundsMergesFillsAndKeepsTheVertexCopyInStep)
 
     int holes = 99, filled = 99, manifold = 99, orientation = 99;
     ASSERT_EQ(m_scene.RepairScene(holes, filled, manifold, orientation), SceneOp::Done);
-    EXPECT_EQ(holes, 3);
-    EXPECT_EQ(manifold, 0);
-    EXPECT_EQ(filled, 0);
-    EXPECT_EQ(orientation, 0);
+    EXPECT_EQ(std::vector<int>({holes, filled, manifold, orientation}), std::vector<int>({3, 0, 0, 0}));
     EXPECT_EQ(model->m_mesh.vn, 8);
     EXPECT_EQ(model->m_mesh.fn, 12);
     EXPECT_EQ(model->m_vTriangles.size(), 12);
