@@ -11,8 +11,7 @@ int64_t Dist(const ClipperLib::IntPoint& a, const ClipperLib::IntPoint& b)
     return std::max(std::llabs(a.X - b.X), std::llabs(a.Y - b.Y));
 }
 
-// Crossing of the edge p -> q at h, written out here the way the outlines
-// are defined (single precision, truncation toward zero).
+// Crossing of edge p -> q at h as the outlines define it (single precision, truncated).
 ClipperLib::IntPoint Cross(const vcg::Point3f& p, const vcg::Point3f& q, float h)
 {
     const float t = (h - p.Z()) / (q.Z() - p.Z());
@@ -22,9 +21,7 @@ ClipperLib::IntPoint Cross(const vcg::Point3f& p, const vcg::Point3f& q, float h
 
 } // namespace
 
-// Shells are numbered by their lowest face, labelled once; a plane above a
-// short shell leaves its slot empty; closed shells trace outlines of one
-// point per crossed face plus the start again.
+// Shells numbered by lowest face; empty slot above a short shell; a point per crossed face + start.
 TEST(ContourSlicing, ShellsGetSlotsOfTheirOwn)
 {
     Sliced s = Slice(testmesh::TwoDisjointCubes() + testmesh::Cube(1.f, {50, 0, 0}), 0.5f, 10.f);
@@ -51,10 +48,7 @@ TEST(ContourSlicing, ShellsGetSlotsOfTheirOwn)
     }
 }
 
-// Every face that a plane cuts must add a point of its own to that plane's
-// outlines, for thicknesses whose micron value is not whole as well. The mesh
-// mixes an open sphere (chained path) with tiny closed cubes at odd heights
-// (traced path) so a missing candidate shows in both.
+// Every face a plane cuts adds its own point, on chained (open sphere) and traced (cubes) paths.
 class EveryCrossedFaceContributes : public ::testing::TestWithParam<float> {};
 
 TEST_P(EveryCrossedFaceContributes, InEveryPlane)
@@ -123,8 +117,7 @@ TEST(ContourSlicing, WalkOnCorruptedLinksEndsAndNextOutlineFollows)
 {
     auto model = ModelOf(testmesh::TwoDisjointCubes());
     model->CountShells();
-    // Send one side face of the first cube back into a face the walk has
-    // already passed: without a bound the walk would circle for ever.
+    // A side face linked back into one already passed: without a bound the walk would circle for ever.
     MyMesh& m = model->m_mesh;
     for (uint32_t f = 4; f < 12; ++f)
         for (int e = 0; e < 3; ++e) {

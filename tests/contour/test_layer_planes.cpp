@@ -7,8 +7,7 @@
 
 using contour::LayerPlanes;
 
-// Planes 0.0001 above the middle of each layer on the micrometre grid: the
-// first at the truncated half step, the step truncated to whole micrometres.
+// Planes 0.0001 above each layer's middle on the micrometre grid (half step and step truncated).
 TEST(LayerPlanes, HeightsFollowTheTruncatedGrid)
 {
     const struct { float thickness, top; int count; float first, second, last; } cases[] = {

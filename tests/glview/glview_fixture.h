@@ -27,8 +27,7 @@ struct Px {
 };
 inline std::ostream& operator<<(std::ostream& os, const Px& c) { return os << "(" << c.r << "," << c.g << "," << c.b << ")"; }
 
-// A shown 3D view on the Xvfb display (96 x 54 x 100 mm printer, stage
-// "Edit"), STL files in a temporary folder, message boxes captured.
+// A shown 3D view (96 x 54 x 100 mm printer, stage "Edit"), STL files in a temporary folder.
 class GLView : public ::testing::Test {
 protected:
     static constexpr int kW = 800;
@@ -82,8 +81,7 @@ protected:
         const QRgb c = img.pixel(p);
         return Px{qRed(c), qGreen(c), qBlue(c)};
     }
-    // True when a pixel within `radius` of p satisfies pred (1-pixel lines
-    // land within a pixel of their projection).
+    // A pixel within `radius` of p satisfies pred (1-pixel lines land within a pixel).
     static bool AnyNear(const QImage& img, QPoint p, int radius, const std::function<bool(Px)>& pred)
     {
         for (int dy = -radius; dy <= radius; ++dy)

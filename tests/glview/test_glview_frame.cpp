@@ -7,8 +7,7 @@
 
 namespace {
 
-// A box edge: a grey line well darker than the background (a 1-pixel line
-// covers a pixel partly under multisampling).
+// A box edge: grey, well darker than the background (multisampled 1-pixel line).
 bool IsEdge(Px c) { return c.grey() && c.r < 200; }
 
 // A 20 mm cube standing on the plate.
@@ -47,7 +46,6 @@ TEST_F(GLViewFrame, ModelOnGridInsideBoxAndTurnedByARingDrag)
     QImage f = Frame();
     Save(f, "glview_plate");
     ExpectPlate(f, p);
-
     // Select by a click, rotate mode, then drag ring 0 (about z) by 45 degrees.
     Click(Project(TopCentre(p)));
     ASSERT_EQ(m_view->selectedNumber(), p->pickId());
@@ -124,9 +122,7 @@ TEST_F(GLViewFrame, MoveLabelsDrawnWithQPainterLeaveTheBoxDrawnAfterThem)
     EXPECT_GE(labels.count(), 2);
     for (QVector3D e : {QVector3D(0, -27, 100), QVector3D(48, 0, 100), QVector3D(-48, 0, 100)})
         EXPECT_TRUE(AnyNear(f, Project(e), 1, IsEdge)) << e.x();
-    // The box's left bottom edge lies on the first grid line, drawn before the
-    // labels: it shows only while the depth test passes equal depths.
-    // (QPainter's engine leaves GL_LESS behind; the grid line's 170 would show.)
+    // The box's bottom edge on the first grid line shows only if equal depths pass (QPainter leaves GL_LESS).
     for (float y : {-15.f, 0.f, 15.f}) {
         const Px edge = At(f, Project({-48, y, 0}));
         EXPECT_TRUE(edge.grey() && edge.r < 130) << y << " " << edge;

@@ -88,7 +88,6 @@ TEST_F(GLViewInput, AnUnreadableDropShowsTheLoadersReason)
         EXPECT_EQ(m_messages[0], m_view->scene()->lastLoadError());
         EXPECT_TRUE(m_view->scene()->instances().isEmpty());
     }
-
     // A readable drop loads silently.
     m_messages.clear();
     Drop(BoxFile("ok.stl", {0, 0, 0}, {5, 5, 5}));
@@ -96,8 +95,7 @@ TEST_F(GLViewInput, AnUnreadableDropShowsTheLoadersReason)
     EXPECT_EQ(m_view->scene()->instances().size(), 1);
 }
 
-// While the slice job is pending the Delete key, support removal and
-// generation change nothing and say nothing (but that generation is done).
+// While a slice is pending Delete, support removal and generation change and say nothing.
 TEST_F(GLViewInput, DeleteAndSupportCommandsWaitForARunningSlice)
 {
     VSLModelPainter* p = LoadSelectedCube();
@@ -122,7 +120,6 @@ TEST_F(GLViewInput, DeleteAndSupportCommandsWaitForARunningSlice)
     EXPECT_NE(p->m_dSupportDensity, 6);
     ASSERT_TRUE(WaitFor([this] { return m_view->scene()->runningSliceJobs() == 0; }));
     status.clear();
-
     emit m_view->sig_RemoveSupport();
     EXPECT_FALSE(p->m_bHasSupports);
     ASSERT_EQ(status.count(), 1);
@@ -178,7 +175,6 @@ TEST_F(GLViewInput, EditStateThreeSwitchesSupportModeAndReleaseCommitsOnlyInStat
     EXPECT_EQ(status.last().at(0).toInt(), 3);
     m_view->slot_EditStatChanged(1);
     EXPECT_FALSE(m_view->scene()->m_bSupportMode);
-
     // A move drag in state 2 is not committed on release.
     m_view->slot_EditStatChanged(2);
     const QVector3D before = p->m_center;
@@ -225,7 +221,6 @@ TEST_F(GLViewInput, SupportEditorLiftsOnceAndASaveWithoutClicksEndsAtOnce)
     // A left press while frozen neither picks nor deselects.
     Click(QPoint(20, 20));
     EXPECT_EQ(m_view->selectedNumber(), p->pickId());
-
     emit m_view->sig_EditSupport(false, true, {});
     EXPECT_EQ(done.count(), 1);
     EXPECT_EQ(m_view->scene()->runningSupportJobs(), 0);

@@ -47,7 +47,6 @@ TEST_F(GLViewPreview, SlicingHidesTheOverlaysForExactlyOneFrame)
         const QPoint gridPoint = Project({-40, -20, 0});
         const Px plate = At(before, gridPoint);
         ASSERT_FALSE(plate.near(kBackground, 20));
-
         ASSERT_EQ(m_view->SliceScene(0.1f, 1920, 1080, 20, 20, 0), SceneOp::Done);
         EXPECT_TRUE(m_view->scene()->m_bHideOverlays);
         const QImage captured = Frame();
@@ -56,7 +55,6 @@ TEST_F(GLViewPreview, SlicingHidesTheOverlaysForExactlyOneFrame)
         EXPECT_TRUE(At(captured, gridPoint).near(kBackground, 3)) << At(captured, gridPoint);
         const QPoint top = Project({p->m_center.x(), p->m_center.y(), p->m_maxBound.z()});
         EXPECT_FALSE(At(captured, top).near(kBackground, 20));
-
         const QImage small = m_view->scene()->m_previewImage;
         const QImage large = m_view->scene()->m_previewImageLarge;
         Save(small, QString("glview_preview_%1").arg(k.type));
@@ -68,7 +66,6 @@ TEST_F(GLViewPreview, SlicingHidesTheOverlaysForExactlyOneFrame)
         EXPECT_GT(CountNot(small, kBackground, 20), small.width() * small.height() / 20);
         EXPECT_GT(CountNot(large, kBackground, 20), 1200 * 1600 / 20);
         EXPECT_LT(CountNot(small, plate, 6), small.width() * small.height());
-
         // The next frame shows the grid again.
         EXPECT_TRUE(At(Frame(), gridPoint).near(plate, 3));
         WaitSliced();
@@ -136,13 +133,11 @@ TEST_F(GLViewPreview, LoadSliceAndWriteCode120CarriesPreviewsOfTheModel)
     ASSERT_TRUE(WaitFor([&] { return layers >= 0; }));
     EXPECT_EQ(layers, 300);
     EXPECT_EQ(m_view->GetSliceData().size(), 300);
-
     DLP::SliceBuildConfig config;
     config.UpdateMachineConfig(2560, 1440, 47.25f, 47.25f, 150);
     config.SliceThickness = 0.1f;
     ST_MachinePara para = DLP::machineParaFrom(config);
     ASSERT_TRUE(m_view->generatePrintableData(para, out)) << m_view->lastPrintableDataResult();
-
     const VxsFile f = ReadVxs(out, true);
     ASSERT_TRUE(f.valid) << f.error;
     EXPECT_EQ(f.previewWidth, 120);
@@ -175,7 +170,6 @@ TEST_F(GLView, TaskFileAndWholePlateSliceThroughTheView)
     ASSERT_TRUE(Load(BoxFile("box.stl", {0, 0, 0}, {10, 10, 5})));
     const QString task = m_dir.filePath("plate.task");
     ASSERT_TRUE(m_view->WriteBinaryView(task));
-
     VSLGLView other;
     ASSERT_TRUE(other.LoadBinaryView(task));
     ASSERT_EQ(other.scene()->instances().size(), 1);

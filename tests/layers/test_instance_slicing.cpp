@@ -1,5 +1,4 @@
-// Slicing runs of real instances through the scene: contour slicer, outline
-// union, support cuts, publish and plate layers together.
+// Real instances sliced through the scene: contour, union, support cuts, publish, plate layers.
 #include "VSL3DScene.h"
 #include "VSLModel3D.h"
 #include "VSLModelPainter.h"
@@ -67,8 +66,7 @@ TEST_F(SceneSlicing, CubeGivesTheExactPixelSquareBehindThePlateLayers)
     for (int L : {3, 102, 202}) {
         ASSERT_EQ(layers[L].size(), 1) << L;
         const QPolygonF& p = layers[L][0];
-        // One closed shell passes unchanged: one point per crossed face plus
-        // the start point again.
+        // One closed shell passes unchanged: a point per crossed face plus the start again.
         EXPECT_EQ(p.size(), 9);
         EXPECT_EQ(p.boundingRect(), square);
         for (const QPointF& q : p)
@@ -102,9 +100,7 @@ TEST_F(SceneSlicing, UvSphereLayerAreasMatchTheCrossSections)
     const float dpm = 10.f;
     ASSERT_EQ(Slice(4000, 4000, dpm, 0.1f), 200);
     const SliceLayers& layers = scene.m_modelSliceLayers;
-    // The facets lie between the sphere and one shrunk by
-    // delta = R (1 - cos^2 2.8125 deg) (half a stack and half a slice); the
-    // 64-gon loses at most 0.25 % more; the pixels add only rounding noise.
+    // Facets lie within R (1 - cos^2 2.8125 deg) of the sphere; the 64-gon loses <= 0.25 % more.
     const double delta = r * (1.0 - std::pow(std::cos(2.8125 * M_PI / 180.0), 2));
     for (int L = 0; L < layers.size(); ++L) {
         const double z = 0.05 + 0.1 * L + 0.0001;
@@ -123,8 +119,7 @@ TEST_F(SceneSlicing, SupportsAreCutAndUnitedIncludingTheFoot)
     VSLModelPainter* p = Add(testmesh::Cube(10.f), "cube.stl", QVector3D(-5, -5, 0));
     ASSERT_TRUE(p);
     DLP_Support column;
-    // A column from 3 mm down into the plate and a foot sphere on the plate:
-    // both reach more than one layer below the first plane.
+    // Column and foot sphere both reach more than one layer below the first plane.
     column.cones = {{vcg::Point3f(10, 0, 3), vcg::Point3f(10, 0, -0.5f), vcg::Point3f(0.5f, 0.5f, 0)}};
     column.spheres = {{vcg::Point3f(10, 0, 0), vcg::Point3f(0.6f, 0, 0)}};
     DLP_Support removed;
@@ -144,7 +139,6 @@ TEST_F(SceneSlicing, SupportsAreCutAndUnitedIncludingTheFoot)
     EXPECT_EQ(layers[30].size(), 1) << "2.9501 is below the column top; 3.0501 is not";
     EXPECT_FALSE(Lit(layers[30], columnPx));
     EXPECT_FALSE(Lit(layers[0], QPointF(900, 500))) << "deleted records add nothing";
-
     p->m_bHasSupports = false; // the flag off ignores the map
     ASSERT_EQ(Slice(2000, 1000, 10.f, 0.1f), 100);
     EXPECT_EQ(scene.m_modelSliceLayers[0].size(), 1);

@@ -15,8 +15,7 @@ SliceLayers Sliced(int count)
     return layers;
 }
 
-// The stored count is what was really applied; the plate layers go in front,
-// removals take the first layers.
+// Plate layers go in front, removals take the first layers; the count stored is what was applied.
 TEST(PlateLayers, InsertOrRemoveAtTheFrontAndStoreWhatWasApplied)
 {
     const int cap = layers::kMaxPlateLayers;

@@ -47,9 +47,7 @@ TEST(SlicePublish, SinglePrecisionMapping)
     EXPECT_EQ(p.y(), double(y));
 }
 
-// The list grows to the highest instance and never shrinks; disjoint
-// instances are appended unchanged, in publishing order; empty layers add
-// nothing, not even to the extent.
+// Grows to the highest instance, never shrinks; disjoint ones appended in order; empty add nothing.
 TEST(SlicePublish, ListGrowsToTheHighestInstance)
 {
     Scene s(1000, 1000, 10.f, 10.f);
@@ -82,8 +80,7 @@ TEST(SlicePublish, ExtentIgnoresPointsOutsideTheFrame)
 TEST(SlicePublish, OverlapLeavesOtherInstancesUntouched)
 {
     Scene s(2000, 2000, 10.f, 10.f);
-    // A ring, an instance inside its hole (no overlap), a far instance, then
-    // one overlapping only the far one.
+    // A ring, one inside its hole, a far one, then one overlapping only the far one.
     s.Publish({Paths{Rect(-20000, -20000, 20000, 20000), Rect(-10000, 10000, 10000, -10000)}});
     const QVector<QPolygonF> ring = s.layers[0];
     s.Publish({Paths{Rect(-5000, -5000, 5000, 5000)}});

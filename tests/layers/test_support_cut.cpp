@@ -40,8 +40,7 @@ struct Cutter {
     explicit Cutter(QVector<float> z) : planes(std::move(z)) { layers::BuildColumnMesh(column); }
 };
 
-// The layout itself is the support geometry's (tested there); the cut checks
-// a column it is handed and bounds its co-planar lookup.
+// The cut checks the column it is handed and bounds its co-planar lookup.
 TEST(ColumnMesh, UsabilityAndBoundedCoplanarLookup)
 {
     MyMesh m;
@@ -69,8 +68,7 @@ TEST(SupportCut, ZIntersectRules)
     EXPECT_EQ(layers::TruncToInt32(1e20f), 2147483647);
 }
 
-// Upright primitives: which layers they reach, and there a 16-gon about the
-// axis at the section's radius, starting at angle 0, counter-clockwise.
+// Upright primitives: on the layers they reach a 16-gon of the section radius, from angle 0, CCW.
 TEST(SupportCut, UprightPrimitivesCutOnTheLayersTheyReach)
 {
     struct Circle {
@@ -105,8 +103,7 @@ TEST(SupportCut, UprightPrimitivesCutOnTheLayersTheyReach)
         {"sphere above the top", Planes(0.05f, 1.f),
          [](SupportCrossSections& c) { c.AddSphere(Sphere(Point3f(0, 0, 1.f), 0.3f)); },
          [](double z) { return int(z > 0.7); }, {{0, 0, sphere(1, 0.3)}}},
-        // 0.0333 mm layers lie 33 um apart; by the nominal thickness the
-        // hundredth plane would be looked for one index too low and missed.
+        // Planes lie 33 um apart: by the nominal 0.0333 the hundredth would be looked for one index low.
         {"thin sphere on the truncated spacing", thin,
          [&thin](SupportCrossSections& c) { c.AddSphere(Sphere(Point3f(0, 0, thin[100]), 0.004f)); },
          [&thin](double z) { return int(z == double(thin[100])); }, {}},
@@ -149,8 +146,7 @@ TEST(SupportCut, UprightPrimitivesCutOnTheLayersTheyReach)
     }
 }
 
-// A sphere cut through its centre, with an unusable column mesh handed in (a
-// private one is built); a record puts its spheres before its cones.
+// An unusable column mesh is replaced; a record puts its spheres before its cones.
 TEST(SupportCut, SphereCircleAndRecordOrder)
 {
     MyMesh unusable;
@@ -164,7 +160,6 @@ TEST(SupportCut, SphereCircleAndRecordOrder)
     EXPECT_EQ(circle[0], IntPoint(1500, 0));
     EXPECT_EQ(circle[4], IntPoint(500, 1000)); // cos 90 deg in float is not exactly 0
     EXPECT_LT(S(circle), 0);
-
     Cutter c(Planes(0.05f, 5.f));
     SupportCrossSections record(c.planes, c.column);
     record.AddRecord(false, {Sphere(Point3f(5, 0, 1), 0.5f)}, {Cone(Point3f(0, 0, 3), 1, Point3f(0, 0, 0), 1)});
@@ -184,9 +179,7 @@ double AxisDistanceMm(const IntPoint& q, float z, Point3f p1, Point3f p2)
     return std::sqrt(std::max(0.0, px * px + py * py + pz * pz - along * along));
 }
 
-// A column at 45 degrees: through the middle a convex 16-gon on the cylinder;
-// through the upper end disc the cut follows the chord (no point on a spoke
-// inside the disc); above it nothing.
+// 45 degrees: a convex 16-gon through the middle, the chord through the end disc, nothing above.
 TEST(SupportCut, TiltedCylinderOutlines)
 {
     Cutter c(Planes(0.05f, 10.f));
@@ -216,8 +209,7 @@ TEST(SupportCut, UpwardAxisAndTakePaths)
 {
     Cutter c(Planes(0.05f, 10.f));
     SupportCrossSections cut(c.planes, c.column);
-    // Pointing up: the rotation degenerates to a point reflection; still a
-    // closed outline of the right size.
+    // Pointing up the rotation degenerates to a point reflection: still a closed outline.
     cut.AddCone(Cone(Point3f(0, 0, 1), 0.5f, Point3f(0.2f, 0, 3), 0.5f));
     const QVector<Paths> taken = cut.takePaths();
     ASSERT_EQ(taken.size(), c.planes.size());

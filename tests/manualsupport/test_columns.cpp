@@ -52,7 +52,6 @@ TEST_F(Columns, SizesFollowTheInstanceScaleWhateverWasSet)
     EXPECT_DOUBLE_EQ(c->GetMidLength(), 6.0);
     EXPECT_DOUBLE_EQ(c->GetMidTilt(), 0.0);
     EXPECT_DOUBLE_EQ(c->GetTopTurn(), 90.0);
-
     m_painter->m_scale = QVector3D(2, 1, 1);
     c->SetTopPoint({0, 0, 10});
     EXPECT_DOUBLE_EQ(c->GetTopRadius(), 0.25);
@@ -78,7 +77,6 @@ TEST_F(Columns, TopNormalKeepsARiseAndPickColoursCarryAt254)
     DLPSupportStructure* c = m_painter->AddSupport({0, 0, 10}, {0, 0, 0});
     c->SetTopNormal({1, 0, 0});
     EXPECT_NEAR(c->GetTopNormal().distanceToPoint({0.99875f, 0, 0.04994f}), 0, 1e-5);
-
     std::fill(DLPSupportStructure::sColorID, DLPSupportStructure::sColorID + 3, 0);
     std::fill(DLPSupportTruss::sColorID, DLPSupportTruss::sColorID + 3, 0);
     DLPSupportStructure probe(m_painter.get());
@@ -108,7 +106,6 @@ TEST_F(Columns, PrintabilityTests)
     EXPECT_FALSE(straight->IsUpsideDown());
     EXPECT_TRUE(straight->IsPrintable());
     EXPECT_FALSE(upside->IsPrintable());
-
     double amount = -1;
     EXPECT_FALSE(straight->IsConstricted(amount));
     EXPECT_EQ(amount, 0.0);
@@ -117,7 +114,6 @@ TEST_F(Columns, PrintabilityTests)
     double depth = -1;
     EXPECT_FALSE(straight->IsUnderground(depth));
     EXPECT_EQ(depth, -1);
-
     m_painter->m_matrix.translate(0, 0, -12);
     EXPECT_TRUE(straight->IsUnderground(depth));
     EXPECT_NEAR(depth, 2.0, 1e-6);
@@ -138,7 +134,6 @@ TEST_F(Columns, CopyAndRotateAboutZ)
     EXPECT_EQ(copy.GetBottomPoint(), QVector3D(4, 0, 0));
     EXPECT_EQ(copy.GetTopNormal(), a->GetTopNormal());
     EXPECT_EQ(copy.GetBottomAttachShape(), "Cylinder");
-
     copy.Rotate({30, 30, 90}); // only z turns
     EXPECT_NEAR(copy.GetTopPoint().x(), 0, 1e-5);
     EXPECT_NEAR(copy.GetTopPoint().y(), 4, 1e-5);
@@ -154,13 +149,11 @@ TEST_F(Columns, TrussPointsAndTrianglesOfSoundAndDegenerateColumns)
     EXPECT_EQ(c->GetTrussPoints(), (QVector<QVector3D>{{0, 0, 7}, {0, 0, 12}, {0, 0, 17}, {0, 0, 22}}));
     c->GenerateTrussPoints(); // appends, as the list is never cleared
     EXPECT_EQ(c->GetTrussPoints().size(), 8);
-
     const int perShape = kSegments * 4;
     EXPECT_EQ(c->GetRealTriangles().size(), 3 * perShape);
     c->AddTruss({5, 0, 10}, {0, 0, 10});
     c->AddTruss({0, 0, 10}, {0, 0, 10}); // no length: no direction
     EXPECT_EQ(c->GetRealTriangles().size(), 4 * perShape);
-
     struct Case {
         const char* what;
         std::function<void(DLPSupportStructure*)> make;

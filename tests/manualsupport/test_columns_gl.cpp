@@ -10,8 +10,7 @@ namespace {
 constexpr float kPx = 6;              // pixels per millimetre
 constexpr float kCx = 3, kCz = 17;    // world point at the frame's centre
 
-// One grounded column and one standing on a box, joined by trusses, drawn
-// with template shapes written by the test.
+// A grounded column and one standing on a box, joined by trusses, drawn with written template shapes.
 class ColumnsGL : public PlateGL {
 protected:
     void SetUp() override
@@ -51,7 +50,6 @@ TEST_F(ColumnsGL, DrawnColumnsTrussesAndPickColours)
     ASSERT_EQ(m_grounded->GetTrusses().size() + m_onModel->GetTrusses().size(), 3);
     EXPECT_NE(DLPSupportStructure::FindAttachment("Cylinder")->displayListIndex, 0u);
     ASSERT_NEAR(m_box->m_matrix.map(m_grounded->GetBottomPoint()).z(), 0, 1e-5);
-
     FrontView(kPx, kCx, kCz);
     Clear();
     glEnable(GL_DEPTH_TEST);
@@ -60,7 +58,6 @@ TEST_F(ColumnsGL, DrawnColumnsTrussesAndPickColours)
     m_box->RenderSupportsGL(false, 1.f, 1.f);
     glDisable(GL_LIGHTING);
     SaveFrame("manual_columns");
-
     EXPECT_TRUE(AtWorld(-2, 15).green()) << AtWorld(-2, 15);  // grounded shaft
     EXPECT_TRUE(AtWorld(8, 20).green()) << AtWorld(8, 20);    // shaft on the box
     EXPECT_TRUE(AtWorld(-3.5f, 0.3f).green()) << AtWorld(-3.5f, 0.3f); // wide foot
@@ -72,7 +69,6 @@ TEST_F(ColumnsGL, DrawnColumnsTrussesAndPickColours)
             const QVector3D mid = m_box->m_matrix.map((t->GetTrussPointFrom() + t->GetTrussPointTo()) / 2);
             EXPECT_TRUE(AtWorld(mid.x(), mid.z()).green()) << AtWorld(mid.x(), mid.z());
         }
-
     // Pick pass: each column's own colour under its shaft, white elsewhere.
     glClearColor(1, 1, 1, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -89,7 +85,6 @@ TEST_F(ColumnsGL, DrawnColumnsTrussesAndPickColours)
     EXPECT_EQ(m_grounded->GetPickColor()[0], 40);
     EXPECT_EQ(m_onModel->GetPickColor()[0], 41);
     EXPECT_EQ(AtWorld(3, 33).r, 255);
-
     // Part pick: top red, shaft green, foot blue, each where it belongs.
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     m_onModel->RenderPartPickGL(true, true);

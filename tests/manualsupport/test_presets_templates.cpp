@@ -103,7 +103,6 @@ TEST_F(Templates, NamesFilterOrderAndRefusals)
     t.Write({}, Frustum(1.f), "other.stl");
     ASSERT_TRUE(testmesh::WriteFile(QDir(t.Path()).filePath("SUPPORT_bad.txt"), "solid x\n"));
     ASSERT_TRUE(testmesh::WriteFile(QDir(t.Path()).filePath("SUPPORT_empty.stl"), QByteArray()));
-
     DebugLines log;
     DLPSupportStructure::ImportAttachmentDataFromStls();
     QStringList names;
@@ -111,13 +110,11 @@ TEST_F(Templates, NamesFilterOrderAndRefusals)
         names << d.name;
     EXPECT_EQ(names, (QStringList{"Cone 25%", "Cylinder", "Cylinder", "empty", "support_x"}));
     EXPECT_EQ(log.m_lines.filter("Error Loading"), QStringList{"DLPSupportStructure: Error Loading: SUPPORT_bad.txt"});
-
     // Of two files giving one name the first in directory order is found.
     ASSERT_NE(DLPSupportStructure::FindAttachment("Cylinder"), nullptr);
     EXPECT_EQ(DLPSupportStructure::FindAttachment("Cylinder")->triangles.size(), 8 * 4);
     EXPECT_EQ(DLPSupportStructure::FindAttachment("cylinder"), nullptr);
     EXPECT_TRUE(DLPSupportStructure::FindAttachment("empty")->triangles.isEmpty());
-
     // The displaced cone comes back centred.
     const DLPSupportAttachmentData* cone = DLPSupportStructure::FindAttachment("Cone 25%");
     QVector3D lo(1e9, 1e9, 1e9), hi(-1e9, -1e9, -1e9);
@@ -143,14 +140,12 @@ TEST_F(Templates, MissingFolderGivesNoShapesButTheStartUpFolders)
     }
     QDir().mkpath(m_templates.m_dir.filePath("tmp"));
     QDir().mkpath(m_templates.m_dir.filePath("template")); // a plain "template" is not the folder
-
     DebugLines log;
     DLPSupportStructure::ImportAttachmentDataFromStls();
     const QString docs = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     const QString data = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
     for (const auto& e : env)
         saved[e.first].isNull() ? qunsetenv(e.first) : qputenv(e.first, saved[e.first]);
-
     EXPECT_TRUE(DLPSupportStructure::AttachmentDataList.empty());
     EXPECT_TRUE(log.m_lines.isEmpty()) << log.m_lines.join("|").toStdString();
     EXPECT_TRUE(QDir(m_templates.m_dir.filePath("tmp/KALTrix")).exists());

@@ -30,7 +30,6 @@ TEST_F(Raft, InsertAndRemoveClampedToTheLayerList)
     const SliceLayers before = m_scene.m_modelSliceLayers;
     m_scene.m_sliceMaxPt = QPointF(300, 200);
     m_scene.m_sliceMinPt = QPointF(100, 50);
-
     ASSERT_TRUE(p.AddPlatform(3));
     ASSERT_EQ(m_scene.m_modelSliceLayers.size(), 8);
     const QPolygonF rect({QPointF(100, 50), QPointF(300, 50), QPointF(300, 200), QPointF(100, 200)});
@@ -38,16 +37,13 @@ TEST_F(Raft, InsertAndRemoveClampedToTheLayerList)
         EXPECT_EQ(m_scene.m_modelSliceLayers[i], QVector<QPolygonF>{rect});
     ASSERT_TRUE(p.AddPlatform(-3));
     EXPECT_EQ(m_scene.m_modelSliceLayers, before);
-
     ASSERT_TRUE(p.AddPlatform(0));
     EXPECT_EQ(m_scene.m_modelSliceLayers, before);
     ASSERT_TRUE(p.AddPlatform(-100));
     EXPECT_TRUE(m_scene.m_modelSliceLayers.isEmpty());
-
     m_scene.m_sliceMaxPt = m_scene.m_sliceMinPt = QPointF();
     ASSERT_TRUE(p.AddPlatform(1));
     EXPECT_EQ(m_scene.m_modelSliceLayers[0], (QVector<QPolygonF>{QPolygonF(QVector<QPointF>(4, QPointF(0, 0)))}));
-
     VSLModelPainter orphan(nullptr, nullptr);
     EXPECT_FALSE(orphan.AddPlatform(1));
 }

@@ -12,8 +12,7 @@
 
 namespace {
 
-// Counts the end-of-pass signals on the test's thread. A QSignalSpy would
-// record them on the pass's own thread while the test reads its list.
+// Counts pass ends on the test's thread (a QSignalSpy would record on the pass's thread).
 class PassEnds {
 public:
     explicit PassEnds(VSLModel3D& model)
@@ -47,8 +46,7 @@ TEST(MeshModel, IdsAreIssuedInOrderAndNeverReused)
     EXPECT_EQ(b.m_nModelId, first + 1);
 }
 
-// The pass merges the soup, drops a degenerate triangle from the list it
-// writes back (normals recomputed, faces in order) and signals once.
+// The pass merges the soup, drops a degenerate triangle (normals recomputed) and signals once.
 TEST(MeshModel, TopologyPassMergesCubeSoupAndSignalsReady)
 {
     QTemporaryDir dir;

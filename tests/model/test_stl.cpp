@@ -55,8 +55,7 @@ TEST_F(StlFiles, NameTestIsCaseInsensitiveAndAnywhereInThePath)
     EXPECT_FALSE(l.IsReady());
 }
 
-// Every form reads back the same corners, with normals and bounds computed
-// from them (the file's normals are never used).
+// Every form reads back the same corners; normals and bounds come from them, not the file.
 TEST_F(StlFiles, BinaryAndAsciiFormsReadBack)
 {
     const auto cube = testmesh::Cube(10, {1, 2, 3});
@@ -191,7 +190,6 @@ TEST_F(StlFiles, WritersProduceTheDocumentedLayouts)
     QVector<VSLTriangle3D> out;
     ASSERT_TRUE(Load(bin, out, l));
     ExpectSameCorners(out, tet);
-
     const QString txt = dir.filePath("w_ascii.stl");
     ASSERT_TRUE(w.WriterASCII(txt));
     QFile t(txt);
@@ -202,6 +200,5 @@ TEST_F(StlFiles, WritersProduceTheDocumentedLayouts)
                                  "vertex 2.5 0.000000 0.000000", "endloop", "endfacet"}));
     ASSERT_TRUE(Load(txt, out, l));
     ExpectSameCorners(out, tet);
-
     EXPECT_FALSE(w.WriterBinary(dir.filePath("no/such/dir/x.stl")));
 }

@@ -37,6 +37,5 @@ void GiveSupports(VSLModelPainter& p, int count)
     p.m_bHasSupports = true;
 }
 
-// The slicing run lives with the slicing code; these tests never start a
-// slice thread. Weak, so the real run wins whenever it is linked in.
+// These tests never slice; weak, so the real run wins whenever it is linked in.
 __attribute__((weak)) void VSLModelPainter::SliceModelPainterX(float) {}

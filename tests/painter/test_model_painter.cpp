@@ -49,8 +49,7 @@ QMatrix4x4 AboutCentre(const VSLModelPainter& p, float rotateDeg, float scale)
 
 } // namespace
 
-// A new instance is centred on the plate's middle; it rests on the plate
-// unless it floats by at most 0.01 mm, and a tiny one gets the unit square.
+// Centred on the plate, dropped unless floating by at most 0.01 mm; a tiny one gets the unit square.
 TEST(ModelPainter, NewInstanceBoundsAndDrop)
 {
     const struct {
@@ -104,7 +103,6 @@ TEST(ModelPainter, RotationsKeepInstanceOnThePlateAndBoundsTrue)
     ExpectVec(p.m_maxBound, mx.x(), mx.y(), mx.z());
     const QVector3D c = p.m_matrix.map(model->m_center);
     ExpectVec(p.m_center, c.x(), c.y(), c.z());
-
     p.Center();
     WorldBounds(p, mn, mx);
     EXPECT_NEAR((mn.x() + mx.x()) / 2, 0.f, 1e-3);
@@ -139,8 +137,7 @@ TEST(ModelPainter, LayToPlatformResetAndTheLiftedException)
     EXPECT_NEAR(p.m_minBound.z(), 3.f, 1e-5);
 }
 
-// Refused transforms leave matrix, bounds, hull and supports; a finite
-// matrix may still overflow the bounds.
+// Refused transforms keep matrix, bounds, hull and supports; a finite matrix may still overflow.
 TEST(ModelPainter, DegenerateTransformsAreRefusedAndKeepTheSupports)
 {
     auto model = MakeModel(testmesh::Box({0, 0, 0}, {4, 4, 4}));
@@ -202,7 +199,6 @@ TEST(ModelPainter, MoveKeepsAndMovesSupportsRotateRemovesThem)
     // Move does not carry the supports along.
     p.Move({0, 0, 5});
     EXPECT_EQ(p.m_supportMatrix, Translation({10, -2, 0}));
-
     ASSERT_TRUE(p.ApplyConvertX(Rotation(30, {0, 0, 1}), 1));
     EXPECT_FALSE(p.m_bHasSupports);
     EXPECT_TRUE(p.m_supportMap.isEmpty() && p.m_vSupportIndex.isEmpty() && p.GetRealTrianglesSup().isEmpty());
@@ -210,9 +206,7 @@ TEST(ModelPainter, MoveKeepsAndMovesSupportsRotateRemovesThem)
     EXPECT_NEAR(p.m_minBound.z(), 0.f, 1e-5);
 }
 
-// Turned about its raised centre a supported, lifted instance stays where it
-// is in XY (no swing by the lift) and ends on the plate; removing supports
-// also brings a lifted one down.
+// A lifted supported instance turned about its centre stays in XY and lands; so does a removal.
 TEST(ModelPainter, LiftedSupportedInstanceComesDownOnRotationOrRemoval)
 {
     for (bool rotate : {true, false}) {

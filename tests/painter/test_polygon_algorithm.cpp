@@ -31,8 +31,7 @@ double SignedArea(const Poly& p)
     return s / 2;
 }
 
-// Independent overlap test: two convex polygons are disjoint (or touching)
-// when some edge normal of either separates their projections.
+// Independent check: convex polygons are disjoint (or touch) when some edge normal separates them.
 bool Separated(const Poly& a, const Poly& b)
 {
     auto range = [](const Poly& p, double nx, double ny) {

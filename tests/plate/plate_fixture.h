@@ -24,9 +24,7 @@ struct Rgb {
 };
 std::ostream& operator<<(std::ostream& os, const Rgb& c);
 
-// A compatibility-profile context drawing into an off-screen buffer of
-// kW x kH pixels, with a scene whose instances show models owned here.
-// Orthographic views put whole millimetres on pixel centres.
+// Off-screen compatibility-profile frame of kW x kH with a scene; whole mm fall on pixel centres.
 class PlateGL : public ::testing::Test {
 protected:
     static constexpr int kW = 320;
@@ -35,17 +33,14 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Looks down -z (x right, y up) at `pxPerMm`, the world point (cx, cy)
-    // on pixel (kW/2, kH/2).
+    // Looks down -z (x right, y up) at `pxPerMm`, world (cx, cy) on pixel (kW/2, kH/2).
     void TopView(float pxPerMm, float cx = 0, float cy = 0);
-    // Looks along +y (x right, z up), the world point (cx, ?, cz) at the centre;
-    // TopPixel(x - cx, z - cz) is then the pixel of (x, ?, z).
+    // Looks along +y (x right, z up), world (cx, ?, cz) at the centre: TopPixel(x - cx, z - cz) is (x, ?, z).
     void FrontView(float pxPerMm, float cx, float cz);
     // The view's default camera (perspective, yaw 30, pitch -80).
     void CameraView(float scale = 1.f);
 
-    // Widget pixel of a world point in TopView, relative to its centre
-    // (independent of UCToDC).
+    // Widget pixel of a world point in TopView (independent of UCToDC).
     QPoint TopPixel(float x, float y) const;
     void Clear();
     Rgb At(QPoint p);

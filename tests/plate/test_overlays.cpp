@@ -39,7 +39,6 @@ TEST_F(PlateGL, BuildBoxAndFlagFollowSetBound)
     m_scene->SetBound({60, 34, 150}, {-60, -34, 0}, 50, 50);
     EXPECT_EQ(m_scene->m_gridding.m_nWidth, 120);
     EXPECT_EQ(m_scene->m_gridding.m_nDepth, 68);
-
     // The flag seen from above: from y = -42 (its back) to the tip at -47.
     TopView(5, 0, -44.5f);
     Clear();
@@ -48,7 +47,6 @@ TEST_F(PlateGL, BuildBoxAndFlagFollowSetBound)
     const struct { float y; bool flag; } flag[] = {{-41.8f, false}, {-42.2f, true}, {-44.6f, true}, {-46.6f, true}, {-47.2f, false}};
     for (const auto& f : flag)
         EXPECT_EQ(AtTop(0, f.y + 44.5f).blue(), f.flag) << "y = " << f.y << AtTop(0, f.y + 44.5f);
-
     CameraView();
     Clear();
     m_scene->RenderLayerModel();
@@ -72,7 +70,6 @@ TEST_F(PlateGL, RotateRingsPickAsOneElevenTwentyOne)
     // Only the rotate gizmo is picked, and only in edit mode 1.
     m_scene->EditMode = 2;
     EXPECT_EQ(m_scene->PickCoordAt(TopPixel(21.2f, 21.2f)), 0);
-
     // Hovered ring stippled, selected ring at full strength.
     m_scene->EditMode = 1;
     m_scene->m_strToolName = "Edit";

@@ -19,8 +19,7 @@ QMatrix4x4 Turned(float deg)
 
 } // namespace
 
-// Default bound: 96 x 54 mm plate, 200 mm high. Grey: placed, blue:
-// selected, red: (about to be) off the plate or above the build height.
+// 96 x 54 x 200 mm bound. Grey: placed, blue: selected, red: (about to be) off the plate or too high.
 TEST_F(PlateGL, InstanceColoursTellPlacementSelectionAndPendingEdits)
 {
     VSL3DScene& s = *m_scene;
@@ -44,8 +43,7 @@ TEST_F(PlateGL, InstanceColoursTellPlacementSelectionAndPendingEdits)
         {"others stay", true, false, 0, {}, {0, 15}, 'g'},
         {"move beyond x = -48", true, false, 0, Translation(-15, 0), {-45, 0}, 'r'},
         {"move within", true, false, 0, Translation(-5, 0), {-35, 0}, 'b'},
-        // A quarter turn about the origin carries the box past the front edge;
-        // as a move it counts, during a rotate drag the box before the drag does.
+        // A quarter turn carries the box past the front edge: counted as a move, not during a rotate drag.
         {"turn as a move", true, false, 0, Turned(90), {0, -30}, 'r'},
         {"rotate drag", true, false, 1, Turned(90), {0, -30}, 'b'},
         {"scale above the height", true, false, 2, ScaledZ(25), {-30, 0}, 'r'},

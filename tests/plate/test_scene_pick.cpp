@@ -52,8 +52,7 @@ protected:
     }
 };
 
-// The one-pixel pass agrees with the full pass everywhere and leaves the
-// caller's framebuffer and picture alone.
+// The one-pixel pass agrees with the full pass and leaves the caller's framebuffer alone.
 TEST_F(ScenePick, PixelPassAgreesWithTheFullPass)
 {
     VSLModel3D* cube = Model(testmesh::Cube(12));
@@ -102,16 +101,13 @@ TEST_F(ScenePick, CursorOnACube)
         ASSERT_TRUE(hit);
         const VSLTriangle3D tri = model->m_vTriangles[int(index)];
         EXPECT_EQ(tri.normal, f.normal);
-
         QVector3D located;
         ASSERT_TRUE(m_scene->LocateInCurrentModel(located, px));
         EXPECT_LT((located - f.world).length(), 0.6f) << located.x() << "," << located.y() << "," << located.z();
-
         const QVector3D onTri = p->m_matrix.map(m_scene->GetPickOnTriangle(px, p, index));
         const float extent = (tri.maxBound - tri.minBound).length();
         EXPECT_LT((onTri - located).length(), extent / 256 + 0.5f);
         EXPECT_TRUE(Within(m_scene->GetPickOnTriangle(px, p, index), tri, 1e-3f));
-
         m_scene->OnToolHoverMove(px);
         EXPECT_EQ(m_scene->m_pHoverModelPainter, p);
         EXPECT_EQ(m_scene->m_cursorNormal, f.normal);
@@ -136,7 +132,6 @@ TEST_F(ScenePick, CursorOnACube)
     EXPECT_FALSE(hit);
     Select(nullptr);
     EXPECT_FALSE(m_scene->LocateInCurrentModel(located, TiltedPixel(faces[0].world)));
-
     // The frame with the cursor for a look.
     SupportHoverMode(p);
     m_scene->OnToolHoverMove(TiltedPixel(faces[0].world));
@@ -157,7 +152,6 @@ TEST_F(ScenePick, TrianglePickPastTheListSplit)
     EXPECT_GE(lists.size(), 3);
     EXPECT_TRUE(p->EnsureTriPickLists());
     EXPECT_EQ(p->m_vTriPickLists, lists) << "compiled once per change of the triangles";
-
     unsigned maxIndex = 0;
     int picked = 0;
     for (int x = -27; x <= 27; x += 3) {
@@ -185,7 +179,6 @@ TEST_F(ScenePick, TrianglePickPastTheListSplit)
     bool hit = true;
     m_scene->GetPickTriangleIndx(p, TopPixel(27, 27), hit);
     EXPECT_FALSE(hit);
-
     // Drawn without the lists (immediately) the triangle ids are the same.
     auto idAt = [&](QPoint px) {
         glClearColor(0, 0, 0, 1);
@@ -203,7 +196,6 @@ TEST_F(ScenePick, TrianglePickPastTheListSplit)
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     p->RenderSingleTrianglePickGL(unsigned(sphere->m_vTriangles.size()));
     EXPECT_EQ(At(TopPixel(3, 4)).r + At(TopPixel(3, 4)).g + At(TopPixel(3, 4)).b, 0);
-
     // New triangles: the lists are compiled again.
     sphere->UpdataData();
     EXPECT_FALSE(p->TriPickListsCurrent());
@@ -221,7 +213,6 @@ TEST_F(ScenePick, AWorkerHoldingTheDataNeverBlocksAFrameOrAPick)
     const int id = p->m_nNumber * 10;
     ASSERT_EQ(m_scene->PickModelsAt(TopPixel(0, 0)), id);
     model->m_bDataChanged = true; // as a finished topology pass leaves it
-
     std::atomic<bool> held{false}, release{false};
     std::thread worker([&] {
         model->dataMutex()->lock();
@@ -234,7 +225,6 @@ TEST_F(ScenePick, AWorkerHoldingTheDataNeverBlocksAFrameOrAPick)
     });
     while (!held)
         std::this_thread::yield();
-
     Clear();
     m_scene->RenderScene();
     EXPECT_TRUE(AtTop(0, 0).blue()) << "drawn with the lists already built: " << AtTop(0, 0);
@@ -250,7 +240,6 @@ TEST_F(ScenePick, AWorkerHoldingTheDataNeverBlocksAFrameOrAPick)
     worker.join();
     EXPECT_TRUE(stillHeld) << "every call returned before the worker let go";
     EXPECT_TRUE(model->m_bDataChanged);
-
     // The next frame catches up.
     Clear();
     m_scene->RenderScene();

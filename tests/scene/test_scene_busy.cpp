@@ -1,5 +1,4 @@
-// While a support or slice worker runs, nothing that would move, remove or
-// re-mesh its instance (or re-centre the plate) goes through.
+// While a support or slice worker runs nothing may move, remove or re-mesh its instance.
 #include "scene_fixture.h"
 
 #include <functional>
@@ -22,8 +21,7 @@ protected:
 TEST_P(SceneBusy, EveryChangeIsRefusedUntilTheJobEnds)
 {
     const bool slice = GetParam() == Job::Slice;
-    // Two 40 mm boxes no longer fit the 54 mm deep plate side by side, so any
-    // further instance re-centres the whole arrangement.
+    // Two 40 mm boxes fill the 54 mm plate: any further instance re-centres the arrangement.
     const QString path = CenteredBox("big", 40, 40, 5);
     ASSERT_TRUE(m_scene.AddModel(path));
     ASSERT_TRUE(m_scene.AddModel(path));
@@ -81,7 +79,6 @@ TEST_P(SceneBusy, EveryChangeIsRefusedUntilTheJobEnds)
         EXPECT_EQ(busy->m_matrix, before) << r.what;
         EXPECT_EQ(m_scene.m_modelSliceLayers, layers) << r.what;
     }
-
     m_held->Release();
     m_held = nullptr;
     QSignalSpy& ended = slice ? sliceDone : supportDone;

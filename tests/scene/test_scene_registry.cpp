@@ -16,12 +16,10 @@ TEST_F(SceneRegistry, FirstModelReportsBusyThenReadyAndStandsCentredOnThePlate)
     ASSERT_TRUE(m_scene.AddModel(BoxFile("a", {10, 0, 5}, {30, 10, 15})));
     ASSERT_GE(status.count(), 2);
     EXPECT_EQ(status.at(1).at(0).toInt(), int(VexmorEditStatEdited));
-
     ASSERT_TRUE(WaitUntilReady());
     QCoreApplication::processEvents();
     EXPECT_EQ(status.last().at(0).toInt(), int(VexmorEditStatReady));
     EXPECT_EQ(m_scene.slot_SceneUpdateStatus(), int(VexmorEditStatReady));
-
     VSLModelPainter* p = Last();
     ASSERT_NE(p, nullptr);
     EXPECT_LT(CenterXY(p).length(), 1e-6f);
@@ -39,7 +37,6 @@ TEST_F(SceneRegistry, SameFileTwiceSharesOneModelAndRemovalClearsSliceResults)
     VSLModel3D* model = m_scene.models().first();
     EXPECT_EQ(model->m_nInstanceCount, 2);
     ASSERT_TRUE(WaitUntilReady());
-
     QSignalSpy allGone(&m_scene, &VSL3DScene::signal_AllModelDel);
     m_scene.m_modelSliceLayers = SliceLayers(3);
     m_scene.m_supportSliceLayers = SliceLayers(2);
@@ -51,7 +48,6 @@ TEST_F(SceneRegistry, SameFileTwiceSharesOneModelAndRemovalClearsSliceResults)
     EXPECT_EQ(m_scene.models().size(), 1);
     EXPECT_EQ(model->m_nInstanceCount, 1);
     EXPECT_EQ(allGone.count(), 0);
-
     Select(m_scene.instances().first());
     EXPECT_EQ(m_scene.RemoveSelectedModel(), SceneOp::Done);
     EXPECT_TRUE(m_scene.models().isEmpty());
@@ -108,15 +104,13 @@ TEST_F(SceneRegistry, PickNamesSelectOnlyLiveInstances)
     m_scene.SetPickModelPainter(p->m_nNumber * 10);
     EXPECT_EQ(m_scene.selectedInstance(), p);
     EXPECT_NEAR(m_scene.m_rotateCoord.m_dRadius, p->GetMaxLength() / 2, 1e-6);
-
     const int name = p->m_nNumber * 10;
     ASSERT_EQ(m_scene.RemoveSelectedModel(), SceneOp::Done);
     m_scene.SetPickModelPainter(name);
     EXPECT_EQ(m_scene.selectedInstance(), nullptr);
 }
 
-// Ring 11 turns about -y; scale face 31 is the one at x1 (normal -x); an
-// unknown face (71) leaves the outputs alone, no face answers false.
+// Ring 11 turns about -y; scale face 31 is at x1; unknown face 71 leaves the outputs; none: false.
 TEST_F(SceneRegistry, GizmoQueries)
 {
     ASSERT_TRUE(m_scene.AddModel(BoxFile("g", {0, 0, 0}, {10, 20, 30})));

@@ -12,12 +12,10 @@ TEST_F(SupportEdit, TipsMagentaBodiesAmberSelectedMagentaMarkedKept)
     const Px column = At(img, ColumnPixel(m_slab, front));
     EXPECT_PRED1(Amber, column) << column;
     EXPECT_FALSE(Magenta(column));
-
     m_view->scene()->SetPickModelPainter(m_slab->pickId());
     img = Shot();
     Save(img, "supportedit_slab_selected");
     EXPECT_PRED1(Magenta, At(img, ColumnPixel(m_slab, front)));
-
     // A rebuild keeps a marked support in both lists.
     m_view->scene()->SetPickModelPainter(0);
     m_slab->m_supportMap.first().isDeleted = true;
@@ -40,7 +38,6 @@ TEST_F(SupportEdit, SupportsFollowAMoveAndStayAfterTheSliceBakesIt)
     EXPECT_EQ(tip, Project(V(s.point) + QVector3D(10, 0, -0.6f * kTipR)));
     EXPECT_PRED1(Magenta, At(Shot(), tip));
     const QVector<VSLTriangle3D> moved = m_slab->GetRealTrianglesSup();
-
     m_slab->RotateSupportX();  // what the slice does first
     m_view->makeCurrent();
     m_slab->DrawSupportX();

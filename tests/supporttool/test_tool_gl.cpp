@@ -1,5 +1,4 @@
-// The support tool's clicks and the grid supports of a table, drawn and
-// picked in an off-screen 320 x 240 frame with fixed orthographic views.
+// The support tool's clicks and a table's grid supports, drawn and picked off-screen.
 #include "manual_fixture.h"
 #include "plate_fixture.h"
 #include "tool_meshes.h"
@@ -67,9 +66,7 @@ protected:
     manual::TemplateFolder m_templates;
 };
 
-// Other modes, upward faces and no selection add nothing; a click adds a
-// grounded column over the plate and a resting one over the block; the
-// delete mode removes only a column in front at the pixel.
+// Other modes, upward faces and no selection add nothing; deletion takes only the column in front.
 TEST_F(ToolGL, ClickAddsGroundedAndRestingColumnsAndDeletesTheOneInFront)
 {
     VSLModelPainter* p = PlaceSelected(Model(kShelf), 0);
@@ -86,7 +83,6 @@ TEST_F(ToolGL, ClickAddsGroundedAndRestingColumnsAndDeletesTheOneInFront)
     ClickAt(p, {15, 0, 10});
     EXPECT_TRUE(p->GetSupports().isEmpty());
     Select(p);
-
     ClickAt(p, {15, 0, 10});
     ASSERT_EQ(p->GetSupports().size(), 1);
     DLPSupportStructure* free = p->GetSupports()[0];
@@ -103,7 +99,6 @@ TEST_F(ToolGL, ClickAddsGroundedAndRestingColumnsAndDeletesTheOneInFront)
     EXPECT_NEAR(resting->GetBottomPoint().x(), resting->GetTopPoint().x(), 0.1f);
     EXPECT_LT(resting->GetBottomNormal().z(), -0.99f);
     ASSERT_EQ(free->GetPickColor()[0], 0);
-
     m_scene->m_nSupportTool = 1;
     ClickAt(p, {0, 0, 7}); // from below at 45 degrees the resting column is behind the block
     m_scene->OnSupportToolInitialAction(QPoint(2, 2)); // background, though a column has colour (0, 0, 0)
@@ -118,8 +113,7 @@ TEST_F(ToolGL, ClickAddsGroundedAndRestingColumnsAndDeletesTheOneInFront)
 
 TEST_F(ToolGL, OnlyDownwardOrVerticalFacesTakeAColumn)
 {
-    // A single triangle facing +x; its apex leaning back by `lean` mm makes it
-    // face slightly upward.
+    // A fin facing +x; its apex leaning back by `lean` mm makes it face slightly upward.
     const struct { float lean; int want; } cases[] = {{0.f, 1}, {-0.2f, 0}, {0.5f, 1}};
     float x = -30;
     for (const auto& c : cases) {
@@ -170,12 +164,10 @@ TEST_F(ToolGL, TableGetsGridAndOverhangColumns)
     VSLModelPainter* p = PlaceSelected(model, 0);
     ASSERT_EQ(m_scene->GenerateAutoSupport(), SceneOp::Done);
     EXPECT_NEAR(p->m_minBound.z(), 5, 1e-4);
-
     const QVector<DLPSupportStructure*> columns = p->GetSupports();
     EXPECT_EQ(m_scene->m_vOverhangEdges.size(), 4);
     ASSERT_EQ(m_scene->m_vLowestPoints.size(), 1);
-    // Columns at an overhang candidate (the last point of a list), one of
-    // them grounded under the pyramid's tip, which hangs over the plate.
+    // Columns at overhang candidates, one grounded under the pyramid's tip.
     const QVector3D tip = World(p, {0, 0, 16.8f});
     int overhang = 0;
     bool tipColumn = false;
@@ -194,9 +186,7 @@ TEST_F(ToolGL, TableGetsGridAndOverhangColumns)
     EXPECT_TRUE(tipColumn);
     EXPECT_GE(overhang, 2);
     EXPECT_GE(columns.size() - overhang, 4); // slab and pyramid faces, leg feet
-
-    // From the front, then from the view's default camera: shafts under the
-    // slab between the legs in the columns' green; the tip's column at x = 0.
+    // Front and default camera: green shafts under the slab, the tip's column at x = 0.
     for (bool front : {true, false}) {
         front ? FrontView(3.5f, 0, 14) : CameraView(2.f);
         Clear();

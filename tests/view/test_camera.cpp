@@ -88,7 +88,6 @@ TEST(Camera, ZoomStepsAndViewportScaleBounds)
     EXPECT_FLOAT_EQ(cam.getViewportScale(), 110.f);  // the next is refused
     cam.TransformViewByCmd(1);
     EXPECT_FLOAT_EQ(cam.getViewportScale(), 99.f);
-
     struct Case { float s; float want; };
     const Case cases[] = {{100, 1}, {0.01f, 1}, {99.9f, 99.9f}, {0.011f, 0.011f}, {-1, 1}};
     for (const Case& c : cases) {

@@ -15,8 +15,7 @@ QVector3D VectorAt(const QVariantList& l, int first)
     return QVector3D(l.at(first).toFloat(), l.at(first + 1).toFloat(), l.at(first + 2).toFloat());
 }
 
-// A scene holding one ready 10 x 20 x 10 box, selected, and the handlers the
-// view would hold, with a top-down pick ray.
+// One ready, selected 10 x 20 x 10 box, the view's handlers and a top-down pick ray.
 class EditHandlers : public SceneFixture {
 protected:
     void SetUp() override
@@ -45,8 +44,7 @@ protected:
         m_h.SetMovePoint(move);
         m_h.UpdateMovePoint3D();
     }
-    // Every [5, ...] echo sent so far must describe the instance as it is now
-    // or was then; the last one must match its current state.
+    // The last [5, ...] echo must describe the instance as it is now.
     void ExpectLastEchoMatches()
     {
         QVariantList last;
@@ -114,8 +112,7 @@ TEST_F(EditHandlers, MoveRotateAndScaleCommandsCommitAsWhatTheyAre)
         }
         ExpectNear(Bottom(), c.bottom);
         ExpectNear(Size(), c.size);
-        // A recomputed hull spans the footprint plus its margin, never a
-        // hull mapped by the edit.
+        // A recomputed hull spans the footprint plus margin, never a hull mapped by the edit.
         const QVector<QVector2D> hull = m_p->m_hull;
         m_p->UpdateModelHull();
         EXPECT_EQ(hull, m_p->m_hull);
@@ -180,8 +177,7 @@ TEST_F(EditHandlers, FitAndResetWithNothingSelectedOnlyRemoveSupports)
         p->m_bHasSupports = false;
 }
 
-// The layout bar's three buttons send int lists; the mode is signalled only
-// when it changes, and a list without a valid mode changes nothing.
+// Modes are signalled only when they change; a list without a valid mode changes nothing.
 TEST_F(EditHandlers, LayoutBarModesAreSignalledOnlyWhenTheyChange)
 {
     VEditModeWidget bar;
@@ -271,9 +267,7 @@ TEST_F(EditHandlers, LockedScaleDragUsesPixelRowsAndStaysValidAtTheTopEdge)
     ExpectNear(VectorAt(l, 1), {2, 2, 2});
     ExpectNear(VectorAt(l, 4), {0, 0, 0});
     ExpectNear(VectorAt(l, 7), {20, 40, 20});
-
-    // Committed only in edit state 1, and only the instance's bounds and hull
-    // change: no topology pass, no display-list rebuild.
+    // Committed only in edit state 1; only bounds and hull change (no topology pass, no list rebuild).
     VSLModel3D* model = m_p->m_pModel;
     auto state = [model] {
         return std::make_tuple(model->GetDisplayList(), model->displayListsStale(), model->checkStatus(),
@@ -290,8 +284,7 @@ TEST_F(EditHandlers, LockedScaleDragUsesPixelRowsAndStaysValidAtTheTopEdge)
     EXPECT_TRUE(state() == before);
 }
 
-// Looking down at 45 degrees along (1, 1, -1): the ray through pixel (x, y)
-// meets the plate at world (x / 10, -y / 10, 0).
+// Looking down along (1, 1, -1): the ray through pixel (x, y) meets the plate at (x / 10, -y / 10, 0).
 bool Oblique(QPoint const& p, QVector3D& a, QVector3D& b)
 {
     const QVector3D onPlate(p.x() / 10.f, -p.y() / 10.f, 0);
@@ -307,8 +300,7 @@ TEST_F(EditHandlers, FaceScaleDragStretchesAlongItsAxisAndKeepsTheLastValidStret
     m_scene.m_bUniformScale = false;
     m_scene.m_scaleCoord.m_nHoverPart = 1;  // fixed at the top corner, grabbed at the bottom, axis z
     m_scene.SelectPickCoord();
-    // The ray through world (-10, -10) passes (0, 0, -10): twice the height
-    // below the fixed top.
+    // The ray through world (-10, -10) passes (0, 0, -10): twice the height below the fixed top.
     Drag(PixelOf(0, 0), PixelOf(-10, -10));
     ExpectNear(m_h.pressPoint3D(), {0, 0, 0});
     ASSERT_EQ(m_lists.size(), 1);
@@ -329,8 +321,7 @@ TEST_F(EditHandlers, FaceScaleDragStretchesAlongItsAxisAndKeepsTheLastValidStret
     ExpectNear(Bottom(), {0, 0, 0});
 }
 
-// A support job of the instance is pending (its worker waits at the model's
-// gate): every edit is refused and leaves the instance as it was.
+// With a support job pending on the instance every edit is refused and changes nothing.
 TEST_F(EditHandlers, EditsWhileAJobRunsLeaveEverythingAsItWas)
 {
     MeshReadyGate& gate = m_p->m_pModel->readyGate();
