@@ -1,14 +1,52 @@
+#include "VSLModel3D.h"
 #include "VSLModelPainter.h"
-#include "painter_test_util.h"
 #include "test_meshes.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 
 using Poly = QVector<QVector2D>;
 
 namespace {
+
+// A model holding `tris` as if loaded (bounds now, display lists at the first draw).
+std::unique_ptr<VSLModel3D> MakeModel(const QVector<VSLTriangle3D>& tris)
+{
+    auto model = std::make_unique<VSLModel3D>();
+    model->m_vTriangles = tris;
+    model->UpdataData();
+    return model;
+}
+
+// A support with every part filled in, touching the model at `contact`.
+DLP_Support MakeSupport(int index, vcg::Point3f contact)
+{
+    DLP_Support s;
+    s.index = index;
+    s.point = contact;
+    s.tipEnd = contact + vcg::Point3f(0, 0, -1);
+    s.normal = vcg::Point3f(0, 0, -1);
+    s.shaftTop = s.tipEnd;
+    s.base = vcg::Point3f(contact[0], contact[1], 0);
+    s.landing = vcg::Point3f(1, 2, 3);
+    s.pointPairs.insert(2.f, qMakePair(vcg::Point3f(1, 1, 1), vcg::Point3f(2, 2, 2)));
+    s.cones << SaveCone(contact, 0.2, s.tipEnd, 0.5) << SaveCone(s.shaftTop, 0.5, s.base, 0.5);
+    s.spheres << SaveSphere(s.tipEnd, 0.6);
+    return s;
+}
+
+// `count` such supports at (i, 0.5, 4 + i), indexed and flagged.
+void GiveSupports(VSLModelPainter& p, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        const vcg::Point3f c(float(i), 0.5f, 4.f + i);
+        p.m_supportMap.insert(qMakePair(SupportHeightKey(c[2]), uint(10 * i + 3)), MakeSupport(i, c));
+    }
+    p.RebuildSupportIndex();
+    p.m_bHasSupports = true;
+}
 
 void ExpectVec(const QVector3D& v, float x, float y, float z)
 {
@@ -49,16 +87,13 @@ QMatrix4x4 AboutCentre(const VSLModelPainter& p, float rotateDeg, float scale)
 
 } // namespace
 
+// These tests never slice; weak, so the real run wins whenever it is linked in.
+__attribute__((weak)) void VSLModelPainter::SliceModelPainterX(float) {}
+
 // Centred on the plate, dropped unless floating by at most 0.01 mm; a tiny one gets the unit square.
 TEST(ModelPainter, NewInstanceBoundsAndDrop)
 {
-    const struct {
-        const char* name;
-        QVector<VSLTriangle3D> tris;
-        QVector3D min, max;
-        bool checkHull;
-        Poly hull;
-    } cases[] = {
+    const struct { const char* name; QVector<VSLTriangle3D> tris; QVector3D min, max; bool checkHull; Poly hull; } cases[] = {
         {"box", testmesh::Box({10, 0, 5}, {30, 10, 15}), {-10, -5, 0}, {10, 5, 10}, true,
          {{11, 6}, {11, -6}, {-11, -6}, {-11, 6}}},
         {"tiny", testmesh::Box({-0.4f, -0.4f, 0}, {0.4f, 0.4f, 1}), {-0.4f, -0.4f, 0}, {0.4f, 0.4f, 1}, true,
