@@ -148,7 +148,7 @@ TEST_F(GLViewInput, CommandsOutsideTheTableStillRepaintAndReportAnEdit)
     }
 }
 
-TEST_F(GLViewInput, GenSupportWithUnchangedParametersEndsWithoutAJob)
+TEST_F(GLViewInput, UnchangedGenSupportEndsWithoutAJobAndEditStatesGateSupportModeAndCommits)
 {
     VSLModelPainter* p = LoadSelectedCube();
     const QVector<double> para{5, 0.4, 1.0, 5};
@@ -164,12 +164,7 @@ TEST_F(GLViewInput, GenSupportWithUnchangedParametersEndsWithoutAJob)
     EXPECT_TRUE(p->m_bHasSupports);
     ASSERT_GE(status.count(), 1);
     EXPECT_EQ(status.last().at(0).toInt(), 3);
-}
-
-TEST_F(GLViewInput, EditStateThreeSwitchesSupportModeAndReleaseCommitsOnlyInStateOne)
-{
-    VSLModelPainter* p = LoadSelectedCube();
-    QSignalSpy status(m_view.get(), &VSLGLView::sig_SceneStatusChanged);
+    // Edit state 3 switches support mode; a release commits only in state 1.
     m_view->slot_EditStatChanged(3);
     EXPECT_TRUE(m_view->scene()->m_bSupportMode);
     EXPECT_EQ(status.last().at(0).toInt(), 3);

@@ -81,17 +81,7 @@ TEST_F(SceneRegistry, OversizedModelWarnsOnceAndIsStillAdded)
     ASSERT_TRUE(WaitUntilReady());
 }
 
-TEST_F(SceneRegistry, OperationsWithoutSelectionAreRefused)
-{
-    EXPECT_EQ(m_scene.RemoveSelectedModel(), SceneOp::NoSelection);
-    EXPECT_EQ(m_scene.DuplicateSelectedModel(), SceneOp::NoSelection);
-    EXPECT_EQ(m_scene.ResetSelectedModel(), SceneOp::NoSelection);
-    EXPECT_EQ(m_scene.Apply(), SceneOp::NoSelection);
-    QVector3D a(7, 7, 7), b(8, 8, 8);
-    EXPECT_FALSE(m_scene.GetModelBound(a, b));
-    EXPECT_EQ(a, QVector3D(7, 7, 7));
-}
-
+// Names of removed instances or gizmo parts select nothing, and nothing selected refuses every operation.
 TEST_F(SceneRegistry, PickNamesSelectOnlyLiveInstances)
 {
     ASSERT_TRUE(m_scene.AddModel(CenteredBox("p", 10, 10)));
@@ -108,6 +98,12 @@ TEST_F(SceneRegistry, PickNamesSelectOnlyLiveInstances)
     ASSERT_EQ(m_scene.RemoveSelectedModel(), SceneOp::Done);
     m_scene.SetPickModelPainter(name);
     EXPECT_EQ(m_scene.selectedInstance(), nullptr);
+    for (SceneOp op : {m_scene.RemoveSelectedModel(), m_scene.DuplicateSelectedModel(), m_scene.ResetSelectedModel(),
+                       m_scene.Apply()})
+        EXPECT_EQ(op, SceneOp::NoSelection);
+    QVector3D a(7, 7, 7), b(8, 8, 8);
+    EXPECT_FALSE(m_scene.GetModelBound(a, b));
+    EXPECT_EQ(a, QVector3D(7, 7, 7));
 }
 
 // Ring 11 turns about -y; scale face 31 is at x1; unknown face 71 leaves the outputs; none: false.
