@@ -96,11 +96,8 @@ TEST_F(GLViewFrame, ThreePickersAgree)
     VSLModelPainter* b = LoadCube("b.stl");
     ASSERT_NE(a->m_center.toVector2D(), b->m_center.toVector2D());
     Frame();
-    const struct {
-        QPoint p;
-        int id;
-    } cases[] = {{Project(TopCentre(a)), a->pickId()}, {Project(TopCentre(b)), b->pickId()},
-                 {Project({0, 0, 160}), 0}, {Project({-40, -22, 0}), 0}};
+    const struct { QPoint p; int id; } cases[] = {{Project(TopCentre(a)), a->pickId()},
+        {Project(TopCentre(b)), b->pickId()}, {Project({0, 0, 160}), 0}, {Project({-40, -22, 0}), 0}};
     for (const auto& k : cases)
         EXPECT_EQ(QVector<int>({m_view->GetLocateModelPainter(k.p), m_view->GetLocateModelPainterX(k.p),
                                 m_view->GetLocateModelPainterXX(k.p)}), QVector<int>(3, k.id));

@@ -31,18 +31,14 @@ protected:
         QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(m_view.get(), &drop);
     }
-    static QVariantList EditList(const QList<QVariant>& args) { return args.at(0).toList(); }
 };
 
 TEST_F(GLViewInput, PressesNearTheSideAndBottomEdgesAreSwallowedNotAtTheTop)
 {
     Frame();
     const int w = m_view->width(), h = m_view->height();
-    const struct {
-        QPoint press;
-        bool swallowed;
-    } cases[] = {{{9, h / 2}, true},      {{w - 9, h / 2}, true}, {{w / 2, h - 9}, true},
-                 {{w / 2, 0}, false},     {{10, h / 2}, false},   {{w - 10, h - 10}, false}};
+    const struct { QPoint press; bool swallowed; } cases[] = {{{9, h / 2}, true}, {{w - 9, h / 2}, true},
+        {{w / 2, h - 9}, true}, {{w / 2, 0}, false}, {{10, h / 2}, false}, {{w - 10, h - 10}, false}};
     for (const auto& k : cases) {
         Press(k.press, Qt::RightButton);
         EXPECT_EQ(m_view->swallowing(), k.swallowed) << k.press.x() << "," << k.press.y();
@@ -128,7 +124,7 @@ TEST_F(GLViewInput, DeleteAndSupportCommandsWaitForARunningSlice)
     EXPECT_TRUE(m_view->scene()->instances().isEmpty());
     EXPECT_EQ(m_view->selectedNumber(), 0);
     ASSERT_GE(lists.count(), 1);
-    EXPECT_EQ(EditList(lists.last()), QVariantList({4, -1}));
+    EXPECT_EQ(lists.last().at(0).toList(), QVariantList({4, -1}));
     ASSERT_EQ(shown.count(), 1);
     EXPECT_FALSE(shown.last().at(0).toBool());
     EXPECT_EQ(status.last().at(0).toInt(), 1);

@@ -35,10 +35,8 @@ protected:
 
 TEST_F(GLViewPreview, SlicingHidesTheOverlaysForExactlyOneFrame)
 {
-    const struct {
-        const char* type;
-        double aspect;  // width / height of the captured preview
-    } cases[] = {{"vxs", 120.0 / 150.0}, {"vxt", 200.0 / 150.0}};
+    const struct { const char* type; double aspect /* of the captured preview */; } cases[] = {
+        {"vxs", 120.0 / 150.0}, {"vxt", 200.0 / 150.0}};
     VSLModelPainter* p = LoadTower();
     ASSERT_TRUE(p);
     for (const auto& k : cases) {
@@ -99,14 +97,10 @@ TEST_F(GLViewPreview, UnusableSliceJobsAreRefusedBeforeAnythingChanges)
 {
     LoadTower();
     Frame();
-    const struct {
-        float thick;
-        int xres, yres;
-        float dx, dy;
-        int plate;
-    } cases[] = {{0.1f, 1920, 0, 20, 20, 0},  {0.1f, 0, 1080, 20, 20, 0}, {0.1f, 1920, -5, 20, 20, 0},
-                 {0.1f, 1920, 1080, 0, 20, 0}, {0.1f, 1920, 1080, 20, -1, 0}, {0, 1920, 1080, 20, 20, 0},
-                 {0.1f, 1920, 1080, 20, 20, -2}};
+    const struct { float thick; int xres, yres; float dx, dy; int plate; } cases[] = {
+        {0.1f, 1920, 0, 20, 20, 0}, {0.1f, 0, 1080, 20, 20, 0}, {0.1f, 1920, -5, 20, 20, 0},
+        {0.1f, 1920, 1080, 0, 20, 0}, {0.1f, 1920, 1080, 20, -1, 0}, {0, 1920, 1080, 20, 20, 0},
+        {0.1f, 1920, 1080, 20, 20, -2}};
     for (const auto& k : cases) {
         EXPECT_EQ(m_view->SliceScene(k.thick, k.xres, k.yres, k.dx, k.dy, k.plate), SceneOp::Unchanged);
         EXPECT_FALSE(m_view->scene()->m_bHideOverlays);

@@ -59,12 +59,7 @@ TEST(LayerOutlines, SingleClosedShellPassesUnchanged)
 // Layers of several slots (or an open shell's) come out as Clipper's union.
 TEST(LayerOutlines, SlotsAreUnitedPerLayer)
 {
-    const struct {
-        const char* name;
-        std::vector<Paths> slots; // one layer
-        bool open;
-        double area;
-    } cases[] = {
+    const struct { const char* name; std::vector<Paths> slots /* one layer */; bool open; double area; } cases[] = {
         // The chained outline of an open shell, clockwise: united all the same.
         {"open shell", {{}, {Square(0, 0, 1000, false)}}, true, 1e6},
         // Opposite windings: the overlap stays filled.

@@ -19,9 +19,7 @@ SliceLayers Sliced(int count)
 TEST(PlateLayers, InsertOrRemoveAtTheFrontAndStoreWhatWasApplied)
 {
     const int cap = layers::kMaxPlateLayers;
-    const struct {
-        int layersBefore, n, storedCount, layersAfter;
-    } cases[] = {
+    const struct { int layersBefore, n, storedCount, layersAfter; } cases[] = {
         {120, 3, 3, 123},        {1, cap, cap, cap + 1}, {1, cap + 1, cap, cap + 1}, {1, INT_MAX, cap, cap + 1},
         {4, -2, -2, 2},          {3, -10, -3, 0},        {0, INT_MIN, 0, 0},         {4, 0, 0, 4},
     };

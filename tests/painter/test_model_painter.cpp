@@ -93,7 +93,8 @@ __attribute__((weak)) void VSLModelPainter::SliceModelPainterX(float) {}
 // Centred on the plate, dropped unless floating by at most 0.01 mm; a tiny one gets the unit square.
 TEST(ModelPainter, NewInstanceBoundsAndDrop)
 {
-    const struct { const char* name; QVector<VSLTriangle3D> tris; QVector3D min, max; bool checkHull; Poly hull; } cases[] = {
+    const struct { const char* name; QVector<VSLTriangle3D> tris; QVector3D min, max; bool checkHull; Poly hull; }
+        cases[] = {
         {"box", testmesh::Box({10, 0, 5}, {30, 10, 15}), {-10, -5, 0}, {10, 5, 10}, true,
          {{11, 6}, {11, -6}, {-11, -6}, {-11, 6}}},
         {"tiny", testmesh::Box({-0.4f, -0.4f, 0}, {0.4f, 0.4f, 1}), {-0.4f, -0.4f, 0}, {0.4f, 0.4f, 1}, true,
@@ -363,10 +364,8 @@ TEST(ModelPainter, RestoreDropsClickedSupportsAndClearsMarks)
 TEST(PainterPickColour, IdsSpreadOverRedGreenBlue)
 {
     // Instance ids: 0xRRGGBB in 0..1 per channel; past 24 bits nothing.
-    const struct {
-        int id;
-        int rgb[3];
-    } ids[] = {{70, {0, 0, 70}}, {0x123456, {0x12, 0x34, 0x56}}, {1 << 24, {0, 0, 0}}};
+    const struct { int id; int rgb[3]; } ids[] = {
+        {70, {0, 0, 70}}, {0x123456, {0x12, 0x34, 0x56}}, {1 << 24, {0, 0, 0}}};
     for (const auto& c : ids) {
         double rgb[3];
         VSL3DPainter::CalNumberColor(rgb, c.id);

@@ -44,7 +44,8 @@ TEST_F(PlateGL, BuildBoxAndFlagFollowSetBound)
     Clear();
     m_scene->m_printerBox.Render();
     SaveFrame("plate_box_flag_top");
-    const struct { float y; bool flag; } flag[] = {{-41.8f, false}, {-42.2f, true}, {-44.6f, true}, {-46.6f, true}, {-47.2f, false}};
+    const struct { float y; bool flag; } flag[] = {
+        {-41.8f, false}, {-42.2f, true}, {-44.6f, true}, {-46.6f, true}, {-47.2f, false}};
     for (const auto& f : flag)
         EXPECT_EQ(AtTop(0, f.y + 44.5f).blue(), f.flag) << "y = " << f.y << AtTop(0, f.y + 44.5f);
     CameraView();

@@ -28,14 +28,9 @@ TEST_F(PlateGL, InstanceColoursTellPlacementSelectionAndPendingEdits)
     Place(cube, 48, 0); // half beyond x = 48
     Place(Model(testmesh::Box({0, 0, 0}, {8, 8, 250})), 0, 15); // taller than the build volume
     TopView(2);
-    const struct {
-        const char* what;
-        bool select, freeze;
-        int mode;
-        QMatrix4x4 pending;
-        QPointF at;
-        char colour; // g, b, r, or w for the background
-    } cases[] = {
+    // colour: g, b, r, or w for the background.
+    const struct { const char* what; bool select, freeze; int mode; QMatrix4x4 pending; QPointF at; char colour; }
+        cases[] = {
         {"placed", false, false, 0, {}, {-30, 0}, 'g'},
         {"off the plate in XY", false, false, 0, {}, {46, 0}, 'r'},
         {"only above the build height", false, false, 0, {}, {0, 15}, 'g'},
@@ -144,7 +139,8 @@ TEST(CalArcPoints, StepsOfOneTenthDegree)
         EXPECT_NEAR(std::fmod(turned + 360, 360), t.span, 0.05) << t.angle;
     }
     // Degenerate input leaves an empty list.
-    const struct { QVector3D start, axis; } degenerate[] = {{c, axis}, {start, {0, 0, 0}}, {start + QVector3D(0, 0, 0.1f), axis}};
+    const struct { QVector3D start, axis; } degenerate[] = {
+        {c, axis}, {start, {0, 0, 0}}, {start + QVector3D(0, 0, 0.1f), axis}};
     for (const auto& d : degenerate) {
         QVector<QVector3D> out = sentinel;
         CalArcPoints(45, out, c, d.start, d.axis);

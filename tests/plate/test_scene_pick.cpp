@@ -89,11 +89,9 @@ TEST_F(ScenePick, CursorOnACube)
     SupportHoverMode(p);
     TiltedView(4);
     const VSLModel3D* model = p->m_pModel;
-    const struct {
-        QVector3D world; // a point on the face
-        QVector3D normal;
-        bool red;
-    } faces[] = {{{3, 2, 20}, {0, 0, 1}, true}, {{-4, -10, 7}, {0, -1, 0}, false}};
+    // A point on each face, its normal, and whether the cursor line shows red.
+    const struct { QVector3D world, normal; bool red; } faces[] = {
+        {{3, 2, 20}, {0, 0, 1}, true}, {{-4, -10, 7}, {0, -1, 0}, false}};
     for (const auto& f : faces) {
         const QPoint px = TiltedPixel(f.world);
         bool hit = false;

@@ -103,7 +103,8 @@ TEST_F(ScenePlacement, MoveOntoANeighbourPushesAChainOfThree)
     ASSERT_EQ(m_scene.Apply(), SceneOp::Done);
     EXPECT_TRUE(m_scene.m_pendingTransform.isIdentity());
     // a's hull -10..2 overlaps b's -6..6 by 8: b moves 8 + 1; then c by 7 + 1.
-    EXPECT_EQ(QVector<QVector2D>({CenterXY(a), CenterXY(b), CenterXY(c)}), QVector<QVector2D>({{-4, 0}, {9, 0}, {22, 0}}));
+    EXPECT_EQ(QVector<QVector2D>({CenterXY(a), CenterXY(b), CenterXY(c)}),
+              QVector<QVector2D>({{-4, 0}, {9, 0}, {22, 0}}));
     EXPECT_FALSE(AnyOverlap());
 }
 

@@ -51,10 +51,15 @@ protected:
         for (const QList<QVariant>& args : m_lists)
             if (args.at(0).toList().value(0).toInt() == 5)
                 last = args.at(0).toList();
-        ASSERT_EQ(last.size(), 10);
-        ExpectNear(VectorAt(last, 1), Bottom());
-        ExpectNear(VectorAt(last, 4), m_p->m_scale);
-        ExpectNear(VectorAt(last, 7), Size());
+        ExpectEcho(last, Bottom(), m_p->m_scale, Size());
+    }
+    // A 10-value echo: vectors at 1, 4 and 7.
+    static void ExpectEcho(const QVariantList& l, QVector3D a, QVector3D b, QVector3D c)
+    {
+        ASSERT_EQ(l.size(), 10);
+        ExpectNear(VectorAt(l, 1), a);
+        ExpectNear(VectorAt(l, 4), b);
+        ExpectNear(VectorAt(l, 7), c);
     }
     // A fake support set: the flag is what the edits keep or drop.
     void GiveSupports(VSLModelPainter* p) { p->m_bHasSupports = true; }
@@ -68,13 +73,7 @@ protected:
 
 TEST_F(EditHandlers, MoveRotateAndScaleCommandsCommitAsWhatTheyAre)
 {
-    struct Case {
-        int editMode;
-        QVariantList list;
-        QVector3D bottom;  // expected, NaN x: unchanged
-        QVector3D size;
-        bool supportsKept;
-    };
+    struct Case { int editMode; QVariantList list; QVector3D bottom /* NaN x: unchanged */, size; bool supportsKept; };
     const float keep = std::nanf("");
     const Case cases[] = {
         {0, {0, 5, 3, 2}, {5, 3, 2}, {10, 20, 10}, true},
@@ -262,11 +261,7 @@ TEST_F(EditHandlers, LockedScaleDragUsesPixelRowsAndStaysValidAtTheTopEdge)
     m_lists.clear();
     Drag(QPoint(50, 200), QPoint(50, 100));
     ASSERT_EQ(m_lists.size(), 1);
-    const QVariantList l = m_lists.first().at(0).toList();
-    ASSERT_EQ(l.size(), 10);
-    ExpectNear(VectorAt(l, 1), {2, 2, 2});
-    ExpectNear(VectorAt(l, 4), {0, 0, 0});
-    ExpectNear(VectorAt(l, 7), {20, 40, 20});
+    ExpectEcho(m_lists.first().at(0).toList(), {2, 2, 2}, {0, 0, 0}, {20, 40, 20});
     // Committed only in edit state 1; only bounds and hull change (no topology pass, no list rebuild).
     VSLModel3D* model = m_p->m_pModel;
     auto state = [model] {
@@ -304,11 +299,7 @@ TEST_F(EditHandlers, FaceScaleDragStretchesAlongItsAxisAndKeepsTheLastValidStret
     Drag(PixelOf(0, 0), PixelOf(-10, -10));
     ExpectNear(m_h.pressPoint3D(), {0, 0, 0});
     ASSERT_EQ(m_lists.size(), 1);
-    const QVariantList l = m_lists.first().at(0).toList();
-    ASSERT_EQ(l.size(), 10);
-    ExpectNear(VectorAt(l, 1), {1, 1, 2});
-    ExpectNear(VectorAt(l, 4), {0, 0, -10});
-    ExpectNear(VectorAt(l, 7), {10, 20, 20});
+    ExpectEcho(m_lists.first().at(0).toList(), {1, 1, 2}, {0, 0, -10}, {10, 20, 20});
     const QMatrix4x4 valid = m_scene.m_pendingTransform;
     // Onto the fixed plane (ratio 0) and past it (negative): the stretch stays.
     for (float w : {10.f, 15.f}) {

@@ -71,13 +71,9 @@ TEST(ViewControlFrame, CrossLayoutIconsAndIdsAsSeen)
     QButtonGroup* group = frame.findChild<QButtonGroup*>("buttonGroup");
     ASSERT_NE(group, nullptr);
     EXPECT_TRUE(group->exclusive());
-    const struct {
-        const char* name;
-        int id;
-        const char* icon;
-    } buttons[] = {{"button_ZoomIn", 0, "007"}, {"button_ZoomOut", 1, "008"}, {"button_Left", 2, "004"},
-                   {"button_Right", 3, "006"},  {"button_Up", 4, "003"},      {"button_Down", 5, "005"},
-                   {"button_Center", 6, "009"}};
+    const struct { const char* name; int id; const char* icon; } buttons[] = {
+        {"button_ZoomIn", 0, "007"}, {"button_ZoomOut", 1, "008"}, {"button_Left", 2, "004"},
+        {"button_Right", 3, "006"}, {"button_Up", 4, "003"}, {"button_Down", 5, "005"}, {"button_Center", 6, "009"}};
     // Seven distinct icons; the arrows are one picture turned their way.
     for (const auto& a : buttons)
         for (const auto& b : buttons)
