@@ -48,7 +48,6 @@ protected:
         m_view->SetBound(1920, 1080, 50, 50, 100);
         m_view->SetNavBtn("Edit");
     }
-    void TearDown() override { m_view.reset(); }
 
     QString BoxFile(const QString& name, QVector3D min, QVector3D max)
     {
@@ -110,11 +109,7 @@ protected:
     void Press(QPoint p, Qt::MouseButton b = Qt::LeftButton) { Mouse(QEvent::MouseButtonPress, p, b, b); }
     void MoveWith(QPoint p, Qt::MouseButtons b) { Mouse(QEvent::MouseMove, p, Qt::NoButton, b); }
     void Release(QPoint p, Qt::MouseButton b = Qt::LeftButton) { Mouse(QEvent::MouseButtonRelease, p, b, Qt::NoButton); }
-    void Click(QPoint p)
-    {
-        Press(p);
-        Release(p);
-    }
+    void Click(QPoint p) { Press(p); Release(p); }
 
     QTemporaryDir m_dir;
     std::unique_ptr<VSLGLView> m_view;
