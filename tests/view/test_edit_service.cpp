@@ -134,9 +134,7 @@ TEST(EditService, FitPutsTheBottomCentreOnTheVolumeAndScalesWithinLimits)
         const QVector3D bottom((c.mMax.x() + c.mMin.x()) / 2, (c.mMax.y() + c.mMin.y()) / 2, c.mMin.z());
         ExpectNear(es.MapPoint(bottom), {0, 0, 0}, 1e-3f);
         const QVector3D size = es.MapVector(c.mMax - c.mMin);
-        EXPECT_LE(size.x(), 91.2f + 1e-3f);
-        EXPECT_LE(size.y(), 51.3f + 1e-3f);
-        EXPECT_LE(size.z(), 190.f + 1e-3f);
+        EXPECT_TRUE(size.x() <= 91.2f + 1e-3f && size.y() <= 51.3f + 1e-3f && size.z() <= 190.f + 1e-3f) << c.k;
     }
     VSLEditService es;
     ASSERT_TRUE(es.TryTranslate({1, 0, 0}));

@@ -37,11 +37,9 @@ TEST(CameraGL, ApplyLoadsDistancePanScalesThenPitchAndYaw)
     QMatrix4x4 got;
     glGetFloatv(GL_MODELVIEW_MATRIX, got.data());
     ctx.doneCurrent();
-    QMatrix4x4 want;
-    want.translate(0, 0, -100);
-    want.translate(13 + 4, -20 - 6, 0);
-    want.scale(0.5f);
-    want.scale(2.5f);
+    QMatrix4x4 want; // distance and home pan plus the pending one, base scale times the viewport's
+    want.translate(13 + 4, -20 - 6, -100);
+    want.scale(0.5f * 2.5f);
     want.rotate(-80 - 30, 1, 0, 0);
     want.rotate(30 + 25, 0, 0, 1);
     for (int i = 0; i < 16; ++i)
