@@ -27,9 +27,7 @@ protected:
     VSLModelPainter* Add(const QVector<VSLTriangle3D>& tris, const QString& name, QVector3D at)
     {
         const QString path = dir.filePath(name);
-        if (!QFile::exists(path) && !testmesh::WriteFile(path, testmesh::BinaryStl(tris)))
-            return nullptr;
-        if (!scene.AddModel(path))
+        if ((!QFile::exists(path) && !testmesh::WriteFile(path, testmesh::BinaryStl(tris))) || !scene.AddModel(path))
             return nullptr;
         VSLModelPainter* p = scene.instances().last();
         p->m_matrix.setToIdentity();
@@ -41,9 +39,7 @@ protected:
     int Slice(int xRes, int yRes, float dpm, float thicknessMm, int plateLayers = 0)
     {
         QSignalSpy done(&scene, &VSL3DScene::sig_SliceSceneDone);
-        if (scene.StartSliceScene(xRes, yRes, dpm, dpm, thicknessMm, plateLayers) != SceneOp::Done)
-            return -1;
-        if (!done.wait(30000))
+        if (scene.StartSliceScene(xRes, yRes, dpm, dpm, thicknessMm, plateLayers) != SceneOp::Done || !done.wait(30000))
             return -1;
         return done.takeFirst().at(0).toInt();
     }

@@ -7,11 +7,8 @@ using namespace manual;
 
 namespace {
 
-struct Row {
-    const char* group;
-    const char* shape;
-    double angle, length, penetration, radius; // angle < 0: the shaft row (shape and radius only)
-};
+// angle < 0: the shaft row (shape and radius only).
+struct Row { const char* group; const char* shape; double angle, length, penetration, radius; };
 
 void ExpectPreset(const char* name, const std::vector<Row>& rows)
 {
@@ -26,10 +23,8 @@ void ExpectPreset(const char* name, const std::vector<Row>& rows)
         s.beginGroup(r.group);
         EXPECT_EQ(s.value("ATTACHSHAPE").toString(), QString(r.shape));
         EXPECT_DOUBLE_EQ(s.value("RADIUS").toDouble(), r.radius);
-        if (r.angle < 0) {
-            EXPECT_EQ(s.childKeys().size(), 2);
-        } else {
-            EXPECT_EQ(s.childKeys().size(), 5);
+        EXPECT_EQ(s.childKeys().size(), r.angle < 0 ? 2 : 5);
+        if (r.angle >= 0) {
             EXPECT_DOUBLE_EQ(s.value("ANGLEFACTOR").toDouble(), r.angle);
             EXPECT_DOUBLE_EQ(s.value("LENGTH").toDouble(), r.length);
             EXPECT_DOUBLE_EQ(s.value("PENETRATION").toDouble(), r.penetration);

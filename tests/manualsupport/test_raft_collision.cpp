@@ -12,21 +12,13 @@ using V = vcg::Point3f;
 
 // ---------------------------------------------------------------- raft
 
-class Raft : public SceneFixture {
-protected:
-    SliceLayers Layers(int n)
-    {
-        SliceLayers out;
-        for (int i = 0; i < n; ++i)
-            out.append({QPolygonF({QPointF(i, 0), QPointF(i + 1, 0), QPointF(i, 1)})});
-        return out;
-    }
-};
+class Raft : public SceneFixture {};
 
 TEST_F(Raft, InsertAndRemoveClampedToTheLayerList)
 {
     VSLModelPainter p(nullptr, &m_scene);
-    m_scene.m_modelSliceLayers = Layers(5);
+    for (int i = 0; i < 5; ++i)
+        m_scene.m_modelSliceLayers.append({QPolygonF({QPointF(i, 0), QPointF(i + 1, 0), QPointF(i, 1)})});
     const SliceLayers before = m_scene.m_modelSliceLayers;
     m_scene.m_sliceMaxPt = QPointF(300, 200);
     m_scene.m_sliceMinPt = QPointF(100, 50);
