@@ -43,15 +43,12 @@ TEST_F(Columns, SizesFollowTheInstanceScaleWhateverWasSet)
     c->SetTopRadius(3);
     c->SetBottomLength(9);
     c->SetTopPenetration(4);
-    EXPECT_DOUBLE_EQ(c->GetTopRadius(), 0.5);
-    EXPECT_DOUBLE_EQ(c->GetMidRadius(), 0.5);
-    EXPECT_DOUBLE_EQ(c->GetBottomLength(), 2.0);
-    EXPECT_DOUBLE_EQ(c->GetTopPenetration(), 0.1);
+    // Top and mid radius, bottom length, top penetration, mid length, tilt and top turn.
+    EXPECT_EQ(QVector<double>({c->GetTopRadius(), c->GetMidRadius(), c->GetBottomLength(), c->GetTopPenetration(),
+                               c->GetMidLength(), c->GetMidTilt(), c->GetTopTurn()}),
+              QVector<double>({0.5, 0.5, 2.0, 0.1, 6.0, 0.0, 90.0}));
     EXPECT_EQ(c->GetTopPivot(), QVector3D(0, 0, 8));
     EXPECT_EQ(c->GetStoredBottomPivot(), QVector3D(0, 0, 2));
-    EXPECT_DOUBLE_EQ(c->GetMidLength(), 6.0);
-    EXPECT_DOUBLE_EQ(c->GetMidTilt(), 0.0);
-    EXPECT_DOUBLE_EQ(c->GetTopTurn(), 90.0);
     m_painter->m_scale = QVector3D(2, 1, 1);
     c->SetTopPoint({0, 0, 10});
     EXPECT_DOUBLE_EQ(c->GetTopRadius(), 0.25);

@@ -55,18 +55,13 @@ TEST(MeshModel, TopologyPassMergesCubeSoupAndSignalsReady)
     auto tris = testmesh::Cube(10, {1, 1, 0});
     tris << testmesh::Tri({1, 1, 0}, {1, 1, 0}, {11, 11, 10});
     ASSERT_TRUE(model.LoadSTLFile(WriteStl(dir, "cube.stl", tris)));
-    EXPECT_EQ(model.m_minBound, QVector3D(1, 1, 0));
-    EXPECT_EQ(model.m_maxBound, QVector3D(11, 11, 10));
-    EXPECT_EQ(model.m_center, QVector3D(6, 6, 5));
+    EXPECT_EQ(QVector<QVector3D>({model.m_minBound, model.m_maxBound, model.m_center}),
+              QVector<QVector3D>({{1, 1, 0}, {11, 11, 10}, {6, 6, 5}}));
     ASSERT_TRUE(done.WaitFor(1));
     EXPECT_EQ(done.count(), 1);
-    EXPECT_EQ(model.checkStatus(), 0);
-    EXPECT_EQ(model.fixStatus(), 0);
-    EXPECT_TRUE(model.m_bDataChanged);
-    EXPECT_TRUE(model.readyGate().IsOpen());
-    EXPECT_EQ(model.m_mesh.vn, 8);
-    EXPECT_EQ(model.m_mesh.fn, 12);
-    EXPECT_EQ(model.m_vVertexCopy.size(), 8);
+    EXPECT_TRUE(model.checkStatus() == 0 && model.fixStatus() == 0);
+    EXPECT_TRUE(model.m_bDataChanged && model.readyGate().IsOpen());
+    EXPECT_EQ(QVector<int>({model.m_mesh.vn, model.m_mesh.fn, model.m_vVertexCopy.size()}), QVector<int>({8, 12, 8}));
     ASSERT_EQ(model.m_vTriangles.size(), 12);
     EXPECT_EQ(model.m_vTriangles[0].normal, tris[0].normal);
     for (const MyFace& f : model.m_mesh.face)
