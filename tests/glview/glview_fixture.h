@@ -27,8 +27,7 @@ struct Px {
 };
 inline std::ostream& operator<<(std::ostream& os, const Px& c) { return os << "(" << c.r << "," << c.g << "," << c.b << ")"; }
 
-// A shown 3D view on the Xvfb display (96 x 54 x 100 mm printer, stage
-// "Edit"), STL files in a temporary folder, message boxes captured.
+// A shown 3D view (96 x 54 x 100 mm printer, stage "Edit"), STL files in a temporary folder.
 class GLView : public ::testing::Test {
 protected:
     static constexpr int kW = 800;
@@ -49,7 +48,6 @@ protected:
         m_view->SetBound(1920, 1080, 50, 50, 100);
         m_view->SetNavBtn("Edit");
     }
-    void TearDown() override { m_view.reset(); }
 
     QString BoxFile(const QString& name, QVector3D min, QVector3D max)
     {
@@ -82,8 +80,7 @@ protected:
         const QRgb c = img.pixel(p);
         return Px{qRed(c), qGreen(c), qBlue(c)};
     }
-    // True when a pixel within `radius` of p satisfies pred (1-pixel lines
-    // land within a pixel of their projection).
+    // A pixel within `radius` of p satisfies pred (1-pixel lines land within a pixel).
     static bool AnyNear(const QImage& img, QPoint p, int radius, const std::function<bool(Px)>& pred)
     {
         for (int dy = -radius; dy <= radius; ++dy)
@@ -112,11 +109,7 @@ protected:
     void Press(QPoint p, Qt::MouseButton b = Qt::LeftButton) { Mouse(QEvent::MouseButtonPress, p, b, b); }
     void MoveWith(QPoint p, Qt::MouseButtons b) { Mouse(QEvent::MouseMove, p, Qt::NoButton, b); }
     void Release(QPoint p, Qt::MouseButton b = Qt::LeftButton) { Mouse(QEvent::MouseButtonRelease, p, b, Qt::NoButton); }
-    void Click(QPoint p)
-    {
-        Press(p);
-        Release(p);
-    }
+    void Click(QPoint p) { Press(p); Release(p); }
 
     QTemporaryDir m_dir;
     std::unique_ptr<VSLGLView> m_view;

@@ -31,18 +31,14 @@ protected:
         QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(m_view.get(), &drop);
     }
-    static QVariantList EditList(const QList<QVariant>& args) { return args.at(0).toList(); }
 };
 
 TEST_F(GLViewInput, PressesNearTheSideAndBottomEdgesAreSwallowedNotAtTheTop)
 {
     Frame();
     const int w = m_view->width(), h = m_view->height();
-    const struct {
-        QPoint press;
-        bool swallowed;
-    } cases[] = {{{9, h / 2}, true},      {{w - 9, h / 2}, true}, {{w / 2, h - 9}, true},
-                 {{w / 2, 0}, false},     {{10, h / 2}, false},   {{w - 10, h - 10}, false}};
+    const struct { QPoint press; bool swallowed; } cases[] = {{{9, h / 2}, true}, {{w - 9, h / 2}, true},
+        {{w / 2, h - 9}, true}, {{w / 2, 0}, false}, {{10, h / 2}, false}, {{w - 10, h - 10}, false}};
     for (const auto& k : cases) {
         Press(k.press, Qt::RightButton);
         EXPECT_EQ(m_view->swallowing(), k.swallowed) << k.press.x() << "," << k.press.y();
@@ -59,12 +55,9 @@ TEST_F(GLViewInput, PressesNearTheSideAndBottomEdgesAreSwallowedNotAtTheTop)
 
 TEST_F(GLViewInput, DragEnterAcceptsOneStlFileOnly)
 {
-    const struct { QStringList files; bool accepted; } cases[] = {{{"/tmp/a.stl"}, true},
-                                                                  {{"/tmp/A.STL"}, true},
-                                                                  {{"/tmp/a.txt"}, false},
-                                                                  {{"/tmp/a.stl.bak"}, false},
-                                                                  {{"/tmp/a.stl", "/tmp/b.stl"}, false},
-                                                                  {{}, false}};
+    const struct { QStringList files; bool accepted; } cases[] = {
+        {{"/tmp/a.stl"}, true}, {{"/tmp/A.STL"}, true}, {{"/tmp/a.txt"}, false}, {{"/tmp/a.stl.bak"}, false},
+        {{"/tmp/a.stl", "/tmp/b.stl"}, false}, {{}, false}};
     for (const auto& k : cases) {
         QMimeData data;
         QList<QUrl> urls;
@@ -91,7 +84,6 @@ TEST_F(GLViewInput, AnUnreadableDropShowsTheLoadersReason)
         EXPECT_EQ(m_messages[0], m_view->scene()->lastLoadError());
         EXPECT_TRUE(m_view->scene()->instances().isEmpty());
     }
-
     // A readable drop loads silently.
     m_messages.clear();
     Drop(BoxFile("ok.stl", {0, 0, 0}, {5, 5, 5}));
@@ -99,8 +91,7 @@ TEST_F(GLViewInput, AnUnreadableDropShowsTheLoadersReason)
     EXPECT_EQ(m_view->scene()->instances().size(), 1);
 }
 
-// While the slice job is pending the Delete key, support removal and
-// generation change nothing and say nothing (but that generation is done).
+// While a slice is pending Delete, support removal and generation change and say nothing.
 TEST_F(GLViewInput, DeleteAndSupportCommandsWaitForARunningSlice)
 {
     VSLModelPainter* p = LoadSelectedCube();
@@ -125,7 +116,6 @@ TEST_F(GLViewInput, DeleteAndSupportCommandsWaitForARunningSlice)
     EXPECT_NE(p->m_dSupportDensity, 6);
     ASSERT_TRUE(WaitFor([this] { return m_view->scene()->runningSliceJobs() == 0; }));
     status.clear();
-
     emit m_view->sig_RemoveSupport();
     EXPECT_FALSE(p->m_bHasSupports);
     ASSERT_EQ(status.count(), 1);
@@ -134,7 +124,7 @@ TEST_F(GLViewInput, DeleteAndSupportCommandsWaitForARunningSlice)
     EXPECT_TRUE(m_view->scene()->instances().isEmpty());
     EXPECT_EQ(m_view->selectedNumber(), 0);
     ASSERT_GE(lists.count(), 1);
-    EXPECT_EQ(EditList(lists.last()), QVariantList({4, -1}));
+    EXPECT_EQ(lists.last().at(0).toList(), QVariantList({4, -1}));
     ASSERT_EQ(shown.count(), 1);
     EXPECT_FALSE(shown.last().at(0).toBool());
     EXPECT_EQ(status.last().at(0).toInt(), 1);
@@ -154,7 +144,7 @@ TEST_F(GLViewInput, CommandsOutsideTheTableStillRepaintAndReportAnEdit)
     }
 }
 
-TEST_F(GLViewInput, GenSupportWithUnchangedParametersEndsWithoutAJob)
+TEST_F(GLViewInput, UnchangedGenSupportEndsWithoutAJobAndEditStatesGateSupportModeAndCommits)
 {
     VSLModelPainter* p = LoadSelectedCube();
     const QVector<double> para{5, 0.4, 1.0, 5};
@@ -170,19 +160,12 @@ TEST_F(GLViewInput, GenSupportWithUnchangedParametersEndsWithoutAJob)
     EXPECT_TRUE(p->m_bHasSupports);
     ASSERT_GE(status.count(), 1);
     EXPECT_EQ(status.last().at(0).toInt(), 3);
-
-}
-
-TEST_F(GLViewInput, EditStateThreeSwitchesSupportModeAndReleaseCommitsOnlyInStateOne)
-{
-    VSLModelPainter* p = LoadSelectedCube();
-    QSignalSpy status(m_view.get(), &VSLGLView::sig_SceneStatusChanged);
+    // Edit state 3 switches support mode; a release commits only in state 1.
     m_view->slot_EditStatChanged(3);
     EXPECT_TRUE(m_view->scene()->m_bSupportMode);
     EXPECT_EQ(status.last().at(0).toInt(), 3);
     m_view->slot_EditStatChanged(1);
     EXPECT_FALSE(m_view->scene()->m_bSupportMode);
-
     // A move drag in state 2 is not committed on release.
     m_view->slot_EditStatChanged(2);
     const QVector3D before = p->m_center;
@@ -204,10 +187,8 @@ TEST(GLViewHidden, PicksAndDragsBeforeTheFirstShowFindNothing)
     ASSERT_TRUE(view.OpenSTLFile(path));
     view.scene()->SetPickModelPainter(view.scene()->instances().first()->pickId());
     const QPoint p(50, 50);
-    EXPECT_EQ(view.GetLocateCoord(p), 0);
-    EXPECT_EQ(view.GetLocateModelPainter(p), 0);
-    EXPECT_EQ(view.GetLocateModelPainterX(p), 0);
-    EXPECT_EQ(view.GetLocateModelPainterXX(p), 0);
+    EXPECT_EQ(QVector<int>({view.GetLocateCoord(p), view.GetLocateModelPainter(p), view.GetLocateModelPainterX(p),
+                            view.GetLocateModelPainterXX(p)}), QVector<int>(4, 0));
     QMouseEvent press(QEvent::MouseButtonPress, QPointF(p), QPointF(p), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&view, &press);
     QMouseEvent move(QEvent::MouseMove, QPointF(60, 60), QPointF(60, 60), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
@@ -231,7 +212,6 @@ TEST_F(GLViewInput, SupportEditorLiftsOnceAndASaveWithoutClicksEndsAtOnce)
     // A left press while frozen neither picks nor deselects.
     Click(QPoint(20, 20));
     EXPECT_EQ(m_view->selectedNumber(), p->pickId());
-
     emit m_view->sig_EditSupport(false, true, {});
     EXPECT_EQ(done.count(), 1);
     EXPECT_EQ(m_view->scene()->runningSupportJobs(), 0);

@@ -1,5 +1,4 @@
-// Slicing runs of real instances through the scene: contour slicer, outline
-// union, support cuts, publish and plate layers together.
+// Real instances sliced through the scene: contour, union, support cuts, publish, plate layers.
 #include "VSL3DScene.h"
 #include "VSLModel3D.h"
 #include "VSLModelPainter.h"
@@ -28,9 +27,7 @@ protected:
     VSLModelPainter* Add(const QVector<VSLTriangle3D>& tris, const QString& name, QVector3D at)
     {
         const QString path = dir.filePath(name);
-        if (!QFile::exists(path) && !testmesh::WriteFile(path, testmesh::BinaryStl(tris)))
-            return nullptr;
-        if (!scene.AddModel(path))
+        if ((!QFile::exists(path) && !testmesh::WriteFile(path, testmesh::BinaryStl(tris))) || !scene.AddModel(path))
             return nullptr;
         VSLModelPainter* p = scene.instances().last();
         p->m_matrix.setToIdentity();
@@ -42,9 +39,7 @@ protected:
     int Slice(int xRes, int yRes, float dpm, float thicknessMm, int plateLayers = 0)
     {
         QSignalSpy done(&scene, &VSL3DScene::sig_SliceSceneDone);
-        if (scene.StartSliceScene(xRes, yRes, dpm, dpm, thicknessMm, plateLayers) != SceneOp::Done)
-            return -1;
-        if (!done.wait(30000))
+        if (scene.StartSliceScene(xRes, yRes, dpm, dpm, thicknessMm, plateLayers) != SceneOp::Done || !done.wait(30000))
             return -1;
         return done.takeFirst().at(0).toInt();
     }
@@ -67,8 +62,7 @@ TEST_F(SceneSlicing, CubeGivesTheExactPixelSquareBehindThePlateLayers)
     for (int L : {3, 102, 202}) {
         ASSERT_EQ(layers[L].size(), 1) << L;
         const QPolygonF& p = layers[L][0];
-        // One closed shell passes unchanged: one point per crossed face plus
-        // the start point again.
+        // One closed shell passes unchanged: a point per crossed face plus the start again.
         EXPECT_EQ(p.size(), 9);
         EXPECT_EQ(p.boundingRect(), square);
         for (const QPointF& q : p)
@@ -87,10 +81,9 @@ TEST_F(SceneSlicing, OverlappingInstancesPrintTheirUnion)
     ASSERT_EQ(Slice(2000, 1000, 10.f, 0.1f), 100);
     for (int L : {0, 50, 99}) {
         const QVector<QPolygonF>& layer = scene.m_modelSliceLayers[L];
-        EXPECT_TRUE(Lit(layer, QPointF(1000 - 25, 500 - 25))) << "the overlap is lit";
-        EXPECT_TRUE(Lit(layer, QPointF(1000 - 75, 500 - 75)));
-        EXPECT_TRUE(Lit(layer, QPointF(1000 + 25, 500 + 25)));
-        EXPECT_FALSE(Lit(layer, QPointF(1000 + 25, 500 - 75)));
+        // The overlap, each cube's own corner, and a corner of neither.
+        for (const QPointF d : {QPointF(-25, -25), QPointF(-75, -75), QPointF(25, 25), QPointF(25, -75)})
+            EXPECT_EQ(Lit(layer, QPointF(1000, 500) + d), d != QPointF(25, -75)) << L << " " << d.x() << "," << d.y();
         ASSERT_EQ(layer.size(), 1);
         EXPECT_NEAR(std::abs(Area(layer[0])), 100.0 * 100.0 * 1.75, 1.0);
     }
@@ -103,9 +96,7 @@ TEST_F(SceneSlicing, UvSphereLayerAreasMatchTheCrossSections)
     const float dpm = 10.f;
     ASSERT_EQ(Slice(4000, 4000, dpm, 0.1f), 200);
     const SliceLayers& layers = scene.m_modelSliceLayers;
-    // The facets lie between the sphere and one shrunk by
-    // delta = R (1 - cos^2 2.8125 deg) (half a stack and half a slice); the
-    // 64-gon loses at most 0.25 % more; the pixels add only rounding noise.
+    // Facets lie within R (1 - cos^2 2.8125 deg) of the sphere; the 64-gon loses <= 0.25 % more.
     const double delta = r * (1.0 - std::pow(std::cos(2.8125 * M_PI / 180.0), 2));
     for (int L = 0; L < layers.size(); ++L) {
         const double z = 0.05 + 0.1 * L + 0.0001;
@@ -124,8 +115,7 @@ TEST_F(SceneSlicing, SupportsAreCutAndUnitedIncludingTheFoot)
     VSLModelPainter* p = Add(testmesh::Cube(10.f), "cube.stl", QVector3D(-5, -5, 0));
     ASSERT_TRUE(p);
     DLP_Support column;
-    // A column from 3 mm down into the plate and a foot sphere on the plate:
-    // both reach more than one layer below the first plane.
+    // Column and foot sphere both reach more than one layer below the first plane.
     column.cones = {{vcg::Point3f(10, 0, 3), vcg::Point3f(10, 0, -0.5f), vcg::Point3f(0.5f, 0.5f, 0)}};
     column.spheres = {{vcg::Point3f(10, 0, 0), vcg::Point3f(0.6f, 0, 0)}};
     DLP_Support removed;
@@ -145,7 +135,6 @@ TEST_F(SceneSlicing, SupportsAreCutAndUnitedIncludingTheFoot)
     EXPECT_EQ(layers[30].size(), 1) << "2.9501 is below the column top; 3.0501 is not";
     EXPECT_FALSE(Lit(layers[30], columnPx));
     EXPECT_FALSE(Lit(layers[0], QPointF(900, 500))) << "deleted records add nothing";
-
     p->m_bHasSupports = false; // the flag off ignores the map
     ASSERT_EQ(Slice(2000, 1000, 10.f, 0.1f), 100);
     EXPECT_EQ(scene.m_modelSliceLayers[0].size(), 1);

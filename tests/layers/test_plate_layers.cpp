@@ -15,14 +15,11 @@ SliceLayers Sliced(int count)
     return layers;
 }
 
-// The stored count is what was really applied; the plate layers go in front,
-// removals take the first layers.
+// Plate layers go in front, removals take the first layers; the count stored is what was applied.
 TEST(PlateLayers, InsertOrRemoveAtTheFrontAndStoreWhatWasApplied)
 {
     const int cap = layers::kMaxPlateLayers;
-    const struct {
-        int layersBefore, n, storedCount, layersAfter;
-    } cases[] = {
+    const struct { int layersBefore, n, storedCount, layersAfter; } cases[] = {
         {120, 3, 3, 123},        {1, cap, cap, cap + 1}, {1, cap + 1, cap, cap + 1}, {1, INT_MAX, cap, cap + 1},
         {4, -2, -2, 2},          {3, -10, -3, 0},        {0, INT_MIN, 0, 0},         {4, 0, 0, 4},
     };
@@ -48,7 +45,8 @@ TEST(PlateLayers, NothingSlicedGivesTheResetRectangle)
     SliceLayers layers;
     int plate = 0;
     layers::AddPlateLayers(layers, plate, QPointF(-1920, -1080), QPointF(1920, 1080), 1);
-    const QPolygonF rect(QVector<QPointF>{QPointF(1920, 1080), QPointF(-1920, 1080), QPointF(-1920, -1080), QPointF(1920, -1080)});
+    const QPolygonF rect(
+        QVector<QPointF>{QPointF(1920, 1080), QPointF(-1920, 1080), QPointF(-1920, -1080), QPointF(1920, -1080)});
     EXPECT_EQ(layers, SliceLayers({{rect}}));
 }
 

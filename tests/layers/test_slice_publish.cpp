@@ -47,9 +47,7 @@ TEST(SlicePublish, SinglePrecisionMapping)
     EXPECT_EQ(p.y(), double(y));
 }
 
-// The list grows to the highest instance and never shrinks; disjoint
-// instances are appended unchanged, in publishing order; empty layers add
-// nothing, not even to the extent.
+// Grows to the highest instance, never shrinks; disjoint ones appended in order; empty add nothing.
 TEST(SlicePublish, ListGrowsToTheHighestInstance)
 {
     Scene s(1000, 1000, 10.f, 10.f);
@@ -82,18 +80,14 @@ TEST(SlicePublish, ExtentIgnoresPointsOutsideTheFrame)
 TEST(SlicePublish, OverlapLeavesOtherInstancesUntouched)
 {
     Scene s(2000, 2000, 10.f, 10.f);
-    // A ring, an instance inside its hole (no overlap), a far instance, then
-    // one overlapping only the far one.
+    // A ring, one inside its hole, a far one, then one overlapping only the far one.
     s.Publish({Paths{Rect(-20000, -20000, 20000, 20000), Rect(-10000, 10000, 10000, -10000)}});
     const QVector<QPolygonF> ring = s.layers[0];
     s.Publish({Paths{Rect(-5000, -5000, 5000, 5000)}});
-    EXPECT_EQ(s.layers[0].size(), 3) << "inside the hole: appended as it is";
-    EXPECT_EQ(s.layers[0][0], ring[0]);
-    EXPECT_EQ(s.layers[0][1], ring[1]);
     s.Publish({Paths{Rect(50000, 50000, 60000, 60000)}});
     s.Publish({Paths{Rect(55000, 55000, 65000, 65000)}});
     const QVector<QPolygonF>& layer = s.layers[0];
-    ASSERT_EQ(layer.size(), 4);
+    ASSERT_EQ(layer.size(), 4) << "the one inside the hole appended as it is";
     EXPECT_EQ(layer[0], ring[0]);
     EXPECT_EQ(layer[1], ring[1]);
     EXPECT_TRUE(Lit(layer, QPointF(1000, 1000)));  // inner instance

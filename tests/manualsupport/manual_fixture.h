@@ -14,8 +14,7 @@ namespace manual {
 
 constexpr int kSegments = 16;
 
-// A closed unit frustum along z, centred on the origin: radius 0.5 at
-// z = -0.5, 0.5 * topFraction at z = +0.5 (a cone's tip meets the model).
+// A closed unit frustum along z: radius 0.5 at z = -0.5, 0.5 * topFraction at z = +0.5.
 inline QVector<VSLTriangle3D> Frustum(float topFraction, int segments = kSegments)
 {
     QVector<VSLTriangle3D> tris;
@@ -37,9 +36,7 @@ inline bool WriteStl(const QString& path, const QVector<VSLTriangle3D>& tris)
     return w.WriterBinary(path);
 }
 
-// A temporary working directory for the template folder ".\template" (made
-// at the first shape written) and a settings store of its own; the shape
-// list is emptied on both ends.
+// A working directory for the ".\template" folder and a settings store; shapes emptied on both ends.
 class TemplateFolder {
 public:
     TemplateFolder() : m_oldCwd(QDir::currentPath())

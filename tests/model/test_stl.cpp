@@ -46,19 +46,16 @@ TEST_F(StlFiles, NameTestIsCaseInsensitiveAndAnywhereInThePath)
 {
     const QByteArray bytes = testmesh::BinaryStl(testmesh::Cube());
     VSLModelLoader l;
-    l.path = Write("A.STL", bytes);
-    EXPECT_TRUE(l.IsReady());
-    l.path = Write("part.stl.bak", bytes);
-    EXPECT_TRUE(l.IsReady());
-    l.path = Write("part.obj", bytes);
-    EXPECT_FALSE(l.IsReady());
+    for (const char* name : {"A.STL", "part.stl.bak", "part.obj"}) {
+        l.path = Write(name, bytes);
+        EXPECT_EQ(l.IsReady(), QString(name) != "part.obj") << name;
+    }
     EXPECT_TRUE(l.errorString().contains("part.obj"));
     l.path = dir.filePath("missing.stl");
     EXPECT_FALSE(l.IsReady());
 }
 
-// Every form reads back the same corners, with normals and bounds computed
-// from them (the file's normals are never used).
+// Every form reads back the same corners; normals and bounds come from them, not the file.
 TEST_F(StlFiles, BinaryAndAsciiFormsReadBack)
 {
     const auto cube = testmesh::Cube(10, {1, 2, 3});
@@ -85,12 +82,7 @@ TEST_F(StlFiles, BinaryAndAsciiFormsReadBack)
         "endsolid t\n";
     const QVector<VSLTriangle3D> twoOfFive = {testmesh::Tri({0, 0, 0}, {1, 0, 0}, {0, 1, 0}),
                                               testmesh::Tri({0, 0, 3}, {1, 0, 3}, {0, 1, 3})};
-    const struct {
-        const char* name;
-        QByteArray bytes;
-        QVector<VSLTriangle3D> tris;
-        int isAscii;
-    } cases[] = {
+    const struct { const char* name; QByteArray bytes; QVector<VSLTriangle3D> tris; int isAscii; } cases[] = {
         {"binary", testmesh::BinaryStl(lying), cube, 0},
         {"binary, 'solid' header", testmesh::BinaryStl(sphere, "solid vertex 1 2 3 made by a CAD program"), sphere, 0},
         {"binary, 'solid' header, trailing bytes", testmesh::BinaryStl(cube, "solid part") + "\n\n", cube, 0},
@@ -109,21 +101,15 @@ TEST_F(StlFiles, BinaryAndAsciiFormsReadBack)
         ASSERT_TRUE(Load(Write("f.stl", c.bytes), out, l)) << l.errorString().toStdString();
         EXPECT_EQ(l.isAscii, c.isAscii);
         ExpectSameCorners(out, c.tris);
-        for (int i = 0; i < out.size(); ++i) {
-            EXPECT_EQ(out[i].normal, c.tris[i].normal);
-            EXPECT_EQ(out[i].minBound, c.tris[i].minBound);
-            EXPECT_EQ(out[i].maxBound, c.tris[i].maxBound);
-        }
+        for (int i = 0; i < out.size(); ++i)
+            EXPECT_TRUE(out[i].normal == c.tris[i].normal && out[i].minBound == c.tris[i].minBound &&
+                        out[i].maxBound == c.tris[i].maxBound) << i;
     }
 }
 
 TEST_F(StlFiles, RefusedFilesNameTheFileAndTheProblem)
 {
-    struct Case {
-        const char* name;
-        QByteArray bytes;
-        const char* message;
-    };
+    struct Case { const char* name; QByteArray bytes; const char* message; };
     auto nan = testmesh::Cube();
     nan[3].vertices[1].setY(std::numeric_limits<float>::quiet_NaN());
     auto inf = testmesh::Cube();
@@ -149,26 +135,12 @@ TEST_F(StlFiles, RefusedFilesNameTheFileAndTheProblem)
 // Malformed numbers read as 0, in the C locale; tiny ones as 0; huge ones are refused.
 TEST_F(StlFiles, CoordinateText)
 {
-    struct Case {
-        const char* x;
-        bool accepted;
-        float value;
-    };
+    struct Case { const char* x; bool accepted; float value; };
     const Case cases[] = {
-        {"1e-50", true, 0.f},
-        {"-1e-50", true, -0.f},
-        {"0.0000000000000000000000000000000000000000000000001", true, 0.f},
-        {"1e-400", true, 0.f},
-        {"1.5e-3", true, 0.0015f},
-        {"abc", true, 0.f},
-        {"1,5", true, 0.f},
-        {"+2.25e1", true, 22.5f},
-        {"1e39", false, 0},
-        {"-1e50", false, 0},
-        {"1e400", false, 0},
-        {"123456789012345678901234567890123456789012", false, 0},
-        {"nan", false, 0},
-        {"inf", false, 0},
+        {"1e-50", true, 0.f}, {"-1e-50", true, -0.f}, {"0.0000000000000000000000000000000000000000000000001", true, 0.f},
+        {"1e-400", true, 0.f}, {"1.5e-3", true, 0.0015f}, {"abc", true, 0.f}, {"1,5", true, 0.f},
+        {"+2.25e1", true, 22.5f}, {"1e39", false, 0}, {"-1e50", false, 0}, {"1e400", false, 0},
+        {"123456789012345678901234567890123456789012", false, 0}, {"nan", false, 0}, {"inf", false, 0},
     };
     for (const Case& c : cases) {
         const QByteArray text = QByteArray("solid t\nfacet normal 0 0 1\nouter loop\nvertex ") + c.x +
@@ -218,7 +190,6 @@ TEST_F(StlFiles, WritersProduceTheDocumentedLayouts)
     QVector<VSLTriangle3D> out;
     ASSERT_TRUE(Load(bin, out, l));
     ExpectSameCorners(out, tet);
-
     const QString txt = dir.filePath("w_ascii.stl");
     ASSERT_TRUE(w.WriterASCII(txt));
     QFile t(txt);
@@ -229,6 +200,5 @@ TEST_F(StlFiles, WritersProduceTheDocumentedLayouts)
                                  "vertex 2.5 0.000000 0.000000", "endloop", "endfacet"}));
     ASSERT_TRUE(Load(txt, out, l));
     ExpectSameCorners(out, tet);
-
     EXPECT_FALSE(w.WriterBinary(dir.filePath("no/such/dir/x.stl")));
 }

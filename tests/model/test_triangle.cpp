@@ -3,22 +3,17 @@
 
 #include <gtest/gtest.h>
 
-TEST(Triangle, BoundsFoldEveryCornerAndADegenerateNormalStaysZero)
+// Bounds fold every corner, a degenerate normal stays zero; Convert moves corners, maps the normal, keeps bounds.
+TEST(Triangle, BoundsNormalAndConvert)
 {
     VSLTriangle3D t;
     t[0] = {1, 5, -2};
-    t[1] = {3, 0, 4};
-    t[2] = {3, 0, 4};
+    t[1] = t[2] = {3, 0, 4};
     t.UpdateBound();
     t.UpdateNormal();
     EXPECT_EQ(t.maxBound, QVector3D(3, 5, 4));
     EXPECT_EQ(t.minBound, QVector3D(1, 0, -2));
     EXPECT_EQ(t.normal, QVector3D());
-}
-
-TEST(Triangle, ConvertMovesCornersMapsNormalAndKeepsBounds)
-{
-    VSLTriangle3D t;
     t[0] = {0, 0, 0};
     t[1] = {1, 0, 0};
     t[2] = {0, 1, 0};

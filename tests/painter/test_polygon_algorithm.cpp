@@ -26,15 +26,12 @@ Poly Moved(Poly p, QVector2D by)
 double SignedArea(const Poly& p)
 {
     double s = 0;
-    for (int i = 0; i < p.size(); ++i) {
-        const QVector2D a = p[i], b = p[(i + 1) % p.size()];
-        s += double(a.x()) * b.y() - double(b.x()) * a.y();
-    }
+    for (int i = 0; i < p.size(); ++i)
+        s += double(p[i].x()) * p[(i + 1) % p.size()].y() - double(p[(i + 1) % p.size()].x()) * p[i].y();
     return s / 2;
 }
 
-// Independent overlap test: two convex polygons are disjoint (or touching)
-// when some edge normal of either separates their projections.
+// Independent check: convex polygons are disjoint (or touch) when some edge normal separates them.
 bool Separated(const Poly& a, const Poly& b)
 {
     auto range = [](const Poly& p, double nx, double ny) {
@@ -87,13 +84,12 @@ TEST(FormConvexPolygon, RandomCloudGivesClockwiseHullContainingAllPoints)
         const Poly h = Hull(pts);
         ASSERT_GE(h.size(), 3);
         EXPECT_LT(SignedArea(h), 0.0);
-        for (const QVector2D& p : pts) {
+        for (const QVector2D& p : pts)
             for (int i = 0; i < h.size(); ++i) {
                 const QVector2D a = h[i], b = h[(i + 1) % h.size()];
                 const double cross = double(b.x() - a.x()) * (p.y() - a.y()) - double(b.y() - a.y()) * (p.x() - a.x());
                 ASSERT_LE(cross, 0.0) << "point outside the clockwise hull";
             }
-        }
     }
 }
 
@@ -108,10 +104,9 @@ TEST(MinkowskHull, PointPlusSquare)
 TEST(PolygonCollisionPushVector, OverlapPushesByOverlapPlusOneTouchingOrEmptyLeavesPush)
 {
     const Poly a{{0, 0}, {2, 0}, {2, 2}, {0, 2}};
-    const struct { Poly a, b; bool hit; QVector2D push; } cases[] = {{a, Moved(a, {1, 0}), true, {-2, 0}},
-                                                                     {a, Moved(a, {2, 0}), false, {42, 43}},
-                                                                     {a, {}, false, {42, 43}},
-                                                                     {{}, a, false, {42, 43}}};
+    const struct { Poly a, b; bool hit; QVector2D push; } cases[] = {
+        {a, Moved(a, {1, 0}), true, {-2, 0}}, {a, Moved(a, {2, 0}), false, {42, 43}}, {a, {}, false, {42, 43}},
+        {{}, a, false, {42, 43}}};
     for (const auto& c : cases) {
         QVector2D push(42, 43);
         EXPECT_EQ(VPolygonAlgorithm::PolygonCollisionPushVector(c.a, c.b, push), c.hit);

@@ -8,15 +8,8 @@
 
 namespace {
 
-QMatrix4x4 Translation(float x, float y, float z = 0)
-{
-    QMatrix4x4 m;
-    m.translate(x, y, z);
-    return m;
-}
-
-} // namespace
-
+QMatrix4x4 Translation(float x, float y) { return QMatrix4x4(1, 0, 0, x, 0, 1, 0, y, 0, 0, 1, 0, 0, 0, 0, 1); }
+QMatrix4x4 ScaledZ(float k) { return QMatrix4x4(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, k, 0, 0, 0, 0, 1); }
 QMatrix4x4 Turned(float deg)
 {
     QMatrix4x4 m;
@@ -24,15 +17,9 @@ QMatrix4x4 Turned(float deg)
     return m;
 }
 
-QMatrix4x4 ScaledZ(float k)
-{
-    QMatrix4x4 m;
-    m.scale(1, 1, k);
-    return m;
-}
+} // namespace
 
-// Default bound: 96 x 54 mm plate, 200 mm high. Grey: placed, blue:
-// selected, red: (about to be) off the plate or above the build height.
+// 96 x 54 x 200 mm bound. Grey: placed, blue: selected, red: (about to be) off the plate or too high.
 TEST_F(PlateGL, InstanceColoursTellPlacementSelectionAndPendingEdits)
 {
     VSL3DScene& s = *m_scene;
@@ -41,14 +28,9 @@ TEST_F(PlateGL, InstanceColoursTellPlacementSelectionAndPendingEdits)
     Place(cube, 48, 0); // half beyond x = 48
     Place(Model(testmesh::Box({0, 0, 0}, {8, 8, 250})), 0, 15); // taller than the build volume
     TopView(2);
-    const struct {
-        const char* what;
-        bool select, freeze;
-        int mode;
-        QMatrix4x4 pending;
-        QPointF at;
-        char colour; // g, b, r, or w for the background
-    } cases[] = {
+    // colour: g, b, r, or w for the background.
+    const struct { const char* what; bool select, freeze; int mode; QMatrix4x4 pending; QPointF at; char colour; }
+        cases[] = {
         {"placed", false, false, 0, {}, {-30, 0}, 'g'},
         {"off the plate in XY", false, false, 0, {}, {46, 0}, 'r'},
         {"only above the build height", false, false, 0, {}, {0, 15}, 'g'},
@@ -56,8 +38,7 @@ TEST_F(PlateGL, InstanceColoursTellPlacementSelectionAndPendingEdits)
         {"others stay", true, false, 0, {}, {0, 15}, 'g'},
         {"move beyond x = -48", true, false, 0, Translation(-15, 0), {-45, 0}, 'r'},
         {"move within", true, false, 0, Translation(-5, 0), {-35, 0}, 'b'},
-        // A quarter turn about the origin carries the box past the front edge;
-        // as a move it counts, during a rotate drag the box before the drag does.
+        // A quarter turn carries the box past the front edge: counted as a move, not during a rotate drag.
         {"turn as a move", true, false, 0, Turned(90), {0, -30}, 'r'},
         {"rotate drag", true, false, 1, Turned(90), {0, -30}, 'b'},
         {"scale above the height", true, false, 2, ScaledZ(25), {-30, 0}, 'r'},
@@ -93,11 +74,8 @@ TEST_F(PlateGL, TranslateRubberLabelsAndArrowHead)
     Select(p);
     s.EditMode = 0;
     QSignalSpy labels(&s, &VSL3DScene::signal_RenderText);
-    const struct {
-        float dx;
-        const char* text;
-        int heads;
-    } cases[] = {{1.5f, "X = 1.5mm", 0}, {2.5f, "X = 2.5mm", 1}, {-12.f, "X = -12.0mm", 1}};
+    const struct { float dx; const char* text; bool head; } cases[] = {
+        {1.5f, "X = 1.5mm", false}, {2.5f, "X = 2.5mm", true}, {-12.f, "X = -12.0mm", true}};
     for (const auto& c : cases) {
         s.m_pendingTransform = Translation(c.dx, 0);
         labels.clear();
@@ -107,7 +85,7 @@ TEST_F(PlateGL, TranslateRubberLabelsAndArrowHead)
         // Inside the head (beside the 2-pixel line), between its tip and base.
         const float tipSide = c.dx > 0 ? 1.f : -1.f;
         const Rgb head = AtTop(c.dx - tipSide * 1.0f, 0.25f);
-        EXPECT_EQ(head.red(), c.heads == 1) << c.text << head;
+        EXPECT_EQ(head.red(), c.head) << c.text << head;
         ASSERT_EQ(labels.size(), 2);
         EXPECT_EQ(labels[0][0].toString(), QString(c.text));
         EXPECT_EQ(labels[0][1].value<QVector3D>(), QVector3D(c.dx - 1.5f, 0, 0));
@@ -140,12 +118,9 @@ TEST(CalArcPoints, StepsOfOneTenthDegree)
 {
     const QVector3D c(1, 2, 3), start(3, 2, 3), axis(0, 0, 2);
     const QVector<QVector3D> sentinel{{9, 9, 9}};
-    const struct {
-        double angle;
-        int points;  // -1: list untouched
-        double span; // degrees from the first to the last point
-    } cases[] = {{45, 451, 45}, {0.05, 0, 0}, {1200, -1, 0}, {-1001, -1, 0}, {370, 101, 10},
-                 {-30, 301, 30}, {1000, 801, 80}};
+    // points -1: list untouched; span: degrees from the first to the last point.
+    const struct { double angle; int points; double span; } cases[] = {
+        {45, 451, 45}, {0.05, 0, 0}, {1200, -1, 0}, {-1001, -1, 0}, {370, 101, 10}, {-30, 301, 30}, {1000, 801, 80}};
     for (const auto& t : cases) {
         QVector<QVector3D> out = sentinel;
         CalArcPoints(t.angle, out, c, start, axis);
@@ -164,9 +139,8 @@ TEST(CalArcPoints, StepsOfOneTenthDegree)
         EXPECT_NEAR(std::fmod(turned + 360, 360), t.span, 0.05) << t.angle;
     }
     // Degenerate input leaves an empty list.
-    const struct {
-        QVector3D start, axis;
-    } degenerate[] = {{c, axis}, {start, {0, 0, 0}}, {start + QVector3D(0, 0, 0.1f), axis}};
+    const struct { QVector3D start, axis; } degenerate[] = {
+        {c, axis}, {start, {0, 0, 0}}, {start + QVector3D(0, 0, 0.1f), axis}};
     for (const auto& d : degenerate) {
         QVector<QVector3D> out = sentinel;
         CalArcPoints(45, out, c, d.start, d.axis);

@@ -52,8 +52,7 @@ protected:
     }
 };
 
-// The one-pixel pass agrees with the full pass everywhere and leaves the
-// caller's framebuffer and picture alone.
+// The one-pixel pass agrees with the full pass and leaves the caller's framebuffer alone.
 TEST_F(ScenePick, PixelPassAgreesWithTheFullPass)
 {
     VSLModel3D* cube = Model(testmesh::Cube(12));
@@ -90,11 +89,9 @@ TEST_F(ScenePick, CursorOnACube)
     SupportHoverMode(p);
     TiltedView(4);
     const VSLModel3D* model = p->m_pModel;
-    const struct {
-        QVector3D world; // a point on the face
-        QVector3D normal;
-        bool red;
-    } faces[] = {{{3, 2, 20}, {0, 0, 1}, true}, {{-4, -10, 7}, {0, -1, 0}, false}};
+    // A point on each face, its normal, and whether the cursor line shows red.
+    const struct { QVector3D world, normal; bool red; } faces[] = {
+        {{3, 2, 20}, {0, 0, 1}, true}, {{-4, -10, 7}, {0, -1, 0}, false}};
     for (const auto& f : faces) {
         const QPoint px = TiltedPixel(f.world);
         bool hit = false;
@@ -102,16 +99,13 @@ TEST_F(ScenePick, CursorOnACube)
         ASSERT_TRUE(hit);
         const VSLTriangle3D tri = model->m_vTriangles[int(index)];
         EXPECT_EQ(tri.normal, f.normal);
-
         QVector3D located;
         ASSERT_TRUE(m_scene->LocateInCurrentModel(located, px));
         EXPECT_LT((located - f.world).length(), 0.6f) << located.x() << "," << located.y() << "," << located.z();
-
         const QVector3D onTri = p->m_matrix.map(m_scene->GetPickOnTriangle(px, p, index));
         const float extent = (tri.maxBound - tri.minBound).length();
         EXPECT_LT((onTri - located).length(), extent / 256 + 0.5f);
         EXPECT_TRUE(Within(m_scene->GetPickOnTriangle(px, p, index), tri, 1e-3f));
-
         m_scene->OnToolHoverMove(px);
         EXPECT_EQ(m_scene->m_pHoverModelPainter, p);
         EXPECT_EQ(m_scene->m_cursorNormal, f.normal);
@@ -121,7 +115,6 @@ TEST_F(ScenePick, CursorOnACube)
         EXPECT_EQ(f.red ? line.second : line.first, 0);
     }
     // Beside the model nothing is hit and the cursor stays where it was.
-    // (Off a sphere but inside its box, see the next test.)
     const QPoint beside = TiltedPixel({25, 0, 5});
     QVector3D located(7, 7, 7);
     EXPECT_FALSE(m_scene->LocateInCurrentModel(located, beside));
@@ -137,7 +130,6 @@ TEST_F(ScenePick, CursorOnACube)
     EXPECT_FALSE(hit);
     Select(nullptr);
     EXPECT_FALSE(m_scene->LocateInCurrentModel(located, TiltedPixel(faces[0].world)));
-
     // The frame with the cursor for a look.
     SupportHoverMode(p);
     m_scene->OnToolHoverMove(TiltedPixel(faces[0].world));
@@ -158,7 +150,6 @@ TEST_F(ScenePick, TrianglePickPastTheListSplit)
     EXPECT_GE(lists.size(), 3);
     EXPECT_TRUE(p->EnsureTriPickLists());
     EXPECT_EQ(p->m_vTriPickLists, lists) << "compiled once per change of the triangles";
-
     unsigned maxIndex = 0;
     int picked = 0;
     for (int x = -27; x <= 27; x += 3) {
@@ -186,7 +177,6 @@ TEST_F(ScenePick, TrianglePickPastTheListSplit)
     bool hit = true;
     m_scene->GetPickTriangleIndx(p, TopPixel(27, 27), hit);
     EXPECT_FALSE(hit);
-
     // Drawn without the lists (immediately) the triangle ids are the same.
     auto idAt = [&](QPoint px) {
         glClearColor(0, 0, 0, 1);
@@ -204,7 +194,6 @@ TEST_F(ScenePick, TrianglePickPastTheListSplit)
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     p->RenderSingleTrianglePickGL(unsigned(sphere->m_vTriangles.size()));
     EXPECT_EQ(At(TopPixel(3, 4)).r + At(TopPixel(3, 4)).g + At(TopPixel(3, 4)).b, 0);
-
     // New triangles: the lists are compiled again.
     sphere->UpdataData();
     EXPECT_FALSE(p->TriPickListsCurrent());
@@ -219,10 +208,9 @@ TEST_F(ScenePick, AWorkerHoldingTheDataNeverBlocksAFrameOrAPick)
     TopView(2);
     Clear();
     m_scene->RenderScene(); // builds the display lists
-    const int id = m_scene->PickModelsAt(TopPixel(0, 0));
-    ASSERT_EQ(id, p->m_nNumber * 10);
+    const int id = p->m_nNumber * 10;
+    ASSERT_EQ(m_scene->PickModelsAt(TopPixel(0, 0)), id);
     model->m_bDataChanged = true; // as a finished topology pass leaves it
-
     std::atomic<bool> held{false}, release{false};
     std::thread worker([&] {
         model->dataMutex()->lock();
@@ -235,7 +223,6 @@ TEST_F(ScenePick, AWorkerHoldingTheDataNeverBlocksAFrameOrAPick)
     });
     while (!held)
         std::this_thread::yield();
-
     Clear();
     m_scene->RenderScene();
     EXPECT_TRUE(AtTop(0, 0).blue()) << "drawn with the lists already built: " << AtTop(0, 0);
@@ -251,7 +238,6 @@ TEST_F(ScenePick, AWorkerHoldingTheDataNeverBlocksAFrameOrAPick)
     worker.join();
     EXPECT_TRUE(stillHeld) << "every call returned before the worker let go";
     EXPECT_TRUE(model->m_bDataChanged);
-
     // The next frame catches up.
     Clear();
     m_scene->RenderScene();

@@ -6,6 +6,7 @@
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 
 // A scene with STL files written to a temporary folder.
@@ -32,18 +33,14 @@ protected:
     // Waits (event loop running) until every model has finished its topology pass.
     bool WaitUntilReady(int timeoutMs = 10000)
     {
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < timeoutMs) {
-            bool ready = true;
+        const bool ready = QTest::qWaitFor([this] {
             for (VSLModel3D* m : m_scene.models())
-                ready = ready && m->isReady();
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-            if (ready)
-                return true;
-            QThread::msleep(5);
-        }
-        return false;
+                if (!m->isReady())
+                    return false;
+            return true;
+        }, timeoutMs);
+        QCoreApplication::processEvents(); // the pass's queued signals
+        return ready;
     }
 
     VSLModelPainter* Last() const { return m_scene.instances().isEmpty() ? nullptr : m_scene.instances().last(); }

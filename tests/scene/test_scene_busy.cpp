@@ -1,5 +1,4 @@
-// While a support or slice worker runs, nothing that would move, remove or
-// re-mesh its instance (or re-centre the plate) goes through.
+// While a support or slice worker runs nothing may move, remove or re-mesh its instance.
 #include "scene_fixture.h"
 
 #include <functional>
@@ -22,8 +21,7 @@ protected:
 TEST_P(SceneBusy, EveryChangeIsRefusedUntilTheJobEnds)
 {
     const bool slice = GetParam() == Job::Slice;
-    // Two 40 mm boxes no longer fit the 54 mm deep plate side by side, so any
-    // further instance re-centres the whole arrangement.
+    // Two 40 mm boxes fill the 54 mm plate: any further instance re-centres the arrangement.
     const QString path = CenteredBox("big", 40, 40, 5);
     ASSERT_TRUE(m_scene.AddModel(path));
     ASSERT_TRUE(m_scene.AddModel(path));
@@ -44,11 +42,7 @@ TEST_P(SceneBusy, EveryChangeIsRefusedUntilTheJobEnds)
     const SliceLayers layers = m_scene.m_modelSliceLayers;
     Select(busy);
     int a, b, c, d;
-    const struct {
-        const char* what;
-        std::function<SceneOp()> op;
-        bool refusedDuringSupport;
-    } rows[] = {
+    const struct { const char* what; std::function<SceneOp()> op; bool refusedDuringSupport; } rows[] = {
         {"add", [&] { m_scene.AddModel(path); return m_scene.lastAddResult(); }, true},
         {"add other", [&] { m_scene.AddModel(CenteredBox("other", 30, 30, 5)); return m_scene.lastAddResult(); }, true},
         {"show slc", [&] {
@@ -85,10 +79,10 @@ TEST_P(SceneBusy, EveryChangeIsRefusedUntilTheJobEnds)
         EXPECT_EQ(busy->m_matrix, before) << r.what;
         EXPECT_EQ(m_scene.m_modelSliceLayers, layers) << r.what;
     }
-
     m_held->Release();
     m_held = nullptr;
-    ASSERT_TRUE(slice ? sliceDone.count() > 0 || sliceDone.wait(10000) : supportDone.count() > 0 || supportDone.wait(10000));
+    QSignalSpy& ended = slice ? sliceDone : supportDone;
+    ASSERT_TRUE(ended.count() > 0 || ended.wait(10000));
     EXPECT_EQ(m_scene.runningSupportJobs() + m_scene.runningSliceJobs(), 0);
     if (slice) {
         // Announced once, after both instances, with the model layer count.

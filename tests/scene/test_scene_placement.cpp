@@ -75,12 +75,10 @@ TEST_F(ScenePlacement, ArrangementLeavingTheBoundIsRecentred)
     EXPECT_EQ(CenterXY(Last()), QVector2D(0, 44));
     ASSERT_TRUE(m_scene.AddModel(path));
     ASSERT_TRUE(WaitUntilReady());
-    // Third went to (44, 0); the overall box x -20..64, y -20..64 was then
-    // shifted by (-22, -22).
+    // Third went to (44, 0); the whole box x -20..64, y -20..64 then shifted by (-22, -22).
     const auto list = m_scene.instances().values();
-    EXPECT_EQ(CenterXY(list[0]), QVector2D(-22, -22));
-    EXPECT_EQ(CenterXY(list[1]), QVector2D(-22, 22));
-    EXPECT_EQ(CenterXY(list[2]), QVector2D(22, -22));
+    EXPECT_EQ(QVector<QVector2D>({CenterXY(list[0]), CenterXY(list[1]), CenterXY(list[2])}),
+              QVector<QVector2D>({{-22, -22}, {-22, 22}, {22, -22}}));
     EXPECT_EQ(list[0]->m_minBound.x(), -42.f);
     EXPECT_EQ(list[2]->m_maxBound.x(), 42.f);
     EXPECT_FALSE(AnyOverlap());
@@ -99,16 +97,14 @@ TEST_F(ScenePlacement, MoveOntoANeighbourPushesAChainOfThree)
     b->Translate(-CenterXY(b));
     c->Translate(QVector2D(14, 0) - CenterXY(c));
     ASSERT_FALSE(AnyOverlap());
-
     Select(a);
     m_scene.EditMode = 0;
     m_scene.m_pendingTransform.translate(10, 0, 0);
     ASSERT_EQ(m_scene.Apply(), SceneOp::Done);
     EXPECT_TRUE(m_scene.m_pendingTransform.isIdentity());
     // a's hull -10..2 overlaps b's -6..6 by 8: b moves 8 + 1; then c by 7 + 1.
-    EXPECT_EQ(CenterXY(a), QVector2D(-4, 0));
-    EXPECT_EQ(CenterXY(b), QVector2D(9, 0));
-    EXPECT_EQ(CenterXY(c), QVector2D(22, 0));
+    EXPECT_EQ(QVector<QVector2D>({CenterXY(a), CenterXY(b), CenterXY(c)}),
+              QVector<QVector2D>({{-4, 0}, {9, 0}, {22, 0}}));
     EXPECT_FALSE(AnyOverlap());
 }
 
@@ -140,8 +136,7 @@ TEST_F(ScenePlacement, PushFreeOfAStackEndsWithinItsBound)
         p->Translate(-CenterXY(p));
     VSLModelPainter* first = m_scene.instances().first();
     const bool complete = m_scene.PushFree(first);
-    // Whether or not the bound cut it short, nothing overlaps the edited one
-    // that it could push, and nothing left the plate.
+    // Complete or cut short by the bound: nothing it could push overlaps it, nothing left the plate.
     for (VSLModelPainter* p : m_scene.instances()) {
         QVector2D push;
         if (p != first)
@@ -150,9 +145,7 @@ TEST_F(ScenePlacement, PushFreeOfAStackEndsWithinItsBound)
     }
 }
 
-// Randomized: mixed footprints (boxes of many sizes, repeated files,
-// triangular footprints, duplicates) placed into a bound with ample room:
-// no two hulls overlap and every instance lies inside the bound.
+// Mixed footprints, repeated files and duplicates with ample room: no overlap, all inside.
 TEST_F(ScenePlacement, RandomMixedPlacementsNeverOverlapWhenThereIsRoom)
 {
     m_scene.SetBound({250, 250, 200}, {-250, -250, 0}, 50, 50);

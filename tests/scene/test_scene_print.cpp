@@ -38,7 +38,6 @@ TEST_F(ScenePrint, JobKeepsItsLayersAndHoldsOffSlicingAndRemovalUntilItEnds)
     ASSERT_TRUE(SliceOneBox());
     const SliceLayers sliced = m_scene.m_modelSliceLayers;
     ASSERT_EQ(sliced.size(), 2 + 4);
-
     {
         ScenePrintJob job = m_scene.BeginPrintJob(false);
         EXPECT_TRUE(m_scene.IsWritingPrintFile());
@@ -65,7 +64,6 @@ TEST_F(ScenePrint, FileWrittenFromAnotherThreadEqualsOneWrittenHere)
     ASSERT_EQ(m_scene.generatePrintableData(para, QString()), 0);
     const QByteArray here = ReadSaveFile();
     ASSERT_FALSE(here.isEmpty());
-
     m_scene.m_strSaveFileName = m_dir.filePath("there.vxs");
     m_scene.m_nPrintLayerCount = 0;
     std::atomic<int> result{-1};
@@ -73,8 +71,7 @@ TEST_F(ScenePrint, FileWrittenFromAnotherThreadEqualsOneWrittenHere)
         ST_MachinePara p = Para();
         result = m_scene.generatePrintableData(p, QString());
     });
-    // The input is taken on this thread, so its event loop must run. Once it
-    // is taken, the scene's own list may change under the writer.
+    // The input is taken on this thread's event loop; after that the scene's list may change.
     const bool finished = QTest::qWaitFor(
         [&] {
             if (m_scene.IsWritingPrintFile()) {

@@ -2,8 +2,7 @@
 
 namespace {
 
-// A 10 mm cube missing one bottom triangle, with one corner written a hair
-// off so that only the repair's rounding merges it.
+// A 10 mm cube missing a bottom triangle, one corner a hair off (only the repair's rounding merges it).
 QVector<VSLTriangle3D> DamagedCube()
 {
     auto tris = testmesh::Cube(10.f, {-5, -5, 0});
@@ -27,13 +26,9 @@ TEST_F(SceneRepair, RoundsMergesFillsAndKeepsTheVertexCopyInStep)
     ASSERT_TRUE(WaitUntilReady());
     VSLModel3D* model = m_scene.models().first();
     ASSERT_EQ(model->m_mesh.vn, 9); // the stray corner is still its own vertex
-
     int holes = 99, filled = 99, manifold = 99, orientation = 99;
     ASSERT_EQ(m_scene.RepairScene(holes, filled, manifold, orientation), SceneOp::Done);
-    EXPECT_EQ(holes, 3);
-    EXPECT_EQ(manifold, 0);
-    EXPECT_EQ(filled, 0);
-    EXPECT_EQ(orientation, 0);
+    EXPECT_EQ(std::vector<int>({holes, filled, manifold, orientation}), std::vector<int>({3, 0, 0, 0}));
     EXPECT_EQ(model->m_mesh.vn, 8);
     EXPECT_EQ(model->m_mesh.fn, 12);
     EXPECT_EQ(model->m_vTriangles.size(), 12);
@@ -41,7 +36,6 @@ TEST_F(SceneRepair, RoundsMergesFillsAndKeepsTheVertexCopyInStep)
     ASSERT_EQ(model->m_vVertexCopy.size(), model->m_mesh.vn);
     for (int i = 0; i < model->m_mesh.vn; ++i)
         EXPECT_EQ(model->m_vVertexCopy[i], model->m_mesh.vert[size_t(i)].P());
-
     // The repaired cube slices to its full square.
     QSignalSpy done(&m_scene, &VSL3DScene::sig_SliceSceneDone);
     ASSERT_EQ(m_scene.StartSliceScene(2000, 1000, 10.f, 10.f, 0.5f, 0), SceneOp::Done);

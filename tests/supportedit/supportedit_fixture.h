@@ -6,9 +6,7 @@
 
 #include <algorithm>
 
-// A 3D view with one slab (20 x 20 x 4 mm) lifted by 5 mm as a support run
-// leaves it, seen level with the plate so the tips under it show, and
-// support records built by hand (tip cone, column, joint sphere).
+// A view with a 20 x 20 x 4 mm slab, seen level so tips under it show, and hand-built support records.
 class SupportEdit : public GLView {
 protected:
     static constexpr double kLift = 5.0;

@@ -14,7 +14,6 @@ TEST_F(SupportEdit, ModelClickAddsOneSupportOnTheSurfaceUnderThePixel)
     EXPECT_EQ(m_slab->m_supportMap.keys(), keys);
     EXPECT_EQ(updates.count(), 0);
     EXPECT_FALSE(m_slab->m_bSupportChanged);
-
     const float z = (m_slab->m_minBound.z() + m_slab->m_maxBound.z()) / 2;
     const QPoint px = FrontFace(0.5f, z);
     Click(px);
@@ -31,7 +30,6 @@ TEST_F(SupportEdit, ModelClickAddsOneSupportOnTheSurfaceUnderThePixel)
     ASSERT_EQ(added->cones.size(), 1);
     EXPECT_NEAR((V(added->cones[0][1]) - h).length(), 2.f, 1e-3f);  // the tip cone
     EXPECT_TRUE(m_slab->m_bSupportChanged);
-
     // A second at the same height takes the next code, not the first's place.
     const QPoint px2 = Project(QVector3D(m_slab->m_maxBound.x() - 3, m_slab->m_minBound.y(), z));
     Click(px2);
@@ -56,7 +54,6 @@ TEST_F(SupportEdit, TipClickMarksAGeneratedSupportAndErasesAClickAdded)
     EXPECT_TRUE(first.value().isDeleted);
     EXPECT_EQ(Deleted(m_slab), 1);
     EXPECT_FALSE(Magenta(At(Shot(), tip)));  // the edit shows tips alone
-
     Click(FrontFace(0.5f, m_slab->m_minBound.z() + 1));
     ASSERT_EQ(m_slab->m_supportMap.size(), 5);
     Save(Shot(), "supportedit_slab_edited");

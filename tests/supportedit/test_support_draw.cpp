@@ -12,12 +12,10 @@ TEST_F(SupportEdit, TipsMagentaBodiesAmberSelectedMagentaMarkedKept)
     const Px column = At(img, ColumnPixel(m_slab, front));
     EXPECT_PRED1(Amber, column) << column;
     EXPECT_FALSE(Magenta(column));
-
     m_view->scene()->SetPickModelPainter(m_slab->pickId());
     img = Shot();
     Save(img, "supportedit_slab_selected");
     EXPECT_PRED1(Magenta, At(img, ColumnPixel(m_slab, front)));
-
     // A rebuild keeps a marked support in both lists.
     m_view->scene()->SetPickModelPainter(0);
     m_slab->m_supportMap.first().isDeleted = true;
@@ -26,6 +24,13 @@ TEST_F(SupportEdit, TipsMagentaBodiesAmberSelectedMagentaMarkedKept)
     img = Shot();
     EXPECT_PRED1(Magenta, At(img, TipPixel(m_slab, front)));
     EXPECT_PRED1(Amber, At(img, ColumnPixel(m_slab, front)));
+    // The tips-only pass leaves the matrix stack as it found it.
+    m_view->makeCurrent();
+    GLint before = 0, after = 0;
+    glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &before);
+    m_slab->RenderSupportX(false, true);
+    glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &after);
+    EXPECT_EQ(before, after);
 }
 
 TEST_F(SupportEdit, SupportsFollowAMoveAndStayAfterTheSliceBakesIt)
@@ -40,7 +45,6 @@ TEST_F(SupportEdit, SupportsFollowAMoveAndStayAfterTheSliceBakesIt)
     EXPECT_EQ(tip, Project(V(s.point) + QVector3D(10, 0, -0.6f * kTipR)));
     EXPECT_PRED1(Magenta, At(Shot(), tip));
     const QVector<VSLTriangle3D> moved = m_slab->GetRealTrianglesSup();
-
     m_slab->RotateSupportX();  // what the slice does first
     m_view->makeCurrent();
     m_slab->DrawSupportX();
@@ -56,17 +60,6 @@ TEST_F(SupportEdit, SupportsFollowAMoveAndStayAfterTheSliceBakesIt)
             worst = std::max(worst, (before[i].vertices[k] + QVector3D(10, 0, 0) - baked[i].vertices[k]).length());
         }
     EXPECT_LT(worst, 1e-4f);
-}
-
-TEST_F(SupportEdit, TipsOnlyPassLeavesTheMatrixStack)
-{
-    Generate(m_slab);
-    m_view->makeCurrent();
-    GLint before = 0, after = 0;
-    glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &before);
-    m_slab->RenderSupportX(false, true);
-    glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &after);
-    EXPECT_EQ(before, after);
 }
 
 // Both ways of ending with no supports lower a lifted instance by the lift, once.

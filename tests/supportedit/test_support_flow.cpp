@@ -15,7 +15,6 @@ TEST_F(SupportEdit, CancelAfterThreeAddsAndTwoDeletesBringsBackTheGeneratedSet)
     Click(tipB);
     ASSERT_EQ(m_slab->m_supportMap.size(), 7);
     EXPECT_FALSE(Magenta(At(Shot(), tipA)));
-
     m_view->makeCurrent();
     m_view->slot_EditSupport(false, false, {});
     EXPECT_EQ(m_slab->m_supportMap.keys(), generated);
@@ -49,7 +48,6 @@ TEST_F(SupportEdit, SaveRunsOnlyTheModifiedInstancesAndEndsOnce)
     Click(TipPixel(m_slab, m_slab->m_supportMap.first()));
     ASSERT_TRUE(m_slab->m_supportMap.first().isDeleted);
     ASSERT_FALSE(other->m_bSupportChanged);
-
     QSignalSpy done(m_view.get(), &VSLGLView::sig_GenSupportDone);
     m_view->slot_EditSupport(false, true, {});
     ASSERT_TRUE(WaitFor([&] { return m_view->scene()->runningSupportJobs() == 0 && done.count() > 0; }));
@@ -64,7 +62,6 @@ TEST_F(SupportEdit, SaveRunsOnlyTheModifiedInstancesAndEndsOnce)
         EXPECT_EQ(s.index, index++);
     }
     EXPECT_EQ(other->m_supportMap.size(), 4);
-
     // Nothing modified: the end is announced at once.
     done.clear();
     OpenEdit();
@@ -84,7 +81,6 @@ TEST_F(SupportEdit, SaveGivesAClickAddedSupportItsTipAndColumn)
     const QVector3D h = V(added->point);
     ASSERT_NEAR(h.y(), y0, 0.15f);
     ASSERT_EQ(added->cones.size(), 1);  // only the provisional cone until the run
-
     QSignalSpy done(m_view.get(), &VSLGLView::sig_GenSupportDone);
     m_view->slot_EditSupport(false, true, {});
     ASSERT_TRUE(WaitFor([&] { return m_view->scene()->runningSupportJobs() == 0 && done.count() > 0; }));

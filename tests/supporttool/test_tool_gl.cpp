@@ -1,5 +1,4 @@
-// The support tool's clicks and the grid supports of a table, drawn and
-// picked in an off-screen 320 x 240 frame with fixed orthographic views.
+// The support tool's clicks and a table's grid supports, drawn and picked off-screen.
 #include "manual_fixture.h"
 #include "plate_fixture.h"
 #include "tool_meshes.h"
@@ -11,7 +10,6 @@
 
 #include <GL/gl.h>
 #include <GL/glu.h>
-
 
 namespace {
 
@@ -55,9 +53,9 @@ protected:
         gluProject(w.x(), w.y(), w.z(), mv, pr, vp, &x, &y, &z);
         return QPoint(int(std::floor(x)), kH - 1 - int(std::floor(y)));
     }
-    VSLModelPainter* PlaceSelected(const QVector<VSLTriangle3D>& tris, float x)
+    VSLModelPainter* PlaceSelected(VSLModel3D* model, float x)
     {
-        VSLModelPainter* p = Place(Model(tris), x, 0);
+        VSLModelPainter* p = Place(model, x, 0);
         Select(p);
         return p;
     }
@@ -68,12 +66,10 @@ protected:
     manual::TemplateFolder m_templates;
 };
 
-// Other modes, upward faces and no selection add nothing; a click adds a
-// grounded column over the plate and a resting one over the block; the
-// delete mode removes only a column in front at the pixel.
+// Other modes, upward faces and no selection add nothing; deletion takes only the column in front.
 TEST_F(ToolGL, ClickAddsGroundedAndRestingColumnsAndDeletesTheOneInFront)
 {
-    VSLModelPainter* p = PlaceSelected(kShelf, 0);
+    VSLModelPainter* p = PlaceSelected(Model(kShelf), 0);
     std::fill(DLPSupportStructure::sColorID, DLPSupportStructure::sColorID + 3, 0);
     TopView(6, World(p, {5, 0, 0}).x(), World(p, {5, 0, 0}).y());
     ClickAt(p, {15, 0, 12}); // from above, the slab's top faces up
@@ -87,7 +83,6 @@ TEST_F(ToolGL, ClickAddsGroundedAndRestingColumnsAndDeletesTheOneInFront)
     ClickAt(p, {15, 0, 10});
     EXPECT_TRUE(p->GetSupports().isEmpty());
     Select(p);
-
     ClickAt(p, {15, 0, 10});
     ASSERT_EQ(p->GetSupports().size(), 1);
     DLPSupportStructure* free = p->GetSupports()[0];
@@ -104,7 +99,6 @@ TEST_F(ToolGL, ClickAddsGroundedAndRestingColumnsAndDeletesTheOneInFront)
     EXPECT_NEAR(resting->GetBottomPoint().x(), resting->GetTopPoint().x(), 0.1f);
     EXPECT_LT(resting->GetBottomNormal().z(), -0.99f);
     ASSERT_EQ(free->GetPickColor()[0], 0);
-
     m_scene->m_nSupportTool = 1;
     ClickAt(p, {0, 0, 7}); // from below at 45 degrees the resting column is behind the block
     m_scene->OnSupportToolInitialAction(QPoint(2, 2)); // background, though a column has colour (0, 0, 0)
@@ -119,13 +113,12 @@ TEST_F(ToolGL, ClickAddsGroundedAndRestingColumnsAndDeletesTheOneInFront)
 
 TEST_F(ToolGL, OnlyDownwardOrVerticalFacesTakeAColumn)
 {
-    // A single triangle facing +x; its apex leaning back by `lean` mm makes it
-    // face slightly upward.
+    // A fin facing +x; its apex leaning back by `lean` mm makes it face slightly upward.
     const struct { float lean; int want; } cases[] = {{0.f, 1}, {-0.2f, 0}, {0.5f, 1}};
     float x = -30;
     for (const auto& c : cases) {
         const QVector<VSLTriangle3D> fin = {testmesh::Tri({0, -5, 0}, {0, 5, 0}, {c.lean, 0, 10})};
-        VSLModelPainter* p = PlaceSelected(fin, x);
+        VSLModelPainter* p = PlaceSelected(Model(fin), x);
         x += 30;
         UnderView(World(p, {0, 0, 5}));
         ClickAt(p, {c.lean / 3, 0, 10.f / 3});
@@ -147,19 +140,15 @@ TEST_F(ToolGL, ShapesFromTheSceneAndTheStoredMidShape)
     }
     m_scene->ChangeSupAttachSize(2); // "Cone 75%" both
     m_scene->m_strAttachName1 = "Cone 50%";
-    VSLModelPainter* p = PlaceSelected(kShelf, 0);
+    VSLModelPainter* p = PlaceSelected(Model(kShelf), 0);
     UnderView(World(p, {5, 0, 6}));
     ClickAt(p, {15, 0, 10});
     ClickAt(p, {0, 0, 10});
     ASSERT_EQ(p->GetSupports().size(), 2);
-    const struct {
-        const char *top, *mid, *bottom;
-    } want[] = {{"Cone 50%", "Cone 50%", "Cylinder"}, {"Cone 50%", "Cone 50%", "Cone 75%"}};
+    const QStringList want[] = {{"Cone 50%", "Cone 50%", "Cylinder"}, {"Cone 50%", "Cone 50%", "Cone 75%"}};
     for (int i = 0; i < 2; ++i) {
         DLPSupportStructure* s = p->GetSupports()[i];
-        EXPECT_EQ(s->GetTopAttachShape(), want[i].top) << i;
-        EXPECT_EQ(s->GetMidAttachShape(), want[i].mid) << i;
-        EXPECT_EQ(s->GetBottomAttachShape(), want[i].bottom) << i;
+        EXPECT_EQ(QStringList({s->GetTopAttachShape(), s->GetMidAttachShape(), s->GetBottomAttachShape()}), want[i]);
         EXPECT_DOUBLE_EQ(s->GetTopRadius(), 0.5); // recomputed from the scale
         EXPECT_DOUBLE_EQ(s->GetTopAngleFactor(), 0.6);
     }
@@ -172,16 +161,13 @@ TEST_F(ToolGL, TableGetsGridAndOverhangColumns)
     model->FixModel();
     model->fixerThread()->wait();
     ASSERT_TRUE(model->readyGate().IsOpen());
-    VSLModelPainter* p = Place(model, 0, 0);
-    Select(p);
+    VSLModelPainter* p = PlaceSelected(model, 0);
     ASSERT_EQ(m_scene->GenerateAutoSupport(), SceneOp::Done);
     EXPECT_NEAR(p->m_minBound.z(), 5, 1e-4);
-
     const QVector<DLPSupportStructure*> columns = p->GetSupports();
     EXPECT_EQ(m_scene->m_vOverhangEdges.size(), 4);
     ASSERT_EQ(m_scene->m_vLowestPoints.size(), 1);
-    // Columns at an overhang candidate (the last point of a list), one of
-    // them grounded under the pyramid's tip, which hangs over the plate.
+    // Columns at overhang candidates, one grounded under the pyramid's tip.
     const QVector3D tip = World(p, {0, 0, 16.8f});
     int overhang = 0;
     bool tipColumn = false;
@@ -200,9 +186,7 @@ TEST_F(ToolGL, TableGetsGridAndOverhangColumns)
     EXPECT_TRUE(tipColumn);
     EXPECT_GE(overhang, 2);
     EXPECT_GE(columns.size() - overhang, 4); // slab and pyramid faces, leg feet
-
-    // From the front, then from the view's default camera: shafts under the
-    // slab between the legs in the columns' green; the tip's column at x = 0.
+    // Front and default camera: green shafts under the slab, the tip's column at x = 0.
     for (bool front : {true, false}) {
         front ? FrontView(3.5f, 0, 14) : CameraView(2.f);
         Clear();

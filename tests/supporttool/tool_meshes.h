@@ -16,8 +16,7 @@ inline QVector<VSLTriangle3D> Boxes(std::initializer_list<std::pair<QVector3D, Q
     return out;
 }
 
-// A closed double pyramid: lower apex at the origin, a square rim of radius
-// r on the axes at height low, upper apex at low + up.
+// A closed double pyramid: apex at the origin, square rim of radius r at `low`, top at low + up.
 inline QVector<VSLTriangle3D> Diamond(float r, float low, float up)
 {
     const QVector3D bottom(0, 0, 0), top(0, 0, low + up);
@@ -30,15 +29,11 @@ inline QVector<VSLTriangle3D> Diamond(float r, float low, float up)
     return out;
 }
 
-// A table: a top slab on four legs, with a shallow pyramid hanging under the
-// middle of the slab (faces at normal z -0.93, ridges rising 0.26 per mm),
-// its tip at (0, 0, 16.8).
+// A slab on four legs with a shallow pyramid (normal z -0.93) hanging to a tip at (0, 0, 16.8).
 inline QVector<VSLTriangle3D> Table()
 {
-    QVector<VSLTriangle3D> out = Boxes({{{-20, -15, 20}, {20, 15, 23}},
-                                        {{-20, -15, 0}, {-17, -12, 20}},
-                                        {{17, -15, 0}, {20, -12, 20}},
-                                        {{-20, 12, 0}, {-17, 15, 20}},
+    QVector<VSLTriangle3D> out = Boxes({{{-20, -15, 20}, {20, 15, 23}}, {{-20, -15, 0}, {-17, -12, 20}},
+                                        {{17, -15, 0}, {20, -12, 20}}, {{-20, 12, 0}, {-17, 15, 20}},
                                         {{17, 12, 0}, {20, 15, 20}}});
     out += testmesh::Translated(Diamond(10, 2.7f, 0.5f), QVector3D(0, 0, 16.8f));
     return out;

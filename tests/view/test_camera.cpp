@@ -15,11 +15,8 @@ void ExpectView(const VSLCamera::CameraParam& got, const VSLCamera::CameraParam&
 
 TEST(Camera, OrbitClampsPitchToItsRangeAndNeverWrapsYaw)
 {
-    struct Case {
-        double dYaw, dPitch;
-        double pendingPitch;  // after the clamp, from the home pitch -80
-        double yaw, pitch;    // after the commit
-    };
+    // pendingPitch: after the clamp, from the home pitch -80; yaw, pitch: after the commit.
+    struct Case { double dYaw, dPitch, pendingPitch, yaw, pitch; };
     const Case cases[] = {
         {10, -5, -5, 40, -85},
         {0, 100, 80, 30, 0},           // stops looking straight down
@@ -46,11 +43,7 @@ TEST(Camera, OrbitClampsPitchToItsRangeAndNeverWrapsYaw)
 
 TEST(Camera, ViewCommandsStepYawAndElevation)
 {
-    struct Case {
-        double yaw, pitch;  // committed before the command
-        int cmd;
-        VSLCamera::CameraParam want;
-    };
+    struct Case { double yaw, pitch; int cmd; VSLCamera::CameraParam want; };  // yaw, pitch committed before
     const Case cases[] = {
         {725, -80, 2, {720, -90, 13, -20, 1}},
         {725, -80, 3, {810, -90, 13, -20, 1}},
@@ -88,7 +81,6 @@ TEST(Camera, ZoomStepsAndViewportScaleBounds)
     EXPECT_FLOAT_EQ(cam.getViewportScale(), 110.f);  // the next is refused
     cam.TransformViewByCmd(1);
     EXPECT_FLOAT_EQ(cam.getViewportScale(), 99.f);
-
     struct Case { float s; float want; };
     const Case cases[] = {{100, 1}, {0.01f, 1}, {99.9f, 99.9f}, {0.011f, 0.011f}, {-1, 1}};
     for (const Case& c : cases) {

@@ -27,8 +27,7 @@ TEST(EditService, RotateAngleSnapsTo15DegreesWithTheSignOfTheNormal)
 
 TEST(EditService, RotateAngleOfOneDirectionIsZeroEvenWhenRoundingPassesOne)
 {
-    // The cosine of a unit vector with itself can round above 1, where acos
-    // has no value; those starts must still give 0, not NaN.
+    // cos of a unit vector with itself can round above 1 (acos undefined): still 0, not NaN.
     int overOne = 0;
     for (int x = 1; x < 60; ++x) {
         const QVector3D start(float(x), 3.f, 0);
@@ -65,7 +64,6 @@ TEST(EditService, RayParallelToThePlaneOrAxisLeavesTheOutputAndMatrix)
     EXPECT_EQ(out, QVector3D(7, 7, 7));
     EXPECT_EQ(angle, 42);
     EXPECT_EQ(es.matrix(), before);
-
     VSLEditService noRay;
     EXPECT_FALSE(noRay.ChoosePoint(QPoint(), out, {0, 0, 0}, {0, 0, 1}));
 }
@@ -136,9 +134,7 @@ TEST(EditService, FitPutsTheBottomCentreOnTheVolumeAndScalesWithinLimits)
         const QVector3D bottom((c.mMax.x() + c.mMin.x()) / 2, (c.mMax.y() + c.mMin.y()) / 2, c.mMin.z());
         ExpectNear(es.MapPoint(bottom), {0, 0, 0}, 1e-3f);
         const QVector3D size = es.MapVector(c.mMax - c.mMin);
-        EXPECT_LE(size.x(), 91.2f + 1e-3f);
-        EXPECT_LE(size.y(), 51.3f + 1e-3f);
-        EXPECT_LE(size.z(), 190.f + 1e-3f);
+        EXPECT_TRUE(size.x() <= 91.2f + 1e-3f && size.y() <= 51.3f + 1e-3f && size.z() <= 190.f + 1e-3f) << c.k;
     }
     VSLEditService es;
     ASSERT_TRUE(es.TryTranslate({1, 0, 0}));

@@ -28,7 +28,6 @@ TEST(CameraGL, ApplyLoadsDistancePanScalesThenPitchAndYaw)
     ctx.setFormat(fmt);
     ASSERT_TRUE(ctx.create());
     ASSERT_TRUE(ctx.makeCurrent(&surface));
-
     VSLCamera cam;
     cam.Rotate(15, -40, true);  // a commit ignores these
     cam.Rotate(25, -30, false);
@@ -38,20 +37,16 @@ TEST(CameraGL, ApplyLoadsDistancePanScalesThenPitchAndYaw)
     QMatrix4x4 got;
     glGetFloatv(GL_MODELVIEW_MATRIX, got.data());
     ctx.doneCurrent();
-
-    QMatrix4x4 want;
-    want.translate(0, 0, -100);
-    want.translate(13 + 4, -20 - 6, 0);
-    want.scale(0.5f);
-    want.scale(2.5f);
+    QMatrix4x4 want; // distance and home pan plus the pending one, base scale times the viewport's
+    want.translate(13 + 4, -20 - 6, -100);
+    want.scale(0.5f * 2.5f);
     want.rotate(-80 - 30, 1, 0, 0);
     want.rotate(30 + 25, 0, 0, 1);
     for (int i = 0; i < 16; ++i)
         EXPECT_NEAR(got.constData()[i], want.constData()[i], 1e-4) << i;
 }
 
-// Coverage of the upper half less that of the lower: an arrow's head is its
-// heavy end.
+// Upper-half coverage less lower-half: an arrow's head is its heavy end.
 int TopHeaviness(const QImage& img)
 {
     int d = 0;
@@ -74,13 +69,9 @@ TEST(ViewControlFrame, CrossLayoutIconsAndIdsAsSeen)
     QButtonGroup* group = frame.findChild<QButtonGroup*>("buttonGroup");
     ASSERT_NE(group, nullptr);
     EXPECT_TRUE(group->exclusive());
-    const struct {
-        const char* name;
-        int id;
-        const char* icon;
-    } buttons[] = {{"button_ZoomIn", 0, "007"}, {"button_ZoomOut", 1, "008"}, {"button_Left", 2, "004"},
-                   {"button_Right", 3, "006"},  {"button_Up", 4, "003"},      {"button_Down", 5, "005"},
-                   {"button_Center", 6, "009"}};
+    const struct { const char* name; int id; const char* icon; } buttons[] = {
+        {"button_ZoomIn", 0, "007"}, {"button_ZoomOut", 1, "008"}, {"button_Left", 2, "004"},
+        {"button_Right", 3, "006"}, {"button_Up", 4, "003"}, {"button_Down", 5, "005"}, {"button_Center", 6, "009"}};
     // Seven distinct icons; the arrows are one picture turned their way.
     for (const auto& a : buttons)
         for (const auto& b : buttons)
@@ -90,7 +81,6 @@ TEST(ViewControlFrame, CrossLayoutIconsAndIdsAsSeen)
     EXPECT_EQ(Icon("003").transformed(QTransform().rotate(90)), Icon("006"));
     EXPECT_EQ(Icon("003").transformed(QTransform().rotate(180)), Icon("005"));
     EXPECT_EQ(Icon("003").transformed(QTransform().rotate(270)), Icon("004"));
-
     const QImage shot = frame.grab().toImage().convertToFormat(QImage::Format_RGB32);
     const QString path = QDir::current().filePath("view_control_frame.png");
     ASSERT_TRUE(shot.save(path)) << path.toStdString();
@@ -124,8 +114,7 @@ TEST(ViewControlFrame, CrossLayoutIconsAndIdsAsSeen)
         ASSERT_EQ(spy.size(), 1);
         EXPECT_EQ(spy.takeFirst().at(0).toInt(), b.id);
     }
-    // The cross: up over centre over down, left and right beside it; the
-    // zoom pair stacked to its left.
+    // The cross: up over centre over down, left and right beside it; the zoom pair stacked to its left.
     const QPoint cc = centre("button_Center");
     const QPoint up = centre("button_Up"), down = centre("button_Down"), left = centre("button_Left"),
                  right = centre("button_Right"), in = centre("button_ZoomIn"), out = centre("button_ZoomOut");
