@@ -92,4 +92,17 @@ void read(RecipePara& r, const Form* ui)
     r.rotate_speed = real(ui->lERotateSpeed);
 }
 
+// The printer's own values as the control link reports them (mirror flags,
+// light level, home adjustment): shown alike by both print panels.
+template <class Form>
+void showPrinterValues(Form* ui, bool longSide, bool shortSide, float pwm, float x, float y, float z)
+{
+    ui->checkBox_longside->setChecked(longSide);
+    ui->checkBox_shortSide->setChecked(shortSide);
+    ui->label_pwm->setText(text(pwm));
+    ui->le_homeadjx->setText(text(x));
+    ui->le_homeadjy->setText(text(y));
+    ui->le_homeadjz->setText(text(z));
+}
+
 } // namespace MaterialForm

@@ -642,10 +642,5 @@ void VPrintWidget::slot_ReceiveIndexLayers(int index, int type)
 
 void VPrintWidget::slot_para(bool longSide, bool shortSide, float pwm, float x, float y, float z)
 {
-    ui->checkBox_longside->setChecked(longSide);
-    ui->checkBox_shortSide->setChecked(shortSide);
-    ui->label_pwm->setText(QString::number(pwm, 'g', 6));
-    ui->le_homeadjx->setText(QString::number(x, 'g', 6));
-    ui->le_homeadjy->setText(QString::number(y, 'g', 6));
-    ui->le_homeadjz->setText(QString::number(z, 'g', 6));
+    MaterialForm::showPrinterValues(ui, longSide, shortSide, pwm, x, y, z);
 }

@@ -616,12 +616,7 @@ void VSaveWidgetX::on_pbConnect()
 
 void VSaveWidgetX::slot_para(bool longFlip, bool shortFlip, float pwm, float adjX, float adjY, float adjZ)
 {
-    ui->checkBox_longside->setChecked(longFlip);
-    ui->checkBox_shortSide->setChecked(shortFlip);
-    ui->label_pwm->setText(QString::number(pwm, 'g', 6));
-    ui->le_homeadjx->setText(QString::number(adjX, 'g', 6));
-    ui->le_homeadjy->setText(QString::number(adjY, 'g', 6));
-    ui->le_homeadjz->setText(QString::number(adjZ, 'g', 6));
+    MaterialForm::showPrinterValues(ui, longFlip, shortFlip, pwm, adjX, adjY, adjZ);
 }
 
 void VSaveWidgetX::showWebform(bool type)
