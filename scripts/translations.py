@@ -150,7 +150,76 @@ AUTHORED = {
     ("VSLGLView", "There are still errors on the model! Please try to use other professional software to fix it."):
         "模型上仍有错误！请尝试使用其他专业软件修复。",
     ("VSL3DScene", "a support or slice job is still running"): "支撑或切片任务仍在运行",
+    ("VSL3DScene", "SVG Generator Slice"): "SVG生成器切片",
+    ("VSL3DScene", "An SVG drawing created by the SVG Generator "): "由SVG生成器创建的SVG图形 ",
+    ("VSliceWidget", "Not Sliced"): "未切片",
+    ("VImportWidgetX", "Vexmor3D vxs files"): "Vexmor3D vxs文件",
+    ("VImportWidgetX", "ChiTuBox zip files"): "ChiTuBox zip文件",
+    ("VPrintWidget", "Material No.1"): "材料1",
+    # The job thread's log lines.
+    ("DLP::BuildManager", "Cannot read the job file %1"): "无法读取任务文件 %1",
+    ("DLP::BuildManager", "Printing: %1"): "正在打印: %1", ("DLP::BuildManager", "Start"): "开始",
+    ("DLP::BuildManager", "No OK: %1"): "未收到OK: %1", ("DLP::BuildManager", "times: "): "次数: ",
+    ("DLP::BuildManager", "Command given up for the cancel: %1"): "因取消而放弃命令: %1",
+    ("DlpSerialPort", "InfoPortname: "): "端口信息名: ", ("DlpSerialPort", "Portname: "): "端口名: ",
+    ("DlpSerialPort", "Write M900 start"): "开始写入M900", ("DlpSerialPort", "Return of M900: "): "M900返回: ",
+    ("DlpSerialPort", "No reply to M900, printer offline"): "M900无应答，打印机离线",
+    ("DlpSerialPort", "FirmWare Version: %1"): "固件版本: %1",
+    ("DlpSerialPort", "Write M701 start"): "开始写入M701", ("DlpSerialPort", "Return of M701: "): "M701返回: ",
+    # The serial jog panel.
+    ("DeviceInterface", "Configure"): "配置",
+    ("DeviceInterface", "Move Z 1mm"): "Z轴 1mm", ("DeviceInterface", "Move Z -1mm"): "Z轴 -1mm",
+    ("DeviceInterface", "Move Z 10mm"): "Z轴 10mm", ("DeviceInterface", "Move Z -10mm"): "Z轴 -10mm",
+    ("DeviceInterface", "Move Y 1mm"): "Y轴 1mm", ("DeviceInterface", "Move Y -1mm"): "Y轴 -1mm",
+    ("DeviceInterface", "Move Y 10mm"): "Y轴 10mm", ("DeviceInterface", "Move Y -10mm"): "Y轴 -10mm",
+    ("DeviceInterface", "No printer port found"): "未找到打印机端口", ("DeviceInterface", "Disconnected"): "已断开",
+    ("DeviceInterface", "Critical Error"): "严重错误",
+    # The printer control dialog.
+    ("DlpCtlDialog", "Prnter Connection"): "打印机连接", ("DlpCtlDialog", "Connect to Usb Printer"): "连接USB打印机",
+    ("DlpCtlDialog", "Insert"): "已插入", ("DlpCtlDialog", "Printer Control"): "打印机控制",
+    ("DlpCtlDialog", "Up/Down Motor(Z Axis)"): "升降电机(Z轴)", ("DlpCtlDialog", "Top Position"): "顶部位置",
+    ("DlpCtlDialog", "Bottom Position"): "底部位置", ("DlpCtlDialog", "Debond Motor(Y Axis)"): "脱模电机(Y轴)",
+    ("DlpCtlDialog", "Rotate Motor"): "旋转电机", ("DlpCtlDialog", "LED Ctrl"): "LED控制",
+    ("DlpCtlDialog", "Inside Led On/Off"): "内部LED开/关", ("DlpCtlDialog", "Project LED Off"): "投影LED关",
+    ("DlpCtlDialog", "Project LED On"): "投影LED开", ("DlpCtlDialog", "Emergency Stop"): "紧急停止",
+    ("DlpCtlDialog", "Current"): "电流", ("DlpCtlDialog", "Set Current"): "设置电流",
+    ("DlpCtlDialog", "Read Current"): "读取电流", ("DlpCtlDialog", "ImageShow"): "显示图像",
+    ("DlpCtlDialog", "Mirror"): "镜像", ("DlpCtlDialog", "Mirror Set"): "镜像设置",
+    ("DlpCtlDialog", "XY Exposure Adjust"): "XY曝光调整", ("DlpCtlDialog", "Not Adjust"): "不调整",
+    ("DlpCtlDialog", "25um Reduce"): "减少25um", ("DlpCtlDialog", "50um Reduce"): "减少50um",
+    ("DlpCtlDialog", "75um Reduce"): "减少75um", ("DlpCtlDialog", "100um Reduce"): "减少100um",
+    ("DlpCtlDialog", "Home  Adjust"): "原点调整", ("DlpCtlDialog", "Rotate Motors"): "旋转电机",
+    ("DlpCtlDialog", "Debond Motors"): "脱模电机", ("DlpCtlDialog", "Up/Down Motors"): "升降电机",
+    ("DlpCtlDialog", "Adjust Set"): "设置调整", ("DlpCtlDialog", "Adjust Read"): "读取调整",
+    ("DlpCtlDialog", "Open Pictures"): "打开图片",
+    ("NetUI", "Printer Connection"): "打印机连接", ("NetUI", "Search"): "搜索",
+    ("NetUI", '<html><head/><body><p><span style=" color:#ff0000;">Offline</span></p></body></html>'):
+        '<html><head/><body><p><span style=" color:#ff0000;">离线</span></p></body></html>',
+    ("WebForm", "Scan LCD devices"): "扫描LCD设备", ("WebForm", "ClearCache"): "清除缓存",
+    ("frmDLP", "Error!"): "错误！",
+    ("frmDLP", "GreyTestFinal data file missing!"): "缺少GreyTestFinal数据文件！",
+    ("frmDLP", "No Light Engine Parameters Loaded!"): "未加载光机参数！",
+    ("frmDLP", "Machine data file missing!"): "缺少机器数据文件！",
+    ("frmDLP", "Light engine data invalid: %1"): "光机数据无效: %1",
+    ("frmDLP", "No memory for a %1 x %2 layer image"): "内存不足，无法创建 %1 x %2 的层图像",
 }
+
+# Texts that read the same in Chinese: designer titles and object names, units,
+# numbers, model and product names, file patterns, the language names (saved
+# as they are shown), a style sheet and texts already written in Chinese.
+AS_IS = (
+    "Form", "Dialog", "Frame", "DeviceInterface", "frmDLP", "frmDeviceInterfaceSettings", "frmSliceOptions",
+    "VexmorClass", "Qt", "VexmorSuite", "Version: 1.37", "V0.09", "Ver:Keravel", "English", "Chinese",
+    "Pellar10", "Pellar30", "Pellar120", "Pellar4K", "Pellar4Kmono", "Vexmor3d red", "add red", "TextLabel",
+    "ms", "mm", "um", "mm/min", "50 um", "50um", "100um", "0", "0.0", "55", "98", "150", "255", "480", "854",
+    "1.37", "+1mm", "-1mm", "+10mm", "-10mm", "+0.1mm", "-0.1mm", "1℃", "90℃", "180℃", "360℃", "(0~255)",
+    "AdjX", "AdjY", "AdjZ", "X", "Y", "Z", "°", "Lock", "NA", "N/A", "...", "：", "*.png *.jpeg *.jpg *.bmp *.svg",
+    "打开文件", "打印已取消", "打印结束", "文件传输结束", "文件保存失败", "文件保存结束",
+    "QPushButton { background-color: rgb(230, 0, 0); border-radius: 3px; color: rgb(255, 255, 255); }\n"
+    "QPushButton:hover { background-color: rgb(245, 69, 234); }",
+)
+SHARED.update({"Connect": "连接", "Exit": "退出"})
+SHARED.update({text: text for text in AS_IS})
 
 
 def fill(path):

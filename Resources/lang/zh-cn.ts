@@ -11,38 +11,38 @@
     <name>DLP::BuildManager</name>
     <message>
         <source>Cannot read the job file %1</source>
-        <translation type="unfinished" />
+        <translation>无法读取任务文件 %1</translation>
     </message>
     <message>
         <source>Printing: %1</source>
-        <translation type="unfinished" />
+        <translation>正在打印: %1</translation>
     </message>
     <message>
         <source>Start</source>
-        <translation type="unfinished">开始切片</translation>
+        <translation>开始</translation>
     </message>
     <message>
         <source>No OK: %1</source>
-        <translation type="unfinished" />
+        <translation>未收到OK: %1</translation>
     </message>
     <message>
         <source>times: </source>
-        <translation type="unfinished" />
+        <translation>次数: </translation>
     </message>
     <message>
         <source>Command given up for the cancel: %1</source>
-        <translation type="unfinished" />
+        <translation>因取消而放弃命令: %1</translation>
     </message>
 </context>
 <context>
     <name>DeviceInterface</name>
     <message>
         <source>DeviceInterface</source>
-        <translation type="unfinished" />
+        <translation>DeviceInterface</translation>
     </message>
     <message>
         <source>Connect</source>
-        <translation type="unfinished" />
+        <translation>连接</translation>
     </message>
     <message>
         <source>Disconnect</source>
@@ -50,183 +50,184 @@
     </message>
     <message>
         <source>Configure</source>
-        <translation type="unfinished" />
+        <translation>配置</translation>
     </message>
     <message>
         <source>Move Z 1mm</source>
-        <translation type="unfinished" />
+        <translation>Z轴 1mm</translation>
     </message>
     <message>
         <source>Move Y 1mm</source>
-        <translation type="unfinished" />
+        <translation>Y轴 1mm</translation>
     </message>
     <message>
         <source>Move Z -1mm</source>
-        <translation type="unfinished" />
+        <translation>Z轴 -1mm</translation>
     </message>
     <message>
         <source>Move Y -1mm</source>
-        <translation type="unfinished" />
+        <translation>Y轴 -1mm</translation>
     </message>
     <message>
         <source>Move Z 10mm</source>
-        <translation type="unfinished" />
+        <translation>Z轴 10mm</translation>
     </message>
     <message>
         <source>Move Z -10mm</source>
-        <translation type="unfinished" />
+        <translation>Z轴 -10mm</translation>
     </message>
     <message>
         <source>Move Y 10mm</source>
-        <translation type="unfinished" />
+        <translation>Y轴 10mm</translation>
     </message>
     <message>
         <source>Move Y -10mm</source>
-        <translation type="unfinished" />
+        <translation>Y轴 -10mm</translation>
     </message>
     <message>
         <source>No printer port found</source>
-        <translation type="unfinished" />
+        <translation>未找到打印机端口</translation>
     </message>
     <message>
         <source>Disconnected</source>
-        <translation type="unfinished" />
+        <translation>已断开</translation>
     </message>
     <message>
         <source>Critical Error</source>
-        <translation type="unfinished" />
+        <translation>严重错误</translation>
     </message>
 </context>
 <context>
     <name>DlpCtlDialog</name>
     <message>
         <source>Dialog</source>
-        <translation type="unfinished" />
+        <translation>Dialog</translation>
     </message>
     <message>
         <source>Prnter Connection</source>
-        <translation type="unfinished" />
+        <translation>打印机连接</translation>
     </message>
     <message>
         <source>Connect to Usb Printer</source>
-        <translation type="unfinished" />
+        <translation>连接USB打印机</translation>
     </message>
     <message>
         <source>Insert</source>
-        <translation type="unfinished" />
+        <translation>已插入</translation>
     </message>
     <message>
         <source>Printer Control</source>
-        <translation type="unfinished">打印机控制</translation>
+        <translation>打印机控制</translation>
     </message>
     <message>
         <source>Up/Down Motor(Z Axis)</source>
-        <translation type="unfinished" />
+        <translation>升降电机(Z轴)</translation>
     </message>
     <message>
         <source>Top Position</source>
-        <translation type="unfinished" />
+        <translation>顶部位置</translation>
     </message>
     <message>
         <source>Bottom Position</source>
-        <translation type="unfinished" />
+        <translation>底部位置</translation>
     </message>
     <message>
         <source>+1mm</source>
-        <translation type="unfinished" />
+        <translation>+1mm</translation>
     </message>
     <message>
         <source>-1mm</source>
-        <translation type="unfinished" />
+        <translation>-1mm</translation>
     </message>
     <message>
         <source>+10mm</source>
-        <translation type="unfinished" />
+        <translation>+10mm</translation>
     </message>
     <message>
         <source>-10mm</source>
-        <translation type="unfinished" />
+        <translation>-10mm</translation>
     </message>
     <message>
         <source>Debond Motor(Y Axis)</source>
-        <translation type="unfinished" />
+        <translation>脱模电机(Y轴)</translation>
     </message>
     <message>
         <source>+0.1mm</source>
-        <translation type="unfinished" />
+        <translation>+0.1mm</translation>
     </message>
     <message>
         <source>-0.1mm</source>
-        <translation type="unfinished" />
+        <translation>-0.1mm</translation>
     </message>
     <message>
         <source>Rotate Motor</source>
-        <translation type="unfinished" />
+        <translation>旋转电机</translation>
     </message>
     <message>
         <source>1℃</source>
-        <translation type="unfinished" />
+        <translation>1℃</translation>
     </message>
     <message>
         <source>90℃</source>
-        <translation type="unfinished" />
+        <translation>90℃</translation>
     </message>
     <message>
         <source>180℃</source>
-        <translation type="unfinished" />
+        <translation>180℃</translation>
     </message>
     <message>
         <source>360℃</source>
-        <translation type="unfinished" />
+        <translation>360℃</translation>
     </message>
     <message>
         <source>LED Ctrl</source>
-        <translation type="unfinished" />
+        <translation>LED控制</translation>
     </message>
     <message>
         <source>Inside Led On/Off</source>
-        <translation type="unfinished" />
+        <translation>内部LED开/关</translation>
     </message>
     <message>
         <source>Project LED Off</source>
-        <translation type="unfinished" />
+        <translation>投影LED关</translation>
     </message>
     <message>
         <source>Project LED On</source>
-        <translation type="unfinished" />
+        <translation>投影LED开</translation>
     </message>
     <message>
         <source>QPushButton { background-color: rgb(230, 0, 0); border-radius: 3px; color: rgb(255, 255, 255); }
 QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
-        <translation type="unfinished" />
+        <translation>QPushButton { background-color: rgb(230, 0, 0); border-radius: 3px; color: rgb(255, 255, 255); }
+QPushButton:hover { background-color: rgb(245, 69, 234); }</translation>
     </message>
     <message>
         <source>Emergency Stop</source>
-        <translation type="unfinished" />
+        <translation>紧急停止</translation>
     </message>
     <message>
         <source>Current</source>
-        <translation type="unfinished" />
+        <translation>电流</translation>
     </message>
     <message>
         <source>(0~255)</source>
-        <translation type="unfinished" />
+        <translation>(0~255)</translation>
     </message>
     <message>
         <source>Set Current</source>
-        <translation type="unfinished" />
+        <translation>设置电流</translation>
     </message>
     <message>
         <source>Read Current</source>
-        <translation type="unfinished" />
+        <translation>读取电流</translation>
     </message>
     <message>
         <source>ImageShow</source>
-        <translation type="unfinished" />
+        <translation>显示图像</translation>
     </message>
     <message>
         <source>Mirror</source>
-        <translation type="unfinished" />
+        <translation>镜像</translation>
     </message>
     <message>
         <source>Long Side</source>
@@ -238,132 +239,132 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     </message>
     <message>
         <source>Mirror Set</source>
-        <translation type="unfinished" />
+        <translation>镜像设置</translation>
     </message>
     <message>
         <source>XY Exposure Adjust</source>
-        <translation type="unfinished" />
+        <translation>XY曝光调整</translation>
     </message>
     <message>
         <source>Not Adjust</source>
-        <translation type="unfinished" />
+        <translation>不调整</translation>
     </message>
     <message>
         <source>25um Reduce</source>
-        <translation type="unfinished" />
+        <translation>减少25um</translation>
     </message>
     <message>
         <source>50um Reduce</source>
-        <translation type="unfinished" />
+        <translation>减少50um</translation>
     </message>
     <message>
         <source>75um Reduce</source>
-        <translation type="unfinished" />
+        <translation>减少75um</translation>
     </message>
     <message>
         <source>100um Reduce</source>
-        <translation type="unfinished" />
+        <translation>减少100um</translation>
     </message>
     <message>
         <source>Home  Adjust</source>
-        <translation type="unfinished" />
+        <translation>原点调整</translation>
     </message>
     <message>
         <source>Rotate Motors</source>
-        <translation type="unfinished" />
+        <translation>旋转电机</translation>
     </message>
     <message>
         <source>0.0</source>
-        <translation type="unfinished" />
+        <translation>0.0</translation>
     </message>
     <message>
         <source>um</source>
-        <translation type="unfinished" />
+        <translation>um</translation>
     </message>
     <message>
         <source>Debond Motors</source>
-        <translation type="unfinished" />
+        <translation>脱模电机</translation>
     </message>
     <message>
         <source>Up/Down Motors</source>
-        <translation type="unfinished" />
+        <translation>升降电机</translation>
     </message>
     <message>
         <source>Adjust Set</source>
-        <translation type="unfinished" />
+        <translation>设置调整</translation>
     </message>
     <message>
         <source>Adjust Read</source>
-        <translation type="unfinished" />
+        <translation>读取调整</translation>
     </message>
     <message>
         <source>Ver:Keravel</source>
-        <translation type="unfinished" />
+        <translation>Ver:Keravel</translation>
     </message>
     <message>
         <source>Exit</source>
-        <translation type="unfinished" />
+        <translation>退出</translation>
     </message>
     <message>
         <source>Open Pictures</source>
-        <translation type="unfinished" />
+        <translation>打开图片</translation>
     </message>
     <message>
         <source>*.png *.jpeg *.jpg *.bmp *.svg</source>
-        <translation type="unfinished" />
+        <translation>*.png *.jpeg *.jpg *.bmp *.svg</translation>
     </message>
 </context>
 <context>
     <name>DlpSerialPort</name>
     <message>
         <source>InfoPortname: </source>
-        <translation type="unfinished" />
+        <translation>端口信息名: </translation>
     </message>
     <message>
         <source>Portname: </source>
-        <translation type="unfinished" />
+        <translation>端口名: </translation>
     </message>
     <message>
         <source>Write M900 start</source>
-        <translation type="unfinished" />
+        <translation>开始写入M900</translation>
     </message>
     <message>
         <source>Return of M900: </source>
-        <translation type="unfinished" />
+        <translation>M900返回: </translation>
     </message>
     <message>
         <source>No reply to M900, printer offline</source>
-        <translation type="unfinished" />
+        <translation>M900无应答，打印机离线</translation>
     </message>
     <message>
         <source>FirmWare Version: %1</source>
-        <translation type="unfinished" />
+        <translation>固件版本: %1</translation>
     </message>
     <message>
         <source>Write M701 start</source>
-        <translation type="unfinished" />
+        <translation>开始写入M701</translation>
     </message>
     <message>
         <source>Return of M701: </source>
-        <translation type="unfinished" />
+        <translation>M701返回: </translation>
     </message>
 </context>
 <context>
     <name>DlpSliceBrowser</name>
     <message>
         <source>Dialog</source>
-        <translation type="unfinished" />
+        <translation>Dialog</translation>
     </message>
     <message>
         <source>...</source>
-        <translation type="unfinished" />
+        <translation>...</translation>
     </message>
 </context>
 <context>
     <name>EditWidget</name>
     <message>
         <source>Form</source>
-        <translation type="unfinished" />
+        <translation>Form</translation>
     </message>
     <message>
         <source>Edit</source>
@@ -371,15 +372,15 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     </message>
     <message>
         <source>X</source>
-        <translation type="unfinished" />
+        <translation>X</translation>
     </message>
     <message>
         <source>Y</source>
-        <translation type="unfinished" />
+        <translation>Y</translation>
     </message>
     <message>
         <source>Z</source>
-        <translation type="unfinished" />
+        <translation>Z</translation>
     </message>
     <message>
         <source>Position:</source>
@@ -391,7 +392,7 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     </message>
     <message>
         <source>°</source>
-        <translation type="unfinished" />
+        <translation>°</translation>
     </message>
     <message>
         <source>Scale:</source>
@@ -403,7 +404,7 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     </message>
     <message>
         <source>Lock</source>
-        <translation type="unfinished" />
+        <translation>Lock</translation>
     </message>
     <message>
         <source>Clone</source>
@@ -422,11 +423,11 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     <name>HelpDialog</name>
     <message>
         <source>Dialog</source>
-        <translation type="unfinished" />
+        <translation>Dialog</translation>
     </message>
     <message>
         <source>VexmorSuite</source>
-        <translation type="unfinished" />
+        <translation>VexmorSuite</translation>
     </message>
     <message>
         <source>Web Link:</source>
@@ -434,7 +435,7 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     </message>
     <message>
         <source>Version: 1.37</source>
-        <translation type="unfinished" />
+        <translation>Version: 1.37</translation>
     </message>
     <message>
         <source>Pellar10 Trouble Shooting</source>
@@ -469,27 +470,27 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     <name>NetUI</name>
     <message>
         <source>Form</source>
-        <translation type="unfinished" />
+        <translation>Form</translation>
     </message>
     <message>
         <source>Printer Connection</source>
-        <translation type="unfinished" />
+        <translation>打印机连接</translation>
     </message>
     <message>
         <source>V0.09</source>
-        <translation type="unfinished" />
+        <translation>V0.09</translation>
     </message>
     <message>
         <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;&lt;span style=" color:#ff0000;"&gt;Offline&lt;/span&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
-        <translation type="unfinished" />
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;&lt;span style=" color:#ff0000;"&gt;离线&lt;/span&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
     </message>
     <message>
         <source>Search</source>
-        <translation type="unfinished" />
+        <translation>搜索</translation>
     </message>
     <message>
         <source>Connect</source>
-        <translation type="unfinished" />
+        <translation>连接</translation>
     </message>
     <message>
         <source>Disconnect</source>
@@ -497,7 +498,7 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     </message>
     <message>
         <source>Exit</source>
-        <translation type="unfinished" />
+        <translation>退出</translation>
     </message>
 </context>
 <context>
@@ -524,7 +525,7 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     </message>
     <message>
         <source>ms</source>
-        <translation type="unfinished" />
+        <translation>ms</translation>
     </message>
     <message>
         <source>Burn-in Time</source>
@@ -540,7 +541,7 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     </message>
     <message>
         <source>mm</source>
-        <translation type="unfinished">mm</translation>
+        <translation>mm</translation>
     </message>
     <message>
         <source>Lift Distance1</source>
@@ -552,7 +553,7 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     </message>
     <message>
         <source>mm/min</source>
-        <translation type="unfinished" />
+        <translation>mm/min</translation>
     </message>
     <message>
         <source>Lift Distance2</source>
@@ -595,7 +596,7 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     <name>VFixWidget</name>
     <message>
         <source>Form</source>
-        <translation type="unfinished" />
+        <translation>Form</translation>
     </message>
     <message>
         <source>Fix</source>
@@ -611,7 +612,7 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     </message>
     <message>
         <source>0</source>
-        <translation type="unfinished" />
+        <translation>0</translation>
     </message>
     <message>
         <source>Non-manifold:</source>
@@ -630,7 +631,7 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     <name>VImportWidgetX</name>
     <message>
         <source>Form</source>
-        <translation type="unfinished" />
+        <translation>Form</translation>
     </message>
     <message>
         <source>Import File</source>
@@ -642,23 +643,23 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     </message>
     <message>
         <source>Pellar10</source>
-        <translation type="unfinished" />
+        <translation>Pellar10</translation>
     </message>
     <message>
         <source>Pellar30</source>
-        <translation type="unfinished" />
+        <translation>Pellar30</translation>
     </message>
     <message>
         <source>Pellar120</source>
-        <translation type="unfinished" />
+        <translation>Pellar120</translation>
     </message>
     <message>
         <source>Pellar4K</source>
-        <translation type="unfinished" />
+        <translation>Pellar4K</translation>
     </message>
     <message>
         <source>Pellar4Kmono</source>
-        <translation type="unfinished" />
+        <translation>Pellar4Kmono</translation>
     </message>
     <message>
         <source>File Format:</source>
@@ -666,11 +667,11 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     </message>
     <message>
         <source>Vexmor3D vxs files</source>
-        <translation type="unfinished" />
+        <translation>Vexmor3D vxs文件</translation>
     </message>
     <message>
         <source>ChiTuBox zip files</source>
-        <translation type="unfinished" />
+        <translation>ChiTuBox zip文件</translation>
     </message>
     <message>
         <source>File Name:</source>
@@ -694,7 +695,7 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     </message>
     <message>
         <source>ms</source>
-        <translation type="unfinished" />
+        <translation>ms</translation>
     </message>
     <message>
         <source>Burn-in Time</source>
@@ -710,7 +711,7 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     </message>
     <message>
         <source>mm</source>
-        <translation type="unfinished">mm</translation>
+        <translation>mm</translation>
     </message>
     <message>
         <source>Lift Distance1</source>
@@ -722,7 +723,7 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     </message>
     <message>
         <source>mm/min</source>
-        <translation type="unfinished" />
+        <translation>mm/min</translation>
     </message>
     <message>
         <source>Lift Distance2</source>
@@ -812,7 +813,7 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     <name>VPrintWidget</name>
     <message>
         <source>Form</source>
-        <translation type="unfinished" />
+        <translation>Form</translation>
     </message>
     <message>
         <source>S
@@ -827,7 +828,7 @@ g</source>
     </message>
     <message>
         <source>Material No.1</source>
-        <translation type="unfinished" />
+        <translation>材料1</translation>
     </message>
     <message>
         <source>No.</source>
@@ -835,11 +836,11 @@ g</source>
     </message>
     <message>
         <source>：</source>
-        <translation type="unfinished" />
+        <translation>：</translation>
     </message>
     <message>
         <source>Vexmor3d red</source>
-        <translation type="unfinished" />
+        <translation>Vexmor3d red</translation>
     </message>
     <message>
         <source>Description</source>
@@ -847,7 +848,7 @@ g</source>
     </message>
     <message>
         <source>add red</source>
-        <translation type="unfinished" />
+        <translation>add red</translation>
     </message>
     <message>
         <source>Add</source>
@@ -871,7 +872,7 @@ g</source>
     </message>
     <message>
         <source>ms</source>
-        <translation type="unfinished" />
+        <translation>ms</translation>
     </message>
     <message>
         <source>Stable Time</source>
@@ -883,7 +884,7 @@ g</source>
     </message>
     <message>
         <source>mm</source>
-        <translation type="unfinished">mm</translation>
+        <translation>mm</translation>
     </message>
     <message>
         <source>Bottom Time</source>
@@ -903,7 +904,7 @@ g</source>
     </message>
     <message>
         <source>um</source>
-        <translation type="unfinished" />
+        <translation>um</translation>
     </message>
     <message>
         <source>Lift Distance1</source>
@@ -915,7 +916,7 @@ g</source>
     </message>
     <message>
         <source>mm/min</source>
-        <translation type="unfinished" />
+        <translation>mm/min</translation>
     </message>
     <message>
         <source>Debond Speed Normal</source>
@@ -995,7 +996,7 @@ g</source>
     </message>
     <message>
         <source>255</source>
-        <translation type="unfinished" />
+        <translation>255</translation>
     </message>
     <message>
         <source>Image Mirror</source>
@@ -1011,19 +1012,19 @@ g</source>
     </message>
     <message>
         <source>AdjX</source>
-        <translation type="unfinished" />
+        <translation>AdjX</translation>
     </message>
     <message>
         <source>0</source>
-        <translation type="unfinished" />
+        <translation>0</translation>
     </message>
     <message>
         <source>AdjY</source>
-        <translation type="unfinished" />
+        <translation>AdjY</translation>
     </message>
     <message>
         <source>AdjZ</source>
-        <translation type="unfinished" />
+        <translation>AdjZ</translation>
     </message>
     <message>
         <source>Local Printer</source>
@@ -1055,7 +1056,7 @@ r</source>
     </message>
     <message>
         <source>TextLabel</source>
-        <translation type="unfinished" />
+        <translation>TextLabel</translation>
     </message>
     <message>
         <source>Search/Refresh</source>
@@ -1206,11 +1207,11 @@ r</source>
     </message>
     <message>
         <source>SVG Generator Slice</source>
-        <translation type="unfinished" />
+        <translation>SVG生成器切片</translation>
     </message>
     <message>
         <source>An SVG drawing created by the SVG Generator </source>
-        <translation type="unfinished" />
+        <translation>由SVG生成器创建的SVG图形 </translation>
     </message>
     <message>
         <source>a support or slice job is still running</source>
@@ -1240,7 +1241,7 @@ r</source>
     <name>VSaveWidgetX</name>
     <message>
         <source>Form</source>
-        <translation type="unfinished" />
+        <translation>Form</translation>
     </message>
     <message>
         <source>Save</source>
@@ -1256,7 +1257,7 @@ r</source>
     </message>
     <message>
         <source>ms</source>
-        <translation type="unfinished" />
+        <translation>ms</translation>
     </message>
     <message>
         <source>Burn-in Time</source>
@@ -1268,7 +1269,7 @@ r</source>
     </message>
     <message>
         <source>mm</source>
-        <translation type="unfinished">mm</translation>
+        <translation>mm</translation>
     </message>
     <message>
         <source>Lift Distance1</source>
@@ -1280,7 +1281,7 @@ r</source>
     </message>
     <message>
         <source>mm/min</source>
-        <translation type="unfinished" />
+        <translation>mm/min</translation>
     </message>
     <message>
         <source>Lift Distance2</source>
@@ -1308,7 +1309,7 @@ r</source>
     </message>
     <message>
         <source>Pellar120</source>
-        <translation type="unfinished" />
+        <translation>Pellar120</translation>
     </message>
     <message>
         <source>LayerThickness:</source>
@@ -1316,7 +1317,7 @@ r</source>
     </message>
     <message>
         <source>50 um</source>
-        <translation type="unfinished" />
+        <translation>50 um</translation>
     </message>
     <message>
         <source>Save Job</source>
@@ -1340,7 +1341,7 @@ r</source>
     </message>
     <message>
         <source>um</source>
-        <translation type="unfinished" />
+        <translation>um</translation>
     </message>
     <message>
         <source>Bottom Plate Layers</source>
@@ -1412,7 +1413,7 @@ r</source>
     </message>
     <message>
         <source>255</source>
-        <translation type="unfinished" />
+        <translation>255</translation>
     </message>
     <message>
         <source>Image Mirror</source>
@@ -1428,19 +1429,19 @@ r</source>
     </message>
     <message>
         <source>AdjX</source>
-        <translation type="unfinished" />
+        <translation>AdjX</translation>
     </message>
     <message>
         <source>0</source>
-        <translation type="unfinished" />
+        <translation>0</translation>
     </message>
     <message>
         <source>AdjY</source>
-        <translation type="unfinished" />
+        <translation>AdjY</translation>
     </message>
     <message>
         <source>AdjZ</source>
-        <translation type="unfinished" />
+        <translation>AdjZ</translation>
     </message>
     <message>
         <source>Local Printer</source>
@@ -1516,7 +1517,7 @@ r</source>
     </message>
     <message>
         <source>打印已取消</source>
-        <translation type="unfinished" />
+        <translation>打印已取消</translation>
     </message>
     <message>
         <source>Printing Complete</source>
@@ -1524,7 +1525,7 @@ r</source>
     </message>
     <message>
         <source>打印结束</source>
-        <translation type="unfinished" />
+        <translation>打印结束</translation>
     </message>
     <message>
         <source>File Transfer Complete</source>
@@ -1532,7 +1533,7 @@ r</source>
     </message>
     <message>
         <source>文件传输结束</source>
-        <translation type="unfinished" />
+        <translation>文件传输结束</translation>
     </message>
     <message>
         <source>Failed to Save File</source>
@@ -1540,7 +1541,7 @@ r</source>
     </message>
     <message>
         <source>文件保存失败</source>
-        <translation type="unfinished" />
+        <translation>文件保存失败</translation>
     </message>
     <message>
         <source>File SaveComplete</source>
@@ -1548,7 +1549,7 @@ r</source>
     </message>
     <message>
         <source>文件保存结束</source>
-        <translation type="unfinished" />
+        <translation>文件保存结束</translation>
     </message>
     <message>
         <source>Sure to Cancel Job</source>
@@ -1559,7 +1560,7 @@ r</source>
     <name>VSliceWidget</name>
     <message>
         <source>Form</source>
-        <translation type="unfinished" />
+        <translation>Form</translation>
     </message>
     <message>
         <source>Thickness Setting</source>
@@ -1567,7 +1568,7 @@ r</source>
     </message>
     <message>
         <source>100um</source>
-        <translation type="unfinished" />
+        <translation>100um</translation>
     </message>
     <message>
         <source>Advanced Setting</source>
@@ -1583,7 +1584,7 @@ r</source>
     </message>
     <message>
         <source>50um</source>
-        <translation type="unfinished" />
+        <translation>50um</translation>
     </message>
     <message>
         <source>Start</source>
@@ -1595,7 +1596,7 @@ r</source>
     </message>
     <message>
         <source>Not Sliced</source>
-        <translation type="unfinished">未切片</translation>
+        <translation>未切片</translation>
     </message>
     <message>
         <source>Slicing Image Preview</source>
@@ -1603,7 +1604,7 @@ r</source>
     </message>
     <message>
         <source>0</source>
-        <translation type="unfinished" />
+        <translation>0</translation>
     </message>
     <message>
         <source>Layer：</source>
@@ -1611,14 +1612,14 @@ r</source>
     </message>
     <message>
         <source>NA</source>
-        <translation type="unfinished" />
+        <translation>NA</translation>
     </message>
 </context>
 <context>
     <name>VSliceWidgetX</name>
     <message>
         <source>Form</source>
-        <translation type="unfinished" />
+        <translation>Form</translation>
     </message>
     <message>
         <source>Slice</source>
@@ -1630,7 +1631,7 @@ r</source>
     </message>
     <message>
         <source>50um</source>
-        <translation type="unfinished" />
+        <translation>50um</translation>
     </message>
     <message>
         <source>Plate Layers</source>
@@ -1650,11 +1651,11 @@ r</source>
     </message>
     <message>
         <source>NA</source>
-        <translation type="unfinished" />
+        <translation>NA</translation>
     </message>
     <message>
         <source>0</source>
-        <translation type="unfinished" />
+        <translation>0</translation>
     </message>
     <message>
         <source>Sliced</source>
@@ -1662,7 +1663,7 @@ r</source>
     </message>
     <message>
         <source>N/A</source>
-        <translation type="unfinished" />
+        <translation>N/A</translation>
     </message>
 </context>
 <context>
@@ -1688,7 +1689,7 @@ r</source>
     <name>VSupportWidget</name>
     <message>
         <source>Form</source>
-        <translation type="unfinished" />
+        <translation>Form</translation>
     </message>
     <message>
         <source>Support</source>
@@ -1747,7 +1748,7 @@ r</source>
     <name>VSupportWidgetEditX</name>
     <message>
         <source>Form</source>
-        <translation type="unfinished" />
+        <translation>Form</translation>
     </message>
     <message>
         <source>Save</source>
@@ -1762,7 +1763,7 @@ r</source>
     <name>VSupportWidgetX</name>
     <message>
         <source>Form</source>
-        <translation type="unfinished" />
+        <translation>Form</translation>
     </message>
     <message>
         <source>Support</source>
@@ -1860,11 +1861,11 @@ r</source>
     <name>VexmorClass</name>
     <message>
         <source>VexmorClass</source>
-        <translation type="unfinished" />
+        <translation>VexmorClass</translation>
     </message>
     <message>
         <source>Pellar10</source>
-        <translation type="unfinished" />
+        <translation>Pellar10</translation>
     </message>
     <message>
         <source>Import file</source>
@@ -1884,78 +1885,78 @@ r</source>
     </message>
     <message>
         <source>打开文件</source>
-        <translation type="unfinished" />
+        <translation>打开文件</translation>
     </message>
 </context>
 <context>
     <name>ViewControlFrame</name>
     <message>
         <source>Frame</source>
-        <translation type="unfinished" />
+        <translation>Frame</translation>
     </message>
 </context>
 <context>
     <name>WebForm</name>
     <message>
         <source>Pellar120</source>
-        <translation type="unfinished" />
+        <translation>Pellar120</translation>
     </message>
     <message>
         <source>Scan LCD devices</source>
-        <translation type="unfinished" />
+        <translation>扫描LCD设备</translation>
     </message>
     <message>
         <source>Connect</source>
-        <translation type="unfinished" />
+        <translation>连接</translation>
     </message>
     <message>
         <source>ClearCache</source>
-        <translation type="unfinished" />
+        <translation>清除缓存</translation>
     </message>
 </context>
 <context>
     <name>bridge</name>
     <message>
         <source>Qt</source>
-        <translation type="unfinished" />
+        <translation>Qt</translation>
     </message>
 </context>
 <context>
     <name>frmDLP</name>
     <message>
         <source>frmDLP</source>
-        <translation type="unfinished" />
+        <translation>frmDLP</translation>
     </message>
     <message>
         <source>Error!</source>
-        <translation type="unfinished">错误！</translation>
+        <translation>错误！</translation>
     </message>
     <message>
         <source>GreyTestFinal data file missing!</source>
-        <translation type="unfinished" />
+        <translation>缺少GreyTestFinal数据文件！</translation>
     </message>
     <message>
         <source>No Light Engine Parameters Loaded!</source>
-        <translation type="unfinished" />
+        <translation>未加载光机参数！</translation>
     </message>
     <message>
         <source>Machine data file missing!</source>
-        <translation type="unfinished" />
+        <translation>缺少机器数据文件！</translation>
     </message>
     <message>
         <source>Light engine data invalid: %1</source>
-        <translation type="unfinished" />
+        <translation>光机数据无效: %1</translation>
     </message>
     <message>
         <source>No memory for a %1 x %2 layer image</source>
-        <translation type="unfinished" />
+        <translation>内存不足，无法创建 %1 x %2 的层图像</translation>
     </message>
 </context>
 <context>
     <name>frmDeviceInterfaceSettings</name>
     <message>
         <source>frmDeviceInterfaceSettings</source>
-        <translation type="unfinished" />
+        <translation>frmDeviceInterfaceSettings</translation>
     </message>
     <message>
         <source>Printer</source>
@@ -1971,7 +1972,7 @@ r</source>
     </message>
     <message>
         <source>98</source>
-        <translation type="unfinished" />
+        <translation>98</translation>
     </message>
     <message>
         <source>Y-Size(mm)</source>
@@ -1979,7 +1980,7 @@ r</source>
     </message>
     <message>
         <source>55</source>
-        <translation type="unfinished" />
+        <translation>55</translation>
     </message>
     <message>
         <source>Z-Height(mm)</source>
@@ -1987,7 +1988,7 @@ r</source>
     </message>
     <message>
         <source>150</source>
-        <translation type="unfinished" />
+        <translation>150</translation>
     </message>
     <message>
         <source>X Resolution</source>
@@ -1995,7 +1996,7 @@ r</source>
     </message>
     <message>
         <source>854</source>
-        <translation type="unfinished" />
+        <translation>854</translation>
     </message>
     <message>
         <source>Y Resolution</source>
@@ -2003,7 +2004,7 @@ r</source>
     </message>
     <message>
         <source>480</source>
-        <translation type="unfinished" />
+        <translation>480</translation>
     </message>
     <message>
         <source>Language</source>
@@ -2015,7 +2016,7 @@ r</source>
     </message>
     <message>
         <source>1.37</source>
-        <translation type="unfinished" />
+        <translation>1.37</translation>
     </message>
     <message>
         <source>OK</source>
@@ -2027,11 +2028,11 @@ r</source>
     </message>
     <message>
         <source>English</source>
-        <translation type="unfinished" />
+        <translation>English</translation>
     </message>
     <message>
         <source>Chinese</source>
-        <translation type="unfinished" />
+        <translation>Chinese</translation>
     </message>
     <message>
         <source>Please exit the program to apply the language setting!</source>
@@ -2042,7 +2043,7 @@ r</source>
     <name>frmSliceOptions</name>
     <message>
         <source>frmSliceOptions</source>
-        <translation type="unfinished" />
+        <translation>frmSliceOptions</translation>
     </message>
     <message>
         <source>Slice Configuration</source>

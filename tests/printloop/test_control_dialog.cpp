@@ -4,6 +4,9 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QGroupBox>
+#include <QRadioButton>
+#include <QTabBar>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,6 +14,8 @@
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTest>
+#include <QTextDocument>
+#include <QTranslator>
 
 #include <memory>
 
@@ -268,4 +273,37 @@ TEST_F(ControlDialogTest, TheFormAsAPersonSeesItAndItsChoices)
     ASSERT_EQ(exposure.size(), 2);
     EXPECT_EQ(std::make_pair(exposure[0][0].value<uchar>(), exposure[1][0].value<uchar>()),
               std::make_pair(uchar(2), uchar(1)));
+}
+
+// In Chinese every caption fits its widget as the English ones do.
+TEST_F(ControlDialogTest, ChineseCaptionsFitTheirWidgets)
+{
+    QTranslator zh;
+    ASSERT_TRUE(zh.load(":/Resources/lang/zh-cn.qm"));
+    QCoreApplication::installTranslator(&zh);
+    open(false);
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+    dialog->grab().save(QString(VSL_SHOT_DIR) + "/printloop_control_dialog_zh.png");
+    QCoreApplication::removeTranslator(&zh);
+
+    EXPECT_EQ(child<QGroupBox>("ctlBox")->title(), QString::fromUtf8("打印机控制"));
+    QStringList clipped;
+    auto check = [&](QWidget* w, const QString& text, int room) {
+        if (w->isVisible() && w->fontMetrics().horizontalAdvance(text) > room)
+            clipped << text;
+    };
+    for (QAbstractButton* b : dialog->findChildren<QAbstractButton*>()) {
+        const bool box = qobject_cast<QCheckBox*>(b) || qobject_cast<QRadioButton*>(b);
+        check(b, b->text(), box ? b->width() - 20 : b->width() - 6);
+    }
+    for (QLabel* l : dialog->findChildren<QLabel*>())
+        if (!Qt::mightBeRichText(l->text()))
+            check(l, l->text(), l->contentsRect().width());
+    for (QGroupBox* g : dialog->findChildren<QGroupBox*>())
+        check(g, g->title(), g->width() - 10);
+    QTabBar* tabs = child<QTabWidget>("tabWidget")->tabBar();
+    for (int i = 0; i < tabs->count(); ++i)
+        check(tabs, tabs->tabText(i), tabs->tabRect(i).width() - 8);
+    EXPECT_TRUE(clipped.isEmpty()) << clipped.join(" | ").toStdString();
 }

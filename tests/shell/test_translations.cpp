@@ -39,11 +39,14 @@ TEST(Translations, EveryGivenPairIsExactInChinese)
         {"HelpDialog", "VexmorSuite"}, {"HelpDialog", "Version: 1.37"},
         {"frmDeviceInterfaceSettings", "English"}, {"frmDeviceInterfaceSettings", "Chinese"},
         {"EditWidget", "Lock"}, {"VFixWidget", "0"}};
-    for (const auto& [context, source] : english)
-        EXPECT_TRUE(zh.translate(context, source).isEmpty()) << source;
+    for (const auto& [context, source] : english) {
+        const QString shown = zh.translate(context, source);
+        EXPECT_TRUE(shown.isEmpty() || shown == QString::fromUtf8(source)) << source;
+    }
 }
 
-// The committed Chinese file lists every text lupdate finds in the sources.
+// The committed Chinese file lists every text lupdate finds in the sources and
+// translates all of them but the English-only notices.
 TEST(Translations, ChineseFileCoversEveryTextOfTheSources)
 {
     const QString lupdate = QFile::exists("/usr/lib/qt5/bin/lupdate") ? "/usr/lib/qt5/bin/lupdate" : "lupdate";
@@ -60,8 +63,9 @@ TEST(Translations, ChineseFileCoversEveryTextOfTheSources)
     ASSERT_TRUE(p.waitForFinished(120000));
     ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
 
-    // (context, source) pairs of a .ts file.
-    auto read = [](const QString& path) {
+    // (context, source) pairs of a .ts file; open Chinese entries go to `open`.
+    QStringList open;
+    auto read = [&open](const QString& path) {
         QSet<QString> keys;
         QFile f(path);
         EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
@@ -74,11 +78,21 @@ TEST(Translations, ChineseFileCoversEveryTextOfTheSources)
                 context = xml.readElementText();
             else if (xml.name() == QLatin1String("source"))
                 keys.insert(context + "\x1f" + xml.readElementText());
+            else if (xml.name() == QLatin1String("translation")) {
+                const bool unfinished = xml.attributes().value("type") == QLatin1String("unfinished");
+                if (xml.readElementText().isEmpty() || unfinished)
+                    open << context;
+            }
         }
         return keys;
     };
     const QSet<QString> found = read(fresh);
+    open.clear();
     const QSet<QString> committed = read(root + "/Resources/lang/zh-cn.ts");
+    // Only the notices that stay English by design may remain untranslated.
+    for (const char* form : {"BusyWidget", "VSlicingMsgBox", "VPrintMsgBox"})
+        open.removeAll(form);
+    EXPECT_TRUE(open.isEmpty()) << open.join(", ").toStdString();
     ASSERT_GT(found.size(), 100);
     QStringList missing = (found - committed).values();
     missing.sort();
