@@ -1,6 +1,7 @@
 #include "VPrintWidget.h"
 
 #include "MaterialForm.h"
+#include "ProjectorDesktop.h"
 
 #include "MaterialList.h"
 #include "NetUI.h"
@@ -8,7 +9,6 @@
 #include "PrintTimeEstimate.h"
 #include "dlp/gcodegenerator.h"
 #include "dlp/saturatingcast.h"
-#include "displaystandin.h"
 #include "dlpserialport.h"
 #include "notices.h"
 #include "ui_VPrintWidget.h"
@@ -535,15 +535,7 @@ void VPrintWidget::slot_EmitStartPrint()
     if (m_nPrinterSelect == 0) {
         if (!printerOnline())
             return refuse(tr("Connection Abnormal"), tr("USB Cable abnormal,Check please"));
-        DisplayStandIn::extendDesktop();
-        QMessageBox box;
-        box.setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
-        box.setStyleSheet(m_strMsgStyle);
-        box.setInformativeText(tr("Extern Display"));
-        box.setStandardButtons(QMessageBox::Ok);
-        box.setDefaultButton(QMessageBox::Ok);
-        box.exec();
-        if (DisplayStandIn::screenCount() < 2)
+        if (!extendDesktopOntoProjector(m_strMsgStyle, tr("Extern Display")))
             return refuse(tr("Projector Error"), tr("Check The Projector Please"));
     }
 

@@ -10,10 +10,10 @@
 #include "VSLGLView.h"
 #include "dlp/gcodegenerator.h"
 #include "dlp/saturatingcast.h"
-#include "displaystandin.h"
 #include "dlpserialport.h"
 #include "notices.h"
 #include "MaterialForm.h"
+#include "ProjectorDesktop.h"
 #include "RecipeFields.h"
 #include "ui_VSaveWidgetX.h"
 
@@ -421,15 +421,7 @@ void VSaveWidgetX::slot_EmitStartPrint()
             ui->btn_StartPrint->setEnabled(true);
             return;
         }
-        DisplayStandIn::extendDesktop();
-        QMessageBox box;
-        box.setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
-        box.setStyleSheet(m_strMsgStyle);
-        box.setInformativeText(tr("Extern Display"));
-        box.setStandardButtons(QMessageBox::Ok);
-        box.setDefaultButton(QMessageBox::Ok);
-        box.exec();
-        if (DisplayStandIn::screenCount() < 2) {
+        if (!extendDesktopOntoProjector(m_strMsgStyle, tr("Extern Display"))) {
             msgOut(tr("Projector Error"), tr("Check The Projector Please"));
             ui->btn_StartPrint->setEnabled(true);
             return;
