@@ -28,9 +28,11 @@ private:
     void poll()
     {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box || box == m_last)
+        // Marked, not remembered by address: a later box can take the
+        // address of one already answered.
+        if (!box || box->property("answeredByTest").toBool())
             return;
-        m_last = box;
+        box->setProperty("answeredByTest", true);
         texts << box->text();
         informative << box->informativeText();
         defaults << box->standardButton(box->defaultButton());
@@ -46,5 +48,4 @@ private:
     }
     std::deque<QMessageBox::StandardButton> m_answers;
     QTimer m_timer;
-    QMessageBox* m_last = nullptr;
 };
