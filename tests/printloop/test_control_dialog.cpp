@@ -276,34 +276,38 @@ TEST_F(ControlDialogTest, TheFormAsAPersonSeesItAndItsChoices)
 }
 
 // In Chinese every caption fits its widget as the English ones do.
-TEST_F(ControlDialogTest, ChineseCaptionsFitTheirWidgets)
+TEST_F(ControlDialogTest, CaptionsFitTheirWidgetsInBothLanguages)
 {
-    QTranslator zh;
-    ASSERT_TRUE(zh.load(":/Resources/lang/zh-cn.qm"));
-    QCoreApplication::installTranslator(&zh);
-    open(false);
-    dialog->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
-    dialog->grab().save(QString(VSL_SHOT_DIR) + "/printloop_control_dialog_zh.png");
-    QCoreApplication::removeTranslator(&zh);
+    for (const char* lang : {"en", "zh-cn"}) {
+        SCOPED_TRACE(lang);
+        QTranslator tr;
+        ASSERT_TRUE(tr.load(QString(":/Resources/lang/%1.qm").arg(lang)));
+        QCoreApplication::installTranslator(&tr);
+        open(false);
+        dialog->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+        dialog->grab().save(QString(VSL_SHOT_DIR) + "/printloop_control_dialog_" + lang + ".png");
+        QCoreApplication::removeTranslator(&tr);
 
-    EXPECT_EQ(child<QGroupBox>("ctlBox")->title(), QString::fromUtf8("打印机控制"));
-    QStringList clipped;
-    auto check = [&](QWidget* w, const QString& text, int room) {
-        if (w->isVisible() && w->fontMetrics().horizontalAdvance(text) > room)
-            clipped << text;
-    };
-    for (QAbstractButton* b : dialog->findChildren<QAbstractButton*>()) {
-        const bool box = qobject_cast<QCheckBox*>(b) || qobject_cast<QRadioButton*>(b);
-        check(b, b->text(), box ? b->width() - 20 : b->width() - 6);
+        EXPECT_EQ(child<QGroupBox>("ctlBox")->title(),
+                  QString::fromUtf8(lang == QLatin1String("en") ? "Printer Control" : "打印机控制"));
+        QStringList clipped;
+        auto check = [&](QWidget* w, const QString& text, int room) {
+            if (w->isVisible() && w->fontMetrics().horizontalAdvance(text) > room)
+                clipped << text;
+        };
+        for (QAbstractButton* b : dialog->findChildren<QAbstractButton*>()) {
+            const bool box = qobject_cast<QCheckBox*>(b) || qobject_cast<QRadioButton*>(b);
+            check(b, b->text(), box ? b->width() - 20 : b->width() - 6);
+        }
+        for (QLabel* l : dialog->findChildren<QLabel*>())
+            if (!Qt::mightBeRichText(l->text()))
+                check(l, l->text(), l->contentsRect().width());
+        for (QGroupBox* g : dialog->findChildren<QGroupBox*>())
+            check(g, g->title(), g->width() - 10);
+        QTabBar* tabs = child<QTabWidget>("tabWidget")->tabBar();
+        for (int i = 0; i < tabs->count(); ++i)
+            check(tabs, tabs->tabText(i), tabs->tabRect(i).width() - 8);
+        EXPECT_TRUE(clipped.isEmpty()) << clipped.join(" | ").toStdString();
     }
-    for (QLabel* l : dialog->findChildren<QLabel*>())
-        if (!Qt::mightBeRichText(l->text()))
-            check(l, l->text(), l->contentsRect().width());
-    for (QGroupBox* g : dialog->findChildren<QGroupBox*>())
-        check(g, g->title(), g->width() - 10);
-    QTabBar* tabs = child<QTabWidget>("tabWidget")->tabBar();
-    for (int i = 0; i < tabs->count(); ++i)
-        check(tabs, tabs->tabText(i), tabs->tabRect(i).width() - 8);
-    EXPECT_TRUE(clipped.isEmpty()) << clipped.join(" | ").toStdString();
 }
