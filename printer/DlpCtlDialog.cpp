@@ -192,12 +192,7 @@ void DlpCtlDialog::readIniFile()
     delete m_settings;
     m_settings = new QSettings(settingsFilePath(), QSettings::IniFormat);
     if (m_settings->childGroups().isEmpty()) {
-        m_longflip = false;
-        m_shortflip = false;
-        m_lightPwm = 30;
-        m_homeAdjX = 0;
-        m_homeAdjY = 10;
-        m_homeAdjZ = 240;
+        setDefaultPara();
         writeIniFile();
     } else {
         m_settings->beginReadArray(kArray);
@@ -280,11 +275,7 @@ void DlpCtlDialog::sendCmd(const QByteArray& command)
 
 void DlpCtlDialog::writeData(QByteArray data)
 {
-    DlpSerialPort::getInstance();
-    if (MySerialPort* port = DlpSerialPort::m_pSerialPort)
-        port->write(data);
-    else
-        log(QStringLiteral("Offline, No Operate"));
+    sendDirect({data});
 }
 
 void DlpCtlDialog::readData()
