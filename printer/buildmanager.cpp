@@ -119,7 +119,7 @@ void BuildManager::SetState(bool running, bool busy)
     m_state = Cancel;
 }
 
-void BuildManager::endJob()
+void BuildManager::resetJob()
 {
     m_running = false;
     m_state = Idle;
@@ -128,6 +128,11 @@ void BuildManager::endJob()
         m_gcodeFile.clearfile();
     }
     m_busy = false;
+}
+
+void BuildManager::endJob()
+{
+    resetJob();
     emit signal_printDone();
 }
 
@@ -275,13 +280,7 @@ void BuildManager::PrintCancel()
     sendCommand(QStringLiteral("M220"), false);
     sendCommand(QStringLiteral("G1 Y0"), false);
     sendCommand(QStringLiteral("M220"), false);
-    m_running = false;
-    m_state = Idle;
-    {
-        QMutexLocker locker(&m_jobLock);
-        m_gcodeFile.clearfile();
-    }
-    m_busy = false;
+    resetJob();
 }
 
 void BuildManager::PrintLayer(int layer, int type)

@@ -76,6 +76,8 @@ private:
     void processLine(const std::string& line);
     // Moves to `next` unless a cancel request is pending.
     void moveTo(int next);
+    // Back to idle with the job emptied; endJob also reports the end.
+    void resetJob();
     void endJob();
     // rewrite: write the command again after each window without "ok".
     int sendCommand(const QString& command, bool rewrite);
