@@ -4,7 +4,6 @@
 #include "ui_NetUI.h"
 
 #include <QDebug>
-#include <QMessageBox>
 #include <QNetworkDatagram>
 #include <QTimer>
 
@@ -73,11 +72,7 @@ void NetUI::setInfoBox(InfoBox box)
 
 void NetUI::info(const QString& text)
 {
-    const QString title = QStringLiteral("Warnning");
-    if (m_infoBox)
-        m_infoBox(title, text);
-    else
-        QMessageBox::information(this, title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+    TcpThread::showInfo(m_infoBox, this, text);
 }
 
 void NetUI::netSearch(bool on)

@@ -41,7 +41,7 @@ public:
     // Takes effect for the sockets, timers and thread made after the call.
     void setSettings(const NetUiSettings& settings) { m_settings = settings; }
     const NetUiSettings& settings() const { return m_settings; }
-    using InfoBox = std::function<void(const QString& title, const QString& text)>;
+    using InfoBox = TcpThread::InfoBox;
     void setInfoBox(InfoBox box);
 
     void netSearch(bool on);

@@ -258,14 +258,17 @@ bool TcpThread::transferCancel()
 void TcpThread::slot_sendFile(QString path)
 {
     const bool accepted = call([this, path](Done done) { done(offer(path)); }, true, m_timings.callWaitMs);
-    if (accepted)
-        return;
+    if (!accepted)
+        showInfo(m_infoBox, nullptr, QStringLiteral("tcpthread File is Sending,Wait Please"));
+}
+
+void TcpThread::showInfo(const InfoBox& box, QWidget* parent, const QString& text)
+{
     const QString title = QStringLiteral("Warnning");
-    const QString text = QStringLiteral("tcpthread File is Sending,Wait Please");
-    if (m_infoBox)
-        m_infoBox(title, text);
+    if (box)
+        box(title, text);
     else
-        QMessageBox::information(nullptr, title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+        QMessageBox::information(parent, title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
 }
 
 // ---- worker side ------------------------------------------------------------

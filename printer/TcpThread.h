@@ -13,6 +13,8 @@
 #include <deque>
 #include <functional>
 
+class QWidget;
+
 
 
 // Every port, wait and cadence of the file transfer. The defaults are the
@@ -69,6 +71,9 @@ public:
     // Replaces the "File is Sending" box (tests record it instead).
     using InfoBox = std::function<void(const QString& title, const QString& text)>;
     void setInfoBox(InfoBox box) { m_infoBox = std::move(box); }
+    // The "Warnning" box of the network panel and of this thread: `box`, or a
+    // message box over `parent` when it is empty.
+    static void showInfo(const InfoBox& box, QWidget* parent, const QString& text);
 
     static std::atomic<bool> s_isexist;
     static std::atomic<qint64> TotalBytes;
