@@ -4,17 +4,12 @@
 #include "VSLCoordConvert.h"
 #include "VSLModel3D.h"
 #include "VSLModelPainter.h"
+#include "offscreenview.h"
 #include "test_meshes.h"
 
 #include <benchmark/benchmark.h>
 
 #include <QGuiApplication>
-#include <QMatrix4x4>
-#include <QOffscreenSurface>
-#include <QOpenGLContext>
-#include <QOpenGLFramebufferObject>
-
-#include <GL/gl.h>
 
 #include <cstdio>
 #include <memory>
@@ -28,10 +23,7 @@ constexpr int kH = 900;
 constexpr int kCols = 40;
 constexpr int kRows = 25;
 
-struct View {
-    QOffscreenSurface surface;
-    QOpenGLContext context;
-    std::unique_ptr<QOpenGLFramebufferObject> fbo;
+struct View : OffscreenView {
     std::unique_ptr<VSLModel3D> model;
     std::unique_ptr<VSL3DScene> scene;
     VSLModelPainter* slab = nullptr;
@@ -69,24 +61,8 @@ View& TheView()
     static bool init = [] {
         g_view = std::make_unique<View>();
         View& v = *g_view;
-        QSurfaceFormat fmt;
-        fmt.setVersion(2, 1);
-        fmt.setProfile(QSurfaceFormat::CompatibilityProfile);
-        fmt.setDepthBufferSize(24);
-        v.surface.setFormat(fmt);
-        v.surface.create();
-        v.context.setFormat(fmt);
-        if (!v.context.create() || !v.context.makeCurrent(&v.surface))
+        if (!v.open(kW, kH))
             return false;
-        v.fbo = std::make_unique<QOpenGLFramebufferObject>(kW, kH, QOpenGLFramebufferObject::CombinedDepthStencil);
-        v.fbo->bind();
-        glViewport(0, 0, kW, kH);
-        QMatrix4x4 proj;
-        proj.perspective(45, float(kW) / kH, 0.1f, 10000);
-        glMatrixMode(GL_PROJECTION);
-        glLoadMatrixf(proj.constData());
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
         glTranslated(0, 0, -110);
         glRotatef(-95, 1, 0, 0); // just below the plate's level
 
