@@ -74,28 +74,9 @@ void BM_RenderEmptyLayer(benchmark::State& state)
 }
 BENCHMARK(BM_RenderEmptyLayer)->Unit(benchmark::kMillisecond);
 
-// A whole layer-image file of 64 road layers with the default pool.
-void BM_WriteVxsRoadFile(benchmark::State& state)
-{
-    QTemporaryDir dir;
-    SliceLayers layers(64, MakeRoadLayer());
-    PrintJobInput input;
-    input.modelLayers = layers;
-    input.machineCode = 10;
-    input.saveFileName = dir.filePath("road.vxs");
-    ST_MachinePara para{};
-    para.XResolution = 3840;
-    para.YResolution = 2400;
-    for (auto _ : state) {
-        if (PrintFile::generatePrintableData(input, para, QString()) != 0)
-            state.SkipWithError("write failed");
-    }
-    state.counters["layers/s"] = benchmark::Counter(64.0 * state.iterations(), benchmark::Counter::kIsRate);
-}
-BENCHMARK(BM_WriteVxsRoadFile)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-// Whole layer-image files of the sphere and the tall part with the default
-// pool: the writing step of `pipeline --out` without loading and slicing.
+// Whole layer-image files of 64 road layers, the sphere and the tall part with
+// the default pool: the writing step of `pipeline --out` without loading and
+// slicing.
 void BM_WriteVxsFile(benchmark::State& state, QVector<QVector<QPolygonF>> (*makeLayers)(int, int))
 {
     QTemporaryDir dir;
@@ -113,6 +94,11 @@ void BM_WriteVxsFile(benchmark::State& state, QVector<QVector<QPolygonF>> (*make
     }
     state.counters["layers/s"] = benchmark::Counter(double(layers.size()) * state.iterations(), benchmark::Counter::kIsRate);
 }
+QVector<QVector<QPolygonF>> MakeRoadLayers(int width, int height)
+{
+    return QVector<QVector<QPolygonF>>(64, MakeRoadLayer(width, height));
+}
+BENCHMARK_CAPTURE(BM_WriteVxsFile, Road, MakeRoadLayers)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(BM_WriteVxsFile, Sphere, MakeSphereLayers)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(BM_WriteVxsFile, TallPart, MakeTallPartLayers)->Unit(benchmark::kMillisecond)->UseRealTime();
 
