@@ -20,6 +20,7 @@
 #include "printfile/filesafety.h"
 #include "printfile/printfilewriter.h"
 #include "printfile/printjobinput.h"
+#include "bench/eventwait.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -185,19 +186,6 @@ void Warn(const QString& line)
 }
 
 // ---- end of arguments, destination checks and warnings
-
-// Runs the event loop until `done` holds or the time runs out.
-bool WaitFor(const std::function<bool()>& done, int timeoutMs = 600000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
 
 QString Vec(const QVector3D& v)
 {

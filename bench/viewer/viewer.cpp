@@ -13,6 +13,7 @@
 #include "dlp/machinepara.h"
 #include "dlp/slicebuildconfig.h"
 #include "printfile/printjobinput.h"
+#include "bench/eventwait.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -99,18 +100,6 @@ bool Parse(const QStringList& args, Options& o, QString& error)
     if (o.sliceMm != 0 && (!(o.sliceMm > 0) || o.out.isEmpty())) {
         error = "--slice needs a positive layer thickness and --out";
         return false;
-    }
-    return true;
-}
-
-bool WaitFor(const std::function<bool()>& done, int timeoutMs = 600000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
     return true;
 }
