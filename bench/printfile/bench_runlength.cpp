@@ -6,20 +6,25 @@
 
 namespace {
 
-QImage renderRoad()
+// A 3840 x 2400 frame of `layer` as a worker renders it; `lit` receives the
+// lit box the worker hands the encoder.
+QImage renderFrame(const QVector<QPolygonF>& layer, QRect* lit = nullptr)
 {
     QImage image(3840, 2400, QImage::Format_Grayscale8);
+    image.fill(0);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setPen(Qt::NoPen);
-    RenderLayer(painter, MakeRoadLayer(), false, image.width(), image.height(), image.rect());
+    const QRect box = RenderLayer(painter, layer, false, image.width(), image.height(), QRect());
     painter.end();
+    if (lit)
+        *lit = box;
     return image;
 }
 
 void BM_EncodeRoadLayer(benchmark::State& state)
 {
-    const QImage image = renderRoad();
+    const QImage image = renderFrame(MakeRoadLayer());
     QVector<unsigned char> out;
     for (auto _ : state) {
         EncodeRunLength(image, 4, out);
@@ -34,13 +39,8 @@ BENCHMARK(BM_EncodeRoadLayer)->Unit(benchmark::kMillisecond);
 // Encoding as a worker does it, for the layers of the render benchmark.
 void BM_EncodeLayer(benchmark::State& state, QVector<QPolygonF> (*makeLayer)(int, int))
 {
-    QImage image(3840, 2400, QImage::Format_Grayscale8);
-    image.fill(0);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing, true);
-    painter.setPen(Qt::NoPen);
-    const QRect lit = RenderLayer(painter, makeLayer(3840, 2400), false, image.width(), image.height(), QRect());
-    painter.end();
+    QRect lit;
+    const QImage image = renderFrame(makeLayer(3840, 2400), &lit);
     QVector<unsigned char> out;
     for (auto _ : state) {
         EncodeRunLength(image, 4, out, lit);
