@@ -51,7 +51,6 @@ struct Fixture {
     std::unique_ptr<BenchView> view;
     VSLModelPainter* sphere = nullptr;
     QPoint handle;      // on ring 0 of the rotate gizmo
-    double handleAngle = 0;
     bool ok = false;
 };
 
@@ -64,6 +63,18 @@ QPoint RingPoint(BenchView& v, VSLModelPainter* p, double deg)
     QPoint q;
     UCToDC(q, p->m_center + QVector3D(float(r * std::cos(a)), float(r * std::sin(a)), 0));
     return q;
+}
+
+// A pixel of ring 0 nearest its -90 degree point; null when none is found.
+QPoint RingHandle(BenchView& v, VSLModelPainter* p)
+{
+    const QPoint start = RingPoint(v, p, -90);
+    for (int d = 0; d <= 6; ++d)
+        for (int dy = -d; dy <= d; ++dy)
+            for (int dx = -d; dx <= d; ++dx)
+                if (v.GetLocateCoord(start + QPoint(dx, dy)) == 1)
+                    return start + QPoint(dx, dy);
+    return QPoint();
 }
 
 Fixture& TheFixture()
@@ -95,13 +106,7 @@ Fixture& TheFixture()
         f.view->scene()->SetPickModelPainter(f.sphere->pickId());
         f.view->slot_ReceiveEditList({6, 3, 1});
         f.view->Frame();
-        for (int d = 0; d <= 6 && f.handle.isNull(); ++d)
-            for (int dy = -d; dy <= d && f.handle.isNull(); ++dy)
-                for (int dx = -d; dx <= d && f.handle.isNull(); ++dx) {
-                    const QPoint q = RingPoint(*f.view, f.sphere, -90) + QPoint(dx, dy);
-                    if (f.view->GetLocateCoord(q) == 1)
-                        f.handle = q;
-                }
+        f.handle = RingHandle(*f.view, f.sphere);
         f.ok = model->isReady() && !f.handle.isNull();
         return f.ok;
     }();
@@ -176,13 +181,7 @@ void BM_RotateRelease(benchmark::State& state)
     for (auto _ : state) {
         state.PauseTiming();
         f.view->Frame();
-        QPoint handle;
-        const QPoint start = RingPoint(*f.view, f.sphere, -90);
-        for (int d = 0; d <= 6 && handle.isNull(); ++d)
-            for (int dy = -d; dy <= d && handle.isNull(); ++dy)
-                for (int dx = -d; dx <= d && handle.isNull(); ++dx)
-                    if (f.view->GetLocateCoord(start + QPoint(dx, dy)) == 1)
-                        handle = start + QPoint(dx, dy);
+        const QPoint handle = RingHandle(*f.view, f.sphere);
         f.view->Mouse(QEvent::MouseButtonPress, handle, Qt::LeftButton, Qt::LeftButton);
         const QVector3D g = f.view->editHandlers()->pressPoint3D() - f.sphere->m_center;
         const double a0 = std::atan2(g.y(), g.x()) * 180 / M_PI;
