@@ -324,8 +324,10 @@ TEST_F(ConverterPanel, ParameterBlockTakesRowRecipeAndFileAndNeedsTheRow)
     // Pellar4K: 3840 x 6480 pixels of 31.5 x 10.5 micrometres, 190 mm.
     const struct { bool rotate; float e0, e1, e2, e3; } rows[] = {{true, 1000 / 10.5f, 1000 / 31.5f, 6480, 3840},
                                                                   {false, 1000 / 31.5f, 1000 / 10.5f, 3840, 6480}};
-    // Elements neither the row nor the recipe sets keep the default block's values.
+    // Elements neither the row nor the recipe sets keep the default block's values,
+    // with the converter's own three.
     const ST_MachinePara block = panel->m_pExportThread->m_para;
+    EXPECT_EQ(std::tuple(block.ZLiftBottomLayer, block.HighofMiddleLayer, block.Dp), std::tuple(10.f, 0.6f, 150.f));
     for (const auto& r : rows) {
         SCOPED_TRACE(r.rotate);
         settings.m_machineParas["Pellar4K"].rotate = r.rotate;
