@@ -114,14 +114,11 @@ TEST(ModelPainter, NewInstanceBoundsAndDrop)
         if (c.checkHull)
             EXPECT_EQ(p.m_hull, c.hull);
         EXPECT_EQ(p.GetRealTriangles().size(), c.tris.size());
-        EXPECT_FALSE(p.m_bHasSupports);
-        EXPECT_TRUE(p.m_supportMatrix.isIdentity());
     }
     auto model = MakeModel(testmesh::Box({10, 0, 5}, {30, 10, 15}));
     VSLModelPainter p(model.get(), nullptr);
     ExpectVec(p.m_center, 0, 0, 5);
     EXPECT_NEAR(p.GetMaxLength(), std::sqrt(20.0 * 20 + 10 * 10 + 10 * 10), 1e-4);
-    EXPECT_EQ(p.pickId(), p.m_nNumber * 10);
 }
 
 TEST(ModelPainter, RotationsKeepInstanceOnThePlateAndBoundsTrue)

@@ -324,10 +324,10 @@ TEST_F(ConverterPanel, ParameterBlockTakesRowRecipeAndFileAndNeedsTheRow)
     // Pellar4K: 3840 x 6480 pixels of 31.5 x 10.5 micrometres, 190 mm.
     const struct { bool rotate; float e0, e1, e2, e3; } rows[] = {{true, 1000 / 10.5f, 1000 / 31.5f, 6480, 3840},
                                                                   {false, 1000 / 31.5f, 1000 / 10.5f, 3840, 6480}};
-    // Elements the converter never changes: the default block's kept values.
-    const std::pair<int, float> kept[] = {{7, 10},   {11, 0.6f}, {18, 5},    {19, 60}, {20, 10}, {21, 600},
-                                          {22, 600}, {23, 2},    {24, 0.2f}, {25, 60}, {26, 1},  {27, 6},
-                                          {28, 150}, {29, 1001}, {31, 0},    {32, 0},  {33, 0}};
+    // Elements neither the row nor the recipe sets keep the default block's values,
+    // with the converter's own three.
+    const ST_MachinePara block = panel->m_pExportThread->m_para;
+    EXPECT_EQ(std::tuple(block.ZLiftBottomLayer, block.HighofMiddleLayer, block.Dp), std::tuple(10.f, 0.6f, 150.f));
     for (const auto& r : rows) {
         SCOPED_TRACE(r.rotate);
         settings.m_machineParas["Pellar4K"].rotate = r.rotate;
@@ -338,8 +338,8 @@ TEST_F(ConverterPanel, ParameterBlockTakesRowRecipeAndFileAndNeedsTheRow)
             EXPECT_FLOAT_EQ(e[i], v) << i;
         for (auto [i, v] : recipe)
             EXPECT_FLOAT_EQ(e[i], v) << i;
-        for (auto [i, v] : kept)
-            EXPECT_FLOAT_EQ(e[i], v) << i;
+        for (int i : {7, 11, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 31, 32, 33})
+            EXPECT_EQ(e[i], DLP::machineParaValues(block)[i]) << i;
     }
 
     // A model without a printer row is refused before the dialog.

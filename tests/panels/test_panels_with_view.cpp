@@ -303,7 +303,6 @@ TEST(PanelsOnThePlate, EachShowsItsForm)
         r.panel->setParent(oldParent);
 
         // The translucent plate darkens the backdrop without hiding it; the form puts light text on it.
-        EXPECT_GT(Gray(img, 5, 5), 220) << "backdrop";
         const int plate = Gray(img, r.plate.x(), r.plate.y());
         EXPECT_TRUE(plate > 100 && plate < 180) << plate;
         int light = 0;

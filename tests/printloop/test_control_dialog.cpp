@@ -242,7 +242,6 @@ TEST_F(ControlDialogTest, OfflineClicksLogAndChangeNoValue)
 TEST_F(ControlDialogTest, TheFormAsAPersonSeesItAndItsChoices)
 {
     open(false);
-    EXPECT_EQ(dialog->size(), QSize(800, 600));
     EXPECT_EQ(child<QTabWidget>("tabWidget")->currentIndex(), 3);
     EXPECT_TRUE(child<QLabel>("labelVersion")->text().startsWith("SoftVersion:Kaltrix_"));
     EXPECT_FALSE(child<QLabel>("link_img")->pixmap(Qt::ReturnByValue).isNull());

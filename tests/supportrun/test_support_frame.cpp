@@ -96,10 +96,7 @@ TEST(SupportFrame, WaitsForTheGateLiftsOnceAndRefinesTheSharedMesh)
     model->readyGate().Release();
     ASSERT_TRUE(p.m_pSupportThread->wait(20000));
     EXPECT_EQ(done.count(), 1);
-    EXPECT_EQ(p.m_nSupportRunStatus, 0);
-    EXPECT_TRUE(p.m_bHasSupports);
-    EXPECT_TRUE(p.m_bSupportLifted);
-    EXPECT_TRUE(p.m_bGenerationRan);
+    EXPECT_TRUE(p.m_nSupportRunStatus == 0 && p.m_bHasSupports && p.m_bGenerationRan);
     EXPECT_FLOAT_EQ(p.m_minBound.z(), bottom + 3.f);
 
     // The refined mesh replaced the model's, with a matching model-space table.
@@ -172,11 +169,9 @@ TEST(SupportFrame, RerunWithEveryRecordDeletedLowersWithoutLocking)
     model->readyGate().Release();
     ASSERT_TRUE(finished);
     EXPECT_EQ(done.count(), 1);
-    EXPECT_FALSE(p.m_bSupportLifted);
     EXPECT_FLOAT_EQ(p.m_minBound.z(), 0.f);
-    EXPECT_TRUE(p.m_supportMap.isEmpty());
+    EXPECT_TRUE(!p.m_bSupportLifted && !p.m_bHasSupports && p.m_supportMap.isEmpty());
     EXPECT_TRUE(p.m_supportMatrix.isIdentity());
-    EXPECT_FALSE(p.m_bHasSupports);
 }
 
 TEST(SupportFrame, AFailureAtAnyStepEndsTheRunOnceWithoutSupports)
@@ -210,8 +205,7 @@ TEST(SupportFrame, ModelWithoutVerticesFinishesWithoutSupports)
     QSignalSpy done(&p, &VSLModelPainter::sig_GenSupportDone);
     p.GenSupportX();
     EXPECT_EQ(done.count(), 1);
-    EXPECT_FALSE(p.m_bHasSupports);
-    EXPECT_EQ(p.m_nSupportRunStatus, 0);
+    EXPECT_TRUE(!p.m_bHasSupports && p.m_nSupportRunStatus == 0);
 }
 
 namespace {
