@@ -3,6 +3,7 @@
 #include "RecipePara.h"
 #include "dlp/saturatingcast.h"
 
+#include <QIntValidator>
 #include <QLineEdit>
 #include <QString>
 
@@ -30,6 +31,21 @@ inline float real(const QLineEdit* e)
 {
     const float v = e->text().toFloat();
     return std::isfinite(v) ? v : 0.0f;
+}
+
+// Whole-number fields take 0..1000000; the two tilt distances 1..50.
+template <class Form>
+void setValidators(Form* ui, QObject* owner)
+{
+    auto* wide = new QIntValidator(0, 1000000, owner);
+    for (QLineEdit* e : {ui->edit_exposure_tm, ui->edit_bottom_exposure, ui->lEMaterialsStableTimeLow,
+                         ui->lEMaterialsStableTimeHigh, ui->edit_lift_dist, ui->edit_lift_speed, ui->edit_retract_speed,
+                         ui->lineEditNearSpeed, ui->edit_tilt_speed1, ui->edit_tilt_speed2, ui->edit_retract_speed_2,
+                         ui->edit_Dp})
+        e->setValidator(wide);
+    auto* tilt = new QIntValidator(1, 50, owner);
+    ui->edit_tilt_dist1->setValidator(tilt);
+    ui->edit_tilt_dist2->setValidator(tilt);
 }
 
 // Every value field of the page (names and descriptions are the panels' own).

@@ -71,15 +71,7 @@ VPrintWidget::VPrintWidget(VSLGLView* view, DLP::SliceBuildConfig& config, QWidg
     updateUI();
     fillNames();
 
-    auto* wide = new QIntValidator(0, 1000000, this);
-    for (QLineEdit* e : {ui->edit_exposure_tm, ui->lEMaterialsStableTimeHigh, ui->edit_bottom_exposure,
-                         ui->lEMaterialsStableTimeLow, ui->edit_Dp, ui->edit_lift_dist, ui->edit_lift_speed,
-                         ui->edit_retract_speed, ui->edit_tilt_speed1, ui->edit_tilt_speed2,
-                         ui->edit_retract_speed_2, ui->lineEditNearSpeed})
-        e->setValidator(wide);
-    auto* tilt = new QIntValidator(1, 50, this);
-    ui->edit_tilt_dist1->setValidator(tilt);
-    ui->edit_tilt_dist2->setValidator(tilt);
+    MaterialForm::setValidators(ui, this);
     ui->checkBox_longside->setEnabled(false);
     ui->checkBox_shortSide->setEnabled(false);
 
