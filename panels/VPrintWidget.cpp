@@ -463,42 +463,15 @@ void VPrintWidget::slot_bytesSended(qulonglong sent, qulonglong total)
 
 void VPrintWidget::copyFieldsTo(DLP::SliceBuildConfig& c) const
 {
-    using MaterialForm::real;
-    using MaterialForm::whole;
     auto number = [](const QLabel* l) {
         const float v = l->text().toFloat();
         return std::isfinite(v) ? v : 0.0f;
     };
-    c.ExposureTimePerLayer = whole(ui->edit_exposure_tm);
-    c.BottomExposureTime = whole(ui->edit_bottom_exposure);
-    c.HighofBottomLayer = real(ui->edit_bottom_layers);
-    c.ZLiftBottomSpeed = real(ui->le_zfirstbottomspeed);
-    c.ZLiftDistance2 = real(ui->le_zdist2);
-    c.ZLiftDistance = real(ui->edit_lift_dist);
-    c.ZLiftSpeed = real(ui->edit_lift_speed);
-    c.HighofMiddleLayer = real(ui->LEMIDDELHigh);
-    c.ZLiftBottomLayer = whole(ui->le_zdivide);
-    c.ZLiftFirstBottomSpeed = real(ui->le_zfirstbottomspeed);
-    c.ZRetractSpeed = real(ui->edit_lift_speed);
-    c.TiltDistance1 = real(ui->edit_tilt_dist1);
-    c.TiltSpeed1 = real(ui->edit_tilt_speed1);
-    c.TiltDistance2 = real(ui->edit_tilt_dist2);
-    c.TiltSpeed2 = real(ui->edit_tilt_speed2);
-    c.TiltRetractSpeed = real(ui->edit_retract_speed_2);
-    c.TiltNearDistance = real(ui->lineEditNearDist);
-    c.TiltNearDistance2 = real(ui->lineEditNearOffset);
-    c.TiltNearSpeed = real(ui->lineEditNearSpeed);
-    c.RotateDistance = real(ui->lERotatecircles);
-    c.RotateSpeed = real(ui->lERotateSpeed);
-    c.BottomMaterialStable = DLP::truncToInt(real(ui->lEMaterialsStableTimeHigh));
-    c.MaterialStable = DLP::truncToInt(real(ui->lEMaterialsStableTimeLow));
+    MaterialForm::copyFields(c, ui);
     c.LightPwm = number(ui->label_pwm);
     c.HomeAdjustX = number(ui->le_homeadjx);
     c.HomeAdjustY = number(ui->le_homeadjy);
     c.HomeAdjustZ = number(ui->le_homeadjz);
-    c.MirrorLongSide = ui->checkBox_longside->isChecked() ? 1 : 0;
-    c.MirrorShortSide = ui->checkBox_shortSide->isChecked() ? 1 : 0;
-    c.Dp = real(ui->edit_Dp);
     c.UpdateblankTime();
 }
 
