@@ -7,6 +7,7 @@
 #include "NetUI.h"
 #include "ParasBlock.h"
 #include "PrintTimeEstimate.h"
+#include "SlicePreview.h"
 #include "dlp/gcodegenerator.h"
 #include "dlp/saturatingcast.h"
 #include "dlpserialport.h"
@@ -22,7 +23,6 @@
 #include <QIntValidator>
 #include <QMessageBox>
 #include <QPainter>
-#include <QPainterPath>
 #include <QSettings>
 #include <QtDebug>
 
@@ -379,21 +379,7 @@ void VPrintWidget::paint(QPainter& painter)
     painter.setBrush(Qt::white);
     if (!m_pView || (m_pView->scene() && m_pView->scene()->runningSliceJobs() > 0))
         return;
-    const SliceLayers model = m_pView->GetSliceData();
-    if (model.isEmpty())
-        return;
-    QPainterPath path; // odd-even: holes stay black
-    if (m_nCurLayer >= 0 && m_nCurLayer < model.size())
-        for (const QPolygonF& poly : model.at(m_nCurLayer))
-            path.addPolygon(poly);
-    const SliceLayers supports = m_pView->GetSliceDataSup();
-    if (m_nCurLayer >= 0 && m_nCurLayer < supports.size())
-        for (const QPolygonF& poly : supports.at(m_nCurLayer)) {
-            QPainterPath sup;
-            sup.addPolygon(poly);
-            painter.drawPath(sup);
-        }
-    painter.drawPath(path);
+    paintPanelLayer(painter, *m_pView, m_nCurLayer);
 }
 
 void VPrintWidget::msgOut(const QString& text, const QString& info)

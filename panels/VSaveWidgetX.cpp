@@ -3,6 +3,7 @@
 #include "IniValues.h"
 #include "MaterialList.h"
 #include "ParasBlock.h"
+#include "SlicePreview.h"
 
 #include "FileChooser.h"
 #include "VEditRecipeWidget.h"
@@ -29,7 +30,6 @@
 #include <QIntValidator>
 #include <QMessageBox>
 #include <QPainter>
-#include <QPainterPath>
 #include <QSettings>
 
 #include <algorithm>
@@ -615,22 +615,7 @@ void VSaveWidgetX::paint(QPainter& painter)
     painter.setBrush(Qt::white);
     if (!m_pGLView)
         return;
-    const SliceLayers model = m_pGLView->GetSliceData();
-    if (model.isEmpty())
-        return;
-    QPainterPath path;
-    if (m_nCurLayer >= 0 && model.size() > m_nCurLayer)
-        for (const QPolygonF& poly : model.at(m_nCurLayer)) {
-            path.addPolygon(poly); // each a subpath of its own
-        }
-    const SliceLayers supports = m_pGLView->GetSliceDataSup();
-    if (m_nCurLayer >= 0 && supports.size() > m_nCurLayer)
-        for (const QPolygonF& poly : supports.at(m_nCurLayer)) {
-            QPainterPath sup;
-            sup.addPolygon(poly);
-            painter.drawPath(sup);
-        }
-    painter.drawPath(path);
+    paintPanelLayer(painter, *m_pGLView, m_nCurLayer);
 }
 
 void VSaveWidgetX::slot_dev_list(QVector<QString>) {}
