@@ -2,7 +2,9 @@
 
 #include "RecipePara.h"
 #include "dlp/saturatingcast.h"
+#include "dlp/slicebuildconfig.h"
 
+#include <QIntValidator>
 #include <QLineEdit>
 #include <QString>
 
@@ -30,6 +32,54 @@ inline float real(const QLineEdit* e)
 {
     const float v = e->text().toFloat();
     return std::isfinite(v) ? v : 0.0f;
+}
+
+// Whole-number fields take 0..1000000; the two tilt distances 1..50.
+template <class Form>
+void setValidators(Form* ui, QObject* owner)
+{
+    auto* wide = new QIntValidator(0, 1000000, owner);
+    for (QLineEdit* e : {ui->edit_exposure_tm, ui->edit_bottom_exposure, ui->lEMaterialsStableTimeLow,
+                         ui->lEMaterialsStableTimeHigh, ui->edit_lift_dist, ui->edit_lift_speed, ui->edit_retract_speed,
+                         ui->lineEditNearSpeed, ui->edit_tilt_speed1, ui->edit_tilt_speed2, ui->edit_retract_speed_2,
+                         ui->edit_Dp})
+        e->setValidator(wide);
+    auto* tilt = new QIntValidator(1, 50, owner);
+    ui->edit_tilt_dist1->setValidator(tilt);
+    ui->edit_tilt_dist2->setValidator(tilt);
+}
+
+// The page's fields into a print configuration; light level, home adjustment
+// and the blank time are left to the panel.
+template <class Form>
+void copyFields(DLP::SliceBuildConfig& c, const Form* ui)
+{
+    c.ExposureTimePerLayer = whole(ui->edit_exposure_tm);
+    c.BottomExposureTime = whole(ui->edit_bottom_exposure);
+    c.HighofBottomLayer = real(ui->edit_bottom_layers);
+    c.ZLiftBottomSpeed = real(ui->le_zfirstbottomspeed);
+    c.ZLiftDistance2 = real(ui->le_zdist2);
+    c.ZLiftDistance = real(ui->edit_lift_dist);
+    c.ZLiftSpeed = real(ui->edit_lift_speed);
+    c.HighofMiddleLayer = real(ui->LEMIDDELHigh);
+    c.ZLiftBottomLayer = whole(ui->le_zdivide);
+    c.ZLiftFirstBottomSpeed = real(ui->le_zfirstbottomspeed);
+    c.ZRetractSpeed = real(ui->edit_lift_speed);
+    c.TiltDistance1 = real(ui->edit_tilt_dist1);
+    c.TiltSpeed1 = real(ui->edit_tilt_speed1);
+    c.TiltDistance2 = real(ui->edit_tilt_dist2);
+    c.TiltSpeed2 = real(ui->edit_tilt_speed2);
+    c.TiltRetractSpeed = real(ui->edit_retract_speed_2);
+    c.TiltNearDistance = real(ui->lineEditNearDist);
+    c.TiltNearDistance2 = real(ui->lineEditNearOffset);
+    c.TiltNearSpeed = real(ui->lineEditNearSpeed);
+    c.RotateDistance = real(ui->lERotatecircles);
+    c.RotateSpeed = real(ui->lERotateSpeed);
+    c.BottomMaterialStable = DLP::truncToInt(real(ui->lEMaterialsStableTimeHigh));
+    c.MaterialStable = DLP::truncToInt(real(ui->lEMaterialsStableTimeLow));
+    c.MirrorLongSide = ui->checkBox_longside->isChecked() ? 1 : 0;
+    c.MirrorShortSide = ui->checkBox_shortSide->isChecked() ? 1 : 0;
+    c.Dp = real(ui->edit_Dp);
 }
 
 // Every value field of the page (names and descriptions are the panels' own).

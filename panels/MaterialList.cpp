@@ -141,35 +141,11 @@ void setDefaultPara(RecipePara& p)
 
 void setPrintDefaultPara(RecipePara& p)
 {
-    p.editable = false;
-    p.exposure_tm = 6000;
-    p.bottom_exposure = 80000;
+    // The save panel's default with longer stable times and a longer second lift.
+    setDefaultPara(p);
     p.MaterialStable = 6000;
     p.bottomMaterialStable = 80000;
-    p.lift_bottom_layer = 10;
-    p.bottom_layers = 0.3f;
-    p.middle_layers = 0.6f;
-    p.lift_first_bottom_speed = 48;
-    p.lift_bottom_speed = 48;
-    p.lift_dist1 = 2;
     p.lift_dist2 = 5;
-    p.lift_speed = 300;
-    p.retract_speed = 300;
-    p.tilt_dist1 = 5;
-    p.tilt_speed1 = 60;
-    p.tilt_dist2 = 10;
-    p.tilt_speed2 = 600;
-    p.retract_speed_2 = 600;
-    p.tilt_near_dist = 2;
-    p.tilt_near_dist2 = 0.2f;
-    p.tilt_near_speed = 60;
-    p.rotate_dist = 1;
-    p.rotate_speed = 6;
-    p.Dp = 150;
-    if (p.info.isNull())
-        p.info = QStringLiteral("Vexmor3D Technology");
-    if (p.name.isNull())
-        p.name = QStringLiteral("Vexmor3D Lcd Material 001");
 }
 
 } // namespace MaterialList

@@ -1,5 +1,7 @@
 #include "SlicePreview.h"
 
+#include "VSLGLView.h"
+
 #include <QPainterPath>
 
 #include <algorithm>
@@ -161,4 +163,23 @@ void paintSliceLayer(QPainter& painter, const SlicePreviewLayer& what, const Sli
         }
     }
     painter.restore();
+}
+
+void paintPanelLayer(QPainter& painter, const VSLGLView& view, int layer)
+{
+    const SliceLayers model = view.GetSliceData();
+    if (model.isEmpty())
+        return;
+    QPainterPath path;
+    if (layer >= 0 && layer < model.size())
+        for (const QPolygonF& poly : model.at(layer))
+            path.addPolygon(poly);
+    const SliceLayers supports = view.GetSliceDataSup();
+    if (layer >= 0 && layer < supports.size())
+        for (const QPolygonF& poly : supports.at(layer)) {
+            QPainterPath sup;
+            sup.addPolygon(poly);
+            painter.drawPath(sup);
+        }
+    painter.drawPath(path);
 }

@@ -7,6 +7,7 @@
 #include "NetUI.h"
 #include "ParasBlock.h"
 #include "PrintTimeEstimate.h"
+#include "SlicePreview.h"
 #include "dlp/gcodegenerator.h"
 #include "dlp/saturatingcast.h"
 #include "dlpserialport.h"
@@ -22,7 +23,6 @@
 #include <QIntValidator>
 #include <QMessageBox>
 #include <QPainter>
-#include <QPainterPath>
 #include <QSettings>
 #include <QtDebug>
 
@@ -71,15 +71,7 @@ VPrintWidget::VPrintWidget(VSLGLView* view, DLP::SliceBuildConfig& config, QWidg
     updateUI();
     fillNames();
 
-    auto* wide = new QIntValidator(0, 1000000, this);
-    for (QLineEdit* e : {ui->edit_exposure_tm, ui->lEMaterialsStableTimeHigh, ui->edit_bottom_exposure,
-                         ui->lEMaterialsStableTimeLow, ui->edit_Dp, ui->edit_lift_dist, ui->edit_lift_speed,
-                         ui->edit_retract_speed, ui->edit_tilt_speed1, ui->edit_tilt_speed2,
-                         ui->edit_retract_speed_2, ui->lineEditNearSpeed})
-        e->setValidator(wide);
-    auto* tilt = new QIntValidator(1, 50, this);
-    ui->edit_tilt_dist1->setValidator(tilt);
-    ui->edit_tilt_dist2->setValidator(tilt);
+    MaterialForm::setValidators(ui, this);
     ui->checkBox_longside->setEnabled(false);
     ui->checkBox_shortSide->setEnabled(false);
 
@@ -387,21 +379,7 @@ void VPrintWidget::paint(QPainter& painter)
     painter.setBrush(Qt::white);
     if (!m_pView || (m_pView->scene() && m_pView->scene()->runningSliceJobs() > 0))
         return;
-    const SliceLayers model = m_pView->GetSliceData();
-    if (model.isEmpty())
-        return;
-    QPainterPath path; // odd-even: holes stay black
-    if (m_nCurLayer >= 0 && m_nCurLayer < model.size())
-        for (const QPolygonF& poly : model.at(m_nCurLayer))
-            path.addPolygon(poly);
-    const SliceLayers supports = m_pView->GetSliceDataSup();
-    if (m_nCurLayer >= 0 && m_nCurLayer < supports.size())
-        for (const QPolygonF& poly : supports.at(m_nCurLayer)) {
-            QPainterPath sup;
-            sup.addPolygon(poly);
-            painter.drawPath(sup);
-        }
-    painter.drawPath(path);
+    paintPanelLayer(painter, *m_pView, m_nCurLayer);
 }
 
 void VPrintWidget::msgOut(const QString& text, const QString& info)
@@ -471,42 +449,15 @@ void VPrintWidget::slot_bytesSended(qulonglong sent, qulonglong total)
 
 void VPrintWidget::copyFieldsTo(DLP::SliceBuildConfig& c) const
 {
-    using MaterialForm::real;
-    using MaterialForm::whole;
     auto number = [](const QLabel* l) {
         const float v = l->text().toFloat();
         return std::isfinite(v) ? v : 0.0f;
     };
-    c.ExposureTimePerLayer = whole(ui->edit_exposure_tm);
-    c.BottomExposureTime = whole(ui->edit_bottom_exposure);
-    c.HighofBottomLayer = real(ui->edit_bottom_layers);
-    c.ZLiftBottomSpeed = real(ui->le_zfirstbottomspeed);
-    c.ZLiftDistance2 = real(ui->le_zdist2);
-    c.ZLiftDistance = real(ui->edit_lift_dist);
-    c.ZLiftSpeed = real(ui->edit_lift_speed);
-    c.HighofMiddleLayer = real(ui->LEMIDDELHigh);
-    c.ZLiftBottomLayer = whole(ui->le_zdivide);
-    c.ZLiftFirstBottomSpeed = real(ui->le_zfirstbottomspeed);
-    c.ZRetractSpeed = real(ui->edit_lift_speed);
-    c.TiltDistance1 = real(ui->edit_tilt_dist1);
-    c.TiltSpeed1 = real(ui->edit_tilt_speed1);
-    c.TiltDistance2 = real(ui->edit_tilt_dist2);
-    c.TiltSpeed2 = real(ui->edit_tilt_speed2);
-    c.TiltRetractSpeed = real(ui->edit_retract_speed_2);
-    c.TiltNearDistance = real(ui->lineEditNearDist);
-    c.TiltNearDistance2 = real(ui->lineEditNearOffset);
-    c.TiltNearSpeed = real(ui->lineEditNearSpeed);
-    c.RotateDistance = real(ui->lERotatecircles);
-    c.RotateSpeed = real(ui->lERotateSpeed);
-    c.BottomMaterialStable = DLP::truncToInt(real(ui->lEMaterialsStableTimeHigh));
-    c.MaterialStable = DLP::truncToInt(real(ui->lEMaterialsStableTimeLow));
+    MaterialForm::copyFields(c, ui);
     c.LightPwm = number(ui->label_pwm);
     c.HomeAdjustX = number(ui->le_homeadjx);
     c.HomeAdjustY = number(ui->le_homeadjy);
     c.HomeAdjustZ = number(ui->le_homeadjz);
-    c.MirrorLongSide = ui->checkBox_longside->isChecked() ? 1 : 0;
-    c.MirrorShortSide = ui->checkBox_shortSide->isChecked() ? 1 : 0;
-    c.Dp = real(ui->edit_Dp);
     c.UpdateblankTime();
 }
 

@@ -3,6 +3,7 @@
 #include "IniValues.h"
 #include "MaterialList.h"
 #include "ParasBlock.h"
+#include "SlicePreview.h"
 
 #include "FileChooser.h"
 #include "VEditRecipeWidget.h"
@@ -29,7 +30,6 @@
 #include <QIntValidator>
 #include <QMessageBox>
 #include <QPainter>
-#include <QPainterPath>
 #include <QSettings>
 
 #include <algorithm>
@@ -85,15 +85,7 @@ VSaveWidgetX::VSaveWidgetX(VSLGLView* view, VEditRecipeWidget* recipes, DLP::Sli
 
     loadRecipe();
 
-    auto* wide = new QIntValidator(0, 1000000, this);
-    for (QLineEdit* e : {ui->edit_exposure_tm, ui->edit_bottom_exposure, ui->lEMaterialsStableTimeLow,
-                         ui->lEMaterialsStableTimeHigh, ui->edit_lift_dist, ui->edit_lift_speed, ui->edit_retract_speed,
-                         ui->lineEditNearSpeed, ui->edit_tilt_speed1, ui->edit_tilt_speed2, ui->edit_retract_speed_2,
-                         ui->edit_Dp})
-        e->setValidator(wide);
-    auto* tilt = new QIntValidator(1, 50, this);
-    ui->edit_tilt_dist1->setValidator(tilt);
-    ui->edit_tilt_dist2->setValidator(tilt);
+    MaterialForm::setValidators(ui, this);
 
     ui->checkBox_longside->setEnabled(false);
     ui->checkBox_shortSide->setEnabled(false);
@@ -351,44 +343,13 @@ void VSaveWidgetX::on_Laythick_clicked(const QModelIndex&) {}
 
 void VSaveWidgetX::copyFieldsToConfig()
 {
-    auto i = [](QLineEdit* e) { return e->text().toInt(); };
-    auto f = [](QLineEdit* e) {
-        const float v = e->text().toFloat();
-        return std::isfinite(v) ? v : 0.0f;
-    };
-    auto truncated = [&](QLineEdit* e) { return DLP::truncToInt(f(e)); };
     DLP::SliceBuildConfig& c = m_config;
-    c.ExposureTimePerLayer = i(ui->edit_exposure_tm);
-    c.BottomExposureTime = i(ui->edit_bottom_exposure);
-    c.HighofBottomLayer = f(ui->edit_bottom_layers);
-    c.ZLiftBottomSpeed = f(ui->le_zfirstbottomspeed);
-    c.ZLiftDistance2 = f(ui->le_zdist2);
-    c.ZLiftDistance = f(ui->edit_lift_dist);
-    c.ZLiftSpeed = f(ui->edit_lift_speed);
-    c.HighofMiddleLayer = f(ui->LEMIDDELHigh);
-    c.ZLiftBottomLayer = i(ui->le_zdivide);
-    c.ZLiftFirstBottomSpeed = f(ui->le_zfirstbottomspeed);
-    c.ZRetractSpeed = f(ui->edit_lift_speed);
-    c.TiltDistance1 = f(ui->edit_tilt_dist1);
-    c.TiltSpeed1 = f(ui->edit_tilt_speed1);
-    c.TiltDistance2 = f(ui->edit_tilt_dist2);
-    c.TiltSpeed2 = f(ui->edit_tilt_speed2);
-    c.TiltRetractSpeed = f(ui->edit_retract_speed_2);
-    c.TiltNearDistance = f(ui->lineEditNearDist);
-    c.TiltNearDistance2 = f(ui->lineEditNearOffset);
-    c.TiltNearSpeed = f(ui->lineEditNearSpeed);
-    c.RotateDistance = f(ui->lERotatecircles);
-    c.RotateSpeed = f(ui->lERotateSpeed);
-    c.BottomMaterialStable = truncated(ui->lEMaterialsStableTimeHigh);
-    c.MaterialStable = truncated(ui->lEMaterialsStableTimeLow);
+    MaterialForm::copyFields(c, ui);
     c.BottomMaterialStable = c.MaterialStable;
     c.LightPwm = ui->label_pwm->text().toFloat();
     c.HomeAdjustX = ui->le_homeadjx->text().toFloat();
     c.HomeAdjustY = ui->le_homeadjy->text().toFloat();
     c.HomeAdjustZ = ui->le_homeadjz->text().toFloat();
-    c.MirrorLongSide = ui->checkBox_longside->isChecked() ? 1 : 0;
-    c.MirrorShortSide = ui->checkBox_shortSide->isChecked() ? 1 : 0;
-    c.Dp = f(ui->edit_Dp);
     c.UpdateblankTime();
 }
 
@@ -654,22 +615,7 @@ void VSaveWidgetX::paint(QPainter& painter)
     painter.setBrush(Qt::white);
     if (!m_pGLView)
         return;
-    const SliceLayers model = m_pGLView->GetSliceData();
-    if (model.isEmpty())
-        return;
-    QPainterPath path;
-    if (m_nCurLayer >= 0 && model.size() > m_nCurLayer)
-        for (const QPolygonF& poly : model.at(m_nCurLayer)) {
-            path.addPolygon(poly); // each a subpath of its own
-        }
-    const SliceLayers supports = m_pGLView->GetSliceDataSup();
-    if (m_nCurLayer >= 0 && supports.size() > m_nCurLayer)
-        for (const QPolygonF& poly : supports.at(m_nCurLayer)) {
-            QPainterPath sup;
-            sup.addPolygon(poly);
-            painter.drawPath(sup);
-        }
-    painter.drawPath(path);
+    paintPanelLayer(painter, *m_pGLView, m_nCurLayer);
 }
 
 void VSaveWidgetX::slot_dev_list(QVector<QString>) {}
