@@ -155,4 +155,18 @@ void showPrinterValues(Form* ui, bool longSide, bool shortSide, float pwm, float
     ui->le_homeadjz->setText(text(z));
 }
 
+// Tilt distance 2 must exceed tilt distance 1. One bound per panel, moved
+// on each edit rather than a new validator piled up per edit.
+template <class Form>
+void boundTiltDistance2(Form* ui, QObject* owner)
+{
+    auto* bound = owner->findChild<QIntValidator*>(QStringLiteral("tiltDistance2Bound"), Qt::FindDirectChildrenOnly);
+    if (!bound) {
+        bound = new QIntValidator(owner);
+        bound->setObjectName(QStringLiteral("tiltDistance2Bound"));
+    }
+    bound->setRange(ui->edit_tilt_dist1->text().toInt() + 1, 500);
+    ui->edit_tilt_dist2->setValidator(bound);
+}
+
 } // namespace MaterialForm

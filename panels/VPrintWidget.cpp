@@ -275,7 +275,7 @@ void VPrintWidget::slot_SavePara()
 
 void VPrintWidget::on_edit_tilt_dist1_editingFinished()
 {
-    ui->edit_tilt_dist2->setValidator(new QIntValidator(ui->edit_tilt_dist1->text().toInt() + 1, 500, this));
+    MaterialForm::boundTiltDistance2(ui, this);
 }
 
 void VPrintWidget::on_pbSearch()

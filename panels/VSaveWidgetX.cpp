@@ -336,7 +336,7 @@ void VSaveWidgetX::on_pushButton()
 
 void VSaveWidgetX::on_edit_tilt_dist1_editingFinished()
 {
-    ui->edit_tilt_dist2->setValidator(new QIntValidator(ui->edit_tilt_dist1->text().toInt() + 1, 500, this));
+    MaterialForm::boundTiltDistance2(ui, this);
 }
 
 void VSaveWidgetX::on_Laythick_clicked(const QModelIndex&) {}

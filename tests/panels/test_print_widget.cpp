@@ -180,6 +180,10 @@ TEST_F(PrintWidget, FirstStartWritesAndShowsTheDefault)
     const auto* v = qobject_cast<const QIntValidator*>(w<QLineEdit>("edit_tilt_dist2")->validator());
     ASSERT_NE(v, nullptr);
     EXPECT_EQ(std::pair(v->bottom(), v->top()), std::pair(4, 500));
+    w<QLineEdit>("edit_tilt_dist1")->setText("7"); // the bound moves; no validator piles up per edit
+    panel->on_edit_tilt_dist1_editingFinished();
+    EXPECT_EQ(w<QLineEdit>("edit_tilt_dist2")->validator(), v);
+    EXPECT_EQ(std::pair(v->bottom(), v->top()), std::pair(8, 500));
 
     panel->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(panel.get()));
