@@ -201,6 +201,12 @@ private:
     bool m_bVisible = true;
 };
 
+// Colour of a drawn column part or truss (cyan selected, green, red glowing;
+// none while picking); pushes the colour and lighting state that
+// EndPartColour restores.
+void BeginPartColour(bool pick, bool selected, bool glow, float alpha);
+void EndPartColour();
+
 // Takes the colour c as a pick colour and advances c: each byte runs 0 .. 254,
 // a byte passing 254 goes back to 0 and carries into the next.
 void AdvanceSupportPickColor(unsigned char c[3]);

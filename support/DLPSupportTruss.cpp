@@ -66,22 +66,10 @@ void DLPSupportTruss::ForceUpdate()
 
 void DLPSupportTruss::RenderTruss(bool pick, float alpha)
 {
-    glPushAttrib(GL_LIGHTING_BIT);
-    glPushAttrib(GL_COLOR_BUFFER_BIT);
-    if (!pick) {
-        if (m_bSelected)
-            glColor4f(0.f, 1.f, 1.f, alpha);
-        else
-            glColor4f(0.f, 0.7f, 0.f, alpha);
-        if (m_bErrorGlow) {
-            glDisable(GL_LIGHTING);
-            glColor4f(1.f, 0.f, 0.f, alpha);
-        }
-    }
+    BeginPartColour(pick, m_bSelected, m_bErrorGlow, alpha);
     if (m_pShape)
         RenderTrussGL();
-    glPopAttrib();
-    glPopAttrib();
+    EndPartColour();
 }
 
 void DLPSupportTruss::RenderTrussGL()
