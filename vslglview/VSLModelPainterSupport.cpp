@@ -262,7 +262,7 @@ bool VSLModelPainter::RunSupportFrame(bool& liftedHere)
     return true;
 }
 
-void VSLModelPainter::AbandonSupportRun(bool liftedHere, const char* why)
+void VSLModelPainter::DropSupportRecords()
 {
     m_supportMap.clear();
     m_vSupportIndex.clear();
@@ -270,22 +270,21 @@ void VSLModelPainter::AbandonSupportRun(bool liftedHere, const char* why)
     m_supportMatrix.setToIdentity();
     m_bHasSupports = false;
     m_bSupportsShown = false;
+}
+
+void VSLModelPainter::AbandonSupportRun(bool liftedHere, const char* why)
+{
+    DropSupportRecords();
     if (liftedHere && m_bSupportLifted)
         LowerSupportLift();
     qWarning("Support generation of instance %d failed: %s", m_nNumber, why);
 }
 
-void VSLModelPainter::StopSupportRun(bool liftedHere)
+void VSLModelPainter::StopSupportRun()
 {
     // Nothing half-built survives a stop, and without supports a lifted
     // instance would print in mid-air.
-    m_supportMap.clear();
-    m_vSupportIndex.clear();
-    m_supportRun.Clear();
-    m_supportMatrix.setToIdentity();
-    m_bHasSupports = false;
-    m_bSupportsShown = false;
-    Q_UNUSED(liftedHere);
+    DropSupportRecords();
     if (m_bSupportLifted)
         LowerSupportLift();
 }
@@ -325,7 +324,7 @@ void VSLModelPainter::GenSupportX()
     try {
         m_bHasSupports = RunSupportFrame(liftedHere);
     } catch (const SupportRunStopped&) {
-        StopSupportRun(liftedHere);
+        StopSupportRun();
     } catch (const std::exception& e) {
         AbandonSupportRun(liftedHere, e.what());
     } catch (...) {
