@@ -161,10 +161,11 @@ public:
     // is not finite (degenerate geometry).
     static bool PartMatrix(const QVector3D& a, const QVector3D& b, double turn, double tilt, double r, double L,
                            QMatrix4x4& out);
+    // Draws `shape` so placed; nothing without a shape or a finite placement.
+    static void RenderPart(DLPSupportAttachmentData* shape, const QVector3D& a, const QVector3D& b, double turn,
+                           double tilt, double r, double L);
 
 private:
-    void RenderPart(DLPSupportAttachmentData* shape, const QVector3D& a, const QVector3D& b, double turn,
-                    double tilt, double r, double L);
     void AppendPartTriangles(QVector<VSLTriangle3D>& out, const QMatrix4x4& M, DLPSupportAttachmentData* shape,
                              const QVector3D& a, const QVector3D& b, double turn, double tilt, double r, double L);
 

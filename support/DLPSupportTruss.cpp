@@ -2,8 +2,6 @@
 
 #include "DLPSupportStructure.h"
 
-#include <GL/gl.h>
-
 #include <cmath>
 
 unsigned char DLPSupportTruss::sColorID[3] = {0, 0, 0};
@@ -74,13 +72,7 @@ void DLPSupportTruss::RenderTruss(bool pick, float alpha)
 
 void DLPSupportTruss::RenderTrussGL()
 {
-    QMatrix4x4 place;
-    if (!m_pShape || !DLPSupportStructure::PartMatrix(m_from, m_to, m_dTurn, m_dTilt, m_dRadius, m_dLength, place))
-        return;
-    glPushMatrix();
-    glMultMatrixf(place.constData());
-    m_pShape->Render();
-    glPopMatrix();
+    DLPSupportStructure::RenderPart(m_pShape, m_from, m_to, m_dTurn, m_dTilt, m_dRadius, m_dLength);
 }
 
 QVector<VSLTriangle3D> DLPSupportTruss::GetRealTriangles()
