@@ -66,22 +66,30 @@ bool RefineE(MyMesh& m, MidPoint mid, Predicate pred, Cancel cancel = {})
     std::vector<uint32_t> splitVertex(size_t(faceCount) * 3, kNone);
     std::vector<uint8_t> owned(size_t(faceCount) * 3, 0);
     constexpr uint32_t kSplit = kNone - 1;
-    ParallelFor(faceCount, 16384, [&](uint32_t b, uint32_t e) {
-        for (uint32_t f = b; f < e; ++f) {
-            if (cancel.At(f - b))
-                return;
-            if (m.face[f].IsD())
-                continue;
-            for (int k = 0; k < 3; ++k) {
-                uint32_t owner;
-                int ownerEdge;
-                refine_detail::EdgeOwner(m, f, k, owner, ownerEdge);
-                if (owner != f || ownerEdge != k)
-                    continue;
-                owned[size_t(f) * 3 + k] = 1;
-                if (pred(static_cast<const MyMesh&>(m), f, k))
-                    splitVertex[size_t(f) * 3 + k] = kSplit;
+    // body(i) for i < count over the threads, polling `cancel`.
+    bool stopped = false;
+    auto parallel = [&](uint32_t count, auto&& body) {
+        ParallelFor(count, 16384, [&](uint32_t b, uint32_t e) {
+            for (uint32_t i = b; i < e; ++i) {
+                if (cancel.At(i - b))
+                    return;
+                body(i);
             }
+        });
+        stopped = stopped || cancel();
+    };
+    parallel(faceCount, [&](uint32_t f) {
+        if (m.face[f].IsD())
+            return;
+        for (int k = 0; k < 3; ++k) {
+            uint32_t owner;
+            int ownerEdge;
+            refine_detail::EdgeOwner(m, f, k, owner, ownerEdge);
+            if (owner != f || ownerEdge != k)
+                continue;
+            owned[size_t(f) * 3 + k] = 1;
+            if (pred(static_cast<const MyMesh&>(m), f, k))
+                splitVertex[size_t(f) * 3 + k] = kSplit;
         }
     });
     if (cancel())
@@ -93,23 +101,19 @@ bool RefineE(MyMesh& m, MidPoint mid, Predicate pred, Cancel cancel = {})
             splitVertex[i] = next++;
     if (next == firstVertex)
         return false;
-    ParallelFor(faceCount, 16384, [&](uint32_t b, uint32_t e) {
-        for (uint32_t f = b; f < e; ++f) {
-            if (cancel.At(f - b))
-                return;
-            if (m.face[f].IsD())
+    parallel(faceCount, [&](uint32_t f) {
+        if (m.face[f].IsD())
+            return;
+        for (int k = 0; k < 3; ++k) {
+            if (owned[size_t(f) * 3 + k])
                 continue;
-            for (int k = 0; k < 3; ++k) {
-                if (owned[size_t(f) * 3 + k])
-                    continue;
-                uint32_t owner;
-                int ownerEdge;
-                refine_detail::EdgeOwner(m, f, k, owner, ownerEdge);
-                // Only owners' entries are final here; a ring that names a
-                // non-owner is inconsistent and leaves this side whole.
-                if (owned[size_t(owner) * 3 + ownerEdge])
-                    splitVertex[size_t(f) * 3 + k] = splitVertex[size_t(owner) * 3 + ownerEdge];
-            }
+            uint32_t owner;
+            int ownerEdge;
+            refine_detail::EdgeOwner(m, f, k, owner, ownerEdge);
+            // Only owners' entries are final here; a ring that names a
+            // non-owner is inconsistent and leaves this side whole.
+            if (owned[size_t(owner) * 3 + ownerEdge])
+                splitVertex[size_t(f) * 3 + k] = splitVertex[size_t(owner) * 3 + ownerEdge];
         }
     });
     // New faces per face: one per split edge.
@@ -131,17 +135,6 @@ bool RefineE(MyMesh& m, MidPoint mid, Predicate pred, Cancel cancel = {})
     std::vector<MyFace> face;
     if (!ResizeCancellable(vert, next, cancel) || !ResizeCancellable(face, size_t(faceCount) + addedFaces, cancel))
         return false;
-    bool stopped = false;
-    auto parallel = [&](uint32_t count, auto&& body) {
-        ParallelFor(count, 16384, [&](uint32_t b, uint32_t e) {
-            for (uint32_t i = b; i < e; ++i) {
-                if (cancel.At(i - b))
-                    return;
-                body(i);
-            }
-        });
-        stopped = stopped || cancel();
-    };
     parallel(firstVertex, [&](uint32_t i) {
         vert[i] = m.vert[i];
         vert[i].vfFace = kNone;

@@ -1,5 +1,7 @@
 #include "DLPSupportAttachmentData.h"
 
+#include "vslglview/gltriangles.h"
+
 #include <QDebug>
 #include <QOpenGLContext>
 
@@ -82,13 +84,7 @@ void DLPSupportAttachmentData::FormDisplayList()
     displayListIndex = list;
     m_pListGroup = ctx->shareGroup();
     glNewList(list, GL_COMPILE);
-    glBegin(GL_TRIANGLES);
-    for (const VSLTriangle3D& t : qAsConst(triangles)) {
-        glNormal3f(t.normal.x(), t.normal.y(), t.normal.z());
-        for (const QVector3D& v : t.vertices)
-            glVertex3f(v.x(), v.y(), v.z());
-    }
-    glEnd();
+    GlTriangles(triangles);
     glEndList();
 }
 

@@ -465,8 +465,6 @@ void DLPSupportStructure::RenderBottomGL()
                m_dBottomRadius, m_dBottomLength + m_dBottomPenetration);
 }
 
-namespace {
-
 void BeginPartColour(bool pick, bool selected, bool glow, float alpha)
 {
     glPushAttrib(GL_LIGHTING_BIT);
@@ -488,8 +486,6 @@ void EndPartColour()
     glPopAttrib();
     glPopAttrib();
 }
-
-} // namespace
 
 void DLPSupportStructure::RenderUpper(bool pick, float alpha)
 {

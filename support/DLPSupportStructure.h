@@ -161,10 +161,11 @@ public:
     // is not finite (degenerate geometry).
     static bool PartMatrix(const QVector3D& a, const QVector3D& b, double turn, double tilt, double r, double L,
                            QMatrix4x4& out);
+    // Draws `shape` so placed; nothing without a shape or a finite placement.
+    static void RenderPart(DLPSupportAttachmentData* shape, const QVector3D& a, const QVector3D& b, double turn,
+                           double tilt, double r, double L);
 
 private:
-    void RenderPart(DLPSupportAttachmentData* shape, const QVector3D& a, const QVector3D& b, double turn,
-                    double tilt, double r, double L);
     void AppendPartTriangles(QVector<VSLTriangle3D>& out, const QMatrix4x4& M, DLPSupportAttachmentData* shape,
                              const QVector3D& a, const QVector3D& b, double turn, double tilt, double r, double L);
 
@@ -200,6 +201,12 @@ private:
     QVector<DLPSupportTruss*> m_trusses;
     bool m_bVisible = true;
 };
+
+// Colour of a drawn column part or truss (cyan selected, green, red glowing;
+// none while picking); pushes the colour and lighting state that
+// EndPartColour restores.
+void BeginPartColour(bool pick, bool selected, bool glow, float alpha);
+void EndPartColour();
 
 // Takes the colour c as a pick colour and advances c: each byte runs 0 .. 254,
 // a byte passing 254 goes back to 0 and carries into the next.

@@ -2,8 +2,6 @@
 
 #include "DLPSupportStructure.h"
 
-#include <GL/gl.h>
-
 #include <cmath>
 
 unsigned char DLPSupportTruss::sColorID[3] = {0, 0, 0};
@@ -66,33 +64,15 @@ void DLPSupportTruss::ForceUpdate()
 
 void DLPSupportTruss::RenderTruss(bool pick, float alpha)
 {
-    glPushAttrib(GL_LIGHTING_BIT);
-    glPushAttrib(GL_COLOR_BUFFER_BIT);
-    if (!pick) {
-        if (m_bSelected)
-            glColor4f(0.f, 1.f, 1.f, alpha);
-        else
-            glColor4f(0.f, 0.7f, 0.f, alpha);
-        if (m_bErrorGlow) {
-            glDisable(GL_LIGHTING);
-            glColor4f(1.f, 0.f, 0.f, alpha);
-        }
-    }
+    BeginPartColour(pick, m_bSelected, m_bErrorGlow, alpha);
     if (m_pShape)
         RenderTrussGL();
-    glPopAttrib();
-    glPopAttrib();
+    EndPartColour();
 }
 
 void DLPSupportTruss::RenderTrussGL()
 {
-    QMatrix4x4 place;
-    if (!m_pShape || !DLPSupportStructure::PartMatrix(m_from, m_to, m_dTurn, m_dTilt, m_dRadius, m_dLength, place))
-        return;
-    glPushMatrix();
-    glMultMatrixf(place.constData());
-    m_pShape->Render();
-    glPopMatrix();
+    DLPSupportStructure::RenderPart(m_pShape, m_from, m_to, m_dTurn, m_dTilt, m_dRadius, m_dLength);
 }
 
 QVector<VSLTriangle3D> DLPSupportTruss::GetRealTriangles()

@@ -7,28 +7,6 @@ namespace supportcollide {
 
 namespace {
 
-struct CellRange {
-    int x0, x1, y0, y1, z0, z1;
-};
-
-// Visits the listed faces of every present cell of the range, z outermost,
-// then y, then x; a face listed in several cells is visited once per cell.
-// Stops when fn returns true.
-template <class Fn> bool WalkCells(const FaceGrid& cells, const CellRange& r, Fn&& fn)
-{
-    for (int iz = r.z0; iz <= r.z1; ++iz)
-        for (int iy = r.y0; iy <= r.y1; ++iy)
-            for (int ix = r.x0; ix <= r.x1; ++ix) {
-                const auto it = cells.constFind(CellKey(ix, iy, iz));
-                if (it == cells.constEnd())
-                    continue;
-                for (uint f : it.value())
-                    if (fn(f))
-                        return true;
-            }
-    return false;
-}
-
 // Range of the box lo .. hi (millimetres, formed in double, taken to float).
 CellRange BoxRange(const double lo[3], const double hi[3], int offset)
 {

@@ -46,6 +46,28 @@ inline uint CellKey(int ix, int iy, int iz)
     return (uint(iz) * 1000u + uint(iy)) * 1000u + uint(ix);
 }
 
+struct CellRange {
+    int x0, x1, y0, y1, z0, z1;
+};
+
+// Visits the listed faces of every present cell of the range, z outermost,
+// then y, then x; a face listed in several cells is visited once per cell.
+// Stops when fn returns true.
+template <class Fn> bool WalkCells(const FaceGrid& cells, const CellRange& r, Fn&& fn)
+{
+    for (int iz = r.z0; iz <= r.z1; ++iz)
+        for (int iy = r.y0; iy <= r.y1; ++iy)
+            for (int ix = r.x0; ix <= r.x1; ++ix) {
+                const auto it = cells.constFind(CellKey(ix, iy, iz));
+                if (it == cells.constEnd())
+                    continue;
+                for (uint f : it.value())
+                    if (fn(f))
+                        return true;
+            }
+    return false;
+}
+
 // Calls fn(sample) for the samples of face f, in order; stops early and
 // returns true when fn returns true. Rows run from A = V0 towards the edge
 // B C = V1 V2 about 1/density apart, each divided into steps of about

@@ -3,13 +3,10 @@
 #include "SupportPhaseUtil.h"
 #include "SupportRun.h"
 
-#include "mesh/parallel.h"
-
 #include <QHash>
 #include <QSet>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <vector>
 
@@ -76,19 +73,10 @@ void SupportRun::BuildColumns(const MyMesh& mesh, float zPlate, SupportMap& map,
         if (!it.value().skipShaft)
             records.push_back(it);
     std::vector<vcg::Point3f> hits(records.size());
-    std::atomic<bool> stopped{false};
-    vcg::ParallelFor(uint32_t(records.size()), 64, [&](uint32_t b, uint32_t e) {
-        for (uint32_t i = b; i < e; ++i) {
-            if (StopRequested()) {
-                stopped = true;
-                return;
-            }
-            const DLP_Support& s = records[i].value();
-            hits[i] = FindFirstCollisionColumn(s.point + s.normal * L, rs, zPlate, mesh);
-        }
+    ParallelRecords(uint32_t(records.size()), [&](uint32_t i) {
+        const DLP_Support& s = records[i].value();
+        hits[i] = FindFirstCollisionColumn(s.point + s.normal * L, rs, zPlate, mesh);
     });
-    if (stopped)
-        throw SupportRunStopped();
     for (size_t i = 0; i < records.size(); ++i) {
         DLP_Support& s = records[i].value();
         const vcg::Point3f T = s.point + s.normal * L;

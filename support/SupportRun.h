@@ -2,6 +2,7 @@
 #include "DLP_Support.h"
 #include "SupportCollision.h"
 #include "mesh/mymesh.h"
+#include "mesh/parallel.h"
 
 #include <atomic>
 
@@ -147,6 +148,24 @@ public:
     void ThrowIfStopped() const
     {
         if (StopRequested())
+            throw SupportRunStopped();
+    }
+    // fn(i) for every i < n, spread over the threads; polls the stop flag
+    // before each record and throws SupportRunStopped after the join when
+    // it was set.
+    template <class Fn> void ParallelRecords(uint32_t n, Fn&& fn) const
+    {
+        std::atomic<bool> stopped{false};
+        vcg::ParallelFor(n, 64, [&](uint32_t b, uint32_t e) {
+            for (uint32_t i = b; i < e; ++i) {
+                if (StopRequested()) {
+                    stopped = true;
+                    return;
+                }
+                fn(i);
+            }
+        });
+        if (stopped)
             throw SupportRunStopped();
     }
     // Contact regions, thinning, contact points and the new records (first

@@ -4,9 +4,6 @@
 #include "SupportPhaseUtil.h"
 #include "SupportRun.h"
 
-#include "mesh/parallel.h"
-
-#include <atomic>
 #include <vector>
 
 using namespace supportphase;
@@ -162,18 +159,8 @@ void SupportRun::FitTips(const MyMesh& mesh, SupportMap& map, QVector<DLP_Suppor
     // applied in map order.
     const TipFitter fitter(*this, mesh);
     std::vector<TipOutcome> outcomes(records.size());
-    std::atomic<bool> stopped{false};
-    vcg::ParallelFor(uint32_t(records.size()), 64, [&](uint32_t b, uint32_t e) {
-        for (uint32_t i = b; i < e; ++i) {
-            if (StopRequested()) {
-                stopped = true;
-                return;
-            }
-            outcomes[i] = fitter.Fit(records[i].value(), records[i].key().second);
-        }
-    });
-    if (stopped)
-        throw SupportRunStopped();
+    ParallelRecords(uint32_t(records.size()),
+                    [&](uint32_t i) { outcomes[i] = fitter.Fit(records[i].value(), records[i].key().second); });
 
     const float L75 = fitter.ShortTipLength();
     for (size_t i = 0; i < records.size(); ++i) {

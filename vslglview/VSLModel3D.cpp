@@ -1,5 +1,6 @@
 #include "VSLModel3D.h"
 #include "VSLModelLoader.h"
+#include "gltriangles.h"
 #include "mesh/allocator.h"
 #include "mesh/clean.h"
 #include "mesh/merge.h"
@@ -228,12 +229,8 @@ void VSLModel3D::EnsureDisplayLists()
         const int end = std::min(t, (l + 1) * kTrianglesPerList);
         if (l * kTrianglesPerList < end) {
             glBegin(GL_TRIANGLES);
-            for (int i = l * kTrianglesPerList; i < end; ++i) {
-                const VSLTriangle3D& tri = m_vTriangles[i];
-                glNormal3f(tri.normal.x(), tri.normal.y(), tri.normal.z());
-                for (const QVector3D& v : tri.vertices)
-                    glVertex3f(v.x(), v.y(), v.z());
-            }
+            for (int i = l * kTrianglesPerList; i < end; ++i)
+                GlTriangle(m_vTriangles[i]);
             glEnd();
         }
         glEndList();

@@ -272,9 +272,11 @@ private:
     // Re-run only: erase deleted records; false (and the run finished) when
     // none remains.
     bool PrepareSupportRerun();
+    // Records, run state and support frame cleared; the lift is left alone.
+    void DropSupportRecords();
     void AbandonSupportRun(bool liftedHere, const char* why);
     // A run that found the stop request set: records dropped, instance lowered.
-    void StopSupportRun(bool liftedHere);
+    void StopSupportRun();
     void LowerSupportLift();
     void ReleaseSliceResults();
     void EnsureTipSphereList();

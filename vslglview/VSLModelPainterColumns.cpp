@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 // ---------------------------------------------------------------- columns
 
@@ -140,29 +141,17 @@ bool VSLModelPainter::AddPlatform(int n)
 namespace {
 
 using supportcollide::CellIndex;
-using supportcollide::CellKey;
 using supportcollide::FaceGrid;
 
+// Cell range with the axes indexable, for the loops below.
 struct Range {
     int lo[3], hi[3];
 };
 
-// Visits the listed faces of every present cell, z outermost, then y, then
-// x; a face listed in several cells is visited once per cell. Stops when fn
-// returns true.
 template <class Fn> bool Walk(const FaceGrid& cells, const Range& r, Fn&& fn)
 {
-    for (int iz = r.lo[2]; iz <= r.hi[2]; ++iz)
-        for (int iy = r.lo[1]; iy <= r.hi[1]; ++iy)
-            for (int ix = r.lo[0]; ix <= r.hi[0]; ++ix) {
-                const auto it = cells.constFind(CellKey(ix, iy, iz));
-                if (it == cells.constEnd())
-                    continue;
-                for (uint f : it.value())
-                    if (fn(f))
-                        return true;
-            }
-    return false;
+    return supportcollide::WalkCells(cells, {r.lo[0], r.hi[0], r.lo[1], r.hi[1], r.lo[2], r.hi[2]},
+                                     std::forward<Fn>(fn));
 }
 
 struct OldCone {

@@ -1,6 +1,7 @@
 #include "VSLModelPainter.h"
 
 #include "VSLModel3D.h"
+#include "gltriangles.h"
 #include "support/DLPSupportStructure.h"
 
 #include <QDebug>
@@ -33,13 +34,6 @@ void EndPickState()
     glPopMatrix();
     glDisable(GL_DEPTH_TEST);
     glEnable(GL_MULTISAMPLE);
-}
-
-void EmitTriangle(const VSLTriangle3D& t)
-{
-    glNormal3f(t.normal.x(), t.normal.y(), t.normal.z());
-    for (const QVector3D& v : t.vertices)
-        glVertex3f(v.x(), v.y(), v.z());
 }
 
 void ClearGlErrors()
@@ -133,7 +127,7 @@ void VSLModelPainter::EmitPickTriangles()
         unsigned char c[3];
         TrianglePickColor(i, c);
         glColor3ub(c[0], c[1], c[2]);
-        EmitTriangle(tris[i]);
+        GlTriangle(tris[i]);
     }
     glEnd();
 }
@@ -208,7 +202,7 @@ bool VSLModelPainter::FormTriPickDispListsLocked()
         unsigned char c[3];
         TrianglePickColor(i, c);
         glColor3ub(c[0], c[1], c[2]);
-        EmitTriangle(tris[i]);
+        GlTriangle(tris[i]);
         if (inList >= kTrianglesPerPickList) {
             // The primitive must end before its list does.
             glEnd();

@@ -82,18 +82,18 @@ void VSLModelPainter::RebuildSupportIndex()
     }
 }
 
+static bool SameCoefficients(const QMatrix4x4& a, const QMatrix4x4& b)
+{
+    return std::equal(a.constData(), a.constData() + 16, b.constData());
+}
+
 // Positions of the model's working vertices under `m` from their model-space
 // copy, unless the mesh already holds them (`m` equals the matrix last
 // applied, coefficient by coefficient; every writer of the positions records
 // the matrix it applied).
 static void PlaceWorkingMesh(VSLModel3D& model, const QMatrix4x4& m)
 {
-    const float* a = m.constData();
-    const float* b = model.m_meshMatrix.constData();
-    bool same = true;
-    for (int i = 0; i < 16 && same; ++i)
-        same = a[i] == b[i];
-    if (same)
+    if (SameCoefficients(m, model.m_meshMatrix))
         return;
     model.m_meshMatrix = m;
     MyMesh& mesh = model.m_mesh;
@@ -130,11 +130,6 @@ static QVector<vcg::Point3f> RebuildVertexCopy(MyMesh& work, const MyMesh& befor
         }
     });
     return copy;
-}
-
-static bool SameCoefficients(const QMatrix4x4& a, const QMatrix4x4& b)
-{
-    return std::equal(a.constData(), a.constData() + 16, b.constData());
 }
 
 void VSLModelPainter::LowerSupportLift()
@@ -262,7 +257,7 @@ bool VSLModelPainter::RunSupportFrame(bool& liftedHere)
     return true;
 }
 
-void VSLModelPainter::AbandonSupportRun(bool liftedHere, const char* why)
+void VSLModelPainter::DropSupportRecords()
 {
     m_supportMap.clear();
     m_vSupportIndex.clear();
@@ -270,22 +265,21 @@ void VSLModelPainter::AbandonSupportRun(bool liftedHere, const char* why)
     m_supportMatrix.setToIdentity();
     m_bHasSupports = false;
     m_bSupportsShown = false;
+}
+
+void VSLModelPainter::AbandonSupportRun(bool liftedHere, const char* why)
+{
+    DropSupportRecords();
     if (liftedHere && m_bSupportLifted)
         LowerSupportLift();
     qWarning("Support generation of instance %d failed: %s", m_nNumber, why);
 }
 
-void VSLModelPainter::StopSupportRun(bool liftedHere)
+void VSLModelPainter::StopSupportRun()
 {
     // Nothing half-built survives a stop, and without supports a lifted
     // instance would print in mid-air.
-    m_supportMap.clear();
-    m_vSupportIndex.clear();
-    m_supportRun.Clear();
-    m_supportMatrix.setToIdentity();
-    m_bHasSupports = false;
-    m_bSupportsShown = false;
-    Q_UNUSED(liftedHere);
+    DropSupportRecords();
     if (m_bSupportLifted)
         LowerSupportLift();
 }
@@ -325,7 +319,7 @@ void VSLModelPainter::GenSupportX()
     try {
         m_bHasSupports = RunSupportFrame(liftedHere);
     } catch (const SupportRunStopped&) {
-        StopSupportRun(liftedHere);
+        StopSupportRun();
     } catch (const std::exception& e) {
         AbandonSupportRun(liftedHere, e.what());
     } catch (...) {

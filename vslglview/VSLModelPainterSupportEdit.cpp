@@ -1,5 +1,6 @@
 // Support display lists and the painter's side of click editing.
 #include "VSLModelPainter.h"
+#include "gltriangles.h"
 
 #include <QOpenGLContext>
 
@@ -9,17 +10,6 @@
 #include <GL/gl.h>
 
 namespace {
-
-void EmitTris(const QVector<VSLTriangle3D>& tris)
-{
-    glBegin(GL_TRIANGLES);
-    for (const VSLTriangle3D& t : tris) {
-        glNormal3f(t.normal.x(), t.normal.y(), t.normal.z());
-        for (const QVector3D& v : t.vertices)
-            glVertex3f(v.x(), v.y(), v.z());
-    }
-    glEnd();
-}
 
 bool HasTipCone(const DLP_Support& s) { return !s.cones.isEmpty() && s.cones.first().size() >= 3; }
 
@@ -56,7 +46,7 @@ void VSLModelPainter::EnsureTipSphereList()
         }
     if (r < 0 || (r == m_dTipSphereRadius && m_nTipSphereList != 0))
         return;
-    Recompile(m_nTipSphereList, [r] { EmitTris(GenerateSphereTris(vcg::Point3f(0, 0, 0), r)); });
+    Recompile(m_nTipSphereList, [r] { GlTriangles(GenerateSphereTris(vcg::Point3f(0, 0, 0), r)); });
     m_dTipSphereRadius = m_nTipSphereList != 0 ? r : -1;
 }
 
@@ -68,7 +58,7 @@ void VSLModelPainter::EmitTipSphere(vcg::Point3f const& c, double r) const
         glCallList(m_nTipSphereList);
         glPopMatrix();
     } else {
-        EmitTris(GenerateSphereTris(c, r));
+        GlTriangles(GenerateSphereTris(c, r));
     }
 }
 
@@ -98,10 +88,10 @@ void VSLModelPainter::DrawSupportX()
         for (const DLP_Support& s : qAsConst(m_supportMap)) {
             for (const QVector<vcg::Point3f>& c : s.cones)
                 if (c.size() >= 3)
-                    EmitTris(GenerateConeTris(c[0], c[2][0], c[1], c[2][1], 16));
+                    GlTriangles(GenerateConeTris(c[0], c[2][0], c[1], c[2][1], 16));
             for (const QVector<vcg::Point3f>& sp : s.spheres)
                 if (sp.size() >= 2)
-                    EmitTris(GenerateSphereTris(sp[0], sp[1][0]));
+                    GlTriangles(GenerateSphereTris(sp[0], sp[1][0]));
         }
     });
     m_bSupportsShown = true;

@@ -55,19 +55,19 @@ void VSLModelPainter::SliceModelPainterX(float base)
     m_vSlicePaths = layers::BuildModelLayerOutlines(contours, layerCount, openSlot);
     contours.clear();
 
-    if (m_bHasSupports && layerCount > 0) {
+    const bool withSupports = m_bHasSupports && layerCount > 0;
+    QVector<ClipperLib::Paths> supportPaths;
+    if (withSupports) {
         RotateSupportX();
         layers::SupportCrossSections cut(m_vSliceZ, m_columnMesh);
         for (auto it = m_supportMap.cbegin(); it != m_supportMap.cend(); ++it)
             cut.AddRecord(it->isDeleted, it->spheres, it->cones);
-        QVector<ClipperLib::Paths> supportPaths = cut.takePaths();
-        if (m_fnSliceOutlines)
-            m_fnSliceOutlines(m_vSlicePaths, supportPaths);
-        layers::MergeSupportPaths(m_vSlicePaths, supportPaths);
+        supportPaths = cut.takePaths();
     }
-
-    else if (m_fnSliceOutlines)
-        m_fnSliceOutlines(m_vSlicePaths, QVector<ClipperLib::Paths>());
+    if (m_fnSliceOutlines)
+        m_fnSliceOutlines(m_vSlicePaths, supportPaths);
+    if (withSupports)
+        layers::MergeSupportPaths(m_vSlicePaths, supportPaths);
 
     if (layerCount > 0 && m_pScene && m_pScene->sceneMutex()) {
         const layers::PixelMapping mapping{m_pScene->m_nXResolution, m_pScene->m_nYResolution,
