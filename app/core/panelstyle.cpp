@@ -1,7 +1,5 @@
 #include "panelstyle.h"
 
-#include <QAbstractItemView>
-#include <QComboBox>
 #include <QVariant>
 #include <QWidget>
 
@@ -101,14 +99,24 @@ QString narrowSelectors(const QString& selectors)
     return out.join(QStringLiteral(", "));
 }
 
-void narrowOwnSheet(QWidget* w, const QString& sheet)
+// A combo draws the entries of a menu-like list itself, in its own colours,
+// and hands its palette to a plain list: the panel's combos open plain lists
+// that are told the platform's colours.
+QString comboLists()
 {
-    const QString narrowed = scoped(sheet);
-    if (w->styleSheet() == narrowed) {
-        // The same text would not make Qt read the marks set since.
-        w->setStyleSheet(QString());
-    }
-    w->setStyleSheet(narrowed);
+    return QStringLiteral("QComboBox%1{ combobox-popup: 0; }\n"
+                          "QComboBox%1 QAbstractItemView{ color: palette(text); background-color: palette(base);"
+                          " selection-color: palette(highlighted-text);"
+                          " selection-background-color: palette(highlight); }\n")
+        .arg(markSelector());
+}
+
+void narrowOwnSheet(QWidget* w, const QString& sheet, const QString& extra = QString())
+{
+    // Qt re-reads the sheets and marks of a polished widget only; an
+    // unpolished one keeps a sheet it parsed once for one of its children.
+    w->ensurePolished();
+    w->setStyleSheet(scoped(sheet) + extra);
 }
 
 } // namespace
@@ -151,14 +159,11 @@ void apply(QWidget* panel, const QString& styleSheet)
             own << w;
     for (QWidget* w : own)
         w->setProperty(kMark, true);
-    for (QWidget* w : own)
-        if (auto* combo = qobject_cast<QComboBox*>(w))
-            combo->view()->window()->setAttribute(Qt::WA_WindowPropagation, false);
     // Children first: the panel's own sheet then polishes them once more.
     for (QWidget* w : own)
         if (w != panel && !w->styleSheet().isEmpty())
             narrowOwnSheet(w, w->styleSheet());
-    narrowOwnSheet(panel, styleSheet);
+    narrowOwnSheet(panel, styleSheet, comboLists());
 }
 
 } // namespace PanelStyle

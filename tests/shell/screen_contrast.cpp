@@ -53,7 +53,7 @@ TextContrast measureText(const QImage& image, const QRect& area)
     // colour shared by the glyphs' cores, so it is the most frequent of them.
     QHash<QRgb, int> ink;
     for (auto it = all.begin(); it != all.end(); ++it)
-        if (contrastRatio(it.key(), result.background) >= 1.1) {
+        if (contrastRatio(it.key(), result.background) >= 1.5) {
             ink[it.key()] += it.value();
             result.textPixels += it.value();
         }

@@ -4,7 +4,10 @@
 // light-on-dark look. The grabs stay as readable_<language>_<screen>.png.
 
 #include "FileChooser.h"
+#include "VEditRecipeWidget.h"
 #include "VImportWidgetX.h"
+#include "VSliceWidgetX.h"
+#include "VSupportWidgetX.h"
 #include "VSLGLView.h"
 #include "VSaveWidgetX.h"
 #include "Vexmor.h"
@@ -15,11 +18,15 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QContextMenuEvent>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListView>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
@@ -44,7 +51,7 @@ struct Caption
 {
     QString what;
     QRect global;            // where it stands on the screen
-    bool panelText = false;  // a panel's own caption: light text on its dark plate
+    bool panelText = false;  // a panel's own caption: its light text on its translucent plate
 };
 
 struct Screen
@@ -69,6 +76,15 @@ Caption label(QWidget* window, const char* name, bool panelText = false)
     return {l->text(), globalRect(l, l->contentsRect()), panelText};
 }
 
+// A panel's caption or display field (a line edit's text, clear of its frame).
+Caption panelText(QWidget* panel, const char* name)
+{
+    if (auto* edit = panel->findChild<QLineEdit*>(name))
+        return edit->isVisible() ? Caption{edit->text(), globalRect(edit, edit->rect().adjusted(3, 3, -3, -3)), true}
+                                 : Caption{};
+    return label(panel, name, true);
+}
+
 // An item view's row; with an icon, its text part only.
 Caption row(QAbstractItemView* view, const QModelIndex& index, bool withIcon = false)
 {
@@ -87,8 +103,10 @@ QWidget* popupOf(QComboBox* combo)
 }
 
 // A combo's list, opened by a click on the combo; a row that is not the
-// current one (the current one is highlighted) as the known entry.
-Screen comboList(const char* name, std::function<QWidget*(Vexmor&)> owner, const char* comboName)
+// current one as the known entry, and with `highlighted` the current one too
+// (a list that keeps a selection colour of its own).
+Screen comboList(const char* name, std::function<QWidget*(Vexmor&)> owner, const char* comboName,
+                 bool highlighted = false)
 {
     auto combo = [owner, comboName](Vexmor& w) { return owner(w)->findChild<QComboBox*>(comboName); };
     return {name,
@@ -98,13 +116,16 @@ Screen comboList(const char* name, std::function<QWidget*(Vexmor&)> owner, const
                 QTest::mouseClick(combo(w), Qt::LeftButton);
             },
             [combo](Vexmor& w) { return popupOf(combo(w)); },
-            [combo](QWidget* popup) {
+            [highlighted](QWidget* popup) {
                 auto* c = popup->findChild<QAbstractItemView*>();
                 auto* box = qobject_cast<QComboBox*>(popup->parentWidget());
                 if (!c || !box || box->count() < 2)
                     return QList<Caption>();
                 const int other = box->currentIndex() == 0 ? 1 : 0;
-                return QList<Caption>{row(c, box->model()->index(other, box->modelColumn()))};
+                QList<Caption> out{row(c, box->model()->index(other, box->modelColumn()))};
+                if (highlighted)
+                    out << row(c, box->model()->index(box->currentIndex(), box->modelColumn()));
+                return out;
             },
             [owner, combo](Vexmor& w, QWidget*) {
                 combo(w)->hidePopup();
@@ -197,6 +218,8 @@ protected:
     {
         SCOPED_TRACE(s.name);
         bool inspected = false;
+        QElapsedTimer since;
+        since.start();
         QTimer poll;
         poll.setInterval(20);
         QObject::connect(&poll, &QTimer::timeout, [&] {
@@ -204,6 +227,11 @@ protected:
             if (!screen || inspected)
                 return;
             QList<Caption> captions = s.captions(screen);
+            if (captions.isEmpty() && since.elapsed() > 20000) {
+                ADD_FAILURE() << s.name << " showed without its known captions";
+                poll.stop();
+                s.close(*window, screen);
+            }
             if (captions.isEmpty())
                 return;
             inspected = true;
@@ -240,12 +268,16 @@ protected:
             const QRect local = c.global.translated(-frame.topLeft());
             p.drawRect(local.adjusted(-1, -1, 0, 0));
             const TextContrast t = measureText(grab, local);
-            EXPECT_GE(t.ratio, kMinimumContrast)
-                << name << ": \"" << c.what.toStdString() << "\" text " << QColor(t.text).name().toStdString()
-                << " on " << QColor(t.background).name().toStdString() << ", " << t.textPixels << " text pixels";
+            const std::string seen = name + std::string(": \"") + c.what.toStdString() + "\" text "
+                                     + QColor(t.text).name().toStdString() + " on "
+                                     + QColor(t.background).name().toStdString() + ", "
+                                     + std::to_string(t.textPixels) + " text pixels";
             if (c.panelText) {
-                EXPECT_GT(relativeLuminance(t.text), relativeLuminance(t.background))
-                    << name << ": \"" << c.what.toStdString() << "\" lost the panel's light text";
+                // The panel's own look: light text on its darker plate.
+                EXPECT_GT(relativeLuminance(t.text), 0.6) << seen;
+                EXPECT_GT(t.ratio, 2.0) << seen;
+            } else {
+                EXPECT_GE(t.ratio, kMinimumContrast) << seen;
             }
         }
         p.end();
@@ -261,7 +293,8 @@ QWidget* savePanel(Vexmor& w) { return w.m_pSaveWidget; }
 QWidget* converter(Vexmor& w) { return w.m_pImportWidget; }
 QWidget* modelDialog(Vexmor& w) { return w.m_pDeviceSettings; }
 
-// A panel shown as the workflow shows it; its own captions.
+// A panel shown as the workflow shows it; its own captions and fields, and
+// the text of every button fits the button.
 Screen panel(const char* name, QWidget* (*owner)(Vexmor&), QList<const char*> labels)
 {
     return {name,
@@ -274,17 +307,53 @@ Screen panel(const char* name, QWidget* (*owner)(Vexmor&), QList<const char*> la
             [labels](QWidget* p) {
                 QList<Caption> out; // a missing caption reads as no text at all
                 for (const char* l : labels)
-                    out << label(p, l, true);
+                    out << panelText(p, l);
+                for (QPushButton* b : p->findChildren<QPushButton*>())
+                    if (b->isVisibleTo(p) && b->window() == p->window()) {
+                        EXPECT_LE(b->fontMetrics().horizontalAdvance(b->text()), b->width())
+                            << b->objectName().toStdString() << " cuts \"" << b->text().toStdString() << "\"";
+                    }
                 return out;
             },
             [owner](Vexmor& w, QWidget*) { owner(w)->hide(); }};
 }
 
+// A field's context menu, as a right click opens it; its "Select All" entry.
+Screen fieldMenu(const char* name, QWidget* (*owner)(Vexmor&), const char* fieldName)
+{
+    return {name,
+            [owner, fieldName](Vexmor& w) {
+                owner(w)->show();
+                ASSERT_TRUE(QTest::qWaitForWindowExposed(owner(w)->window()));
+                auto* field = owner(w)->findChild<QWidget*>(fieldName);
+                ASSERT_TRUE(field && field->isEnabled() && field->isVisible()) << fieldName;
+                const QPoint centre = field->rect().center();
+                QContextMenuEvent click(QContextMenuEvent::Mouse, centre, field->mapToGlobal(centre));
+                QApplication::sendEvent(field, &click);
+            },
+            [](Vexmor&) -> QWidget* { return qobject_cast<QMenu*>(QApplication::activePopupWidget()); },
+            [](QWidget* popup) {
+                auto* menu = static_cast<QMenu*>(popup);
+                for (QAction* a : menu->actions())
+                    if (QString(a->text()).remove('&').startsWith("Select All") && a->isEnabled())
+                        return QList<Caption>{{a->text(), globalRect(menu, menu->actionGeometry(a).adjusted(2, 2, -2, -2))}};
+                return QList<Caption>();
+            },
+            [owner](Vexmor& w, QWidget* popup) {
+                popup->close();
+                owner(w)->hide();
+            }};
+}
+
+QWidget* recipeEditor(Vexmor& w) { return w.m_pRecipeWidget; }
+QWidget* supportPanel(Vexmor& w) { return w.m_pSupportWidget; }
+QWidget* slicePanel(Vexmor& w) { return w.m_pSliceWidget; }
+
 QList<Screen> screens()
 {
     return {
-        panel("save_panel", savePanel, {"TitleLabel", "LayerThickLabel_3"}),
-        panel("converter_panel", converter, {"TitleLabel", "Label_3"}),
+        panel("save_panel", savePanel, {"TitleLabel", "LayerThickLabel_3", "edit_exposure_tm"}),
+        panel("converter_panel", converter, {"TitleLabel", "Label_3", "edit_exposure_tm"}),
         panel("model_dialog", modelDialog, {"label_11", "label_7"}),
         {"save_chooser",
          [](Vexmor& w) {
@@ -312,8 +381,11 @@ QList<Screen> screens()
         comboList("converter_format_list", converter, "comboBox_Source"),
         comboList("converter_recipe_list", converter, "comboBox_Recipe"),
         comboList("save_recipe_list", savePanel, "comboBox_Recipe"),
-        comboList("model_list", modelDialog, "comboBox"),
-        comboList("language_list", modelDialog, "comboBoxLang"),
+        fieldMenu("recipe_editor_menu", recipeEditor, "CuringSB"),
+        fieldMenu("support_menu", supportPanel, "doubleSpinBox"),
+        fieldMenu("slice_menu", slicePanel, "spinBoxPlateLayer"),
+        comboList("model_list", modelDialog, "comboBox", true),
+        comboList("language_list", modelDialog, "comboBoxLang", true),
         {"save_box",
          [](Vexmor& w) {
              w.m_pSaveWidget->show();
@@ -366,12 +438,12 @@ TEST_P(ReadableScreens, ConverterModelListIsDrawnAsFixed)
     const QRect frame = panel->frameGeometry();
     const QImage grab = panel->screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height()).toImage();
     grab.save(QString("readable_%1_converter_fixed_model.png").arg(GetParam()));
-    auto background = [&](const char* name) {
+    auto text = [&](const char* name) {
         auto* w = panel->findChild<QWidget*>(name);
-        return measureText(grab, QRect(w->mapTo(panel, QPoint(3, 3)), w->size() - QSize(30, 6))).background;
+        return QColor(measureText(grab, QRect(w->mapTo(panel, QPoint(3, 3)), w->size() - QSize(30, 6))).text);
     };
-    EXPECT_EQ(QColor(background("comboBox_Machine")), QColor(background("edit_exposure_tm")));
-    EXPECT_NE(QColor(background("comboBox_Machine")), QColor(background("comboBox_Source")));
+    EXPECT_EQ(text("comboBox_Machine"), text("edit_exposure_tm"));
+    EXPECT_NE(text("comboBox_Machine"), text("comboBox_Source"));
     panel->hide();
 }
 
