@@ -20,9 +20,6 @@ public:
 
     // From here on messages go to the log only.
     void windowShown();
-
-    // The line written when the program ends before its window shows.
-    static QString endedEarlyText(const QString& lastWarning);
 };
 
 // The embedded web engine refuses to start as root with its sandbox on (and
