@@ -97,6 +97,11 @@ bool looksDrawn(const QImage& shot)
 
 enum class Ending { Close, Sigterm };
 
+void PrintTo(Ending e, std::ostream* os)
+{
+    *os << (e == Ending::Close ? "closed" : "SIGTERM");
+}
+
 class FirstStart : public ::testing::TestWithParam<Ending>
 {
 protected:
@@ -207,6 +212,11 @@ struct EarlyEnd
     QStringList logOnly;
     QStringList nowhere;
 };
+
+void PrintTo(const EarlyEnd& e, std::ostream* os)
+{
+    *os << e.mode;
+}
 
 class StartupReportProbe : public ::testing::TestWithParam<EarlyEnd>
 {
