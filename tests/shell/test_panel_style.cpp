@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QStyleOptionComboBox>
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
 
@@ -95,12 +96,18 @@ TEST(PanelStyleApply, StylesThePanelsOwnWidgetsOnly)
     EXPECT_EQ(caption->font().bold(), true);
     EXPECT_EQ(chooserLabel->font().bold(), QApplication::font().bold());
 
-    // The combo's list is drawn by the list, in the platform's colours.
+    // The combo's list opens as a plain list, drawn by the list in the
+    // platform's colours (a menu-like list is drawn by the combo in its own).
+    panel.show();
+    list->showPopup();
     QAbstractItemView* popup = list->view();
-    popup->ensurePolished();
-    EXPECT_FALSE(list->style()->styleHint(QStyle::SH_ComboBox_Popup, nullptr, list));
+    ASSERT_TRUE(popup->isVisible());
+    QStyleOptionComboBox option;
+    option.initFrom(list);
+    EXPECT_FALSE(list->style()->styleHint(QStyle::SH_ComboBox_Popup, &option, list));
     EXPECT_EQ(popup->palette().color(QPalette::Text), QApplication::palette().color(QPalette::Text));
     EXPECT_EQ(popup->palette().color(QPalette::Base), QApplication::palette().color(QPalette::Base));
+    list->hidePopup();
 }
 
 // As the save panel's: its form's sheet, then the main window's in its
