@@ -1,7 +1,9 @@
-// Every chooser, list and box the panels open, grabbed off the screen in both
-// languages: a known caption or entry must stand out from the background
-// behind it (WCAG contrast at least 4.5 : 1), and the panels keep their own
-// light-on-dark look. The grabs stay as readable_<language>_<screen>.png.
+// Every chooser, list, menu and box the panels open, grabbed off the screen
+// in both languages: a known caption or entry must stand out from the
+// background behind it (WCAG contrast at least 4.5 : 1), and the panels keep
+// their own light-on-dark look. The grabs stay as
+// readable_<language>_<screen>.png (with the measured areas outlined in the
+// _marked copies).
 
 #include "FileChooser.h"
 #include "VEditRecipeWidget.h"
