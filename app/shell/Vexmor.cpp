@@ -18,6 +18,7 @@
 #include "frmDLP.h"
 #include "frmDeviceInterfaceSettings.h"
 #include "notices.h"
+#include "panelstyle.h"
 #include "printfile/printjobinput.h"
 
 #include <QApplication>
@@ -127,7 +128,7 @@ Vexmor::Vexmor(QWidget* parent)
     m_bShowPanels = true;
     QFile qss(QStringLiteral(":/Resources/qss/widget.qss"));
     if (qss.open(QIODevice::ReadOnly))
-        m_pSaveWidget->setStyleSheet(QString::fromUtf8(qss.readAll()));
+        PanelStyle::apply(m_pSaveWidget, QString::fromUtf8(qss.readAll()));
 
     // 17. The QML bars over the view.
     m_pNavBar = new QQuickWidget(view);
