@@ -805,12 +805,14 @@ SceneOp VSLGLView::GenSupport(QVector<double> para)
         if (p->m_dSupportDensity == para[0] && p->m_dTipDiameter == para[1] && p->m_dShaftDiameter == para[2] &&
             p->m_bHasSupports && !p->m_bSupportEditMark)
             continue;
+        // The old supports go (and the instance down by the old lift)
+        // before the new parameters are stored.
+        p->RemoveSupportX();
         p->m_bSupportEditMark = false;
         p->m_dSupportDensity = para[0];
         p->m_dTipDiameter = para[1];
         p->m_dShaftDiameter = para[2];
         p->m_dLiftDistance = para[3];
-        p->RemoveSupportX();
         if (m_pScene->StartSupportJob(p) == SceneOp::Done)
             ++started;
     }
@@ -845,17 +847,19 @@ void VSLGLView::slot_EditSupport(bool Freeze, bool SaveResult, QVector<double> P
                 p->m_dTipDiameter = Para[1];
                 p->m_dShaftDiameter = Para[2];
             }
-            if (!p->m_bSupportLifted) {
-                p->m_bSupportLifted = true;
-                p->Move(QVector3D(0, 0, float(p->m_dLiftDistance)));
-            }
+            p->LiftForSupports();
         }
         update();
     } else if (SaveResult) {
         int started = 0;
         for (VSLModelPainter* p : qAsConst(targets)) {
-            if (!p->m_bSupportChanged)
+            if (!p->m_bSupportChanged) {
+                // Nothing to regenerate: an instance without supports goes
+                // back down, as the edit no longer holds it.
+                if (!m_pScene->IsInstanceBusy(p))
+                    p->LowerLiftWithoutSupports();
                 continue;
+            }
             p->m_bSupportEditMark = true;
             if (m_pScene->StartSupportJob(p) == SceneOp::Done)
                 ++started;
@@ -863,6 +867,7 @@ void VSLGLView::slot_EditSupport(bool Freeze, bool SaveResult, QVector<double> P
         // Nothing to regenerate: the caller waiting for the jobs hears at once.
         if (started == 0)
             emit sig_GenSupportDone();
+        update();
     } else {
         for (VSLModelPainter* p : qAsConst(targets))
             if (!m_pScene->IsInstanceBusy(p))
