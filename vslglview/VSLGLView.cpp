@@ -418,14 +418,18 @@ void VSLGLView::timerEvent(QTimerEvent*) {}
 
 void VSLGLView::MouseMove_NoButton()
 {
-    if (m_pScene->selectedInstance())
+    // Each pick pass runs only where its result is used: the gizmo handles
+    // in the Edit stage's rotate and scale modes, the surface point and the
+    // 3D cursor in support mode.
+    const int mode = m_pScene->EditMode;
+    if (m_pScene->selectedInstance() && m_pScene->m_strToolName == "Edit" && (mode == 1 || mode == 2))
         m_pScene->SetPickCoord(GetLocateCoord(m_currentPoint));
-    if (m_pScene->m_bSupportMode) {
-        QVector3D p;
-        if (!LoadViewMatrices() || !m_pScene->LocateInCurrentModel(p, m_currentPoint))
-            p = QVector3D(0, 0, -1);
-        m_pEditHandlers->SetHoverPoint(p);
-    }
+    if (!m_pScene->m_bSupportMode)
+        return;
+    QVector3D p;
+    if (!LoadViewMatrices() || !m_pScene->LocateInCurrentModel(p, m_currentPoint))
+        p = QVector3D(0, 0, -1);
+    m_pEditHandlers->SetHoverPoint(p);
     if (LoadViewMatrices())
         m_pScene->OnToolHoverMove(m_currentPoint);
 }
@@ -627,7 +631,20 @@ SceneOp VSLGLView::DuplicateSelectedModel()
 void VSLGLView::SetNavBtn(QString stage)
 {
     m_pScene->m_strToolName = stage;
+    // A stage change never leaves the view in the support editor's state
+    // (the editor itself keeps the stage bar disabled while it is open).
+    if (!m_pScene->m_bFreeze)
+        RestoreEditState();
     update();
+}
+
+void VSLGLView::RestoreEditState()
+{
+    m_nEditState = VexmorEditStatEdited;
+    m_pEditHandlers->SetEditState(m_nEditState);
+    m_pScene->m_nEditStat = m_nEditState;
+    m_pScene->SetIsSupportMode(false);
+    m_pEditHandlers->SetHoverPoint(QVector3D(0, 0, -1));
 }
 
 void VSLGLView::SetBound(float xres, float yres, float pixelSizeX, float pixelSizeY, float height)
@@ -825,10 +842,15 @@ SceneOp VSLGLView::GenSupport(QVector<double> para)
 void VSLGLView::slot_EditSupport(bool Freeze, bool SaveResult, QVector<double> Para)
 {
     m_pScene->m_bFreeze = Freeze;
-    m_nEditState = VexmorEditStatSupport;
-    m_pEditHandlers->SetEditState(m_nEditState);
-    m_pScene->m_nEditStat = m_nEditState;
-    m_pScene->SetIsSupportMode(true);
+    if (Freeze) {
+        m_nEditState = VexmorEditStatSupport;
+        m_pEditHandlers->SetEditState(m_nEditState);
+        m_pScene->m_nEditStat = m_nEditState;
+        m_pScene->SetIsSupportMode(true);
+    } else {
+        // Leaving the editor (save or cancel): drags and picks work again.
+        RestoreEditState();
+    }
     emit sig_SceneStatusChanged(VexmorEditStatSupport);
 
     QVector<VSLModelPainter*> targets;

@@ -202,6 +202,8 @@ private:
     void Draw3DScene();
     void WindowSizeAdjust();
     void EmitSelected();
+    // Edit state 1, support mode off: what the Edit stage's drags and picks need.
+    void RestoreEditState();
     void ShowMessage(QString const& text, QString const& informative);
     void LoadProjection(int w, int h);
     void LoadFrameMatrices();

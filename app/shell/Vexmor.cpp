@@ -391,6 +391,11 @@ void Vexmor::navbarClicked(int index)
     if (isWorking())
         return;
     m_nNavIndex = index;
+    // The view follows every stage change, also the bar's own move to Edit
+    // after a load, which names no stage to the view.
+    static const char* const stages[] = {nullptr, "Edit", "Repair", "Support", "Slice", "Save"};
+    if (index >= 1 && index <= 5)
+        SetNavBtn(QString::fromLatin1(stages[index]));
     emit navIndexChanged(index);
     emit toolbarSwitch();
 }

@@ -3,6 +3,7 @@
 #include "../e2e/e2e_fixture.h"
 #include "../support/modal_answer.h"
 #include "VEditModeWidget.h"
+#include "VSLCoordConvert.h"
 #include "VEditRecipeWidget.h"
 #include "VFixWidget.h"
 #include "VImportWidgetX.h"
@@ -158,6 +159,33 @@ TEST_F(Stage, RefusalsWhileWorking)
     SelectFirst();
     QTest::keyClick(view(), Qt::Key_Delete);
     EXPECT_EQ(scene()->instances().size(), instances - 1);
+}
+
+// A model loaded while the bar is at a later stage: the bar goes to Edit,
+// a click on the new model selects it and Delete removes that one.
+TEST_F(Stage, AModelLoadedFromTheSliceStageIsClickedAndDeleted)
+{
+    LoadCube();
+    WAIT_TRUE(navItem(*m_w, "sliceButton") != nullptr, 5000);
+    QTest::qWait(300);
+    ASSERT_NO_FATAL_FAILURE(clickQml(m_w->m_pNavBar, "sliceButton"));
+    WAIT_TRUE(m_w->m_pSliceWidget->isVisible(), 5000);
+    ASSERT_EQ(scene()->m_strToolName, "Slice");
+    SelectFirst();
+    VSLModelPainter* first = scene()->selectedInstance();
+    m_w->navbarOpenFile();
+    WAIT_TRUE(scene()->instances().size() == 2, 10000);
+    VSLModelPainter* second = scene()->instances().last();
+    WAIT_TRUE(m_w->m_nNavIndex == 1, 5000);
+    QTest::qWait(100);
+    view()->LoadViewMatrices();
+    QPoint at;
+    UCToDC(at, QVector3D(second->m_center.x(), second->m_center.y(), second->m_maxBound.z()));
+    QTest::mouseClick(view(), Qt::LeftButton, Qt::NoModifier, at);
+    EXPECT_EQ(scene()->selectedInstance(), second);
+    QTest::keyClick(view(), Qt::Key_Delete);
+    ASSERT_EQ(scene()->instances().size(), 1);
+    EXPECT_EQ(scene()->instances().first(), first);
 }
 
 TEST_F(Stage, BusyTogglesTheSevenWidgetsOnly)
