@@ -281,3 +281,25 @@ TEST_F(GLViewInput, DragsMoveTheModelAgainAfterTheSupportEditorOrAStageChange)
         MoveWith(QPoint(5, 5), Qt::NoButton);
     }
 }
+
+// A drag refused on release is not drawn: the model shows where it stands.
+TEST_F(GLViewInput, ARefusedDragIsNotDrawnMoved)
+{
+    VSLModelPainter* p = LoadSelectedCube();
+    m_view->slot_EditStatChanged(2);
+    const QPoint top = Project({p->m_center.x(), p->m_center.y(), 20});
+    Press(top);
+    MoveWith(top + QPoint(80, 0), Qt::LeftButton);
+    const QImage during = Frame();
+    Release(top + QPoint(80, 0));
+    const QImage after = Frame();
+    Save(after, "glview_refused_drag");
+    EXPECT_TRUE(m_view->scene()->m_pendingTransform.isIdentity());
+    // The selected model: blue on the plate, red beyond it.
+    auto model = [](Px c) { return c.b > c.r + 30 || c.r > c.g + 60; };
+    const Px at = At(after, top), went = At(after, top + QPoint(80, 0));
+    EXPECT_TRUE(model(at)) << at;
+    EXPECT_FALSE(model(went)) << went;
+    const Px dragged = At(during, top + QPoint(80, 0));
+    EXPECT_TRUE(model(dragged)) << dragged; // drawn moved while dragging
+}
