@@ -73,6 +73,12 @@ VSLGLView::VSLGLView(QWidget* parent) : QOpenGLWidget(parent)
     m_pEditHandlers->SetSurfaceSource([this](QVector3D& point, QPoint const& p) {
         return LoadViewMatrices() && m_pScene->LocateInCurrentModel(point, p);
     });
+    m_pScene->SetContextSource([this] {
+        if (!m_bGLReady)
+            return false;
+        makeCurrent();
+        return true;
+    });
 
     setMouseTracking(true);
     setFocusPolicy(Qt::ClickFocus);
@@ -378,6 +384,7 @@ void VSLGLView::mouseReleaseEvent(QMouseEvent* e)
 
 void VSLGLView::wheelEvent(QWheelEvent* e)
 {
+    LoadViewMatrices();
     const int delta = e->angleDelta().y();
     if (delta >= 1)
         m_pCamera->ZoomIn();
@@ -388,6 +395,8 @@ void VSLGLView::wheelEvent(QWheelEvent* e)
 
 void VSLGLView::keyPressEvent(QKeyEvent* e)
 {
+    // Delete takes display lists with the instance.
+    LoadViewMatrices();
     if (e->key() == Qt::Key_Delete && m_bDeleteEnabled)
         RemoveCurrentModel();
     update();
@@ -395,6 +404,7 @@ void VSLGLView::keyPressEvent(QKeyEvent* e)
 
 void VSLGLView::dragEnterEvent(QDragEnterEvent* e)
 {
+    LoadViewMatrices();
     const QMimeData* data = e->mimeData();
     if (data && data->hasFormat("text/uri-list") && data->urls().size() == 1 &&
         QFileInfo(data->urls().first().toLocalFile()).suffix().endsWith("stl", Qt::CaseInsensitive))
@@ -404,6 +414,7 @@ void VSLGLView::dragEnterEvent(QDragEnterEvent* e)
 
 void VSLGLView::dropEvent(QDropEvent* e)
 {
+    LoadViewMatrices();
     const QMimeData* data = e->mimeData();
     if (data && !data->urls().isEmpty()) {
         const QString path = data->urls().first().toLocalFile();

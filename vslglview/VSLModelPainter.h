@@ -212,6 +212,7 @@ public:
     bool m_bSupportsShown = false;
     GLuint m_nSupportTipList = 0;
     GLuint m_nSupportBodyList = 0;
+    bool m_bSupportListsStale = false;  // to be compiled at the next draw
     // One tip sphere at the origin, called under a translation by the tip
     // list (the tips of one run share their radius).
     GLuint m_nTipSphereList = 0;
@@ -288,6 +289,7 @@ private:
     void LowerSupportLift();
     void ReleaseSliceResults();
     void EnsureTipSphereList();
+    void CompileSupportLists();
     void EmitTipSphere(vcg::Point3f const& c, double r) const;
     static void MapSupportTriangles(QVector<VSLTriangle3D>& tris, QMatrix4x4 const& m);
 };

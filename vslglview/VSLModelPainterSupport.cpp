@@ -1,5 +1,6 @@
 #include "VSLModelPainter.h"
 
+#include "VSL3DScene.h"
 #include "VSLModel3D.h"
 #include "mesh/parallel.h"
 #include "support/SupportGeometry.h"
@@ -428,7 +429,8 @@ QVector<VSLTriangle3D> VSLModelPainter::GetRealTrianglesSup() const
 
 void VSLModelPainter::DeleteSupportLists()
 {
-    if (!QOpenGLContext::currentContext())
+    m_bSupportListsStale = false;
+    if (m_pScene ? !m_pScene->UseViewContext() : !QOpenGLContext::currentContext())
         return;
     if (m_nSupportTipList != 0)
         glDeleteLists(m_nSupportTipList, 1);
@@ -442,6 +444,10 @@ void VSLModelPainter::DeleteSupportLists()
 
 void VSLModelPainter::RenderSupportX(bool highlight, bool tipsOnly)
 {
+    // Lists that could not be built without a context are built here, in
+    // the view's paint; never while a worker owns the support map.
+    if (m_bSupportListsStale && !(m_pScene && m_pScene->IsInstanceBusy(this)))
+        CompileSupportLists();
     if (!m_bSupportsShown)
         return;
     glMatrixMode(GL_MODELVIEW);
