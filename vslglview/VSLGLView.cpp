@@ -172,6 +172,7 @@ void VSLGLView::LoadFrameMatrices()
     // QPainter on this widget (labels, triad) may leave other matrices and
     // a viewport of its own behind: every use loads the view's again.
     const qreal dpr = devicePixelRatioF();
+    SetWidgetPixelRatio(dpr);
     LoadProjection(int(width() * dpr), int(height() * dpr));
     m_pCamera->Apply();
 }
@@ -297,7 +298,9 @@ void VSLGLView::WindowSizeAdjust()
     getRect(r, max, min);
     GLint vp[4];
     glGetIntegerv(GL_VIEWPORT, vp);
-    const double w = vp[2], h = vp[3];
+    // In widget points, as getRect gives the box.
+    const double ratio = WidgetPixelRatio();
+    const double w = vp[2] / ratio, h = vp[3] / ratio;
     const double topY = r.top(), bottomY = r.bottom(), left = r.left(), right = r.right();
     auto factor = [](double size, double v) { return size - v != 0 ? size / (size - v) : 1.0; };
     double scale = 1;
@@ -319,8 +322,9 @@ void VSLGLView::WindowSizeAdjust()
         const QVector3D d = max - min;
         const double diag = std::sqrt(double(d.x()) * d.x() + double(d.y()) * d.y());
         const double dz = std::fabs(double(d.z()));
-        if (w - vp[0] != 0 && diag != 0 && dz != 0) {
-            const double limit = (diag / (w - vp[0])) / ((diag / dz) / 1.1);
+        const double x0 = vp[0] / ratio;
+        if (w - x0 != 0 && diag != 0 && dz != 0) {
+            const double limit = (diag / (w - x0)) / ((diag / dz) / 1.1);
             scale = std::min(scale, limit);
         }
     }
@@ -535,8 +539,8 @@ int VSLGLView::GetLocateModelPainterX(QPoint p)
     const QImage frame = grabFramebuffer();
     m_bPickFrame = false;
     update();
-    const qreal dpr = devicePixelRatioF();
-    const QPoint q(int(p.x() * dpr), int(p.y() * dpr));
+    SetWidgetPixelRatio(devicePixelRatioF());
+    const QPoint q = WidgetToDevicePixel(p);
     if (!frame.rect().contains(q))
         return 0;
     const QRgb c = frame.pixel(q);
@@ -559,7 +563,8 @@ int VSLGLView::GetLocateModelPainterXX(QPoint p)
     glPushMatrix();
     glLoadIdentity();
     // 1 x 1 pick matrix about the pixel's centre (the gluPickMatrix of GLU).
-    const double px = p.x() + 0.5, py = vp[3] - 1 - p.y() + 0.5;
+    const QPoint d = WidgetToDevicePixel(p);
+    const double px = d.x() + 0.5, py = vp[3] - 1 - d.y() + 0.5;
     glTranslated((vp[2] - 2 * (px - vp[0])), (vp[3] - 2 * (py - vp[1])), 0);
     glScaled(vp[2], vp[3], 1.0);
     QMatrix4x4 proj;

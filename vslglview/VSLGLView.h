@@ -133,6 +133,7 @@ public:
     VSL3DScene* scene() const { return m_pScene; }
     VSLCamera* camera() const { return m_pCamera; }
     VSLEditHandlers* editHandlers() const { return m_pEditHandlers; }
+    VSLXYZPainter* axisTriad() const { return m_pXYZPainter; }
     int selectedNumber() const;
     int editState() const { return m_nEditState; }
     bool isFitted() const { return m_bFitted; }
