@@ -278,6 +278,13 @@ void Vexmor::InitConnections()
     check(connect(view, &VSLGLView::sig_SceneStatusChanged, this, &Vexmor::slot_VexmorUpdateStatus), "45");
     check(connect(this, &Vexmor::signal_SliceStatChanged, m_pSliceWidget, &VSliceWidgetX::slot_EditStatChanged), "46");
     check(connect(m_pHelpButton, SIGNAL(clicked(bool)), m_pHelpDialog, SLOT(show_dialog())), "47");
+    // The scene announces a mode before it takes it: the value travels along.
+    check(connect(view, &VSLGLView::signal_EditModeChanged, this,
+                  [this](int mode) {
+                      m_nEditMode = mode;
+                      emit editModeChanged(mode);
+                  }),
+          "edit mode");
 }
 
 // --- window handling ---

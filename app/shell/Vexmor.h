@@ -43,6 +43,9 @@ class Vexmor : public QDialog
     Q_PROPERTY(bool bTransformShow READ getTransformShow WRITE setTransformShow NOTIFY transformWidgetChanged)
     Q_PROPERTY(bool bFixShow READ getFixShow WRITE setFixShow NOTIFY fixWidgetChanged)
     Q_PROPERTY(bool bPrintShow READ getPrintShow WRITE setPrintShow NOTIFY printWidgetChanged)
+    // The view's edit mode (0 move, 1 rotate, 2 scale): the tool row shows it,
+    // so a refused click leaves the row as it was.
+    Q_PROPERTY(int nEditMode READ editMode NOTIFY editModeChanged)
 public:
     explicit Vexmor(QWidget* parent = nullptr);
     ~Vexmor() override;
@@ -65,6 +68,7 @@ public:
     bool getTransformShow() const { return bTransformShow; }
     bool getFixShow() const { return bFixShow; }
     bool getPrintShow() const { return bPrintShow; }
+    int editMode() const { return m_nEditMode; }
     void setSliceShow(bool);
     void setSupportShow(bool);
     void setTransformShow(bool);
@@ -117,6 +121,7 @@ public:
     bool bFixShow = false;
     bool m_bShowPanels = true;
     bool bPrintShow = false;
+    int m_nEditMode = 0;
     int m_nPenSelect = 0;
     DlpCtlDialog* m_pDlpCtlDialog = nullptr;
     MyThread1 m_printThread;
@@ -154,6 +159,7 @@ signals:
     void transformWidgetChanged(bool);
     void fixWidgetChanged(bool);
     void printWidgetChanged(bool);
+    void editModeChanged(int mode);
     void signal_DlpEditStatChanged(emVexmorEditStat stat);
     void signal_SliceStatChanged(emVexmorEditStat stat);
     void signal_SliceChanged(int layers);

@@ -279,6 +279,52 @@ TEST_F(Stage, ToolColumnFollowsStageAndSelection)
     WAIT_TRUE(row() == "blanktools.qml", 10000);
 }
 
+// The tool row shows the view's edit mode: a click the window refuses
+// (a support, save or export job runs) leaves the row as it was.
+TEST_F(Stage, ToolRowFollowsTheEditModeTheWindowAccepts)
+{
+    WAIT_TRUE(m_w->m_pToolBar->status() == QQuickWidget::Ready, 10000);
+    LoadCube();
+    QObject* loader = m_w->m_pToolBar->rootObject()->findChild<QObject*>("rowLoader");
+    ASSERT_NE(loader, nullptr);
+    WAIT_TRUE(loader->property("source").toUrl().fileName() == "layoutools.qml", 10000);
+    emit view()->signal_ShowHideEditControl(true);
+    QTest::qWait(600); // the row slides in
+    auto shown = [&] {
+        QList<bool> checked;
+        for (const char* name : {"translateButton", "rotateButton", "scaleButton"})
+            checked << m_w->m_pToolBar->rootObject()->findChild<QObject*>(name)->property("checked").toBool();
+        return checked;
+    };
+    EXPECT_EQ(shown(), (QList<bool>{true, false, false}));
+    const struct { const char* job; std::function<void(bool)> run; } jobs[] = {
+        {"support", [this](bool on) { m_w->SetGuiBusy("Support", on); }},
+        {"save", [this](bool on) { m_w->SetGuiBusy("Save", on); }},
+    };
+    int mode = 0;
+    for (const auto& j : jobs) {
+        SCOPED_TRACE(j.job);
+        j.run(true);
+        for (const char* name : {"rotateButton", "scaleButton"}) {
+            ASSERT_NO_FATAL_FAILURE(clickQml(m_w->m_pToolBar, name));
+            QTest::qWait(50);
+            EXPECT_EQ(scene()->EditMode, mode) << name;
+            EXPECT_EQ(shown(), (QList<bool>{mode == 0, mode == 1, mode == 2})) << name;
+        }
+        j.run(false);
+        mode = mode == 0 ? 1 : 2;
+        ASSERT_NO_FATAL_FAILURE(clickQml(m_w->m_pToolBar, mode == 1 ? "rotateButton" : "scaleButton"));
+        QTest::qWait(50);
+        EXPECT_EQ(scene()->EditMode, mode);
+        EXPECT_EQ(shown(), (QList<bool>{false, mode == 1, mode == 2}));
+    }
+    // A second click on the shown mode keeps it shown.
+    ASSERT_NO_FATAL_FAILURE(clickQml(m_w->m_pToolBar, "scaleButton"));
+    QTest::qWait(50);
+    EXPECT_EQ(shown(), (QList<bool>{false, false, true}));
+    shot(*m_w, "tool_row_scale");
+}
+
 // Closing while the print file is written waits for the writer: the file is
 // then whole or not there.
 TEST_F(Stage, ClosingWhileAPrintFileIsWrittenEndsCleanly)
