@@ -715,12 +715,18 @@ void Vexmor::slot_DuplicateSelectedModel()
     emit signal_DuplicateSelectedModelDone();
 }
 
-void Vexmor::slot_EditSupport(bool Freeze, bool)
+void Vexmor::slot_EditSupport(bool Freeze, bool SaveResult)
 {
     m_pSupportEditWidget->setVisible(Freeze);
     m_pSupportWidget->setEnabled(!Freeze);
     if (m_pNavBar)
         m_pNavBar->setEnabled(!Freeze);
+    // A save regenerates the edited instances like Generate does: behind
+    // the busy notice, until the view's support-done ends it. The view has
+    // already started them (its connection comes first); when it started
+    // none it has already said so.
+    if (!Freeze && SaveResult && ui.GLWidget->scene()->runningSupportJobs() > 0)
+        SetGuiBusy(QStringLiteral("Support"), true);
 }
 
 void Vexmor::slot_GenSupport(QVector<double> Para)

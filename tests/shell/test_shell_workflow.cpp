@@ -325,6 +325,44 @@ TEST_F(Stage, ToolRowFollowsTheEditModeTheWindowAccepts)
     shot(*m_w, "tool_row_scale");
 }
 
+// Saving an edit with a click regenerates behind the busy notice, like
+// Generate: the bar waits, and slicing after it starts.
+TEST_F(Stage, SavingEditedSupportsShowsTheBusyNoticeUntilTheRunEnds)
+{
+    LoadCube();
+    m_w->setSupportShow(true);
+    QSignalSpy done(view(), &VSLGLView::sig_GenSupportDone);
+    m_w->m_pSupportWidget->findChild<QPushButton*>("GenSptButton")->click();
+    WAIT_TRUE(done.count() == 1 && !m_w->isWorking(), 60000);
+    VSLModelPainter* cube = scene()->instances().first();
+    ASSERT_TRUE(cube->m_bHasSupports);
+
+    m_w->m_pSupportWidget->findChild<QPushButton*>("EditSptButton")->click();
+    ASSERT_TRUE(m_w->m_pSupportEditWidget->isVisible());
+    // A click on the lifted cube's top adds a support there.
+    QTest::qWait(100);
+    view()->LoadViewMatrices();
+    QPoint top;
+    UCToDC(top, QVector3D(cube->m_center.x(), cube->m_center.y(), cube->m_maxBound.z()));
+    QTest::mouseClick(view(), Qt::LeftButton, Qt::NoModifier, top);
+    ASSERT_TRUE(cube->m_bSupportChanged);
+
+    done.clear();
+    m_w->m_pSupportEditWidget->findChild<QPushButton*>("SaveButton")->click();
+    EXPECT_EQ(scene()->runningSupportJobs(), 1);
+    EXPECT_TRUE(m_w->isWorking());
+    EXPECT_TRUE(m_w->m_pBusyWidget->isVisible());
+    EXPECT_FALSE(m_w->m_pNavBar->isEnabled());
+    shot(*m_w, "support_save_busy");
+    WAIT_TRUE(done.count() >= 1 && !m_w->isWorking(), 60000);
+    EXPECT_FALSE(m_w->m_pBusyWidget->isVisible());
+    EXPECT_TRUE(m_w->m_pNavBar->isEnabled());
+
+    ModalAnswers modal;
+    SliceAndWait();
+    EXPECT_TRUE(modal.texts.isEmpty()) << modal.texts.join('|').toStdString();
+}
+
 // Closing while the print file is written waits for the writer: the file is
 // then whole or not there.
 TEST_F(Stage, ClosingWhileAPrintFileIsWrittenEndsCleanly)
