@@ -15,6 +15,7 @@
 #include <QKeyEvent>
 #include <QMatrix4x4>
 #include <QMessageBox>
+#include <QMetaMethod>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
@@ -422,8 +423,10 @@ void VSLGLView::dropEvent(QDropEvent* e)
     const QMimeData* data = e->mimeData();
     if (data && !data->urls().isEmpty()) {
         const QString path = data->urls().first().toLocalFile();
+        if (isSignalConnected(QMetaMethod::fromSignal(&VSLGLView::sig_FileDropped)))
+            emit sig_FileDropped(path);
         // A file dropped by hand gets its reason shown; nobody else would.
-        if (!OpenSTLFile(path))
+        else if (!OpenSTLFile(path))
             ShowMessage(tr("Error!"), m_pScene->lastLoadError());
     }
     update();

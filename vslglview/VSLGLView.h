@@ -184,6 +184,9 @@ signals:
     void sig_GenSupportDone();
     void sig_SliceSceneDone(int nLayers);
     void sig_LoadFileDone(bool fileLoaded);
+    // A dropped file, for a window that opens files its own way (stages,
+    // job names); with nobody connected the view opens it itself.
+    void sig_FileDropped(QString path);
 
 protected:
     void initializeGL() override;

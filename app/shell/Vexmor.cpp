@@ -285,6 +285,7 @@ void Vexmor::InitConnections()
                       emit editModeChanged(mode);
                   }),
           "edit mode");
+    check(connect(view, &VSLGLView::sig_FileDropped, this, &Vexmor::slot_FileDropped), "drop");
 }
 
 // --- window handling ---
@@ -663,6 +664,22 @@ void Vexmor::slot_OpenAction()
     VSLGLView* view = ui.GLWidget;
     const QString name = FileChooser::openFileName(this, QStringLiteral("Open Model"), view->GetOpenFilePath(),
                                                    QStringLiteral("*.stl *.slc"));
+    openChosenFile(name);
+}
+
+void Vexmor::slot_FileDropped(QString path)
+{
+    if (isWorking())
+        return;
+    m_bRepaired = false;
+    m_bSupported = false;
+    m_bSliced = false;
+    openChosenFile(path);
+}
+
+void Vexmor::openChosenFile(const QString& name)
+{
+    VSLGLView* view = ui.GLWidget;
     if (m_bSlcLoaded && !name.contains(QLatin1String(".slc"))) {
         showBox(tr("Slc File is Loaded,Cannot accept new model"));
         return;

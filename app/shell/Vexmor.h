@@ -182,6 +182,9 @@ public slots:
     void Trigger_Clicked_CloseButton();
     void slot_VexmorUpdateStatus(int NewSceneStatus);
     void slot_OpenAction();
+    // A file dropped on the view takes the open road of slot_OpenAction
+    // without its dialog.
+    void slot_FileDropped(QString path);
     void slot_LoadFileDone(bool fileLoaded);
     void slot_RemoveActioin();
     void slot_DuplicateSelectedModel();
@@ -220,6 +223,8 @@ protected:
 
 private:
     void repairStep();
+    // Steps after the file is chosen: the SLC guard, the job names, the load.
+    void openChosenFile(const QString& name);
     void showBox(const QString& text, const QString& informative = QString());
     // Waits for a job thread while running the scene calls it is waiting on.
     void waitServingScene(QThread* job);

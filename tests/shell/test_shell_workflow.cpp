@@ -15,6 +15,9 @@
 #include "language.h"
 #include "notices.h"
 
+#include <QMimeData>
+#include <QUrl>
+#include <QDragEnterEvent>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QScreen>
@@ -361,6 +364,41 @@ TEST_F(Stage, SavingEditedSupportsShowsTheBusyNoticeUntilTheRunEnds)
     ModalAnswers modal;
     SliceAndWait();
     EXPECT_TRUE(modal.texts.isEmpty()) << modal.texts.join('|').toStdString();
+}
+
+// An STL dropped on the view takes the Load button's road: stages reset,
+// the bar's stage row, the job names; refused while a job runs.
+TEST_F(Stage, ADroppedFileTakesTheOpenRoad)
+{
+    const QString dropped = work.filePath("ring.v2.stl");
+    ASSERT_TRUE(testmesh::WriteFile(dropped, testmesh::BinaryStl(testmesh::Cube(8.f))));
+    auto drop = [&] {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(dropped)});
+        QDragEnterEvent enter(QPoint(300, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(view(), &enter);
+        ASSERT_TRUE(enter.isAccepted());
+        QDropEvent e(QPointF(300, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(view(), &e);
+    };
+    // While a job runs nothing is opened.
+    m_w->SetGuiBusy("Save", true);
+    ASSERT_NO_FATAL_FAILURE(drop());
+    EXPECT_TRUE(scene()->instances().isEmpty());
+    m_w->SetGuiBusy("Save", false);
+
+    m_w->m_bRepaired = m_w->m_bSupported = m_w->m_bSliced = true;
+    QSignalSpy loaded(m_w.get(), &Vexmor::navbarFileLoaded);
+    ASSERT_NO_FATAL_FAILURE(drop());
+    EXPECT_EQ(scene()->instances().size(), 1);
+    EXPECT_EQ(loaded.count(), 1);
+    EXPECT_FALSE(m_w->m_bRepaired || m_w->m_bSupported || m_w->m_bSliced);
+    EXPECT_EQ(m_w->jobFolder(), work.filePath("ring"));
+    EXPECT_EQ(m_w->gcodePath(), work.filePath("ring/ring.gcode"));
+    EXPECT_EQ(view()->GetOpenFileName(), "ring.v2.stl");
+    EXPECT_EQ(opened, 0); // no dialog
+    WAIT_TRUE(navItem(*m_w, "saveButton") != nullptr, 5000);
+    WAIT_TRUE(m_w->m_nNavIndex == 1, 5000);
 }
 
 // Closing while the print file is written waits for the writer: the file is
