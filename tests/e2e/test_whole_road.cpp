@@ -23,6 +23,38 @@ namespace {
 
 using WholeRoad = MainWindowTest;
 
+// Lit pixels of every layer of a print file, with their bounding rows and
+// columns (the layer is stored turned a quarter: rows of `height` pixels).
+struct LayerLight
+{
+    uint64_t count = 0;
+    int minR = INT_MAX, maxR = -1, minC = INT_MAX, maxC = -1;
+    double centreR() const { return (minR + maxR + 1) / 2.0; }
+    double centreC() const { return (minC + maxC + 1) / 2.0; }
+};
+
+std::vector<LayerLight> LightOf(const VxsFile& f, int width, int height)
+{
+    std::vector<LayerLight> out(size_t(f.layers.size()));
+    for (int i = 0; i < f.layers.size(); ++i) {
+        uint64_t at = 0;
+        LayerLight& l = out[size_t(i)];
+        for (const DecodedRun& r : DecodeRuns(f.layers[i], f.bits)) {
+            if (r.level > 0 && r.count > 0) {
+                const uint64_t last = at + r.count - 1;
+                const int r0 = int(at / height), r1 = int(last / height);
+                l.count += r.count;
+                l.minR = std::min(l.minR, r0), l.maxR = std::max(l.maxR, r1);
+                l.minC = std::min(l.minC, r0 == r1 ? int(at % height) : 0);
+                l.maxC = std::max(l.maxC, r0 == r1 ? int(last % height) : height - 1);
+            }
+            at += r.count;
+        }
+        EXPECT_EQ(at, uint64_t(width) * uint64_t(height)) << "layer " << i;
+    }
+    return out;
+}
+
 // Pixel index -> plate millimetres follow the machine's pixel pitch; the
 // cube's 10 mm square shows up as a lit block of about 10 mm * dots/mm.
 TEST_F(WholeRoad, LoadEditRepairSupportSliceSaveAndDecode)
@@ -124,29 +156,9 @@ TEST_F(WholeRoad, LoadEditRepairSupportSliceSaveAndDecode)
     const int width = int(f.params[2]), height = int(f.params[3]);
     const float dpmmX = f.params[0], dpmmY = f.params[1];
     ASSERT_TRUE(width > 0 && height > 0);
-    const uint64_t pixels = uint64_t(width) * uint64_t(height);
-    // Lit pixels of each layer and their bounding rows and columns, straight
-    // from the runs (the layer is stored turned a quarter: rows of `height`).
-    struct Lit { uint64_t count = 0; int minR = INT_MAX, maxR = -1, minC = INT_MAX, maxC = -1; };
-    std::vector<Lit> lit(static_cast<size_t>(layers));
-    for (int i = 0; i < layers; ++i) {
-        uint64_t at = 0;
-        Lit& l = lit[size_t(i)];
-        for (const DecodedRun& r : DecodeRuns(f.layers[i], f.bits)) {
-            if (r.level > 0 && r.count > 0) {
-                const uint64_t last = at + r.count - 1;
-                const int r0 = int(at / height), r1 = int(last / height);
-                l.count += r.count;
-                l.minR = std::min(l.minR, r0), l.maxR = std::max(l.maxR, r1);
-                l.minC = std::min(l.minC, r0 == r1 ? int(at % height) : 0);
-                l.maxC = std::max(l.maxC, r0 == r1 ? int(last % height) : height - 1);
-            }
-            at += r.count;
-        }
-        ASSERT_EQ(at, pixels) << "layer " << i;
-    }
+    const std::vector<LayerLight> lit = LightOf(f, width, height);
     // A layer in the cube's upper half: its solid 10 mm footprint.
-    const Lit& top = lit[size_t(layers - 5)];
+    const LayerLight& top = lit[size_t(layers - 5)];
     EXPECT_NEAR((top.maxR - top.minR + 1) / dpmmX, 10.0, 0.25);
     EXPECT_NEAR((top.maxC - top.minC + 1) / dpmmY, 10.0, 0.25);
     EXPECT_GT(top.count, 0.97 * (top.maxR - top.minR + 1) * (top.maxC - top.minC + 1));
@@ -156,7 +168,7 @@ TEST_F(WholeRoad, LoadEditRepairSupportSliceSaveAndDecode)
     ASSERT_GT(below, 2);
     const int padX = int(1.5f * dpmmX), padY = int(1.5f * dpmmY);
     for (int i = 0; i < below; ++i) {
-        const Lit& l = lit[size_t(i)];
+        const LayerLight& l = lit[size_t(i)];
         EXPECT_TRUE(l.count > 0 && l.count < top.count && l.minR >= top.minR - padX && l.maxR <= top.maxR + padX &&
                     l.minC >= top.minC - padY && l.maxC <= top.maxC + padY)
             << "layer " << i << ": " << l.count << " pixels, rows " << l.minR << ".." << l.maxR << ", columns "
@@ -184,38 +196,6 @@ TEST_F(WholeRoad, LoadEditRepairSupportSliceSaveAndDecode)
     WAIT_TRUE(navItem(w, "stageRow") == nullptr, 10000);
 }
 
-
-// Lit pixels of every layer of a print file, with their bounding rows and
-// columns (the layer is stored turned a quarter: rows of `height` pixels).
-struct LayerLight
-{
-    uint64_t count = 0;
-    int minR = INT_MAX, maxR = -1, minC = INT_MAX, maxC = -1;
-    double centreR() const { return (minR + maxR + 1) / 2.0; }
-    double centreC() const { return (minC + maxC + 1) / 2.0; }
-};
-
-std::vector<LayerLight> LightOf(const VxsFile& f, int width, int height)
-{
-    std::vector<LayerLight> out(size_t(f.layers.size()));
-    for (int i = 0; i < f.layers.size(); ++i) {
-        uint64_t at = 0;
-        LayerLight& l = out[size_t(i)];
-        for (const DecodedRun& r : DecodeRuns(f.layers[i], f.bits)) {
-            if (r.level > 0 && r.count > 0) {
-                const uint64_t last = at + r.count - 1;
-                const int r0 = int(at / height), r1 = int(last / height);
-                l.count += r.count;
-                l.minR = std::min(l.minR, r0), l.maxR = std::max(l.maxR, r1);
-                l.minC = std::min(l.minC, r0 == r1 ? int(at % height) : 0);
-                l.maxC = std::max(l.maxC, r0 == r1 ? int(last % height) : height - 1);
-            }
-            at += r.count;
-        }
-        EXPECT_EQ(at, uint64_t(width) * uint64_t(height)) << "layer " << i;
-    }
-    return out;
-}
 
 // Load, drag, Generate, open the support editor and Save with no click,
 // Remove, drag again, Slice, Save Job: the file shows the cube where the
