@@ -133,6 +133,7 @@ public:
     VSL3DScene* scene() const { return m_pScene; }
     VSLCamera* camera() const { return m_pCamera; }
     VSLEditHandlers* editHandlers() const { return m_pEditHandlers; }
+    VSLXYZPainter* axisTriad() const { return m_pXYZPainter; }
     int selectedNumber() const;
     int editState() const { return m_nEditState; }
     bool isFitted() const { return m_bFitted; }
@@ -183,6 +184,9 @@ signals:
     void sig_GenSupportDone();
     void sig_SliceSceneDone(int nLayers);
     void sig_LoadFileDone(bool fileLoaded);
+    // A dropped file, for a window that opens files its own way (stages,
+    // job names); with nobody connected the view opens it itself.
+    void sig_FileDropped(QString path);
 
 protected:
     void initializeGL() override;
@@ -202,6 +206,8 @@ private:
     void Draw3DScene();
     void WindowSizeAdjust();
     void EmitSelected();
+    // Edit state 1, support mode off: what the Edit stage's drags and picks need.
+    void RestoreEditState();
     void ShowMessage(QString const& text, QString const& informative);
     void LoadProjection(int w, int h);
     void LoadFrameMatrices();
