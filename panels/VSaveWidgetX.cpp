@@ -11,6 +11,7 @@
 #include "VSLGLView.h"
 #include "dlp/gcodegenerator.h"
 #include "dlp/saturatingcast.h"
+#include "buildmanager.h"
 #include "dlpserialport.h"
 #include "notices.h"
 #include "MaterialForm.h"
@@ -34,6 +35,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -416,6 +418,8 @@ void VSaveWidgetX::slot_EmitStartPrint()
             return;
         }
         m_bLocalPrintRunning = true;
+        m_nPrintEnd = -1;
+        m_strPrintEndReason.clear();
         emit signal_SendStartPrint();
         return;
     }
@@ -495,14 +499,23 @@ void VSaveWidgetX::slot_ReceivePrintDone()
     std::swap(detail, m_strEndDetail);
     auto withDetail = [&](const QString& hint) { return detail.isEmpty() ? hint : hint + QStringLiteral("\n") + detail; };
     switch (m_nPrintTarget) {
-    case 0:
+    case 0: {
         m_bLocalPrintRunning = false;
-        // A cancelled print is not reported as a finished one.
-        if (m_bCancelled)
+        const int end = std::exchange(m_nPrintEnd, -1);
+        const QString reason = std::exchange(m_strPrintEndReason, QString());
+        const bool failed = end != int(DLP::PrintEnd::Completed) && end != int(DLP::PrintEnd::Cancelled);
+        // Only a job the loop says it played to its end is complete; a
+        // cancelled one is not reported as finished, a failed one says why.
+        if (failed && !(m_bCancelled && end < 0))
+            msgOut(tr("Printing Failed"),
+                   tr("打印失败") + QStringLiteral("\n")
+                       + (reason.isEmpty() ? tr("The print ended without a report") : reason));
+        else if (m_bCancelled || end == int(DLP::PrintEnd::Cancelled))
             msgOut(tr("Printing Cancelled"), tr("打印已取消"));
         else
             msgOut(tr("Printing Complete"), tr("打印结束"));
         break;
+    }
     case 1: msgOut(tr("File Transfer Complete"), tr("文件传输结束")); break;
     case 2:
         if (m_bCancelled)
@@ -514,6 +527,12 @@ void VSaveWidgetX::slot_ReceivePrintDone()
     }
     if (m_bNetConnected)
         m_webForm.showType(false);
+}
+
+void VSaveWidgetX::slot_ReceivePrintEnd(int end, QString reason)
+{
+    m_nPrintEnd = end;
+    m_strPrintEndReason = reason;
 }
 
 void VSaveWidgetX::reportSaveFailed(const QString& reason)

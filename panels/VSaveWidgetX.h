@@ -118,6 +118,9 @@ public slots:
     void slot_dev_connected(QString dev);
     void slot_ReceiveIndexLayers(int index, int type);
     void slot_ReceivePrintDone();
+    // How the print loop's job ended (DLP::PrintEnd) and why; the next end
+    // report tells it.
+    void slot_ReceivePrintEnd(int end, QString reason);
     void slot_para(bool longFlip, bool shortFlip, float pwm, float adjX, float adjY, float adjZ);
     void showWebform(bool type);
     void slot_EmitCancelPrint();
@@ -146,6 +149,8 @@ private:
     LinkCheck m_linkCheck;
     Clock m_clock;
     bool m_bLocalPrintRunning = false;
+    int m_nPrintEnd = -1; // DLP::PrintEnd of the running print; -1 none reported
+    QString m_strPrintEndReason;
     QString m_strEndDetail; // appended to the next end report's hint
     Ui::VSaveWidgetX* ui;
 };

@@ -90,6 +90,8 @@ void BuildManager::StartPrint(DLP::GCodeFile job)
     if (m_busy.exchange(true))
         return;
     m_timings = printerTimings();
+    m_failure = PrintEnd::Completed;
+    m_failureReason.clear();
     {
         QMutexLocker locker(&m_jobLock);
         m_gcodeFile.text = job.text;
@@ -101,9 +103,8 @@ void BuildManager::StartPrint(DLP::GCodeFile job)
     // that must be this job's, not the one before.
     m_layerIndex = 0;
     if (!m_port) {
-        // Nothing to print on; the job ends as a finished one would.
         log(QStringLiteral("Offline, No Operate"));
-        endJob();
+        endJob(PrintEnd::NoPrinter, tr("No printer is connected"));
         return;
     }
     BuildThread();
@@ -130,26 +131,51 @@ void BuildManager::resetJob()
     m_busy = false;
 }
 
-void BuildManager::endJob()
+void BuildManager::endJob(PrintEnd end, const QString& reason)
 {
+    if (end != PrintEnd::Completed && end != PrintEnd::Cancelled) {
+        // Nothing may stay lit on the resin once the job is given up.
+        m_projector->m_layer = -1;
+        m_projector->requestRepaint();
+        log(tr("Print failed: %1").arg(reason));
+    }
     resetJob();
+    emit signal_printEnded(int(end), reason);
     emit signal_printDone();
+}
+
+void BuildManager::fail(PrintEnd end, const QString& reason)
+{
+    if (m_failure == PrintEnd::Completed) {
+        m_failure = end;
+        m_failureReason = reason;
+    }
+    moveTo(Failed);
 }
 
 void BuildManager::BuildThread()
 {
+    const QString path = QString::fromStdString(m_gcodePath);
     if (!m_gcodePath.empty()) {
         DLP::GCodeFile loaded;
         const bool ok = loaded.Load(m_gcodePath);
-        if (!ok)
-            log(tr("Cannot read the job file %1").arg(QString::fromStdString(m_gcodePath)));
-        QMutexLocker locker(&m_jobLock);
-        // A job that cannot be read is not replaced by another one.
-        m_gcodeFile.text = ok ? loaded.text : std::string();
-        m_gcodeFile.lines.clear();
+        {
+            QMutexLocker locker(&m_jobLock);
+            // A job that cannot be read is not replaced by another one.
+            m_gcodeFile.text = ok ? loaded.text : std::string();
+            m_gcodeFile.lines.clear();
+        }
+        if (!ok) {
+            endJob(PrintEnd::JobUnreadable, tr("The job file %1 cannot be read").arg(path));
+            return;
+        }
     }
     if (!m_running.load())
         return;
+    if (m_gcodeFile.text.empty() && m_gcodeFile.lines.empty()) {
+        endJob(PrintEnd::JobUnreadable, tr("The job file %1 is empty").arg(path));
+        return;
+    }
 
     while (m_running.load()) {
         switch (m_state.load()) {
@@ -187,12 +213,24 @@ void BuildManager::BuildThread()
             sleepMs(m_timings.idleSleepMs);
             break;
         case Done:
-            endJob();
+            endJob(PrintEnd::Completed);
             return;
-        case Cancel:
+        case Failed:
+            endJob(m_failure, m_failureReason);
+            return;
+        case Cancel: {
+            const PrintEnd failure = m_failure;
+            const QString reason = m_failureReason;
             PrintCancel();
-            emit signal_printDone();
+            // A job that had already failed reports why, not only the cancel.
+            if (failure != PrintEnd::Completed) {
+                endJob(failure, reason);
+            } else {
+                emit signal_printEnded(int(PrintEnd::Cancelled), QString());
+                emit signal_printDone();
+            }
             return;
+        }
         default:
             break;
         }
@@ -243,7 +281,7 @@ int BuildManager::sendCommand(const QString& command, bool rewrite)
     if (!m_port) {
         log(QStringLiteral("Offline, No Operate"));
         // The printer is gone: the rest of the job cannot be printed.
-        moveTo(Done);
+        fail(PrintEnd::Disconnected, tr("The printer was disconnected"));
         return -1;
     }
     const QByteArray bytes = command.toLatin1();

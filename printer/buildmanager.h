@@ -18,6 +18,17 @@ class MySerialPort;
 
 namespace DLP {
 
+// How a job ended (signal_printEnded). Only Completed means every line ran.
+enum class PrintEnd : int {
+    Completed = 0,
+    Cancelled = 1,
+    NoPrinter = 2,         // no printer port when the job started
+    Disconnected = 3,      // the port closed or vanished during the job
+    NotAcknowledged = 4,   // a command found no acknowledgement
+    JobUnreadable = 5,     // the job file could not be read or was empty
+    ProjectorNotReady = 6, // the projector had no light tables (main window)
+};
+
 // Plays one direct print: walks the G-code job line by line, sends each
 // command over the serial link and waits for its "ok", waits out the delay
 // markers, switches the projector window at each slice marker and carries out
@@ -28,7 +39,7 @@ class BuildManager : public QObject
     Q_OBJECT
 
 public:
-    enum State : int { Start = 0, Run = 1, Delay = 2, None = 3, Idle = 4, Done = 5, Cancel = 6 };
+    enum State : int { Start = 0, Run = 1, Delay = 2, None = 3, Idle = 4, Done = 5, Cancel = 6, Failed = 7 };
 
     BuildManager();
     ~BuildManager() override;
@@ -66,6 +77,9 @@ public:
 
 signals:
     void signal_curLayer(int index, int type);
+    // Emitted once per job, just before signal_printDone: a PrintEnd and, for
+    // anything but a completed or cancelled job, why it ended.
+    void signal_printEnded(int end, QString reason);
     void signal_printDone();
 
 public slots:
@@ -78,7 +92,10 @@ private:
     void moveTo(int next);
     // Back to idle with the job emptied; endJob also reports the end.
     void resetJob();
-    void endJob();
+    void endJob(PrintEnd end, const QString& reason = QString());
+    // Records why the job cannot go on; the loop ends it at its next pass
+    // (after the cancel sequence when a cancel is pending).
+    void fail(PrintEnd end, const QString& reason);
     // rewrite: write the command again after each window without "ok".
     int sendCommand(const QString& command, bool rewrite);
     qint64 nowMs() const;
@@ -98,6 +115,8 @@ private:
     MySerialPort* m_port = nullptr;
 
     PrinterTimings m_timings;  // copied at each start
+    PrintEnd m_failure = PrintEnd::Completed;  // print thread only
+    QString m_failureReason;
     qint64 m_delayStartMs = 0;
     int m_delayMs = 0;
 };

@@ -5,6 +5,7 @@
 #include "VSLGLView.h"
 #include "VSaveWidgetX.h"
 #include "displaystandin.h"
+#include "buildmanager.h"
 #include "dlp/gcodegenerator.h"
 #include "modal_answer.h"
 #include "notices.h"
@@ -207,6 +208,7 @@ TEST_F(SaveJob, LocalTargetWritesTheJobThenAsksForThePrint)
     EXPECT_FALSE(QFile::exists(path));
     {
         ModalAnswers modal;
+        panel->slot_ReceivePrintEnd(int(DLP::PrintEnd::Cancelled), QString());
         panel->slot_ReceivePrintDone();
         EXPECT_EQ(modal.texts, QStringList{"Printing Cancelled"});
     }
@@ -246,13 +248,25 @@ TEST_F(SaveJob, LayerReportsRetuneTheBlankTimeBeyondTheBottomLayers)
 
 TEST_F(SaveJob, EndReportPerTarget)
 {
-    const struct { quint8 target; bool cancelled; const char* title; QString hint; } cases[] = {
-        {0, false, "Printing Complete", "打印结束"},       {0, true, "Printing Cancelled", "打印已取消"},
-        {1, false, "File Transfer Complete", "文件传输结束"}, {2, true, "Failed to Save File", "文件保存失败"},
-        {2, false, "File SaveComplete", "文件保存结束"}};
+    // end: what the print loop reported before its done (-1 nothing).
+    const int completed = int(DLP::PrintEnd::Completed), cancelled = int(DLP::PrintEnd::Cancelled);
+    const struct { quint8 target; bool cancelled; int end; QString reason; const char* title; QString hint; } cases[] = {
+        {0, false, completed, "", "Printing Complete", "打印结束"},
+        {0, true, -1, "", "Printing Cancelled", "打印已取消"},
+        {0, false, cancelled, "", "Printing Cancelled", "打印已取消"},
+        {0, true, cancelled, "", "Printing Cancelled", "打印已取消"},
+        {0, false, int(DLP::PrintEnd::Disconnected), "The printer was disconnected", "Printing Failed",
+         "打印失败\nThe printer was disconnected"},
+        {0, true, int(DLP::PrintEnd::NotAcknowledged), "no ok", "Printing Failed", "打印失败\nno ok"},
+        {0, false, -1, "", "Printing Failed", "打印失败\nThe print ended without a report"},
+        {1, false, -1, "", "File Transfer Complete", "文件传输结束"},
+        {2, true, -1, "", "Failed to Save File", "文件保存失败"},
+        {2, false, -1, "", "File SaveComplete", "文件保存结束"}};
     for (const auto& c : cases) {
         panel->m_nPrintTarget = c.target;
         panel->m_bCancelled = c.cancelled;
+        if (c.end >= 0)
+            panel->slot_ReceivePrintEnd(c.end, c.reason);
         button()->setEnabled(false);
         w<QPushButton>("pbSavePara")->setEnabled(false);
         panel->m_pPrintMsgBox->show();

@@ -4,6 +4,7 @@
 #include "printloop_fixture.h"
 
 #include <QDir>
+#include <QFile>
 #include <QThread>
 
 #include <atomic>
@@ -35,8 +36,22 @@ protected:
             },
             Qt::DirectConnection);
         QObject::connect(
+            runner.get(), &DLP::BuildManager::signal_printEnded, runner.get(),
+            [this](int end, const QString& reason) {
+                std::lock_guard<std::mutex> l(endLock);
+                ends.emplace_back(end, reason);
+            },
+            Qt::DirectConnection);
+        QObject::connect(
             runner.get(), &DLP::BuildManager::signal_printDone, runner.get(), [this] { ++done; },
             Qt::DirectConnection);
+    }
+    // The one end reported since the last start, and its reason.
+    std::pair<int, QString> end()
+    {
+        std::lock_guard<std::mutex> l(endLock);
+        EXPECT_EQ(ends.size(), 1u);
+        return ends.empty() ? std::pair<int, QString>{-1, QString()} : ends.back();
     }
     void TearDown() override
     {
@@ -53,6 +68,10 @@ protected:
         runner->m_gcodePath = path;
         layers.clear();
         done = 0;
+        {
+            std::lock_guard<std::mutex> l(endLock);
+            ends.clear();
+        }
         printThread = std::thread([this] { runner->StartPrint(DLP::GCodeFile()); });
     }
     void play(const std::string& job)
@@ -68,6 +87,8 @@ protected:
     Layers layers;
     bool cancelAtBlank = false;
     std::atomic<int> done{0};
+    std::mutex endLock;
+    std::vector<std::pair<int, QString>> ends;
 };
 
 // For its lifetime, a clock in the link's timings that moves 1 ms per reading
@@ -193,6 +214,7 @@ TEST_F(PrintLoopTest, GeneratedJobRunsToOneEndAndReportsItsLayers)
         EXPECT_EQ(layers, (Layers{{0, -1}, {0, 0}, {0, -1}, {0, -1}, {1, 0}, {1, -1}}));
         EXPECT_EQ(runner->projector()->m_layer.load(), -1);
         EXPECT_TRUE(runner->gcodeFile().text.empty());
+        EXPECT_EQ(end().first, int(DLP::PrintEnd::Completed));
     }
 }
 
@@ -205,6 +227,7 @@ TEST_F(PrintLoopTest, CancelAfterABlankMarkerKeepsTheProjectorDark)
     EXPECT_EQ(runner->projector()->m_layer.load(), -1);
     EXPECT_EQ(newBytes(), kCancel);
     EXPECT_TRUE(m_log.has("Print Cancell"));
+    EXPECT_EQ(end().first, int(DLP::PrintEnd::Cancelled));
 }
 
 TEST_F(PrintLoopTest, DelayEndsAtTheFirstPollPastItsLength)
@@ -273,24 +296,36 @@ TEST_F(PrintLoopTest, MutePrinterStillLetsACancelEndTheJob)
     EXPECT_FALSE(runner->isBusy());
 }
 
-TEST_F(PrintLoopTest, WithoutAPortOrJobFileTheJobEndsAndNothingIsWritten)
+TEST_F(PrintLoopTest, WithoutAPortOrJobFileTheJobEndsFailedAndNothingIsWritten)
 {
     goOffline();
     for (int run = 1; run <= 2; ++run) {
         play("G1 Z1\n;(<Slice> 0 )\n");
         EXPECT_TRUE(layers.empty());
         EXPECT_EQ(m_log.count("Offline, No Operate"), run);
+        EXPECT_EQ(end(), (std::pair<int, QString>{int(DLP::PrintEnd::NoPrinter), "No printer is connected"}));
     }
     dropLink();
     connectPrinter();
-    runner->m_gcodePath = QDir(m_dir.path()).filePath("missing.gcode").toStdString();
-    done = 0;
-    // The job handed over does not stand in for the file that was asked for.
-    printThread = std::thread([this] { runner->StartPrint(DLP::GCodeFile("G1 Z1\n")); });
-    printThread.join();
-    EXPECT_EQ(done.load(), 1);
-    EXPECT_EQ(newBytes(), "");
-    EXPECT_FALSE(runner->isBusy());
+    // A file that cannot be read, and an empty one: neither is a printed job.
+    const QString missing = QDir(m_dir.path()).filePath("missing.gcode");
+    const QString empty = QDir(m_dir.path()).filePath("empty.gcode");
+    ASSERT_TRUE(QFile(empty).open(QIODevice::WriteOnly));
+    const std::pair<QString, QString> rows[] = {{missing, "The job file %1 cannot be read"},
+                                                {empty, "The job file %1 is empty"}};
+    for (const auto& [path, reason] : rows) {
+        runner->m_gcodePath = path.toStdString();
+        done = 0;
+        ends.clear();
+        // The job handed over does not stand in for the file that was asked for.
+        printThread = std::thread([this] { runner->StartPrint(DLP::GCodeFile("G1 Z1\n")); });
+        printThread.join();
+        EXPECT_EQ(done.load(), 1);
+        EXPECT_EQ(end(), (std::pair<int, QString>{int(DLP::PrintEnd::JobUnreadable), reason.arg(path)}));
+        EXPECT_EQ(newBytes(), "");
+        EXPECT_FALSE(runner->isBusy());
+        EXPECT_EQ(runner->projector()->m_layer.load(), -1);
+    }
 }
 
 TEST_F(PrintLoopTest, MarkerNumbers)

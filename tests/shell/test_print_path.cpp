@@ -44,7 +44,9 @@ struct FakeRunner
     DLP::GCodeFile gcodeFile() const { return job; }
     void StartPrint(DLP::GCodeFile j) { started.push_back(j.text); }
     void SetState(bool a, bool b) { states.push_back({a, b}); }
+    void signal_printEnded(int end, QString) { ends.push_back(end); }
     void signal_printDone() { ++done; }
+    std::vector<int> ends;
 };
 
 TEST(PrintThread, RunsACopyOfTheJobThenResetsTheRunner)
@@ -61,6 +63,7 @@ TEST(PrintThread, RunsACopyOfTheJobThenResetsTheRunner)
     FakeRunner early;
     runPrintJob(early, stop);
     EXPECT_TRUE(early.started.empty() && early.done == 1 && early.states.size() == 1u);
+    EXPECT_EQ(early.ends, std::vector<int>{int(DLP::PrintEnd::Cancelled)});
 }
 
 // Listed primary first, at most ten; no screen at all puts the projector at the origin.
@@ -139,6 +142,15 @@ protected:
             grey.write(QByteArray(line) + "\r\n");
     }
 
+    // The printer of the default model: its light grid is the projector's 854 x 480.
+    static PrinterSimulator::Options pellar10()
+    {
+        PrinterSimulator::Options o;
+        o.grid.width = 854, o.grid.height = 480;
+        o.grid.xs = {142, 427, 712}, o.grid.ys = {120, 360};
+        return o;
+    }
+
     QString stl;
     QStringList reports;
 };
@@ -180,7 +192,7 @@ TEST_F(PrintPath, SavedFileThenAFailureIsReported)
 
 TEST_F(PrintPath, LocalPrintRunsOnThePrinterAndCancels)
 {
-    ASSERT_NO_FATAL_FAILURE(connectPrinter());
+    ASSERT_NO_FATAL_FAILURE(connectPrinter(pellar10()));
     Vexmor w;
     ASSERT_NO_FATAL_FAILURE(prepareProjector(w));
     ASSERT_NO_FATAL_FAILURE(loadAndSlice(w));
@@ -215,7 +227,7 @@ TEST_F(PrintPath, LocalPrintRunsOnThePrinterAndCancels)
 
 TEST_F(PrintPath, ClosingDuringAPrintCancelsItAndJoinsTheThread)
 {
-    ASSERT_NO_FATAL_FAILURE(connectPrinter());
+    ASSERT_NO_FATAL_FAILURE(connectPrinter(pellar10()));
     auto w = std::make_unique<Vexmor>();
     ASSERT_NO_FATAL_FAILURE(prepareProjector(*w));
     ASSERT_NO_FATAL_FAILURE(loadAndSlice(*w));
@@ -237,7 +249,7 @@ TEST_F(PrintPath, ClosingDuringAPrintCancelsItAndJoinsTheThread)
 // print running (the job alone would take minutes: 50 layers of 6 s).
 TEST_F(PrintPath, ACancelRightAfterTheStartOrNoLightTablesEndThePrint)
 {
-    ASSERT_NO_FATAL_FAILURE(connectPrinter());
+    ASSERT_NO_FATAL_FAILURE(connectPrinter(pellar10()));
     for (bool lightTables : {true, false}) {
         SCOPED_TRACE(lightTables ? "cancel at once" : "no light tables");
         reports.clear();
@@ -255,7 +267,10 @@ TEST_F(PrintPath, ACancelRightAfterTheStartOrNoLightTablesEndThePrint)
             w.m_pSaveWidget->slot_EmitCancelPrint();
         }
         WAIT_TRUE(!w.m_printThread.isRunning(), 20000);
-        WAIT_EQ(modal.texts, (QStringList{"", "Printing Cancelled"}), 5000);
+        // Without light tables nothing was started: a failure with the reason.
+        WAIT_EQ(modal.texts, (QStringList{"", lightTables ? "Printing Cancelled" : "Printing Failed"}), 5000);
+        if (!lightTables)
+            EXPECT_EQ(modal.informative.value(1), QString("打印失败\nGreyTestFinal data file missing!"));
         EXPECT_EQ(reports.isEmpty(), lightTables);
         EXPECT_FALSE(w.m_bPrinting || w.m_pSaveWidget->localPrintRunning());
     }
@@ -263,7 +278,7 @@ TEST_F(PrintPath, ACancelRightAfterTheStartOrNoLightTablesEndThePrint)
 
 TEST_F(PrintPath, ControlDialogFeedsThePanelAndTakesTheEmergencyStop)
 {
-    ASSERT_NO_FATAL_FAILURE(connectPrinter());
+    ASSERT_NO_FATAL_FAILURE(connectPrinter(pellar10()));
     Vexmor w;
     VSaveWidgetX* panel = w.m_pSaveWidget;
     // Sent once at start-up, after the connections exist: the dialog's
