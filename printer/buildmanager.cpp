@@ -3,6 +3,7 @@
 #include "dlpserialport.h"
 #include "frmDLP.h"
 #include "myserialport.h"
+#include "replylines.h"
 
 #include <QDebug>
 #include <QElapsedTimer>
@@ -289,10 +290,21 @@ int BuildManager::sendCommand(const QString& command, bool rewrite)
         log(tr("No OK: %1").arg(look) + tr("times: ") + forLog(command) + QLatin1Char(' ')
             + QString::fromLatin1(MySerialPort::responseData()));
     };
-    for (;;) {
+    AckScanner scanner;
+    // Only a reply line that begins with "ok" acknowledges; other lines are
+    // logged once each and waited past.
+    auto look = [&]() -> int {
+        QList<QByteArray> others;
+        const int pos = MySerialPort::scanResponse(scanner, &others);
+        for (const QByteArray& line : others)
+            log(tr("Reply is no acknowledgement: %1").arg(QString::fromLatin1(line)));
+        return pos;
+    };
+    for (int writes = 1;; ++writes) {
         MySerialPort::clearResponse();
+        scanner.reset();
         m_port->write(bytes);
-        const int pos = waitForText(QByteArrayLiteral("ok"), m_timings.command, [this](int ms) { sleepMs(ms); }, noOk);
+        const int pos = waitUntil(look, m_timings.command, [this](int ms) { sleepMs(ms); }, noOk);
         if (pos >= 0)
             return pos;
         if (!rewrite) {
@@ -303,6 +315,11 @@ int BuildManager::sendCommand(const QString& command, bool rewrite)
         // to cancel on a printer that stopped answering.
         if (m_state.load() == Cancel) {
             log(tr("Command given up for the cancel: %1").arg(forLog(command)));
+            return -1;
+        }
+        if (writes >= m_timings.commandWrites) {
+            fail(PrintEnd::NotAcknowledged,
+                 tr("The printer did not acknowledge %1 (written %2 times)").arg(forLog(command)).arg(writes));
             return -1;
         }
     }

@@ -130,7 +130,7 @@ void DlpSerialPort::LoadLightEnginePara()
     MySerialPort::clearResponse();
     log(tr("Write M900 start"));
     m_pSerialPort->write(QByteArrayLiteral("M900"));
-    waitForText(QByteArrayLiteral("ok"), timings.m900);
+    waitForAck(timings.m900);
     const QByteArray version = MySerialPort::responseData();
     log(tr("Return of M900: ") + QString::fromLatin1(version));
     if (version.isEmpty()) {
@@ -147,7 +147,14 @@ void DlpSerialPort::LoadLightEnginePara()
     MySerialPort::clearResponse();
     log(tr("Write M701 start"));
     m_pSerialPort->write(QByteArrayLiteral("M701"));
-    waitForText(QByteArrayLiteral("ok"), timings.m701);
+    // A reply that outgrows the receive buffer can no longer be read whole:
+    // no point waiting for its end.
+    waitUntil([] { return MySerialPort::responseOverflowed() ? -2 : MySerialPort::indexOfAck(); }, timings.m701);
+    if (MySerialPort::responseOverflowed()) {
+        log(tr("Return of M701 longer than %1 bytes: light data refused").arg(MySerialPort::kResponseLimit));
+        lightEnginePara.clear();
+        return;
+    }
     log(tr("Return of M701: ") + QString::fromLatin1(MySerialPort::responseData()));
     lightEnginePara = MySerialPort::splitResponse('\n');
 }

@@ -1,12 +1,15 @@
 #include "myserialport.h"
 
 #include "printertimings.h"
+#include "replylines.h"
 
 #include <QMutexLocker>
 #include <QThread>
 #include <limits>
 
 QByteArray MySerialPort::receivedResponseData;
+bool MySerialPort::ms_responseMidLine = false;
+bool MySerialPort::ms_responseOverflowed = false;
 QMutex MySerialPort::ms_responseLock;
 
 MySerialPort::MySerialPort(QString portName)
@@ -267,12 +270,50 @@ void MySerialPort::clearResponse()
 {
     QMutexLocker locker(&ms_responseLock);
     receivedResponseData.clear();
+    ms_responseMidLine = false;
+    ms_responseOverflowed = false;
 }
 
 void MySerialPort::appendResponse(const QByteArray& bytes)
 {
     QMutexLocker locker(&ms_responseLock);
     receivedResponseData.append(bytes);
+    const int excess = receivedResponseData.size() - kResponseLimit;
+    if (excess <= 0)
+        return;
+    ms_responseOverflowed = true;
+    // Drop through the line end that follows the excess, so that the buffer
+    // still begins a line; without one, everything goes and the next bytes
+    // continue a line whose start is lost.
+    int cut = -1;
+    for (int i = excess - 1; i < receivedResponseData.size() && cut < 0; ++i)
+        if (receivedResponseData[i] == '\n' || receivedResponseData[i] == '\r')
+            cut = i + 1;
+    if (cut < 0) {
+        receivedResponseData.clear();
+        ms_responseMidLine = true;
+    } else {
+        receivedResponseData.remove(0, cut);
+        ms_responseMidLine = false;
+    }
+}
+
+bool MySerialPort::responseOverflowed()
+{
+    QMutexLocker locker(&ms_responseLock);
+    return ms_responseOverflowed;
+}
+
+int MySerialPort::indexOfAck()
+{
+    QMutexLocker locker(&ms_responseLock);
+    return ReplyLines::ackPosition(receivedResponseData, ms_responseMidLine);
+}
+
+int MySerialPort::scanResponse(AckScanner& scanner, QList<QByteArray>* others)
+{
+    QMutexLocker locker(&ms_responseLock);
+    return scanner.scan(receivedResponseData, ms_responseMidLine, others);
 }
 
 QByteArray MySerialPort::responseData()

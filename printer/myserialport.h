@@ -9,6 +9,7 @@
 #include <QString>
 #include <atomic>
 
+class AckScanner;
 class QThread;
 
 // Port settings as the port thread applies them.
@@ -44,12 +45,21 @@ public:
     // 9600, data bits other than 5..7 give 8, unknown parity letters none.
     static SerialSettings mapSettings(int baudRate, int dataBits, char parity, char stopBits);
 
-    // The shared receive buffer, each call under its one lock.
+    // The shared receive buffer, each call under its one lock. It keeps at
+    // most kResponseLimit bytes: a printer that never stops talking cannot
+    // fill the memory; whole old lines make room for new ones.
+    static constexpr int kResponseLimit = 256 * 1024;
     static void clearResponse();
     static void appendResponse(const QByteArray& bytes);
     static QByteArray responseData();
     static int indexOfResponse(const QByteArray& text);
     static QList<QByteArray> splitResponse(char separator);
+    // Whether bytes were dropped for the limit since the last clear.
+    static bool responseOverflowed();
+    // The acknowledgement line's position (ReplyLines), or -1.
+    static int indexOfAck();
+    // AckScanner::scan on the buffer as it stands.
+    static int scanResponse(AckScanner& scanner, QList<QByteArray>* others);
 
 signals:
     void sigDataReady(QByteArray data);
@@ -101,5 +111,7 @@ private:
     QMutex m_waitingLock;
 
     static QByteArray receivedResponseData;
+    static bool ms_responseMidLine;    // its first byte does not start a line
+    static bool ms_responseOverflowed;
     static QMutex ms_responseLock;
 };

@@ -328,6 +328,37 @@ TEST_F(PrintLoopTest, WithoutAPortOrJobFileTheJobEndsFailedAndNothingIsWritten)
     }
 }
 
+// Peers that answer "ok" in any of its forms keep printing; a controller that
+// answers every line with an error holding "ok" in a word prints nothing, and
+// the job ends failed once the command has been written its allowed times.
+TEST_F(PrintLoopTest, OnlyAReplyLineBeginningWithOkAcknowledges)
+{
+    PrinterTimings t = linkTimings();
+    t.commandWrites = 3;
+    TimingsScope timings(t);
+    connectPrinter();
+    for (const char* reply : {"ok", "ok\r\n", "ok T:25 B:60\n", "echo:busy\nok\n", "error: resend\nok\n"}) {
+        SCOPED_TRACE(reply);
+        sim->setReply("G1", reply);
+        play("G1 Z1\nG1 Z2\n");
+        EXPECT_EQ(newBytes(), "G1 Z1\r\nG1 Z2\r\n");
+        EXPECT_EQ(end().first, int(DLP::PrintEnd::Completed));
+    }
+
+    PrinterTimings quick = t;
+    quick.command = LookLoop{1, 30, true, 10};
+    TimingsScope shortWindows(quick);
+    sim->setFaults(PrinterSimulator::ErrorReply);
+    play(";(<Slice> 0 )\nG1 Z1\nG1 Z2\n");
+    EXPECT_EQ(newBytes(), "G1 Z1\r\nG1 Z1\r\nG1 Z1\r\n");
+    const auto [how, why] = end();
+    EXPECT_EQ(how, int(DLP::PrintEnd::NotAcknowledged));
+    EXPECT_TRUE(why.contains("G1 Z1") && why.contains("3 times")) << why.toStdString();
+    EXPECT_TRUE(m_log.has("Reply is no acknowledgement: error: command broken"));
+    EXPECT_EQ(runner->projector()->m_layer.load(), -1);  // nothing stays lit
+    EXPECT_FALSE(runner->isBusy());
+}
+
 TEST_F(PrintLoopTest, MarkerNumbers)
 {
     const std::pair<const char*, int> rows[] = {{";(<Slice> 12 )", 12}, {";(<Slice> Blank )", -1},

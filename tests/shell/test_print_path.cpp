@@ -269,8 +269,9 @@ TEST_F(PrintPath, ACancelRightAfterTheStartOrNoLightTablesEndThePrint)
         WAIT_TRUE(!w.m_printThread.isRunning(), 20000);
         // Without light tables nothing was started: a failure with the reason.
         WAIT_EQ(modal.texts, (QStringList{"", lightTables ? "Printing Cancelled" : "Printing Failed"}), 5000);
-        if (!lightTables)
+        if (!lightTables) {
             EXPECT_EQ(modal.informative.value(1), QString("打印失败\nGreyTestFinal data file missing!"));
+        }
         EXPECT_EQ(reports.isEmpty(), lightTables);
         EXPECT_FALSE(w.m_bPrinting || w.m_pSaveWidget->localPrintRunning());
     }
