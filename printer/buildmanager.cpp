@@ -87,9 +87,10 @@ void BuildManager::clearJob()
 void BuildManager::StartPrint(DLP::GCodeFile job)
 {
     DlpSerialPort::getInstance();
-    m_port = DlpSerialPort::m_pSerialPort;
     if (m_busy.exchange(true))
         return;
+    m_portHold = DlpSerialPort::sharedPort();
+    m_port = m_portHold.get();
     m_timings = printerTimings();
     m_failure = PrintEnd::Completed;
     m_failureReason.clear();
@@ -123,6 +124,7 @@ void BuildManager::SetState(bool running, bool busy)
 
 void BuildManager::resetJob()
 {
+    m_portHold.reset();
     m_running = false;
     m_state = Idle;
     {
@@ -200,6 +202,9 @@ void BuildManager::BuildThread()
             }
             break;
         case Delay: {
+            // A printer lost during an exposure ends the job at once.
+            if (failIfDisconnected())
+                break;
             const qint64 t = nowMs() - m_delayStartMs;
             if (t > m_delayMs) {
                 moveTo(Run);
@@ -278,13 +283,13 @@ int BuildManager::sendCmd(QString command)
 int BuildManager::sendCommand(const QString& command, bool rewrite)
 {
     DlpSerialPort::getInstance();
-    m_port = DlpSerialPort::m_pSerialPort;
     if (!m_port) {
         log(QStringLiteral("Offline, No Operate"));
-        // The printer is gone: the rest of the job cannot be printed.
         fail(PrintEnd::Disconnected, tr("The printer was disconnected"));
         return -1;
     }
+    if (failIfDisconnected())
+        return -1;
     const QByteArray bytes = command.toLatin1();
     auto noOk = [&](int look) {
         log(tr("No OK: %1").arg(look) + tr("times: ") + forLog(command) + QLatin1Char(' ')
@@ -294,6 +299,8 @@ int BuildManager::sendCommand(const QString& command, bool rewrite)
     // Only a reply line that begins with "ok" acknowledges; other lines are
     // logged once each and waited past.
     auto look = [&]() -> int {
+        if (!m_port->isOpen())
+            return -2;  // lost: no reply will come
         QList<QByteArray> others;
         const int pos = MySerialPort::scanResponse(scanner, &others);
         for (const QByteArray& line : others)
@@ -303,10 +310,16 @@ int BuildManager::sendCommand(const QString& command, bool rewrite)
     for (int writes = 1;; ++writes) {
         MySerialPort::clearResponse();
         scanner.reset();
-        m_port->write(bytes);
-        const int pos = waitUntil(look, m_timings.command, [this](int ms) { sleepMs(ms); }, noOk);
+        const qint64 written = m_port->write(bytes);
+        const int pos = written < 0 ? -2 : waitUntil(look, m_timings.command, [this](int ms) { sleepMs(ms); }, noOk);
         if (pos >= 0)
             return pos;
+        if (pos < -1) {
+            // Not written, or the port went: no command of the job may be skipped.
+            if (!failIfDisconnected())
+                fail(PrintEnd::Disconnected, tr("The printer was disconnected"));
+            return -1;
+        }
         if (!rewrite) {
             noOk(m_timings.command.looks);
             return -1;
@@ -323,6 +336,17 @@ int BuildManager::sendCommand(const QString& command, bool rewrite)
             return -1;
         }
     }
+}
+
+bool BuildManager::failIfDisconnected()
+{
+    // The connection may drop a lost port on its own thread; the job's port
+    // is kept alive by m_portHold, so asking it is safe.
+    const bool gone = !m_port || !m_port->isOpen() || m_port->isLost();
+    if (!gone)
+        return false;
+    fail(PrintEnd::Disconnected, tr("The printer was disconnected"));
+    return true;
 }
 
 void BuildManager::PrintCancel()

@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <fstream>
+#include <memory>
 #include <string>
 
 class frmDLP;
@@ -100,6 +101,9 @@ private:
     int sendCommand(const QString& command, bool rewrite);
     qint64 nowMs() const;
     void sleepMs(int ms) const;
+    // The job's port is closed, lost or no longer the connection's: the job
+    // fails as disconnected. Returns whether it did.
+    bool failIfDisconnected();
 
     DLP::TypeConversion m_conversion;
     int m_sliceNumber = 0;
@@ -113,6 +117,8 @@ private:
     std::ofstream m_portInfoFile;
     frmDLP* m_projector = nullptr;
     MySerialPort* m_port = nullptr;
+    // Keeps the job's port alive should the connection drop it meanwhile.
+    std::shared_ptr<MySerialPort> m_portHold;
 
     PrinterTimings m_timings;  // copied at each start
     PrintEnd m_failure = PrintEnd::Completed;  // print thread only

@@ -24,6 +24,7 @@ MySerialPort::MySerialPort(QString portName)
     m_thread->start(QThread::InheritPriority);
 
     connect(m_serialPort, &QSerialPort::readyRead, this, &MySerialPort::slotDataReady, Qt::DirectConnection);
+    connect(m_serialPort, &QSerialPort::errorOccurred, this, &MySerialPort::slotError, Qt::DirectConnection);
     connect(this, &MySerialPort::sigSetCOM, this, &MySerialPort::slotSetCOM);
     connect(this, &MySerialPort::sigClose, this, &MySerialPort::slotClose);
     connect(this, &MySerialPort::sigClear, this, &MySerialPort::slotClear);
@@ -176,6 +177,7 @@ void MySerialPort::slotSetCOM(QString strCOM, int iBautRate, int iDataBits, char
 {
     m_serialPort->close();
     m_isOpen = false;
+    m_lost = false;
     QString name;
     {
         QMutexLocker locker(&m_nameLock);
@@ -211,6 +213,20 @@ void MySerialPort::slotWrite(QByteArray data)
             m_writeResult = m_serialPort->write(data);
     }
     m_writeDone.release();
+}
+
+void MySerialPort::slotError(QSerialPort::SerialPortError error)
+{
+    // A device that vanishes reports a resource error on the open port, a
+    // line whose other end hung up a read error (over and over): nothing more
+    // will pass either way.
+    if ((error != QSerialPort::ResourceError && error != QSerialPort::ReadError) || !m_isOpen.load())
+        return;
+    const QString reason = m_serialPort->errorString();
+    m_serialPort->close();
+    m_isOpen = false;
+    m_lost = true;
+    emit sigPortLost(reason);
 }
 
 void MySerialPort::slotClose()

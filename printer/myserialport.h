@@ -34,6 +34,9 @@ public:
 
     bool setCOM(QString strCOM, int iBautRate, int iDataBits, char chParity, char chStopBits);
     bool isOpen() const { return m_isOpen.load(); }
+    // The open port failed under us (unplugged, hung up): it is closed and
+    // stays so until the next setCOM.
+    bool isLost() const { return m_lost.load(); }
     QString portName() const;
     qint64 write(const QByteArray& data);
     qint64 write(const char* data, qint64 length);  // length < 0: zero-terminated
@@ -67,6 +70,8 @@ signals:
     void sigSetCOM(QString strCOM, int iBautRate, int iDataBits, char chParity, char chStopBits);
     void sigClose();
     void sigClear();
+    // Emitted in the port thread when the open port is lost (isLost).
+    void sigPortLost(QString reason);
 
 private slots:
     void slotDataReady();
@@ -75,6 +80,7 @@ private slots:
     void slotClose();
     void slotClear();
     void slot_ReceiveReadData(QByteArray data);
+    void slotError(QSerialPort::SerialPortError error);
 
 private:
     // Lock, drop stale permits, ask, wait: true when the port thread answered.
@@ -94,6 +100,7 @@ private:
     QMutex m_openLock;
     QSemaphore m_openDone;
     std::atomic<bool> m_isOpen{false};
+    std::atomic<bool> m_lost{false};
 
     QMutex m_closeLock;
     QSemaphore m_closeDone;

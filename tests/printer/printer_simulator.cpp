@@ -92,6 +92,15 @@ bool PrinterSimulator::hungUp() const
     return m_hungUp;
 }
 
+void PrinterSimulator::hangUpNow()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        hangUpLocked();
+    }
+    wake();
+}
+
 void PrinterSimulator::setReply(const std::string& word, const std::string& reply)
 {
     std::lock_guard<std::mutex> lock(m_lock);

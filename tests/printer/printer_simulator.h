@@ -70,6 +70,7 @@ public:
     // Closes its side as soon as `commands` commands have come in all (0: never).
     void setHangUpAfter(size_t commands);
     bool hungUp() const;
+    void hangUpNow();
     // Reply to commands whose first word is `word` (e.g. "M701").
     void setReply(const std::string& word, const std::string& reply);
     // Called on the simulator thread for every command.

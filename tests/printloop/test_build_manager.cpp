@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTest>
 #include <QThread>
 
 #include <atomic>
@@ -357,6 +358,40 @@ TEST_F(PrintLoopTest, OnlyAReplyLineBeginningWithOkAcknowledges)
     EXPECT_TRUE(m_log.has("Reply is no acknowledgement: error: command broken"));
     EXPECT_EQ(runner->projector()->m_layer.load(), -1);  // nothing stays lit
     EXPECT_FALSE(runner->isBusy());
+}
+
+// A printer that hangs up in the middle of a job, while a command waits for
+// its "ok" or during an exposure: the job ends at once as disconnected, the
+// projector goes dark and nothing more is written.
+TEST_F(PrintLoopTest, APrinterLostMidJobEndsItAsDisconnected)
+{
+    PrinterTimings t = linkTimings();
+    t.commandWrites = 2;  // a loop blind to the loss would end "not acknowledged"
+    TimingsScope timings(t);
+    const std::string job = ";(<Slice> 0 )\nG1 Z1\nG1 Z2\n;(<Delay> 100000 )\nG1 Z3\nG1 Z4\n";
+    for (bool duringDelay : {false, true}) {
+        SCOPED_TRACE(duringDelay ? "during the delay" : "waiting for an ok");
+        connectPrinter();
+        // After the hand-shake's two commands: at the second job command.
+        if (!duringDelay)
+            sim->setHangUpAfter(4);
+        start(job);
+        if (duringDelay) {
+            ASSERT_TRUE(QTest::qWaitFor([this] { return m_log.has("Delay start"); }, 20000));
+            sim->hangUpNow();
+        }
+        printThread.join();
+        EXPECT_EQ(done.load(), 1);
+        EXPECT_TRUE(sim->hungUp());
+        EXPECT_EQ(sim->commands().size(), 4u);
+        EXPECT_EQ(end(), (std::pair<int, QString>{int(DLP::PrintEnd::Disconnected), "The printer was disconnected"}));
+        EXPECT_EQ(runner->projector()->m_layer.load(), -1);
+        EXPECT_FALSE(m_log.has("Delay end"));
+        // The connection followed the loss: offline, the port given up.
+        ASSERT_TRUE(QTest::qWaitFor([] { return !DlpSerialPort::m_bOnLine; }, 20000));
+        EXPECT_TRUE(m_log.has("Printer port lost"));
+        dropLink();
+    }
 }
 
 TEST_F(PrintLoopTest, MarkerNumbers)
