@@ -86,9 +86,15 @@ void BuildManager::clearJob()
 
 void BuildManager::StartPrint(DLP::GCodeFile job)
 {
+    auto probe = [this](const char* step) {
+        if (m_startProbe)
+            m_startProbe(step);
+    };
+    probe("enter");
     DlpSerialPort::getInstance();
     if (m_busy.exchange(true))
         return;
+    probe("busy");
     m_portHold = DlpSerialPort::sharedPort();
     m_port = m_portHold.get();
     m_timings = printerTimings();
@@ -100,7 +106,11 @@ void BuildManager::StartPrint(DLP::GCodeFile job)
         m_gcodeFile.lines = job.lines;
     }
     m_state = Start;
+    // A cancel that came since the start was asked for is not overwritten.
+    if (m_cancelPending.load())
+        m_state = Cancel;
     m_running = true;
+    probe("started");
     // Every job opens with a blank marker, which reports the last layer shown:
     // that must be this job's, not the one before.
     m_layerIndex = 0;
@@ -119,12 +129,22 @@ void BuildManager::SetState(bool running, bool busy)
         m_busy = busy;
         return;
     }
+    if (m_armed.load() || m_busy.load())
+        m_cancelPending = true;
     m_state = Cancel;
+}
+
+void BuildManager::armJob()
+{
+    m_cancelPending = false;
+    m_armed = true;
 }
 
 void BuildManager::resetJob()
 {
     m_portHold.reset();
+    m_armed = false;
+    m_cancelPending = false;
     m_running = false;
     m_state = Idle;
     {
@@ -173,6 +193,8 @@ void BuildManager::BuildThread()
             return;
         }
     }
+    if (m_startProbe)
+        m_startProbe("loaded");
     if (!m_running.load())
         return;
     if (m_gcodeFile.text.empty() && m_gcodeFile.lines.empty()) {

@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -47,6 +48,15 @@ public:
 
     void StartPrint(DLP::GCodeFile job);
     void SetState(bool running, bool busy);
+    // A job is about to be started on this runner (the print thread's start):
+    // from now until that job ends, a cancel request is kept for it, whenever
+    // it comes.
+    void armJob();
+
+    // Called (print thread) at the start's steps "enter", "busy", "started"
+    // and "loaded"; lets tests cancel at each of them.
+    using StartProbe = std::function<void(const char* step)>;
+    void setStartProbe(StartProbe probe) { m_startProbe = std::move(probe); }
 
     void PrintLayer(int layer, int type);
     void ViewLayer(int layer, int);
@@ -114,6 +124,9 @@ private:
     mutable QMutex m_jobLock;    // guards m_gcodeFile against readers elsewhere
     std::atomic<bool> m_running{false};
     std::atomic<bool> m_busy{false};
+    std::atomic<bool> m_armed{false};          // armJob until the job's end
+    std::atomic<bool> m_cancelPending{false};  // a cancel came for this job
+    StartProbe m_startProbe;
     std::ofstream m_portInfoFile;
     frmDLP* m_projector = nullptr;
     MySerialPort* m_port = nullptr;

@@ -14,6 +14,7 @@
 #include "test_meshes.h"
 
 #include <QElapsedTimer>
+#include <QSemaphore>
 #include <QFile>
 #include <QKeyEvent>
 #include <QSignalSpy>
@@ -23,6 +24,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
+#include <string>
 
 // QTRY_* report to QTest, which a gtest run does not see: wait, then assert.
 #define WAIT_TRUE(cond, ms) ASSERT_TRUE(QTest::qWaitFor([&] { return bool(cond); }, ms)) << #cond
@@ -223,6 +226,74 @@ TEST_F(PrintPath, LocalPrintRunsOnThePrinterAndCancels)
     // Between prints Delete works again.
     pressDelete(w);
     EXPECT_EQ(modelCount(w), 0);
+}
+
+// A cancel at any moment after the start is asked for ends the job: at each
+// step of the start (the print thread held there while the window cancels),
+// and while each command of the job waits for its "ok".
+TEST_F(PrintPath, ACancelAtAnyMomentOfTheStartOrTheJobEndsIt)
+{
+    ASSERT_NO_FATAL_FAILURE(connectPrinter(pellar10()));
+    const std::string job = "G1 Z1\nG1 Z2\nG1 Z3\n";
+    const std::vector<std::string> commands{"G1 Z1", "G1 Z2", "G1 Z3"};
+    const std::string cancel = "M220G1 Y0M220";
+    const QString path = m_dir.filePath("job.gcode");
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(job.c_str());
+    }
+    // Step: where the start is held for the cancel; k >= 0: while command k waits.
+    struct Row { const char* step; int k; };
+    const Row rows[] = {{"enter", -1}, {"busy", -1}, {"started", -1}, {"loaded", -1},
+                        {nullptr, 0},  {nullptr, 1}, {nullptr, 2}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.step ? r.step : ("command " + std::to_string(r.k)).c_str());
+        MyThread1 thread;
+        thread.m_runner.m_gcodePath = path.toStdString();
+        std::vector<int> ends;
+        std::atomic<int> done{0};
+        QObject::connect(&thread.m_runner, &DLP::BuildManager::signal_printEnded, &thread.m_runner,
+                         [&](int end, QString) { ends.push_back(end); }, Qt::DirectConnection);
+        QObject::connect(&thread.m_runner, &DLP::BuildManager::signal_printDone, &thread.m_runner,
+                         [&] { ++done; }, Qt::DirectConnection);
+        QSemaphore held, resume;
+        if (r.step)
+            thread.m_runner.setStartProbe([&](const char* step) {
+                if (std::strcmp(step, r.step) == 0) {
+                    held.release();
+                    resume.acquire();
+                }
+            });
+        const size_t before = sim->received().size();
+        sim->setFaults(r.step ? PrinterSimulator::None : PrinterSimulator::Step);
+        thread.startJob();
+        if (r.step) {
+            ASSERT_TRUE(held.tryAcquire(1, 20000));
+            thread.stop();
+            resume.release();
+        } else {
+            for (int k = 0; k <= r.k; ++k) {
+                ASSERT_EQ(sim->waitForStep(20000), commands[size_t(k)]);
+                if (k == r.k)
+                    thread.stop();
+                sim->release();
+            }
+            for (int n = 0; n < 3; ++n) {  // the cancel sequence's three commands
+                ASSERT_NE(sim->waitForStep(20000), "");
+                sim->release();
+            }
+        }
+        ASSERT_TRUE(thread.wait(20000));
+        EXPECT_EQ(done.load(), 1);
+        EXPECT_EQ(ends, std::vector<int>{int(DLP::PrintEnd::Cancelled)});
+        std::string sent;
+        for (int k = 0; k <= r.k; ++k)
+            sent += commands[size_t(k)] + "\r\n";
+        ASSERT_TRUE(sim->waitForBytes(before + sent.size() + cancel.size(), 20000));
+        EXPECT_EQ(sim->received().substr(before), sent + cancel);
+        sim->setFaults(PrinterSimulator::None);
+    }
 }
 
 // The printer hangs up mid-print: the job ends at once, the panel says the
