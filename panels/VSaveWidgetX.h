@@ -54,8 +54,11 @@ public:
     bool writeIniFileX();
     static void setDefaultParaX(RecipePara& para, int layerUm);
     static void setDefaultPara(RecipePara& para);
-    // The fields into the build configuration, as a job start copies them.
-    void copyFieldsToConfig();
+    // The fields into a build configuration, as a job start copies them.
+    void copyFieldsTo(DLP::SliceBuildConfig& c) const;
+    // Why the fields cannot make a job a printer takes, naming the file and
+    // key each value came from; empty when they can.
+    QString jobValueProblem(const DLP::SliceBuildConfig& job) const;
     void on_comboBox_currentIndexChanged(int) {}
 
     // Whether the projector printer is on line; by default the serial link
@@ -145,6 +148,11 @@ protected:
 private:
     bool printerOnline();
     QTime now() const;
+    // The recipe the panel shows (the last of its name), or null.
+    const RecipePara* shownRecipe() const;
+    // Where a job field's value came from: "file: key", or the form's field.
+    QString valueSource(const std::string& field) const;
+    void refuseStart(const QString& title, const QString& hint);
 
     LinkCheck m_linkCheck;
     Clock m_clock;
