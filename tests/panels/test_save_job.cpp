@@ -147,6 +147,8 @@ TEST_F(SaveJob, RefusalsShowTheirTextsAndStartNothing)
         online = c.online;
         screenCount = c.screens;
         config.ExposureTimePerLayer = -5;
+        config.BlankTime = 777;
+        panel->m_nTotalSeconds = 4242;
         QSignalSpy s1(panel.get(), &VSaveWidgetX::signal_SendStartPrint);
         QSignalSpy s2(panel.get(), &VSaveWidgetX::signal_PrintDataGenerate);
         ModalAnswers modal;
@@ -155,8 +157,11 @@ TEST_F(SaveJob, RefusalsShowTheirTextsAndStartNothing)
         EXPECT_EQ(modal.texts, c.texts);
         EXPECT_EQ(modal.informative, c.hints);
         EXPECT_TRUE(button()->isEnabled());
-        // A refused start leaves the shared configuration as it was.
+        // A refused start leaves the shared configuration (blank time
+        // included) and the estimate as they were.
         EXPECT_EQ(config.ExposureTimePerLayer, -5);
+        EXPECT_EQ(config.BlankTime, 777);
+        EXPECT_EQ(panel->m_nTotalSeconds, 4242);
         EXPECT_EQ(s1.count() + s2.count(), 0);
     }
     EXPECT_EQ(switches, 2); // only the starts that passed the link check switch
