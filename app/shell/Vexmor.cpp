@@ -880,9 +880,10 @@ void Vexmor::slot_DlpCtrlAction()
 
 void Vexmor::ShowDLPScreen()
 {
-    const QPoint target = DisplayStandIn::projectorPoint(DisplayStandIn::screens());
     frmDLP* projector = m_printThread.m_runner.projector();
-    projector->setTargetProvider([target] { return target; });
+    // Looked up at each showing (a picture later included): the screens may
+    // have changed since.
+    projector->setTargetProvider([] { return DisplayStandIn::projectorPoint(DisplayStandIn::screens()); });
     projector->showOnProjector();
 }
 

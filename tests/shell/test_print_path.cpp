@@ -372,6 +372,44 @@ TEST_F(PrintPath, ACancelRightAfterTheStartOrNoLightTablesEndThePrint)
     }
 }
 
+// The projector is looked up each time the window is shown: a picture after
+// the screens changed lands on the new projector, not where the print was.
+TEST_F(PrintPath, APictureAfterTheScreensChangedGoesToTheNewProjector)
+{
+    ASSERT_NO_FATAL_FAILURE(connectPrinter(pellar10()));
+    Vexmor w;
+    ASSERT_NO_FATAL_FAILURE(prepareProjector(w));
+    ASSERT_NO_FATAL_FAILURE(loadAndSlice(w));
+    frmDLP* projector = w.m_printThread.m_runner.projector();
+    w.m_pSaveWidget->m_nPrintTarget = 0;
+    w.m_pSaveWidget->m_bSkipCancelConfirm = true;
+    {
+        ModalAnswers modal;
+        startJob(w);
+    }
+    ASSERT_TRUE(w.m_printThread.isRunning());
+    EXPECT_EQ(projector->pos(), QPoint(1920, 0));
+    {
+        ModalAnswers modal;
+        w.m_pSaveWidget->slot_EmitCancelPrint();
+        WAIT_TRUE(!w.m_printThread.isRunning() && modal.texts.size() == 1, 20000);
+    }
+    // Now a wider primary screen and the projector right of it.
+    DisplayStandIn::setScreenSource([] {
+        DisplayStandIn::Screens s;
+        s.geometries << QRect(0, 0, 2560, 1440) << QRect(2560, 0, 854, 480);
+        return s;
+    });
+    QImage picture(8, 8, QImage::Format_RGB32);
+    picture.fill(Qt::gray);
+    const QString path = m_dir.filePath("picture.png");
+    ASSERT_TRUE(picture.save(path));
+    emit w.m_pDlpCtlDialog->signal_pictureOpen(path);
+    EXPECT_TRUE(projector->isVisible());
+    EXPECT_EQ(projector->pos(), QPoint(2560, 0));
+    emit w.m_pDlpCtlDialog->signal_pictureOpen(QString());
+}
+
 TEST_F(PrintPath, ControlDialogFeedsThePanelAndTakesTheEmergencyStop)
 {
     ASSERT_NO_FATAL_FAILURE(connectPrinter(pellar10()));
