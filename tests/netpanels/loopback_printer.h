@@ -41,6 +41,8 @@ public:
         m_peer->write(bytes);
         m_peer->flush();
     }
+    // Bytes sent but not yet handed to the line.
+    qint64 pendingBytes() const { return m_peer ? m_peer->bytesToWrite() : 0; }
     void closePeer()
     {
         if (m_peer)

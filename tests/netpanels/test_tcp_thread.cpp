@@ -20,11 +20,14 @@ struct Transfer {
     QStringList events;
     QList<int> pollsAtWrite;
 
-    Transfer()
+    explicit Transfer(const std::function<void(TcpTimings&)>& tweak = {})
     {
         LoopbackGuard::setEnabled(true);
         EXPECT_TRUE(printer.listen());
-        thread = std::make_unique<TcpThread>(QString(), "127.0.0.1", nullptr, testTcpTimings(printer.port()));
+        TcpTimings timings = testTcpTimings(printer.port());
+        if (tweak)
+            tweak(timings);
+        thread = std::make_unique<TcpThread>(QString(), "127.0.0.1", nullptr, timings);
         auto* t = thread.get();
         QObject::connect(t, &TcpThread::signal_packetWritten, t, [this, t](int kind, int length) {
             QMutexLocker l(&lock);
@@ -451,4 +454,36 @@ TEST(TransferRepliesTest, MessagesFromPiecesOfAnySize)
         EXPECT_TRUE(replies.feed(QByteArray(1000, '7')).isEmpty());
     EXPECT_LE(replies.buffered(), TransferReplies::kMaxMessageBytes);
     EXPECT_EQ(text(replies.feed("L11 P5 R:0")), QStringList{"ack 5 0"});
+}
+
+// A printer that talks without end, and one that drips its acknowledgement
+// with noise between: the transfer takes what is meant and keeps no more
+// than a message's worth of what it read.
+TEST(TcpTransferFailures, EndlessTalkKeepsTheMemoryWhereItWas)
+{
+    auto residentKb = [] {
+        QFile status("/proc/self/status");
+        if (!status.open(QIODevice::ReadOnly))
+            return qint64(0);
+        for (const QByteArray& line : status.readAll().split('\n'))
+            if (line.startsWith("VmRSS:"))
+                return line.mid(6).trimmed().split(' ').first().toLongLong();
+        return qint64(0);
+    };
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, QStringLiteral("e.vxs"), 100);
+    Transfer t([](TcpTimings& timings) { timings.headerSends = 1000000; });
+    t.thread->slot_sendFile(path);
+    ASSERT_TRUE(waitFor([&] { return t.printer.headers().size() == 1; }));
+    const qint64 before = residentKb();
+    const QByteArray noise = QByteArray("L11 P") + QByteArray(1 << 20, '7');  // a message that never ends
+    for (int mb = 0; mb < 256; ++mb) {
+        t.printer.send(noise);
+        ASSERT_TRUE(waitFor([&] { return t.printer.pendingBytes() < (1 << 20); }));
+    }
+    ASSERT_TRUE(waitFor([&] { return t.thread->replyCount() > 0 && t.printer.pendingBytes() == 0; }));
+    EXPECT_EQ(t.thread->state(), 1);  // nothing of it was an acknowledgement
+    EXPECT_LT(residentKb() - before, 64 << 10);
+    t.reply("L11 P0 R:0");
+    ASSERT_TRUE(t.waitState(3));
 }
