@@ -190,6 +190,7 @@ TEST(TcpTransfer, LongAndNonAsciiNamesGoWhole)
     ASSERT_TRUE(waitFor([&] { return t.printer.headers().size() == 1; }));
     EXPECT_EQ(t.printer.headers().first(), header);
     EXPECT_EQ(TcpThread::headerPacket(QFileInfo(nonAscii).fileName(), 3), header);
+    ASSERT_TRUE(waitFor([&] { return t.printer.body().size() == 3; }));  // before what follows
     t.reply("L11 P3 R:0");
     EXPECT_EQ(t.thread->state(), 4);
 
@@ -362,6 +363,7 @@ TEST(TcpTransferSends, BodyPacketResendAndDirectSends)
     EXPECT_EQ(t.packets().mid(0, 2), (QStringList{"header 24", "resend 24"}));
     t.reply("L11 P0 R:0");
     ASSERT_TRUE(t.waitState(3));
+    ASSERT_TRUE(waitFor([&] { return t.printer.body().size() == 100; }));
     t.reply("L11 P100 R:0");
     ASSERT_TRUE(t.waitState(4));
     EXPECT_TRUE(progress.isEmpty());
