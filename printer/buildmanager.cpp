@@ -244,6 +244,9 @@ void BuildManager::BuildThread()
             endJob(PrintEnd::Completed);
             return;
         case Failed:
+            // A printer that still listens is asked to switch its light off.
+            if (m_port && m_port->isOpen())
+                sendCommand(QStringLiteral("M220"), false);
             endJob(m_failure, m_failureReason);
             return;
         case Cancel: {

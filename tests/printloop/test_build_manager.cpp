@@ -351,7 +351,9 @@ TEST_F(PrintLoopTest, OnlyAReplyLineBeginningWithOkAcknowledges)
     TimingsScope shortWindows(quick);
     sim->setFaults(PrinterSimulator::ErrorReply);
     play(";(<Slice> 0 )\nG1 Z1\nG1 Z2\n");
-    EXPECT_EQ(newBytes(), "G1 Z1\r\nG1 Z1\r\nG1 Z1\r\n");
+    // Three writes of the command, then the light switched off, once.
+    EXPECT_EQ(nextBytes(25), "G1 Z1\r\nG1 Z1\r\nG1 Z1\r\nM220");
+    EXPECT_EQ(newBytes(), "");
     const auto [how, why] = end();
     EXPECT_EQ(how, int(DLP::PrintEnd::NotAcknowledged));
     EXPECT_TRUE(why.contains("G1 Z1") && why.contains("3 times")) << why.toStdString();
