@@ -103,6 +103,9 @@ void TcpThread::setupWorker()
     m_socket = new QTcpSocket(m_ctx);
     // A printer stands on the local network; no proxy lies between.
     m_socket->setProxy(QNetworkProxy::NoProxy);
+    // Replies are read as they come; a printer that talks faster than that
+    // waits on the line instead of filling the memory.
+    m_socket->setReadBufferSize(64 * 1024);
     m_passTimer = new QTimer(m_ctx);
     m_attemptTimer = new QTimer(m_ctx);
     m_writeTimer = new QTimer(m_ctx);

@@ -1,5 +1,6 @@
 #include "LoopbackGuard.h"
 #include "loopback_printer.h"
+#include "memory_in_use.h"
 #include "printer_test_util.h"
 
 #include <QRegularExpression>
@@ -463,21 +464,12 @@ TEST(TransferRepliesTest, MessagesFromPiecesOfAnySize)
 // than a message's worth of what it read.
 TEST(TcpTransferFailures, EndlessTalkKeepsTheMemoryWhereItWas)
 {
-    auto residentKb = [] {
-        QFile status("/proc/self/status");
-        if (!status.open(QIODevice::ReadOnly))
-            return qint64(0);
-        for (const QByteArray& line : status.readAll().split('\n'))
-            if (line.startsWith("VmRSS:"))
-                return line.mid(6).trimmed().split(' ').first().toLongLong();
-        return qint64(0);
-    };
     QTemporaryDir dir;
     const QString path = writeFile(dir, QStringLiteral("e.vxs"), 100);
     Transfer t([](TcpTimings& timings) { timings.headerSends = 1000000; });
     t.thread->slot_sendFile(path);
     ASSERT_TRUE(waitFor([&] { return t.printer.headers().size() == 1; }));
-    const qint64 before = residentKb();
+    const qint64 before = memoryInUseKb();
     const QByteArray noise(1 << 20, '7');
     t.printer.send("L11 P");  // a message that never ends
     for (int mb = 0; mb < 256; ++mb) {
@@ -486,7 +478,7 @@ TEST(TcpTransferFailures, EndlessTalkKeepsTheMemoryWhereItWas)
     }
     ASSERT_TRUE(waitFor([&] { return t.thread->replyCount() > 0 && t.printer.pendingBytes() == 0; }));
     EXPECT_EQ(t.thread->state(), 1);  // nothing of it was an acknowledgement
-    EXPECT_LT(residentKb() - before, 64 << 10);
+    EXPECT_LT(memoryInUseKb() - before, 64 << 10);
     t.reply("L11 P0 R:0");
     ASSERT_TRUE(t.waitState(3));
 }

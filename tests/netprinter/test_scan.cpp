@@ -3,6 +3,7 @@
 #include "WebForm.h"
 #include "hostile_http.h"
 #include "loopback_http.h"
+#include "memory_in_use.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -205,21 +206,6 @@ TEST_F(LoopbackScan, RepeatedHostKeepsOneEntryAndANewScanStartsEmpty)
     EXPECT_EQ(lists.count(), 0);
 }
 
-namespace
-{
-// Kilobytes the process holds in memory now.
-qint64 residentKb()
-{
-    QFile status("/proc/self/status");
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
-    return 0;
-}
-}
-
 // Peers that drip, lie about their length, never end or close early: every
 // request ends within its time, no body beyond the limit is kept, and the
 // process's memory stays where it was.
@@ -233,7 +219,7 @@ TEST_F(LoopbackScan, HostilePeersEndInTimeWithBoundedMemory)
         {"declares a terabyte", HostileHttp::HugeDeclared},
         {"closes half-way", HostileHttp::CloseEarly},
     };
-    const qint64 before = residentKb();
+    const qint64 before = memoryInUseKb();
     for (const auto& r : rows) {
         SCOPED_TRACE(r.what);
         HostileHttp peer(r.mode);
@@ -251,7 +237,7 @@ TEST_F(LoopbackScan, HostilePeersEndInTimeWithBoundedMemory)
         EXPECT_EQ(scan.deviceList().isEmpty(), !listed);
         // What the peer got rid of is what the kernel and the bounded reply took.
         EXPECT_LT(peer.written(), 16 << 20);
-        EXPECT_LT(residentKb() - before, 64 << 10);
+        EXPECT_LT(memoryInUseKb() - before, 64 << 10);
     }
 }
 
