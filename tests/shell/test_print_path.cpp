@@ -296,30 +296,6 @@ TEST_F(PrintPath, ACancelAtAnyMomentOfTheStartOrTheJobEndsIt)
     }
 }
 
-// The printer hangs up mid-print: the job ends at once, the panel says the
-// printer was disconnected, nothing is reported complete.
-TEST_F(PrintPath, APrinterLostMidPrintIsReportedAsDisconnected)
-{
-    ASSERT_NO_FATAL_FAILURE(connectPrinter(pellar10()));
-    Vexmor w;
-    ASSERT_NO_FATAL_FAILURE(prepareProjector(w));
-    ASSERT_NO_FATAL_FAILURE(loadAndSlice(w));
-    w.m_pSaveWidget->m_nPrintTarget = 0;
-    {
-        ModalAnswers modal;
-        startJob(w);
-    }
-    WAIT_TRUE(sim->commands().size() > 4, 20000);
-    ModalAnswers modal;
-    sim->hangUpNow();
-    WAIT_TRUE(!w.m_printThread.isRunning(), 20000);
-    WAIT_EQ(modal.texts, QStringList{"Printing Failed"}, 5000);
-    EXPECT_EQ(modal.informative.value(0), QString("打印失败\nThe printer was disconnected"));
-    EXPECT_FALSE(w.m_bPrinting || w.m_pSaveWidget->localPrintRunning());
-    EXPECT_FALSE(w.m_printThread.m_runner.projector()->isVisible());
-    WAIT_TRUE(!DlpSerialPort::m_bOnLine, 5000);
-}
-
 TEST_F(PrintPath, ClosingDuringAPrintCancelsItAndJoinsTheThread)
 {
     ASSERT_NO_FATAL_FAILURE(connectPrinter(pellar10()));
