@@ -3,6 +3,7 @@
 #include "IniValues.h"
 #include "configdir.h"
 #include "dlp/saturatingcast.h"
+#include "settingsrangecheck.h"
 
 #include <QComboBox>
 #include <QSettings>
@@ -136,16 +137,20 @@ void RecipeStore::readRecipeGroup(QSettings& settings, QList<RecipePara>& list, 
     settings.beginGroup(kGroup);
     for (const QString& group : settings.childGroups()) {
         settings.beginGroup(group);
+        RangeCheckedGroup checked(settings, settings.fileName(), QLatin1String(kGroup) + '/' + group + '/',
+                                  &DLP::recipeKeyRange);
         scratch.name = group;
         scratch.editable = true;
-        scratch.exposure_tm = readInt(settings.value("CuringTime"));
-        scratch.bottom_exposure = readInt(settings.value("BurninTime"));
-        scratch.bottomMaterialStable = readTruncated(settings.value("StableTime"));
-        scratch.bottom_layers = readFloat(settings.value("BurninRange"));
-        scratch.lift_dist1 = static_cast<float>(readInt(settings.value("LiftDist1")));
-        scratch.lift_first_bottom_speed = static_cast<float>(readInt(settings.value("LiftSpeed1")));
-        scratch.lift_dist2 = static_cast<float>(readInt(settings.value("LiftDist2")));
-        scratch.lift_speed = static_cast<float>(readInt(settings.value("LiftSpeed2")));
+        scratch.exposure_tm = readInt(checked.value("CuringTime"));
+        scratch.bottom_exposure = readInt(checked.value("BurninTime"));
+        scratch.bottomMaterialStable = readTruncated(checked.value("StableTime"));
+        scratch.bottom_layers = readFloat(checked.value("BurninRange"));
+        scratch.lift_dist1 = static_cast<float>(readInt(checked.value("LiftDist1")));
+        scratch.lift_first_bottom_speed = static_cast<float>(readInt(checked.value("LiftSpeed1")));
+        scratch.lift_dist2 = static_cast<float>(readInt(checked.value("LiftDist2")));
+        scratch.lift_speed = static_cast<float>(readInt(checked.value("LiftSpeed2")));
+        scratch.valueProblem = checked.problem();
+        scratch.refusedValues = checked.refused();
         settings.endGroup();
         list.append(scratch);
     }
@@ -166,14 +171,18 @@ bool RecipeStore::writeRecipeFile(QSettings& settings, const QList<RecipePara>& 
         if (!r.editable)
             continue;
         settings.beginGroup(r.name);
-        settings.setValue("CuringTime", r.exposure_tm);
-        settings.setValue("BurninTime", r.bottom_exposure);
-        settings.setValue("StableTime", r.bottomMaterialStable);
-        settings.setValue("BurninRange", QVariant::fromValue<float>(r.bottom_layers));
-        settings.setValue("LiftDist1", QVariant::fromValue<float>(r.lift_dist1));
-        settings.setValue("LiftSpeed1", QVariant::fromValue<float>(r.lift_first_bottom_speed));
-        settings.setValue("LiftDist2", QVariant::fromValue<float>(r.lift_dist2));
-        settings.setValue("LiftSpeed2", QVariant::fromValue<float>(r.lift_speed));
+        // A value refused on reading goes back as it was stored.
+        auto put = [&](const char* key, const QVariant& value) {
+            settings.setValue(key, r.refusedValues.value(QLatin1String(key), value));
+        };
+        put("CuringTime", r.exposure_tm);
+        put("BurninTime", r.bottom_exposure);
+        put("StableTime", r.bottomMaterialStable);
+        put("BurninRange", QVariant::fromValue<float>(r.bottom_layers));
+        put("LiftDist1", QVariant::fromValue<float>(r.lift_dist1));
+        put("LiftSpeed1", QVariant::fromValue<float>(r.lift_first_bottom_speed));
+        put("LiftDist2", QVariant::fromValue<float>(r.lift_dist2));
+        put("LiftSpeed2", QVariant::fromValue<float>(r.lift_speed));
         settings.endGroup();
     }
     settings.endGroup();

@@ -312,6 +312,17 @@ void VImportWidgetX::slot_btnSaveClicked()
         selectModelByExtension(ui->Label_FileName->text());
         m_strMachine = ui->comboBox_Machine->currentText();
     }
+    // A recipe whose file held a value no printer takes goes into no print file.
+    if (m_pRecipeWidget) {
+        QString problem;
+        for (const RecipePara& r : qAsConst(m_pRecipeWidget->m_listRecipe))
+            if (r.name == ui->comboBox_Recipe->currentText())
+                problem = r.valueProblem;
+        if (!problem.isEmpty()) {
+            critical(tr("Value Out of Range") + QStringLiteral("\n") + problem);
+            return;
+        }
+    }
     frmDeviceInterfaceSettings::MachinePara row;
     if (!machineRow(m_strMachine, row) ||
         (archive && !archiveMatchesModel(m_pExportThread->m_gcodeParas, m_strMachine))) {

@@ -4,6 +4,7 @@
 #include "dlpserialport.h"
 #include "myserialport.h"
 #include "printertimings.h"
+#include "settingsrangecheck.h"
 #include "ui_DlpCtlDialog.h"
 
 #include <QButtonGroup>
@@ -19,6 +20,7 @@
 #include <QTime>
 
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -197,12 +199,24 @@ void DlpCtlDialog::readIniFile()
     } else {
         m_settings->beginReadArray(kArray);
         m_settings->setArrayIndex(0);
-        m_longflip = m_settings->value(QStringLiteral("longflip"), false).toBool();
-        m_shortflip = m_settings->value(QStringLiteral("shortflip"), false).toBool();
-        m_lightPwm = m_settings->value(QStringLiteral("light_pwm"), 0.0f).toFloat();
-        m_homeAdjX = m_settings->value(QStringLiteral("homeadjx"), 0.0f).toFloat();
-        m_homeAdjY = m_settings->value(QStringLiteral("homeadjy"), 0.0f).toFloat();
-        m_homeAdjZ = m_settings->value(QStringLiteral("homeadjz"), 0.0f).toFloat();
+        RangeCheckedGroup checked(*m_settings, m_settings->fileName(), kArray + QStringLiteral("/1/"),
+                                  &DLP::lightKeyRange);
+        // A value outside its range is published as stored, text that is no
+        // number as not a number: a job start names it and refuses to print.
+        auto number = [&](const char* key) {
+            const QVariant v = checked.value(QLatin1String(key));
+            if (!v.isValid())
+                return 0.0f;
+            const std::optional<double> n = storedNumber(v);
+            return n ? float(*n) : std::numeric_limits<float>::quiet_NaN();
+        };
+        m_longflip = checked.value(QStringLiteral("longflip")).toBool();
+        m_shortflip = checked.value(QStringLiteral("shortflip")).toBool();
+        m_lightPwm = number("light_pwm");
+        m_homeAdjX = number("homeadjx");
+        m_homeAdjY = number("homeadjy");
+        m_homeAdjZ = number("homeadjz");
+        m_valueProblem = checked.problem();
         m_settings->endArray();
     }
     updateUI();
@@ -367,9 +381,11 @@ void DlpCtlDialog::on_pbHomeAdjust()
 {
     QString x, y, z;
     float vx = 0, vy = 0, vz = 0;
+    const DLP::ValueRange& range = DLP::Ranges::homeAdjustUm;
     const bool valid = plainDecimal(m_ui->lEHomeAdjustX->text(), &x, &vx)
                        && plainDecimal(m_ui->lEHomeAdjustY->text(), &y, &vy)
-                       && plainDecimal(m_ui->lEHomeAdjustZ->text(), &z, &vz);
+                       && plainDecimal(m_ui->lEHomeAdjustZ->text(), &z, &vz) && range.contains(vx)
+                       && range.contains(vy) && range.contains(vz);
     if (!valid) {
         showInputBox(QString::fromUtf8("参数不对，请输入以毫米为单位的具体数据！"));
     } else {
@@ -396,7 +412,7 @@ void DlpCtlDialog::on_pbHomeAdjustRead()
     QString text = QString::fromLatin1(reply);
     if (text.contains(QLatin1String("M231 "))) {
         // Each value lies between its marker and the next "um"; a value whose
-        // marker or unit is missing keeps what it was.
+        // marker or unit is missing, or that no printer takes, keeps what it was.
         auto take = [&text](const QString& marker, float* value) {
             const int at = text.indexOf(marker);
             if (at < 0)
@@ -405,7 +421,11 @@ void DlpCtlDialog::on_pbHomeAdjustRead()
             const int end = text.indexOf(QLatin1String("um"), begin);
             if (end < 0)
                 return;
-            *value = replyNumber(text.mid(begin, end - begin));
+            const float read = replyNumber(text.mid(begin, end - begin));
+            if (DLP::Ranges::homeAdjustUm.contains(read))
+                *value = read;
+            else
+                log(QStringLiteral("Home adjust reply out of range: %1%2").arg(marker).arg(double(read)));
             text = text.mid(end + 2);
         };
         take(QStringLiteral("X:"), &m_homeAdjX);

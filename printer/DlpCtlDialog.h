@@ -77,6 +77,10 @@ public:
     void on_pbImageShow();
     void on_ExposureSelect();
 
+    // The first value of "Light.ini" outside its range at the last reading
+    // (file, key, value, range); empty when all were in range.
+    const QString& valueProblem() const { return m_valueProblem; }
+
     bool longFlip() const { return m_longflip; }
     bool shortFlip() const { return m_shortflip; }
     float lightPwm() const { return m_lightPwm; }
@@ -115,6 +119,7 @@ private:
     float m_homeAdjZ = 240;
     QButtonGroup* m_exposureGroup = nullptr;
     InputNotifier m_inputNotifier;
+    QString m_valueProblem;
     PictureChooser m_pictureChooser;
 
     // Fixed command texts.

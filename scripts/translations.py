@@ -157,7 +157,13 @@ AUTHORED = {
     ("VImportWidgetX", "ChiTuBox zip files"): "ChiTuBox zip文件",
     ("VPrintWidget", "Material No.1"): "材料1",
     # The job thread's log lines.
-    ("DLP::BuildManager", "Cannot read the job file %1"): "无法读取任务文件 %1",
+    ("DLP::BuildManager", "The job file %1 cannot be read"): "无法读取任务文件 %1",
+    ("DLP::BuildManager", "The job file %1 is empty"): "任务文件 %1 为空",
+    ("DLP::BuildManager", "No printer is connected"): "未连接打印机",
+    ("DLP::BuildManager", "The printer was disconnected"): "打印机已断开连接",
+    ("DLP::BuildManager", "The printer did not acknowledge %1 (written %2 times)"): "打印机未确认 %1（已发送 %2 次）",
+    ("DLP::BuildManager", "Reply is no acknowledgement: %1"): "应答不是确认: %1",
+    ("DLP::BuildManager", "Print failed: %1"): "打印失败: %1",
     ("DLP::BuildManager", "Printing: %1"): "正在打印: %1", ("DLP::BuildManager", "Start"): "开始",
     ("DLP::BuildManager", "No OK: %1"): "未收到OK: %1", ("DLP::BuildManager", "times: "): "次数: ",
     ("DLP::BuildManager", "Command given up for the cancel: %1"): "因取消而放弃命令: %1",
@@ -166,6 +172,15 @@ AUTHORED = {
     ("DlpSerialPort", "No reply to M900, printer offline"): "M900无应答，打印机离线",
     ("DlpSerialPort", "FirmWare Version: %1"): "固件版本: %1",
     ("DlpSerialPort", "Write M701 start"): "开始写入M701", ("DlpSerialPort", "Return of M701: "): "M701返回: ",
+    ("DlpSerialPort", "Return of M701 longer than %1 bytes: light data refused"): "M701返回超过 %1 字节：光机数据被拒绝",
+    ("DlpSerialPort", "Printer port lost: %1"): "打印机端口丢失: %1",
+    # A print's end and refused values, in the print panels.
+    ("VSaveWidgetX", "Printing Failed"): "打印失败", ("VSaveWidgetX", "The print ended without a report"): "打印结束但没有报告",
+    ("VSaveWidgetX", "Value Out of Range"): "数值超出范围", ("VSaveWidgetX", "built-in recipe %1"): "内置配方 %1",
+    ("VSaveWidgetX", "the print settings"): "打印设置",
+    ("VPrintWidget", "Value Out of Range"): "数值超出范围", ("VPrintWidget", "the print settings"): "打印设置",
+    ("VImportWidgetX", "Value Out of Range"): "数值超出范围",
+    ("NetUI", "File transfer failed: %1"): "文件传输失败: %1",
     # The serial jog panel.
     ("DeviceInterface", "Configure"): "配置",
     ("DeviceInterface", "Move Z 1mm"): "Z轴 1mm", ("DeviceInterface", "Move Z -1mm"): "Z轴 -1mm",
@@ -214,7 +229,7 @@ AS_IS = (
     "ms", "mm", "um", "mm/min", "50 um", "50um", "100um", "0", "0.0", "55", "98", "150", "255", "480", "854",
     "1.37", "+1mm", "-1mm", "+10mm", "-10mm", "+0.1mm", "-0.1mm", "1℃", "90℃", "180℃", "360℃", "(0~255)",
     "AdjX", "AdjY", "AdjZ", "X", "Y", "Z", "°", "Lock", "NA", "N/A", "...", "：", "*.png *.jpeg *.jpg *.bmp *.svg",
-    "打开文件", "打印已取消", "打印结束", "文件传输结束", "文件保存失败", "文件保存结束",
+    "打开文件", "打印已取消", "打印结束", "打印失败", "文件传输结束", "文件保存失败", "文件保存结束",
     "QPushButton { background-color: rgb(230, 0, 0); border-radius: 3px; color: rgb(255, 255, 255); }\n"
     "QPushButton:hover { background-color: rgb(245, 69, 234); }",
 )

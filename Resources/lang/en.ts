@@ -11,10 +11,6 @@
 <context>
     <name>DLP::BuildManager</name>
     <message>
-        <source>Cannot read the job file %1</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Printing: %1</source>
         <translation type="unfinished"></translation>
     </message>
@@ -32,6 +28,34 @@
     </message>
     <message>
         <source>Command given up for the cancel: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No printer is connected</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Print failed: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The job file %1 cannot be read</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The job file %1 is empty</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The printer was disconnected</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Reply is no acknowledgement: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The printer did not acknowledge %1 (written %2 times)</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -348,6 +372,14 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
         <source>Return of M701: </source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Printer port lost: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Return of M701 longer than %1 bytes: light data refused</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>DlpSliceBrowser</name>
@@ -498,6 +530,10 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     </message>
     <message>
         <source>Exit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>File transfer failed: %1</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -795,6 +831,10 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     </message>
     <message>
         <source>The conversion was not started.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Value Out of Range</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -1195,6 +1235,14 @@ r</source>
         <source>Sure to Cancel Job</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>the print settings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Value Out of Range</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>VSL3DScene</name>
@@ -1550,6 +1598,30 @@ r</source>
     </message>
     <message>
         <source>Sure to Cancel Job</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>built-in recipe %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the print settings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Value Out of Range</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Printing Failed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>打印失败</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The print ended without a report</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -10,10 +10,6 @@
 <context>
     <name>DLP::BuildManager</name>
     <message>
-        <source>Cannot read the job file %1</source>
-        <translation>无法读取任务文件 %1</translation>
-    </message>
-    <message>
         <source>Printing: %1</source>
         <translation>正在打印: %1</translation>
     </message>
@@ -32,6 +28,34 @@
     <message>
         <source>Command given up for the cancel: %1</source>
         <translation>因取消而放弃命令: %1</translation>
+    </message>
+    <message>
+        <source>No printer is connected</source>
+        <translation>未连接打印机</translation>
+    </message>
+    <message>
+        <source>Print failed: %1</source>
+        <translation>打印失败: %1</translation>
+    </message>
+    <message>
+        <source>The job file %1 cannot be read</source>
+        <translation>无法读取任务文件 %1</translation>
+    </message>
+    <message>
+        <source>The job file %1 is empty</source>
+        <translation>任务文件 %1 为空</translation>
+    </message>
+    <message>
+        <source>The printer was disconnected</source>
+        <translation>打印机已断开连接</translation>
+    </message>
+    <message>
+        <source>Reply is no acknowledgement: %1</source>
+        <translation>应答不是确认: %1</translation>
+    </message>
+    <message>
+        <source>The printer did not acknowledge %1 (written %2 times)</source>
+        <translation>打印机未确认 %1（已发送 %2 次）</translation>
     </message>
 </context>
 <context>
@@ -348,6 +372,14 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</translation>
         <source>Return of M701: </source>
         <translation>M701返回: </translation>
     </message>
+    <message>
+        <source>Printer port lost: %1</source>
+        <translation>打印机端口丢失: %1</translation>
+    </message>
+    <message>
+        <source>Return of M701 longer than %1 bytes: light data refused</source>
+        <translation>M701返回超过 %1 字节：光机数据被拒绝</translation>
+    </message>
 </context>
 <context>
     <name>DlpSliceBrowser</name>
@@ -499,6 +531,10 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</translation>
     <message>
         <source>Exit</source>
         <translation>退出</translation>
+    </message>
+    <message>
+        <source>File transfer failed: %1</source>
+        <translation>文件传输失败: %1</translation>
     </message>
 </context>
 <context>
@@ -796,6 +832,10 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</translation>
     <message>
         <source>The conversion was not started.</source>
         <translation>转换未开始。</translation>
+    </message>
+    <message>
+        <source>Value Out of Range</source>
+        <translation>数值超出范围</translation>
     </message>
 </context>
 <context>
@@ -1198,6 +1238,14 @@ r</source>
         <source>Sure to Cancel Job</source>
         <translation>确定取消任务</translation>
     </message>
+    <message>
+        <source>the print settings</source>
+        <translation>打印设置</translation>
+    </message>
+    <message>
+        <source>Value Out of Range</source>
+        <translation>数值超出范围</translation>
+    </message>
 </context>
 <context>
     <name>VSL3DScene</name>
@@ -1554,6 +1602,30 @@ r</source>
     <message>
         <source>Sure to Cancel Job</source>
         <translation>确定取消任务</translation>
+    </message>
+    <message>
+        <source>built-in recipe %1</source>
+        <translation>内置配方 %1</translation>
+    </message>
+    <message>
+        <source>the print settings</source>
+        <translation>打印设置</translation>
+    </message>
+    <message>
+        <source>Value Out of Range</source>
+        <translation>数值超出范围</translation>
+    </message>
+    <message>
+        <source>Printing Failed</source>
+        <translation>打印失败</translation>
+    </message>
+    <message>
+        <source>打印失败</source>
+        <translation>打印失败</translation>
+    </message>
+    <message>
+        <source>The print ended without a report</source>
+        <translation>打印结束但没有报告</translation>
     </message>
 </context>
 <context>

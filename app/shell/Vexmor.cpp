@@ -260,6 +260,9 @@ void Vexmor::InitConnections()
     check(connect(runner, &DLP::BuildManager::signal_printDone, m_pSaveWidget, &VSaveWidgetX::slot_ReceivePrintDone),
           "33");
     check(connect(runner, &DLP::BuildManager::signal_printDone, this, &Vexmor::slot_DonePrint), "34");
+    // How the job ended reaches the panel before its end report.
+    check(connect(runner, &DLP::BuildManager::signal_printEnded, m_pSaveWidget, &VSaveWidgetX::slot_ReceivePrintEnd),
+          "34a");
     check(connect(this, &Vexmor::signal_SliceChanged, m_pSaveWidget, &VSaveWidgetX::slot_ReceiveNLayers), "35");
     check(connect(this, &Vexmor::signal_FixDone, m_pFixWidget, &VFixWidget::slot_FixDone), "36");
     check(connect(m_pSliceWidget, &VSliceWidgetX::signal_duplicateSelectedModel, this,
@@ -866,8 +869,8 @@ void Vexmor::slot_StartPrint()
     projector->m_layer = -1;
     if (!tables) {
         // Without complete light tables the projector stays black: the job
-        // would cure nothing. The panel's job ends here (frmDLP told why).
-        m_pSaveWidget->m_bCancelled = true;
+        // would cure nothing. The panel's job ends here, failed, with the reason.
+        emit m_printThread.m_runner.signal_printEnded(int(DLP::PrintEnd::ProjectorNotReady), projector->lastProblem());
         emit m_printThread.m_runner.signal_printDone();
         return;
     }
@@ -913,9 +916,10 @@ void Vexmor::slot_DlpCtrlAction()
 
 void Vexmor::ShowDLPScreen()
 {
-    const QPoint target = DisplayStandIn::projectorPoint(DisplayStandIn::screens());
     frmDLP* projector = m_printThread.m_runner.projector();
-    projector->setTargetProvider([target] { return target; });
+    // Looked up at each showing (a picture later included): the screens may
+    // have changed since.
+    projector->setTargetProvider([] { return DisplayStandIn::projectorPoint(DisplayStandIn::screens()); });
     projector->showOnProjector();
 }
 

@@ -86,6 +86,7 @@ TEST_F(Wiring, EachSignalHasOneConnectionPerRow)
         {"31", 1, connections(w.m_pDlpCtlDialog, &DlpCtlDialog::signal_para)},
         {"32", 1, connections(runner, &DLP::BuildManager::signal_curLayer)},
         {"33 34", 2, connections(runner, &DLP::BuildManager::signal_printDone)},
+        {"34a", 1, connections(runner, &DLP::BuildManager::signal_printEnded)},
         {"35", 1, connections(&w, &Vexmor::signal_SliceChanged)},
         {"36", 1, connections(&w, &Vexmor::signal_FixDone)},
         {"37", 1, connections(w.m_pSliceWidget, &VSliceWidgetX::signal_duplicateSelectedModel)},
@@ -136,6 +137,7 @@ TEST_F(Wiring, ThePanelHearsThePrintEndBeforeTheWindow)
         }
     });
     poll.start(1);
+    emit w.m_printThread.m_runner.signal_printEnded(int(DLP::PrintEnd::Completed), QString());
     emit w.m_printThread.m_runner.signal_printDone();
     EXPECT_EQ(seen, QStringList{"Printing Complete|printing"}); // row 33 ran first
     EXPECT_FALSE(w.m_bPrinting);                                 // then row 34

@@ -311,6 +311,16 @@ TEST_F(ConverterPanel, ArchiveMustFitTheModelsCheckRow)
     EXPECT_TRUE(job.isEmpty());
     EXPECT_TRUE(panel->m_pExportThread->m_exportType.isEmpty());
     EXPECT_TRUE(panel->m_pExportThread->m_exportPath.isEmpty());
+
+    // A recipe whose file held a value no printer takes: named, no dialog.
+    const QString recipe = w<QComboBox>("comboBox_Recipe")->currentText();
+    const QString problem = "Pellar30Recipe.ini: Recipe/x/CuringTime = -5 (allowed 0..99999)";
+    for (RecipePara& r : editor.m_listRecipe)
+        if (r.name == recipe)
+            r.valueProblem = problem;
+    EXPECT_EQ(click("btn_Save", QString()), QStringList{"Value Out of Range\n" + problem});
+    EXPECT_EQ(saved.size(), 1);
+    EXPECT_TRUE(job.isEmpty());
 }
 
 TEST_F(ConverterPanel, ParameterBlockTakesRowRecipeAndFileAndNeedsTheRow)

@@ -97,6 +97,16 @@ TEST_F(Materials, HostileValuesSaturateOrReadZero)
               std::tuple(INT_MAX, INT_MAX, INT_MAX, 0.0f));
     // -1e30 is not an integer text.
     EXPECT_EQ(std::tuple(b.bottomMaterialStable, b.exposure_tm, b.lift_dist1), std::tuple(0, 0, 0.0f));
+    // Neither may be printed: the file and the first key out of range are named.
+    EXPECT_EQ(a.valueProblem, file() + ": Materials/1/exposure_tm = 99999999999 (allowed 0..1000000)");
+    EXPECT_EQ(b.valueProblem, file() + ": Materials/2/exposure_tm = abc (allowed 0..1000000)");
+    EXPECT_EQ(a.refusedValues.keys(), (QList<QString>{"BottomMaterialStable", "exposure_tm", "tilt_dist1"}));
+    // Written back, the stored values stay as they were.
+    ASSERT_TRUE(MaterialList::write(s, back));
+    QSettings again(file(), QSettings::IniFormat);
+    for (auto [key, value] : {std::pair{"Materials/1/BottomMaterialStable", "1e20"}, {"Materials/1/tilt_dist1", "nan"},
+                              {"Materials/2/exposure_tm", "abc"}, {"Materials/2/lift_dist1", "-1e30"}})
+        EXPECT_EQ(again.value(key).toString(), value) << key;
 }
 
 TEST_F(Materials, RecipesAndMaterialsSurviveEachOthersWrites)

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QtTest/QTest>
@@ -123,6 +124,27 @@ TEST_F(RecipeFiles, HandEditedValuesAreBoundedAndConverted)
     EXPECT_EQ(std::tuple(r.exposure_tm, r.bottom_exposure, r.bottomMaterialStable), std::tuple(0, 0, 1500));
     EXPECT_EQ(std::tuple(r.lift_dist1, r.lift_dist2, r.bottom_layers), std::tuple(3.0f, 0.0f, 0.0f));
     EXPECT_EQ(std::tuple(t.bottomMaterialStable, t.exposure_tm, t.bottom_layers), std::tuple(INT_MAX, INT_MAX, 0.0f));
+    // Each is refused for printing, naming the file and the first key out of range.
+    const QString file = RecipeStore::recipeFilePath("Pellar10");
+    EXPECT_EQ(r.valueProblem, file + ": Recipe/r/CuringTime = 1e20 (allowed 0..99999)");
+    EXPECT_EQ(t.valueProblem, file + ": Recipe/s/CuringTime = 99999999999 (allowed 0..99999)");
+    EXPECT_EQ(r.refusedValues.keys(), (QList<QString>{"BurninTime", "CuringTime", "LiftDist2"}));
+    for (int preset = 0; preset < 10; ++preset)
+        EXPECT_TRUE(s->m_listRecipe[preset].valueProblem.isEmpty());
+
+    // Writing the list back changes no stored value the user did not change;
+    // a recipe the editor saves again is the form's and clean.
+    s->m_listRecipe[11].exposure_tm = 5000;
+    s->m_listRecipe[11].refusedValues.remove("CuringTime");
+    ASSERT_TRUE(s->writeIniFileX());
+    QSettings back(file, QSettings::IniFormat);
+    for (auto [key, value] : {std::pair{"Recipe/r/CuringTime", "1e20"}, {"Recipe/r/BurninTime", "abc"},
+                              {"Recipe/r/LiftDist2", "nan"}, {"Recipe/s/StableTime", "1e20"},
+                              {"Recipe/s/CuringTime", "5000"}})
+        EXPECT_EQ(back.value(key).toString(), value) << key;
+    const auto again = read("Pellar10");
+    EXPECT_EQ(again->m_listRecipe[10].valueProblem, r.valueProblem);
+    EXPECT_EQ(again->m_listRecipe[11].valueProblem, file + ": Recipe/s/StableTime = 1e20 (allowed 0..99999)");
 }
 
 TEST_F(RecipeFiles, OddNamesReadBack)

@@ -17,6 +17,8 @@
 #include <QTextDocument>
 #include <QTranslator>
 
+#include <cmath>
+#include <limits>
 #include <memory>
 
 namespace {
@@ -128,6 +130,47 @@ TEST_F(ControlDialogTest, FirstStartWritesTheDefaultsAndLaterStartsReadThemBack)
     EXPECT_EQ(dialog->homeAdjZ(), 12.5f);
 }
 
+// A hand-edited or damaged "Light.ini": each value out of range is named with
+// the file and the key, published as it was stored (text as not a number) so
+// that a job start refuses it, and the file is not rewritten.
+TEST_F(ControlDialogTest, LightValuesOutOfRangeAreNamedAndTheFileKept)
+{
+    struct Row { const char* what; QByteArray file; QString problem; float pwm, x, y, z; };
+    const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+    const Row rows[] = {
+        {"nan level", "1\\light_pwm=nan\n", "light_pwm = nan (allowed 0..255)", nan, 0, 0, 0},
+        {"negative level", "1\\light_pwm=-1\n", "light_pwm = -1 (allowed 0..255)", -1, 0, 0, 0},
+        {"level as text", "1\\light_pwm=bright\n", "light_pwm = bright (allowed 0..255)", nan, 0, 0, 0},
+        {"infinite adjust", "1\\homeadjx=inf\n1\\homeadjy=-inf\n1\\homeadjz=inf\n",
+         "homeadjx = inf (allowed -10000..10000)", 0, inf, -inf, inf},
+        {"huge adjust", "1\\homeadjz=2147483647\n", "homeadjz = 2147483647 (allowed -10000..10000)", 0, 0, 0,
+         2147483647.0f},
+        {"flag as text", "1\\longflip=maybe\n", "longflip = maybe (allowed 0..1)", 0, 0, 0, 0},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        const QByteArray text = "[LightConfig]\n" + r.file + "size=1\n";
+        {
+            QFile f(m_path);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(text);
+        }
+        open(false);
+        EXPECT_EQ(dialog->valueProblem(), m_path + ": LightConfig/1/" + r.problem);
+        const std::pair<float, float> published[] = {
+            {dialog->lightPwm(), r.pwm}, {dialog->homeAdjX(), r.x}, {dialog->homeAdjY(), r.y}, {dialog->homeAdjZ(), r.z}};
+        for (auto [got, want] : published)
+            EXPECT_TRUE(std::isnan(want) ? std::isnan(got) : got == want) << got << " " << want;
+        QFile f(m_path);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), text);
+    }
+    // Values in range: nothing to name.
+    QFile::remove(m_path);
+    open(false);
+    EXPECT_TRUE(dialog->valueProblem().isEmpty());
+}
+
 TEST_F(ControlDialogTest, EachButtonWritesItsCommandsWithoutTerminators)
 {
     open(true);
@@ -188,6 +231,8 @@ TEST_F(ControlDialogTest, HomeAdjustOnlyWithPlainNumbers)
         {"1", "2,5", "3", "", 0, 10, 240},
         {"1", "2", "inf", "", 0, 10, 240},
         {"1", "2.5.1", "3", "", 0, 10, 240},
+        {"10001", "2", "3", "", 0, 10, 240},  // beyond what the printer takes
+        {"1", "-10000.5", "3", "", 0, 10, 240},
         {" -5.5 ", "+.5", "7.", "M230 X-5.5 Y+.5 Z7.", -5.5f, 0.5f, 7},
     };
     for (const auto& r : rows) {
@@ -211,6 +256,7 @@ TEST_F(ControlDialogTest, AdjustReadTakesTheValuesOnlyFromTheEcho)
         {"Y missing", "M231 X:7um Z:9um\nexecok\n", 7, -5, 9},
         {"no unit after Z", "M231 X:1um Y:2um Z:3\nexecok\n", 1, 2, 9},
         {"not a number", "M231 X:abum Y:4um Z:5um\nexecok\n", 0, 4, 5},
+        {"beyond what a printer takes", "M231 X:99999um Y:-1e30um Z:6um\nexecok\n", 0, 4, 6},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
