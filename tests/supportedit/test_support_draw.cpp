@@ -2,6 +2,11 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <vector>
+
 TEST_F(SupportEdit, TipsMagentaBodiesAmberSelectedMagentaMarkedKept)
 {
     Generate(m_slab);
@@ -86,4 +91,153 @@ TEST_F(SupportEdit, NoSupportsLeftLowersByTheLift)
         EXPECT_FLOAT_EQ(m_slab->m_minBound.z(), z - float(kLift));
         EXPECT_FALSE(m_slab->m_bSupportLifted);
     }
+}
+
+namespace {
+
+// One triangle caught in feedback mode: corners in world millimetres and the
+// red of the colour lighting gave it.
+struct Fed {
+    QVector3D v[3];
+    float red = 0;
+};
+
+// Runs `draw` in feedback mode under an orthographic view of the cube
+// [-20, 20]^3 lit by a white light along +z (no ambient), so each corner's
+// red is max(0, n.z) for the normal it was given. Corners mapped back.
+QVector<Fed> Feedback(const std::function<void()>& draw)
+{
+    constexpr float S = 20.f, W = 512.f;
+    std::vector<GLfloat> buf(1 << 20);
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(-S, S, -S, S, -S, S);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glViewport(0, 0, GLsizei(W), GLsizei(W));
+    glDepthRange(0, 1);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_COLOR_MATERIAL);
+    glEnable(GL_NORMALIZE);
+    glEnable(GL_LIGHTING);
+    glEnable(GL_LIGHT0);
+    const GLfloat zero[] = {0, 0, 0, 1}, one[] = {1, 1, 1, 1}, up[] = {0, 0, 1, 0};
+    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, zero);
+    glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, GL_FALSE);
+    glLightfv(GL_LIGHT0, GL_AMBIENT, zero);
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, one);
+    glLightfv(GL_LIGHT0, GL_SPECULAR, zero);
+    glLightfv(GL_LIGHT0, GL_POSITION, up);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, zero);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, one);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, zero);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, zero);
+    glNormal3f(0.6f, 0.f, 0.8f); // what a primitive without normals would inherit
+    glFeedbackBuffer(GLsizei(buf.size()), GL_3D_COLOR, buf.data());
+    glRenderMode(GL_FEEDBACK);
+    draw();
+    const GLint n = glRenderMode(GL_RENDER);
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    glPopAttrib();
+    EXPECT_GE(n, 0) << "feedback buffer overflow";
+
+    QVector<Fed> out;
+    auto world = [&](const GLfloat* f) {
+        return QVector3D((f[0] / W * 2 - 1) * S, (f[1] / W * 2 - 1) * S, -(f[2] * 2 - 1) * S);
+    };
+    for (GLint i = 0; i < n;) {
+        const GLint token = GLint(buf[size_t(i)]);
+        if (token != GL_POLYGON_TOKEN) {
+            ADD_FAILURE() << "unexpected feedback token " << token;
+            break;
+        }
+        const int corners = int(buf[size_t(i) + 1]);
+        EXPECT_EQ(corners, 3);
+        Fed t;
+        for (int k = 0; k < corners && k < 3; ++k) {
+            const GLfloat* f = &buf[size_t(i) + 2 + size_t(k) * 7];
+            t.v[k] = world(f);
+            t.red = f[3];
+        }
+        out << t;
+        i += 2 + corners * 7;
+    }
+    return out;
+}
+
+QVector3D WindingNormal(const Fed& t)
+{
+    return QVector3D::crossProduct(t.v[1] - t.v[0], t.v[2] - t.v[0]).normalized();
+}
+
+// Every facet of a convex solid around `inside`: wound outwards and lit by
+// the normal of its own winding.
+void ExpectOutwardAndLitByItsNormal(const QVector<Fed>& tris, QVector3D inside)
+{
+    int worst = 0;
+    for (const Fed& t : tris) {
+        const QVector3D n = WindingNormal(t);
+        if (n.isNull())
+            continue; // a pointed cone's zero-area cap
+        const QVector3D centroid = (t.v[0] + t.v[1] + t.v[2]) / 3;
+        if (QVector3D::dotProduct(n, centroid - inside) <= 0)
+            ++worst;
+        EXPECT_NEAR(t.red, std::max(0.f, n.z()), 0.02f);
+    }
+    EXPECT_EQ(worst, 0) << "facets wound inwards";
+}
+
+} // namespace
+
+// The cone and sphere emitters: closed, outward, rings where the records put
+// them, each facet with its own normal; nothing for no segments or no sphere.
+TEST_F(SupportEdit, ConeAndSphereEmittersDrawClosedOutwardPrimitives)
+{
+    m_view->makeCurrent();
+    struct Cone { const char* name; vcg::Point3f p0, p1; double r0, r1; int n; };
+    const Cone cones[] = {
+        {"slanted frustum", {1, 2, 3}, {3, -1, -2}, 1.5, 0.5, 16},
+        {"pointed tip", {-2, 0, 4}, {-2, 0, 1}, 0.0, 0.8, 16},
+        {"six sides", {0, 0, 0}, {0, 4, 0}, 2.0, 2.0, 6},
+        {"no sides", {0, 0, 0}, {0, 0, -3}, 1.0, 1.0, 0},
+    };
+    for (const Cone& c : cones) {
+        SCOPED_TRACE(c.name);
+        const QVector<Fed> tris = Feedback([&] { VSLModelPainter::GenerateCone(c.p0, c.r0, c.p1, c.r1, c.n); });
+        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+        ASSERT_EQ(tris.size(), 4 * c.n);
+        const QVector3D p0 = V(c.p0), axis = V(c.p1) - p0;
+        const float length = axis.length();
+        const QVector3D u = axis / length;
+        for (const Fed& t : tris)
+            for (const QVector3D& v : t.v) {
+                const float along = QVector3D::dotProduct(v - p0, u);
+                const float radial = (v - p0 - along * u).length();
+                const bool atStart = std::fabs(along) < 1e-3f, atEnd = std::fabs(along - length) < 1e-3f;
+                ASSERT_TRUE(atStart || atEnd) << along;
+                const float ring = float(atStart ? c.r0 : c.r1);
+                EXPECT_TRUE(std::fabs(radial) < 1e-3f || std::fabs(radial - ring) < 1e-3f) << radial;
+            }
+        ExpectOutwardAndLitByItsNormal(tris, p0 + axis * 0.5f);
+    }
+
+    const vcg::Point3f centre(1, 2, 3);
+    const QVector<Fed> sphere = Feedback([&] { VSLModelPainter::GenerateSphere(centre, 2.0); });
+    ASSERT_EQ(sphere.size(), 480);
+    for (const Fed& t : sphere)
+        for (const QVector3D& v : t.v)
+            EXPECT_NEAR((v - V(centre)).length(), 2.f, 1e-3f);
+    ExpectOutwardAndLitByItsNormal(sphere, V(centre));
+
+    const QVector<vcg::Point3f> unit = VSLModelPainter::UnitSphere;
+    VSLModelPainter::UnitSphere.clear();
+    EXPECT_TRUE(Feedback([&] { VSLModelPainter::GenerateSphere(centre, 2.0); }).isEmpty());
+    VSLModelPainter::UnitSphere = unit;
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
