@@ -536,12 +536,21 @@ SceneOp VSL3DScene::DeleteSelModelSupports()
         return SceneOp::NoSelection;
     if (m_jobs.IsBusy(m_pSelModelPainter->m_nNumber))
         return SceneOp::JobRunning;
+    // Manual columns only: the generated supports go when a rotation or
+    // scale is actually applied (the painter's transform), so a refused one
+    // keeps them.
     m_pSupportToolPainter = m_pSelModelPainter;
-    if (m_pSelModelPainter->m_bHasSupports)
-        m_pSelModelPainter->RemoveSupportX();
     if (!m_pSelModelPainter->m_vSupportStructures.isEmpty())
         m_pSelModelPainter->RemoveAllSupportSelModel();
     return SceneOp::Done;
+}
+
+SceneOp VSL3DScene::RemoveSelModelSupports()
+{
+    const SceneOp r = DeleteSelModelSupports();
+    if (r == SceneOp::Done && m_pSelModelPainter->m_bHasSupports)
+        m_pSelModelPainter->RemoveSupportX();
+    return r;
 }
 
 SceneOp VSL3DScene::DeleteAllSupports()

@@ -142,7 +142,10 @@ public:
     // sig_Update when an instance was hit; an instance whose job is pending
     // is left alone.
     void ClickEditSupport(QPoint p);
+    // The selected instance's manual columns (refused while its job runs).
     SceneOp DeleteSelModelSupports();
+    // Its manual columns and its generated supports.
+    SceneOp RemoveSelModelSupports();
     SceneOp DeleteAllSupports();
     void DeSelectSupport(DLPSupportStructure* support);
     void SetIsSupportMode(bool on);
