@@ -73,6 +73,26 @@ bool VSL3DScene::RefuseAddWhileJobsRun()
 
 bool VSL3DScene::AddModel(QString path)
 {
+    return AddModelWith(path, [&path](VSLModel3D* model) { return model->LoadSTLFile(path); });
+}
+
+bool VSL3DScene::AddReadModel(QString path, QVector<VSLTriangle3D> triangles, QString readError)
+{
+    if (triangles.isEmpty()) {
+        if (RefuseAddWhileJobsRun())
+            return false;
+        m_lastAddResult = SceneOp::Unchanged;
+        m_strLoadError = readError;
+        return false;
+    }
+    return AddModelWith(path, [&](VSLModel3D* model) {
+        model->LoadTriangles(path, std::move(triangles));
+        return true;
+    });
+}
+
+bool VSL3DScene::AddModelWith(QString path, const std::function<bool(VSLModel3D*)>& load)
+{
     if (RefuseAddWhileJobsRun())
         return false;
     m_lastAddResult = SceneOp::Done;
@@ -88,7 +108,7 @@ bool VSL3DScene::AddModel(QString path)
     // Connected before the load starts the pass, so its completion is never lost.
     connect(model->fixerThread(), &FixerThread::sig_FixerStatusChanged, this, &VSL3DScene::slot_SceneUpdateStatus,
             Qt::QueuedConnection);
-    if (!model->LoadSTLFile(path)) {
+    if (!load(model)) {
         m_lastAddResult = SceneOp::Unchanged;
         m_strLoadError = model->loadError();
         delete model;

@@ -72,6 +72,9 @@ public:
     // an instance may move every other one, so while any support or slice
     // job runs nothing is added (lastAddResult() is then JobRunning).
     bool AddModel(QString path);
+    // The same for a file read elsewhere (the view's load thread): its
+    // triangles, or none and the reader's reason.
+    bool AddReadModel(QString path, QVector<VSLTriangle3D> triangles, QString readError);
     QString lastLoadError() const { return m_strLoadError; }
     // Of the last AddModel or showModel: Done, JobRunning, or Unchanged
     // when the file or the imported triangles were refused.
@@ -358,6 +361,8 @@ public:
 private:
     // Runs fn on the scene's thread, waiting for it when called from another.
     void RunOnSceneThread(std::function<void()> const& fn);
+    // AddModel with `load` filling a new model (false: refused, loadError()).
+    bool AddModelWith(QString path, const std::function<bool(VSLModel3D*)>& load);
     bool RefuseAddWhileJobsRun();
     void ConnectInstance(VSLModelPainter* instance);
     void ResetGizmos(VSLModelPainter* instance);
