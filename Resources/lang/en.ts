@@ -1552,6 +1552,38 @@ r</source>
         <source>Sure to Cancel Job</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Material</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Exposure</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Z Motor</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Y Debond</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Y Return</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Rotate</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Advance</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Printer Select</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>VSliceWidget</name>

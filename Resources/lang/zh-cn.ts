@@ -1555,6 +1555,38 @@ r</source>
         <source>Sure to Cancel Job</source>
         <translation>确定取消任务</translation>
     </message>
+    <message>
+        <source>Material</source>
+        <translation>材料</translation>
+    </message>
+    <message>
+        <source>Exposure</source>
+        <translation>曝光</translation>
+    </message>
+    <message>
+        <source>Z Motor</source>
+        <translation>Z轴电机</translation>
+    </message>
+    <message>
+        <source>Y Debond</source>
+        <translation>Y轴脱模</translation>
+    </message>
+    <message>
+        <source>Y Return</source>
+        <translation>Y轴回程</translation>
+    </message>
+    <message>
+        <source>Rotate</source>
+        <translation>旋转</translation>
+    </message>
+    <message>
+        <source>Advance</source>
+        <translation>高级</translation>
+    </message>
+    <message>
+        <source>Printer Select</source>
+        <translation>选择打印机</translation>
+    </message>
 </context>
 <context>
     <name>VSliceWidget</name>
