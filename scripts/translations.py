@@ -153,6 +153,10 @@ AUTHORED = {
     ("VSLGLView", "There are still errors on the model! Please try to use other professional software to fix it."):
         "模型上仍有错误！请尝试使用其他专业软件修复。",
     ("VSL3DScene", "a support or slice job is still running"): "支撑或切片任务仍在运行",
+    ("VSL3DScene", "its layers are larger than the build area and were not scaled"): "其切片层超出打印范围且未缩放",
+    ("VSL3DScene", "its layer thickness differs from the plate's"): "其层厚与平台上的层厚不同",
+    ("VSL3DScene", "it is not a readable SLC file"): "不是可读取的SLC文件",
+    ("VSL3DScene", "it holds no layer"): "不含任何切片层",
     ("VSL3DScene", "SVG Generator Slice"): "SVG生成器切片",
     ("VSL3DScene", "An SVG drawing created by the SVG Generator "): "由SVG生成器创建的SVG图形 ",
     ("VSliceWidget", "Not Sliced"): "未切片",

@@ -75,6 +75,10 @@ public:
     // The same for a file read elsewhere (the view's load thread): its
     // triangles, or none and the reader's reason.
     bool AddReadModel(QString path, QVector<VSLTriangle3D> triangles, QString readError);
+    // An SLC file: its layers appended to the model layers (readSlcFile)
+    // and a model made of its outlines to show them (showModel). False, with
+    // lastLoadError() set, when the file is refused.
+    bool AddSlcModel(QString path);
     QString lastLoadError() const { return m_strLoadError; }
     // Of the last AddModel or showModel: Done, JobRunning, or Unchanged
     // when the file or the imported triangles were refused.

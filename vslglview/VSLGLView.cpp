@@ -594,9 +594,15 @@ int VSLGLView::GetLocateModelPainterXX(QPoint p)
 
 // ---------------------------------------------------------------- facade
 
+bool VSLGLView::IsSlcFileName(const QString& path)
+{
+    return QFileInfo(path).suffix().compare(QLatin1String("slc"), Qt::CaseInsensitive) == 0;
+}
+
 bool VSLGLView::OpenSTLFile(QString path)
 {
-    const bool ok = m_pScene->AddModel(path);
+    // An SLC file brings its layers with it: they go to the scene as read.
+    const bool ok = IsSlcFileName(path) ? m_pScene->AddSlcModel(path) : m_pScene->AddModel(path);
     if (ok)
         update();
     return ok;

@@ -53,7 +53,10 @@ public:
     static QSurfaceFormat ViewSurfaceFormat();
 
     // --- files ---
+    // An STL file, or an SLC file (its layers and a model showing them).
     bool OpenSTLFile(QString path);
+    // The file's suffix is "slc", in any case.
+    static bool IsSlcFileName(const QString& path);
     QString GetOpenFilePath() const;
     void SetOpenFilePath(QString folder);
     QString GetOpenFileName() const;

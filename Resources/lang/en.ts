@@ -1214,6 +1214,22 @@ r</source>
         <source>a support or slice job is still running</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>its layers are larger than the build area and were not scaled</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>its layer thickness differs from the plate&apos;s</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it is not a readable SLC file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it holds no layer</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>VSLGLView</name>

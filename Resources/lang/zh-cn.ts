@@ -1217,6 +1217,22 @@ r</source>
         <source>a support or slice job is still running</source>
         <translation>支撑或切片任务仍在运行</translation>
     </message>
+    <message>
+        <source>its layers are larger than the build area and were not scaled</source>
+        <translation>其切片层超出打印范围且未缩放</translation>
+    </message>
+    <message>
+        <source>its layer thickness differs from the plate's</source>
+        <translation>其层厚与平台上的层厚不同</translation>
+    </message>
+    <message>
+        <source>it is not a readable SLC file</source>
+        <translation>不是可读取的SLC文件</translation>
+    </message>
+    <message>
+        <source>it holds no layer</source>
+        <translation>不含任何切片层</translation>
+    </message>
 </context>
 <context>
     <name>VSLGLView</name>
