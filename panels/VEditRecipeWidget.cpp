@@ -1,6 +1,7 @@
 #include "VEditRecipeWidget.h"
 
 #include "ui_VEditRecipeWidget.h"
+#include "panelstyle.h"
 
 #include <QComboBox>
 #include <QMessageBox>
@@ -46,6 +47,7 @@ VEditRecipeWidget::VEditRecipeWidget(QWidget* parent)
     , ui(new Ui::VEditRecipeWidget)
 {
     ui->setupUi(this);
+    PanelStyle::apply(this);
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     setWindowModality(Qt::WindowModal);
 }

@@ -9,6 +9,7 @@
 #include "printfile/printermodels.h"
 #include "printfile/vxsresave.h"
 #include "RecipeFields.h"
+#include "panelstyle.h"
 #include "ui_VImportWidgetX.h"
 
 #include <QFile>
@@ -49,6 +50,7 @@ VImportWidgetX::VImportWidgetX(VSLGLView* view, VEditRecipeWidget* recipes, DLP:
     , ui(new Ui::VImportWidgetX)
 {
     ui->setupUi(this);
+    PanelStyle::apply(this);
     ui->btn_Save->setEnabled(false);
     m_pExportThread = new ExportThread;
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);

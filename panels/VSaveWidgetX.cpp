@@ -13,6 +13,7 @@
 #include "dlp/saturatingcast.h"
 #include "dlpserialport.h"
 #include "notices.h"
+#include "panelstyle.h"
 #include "MaterialForm.h"
 #include "ProjectorDesktop.h"
 #include "RecipeFields.h"
@@ -62,6 +63,7 @@ VSaveWidgetX::VSaveWidgetX(VSLGLView* view, VEditRecipeWidget* recipes, DLP::Sli
     m_strMsgStyle = QString::fromUtf8(kMsgStyle);
     m_strDelStyle = QString::fromUtf8(kDelStyle);
     ui->setupUi(this);
+    PanelStyle::apply(this);
 
     m_pSettings = new QSettings(QStringLiteral("Vexmor3dRecipe.ini"), QSettings::IniFormat);
     m_pListMaterial = new QList<RecipePara>;

@@ -1,7 +1,10 @@
 #include "frmDeviceInterfaceSettings.h"
 
 #include "app/core/configdir.h"
+#include "app/core/panelstyle.h"
 
+#include <QAbstractItemView>
+#include <QComboBox>
 #include <QDebug>
 #include <QMessageBox>
 #include <QPainter>
@@ -81,6 +84,11 @@ frmDeviceInterfaceSettings::frmDeviceInterfaceSettings(QWidget* parent)
         "min-width: 60px;max-width: 60px;}"
         "QPushButton:pressed{background-color: rgb(170,170,170);color: rgb(65,65,65);}");
     ui.setupUi(this);
+    PanelStyle::apply(this);
+    // The lists keep the dialog's grey selection, with text that reads on it.
+    for (QComboBox* list : {ui.comboBox, ui.comboBoxLang})
+        list->view()->setStyleSheet(
+            QStringLiteral("selection-background-color: rgb(150, 150, 150); selection-color: rgb(19, 29, 33);"));
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     setWindowModality(Qt::WindowModal);
 

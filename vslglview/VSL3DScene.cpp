@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QMetaObject>
+#include <QOpenGLContext>
 #include <QThread>
 
 VSL3DScene::VSL3DScene() : m_pSceneMutex(new QMutex) {}
@@ -26,6 +27,17 @@ VSL3DScene::~VSL3DScene()
         delete m;
     m_models.clear();
     delete m_pSceneMutex;
+}
+
+bool VSL3DScene::UseViewContext()
+{
+    if (!m_fnMakeViewCurrent)
+        return QOpenGLContext::currentContext() != nullptr;
+    if (m_fnMakeViewCurrent())
+        return true;
+    if (QOpenGLContext* other = QOpenGLContext::currentContext())
+        other->doneCurrent();
+    return false;
 }
 
 // ---------------------------------------------------------------- registry
@@ -96,6 +108,7 @@ bool VSL3DScene::AddModelWith(QString path, const std::function<bool(VSLModel3D*
     if (RefuseAddWhileJobsRun())
         return false;
     m_lastAddResult = SceneOp::Done;
+    UseViewContext(); // the new model's display lists
     for (VSLModel3D* model : qAsConst(m_models)) {
         if (model->m_strFileName == path) {
             auto* instance = new VSLModelPainter(model, this);
@@ -133,6 +146,7 @@ bool VSL3DScene::showModel(QString path)
     if (VSLModel3D::m_vT.isEmpty())
         return false;
     m_lastAddResult = SceneOp::Done;
+    UseViewContext();
     auto* model = new VSLModel3D;
     model->m_strFileName = path;
     model->showModel(path);
@@ -172,6 +186,8 @@ SceneOp VSL3DScene::RemoveSelectedModel()
     if (m_jobs.IsBusy(instance->m_nNumber) || IsWritingPrintFile())
         return SceneOp::JobRunning;
     VSLModel3D* model = instance->m_pModel;
+    // The instance's lists, and its model's when it goes too.
+    UseViewContext();
     m_instances.remove(instance->m_nNumber);
     if (m_pHoverModelPainter == instance)
         m_pHoverModelPainter = nullptr;

@@ -279,6 +279,14 @@ public:
     std::function<void(QString const&)> m_fnSlcThicknessNotice;
     std::function<bool()> m_fnSlcScaleQuestion;
 
+    // Display lists are built and deleted outside the view's paint too (a
+    // job ends, a copy, a removal): the view makes its context current for
+    // that. Before it has one, the lists wait for its first paint, and no
+    // other widget's context is left current to receive them.
+    void SetContextSource(std::function<bool()> makeCurrent) { m_fnMakeViewCurrent = std::move(makeCurrent); }
+    // True when a context is current for display-list work.
+    bool UseViewContext();
+
     QMap<int, VSLModel3D*> const& models() const { return m_models; }
     QMap<int, VSLModelPainter*> const& instances() const { return m_instances; }
 
@@ -381,6 +389,7 @@ private:
     bool DrillDown(QVector3D p, VSLModelPainter* painter, unsigned int& index, QVector3D& hitPoint);
     bool DetectOverhangHeld(VSLModelPainter* painter);
     VSLModelPainter* m_pSupportToolPainter = nullptr;
+    std::function<bool()> m_fnMakeViewCurrent;
 
     QMutex* m_pSceneMutex = nullptr;
     QString m_strLoadError;

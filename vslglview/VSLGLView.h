@@ -138,6 +138,7 @@ public:
     VSL3DScene* scene() const { return m_pScene; }
     VSLCamera* camera() const { return m_pCamera; }
     VSLEditHandlers* editHandlers() const { return m_pEditHandlers; }
+    VSLXYZPainter* axisTriad() const { return m_pXYZPainter; }
     LoadThread* loadThread() const { return m_pLoadThread; }
     int selectedNumber() const;
     int editState() const { return m_nEditState; }
@@ -195,6 +196,9 @@ signals:
     void sig_GenSupportDone();
     void sig_SliceSceneDone(int nLayers);
     void sig_LoadFileDone(bool fileLoaded);
+    // A dropped file, for a window that opens files its own way (stages,
+    // job names); with nobody connected the view opens it itself.
+    void sig_FileDropped(QString path);
 
 protected:
     void initializeGL() override;
@@ -214,6 +218,8 @@ private:
     void Draw3DScene();
     void WindowSizeAdjust();
     void EmitSelected();
+    // Edit state 1, support mode off: what the Edit stage's drags and picks need.
+    void RestoreEditState();
     void ShowMessage(QString const& text, QString const& informative);
     void LoadProjection(int w, int h);
     void LoadFrameMatrices();

@@ -98,6 +98,13 @@ public:
     void GenSupportX();
     void RemoveSupportX();
     void RestoreSupportX();
+    // Raises the instance by the lift distance for its supports, recording
+    // the placement it came from; false when it is lifted already (or the
+    // move is refused).
+    bool LiftForSupports();
+    // A lifted instance left without supports goes back to the placement
+    // it was lifted from (moves since then kept).
+    void LowerLiftWithoutSupports();
     void RotateSupportX();
     void RotateSptPointX(vcg::Point3f& p) const;
     void DrawSupportX();
@@ -207,6 +214,7 @@ public:
     bool m_bSupportsShown = false;
     GLuint m_nSupportTipList = 0;
     GLuint m_nSupportBodyList = 0;
+    bool m_bSupportListsStale = false;  // to be compiled at the next draw
     // One tip sphere at the origin, called under a translation by the tip
     // list (the tips of one run share their radius).
     GLuint m_nTipSphereList = 0;
@@ -227,6 +235,7 @@ public:
     };
     Placement m_preLift;
     QMatrix4x4 m_liftedMatrix;
+    double m_dLiftedByMm = 0;  // the lift applied, whatever the parameters say since
     std::atomic<bool> m_bStopSupport{false};
     int m_nClickCounter = 0;
     SupportMap m_supportMap;
@@ -271,18 +280,19 @@ private:
     void DeleteSupportLists();
     // Steps 4 to 12 of a generation run, under the model's locks; false when
     // the model has no vertex (no supports).
-    bool RunSupportFrame(bool& liftedHere);
+    bool RunSupportFrame();
     // Re-run only: erase deleted records; false (and the run finished) when
     // none remains.
     bool PrepareSupportRerun();
     // Records, run state and support frame cleared; the lift is left alone.
     void DropSupportRecords();
-    void AbandonSupportRun(bool liftedHere, const char* why);
+    void AbandonSupportRun(const char* why);
     // A run that found the stop request set: records dropped, instance lowered.
     void StopSupportRun();
     void LowerSupportLift();
     void ReleaseSliceResults();
     void EnsureTipSphereList();
+    void CompileSupportLists();
     void EmitTipSphere(vcg::Point3f const& c, double r) const;
     static void MapSupportTriangles(QVector<VSLTriangle3D>& tris, QMatrix4x4 const& m);
 };

@@ -1,5 +1,6 @@
 // Support display lists and the painter's side of click editing.
 #include "VSLModelPainter.h"
+#include "VSL3DScene.h"
 #include "gltriangles.h"
 
 #include <QOpenGLContext>
@@ -94,10 +95,19 @@ void VSLModelPainter::DrawSupportX()
         // plate, or it would print in mid-air.
         if (m_bSupportLifted)
             LowerSupportLift();
+        m_bSupportListsStale = false;
         return;
     }
-    if (!QOpenGLContext::currentContext())
+    if (m_pScene ? !m_pScene->UseViewContext() : !QOpenGLContext::currentContext()) {
+        m_bSupportListsStale = true; // built by the next draw
         return;
+    }
+    CompileSupportLists();
+}
+
+void VSLModelPainter::CompileSupportLists()
+{
+    m_bSupportListsStale = false;
     // Marked supports keep tip and body until the edit closes; only the
     // click's tip-list rebuild hides a marked tip.
     glMatrixMode(GL_MODELVIEW);

@@ -18,6 +18,7 @@
 #include "frmDLP.h"
 #include "frmDeviceInterfaceSettings.h"
 #include "notices.h"
+#include "panelstyle.h"
 #include "printfile/printjobinput.h"
 
 #include <QApplication>
@@ -128,7 +129,7 @@ Vexmor::Vexmor(QWidget* parent)
     m_bShowPanels = true;
     QFile qss(QStringLiteral(":/Resources/qss/widget.qss"));
     if (qss.open(QIODevice::ReadOnly))
-        m_pSaveWidget->setStyleSheet(QString::fromUtf8(qss.readAll()));
+        PanelStyle::apply(m_pSaveWidget, QString::fromUtf8(qss.readAll()));
 
     // 17. The QML bars over the view.
     m_pNavBar = new QQuickWidget(view);
@@ -279,6 +280,14 @@ void Vexmor::InitConnections()
     check(connect(view, &VSLGLView::sig_SceneStatusChanged, this, &Vexmor::slot_VexmorUpdateStatus), "45");
     check(connect(this, &Vexmor::signal_SliceStatChanged, m_pSliceWidget, &VSliceWidgetX::slot_EditStatChanged), "46");
     check(connect(m_pHelpButton, SIGNAL(clicked(bool)), m_pHelpDialog, SLOT(show_dialog())), "47");
+    // The scene announces a mode before it takes it: the value travels along.
+    check(connect(view, &VSLGLView::signal_EditModeChanged, this,
+                  [this](int mode) {
+                      m_nEditMode = mode;
+                      emit editModeChanged(mode);
+                  }),
+          "edit mode");
+    check(connect(view, &VSLGLView::sig_FileDropped, this, &Vexmor::slot_FileDropped), "drop");
 }
 
 // --- window handling ---
@@ -392,6 +401,11 @@ void Vexmor::navbarClicked(int index)
     if (isWorking())
         return;
     m_nNavIndex = index;
+    // The view follows every stage change, also the bar's own move to Edit
+    // after a load, which names no stage to the view.
+    static const char* const stages[] = {nullptr, "Edit", "Repair", "Support", "Slice", "Save"};
+    if (index >= 1 && index <= 5)
+        SetNavBtn(QString::fromLatin1(stages[index]));
     emit navIndexChanged(index);
     emit toolbarSwitch();
 }
@@ -652,6 +666,22 @@ void Vexmor::slot_OpenAction()
     VSLGLView* view = ui.GLWidget;
     const QString name = FileChooser::openFileName(this, QStringLiteral("Open Model"), view->GetOpenFilePath(),
                                                    QStringLiteral("*.stl *.slc"));
+    openChosenFile(name);
+}
+
+void Vexmor::slot_FileDropped(QString path)
+{
+    if (isWorking())
+        return;
+    m_bRepaired = false;
+    m_bSupported = false;
+    m_bSliced = false;
+    openChosenFile(path);
+}
+
+void Vexmor::openChosenFile(const QString& name)
+{
+    VSLGLView* view = ui.GLWidget;
     // Once its model is gone the SLC file no longer holds the plate.
     if (m_bSlcLoaded && !view->isModelExist())
         m_bSlcLoaded = false;
@@ -737,12 +767,18 @@ void Vexmor::slot_DuplicateSelectedModel()
     emit signal_DuplicateSelectedModelDone();
 }
 
-void Vexmor::slot_EditSupport(bool Freeze, bool)
+void Vexmor::slot_EditSupport(bool Freeze, bool SaveResult)
 {
     m_pSupportEditWidget->setVisible(Freeze);
     m_pSupportWidget->setEnabled(!Freeze);
     if (m_pNavBar)
         m_pNavBar->setEnabled(!Freeze);
+    // A save regenerates the edited instances like Generate does: behind
+    // the busy notice, until the view's support-done ends it. The view has
+    // already started them (its connection comes first); when it started
+    // none it has already said so.
+    if (!Freeze && SaveResult && ui.GLWidget->scene()->runningSupportJobs() > 0)
+        SetGuiBusy(QStringLiteral("Support"), true);
 }
 
 void Vexmor::slot_GenSupport(QVector<double> Para)

@@ -100,6 +100,8 @@ TEST_F(Wiring, EachSignalHasOneConnectionPerRow)
         {"45", 1, connections(view, &VSLGLView::sig_SceneStatusChanged)},
         {"46", 1, connections(&w, &Vexmor::signal_SliceStatChanged)},
         {"47", 1, connections(w.m_pHelpButton, &QAbstractButton::clicked)},
+        {"edit mode to the tool row", 1, connections(view, &VSLGLView::signal_EditModeChanged)},
+        {"a drop takes the open road", 1, connections(view, &VSLGLView::sig_FileDropped)},
     };
     for (const Row& r : table)
         EXPECT_EQ(r.actual, r.expected) << "rows " << r.rows;

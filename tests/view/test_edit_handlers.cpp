@@ -321,11 +321,44 @@ TEST_F(EditHandlers, LockedScaleDragUsesPixelRowsAndStaysValidAtTheTopEdge)
     m_h.SetEditState(3);
     EXPECT_EQ(m_h.CommitDrag(), SceneOp::Unchanged);
     ExpectNear(Size(), {10, 20, 10});
+    EXPECT_TRUE(m_scene.m_pendingTransform.isIdentity());  // the refused drag is gone
     m_h.SetEditState(1);
+    Drag(QPoint(50, 200), QPoint(50, 100));
     ASSERT_EQ(m_h.CommitDrag(), SceneOp::Done);
     ExpectNear(Size(), {20, 40, 20});
     ExpectNear(Bottom(), {0, 0, 0});
     EXPECT_TRUE(state() == before);
+}
+
+// A drag refused on release (edit state not 1, or a job of the instance
+// pending) leaves no pending transform: nothing draws the instance moved.
+TEST_F(EditHandlers, RefusedDragsLeaveNoPendingTransform)
+{
+    m_scene.EditMode = 2;
+    m_scene.m_bUniformScale = true;
+    const QMatrix4x4 before = m_p->m_matrix;
+    MeshReadyGate& gate = m_p->m_pModel->readyGate();
+    const struct { const char* why; int state; bool job; } rows[] = {
+        {"edit state 2", 2, false}, {"edit state 3", 3, false}, {"job pending", 1, true}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.why);
+        m_h.SetEditState(r.state);
+        Drag(QPoint(50, 200), QPoint(50, 100));
+        EXPECT_FALSE(m_scene.m_pendingTransform.isIdentity());
+        // The job starts between the last move and the release.
+        QSignalSpy update(&m_scene, &VSL3DScene::sig_Update);
+        if (r.job && gate.Acquire() && m_scene.StartSupportJob(m_p) != SceneOp::Done)
+            gate.Release();
+        EXPECT_NE(m_h.CommitDrag(), SceneOp::Done);
+        EXPECT_TRUE(m_scene.m_pendingTransform.isIdentity());
+        EXPECT_EQ(m_h.pendingKind(), -1);
+        EXPECT_EQ(m_p->m_matrix, before);
+        if (r.job) {
+            gate.Release();
+            EXPECT_TRUE(update.wait(10000));
+        }
+    }
+    m_h.SetEditState(1);
 }
 
 // Looking down along (1, 1, -1): the ray through pixel (x, y) meets the plate at (x / 10, -y / 10, 0).

@@ -1,0 +1,274 @@
+// The built program started as scripts/start.sh starts it: no web-engine
+// sandbox variable in its environment, on an X server of its own. Its window
+// must map and be drawn, as root too; it ends cleanly when closed or sent
+// SIGTERM; and a start that fails says why on standard error and in the log.
+
+#include "x11_probe.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+namespace {
+
+// An Xvfb on a display number it picks itself; stopped by its pid.
+class OwnXServer
+{
+public:
+    OwnXServer()
+    {
+        m_server.setProgram(QStringLiteral("Xvfb"));
+        m_server.setArguments({"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1920x1080x24"});
+        m_server.start();
+        if (!m_server.waitForStarted(10000))
+            return;
+        QByteArray number;
+        QElapsedTimer waited;
+        waited.start();
+        while (!number.contains('\n') && waited.elapsed() < 20000 && m_server.waitForReadyRead(1000))
+            number += m_server.readAllStandardOutput();
+        if (number.contains('\n'))
+            m_display = QStringLiteral(":") + QString::fromLatin1(number.trimmed());
+    }
+    ~OwnXServer()
+    {
+        if (m_server.state() == QProcess::NotRunning)
+            return;
+        m_server.terminate();
+        if (!m_server.waitForFinished(10000)) {
+            m_server.kill();
+            m_server.waitForFinished(5000);
+        }
+    }
+    QString display() const { return m_display; }
+
+private:
+    QProcess m_server;
+    QString m_display;
+};
+
+// The environment the start script hands on, minus what only the tests set,
+// with the test's own configuration and log folders.
+QProcessEnvironment startScriptEnvironment(const QString& display, const QString& config, const QString& log)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"QTWEBENGINE_DISABLE_SANDBOX", "QTWEBENGINE_CHROMIUM_FLAGS", "QT_QPA_PLATFORM"})
+        env.remove(name);
+    // Sanitizer runs: Mesa's software driver is unloaded before the leak
+    // check, so what it keeps till exit has no module a suppression could
+    // name; the leak report stays, it only no longer sets the exit code.
+    if (env.contains("LSAN_OPTIONS"))
+        env.insert("LSAN_OPTIONS", env.value("LSAN_OPTIONS") + ":exitcode=0");
+    env.insert("DISPLAY", display);
+    env.insert("VEXMOR_CONFIG_DIR", config);
+    env.insert("VEXMOR_LOG_DIR", log);
+    return env;
+}
+
+QByteArray dayLog(const QString& folder)
+{
+    QByteArray all;
+    for (const QString& name : QDir(folder).entryList({"*log.txt"}, QDir::Files)) {
+        QFile f(QDir(folder).filePath(name));
+        if (f.open(QIODevice::ReadOnly))
+            all += f.readAll();
+    }
+    return all;
+}
+
+// A window that is up but not yet painted is one colour (mostly black).
+bool looksDrawn(const QImage& shot)
+{
+    if (shot.isNull())
+        return false;
+    QSet<QRgb> colours;
+    int black = 0, seen = 0;
+    for (int y = 0; y < shot.height(); y += 3)
+        for (int x = 0; x < shot.width(); x += 3) {
+            const QRgb p = shot.pixel(x, y);
+            colours.insert(p);
+            black += qGray(p) < 8;
+            ++seen;
+        }
+    return colours.size() >= 64 && black * 2 < seen;
+}
+
+enum class Ending { Close, Sigterm };
+
+void PrintTo(Ending e, std::ostream* os)
+{
+    *os << (e == Ending::Close ? "closed" : "SIGTERM");
+}
+
+class FirstStart : public ::testing::TestWithParam<Ending>
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(config.isValid() && log.isValid());
+        ASSERT_FALSE(x.display().isEmpty()) << "Xvfb did not start";
+    }
+    void TearDown() override
+    {
+        // Only the program this test started, by its pid.
+        if (app.state() != QProcess::NotRunning) {
+            app.kill();
+            app.waitForFinished(10000);
+        }
+    }
+
+    OwnXServer x;
+    QTemporaryDir config, log;
+    QProcess app;
+};
+
+TEST_P(FirstStart, WindowMapsIsDrawnAndEndsCleanly)
+{
+    app.setProcessEnvironment(startScriptEnvironment(x.display(), config.path(), log.path()));
+    app.setProcessChannelMode(QProcess::SeparateChannels);
+    app.start(VEXMOR3D_PATH, QStringList());
+    ASSERT_TRUE(app.waitForStarted(10000));
+
+    X11Probe probe(x.display());
+    ASSERT_TRUE(probe.connected());
+    X11Probe::TopLevel window;
+    QImage shot;
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 90000 && app.state() == QProcess::Running) {
+        window = probe.mappedWindow(QStringLiteral("Vexmor3D"));
+        if (window.id) {
+            shot = probe.screen(window.geometry);
+            if (looksDrawn(shot))
+                break;
+        }
+        QThread::msleep(200);
+    }
+    const QString name = GetParam() == Ending::Close ? "close" : "sigterm";
+    shot.save(QString("first_start_%1.png").arg(name));
+    ASSERT_EQ(app.state(), QProcess::Running)
+        << "exit code " << app.exitCode() << "\n" << app.readAllStandardError().toStdString();
+    ASSERT_NE(window.id, 0u) << "no mapped window";
+    EXPECT_GE(window.geometry.width(), 800);
+    EXPECT_GE(window.geometry.height(), 600);
+    ASSERT_TRUE(looksDrawn(shot)) << "the window is not drawn";
+
+    if (GetParam() == Ending::Close)
+        ASSERT_TRUE(probe.askToClose(window.id));
+    else
+        ASSERT_EQ(::kill(static_cast<pid_t>(app.processId()), SIGTERM), 0);
+    ASSERT_TRUE(app.waitForFinished(30000)) << "still running";
+    const QByteArray errors = app.readAllStandardError();
+    EXPECT_EQ(app.exitStatus(), QProcess::NormalExit) << errors.toStdString();
+    EXPECT_EQ(app.exitCode(), 0) << errors.toStdString();
+
+    const QByteArray logged = dayLog(log.path());
+    const bool root = ::geteuid() == 0;
+    EXPECT_EQ(logged.contains("Running as root: the web engine's sandbox is turned off"), root) << logged.toStdString();
+    EXPECT_FALSE(logged.contains("ended before its window was shown")) << logged.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Endings, FirstStart, ::testing::Values(Ending::Close, Ending::Sigterm),
+                         [](const ::testing::TestParamInfo<Ending>& info) {
+                             return std::string(info.param == Ending::Close ? "Closed" : "Sigterm");
+                         });
+
+// With no X server to reach the program cannot show its window: the reason
+// goes to standard error and to the day's log, and the exit is not a success.
+TEST(FirstStartFailure, NoDisplayIsReportedOnStandardErrorAndInTheLog)
+{
+    QTemporaryDir config, log;
+    ASSERT_TRUE(config.isValid() && log.isValid());
+    // A display number no server listens on.
+    int unused = 4000;
+    while (QFile::exists(QString("/tmp/.X11-unix/X%1").arg(unused)) || QFile::exists(QString("/tmp/.X%1-lock").arg(unused)))
+        ++unused;
+    QProcess app;
+    app.setProcessEnvironment(startScriptEnvironment(QString(":%1").arg(unused), config.path(), log.path()));
+    app.start(VEXMOR3D_PATH, QStringList());
+    ASSERT_TRUE(app.waitForStarted(10000));
+    ASSERT_TRUE(app.waitForFinished(60000));
+    EXPECT_FALSE(app.exitStatus() == QProcess::NormalExit && app.exitCode() == 0);
+    const QByteArray errors = app.readAllStandardError();
+    const QByteArray logged = dayLog(log.path());
+    for (const char* reason : {"could not connect to display", "no Qt platform plugin could be initialized"}) {
+        EXPECT_TRUE(errors.contains(reason)) << reason << "\n" << errors.toStdString();
+        EXPECT_TRUE(logged.contains(reason)) << reason << "\n" << logged.toStdString();
+    }
+}
+
+} // namespace
+
+namespace {
+
+struct EarlyEnd
+{
+    const char* mode;
+    bool crashes;
+    int exitCode;
+    QStringList everywhere; // on standard error and in the log
+    QStringList logOnly;
+    QStringList nowhere;
+};
+
+void PrintTo(const EarlyEnd& e, std::ostream* os)
+{
+    *os << e.mode;
+}
+
+class StartupReportProbe : public ::testing::TestWithParam<EarlyEnd>
+{
+};
+
+TEST_P(StartupReportProbe, ReasonsGoToStandardErrorAndTheLog)
+{
+    QTemporaryDir log;
+    ASSERT_TRUE(log.isValid());
+    QProcess probe;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("VEXMOR_LOG_DIR", log.path());
+    env.insert("VEXMOR_CONFIG_DIR", log.path());
+    probe.setProcessEnvironment(env);
+    probe.start(STARTUP_REPORT_PROBE_PATH, {GetParam().mode});
+    ASSERT_TRUE(probe.waitForFinished(30000));
+    EXPECT_EQ(probe.exitStatus() == QProcess::CrashExit, GetParam().crashes);
+    if (!GetParam().crashes) {
+        EXPECT_EQ(probe.exitCode(), GetParam().exitCode);
+    }
+    const QByteArray errors = probe.readAllStandardError();
+    const QByteArray logged = dayLog(log.path());
+    auto expect = [&](const QStringList& texts, bool onError, bool inLog) {
+        for (const QString& text : texts) {
+            EXPECT_EQ(errors.contains(text.toUtf8()), onError) << text.toStdString() << "\n" << errors.toStdString();
+            EXPECT_EQ(logged.contains(text.toUtf8()), inLog) << text.toStdString() << "\n" << logged.toStdString();
+        }
+    };
+    expect(GetParam().everywhere, true, true);
+    expect(GetParam().logOnly, false, true);
+    expect(GetParam().nowhere, false, false);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Endings, StartupReportProbe,
+    ::testing::Values(
+        EarlyEnd{"exit", false, 3,
+                 {"GL context made without multisampling",
+                  "Vexmor3D ended before its window was shown; last warning: GL context made without multisampling"},
+                 {},
+                 {}},
+        EarlyEnd{"throw", true, 0,
+                 {"Vexmor3D stopped before its window was shown: unhandled exception: resources missing"},
+                 {},
+                 {}},
+        EarlyEnd{"shown", false, 0, {"GL context made without multisampling"}, {"a warning once the window shows"},
+                 {"before its window was shown"}}),
+    [](const ::testing::TestParamInfo<EarlyEnd>& info) { return std::string(info.param.mode); });
+
+} // namespace
