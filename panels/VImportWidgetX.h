@@ -9,6 +9,7 @@
 #include <QMap>
 
 class VEditRecipeWidget;
+class VSaveWidgetX;
 class VSLGLView;
 namespace Ui {
 class VImportWidgetX;
@@ -40,6 +41,7 @@ public:
     VEditRecipeWidget* m_pRecipeWidget;
     DLP::SliceBuildConfig& m_config;
     frmDeviceInterfaceSettings* m_pDeviceSettings = nullptr;
+    VSaveWidgetX* m_pSaveWidget = nullptr;  // the save panel, set by the main window
     QString m_strMachine;
     QMap<QString, QString> m_mapFilter;
     QMap<QString, QString> m_mapSuffix;

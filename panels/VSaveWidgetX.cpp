@@ -74,8 +74,8 @@ VSaveWidgetX::VSaveWidgetX(VSLGLView* view, VEditRecipeWidget* recipes, DLP::Sli
 
     m_pSettings = new QSettings(QStringLiteral("Vexmor3dRecipe.ini"), QSettings::IniFormat);
     m_pListMaterial = new QList<RecipePara>;
-    const QStringList pages = {"Material", "Exposure", "Z Motor", "Y Debond", "Y Return", "Rotate", "Advance",
-                               "Printer Select"};
+    const QStringList pages = {tr("Material"), tr("Exposure"), tr("Z Motor"), tr("Y Debond"),
+                               tr("Y Return"), tr("Rotate"), tr("Advance"), tr("Printer Select")};
     ui->listWidget->addItems(pages);
     for (int row = 3; row <= 7; ++row)
         ui->listWidget->item(row)->setHidden(true);
@@ -249,6 +249,8 @@ void VSaveWidgetX::slot_SavePara()
     updateCurPara();
     if (!writeIniFile())
         msgOut(tr("Material Save Failed"), tr("Check the configuration folder please"));
+    // The fields show the entry as stored (integers cut, floats re-formatted).
+    updateUI();
 }
 
 bool VSaveWidgetX::writeIniFile()
@@ -337,7 +339,7 @@ void VSaveWidgetX::on_pushButton()
     if (!ok)
         return;
     RecipePara r;
-    RecipeStore::setDefaultParaX(r, 100);
+    setDefaultPara(r);
     r.name = name;
     r.info = info;
     r.editable = true;

@@ -85,6 +85,26 @@ bool VSL3DScene::RefuseAddWhileJobsRun()
 
 bool VSL3DScene::AddModel(QString path)
 {
+    return AddModelWith(path, [&path](VSLModel3D* model) { return model->LoadSTLFile(path); });
+}
+
+bool VSL3DScene::AddReadModel(QString path, QVector<VSLTriangle3D> triangles, QString readError)
+{
+    if (triangles.isEmpty()) {
+        if (RefuseAddWhileJobsRun())
+            return false;
+        m_lastAddResult = SceneOp::Unchanged;
+        m_strLoadError = readError;
+        return false;
+    }
+    return AddModelWith(path, [&](VSLModel3D* model) {
+        model->LoadTriangles(path, std::move(triangles));
+        return true;
+    });
+}
+
+bool VSL3DScene::AddModelWith(QString path, const std::function<bool(VSLModel3D*)>& load)
+{
     if (RefuseAddWhileJobsRun())
         return false;
     m_lastAddResult = SceneOp::Done;
@@ -101,7 +121,7 @@ bool VSL3DScene::AddModel(QString path)
     // Connected before the load starts the pass, so its completion is never lost.
     connect(model->fixerThread(), &FixerThread::sig_FixerStatusChanged, this, &VSL3DScene::slot_SceneUpdateStatus,
             Qt::QueuedConnection);
-    if (!model->LoadSTLFile(path)) {
+    if (!load(model)) {
         m_lastAddResult = SceneOp::Unchanged;
         m_strLoadError = model->loadError();
         delete model;
@@ -552,12 +572,21 @@ SceneOp VSL3DScene::DeleteSelModelSupports()
         return SceneOp::NoSelection;
     if (m_jobs.IsBusy(m_pSelModelPainter->m_nNumber))
         return SceneOp::JobRunning;
+    // Manual columns only: the generated supports go when a rotation or
+    // scale is actually applied (the painter's transform), so a refused one
+    // keeps them.
     m_pSupportToolPainter = m_pSelModelPainter;
-    if (m_pSelModelPainter->m_bHasSupports)
-        m_pSelModelPainter->RemoveSupportX();
     if (!m_pSelModelPainter->m_vSupportStructures.isEmpty())
         m_pSelModelPainter->RemoveAllSupportSelModel();
     return SceneOp::Done;
+}
+
+SceneOp VSL3DScene::RemoveSelModelSupports()
+{
+    const SceneOp r = DeleteSelModelSupports();
+    if (r == SceneOp::Done && m_pSelModelPainter->m_bHasSupports)
+        m_pSelModelPainter->RemoveSupportX();
+    return r;
 }
 
 SceneOp VSL3DScene::DeleteAllSupports()

@@ -72,6 +72,13 @@ public:
     // an instance may move every other one, so while any support or slice
     // job runs nothing is added (lastAddResult() is then JobRunning).
     bool AddModel(QString path);
+    // The same for a file read elsewhere (the view's load thread): its
+    // triangles, or none and the reader's reason.
+    bool AddReadModel(QString path, QVector<VSLTriangle3D> triangles, QString readError);
+    // An SLC file: its layers appended to the model layers (readSlcFile)
+    // and a model made of its outlines to show them (showModel). False, with
+    // lastLoadError() set, when the file is refused.
+    bool AddSlcModel(QString path);
     QString lastLoadError() const { return m_strLoadError; }
     // Of the last AddModel or showModel: Done, JobRunning, or Unchanged
     // when the file or the imported triangles were refused.
@@ -142,7 +149,10 @@ public:
     // sig_Update when an instance was hit; an instance whose job is pending
     // is left alone.
     void ClickEditSupport(QPoint p);
+    // The selected instance's manual columns (refused while its job runs).
     SceneOp DeleteSelModelSupports();
+    // Its manual columns and its generated supports.
+    SceneOp RemoveSelModelSupports();
     SceneOp DeleteAllSupports();
     void DeSelectSupport(DLPSupportStructure* support);
     void SetIsSupportMode(bool on);
@@ -363,6 +373,8 @@ public:
 private:
     // Runs fn on the scene's thread, waiting for it when called from another.
     void RunOnSceneThread(std::function<void()> const& fn);
+    // AddModel with `load` filling a new model (false: refused, loadError()).
+    bool AddModelWith(QString path, const std::function<bool(VSLModel3D*)>& load);
     bool RefuseAddWhileJobsRun();
     void ConnectInstance(VSLModelPainter* instance);
     void ResetGizmos(VSLModelPainter* instance);

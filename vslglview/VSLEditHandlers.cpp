@@ -155,7 +155,7 @@ void VSLEditHandlers::Trigger_Command(QVariantList& args)
 
 SceneOp VSLEditHandlers::RemoveSupport()
 {
-    const SceneOp r = m_scene->selectedInstance() ? m_scene->DeleteSelModelSupports() : m_scene->DeleteAllSupports();
+    const SceneOp r = m_scene->selectedInstance() ? m_scene->RemoveSelModelSupports() : m_scene->DeleteAllSupports();
     if (r == SceneOp::Done)
         emit sig_SceneStatusChanged(VexmorEditStatSupport);
     return r;

@@ -5,6 +5,7 @@
 #include "VSLEditHandlers.h"
 #include "VSLEditService.h"
 #include "VSLModel3D.h"
+#include "VSLModelLoader.h"
 #include "VSLModelPainter.h"
 #include "VSLXYZPainter.h"
 #include "support/DLPSupportStructure.h"
@@ -41,9 +42,25 @@ bool Positive(float v) { return std::isfinite(v) && v > 0.f; }
 
 void LoadThread::run()
 {
-    // Never started: the scene is not safe to fill off the GUI thread.
-    if (!m_pView || m_strFilePath.isEmpty())
+    VSLGLView* view = m_pView;
+    if (!view)
         return;
+    const QString path = m_strFilePath;
+    VSLModelLoader loader;
+    loader.path = path;
+    QVector<VSLTriangle3D> triangles;
+    const bool read = loader.IsReady() && loader.LoadData(triangles);
+    const QString error = read ? QString() : loader.errorString();
+    // The scene, its models and their painters belong to the GUI thread: it
+    // takes the triangles over. A view gone meanwhile drops the call.
+    QMetaObject::invokeMethod(
+        view,
+        [view, path, triangles = std::move(triangles), error]() mutable {
+            const bool added = view->scene()->AddReadModel(path, std::move(triangles), error);
+            view->update();
+            view->LoadFileDone(added);
+        },
+        Qt::QueuedConnection);
 }
 
 QSurfaceFormat VSLGLView::ViewSurfaceFormat()
@@ -600,9 +617,15 @@ int VSLGLView::GetLocateModelPainterXX(QPoint p)
 
 // ---------------------------------------------------------------- facade
 
+bool VSLGLView::IsSlcFileName(const QString& path)
+{
+    return QFileInfo(path).suffix().compare(QLatin1String("slc"), Qt::CaseInsensitive) == 0;
+}
+
 bool VSLGLView::OpenSTLFile(QString path)
 {
-    const bool ok = m_pScene->AddModel(path);
+    // An SLC file brings its layers with it: they go to the scene as read.
+    const bool ok = IsSlcFileName(path) ? m_pScene->AddSlcModel(path) : m_pScene->AddModel(path);
     if (ok)
         update();
     return ok;

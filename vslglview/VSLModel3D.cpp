@@ -58,11 +58,16 @@ bool VSLModel3D::LoadSTLFile(QString path)
         m_strLoadError = loader.errorString();
         return false;
     }
+    LoadTriangles(path, std::move(triangles));
+    return true;
+}
+
+void VSLModel3D::LoadTriangles(QString path, QVector<VSLTriangle3D> triangles)
+{
     m_strFileName = path;
     m_vTriangles.swap(triangles);
     UpdataData();
     m_pFixerThread->start(QThread::HighestPriority);
-    return true;
 }
 
 void VSLModel3D::FixModel() { m_pFixerThread->start(QThread::HighestPriority); }

@@ -52,6 +52,9 @@ public:
     // fixerThread()->sig_FixerStatusChanged before calling, so the completion
     // can never be missed. False (see loadError()) when the file is refused.
     bool LoadSTLFile(QString path);
+    // The same for triangles already read from `path` (not empty), on the
+    // thread the model lives on.
+    void LoadTriangles(QString path, QVector<VSLTriangle3D> triangles);
     QString loadError() const { return m_strLoadError; }
 
     // Bounds and centre from the triangle list; display lists too when a GL

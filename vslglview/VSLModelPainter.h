@@ -31,11 +31,6 @@ class SliceThread : public QThread {
 public:
     explicit SliceThread(VSLModelPainter* painter) : m_pPainter(painter) {}
 
-signals:
-    void sig_FixerFailed();
-    void sig_FixerComplete();
-    void sig_FixerStatusChanged();
-
 protected:
     void run() override;
 
@@ -132,6 +127,13 @@ public:
     // the ray from `rayFrom` to `rayTo` (support frame) can meet are drawn,
     // the others cannot colour the pixel.
     void EmitTipPickPass(QVector3D const& rayFrom, QVector3D const& rayTo) const;
+    // One primitive as GL triangles in immediate mode (for a display list
+    // being compiled); the four floats are accepted and not used. A sphere
+    // takes each facet's normal from UnitSphere and emits nothing while that
+    // is empty; a cone gets flat normals, and for n < 1 an empty primitive.
+    static void GenerateSphere(vcg::Point3f c, double r, float = 0, float = 0, float = 0, float = 0);
+    static void GenerateCone(vcg::Point3f p0, double r0, vcg::Point3f p1, double r1, int n, float = 0, float = 0,
+                             float = 0, float = 0);
     static QVector<VSLTriangle3D> GenerateConeTris(vcg::Point3f p0, double r0, vcg::Point3f p1, double r1,
                                                    int n, float = 0, float = 0, float = 0, float = 0);
     static QVector<VSLTriangle3D> GenerateSphereTris(vcg::Point3f c, double r, float = 0, float = 0,
@@ -262,6 +264,7 @@ signals:
     void sig_MPSliceDone();
 
 private:
+    friend class SupportThread;  // CheckStopped lowers a raised instance
     // Callers hold the model's data mutex.
     void UpdateDataLocked();
     void UpdateModelHullLocked();

@@ -1262,6 +1262,22 @@ r</source>
         <source>a support or slice job is still running</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>its layers are larger than the build area and were not scaled</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>its layer thickness differs from the plate&apos;s</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it is not a readable SLC file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it holds no layer</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>VSLGLView</name>
@@ -1622,6 +1638,38 @@ r</source>
     </message>
     <message>
         <source>The print ended without a report</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Material</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Exposure</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Z Motor</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Y Debond</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Y Return</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Rotate</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Advance</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Printer Select</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -4,7 +4,7 @@
     <name>BusyWidget</name>
     <message>
         <source>Form</source>
-        <translation type="unfinished" />
+        <translation type="unfinished">Form</translation>
     </message>
 </context>
 <context>
@@ -842,7 +842,7 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</translation>
     <name>VPrintMsgBox</name>
     <message>
         <source>Form</source>
-        <translation type="unfinished" />
+        <translation type="unfinished">Form</translation>
     </message>
     <message>
         <source>The Job is Cancelling,wait please!</source>
@@ -1265,6 +1265,22 @@ r</source>
         <source>a support or slice job is still running</source>
         <translation>支撑或切片任务仍在运行</translation>
     </message>
+    <message>
+        <source>its layers are larger than the build area and were not scaled</source>
+        <translation>其切片层超出打印范围且未缩放</translation>
+    </message>
+    <message>
+        <source>its layer thickness differs from the plate's</source>
+        <translation>其层厚与平台上的层厚不同</translation>
+    </message>
+    <message>
+        <source>it is not a readable SLC file</source>
+        <translation>不是可读取的SLC文件</translation>
+    </message>
+    <message>
+        <source>it holds no layer</source>
+        <translation>不含任何切片层</translation>
+    </message>
 </context>
 <context>
     <name>VSLGLView</name>
@@ -1627,6 +1643,38 @@ r</source>
         <source>The print ended without a report</source>
         <translation>打印结束但没有报告</translation>
     </message>
+    <message>
+        <source>Material</source>
+        <translation>材料</translation>
+    </message>
+    <message>
+        <source>Exposure</source>
+        <translation>曝光</translation>
+    </message>
+    <message>
+        <source>Z Motor</source>
+        <translation>Z轴电机</translation>
+    </message>
+    <message>
+        <source>Y Debond</source>
+        <translation>Y轴脱模</translation>
+    </message>
+    <message>
+        <source>Y Return</source>
+        <translation>Y轴回程</translation>
+    </message>
+    <message>
+        <source>Rotate</source>
+        <translation>旋转</translation>
+    </message>
+    <message>
+        <source>Advance</source>
+        <translation>高级</translation>
+    </message>
+    <message>
+        <source>Printer Select</source>
+        <translation>选择打印机</translation>
+    </message>
 </context>
 <context>
     <name>VSliceWidget</name>
@@ -1742,7 +1790,7 @@ r</source>
     <name>VSlicingMsgBox</name>
     <message>
         <source>Dialog</source>
-        <translation type="unfinished" />
+        <translation type="unfinished">Dialog</translation>
     </message>
     <message>
         <source>Slicing,Wait Please</source>
@@ -1754,7 +1802,7 @@ r</source>
     </message>
     <message>
         <source>...</source>
-        <translation type="unfinished" />
+        <translation type="unfinished">...</translation>
     </message>
 </context>
 <context>

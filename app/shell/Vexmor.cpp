@@ -110,6 +110,7 @@ Vexmor::Vexmor(QWidget* parent)
     // 11. Links.
     m_pRecipeWidget->setPanels(m_pSaveWidget, m_pImportWidget);
     m_pSaveWidget->m_pImportWidget = m_pImportWidget;
+    m_pImportWidget->m_pSaveWidget = m_pSaveWidget;
     m_pImportWidget->m_pDeviceSettings = m_pDeviceSettings;
 
     // 12-13.
@@ -684,7 +685,12 @@ void Vexmor::slot_FileDropped(QString path)
 void Vexmor::openChosenFile(const QString& name)
 {
     VSLGLView* view = ui.GLWidget;
-    if (m_bSlcLoaded && !name.contains(QLatin1String(".slc"))) {
+    // Once its model is gone the SLC file no longer holds the plate.
+    if (m_bSlcLoaded && !view->isModelExist())
+        m_bSlcLoaded = false;
+    // The layers of an SLC file do not mix with models; a cancelled choice
+    // is no model at all.
+    if (m_bSlcLoaded && !name.isEmpty() && !VSLGLView::IsSlcFileName(name)) {
         showBox(tr("Slc File is Loaded,Cannot accept new model"));
         return;
     }
@@ -703,9 +709,34 @@ void Vexmor::openChosenFile(const QString& name)
     }
     view->SetOpenFilePath(m_modelFileInfo.absolutePath());
     view->SetOpenFileName(m_strModelFileName);
+    if (VSLGLView::IsSlcFileName(name)) {
+        slot_openFileDone(true, name);
+        return;
+    }
     emit navbarFileLoaded();
     emit signal_DlpEditStatChanged(VexmorEditStatEdited);
 }
+
+void Vexmor::slot_openFileDone(bool sts, QString filePath)
+{
+    if (!sts || filePath.isEmpty()) {
+        showBox(tr("Open File Failed,check model please"));
+        return;
+    }
+    emit navbarFileLoaded();
+    if (!VSLGLView::IsSlcFileName(filePath))
+        return;
+    m_bSliced = true;
+    m_bRepaired = true;
+    m_bSupported = true;
+    m_bSlcLoaded = true;
+    // The file's layers are the slice: its thickness fixes the slice
+    // panel's, and both panels get the layers as a finished slice.
+    emit signal_slc_layerthick(ui.GLWidget->GetLayerThick());
+    slot_SliceSceneDone(ui.GLWidget->GetSliceData().size());
+}
+
+void Vexmor::slot_ShowHelpDialog() { qDebug() << "hello"; }
 
 void Vexmor::slot_LoadFileDone(bool fileLoaded)
 {
@@ -731,7 +762,10 @@ void Vexmor::slot_RemoveActioin()
 
 void Vexmor::slot_DuplicateSelectedModel()
 {
-    const bool ok = ui.GLWidget->DuplicateSelectedModel() == SceneOp::Done;
+    // An SLC plate prints the file's layers: a copy would show a model the
+    // print does not have.
+    const bool slcPlate = m_bSlcLoaded && ui.GLWidget->isModelExist();
+    const bool ok = !slcPlate && ui.GLWidget->DuplicateSelectedModel() == SceneOp::Done;
     qDebug() << (ok ? "Duplicate Model Success" : "Duplicate Model Failed");
     emit signal_DuplicateSelectedModelDone();
 }
@@ -776,6 +810,12 @@ QString Vexmor::gcodePath() const
 
 void Vexmor::slot_SliceScene(float layerThick, int xres, int yres, float dpmmX, float dpmmY, int layers)
 {
+    if (m_bSlcLoaded && ui.GLWidget->isModelExist()) {
+        // The SLC file's layers are the slice; cutting the model that shows
+        // them (every third layer's outline) would replace them.
+        slot_SliceSceneDone(ui.GLWidget->GetSliceData().size());
+        return;
+    }
     SetGuiBusy(QStringLiteral("Slice"), true);
     m_strGcodePath = gcodePath().toStdString();
     m_pSaveWidget->m_strGcodePath = m_strGcodePath;

@@ -186,6 +186,11 @@ public slots:
     // without its dialog.
     void slot_FileDropped(QString path);
     void slot_LoadFileDone(bool fileLoaded);
+    // The end of an open: a loaded SLC file marks the stages before Save done
+    // (its layers are the slice) and keeps STL files out; a failure is told.
+    void slot_openFileDone(bool sts, QString filePath);
+    // Logs a debug line; the help button opens the help dialog itself.
+    void slot_ShowHelpDialog();
     void slot_RemoveActioin();
     void slot_DuplicateSelectedModel();
     void slot_EditSupport(bool Freeze, bool SaveResult);

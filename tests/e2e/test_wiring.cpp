@@ -1,5 +1,6 @@
 #include "DlpCtlDialog.h"
 #include "VEditModeWidget.h"
+#include "VEditRecipeWidget.h"
 #include "VImportWidgetX.h"
 #include "VSaveWidgetX.h"
 #include "VSupportWidgetX.h"
@@ -105,6 +106,24 @@ TEST_F(Wiring, EachSignalHasOneConnectionPerRow)
     };
     for (const Row& r : table)
         EXPECT_EQ(r.actual, r.expected) << "rows " << r.rows;
+}
+
+// The links the assembly makes between the recipe editor, the save panel,
+// the converter and the printer-model dialog.
+TEST_F(Wiring, PanelsLearnEachOther)
+{
+    Vexmor w;
+    const std::pair<const void*, const void*> links[] = {
+        {w.m_pRecipeWidget->m_store.m_pSaveWidget, static_cast<RecipePanel*>(w.m_pSaveWidget)},
+        {w.m_pRecipeWidget->m_store.m_pImportWidget, static_cast<RecipePanel*>(w.m_pImportWidget)},
+        {w.m_pSaveWidget->m_pImportWidget, w.m_pImportWidget},
+        {w.m_pImportWidget->m_pSaveWidget, w.m_pSaveWidget},
+        {w.m_pImportWidget->m_pDeviceSettings, w.m_pDeviceSettings},
+    };
+    for (size_t i = 0; i < std::size(links); ++i) {
+        EXPECT_NE(links[i].second, nullptr) << i;
+        EXPECT_EQ(links[i].first, links[i].second) << i;
+    }
 }
 
 TEST_F(Wiring, BothSupportEditRowsGetTheSameFlags)

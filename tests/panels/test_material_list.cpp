@@ -3,16 +3,23 @@
 #include "VPrintWidget.h"
 #include "VSaveWidgetX.h"
 #include "modal_answer.h"
+#include "notices.h"
 
 #include <QDataStream>
 #include <QDir>
 #include <QFile>
+#include <QInputDialog>
+#include <QListWidget>
 #include <QLineEdit>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QTranslator>
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <memory>
+#include <tuple>
 
 namespace {
 
@@ -222,3 +229,69 @@ TEST_F(Materials, PrintPanelAppendsTheParameterBlockChecked)
 }
 
 } // namespace
+
+// A new entry starts from the save panel's own default set; Save stores the
+// fields and shows the entry back as stored, editable for a user entry.
+TEST_F(Materials, NewEntryTakesThePanelsDefaultsAndSaveShowsItBackAsStored)
+{
+    VEditRecipeWidget editor;
+    DLP::SliceBuildConfig config;
+    VSaveWidgetX panel(nullptr, &editor, config);
+    panel.setMachine("Pellar10");
+    QStringList answers{"Grey resin", "for the tests"};
+    QTimer typist;  // answers the name and the description dialogs
+    QObject::connect(&typist, &QTimer::timeout, [&] {
+        if (auto* d = qobject_cast<QInputDialog*>(QApplication::activeModalWidget()); d && !answers.isEmpty()) {
+            d->setTextValue(answers.takeFirst());
+            d->accept();
+        }
+    });
+    typist.start(5);
+    ASSERT_TRUE(QMetaObject::invokeMethod(&panel, "on_pushButton"));  // no button reaches it
+    typist.stop();
+    ASSERT_EQ(panel.m_pListMaterial->size(), 1);
+    RecipePara want;
+    MaterialList::setDefaultPara(want);
+    want.name = "Grey resin";
+    want.info = "for the tests";
+    want.editable = true;
+    const RecipePara& r = panel.m_pListMaterial->at(0);
+    EXPECT_EQ(std::tie(r.name, r.info, r.editable, r.exposure_tm, r.bottom_exposure, r.lift_dist1, r.lift_speed,
+                       r.lift_first_bottom_speed, r.retract_speed, r.Dp),
+              std::tie(want.name, want.info, want.editable, want.exposure_tm, want.bottom_exposure, want.lift_dist1,
+                       want.lift_speed, want.lift_first_bottom_speed, want.retract_speed, want.Dp));
+    EXPECT_EQ(panel.findChild<QListWidget*>("Laythick")->item(0)->text(), "Grey resin");
+
+    const std::tuple<const char*, const char*, const char*> fields[] = {
+        {"edit_exposure_tm", "7000", "7000"}, {"edit_bottom_layers", "0.250", "0.25"},
+        {"edit_lift_dist", "3.50", "3.5"}, {"lEMaterialsStableTimeLow", "1500.9", "1500"}};
+    for (const auto& [name, typed, shown] : fields)
+        panel.findChild<QLineEdit*>(name)->setText(typed);
+    panel.slot_SavePara();
+    for (const auto& [name, typed, shown] : fields) {
+        EXPECT_EQ(panel.findChild<QLineEdit*>(name)->text(), shown) << name;
+        EXPECT_TRUE(panel.findChild<QLineEdit*>(name)->isEnabled()) << name;
+    }
+    QSettings s(MaterialList::filePath("Pellar10"), QSettings::IniFormat);
+    const QList<RecipePara> back = MaterialList::read(s, MaterialList::StableRule::FromBottom);
+    ASSERT_EQ(back.size(), 1);
+    EXPECT_EQ(std::tuple(back[0].exposure_tm, back[0].bottom_layers, back[0].bottomMaterialStable),
+              std::tuple(7000, 0.25f, 1500));
+}
+
+// The advanced area's list speaks the interface language.
+TEST(SavePanelTexts, AdvancedListIsTranslated)
+{
+    vexmorInitResources();
+    QTranslator zh;
+    ASSERT_TRUE(zh.load(":/Resources/lang/zh-cn.qm"));
+    QCoreApplication::installTranslator(&zh);
+    VEditRecipeWidget editor;
+    DLP::SliceBuildConfig config;
+    auto panel = std::make_unique<VSaveWidgetX>(nullptr, &editor, config);
+    QCoreApplication::removeTranslator(&zh);
+    QStringList shown;
+    for (QListWidgetItem* item : panel->findChild<QListWidget*>("listWidget")->findItems("*", Qt::MatchWildcard))
+        shown << item->text();
+    EXPECT_EQ(shown, QString::fromUtf8("材料 曝光 Z轴电机 Y轴脱模 Y轴回程 旋转 高级 选择打印机").split(' '));
+}

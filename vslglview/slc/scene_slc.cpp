@@ -132,3 +132,40 @@ int VSL3DScene::readSlcFile(QString path, VSLModel3D* model)
     m_nTotalLayers = qMax(m_nTotalLayers, layers.size());
     return 0;
 }
+
+bool VSL3DScene::AddSlcModel(QString path)
+{
+    if (RefuseAddWhileJobsRun())
+        return false;
+    m_lastAddResult = SceneOp::Unchanged;
+    // The outlines of this file alone become the model shown.
+    VSLModel3D::m_vT.clear();
+    const int layersBefore = m_modelSliceLayers.size();
+    int result = 0;
+    {
+        VSLModel3D outlines;
+        --VSLModel3D::ms_nModelCount; // a scratch model does not use up an id
+        result = readSlcFile(path, &outlines);
+    }
+    switch (result) {
+    case 0:
+        break;
+    case -1:
+        m_strLoadError = tr("its layers are larger than the build area and were not scaled");
+        return false;
+    case -2:
+        m_strLoadError = tr("its layer thickness differs from the plate's");
+        return false;
+    default:
+        m_strLoadError = tr("it is not a readable SLC file");
+        return false;
+    }
+    if (!showModel(path)) {
+        // Outlines thinned to nothing: no model, and no layers of it either.
+        QMutexLocker lock(m_pSceneMutex);
+        m_modelSliceLayers.resize(layersBefore);
+        m_strLoadError = tr("it holds no layer");
+        return false;
+    }
+    return true;
+}
