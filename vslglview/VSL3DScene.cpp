@@ -1,6 +1,8 @@
 #include "VSL3DScene.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include "VSLModel3D.h"
 #include "VSLModelLoader.h"
 #include "VSLModelPainter.h"
@@ -8,6 +10,7 @@
 #include "support/DLPSupportStructure.h"
 
 #include <QApplication>
+#include <QDebug>
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QThread>
@@ -73,6 +76,7 @@ bool VSL3DScene::RefuseAddWhileJobsRun()
 
 bool VSL3DScene::AddModel(QString path)
 {
+    m_strLoadWarning.clear();
     if (RefuseAddWhileJobsRun())
         return false;
     m_lastAddResult = SceneOp::Done;
@@ -94,6 +98,9 @@ bool VSL3DScene::AddModel(QString path)
         delete model;
         return false;
     }
+    m_strLoadWarning = model->loadWarning();
+    if (!m_strLoadWarning.isEmpty())
+        qWarning().noquote() << m_strLoadWarning;
     m_models.insert(model->m_nModelId, model);
     slot_SceneUpdateStatus();
 
@@ -316,10 +323,22 @@ void VSL3DScene::OnSliceJobDone(int painterNumber)
 {
     if (!m_jobs.EndSlice(painterNumber))
         return;
+    --m_nSliceWorkersRunning;
     if (VSLModelPainter* p = m_instances.value(painterNumber))
         p->DrawSupportX();
+    if (!StartQueuedSliceWorkers())
+        StopSliceForLackOfThreads();
     if (m_jobs.sliceJobs() != 0)
         return;
+    if (!m_strSliceError.isEmpty()) {
+        // A plate with instances missing is no result to print.
+        {
+            QMutexLocker lock(m_pSceneMutex);
+            m_modelSliceLayers.clear();
+        }
+        emit sig_SliceSceneDone(0);
+        return;
+    }
     if (m_nPlateLayers != 0)
         AddPlatform(m_nPlateLayers);
     emit sig_SliceSceneDone(m_modelSliceLayers.size());
@@ -599,6 +618,13 @@ SceneOp VSL3DScene::StartSliceScene(int xResolution, int yResolution, float dots
     if (!(xResolution > 0 && yResolution > 0 && positive(dotsPerMmX) && positive(dotsPerMmY) &&
           positive(layerThickMm) && plateLayers >= 0))
         return SceneOp::BadParameters;
+    if (m_jobs.AnyJob() || IsWritingPrintFile())
+        return SceneOp::JobRunning;
+    m_strSliceError = TooTallProblem(layerThickMm, plateLayers);
+    if (!m_strSliceError.isEmpty()) {
+        qWarning().noquote() << m_strSliceError;
+        return SceneOp::TooTall;
+    }
     QVector<int> numbers;
     numbers.reserve(m_instances.size());
     for (auto it = m_instances.cbegin(); it != m_instances.cend(); ++it)
@@ -625,11 +651,84 @@ SceneOp VSL3DScene::StartSliceScene(int xResolution, int yResolution, float dots
                                   Qt::QueuedConnection);
         return SceneOp::Done;
     }
-    for (VSLModelPainter* p : qAsConst(m_instances)) {
-        p->m_pSliceThread->wait(); // may still be leaving its previous run
-        p->m_pSliceThread->start(QThread::HighestPriority);
+    m_sliceQueue = numbers;
+    m_nSliceWorkersRunning = 0;
+    if (!StartQueuedSliceWorkers()) {
+        for (int n : qAsConst(m_sliceQueue))
+            m_jobs.CancelSlice(n);
+        m_sliceQueue.clear();
+        m_strSliceError = tr("The system refused the threads slicing needs; nothing was sliced.");
+        qWarning().noquote() << m_strSliceError;
+        return SceneOp::NoThreads;
     }
     return SceneOp::Done;
+}
+
+int VSL3DScene::MaxRunningSliceWorkers()
+{
+    // Each running thread costs the process a file handle and a stack; the
+    // instances of one model take their turns on its mesh anyway.
+    return qBound(2, QThread::idealThreadCount(), 16);
+}
+
+bool VSL3DScene::StartQueuedSliceWorkers()
+{
+    while (!m_sliceQueue.isEmpty() && m_nSliceWorkersRunning < MaxRunningSliceWorkers()) {
+        VSLModelPainter* p = m_instances.value(m_sliceQueue.front());
+        if (!p) { // gone meanwhile: nothing to wait for
+            m_jobs.CancelSlice(m_sliceQueue.takeFirst());
+            continue;
+        }
+        QThread* worker = p->m_pSliceThread;
+        worker->wait(); // may still be leaving its previous run
+        worker->start(QThread::HighestPriority);
+        // start() reports a refused thread only through its state.
+        if (!worker->isRunning() && !worker->isFinished()) {
+            qWarning("A slice worker could not be started; %d of this slice are running", m_nSliceWorkersRunning);
+            // Tried again when a running one ends.
+            return m_nSliceWorkersRunning > 0;
+        }
+        m_sliceQueue.removeFirst();
+        ++m_nSliceWorkersRunning;
+    }
+    return true;
+}
+
+void VSL3DScene::StopSliceForLackOfThreads()
+{
+    for (int n : qAsConst(m_sliceQueue))
+        m_jobs.CancelSlice(n);
+    m_sliceQueue.clear();
+    m_strSliceError = tr("The system refused the threads slicing needs; the slice was stopped.");
+    qWarning().noquote() << m_strSliceError;
+}
+
+QString VSL3DScene::TooTallProblem(float layerThickMm, int plateLayers) const
+{
+    if (m_instances.isEmpty())
+        return QString();
+    float top = -std::numeric_limits<float>::infinity();
+    for (VSLModelPainter* p : m_instances)
+        top = std::max(top, p->m_maxBound.z());
+    // As the slicer places its planes: the first in the middle of the first
+    // layer on the 1/1000 mm grid, then one truncated step apart, below the top.
+    const auto planesBelow = [layerThickMm](double height) {
+        const double first = std::trunc(double(layerThickMm) * 0.5 * 1000.0);
+        const double step = std::trunc(layerThickMm * 1000.0f);
+        if (!(step > 0))
+            return 0.0;
+        return std::max(0.0, std::ceil(((height - 0.0001) * 1000.0 - first) / step));
+    };
+    const double needed = planesBelow(top) + plateLayers;
+    const double holds = planesBelow(m_boundMax.z());
+    if (needed <= holds)
+        return QString();
+    return tr("The plate needs %1 layers of %2 mm, but the printer's build height of %3 mm holds %4. "
+              "Scale the model down or choose a thicker layer.")
+        .arg(needed, 0, 'f', 0)
+        .arg(double(layerThickMm))
+        .arg(double(m_boundMax.z()))
+        .arg(holds, 0, 'f', 0);
 }
 
 // ------------------------------------------------------------- print files

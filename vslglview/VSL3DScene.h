@@ -47,6 +47,8 @@ enum class SceneOp : int {
     JobRunning = 2,     // a support or slice job of the instance(s) concerned is still running
     Unchanged = 3,      // the request changes nothing (e.g. a transform that is not finite)
     BadParameters = 4,  // a slice parameter is not finite, not positive or out of range
+    TooTall = 5,        // the plate needs more layers than the build height holds at that thickness
+    NoThreads = 6,      // the system refused the thread a job needs
 };
 
 // A print file about to be written: the writers' input, and the scene's
@@ -73,6 +75,9 @@ public:
     // job runs nothing is added (lastAddResult() is then JobRunning).
     bool AddModel(QString path);
     QString lastLoadError() const { return m_strLoadError; }
+    // After a successful AddModel: empty, or what the user must be told
+    // about a file that was read only in part (also written to the log).
+    QString lastLoadWarning() const { return m_strLoadWarning; }
     // Of the last AddModel or showModel: Done, JobRunning, or Unchanged
     // when the file or the imported triangles were refused.
     SceneOp lastAddResult() const { return m_lastAddResult; }
@@ -184,12 +189,19 @@ public:
 
     // --- slicing ---
     // Stores the job, empties the model layers, resets the slice window and
-    // starts every instance's slice worker. Refused while any support or
-    // slice job runs, and (BadParameters) unless the resolution is positive,
-    // the pixels per mm and the thickness finite and positive, and the plate
-    // layers not negative.
+    // starts the instances' slice workers, a few at a time. Refused while any
+    // support or slice job runs, (BadParameters) unless the resolution is
+    // positive, the pixels per mm and the thickness finite and positive, and
+    // the plate layers not negative, (TooTall) when the plate needs more
+    // layers than the build height holds, and (NoThreads) when no worker
+    // could be started; lastSliceError() then says why.
     SceneOp StartSliceScene(int xResolution, int yResolution, float dotsPerMmX, float dotsPerMmY,
                             float layerThickMm, int plateLayers);
+    // Why the last slice was refused or stopped; empty after a whole slice.
+    // A slice stopped after its start announces 0 layers.
+    QString lastSliceError() const { return m_strSliceError; }
+    // Workers of one slice that run at the same time; the others wait their turn.
+    static int MaxRunningSliceWorkers();
     // Puts n plate layers in front of the model layers (n < 0 removes).
     void AddPlatform(int n);
     int runningSupportJobs() const { return m_jobs.supportJobs(); }
@@ -338,6 +350,9 @@ public:
     SliceLayers m_supportSliceLayers;
     QImage m_previewImageLarge;
     int m_nPlateLayers = 0;
+    QVector<int> m_sliceQueue; // painter numbers whose slice worker waits its turn
+    int m_nSliceWorkersRunning = 0;
+    QString m_strSliceError;
     bool m_bSupportMode = false;
     int m_nSupportTool = 0;
     int m_nGridSupportLiftMm = 5;
@@ -361,6 +376,11 @@ private:
     void ShowOutOfRangeWarning();
     void OnSupportJobDone(int painterNumber);
     void OnSliceJobDone(int painterNumber);
+    // Starts queued slice workers up to the limit; false when the system
+    // refused a thread while none of this slice is running.
+    bool StartQueuedSliceWorkers();
+    void StopSliceForLackOfThreads();
+    QString TooTallProblem(float layerThickMm, int plateLayers) const;
     int NumberOfSender() const;
     bool PushFreeStep(VSLModelPainter* instance, int depth, int& visitsLeft);
     ScenePickBuffer& PickBuffer();
@@ -372,6 +392,7 @@ private:
 
     QMutex* m_pSceneMutex = nullptr;
     QString m_strLoadError;
+    QString m_strLoadWarning;
     SceneOp m_lastAddResult = SceneOp::Done;
     QMap<int, VSLModel3D*> m_models;
     QMap<int, VSLModelPainter*> m_instances;

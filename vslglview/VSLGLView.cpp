@@ -410,6 +410,8 @@ void VSLGLView::dropEvent(QDropEvent* e)
         // A file dropped by hand gets its reason shown; nobody else would.
         if (!OpenSTLFile(path))
             ShowMessage(tr("Error!"), m_pScene->lastLoadError());
+        else if (!m_pScene->lastLoadWarning().isEmpty())
+            ShowMessage(tr("The model file is incomplete"), m_pScene->lastLoadWarning());
     }
     update();
 }

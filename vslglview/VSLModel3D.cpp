@@ -58,6 +58,7 @@ bool VSLModel3D::LoadSTLFile(QString path)
         m_strLoadError = loader.errorString();
         return false;
     }
+    m_strLoadWarning = loader.warningString();
     m_strFileName = path;
     m_vTriangles.swap(triangles);
     UpdataData();

@@ -53,6 +53,8 @@ public:
     // can never be missed. False (see loadError()) when the file is refused.
     bool LoadSTLFile(QString path);
     QString loadError() const { return m_strLoadError; }
+    // Set when the file was read but is not whole (a cut binary file).
+    QString loadWarning() const { return m_strLoadWarning; }
 
     // Bounds and centre from the triangle list; display lists too when a GL
     // context is current, otherwise they are rebuilt by the next draw.
@@ -161,4 +163,5 @@ private:
     std::atomic<bool> m_bStopping{false};
     bool m_bListsStale = false;
     QString m_strLoadError;
+    QString m_strLoadWarning;
 };

@@ -670,6 +670,10 @@ void Vexmor::slot_OpenAction()
     }
     view->SetOpenFilePath(m_modelFileInfo.absolutePath());
     view->SetOpenFileName(m_strModelFileName);
+    // A cut download is kept as far as it goes, but never without a word.
+    const QString warning = view->scene() ? view->scene()->lastLoadWarning() : QString();
+    if (!warning.isEmpty())
+        showBox(tr("The model file is incomplete"), warning);
     emit navbarFileLoaded();
     emit signal_DlpEditStatChanged(VexmorEditStatEdited);
 }
@@ -746,7 +750,8 @@ void Vexmor::slot_SliceScene(float layerThick, int xres, int yres, float dpmmX, 
         // Nothing started: no completion will come.
         SetGuiBusy(QStringLiteral("Slice"), false);
         m_pSliceWidget->slot_SliceSceneDone(0);
-        showBox(tr("Slicing cannot start now."));
+        const QString why = ui.GLWidget->scene() ? ui.GLWidget->scene()->lastSliceError() : QString();
+        showBox(tr("Slicing cannot start now."), result == SceneOp::JobRunning ? QString() : why);
         return;
     }
     m_bSlicing = true;
@@ -754,12 +759,15 @@ void Vexmor::slot_SliceScene(float layerThick, int xres, int yres, float dpmmX, 
 
 void Vexmor::slot_SliceSceneDone(int nLayers)
 {
-    m_bSliced = true;
+    const QString stopped = ui.GLWidget->scene() ? ui.GLWidget->scene()->lastSliceError() : QString();
+    m_bSliced = stopped.isEmpty();
     m_bSlicing = false;
     m_pSliceWidget->slot_SliceSceneDone(nLayers);
     m_pSaveWidget->slot_ReceiveNLayers(nLayers);
     m_pSaveWidget->setLayerThick(static_cast<int>(m_pSliceWidget->layerThickness() * 1000.0f));
     SetGuiBusy(QStringLiteral("Slice"), false);
+    if (!stopped.isEmpty())
+        showBox(tr("Slicing stopped."), stopped);
 }
 
 void Vexmor::slot_GenPrintData()
