@@ -750,8 +750,13 @@ void Vexmor::slot_SliceScene(float layerThick, int xres, int yres, float dpmmX, 
         // Nothing started: no completion will come.
         SetGuiBusy(QStringLiteral("Slice"), false);
         m_pSliceWidget->slot_SliceSceneDone(0);
-        const QString why = ui.GLWidget->scene() ? ui.GLWidget->scene()->lastSliceError() : QString();
-        showBox(tr("Slicing cannot start now."), result == SceneOp::JobRunning ? QString() : why);
+        QString why;
+        if (result == SceneOp::TooTall || result == SceneOp::NoThreads) {
+            // Nothing was sliced: the panel must not offer a result to save.
+            m_pSliceWidget->slot_EditStatChanged(VexmorEditStatEdited);
+            why = ui.GLWidget->scene()->lastSliceError();
+        }
+        showBox(tr("Slicing cannot start now."), why);
         return;
     }
     m_bSlicing = true;
@@ -766,8 +771,10 @@ void Vexmor::slot_SliceSceneDone(int nLayers)
     m_pSaveWidget->slot_ReceiveNLayers(nLayers);
     m_pSaveWidget->setLayerThick(static_cast<int>(m_pSliceWidget->layerThickness() * 1000.0f));
     SetGuiBusy(QStringLiteral("Slice"), false);
-    if (!stopped.isEmpty())
+    if (!stopped.isEmpty()) {
+        m_pSliceWidget->slot_EditStatChanged(VexmorEditStatEdited);
         showBox(tr("Slicing stopped."), stopped);
+    }
 }
 
 void Vexmor::slot_GenPrintData()
