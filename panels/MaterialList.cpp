@@ -3,7 +3,9 @@
 #include "IniValues.h"
 #include "RecipeStore.h"
 #include "configdir.h"
+#include "inifileupdate.h"
 
+#include <QDebug>
 #include <QSettings>
 
 #include <algorithm>
@@ -28,57 +30,79 @@ QString filePath(const QString& machine)
 
 bool write(QSettings& s, const QList<RecipePara>& list)
 {
-    s.remove(kArray);
-    s.beginWriteArray(kArray);
+    // The array is the program's; the rest of the file stays as it is.
+    IniFileUpdate file(s.fileName());
+    file.removeGroup(kArray);
     for (int i = 0; i < list.size(); ++i) {
         const RecipePara& r = list.at(i);
-        s.setArrayIndex(i);
-        s.setValue("editable", r.editable);
-        s.setValue("exposure_tm", r.exposure_tm);
-        s.setValue("bottom_exposure", r.bottom_exposure);
-        s.setValue("bottom_layers", typed(r.bottom_layers));
-        s.setValue("middle_layers", typed(r.middle_layers));
-        s.setValue("MaterialStable", r.MaterialStable);
-        s.setValue("BottomMaterialStable", r.bottomMaterialStable);
-        s.setValue("lift_bottom_layer", typed(float(r.lift_bottom_layer)));
-        s.setValue("lift_first_bottom_speed", typed(r.lift_first_bottom_speed));
-        s.setValue("lift_bottom_speed", typed(r.lift_bottom_speed));
-        s.setValue("lift_dist1", typed(r.lift_dist1));
-        s.setValue("lift_dist2", typed(r.lift_dist2));
-        s.setValue("lift_speed", typed(r.lift_speed));
-        s.setValue("retract_speed", typed(r.retract_speed));
-        s.setValue("tilt_dist1", typed(r.tilt_dist1));
-        s.setValue("tilt_speed1", typed(r.tilt_speed1));
-        s.setValue("tilt_dist2", typed(r.tilt_dist2));
-        s.setValue("tilt_speed2", typed(r.tilt_speed2));
-        s.setValue("retract_speed_2", typed(r.retract_speed_2));
-        s.setValue("tilt_near_dist", typed(r.tilt_near_dist));
-        s.setValue("tilt_near_dist2", typed(r.tilt_near_dist2));
-        s.setValue("tilt_near_speed", typed(r.tilt_near_speed));
-        s.setValue("rotate_dist", typed(r.rotate_dist));
-        s.setValue("rotate_speed", typed(r.rotate_speed));
-        s.setValue("Dp", typed(r.Dp));
-        s.setValue("name", r.name);
-        s.setValue("info", r.info);
+        const QString at = QLatin1String(kArray) + QLatin1Char('/') + QString::number(i + 1) + QLatin1Char('/');
+        file.setValue(at + "editable", r.editable);
+        file.setValue(at + "exposure_tm", r.exposure_tm);
+        file.setValue(at + "bottom_exposure", r.bottom_exposure);
+        file.setValue(at + "bottom_layers", typed(r.bottom_layers));
+        file.setValue(at + "middle_layers", typed(r.middle_layers));
+        file.setValue(at + "MaterialStable", r.MaterialStable);
+        file.setValue(at + "BottomMaterialStable", r.bottomMaterialStable);
+        file.setValue(at + "lift_bottom_layer", typed(float(r.lift_bottom_layer)));
+        file.setValue(at + "lift_first_bottom_speed", typed(r.lift_first_bottom_speed));
+        file.setValue(at + "lift_bottom_speed", typed(r.lift_bottom_speed));
+        file.setValue(at + "lift_dist1", typed(r.lift_dist1));
+        file.setValue(at + "lift_dist2", typed(r.lift_dist2));
+        file.setValue(at + "lift_speed", typed(r.lift_speed));
+        file.setValue(at + "retract_speed", typed(r.retract_speed));
+        file.setValue(at + "tilt_dist1", typed(r.tilt_dist1));
+        file.setValue(at + "tilt_speed1", typed(r.tilt_speed1));
+        file.setValue(at + "tilt_dist2", typed(r.tilt_dist2));
+        file.setValue(at + "tilt_speed2", typed(r.tilt_speed2));
+        file.setValue(at + "retract_speed_2", typed(r.retract_speed_2));
+        file.setValue(at + "tilt_near_dist", typed(r.tilt_near_dist));
+        file.setValue(at + "tilt_near_dist2", typed(r.tilt_near_dist2));
+        file.setValue(at + "tilt_near_speed", typed(r.tilt_near_speed));
+        file.setValue(at + "rotate_dist", typed(r.rotate_dist));
+        file.setValue(at + "rotate_speed", typed(r.rotate_speed));
+        file.setValue(at + "Dp", typed(r.Dp));
+        file.setValue(at + "name", r.name);
+        file.setValue(at + "info", r.info);
     }
-    s.endArray();
-    // QSettings writes lazily and silently; the caller must learn of a failure.
-    s.sync();
-    return s.status() == QSettings::NoError;
+    file.setValue(QLatin1String(kArray) + QStringLiteral("/size"), list.size());
+    // Written now: the caller must learn of a failure.
+    QString error;
+    const bool written = file.commit(&error);
+    if (!written)
+        qWarning().noquote() << error;
+    s.sync(); // reads the new text
+    return written;
 }
 
 QList<RecipePara> read(QSettings& s, StableRule rule)
 {
     using namespace IniValues;
     QList<RecipePara> list;
-    // The count is data like any other: only entries that exist are read.
+    // The count is data like any other: the entries that exist are read, in
+    // their order, whatever the count says and whatever numbers are missing.
     s.beginGroup(kArray);
-    const int stored = s.childGroups().size();
+    QList<int> numbers;
+    for (const QString& group : s.childGroups()) {
+        bool ok = false;
+        const int n = group.toInt(&ok);
+        if (ok && n >= 1 && group == QString::number(n))
+            numbers << n;
+    }
     s.endGroup();
+    std::sort(numbers.begin(), numbers.end());
     const int size = s.beginReadArray(kArray);
-    const int count = std::max(0, std::min(size, stored));
-    for (int i = 0; i < count; ++i) {
-        s.setArrayIndex(i);
+    if (size != numbers.size() || (!numbers.isEmpty() && numbers.last() != numbers.size())) {
+        QStringList present;
+        for (int n : qAsConst(numbers))
+            present << QString::number(n);
+        qWarning().noquote() << QStringLiteral("The \"%1\" list of %2 says %3 entries and holds entries %4; the "
+                                               "entries held are read")
+                                    .arg(QLatin1String(kArray), s.fileName())
+                                    .arg(size)
+                                    .arg(present.isEmpty() ? QStringLiteral("none") : present.join(QStringLiteral(", ")));
+    }
+    for (int n : qAsConst(numbers)) {
+        s.setArrayIndex(n - 1);
         RecipePara r;
         r.editable = s.value("editable").toBool();
         r.exposure_tm = readInt(s.value("exposure_tm"));

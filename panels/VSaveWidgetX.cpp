@@ -13,6 +13,7 @@
 #include "dlp/saturatingcast.h"
 #include "dlpserialport.h"
 #include "notices.h"
+#include "ownedfile.h"
 #include "MaterialForm.h"
 #include "ProjectorDesktop.h"
 #include "RecipeFields.h"
@@ -243,6 +244,9 @@ void VSaveWidgetX::slot_SavePara()
 bool VSaveWidgetX::writeIniFile()
 {
     delete m_pSettings;
+    m_pSettings = nullptr;
+    if (!OwnedFile::prepareSettings(MaterialList::filePath(m_strMachine)))
+        return false;
     m_pSettings = new QSettings(MaterialList::filePath(m_strMachine), QSettings::IniFormat);
     return MaterialList::write(*m_pSettings, *m_pListMaterial);
 }
@@ -255,6 +259,9 @@ void VSaveWidgetX::readIniFile()
         m_listResin.append(scratch);
     }
     delete m_pSettings;
+    m_pSettings = nullptr;
+    if (!OwnedFile::prepareSettings(MaterialList::filePath(m_strMachine)))
+        return;
     m_pSettings = new QSettings(MaterialList::filePath(m_strMachine), QSettings::IniFormat);
     m_pSettings->beginGroup(QStringLiteral("Resin"));
     for (const QString& group : m_pSettings->childGroups()) {
@@ -291,6 +298,9 @@ void VSaveWidgetX::readIniFileX()
         m_listResin.append(scratch);
     }
     delete m_pSettings;
+    m_pSettings = nullptr;
+    if (!OwnedFile::prepareSettings(RecipeStore::recipeFilePath(m_strMachine)))
+        return;
     m_pSettings = new QSettings(RecipeStore::recipeFilePath(m_strMachine), QSettings::IniFormat);
     RecipeStore::readRecipeGroup(*m_pSettings, m_listResin, scratch);
 }
@@ -298,6 +308,9 @@ void VSaveWidgetX::readIniFileX()
 bool VSaveWidgetX::writeIniFileX()
 {
     delete m_pSettings;
+    m_pSettings = nullptr;
+    if (!OwnedFile::prepareSettings(RecipeStore::recipeFilePath(m_strMachine)))
+        return false;
     m_pSettings = new QSettings(RecipeStore::recipeFilePath(m_strMachine), QSettings::IniFormat);
     return RecipeStore::writeRecipeFile(*m_pSettings, m_listResin);
 }

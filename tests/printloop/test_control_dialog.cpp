@@ -111,7 +111,7 @@ TEST_F(ControlDialogTest, FirstStartWritesTheDefaultsAndLaterStartsReadThemBack)
     expectKept(kDefaults);
     EXPECT_EQ(child<QLineEdit>("lEHomeAdjustZ")->text(), "240");
 
-    // Missing keys read as zero.
+    // Missing keys take their defaults; the keys present keep their values.
     {
         QFile f(m_path);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -119,7 +119,7 @@ TEST_F(ControlDialogTest, FirstStartWritesTheDefaultsAndLaterStartsReadThemBack)
     }
     open(false);
     dialog->sendPara();
-    EXPECT_EQ(lastPara(), values(true, false, 0, 0, 0, 12.5f));
+    EXPECT_EQ(lastPara(), values(true, false, 30, 0, 10, 12.5f));
     EXPECT_TRUE(child<QCheckBox>("checkBoxLongSide")->isChecked());
     child<QCheckBox>("checkBoxShortSide")->setChecked(true);
     click("pb_flip");
