@@ -131,7 +131,9 @@ bool IniFileUpdate::commit(QString* error)
 
     QByteArray text;
     const QFileInfo before(m_path);
-    if (before.exists()) {
+    const bool existed = before.exists();
+    const QDateTime oldTime = existed ? before.lastModified() : QDateTime();
+    if (existed) {
         QFile in(m_path);
         if (!in.open(QIODevice::ReadOnly))
             return fail(QStringLiteral("cannot read %1: %2").arg(m_path, in.errorString()));
@@ -216,11 +218,10 @@ bool IniFileUpdate::commit(QString* error)
     if (!file.commit())
         return fail(QStringLiteral("cannot write %1: %2").arg(m_path, file.errorString()));
     // QSettings keeps a file's text while its size and time stay the same.
-    if (before.exists()) {
+    if (existed) {
         QFile after(m_path);
-        const QDateTime old = before.lastModified();
-        if (QFileInfo(m_path).lastModified() <= old && after.open(QIODevice::ReadWrite))
-            after.setFileTime(old.addMSecs(1), QFileDevice::FileModificationTime);
+        if (QFileInfo(m_path).lastModified() <= oldTime && after.open(QIODevice::ReadWrite))
+            after.setFileTime(oldTime.addMSecs(1), QFileDevice::FileModificationTime);
     }
     return true;
 }

@@ -18,7 +18,7 @@ struct UserChannel
 {
     QMutex mutex;
     std::function<void(const QString&)> notifier;
-    QStringList untold;
+    QList<QPair<QString, QString>> untold; // (file, message)
     QStringList told; // each said once, however many readers meet the file
 };
 
@@ -33,7 +33,7 @@ QString tr(const char* text)
     return QCoreApplication::translate("OwnedFile", text);
 }
 
-void tell(const QString& message)
+void tell(const QString& path, const QString& message)
 {
     std::function<void(const QString&)> notifier;
     {
@@ -43,7 +43,7 @@ void tell(const QString& message)
         channel().told << message;
         notifier = channel().notifier;
         if (!notifier)
-            channel().untold << message;
+            channel().untold.append({path, message});
     }
     qWarning().noquote() << message;
     if (notifier)
@@ -84,8 +84,8 @@ bool prepareSettings(const QString& path)
 {
     const QString problem = accessProblem(path, vexmorConfigDir());
     if (!problem.isEmpty()) {
-        tell(tr("%1 %2. It is neither read nor written; the program uses its defaults until it ends.")
-                 .arg(path, problem));
+        tell(path, tr("%1 %2. It is neither read nor written; the program uses its defaults until it ends.")
+                       .arg(path, problem));
         return false;
     }
     if (!QFileInfo::exists(path))
@@ -97,13 +97,13 @@ bool prepareSettings(const QString& path)
     }
     const QString aside = asideName(path);
     if (!QFile::rename(path, aside)) {
-        tell(tr("%1 cannot be read as a settings file and could not be set aside. It is left as it is; the "
-                "program uses its defaults until it ends.")
-                 .arg(path));
+        tell(path, tr("%1 cannot be read as a settings file and could not be set aside. It is left as it is; the "
+                      "program uses its defaults until it ends.")
+                       .arg(path));
         return false;
     }
-    tell(tr("%1 could not be read as a settings file. It was kept as %2; the program starts from its defaults.")
-             .arg(path, aside));
+    tell(path, tr("%1 could not be read as a settings file. It was kept as %2; the program starts from its defaults.")
+                   .arg(path, aside));
     return true;
 }
 
@@ -115,9 +115,13 @@ void setUserNotifier(std::function<void(const QString& message)> notifier)
 
 QStringList takeUntoldMessages()
 {
+    const QString folder = vexmorConfigDir() + QLatin1Char('/');
     QMutexLocker lock(&channel().mutex);
     QStringList messages;
-    messages.swap(channel().untold);
+    for (const auto& m : qAsConst(channel().untold))
+        if (m.first.startsWith(folder))
+            messages << m.second;
+    channel().untold.clear();
     return messages;
 }
 

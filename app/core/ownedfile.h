@@ -26,7 +26,9 @@ QString accessProblem(const QString& path, const QString& folder);
 bool prepareSettings(const QString& path);
 
 // Messages for the user: handed to the notifier when one is set, else kept
-// until the main window takes them. An empty function removes the notifier.
+// until the main window takes those about files of the configuration
+// folder now in use (the others are dropped). An empty function removes
+// the notifier.
 void setUserNotifier(std::function<void(const QString& message)> notifier);
 QStringList takeUntoldMessages();
 

@@ -18,6 +18,7 @@
 #include "frmDLP.h"
 #include "frmDeviceInterfaceSettings.h"
 #include "notices.h"
+#include "ownedfile.h"
 #include "printfile/printjobinput.h"
 
 #include <QApplication>
@@ -29,6 +30,7 @@
 #include <QQuickWidget>
 #include <QScreen>
 #include <QSurfaceFormat>
+#include <QTimer>
 #include <QToolButton>
 #include <QtDebug>
 
@@ -154,6 +156,19 @@ Vexmor::Vexmor(QWidget* parent)
     m_mapBusyText[QStringLiteral("Save")] = tr("Saving slice file");
     m_mapBusyText[QStringLiteral("Support")] = tr("Generating supports");
     m_mapBusyText[QStringLiteral("Slice")] = tr("Slicing the scene");
+
+    // Settings files refused or set aside, before and after the window is
+    // up: told once the event loop runs, never from inside a reader.
+    OwnedFile::setUserNotifier([this](const QString& message) {
+        QMetaObject::invokeMethod(this, [this, message] { showSettingsNotice({message}); }, Qt::QueuedConnection);
+    });
+    QTimer::singleShot(0, this, [this] { showSettingsNotice(OwnedFile::takeUntoldMessages()); });
+}
+
+void Vexmor::showSettingsNotice(const QStringList& messages)
+{
+    if (!messages.isEmpty())
+        showBox(tr("A settings file was not used as it is."), messages.join(QStringLiteral("\n\n")));
 }
 
 void Vexmor::waitServingScene(QThread* job)
@@ -167,6 +182,7 @@ void Vexmor::waitServingScene(QThread* job)
 
 Vexmor::~Vexmor()
 {
+    OwnedFile::setUserNotifier({});
     // Jobs end before what they use goes. The print gets its normal cancel
     // and a bounded wait (a printer that stopped answering must not hang the
     // exit); the print-data job is waited for while its scene calls are served.

@@ -215,6 +215,7 @@ protected:
 private:
     void repairStep();
     void showBox(const QString& text, const QString& informative = QString());
+    void showSettingsNotice(const QStringList& messages);
     // Waits for a job thread while running the scene calls it is waiting on.
     void waitServingScene(QThread* job);
     void dockWidgets();

@@ -1,8 +1,11 @@
 // Files a user may pick that are no model, a cut download, and a plate the
 // printer cannot build: the window says so and the plate stays as it was.
 #include "e2e_fixture.h"
+#include "frmDeviceInterfaceSettings.h"
+#include "language.h"
 #include "logoutput.h"
 #include "modal_answer.h"
+#include "ownedfile.h"
 
 #include <QDir>
 #include <QFile>
@@ -136,6 +139,55 @@ TEST_F(UserFiles, APlateTallerThanThePrinterIsNotSlicedAndSaysSo)
     EXPECT_EQ(w.ui.GLWidget->scene()->runningSliceJobs(), 0);
     EXPECT_TRUE(dailyLog().contains("build height of 140 mm holds")) << dailyLog().toStdString();
     EXPECT_GT(shot(w, "user_files_4_too_tall", w.m_pSliceWidget), 100);
+}
+
+// A start with no clicks in a configuration folder whose files are links to
+// system files, and one that cannot be parsed: nothing outside the folder
+// changes, the unparsable file is kept aside, and the window says so.
+TEST_F(UserFiles, AStartNeverWritesThroughLinksOutOfTheConfigurationFolder)
+{
+    const QString system = work.filePath("system");
+    ASSERT_TRUE(QDir(work.path()).mkdir("system"));
+    const QString configDir = config.path();
+    qputenv("VEXMOR_LOG_DIR", configDir.toUtf8());
+    const QDateTime day(QDate(2032, 7, 8), QTime(9, 10, 11));
+    setVexmorLogClock([day] { return day; });
+    struct Linked { const char* name; const char* target; QByteArray bytes; };
+    const Linked links[] = {
+        {"VexmorMachine.ini", "passwd", "root:x:0:0:root:/root:/bin/bash\n"},
+        {"Light.ini", "hosts", "127.0.0.1 localhost\n"},
+        {"Pellar10Material.ini", "fstab", "proc /proc proc defaults 0 0\n"},
+        {"2032_07_08log.txt", "syslog", "kernel: started\n"},
+    };
+    for (const Linked& l : links) {
+        ASSERT_TRUE(testmesh::WriteFile(system + "/" + l.target, l.bytes));
+        ASSERT_TRUE(QFile::link(system + "/" + l.target, configDir + "/" + l.name)) << l.name;
+    }
+    const QByteArray broken = "[Recipe\nmine\\CuringTime=5000\n";
+    ASSERT_TRUE(testmesh::WriteFile(configDir + "/Pellar10Recipe.ini", broken));
+
+    EXPECT_EQ(vexmorTranslationFile(), ":/Resources/lang/en.qm"); // as start-up reads it
+    {
+        ModalAnswers modal;
+        Vexmor w;
+        ASSERT_NO_FATAL_FAILURE(open(w, 10.f));
+        WAIT_TRUE(!modal.texts.isEmpty(), 10000);
+        EXPECT_EQ(modal.texts.value(0), "A settings file was not used as it is.");
+        const QString told = modal.informative.value(0);
+        for (const char* name : {"VexmorMachine.ini", "Light.ini", "Pellar10Recipe.ini"})
+            EXPECT_TRUE(told.contains(name)) << name << ": " << told.toStdString();
+        EXPECT_EQ(w.m_pDeviceSettings->m_machineType, "Pellar10");
+        shot(w, "user_files_5_linked_config");
+    }
+    for (const Linked& l : links) {
+        EXPECT_EQ([&] { QFile f(system + "/" + l.target); f.open(QIODevice::ReadOnly); return f.readAll(); }(), l.bytes)
+            << l.target;
+        EXPECT_TRUE(QFileInfo(configDir + "/" + l.name).isSymLink()) << l.name;
+    }
+    const QStringList aside = QDir(configDir).entryList({"Pellar10Recipe.ini.unreadable-*"});
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_EQ([&] { QFile f(configDir + "/" + aside[0]); f.open(QIODevice::ReadOnly); return f.readAll(); }(), broken);
+    setVexmorLogClock({});
 }
 
 } // namespace

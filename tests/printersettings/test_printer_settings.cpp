@@ -2,6 +2,7 @@
 #include "modal_answer.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
@@ -159,6 +160,42 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<FileCase>& info) {
         return QString::fromLatin1(info.param.what).replace(' ', '_').toStdString();
     });
+
+// A link out of the configuration folder is neither read nor written, even
+// by OK; a file that cannot be parsed is set aside and a fresh one written.
+TEST_F(MachineSettingsTest, LinkedOrUnparsableFilesAreNotClobbered)
+{
+    QTemporaryDir elsewhere;
+    const QString target = elsewhere.filePath("passwd");
+    const QByteArray system = "[MachineConfig]\nMachine=Pellar30\nLanguage=Chinese\n";
+    {
+        QFile f(target);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(system) == system.size());
+    }
+    ASSERT_TRUE(QFile::link(target, m_path));
+    {
+        frmDeviceInterfaceSettings dlg;
+        EXPECT_EQ(dlg.m_machineType, "Pellar10"); // not read through the link
+        dlg.findChild<QComboBox*>("comboBox")->setCurrentText("Pellar4K");
+        QTest::mouseClick(dlg.findChild<QPushButton*>("pushButtonOK"), Qt::LeftButton);
+        EXPECT_EQ(dlg.m_machineType, "Pellar4K");
+    }
+    EXPECT_EQ([&] { QFile f(target); f.open(QIODevice::ReadOnly); return f.readAll(); }(), system);
+    EXPECT_TRUE(QFileInfo(m_path).isSymLink());
+
+    ASSERT_TRUE(QFile::remove(m_path));
+    const QByteArray broken = "[MachineConfig\nMachine=Pellar30\n";
+    {
+        QFile f(m_path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(broken) == broken.size());
+    }
+    frmDeviceInterfaceSettings dlg;
+    EXPECT_EQ(dlg.m_machineType, "Pellar10");
+    const QStringList aside = QDir(m_dir.path()).entryList({"VexmorMachine.ini.unreadable-*"});
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_EQ([&] { QFile f(m_dir.filePath(aside[0])); f.open(QIODevice::ReadOnly); return f.readAll(); }(), broken);
+    EXPECT_EQ(fileLines(), expectedLines("English", "Pellar10"));
+}
 
 class DialogTest : public MachineSettingsTest
 {

@@ -7,7 +7,10 @@
 #include <QGroupBox>
 #include <QRadioButton>
 #include <QTabBar>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSettings>
@@ -95,6 +98,68 @@ protected:
 };
 
 }  // namespace
+
+// The light file as a user may keep it: other sections and keys, comments.
+// Writes touch the dialog's own keys only; a link out of the folder is
+// neither read nor written; a file that cannot be parsed is set aside.
+TEST_F(ControlDialogTest, TheLightFileKeepsWhatTheDialogDoesNotOwn)
+{
+    auto readBytes = [](const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    auto writeBytes = [](const QString& path, const QByteArray& bytes) {
+        QFile f(path);
+        return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+    };
+    // No groups at all: the defaults are added, the general keys stay.
+    const QByteArray general = "; my printer\nowner = me\n";
+    ASSERT_TRUE(writeBytes(m_path, general));
+    open(false);
+    dialog->sendPara();
+    EXPECT_EQ(lastPara(), kDefaults);
+    QByteArray after = readBytes(m_path);
+    EXPECT_TRUE(after.startsWith(general)) << after.constData();
+    EXPECT_EQ(fileValues(), kDefaults);
+
+    // Other sections and keys of the entry survive a setting's write.
+    const QByteArray mine = "[Mine]\nnote = keep me ; really\n";
+    ASSERT_TRUE(writeBytes(m_path, general + mine + "[LightConfig]\n1\\longflip=false\n1\\extra=x\nsize=1\n"));
+    open(false);
+    child<QCheckBox>("checkBoxLongSide")->setChecked(true);
+    click("pb_flip");
+    after = readBytes(m_path);
+    EXPECT_TRUE(after.startsWith(general + mine + "[LightConfig]\n1\\longflip=true\n1\\extra=x\n"))
+        << after.constData();
+    EXPECT_EQ(fileValues(), values(true, false, 30, 0, 10, 240));
+
+    // A link out of the configuration folder: defaults, and the target untouched.
+    QTemporaryDir elsewhere;
+    const QByteArray system = "[LightConfig]\n1\\light_pwm=99\n";
+    ASSERT_TRUE(writeBytes(elsewhere.filePath("hosts"), system));
+    ASSERT_TRUE(QFile::remove(m_path));
+    ASSERT_TRUE(QFile::link(elsewhere.filePath("hosts"), m_path));
+    open(false);
+    dialog->sendPara();
+    EXPECT_EQ(lastPara(), kDefaults);
+    child<QCheckBox>("checkBoxShortSide")->setChecked(true);
+    click("pb_flip");
+    EXPECT_EQ(lastPara(), values(false, true, 30, 0, 10, 240));
+    EXPECT_EQ(readBytes(elsewhere.filePath("hosts")), system);
+    EXPECT_TRUE(QFileInfo(m_path).isSymLink());
+
+    // Unparsable: kept aside as it was; the dialog starts from its defaults.
+    ASSERT_TRUE(QFile::remove(m_path));
+    const QByteArray broken = "[LightConfig\n1\\light_pwm=77\n";
+    ASSERT_TRUE(writeBytes(m_path, broken));
+    open(false);
+    dialog->sendPara();
+    EXPECT_EQ(lastPara(), kDefaults);
+    const QStringList aside = QDir(m_dir.path()).entryList({"Light.ini.unreadable-*"});
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_EQ(readBytes(m_dir.filePath(aside[0])), broken);
+    EXPECT_EQ(fileValues(), kDefaults);
+}
 
 TEST_F(ControlDialogTest, FirstStartWritesTheDefaultsAndLaterStartsReadThemBack)
 {
