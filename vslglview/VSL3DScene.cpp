@@ -314,8 +314,11 @@ void VSL3DScene::OnSupportJobDone(int painterNumber)
 {
     if (!m_jobs.EndSupport(painterNumber))
         return;
+    m_supportStarts.Ended();
     if (VSLModelPainter* p = m_instances.value(painterNumber))
         p->DrawSupportX();
+    if (!StartQueuedSupportWorkers())
+        StopSupportForLackOfThreads();
     emit sig_Update();
 }
 
@@ -323,7 +326,7 @@ void VSL3DScene::OnSliceJobDone(int painterNumber)
 {
     if (!m_jobs.EndSlice(painterNumber))
         return;
-    --m_nSliceWorkersRunning;
+    m_sliceStarts.Ended();
     if (VSLModelPainter* p = m_instances.value(painterNumber))
         p->DrawSupportX();
     if (!StartQueuedSliceWorkers())
@@ -541,12 +544,36 @@ SceneOp VSL3DScene::StartSupportJob(VSLModelPainter* instance)
         return SceneOp::NoSelection;
     if (!m_jobs.BeginSupport(instance->m_nNumber))
         return SceneOp::JobRunning;
-    // A worker that already signalled may still be leaving run(); start()
-    // on a running thread would silently do nothing.
-    instance->m_pSupportThread->wait();
-    instance->m_bStopSupport = false;
-    instance->m_pSupportThread->start(QThread::HighestPriority);
+    if (m_supportStarts.Running() == 0)
+        m_strSupportError.clear();
+    // Started a few at a time; the others when running ones end.
+    m_supportStarts.Enqueue(instance->m_nNumber);
+    if (!StartQueuedSupportWorkers()) {
+        StopSupportForLackOfThreads();
+        return SceneOp::NoThreads;
+    }
     return SceneOp::Done;
+}
+
+bool VSL3DScene::StartQueuedSupportWorkers()
+{
+    return m_supportStarts.StartQueued(
+        [this](int n) -> QThread* {
+            VSLModelPainter* p = m_instances.value(n);
+            return p ? p->m_pSupportThread : nullptr;
+        },
+        [this](int n) { m_jobs.CancelSupport(n); },
+        [this](int n) { m_instances.value(n)->m_bStopSupport = false; });
+}
+
+void VSL3DScene::StopSupportForLackOfThreads()
+{
+    for (int n : m_supportStarts.TakeQueued())
+        m_jobs.CancelSupport(n);
+    m_strSupportError = tr("The system refused the threads support generation needs; it was stopped.");
+    qWarning().noquote() << m_strSupportError;
+    // Whoever waits for the jobs to end hears that the cancelled ones did.
+    QMetaObject::invokeMethod(this, [this] { emit sig_Update(); }, Qt::QueuedConnection);
 }
 
 SceneOp VSL3DScene::DeleteSelModelSupports()
@@ -651,12 +678,11 @@ SceneOp VSL3DScene::StartSliceScene(int xResolution, int yResolution, float dots
                                   Qt::QueuedConnection);
         return SceneOp::Done;
     }
-    m_sliceQueue = numbers;
-    m_nSliceWorkersRunning = 0;
+    for (int n : qAsConst(numbers))
+        m_sliceStarts.Enqueue(n);
     if (!StartQueuedSliceWorkers()) {
-        for (int n : qAsConst(m_sliceQueue))
+        for (int n : m_sliceStarts.TakeQueued())
             m_jobs.CancelSlice(n);
-        m_sliceQueue.clear();
         m_strSliceError = tr("The system refused the threads slicing needs; nothing was sliced.");
         qWarning().noquote() << m_strSliceError;
         return SceneOp::NoThreads;
@@ -673,32 +699,18 @@ int VSL3DScene::MaxRunningSliceWorkers()
 
 bool VSL3DScene::StartQueuedSliceWorkers()
 {
-    while (!m_sliceQueue.isEmpty() && m_nSliceWorkersRunning < MaxRunningSliceWorkers()) {
-        VSLModelPainter* p = m_instances.value(m_sliceQueue.front());
-        if (!p) { // gone meanwhile: nothing to wait for
-            m_jobs.CancelSlice(m_sliceQueue.takeFirst());
-            continue;
-        }
-        QThread* worker = p->m_pSliceThread;
-        worker->wait(); // may still be leaving its previous run
-        worker->start(QThread::HighestPriority);
-        // start() reports a refused thread only through its state.
-        if (!worker->isRunning() && !worker->isFinished()) {
-            qWarning("A slice worker could not be started; %d of this slice are running", m_nSliceWorkersRunning);
-            // Tried again when a running one ends.
-            return m_nSliceWorkersRunning > 0;
-        }
-        m_sliceQueue.removeFirst();
-        ++m_nSliceWorkersRunning;
-    }
-    return true;
+    return m_sliceStarts.StartQueued(
+        [this](int n) -> QThread* {
+            VSLModelPainter* p = m_instances.value(n);
+            return p ? p->m_pSliceThread : nullptr;
+        },
+        [this](int n) { m_jobs.CancelSlice(n); });
 }
 
 void VSL3DScene::StopSliceForLackOfThreads()
 {
-    for (int n : qAsConst(m_sliceQueue))
+    for (int n : m_sliceStarts.TakeQueued())
         m_jobs.CancelSlice(n);
-    m_sliceQueue.clear();
     m_strSliceError = tr("The system refused the threads slicing needs; the slice was stopped.");
     qWarning().noquote() << m_strSliceError;
 }

@@ -2,6 +2,7 @@
 #include "dlp/machinepara.h"
 #include "printfile/printjobinput.h"
 #include "printfile/slicelayers.h"
+#include "scene/BoundedStarts.h"
 #include "scene/SceneJobs.h"
 #include "scene/SupportGrid.h"
 #include "VSLCoordPainter.h"
@@ -20,6 +21,7 @@
 #include <QVector>
 
 #include <atomic>
+#include <utility>
 #include <functional>
 #include <memory>
 
@@ -200,6 +202,11 @@ public:
     // Why the last slice was refused or stopped; empty after a whole slice.
     // A slice stopped after its start announces 0 layers.
     QString lastSliceError() const { return m_strSliceError; }
+    // Set when support workers the system refused stopped a generation
+    // (StartSupportJob then NoThreads, or the jobs still queued cancelled);
+    // cleared when a generation starts with none running.
+    QString lastSupportError() const { return m_strSupportError; }
+    QString TakeSupportError() { return std::exchange(m_strSupportError, QString()); }
     // Workers of one slice that run at the same time; the others wait their turn.
     static int MaxRunningSliceWorkers();
     // Puts n plate layers in front of the model layers (n < 0 removes).
@@ -259,8 +266,9 @@ public:
     // Writes the plate anew (temporary file renamed into place when complete);
     // false, and the old file kept, on any failure or with no instance.
     bool WriteBinaryScene(QString path);
-    // Replaces the plate by the file's; false, and the scene as it was, when
-    // the file cannot be read completely.
+    // Replaces the plate by the file's; false, the scene as it was and
+    // lastLoadError() saying why, when the file cannot be read completely or
+    // holds coordinates beyond 100 m.
     bool LoadBinaryScene(QString path);
     int SliceScene(float layerThickness, QString folder, QString name, int width, int height, float dotsPerMMX,
                    float dotsPerMMY);
@@ -269,7 +277,9 @@ public:
     static bool isSlcFile(QString name);
     static bool IsDealFinish(QVector<QPointF> polygon, int& index);
     // 0 done, -1 declined to scale, -2 thickness mismatch, -3 unreadable or
-    // truncated file (scene unchanged).
+    // truncated file, -4 values no model has (layers not 0.001 to 1 mm
+    // apart, points beyond 100 m; lastLoadError() says which). The scene is
+    // unchanged unless 0.
     int readSlcFile(QString path, VSLModel3D* model);
     // 0 written; non-zero, and no file left, on failure.
     int generatePrintableData1(ST_MachinePara& para, QString path);
@@ -350,8 +360,6 @@ public:
     SliceLayers m_supportSliceLayers;
     QImage m_previewImageLarge;
     int m_nPlateLayers = 0;
-    QVector<int> m_sliceQueue; // painter numbers whose slice worker waits its turn
-    int m_nSliceWorkersRunning = 0;
     QString m_strSliceError;
     bool m_bSupportMode = false;
     int m_nSupportTool = 0;
@@ -376,10 +384,12 @@ private:
     void ShowOutOfRangeWarning();
     void OnSupportJobDone(int painterNumber);
     void OnSliceJobDone(int painterNumber);
-    // Starts queued slice workers up to the limit; false when the system
-    // refused a thread while none of this slice is running.
+    // Start queued workers up to their limit; false when the system refused
+    // a thread while none of their kind is running.
     bool StartQueuedSliceWorkers();
+    bool StartQueuedSupportWorkers();
     void StopSliceForLackOfThreads();
+    void StopSupportForLackOfThreads();
     QString TooTallProblem(float layerThickMm, int plateLayers) const;
     int NumberOfSender() const;
     bool PushFreeStep(VSLModelPainter* instance, int depth, int& visitsLeft);
@@ -398,6 +408,9 @@ private:
     QMap<int, VSLModelPainter*> m_instances;
     VSLModelPainter* m_pSelModelPainter = nullptr;
     SceneJobs m_jobs;
+    BoundedStarts m_sliceStarts{MaxRunningSliceWorkers()};
+    BoundedStarts m_supportStarts{MaxRunningSliceWorkers()};
+    QString m_strSupportError;
     std::shared_ptr<ScenePickBuffer> m_pickBuffer; // created by the first pick
     std::atomic<int> m_nPrintFilesWriting{0};
 };

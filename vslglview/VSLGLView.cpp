@@ -718,8 +718,12 @@ void VSLGLView::slot_EditStatChanged(int stat)
 void VSLGLView::slot_Update()
 {
     update();
-    if (m_pScene->runningSupportJobs() == 0)
-        emit sig_GenSupportDone();
+    if (m_pScene->runningSupportJobs() != 0)
+        return;
+    emit sig_GenSupportDone();
+    const QString stopped = m_pScene->TakeSupportError();
+    if (!stopped.isEmpty())
+        ShowMessage(tr("Support generation stopped."), stopped);
 }
 
 void VSLGLView::ShowMessage(QString const& text, QString const& informative)

@@ -162,4 +162,46 @@ TEST_F(SceneJobs, WorkersTheSystemRefusesEndTheSliceWithAMessage)
     EXPECT_TRUE(m_scene.lastSliceError().isEmpty());
 }
 
+// Support workers too start a few at a time, and one the system refuses
+// ends the generation with a message instead of leaving it busy.
+TEST_F(SceneJobs, SupportWorkersStartAFewAtATimeAndARefusedOneEndsTheJobs)
+{
+    ASSERT_TRUE(m_scene.AddModel(CenteredBox("peg", 2, 2, 3)));
+    for (int i = 1; i < 24; ++i)
+        ASSERT_TRUE(m_scene.AddModel(m_dir.filePath("peg.stl")));
+    ASSERT_TRUE(WaitUntilReady());
+    auto prepare = [](VSLModelPainter* p) {
+        p->m_dSupportDensity = 1;
+        p->m_dTipDiameter = 0.4;
+        p->m_dShaftDiameter = 0.8;
+        p->m_dLiftDistance = 2;
+    };
+    for (VSLModelPainter* p : m_scene.instances()) {
+        prepare(p);
+        ASSERT_EQ(m_scene.StartSupportJob(p), SceneOp::Done);
+    }
+    int started = 0;
+    for (VSLModelPainter* p : m_scene.instances())
+        started += p->m_pSupportThread->isRunning() || p->m_pSupportThread->isFinished();
+    EXPECT_LE(started, VSL3DScene::MaxRunningSliceWorkers());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_scene.runningSupportJobs() == 0; }, 120000));
+    for (VSLModelPainter* p : m_scene.instances())
+        EXPECT_TRUE(p->m_pSupportThread->isFinished());
+    EXPECT_TRUE(m_scene.lastSupportError().isEmpty());
+
+    VSLModelPainter* first = m_scene.instances().first();
+    first->m_pSupportThread->setStackSize(1); // start() now fails
+    QSignalSpy update(&m_scene, &VSL3DScene::sig_Update);
+    EXPECT_EQ(m_scene.StartSupportJob(first), SceneOp::NoThreads);
+    EXPECT_TRUE(m_scene.lastSupportError().contains("refused")) << m_scene.lastSupportError().toStdString();
+    EXPECT_EQ(m_scene.runningSupportJobs(), 0);
+    EXPECT_TRUE(update.wait(5000)); // a waiting view hears that the jobs ended
+    first->m_pSupportThread->setStackSize(0);
+    prepare(first);
+    first->m_dSupportDensity = 1.5; // anew
+    ASSERT_EQ(m_scene.StartSupportJob(first), SceneOp::Done);
+    EXPECT_TRUE(m_scene.lastSupportError().isEmpty());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_scene.runningSupportJobs() == 0; }, 60000));
+}
+
 } // namespace
