@@ -107,6 +107,8 @@ TEST_F(SlcImport, DamagedFilesAreReportedWithoutHangingOrAllocating)
 // the scene's thickness and layers as they were.
 TEST_F(SlcImport, AbsurdValuesAreRefusedWithTheReason)
 {
+    QStringList notices; // a file taken wrongly would meet the thickness rule
+    m_scene.m_fnSlcThicknessNotice = [&](const QString& text) { notices << text; };
     const Layer square{Square(0, 0, 10, 10)};
     const struct { const char* name; QVector<Record> records; const char* reason; } cases[] = {
         {"every layer at z 0", {{0.f, square}, {0.f, square}}, "0 mm apart"},
@@ -126,6 +128,7 @@ TEST_F(SlcImport, AbsurdValuesAreRefusedWithTheReason)
     }
     EXPECT_EQ(Read(Slc(1, {{0.05f, square}, {0.1f, square}})), 0);
     EXPECT_FLOAT_EQ(m_scene.m_fLayerThick, 0.05f);
+    EXPECT_TRUE(notices.isEmpty());
 }
 
 // Without prompts set, frameless boxes ask and default to No; a declined
