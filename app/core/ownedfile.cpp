@@ -28,11 +28,6 @@ UserChannel& channel()
     return c;
 }
 
-QString tr(const char* text)
-{
-    return QCoreApplication::translate("OwnedFile", text);
-}
-
 void tell(const QString& path, const QString& message)
 {
     std::function<void(const QString&)> notifier;
@@ -65,26 +60,30 @@ QString accessProblem(const QString& path, const QString& folder)
 {
     const QFileInfo info(path);
     if (!info.isSymLink()) {
-        if (!info.exists())
+        if (!info.exists() || info.isFile())
             return QString();
-        return info.isFile() ? QString() : tr("is not a regular file");
+        return QCoreApplication::translate("OwnedFile", "is not a regular file");
     }
     // Links are followed to their end: a chain that leaves the folder at any
     // point ends outside it.
     const QString target = info.canonicalFilePath();
     if (target.isEmpty())
-        return tr("is a link to %1, which does not exist").arg(info.symLinkTarget());
+        return QCoreApplication::translate("OwnedFile", "is a link to %1, which does not exist")
+            .arg(info.symLinkTarget());
     const QString root = QFileInfo(folder).canonicalFilePath();
     if (root.isEmpty() || !target.startsWith(root + QLatin1Char('/')))
-        return tr("is a link to %1, outside the folder %2").arg(target, folder);
-    return QFileInfo(target).isFile() ? QString() : tr("is a link to %1, which is not a regular file").arg(target);
+        return QCoreApplication::translate("OwnedFile", "is a link to %1, outside the folder %2").arg(target, folder);
+    if (QFileInfo(target).isFile())
+        return QString();
+    return QCoreApplication::translate("OwnedFile", "is a link to %1, which is not a regular file").arg(target);
 }
 
 bool prepareSettings(const QString& path)
 {
     const QString problem = accessProblem(path, vexmorConfigDir());
     if (!problem.isEmpty()) {
-        tell(path, tr("%1 %2. It is neither read nor written; the program uses its defaults until it ends.")
+        tell(path, QCoreApplication::translate("OwnedFile", "%1 %2. It is neither read nor written; the program "
+                                                            "uses its defaults until it ends.")
                        .arg(path, problem));
         return false;
     }
@@ -97,12 +96,14 @@ bool prepareSettings(const QString& path)
     }
     const QString aside = asideName(path);
     if (!QFile::rename(path, aside)) {
-        tell(path, tr("%1 cannot be read as a settings file and could not be set aside. It is left as it is; the "
-                      "program uses its defaults until it ends.")
+        tell(path, QCoreApplication::translate("OwnedFile", "%1 cannot be read as a settings file and could not be "
+                                                            "set aside. It is left as it is; the program uses its "
+                                                            "defaults until it ends.")
                        .arg(path));
         return false;
     }
-    tell(path, tr("%1 could not be read as a settings file. It was kept as %2; the program starts from its defaults.")
+    tell(path, QCoreApplication::translate("OwnedFile", "%1 could not be read as a settings file. It was kept as "
+                                                        "%2; the program starts from its defaults.")
                    .arg(path, aside));
     return true;
 }
