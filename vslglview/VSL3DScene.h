@@ -207,7 +207,8 @@ public:
     // cleared when a generation starts with none running.
     QString lastSupportError() const { return m_strSupportError; }
     QString TakeSupportError() { return std::exchange(m_strSupportError, QString()); }
-    // Workers of one slice that run at the same time; the others wait their turn.
+    // Workers of one slice (and of one support generation) that run at the
+    // same time; the others wait their turn.
     static int MaxRunningSliceWorkers();
     // Puts n plate layers in front of the model layers (n < 0 removes).
     void AddPlatform(int n);
