@@ -4,7 +4,9 @@
 #include "RecipeStore.h"
 #include "configdir.h"
 #include "settingsrangecheck.h"
+#include "inifileupdate.h"
 
+#include <QDebug>
 #include <QSettings>
 
 #include <algorithm>
@@ -29,16 +31,17 @@ QString filePath(const QString& machine)
 
 bool write(QSettings& s, const QList<RecipePara>& list)
 {
-    s.remove(kArray);
-    s.beginWriteArray(kArray);
+    // The array is the program's; the rest of the file stays as it is.
+    IniFileUpdate file(s.fileName());
+    file.removeGroup(kArray);
     for (int i = 0; i < list.size(); ++i) {
         const RecipePara& r = list.at(i);
-        s.setArrayIndex(i);
+        const QString at = QLatin1String(kArray) + QLatin1Char('/') + QString::number(i + 1) + QLatin1Char('/');
         // A value refused on reading goes back as it was stored.
         auto put = [&](const char* key, const QVariant& value) {
-            s.setValue(key, r.refusedValues.value(QLatin1String(key), value));
+            file.setValue(at + key, r.refusedValues.value(QLatin1String(key), value));
         };
-        s.setValue("editable", r.editable);
+        file.setValue(at + "editable", r.editable);
         put("exposure_tm", r.exposure_tm);
         put("bottom_exposure", r.bottom_exposure);
         put("bottom_layers", typed(r.bottom_layers));
@@ -63,28 +66,49 @@ bool write(QSettings& s, const QList<RecipePara>& list)
         put("rotate_dist", typed(r.rotate_dist));
         put("rotate_speed", typed(r.rotate_speed));
         put("Dp", typed(r.Dp));
-        s.setValue("name", r.name);
-        s.setValue("info", r.info);
+        file.setValue(at + "name", r.name);
+        file.setValue(at + "info", r.info);
     }
-    s.endArray();
-    // QSettings writes lazily and silently; the caller must learn of a failure.
-    s.sync();
-    return s.status() == QSettings::NoError;
+    file.setValue(QLatin1String(kArray) + QStringLiteral("/size"), list.size());
+    // Written now: the caller must learn of a failure.
+    QString error;
+    const bool written = file.commit(&error);
+    if (!written)
+        qWarning().noquote() << error;
+    s.sync(); // reads the new text
+    return written;
 }
 
 QList<RecipePara> read(QSettings& s, StableRule rule)
 {
     using namespace IniValues;
     QList<RecipePara> list;
-    // The count is data like any other: only entries that exist are read.
+    // The count is data like any other: the entries that exist are read, in
+    // their order, whatever the count says and whatever numbers are missing.
     s.beginGroup(kArray);
-    const int stored = s.childGroups().size();
+    QList<int> numbers;
+    for (const QString& group : s.childGroups()) {
+        bool ok = false;
+        const int n = group.toInt(&ok);
+        if (ok && n >= 1 && group == QString::number(n))
+            numbers << n;
+    }
     s.endGroup();
+    std::sort(numbers.begin(), numbers.end());
     const int size = s.beginReadArray(kArray);
-    const int count = std::max(0, std::min(size, stored));
-    for (int i = 0; i < count; ++i) {
-        s.setArrayIndex(i);
-        RangeCheckedGroup checked(s, s.fileName(), QStringLiteral("%1/%2/").arg(QLatin1String(kArray)).arg(i + 1),
+    if (size != numbers.size() || (!numbers.isEmpty() && numbers.last() != numbers.size())) {
+        QStringList present;
+        for (int n : qAsConst(numbers))
+            present << QString::number(n);
+        qWarning().noquote() << QStringLiteral("The \"%1\" list of %2 says %3 entries and holds entries %4; the "
+                                               "entries held are read")
+                                    .arg(QLatin1String(kArray), s.fileName())
+                                    .arg(size)
+                                    .arg(present.isEmpty() ? QStringLiteral("none") : present.join(QStringLiteral(", ")));
+    }
+    for (int n : qAsConst(numbers)) {
+        s.setArrayIndex(n - 1);
+        RangeCheckedGroup checked(s, s.fileName(), QStringLiteral("%1/%2/").arg(QLatin1String(kArray)).arg(n),
                                   &DLP::materialKeyRange);
         RecipePara r;
         r.editable = s.value("editable").toBool();

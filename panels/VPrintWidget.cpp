@@ -140,7 +140,7 @@ void VPrintWidget::readIniFile()
 
 bool VPrintWidget::writeIniFile()
 {
-    m_pSettings->clear();
+    // The array is replaced; whatever else the file holds stays.
     return MaterialList::write(*m_pSettings, *m_pListMaterial);
 }
 

@@ -17,6 +17,7 @@
 #include "dlpserialport.h"
 #include "notices.h"
 #include "panelstyle.h"
+#include "ownedfile.h"
 #include "MaterialForm.h"
 #include "ProjectorDesktop.h"
 #include "RecipeFields.h"
@@ -256,6 +257,9 @@ void VSaveWidgetX::slot_SavePara()
 bool VSaveWidgetX::writeIniFile()
 {
     delete m_pSettings;
+    m_pSettings = nullptr;
+    if (!OwnedFile::prepareSettings(MaterialList::filePath(m_strMachine)))
+        return false;
     m_pSettings = new QSettings(MaterialList::filePath(m_strMachine), QSettings::IniFormat);
     return MaterialList::write(*m_pSettings, *m_pListMaterial);
 }
@@ -268,6 +272,9 @@ void VSaveWidgetX::readIniFile()
         m_listResin.append(scratch);
     }
     delete m_pSettings;
+    m_pSettings = nullptr;
+    if (!OwnedFile::prepareSettings(MaterialList::filePath(m_strMachine)))
+        return;
     m_pSettings = new QSettings(MaterialList::filePath(m_strMachine), QSettings::IniFormat);
     m_pSettings->beginGroup(QStringLiteral("Resin"));
     for (const QString& group : m_pSettings->childGroups()) {
@@ -304,6 +311,9 @@ void VSaveWidgetX::readIniFileX()
         m_listResin.append(scratch);
     }
     delete m_pSettings;
+    m_pSettings = nullptr;
+    if (!OwnedFile::prepareSettings(RecipeStore::recipeFilePath(m_strMachine)))
+        return;
     m_pSettings = new QSettings(RecipeStore::recipeFilePath(m_strMachine), QSettings::IniFormat);
     RecipeStore::readRecipeGroup(*m_pSettings, m_listResin, scratch);
 }
@@ -311,6 +321,9 @@ void VSaveWidgetX::readIniFileX()
 bool VSaveWidgetX::writeIniFileX()
 {
     delete m_pSettings;
+    m_pSettings = nullptr;
+    if (!OwnedFile::prepareSettings(RecipeStore::recipeFilePath(m_strMachine)))
+        return false;
     m_pSettings = new QSettings(RecipeStore::recipeFilePath(m_strMachine), QSettings::IniFormat);
     return RecipeStore::writeRecipeFile(*m_pSettings, m_listResin);
 }

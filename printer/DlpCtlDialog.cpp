@@ -1,6 +1,8 @@
 #include "DlpCtlDialog.h"
 
 #include "app/core/configdir.h"
+#include "app/core/inifileupdate.h"
+#include "app/core/ownedfile.h"
 #include "dlpserialport.h"
 #include "myserialport.h"
 #include "printertimings.h"
@@ -189,54 +191,92 @@ void DlpCtlDialog::publish()
     writeIniFile();
 }
 
+namespace {
+
+// The keys of the array's entry, in write order; "NAME" is written with them.
+const char* const kLightKeys[] = {"longflip", "shortflip", "light_pwm", "homeadjx", "homeadjy", "homeadjz"};
+
+} // namespace
+
 void DlpCtlDialog::readIniFile()
 {
     delete m_settings;
-    m_settings = new QSettings(settingsFilePath(), QSettings::IniFormat);
-    if (m_settings->childGroups().isEmpty()) {
-        setDefaultPara();
-        writeIniFile();
-    } else {
-        m_settings->beginReadArray(kArray);
-        m_settings->setArrayIndex(0);
-        RangeCheckedGroup checked(*m_settings, m_settings->fileName(), kArray + QStringLiteral("/1/"),
-                                  &DLP::lightKeyRange);
-        // A value outside its range is published as stored, text that is no
-        // number as not a number: a job start names it and refuses to print.
-        auto number = [&](const char* key) {
-            const QVariant v = checked.value(QLatin1String(key));
-            if (!v.isValid())
-                return 0.0f;
-            const std::optional<double> n = storedNumber(v);
-            return n ? float(*n) : std::numeric_limits<float>::quiet_NaN();
-        };
-        m_longflip = checked.value(QStringLiteral("longflip")).toBool();
-        m_shortflip = checked.value(QStringLiteral("shortflip")).toBool();
-        m_lightPwm = number("light_pwm");
-        m_homeAdjX = number("homeadjx");
-        m_homeAdjY = number("homeadjy");
-        m_homeAdjZ = number("homeadjz");
-        m_valueProblem = checked.problem();
-        m_settings->endArray();
+    m_settings = nullptr;
+    setDefaultPara();
+    m_valueProblem.clear();
+    m_bFileUsable = OwnedFile::prepareSettings(settingsFilePath());
+    if (!m_bFileUsable) {
+        updateUI();
+        sendPara();
+        return;
     }
+    m_settings = new QSettings(settingsFilePath(), QSettings::IniFormat);
+    // Only what is missing takes its default, and only that is written.
+    QStringList missing;
+    m_settings->beginReadArray(kArray);
+    m_settings->setArrayIndex(0);
+    RangeCheckedGroup checked(*m_settings, m_settings->fileName(), kArray + QStringLiteral("/1/"), &DLP::lightKeyRange);
+    // A value outside its range is published as stored, text that is no
+    // number as not a number: a job start names it and refuses to print.
+    auto number = [](const QVariant& v) {
+        const std::optional<double> n = storedNumber(v);
+        return n ? float(*n) : std::numeric_limits<float>::quiet_NaN();
+    };
+    for (const char* key : kLightKeys) {
+        const QVariant v = checked.value(QLatin1String(key));
+        if (!v.isValid()) {
+            missing << QLatin1String(key);
+            continue;
+        }
+        const QString k = QLatin1String(key);
+        if (k == QLatin1String("longflip"))
+            m_longflip = v.toBool();
+        else if (k == QLatin1String("shortflip"))
+            m_shortflip = v.toBool();
+        else if (k == QLatin1String("light_pwm"))
+            m_lightPwm = number(v);
+        else if (k == QLatin1String("homeadjx"))
+            m_homeAdjX = number(v);
+        else if (k == QLatin1String("homeadjy"))
+            m_homeAdjY = number(v);
+        else
+            m_homeAdjZ = number(v);
+    }
+    m_valueProblem = checked.problem();
+    const bool nameMissing = !m_settings->contains(QStringLiteral("NAME"));
+    m_settings->endArray();
+    if (!missing.isEmpty())
+        writeKeys(missing, nameMissing);
     updateUI();
     sendPara();
 }
 
 void DlpCtlDialog::writeIniFile()
 {
-    m_settings->clear();
-    m_settings->beginWriteArray(kArray);
-    m_settings->setArrayIndex(0);
-    m_settings->setValue(QStringLiteral("longflip"), m_longflip);
-    m_settings->setValue(QStringLiteral("shortflip"), m_shortflip);
-    m_settings->setValue(QStringLiteral("light_pwm"), m_lightPwm);
-    m_settings->setValue(QStringLiteral("homeadjx"), m_homeAdjX);
-    m_settings->setValue(QStringLiteral("homeadjy"), m_homeAdjY);
-    m_settings->setValue(QStringLiteral("homeadjz"), m_homeAdjZ);
-    m_settings->setValue(QStringLiteral("NAME"), QStringLiteral("VEXMOR3D"));
-    m_settings->endArray();
-    m_settings->sync();
+    QStringList all;
+    for (const char* key : kLightKeys)
+        all << QLatin1String(key);
+    writeKeys(all, true);
+}
+
+void DlpCtlDialog::writeKeys(const QStringList& keys, bool withName)
+{
+    // The entry's own keys only: every other key and section is the user's.
+    if (!m_bFileUsable || !m_settings)
+        return;
+    const QVariant values[] = {m_longflip, m_shortflip, m_lightPwm, m_homeAdjX, m_homeAdjY, m_homeAdjZ};
+    IniFileUpdate file(m_settings->fileName());
+    const QString entry = kArray + QStringLiteral("/1/");
+    for (int i = 0; i < 6; ++i)
+        if (keys.contains(QLatin1String(kLightKeys[i])))
+            file.setValue(entry + QLatin1String(kLightKeys[i]), values[i]);
+    if (withName)
+        file.setValue(entry + QStringLiteral("NAME"), QStringLiteral("VEXMOR3D"));
+    file.setValue(kArray + QStringLiteral("/size"), 1);
+    QString error;
+    if (!file.commit(&error))
+        qWarning().noquote() << error;
+    m_settings->sync(); // reads the new text
 }
 
 void DlpCtlDialog::updateUI()

@@ -108,9 +108,13 @@ private:
     void sendDirect(const QList<QByteArray>& commands);
     void showInputBox(const QString& informative);
     void publish();
+    void writeKeys(const QStringList& keys, bool withName);
 
     Ui_DlpCtlDialog* m_ui = nullptr;
     QSettings* m_settings = nullptr;
+    // False when "Light.ini" is a link out of the configuration folder: it
+    // is then neither read nor written.
+    bool m_bFileUsable = true;
     bool m_longflip = false;
     bool m_shortflip = false;
     float m_lightPwm = 30;

@@ -224,6 +224,35 @@ AUTHORED = {
     ("frmDLP", "Machine data file missing!"): "缺少机器数据文件！",
     ("frmDLP", "Light engine data invalid: %1"): "光机数据无效: %1",
     ("frmDLP", "No memory for a %1 x %2 layer image"): "内存不足，无法创建 %1 x %2 的层图像",
+    # Files of the configuration folder that were not used as they are.
+    ("OwnedFile", "%1 %2. It is neither read nor written; the program uses its defaults until it ends."):
+        "%1 %2。程序不读取也不写入该文件，在退出前使用默认设置。",
+    ("OwnedFile", "%1 cannot be read as a settings file and could not be set aside. It is left as it is; the "
+                  "program uses its defaults until it ends."):
+        "%1 无法作为设置文件读取，也无法另存。文件保持原样；程序在退出前使用默认设置。",
+    ("OwnedFile", "%1 could not be read as a settings file. It was kept as %2; the program starts from its "
+                  "defaults."):
+        "%1 无法作为设置文件读取，已保留为 %2；程序从默认设置开始。",
+    ("OwnedFile", "is a link to %1, outside the folder %2"): "是指向 %1 的链接，位于文件夹 %2 之外",
+    ("OwnedFile", "is a link to %1, which does not exist"): "是指向不存在的 %1 的链接",
+    ("OwnedFile", "is a link to %1, which is not a regular file"): "是指向 %1 的链接，该目标不是普通文件",
+    ("OwnedFile", "is not a regular file"): "不是普通文件",
+    ("Vexmor", "A settings file was not used as it is."): "有设置文件未按原样使用。",
+    # Models, slicing and supports the printer cannot take.
+    ("VSL3DScene", "The plate needs %1 layers of %2 mm, but the printer's build height of %3 mm holds %4. "
+                   "Scale the model down or choose a thicker layer."):
+        "平台需要 %1 层 %2 mm 的切片，但打印机 %3 mm 的成型高度只能容纳 %4 层。请缩小模型或选择更厚的层。",
+    ("VSL3DScene", "The system refused the threads slicing needs; nothing was sliced."):
+        "系统拒绝了切片所需的线程；未进行切片。",
+    ("VSL3DScene", "The system refused the threads slicing needs; the slice was stopped."):
+        "系统拒绝了切片所需的线程；切片已停止。",
+    ("VSL3DScene", "The system refused the threads support generation needs; it was stopped."):
+        "系统拒绝了生成支撑所需的线程；生成已停止。",
+    ("VSLGLView", "The model file is incomplete"): "模型文件不完整",
+    ("VSLGLView", "Support generation stopped."): "支撑生成已停止。",
+    ("Vexmor", "The model file is incomplete"): "模型文件不完整",
+    ("Vexmor", "Slicing stopped."): "切片已停止。",
+    ("VImportWidgetX", "%1 already exists. Replace it?"): "%1 已存在。是否替换？",
 }
 
 # Texts that read the same in Chinese: designer titles and object names, units,

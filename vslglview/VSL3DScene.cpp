@@ -1,6 +1,8 @@
 #include "VSL3DScene.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include "VSLModel3D.h"
 #include "VSLModelLoader.h"
 #include "VSLModelPainter.h"
@@ -8,6 +10,7 @@
 #include "support/DLPSupportStructure.h"
 
 #include <QApplication>
+#include <QDebug>
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QOpenGLContext>
@@ -91,6 +94,7 @@ bool VSL3DScene::AddModel(QString path)
 bool VSL3DScene::AddReadModel(QString path, QVector<VSLTriangle3D> triangles, QString readError)
 {
     if (triangles.isEmpty()) {
+        m_strLoadWarning.clear();
         if (RefuseAddWhileJobsRun())
             return false;
         m_lastAddResult = SceneOp::Unchanged;
@@ -105,6 +109,7 @@ bool VSL3DScene::AddReadModel(QString path, QVector<VSLTriangle3D> triangles, QS
 
 bool VSL3DScene::AddModelWith(QString path, const std::function<bool(VSLModel3D*)>& load)
 {
+    m_strLoadWarning.clear();
     if (RefuseAddWhileJobsRun())
         return false;
     m_lastAddResult = SceneOp::Done;
@@ -127,6 +132,9 @@ bool VSL3DScene::AddModelWith(QString path, const std::function<bool(VSLModel3D*
         delete model;
         return false;
     }
+    m_strLoadWarning = model->loadWarning();
+    if (!m_strLoadWarning.isEmpty())
+        qWarning().noquote() << m_strLoadWarning;
     m_models.insert(model->m_nModelId, model);
     slot_SceneUpdateStatus();
 
@@ -343,8 +351,11 @@ void VSL3DScene::OnSupportJobDone(int painterNumber)
 {
     if (!m_jobs.EndSupport(painterNumber))
         return;
+    m_supportStarts.Ended();
     if (VSLModelPainter* p = m_instances.value(painterNumber))
         p->DrawSupportX();
+    if (!StartQueuedSupportWorkers())
+        StopSupportForLackOfThreads();
     emit sig_Update();
 }
 
@@ -352,10 +363,22 @@ void VSL3DScene::OnSliceJobDone(int painterNumber)
 {
     if (!m_jobs.EndSlice(painterNumber))
         return;
+    m_sliceStarts.Ended();
     if (VSLModelPainter* p = m_instances.value(painterNumber))
         p->DrawSupportX();
+    if (!StartQueuedSliceWorkers())
+        StopSliceForLackOfThreads();
     if (m_jobs.sliceJobs() != 0)
         return;
+    if (!m_strSliceError.isEmpty()) {
+        // A plate with instances missing is no result to print.
+        {
+            QMutexLocker lock(m_pSceneMutex);
+            m_modelSliceLayers.clear();
+        }
+        emit sig_SliceSceneDone(0);
+        return;
+    }
     if (m_nPlateLayers != 0)
         AddPlatform(m_nPlateLayers);
     emit sig_SliceSceneDone(m_modelSliceLayers.size());
@@ -558,12 +581,36 @@ SceneOp VSL3DScene::StartSupportJob(VSLModelPainter* instance)
         return SceneOp::NoSelection;
     if (!m_jobs.BeginSupport(instance->m_nNumber))
         return SceneOp::JobRunning;
-    // A worker that already signalled may still be leaving run(); start()
-    // on a running thread would silently do nothing.
-    instance->m_pSupportThread->wait();
-    instance->m_bStopSupport = false;
-    instance->m_pSupportThread->start(QThread::HighestPriority);
+    if (m_supportStarts.Running() == 0)
+        m_strSupportError.clear();
+    // Started a few at a time; the others when running ones end.
+    m_supportStarts.Enqueue(instance->m_nNumber);
+    if (!StartQueuedSupportWorkers()) {
+        StopSupportForLackOfThreads();
+        return SceneOp::NoThreads;
+    }
     return SceneOp::Done;
+}
+
+bool VSL3DScene::StartQueuedSupportWorkers()
+{
+    return m_supportStarts.StartQueued(
+        [this](int n) -> QThread* {
+            VSLModelPainter* p = m_instances.value(n);
+            return p ? p->m_pSupportThread : nullptr;
+        },
+        [this](int n) { m_jobs.CancelSupport(n); },
+        [this](int n) { m_instances.value(n)->m_bStopSupport = false; });
+}
+
+void VSL3DScene::StopSupportForLackOfThreads()
+{
+    for (int n : m_supportStarts.TakeQueued())
+        m_jobs.CancelSupport(n);
+    m_strSupportError = tr("The system refused the threads support generation needs; it was stopped.");
+    qWarning().noquote() << m_strSupportError;
+    // Whoever waits for the jobs to end hears that the cancelled ones did.
+    QMetaObject::invokeMethod(this, [this] { emit sig_Update(); }, Qt::QueuedConnection);
 }
 
 SceneOp VSL3DScene::DeleteSelModelSupports()
@@ -644,6 +691,13 @@ SceneOp VSL3DScene::StartSliceScene(int xResolution, int yResolution, float dots
     if (!(xResolution > 0 && yResolution > 0 && positive(dotsPerMmX) && positive(dotsPerMmY) &&
           positive(layerThickMm) && plateLayers >= 0))
         return SceneOp::BadParameters;
+    if (m_jobs.AnyJob() || IsWritingPrintFile())
+        return SceneOp::JobRunning;
+    m_strSliceError = TooTallProblem(layerThickMm, plateLayers);
+    if (!m_strSliceError.isEmpty()) {
+        qWarning().noquote() << m_strSliceError;
+        return SceneOp::TooTall;
+    }
     QVector<int> numbers;
     numbers.reserve(m_instances.size());
     for (auto it = m_instances.cbegin(); it != m_instances.cend(); ++it)
@@ -670,11 +724,69 @@ SceneOp VSL3DScene::StartSliceScene(int xResolution, int yResolution, float dots
                                   Qt::QueuedConnection);
         return SceneOp::Done;
     }
-    for (VSLModelPainter* p : qAsConst(m_instances)) {
-        p->m_pSliceThread->wait(); // may still be leaving its previous run
-        p->m_pSliceThread->start(QThread::HighestPriority);
+    for (int n : qAsConst(numbers))
+        m_sliceStarts.Enqueue(n);
+    if (!StartQueuedSliceWorkers()) {
+        for (int n : m_sliceStarts.TakeQueued())
+            m_jobs.CancelSlice(n);
+        m_strSliceError = tr("The system refused the threads slicing needs; nothing was sliced.");
+        qWarning().noquote() << m_strSliceError;
+        return SceneOp::NoThreads;
     }
     return SceneOp::Done;
+}
+
+int VSL3DScene::MaxRunningSliceWorkers()
+{
+    // Each running thread costs the process a file handle and a stack; the
+    // instances of one model take their turns on its mesh anyway.
+    return qBound(2, QThread::idealThreadCount(), 16);
+}
+
+bool VSL3DScene::StartQueuedSliceWorkers()
+{
+    return m_sliceStarts.StartQueued(
+        [this](int n) -> QThread* {
+            VSLModelPainter* p = m_instances.value(n);
+            return p ? p->m_pSliceThread : nullptr;
+        },
+        [this](int n) { m_jobs.CancelSlice(n); });
+}
+
+void VSL3DScene::StopSliceForLackOfThreads()
+{
+    for (int n : m_sliceStarts.TakeQueued())
+        m_jobs.CancelSlice(n);
+    m_strSliceError = tr("The system refused the threads slicing needs; the slice was stopped.");
+    qWarning().noquote() << m_strSliceError;
+}
+
+QString VSL3DScene::TooTallProblem(float layerThickMm, int plateLayers) const
+{
+    if (m_instances.isEmpty())
+        return QString();
+    float top = -std::numeric_limits<float>::infinity();
+    for (VSLModelPainter* p : m_instances)
+        top = std::max(top, p->m_maxBound.z());
+    // As the slicer places its planes: the first in the middle of the first
+    // layer on the 1/1000 mm grid, then one truncated step apart, below the top.
+    const auto planesBelow = [layerThickMm](double height) {
+        const double first = std::trunc(double(layerThickMm) * 0.5 * 1000.0);
+        const double step = std::trunc(layerThickMm * 1000.0f);
+        if (!(step > 0))
+            return 0.0;
+        return std::max(0.0, std::ceil(((height - 0.0001) * 1000.0 - first) / step));
+    };
+    const double needed = planesBelow(top) + plateLayers;
+    const double holds = planesBelow(m_boundMax.z());
+    if (needed <= holds)
+        return QString();
+    return tr("The plate needs %1 layers of %2 mm, but the printer's build height of %3 mm holds %4. "
+              "Scale the model down or choose a thicker layer.")
+        .arg(needed, 0, 'f', 0)
+        .arg(double(layerThickMm))
+        .arg(double(m_boundMax.z()))
+        .arg(holds, 0, 'f', 0);
 }
 
 // ------------------------------------------------------------- print files

@@ -2,6 +2,7 @@
 #include "dlp/machinepara.h"
 #include "printfile/printjobinput.h"
 #include "printfile/slicelayers.h"
+#include "scene/BoundedStarts.h"
 #include "scene/SceneJobs.h"
 #include "scene/SupportGrid.h"
 #include "VSLCoordPainter.h"
@@ -20,6 +21,7 @@
 #include <QVector>
 
 #include <atomic>
+#include <utility>
 #include <functional>
 #include <memory>
 
@@ -47,6 +49,8 @@ enum class SceneOp : int {
     JobRunning = 2,     // a support or slice job of the instance(s) concerned is still running
     Unchanged = 3,      // the request changes nothing (e.g. a transform that is not finite)
     BadParameters = 4,  // a slice parameter is not finite, not positive or out of range
+    TooTall = 5,        // the plate needs more layers than the build height holds at that thickness
+    NoThreads = 6,      // the system refused the thread a job needs
 };
 
 // A print file about to be written: the writers' input, and the scene's
@@ -80,6 +84,9 @@ public:
     // lastLoadError() set, when the file is refused.
     bool AddSlcModel(QString path);
     QString lastLoadError() const { return m_strLoadError; }
+    // After a successful AddModel: empty, or what the user must be told
+    // about a file that was read only in part (also written to the log).
+    QString lastLoadWarning() const { return m_strLoadWarning; }
     // Of the last AddModel or showModel: Done, JobRunning, or Unchanged
     // when the file or the imported triangles were refused.
     SceneOp lastAddResult() const { return m_lastAddResult; }
@@ -194,12 +201,25 @@ public:
 
     // --- slicing ---
     // Stores the job, empties the model layers, resets the slice window and
-    // starts every instance's slice worker. Refused while any support or
-    // slice job runs, and (BadParameters) unless the resolution is positive,
-    // the pixels per mm and the thickness finite and positive, and the plate
-    // layers not negative.
+    // starts the instances' slice workers, a few at a time. Refused while any
+    // support or slice job runs, (BadParameters) unless the resolution is
+    // positive, the pixels per mm and the thickness finite and positive, and
+    // the plate layers not negative, (TooTall) when the plate needs more
+    // layers than the build height holds, and (NoThreads) when no worker
+    // could be started; lastSliceError() then says why.
     SceneOp StartSliceScene(int xResolution, int yResolution, float dotsPerMmX, float dotsPerMmY,
                             float layerThickMm, int plateLayers);
+    // Why the last slice was refused or stopped; empty after a whole slice.
+    // A slice stopped after its start announces 0 layers.
+    QString lastSliceError() const { return m_strSliceError; }
+    // Set when support workers the system refused stopped a generation
+    // (StartSupportJob then NoThreads, or the jobs still queued cancelled);
+    // cleared when a generation starts with none running.
+    QString lastSupportError() const { return m_strSupportError; }
+    QString TakeSupportError() { return std::exchange(m_strSupportError, QString()); }
+    // Workers of one slice (and of one support generation) that run at the
+    // same time; the others wait their turn.
+    static int MaxRunningSliceWorkers();
     // Puts n plate layers in front of the model layers (n < 0 removes).
     void AddPlatform(int n);
     int runningSupportJobs() const { return m_jobs.supportJobs(); }
@@ -257,8 +277,9 @@ public:
     // Writes the plate anew (temporary file renamed into place when complete);
     // false, and the old file kept, on any failure or with no instance.
     bool WriteBinaryScene(QString path);
-    // Replaces the plate by the file's; false, and the scene as it was, when
-    // the file cannot be read completely.
+    // Replaces the plate by the file's; false, the scene as it was and
+    // lastLoadError() saying why, when the file cannot be read completely or
+    // holds coordinates beyond 100 m.
     bool LoadBinaryScene(QString path);
     int SliceScene(float layerThickness, QString folder, QString name, int width, int height, float dotsPerMMX,
                    float dotsPerMMY);
@@ -267,7 +288,9 @@ public:
     static bool isSlcFile(QString name);
     static bool IsDealFinish(QVector<QPointF> polygon, int& index);
     // 0 done, -1 declined to scale, -2 thickness mismatch, -3 unreadable or
-    // truncated file (scene unchanged).
+    // truncated file, -4 values no model has (layers not 0.001 to 1 mm
+    // apart, points beyond 100 m; lastLoadError() says which). The scene is
+    // unchanged unless 0.
     int readSlcFile(QString path, VSLModel3D* model);
     // 0 written; non-zero, and no file left, on failure.
     int generatePrintableData1(ST_MachinePara& para, QString path);
@@ -356,6 +379,7 @@ public:
     SliceLayers m_supportSliceLayers;
     QImage m_previewImageLarge;
     int m_nPlateLayers = 0;
+    QString m_strSliceError;
     bool m_bSupportMode = false;
     int m_nSupportTool = 0;
     int m_nGridSupportLiftMm = 5;
@@ -381,6 +405,13 @@ private:
     void ShowOutOfRangeWarning();
     void OnSupportJobDone(int painterNumber);
     void OnSliceJobDone(int painterNumber);
+    // Start queued workers up to their limit; false when the system refused
+    // a thread while none of their kind is running.
+    bool StartQueuedSliceWorkers();
+    bool StartQueuedSupportWorkers();
+    void StopSliceForLackOfThreads();
+    void StopSupportForLackOfThreads();
+    QString TooTallProblem(float layerThickMm, int plateLayers) const;
     int NumberOfSender() const;
     bool PushFreeStep(VSLModelPainter* instance, int depth, int& visitsLeft);
     ScenePickBuffer& PickBuffer();
@@ -393,11 +424,15 @@ private:
 
     QMutex* m_pSceneMutex = nullptr;
     QString m_strLoadError;
+    QString m_strLoadWarning;
     SceneOp m_lastAddResult = SceneOp::Done;
     QMap<int, VSLModel3D*> m_models;
     QMap<int, VSLModelPainter*> m_instances;
     VSLModelPainter* m_pSelModelPainter = nullptr;
     SceneJobs m_jobs;
+    BoundedStarts m_sliceStarts{MaxRunningSliceWorkers()};
+    BoundedStarts m_supportStarts{MaxRunningSliceWorkers()};
+    QString m_strSupportError;
     std::shared_ptr<ScenePickBuffer> m_pickBuffer; // created by the first pick
     std::atomic<int> m_nPrintFilesWriting{0};
 };

@@ -445,6 +445,8 @@ void VSLGLView::dropEvent(QDropEvent* e)
         // A file dropped by hand gets its reason shown; nobody else would.
         else if (!OpenSTLFile(path))
             ShowMessage(tr("Error!"), m_pScene->lastLoadError());
+        else if (!m_pScene->lastLoadWarning().isEmpty())
+            ShowMessage(tr("The model file is incomplete"), m_pScene->lastLoadWarning());
     }
     update();
 }
@@ -775,8 +777,12 @@ void VSLGLView::slot_EditStatChanged(int stat)
 void VSLGLView::slot_Update()
 {
     update();
-    if (m_pScene->runningSupportJobs() == 0)
-        emit sig_GenSupportDone();
+    if (m_pScene->runningSupportJobs() != 0)
+        return;
+    emit sig_GenSupportDone();
+    const QString stopped = m_pScene->TakeSupportError();
+    if (!stopped.isEmpty())
+        ShowMessage(tr("Support generation stopped."), stopped);
 }
 
 void VSLGLView::ShowMessage(QString const& text, QString const& informative)

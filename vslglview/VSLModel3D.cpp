@@ -58,6 +58,7 @@ bool VSLModel3D::LoadSTLFile(QString path)
         m_strLoadError = loader.errorString();
         return false;
     }
+    m_strLoadWarning = loader.warningString();
     LoadTriangles(path, std::move(triangles));
     return true;
 }

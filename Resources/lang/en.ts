@@ -538,6 +538,37 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     </message>
 </context>
 <context>
+    <name>OwnedFile</name>
+    <message>
+        <source>is not a regular file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>is a link to %1, which does not exist</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>is a link to %1, outside the folder %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>is a link to %1, which is not a regular file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 %2. It is neither read nor written; the program uses its defaults until it ends.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 cannot be read as a settings file and could not be set aside. It is left as it is; the program uses its defaults until it ends.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 could not be read as a settings file. It was kept as %2; the program starts from its defaults.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>VEditRecipeWidget</name>
     <message>
         <source>Resin Edit</source>
@@ -835,6 +866,10 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     </message>
     <message>
         <source>Value Out of Range</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 already exists. Replace it?</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -1278,6 +1313,22 @@ r</source>
         <source>it holds no layer</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>The system refused the threads support generation needs; it was stopped.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The system refused the threads slicing needs; nothing was sliced.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The system refused the threads slicing needs; the slice was stopped.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The plate needs %1 layers of %2 mm, but the printer&apos;s build height of %3 mm holds %4. Scale the model down or choose a thicker layer.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>VSLGLView</name>
@@ -1295,6 +1346,14 @@ r</source>
     </message>
     <message>
         <source>There are still errors on the model! Please try to use other professional software to fix it.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The model file is incomplete</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Support generation stopped.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -1971,6 +2030,18 @@ r</source>
     </message>
     <message>
         <source>Slicing cannot start now.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>A settings file was not used as it is.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The model file is incomplete</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Slicing stopped.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

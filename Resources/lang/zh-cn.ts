@@ -538,6 +538,37 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</translation>
     </message>
 </context>
 <context>
+    <name>OwnedFile</name>
+    <message>
+        <source>is not a regular file</source>
+        <translation>不是普通文件</translation>
+    </message>
+    <message>
+        <source>is a link to %1, which does not exist</source>
+        <translation>是指向不存在的 %1 的链接</translation>
+    </message>
+    <message>
+        <source>is a link to %1, outside the folder %2</source>
+        <translation>是指向 %1 的链接，位于文件夹 %2 之外</translation>
+    </message>
+    <message>
+        <source>is a link to %1, which is not a regular file</source>
+        <translation>是指向 %1 的链接，该目标不是普通文件</translation>
+    </message>
+    <message>
+        <source>%1 %2. It is neither read nor written; the program uses its defaults until it ends.</source>
+        <translation>%1 %2。程序不读取也不写入该文件，在退出前使用默认设置。</translation>
+    </message>
+    <message>
+        <source>%1 cannot be read as a settings file and could not be set aside. It is left as it is; the program uses its defaults until it ends.</source>
+        <translation>%1 无法作为设置文件读取，也无法另存。文件保持原样；程序在退出前使用默认设置。</translation>
+    </message>
+    <message>
+        <source>%1 could not be read as a settings file. It was kept as %2; the program starts from its defaults.</source>
+        <translation>%1 无法作为设置文件读取，已保留为 %2；程序从默认设置开始。</translation>
+    </message>
+</context>
+<context>
     <name>VEditRecipeWidget</name>
     <message>
         <source>Resin Edit</source>
@@ -836,6 +867,10 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</translation>
     <message>
         <source>Value Out of Range</source>
         <translation>数值超出范围</translation>
+    </message>
+    <message>
+        <source>%1 already exists. Replace it?</source>
+        <translation>%1 已存在。是否替换？</translation>
     </message>
 </context>
 <context>
@@ -1281,6 +1316,22 @@ r</source>
         <source>it holds no layer</source>
         <translation>不含任何切片层</translation>
     </message>
+    <message>
+        <source>The system refused the threads support generation needs; it was stopped.</source>
+        <translation>系统拒绝了生成支撑所需的线程；生成已停止。</translation>
+    </message>
+    <message>
+        <source>The system refused the threads slicing needs; nothing was sliced.</source>
+        <translation>系统拒绝了切片所需的线程；未进行切片。</translation>
+    </message>
+    <message>
+        <source>The system refused the threads slicing needs; the slice was stopped.</source>
+        <translation>系统拒绝了切片所需的线程；切片已停止。</translation>
+    </message>
+    <message>
+        <source>The plate needs %1 layers of %2 mm, but the printer's build height of %3 mm holds %4. Scale the model down or choose a thicker layer.</source>
+        <translation>平台需要 %1 层 %2 mm 的切片，但打印机 %3 mm 的成型高度只能容纳 %4 层。请缩小模型或选择更厚的层。</translation>
+    </message>
 </context>
 <context>
     <name>VSLGLView</name>
@@ -1299,6 +1350,14 @@ r</source>
     <message>
         <source>There are still errors on the model! Please try to use other professional software to fix it.</source>
         <translation>模型上仍有错误！请尝试使用其他专业软件修复。</translation>
+    </message>
+    <message>
+        <source>The model file is incomplete</source>
+        <translation>模型文件不完整</translation>
+    </message>
+    <message>
+        <source>Support generation stopped.</source>
+        <translation>支撑生成已停止。</translation>
     </message>
 </context>
 <context>
@@ -1975,6 +2034,18 @@ r</source>
     <message>
         <source>Slicing cannot start now.</source>
         <translation>现在无法开始切片。</translation>
+    </message>
+    <message>
+        <source>A settings file was not used as it is.</source>
+        <translation>有设置文件未按原样使用。</translation>
+    </message>
+    <message>
+        <source>The model file is incomplete</source>
+        <translation>模型文件不完整</translation>
+    </message>
+    <message>
+        <source>Slicing stopped.</source>
+        <translation>切片已停止。</translation>
     </message>
 </context>
 <context>

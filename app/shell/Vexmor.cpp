@@ -19,6 +19,7 @@
 #include "frmDeviceInterfaceSettings.h"
 #include "notices.h"
 #include "panelstyle.h"
+#include "ownedfile.h"
 #include "printfile/printjobinput.h"
 
 #include <QApplication>
@@ -30,6 +31,7 @@
 #include <QQuickWidget>
 #include <QScreen>
 #include <QSurfaceFormat>
+#include <QTimer>
 #include <QToolButton>
 #include <QtDebug>
 
@@ -156,6 +158,19 @@ Vexmor::Vexmor(QWidget* parent)
     m_mapBusyText[QStringLiteral("Save")] = tr("Saving slice file");
     m_mapBusyText[QStringLiteral("Support")] = tr("Generating supports");
     m_mapBusyText[QStringLiteral("Slice")] = tr("Slicing the scene");
+
+    // Settings files refused or set aside, before and after the window is
+    // up: told once the event loop runs, never from inside a reader.
+    OwnedFile::setUserNotifier([this](const QString& message) {
+        QMetaObject::invokeMethod(this, [this, message] { showSettingsNotice({message}); }, Qt::QueuedConnection);
+    });
+    QTimer::singleShot(0, this, [this] { showSettingsNotice(OwnedFile::takeUntoldMessages()); });
+}
+
+void Vexmor::showSettingsNotice(const QStringList& messages)
+{
+    if (!messages.isEmpty())
+        showBox(tr("A settings file was not used as it is."), messages.join(QStringLiteral("\n\n")));
 }
 
 void Vexmor::waitServingScene(QThread* job)
@@ -169,6 +184,7 @@ void Vexmor::waitServingScene(QThread* job)
 
 Vexmor::~Vexmor()
 {
+    OwnedFile::setUserNotifier({});
     // Jobs end before what they use goes. The print gets its normal cancel
     // and a bounded wait (a printer that stopped answering must not hang the
     // exit); the print-data job is waited for while its scene calls are served.
@@ -713,6 +729,10 @@ void Vexmor::openChosenFile(const QString& name)
         slot_openFileDone(true, name);
         return;
     }
+    // A cut download is kept as far as it goes, but never without a word.
+    const QString warning = view->scene() ? view->scene()->lastLoadWarning() : QString();
+    if (!warning.isEmpty())
+        showBox(tr("The model file is incomplete"), warning);
     emit navbarFileLoaded();
     emit signal_DlpEditStatChanged(VexmorEditStatEdited);
 }
@@ -825,7 +845,13 @@ void Vexmor::slot_SliceScene(float layerThick, int xres, int yres, float dpmmX, 
         // Nothing started: no completion will come.
         SetGuiBusy(QStringLiteral("Slice"), false);
         m_pSliceWidget->slot_SliceSceneDone(0);
-        showBox(tr("Slicing cannot start now."));
+        QString why;
+        if (result == SceneOp::TooTall || result == SceneOp::NoThreads) {
+            // Nothing was sliced: the panel must not offer a result to save.
+            m_pSliceWidget->slot_EditStatChanged(VexmorEditStatEdited);
+            why = ui.GLWidget->scene()->lastSliceError();
+        }
+        showBox(tr("Slicing cannot start now."), why);
         return;
     }
     m_bSlicing = true;
@@ -833,12 +859,17 @@ void Vexmor::slot_SliceScene(float layerThick, int xres, int yres, float dpmmX, 
 
 void Vexmor::slot_SliceSceneDone(int nLayers)
 {
-    m_bSliced = true;
+    const QString stopped = ui.GLWidget->scene() ? ui.GLWidget->scene()->lastSliceError() : QString();
+    m_bSliced = stopped.isEmpty();
     m_bSlicing = false;
     m_pSliceWidget->slot_SliceSceneDone(nLayers);
     m_pSaveWidget->slot_ReceiveNLayers(nLayers);
     m_pSaveWidget->setLayerThick(static_cast<int>(m_pSliceWidget->layerThickness() * 1000.0f));
     SetGuiBusy(QStringLiteral("Slice"), false);
+    if (!stopped.isEmpty()) {
+        m_pSliceWidget->slot_EditStatChanged(VexmorEditStatEdited);
+        showBox(tr("Slicing stopped."), stopped);
+    }
 }
 
 void Vexmor::slot_GenPrintData()

@@ -231,6 +231,7 @@ private:
     // Steps after the file is chosen: the SLC guard, the job names, the load.
     void openChosenFile(const QString& name);
     void showBox(const QString& text, const QString& informative = QString());
+    void showSettingsNotice(const QStringList& messages);
     // Waits for a job thread while running the scene calls it is waiting on.
     void waitServingScene(QThread* job);
     void dockWidgets();

@@ -116,6 +116,62 @@ TEST_F(Materials, HostileValuesSaturateOrReadZero)
         EXPECT_EQ(again.value(key).toString(), value) << key;
 }
 
+// Entries are read as the file holds them: a gap in the numbering neither
+// turns into a zero entry nor drops the entries after it.
+TEST_F(Materials, EntriesAroundAGapAreReadAsTheyStand)
+{
+    const struct { const char* name; QByteArray text; QStringList names; QList<int> exposures; } cases[] = {
+        {"1 and 3, size 3", "[Materials]\n1\\name=a\n1\\exposure_tm=100\n3\\name=c\n3\\exposure_tm=300\nsize=3\n",
+         {"a", "c"}, {100, 300}},
+        {"1 and 3, size 2", "[Materials]\n1\\name=a\n1\\exposure_tm=100\n3\\name=c\n3\\exposure_tm=300\nsize=2\n",
+         {"a", "c"}, {100, 300}},
+        {"2 only, size 1", "[Materials]\n2\\name=b\n2\\exposure_tm=200\nsize=1\n", {"b"}, {200}},
+        {"numbered out of order", "[Materials]\n10\\name=j\n2\\name=b\nx\\name=not an entry\nsize=2\n",
+         {"b", "j"}, {0, 0}},
+        {"whole", "[Materials]\n1\\name=a\n2\\name=b\nsize=2\n", {"a", "b"}, {0, 0}},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        // A file of its own each: QSettings keeps a text of the same size and time.
+        const QString path = dir.filePath(QString("gap%1.ini").arg(++n));
+        {
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(c.text) == c.text.size());
+        }
+        QSettings s(path, QSettings::IniFormat);
+        const QList<RecipePara> back = MaterialList::read(s, MaterialList::StableRule::OwnKey);
+        QStringList names;
+        QList<int> exposures;
+        for (const RecipePara& r : back)
+            names << r.name, exposures << r.exposure_tm;
+        EXPECT_EQ(names, c.names);
+        EXPECT_EQ(exposures, c.exposures);
+    }
+}
+
+// A material list written into a file with other content keeps that
+// content byte for byte.
+TEST_F(Materials, WritingTheListKeepsTheRestOfTheFile)
+{
+    const QByteArray before = "; kept\n[Materials]\n1\\name=old\n5\\name=older\nsize=9\n\n[Resin]\nold\\name=x\n";
+    {
+        QFile f(file());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(before) == before.size());
+    }
+    QSettings s(file(), QSettings::IniFormat);
+    ASSERT_TRUE(MaterialList::write(s, {sample("A", 1), sample("B", 2)}));
+    QFile f(file());
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray after = f.readAll();
+    EXPECT_TRUE(after.startsWith("; kept\n[Materials]\n")) << after.constData();
+    EXPECT_TRUE(after.endsWith("size=2\n\n[Resin]\nold\\name=x\n")) << after.constData();
+    EXPECT_FALSE(after.contains("=old\n"));
+    const QList<RecipePara> back = MaterialList::read(s, MaterialList::StableRule::OwnKey);
+    ASSERT_EQ(back.size(), 2);
+    EXPECT_EQ(back[1].name, "B");
+}
+
 TEST_F(Materials, RecipesAndMaterialsSurviveEachOthersWrites)
 {
     VEditRecipeWidget editor;

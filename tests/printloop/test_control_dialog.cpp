@@ -7,7 +7,10 @@
 #include <QGroupBox>
 #include <QRadioButton>
 #include <QTabBar>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSettings>
@@ -98,6 +101,68 @@ protected:
 
 }  // namespace
 
+// The light file as a user may keep it: other sections and keys, comments.
+// Writes touch the dialog's own keys only; a link out of the folder is
+// neither read nor written; a file that cannot be parsed is set aside.
+TEST_F(ControlDialogTest, TheLightFileKeepsWhatTheDialogDoesNotOwn)
+{
+    auto readBytes = [](const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    auto writeBytes = [](const QString& path, const QByteArray& bytes) {
+        QFile f(path);
+        return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+    };
+    // No groups at all: the defaults are added, the general keys stay.
+    const QByteArray general = "; my printer\nowner = me\n";
+    ASSERT_TRUE(writeBytes(m_path, general));
+    open(false);
+    dialog->sendPara();
+    EXPECT_EQ(lastPara(), kDefaults);
+    QByteArray after = readBytes(m_path);
+    EXPECT_TRUE(after.startsWith(general)) << after.constData();
+    EXPECT_EQ(fileValues(), kDefaults);
+
+    // Other sections and keys of the entry survive a setting's write.
+    const QByteArray mine = "[Mine]\nnote = keep me ; really\n";
+    ASSERT_TRUE(writeBytes(m_path, general + mine + "[LightConfig]\n1\\longflip=false\n1\\extra=x\nsize=1\n"));
+    open(false);
+    child<QCheckBox>("checkBoxLongSide")->setChecked(true);
+    click("pb_flip");
+    after = readBytes(m_path);
+    EXPECT_TRUE(after.startsWith(general + mine + "[LightConfig]\n1\\longflip=true\n1\\extra=x\n"))
+        << after.constData();
+    EXPECT_EQ(fileValues(), values(true, false, 30, 0, 10, 240));
+
+    // A link out of the configuration folder: defaults, and the target untouched.
+    QTemporaryDir elsewhere;
+    const QByteArray system = "[LightConfig]\n1\\light_pwm=99\n";
+    ASSERT_TRUE(writeBytes(elsewhere.filePath("hosts"), system));
+    ASSERT_TRUE(QFile::remove(m_path));
+    ASSERT_TRUE(QFile::link(elsewhere.filePath("hosts"), m_path));
+    open(false);
+    dialog->sendPara();
+    EXPECT_EQ(lastPara(), kDefaults);
+    child<QCheckBox>("checkBoxShortSide")->setChecked(true);
+    click("pb_flip");
+    EXPECT_EQ(lastPara(), values(false, true, 30, 0, 10, 240));
+    EXPECT_EQ(readBytes(elsewhere.filePath("hosts")), system);
+    EXPECT_TRUE(QFileInfo(m_path).isSymLink());
+
+    // Unparsable: kept aside as it was; the dialog starts from its defaults.
+    ASSERT_TRUE(QFile::remove(m_path));
+    const QByteArray broken = "[LightConfig\n1\\light_pwm=77\n";
+    ASSERT_TRUE(writeBytes(m_path, broken));
+    open(false);
+    dialog->sendPara();
+    EXPECT_EQ(lastPara(), kDefaults);
+    const QStringList aside = QDir(m_dir.path()).entryList({"Light.ini.unreadable-*"});
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_EQ(readBytes(m_dir.filePath(aside[0])), broken);
+    EXPECT_EQ(fileValues(), kDefaults);
+}
+
 TEST_F(ControlDialogTest, FirstStartWritesTheDefaultsAndLaterStartsReadThemBack)
 {
     open(false);
@@ -113,7 +178,7 @@ TEST_F(ControlDialogTest, FirstStartWritesTheDefaultsAndLaterStartsReadThemBack)
     expectKept(kDefaults);
     EXPECT_EQ(child<QLineEdit>("lEHomeAdjustZ")->text(), "240");
 
-    // Missing keys read as zero.
+    // Missing keys take their defaults; the keys present keep their values.
     {
         QFile f(m_path);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -121,7 +186,7 @@ TEST_F(ControlDialogTest, FirstStartWritesTheDefaultsAndLaterStartsReadThemBack)
     }
     open(false);
     dialog->sendPara();
-    EXPECT_EQ(lastPara(), values(true, false, 0, 0, 0, 12.5f));
+    EXPECT_EQ(lastPara(), values(true, false, 30, 0, 10, 12.5f));
     EXPECT_TRUE(child<QCheckBox>("checkBoxLongSide")->isChecked());
     child<QCheckBox>("checkBoxShortSide")->setChecked(true);
     click("pb_flip");
@@ -147,9 +212,18 @@ TEST_F(ControlDialogTest, LightValuesOutOfRangeAreNamedAndTheFileKept)
          2147483647.0f},
         {"flag as text", "1\\longflip=maybe\n", "longflip = maybe (allowed 0..1)", 0, 0, 0, 0},
     };
+    // Every other key is present and in range, so the reader has nothing to default.
+    const QByteArray complete[] = {"1\\NAME=VEXMOR3D\n",   "1\\homeadjx=0\n",  "1\\homeadjy=0\n", "1\\homeadjz=0\n",
+                                   "1\\light_pwm=0\n",     "1\\longflip=false\n", "1\\shortflip=false\n"};
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);
-        const QByteArray text = "[LightConfig]\n" + r.file + "size=1\n";
+        QByteArray text = "[LightConfig]\n";
+        for (const QByteArray& line : complete) {
+            const QByteArray key = line.left(line.indexOf('=') + 1);
+            const int at = r.file.indexOf(key);
+            text += at < 0 ? line : r.file.mid(at, r.file.indexOf('\n', at) - at + 1);
+        }
+        text += "size=1\n";
         {
             QFile f(m_path);
             ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));

@@ -2,6 +2,7 @@
 #include "VSL3DScene.h"
 #include "VSLModel3D.h"
 #include "slc/slcfile.h"
+#include "vslfunction/modelbound.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -61,6 +62,22 @@ int VSL3DScene::readSlcFile(QString path, VSLModel3D* model)
     m_nTotalLayers = 0;
 
     const float t = contents.thickness;
+    // No printer makes layers outside these, nor models beyond 100 m.
+    if (!(t >= 0.001f && t <= 1.0f)) {
+        m_strLoadError = QStringLiteral("%1: its layers are %2 mm apart; a layer is 0.001 to 1 mm thick")
+                             .arg(path)
+                             .arg(double(t));
+        qWarning().noquote() << m_strLoadError;
+        return -4;
+    }
+    for (const QPointF& p : {contents.minPt, contents.maxPt})
+        if (!WithinModelBound(float(p.x())) || !WithinModelBound(float(p.y()))) {
+            m_strLoadError = QStringLiteral("%1: an outline point lies beyond 100 m (%2 mm)")
+                                 .arg(path)
+                                 .arg(double(kMaxModelCoordinateMm), 0, 'f', 0);
+            qWarning().noquote() << m_strLoadError;
+            return -4;
+        }
     if (m_fLayerThick == 0.f) {
         m_fLayerThick = t;
     } else if (m_fLayerThick != t) {
