@@ -352,8 +352,11 @@ void VSL3DScene::OnSupportJobDone(int painterNumber)
     if (!m_jobs.EndSupport(painterNumber))
         return;
     m_supportStarts.Ended();
-    if (VSLModelPainter* p = m_instances.value(painterNumber))
+    if (VSLModelPainter* p = m_instances.value(painterNumber)) {
+        // The done signal is the run's last act: joining makes its records ours.
+        p->m_pSupportThread->wait();
         p->DrawSupportX();
+    }
     if (!StartQueuedSupportWorkers())
         StopSupportForLackOfThreads();
     emit sig_Update();
@@ -364,8 +367,10 @@ void VSL3DScene::OnSliceJobDone(int painterNumber)
     if (!m_jobs.EndSlice(painterNumber))
         return;
     m_sliceStarts.Ended();
-    if (VSLModelPainter* p = m_instances.value(painterNumber))
+    if (VSLModelPainter* p = m_instances.value(painterNumber)) {
+        p->m_pSliceThread->wait();
         p->DrawSupportX();
+    }
     if (!StartQueuedSliceWorkers())
         StopSliceForLackOfThreads();
     if (m_jobs.sliceJobs() != 0)
