@@ -100,14 +100,8 @@ bool looksDrawn(const QImage& shot)
     return colours.size() >= 64 && black * 2 < seen;
 }
 
-enum class Ending { Close, Sigterm };
-
-void PrintTo(Ending e, std::ostream* os)
-{
-    *os << (e == Ending::Close ? "closed" : "SIGTERM");
-}
-
-class FirstStart : public ::testing::TestWithParam<Ending>
+// Ended by a close request as a window manager sends it, or by SIGTERM.
+class FirstStart : public ::testing::TestWithParam<const char*>
 {
 protected:
     void SetUp() override
@@ -132,7 +126,6 @@ protected:
 TEST_P(FirstStart, WindowMapsIsDrawnAndEndsCleanly)
 {
     app.setProcessEnvironment(startScriptEnvironment(x.display(), config.path(), log.path()));
-    app.setProcessChannelMode(QProcess::SeparateChannels);
     app.start(VEXMOR3D_PATH, QStringList());
     ASSERT_TRUE(app.waitForStarted(10000));
 
@@ -151,16 +144,15 @@ TEST_P(FirstStart, WindowMapsIsDrawnAndEndsCleanly)
         }
         QThread::msleep(200);
     }
-    const QString name = GetParam() == Ending::Close ? "close" : "sigterm";
-    shot.save(QString("first_start_%1.png").arg(name));
+    const bool close = QByteArray(GetParam()) == "close";
+    shot.save(QString("first_start_%1.png").arg(GetParam()));
     ASSERT_EQ(app.state(), QProcess::Running)
         << "exit code " << app.exitCode() << "\n" << app.readAllStandardError().toStdString();
     ASSERT_NE(window.id, 0u) << "no mapped window";
-    EXPECT_GE(window.geometry.width(), 800);
-    EXPECT_GE(window.geometry.height(), 600);
+    EXPECT_TRUE(window.geometry.width() >= 800 && window.geometry.height() >= 600);
     ASSERT_TRUE(looksDrawn(shot)) << "the window is not drawn";
 
-    if (GetParam() == Ending::Close)
+    if (close)
         ASSERT_TRUE(probe.askToClose(window.id));
     else
         ASSERT_EQ(::kill(static_cast<pid_t>(app.processId()), SIGTERM), 0);
@@ -175,10 +167,8 @@ TEST_P(FirstStart, WindowMapsIsDrawnAndEndsCleanly)
     EXPECT_FALSE(logged.contains("ended before its window was shown")) << logged.toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(Endings, FirstStart, ::testing::Values(Ending::Close, Ending::Sigterm),
-                         [](const ::testing::TestParamInfo<Ending>& info) {
-                             return std::string(info.param == Ending::Close ? "Closed" : "Sigterm");
-                         });
+INSTANTIATE_TEST_SUITE_P(Endings, FirstStart, ::testing::Values("close", "sigterm"),
+                         [](const ::testing::TestParamInfo<const char*>& info) { return std::string(info.param); });
 
 // With no X server to reach the program cannot show its window: the reason
 // goes to standard error and to the day's log, and the exit is not a success.
@@ -204,10 +194,6 @@ TEST(FirstStartFailure, NoDisplayIsReportedOnStandardErrorAndInTheLog)
     }
 }
 
-} // namespace
-
-namespace {
-
 struct EarlyEnd
 {
     const char* mode;
@@ -218,14 +204,7 @@ struct EarlyEnd
     QStringList nowhere;
 };
 
-void PrintTo(const EarlyEnd& e, std::ostream* os)
-{
-    *os << e.mode;
-}
-
-class StartupReportProbe : public ::testing::TestWithParam<EarlyEnd>
-{
-};
+using StartupReportProbe = ::testing::TestWithParam<EarlyEnd>;
 
 TEST_P(StartupReportProbe, ReasonsGoToStandardErrorAndTheLog)
 {
