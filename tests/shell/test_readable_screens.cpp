@@ -15,7 +15,6 @@
 #include "Vexmor.h"
 #include "frmDeviceInterfaceSettings.h"
 #include "notices.h"
-#include "screen_contrast.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -24,6 +23,7 @@
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QHash>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -42,10 +42,75 @@
 #include <QtTest/QTest>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <memory>
 
 namespace {
+
+// A caption read off a screen grab as a person reads it: the background is
+// the colour most of its area has, the text what stands out from it, and the
+// two are compared by their WCAG contrast ratio.
+double relativeLuminance(QRgb colour)
+{
+    auto channel = [](int value) {
+        const double c = value / 255.0;
+        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(qRed(colour)) + 0.7152 * channel(qGreen(colour)) + 0.0722 * channel(qBlue(colour));
+}
+
+double contrastRatio(QRgb a, QRgb b)
+{
+    const double la = relativeLuminance(a), lb = relativeLuminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QRgb mostFrequent(const QHash<QRgb, int>& counts)
+{
+    QRgb best = 0;
+    int bestCount = -1;
+    for (auto it = counts.begin(); it != counts.end(); ++it)
+        if (it.value() > bestCount || (it.value() == bestCount && it.key() < best)) {
+            best = it.key();
+            bestCount = it.value();
+        }
+    return best;
+}
+
+struct TextContrast
+{
+    QRgb background = 0;
+    QRgb text = 0;         // the most frequent colour among the text pixels
+    int textPixels = 0;    // pixels that stand out from the background at all
+    double ratio = 1.0;    // 1 when no text shows
+};
+
+// The caption inside `area` of `image` (clipped to the image).
+TextContrast measureText(const QImage& image, const QRect& area)
+{
+    TextContrast result;
+    const QRect r = area.intersected(image.rect());
+    QHash<QRgb, int> all;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            ++all[image.pixel(x, y) | 0xff000000u];
+    result.background = mostFrequent(all);
+    // Anti-aliased glyph edges spread over many shades; the full ink is one
+    // colour shared by the glyphs' cores, so it is the most frequent of them.
+    QHash<QRgb, int> ink;
+    for (auto it = all.begin(); it != all.end(); ++it)
+        if (contrastRatio(it.key(), result.background) >= 1.5) {
+            ink[it.key()] += it.value();
+            result.textPixels += it.value();
+        }
+    // A few stray pixels (a frame corner) are no caption.
+    if (result.textPixels < 8)
+        return result;
+    result.text = mostFrequent(ink);
+    result.ratio = contrastRatio(result.text, result.background);
+    return result;
+}
 
 constexpr double kMinimumContrast = 4.5;
 
