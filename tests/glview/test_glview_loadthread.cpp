@@ -18,7 +18,6 @@ TEST_F(GLView, TheLoadThreadAddsTheFileOnTheGuiThreadAndReportsTheResult)
     const Row rows[] = {
         {"an STL file", cube, true},
         {"text named .stl", text, false},
-        {"a missing file", m_dir.filePath("missing.stl"), false},
         {"the same file again", cube, true},
     };
     LoadThread* thread = m_view->loadThread();

@@ -3,6 +3,7 @@
 #include "inifileupdate.h"
 #include "logoutput.h"
 #include "ownedfile.h"
+#include "test_meshes.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -22,11 +23,7 @@ QByteArray readBytes(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-bool writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
+using testmesh::WriteFile;
 
 // A configuration folder and, beside it, a folder standing for the rest of
 // the system, whose files a link in the configuration folder may name.
@@ -57,8 +54,8 @@ protected:
 
 TEST_F(Folders, AccessProblemsOfLinksAndOtherKinds)
 {
-    ASSERT_TRUE(writeBytes(outside("passwd"), "root:x:0:0\n"));
-    ASSERT_TRUE(writeBytes(in("mine.ini"), "[a]\nb=1\n"));
+    ASSERT_TRUE(WriteFile(outside("passwd"), "root:x:0:0\n"));
+    ASSERT_TRUE(WriteFile(in("mine.ini"), "[a]\nb=1\n"));
     ASSERT_TRUE(QFile::link(outside("passwd"), in("out.ini")));
     ASSERT_TRUE(QFile::link(in("mine.ini"), in("inside.ini")));
     ASSERT_TRUE(QFile::link(in("out.ini"), in("chain.ini"))); // inside -> inside -> outside
@@ -89,7 +86,7 @@ TEST_F(Folders, AccessProblemsOfLinksAndOtherKinds)
 TEST_F(Folders, LinkedFilesAreRefusedAndUnparsableOnesSetAside)
 {
     const QByteArray system = "root:x:0:0:root:/root:/bin/bash\n";
-    ASSERT_TRUE(writeBytes(outside("passwd"), system));
+    ASSERT_TRUE(WriteFile(outside("passwd"), system));
     ASSERT_TRUE(QFile::link(outside("passwd"), in("Linked.ini")));
     EXPECT_FALSE(OwnedFile::prepareSettings(in("Linked.ini")));
     EXPECT_EQ(readBytes(outside("passwd")), system);
@@ -98,7 +95,7 @@ TEST_F(Folders, LinkedFilesAreRefusedAndUnparsableOnesSetAside)
     EXPECT_TRUE(told[0].contains("Linked.ini") && told[0].contains("outside the folder")) << told[0].toStdString();
 
     const QByteArray broken = "[MachineConfig\nMachine=Pellar30\nno equals sign here\n";
-    ASSERT_TRUE(writeBytes(in("Broken.ini"), broken));
+    ASSERT_TRUE(WriteFile(in("Broken.ini"), broken));
     EXPECT_TRUE(OwnedFile::prepareSettings(in("Broken.ini")));
     EXPECT_FALSE(QFileInfo::exists(in("Broken.ini")));
     const QStringList aside = QDir(config).entryList({"Broken.ini.unreadable-*"});
@@ -108,7 +105,7 @@ TEST_F(Folders, LinkedFilesAreRefusedAndUnparsableOnesSetAside)
     EXPECT_TRUE(told[1].contains(aside[0])) << told[1].toStdString();
 
     // A readable file, and none at all, are used as they are, without a word.
-    ASSERT_TRUE(writeBytes(in("Fine.ini"), "[a]\nb=1\n"));
+    ASSERT_TRUE(WriteFile(in("Fine.ini"), "[a]\nb=1\n"));
     EXPECT_TRUE(OwnedFile::prepareSettings(in("Fine.ini")));
     EXPECT_TRUE(OwnedFile::prepareSettings(in("None.ini")));
     EXPECT_EQ(readBytes(in("Fine.ini")), "[a]\nb=1\n");
@@ -121,13 +118,13 @@ TEST_F(Folders, TheDailyLogWritesNothingThroughALinkOutOfItsFolder)
     const QDateTime now(QDate(2031, 3, 4), QTime(5, 6, 7));
     setVexmorLogClock([now] { return now; });
     const QByteArray system = "do not append here\n";
-    ASSERT_TRUE(writeBytes(outside("syslog"), system));
+    ASSERT_TRUE(WriteFile(outside("syslog"), system));
     ASSERT_TRUE(QFile::link(outside("syslog"), in("2031_03_04log.txt")));
     VexmorMessageOutput(QtWarningMsg, QMessageLogContext(), "a line");
     EXPECT_EQ(readBytes(outside("syslog")), system);
     // A link to a file inside the folder is followed as before.
     ASSERT_TRUE(QFile::remove(in("2031_03_04log.txt")));
-    ASSERT_TRUE(writeBytes(in("real.txt"), ""));
+    ASSERT_TRUE(WriteFile(in("real.txt"), ""));
     ASSERT_TRUE(QFile::link(in("real.txt"), in("2031_03_04log.txt")));
     VexmorMessageOutput(QtWarningMsg, QMessageLogContext(), "a line");
     EXPECT_TRUE(readBytes(in("real.txt")).contains("a line"));
@@ -182,7 +179,7 @@ TEST(IniFileUpdateTest, OwnedKeysChangeAndEverythingElseStaysByteForByte)
         SCOPED_TRACE(c.name);
         QFile::remove(p);
         if (!c.before.isNull())
-            ASSERT_TRUE(writeBytes(p, c.before));
+            ASSERT_TRUE(WriteFile(p, c.before));
         IniFileUpdate u(p);
         c.change(u);
         QString error;
@@ -208,7 +205,7 @@ TEST(IniFileUpdateTest, SettingsOpenOnTheFileSeeTheChange)
 {
     QTemporaryDir dir;
     const QString p = dir.filePath("f.ini");
-    ASSERT_TRUE(writeBytes(p, "[S]\nk=1\n"));
+    ASSERT_TRUE(WriteFile(p, "[S]\nk=1\n"));
     QSettings open(p, QSettings::IniFormat);
     ASSERT_EQ(open.value("S/k").toInt(), 1);
     for (int v = 2; v <= 5; ++v) {

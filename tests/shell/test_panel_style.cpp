@@ -7,7 +7,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
-#include <QFileDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -17,43 +16,31 @@
 
 namespace {
 
-const QString kMark = QStringLiteral("[vexmorPanel=\"true\"]");
-
-struct ScopeCase
+// Each selector's subject is narrowed to the panel's own widgets ("@" stands
+// for the mark); narrowing twice changes nothing more.
+TEST(ScopedSheet, NarrowsEachSelectorsSubject)
 {
-    const char* sheet;
-    QString expected; // "@" stands for the mark
-};
-
-class ScopedSheet : public ::testing::TestWithParam<ScopeCase>
-{
-};
-
-TEST_P(ScopedSheet, NarrowsEachSelectorsSubject)
-{
-    const QString expected = QString(GetParam().expected).replace('@', kMark);
-    EXPECT_EQ(PanelStyle::scoped(GetParam().sheet).simplified(), expected.simplified());
-    // Narrowing twice changes nothing more.
-    EXPECT_EQ(PanelStyle::scoped(PanelStyle::scoped(GetParam().sheet)).simplified(), expected.simplified());
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Selectors, ScopedSheet,
-    ::testing::Values(
-        ScopeCase{"*{ color: red; }", "*@{ color: red; }"},
-        ScopeCase{"QLabel#TitleLabel{ font-size: 12pt; }\n#TitleLabel{ color: white; }",
-                  "QLabel#TitleLabel@{ font-size: 12pt; } #TitleLabel@{ color: white; }"},
-        ScopeCase{"QPushButton:pressed, QPushButton:checked{ color: rgb(65, 65, 65); }",
-                  "QPushButton@:pressed, QPushButton@:checked{ color: rgb(65, 65, 65); }"},
-        ScopeCase{"QPushButton::disabled{ color: gray; }", "QPushButton@::disabled{ color: gray; }"},
-        ScopeCase{"QComboBox QAbstractItemView{ selection-color: red; }",
-                  "QComboBox QAbstractItemView@{ selection-color: red; }"},
-        ScopeCase{"QDialog > QLabel:hover{ color: red; }", "QDialog > QLabel@:hover{ color: red; }"},
-        ScopeCase{"QPushButton[flat=\"a:b\"]:hover{ color: red; }", "QPushButton[flat=\"a:b\"]@:hover{ color: red; }"},
-        ScopeCase{"/* { not a rule } */ QLabel{ font: bold 9pt \"Ari{al\"; }", "QLabel@{ font: bold 9pt \"Ari{al\"; }"},
+    const struct { const char* sheet; const char* expected; } cases[] = {
+        {"*{ color: red; }", "*@{ color: red; }"},
+        {"QLabel#TitleLabel{ font-size: 12pt; }\n#TitleLabel{ color: white; }",
+         "QLabel#TitleLabel@{ font-size: 12pt; } #TitleLabel@{ color: white; }"},
+        {"QPushButton:pressed, QPushButton:checked{ color: rgb(65, 65, 65); }",
+         "QPushButton@:pressed, QPushButton@:checked{ color: rgb(65, 65, 65); }"},
+        {"QPushButton::disabled{ color: gray; }", "QPushButton@::disabled{ color: gray; }"},
+        {"QComboBox QAbstractItemView{ selection-color: red; }", "QComboBox QAbstractItemView@{ selection-color: red; }"},
+        {"QDialog > QLabel:hover{ color: red; }", "QDialog > QLabel@:hover{ color: red; }"},
+        {"QPushButton[flat=\"a:b\"]:hover{ color: red; }", "QPushButton[flat=\"a:b\"]@:hover{ color: red; }"},
+        {"/* { not a rule } */ QLabel{ font: bold 9pt \"Ari{al\"; }", "QLabel@{ font: bold 9pt \"Ari{al\"; }"},
         // A single widget's sheet of bare declarations.
-        ScopeCase{"color: rgb(255, 210, 190);", "*@{color: rgb(255, 210, 190);}"},
-        ScopeCase{"  ", ""}));
+        {"color: rgb(255, 210, 190);", "*@{color: rgb(255, 210, 190);}"},
+        {"  ", ""},
+    };
+    for (const auto& c : cases) {
+        const QString expected = QString(c.expected).replace('@', "[vexmorPanel=\"true\"]").simplified();
+        EXPECT_EQ(PanelStyle::scoped(c.sheet).simplified(), expected) << c.sheet;
+        EXPECT_EQ(PanelStyle::scoped(PanelStyle::scoped(c.sheet)).simplified(), expected) << c.sheet;
+    }
+}
 
 // The colour a widget's text is drawn in once its style is applied.
 QColor textColour(QWidget* w)

@@ -15,7 +15,6 @@
 #include "Vexmor.h"
 #include "frmDeviceInterfaceSettings.h"
 #include "notices.h"
-#include "screen_contrast.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -24,6 +23,7 @@
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QHash>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -42,10 +42,75 @@
 #include <QtTest/QTest>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <memory>
 
 namespace {
+
+// A caption read off a screen grab as a person reads it: the background is
+// the colour most of its area has, the text what stands out from it, and the
+// two are compared by their WCAG contrast ratio.
+double relativeLuminance(QRgb colour)
+{
+    auto channel = [](int value) {
+        const double c = value / 255.0;
+        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(qRed(colour)) + 0.7152 * channel(qGreen(colour)) + 0.0722 * channel(qBlue(colour));
+}
+
+double contrastRatio(QRgb a, QRgb b)
+{
+    const double la = relativeLuminance(a), lb = relativeLuminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QRgb mostFrequent(const QHash<QRgb, int>& counts)
+{
+    QRgb best = 0;
+    int bestCount = -1;
+    for (auto it = counts.begin(); it != counts.end(); ++it)
+        if (it.value() > bestCount || (it.value() == bestCount && it.key() < best)) {
+            best = it.key();
+            bestCount = it.value();
+        }
+    return best;
+}
+
+struct TextContrast
+{
+    QRgb background = 0;
+    QRgb text = 0;         // the most frequent colour among the text pixels
+    int textPixels = 0;    // pixels that stand out from the background at all
+    double ratio = 1.0;    // 1 when no text shows
+};
+
+// The caption inside `area` of `image` (clipped to the image).
+TextContrast measureText(const QImage& image, const QRect& area)
+{
+    TextContrast result;
+    const QRect r = area.intersected(image.rect());
+    QHash<QRgb, int> all;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            ++all[image.pixel(x, y) | 0xff000000u];
+    result.background = mostFrequent(all);
+    // Anti-aliased glyph edges spread over many shades; the full ink is one
+    // colour shared by the glyphs' cores, so it is the most frequent of them.
+    QHash<QRgb, int> ink;
+    for (auto it = all.begin(); it != all.end(); ++it)
+        if (contrastRatio(it.key(), result.background) >= 1.5) {
+            ink[it.key()] += it.value();
+            result.textPixels += it.value();
+        }
+    // A few stray pixels (a frame corner) are no caption.
+    if (result.textPixels < 8)
+        return result;
+    result.text = mostFrequent(ink);
+    result.ratio = contrastRatio(result.text, result.background);
+    return result;
+}
 
 constexpr double kMinimumContrast = 4.5;
 
@@ -135,11 +200,6 @@ Screen comboList(const char* name, std::function<QWidget*(Vexmor&)> owner, const
             }};
 }
 
-QFileDialog* modalChooser()
-{
-    return qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-}
-
 // The chooser's labels, its side bar, the column header and a known file.
 QList<Caption> chooserCaptions(QWidget* window, const QString& knownFile)
 {
@@ -171,16 +231,6 @@ QList<Caption> chooserCaptions(QWidget* window, const QString& knownFile)
     return out;
 }
 
-Caption boxText(QWidget* box)
-{
-    return label(box, "qt_msgbox_label");
-}
-
-QWidget* modalBox()
-{
-    return qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-}
-
 class ReadableScreens : public ::testing::TestWithParam<const char*>
 {
 protected:
@@ -194,14 +244,11 @@ protected:
         const bool chinese = QByteArray(GetParam()) == "zh";
         ASSERT_TRUE(translator.load(chinese ? ":/Resources/lang/zh-cn.qm" : ":/Resources/lang/en.qm"));
         qApp->installTranslator(&translator);
-        for (const char* name : {"part.vxs", "model.zip"}) {
-            QFile f(files.filePath(name));
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        }
+        QFile known(files.filePath("part.vxs")); // an empty file: the converter refuses it
+        ASSERT_TRUE(known.open(QIODevice::WriteOnly));
         window = std::make_unique<Vexmor>();
         window->ui.GLWidget->SetOpenFilePath(files.path());
         window->ui.GLWidget->SetSaveFilePath(files.path());
-        window->setWindowTitle(QStringLiteral("Vexmor3D"));
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     }
@@ -219,41 +266,30 @@ protected:
     void check(const Screen& s)
     {
         SCOPED_TRACE(s.name);
-        bool inspected = false;
         QElapsedTimer since;
         since.start();
         QTimer poll;
-        poll.setInterval(20);
+        // Polled, as opening may run a modal loop of its own.
         QObject::connect(&poll, &QTimer::timeout, [&] {
             QWidget* screen = s.shown(*window);
-            if (!screen || inspected)
+            if ((!screen || s.captions(screen).isEmpty()) && since.elapsed() < 20000)
                 return;
-            QList<Caption> captions = s.captions(screen);
-            if (captions.isEmpty() && since.elapsed() > 20000) {
-                ADD_FAILURE() << s.name << " showed without its known captions";
-                poll.stop();
-                s.close(*window, screen);
-            }
-            if (captions.isEmpty())
-                return;
-            inspected = true;
             poll.stop();
+            if (!screen || s.captions(screen).isEmpty()) {
+                ADD_FAILURE() << (screen ? "showed without its known captions" : "never showed");
+                if (screen)
+                    s.close(*window, screen);
+                else if (QWidget* other = QApplication::activeModalWidget())
+                    other->close(); // no modal loop left for the next screen
+                return;
+            }
             QTest::qWait(150); // the last paint reaches the screen
-            captions = s.captions(screen);
-            inspect(s.name, screen, captions);
+            inspect(s.name, screen, s.captions(screen));
             s.close(*window, screen);
         });
-        poll.start();
+        poll.start(20);
         s.open(*window);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return inspected; }, 20000)) << "the screen never showed";
-        poll.stop();
-        if (!inspected) {
-            // Leave no modal loop or popup behind for the next screen.
-            if (QWidget* modal = QApplication::activeModalWidget())
-                modal->close();
-            if (QWidget* popup = QApplication::activePopupWidget())
-                popup->close();
-        }
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !poll.isActive(); }, 25000));
     }
 
     void inspect(const char* name, QWidget* screen, const QList<Caption>& captions)
@@ -347,6 +383,38 @@ Screen fieldMenu(const char* name, QWidget* (*owner)(Vexmor&), const char* field
             }};
 }
 
+// What a panel's button opens as a modal dialog: a file chooser (its labels,
+// side bar, column header and a known file) or a box (its text, answered
+// with its only button), whichever the name ends with.
+Screen modal(const char* name, QWidget* (*owner)(Vexmor&), const char* button,
+             std::function<void(Vexmor&)> prepare = {})
+{
+    const bool box = QByteArray(name).endsWith("_box");
+    return {name,
+            [=](Vexmor& w) {
+                owner(w)->show();
+                if (prepare)
+                    prepare(w);
+                QTest::mouseClick(owner(w)->findChild<QPushButton*>(button), Qt::LeftButton);
+            },
+            [box](Vexmor&) -> QWidget* {
+                QWidget* m = QApplication::activeModalWidget();
+                return (box ? qobject_cast<QMessageBox*>(m) != nullptr : qobject_cast<QFileDialog*>(m) != nullptr) ? m
+                                                                                                            : nullptr;
+            },
+            [box](QWidget* d) {
+                return box ? QList<Caption>{label(d, "qt_msgbox_label")} : chooserCaptions(d, "part.vxs");
+            },
+            [box, owner](Vexmor& w, QWidget* d) {
+                FileChooser::setOpenChooser({});
+                if (box)
+                    static_cast<QMessageBox*>(d)->buttons().value(0)->click();
+                else
+                    static_cast<QDialog*>(d)->reject();
+                owner(w)->hide();
+            }};
+}
+
 QWidget* recipeEditor(Vexmor& w) { return w.m_pRecipeWidget; }
 QWidget* supportPanel(Vexmor& w) { return w.m_pSupportWidget; }
 QWidget* slicePanel(Vexmor& w) { return w.m_pSliceWidget; }
@@ -357,29 +425,8 @@ QList<Screen> screens()
         panel("save_panel", savePanel, {"TitleLabel", "LayerThickLabel_3", "edit_exposure_tm"}),
         panel("converter_panel", converter, {"TitleLabel", "Label_3", "edit_exposure_tm"}),
         panel("model_dialog", modelDialog, {"label_11", "label_7"}),
-        {"save_chooser",
-         [](Vexmor& w) {
-             w.m_pSaveWidget->show();
-             w.m_pSaveWidget->slot_ReceiveNLayers(3);
-             QTest::mouseClick(w.m_pSaveWidget->findChild<QPushButton*>("btn_StartPrint"), Qt::LeftButton);
-         },
-         [](Vexmor&) -> QWidget* { return modalChooser(); },
-         [](QWidget* d) { return chooserCaptions(d, "part.vxs"); },
-         [](Vexmor& w, QWidget* d) {
-             static_cast<QDialog*>(d)->reject();
-             w.m_pSaveWidget->hide();
-         }},
-        {"import_chooser",
-         [](Vexmor& w) {
-             w.m_pImportWidget->show();
-             QTest::mouseClick(w.m_pImportWidget->findChild<QPushButton*>("btn_Import"), Qt::LeftButton);
-         },
-         [](Vexmor&) -> QWidget* { return modalChooser(); },
-         [](QWidget* d) { return chooserCaptions(d, "part.vxs"); },
-         [](Vexmor& w, QWidget* d) {
-             static_cast<QDialog*>(d)->reject();
-             w.m_pImportWidget->hide();
-         }},
+        modal("save_chooser", savePanel, "btn_StartPrint", [](Vexmor& w) { w.m_pSaveWidget->slot_ReceiveNLayers(3); }),
+        modal("import_chooser", converter, "btn_Import"),
         comboList("converter_format_list", converter, "comboBox_Source"),
         comboList("converter_recipe_list", converter, "comboBox_Recipe"),
         comboList("save_recipe_list", savePanel, "comboBox_Recipe"),
@@ -388,32 +435,11 @@ QList<Screen> screens()
         fieldMenu("slice_menu", slicePanel, "spinBoxPlateLayer"),
         comboList("model_list", modelDialog, "comboBox", true),
         comboList("language_list", modelDialog, "comboBoxLang", true),
-        {"save_box",
-         [](Vexmor& w) {
-             w.m_pSaveWidget->show();
-             w.m_pSaveWidget->slot_ReceiveNLayers(0);
-             QTest::mouseClick(w.m_pSaveWidget->findChild<QPushButton*>("btn_StartPrint"), Qt::LeftButton);
-         },
-         [](Vexmor&) { return modalBox(); },
-         [](QWidget* b) { return QList<Caption>{boxText(b)}; },
-         [](Vexmor& w, QWidget* b) {
-             static_cast<QMessageBox*>(b)->button(QMessageBox::Yes)->click();
-             w.m_pSaveWidget->hide();
-         }},
-        {"converter_box",
-         [](Vexmor& w) {
-             w.m_pImportWidget->show();
-             const QString bad = w.ui.GLWidget->GetOpenFilePath() + "/part.vxs";
-             FileChooser::setOpenChooser([bad](QWidget*, const QString&, const QString&, const QString&) { return bad; });
-             QTest::mouseClick(w.m_pImportWidget->findChild<QPushButton*>("btn_Import"), Qt::LeftButton);
-             FileChooser::setOpenChooser({});
-         },
-         [](Vexmor&) { return modalBox(); },
-         [](QWidget* b) { return QList<Caption>{boxText(b)}; },
-         [](Vexmor& w, QWidget* b) {
-             static_cast<QMessageBox*>(b)->button(QMessageBox::Ok)->click();
-             w.m_pImportWidget->hide();
-         }},
+        modal("save_box", savePanel, "btn_StartPrint", [](Vexmor& w) { w.m_pSaveWidget->slot_ReceiveNLayers(0); }),
+        modal("converter_box", converter, "btn_Import", [](Vexmor& w) {
+            const QString empty = w.ui.GLWidget->GetOpenFilePath() + "/part.vxs";
+            FileChooser::setOpenChooser([empty](QWidget*, const QString&, const QString&, const QString&) { return empty; });
+        }),
     };
 }
 

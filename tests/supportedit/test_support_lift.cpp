@@ -14,12 +14,13 @@ namespace {
 constexpr double kRoadLift = 3.0;
 const QVector<double> kParams{1.0, 0.8, 1.2, kRoadLift};
 
-float LowestZ(const QVector<VSLTriangle3D>& tris)
+// The lowest and highest z of the triangles' corners.
+std::pair<float, float> ZRange(const QVector<VSLTriangle3D>& tris)
 {
-    float z = std::numeric_limits<float>::infinity();
+    std::pair<float, float> z{std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity()};
     for (const VSLTriangle3D& t : tris)
         for (const QVector3D& v : t.vertices)
-            z = std::min(z, v.z());
+            z = {std::min(z.first, v.z()), std::max(z.second, v.z())};
     return z;
 }
 
@@ -27,23 +28,24 @@ float LowestZ(const QVector<VSLTriangle3D>& tris)
 
 class SupportLift : public SupportEdit {
 protected:
-    void GenerateAndWait(QVector<double> params = kParams)
+    // A support run, started by Generate or by the editor's Save, to its end.
+    void RunAndWait(const std::function<void()>& start)
     {
         QSignalSpy done(m_view.get(), &VSLGLView::sig_GenSupportDone);
-        m_view->GenSupport(params);
+        start();
         ASSERT_TRUE(WaitFor([&] { return m_view->scene()->runningSupportJobs() == 0 && done.count() > 0; }));
         QCoreApplication::processEvents();
     }
+    void GenerateAndWait(QVector<double> params = kParams) { RunAndWait([&] { m_view->GenSupport(params); }); }
+    void SaveAndWait() { RunAndWait([&] { m_view->slot_EditSupport(false, true, {}); }); }
     void Edit() { m_view->slot_EditSupport(true, false, {1.0, 0.8, 1.2}); }
     void Cancel() { m_view->slot_EditSupport(false, false, {}); }
-    void SaveAndWait()
+    void EditWithAClick()
     {
-        QSignalSpy done(m_view.get(), &VSLGLView::sig_GenSupportDone);
-        m_view->slot_EditSupport(false, true, {});
-        ASSERT_TRUE(WaitFor([&] { return m_view->scene()->runningSupportJobs() == 0 && done.count() > 0; }));
-        QCoreApplication::processEvents();
+        Edit();
+        Click(FrontFace(0.5f, m_slab->m_minBound.z() + 2));
+        ASSERT_TRUE(m_slab->m_bSupportChanged);
     }
-    void ClickOnFrontFace() { Click(FrontFace(0.5f, m_slab->m_minBound.z() + 2)); }
 };
 
 // Each road ends with the model's lowest point and its supports' lowest
@@ -51,48 +53,21 @@ protected:
 // supports that reach down to it.
 TEST_F(SupportLift, EveryRoadLeavesModelAndSupportsOnThePlate)
 {
-    const struct {
-        const char* road;
-        std::function<void()> walk;
-        bool supported;
-    } roads[] = {
-        {"edit opened and cancelled before any lift distance was set",
-         [this] { Edit(); Cancel(); }, false},
+    const struct { const char* road; std::function<void()> walk; bool supported; } roads[] = {
+        {"edit opened and cancelled before any lift distance was set", [this] { Edit(); Cancel(); }, false},
         {"edit opened and cancelled with a lift distance",
          [this] { m_slab->m_dLiftDistance = kRoadLift; Edit(); Cancel(); }, false},
         {"generate, remove, edit, save with no click",
-         [this] {
-             GenerateAndWait();
-             emit m_view->sig_RemoveSupport();
-             Edit();
-             SaveAndWait();
-         },
-         false},
-        {"edit and save before any generate, then generate",
-         [this] { Edit(); SaveAndWait(); GenerateAndWait(); }, true},
+         [this] { GenerateAndWait(); emit m_view->sig_RemoveSupport(); Edit(); SaveAndWait(); }, false},
+        {"edit and save before any generate, then generate", [this] { Edit(); SaveAndWait(); GenerateAndWait(); }, true},
         {"generate, move, generate again with another lift",
-         [this] {
-             GenerateAndWait();
-             m_slab->Translate({5, 0});
-             GenerateAndWait({1.2, 0.8, 1.2, 5.0});
-         },
-         true},
+         [this] { GenerateAndWait(); m_slab->Translate({5, 0}); GenerateAndWait({1.2, 0.8, 1.2, 5.0}); }, true},
         {"generate, move, edit with a click, save (re-run)",
-         [this] {
-             GenerateAndWait();
-             m_slab->Translate({8, 0});
-             Edit();
-             ClickOnFrontFace();
-             ASSERT_TRUE(m_slab->m_bSupportChanged);
-             SaveAndWait();
-         },
-         true},
+         [this] { GenerateAndWait(); m_slab->Translate({8, 0}); EditWithAClick(); SaveAndWait(); }, true},
         {"a click on an unsupported instance whose run fails",
          [this] {
              m_slab->m_dLiftDistance = kRoadLift;
-             Edit();
-             ClickOnFrontFace();
-             ASSERT_TRUE(m_slab->m_bSupportChanged);
+             EditWithAClick();
              m_slab->m_fnSupportStep = [](int step) {
                  if (step == 11)
                      throw std::runtime_error("failed on purpose");
@@ -111,13 +86,8 @@ TEST_F(SupportLift, EveryRoadLeavesModelAndSupportsOnThePlate)
         FixCamera();
         ASSERT_NO_FATAL_FAILURE(r.walk());
         VSLModelPainter* p = m_slab;
-        const QVector<VSLTriangle3D> model = p->GetRealTriangles();
-        const float lowest = LowestZ(model);
+        const auto [lowest, highest] = ZRange(p->GetRealTriangles());
         // Bounds and hull are those of the instance's own triangles.
-        float highest = -lowest;
-        for (const VSLTriangle3D& t : model)
-            for (const QVector3D& v : t.vertices)
-                highest = std::max(highest, v.z());
         EXPECT_NEAR(p->m_minBound.z(), lowest, 1e-4f);
         EXPECT_NEAR(p->m_maxBound.z(), highest, 1e-4f);
         EXPECT_NEAR(p->m_maxBound.x() - p->m_minBound.x(), 20.f, 1e-4f);
@@ -127,7 +97,7 @@ TEST_F(SupportLift, EveryRoadLeavesModelAndSupportsOnThePlate)
         EXPECT_EQ(p->m_bHasSupports, r.supported);
         if (r.supported) {
             EXPECT_NEAR(lowest, float(p->m_dLiftDistance), 1e-4f);
-            EXPECT_NEAR(LowestZ(p->GetRealTrianglesSup()), 0.f, 0.05f);
+            EXPECT_NEAR(ZRange(p->GetRealTrianglesSup()).first, 0.f, 0.05f);
         } else {
             EXPECT_NEAR(lowest, 0.f, 1e-4f);
             EXPECT_TRUE(p->GetRealTrianglesSup().isEmpty());
