@@ -36,7 +36,7 @@ QVector<QImage> patternLayers(int count, int width, int height)
 }
 
 // Distinct values, the frame (elements 2 and 3) that of the layers written.
-ST_MachinePara distinctPara(QSize frame)
+ST_MachinePara distinctPara(QSizeF frame)
 {
     ST_MachinePara para;
     for (int i = 0; i < 34; ++i)
@@ -82,7 +82,7 @@ protected:
 
     QTemporaryDir dir;
     ExportThread job;
-    QSize frame{40, 30}; // the frame the header states
+    QSizeF frame{40, 30}; // the frame the header states
 };
 
 // Each printer's preview and layer frame; every parameter and layer arrives.
@@ -211,7 +211,7 @@ TEST_F(Conversion, BrokenArchivesAreRefusedWithTheirCode)
 // scaling) stop the job with the layer named, and nothing is written.
 TEST_F(Conversion, LayersOfAnotherFrameThanTheHeaderStatesStopTheJob)
 {
-    const struct { const char* name; int code; QSize header; QVector<QImage> layers; int result, failedLayer; const char* message; } cases[] = {
+    const struct { const char* name; int code; QSizeF header; QVector<QImage> layers; int result, failedLayer; const char* message; } cases[] = {
         {"100 x 100 under a 1440 x 2560 header", 30, {1440, 2560}, patternLayers(2, 100, 100), ExportLayerFailed, 1,
          "is 100 x 100 pixels, the header states 1440 x 2560"},
         {"one pixel wider", 30, {40, 30}, {PatternLayer(40, 30, 0), PatternLayer(41, 30, 1)}, ExportLayerFailed, 2,
@@ -220,25 +220,12 @@ TEST_F(Conversion, LayersOfAnotherFrameThanTheHeaderStatesStopTheJob)
         {"scaled for code 10, header of another model", 10, {1440, 2560}, patternLayers(2, 960, 1708),
          ExportLayerFailed, 1, "480 x 854"},
         {"no frame in the header", 30, {0, 0}, patternLayers(2, 40, 30), ExportBadArchiveData, 0, "not usable"},
-        {"a fractional frame", 30, {-1, -1}, patternLayers(2, 40, 30), ExportBadArchiveData, 0, "not usable"},
+        {"a fractional frame", 30, {40.5, 40.5}, patternLayers(2, 40, 30), ExportBadArchiveData, 0, "not usable"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        QFile::remove(out());
         frame = c.header;
-        ASSERT_TRUE(WriteZipArchive(archive(), StandardArchive(QImage(), c.layers)));
-        job.m_zipPath = archive();
-        job.m_exportType = "ChiTuBox";
-        job.m_exportPath = out();
-        job.m_machineName = "Pellar30";
-        job.m_machineCode = c.code;
-        job.m_grayBits = 4;
-        job.m_para = distinctPara(frame);
-        if (c.header.width() < 0)
-            job.m_para.XResolution = job.m_para.YResolution = 40.5f;
-        job.start();
-        job.wait();
-        EXPECT_EQ(job.lastResult(), c.result);
+        EXPECT_EQ(convert(c.code, StandardArchive(QImage(), c.layers)), c.result);
         EXPECT_EQ(job.failedLayer(), c.failedLayer);
         EXPECT_TRUE(job.lastMessage().contains(c.message)) << qPrintable(job.lastMessage());
         EXPECT_FALSE(QFile::exists(out()));

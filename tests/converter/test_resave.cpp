@@ -78,12 +78,12 @@ protected:
         ASSERT_TRUE(writeAll(srcPath, source));
     }
 
-    int resave(const QString& src, const QString& dst)
+    int resave(const QString& src, const QString& dst, const ST_MachinePara& para = newPara())
     {
         job.m_exportType = "Vexmor3D";
         job.m_srcPath = src;
         job.m_dstPath = dst;
-        job.m_para = newPara();
+        job.m_para = para;
         job.start();
         job.wait();
         return job.lastResult();
@@ -183,16 +183,11 @@ TEST_F(ResaveTest, AFrameTheLayersDoNotHaveIsNeverWritten)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_TRUE(writeAll(srcPath, c.src));
+        ST_MachinePara para = newPara();
+        para.XResolution = c.xres;
+        para.YResolution = c.yres;
         for (const QString& target : {dst, srcPath}) {
-            job.m_exportType = "Vexmor3D";
-            job.m_srcPath = srcPath;
-            job.m_dstPath = target;
-            job.m_para = newPara();
-            job.m_para.XResolution = c.xres;
-            job.m_para.YResolution = c.yres;
-            job.start();
-            job.wait();
-            EXPECT_EQ(job.lastResult(), c.result);
+            EXPECT_EQ(resave(srcPath, target, para), c.result);
             EXPECT_EQ(job.failedLayer(), c.failedLayer);
             EXPECT_TRUE(job.lastMessage().contains(c.message)) << qPrintable(job.lastMessage());
             EXPECT_FALSE(QFile::exists(dst));

@@ -245,32 +245,6 @@ TEST(TcpTransfer, GuardRefusesOtherAddresses)
     EXPECT_FALSE(log.has(QStringLiteral("TCP Server Connect OK")));
 }
 
-// A file that cannot be read sends nothing and fails with the reason; a
-// readable one offered next goes as usual.
-TEST(TcpTransferFailures, MissingFileSendsNoHeaderAndFails)
-{
-    QTemporaryDir dir;
-    Transfer t;
-    t.printer.ackHeader = t.printer.ackBody = true;
-    QStringList failures;
-    QObject::connect(t.thread.get(), &TcpThread::signal_transferFailed, &t.printer,
-                     [&](const QString& why) { failures << why; });
-    const QString missing = dir.filePath("gone.vxs");
-    t.thread->slot_sendFile(missing);
-    ASSERT_TRUE(t.waitState(TcpThread::kFailedState));
-    ASSERT_TRUE(waitFor([&] { return failures.size() == 1; }));
-    EXPECT_TRUE(failures.first().startsWith("Cannot read " + missing)) << failures.first().toStdString();
-    EXPECT_EQ(t.thread->failureReason(), failures.first());
-    EXPECT_TRUE(t.packets().isEmpty());
-    EXPECT_TRUE(t.printer.headers().isEmpty());
-    EXPECT_TRUE(t.boxes.isEmpty());
-
-    const QString path = writeFile(dir, QStringLiteral("ok.vxs"), 1500);
-    t.thread->slot_sendFile(path);
-    ASSERT_TRUE(t.waitState(4));
-    EXPECT_EQ(t.printer.body(), fileBytes(path));
-}
-
 // Acknowledgements split across reads, even byte by byte, still count.
 TEST(TcpTransferFailures, AcknowledgementsInPiecesCount)
 {
@@ -291,52 +265,45 @@ TEST(TcpTransferFailures, AcknowledgementsInPiecesCount)
     EXPECT_EQ(t.thread->state(), 4);
 }
 
-// A printer that closes before the last acknowledgement, one that never
-// gives it, and one that never acknowledges the header: each transfer ends
-// failed, with the reason.
-TEST(TcpTransferFailures, APrinterThatGoesQuietOrAwayFailsTheTransfer)
+// A file that cannot be read, a printer that closes before the last
+// acknowledgement, one that never gives it, and one that never acknowledges
+// the header: each transfer ends failed, with the reason.
+TEST(TcpTransferFailures, EachFailureEndsTheTransferWithItsReason)
 {
     QTemporaryDir dir;
     const QString path = writeFile(dir, QStringLiteral("q.vxs"), 3000);
-    struct Row { const char* what; bool ackHeader; bool close; const char* reason; QStringList packets; };
+    const QString missing = dir.filePath("gone.vxs");
+    const QStringList wholeFile{"header 25", "body 1024", "body 1024", "body 952"};
+    struct Row { const char* what; QString file; bool ackHeader, close; QString reason; QStringList packets; };
     const Row rows[] = {
-        {"closes before the last acknowledgement", true, true,
-         "The printer closed the connection before the transfer was acknowledged",
-         {"header 25", "body 1024", "body 1024", "body 952"}},
-        {"never sends the last acknowledgement", true, false, "No final acknowledgement from the printer within",
-         {"header 25", "body 1024", "body 1024", "body 952"}},
-        {"never acknowledges the header", false, false, "No acknowledgement of the header after 3 sends",
+        {"the file cannot be read", missing, true, false, "Cannot read " + missing, {}},
+        {"closes before the last acknowledgement", path, true, true,
+         "The printer closed the connection before the transfer was acknowledged", wholeFile},
+        {"never sends the last acknowledgement", path, true, false, "No final acknowledgement from the printer within",
+         wholeFile},
+        {"never acknowledges the header", path, false, false, "No acknowledgement of the header after 3 sends",
          {"header 25", "resend 25", "resend 25"}},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);
-        LoopbackGuard::setEnabled(true);
-        LoopbackPrinter printer;
-        printer.ackHeader = r.ackHeader;
-        ASSERT_TRUE(printer.listen());
-        TcpTimings timings = testTcpTimings(printer.port());
-        timings.headerSends = 3;
-        timings.finalAckWaitMs = 300;
-        TcpThread thread(QString(), "127.0.0.1", nullptr, timings);
-        QMutex lock;
-        QStringList packets;
-        QObject::connect(&thread, &TcpThread::signal_packetWritten, &thread, [&](int kind, int length) {
-            QMutexLocker l(&lock);
-            packets << QStringLiteral("%1 %2").arg(QStringList{"header", "body", "resend", "sent"}.value(kind)).arg(length);
-        }, Qt::DirectConnection);
-        thread.start();
-        ASSERT_TRUE(waitFor([&] { return thread.isConnected() && printer.connected(); }));
-        thread.slot_sendFile(path);
+        Transfer t([](TcpTimings& timings) {
+            timings.headerSends = 3;
+            timings.finalAckWaitMs = 300;
+        });
+        t.printer.ackHeader = r.ackHeader;
+        t.thread->slot_sendFile(r.file);
         if (r.close) {
-            ASSERT_TRUE(waitFor([&] { return thread.state() == 3 && printer.body().size() == 3000; }));
-            printer.closePeer();
+            ASSERT_TRUE(waitFor([&] { return t.thread->state() == 3 && t.printer.body().size() == 3000; }));
+            t.printer.closePeer();
         }
-        ASSERT_TRUE(waitFor([&] { return thread.state() == TcpThread::kFailedState; }));
-        EXPECT_TRUE(thread.failureReason().startsWith(r.reason)) << thread.failureReason().toStdString();
-        QMutexLocker l(&lock);
-        EXPECT_EQ(packets, r.packets);
-        l.unlock();
-        EXPECT_TRUE(thread.stop(kWaitMs));
+        ASSERT_TRUE(t.waitState(TcpThread::kFailedState));
+        EXPECT_TRUE(t.thread->failureReason().startsWith(r.reason)) << t.thread->failureReason().toStdString();
+        EXPECT_EQ(t.packets(), r.packets);
+        if (r.packets.isEmpty()) {  // nothing went: a readable file offered next goes as usual
+            t.printer.ackBody = true;
+            t.thread->slot_sendFile(path);
+            ASSERT_TRUE(t.waitState(4));
+        }
     }
 }
 
@@ -347,10 +314,6 @@ TEST(TcpTransferSends, BodyPacketResendAndDirectSends)
     QTemporaryDir dir;
     const QString small = writeFile(dir, QStringLiteral("s.vxs"), 100);
     Transfer t;
-    QList<QPair<qlonglong, qlonglong>> progress;
-    QObject::connect(t.thread.get(), &TcpThread::signal_tcpBytesSend, &t.printer,
-                     [&](qlonglong sent, qlonglong total) { progress << qMakePair(sent, total); });
-
     // Outside states 1 and 2 neither the body packet nor the resend sends anything.
     t.thread->streamBodySend();
     t.thread->streamResend();
@@ -362,12 +325,6 @@ TEST(TcpTransferSends, BodyPacketResendAndDirectSends)
     ASSERT_TRUE(waitFor([&] { return t.printer.headers().size() == 2; }));
     EXPECT_EQ(t.printer.headers()[1], t.printer.headers()[0]);
     EXPECT_EQ(t.packets().mid(0, 2), (QStringList{"header 24", "resend 24"}));
-    t.reply("L11 P0 R:0");
-    ASSERT_TRUE(t.waitState(3));
-    ASSERT_TRUE(waitFor([&] { return t.printer.body().size() == 100; }));
-    t.reply("L11 P100 R:0");
-    ASSERT_TRUE(t.waitState(4));
-    EXPECT_TRUE(progress.isEmpty());
 
     // Bytes as they are; nothing without bytes.
     t.printer.clear();
@@ -433,8 +390,6 @@ TEST(TransferRepliesTest, MessagesFromPiecesOfAnySize)
         {"R: before the message is none", {"R:0 L11 P2500"}, {}},
         {"an unfinished message gives way", {"L11 P2500", "L11 P2400 R:0"}, {"ack 2400 0"}},
         {"two in one read", {"L12 Print:3 L11 P9 R:0"}, {"progress 3", "ack 9 0"}},
-        {"progress cut", {"L12 Pr", "int:", "37"}, {"progress 37"}},
-        {"unreadable progress", {"L12 Print:x"}, {"progress 0"}},
         {"noise around", {"hello L11 P1 R:0 bye"}, {"ack 1 0"}},
         {"unreadable byte count", {"L11 Pabc R:0"}, {"ack 0 0"}},
         {"huge byte count", {"L11 P99999999999999999999999 R:0"}, {"ack 0 0"}},

@@ -37,35 +37,21 @@ private:
         if (!s->readAll().contains("\r\n\r\n") || s->property("answered").toBool())
             return;
         s->setProperty("answered", true);
-        switch (m_mode) {
-        case Drip: {
-            s->write("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n\r\n");
+        const char* const declared[] = {"", "40", "5000", "", "1000000000000", "5000"};  // by mode
+        s->write(QByteArray("HTTP/1.1 200 OK\r\n")
+                 + (*declared[m_mode] ? QByteArray("Content-Length: ") + declared[m_mode] + "\r\n" : QByteArray())
+                 + "\r\n");
+        if (m_mode == Drip) {
             auto* drip = new QTimer(s);
             connect(drip, &QTimer::timeout, s, [this, s] { send(s, "P"); });
             drip->start(20);
-            break;
-        }
-        case LongerThanDeclared:
-        case Endless:
-            s->write(m_mode == Endless ? "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n\r\n"
-                                       : "HTTP/1.1 200 OK\r\nContent-Length: 40\r\n\r\n");
+        } else if (m_mode == ShorterThanDeclared || m_mode == CloseEarly) {
+            send(s, printerBody());  // then silence with the connection open, or the close
+            if (m_mode == CloseEarly)
+                s->disconnectFromHost();
+        } else {  // more than declared, or no end
             connect(s, &QTcpSocket::bytesWritten, s, [this, s] { more(s); });
             more(s);
-            break;
-        case ShorterThanDeclared:
-            s->write("HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n");
-            send(s, printerBody());  // and then silence, the connection left open
-            break;
-        case HugeDeclared:
-            s->write("HTTP/1.1 200 OK\r\nContent-Length: 1000000000000\r\n\r\n");
-            connect(s, &QTcpSocket::bytesWritten, s, [this, s] { more(s); });
-            more(s);
-            break;
-        case CloseEarly:
-            s->write("HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n");
-            send(s, printerBody());
-            s->disconnectFromHost();
-            break;
         }
     }
     void send(QTcpSocket* s, const QByteArray& bytes)

@@ -5,6 +5,7 @@
 #include "printer_simulator.h"
 #include "printer_test_util.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -71,6 +72,17 @@ protected:
         const std::string fresh = sim->received().substr(m_mark, n);
         m_mark += fresh.size();
         return fresh;
+    }
+
+    static QByteArray readBytes(const QString& path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    static bool writeBytes(const QString& path, const QByteArray& bytes)
+    {
+        QFile f(path);
+        return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
     }
 
     // Short sleeps, but full windows for every awaited reply (they end at the
