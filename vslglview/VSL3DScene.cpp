@@ -16,6 +16,9 @@ VSL3DScene::VSL3DScene() : m_pSceneMutex(new QMutex) {}
 
 VSL3DScene::~VSL3DScene()
 {
+    // Slices end at their next layer; ask them all before waiting for any.
+    for (VSLModelPainter* p : qAsConst(m_instances))
+        p->m_bStopSlice = true;
     // Each painter waits for its own workers before it goes.
     for (VSLModelPainter* p : qAsConst(m_instances))
         delete p;
@@ -627,6 +630,7 @@ SceneOp VSL3DScene::StartSliceScene(int xResolution, int yResolution, float dots
     }
     for (VSLModelPainter* p : qAsConst(m_instances)) {
         p->m_pSliceThread->wait(); // may still be leaving its previous run
+        p->m_bStopSlice = false;
         p->m_pSliceThread->start(QThread::HighestPriority);
     }
     return SceneOp::Done;

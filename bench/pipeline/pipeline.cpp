@@ -266,18 +266,9 @@ int main(int argc, char** argv)
         }
     }
 
-    // Islands per instance, counted from the outlines each slice job hands over.
-    QVector<layers::IslandCount> islands(scene.instances().size());
-    {
-        int k = 0;
-        for (VSLModelPainter* p : scene.instances()) {
-            layers::IslandCount* slot = &islands[k++];
-            p->m_fnSliceOutlines = [slot](const QVector<ClipperLib::Paths>& model,
-                                          const QVector<ClipperLib::Paths>& support) {
-                *slot = layers::CountUnsupportedIslands(model, support);
-            };
-        }
-    }
+    // Islands per instance, counted by each slice job as it makes the layers.
+    for (VSLModelPainter* p : scene.instances())
+        p->m_bCountSliceIslands = true;
     QElapsedTimer sliceTimer;
     sliceTimer.start();
     int slicedLayers = -1;
@@ -295,14 +286,18 @@ int main(int argc, char** argv)
         Warn(QStringLiteral("nothing to print"));
     {
         layers::IslandCount all;
-        for (const layers::IslandCount& c : islands) {
-            all.support += c.support;
-            all.model += c.model;
-            for (const auto& at : c.supportAt)
-                std::printf("support island layer=%d at=%.3f,%.3f\n", at.first, at.second.X / 1000.0,
-                            at.second.Y / 1000.0);
+        double countSeconds = 0, workerSeconds = 0;
+        for (VSLModelPainter* p : scene.instances()) {
+            all.Add(p->m_sliceIslands);
+            countSeconds += p->m_dSliceIslandSeconds;
+            workerSeconds += p->m_dSliceWorkerSeconds;
         }
-        std::printf("islands support=%d model=%d\n", all.support, all.model);
+        for (const auto& at : all.supportAt)
+            std::printf("support island layer=%d at=%.3f,%.3f\n", at.first, at.second.X / 1000.0,
+                        at.second.Y / 1000.0);
+        // The count runs inside the slice workers: its share of their time.
+        std::printf("islands support=%d model=%d share=%.3f\n", all.support, all.model,
+                    workerSeconds > 0 ? countSeconds / workerSeconds : 0.0);
     }
     std::fflush(stdout);
 

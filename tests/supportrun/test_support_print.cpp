@@ -88,14 +88,11 @@ TEST_P(SupportedPrint, NoLitRegionFloatsAboveThePlateLayers)
     ASSERT_TRUE(WaitFor([&] { return scene.runningSupportJobs() == 0; }));
     ASSERT_FALSE(p->m_supportMap.isEmpty());
 
-    layers::IslandCount islands;
-    p->m_fnSliceOutlines = [&islands](const QVector<ClipperLib::Paths>& m, const QVector<ClipperLib::Paths>& s) {
-        islands = layers::CountUnsupportedIslands(m, s);
-    };
+    p->m_bCountSliceIslands = true;
     QSignalSpy sliced(&scene, &VSL3DScene::sig_SliceSceneDone);
     ASSERT_EQ(scene.StartSliceScene(kWidth, kHeight, 10.f, 10.f, kThickness, kPlateLayers), SceneOp::Done);
     ASSERT_TRUE(sliced.wait(60000));
-    EXPECT_EQ(islands.support, 0);
+    EXPECT_EQ(p->m_sliceIslands.support, 0);
 
     DLP::SliceBuildConfig config;
     config.UpdateMachineConfig(float(kWidth), float(kHeight), 100.f, 100.f, 200.f);
