@@ -1,6 +1,7 @@
 #include "layers/layerunion.h"
 
 #include "layers/layeroutlines.h"
+#include "layers/sweepheights.h"
 
 #include <algorithm>
 #include <cmath>
@@ -219,6 +220,10 @@ void UniteLayer(const Paths& model, const std::vector<SupportOutline>& supports,
     };
     std::vector<Entry> entries;
     Paths subject, clip, united;
+    // With no model outline the union takes the last support as its subject.
+    const int subjectSupport = nModel == 0 ? nSupport - 1 : -1;
+    SweepHeights heights;
+    bool heightsKnown = false;
     for (int root = 0; root < n; ++root) {
         const int count = start[size_t(root) + 1] - start[size_t(root)];
         if (count == 0)
@@ -234,10 +239,23 @@ void UniteLayer(const Paths& model, const std::vector<SupportOutline>& supports,
         for (int k = 0; k < count; ++k) {
             if (group[k] < nModel)
                 subject.push_back(model[size_t(group[k])]);
+            else if (group[k] - nModel == subjectSupport)
+                subject.push_back(*supports[size_t(subjectSupport)].path);
             else
                 clip.push_back(*supports[size_t(group[k] - nModel)].path);
         }
-        UnitePaths(subject, ClipperLib::pftEvenOdd, clip, ClipperLib::pftNonZero, united);
+        if (!heightsKnown) {
+            for (const Path& p : model)
+                heights.Add(p);
+            for (const SupportOutline& s : supports) {
+                if (s.convex)
+                    heights.AddKept(*s.path);
+                else
+                    heights.Add(*s.path);
+            }
+            heightsKnown = true;
+        }
+        UniteAsInLayer(subject, ClipperLib::pftEvenOdd, clip, ClipperLib::pftNonZero, heights, united);
         const size_t from = out.owned.size();
         for (Path& p : united)
             out.owned.push_back(std::move(p));
