@@ -42,13 +42,19 @@ void SliceChunk(const InstanceSliceJob& job, int from, int to, QVector<QPolygonF
     r.minPt = QPointF(inf, inf);
     const int first = job.countIslands && from > 0 ? from - 1 : from;
     std::unique_ptr<SupportLayerWalk> walk;
-    std::vector<QPolygonF> polygonOf; // a solid's outline of the layer before, in pixels
-    std::vector<int> polygonLayer;
+    // The pixels of the outlines each solid led on the layers before: a
+    // support standing alone, or the union of a group of supports.
+    struct Kept {
+        std::vector<QPolygonF> polygons;
+        int layer = -1;
+        bool alone = false;
+    };
+    std::vector<Kept> kept;
     if (job.supports && job.supports->count() > 0) {
         walk = std::make_unique<SupportLayerWalk>(*job.supports, first);
-        polygonOf.resize(size_t(job.supports->count()));
-        polygonLayer.assign(size_t(job.supports->count()), -1);
+        kept.resize(size_t(job.supports->count()));
     }
+    UnionMemory memory;
     static const std::vector<SupportOutline> noSupports;
     IslandCounter counter;
     LayerOutlines united;
@@ -67,26 +73,29 @@ void SliceChunk(const InstanceSliceJob& job, int from, int to, QVector<QPolygonF
         }
         if (groundOnly)
             continue;
-        UniteLayer(model, supports, walk.get(), united);
+        UniteLayer(model, supports, walk.get(), united, &memory);
         QVector<QPolygonF>& polygons = out[layer];
         polygons.reserve(int(united.items.size()));
         for (const LayerOutlines::Item& item : united.items) {
-            if (item.solid >= 0) {
-                // An upright cylinder gives the same outline on layer after
-                // layer: its pixels are shared, not repeated.
-                const int index = walk->OutlineOf(item.solid);
-                const bool repeated = index >= 0 && walk->outlines()[size_t(index)].repeated;
-                if (repeated && polygonLayer[size_t(item.solid)] == layer - 1) {
-                    polygons.append(polygonOf[size_t(item.solid)]);
-                    polygonLayer[size_t(item.solid)] = layer;
-                    continue;
-                }
+            Kept* k = item.key >= 0 ? &kept[size_t(item.key)] : nullptr;
+            const bool alone = item.alone;
+            // An upright cylinder gives the same outline on layer after
+            // layer: its pixels are shared, not made again.
+            if (k && item.repeated && k->alone == alone && size_t(item.part) < k->polygons.size() &&
+                (k->layer == layer - 1 || k->layer == layer)) {
+                polygons.append(k->polygons[size_t(item.part)]);
+                k->layer = layer;
+                continue;
             }
             QPolygonF polygon = OutlineToPixels(*item.path, job.mapping);
             WidenSliceExtent(polygon, job.mapping, r.maxPt, r.minPt);
-            if (item.solid >= 0) {
-                polygonOf[size_t(item.solid)] = polygon;
-                polygonLayer[size_t(item.solid)] = layer;
+            if (k) {
+                if (item.part == 0)
+                    k->polygons.clear();
+                if (k->polygons.size() == size_t(item.part))
+                    k->polygons.push_back(polygon);
+                k->layer = layer;
+                k->alone = alone;
             }
             polygons.append(std::move(polygon));
         }

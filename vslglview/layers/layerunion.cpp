@@ -1,7 +1,6 @@
 #include "layers/layerunion.h"
 
 #include "layers/layeroutlines.h"
-#include "layers/sweepheights.h"
 
 #include <algorithm>
 #include <cmath>
@@ -128,17 +127,37 @@ std::vector<SupportOutline> PlainSupportOutlines(const Paths& paths)
     return out;
 }
 
+UnionMemory::Group& UnionMemory::of(int solid, int layer)
+{
+    // What neither this layer nor the one below kept is of no more use.
+    if (layer != m_layer) {
+        m_layer = layer;
+        for (int s : m_kept[layer & 1]) {
+            Group& g = m_groups[size_t(s)];
+            if (g.layer < layer - 1)
+                g = Group();
+        }
+        m_kept[layer & 1].clear();
+    }
+    if (size_t(solid) >= m_groups.size())
+        m_groups.resize(size_t(solid) + 1);
+    Group& g = m_groups[size_t(solid)];
+    if (g.layer != layer)
+        m_kept[layer & 1].push_back(solid);
+    return g;
+}
+
 void UniteLayer(const Paths& model, const std::vector<SupportOutline>& supports, const SupportLayerWalk* walk,
-                LayerOutlines& out)
+                LayerOutlines& out, UnionMemory* memory)
 {
     out.Clear();
     if (supports.empty()) {
         for (const Path& p : model)
-            out.items.push_back({&p, -1});
+            out.items.push_back({&p});
         return;
     }
     if (model.empty() && supports.size() == 1) {
-        out.items.push_back({supports[0].path, supports[0].solid});
+        out.items.push_back({supports[0].path, supports[0].solid, 0, supports[0].repeated, true});
         return;
     }
 
@@ -215,8 +234,8 @@ void UniteLayer(const Paths& model, const std::vector<SupportOutline>& supports,
 
     struct Entry {
         const Path* passed;
-        int solid;
-        size_t ownedFrom, ownedTo;
+        int key, from, to; // key: leading solid of supports alone; outlines [from, to) of `owned`
+        bool repeated;
     };
     std::vector<Entry> entries;
     Paths subject, clip, united;
@@ -224,27 +243,14 @@ void UniteLayer(const Paths& model, const std::vector<SupportOutline>& supports,
     const int subjectSupport = nModel == 0 ? nSupport - 1 : -1;
     SweepHeights heights;
     bool heightsKnown = false;
-    for (int root = 0; root < n; ++root) {
-        const int count = start[size_t(root) + 1] - start[size_t(root)];
-        if (count == 0)
-            continue;
-        const int* group = members.data() + start[size_t(root)];
-        if (count == 1 && root >= nModel && supports[size_t(root - nModel)].convex) {
-            const SupportOutline& s = supports[size_t(root - nModel)];
-            entries.push_back({s.path, s.solid, 0, 0});
-            continue;
-        }
-        subject.clear();
-        clip.clear();
-        for (int k = 0; k < count; ++k) {
-            if (group[k] < nModel)
-                subject.push_back(model[size_t(group[k])]);
-            else if (group[k] - nModel == subjectSupport)
-                subject.push_back(*supports[size_t(subjectSupport)].path);
-            else
-                clip.push_back(*supports[size_t(group[k] - nModel)].path);
-        }
+    auto layerHeights = [&]() -> const SweepHeights& {
         if (!heightsKnown) {
+            OutlineBox range;
+            for (const OutlineBox& b : modelBoxes)
+                range.Add(b);
+            for (const SupportOutline& s : supports)
+                range.Add(s.box);
+            heights.Reset(range.y0, range.y1);
             for (const Path& p : model)
                 heights.Add(p);
             for (const SupportOutline& s : supports) {
@@ -255,19 +261,68 @@ void UniteLayer(const Paths& model, const std::vector<SupportOutline>& supports,
             }
             heightsKnown = true;
         }
-        UniteAsInLayer(subject, ClipperLib::pftEvenOdd, clip, ClipperLib::pftNonZero, heights, united);
-        const size_t from = out.owned.size();
+        return heights;
+    };
+    std::vector<int> solids;
+    for (int root = 0; root < n; ++root) {
+        const int count = start[size_t(root) + 1] - start[size_t(root)];
+        if (count == 0)
+            continue;
+        const int* group = members.data() + start[size_t(root)];
+        if (count == 1 && root >= nModel && supports[size_t(root - nModel)].convex) {
+            const SupportOutline& s = supports[size_t(root - nModel)];
+            entries.push_back({s.path, s.solid, 0, 0, s.repeated});
+            continue;
+        }
+        subject.clear();
+        clip.clear();
+        solids.clear();
+        bool allRepeated = true;
+        bool supportsAlone = true;
+        for (int k = 0; k < count; ++k) {
+            if (group[k] < nModel) {
+                subject.push_back(model[size_t(group[k])]);
+                supportsAlone = false;
+                continue;
+            }
+            const bool asSubject = group[k] - nModel == subjectSupport;
+            const SupportOutline& s = supports[size_t(group[k] - nModel)];
+            (asSubject ? subject : clip).push_back(*s.path);
+            solids.push_back(s.solid);
+            allRepeated = allRepeated && s.repeated;
+            supportsAlone = supportsAlone && !asSubject && s.solid >= 0;
+        }
+        UnionMemory::Group* kept =
+            memory && walk && supportsAlone ? &memory->of(solids.front(), walk->layer()) : nullptr;
+        const int from = int(out.owned.size());
+        if (kept && allRepeated && kept->layer == walk->layer() - 1 && kept->solids == solids &&
+            HeightsIn(layerHeights(), kept->bands) == kept->heights) {
+            kept->layer = walk->layer();
+            out.owned.insert(out.owned.end(), kept->united.begin(), kept->united.end());
+            entries.push_back({nullptr, solids.front(), from, int(out.owned.size()), true});
+            continue;
+        }
+        const HeightBands bands = CrossingBands(subject, clip);
+        std::vector<ClipperLib::cInt> sweep = bands.empty() ? std::vector<ClipperLib::cInt>() : HeightsIn(layerHeights(), bands);
+        UniteSweeping(subject, ClipperLib::pftEvenOdd, clip, ClipperLib::pftNonZero, sweep, united);
+        if (kept) {
+            kept->layer = walk->layer();
+            kept->solids = solids;
+            kept->bands = bands;
+            kept->heights = std::move(sweep);
+            kept->united = united;
+        }
         for (Path& p : united)
             out.owned.push_back(std::move(p));
-        entries.push_back({nullptr, -1, from, out.owned.size()});
+        entries.push_back({nullptr, kept ? solids.front() : -1, from, int(out.owned.size()), false});
     }
     for (const Entry& e : entries) {
         if (e.passed) {
-            out.items.push_back({e.passed, e.solid});
+            out.items.push_back({e.passed, e.key, 0, e.repeated, true});
             continue;
         }
-        for (size_t i = e.ownedFrom; i < e.ownedTo; ++i)
-            out.items.push_back({&out.owned[i], -1});
+        for (int i = e.from; i < e.to; ++i)
+            out.items.push_back({&out.owned[size_t(i)], e.key, i - e.from, e.repeated, false});
     }
 }
 

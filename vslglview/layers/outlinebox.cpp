@@ -98,10 +98,12 @@ void BoxGrid::Build(const std::vector<OutlineBox>& boxes)
     const size_t cells = size_t(m_cellsX) * size_t(m_cellsY);
     std::vector<uint32_t> count(cells + 1, 0);
     std::vector<char> gridded(m_boxes.size(), 0);
+    m_firstCell.assign(m_boxes.size(), {0, 0});
     for (size_t i = 0; i < m_boxes.size(); ++i) {
         int cx0, cy0, cx1, cy1;
         if (m_boxes[i].IsEmpty() || !CellRange(m_boxes[i], cx0, cy0, cx1, cy1))
             continue;
+        m_firstCell[i] = {cx0, cy0};
         if (double(cx1 - cx0 + 1) * double(cy1 - cy0 + 1) > kMaxCellsPerBox) {
             m_large.push_back(int(i));
             continue;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 // Axis-aligned boxes of outlines (1/1000 mm, inclusive) and a uniform grid
@@ -48,13 +49,11 @@ public:
                 const size_t cell = size_t(cy) * size_t(m_cellsX) + size_t(cx);
                 for (uint32_t k = m_start[cell]; k < m_start[cell + 1]; ++k) {
                     const int i = m_members[k];
-                    const OutlineBox& b = m_boxes[size_t(i)];
-                    if (!b.Meets(box))
+                    if (!m_boxes[size_t(i)].Meets(box))
                         continue;
                     // Report in the first cell both boxes cover.
-                    int bx0, by0, bx1, by1;
-                    CellRange(b, bx0, by0, bx1, by1);
-                    if (cx == std::max(cx0, bx0) && cy == std::max(cy0, by0))
+                    const std::pair<int, int>& first = m_firstCell[size_t(i)];
+                    if (cx == std::max(cx0, first.first) && cy == std::max(cy0, first.second))
                         fn(i);
                 }
             }
@@ -65,6 +64,7 @@ private:
     bool CellRange(const OutlineBox& box, int& cx0, int& cy0, int& cx1, int& cy1) const;
 
     std::vector<OutlineBox> m_boxes;
+    std::vector<std::pair<int, int>> m_firstCell; // of each gridded box
     std::vector<int> m_large; // boxes over too many cells, checked on every query
     std::vector<uint32_t> m_start;
     std::vector<int> m_members;

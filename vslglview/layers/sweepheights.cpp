@@ -78,35 +78,73 @@ Path ClipperKeptPoints(const Path& outline)
     return flat ? Path() : kept;
 }
 
-void SweepHeights::Clear()
+namespace {
+
+// Taller ranges than this (about 67 m) keep a list instead of bits.
+constexpr ClipperLib::cInt kMaxBitRange = ClipperLib::cInt(1) << 26;
+
+} // namespace
+
+void SweepHeights::Reset(cInt lo, cInt hi)
 {
-    m_heights.clear();
+    m_lo = lo;
+    m_hi = hi;
+    m_list.clear();
     m_sorted = true;
+    m_bits.clear();
+    if (hi >= lo && hi - lo < kMaxBitRange)
+        m_bits.assign(size_t((hi - lo) / 64 + 1), 0);
+}
+
+void SweepHeights::Insert(cInt y)
+{
+    if (!m_bits.empty() && y >= m_lo && y <= m_hi) {
+        const uint64_t offset = uint64_t(y - m_lo);
+        m_bits[offset / 64] |= uint64_t(1) << (offset % 64);
+        return;
+    }
+    m_list.push_back(y);
+    m_sorted = false;
 }
 
 void SweepHeights::AddKept(const Path& outline)
 {
     for (const IntPoint& p : outline)
-        m_heights.push_back(p.Y);
-    m_sorted = m_heights.empty();
+        Insert(p.Y);
 }
 
 void SweepHeights::Add(const Path& outline) { AddKept(ClipperKeptPoints(outline)); }
 
-void SweepHeights::Sort() const
-{
-    if (m_sorted)
-        return;
-    std::sort(m_heights.begin(), m_heights.end());
-    m_heights.erase(std::unique(m_heights.begin(), m_heights.end()), m_heights.end());
-    m_sorted = true;
-}
-
 void SweepHeights::Between(cInt lo, cInt hi, std::vector<cInt>& out) const
 {
-    Sort();
-    for (auto it = std::lower_bound(m_heights.begin(), m_heights.end(), lo); it != m_heights.end() && *it <= hi; ++it)
-        out.push_back(*it);
+    const size_t first = out.size();
+    if (!m_bits.empty() && lo <= m_hi && hi >= m_lo) {
+        const cInt from = std::max(lo, m_lo), to = std::min(hi, m_hi);
+        for (cInt y = from; y <= to;) {
+            const uint64_t offset = uint64_t(y - m_lo);
+            const uint64_t word = m_bits[offset / 64] >> (offset % 64);
+            if (word == 0) {
+                y += cInt(64 - offset % 64);
+                continue;
+            }
+            const cInt at = y + cInt(__builtin_ctzll(word));
+            if (at > to)
+                break;
+            out.push_back(at);
+            y = at + 1;
+        }
+    }
+    if (!m_list.empty()) {
+        if (!m_sorted) {
+            std::sort(m_list.begin(), m_list.end());
+            m_list.erase(std::unique(m_list.begin(), m_list.end()), m_list.end());
+            m_sorted = true;
+        }
+        for (auto it = std::lower_bound(m_list.begin(), m_list.end(), lo); it != m_list.end() && *it <= hi; ++it)
+            out.push_back(*it);
+        std::sort(out.begin() + std::ptrdiff_t(first), out.end());
+        out.erase(std::unique(out.begin() + std::ptrdiff_t(first), out.end()), out.end());
+    }
 }
 
 namespace {
@@ -181,7 +219,7 @@ struct Edge {
 
 // Height bands in which two edges meet: there the union works out a
 // crossing, anywhere within the heights both edges span.
-std::vector<std::pair<cInt, cInt>> CrossingBands(const std::vector<Path>& kept)
+HeightBands BandsOfKept(const std::vector<Path>& kept)
 {
     std::vector<Edge> edges;
     for (size_t p = 0; p < kept.size(); ++p) {
@@ -200,17 +238,32 @@ std::vector<std::pair<cInt, cInt>> CrossingBands(const std::vector<Path>& kept)
         b.y1 = std::max(edges[i].a.Y, edges[i].b.Y) + margin;
     }
     std::vector<std::pair<cInt, cInt>> bands;
-    ForEachMeetingPair(boxes, [&](int i, int j) {
-        const Edge& e = edges[size_t(i)];
-        const Edge& f = edges[size_t(j)];
-        // Neighbours on one outline share their corner and cross nowhere else.
-        if (e.path == f.path && (std::abs(e.index - f.index) == 1 || std::abs(e.index - f.index) == e.count - 1))
-            return;
-        if (!SegmentsMeet(e.a, e.b, f.a, f.b) && !SegmentsNear(e.a, e.b, f.a, f.b))
-            return;
-        bands.emplace_back(std::max(std::min(e.a.Y, e.b.Y), std::min(f.a.Y, f.b.Y)) - margin,
-                           std::min(std::max(e.a.Y, e.b.Y), std::max(f.a.Y, f.b.Y)) + margin);
-    });
+    // Sweep upward: each edge meets the ones still open at its lowest point.
+    std::vector<int> order(edges.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = int(i);
+    std::sort(order.begin(), order.end(), [&](int a, int b) { return boxes[size_t(a)].y0 < boxes[size_t(b)].y0; });
+    std::vector<int> open;
+    for (int i : order) {
+        const OutlineBox& bi = boxes[size_t(i)];
+        open.erase(std::remove_if(open.begin(), open.end(), [&](int j) { return boxes[size_t(j)].y1 < bi.y0; }),
+                   open.end());
+        for (int j : open) {
+            const OutlineBox& bj = boxes[size_t(j)];
+            if (bj.x1 < bi.x0 || bi.x1 < bj.x0)
+                continue;
+            const Edge& e = edges[size_t(i)];
+            const Edge& f = edges[size_t(j)];
+            // Neighbours on one outline share their corner and cross nowhere else.
+            if (e.path == f.path && (std::abs(e.index - f.index) == 1 || std::abs(e.index - f.index) == e.count - 1))
+                continue;
+            if (!SegmentsMeet(e.a, e.b, f.a, f.b) && !SegmentsNear(e.a, e.b, f.a, f.b))
+                continue;
+            bands.emplace_back(std::max(std::min(e.a.Y, e.b.Y), std::min(f.a.Y, f.b.Y)) - margin,
+                               std::min(std::max(e.a.Y, e.b.Y), std::max(f.a.Y, f.b.Y)) + margin);
+        }
+        open.push_back(i);
+    }
     std::sort(bands.begin(), bands.end());
     std::vector<std::pair<cInt, cInt>> merged;
     for (const auto& b : bands) {
@@ -224,39 +277,50 @@ std::vector<std::pair<cInt, cInt>> CrossingBands(const std::vector<Path>& kept)
 
 } // namespace
 
-bool UniteAsInLayer(const Paths& subject, ClipperLib::PolyFillType subjectFill, const Paths& clip,
-                    ClipperLib::PolyFillType clipFill, const SweepHeights& heights, Paths& out)
+HeightBands CrossingBands(const Paths& subject, const Paths& clip)
 {
     std::vector<Path> kept;
-    cInt right = 0;
-    bool any = false;
     for (const Paths* paths : {&subject, &clip})
         for (const Path& p : *paths) {
-            for (const IntPoint& q : p) {
-                right = any ? std::max(right, q.X) : q.X;
-                any = true;
-            }
             Path k = ClipperKeptPoints(p);
             if (!k.empty())
                 kept.push_back(std::move(k));
         }
-    std::vector<cInt> sweepHeights;
-    for (const auto& band : CrossingBands(kept))
-        heights.Between(band.first, band.second, sweepHeights);
-    std::sort(sweepHeights.begin(), sweepHeights.end());
-    sweepHeights.erase(std::unique(sweepHeights.begin(), sweepHeights.end()), sweepHeights.end());
-    if (sweepHeights.size() < 2)
-        return Unite(subject, subjectFill, clip, clipFill, nullptr, out);
+    return BandsOfKept(kept);
+}
 
+std::vector<cInt> HeightsIn(const SweepHeights& heights, const HeightBands& bands)
+{
+    std::vector<cInt> out;
+    for (const auto& band : bands)
+        heights.Between(band.first, band.second, out);
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
+}
+
+bool UniteSweeping(const Paths& subject, ClipperLib::PolyFillType subjectFill, const Paths& clip,
+                   ClipperLib::PolyFillType clipFill, const std::vector<cInt>& sweep, Paths& out)
+{
+    if (sweep.size() < 2)
+        return Unite(subject, subjectFill, clip, clipFill, nullptr, out);
+    cInt right = sweep.front();
+    bool any = false;
+    for (const Paths* paths : {&subject, &clip})
+        for (const Path& p : *paths)
+            for (const IntPoint& q : p) {
+                right = any ? std::max(right, q.X) : q.X;
+                any = true;
+            }
     // A comb right of everything: its teeth stop the sweep at those heights
     // and cross nothing; it comes out on its own and is dropped.
     const cInt x = right + 16;
     Path comb;
-    comb.reserve(sweepHeights.size() + 2);
-    for (size_t k = 0; k < sweepHeights.size(); ++k)
-        comb.emplace_back(x + cInt(k % 2), sweepHeights[k]);
-    comb.emplace_back(x + 2, sweepHeights.back());
-    comb.emplace_back(x + 2, sweepHeights.front());
+    comb.reserve(sweep.size() + 2);
+    for (size_t k = 0; k < sweep.size(); ++k)
+        comb.emplace_back(x + cInt(k % 2), sweep[k]);
+    comb.emplace_back(x + 2, sweep.back());
+    comb.emplace_back(x + 2, sweep.front());
     Paths withComb;
     if (!Unite(subject, subjectFill, clip, clipFill, &comb, withComb))
         return false;
@@ -267,6 +331,12 @@ bool UniteAsInLayer(const Paths& subject, ClipperLib::PolyFillType subjectFill, 
             out.push_back(std::move(p));
     }
     return true;
+}
+
+bool UniteAsInLayer(const Paths& subject, ClipperLib::PolyFillType subjectFill, const Paths& clip,
+                    ClipperLib::PolyFillType clipFill, const SweepHeights& heights, Paths& out)
+{
+    return UniteSweeping(subject, subjectFill, clip, clipFill, HeightsIn(heights, CrossingBands(subject, clip)), out);
 }
 
 } // namespace layers
