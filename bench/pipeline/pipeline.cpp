@@ -286,18 +286,12 @@ int main(int argc, char** argv)
         Warn(QStringLiteral("nothing to print"));
     {
         layers::IslandCount all;
-        double countSeconds = 0, workerSeconds = 0;
-        for (VSLModelPainter* p : scene.instances()) {
+        for (VSLModelPainter* p : scene.instances())
             all.Add(p->m_sliceIslands);
-            countSeconds += p->m_dSliceIslandSeconds;
-            workerSeconds += p->m_dSliceWorkerSeconds;
-        }
         for (const auto& at : all.supportAt)
             std::printf("support island layer=%d at=%.3f,%.3f\n", at.first, at.second.X / 1000.0,
                         at.second.Y / 1000.0);
-        // The count runs inside the slice workers: its share of their time.
-        std::printf("islands support=%d model=%d share=%.3f\n", all.support, all.model,
-                    workerSeconds > 0 ? countSeconds / workerSeconds : 0.0);
+        std::printf("islands support=%d model=%d\n", all.support, all.model);
     }
     std::fflush(stdout);
 

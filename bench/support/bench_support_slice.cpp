@@ -4,7 +4,7 @@
 // along the application's road at 1920 x 1200 pixels of 100 um and 0.05 mm
 // layers with the panel's default supports (1, 0.6, 1.1, 3).
 //   bench_support_slice                       Google Benchmark: slice and write, with and without supports
-//   bench_support_slice --road [--no-supports] one road: support run, slice, write, peak RSS per step
+//   bench_support_slice --road [--no-supports] one road: support run, slice, write (seconds, CPU seconds), peak RSS
 //   bench_support_slice --write-stl PATH       the model as a binary STL (for the pipeline tool)
 #include "VSL3DScene.h"
 #include "VSLModel3D.h"
@@ -40,6 +40,15 @@ double PeakRssMb()
     return u.ru_maxrss / 1024.0;
 }
 
+// User and system time of every thread so far: on a shared machine it moves
+// less with the load than the wall clock does.
+double CpuSeconds()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
 // One loaded (and, when asked, supported) scene, ready to slice and write.
 struct Road {
     QTemporaryDir dir;
@@ -59,6 +68,7 @@ struct Road {
         instance = scene->instances().last();
         if (!WaitFor([this] { return instance->m_pModel->isReady(); }))
             return false;
+        instance->m_bCountSliceIslands = true; // as the pipeline tool does
         if (!supports)
             return true;
         instance->m_dSupportDensity = 1.0;
@@ -118,20 +128,28 @@ int OneRoad(bool supports)
     std::fflush(stdout);
     QElapsedTimer t;
     t.start();
+    double cpu = CpuSeconds();
     const int layers = road.Slice();
     if (layers < 0) {
         std::fprintf(stderr, "slicing failed\n");
         return 1;
     }
-    std::printf("slice layers=%d seconds=%.3f peak_rss_mb=%.1f\n", layers, t.nsecsElapsed() / 1e9, PeakRssMb());
+    std::printf("slice layers=%d seconds=%.3f cpu_seconds=%.3f peak_rss_mb=%.1f\n", layers, t.nsecsElapsed() / 1e9,
+                CpuSeconds() - cpu, PeakRssMb());
+    const VSLModelPainter* p = road.instance;
+    std::printf("islands support=%d model=%d counting_share=%.3f\n", p->m_sliceIslands.support,
+                p->m_sliceIslands.model,
+                p->m_dSliceWorkerSeconds > 0 ? p->m_dSliceIslandSeconds / p->m_dSliceWorkerSeconds : 0.0);
     std::fflush(stdout);
     t.restart();
+    cpu = CpuSeconds();
     const qint64 bytes = road.Write();
     if (bytes < 0) {
         std::fprintf(stderr, "writing failed\n");
         return 1;
     }
-    std::printf("write bytes=%lld seconds=%.3f peak_rss_mb=%.1f\n", bytes, t.nsecsElapsed() / 1e9, PeakRssMb());
+    std::printf("write bytes=%lld seconds=%.3f cpu_seconds=%.3f peak_rss_mb=%.1f\n", bytes, t.nsecsElapsed() / 1e9,
+                CpuSeconds() - cpu, PeakRssMb());
     std::printf("total seconds=%.3f peak_rss_mb=%.1f\n", total.nsecsElapsed() / 1e9, PeakRssMb());
     return 0;
 }
