@@ -5,10 +5,6 @@
 
 #include <QMutexLocker>
 
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
-
 #include <algorithm>
 #include <chrono>
 #include <limits>
@@ -108,14 +104,6 @@ void SliceChunk(const InstanceSliceJob& job, int from, int to, QVector<QPolygonF
     r.seconds = SecondsSince(started);
 }
 
-// A run's work space is freed between the polygons it keeps; hand the free
-// pages back so they do not add up to the instance's own size.
-void ReturnFreePages()
-{
-#ifdef __GLIBC__
-    malloc_trim(0);
-#endif
-}
 
 void WidenExtent(QPointF& maxPt, QPointF& minPt, const QPointF& otherMax, const QPointF& otherMin)
 {
@@ -153,10 +141,7 @@ InstanceSlice SliceInstanceLayers(const InstanceSliceJob& job)
     std::atomic<int> nextRun{0};
     auto work = [&] {
         for (int run = nextRun++; run < runs; run = nextRun++)
-        {
             SliceChunk(job, run * runLayers, std::min(n, (run + 1) * runLayers), out, results[size_t(run)]);
-            ReturnFreePages();
-        }
     };
     std::vector<std::thread> threads;
     for (int w = 1; w < workers; ++w) {
