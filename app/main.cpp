@@ -3,19 +3,26 @@
 #include "language.h"
 #include "logoutput.h"
 #include "notices.h"
+#include "startupreport.h"
+#include "terminationsignals.h"
 
 #include <QApplication>
 #include <QSurfaceFormat>
 #include <QTranslator>
 
+#include <unistd.h>
+
 int main(int argc, char** argv)
 {
     qInstallMessageHandler(VexmorMessageOutput);
+    StartupReport startup;
+    turnOffWebSandboxForRoot(geteuid());
     // The contexts shared by the view and the web page are made in the
     // view's format (the main window sets the same one again).
     QSurfaceFormat::setDefaultFormat(VSLGLView::ViewSurfaceFormat());
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
+    TerminationSignals endOnSignal;
     vexmorInitResources();
 
     QTranslator translator;
@@ -25,5 +32,6 @@ int main(int argc, char** argv)
     Vexmor window;
     window.setWindowTitle(QStringLiteral("Vexmor3D"));
     window.show();
+    startup.windowShown();
     return app.exec();
 }

@@ -44,7 +44,8 @@ int ceilToInt(float value)
 
 } // namespace
 
-GCodeFile GCodeGenerator::Generate(int layerCount, SliceBuildConfig config, MachineConfig machine, GCodeError* error)
+GCodeFile GCodeGenerator::Generate(int layerCount, SliceBuildConfig config, MachineConfig machine, GCodeError* error,
+                                   ValueProblem* problem)
 {
     (void)machine;
     if (error)
@@ -58,6 +59,14 @@ GCodeFile GCodeGenerator::Generate(int layerCount, SliceBuildConfig config, Mach
     if (layerCount > kMaxLayerCount) {
         if (error)
             *error = GCodeError::TooManyLayers;
+        return GCodeFile();
+    }
+    // No value a printer cannot take goes into a job, whoever built the configuration.
+    if (const std::optional<ValueProblem> bad = checkJobValues(config)) {
+        if (error)
+            *error = GCodeError::BadValue;
+        if (problem)
+            *problem = *bad;
         return GCodeFile();
     }
 

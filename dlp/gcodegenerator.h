@@ -4,6 +4,7 @@
 #include "dlp/machineconfig.h"
 #include "dlp/slicebuildconfig.h"
 #include "dlp/typeconversion.h"
+#include "dlp/valueranges.h"
 
 namespace DLP {
 
@@ -11,6 +12,7 @@ enum class GCodeError : int {
     None = 0,
     BadSliceThickness = 1, // zero, negative or not a number
     TooManyLayers = 2,     // the job text would not fit in memory
+    BadValue = 3,          // a value outside the range a printer takes
 };
 
 // Writes the G-code job that the print loop sends to the printer line by line.
@@ -20,8 +22,10 @@ public:
     GCodeGenerator() {}
     ~GCodeGenerator() {}
 
-    // On failure the returned file is empty and *error (when given) says why.
-    GCodeFile Generate(int layerCount, SliceBuildConfig config, MachineConfig machine, GCodeError* error = nullptr);
+    // On failure the returned file is empty and *error (when given) says why;
+    // for BadValue, *problem (when given) names the field.
+    GCodeFile Generate(int layerCount, SliceBuildConfig config, MachineConfig machine, GCodeError* error = nullptr,
+                       ValueProblem* problem = nullptr);
 
     // About 400 bytes per layer: keeps the job text well below a gigabyte.
     static constexpr int kMaxLayerCount = 1000000;

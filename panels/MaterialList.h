@@ -24,6 +24,11 @@ QString filePath(const QString& machine);
 bool write(QSettings& settings, const QList<RecipePara>& list);
 QList<RecipePara> read(QSettings& settings, StableRule rule);
 
+// After the form was read into `after` (an entry as `before` held it): values
+// the reader refused stay as stored unless the form changed them; with none
+// left the entry may be printed again.
+void keepRefusedUnlessEdited(const RecipePara& before, RecipePara& after);
+
 // The save panel's default sets.
 void setDefaultParaX(RecipePara& para, int layerUm);
 void setDefaultPara(RecipePara& para);

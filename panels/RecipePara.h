@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QMap>
 #include <QString>
+#include <QVariant>
 
 // One resin recipe: exposure and motion values for one resin on one printer
 // model. Copied freely; held by value in lists.
@@ -33,4 +35,9 @@ struct RecipePara
     float Dp = 0;
     QString name;
     QString info;
+    // Set when the file held a value outside its range (which file and key):
+    // such a recipe is shown but never printed, and the refused values are
+    // written back as they were stored.
+    QString valueProblem;
+    QMap<QString, QVariant> refusedValues; // file key -> value as stored
 };

@@ -2,9 +2,13 @@
 
 #include "IniValues.h"
 #include "configdir.h"
+#include "inifileupdate.h"
+#include "ownedfile.h"
 #include "dlp/saturatingcast.h"
+#include "settingsrangecheck.h"
 
 #include <QComboBox>
+#include <QDebug>
 #include <QSettings>
 
 #include <cmath>
@@ -54,10 +58,13 @@ QString RecipeStore::recipeFilePath(const QString& machine)
     return vexmorConfigFile(machine + QStringLiteral("Recipe.ini"));
 }
 
-void RecipeStore::openSettings()
+bool RecipeStore::openSettings()
 {
     m_pSettings.reset();
+    if (!OwnedFile::prepareSettings(recipeFilePath(m_strMachine)))
+        return false;
     m_pSettings = std::make_unique<QSettings>(recipeFilePath(m_strMachine), QSettings::IniFormat);
+    return true;
 }
 
 void RecipeStore::setDefaultParaX(RecipePara& p, int layerUm)
@@ -127,8 +134,12 @@ void RecipeStore::readIniFileX()
         scratch.info = QString();
     }
 
-    openSettings();
+    m_listOnFile.clear();
+    if (!openSettings())
+        return;
+    const int presets = m_listRecipe.size();
     readRecipeGroup(*m_pSettings, m_listRecipe, scratch);
+    m_listOnFile = m_listRecipe.mid(presets);
 }
 
 void RecipeStore::readRecipeGroup(QSettings& settings, QList<RecipePara>& list, RecipePara& scratch)
@@ -136,16 +147,20 @@ void RecipeStore::readRecipeGroup(QSettings& settings, QList<RecipePara>& list, 
     settings.beginGroup(kGroup);
     for (const QString& group : settings.childGroups()) {
         settings.beginGroup(group);
+        RangeCheckedGroup checked(settings, settings.fileName(), QLatin1String(kGroup) + '/' + group + '/',
+                                  &DLP::recipeKeyRange);
         scratch.name = group;
         scratch.editable = true;
-        scratch.exposure_tm = readInt(settings.value("CuringTime"));
-        scratch.bottom_exposure = readInt(settings.value("BurninTime"));
-        scratch.bottomMaterialStable = readTruncated(settings.value("StableTime"));
-        scratch.bottom_layers = readFloat(settings.value("BurninRange"));
-        scratch.lift_dist1 = static_cast<float>(readInt(settings.value("LiftDist1")));
-        scratch.lift_first_bottom_speed = static_cast<float>(readInt(settings.value("LiftSpeed1")));
-        scratch.lift_dist2 = static_cast<float>(readInt(settings.value("LiftDist2")));
-        scratch.lift_speed = static_cast<float>(readInt(settings.value("LiftSpeed2")));
+        scratch.exposure_tm = readInt(checked.value("CuringTime"));
+        scratch.bottom_exposure = readInt(checked.value("BurninTime"));
+        scratch.bottomMaterialStable = readTruncated(checked.value("StableTime"));
+        scratch.bottom_layers = readFloat(checked.value("BurninRange"));
+        scratch.lift_dist1 = static_cast<float>(readInt(checked.value("LiftDist1")));
+        scratch.lift_first_bottom_speed = static_cast<float>(readInt(checked.value("LiftSpeed1")));
+        scratch.lift_dist2 = static_cast<float>(readInt(checked.value("LiftDist2")));
+        scratch.lift_speed = static_cast<float>(readInt(checked.value("LiftSpeed2")));
+        scratch.valueProblem = checked.problem();
+        scratch.refusedValues = checked.refused();
         settings.endGroup();
         list.append(scratch);
     }
@@ -154,32 +169,77 @@ void RecipeStore::readRecipeGroup(QSettings& settings, QList<RecipePara>& list, 
 
 bool RecipeStore::writeIniFileX()
 {
-    openSettings();
-    return writeRecipeFile(*m_pSettings, m_listRecipe);
+    if (!openSettings())
+        return false;
+    if (!writeRecipeFile(*m_pSettings, m_listRecipe, &m_listOnFile))
+        return false;
+    m_listOnFile.clear();
+    for (const RecipePara& r : qAsConst(m_listRecipe))
+        if (r.editable)
+            m_listOnFile.append(r);
+    return true;
 }
 
-bool RecipeStore::writeRecipeFile(QSettings& settings, const QList<RecipePara>& list)
+namespace {
+
+// The eight stored values as the reader gives them back.
+bool sameStoredValues(const RecipePara& a, const RecipePara& b)
 {
-    settings.clear();
-    settings.beginGroup(kGroup);
+    return a.exposure_tm == b.exposure_tm && a.bottom_exposure == b.bottom_exposure &&
+           a.bottomMaterialStable == b.bottomMaterialStable && a.bottom_layers == b.bottom_layers &&
+           a.lift_dist1 == b.lift_dist1 && a.lift_first_bottom_speed == b.lift_first_bottom_speed &&
+           a.lift_dist2 == b.lift_dist2 && a.lift_speed == b.lift_speed;
+}
+
+const RecipePara* findUserRecipe(const QList<RecipePara>& list, const QString& name)
+{
+    for (const RecipePara& r : list)
+        if (r.editable && r.name == name)
+            return &r;
+    return nullptr;
+}
+
+} // namespace
+
+bool RecipeStore::writeRecipeFile(QSettings& settings, const QList<RecipePara>& list, const QList<RecipePara>* asRead)
+{
+    IniFileUpdate file(settings.fileName());
+    const QString group = QLatin1String(kGroup) + QLatin1Char('/');
+    if (asRead)
+        for (const RecipePara& was : *asRead)
+            if (!findUserRecipe(list, was.name))
+                file.removeGroup(group + was.name);
     for (const RecipePara& r : list) {
         if (!r.editable)
             continue;
-        settings.beginGroup(r.name);
-        settings.setValue("CuringTime", r.exposure_tm);
-        settings.setValue("BurninTime", r.bottom_exposure);
-        settings.setValue("StableTime", r.bottomMaterialStable);
-        settings.setValue("BurninRange", QVariant::fromValue<float>(r.bottom_layers));
-        settings.setValue("LiftDist1", QVariant::fromValue<float>(r.lift_dist1));
-        settings.setValue("LiftSpeed1", QVariant::fromValue<float>(r.lift_first_bottom_speed));
-        settings.setValue("LiftDist2", QVariant::fromValue<float>(r.lift_dist2));
-        settings.setValue("LiftSpeed2", QVariant::fromValue<float>(r.lift_speed));
-        settings.endGroup();
+        // A recipe nobody changed keeps its group as it is, hand-made keys
+        // and missing ones alike.
+        if (asRead) {
+            const RecipePara* was = findUserRecipe(*asRead, r.name);
+            if (was && sameStoredValues(*was, r))
+                continue;
+        }
+        const QString at = group + r.name + QLatin1Char('/');
+        // A value refused on reading goes back as it was stored.
+        auto put = [&](const char* key, const QVariant& value) {
+            file.setValue(at + key, r.refusedValues.value(QLatin1String(key), value));
+        };
+        put("CuringTime", r.exposure_tm);
+        put("BurninTime", r.bottom_exposure);
+        put("StableTime", r.bottomMaterialStable);
+        put("BurninRange", QVariant::fromValue<float>(r.bottom_layers));
+        put("LiftDist1", QVariant::fromValue<float>(r.lift_dist1));
+        put("LiftSpeed1", QVariant::fromValue<float>(r.lift_first_bottom_speed));
+        put("LiftDist2", QVariant::fromValue<float>(r.lift_dist2));
+        put("LiftSpeed2", QVariant::fromValue<float>(r.lift_speed));
     }
-    settings.endGroup();
     // Written now, so that a failure can be told while the user is still there.
-    settings.sync();
-    return settings.status() == QSettings::NoError;
+    QString error;
+    const bool written = file.commit(&error);
+    if (!written)
+        qWarning().noquote() << error;
+    settings.sync(); // reads the new text
+    return written;
 }
 
 bool RecipeStore::deleteRecipe(const QString& name)

@@ -36,15 +36,20 @@ public:
 
     // Rebuilds the list: presets, then the file's recipes in QSettings' order.
     void readIniFileX();
-    // Rewrites the whole file from the user recipes; false when it could not
-    // be written (the list in memory stays as it is).
+    // Brings the file in line with the user recipes: a recipe added or
+    // changed since the last read or write gets its eight keys written, a
+    // deleted one loses its group; everything else in the file stays as it
+    // is. False when it could not be written (the list in memory stays).
     bool writeIniFileX();
     static void setDefaultParaX(RecipePara& para, int layerUm);
     // The file code itself, for other holders of a recipe list: appends the
     // "Recipe" groups (user recipes) to the list, reusing one scratch record;
-    // rewrites the whole file from the list's user recipes.
+    // writes the list's user recipes that differ from `asRead` (all of them
+    // without it) and removes the groups of `asRead`'s recipes the list no
+    // longer holds. Only the recipes' own keys are written.
     static void readRecipeGroup(QSettings& settings, QList<RecipePara>& list, RecipePara& scratch);
-    static bool writeRecipeFile(QSettings& settings, const QList<RecipePara>& list);
+    static bool writeRecipeFile(QSettings& settings, const QList<RecipePara>& list,
+                                const QList<RecipePara>* asRead = nullptr);
     // Removes the recipe from the list and both panels' choosers, then
     // rewrites the file; returns the write's result.
     bool deleteRecipe(const QString& name);
@@ -58,8 +63,11 @@ public:
     RecipePanel* m_pImportWidget = nullptr;
 
 private:
-    void openSettings();
+    // False (and no settings object) when the file must be left alone.
+    bool openSettings();
 
     std::unique_ptr<QSettings> m_pSettings;
     QString m_strMachine;
+    // The user recipes as the file holds them since the last read or write.
+    QList<RecipePara> m_listOnFile;
 };

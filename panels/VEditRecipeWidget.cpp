@@ -1,6 +1,7 @@
 #include "VEditRecipeWidget.h"
 
 #include "ui_VEditRecipeWidget.h"
+#include "panelstyle.h"
 
 #include <QComboBox>
 #include <QMessageBox>
@@ -46,6 +47,7 @@ VEditRecipeWidget::VEditRecipeWidget(QWidget* parent)
     , ui(new Ui::VEditRecipeWidget)
 {
     ui->setupUi(this);
+    PanelStyle::apply(this);
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     setWindowModality(Qt::WindowModal);
 }
@@ -96,6 +98,9 @@ void VEditRecipeWidget::GetUI_Para(RecipePara& para) const
     para.lift_first_bottom_speed = static_cast<float>(ui->LiftSpeed1SB->value());
     para.lift_dist2 = static_cast<float>(ui->LiftDist2SB->value());
     para.lift_speed = static_cast<float>(ui->LiftSpeed2SB->value());
+    // Every stored value is the form's now, each within its spin box.
+    para.valueProblem.clear();
+    para.refusedValues.clear();
 }
 
 int VEditRecipeWidget::showBox(int icon, const QString& text, int buttons, int defaultButton)

@@ -9,6 +9,7 @@
 #include "printfile/printermodels.h"
 #include "printfile/vxsresave.h"
 #include "RecipeFields.h"
+#include "panelstyle.h"
 #include "ui_VImportWidgetX.h"
 
 #include <QFile>
@@ -49,6 +50,7 @@ VImportWidgetX::VImportWidgetX(VSLGLView* view, VEditRecipeWidget* recipes, DLP:
     , ui(new Ui::VImportWidgetX)
 {
     ui->setupUi(this);
+    PanelStyle::apply(this);
     ui->btn_Save->setEnabled(false);
     m_pExportThread = new ExportThread;
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
@@ -310,19 +312,47 @@ void VImportWidgetX::slot_btnSaveClicked()
         selectModelByExtension(ui->Label_FileName->text());
         m_strMachine = ui->comboBox_Machine->currentText();
     }
+    // A recipe whose file held a value no printer takes goes into no print file.
+    if (m_pRecipeWidget) {
+        QString problem;
+        for (const RecipePara& r : qAsConst(m_pRecipeWidget->m_listRecipe))
+            if (r.name == ui->comboBox_Recipe->currentText())
+                problem = r.valueProblem;
+        if (!problem.isEmpty()) {
+            critical(tr("Value Out of Range") + QStringLiteral("\n") + problem);
+            return;
+        }
+    }
     frmDeviceInterfaceSettings::MachinePara row;
     if (!machineRow(m_strMachine, row) ||
         (archive && !archiveMatchesModel(m_pExportThread->m_gcodeParas, m_strMachine))) {
         critical(tr("Image setting does not match!"));
         return;
     }
+    if (own) {
+        // As the command-line tool: layers only print on the frame they were made for.
+        const QString problem = sourceFrameProblem(row);
+        if (!problem.isEmpty()) {
+            critical(problem);
+            return;
+        }
+    }
     const QString folder = m_pView ? m_pView->GetSaveFilePath() : QString();
     const QString proposed = folder + QStringLiteral("/") + baseName() + (own ? QStringLiteral("_new") : QString());
-    const QString out = FileChooser::saveFileName(this, QStringLiteral("Import File"), proposed,
-                                                  QStringLiteral("(*.") + m_mapSuffix.value(m_strMachine) +
-                                                      QStringLiteral(")"));
+    const QString extension = m_mapSuffix.value(m_strMachine);
+    QString out = FileChooser::saveFileName(this, QStringLiteral("Import File"), proposed,
+                                            QStringLiteral("(*.") + extension + QStringLiteral(")"));
     if (out.isEmpty())
         return;
+    // The name as kept from the proposal has no extension; the printer
+    // lists only files that carry its own.
+    if (QFileInfo(out).suffix().isEmpty() && !extension.isEmpty()) {
+        const QString named = (out.endsWith(QLatin1Char('.')) ? out : out + QLatin1Char('.')) + extension;
+        // The dialog asked about replacing the name typed, not this one.
+        if (QFileInfo::exists(named) && !confirmReplace(named))
+            return;
+        out = named;
+    }
     if (m_pView)
         m_pView->SetSaveFilePath(QFileInfo(out).absolutePath());
     ExportThread& t = *m_pExportThread;
@@ -340,6 +370,28 @@ void VImportWidgetX::slot_btnSaveClicked()
     t.m_grayBits = 4;
     setMachinePara();
     emit signal_ExportData();
+}
+
+QString VImportWidgetX::sourceFrameProblem(const frmDeviceInterfaceSettings::MachinePara& row) const
+{
+    VxsLayout source;
+    QString error;
+    if (!ReadVxsLayout(m_pExportThread->m_srcPath, source, error))
+        return tr("File error: unknown format!") + QLatin1Char('\n') + error;
+    ST_MachinePara target = PrinterModels::ConverterDefaultPara();
+    PrinterModels::ApplyFrame(target, {row.xResolution, row.yResolution, row.pixelSizeX, row.pixelSizeY, row.zHeight,
+                                       row.rotate});
+    return PrinterModels::SourceFrameProblem(source.para, target, m_strMachine);
+}
+
+bool VImportWidgetX::confirmReplace(const QString& path)
+{
+    QMessageBox box(QMessageBox::Warning, QString(), tr("%1 already exists. Replace it?").arg(path),
+                    QMessageBox::Yes | QMessageBox::No);
+    box.setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
+    box.setStyleSheet(m_strMsgStyle);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
 }
 
 void VImportWidgetX::setMachinePara()

@@ -9,6 +9,7 @@
 #include <QMap>
 
 class VEditRecipeWidget;
+class VSaveWidgetX;
 class VSLGLView;
 namespace Ui {
 class VImportWidgetX;
@@ -40,6 +41,7 @@ public:
     VEditRecipeWidget* m_pRecipeWidget;
     DLP::SliceBuildConfig& m_config;
     frmDeviceInterfaceSettings* m_pDeviceSettings = nullptr;
+    VSaveWidgetX* m_pSaveWidget = nullptr;  // the save panel, set by the main window
     QString m_strMachine;
     QMap<QString, QString> m_mapFilter;
     QMap<QString, QString> m_mapSuffix;
@@ -68,6 +70,10 @@ protected:
 private:
     void initPara();
     void critical(const QString& text);
+    // Why the own-format source cannot be re-saved for the model of `row`
+    // (the command-line tool's message), or empty.
+    QString sourceFrameProblem(const frmDeviceInterfaceSettings::MachinePara& row) const;
+    bool confirmReplace(const QString& path);
     void resetSource();
     void selectModelByExtension(const QString& fileName);
     // The model's row of the printer-model table; false when it has none usable.

@@ -4,6 +4,7 @@
 #include "ProjectorDesktop.h"
 
 #include "MaterialList.h"
+#include "settingsrangecheck.h"
 #include "NetUI.h"
 #include "ParasBlock.h"
 #include "PrintTimeEstimate.h"
@@ -27,6 +28,8 @@
 #include <QtDebug>
 
 #include <cmath>
+#include <map>
+#include <optional>
 
 namespace {
 
@@ -137,7 +140,7 @@ void VPrintWidget::readIniFile()
 
 bool VPrintWidget::writeIniFile()
 {
-    m_pSettings->clear();
+    // The array is replaced; whatever else the file holds stays.
     return MaterialList::write(*m_pSettings, *m_pListMaterial);
 }
 
@@ -165,7 +168,9 @@ void VPrintWidget::updateCurPara()
     if (m_CurIndex < 0 || m_CurIndex >= m_pListMaterial->size())
         return;
     RecipePara& r = (*m_pListMaterial)[m_CurIndex];
+    const RecipePara before = r;
     MaterialForm::read(r, ui);
+    MaterialList::keepRefusedUnlessEdited(before, r);
     r.info = ui->label_materialdescription->text();
 }
 
@@ -461,6 +466,38 @@ void VPrintWidget::copyFieldsTo(DLP::SliceBuildConfig& c) const
     c.UpdateblankTime();
 }
 
+QString VPrintWidget::jobValueProblem(const DLP::SliceBuildConfig& job) const
+{
+    const bool listed = m_CurIndex >= 0 && m_CurIndex < m_pListMaterial->size();
+    if (listed && !m_pListMaterial->at(m_CurIndex).valueProblem.isEmpty())
+        return m_pListMaterial->at(m_CurIndex).valueProblem;
+    const std::optional<DLP::ValueProblem> bad = DLP::checkJobValues(job);
+    if (!bad)
+        return QString();
+    // The material page's fields by their "Materials" keys.
+    static const std::map<std::string, const char*> keys = {
+        {"ExposureTimePerLayer", "exposure_tm"},       {"BottomExposureTime", "bottom_exposure"},
+        {"HighofBottomLayer", "bottom_layers"},         {"HighofMiddleLayer", "middle_layers"},
+        {"ZLiftBottomLayer", "lift_bottom_layer"},      {"ZLiftBottomSpeed", "lift_first_bottom_speed"},
+        {"ZLiftFirstBottomSpeed", "lift_first_bottom_speed"}, {"ZLiftDistance2", "lift_dist2"},
+        {"ZLiftDistance", "lift_dist1"},                {"ZLiftSpeed", "lift_speed"},
+        {"ZRetractSpeed", "lift_speed"},                {"TiltDistance1", "tilt_dist1"},
+        {"TiltSpeed1", "tilt_speed1"},                  {"TiltDistance2", "tilt_dist2"},
+        {"TiltSpeed2", "tilt_speed2"},                  {"TiltRetractSpeed", "retract_speed_2"},
+        {"TiltNearDistance", "tilt_near_dist"},         {"TiltNearDistance2", "tilt_near_dist2"},
+        {"TiltNearSpeed", "tilt_near_speed"},           {"RotateDistance", "rotate_dist"},
+        {"RotateSpeed", "rotate_speed"},                {"MaterialStable", "BottomMaterialStable"},
+        {"BottomMaterialStable", "MaterialStable"}};
+    const auto key = keys.find(bad->field);
+    QString file = tr("the print settings");
+    QString name = QString::fromStdString(bad->field);
+    if (key != keys.end() && listed) {
+        file = m_pSettings->fileName();
+        name = QStringLiteral("Materials/%1/").arg(m_CurIndex + 1) + QLatin1String(key->second);
+    }
+    return valueProblemText(file, name, QString::fromStdString(bad->value), QString::fromStdString(bad->allowed));
+}
+
 bool VPrintWidget::printerOnline()
 {
     if (m_linkCheck)
@@ -481,6 +518,14 @@ void VPrintWidget::slot_EmitStartPrint()
     m_bJobAborted = false;
     if (!m_bSliceData)
         return refuse(tr("Slicing Data Error"), tr("Slicing again Please"));
+    // Worked on a copy: a job that cannot be written leaves the host's
+    // configuration as it was. The shown material stays the current one.
+    DLP::SliceBuildConfig job = m_buildConfig;
+    copyFieldsTo(job);
+    // Values a printer cannot take stop it before the printer is looked for.
+    const QString problem = jobValueProblem(job);
+    if (!problem.isEmpty())
+        return refuse(tr("Value Out of Range"), problem);
     if (m_nPrinterSelect == 1 && !m_bConnected)
         return refuse(tr("Network Error"), tr("Check the Network connection please"));
     if (m_nPrinterSelect == 0) {
@@ -489,11 +534,6 @@ void VPrintWidget::slot_EmitStartPrint()
         if (!extendDesktopOntoProjector(m_strMsgStyle, tr("Extern Display")))
             return refuse(tr("Projector Error"), tr("Check The Projector Please"));
     }
-
-    // Worked on a copy: a job that cannot be written leaves the host's
-    // configuration as it was. The shown material stays the current one.
-    DLP::SliceBuildConfig job = m_buildConfig;
-    copyFieldsTo(job);
     if (m_nPrinterSelect == 0) {
         // The host names the job file; without one there is nothing to print.
         bool written = false;

@@ -134,6 +134,9 @@ private:
     int showBox(const QString& text, int buttons, int defaultButton);
     QList<QLineEdit*> userFields() const;
     void copyFieldsTo(DLP::SliceBuildConfig& c) const;
+    // Why the job cannot be one a printer takes, naming the material file and
+    // key the value came from; empty when it can.
+    QString jobValueProblem(const DLP::SliceBuildConfig& job) const;
     bool printerOnline();
     // Refuses a start: the message, and the button back for another try.
     void refuse(const QString& text, const QString& info);

@@ -11,11 +11,17 @@
 #include "VSLGLView.h"
 #include "dlp/gcodegenerator.h"
 #include "dlp/saturatingcast.h"
+#include "dlp/valueranges.h"
+#include "DlpCtlDialog.h"
+#include "buildmanager.h"
 #include "dlpserialport.h"
 #include "notices.h"
+#include "panelstyle.h"
+#include "ownedfile.h"
 #include "MaterialForm.h"
 #include "ProjectorDesktop.h"
 #include "RecipeFields.h"
+#include "settingsrangecheck.h"
 #include "ui_VSaveWidgetX.h"
 
 #include <QButtonGroup>
@@ -34,6 +40,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <optional>
+#include <utility>
 
 namespace {
 
@@ -62,11 +71,12 @@ VSaveWidgetX::VSaveWidgetX(VSLGLView* view, VEditRecipeWidget* recipes, DLP::Sli
     m_strMsgStyle = QString::fromUtf8(kMsgStyle);
     m_strDelStyle = QString::fromUtf8(kDelStyle);
     ui->setupUi(this);
+    PanelStyle::apply(this);
 
     m_pSettings = new QSettings(QStringLiteral("Vexmor3dRecipe.ini"), QSettings::IniFormat);
     m_pListMaterial = new QList<RecipePara>;
-    const QStringList pages = {"Material", "Exposure", "Z Motor", "Y Debond", "Y Return", "Rotate", "Advance",
-                               "Printer Select"};
+    const QStringList pages = {tr("Material"), tr("Exposure"), tr("Z Motor"), tr("Y Debond"),
+                               tr("Y Return"), tr("Rotate"), tr("Advance"), tr("Printer Select")};
     ui->listWidget->addItems(pages);
     for (int row = 3; row <= 7; ++row)
         ui->listWidget->item(row)->setHidden(true);
@@ -227,7 +237,9 @@ void VSaveWidgetX::updateCurPara()
     if (m_nCurMaterial < 0 || m_nCurMaterial >= m_pListMaterial->size())
         return;
     RecipePara& r = (*m_pListMaterial)[m_nCurMaterial];
+    const RecipePara before = r;
     MaterialForm::read(r, ui);
+    MaterialList::keepRefusedUnlessEdited(before, r);
     // This panel keeps one stable time: the visible one.
     r.MaterialStable = r.bottomMaterialStable;
     r.info = ui->label_materialdescription->text();
@@ -238,11 +250,16 @@ void VSaveWidgetX::slot_SavePara()
     updateCurPara();
     if (!writeIniFile())
         msgOut(tr("Material Save Failed"), tr("Check the configuration folder please"));
+    // The fields show the entry as stored (integers cut, floats re-formatted).
+    updateUI();
 }
 
 bool VSaveWidgetX::writeIniFile()
 {
     delete m_pSettings;
+    m_pSettings = nullptr;
+    if (!OwnedFile::prepareSettings(MaterialList::filePath(m_strMachine)))
+        return false;
     m_pSettings = new QSettings(MaterialList::filePath(m_strMachine), QSettings::IniFormat);
     return MaterialList::write(*m_pSettings, *m_pListMaterial);
 }
@@ -255,6 +272,9 @@ void VSaveWidgetX::readIniFile()
         m_listResin.append(scratch);
     }
     delete m_pSettings;
+    m_pSettings = nullptr;
+    if (!OwnedFile::prepareSettings(MaterialList::filePath(m_strMachine)))
+        return;
     m_pSettings = new QSettings(MaterialList::filePath(m_strMachine), QSettings::IniFormat);
     m_pSettings->beginGroup(QStringLiteral("Resin"));
     for (const QString& group : m_pSettings->childGroups()) {
@@ -291,6 +311,9 @@ void VSaveWidgetX::readIniFileX()
         m_listResin.append(scratch);
     }
     delete m_pSettings;
+    m_pSettings = nullptr;
+    if (!OwnedFile::prepareSettings(RecipeStore::recipeFilePath(m_strMachine)))
+        return;
     m_pSettings = new QSettings(RecipeStore::recipeFilePath(m_strMachine), QSettings::IniFormat);
     RecipeStore::readRecipeGroup(*m_pSettings, m_listResin, scratch);
 }
@@ -298,6 +321,9 @@ void VSaveWidgetX::readIniFileX()
 bool VSaveWidgetX::writeIniFileX()
 {
     delete m_pSettings;
+    m_pSettings = nullptr;
+    if (!OwnedFile::prepareSettings(RecipeStore::recipeFilePath(m_strMachine)))
+        return false;
     m_pSettings = new QSettings(RecipeStore::recipeFilePath(m_strMachine), QSettings::IniFormat);
     return RecipeStore::writeRecipeFile(*m_pSettings, m_listResin);
 }
@@ -326,7 +352,7 @@ void VSaveWidgetX::on_pushButton()
     if (!ok)
         return;
     RecipePara r;
-    RecipeStore::setDefaultParaX(r, 100);
+    setDefaultPara(r);
     r.name = name;
     r.info = info;
     r.editable = true;
@@ -341,9 +367,8 @@ void VSaveWidgetX::on_edit_tilt_dist1_editingFinished()
 
 void VSaveWidgetX::on_Laythick_clicked(const QModelIndex&) {}
 
-void VSaveWidgetX::copyFieldsToConfig()
+void VSaveWidgetX::copyFieldsTo(DLP::SliceBuildConfig& c) const
 {
-    DLP::SliceBuildConfig& c = m_config;
     MaterialForm::copyFields(c, ui);
     c.BottomMaterialStable = c.MaterialStable;
     c.LightPwm = ui->label_pwm->text().toFloat();
@@ -361,6 +386,65 @@ void VSaveWidgetX::CalcTotalPrintTime()
     m_nMinutes = e.minutes;
 }
 
+const RecipePara* VSaveWidgetX::shownRecipe() const
+{
+    if (!m_pEditRecipe)
+        return nullptr;
+    const QString name = ui->comboBox_Recipe->currentText();
+    const RecipePara* shown = nullptr;
+    for (const RecipePara& r : qAsConst(m_pEditRecipe->m_listRecipe))
+        if (r.name == name)
+            shown = &r;
+    return shown;
+}
+
+QString VSaveWidgetX::valueSource(const std::string& field) const
+{
+    static const std::map<std::string, const char*> recipeKeys = {
+        {"ExposureTimePerLayer", "CuringTime"}, {"BottomExposureTime", "BurninTime"},
+        {"HighofBottomLayer", "BurninRange"},   {"ZLiftBottomSpeed", "LiftSpeed1"},
+        {"ZLiftFirstBottomSpeed", "LiftSpeed1"}, {"ZLiftDistance2", "LiftDist2"},
+        {"ZLiftDistance", "LiftDist1"},         {"ZLiftSpeed", "LiftSpeed2"},
+        {"ZRetractSpeed", "LiftSpeed2"},        {"MaterialStable", "StableTime"},
+        {"BottomMaterialStable", "StableTime"}};
+    static const std::map<std::string, const char*> lightKeys = {
+        {"LightPwm", "light_pwm"}, {"HomeAdjustX", "homeadjx"},  {"HomeAdjustY", "homeadjy"},
+        {"HomeAdjustZ", "homeadjz"}, {"MirrorLongSide", "longflip"}, {"MirrorShortSide", "shortflip"}};
+    const auto recipeKey = recipeKeys.find(field);
+    const RecipePara* recipe = shownRecipe();
+    if (recipeKey != recipeKeys.end() && recipe) {
+        const QString key = QLatin1String(recipeKey->second);
+        if (!recipe->editable)
+            return tr("built-in recipe %1").arg(recipe->name) + QStringLiteral(": ") + key;
+        return RecipeStore::recipeFilePath(m_strMachine) + QStringLiteral(": Recipe/") + recipe->name + '/' + key;
+    }
+    const auto lightKey = lightKeys.find(field);
+    if (lightKey != lightKeys.end())
+        return DlpCtlDialog::settingsFilePath() + QStringLiteral(": LightConfig/1/") + QLatin1String(lightKey->second);
+    return tr("the print settings") + QStringLiteral(": ") + QString::fromStdString(field);
+}
+
+QString VSaveWidgetX::jobValueProblem(const DLP::SliceBuildConfig& job) const
+{
+    // A recipe whose file held a value out of range is shown with what could
+    // be read of it; the file's own value is what is wrong.
+    if (const RecipePara* recipe = shownRecipe(); recipe && !recipe->valueProblem.isEmpty())
+        return recipe->valueProblem;
+    const std::optional<DLP::ValueProblem> bad = DLP::checkJobValues(job);
+    if (!bad)
+        return QString();
+    const QString source = valueSource(bad->field);
+    const int colon = source.lastIndexOf(QStringLiteral(": "));
+    return valueProblemText(source.left(colon), source.mid(colon + 2), QString::fromStdString(bad->value),
+                            QString::fromStdString(bad->allowed));
+}
+
+void VSaveWidgetX::refuseStart(const QString& title, const QString& hint)
+{
+    msgOut(title, hint);
+    ui->btn_StartPrint->setEnabled(true);
+}
+
 void VSaveWidgetX::slot_EmitStartPrint()
 {
     // A local start while this panel's print runs is that print's cancel
@@ -371,54 +455,52 @@ void VSaveWidgetX::slot_EmitStartPrint()
         return;
     }
     m_bCancelled = false;
-    if (!m_bSliceData) {
-        msgOut(tr("Slicing Data Error"), tr("Slicing again Please"));
-        ui->btn_StartPrint->setEnabled(true);
-        return;
+    if (!m_bSliceData)
+        return refuseStart(tr("Slicing Data Error"), tr("Slicing again Please"));
+    // Worked on a copy: only a start that goes ahead changes the shared
+    // configuration. Values a printer cannot take stop it before the printer
+    // is even looked for.
+    DLP::SliceBuildConfig job = m_config;
+    copyFieldsTo(job);
+    if (m_nPrintTarget != 1) {
+        const QString problem = jobValueProblem(job);
+        if (!problem.isEmpty())
+            return refuseStart(tr("Value Out of Range"), problem);
     }
     if (m_nPrintTarget == 0) {
-        if (!printerOnline()) {
-            msgOut(tr("Connection Abnormal"), tr("USB Cable abnormal,Check please"));
-            ui->btn_StartPrint->setEnabled(true);
-            return;
-        }
-        if (!extendDesktopOntoProjector(m_strMsgStyle, tr("Extern Display"))) {
-            msgOut(tr("Projector Error"), tr("Check The Projector Please"));
-            ui->btn_StartPrint->setEnabled(true);
-            return;
-        }
-    } else if (m_nPrintTarget != 2) {
-        if (!m_bNetConnected) {
-            msgOut(tr("Network Error"), tr("Check the Network connection please"));
-            ui->btn_StartPrint->setEnabled(true);
-            return;
-        }
-    }
-    m_nLastLayer = 0;
-    copyFieldsToConfig();
-    CalcTotalPrintTime();
-    m_nCurMaterial = 0;
-    m_nCurLayer = 0;
-    if (m_nPrintTarget == 0) {
-        if (m_strGcodePath.empty()) {
-            msgOut(tr("G-code Error"), tr("Check the output folder please"));
-            ui->btn_StartPrint->setEnabled(true);
-            return;
-        }
+        if (!printerOnline())
+            return refuseStart(tr("Connection Abnormal"), tr("USB Cable abnormal,Check please"));
+        if (!extendDesktopOntoProjector(m_strMsgStyle, tr("Extern Display")))
+            return refuseStart(tr("Projector Error"), tr("Check The Projector Please"));
+        if (m_strGcodePath.empty())
+            return refuseStart(tr("G-code Error"), tr("Check the output folder please"));
         // The job folder beside the model may not exist yet.
         QDir().mkpath(QFileInfo(QString::fromStdString(m_strGcodePath)).absolutePath());
         DLP::GCodeGenerator generator;
         DLP::GCodeError error = DLP::GCodeError::None;
-        DLP::GCodeFile job = generator.Generate(m_nLayers, m_config, m_machineConfig, &error);
-        if (error != DLP::GCodeError::None || !job.Save(m_strGcodePath)) {
-            msgOut(tr("G-code Error"), tr("Check the output folder please"));
-            ui->btn_StartPrint->setEnabled(true);
-            return;
-        }
+        DLP::GCodeFile gcode = generator.Generate(m_nLayers, job, m_machineConfig, &error);
+        if (error != DLP::GCodeError::None || !gcode.Save(m_strGcodePath))
+            return refuseStart(tr("G-code Error"), tr("Check the output folder please"));
+        m_config = job;
+        m_nLastLayer = 0;
+        CalcTotalPrintTime();
+        m_nCurMaterial = 0;
+        m_nCurLayer = 0;
         m_bLocalPrintRunning = true;
+        m_nPrintEnd = -1;
+        m_strPrintEndReason.clear();
         emit signal_SendStartPrint();
         return;
     }
+    if (m_nPrintTarget != 2) {
+        if (!m_bNetConnected)
+            return refuseStart(tr("Network Error"), tr("Check the Network connection please"));
+    }
+    m_nLastLayer = 0;
+    m_config = job;
+    CalcTotalPrintTime();
+    m_nCurMaterial = 0;
+    m_nCurLayer = 0;
     const QString suffix = m_pImportWidget ? m_pImportWidget->m_mapSuffix.value(m_strMachine) : QString();
     QString base = m_pGLView ? m_pGLView->GetOpenFileName() : QString();
     const int dot = base.lastIndexOf('.');
@@ -495,14 +577,23 @@ void VSaveWidgetX::slot_ReceivePrintDone()
     std::swap(detail, m_strEndDetail);
     auto withDetail = [&](const QString& hint) { return detail.isEmpty() ? hint : hint + QStringLiteral("\n") + detail; };
     switch (m_nPrintTarget) {
-    case 0:
+    case 0: {
         m_bLocalPrintRunning = false;
-        // A cancelled print is not reported as a finished one.
-        if (m_bCancelled)
+        const int end = std::exchange(m_nPrintEnd, -1);
+        const QString reason = std::exchange(m_strPrintEndReason, QString());
+        const bool failed = end != int(DLP::PrintEnd::Completed) && end != int(DLP::PrintEnd::Cancelled);
+        // Only a job the loop says it played to its end is complete; a
+        // cancelled one is not reported as finished, a failed one says why.
+        if (failed && !(m_bCancelled && end < 0))
+            msgOut(tr("Printing Failed"),
+                   tr("打印失败") + QStringLiteral("\n")
+                       + (reason.isEmpty() ? tr("The print ended without a report") : reason));
+        else if (m_bCancelled || end == int(DLP::PrintEnd::Cancelled))
             msgOut(tr("Printing Cancelled"), tr("打印已取消"));
         else
             msgOut(tr("Printing Complete"), tr("打印结束"));
         break;
+    }
     case 1: msgOut(tr("File Transfer Complete"), tr("文件传输结束")); break;
     case 2:
         if (m_bCancelled)
@@ -514,6 +605,12 @@ void VSaveWidgetX::slot_ReceivePrintDone()
     }
     if (m_bNetConnected)
         m_webForm.showType(false);
+}
+
+void VSaveWidgetX::slot_ReceivePrintEnd(int end, QString reason)
+{
+    m_nPrintEnd = end;
+    m_strPrintEndReason = reason;
 }
 
 void VSaveWidgetX::reportSaveFailed(const QString& reason)

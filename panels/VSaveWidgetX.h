@@ -54,8 +54,11 @@ public:
     bool writeIniFileX();
     static void setDefaultParaX(RecipePara& para, int layerUm);
     static void setDefaultPara(RecipePara& para);
-    // The fields into the build configuration, as a job start copies them.
-    void copyFieldsToConfig();
+    // The fields into a build configuration, as a job start copies them.
+    void copyFieldsTo(DLP::SliceBuildConfig& c) const;
+    // Why the fields cannot make a job a printer takes, naming the file and
+    // key each value came from; empty when they can.
+    QString jobValueProblem(const DLP::SliceBuildConfig& job) const;
     void on_comboBox_currentIndexChanged(int) {}
 
     // Whether the projector printer is on line; by default the serial link
@@ -118,6 +121,9 @@ public slots:
     void slot_dev_connected(QString dev);
     void slot_ReceiveIndexLayers(int index, int type);
     void slot_ReceivePrintDone();
+    // How the print loop's job ended (DLP::PrintEnd) and why; the next end
+    // report tells it.
+    void slot_ReceivePrintEnd(int end, QString reason);
     void slot_para(bool longFlip, bool shortFlip, float pwm, float adjX, float adjY, float adjZ);
     void showWebform(bool type);
     void slot_EmitCancelPrint();
@@ -142,10 +148,17 @@ protected:
 private:
     bool printerOnline();
     QTime now() const;
+    // The recipe the panel shows (the last of its name), or null.
+    const RecipePara* shownRecipe() const;
+    // Where a job field's value came from: "file: key", or the form's field.
+    QString valueSource(const std::string& field) const;
+    void refuseStart(const QString& title, const QString& hint);
 
     LinkCheck m_linkCheck;
     Clock m_clock;
     bool m_bLocalPrintRunning = false;
+    int m_nPrintEnd = -1; // DLP::PrintEnd of the running print; -1 none reported
+    QString m_strPrintEndReason;
     QString m_strEndDetail; // appended to the next end report's hint
     Ui::VSaveWidgetX* ui;
 };

@@ -1,6 +1,7 @@
 #include "VSliceWidgetX.h"
 
 #include "ui_VSliceWidgetX.h"
+#include "panelstyle.h"
 
 #include <QPainter>
 
@@ -11,6 +12,7 @@ VSliceWidgetX::VSliceWidgetX(VSLGLView* view, DLP::SliceBuildConfig& config, QWi
     , ui(new Ui::VSliceWidgetX)
 {
     ui->setupUi(this);
+    PanelStyle::apply(this);
     bindControls({ui->pushButton, ui->HSlider_Thick, ui->label_LayerThick, ui->horizontalSlider,
                   ui->spinBoxPreviewLayer, ui->label_slicests, ui->label_4});
     // No resolution until the printer model is applied: nothing is drawn.

@@ -2,6 +2,7 @@
 
 #include "ui_VSupportWidgetEditX.h"
 #include "ui_VSupportWidgetX.h"
+#include "panelstyle.h"
 
 #include <QPainter>
 
@@ -29,6 +30,7 @@ VSupportWidgetX::VSupportWidgetX(QWidget* parent)
     , ui(new Ui::VSupportWidgetX)
 {
     ui->setupUi(this);
+    PanelStyle::apply(this);
 }
 
 VSupportWidgetX::~VSupportWidgetX()

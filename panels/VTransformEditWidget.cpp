@@ -1,5 +1,7 @@
 #include "VTransformEditWidget.h"
 
+#include "panelstyle.h"
+
 #include <QPainter>
 
 #include <cmath>
@@ -8,6 +10,7 @@ VTransformEditWidget::VTransformEditWidget(QWidget* parent)
     : QWidget(parent)
 {
     ui.setupUi(this);
+    PanelStyle::apply(this);
     ui.UniformScale->hide();
     hide();
     InitFunTable();

@@ -1,9 +1,12 @@
 #include "DlpCtlDialog.h"
 
 #include "app/core/configdir.h"
+#include "app/core/inifileupdate.h"
+#include "app/core/ownedfile.h"
 #include "dlpserialport.h"
 #include "myserialport.h"
 #include "printertimings.h"
+#include "settingsrangecheck.h"
 #include "ui_DlpCtlDialog.h"
 
 #include <QButtonGroup>
@@ -19,6 +22,7 @@
 #include <QTime>
 
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -187,42 +191,92 @@ void DlpCtlDialog::publish()
     writeIniFile();
 }
 
+namespace {
+
+// The keys of the array's entry, in write order; "NAME" is written with them.
+const char* const kLightKeys[] = {"longflip", "shortflip", "light_pwm", "homeadjx", "homeadjy", "homeadjz"};
+
+} // namespace
+
 void DlpCtlDialog::readIniFile()
 {
     delete m_settings;
-    m_settings = new QSettings(settingsFilePath(), QSettings::IniFormat);
-    if (m_settings->childGroups().isEmpty()) {
-        setDefaultPara();
-        writeIniFile();
-    } else {
-        m_settings->beginReadArray(kArray);
-        m_settings->setArrayIndex(0);
-        m_longflip = m_settings->value(QStringLiteral("longflip"), false).toBool();
-        m_shortflip = m_settings->value(QStringLiteral("shortflip"), false).toBool();
-        m_lightPwm = m_settings->value(QStringLiteral("light_pwm"), 0.0f).toFloat();
-        m_homeAdjX = m_settings->value(QStringLiteral("homeadjx"), 0.0f).toFloat();
-        m_homeAdjY = m_settings->value(QStringLiteral("homeadjy"), 0.0f).toFloat();
-        m_homeAdjZ = m_settings->value(QStringLiteral("homeadjz"), 0.0f).toFloat();
-        m_settings->endArray();
+    m_settings = nullptr;
+    setDefaultPara();
+    m_valueProblem.clear();
+    m_bFileUsable = OwnedFile::prepareSettings(settingsFilePath());
+    if (!m_bFileUsable) {
+        updateUI();
+        sendPara();
+        return;
     }
+    m_settings = new QSettings(settingsFilePath(), QSettings::IniFormat);
+    // Only what is missing takes its default, and only that is written.
+    QStringList missing;
+    m_settings->beginReadArray(kArray);
+    m_settings->setArrayIndex(0);
+    RangeCheckedGroup checked(*m_settings, m_settings->fileName(), kArray + QStringLiteral("/1/"), &DLP::lightKeyRange);
+    // A value outside its range is published as stored, text that is no
+    // number as not a number: a job start names it and refuses to print.
+    auto number = [](const QVariant& v) {
+        const std::optional<double> n = storedNumber(v);
+        return n ? float(*n) : std::numeric_limits<float>::quiet_NaN();
+    };
+    for (const char* key : kLightKeys) {
+        const QVariant v = checked.value(QLatin1String(key));
+        if (!v.isValid()) {
+            missing << QLatin1String(key);
+            continue;
+        }
+        const QString k = QLatin1String(key);
+        if (k == QLatin1String("longflip"))
+            m_longflip = v.toBool();
+        else if (k == QLatin1String("shortflip"))
+            m_shortflip = v.toBool();
+        else if (k == QLatin1String("light_pwm"))
+            m_lightPwm = number(v);
+        else if (k == QLatin1String("homeadjx"))
+            m_homeAdjX = number(v);
+        else if (k == QLatin1String("homeadjy"))
+            m_homeAdjY = number(v);
+        else
+            m_homeAdjZ = number(v);
+    }
+    m_valueProblem = checked.problem();
+    const bool nameMissing = !m_settings->contains(QStringLiteral("NAME"));
+    m_settings->endArray();
+    if (!missing.isEmpty())
+        writeKeys(missing, nameMissing);
     updateUI();
     sendPara();
 }
 
 void DlpCtlDialog::writeIniFile()
 {
-    m_settings->clear();
-    m_settings->beginWriteArray(kArray);
-    m_settings->setArrayIndex(0);
-    m_settings->setValue(QStringLiteral("longflip"), m_longflip);
-    m_settings->setValue(QStringLiteral("shortflip"), m_shortflip);
-    m_settings->setValue(QStringLiteral("light_pwm"), m_lightPwm);
-    m_settings->setValue(QStringLiteral("homeadjx"), m_homeAdjX);
-    m_settings->setValue(QStringLiteral("homeadjy"), m_homeAdjY);
-    m_settings->setValue(QStringLiteral("homeadjz"), m_homeAdjZ);
-    m_settings->setValue(QStringLiteral("NAME"), QStringLiteral("VEXMOR3D"));
-    m_settings->endArray();
-    m_settings->sync();
+    QStringList all;
+    for (const char* key : kLightKeys)
+        all << QLatin1String(key);
+    writeKeys(all, true);
+}
+
+void DlpCtlDialog::writeKeys(const QStringList& keys, bool withName)
+{
+    // The entry's own keys only: every other key and section is the user's.
+    if (!m_bFileUsable || !m_settings)
+        return;
+    const QVariant values[] = {m_longflip, m_shortflip, m_lightPwm, m_homeAdjX, m_homeAdjY, m_homeAdjZ};
+    IniFileUpdate file(m_settings->fileName());
+    const QString entry = kArray + QStringLiteral("/1/");
+    for (int i = 0; i < 6; ++i)
+        if (keys.contains(QLatin1String(kLightKeys[i])))
+            file.setValue(entry + QLatin1String(kLightKeys[i]), values[i]);
+    if (withName)
+        file.setValue(entry + QStringLiteral("NAME"), QStringLiteral("VEXMOR3D"));
+    file.setValue(kArray + QStringLiteral("/size"), 1);
+    QString error;
+    if (!file.commit(&error))
+        qWarning().noquote() << error;
+    m_settings->sync(); // reads the new text
 }
 
 void DlpCtlDialog::updateUI()
@@ -367,9 +421,11 @@ void DlpCtlDialog::on_pbHomeAdjust()
 {
     QString x, y, z;
     float vx = 0, vy = 0, vz = 0;
+    const DLP::ValueRange& range = DLP::Ranges::homeAdjustUm;
     const bool valid = plainDecimal(m_ui->lEHomeAdjustX->text(), &x, &vx)
                        && plainDecimal(m_ui->lEHomeAdjustY->text(), &y, &vy)
-                       && plainDecimal(m_ui->lEHomeAdjustZ->text(), &z, &vz);
+                       && plainDecimal(m_ui->lEHomeAdjustZ->text(), &z, &vz) && range.contains(vx)
+                       && range.contains(vy) && range.contains(vz);
     if (!valid) {
         showInputBox(QString::fromUtf8("参数不对，请输入以毫米为单位的具体数据！"));
     } else {
@@ -396,7 +452,7 @@ void DlpCtlDialog::on_pbHomeAdjustRead()
     QString text = QString::fromLatin1(reply);
     if (text.contains(QLatin1String("M231 "))) {
         // Each value lies between its marker and the next "um"; a value whose
-        // marker or unit is missing keeps what it was.
+        // marker or unit is missing, or that no printer takes, keeps what it was.
         auto take = [&text](const QString& marker, float* value) {
             const int at = text.indexOf(marker);
             if (at < 0)
@@ -405,7 +461,11 @@ void DlpCtlDialog::on_pbHomeAdjustRead()
             const int end = text.indexOf(QLatin1String("um"), begin);
             if (end < 0)
                 return;
-            *value = replyNumber(text.mid(begin, end - begin));
+            const float read = replyNumber(text.mid(begin, end - begin));
+            if (DLP::Ranges::homeAdjustUm.contains(read))
+                *value = read;
+            else
+                log(QStringLiteral("Home adjust reply out of range: %1%2").arg(marker).arg(double(read)));
             text = text.mid(end + 2);
         };
         take(QStringLiteral("X:"), &m_homeAdjX);

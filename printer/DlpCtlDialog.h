@@ -77,6 +77,10 @@ public:
     void on_pbImageShow();
     void on_ExposureSelect();
 
+    // The first value of "Light.ini" outside its range at the last reading
+    // (file, key, value, range); empty when all were in range.
+    const QString& valueProblem() const { return m_valueProblem; }
+
     bool longFlip() const { return m_longflip; }
     bool shortFlip() const { return m_shortflip; }
     float lightPwm() const { return m_lightPwm; }
@@ -104,9 +108,13 @@ private:
     void sendDirect(const QList<QByteArray>& commands);
     void showInputBox(const QString& informative);
     void publish();
+    void writeKeys(const QStringList& keys, bool withName);
 
     Ui_DlpCtlDialog* m_ui = nullptr;
     QSettings* m_settings = nullptr;
+    // False when "Light.ini" is a link out of the configuration folder: it
+    // is then neither read nor written.
+    bool m_bFileUsable = true;
     bool m_longflip = false;
     bool m_shortflip = false;
     float m_lightPwm = 30;
@@ -115,6 +123,7 @@ private:
     float m_homeAdjZ = 240;
     QButtonGroup* m_exposureGroup = nullptr;
     InputNotifier m_inputNotifier;
+    QString m_valueProblem;
     PictureChooser m_pictureChooser;
 
     // Fixed command texts.

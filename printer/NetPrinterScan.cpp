@@ -6,6 +6,7 @@
 #include <QHostInfo>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QTimer>
 #include <QUrl>
 
 const char* const NetPrinterScan::requestPath = "/services/settings/update/snsid";
@@ -13,6 +14,37 @@ const char* const NetPrinterScan::modelWord = "Pellar120";
 
 namespace
 {
+// Set on a reply that was given up: why, for the log.
+const char* const kRefusedProperty = "vexmorRefused";
+
+void refuse(QNetworkReply* reply, const QString& why)
+{
+    if (reply->property(kRefusedProperty).isValid())
+        return;
+    reply->setProperty(kRefusedProperty, why);
+    reply->abort();
+}
+
+// Bounds one request: its whole life, and the body it may deliver.
+void bound(QNetworkReply* reply, int timeoutMs, qint64 maxBodyBytes)
+{
+    reply->setReadBufferSize(maxBodyBytes + 1);
+    auto* deadline = new QTimer(reply);
+    deadline->setSingleShot(true);
+    QObject::connect(deadline, &QTimer::timeout, reply,
+                     [reply, timeoutMs] { refuse(reply, QStringLiteral("no whole reply in %1 ms").arg(timeoutMs)); });
+    deadline->start(timeoutMs);
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, maxBodyBytes] {
+        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (length.isValid() && length.toLongLong() > maxBodyBytes)
+            refuse(reply, QStringLiteral("declares %1 bytes").arg(length.toLongLong()));
+    });
+    QObject::connect(reply, &QNetworkReply::readyRead, reply, [reply, maxBodyBytes] {
+        if (reply->bytesAvailable() > maxBodyBytes)
+            refuse(reply, QStringLiteral("more than %1 bytes").arg(maxBodyBytes));
+    });
+}
+
 // Counts what actually reaches the network layer, so "nothing was sent" can
 // be checked from outside.
 class CountingManager : public QNetworkAccessManager
@@ -121,7 +153,7 @@ void NetPrinterScan::send(const QString& host)
     QNetworkRequest req(url);
     // Redirects are not followed: the guard has checked only this URL.
     req.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
-    m_manager->get(req);
+    bound(m_manager->get(req), m_source.requestTimeoutMs, m_source.maxBodyBytes);
 }
 
 void NetPrinterScan::start()
@@ -141,6 +173,12 @@ void NetPrinterScan::handleReply(QNetworkReply* reply)
         return;
     // Each reply is released once handled; a scan finishes 769 of them.
     reply->deleteLater();
+    const QVariant refused = reply->property(kRefusedProperty);
+    if (refused.isValid()) {
+        qDebug() << "Discovery reply refused from" << reply->url().host() << refused.toString();
+        emit signal_reply_handled(false);
+        return;
+    }
 
     QByteArray raw = reply->readAll();
     const int nul = raw.indexOf('\0');

@@ -19,6 +19,10 @@ struct NetScanSource
     std::function<QVector<QString>()> areas;
     QStringList fixedHosts;
     quint16 port = 80;
+    // A request that has not ended by then is given up; a reply body larger
+    // than this is refused (a printer's is a few hundred bytes).
+    int requestTimeoutMs = 10000;
+    qint64 maxBodyBytes = 64 * 1024;
 
     // The areas of this computer's own addresses, "169.254.2.2", port 80.
     static NetScanSource defaults();
@@ -26,7 +30,8 @@ struct NetScanSource
 
 // The HTTP discovery of network printers: a GET of the printer's serial-number
 // path to every host of the areas and to the fixed hosts, all at once; a host
-// whose body holds "Pellar120" becomes a device entry "name=>address".
+// whose body holds "Pellar120" becomes a device entry "name=>address". No
+// host can keep a request open past the source's time or fill the memory.
 class NetPrinterScan : public QObject
 {
     Q_OBJECT

@@ -163,6 +163,9 @@ bool NetUI::netConnect(QString dev, bool isconnect)
         if (m_infoBox)
             m_tcp->setInfoBox(m_infoBox);
         connect(this, &NetUI::signal_fileSend, m_tcp, &TcpThread::slot_sendFile);
+        // A transfer that failed says why, in the panel's own box.
+        connect(m_tcp, &TcpThread::signal_transferFailed, this,
+                [this](const QString& reason) { info(tr("File transfer failed: %1").arg(reason)); });
         m_tcp->start(QThread::HighPriority);
     }
     if (m_searchTimer)

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <memory>
 
 std::atomic<bool> TcpThread::s_isexist{false};
@@ -58,13 +59,19 @@ struct CallResult {
     std::atomic<bool> value{false};
 };
 
+struct CountResult {
+    QSemaphore done;
+    std::atomic<bool> set{false};
+    std::atomic<qint64> value{0};
+};
+
 }  // namespace
 
 TcpTimings TcpTimings::scaled(double factor) const
 {
     TcpTimings t = *this;
     for (int* ms : {&t.connectWaitMs, &t.writeWaitMs, &t.disconnectWaitMs, &t.pollMs, &t.reconnectPassMs,
-                    &t.idlePassMs, &t.reconnectWaitMs, &t.callWaitMs})
+                    &t.idlePassMs, &t.reconnectWaitMs, &t.callWaitMs, &t.finalAckWaitMs})
         *ms = scaleMs(*ms, factor);
     return t;
 }
@@ -96,11 +103,15 @@ void TcpThread::setupWorker()
     m_socket = new QTcpSocket(m_ctx);
     // A printer stands on the local network; no proxy lies between.
     m_socket->setProxy(QNetworkProxy::NoProxy);
+    // Replies are read as they come; a printer that talks faster than that
+    // waits on the line instead of filling the memory.
+    m_socket->setReadBufferSize(64 * 1024);
     m_passTimer = new QTimer(m_ctx);
     m_attemptTimer = new QTimer(m_ctx);
     m_writeTimer = new QTimer(m_ctx);
     m_disconnectTimer = new QTimer(m_ctx);
-    for (QTimer* t : {m_passTimer, m_attemptTimer, m_writeTimer, m_disconnectTimer})
+    m_finalAckTimer = new QTimer(m_ctx);
+    for (QTimer* t : {m_passTimer, m_attemptTimer, m_writeTimer, m_disconnectTimer, m_finalAckTimer})
         t->setSingleShot(true);
 
     // Made once, here: every reconnect reuses them.
@@ -123,6 +134,10 @@ void TcpThread::setupWorker()
         if (m_disconnectDone)
             std::exchange(m_disconnectDone, Done())(false);
     });
+    connect(m_finalAckTimer, &QTimer::timeout, m_ctx, [this] {
+        if (m_state == 3)
+            fail(QStringLiteral("No final acknowledgement from the printer within %1 ms").arg(m_timings.finalAckWaitMs));
+    });
     m_ctx->moveToThread(this);
 }
 
@@ -136,7 +151,7 @@ void TcpThread::run()
 
 void TcpThread::teardownWorker()
 {
-    for (QTimer* t : {m_passTimer, m_attemptTimer, m_writeTimer, m_disconnectTimer})
+    for (QTimer* t : {m_passTimer, m_attemptTimer, m_writeTimer, m_disconnectTimer, m_finalAckTimer})
         t->stop();
     if (m_socket->state() != QAbstractSocket::UnconnectedState) {
         m_socket->disconnectFromHost();
@@ -184,6 +199,27 @@ bool TcpThread::call(std::function<void(Done)> task, bool fallback, int waitMs)
     if (!isRunning())
         return fallback;  // runs once the worker starts
     if (!result->done.tryAcquire(1, std::max(0, waitMs)))
+        return fallback;
+    return result->value;
+}
+
+qint64 TcpThread::callCount(std::function<void(Count)> task, qint64 fallback, int waitMs)
+{
+    if (m_stop)
+        return fallback;
+    auto result = std::make_shared<CountResult>();
+    auto answer = [result](qint64 v) {
+        if (!result->set.exchange(true)) {
+            result->value = v;
+            result->done.release();
+        }
+    };
+    if (QThread::currentThread() == this) {
+        task(answer);
+        return result->set ? result->value.load() : fallback;
+    }
+    post([task, answer] { task(answer); });
+    if (!isRunning() || !result->done.tryAcquire(1, std::max(0, waitMs)))
         return fallback;
     return result->value;
 }
@@ -262,6 +298,57 @@ void TcpThread::slot_sendFile(QString path)
         showInfo(m_infoBox, nullptr, QStringLiteral("tcpthread File is Sending,Wait Please"));
 }
 
+QString TcpThread::failureReason() const
+{
+    QMutexLocker lock(&m_postLock);
+    return m_failure;
+}
+
+void TcpThread::streamBodySend()
+{
+    post([this] {
+        if (m_state != 2 || bytesSended >= TotalBytes)
+            return;
+        sendBodyPacket();
+        emit signal_tcpBytesSend(bytesSended.load(), TotalBytes.load());
+    });
+}
+
+void TcpThread::streamResend()
+{
+    post([this] {
+        if (m_state == 1 || m_state == 2)
+            writePacket(m_packet.left(static_cast<int>(std::max<qint64>(0, m_lastLength))), ResentPacket);
+    });
+}
+
+qint64 TcpThread::tcpSend(char* data, short length)
+{
+    if (!data || length <= 0)
+        return -1;
+    const QByteArray bytes(data, length);
+    return callCount(
+        [this, bytes](Count done) {
+            const qint64 written = writePacket(bytes, SentPacket);
+            if (written <= 0 || QThread::currentThread() != this) {
+                done(written);
+                return;
+            }
+            // Answered once the socket has handed the bytes on, or at the
+            // write's wait at the latest.
+            m_flushDone = [done, written](qint64) { done(written); };
+        },
+        -1, m_timings.writeWaitMs + m_timings.callWaitMs);
+}
+
+qint64 TcpThread::tcpSend(QString text)
+{
+    QByteArray bytes = framed(text).toLatin1();
+    if (bytes.size() > std::numeric_limits<short>::max())
+        return -1;
+    return tcpSend(bytes.data(), static_cast<short>(bytes.size()));
+}
+
 void TcpThread::showInfo(const InfoBox& box, QWidget* parent, const QString& text)
 {
     const QString title = QStringLiteral("Warnning");
@@ -275,8 +362,27 @@ void TcpThread::showInfo(const InfoBox& box, QWidget* parent, const QString& tex
 
 void TcpThread::setState(int state)
 {
+    // The last acknowledgement is waited for, but not for ever.
+    if (state == 3)
+        m_finalAckTimer->start(m_timings.finalAckWaitMs);
+    else
+        m_finalAckTimer->stop();
+    if (state != 1)
+        m_headerSends = 0;
     if (m_state.exchange(state) != state)
         emit signal_stateChanged(state);
+}
+
+void TcpThread::fail(const QString& reason)
+{
+    {
+        QMutexLocker lock(&m_postLock);
+        m_failure = reason;
+    }
+    qDebug().noquote() << "TCP transfer failed:" << reason;
+    setState(kFailedState);
+    schedulePass();
+    emit signal_transferFailed(reason);
 }
 
 void TcpThread::startAttempt(int waitMs, Done done)
@@ -330,6 +436,10 @@ void TcpThread::markDisconnected()
     m_attempts = 0;
     m_socket->close();
     qDebug() << "TCP Server disConnect OK";
+    // A transfer under way cannot go on over another connection.
+    const int st = m_state;
+    if (st == 1 || st == 2 || st == 3)
+        fail(QStringLiteral("The printer closed the connection before the transfer was acknowledged"));
     if (m_disconnectDone) {
         m_disconnectTimer->stop();
         std::exchange(m_disconnectDone, Done())(true);
@@ -385,8 +495,14 @@ void TcpThread::pass()
             ++m_pollCount;
             const int before = m_resendCounter;
             m_resendCounter += kPollStep;
-            if (before >= kResendAt)
+            if (before >= kResendAt) {
+                if (m_headerSends >= m_timings.headerSends) {
+                    fail(QStringLiteral("No acknowledgement of the header after %1 sends").arg(m_headerSends));
+                    return;
+                }
+                ++m_headerSends;
                 writePacket(m_packet.left(static_cast<int>(m_lastLength)), ResentPacket);
+            }
         }
     } else {
         reconnectStep();
@@ -421,10 +537,15 @@ bool TcpThread::offer(const QString& path)
     return true;
 }
 
+QString TcpThread::framed(const QString& text)
+{
+    // N counts characters, not the bytes they take in some encoding.
+    return QStringLiteral("L:0S:") + QString::number(text.toUcs4().size()) + QStringLiteral("D:") + text;
+}
+
 QByteArray TcpThread::headerPacket(const QString& fileName, qint64 size)
 {
-    const QByteArray t = (QStringLiteral("FN:") + fileName + QStringLiteral(" FS:") + QString::number(size)).toLocal8Bit();
-    return QByteArrayLiteral("L:0S:") + QByteArray::number(t.size()) + QByteArrayLiteral("D:") + t;
+    return framed(QStringLiteral("FN:") + fileName + QStringLiteral(" FS:") + QString::number(size)).toLocal8Bit();
 }
 
 void TcpThread::streamHeadSend(const QString& path)
@@ -435,16 +556,27 @@ void TcpThread::streamHeadSend(const QString& path)
     m_file.close();
     m_file.setFileName(path);
     m_fileData.clear();
-    if (m_file.open(QIODevice::ReadOnly))
-        m_fileData = m_file.readAll();
-    else
-        qDebug() << "TcpThread cannot read" << path << m_file.errorString();
+    // A file that cannot be read whole is no transfer: nothing is offered.
+    if (!m_file.open(QIODevice::ReadOnly)) {
+        fail(QStringLiteral("Cannot read %1: %2").arg(path, m_file.errorString()));
+        return;
+    }
+    if (m_file.size() > std::numeric_limits<int>::max() - 1) {
+        fail(QStringLiteral("%1 is too large to send (%2 bytes)").arg(path).arg(m_file.size()));
+        return;
+    }
+    m_fileData = m_file.readAll();
+    if (m_fileData.size() != m_file.size()) {
+        fail(QStringLiteral("Cannot read %1: %2").arg(path, m_file.errorString()));
+        return;
+    }
     TotalBytes = m_fileData.size();
     bytesSended = 0;
     const QByteArray header = headerPacket(QFileInfo(path).fileName(), m_fileData.size());
     writePacket(header, HeaderPacket);
     m_lastLength = header.size();
     setState(1);
+    m_headerSends = 1;
     schedulePass();
 }
 
@@ -472,6 +604,8 @@ void TcpThread::onWritten()
         return;
     m_flushPending = false;
     m_writeTimer->stop();
+    if (m_flushDone)
+        std::exchange(m_flushDone, Count())(0);
     pumpBody();
 }
 
@@ -485,6 +619,12 @@ void TcpThread::pumpBody()
         setState(3);
         return;
     }
+    sendBodyPacket();
+}
+
+void TcpThread::sendBodyPacket()
+{
+    const qint64 offset = bytesSended;
     const QByteArray packet = m_fileData.mid(static_cast<int>(offset), kPacketSize);
     bytesSended = offset + packet.size();
     writePacket(packet, BodyPacket);
@@ -501,29 +641,22 @@ void TcpThread::receiveData()
         std::atomic<int>& n;
         ~Count() { ++n; }
     } count{m_replyCount};
-    const int p = m_receive.indexOf("L11 P");
-    const int r = m_receive.indexOf("R:");
-    if (p >= 0 && r > p) {
-        // B runs from p + 5 to r - 2: the character just before "R:" is a separator.
-        const int bLength = r - 1 - (p + 5);
-        const qint64 b = bLength > 0 ? m_receive.mid(p + 5, bLength).toLongLong() : 0;
-        const int code = m_receive.mid(r + 2).trimmed().toInt();
-        if (code != 0)
-            return;
+    // Replies may come in pieces: a message counts once it is whole.
+    for (const TransferReplies::Message& m : m_replies.feed(m_receive)) {
+        if (m.kind == TransferReplies::Message::Progress) {
+            emit signal_tcpBytesSend(m.bytes, 0);
+            continue;
+        }
+        if (m.code != 0)
+            continue;
         const int st = m_state;
         if (st == 3) {
-            setState(b == bytesSended ? 4 : 5);
+            setState(m.bytes == bytesSended ? 4 : 5);
         } else if (st == 1) {
             setState(2);
             schedulePass();
             pumpBody();
         }
-        return;
-    }
-    const int l = m_receive.indexOf("L12 Print:");
-    if (l >= 0) {
-        const qlonglong v = m_receive.mid(l + 10).trimmed().toLongLong();
-        emit signal_tcpBytesSend(v, 0);
     }
 }
 

@@ -3,6 +3,7 @@
 #include "dlpserialport.h"
 #include "frmDLP.h"
 #include "myserialport.h"
+#include "replylines.h"
 
 #include <QDebug>
 #include <QElapsedTimer>
@@ -85,25 +86,37 @@ void BuildManager::clearJob()
 
 void BuildManager::StartPrint(DLP::GCodeFile job)
 {
+    auto probe = [this](const char* step) {
+        if (m_startProbe)
+            m_startProbe(step);
+    };
+    probe("enter");
     DlpSerialPort::getInstance();
-    m_port = DlpSerialPort::m_pSerialPort;
     if (m_busy.exchange(true))
         return;
+    probe("busy");
+    m_portHold = DlpSerialPort::sharedPort();
+    m_port = m_portHold.get();
     m_timings = printerTimings();
+    m_failure = PrintEnd::Completed;
+    m_failureReason.clear();
     {
         QMutexLocker locker(&m_jobLock);
         m_gcodeFile.text = job.text;
         m_gcodeFile.lines = job.lines;
     }
     m_state = Start;
+    // A cancel that came since the start was asked for is not overwritten.
+    if (m_cancelPending.load())
+        m_state = Cancel;
     m_running = true;
+    probe("started");
     // Every job opens with a blank marker, which reports the last layer shown:
     // that must be this job's, not the one before.
     m_layerIndex = 0;
     if (!m_port) {
-        // Nothing to print on; the job ends as a finished one would.
         log(QStringLiteral("Offline, No Operate"));
-        endJob();
+        endJob(PrintEnd::NoPrinter, tr("No printer is connected"));
         return;
     }
     BuildThread();
@@ -116,11 +129,22 @@ void BuildManager::SetState(bool running, bool busy)
         m_busy = busy;
         return;
     }
+    if (m_armed.load() || m_busy.load())
+        m_cancelPending = true;
     m_state = Cancel;
+}
+
+void BuildManager::armJob()
+{
+    m_cancelPending = false;
+    m_armed = true;
 }
 
 void BuildManager::resetJob()
 {
+    m_portHold.reset();
+    m_armed = false;
+    m_cancelPending = false;
     m_running = false;
     m_state = Idle;
     {
@@ -130,26 +154,53 @@ void BuildManager::resetJob()
     m_busy = false;
 }
 
-void BuildManager::endJob()
+void BuildManager::endJob(PrintEnd end, const QString& reason)
 {
+    if (end != PrintEnd::Completed && end != PrintEnd::Cancelled) {
+        // Nothing may stay lit on the resin once the job is given up.
+        m_projector->m_layer = -1;
+        m_projector->requestRepaint();
+        log(tr("Print failed: %1").arg(reason));
+    }
     resetJob();
+    emit signal_printEnded(int(end), reason);
     emit signal_printDone();
+}
+
+void BuildManager::fail(PrintEnd end, const QString& reason)
+{
+    if (m_failure == PrintEnd::Completed) {
+        m_failure = end;
+        m_failureReason = reason;
+    }
+    moveTo(Failed);
 }
 
 void BuildManager::BuildThread()
 {
+    const QString path = QString::fromStdString(m_gcodePath);
     if (!m_gcodePath.empty()) {
         DLP::GCodeFile loaded;
         const bool ok = loaded.Load(m_gcodePath);
-        if (!ok)
-            log(tr("Cannot read the job file %1").arg(QString::fromStdString(m_gcodePath)));
-        QMutexLocker locker(&m_jobLock);
-        // A job that cannot be read is not replaced by another one.
-        m_gcodeFile.text = ok ? loaded.text : std::string();
-        m_gcodeFile.lines.clear();
+        {
+            QMutexLocker locker(&m_jobLock);
+            // A job that cannot be read is not replaced by another one.
+            m_gcodeFile.text = ok ? loaded.text : std::string();
+            m_gcodeFile.lines.clear();
+        }
+        if (!ok) {
+            endJob(PrintEnd::JobUnreadable, tr("The job file %1 cannot be read").arg(path));
+            return;
+        }
     }
+    if (m_startProbe)
+        m_startProbe("loaded");
     if (!m_running.load())
         return;
+    if (m_gcodeFile.text.empty() && m_gcodeFile.lines.empty()) {
+        endJob(PrintEnd::JobUnreadable, tr("The job file %1 is empty").arg(path));
+        return;
+    }
 
     while (m_running.load()) {
         switch (m_state.load()) {
@@ -173,6 +224,9 @@ void BuildManager::BuildThread()
             }
             break;
         case Delay: {
+            // A printer lost during an exposure ends the job at once.
+            if (failIfDisconnected())
+                break;
             const qint64 t = nowMs() - m_delayStartMs;
             if (t > m_delayMs) {
                 moveTo(Run);
@@ -187,12 +241,27 @@ void BuildManager::BuildThread()
             sleepMs(m_timings.idleSleepMs);
             break;
         case Done:
-            endJob();
+            endJob(PrintEnd::Completed);
             return;
-        case Cancel:
+        case Failed:
+            // A printer that still listens is asked to switch its light off.
+            if (m_port && m_port->isOpen())
+                sendCommand(QStringLiteral("M220"), false);
+            endJob(m_failure, m_failureReason);
+            return;
+        case Cancel: {
+            const PrintEnd failure = m_failure;
+            const QString reason = m_failureReason;
             PrintCancel();
-            emit signal_printDone();
+            // A job that had already failed reports why, not only the cancel.
+            if (failure != PrintEnd::Completed) {
+                endJob(failure, reason);
+            } else {
+                emit signal_printEnded(int(PrintEnd::Cancelled), QString());
+                emit signal_printDone();
+            }
             return;
+        }
         default:
             break;
         }
@@ -239,24 +308,43 @@ int BuildManager::sendCmd(QString command)
 int BuildManager::sendCommand(const QString& command, bool rewrite)
 {
     DlpSerialPort::getInstance();
-    m_port = DlpSerialPort::m_pSerialPort;
     if (!m_port) {
         log(QStringLiteral("Offline, No Operate"));
-        // The printer is gone: the rest of the job cannot be printed.
-        moveTo(Done);
+        fail(PrintEnd::Disconnected, tr("The printer was disconnected"));
         return -1;
     }
+    if (failIfDisconnected())
+        return -1;
     const QByteArray bytes = command.toLatin1();
     auto noOk = [&](int look) {
         log(tr("No OK: %1").arg(look) + tr("times: ") + forLog(command) + QLatin1Char(' ')
             + QString::fromLatin1(MySerialPort::responseData()));
     };
-    for (;;) {
+    AckScanner scanner;
+    // Only a reply line that begins with "ok" acknowledges; other lines are
+    // logged once each and waited past.
+    auto look = [&]() -> int {
+        if (!m_port->isOpen())
+            return -2;  // lost: no reply will come
+        QList<QByteArray> others;
+        const int pos = MySerialPort::scanResponse(scanner, &others);
+        for (const QByteArray& line : others)
+            log(tr("Reply is no acknowledgement: %1").arg(QString::fromLatin1(line)));
+        return pos;
+    };
+    for (int writes = 1;; ++writes) {
         MySerialPort::clearResponse();
-        m_port->write(bytes);
-        const int pos = waitForText(QByteArrayLiteral("ok"), m_timings.command, [this](int ms) { sleepMs(ms); }, noOk);
+        scanner.reset();
+        const qint64 written = m_port->write(bytes);
+        const int pos = written < 0 ? -2 : waitUntil(look, m_timings.command, [this](int ms) { sleepMs(ms); }, noOk);
         if (pos >= 0)
             return pos;
+        if (pos < -1) {
+            // Not written, or the port went: no command of the job may be skipped.
+            if (!failIfDisconnected())
+                fail(PrintEnd::Disconnected, tr("The printer was disconnected"));
+            return -1;
+        }
         if (!rewrite) {
             noOk(m_timings.command.looks);
             return -1;
@@ -267,7 +355,23 @@ int BuildManager::sendCommand(const QString& command, bool rewrite)
             log(tr("Command given up for the cancel: %1").arg(forLog(command)));
             return -1;
         }
+        if (writes >= m_timings.commandWrites) {
+            fail(PrintEnd::NotAcknowledged,
+                 tr("The printer did not acknowledge %1 (written %2 times)").arg(forLog(command)).arg(writes));
+            return -1;
+        }
     }
+}
+
+bool BuildManager::failIfDisconnected()
+{
+    // The connection may drop a lost port on its own thread; the job's port
+    // is kept alive by m_portHold, so asking it is safe.
+    const bool gone = !m_port || !m_port->isOpen() || m_port->isLost();
+    if (!gone)
+        return false;
+    fail(PrintEnd::Disconnected, tr("The printer was disconnected"));
+    return true;
 }
 
 void BuildManager::PrintCancel()

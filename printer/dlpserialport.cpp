@@ -19,6 +19,12 @@ PrinterPortEnumerator& portEnumerator()
     return enumerator;
 }
 
+std::shared_ptr<MySerialPort>& portOwner()
+{
+    static std::shared_ptr<MySerialPort> owner;
+    return owner;
+}
+
 void log(const QString& text)
 {
     qDebug().noquote() << text;
@@ -29,14 +35,31 @@ void log(const QString& text)
 DlpSerialPort::DlpSerialPort(MySerialPort* port, QObject* parent)
     : QObject(parent)
 {
-    m_pSerialPort = port;
+    holdPort(port);
 }
 
 DlpSerialPort::~DlpSerialPort()
 {
-    delete m_pSerialPort;  // closes the port and joins its thread
+    std::atomic_store(&portOwner(), std::shared_ptr<MySerialPort>());  // the last holder closes it
     m_pSerialPort = nullptr;
     m_pInstance = nullptr;
+}
+
+std::shared_ptr<MySerialPort> DlpSerialPort::sharedPort()
+{
+    // Read by the print thread while the instance's thread may drop the port.
+    return std::atomic_load(&portOwner());
+}
+
+void DlpSerialPort::holdPort(MySerialPort* port)
+{
+    std::atomic_store(&portOwner(), std::shared_ptr<MySerialPort>(port));
+    m_pSerialPort = port;
+    if (port)
+        connect(port, &MySerialPort::sigPortLost, this, [this](const QString& reason) {
+            qDebug().noquote() << tr("Printer port lost: %1").arg(reason);
+            handle_DeviceChanged();
+        }, Qt::QueuedConnection);
 }
 
 void DlpSerialPort::setPortEnumerator(PrinterPortEnumerator enumerator)
@@ -48,7 +71,7 @@ void DlpSerialPort::shutdown()
 {
     delete m_pInstance;
     m_pInstance = nullptr;
-    delete m_pSerialPort;
+    std::atomic_store(&portOwner(), std::shared_ptr<MySerialPort>());
     m_pSerialPort = nullptr;
     m_bOnLine = false;
 }
@@ -104,8 +127,8 @@ DlpSerialPort* DlpSerialPort::getInstance()
 void DlpSerialPort::dropPort()
 {
     m_bOnLine = false;
-    delete m_pSerialPort;
     m_pSerialPort = nullptr;
+    std::atomic_store(&portOwner(), std::shared_ptr<MySerialPort>());
 }
 
 void DlpSerialPort::applySetting()
@@ -130,7 +153,7 @@ void DlpSerialPort::LoadLightEnginePara()
     MySerialPort::clearResponse();
     log(tr("Write M900 start"));
     m_pSerialPort->write(QByteArrayLiteral("M900"));
-    waitForText(QByteArrayLiteral("ok"), timings.m900);
+    waitForAck(timings.m900);
     const QByteArray version = MySerialPort::responseData();
     log(tr("Return of M900: ") + QString::fromLatin1(version));
     if (version.isEmpty()) {
@@ -147,13 +170,23 @@ void DlpSerialPort::LoadLightEnginePara()
     MySerialPort::clearResponse();
     log(tr("Write M701 start"));
     m_pSerialPort->write(QByteArrayLiteral("M701"));
-    waitForText(QByteArrayLiteral("ok"), timings.m701);
+    // A reply that outgrows the receive buffer can no longer be read whole:
+    // no point waiting for its end.
+    waitUntil([] { return MySerialPort::responseOverflowed() ? -2 : MySerialPort::indexOfAck(); }, timings.m701);
+    if (MySerialPort::responseOverflowed()) {
+        log(tr("Return of M701 longer than %1 bytes: light data refused").arg(MySerialPort::kResponseLimit));
+        lightEnginePara.clear();
+        return;
+    }
     log(tr("Return of M701: ") + QString::fromLatin1(MySerialPort::responseData()));
     lightEnginePara = MySerialPort::splitResponse('\n');
 }
 
 void DlpSerialPort::handle_DeviceChanged()
 {
+    // A lost port serves nobody: it no longer counts as held.
+    if (m_pSerialPort && m_pSerialPort->isLost())
+        dropPort();
     MySerialPort* port = findPrinter();
     if (!port) {
         log(QStringLiteral("Printer OffLine!!"));
@@ -166,7 +199,7 @@ void DlpSerialPort::handle_DeviceChanged()
     }
     log(QStringLiteral("Printer OnLine!!"));
     m_bOnLine = true;
-    m_pSerialPort = port;
+    holdPort(port);
     applySetting();
     LoadLightEnginePara();
 }

@@ -6,13 +6,16 @@
 #include <QList>
 #include <QObject>
 
+#include <memory>
+
 class MySerialPort;
 
 // The process-wide connection to the projector printer's motion controller.
 // The first getInstance finds the port, opens it and runs the hand-shake; the
 // state then stays (a printer plugged in later needs a restart) unless
-// handle_DeviceChanged is called. The statics are not locked: the first call
-// must not overlap another.
+// handle_DeviceChanged runs, as it does when the held port is lost. The
+// statics are not locked: the first call must not overlap another, and they
+// change on the thread that made the instance.
 class DlpSerialPort : public QObject
 {
     Q_OBJECT
@@ -35,14 +38,22 @@ public:
     // discovers again. Runs at application exit.
     static void shutdown();
 
+    // The held port, kept alive for a holder (the print loop during a job)
+    // after the connection has dropped it; null while offline.
+    static std::shared_ptr<MySerialPort> sharedPort();
+
     static DlpSerialPort* m_pInstance;
     static MySerialPort* m_pSerialPort;
     static bool m_bOnLine;
     static QList<QByteArray> lightEnginePara;
 
 public slots:
+    // Re-runs discovery; a lost port (isLost) counts as none. Connected to
+    // the held port's loss.
     void handle_DeviceChanged();
 
 private:
     static void dropPort();
+    // Takes `port` as the held port and follows its loss.
+    void holdPort(MySerialPort* port);
 };

@@ -152,11 +152,17 @@ bool frmDLP::frmDLP_init(int greyStart, float layerThickness, float dp, int widt
     Q_UNUSED(dp);
     m_picturePath = QString();
     m_layerThickness = layerThickness;
+    m_lastProblem.clear();
+    // Tables of an earlier run serve only a projector of the same size.
+    auto keepEarlier = [&](const QString& problem) {
+        m_lastProblem = problem;
+        return hasTables() && m_layerImage->width() == width && m_layerImage->height() == height;
+    };
 
     QByteArray greyText;
     if (!readFile(dataFile(QStringLiteral("GreyTestFinal.dat")), kGreyFileLimit, greyText)) {
         report(tr("Error!"), tr("GreyTestFinal data file missing!"));
-        return hasTables();
+        return keepEarlier(tr("GreyTestFinal data file missing!"));
     }
     m_width = width;
     m_height = height;
@@ -176,7 +182,7 @@ bool frmDLP::frmDLP_init(int greyStart, float layerThickness, float dp, int widt
         items = lightItemsFromReply(reply);
     }
 
-    LightCorrection tables = buildLightCorrection(greyStart, greyText.split('\n'), items);
+    LightCorrection tables = buildLightCorrection(greyStart, greyText.split('\n'), items, QSize(width, height));
     m_greyCurve = std::move(tables.greyCurve);
     m_greyLut = std::move(tables.greyLut);
     for (int v = 0; v <= 1000; ++v)
@@ -184,12 +190,12 @@ bool frmDLP::frmDLP_init(int greyStart, float layerThickness, float dp, int widt
 
     if (reply.isEmpty()) {
         qDebug().noquote() << tr("No Light Engine Parameters Loaded!");
-        return hasTables();
+        return keepEarlier(tr("No Light Engine Parameters Loaded!"));
     }
     if (machineFileMissing) {
         if (!m_lightDataSeen)
             report(tr("Error!"), tr("Machine data file missing!"));
-        return hasTables();
+        return keepEarlier(tr("Machine data file missing!"));
     }
     if (tables.status != LightCorrection::Complete) {
         // Refused before any per-pixel table changed: the last complete
@@ -199,13 +205,14 @@ bool frmDLP::frmDLP_init(int greyStart, float layerThickness, float dp, int widt
             report(tr("Error!"), text);
         else
             qDebug().noquote() << text;
-        return hasTables();
+        return keepEarlier(text);
     }
 
     auto image = std::make_unique<QImage>(tables.width, tables.height, QImage::Format_Grayscale8);
     if (image->isNull()) {  // no memory for it: keep what works
-        qDebug().noquote() << tr("No memory for a %1 x %2 layer image").arg(tables.width).arg(tables.height);
-        return hasTables();
+        const QString text = tr("No memory for a %1 x %2 layer image").arg(tables.width).arg(tables.height);
+        qDebug().noquote() << text;
+        return keepEarlier(text);
     }
     image->fill(0);
     m_lightDataSeen = true;

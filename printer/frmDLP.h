@@ -60,6 +60,8 @@ public:
     void setTargetProvider(TargetProvider provider);
 
     bool hasTables() const { return m_layerImage != nullptr; }
+    // Why the last frmDLP_init left no complete tables; empty when it did.
+    const QString& lastProblem() const { return m_lastProblem; }
     bool lightDataSeen() const { return m_lightDataSeen; }
     int penWidth() const { return m_penWidth; }
     const QString& picturePath() const { return m_picturePath; }
@@ -108,6 +110,7 @@ private:
     std::vector<uint8_t> m_greyLut;
 
     QString m_dataFolder;
+    QString m_lastProblem;
     Reporter m_reporter;
     TargetProvider m_targetProvider;
     Ui_frmDLP ui;

@@ -1,7 +1,12 @@
 #include "frmDeviceInterfaceSettings.h"
 
 #include "app/core/configdir.h"
+#include "app/core/panelstyle.h"
+#include "app/core/inifileupdate.h"
+#include "app/core/ownedfile.h"
 
+#include <QAbstractItemView>
+#include <QComboBox>
 #include <QDebug>
 #include <QMessageBox>
 #include <QPainter>
@@ -81,6 +86,11 @@ frmDeviceInterfaceSettings::frmDeviceInterfaceSettings(QWidget* parent)
         "min-width: 60px;max-width: 60px;}"
         "QPushButton:pressed{background-color: rgb(170,170,170);color: rgb(65,65,65);}");
     ui.setupUi(this);
+    PanelStyle::apply(this);
+    // The lists keep the dialog's grey selection, with text that reads on it.
+    for (QComboBox* list : {ui.comboBox, ui.comboBoxLang})
+        list->view()->setStyleSheet(
+            QStringLiteral("selection-background-color: rgb(150, 150, 150); selection-color: rgb(19, 29, 33);"));
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     setWindowModality(Qt::WindowModal);
 
@@ -89,6 +99,7 @@ frmDeviceInterfaceSettings::frmDeviceInterfaceSettings(QWidget* parent)
     connect(ui.comboBox, &QComboBox::currentTextChanged, this,
             &frmDeviceInterfaceSettings::slot_MachineChaneged);
 
+    m_bFileUsable = OwnedFile::prepareSettings(settingsFilePath());
     m_settings = new QSettings(settingsFilePath(), QSettings::IniFormat);
 
     initMachineParas();
@@ -133,45 +144,60 @@ void frmDeviceInterfaceSettings::setChangedEnable(bool enable)
     ui.lineEditZHight->setEnabled(enable);
 }
 
+QString frmDeviceInterfaceSettings::savedValue(const char* key) const
+{
+    if (!m_bFileUsable)
+        return QString();
+    m_settings->beginReadArray(kArray);
+    const QString value = m_settings->value(key).toString();
+    m_settings->endArray();
+    return value;
+}
+
 void frmDeviceInterfaceSettings::readIniFile()
 {
-    m_settings->beginReadArray(kArray);
-    QString machine = m_settings->value(kMachineKey).toString();
-    QString language = m_settings->value(kLanguageKey).toString();
-    m_settings->endArray();
+    QString machine = savedValue(kMachineKey);
+    QString language = savedValue(kLanguageKey);
 
-    // Only what is missing is defaulted, so a saved model survives a file
-    // without a language and the other way round. A model without a row
-    // would leave its readers with zero pixel sizes: it counts as missing.
-    bool defaulted = false;
+    // Only what is missing is defaulted, and only that is written, so a
+    // saved model survives a file without a language and the other way
+    // round. A model without a row would leave its readers with zero pixel
+    // sizes: it is replaced in memory, and left in the file for the user.
+    bool missingMachine = machine.isEmpty();
+    const bool missingLanguage = language.isEmpty();
     if (!machine.isEmpty() && !m_machineParas.contains(machine)) {
         qWarning() << "Unknown printer model" << machine << "in" << m_settings->fileName()
                    << "- using" << defaultMachine();
         machine.clear();
     }
-    if (machine.isEmpty()) {
-        machine = defaultMachine();
-        defaulted = true;
-    }
-    if (language.isEmpty()) {
-        language = defaultLanguage();
-        defaulted = true;
-    }
-    m_machineType = machine;
-    m_language = language;
-    if (defaulted)
-        writeIniFile();
+    m_machineType = machine.isEmpty() ? defaultMachine() : machine;
+    m_language = language.isEmpty() ? defaultLanguage() : language;
+    if (missingMachine || missingLanguage)
+        writeKeys(missingMachine, missingLanguage);
 }
 
 void frmDeviceInterfaceSettings::writeIniFile()
 {
-    m_settings->clear();
-    m_settings->beginWriteArray(kArray);
-    m_settings->setValue(kMachineKey, m_machineType);
-    m_settings->setValue(kLanguageKey, m_language);
-    m_settings->endArray();
-    // On disk at once: start-up and other settings objects read the file.
-    m_settings->sync();
+    writeKeys(true, true);
+}
+
+void frmDeviceInterfaceSettings::writeKeys(bool machine, bool language)
+{
+    // Everything else in the file is the user's and stays as it is.
+    if (!m_bFileUsable)
+        return;
+    IniFileUpdate file(m_settings->fileName());
+    const QString array = QLatin1String(kArray) + QLatin1Char('/');
+    if (machine)
+        file.setValue(array + QLatin1String(kMachineKey), m_machineType);
+    if (language)
+        file.setValue(array + QLatin1String(kLanguageKey), m_language);
+    // As QSettings closes an array written without an index.
+    file.setValue(array + QStringLiteral("size"), 0);
+    QString error;
+    if (!file.commit(&error))
+        qWarning().noquote() << error;
+    m_settings->sync(); // reads the new text
 }
 
 void frmDeviceInterfaceSettings::updateUI()
@@ -195,9 +221,7 @@ void frmDeviceInterfaceSettings::on_pushButtonOK_clicked()
 {
     hide();
 
-    m_settings->beginReadArray(kArray);
-    const QString saved = m_settings->value(kMachineKey).toString();
-    m_settings->endArray();
+    const QString saved = savedValue(kMachineKey);
     if (saved != m_machineType) {
         writeIniFile();
         emit signal_machineConfig(m_machineType);

@@ -74,12 +74,17 @@ private:
     void initMachineParas();
     void readIniFile();
     void writeIniFile();
+    void writeKeys(bool machine, bool language);
+    QString savedValue(const char* key) const;
     void updateUI();
     void showLanguageNotice(const QString& message);
 
     QString m_language;
     QString m_styleSheet;
     QSettings* m_settings = nullptr;
+    // False when the file is a link out of the configuration folder: it is
+    // then neither read nor written.
+    bool m_bFileUsable = true;
     LanguageNotifier m_languageNotifier;
     Ui_frmDeviceInterfaceSettings ui;
 };

@@ -109,7 +109,7 @@ QList<QByteArray> lightItemsFromReply(const QList<QByteArray>& reply, const QByt
 }
 
 LightCorrection buildLightCorrection(int greyStart, const QList<QByteArray>& greyLines,
-                                     const std::optional<QList<QByteArray>>& lightItems)
+                                     const std::optional<QList<QByteArray>>& lightItems, QSize frame)
 {
     LightCorrection r;
     const std::vector<double> grey = parseGreyFile(greyLines);
@@ -167,10 +167,15 @@ LightCorrection buildLightCorrection(int greyStart, const QList<QByteArray>& gre
         return refuse(QStringLiteral("width %1 outside 1..%2").arg(W).arg(kMaxLightGridSide));
     if (H < 1 || H > kMaxLightGridSide)
         return refuse(QStringLiteral("height %1 outside 1..%2").arg(H).arg(kMaxLightGridSide));
-    if (nx < 1)
-        return refuse(QStringLiteral("nx %1 below 1").arg(nx));
-    if (ny < 1)
-        return refuse(QStringLiteral("ny %1 below 1").arg(ny));
+    // The layer image and every table take the grid's size: it must be the
+    // projector's, or layers would be cut off or left unlit.
+    if (W != frame.width() || H != frame.height())
+        return refuse(QStringLiteral("light grid %1 x %2 differs from the projector's %3 x %4")
+                          .arg(W).arg(H).arg(frame.width()).arg(frame.height()));
+    if (nx < 1 || nx > kMaxLightPoints)
+        return refuse(QStringLiteral("nx %1 outside 1..%2").arg(nx).arg(kMaxLightPoints));
+    if (ny < 1 || ny > kMaxLightPoints)
+        return refuse(QStringLiteral("ny %1 outside 1..%2").arg(ny).arg(kMaxLightPoints));
     const qint64 needed = 5 + qint64(nx) + ny + qint64(nx) * ny;
     if (items.size() < needed)
         return refuse(QStringLiteral("%1 light items, %2 needed").arg(items.size()).arg(needed));

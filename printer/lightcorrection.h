@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QSize>
 #include <QString>
 #include <QVector>
 
@@ -21,6 +22,9 @@
 
 // Largest light grid side accepted; beyond it the tables would not fit.
 constexpr int kMaxLightGridSide = 16384;
+// Most measuring columns (and rows) accepted: a light engine measures a few
+// points per axis; thousands only cost time and log.
+constexpr int kMaxLightPoints = 64;
 
 struct LightCorrection
 {
@@ -67,10 +71,11 @@ inline int lightPixelCut(float position)
     return int(position + 0.5f);
 }
 
-// The whole table build. Every limit of the light items is checked before a
-// per-pixel table is made, so a refusal costs nothing and leaves nothing.
+// The whole table build for a projector of `frame` pixels: the light grid
+// must be exactly that size. Every limit of the light items is checked before
+// a per-pixel table is made, so a refusal costs nothing and leaves nothing.
 LightCorrection buildLightCorrection(int greyStart, const QList<QByteArray>& greyLines,
-                                     const std::optional<QList<QByteArray>>& lightItems);
+                                     const std::optional<QList<QByteArray>>& lightItems, QSize frame);
 
 // The corrected grey of a pixel painted with coverage level v (the window's
 // per-pixel rule, shared with the tests).

@@ -1,12 +1,15 @@
 #include "myserialport.h"
 
 #include "printertimings.h"
+#include "replylines.h"
 
 #include <QMutexLocker>
 #include <QThread>
 #include <limits>
 
 QByteArray MySerialPort::receivedResponseData;
+bool MySerialPort::ms_responseMidLine = false;
+bool MySerialPort::ms_responseOverflowed = false;
 QMutex MySerialPort::ms_responseLock;
 
 MySerialPort::MySerialPort(QString portName)
@@ -21,6 +24,7 @@ MySerialPort::MySerialPort(QString portName)
     m_thread->start(QThread::InheritPriority);
 
     connect(m_serialPort, &QSerialPort::readyRead, this, &MySerialPort::slotDataReady, Qt::DirectConnection);
+    connect(m_serialPort, &QSerialPort::errorOccurred, this, &MySerialPort::slotError, Qt::DirectConnection);
     connect(this, &MySerialPort::sigSetCOM, this, &MySerialPort::slotSetCOM);
     connect(this, &MySerialPort::sigClose, this, &MySerialPort::slotClose);
     connect(this, &MySerialPort::sigClear, this, &MySerialPort::slotClear);
@@ -173,6 +177,7 @@ void MySerialPort::slotSetCOM(QString strCOM, int iBautRate, int iDataBits, char
 {
     m_serialPort->close();
     m_isOpen = false;
+    m_lost = false;
     QString name;
     {
         QMutexLocker locker(&m_nameLock);
@@ -208,6 +213,20 @@ void MySerialPort::slotWrite(QByteArray data)
             m_writeResult = m_serialPort->write(data);
     }
     m_writeDone.release();
+}
+
+void MySerialPort::slotError(QSerialPort::SerialPortError error)
+{
+    // A device that vanishes reports a resource error on the open port, a
+    // line whose other end hung up a read error (over and over): nothing more
+    // will pass either way.
+    if ((error != QSerialPort::ResourceError && error != QSerialPort::ReadError) || !m_isOpen.load())
+        return;
+    const QString reason = m_serialPort->errorString();
+    m_serialPort->close();
+    m_isOpen = false;
+    m_lost = true;
+    emit sigPortLost(reason);
 }
 
 void MySerialPort::slotClose()
@@ -267,12 +286,50 @@ void MySerialPort::clearResponse()
 {
     QMutexLocker locker(&ms_responseLock);
     receivedResponseData.clear();
+    ms_responseMidLine = false;
+    ms_responseOverflowed = false;
 }
 
 void MySerialPort::appendResponse(const QByteArray& bytes)
 {
     QMutexLocker locker(&ms_responseLock);
     receivedResponseData.append(bytes);
+    const int excess = receivedResponseData.size() - kResponseLimit;
+    if (excess <= 0)
+        return;
+    ms_responseOverflowed = true;
+    // Drop through the line end that follows the excess, so that the buffer
+    // still begins a line; without one, everything goes and the next bytes
+    // continue a line whose start is lost.
+    int cut = -1;
+    for (int i = excess - 1; i < receivedResponseData.size() && cut < 0; ++i)
+        if (receivedResponseData[i] == '\n' || receivedResponseData[i] == '\r')
+            cut = i + 1;
+    if (cut < 0) {
+        receivedResponseData.clear();
+        ms_responseMidLine = true;
+    } else {
+        receivedResponseData.remove(0, cut);
+        ms_responseMidLine = false;
+    }
+}
+
+bool MySerialPort::responseOverflowed()
+{
+    QMutexLocker locker(&ms_responseLock);
+    return ms_responseOverflowed;
+}
+
+int MySerialPort::indexOfAck()
+{
+    QMutexLocker locker(&ms_responseLock);
+    return ReplyLines::ackPosition(receivedResponseData, ms_responseMidLine);
+}
+
+int MySerialPort::scanResponse(AckScanner& scanner, QList<QByteArray>* others)
+{
+    QMutexLocker locker(&ms_responseLock);
+    return scanner.scan(receivedResponseData, ms_responseMidLine, others);
 }
 
 QByteArray MySerialPort::responseData()

@@ -9,6 +9,7 @@
 #include <QString>
 #include <atomic>
 
+class AckScanner;
 class QThread;
 
 // Port settings as the port thread applies them.
@@ -33,6 +34,9 @@ public:
 
     bool setCOM(QString strCOM, int iBautRate, int iDataBits, char chParity, char chStopBits);
     bool isOpen() const { return m_isOpen.load(); }
+    // The open port failed under us (unplugged, hung up): it is closed and
+    // stays so until the next setCOM.
+    bool isLost() const { return m_lost.load(); }
     QString portName() const;
     qint64 write(const QByteArray& data);
     qint64 write(const char* data, qint64 length);  // length < 0: zero-terminated
@@ -44,12 +48,21 @@ public:
     // 9600, data bits other than 5..7 give 8, unknown parity letters none.
     static SerialSettings mapSettings(int baudRate, int dataBits, char parity, char stopBits);
 
-    // The shared receive buffer, each call under its one lock.
+    // The shared receive buffer, each call under its one lock. It keeps at
+    // most kResponseLimit bytes: a printer that never stops talking cannot
+    // fill the memory; whole old lines make room for new ones.
+    static constexpr int kResponseLimit = 256 * 1024;
     static void clearResponse();
     static void appendResponse(const QByteArray& bytes);
     static QByteArray responseData();
     static int indexOfResponse(const QByteArray& text);
     static QList<QByteArray> splitResponse(char separator);
+    // Whether bytes were dropped for the limit since the last clear.
+    static bool responseOverflowed();
+    // The acknowledgement line's position (ReplyLines), or -1.
+    static int indexOfAck();
+    // AckScanner::scan on the buffer as it stands.
+    static int scanResponse(AckScanner& scanner, QList<QByteArray>* others);
 
 signals:
     void sigDataReady(QByteArray data);
@@ -57,6 +70,8 @@ signals:
     void sigSetCOM(QString strCOM, int iBautRate, int iDataBits, char chParity, char chStopBits);
     void sigClose();
     void sigClear();
+    // Emitted in the port thread when the open port is lost (isLost).
+    void sigPortLost(QString reason);
 
 private slots:
     void slotDataReady();
@@ -65,6 +80,7 @@ private slots:
     void slotClose();
     void slotClear();
     void slot_ReceiveReadData(QByteArray data);
+    void slotError(QSerialPort::SerialPortError error);
 
 private:
     // Lock, drop stale permits, ask, wait: true when the port thread answered.
@@ -84,6 +100,7 @@ private:
     QMutex m_openLock;
     QSemaphore m_openDone;
     std::atomic<bool> m_isOpen{false};
+    std::atomic<bool> m_lost{false};
 
     QMutex m_closeLock;
     QSemaphore m_closeDone;
@@ -101,5 +118,7 @@ private:
     QMutex m_waitingLock;
 
     static QByteArray receivedResponseData;
+    static bool ms_responseMidLine;    // its first byte does not start a line
+    static bool ms_responseOverflowed;
     static QMutex ms_responseLock;
 };

@@ -52,8 +52,8 @@ void setPrinterTimings(const PrinterTimings& timings)
     current() = timings;
 }
 
-int waitForText(const QByteArray& text, const LookLoop& loop, const PrinterSleep& sleep,
-                const PrinterMissReport& onMiss)
+int waitUntil(const std::function<int()>& look, const LookLoop& loop, const PrinterSleep& sleep,
+              const PrinterMissReport& onMiss)
 {
     auto pause = [&](int ms) {
         if (sleep)
@@ -62,13 +62,24 @@ int waitForText(const QByteArray& text, const LookLoop& loop, const PrinterSleep
             QThread::msleep(static_cast<unsigned long>(ms));
     };
     pause(loop.sleepMs);
-    for (int look = 0; look < loop.looks; ++look) {
-        const int pos = MySerialPort::indexOfResponse(text);
-        if (pos >= 0)
+    for (int n = 0; n < loop.looks; ++n) {
+        const int pos = look();
+        if (pos >= 0 || pos < -1)
             return pos;
-        if (onMiss && loop.reportEvery > 0 && look % loop.reportEvery == 0)
-            onMiss(look);
+        if (onMiss && loop.reportEvery > 0 && n % loop.reportEvery == 0)
+            onMiss(n);
         pause(loop.sleepMs);
     }
-    return loop.lookAfterLastSleep ? MySerialPort::indexOfResponse(text) : -1;
+    return loop.lookAfterLastSleep ? look() : -1;
+}
+
+int waitForText(const QByteArray& text, const LookLoop& loop, const PrinterSleep& sleep,
+                const PrinterMissReport& onMiss)
+{
+    return waitUntil([&text] { return MySerialPort::indexOfResponse(text); }, loop, sleep, onMiss);
+}
+
+int waitForAck(const LookLoop& loop, const PrinterSleep& sleep, const PrinterMissReport& onMiss)
+{
+    return waitUntil([] { return MySerialPort::indexOfAck(); }, loop, sleep, onMiss);
 }

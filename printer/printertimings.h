@@ -22,6 +22,7 @@ struct PrinterTimings {
     LookLoop m900{100, 100, false, 0};
     LookLoop m701{200, 1000, false, 0};
     LookLoop command{5, 2000, true, 100};  // print loop: written again after this
+    int commandWrites = 30;          // ... this often at most, then the job fails
     LookLoop adjustRead{5, 2000, false, 0};
     int delayPollMs = 5;             // print-loop delays: sleep while more than
     int delayTailMs = 200;           // the tail remains, then poll without sleeping
@@ -44,8 +45,15 @@ void setPrinterTimings(const PrinterTimings& timings);
 using PrinterSleep = std::function<void(int ms)>;
 using PrinterMissReport = std::function<void(int look)>;
 
-// Runs `loop` against the shared receive buffer until it holds `text`.
-// Returns the position of `text`, or -1 when the loop ran out.
+// Runs `loop` with `look` until it returns a position (>= 0) or gives up
+// (< -1, returned at once). Returns -1 when the loop ran out.
 // `sleep` defaults to a real sleep of the calling thread.
+int waitUntil(const std::function<int()>& look, const LookLoop& loop, const PrinterSleep& sleep = {},
+              const PrinterMissReport& onMiss = {});
+
+// waitUntil the shared receive buffer holds `text` anywhere.
 int waitForText(const QByteArray& text, const LookLoop& loop, const PrinterSleep& sleep = {},
                 const PrinterMissReport& onMiss = {});
+
+// waitUntil the shared receive buffer holds an acknowledgement line (ReplyLines).
+int waitForAck(const LookLoop& loop, const PrinterSleep& sleep = {}, const PrinterMissReport& onMiss = {});

@@ -9,7 +9,7 @@ packages=(
   qtwebengine5-dev libqt5webchannel5-dev qttools5-dev-tools
   libgl-dev libglu1-mesa-dev libgl1-mesa-dri
   libpolyclipping-dev libquazip1-qt5-dev
-  xvfb xauth
+  xvfb xauth libx11-dev
   fonts-liberation2 fonts-wqy-microhei
   libgtest-dev libgmock-dev libbenchmark-dev
 )

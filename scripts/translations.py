@@ -107,6 +107,9 @@ AUTHORED = {
     ("VSliceWidgetX", "Plate Layers"): "底板层数", ("VSliceWidgetX", "Layer"): "层",
     ("VSliceWidgetX", "Not Sliced"): "未切片", ("VSliceWidgetX", "Sliced"): "已切片",
     ("VSaveWidgetX", "Prew"): "预览",
+    ("VSaveWidgetX", "Material"): "材料", ("VSaveWidgetX", "Exposure"): "曝光", ("VSaveWidgetX", "Z Motor"): "Z轴电机",
+    ("VSaveWidgetX", "Y Debond"): "Y轴脱模", ("VSaveWidgetX", "Y Return"): "Y轴回程", ("VSaveWidgetX", "Rotate"): "旋转",
+    ("VSaveWidgetX", "Advance"): "高级",
     ("VImportWidgetX", "Import File"): "导入文件", ("VImportWidgetX", "Machine Type:"): "机型：",
     ("VImportWidgetX", "File Format:"): "文件格式：", ("VImportWidgetX", "File Name:"): "文件名：",
     ("VImportWidgetX", "Import"): "导入", ("VImportWidgetX", "Layer Thickness:"): "层厚：",
@@ -150,6 +153,10 @@ AUTHORED = {
     ("VSLGLView", "There are still errors on the model! Please try to use other professional software to fix it."):
         "模型上仍有错误！请尝试使用其他专业软件修复。",
     ("VSL3DScene", "a support or slice job is still running"): "支撑或切片任务仍在运行",
+    ("VSL3DScene", "its layers are larger than the build area and were not scaled"): "其切片层超出打印范围且未缩放",
+    ("VSL3DScene", "its layer thickness differs from the plate's"): "其层厚与平台上的层厚不同",
+    ("VSL3DScene", "it is not a readable SLC file"): "不是可读取的SLC文件",
+    ("VSL3DScene", "it holds no layer"): "不含任何切片层",
     ("VSL3DScene", "SVG Generator Slice"): "SVG生成器切片",
     ("VSL3DScene", "An SVG drawing created by the SVG Generator "): "由SVG生成器创建的SVG图形 ",
     ("VSliceWidget", "Not Sliced"): "未切片",
@@ -157,7 +164,13 @@ AUTHORED = {
     ("VImportWidgetX", "ChiTuBox zip files"): "ChiTuBox zip文件",
     ("VPrintWidget", "Material No.1"): "材料1",
     # The job thread's log lines.
-    ("DLP::BuildManager", "Cannot read the job file %1"): "无法读取任务文件 %1",
+    ("DLP::BuildManager", "The job file %1 cannot be read"): "无法读取任务文件 %1",
+    ("DLP::BuildManager", "The job file %1 is empty"): "任务文件 %1 为空",
+    ("DLP::BuildManager", "No printer is connected"): "未连接打印机",
+    ("DLP::BuildManager", "The printer was disconnected"): "打印机已断开连接",
+    ("DLP::BuildManager", "The printer did not acknowledge %1 (written %2 times)"): "打印机未确认 %1（已发送 %2 次）",
+    ("DLP::BuildManager", "Reply is no acknowledgement: %1"): "应答不是确认: %1",
+    ("DLP::BuildManager", "Print failed: %1"): "打印失败: %1",
     ("DLP::BuildManager", "Printing: %1"): "正在打印: %1", ("DLP::BuildManager", "Start"): "开始",
     ("DLP::BuildManager", "No OK: %1"): "未收到OK: %1", ("DLP::BuildManager", "times: "): "次数: ",
     ("DLP::BuildManager", "Command given up for the cancel: %1"): "因取消而放弃命令: %1",
@@ -166,6 +179,15 @@ AUTHORED = {
     ("DlpSerialPort", "No reply to M900, printer offline"): "M900无应答，打印机离线",
     ("DlpSerialPort", "FirmWare Version: %1"): "固件版本: %1",
     ("DlpSerialPort", "Write M701 start"): "开始写入M701", ("DlpSerialPort", "Return of M701: "): "M701返回: ",
+    ("DlpSerialPort", "Return of M701 longer than %1 bytes: light data refused"): "M701返回超过 %1 字节：光机数据被拒绝",
+    ("DlpSerialPort", "Printer port lost: %1"): "打印机端口丢失: %1",
+    # A print's end and refused values, in the print panels.
+    ("VSaveWidgetX", "Printing Failed"): "打印失败", ("VSaveWidgetX", "The print ended without a report"): "打印结束但没有报告",
+    ("VSaveWidgetX", "Value Out of Range"): "数值超出范围", ("VSaveWidgetX", "built-in recipe %1"): "内置配方 %1",
+    ("VSaveWidgetX", "the print settings"): "打印设置",
+    ("VPrintWidget", "Value Out of Range"): "数值超出范围", ("VPrintWidget", "the print settings"): "打印设置",
+    ("VImportWidgetX", "Value Out of Range"): "数值超出范围",
+    ("NetUI", "File transfer failed: %1"): "文件传输失败: %1",
     # The serial jog panel.
     ("DeviceInterface", "Configure"): "配置",
     ("DeviceInterface", "Move Z 1mm"): "Z轴 1mm", ("DeviceInterface", "Move Z -1mm"): "Z轴 -1mm",
@@ -202,6 +224,35 @@ AUTHORED = {
     ("frmDLP", "Machine data file missing!"): "缺少机器数据文件！",
     ("frmDLP", "Light engine data invalid: %1"): "光机数据无效: %1",
     ("frmDLP", "No memory for a %1 x %2 layer image"): "内存不足，无法创建 %1 x %2 的层图像",
+    # Files of the configuration folder that were not used as they are.
+    ("OwnedFile", "%1 %2. It is neither read nor written; the program uses its defaults until it ends."):
+        "%1 %2。程序不读取也不写入该文件，在退出前使用默认设置。",
+    ("OwnedFile", "%1 cannot be read as a settings file and could not be set aside. It is left as it is; the "
+                  "program uses its defaults until it ends."):
+        "%1 无法作为设置文件读取，也无法另存。文件保持原样；程序在退出前使用默认设置。",
+    ("OwnedFile", "%1 could not be read as a settings file. It was kept as %2; the program starts from its "
+                  "defaults."):
+        "%1 无法作为设置文件读取，已保留为 %2；程序从默认设置开始。",
+    ("OwnedFile", "is a link to %1, outside the folder %2"): "是指向 %1 的链接，位于文件夹 %2 之外",
+    ("OwnedFile", "is a link to %1, which does not exist"): "是指向不存在的 %1 的链接",
+    ("OwnedFile", "is a link to %1, which is not a regular file"): "是指向 %1 的链接，该目标不是普通文件",
+    ("OwnedFile", "is not a regular file"): "不是普通文件",
+    ("Vexmor", "A settings file was not used as it is."): "有设置文件未按原样使用。",
+    # Models, slicing and supports the printer cannot take.
+    ("VSL3DScene", "The plate needs %1 layers of %2 mm, but the printer's build height of %3 mm holds %4. "
+                   "Scale the model down or choose a thicker layer."):
+        "平台需要 %1 层 %2 mm 的切片，但打印机 %3 mm 的成型高度只能容纳 %4 层。请缩小模型或选择更厚的层。",
+    ("VSL3DScene", "The system refused the threads slicing needs; nothing was sliced."):
+        "系统拒绝了切片所需的线程；未进行切片。",
+    ("VSL3DScene", "The system refused the threads slicing needs; the slice was stopped."):
+        "系统拒绝了切片所需的线程；切片已停止。",
+    ("VSL3DScene", "The system refused the threads support generation needs; it was stopped."):
+        "系统拒绝了生成支撑所需的线程；生成已停止。",
+    ("VSLGLView", "The model file is incomplete"): "模型文件不完整",
+    ("VSLGLView", "Support generation stopped."): "支撑生成已停止。",
+    ("Vexmor", "The model file is incomplete"): "模型文件不完整",
+    ("Vexmor", "Slicing stopped."): "切片已停止。",
+    ("VImportWidgetX", "%1 already exists. Replace it?"): "%1 已存在。是否替换？",
 }
 
 # Texts that read the same in Chinese: designer titles and object names, units,
@@ -214,7 +265,7 @@ AS_IS = (
     "ms", "mm", "um", "mm/min", "50 um", "50um", "100um", "0", "0.0", "55", "98", "150", "255", "480", "854",
     "1.37", "+1mm", "-1mm", "+10mm", "-10mm", "+0.1mm", "-0.1mm", "1℃", "90℃", "180℃", "360℃", "(0~255)",
     "AdjX", "AdjY", "AdjZ", "X", "Y", "Z", "°", "Lock", "NA", "N/A", "...", "：", "*.png *.jpeg *.jpg *.bmp *.svg",
-    "打开文件", "打印已取消", "打印结束", "文件传输结束", "文件保存失败", "文件保存结束",
+    "打开文件", "打印已取消", "打印结束", "打印失败", "文件传输结束", "文件保存失败", "文件保存结束",
     "QPushButton { background-color: rgb(230, 0, 0); border-radius: 3px; color: rgb(255, 255, 255); }\n"
     "QPushButton:hover { background-color: rgb(245, 69, 234); }",
 )

@@ -8,6 +8,16 @@ void SupportThread::stop()
         m_pPainter->m_bStopSupport = true;
 }
 
+bool SupportThread::CheckStopped()
+{
+    if (!m_pPainter || !m_pPainter->m_bStopSupport)
+        return false;
+    // Lowering an instance that is not raised would sink it into the plate.
+    if (m_pPainter->m_bSupportLifted)
+        m_pPainter->LowerSupportLift();
+    return true;
+}
+
 void SupportThread::run()
 {
     if (m_pPainter)

@@ -1,6 +1,8 @@
 #include "VSL3DScene.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include "VSLModel3D.h"
 #include "VSLModelLoader.h"
 #include "VSLModelPainter.h"
@@ -8,8 +10,10 @@
 #include "support/DLPSupportStructure.h"
 
 #include <QApplication>
+#include <QDebug>
 #include <QMessageBox>
 #include <QMetaObject>
+#include <QOpenGLContext>
 #include <QThread>
 
 VSL3DScene::VSL3DScene() : m_pSceneMutex(new QMutex) {}
@@ -29,6 +33,17 @@ VSL3DScene::~VSL3DScene()
         delete m;
     m_models.clear();
     delete m_pSceneMutex;
+}
+
+bool VSL3DScene::UseViewContext()
+{
+    if (!m_fnMakeViewCurrent)
+        return QOpenGLContext::currentContext() != nullptr;
+    if (m_fnMakeViewCurrent())
+        return true;
+    if (QOpenGLContext* other = QOpenGLContext::currentContext())
+        other->doneCurrent();
+    return false;
 }
 
 // ---------------------------------------------------------------- registry
@@ -76,9 +91,32 @@ bool VSL3DScene::RefuseAddWhileJobsRun()
 
 bool VSL3DScene::AddModel(QString path)
 {
+    return AddModelWith(path, [&path](VSLModel3D* model) { return model->LoadSTLFile(path); });
+}
+
+bool VSL3DScene::AddReadModel(QString path, QVector<VSLTriangle3D> triangles, QString readError)
+{
+    if (triangles.isEmpty()) {
+        m_strLoadWarning.clear();
+        if (RefuseAddWhileJobsRun())
+            return false;
+        m_lastAddResult = SceneOp::Unchanged;
+        m_strLoadError = readError;
+        return false;
+    }
+    return AddModelWith(path, [&](VSLModel3D* model) {
+        model->LoadTriangles(path, std::move(triangles));
+        return true;
+    });
+}
+
+bool VSL3DScene::AddModelWith(QString path, const std::function<bool(VSLModel3D*)>& load)
+{
+    m_strLoadWarning.clear();
     if (RefuseAddWhileJobsRun())
         return false;
     m_lastAddResult = SceneOp::Done;
+    UseViewContext(); // the new model's display lists
     for (VSLModel3D* model : qAsConst(m_models)) {
         if (model->m_strFileName == path) {
             auto* instance = new VSLModelPainter(model, this);
@@ -91,12 +129,15 @@ bool VSL3DScene::AddModel(QString path)
     // Connected before the load starts the pass, so its completion is never lost.
     connect(model->fixerThread(), &FixerThread::sig_FixerStatusChanged, this, &VSL3DScene::slot_SceneUpdateStatus,
             Qt::QueuedConnection);
-    if (!model->LoadSTLFile(path)) {
+    if (!load(model)) {
         m_lastAddResult = SceneOp::Unchanged;
         m_strLoadError = model->loadError();
         delete model;
         return false;
     }
+    m_strLoadWarning = model->loadWarning();
+    if (!m_strLoadWarning.isEmpty())
+        qWarning().noquote() << m_strLoadWarning;
     m_models.insert(model->m_nModelId, model);
     slot_SceneUpdateStatus();
 
@@ -116,6 +157,7 @@ bool VSL3DScene::showModel(QString path)
     if (VSLModel3D::m_vT.isEmpty())
         return false;
     m_lastAddResult = SceneOp::Done;
+    UseViewContext();
     auto* model = new VSLModel3D;
     model->m_strFileName = path;
     model->showModel(path);
@@ -155,6 +197,8 @@ SceneOp VSL3DScene::RemoveSelectedModel()
     if (m_jobs.IsBusy(instance->m_nNumber) || IsWritingPrintFile())
         return SceneOp::JobRunning;
     VSLModel3D* model = instance->m_pModel;
+    // The instance's lists, and its model's when it goes too.
+    UseViewContext();
     m_instances.remove(instance->m_nNumber);
     if (m_pHoverModelPainter == instance)
         m_pHoverModelPainter = nullptr;
@@ -310,8 +354,14 @@ void VSL3DScene::OnSupportJobDone(int painterNumber)
 {
     if (!m_jobs.EndSupport(painterNumber))
         return;
-    if (VSLModelPainter* p = m_instances.value(painterNumber))
+    m_supportStarts.Ended();
+    if (VSLModelPainter* p = m_instances.value(painterNumber)) {
+        // The done signal is the run's last act: joining makes its records ours.
+        p->m_pSupportThread->wait();
         p->DrawSupportX();
+    }
+    if (!StartQueuedSupportWorkers())
+        StopSupportForLackOfThreads();
     emit sig_Update();
 }
 
@@ -319,10 +369,24 @@ void VSL3DScene::OnSliceJobDone(int painterNumber)
 {
     if (!m_jobs.EndSlice(painterNumber))
         return;
-    if (VSLModelPainter* p = m_instances.value(painterNumber))
+    m_sliceStarts.Ended();
+    if (VSLModelPainter* p = m_instances.value(painterNumber)) {
+        p->m_pSliceThread->wait();
         p->DrawSupportX();
+    }
+    if (!StartQueuedSliceWorkers())
+        StopSliceForLackOfThreads();
     if (m_jobs.sliceJobs() != 0)
         return;
+    if (!m_strSliceError.isEmpty()) {
+        // A plate with instances missing is no result to print.
+        {
+            QMutexLocker lock(m_pSceneMutex);
+            m_modelSliceLayers.clear();
+        }
+        emit sig_SliceSceneDone(0);
+        return;
+    }
     if (m_nPlateLayers != 0)
         AddPlatform(m_nPlateLayers);
     emit sig_SliceSceneDone(m_modelSliceLayers.size());
@@ -525,12 +589,36 @@ SceneOp VSL3DScene::StartSupportJob(VSLModelPainter* instance)
         return SceneOp::NoSelection;
     if (!m_jobs.BeginSupport(instance->m_nNumber))
         return SceneOp::JobRunning;
-    // A worker that already signalled may still be leaving run(); start()
-    // on a running thread would silently do nothing.
-    instance->m_pSupportThread->wait();
-    instance->m_bStopSupport = false;
-    instance->m_pSupportThread->start(QThread::HighestPriority);
+    if (m_supportStarts.Running() == 0)
+        m_strSupportError.clear();
+    // Started a few at a time; the others when running ones end.
+    m_supportStarts.Enqueue(instance->m_nNumber);
+    if (!StartQueuedSupportWorkers()) {
+        StopSupportForLackOfThreads();
+        return SceneOp::NoThreads;
+    }
     return SceneOp::Done;
+}
+
+bool VSL3DScene::StartQueuedSupportWorkers()
+{
+    return m_supportStarts.StartQueued(
+        [this](int n) -> QThread* {
+            VSLModelPainter* p = m_instances.value(n);
+            return p ? p->m_pSupportThread : nullptr;
+        },
+        [this](int n) { m_jobs.CancelSupport(n); },
+        [this](int n) { m_instances.value(n)->m_bStopSupport = false; });
+}
+
+void VSL3DScene::StopSupportForLackOfThreads()
+{
+    for (int n : m_supportStarts.TakeQueued())
+        m_jobs.CancelSupport(n);
+    m_strSupportError = tr("The system refused the threads support generation needs; it was stopped.");
+    qWarning().noquote() << m_strSupportError;
+    // Whoever waits for the jobs to end hears that the cancelled ones did.
+    QMetaObject::invokeMethod(this, [this] { emit sig_Update(); }, Qt::QueuedConnection);
 }
 
 SceneOp VSL3DScene::DeleteSelModelSupports()
@@ -539,12 +627,21 @@ SceneOp VSL3DScene::DeleteSelModelSupports()
         return SceneOp::NoSelection;
     if (m_jobs.IsBusy(m_pSelModelPainter->m_nNumber))
         return SceneOp::JobRunning;
+    // Manual columns only: the generated supports go when a rotation or
+    // scale is actually applied (the painter's transform), so a refused one
+    // keeps them.
     m_pSupportToolPainter = m_pSelModelPainter;
-    if (m_pSelModelPainter->m_bHasSupports)
-        m_pSelModelPainter->RemoveSupportX();
     if (!m_pSelModelPainter->m_vSupportStructures.isEmpty())
         m_pSelModelPainter->RemoveAllSupportSelModel();
     return SceneOp::Done;
+}
+
+SceneOp VSL3DScene::RemoveSelModelSupports()
+{
+    const SceneOp r = DeleteSelModelSupports();
+    if (r == SceneOp::Done && m_pSelModelPainter->m_bHasSupports)
+        m_pSelModelPainter->RemoveSupportX();
+    return r;
 }
 
 SceneOp VSL3DScene::DeleteAllSupports()
@@ -602,6 +699,13 @@ SceneOp VSL3DScene::StartSliceScene(int xResolution, int yResolution, float dots
     if (!(xResolution > 0 && yResolution > 0 && positive(dotsPerMmX) && positive(dotsPerMmY) &&
           positive(layerThickMm) && plateLayers >= 0))
         return SceneOp::BadParameters;
+    if (m_jobs.AnyJob() || IsWritingPrintFile())
+        return SceneOp::JobRunning;
+    m_strSliceError = TooTallProblem(layerThickMm, plateLayers);
+    if (!m_strSliceError.isEmpty()) {
+        qWarning().noquote() << m_strSliceError;
+        return SceneOp::TooTall;
+    }
     QVector<int> numbers;
     numbers.reserve(m_instances.size());
     for (auto it = m_instances.cbegin(); it != m_instances.cend(); ++it)
@@ -628,12 +732,74 @@ SceneOp VSL3DScene::StartSliceScene(int xResolution, int yResolution, float dots
                                   Qt::QueuedConnection);
         return SceneOp::Done;
     }
-    for (VSLModelPainter* p : qAsConst(m_instances)) {
-        p->m_pSliceThread->wait(); // may still be leaving its previous run
-        p->m_bStopSlice = false;
-        p->m_pSliceThread->start(QThread::HighestPriority);
+    for (int n : qAsConst(numbers))
+        m_sliceStarts.Enqueue(n);
+    if (!StartQueuedSliceWorkers()) {
+        for (int n : m_sliceStarts.TakeQueued())
+            m_jobs.CancelSlice(n);
+        m_strSliceError = tr("The system refused the threads slicing needs; nothing was sliced.");
+        qWarning().noquote() << m_strSliceError;
+        return SceneOp::NoThreads;
     }
     return SceneOp::Done;
+}
+
+int VSL3DScene::MaxRunningSliceWorkers()
+{
+    // Each running thread costs the process a file handle and a stack; the
+    // instances of one model take their turns on its mesh anyway.
+    return qBound(2, QThread::idealThreadCount(), 16);
+}
+
+bool VSL3DScene::StartQueuedSliceWorkers()
+{
+    return m_sliceStarts.StartQueued(
+        [this](int n) -> QThread* {
+            VSLModelPainter* p = m_instances.value(n);
+            return p ? p->m_pSliceThread : nullptr;
+        },
+        [this](int n) { m_jobs.CancelSlice(n); },
+        // A stop asked of its last run does not carry over to this one.
+        [this](int n) {
+            if (VSLModelPainter* p = m_instances.value(n))
+                p->m_bStopSlice = false;
+        });
+}
+
+void VSL3DScene::StopSliceForLackOfThreads()
+{
+    for (int n : m_sliceStarts.TakeQueued())
+        m_jobs.CancelSlice(n);
+    m_strSliceError = tr("The system refused the threads slicing needs; the slice was stopped.");
+    qWarning().noquote() << m_strSliceError;
+}
+
+QString VSL3DScene::TooTallProblem(float layerThickMm, int plateLayers) const
+{
+    if (m_instances.isEmpty())
+        return QString();
+    float top = -std::numeric_limits<float>::infinity();
+    for (VSLModelPainter* p : m_instances)
+        top = std::max(top, p->m_maxBound.z());
+    // As the slicer places its planes: the first in the middle of the first
+    // layer on the 1/1000 mm grid, then one truncated step apart, below the top.
+    const auto planesBelow = [layerThickMm](double height) {
+        const double first = std::trunc(double(layerThickMm) * 0.5 * 1000.0);
+        const double step = std::trunc(layerThickMm * 1000.0f);
+        if (!(step > 0))
+            return 0.0;
+        return std::max(0.0, std::ceil(((height - 0.0001) * 1000.0 - first) / step));
+    };
+    const double needed = planesBelow(top) + plateLayers;
+    const double holds = planesBelow(m_boundMax.z());
+    if (needed <= holds)
+        return QString();
+    return tr("The plate needs %1 layers of %2 mm, but the printer's build height of %3 mm holds %4. "
+              "Scale the model down or choose a thicker layer.")
+        .arg(needed, 0, 'f', 0)
+        .arg(double(layerThickMm))
+        .arg(double(m_boundMax.z()))
+        .arg(holds, 0, 'f', 0);
 }
 
 // ------------------------------------------------------------- print files

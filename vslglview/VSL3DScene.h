@@ -2,6 +2,7 @@
 #include "dlp/machinepara.h"
 #include "printfile/printjobinput.h"
 #include "printfile/slicelayers.h"
+#include "scene/BoundedStarts.h"
 #include "scene/SceneJobs.h"
 #include "scene/SupportGrid.h"
 #include "VSLCoordPainter.h"
@@ -20,6 +21,7 @@
 #include <QVector>
 
 #include <atomic>
+#include <utility>
 #include <functional>
 #include <memory>
 
@@ -47,6 +49,8 @@ enum class SceneOp : int {
     JobRunning = 2,     // a support or slice job of the instance(s) concerned is still running
     Unchanged = 3,      // the request changes nothing (e.g. a transform that is not finite)
     BadParameters = 4,  // a slice parameter is not finite, not positive or out of range
+    TooTall = 5,        // the plate needs more layers than the build height holds at that thickness
+    NoThreads = 6,      // the system refused the thread a job needs
 };
 
 // A print file about to be written: the writers' input, and the scene's
@@ -72,7 +76,17 @@ public:
     // an instance may move every other one, so while any support or slice
     // job runs nothing is added (lastAddResult() is then JobRunning).
     bool AddModel(QString path);
+    // The same for a file read elsewhere (the view's load thread): its
+    // triangles, or none and the reader's reason.
+    bool AddReadModel(QString path, QVector<VSLTriangle3D> triangles, QString readError);
+    // An SLC file: its layers appended to the model layers (readSlcFile)
+    // and a model made of its outlines to show them (showModel). False, with
+    // lastLoadError() set, when the file is refused.
+    bool AddSlcModel(QString path);
     QString lastLoadError() const { return m_strLoadError; }
+    // After a successful AddModel: empty, or what the user must be told
+    // about a file that was read only in part (also written to the log).
+    QString lastLoadWarning() const { return m_strLoadWarning; }
     // Of the last AddModel or showModel: Done, JobRunning, or Unchanged
     // when the file or the imported triangles were refused.
     SceneOp lastAddResult() const { return m_lastAddResult; }
@@ -142,7 +156,10 @@ public:
     // sig_Update when an instance was hit; an instance whose job is pending
     // is left alone.
     void ClickEditSupport(QPoint p);
+    // The selected instance's manual columns (refused while its job runs).
     SceneOp DeleteSelModelSupports();
+    // Its manual columns and its generated supports.
+    SceneOp RemoveSelModelSupports();
     SceneOp DeleteAllSupports();
     void DeSelectSupport(DLPSupportStructure* support);
     void SetIsSupportMode(bool on);
@@ -184,12 +201,25 @@ public:
 
     // --- slicing ---
     // Stores the job, empties the model layers, resets the slice window and
-    // starts every instance's slice worker. Refused while any support or
-    // slice job runs, and (BadParameters) unless the resolution is positive,
-    // the pixels per mm and the thickness finite and positive, and the plate
-    // layers not negative.
+    // starts the instances' slice workers, a few at a time. Refused while any
+    // support or slice job runs, (BadParameters) unless the resolution is
+    // positive, the pixels per mm and the thickness finite and positive, and
+    // the plate layers not negative, (TooTall) when the plate needs more
+    // layers than the build height holds, and (NoThreads) when no worker
+    // could be started; lastSliceError() then says why.
     SceneOp StartSliceScene(int xResolution, int yResolution, float dotsPerMmX, float dotsPerMmY,
                             float layerThickMm, int plateLayers);
+    // Why the last slice was refused or stopped; empty after a whole slice.
+    // A slice stopped after its start announces 0 layers.
+    QString lastSliceError() const { return m_strSliceError; }
+    // Set when support workers the system refused stopped a generation
+    // (StartSupportJob then NoThreads, or the jobs still queued cancelled);
+    // cleared when a generation starts with none running.
+    QString lastSupportError() const { return m_strSupportError; }
+    QString TakeSupportError() { return std::exchange(m_strSupportError, QString()); }
+    // Workers of one slice (and of one support generation) that run at the
+    // same time; the others wait their turn.
+    static int MaxRunningSliceWorkers();
     // Puts n plate layers in front of the model layers (n < 0 removes).
     void AddPlatform(int n);
     int runningSupportJobs() const { return m_jobs.supportJobs(); }
@@ -247,8 +277,9 @@ public:
     // Writes the plate anew (temporary file renamed into place when complete);
     // false, and the old file kept, on any failure or with no instance.
     bool WriteBinaryScene(QString path);
-    // Replaces the plate by the file's; false, and the scene as it was, when
-    // the file cannot be read completely.
+    // Replaces the plate by the file's; false, the scene as it was and
+    // lastLoadError() saying why, when the file cannot be read completely or
+    // holds coordinates beyond 100 m.
     bool LoadBinaryScene(QString path);
     int SliceScene(float layerThickness, QString folder, QString name, int width, int height, float dotsPerMMX,
                    float dotsPerMMY);
@@ -257,7 +288,9 @@ public:
     static bool isSlcFile(QString name);
     static bool IsDealFinish(QVector<QPointF> polygon, int& index);
     // 0 done, -1 declined to scale, -2 thickness mismatch, -3 unreadable or
-    // truncated file (scene unchanged).
+    // truncated file, -4 values no model has (layers not 0.001 to 1 mm
+    // apart, points beyond 100 m; lastLoadError() says which). The scene is
+    // unchanged unless 0.
     int readSlcFile(QString path, VSLModel3D* model);
     // 0 written; non-zero, and no file left, on failure.
     int generatePrintableData1(ST_MachinePara& para, QString path);
@@ -268,6 +301,14 @@ public:
     // the thickness notice gets its text; the scale question answers Yes with true.
     std::function<void(QString const&)> m_fnSlcThicknessNotice;
     std::function<bool()> m_fnSlcScaleQuestion;
+
+    // Display lists are built and deleted outside the view's paint too (a
+    // job ends, a copy, a removal): the view makes its context current for
+    // that. Before it has one, the lists wait for its first paint, and no
+    // other widget's context is left current to receive them.
+    void SetContextSource(std::function<bool()> makeCurrent) { m_fnMakeViewCurrent = std::move(makeCurrent); }
+    // True when a context is current for display-list work.
+    bool UseViewContext();
 
     QMap<int, VSLModel3D*> const& models() const { return m_models; }
     QMap<int, VSLModelPainter*> const& instances() const { return m_instances; }
@@ -338,6 +379,7 @@ public:
     SliceLayers m_supportSliceLayers;
     QImage m_previewImageLarge;
     int m_nPlateLayers = 0;
+    QString m_strSliceError;
     bool m_bSupportMode = false;
     int m_nSupportTool = 0;
     int m_nGridSupportLiftMm = 5;
@@ -355,12 +397,21 @@ public:
 private:
     // Runs fn on the scene's thread, waiting for it when called from another.
     void RunOnSceneThread(std::function<void()> const& fn);
+    // AddModel with `load` filling a new model (false: refused, loadError()).
+    bool AddModelWith(QString path, const std::function<bool(VSLModel3D*)>& load);
     bool RefuseAddWhileJobsRun();
     void ConnectInstance(VSLModelPainter* instance);
     void ResetGizmos(VSLModelPainter* instance);
     void ShowOutOfRangeWarning();
     void OnSupportJobDone(int painterNumber);
     void OnSliceJobDone(int painterNumber);
+    // Start queued workers up to their limit; false when the system refused
+    // a thread while none of their kind is running.
+    bool StartQueuedSliceWorkers();
+    bool StartQueuedSupportWorkers();
+    void StopSliceForLackOfThreads();
+    void StopSupportForLackOfThreads();
+    QString TooTallProblem(float layerThickMm, int plateLayers) const;
     int NumberOfSender() const;
     bool PushFreeStep(VSLModelPainter* instance, int depth, int& visitsLeft);
     ScenePickBuffer& PickBuffer();
@@ -369,14 +420,19 @@ private:
     bool DrillDown(QVector3D p, VSLModelPainter* painter, unsigned int& index, QVector3D& hitPoint);
     bool DetectOverhangHeld(VSLModelPainter* painter);
     VSLModelPainter* m_pSupportToolPainter = nullptr;
+    std::function<bool()> m_fnMakeViewCurrent;
 
     QMutex* m_pSceneMutex = nullptr;
     QString m_strLoadError;
+    QString m_strLoadWarning;
     SceneOp m_lastAddResult = SceneOp::Done;
     QMap<int, VSLModel3D*> m_models;
     QMap<int, VSLModelPainter*> m_instances;
     VSLModelPainter* m_pSelModelPainter = nullptr;
     SceneJobs m_jobs;
+    BoundedStarts m_sliceStarts{MaxRunningSliceWorkers()};
+    BoundedStarts m_supportStarts{MaxRunningSliceWorkers()};
+    QString m_strSupportError;
     std::shared_ptr<ScenePickBuffer> m_pickBuffer; // created by the first pick
     std::atomic<int> m_nPrintFilesWriting{0};
 };

@@ -10,6 +10,9 @@ namespace {
 // One unit in the last place above the double nearest to pi.
 constexpr double kPi = 3.1415926535897936;
 
+// GUI thread only, like every GL helper here.
+double g_widgetPixelRatio = 1.0;
+
 struct Matrices {
     GLint viewport[4];
     GLdouble projection[16];
@@ -35,19 +38,36 @@ QVector3D UnProject(const Matrices& m, double wx, double wy, double wz)
 // Window coordinates of the centre of the pixel under p (may lie outside).
 void PixelCentre(const GLint viewport[4], QPoint const& p, double& wx, double& wy)
 {
-    wx = viewport[0] + p.x() + 0.5;
-    wy = viewport[1] + viewport[3] - 1 - p.y() + 0.5;
+    const QPoint d = WidgetToDevicePixel(p);
+    wx = viewport[0] + d.x() + 0.5;
+    wy = viewport[1] + viewport[3] - 1 - d.y() + 0.5;
 }
 
 } // namespace
+
+void SetWidgetPixelRatio(double ratio)
+{
+    g_widgetPixelRatio = std::isfinite(ratio) && ratio > 0 ? ratio : 1.0;
+}
+
+double WidgetPixelRatio() { return g_widgetPixelRatio; }
+
+QPoint WidgetToDevicePixel(QPoint const& p)
+{
+    const double r = g_widgetPixelRatio;
+    if (r == 1.0)
+        return p;
+    return QPoint(int(std::floor((p.x() + 0.5) * r)), int(std::floor((p.y() + 0.5) * r)));
+}
 
 bool WidgetToWindowPixel(QPoint const& p, int& windowX, int& windowY)
 {
     GLint vp[4];
     glGetIntegerv(GL_VIEWPORT, vp);
-    windowX = vp[0] + p.x();
-    windowY = vp[1] + vp[3] - 1 - p.y();
-    return p.x() >= 0 && p.y() >= 0 && p.x() < vp[2] && p.y() < vp[3];
+    const QPoint d = WidgetToDevicePixel(p);
+    windowX = vp[0] + d.x();
+    windowY = vp[1] + vp[3] - 1 - d.y();
+    return d.x() >= 0 && d.y() >= 0 && d.x() < vp[2] && d.y() < vp[3];
 }
 
 bool ReadPixelColor(QPoint const& p, unsigned char rgb[3])
@@ -106,8 +126,9 @@ void UCToDC(QPoint& p, QVector3D const& world)
     const Matrices m = CurrentMatrices();
     GLdouble wx = 0, wy = 0, wz = 0;
     gluProject(world.x(), world.y(), world.z(), m.modelview, m.projection, m.viewport, &wx, &wy, &wz);
-    p.setX(int(wx));
-    p.setY(int(m.viewport[3] - wy));
+    const double r = g_widgetPixelRatio;
+    p.setX(int(wx / r));
+    p.setY(int((m.viewport[3] - wy) / r));
 }
 
 double RadianToDegree(double r) { return r * 180.0 / kPi; }

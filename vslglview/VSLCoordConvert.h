@@ -9,6 +9,15 @@
 // top is GL row viewport height - 1 - y. Every read-back goes through
 // ReadPixelColor / ReadPixelDepth so that all of them agree on that row.
 
+// Widget points and device pixels differ on a high-density screen: the
+// view sets its device pixel ratio whenever it loads its matrices, and every
+// helper below converts with it (widget points in, widget points out).
+void SetWidgetPixelRatio(double ratio);
+double WidgetPixelRatio();
+// The device pixel, counted from the top left, that holds the centre of the
+// widget point's area.
+QPoint WidgetToDevicePixel(QPoint const& p);
+
 // The GL window pixel under a widget point; false when it lies outside the
 // current viewport (and so possibly outside the framebuffer).
 bool WidgetToWindowPixel(QPoint const& p, int& windowX, int& windowY);

@@ -155,7 +155,7 @@ void VSLEditHandlers::Trigger_Command(QVariantList& args)
 
 SceneOp VSLEditHandlers::RemoveSupport()
 {
-    const SceneOp r = m_scene->selectedInstance() ? m_scene->DeleteSelModelSupports() : m_scene->DeleteAllSupports();
+    const SceneOp r = m_scene->selectedInstance() ? m_scene->RemoveSelModelSupports() : m_scene->DeleteAllSupports();
     if (r == SceneOp::Done)
         emit sig_SceneStatusChanged(VexmorEditStatSupport);
     return r;
@@ -292,9 +292,12 @@ void VSLEditHandlers::UpdateMovePoint3D()
 
 SceneOp VSLEditHandlers::CommitDrag()
 {
-    if (m_nEditState != VexmorEditStatEdited)
-        return SceneOp::Unchanged;
-    const SceneOp r = ApplyAs(m_nPendingKind >= 0 ? m_nPendingKind : m_scene->EditMode);
+    SceneOp r = SceneOp::Unchanged;
+    if (m_nEditState == VexmorEditStatEdited)
+        r = ApplyAs(m_nPendingKind >= 0 ? m_nPendingKind : m_scene->EditMode);
+    // Applied or refused, the drag is over: a pending transform left behind
+    // would draw the instance where slicing does not put it.
+    m_scene->m_pendingTransform.setToIdentity();
     m_nPendingKind = -1;
     m_service->Reset();
     return r;

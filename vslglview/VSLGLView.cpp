@@ -5,6 +5,7 @@
 #include "VSLEditHandlers.h"
 #include "VSLEditService.h"
 #include "VSLModel3D.h"
+#include "VSLModelLoader.h"
 #include "VSLModelPainter.h"
 #include "VSLXYZPainter.h"
 #include "support/DLPSupportStructure.h"
@@ -15,6 +16,7 @@
 #include <QKeyEvent>
 #include <QMatrix4x4>
 #include <QMessageBox>
+#include <QMetaMethod>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
@@ -40,9 +42,25 @@ bool Positive(float v) { return std::isfinite(v) && v > 0.f; }
 
 void LoadThread::run()
 {
-    // Never started: the scene is not safe to fill off the GUI thread.
-    if (!m_pView || m_strFilePath.isEmpty())
+    VSLGLView* view = m_pView;
+    if (!view)
         return;
+    const QString path = m_strFilePath;
+    VSLModelLoader loader;
+    loader.path = path;
+    QVector<VSLTriangle3D> triangles;
+    const bool read = loader.IsReady() && loader.LoadData(triangles);
+    const QString error = read ? QString() : loader.errorString();
+    // The scene, its models and their painters belong to the GUI thread: it
+    // takes the triangles over. A view gone meanwhile drops the call.
+    QMetaObject::invokeMethod(
+        view,
+        [view, path, triangles = std::move(triangles), error]() mutable {
+            const bool added = view->scene()->AddReadModel(path, std::move(triangles), error);
+            view->update();
+            view->LoadFileDone(added);
+        },
+        Qt::QueuedConnection);
 }
 
 QSurfaceFormat VSLGLView::ViewSurfaceFormat()
@@ -72,6 +90,12 @@ VSLGLView::VSLGLView(QWidget* parent) : QOpenGLWidget(parent)
     });
     m_pEditHandlers->SetSurfaceSource([this](QVector3D& point, QPoint const& p) {
         return LoadViewMatrices() && m_pScene->LocateInCurrentModel(point, p);
+    });
+    m_pScene->SetContextSource([this] {
+        if (!m_bGLReady)
+            return false;
+        makeCurrent();
+        return true;
     });
 
     setMouseTracking(true);
@@ -166,6 +190,7 @@ void VSLGLView::LoadFrameMatrices()
     // QPainter on this widget (labels, triad) may leave other matrices and
     // a viewport of its own behind: every use loads the view's again.
     const qreal dpr = devicePixelRatioF();
+    SetWidgetPixelRatio(dpr);
     LoadProjection(int(width() * dpr), int(height() * dpr));
     m_pCamera->Apply();
 }
@@ -291,7 +316,9 @@ void VSLGLView::WindowSizeAdjust()
     getRect(r, max, min);
     GLint vp[4];
     glGetIntegerv(GL_VIEWPORT, vp);
-    const double w = vp[2], h = vp[3];
+    // In widget points, as getRect gives the box.
+    const double ratio = WidgetPixelRatio();
+    const double w = vp[2] / ratio, h = vp[3] / ratio;
     const double topY = r.top(), bottomY = r.bottom(), left = r.left(), right = r.right();
     auto factor = [](double size, double v) { return size - v != 0 ? size / (size - v) : 1.0; };
     double scale = 1;
@@ -313,8 +340,9 @@ void VSLGLView::WindowSizeAdjust()
         const QVector3D d = max - min;
         const double diag = std::sqrt(double(d.x()) * d.x() + double(d.y()) * d.y());
         const double dz = std::fabs(double(d.z()));
-        if (w - vp[0] != 0 && diag != 0 && dz != 0) {
-            const double limit = (diag / (w - vp[0])) / ((diag / dz) / 1.1);
+        const double x0 = vp[0] / ratio;
+        if (w - x0 != 0 && diag != 0 && dz != 0) {
+            const double limit = (diag / (w - x0)) / ((diag / dz) / 1.1);
             scale = std::min(scale, limit);
         }
     }
@@ -378,6 +406,7 @@ void VSLGLView::mouseReleaseEvent(QMouseEvent* e)
 
 void VSLGLView::wheelEvent(QWheelEvent* e)
 {
+    LoadViewMatrices();
     const int delta = e->angleDelta().y();
     if (delta >= 1)
         m_pCamera->ZoomIn();
@@ -388,6 +417,8 @@ void VSLGLView::wheelEvent(QWheelEvent* e)
 
 void VSLGLView::keyPressEvent(QKeyEvent* e)
 {
+    // Delete takes display lists with the instance.
+    LoadViewMatrices();
     if (e->key() == Qt::Key_Delete && m_bDeleteEnabled)
         RemoveCurrentModel();
     update();
@@ -395,6 +426,7 @@ void VSLGLView::keyPressEvent(QKeyEvent* e)
 
 void VSLGLView::dragEnterEvent(QDragEnterEvent* e)
 {
+    LoadViewMatrices();
     const QMimeData* data = e->mimeData();
     if (data && data->hasFormat("text/uri-list") && data->urls().size() == 1 &&
         QFileInfo(data->urls().first().toLocalFile()).suffix().endsWith("stl", Qt::CaseInsensitive))
@@ -404,12 +436,17 @@ void VSLGLView::dragEnterEvent(QDragEnterEvent* e)
 
 void VSLGLView::dropEvent(QDropEvent* e)
 {
+    LoadViewMatrices();
     const QMimeData* data = e->mimeData();
     if (data && !data->urls().isEmpty()) {
         const QString path = data->urls().first().toLocalFile();
+        if (isSignalConnected(QMetaMethod::fromSignal(&VSLGLView::sig_FileDropped)))
+            emit sig_FileDropped(path);
         // A file dropped by hand gets its reason shown; nobody else would.
-        if (!OpenSTLFile(path))
+        else if (!OpenSTLFile(path))
             ShowMessage(tr("Error!"), m_pScene->lastLoadError());
+        else if (!m_pScene->lastLoadWarning().isEmpty())
+            ShowMessage(tr("The model file is incomplete"), m_pScene->lastLoadWarning());
     }
     update();
 }
@@ -418,14 +455,18 @@ void VSLGLView::timerEvent(QTimerEvent*) {}
 
 void VSLGLView::MouseMove_NoButton()
 {
-    if (m_pScene->selectedInstance())
+    // Each pick pass runs only where its result is used: the gizmo handles
+    // in the Edit stage's rotate and scale modes, the surface point and the
+    // 3D cursor in support mode.
+    const int mode = m_pScene->EditMode;
+    if (m_pScene->selectedInstance() && m_pScene->m_strToolName == "Edit" && (mode == 1 || mode == 2))
         m_pScene->SetPickCoord(GetLocateCoord(m_currentPoint));
-    if (m_pScene->m_bSupportMode) {
-        QVector3D p;
-        if (!LoadViewMatrices() || !m_pScene->LocateInCurrentModel(p, m_currentPoint))
-            p = QVector3D(0, 0, -1);
-        m_pEditHandlers->SetHoverPoint(p);
-    }
+    if (!m_pScene->m_bSupportMode)
+        return;
+    QVector3D p;
+    if (!LoadViewMatrices() || !m_pScene->LocateInCurrentModel(p, m_currentPoint))
+        p = QVector3D(0, 0, -1);
+    m_pEditHandlers->SetHoverPoint(p);
     if (LoadViewMatrices())
         m_pScene->OnToolHoverMove(m_currentPoint);
 }
@@ -520,8 +561,8 @@ int VSLGLView::GetLocateModelPainterX(QPoint p)
     const QImage frame = grabFramebuffer();
     m_bPickFrame = false;
     update();
-    const qreal dpr = devicePixelRatioF();
-    const QPoint q(int(p.x() * dpr), int(p.y() * dpr));
+    SetWidgetPixelRatio(devicePixelRatioF());
+    const QPoint q = WidgetToDevicePixel(p);
     if (!frame.rect().contains(q))
         return 0;
     const QRgb c = frame.pixel(q);
@@ -544,7 +585,8 @@ int VSLGLView::GetLocateModelPainterXX(QPoint p)
     glPushMatrix();
     glLoadIdentity();
     // 1 x 1 pick matrix about the pixel's centre (the gluPickMatrix of GLU).
-    const double px = p.x() + 0.5, py = vp[3] - 1 - p.y() + 0.5;
+    const QPoint d = WidgetToDevicePixel(p);
+    const double px = d.x() + 0.5, py = vp[3] - 1 - d.y() + 0.5;
     glTranslated((vp[2] - 2 * (px - vp[0])), (vp[3] - 2 * (py - vp[1])), 0);
     glScaled(vp[2], vp[3], 1.0);
     QMatrix4x4 proj;
@@ -577,9 +619,15 @@ int VSLGLView::GetLocateModelPainterXX(QPoint p)
 
 // ---------------------------------------------------------------- facade
 
+bool VSLGLView::IsSlcFileName(const QString& path)
+{
+    return QFileInfo(path).suffix().compare(QLatin1String("slc"), Qt::CaseInsensitive) == 0;
+}
+
 bool VSLGLView::OpenSTLFile(QString path)
 {
-    const bool ok = m_pScene->AddModel(path);
+    // An SLC file brings its layers with it: they go to the scene as read.
+    const bool ok = IsSlcFileName(path) ? m_pScene->AddSlcModel(path) : m_pScene->AddModel(path);
     if (ok)
         update();
     return ok;
@@ -627,7 +675,20 @@ SceneOp VSLGLView::DuplicateSelectedModel()
 void VSLGLView::SetNavBtn(QString stage)
 {
     m_pScene->m_strToolName = stage;
+    // A stage change never leaves the view in the support editor's state
+    // (the editor itself keeps the stage bar disabled while it is open).
+    if (!m_pScene->m_bFreeze)
+        RestoreEditState();
     update();
+}
+
+void VSLGLView::RestoreEditState()
+{
+    m_nEditState = VexmorEditStatEdited;
+    m_pEditHandlers->SetEditState(m_nEditState);
+    m_pScene->m_nEditStat = m_nEditState;
+    m_pScene->SetIsSupportMode(false);
+    m_pEditHandlers->SetHoverPoint(QVector3D(0, 0, -1));
 }
 
 void VSLGLView::SetBound(float xres, float yres, float pixelSizeX, float pixelSizeY, float height)
@@ -716,8 +777,12 @@ void VSLGLView::slot_EditStatChanged(int stat)
 void VSLGLView::slot_Update()
 {
     update();
-    if (m_pScene->runningSupportJobs() == 0)
-        emit sig_GenSupportDone();
+    if (m_pScene->runningSupportJobs() != 0)
+        return;
+    emit sig_GenSupportDone();
+    const QString stopped = m_pScene->TakeSupportError();
+    if (!stopped.isEmpty())
+        ShowMessage(tr("Support generation stopped."), stopped);
 }
 
 void VSLGLView::ShowMessage(QString const& text, QString const& informative)
@@ -805,12 +870,14 @@ SceneOp VSLGLView::GenSupport(QVector<double> para)
         if (p->m_dSupportDensity == para[0] && p->m_dTipDiameter == para[1] && p->m_dShaftDiameter == para[2] &&
             p->m_bHasSupports && !p->m_bSupportEditMark)
             continue;
+        // The old supports go (and the instance down by the old lift)
+        // before the new parameters are stored.
+        p->RemoveSupportX();
         p->m_bSupportEditMark = false;
         p->m_dSupportDensity = para[0];
         p->m_dTipDiameter = para[1];
         p->m_dShaftDiameter = para[2];
         p->m_dLiftDistance = para[3];
-        p->RemoveSupportX();
         if (m_pScene->StartSupportJob(p) == SceneOp::Done)
             ++started;
     }
@@ -823,10 +890,15 @@ SceneOp VSLGLView::GenSupport(QVector<double> para)
 void VSLGLView::slot_EditSupport(bool Freeze, bool SaveResult, QVector<double> Para)
 {
     m_pScene->m_bFreeze = Freeze;
-    m_nEditState = VexmorEditStatSupport;
-    m_pEditHandlers->SetEditState(m_nEditState);
-    m_pScene->m_nEditStat = m_nEditState;
-    m_pScene->SetIsSupportMode(true);
+    if (Freeze) {
+        m_nEditState = VexmorEditStatSupport;
+        m_pEditHandlers->SetEditState(m_nEditState);
+        m_pScene->m_nEditStat = m_nEditState;
+        m_pScene->SetIsSupportMode(true);
+    } else {
+        // Leaving the editor (save or cancel): drags and picks work again.
+        RestoreEditState();
+    }
     emit sig_SceneStatusChanged(VexmorEditStatSupport);
 
     QVector<VSLModelPainter*> targets;
@@ -845,17 +917,19 @@ void VSLGLView::slot_EditSupport(bool Freeze, bool SaveResult, QVector<double> P
                 p->m_dTipDiameter = Para[1];
                 p->m_dShaftDiameter = Para[2];
             }
-            if (!p->m_bSupportLifted) {
-                p->m_bSupportLifted = true;
-                p->Move(QVector3D(0, 0, float(p->m_dLiftDistance)));
-            }
+            p->LiftForSupports();
         }
         update();
     } else if (SaveResult) {
         int started = 0;
         for (VSLModelPainter* p : qAsConst(targets)) {
-            if (!p->m_bSupportChanged)
+            if (!p->m_bSupportChanged) {
+                // Nothing to regenerate: an instance without supports goes
+                // back down, as the edit no longer holds it.
+                if (!m_pScene->IsInstanceBusy(p))
+                    p->LowerLiftWithoutSupports();
                 continue;
+            }
             p->m_bSupportEditMark = true;
             if (m_pScene->StartSupportJob(p) == SceneOp::Done)
                 ++started;
@@ -863,6 +937,7 @@ void VSLGLView::slot_EditSupport(bool Freeze, bool SaveResult, QVector<double> P
         // Nothing to regenerate: the caller waiting for the jobs hears at once.
         if (started == 0)
             emit sig_GenSupportDone();
+        update();
     } else {
         for (VSLModelPainter* p : qAsConst(targets))
             if (!m_pScene->IsInstanceBusy(p))

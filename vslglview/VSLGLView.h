@@ -23,8 +23,10 @@ class VSLEditService;
 class VSLXYZPainter;
 class VSLGLView;
 
-// Loads one file into the view's scene off the GUI thread. Kept for the
-// view's lifetime; nothing starts it, the view waits for it at exit.
+// Loads one STL file into the view's scene: reads it on this thread, then
+// the GUI thread adds it, repaints and calls LoadFileDone. Kept for the
+// view's lifetime and waited for at exit. The application never starts it:
+// its open action loads on the GUI thread.
 class LoadThread : public QThread {
     Q_OBJECT
 public:
@@ -51,7 +53,10 @@ public:
     static QSurfaceFormat ViewSurfaceFormat();
 
     // --- files ---
+    // An STL file, or an SLC file (its layers and a model showing them).
     bool OpenSTLFile(QString path);
+    // The file's suffix is "slc", in any case.
+    static bool IsSlcFileName(const QString& path);
     QString GetOpenFilePath() const;
     void SetOpenFilePath(QString folder);
     QString GetOpenFileName() const;
@@ -133,6 +138,8 @@ public:
     VSL3DScene* scene() const { return m_pScene; }
     VSLCamera* camera() const { return m_pCamera; }
     VSLEditHandlers* editHandlers() const { return m_pEditHandlers; }
+    VSLXYZPainter* axisTriad() const { return m_pXYZPainter; }
+    LoadThread* loadThread() const { return m_pLoadThread; }
     int selectedNumber() const;
     int editState() const { return m_nEditState; }
     bool isFitted() const { return m_bFitted; }
@@ -144,6 +151,12 @@ public:
     // top = largest y, bottom = smallest y (in that order). Needs the
     // context current with the view's matrices loaded.
     void getRect(QRect& r, QVector3D a, QVector3D b);
+    // The same rectangle, its corners taken in another order (z fastest).
+    void getRect2(QRect& r, QVector3D a, QVector3D b);
+    // Widens the point pair (max, min) to take in p, coordinate by coordinate.
+    static void comppare(QPoint& max, QPoint& min, QPoint& p);
+    // The smallest of the first n values; +infinity for n = 0.
+    static float getMinium(float* values, unsigned char n);
     // Union bound of the instances, inverted when there is none.
     void getModelBound(QVector3D& max, QVector3D& min) const;
     // Makes the context current and loads the view's viewport, projection and
@@ -183,6 +196,9 @@ signals:
     void sig_GenSupportDone();
     void sig_SliceSceneDone(int nLayers);
     void sig_LoadFileDone(bool fileLoaded);
+    // A dropped file, for a window that opens files its own way (stages,
+    // job names); with nobody connected the view opens it itself.
+    void sig_FileDropped(QString path);
 
 protected:
     void initializeGL() override;
@@ -202,6 +218,8 @@ private:
     void Draw3DScene();
     void WindowSizeAdjust();
     void EmitSelected();
+    // Edit state 1, support mode off: what the Edit stage's drags and picks need.
+    void RestoreEditState();
     void ShowMessage(QString const& text, QString const& informative);
     void LoadProjection(int w, int h);
     void LoadFrameMatrices();

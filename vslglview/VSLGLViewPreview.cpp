@@ -1,11 +1,14 @@
 // Preview images of the plate, captured from the view's own frame at the
 // first frame after slicing starts (overlays hidden) and kept in the scene.
 #include "VSLCamera.h"
+#include "VSLCoordConvert.h"
 #include "VSLGLView.h"
 
 #include <QOpenGLContext>
 
 #include <GL/gl.h>
+
+#include <cmath>
 
 namespace {
 
@@ -18,11 +21,22 @@ QRect Crop(QRect const& r)
     return c;
 }
 
+// In widget points, as getRect gives the box.
 int ViewportHeight()
 {
     GLint vp[4] = {0, 0, 0, 0};
     glGetIntegerv(GL_VIEWPORT, vp);
-    return vp[3];
+    return int(vp[3] / WidgetPixelRatio());
+}
+
+// A rectangle of widget points as the frame's device pixels.
+QRect ToDevicePixels(QRect const& c)
+{
+    const double r = WidgetPixelRatio();
+    if (r == 1.0)
+        return c;
+    return QRect(QPoint(int(std::floor(c.left() * r)), int(std::floor(c.top() * r))),
+                 QSize(int(std::ceil(c.width() * r)), int(std::ceil(c.height() * r))));
 }
 
 } // namespace
@@ -81,7 +95,7 @@ void VSLGLView::makePngImage(QVector3D& max, QVector3D& min)
         }
     }
     m_pScene->m_previewImageLarge =
-        GrabFrame().copy(c).scaled(1200, 1600, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        GrabFrame().copy(ToDevicePixels(c)).scaled(1200, 1600, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
 void VSLGLView::makeBmpImage(QVector3D& max, QVector3D& min)
@@ -138,5 +152,5 @@ void VSLGLView::makeBmpImage(QVector3D& max, QVector3D& min)
             c.setBottom(c.bottom() + g);
         }
     }
-    m_pScene->drawStlBmp(GrabFrame().copy(c));
+    m_pScene->drawStlBmp(GrabFrame().copy(ToDevicePixels(c)));
 }

@@ -58,11 +58,17 @@ bool VSLModel3D::LoadSTLFile(QString path)
         m_strLoadError = loader.errorString();
         return false;
     }
+    m_strLoadWarning = loader.warningString();
+    LoadTriangles(path, std::move(triangles));
+    return true;
+}
+
+void VSLModel3D::LoadTriangles(QString path, QVector<VSLTriangle3D> triangles)
+{
     m_strFileName = path;
     m_vTriangles.swap(triangles);
     UpdataData();
     m_pFixerThread->start(QThread::HighestPriority);
-    return true;
 }
 
 void VSLModel3D::FixModel() { m_pFixerThread->start(QThread::HighestPriority); }
@@ -148,7 +154,10 @@ int VSLModel3D::CopyMesh(CopyMeshOpt opt)
             const vcg::Point3f& p = m_mesh.vert[m_mesh.face[face].v[k]].p;
             t.vertices[k] = QVector3D(p[0], p[1], p[2]);
         }
+        // The model's bounds come from these; a shorter list (degenerate
+        // faces dropped) or appended fill faces must not keep stale ones.
         t.UpdateNormal();
+        t.UpdateBound();
     };
     if (n == int(m_mesh.FaceCount())) {
         // No deleted faces: face i is triangle i, so ranges can run side by side.

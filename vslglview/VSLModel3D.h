@@ -52,7 +52,12 @@ public:
     // fixerThread()->sig_FixerStatusChanged before calling, so the completion
     // can never be missed. False (see loadError()) when the file is refused.
     bool LoadSTLFile(QString path);
+    // The same for triangles already read from `path` (not empty), on the
+    // thread the model lives on.
+    void LoadTriangles(QString path, QVector<VSLTriangle3D> triangles);
     QString loadError() const { return m_strLoadError; }
+    // Set when the file was read but is not whole (a cut binary file).
+    QString loadWarning() const { return m_strLoadWarning; }
 
     // Bounds and centre from the triangle list; display lists too when a GL
     // context is current, otherwise they are rebuilt by the next draw.
@@ -164,4 +169,5 @@ private:
     std::atomic<bool> m_bStopping{false};
     bool m_bListsStale = false;
     QString m_strLoadError;
+    QString m_strLoadWarning;
 };

@@ -7,6 +7,7 @@
 
 #include "mesh/parallel.h"
 #include "printfile/filesafety.h"
+#include "vslfunction/modelbound.h"
 
 #include <atomic>
 #include <charconv>
@@ -154,6 +155,35 @@ bool Finite(const VSLTriangle3D& t)
     return true;
 }
 
+bool WithinBound(const VSLTriangle3D& t)
+{
+    for (const QVector3D& v : t.vertices)
+        if (!WithinModelBound(v))
+            return false;
+    return true;
+}
+
+// Why a triangle's corners cannot be a model's; empty when they can.
+QString CornerProblem(const VSLTriangle3D& t)
+{
+    if (!Finite(t))
+        return QStringLiteral("has a coordinate that is not a finite number");
+    if (!WithinBound(t))
+        return QStringLiteral("has a coordinate beyond 100 m (%1 mm)").arg(double(kMaxModelCoordinateMm), 0, 'f', 0);
+    return QString();
+}
+
+// Printable ASCII and line ends only: text, which a binary facet list never is.
+bool LooksLikeText(const uchar* p, qint64 n)
+{
+    for (qint64 i = 0; i < n; ++i) {
+        const uchar c = p[i];
+        if (!(c == '\t' || c == '\n' || c == '\r' || (c >= 0x20 && c < 0x7F)))
+            return false;
+    }
+    return true;
+}
+
 // The whole file as bytes: mapped when possible, read otherwise.
 class FileBytes {
 public:
@@ -267,6 +297,7 @@ bool VSLModelLoader::LoadData(QVector<VSLTriangle3D>& out)
 bool VSLModelLoader::ReadBinary(QString file, QVector<VSLTriangle3D>& out)
 {
     out.clear();
+    m_warning.clear();
     FileBytes bytes(file);
     QString error;
     if (!bytes.Open(error))
@@ -278,11 +309,22 @@ bool VSLModelLoader::ReadBinary(QString file, QVector<VSLTriangle3D>& out)
     // Never trust the count beyond what the file holds.
     const quint64 declared = ReadU32(data + 80);
     const quint64 available = quint64(size - kBinaryHeaderBytes) / kBinaryFacetBytes;
-    const quint64 count = std::min(declared, available);
+    const QString notStl = QStringLiteral("not an STL file: neither ASCII STL nor a binary STL whose size agrees "
+                                          "with its facet count (it declares %1 triangles and holds %2)")
+                               .arg(declared)
+                               .arg(available);
+    // Whole facets after the declared ones: the count is not this file's.
+    if (available > declared)
+        return Fail(notStl);
+    const bool cut = available < declared;
+    const quint64 count = available;
     if (count == 0)
-        return Fail(QStringLiteral("the file holds no triangles"));
+        return Fail(cut ? notStl : QStringLiteral("the file holds no triangles"));
     if (count > quint64(kMaxTriangles))
         return Fail(QStringLiteral("the file holds more triangles than can be loaded (%1)").arg(count));
+    // A text file (renamed to .stl) reads as a huge count it does not hold.
+    if (cut && LooksLikeText(data + kBinaryHeaderBytes, qMin<qint64>(size - kBinaryHeaderBytes, 4096)))
+        return Fail(notStl + QStringLiteral("; it is text"));
     out.resize(int(count));
     VSLTriangle3D* tris = out.data();
     std::atomic<quint64> firstBad{count};
@@ -294,7 +336,7 @@ bool VSLModelLoader::ReadBinary(QString file, QVector<VSLTriangle3D>& out)
                 const uchar* q = p + 12 + 12 * c;
                 t.vertices[c] = QVector3D(ReadF32(q), ReadF32(q + 4), ReadF32(q + 8));
             }
-            if (!Finite(t)) {
+            if (!WithinBound(t)) {
                 quint64 seen = firstBad.load();
                 while (i < seen && !firstBad.compare_exchange_weak(seen, i)) {
                 }
@@ -305,15 +347,20 @@ bool VSLModelLoader::ReadBinary(QString file, QVector<VSLTriangle3D>& out)
         }
     });
     if (firstBad.load() < count) {
+        const quint64 bad = firstBad.load();
+        const QString why = QStringLiteral("triangle %1 %2").arg(bad + 1).arg(CornerProblem(tris[bad]));
         out.clear();
-        return Fail(QStringLiteral("triangle %1 has a coordinate that is not a finite number").arg(firstBad.load() + 1));
+        return Fail(cut ? notStl + QStringLiteral("; ") + why : why);
     }
+    if (cut)
+        m_warning = QStringLiteral("%1: the file declares %2 triangles and holds %3").arg(path).arg(declared).arg(count);
     return true;
 }
 
 bool VSLModelLoader::ReadAscii(QString file, QVector<VSLTriangle3D>& out)
 {
     out.clear();
+    m_warning.clear();
     FileBytes bytes(file);
     QString error;
     if (!bytes.Open(error))
@@ -353,9 +400,11 @@ bool VSLModelLoader::ReadAscii(QString file, QVector<VSLTriangle3D>& out)
             continue;
         // Only a facet with exactly three corners is a triangle.
         if (corners == 3) {
-            if (!Finite(t)) {
+            const QString problem = CornerProblem(t);
+            if (!problem.isEmpty()) {
+                const int facet = out.size() + dropped + 1;
                 out.clear();
-                return Fail(QStringLiteral("facet %1 has a coordinate that is not a finite number").arg(out.size() + dropped + 1));
+                return Fail(QStringLiteral("facet %1 %2").arg(facet).arg(problem));
             }
             if (out.size() >= kMaxTriangles) {
                 out.clear();

@@ -17,17 +17,21 @@ public:
     bool IsReady();
     // Replaces `out` with the file's triangles (normals and bounds computed
     // from the corners). False, with errorString() set, when the file is
-    // refused; `out` is then empty.
+    // refused; `out` is then empty. A binary file shorter than its facet
+    // count is read as far as it goes, with warningString() saying so.
     bool LoadData(QVector<VSLTriangle3D>& out);
     bool ReadAscii(QString file, QVector<VSLTriangle3D>& out);
     bool ReadBinary(QString file, QVector<VSLTriangle3D>& out);
 
     QString errorString() const { return m_error; }
+    // Empty unless the last read kept a file that is not whole.
+    QString warningString() const { return m_warning; }
 
 private:
     void PrepareSTLFile();
     bool Fail(const QString& problem);
     QString m_error;
+    QString m_warning;
 };
 
 // Writes a triangle list as binary or ASCII STL.

@@ -376,8 +376,16 @@ void VSLModelPainter::DuplicateModelPainterX(VSLModelPainter* source)
     m_minBound = source->m_minBound;
     m_center = source->m_center;
     m_hull = source->m_hull;
-    if (!source->m_bHasSupports)
+    m_bSupportLifted = source->m_bSupportLifted;
+    m_preLift = source->m_preLift;
+    m_liftedMatrix = source->m_liftedMatrix;
+    m_dLiftedByMm = source->m_dLiftedByMm;
+    if (!source->m_bHasSupports) {
+        // Lifted only by an open support edit, which does not hold the copy.
+        if (m_bSupportLifted)
+            LowerSupportLift();
         return;
+    }
     m_supportMatrix = source->m_supportMatrix;
     m_bHasSupports = source->m_bHasSupports;
     m_bSupportsShown = source->m_bSupportsShown;
@@ -387,7 +395,6 @@ void VSLModelPainter::DuplicateModelPainterX(VSLModelPainter* source)
     m_dLiftDistance = source->m_dLiftDistance;
     m_bSupportEditMark = source->m_bSupportEditMark;
     m_bSupportChanged = source->m_bSupportChanged;
-    m_bSupportLifted = source->m_bSupportLifted;
     m_nClickCounter = source->m_nClickCounter;
     m_bGenerationRan = source->m_bGenerationRan;
     m_supportRun = source->m_supportRun;

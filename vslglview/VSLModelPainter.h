@@ -32,11 +32,6 @@ class SliceThread : public QThread {
 public:
     explicit SliceThread(VSLModelPainter* painter) : m_pPainter(painter) {}
 
-signals:
-    void sig_FixerFailed();
-    void sig_FixerComplete();
-    void sig_FixerStatusChanged();
-
 protected:
     void run() override;
 
@@ -104,6 +99,13 @@ public:
     void GenSupportX();
     void RemoveSupportX();
     void RestoreSupportX();
+    // Raises the instance by the lift distance for its supports, recording
+    // the placement it came from; false when it is lifted already (or the
+    // move is refused).
+    bool LiftForSupports();
+    // A lifted instance left without supports goes back to the placement
+    // it was lifted from (moves since then kept).
+    void LowerLiftWithoutSupports();
     void RotateSupportX();
     void RotateSptPointX(vcg::Point3f& p) const;
     void DrawSupportX();
@@ -126,6 +128,13 @@ public:
     // the ray from `rayFrom` to `rayTo` (support frame) can meet are drawn,
     // the others cannot colour the pixel.
     void EmitTipPickPass(QVector3D const& rayFrom, QVector3D const& rayTo) const;
+    // One primitive as GL triangles in immediate mode (for a display list
+    // being compiled); the four floats are accepted and not used. A sphere
+    // takes each facet's normal from UnitSphere and emits nothing while that
+    // is empty; a cone gets flat normals, and for n < 1 an empty primitive.
+    static void GenerateSphere(vcg::Point3f c, double r, float = 0, float = 0, float = 0, float = 0);
+    static void GenerateCone(vcg::Point3f p0, double r0, vcg::Point3f p1, double r1, int n, float = 0, float = 0,
+                             float = 0, float = 0);
     static QVector<VSLTriangle3D> GenerateConeTris(vcg::Point3f p0, double r0, vcg::Point3f p1, double r1,
                                                    int n, float = 0, float = 0, float = 0, float = 0);
     static QVector<VSLTriangle3D> GenerateSphereTris(vcg::Point3f c, double r, float = 0, float = 0,
@@ -206,6 +215,7 @@ public:
     bool m_bSupportsShown = false;
     GLuint m_nSupportTipList = 0;
     GLuint m_nSupportBodyList = 0;
+    bool m_bSupportListsStale = false;  // to be compiled at the next draw
     // One tip sphere at the origin, called under a translation by the tip
     // list (the tips of one run share their radius).
     GLuint m_nTipSphereList = 0;
@@ -226,6 +236,7 @@ public:
     };
     Placement m_preLift;
     QMatrix4x4 m_liftedMatrix;
+    double m_dLiftedByMm = 0;  // the lift applied, whatever the parameters say since
     std::atomic<bool> m_bStopSupport{false};
     int m_nClickCounter = 0;
     SupportMap m_supportMap;
@@ -264,6 +275,7 @@ signals:
     void sig_MPSliceDone();
 
 private:
+    friend class SupportThread;  // CheckStopped lowers a raised instance
     // Callers hold the model's data mutex.
     void UpdateDataLocked();
     void UpdateModelHullLocked();
@@ -279,18 +291,19 @@ private:
     void DeleteSupportLists();
     // Steps 4 to 12 of a generation run, under the model's locks; false when
     // the model has no vertex (no supports).
-    bool RunSupportFrame(bool& liftedHere);
+    bool RunSupportFrame();
     // Re-run only: erase deleted records; false (and the run finished) when
     // none remains.
     bool PrepareSupportRerun();
     // Records, run state and support frame cleared; the lift is left alone.
     void DropSupportRecords();
-    void AbandonSupportRun(bool liftedHere, const char* why);
+    void AbandonSupportRun(const char* why);
     // A run that found the stop request set: records dropped, instance lowered.
     void StopSupportRun();
     void LowerSupportLift();
     void ReleaseSliceResults();
     void EnsureTipSphereList();
+    void CompileSupportLists();
     void EmitTipSphere(vcg::Point3f const& c, double r) const;
     static void MapSupportTriangles(QVector<VSLTriangle3D>& tris, QMatrix4x4 const& m);
 };

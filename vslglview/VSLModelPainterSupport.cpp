@@ -1,5 +1,6 @@
 #include "VSLModelPainter.h"
 
+#include "VSL3DScene.h"
 #include "VSLModel3D.h"
 #include "mesh/parallel.h"
 #include "support/SupportGeometry.h"
@@ -132,6 +133,29 @@ static QVector<vcg::Point3f> RebuildVertexCopy(MyMesh& work, const MyMesh& befor
     return copy;
 }
 
+bool VSLModelPainter::LiftForSupports()
+{
+    if (m_bSupportLifted)
+        return false;
+    const double lift = m_dLiftDistance;
+    QMatrix4x4 up;
+    up.translate(0, 0, static_cast<float>(lift));
+    const Placement before{m_matrix, m_maxBound, m_minBound, m_center, m_hull};
+    if (!ApplyConvert(up, false))
+        return false;
+    m_preLift = before;
+    m_liftedMatrix = m_matrix;
+    m_dLiftedByMm = lift;
+    m_bSupportLifted = true;
+    return true;
+}
+
+void VSLModelPainter::LowerLiftWithoutSupports()
+{
+    if (m_bSupportLifted && m_supportMap.isEmpty())
+        LowerSupportLift();
+}
+
 void VSLModelPainter::LowerSupportLift()
 {
     m_bSupportLifted = false;
@@ -147,8 +171,9 @@ void VSLModelPainter::LowerSupportLift()
         m_hull = m_preLift.hull;
         return;
     }
+    // By the lift that was applied: the parameters may have changed since.
     QMatrix4x4 down;
-    down.translate(0, 0, static_cast<float>(-m_dLiftDistance));
+    down.translate(0, 0, static_cast<float>(-m_dLiftedByMm));
     ApplyConvert(down, false);
 }
 
@@ -175,7 +200,7 @@ bool VSLModelPainter::PrepareSupportRerun()
     return false;
 }
 
-bool VSLModelPainter::RunSupportFrame(bool& liftedHere)
+bool VSLModelPainter::RunSupportFrame()
 {
     auto step = [this](int n) {
         if (m_fnSupportStep)
@@ -183,17 +208,7 @@ bool VSLModelPainter::RunSupportFrame(bool& liftedHere)
     };
     m_supportRun.SetStopFlag(&m_bStopSupport);
     m_supportRun.m_counts = SupportRunCounts();
-    if (!m_bSupportLifted) {
-        QMatrix4x4 up;
-        up.translate(0, 0, static_cast<float>(m_dLiftDistance));
-        const Placement before{m_matrix, m_maxBound, m_minBound, m_center, m_hull};
-        if (ApplyConvert(up, false)) {
-            m_preLift = before;
-            m_liftedMatrix = m_matrix;
-            m_bSupportLifted = true;
-            liftedHere = true;
-        }
-    }
+    LiftForSupports();
     step(5);
     VSLModel3D& model = *m_pModel;
     const QMatrix4x4 frame = m_supportMatrix.inverted() * m_matrix;
@@ -246,7 +261,10 @@ bool VSLModelPainter::RunSupportFrame(bool& liftedHere)
     step(11);
     m_supportRun.ThrowIfStopped();
     const float zPlate = static_cast<float>(m_minBound.z() - m_dLiftDistance);
-    m_supportRun.BuildFaceGrid(mesh, m_minBound, m_maxBound);
+    // The grid spans the support frame, which after a move is not where the
+    // instance stands: its extent is the grid's, not the instance's bounds.
+    QVector3D gridMin = m_minBound, gridMax = m_maxBound;
+    m_supportRun.BuildFaceGrid(mesh, gridMin, gridMax);
     step(12);
     step(14);
     m_supportRun.FitTips(mesh, m_supportMap, m_vSupportIndex);
@@ -268,10 +286,11 @@ void VSLModelPainter::DropSupportRecords()
     m_bSupportsShown = false;
 }
 
-void VSLModelPainter::AbandonSupportRun(bool liftedHere, const char* why)
+void VSLModelPainter::AbandonSupportRun(const char* why)
 {
+    // No support is left to stand on, whoever lifted the instance.
     DropSupportRecords();
-    if (liftedHere && m_bSupportLifted)
+    if (m_bSupportLifted)
         LowerSupportLift();
     qWarning("Support generation of instance %d failed: %s", m_nNumber, why);
 }
@@ -316,15 +335,16 @@ void VSLModelPainter::GenSupportX()
         return;
     }
     QMutexLocker data(m_pModel->dataMutex());
-    bool liftedHere = false;
     try {
-        m_bHasSupports = RunSupportFrame(liftedHere);
+        m_bHasSupports = RunSupportFrame();
+        if (!m_bHasSupports)
+            LowerLiftWithoutSupports();
     } catch (const SupportRunStopped&) {
         StopSupportRun();
     } catch (const std::exception& e) {
-        AbandonSupportRun(liftedHere, e.what());
+        AbandonSupportRun(e.what());
     } catch (...) {
-        AbandonSupportRun(liftedHere, "unknown failure");
+        AbandonSupportRun("unknown failure");
     }
     m_nSupportRunStatus = 0;
     finish();
@@ -410,7 +430,8 @@ QVector<VSLTriangle3D> VSLModelPainter::GetRealTrianglesSup() const
 
 void VSLModelPainter::DeleteSupportLists()
 {
-    if (!QOpenGLContext::currentContext())
+    m_bSupportListsStale = false;
+    if (m_pScene ? !m_pScene->UseViewContext() : !QOpenGLContext::currentContext())
         return;
     if (m_nSupportTipList != 0)
         glDeleteLists(m_nSupportTipList, 1);
@@ -424,6 +445,10 @@ void VSLModelPainter::DeleteSupportLists()
 
 void VSLModelPainter::RenderSupportX(bool highlight, bool tipsOnly)
 {
+    // Lists that could not be built without a context are built here, in
+    // the view's paint; never while a worker owns the support map.
+    if (m_bSupportListsStale && !(m_pScene && m_pScene->IsInstanceBusy(this)))
+        CompileSupportLists();
     if (!m_bSupportsShown)
         return;
     glMatrixMode(GL_MODELVIEW);

@@ -1,5 +1,6 @@
 // Support display lists and the painter's side of click editing.
 #include "VSLModelPainter.h"
+#include "VSL3DScene.h"
 #include "gltriangles.h"
 
 #include <QOpenGLContext>
@@ -34,6 +35,29 @@ void Recompile(GLuint& list, Fn body)
 
 } // namespace
 
+void VSLModelPainter::GenerateSphere(vcg::Point3f c, double r, float, float, float, float)
+{
+    if (UnitSphere.isEmpty())
+        return;
+    const float rf = static_cast<float>(r);
+    glBegin(GL_TRIANGLES);
+    for (int i = 0; i + 3 < UnitSphere.size(); i += 4) {
+        const vcg::Point3f& n = UnitSphere[i];
+        glNormal3f(n[0], n[1], n[2]);
+        for (int k = 1; k <= 3; ++k) {
+            const vcg::Point3f v = c + UnitSphere[i + k] * rf;
+            glVertex3f(v[0], v[1], v[2]);
+        }
+    }
+    glEnd();
+}
+
+void VSLModelPainter::GenerateCone(vcg::Point3f p0, double r0, vcg::Point3f p1, double r1, int n, float, float,
+                                   float, float)
+{
+    GlTriangles(GenerateConeTris(p0, r0, p1, r1, n));
+}
+
 // The radius of the first tip; built before any list compiles (lists do
 // not nest in compilation).
 void VSLModelPainter::EnsureTipSphereList()
@@ -46,7 +70,7 @@ void VSLModelPainter::EnsureTipSphereList()
         }
     if (r < 0 || (r == m_dTipSphereRadius && m_nTipSphereList != 0))
         return;
-    Recompile(m_nTipSphereList, [r] { GlTriangles(GenerateSphereTris(vcg::Point3f(0, 0, 0), r)); });
+    Recompile(m_nTipSphereList, [r] { GenerateSphere(vcg::Point3f(0, 0, 0), r); });
     m_dTipSphereRadius = m_nTipSphereList != 0 ? r : -1;
 }
 
@@ -58,7 +82,7 @@ void VSLModelPainter::EmitTipSphere(vcg::Point3f const& c, double r) const
         glCallList(m_nTipSphereList);
         glPopMatrix();
     } else {
-        GlTriangles(GenerateSphereTris(c, r));
+        GenerateSphere(c, r);
     }
 }
 
@@ -71,10 +95,19 @@ void VSLModelPainter::DrawSupportX()
         // plate, or it would print in mid-air.
         if (m_bSupportLifted)
             LowerSupportLift();
+        m_bSupportListsStale = false;
         return;
     }
-    if (!QOpenGLContext::currentContext())
+    if (m_pScene ? !m_pScene->UseViewContext() : !QOpenGLContext::currentContext()) {
+        m_bSupportListsStale = true; // built by the next draw
         return;
+    }
+    CompileSupportLists();
+}
+
+void VSLModelPainter::CompileSupportLists()
+{
+    m_bSupportListsStale = false;
     // Marked supports keep tip and body until the edit closes; only the
     // click's tip-list rebuild hides a marked tip.
     glMatrixMode(GL_MODELVIEW);
@@ -88,10 +121,10 @@ void VSLModelPainter::DrawSupportX()
         for (const DLP_Support& s : qAsConst(m_supportMap)) {
             for (const QVector<vcg::Point3f>& c : s.cones)
                 if (c.size() >= 3)
-                    GlTriangles(GenerateConeTris(c[0], c[2][0], c[1], c[2][1], 16));
+                    GenerateCone(c[0], c[2][0], c[1], c[2][1], 16);
             for (const QVector<vcg::Point3f>& sp : s.spheres)
                 if (sp.size() >= 2)
-                    GlTriangles(GenerateSphereTris(sp[0], sp[1][0]));
+                    GenerateSphere(sp[0], sp[1][0]);
         }
     });
     m_bSupportsShown = true;

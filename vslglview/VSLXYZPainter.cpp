@@ -105,7 +105,10 @@ void VSLXYZPainter::Render()
     GLint vp[4];
     glGetIntegerv(GL_VIEWPORT, vp);
     const int width = vp[2], height = vp[3];
-    glViewport(width - 150, 0, 100, 100);
+    // 100 by 100 widget points, 50 from the right edge, at any pixel density.
+    const double ratio = WidgetPixelRatio();
+    const int side = int(100 * ratio);
+    glViewport(width - int(150 * ratio), 0, side, side);
 
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
@@ -125,7 +128,7 @@ void VSLXYZPainter::Render()
     const QVector3D ends[3] = {{1.2f, 0, 0}, {0, 1.2f, 0}, {0, 0, 1.2f}};
     for (int i = 0; i < 3; ++i) {
         UCToDC(m_labelPos[i], ends[i]);
-        m_labelPos[i].ry() += height - 100;
+        m_labelPos[i].ry() += int((height - side) / ratio);
     }
 
     glMatrixMode(GL_PROJECTION);

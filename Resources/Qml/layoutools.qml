@@ -1,18 +1,17 @@
 import QtQuick 2.5
 import QtQuick.Controls 1.4
 
-// Edit-stage tool row: Translate, Rotate, Scale.
+// Edit-stage tool row: Translate, Rotate, Scale. A button shows the view's
+// edit mode, not the click: the window may refuse the change (a job runs).
 Column {
     spacing: 20
-    ExclusiveGroup { id: modeGroup }
 
     Button {
         objectName: "translateButton"
         text: qsTr("Translate")
         tooltip: qsTr("Translate selected Model")
         iconSource: "qrc:/Resources/024.png"
-        checkable: true
-        exclusiveGroup: modeGroup
+        checked: dlpUI !== null && dlpUI.nEditMode === 0
         style: VXButtonStyle {}
         onClicked: dlpUI.layoutBarClicked(0)
     }
@@ -21,8 +20,7 @@ Column {
         text: qsTr("Rotate")
         tooltip: qsTr("Rotate selected Model")
         iconSource: "qrc:/Resources/025.png"
-        checkable: true
-        exclusiveGroup: modeGroup
+        checked: dlpUI !== null && dlpUI.nEditMode === 1
         style: VXButtonStyle {}
         onClicked: dlpUI.layoutBarClicked(1)
     }
@@ -31,8 +29,7 @@ Column {
         text: qsTr("Scale")
         tooltip: qsTr("Scale selected model")
         iconSource: "qrc:/Resources/026.png"
-        checkable: true
-        exclusiveGroup: modeGroup
+        checked: dlpUI !== null && dlpUI.nEditMode === 2
         style: VXButtonStyle {}
         onClicked: dlpUI.layoutBarClicked(2)
     }

@@ -68,6 +68,7 @@ Item {
                 onClicked: {
                     dlpUI.navbarClicked(1)
                     row.checkUpTo(1)
+                    dlpUI.bTransformShow = true
                     dlpUI.navbarLayout()
                     dlpUI.SetNavBtn("Edit")
                 }

@@ -11,10 +11,6 @@
 <context>
     <name>DLP::BuildManager</name>
     <message>
-        <source>Cannot read the job file %1</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Printing: %1</source>
         <translation type="unfinished"></translation>
     </message>
@@ -32,6 +28,34 @@
     </message>
     <message>
         <source>Command given up for the cancel: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No printer is connected</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Print failed: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The job file %1 cannot be read</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The job file %1 is empty</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The printer was disconnected</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Reply is no acknowledgement: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The printer did not acknowledge %1 (written %2 times)</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -348,6 +372,14 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
         <source>Return of M701: </source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Printer port lost: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Return of M701 longer than %1 bytes: light data refused</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>DlpSliceBrowser</name>
@@ -498,6 +530,41 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     </message>
     <message>
         <source>Exit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>File transfer failed: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>OwnedFile</name>
+    <message>
+        <source>is not a regular file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>is a link to %1, which does not exist</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>is a link to %1, outside the folder %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>is a link to %1, which is not a regular file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 %2. It is neither read nor written; the program uses its defaults until it ends.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 cannot be read as a settings file and could not be set aside. It is left as it is; the program uses its defaults until it ends.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 could not be read as a settings file. It was kept as %2; the program starts from its defaults.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -795,6 +862,14 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     </message>
     <message>
         <source>The conversion was not started.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Value Out of Range</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 already exists. Replace it?</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -1195,6 +1270,14 @@ r</source>
         <source>Sure to Cancel Job</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>the print settings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Value Out of Range</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>VSL3DScene</name>
@@ -1214,6 +1297,38 @@ r</source>
         <source>a support or slice job is still running</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>its layers are larger than the build area and were not scaled</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>its layer thickness differs from the plate&apos;s</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it is not a readable SLC file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it holds no layer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The system refused the threads support generation needs; it was stopped.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The system refused the threads slicing needs; nothing was sliced.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The system refused the threads slicing needs; the slice was stopped.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The plate needs %1 layers of %2 mm, but the printer&apos;s build height of %3 mm holds %4. Scale the model down or choose a thicker layer.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>VSLGLView</name>
@@ -1231,6 +1346,14 @@ r</source>
     </message>
     <message>
         <source>There are still errors on the model! Please try to use other professional software to fix it.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The model file is incomplete</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Support generation stopped.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -1552,6 +1675,62 @@ r</source>
         <source>Sure to Cancel Job</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>built-in recipe %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the print settings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Value Out of Range</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Printing Failed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>打印失败</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The print ended without a report</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Material</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Exposure</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Z Motor</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Y Debond</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Y Return</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Rotate</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Advance</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Printer Select</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>VSliceWidget</name>
@@ -1851,6 +2030,18 @@ r</source>
     </message>
     <message>
         <source>Slicing cannot start now.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>A settings file was not used as it is.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The model file is incomplete</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Slicing stopped.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

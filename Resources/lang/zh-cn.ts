@@ -4,15 +4,11 @@
     <name>BusyWidget</name>
     <message>
         <source>Form</source>
-        <translation type="unfinished" />
+        <translation type="unfinished">Form</translation>
     </message>
 </context>
 <context>
     <name>DLP::BuildManager</name>
-    <message>
-        <source>Cannot read the job file %1</source>
-        <translation>无法读取任务文件 %1</translation>
-    </message>
     <message>
         <source>Printing: %1</source>
         <translation>正在打印: %1</translation>
@@ -32,6 +28,34 @@
     <message>
         <source>Command given up for the cancel: %1</source>
         <translation>因取消而放弃命令: %1</translation>
+    </message>
+    <message>
+        <source>No printer is connected</source>
+        <translation>未连接打印机</translation>
+    </message>
+    <message>
+        <source>Print failed: %1</source>
+        <translation>打印失败: %1</translation>
+    </message>
+    <message>
+        <source>The job file %1 cannot be read</source>
+        <translation>无法读取任务文件 %1</translation>
+    </message>
+    <message>
+        <source>The job file %1 is empty</source>
+        <translation>任务文件 %1 为空</translation>
+    </message>
+    <message>
+        <source>The printer was disconnected</source>
+        <translation>打印机已断开连接</translation>
+    </message>
+    <message>
+        <source>Reply is no acknowledgement: %1</source>
+        <translation>应答不是确认: %1</translation>
+    </message>
+    <message>
+        <source>The printer did not acknowledge %1 (written %2 times)</source>
+        <translation>打印机未确认 %1（已发送 %2 次）</translation>
     </message>
 </context>
 <context>
@@ -348,6 +372,14 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</translation>
         <source>Return of M701: </source>
         <translation>M701返回: </translation>
     </message>
+    <message>
+        <source>Printer port lost: %1</source>
+        <translation>打印机端口丢失: %1</translation>
+    </message>
+    <message>
+        <source>Return of M701 longer than %1 bytes: light data refused</source>
+        <translation>M701返回超过 %1 字节：光机数据被拒绝</translation>
+    </message>
 </context>
 <context>
     <name>DlpSliceBrowser</name>
@@ -499,6 +531,41 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</translation>
     <message>
         <source>Exit</source>
         <translation>退出</translation>
+    </message>
+    <message>
+        <source>File transfer failed: %1</source>
+        <translation>文件传输失败: %1</translation>
+    </message>
+</context>
+<context>
+    <name>OwnedFile</name>
+    <message>
+        <source>is not a regular file</source>
+        <translation>不是普通文件</translation>
+    </message>
+    <message>
+        <source>is a link to %1, which does not exist</source>
+        <translation>是指向不存在的 %1 的链接</translation>
+    </message>
+    <message>
+        <source>is a link to %1, outside the folder %2</source>
+        <translation>是指向 %1 的链接，位于文件夹 %2 之外</translation>
+    </message>
+    <message>
+        <source>is a link to %1, which is not a regular file</source>
+        <translation>是指向 %1 的链接，该目标不是普通文件</translation>
+    </message>
+    <message>
+        <source>%1 %2. It is neither read nor written; the program uses its defaults until it ends.</source>
+        <translation>%1 %2。程序不读取也不写入该文件，在退出前使用默认设置。</translation>
+    </message>
+    <message>
+        <source>%1 cannot be read as a settings file and could not be set aside. It is left as it is; the program uses its defaults until it ends.</source>
+        <translation>%1 无法作为设置文件读取，也无法另存。文件保持原样；程序在退出前使用默认设置。</translation>
+    </message>
+    <message>
+        <source>%1 could not be read as a settings file. It was kept as %2; the program starts from its defaults.</source>
+        <translation>%1 无法作为设置文件读取，已保留为 %2；程序从默认设置开始。</translation>
     </message>
 </context>
 <context>
@@ -797,12 +864,20 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</translation>
         <source>The conversion was not started.</source>
         <translation>转换未开始。</translation>
     </message>
+    <message>
+        <source>Value Out of Range</source>
+        <translation>数值超出范围</translation>
+    </message>
+    <message>
+        <source>%1 already exists. Replace it?</source>
+        <translation>%1 已存在。是否替换？</translation>
+    </message>
 </context>
 <context>
     <name>VPrintMsgBox</name>
     <message>
         <source>Form</source>
-        <translation type="unfinished" />
+        <translation type="unfinished">Form</translation>
     </message>
     <message>
         <source>The Job is Cancelling,wait please!</source>
@@ -1198,6 +1273,14 @@ r</source>
         <source>Sure to Cancel Job</source>
         <translation>确定取消任务</translation>
     </message>
+    <message>
+        <source>the print settings</source>
+        <translation>打印设置</translation>
+    </message>
+    <message>
+        <source>Value Out of Range</source>
+        <translation>数值超出范围</translation>
+    </message>
 </context>
 <context>
     <name>VSL3DScene</name>
@@ -1217,6 +1300,38 @@ r</source>
         <source>a support or slice job is still running</source>
         <translation>支撑或切片任务仍在运行</translation>
     </message>
+    <message>
+        <source>its layers are larger than the build area and were not scaled</source>
+        <translation>其切片层超出打印范围且未缩放</translation>
+    </message>
+    <message>
+        <source>its layer thickness differs from the plate's</source>
+        <translation>其层厚与平台上的层厚不同</translation>
+    </message>
+    <message>
+        <source>it is not a readable SLC file</source>
+        <translation>不是可读取的SLC文件</translation>
+    </message>
+    <message>
+        <source>it holds no layer</source>
+        <translation>不含任何切片层</translation>
+    </message>
+    <message>
+        <source>The system refused the threads support generation needs; it was stopped.</source>
+        <translation>系统拒绝了生成支撑所需的线程；生成已停止。</translation>
+    </message>
+    <message>
+        <source>The system refused the threads slicing needs; nothing was sliced.</source>
+        <translation>系统拒绝了切片所需的线程；未进行切片。</translation>
+    </message>
+    <message>
+        <source>The system refused the threads slicing needs; the slice was stopped.</source>
+        <translation>系统拒绝了切片所需的线程；切片已停止。</translation>
+    </message>
+    <message>
+        <source>The plate needs %1 layers of %2 mm, but the printer's build height of %3 mm holds %4. Scale the model down or choose a thicker layer.</source>
+        <translation>平台需要 %1 层 %2 mm 的切片，但打印机 %3 mm 的成型高度只能容纳 %4 层。请缩小模型或选择更厚的层。</translation>
+    </message>
 </context>
 <context>
     <name>VSLGLView</name>
@@ -1235,6 +1350,14 @@ r</source>
     <message>
         <source>There are still errors on the model! Please try to use other professional software to fix it.</source>
         <translation>模型上仍有错误！请尝试使用其他专业软件修复。</translation>
+    </message>
+    <message>
+        <source>The model file is incomplete</source>
+        <translation>模型文件不完整</translation>
+    </message>
+    <message>
+        <source>Support generation stopped.</source>
+        <translation>支撑生成已停止。</translation>
     </message>
 </context>
 <context>
@@ -1555,6 +1678,62 @@ r</source>
         <source>Sure to Cancel Job</source>
         <translation>确定取消任务</translation>
     </message>
+    <message>
+        <source>built-in recipe %1</source>
+        <translation>内置配方 %1</translation>
+    </message>
+    <message>
+        <source>the print settings</source>
+        <translation>打印设置</translation>
+    </message>
+    <message>
+        <source>Value Out of Range</source>
+        <translation>数值超出范围</translation>
+    </message>
+    <message>
+        <source>Printing Failed</source>
+        <translation>打印失败</translation>
+    </message>
+    <message>
+        <source>打印失败</source>
+        <translation>打印失败</translation>
+    </message>
+    <message>
+        <source>The print ended without a report</source>
+        <translation>打印结束但没有报告</translation>
+    </message>
+    <message>
+        <source>Material</source>
+        <translation>材料</translation>
+    </message>
+    <message>
+        <source>Exposure</source>
+        <translation>曝光</translation>
+    </message>
+    <message>
+        <source>Z Motor</source>
+        <translation>Z轴电机</translation>
+    </message>
+    <message>
+        <source>Y Debond</source>
+        <translation>Y轴脱模</translation>
+    </message>
+    <message>
+        <source>Y Return</source>
+        <translation>Y轴回程</translation>
+    </message>
+    <message>
+        <source>Rotate</source>
+        <translation>旋转</translation>
+    </message>
+    <message>
+        <source>Advance</source>
+        <translation>高级</translation>
+    </message>
+    <message>
+        <source>Printer Select</source>
+        <translation>选择打印机</translation>
+    </message>
 </context>
 <context>
     <name>VSliceWidget</name>
@@ -1670,7 +1849,7 @@ r</source>
     <name>VSlicingMsgBox</name>
     <message>
         <source>Dialog</source>
-        <translation type="unfinished" />
+        <translation type="unfinished">Dialog</translation>
     </message>
     <message>
         <source>Slicing,Wait Please</source>
@@ -1682,7 +1861,7 @@ r</source>
     </message>
     <message>
         <source>...</source>
-        <translation type="unfinished" />
+        <translation type="unfinished">...</translation>
     </message>
 </context>
 <context>
@@ -1855,6 +2034,18 @@ r</source>
     <message>
         <source>Slicing cannot start now.</source>
         <translation>现在无法开始切片。</translation>
+    </message>
+    <message>
+        <source>A settings file was not used as it is.</source>
+        <translation>有设置文件未按原样使用。</translation>
+    </message>
+    <message>
+        <source>The model file is incomplete</source>
+        <translation>模型文件不完整</translation>
+    </message>
+    <message>
+        <source>Slicing stopped.</source>
+        <translation>切片已停止。</translation>
     </message>
 </context>
 <context>

@@ -1,12 +1,16 @@
 #include "language.h"
 
 #include "configdir.h"
+#include "ownedfile.h"
 
 #include <QSettings>
 
 QString vexmorTranslationFile()
 {
-    QSettings settings(vexmorConfigFile(QStringLiteral("VexmorMachine.ini")), QSettings::IniFormat);
+    const QString path = vexmorConfigFile(QStringLiteral("VexmorMachine.ini"));
+    if (!OwnedFile::prepareSettings(path))
+        return QStringLiteral(":/Resources/lang/en.qm");
+    QSettings settings(path, QSettings::IniFormat);
     // The array is opened without an index: the key read is MachineConfig/Language.
     settings.beginReadArray(QStringLiteral("MachineConfig"));
     const QString language = settings.value(QStringLiteral("Language")).toString();

@@ -1,10 +1,14 @@
 #include "logoutput.h"
 
 #include "configdir.h"
+#include "ownedfile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QMutex>
+#include <QSet>
+
+#include <cstdio>
 
 namespace {
 
@@ -70,7 +74,17 @@ void VexmorMessageOutput(QtMsgType type, const QMessageLogContext& context, cons
         const QString dir = vexmorLogDir();
         QDir().mkpath(dir);
         QFile file(QDir(dir).filePath(now.toString(QStringLiteral("yyyy_MM_dd")) + QStringLiteral("log.txt")));
-        if (file.open(QIODevice::ReadWrite | QIODevice::Append)) {
+        // A link in the folder must not make the log grow a file elsewhere,
+        // nor a FIFO block every thread that logs.
+        const QString problem = OwnedFile::accessProblem(file.fileName(), dir);
+        if (!problem.isEmpty()) {
+            static QSet<QString> refused;
+            if (!refused.contains(file.fileName())) {
+                refused.insert(file.fileName());
+                std::fprintf(stderr, "The daily log %s %s; nothing is logged there.\n", qPrintable(file.fileName()),
+                             qPrintable(problem));
+            }
+        } else if (file.open(QIODevice::ReadWrite | QIODevice::Append)) {
             const QByteArray line = (vexmorLogLine(now, type, context, msg) + QStringLiteral("\r\n")).toUtf8();
             file.write(line);
             file.close();

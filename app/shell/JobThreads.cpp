@@ -146,6 +146,7 @@ void MyThread1::startJob(QThread::Priority priority)
 {
     if (isRunning())
         return;
+    m_runner.armJob();
     m_bStop = false;
     start(priority);
 }

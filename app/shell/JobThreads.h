@@ -64,16 +64,18 @@ protected:
 
 // One direct print on the print thread: hands a copy of the runner's job to
 // its StartPrint, which returns when the job ends or is cancelled, then resets
-// the runner. Works with any runner offering gcodeFile, StartPrint, SetState
-// and signal_printDone (tests use a fake).
+// the runner. Works with any runner offering gcodeFile, StartPrint, SetState,
+// signal_printEnded and signal_printDone (tests use a fake).
 template <class Runner>
 void runPrintJob(Runner& runner, std::atomic<bool>& stopFlag)
 {
     // A stop that came before the loop began would be overwritten by the
     // loop's own start state: the job is not started at all, and its end is
     // reported as a cancelled job's would be.
-    if (stopFlag.load())
+    if (stopFlag.load()) {
+        emit runner.signal_printEnded(int(DLP::PrintEnd::Cancelled), QString());
         emit runner.signal_printDone();
+    }
     else
         runner.StartPrint(runner.gcodeFile());
     stopFlag = true;

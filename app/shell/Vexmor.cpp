@@ -18,6 +18,8 @@
 #include "frmDLP.h"
 #include "frmDeviceInterfaceSettings.h"
 #include "notices.h"
+#include "panelstyle.h"
+#include "ownedfile.h"
 #include "printfile/printjobinput.h"
 
 #include <QApplication>
@@ -29,6 +31,7 @@
 #include <QQuickWidget>
 #include <QScreen>
 #include <QSurfaceFormat>
+#include <QTimer>
 #include <QToolButton>
 #include <QtDebug>
 
@@ -109,6 +112,7 @@ Vexmor::Vexmor(QWidget* parent)
     // 11. Links.
     m_pRecipeWidget->setPanels(m_pSaveWidget, m_pImportWidget);
     m_pSaveWidget->m_pImportWidget = m_pImportWidget;
+    m_pImportWidget->m_pSaveWidget = m_pSaveWidget;
     m_pImportWidget->m_pDeviceSettings = m_pDeviceSettings;
 
     // 12-13.
@@ -127,7 +131,7 @@ Vexmor::Vexmor(QWidget* parent)
     m_bShowPanels = true;
     QFile qss(QStringLiteral(":/Resources/qss/widget.qss"));
     if (qss.open(QIODevice::ReadOnly))
-        m_pSaveWidget->setStyleSheet(QString::fromUtf8(qss.readAll()));
+        PanelStyle::apply(m_pSaveWidget, QString::fromUtf8(qss.readAll()));
 
     // 17. The QML bars over the view.
     m_pNavBar = new QQuickWidget(view);
@@ -154,6 +158,19 @@ Vexmor::Vexmor(QWidget* parent)
     m_mapBusyText[QStringLiteral("Save")] = tr("Saving slice file");
     m_mapBusyText[QStringLiteral("Support")] = tr("Generating supports");
     m_mapBusyText[QStringLiteral("Slice")] = tr("Slicing the scene");
+
+    // Settings files refused or set aside, before and after the window is
+    // up: told once the event loop runs, never from inside a reader.
+    OwnedFile::setUserNotifier([this](const QString& message) {
+        QMetaObject::invokeMethod(this, [this, message] { showSettingsNotice({message}); }, Qt::QueuedConnection);
+    });
+    QTimer::singleShot(0, this, [this] { showSettingsNotice(OwnedFile::takeUntoldMessages()); });
+}
+
+void Vexmor::showSettingsNotice(const QStringList& messages)
+{
+    if (!messages.isEmpty())
+        showBox(tr("A settings file was not used as it is."), messages.join(QStringLiteral("\n\n")));
 }
 
 void Vexmor::waitServingScene(QThread* job)
@@ -167,6 +184,7 @@ void Vexmor::waitServingScene(QThread* job)
 
 Vexmor::~Vexmor()
 {
+    OwnedFile::setUserNotifier({});
     // Jobs end before what they use goes. The print gets its normal cancel
     // and a bounded wait (a printer that stopped answering must not hang the
     // exit); the print-data job is waited for while its scene calls are served.
@@ -259,6 +277,9 @@ void Vexmor::InitConnections()
     check(connect(runner, &DLP::BuildManager::signal_printDone, m_pSaveWidget, &VSaveWidgetX::slot_ReceivePrintDone),
           "33");
     check(connect(runner, &DLP::BuildManager::signal_printDone, this, &Vexmor::slot_DonePrint), "34");
+    // How the job ended reaches the panel before its end report.
+    check(connect(runner, &DLP::BuildManager::signal_printEnded, m_pSaveWidget, &VSaveWidgetX::slot_ReceivePrintEnd),
+          "34a");
     check(connect(this, &Vexmor::signal_SliceChanged, m_pSaveWidget, &VSaveWidgetX::slot_ReceiveNLayers), "35");
     check(connect(this, &Vexmor::signal_FixDone, m_pFixWidget, &VFixWidget::slot_FixDone), "36");
     check(connect(m_pSliceWidget, &VSliceWidgetX::signal_duplicateSelectedModel, this,
@@ -278,6 +299,14 @@ void Vexmor::InitConnections()
     check(connect(view, &VSLGLView::sig_SceneStatusChanged, this, &Vexmor::slot_VexmorUpdateStatus), "45");
     check(connect(this, &Vexmor::signal_SliceStatChanged, m_pSliceWidget, &VSliceWidgetX::slot_EditStatChanged), "46");
     check(connect(m_pHelpButton, SIGNAL(clicked(bool)), m_pHelpDialog, SLOT(show_dialog())), "47");
+    // The scene announces a mode before it takes it: the value travels along.
+    check(connect(view, &VSLGLView::signal_EditModeChanged, this,
+                  [this](int mode) {
+                      m_nEditMode = mode;
+                      emit editModeChanged(mode);
+                  }),
+          "edit mode");
+    check(connect(view, &VSLGLView::sig_FileDropped, this, &Vexmor::slot_FileDropped), "drop");
 }
 
 // --- window handling ---
@@ -391,6 +420,11 @@ void Vexmor::navbarClicked(int index)
     if (isWorking())
         return;
     m_nNavIndex = index;
+    // The view follows every stage change, also the bar's own move to Edit
+    // after a load, which names no stage to the view.
+    static const char* const stages[] = {nullptr, "Edit", "Repair", "Support", "Slice", "Save"};
+    if (index >= 1 && index <= 5)
+        SetNavBtn(QString::fromLatin1(stages[index]));
     emit navIndexChanged(index);
     emit toolbarSwitch();
 }
@@ -651,7 +685,28 @@ void Vexmor::slot_OpenAction()
     VSLGLView* view = ui.GLWidget;
     const QString name = FileChooser::openFileName(this, QStringLiteral("Open Model"), view->GetOpenFilePath(),
                                                    QStringLiteral("*.stl *.slc"));
-    if (m_bSlcLoaded && !name.contains(QLatin1String(".slc"))) {
+    openChosenFile(name);
+}
+
+void Vexmor::slot_FileDropped(QString path)
+{
+    if (isWorking())
+        return;
+    m_bRepaired = false;
+    m_bSupported = false;
+    m_bSliced = false;
+    openChosenFile(path);
+}
+
+void Vexmor::openChosenFile(const QString& name)
+{
+    VSLGLView* view = ui.GLWidget;
+    // Once its model is gone the SLC file no longer holds the plate.
+    if (m_bSlcLoaded && !view->isModelExist())
+        m_bSlcLoaded = false;
+    // The layers of an SLC file do not mix with models; a cancelled choice
+    // is no model at all.
+    if (m_bSlcLoaded && !name.isEmpty() && !VSLGLView::IsSlcFileName(name)) {
         showBox(tr("Slc File is Loaded,Cannot accept new model"));
         return;
     }
@@ -670,9 +725,38 @@ void Vexmor::slot_OpenAction()
     }
     view->SetOpenFilePath(m_modelFileInfo.absolutePath());
     view->SetOpenFileName(m_strModelFileName);
+    if (VSLGLView::IsSlcFileName(name)) {
+        slot_openFileDone(true, name);
+        return;
+    }
+    // A cut download is kept as far as it goes, but never without a word.
+    const QString warning = view->scene() ? view->scene()->lastLoadWarning() : QString();
+    if (!warning.isEmpty())
+        showBox(tr("The model file is incomplete"), warning);
     emit navbarFileLoaded();
     emit signal_DlpEditStatChanged(VexmorEditStatEdited);
 }
+
+void Vexmor::slot_openFileDone(bool sts, QString filePath)
+{
+    if (!sts || filePath.isEmpty()) {
+        showBox(tr("Open File Failed,check model please"));
+        return;
+    }
+    emit navbarFileLoaded();
+    if (!VSLGLView::IsSlcFileName(filePath))
+        return;
+    m_bSliced = true;
+    m_bRepaired = true;
+    m_bSupported = true;
+    m_bSlcLoaded = true;
+    // The file's layers are the slice: its thickness fixes the slice
+    // panel's, and both panels get the layers as a finished slice.
+    emit signal_slc_layerthick(ui.GLWidget->GetLayerThick());
+    slot_SliceSceneDone(ui.GLWidget->GetSliceData().size());
+}
+
+void Vexmor::slot_ShowHelpDialog() { qDebug() << "hello"; }
 
 void Vexmor::slot_LoadFileDone(bool fileLoaded)
 {
@@ -698,17 +782,26 @@ void Vexmor::slot_RemoveActioin()
 
 void Vexmor::slot_DuplicateSelectedModel()
 {
-    const bool ok = ui.GLWidget->DuplicateSelectedModel() == SceneOp::Done;
+    // An SLC plate prints the file's layers: a copy would show a model the
+    // print does not have.
+    const bool slcPlate = m_bSlcLoaded && ui.GLWidget->isModelExist();
+    const bool ok = !slcPlate && ui.GLWidget->DuplicateSelectedModel() == SceneOp::Done;
     qDebug() << (ok ? "Duplicate Model Success" : "Duplicate Model Failed");
     emit signal_DuplicateSelectedModelDone();
 }
 
-void Vexmor::slot_EditSupport(bool Freeze, bool)
+void Vexmor::slot_EditSupport(bool Freeze, bool SaveResult)
 {
     m_pSupportEditWidget->setVisible(Freeze);
     m_pSupportWidget->setEnabled(!Freeze);
     if (m_pNavBar)
         m_pNavBar->setEnabled(!Freeze);
+    // A save regenerates the edited instances like Generate does: behind
+    // the busy notice, until the view's support-done ends it. The view has
+    // already started them (its connection comes first); when it started
+    // none it has already said so.
+    if (!Freeze && SaveResult && ui.GLWidget->scene()->runningSupportJobs() > 0)
+        SetGuiBusy(QStringLiteral("Support"), true);
 }
 
 void Vexmor::slot_GenSupport(QVector<double> Para)
@@ -737,6 +830,12 @@ QString Vexmor::gcodePath() const
 
 void Vexmor::slot_SliceScene(float layerThick, int xres, int yres, float dpmmX, float dpmmY, int layers)
 {
+    if (m_bSlcLoaded && ui.GLWidget->isModelExist()) {
+        // The SLC file's layers are the slice; cutting the model that shows
+        // them (every third layer's outline) would replace them.
+        slot_SliceSceneDone(ui.GLWidget->GetSliceData().size());
+        return;
+    }
     SetGuiBusy(QStringLiteral("Slice"), true);
     m_strGcodePath = gcodePath().toStdString();
     m_pSaveWidget->m_strGcodePath = m_strGcodePath;
@@ -746,7 +845,13 @@ void Vexmor::slot_SliceScene(float layerThick, int xres, int yres, float dpmmX, 
         // Nothing started: no completion will come.
         SetGuiBusy(QStringLiteral("Slice"), false);
         m_pSliceWidget->slot_SliceSceneDone(0);
-        showBox(tr("Slicing cannot start now."));
+        QString why;
+        if (result == SceneOp::TooTall || result == SceneOp::NoThreads) {
+            // Nothing was sliced: the panel must not offer a result to save.
+            m_pSliceWidget->slot_EditStatChanged(VexmorEditStatEdited);
+            why = ui.GLWidget->scene()->lastSliceError();
+        }
+        showBox(tr("Slicing cannot start now."), why);
         return;
     }
     m_bSlicing = true;
@@ -754,12 +859,17 @@ void Vexmor::slot_SliceScene(float layerThick, int xres, int yres, float dpmmX, 
 
 void Vexmor::slot_SliceSceneDone(int nLayers)
 {
-    m_bSliced = true;
+    const QString stopped = ui.GLWidget->scene() ? ui.GLWidget->scene()->lastSliceError() : QString();
+    m_bSliced = stopped.isEmpty();
     m_bSlicing = false;
     m_pSliceWidget->slot_SliceSceneDone(nLayers);
     m_pSaveWidget->slot_ReceiveNLayers(nLayers);
     m_pSaveWidget->setLayerThick(static_cast<int>(m_pSliceWidget->layerThickness() * 1000.0f));
     SetGuiBusy(QStringLiteral("Slice"), false);
+    if (!stopped.isEmpty()) {
+        m_pSliceWidget->slot_EditStatChanged(VexmorEditStatEdited);
+        showBox(tr("Slicing stopped."), stopped);
+    }
 }
 
 void Vexmor::slot_GenPrintData()
@@ -830,8 +940,8 @@ void Vexmor::slot_StartPrint()
     projector->m_layer = -1;
     if (!tables) {
         // Without complete light tables the projector stays black: the job
-        // would cure nothing. The panel's job ends here (frmDLP told why).
-        m_pSaveWidget->m_bCancelled = true;
+        // would cure nothing. The panel's job ends here, failed, with the reason.
+        emit m_printThread.m_runner.signal_printEnded(int(DLP::PrintEnd::ProjectorNotReady), projector->lastProblem());
         emit m_printThread.m_runner.signal_printDone();
         return;
     }
@@ -877,9 +987,10 @@ void Vexmor::slot_DlpCtrlAction()
 
 void Vexmor::ShowDLPScreen()
 {
-    const QPoint target = DisplayStandIn::projectorPoint(DisplayStandIn::screens());
     frmDLP* projector = m_printThread.m_runner.projector();
-    projector->setTargetProvider([target] { return target; });
+    // Looked up at each showing (a picture later included): the screens may
+    // have changed since.
+    projector->setTargetProvider([] { return DisplayStandIn::projectorPoint(DisplayStandIn::screens()); });
     projector->showOnProjector();
 }
 

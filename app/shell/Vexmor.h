@@ -43,6 +43,9 @@ class Vexmor : public QDialog
     Q_PROPERTY(bool bTransformShow READ getTransformShow WRITE setTransformShow NOTIFY transformWidgetChanged)
     Q_PROPERTY(bool bFixShow READ getFixShow WRITE setFixShow NOTIFY fixWidgetChanged)
     Q_PROPERTY(bool bPrintShow READ getPrintShow WRITE setPrintShow NOTIFY printWidgetChanged)
+    // The view's edit mode (0 move, 1 rotate, 2 scale): the tool row shows it,
+    // so a refused click leaves the row as it was.
+    Q_PROPERTY(int nEditMode READ editMode NOTIFY editModeChanged)
 public:
     explicit Vexmor(QWidget* parent = nullptr);
     ~Vexmor() override;
@@ -65,6 +68,7 @@ public:
     bool getTransformShow() const { return bTransformShow; }
     bool getFixShow() const { return bFixShow; }
     bool getPrintShow() const { return bPrintShow; }
+    int editMode() const { return m_nEditMode; }
     void setSliceShow(bool);
     void setSupportShow(bool);
     void setTransformShow(bool);
@@ -117,6 +121,7 @@ public:
     bool bFixShow = false;
     bool m_bShowPanels = true;
     bool bPrintShow = false;
+    int m_nEditMode = 0;
     int m_nPenSelect = 0;
     DlpCtlDialog* m_pDlpCtlDialog = nullptr;
     MyThread1 m_printThread;
@@ -154,6 +159,7 @@ signals:
     void transformWidgetChanged(bool);
     void fixWidgetChanged(bool);
     void printWidgetChanged(bool);
+    void editModeChanged(int mode);
     void signal_DlpEditStatChanged(emVexmorEditStat stat);
     void signal_SliceStatChanged(emVexmorEditStat stat);
     void signal_SliceChanged(int layers);
@@ -176,7 +182,15 @@ public slots:
     void Trigger_Clicked_CloseButton();
     void slot_VexmorUpdateStatus(int NewSceneStatus);
     void slot_OpenAction();
+    // A file dropped on the view takes the open road of slot_OpenAction
+    // without its dialog.
+    void slot_FileDropped(QString path);
     void slot_LoadFileDone(bool fileLoaded);
+    // The end of an open: a loaded SLC file marks the stages before Save done
+    // (its layers are the slice) and keeps STL files out; a failure is told.
+    void slot_openFileDone(bool sts, QString filePath);
+    // Logs a debug line; the help button opens the help dialog itself.
+    void slot_ShowHelpDialog();
     void slot_RemoveActioin();
     void slot_DuplicateSelectedModel();
     void slot_EditSupport(bool Freeze, bool SaveResult);
@@ -214,7 +228,10 @@ protected:
 
 private:
     void repairStep();
+    // Steps after the file is chosen: the SLC guard, the job names, the load.
+    void openChosenFile(const QString& name);
     void showBox(const QString& text, const QString& informative = QString());
+    void showSettingsNotice(const QStringList& messages);
     // Waits for a job thread while running the scene calls it is waiting on.
     void waitServingScene(QThread* job);
     void dockWidgets();

@@ -217,6 +217,8 @@ int main(int argc, char** argv)
         const int instancesBefore = scene.instances().size();
         if (!scene.AddModel(stl))
             return Fail(scene.lastLoadError());
+        if (!scene.lastLoadWarning().isEmpty())
+            Warn(scene.lastLoadWarning());
         if (scene.instances().size() != instancesBefore + 1)
             return Fail(QStringLiteral("%1: no instance was created").arg(stl));
         VSLModel3D* model = nullptr;
@@ -278,9 +280,11 @@ int main(int argc, char** argv)
     if (op == SceneOp::BadParameters)
         return Fail(QStringLiteral("the slice parameters were refused"));
     if (op != SceneOp::Done)
-        return Fail(QStringLiteral("slicing was refused (code %1)").arg(int(op)));
+        return Fail(QStringLiteral("slicing was refused (code %1) %2").arg(int(op)).arg(scene.lastSliceError()));
     if (!WaitFor([&] { return slicedLayers >= 0; }))
         return Fail("slicing did not finish");
+    if (!scene.lastSliceError().isEmpty())
+        return Fail(scene.lastSliceError());
     std::printf("slice layers=%d seconds=%.3f\n", slicedLayers, sliceTimer.nsecsElapsed() / 1e9);
     if (!AnythingLit(scene.m_modelSliceLayers, scene.m_nPlateLayers, o.width, o.height))
         Warn(QStringLiteral("nothing to print"));

@@ -54,7 +54,7 @@ void BM_TableBuild(benchmark::State& state)
     for (auto _ : state) {
         const size_t before = g_live.load();
         g_peak = before;
-        LightCorrection tables = buildLightCorrection(25, grey, items);
+        LightCorrection tables = buildLightCorrection(25, grey, items, QSize(width, height));
         peakMb = std::max(peakMb, double(g_peak.load() - before) / (1 << 20));
         if (tables.status != LightCorrection::Complete)
             state.SkipWithError("tables refused");

@@ -75,6 +75,14 @@ void playJob(QCoreApplication& app, const char* path)
         },
         Qt::DirectConnection);
     QObject::connect(
+        &runner, &DLP::BuildManager::signal_printEnded, &runner,
+        [](int end, const QString& reason) {
+            if (end != int(DLP::PrintEnd::Completed))
+                std::printf("Print failed or cancelled: %s\n", qPrintable(reason.isEmpty() ? "cancelled" : reason));
+            std::fflush(stdout);
+        },
+        Qt::DirectConnection);
+    QObject::connect(
         &runner, &DLP::BuildManager::signal_printDone, &runner,
         [] {
             std::printf("Print done\n");

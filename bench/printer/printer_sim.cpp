@@ -14,11 +14,15 @@ int usage()
 {
     std::fprintf(stderr,
                  "usage: printer_sim [--mute] [--delay MS] [--chunked N] [--nul] [--hangup]\n"
+                 "                   [--hangup-after N] [--error-reply] [--endless-reply]\n"
                  "  --mute       record commands, answer nothing\n"
                  "  --delay MS   answer every command MS milliseconds late\n"
                  "  --chunked N  send replies N bytes at a time\n"
                  "  --nul        put a zero byte in the middle of every reply\n"
-                 "  --hangup     close the terminal at the first command\n");
+                 "  --hangup     close the terminal at the first command\n"
+                 "  --hangup-after N  close the terminal once N commands came in\n"
+                 "  --error-reply     answer every command \"error: command broken\"\n"
+                 "  --endless-reply   never end the first reply (no \"ok\", lines without end)\n");
     return 2;
 }
 
@@ -28,6 +32,7 @@ int main(int argc, char** argv)
 {
     PrinterSimulator::Options options;
     unsigned faults = PrinterSimulator::None;
+    int hangUpAfter = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -37,6 +42,14 @@ int main(int argc, char** argv)
             faults |= PrinterSimulator::NulInReply;
         } else if (arg == "--hangup") {
             faults |= PrinterSimulator::HungUp;
+        } else if (arg == "--error-reply") {
+            faults |= PrinterSimulator::ErrorReply;
+        } else if (arg == "--endless-reply") {
+            faults |= PrinterSimulator::EndlessReply;
+        } else if (arg == "--hangup-after" && hasValue) {
+            hangUpAfter = std::atoi(argv[++i]);
+            if (hangUpAfter < 1)
+                return usage();
         } else if (arg == "--delay" && hasValue) {
             faults |= PrinterSimulator::Delayed;
             options.delayMs = std::atoi(argv[++i]);
@@ -63,6 +76,7 @@ int main(int argc, char** argv)
         return 1;
     }
     sim.setFaults(faults);
+    sim.setHangUpAfter(size_t(hangUpAfter));
     sim.setCommandListener([](const std::string& command) {
         std::printf("received: %s\n", command.c_str());
         std::fflush(stdout);

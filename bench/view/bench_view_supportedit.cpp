@@ -76,8 +76,7 @@ View& TheView()
         v.scene->AppendModelPainter(v.slab);
         v.slab->m_dLiftDistance = 5;
         v.slab->m_dTipDiameter = 0.8;
-        v.slab->m_bSupportLifted = true;
-        v.slab->Move(QVector3D(0, 0, 5));
+        v.slab->LiftForSupports();
         AddSupports(v.slab);
         v.slab->DrawSupportX();
         v.scene->RenderScene();

@@ -178,7 +178,7 @@ int main(int argc, char** argv)
         const SceneOp op = view->SliceScene(o.sliceMm, int(o.width), int(o.height), 1000.f / o.pixelUmX,
                                             1000.f / o.pixelUmY, 0);
         if (op != SceneOp::Done)
-            return Fail(QStringLiteral("slicing was refused (code %1)").arg(int(op)));
+            return Fail(QStringLiteral("slicing was refused (code %1) %2").arg(int(op)).arg(view->scene()->lastSliceError()));
         // The previews come from the first frame after the start.
         view->repaint();
         if (!WaitFor([&] { return layers >= 0 && !view->scene()->m_bHideOverlays; }))

@@ -35,11 +35,14 @@ QVector<QImage> patternLayers(int count, int width, int height)
     return layers;
 }
 
-ST_MachinePara distinctPara()
+// Distinct values, the frame (elements 2 and 3) that of the layers written.
+ST_MachinePara distinctPara(QSize frame)
 {
     ST_MachinePara para;
     for (int i = 0; i < 34; ++i)
         (&para.DotsPermmX)[i] = 0.5f + 1.25f * i;
+    para.XResolution = float(frame.width());
+    para.YResolution = float(frame.height());
     return para;
 }
 
@@ -59,7 +62,7 @@ protected:
         job.m_machineName = models.value(code);
         job.m_machineCode = code;
         job.m_grayBits = 4;
-        job.m_para = distinctPara();
+        job.m_para = distinctPara(frame);
         job.start();
         job.wait();
         return job.lastResult();
@@ -79,6 +82,7 @@ protected:
 
     QTemporaryDir dir;
     ExportThread job;
+    QSize frame{40, 30}; // the frame the header states
 };
 
 // Each printer's preview and layer frame; every parameter and layer arrives.
@@ -112,13 +116,14 @@ TEST_F(Conversion, ArchivesConvertForEachPrinter)
         SCOPED_TRACE(testing::Message() << c.code << ", " << c.layers.size() << " layers of " << c.layers[0].width()
                                         << "x" << c.layers[0].height());
         done.clear();
+        frame = c.frame.isEmpty() ? c.layers[0].size() : c.frame;
         ASSERT_EQ(convert(c.code, StandardArchive(c.preview, c.layers)), ExportOk) << qPrintable(job.lastMessage());
         ASSERT_EQ(done.count(), 1);
         EXPECT_EQ(done.at(0).at(0).toInt(), ExportOk);
         EXPECT_EQ(ReadFileBytes(out()).mid(8, 4), QByteArray("\x01\x00\x00\xFF", 4));
         const VxsFileContents vxs = readOut(!c.pngSize.isEmpty());
         EXPECT_TRUE(vxs.machineCode == c.code && vxs.bitsPerPixel == 4) << vxs.machineCode << " " << vxs.bitsPerPixel;
-        const ST_MachinePara para = distinctPara();
+        const ST_MachinePara para = distinctPara(frame);
         EXPECT_EQ(vxs.para, QVector<float>(&para.DotsPermmX, &para.DotsPermmX + 34));
         EXPECT_EQ(QSize(vxs.previewWidth, vxs.previewHeight), c.previewSize);
         if (!c.preview.isNull())
@@ -202,6 +207,44 @@ TEST_F(Conversion, BrokenArchivesAreRefusedWithTheirCode)
     }
 }
 
+// The header states one frame; layers of any other (after the model's
+// scaling) stop the job with the layer named, and nothing is written.
+TEST_F(Conversion, LayersOfAnotherFrameThanTheHeaderStatesStopTheJob)
+{
+    const struct { const char* name; int code; QSize header; QVector<QImage> layers; int result, failedLayer; const char* message; } cases[] = {
+        {"100 x 100 under a 1440 x 2560 header", 30, {1440, 2560}, patternLayers(2, 100, 100), ExportLayerFailed, 1,
+         "is 100 x 100 pixels, the header states 1440 x 2560"},
+        {"one pixel wider", 30, {40, 30}, {PatternLayer(40, 30, 0), PatternLayer(41, 30, 1)}, ExportLayerFailed, 2,
+         "layer 2"},
+        {"turned a quarter turn", 30, {30, 40}, patternLayers(2, 40, 30), ExportLayerFailed, 1, "40 x 30"},
+        {"scaled for code 10, header of another model", 10, {1440, 2560}, patternLayers(2, 960, 1708),
+         ExportLayerFailed, 1, "480 x 854"},
+        {"no frame in the header", 30, {0, 0}, patternLayers(2, 40, 30), ExportBadArchiveData, 0, "not usable"},
+        {"a fractional frame", 30, {-1, -1}, patternLayers(2, 40, 30), ExportBadArchiveData, 0, "not usable"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(out());
+        frame = c.header;
+        ASSERT_TRUE(WriteZipArchive(archive(), StandardArchive(QImage(), c.layers)));
+        job.m_zipPath = archive();
+        job.m_exportType = "ChiTuBox";
+        job.m_exportPath = out();
+        job.m_machineName = "Pellar30";
+        job.m_machineCode = c.code;
+        job.m_grayBits = 4;
+        job.m_para = distinctPara(frame);
+        if (c.header.width() < 0)
+            job.m_para.XResolution = job.m_para.YResolution = 40.5f;
+        job.start();
+        job.wait();
+        EXPECT_EQ(job.lastResult(), c.result);
+        EXPECT_EQ(job.failedLayer(), c.failedLayer);
+        EXPECT_TRUE(job.lastMessage().contains(c.message)) << qPrintable(job.lastMessage());
+        EXPECT_FALSE(QFile::exists(out()));
+    }
+}
+
 // An unusable preview is dropped with a note; the conversion goes on.
 TEST_F(Conversion, BadPreviewIsDropped)
 {
@@ -213,6 +256,7 @@ TEST_F(Conversion, BadPreviewIsDropped)
         SCOPED_TRACE(c.name);
         ArchiveMembers members = StandardArchive(solid(30, 20, Qt::green), patternLayers(2, 40, 30));
         members[1].second = c.damage(members[1].second);
+        frame = c.code == 10 ? QSize(480, 854) : QSize(40, 30);
         ASSERT_EQ(convert(c.code, members), ExportOk) << qPrintable(job.lastMessage());
         EXPECT_TRUE(job.lastMessage().startsWith("preview dropped")) << qPrintable(job.lastMessage());
         const VxsFileContents vxs = readOut(c.code == 120);
@@ -249,6 +293,7 @@ TEST_F(Conversion, TheBudgetBoundsTheBytesInFlight)
     std::atomic<qint64> peak{0};
     job.m_decodeBudget = cost; // one layer at a time
     job.m_inFlightObserver = [&](qint64 bytes) { RaisePeak(peak, bytes); };
+    frame = QSize(256, 128);
     ASSERT_EQ(convert(30, StandardArchive(QImage(), layers)), ExportOk) << qPrintable(job.lastMessage());
     EXPECT_EQ(peak.load(), cost);
 }

@@ -36,20 +36,24 @@ QByteArray handMadeVxs(qint32 paraCount = 34, const char* magic = "Vexmor3D")
     littleEndian(out) << qint32(1) << qint32(1) << qint32(10) << qint32(0) << paraCount;
     for (int i = 0; i < 34; ++i)
         out << float(i + 1);
+    // Two layers of the 3 x 4 frame the parameters state (elements 2 and 3).
     out << qint32(2) << qint32(4) << qint32(0) << qint32(0) << qint32(3);
-    out.writeRawData("\x03\xF1\x05", 3);
+    out.writeRawData("\x03\xF1\x08", 3);
     out << qint32(2);
-    out.writeRawData("\x7F\xF1", 2);
+    out.writeRawData("\x7B\xF1", 2);
     return b;
 }
 
 const float kNewValue0 = -100.0f, kNewStep = -0.5f;
 
+// New values, the source's frame of 3 x 4 pixels kept.
 ST_MachinePara newPara()
 {
     ST_MachinePara para;
     for (int i = 0; i < 34; ++i)
         (&para.DotsPermmX)[i] = kNewValue0 + kNewStep * i;
+    para.XResolution = 3;
+    para.YResolution = 4;
     return para;
 }
 
@@ -58,8 +62,9 @@ QByteArray expectedAfterResave(const QByteArray& source)
 {
     QByteArray block;
     QDataStream out(&block, QIODevice::WriteOnly);
+    const ST_MachinePara para = newPara();
     for (int i = 0; i < 34; ++i)
-        littleEndian(out) << kNewValue0 + kNewStep * i;
+        littleEndian(out) << (&para.DotsPermmX)[i];
     return source.left(28) + block + source.mid(164);
 }
 
@@ -160,6 +165,40 @@ TEST_F(ResaveTest, DamagedOrForeignSourcesAreRefusedUnchanged)
     EXPECT_EQ(resave(srcPath, dir.filePath("no/such/folder/out.vxs")), ExportOutputFailed);
     EXPECT_FALSE(job.lastMessage().isEmpty());
     EXPECT_EQ(ReadFileBytes(srcPath), source);
+}
+
+// A re-save never writes a header over layers of another frame: not for
+// another model's frame, and not over a source whose layers already differ
+// from its own header.
+TEST_F(ResaveTest, AFrameTheLayersDoNotHaveIsNeverWritten)
+{
+    QByteArray lying = source; // layer 2 holds 16 pixels under the 3 x 4 header
+    lying.replace(lying.size() - 2, 2, QByteArray("\x7F\xF1", 2));
+    const struct { const char* name; QByteArray src; float xres, yres; int result, failedLayer; const char* message; } cases[] = {
+        {"another model's frame", source, 480, 854, ExportSourceInvalid, 0, "Image setting does not match!"},
+        {"turned a quarter turn", source, 4, 3, ExportSourceInvalid, 0, "Image setting does not match!"},
+        {"layers that differ from the header", lying, 3, 4, ExportLayerFailed, 2, "layer 2 holds 16 pixels"},
+    };
+    const QString dst = dir.filePath("resaved.vxs");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(writeAll(srcPath, c.src));
+        for (const QString& target : {dst, srcPath}) {
+            job.m_exportType = "Vexmor3D";
+            job.m_srcPath = srcPath;
+            job.m_dstPath = target;
+            job.m_para = newPara();
+            job.m_para.XResolution = c.xres;
+            job.m_para.YResolution = c.yres;
+            job.start();
+            job.wait();
+            EXPECT_EQ(job.lastResult(), c.result);
+            EXPECT_EQ(job.failedLayer(), c.failedLayer);
+            EXPECT_TRUE(job.lastMessage().contains(c.message)) << qPrintable(job.lastMessage());
+            EXPECT_FALSE(QFile::exists(dst));
+            EXPECT_EQ(ReadFileBytes(srcPath), c.src);
+        }
+    }
 }
 
 } // namespace

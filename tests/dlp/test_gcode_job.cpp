@@ -115,14 +115,15 @@ TEST(GCodeJob, WorkedExampleIsByteExactUnderEveryNumberLocale)
 }
 
 // Unusable thickness or layer count is refused with no text; a tiny thickness
-// (bottom and middle heights / t beyond the int range) must not overflow.
+// (bottom and middle heights / t beyond the int range) is no layer a printer
+// makes and is refused too, while the thinnest one still counts its layers.
 TEST(GCodeJob, RefusesUnusableThicknessAndLayerCount)
 {
     const struct { float thickness; int layers; GCodeError error; } cases[] = {
         {0.0f, 10, GCodeError::BadSliceThickness}, {-0.05f, 10, GCodeError::BadSliceThickness},
         {std::nanf(""), 10, GCodeError::BadSliceThickness},
         {0.05f, GCodeGenerator::kMaxLayerCount + 1, GCodeError::TooManyLayers},
-        {0.05f, 1, GCodeError::None}, {1e-38f, 2, GCodeError::None},
+        {0.05f, 1, GCodeError::None}, {1e-38f, 2, GCodeError::BadValue}, {0.001f, 2, GCodeError::None},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.thickness << " " << c.layers);

@@ -17,6 +17,10 @@
 #include <QRadioButton>
 #include <QSettings>
 #include <QSlider>
+#include <QMessageBox>
+#include <QSignalSpy>
+
+#include <algorithm>
 
 #include <memory>
 
@@ -249,3 +253,108 @@ TEST_F(DirectPrint, LocalPrintPlaysTheSavedJobAndASecondSaveJobCancels)
 }
 
 } // namespace
+
+namespace {
+
+// Answers each message box as ModalAnswers does, after grabbing it into
+// e2e_<name>_<n>.png for a person to look at.
+class ShotAnswers : public QObject
+{
+public:
+    explicit ShotAnswers(const char* name) : m_name(name)
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || box->property("answeredByTest").toBool() || !box->isVisible())
+                return;
+            box->setProperty("answeredByTest", true);
+            texts << box->text();
+            informative << box->informativeText();
+            QTest::qWait(50);
+            const QImage shot = box->grab().toImage();
+            shot.save(QString("e2e_%1_%2.png").arg(m_name).arg(texts.size()));
+            lit << std::count_if(reinterpret_cast<const QRgb*>(shot.constBits()),
+                                 reinterpret_cast<const QRgb*>(shot.constBits()) + shot.width() * shot.height(),
+                                 [](QRgb p) { return qGray(p) > 128; });
+            box->button(QMessageBox::Yes) ? box->button(QMessageBox::Yes)->click()
+                                          : box->button(QMessageBox::Ok) ? box->button(QMessageBox::Ok)->click()
+                                                                         : box->reject();
+        });
+        m_timer.start(10);
+    }
+    QStringList texts, informative;
+    QList<int> lit;  // light pixels of each box: its text was drawn
+
+private:
+    QString m_name;
+    QTimer m_timer;
+};
+
+} // namespace
+
+// Through the window: a printer that hangs up in the middle of the print ends
+// it with "Printing Failed" and the reason, and the projector goes away.
+TEST_F(DirectPrint, APrinterLostMidPrintIsToldAsDisconnected)
+{
+    Vexmor w;
+    ASSERT_NO_FATAL_FAILURE(open(w, 1.f));
+    ASSERT_NO_FATAL_FAILURE(load(w));
+    view = w.ui.GLWidget;
+    projector = w.m_printThread.m_runner.projector();
+    projector->setDataFolder(work.path());
+    ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "sliceButton"));
+    WAIT_TRUE(w.m_pSliceWidget->isVisible(), 5000);
+    EXPECT_GT(slice(w), 0);
+    ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "saveButton"));
+    VSaveWidgetX* panel = w.m_pSaveWidget;
+    WAIT_TRUE(panel->isVisible(), 5000);
+    panel->findChild<QComboBox*>("comboBox_Recipe")->setCurrentText("Quick 10 ms");
+
+    ShotAnswers boxes("lost");
+    panel->findChild<QRadioButton*>("rbLocal")->click();
+    ASSERT_TRUE(w.m_printThread.isRunning());
+    for (int k = 0; k < 5; ++k) {
+        ASSERT_NE(sim->waitForStep(20000), "");
+        sim->release();
+    }
+    ASSERT_NE(sim->waitForStep(20000), "");
+    sim->hangUpNow();
+    WAIT_TRUE(!w.m_printThread.isRunning() && boxes.texts.size() == 2, 20000);
+    EXPECT_EQ(boxes.texts.last(), "Printing Failed");
+    EXPECT_EQ(boxes.informative.last(), QString("打印失败\nThe printer was disconnected"));
+    EXPECT_GT(boxes.lit.last(), 500);
+    EXPECT_FALSE(projector->isVisible());
+    EXPECT_FALSE(panel->localPrintRunning());
+}
+
+// A recipe file edited by hand to a lift a printer cannot make: "Save Job"
+// names the file and the key and starts nothing.
+TEST_F(DirectPrint, AHandEditedRecipeValueIsRefusedWithItsFileAndKey)
+{
+    {
+        QSettings recipes(RecipeStore::recipeFilePath("Pellar10"), QSettings::IniFormat);
+        recipes.setValue("Recipe/Broken/CuringTime", 6000);
+        recipes.setValue("Recipe/Broken/LiftDist1", "-9");
+    }
+    Vexmor w;
+    ASSERT_NO_FATAL_FAILURE(open(w, 1.f));
+    ASSERT_NO_FATAL_FAILURE(load(w));
+    ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "sliceButton"));
+    WAIT_TRUE(w.m_pSliceWidget->isVisible(), 5000);
+    EXPECT_GT(slice(w), 0);
+    ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "saveButton"));
+    VSaveWidgetX* panel = w.m_pSaveWidget;
+    WAIT_TRUE(panel->isVisible(), 5000);
+    panel->findChild<QComboBox*>("comboBox_Recipe")->setCurrentText("Broken");
+    QSignalSpy generate(panel, &VSaveWidgetX::signal_PrintDataGenerate);
+    ShotAnswers boxes("refused");
+    QTest::mouseClick(panel->findChild<QPushButton*>("btn_StartPrint"), Qt::LeftButton);
+    WAIT_TRUE(boxes.texts.size() == 1, 5000);
+    EXPECT_EQ(boxes.texts, QStringList{"Value Out of Range"});
+    EXPECT_EQ(boxes.informative.first(),
+              RecipeStore::recipeFilePath("Pellar10") + ": Recipe/Broken/LiftDist1 = -9 (allowed 0..99)");
+    EXPECT_GT(boxes.lit.first(), 500);
+    EXPECT_EQ(generate.count(), 0);
+    EXPECT_TRUE(sim->received().empty());  // the printer was not even looked for
+    EXPECT_TRUE(panel->findChild<QPushButton*>("btn_StartPrint")->isEnabled());
+}

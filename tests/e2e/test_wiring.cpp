@@ -1,5 +1,6 @@
 #include "DlpCtlDialog.h"
 #include "VEditModeWidget.h"
+#include "VEditRecipeWidget.h"
 #include "VImportWidgetX.h"
 #include "VSaveWidgetX.h"
 #include "VSupportWidgetX.h"
@@ -86,6 +87,7 @@ TEST_F(Wiring, EachSignalHasOneConnectionPerRow)
         {"31", 1, connections(w.m_pDlpCtlDialog, &DlpCtlDialog::signal_para)},
         {"32", 1, connections(runner, &DLP::BuildManager::signal_curLayer)},
         {"33 34", 2, connections(runner, &DLP::BuildManager::signal_printDone)},
+        {"34a", 1, connections(runner, &DLP::BuildManager::signal_printEnded)},
         {"35", 1, connections(&w, &Vexmor::signal_SliceChanged)},
         {"36", 1, connections(&w, &Vexmor::signal_FixDone)},
         {"37", 1, connections(w.m_pSliceWidget, &VSliceWidgetX::signal_duplicateSelectedModel)},
@@ -99,9 +101,29 @@ TEST_F(Wiring, EachSignalHasOneConnectionPerRow)
         {"45", 1, connections(view, &VSLGLView::sig_SceneStatusChanged)},
         {"46", 1, connections(&w, &Vexmor::signal_SliceStatChanged)},
         {"47", 1, connections(w.m_pHelpButton, &QAbstractButton::clicked)},
+        {"edit mode to the tool row", 1, connections(view, &VSLGLView::signal_EditModeChanged)},
+        {"a drop takes the open road", 1, connections(view, &VSLGLView::sig_FileDropped)},
     };
     for (const Row& r : table)
         EXPECT_EQ(r.actual, r.expected) << "rows " << r.rows;
+}
+
+// The links the assembly makes between the recipe editor, the save panel,
+// the converter and the printer-model dialog.
+TEST_F(Wiring, PanelsLearnEachOther)
+{
+    Vexmor w;
+    const std::pair<const void*, const void*> links[] = {
+        {w.m_pRecipeWidget->m_store.m_pSaveWidget, static_cast<RecipePanel*>(w.m_pSaveWidget)},
+        {w.m_pRecipeWidget->m_store.m_pImportWidget, static_cast<RecipePanel*>(w.m_pImportWidget)},
+        {w.m_pSaveWidget->m_pImportWidget, w.m_pImportWidget},
+        {w.m_pImportWidget->m_pSaveWidget, w.m_pSaveWidget},
+        {w.m_pImportWidget->m_pDeviceSettings, w.m_pDeviceSettings},
+    };
+    for (size_t i = 0; i < std::size(links); ++i) {
+        EXPECT_NE(links[i].second, nullptr) << i;
+        EXPECT_EQ(links[i].first, links[i].second) << i;
+    }
 }
 
 TEST_F(Wiring, BothSupportEditRowsGetTheSameFlags)
@@ -134,6 +156,7 @@ TEST_F(Wiring, ThePanelHearsThePrintEndBeforeTheWindow)
         }
     });
     poll.start(1);
+    emit w.m_printThread.m_runner.signal_printEnded(int(DLP::PrintEnd::Completed), QString());
     emit w.m_printThread.m_runner.signal_printDone();
     EXPECT_EQ(seen, QStringList{"Printing Complete|printing"}); // row 33 ran first
     EXPECT_FALSE(w.m_bPrinting);                                 // then row 34

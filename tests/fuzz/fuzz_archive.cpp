@@ -1,12 +1,17 @@
 // Feeds arbitrary bytes to the converter as a print archive, and as the
-// source file of a re-save.
+// source file of a re-save whose new header keeps the source's frame, so
+// the check of every layer against that frame is reached. A re-save that
+// succeeds wrote a whole file whose layers cover the frame.
 #include "printfile/ExportThread.h"
+#include "printfile/runlength.h"
+#include "printfile/vxsresave.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <cstddef>
+#include <cstring>
 #include <cstdint>
 
 namespace {
@@ -47,7 +52,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         job.m_exportType = "Vexmor3D";
         job.m_srcPath = input;
         job.m_dstPath = Dir().filePath("resaved.vxs");
-        job.Export_Vexmor3D();
+        if (size >= 44) {
+            std::memcpy(&job.m_para.XResolution, data + 36, 4);
+            std::memcpy(&job.m_para.YResolution, data + 40, 4);
+        }
+        if (job.Export_Vexmor3D() == ExportOk) {
+            VxsLayout layout;
+            QString error;
+            int bad = 0;
+            QFile out(job.m_dstPath);
+            if (!out.open(QIODevice::ReadOnly) || !ReadVxsLayout(out, layout, error) ||
+                !CheckVxsLayerFrames(out, layout, VxsFrameSide(job.m_para.XResolution),
+                                     VxsFrameSide(job.m_para.YResolution), bad, error))
+                __builtin_trap();
+        }
     }
     QFile::remove(output);
     QFile::remove(Dir().filePath("resaved.vxs"));

@@ -1,5 +1,6 @@
 // Feeds arbitrary bytes to the SLC parser and, for what it accepts, to the
-// scene's whole import (thinning, scaling, display triangles).
+// scene's whole import (thinning, scaling, display triangles). What the
+// import takes has layers 0.001 to 1 mm apart and points within 100 m.
 #include "VSL3DScene.h"
 #include "VSLModel3D.h"
 #include "slc/slcfile.h"
@@ -41,6 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     VSLModel3D::m_vT.clear();
     if (scene.readSlcFile(path, &model) != 0)
         return 0;
+    if (!(scene.m_fLayerThick >= 0.001f && scene.m_fLayerThick <= 1.0f))
+        __builtin_trap();
     for (const QVector<QPolygonF>& layer : scene.m_modelSliceLayers)
         for (const QPolygonF& p : layer) {
             if (!p.isEmpty() && p.first() != p.last())

@@ -1,5 +1,8 @@
 // Feeds arbitrary bytes to the STL reader through a file, as the model does.
+// Whatever it keeps must be a model: finite corners within 100 m, never more
+// triangles than the bytes can hold, and a warning exactly for a cut file.
 #include "VSLModelLoader.h"
+#include "vslfunction/modelbound.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -21,10 +24,33 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     VSLModelLoader loader;
     loader.path = path;
     QVector<VSLTriangle3D> out;
-    if (loader.IsReady() && loader.LoadData(out)) {
-        for (const VSLTriangle3D& t : out)
-            if (!(t.minBound.x() <= t.maxBound.x()))
+    if (!loader.IsReady())
+        return 0;
+    const bool loaded = loader.LoadData(out);
+    if (!loaded) {
+        if (!out.isEmpty() || loader.errorString().isEmpty())
+            __builtin_trap();
+        return 0;
+    }
+    if (out.isEmpty())
+        __builtin_trap();
+    for (const VSLTriangle3D& t : out) {
+        if (!(t.minBound.x() <= t.maxBound.x()))
+            __builtin_trap();
+        for (const QVector3D& v : t.vertices)
+            if (!WithinModelBound(v))
                 __builtin_trap();
+    }
+    if (loader.isAscii == 0) {
+        // A binary file holds 50 bytes per facet after its 84-byte header.
+        if (size < 84 || quint64(out.size()) > (size - 84) / 50)
+            __builtin_trap();
+        const quint32 declared = quint32(data[80]) | quint32(data[81]) << 8 | quint32(data[82]) << 16 |
+                                 quint32(data[83]) << 24;
+        if (loader.warningString().isEmpty() != (quint64(out.size()) == declared))
+            __builtin_trap();
+    } else if (!loader.warningString().isEmpty()) {
+        __builtin_trap();
     }
     return 0;
 }

@@ -1,6 +1,15 @@
 // Feeds arbitrary bytes to the task-file loader; whatever it accepts must be
-// consistent with the bytes it came from.
+// consistent with the bytes it came from. What the scene then takes is a
+// plate of real models: every placed corner within 100 m.
+#include "VSL3DScene.h"
+#include "VSLModel3D.h"
+#include "VSLModelPainter.h"
 #include "scene/TaskFile.h"
+#include "vslfunction/modelbound.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <cmath>
 #include <cstddef>
@@ -30,5 +39,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         for (const VSLTriangle3D& t : m)
             if (!(t.minBound.x() <= t.maxBound.x()) || !std::isfinite(t.vertices[0].x()))
                 __builtin_trap();
+
+    static int argc = 1;
+    static char name[] = "fuzz_taskfile";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+    static QTemporaryDir dir;
+    const QString path = dir.filePath("plate.task");
+    {
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return 0;
+        f.write(reinterpret_cast<const char*>(data), qint64(size));
+    }
+    VSL3DScene scene;
+    if (scene.LoadBinaryScene(path)) {
+        for (VSLModelPainter* p : scene.instances())
+            for (const VSLTriangle3D& t : p->m_pModel->m_vTriangles)
+                for (const QVector3D& v : t.vertices)
+                    if (!WithinModelBound(p->m_matrix.map(v)))
+                        __builtin_trap();
+    } else if (scene.lastLoadError().isEmpty()) {
+        __builtin_trap(); // a refusal says why
+    }
     return 0;
 }

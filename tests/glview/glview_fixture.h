@@ -17,6 +17,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <memory>
 
@@ -73,8 +74,12 @@ protected:
     }
 
     QImage Frame() { return m_view->grabFramebuffer().convertToFormat(QImage::Format_RGB32); }
+    // The frame's pixel under a widget point (the frame has device pixels).
     static Px At(const QImage& img, QPoint p)
     {
+        const double r = img.devicePixelRatio();
+        if (r != 1.0)
+            p = QPoint(int(std::floor((p.x() + 0.5) * r)), int(std::floor((p.y() + 0.5) * r)));
         if (!img.rect().contains(p))
             return Px{-1, -1, -1};
         const QRgb c = img.pixel(p);
@@ -96,9 +101,11 @@ protected:
         UCToDC(p, world);
         return p;
     }
+    // Frames of the high-density run keep names of their own.
     void Save(const QImage& img, const QString& name)
     {
-        img.save(QDir(QCoreApplication::applicationDirPath()).filePath(name + ".png"));
+        const QString suffix = img.devicePixelRatio() != 1.0 ? QString("_x%1").arg(img.devicePixelRatio()) : QString();
+        img.save(QDir(QCoreApplication::applicationDirPath()).filePath(name + suffix + ".png"));
     }
 
     void Mouse(QEvent::Type type, QPoint p, Qt::MouseButton button, Qt::MouseButtons buttons)

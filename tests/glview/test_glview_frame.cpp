@@ -2,6 +2,7 @@
 #include "glview_fixture.h"
 
 #include "VSLEditHandlers.h"
+#include "VSLXYZPainter.h"
 
 #include <cmath>
 
@@ -144,4 +145,68 @@ TEST_F(GLViewFrame, LaterFitsReuseTheFirstFitsScale)
     EXPECT_FLOAT_EQ(m_view->camera()->getViewportScale(), first);
     // The new box (120.96 x 68.04 x 150 mm) is drawn.
     EXPECT_TRUE(AnyNear(f, Project({0, -34.02f, 150}), 1, IsEdge));
+}
+
+// Picks, clicks, drags and labels agree with what the frame shows, at any
+// pixel density (this table also runs with QT_SCALE_FACTOR=2).
+TEST_F(GLViewFrame, PicksDragsAndLabelsMatchTheFrame)
+{
+    VSLModelPainter* a = LoadCube("a.stl");
+    VSLModelPainter* b = LoadCube("b.stl");
+    Frame();
+    // Close enough that the plate fills the middle of the view.
+    m_view->camera()->FastViewer(6);
+    m_view->camera()->SetViewportScale(1.6f);
+    m_view->camera()->Translate(-8, -4, false);
+    m_view->camera()->Translate(0, 0, true);
+    QImage f = Frame();
+    Save(f, "glview_pick_table");
+    // The selected model's shade: blue, or red off the plate.
+    auto blue = [](Px c) { return c.b > c.r + 30 || (c.r > c.g + 60 && c.r > c.b + 60); };
+    const struct { const char* what; QPoint p; int id; } picks[] = {
+        {"a", Project(TopCentre(a)), a->pickId()},
+        {"b", Project(TopCentre(b)), b->pickId()},
+        {"above the plate", Project({0, 0, 160}), 0},
+        {"plate beside the models", Project({-40, -22, 0}), 0},
+    };
+    // Each picker, and a click, finds what the frame shows under the point.
+    for (const auto& k : picks) {
+        SCOPED_TRACE(k.what);
+        EXPECT_EQ(QVector<int>({m_view->GetLocateModelPainter(k.p), m_view->GetLocateModelPainterX(k.p),
+                                m_view->GetLocateModelPainterXX(k.p)}), QVector<int>(3, k.id));
+        Click(k.p);
+        EXPECT_EQ(m_view->selectedNumber(), k.id);
+        f = Frame();
+        EXPECT_EQ(blue(At(f, k.p)), k.id != 0) << At(f, k.p);
+    }
+    Click(Project(TopCentre(a)));
+    ASSERT_EQ(m_view->selectedNumber(), a->pickId());
+
+    // A move drag keeps the grabbed point under the cursor; its label lies
+    // where its world point is drawn.
+    QSignalSpy labels(m_view->scene(), &VSL3DScene::signal_RenderText);
+    const QPoint grab = Project(TopCentre(a));
+    const QPoint to = grab + QPoint(40, 25);
+    Press(grab);
+    MoveWith(to, Qt::LeftButton);
+    const QPoint end = Project(m_view->hoverPoint());
+    EXPECT_LE((end - to).manhattanLength(), 2) << end.x() << "," << end.y();
+    f = Frame();
+    Save(f, "glview_pick_table_drag");
+    ASSERT_GE(labels.count(), 1);
+    const QPoint label = Project(labels.last().at(1).value<QVector3D>());
+    // The label text (light) right of and above its anchor, over the plate.
+    EXPECT_TRUE(AnyNear(f, label + QPoint(12, -5), 8, [](Px c) { return c.grey(20) && c.r > 215; }))
+        << label.x() << "," << label.y();
+    Release(to);
+    EXPECT_LE((Project(TopCentre(a)) - to).manhattanLength(), 2);
+    f = Frame();
+    EXPECT_TRUE(blue(At(f, to)));
+    EXPECT_FALSE(blue(At(f, grab)));
+
+    // The triad's labels stand where they are drawn: dark text beside each.
+    const QPoint* pos = m_view->axisTriad()->m_labelPos;
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(AnyNear(f, pos[i] + QPoint(4, -5), 6, [](Px c) { return c.grey() && c.r < 90; }))
+            << "XYZ"[i] << " at " << pos[i].x() << "," << pos[i].y();
 }

@@ -2,6 +2,8 @@
 #include "glview_fixture.h"
 
 #include <QDragEnterEvent>
+#include <cmath>
+#include <functional>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QUrl>
@@ -216,4 +218,85 @@ TEST_F(GLViewInput, SupportEditorLiftsOnceAndASaveWithoutClicksEndsAtOnce)
     EXPECT_EQ(done.count(), 1);
     EXPECT_EQ(m_view->scene()->runningSupportJobs(), 0);
     EXPECT_FALSE(m_view->scene()->m_bFreeze);
+}
+
+// Leaving the support editor by either road, or changing the stage, gives
+// the Edit stage back its drags; the hover passes of the other stages stop.
+TEST_F(GLViewInput, DragsMoveTheModelAgainAfterTheSupportEditorOrAStageChange)
+{
+    VSLModelPainter* p = LoadSelectedCube();
+    auto drag = [&] {
+        Frame();
+        const QPoint top = Project({p->m_center.x(), p->m_center.y(), p->m_maxBound.z()});
+        const float x = p->m_center.x();
+        Press(top);
+        MoveWith(top + QPoint(40, 0), Qt::LeftButton);
+        Release(top + QPoint(40, 0));
+        return p->m_center.x() - x;
+    };
+    const struct {
+        const char* road;
+        std::function<void()> leave;
+    } roads[] = {
+        {"editor cancelled", [&] { m_view->slot_EditSupport(false, false, {}); }},
+        {"editor saved", [&] { m_view->slot_EditSupport(false, true, {}); }},
+        {"editor stage left through support mode", [&] {
+             m_view->scene()->m_bFreeze = false;
+             m_view->slot_EditStatChanged(3);
+             m_view->SetNavBtn("Slice");
+             m_view->SetNavBtn("Edit");
+         }},
+    };
+    for (const auto& r : roads) {
+        SCOPED_TRACE(r.road);
+        EXPECT_GT(drag(), 1.f);
+        m_view->slot_EditSupport(true, false, {5, 0.4, 1.0});
+        r.leave();
+        EXPECT_EQ(m_view->editState(), 1);
+        EXPECT_FALSE(m_view->scene()->m_bSupportMode || m_view->scene()->m_bFreeze);
+        EXPECT_GT(drag(), 1.f);
+        // No support-mode hover pass: the point where the drag ended stays.
+        const QVector3D dragEnd = m_view->hoverPoint();
+        MoveWith(Project(p->m_center), Qt::NoButton);
+        EXPECT_EQ(m_view->hoverPoint(), dragEnd);
+        EXPECT_EQ(m_view->scene()->m_pHoverModelPainter, nullptr);
+    }
+    // The rotate ring is hovered in the Edit stage only.
+    m_view->slot_ReceiveEditList({6, 3, 1});
+    Frame();
+    const QVector3D c = p->m_center;
+    const float r = float(p->GetMaxLength() / 2);
+    QPoint ring;
+    for (int deg = 0; deg < 360 && ring.isNull(); deg += 3) {
+        const QPoint q = Project(c + r * QVector3D(std::cos(deg * float(M_PI) / 180), std::sin(deg * float(M_PI) / 180), 0));
+        if (m_view->GetLocateCoord(q) == 1)
+            ring = q;
+    }
+    ASSERT_FALSE(ring.isNull());
+    for (const char* stage : {"Slice", "Edit"}) {
+        m_view->SetNavBtn(stage);
+        MoveWith(ring + QPoint(0, 1), Qt::NoButton);
+        MoveWith(ring, Qt::NoButton);
+        EXPECT_EQ(m_view->scene()->m_rotateCoord.m_nHoverPart, QString(stage) == "Edit" ? 0 : -1) << stage;
+        MoveWith(QPoint(5, 5), Qt::NoButton);
+    }
+}
+
+// A drag refused on release is not drawn: the model shows where it stands.
+TEST_F(GLViewInput, ARefusedDragIsNotDrawnMoved)
+{
+    VSLModelPainter* p = LoadSelectedCube();
+    m_view->slot_EditStatChanged(2);
+    const QPoint top = Project({p->m_center.x(), p->m_center.y(), 20});
+    Press(top);
+    MoveWith(top + QPoint(80, 0), Qt::LeftButton);
+    const QImage during = Frame();
+    Release(top + QPoint(80, 0));
+    const QImage after = Frame();
+    Save(after, "glview_refused_drag");
+    // The selected model: blue on the plate, red beyond it.
+    auto model = [](Px c) { return c.b > c.r + 30 || c.r > c.g + 60; };
+    EXPECT_TRUE(model(At(during, top + QPoint(80, 0)))); // drawn moved while dragging
+    EXPECT_TRUE(model(At(after, top))) << At(after, top);
+    EXPECT_FALSE(model(At(after, top + QPoint(80, 0)))) << At(after, top + QPoint(80, 0));
 }

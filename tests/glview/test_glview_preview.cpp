@@ -77,6 +77,8 @@ TEST_F(GLViewPreview, AModelTallerThanTheViewZoomsItOutAndKeepsThatScale)
     Frame();
     const float fitted = m_view->camera()->getViewportScale();
     ASSERT_FLOAT_EQ(fitted, m_view->fitScale());
+    // A build height that holds the model: a taller plate is not sliced.
+    m_view->SetBound(1920, 1080, 50, 50, 600);
     ASSERT_EQ(m_view->SliceScene(0.1f, 1920, 1080, 20, 20, 0), SceneOp::Done);
     const QImage captured = Frame();
     Save(captured, "glview_capture_tall");

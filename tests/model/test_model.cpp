@@ -1,4 +1,5 @@
 #include "VSLModel3D.h"
+#include "model_fixture.h"
 #include "test_meshes.h"
 
 #include <QTemporaryDir>
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -67,6 +69,47 @@ TEST(MeshModel, TopologyPassMergesCubeSoupAndSignalsReady)
     for (const MyFace& f : model.m_mesh.face)
         for (int e = 0; e < 3; ++e)
             EXPECT_NE(f.FFp(e), uint32_t(&f - model.m_mesh.face.data()));
+}
+
+// Each writer of the triangle list (the pass's copy-back, hole filling, the
+// rounding) leaves every triangle's bounds those of its own corners, so the
+// model's bounds and centre are those of its triangles.
+TEST(MeshModel, WritersOfTheTriangleListKeepEachTrianglesBounds)
+{
+    // A degenerate first triangle shifts every later one down by one when
+    // the pass drops it; the spike, last, reaches z = 40.
+    QVector<VSLTriangle3D> spiked{testmesh::Tri({0, 0, 0}, {0, 0, 0}, {5, 5, 5})};
+    spiked += testmesh::Cube(10);
+    spiked << testmesh::Tri({20, 0, 0}, {22, 0, 0}, {21, 1, 40});
+    QVector<VSLTriangle3D> holed = testmesh::Cube(10);
+    holed.remove(5);
+    const struct {
+        const char* name;
+        QVector<VSLTriangle3D> tris;
+        std::function<void(VSLModel3D&)> write;
+        int triangles;
+        QVector3D max, centre;
+    } rows[] = {
+        {"pass drops a degenerate triangle", spiked, [](VSLModel3D&) {}, 13, {22, 10, 40}, {11, 5, 20}},
+        {"hole filling appends one", holed, [](VSLModel3D& m) { m.CheckHoles(); m.RepairHoles(); }, 12,
+         {10, 10, 10}, {5, 5, 5}},
+        {"rounding", testmesh::Translated(testmesh::Cube(10), {0.00004f, 0, 0}),
+         [](VSLModel3D& m) { m.TriRound(10000); }, 12, {10, 10, 10}, {5, 5, 5}},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        auto model = ModelOf(r.tris);
+        r.write(*model);
+        ASSERT_EQ(model->m_vTriangles.size(), r.triangles);
+        for (const VSLTriangle3D& t : model->m_vTriangles) {
+            VSLTriangle3D own = t;
+            own.UpdateBound();
+            EXPECT_EQ(QVector<QVector3D>({t.minBound, t.maxBound}), QVector<QVector3D>({own.minBound, own.maxBound}));
+        }
+        model->UpdataData();
+        EXPECT_EQ(QVector<QVector3D>({model->m_minBound, model->m_maxBound, model->m_center}),
+                  QVector<QVector3D>({{0, 0, 0}, r.max, r.centre}));
+    }
 }
 
 TEST(MeshModel, RefusedFileStartsNoPassAndKeepsTheGateClosed)

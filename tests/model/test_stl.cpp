@@ -155,6 +155,79 @@ TEST_F(StlFiles, CoordinateText)
     }
 }
 
+// Files that are no model: refused at load, with the loader's reason.
+TEST_F(StlFiles, HostileFilesAreRefusedWithTheLoadersReason)
+{
+    QByteArray passwords;
+    for (int i = 0; passwords.size() < 1500; ++i)
+        passwords += QByteArray("user") + QByteArray::number(i) + ":x:" + QByteArray::number(1000 + i) +
+                     ":100:User:/home/user:/bin/bash\n";
+    QByteArray random(200, '\0');
+    quint32 seed = 12345;
+    for (char& c : random) {
+        seed = seed * 1103515245u + 12345u;
+        c = char(seed >> 16);
+    }
+    auto huge = testmesh::Cube();
+    huge[5].vertices[2].setZ(1e30f);
+    auto far = testmesh::Cube();
+    far[0].vertices[1].setX(-100001.0f);
+    auto edge = testmesh::Cube();
+    edge[0].vertices[1].setX(-100000.0f); // on the bound: kept
+    struct Case { const char* name; QByteArray bytes; const char* message; };
+    const Case cases[] = {
+        {"passwords.stl", passwords, "not an STL file"},
+        {"random.stl", random, "not an STL file"},
+        {"extra facets.stl", testmesh::BinaryStl(testmesh::Cube(), {}, 10), "declares 10 triangles and holds 12"},
+        {"count zero, data.stl", testmesh::BinaryStl(testmesh::Cube(), {}, 0), "not an STL file"},
+        {"huge ascii.stl", testmesh::AsciiStl(huge), "facet 6 has a coordinate beyond 100 m"},
+        {"far binary.stl", testmesh::BinaryStl(far), "triangle 1 has a coordinate beyond 100 m"},
+        {"huge cut.stl", testmesh::BinaryStl(huge, {}, 1000).left(84 + 50 * 8), "not an STL file"},
+        {"less than a facet.stl", testmesh::BinaryStl(testmesh::Cube()).left(84 + 49), "not an STL file"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        VSLModelLoader l;
+        QVector<VSLTriangle3D> out;
+        EXPECT_FALSE(Load(Write(c.name, c.bytes), out, l));
+        EXPECT_TRUE(out.isEmpty());
+        EXPECT_TRUE(l.errorString().contains(c.name)) << l.errorString().toStdString();
+        EXPECT_TRUE(l.errorString().contains(c.message)) << l.errorString().toStdString();
+        EXPECT_TRUE(l.warningString().isEmpty());
+    }
+    VSLModelLoader l;
+    QVector<VSLTriangle3D> out;
+    ASSERT_TRUE(Load(Write("edge.stl", testmesh::BinaryStl(edge)), out, l)) << l.errorString().toStdString();
+    EXPECT_EQ(out[0].vertices[1].x(), -100000.0f);
+}
+
+// A cut download: the whole facets it holds are read, and the loader says how
+// many were declared; a whole file says nothing.
+TEST_F(StlFiles, CutBinaryIsReadAsFarAsItGoesWithAWarning)
+{
+    const auto sphere = testmesh::UvSphere(5, 8, 5);
+    const QByteArray whole = testmesh::BinaryStl(sphere);
+    const struct { const char* name; int keepBytes; int held; } cases[] = {
+        {"cut inside a facet", 84 + 50 * 7 + 23, 7},
+        {"cut at a facet end", 84 + 50 * 3, 3},
+        {"one facet", 84 + 50 + 49, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        VSLModelLoader l;
+        QVector<VSLTriangle3D> out;
+        ASSERT_TRUE(Load(Write("cut.stl", whole.left(c.keepBytes)), out, l)) << l.errorString().toStdString();
+        ExpectSameCorners(out, sphere.mid(0, c.held));
+        EXPECT_TRUE(l.warningString().contains(
+            QString("the file declares %1 triangles and holds %2").arg(sphere.size()).arg(c.held)))
+            << l.warningString().toStdString();
+    }
+    VSLModelLoader l;
+    QVector<VSLTriangle3D> out;
+    ASSERT_TRUE(Load(Write("whole.stl", whole), out, l));
+    EXPECT_TRUE(l.warningString().isEmpty());
+}
+
 TEST_F(StlFiles, AFifoOrFolderIsRefusedWithoutOpeningIt)
 {
     const QString fifo = dir.filePath("pipe.stl");

@@ -41,9 +41,18 @@ public:
         m_peer->write(bytes);
         m_peer->flush();
     }
+    // Bytes sent but not yet handed to the line.
+    qint64 pendingBytes() const { return m_peer ? m_peer->bytesToWrite() : 0; }
+    void closePeer()
+    {
+        if (m_peer)
+            m_peer->close();
+    }
     void resumeReading()
     {
         readPaused = false;
+        if (m_peer)
+            m_peer->setReadBufferSize(0);
         read();
     }
     // The headers seen, and the body bytes after the last one. The final
@@ -64,19 +73,25 @@ private:
                 const int d = m_pending.indexOf("D:");
                 if (d < 0)
                     return;
+                // N counts the characters of the text (in the local 8-bit
+                // encoding on the wire), not its bytes.
                 const int n = m_pending.mid(5, d - 5).toInt();
-                if (m_pending.size() < d + 2 + n)
+                const QVector<uint> text = QString::fromLocal8Bit(m_pending.mid(d + 2)).toUcs4();
+                if (text.size() < n)
                     return;
-                const QByteArray header = m_pending.left(d + 2 + n);
+                const int bytes = QString::fromUcs4(text.constData(), n).toLocal8Bit().size();
+                const QByteArray header = m_pending.left(d + 2 + bytes);
                 m_headers << header;
                 m_pending.remove(0, header.size());
                 const int fs = header.lastIndexOf(" FS:");
-                m_expect = header.mid(fs + 4).toLongLong();
+                m_expect = fs < 0 ? 0 : header.mid(fs + 4).toLongLong();
                 m_body.clear();
                 if (ackHeader)
                     send("L11 P0 R:0");
                 if (pauseAfterHeader) {
                     readPaused = true;
+                    // Reads no more from the line either: the sender stalls.
+                    m_peer->setReadBufferSize(4096);
                     m_body += m_pending;
                     m_pending.clear();
                     return;

@@ -184,6 +184,13 @@ TEST(NetSearch, FileSendBoxesAndProgressPerFile)
 
     p.ui->slot_tcpByteSend(1024, 2000);
     EXPECT_EQ(p.ui->findChild<QTextBrowser*>("textBrowser")->toPlainText(), QString("1024:2000"));
+
+    // A transfer that fails says why in the panel's box.
+    p.ui->slot_fileSend(dir.filePath("gone.vxs"));
+    ASSERT_TRUE(waitFor([&] { return p.boxes.size() == 3; }));
+    EXPECT_TRUE(p.boxes.last().startsWith("Warnning: File transfer failed: Cannot read " + dir.filePath("gone.vxs")))
+        << p.boxes.last().toStdString();
+    EXPECT_EQ(tcp->state(), TcpThread::kFailedState);
 }
 
 TEST(NetSearch, DestroyingThePanelJoinsTheTransferThread)

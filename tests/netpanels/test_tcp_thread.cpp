@@ -1,5 +1,6 @@
 #include "LoopbackGuard.h"
 #include "loopback_printer.h"
+#include "memory_in_use.h"
 #include "printer_test_util.h"
 
 #include <QRegularExpression>
@@ -20,11 +21,14 @@ struct Transfer {
     QStringList events;
     QList<int> pollsAtWrite;
 
-    Transfer()
+    explicit Transfer(const std::function<void(TcpTimings&)>& tweak = {})
     {
         LoopbackGuard::setEnabled(true);
         EXPECT_TRUE(printer.listen());
-        thread = std::make_unique<TcpThread>(QString(), "127.0.0.1", nullptr, testTcpTimings(printer.port()));
+        TcpTimings timings = testTcpTimings(printer.port());
+        if (tweak)
+            tweak(timings);
+        thread = std::make_unique<TcpThread>(QString(), "127.0.0.1", nullptr, timings);
         auto* t = thread.get();
         QObject::connect(t, &TcpThread::signal_packetWritten, t, [this, t](int kind, int length) {
             QMutexLocker l(&lock);
@@ -173,30 +177,33 @@ TEST(TcpTransfer, FilesOfWholePacketsAndEmptyFilesFinish)
     EXPECT_TRUE(t.boxes.isEmpty());
 }
 
+// N counts the characters of the header's text, not its bytes.
 TEST(TcpTransfer, LongAndNonAsciiNamesGoWhole)
 {
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
     QTemporaryDir dir;
     const QString nonAscii = writeFile(dir, QString::fromUtf8("模型-ü.vxs"), 3);
-    // No file system takes a 2000-character name: the offer names a file
-    // that cannot be read, which goes as an empty one.
-    const QString longName = QString(2000, QLatin1Char('n')) + QStringLiteral(".vxs");
-    struct Row { QString path; QByteArray header; } rows[] = {
-        {nonAscii, "L:0S:21D:" + QString::fromUtf8("FN:模型-ü.vxs FS:3").toUtf8()},
-        {dir.filePath(longName), "L:0S:2012D:FN:" + longName.toLatin1() + " FS:0"},
-    };
+    const QByteArray header = "L:0S:16D:" + QString::fromUtf8("FN:模型-ü.vxs FS:3").toUtf8();
     Transfer t;
     t.printer.ackHeader = true;
-    for (const Row& row : rows) {
-        t.printer.clear();
-        t.thread->slot_sendFile(row.path);
-        ASSERT_TRUE(t.waitState(3));
-        ASSERT_TRUE(waitFor([&] { return t.printer.headers().size() == 1; }));
-        EXPECT_EQ(t.printer.headers().first(), row.header);
-        EXPECT_EQ(TcpThread::headerPacket(QFileInfo(row.path).fileName(), TcpThread::TotalBytes), row.header);
-        t.reply("L11 P" + QByteArray::number(TcpThread::TotalBytes.load()) + " R:0");
-        EXPECT_EQ(t.thread->state(), 4);
-    }
+    t.thread->slot_sendFile(nonAscii);
+    ASSERT_TRUE(t.waitState(3));
+    ASSERT_TRUE(waitFor([&] { return t.printer.headers().size() == 1; }));
+    EXPECT_EQ(t.printer.headers().first(), header);
+    EXPECT_EQ(TcpThread::headerPacket(QFileInfo(nonAscii).fileName(), 3), header);
+    ASSERT_TRUE(waitFor([&] { return t.printer.body().size() == 3; }));  // before what follows
+    t.reply("L11 P3 R:0");
+    EXPECT_EQ(t.thread->state(), 4);
+
+    // No file system takes a 2000-character name: its header, and the same
+    // framing of a long text sent as it is, go whole.
+    const QString longName = QString(2000, QLatin1Char('n')) + QStringLiteral(".vxs");
+    EXPECT_EQ(TcpThread::headerPacket(longName, 0), "L:0S:2012D:FN:" + longName.toLatin1() + " FS:0");
+    t.printer.clear();
+    const QString text = "FN:" + longName + " FS:0";
+    EXPECT_EQ(t.thread->tcpSend(text), 2023);
+    ASSERT_TRUE(waitFor([&] { return t.printer.headers().size() == 1; }));
+    EXPECT_EQ(t.printer.headers().first(), "L:0S:2012D:" + text.toLatin1());
 }
 
 TEST(TcpTransfer, UnreachablePrinterReconnectsEveryFifthPassTenTimes)
@@ -236,4 +243,242 @@ TEST(TcpTransfer, GuardRefusesOtherAddresses)
     EXPECT_FALSE(t.newConnect(QStringLiteral("10.0.0.1")));
     EXPECT_TRUE(t.stop(kWaitMs));
     EXPECT_FALSE(log.has(QStringLiteral("TCP Server Connect OK")));
+}
+
+// A file that cannot be read sends nothing and fails with the reason; a
+// readable one offered next goes as usual.
+TEST(TcpTransferFailures, MissingFileSendsNoHeaderAndFails)
+{
+    QTemporaryDir dir;
+    Transfer t;
+    t.printer.ackHeader = t.printer.ackBody = true;
+    QStringList failures;
+    QObject::connect(t.thread.get(), &TcpThread::signal_transferFailed, &t.printer,
+                     [&](const QString& why) { failures << why; });
+    const QString missing = dir.filePath("gone.vxs");
+    t.thread->slot_sendFile(missing);
+    ASSERT_TRUE(t.waitState(TcpThread::kFailedState));
+    ASSERT_TRUE(waitFor([&] { return failures.size() == 1; }));
+    EXPECT_TRUE(failures.first().startsWith("Cannot read " + missing)) << failures.first().toStdString();
+    EXPECT_EQ(t.thread->failureReason(), failures.first());
+    EXPECT_TRUE(t.packets().isEmpty());
+    EXPECT_TRUE(t.printer.headers().isEmpty());
+    EXPECT_TRUE(t.boxes.isEmpty());
+
+    const QString path = writeFile(dir, QStringLiteral("ok.vxs"), 1500);
+    t.thread->slot_sendFile(path);
+    ASSERT_TRUE(t.waitState(4));
+    EXPECT_EQ(t.printer.body(), fileBytes(path));
+}
+
+// Acknowledgements split across reads, even byte by byte, still count.
+TEST(TcpTransferFailures, AcknowledgementsInPiecesCount)
+{
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, QStringLiteral("p.vxs"), 2500);
+    Transfer t;
+    t.thread->slot_sendFile(path);
+    ASSERT_TRUE(waitFor([&] { return t.printer.headers().size() == 1; }));
+    for (const QByteArray& piece : {QByteArray("L11 P"), QByteArray("0 R"), QByteArray(":0")})
+        t.reply(piece);
+    ASSERT_TRUE(t.waitState(3));
+    ASSERT_TRUE(waitFor([&] { return t.printer.body().size() == 2500; }));
+    const QByteArray last = "noise L11 P2500 R:0";
+    for (char c : last) {
+        EXPECT_EQ(t.thread->state(), 3);
+        t.reply(QByteArray(1, c));
+    }
+    EXPECT_EQ(t.thread->state(), 4);
+}
+
+// A printer that closes before the last acknowledgement, one that never
+// gives it, and one that never acknowledges the header: each transfer ends
+// failed, with the reason.
+TEST(TcpTransferFailures, APrinterThatGoesQuietOrAwayFailsTheTransfer)
+{
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, QStringLiteral("q.vxs"), 3000);
+    struct Row { const char* what; bool ackHeader; bool close; const char* reason; QStringList packets; };
+    const Row rows[] = {
+        {"closes before the last acknowledgement", true, true,
+         "The printer closed the connection before the transfer was acknowledged",
+         {"header 25", "body 1024", "body 1024", "body 952"}},
+        {"never sends the last acknowledgement", true, false, "No final acknowledgement from the printer within",
+         {"header 25", "body 1024", "body 1024", "body 952"}},
+        {"never acknowledges the header", false, false, "No acknowledgement of the header after 3 sends",
+         {"header 25", "resend 25", "resend 25"}},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        LoopbackGuard::setEnabled(true);
+        LoopbackPrinter printer;
+        printer.ackHeader = r.ackHeader;
+        ASSERT_TRUE(printer.listen());
+        TcpTimings timings = testTcpTimings(printer.port());
+        timings.headerSends = 3;
+        timings.finalAckWaitMs = 300;
+        TcpThread thread(QString(), "127.0.0.1", nullptr, timings);
+        QMutex lock;
+        QStringList packets;
+        QObject::connect(&thread, &TcpThread::signal_packetWritten, &thread, [&](int kind, int length) {
+            QMutexLocker l(&lock);
+            packets << QStringLiteral("%1 %2").arg(QStringList{"header", "body", "resend", "sent"}.value(kind)).arg(length);
+        }, Qt::DirectConnection);
+        thread.start();
+        ASSERT_TRUE(waitFor([&] { return thread.isConnected() && printer.connected(); }));
+        thread.slot_sendFile(path);
+        if (r.close) {
+            ASSERT_TRUE(waitFor([&] { return thread.state() == 3 && printer.body().size() == 3000; }));
+            printer.closePeer();
+        }
+        ASSERT_TRUE(waitFor([&] { return thread.state() == TcpThread::kFailedState; }));
+        EXPECT_TRUE(thread.failureReason().startsWith(r.reason)) << thread.failureReason().toStdString();
+        QMutexLocker l(&lock);
+        EXPECT_EQ(packets, r.packets);
+        l.unlock();
+        EXPECT_TRUE(thread.stop(kWaitMs));
+    }
+}
+
+// The operations the search panel does not call: one body packet, a resend
+// of the last packet, bytes or a framed text sent as they are.
+TEST(TcpTransferSends, BodyPacketResendAndDirectSends)
+{
+    QTemporaryDir dir;
+    const QString small = writeFile(dir, QStringLiteral("s.vxs"), 100);
+    Transfer t;
+    QList<QPair<qlonglong, qlonglong>> progress;
+    QObject::connect(t.thread.get(), &TcpThread::signal_tcpBytesSend, &t.printer,
+                     [&](qlonglong sent, qlonglong total) { progress << qMakePair(sent, total); });
+
+    // Outside states 1 and 2 neither the body packet nor the resend sends anything.
+    t.thread->streamBodySend();
+    t.thread->streamResend();
+    t.thread->fileTransfer();
+    // State 1: the header again, as it was.
+    t.thread->slot_sendFile(small);
+    ASSERT_TRUE(waitFor([&] { return t.printer.headers().size() == 1; }));
+    t.thread->streamResend();
+    ASSERT_TRUE(waitFor([&] { return t.printer.headers().size() == 2; }));
+    EXPECT_EQ(t.printer.headers()[1], t.printer.headers()[0]);
+    EXPECT_EQ(t.packets().mid(0, 2), (QStringList{"header 24", "resend 24"}));
+    t.reply("L11 P0 R:0");
+    ASSERT_TRUE(t.waitState(3));
+    ASSERT_TRUE(waitFor([&] { return t.printer.body().size() == 100; }));
+    t.reply("L11 P100 R:0");
+    ASSERT_TRUE(t.waitState(4));
+    EXPECT_TRUE(progress.isEmpty());
+
+    // Bytes as they are; nothing without bytes.
+    t.printer.clear();
+    char raw[] = "\x01\x02raw\xff";
+    EXPECT_EQ(t.thread->tcpSend(raw, 6), 6);
+    ASSERT_TRUE(waitFor([&] { return t.printer.body() == QByteArray(raw, 6); }));
+    EXPECT_EQ(t.thread->tcpSend(raw, 0), -1);
+    EXPECT_EQ(t.thread->tcpSend(nullptr, 4), -1);
+    EXPECT_EQ(t.thread->tcpSend(raw, -3), -1);
+    // A framed text in Latin-1: N counts characters, one outside Latin-1 becomes "?".
+    t.printer.clear();
+    EXPECT_EQ(t.thread->tcpSend(QString::fromUtf8("h\u00e9llo\u6a21")), 14);
+    ASSERT_TRUE(waitFor([&] { return t.printer.headers().size() == 1; }));
+    EXPECT_EQ(t.printer.headers().first(), QByteArray("L:0S:6D:h\xe9llo?"));
+    EXPECT_EQ(TcpThread::framed(QString::fromUtf8("\U0001F600ab")), QString::fromUtf8("L:0S:3D:\U0001F600ab"));
+}
+
+// State 2 with the body stalled: one more packet on request, and its progress.
+TEST(TcpTransferSends, OneBodyPacketOnRequest)
+{
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, QStringLiteral("big.vxs"), 32 << 20);
+    Transfer t;
+    t.printer.ackHeader = true;
+    t.printer.pauseAfterHeader = true;
+    QList<QPair<qlonglong, qlonglong>> progress;
+    QObject::connect(t.thread.get(), &TcpThread::signal_tcpBytesSend, &t.printer,
+                     [&](qlonglong sent, qlonglong total) { progress << qMakePair(sent, total); });
+    t.thread->slot_sendFile(path);
+    ASSERT_TRUE(t.waitState(2));
+    // Stalled once the socket buffers are full.
+    qint64 packed = -1;
+    ASSERT_TRUE(waitFor([&] {
+        const qint64 now = TcpThread::bytesSended;
+        QTest::qWait(100);
+        return std::exchange(packed, now) == now && TcpThread::bytesSended == now;
+    }));
+    packed = TcpThread::bytesSended;
+    t.thread->streamBodySend();
+    ASSERT_TRUE(waitFor([&] { return !progress.isEmpty(); }));
+    EXPECT_EQ(progress, (QList<QPair<qlonglong, qlonglong>>{{packed + 1024, 32 << 20}}));
+    EXPECT_TRUE(t.thread->transferCancel());
+    t.printer.resumeReading();
+}
+
+// The printer's replies however they are cut: each message once, whole.
+TEST(TransferRepliesTest, MessagesFromPiecesOfAnySize)
+{
+    using M = TransferReplies::Message;
+    auto text = [](const QList<M>& ms) {
+        QStringList out;
+        for (const M& m : ms)
+            out << (m.kind == M::Acknowledgement ? QStringLiteral("ack %1 %2").arg(m.bytes).arg(m.code)
+                                                 : QStringLiteral("progress %1").arg(m.bytes));
+        return out;
+    };
+    const struct { const char* name; QList<QByteArray> pieces; QStringList messages; } rows[] = {
+        {"whole", {"L11 P2500 R:0"}, {"ack 2500 0"}},
+        {"cut before the number", {"L11 P25", "00 R:", "0"}, {"ack 2500 0"}},
+        {"a failure code", {"L11 P2500 R:1"}, {"ack 2500 1"}},
+        {"blanks before the code", {"L11 P7 R:  3x"}, {"ack 7 3"}},
+        {"no number for the code reads 0", {"L11 P7 R:x"}, {"ack 7 0"}},
+        {"R: before the message is none", {"R:0 L11 P2500"}, {}},
+        {"an unfinished message gives way", {"L11 P2500", "L11 P2400 R:0"}, {"ack 2400 0"}},
+        {"two in one read", {"L12 Print:3 L11 P9 R:0"}, {"progress 3", "ack 9 0"}},
+        {"progress cut", {"L12 Pr", "int:", "37"}, {"progress 37"}},
+        {"unreadable progress", {"L12 Print:x"}, {"progress 0"}},
+        {"noise around", {"hello L11 P1 R:0 bye"}, {"ack 1 0"}},
+        {"unreadable byte count", {"L11 Pabc R:0"}, {"ack 0 0"}},
+        {"huge byte count", {"L11 P99999999999999999999999 R:0"}, {"ack 0 0"}},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        TransferReplies replies;
+        QList<M> got;
+        for (const QByteArray& piece : r.pieces)
+            got += replies.feed(piece);
+        EXPECT_EQ(text(got), r.messages);
+    }
+    // Endless noise, and an unfinished message without end, keep little.
+    TransferReplies replies;
+    for (int i = 0; i < 10000; ++i)
+        replies.feed(QByteArray(1000, 'x'));
+    EXPECT_LE(replies.buffered(), TransferReplies::kMaxMessageBytes);
+    replies.feed("L11 P");
+    for (int i = 0; i < 10000; ++i)
+        EXPECT_TRUE(replies.feed(QByteArray(1000, '7')).isEmpty());
+    EXPECT_LE(replies.buffered(), TransferReplies::kMaxMessageBytes);
+    EXPECT_EQ(text(replies.feed("L11 P5 R:0")), QStringList{"ack 5 0"});
+}
+
+// A printer that talks without end, and one that drips its acknowledgement
+// with noise between: the transfer takes what is meant and keeps no more
+// than a message's worth of what it read.
+TEST(TcpTransferFailures, EndlessTalkKeepsTheMemoryWhereItWas)
+{
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, QStringLiteral("e.vxs"), 100);
+    Transfer t([](TcpTimings& timings) { timings.headerSends = 1000000; });
+    t.thread->slot_sendFile(path);
+    ASSERT_TRUE(waitFor([&] { return t.printer.headers().size() == 1; }));
+    const qint64 before = memoryInUseKb();
+    const QByteArray noise(1 << 20, '7');
+    t.printer.send("L11 P");  // a message that never ends
+    for (int mb = 0; mb < 256; ++mb) {
+        t.printer.send(noise);
+        ASSERT_TRUE(waitFor([&] { return t.printer.pendingBytes() < (1 << 20); }));
+    }
+    ASSERT_TRUE(waitFor([&] { return t.thread->replyCount() > 0 && t.printer.pendingBytes() == 0; }));
+    EXPECT_EQ(t.thread->state(), 1);  // nothing of it was an acknowledgement
+    EXPECT_LT(memoryInUseKb() - before, 64 << 10);
+    t.reply("L11 P0 R:0");
+    ASSERT_TRUE(t.waitState(3));
 }

@@ -1,7 +1,9 @@
 #include "LoopbackGuard.h"
 #include "NetPrinterScan.h"
 #include "WebForm.h"
+#include "hostile_http.h"
 #include "loopback_http.h"
+#include "memory_in_use.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -202,6 +204,41 @@ TEST_F(LoopbackScan, RepeatedHostKeepsOneEntryAndANewScanStartsEmpty)
     run(server.port());
     EXPECT_TRUE(scan.deviceList().isEmpty());
     EXPECT_EQ(lists.count(), 0);
+}
+
+// Peers that drip, lie about their length, never end or close early: every
+// request ends within its time, no body beyond the limit is kept, and the
+// process's memory stays where it was.
+TEST_F(LoopbackScan, HostilePeersEndInTimeWithBoundedMemory)
+{
+    const struct { const char* what; HostileHttp::Mode mode; } rows[] = {
+        {"drips a byte at a time", HostileHttp::Drip},
+        {"sends more than it declares", HostileHttp::LongerThanDeclared},
+        {"sends less than it declares and waits", HostileHttp::ShorterThanDeclared},
+        {"never ends its body", HostileHttp::Endless},
+        {"declares a terabyte", HostileHttp::HugeDeclared},
+        {"closes half-way", HostileHttp::CloseEarly},
+    };
+    const qint64 before = memoryInUseKb();
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        HostileHttp peer(r.mode);
+        ASSERT_TRUE(peer.listen("127.0.0.37"));
+        NetScanSource source{[] { return QVector<QString>(); }, {"127.0.0.37"}, peer.port()};
+        source.requestTimeoutMs = 1500;
+        scan.setSource(source);
+        handled.clear();
+        scan.start();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return handled.count() == 1; }, 20000)) << "the request never ended";
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        // The declared 40 bytes, and what came before the peer closed, hold a
+        // whole printer body; the others are given up.
+        const bool listed = r.mode == HostileHttp::LongerThanDeclared || r.mode == HostileHttp::CloseEarly;
+        EXPECT_EQ(scan.deviceList().isEmpty(), !listed);
+        // What the peer got rid of is what the kernel and the bounded reply took.
+        EXPECT_LT(peer.written(), 16 << 20);
+        EXPECT_LT(memoryInUseKb() - before, 64 << 10);
+    }
 }
 
 TEST_F(LoopbackScan, GuardSendsNothingOutsideLoopback)

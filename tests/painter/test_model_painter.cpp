@@ -247,8 +247,7 @@ TEST(ModelPainter, LiftedSupportedInstanceComesDownOnRotationOrRemoval)
         VSLModelPainter p(model.get(), nullptr);
         GiveSupports(p, 1);
         p.m_dLiftDistance = 5;
-        p.m_bSupportLifted = true;
-        p.Move({0, 0, 5});
+        p.LiftForSupports();
         const QVector3D centre = p.m_center;
         if (rotate) {
             ASSERT_TRUE(p.ApplyConvertX(AboutCentre(p, 90, 1), 1));
@@ -261,6 +260,52 @@ TEST(ModelPainter, LiftedSupportedInstanceComesDownOnRotationOrRemoval)
         }
         EXPECT_FALSE(p.m_bSupportLifted) << rotate;
         EXPECT_NEAR(p.m_minBound.z(), 0.f, 1e-4) << rotate;
+    }
+}
+
+// A lift comes down by what was applied, to the placement it came from;
+// a copy of an instance lifted only by an open edit stands on the plate.
+TEST(ModelPainter, LiftsComeDownByTheLiftApplied)
+{
+    const struct {
+        const char* name;
+        bool supports;
+        QVector2D moveAfterLift;
+        double liftChangedTo;
+        bool duplicate;
+    } rows[] = {
+        {"unmoved, lift changed since", true, {0, 0}, 9, false},
+        {"moved, lift changed since", true, {6, 2}, 9, false},
+        {"copy of a supported lifted instance, copy moved", true, {0, 0}, 5, true},
+        {"copy of an instance lifted by an edit only", false, {0, 0}, 5, true},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        auto model = MakeModel(testmesh::Box({0, 0, 0}, {10, 10, 4}));
+        VSLModelPainter src(model.get(), nullptr);
+        if (r.supports)
+            GiveSupports(src, 1);
+        src.m_dLiftDistance = 5;
+        ASSERT_TRUE(src.LiftForSupports());
+        EXPECT_FALSE(src.LiftForSupports()); // once
+        src.Translate(r.moveAfterLift);
+        src.m_dLiftDistance = r.liftChangedTo;
+        VSLModelPainter copy(model.get(), nullptr);
+        VSLModelPainter* p = &src;
+        if (r.duplicate) {
+            copy.DuplicateModelPainterX(&src);
+            copy.Translate({-20, 0});
+            p = &copy;
+        }
+        const QVector3D centre = p->m_center;
+        p->RemoveSupportX();
+        EXPECT_FALSE(p->m_bSupportLifted);
+        ExpectVec(p->m_center, centre.x(), centre.y(), 2);
+        QVector3D mn, mx;
+        WorldBounds(*p, mn, mx);
+        EXPECT_NEAR(mn.z(), 0.f, 1e-4);
+        ExpectVec(p->m_minBound, mn.x(), mn.y(), mn.z());
+        ExpectVec(p->m_maxBound, mx.x(), mx.y(), mx.z());
     }
 }
 

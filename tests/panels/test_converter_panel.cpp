@@ -1,4 +1,7 @@
 #include "FileChooser.h"
+#include "frmDeviceInterfaceSettings.h"
+#include "printfile/ExportThread.h"
+#include "printfile/printermodels.h"
 #include "VEditRecipeWidget.h"
 #include "VImportWidgetX.h"
 #include "VSLGLView.h"
@@ -42,6 +45,30 @@ QByteArray vxsHead(float thickness, const char* magic = "Vexmor3D", qint32 count
         out << (i == 4 ? thickness : 1.0f);
     out << qint32(3);
     return cut < 0 ? b : b.left(cut);
+}
+
+// A whole own print file: header with frame `w` x `h`, no preview, and
+// `layers` black layers of `pixels` pixels each (4 bits, digits of 4 bits).
+QByteArray vxsFile(float thickness, float w, float h, int layers, quint64 pixels)
+{
+    QByteArray b;
+    QDataStream out(&b, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out.setFloatingPointPrecision(QDataStream::SinglePrecision);
+    out.writeRawData("Vexmor3D", 8);
+    for (qint32 v : {1, 1, 10, 0, 34})
+        out << v;
+    for (int i = 0; i < 34; ++i)
+        out << (i == 2 ? w : i == 3 ? h : i == 4 ? thickness : 1.0f);
+    out << qint32(layers) << qint32(4) << qint32(0) << qint32(0);
+    QByteArray code;
+    for (quint64 n = pixels; n; n >>= 4)
+        code.prepend(char(n & 0xF));
+    for (int i = 0; i < layers; ++i) {
+        out << qint32(code.size());
+        out.writeRawData(code.constData(), code.size());
+    }
+    return b;
 }
 
 bool writeFile(const QString& path, const QByteArray& bytes)
@@ -311,6 +338,16 @@ TEST_F(ConverterPanel, ArchiveMustFitTheModelsCheckRow)
     EXPECT_TRUE(job.isEmpty());
     EXPECT_TRUE(panel->m_pExportThread->m_exportType.isEmpty());
     EXPECT_TRUE(panel->m_pExportThread->m_exportPath.isEmpty());
+
+    // A recipe whose file held a value no printer takes: named, no dialog.
+    const QString recipe = w<QComboBox>("comboBox_Recipe")->currentText();
+    const QString problem = "Pellar30Recipe.ini: Recipe/x/CuringTime = -5 (allowed 0..99999)";
+    for (RecipePara& r : editor.m_listRecipe)
+        if (r.name == recipe)
+            r.valueProblem = problem;
+    EXPECT_EQ(click("btn_Save", QString()), QStringList{"Value Out of Range\n" + problem});
+    EXPECT_EQ(saved.size(), 1);
+    EXPECT_TRUE(job.isEmpty());
 }
 
 TEST_F(ConverterPanel, ParameterBlockTakesRowRecipeAndFileAndNeedsTheRow)
@@ -350,6 +387,65 @@ TEST_F(ConverterPanel, ParameterBlockTakesRowRecipeAndFileAndNeedsTheRow)
     EXPECT_EQ(click("btn_Save", path("x.vxs30")), QStringList{"Image setting does not match!"});
     EXPECT_TRUE(saved.isEmpty());
     EXPECT_TRUE(job.isEmpty());
+}
+
+// Re-saving an own file: refused, with the command-line tool's message,
+// when the model's frame is not the file's; the model's extension is added
+// to a name chosen without one, and a file of that name is not replaced
+// without a question.
+TEST_F(ConverterPanel, ResaveChecksTheFrameAndNamesTheFileForThePrinter)
+{
+    frmDeviceInterfaceSettings settings;
+    panel->m_pDeviceSettings = &settings;
+    // A Pellar30 file saved as ".vxs" (its type in the printer table) reads as Pellar10.
+    ASSERT_TRUE(writeFile(path("p30.vxs"), vxsFile(0.05f, 1440, 2560, 2, 1440 * 2560)));
+    ASSERT_TRUE(import(path("p30.vxs")).isEmpty());
+    QSignalSpy job(panel.get(), &VImportWidgetX::signal_ExportData);
+    ST_MachinePara source{}, target = PrinterModels::ConverterDefaultPara();
+    source.XResolution = 1440;
+    source.YResolution = 2560;
+    const auto row = settings.m_machineParas.value("Pellar10");
+    PrinterModels::ApplyFrame(target, {row.xResolution, row.yResolution, row.pixelSizeX, row.pixelSizeY,
+                                       row.zHeight, row.rotate});
+    const QString toolSays = PrinterModels::SourceFrameProblem(source, target, "Pellar10");
+    ASSERT_TRUE(toolSays.startsWith("Image setting does not match!"));
+    EXPECT_EQ(click("btn_Save", path("never.vxs")), QStringList{toolSays});
+    EXPECT_TRUE(job.isEmpty());
+    EXPECT_TRUE(saved.isEmpty());
+
+    // A Pellar10 file: the name chosen without an extension gets ".vxs".
+    ASSERT_TRUE(writeFile(path("p10.vxs"), vxsFile(0.05f, 480, 854, 2, 480 * 854)));
+    ASSERT_TRUE(writeFile(path("taken.vxs"), "the user's other file"));
+    ASSERT_TRUE(import(path("p10.vxs")).isEmpty());
+    const struct { const char* chosen; std::deque<QMessageBox::StandardButton> answers; const char* written; bool asked; } cases[] = {
+        {"part_new", {}, "part_new.vxs", false},
+        {"dot.", {}, "dot.vxs", false},
+        {"mine.job", {}, "mine.job", false},
+        {"taken", {QMessageBox::No}, nullptr, true},
+        {"taken", {QMessageBox::Yes}, "taken.vxs", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.chosen);
+        job.clear();
+        saveAnswer = path(c.chosen);
+        ModalAnswers modal(c.answers);
+        QTest::mouseClick(w<QPushButton>("btn_Save"), Qt::LeftButton);
+        panel->m_pExportThread->wait();
+        QTest::qWait(20);
+        EXPECT_EQ(modal.texts.size(), c.asked ? 1 : 0) << modal.texts.join('|').toStdString();
+        if (c.asked)
+            EXPECT_EQ(modal.defaults.value(0), QMessageBox::No);
+        if (!c.written) {
+            EXPECT_TRUE(job.isEmpty());
+            EXPECT_EQ(readFile(path("taken.vxs")), "the user's other file");
+            continue;
+        }
+        ASSERT_EQ(job.size(), 1);
+        EXPECT_EQ(panel->m_pExportThread->m_dstPath, path(c.written));
+        EXPECT_EQ(panel->m_pExportThread->lastResult(), ExportOk) << qPrintable(panel->m_pExportThread->lastMessage());
+        EXPECT_EQ(readFile(path(c.written)).left(8), "Vexmor3D");
+    }
+    EXPECT_FALSE(QFile::exists(path("part_new")));
 }
 
 TEST_F(ConverterPanel, DoneReportIsOneCriticalBoxPerFailure)

@@ -3,16 +3,23 @@
 #include "VPrintWidget.h"
 #include "VSaveWidgetX.h"
 #include "modal_answer.h"
+#include "notices.h"
 
 #include <QDataStream>
 #include <QDir>
 #include <QFile>
+#include <QInputDialog>
+#include <QListWidget>
 #include <QLineEdit>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QTranslator>
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <memory>
+#include <tuple>
 
 namespace {
 
@@ -97,6 +104,72 @@ TEST_F(Materials, HostileValuesSaturateOrReadZero)
               std::tuple(INT_MAX, INT_MAX, INT_MAX, 0.0f));
     // -1e30 is not an integer text.
     EXPECT_EQ(std::tuple(b.bottomMaterialStable, b.exposure_tm, b.lift_dist1), std::tuple(0, 0, 0.0f));
+    // Neither may be printed: the file and the first key out of range are named.
+    EXPECT_EQ(a.valueProblem, file() + ": Materials/1/exposure_tm = 99999999999 (allowed 0..1000000)");
+    EXPECT_EQ(b.valueProblem, file() + ": Materials/2/exposure_tm = abc (allowed 0..1000000)");
+    EXPECT_EQ(a.refusedValues.keys(), (QList<QString>{"BottomMaterialStable", "exposure_tm", "tilt_dist1"}));
+    // Written back, the stored values stay as they were.
+    ASSERT_TRUE(MaterialList::write(s, back));
+    QSettings again(file(), QSettings::IniFormat);
+    for (auto [key, value] : {std::pair{"Materials/1/BottomMaterialStable", "1e20"}, {"Materials/1/tilt_dist1", "nan"},
+                              {"Materials/2/exposure_tm", "abc"}, {"Materials/2/lift_dist1", "-1e30"}})
+        EXPECT_EQ(again.value(key).toString(), value) << key;
+}
+
+// Entries are read as the file holds them: a gap in the numbering neither
+// turns into a zero entry nor drops the entries after it.
+TEST_F(Materials, EntriesAroundAGapAreReadAsTheyStand)
+{
+    const struct { const char* name; QByteArray text; QStringList names; QList<int> exposures; } cases[] = {
+        {"1 and 3, size 3", "[Materials]\n1\\name=a\n1\\exposure_tm=100\n3\\name=c\n3\\exposure_tm=300\nsize=3\n",
+         {"a", "c"}, {100, 300}},
+        {"1 and 3, size 2", "[Materials]\n1\\name=a\n1\\exposure_tm=100\n3\\name=c\n3\\exposure_tm=300\nsize=2\n",
+         {"a", "c"}, {100, 300}},
+        {"2 only, size 1", "[Materials]\n2\\name=b\n2\\exposure_tm=200\nsize=1\n", {"b"}, {200}},
+        {"numbered out of order", "[Materials]\n10\\name=j\n2\\name=b\nx\\name=not an entry\nsize=2\n",
+         {"b", "j"}, {0, 0}},
+        {"whole", "[Materials]\n1\\name=a\n2\\name=b\nsize=2\n", {"a", "b"}, {0, 0}},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        // A file of its own each: QSettings keeps a text of the same size and time.
+        const QString path = dir.filePath(QString("gap%1.ini").arg(++n));
+        {
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(c.text) == c.text.size());
+        }
+        QSettings s(path, QSettings::IniFormat);
+        const QList<RecipePara> back = MaterialList::read(s, MaterialList::StableRule::OwnKey);
+        QStringList names;
+        QList<int> exposures;
+        for (const RecipePara& r : back)
+            names << r.name, exposures << r.exposure_tm;
+        EXPECT_EQ(names, c.names);
+        EXPECT_EQ(exposures, c.exposures);
+    }
+}
+
+// A material list written into a file with other content keeps that
+// content byte for byte.
+TEST_F(Materials, WritingTheListKeepsTheRestOfTheFile)
+{
+    const QByteArray before = "; kept\n[Materials]\n1\\name=old\n5\\name=older\nsize=9\n\n[Resin]\nold\\name=x\n";
+    {
+        QFile f(file());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(before) == before.size());
+    }
+    QSettings s(file(), QSettings::IniFormat);
+    ASSERT_TRUE(MaterialList::write(s, {sample("A", 1), sample("B", 2)}));
+    QFile f(file());
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray after = f.readAll();
+    EXPECT_TRUE(after.startsWith("; kept\n[Materials]\n")) << after.constData();
+    EXPECT_TRUE(after.endsWith("size=2\n\n[Resin]\nold\\name=x\n")) << after.constData();
+    EXPECT_FALSE(after.contains("=old\n"));
+    const QList<RecipePara> back = MaterialList::read(s, MaterialList::StableRule::OwnKey);
+    ASSERT_EQ(back.size(), 2);
+    EXPECT_EQ(back[1].name, "B");
 }
 
 TEST_F(Materials, RecipesAndMaterialsSurviveEachOthersWrites)
@@ -212,3 +285,69 @@ TEST_F(Materials, PrintPanelAppendsTheParameterBlockChecked)
 }
 
 } // namespace
+
+// A new entry starts from the save panel's own default set; Save stores the
+// fields and shows the entry back as stored, editable for a user entry.
+TEST_F(Materials, NewEntryTakesThePanelsDefaultsAndSaveShowsItBackAsStored)
+{
+    VEditRecipeWidget editor;
+    DLP::SliceBuildConfig config;
+    VSaveWidgetX panel(nullptr, &editor, config);
+    panel.setMachine("Pellar10");
+    QStringList answers{"Grey resin", "for the tests"};
+    QTimer typist;  // answers the name and the description dialogs
+    QObject::connect(&typist, &QTimer::timeout, [&] {
+        if (auto* d = qobject_cast<QInputDialog*>(QApplication::activeModalWidget()); d && !answers.isEmpty()) {
+            d->setTextValue(answers.takeFirst());
+            d->accept();
+        }
+    });
+    typist.start(5);
+    ASSERT_TRUE(QMetaObject::invokeMethod(&panel, "on_pushButton"));  // no button reaches it
+    typist.stop();
+    ASSERT_EQ(panel.m_pListMaterial->size(), 1);
+    RecipePara want;
+    MaterialList::setDefaultPara(want);
+    want.name = "Grey resin";
+    want.info = "for the tests";
+    want.editable = true;
+    const RecipePara& r = panel.m_pListMaterial->at(0);
+    EXPECT_EQ(std::tie(r.name, r.info, r.editable, r.exposure_tm, r.bottom_exposure, r.lift_dist1, r.lift_speed,
+                       r.lift_first_bottom_speed, r.retract_speed, r.Dp),
+              std::tie(want.name, want.info, want.editable, want.exposure_tm, want.bottom_exposure, want.lift_dist1,
+                       want.lift_speed, want.lift_first_bottom_speed, want.retract_speed, want.Dp));
+    EXPECT_EQ(panel.findChild<QListWidget*>("Laythick")->item(0)->text(), "Grey resin");
+
+    const std::tuple<const char*, const char*, const char*> fields[] = {
+        {"edit_exposure_tm", "7000", "7000"}, {"edit_bottom_layers", "0.250", "0.25"},
+        {"edit_lift_dist", "3.50", "3.5"}, {"lEMaterialsStableTimeLow", "1500.9", "1500"}};
+    for (const auto& [name, typed, shown] : fields)
+        panel.findChild<QLineEdit*>(name)->setText(typed);
+    panel.slot_SavePara();
+    for (const auto& [name, typed, shown] : fields) {
+        EXPECT_EQ(panel.findChild<QLineEdit*>(name)->text(), shown) << name;
+        EXPECT_TRUE(panel.findChild<QLineEdit*>(name)->isEnabled()) << name;
+    }
+    QSettings s(MaterialList::filePath("Pellar10"), QSettings::IniFormat);
+    const QList<RecipePara> back = MaterialList::read(s, MaterialList::StableRule::FromBottom);
+    ASSERT_EQ(back.size(), 1);
+    EXPECT_EQ(std::tuple(back[0].exposure_tm, back[0].bottom_layers, back[0].bottomMaterialStable),
+              std::tuple(7000, 0.25f, 1500));
+}
+
+// The advanced area's list speaks the interface language.
+TEST(SavePanelTexts, AdvancedListIsTranslated)
+{
+    vexmorInitResources();
+    QTranslator zh;
+    ASSERT_TRUE(zh.load(":/Resources/lang/zh-cn.qm"));
+    QCoreApplication::installTranslator(&zh);
+    VEditRecipeWidget editor;
+    DLP::SliceBuildConfig config;
+    auto panel = std::make_unique<VSaveWidgetX>(nullptr, &editor, config);
+    QCoreApplication::removeTranslator(&zh);
+    QStringList shown;
+    for (QListWidgetItem* item : panel->findChild<QListWidget*>("listWidget")->findItems("*", Qt::MatchWildcard))
+        shown << item->text();
+    EXPECT_EQ(shown, QString::fromUtf8("材料 曝光 Z轴电机 Y轴脱模 Y轴回程 旋转 高级 选择打印机").split(' '));
+}

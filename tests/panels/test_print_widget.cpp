@@ -335,7 +335,9 @@ TEST_F(PrintWidget, JobStartPerTarget)
         {"local, offline", 0, true, false, false, 2, job, 0.1f, {"Connection Abnormal"}, usb, 0, 0},
         {"local, one screen", 0, true, false, true, 1, job, 0.1f, {"", "Projector Error"}, projector, 0, 0},
         {"local, no job path", 0, true, false, true, 2, none, 0.1f, {"", "G-code Error"}, folder, 0, 0},
-        {"local, job refused", 0, true, false, true, 2, job, 0.0f, {"", "G-code Error"}, folder, 0, 0},
+        // A thickness no printer makes: refused before the printer is looked for.
+        {"local, job refused", 0, true, false, true, 2, job, 0.0f, {"Value Out of Range"},
+         "the print settings: SliceThickness = 0 (allowed 0.001..1)", 0, 0},
         {"local, no folder", 0, true, false, true, 2, noFolder, 0.1f, {"", "G-code Error"}, folder, 0, 0},
         {"local, disk full", 0, true, false, true, 2, full, 0.1f, {"", "G-code Error"}, folder, 0, 0},
         {"local, two screens", 0, true, false, true, 2, job, 0.1f, {""}, "Extern Display", 1, 0},
@@ -366,7 +368,7 @@ TEST_F(PrintWidget, JobStartPerTarget)
         EXPECT_EQ(answers.infos.value(answers.infos.size() - 1), r.info);
         EXPECT_EQ(starts.count(), r.starts);
         EXPECT_EQ(generates.count(), r.generates);
-        EXPECT_EQ(switches - switchesBefore, r.target == 0 && r.online ? 1 : 0);
+        EXPECT_EQ(switches - switchesBefore, r.target == 0 && r.online && r.thickness > 0 ? 1 : 0);
         EXPECT_FALSE(panel->m_bJobAborted); // each start begins clean
         const bool accepted = r.starts + r.generates > 0;
         EXPECT_EQ(w<QPushButton>("btn_StartPrint")->isEnabled(), !accepted);
@@ -390,6 +392,36 @@ TEST_F(PrintWidget, JobStartPerTarget)
             ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
             EXPECT_EQ(a.readAll(), b.readAll());
         }
+    }
+}
+
+// A material file holding values no printer takes: its entry is named, with
+// the file and the key, and nothing starts.
+TEST_F(PrintWidget, MaterialValuesOutOfRangeRefuseTheStart)
+{
+    {
+        QFile f(kFile);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[Materials]\n1\\name=ok\n1\\exposure_tm=6000\n1\\lift_speed=300\n1\\retract_speed=300\n"
+                "2\\name=negative\n2\\lift_dist1=-9\n"
+                "3\\name=no feed\n3\\exposure_tm=6000\n3\\lift_dist1=4\n3\\lift_speed=0\nsize=3\n");
+    }
+    make();
+    panel->slot_ReceiveNLayers(20);
+    panel->m_nPrinterSelect = 2;
+    const QString file = QDir(dir.path()).filePath(kFile);
+    const std::pair<int, QString> rows[] = {
+        {1, file + ": Materials/2/lift_dist1 = -9 (allowed 0..1000000)"},
+        {2, file + ": Materials/3/lift_speed = 0 (allowed above 0)"},
+    };
+    for (const auto& [row, message] : rows) {
+        select(row);
+        QSignalSpy generates(panel.get(), &VPrintWidget::signal_PrintDataGenerate);
+        Answers answers;
+        panel->slot_EmitStartPrint();
+        EXPECT_EQ(answers.texts, QStringList{"Value Out of Range"}) << row;
+        EXPECT_EQ(answers.infos, QStringList{message});
+        EXPECT_EQ(generates.count(), 0);
     }
 }
 

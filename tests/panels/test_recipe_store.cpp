@@ -3,12 +3,16 @@
 #include "VEditRecipeWidget.h"
 #include "VSaveWidgetX.h"
 #include "modal_answer.h"
+#include "ownedfile.h"
 
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QSettings>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QtTest/QTest>
@@ -123,6 +127,27 @@ TEST_F(RecipeFiles, HandEditedValuesAreBoundedAndConverted)
     EXPECT_EQ(std::tuple(r.exposure_tm, r.bottom_exposure, r.bottomMaterialStable), std::tuple(0, 0, 1500));
     EXPECT_EQ(std::tuple(r.lift_dist1, r.lift_dist2, r.bottom_layers), std::tuple(3.0f, 0.0f, 0.0f));
     EXPECT_EQ(std::tuple(t.bottomMaterialStable, t.exposure_tm, t.bottom_layers), std::tuple(INT_MAX, INT_MAX, 0.0f));
+    // Each is refused for printing, naming the file and the first key out of range.
+    const QString file = RecipeStore::recipeFilePath("Pellar10");
+    EXPECT_EQ(r.valueProblem, file + ": Recipe/r/CuringTime = 1e20 (allowed 0..99999)");
+    EXPECT_EQ(t.valueProblem, file + ": Recipe/s/CuringTime = 99999999999 (allowed 0..99999)");
+    EXPECT_EQ(r.refusedValues.keys(), (QList<QString>{"BurninTime", "CuringTime", "LiftDist2"}));
+    for (int preset = 0; preset < 10; ++preset)
+        EXPECT_TRUE(s->m_listRecipe[preset].valueProblem.isEmpty());
+
+    // Writing the list back changes no stored value the user did not change;
+    // a recipe the editor saves again is the form's and clean.
+    s->m_listRecipe[11].exposure_tm = 5000;
+    s->m_listRecipe[11].refusedValues.remove("CuringTime");
+    ASSERT_TRUE(s->writeIniFileX());
+    QSettings back(file, QSettings::IniFormat);
+    for (auto [key, value] : {std::pair{"Recipe/r/CuringTime", "1e20"}, {"Recipe/r/BurninTime", "abc"},
+                              {"Recipe/r/LiftDist2", "nan"}, {"Recipe/s/StableTime", "1e20"},
+                              {"Recipe/s/CuringTime", "5000"}})
+        EXPECT_EQ(back.value(key).toString(), value) << key;
+    const auto again = read("Pellar10");
+    EXPECT_EQ(again->m_listRecipe[10].valueProblem, r.valueProblem);
+    EXPECT_EQ(again->m_listRecipe[11].valueProblem, file + ": Recipe/s/StableTime = 1e20 (allowed 0..99999)");
 }
 
 TEST_F(RecipeFiles, OddNamesReadBack)
@@ -251,6 +276,138 @@ TEST_F(Editor, AModelWithoutRecipesStartsANewOneFromTheDefaults)
     ASSERT_EQ(editor.m_listRecipe.size(), 1);
     EXPECT_EQ(editor.m_listRecipe[0].lift_bottom_layer, 10);
     EXPECT_FLOAT_EQ(editor.m_listRecipe[0].middle_layers, 0.6f);
+}
+
+// The file's lines that are not one of the eight keys of a recipe in
+// [Recipe]: what the program does not own.
+QList<QByteArray> notOwnedLines(const QByteArray& text)
+{
+    static const QList<QByteArray> owned = {"CuringTime", "BurninTime", "StableTime", "BurninRange",
+                                            "LiftDist1",  "LiftSpeed1", "LiftDist2",  "LiftSpeed2"};
+    QList<QByteArray> out;
+    QByteArray section;
+    for (const QByteArray& line : text.split('\n')) {
+        if (line.startsWith('['))
+            section = line;
+        const int slash = line.indexOf('\\'), eq = line.indexOf('=');
+        if (section == "[Recipe]" && slash > 0 && eq > slash && owned.contains(line.mid(slash + 1, eq - slash - 1)))
+            continue;
+        out << line;
+    }
+    return out;
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Save and Delete change the recipes the user changed and nothing else: a
+// hand-made section, a hand-made key and the keys a hand-made recipe lacks
+// stay as they were.
+TEST_F(RecipeFiles, SaveAndDeleteKeepWhatTheProgramDidNotWrite)
+{
+    const QString path = RecipeStore::recipeFilePath("Pellar10");
+    const QByteArray before = "; bottles on the shelf\n[Mine]\ncolour = blue\n\n[Recipe]\nHand\\CuringTime=5000\n"
+                              "Hand\\Comment=from the bottle\nOther\\CuringTime=7000\nOther\\LiftDist1=3\n";
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(before) == before.size());
+    }
+    VEditRecipeWidget editor;
+    editor.setMachine("Pellar10");
+    editor.readIniFileX();
+    ASSERT_EQ(names(editor.m_store).mid(10), QStringList({"Hand", "Other"}));
+    FakePanel save, import;
+    for (FakePanel* p : {&save, &import})
+        for (const RecipePara& r : editor.m_listRecipe)
+            p->box.addItem(r.name);
+    editor.setPanels(&save, &import);
+
+    // A new recipe: only its own keys are added.
+    editor.findChild<QLineEdit*>("RecipeNameLE")->setText("Fresh");
+    editor.findChild<QSpinBox*>("CuringSB")->setValue(4321);
+    {
+        ModalAnswers modal;
+        QTest::mouseClick(editor.findChild<QPushButton*>("SaveButton"), Qt::LeftButton);
+    }
+    QByteArray after = fileBytes(path);
+    EXPECT_TRUE(after.startsWith(before)) << after.constData();
+    EXPECT_EQ(notOwnedLines(after), notOwnedLines(before));
+    {
+        QSettings s(path, QSettings::IniFormat);
+        EXPECT_EQ(s.value("Recipe/Fresh/CuringTime").toInt(), 4321);
+        EXPECT_FALSE(s.contains("Recipe/Hand/LiftSpeed2")); // not written as 0
+        EXPECT_FALSE(s.contains("Recipe/Other/BurninTime"));
+    }
+
+    // Overwriting the hand-made recipe writes its eight keys, keeps its comment.
+    editor.findChild<QLineEdit*>("RecipeNameLE")->setText("Hand");
+    editor.findChild<QSpinBox*>("CuringSB")->setValue(5500);
+    {
+        ModalAnswers modal({QMessageBox::Yes});
+        QTest::mouseClick(editor.findChild<QPushButton*>("SaveButton"), Qt::LeftButton);
+        EXPECT_EQ(modal.texts, QStringList{"Overwrite Recipe Hand?"});
+    }
+    after = fileBytes(path);
+    EXPECT_EQ(notOwnedLines(after), notOwnedLines(before));
+    {
+        QSettings s(path, QSettings::IniFormat);
+        EXPECT_EQ(s.value("Recipe/Hand/CuringTime").toInt(), 5500);
+        EXPECT_TRUE(s.contains("Recipe/Hand/LiftSpeed2"));
+        EXPECT_EQ(s.value("Recipe/Hand/Comment").toString(), "from the bottle");
+        EXPECT_FALSE(s.contains("Recipe/Other/BurninTime"));
+        EXPECT_EQ(s.value("Recipe/Other/CuringTime").toInt(), 7000);
+    }
+
+    // Deleting one recipe takes its own keys only.
+    editor.deleteRecipe("Other");
+    after = fileBytes(path);
+    QList<QByteArray> expected = notOwnedLines(before);
+    EXPECT_EQ(notOwnedLines(after), expected);
+    EXPECT_FALSE(after.contains("Other\\"));
+    EXPECT_TRUE(after.contains("; bottles on the shelf\n[Mine]\ncolour = blue\n"));
+    EXPECT_EQ(names(*read("Pellar10")).mid(10), QStringList({"Fresh", "Hand"}));
+}
+
+// A recipe file that is a link out of the folder is neither read nor
+// written; one that cannot be parsed is set aside and the user told.
+TEST_F(RecipeFiles, LinkedOrUnparsableFilesAreNotClobbered)
+{
+    QTemporaryDir elsewhere;
+    const QString target = elsewhere.filePath("system.conf");
+    const QByteArray system = "[Recipe]\nroot\\CuringTime=1\n";
+    {
+        QFile f(target);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(system) == system.size());
+    }
+    const QString path = RecipeStore::recipeFilePath("Pellar10");
+    ASSERT_TRUE(QFile::link(target, path));
+    QStringList told;
+    OwnedFile::setUserNotifier([&](const QString& m) { told << m; });
+    auto s = read("Pellar10");
+    EXPECT_EQ(s->m_listRecipe.size(), 10); // presets only
+    s->m_listRecipe.append(user("mine"));
+    EXPECT_FALSE(s->writeIniFileX());
+    EXPECT_EQ(fileBytes(target), system);
+    EXPECT_TRUE(QFileInfo(path).isSymLink());
+    ASSERT_FALSE(told.isEmpty());
+    EXPECT_TRUE(told[0].contains("outside the folder")) << told[0].toStdString();
+
+    ASSERT_TRUE(QFile::remove(path));
+    const QByteArray broken = "[Recipe\nmine\\CuringTime=5\n";
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(broken) == broken.size());
+    }
+    s = read("Pellar10");
+    EXPECT_EQ(s->m_listRecipe.size(), 10);
+    const QStringList aside = QDir(dir.path()).entryList({"Pellar10Recipe.ini.unreadable-*"});
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_EQ(fileBytes(dir.filePath(aside[0])), broken);
+    EXPECT_TRUE(told.last().contains(aside[0])) << told.last().toStdString();
+    OwnedFile::setUserNotifier({});
 }
 
 class SavePanel : public RecipeFiles

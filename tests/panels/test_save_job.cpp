@@ -4,12 +4,17 @@
 #include "VImportWidgetX.h"
 #include "VSLGLView.h"
 #include "VSaveWidgetX.h"
+#include "DlpCtlDialog.h"
+#include "RecipeStore.h"
 #include "displaystandin.h"
+#include "buildmanager.h"
 #include "dlp/gcodegenerator.h"
 #include "modal_answer.h"
 #include "notices.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QSettings>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
@@ -17,6 +22,10 @@
 #include <QTemporaryDir>
 #include <QtTest/QTest>
 #include <gtest/gtest.h>
+
+#include <array>
+#include <cstring>
+#include <limits>
 
 namespace {
 
@@ -138,6 +147,8 @@ TEST_F(SaveJob, RefusalsShowTheirTextsAndStartNothing)
         online = c.online;
         screenCount = c.screens;
         config.ExposureTimePerLayer = -5;
+        config.BlankTime = 777;
+        panel->m_nTotalSeconds = 4242;
         QSignalSpy s1(panel.get(), &VSaveWidgetX::signal_SendStartPrint);
         QSignalSpy s2(panel.get(), &VSaveWidgetX::signal_PrintDataGenerate);
         ModalAnswers modal;
@@ -146,11 +157,105 @@ TEST_F(SaveJob, RefusalsShowTheirTextsAndStartNothing)
         EXPECT_EQ(modal.texts, c.texts);
         EXPECT_EQ(modal.informative, c.hints);
         EXPECT_TRUE(button()->isEnabled());
-        // Only the job file needs the copied values.
-        EXPECT_EQ(config.ExposureTimePerLayer, c.hints.value(1).contains("output folder") ? 6000 : -5);
+        // A refused start leaves the shared configuration (blank time
+        // included) and the estimate as they were.
+        EXPECT_EQ(config.ExposureTimePerLayer, -5);
+        EXPECT_EQ(config.BlankTime, 777);
+        EXPECT_EQ(panel->m_nTotalSeconds, 4242);
         EXPECT_EQ(s1.count() + s2.count(), 0);
     }
     EXPECT_EQ(switches, 2); // only the starts that passed the link check switch
+}
+
+// Hand-edited or damaged recipe and light values: the start is refused with
+// the file and the key, before the printer is even looked for; no job file,
+// no signal, the shared configuration untouched.
+TEST_F(SaveJob, ValuesAPrinterCannotTakeRefuseTheStart)
+{
+    const QString recipes = RecipeStore::recipeFilePath("Pellar10");
+    const QString light = DlpCtlDialog::settingsFilePath();
+    const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+    // A user recipe "Bad" of valid values with one key replaced; or the
+    // light values the control dialog publishes.
+    struct Row {
+        const char* what; const char* key; QVariant stored; quint8 target; std::array<float, 4> light; QString message;
+    };
+    const std::array<float, 4> okLight{30, 0, 10, 240};
+    const Row rows[] = {
+        {"negative curing", "CuringTime", "-5", 0, okLight, recipes + ": Recipe/Bad/CuringTime = -5 (allowed 0..99999)"},
+        {"huge curing", "CuringTime", "99999999999999999999", 0, okLight,
+         recipes + ": Recipe/Bad/CuringTime = 99999999999999999999 (allowed 0..99999)"},
+        {"text", "StableTime", "abc", 0, okLight, recipes + ": Recipe/Bad/StableTime = abc (allowed 0..99999)"},
+        {"typed nan", "LiftDist1", QVariant::fromValue<float>(nan), 0, okLight,
+         recipes + ": Recipe/Bad/LiftDist1 = nan (allowed 0..99)"},
+        {"infinity", "LiftSpeed2", "inf", 2, okLight, recipes + ": Recipe/Bad/LiftSpeed2 = inf (allowed 0..600)"},
+        {"negative lift", "LiftDist2", QVariant::fromValue<float>(-9), 2, okLight,
+         recipes + ": Recipe/Bad/LiftDist2 = -9 (allowed 0..99)"},
+        {"no feed for the slow lift", "LiftSpeed1", 0, 0, okLight,
+         recipes + ": Recipe/Bad/LiftSpeed1 = 0 (allowed above 0)"},
+        {"light level nan", nullptr, {}, 0, {nan, 0, 10, 240}, light + ": LightConfig/1/light_pwm = nan (allowed 0..255)"},
+        {"home adjust inf", nullptr, {}, 0, {30, inf, 10, 240}, light + ": LightConfig/1/homeadjx = inf (allowed -10000..10000)"},
+        {"home adjust -inf", nullptr, {}, 2, {30, 0, -inf, 240}, light + ": LightConfig/1/homeadjy = -inf (allowed -10000..10000)"},
+        {"light level above 255", nullptr, {}, 2, {256, 0, 10, 240}, light + ": LightConfig/1/light_pwm = 256 (allowed 0..255)"},
+    };
+    int linkChecks = 0;
+    panel->setLinkCheck([&] { return ++linkChecks, true; });
+    panel->m_strGcodePath = (dir.path() + "/job.gcode").toStdString();
+    answer = dir.path() + "/job.vxs";
+    panel->slot_ReceiveNLayers(10);
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        QFile::remove(recipes);
+        {
+            QSettings file(recipes, QSettings::IniFormat);
+            const std::pair<const char*, QVariant> good[] = {
+                {"CuringTime", 6000}, {"BurninTime", 60000}, {"StableTime", 1000},
+                {"BurninRange", QVariant::fromValue<float>(0.3f)}, {"LiftDist1", QVariant::fromValue<float>(4)},
+                {"LiftSpeed1", QVariant::fromValue<float>(90)}, {"LiftDist2", QVariant::fromValue<float>(2)},
+                {"LiftSpeed2", QVariant::fromValue<float>(150)}};
+            for (const auto& [key, value] : good)
+                file.setValue(QStringLiteral("Recipe/Bad/") + key, r.key && !std::strcmp(key, r.key) ? r.stored : value);
+        }
+        editor.readIniFileX();
+        panel->loadRecipe();
+        w<QComboBox>("comboBox_Recipe")->setCurrentText("Bad");
+        panel->slot_para(false, false, r.light[0], r.light[1], r.light[2], r.light[3]);
+        panel->m_nPrintTarget = r.target;
+        const DLP::SliceBuildConfig before = config;
+        QSignalSpy started(panel.get(), &VSaveWidgetX::signal_SendStartPrint);
+        QSignalSpy generate(panel.get(), &VSaveWidgetX::signal_PrintDataGenerate);
+        asked.clear();
+        ModalAnswers modal;
+        start();
+        EXPECT_EQ(modal.texts, QStringList{"Value Out of Range"});
+        EXPECT_EQ(modal.informative, QStringList{r.message});
+        EXPECT_TRUE(button()->isEnabled());
+        EXPECT_EQ(started.count() + generate.count(), 0);
+        EXPECT_TRUE(asked.isEmpty());  // no save dialog either
+        EXPECT_FALSE(QFile::exists(QString::fromStdString(panel->m_strGcodePath)));
+        EXPECT_EQ(config.ExposureTimePerLayer, before.ExposureTimePerLayer);
+        EXPECT_EQ(config.LightPwm, before.LightPwm);
+        EXPECT_EQ(config.BlankTime, before.BlankTime);
+    }
+    EXPECT_EQ(linkChecks, 0);  // the printer was never looked for
+    EXPECT_EQ(switches, 0);
+
+    // The same recipe with good values starts.
+    QFile::remove(recipes);
+    {
+        QSettings file(recipes, QSettings::IniFormat);
+        for (auto [key, value] : {std::pair{"CuringTime", 6000}, {"LiftSpeed1", 90}, {"LiftSpeed2", 150}})
+            file.setValue(QStringLiteral("Recipe/Bad/") + key, value);
+    }
+    editor.readIniFileX();
+    panel->loadRecipe();
+    w<QComboBox>("comboBox_Recipe")->setCurrentText("Bad");
+    panel->slot_para(false, false, 30, 0, 10, 240);
+    panel->m_nPrintTarget = 0;
+    ModalAnswers modal;
+    start();
+    EXPECT_EQ(modal.informative, QStringList{"Extern Display"});
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(panel->m_strGcodePath)));
 }
 
 TEST_F(SaveJob, SaveDialogProposal)
@@ -207,6 +312,7 @@ TEST_F(SaveJob, LocalTargetWritesTheJobThenAsksForThePrint)
     EXPECT_FALSE(QFile::exists(path));
     {
         ModalAnswers modal;
+        panel->slot_ReceivePrintEnd(int(DLP::PrintEnd::Cancelled), QString());
         panel->slot_ReceivePrintDone();
         EXPECT_EQ(modal.texts, QStringList{"Printing Cancelled"});
     }
@@ -246,13 +352,25 @@ TEST_F(SaveJob, LayerReportsRetuneTheBlankTimeBeyondTheBottomLayers)
 
 TEST_F(SaveJob, EndReportPerTarget)
 {
-    const struct { quint8 target; bool cancelled; const char* title; QString hint; } cases[] = {
-        {0, false, "Printing Complete", "打印结束"},       {0, true, "Printing Cancelled", "打印已取消"},
-        {1, false, "File Transfer Complete", "文件传输结束"}, {2, true, "Failed to Save File", "文件保存失败"},
-        {2, false, "File SaveComplete", "文件保存结束"}};
+    // end: what the print loop reported before its done (-1 nothing).
+    const int completed = int(DLP::PrintEnd::Completed), cancelled = int(DLP::PrintEnd::Cancelled);
+    const struct { quint8 target; bool cancelled; int end; QString reason; const char* title; QString hint; } cases[] = {
+        {0, false, completed, "", "Printing Complete", "打印结束"},
+        {0, true, -1, "", "Printing Cancelled", "打印已取消"},
+        {0, false, cancelled, "", "Printing Cancelled", "打印已取消"},
+        {0, true, cancelled, "", "Printing Cancelled", "打印已取消"},
+        {0, false, int(DLP::PrintEnd::Disconnected), "The printer was disconnected", "Printing Failed",
+         "打印失败\nThe printer was disconnected"},
+        {0, true, int(DLP::PrintEnd::NotAcknowledged), "no ok", "Printing Failed", "打印失败\nno ok"},
+        {0, false, -1, "", "Printing Failed", "打印失败\nThe print ended without a report"},
+        {1, false, -1, "", "File Transfer Complete", "文件传输结束"},
+        {2, true, -1, "", "Failed to Save File", "文件保存失败"},
+        {2, false, -1, "", "File SaveComplete", "文件保存结束"}};
     for (const auto& c : cases) {
         panel->m_nPrintTarget = c.target;
         panel->m_bCancelled = c.cancelled;
+        if (c.end >= 0)
+            panel->slot_ReceivePrintEnd(c.end, c.reason);
         button()->setEnabled(false);
         w<QPushButton>("pbSavePara")->setEnabled(false);
         panel->m_pPrintMsgBox->show();

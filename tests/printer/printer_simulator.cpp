@@ -80,6 +80,27 @@ void PrinterSimulator::setFaults(unsigned faults)
     m_faults = faults;
 }
 
+void PrinterSimulator::setHangUpAfter(size_t commands)
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_hangUpAfter = commands;
+}
+
+bool PrinterSimulator::hungUp() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_hungUp;
+}
+
+void PrinterSimulator::hangUpNow()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        hangUpLocked();
+    }
+    wake();
+}
+
 void PrinterSimulator::setReply(const std::string& word, const std::string& reply)
 {
     std::lock_guard<std::mutex> lock(m_lock);
@@ -176,6 +197,8 @@ std::string PrinterSimulator::replyTo(const std::string& command) const
 
 std::string PrinterSimulator::replyToLocked(const std::string& command) const
 {
+    if (m_faults & ErrorReply)
+        return "error: command broken\n";
     const std::string word = firstWord(command);
     const auto scripted = m_replies.find(word);
     if (scripted != m_replies.end())
@@ -234,8 +257,18 @@ void PrinterSimulator::endCommand()
     command.swap(m_pending);
     m_commands.push_back(command);
     m_changed.notify_all();
-    if (m_faults & HungUp) {
+    if ((m_faults & HungUp) || (m_hangUpAfter > 0 && m_commands.size() >= m_hangUpAfter)) {
         hangUpLocked();
+        return;
+    }
+    if (m_faults & EndlessReply) {
+        m_faults &= ~EndlessReply;
+        std::string reply = replyToLocked(command);
+        const size_t ok = reply.rfind("ok\n");
+        if (ok != std::string::npos && ok + 3 == reply.size())
+            reply.erase(ok);
+        queueReply(reply, Clock::now());
+        m_endless = true;
         return;
     }
     if (m_faults & Step)
@@ -267,6 +300,9 @@ void PrinterSimulator::serve()
     char buffer[4096];
     std::unique_lock<std::mutex> lock(m_lock);
     while (!m_stop) {
+        // An endless reply: more digits whenever the queue ran dry.
+        if (m_endless && m_out.empty() && m_master >= 0)
+            m_out.push_back(Out{Clock::now(), std::string(4096, '7') + "\n"});
         // Send what is due, as far as the terminal takes it.
         auto now = Clock::now();
         bool blocked = false;
@@ -294,6 +330,8 @@ void PrinterSimulator::serve()
             until(m_lastByte + idleGap);
         if (!m_out.empty() && !blocked && m_master >= 0)
             until(m_out.front().due);
+        if (m_endless && m_out.empty() && m_master >= 0)
+            timeoutMs = 0;  // more of the endless reply at once
 
         pollfd fds[2] = {{m_wake[0], POLLIN, 0}, {m_master, static_cast<short>(POLLIN | (blocked ? POLLOUT : 0)), 0}};
         const int count = m_master >= 0 ? 2 : 1;

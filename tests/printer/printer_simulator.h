@@ -19,7 +19,8 @@
 // text (the hand-shake and control commands come back to back without
 // terminators), or after an idle gap. Replies: "M900" a version line, "M701"
 // the light grid, "M231" the home-adjust values and "execok", anything else
-// "ok\n"; each can be scripted.
+// "ok\n"; each can be scripted. Faults play printers that answer wrongly,
+// hang up or never stop talking.
 class PrinterSimulator
 {
 public:
@@ -32,6 +33,8 @@ public:
         NulInReply = 16, // a zero byte in the middle of each reply
         HungUp = 32,     // closes its side at the next command
         Step = 64,       // holds each command's reply until release(); send() passes
+        ErrorReply = 128,   // answers every command "error: command broken" (an "ok" inside a word)
+        EndlessReply = 256, // the next reply never ends: lines of digits follow it, no "ok"
     };
 
     struct LightGrid {
@@ -64,6 +67,10 @@ public:
     int slaveFd() const { return m_slave; }  // for reading the line settings
 
     void setFaults(unsigned faults);
+    // Closes its side as soon as `commands` commands have come in all (0: never).
+    void setHangUpAfter(size_t commands);
+    bool hungUp() const;
+    void hangUpNow();
     // Reply to commands whose first word is `word` (e.g. "M701").
     void setReply(const std::string& word, const std::string& reply);
     // Called on the simulator thread for every command.
@@ -108,6 +115,8 @@ private:
     mutable std::mutex m_lock;
     mutable std::condition_variable m_changed;
     unsigned m_faults = None;
+    size_t m_hangUpAfter = 0;
+    bool m_endless = false;  // an endless reply is being sent
     std::map<std::string, std::string> m_replies;
     std::function<void(const std::string&)> m_listener;
     std::vector<std::string> m_commands;

@@ -179,3 +179,23 @@ TEST_F(PrinterDiscovery, EnvironmentNamesThePrinterPort)
     EXPECT_TRUE(DlpSerialPort::m_bOnLine);
     ASSERT_TRUE(sim.waitForCommands(2));
 }
+
+// An M701 reply that never ends outgrows the receive buffer: the hand-shake
+// stops waiting at once, keeps no light data and holds no more than the limit.
+TEST_F(PrinterDiscovery, EndlessLightDataIsRefusedWithinTheBufferLimit)
+{
+    PrinterSimulator sim;
+    sim.setCommandListener([&sim](const std::string& c) {
+        if (c == "M900")
+            sim.setFaults(PrinterSimulator::EndlessReply);  // the next reply, M701's
+    });
+    listPorts({port(sim)});
+    DlpSerialPort::getInstance();
+    EXPECT_TRUE(DlpSerialPort::m_bOnLine);
+    EXPECT_TRUE(DlpSerialPort::lightEnginePara.isEmpty());
+    EXPECT_TRUE(m_log.has("light data refused"));
+    EXPECT_LE(MySerialPort::responseData().size(), MySerialPort::kResponseLimit);
+    // Waited for far less than the M701 window (1000 looks).
+    EXPECT_EQ(m_log.lines().filter("Return of M701: ").size(), 0);
+    reset();
+}

@@ -105,3 +105,32 @@ TEST(PrinterSimulator, FaultModesShapeTheReplies)
     EXPECT_TRUE(hungUp);
     EXPECT_EQ(sim.commands().back(), "M911");
 }
+
+TEST(PrinterSimulator, ErrorEndlessAndLateHangUpModes)
+{
+    PrinterSimulator sim;
+    Terminal line(sim);
+    ASSERT_TRUE(sim.ok() && line.ok()) << sim.error();
+    sim.setFaults(PrinterSimulator::ErrorReply);
+    line.send("G1 Z1\n");
+    EXPECT_EQ(line.read(22), "error: command broken\n");
+
+    // The next reply does not end: far more than any reply, and no "ok".
+    sim.setFaults(PrinterSimulator::EndlessReply);
+    line.send("M701\n");
+    const std::string endless = line.read(100000);
+    EXPECT_EQ(endless.size(), 100000u);
+    EXPECT_EQ(endless.find("ok"), std::string::npos);
+
+    // A fresh line hangs up once its third command came in.
+    PrinterSimulator late;
+    Terminal second(late);
+    late.setHangUpAfter(3);
+    second.send("G1 Z1\nG1 Z2\n");
+    EXPECT_EQ(second.read(6), "ok\nok\n");
+    EXPECT_FALSE(late.hungUp());
+    second.send("G1 Z3\n");
+    bool hungUp = false;
+    EXPECT_EQ(second.read(1, &hungUp), "");
+    EXPECT_TRUE(hungUp && late.hungUp());
+}

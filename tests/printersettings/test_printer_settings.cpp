@@ -2,6 +2,7 @@
 #include "modal_answer.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
@@ -92,8 +93,16 @@ TEST_F(MachineSettingsTest, TableRowsInTheDialogsOrder)
     EXPECT_EQ(table.value("Pellar120").fileType, "vxt");
 }
 
-// `before` empty: no file.
-struct FileCase { const char* what; QByteArray before; const char *machine, *language; bool rewritten; };
+// `before` empty: no file. `after`: the file's bytes when they are not the
+// two keys alone.
+struct FileCase
+{
+    const char* what;
+    QByteArray before;
+    const char *machine, *language;
+    bool rewritten;
+    QByteArray after = {};
+};
 
 void PrintTo(const FileCase& c, std::ostream* os) { *os << c.what; }
 
@@ -116,7 +125,9 @@ TEST_P(SavedFile, DefaultsOnlyWhatIsMissingOrUnknown)
                            dlg.findChild<QComboBox*>("comboBoxLang")->currentText(), startupLanguage()}),
               QStringList({c.machine, c.machine, c.language, c.language}));
     EXPECT_EQ(written(), c.rewritten);
-    if (c.rewritten)
+    if (!c.after.isEmpty())
+        EXPECT_EQ(fileBytes(), c.after);
+    else if (c.rewritten)
         EXPECT_EQ(fileLines(), expectedLines(c.language, c.machine));
     else
         EXPECT_EQ(fileBytes(), c.before);
@@ -133,16 +144,58 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FileCase{"first start", "", "Pellar10", "English", true},
         FileCase{"complete", "[MachineConfig]\nLanguage=Chinese\nMachine=Pellar4K\nsize=0\n", "Pellar4K", "Chinese", 0},
-        FileCase{"model only", "[MachineConfig]\nMachine=Pellar30\n", "Pellar30", "English", true},
+        FileCase{"model only", "[MachineConfig]\nMachine=Pellar30\n", "Pellar30", "English", true,
+                 "[MachineConfig]\nMachine=Pellar30\nLanguage=English\nsize=0\n"},
         FileCase{"language only", "[MachineConfig]\nLanguage=Chinese\n", "Pellar10", "Chinese", true},
         FileCase{"empty model", "[MachineConfig]\nLanguage=Chinese\nMachine=\nsize=0\n", "Pellar10", "Chinese", 1},
+        // The unknown name is replaced in memory only; the file stays the user's.
         FileCase{"unknown model", "[MachineConfig]\nLanguage=English\nMachine=PellarX\nsize=0\n", "Pellar10",
-                 "English", 1},
-        FileCase{"other keys go", "[Other]\nkey=1\n[MachineConfig]\nMachine=Pellar120\n", "Pellar120", "English", 1},
-        FileCase{"garbage", QByteArray("\x00\xff[[=\n", 6), "Pellar10", "English", true}),
+                 "English", 0},
+        FileCase{"other keys stay", "[Other]\n; mine\nkey = 1,2\n[MachineConfig]\nMachine=Pellar120\n", "Pellar120",
+                 "English", 1,
+                 "[Other]\n; mine\nkey = 1,2\n[MachineConfig]\nMachine=Pellar120\nLanguage=English\nsize=0\n"},
+        // A line QSettings reads as a key of its own: kept as it is.
+        FileCase{"garbage", QByteArray("\x00\xff[[=\n", 6), "Pellar10", "English", true,
+                 QByteArray("\x00\xff[[=\n\n[MachineConfig]\nLanguage=English\nMachine=Pellar10\nsize=0\n", 64)}),
     [](const ::testing::TestParamInfo<FileCase>& info) {
         return QString::fromLatin1(info.param.what).replace(' ', '_').toStdString();
     });
+
+// A link out of the configuration folder is neither read nor written, even
+// by OK; a file that cannot be parsed is set aside and a fresh one written.
+TEST_F(MachineSettingsTest, LinkedOrUnparsableFilesAreNotClobbered)
+{
+    QTemporaryDir elsewhere;
+    const QString target = elsewhere.filePath("passwd");
+    const QByteArray system = "[MachineConfig]\nMachine=Pellar30\nLanguage=Chinese\n";
+    {
+        QFile f(target);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(system) == system.size());
+    }
+    ASSERT_TRUE(QFile::link(target, m_path));
+    {
+        frmDeviceInterfaceSettings dlg;
+        EXPECT_EQ(dlg.m_machineType, "Pellar10"); // not read through the link
+        dlg.findChild<QComboBox*>("comboBox")->setCurrentText("Pellar4K");
+        QTest::mouseClick(dlg.findChild<QPushButton*>("pushButtonOK"), Qt::LeftButton);
+        EXPECT_EQ(dlg.m_machineType, "Pellar4K");
+    }
+    EXPECT_EQ([&] { QFile f(target); f.open(QIODevice::ReadOnly); return f.readAll(); }(), system);
+    EXPECT_TRUE(QFileInfo(m_path).isSymLink());
+
+    ASSERT_TRUE(QFile::remove(m_path));
+    const QByteArray broken = "[MachineConfig\nMachine=Pellar30\n";
+    {
+        QFile f(m_path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(broken) == broken.size());
+    }
+    frmDeviceInterfaceSettings dlg;
+    EXPECT_EQ(dlg.m_machineType, "Pellar10");
+    const QStringList aside = QDir(m_dir.path()).entryList({"VexmorMachine.ini.unreadable-*"});
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_EQ([&] { QFile f(m_dir.filePath(aside[0])); f.open(QIODevice::ReadOnly); return f.readAll(); }(), broken);
+    EXPECT_EQ(fileLines(), expectedLines("English", "Pellar10"));
+}
 
 class DialogTest : public MachineSettingsTest
 {

@@ -44,6 +44,35 @@ TEST(RunLength, RejectsInvalidInput)
     EXPECT_FALSE(EncodeRunLength(grey, 0, out) || EncodeRunLength(grey, 8, out) || EncodeRunLength(QImage(), 4, out));
 }
 
+// The pixels a code covers, from hand-made codes and from coded images of
+// every depth; the count stops just past its limit.
+TEST(RunLength, PixelCount)
+{
+    const struct { QByteArray code; int bits; quint64 limit, pixels; } cases[] = {
+        {QByteArray("\x03\xF1\x08", 3), 4, 100, 12},
+        {QByteArray("\x7B\xF1", 2), 4, 100, 12},
+        {QByteArray("\x0F\x0F", 2), 4, 1000, 255}, // one run of two digits
+        {QByteArray(), 4, 10, 0},
+        {QByteArray("\x0F\x0F\x0F\x0F\x0F\x0F\x0F\x0F\x0F\x0F\x0F\x0F\x0F\x0F\x0F\x0F\x0F", 17), 4, 1000,
+         1001}, // a run far past the limit
+        {QByteArray("\x03", 1), 0, 100, 0}, // no such depth
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(RunLengthPixelCount(reinterpret_cast<const uchar*>(c.code.constData()), c.code.size(), c.bits, c.limit),
+                  c.pixels)
+            << c.code.toHex().constData();
+    quint32 seed = 7;
+    for (int bits = 1; bits <= 7; ++bits) {
+        QImage img(37, 23, QImage::Format_Grayscale8);
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                img.scanLine(y)[x] = uchar((seed = seed * 1103515245u + 12345u) >> 24) & (x % 5 ? 0xFF : 0);
+        QVector<unsigned char> code;
+        ASSERT_TRUE(EncodeRunLength(img, bits, code));
+        EXPECT_EQ(RunLengthPixelCount(code.constData(), code.size(), bits, 1u << 20), quint64(37 * 23)) << bits;
+    }
+}
+
 TEST(Rgb565, DropsAlphaAndLowBits)
 {
     EXPECT_EQ(Rgb565(0xFF00FF00u), 0x07E0);

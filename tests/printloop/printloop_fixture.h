@@ -30,9 +30,9 @@ protected:
     }
 
     // Online through the simulator; its hand-shake bytes are behind us.
-    void connectPrinter()
+    void connectPrinter(const PrinterSimulator::Options& options = PrinterSimulator::Options())
     {
-        sim = std::make_unique<PrinterSimulator>();
+        sim = std::make_unique<PrinterSimulator>(options);
         ASSERT_TRUE(sim->ok()) << sim->error();
         const QString path = QString::fromStdString(sim->slavePath());
         DlpSerialPort::setPortEnumerator([path] { return QList<PrinterPortInfo>{{path, "USB serial", "VEXMOR3D."}}; });

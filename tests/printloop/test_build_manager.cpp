@@ -4,6 +4,8 @@
 #include "printloop_fixture.h"
 
 #include <QDir>
+#include <QFile>
+#include <QTest>
 #include <QThread>
 
 #include <atomic>
@@ -35,8 +37,22 @@ protected:
             },
             Qt::DirectConnection);
         QObject::connect(
+            runner.get(), &DLP::BuildManager::signal_printEnded, runner.get(),
+            [this](int end, const QString& reason) {
+                std::lock_guard<std::mutex> l(endLock);
+                ends.emplace_back(end, reason);
+            },
+            Qt::DirectConnection);
+        QObject::connect(
             runner.get(), &DLP::BuildManager::signal_printDone, runner.get(), [this] { ++done; },
             Qt::DirectConnection);
+    }
+    // The one end reported since the last start, and its reason.
+    std::pair<int, QString> end()
+    {
+        std::lock_guard<std::mutex> l(endLock);
+        EXPECT_EQ(ends.size(), 1u);
+        return ends.empty() ? std::pair<int, QString>{-1, QString()} : ends.back();
     }
     void TearDown() override
     {
@@ -53,6 +69,10 @@ protected:
         runner->m_gcodePath = path;
         layers.clear();
         done = 0;
+        {
+            std::lock_guard<std::mutex> l(endLock);
+            ends.clear();
+        }
         printThread = std::thread([this] { runner->StartPrint(DLP::GCodeFile()); });
     }
     void play(const std::string& job)
@@ -68,6 +88,8 @@ protected:
     Layers layers;
     bool cancelAtBlank = false;
     std::atomic<int> done{0};
+    std::mutex endLock;
+    std::vector<std::pair<int, QString>> ends;
 };
 
 // For its lifetime, a clock in the link's timings that moves 1 ms per reading
@@ -193,6 +215,7 @@ TEST_F(PrintLoopTest, GeneratedJobRunsToOneEndAndReportsItsLayers)
         EXPECT_EQ(layers, (Layers{{0, -1}, {0, 0}, {0, -1}, {0, -1}, {1, 0}, {1, -1}}));
         EXPECT_EQ(runner->projector()->m_layer.load(), -1);
         EXPECT_TRUE(runner->gcodeFile().text.empty());
+        EXPECT_EQ(end().first, int(DLP::PrintEnd::Completed));
     }
 }
 
@@ -205,6 +228,7 @@ TEST_F(PrintLoopTest, CancelAfterABlankMarkerKeepsTheProjectorDark)
     EXPECT_EQ(runner->projector()->m_layer.load(), -1);
     EXPECT_EQ(newBytes(), kCancel);
     EXPECT_TRUE(m_log.has("Print Cancell"));
+    EXPECT_EQ(end().first, int(DLP::PrintEnd::Cancelled));
 }
 
 TEST_F(PrintLoopTest, DelayEndsAtTheFirstPollPastItsLength)
@@ -273,24 +297,103 @@ TEST_F(PrintLoopTest, MutePrinterStillLetsACancelEndTheJob)
     EXPECT_FALSE(runner->isBusy());
 }
 
-TEST_F(PrintLoopTest, WithoutAPortOrJobFileTheJobEndsAndNothingIsWritten)
+TEST_F(PrintLoopTest, WithoutAPortOrJobFileTheJobEndsFailedAndNothingIsWritten)
 {
     goOffline();
     for (int run = 1; run <= 2; ++run) {
         play("G1 Z1\n;(<Slice> 0 )\n");
         EXPECT_TRUE(layers.empty());
         EXPECT_EQ(m_log.count("Offline, No Operate"), run);
+        EXPECT_EQ(end(), (std::pair<int, QString>{int(DLP::PrintEnd::NoPrinter), "No printer is connected"}));
     }
     dropLink();
     connectPrinter();
-    runner->m_gcodePath = QDir(m_dir.path()).filePath("missing.gcode").toStdString();
-    done = 0;
-    // The job handed over does not stand in for the file that was asked for.
-    printThread = std::thread([this] { runner->StartPrint(DLP::GCodeFile("G1 Z1\n")); });
-    printThread.join();
-    EXPECT_EQ(done.load(), 1);
+    // A file that cannot be read, and an empty one: neither is a printed job.
+    const QString missing = QDir(m_dir.path()).filePath("missing.gcode");
+    const QString empty = QDir(m_dir.path()).filePath("empty.gcode");
+    ASSERT_TRUE(QFile(empty).open(QIODevice::WriteOnly));
+    const std::pair<QString, QString> rows[] = {{missing, "The job file %1 cannot be read"},
+                                                {empty, "The job file %1 is empty"}};
+    for (const auto& [path, reason] : rows) {
+        runner->m_gcodePath = path.toStdString();
+        done = 0;
+        ends.clear();
+        // The job handed over does not stand in for the file that was asked for.
+        printThread = std::thread([this] { runner->StartPrint(DLP::GCodeFile("G1 Z1\n")); });
+        printThread.join();
+        EXPECT_EQ(done.load(), 1);
+        EXPECT_EQ(end(), (std::pair<int, QString>{int(DLP::PrintEnd::JobUnreadable), reason.arg(path)}));
+        EXPECT_EQ(newBytes(), "");
+        EXPECT_FALSE(runner->isBusy());
+        EXPECT_EQ(runner->projector()->m_layer.load(), -1);
+    }
+}
+
+// Peers that answer "ok" in any of its forms keep printing; a controller that
+// answers every line with an error holding "ok" in a word prints nothing, and
+// the job ends failed once the command has been written its allowed times.
+TEST_F(PrintLoopTest, OnlyAReplyLineBeginningWithOkAcknowledges)
+{
+    PrinterTimings t = linkTimings();
+    t.commandWrites = 3;
+    TimingsScope timings(t);
+    connectPrinter();
+    for (const char* reply : {"ok", "ok\r\n", "ok T:25 B:60\n", "echo:busy\nok\n", "error: resend\nok\n"}) {
+        SCOPED_TRACE(reply);
+        sim->setReply("G1", reply);
+        play("G1 Z1\nG1 Z2\n");
+        EXPECT_EQ(newBytes(), "G1 Z1\r\nG1 Z2\r\n");
+        EXPECT_EQ(end().first, int(DLP::PrintEnd::Completed));
+    }
+
+    PrinterTimings quick = t;
+    quick.command = LookLoop{1, 30, true, 10};
+    TimingsScope shortWindows(quick);
+    sim->setFaults(PrinterSimulator::ErrorReply);
+    play(";(<Slice> 0 )\nG1 Z1\nG1 Z2\n");
+    // Three writes of the command, then the light switched off, once.
+    EXPECT_EQ(nextBytes(25), "G1 Z1\r\nG1 Z1\r\nG1 Z1\r\nM220");
     EXPECT_EQ(newBytes(), "");
+    const auto [how, why] = end();
+    EXPECT_EQ(how, int(DLP::PrintEnd::NotAcknowledged));
+    EXPECT_TRUE(why.contains("G1 Z1") && why.contains("3 times")) << why.toStdString();
+    EXPECT_TRUE(m_log.has("Reply is no acknowledgement: error: command broken"));
+    EXPECT_EQ(runner->projector()->m_layer.load(), -1);  // nothing stays lit
     EXPECT_FALSE(runner->isBusy());
+}
+
+// A printer that hangs up in the middle of a job, while a command waits for
+// its "ok" or during an exposure: the job ends at once as disconnected, the
+// projector goes dark and nothing more is written.
+TEST_F(PrintLoopTest, APrinterLostMidJobEndsItAsDisconnected)
+{
+    PrinterTimings t = linkTimings();
+    t.commandWrites = 2;  // a loop blind to the loss would end "not acknowledged"
+    TimingsScope timings(t);
+    const std::string job = ";(<Slice> 0 )\nG1 Z1\nG1 Z2\n;(<Delay> 100000 )\nG1 Z3\nG1 Z4\n";
+    for (bool duringDelay : {false, true}) {
+        SCOPED_TRACE(duringDelay ? "during the delay" : "waiting for an ok");
+        connectPrinter();
+        // After the hand-shake's two commands: at the second job command.
+        if (!duringDelay)
+            sim->setHangUpAfter(4);
+        start(job);
+        if (duringDelay) {
+            ASSERT_TRUE(QTest::qWaitFor([this] { return m_log.has("Delay start"); }, 20000));
+            sim->hangUpNow();
+        }
+        printThread.join();
+        EXPECT_EQ(done.load(), 1);
+        EXPECT_TRUE(sim->hungUp());
+        EXPECT_EQ(sim->commands().size(), 4u);
+        EXPECT_EQ(end(), (std::pair<int, QString>{int(DLP::PrintEnd::Disconnected), "The printer was disconnected"}));
+        EXPECT_EQ(runner->projector()->m_layer.load(), -1);
+        EXPECT_FALSE(m_log.has("Delay end"));
+        // The connection followed the loss: offline, the port given up.
+        ASSERT_TRUE(QTest::qWaitFor([] { return !DlpSerialPort::m_bOnLine; }, 20000));
+        EXPECT_TRUE(m_log.has("Printer port lost"));
+        dropLink();
+    }
 }
 
 TEST_F(PrintLoopTest, MarkerNumbers)

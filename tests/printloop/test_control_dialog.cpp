@@ -7,7 +7,10 @@
 #include <QGroupBox>
 #include <QRadioButton>
 #include <QTabBar>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSettings>
@@ -17,6 +20,8 @@
 #include <QTextDocument>
 #include <QTranslator>
 
+#include <cmath>
+#include <limits>
 #include <memory>
 
 namespace {
@@ -96,6 +101,68 @@ protected:
 
 }  // namespace
 
+// The light file as a user may keep it: other sections and keys, comments.
+// Writes touch the dialog's own keys only; a link out of the folder is
+// neither read nor written; a file that cannot be parsed is set aside.
+TEST_F(ControlDialogTest, TheLightFileKeepsWhatTheDialogDoesNotOwn)
+{
+    auto readBytes = [](const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    auto writeBytes = [](const QString& path, const QByteArray& bytes) {
+        QFile f(path);
+        return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+    };
+    // No groups at all: the defaults are added, the general keys stay.
+    const QByteArray general = "; my printer\nowner = me\n";
+    ASSERT_TRUE(writeBytes(m_path, general));
+    open(false);
+    dialog->sendPara();
+    EXPECT_EQ(lastPara(), kDefaults);
+    QByteArray after = readBytes(m_path);
+    EXPECT_TRUE(after.startsWith(general)) << after.constData();
+    EXPECT_EQ(fileValues(), kDefaults);
+
+    // Other sections and keys of the entry survive a setting's write.
+    const QByteArray mine = "[Mine]\nnote = keep me ; really\n";
+    ASSERT_TRUE(writeBytes(m_path, general + mine + "[LightConfig]\n1\\longflip=false\n1\\extra=x\nsize=1\n"));
+    open(false);
+    child<QCheckBox>("checkBoxLongSide")->setChecked(true);
+    click("pb_flip");
+    after = readBytes(m_path);
+    EXPECT_TRUE(after.startsWith(general + mine + "[LightConfig]\n1\\longflip=true\n1\\extra=x\n"))
+        << after.constData();
+    EXPECT_EQ(fileValues(), values(true, false, 30, 0, 10, 240));
+
+    // A link out of the configuration folder: defaults, and the target untouched.
+    QTemporaryDir elsewhere;
+    const QByteArray system = "[LightConfig]\n1\\light_pwm=99\n";
+    ASSERT_TRUE(writeBytes(elsewhere.filePath("hosts"), system));
+    ASSERT_TRUE(QFile::remove(m_path));
+    ASSERT_TRUE(QFile::link(elsewhere.filePath("hosts"), m_path));
+    open(false);
+    dialog->sendPara();
+    EXPECT_EQ(lastPara(), kDefaults);
+    child<QCheckBox>("checkBoxShortSide")->setChecked(true);
+    click("pb_flip");
+    EXPECT_EQ(lastPara(), values(false, true, 30, 0, 10, 240));
+    EXPECT_EQ(readBytes(elsewhere.filePath("hosts")), system);
+    EXPECT_TRUE(QFileInfo(m_path).isSymLink());
+
+    // Unparsable: kept aside as it was; the dialog starts from its defaults.
+    ASSERT_TRUE(QFile::remove(m_path));
+    const QByteArray broken = "[LightConfig\n1\\light_pwm=77\n";
+    ASSERT_TRUE(writeBytes(m_path, broken));
+    open(false);
+    dialog->sendPara();
+    EXPECT_EQ(lastPara(), kDefaults);
+    const QStringList aside = QDir(m_dir.path()).entryList({"Light.ini.unreadable-*"});
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_EQ(readBytes(m_dir.filePath(aside[0])), broken);
+    EXPECT_EQ(fileValues(), kDefaults);
+}
+
 TEST_F(ControlDialogTest, FirstStartWritesTheDefaultsAndLaterStartsReadThemBack)
 {
     open(false);
@@ -111,7 +178,7 @@ TEST_F(ControlDialogTest, FirstStartWritesTheDefaultsAndLaterStartsReadThemBack)
     expectKept(kDefaults);
     EXPECT_EQ(child<QLineEdit>("lEHomeAdjustZ")->text(), "240");
 
-    // Missing keys read as zero.
+    // Missing keys take their defaults; the keys present keep their values.
     {
         QFile f(m_path);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -119,13 +186,63 @@ TEST_F(ControlDialogTest, FirstStartWritesTheDefaultsAndLaterStartsReadThemBack)
     }
     open(false);
     dialog->sendPara();
-    EXPECT_EQ(lastPara(), values(true, false, 0, 0, 0, 12.5f));
+    EXPECT_EQ(lastPara(), values(true, false, 30, 0, 10, 12.5f));
     EXPECT_TRUE(child<QCheckBox>("checkBoxLongSide")->isChecked());
     child<QCheckBox>("checkBoxShortSide")->setChecked(true);
     click("pb_flip");
     dialog = std::make_unique<DlpCtlDialog>();
     EXPECT_TRUE(dialog->longFlip() && dialog->shortFlip());
     EXPECT_EQ(dialog->homeAdjZ(), 12.5f);
+}
+
+// A hand-edited or damaged "Light.ini": each value out of range is named with
+// the file and the key, published as it was stored (text as not a number) so
+// that a job start refuses it, and the file is not rewritten.
+TEST_F(ControlDialogTest, LightValuesOutOfRangeAreNamedAndTheFileKept)
+{
+    struct Row { const char* what; QByteArray file; QString problem; float pwm, x, y, z; };
+    const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+    const Row rows[] = {
+        {"nan level", "1\\light_pwm=nan\n", "light_pwm = nan (allowed 0..255)", nan, 0, 0, 0},
+        {"negative level", "1\\light_pwm=-1\n", "light_pwm = -1 (allowed 0..255)", -1, 0, 0, 0},
+        {"level as text", "1\\light_pwm=bright\n", "light_pwm = bright (allowed 0..255)", nan, 0, 0, 0},
+        {"infinite adjust", "1\\homeadjx=inf\n1\\homeadjy=-inf\n1\\homeadjz=inf\n",
+         "homeadjx = inf (allowed -10000..10000)", 0, inf, -inf, inf},
+        {"huge adjust", "1\\homeadjz=2147483647\n", "homeadjz = 2147483647 (allowed -10000..10000)", 0, 0, 0,
+         2147483647.0f},
+        {"flag as text", "1\\longflip=maybe\n", "longflip = maybe (allowed 0..1)", 0, 0, 0, 0},
+    };
+    // Every other key is present and in range, so the reader has nothing to default.
+    const QByteArray complete[] = {"1\\NAME=VEXMOR3D\n",   "1\\homeadjx=0\n",  "1\\homeadjy=0\n", "1\\homeadjz=0\n",
+                                   "1\\light_pwm=0\n",     "1\\longflip=false\n", "1\\shortflip=false\n"};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        QByteArray text = "[LightConfig]\n";
+        for (const QByteArray& line : complete) {
+            const QByteArray key = line.left(line.indexOf('=') + 1);
+            const int at = r.file.indexOf(key);
+            text += at < 0 ? line : r.file.mid(at, r.file.indexOf('\n', at) - at + 1);
+        }
+        text += "size=1\n";
+        {
+            QFile f(m_path);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(text);
+        }
+        open(false);
+        EXPECT_EQ(dialog->valueProblem(), m_path + ": LightConfig/1/" + r.problem);
+        const std::pair<float, float> published[] = {
+            {dialog->lightPwm(), r.pwm}, {dialog->homeAdjX(), r.x}, {dialog->homeAdjY(), r.y}, {dialog->homeAdjZ(), r.z}};
+        for (auto [got, want] : published)
+            EXPECT_TRUE(std::isnan(want) ? std::isnan(got) : got == want) << got << " " << want;
+        QFile f(m_path);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), text);
+    }
+    // Values in range: nothing to name.
+    QFile::remove(m_path);
+    open(false);
+    EXPECT_TRUE(dialog->valueProblem().isEmpty());
 }
 
 TEST_F(ControlDialogTest, EachButtonWritesItsCommandsWithoutTerminators)
@@ -188,6 +305,8 @@ TEST_F(ControlDialogTest, HomeAdjustOnlyWithPlainNumbers)
         {"1", "2,5", "3", "", 0, 10, 240},
         {"1", "2", "inf", "", 0, 10, 240},
         {"1", "2.5.1", "3", "", 0, 10, 240},
+        {"10001", "2", "3", "", 0, 10, 240},  // beyond what the printer takes
+        {"1", "-10000.5", "3", "", 0, 10, 240},
         {" -5.5 ", "+.5", "7.", "M230 X-5.5 Y+.5 Z7.", -5.5f, 0.5f, 7},
     };
     for (const auto& r : rows) {
@@ -211,6 +330,7 @@ TEST_F(ControlDialogTest, AdjustReadTakesTheValuesOnlyFromTheEcho)
         {"Y missing", "M231 X:7um Z:9um\nexecok\n", 7, -5, 9},
         {"no unit after Z", "M231 X:1um Y:2um Z:3\nexecok\n", 1, 2, 9},
         {"not a number", "M231 X:abum Y:4um Z:5um\nexecok\n", 0, 4, 5},
+        {"beyond what a printer takes", "M231 X:99999um Y:-1e30um Z:6um\nexecok\n", 0, 4, 6},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);

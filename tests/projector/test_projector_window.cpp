@@ -248,11 +248,20 @@ TEST_F(ProjectorWindowTest, WhatEachLayerLights)
             EXPECT_EQ(out.scanLine(p.y())[p.x()], 0) << p.x() << "," << p.y();
         EXPECT_EQ(allBlack(out), c.lit.empty());
     }
-    // A light grid larger than the projector: nothing of a layer stays in the next.
-    ASSERT_TRUE(init(kHalf, 32, 24));
+    // Nothing of a layer stays in the next.
     layers.model = {{rect(40, 30, 60, 45)}, {}};
     EXPECT_EQ(render(0).scanLine(35)[50], 128);
     EXPECT_TRUE(allBlack(render(1)));
+    // A light grid of another size than the projector is refused, and the
+    // earlier tables, made for 64 x 48, do not serve a 32 x 24 projector.
+    for (QSize frame : {QSize(32, 24), QSize(128, 96), QSize(64, 24)}) {
+        EXPECT_FALSE(init(kHalf, frame.width(), frame.height()));
+        EXPECT_TRUE(win->lastProblem().contains(
+            QStringLiteral("differs from the projector's %1 x %2").arg(frame.width()).arg(frame.height())))
+            << win->lastProblem().toStdString();
+    }
+    EXPECT_TRUE(init(kHalf));
+    EXPECT_TRUE(win->lastProblem().isEmpty());
 }
 
 TEST_F(ProjectorWindowTest, PictureFullScreenUncorrectedAndNullNameCloses)

@@ -14,6 +14,7 @@
 #include "test_meshes.h"
 
 #include <QElapsedTimer>
+#include <QSemaphore>
 #include <QFile>
 #include <QKeyEvent>
 #include <QSignalSpy>
@@ -23,6 +24,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
+#include <string>
 
 // QTRY_* report to QTest, which a gtest run does not see: wait, then assert.
 #define WAIT_TRUE(cond, ms) ASSERT_TRUE(QTest::qWaitFor([&] { return bool(cond); }, ms)) << #cond
@@ -44,7 +47,9 @@ struct FakeRunner
     DLP::GCodeFile gcodeFile() const { return job; }
     void StartPrint(DLP::GCodeFile j) { started.push_back(j.text); }
     void SetState(bool a, bool b) { states.push_back({a, b}); }
+    void signal_printEnded(int end, QString) { ends.push_back(end); }
     void signal_printDone() { ++done; }
+    std::vector<int> ends;
 };
 
 TEST(PrintThread, RunsACopyOfTheJobThenResetsTheRunner)
@@ -61,6 +66,7 @@ TEST(PrintThread, RunsACopyOfTheJobThenResetsTheRunner)
     FakeRunner early;
     runPrintJob(early, stop);
     EXPECT_TRUE(early.started.empty() && early.done == 1 && early.states.size() == 1u);
+    EXPECT_EQ(early.ends, std::vector<int>{int(DLP::PrintEnd::Cancelled)});
 }
 
 // Listed primary first, at most ten; no screen at all puts the projector at the origin.
@@ -139,6 +145,15 @@ protected:
             grey.write(QByteArray(line) + "\r\n");
     }
 
+    // The printer of the default model: its light grid is the projector's 854 x 480.
+    static PrinterSimulator::Options pellar10()
+    {
+        PrinterSimulator::Options o;
+        o.grid.width = 854, o.grid.height = 480;
+        o.grid.xs = {142, 427, 712}, o.grid.ys = {120, 360};
+        return o;
+    }
+
     QString stl;
     QStringList reports;
 };
@@ -180,7 +195,7 @@ TEST_F(PrintPath, SavedFileThenAFailureIsReported)
 
 TEST_F(PrintPath, LocalPrintRunsOnThePrinterAndCancels)
 {
-    ASSERT_NO_FATAL_FAILURE(connectPrinter());
+    ASSERT_NO_FATAL_FAILURE(connectPrinter(pellar10()));
     Vexmor w;
     ASSERT_NO_FATAL_FAILURE(prepareProjector(w));
     ASSERT_NO_FATAL_FAILURE(loadAndSlice(w));
@@ -213,9 +228,72 @@ TEST_F(PrintPath, LocalPrintRunsOnThePrinterAndCancels)
     EXPECT_EQ(modelCount(w), 0);
 }
 
+// A cancel at any moment after the start is asked for ends the job: at each
+// step of the start (the print thread held there while the window cancels),
+// and while each command of the job waits for its "ok".
+TEST_F(PrintPath, ACancelAtAnyMomentOfTheStartOrTheJobEndsIt)
+{
+    ASSERT_NO_FATAL_FAILURE(connectPrinter(pellar10()));
+    const std::vector<std::string> commands{"G1 Z1", "G1 Z2", "G1 Z3"};
+    const std::string cancel = "M220G1 Y0M220";
+    const QString path = m_dir.filePath("job.gcode");
+    ASSERT_TRUE(testmesh::WriteFile(path, "G1 Z1\nG1 Z2\nG1 Z3\n"));
+    // Step: where the start is held for the cancel; k >= 0: while command k waits.
+    struct Row { const char* step; int k; };
+    const Row rows[] = {{"enter", -1}, {"busy", -1}, {"started", -1}, {"loaded", -1},
+                        {nullptr, 0},  {nullptr, 1}, {nullptr, 2}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.step ? r.step : ("command " + std::to_string(r.k)).c_str());
+        MyThread1 thread;
+        thread.m_runner.m_gcodePath = path.toStdString();
+        std::vector<int> ends;
+        std::atomic<int> done{0};
+        QObject::connect(&thread.m_runner, &DLP::BuildManager::signal_printEnded, &thread.m_runner,
+                         [&](int end, QString) { ends.push_back(end); }, Qt::DirectConnection);
+        QObject::connect(&thread.m_runner, &DLP::BuildManager::signal_printDone, &thread.m_runner,
+                         [&] { ++done; }, Qt::DirectConnection);
+        QSemaphore held, resume;
+        if (r.step)
+            thread.m_runner.setStartProbe([&](const char* step) {
+                if (std::strcmp(step, r.step) == 0) {
+                    held.release();
+                    resume.acquire();
+                }
+            });
+        const size_t before = sim->received().size();
+        sim->setFaults(r.step ? PrinterSimulator::None : PrinterSimulator::Step);
+        thread.startJob();
+        if (r.step) {
+            ASSERT_TRUE(held.tryAcquire(1, 20000));
+            thread.stop();
+            resume.release();
+        } else {
+            for (int k = 0; k <= r.k; ++k) {
+                ASSERT_EQ(sim->waitForStep(20000), commands[size_t(k)]);
+                if (k == r.k)
+                    thread.stop();
+                sim->release();
+            }
+            for (int n = 0; n < 3; ++n) {  // the cancel sequence's three commands
+                ASSERT_NE(sim->waitForStep(20000), "");
+                sim->release();
+            }
+        }
+        ASSERT_TRUE(thread.wait(20000));
+        EXPECT_EQ(done.load(), 1);
+        EXPECT_EQ(ends, std::vector<int>{int(DLP::PrintEnd::Cancelled)});
+        std::string sent;
+        for (int k = 0; k <= r.k; ++k)
+            sent += commands[size_t(k)] + "\r\n";
+        ASSERT_TRUE(sim->waitForBytes(before + sent.size() + cancel.size(), 20000));
+        EXPECT_EQ(sim->received().substr(before), sent + cancel);
+        sim->setFaults(PrinterSimulator::None);
+    }
+}
+
 TEST_F(PrintPath, ClosingDuringAPrintCancelsItAndJoinsTheThread)
 {
-    ASSERT_NO_FATAL_FAILURE(connectPrinter());
+    ASSERT_NO_FATAL_FAILURE(connectPrinter(pellar10()));
     auto w = std::make_unique<Vexmor>();
     ASSERT_NO_FATAL_FAILURE(prepareProjector(*w));
     ASSERT_NO_FATAL_FAILURE(loadAndSlice(*w));
@@ -237,7 +315,7 @@ TEST_F(PrintPath, ClosingDuringAPrintCancelsItAndJoinsTheThread)
 // print running (the job alone would take minutes: 50 layers of 6 s).
 TEST_F(PrintPath, ACancelRightAfterTheStartOrNoLightTablesEndThePrint)
 {
-    ASSERT_NO_FATAL_FAILURE(connectPrinter());
+    ASSERT_NO_FATAL_FAILURE(connectPrinter(pellar10()));
     for (bool lightTables : {true, false}) {
         SCOPED_TRACE(lightTables ? "cancel at once" : "no light tables");
         reports.clear();
@@ -255,15 +333,57 @@ TEST_F(PrintPath, ACancelRightAfterTheStartOrNoLightTablesEndThePrint)
             w.m_pSaveWidget->slot_EmitCancelPrint();
         }
         WAIT_TRUE(!w.m_printThread.isRunning(), 20000);
-        WAIT_EQ(modal.texts, (QStringList{"", "Printing Cancelled"}), 5000);
+        // Without light tables nothing was started: a failure with the reason.
+        WAIT_EQ(modal.texts, (QStringList{"", lightTables ? "Printing Cancelled" : "Printing Failed"}), 5000);
+        if (!lightTables) {
+            EXPECT_EQ(modal.informative.value(1), QString("打印失败\nGreyTestFinal data file missing!"));
+        }
         EXPECT_EQ(reports.isEmpty(), lightTables);
         EXPECT_FALSE(w.m_bPrinting || w.m_pSaveWidget->localPrintRunning());
     }
 }
 
+// The projector is looked up each time the window is shown: a picture after
+// the screens changed lands on the new projector, not where the print was.
+TEST_F(PrintPath, APictureAfterTheScreensChangedGoesToTheNewProjector)
+{
+    ASSERT_NO_FATAL_FAILURE(connectPrinter(pellar10()));
+    Vexmor w;
+    ASSERT_NO_FATAL_FAILURE(prepareProjector(w));
+    ASSERT_NO_FATAL_FAILURE(loadAndSlice(w));
+    frmDLP* projector = w.m_printThread.m_runner.projector();
+    w.m_pSaveWidget->m_nPrintTarget = 0;
+    w.m_pSaveWidget->m_bSkipCancelConfirm = true;
+    {
+        ModalAnswers modal;
+        startJob(w);
+    }
+    ASSERT_TRUE(w.m_printThread.isRunning());
+    EXPECT_EQ(projector->pos(), QPoint(1920, 0));
+    {
+        ModalAnswers modal;
+        w.m_pSaveWidget->slot_EmitCancelPrint();
+        WAIT_TRUE(!w.m_printThread.isRunning() && modal.texts.size() == 1, 20000);
+    }
+    // Now a wider primary screen and the projector right of it.
+    DisplayStandIn::setScreenSource([] {
+        DisplayStandIn::Screens s;
+        s.geometries << QRect(0, 0, 2560, 1440) << QRect(2560, 0, 854, 480);
+        return s;
+    });
+    QImage picture(8, 8, QImage::Format_RGB32);
+    picture.fill(Qt::gray);
+    const QString path = m_dir.filePath("picture.png");
+    ASSERT_TRUE(picture.save(path));
+    emit w.m_pDlpCtlDialog->signal_pictureOpen(path);
+    EXPECT_TRUE(projector->isVisible());
+    EXPECT_EQ(projector->pos(), QPoint(2560, 0));
+    emit w.m_pDlpCtlDialog->signal_pictureOpen(QString());
+}
+
 TEST_F(PrintPath, ControlDialogFeedsThePanelAndTakesTheEmergencyStop)
 {
-    ASSERT_NO_FATAL_FAILURE(connectPrinter());
+    ASSERT_NO_FATAL_FAILURE(connectPrinter(pellar10()));
     Vexmor w;
     VSaveWidgetX* panel = w.m_pSaveWidget;
     // Sent once at start-up, after the connections exist: the dialog's

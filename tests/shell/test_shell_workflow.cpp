@@ -3,6 +3,7 @@
 #include "../e2e/e2e_fixture.h"
 #include "../support/modal_answer.h"
 #include "VEditModeWidget.h"
+#include "VSLCoordConvert.h"
 #include "VEditRecipeWidget.h"
 #include "VFixWidget.h"
 #include "VImportWidgetX.h"
@@ -14,6 +15,9 @@
 #include "language.h"
 #include "notices.h"
 
+#include <QMimeData>
+#include <QUrl>
+#include <QDragEnterEvent>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QScreen>
@@ -160,6 +164,33 @@ TEST_F(Stage, RefusalsWhileWorking)
     EXPECT_EQ(scene()->instances().size(), instances - 1);
 }
 
+// A model loaded while the bar is at a later stage: the bar goes to Edit,
+// a click on the new model selects it and Delete removes that one.
+TEST_F(Stage, AModelLoadedFromTheSliceStageIsClickedAndDeleted)
+{
+    LoadCube();
+    WAIT_TRUE(navItem(*m_w, "sliceButton") != nullptr, 5000);
+    QTest::qWait(300);
+    ASSERT_NO_FATAL_FAILURE(clickQml(m_w->m_pNavBar, "sliceButton"));
+    WAIT_TRUE(m_w->m_pSliceWidget->isVisible(), 5000);
+    ASSERT_EQ(scene()->m_strToolName, "Slice");
+    SelectFirst();
+    VSLModelPainter* first = scene()->selectedInstance();
+    m_w->navbarOpenFile();
+    WAIT_TRUE(scene()->instances().size() == 2, 10000);
+    VSLModelPainter* second = scene()->instances().last();
+    WAIT_TRUE(m_w->m_nNavIndex == 1, 5000);
+    QTest::qWait(100);
+    view()->LoadViewMatrices();
+    QPoint at;
+    UCToDC(at, QVector3D(second->m_center.x(), second->m_center.y(), second->m_maxBound.z()));
+    QTest::mouseClick(view(), Qt::LeftButton, Qt::NoModifier, at);
+    EXPECT_EQ(scene()->selectedInstance(), second);
+    QTest::keyClick(view(), Qt::Key_Delete);
+    ASSERT_EQ(scene()->instances().size(), 1);
+    EXPECT_EQ(scene()->instances().first(), first);
+}
+
 TEST_F(Stage, BusyTogglesTheSevenWidgetsOnly)
 {
     const QList<QWidget*> seven = {m_w->m_pSupportWidget, m_w->m_pTransformWidget, m_w->m_pFixWidget,
@@ -249,6 +280,107 @@ TEST_F(Stage, ToolColumnFollowsStageAndSelection)
     EXPECT_EQ(mode[0][0].toList(), (QVariantList{6, 3, 1}));
     m_w->navbarClicked(3);
     WAIT_TRUE(row() == "blanktools.qml", 10000);
+}
+
+// The tool row shows the view's edit mode: a click the window refuses
+// (a support, save or export job runs) leaves the row as it was.
+TEST_F(Stage, ToolRowFollowsTheEditModeTheWindowAccepts)
+{
+    WAIT_TRUE(m_w->m_pToolBar->status() == QQuickWidget::Ready, 10000);
+    LoadCube();
+    QObject* loader = m_w->m_pToolBar->rootObject()->findChild<QObject*>("rowLoader");
+    ASSERT_NE(loader, nullptr);
+    WAIT_TRUE(loader->property("source").toUrl().fileName() == "layoutools.qml", 10000);
+    emit view()->signal_ShowHideEditControl(true);
+    QTest::qWait(600); // the row slides in
+    auto shown = [&] {
+        QList<bool> checked;
+        for (const char* name : {"translateButton", "rotateButton", "scaleButton"})
+            checked << m_w->m_pToolBar->rootObject()->findChild<QObject*>(name)->property("checked").toBool();
+        return checked;
+    };
+    // Refused while a job runs, accepted after; a second click on the shown
+    // mode keeps it shown.
+    const struct { const char* button; bool busy; int mode; } clicks[] = {
+        {"rotateButton", true, 0},  {"scaleButton", true, 0},   {"rotateButton", false, 1},
+        {"scaleButton", true, 1},   {"scaleButton", false, 2},  {"scaleButton", false, 2}};
+    for (const auto& c : clicks) {
+        SCOPED_TRACE(c.button);
+        m_w->SetGuiBusy("Support", c.busy);
+        ASSERT_NO_FATAL_FAILURE(clickQml(m_w->m_pToolBar, c.button));
+        QTest::qWait(50);
+        EXPECT_EQ(scene()->EditMode, c.mode);
+        EXPECT_EQ(shown(), (QList<bool>{c.mode == 0, c.mode == 1, c.mode == 2}));
+    }
+    shot(*m_w, "tool_row_scale");
+}
+
+// Saving an edit with a click regenerates behind the busy notice, like
+// Generate: the bar waits, and slicing after it starts.
+TEST_F(Stage, SavingEditedSupportsShowsTheBusyNoticeUntilTheRunEnds)
+{
+    LoadCube();
+    m_w->setSupportShow(true);
+    QSignalSpy done(view(), &VSLGLView::sig_GenSupportDone);
+    m_w->m_pSupportWidget->findChild<QPushButton*>("GenSptButton")->click();
+    WAIT_TRUE(done.count() == 1 && !m_w->isWorking(), 60000);
+    VSLModelPainter* cube = scene()->instances().first();
+    ASSERT_TRUE(cube->m_bHasSupports);
+
+    m_w->m_pSupportWidget->findChild<QPushButton*>("EditSptButton")->click();
+    ASSERT_TRUE(m_w->m_pSupportEditWidget->isVisible());
+    // A click on the lifted cube's top adds a support there.
+    QTest::qWait(100);
+    view()->LoadViewMatrices();
+    QPoint top;
+    UCToDC(top, QVector3D(cube->m_center.x(), cube->m_center.y(), cube->m_maxBound.z()));
+    QTest::mouseClick(view(), Qt::LeftButton, Qt::NoModifier, top);
+    ASSERT_TRUE(cube->m_bSupportChanged);
+
+    done.clear();
+    m_w->m_pSupportEditWidget->findChild<QPushButton*>("SaveButton")->click();
+    EXPECT_EQ(scene()->runningSupportJobs(), 1);
+    EXPECT_TRUE(m_w->m_pBusyWidget->isVisible() && !m_w->m_pNavBar->isEnabled());
+    shot(*m_w, "support_save_busy");
+    WAIT_TRUE(done.count() >= 1 && !m_w->isWorking(), 60000);
+    ModalAnswers modal;
+    SliceAndWait();
+    EXPECT_TRUE(modal.texts.isEmpty()) << modal.texts.join('|').toStdString();
+}
+
+// An STL dropped on the view takes the Load button's road: stages reset,
+// the bar's stage row, the job names; refused while a job runs.
+TEST_F(Stage, ADroppedFileTakesTheOpenRoad)
+{
+    const QString dropped = work.filePath("ring.v2.stl");
+    ASSERT_TRUE(testmesh::WriteFile(dropped, testmesh::BinaryStl(testmesh::Cube(8.f))));
+    auto drop = [&] {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(dropped)});
+        QDragEnterEvent enter(QPoint(300, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(view(), &enter);
+        ASSERT_TRUE(enter.isAccepted());
+        QDropEvent e(QPointF(300, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(view(), &e);
+    };
+    // While a job runs nothing is opened.
+    m_w->SetGuiBusy("Save", true);
+    ASSERT_NO_FATAL_FAILURE(drop());
+    EXPECT_TRUE(scene()->instances().isEmpty());
+    m_w->SetGuiBusy("Save", false);
+
+    m_w->m_bRepaired = m_w->m_bSupported = m_w->m_bSliced = true;
+    QSignalSpy loaded(m_w.get(), &Vexmor::navbarFileLoaded);
+    ASSERT_NO_FATAL_FAILURE(drop());
+    EXPECT_EQ(scene()->instances().size(), 1);
+    EXPECT_EQ(loaded.count(), 1);
+    EXPECT_FALSE(m_w->m_bRepaired || m_w->m_bSupported || m_w->m_bSliced);
+    EXPECT_EQ(m_w->jobFolder(), work.filePath("ring"));
+    EXPECT_EQ(m_w->gcodePath(), work.filePath("ring/ring.gcode"));
+    EXPECT_EQ(view()->GetOpenFileName(), "ring.v2.stl");
+    EXPECT_EQ(opened, 0); // no dialog
+    WAIT_TRUE(navItem(*m_w, "saveButton") != nullptr, 5000);
+    WAIT_TRUE(m_w->m_nNavIndex == 1, 5000);
 }
 
 // Closing while the print file is written waits for the writer: the file is

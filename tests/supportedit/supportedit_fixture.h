@@ -39,8 +39,7 @@ protected:
     {
         p->m_dLiftDistance = kLift;
         p->m_dTipDiameter = 2 * kTipR;
-        p->m_bSupportLifted = true;
-        p->Move(QVector3D(0, 0, float(kLift)));
+        p->LiftForSupports();
     }
     // A generated support with its contact at `c`, standing on the plate.
     static void AddRecord(VSLModelPainter* p, QVector3D c, uint code)

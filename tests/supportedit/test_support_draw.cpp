@@ -2,6 +2,11 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <vector>
+
 TEST_F(SupportEdit, TipsMagentaBodiesAmberSelectedMagentaMarkedKept)
 {
     Generate(m_slab);
@@ -86,4 +91,117 @@ TEST_F(SupportEdit, NoSupportsLeftLowersByTheLift)
         EXPECT_FLOAT_EQ(m_slab->m_minBound.z(), z - float(kLift));
         EXPECT_FALSE(m_slab->m_bSupportLifted);
     }
+}
+
+namespace {
+
+// One triangle caught in feedback mode: corners in world mm, and the red
+// that a white light along +z gave it (max(0, n.z) of the normal it had).
+struct Fed {
+    QVector3D v[3];
+    float red = 0;
+};
+
+// `draw` in feedback mode under an orthographic view of [-20, 20]^3.
+QVector<Fed> Feedback(const std::function<void()>& draw)
+{
+    constexpr float S = 20.f, W = 512.f;
+    std::vector<GLfloat> buf(1 << 20);
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(-S, S, -S, S, -S, S);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glViewport(0, 0, GLsizei(W), GLsizei(W));
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_COLOR_MATERIAL);
+    glEnable(GL_NORMALIZE);
+    glEnable(GL_LIGHTING);
+    glEnable(GL_LIGHT0);
+    const GLfloat zero[] = {0, 0, 0, 1}, one[] = {1, 1, 1, 1}, up[] = {0, 0, 1, 0};
+    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, zero);
+    for (GLenum k : {GL_AMBIENT, GL_SPECULAR})
+        glLightfv(GL_LIGHT0, k, zero);
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, one);
+    glLightfv(GL_LIGHT0, GL_POSITION, up);
+    for (GLenum k : {GL_AMBIENT, GL_SPECULAR, GL_EMISSION})
+        glMaterialfv(GL_FRONT_AND_BACK, k, zero);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, one);
+    glNormal3f(0.6f, 0.f, 0.8f); // what a primitive without normals would inherit
+    glFeedbackBuffer(GLsizei(buf.size()), GL_3D_COLOR, buf.data());
+    glRenderMode(GL_FEEDBACK);
+    draw();
+    const GLint n = glRenderMode(GL_RENDER);
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopAttrib();
+    EXPECT_GE(n, 0) << "feedback buffer overflow";
+    QVector<Fed> out;
+    for (GLint i = 0; i + 2 + 21 <= n && buf[size_t(i)] == GL_POLYGON_TOKEN && buf[size_t(i) + 1] == 3; i += 23) {
+        Fed t;
+        for (int k = 0; k < 3; ++k) {
+            const GLfloat* f = &buf[size_t(i) + 2 + size_t(k) * 7];
+            t.v[k] = QVector3D((f[0] / W * 2 - 1) * S, (f[1] / W * 2 - 1) * S, -(f[2] * 2 - 1) * S);
+            t.red = f[3];
+        }
+        out << t;
+    }
+    return out;
+}
+
+// Facets of a convex solid around `inside`: wound outwards, each lit by the
+// normal of its own winding (zero-area caps of a pointed cone skipped).
+int WrongFacets(const QVector<Fed>& tris, QVector3D inside)
+{
+    int wrong = 0;
+    for (const Fed& t : tris) {
+        const QVector3D n = QVector3D::crossProduct(t.v[1] - t.v[0], t.v[2] - t.v[0]).normalized();
+        const QVector3D centroid = (t.v[0] + t.v[1] + t.v[2]) / 3;
+        wrong += !n.isNull() && (QVector3D::dotProduct(n, centroid - inside) <= 0 ||
+                                 std::fabs(t.red - std::max(0.f, n.z())) > 0.02f);
+    }
+    return wrong;
+}
+
+} // namespace
+
+// The cone and sphere emitters: closed and outward, rings where the record
+// puts them, each facet with its normal; nothing for no segments or sphere.
+TEST_F(SupportEdit, ConeAndSphereEmittersDrawClosedOutwardPrimitives)
+{
+    m_view->makeCurrent();
+    struct Cone { vcg::Point3f p0, p1; double r0, r1; int n; };
+    const Cone cones[] = {{{1, 2, 3}, {3, -1, -2}, 1.5, 0.5, 16}, {{-2, 0, 4}, {-2, 0, 1}, 0.0, 0.8, 16},
+                          {{0, 0, 0}, {0, 4, 0}, 2.0, 2.0, 6}, {{0, 0, 0}, {0, 0, -3}, 1.0, 1.0, 0}};
+    for (const Cone& c : cones) {
+        const QVector<Fed> tris = Feedback([&] { VSLModelPainter::GenerateCone(c.p0, c.r0, c.p1, c.r1, c.n); });
+        ASSERT_EQ(tris.size(), 4 * c.n);
+        const QVector3D p0 = V(c.p0), axis = V(c.p1) - p0, u = axis.normalized();
+        for (const Fed& t : tris)
+            for (const QVector3D& v : t.v) {
+                // On the start ring (radius 0 or r0) or the end ring (0 or r1).
+                const float along = QVector3D::dotProduct(v - p0, u), radial = (v - p0 - along * u).length();
+                const float ring = float(along < axis.length() / 2 ? c.r0 : c.r1);
+                EXPECT_TRUE(std::min(std::fabs(along), std::fabs(along - axis.length())) < 1e-3f &&
+                            std::min(radial, std::fabs(radial - ring)) < 1e-3f) << along << " " << radial;
+            }
+        EXPECT_EQ(WrongFacets(tris, p0 + axis * 0.5f), 0) << c.n;
+    }
+    const vcg::Point3f centre(1, 2, 3);
+    const QVector<Fed> sphere = Feedback([&] { VSLModelPainter::GenerateSphere(centre, 2.0); });
+    ASSERT_EQ(sphere.size(), 480);
+    for (const Fed& t : sphere)
+        for (const QVector3D& v : t.v)
+            EXPECT_NEAR((v - V(centre)).length(), 2.f, 1e-3f);
+    EXPECT_EQ(WrongFacets(sphere, V(centre)), 0);
+    const QVector<vcg::Point3f> unit = VSLModelPainter::UnitSphere;
+    VSLModelPainter::UnitSphere.clear();
+    EXPECT_TRUE(Feedback([&] { VSLModelPainter::GenerateSphere(centre, 2.0); }).isEmpty());
+    VSLModelPainter::UnitSphere = unit;
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }

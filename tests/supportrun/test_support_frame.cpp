@@ -375,6 +375,38 @@ TEST(SupportStop, AStopBeforeTheStartCountsAndTheStarterClearsIt)
     EXPECT_TRUE(p.m_bHasSupports);
 }
 
+// Without a stop request nothing moves; with one a raised instance goes down
+// by its lift exactly once, and one that was never raised stays on the plate.
+TEST(SupportStop, CheckStoppedLowersARaisedInstanceOnce)
+{
+    auto model = ModelOf(testmesh::Box({0, 0, 0}, {10, 10, 4}));
+    struct Row { const char* name; bool raise; bool stop; bool want; float dropped; };
+    const Row rows[] = {
+        {"raised, no stop", true, false, false, 0.f},
+        {"raised, stop", true, true, true, 2.5f},
+        {"on the plate, stop", false, true, true, 0.f},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        VSLModelPainter p(model.get(), nullptr);
+        SetParams(p, 2.5);
+        const float plate = p.m_minBound.z();
+        if (r.raise) {
+            p.GenSupportX();
+            ASSERT_TRUE(p.m_bSupportLifted);
+        }
+        const float before = p.m_minBound.z();
+        p.m_bStopSupport = r.stop;
+        EXPECT_EQ(p.m_pSupportThread->CheckStopped(), r.want);
+        EXPECT_FLOAT_EQ(p.m_minBound.z(), before - r.dropped);
+        // Asked again: no second lowering, never below the plate.
+        EXPECT_EQ(p.m_pSupportThread->CheckStopped(), r.want);
+        EXPECT_FLOAT_EQ(p.m_minBound.z(), before - r.dropped);
+        EXPECT_GE(p.m_minBound.z(), plate - 1e-5f);
+        EXPECT_EQ(p.m_bSupportLifted, r.raise && !r.stop);
+    }
+}
+
 TEST(SupportFrame, TheLiftIsAppliedOnceAndRemovingTheSupportsTakesItBackExactly)
 {
     auto model = ModelOf(testmesh::Box({0.1f, 0.2f, 0.3f}, {10.7f, 9.9f, 4.1f}));

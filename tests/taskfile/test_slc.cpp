@@ -102,6 +102,35 @@ TEST_F(SlcImport, DamagedFilesAreReportedWithoutHangingOrAllocating)
     EXPECT_EQ(m_scene.readSlcFile(m_dir.filePath("missing.slc"), nullptr), -3);
 }
 
+// Values no model has: layers that do not rise, rise by nothing or by more
+// than a layer can be, points beyond 100 m. Refused with the reason, and
+// the scene's thickness and layers as they were.
+TEST_F(SlcImport, AbsurdValuesAreRefusedWithTheReason)
+{
+    QStringList notices; // a file taken wrongly would meet the thickness rule
+    m_scene.m_fnSlcThicknessNotice = [&](const QString& text) { notices << text; };
+    const Layer square{Square(0, 0, 10, 10)};
+    const struct { const char* name; QVector<Record> records; const char* reason; } cases[] = {
+        {"every layer at z 0", {{0.f, square}, {0.f, square}}, "0 mm apart"},
+        {"below 0", {{-0.5f, square}, {-1.f, square}}, "mm apart"},
+        {"1e-9 apart", {{1e-9f, square}, {2e-9f, square}}, "1e-09 mm apart"},
+        {"2 mm apart", {{2.f, square}, {4.f, square}}, "2 mm apart"},
+        {"a point at 1e30", {{0.05f, {Square(0, 0, 10, 1e30)}}}, "beyond 100 m"},
+        {"a point at -1e6", {{0.05f, {Square(-1e6, 0, 10, 10)}}}, "beyond 100 m"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(Read(Slc(1, c.records)), -4);
+        EXPECT_TRUE(m_scene.lastLoadError().contains(c.reason)) << m_scene.lastLoadError().toStdString();
+        EXPECT_TRUE(m_scene.lastLoadError().contains("in.slc"));
+        EXPECT_TRUE(m_scene.m_modelSliceLayers.isEmpty());
+        EXPECT_EQ(m_scene.m_fLayerThick, 0.f);
+    }
+    EXPECT_EQ(Read(Slc(1, {{0.05f, square}, {0.1f, square}})), 0);
+    EXPECT_FLOAT_EQ(m_scene.m_fLayerThick, 0.05f);
+    EXPECT_TRUE(notices.isEmpty());
+}
+
 // Without prompts set, frameless boxes ask and default to No; a declined
 // scaling or a thickness mismatch change nothing.
 TEST(SlcImportPrompts, OutOfRangeScalesOnlyWhenAllowedAndThicknessMustMatch)

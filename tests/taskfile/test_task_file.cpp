@@ -175,6 +175,51 @@ TEST_F(TaskFileTest, DamagedFilesLeaveTheSceneAsItWas)
     EXPECT_EQ(ReadAll(Path("good.task")), good);
 }
 
+// Coordinates no printer reaches are refused with the loader's reason; the
+// plate stays as it was. A cube whose far side is at 99995 mm is kept.
+TEST_F(TaskFileTest, CoordinatesBeyondAnyPrinterAreRefused)
+{
+    BuildPlate();
+    const QVector<VSLTriangle3D> cube = testmesh::Cube(5.f);
+    auto far = cube;
+    far[3].vertices[1].setZ(1e30f);
+    QMatrix4x4 placed, flung, stretched, edge;
+    placed.translate(3, 0, 0);
+    flung.translate(0, 0, 1e30f);
+    stretched.scale(5e4f); // each entry within the bound, the corners not
+    edge.translate(99990, 0, 0);
+    const QVector<QVector<QPolygonF>> hugeLayer{{QPolygonF({QPointF(0, 0), QPointF(1e30, 0), QPointF(0, 5)})}};
+    struct Case { const char* name; QVector<VSLTriangle3D> model; QMatrix4x4 matrix; QVector<VSLTriangle3D> support;
+                  SliceLayers layers; const char* reason; };
+    const Case cases[] = {
+        {"a model corner at 1e30", far, placed, {}, {}, "model 7 has a corner beyond 100 m"},
+        {"an instance moved 1e30", cube, flung, {}, {}, "beyond 100 m"},
+        {"an instance scaled 50000", cube, stretched, {}, {}, "is placed beyond 100 m"},
+        {"a support corner at 1e30", cube, placed, far, {}, "a support has a corner beyond 100 m"},
+        {"a slice point at 1e30", cube, placed, {}, hugeLayer, "a slice layer has a point beyond"},
+        {"a corner at 99995 mm", cube, edge, {}, {}, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QByteArray bytes;
+        QDataStream s(&bytes, QIODevice::WriteOnly);
+        TaskWriter::PrepareStream(s);
+        ASSERT_TRUE(TaskWriter::Model(s, c.model, 7));
+        ASSERT_TRUE(TaskWriter::Matrix(s, c.matrix, 7));
+        TaskWriter::Support(s, c.support);
+        TaskWriter::SliceModel(s, c.layers);
+        TaskWriter::SliceSupport(s, {});
+        if (c.reason) {
+            ExpectRefused(bytes, c.name);
+            EXPECT_TRUE(m_scene.lastLoadError().contains(c.reason)) << m_scene.lastLoadError().toStdString();
+            continue;
+        }
+        ASSERT_TRUE(testmesh::WriteFile(Path("edge.task"), bytes));
+        EXPECT_TRUE(m_scene.LoadBinaryScene(Path("edge.task"))) << m_scene.lastLoadError().toStdString();
+        ASSERT_TRUE(WaitUntilReady());
+    }
+}
+
 TEST_F(TaskFileTest, UnknownTagsAndOrphanMatricesAreSkippedAndIdsReadFromTheirField)
 {
     QByteArray bytes;

@@ -227,6 +227,9 @@ TEST_F(Tools, ConvertArchiveRefusesHostileCommandLinesAndTouchesNoFile)
 {
     const QString archive = dir.filePath("a.zip");
     ASSERT_EQ(Start(MAKE_TEST_ARCHIVE_EXE, {archive, "3", "200", "100"}).exitCode, 0);
+    // The model's check row in the header, layers of another frame.
+    const QString lying = dir.filePath("lying.zip");
+    ASSERT_EQ(Start(MAKE_TEST_ARCHIVE_EXE, {lying, "2", "100", "100", "--model", "Pellar30"}).exitCode, 0);
     const QString job = Pellar30Job(true);
     QFile f(job);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
@@ -275,6 +278,7 @@ TEST_F(Tools, ConvertArchiveRefusesHostileCommandLinesAndTouchesNoFile)
         {resave(job, x, "Pellar4K"), "Image setting does not match!"},
         {resave(job, x, "NoSuchModel"), "unknown printer model"},
         {{"--model", "Pellar30", "--out", x, archive}, "Image setting does not match!"},
+        {{"--model", "Pellar30", "--out", x, lying}, "is 100 x 100 pixels, the header states 1440 x 2560"},
         {{"--model", "bench", "--machine-code", "1e12", "--out", x, archive}, "--machine-code"},
         {{"--model", "Pellar30", "--machine-code", "10", "--out", x, archive}, "not the code"},
     };

@@ -92,6 +92,9 @@ TEST_F(EditHandlers, MoveRotateAndScaleCommandsCommitAsWhatTheyAre)
         {0, {0, INFINITY, 1, 1}, {keep, 0, 0}, {10, 20, 10}, true},
         {0, {4, 1}, {keep, 0, 0}, {10, 20, 10}, true},
         {0, {0, 0, 0, 0}, {keep, 0, 0}, {10, 20, 10}, true},  // the current bottom centre: identity
+        // Rotations and scales that change nothing keep the automatic supports.
+        {1, {1, 0, 0, 0}, {keep, 0, 0}, {10, 20, 10}, true},
+        {2, {2, 1, 1, 1}, {keep, 0, 0}, {10, 20, 10}, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "mode " << c.editMode << " list " << c.list.value(0).toInt() << ","
@@ -176,6 +179,22 @@ TEST_F(EditHandlers, FitAndResetWithNothingSelectedOnlyRemoveSupports)
         p->m_bHasSupports = false;
 }
 
+// Reset, fit and the support panel's Remove take the selection's generated supports.
+TEST_F(EditHandlers, ResetFitAndRemoveDropTheSelectionsSupports)
+{
+    for (int sub : {0, 1, -1}) {
+        SCOPED_TRACE(sub);
+        GiveSupports(m_p);
+        m_status.clear();
+        if (sub < 0)
+            EXPECT_EQ(m_h.RemoveSupport(), SceneOp::Done);
+        else
+            Send({6, sub});
+        EXPECT_FALSE(m_p->m_bHasSupports);
+        EXPECT_EQ(m_status.first().at(0).toInt(), 3);
+    }
+}
+
 // Modes are signalled only when they change; a list without a valid mode changes nothing.
 TEST_F(EditHandlers, LayoutBarModesAreSignalledOnlyWhenTheyChange)
 {
@@ -245,6 +264,33 @@ TEST_F(EditHandlers, MoveDragSendsEachPositionKeepsItAtTheHorizonAndTheReleaseCo
     m_p->m_bHasSupports = false;
 }
 
+// A ring drag shows the turn with the supports; they go only when the
+// release applies it, and a release that is refused keeps them.
+TEST_F(EditHandlers, ARotateDragKeepsTheAutomaticSupportsWhenTheRotationIsRefused)
+{
+    struct Row { const char* name; int editState; bool applied; };
+    const Row rows[] = {{"refused: supports being edited", 3, false}, {"applied", 1, true}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        ASSERT_EQ(m_scene.ResetSelectedModel(), SceneOp::Done);
+        GiveSupports(m_p);
+        const QMatrix4x4 before = m_p->m_matrix;
+        m_scene.EditMode = 1;
+        m_scene.m_rotateCoord.m_nHoverPart = 0;  // the ring about z
+        m_scene.SelectPickCoord();
+        m_h.SetEditState(r.editState);
+        Drag(PixelOf(5, 0), PixelOf(0, 5));
+        Move(PixelOf(-5, 0));
+        EXPECT_FALSE(m_scene.m_pendingTransform.isIdentity());
+        EXPECT_TRUE(m_p->m_bHasSupports) << "dropped while dragging";
+        EXPECT_EQ(m_h.CommitDrag() == SceneOp::Done, r.applied);
+        EXPECT_EQ(m_p->m_bHasSupports, !r.applied);
+        EXPECT_EQ(m_p->m_matrix == before, !r.applied);
+    }
+    m_h.SetEditState(1);
+    m_p->m_bHasSupports = false;
+}
+
 TEST_F(EditHandlers, LockedScaleDragUsesPixelRowsAndStaysValidAtTheTopEdge)
 {
     m_scene.EditMode = 2;
@@ -273,10 +319,42 @@ TEST_F(EditHandlers, LockedScaleDragUsesPixelRowsAndStaysValidAtTheTopEdge)
     EXPECT_EQ(m_h.CommitDrag(), SceneOp::Unchanged);
     ExpectNear(Size(), {10, 20, 10});
     m_h.SetEditState(1);
+    Drag(QPoint(50, 200), QPoint(50, 100));
     ASSERT_EQ(m_h.CommitDrag(), SceneOp::Done);
     ExpectNear(Size(), {20, 40, 20});
     ExpectNear(Bottom(), {0, 0, 0});
     EXPECT_TRUE(state() == before);
+}
+
+// A drag refused on release (edit state not 1, or a job of the instance
+// pending) leaves no pending transform: nothing draws the instance moved.
+TEST_F(EditHandlers, RefusedDragsLeaveNoPendingTransform)
+{
+    m_scene.EditMode = 2;
+    m_scene.m_bUniformScale = true;
+    const QMatrix4x4 before = m_p->m_matrix;
+    MeshReadyGate& gate = m_p->m_pModel->readyGate();
+    const struct { const char* why; int state; bool job; } rows[] = {
+        {"edit state 2", 2, false}, {"edit state 3", 3, false}, {"job pending", 1, true}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.why);
+        m_h.SetEditState(r.state);
+        Drag(QPoint(50, 200), QPoint(50, 100));
+        EXPECT_FALSE(m_scene.m_pendingTransform.isIdentity());
+        // The job starts between the last move and the release.
+        QSignalSpy update(&m_scene, &VSL3DScene::sig_Update);
+        if (r.job && gate.Acquire() && m_scene.StartSupportJob(m_p) != SceneOp::Done)
+            gate.Release();
+        EXPECT_NE(m_h.CommitDrag(), SceneOp::Done);
+        EXPECT_TRUE(m_scene.m_pendingTransform.isIdentity());
+        EXPECT_EQ(m_h.pendingKind(), -1);
+        EXPECT_EQ(m_p->m_matrix, before);
+        if (r.job) {
+            gate.Release();
+            EXPECT_TRUE(update.wait(10000));
+        }
+    }
+    m_h.SetEditState(1);
 }
 
 // Looking down along (1, 1, -1): the ray through pixel (x, y) meets the plate at (x / 10, -y / 10, 0).

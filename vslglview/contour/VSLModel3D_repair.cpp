@@ -202,13 +202,15 @@ void VSLModel3D::TriRound(int n)
 {
     if (n <= 0)
         return; // a grid of 1/n mm needs n > 0
-    for (VSLTriangle3D& t : m_vTriangles)
+    for (VSLTriangle3D& t : m_vTriangles) {
         for (QVector3D& c : t.vertices)
             for (int a = 0; a < 3; ++a) {
                 const float scaled = c[a] * float(n);
                 const double half = c[a] >= 0 ? 0.5 : -0.5;
                 c[a] = float(contour::TruncToInt32(double(scaled) + half)) / float(n);
             }
+        t.UpdateBound();
+    }
 }
 
 void VSLModel3D::MoveZ(int dz)

@@ -98,14 +98,18 @@ int ExportThread::Export_Vexmor3D()
 {
     m_failedLayer = 0;
     int layers = 0;
+    int badLayer = 0;
     QString error;
-    switch (ResaveVxs(m_srcPath, m_dstPath, m_para, &layers, error)) {
+    switch (ResaveVxs(m_srcPath, m_dstPath, m_para, &layers, error, &badLayer)) {
     case ResaveResult::Ok:
         m_totalLayer = layers;
         return fail(ExportOk, QString());
     case ResaveResult::SourceUnreadable:
     case ResaveResult::NotVxs:
         return fail(ExportSourceInvalid, error);
+    case ResaveResult::FrameMismatch:
+        m_failedLayer = badLayer;
+        return fail(badLayer ? ExportLayerFailed : ExportSourceInvalid, error);
     case ResaveResult::DestinationFailed:
         break;
     }
@@ -189,6 +193,15 @@ int ExportThread::Export_ChiTuBox()
         closeArchive();
         return result;
     }
+    // The header states the frame every layer must have (after the model's
+    // scaling): a file whose layers differ is no file a printer can read.
+    const QSize frame(VxsFrameSide(m_para.XResolution), VxsFrameSide(m_para.YResolution));
+    if (frame.isEmpty()) {
+        closeArchive();
+        return fail(ExportBadArchiveData, QStringLiteral("the print file's frame of %1 x %2 pixels is not usable")
+                                              .arg(double(m_para.XResolution))
+                                              .arg(double(m_para.YResolution)));
+    }
     int layers = 0;
     // A file without layers prints nothing: no such file is reported as done.
     if (!GcodeHeaderInt(m_gcodeParas, QStringLiteral("totalLayer"), 1, kMaxArchiveLayers, layers) ||
@@ -270,25 +283,24 @@ int ExportThread::writeConversion(const QImage& preview)
     LayerCodingPool pool(settings, threads, threads + 2);
 
     LayerCodingPool::Result last;
-    QSize frame;
+    const QSize frame(VxsFrameSide(m_para.XResolution), VxsFrameSide(m_para.YResolution));
     auto writeNext = [&]() -> int {
         LayerCodingPool::Result r = pool.takeNext();
         if (!r.ok) {
             m_failedLayer = r.layer;
             return fail(ExportLayerFailed, QStringLiteral("layer %1 (\"%2\"): %3").arg(r.layer).arg(layerName(r.layer), r.error));
         }
-        // A printer reads every layer at one frame size.
-        if (frame.isEmpty())
-            frame = r.grey.size();
+        // A printer reads every layer at the frame the header states.
         if (r.grey.size() != frame) {
             m_failedLayer = r.layer;
-            return fail(ExportLayerFailed, QStringLiteral("layer %1 (\"%2\") is %3 x %4 pixels, layer 1 is %5 x %6")
-                                               .arg(r.layer)
-                                               .arg(layerName(r.layer))
-                                               .arg(r.grey.width())
-                                               .arg(r.grey.height())
-                                               .arg(frame.width())
-                                               .arg(frame.height()));
+            return fail(ExportLayerFailed,
+                        QStringLiteral("layer %1 (\"%2\") is %3 x %4 pixels, the header states %5 x %6")
+                            .arg(r.layer)
+                            .arg(layerName(r.layer))
+                            .arg(r.grey.width())
+                            .arg(r.grey.height())
+                            .arg(frame.width())
+                            .arg(frame.height()));
         }
         if (!writeLayerRecord(out, r.code))
             return fail(ExportOutputFailed,

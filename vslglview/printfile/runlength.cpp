@@ -153,3 +153,28 @@ bool EncodeRunLength(const QImage& grey8, int bitsPerPixel, QVector<unsigned cha
     writer.finish();
     return true;
 }
+
+quint64 RunLengthPixelCount(const uchar* code, qint64 bytes, int bitsPerPixel, quint64 limit)
+{
+    if (bitsPerPixel < 1 || bitsPerPixel > 7)
+        return 0;
+    const int digitBits = 8 - bitsPerPixel;
+    const uchar mask = static_cast<uchar>(0xFFu << digitBits);
+    quint64 total = 0;
+    quint64 run = 0;
+    int level = -1;
+    for (qint64 i = 0; i < bytes; ++i) {
+        const uchar b = code[i];
+        if ((b & mask) != level) {
+            total += run;
+            if (total > limit)
+                return total;
+            run = 0;
+            level = b & mask;
+        }
+        run = (run << digitBits) | (b & ~mask & 0xFFu);
+        if (run > limit)
+            return limit + 1;
+    }
+    return total + run;
+}

@@ -20,6 +20,10 @@ bool EncodeRunLength(const QImage& grey8, int bitsPerPixel, QVector<unsigned cha
 // black runs as counts.
 bool EncodeRunLength(const QImage& grey8, int bitsPerPixel, QVector<unsigned char>& out, const QRect& litBox);
 
+// The pixels a code covers: consecutive bytes of one level are one run.
+// Counting stops just past `limit`, so no code can overflow it.
+quint64 RunLengthPixelCount(const uchar* code, qint64 bytes, int bitsPerPixel, quint64 limit);
+
 // RGB565 of an ARGB pixel; alpha is dropped.
 inline quint16 Rgb565(quint32 argb)
 {

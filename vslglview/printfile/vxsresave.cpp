@@ -1,5 +1,7 @@
 #include "printfile/vxsresave.h"
 
+#include "printfile/runlength.h"
+
 #include <QDataStream>
 #include <QFile>
 #include <QFileInfo>
@@ -14,6 +16,7 @@ namespace {
 constexpr qint32 kConverterFormatWord = -16777215;
 constexpr qint32 kMaxPreviewSide = 4096;
 constexpr qint64 kPreviewOffset = kVxsLayerCountOffset + 8;
+constexpr float kMaxFrameSide = 16384.0f;
 
 bool readInt(QIODevice& file, qint64 offset, qint32& value)
 {
@@ -25,6 +28,13 @@ bool readInt(QIODevice& file, qint64 offset, qint32& value)
 }
 
 } // namespace
+
+int VxsFrameSide(float value)
+{
+    if (!(value >= 1.0f && value <= kMaxFrameSide) || value != float(int(value)))
+        return 0;
+    return int(value);
+}
 
 QByteArray VxsParaBytes(const ST_MachinePara& para)
 {
@@ -100,6 +110,7 @@ bool ReadVxsLayout(QIODevice& file, VxsLayout& layout, QString& error)
         }
         offset += 4 + (qint64(n) + 3) / 4 * 4;
     }
+    layout.firstLayerOffset = offset;
     for (int i = 0; i < layers; ++i) {
         qint32 n = 0;
         if (!readInt(file, offset, n) || n < 0 || offset + 4 + n > size) {
@@ -109,6 +120,7 @@ bool ReadVxsLayout(QIODevice& file, VxsLayout& layout, QString& error)
         offset += 4 + n;
     }
     layout.layerCount = layers;
+    layout.bitsPerPixel = bits;
     return true;
 }
 
@@ -127,6 +139,49 @@ bool ReadVxsLayout(const QString& path, VxsLayout& layout, QString& error)
     if (!ReadVxsLayout(static_cast<QIODevice&>(file), layout, error)) {
         error = path + QLatin1Char(' ') + error;
         return false;
+    }
+    return true;
+}
+
+bool CheckVxsLayerFrames(QIODevice& file, const VxsLayout& layout, int width, int height, int& badLayer,
+                         QString& error)
+{
+    badLayer = 0;
+    const quint64 frame = quint64(qMax(width, 0)) * quint64(qMax(height, 0));
+    if (frame == 0) {
+        error = QStringLiteral("the header states no frame (%1 x %2 pixels)").arg(width).arg(height);
+        return false;
+    }
+    qint64 offset = layout.firstLayerOffset;
+    QByteArray code;
+    for (int i = 0; i < layout.layerCount; ++i) {
+        qint32 n = 0;
+        // The layout was checked whole: every record lies within the file.
+        if (!readInt(file, offset, n) || n < 0 || !file.seek(offset + 4)) {
+            error = QStringLiteral("cannot read layer %1").arg(i + 1);
+            badLayer = i + 1;
+            return false;
+        }
+        code = file.read(n);
+        if (code.size() != n) {
+            error = QStringLiteral("cannot read layer %1").arg(i + 1);
+            badLayer = i + 1;
+            return false;
+        }
+        // Counted a little past the frame, so the message can say how many.
+        const quint64 limit = frame * 16;
+        const quint64 pixels = RunLengthPixelCount(reinterpret_cast<const uchar*>(code.constData()), n,
+                                                   layout.bitsPerPixel, limit);
+        if (pixels != frame) {
+            error = QStringLiteral("layer %1 holds %2 pixels, not the %3 x %4 frame the header states")
+                        .arg(i + 1)
+                        .arg(pixels > limit ? QStringLiteral("more than %1").arg(limit) : QString::number(pixels))
+                        .arg(width)
+                        .arg(height);
+            badLayer = i + 1;
+            return false;
+        }
+        offset += 4 + n;
     }
     return true;
 }
@@ -199,7 +254,7 @@ ResaveResult copyPatched(const QString& src, const QString& dst, const QByteArra
 } // namespace
 
 ResaveResult ResaveVxs(const QString& src, const QString& dst, const ST_MachinePara& para, int* layerCount,
-                       QString& error)
+                       QString& error, int* badLayer)
 {
     const QByteArray block = VxsParaBytes(para);
     if (!QFileInfo::exists(src) || !QFileInfo(src).isFile()) {
@@ -217,6 +272,32 @@ ResaveResult ResaveVxs(const QString& src, const QString& dst, const ST_MachineP
         return ResaveResult::NotVxs;
     if (layerCount)
         *layerCount = layout.layerCount;
+    // Layers only print on the frame they were made for, and the new
+    // header must state that frame.
+    const int width = VxsFrameSide(para.XResolution), height = VxsFrameSide(para.YResolution);
+    if (layout.para.XResolution != para.XResolution || layout.para.YResolution != para.YResolution) {
+        error = QStringLiteral("Image setting does not match! the source is %1 x %2 pixels, the new header states "
+                               "%3 x %4")
+                    .arg(double(layout.para.XResolution))
+                    .arg(double(layout.para.YResolution))
+                    .arg(double(para.XResolution))
+                    .arg(double(para.YResolution));
+        return ResaveResult::FrameMismatch;
+    }
+    {
+        QFile in(src);
+        int bad = 0;
+        if (!in.open(QIODevice::ReadOnly)) {
+            error = QStringLiteral("cannot open %1: %2").arg(src, in.errorString());
+            return ResaveResult::SourceUnreadable;
+        }
+        if (!CheckVxsLayerFrames(in, layout, width, height, bad, error)) {
+            error = src + QLatin1Char(' ') + error;
+            if (badLayer)
+                *badLayer = bad;
+            return ResaveResult::FrameMismatch;
+        }
+    }
     if (IsSameFile(src, dst))
         return patchInPlace(src, block, error);
     return copyPatched(src, dst, block, error);

@@ -16,7 +16,11 @@ constexpr qint64 kVxsMinHeaderBytes = kVxsLayerCountOffset + 4;
 // More layers than this is no print (a million layers of 10 micrometres is 10 m).
 constexpr int kMaxVxsLayers = 1000000;
 
-enum class ResaveResult { Ok, SourceUnreadable, NotVxs, DestinationFailed };
+enum class ResaveResult { Ok, SourceUnreadable, NotVxs, DestinationFailed, FrameMismatch };
+
+// The image side a header element states: a whole number of pixels from 1
+// to 16384, else 0.
+int VxsFrameSide(float value);
 
 // The parameter block as stored in a VXS file: 34 little-endian float32.
 QByteArray VxsParaBytes(const ST_MachinePara& para);
@@ -30,6 +34,8 @@ struct VxsLayout
 {
     int machineCode = 0;
     int layerCount = 0;
+    int bitsPerPixel = 0;
+    qint64 firstLayerOffset = 0;
     ST_MachinePara para{};
 };
 
@@ -39,10 +45,18 @@ struct VxsLayout
 bool ReadVxsLayout(QIODevice& file, VxsLayout& layout, QString& error);
 bool ReadVxsLayout(const QString& path, VxsLayout& layout, QString& error);
 
+// Every layer of a file ReadVxsLayout accepted covers exactly width x
+// height pixels. False with the first layer that does not (from 1) in
+// `badLayer` and why in `error`.
+bool CheckVxsLayerFrames(QIODevice& file, const VxsLayout& layout, int width, int height, int& badLayer,
+                         QString& error);
+
 // Writes `para` into the VXS file at `src` when `dst` is the same file, or
 // else copies `src` to `dst` with the new block; the copy goes through a
 // temporary file in the destination folder renamed over `dst` when complete.
-// The source is checked whole first; it is never removed; on failure `dst`
-// is left as it was.
+// The source is checked whole first, and its layers against the frame of
+// `para` (FrameMismatch, with the layer in `badLayer`): a print file whose
+// header states another frame than its layers hold is never written. The
+// source is never removed; on failure `dst` is left as it was.
 ResaveResult ResaveVxs(const QString& src, const QString& dst, const ST_MachinePara& para, int* layerCount,
-                       QString& error);
+                       QString& error, int* badLayer = nullptr);

@@ -140,7 +140,8 @@ bool VSL3DScene::DrillDown(QVector3D p, VSLModelPainter* painter, unsigned int& 
     glLoadIdentity();
     const QVector3D w = painter->m_matrix.map(p);
     glTranslatef(-w.x(), -w.y(), -w.z());
-    const QPoint centre(vp[2] / 2, vp[3] / 2);
+    const double ratio = WidgetPixelRatio();
+    const QPoint centre(int(vp[2] / 2 / ratio), int(vp[3] / 2 / ratio));
     bool hit = false;
     index = GetPickTriangleIndx(painter, centre, hit);
     if (hit)

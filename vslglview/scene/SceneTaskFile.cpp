@@ -3,9 +3,13 @@
 #include "VSLModel3D.h"
 #include "VSLModelPainter.h"
 #include "scene/TaskFile.h"
+#include "vslfunction/modelbound.h"
 
+#include <QDebug>
 #include <QMutexLocker>
 #include <QSaveFile>
+
+#include <cmath>
 
 bool VSL3DScene::WriteBinaryScene(QString path)
 {
@@ -47,8 +51,59 @@ bool VSL3DScene::WriteBinaryScene(QString path)
     return file.commit();
 }
 
+namespace {
+
+// Slice layers in pixels: a point beyond the plate's pixels at one
+// micrometre each is no slice of a model.
+constexpr double kMaxSlicePixel = double(kMaxModelCoordinateMm) * 1000.0;
+
+bool LayersWithinBound(const SliceLayers& layers)
+{
+    for (const QVector<QPolygonF>& layer : layers)
+        for (const QPolygonF& poly : layer)
+            for (const QPointF& p : poly)
+                if (!(std::fabs(p.x()) <= kMaxSlicePixel && std::fabs(p.y()) <= kMaxSlicePixel))
+                    return false;
+    return true;
+}
+
+// Why the plate of a task file is not one of real models, or empty.
+QString PlateProblem(const QMap<int, QVector<VSLTriangle3D>>& models, const QVector<QPair<int, QMatrix4x4>>& matrices,
+                     const QVector<VSLTriangle3D>& supports, const SliceLayers& modelSlices,
+                     const SliceLayers& supportSlices)
+{
+    const QString beyond = QStringLiteral("beyond 100 m (%1 mm)").arg(double(kMaxModelCoordinateMm), 0, 'f', 0);
+    for (auto it = models.cbegin(); it != models.cend(); ++it)
+        for (const VSLTriangle3D& t : it.value())
+            for (const QVector3D& v : t.vertices)
+                if (!WithinModelBound(v))
+                    return QStringLiteral("model %1 has a corner %2").arg(it.key()).arg(beyond);
+    for (const QPair<int, QMatrix4x4>& m : matrices) {
+        const auto model = models.constFind(m.first);
+        if (model == models.cend())
+            continue;
+        for (int i = 0; i < 16; ++i)
+            if (!WithinModelBound(m.second.constData()[i]))
+                return QStringLiteral("an instance of model %1 has a matrix entry %2").arg(m.first).arg(beyond);
+        for (const VSLTriangle3D& t : *model)
+            for (const QVector3D& v : t.vertices)
+                if (!WithinModelBound(m.second.map(v)))
+                    return QStringLiteral("an instance of model %1 is placed %2").arg(m.first).arg(beyond);
+    }
+    for (const VSLTriangle3D& t : supports)
+        for (const QVector3D& v : t.vertices)
+            if (!WithinModelBound(v))
+                return QStringLiteral("a support has a corner %1").arg(beyond);
+    if (!LayersWithinBound(modelSlices) || !LayersWithinBound(supportSlices))
+        return QStringLiteral("a slice layer has a point beyond %1 pixels").arg(kMaxSlicePixel, 0, 'f', 0);
+    return QString();
+}
+
+} // namespace
+
 bool VSL3DScene::LoadBinaryScene(QString path)
 {
+    m_strLoadError.clear();
     if (m_jobs.AnyJob())
         return false;
     QMap<int, QVector<VSLTriangle3D>> models;
@@ -58,8 +113,17 @@ bool VSL3DScene::LoadBinaryScene(QString path)
     QVector<int> paraInts;
     QVector<float> paraFloats;
     TaskLoader loader;
-    if (!loader.LoadBinaryTask(path, models, matrices, supports, modelSlices, supportSlices, paraInts, paraFloats))
+    if (!loader.LoadBinaryTask(path, models, matrices, supports, modelSlices, supportSlices, paraInts, paraFloats)) {
+        m_strLoadError = QStringLiteral("%1: not a whole task file").arg(path);
         return false;
+    }
+    // Coordinates no printer reaches would slice into millions of layers.
+    const QString problem = PlateProblem(models, matrices, supports, modelSlices, supportSlices);
+    if (!problem.isEmpty()) {
+        m_strLoadError = path + QStringLiteral(": ") + problem;
+        qWarning().noquote() << m_strLoadError;
+        return false;
+    }
     // Ids the writer could not write back (over 9 characters) would also run
     // the model-id counter into overflow.
     QByteArray idText;

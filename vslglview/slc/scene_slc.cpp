@@ -2,6 +2,7 @@
 #include "VSL3DScene.h"
 #include "VSLModel3D.h"
 #include "slc/slcfile.h"
+#include "vslfunction/modelbound.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -61,6 +62,22 @@ int VSL3DScene::readSlcFile(QString path, VSLModel3D* model)
     m_nTotalLayers = 0;
 
     const float t = contents.thickness;
+    // No printer makes layers outside these, nor models beyond 100 m.
+    if (!(t >= 0.001f && t <= 1.0f)) {
+        m_strLoadError = QStringLiteral("%1: its layers are %2 mm apart; a layer is 0.001 to 1 mm thick")
+                             .arg(path)
+                             .arg(double(t));
+        qWarning().noquote() << m_strLoadError;
+        return -4;
+    }
+    for (const QPointF& p : {contents.minPt, contents.maxPt})
+        if (!WithinModelBound(float(p.x())) || !WithinModelBound(float(p.y()))) {
+            m_strLoadError = QStringLiteral("%1: an outline point lies beyond 100 m (%2 mm)")
+                                 .arg(path)
+                                 .arg(double(kMaxModelCoordinateMm), 0, 'f', 0);
+            qWarning().noquote() << m_strLoadError;
+            return -4;
+        }
     if (m_fLayerThick == 0.f) {
         m_fLayerThick = t;
     } else if (m_fLayerThick != t) {
@@ -131,4 +148,41 @@ int VSL3DScene::readSlcFile(QString path, VSLModel3D* model)
     }
     m_nTotalLayers = qMax(m_nTotalLayers, layers.size());
     return 0;
+}
+
+bool VSL3DScene::AddSlcModel(QString path)
+{
+    if (RefuseAddWhileJobsRun())
+        return false;
+    m_lastAddResult = SceneOp::Unchanged;
+    // The outlines of this file alone become the model shown.
+    VSLModel3D::m_vT.clear();
+    const int layersBefore = m_modelSliceLayers.size();
+    int result = 0;
+    {
+        VSLModel3D outlines;
+        --VSLModel3D::ms_nModelCount; // a scratch model does not use up an id
+        result = readSlcFile(path, &outlines);
+    }
+    switch (result) {
+    case 0:
+        break;
+    case -1:
+        m_strLoadError = tr("its layers are larger than the build area and were not scaled");
+        return false;
+    case -2:
+        m_strLoadError = tr("its layer thickness differs from the plate's");
+        return false;
+    default:
+        m_strLoadError = tr("it is not a readable SLC file");
+        return false;
+    }
+    if (!showModel(path)) {
+        // Outlines thinned to nothing: no model, and no layers of it either.
+        QMutexLocker lock(m_pSceneMutex);
+        m_modelSliceLayers.resize(layersBefore);
+        m_strLoadError = tr("it holds no layer");
+        return false;
+    }
+    return true;
 }

@@ -1,0 +1,227 @@
+#include "inifileupdate.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QVector>
+
+namespace {
+
+struct OwnedLine
+{
+    QByteArray section; // as written between the brackets
+    QByteArray key;     // as written before '='
+    QByteArray line;    // the whole line, without its end
+};
+
+// A group removed: the section, and the key prefix within it (empty: all).
+struct RemovedKeys
+{
+    QByteArray section;
+    QByteArray keyPrefix;
+};
+
+QByteArray sectionOf(const QByteArray& trimmed)
+{
+    const int close = trimmed.indexOf(']');
+    return (close < 0 ? trimmed.mid(1) : trimmed.mid(1, close - 1)).trimmed();
+}
+
+bool isComment(const QByteArray& trimmed)
+{
+    return trimmed.startsWith(';') || trimmed.startsWith('#');
+}
+
+// The lines QSettings writes for the scratch file, in its order.
+QList<OwnedLine> linesOf(const QByteArray& text)
+{
+    QList<OwnedLine> lines;
+    QByteArray section;
+    for (const QByteArray& raw : text.split('\n')) {
+        const QByteArray line = raw.endsWith('\r') ? raw.left(raw.size() - 1) : raw;
+        const QByteArray t = line.trimmed();
+        if (t.isEmpty() || isComment(t))
+            continue;
+        if (t.startsWith('[')) {
+            section = sectionOf(t);
+            continue;
+        }
+        const int eq = line.indexOf('=');
+        if (eq > 0)
+            lines.append({section, line.left(eq).trimmed(), line});
+    }
+    return lines;
+}
+
+// The section and key prefix QSettings writes for a group.
+RemovedKeys removedKeysOf(const QString& group, const QString& scratchFolder)
+{
+    const QString probePath = scratchFolder + QStringLiteral("/probe.ini");
+    QFile::remove(probePath);
+    {
+        QSettings probe(probePath, QSettings::IniFormat);
+        probe.setValue(group + QStringLiteral("/k"), 0);
+        probe.sync();
+    }
+    QFile f(probePath);
+    RemovedKeys removed;
+    if (!f.open(QIODevice::ReadOnly))
+        return removed;
+    const QList<OwnedLine> lines = linesOf(f.readAll());
+    if (lines.isEmpty())
+        return removed;
+    removed.section = lines.first().section;
+    const QByteArray& key = lines.first().key; // "<prefix>k"
+    removed.keyPrefix = key.left(key.size() - 1);
+    return removed;
+}
+
+bool isRemoved(const QByteArray& section, const QByteArray& key, const QList<RemovedKeys>& removed)
+{
+    for (const RemovedKeys& r : removed)
+        if (r.section == section && key.startsWith(r.keyPrefix))
+            return true;
+    return false;
+}
+
+} // namespace
+
+IniFileUpdate::IniFileUpdate(QString path) : m_path(std::move(path)) {}
+
+void IniFileUpdate::setValue(const QString& key, const QVariant& value)
+{
+    m_values.append({key, value});
+}
+
+void IniFileUpdate::removeGroup(const QString& group)
+{
+    m_removedGroups.append(group);
+}
+
+bool IniFileUpdate::commit(QString* error)
+{
+    auto fail = [error](const QString& why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    QTemporaryDir scratch;
+    if (!scratch.isValid())
+        return fail(QStringLiteral("no scratch folder for %1").arg(m_path));
+    QList<OwnedLine> owned;
+    if (!m_values.isEmpty()) {
+        const QString scratchPath = scratch.filePath(QStringLiteral("owned.ini"));
+        {
+            QSettings s(scratchPath, QSettings::IniFormat);
+            for (const auto& v : qAsConst(m_values))
+                s.setValue(v.first, v.second);
+            s.sync();
+        }
+        QFile f(scratchPath);
+        if (!f.open(QIODevice::ReadOnly))
+            return fail(QStringLiteral("cannot prepare the values for %1").arg(m_path));
+        owned = linesOf(f.readAll());
+    }
+    QList<RemovedKeys> removed;
+    for (const QString& g : qAsConst(m_removedGroups))
+        removed.append(removedKeysOf(g, scratch.path()));
+
+    QByteArray text;
+    const QFileInfo before(m_path);
+    const bool existed = before.exists();
+    const QDateTime oldTime = existed ? before.lastModified() : QDateTime();
+    if (existed) {
+        QFile in(m_path);
+        if (!in.open(QIODevice::ReadOnly))
+            return fail(QStringLiteral("cannot read %1: %2").arg(m_path, in.errorString()));
+        text = in.readAll();
+    }
+    const QByteArray eol = text.contains("\r\n") ? QByteArrayLiteral("\r\n") : QByteArrayLiteral("\n");
+
+    // The file's lines, each owned key replaced where it stands (later
+    // copies of it dropped), removed keys left out.
+    QList<QByteArray> lines = text.split('\n');
+    const bool endedWithNewline = text.isEmpty() || text.endsWith('\n');
+    if (endedWithNewline)
+        lines.removeLast();
+    QList<QByteArray> out;
+    QVector<bool> written(owned.size(), false);
+    QMap<QByteArray, int> sectionEnd; // section -> index in `out` after its last line
+    QByteArray section;
+    for (QByteArray line : qAsConst(lines)) {
+        const bool cr = line.endsWith('\r');
+        const QByteArray body = cr ? line.left(line.size() - 1) : line;
+        const QByteArray t = body.trimmed();
+        if (t.startsWith('[')) {
+            section = sectionOf(t);
+            out.append(line);
+            sectionEnd[section] = out.size();
+            continue;
+        }
+        const int eq = body.indexOf('=');
+        if (!t.isEmpty() && !isComment(t) && eq > 0) {
+            const QByteArray key = body.left(eq).trimmed();
+            if (isRemoved(section, key, removed))
+                continue;
+            int match = -1;
+            for (int i = 0; i < owned.size() && match < 0; ++i)
+                if (owned[i].section == section && owned[i].key == key)
+                    match = i;
+            if (match >= 0) {
+                if (written[match])
+                    continue;
+                written[match] = true;
+                line = owned[match].line + (cr ? QByteArrayLiteral("\r") : QByteArray());
+            }
+            out.append(line);
+            sectionEnd[section] = out.size();
+            continue;
+        }
+        out.append(line);
+    }
+    // Owned keys the file did not hold: after the last line of their
+    // section, or in a new section at the end.
+    for (int i = 0; i < owned.size(); ++i) {
+        if (written[i])
+            continue;
+        const QByteArray& sec = owned[i].section;
+        const QByteArray crSuffix = eol == "\r\n" ? QByteArrayLiteral("\r") : QByteArray();
+        if (!sectionEnd.contains(sec)) {
+            if (!out.isEmpty() && !out.last().trimmed().isEmpty())
+                out.append(crSuffix);
+            out.append('[' + sec + ']' + crSuffix);
+            sectionEnd[sec] = out.size();
+        }
+        const int at = sectionEnd.value(sec);
+        out.insert(at, owned[i].line + crSuffix);
+        for (auto it = sectionEnd.begin(); it != sectionEnd.end(); ++it)
+            if (it.value() >= at)
+                ++it.value();
+    }
+    QByteArray result;
+    for (const QByteArray& line : qAsConst(out))
+        result += line + '\n';
+    if (!endedWithNewline && !lines.isEmpty() && result.endsWith('\n') && out.size() == lines.size())
+        result.chop(1);
+
+    QSaveFile file(m_path);
+    if (!file.open(QIODevice::WriteOnly))
+        return fail(QStringLiteral("cannot write %1: %2").arg(m_path, file.errorString()));
+    if (file.write(result) != result.size()) {
+        file.cancelWriting();
+        file.commit();
+        return fail(QStringLiteral("cannot write %1: %2").arg(m_path, file.errorString()));
+    }
+    if (!file.commit())
+        return fail(QStringLiteral("cannot write %1: %2").arg(m_path, file.errorString()));
+    // QSettings keeps a file's text while its size and time stay the same.
+    if (existed) {
+        QFile after(m_path);
+        if (QFileInfo(m_path).lastModified() <= oldTime && after.open(QIODevice::ReadWrite))
+            after.setFileTime(oldTime.addMSecs(1), QFileDevice::FileModificationTime);
+    }
+    return true;
+}

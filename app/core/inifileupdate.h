@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+// Writes the keys the program owns into an ini file that the user may edit
+// too, byte for byte around them: every other section, key, comment and
+// blank line stays exactly as it was. QSettings itself would rewrite the
+// whole file (dropping comments, reformatting values), so the owned lines
+// are made by QSettings on a scratch file and spliced into the file's text.
+// Values and key names read back through QSettings as if it had written them.
+class IniFileUpdate
+{
+public:
+    explicit IniFileUpdate(QString path);
+
+    // `key` is a QSettings key path with at least one group ("Group/key",
+    // "Array/1/key"); top-level keys are not supported.
+    void setValue(const QString& key, const QVariant& value);
+    // Removes every key under a group: a top-level group empties its
+    // section, a deeper one ("Recipe/name") only its own keys.
+    void removeGroup(const QString& group);
+
+    // Writes the file (atomically, through a temporary file in its folder);
+    // false with `error` set when it cannot be written, the file then left
+    // as it was. The file's modification time always moves forward, so
+    // QSettings objects that cached an older text read it anew.
+    bool commit(QString* error = nullptr);
+
+private:
+    QString m_path;
+    QList<QPair<QString, QVariant>> m_values;
+    QStringList m_removedGroups;
+};

@@ -1,0 +1,129 @@
+#include "ownedfile.h"
+
+#include "configdir.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDebug>
+#include <QFile>
+#include <QFileInfo>
+#include <QMutex>
+#include <QSettings>
+
+namespace OwnedFile {
+
+namespace {
+
+struct UserChannel
+{
+    QMutex mutex;
+    std::function<void(const QString&)> notifier;
+    QList<QPair<QString, QString>> untold; // (file, message)
+    QStringList told; // each said once, however many readers meet the file
+};
+
+UserChannel& channel()
+{
+    static UserChannel c;
+    return c;
+}
+
+void tell(const QString& path, const QString& message)
+{
+    std::function<void(const QString&)> notifier;
+    {
+        QMutexLocker lock(&channel().mutex);
+        if (channel().told.contains(message))
+            return;
+        channel().told << message;
+        notifier = channel().notifier;
+        if (!notifier)
+            channel().untold.append({path, message});
+    }
+    qWarning().noquote() << message;
+    if (notifier)
+        notifier(message);
+}
+
+QString asideName(const QString& path)
+{
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    QString name = path + QStringLiteral(".unreadable-") + stamp;
+    for (int n = 2; QFileInfo::exists(name) || QFileInfo(name).isSymLink(); ++n)
+        name = path + QStringLiteral(".unreadable-") + stamp + QLatin1Char('-') + QString::number(n);
+    return name;
+}
+
+} // namespace
+
+QString accessProblem(const QString& path, const QString& folder)
+{
+    const QFileInfo info(path);
+    if (!info.isSymLink()) {
+        if (!info.exists() || info.isFile())
+            return QString();
+        return QCoreApplication::translate("OwnedFile", "is not a regular file");
+    }
+    // Links are followed to their end: a chain that leaves the folder at any
+    // point ends outside it.
+    const QString target = info.canonicalFilePath();
+    if (target.isEmpty())
+        return QCoreApplication::translate("OwnedFile", "is a link to %1, which does not exist")
+            .arg(info.symLinkTarget());
+    const QString root = QFileInfo(folder).canonicalFilePath();
+    if (root.isEmpty() || !target.startsWith(root + QLatin1Char('/')))
+        return QCoreApplication::translate("OwnedFile", "is a link to %1, outside the folder %2").arg(target, folder);
+    if (QFileInfo(target).isFile())
+        return QString();
+    return QCoreApplication::translate("OwnedFile", "is a link to %1, which is not a regular file").arg(target);
+}
+
+bool prepareSettings(const QString& path)
+{
+    const QString problem = accessProblem(path, vexmorConfigDir());
+    if (!problem.isEmpty()) {
+        tell(path, QCoreApplication::translate("OwnedFile", "%1 %2. It is neither read nor written; the program "
+                                                            "uses its defaults until it ends.")
+                       .arg(path, problem));
+        return false;
+    }
+    if (!QFileInfo::exists(path))
+        return true;
+    {
+        const QSettings probe(path, QSettings::IniFormat);
+        if (probe.status() != QSettings::FormatError)
+            return true;
+    }
+    const QString aside = asideName(path);
+    if (!QFile::rename(path, aside)) {
+        tell(path, QCoreApplication::translate("OwnedFile", "%1 cannot be read as a settings file and could not be "
+                                                            "set aside. It is left as it is; the program uses its "
+                                                            "defaults until it ends.")
+                       .arg(path));
+        return false;
+    }
+    tell(path, QCoreApplication::translate("OwnedFile", "%1 could not be read as a settings file. It was kept as "
+                                                        "%2; the program starts from its defaults.")
+                   .arg(path, aside));
+    return true;
+}
+
+void setUserNotifier(std::function<void(const QString& message)> notifier)
+{
+    QMutexLocker lock(&channel().mutex);
+    channel().notifier = std::move(notifier);
+}
+
+QStringList takeUntoldMessages()
+{
+    const QString folder = vexmorConfigDir() + QLatin1Char('/');
+    QMutexLocker lock(&channel().mutex);
+    QStringList messages;
+    for (const auto& m : qAsConst(channel().untold))
+        if (m.first.startsWith(folder))
+            messages << m.second;
+    channel().untold.clear();
+    return messages;
+}
+
+} // namespace OwnedFile

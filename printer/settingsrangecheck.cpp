@@ -1,0 +1,71 @@
+#include "settingsrangecheck.h"
+
+#include <QDebug>
+#include <QSettings>
+
+std::optional<double> storedNumber(const QVariant& value)
+{
+    switch (value.userType()) {
+    case QMetaType::Float:
+    case QMetaType::Double:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+        return value.toDouble();
+    case QMetaType::Bool:
+        return value.toBool() ? 1.0 : 0.0;
+    case QMetaType::QString: {
+        const QString text = value.toString().trimmed();
+        if (text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
+            return 1.0;
+        if (text.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0)
+            return 0.0;
+        bool ok = false;
+        const double number = text.toDouble(&ok);
+        if (ok)
+            return number;
+        return std::nullopt;
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
+QString valueProblemText(const QString& file, const QString& key, const QString& value, const QString& allowed)
+{
+    return QStringLiteral("%1: %2 = %3 (allowed %4)").arg(file, key, value, allowed);
+}
+
+RangeCheckedGroup::RangeCheckedGroup(const QSettings& settings, QString file, QString keyPrefix, RangeOf rangeOf)
+    : m_settings(settings)
+    , m_file(std::move(file))
+    , m_prefix(std::move(keyPrefix))
+    , m_rangeOf(rangeOf)
+{
+}
+
+QVariant RangeCheckedGroup::value(const QString& key)
+{
+    const QVariant stored = m_settings.value(key);
+    const DLP::ValueRange* range = m_rangeOf ? m_rangeOf(key.toStdString()) : nullptr;
+    if (!range || !stored.isValid())
+        return stored;  // not a printer's number, or missing (reads 0)
+    const std::optional<double> number = storedNumber(stored);
+    if (number && range->contains(*number))
+        return stored;
+    // Shown as the file holds it: typed floats as their number.
+    QString text;
+    if (stored.userType() == QMetaType::QStringList)
+        text = stored.toStringList().join(QStringLiteral(", "));
+    else if (stored.userType() == QMetaType::QString || !number)
+        text = stored.toString();
+    else
+        text = QString::fromStdString(DLP::valueText(*number));
+    const QString problem = valueProblemText(m_file, m_prefix + key, text, QString::fromStdString(range->text()));
+    qWarning().noquote() << "Value out of range:" << problem;
+    if (m_problem.isEmpty())
+        m_problem = problem;
+    m_refused.insert(key, stored);
+    return stored;
+}

@@ -1,0 +1,227 @@
+// The checks before a file of the configuration folder is read or written,
+// and the writer that changes only the program's own keys of an ini file.
+#include "inifileupdate.h"
+#include "logoutput.h"
+#include "ownedfile.h"
+#include "test_meshes.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+namespace {
+
+QByteArray readBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+using testmesh::WriteFile;
+
+// A configuration folder and, beside it, a folder standing for the rest of
+// the system, whose files a link in the configuration folder may name.
+class Folders : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(root.isValid());
+        ASSERT_TRUE(QDir(root.path()).mkpath("config"));
+        ASSERT_TRUE(QDir(root.path()).mkpath("system"));
+        config = root.filePath("config");
+        qputenv("VEXMOR_CONFIG_DIR", config.toUtf8());
+        OwnedFile::setUserNotifier([this](const QString& m) { told << m; });
+    }
+    void TearDown() override
+    {
+        OwnedFile::setUserNotifier({});
+        qunsetenv("VEXMOR_CONFIG_DIR");
+    }
+    QString in(const QString& name) const { return QDir(config).filePath(name); }
+    QString outside(const QString& name) const { return root.filePath("system/" + name); }
+
+    QTemporaryDir root;
+    QString config;
+    QStringList told;
+};
+
+TEST_F(Folders, AccessProblemsOfLinksAndOtherKinds)
+{
+    ASSERT_TRUE(WriteFile(outside("passwd"), "root:x:0:0\n"));
+    ASSERT_TRUE(WriteFile(in("mine.ini"), "[a]\nb=1\n"));
+    ASSERT_TRUE(QFile::link(outside("passwd"), in("out.ini")));
+    ASSERT_TRUE(QFile::link(in("mine.ini"), in("inside.ini")));
+    ASSERT_TRUE(QFile::link(in("out.ini"), in("chain.ini"))); // inside -> inside -> outside
+    ASSERT_TRUE(QFile::link(outside("missing"), in("dangling.ini")));
+    ASSERT_TRUE(QFile::link(root.filePath("config/../system/passwd"), in("dotdot.ini")));
+    ASSERT_TRUE(QDir(config).mkdir("folder.ini"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(in("fifo.ini")).constData(), 0600), 0);
+    const struct { const char* name; const char* problem; } cases[] = {
+        {"new.ini", ""},
+        {"mine.ini", ""},
+        {"inside.ini", ""},
+        {"out.ini", "outside the folder"},
+        {"chain.ini", "outside the folder"},
+        {"dotdot.ini", "outside the folder"},
+        {"dangling.ini", "does not exist"},
+        {"folder.ini", "not a regular file"},
+        {"fifo.ini", "not a regular file"},
+    };
+    for (const auto& c : cases) {
+        const QString problem = OwnedFile::accessProblem(in(c.name), config);
+        if (*c.problem == 0)
+            EXPECT_TRUE(problem.isEmpty()) << c.name << ": " << problem.toStdString();
+        else
+            EXPECT_TRUE(problem.contains(c.problem)) << c.name << ": " << problem.toStdString();
+    }
+}
+
+TEST_F(Folders, LinkedFilesAreRefusedAndUnparsableOnesSetAside)
+{
+    const QByteArray system = "root:x:0:0:root:/root:/bin/bash\n";
+    ASSERT_TRUE(WriteFile(outside("passwd"), system));
+    ASSERT_TRUE(QFile::link(outside("passwd"), in("Linked.ini")));
+    EXPECT_FALSE(OwnedFile::prepareSettings(in("Linked.ini")));
+    EXPECT_EQ(readBytes(outside("passwd")), system);
+    EXPECT_TRUE(QFileInfo(in("Linked.ini")).isSymLink());
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told[0].contains("Linked.ini") && told[0].contains("outside the folder")) << told[0].toStdString();
+
+    const QByteArray broken = "[MachineConfig\nMachine=Pellar30\nno equals sign here\n";
+    ASSERT_TRUE(WriteFile(in("Broken.ini"), broken));
+    EXPECT_TRUE(OwnedFile::prepareSettings(in("Broken.ini")));
+    EXPECT_FALSE(QFileInfo::exists(in("Broken.ini")));
+    const QStringList aside = QDir(config).entryList({"Broken.ini.unreadable-*"});
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_EQ(readBytes(in(aside[0])), broken);
+    ASSERT_EQ(told.size(), 2);
+    EXPECT_TRUE(told[1].contains(aside[0])) << told[1].toStdString();
+
+    // A readable file, and none at all, are used as they are, without a word.
+    ASSERT_TRUE(WriteFile(in("Fine.ini"), "[a]\nb=1\n"));
+    EXPECT_TRUE(OwnedFile::prepareSettings(in("Fine.ini")));
+    EXPECT_TRUE(OwnedFile::prepareSettings(in("None.ini")));
+    EXPECT_EQ(readBytes(in("Fine.ini")), "[a]\nb=1\n");
+    EXPECT_EQ(told.size(), 2);
+}
+
+TEST_F(Folders, TheDailyLogWritesNothingThroughALinkOutOfItsFolder)
+{
+    qputenv("VEXMOR_LOG_DIR", config.toUtf8());
+    const QDateTime now(QDate(2031, 3, 4), QTime(5, 6, 7));
+    setVexmorLogClock([now] { return now; });
+    const QByteArray system = "do not append here\n";
+    ASSERT_TRUE(WriteFile(outside("syslog"), system));
+    ASSERT_TRUE(QFile::link(outside("syslog"), in("2031_03_04log.txt")));
+    VexmorMessageOutput(QtWarningMsg, QMessageLogContext(), "a line");
+    EXPECT_EQ(readBytes(outside("syslog")), system);
+    // A link to a file inside the folder is followed as before.
+    ASSERT_TRUE(QFile::remove(in("2031_03_04log.txt")));
+    ASSERT_TRUE(WriteFile(in("real.txt"), ""));
+    ASSERT_TRUE(QFile::link(in("real.txt"), in("2031_03_04log.txt")));
+    VexmorMessageOutput(QtWarningMsg, QMessageLogContext(), "a line");
+    EXPECT_TRUE(readBytes(in("real.txt")).contains("a line"));
+    setVexmorLogClock({});
+    qunsetenv("VEXMOR_LOG_DIR");
+}
+
+// Every byte outside the owned keys stays; the owned ones read back through
+// QSettings as written.
+TEST(IniFileUpdateTest, OwnedKeysChangeAndEverythingElseStaysByteForByte)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString p = dir.filePath("f.ini");
+    struct Case {
+        const char* name;
+        QByteArray before;
+        std::function<void(IniFileUpdate&)> change;
+        QByteArray after;
+    };
+    const Case cases[] = {
+        {"no file", {}, [](IniFileUpdate& u) { u.setValue("Sec/b", 2); u.setValue("Sec/a", "x y"); },
+         "[Sec]\na=x y\nb=2\n"},
+        {"replaced where it stands, comments and odd spacing kept",
+         "; top\n[Other]\nkey = 1,2\n\n[Sec]\n  b =  7 ; old\nz=9\n",
+         [](IniFileUpdate& u) { u.setValue("Sec/b", 8); },
+         "; top\n[Other]\nkey = 1,2\n\n[Sec]\nb=8\nz=9\n"},
+        {"added after the section's last line", "[Sec]\nz=9\n\n[Other]\nq=1\n",
+         [](IniFileUpdate& u) { u.setValue("Sec/a", 1); }, "[Sec]\nz=9\na=1\n\n[Other]\nq=1\n"},
+        {"new section at the end, CR LF kept", "[Other]\r\nq=1\r\n",
+         [](IniFileUpdate& u) { u.setValue("Arr/1/k", true); u.setValue("Arr/size", 1); },
+         "[Other]\r\nq=1\r\n\r\n[Arr]\r\n1\\k=true\r\nsize=1\r\n"},
+        {"a later copy of the key dropped", "[Sec]\nb=1\nc=2\nb=3\n", [](IniFileUpdate& u) { u.setValue("Sec/b", 5); },
+         "[Sec]\nb=5\nc=2\n"},
+        {"a group's keys removed, its neighbours kept",
+         "[Recipe]\nA\\CuringTime=1\nA\\Note=mine\nAB\\CuringTime=2\nB\\CuringTime=3\n[Mine]\nA\\CuringTime=4\n",
+         [](IniFileUpdate& u) { u.removeGroup("Recipe/A"); },
+         "[Recipe]\nAB\\CuringTime=2\nB\\CuringTime=3\n[Mine]\nA\\CuringTime=4\n"},
+        {"a section emptied and filled again", "[Materials]\n1\\name=old\n2\\name=old2\nsize=2\n[Z]\nz=1\n",
+         [](IniFileUpdate& u) {
+             u.removeGroup("Materials");
+             u.setValue("Materials/1/name", "new");
+             u.setValue("Materials/size", 1);
+         },
+         "[Materials]\n1\\name=new\nsize=1\n[Z]\nz=1\n"},
+        {"names QSettings escapes", "[Recipe]\nNew%20Recipe\\CuringTime=1\n",
+         [](IniFileUpdate& u) { u.setValue("Recipe/New Recipe/CuringTime", 2); },
+         "[Recipe]\nNew%20Recipe\\CuringTime=2\n"},
+        {"no final line end", "[Sec]\nb=1", [](IniFileUpdate& u) { u.setValue("Sec/b", 2); }, "[Sec]\nb=2"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(p);
+        if (!c.before.isNull())
+            ASSERT_TRUE(WriteFile(p, c.before));
+        IniFileUpdate u(p);
+        c.change(u);
+        QString error;
+        ASSERT_TRUE(u.commit(&error)) << error.toStdString();
+        EXPECT_EQ(readBytes(p), c.after);
+    }
+    // Typed values read back as QSettings wrote them.
+    QFile::remove(p);
+    IniFileUpdate u(p);
+    u.setValue("Recipe/x/BurninRange", QVariant::fromValue<float>(0.3f));
+    u.setValue("Recipe/x/Name", QString::fromUtf8("Résine; \"a\", b"));
+    ASSERT_TRUE(u.commit());
+    QSettings s(p, QSettings::IniFormat);
+    EXPECT_EQ(s.value("Recipe/x/BurninRange").userType(), int(QMetaType::Float));
+    EXPECT_EQ(s.value("Recipe/x/BurninRange").toFloat(), 0.3f);
+    EXPECT_EQ(s.value("Recipe/x/Name").toString(), QString::fromUtf8("Résine; \"a\", b"));
+}
+
+// A settings object that read the file before a change reads the change
+// after sync(): QSettings trusts a text of the same size and time, so the
+// time moves forward even on a clock that stands still or runs behind.
+TEST(IniFileUpdateTest, SettingsOpenOnTheFileSeeTheChange)
+{
+    QTemporaryDir dir;
+    const QString p = dir.filePath("f.ini");
+    ASSERT_TRUE(WriteFile(p, "[S]\nk=1\n"));
+    QSettings open(p, QSettings::IniFormat);
+    ASSERT_EQ(open.value("S/k").toInt(), 1);
+    for (int v = 2; v <= 5; ++v) {
+        // The last write stamped ahead of this clock.
+        const QDateTime ahead = QDateTime::currentDateTime().addSecs(3600 * v);
+        {
+            QFile f(p);
+            ASSERT_TRUE(f.open(QIODevice::ReadWrite) && f.setFileTime(ahead, QFileDevice::FileModificationTime));
+        }
+        IniFileUpdate u(p);
+        u.setValue("S/k", v);
+        ASSERT_TRUE(u.commit());
+        EXPECT_GT(QFileInfo(p).lastModified(), ahead);
+        open.sync();
+        EXPECT_EQ(open.value("S/k").toInt(), v);
+    }
+}
+
+} // namespace

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QFile>
+#include <QtGlobal>
+
+// Kilobytes the process holds now: its resident memory, or under a sanitizer
+// (which keeps freed blocks in quarantine) the bytes it has allocated live.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define VSL_SANITIZED_HEAP 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define VSL_SANITIZED_HEAP 1
+#endif
+#endif
+
+#ifdef VSL_SANITIZED_HEAP
+#include <cstddef>
+// The sanitizers' own count (declared here: not every compiler ships the header).
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
+#endif
+
+inline qint64 memoryInUseKb()
+{
+#ifdef VSL_SANITIZED_HEAP
+    return qint64(__sanitizer_get_current_allocated_bytes() / 1024);
+#else
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong();
+    return 0;
+#endif
+}
