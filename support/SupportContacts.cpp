@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <QHash>
+
 #include <unordered_map>
 #include <vector>
 
@@ -104,6 +106,7 @@ private:
 
 void SupportRun::BuildContacts(const MyMesh& mesh, SupportMap& map, QVector<DLP_Support*>& index)
 {
+    m_thinned.clear();
     m_contactStates.clear();
     m_vertexContacts.clear();
     m_edgeContacts.clear();
@@ -159,6 +162,7 @@ void SupportRun::BuildContacts(const MyMesh& mesh, SupportMap& map, QVector<DLP_
     });
     const double near = 0.3 * d;
     std::vector<uchar> state(order.size(), 0);
+    std::vector<int> thinnedBy(order.size(), -1);
     std::unordered_map<qint64, std::vector<int>> cells;
     auto cellOf = [near](float c) { return qint64(std::floor(double(c) / near)); };
     auto keyOf = [](qint64 cx, qint64 cy) { return qint64((quint64(cx) << 32) ^ (quint64(cy) & 0xFFFFFFFFull)); };
@@ -185,17 +189,22 @@ void SupportRun::BuildContacts(const MyMesh& mesh, SupportMap& map, QVector<DLP_
                     if (HorizontalDistance(p, q) < near && double(q[2]) - double(p[2]) < near) {
                         state[size_t(j)] = 1;
                         state[size_t(i)] = 2;
+                        thinnedBy[size_t(j)] = i;
                     }
                 }
             }
     }
+    std::vector<std::pair<uint, uint>> thinnedPairs; // thinned vertex, keeper vertex
     for (size_t i = 0; i < order.size(); ++i) {
-        if (state[i] == 1)
+        if (state[i] == 1) {
             m_contactStates.remove(order[i].v);
-        else
+            thinnedPairs.emplace_back(order[i].v, order[size_t(thinnedBy[i])].v);
+        } else {
             m_contactStates[order[i].v] = state[i];
+        }
     }
     m_counts.contacts = m_contactStates.size();
+    QHash<uint, SupportKey> contactKey;
 
     // Contact point and tip direction of each kept contact.
     const float dt = float(m_params.tipDiameter);
@@ -239,11 +248,17 @@ void SupportRun::BuildContacts(const MyMesh& mesh, SupportMap& map, QVector<DLP_
             const vcg::Point3f dir = Unit(F.n + mesh.face[g.f].n);
             QList<vcg::Point3f>& list = m_edgeContacts[10u * edgeFace + uint(edgeCorner)];
             list << point << dir;
+            contactKey.insert(v, SupportKey(SupportHeightKey(point[2]), 10u * edgeFace + uint(edgeCorner)));
         } else {
             QList<vcg::Point3f>& list = m_vertexContacts[10u * v + 3u];
             list << pv << Unit(sum);
+            contactKey.insert(v, SupportKey(SupportHeightKey(pv[2]), 10u * v + 3u));
         }
     }
+    // Keepers are never thinned themselves, so each has its record.
+    for (const auto& pair : thinnedPairs)
+        if (contactKey.contains(pair.second))
+            m_thinned.append({mesh.vert[pair.first].p, contactKey.value(pair.second)});
 
     // Records, from the highest contact down in map order.
     int next = 0;
@@ -265,4 +280,28 @@ void SupportRun::BuildContacts(const MyMesh& mesh, SupportMap& map, QVector<DLP_
         }
     }
     m_counts.records = next;
+}
+
+void SupportRun::BridgeThinnedContacts(SupportMap& map) const
+{
+    const double rt = m_sizes.rt;
+    for (const ThinnedContact& t : m_thinned) {
+        const auto it = map.find(t.keeper);
+        if (it == map.end() || it->isDeleted || it->cones.isEmpty())
+            continue; // the kept support is gone: nothing to lean on
+        DLP_Support* keeper = &*it;
+        // Straight down through the thinned low point, so every layer of it
+        // stands on the drop's section, then at 45 degrees to the far end of
+        // the keeper's tip: a slope whose sections overlap from layer to layer.
+        const vcg::Point3f end = keeper->cones.front()[1];
+        const float across = float(supportphase::HorizontalDistance(t.point, end));
+        const vcg::Point3f foot(t.point[0], t.point[1], end[2] + across);
+        if (!(foot[2] < t.point[2]))
+            continue;
+        // It reaches a tip radius into the model, past the low point's first
+        // slivers, which are too thin to stand on.
+        const vcg::Point3f top(t.point[0], t.point[1], t.point[2] + float(rt));
+        keeper->cones.append(SaveCone(top, rt, foot, rt));
+        keeper->cones.append(SaveCone(foot, rt, end, rt));
+    }
 }

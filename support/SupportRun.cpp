@@ -343,6 +343,7 @@ void SupportRun::Clear()
     m_vertexContacts.clear();
     m_edgeContacts.clear();
     m_otherContacts.clear();
+    m_thinned.clear();
     m_counts = SupportRunCounts();
 }
 

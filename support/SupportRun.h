@@ -178,12 +178,25 @@ public:
     // Plate columns and the 45 degree struts between tall neighbours, then
     // the end-of-run clean-up of the records.
     void BraceColumns(const MyMesh& mesh, SupportMap& map, QVector<DLP_Support*>& index);
+    // A contact thinned away for a lower one nearby is a low point of its
+    // own: nothing under it would hold what cures there until the model
+    // joins the kept contact's higher up. Each gets a drop of tip radius
+    // straight down through it and a 45 degree link on to the far end of the
+    // kept contact's tip (last phase of every run; the kept record carries
+    // both). A low point too close above that end for the slope gets none.
+    void BridgeThinnedContacts(SupportMap& map) const;
 
     // Contact classes: code -> (point, direction) pairs. The third class
     // stays empty.
     QMap<uint, QList<vcg::Point3f>> m_vertexContacts;
     QMap<uint, QList<vcg::Point3f>> m_edgeContacts;
     QMap<uint, QList<vcg::Point3f>> m_otherContacts;
+    // Contacts thinned away and the record of the one that thinned them.
+    struct ThinnedContact {
+        vcg::Point3f point;
+        SupportKey keeper;
+    };
+    QVector<ThinnedContact> m_thinned;
     SupportRunCounts m_counts;
     const std::atomic<bool>* m_stop = nullptr;
 

@@ -20,6 +20,9 @@ VSL3DScene::VSL3DScene() : m_pSceneMutex(new QMutex) {}
 
 VSL3DScene::~VSL3DScene()
 {
+    // Slices end at their next layer; ask them all before waiting for any.
+    for (VSLModelPainter* p : qAsConst(m_instances))
+        p->m_bStopSlice = true;
     // Each painter waits for its own workers before it goes.
     for (VSLModelPainter* p : qAsConst(m_instances))
         delete p;
@@ -755,7 +758,12 @@ bool VSL3DScene::StartQueuedSliceWorkers()
             VSLModelPainter* p = m_instances.value(n);
             return p ? p->m_pSliceThread : nullptr;
         },
-        [this](int n) { m_jobs.CancelSlice(n); });
+        [this](int n) { m_jobs.CancelSlice(n); },
+        // A stop asked of its last run does not carry over to this one.
+        [this](int n) {
+            if (VSLModelPainter* p = m_instances.value(n))
+                p->m_bStopSlice = false;
+        });
 }
 
 void VSL3DScene::StopSliceForLackOfThreads()

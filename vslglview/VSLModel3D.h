@@ -99,8 +99,11 @@ public:
     // mutex for the slicers; CountShells takes it itself).
     void CountShells();
     bool Z_Intersect(const vcg::Point3f& a, const vcg::Point3f& b, const float& z, ClipperLib::IntPoint& out);
-    int SilceMeshX(ShellLayerContours& out, QVector<float>& layerHeights, float thickness, float top, float base);
-    int SilceMeshXX(ShellLayerContours& out, QVector<float>& layerHeights, float thickness, float top, float base);
+    // A set `stop` ends the cut before the next plane (the outlines are then incomplete).
+    int SilceMeshX(ShellLayerContours& out, QVector<float>& layerHeights, float thickness, float top, float base,
+                   const std::atomic<bool>* stop = nullptr);
+    int SilceMeshXX(ShellLayerContours& out, QVector<float>& layerHeights, float thickness, float top, float base,
+                    const std::atomic<bool>* stop = nullptr);
 
     // Whole-mesh slicer (caller holds the data mutex or owns the model):
     // planes from m_fLayerThick, m_fSliceTop, m_fSliceBase; the number of

@@ -145,6 +145,7 @@ VSLModelPainter::~VSLModelPainter()
     m_pSupportThread->stop();
     m_pSupportThread->wait();
     delete m_pSupportThread;
+    m_bStopSlice = true; // its layers would have no instance to belong to
     m_pSliceThread->wait();
     delete m_pSliceThread;
     DeleteSupportLists();

@@ -1,6 +1,7 @@
 #pragma once
 #include "SupportThread.h"
 #include "VSL3DPainter.h"
+#include "layers/islands.h"
 #include "mesh/line3.h"
 #include "mesh/mymesh.h"
 #include "mesh/point3.h"
@@ -249,11 +250,21 @@ public:
     // it to fail or stop a run on purpose.
     std::function<void(int step)> m_fnSupportStep;
 
-    // Slice thread: called with the model outlines and the support
-    // cross-sections of every layer before they are united (tools count the
-    // islands with it).
-    std::function<void(const QVector<ClipperLib::Paths>& model, const QVector<ClipperLib::Paths>& support)>
-        m_fnSliceOutlines;
+    // Slice thread. Set, the stop request ends a run before its next layer:
+    // it publishes nothing and still signals its end.
+    std::atomic<bool> m_bStopSlice{false};
+    // Tools ask a run to count the islands of the instance's layers (model
+    // and supports apart, each against both below); the run leaves the count
+    // and the workers' time counting in m_sliceIslands.
+    bool m_bCountSliceIslands = false;
+    layers::IslandCount m_sliceIslands;
+    double m_dSliceIslandSeconds = 0;
+    double m_dSliceWorkerSeconds = 0;
+    // Workers of a run (0: one per core); tests ask for one to see the layers in order.
+    int m_nSliceWorkers = 0;
+    // Called before each layer is made, on the worker making it (several at
+    // once unless one worker was asked for); tests stop a run with it.
+    std::function<void(int layer)> m_fnSliceLayer;
     SliceThread* m_pSliceThread = nullptr;
     QVector<float> m_vSliceZ;
     QVector<ClipperLib::Paths> m_vSlicePaths;

@@ -268,18 +268,9 @@ int main(int argc, char** argv)
         }
     }
 
-    // Islands per instance, counted from the outlines each slice job hands over.
-    QVector<layers::IslandCount> islands(scene.instances().size());
-    {
-        int k = 0;
-        for (VSLModelPainter* p : scene.instances()) {
-            layers::IslandCount* slot = &islands[k++];
-            p->m_fnSliceOutlines = [slot](const QVector<ClipperLib::Paths>& model,
-                                          const QVector<ClipperLib::Paths>& support) {
-                *slot = layers::CountUnsupportedIslands(model, support);
-            };
-        }
-    }
+    // Islands per instance, counted by each slice job as it makes the layers.
+    for (VSLModelPainter* p : scene.instances())
+        p->m_bCountSliceIslands = true;
     QElapsedTimer sliceTimer;
     sliceTimer.start();
     int slicedLayers = -1;
@@ -299,13 +290,11 @@ int main(int argc, char** argv)
         Warn(QStringLiteral("nothing to print"));
     {
         layers::IslandCount all;
-        for (const layers::IslandCount& c : islands) {
-            all.support += c.support;
-            all.model += c.model;
-            for (const auto& at : c.supportAt)
-                std::printf("support island layer=%d at=%.3f,%.3f\n", at.first, at.second.X / 1000.0,
-                            at.second.Y / 1000.0);
-        }
+        for (VSLModelPainter* p : scene.instances())
+            all.Add(p->m_sliceIslands);
+        for (const auto& at : all.supportAt)
+            std::printf("support island layer=%d at=%.3f,%.3f\n", at.first, at.second.X / 1000.0,
+                        at.second.Y / 1000.0);
         std::printf("islands support=%d model=%d\n", all.support, all.model);
     }
     std::fflush(stdout);

@@ -15,9 +15,14 @@
 #include <QLabel>
 #include <QScreen>
 
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <atomic>
 #include <climits>
 #include <cmath>
 #include <functional>
+#include <memory>
 
 namespace {
 
@@ -196,6 +201,51 @@ TEST_F(WholeRoad, LoadEditRepairSupportSliceSaveAndDecode)
     WAIT_TRUE(navItem(w, "stageRow") == nullptr, 10000);
 }
 
+// Closing the window while a long slice runs: the slice stops at the layer it
+// is at instead of running to its last, and the window goes.
+TEST_F(WholeRoad, ClosingTheWindowStopsALongSlice)
+{
+    auto* w = new Vexmor;
+    ASSERT_NO_FATAL_FAILURE(open(*w, 10.f));
+    shot(*w, "8_start");
+    ASSERT_TRUE(testmesh::WriteFile(stl, testmesh::BinaryStl(testmesh::BumpPlateOnLegs(50.f, 30.f, 1.2f, 0.5f, 2.f,
+                                                                                      20.f))));
+    ASSERT_NO_FATAL_FAILURE(load(*w));
+    ASSERT_NO_FATAL_FAILURE(clickQml(w->m_pNavBar, "supportButton"));
+    WAIT_TRUE(w->m_pSupportWidget->isVisible(), 5000);
+    QSignalSpy supportDone(w->ui.GLWidget, &VSLGLView::sig_GenSupportDone);
+    w->m_pSupportWidget->findChild<QPushButton*>("GenSptButton")->click();
+    WAIT_TRUE(supportDone.count() == 1, 60000);
+    WAIT_TRUE(!w->isWorking(), 5000);
+    ASSERT_NO_FATAL_FAILURE(clickQml(w->m_pNavBar, "sliceButton"));
+    WAIT_TRUE(w->m_pSliceWidget->isVisible(), 5000);
+
+    VSLModelPainter* plate = onlyInstance(*w);
+    ASSERT_FALSE(plate->m_supportMap.isEmpty());
+    // One worker, so the layers come in order; layer 20 waits until the stop
+    // comes (a bound keeps a broken stop from hanging the suite).
+    plate->m_nSliceWorkers = 1;
+    auto last = std::make_shared<std::atomic<int>>(-1);
+    auto stopSeen = std::make_shared<std::atomic<bool>>(false);
+    plate->m_fnSliceLayer = [last, stopSeen, plate](int layer) {
+        *last = layer;
+        if (layer != 20)
+            return;
+        QElapsedTimer t;
+        t.start();
+        while (!plate->m_bStopSlice && t.elapsed() < 20000)
+            QThread::msleep(1);
+        *stopSeen = plate->m_bStopSlice.load();
+    };
+    w->m_pSliceWidget->findChild<QPushButton*>("pushButton")->click();
+    WAIT_TRUE(*last >= 20, 30000);
+    EXPECT_TRUE(w->isWorking());
+    EXPECT_GT(shot(*w, "8_slicing"), 100);
+    w->close();
+    delete w;
+    EXPECT_TRUE(*stopSeen);
+    EXPECT_EQ(*last, 20) << "no layer after the window closed";
+}
 
 // Load, drag, Generate, open the support editor and Save with no click,
 // Remove, drag again, Slice, Save Job: the file shows the cube where the

@@ -7,10 +7,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QThread>
 
+#include <atomic>
 #include <cmath>
+#include <numeric>
+#include <vector>
 
 namespace {
 
@@ -138,4 +143,85 @@ TEST_F(SceneSlicing, SupportsAreCutAndUnitedIncludingTheFoot)
     p->m_bHasSupports = false; // the flag off ignores the map
     ASSERT_EQ(Slice(2000, 1000, 10.f, 0.1f), 100);
     EXPECT_EQ(scene.m_modelSliceLayers[0].size(), 1);
+}
+
+namespace {
+
+// A cube with one upright support column beside it, sliced by one worker so
+// the layers come in order.
+VSLModelPainter* CubeWithColumn(VSL3DScene& scene, const QString& path)
+{
+    if (!testmesh::WriteFile(path, testmesh::BinaryStl(testmesh::Cube(10.f))) || !scene.AddModel(path))
+        return nullptr;
+    VSLModelPainter* p = scene.instances().last();
+    p->m_matrix.setToIdentity();
+    p->m_matrix.translate(-5, -5, 0);
+    DLP_Support column;
+    column.cones = {{vcg::Point3f(10, 0, 3), vcg::Point3f(10, 0, -0.5f), vcg::Point3f(0.5f, 0.5f, 0)}};
+    p->m_supportMap.insert(SupportKey(-3000, 1), column);
+    p->m_bHasSupports = true;
+    p->m_nSliceWorkers = 1;
+    return p;
+}
+
+} // namespace
+
+// A stop ends the run before its next layer: it publishes nothing, the scene
+// still hears it end, and the next request slices every layer again.
+TEST_F(SceneSlicing, StopEndsARunAtTheLayerItCameAt)
+{
+    VSLModelPainter* p = CubeWithColumn(scene, dir.filePath("cube.stl"));
+    ASSERT_TRUE(p);
+    for (int stopAt : {0, 1, 29, 30, 64, 99}) {
+        SCOPED_TRACE(stopAt);
+        std::vector<int> made;
+        p->m_fnSliceLayer = [&made, p, stopAt](int layer) {
+            made.push_back(layer);
+            if (layer == stopAt)
+                p->m_bStopSlice = true;
+        };
+        EXPECT_EQ(Slice(2000, 1000, 10.f, 0.1f), 0);
+        std::vector<int> upTo(size_t(stopAt) + 1);
+        std::iota(upTo.begin(), upTo.end(), 0);
+        EXPECT_EQ(made, upTo);
+        EXPECT_TRUE(scene.m_modelSliceLayers.isEmpty());
+        EXPECT_EQ(scene.runningSliceJobs(), 0);
+    }
+    p->m_fnSliceLayer = nullptr;
+    ASSERT_EQ(Slice(2000, 1000, 10.f, 0.1f), 100);
+    EXPECT_EQ(scene.m_modelSliceLayers[0].size(), 2);
+}
+
+// Closing the window drops the scene: a slice still running ends at its next
+// layer instead of running to its last.
+TEST(SceneShutdown, DroppingTheSceneStopsARunningSlice)
+{
+    QTemporaryDir dir;
+    auto* scene = new VSL3DScene;
+    scene->m_fnOutOfRangeWarning = [] {};
+    VSLModelPainter* p = CubeWithColumn(*scene, dir.filePath("cube.stl"));
+    ASSERT_TRUE(p);
+    std::atomic<int> last{-1};
+    std::atomic<bool> stopSeen{false};
+    // Layer 10 takes as long as nobody asks it to stop (a bound keeps a
+    // broken stop from hanging the suite).
+    p->m_fnSliceLayer = [&last, &stopSeen, p](int layer) {
+        last = layer;
+        if (layer != 10)
+            return;
+        QElapsedTimer t;
+        t.start();
+        while (!p->m_bStopSlice && t.elapsed() < 20000)
+            QThread::msleep(1);
+        stopSeen = p->m_bStopSlice.load();
+    };
+    ASSERT_EQ(scene->StartSliceScene(2000, 1000, 10.f, 10.f, 0.1f, 0), SceneOp::Done);
+    QElapsedTimer t;
+    t.start();
+    while (last < 10 && t.elapsed() < 20000)
+        QThread::msleep(1);
+    ASSERT_EQ(last, 10);
+    delete scene;
+    EXPECT_TRUE(stopSeen);
+    EXPECT_EQ(last, 10) << "no layer after the stop";
 }

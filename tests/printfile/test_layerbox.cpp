@@ -125,6 +125,23 @@ SliceLayers plateLayers(int w, int h)
     return layers;
 }
 
+// A field of supports a pixel apart, joined in rows by long thin outlines,
+// around a ring with its hole: one group of thousands of outlines whose
+// pixels touch, drawn a strip of columns at a time.
+SliceLayers supportField()
+{
+    QVector<QPolygonF> layer;
+    for (int i = 0; i < 90; ++i)
+        for (int j = 0; j < 60; ++j)
+            layer << circle(300.25 + i * 11.3, 200.6 + j * 11.7, 5.1 + 0.013 * (i % 7), 16);
+    for (int j = 0; j < 60; j += 5)
+        layer << rect(290, 195 + j * 11.7, 1320, 196.5 + j * 11.7);
+    layer << circle(2500, 1200, 700, 400) << circle(2500, 1200, 300, 300);
+    QVector<QPolygonF> shifted;
+    for (const QPolygonF& p : layer)
+        shifted << p.translated(0.37, 0.61);
+    return {layer, shifted};
+}
 
 struct FileCase {
     const char* name;
@@ -146,6 +163,8 @@ TEST(LayerBox, FilesMatchTheFullFrameWriter)
         {"frame edges, rotated", 2560, 1440, true, 10, 1, frameEdges(2560, 1440)},
         {"sphere, rotated", W, H, true, 4500, 3, sphere()},
         {"plate layers", W, H, false, 10, 1, plateLayers(W, H)},
+        {"support field", W, H, false, 10, 2, supportField()},
+        {"support field, rotated", W, H, true, 10, 1, supportField()},
         {"code 30", W, H, false, 30, 2, mixed},
         {"code 120", W, H, false, 120, 1, mixed},
         {"code 4500", W, H, false, 4500, 0, mixed},

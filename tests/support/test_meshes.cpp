@@ -203,6 +203,53 @@ QVector<VSLTriangle3D> Translated(QVector<VSLTriangle3D> tris, QVector3D by)
     return tris;
 }
 
+QVector<VSLTriangle3D> BumpPlateOnLegs(float w, float d, float pitch, float bump, float thick, float height)
+{
+    const float g = pitch / 2;
+    const int nx = std::max(2, int(std::lround(w / g))), ny = std::max(2, int(std::lround(d / g)));
+    const float x0 = -nx * g / 2, y0 = -ny * g / 2, top = height + thick;
+    // Odd-odd grid points away from the rim are the pyramid tips.
+    auto under = [&](int i, int j) {
+        const bool tip = (i % 2) == 1 && (j % 2) == 1 && i < nx && j < ny;
+        return QVector3D(x0 + i * g, y0 + j * g, tip ? height - bump : height);
+    };
+    QVector<VSLTriangle3D> out;
+    out.reserve(2 * nx * ny + 8 * (nx + ny) + 48);
+    for (int i = 0; i < nx; ++i)
+        for (int j = 0; j < ny; ++j) {
+            const QVector3D a = under(i, j), b = under(i + 1, j), c = under(i + 1, j + 1), e = under(i, j + 1);
+            // Every quad has one tip corner; split along the diagonal through it
+            // (seen from below, so wound clockwise from above).
+            if ((i % 2) == ((j % 2)))
+                out << Tri(a, c, b) << Tri(a, e, c);
+            else
+                out << Tri(b, a, e) << Tri(b, e, c);
+        }
+    // Rim of the underside, counter-clockwise from above, and the walls up to a
+    // top fanned from its centre.
+    QVector<QVector3D> rim;
+    for (int i = 0; i < nx; ++i)
+        rim << under(i, 0);
+    for (int j = 0; j < ny; ++j)
+        rim << under(nx, j);
+    for (int i = nx; i > 0; --i)
+        rim << under(i, ny);
+    for (int j = ny; j > 0; --j)
+        rim << under(0, j);
+    const QVector3D up(0, 0, top - height), centre(x0 + nx * g / 2, y0 + ny * g / 2, top);
+    for (int k = 0; k < rim.size(); ++k) {
+        const QVector3D a = rim[k], b = rim[(k + 1) % rim.size()];
+        out << Tri(a, b, b + up) << Tri(a, b + up, a + up) << Tri(centre, a + up, b + up);
+    }
+    const float leg = 4.f, reach = std::min(thick, 1.f) / 2;
+    for (int cx = 0; cx < 2; ++cx)
+        for (int cy = 0; cy < 2; ++cy) {
+            const float lx = cx ? x0 + nx * g - leg : x0, ly = cy ? y0 + ny * g - leg : y0;
+            out += Box({lx, ly, 0}, {lx + leg, ly + leg, height + reach});
+        }
+    return out;
+}
+
 namespace {
 void Put32(QByteArray& b, quint32 v)
 {

@@ -37,6 +37,12 @@ QVector<VSLTriangle3D> BumpySphere(float r, float bump, int slices, int stacks, 
 // (60 x 60 x 4 mm); about 200k triangles with the defaults.
 QVector<VSLTriangle3D> BumpySphereBesideFanSlab(int slices = 400, int stacks = 240, int rimPoints = 2000);
 QVector<VSLTriangle3D> Translated(QVector<VSLTriangle3D> tris, QVector3D by);
+// A plate (w x d x thick mm, underside at z = heightMm) whose underside is a
+// field of downward square pyramids, one every `pitchMm` in x and y, each
+// `bumpMm` deep, standing on four corner legs (4 x 4 mm boxes from z = 0 that
+// reach into the plate): 2 * (w / (pitch / 2)) * (d / (pitch / 2)) underside
+// triangles, one support contact per pyramid. Centred on x = y = 0.
+QVector<VSLTriangle3D> BumpPlateOnLegs(float w, float d, float pitchMm, float bumpMm, float thickMm, float heightMm);
 
 // STL bytes written independently of the production writer.
 QByteArray BinaryStl(const QVector<VSLTriangle3D>& tris, const QByteArray& header = QByteArray(),

@@ -139,6 +139,44 @@ inline std::vector<TestModel> Models()
     };
 }
 
+// A square pyramid standing on its apex: its lowest region is a point.
+inline QVector<VSLTriangle3D> Pyramid(QVector3D apex, float halfWidth, float topZ)
+{
+    const float x = apex.x(), y = apex.y(), h = halfWidth;
+    const QVector3D a(x - h, y - h, topZ), b(x + h, y - h, topZ), c(x + h, y + h, topZ), d(x - h, y + h, topZ);
+    return {testmesh::Tri(apex, b, a), testmesh::Tri(apex, c, b), testmesh::Tri(apex, d, c),
+            testmesh::Tri(apex, a, d), testmesh::Tri(a, b, c), testmesh::Tri(a, c, d)};
+}
+
+inline TestModel Needle() { return Convex("needle", Pyramid({3, 3, 4}, 3, 12)); }
+
+// Two pyramids on their apexes under a slab, the apexes 0.5 mm apart and one
+// 0.3 mm above the other: closer than the contact spacing, so one contact is
+// thinned away, yet the higher apex hangs until the two surfaces meet.
+inline TestModel TwinNeedles()
+{
+    QVector<VSLTriangle3D> tris = testmesh::Box({0, 0, 12}, {10, 10, 14});
+    tris += Pyramid({5, 5, 4}, 3.f, 12.5f);
+    tris += Pyramid({5.5f, 5, 4.3f}, 3.f, 12.5f);
+    return {"twinneedles", tris, nullptr};
+}
+
+// Undersides that may leave a cured region with nothing under it: tips on a
+// thin fin's 0.4 mm edge, a needle whose lowest region is far smaller than a
+// pixel, columns from above landing on a 0.3 mm shelf, undersides nearly flat
+// and nearly upright (long shallow or steep struts between columns).
+inline std::vector<TestModel> FloatingRiskModels()
+{
+    return {
+        BoxUnion("fin", {{{0, 0, 10}, {12, 8, 12}}, {{5.8f, 1, 4}, {6.2f, 7, 10}}}),
+        Needle(),
+        BoxUnion("thinshelf", {{{0, 0, 0}, {2, 8, 14}}, {{2, 0, 5}, {10, 8, 5.3f}}, {{2, 0, 12}, {12, 8, 14}}}),
+        TiltedPlate(5),
+        TiltedPlate(85),
+        TwinNeedles(),
+    };
+}
+
 // A headless first generation with the plate at z = 0.
 struct Generation {
     MyMesh mesh;
@@ -162,6 +200,7 @@ inline std::unique_ptr<Generation> Generate(const QVector<VSLTriangle3D>& tris, 
     g->run.FitTips(g->mesh, g->map, g->index);
     g->run.BuildColumns(g->mesh, 0.f, g->map, g->index);
     g->run.BraceColumns(g->mesh, g->map, g->index);
+    g->run.BridgeThinnedContacts(g->map);
     return g;
 }
 

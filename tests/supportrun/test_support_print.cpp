@@ -67,11 +67,19 @@ int FloatingRegions(const QVector<uint8_t>& layer, const QVector<uint8_t>& below
     return floating;
 }
 
+std::vector<genh::TestModel> PrintModels()
+{
+    std::vector<genh::TestModel> models = genh::Models();
+    for (const genh::TestModel& m : genh::FloatingRiskModels())
+        models.push_back(m);
+    return models;
+}
+
 class SupportedPrint : public ::testing::TestWithParam<int> {};
 
 TEST_P(SupportedPrint, NoLitRegionFloatsAboveThePlateLayers)
 {
-    const genh::TestModel model = genh::Models()[size_t(GetParam())];
+    const genh::TestModel model = PrintModels()[size_t(GetParam())];
     QTemporaryDir dir;
     VSL3DScene scene;
     scene.m_fnOutOfRangeWarning = [] {};
@@ -88,14 +96,12 @@ TEST_P(SupportedPrint, NoLitRegionFloatsAboveThePlateLayers)
     ASSERT_TRUE(WaitFor([&] { return scene.runningSupportJobs() == 0; }));
     ASSERT_FALSE(p->m_supportMap.isEmpty());
 
-    layers::IslandCount islands;
-    p->m_fnSliceOutlines = [&islands](const QVector<ClipperLib::Paths>& m, const QVector<ClipperLib::Paths>& s) {
-        islands = layers::CountUnsupportedIslands(m, s);
-    };
+    p->m_bCountSliceIslands = true;
     QSignalSpy sliced(&scene, &VSL3DScene::sig_SliceSceneDone);
     ASSERT_EQ(scene.StartSliceScene(kWidth, kHeight, 10.f, 10.f, kThickness, kPlateLayers), SceneOp::Done);
     ASSERT_TRUE(sliced.wait(60000));
-    EXPECT_EQ(islands.support, 0);
+    EXPECT_EQ(p->m_sliceIslands.support, 0);
+    EXPECT_EQ(p->m_sliceIslands.model, 0);
 
     DLP::SliceBuildConfig config;
     config.UpdateMachineConfig(float(kWidth), float(kHeight), 100.f, 100.f, 200.f);
@@ -127,8 +133,8 @@ TEST_P(SupportedPrint, NoLitRegionFloatsAboveThePlateLayers)
     EXPECT_GE(f.layers.size(), int((p->m_maxBound.z() - p->m_minBound.z() + 3.0) / kThickness) - 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Meshes, SupportedPrint, ::testing::Range(0, int(genh::Models().size())),
-                         [](const ::testing::TestParamInfo<int>& i) { return genh::Models()[size_t(i.param)].name; });
+INSTANTIATE_TEST_SUITE_P(Meshes, SupportedPrint, ::testing::Range(0, int(PrintModels().size())),
+                         [](const ::testing::TestParamInfo<int>& i) { return PrintModels()[size_t(i.param)].name; });
 
 } // namespace
 

@@ -84,7 +84,8 @@ bool VSLModel3D::Z_Intersect(const vcg::Point3f& a, const vcg::Point3f& b, const
     return true;
 }
 
-int VSLModel3D::SilceMeshX(ShellLayerContours& out, QVector<float>& layerHeights, float thickness, float top, float base)
+int VSLModel3D::SilceMeshX(ShellLayerContours& out, QVector<float>& layerHeights, float thickness, float top, float base,
+                           const std::atomic<bool>* stop)
 {
     contour::PlaneCandidates candidates;
     contour::BeginSlicing(*this, layerHeights, candidates, thickness, top, base);
@@ -94,6 +95,8 @@ int VSLModel3D::SilceMeshX(ShellLayerContours& out, QVector<float>& layerHeights
     contour::OutlineTracer tracer(m_mesh, visits);
     ClipperLib::Path path;
     for (int L = 0; L < m_nLayerCount; ++L) {
+        if (stop && stop->load(std::memory_order_relaxed))
+            break;
         if (candidates.empty(L))
             continue;
         visits.StartPlane();
@@ -108,12 +111,13 @@ int VSLModel3D::SilceMeshX(ShellLayerContours& out, QVector<float>& layerHeights
     return m_nLayerCount;
 }
 
-int VSLModel3D::SilceMeshXX(ShellLayerContours& out, QVector<float>& layerHeights, float thickness, float top, float base)
+int VSLModel3D::SilceMeshXX(ShellLayerContours& out, QVector<float>& layerHeights, float thickness, float top,
+                            float base, const std::atomic<bool>* stop)
 {
     if (CheckHoles() == 0) {
         // The result has no open slot this time; say so to the caller.
         m_bSlicedOpenMesh = false;
-        return SilceMeshX(out, layerHeights, thickness, top, base);
+        return SilceMeshX(out, layerHeights, thickness, top, base, stop);
     }
     m_bSlicedOpenMesh = true;
     contour::PlaneCandidates candidates;
@@ -133,6 +137,8 @@ int VSLModel3D::SilceMeshXX(ShellLayerContours& out, QVector<float>& layerHeight
     ClipperLib::Path path;
     ClipperLib::Paths openOutlines;
     for (int L = 0; L < m_nLayerCount; ++L) {
+        if (stop && stop->load(std::memory_order_relaxed))
+            break;
         if (candidates.empty(L))
             continue;
         visits.StartPlane();

@@ -1,150 +1,276 @@
 #include "layers/islands.h"
 
+#include "layers/layeroutlines.h"
+#include "layers/layerunion.h"
+
 #include <algorithm>
 
 using namespace ClipperLib;
 
 namespace layers {
 
+void IslandCount::Add(const IslandCount& other)
+{
+    support += other.support;
+    model += other.model;
+    supportAt += other.supportAt;
+}
+
 namespace {
 
-struct Box {
-    cInt x0 = 0, y0 = 0, x1 = -1, y1 = -1;
-    bool Meets(const Box& o) const { return x0 <= o.x1 && o.x0 <= x1 && y0 <= o.y1 && o.y0 <= y1; }
-};
-
-Box BoxOf(const Path& p)
-{
-    Box b;
-    if (p.empty())
-        return b;
-    b.x0 = b.x1 = p[0].X;
-    b.y0 = b.y1 = p[0].Y;
-    for (const IntPoint& q : p) {
-        b.x0 = std::min(b.x0, q.X);
-        b.x1 = std::max(b.x1, q.X);
-        b.y0 = std::min(b.y0, q.Y);
-        b.y1 = std::max(b.y1, q.Y);
-    }
-    return b;
-}
-
-const Paths& LayerOf(const QVector<Paths>& layers, int i)
-{
-    static const Paths empty;
-    return i >= 0 && i < layers.size() ? layers[i] : empty;
-}
-
-// The union of `paths` under `fill`: its outlines, and its regions (outer
-// outline with its holes).
-struct Union {
-    Paths outlines;
-    QVector<Paths> regions;
-};
-
-Union Unite(const Paths& paths, PolyFillType fill)
-{
-    Union out;
-    if (paths.empty())
-        return out;
-    Clipper c;
-    c.AddPaths(paths, ptSubject, true);
-    PolyTree tree;
-    if (!c.Execute(ctUnion, tree, fill, fill))
-        return out;
-    PolyTreeToPaths(tree, out.outlines);
-    for (PolyNode* n = tree.GetFirst(); n; n = n->GetNext()) {
-        if (n->IsHole())
-            continue;
-        Paths region{n->Contour};
-        for (PolyNode* h : n->Childs)
-            region.push_back(h->Contour);
-        out.regions.append(region);
-    }
-    return out;
-}
-
-// Winding of the union outlines `paths` (outer +1, hole -1) at p, strictly inside.
-int Winding(const Paths& paths, const QVector<int>& which, const IntPoint& p)
+// Winding of the outlines `which` of `paths` (outer +1, hole -1) at p, strictly inside.
+template <class PathOf> int Winding(const std::vector<int>& which, PathOf pathOf, const IntPoint& p)
 {
     int w = 0;
-    for (int i : which)
-        if (PointInPolygon(p, paths[size_t(i)]) == 1)
-            w += Orientation(paths[size_t(i)]) ? 1 : -1;
-    return w;
-}
-
-// Count of the regions that overlap nothing of `below` (the union of the
-// model below, then the union of the supports below, from `supportFrom` on).
-int Unsupported(const QVector<Paths>& regions, const Paths& below, size_t supportFrom, const QVector<Box>& belowBoxes,
-                QVector<IntPoint>* where = nullptr)
-{
-    int count = 0;
-    for (const Paths& region : regions) {
-        const Box box = BoxOf(region.front());
-        Paths near;
-        QVector<int> nearModel, nearSupport;
-        for (int i = 0; i < belowBoxes.size(); ++i)
-            if (box.Meets(belowBoxes[i])) {
-                near.push_back(below[size_t(i)]);
-                (size_t(i) < supportFrom ? nearModel : nearSupport).append(i);
-            }
-        bool rests = false;
-        // Most regions stand on the same solid below: the middle of their
-        // box, inside the region and covered below, settles it cheaply.
-        const IntPoint mid((box.x0 + box.x1) / 2, (box.y0 + box.y1) / 2);
-        if (!near.empty() && PointInPolygon(mid, region.front()) == 1) {
-            bool inHole = false;
-            for (size_t h = 1; h < region.size(); ++h)
-                inHole = inHole || PointInPolygon(mid, region[h]) != 0;
-            if (!inHole && (Winding(below, nearModel, mid) > 0 || Winding(below, nearSupport, mid) > 0))
-                rests = true;
-        }
-        if (!rests && !near.empty()) {
-            Clipper c;
-            c.AddPaths(region, ptSubject, true);
-            c.AddPaths(near, ptClip, true);
-            Paths common;
-            if (c.Execute(ctIntersection, common, pftNonZero, pftNonZero))
-                for (const Path& p : common)
-                    rests = rests || Area(p) != 0.0;
-        }
-        count += !rests;
-        if (!rests && where && !region.front().empty())
-            where->append(region.front().front());
+    for (int i : which) {
+        const Path& outline = pathOf(i);
+        if (PointInPolygon(p, outline) == 1)
+            w += Orientation(outline) ? 1 : -1;
     }
-    return count;
+    return w;
 }
 
 } // namespace
 
+void IslandCounter::Regions(const Paths& paths, PolyFillType fill, std::vector<Region>& regions, Paths* outlines)
+{
+    std::vector<OutlineBox> boxes(paths.size());
+    for (size_t i = 0; i < paths.size(); ++i)
+        boxes[i] = BoxOf(paths[i]);
+    Components groups(int(paths.size()));
+    ForEachMeetingPair(boxes, [&](int a, int b) { groups.Unite(a, b); });
+    std::vector<std::vector<int>> members(paths.size());
+    for (int i = 0; i < int(paths.size()); ++i)
+        members[size_t(groups.Find(i))].push_back(i);
+
+    for (const std::vector<int>& group : members) {
+        if (group.empty())
+            continue;
+        if (group.size() == 1) {
+            // A lone convex outline is its own region, outer outlines counter-clockwise.
+            const Path& p = paths[size_t(group[0])];
+            Path reversed;
+            const Path* region = IsConvexOutline(p) ? &p : nullptr;
+            if (!region && p.size() >= 3) {
+                reversed.assign(p.rbegin(), p.rend());
+                if (IsConvexOutline(reversed))
+                    region = &reversed;
+            }
+            if (region) {
+                regions.push_back({{*region}, boxes[size_t(group[0])]});
+                if (outlines)
+                    outlines->push_back(*region);
+                continue;
+            }
+        }
+        PolyTree tree;
+        try {
+            Clipper c;
+            for (int i : group)
+                c.AddPath(paths[size_t(i)], ptSubject, true);
+            if (!c.Execute(ctUnion, tree, fill, fill))
+                continue;
+        } catch (...) {
+            continue; // coordinates beyond Clipper's range: no region
+        }
+        if (outlines) {
+            Paths united;
+            PolyTreeToPaths(tree, united);
+            outlines->insert(outlines->end(), united.begin(), united.end());
+        }
+        for (PolyNode* n = tree.GetFirst(); n; n = n->GetNext()) {
+            if (n->IsHole() || n->Contour.empty())
+                continue;
+            Region region{{n->Contour}, BoxOf(n->Contour)};
+            for (PolyNode* h : n->Childs)
+                region.paths.push_back(h->Contour);
+            regions.push_back(std::move(region));
+        }
+    }
+}
+
+bool IslandCounter::Rests(const Region& region)
+{
+    if (!m_groundIndexed) {
+        m_groundModelGrid.Build(m_groundModelBoxes);
+        if (!m_groundSolids)
+            m_groundSupportGrid.Build(m_groundSupportBoxes);
+        m_groundIndexed = true;
+    }
+    std::vector<int> nearModel, nearSupport;
+    m_groundModelGrid.ForEachMeeting(region.box, [&](int i) { nearModel.push_back(i); });
+    if (m_groundSolids) {
+        m_groundSolids->ForEachNear(region.box, [&](int solid) {
+            const int g = m_groundIndexOfSolid[size_t(solid)];
+            if (g >= 0 && m_groundSupportBoxes[size_t(g)].Meets(region.box))
+                nearSupport.push_back(g);
+        });
+    } else {
+        m_groundSupportGrid.ForEachMeeting(region.box, [&](int i) { nearSupport.push_back(i); });
+    }
+    if (nearModel.empty() && nearSupport.empty())
+        return false;
+    auto model = [this](int i) -> const Path& { return m_groundModel[size_t(i)]; };
+    auto support = [this](int i) -> const Path& { return *m_groundSupport[size_t(i)]; };
+
+    // Most regions stand on the same solid below: the middle of their box,
+    // inside the region and covered below, settles it cheaply.
+    const Path& outer = region.paths.front();
+    const IntPoint mid = region.box.Middle();
+    if (PointInPolygon(mid, outer) == 1) {
+        bool inHole = false;
+        for (size_t h = 1; h < region.paths.size() && !inHole; ++h)
+            inHole = PointInPolygon(mid, region.paths[h]) != 0;
+        if (!inHole && (Winding(nearModel, model, mid) > 0 || Winding(nearSupport, support, mid) > 0))
+            return true;
+    }
+    Paths near;
+    for (int i : nearModel)
+        near.push_back(model(i));
+    for (int i : nearSupport)
+        near.push_back(support(i));
+    Paths common;
+    try {
+        Clipper c;
+        c.AddPaths(region.paths, ptSubject, true);
+        c.AddPaths(near, ptClip, true);
+        if (!c.Execute(ctIntersection, common, pftNonZero, pftNonZero))
+            return false;
+    } catch (...) {
+        return false;
+    }
+    for (const Path& p : common)
+        if (Area(p) != 0.0)
+            return true;
+    return false;
+}
+
+void IslandCounter::CountSupportIslands(int layer, const std::vector<SupportOutline>& supports,
+                                        const SupportLayerWalk* walk)
+{
+    const int n = int(supports.size());
+    // 0 not yet seen, 1 rests on its own solid below, 2 taken into a group.
+    std::vector<char> state(size_t(n), 0);
+    for (int k = 0; k < n; ++k) {
+        const SupportOutline& o = supports[size_t(k)];
+        bool rests = o.repeated && o.convex;
+        if (!rests && o.below && !o.path->empty()) {
+            const IntPoint mid = o.box.Middle();
+            rests = PointInPolygon(mid, *o.path) == 1 && PointInPolygon(mid, *o.below) == 1;
+        }
+        state[size_t(k)] = rests ? 1 : 0;
+    }
+
+    const bool byNeighbours = walk && walk->solids().hasNeighbours();
+    BoxGrid layerGrid;
+    bool layerGridBuilt = false;
+    std::vector<int> group, queue;
+    std::vector<Region> regions;
+    Paths paths;
+    for (int start = 0; start < n; ++start) {
+        if (state[size_t(start)] != 0)
+            continue;
+        // Everything whose box chains to the outline may share its region.
+        group.clear();
+        queue.assign(1, start);
+        state[size_t(start)] = 2;
+        while (!queue.empty()) {
+            const int k = queue.back();
+            queue.pop_back();
+            group.push_back(k);
+            auto visit = [&](int j) {
+                if (state[size_t(j)] != 2 && supports[size_t(j)].box.Meets(supports[size_t(k)].box)) {
+                    state[size_t(j)] = 2;
+                    queue.push_back(j);
+                }
+            };
+            if (byNeighbours) {
+                const SupportSolids& solids = walk->solids();
+                const int solid = supports[size_t(k)].solid;
+                for (const int* t = solids.neighboursBegin(solid); t != solids.neighboursEnd(solid); ++t) {
+                    const int j = walk->OutlineOf(*t);
+                    if (j >= 0)
+                        visit(j);
+                }
+            } else {
+                if (!layerGridBuilt) {
+                    std::vector<OutlineBox> boxes(supports.size());
+                    for (size_t i = 0; i < supports.size(); ++i)
+                        boxes[i] = supports[i].box;
+                    layerGrid.Build(boxes);
+                    layerGridBuilt = true;
+                }
+                layerGrid.ForEachMeeting(supports[size_t(k)].box, visit);
+            }
+        }
+        regions.clear();
+        paths.clear();
+        for (int k : group)
+            paths.push_back(*supports[size_t(k)].path);
+        Regions(paths, pftNonZero, regions, nullptr);
+        for (const Region& r : regions) {
+            if (Rests(r))
+                continue;
+            ++m_count.support;
+            m_count.supportAt.append(qMakePair(layer, r.paths.front().front()));
+        }
+    }
+}
+
+void IslandCounter::AddLayer(int layer, const Paths& model, const std::vector<SupportOutline>& supports,
+                             const SupportLayerWalk* walk)
+{
+    std::vector<Region> modelRegions;
+    Paths modelOutlines;
+    Regions(model, pftEvenOdd, modelRegions, &modelOutlines);
+    if (m_hasGround) {
+        m_groundIndexed = false;
+        CountSupportIslands(layer, supports, walk);
+        for (const Region& r : modelRegions)
+            m_count.model += !Rests(r);
+    }
+
+    // This layer is the ground of the next.
+    m_groundModel.swap(modelOutlines);
+    m_groundModelBoxes.resize(m_groundModel.size());
+    for (size_t i = 0; i < m_groundModel.size(); ++i)
+        m_groundModelBoxes[i] = BoxOf(m_groundModel[i]);
+    for (int solid : m_groundSupportSolid)
+        if (solid >= 0)
+            m_groundIndexOfSolid[size_t(solid)] = -1;
+    m_groundSolids = walk ? &walk->solids() : nullptr;
+    if (m_groundSolids && m_groundIndexOfSolid.size() != size_t(m_groundSolids->count()))
+        m_groundIndexOfSolid.assign(size_t(m_groundSolids->count()), -1);
+    m_groundSupport.resize(supports.size());
+    m_groundSupportBoxes.resize(supports.size());
+    m_groundSupportSolid.resize(supports.size());
+    for (size_t i = 0; i < supports.size(); ++i) {
+        m_groundSupport[i] = supports[i].path;
+        m_groundSupportBoxes[i] = supports[i].box;
+        m_groundSupportSolid[i] = m_groundSolids ? supports[i].solid : -1;
+        if (m_groundSolids && supports[i].solid >= 0)
+            m_groundIndexOfSolid[size_t(supports[i].solid)] = int(i);
+    }
+    m_hasGround = true;
+}
+
 IslandCount CountUnsupportedIslands(const QVector<Paths>& model, const QVector<Paths>& support)
 {
-    IslandCount n;
+    IslandCounter counter;
     const int layers = std::max(model.size(), support.size());
-    if (layers == 0)
-        return n;
-    // Each layer is united once: as the layer above's ground, then as its own regions.
-    Union modelBelow = Unite(LayerOf(model, 0), pftEvenOdd);
-    Union supportBelow = Unite(LayerOf(support, 0), pftNonZero);
-    for (int L = 1; L < layers; ++L) {
-        Paths below = modelBelow.outlines;
-        const size_t supportFrom = below.size();
-        below.insert(below.end(), supportBelow.outlines.begin(), supportBelow.outlines.end());
-        QVector<Box> boxes;
-        for (const Path& p : below)
-            boxes.append(BoxOf(p));
-        Union modelHere = Unite(LayerOf(model, L), pftEvenOdd);
-        Union supportHere = Unite(LayerOf(support, L), pftNonZero);
-        QVector<IntPoint> where;
-        n.support += Unsupported(supportHere.regions, below, supportFrom, boxes, &where);
-        for (const IntPoint& p : where)
-            n.supportAt.append(qMakePair(L, p));
-        n.model += Unsupported(modelHere.regions, below, supportFrom, boxes);
-        modelBelow = std::move(modelHere);
-        supportBelow = std::move(supportHere);
+    static const Paths empty;
+    // The ground of a layer points into the outlines of the layer before.
+    Paths united[2];
+    for (int L = 0; L < layers; ++L) {
+        const Paths& s = L < support.size() ? support[L] : empty;
+        Paths& u = united[L & 1];
+        u.clear();
+        // Outlines of any orientation count as their non-zero union.
+        if (!s.empty())
+            UnitePaths(s, pftNonZero, Paths(), pftNonZero, u);
+        counter.AddLayer(L, L < model.size() ? model[L] : empty, PlainSupportOutlines(u));
     }
-    return n;
+    return counter.count();
 }
 
 } // namespace layers

@@ -1,8 +1,13 @@
 #pragma once
+#include "layers/outlinebox.h"
+#include "layers/supportlayers.h"
+
 #include <polyclipping/clipper.hpp>
 
 #include <QPair>
 #include <QVector>
+
+#include <vector>
 
 // Islands of one instance's layers that rest on nothing: a connected region
 // of layer L (L >= 1) that overlaps nothing of the united layer L - 1.
@@ -13,6 +18,46 @@ struct IslandCount {
     int model = 0;   // regions of the model outlines alone
     // Where the support islands lie: layer and the first point of each outline.
     QVector<QPair<int, ClipperLib::IntPoint>> supportAt;
+    void Add(const IslandCount& other);
+};
+
+// Counts layer by layer, in order. A support outline that continues its
+// solid's outline of the layer below rests without further work; only the
+// rest is united and compared with the layer below.
+class IslandCounter {
+public:
+    // The next layer: model outlines (even-odd) and support outlines
+    // (non-zero, outer outlines counter-clockwise, as the cut and the union
+    // make them). The first layer handed over rests on the plate; the
+    // support outlines are read again by the next call, as its ground.
+    // `walk`, when given, produced `supports` and lends its solids' lookups.
+    void AddLayer(int layer, const ClipperLib::Paths& model, const std::vector<SupportOutline>& supports,
+                  const SupportLayerWalk* walk = nullptr);
+    const IslandCount& count() const { return m_count; }
+
+private:
+    struct Region {
+        ClipperLib::Paths paths; // outer outline, then its holes
+        OutlineBox box;
+    };
+    static void Regions(const ClipperLib::Paths& paths, ClipperLib::PolyFillType fill, std::vector<Region>& regions,
+                        ClipperLib::Paths* outlines);
+    bool Rests(const Region& region);
+    void CountSupportIslands(int layer, const std::vector<SupportOutline>& supports, const SupportLayerWalk* walk);
+
+    IslandCount m_count;
+    bool m_hasGround = false;
+    // The layer below: its model union outlines and its support outlines.
+    ClipperLib::Paths m_groundModel;
+    std::vector<OutlineBox> m_groundModelBoxes;
+    std::vector<const ClipperLib::Path*> m_groundSupport;
+    std::vector<OutlineBox> m_groundSupportBoxes;
+    std::vector<int> m_groundSupportSolid;
+    const SupportSolids* m_groundSolids = nullptr;
+    std::vector<int> m_groundIndexOfSolid; // solid -> index in m_groundSupport, -1
+    // Built on the first comparison of a layer.
+    bool m_groundIndexed = false;
+    BoxGrid m_groundModelGrid, m_groundSupportGrid;
 };
 
 // `model` holds even-odd outlines, `support` non-zero cross-sections, one

@@ -1,5 +1,7 @@
 #include "layers/layeroutlines.h"
 
+#include "layers/layerunion.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -94,40 +96,39 @@ Paths UniteSlotsOfLayer(const ShellLayerContours& contours, int layer)
 
 } // namespace
 
+Paths ModelLayerOutlines(const ShellLayerContours& contours, int layer, bool slicedOpen)
+{
+    if (contours.size() == 1 && !slicedOpen)
+        return SlotLayer(contours, 0, layer);
+    return UniteSlotsOfLayer(contours, layer);
+}
+
 QVector<Paths> BuildModelLayerOutlines(const ShellLayerContours& contours, int layerCount, bool slicedOpen)
 {
     QVector<Paths> outlines;
     if (layerCount <= 0)
         return outlines;
     outlines.resize(layerCount);
-    if (contours.size() == 1 && !slicedOpen) {
-        for (int layer = 0; layer < layerCount; ++layer)
-            outlines[layer] = SlotLayer(contours, 0, layer);
-        return outlines;
-    }
     for (int layer = 0; layer < layerCount; ++layer)
-        outlines[layer] = UniteSlotsOfLayer(contours, layer);
+        outlines[layer] = ModelLayerOutlines(contours, layer, slicedOpen);
     return outlines;
 }
 
 void MergeSupportPaths(QVector<Paths>& modelOutlines, QVector<Paths>& supports)
 {
     const int layerCount = std::min(modelOutlines.size(), supports.size());
+    LayerOutlines united;
     for (int layer = 0; layer < layerCount; ++layer) {
         Paths& support = supports[layer];
         if (support.empty())
             continue;
-        Paths& model = modelOutlines[layer];
-        if (model.empty()) {
-            if (support.size() == 1) {
-                model.push_back(std::move(support.front()));
-                support.clear();
-                continue;
-            }
-            model.push_back(std::move(support.back()));
-            support.pop_back();
-        }
-        UnitePaths(model, ClipperLib::pftEvenOdd, support, ClipperLib::pftNonZero, model);
+        UniteLayer(modelOutlines[layer], PlainSupportOutlines(support), nullptr, united);
+        Paths merged;
+        merged.reserve(united.items.size());
+        for (const LayerOutlines::Item& item : united.items)
+            merged.push_back(*item.path);
+        modelOutlines[layer].swap(merged);
+        support.clear();
     }
 }
 

@@ -25,9 +25,11 @@ qint64 OrientationSum(const ClipperLib::Path& outline);
 // outlines are merged even-odd.
 QVector<ClipperLib::Paths> BuildModelLayerOutlines(const ShellLayerContours& contours, int layerCount,
                                                    bool slicedOpen);
+// The same for one layer.
+ClipperLib::Paths ModelLayerOutlines(const ShellLayerContours& contours, int layer, bool slicedOpen);
 
 // Unites each layer's support cross-sections into the model outlines of that
-// layer. `supports` is consumed (entries may be moved out).
+// layer (see UniteLayer). `supports` is consumed (entries may be moved out).
 void MergeSupportPaths(QVector<ClipperLib::Paths>& modelOutlines, QVector<ClipperLib::Paths>& supports);
 
 } // namespace layers

@@ -3,15 +3,15 @@
 
 #include "VSL3DScene.h"
 #include "VSLModel3D.h"
-#include "layers/layeroutlines.h"
-#include "layers/slicepublish.h"
-#include "layers/supportcut.h"
+#include "layers/instanceslice.h"
+#include "layers/supportlayers.h"
 
 #include <QMutexLocker>
 #include <QVector3D>
 
 #include <algorithm>
 #include <limits>
+#include <memory>
 
 bool VSLModelPainter::Z_Intersect(vcg::Point3f const& a, vcg::Point3f const& b, float const& z,
                                   ClipperLib::IntPoint& out)
@@ -44,7 +44,7 @@ void VSLModelPainter::SliceModelPainterX(float base)
                 if (p.z() > top)
                     top = p.z();
             }
-            layerCount = m_pModel->SilceMeshXX(contours, m_vSliceZ, m_pScene->m_fLayerThick, top, base);
+            layerCount = m_pModel->SilceMeshXX(contours, m_vSliceZ, m_pScene->m_fLayerThick, top, base, &m_bStopSlice);
             // The open-shell slot is the one beyond the shell count (the
             // model's open flag is sticky and says nothing about this run).
             openSlot = m_pModel->m_bSlicedOpenMesh && contours.size() > m_pModel->m_nShellCount;
@@ -52,30 +52,36 @@ void VSLModelPainter::SliceModelPainterX(float base)
     }
     layerCount = std::max(0, layerCount);
 
-    m_vSlicePaths = layers::BuildModelLayerOutlines(contours, layerCount, openSlot);
-    contours.clear();
-
-    const bool withSupports = m_bHasSupports && layerCount > 0;
-    QVector<ClipperLib::Paths> supportPaths;
-    if (withSupports) {
+    std::unique_ptr<layers::SupportSolids> supports;
+    if (m_bHasSupports && layerCount > 0 && !m_bStopSlice) {
         RotateSupportX();
-        layers::SupportCrossSections cut(m_vSliceZ, m_columnMesh);
+        supports = std::make_unique<layers::SupportSolids>(m_vSliceZ, m_columnMesh);
         for (auto it = m_supportMap.cbegin(); it != m_supportMap.cend(); ++it)
-            cut.AddRecord(it->isDeleted, it->spheres, it->cones);
-        supportPaths = cut.takePaths();
+            supports->AddRecord(it->isDeleted, it->spheres, it->cones);
+        supports->Finish();
     }
-    if (m_fnSliceOutlines)
-        m_fnSliceOutlines(m_vSlicePaths, supportPaths);
-    if (withSupports)
-        layers::MergeSupportPaths(m_vSlicePaths, supportPaths);
 
-    if (layerCount > 0 && m_pScene && m_pScene->sceneMutex()) {
-        const layers::PixelMapping mapping{m_pScene->m_nXResolution, m_pScene->m_nYResolution,
+    layers::InstanceSliceJob job;
+    job.contours = &contours;
+    job.layerCount = layerCount;
+    job.slicedOpen = openSlot;
+    job.supports = supports.get();
+    if (m_pScene)
+        job.mapping = layers::PixelMapping{m_pScene->m_nXResolution, m_pScene->m_nYResolution,
                                            m_pScene->m_fDotsPermmX, m_pScene->m_fDotsPermmY};
-        layers::PublishInstanceLayers(m_vSlicePaths, mapping,
-                                      layers::SliceTarget{m_pScene->m_modelSliceLayers, m_pScene->m_sliceMaxPt,
-                                                          m_pScene->m_sliceMinPt, *m_pScene->sceneMutex()});
-    }
-    m_vSlicePaths.clear();
+    job.countIslands = m_bCountSliceIslands;
+    job.workers = m_nSliceWorkers;
+    job.stop = &m_bStopSlice;
+    job.beforeLayer = m_fnSliceLayer;
+    const layers::InstanceSlice slice = layers::SliceInstanceLayers(job);
+    contours.clear();
+    supports.reset();
+    m_sliceIslands = slice.islands;
+    m_dSliceIslandSeconds = slice.islandSeconds;
+    m_dSliceWorkerSeconds = slice.workerSeconds;
+
+    if (!slice.stopped && layerCount > 0 && m_pScene && m_pScene->sceneMutex())
+        layers::PublishInstanceSlice(slice, layers::SliceTarget{m_pScene->m_modelSliceLayers, m_pScene->m_sliceMaxPt,
+                                                                m_pScene->m_sliceMinPt, *m_pScene->sceneMutex()});
     emit sig_MPSliceDone();
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include "layers/columnmesh.h"
 #include "mesh/mymesh.h"
 
 #include <polyclipping/clipper.hpp>
@@ -24,9 +25,55 @@ struct PlaneSpan {
 };
 PlaneSpan PlaneSpanOf(const QVector<float>& planesMm, float zLowMm, float zHighMm);
 
+// Outline of a 16-point circle around (centreX, centreY) mm of radius
+// radiusUnits (1/1000 mm), from angle 0 counter-clockwise.
+ClipperLib::Path CircleOutline(float centreX, float centreY, float radiusUnits);
+
+// Faces of the unit column with their adjacency, taken from a usable work
+// mesh or, when the one handed over is not, from a freshly built column.
+struct ColumnTopology {
+    explicit ColumnTopology(const MyMesh& workMesh);
+    int v[kColumnFaces][3];
+    int ff[kColumnFaces][3];
+    int ffi[kColumnFaces][3];
+};
+
+// The column placed along one tilted cone: ring heights on the micrometre
+// grid and the height range of each side face, placed once and walked for
+// every plane the cone spans.
+class PlacedColumn {
+public:
+    void Place(const ColumnTopology& topology, const vcg::Point3f& p1, float r1, const vcg::Point3f& p2, float r2, float lengthMm,
+               const vcg::Point3f& axis);
+    // The section with plane z, counter-clockwise; empty when no side face
+    // straddles the plane or the walk does not close.
+    void Walk(const ColumnTopology& topology, float zMm, ClipperLib::Path& outline) const;
+    // Smallest and largest x and y of the placed vertices, mm.
+    void BoundsXY(float& x0, float& y0, float& x1, float& y1) const;
+
+private:
+    bool Crosses(const ColumnTopology& t, int face, int edge, float z) const;
+    ClipperLib::IntPoint Crossing(const ColumnTopology& t, int face, int edge, float z) const;
+
+    vcg::Point3f m_pos[kColumnVertices];
+    float m_sideLow[kColumnFaces] = {};
+    float m_sideHigh[kColumnFaces] = {};
+};
+
+// The solid's axis and tilt as the cut uses them; false when the solid has
+// no usable axis (coincident or non-finite ends, non-finite radii).
+struct ConeAxis {
+    vcg::Point3f axis;
+    float lengthMm = 0.f;
+    float zLowMm = 0.f;  // lowest point of the two end discs
+    float zHighMm = 0.f; // highest point of the two end discs
+    bool upright = false; // standing straight down: cut as circles
+};
+bool ConeAxisOf(const vcg::Point3f& p1, float r1, const vcg::Point3f& p2, float r2, ConeAxis& out);
+
 // Collects the cross-sections of support records, in the order they are added,
-// one path list per layer plane. The work mesh (the unit column layout) is
-// re-placed for every tilted cone; an unusable one is replaced by a private copy.
+// one path list per layer plane. Each tilted cone is placed on a copy of the
+// column's layout; an unusable work mesh is replaced by a freshly built one.
 class SupportCrossSections {
 public:
     SupportCrossSections(const QVector<float>& planesMm, MyMesh& columnWorkMesh);
@@ -43,17 +90,9 @@ public:
     QVector<ClipperLib::Paths> takePaths();
 
 private:
-    void PlaceColumn(const vcg::Point3f& p1, float r1, const vcg::Point3f& p2, float r2, float lengthMm,
-                     const vcg::Point3f& axis);
-    void WalkColumn(int layer);
-    bool Crosses(int face, int edge, float z) const;
-    ClipperLib::IntPoint Crossing(int face, int edge, float z) const;
-
     const QVector<float>& m_planes;
-    MyMesh* m_mesh;
-    MyMesh m_ownMesh;
-    float m_sideLow[64] = {};
-    float m_sideHigh[64] = {};
+    ColumnTopology m_topology;
+    PlacedColumn m_column;
     QVector<ClipperLib::Paths> m_paths;
 };
 

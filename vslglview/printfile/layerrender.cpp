@@ -1,9 +1,12 @@
 #include "printfile/layerrender.h"
 
+#include <QImage>
 #include <QPainter>
 #include <QPainterPath>
 
 #include <algorithm>
+#include <climits>
+#include <vector>
 #include <cmath>
 #include <numeric>
 
@@ -102,6 +105,78 @@ QVector<QVector<int>> groupByOverlap(const QVector<QPolygonF>& polygons)
     return groups;
 }
 
+// A wide group of many outlines is drawn a strip of columns at a time into a
+// frame of the strip's width, then taken over where it lit pixels. The
+// rasteriser keeps the cells of a row in a list it searches for every new
+// one, so rows crossing thousands of supports cost the square of their
+// cells; in a narrow frame the cells left of it fold into one, which keeps
+// every pixel's coverage (its row's edges up to it sum the same) while a row
+// holds no more cells than the strip is wide. Outlines wholly left of a
+// strip add nothing to it and are left out.
+constexpr int kStripPixels = 32;
+constexpr int kStripsFrom = 32; // outlines in a group
+
+void drawPath(QPainter& painter, const QVector<QPolygonF>& mapped, const std::vector<int>& which)
+{
+    QPainterPath path; // odd-even by default: nested outlines are holes
+    for (int i : which)
+        path.addPolygon(mapped[i]);
+    painter.drawPath(path);
+}
+
+void drawGroup(QPainter& painter, QImage* frame, const QVector<QPolygonF>& mapped, const QVector<int>& group)
+{
+    std::vector<int> members(group.begin(), group.end());
+    std::vector<PixelBox> boxes;
+    boxes.reserve(members.size());
+    PixelBox all{INT_MAX, INT_MAX, INT_MIN, INT_MIN};
+    for (int i : members) {
+        boxes.push_back(pixelBoxOf(mapped[i]));
+        const PixelBox& b = boxes.back();
+        all = {qMin(all.left, b.left), qMin(all.top, b.top), qMax(all.right, b.right), qMax(all.bottom, b.bottom)};
+    }
+    if (!frame || frame->format() != QImage::Format_Grayscale8 || members.size() < size_t(kStripsFrom) ||
+        all.right - all.left < 2 * kStripPixels) {
+        drawPath(painter, mapped, members);
+        return;
+    }
+    // Rows of the group within the frame; the strips cover them and no more.
+    const int top = qMax(all.top, 0), bottom = qMin(all.bottom, frame->height() - 1);
+    const int left = qMax(all.left, 0), right = qMin(all.right, frame->width() - 1);
+    if (top > bottom || left > right)
+        return;
+    QImage strip(kStripPixels, bottom - top + 1, QImage::Format_Grayscale8);
+    if (strip.isNull()) {
+        drawPath(painter, mapped, members);
+        return;
+    }
+    QPainter stripPainter(&strip);
+    stripPainter.setRenderHint(QPainter::Antialiasing, true);
+    stripPainter.setPen(Qt::NoPen);
+    stripPainter.setBrush(painter.brush());
+    std::vector<int> reaching;
+    for (int x0 = left; x0 <= right; x0 += kStripPixels) {
+        const int x1 = qMin(x0 + kStripPixels - 1, right);
+        reaching.clear();
+        for (size_t k = 0; k < members.size(); ++k)
+            if (boxes[k].right >= x0 && boxes[k].left <= x1)
+                reaching.push_back(members[k]);
+        if (reaching.empty())
+            continue;
+        strip.fill(0);
+        stripPainter.resetTransform();
+        // Whole pixels: the rasteriser sees the same fractions at every point.
+        stripPainter.translate(-x0, -top);
+        drawPath(stripPainter, mapped, reaching);
+        for (int y = top; y <= bottom; ++y) {
+            const uchar* from = strip.constScanLine(y - top);
+            uchar* to = frame->scanLine(y) + x0;
+            for (int x = 0; x <= x1 - x0; ++x)
+                to[x] = qMax(to[x], from[x]);
+        }
+    }
+}
+
 } // namespace
 
 QRect RenderLayer(QPainter& painter, const QVector<QPolygonF>& layer, bool swapXY, int imageWidth, int imageHeight,
@@ -138,11 +213,10 @@ QRect RenderLayer(QPainter& painter, const QVector<QPolygonF>& layer, bool swapX
                qMax(lit.bottom, box.bottom + 1)};
     }
 
-    for (const QVector<int>& group : groupByOverlap(mapped)) {
-        QPainterPath path; // odd-even by default: nested outlines are holes
-        for (int i : group)
-            path.addPolygon(mapped[i]);
-        painter.drawPath(path);
-    }
+    // Groups touch disjoint pixels, all black until drawn: a strip's pixels
+    // are taken over as they are.
+    QImage* image = dynamic_cast<QImage*>(painter.device());
+    for (const QVector<int>& group : groupByOverlap(mapped))
+        drawGroup(painter, image, mapped, group);
     return QRect(QPoint(lit.left, lit.top), QPoint(lit.right, lit.bottom)) & frame;
 }

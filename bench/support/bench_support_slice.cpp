@@ -1,0 +1,201 @@
+// Supports at scale: a 180 x 110 mm plate 40 mm up on four legs whose
+// underside is a field of downward pyramids every 1.2 mm (about 110k
+// triangles, one support per pyramid: well over 10,000 supports), taken
+// along the application's road at 1920 x 1200 pixels of 100 um and 0.05 mm
+// layers with the panel's default supports (1, 0.6, 1.1, 3).
+//   bench_support_slice                       Google Benchmark: slice and write, with and without supports
+//   bench_support_slice --road [--no-supports] one road: support run, slice, write (seconds, CPU seconds), peak RSS
+//   bench_support_slice --write-stl PATH       the model as a binary STL (for the pipeline tool)
+#include "VSL3DScene.h"
+#include "VSLModel3D.h"
+#include "VSLModelPainter.h"
+#include "bench/eventwait.h"
+#include "dlp/machinepara.h"
+#include "dlp/slicebuildconfig.h"
+#include "test_meshes.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+constexpr int kWidth = 1920, kHeight = 1200;
+constexpr float kPixelUm = 100.f, kThicknessMm = 0.05f;
+
+QVector<VSLTriangle3D> Model() { return testmesh::BumpPlateOnLegs(180.f, 110.f, 1.2f, 0.5f, 2.f, 40.f); }
+
+double PeakRssMb()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_maxrss / 1024.0;
+}
+
+// User and system time of every thread so far: on a shared machine it moves
+// less with the load than the wall clock does.
+double CpuSeconds()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// One loaded (and, when asked, supported) scene, ready to slice and write.
+struct Road {
+    QTemporaryDir dir;
+    std::unique_ptr<VSL3DScene> scene = std::make_unique<VSL3DScene>();
+    VSLModelPainter* instance = nullptr;
+    double supportSeconds = 0;
+
+    bool Load(bool supports)
+    {
+        scene->m_fnOutOfRangeWarning = [] {};
+        const float plateX = kWidth * kPixelUm / 1000.f, plateY = kHeight * kPixelUm / 1000.f;
+        scene->SetBound(QVector3D(plateX / 2, plateY / 2, 200), QVector3D(-plateX / 2, -plateY / 2, 0), kPixelUm,
+                        kPixelUm);
+        const QString stl = dir.filePath("plate.stl");
+        if (!testmesh::WriteFile(stl, testmesh::BinaryStl(Model())) || !scene->AddModel(stl))
+            return false;
+        instance = scene->instances().last();
+        if (!WaitFor([this] { return instance->m_pModel->isReady(); }))
+            return false;
+        instance->m_bCountSliceIslands = true; // as the pipeline tool does
+        if (!supports)
+            return true;
+        instance->m_dSupportDensity = 1.0;
+        instance->m_dTipDiameter = 0.6;
+        instance->m_dShaftDiameter = 1.1;
+        instance->m_dLiftDistance = 3.0;
+        QElapsedTimer t;
+        t.start();
+        if (scene->StartSupportJob(instance) != SceneOp::Done)
+            return false;
+        if (!WaitFor([this] { return scene->runningSupportJobs() == 0; }))
+            return false;
+        supportSeconds = t.nsecsElapsed() / 1e9;
+        return true;
+    }
+
+    int Slice()
+    {
+        int layers = -1;
+        QObject::connect(scene.get(), &VSL3DScene::sig_SliceSceneDone, [&layers](int n) { layers = n; });
+        if (scene->StartSliceScene(kWidth, kHeight, 1000.f / kPixelUm, 1000.f / kPixelUm, kThicknessMm, 0) !=
+            SceneOp::Done)
+            return -1;
+        if (!WaitFor([&layers] { return layers >= 0; }))
+            return -1;
+        QObject::disconnect(scene.get(), &VSL3DScene::sig_SliceSceneDone, nullptr, nullptr);
+        return layers;
+    }
+
+    qint64 Write()
+    {
+        DLP::SliceBuildConfig config;
+        config.UpdateMachineConfig(float(kWidth), float(kHeight), kPixelUm, kPixelUm, 200.f);
+        config.SliceThickness = kThicknessMm;
+        ST_MachinePara para = DLP::machineParaFrom(config);
+        const QString out = dir.filePath("plate.vxs");
+        scene->m_strSaveFileName = out;
+        if (scene->generatePrintableData_VXS(para, out) != 0)
+            return -1;
+        return QFileInfo(out).size();
+    }
+};
+
+int OneRoad(bool supports)
+{
+    QElapsedTimer total;
+    total.start();
+    Road road;
+    if (!road.Load(supports)) {
+        std::fprintf(stderr, "loading or the support run failed\n");
+        return 1;
+    }
+    std::printf("model triangles=%d peak_rss_mb=%.1f\n", road.instance->m_pModel->m_vTriangles.size(), PeakRssMb());
+    if (supports)
+        std::printf("support records=%d seconds=%.3f peak_rss_mb=%.1f\n", road.instance->m_supportMap.size(),
+                    road.supportSeconds, PeakRssMb());
+    std::fflush(stdout);
+    QElapsedTimer t;
+    t.start();
+    double cpu = CpuSeconds();
+    const int layers = road.Slice();
+    if (layers < 0) {
+        std::fprintf(stderr, "slicing failed\n");
+        return 1;
+    }
+    std::printf("slice layers=%d seconds=%.3f cpu_seconds=%.3f peak_rss_mb=%.1f\n", layers, t.nsecsElapsed() / 1e9,
+                CpuSeconds() - cpu, PeakRssMb());
+    const VSLModelPainter* p = road.instance;
+    std::printf("islands support=%d model=%d counting_share=%.3f\n", p->m_sliceIslands.support,
+                p->m_sliceIslands.model,
+                p->m_dSliceWorkerSeconds > 0 ? p->m_dSliceIslandSeconds / p->m_dSliceWorkerSeconds : 0.0);
+    std::fflush(stdout);
+    t.restart();
+    cpu = CpuSeconds();
+    const qint64 bytes = road.Write();
+    if (bytes < 0) {
+        std::fprintf(stderr, "writing failed\n");
+        return 1;
+    }
+    std::printf("write bytes=%lld seconds=%.3f cpu_seconds=%.3f peak_rss_mb=%.1f\n", bytes, t.nsecsElapsed() / 1e9,
+                CpuSeconds() - cpu, PeakRssMb());
+    std::printf("total seconds=%.3f peak_rss_mb=%.1f\n", total.nsecsElapsed() / 1e9, PeakRssMb());
+    return 0;
+}
+
+Road& Prepared(bool supports)
+{
+    static Road with, without;
+    static bool ready[2] = {false, false};
+    Road& road = supports ? with : without;
+    if (!ready[supports]) {
+        ready[supports] = true;
+        if (!road.Load(supports))
+            std::fprintf(stderr, "loading or the support run failed\n");
+    }
+    return road;
+}
+
+// Slice and write of the prepared plate; arg 1 with supports, 0 without.
+void BM_SliceAndWrite(benchmark::State& state)
+{
+    Road& road = Prepared(state.range(0) != 0);
+    int layers = 0;
+    qint64 bytes = 0;
+    for (auto _ : state) {
+        layers = road.Slice();
+        bytes = road.Write();
+        if (layers < 0 || bytes < 0)
+            state.SkipWithError("slicing or writing failed");
+    }
+    state.counters["records"] = road.instance ? road.instance->m_supportMap.size() : 0;
+    state.counters["layers"] = layers;
+    state.counters["peak_rss_mb"] = PeakRssMb();
+}
+BENCHMARK(BM_SliceAndWrite)->Arg(0)->Arg(1)->Iterations(1)->Repetitions(3)->Unit(benchmark::kSecond)->UseRealTime();
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc >= 2 && std::strcmp(argv[1], "--road") == 0)
+        return OneRoad(!(argc == 3 && std::strcmp(argv[2], "--no-supports") == 0));
+    if (argc == 3 && std::strcmp(argv[1], "--write-stl") == 0)
+        return testmesh::WriteFile(argv[2], testmesh::BinaryStl(Model())) ? 0 : 1;
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,345 @@
+// One layer's union done per group of outlines that can touch, held against
+// one union of the whole layer; the island count held against a count on a
+// fine pixel grid; supports cut plane by plane counted as the whole cut is.
+#include "layers/instanceslice.h"
+#include "layers/islands.h"
+#include "layers/layerunion.h"
+#include "layers/supportcut.h"
+#include "layers/supportlayers.h"
+#include "layers/sweepheights.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <map>
+#include <random>
+#include <set>
+
+using ClipperLib::cInt;
+using ClipperLib::IntPoint;
+using ClipperLib::Path;
+using ClipperLib::Paths;
+
+namespace {
+
+Path Rect(cInt x0, cInt y0, cInt x1, cInt y1) { return {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}}; }
+
+Path Circle(double cx, double cy, double r, int points = 16)
+{
+    Path p;
+    for (int k = 0; k < points; ++k)
+        p.emplace_back(cInt(cx + r * std::cos(2 * M_PI * k / points)), cInt(cy + r * std::sin(2 * M_PI * k / points)));
+    return p;
+}
+
+// One union of everything, as every layer was made before.
+Paths WholeUnion(Paths model, Paths support)
+{
+    if (model.empty() && !support.empty()) {
+        model.push_back(support.back());
+        support.pop_back();
+    }
+    ClipperLib::Clipper c;
+    c.AddPaths(model, ClipperLib::ptSubject, true);
+    c.AddPaths(support, ClipperLib::ptClip, true);
+    Paths out;
+    c.Execute(ClipperLib::ctUnion, out, ClipperLib::pftEvenOdd, ClipperLib::pftNonZero);
+    return out;
+}
+
+Paths Grouped(const Paths& model, const Paths& support)
+{
+    layers::LayerOutlines out;
+    layers::UniteLayer(model, layers::PlainSupportOutlines(support), nullptr, out);
+    Paths paths;
+    for (const layers::LayerOutlines::Item& item : out.items)
+        paths.push_back(*item.path);
+    return paths;
+}
+
+double XorArea(const Paths& a, const Paths& b)
+{
+    ClipperLib::Clipper c;
+    c.AddPaths(a, ClipperLib::ptSubject, true);
+    c.AddPaths(b, ClipperLib::ptClip, true);
+    Paths x;
+    c.Execute(ClipperLib::ctXor, x, ClipperLib::pftNonZero, ClipperLib::pftNonZero);
+    double area = 0;
+    for (const Path& p : x)
+        area += std::fabs(ClipperLib::Area(p));
+    return area;
+}
+
+std::multiset<std::pair<cInt, cInt>> Vertices(const Paths& paths)
+{
+    std::multiset<std::pair<cInt, cInt>> v;
+    for (const Path& p : paths)
+        for (const IntPoint& q : p)
+            v.insert({q.X, q.Y});
+    return v;
+}
+
+// A ring of 400 points (a long outline with a hole) and supports inside its
+// box: on the ring, in its hole, inside its solid band, far outside, and
+// overlapping each other; every table row unites to the whole union's region.
+TEST(LayerUnion, GroupsUniteToTheWholeLayersRegion)
+{
+    const Path outer = Circle(0, 0, 80000, 400);
+    Path inner = Circle(0, 0, 20000, 300);
+    std::reverse(inner.begin(), inner.end());
+    struct Row {
+        const char* name;
+        Paths model, support;
+    };
+    const Row rows[] = {
+        {"on the ring's edges", {outer, inner}, {Circle(80000, 0, 600), Circle(0, 20000, 600)}},
+        {"in the hole", {outer, inner}, {Circle(0, 0, 600), Circle(5000, 5000, 600)}},
+        {"inside the solid band", {outer, inner}, {Circle(50000, 0, 600), Circle(0, -50000, 600)}},
+        {"outside, in the box corner", {outer, inner}, {Circle(76000, 76000, 600), Circle(-76000, 76000, 600)}},
+        {"overlapping supports", {outer, inner}, {Circle(10000, 0, 600), Circle(10800, 0, 600), Circle(11600, 0, 600)}},
+        {"no model, one support", {}, {Circle(0, 0, 600)}},
+        {"no model, several", {}, {Circle(0, 0, 600), Circle(900, 0, 600), Circle(5000, 0, 600)}},
+        {"touching boxes", {Rect(0, 0, 1000, 1000)}, {Rect(1000, 0, 2000, 1000), Rect(2000, 1000, 3000, 2000)}},
+        {"many apart", {Rect(-50000, -50000, -49000, -49000)},
+         [] {
+             Paths p;
+             for (int i = 0; i < 30; ++i)
+                 for (int j = 0; j < 30; ++j)
+                     p.push_back(Circle(i * 1300.0, j * 1300.0 + 60000, 550));
+             return p;
+         }()},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const Paths grouped = Grouped(row.model, row.support);
+        EXPECT_EQ(XorArea(grouped, WholeUnion(row.model, row.support)), 0.0);
+        // Nothing overlaps in the result: the readers fill it odd-even.
+        double sum = 0;
+        for (const Path& p : grouped)
+            sum += ClipperLib::Area(p);
+        double region = 0;
+        for (const Path& p : WholeUnion(grouped, {}))
+            region += ClipperLib::Area(p);
+        EXPECT_NEAR(sum, region, 1e-6 * std::fabs(region) + 1);
+    }
+}
+
+// Clipper rounds a crossing into the band between the two sweep heights it
+// found it in, and a union stops at every vertex height it holds: united
+// apart, two crossing outlines round their crossings as the whole layer
+// does only if the layer's other heights there are swept too.
+TEST(LayerUnion, CrossingsRoundAsInTheWholeLayersUnion)
+{
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> jitter(-300, 300), nudge(-3, 3);
+    int plainDiffers = 0;
+    for (int round = 0; round < 60; ++round) {
+        SCOPED_TRACE(round);
+        // Crossing outlines, and nearly coincident ones (two solids cut
+        // within a few micrometres), whose crossings round the most.
+        Path second = Circle(0, 0, 550);
+        for (IntPoint& p : second)
+            p = round % 2 ? IntPoint(p.X + 700 + jitter(random), p.Y + 130 + jitter(random))
+                          : IntPoint(p.X + nudge(random), p.Y + nudge(random));
+        Paths support{Circle(0, 0, 550), second};
+        // Far to the right, outlines with vertex heights all through the crossings' band.
+        for (int k = 0; k < 12; ++k)
+            support.push_back(Circle(50000 + 2000 * k, jitter(random) * 2, 450 + jitter(random) / 3, 13));
+        const Paths whole = WholeUnion({}, support);
+        EXPECT_EQ(Vertices(Grouped({}, support)), Vertices(whole));
+        Paths pairInWhole;
+        for (const Path& p : whole)
+            if (layers::BoxOf(p).x1 < 10000)
+                pairInWhole.push_back(p);
+        plainDiffers += Vertices(WholeUnion({}, {support[0], support[1]})) != Vertices(pairInWhole);
+    }
+    // The far outlines do change the rounding (else the above proves nothing).
+    EXPECT_GT(plainDiffers, 0);
+}
+
+// What Clipper keeps of an outline on the way in.
+TEST(LayerUnion, KeptPointsDropRepeatsAndPointsInLine)
+{
+    const struct {
+        Path in, kept;
+    } rows[] = {
+        {Rect(0, 0, 10, 10), Rect(0, 0, 10, 10)},
+        {{{0, 0}, {5, 0}, {10, 0}, {10, 10}, {0, 10}}, Rect(0, 0, 10, 10)},
+        {{{0, 0}, {0, 0}, {10, 0}, {10, 10}, {0, 10}, {0, 0}}, Rect(0, 0, 10, 10)},
+        {{{0, 0}, {10, 0}, {20, 0}}, {}},
+        {{{0, 0}, {10, 0}}, {}},
+    };
+    for (const auto& row : rows) {
+        const Path kept = layers::ClipperKeptPoints(row.in);
+        EXPECT_EQ(Vertices({kept}), Vertices({row.kept}));
+    }
+}
+
+// ---- islands
+
+// Rectangles on a 1 mm lattice, counted on a grid of 1 mm cells (a cell is
+// lit when its centre is inside, even-odd for the model, any for supports):
+// a region rests when one of its cells is lit below.
+struct GridLayer {
+    Paths model, support;
+};
+
+bool Inside(const Paths& paths, double x, double y, bool evenOdd)
+{
+    int crossings = 0;
+    for (const Path& p : paths)
+        crossings += ClipperLib::PointInPolygon(IntPoint(cInt(x), cInt(y)), p) != 0;
+    return evenOdd ? crossings % 2 == 1 : crossings > 0;
+}
+
+constexpr int kCells = 24;
+
+std::vector<char> Cells(const Paths& paths, bool evenOdd)
+{
+    std::vector<char> lit(kCells * kCells, 0);
+    for (int y = 0; y < kCells; ++y)
+        for (int x = 0; x < kCells; ++x)
+            lit[size_t(y * kCells + x)] = Inside(paths, x * 1000 + 500, y * 1000 + 500, evenOdd);
+    return lit;
+}
+
+int UnsupportedRegions(const std::vector<char>& here, const std::vector<char>& below)
+{
+    std::vector<char> seen(here.size(), 0);
+    int count = 0;
+    for (int start = 0; start < kCells * kCells; ++start) {
+        if (!here[size_t(start)] || seen[size_t(start)])
+            continue;
+        bool rests = false;
+        std::vector<int> stack{start};
+        seen[size_t(start)] = 1;
+        while (!stack.empty()) {
+            const int c = stack.back();
+            stack.pop_back();
+            rests = rests || below[size_t(c)];
+            const int x = c % kCells, y = c / kCells;
+            for (const auto& d : {std::pair<int, int>{1, 0}, {-1, 0}, {0, 1}, {0, -1}}) {
+                const int nx = x + d.first, ny = y + d.second;
+                const int n = ny * kCells + nx;
+                if (nx >= 0 && ny >= 0 && nx < kCells && ny < kCells && here[size_t(n)] && !seen[size_t(n)]) {
+                    seen[size_t(n)] = 1;
+                    stack.push_back(n);
+                }
+            }
+        }
+        count += !rests;
+    }
+    return count;
+}
+
+// Lattice rectangles that either overlap in area (when `overlapping`) or keep
+// a gap: no two touch along an edge or at a corner, where regions would join
+// or not by a rule of their own.
+Paths RandomRects(std::mt19937& random, int count, bool overlapping)
+{
+    std::uniform_int_distribution<int> at(0, kCells - 4), size(1, 4);
+    Paths rects;
+    std::vector<std::array<int, 4>> boxes;
+    for (int tries = 0; int(rects.size()) < count && tries < 1000; ++tries) {
+        const int x0 = at(random), y0 = at(random), x1 = x0 + size(random), y1 = y0 + size(random);
+        bool refused = false;
+        for (const auto& b : boxes) {
+            const bool closuresMeet = x0 <= b[2] && b[0] <= x1 && y0 <= b[3] && b[1] <= y1;
+            const bool interiorsMeet = x0 < b[2] && b[0] < x1 && y0 < b[3] && b[1] < y1;
+            refused = refused || (closuresMeet && !(overlapping && interiorsMeet));
+        }
+        if (refused)
+            continue;
+        boxes.push_back({x0, y0, x1, y1});
+        rects.push_back(Rect(x0 * 1000, y0 * 1000, x1 * 1000, y1 * 1000));
+    }
+    return rects;
+}
+
+TEST(Islands, CountMatchesACellByCellCountOnRandomLayers)
+{
+    std::mt19937 random(11);
+    int counted = 0;
+    for (int round = 0; round < 60; ++round) {
+        SCOPED_TRACE(round);
+        const int layerCount = 6;
+        QVector<Paths> model(layerCount), support(layerCount);
+        std::uniform_int_distribution<int> few(0, 4);
+        for (int L = 0; L < layerCount; ++L) {
+            model[L] = RandomRects(random, few(random), false);
+            support[L] = RandomRects(random, few(random) + 1, true);
+        }
+        int supportIslands = 0, modelIslands = 0;
+        for (int L = 1; L < layerCount; ++L) {
+            std::vector<char> below = Cells(model[L - 1], true);
+            const std::vector<char> belowSupport = Cells(support[L - 1], false);
+            for (size_t i = 0; i < below.size(); ++i)
+                below[i] = below[i] || belowSupport[i];
+            supportIslands += UnsupportedRegions(Cells(support[L], false), below);
+            modelIslands += UnsupportedRegions(Cells(model[L], true), below);
+        }
+        const layers::IslandCount n = layers::CountUnsupportedIslands(model, support);
+        EXPECT_EQ(n.support, supportIslands);
+        EXPECT_EQ(n.model, modelIslands);
+        EXPECT_EQ(n.supportAt.size(), supportIslands);
+        counted += supportIslands + modelIslands;
+    }
+    EXPECT_GT(counted, 60) << "islands to count";
+}
+
+// Supports cut plane by plane are counted as the same cross-sections handed
+// over whole: outlines that continue their solid's outline below rest at once,
+// the others are compared with the layer below.
+TEST(Islands, ThePlaneWalkCountsAsTheWholeCut)
+{
+    std::mt19937 random(5);
+    std::uniform_real_distribution<float> xy(-8.f, 8.f), z(0.2f, 4.f), r(0.2f, 0.8f);
+    MyMesh column;
+    layers::BuildColumnMesh(column);
+    QVector<float> planes;
+    for (int L = 0; L < 100; ++L)
+        planes.append(0.05f * L + 0.0251f);
+    for (int round = 0; round < 12; ++round) {
+        SCOPED_TRACE(round);
+        layers::SupportCrossSections whole(planes, column);
+        layers::SupportSolids solids(planes, column);
+        for (int k = 0; k < 40; ++k) {
+            const vcg::Point3f a(xy(random), xy(random), z(random));
+            if (k >= 30) {
+                // A thin strut nearly lying down: its section jumps from plane to plane.
+                const QVector<vcg::Point3f> strut{a, a + vcg::Point3f(3.f, 0.5f, -0.2f), {0.04f, 0.04f, 0}};
+                whole.AddCone(strut);
+                solids.AddCone(strut);
+                continue;
+            }
+            const bool sphere = k % 3 == 0;
+            const vcg::Point3f b = a + vcg::Point3f(k % 2 ? 0.f : r(random), 0.f, -z(random));
+            const QVector<vcg::Point3f> solid =
+                sphere ? QVector<vcg::Point3f>{a, {r(random), 0, 0}} : QVector<vcg::Point3f>{a, b, {r(random), r(random), 0}};
+            (sphere ? whole.AddSphere(solid) : whole.AddCone(solid));
+            (sphere ? solids.AddSphere(solid) : solids.AddCone(solid));
+        }
+        solids.Finish();
+        const ShellLayerContours contours(1, QVector<Paths>(planes.size()));
+        const layers::IslandCount expected =
+            layers::CountUnsupportedIslands(QVector<Paths>(planes.size()), whole.paths());
+        for (int workers : {1, 4}) {
+            layers::InstanceSliceJob job;
+            job.contours = &contours;
+            job.layerCount = planes.size();
+            job.supports = &solids;
+            job.mapping = layers::PixelMapping{400, 400, 10.f, 10.f};
+            job.countIslands = true;
+            job.workers = workers;
+            const layers::IslandCount n = layers::SliceInstanceLayers(job).islands;
+            EXPECT_EQ(n.support, expected.support) << workers;
+
+            EXPECT_EQ(n.model, 0);
+        }
+        EXPECT_GT(expected.support, 0) << "floating solids to count";
+    }
+}
+
+} // namespace

@@ -1,0 +1,182 @@
+#include "layers/instanceslice.h"
+
+#include "layers/layeroutlines.h"
+#include "layers/layerunion.h"
+
+#include <QMutexLocker>
+
+#include <algorithm>
+#include <chrono>
+#include <limits>
+#include <memory>
+#include <system_error>
+#include <thread>
+
+namespace layers {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
+
+struct ChunkResult {
+    IslandCount islands;
+    QPointF maxPt, minPt;
+    double islandSeconds = 0;
+    double seconds = 0;
+};
+
+bool StopRequested(const InstanceSliceJob& job)
+{
+    return job.stop && job.stop->load(std::memory_order_relaxed);
+}
+
+// Layers [from, to) into out[from .. to - 1]. Counting islands needs the
+// layer below the first, which is made again here but not kept.
+void SliceChunk(const InstanceSliceJob& job, int from, int to, QVector<QPolygonF>* out, ChunkResult& r)
+{
+    const Clock::time_point started = Clock::now();
+    const double inf = std::numeric_limits<double>::infinity();
+    r.maxPt = QPointF(-inf, -inf);
+    r.minPt = QPointF(inf, inf);
+    const int first = job.countIslands && from > 0 ? from - 1 : from;
+    std::unique_ptr<SupportLayerWalk> walk;
+    // The pixels of the outlines each solid led on the layers before: a
+    // support standing alone, or the union of a group of supports.
+    struct Kept {
+        std::vector<QPolygonF> polygons;
+        int layer = -1;
+        bool alone = false;
+    };
+    std::vector<Kept> kept;
+    if (job.supports && job.supports->count() > 0) {
+        walk = std::make_unique<SupportLayerWalk>(*job.supports, first);
+        kept.resize(size_t(job.supports->count()));
+    }
+    UnionMemory memory;
+    static const std::vector<SupportOutline> noSupports;
+    IslandCounter counter;
+    LayerOutlines united;
+    for (int layer = first; layer < to; ++layer) {
+        if (StopRequested(job))
+            break;
+        const bool groundOnly = layer < from;
+        if (!groundOnly && job.beforeLayer)
+            job.beforeLayer(layer);
+        const std::vector<SupportOutline>& supports = walk ? walk->Next() : noSupports;
+        const ClipperLib::Paths model = ModelLayerOutlines(*job.contours, layer, job.slicedOpen);
+        if (job.countIslands) {
+            const Clock::time_point t = Clock::now();
+            counter.AddLayer(layer, model, supports, walk.get());
+            r.islandSeconds += SecondsSince(t);
+        }
+        if (groundOnly)
+            continue;
+        UniteLayer(model, supports, walk.get(), united, &memory);
+        QVector<QPolygonF>& polygons = out[layer];
+        polygons.reserve(int(united.items.size()));
+        for (const LayerOutlines::Item& item : united.items) {
+            Kept* k = item.key >= 0 ? &kept[size_t(item.key)] : nullptr;
+            const bool alone = item.alone;
+            // An upright cylinder gives the same outline on layer after
+            // layer: its pixels are shared, not made again.
+            if (k && item.repeated && k->alone == alone && size_t(item.part) < k->polygons.size() &&
+                (k->layer == layer - 1 || k->layer == layer)) {
+                polygons.append(k->polygons[size_t(item.part)]);
+                k->layer = layer;
+                continue;
+            }
+            QPolygonF polygon = OutlineToPixels(*item.path, job.mapping);
+            WidenSliceExtent(polygon, job.mapping, r.maxPt, r.minPt);
+            if (k) {
+                if (item.part == 0)
+                    k->polygons.clear();
+                if (k->polygons.size() == size_t(item.part))
+                    k->polygons.push_back(polygon);
+                k->layer = layer;
+                k->alone = alone;
+            }
+            polygons.append(std::move(polygon));
+        }
+    }
+    r.islands = counter.count();
+    r.seconds = SecondsSince(started);
+}
+
+
+void WidenExtent(QPointF& maxPt, QPointF& minPt, const QPointF& otherMax, const QPointF& otherMin)
+{
+    maxPt.setX(std::max(maxPt.x(), otherMax.x()));
+    maxPt.setY(std::max(maxPt.y(), otherMax.y()));
+    minPt.setX(std::min(minPt.x(), otherMin.x()));
+    minPt.setY(std::min(minPt.y(), otherMin.y()));
+}
+
+} // namespace
+
+InstanceSlice SliceInstanceLayers(const InstanceSliceJob& job)
+{
+    InstanceSlice result;
+    const double inf = std::numeric_limits<double>::infinity();
+    result.maxPt = QPointF(-inf, -inf);
+    result.minPt = QPointF(inf, inf);
+    const int n = job.layerCount;
+    if (n <= 0 || !job.contours)
+        return result;
+    result.layers.resize(n);
+    QVector<QPolygonF>* out = result.layers.data();
+
+    // A lone closed shell without supports is copied, not united: one worker does.
+    const bool plainCopy = !job.supports && job.contours->size() == 1 && !job.slicedOpen && !job.countIslands;
+    int workers = job.workers > 0 ? job.workers : int(std::min(8u, std::max(1u, std::thread::hardware_concurrency())));
+    if (plainCopy)
+        workers = 1;
+    // A few runs per worker even out layers of unequal cost.
+    const int runLayers = std::max(8, (n + workers * 4 - 1) / (workers * 4));
+    const int runs = (n + runLayers - 1) / runLayers;
+    workers = std::max(1, std::min(workers, runs));
+
+    std::vector<ChunkResult> results(static_cast<size_t>(runs));
+    std::atomic<int> nextRun{0};
+    auto work = [&] {
+        for (int run = nextRun++; run < runs; run = nextRun++)
+            SliceChunk(job, run * runLayers, std::min(n, (run + 1) * runLayers), out, results[size_t(run)]);
+    };
+    std::vector<std::thread> threads;
+    for (int w = 1; w < workers; ++w) {
+        try {
+            threads.emplace_back(work);
+        } catch (const std::system_error&) {
+            break; // fewer threads than asked: the others share the runs
+        }
+    }
+    work();
+    for (std::thread& t : threads)
+        t.join();
+
+    for (const ChunkResult& r : results) {
+        result.islands.Add(r.islands);
+        WidenExtent(result.maxPt, result.minPt, r.maxPt, r.minPt);
+        result.islandSeconds += r.islandSeconds;
+        result.workerSeconds += r.seconds;
+    }
+    result.stopped = StopRequested(job);
+    if (result.stopped)
+        result.layers.clear();
+    return result;
+}
+
+void PublishInstanceSlice(const InstanceSlice& slice, SliceTarget target)
+{
+    QMutexLocker lock(&target.mutex);
+    const int layerCount = slice.layers.size();
+    if (layerCount > target.layers.size())
+        target.layers.resize(layerCount);
+    for (int layer = 0; layer < layerCount; ++layer)
+        if (!slice.layers[layer].isEmpty())
+            AppendInstanceToLayer(target.layers[layer], slice.layers[layer]);
+    WidenExtent(target.maxPt, target.minPt, slice.maxPt, slice.minPt);
+}
+
+} // namespace layers

@@ -1,0 +1,329 @@
+#include "layers/layerunion.h"
+
+#include "layers/layeroutlines.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace layers {
+
+using ClipperLib::cInt;
+using ClipperLib::IntPoint;
+using ClipperLib::Path;
+using ClipperLib::Paths;
+
+namespace {
+
+// Outlines up to this many points are linked by their boxes alone.
+constexpr size_t kDirectLinkPoints = 64;
+// Below this many outlines a pairwise box test beats building a grid.
+constexpr size_t kPairwiseBelow = 24;
+
+OutlineBox EdgeBox(const IntPoint& a, const IntPoint& b)
+{
+    OutlineBox e;
+    e.x0 = std::min(a.X, b.X);
+    e.x1 = std::max(a.X, b.X);
+    e.y0 = std::min(a.Y, b.Y);
+    e.y1 = std::max(a.Y, b.Y);
+    return e;
+}
+
+} // namespace
+
+// -------------------------------------------------------------- OutlineGrid
+
+OutlineGrid::OutlineGrid(const Path& outline) : m_outline(outline), m_box(BoxOf(outline))
+{
+    const size_t n = outline.size();
+    if (n == 0)
+        return;
+    m_cells = int(std::min<double>(256.0, std::max(1.0, std::ceil(std::sqrt(double(n) / 2.0)))));
+    const double w = double(m_box.x1 - m_box.x0) + 1, h = double(m_box.y1 - m_box.y0) + 1;
+    m_cellW = std::max<cInt>(1, cInt(std::ceil(w / m_cells)));
+    m_cellH = std::max<cInt>(1, cInt(std::ceil(h / m_cells)));
+    m_hasEdge.assign(size_t(m_cells) * size_t(m_cells), 0);
+    std::vector<uint32_t> rowCount(size_t(m_cells) + 1, 0);
+    for (size_t i = 0; i < n; ++i) {
+        const OutlineBox e = EdgeBox(outline[i], outline[(i + 1) % n]);
+        int cx0, cy0, cx1, cy1;
+        CellRange(e, cx0, cy0, cx1, cy1);
+        for (int cy = cy0; cy <= cy1; ++cy) {
+            ++rowCount[size_t(cy)];
+            for (int cx = cx0; cx <= cx1; ++cx)
+                m_hasEdge[size_t(cy) * size_t(m_cells) + size_t(cx)] = 1;
+        }
+    }
+    m_rowStart.assign(size_t(m_cells) + 1, 0);
+    for (int r = 0; r < m_cells; ++r)
+        m_rowStart[size_t(r) + 1] = m_rowStart[size_t(r)] + rowCount[size_t(r)];
+    m_rowEdges.resize(m_rowStart.back());
+    std::vector<uint32_t> fill(m_rowStart.begin(), m_rowStart.end() - 1);
+    for (size_t i = 0; i < n; ++i) {
+        const OutlineBox e = EdgeBox(outline[i], outline[(i + 1) % n]);
+        int cx0, cy0, cx1, cy1;
+        CellRange(e, cx0, cy0, cx1, cy1);
+        for (int cy = cy0; cy <= cy1; ++cy)
+            m_rowEdges[fill[size_t(cy)]++] = uint32_t(i);
+    }
+}
+
+bool OutlineGrid::CellRange(const OutlineBox& box, int& cx0, int& cy0, int& cx1, int& cy1) const
+{
+    if (!box.Meets(m_box))
+        return false;
+    auto cell = [this](cInt v, cInt origin, cInt size) {
+        return int(std::min<cInt>((std::max(v, origin) - origin) / size, m_cells - 1));
+    };
+    cx0 = cell(box.x0, m_box.x0, m_cellW);
+    cx1 = cell(std::min(box.x1, m_box.x1), m_box.x0, m_cellW);
+    cy0 = cell(box.y0, m_box.y0, m_cellH);
+    cy1 = cell(std::min(box.y1, m_box.y1), m_box.y0, m_cellH);
+    return true;
+}
+
+bool OutlineGrid::EdgesMayMeet(const OutlineBox& box) const
+{
+    int cx0, cy0, cx1, cy1;
+    if (m_hasEdge.empty() || !CellRange(box, cx0, cy0, cx1, cy1))
+        return false;
+    for (int cy = cy0; cy <= cy1; ++cy)
+        for (int cx = cx0; cx <= cx1; ++cx)
+            if (m_hasEdge[size_t(cy) * size_t(m_cells) + size_t(cx)])
+                return true;
+    return false;
+}
+
+bool OutlineGrid::Contains(const IntPoint& p) const
+{
+    if (m_rowStart.empty() || p.Y < m_box.y0 || p.Y > m_box.y1 || p.X < m_box.x0 || p.X > m_box.x1)
+        return false;
+    const size_t n = m_outline.size();
+    const int row = int(std::min<cInt>((p.Y - m_box.y0) / m_cellH, m_cells - 1));
+    bool inside = false;
+    for (uint32_t k = m_rowStart[size_t(row)]; k < m_rowStart[size_t(row) + 1]; ++k) {
+        const IntPoint& a = m_outline[m_rowEdges[k]];
+        const IntPoint& b = m_outline[(m_rowEdges[k] + 1) % n];
+        if ((a.Y > p.Y) == (b.Y > p.Y))
+            continue;
+        // p lies left of the crossing: (p - a) x (b - a) has the sign of (b - a).y.
+        const __int128 side = __int128(p.X - a.X) * (b.Y - a.Y) - __int128(p.Y - a.Y) * (b.X - a.X);
+        if ((b.Y > a.Y) ? side < 0 : side > 0)
+            inside = !inside;
+    }
+    return inside;
+}
+
+// --------------------------------------------------------------- UniteLayer
+
+std::vector<SupportOutline> PlainSupportOutlines(const Paths& paths)
+{
+    std::vector<SupportOutline> out(paths.size());
+    for (size_t i = 0; i < paths.size(); ++i) {
+        out[i].path = &paths[i];
+        out[i].box = BoxOf(paths[i]);
+        out[i].convex = IsConvexOutline(paths[i]);
+    }
+    return out;
+}
+
+UnionMemory::Group& UnionMemory::of(int solid, int layer)
+{
+    // What neither this layer nor the one below kept is of no more use.
+    if (layer != m_layer) {
+        m_layer = layer;
+        for (int s : m_kept[layer & 1]) {
+            Group& g = m_groups[size_t(s)];
+            if (g.layer < layer - 1)
+                g = Group();
+        }
+        m_kept[layer & 1].clear();
+    }
+    if (size_t(solid) >= m_groups.size())
+        m_groups.resize(size_t(solid) + 1);
+    Group& g = m_groups[size_t(solid)];
+    if (g.layer != layer)
+        m_kept[layer & 1].push_back(solid);
+    return g;
+}
+
+void UniteLayer(const Paths& model, const std::vector<SupportOutline>& supports, const SupportLayerWalk* walk,
+                LayerOutlines& out, UnionMemory* memory)
+{
+    out.Clear();
+    if (supports.empty()) {
+        for (const Path& p : model)
+            out.items.push_back({&p});
+        return;
+    }
+    if (model.empty() && supports.size() == 1) {
+        out.items.push_back({supports[0].path, supports[0].solid, 0, supports[0].repeated, true});
+        return;
+    }
+
+    const int nModel = int(model.size());
+    const int nSupport = int(supports.size());
+    Components groups(nModel + nSupport);
+
+    std::vector<OutlineBox> modelBoxes(model.size());
+    for (size_t i = 0; i < model.size(); ++i)
+        modelBoxes[i] = BoxOf(model[i]);
+    ForEachMeetingPair(modelBoxes, [&](int a, int b) { groups.Unite(a, b); });
+
+    if (walk && walk->solids().hasNeighbours()) {
+        const SupportSolids& solids = walk->solids();
+        for (int k = 0; k < nSupport; ++k) {
+            const int solid = supports[size_t(k)].solid;
+            for (const int* t = solids.neighboursBegin(solid); t != solids.neighboursEnd(solid); ++t) {
+                if (*t < solid)
+                    continue;
+                const int j = walk->OutlineOf(*t);
+                if (j >= 0 && supports[size_t(k)].box.Meets(supports[size_t(j)].box))
+                    groups.Unite(nModel + k, nModel + j);
+            }
+        }
+    } else {
+        std::vector<OutlineBox> boxes(supports.size());
+        for (size_t k = 0; k < supports.size(); ++k)
+            boxes[k] = supports[k].box;
+        ForEachMeetingPair(boxes, [&](int a, int b) { groups.Unite(nModel + a, nModel + b); });
+    }
+
+    if (nModel > 0) {
+        // A support meets a long outline only where an edge passes or inside
+        // it; elsewhere that outline adds nothing to the support's area.
+        std::vector<std::unique_ptr<OutlineGrid>> grids(model.size());
+        auto link = [&](int m, int k) {
+            const Path& outline = model[size_t(m)];
+            if (outline.size() > kDirectLinkPoints) {
+                if (!grids[size_t(m)])
+                    grids[size_t(m)] = std::make_unique<OutlineGrid>(outline);
+                const SupportOutline& s = supports[size_t(k)];
+                if (!s.path->empty() && !grids[size_t(m)]->EdgesMayMeet(s.box) &&
+                    !grids[size_t(m)]->Contains(s.path->front()))
+                    return;
+            }
+            groups.Unite(m, nModel + k);
+        };
+        if (model.size() < kPairwiseBelow) {
+            for (int k = 0; k < nSupport; ++k)
+                for (int m = 0; m < nModel; ++m)
+                    if (modelBoxes[size_t(m)].Meets(supports[size_t(k)].box))
+                        link(m, k);
+        } else {
+            const BoxGrid grid(modelBoxes);
+            for (int k = 0; k < nSupport; ++k)
+                grid.ForEachMeeting(supports[size_t(k)].box, [&](int m) { link(m, k); });
+        }
+    }
+
+    // Groups in the order of their first member, model outlines first.
+    const int n = nModel + nSupport;
+    std::vector<int> start(size_t(n) + 1, 0);
+    std::vector<int> rootOf(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        rootOf[size_t(i)] = groups.Find(i);
+        ++start[size_t(rootOf[size_t(i)]) + 1];
+    }
+    for (int i = 0; i < n; ++i)
+        start[size_t(i) + 1] += start[size_t(i)];
+    std::vector<int> members(static_cast<size_t>(n));
+    std::vector<int> fill(start.begin(), start.end() - 1);
+    for (int i = 0; i < n; ++i)
+        members[size_t(fill[size_t(rootOf[size_t(i)])]++)] = i;
+
+    struct Entry {
+        const Path* passed;
+        int key, from, to; // key: leading solid of supports alone; outlines [from, to) of `owned`
+        bool repeated;
+    };
+    std::vector<Entry> entries;
+    Paths subject, clip, united;
+    // With no model outline the union takes the last support as its subject.
+    const int subjectSupport = nModel == 0 ? nSupport - 1 : -1;
+    SweepHeights heights;
+    bool heightsKnown = false;
+    auto layerHeights = [&]() -> const SweepHeights& {
+        if (!heightsKnown) {
+            OutlineBox range;
+            for (const OutlineBox& b : modelBoxes)
+                range.Add(b);
+            for (const SupportOutline& s : supports)
+                range.Add(s.box);
+            heights.Reset(range.y0, range.y1);
+            for (const Path& p : model)
+                heights.Add(p);
+            for (const SupportOutline& s : supports) {
+                if (s.convex)
+                    heights.AddKept(*s.path);
+                else
+                    heights.Add(*s.path);
+            }
+            heightsKnown = true;
+        }
+        return heights;
+    };
+    std::vector<int> solids;
+    for (int root = 0; root < n; ++root) {
+        const int count = start[size_t(root) + 1] - start[size_t(root)];
+        if (count == 0)
+            continue;
+        const int* group = members.data() + start[size_t(root)];
+        if (count == 1 && root >= nModel && supports[size_t(root - nModel)].convex) {
+            const SupportOutline& s = supports[size_t(root - nModel)];
+            entries.push_back({s.path, s.solid, 0, 0, s.repeated});
+            continue;
+        }
+        subject.clear();
+        clip.clear();
+        solids.clear();
+        bool allRepeated = true;
+        bool supportsAlone = true;
+        for (int k = 0; k < count; ++k) {
+            if (group[k] < nModel) {
+                subject.push_back(model[size_t(group[k])]);
+                supportsAlone = false;
+                continue;
+            }
+            const bool asSubject = group[k] - nModel == subjectSupport;
+            const SupportOutline& s = supports[size_t(group[k] - nModel)];
+            (asSubject ? subject : clip).push_back(*s.path);
+            solids.push_back(s.solid);
+            allRepeated = allRepeated && s.repeated;
+            supportsAlone = supportsAlone && !asSubject && s.solid >= 0;
+        }
+        UnionMemory::Group* kept =
+            memory && walk && supportsAlone ? &memory->of(solids.front(), walk->layer()) : nullptr;
+        const int from = int(out.owned.size());
+        if (kept && allRepeated && kept->layer == walk->layer() - 1 && kept->solids == solids &&
+            HeightsIn(layerHeights(), kept->bands) == kept->heights) {
+            kept->layer = walk->layer();
+            out.owned.insert(out.owned.end(), kept->united.begin(), kept->united.end());
+            entries.push_back({nullptr, solids.front(), from, int(out.owned.size()), true});
+            continue;
+        }
+        const HeightBands bands = CrossingBands(subject, clip);
+        std::vector<ClipperLib::cInt> sweep = bands.empty() ? std::vector<ClipperLib::cInt>() : HeightsIn(layerHeights(), bands);
+        UniteSweeping(subject, ClipperLib::pftEvenOdd, clip, ClipperLib::pftNonZero, sweep, united);
+        if (kept) {
+            kept->layer = walk->layer();
+            kept->solids = solids;
+            kept->bands = bands;
+            kept->heights = std::move(sweep);
+            kept->united = united;
+        }
+        for (Path& p : united)
+            out.owned.push_back(std::move(p));
+        entries.push_back({nullptr, kept ? solids.front() : -1, from, int(out.owned.size()), false});
+    }
+    for (const Entry& e : entries) {
+        if (e.passed) {
+            out.items.push_back({e.passed, e.key, 0, e.repeated, true});
+            continue;
+        }
+        for (int i = e.from; i < e.to; ++i)
+            out.items.push_back({&out.owned[size_t(i)], e.key, i - e.from, e.repeated, false});
+    }
+}
+
+} // namespace layers

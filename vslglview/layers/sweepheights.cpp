@@ -1,0 +1,342 @@
+#include "layers/sweepheights.h"
+
+#include "layers/outlinebox.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace layers {
+
+using ClipperLib::cInt;
+using ClipperLib::IntPoint;
+using ClipperLib::Path;
+using ClipperLib::Paths;
+
+Path ClipperKeptPoints(const Path& outline)
+{
+    // The same steps, in the same order, as Clipper's own intake of a closed
+    // path: trailing copies of the first and last point, then a walk round
+    // the ring dropping repeated points and points in line with both
+    // neighbours until it comes round without a change.
+    int high = int(outline.size()) - 1;
+    while (high > 0 && outline[size_t(high)] == outline[0])
+        --high;
+    while (high > 0 && outline[size_t(high)] == outline[size_t(high) - 1])
+        --high;
+    if (high < 2)
+        return {};
+    const int n = high + 1;
+    std::vector<int> next(static_cast<size_t>(n)), prev(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        next[size_t(i)] = (i + 1) % n;
+        prev[size_t(i)] = (i + n - 1) % n;
+    }
+    auto remove = [&](int e) {
+        next[size_t(prev[size_t(e)])] = next[size_t(e)];
+        prev[size_t(next[size_t(e)])] = prev[size_t(e)];
+        return next[size_t(e)];
+    };
+    auto at = [&](int e) -> const IntPoint& { return outline[size_t(e)]; };
+    int e = 0, start = 0, loopStop = 0;
+    for (;;) {
+        if (at(e) == at(next[size_t(e)])) {
+            if (e == next[size_t(e)])
+                break;
+            if (e == start)
+                start = next[size_t(e)];
+            e = remove(e);
+            loopStop = e;
+            continue;
+        }
+        if (prev[size_t(e)] == next[size_t(e)])
+            break;
+        const IntPoint& a = at(prev[size_t(e)]);
+        const IntPoint& b = at(e);
+        const IntPoint& c = at(next[size_t(e)]);
+        if (__int128(a.Y - b.Y) * (b.X - c.X) == __int128(a.X - b.X) * (b.Y - c.Y)) {
+            if (e == start)
+                start = next[size_t(e)];
+            e = remove(e);
+            e = prev[size_t(e)];
+            loopStop = e;
+            continue;
+        }
+        e = next[size_t(e)];
+        if (e == loopStop)
+            break;
+    }
+    if (prev[size_t(e)] == next[size_t(e)])
+        return {};
+    Path kept;
+    int k = start;
+    do {
+        kept.push_back(at(k));
+        k = next[size_t(k)];
+    } while (k != start);
+    const bool flat = std::all_of(kept.begin(), kept.end(), [&](const IntPoint& p) { return p.Y == kept[0].Y; });
+    return flat ? Path() : kept;
+}
+
+namespace {
+
+// Taller ranges than this (about 67 m) keep a list instead of bits.
+constexpr ClipperLib::cInt kMaxBitRange = ClipperLib::cInt(1) << 26;
+
+} // namespace
+
+void SweepHeights::Reset(cInt lo, cInt hi)
+{
+    m_lo = lo;
+    m_hi = hi;
+    m_list.clear();
+    m_sorted = true;
+    m_bits.clear();
+    if (hi >= lo && hi - lo < kMaxBitRange)
+        m_bits.assign(size_t((hi - lo) / 64 + 1), 0);
+}
+
+void SweepHeights::Insert(cInt y)
+{
+    if (!m_bits.empty() && y >= m_lo && y <= m_hi) {
+        const uint64_t offset = uint64_t(y - m_lo);
+        m_bits[offset / 64] |= uint64_t(1) << (offset % 64);
+        return;
+    }
+    m_list.push_back(y);
+    m_sorted = false;
+}
+
+void SweepHeights::AddKept(const Path& outline)
+{
+    for (const IntPoint& p : outline)
+        Insert(p.Y);
+}
+
+void SweepHeights::Add(const Path& outline) { AddKept(ClipperKeptPoints(outline)); }
+
+void SweepHeights::Between(cInt lo, cInt hi, std::vector<cInt>& out) const
+{
+    const size_t first = out.size();
+    if (!m_bits.empty() && lo <= m_hi && hi >= m_lo) {
+        const cInt from = std::max(lo, m_lo), to = std::min(hi, m_hi);
+        for (cInt y = from; y <= to;) {
+            const uint64_t offset = uint64_t(y - m_lo);
+            const uint64_t word = m_bits[offset / 64] >> (offset % 64);
+            if (word == 0) {
+                y += cInt(64 - offset % 64);
+                continue;
+            }
+            const cInt at = y + cInt(__builtin_ctzll(word));
+            if (at > to)
+                break;
+            out.push_back(at);
+            y = at + 1;
+        }
+    }
+    if (!m_list.empty()) {
+        if (!m_sorted) {
+            std::sort(m_list.begin(), m_list.end());
+            m_list.erase(std::unique(m_list.begin(), m_list.end()), m_list.end());
+            m_sorted = true;
+        }
+        for (auto it = std::lower_bound(m_list.begin(), m_list.end(), lo); it != m_list.end() && *it <= hi; ++it)
+            out.push_back(*it);
+        std::sort(out.begin() + std::ptrdiff_t(first), out.end());
+        out.erase(std::unique(out.begin() + std::ptrdiff_t(first), out.end()), out.end());
+    }
+}
+
+namespace {
+
+bool Unite(const Paths& subject, ClipperLib::PolyFillType subjectFill, const Paths& clip,
+           ClipperLib::PolyFillType clipFill, const Path* sweep, Paths& out)
+{
+    out.clear();
+    try {
+        ClipperLib::Clipper clipper;
+        clipper.AddPaths(subject, ClipperLib::ptSubject, true);
+        clipper.AddPaths(clip, ClipperLib::ptClip, true);
+        if (sweep)
+            clipper.AddPath(*sweep, ClipperLib::ptClip, true);
+        if (!clipper.Execute(ClipperLib::ctUnion, out, subjectFill, clipFill)) {
+            out.clear();
+            return false;
+        }
+    } catch (...) {
+        out.clear();
+        return false;
+    }
+    return true;
+}
+
+int Side(const IntPoint& a, const IntPoint& b, const IntPoint& c)
+{
+    const __int128 cross = __int128(b.X - a.X) * (c.Y - a.Y) - __int128(b.Y - a.Y) * (c.X - a.X);
+    return (cross > 0) - (cross < 0);
+}
+
+bool Within(const IntPoint& a, const IntPoint& b, const IntPoint& p)
+{
+    return std::min(a.X, b.X) <= p.X && p.X <= std::max(a.X, b.X) && std::min(a.Y, b.Y) <= p.Y &&
+           p.Y <= std::max(a.Y, b.Y);
+}
+
+// Segments a-b and c-d share a point (crossing, touching or overlapping).
+bool SegmentsMeet(const IntPoint& a, const IntPoint& b, const IntPoint& c, const IntPoint& d)
+{
+    const int s1 = Side(a, b, c), s2 = Side(a, b, d), s3 = Side(c, d, a), s4 = Side(c, d, b);
+    if (s1 * s2 < 0 && s3 * s4 < 0)
+        return true;
+    return (s1 == 0 && Within(a, b, c)) || (s2 == 0 && Within(a, b, d)) || (s3 == 0 && Within(c, d, a)) ||
+           (s4 == 0 && Within(c, d, b));
+}
+
+double PointSegmentDistance(const IntPoint& p, const IntPoint& a, const IntPoint& b)
+{
+    const double dx = double(b.X - a.X), dy = double(b.Y - a.Y);
+    const double len2 = dx * dx + dy * dy;
+    double t = len2 > 0 ? ((double(p.X - a.X)) * dx + (double(p.Y - a.Y)) * dy) / len2 : 0.0;
+    t = std::max(0.0, std::min(1.0, t));
+    const double ex = double(a.X) + t * dx - double(p.X), ey = double(a.Y) + t * dy - double(p.Y);
+    return std::sqrt(ex * ex + ey * ey);
+}
+
+// Clipper finds crossings from edge positions rounded at each sweep height,
+// so edges that only come within a unit or two of each other may "cross" too.
+constexpr double kNearUnits = 2.5;
+
+bool SegmentsNear(const IntPoint& a, const IntPoint& b, const IntPoint& c, const IntPoint& d)
+{
+    return PointSegmentDistance(a, c, d) <= kNearUnits || PointSegmentDistance(b, c, d) <= kNearUnits ||
+           PointSegmentDistance(c, a, b) <= kNearUnits || PointSegmentDistance(d, a, b) <= kNearUnits;
+}
+
+struct Edge {
+    IntPoint a, b;
+    int path, index, count; // count: edges of its path
+};
+
+// Height bands in which two edges meet: there the union works out a
+// crossing, anywhere within the heights both edges span.
+HeightBands BandsOfKept(const std::vector<Path>& kept)
+{
+    std::vector<Edge> edges;
+    for (size_t p = 0; p < kept.size(); ++p) {
+        const int n = int(kept[p].size());
+        for (int i = 0; i < n; ++i)
+            edges.push_back({kept[p][size_t(i)], kept[p][size_t((i + 1) % n)], int(p), i, n});
+    }
+    // Boxes widened by the nearness, so near pairs meet.
+    const cInt margin = cInt(std::ceil(kNearUnits));
+    std::vector<OutlineBox> boxes(edges.size());
+    for (size_t i = 0; i < edges.size(); ++i) {
+        OutlineBox& b = boxes[i];
+        b.x0 = std::min(edges[i].a.X, edges[i].b.X) - margin;
+        b.x1 = std::max(edges[i].a.X, edges[i].b.X) + margin;
+        b.y0 = std::min(edges[i].a.Y, edges[i].b.Y) - margin;
+        b.y1 = std::max(edges[i].a.Y, edges[i].b.Y) + margin;
+    }
+    std::vector<std::pair<cInt, cInt>> bands;
+    // Sweep upward: each edge meets the ones still open at its lowest point.
+    std::vector<int> order(edges.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = int(i);
+    std::sort(order.begin(), order.end(), [&](int a, int b) { return boxes[size_t(a)].y0 < boxes[size_t(b)].y0; });
+    std::vector<int> open;
+    for (int i : order) {
+        const OutlineBox& bi = boxes[size_t(i)];
+        open.erase(std::remove_if(open.begin(), open.end(), [&](int j) { return boxes[size_t(j)].y1 < bi.y0; }),
+                   open.end());
+        for (int j : open) {
+            const OutlineBox& bj = boxes[size_t(j)];
+            if (bj.x1 < bi.x0 || bi.x1 < bj.x0)
+                continue;
+            const Edge& e = edges[size_t(i)];
+            const Edge& f = edges[size_t(j)];
+            // Neighbours on one outline share their corner and cross nowhere else.
+            if (e.path == f.path && (std::abs(e.index - f.index) == 1 || std::abs(e.index - f.index) == e.count - 1))
+                continue;
+            if (!SegmentsMeet(e.a, e.b, f.a, f.b) && !SegmentsNear(e.a, e.b, f.a, f.b))
+                continue;
+            bands.emplace_back(std::max(std::min(e.a.Y, e.b.Y), std::min(f.a.Y, f.b.Y)) - margin,
+                               std::min(std::max(e.a.Y, e.b.Y), std::max(f.a.Y, f.b.Y)) + margin);
+        }
+        open.push_back(i);
+    }
+    std::sort(bands.begin(), bands.end());
+    std::vector<std::pair<cInt, cInt>> merged;
+    for (const auto& b : bands) {
+        if (!merged.empty() && b.first <= merged.back().second)
+            merged.back().second = std::max(merged.back().second, b.second);
+        else
+            merged.push_back(b);
+    }
+    return merged;
+}
+
+} // namespace
+
+HeightBands CrossingBands(const Paths& subject, const Paths& clip)
+{
+    std::vector<Path> kept;
+    for (const Paths* paths : {&subject, &clip})
+        for (const Path& p : *paths) {
+            Path k = ClipperKeptPoints(p);
+            if (!k.empty())
+                kept.push_back(std::move(k));
+        }
+    return BandsOfKept(kept);
+}
+
+std::vector<cInt> HeightsIn(const SweepHeights& heights, const HeightBands& bands)
+{
+    std::vector<cInt> out;
+    for (const auto& band : bands)
+        heights.Between(band.first, band.second, out);
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
+}
+
+bool UniteSweeping(const Paths& subject, ClipperLib::PolyFillType subjectFill, const Paths& clip,
+                   ClipperLib::PolyFillType clipFill, const std::vector<cInt>& sweep, Paths& out)
+{
+    if (sweep.size() < 2)
+        return Unite(subject, subjectFill, clip, clipFill, nullptr, out);
+    cInt right = sweep.front();
+    bool any = false;
+    for (const Paths* paths : {&subject, &clip})
+        for (const Path& p : *paths)
+            for (const IntPoint& q : p) {
+                right = any ? std::max(right, q.X) : q.X;
+                any = true;
+            }
+    // A comb right of everything: its teeth stop the sweep at those heights
+    // and cross nothing; it comes out on its own and is dropped.
+    const cInt x = right + 16;
+    Path comb;
+    comb.reserve(sweep.size() + 2);
+    for (size_t k = 0; k < sweep.size(); ++k)
+        comb.emplace_back(x + cInt(k % 2), sweep[k]);
+    comb.emplace_back(x + 2, sweep.back());
+    comb.emplace_back(x + 2, sweep.front());
+    Paths withComb;
+    if (!Unite(subject, subjectFill, clip, clipFill, &comb, withComb))
+        return false;
+    out.clear();
+    for (Path& p : withComb) {
+        const bool isComb = std::all_of(p.begin(), p.end(), [x](const IntPoint& q) { return q.X >= x; });
+        if (!isComb)
+            out.push_back(std::move(p));
+    }
+    return true;
+}
+
+bool UniteAsInLayer(const Paths& subject, ClipperLib::PolyFillType subjectFill, const Paths& clip,
+                    ClipperLib::PolyFillType clipFill, const SweepHeights& heights, Paths& out)
+{
+    return UniteSweeping(subject, subjectFill, clip, clipFill, HeightsIn(heights, CrossingBands(subject, clip)), out);
+}
+
+} // namespace layers
