@@ -234,6 +234,10 @@ void VSLGLView::paintGL()
         getModelBound(max, min);
         makeBmpImage(max, min);
         m_pScene->m_bHideOverlays = false;
+        // The frame on screen is the bare capture; the plate and labels
+        // come back with the next one, which nothing else may ask for (an
+        // update asked for inside the paint is dropped, so after it).
+        QMetaObject::invokeMethod(this, [this] { update(); }, Qt::QueuedConnection);
     }
 }
 

@@ -70,6 +70,23 @@ TEST_F(GLViewPreview, SlicingHidesTheOverlaysForExactlyOneFrame)
     }
 }
 
+TEST_F(GLViewPreview, TheWindowDrawsThePlateAgainByItselfAfterTheCapture)
+{
+    LoadTower();
+    m_view->SetFileType("vxs");
+    const QPoint gridPoint = Project({-40, -20, 0});
+    const Px plate = At(Frame(), gridPoint);
+    // The first frame the window paints on its own after the slice starts
+    // is the bare capture; count those that follow it.
+    int framesAfterCapture = -1;
+    QObject::connect(m_view.get(), &QOpenGLWidget::frameSwapped, [&framesAfterCapture] { ++framesAfterCapture; });
+    ASSERT_EQ(m_view->SliceScene(0.1f, 1920, 1080, 20, 20, 0), SceneOp::Done);
+    WaitSliced();
+    EXPECT_FALSE(m_view->scene()->m_bHideOverlays);
+    EXPECT_TRUE(WaitFor([&] { return framesAfterCapture > 0; }, 3000)) << "the bare capture stays on screen";
+    EXPECT_TRUE(At(m_view->grabFramebuffer(), gridPoint).near(plate, 3));
+}
+
 TEST_F(GLViewPreview, AModelTallerThanTheViewZoomsItOutAndKeepsThatScale)
 {
     Load(BoxFile("tall.stl", {-5, -5, 0}, {5, 5, 500}));
