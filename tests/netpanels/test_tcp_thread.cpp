@@ -52,6 +52,15 @@ struct Transfer {
         thread->slot_sendFile(path);
         ASSERT_TRUE(waitFor([&] { return printer.headers().size() == 1; }));
     }
+    // Offers the file to a printer that stops reading after the header; the
+    // body goes out in state 2 until the socket buffers are full.
+    void offerStalled(const QString& path)
+    {
+        printer.ackHeader = true;
+        printer.pauseAfterHeader = true;
+        thread->slot_sendFile(path);
+        ASSERT_TRUE(waitState(2));
+    }
     // Sends a reply and waits until the thread has read it.
     void reply(const QByteArray& bytes)
     {
@@ -124,10 +133,7 @@ TEST(TcpTransfer, OfferWhileTheBodyGoesIsRefusedAndACancelStopsIt)
     // More than the loopback socket buffers hold, so the body stalls.
     const QString path = writeFile(dir, QStringLiteral("big.vxs"), 32 << 20);
     Transfer t;
-    t.printer.ackHeader = true;
-    t.printer.pauseAfterHeader = true;
-    t.thread->slot_sendFile(path);
-    ASSERT_TRUE(t.waitState(2));
+    ASSERT_NO_FATAL_FAILURE(t.offerStalled(path));
     t.thread->slot_sendFile(path);
     EXPECT_EQ(t.boxes, QStringList{"Warnning: tcpthread File is Sending,Wait Please"});
     EXPECT_EQ(t.thread->state(), 2);
@@ -351,13 +357,10 @@ TEST(TcpTransferSends, OneBodyPacketOnRequest)
     QTemporaryDir dir;
     const QString path = writeFile(dir, QStringLiteral("big.vxs"), 32 << 20);
     Transfer t;
-    t.printer.ackHeader = true;
-    t.printer.pauseAfterHeader = true;
     QList<QPair<qlonglong, qlonglong>> progress;
     QObject::connect(t.thread.get(), &TcpThread::signal_tcpBytesSend, &t.printer,
                      [&](qlonglong sent, qlonglong total) { progress << qMakePair(sent, total); });
-    t.thread->slot_sendFile(path);
-    ASSERT_TRUE(t.waitState(2));
+    ASSERT_NO_FATAL_FAILURE(t.offerStalled(path));
     // Stalled once the socket buffers are full.
     qint64 packed = -1;
     ASSERT_TRUE(waitFor([&] {
