@@ -257,8 +257,9 @@ TEST(IniFileUpdateTest, CommitAndRereadReportsAndRereads)
         EXPECT_EQ(written, r.written);
         EXPECT_EQ(reader.value("S/k").toInt(), r.value);
         EXPECT_EQ(g_warnings.size(), r.warned ? 1 : 0) << g_warnings.join('|').toStdString();
-        if (r.warned && !g_warnings.isEmpty())
+        if (r.warned && !g_warnings.isEmpty()) {
             EXPECT_TRUE(g_warnings.first().contains(r.path)) << g_warnings.first().toStdString();
+        }
     }
 }
 
