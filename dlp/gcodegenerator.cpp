@@ -139,4 +139,14 @@ GCodeFile GCodeGenerator::Generate(int layerCount, SliceBuildConfig config, Mach
     return GCodeFile(w.text);
 }
 
+bool WriteGCodeJob(const std::string& path, int layerCount, const SliceBuildConfig& config,
+                   const MachineConfig& machine)
+{
+    if (path.empty())
+        return false;
+    GCodeError error = GCodeError::None;
+    GCodeFile job = GCodeGenerator().Generate(layerCount, config, machine, &error);
+    return error == GCodeError::None && job.Save(path);
+}
+
 } // namespace DLP

@@ -34,4 +34,9 @@ private:
     TypeConversion converter;
 };
 
+// The job generated and saved at `path`, as a print starts it; false when it
+// cannot be generated, `path` is empty or the file cannot be written.
+bool WriteGCodeJob(const std::string& path, int layerCount, const SliceBuildConfig& config,
+                   const MachineConfig& machine);
+
 } // namespace DLP

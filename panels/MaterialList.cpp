@@ -71,12 +71,7 @@ bool write(QSettings& s, const QList<RecipePara>& list)
     }
     file.setValue(QLatin1String(kArray) + QStringLiteral("/size"), list.size());
     // Written now: the caller must learn of a failure.
-    QString error;
-    const bool written = file.commit(&error);
-    if (!written)
-        qWarning().noquote() << error;
-    s.sync(); // reads the new text
-    return written;
+    return file.commitAndReread(s);
 }
 
 QList<RecipePara> read(QSettings& s, StableRule rule)

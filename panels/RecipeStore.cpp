@@ -234,12 +234,7 @@ bool RecipeStore::writeRecipeFile(QSettings& settings, const QList<RecipePara>& 
         put("LiftSpeed2", QVariant::fromValue<float>(r.lift_speed));
     }
     // Written now, so that a failure can be told while the user is still there.
-    QString error;
-    const bool written = file.commit(&error);
-    if (!written)
-        qWarning().noquote() << error;
-    settings.sync(); // reads the new text
-    return written;
+    return file.commitAndReread(settings);
 }
 
 bool RecipeStore::deleteRecipe(const QString& name)

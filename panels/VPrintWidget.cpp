@@ -471,9 +471,6 @@ QString VPrintWidget::jobValueProblem(const DLP::SliceBuildConfig& job) const
     const bool listed = m_CurIndex >= 0 && m_CurIndex < m_pListMaterial->size();
     if (listed && !m_pListMaterial->at(m_CurIndex).valueProblem.isEmpty())
         return m_pListMaterial->at(m_CurIndex).valueProblem;
-    const std::optional<DLP::ValueProblem> bad = DLP::checkJobValues(job);
-    if (!bad)
-        return QString();
     // The material page's fields by their "Materials" keys.
     static const std::map<std::string, const char*> keys = {
         {"ExposureTimePerLayer", "exposure_tm"},       {"BottomExposureTime", "bottom_exposure"},
@@ -488,14 +485,12 @@ QString VPrintWidget::jobValueProblem(const DLP::SliceBuildConfig& job) const
         {"TiltNearSpeed", "tilt_near_speed"},           {"RotateDistance", "rotate_dist"},
         {"RotateSpeed", "rotate_speed"},                {"MaterialStable", "BottomMaterialStable"},
         {"BottomMaterialStable", "MaterialStable"}};
-    const auto key = keys.find(bad->field);
-    QString file = tr("the print settings");
-    QString name = QString::fromStdString(bad->field);
-    if (key != keys.end() && listed) {
-        file = m_pSettings->fileName();
-        name = QStringLiteral("Materials/%1/").arg(m_CurIndex + 1) + QLatin1String(key->second);
-    }
-    return valueProblemText(file, name, QString::fromStdString(bad->value), QString::fromStdString(bad->allowed));
+    return jobValueProblemText(job, [&](const std::string& field) -> ValueSource {
+        const auto key = keys.find(field);
+        if (key == keys.end() || !listed)
+            return {tr("the print settings"), QString::fromStdString(field)};
+        return {m_pSettings->fileName(), QStringLiteral("Materials/%1/").arg(m_CurIndex + 1) + QLatin1String(key->second)};
+    });
 }
 
 bool VPrintWidget::printerOnline()
@@ -534,17 +529,9 @@ void VPrintWidget::slot_EmitStartPrint()
         if (!extendDesktopOntoProjector(m_strMsgStyle, tr("Extern Display")))
             return refuse(tr("Projector Error"), tr("Check The Projector Please"));
     }
-    if (m_nPrinterSelect == 0) {
-        // The host names the job file; without one there is nothing to print.
-        bool written = false;
-        if (!m_strGcodePath.empty()) {
-            DLP::GCodeError error = DLP::GCodeError::None;
-            DLP::GCodeFile gcode = DLP::GCodeGenerator().Generate(m_nLayers, job, m_machineConfig, &error);
-            written = error == DLP::GCodeError::None && gcode.Save(m_strGcodePath);
-        }
-        if (!written)
-            return refuse(tr("G-code Error"), tr("Check the output folder please"));
-    }
+    // The host names the job file; without one there is nothing to print.
+    if (m_nPrinterSelect == 0 && !DLP::WriteGCodeJob(m_strGcodePath, m_nLayers, job, m_machineConfig))
+        return refuse(tr("G-code Error"), tr("Check the output folder please"));
     m_nPrevIndex = 0;
     m_buildConfig = job;
     CalcTotalPrintTime();

@@ -398,7 +398,7 @@ const RecipePara* VSaveWidgetX::shownRecipe() const
     return shown;
 }
 
-QString VSaveWidgetX::valueSource(const std::string& field) const
+ValueSource VSaveWidgetX::valueSource(const std::string& field) const
 {
     static const std::map<std::string, const char*> recipeKeys = {
         {"ExposureTimePerLayer", "CuringTime"}, {"BottomExposureTime", "BurninTime"},
@@ -415,13 +415,13 @@ QString VSaveWidgetX::valueSource(const std::string& field) const
     if (recipeKey != recipeKeys.end() && recipe) {
         const QString key = QLatin1String(recipeKey->second);
         if (!recipe->editable)
-            return tr("built-in recipe %1").arg(recipe->name) + QStringLiteral(": ") + key;
-        return RecipeStore::recipeFilePath(m_strMachine) + QStringLiteral(": Recipe/") + recipe->name + '/' + key;
+            return {tr("built-in recipe %1").arg(recipe->name), key};
+        return {RecipeStore::recipeFilePath(m_strMachine), QStringLiteral("Recipe/") + recipe->name + '/' + key};
     }
     const auto lightKey = lightKeys.find(field);
     if (lightKey != lightKeys.end())
-        return DlpCtlDialog::settingsFilePath() + QStringLiteral(": LightConfig/1/") + QLatin1String(lightKey->second);
-    return tr("the print settings") + QStringLiteral(": ") + QString::fromStdString(field);
+        return {DlpCtlDialog::settingsFilePath(), QStringLiteral("LightConfig/1/") + QLatin1String(lightKey->second)};
+    return {tr("the print settings"), QString::fromStdString(field)};
 }
 
 QString VSaveWidgetX::jobValueProblem(const DLP::SliceBuildConfig& job) const
@@ -430,19 +430,22 @@ QString VSaveWidgetX::jobValueProblem(const DLP::SliceBuildConfig& job) const
     // be read of it; the file's own value is what is wrong.
     if (const RecipePara* recipe = shownRecipe(); recipe && !recipe->valueProblem.isEmpty())
         return recipe->valueProblem;
-    const std::optional<DLP::ValueProblem> bad = DLP::checkJobValues(job);
-    if (!bad)
-        return QString();
-    const QString source = valueSource(bad->field);
-    const int colon = source.lastIndexOf(QStringLiteral(": "));
-    return valueProblemText(source.left(colon), source.mid(colon + 2), QString::fromStdString(bad->value),
-                            QString::fromStdString(bad->allowed));
+    return jobValueProblemText(job, [this](const std::string& field) { return valueSource(field); });
 }
 
 void VSaveWidgetX::refuseStart(const QString& title, const QString& hint)
 {
     msgOut(title, hint);
     ui->btn_StartPrint->setEnabled(true);
+}
+
+void VSaveWidgetX::takeJob(const DLP::SliceBuildConfig& job)
+{
+    m_config = job;
+    m_nLastLayer = 0;
+    CalcTotalPrintTime();
+    m_nCurMaterial = 0;
+    m_nCurLayer = 0;
 }
 
 void VSaveWidgetX::slot_EmitStartPrint()
@@ -472,20 +475,12 @@ void VSaveWidgetX::slot_EmitStartPrint()
             return refuseStart(tr("Connection Abnormal"), tr("USB Cable abnormal,Check please"));
         if (!extendDesktopOntoProjector(m_strMsgStyle, tr("Extern Display")))
             return refuseStart(tr("Projector Error"), tr("Check The Projector Please"));
-        if (m_strGcodePath.empty())
-            return refuseStart(tr("G-code Error"), tr("Check the output folder please"));
         // The job folder beside the model may not exist yet.
-        QDir().mkpath(QFileInfo(QString::fromStdString(m_strGcodePath)).absolutePath());
-        DLP::GCodeGenerator generator;
-        DLP::GCodeError error = DLP::GCodeError::None;
-        DLP::GCodeFile gcode = generator.Generate(m_nLayers, job, m_machineConfig, &error);
-        if (error != DLP::GCodeError::None || !gcode.Save(m_strGcodePath))
+        if (!m_strGcodePath.empty())
+            QDir().mkpath(QFileInfo(QString::fromStdString(m_strGcodePath)).absolutePath());
+        if (!DLP::WriteGCodeJob(m_strGcodePath, m_nLayers, job, m_machineConfig))
             return refuseStart(tr("G-code Error"), tr("Check the output folder please"));
-        m_config = job;
-        m_nLastLayer = 0;
-        CalcTotalPrintTime();
-        m_nCurMaterial = 0;
-        m_nCurLayer = 0;
+        takeJob(job);
         m_bLocalPrintRunning = true;
         m_nPrintEnd = -1;
         m_strPrintEndReason.clear();
@@ -496,11 +491,7 @@ void VSaveWidgetX::slot_EmitStartPrint()
         if (!m_bNetConnected)
             return refuseStart(tr("Network Error"), tr("Check the Network connection please"));
     }
-    m_nLastLayer = 0;
-    m_config = job;
-    CalcTotalPrintTime();
-    m_nCurMaterial = 0;
-    m_nCurLayer = 0;
+    takeJob(job);
     const QString suffix = m_pImportWidget ? m_pImportWidget->m_mapSuffix.value(m_strMachine) : QString();
     QString base = m_pGLView ? m_pGLView->GetOpenFileName() : QString();
     const int dot = base.lastIndexOf('.');

@@ -22,6 +22,7 @@ class VImportWidgetX;
 class VPrintMsgBox;
 class QPainter;
 class VSLGLView;
+struct ValueSource;
 namespace Ui {
 class VSaveWidgetX;
 }
@@ -150,9 +151,12 @@ private:
     QTime now() const;
     // The recipe the panel shows (the last of its name), or null.
     const RecipePara* shownRecipe() const;
-    // Where a job field's value came from: "file: key", or the form's field.
-    QString valueSource(const std::string& field) const;
+    // Where a job field's value came from: a file and its key, or the form's field.
+    ValueSource valueSource(const std::string& field) const;
     void refuseStart(const QString& title, const QString& hint);
+    // A start goes ahead: the job's values become the panel's, its counters
+    // and time estimate start over.
+    void takeJob(const DLP::SliceBuildConfig& job);
 
     LinkCheck m_linkCheck;
     Clock m_clock;

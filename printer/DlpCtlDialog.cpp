@@ -273,10 +273,7 @@ void DlpCtlDialog::writeKeys(const QStringList& keys, bool withName)
     if (withName)
         file.setValue(entry + QStringLiteral("NAME"), QStringLiteral("VEXMOR3D"));
     file.setValue(kArray + QStringLiteral("/size"), 1);
-    QString error;
-    if (!file.commit(&error))
-        qWarning().noquote() << error;
-    m_settings->sync(); // reads the new text
+    file.commitAndReread(*m_settings);
 }
 
 void DlpCtlDialog::updateUI()

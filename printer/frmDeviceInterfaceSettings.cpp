@@ -194,10 +194,7 @@ void frmDeviceInterfaceSettings::writeKeys(bool machine, bool language)
         file.setValue(array + QLatin1String(kLanguageKey), m_language);
     // As QSettings closes an array written without an index.
     file.setValue(array + QStringLiteral("size"), 0);
-    QString error;
-    if (!file.commit(&error))
-        qWarning().noquote() << error;
-    m_settings->sync(); // reads the new text
+    file.commitAndReread(*m_settings);
 }
 
 void frmDeviceInterfaceSettings::updateUI()

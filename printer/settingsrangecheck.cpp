@@ -37,6 +37,17 @@ QString valueProblemText(const QString& file, const QString& key, const QString&
     return QStringLiteral("%1: %2 = %3 (allowed %4)").arg(file, key, value, allowed);
 }
 
+QString jobValueProblemText(const DLP::SliceBuildConfig& job,
+                            const std::function<ValueSource(const std::string& field)>& sourceOf)
+{
+    const std::optional<DLP::ValueProblem> bad = DLP::checkJobValues(job);
+    if (!bad)
+        return QString();
+    const ValueSource source = sourceOf(bad->field);
+    return valueProblemText(source.file, source.key, QString::fromStdString(bad->value),
+                            QString::fromStdString(bad->allowed));
+}
+
 RangeCheckedGroup::RangeCheckedGroup(const QSettings& settings, QString file, QString keyPrefix, RangeOf rangeOf)
     : m_settings(settings)
     , m_file(std::move(file))

@@ -6,7 +6,9 @@
 #include <QString>
 #include <QVariant>
 
+#include <functional>
 #include <optional>
+#include <string>
 
 class QSettings;
 
@@ -49,3 +51,16 @@ private:
 // The message of a value outside its range, as the readers and the job
 // start word it.
 QString valueProblemText(const QString& file, const QString& key, const QString& value, const QString& allowed);
+
+// Where a job's value came from, as the message names it.
+struct ValueSource
+{
+    QString file;
+    QString key;
+};
+
+// The first value of `job` a printer cannot take (DLP::checkJobValues), worded
+// as valueProblemText with the source `sourceOf` names for its field; empty
+// when every value is in range.
+QString jobValueProblemText(const DLP::SliceBuildConfig& job,
+                            const std::function<ValueSource(const std::string& field)>& sourceOf);

@@ -375,7 +375,7 @@ void VSL3DScene::OnSliceJobDone(int painterNumber)
         p->DrawSupportX();
     }
     if (!StartQueuedSliceWorkers())
-        StopSliceForLackOfThreads();
+        StopSliceForLackOfThreads(tr("The system refused the threads slicing needs; the slice was stopped."));
     if (m_jobs.sliceJobs() != 0)
         return;
     if (!m_strSliceError.isEmpty()) {
@@ -735,10 +735,7 @@ SceneOp VSL3DScene::StartSliceScene(int xResolution, int yResolution, float dots
     for (int n : qAsConst(numbers))
         m_sliceStarts.Enqueue(n);
     if (!StartQueuedSliceWorkers()) {
-        for (int n : m_sliceStarts.TakeQueued())
-            m_jobs.CancelSlice(n);
-        m_strSliceError = tr("The system refused the threads slicing needs; nothing was sliced.");
-        qWarning().noquote() << m_strSliceError;
+        StopSliceForLackOfThreads(tr("The system refused the threads slicing needs; nothing was sliced."));
         return SceneOp::NoThreads;
     }
     return SceneOp::Done;
@@ -766,11 +763,11 @@ bool VSL3DScene::StartQueuedSliceWorkers()
         });
 }
 
-void VSL3DScene::StopSliceForLackOfThreads()
+void VSL3DScene::StopSliceForLackOfThreads(const QString& why)
 {
     for (int n : m_sliceStarts.TakeQueued())
         m_jobs.CancelSlice(n);
-    m_strSliceError = tr("The system refused the threads slicing needs; the slice was stopped.");
+    m_strSliceError = why;
     qWarning().noquote() << m_strSliceError;
 }
 

@@ -409,7 +409,7 @@ private:
     // a thread while none of their kind is running.
     bool StartQueuedSliceWorkers();
     bool StartQueuedSupportWorkers();
-    void StopSliceForLackOfThreads();
+    void StopSliceForLackOfThreads(const QString& why);
     void StopSupportForLackOfThreads();
     QString TooTallProblem(float layerThickMm, int plateLayers) const;
     int NumberOfSender() const;

@@ -1,6 +1,7 @@
 #include "inifileupdate.h"
 
 #include <QDateTime>
+#include <QDebug>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -99,6 +100,16 @@ void IniFileUpdate::setValue(const QString& key, const QVariant& value)
 void IniFileUpdate::removeGroup(const QString& group)
 {
     m_removedGroups.append(group);
+}
+
+bool IniFileUpdate::commitAndReread(QSettings& reader)
+{
+    QString error;
+    const bool written = commit(&error);
+    if (!written)
+        qWarning().noquote() << error;
+    reader.sync();
+    return written;
 }
 
 bool IniFileUpdate::commit(QString* error)

@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QVariant>
 
+class QSettings;
+
 // Writes the keys the program owns into an ini file that the user may edit
 // too, byte for byte around them: every other section, key, comment and
 // blank line stays exactly as it was. QSettings itself would rewrite the
@@ -29,6 +31,9 @@ public:
     // as it was. The file's modification time always moves forward, so
     // QSettings objects that cached an older text read it anew.
     bool commit(QString* error = nullptr);
+    // commit(), a failure logged as a warning, and `reader` made to read the
+    // file anew either way.
+    bool commitAndReread(QSettings& reader);
 
 private:
     QString m_path;

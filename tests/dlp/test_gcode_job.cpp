@@ -1,6 +1,8 @@
 #include "dlp/gcodegenerator.h"
 #include "locale_guard.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -139,6 +141,32 @@ TEST(GCodeJob, RefusesUnusableThicknessAndLayerCount)
         const auto delays = delaysByLayer(text);
         ASSERT_EQ(delays.size(), size_t(c.layers));
         EXPECT_EQ(delays.at(c.layers - 1).exposureMs, config.BottomExposureTime);
+    }
+}
+
+// A start's job file: the generated text to the byte, or false and no file
+// when there is no name, no usable job or no folder for it.
+TEST(GCodeJob, WrittenJobFileHoldsTheGeneratedText)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    SliceBuildConfig noThickness = exampleConfig();
+    noThickness.SliceThickness = 0;
+    const struct { const char* what; std::string path; SliceBuildConfig config; bool written; } cases[] = {
+        {"written", dir.filePath("job.gcode").toStdString(), exampleConfig(), true},
+        {"no name", "", exampleConfig(), false},
+        {"no usable job", dir.filePath("bad.gcode").toStdString(), noThickness, false},
+        {"no folder", dir.filePath("missing/job.gcode").toStdString(), exampleConfig(), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(DLP::WriteGCodeJob(c.path, 3, c.config, MachineConfig()), c.written);
+        QFile file(QString::fromStdString(c.path));
+        EXPECT_EQ(file.exists(), c.written);
+        if (c.written) {
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+            EXPECT_EQ(file.readAll().toStdString(), expectedExampleJob());
+        }
     }
 }
 

@@ -146,6 +146,29 @@ protected:
                 << "layer " << layer << ": " << inside << " inside, lit box " << box.width() << "x" << box.height();
     }
 
+    // The box sliced (the thickness slider at `thicknessStep` unless -1) and
+    // "Save Job" shown with `recipe` chosen; `layers` is the announced count.
+    void toSaveJob(Vexmor& w, const char* recipe, int& layers, int thicknessStep = -1)
+    {
+        ASSERT_NO_FATAL_FAILURE(open(w, 1.f));
+        ASSERT_NO_FATAL_FAILURE(load(w));
+        ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "sliceButton"));
+        WAIT_TRUE(w.m_pSliceWidget->isVisible(), 5000);
+        if (thicknessStep >= 0)
+            w.m_pSliceWidget->findChild<QSlider*>("HSlider_Thick")->setValue(thicknessStep);
+        layers = slice(w);
+        ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "saveButton"));
+        WAIT_TRUE(w.m_pSaveWidget->isVisible(), 5000);
+        w.m_pSaveWidget->findChild<QComboBox*>("comboBox_Recipe")->setCurrentText(recipe);
+    }
+    // The window's projector, showing frames from the test's folder.
+    void useProjectorOf(Vexmor& w)
+    {
+        view = w.ui.GLWidget;
+        projector = w.m_printThread.m_runner.projector();
+        projector->setDataFolder(work.path());
+    }
+
     // Plays the held commands in turn, checking each frame after a layer
     // report; `until` steps (all when -1) are answered.
     void play(const std::vector<Step>& steps, int until, const char* shots)
@@ -181,24 +204,15 @@ protected:
 TEST_F(DirectPrint, LocalPrintPlaysTheSavedJobAndASecondSaveJobCancels)
 {
     Vexmor w;
-    ASSERT_NO_FATAL_FAILURE(open(w, 1.f));
-    ASSERT_NO_FATAL_FAILURE(load(w));
-    view = w.ui.GLWidget;
-    projector = w.m_printThread.m_runner.projector();
-    projector->setDataFolder(work.path());
+    int layers = 0;
+    ASSERT_NO_FATAL_FAILURE(toSaveJob(w, "Quick 10 ms", layers, 20)); // 0.1 mm
+    EXPECT_EQ(layers, 10);
+    useProjectorOf(w);
     QStringList problems;
     projector->setReporter([&](const QString& t, const QString& x) { problems << t + "|" + x; });
     QObject::connect(&w.m_printThread.m_runner, &DLP::BuildManager::signal_curLayer, &w,
                      [this](int index, int type) { reports.emplace_back(index, type); });
-
-    ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "sliceButton"));
-    WAIT_TRUE(w.m_pSliceWidget->isVisible(), 5000);
-    w.m_pSliceWidget->findChild<QSlider*>("HSlider_Thick")->setValue(20); // 0.1 mm
-    EXPECT_EQ(slice(w), 10);
-    ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "saveButton"));
     VSaveWidgetX* panel = w.m_pSaveWidget;
-    WAIT_TRUE(panel->isVisible(), 5000);
-    panel->findChild<QComboBox*>("comboBox_Recipe")->setCurrentText("Quick 10 ms");
     dpmm = w.m_buildConfig.DotsPermmX;
 
     // The hidden local target: found, told to extend the desktop, started.
@@ -297,18 +311,11 @@ private:
 TEST_F(DirectPrint, APrinterLostMidPrintIsToldAsDisconnected)
 {
     Vexmor w;
-    ASSERT_NO_FATAL_FAILURE(open(w, 1.f));
-    ASSERT_NO_FATAL_FAILURE(load(w));
-    view = w.ui.GLWidget;
-    projector = w.m_printThread.m_runner.projector();
-    projector->setDataFolder(work.path());
-    ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "sliceButton"));
-    WAIT_TRUE(w.m_pSliceWidget->isVisible(), 5000);
-    EXPECT_GT(slice(w), 0);
-    ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "saveButton"));
+    int layers = 0;
+    ASSERT_NO_FATAL_FAILURE(toSaveJob(w, "Quick 10 ms", layers));
+    EXPECT_GT(layers, 0);
+    useProjectorOf(w);
     VSaveWidgetX* panel = w.m_pSaveWidget;
-    WAIT_TRUE(panel->isVisible(), 5000);
-    panel->findChild<QComboBox*>("comboBox_Recipe")->setCurrentText("Quick 10 ms");
 
     ShotAnswers boxes("lost");
     panel->findChild<QRadioButton*>("rbLocal")->click();
@@ -337,15 +344,10 @@ TEST_F(DirectPrint, AHandEditedRecipeValueIsRefusedWithItsFileAndKey)
         recipes.setValue("Recipe/Broken/LiftDist1", "-9");
     }
     Vexmor w;
-    ASSERT_NO_FATAL_FAILURE(open(w, 1.f));
-    ASSERT_NO_FATAL_FAILURE(load(w));
-    ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "sliceButton"));
-    WAIT_TRUE(w.m_pSliceWidget->isVisible(), 5000);
-    EXPECT_GT(slice(w), 0);
-    ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "saveButton"));
+    int layers = 0;
+    ASSERT_NO_FATAL_FAILURE(toSaveJob(w, "Broken", layers));
+    EXPECT_GT(layers, 0);
     VSaveWidgetX* panel = w.m_pSaveWidget;
-    WAIT_TRUE(panel->isVisible(), 5000);
-    panel->findChild<QComboBox*>("comboBox_Recipe")->setCurrentText("Broken");
     QSignalSpy generate(panel, &VSaveWidgetX::signal_PrintDataGenerate);
     ShotAnswers boxes("refused");
     QTest::mouseClick(panel->findChild<QPushButton*>("btn_StartPrint"), Qt::LeftButton);

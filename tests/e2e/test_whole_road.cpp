@@ -9,6 +9,7 @@
 #include "VTransformEditWidget.h"
 #include "e2e_fixture.h"
 #include "modal_answer.h"
+#include "slice_hold.h"
 
 #include <QDoubleSpinBox>
 #include <QGuiApplication>
@@ -222,29 +223,17 @@ TEST_F(WholeRoad, ClosingTheWindowStopsALongSlice)
 
     VSLModelPainter* plate = onlyInstance(*w);
     ASSERT_FALSE(plate->m_supportMap.isEmpty());
-    // One worker, so the layers come in order; layer 20 waits until the stop
-    // comes (a bound keeps a broken stop from hanging the suite).
+    // One worker, so the layers come in order; layer 20 waits until the stop.
     plate->m_nSliceWorkers = 1;
-    auto last = std::make_shared<std::atomic<int>>(-1);
-    auto stopSeen = std::make_shared<std::atomic<bool>>(false);
-    plate->m_fnSliceLayer = [last, stopSeen, plate](int layer) {
-        *last = layer;
-        if (layer != 20)
-            return;
-        QElapsedTimer t;
-        t.start();
-        while (!plate->m_bStopSlice && t.elapsed() < 20000)
-            QThread::msleep(1);
-        *stopSeen = plate->m_bStopSlice.load();
-    };
+    const std::shared_ptr<SliceHold> hold = HoldSliceAt(plate, 20);
     w->m_pSliceWidget->findChild<QPushButton*>("pushButton")->click();
-    WAIT_TRUE(*last >= 20, 30000);
+    WAIT_TRUE(hold->lastLayer >= 20, 30000);
     EXPECT_TRUE(w->isWorking());
     EXPECT_GT(shot(*w, "8_slicing"), 100);
     w->close();
     delete w;
-    EXPECT_TRUE(*stopSeen);
-    EXPECT_EQ(*last, 20) << "no layer after the window closed";
+    EXPECT_TRUE(hold->stopSeen);
+    EXPECT_EQ(hold->lastLayer, 20) << "no layer after the window closed";
 }
 
 // Load, drag, Generate, open the support editor and Save with no click,

@@ -2,41 +2,23 @@
 // source file of a re-save whose new header keeps the source's frame, so
 // the check of every layer against that frame is reached. A re-save that
 // succeeds wrote a whole file whose layers cover the frame.
+#include "fuzz_input.h"
 #include "printfile/ExportThread.h"
 #include "printfile/runlength.h"
 #include "printfile/vxsresave.h"
 
-#include <QCoreApplication>
 #include <QFile>
-#include <QTemporaryDir>
 
 #include <cstddef>
 #include <cstring>
 #include <cstdint>
 
-namespace {
-QTemporaryDir& Dir()
-{
-    static QTemporaryDir dir;
-    return dir;
-}
-bool Write(const QString& path, const uint8_t* data, size_t size)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate)
-           && f.write(reinterpret_cast<const char*>(data), qint64(size)) == qint64(size);
-}
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static int argc = 1;
-    static char name[] = "fuzz_archive";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-    const QString input = Dir().filePath("input.zip");
-    const QString output = Dir().filePath("out.vxs");
-    if (!Write(input, data, size))
+    FuzzApplication("fuzz_archive");
+    const QString input = FuzzFolder().filePath("input.zip");
+    const QString output = FuzzFolder().filePath("out.vxs");
+    if (!WriteFuzzInput(input, data, size))
         return 0;
     {
         ExportThread job;
@@ -51,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         ExportThread job;
         job.m_exportType = "Vexmor3D";
         job.m_srcPath = input;
-        job.m_dstPath = Dir().filePath("resaved.vxs");
+        job.m_dstPath = FuzzFolder().filePath("resaved.vxs");
         if (size >= 44) {
             std::memcpy(&job.m_para.XResolution, data + 36, 4);
             std::memcpy(&job.m_para.YResolution, data + 40, 4);
@@ -68,6 +50,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
     }
     QFile::remove(output);
-    QFile::remove(Dir().filePath("resaved.vxs"));
+    QFile::remove(FuzzFolder().filePath("resaved.vxs"));
     return 0;
 }

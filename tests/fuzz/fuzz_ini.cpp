@@ -2,12 +2,11 @@
 // keys into it and removes an owned group. Whatever the text, every line
 // that is not an owned key stays, in its order, and the owned value is in
 // the result.
+#include "fuzz_input.h"
 #include "inifileupdate.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QSettings>
-#include <QTemporaryDir>
 
 #include <cstddef>
 #include <cstdint>
@@ -33,20 +32,13 @@ bool ownedLine(const QByteArray& line)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static int argc = 1;
-    static char name[] = "fuzz_ini";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-    static QTemporaryDir dir;
+    FuzzApplication("fuzz_ini");
     static int n = 0;
     // A name of its own each time: QSettings keeps texts by name, size and time.
-    const QString path = dir.filePath(QStringLiteral("f%1.ini").arg(++n));
+    const QString path = FuzzFolder().filePath(QStringLiteral("f%1.ini").arg(++n));
     const QByteArray before(reinterpret_cast<const char*>(data), int(size));
-    {
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly) || f.write(before) != before.size())
-            return 0;
-    }
+    if (!WriteFuzzInput(path, data, size))
+        return 0;
     IniFileUpdate update(path);
     update.setValue(QStringLiteral("MachineConfig/Machine"), QStringLiteral("Pellar30"));
     update.setValue(QStringLiteral("MachineConfig/size"), 0);

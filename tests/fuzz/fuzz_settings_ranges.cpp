@@ -3,25 +3,16 @@
 // material list and the light settings' keys.
 #include "MaterialList.h"
 #include "RecipeStore.h"
+#include "fuzz_input.h"
 #include "settingsrangecheck.h"
 
-#include <QFile>
 #include <QSettings>
-#include <QTemporaryDir>
-
-#include <cstddef>
-#include <cstdint>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static QTemporaryDir dir;
-    static const QString path = dir.filePath("fuzz.ini");
-    {
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return 0;
-        f.write(reinterpret_cast<const char*>(data), qint64(size));
-    }
+    static const QString path = FuzzFolder().filePath("fuzz.ini");
+    if (!WriteFuzzInput(path, data, size))
+        return 0;
     QSettings settings(path, QSettings::IniFormat);
     QList<RecipePara> recipes;
     RecipePara scratch;

@@ -3,14 +3,10 @@
 // import takes has layers 0.001 to 1 mm apart and points within 100 m.
 #include "VSL3DScene.h"
 #include "VSLModel3D.h"
+#include "fuzz_input.h"
 #include "slc/slcfile.h"
 
-#include <QFile>
-#include <QTemporaryDir>
-
 #include <cmath>
-#include <cstddef>
-#include <cstdint>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -27,14 +23,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (points * 8 > qint64(size))
         __builtin_trap();
 
-    static QTemporaryDir dir;
-    static const QString path = dir.filePath("input.slc");
-    {
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return 0;
-        f.write(reinterpret_cast<const char*>(data), qint64(size));
-    }
+    static const QString path = FuzzFolder().filePath("input.slc");
+    if (!WriteFuzzInput(path, data, size))
+        return 0;
     VSL3DScene scene;
     scene.m_fnSlcScaleQuestion = [size] { return size % 2 == 0; };
     scene.m_fnSlcThicknessNotice = [](QString const&) {};

@@ -2,25 +2,14 @@
 // Whatever it keeps must be a model: finite corners within 100 m, never more
 // triangles than the bytes can hold, and a warning exactly for a cut file.
 #include "VSLModelLoader.h"
+#include "fuzz_input.h"
 #include "vslfunction/modelbound.h"
-
-#include <QCoreApplication>
-#include <QFile>
-#include <QTemporaryDir>
-
-#include <cstddef>
-#include <cstdint>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static QTemporaryDir dir;
-    static const QString path = dir.filePath("input.stl");
-    {
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return 0;
-        f.write(reinterpret_cast<const char*>(data), qint64(size));
-    }
+    static const QString path = FuzzFolder().filePath("input.stl");
+    if (!WriteFuzzInput(path, data, size))
+        return 0;
     VSLModelLoader loader;
     loader.path = path;
     QVector<VSLTriangle3D> out;

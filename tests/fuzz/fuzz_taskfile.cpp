@@ -2,6 +2,7 @@
 // consistent with the bytes it came from. What the scene then takes is a
 // plate of real models: every placed corner within 100 m.
 #include "VSL3DScene.h"
+#include "fuzz_input.h"
 #include "VSLModel3D.h"
 #include "VSLModelPainter.h"
 #include "scene/TaskFile.h"
@@ -40,18 +41,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             if (!(t.minBound.x() <= t.maxBound.x()) || !std::isfinite(t.vertices[0].x()))
                 __builtin_trap();
 
-    static int argc = 1;
-    static char name[] = "fuzz_taskfile";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-    static QTemporaryDir dir;
-    const QString path = dir.filePath("plate.task");
-    {
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return 0;
-        f.write(reinterpret_cast<const char*>(data), qint64(size));
-    }
+    FuzzApplication("fuzz_taskfile");
+    const QString path = FuzzFolder().filePath("plate.task");
+    if (!WriteFuzzInput(path, data, size))
+        return 0;
     VSL3DScene scene;
     if (scene.LoadBinaryScene(path)) {
         for (VSLModelPainter* p : scene.instances())

@@ -3,6 +3,7 @@
 #include "VSLModel3D.h"
 #include "VSLModelPainter.h"
 #include "layer_checks.h"
+#include "slice_hold.h"
 #include "test_meshes.h"
 
 #include <gtest/gtest.h>
@@ -201,27 +202,15 @@ TEST(SceneShutdown, DroppingTheSceneStopsARunningSlice)
     scene->m_fnOutOfRangeWarning = [] {};
     VSLModelPainter* p = CubeWithColumn(*scene, dir.filePath("cube.stl"));
     ASSERT_TRUE(p);
-    std::atomic<int> last{-1};
-    std::atomic<bool> stopSeen{false};
-    // Layer 10 takes as long as nobody asks it to stop (a bound keeps a
-    // broken stop from hanging the suite).
-    p->m_fnSliceLayer = [&last, &stopSeen, p](int layer) {
-        last = layer;
-        if (layer != 10)
-            return;
-        QElapsedTimer t;
-        t.start();
-        while (!p->m_bStopSlice && t.elapsed() < 20000)
-            QThread::msleep(1);
-        stopSeen = p->m_bStopSlice.load();
-    };
+    // Layer 10 takes as long as nobody asks it to stop.
+    const std::shared_ptr<SliceHold> hold = HoldSliceAt(p, 10);
     ASSERT_EQ(scene->StartSliceScene(2000, 1000, 10.f, 10.f, 0.1f, 0), SceneOp::Done);
     QElapsedTimer t;
     t.start();
-    while (last < 10 && t.elapsed() < 20000)
+    while (hold->lastLayer < 10 && t.elapsed() < 20000)
         QThread::msleep(1);
-    ASSERT_EQ(last, 10);
+    ASSERT_EQ(hold->lastLayer, 10);
     delete scene;
-    EXPECT_TRUE(stopSeen);
-    EXPECT_EQ(last, 10) << "no layer after the stop";
+    EXPECT_TRUE(hold->stopSeen);
+    EXPECT_EQ(hold->lastLayer, 10) << "no layer after the stop";
 }

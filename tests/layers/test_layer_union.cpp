@@ -1,6 +1,7 @@
 // One layer's union done per group of outlines that can touch, held against
 // one union of the whole layer; the island count held against a count on a
 // fine pixel grid; supports cut plane by plane counted as the whole cut is.
+#include "layer_checks.h"
 #include "layers/instanceslice.h"
 #include "layers/islands.h"
 #include "layers/layerunion.h"
@@ -205,35 +206,6 @@ std::vector<char> Cells(const Paths& paths, bool evenOdd)
     return lit;
 }
 
-int UnsupportedRegions(const std::vector<char>& here, const std::vector<char>& below)
-{
-    std::vector<char> seen(here.size(), 0);
-    int count = 0;
-    for (int start = 0; start < kCells * kCells; ++start) {
-        if (!here[size_t(start)] || seen[size_t(start)])
-            continue;
-        bool rests = false;
-        std::vector<int> stack{start};
-        seen[size_t(start)] = 1;
-        while (!stack.empty()) {
-            const int c = stack.back();
-            stack.pop_back();
-            rests = rests || below[size_t(c)];
-            const int x = c % kCells, y = c / kCells;
-            for (const auto& d : {std::pair<int, int>{1, 0}, {-1, 0}, {0, 1}, {0, -1}}) {
-                const int nx = x + d.first, ny = y + d.second;
-                const int n = ny * kCells + nx;
-                if (nx >= 0 && ny >= 0 && nx < kCells && ny < kCells && here[size_t(n)] && !seen[size_t(n)]) {
-                    seen[size_t(n)] = 1;
-                    stack.push_back(n);
-                }
-            }
-        }
-        count += !rests;
-    }
-    return count;
-}
-
 // Lattice rectangles that either overlap in area (when `overlapping`) or keep
 // a gap: no two touch along an edge or at a corner, where regions would join
 // or not by a rule of their own.
@@ -277,8 +249,8 @@ TEST(Islands, CountMatchesACellByCellCountOnRandomLayers)
             const std::vector<char> belowSupport = Cells(support[L - 1], false);
             for (size_t i = 0; i < below.size(); ++i)
                 below[i] = below[i] || belowSupport[i];
-            supportIslands += UnsupportedRegions(Cells(support[L], false), below);
-            modelIslands += UnsupportedRegions(Cells(model[L], true), below);
+            supportIslands += layercheck::FloatingRegions(Cells(support[L], false), below, kCells, kCells);
+            modelIslands += layercheck::FloatingRegions(Cells(model[L], true), below, kCells, kCells);
         }
         const layers::IslandCount n = layers::CountUnsupportedIslands(model, support);
         EXPECT_EQ(n.support, supportIslands);

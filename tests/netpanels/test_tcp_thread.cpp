@@ -46,6 +46,21 @@ struct Transfer {
     ~Transfer() { EXPECT_TRUE(thread->stop(kWaitMs)); }
 
     bool waitState(int state) { return waitFor([&] { return thread->state() == state; }); }
+    // Offers the file and waits until the printer has its header.
+    void offer(const QString& path)
+    {
+        thread->slot_sendFile(path);
+        ASSERT_TRUE(waitFor([&] { return printer.headers().size() == 1; }));
+    }
+    // Offers the file to a printer that stops reading after the header; the
+    // body goes out in state 2 until the socket buffers are full.
+    void offerStalled(const QString& path)
+    {
+        printer.ackHeader = true;
+        printer.pauseAfterHeader = true;
+        thread->slot_sendFile(path);
+        ASSERT_TRUE(waitState(2));
+    }
     // Sends a reply and waits until the thread has read it.
     void reply(const QByteArray& bytes)
     {
@@ -66,8 +81,7 @@ TEST(TcpTransfer, HeaderPacketsStatesAndFinalAcknowledgements)
     QTemporaryDir dir;
     const QString path = writeFile(dir, QStringLiteral("model.vxs"), 2500);
     Transfer t;
-    t.thread->slot_sendFile(path);
-    ASSERT_TRUE(waitFor([&] { return t.printer.headers().size() == 1; }));
+    ASSERT_NO_FATAL_FAILURE(t.offer(path));
     EXPECT_EQ(t.printer.headers().first(), QByteArray("L:0S:20D:FN:model.vxs FS:2500"));
     EXPECT_EQ(TcpThread::TotalBytes, 2500);
 
@@ -119,10 +133,7 @@ TEST(TcpTransfer, OfferWhileTheBodyGoesIsRefusedAndACancelStopsIt)
     // More than the loopback socket buffers hold, so the body stalls.
     const QString path = writeFile(dir, QStringLiteral("big.vxs"), 32 << 20);
     Transfer t;
-    t.printer.ackHeader = true;
-    t.printer.pauseAfterHeader = true;
-    t.thread->slot_sendFile(path);
-    ASSERT_TRUE(t.waitState(2));
+    ASSERT_NO_FATAL_FAILURE(t.offerStalled(path));
     t.thread->slot_sendFile(path);
     EXPECT_EQ(t.boxes, QStringList{"Warnning: tcpthread File is Sending,Wait Please"});
     EXPECT_EQ(t.thread->state(), 2);
@@ -251,8 +262,7 @@ TEST(TcpTransferFailures, AcknowledgementsInPiecesCount)
     QTemporaryDir dir;
     const QString path = writeFile(dir, QStringLiteral("p.vxs"), 2500);
     Transfer t;
-    t.thread->slot_sendFile(path);
-    ASSERT_TRUE(waitFor([&] { return t.printer.headers().size() == 1; }));
+    ASSERT_NO_FATAL_FAILURE(t.offer(path));
     for (const QByteArray& piece : {QByteArray("L11 P"), QByteArray("0 R"), QByteArray(":0")})
         t.reply(piece);
     ASSERT_TRUE(t.waitState(3));
@@ -319,8 +329,7 @@ TEST(TcpTransferSends, BodyPacketResendAndDirectSends)
     t.thread->streamResend();
     t.thread->fileTransfer();
     // State 1: the header again, as it was.
-    t.thread->slot_sendFile(small);
-    ASSERT_TRUE(waitFor([&] { return t.printer.headers().size() == 1; }));
+    ASSERT_NO_FATAL_FAILURE(t.offer(small));
     t.thread->streamResend();
     ASSERT_TRUE(waitFor([&] { return t.printer.headers().size() == 2; }));
     EXPECT_EQ(t.printer.headers()[1], t.printer.headers()[0]);
@@ -348,13 +357,10 @@ TEST(TcpTransferSends, OneBodyPacketOnRequest)
     QTemporaryDir dir;
     const QString path = writeFile(dir, QStringLiteral("big.vxs"), 32 << 20);
     Transfer t;
-    t.printer.ackHeader = true;
-    t.printer.pauseAfterHeader = true;
     QList<QPair<qlonglong, qlonglong>> progress;
     QObject::connect(t.thread.get(), &TcpThread::signal_tcpBytesSend, &t.printer,
                      [&](qlonglong sent, qlonglong total) { progress << qMakePair(sent, total); });
-    t.thread->slot_sendFile(path);
-    ASSERT_TRUE(t.waitState(2));
+    ASSERT_NO_FATAL_FAILURE(t.offerStalled(path));
     // Stalled once the socket buffers are full.
     qint64 packed = -1;
     ASSERT_TRUE(waitFor([&] {
@@ -422,8 +428,7 @@ TEST(TcpTransferFailures, EndlessTalkKeepsTheMemoryWhereItWas)
     QTemporaryDir dir;
     const QString path = writeFile(dir, QStringLiteral("e.vxs"), 100);
     Transfer t([](TcpTimings& timings) { timings.headerSends = 1000000; });
-    t.thread->slot_sendFile(path);
-    ASSERT_TRUE(waitFor([&] { return t.printer.headers().size() == 1; }));
+    ASSERT_NO_FATAL_FAILURE(t.offer(path));
     const qint64 before = memoryInUseKb();
     const QByteArray noise(1 << 20, '7');
     t.printer.send("L11 P");  // a message that never ends

@@ -224,4 +224,43 @@ TEST(IniFileUpdateTest, SettingsOpenOnTheFileSeeTheChange)
     }
 }
 
+// The writers' common end: the reader sees what was written; a file that
+// cannot be written is warned of with its reason and the reader keeps the
+// text that is there.
+QStringList g_warnings;
+void keepWarnings(QtMsgType type, const QMessageLogContext&, const QString& text)
+{
+    if (type == QtWarningMsg)
+        g_warnings << text;
+}
+
+TEST(IniFileUpdateTest, CommitAndRereadReportsAndRereads)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("f.ini");
+    const QString nowhere = dir.filePath("missing/f.ini");
+    const struct { const char* what; QString path; bool written; int value; bool warned; } rows[] = {
+        {"written", file, true, 2, false},
+        {"no folder for it", nowhere, false, 0, true},
+    };
+    ASSERT_TRUE(WriteFile(file, "[S]\nk=1\n"));
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        QSettings reader(r.path, QSettings::IniFormat);
+        (void)reader.value("S/k");  // the text as it was, cached
+        IniFileUpdate u(r.path);
+        u.setValue("S/k", 2);
+        g_warnings.clear();
+        const QtMessageHandler previous = qInstallMessageHandler(keepWarnings);
+        const bool written = u.commitAndReread(reader);
+        qInstallMessageHandler(previous);
+        EXPECT_EQ(written, r.written);
+        EXPECT_EQ(reader.value("S/k").toInt(), r.value);
+        EXPECT_EQ(g_warnings.size(), r.warned ? 1 : 0) << g_warnings.join('|').toStdString();
+        if (r.warned && !g_warnings.isEmpty()) {
+            EXPECT_TRUE(g_warnings.first().contains(r.path)) << g_warnings.first().toStdString();
+        }
+    }
+}
+
 } // namespace

@@ -2,6 +2,8 @@
 #include <QPolygonF>
 #include <QVector>
 
+#include <vector>
+
 // Independent readings of a slice layer, as the print-file renderer fills it.
 namespace layercheck {
 
@@ -30,6 +32,40 @@ inline double Area(const QPolygonF& p)
         a += u.x() * v.y() - v.x() * u.y();
     }
     return a / 2;
+}
+
+// Lit regions (4-connected) of `here` with no lit cell under them in
+// `below`; both hold `width` cells a row, `height` rows.
+template <class Cells>
+int FloatingRegions(const Cells& here, const Cells& below, int width, int height)
+{
+    std::vector<char> seen(size_t(width) * size_t(height), 0);
+    int floating = 0;
+    for (int start = 0; start < width * height; ++start) {
+        if (!here[start] || seen[size_t(start)])
+            continue;
+        bool rests = false;
+        std::vector<int> stack{start};
+        seen[size_t(start)] = 1;
+        while (!stack.empty()) {
+            const int c = stack.back();
+            stack.pop_back();
+            rests = rests || below[c] != 0;
+            const int x = c % width, y = c / width;
+            const int next[4][2] = {{x - 1, y}, {x + 1, y}, {x, y - 1}, {x, y + 1}};
+            for (const auto& n : next) {
+                if (n[0] < 0 || n[1] < 0 || n[0] >= width || n[1] >= height)
+                    continue;
+                const int q = n[1] * width + n[0];
+                if (here[q] && !seen[size_t(q)]) {
+                    seen[size_t(q)] = 1;
+                    stack.push_back(q);
+                }
+            }
+        }
+        floating += !rests;
+    }
+    return floating;
 }
 
 } // namespace layercheck

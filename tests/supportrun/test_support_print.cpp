@@ -7,6 +7,7 @@
 #include "dlp/machinepara.h"
 #include "dlp/slicebuildconfig.h"
 #include "gen_harness.h"
+#include "layer_checks.h"
 #include "layers/islands.h"
 #include "printfiledecoder.h"
 
@@ -33,38 +34,6 @@ bool WaitFor(const std::function<bool()>& done, int ms = 60000)
     while (!done() && t.elapsed() < ms)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     return done();
-}
-
-// Lit regions (4-connected) of `layer` with no lit pixel under them in `below`.
-int FloatingRegions(const QVector<uint8_t>& layer, const QVector<uint8_t>& below)
-{
-    std::vector<char> seen(size_t(layer.size()), 0);
-    int floating = 0;
-    for (int start = 0; start < layer.size(); ++start) {
-        if (!layer[start] || seen[size_t(start)])
-            continue;
-        bool rests = false;
-        std::vector<int> stack{start};
-        seen[size_t(start)] = 1;
-        while (!stack.empty()) {
-            const int p = stack.back();
-            stack.pop_back();
-            rests = rests || below[p] != 0;
-            const int x = p % kWidth, y = p / kWidth;
-            const int next[4][2] = {{x - 1, y}, {x + 1, y}, {x, y - 1}, {x, y + 1}};
-            for (const auto& n : next) {
-                if (n[0] < 0 || n[1] < 0 || n[0] >= kWidth || n[1] >= kHeight)
-                    continue;
-                const int q = n[1] * kWidth + n[0];
-                if (layer[q] && !seen[size_t(q)]) {
-                    seen[size_t(q)] = 1;
-                    stack.push_back(q);
-                }
-            }
-        }
-        floating += !rests;
-    }
-    return floating;
 }
 
 std::vector<genh::TestModel> PrintModels()
@@ -125,7 +94,7 @@ TEST_P(SupportedPrint, NoLitRegionFloatsAboveThePlateLayers)
         const QVector<uint8_t> layer = ExpandRuns(DecodeRuns(f.layers[L], f.bits), pixels);
         ASSERT_EQ(uint64_t(layer.size()), pixels);
         litLayers += std::count_if(layer.begin(), layer.end(), [](uint8_t v) { return v != 0; }) > 0;
-        EXPECT_EQ(FloatingRegions(layer, below), 0) << model.name << " layer " << L;
+        EXPECT_EQ(layercheck::FloatingRegions(layer, below, kWidth, kHeight), 0) << model.name << " layer " << L;
         below = layer;
     }
     // Every layer of the lifted model and its supports shows something.
