@@ -6,6 +6,8 @@
 
 // Renders and encodes layers on a pool of RenderThread workers, round robin,
 // and hands the codes to `sink` strictly in layer order on the calling thread.
+// A layer whose outlines equal the previous layer's is handed that layer's
+// code without being rendered again.
 class LayerRenderPool
 {
 public:
@@ -19,6 +21,9 @@ public:
     // and every worker is joined before returning.
     bool run(const SliceLayers& layers,
              const std::function<bool(int layer, const QVector<unsigned char>& code)>& sink);
+
+    // Same polygons in the same order, every point bit for bit.
+    static bool sameOutlines(const QVector<QPolygonF>& a, const QVector<QPolygonF>& b);
 
 private:
     bool m_swapXY;
