@@ -96,12 +96,7 @@ SupportSolids::SupportSolids(const QVector<float>& planesMm, const MyMesh& colum
 void SupportSolids::AddRecord(bool isDeleted, const QVector<QVector<vcg::Point3f>>& spheres,
                               const QVector<QVector<vcg::Point3f>>& cones)
 {
-    if (isDeleted)
-        return;
-    for (const QVector<vcg::Point3f>& sphere : spheres)
-        AddSphere(sphere);
-    for (const QVector<vcg::Point3f>& cone : cones)
-        AddCone(cone);
+    AddSupportRecord(*this, isDeleted, spheres, cones);
 }
 
 void SupportSolids::Add(const Solid& solid)
