@@ -11,8 +11,10 @@
 
 int LayerRenderPool::defaultWorkerCount(int layerCount)
 {
-    const int half = QThread::idealThreadCount() / 2;
-    return qMin(qMax(half, 1), qMax(layerCount, 0));
+    // Every core but one: the writing thread streams codes to the file and
+    // the window's thread must stay free to answer.
+    const int allButOne = QThread::idealThreadCount() - 1;
+    return qMin(qMax(allButOne, 1), qMax(layerCount, 0));
 }
 
 LayerRenderPool::LayerRenderPool(bool swapXY, int bitsPerPixel, int width, int height, int workerCount)

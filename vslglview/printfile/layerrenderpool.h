@@ -11,7 +11,7 @@
 class LayerRenderPool
 {
 public:
-    // Half of the machine's hardware threads, at least 1, at most layerCount.
+    // One less than the machine's hardware threads, at least 1, at most layerCount.
     static int defaultWorkerCount(int layerCount);
 
     LayerRenderPool(bool swapXY, int bitsPerPixel, int width, int height, int workerCount);
