@@ -21,6 +21,7 @@
 
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -38,6 +39,18 @@ double PeakRssMb()
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
     return u.ru_maxrss / 1024.0;
+}
+
+// Resident now: what the process keeps once a step has freed its work.
+double CurrentRssMb()
+{
+    long pages = 0, resident = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(f);
+    }
+    return resident * (sysconf(_SC_PAGESIZE) / 1048576.0);
 }
 
 // User and system time of every thread so far: on a shared machine it moves
@@ -134,8 +147,8 @@ int OneRoad(bool supports)
         std::fprintf(stderr, "slicing failed\n");
         return 1;
     }
-    std::printf("slice layers=%d seconds=%.3f cpu_seconds=%.3f peak_rss_mb=%.1f\n", layers, t.nsecsElapsed() / 1e9,
-                CpuSeconds() - cpu, PeakRssMb());
+    std::printf("slice layers=%d seconds=%.3f cpu_seconds=%.3f peak_rss_mb=%.1f rss_after_mb=%.1f\n", layers,
+                t.nsecsElapsed() / 1e9, CpuSeconds() - cpu, PeakRssMb(), CurrentRssMb());
     const VSLModelPainter* p = road.instance;
     std::printf("islands support=%d model=%d counting_share=%.3f\n", p->m_sliceIslands.support,
                 p->m_sliceIslands.model,

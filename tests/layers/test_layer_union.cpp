@@ -8,6 +8,7 @@
 #include "layers/supportcut.h"
 #include "layers/supportlayers.h"
 #include "layers/sweepheights.h"
+#include "clipper_checks.h"
 
 #include <gtest/gtest.h>
 
@@ -62,15 +63,7 @@ Paths Grouped(const Paths& model, const Paths& support)
 
 double XorArea(const Paths& a, const Paths& b)
 {
-    ClipperLib::Clipper c;
-    c.AddPaths(a, ClipperLib::ptSubject, true);
-    c.AddPaths(b, ClipperLib::ptClip, true);
-    Paths x;
-    c.Execute(ClipperLib::ctXor, x, ClipperLib::pftNonZero, ClipperLib::pftNonZero);
-    double area = 0;
-    for (const Path& p : x)
-        area += std::fabs(ClipperLib::Area(p));
-    return area;
+    return clippercheck::AreaOf(clippercheck::Combine(ClipperLib::ctXor, a, b));
 }
 
 std::multiset<std::pair<cInt, cInt>> Vertices(const Paths& paths)

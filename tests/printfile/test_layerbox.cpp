@@ -4,6 +4,7 @@
 // odd-even path, scan every pixel.
 #include "printfiledecoder.h"
 #include "printfile/layerrender.h"
+#include "printfile/layerrenderpool.h"
 #include "printfile/printfilewriter.h"
 #include "printfile/runlength.h"
 
@@ -143,6 +144,35 @@ SliceLayers supportField()
     return {layer, shifted};
 }
 
+QPolygonF deepCopy(const QPolygonF& p)
+{
+    QPolygonF q;
+    for (QPointF point : p)
+        q << point;
+    return q;
+}
+
+// Layers that repeat the one below them by shared data or by value, between
+// layers that differ from it in one corner, by a quarter pixel, in order or
+// by one outline less, and returns to an earlier layer: every repeated code
+// must be the one its own render gives.
+SliceLayers repeatsAndChanges()
+{
+    const QVector<QPolygonF> a{circle(800.3, 600.7, 300, 200), circle(800.3, 600.7, 120, 90),
+                               rect(1500, 200, 1900.5, 260.25), circle(2300, 1200, 40, 16)};
+    QVector<QPolygonF> byValue;
+    for (const QPolygonF& p : a)
+        byValue << deepCopy(p);
+    QVector<QPolygonF> cornerMoved = byValue;
+    cornerMoved[2][3] = QPointF(1500, 900);
+    QVector<QPolygonF> quarterPixel = byValue;
+    quarterPixel[3][0].rx() += 0.25;
+    const QVector<QPolygonF> reordered{a[3], a[2], a[1], a[0]};
+    const QVector<QPolygonF> oneLess = a.mid(0, 3);
+    return {a,  a, byValue, byValue, cornerMoved, cornerMoved, a, oneLess, {}, {}, reordered, a, quarterPixel,
+            quarterPixel, a};
+}
+
 struct FileCase {
     const char* name;
     int width, height;
@@ -168,6 +198,9 @@ TEST(LayerBox, FilesMatchTheFullFrameWriter)
         {"code 30", W, H, false, 30, 2, mixed},
         {"code 120", W, H, false, 120, 1, mixed},
         {"code 4500", W, H, false, 4500, 0, mixed},
+        {"repeated layers, one worker", 2560, 1440, false, 10, 1, repeatsAndChanges()},
+        {"repeated layers, three workers", 2560, 1440, false, 10, 3, repeatsAndChanges()},
+        {"repeated layers, rotated, default pool", 2560, 1440, true, 10, 0, repeatsAndChanges()},
     };
     QTemporaryDir dir;
     for (const FileCase& c : cases) {
@@ -191,6 +224,42 @@ TEST(LayerBox, FilesMatchTheFullFrameWriter)
             ASSERT_TRUE(f.layers[i] == expected)
                 << "layer " << i << ": " << f.layers[i].size() << " bytes, expected " << expected.size();
         }
+    }
+}
+
+// Which layers count as repeats of the one below: exactly the same bits only.
+TEST(LayerBox, RepeatsAreTheSameBitsOnly)
+{
+    const QPolygonF square = rect(1, 2, 30, 40.5);
+    QPolygonF negativeZero = deepCopy(square);
+    negativeZero[0].rx() = -0.0;
+    QPolygonF positiveZero = deepCopy(square);
+    positiveZero[0].rx() = 0.0;
+    QPolygonF nan = deepCopy(square);
+    nan[1].ry() = std::nan("");
+    QPolygonF shorter = deepCopy(square);
+    shorter.removeLast();
+    const QVector<QPolygonF> pair{square, rect(5, 5, 6, 6)};
+    struct Case {
+        const char* name;
+        QVector<QPolygonF> a, b;
+        bool same;
+    } cases[] = {
+        {"shared list", pair, pair, true},
+        {"copied points", pair, {deepCopy(pair[0]), deepCopy(pair[1])}, true},
+        {"both empty", {}, {}, true},
+        {"empty polygon", {QPolygonF()}, {QPolygonF()}, true},
+        {"empty and not", {}, {square}, false},
+        {"one outline less", pair, {pair[0]}, false},
+        {"other order", pair, {pair[1], pair[0]}, false},
+        {"one point less", {square}, {shorter}, false},
+        {"zero signs", {negativeZero}, {positiveZero}, false},
+        {"same NaN", {nan}, {deepCopy(nan)}, true},
+        {"a 1e-9 step", {square}, {square.translated(1e-9, 0)}, false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(LayerRenderPool::sameOutlines(c.a, c.b), c.same) << c.name;
+        EXPECT_EQ(LayerRenderPool::sameOutlines(c.b, c.a), c.same) << c.name;
     }
 }
 

@@ -1,6 +1,7 @@
 // Supports sliced plane by plane, held against the way every layer was made
 // before: every cross-section of the instance cut at once, then one union of
 // each whole layer with its model outlines. Same pixels, same islands.
+#include "clipper_checks.h"
 #include "gen_harness.h"
 #include "model_fixture.h"
 
@@ -70,15 +71,7 @@ QVector<Paths> UnionRegions(const Paths& paths, ClipperLib::PolyFillType fill, P
 // A region rests when it shares area with the layer below, both unions.
 bool RestsOn(const Paths& region, const Paths& below)
 {
-    ClipperLib::Clipper c;
-    c.AddPaths(region, ClipperLib::ptSubject, true);
-    c.AddPaths(below, ClipperLib::ptClip, true);
-    Paths common;
-    c.Execute(ClipperLib::ctIntersection, common, ClipperLib::pftNonZero, ClipperLib::pftNonZero);
-    for (const Path& p : common)
-        if (ClipperLib::Area(p) != 0.0)
-            return true;
-    return false;
+    return clippercheck::AreaOf(clippercheck::Combine(ClipperLib::ctIntersection, region, below)) != 0.0;
 }
 
 struct ReferenceIslands {

@@ -133,15 +133,13 @@ UnionMemory::Group& UnionMemory::of(int solid, int layer)
     if (layer != m_layer) {
         m_layer = layer;
         for (int s : m_kept[layer & 1]) {
-            Group& g = m_groups[size_t(s)];
-            if (g.layer < layer - 1)
-                g = Group();
+            const auto it = m_groups.find(s);
+            if (it != m_groups.end() && it->second.layer < layer - 1)
+                m_groups.erase(it);
         }
         m_kept[layer & 1].clear();
     }
-    if (size_t(solid) >= m_groups.size())
-        m_groups.resize(size_t(solid) + 1);
-    Group& g = m_groups[size_t(solid)];
+    Group& g = m_groups[solid];
     if (g.layer != layer)
         m_kept[layer & 1].push_back(solid);
     return g;

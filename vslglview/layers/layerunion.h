@@ -6,6 +6,7 @@
 #include <polyclipping/clipper.hpp>
 
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 // The union of one layer's model outlines with its support outlines, done
@@ -75,7 +76,9 @@ public:
     Group& of(int solid, int layer);
 
 private:
-    std::vector<Group> m_groups; // by leading solid
+    // By leading solid; only groups of the last two layers, not one slot
+    // for every solid of the instance.
+    std::unordered_map<int, Group> m_groups;
     std::vector<int> m_kept[2];  // solids that kept a group, by layer parity
     int m_layer = -1;
 };

@@ -234,12 +234,7 @@ QVector<ClipperLib::Paths> SupportCrossSections::takePaths()
 void SupportCrossSections::AddRecord(bool isDeleted, const QVector<QVector<vcg::Point3f>>& spheres,
                                      const QVector<QVector<vcg::Point3f>>& cones)
 {
-    if (isDeleted)
-        return;
-    for (const QVector<vcg::Point3f>& sphere : spheres)
-        AddSphere(sphere);
-    for (const QVector<vcg::Point3f>& cone : cones)
-        AddCone(cone);
+    AddSupportRecord(*this, isDeleted, spheres, cones);
 }
 
 void SupportCrossSections::AddSphere(const QVector<vcg::Point3f>& sphere)

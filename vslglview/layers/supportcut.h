@@ -71,6 +71,20 @@ struct ConeAxis {
 };
 bool ConeAxisOf(const vcg::Point3f& p1, float r1, const vcg::Point3f& p2, float r2, ConeAxis& out);
 
+// Hands a record's spheres, then its cones, each in list order, to
+// target.AddSphere and target.AddCone; a deleted record hands nothing.
+template <class Target>
+void AddSupportRecord(Target& target, bool isDeleted, const QVector<QVector<vcg::Point3f>>& spheres,
+                      const QVector<QVector<vcg::Point3f>>& cones)
+{
+    if (isDeleted)
+        return;
+    for (const QVector<vcg::Point3f>& sphere : spheres)
+        target.AddSphere(sphere);
+    for (const QVector<vcg::Point3f>& cone : cones)
+        target.AddCone(cone);
+}
+
 // Collects the cross-sections of support records, in the order they are added,
 // one path list per layer plane. Each tilted cone is placed on a copy of the
 // column's layout; an unusable work mesh is replaced by a freshly built one.

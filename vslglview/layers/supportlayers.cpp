@@ -96,12 +96,7 @@ SupportSolids::SupportSolids(const QVector<float>& planesMm, const MyMesh& colum
 void SupportSolids::AddRecord(bool isDeleted, const QVector<QVector<vcg::Point3f>>& spheres,
                               const QVector<QVector<vcg::Point3f>>& cones)
 {
-    if (isDeleted)
-        return;
-    for (const QVector<vcg::Point3f>& sphere : spheres)
-        AddSphere(sphere);
-    for (const QVector<vcg::Point3f>& cone : cones)
-        AddCone(cone);
+    AddSupportRecord(*this, isDeleted, spheres, cones);
 }
 
 void SupportSolids::Add(const Solid& solid)
@@ -222,8 +217,11 @@ void SupportLayerWalk::Activate(int solid)
     slot.solid = solid;
     slot.latestLayer = -1;
     const SupportSolids::Solid& s = m_solids.m_solids[size_t(solid)];
-    if (s.kind == SupportSolids::Kind::Tilted)
-        slot.column.Place(m_solids.m_topology, s.p1, s.r1, s.p2, s.r2, s.lengthMm, s.axis);
+    if (s.kind == SupportSolids::Kind::Tilted) {
+        if (!slot.column)
+            slot.column = std::make_unique<PlacedColumn>();
+        slot.column->Place(m_solids.m_topology, s.p1, s.r1, s.p2, s.r2, s.lengthMm, s.axis);
+    }
     m_slotOf[size_t(solid)] = index;
 }
 
@@ -251,7 +249,7 @@ bool SupportLayerWalk::Cut(Slot& slot, SupportOutline& out)
         rho = UprightRadius(s.p1, s.r1, s.p2, s.r2, z);
         break;
     case SupportSolids::Kind::Tilted:
-        slot.column.Walk(m_solids.m_topology, z, slot.path[next]);
+        slot.column->Walk(m_solids.m_topology, z, slot.path[next]);
         if (slot.path[next].empty())
             return false;
         slot.convex[next] = IsConvexOutline(slot.path[next]);

@@ -3,6 +3,7 @@
 #include "layers/supportcut.h"
 
 #include <deque>
+#include <memory>
 #include <vector>
 
 // The support solids of one instance cut plane by plane: only the solids
@@ -105,7 +106,9 @@ private:
         float radius[2] = {0.f, 0.f}; // circles: the radius they were cut with
         int latest = 0;        // buffer of the latest outline
         int latestLayer = -1;  // its plane, -1 for none
-        PlacedColumn column;   // tilted solids
+        // Tilted solids only: a walk holds a slot for every solid it has
+        // active, and most stand upright.
+        std::unique_ptr<PlacedColumn> column;
     };
     void Activate(int solid);
     // The solid's outline on the current plane; false when it has none there.

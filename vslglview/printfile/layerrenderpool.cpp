@@ -5,13 +5,16 @@
 #include <QDebug>
 #include <QMutexLocker>
 
+#include <cstring>
 #include <memory>
 #include <vector>
 
 int LayerRenderPool::defaultWorkerCount(int layerCount)
 {
-    const int half = QThread::idealThreadCount() / 2;
-    return qMin(qMax(half, 1), qMax(layerCount, 0));
+    // Every core but one: the writing thread streams codes to the file and
+    // the window's thread must stay free to answer.
+    const int allButOne = QThread::idealThreadCount() - 1;
+    return qMin(qMax(allButOne, 1), qMax(layerCount, 0));
 }
 
 LayerRenderPool::LayerRenderPool(bool swapXY, int bitsPerPixel, int width, int height, int workerCount)
@@ -19,11 +22,41 @@ LayerRenderPool::LayerRenderPool(bool swapXY, int bitsPerPixel, int width, int h
 {
 }
 
+bool LayerRenderPool::sameOutlines(const QVector<QPolygonF>& a, const QVector<QPolygonF>& b)
+{
+    if (a.size() != b.size())
+        return false;
+    if (a.constData() == b.constData())
+        return true;
+    for (int k = 0; k < a.size(); ++k) {
+        const QPolygonF& p = a[k];
+        const QPolygonF& q = b[k];
+        if (p.size() != q.size())
+            return false;
+        // Bit for bit: the rasteriser sees every bit, and points that merely
+        // compare equal (QPointF is fuzzy, -0 == 0) are not proven to draw alike.
+        if (p.constData() != q.constData() &&
+            std::memcmp(p.constData(), q.constData(), sizeof(QPointF) * size_t(p.size())) != 0)
+            return false;
+    }
+    return true;
+}
+
 bool LayerRenderPool::run(const SliceLayers& layers,
                           const std::function<bool(int, const QVector<unsigned char>&)>& sink)
 {
     const int layerCount = layers.size();
-    const int n = qMin(qMax(m_workerCount, 1), layerCount);
+    // A layer that repeats the one below it (support shafts, straight walls)
+    // draws the same pixels: it takes that layer's code and is not rendered.
+    std::vector<bool> repeatsBelow(size_t(qMax(layerCount, 0)), false);
+    std::vector<int> toRender;
+    for (int i = 0; i < layerCount; ++i) {
+        repeatsBelow[i] = i > 0 && sameOutlines(layers[i], layers[i - 1]);
+        if (!repeatsBelow[i])
+            toRender.push_back(i);
+    }
+    const int jobCount = int(toRender.size());
+    const int n = qMin(qMax(m_workerCount, 1), jobCount);
     if (n == 0)
         return true;
 
@@ -34,13 +67,19 @@ bool LayerRenderPool::run(const SliceLayers& layers,
             return false; // nothing started yet; the destructors free the frames
     }
     for (int k = 0; k < n; ++k) {
-        workers[k]->setLayer(&layers[k]);
+        workers[k]->setLayer(&layers[toRender[k]]);
         workers[k]->start(QThread::HighestPriority);
     }
 
     bool ok = true;
+    QVector<unsigned char> lastCode; // of the layer below, kept only while the next repeats it
+    int job = 0;
     for (int i = 0; i < layerCount && ok; ++i) {
-        RenderThread& worker = *workers[i % n];
+        if (repeatsBelow[i]) {
+            ok = sink(i, lastCode);
+            continue;
+        }
+        RenderThread& worker = *workers[job % n];
         // Joining first means a worker that has not yet been scheduled is
         // awaited, not raced: the layer is rendered exactly once.
         worker.wait();
@@ -54,12 +93,15 @@ bool LayerRenderPool::run(const SliceLayers& layers,
                 lock.relock();
             }
             ok = !worker.output().isEmpty() && sink(i, worker.output());
+            if (ok && i + 1 < layerCount && repeatsBelow[i + 1])
+                lastCode.swap(worker.output()); // the worker goes on with the old buffer
             worker.output().clear();
-            if (ok && i + n < layerCount)
-                worker.setLayer(&layers[i + n]);
+            if (ok && job + n < jobCount)
+                worker.setLayer(&layers[toRender[job + n]]);
         }
-        if (ok && i + n < layerCount)
+        if (ok && job + n < jobCount)
             worker.start(QThread::HighestPriority);
+        ++job;
     }
     for (auto& worker : workers)
         worker->wait();
