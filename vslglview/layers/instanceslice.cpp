@@ -1,5 +1,6 @@
 #include "layers/instanceslice.h"
 
+#include "layers/freedmemory.h"
 #include "layers/layeroutlines.h"
 #include "layers/layerunion.h"
 
@@ -141,7 +142,11 @@ InstanceSlice SliceInstanceLayers(const InstanceSliceJob& job)
     std::atomic<int> nextRun{0};
     auto work = [&] {
         for (int run = nextRun++; run < runs; run = nextRun++)
+        {
             SliceChunk(job, run * runLayers, std::min(n, (run + 1) * runLayers), out, results[size_t(run)]);
+            // Before the next run's work lands between the kept polygons.
+            ReturnFreedMemory();
+        }
     };
     std::vector<std::thread> threads;
     for (int w = 1; w < workers; ++w) {

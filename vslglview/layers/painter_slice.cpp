@@ -3,6 +3,7 @@
 
 #include "VSL3DScene.h"
 #include "VSLModel3D.h"
+#include "layers/freedmemory.h"
 #include "layers/instanceslice.h"
 #include "layers/supportlayers.h"
 
@@ -12,23 +13,6 @@
 #include <algorithm>
 #include <limits>
 #include <memory>
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
-
-namespace {
-
-// The slice workers' cut outlines, unions and island counts are freed in
-// small pieces between the layers they made, and the allocator keeps those
-// pages; the layers may stay loaded for a long time after.
-void ReturnFreedMemory()
-{
-#if defined(__GLIBC__)
-    malloc_trim(0);
-#endif
-}
-
-} // namespace
 
 bool VSLModelPainter::Z_Intersect(vcg::Point3f const& a, vcg::Point3f const& b, float const& z,
                                   ClipperLib::IntPoint& out)
@@ -93,7 +77,8 @@ void VSLModelPainter::SliceModelPainterX(float base)
     const layers::InstanceSlice slice = layers::SliceInstanceLayers(job);
     contours.clear();
     supports.reset();
-    ReturnFreedMemory();
+    // The layers may stay loaded for a long time after.
+    layers::ReturnFreedMemory();
     m_sliceIslands = slice.islands;
     m_dSliceIslandSeconds = slice.islandSeconds;
     m_dSliceWorkerSeconds = slice.workerSeconds;
