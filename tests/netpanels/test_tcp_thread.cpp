@@ -46,11 +46,12 @@ struct Transfer {
     ~Transfer() { EXPECT_TRUE(thread->stop(kWaitMs)); }
 
     bool waitState(int state) { return waitFor([&] { return thread->state() == state; }); }
-    // Offers the file and waits until the printer has its header.
+    // Offers the file and waits until the printer has its header (on a
+    // loaded machine the first resend can arrive in the same read).
     void offer(const QString& path)
     {
         thread->slot_sendFile(path);
-        ASSERT_TRUE(waitFor([&] { return printer.headers().size() == 1; }));
+        ASSERT_TRUE(waitFor([&] { return printer.headers().size() >= 1; }));
     }
     // Offers the file to a printer that stops reading after the header; the
     // body goes out in state 2 until the socket buffers are full.
@@ -323,7 +324,8 @@ TEST(TcpTransferSends, BodyPacketResendAndDirectSends)
 {
     QTemporaryDir dir;
     const QString small = writeFile(dir, QStringLiteral("s.vxs"), 100);
-    Transfer t;
+    // No header resend of the thread's own while the test asks for one.
+    Transfer t([](TcpTimings& timings) { timings.pollMs = 600000; });
     // Outside states 1 and 2 neither the body packet nor the resend sends anything.
     t.thread->streamBodySend();
     t.thread->streamResend();
