@@ -130,6 +130,9 @@ void VSLEditHandlers::Trigger_Command(QVariantList& args)
                     s *= k;
                     m_scene->SetScaleValue(s);
                 }
+                // The panel shows the new record before the selection
+                // announcement has it write its fields back into it.
+                EmitUpdate();
             }
         }
         EmitSelected();

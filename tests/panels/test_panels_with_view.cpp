@@ -10,6 +10,7 @@
 #include "VTransformEditWidget.h"
 #include "notices.h"
 
+#include <cmath>
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QPainterPath>
@@ -85,6 +86,15 @@ TEST_F(TransformWithView, ScaleAndResetReachTheCubeAndTheFields)
     ExpectNear(fields("Size"), {20, 20, 20}, 0.01f, "reset size");
     ExpectNear(fields("Scale"), {1, 1, 1}, 0.001f, "reset scale");
     ExpectNear(p->m_scale, {1, 1, 1}, 0.001f, "the view's scale record");
+
+    // Maximize: the fields and the record show the fit's factor, not the
+    // scale the fields held before it.
+    panel.findChild<QPushButton*>("MaximizeButton")->click();
+    const float k = (p->m_maxBound.z() - p->m_minBound.z()) / 20;
+    ASSERT_GT(std::abs(k - 1), 0.05f);
+    ExpectNear(fields("Scale"), {k, k, k}, 0.006f, "scale after fit");
+    ExpectNear(p->m_scale, {k, k, k}, 0.006f, "the view's scale record after fit");
+    ExpectNear(fields("Size"), p->m_maxBound - p->m_minBound, 0.01f, "size after fit");
 }
 
 namespace {
