@@ -90,7 +90,7 @@ Plate* Cubes()
     p.layers = 10; // the same section on every layer
     {
         QMutexLocker lock(p.view->scene()->sceneMutex());
-        p.view->scene()->m_modelSliceLayers = SliceLayers(p.layers, layer);
+        p.view->scene()->m_modelSliceLayers = SliceLayers(p.layers, QVector<SlicePolygon>(layer.begin(), layer.end()));
     }
     ShowMiddleLayer(p);
     return &p;

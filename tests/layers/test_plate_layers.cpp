@@ -33,7 +33,7 @@ TEST(PlateLayers, InsertOrRemoveAtTheFrontAndStoreWhatWasApplied)
         ASSERT_EQ(list.size(), c.layersAfter);
         const int plate = std::max(0, c.storedCount);
         for (int i = 0; i < std::min(plate, 3); ++i)
-            EXPECT_EQ(list[i], QVector<QPolygonF>{rect}) << i;
+            EXPECT_EQ(list[i], QVector<SlicePolygon>{rect}) << i;
         const int firstSliced = std::max(0, -c.storedCount);
         for (int i = plate; i < list.size(); ++i)
             ASSERT_EQ(list[i][0][0], QPointF(firstSliced + i - plate, 0)) << i;

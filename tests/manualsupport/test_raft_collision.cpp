@@ -26,7 +26,7 @@ TEST_F(Raft, InsertAndRemoveClampedToTheLayerList)
     ASSERT_EQ(m_scene.m_modelSliceLayers.size(), 8);
     const QPolygonF rect({QPointF(100, 50), QPointF(300, 50), QPointF(300, 200), QPointF(100, 200)});
     for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(m_scene.m_modelSliceLayers[i], QVector<QPolygonF>{rect});
+        EXPECT_EQ(m_scene.m_modelSliceLayers[i], QVector<SlicePolygon>{rect});
     ASSERT_TRUE(p.AddPlatform(-3));
     EXPECT_EQ(m_scene.m_modelSliceLayers, before);
     ASSERT_TRUE(p.AddPlatform(0));
@@ -35,7 +35,7 @@ TEST_F(Raft, InsertAndRemoveClampedToTheLayerList)
     EXPECT_TRUE(m_scene.m_modelSliceLayers.isEmpty());
     m_scene.m_sliceMaxPt = m_scene.m_sliceMinPt = QPointF();
     ASSERT_TRUE(p.AddPlatform(1));
-    EXPECT_EQ(m_scene.m_modelSliceLayers[0], (QVector<QPolygonF>{QPolygonF(QVector<QPointF>(4, QPointF(0, 0)))}));
+    EXPECT_EQ(m_scene.m_modelSliceLayers[0], (QVector<SlicePolygon>{QPolygonF(QVector<QPointF>(4, QPointF(0, 0)))}));
     VSLModelPainter orphan(nullptr, nullptr);
     EXPECT_FALSE(orphan.AddPlatform(1));
 }

@@ -1,4 +1,5 @@
 #include "dlpserialport.h"
+#include "slice_polygons.h"
 #include "frmDLP.h"
 #include "light_data.h"
 #include "printer_simulator.h"
@@ -208,7 +209,7 @@ TEST_F(ProjectorWindowTest, LayerIsCorrectedPerPixel)
     for (const Case& c : {Case{square, 0, 0}, Case{square, 5, 0}, Case{square, -1, 0}, Case{square, 2, 2},
                           Case{holes, 0, 0}, Case{holes, 1, 1}, Case{holes, 3, 3}, Case{close, 4, 4}}) {
         SCOPED_TRACE(testing::Message() << c.polygons.size() << " polygons, pen " << c.penSelect);
-        layers.model = {c.polygons};
+        layers.model = {ToSlicePolygons(c.polygons)};
         win->setPenSelect(c.penSelect);
         int edges = 0;
         EXPECT_EQ(wrongPixels(render(0), c.polygons, c.penWidth, &edges), 0);
@@ -334,7 +335,7 @@ TEST_F(ProjectorWindowTest, RoadLayerScreenshot)
     for (QPolygonF& polygon : road)
         for (QPointF& p : polygon)
             p *= scale;
-    layers.model = {road};
+    layers.model = {ToSlicePolygons(road)};
     win->setPenSelect(1);
     win->m_layer = 0;
     win->showOnProjector();

@@ -144,7 +144,7 @@ template <class Add> void AddRecords(const genh::Generation& g, Add&& add)
         add.AddRecord(it->isDeleted, it->spheres, it->cones);
 }
 
-QImage Render(const QVector<QPolygonF>& layer)
+QImage Render(const QVector<SlicePolygon>& layer)
 {
     QImage image(kFrame, kFrame, QImage::Format_Grayscale8);
     image.fill(0);
@@ -247,7 +247,7 @@ TEST_P(SupportSlicing, LayersAndIslandsAreThoseOfWholeLayerUnions)
         const layers::InstanceSlice slice = layers::SliceInstanceLayers(job);
         ASSERT_EQ(slice.layers.size(), c.layers);
         for (int L = 0; L < c.layers; ++L) {
-            QVector<QPolygonF> reference;
+            QVector<SlicePolygon> reference;
             for (const Path& p : before[L])
                 reference.append(layers::OutlineToPixels(p, kMapping));
             const Difference d = Compare(Render(slice.layers[L]), Render(reference), 1);

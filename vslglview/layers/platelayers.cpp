@@ -2,7 +2,7 @@
 
 namespace layers {
 
-QVector<QPolygonF> PlateLayer(const QPointF& maxPt, const QPointF& minPt)
+QVector<SlicePolygon> PlateLayer(const QPointF& maxPt, const QPointF& minPt)
 {
     QPolygonF rect;
     rect << QPointF(minPt.x(), minPt.y()) << QPointF(maxPt.x(), minPt.y()) << QPointF(maxPt.x(), maxPt.y())
@@ -15,7 +15,7 @@ void AddPlateLayers(SliceLayers& layers, int& plateLayerCount, const QPointF& ma
     // The count stored is the one applied, so it always matches the layers
     // that are really in front (or were really removed).
     plateLayerCount = 0;
-    const QVector<QPolygonF> plate = PlateLayer(maxPt, minPt);
+    const QVector<SlicePolygon> plate = PlateLayer(maxPt, minPt);
     // Copies handed out earlier keep their own data.
     layers.detach();
     if (n > 0) {
