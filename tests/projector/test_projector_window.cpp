@@ -335,7 +335,9 @@ TEST_F(ProjectorWindowTest, RoadLayerScreenshot)
     for (QPolygonF& polygon : road)
         for (QPointF& p : polygon)
             p *= scale;
+    // Stored as float points, as the slicer stores them; the reference draws the same.
     layers.model = {ToSlicePolygons(road)};
+    road = ToPolygonsF(layers.model[0]);
     win->setPenSelect(1);
     win->m_layer = 0;
     win->showOnProjector();
