@@ -8,6 +8,7 @@
 #include "VSLGLView.h"
 #include "VSLModel3D.h"
 #include "VSliceWidgetX.h"
+#include "slice_polygons.h"
 #include "test_meshes.h"
 
 #include <benchmark/benchmark.h>
@@ -90,7 +91,7 @@ Plate* Cubes()
     p.layers = 10; // the same section on every layer
     {
         QMutexLocker lock(p.view->scene()->sceneMutex());
-        p.view->scene()->m_modelSliceLayers = SliceLayers(p.layers, QVector<SlicePolygon>(layer.begin(), layer.end()));
+        p.view->scene()->m_modelSliceLayers = SliceLayers(p.layers, ToSlicePolygons(layer));
     }
     ShowMiddleLayer(p);
     return &p;

@@ -118,7 +118,10 @@ inline QVector<QPolygonF> MakeFullFrameLayer(int width = 3840, int height = 2400
 // The generated polygons as the slicer stores them.
 inline QVector<SlicePolygon> SlicePolygons(const QVector<QPolygonF>& polygons)
 {
-    return QVector<SlicePolygon>(polygons.begin(), polygons.end());
+    QVector<SlicePolygon> out;
+    for (const QPolygonF& p : polygons)
+        out.append(SlicePolygon(p));
+    return out;
 }
 
 inline SliceLayers SlicePolygons(const QVector<QVector<QPolygonF>>& layers)

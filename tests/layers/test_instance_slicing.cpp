@@ -1,5 +1,6 @@
 // Real instances sliced through the scene: contour, union, support cuts, publish, plate layers.
 #include "VSL3DScene.h"
+#include "slice_polygons.h"
 #include "VSLModel3D.h"
 #include "VSLModelPainter.h"
 #include "layer_checks.h"
@@ -64,7 +65,7 @@ TEST_F(SceneSlicing, CubeGivesTheExactPixelSquareBehindThePlateLayers)
     const QRectF square(QPointF(907.5, 487.5), QPointF(1012.5, 592.5));
     const QPolygonF plate(QVector<QPointF>{square.topLeft(), square.topRight(), square.bottomRight(), square.bottomLeft()});
     for (int L = 0; L < 3; ++L)
-        EXPECT_EQ(layers[L], QVector<SlicePolygon>{plate}) << L;
+        EXPECT_EQ(layers[L], ToSlicePolygons({plate})) << L;
     for (int L : {3, 102, 202}) {
         ASSERT_EQ(layers[L].size(), 1) << L;
         const QPolygonF& p = layers[L][0];

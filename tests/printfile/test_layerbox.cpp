@@ -20,6 +20,9 @@
 
 namespace {
 
+// Layers as written here; the writer is given them as stored slice polygons.
+using Literal = QVector<QVector<QPolygonF>>;
+
 QImage referenceFrame(const QVector<QPolygonF>& layer, bool swapXY, int imageWidth, int imageHeight)
 {
     QImage image(imageWidth, imageHeight, QImage::Format_Grayscale8);
@@ -84,24 +87,24 @@ QPolygonF circle(double cx, double cy, double r, int points)
 }
 
 // Cuts of a 40 mm sphere at 50 um pixels, pole to equator and back.
-SliceLayers sphere()
+Literal sphere()
 {
-    SliceLayers layers;
+    Literal layers;
     for (double z : {-19.97, -19.0, -12.3, -0.02, 7.5, 19.97})
         layers.append({circle(1920.3, 1199.6, std::sqrt(400 - z * z) / 0.05, 1002)});
     return layers;
 }
 
-SliceLayers cubePlate()
+Literal cubePlate()
 {
     QVector<QPolygonF> layer;
     for (int i = 0; i < 100; ++i)
         for (int j = 0; j < 100; ++j)
             layer << rect(40 + i * 37.6, 25 + j * 23.5, 40 + i * 37.6 + 20.5, 25 + j * 23.5 + 12.25);
-    return ToSliceLayers({layer, {layer.first()}, layer});
+    return {layer, {layer.first()}, layer};
 }
 
-SliceLayers wholeFrame(int w, int h)
+Literal wholeFrame(int w, int h)
 {
     const QPolygonF emptyExtentPlate({QPointF(w, h), QPointF(-w, h), QPointF(-w, -h), QPointF(w, -h)});
     return {{emptyExtentPlate},
@@ -109,7 +112,7 @@ SliceLayers wholeFrame(int w, int h)
             {rect(3, 3, 9, 9)}};
 }
 
-SliceLayers frameEdges(int w, int h)
+Literal frameEdges(int w, int h)
 {
     return {{rect(0, 10.5, 7.25, 30), rect(20, 0, 41.5, 6.75), rect(w - 6.5, 50, w, 60), rect(60, h - 3.3, 90, h)},
             {rect(-3, -3, 4, 4), rect(w - 4, h - 4, w + 3, h + 3)},
@@ -118,10 +121,10 @@ SliceLayers frameEdges(int w, int h)
             {rect(w - 0.5, 0, w, h), rect(0, h - 1, w, h)}};
 }
 
-SliceLayers plateLayers(int w, int h)
+Literal plateLayers(int w, int h)
 {
     const QPolygonF plate({QPointF(100, 50), QPointF(900, 50), QPointF(900, 400), QPointF(100, 400)});
-    SliceLayers layers{{plate}, {plate}};
+    Literal layers{{plate}, {plate}};
     layers.append({circle(500, 225, 170, 90), circle(500, 225, 60, 40)});
     layers.append({rect(w / 2.0, h / 2.0, w / 2.0 + 0.4, h / 2.0 + 0.6)});
     return layers;
@@ -130,7 +133,7 @@ SliceLayers plateLayers(int w, int h)
 // A field of supports a pixel apart, joined in rows by long thin outlines,
 // around a ring with its hole: one group of thousands of outlines whose
 // pixels touch, drawn a strip of columns at a time.
-SliceLayers supportField()
+Literal supportField()
 {
     QVector<QPolygonF> layer;
     for (int i = 0; i < 90; ++i)
@@ -142,7 +145,7 @@ SliceLayers supportField()
     QVector<QPolygonF> shifted;
     for (const QPolygonF& p : layer)
         shifted << p.translated(0.37, 0.61);
-    return ToSliceLayers({layer, shifted});
+    return {layer, shifted};
 }
 
 QPolygonF deepCopy(const QPolygonF& p)
@@ -157,7 +160,7 @@ QPolygonF deepCopy(const QPolygonF& p)
 // layers that differ from it in one corner, by a quarter pixel, in order or
 // by one outline less, and returns to an earlier layer: every repeated code
 // must be the one its own render gives.
-SliceLayers repeatsAndChanges()
+Literal repeatsAndChanges()
 {
     const QVector<QPolygonF> a{circle(800.3, 600.7, 300, 200), circle(800.3, 600.7, 120, 90),
                                rect(1500, 200, 1900.5, 260.25), circle(2300, 1200, 40, 16)};
@@ -170,7 +173,7 @@ SliceLayers repeatsAndChanges()
     quarterPixel[3][0].rx() += 0.25;
     const QVector<QPolygonF> reordered{a[3], a[2], a[1], a[0]};
     const QVector<QPolygonF> oneLess = a.mid(0, 3);
-    return ToSliceLayers({a, a, byValue, byValue, cornerMoved, cornerMoved, a, oneLess, {}, {}, reordered, a,
+    return Literal({a, a, byValue, byValue, cornerMoved, cornerMoved, a, oneLess, {}, {}, reordered, a,
                           quarterPixel, quarterPixel, a});
 }
 
@@ -179,13 +182,13 @@ struct FileCase {
     int width, height;
     bool rotate;
     int machineCode, workers; // workers 0: the default pool
-    SliceLayers layers;
+    Literal layers;
 };
 
 TEST(LayerBox, FilesMatchTheFullFrameWriter)
 {
     const int W = 3840, H = 2400;
-    const SliceLayers mixed{sphere()[3], frameEdges(W, H)[0], {}, plateLayers(W, H)[2]};
+    const Literal mixed{sphere()[3], frameEdges(W, H)[0], {}, plateLayers(W, H)[2]};
     const FileCase cases[] = {
         {"sphere", W, H, false, 10, 1, sphere()},
         {"10,000-cube plate", W, H, false, 10, 2, cubePlate()},
@@ -206,8 +209,9 @@ TEST(LayerBox, FilesMatchTheFullFrameWriter)
     QTemporaryDir dir;
     for (const FileCase& c : cases) {
         SCOPED_TRACE(c.name);
+        const SliceLayers layers = ToSliceLayers(c.layers);
         PrintJobInput input;
-        input.modelLayers = c.layers;
+        input.modelLayers = layers;
         input.machineCode = c.machineCode;
         input.machineName = "Pellar120";
         input.imageRotate = c.rotate;
@@ -221,7 +225,7 @@ TEST(LayerBox, FilesMatchTheFullFrameWriter)
         ASSERT_TRUE(f.valid && f.layers.size() == c.layers.size()) << f.error;
         const int iw = c.rotate ? c.height : c.width, ih = c.rotate ? c.width : c.height;
         for (int i = 0; i < c.layers.size(); ++i) {
-            const QByteArray expected = referenceCode(referenceFrame(ToPolygonsF(c.layers[i]), c.rotate, iw, ih), 4);
+            const QByteArray expected = referenceCode(referenceFrame(ToPolygonsF(layers[i]), c.rotate, iw, ih), 4);
             ASSERT_TRUE(f.layers[i] == expected)
                 << "layer " << i << ": " << f.layers[i].size() << " bytes, expected " << expected.size();
         }

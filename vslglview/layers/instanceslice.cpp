@@ -46,7 +46,7 @@ void SliceChunk(const InstanceSliceJob& job, int from, int to, QVector<SlicePoly
     // The pixels of the outlines each solid led on the layers before: a
     // support standing alone, or the union of a group of supports.
     struct Kept {
-        std::vector<QPolygonF> polygons;
+        std::vector<SlicePolygon> polygons;
         int layer = -1;
         bool alone = false;
     };
@@ -88,7 +88,7 @@ void SliceChunk(const InstanceSliceJob& job, int from, int to, QVector<SlicePoly
                 k->layer = layer;
                 continue;
             }
-            QPolygonF polygon = OutlineToPixels(*item.path, job.mapping);
+            SlicePolygon polygon = OutlineToPixels(*item.path, job.mapping);
             WidenSliceExtent(polygon, job.mapping, r.maxPt, r.minPt);
             if (k) {
                 if (item.part == 0)

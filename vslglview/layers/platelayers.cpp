@@ -7,7 +7,7 @@ QVector<SlicePolygon> PlateLayer(const QPointF& maxPt, const QPointF& minPt)
     QPolygonF rect;
     rect << QPointF(minPt.x(), minPt.y()) << QPointF(maxPt.x(), minPt.y()) << QPointF(maxPt.x(), maxPt.y())
          << QPointF(minPt.x(), maxPt.y());
-    return {rect};
+    return {SlicePolygon(rect)};
 }
 
 void AddPlateLayers(SliceLayers& layers, int& plateLayerCount, const QPointF& maxPt, const QPointF& minPt, int n)

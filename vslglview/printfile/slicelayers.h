@@ -23,7 +23,7 @@ class SlicePolygon
 public:
     SlicePolygon() = default;
     // Rounds to float: exact for every polygon the slicer makes.
-    SlicePolygon(const QPolygonF& polygon)
+    explicit SlicePolygon(const QPolygonF& polygon)
     {
         m_points.reserve(polygon.size());
         for (const QPointF& p : polygon)

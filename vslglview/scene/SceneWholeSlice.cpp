@@ -67,7 +67,7 @@ SliceLayers ToPixels(const VSLModel3D& model, int width, int height, float dotsP
                 minPt.setX(std::min<double>(minPt.x(), x));
                 minPt.setY(std::min<double>(minPt.y(), y));
             }
-            layer.append(poly);
+            layer.append(SlicePolygon(poly));
         }
         layers.append(layer);
     }

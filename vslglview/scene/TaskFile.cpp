@@ -173,11 +173,11 @@ void ReadLayers(Reader& r, SliceLayers& out)
             const quint32 points = r.UInt();
             if (!r.Count(qint64(points), 8))
                 return;
-            QPolygonF poly;
+            SlicePolygon poly;
             poly.reserve(int(points));
             for (quint32 i = 0; i < points && r.ok(); ++i) {
                 const float x = r.Float(), y = r.Float();
-                poly.append(QPointF(x, y));
+                poly.append(x, y);
             }
             layer.append(poly);
         }
