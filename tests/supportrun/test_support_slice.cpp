@@ -254,6 +254,16 @@ TEST_P(SupportSlicing, LayersAndIslandsAreThoseOfWholeLayerUnions)
             EXPECT_EQ(d.beyondSlack, 0) << "layer " << L;
             EXPECT_LE(d.any, 16) << "layer " << L;
         }
+        // An upright shaft gives the same outline on layer after layer: those
+        // layers share one copy of its points.
+        int sharedBelow = 0;
+        for (int L = 1; L < c.layers; ++L)
+            for (const SlicePolygon& p : slice.layers[L])
+                for (const SlicePolygon& q : slice.layers[L - 1])
+                    sharedBelow += p.constData() == q.constData() && !p.isEmpty();
+        if (c.supports->map.size() > 0) {
+            EXPECT_GT(sharedBelow, 0);
+        }
         EXPECT_EQ(slice.islands.support, islands.support);
         EXPECT_EQ(slice.islands.model, islands.model);
         std::vector<int> at;
