@@ -70,7 +70,7 @@ QVector<QPainterPath> outlineGroups(const QVector<SlicePolygon>& polygons, qreal
             }
     };
     for (int n = 0; n < polygons.size(); ++n) {
-        const QPolygonF& polygon = polygons[n];
+        const SlicePolygon& polygon = polygons[n];
         for (int k = 0; k < polygon.size(); ++k) {
             const QPointF a = polygon[k], b = polygon[(k + 1) % polygon.size()];
             // A long slanting edge marks its cells piece by piece, not its whole box.

@@ -68,7 +68,7 @@ void ShowMiddleLayer(Plate& p)
     p.panel->findChild<QSlider*>("horizontalSlider")->setValue(middle);
     const SliceLayers layers = p.view->GetSliceData();
     if (middle < layers.size())
-        for (const QPolygonF& poly : layers.at(middle)) {
+        for (const SlicePolygon& poly : layers.at(middle)) {
             ++p.polygonsShown;
             p.pointsShown += poly.size();
         }

@@ -110,7 +110,7 @@ TEST_F(SceneSlicing, UvSphereLayerAreasMatchTheCrossSections)
         const double exactMm2 = M_PI * std::max(0.0, double(r) * r - (z - r) * (z - r));
         const double innerMm2 = M_PI * std::max(0.0, (r - delta) * (r - delta) - (z - r) * (z - r));
         double areaMm2 = 0;
-        for (const QPolygonF& p : layers[L])
+        for (const SlicePolygon& p : layers[L])
             areaMm2 += std::abs(Area(p)) / (dpm * dpm);
         EXPECT_LE(areaMm2, exactMm2 + 0.01) << "layer " << L;
         EXPECT_GE(areaMm2, innerMm2 * 0.9975 - 0.01) << "layer " << L;

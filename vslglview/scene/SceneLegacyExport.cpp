@@ -70,7 +70,7 @@ int VSL3DScene::generatePrintableData1(ST_MachinePara& para, QString path)
     for (int i = 0; i < L; ++i) {
         for (const SlicePolygon& p : model[i]) {
             s << kPolygonMarker;
-            for (const QPointF& pt : p) {
+            for (const QPointF pt : p) {
                 float x = float(pt.x()), y = float(pt.y());
                 if (x > maxX)
                     qDebug() << "x" << x << "bigger than" << m_nXResolution;
@@ -89,7 +89,7 @@ int VSL3DScene::generatePrintableData1(ST_MachinePara& para, QString path)
         if (i < support.size()) {
             for (const SlicePolygon& p : support[i]) {
                 s << kPolygonMarker;
-                for (const QPointF& pt : p)
+                for (const QPointF pt : p)
                     s << float(pt.x()) << float(pt.y());
                 points += p.size();
             }
