@@ -29,7 +29,7 @@ int findRoot(QVector<int>& parent, int i)
 }
 
 // Indices of the non-empty polygons, in batches; empty when one path will do.
-QVector<QVector<int>> overlapBatches(const QVector<QPolygonF>& polys, double cell)
+QVector<QVector<int>> overlapBatches(const QVector<SlicePolygon>& polys, double cell)
 {
     const int n = polys.size();
     if (n <= kBatchPolygons || !(cell > 0))
@@ -99,7 +99,7 @@ QVector<QVector<int>> overlapBatches(const QVector<QPolygonF>& polys, double cel
     return batches;
 }
 
-void fillOddEven(QPainter& painter, const QVector<QPolygonF>& polys, const QVector<int>* only)
+void fillOddEven(QPainter& painter, const QVector<SlicePolygon>& polys, const QVector<int>* only)
 {
     QPainterPath path;
     path.setFillRule(Qt::OddEvenFill);
@@ -113,7 +113,7 @@ void fillOddEven(QPainter& painter, const QVector<QPolygonF>& polys, const QVect
         for (int i : *only)
             add(polys[i]);
     else
-        for (const QPolygonF& poly : polys)
+        for (const SlicePolygon& poly : polys)
             add(poly);
     painter.drawPath(path);
 }
@@ -144,7 +144,7 @@ void paintSliceLayer(QPainter& painter, const SlicePreviewLayer& what, const Sli
     if (what.drawLayer && what.layer >= 0) {
         painter.setBrush(Qt::white);
         if (what.layer < supports.size())
-            for (const QPolygonF& poly : supports.at(what.layer)) {
+            for (const SlicePolygon& poly : supports.at(what.layer)) {
                 if (poly.isEmpty())
                     continue;
                 QPainterPath p;
@@ -153,7 +153,7 @@ void paintSliceLayer(QPainter& painter, const SlicePreviewLayer& what, const Sli
                 painter.drawPath(p);
             }
         if (what.layer < model.size()) {
-            const QVector<QPolygonF>& polys = model.at(what.layer);
+            const QVector<SlicePolygon>& polys = model.at(what.layer);
             const QVector<QVector<int>> batches =
                 overlapBatches(polys, std::max(what.xResolution, what.yResolution) / double(kCellsAcross));
             if (batches.isEmpty())
@@ -172,11 +172,11 @@ void paintPanelLayer(QPainter& painter, const VSLGLView& view, int layer)
         return;
     QPainterPath path;
     if (layer >= 0 && layer < model.size())
-        for (const QPolygonF& poly : model.at(layer))
+        for (const SlicePolygon& poly : model.at(layer))
             path.addPolygon(poly);
     const SliceLayers supports = view.GetSliceDataSup();
     if (layer >= 0 && layer < supports.size())
-        for (const QPolygonF& poly : supports.at(layer)) {
+        for (const SlicePolygon& poly : supports.at(layer)) {
             QPainterPath sup;
             sup.addPolygon(poly);
             painter.drawPath(sup);

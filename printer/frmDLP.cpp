@@ -38,7 +38,7 @@ bool readFile(const QString& path, qint64 limit, QByteArray& out)
 // polygons in layer order. Each edge marks the coarse cells its outline can
 // reach; polygons meeting in a cell share a group (more than needed at
 // times, never less).
-QVector<QPainterPath> outlineGroups(const QVector<QPolygonF>& polygons, qreal penWidth, int width, int height)
+QVector<QPainterPath> outlineGroups(const QVector<SlicePolygon>& polygons, qreal penWidth, int width, int height)
 {
     constexpr int kCell = 4;
     const int cols = std::max(1, (width + kCell - 1) / kCell), rows = std::max(1, (height + kCell - 1) / kCell);
@@ -70,7 +70,7 @@ QVector<QPainterPath> outlineGroups(const QVector<QPolygonF>& polygons, qreal pe
             }
     };
     for (int n = 0; n < polygons.size(); ++n) {
-        const QPolygonF& polygon = polygons[n];
+        const SlicePolygon& polygon = polygons[n];
         for (int k = 0; k < polygon.size(); ++k) {
             const QPointF a = polygon[k], b = polygon[(k + 1) % polygon.size()];
             // A long slanting edge marks its cells piece by piece, not its whole box.
@@ -392,7 +392,7 @@ void frmDLP::drawLayer(QPainter& painter, int layer)
     QPainterPath modelPath;
     modelPath.setFillRule(Qt::OddEvenFill);
     if (layer < model.size()) {
-        for (const QPolygonF& polygon : model[layer]) {
+        for (const SlicePolygon& polygon : model[layer]) {
             if (polygon.isEmpty())
                 continue;
             modelPath.addPolygon(polygon);
@@ -400,7 +400,7 @@ void frmDLP::drawLayer(QPainter& painter, int layer)
         }
     }
     if (layer < supports.size()) {
-        for (const QPolygonF& polygon : supports[layer]) {
+        for (const SlicePolygon& polygon : supports[layer]) {
             if (polygon.isEmpty())
                 continue;
             QPainterPath path;

@@ -8,6 +8,7 @@
 #include "VSLGLView.h"
 #include "VSLModel3D.h"
 #include "VSliceWidgetX.h"
+#include "slice_polygons.h"
 #include "test_meshes.h"
 
 #include <benchmark/benchmark.h>
@@ -67,7 +68,7 @@ void ShowMiddleLayer(Plate& p)
     p.panel->findChild<QSlider*>("horizontalSlider")->setValue(middle);
     const SliceLayers layers = p.view->GetSliceData();
     if (middle < layers.size())
-        for (const QPolygonF& poly : layers.at(middle)) {
+        for (const SlicePolygon& poly : layers.at(middle)) {
             ++p.polygonsShown;
             p.pointsShown += poly.size();
         }
@@ -90,7 +91,7 @@ Plate* Cubes()
     p.layers = 10; // the same section on every layer
     {
         QMutexLocker lock(p.view->scene()->sceneMutex());
-        p.view->scene()->m_modelSliceLayers = SliceLayers(p.layers, layer);
+        p.view->scene()->m_modelSliceLayers = SliceLayers(p.layers, ToSlicePolygons(layer));
     }
     ShowMiddleLayer(p);
     return &p;

@@ -167,7 +167,7 @@ bool AnythingLit(const SliceLayers& layers, int plateLayers, int width, int heig
 {
     const QRectF frame(0, 0, width, height);
     for (int i = qMax(0, plateLayers); i < layers.size(); ++i)
-        for (const QPolygonF& polygon : layers[i]) {
+        for (const SlicePolygon& polygon : layers[i]) {
             double area = 0;
             for (int k = 0; k < polygon.size(); ++k) {
                 const QPointF& p = polygon[k];

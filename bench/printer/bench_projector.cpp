@@ -68,7 +68,7 @@ BENCHMARK(BM_TableBuild)->Args({2560, 1440})->Args({3840, 6480})->Unit(benchmark
 class RoadLayers : public ProjectorLayerSource
 {
 public:
-    SliceLayers model{MakeRoadLayer(3840, 2400)};
+    SliceLayers model{SlicePolygons(MakeRoadLayer(3840, 2400))};
     SliceLayers GetSliceData() const override { return model; }
     SliceLayers GetSliceDataSup() const override { return {}; }
 };

@@ -14,7 +14,7 @@ namespace {
 void BM_RenderRoadLayer(benchmark::State& state)
 {
     const bool swap = state.range(0) != 0;
-    const QVector<QPolygonF> layer = MakeRoadLayer();
+    const QVector<SlicePolygon> layer = SlicePolygons(MakeRoadLayer());
     QImage image(swap ? 2400 : 3840, swap ? 3840 : 2400, QImage::Format_Grayscale8);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing, true);
@@ -35,7 +35,7 @@ void BM_EncodeRenderedRoadLayer(benchmark::State& state)
         QPainter painter(&image);
         painter.setRenderHint(QPainter::Antialiasing, true);
         painter.setPen(Qt::NoPen);
-        RenderLayer(painter, MakeRoadLayer(), false, image.width(), image.height(), image.rect());
+        RenderLayer(painter, SlicePolygons(MakeRoadLayer()), false, image.width(), image.height(), image.rect());
     }
     QVector<unsigned char> out;
     for (auto _ : state) {
@@ -48,7 +48,7 @@ BENCHMARK(BM_EncodeRenderedRoadLayer)->Unit(benchmark::kMillisecond);
 // A worker's whole layer on a 3840 x 2400 frame: render and encode.
 void BM_RenderThreadLayer(benchmark::State& state, QVector<QPolygonF> (*makeLayer)(int, int))
 {
-    const QVector<QPolygonF> layer = makeLayer(3840, 2400);
+    const QVector<SlicePolygon> layer = SlicePolygons(makeLayer(3840, 2400));
     RenderThread worker(false, 4, 3840, 2400);
     worker.setLayer(&layer);
     for (auto _ : state) {
@@ -64,7 +64,7 @@ BENCHMARK_CAPTURE(BM_RenderThreadLayer, FullFrame, MakeFullFrameLayer)->Unit(ben
 // An empty frame: fill and one run.
 void BM_RenderEmptyLayer(benchmark::State& state)
 {
-    const QVector<QPolygonF> layer;
+    const QVector<SlicePolygon> layer;
     RenderThread worker(false, 4, 3840, 2400);
     worker.setLayer(&layer);
     for (auto _ : state) {
@@ -80,7 +80,7 @@ BENCHMARK(BM_RenderEmptyLayer)->Unit(benchmark::kMillisecond);
 void BM_WriteVxsFile(benchmark::State& state, QVector<QVector<QPolygonF>> (*makeLayers)(int, int))
 {
     QTemporaryDir dir;
-    const SliceLayers layers = makeLayers(3840, 2400);
+    const SliceLayers layers = SlicePolygons(makeLayers(3840, 2400));
     PrintJobInput input;
     input.modelLayers = layers;
     input.machineCode = 10;

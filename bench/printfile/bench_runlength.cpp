@@ -15,7 +15,7 @@ QImage renderFrame(const QVector<QPolygonF>& layer, QRect* lit = nullptr)
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setPen(Qt::NoPen);
-    const QRect box = RenderLayer(painter, layer, false, image.width(), image.height(), QRect());
+    const QRect box = RenderLayer(painter, SlicePolygons(layer), false, image.width(), image.height(), QRect());
     painter.end();
     if (lit)
         *lit = box;

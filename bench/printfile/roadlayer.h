@@ -1,5 +1,7 @@
 #pragma once
 
+#include "vslglview/printfile/slicelayers.h"
+
 #include <QImage>
 #include <QPainter>
 #include <QPolygonF>
@@ -111,4 +113,21 @@ inline QVector<QPolygonF> MakeFullFrameLayer(int width = 3840, int height = 2400
 {
     return {QPolygonF({QPointF(width, height), QPointF(-width, height), QPointF(-width, -height),
                        QPointF(width, -height)})};
+}
+
+// The generated polygons as the slicer stores them.
+inline QVector<SlicePolygon> SlicePolygons(const QVector<QPolygonF>& polygons)
+{
+    QVector<SlicePolygon> out;
+    for (const QPolygonF& p : polygons)
+        out.append(SlicePolygon(p));
+    return out;
+}
+
+inline SliceLayers SlicePolygons(const QVector<QVector<QPolygonF>>& layers)
+{
+    SliceLayers out;
+    for (const QVector<QPolygonF>& layer : layers)
+        out.append(SlicePolygons(layer));
+    return out;
 }

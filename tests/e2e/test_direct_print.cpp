@@ -117,7 +117,7 @@ protected:
         if (layer >= 0) {
             QPainterPath path;
             path.setFillRule(Qt::OddEvenFill);
-            for (const QPolygonF& p : view->GetSliceData().value(layer))
+            for (const SlicePolygon& p : view->GetSliceData().value(layer))
                 path.addPolygon(p);
             QPainter painter(&mask);
             painter.fillPath(path, Qt::white);

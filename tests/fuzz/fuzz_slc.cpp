@@ -35,11 +35,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     if (!(scene.m_fLayerThick >= 0.001f && scene.m_fLayerThick <= 1.0f))
         __builtin_trap();
-    for (const QVector<QPolygonF>& layer : scene.m_modelSliceLayers)
-        for (const QPolygonF& p : layer) {
-            if (!p.isEmpty() && p.first() != p.last())
+    for (const QVector<SlicePolygon>& layer : scene.m_modelSliceLayers)
+        for (const SlicePolygon& p : layer) {
+            if (!p.isEmpty() && p.point(0) != p.point(p.size() - 1))
                 __builtin_trap(); // every outline is closed
-            for (const QPointF& q : p)
+            for (const QPointF q : p)
                 if (!std::isfinite(q.x()) || !std::isfinite(q.y()))
                     __builtin_trap();
         }

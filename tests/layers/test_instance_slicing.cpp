@@ -1,5 +1,6 @@
 // Real instances sliced through the scene: contour, union, support cuts, publish, plate layers.
 #include "VSL3DScene.h"
+#include "slice_polygons.h"
 #include "VSLModel3D.h"
 #include "VSLModelPainter.h"
 #include "layer_checks.h"
@@ -64,7 +65,7 @@ TEST_F(SceneSlicing, CubeGivesTheExactPixelSquareBehindThePlateLayers)
     const QRectF square(QPointF(907.5, 487.5), QPointF(1012.5, 592.5));
     const QPolygonF plate(QVector<QPointF>{square.topLeft(), square.topRight(), square.bottomRight(), square.bottomLeft()});
     for (int L = 0; L < 3; ++L)
-        EXPECT_EQ(layers[L], QVector<QPolygonF>{plate}) << L;
+        EXPECT_EQ(layers[L], ToSlicePolygons({plate})) << L;
     for (int L : {3, 102, 202}) {
         ASSERT_EQ(layers[L].size(), 1) << L;
         const QPolygonF& p = layers[L][0];
@@ -86,7 +87,7 @@ TEST_F(SceneSlicing, OverlappingInstancesPrintTheirUnion)
     ASSERT_EQ(scene.models().size(), 1);
     ASSERT_EQ(Slice(2000, 1000, 10.f, 0.1f), 100);
     for (int L : {0, 50, 99}) {
-        const QVector<QPolygonF>& layer = scene.m_modelSliceLayers[L];
+        const QVector<SlicePolygon>& layer = scene.m_modelSliceLayers[L];
         // The overlap, each cube's own corner, and a corner of neither.
         for (const QPointF d : {QPointF(-25, -25), QPointF(-75, -75), QPointF(25, 25), QPointF(25, -75)})
             EXPECT_EQ(Lit(layer, QPointF(1000, 500) + d), d != QPointF(25, -75)) << L << " " << d.x() << "," << d.y();
@@ -109,7 +110,7 @@ TEST_F(SceneSlicing, UvSphereLayerAreasMatchTheCrossSections)
         const double exactMm2 = M_PI * std::max(0.0, double(r) * r - (z - r) * (z - r));
         const double innerMm2 = M_PI * std::max(0.0, (r - delta) * (r - delta) - (z - r) * (z - r));
         double areaMm2 = 0;
-        for (const QPolygonF& p : layers[L])
+        for (const SlicePolygon& p : layers[L])
             areaMm2 += std::abs(Area(p)) / (dpm * dpm);
         EXPECT_LE(areaMm2, exactMm2 + 0.01) << "layer " << L;
         EXPECT_GE(areaMm2, innerMm2 * 0.9975 - 0.01) << "layer " << L;

@@ -1,4 +1,5 @@
 #include "layers/platelayers.h"
+#include "slice_polygons.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +12,7 @@ SliceLayers Sliced(int count)
 {
     SliceLayers layers;
     for (int i = 0; i < count; ++i)
-        layers.append({QPolygonF(QVector<QPointF>{QPointF(i, 0), QPointF(i + 1, 0), QPointF(i, 1)})});
+        layers.append(ToSlicePolygons({QPolygonF(QVector<QPointF>{QPointF(i, 0), QPointF(i + 1, 0), QPointF(i, 1)})}));
     return layers;
 }
 
@@ -33,7 +34,7 @@ TEST(PlateLayers, InsertOrRemoveAtTheFrontAndStoreWhatWasApplied)
         ASSERT_EQ(list.size(), c.layersAfter);
         const int plate = std::max(0, c.storedCount);
         for (int i = 0; i < std::min(plate, 3); ++i)
-            EXPECT_EQ(list[i], QVector<QPolygonF>{rect}) << i;
+            EXPECT_EQ(list[i], ToSlicePolygons({rect})) << i;
         const int firstSliced = std::max(0, -c.storedCount);
         for (int i = plate; i < list.size(); ++i)
             ASSERT_EQ(list[i][0][0], QPointF(firstSliced + i - plate, 0)) << i;
@@ -47,7 +48,7 @@ TEST(PlateLayers, NothingSlicedGivesTheResetRectangle)
     layers::AddPlateLayers(layers, plate, QPointF(-1920, -1080), QPointF(1920, 1080), 1);
     const QPolygonF rect(
         QVector<QPointF>{QPointF(1920, 1080), QPointF(-1920, 1080), QPointF(-1920, -1080), QPointF(1920, -1080)});
-    EXPECT_EQ(layers, SliceLayers({{rect}}));
+    EXPECT_EQ(layers, ToSliceLayers({{rect}}));
 }
 
 } // namespace

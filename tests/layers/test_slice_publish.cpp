@@ -82,11 +82,11 @@ TEST(SlicePublish, OverlapLeavesOtherInstancesUntouched)
     Scene s(2000, 2000, 10.f, 10.f);
     // A ring, one inside its hole, a far one, then one overlapping only the far one.
     s.Publish({Paths{Rect(-20000, -20000, 20000, 20000), Rect(-10000, 10000, 10000, -10000)}});
-    const QVector<QPolygonF> ring = s.layers[0];
+    const QVector<SlicePolygon> ring = s.layers[0];
     s.Publish({Paths{Rect(-5000, -5000, 5000, 5000)}});
     s.Publish({Paths{Rect(50000, 50000, 60000, 60000)}});
     s.Publish({Paths{Rect(55000, 55000, 65000, 65000)}});
-    const QVector<QPolygonF>& layer = s.layers[0];
+    const QVector<SlicePolygon>& layer = s.layers[0];
     ASSERT_EQ(layer.size(), 4) << "the one inside the hole appended as it is";
     EXPECT_EQ(layer[0], ring[0]);
     EXPECT_EQ(layer[1], ring[1]);

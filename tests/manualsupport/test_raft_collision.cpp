@@ -1,4 +1,5 @@
 #include "../scene/scene_fixture.h"
+#include "slice_polygons.h"
 #include "../supportrun/mesh_util.h"
 #include "layers/platelayers.h"
 #include "mesh/line3.h"
@@ -18,7 +19,7 @@ TEST_F(Raft, InsertAndRemoveClampedToTheLayerList)
 {
     VSLModelPainter p(nullptr, &m_scene);
     for (int i = 0; i < 5; ++i)
-        m_scene.m_modelSliceLayers.append({QPolygonF({QPointF(i, 0), QPointF(i + 1, 0), QPointF(i, 1)})});
+        m_scene.m_modelSliceLayers.append(ToSlicePolygons({QPolygonF({QPointF(i, 0), QPointF(i + 1, 0), QPointF(i, 1)})}));
     const SliceLayers before = m_scene.m_modelSliceLayers;
     m_scene.m_sliceMaxPt = QPointF(300, 200);
     m_scene.m_sliceMinPt = QPointF(100, 50);
@@ -26,7 +27,7 @@ TEST_F(Raft, InsertAndRemoveClampedToTheLayerList)
     ASSERT_EQ(m_scene.m_modelSliceLayers.size(), 8);
     const QPolygonF rect({QPointF(100, 50), QPointF(300, 50), QPointF(300, 200), QPointF(100, 200)});
     for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(m_scene.m_modelSliceLayers[i], QVector<QPolygonF>{rect});
+        EXPECT_EQ(m_scene.m_modelSliceLayers[i], ToSlicePolygons({rect}));
     ASSERT_TRUE(p.AddPlatform(-3));
     EXPECT_EQ(m_scene.m_modelSliceLayers, before);
     ASSERT_TRUE(p.AddPlatform(0));
@@ -35,7 +36,7 @@ TEST_F(Raft, InsertAndRemoveClampedToTheLayerList)
     EXPECT_TRUE(m_scene.m_modelSliceLayers.isEmpty());
     m_scene.m_sliceMaxPt = m_scene.m_sliceMinPt = QPointF();
     ASSERT_TRUE(p.AddPlatform(1));
-    EXPECT_EQ(m_scene.m_modelSliceLayers[0], (QVector<QPolygonF>{QPolygonF(QVector<QPointF>(4, QPointF(0, 0)))}));
+    EXPECT_EQ(m_scene.m_modelSliceLayers[0], (ToSlicePolygons({QPolygonF(QVector<QPointF>(4, QPointF(0, 0)))})));
     VSLModelPainter orphan(nullptr, nullptr);
     EXPECT_FALSE(orphan.AddPlatform(1));
 }

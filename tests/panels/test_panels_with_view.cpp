@@ -1,6 +1,7 @@
 // The side panels against a real 3D view, wired as the main window wires
 // them, their layer preview in pixels, and how they look on the plate.
 #include "../glview/glview_fixture.h"
+#include "slice_polygons.h"
 #include "slice_layers.h"
 
 #include "VEditModeWidget.h"
@@ -210,7 +211,7 @@ TEST(SlicePanelPreview, RingSupportPlateAndSlicing)
     // its hole around x 190, the support around (37, 37).
     const QVector<QPolygonF> ring{Square(880, 300, 1680, 1100), Square(1080, 500, 1480, 900)};
     const QPolygonF plate = Square(-50, -50, 2610, 1490);
-    SetLayers(*s.view, {{plate}, ring}, {{}, {Square(100, 100, 400, 400)}});
+    SetLayers(*s.view, ToSliceLayers({{plate}, ring}), ToSliceLayers({{}, {Square(100, 100, 400, 400)}}));
     s.panel->slot_SliceSceneDone(2);
 
     const QImage first = s.shot();
@@ -366,7 +367,7 @@ TEST(SlicePreviewBatches, DrawAsOneOddEvenFillWould)
     QImage batched(what.previewSize, QImage::Format_RGB32), whole(what.previewSize, QImage::Format_RGB32);
     {
         QPainter batch(&batched);
-        paintSlicePreview(batch, what, {layer}, {});
+        paintSlicePreview(batch, what, {ToSlicePolygons(layer)}, {});
         QPainter painter(&whole);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.scale(760.0 / 2560, 427.0 / 1440);

@@ -1,4 +1,5 @@
 #include "VPrintWidget.h"
+#include "slice_polygons.h"
 #include "../glview/glview_fixture.h"
 #include "../netprinter/loopback_http.h"
 #include "slice_layers.h"
@@ -566,7 +567,7 @@ TEST_F(PrintPreview, RingOfTheLayerAndBlackWhileSlicing)
     VPrintWidget panel(m_view.get(), config);
     QDir::setCurrent(cwd);
     panel.m_nPrinterSelect = 0;
-    SetLayers(*m_view, {{}, {Square(220, 520, 620, 920), Square(320, 620, 520, 820)}});
+    SetLayers(*m_view, ToSliceLayers({{}, {Square(220, 520, 620, 920), Square(320, 620, 520, 820)}}));
     panel.slot_updSliceBrowser(1);
     const QImage image = painted(panel, 2560, 1440);
     image.scaled(640, 360).save(cwd + "/print_widget_ring.png");

@@ -1,5 +1,6 @@
 // The earlier slice panel and the slice preview dialog, drawn under Xvfb.
 #include "../glview/glview_fixture.h"
+#include "slice_polygons.h"
 #include "slice_layers.h"
 
 #include "DlpSliceBrowser.h"
@@ -141,7 +142,7 @@ TEST(SliceBrowser, DrawsTheChosenLayerAtAFixedScale)
     vexmorInitResources();
     VSLGLView view;
     // Layer 1 a ring in a 1280 x 800 frame: (130, 116) on it, (185, 116) in its hole.
-    SetLayers(view, {{Square(0, 0, 100, 100)}, {Square(400, 200, 880, 600), Square(560, 360, 720, 440)}});
+    SetLayers(view, ToSliceLayers({{Square(0, 0, 100, 100)}, {Square(400, 200, 880, 600), Square(560, 360, 720, 440)}}));
     DlpSliceBrowser dlg(&view);
 
     const struct { int index; int ring; int hole; } rows[] = {{1, 255, 0}, {0, 0, 0}, {2, 0, 0}};

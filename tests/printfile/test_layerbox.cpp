@@ -3,6 +3,7 @@
 // kept here as the reference: fill the whole frame black, draw the layer as one
 // odd-even path, scan every pixel.
 #include "printfiledecoder.h"
+#include "slice_polygons.h"
 #include "printfile/layerrender.h"
 #include "printfile/layerrenderpool.h"
 #include "printfile/printfilewriter.h"
@@ -18,6 +19,9 @@
 #include <random>
 
 namespace {
+
+// Layers as written here; the writer is given them as stored slice polygons.
+using Literal = QVector<QVector<QPolygonF>>;
 
 QImage referenceFrame(const QVector<QPolygonF>& layer, bool swapXY, int imageWidth, int imageHeight)
 {
@@ -83,15 +87,15 @@ QPolygonF circle(double cx, double cy, double r, int points)
 }
 
 // Cuts of a 40 mm sphere at 50 um pixels, pole to equator and back.
-SliceLayers sphere()
+Literal sphere()
 {
-    SliceLayers layers;
+    Literal layers;
     for (double z : {-19.97, -19.0, -12.3, -0.02, 7.5, 19.97})
         layers.append({circle(1920.3, 1199.6, std::sqrt(400 - z * z) / 0.05, 1002)});
     return layers;
 }
 
-SliceLayers cubePlate()
+Literal cubePlate()
 {
     QVector<QPolygonF> layer;
     for (int i = 0; i < 100; ++i)
@@ -100,7 +104,7 @@ SliceLayers cubePlate()
     return {layer, {layer.first()}, layer};
 }
 
-SliceLayers wholeFrame(int w, int h)
+Literal wholeFrame(int w, int h)
 {
     const QPolygonF emptyExtentPlate({QPointF(w, h), QPointF(-w, h), QPointF(-w, -h), QPointF(w, -h)});
     return {{emptyExtentPlate},
@@ -108,7 +112,7 @@ SliceLayers wholeFrame(int w, int h)
             {rect(3, 3, 9, 9)}};
 }
 
-SliceLayers frameEdges(int w, int h)
+Literal frameEdges(int w, int h)
 {
     return {{rect(0, 10.5, 7.25, 30), rect(20, 0, 41.5, 6.75), rect(w - 6.5, 50, w, 60), rect(60, h - 3.3, 90, h)},
             {rect(-3, -3, 4, 4), rect(w - 4, h - 4, w + 3, h + 3)},
@@ -117,10 +121,10 @@ SliceLayers frameEdges(int w, int h)
             {rect(w - 0.5, 0, w, h), rect(0, h - 1, w, h)}};
 }
 
-SliceLayers plateLayers(int w, int h)
+Literal plateLayers(int w, int h)
 {
     const QPolygonF plate({QPointF(100, 50), QPointF(900, 50), QPointF(900, 400), QPointF(100, 400)});
-    SliceLayers layers{{plate}, {plate}};
+    Literal layers{{plate}, {plate}};
     layers.append({circle(500, 225, 170, 90), circle(500, 225, 60, 40)});
     layers.append({rect(w / 2.0, h / 2.0, w / 2.0 + 0.4, h / 2.0 + 0.6)});
     return layers;
@@ -129,7 +133,7 @@ SliceLayers plateLayers(int w, int h)
 // A field of supports a pixel apart, joined in rows by long thin outlines,
 // around a ring with its hole: one group of thousands of outlines whose
 // pixels touch, drawn a strip of columns at a time.
-SliceLayers supportField()
+Literal supportField()
 {
     QVector<QPolygonF> layer;
     for (int i = 0; i < 90; ++i)
@@ -156,7 +160,7 @@ QPolygonF deepCopy(const QPolygonF& p)
 // layers that differ from it in one corner, by a quarter pixel, in order or
 // by one outline less, and returns to an earlier layer: every repeated code
 // must be the one its own render gives.
-SliceLayers repeatsAndChanges()
+Literal repeatsAndChanges()
 {
     const QVector<QPolygonF> a{circle(800.3, 600.7, 300, 200), circle(800.3, 600.7, 120, 90),
                                rect(1500, 200, 1900.5, 260.25), circle(2300, 1200, 40, 16)};
@@ -169,8 +173,8 @@ SliceLayers repeatsAndChanges()
     quarterPixel[3][0].rx() += 0.25;
     const QVector<QPolygonF> reordered{a[3], a[2], a[1], a[0]};
     const QVector<QPolygonF> oneLess = a.mid(0, 3);
-    return {a,  a, byValue, byValue, cornerMoved, cornerMoved, a, oneLess, {}, {}, reordered, a, quarterPixel,
-            quarterPixel, a};
+    return Literal({a, a, byValue, byValue, cornerMoved, cornerMoved, a, oneLess, {}, {}, reordered, a,
+                          quarterPixel, quarterPixel, a});
 }
 
 struct FileCase {
@@ -178,13 +182,13 @@ struct FileCase {
     int width, height;
     bool rotate;
     int machineCode, workers; // workers 0: the default pool
-    SliceLayers layers;
+    Literal layers;
 };
 
 TEST(LayerBox, FilesMatchTheFullFrameWriter)
 {
     const int W = 3840, H = 2400;
-    const SliceLayers mixed{sphere()[3], frameEdges(W, H)[0], {}, plateLayers(W, H)[2]};
+    const Literal mixed{sphere()[3], frameEdges(W, H)[0], {}, plateLayers(W, H)[2]};
     const FileCase cases[] = {
         {"sphere", W, H, false, 10, 1, sphere()},
         {"10,000-cube plate", W, H, false, 10, 2, cubePlate()},
@@ -205,8 +209,9 @@ TEST(LayerBox, FilesMatchTheFullFrameWriter)
     QTemporaryDir dir;
     for (const FileCase& c : cases) {
         SCOPED_TRACE(c.name);
+        const SliceLayers layers = ToSliceLayers(c.layers);
         PrintJobInput input;
-        input.modelLayers = c.layers;
+        input.modelLayers = layers;
         input.machineCode = c.machineCode;
         input.machineName = "Pellar120";
         input.imageRotate = c.rotate;
@@ -220,7 +225,7 @@ TEST(LayerBox, FilesMatchTheFullFrameWriter)
         ASSERT_TRUE(f.valid && f.layers.size() == c.layers.size()) << f.error;
         const int iw = c.rotate ? c.height : c.width, ih = c.rotate ? c.width : c.height;
         for (int i = 0; i < c.layers.size(); ++i) {
-            const QByteArray expected = referenceCode(referenceFrame(c.layers[i], c.rotate, iw, ih), 4);
+            const QByteArray expected = referenceCode(referenceFrame(ToPolygonsF(layers[i]), c.rotate, iw, ih), 4);
             ASSERT_TRUE(f.layers[i] == expected)
                 << "layer " << i << ": " << f.layers[i].size() << " bytes, expected " << expected.size();
         }
@@ -237,6 +242,8 @@ TEST(LayerBox, RepeatsAreTheSameBitsOnly)
     positiveZero[0].rx() = 0.0;
     QPolygonF nan = deepCopy(square);
     nan[1].ry() = std::nan("");
+    QPolygonF nextFloat = deepCopy(square);
+    nextFloat[0].rx() = double(std::nextafter(float(square[0].x()), 2.f));
     QPolygonF shorter = deepCopy(square);
     shorter.removeLast();
     const QVector<QPolygonF> pair{square, rect(5, 5, 6, 6)};
@@ -255,11 +262,12 @@ TEST(LayerBox, RepeatsAreTheSameBitsOnly)
         {"one point less", {square}, {shorter}, false},
         {"zero signs", {negativeZero}, {positiveZero}, false},
         {"same NaN", {nan}, {deepCopy(nan)}, true},
-        {"a 1e-9 step", {square}, {square.translated(1e-9, 0)}, false},
+        {"one float step", {square}, {nextFloat}, false},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(LayerRenderPool::sameOutlines(c.a, c.b), c.same) << c.name;
-        EXPECT_EQ(LayerRenderPool::sameOutlines(c.b, c.a), c.same) << c.name;
+        const QVector<SlicePolygon> a = ToSlicePolygons(c.a), b = ToSlicePolygons(c.b);
+        EXPECT_EQ(LayerRenderPool::sameOutlines(a, b), c.same) << c.name;
+        EXPECT_EQ(LayerRenderPool::sameOutlines(b, a), c.same) << c.name;
     }
 }
 

@@ -1,4 +1,5 @@
 #include "printfiledecoder.h"
+#include "slice_polygons.h"
 #include "printfile/layerrender.h"
 #include "printfile/printfilewriter.h"
 
@@ -42,7 +43,7 @@ struct Job {
         input.preview.fill(0xFFFF0000);
         input.previewLarge = QImage(12, 16, QImage::Format_ARGB32);
         input.previewLarge.fill(0xFF00FF00);
-        layers = {{rect(1, 1, 5, 5)}};
+        layers = ToSliceLayers({{rect(1, 1, 5, 5)}});
     }
     int write(float w = 16, float h = 16)
     {
@@ -98,7 +99,7 @@ TEST(VxsFile, LayersDecodeToPolygonAreaWithHoles)
     const QPolygonF outer = rect(4.25, 3.5, 44.75, 33.5);
     const QPolygonF hole = rect(14.5, 10.5, 24.5, 20.5);
     const QPolygonF tilted({QPointF(50, 5), QPointF(62, 12), QPointF(55, 40)});
-    job.layers = {{outer, hole}, {tilted}, {}, {rect(-100, -100, 10, 10)}};
+    job.layers = ToSliceLayers({{outer, hole}, {tilted}, {}, {rect(-100, -100, 10, 10)}});
     const int w = 64, h = 48;
     ASSERT_EQ(job.write(w, h), 0);
     const VxsFile f = ReadVxs(job.input.saveFileName, false);

@@ -1,4 +1,5 @@
 #include "printfiledecoder.h"
+#include "slice_polygons.h"
 #include "printfile/printfilewriter.h"
 
 #include <gtest/gtest.h>
@@ -55,8 +56,8 @@ TEST(VxtFile, SectionTableAndSectionsAsLaidOut)
     const QPolygonF square({QPointF(10, 10), QPointF(15, 10), QPointF(15, 15), QPointF(10, 15)});
     PrintJobInput input;
     input.modelLayers =
-        SliceLayers{{square}, {QPolygonF({QPointF(-3.5, 2000), QPointF(5, 6), QPointF(2560, 1), QPointF(7, 8)})}};
-    input.supportLayers = SliceLayers{{QPolygonF({QPointF(-50, 3000), QPointF(1, 2), QPointF(3, 4)})}};
+        ToSliceLayers({{square}, {QPolygonF({QPointF(-3.5, 2000), QPointF(5, 6), QPointF(2560, 1), QPointF(7, 8)})}});
+    input.supportLayers = ToSliceLayers({{QPolygonF({QPointF(-50, 3000), QPointF(1, 2), QPointF(3, 4)})}});
     input.machineCode = 120;
     input.machineName = "Pellar120";
     input.preview = QImage(40, 30, QImage::Format_ARGB32);

@@ -1,4 +1,5 @@
 #include "dlpserialport.h"
+#include "slice_polygons.h"
 #include "frmDLP.h"
 #include "light_data.h"
 #include "printer_simulator.h"
@@ -208,14 +209,14 @@ TEST_F(ProjectorWindowTest, LayerIsCorrectedPerPixel)
     for (const Case& c : {Case{square, 0, 0}, Case{square, 5, 0}, Case{square, -1, 0}, Case{square, 2, 2},
                           Case{holes, 0, 0}, Case{holes, 1, 1}, Case{holes, 3, 3}, Case{close, 4, 4}}) {
         SCOPED_TRACE(testing::Message() << c.polygons.size() << " polygons, pen " << c.penSelect);
-        layers.model = {c.polygons};
+        layers.model = {ToSlicePolygons(c.polygons)};
         win->setPenSelect(c.penSelect);
         int edges = 0;
         EXPECT_EQ(wrongPixels(render(0), c.polygons, c.penWidth, &edges), 0);
         EXPECT_GT(edges, 50);
     }
     // A pen 2 wide darkens one whole pixel inside the edge, and no more.
-    layers.model = {{rect(10, 10, 50, 40)}};
+    layers.model = ToSliceLayers({{rect(10, 10, 50, 40)}});
     win->setPenSelect(2);
     const QImage out = render(0);
     EXPECT_EQ(out.scanLine(25)[10], 0);
@@ -224,7 +225,7 @@ TEST_F(ProjectorWindowTest, LayerIsCorrectedPerPixel)
 
 TEST_F(ProjectorWindowTest, WhatEachLayerLights)
 {
-    struct Case { const char* name; SliceLayers model, supports; int layer; std::vector<QPoint> lit, dark; };
+    struct Case { const char* name; QVector<QVector<QPolygonF>> model, supports; int layer; std::vector<QPoint> lit, dark; };
     const QPolygonF outer = rect(4, 4, 44, 44), inner = rect(14, 14, 34, 34);
     const Case cases[] = {
         {"nested model contours leave a hole", {{outer, inner}}, {}, 0, {{8, 8}}, {{24, 24}, {50, 40}}},
@@ -239,8 +240,8 @@ TEST_F(ProjectorWindowTest, WhatEachLayerLights)
     ASSERT_TRUE(init(kHalf));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        layers.model = c.model;
-        layers.supports = c.supports;
+        layers.model = ToSliceLayers(c.model);
+        layers.supports = ToSliceLayers(c.supports);
         const QImage out = render(c.layer);
         for (QPoint p : c.lit)
             EXPECT_EQ(out.scanLine(p.y())[p.x()], 128) << p.x() << "," << p.y();
@@ -249,7 +250,7 @@ TEST_F(ProjectorWindowTest, WhatEachLayerLights)
         EXPECT_EQ(allBlack(out), c.lit.empty());
     }
     // Nothing of a layer stays in the next.
-    layers.model = {{rect(40, 30, 60, 45)}, {}};
+    layers.model = ToSliceLayers({{rect(40, 30, 60, 45)}, {}});
     EXPECT_EQ(render(0).scanLine(35)[50], 128);
     EXPECT_TRUE(allBlack(render(1)));
     // A light grid of another size than the projector is refused, and the
@@ -271,7 +272,7 @@ TEST_F(ProjectorWindowTest, PictureFullScreenUncorrectedAndNullNameCloses)
     picture.fill(qRgb(200, 200, 200));
     const QString path = m_dir.filePath("picture.png");
     ASSERT_TRUE(picture.save(path));
-    layers.model = {{rect(0, 0, 64, 48)}};
+    layers.model = ToSliceLayers({{rect(0, 0, 64, 48)}});
     int asked = 0;
     win->setTargetProvider([&] { return ++asked, QPoint(0, 0); });
     win->slot_showImage(path);
@@ -296,7 +297,7 @@ TEST_F(ProjectorWindowTest, PictureFullScreenUncorrectedAndNullNameCloses)
 // and asks for a repaint; the painting happens on the GUI thread.
 TEST_F(ProjectorWindowTest, BlackUntilALayerIsAskedForFromThePrintThread)
 {
-    layers.model = {{rect(8, 8, 40, 40)}};
+    layers.model = ToSliceLayers({{rect(8, 8, 40, 40)}});
     win->m_layer = 0;
     win->resize(64, 48);
     EXPECT_TRUE(allBlack(win->grab().toImage()));
@@ -334,7 +335,9 @@ TEST_F(ProjectorWindowTest, RoadLayerScreenshot)
     for (QPolygonF& polygon : road)
         for (QPointF& p : polygon)
             p *= scale;
-    layers.model = {road};
+    // Stored as float points, as the slicer stores them; the reference draws the same.
+    layers.model = {ToSlicePolygons(road)};
+    road = ToPolygonsF(layers.model[0]);
     win->setPenSelect(1);
     win->m_layer = 0;
     win->showOnProjector();

@@ -41,7 +41,7 @@ TEST_F(SceneRepair, RoundsMergesFillsAndKeepsTheVertexCopyInStep)
     ASSERT_EQ(m_scene.StartSliceScene(2000, 1000, 10.f, 10.f, 0.5f, 0), SceneOp::Done);
     ASSERT_TRUE(done.wait(10000));
     ASSERT_EQ(done.first().first().toInt(), 20);
-    for (const QVector<QPolygonF>& layer : m_scene.m_modelSliceLayers) {
+    for (const QVector<SlicePolygon>& layer : m_scene.m_modelSliceLayers) {
         ASSERT_EQ(layer.size(), 1);
         EXPECT_EQ(layer[0].boundingRect(), QRectF(QPointF(950, 450), QPointF(1050, 550)));
     }

@@ -7,14 +7,15 @@
 // Independent readings of a slice layer, as the print-file renderer fills it.
 namespace layercheck {
 
-// Even-odd fill of the whole layer at p.
-inline bool Lit(const QVector<QPolygonF>& layer, QPointF p)
+// Even-odd fill of the whole layer (of QPolygonF or SlicePolygon) at p.
+template <class Layer>
+inline bool Lit(const Layer& layer, QPointF p)
 {
     bool inside = false;
-    for (const QPolygonF& poly : layer)
+    for (const auto& poly : layer)
         for (int i = 0, j = poly.size() - 1; i < poly.size(); j = i++) {
-            const QPointF& a = poly[i];
-            const QPointF& b = poly[j];
+            const QPointF a = poly[i];
+            const QPointF b = poly[j];
             if ((a.y() > p.y()) != (b.y() > p.y())
                 && p.x() < (b.x() - a.x()) * (p.y() - a.y()) / (b.y() - a.y()) + a.x())
                 inside = !inside;

@@ -276,9 +276,9 @@ protected:
         ASSERT_EQ(a.size() + shift, b.size());
         for (int L = 0; L < a.size(); ++L) {
             double areaA = 0, areaB = 0;
-            for (const QPolygonF& poly : a[L])
+            for (const SlicePolygon& poly : a[L])
                 areaA += layercheck::Area(poly);
-            for (const QPolygonF& poly : b[L + shift])
+            for (const SlicePolygon& poly : b[L + shift])
                 areaB += layercheck::Area(poly);
             ASSERT_NEAR(std::fabs(areaA), std::fabs(areaB), 2.0 + 1e-3 * std::fabs(areaA)) << "layer " << L;
         }

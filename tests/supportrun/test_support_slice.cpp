@@ -144,7 +144,7 @@ template <class Add> void AddRecords(const genh::Generation& g, Add&& add)
         add.AddRecord(it->isDeleted, it->spheres, it->cones);
 }
 
-QImage Render(const QVector<QPolygonF>& layer)
+QImage Render(const QVector<SlicePolygon>& layer)
 {
     QImage image(kFrame, kFrame, QImage::Format_Grayscale8);
     image.fill(0);
@@ -247,12 +247,22 @@ TEST_P(SupportSlicing, LayersAndIslandsAreThoseOfWholeLayerUnions)
         const layers::InstanceSlice slice = layers::SliceInstanceLayers(job);
         ASSERT_EQ(slice.layers.size(), c.layers);
         for (int L = 0; L < c.layers; ++L) {
-            QVector<QPolygonF> reference;
+            QVector<SlicePolygon> reference;
             for (const Path& p : before[L])
                 reference.append(layers::OutlineToPixels(p, kMapping));
             const Difference d = Compare(Render(slice.layers[L]), Render(reference), 1);
             EXPECT_EQ(d.beyondSlack, 0) << "layer " << L;
             EXPECT_LE(d.any, 16) << "layer " << L;
+        }
+        // An upright shaft gives the same outline on layer after layer: those
+        // layers share one copy of its points.
+        int sharedBelow = 0;
+        for (int L = 1; L < c.layers; ++L)
+            for (const SlicePolygon& p : slice.layers[L])
+                for (const SlicePolygon& q : slice.layers[L - 1])
+                    sharedBelow += p.constData() == q.constData() && !p.isEmpty();
+        if (c.supports->map.size() > 0) {
+            EXPECT_GT(sharedBelow, 0);
         }
         EXPECT_EQ(slice.islands.support, islands.support);
         EXPECT_EQ(slice.islands.model, islands.model);

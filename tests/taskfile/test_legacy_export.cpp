@@ -1,4 +1,5 @@
 #include "VSL3DScene.h"
+#include "slice_polygons.h"
 #include "VSLModel3D.h"
 #include "test_meshes.h"
 
@@ -79,9 +80,9 @@ TEST_F(LegacyExport, FixedBlocksThenLayersClampingModelPointsNotSupportPointsThe
     m_scene.m_nXResolution = 100;
     m_scene.m_nYResolution = 50;
     m_para.DotsPermmX = 7;
-    m_scene.m_modelSliceLayers = {{QPolygonF({QPointF(-5, 10), QPointF(150, 60), QPointF(20, 30)})},
-                                  {QPolygonF({QPointF(1, 2)})}};
-    m_scene.m_supportSliceLayers = {{QPolygonF({QPointF(-5, 70)})}};
+    m_scene.m_modelSliceLayers = ToSliceLayers({{QPolygonF({QPointF(-5, 10), QPointF(150, 60), QPointF(20, 30)})},
+                                                {QPolygonF({QPointF(1, 2)})}});
+    m_scene.m_supportSliceLayers = ToSliceLayers({{QPolygonF({QPointF(-5, 70)})}});
     const QString path = m_dir.filePath("two.dat");
     ASSERT_EQ(m_scene.generatePrintableData1(m_para, path), 0);
     const QVector<float> v = Floats(path);
@@ -102,7 +103,7 @@ TEST_F(LegacyExport, FixedBlocksThenLayersClampingModelPointsNotSupportPointsThe
 TEST_F(LegacyExport, SvgFilesLieInsideTheFolderAndRenderTheLayers)
 {
     const QPolygonF square({QPointF(20, 20), QPointF(80, 20), QPointF(80, 80), QPointF(20, 80)});
-    m_scene.m_modelSliceLayers = {{square}, {}, {}};
+    m_scene.m_modelSliceLayers = ToSliceLayers({{square}, {}, {}});
     const QString dir = m_dir.filePath("svg");
     ASSERT_TRUE(QDir().mkpath(dir));
     EXPECT_TRUE(m_scene.saveSvg(0, dir, "layer", 100, 100));

@@ -1,4 +1,5 @@
 #include "VSL3DScene.h"
+#include "slice_polygons.h"
 #include "modal_answer.h"
 #include "slc/slcfile.h"
 #include "test_meshes.h"
@@ -69,7 +70,7 @@ TEST_F(SlcImport, RecordsFollowTheWholeSamplingTable)
     EXPECT_EQ(m_scene.m_nTotalLayers, 2);
     // Centre (5, 5) mm onto the build maximum (48, 27) mm at 20 px/mm.
     const QPolygonF square = Square(860, 440, 200, 200);
-    EXPECT_EQ(one, SliceLayers({{square}, {square, QPolygonF()}}));
+    EXPECT_EQ(one, ToSliceLayers({{square}, {square, QPolygonF()}}));
     EXPECT_EQ(m_scene.m_sliceMinPt, QPointF(860, 440));
     EXPECT_EQ(m_scene.m_sliceMaxPt, QPointF(1060, 640));
 

@@ -1,4 +1,5 @@
 #include "../scene/scene_fixture.h"
+#include "slice_polygons.h"
 #include "scene/TaskFile.h"
 
 #include <QFile>
@@ -196,7 +197,7 @@ TEST_F(TaskFileTest, CoordinatesBeyondAnyPrinterAreRefused)
         {"an instance moved 1e30", cube, flung, {}, {}, "beyond 100 m"},
         {"an instance scaled 50000", cube, stretched, {}, {}, "is placed beyond 100 m"},
         {"a support corner at 1e30", cube, placed, far, {}, "a support has a corner beyond 100 m"},
-        {"a slice point at 1e30", cube, placed, {}, hugeLayer, "a slice layer has a point beyond"},
+        {"a slice point at 1e30", cube, placed, {}, ToSliceLayers(hugeLayer), "a slice layer has a point beyond"},
         {"a corner at 99995 mm", cube, edge, {}, {}, nullptr},
     };
     for (const Case& c : cases) {

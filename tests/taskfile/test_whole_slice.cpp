@@ -1,4 +1,5 @@
 #include "../scene/scene_fixture.h"
+#include "slice_polygons.h"
 #include "model_fixture.h"
 
 #include <algorithm>
@@ -109,7 +110,7 @@ protected:
     void ExpectFailure(float thickness, int code)
     {
         QSignalSpy ex(&m_scene, &VSL3DScene::signal_Exception);
-        m_scene.m_modelSliceLayers = {{QPolygonF({QPointF(1, 1), QPointF(2, 2), QPointF(1, 2)})}};
+        m_scene.m_modelSliceLayers = ToSliceLayers({{QPolygonF({QPointF(1, 1), QPointF(2, 2), QPointF(1, 2)})}});
         m_scene.m_supportSliceLayers = {{}, {}};
         const int result = Slice(thickness);
         EXPECT_TRUE(code == -8 ? result == 0 : result < 0) << result; // no layer: the count, 0

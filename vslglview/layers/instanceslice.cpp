@@ -35,7 +35,7 @@ bool StopRequested(const InstanceSliceJob& job)
 
 // Layers [from, to) into out[from .. to - 1]. Counting islands needs the
 // layer below the first, which is made again here but not kept.
-void SliceChunk(const InstanceSliceJob& job, int from, int to, QVector<QPolygonF>* out, ChunkResult& r)
+void SliceChunk(const InstanceSliceJob& job, int from, int to, QVector<SlicePolygon>* out, ChunkResult& r)
 {
     const Clock::time_point started = Clock::now();
     const double inf = std::numeric_limits<double>::infinity();
@@ -46,7 +46,7 @@ void SliceChunk(const InstanceSliceJob& job, int from, int to, QVector<QPolygonF
     // The pixels of the outlines each solid led on the layers before: a
     // support standing alone, or the union of a group of supports.
     struct Kept {
-        std::vector<QPolygonF> polygons;
+        std::vector<SlicePolygon> polygons;
         int layer = -1;
         bool alone = false;
     };
@@ -75,7 +75,7 @@ void SliceChunk(const InstanceSliceJob& job, int from, int to, QVector<QPolygonF
         if (groundOnly)
             continue;
         UniteLayer(model, supports, walk.get(), united, &memory);
-        QVector<QPolygonF>& polygons = out[layer];
+        QVector<SlicePolygon>& polygons = out[layer];
         polygons.reserve(int(united.items.size()));
         for (const LayerOutlines::Item& item : united.items) {
             Kept* k = item.key >= 0 ? &kept[size_t(item.key)] : nullptr;
@@ -88,7 +88,7 @@ void SliceChunk(const InstanceSliceJob& job, int from, int to, QVector<QPolygonF
                 k->layer = layer;
                 continue;
             }
-            QPolygonF polygon = OutlineToPixels(*item.path, job.mapping);
+            SlicePolygon polygon = OutlineToPixels(*item.path, job.mapping);
             WidenSliceExtent(polygon, job.mapping, r.maxPt, r.minPt);
             if (k) {
                 if (item.part == 0)
@@ -126,7 +126,7 @@ InstanceSlice SliceInstanceLayers(const InstanceSliceJob& job)
     if (n <= 0 || !job.contours)
         return result;
     result.layers.resize(n);
-    QVector<QPolygonF>* out = result.layers.data();
+    QVector<SlicePolygon>* out = result.layers.data();
 
     // A lone closed shell without supports is copied, not united: one worker does.
     const bool plainCopy = !job.supports && job.contours->size() == 1 && !job.slicedOpen && !job.countIslands;

@@ -2,12 +2,12 @@
 
 namespace layers {
 
-QVector<QPolygonF> PlateLayer(const QPointF& maxPt, const QPointF& minPt)
+QVector<SlicePolygon> PlateLayer(const QPointF& maxPt, const QPointF& minPt)
 {
     QPolygonF rect;
     rect << QPointF(minPt.x(), minPt.y()) << QPointF(maxPt.x(), minPt.y()) << QPointF(maxPt.x(), maxPt.y())
          << QPointF(minPt.x(), maxPt.y());
-    return {rect};
+    return {SlicePolygon(rect)};
 }
 
 void AddPlateLayers(SliceLayers& layers, int& plateLayerCount, const QPointF& maxPt, const QPointF& minPt, int n)
@@ -15,7 +15,7 @@ void AddPlateLayers(SliceLayers& layers, int& plateLayerCount, const QPointF& ma
     // The count stored is the one applied, so it always matches the layers
     // that are really in front (or were really removed).
     plateLayerCount = 0;
-    const QVector<QPolygonF> plate = PlateLayer(maxPt, minPt);
+    const QVector<SlicePolygon> plate = PlateLayer(maxPt, minPt);
     // Copies handed out earlier keep their own data.
     layers.detach();
     if (n > 0) {

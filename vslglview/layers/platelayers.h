@@ -9,7 +9,7 @@ constexpr int kMaxPlateLayers = 65535;
 
 // The plate layer: the extent rectangle (min.x, min.y), (max.x, min.y),
 // (max.x, max.y), (min.x, max.y).
-QVector<QPolygonF> PlateLayer(const QPointF& maxPt, const QPointF& minPt);
+QVector<SlicePolygon> PlateLayer(const QPointF& maxPt, const QPointF& minPt);
 
 // n > 0 puts n (at most kMaxPlateLayers) plate layers in front of `layers`,
 // n < 0 removes the first -n layers (at most all of them); the plate-layer

@@ -12,25 +12,25 @@ namespace layers {
 using ClipperLib::Path;
 using ClipperLib::Paths;
 
-QPolygonF OutlineToPixels(const Path& outline, const PixelMapping& mapping)
+SlicePolygon OutlineToPixels(const Path& outline, const PixelMapping& mapping)
 {
     const float hx = float(mapping.xResolution / 2);
     const float hy = float(mapping.yResolution / 2);
-    QPolygonF polygon;
+    SlicePolygon polygon;
     polygon.reserve(int(outline.size()));
     for (const ClipperLib::IntPoint& p : outline) {
         const float px = float(p.X) * mapping.dotsPerMmX / 1000.f + hx;
         const float py = float(p.Y) * mapping.dotsPerMmY / 1000.f + hy;
-        polygon.append(QPointF(double(px), double(py)));
+        polygon.append(px, py);
     }
     return polygon;
 }
 
-void WidenSliceExtent(const QPolygonF& polygon, const PixelMapping& mapping, QPointF& maxPt, QPointF& minPt)
+void WidenSliceExtent(const SlicePolygon& polygon, const PixelMapping& mapping, QPointF& maxPt, QPointF& minPt)
 {
     const double xRes = mapping.xResolution;
     const double yRes = mapping.yResolution;
-    for (const QPointF& p : polygon) {
+    for (const QPointF p : polygon) {
         if (p.x() <= xRes && p.x() > maxPt.x())
             maxPt.setX(p.x());
         if (p.y() <= yRes && p.y() > maxPt.y())
@@ -49,14 +49,14 @@ namespace {
 constexpr double kPixelScale = 65536.0;
 constexpr double kMaxScaled = 4.0e18;
 
-bool ToClipper(const QVector<QPolygonF>& polygons, Paths& out)
+bool ToClipper(const QVector<SlicePolygon>& polygons, Paths& out)
 {
     out.clear();
     out.reserve(size_t(polygons.size()));
-    for (const QPolygonF& polygon : polygons) {
+    for (const SlicePolygon& polygon : polygons) {
         Path path;
         path.reserve(size_t(polygon.size()));
-        for (const QPointF& p : polygon) {
+        for (const QPointF p : polygon) {
             const double x = std::round(p.x() * kPixelScale);
             const double y = std::round(p.y() * kPixelScale);
             if (!(std::fabs(x) < kMaxScaled) || !(std::fabs(y) < kMaxScaled))
@@ -68,9 +68,9 @@ bool ToClipper(const QVector<QPolygonF>& polygons, Paths& out)
     return true;
 }
 
-QPolygonF FromClipper(const Path& path)
+SlicePolygon FromClipper(const Path& path)
 {
-    QPolygonF polygon;
+    SlicePolygon polygon;
     polygon.reserve(int(path.size()));
     for (const ClipperLib::IntPoint& p : path)
         polygon.append(QPointF(double(p.X) / kPixelScale, double(p.Y) / kPixelScale));
@@ -99,7 +99,7 @@ bool OverlapArea(const Paths& a, const Paths& b, bool& overlaps)
 
 } // namespace
 
-void AppendInstanceToLayer(QVector<QPolygonF>& layer, const QVector<QPolygonF>& polygons)
+void AppendInstanceToLayer(QVector<SlicePolygon>& layer, const QVector<SlicePolygon>& polygons)
 {
     if (polygons.isEmpty())
         return;
@@ -113,10 +113,10 @@ void AppendInstanceToLayer(QVector<QPolygonF>& layer, const QVector<QPolygonF>& 
     // the group can be replaced on its own without changing the rest.
     QVector<QRectF> bounds;
     bounds.reserve(layer.size());
-    for (const QPolygonF& p : layer)
+    for (const SlicePolygon& p : layer)
         bounds.append(p.boundingRect());
     QVector<QRectF> front;
-    for (const QPolygonF& p : polygons)
+    for (const SlicePolygon& p : polygons)
         front.append(p.boundingRect());
     auto touches = [](const QRectF& a, const QRectF& b) {
         return a.left() <= b.right() && b.left() <= a.right() && a.top() <= b.bottom() && b.top() <= a.bottom();
@@ -144,7 +144,7 @@ void AppendInstanceToLayer(QVector<QPolygonF>& layer, const QVector<QPolygonF>& 
         return;
     }
 
-    QVector<QPolygonF> group;
+    QVector<SlicePolygon> group;
     for (int i = 0; i < layer.size(); ++i)
         if (inGroup[i])
             group.append(layer[i]);
@@ -161,7 +161,7 @@ void AppendInstanceToLayer(QVector<QPolygonF>& layer, const QVector<QPolygonF>& 
         layer += polygons;
         return;
     }
-    QVector<QPolygonF> kept;
+    QVector<SlicePolygon> kept;
     kept.reserve(layer.size() - grouped + int(united.size()));
     for (int i = 0; i < layer.size(); ++i)
         if (!inGroup[i])
@@ -181,10 +181,10 @@ void PublishInstanceLayers(const QVector<Paths>& outlines, const PixelMapping& m
         const Paths& paths = outlines[layer];
         if (paths.empty())
             continue;
-        QVector<QPolygonF> polygons;
+        QVector<SlicePolygon> polygons;
         polygons.reserve(int(paths.size()));
         for (const Path& path : paths) {
-            QPolygonF polygon = OutlineToPixels(path, mapping);
+            SlicePolygon polygon = OutlineToPixels(path, mapping);
             WidenSliceExtent(polygon, mapping, target.maxPt, target.minPt);
             polygons.append(std::move(polygon));
         }

@@ -28,15 +28,15 @@ struct SliceTarget {
 
 // x * dots/mm / 1000 + resolution / 2 (integer halving), single precision,
 // no rounding, clamping or mirroring; the first point is not repeated.
-QPolygonF OutlineToPixels(const ClipperLib::Path& outline, const PixelMapping& mapping);
+SlicePolygon OutlineToPixels(const ClipperLib::Path& outline, const PixelMapping& mapping);
 
 // Widens the extent by the points of `polygon` that lie inside the frame.
-void WidenSliceExtent(const QPolygonF& polygon, const PixelMapping& mapping, QPointF& maxPt, QPointF& minPt);
+void WidenSliceExtent(const SlicePolygon& polygon, const PixelMapping& mapping, QPointF& maxPt, QPointF& minPt);
 
 // Appends `polygons` to `layer`. Where they overlap the lit area already in
 // the layer (readers fill odd-even, so an overlap would print dark), the
 // polygons they touch are replaced by the union; otherwise plain append.
-void AppendInstanceToLayer(QVector<QPolygonF>& layer, const QVector<QPolygonF>& polygons);
+void AppendInstanceToLayer(QVector<SlicePolygon>& layer, const QVector<SlicePolygon>& polygons);
 
 // Publishes one instance: grows the layer list to the instance's layer count,
 // converts every outline, widens the extent and appends, all under the mutex.

@@ -179,7 +179,7 @@ void drawGroup(QPainter& painter, QImage* frame, const QVector<QPolygonF>& mappe
 
 } // namespace
 
-QRect RenderLayer(QPainter& painter, const QVector<QPolygonF>& layer, bool swapXY, int imageWidth, int imageHeight,
+QRect RenderLayer(QPainter& painter, const QVector<SlicePolygon>& layer, bool swapXY, int imageWidth, int imageHeight,
                   const QRect& dirty)
 {
     const QRect frame(0, 0, imageWidth, imageHeight);
@@ -194,12 +194,12 @@ QRect RenderLayer(QPainter& painter, const QVector<QPolygonF>& layer, bool swapX
 
     QVector<QPolygonF> mapped;
     mapped.reserve(layer.size());
-    for (const QPolygonF& polygon : layer) {
+    for (const SlicePolygon& polygon : layer) {
         if (polygon.isEmpty())
             continue;
         QPolygonF copy(polygon.size());
         for (int i = 0; i < polygon.size(); ++i)
-            copy[i] = MapLayerPoint(polygon[i], swapXY, imageWidth, imageHeight);
+            copy[i] = MapLayerPoint(polygon.point(i), swapXY, imageWidth, imageHeight);
         mapped.append(copy);
     }
 

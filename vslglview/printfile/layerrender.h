@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QPointF>
+#include "printfile/slicelayers.h"
+
 #include <QPolygonF>
 #include <QRect>
 #include <QVector>
@@ -18,5 +20,5 @@ QPointF MapLayerPoint(QPointF p, bool swapXY, int imageWidth, int imageHeight);
 // which the frame is black afterwards (empty for a layer that lights
 // nothing), to be passed as `dirty` with the next layer.
 // The painter is expected antialiased with no pen, on a Grayscale8 image.
-QRect RenderLayer(QPainter& painter, const QVector<QPolygonF>& layer, bool swapXY, int imageWidth, int imageHeight,
+QRect RenderLayer(QPainter& painter, const QVector<SlicePolygon>& layer, bool swapXY, int imageWidth, int imageHeight,
                   const QRect& dirty);

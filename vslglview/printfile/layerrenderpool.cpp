@@ -22,21 +22,21 @@ LayerRenderPool::LayerRenderPool(bool swapXY, int bitsPerPixel, int width, int h
 {
 }
 
-bool LayerRenderPool::sameOutlines(const QVector<QPolygonF>& a, const QVector<QPolygonF>& b)
+bool LayerRenderPool::sameOutlines(const QVector<SlicePolygon>& a, const QVector<SlicePolygon>& b)
 {
     if (a.size() != b.size())
         return false;
     if (a.constData() == b.constData())
         return true;
     for (int k = 0; k < a.size(); ++k) {
-        const QPolygonF& p = a[k];
-        const QPolygonF& q = b[k];
+        const SlicePolygon& p = a[k];
+        const SlicePolygon& q = b[k];
         if (p.size() != q.size())
             return false;
         // Bit for bit: the rasteriser sees every bit, and points that merely
         // compare equal (QPointF is fuzzy, -0 == 0) are not proven to draw alike.
         if (p.constData() != q.constData() &&
-            std::memcmp(p.constData(), q.constData(), sizeof(QPointF) * size_t(p.size())) != 0)
+            std::memcmp(p.constData(), q.constData(), sizeof(SlicePoint) * size_t(p.size())) != 0)
             return false;
     }
     return true;

@@ -23,7 +23,7 @@ public:
              const std::function<bool(int layer, const QVector<unsigned char>& code)>& sink);
 
     // Same polygons in the same order, every point bit for bit.
-    static bool sameOutlines(const QVector<QPolygonF>& a, const QVector<QPolygonF>& b);
+    static bool sameOutlines(const QVector<SlicePolygon>& a, const QVector<SlicePolygon>& b);
 
 private:
     bool m_swapXY;

@@ -47,7 +47,7 @@ void RenderThread::run()
     if (!isValid())
         return;
 
-    static const QVector<QPolygonF> noPolygons;
+    static const QVector<SlicePolygon> noPolygons;
     m_litBox = RenderLayer(*m_painter, m_layer != nullptr ? *m_layer : noPolygons, m_swapXY, m_imageWidth,
                            m_imageHeight, m_litBox);
     EncodeRunLength(*m_image, m_bits, m_output, m_litBox);

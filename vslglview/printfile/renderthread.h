@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QMutex>
+#include "printfile/slicelayers.h"
+
 #include <QPolygonF>
 #include <QRect>
 #include <QThread>
@@ -31,7 +33,7 @@ public:
     // The worker holds this for the whole of one layer; the caller holds it
     // while it sets the layer or takes the output.
     QMutex& mutex() { return m_mutex; }
-    void setLayer(const QVector<QPolygonF>* layer) { m_layer = layer; }
+    void setLayer(const QVector<SlicePolygon>* layer) { m_layer = layer; }
     QVector<unsigned char>& output() { return m_output; }
     const QImage& image() const { return *m_image; }
 
@@ -46,7 +48,7 @@ private:
     QImage* m_image;
     QPainter* m_painter;
     QMutex m_mutex;
-    const QVector<QPolygonF>* m_layer = nullptr;
+    const QVector<SlicePolygon>* m_layer = nullptr;
     QVector<unsigned char> m_output;
     QRect m_litBox; // the frame is black outside it
 };

@@ -24,10 +24,10 @@ struct LayerWords
     qint64 largest = -1;
 };
 
-qint64 polygonWords(const QVector<QPolygonF>& polygons)
+qint64 polygonWords(const QVector<SlicePolygon>& polygons)
 {
     qint64 words = 0;
-    for (const QPolygonF& polygon : polygons)
+    for (const SlicePolygon& polygon : polygons)
         words += 1 + 2 * qint64(polygon.size());
     return words;
 }
@@ -47,11 +47,11 @@ LayerWords countLayerWords(const SliceLayers& model, const SliceLayers& support)
     return result;
 }
 
-void writePolygons(QDataStream& s, const QVector<QPolygonF>& polygons, bool clamp, float maxX, float maxY)
+void writePolygons(QDataStream& s, const QVector<SlicePolygon>& polygons, bool clamp, float maxX, float maxY)
 {
-    for (const QPolygonF& polygon : polygons) {
+    for (const SlicePolygon& polygon : polygons) {
         s << qint32(polygon.size());
-        for (const QPointF& p : polygon) {
+        for (const QPointF p : polygon) {
             float x = float(p.x());
             float y = float(p.y());
             if (clamp) {

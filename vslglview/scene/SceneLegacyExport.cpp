@@ -57,10 +57,10 @@ int VSL3DScene::generatePrintableData1(ST_MachinePara& para, QString path)
     s << float(L);
     double running = 0;
     for (int i = 0; i < L; ++i) {
-        for (const QPolygonF& p : model[i])
+        for (const SlicePolygon& p : model[i])
             running += 1 + 2.0 * p.size();
         if (i < support.size())
-            for (const QPolygonF& p : support[i])
+            for (const SlicePolygon& p : support[i])
                 running += 1 + 2.0 * p.size();
         s << float(running);
     }
@@ -68,9 +68,9 @@ int VSL3DScene::generatePrintableData1(ST_MachinePara& para, QString path)
     double points = 0;
     const float maxX = float(m_nXResolution), maxY = float(m_nYResolution);
     for (int i = 0; i < L; ++i) {
-        for (const QPolygonF& p : model[i]) {
+        for (const SlicePolygon& p : model[i]) {
             s << kPolygonMarker;
-            for (const QPointF& pt : p) {
+            for (const QPointF pt : p) {
                 float x = float(pt.x()), y = float(pt.y());
                 if (x > maxX)
                     qDebug() << "x" << x << "bigger than" << m_nXResolution;
@@ -87,9 +87,9 @@ int VSL3DScene::generatePrintableData1(ST_MachinePara& para, QString path)
             points += p.size();
         }
         if (i < support.size()) {
-            for (const QPolygonF& p : support[i]) {
+            for (const SlicePolygon& p : support[i]) {
                 s << kPolygonMarker;
-                for (const QPointF& pt : p)
+                for (const QPointF pt : p)
                     s << float(pt.x()) << float(pt.y());
                 points += p.size();
             }
@@ -159,10 +159,10 @@ void VSL3DScene::paint(QPainter& painter, int width, int height, int layer)
     modelPath.setFillRule(Qt::OddEvenFill);
     const bool hasModel = layer >= 0 && layer < m_modelSliceLayers.size();
     if (hasModel)
-        for (const QPolygonF& p : m_modelSliceLayers[layer])
+        for (const SlicePolygon& p : m_modelSliceLayers[layer])
             modelPath.addPolygon(p);
     if (layer >= 0 && layer < m_supportSliceLayers.size()) {
-        for (const QPolygonF& p : m_supportSliceLayers[layer]) {
+        for (const SlicePolygon& p : m_supportSliceLayers[layer]) {
             QPainterPath path;
             path.addPolygon(p);
             painter.drawPath(path);

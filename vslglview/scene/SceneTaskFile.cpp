@@ -59,9 +59,9 @@ constexpr double kMaxSlicePixel = double(kMaxModelCoordinateMm) * 1000.0;
 
 bool LayersWithinBound(const SliceLayers& layers)
 {
-    for (const QVector<QPolygonF>& layer : layers)
-        for (const QPolygonF& poly : layer)
-            for (const QPointF& p : poly)
+    for (const QVector<SlicePolygon>& layer : layers)
+        for (const SlicePolygon& poly : layer)
+            for (const QPointF p : poly)
                 if (!(std::fabs(p.x()) <= kMaxSlicePixel && std::fabs(p.y()) <= kMaxSlicePixel))
                     return false;
     return true;

@@ -44,7 +44,7 @@ SliceLayers ToPixels(const VSLModel3D& model, int width, int height, float dotsP
     const int count = std::min<int>(model.m_nLayerCount, model.m_vModelContours.size());
     layers.reserve(count);
     for (int L = 0; L < count; ++L) {
-        QVector<QPolygonF> layer;
+        QVector<SlicePolygon> layer;
         for (const ClipperLib::Path& path : model.m_vModelContours[L]) {
             QPolygonF poly(int(path.size()));
             for (size_t k = 0; k < path.size(); ++k) {
@@ -67,7 +67,7 @@ SliceLayers ToPixels(const VSLModel3D& model, int width, int height, float dotsP
                 minPt.setX(std::min<double>(minPt.x(), x));
                 minPt.setY(std::min<double>(minPt.y(), y));
             }
-            layer.append(poly);
+            layer.append(SlicePolygon(poly));
         }
         layers.append(layer);
     }

@@ -39,11 +39,11 @@ void WriteTriangles(QDataStream& s, const QVector<VSLTriangle3D>& triangles)
 void WriteLayers(QDataStream& s, const SliceLayers& layers)
 {
     s << qint32(layers.size());
-    for (const QVector<QPolygonF>& layer : layers) {
+    for (const QVector<SlicePolygon>& layer : layers) {
         s << qint32(layer.size());
-        for (const QPolygonF& poly : layer) {
+        for (const SlicePolygon& poly : layer) {
             s << quint32(poly.size());
-            for (const QPointF& p : poly)
+            for (const QPointF p : poly)
                 s << float(p.x()) << float(p.y());
         }
     }
@@ -167,17 +167,17 @@ void ReadLayers(Reader& r, SliceLayers& out)
         const qint32 polys = r.Int();
         if (!r.Count(polys, 4))
             return;
-        QVector<QPolygonF> layer;
+        QVector<SlicePolygon> layer;
         layer.reserve(polys);
         for (qint32 k = 0; k < polys && r.ok(); ++k) {
             const quint32 points = r.UInt();
             if (!r.Count(qint64(points), 8))
                 return;
-            QPolygonF poly;
+            SlicePolygon poly;
             poly.reserve(int(points));
             for (quint32 i = 0; i < points && r.ok(); ++i) {
                 const float x = r.Float(), y = r.Float();
-                poly.append(QPointF(x, y));
+                poly.append(x, y);
             }
             layer.append(poly);
         }
@@ -289,7 +289,7 @@ bool TaskWriter::WriteBinarySupport(QString path, QVector<VSLTriangle3D>& triang
     });
 }
 
-bool TaskWriter::WriteBinarySliceModel(QString path, QVector<QVector<QPolygonF>>& layers)
+bool TaskWriter::WriteBinarySliceModel(QString path, SliceLayers& layers)
 {
     return AppendSection(path, [&](QDataStream& s) {
         SliceModel(s, layers);
@@ -297,7 +297,7 @@ bool TaskWriter::WriteBinarySliceModel(QString path, QVector<QVector<QPolygonF>>
     });
 }
 
-bool TaskWriter::WriteBinarySliceSupport(QString path, QVector<QVector<QPolygonF>>& layers)
+bool TaskWriter::WriteBinarySliceSupport(QString path, SliceLayers& layers)
 {
     return AppendSection(path, [&](QDataStream& s) {
         SliceSupport(s, layers);
@@ -309,7 +309,7 @@ bool TaskWriter::WriteBinarySliceSupport(QString path, QVector<QVector<QPolygonF
 
 bool TaskLoader::LoadBinaryTask(QString path, QMap<int, QVector<VSLTriangle3D>>& models,
                                 QVector<QPair<int, QMatrix4x4>>& matrices, QVector<VSLTriangle3D>& supports,
-                                QVector<QVector<QPolygonF>>& modelSlices, QVector<QVector<QPolygonF>>& supportSlices,
+                                SliceLayers& modelSlices, SliceLayers& supportSlices,
                                 QVector<int>& paraInts, QVector<float>& paraFloats)
 {
     QFile file(path);
@@ -333,7 +333,7 @@ bool TaskLoader::LoadBinaryTask(QString path, QMap<int, QVector<VSLTriangle3D>>&
 
 bool TaskLoader::LoadBinaryTask(const char* data, qint64 size, QMap<int, QVector<VSLTriangle3D>>& models,
                                 QVector<QPair<int, QMatrix4x4>>& matrices, QVector<VSLTriangle3D>& supports,
-                                QVector<QVector<QPolygonF>>& modelSlices, QVector<QVector<QPolygonF>>& supportSlices,
+                                SliceLayers& modelSlices, SliceLayers& supportSlices,
                                 QVector<int>& paraInts, QVector<float>& paraFloats)
 {
     QMap<int, QVector<VSLTriangle3D>> m;

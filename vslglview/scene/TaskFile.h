@@ -26,8 +26,8 @@ public:
     bool WriteBinaryModel(QString path, QVector<VSLTriangle3D>& triangles, int id);
     bool WriteBinaryMatrix(QString path, QMatrix4x4& matrix, int id);
     bool WriteBinarySupport(QString path, QVector<VSLTriangle3D>& triangles);
-    bool WriteBinarySliceModel(QString path, QVector<QVector<QPolygonF>>& layers);
-    bool WriteBinarySliceSupport(QString path, QVector<QVector<QPolygonF>>& layers);
+    bool WriteBinarySliceModel(QString path, SliceLayers& layers);
+    bool WriteBinarySliceSupport(QString path, SliceLayers& layers);
 
     // The same sections onto an open stream (little-endian, single precision).
     static bool Model(QDataStream& s, const QVector<VSLTriangle3D>& triangles, int id);
@@ -49,11 +49,11 @@ public:
     // reads and unknown end tags make the file unreadable.
     bool LoadBinaryTask(QString path, QMap<int, QVector<VSLTriangle3D>>& models,
                         QVector<QPair<int, QMatrix4x4>>& matrices, QVector<VSLTriangle3D>& supports,
-                        QVector<QVector<QPolygonF>>& modelSlices, QVector<QVector<QPolygonF>>& supportSlices,
+                        SliceLayers& modelSlices, SliceLayers& supportSlices,
                         QVector<int>& paraInts, QVector<float>& paraFloats);
     // The same over bytes in memory.
     bool LoadBinaryTask(const char* data, qint64 size, QMap<int, QVector<VSLTriangle3D>>& models,
                         QVector<QPair<int, QMatrix4x4>>& matrices, QVector<VSLTriangle3D>& supports,
-                        QVector<QVector<QPolygonF>>& modelSlices, QVector<QVector<QPolygonF>>& supportSlices,
+                        SliceLayers& modelSlices, SliceLayers& supportSlices,
                         QVector<int>& paraInts, QVector<float>& paraFloats);
 };

@@ -96,7 +96,7 @@ int VSL3DScene::readSlcFile(QString path, VSLModel3D* model)
         return -2;
     }
 
-    SliceLayers& layers = contents.layers;
+    QVector<QVector<QPolygonF>>& layers = contents.layers;
     for (QVector<QPolygonF>& layer : layers) {
         for (QPolygonF& poly : layer) {
             slc::Thin(poly);
@@ -136,13 +136,23 @@ int VSL3DScene::readSlcFile(QString path, VSLModel3D* model)
     const float ky = 1000.f / m_fPixelSizeY;
     auto mapX = [&](double x) { return double(float(kx * ((x - cx) * s + m_boundMax.x()))); };
     auto mapY = [&](double y) { return double(float(ky * ((y - cy) * s + m_boundMax.y()))); };
-    for (QVector<QPolygonF>& layer : layers)
-        for (QPolygonF& poly : layer)
-            for (QPointF& p : poly)
-                p = QPointF(mapX(p.x()), mapY(p.y()));
+    SliceLayers pixels;
+    pixels.reserve(layers.size());
+    for (const QVector<QPolygonF>& layer : qAsConst(layers)) {
+        QVector<SlicePolygon> mapped;
+        mapped.reserve(layer.size());
+        for (const QPolygonF& poly : layer) {
+            SlicePolygon pixelPoly;
+            pixelPoly.reserve(poly.size());
+            for (const QPointF& p : poly)
+                pixelPoly.append(float(mapX(p.x())), float(mapY(p.y())));
+            mapped.append(pixelPoly);
+        }
+        pixels.append(mapped);
+    }
     {
         QMutexLocker lock(m_pSceneMutex);
-        m_modelSliceLayers += layers;
+        m_modelSliceLayers += pixels;
         m_sliceMinPt = QPointF(mapX(lo.x()), mapY(lo.y()));
         m_sliceMaxPt = QPointF(mapX(hi.x()), mapY(hi.y()));
     }

@@ -1,5 +1,6 @@
 #pragma once
-#include "printfile/slicelayers.h"
+#include <QPolygonF>
+#include <QVector>
 
 #include <QPointF>
 
@@ -13,7 +14,7 @@ namespace slc {
 constexpr int kHeaderSearch = 2048;
 
 struct Contents {
-    SliceLayers layers;  // layers holding at least one outline, millimetres
+    QVector<QVector<QPolygonF>> layers; // layers holding at least one outline, millimetres
     QPointF minPt;       // running minimum and maximum of every vertex,
     QPointF maxPt;       // both starting at (0, 0)
     float thickness = 0; // the first layer's height, as the format implies
