@@ -307,76 +307,93 @@ void AddBandIfMeeting(const Edge& e, const Edge& f, Bands& bands)
                        std::min(std::max(e.a.Y, e.b.Y), std::max(f.a.Y, f.b.Y)) + kMargin);
 }
 
-// Every pair of `edges` (same path or not, as `acrossOnly` says) whose boxes
-// meet, swept upward: each edge meets the ones still open at its lowest point.
-void SweepPairs(std::vector<Edge>& edges, bool acrossOnly, std::vector<int>& open, Bands& bands)
+// Every pair of [begin, end) (same path or not, as `acrossOnly` says) whose
+// boxes meet, swept upward: each edge meets the ones still open at its
+// lowest point. Sorts the range.
+void SweepPairs(Edge* begin, Edge* end, bool acrossOnly, std::vector<int>& open, Bands& bands)
 {
-    std::sort(edges.begin(), edges.end(), [](const Edge& e, const Edge& f) { return e.box.y0 < f.box.y0; });
+    std::sort(begin, end, [](const Edge& e, const Edge& f) { return e.box.y0 < f.box.y0; });
     open.clear();
-    for (int i = 0; i < int(edges.size()); ++i) {
-        const Edge& e = edges[size_t(i)];
-        open.erase(std::remove_if(open.begin(), open.end(), [&](int j) { return edges[size_t(j)].box.y1 < e.box.y0; }),
+    const int n = int(end - begin);
+    for (int i = 0; i < n; ++i) {
+        const Edge& e = begin[i];
+        open.erase(std::remove_if(open.begin(), open.end(), [&](int j) { return begin[j].box.y1 < e.box.y0; }),
                    open.end());
         for (int j : open)
-            if (!acrossOnly || edges[size_t(j)].path != e.path)
-                AddBandIfMeeting(e, edges[size_t(j)], bands);
+            if (!acrossOnly || begin[j].path != e.path)
+                AddBandIfMeeting(e, begin[j], bands);
         open.push_back(i);
     }
 }
 
-void AddEdges(const Path& path, int pathIndex, const OutlineBox* near, std::vector<Edge>& edges)
+void AddEdges(const Path& path, int pathIndex, std::vector<Edge>& edges)
 {
     const int n = int(path.size());
     for (int i = 0; i < n; ++i) {
         const IntPoint& a = path[size_t(i)];
-        const IntPoint& b = path[size_t((i + 1) % n)];
+        const IntPoint& b = path[size_t(i + 1 < n ? i + 1 : 0)];
         OutlineBox box;
         box.x0 = std::min(a.X, b.X) - kMargin;
         box.x1 = std::max(a.X, b.X) + kMargin;
         box.y0 = std::min(a.Y, b.Y) - kMargin;
         box.y1 = std::max(a.Y, b.Y) + kMargin;
-        if (!near || box.Meets(*near))
-            edges.push_back({a, b, box, pathIndex, i, n});
+        edges.push_back({a, b, box, pathIndex, i, n});
     }
 }
 
 // Scratch of one thread's band searches, kept between calls.
 struct BandScratch {
-    std::vector<Path> kept;
-    std::vector<OutlineBox> boxes; // of each kept outline, widened
-    std::vector<Edge> edges;
-    std::vector<int> open;
+    std::vector<Path> walked;         // kept points of outlines Clipper trims
+    std::vector<const Path*> kept;    // what Clipper keeps of each outline
+    std::vector<OutlineBox> boxes;    // of each kept outline, widened
+    std::vector<Edge> edges;          // of every kept outline, by outline
+    std::vector<uint32_t> edgeStart;  // outline -> its first edge
+    std::vector<int> nearP, nearQ, open;
+    std::vector<Edge> pair;
     Bands bands;
 };
 
 // Height bands in which two edges meet. Edges of different outlines can
 // only meet where the outlines' widened boxes do, so the outlines are taken
 // pair by pair rather than all in one sweep.
-HeightBands BandsOfKept(BandScratch& s, size_t count)
+HeightBands BandsOfKept(BandScratch& s)
 {
+    const size_t count = s.kept.size();
     s.bands.clear();
     s.boxes.resize(count);
-    for (size_t p = 0; p < count; ++p)
-        s.boxes[p] = Widened(BoxOf(s.kept[p]));
+    s.edges.clear();
+    s.edgeStart.assign(1, 0);
     for (size_t p = 0; p < count; ++p) {
-        s.edges.clear();
-        AddEdges(s.kept[p], int(p), nullptr, s.edges);
-        SweepPairs(s.edges, false, s.open, s.bands);
+        s.boxes[p] = Widened(BoxOf(*s.kept[p]));
+        AddEdges(*s.kept[p], int(p), s.edges);
+        s.edgeStart.push_back(uint32_t(s.edges.size()));
+        SweepPairs(s.edges.data() + s.edgeStart[p], s.edges.data() + s.edgeStart[p + 1], false, s.open, s.bands);
     }
-    ForEachMeetingPair(s.boxes, [&s](int p, int q) {
-        s.edges.clear();
-        AddEdges(s.kept[size_t(p)], p, &s.boxes[size_t(q)], s.edges);
-        const size_t ofP = s.edges.size();
-        AddEdges(s.kept[size_t(q)], q, &s.boxes[size_t(p)], s.edges);
-        if (ofP == 0 || ofP == s.edges.size())
+    auto gather = [&s](int p, const OutlineBox& near, std::vector<int>& out) {
+        out.clear();
+        for (uint32_t e = s.edgeStart[size_t(p)]; e < s.edgeStart[size_t(p) + 1]; ++e)
+            if (s.edges[e].box.Meets(near))
+                out.push_back(int(e));
+    };
+    ForEachMeetingPair(s.boxes, [&](int p, int q) {
+        gather(p, s.boxes[size_t(q)], s.nearP);
+        if (s.nearP.empty())
             return;
-        if (ofP * (s.edges.size() - ofP) <= 256) {
-            for (size_t i = 0; i < ofP; ++i)
-                for (size_t j = ofP; j < s.edges.size(); ++j)
-                    AddBandIfMeeting(s.edges[i], s.edges[j], s.bands);
+        gather(q, s.boxes[size_t(p)], s.nearQ);
+        if (s.nearQ.empty())
+            return;
+        if (s.nearP.size() * s.nearQ.size() <= 256) {
+            for (int i : s.nearP)
+                for (int j : s.nearQ)
+                    AddBandIfMeeting(s.edges[size_t(i)], s.edges[size_t(j)], s.bands);
             return;
         }
-        SweepPairs(s.edges, true, s.open, s.bands);
+        s.pair.clear();
+        for (int i : s.nearP)
+            s.pair.push_back(s.edges[size_t(i)]);
+        for (int j : s.nearQ)
+            s.pair.push_back(s.edges[size_t(j)]);
+        SweepPairs(s.pair.data(), s.pair.data() + s.pair.size(), true, s.open, s.bands);
     });
     std::sort(s.bands.begin(), s.bands.end());
     HeightBands merged;
@@ -400,21 +417,29 @@ BandScratch& ThreadBandScratch()
 HeightBands CrossingBands(const std::vector<const Path*>& outlines)
 {
     BandScratch& s = ThreadBandScratch();
-    size_t count = 0;
+    s.kept.clear();
+    size_t walked = 0;
     for (const Path* p : outlines) {
-        if (s.kept.size() <= count)
-            s.kept.emplace_back();
-        ClipperKeptPoints(*p, s.kept[count]);
-        if (!s.kept[count].empty())
-            ++count;
+        if (KeepsEveryPoint(*p)) {
+            s.kept.push_back(p);
+            continue;
+        }
+        if (s.walked.size() <= walked)
+            s.walked.emplace_back();
+        Path& k = s.walked[walked];
+        k = KeptPointsWalk(*p);
+        if (k.empty())
+            continue;
+        s.kept.push_back(&k);
+        ++walked;
     }
-    HeightBands bands = BandsOfKept(s, count);
-    // A huge outline's points are not worth keeping for the next group.
-    for (size_t p = 0; p < count; ++p)
-        if (s.kept[p].capacity() > 4096)
-            Path().swap(s.kept[p]);
-    if (s.edges.capacity() > 65536)
+    HeightBands bands = BandsOfKept(s);
+    // What a huge outline needed is not worth keeping for the next group.
+    s.walked.clear();
+    if (s.edges.capacity() > 65536) {
         std::vector<Edge>().swap(s.edges);
+        std::vector<Edge>().swap(s.pair);
+    }
     return bands;
 }
 
