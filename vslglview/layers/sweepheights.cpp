@@ -367,7 +367,16 @@ HeightBands BandsOfKept(BandScratch& s)
         s.boxes[p] = Widened(BoxOf(*s.kept[p]));
         AddEdges(*s.kept[p], int(p), s.edges);
         s.edgeStart.push_back(uint32_t(s.edges.size()));
-        SweepPairs(s.edges.data() + s.edgeStart[p], s.edges.data() + s.edgeStart[p + 1], false, s.open, s.bands);
+        Edge* first = s.edges.data() + s.edgeStart[p];
+        Edge* last = s.edges.data() + s.edgeStart[p + 1];
+        // A short outline's pairs cost less than sorting its edges.
+        if (last - first > 32) {
+            SweepPairs(first, last, false, s.open, s.bands);
+            continue;
+        }
+        for (Edge* e = first; e != last; ++e)
+            for (Edge* f = e + 1; f != last; ++f)
+                AddBandIfMeeting(*e, *f, s.bands);
     }
     auto gather = [&s](int p, const OutlineBox& near, std::vector<int>& out) {
         out.clear();
