@@ -279,6 +279,14 @@ TEST(LayerUnion, CrossingBandsAreThoseOfEveryPairOfEdges)
              return Paths{{{0, 0}, {500, 0}, {1000, 0}, {1000, 1000}, {1000, 1000}, {0, 1000}},
                           {{1000 + gap(random), 100}, {3000, 100}, {3000, 900}}};
          }},
+        {"several with points in line", [&] {
+             Paths p;
+             for (int k = 0; k < 9; ++k) {
+                 const cInt x = 900 * k + gap(random);
+                 p.push_back({{x, 0}, {x + 500, 0}, {x + 1000, 0}, {x + 1000, 1000}, {x, 1000}});
+             }
+             return p;
+         }},
         {"far apart", [&] { return Paths{Circle(0, 0, 500), Circle(90000, 0, 500)}; }},
     };
     for (const Row& row : rows)

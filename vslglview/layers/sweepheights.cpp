@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <deque>
 
 namespace layers {
 
@@ -343,7 +344,7 @@ void AddEdges(const Path& path, int pathIndex, std::vector<Edge>& edges)
 
 // Scratch of one thread's band searches, kept between calls.
 struct BandScratch {
-    std::vector<Path> walked;         // kept points of outlines Clipper trims
+    std::deque<Path> walked;          // kept points of outlines Clipper trims (stable addresses)
     std::vector<const Path*> kept;    // what Clipper keeps of each outline
     std::vector<OutlineBox> boxes;    // of each kept outline, widened
     std::vector<Edge> edges;          // of every kept outline, by outline
@@ -427,20 +428,17 @@ HeightBands CrossingBands(const std::vector<const Path*>& outlines)
 {
     BandScratch& s = ThreadBandScratch();
     s.kept.clear();
-    size_t walked = 0;
+    s.walked.clear();
     for (const Path* p : outlines) {
         if (KeepsEveryPoint(*p)) {
             s.kept.push_back(p);
             continue;
         }
-        if (s.walked.size() <= walked)
-            s.walked.emplace_back();
-        Path& k = s.walked[walked];
-        k = KeptPointsWalk(*p);
+        Path k = KeptPointsWalk(*p);
         if (k.empty())
             continue;
-        s.kept.push_back(&k);
-        ++walked;
+        s.walked.push_back(std::move(k));
+        s.kept.push_back(&s.walked.back());
     }
     HeightBands bands = BandsOfKept(s);
     // What a huge outline needed is not worth keeping for the next group.
