@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTimer>
 
 #include <functional>
 
@@ -11,10 +12,14 @@ inline bool WaitFor(const std::function<bool()>& done, int timeoutMs = 600000)
 {
     QElapsedTimer t;
     t.start();
+    // Sleeps between events instead of spinning (a spinning wait takes a
+    // core from the work it waits for); the tick bounds each sleep.
+    QTimer tick;
+    tick.start(5);
     while (!done()) {
         if (t.elapsed() > timeoutMs)
             return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
     return true;
 }

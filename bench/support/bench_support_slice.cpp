@@ -15,6 +15,8 @@
 #include "test_meshes.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QFile>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -111,13 +113,15 @@ struct Road {
         return layers;
     }
 
+    QString OutputPath() { return dir.filePath("plate.vxs"); }
+
     qint64 Write()
     {
         DLP::SliceBuildConfig config;
         config.UpdateMachineConfig(float(kWidth), float(kHeight), kPixelUm, kPixelUm, 200.f);
         config.SliceThickness = kThicknessMm;
         ST_MachinePara para = DLP::machineParaFrom(config);
-        const QString out = dir.filePath("plate.vxs");
+        const QString out = OutputPath();
         scene->m_strSaveFileName = out;
         if (scene->generatePrintableData_VXS(para, out) != 0)
             return -1;
@@ -164,6 +168,11 @@ int OneRoad(bool supports)
     std::printf("write bytes=%lld seconds=%.3f cpu_seconds=%.3f peak_rss_mb=%.1f\n", bytes, t.nsecsElapsed() / 1e9,
                 CpuSeconds() - cpu, PeakRssMb());
     std::printf("total seconds=%.3f peak_rss_mb=%.1f\n", total.nsecsElapsed() / 1e9, PeakRssMb());
+    // Outside the timed steps: tells whether a change kept the file the same.
+    QFile file(road.OutputPath());
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (file.open(QIODevice::ReadOnly) && hash.addData(&file))
+        std::printf("file sha256=%s\n", hash.result().toHex().constData());
     return 0;
 }
 

@@ -15,6 +15,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <functional>
+#include <string>
 #include <map>
 #include <random>
 #include <set>
@@ -169,6 +171,133 @@ TEST(LayerUnion, KeptPointsDropRepeatsAndPointsInLine)
         const Path kept = layers::ClipperKeptPoints(row.in);
         EXPECT_EQ(Vertices({kept}), Vertices({row.kept}));
     }
+    // Where nothing is dropped the outline comes back point for point; where
+    // the seam holds a repeat or a point in line, that point goes.
+    const struct {
+        const char* name;
+        Path in, kept;
+    } exact[] = {
+        {"nothing to drop", Circle(0, 0, 550), Circle(0, 0, 550)},
+        {"in line across the seam", {{5, 0}, {10, 0}, {10, 10}, {0, 10}, {0, 0}}, {{10, 0}, {10, 10}, {0, 10}, {0, 0}}},
+        {"last repeats the first", {{0, 0}, {10, 0}, {10, 10}, {0, 10}, {0, 0}}, Rect(0, 0, 10, 10)},
+        {"back along itself", {{0, 0}, {10, 0}, {10, 10}, {10, 5}, {0, 10}}, {{0, 0}, {10, 0}, {10, 5}, {0, 10}}},
+    };
+    for (const auto& row : exact) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(layers::ClipperKeptPoints(row.in), row.kept);
+        Path into{{1, 2}};
+        layers::ClipperKeptPoints(row.in, into);
+        EXPECT_EQ(into, row.kept);
+    }
+}
+
+// Crossing bands by brute force: every pair of edges of what Clipper keeps,
+// neighbours on one outline aside, that meet or pass within 2.5 units.
+double Distance(const IntPoint& p, const IntPoint& a, const IntPoint& b)
+{
+    const double dx = double(b.X - a.X), dy = double(b.Y - a.Y), len2 = dx * dx + dy * dy;
+    const double t = len2 > 0 ? std::clamp((double(p.X - a.X) * dx + double(p.Y - a.Y) * dy) / len2, 0.0, 1.0) : 0.0;
+    return std::hypot(double(a.X) + t * dx - double(p.X), double(a.Y) + t * dy - double(p.Y));
+}
+
+bool EdgesTouch(const IntPoint& a, const IntPoint& b, const IntPoint& c, const IntPoint& d)
+{
+    auto side = [](const IntPoint& p, const IntPoint& q, const IntPoint& r) {
+        const __int128 x = __int128(q.X - p.X) * (r.Y - p.Y) - __int128(q.Y - p.Y) * (r.X - p.X);
+        return (x > 0) - (x < 0);
+    };
+    auto on = [&](const IntPoint& p, const IntPoint& q, const IntPoint& r) {
+        return side(p, q, r) == 0 && std::min(p.X, q.X) <= r.X && r.X <= std::max(p.X, q.X) &&
+               std::min(p.Y, q.Y) <= r.Y && r.Y <= std::max(p.Y, q.Y);
+    };
+    if (side(a, b, c) * side(a, b, d) < 0 && side(c, d, a) * side(c, d, b) < 0)
+        return true;
+    return on(a, b, c) || on(a, b, d) || on(c, d, a) || on(c, d, b);
+}
+
+layers::HeightBands BruteForceBands(const Paths& outlines)
+{
+    Paths kept;
+    for (const Path& p : outlines)
+        if (!layers::ClipperKeptPoints(p).empty())
+            kept.push_back(layers::ClipperKeptPoints(p));
+    std::vector<std::pair<cInt, cInt>> bands;
+    for (size_t p = 0; p < kept.size(); ++p)
+        for (size_t q = p; q < kept.size(); ++q) {
+            const size_t n = kept[p].size(), m = kept[q].size();
+            for (size_t i = 0; i < n; ++i)
+                for (size_t j = p == q ? i + 1 : 0; j < m; ++j) {
+                    if (p == q && (j == i + 1 || (i == 0 && j == n - 1)))
+                        continue;
+                    const IntPoint &a = kept[p][i], &b = kept[p][(i + 1) % n];
+                    const IntPoint &c = kept[q][j], &d = kept[q][(j + 1) % m];
+                    const bool near = Distance(a, c, d) <= 2.5 || Distance(b, c, d) <= 2.5 ||
+                                      Distance(c, a, b) <= 2.5 || Distance(d, a, b) <= 2.5;
+                    if (EdgesTouch(a, b, c, d) || near)
+                        bands.emplace_back(std::max(std::min(a.Y, b.Y), std::min(c.Y, d.Y)) - 3,
+                                           std::min(std::max(a.Y, b.Y), std::max(c.Y, d.Y)) + 3);
+                }
+        }
+    std::sort(bands.begin(), bands.end());
+    layers::HeightBands merged;
+    for (const auto& b : bands) {
+        if (!merged.empty() && b.first <= merged.back().second)
+            merged.back().second = std::max(merged.back().second, b.second);
+        else
+            merged.push_back(b);
+    }
+    return merged;
+}
+
+TEST(LayerUnion, CrossingBandsAreThoseOfEveryPairOfEdges)
+{
+    std::mt19937 random(11);
+    std::uniform_int_distribution<int> jitter(-400, 400), gap(0, 4), tiny(2, 9);
+    struct Row {
+        const char* name;
+        std::function<Paths()> make;
+    };
+    const Row rows[] = {
+        {"overlapping circles", [&] { return Paths{Circle(0, 0, 550), Circle(700 + jitter(random), jitter(random), 440)}; }},
+        {"a gap of a few units", [&] { return Paths{Rect(0, 0, 1000, 1000), Rect(1000 + gap(random), 200, 2000, 800)}; }},
+        {"tiny circles, own edges near", [&] { return Paths{Circle(0, 0, tiny(random)), Circle(5000, 0, tiny(random), 7)}; }},
+        {"chain of many", [&] {
+             Paths p;
+             for (int k = 0; k < 30; ++k)
+                 p.push_back(Circle(900 * k + jitter(random) / 4, jitter(random) / 4, 500));
+             return p;
+         }},
+        {"long outlines crossing", [&] {
+             return Paths{Circle(0, 0, 20000, 200), Circle(15000 + jitter(random), jitter(random), 20000, 150)};
+         }},
+        {"long outline crossing itself", [&] {
+             Path p = Circle(0, 0, 20000, 90);
+             std::swap(p[10], p[50]);
+             return Paths{p, Circle(20000, 0, 700)};
+         }},
+        {"points in line and repeated", [&] {
+             return Paths{{{0, 0}, {500, 0}, {1000, 0}, {1000, 1000}, {1000, 1000}, {0, 1000}},
+                          {{1000 + gap(random), 100}, {3000, 100}, {3000, 900}}};
+         }},
+        {"several with points in line", [&] {
+             Paths p;
+             for (int k = 0; k < 9; ++k) {
+                 const cInt x = 900 * k + gap(random);
+                 p.push_back({{x, 0}, {x + 500, 0}, {x + 1000, 0}, {x + 1000, 1000}, {x, 1000}});
+             }
+             return p;
+         }},
+        {"far apart", [&] { return Paths{Circle(0, 0, 500), Circle(90000, 0, 500)}; }},
+    };
+    for (const Row& row : rows)
+        for (int round = 0; round < 8; ++round) {
+            SCOPED_TRACE(std::string(row.name) + " " + std::to_string(round));
+            const Paths outlines = row.make();
+            const layers::HeightBands expected = BruteForceBands(outlines);
+            EXPECT_EQ(layers::CrossingBands(outlines, {}), expected);
+            // Split between subject and clip makes no difference.
+            EXPECT_EQ(layers::CrossingBands({outlines.front()}, Paths(outlines.begin() + 1, outlines.end())), expected);
+        }
 }
 
 // ---- islands

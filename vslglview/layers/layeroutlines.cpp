@@ -31,9 +31,10 @@ bool UnitePaths(const Paths& subject, ClipperLib::PolyFillType subjectFill, cons
     return true;
 }
 
-qint64 OrientationSum(const Path& outline)
+qint64 OrientationSum(const Path& outline) { return OrientationSum(outline.data(), outline.size()); }
+
+qint64 OrientationSum(const ClipperLib::IntPoint* outline, size_t count)
 {
-    const size_t count = outline.size();
     if (count < 2)
         return 0;
     // Unsigned arithmetic wraps instead of overflowing on absurd coordinates.

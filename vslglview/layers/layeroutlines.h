@@ -18,6 +18,7 @@ bool UnitePaths(const ClipperLib::Paths& subject, ClipperLib::PolyFillType subje
 // Sum of (x_i - x_{i-1}) * (y_i + y_{i-1}) over the outline closed back to its
 // first point: minus twice the signed area, negative for counter-clockwise.
 qint64 OrientationSum(const ClipperLib::Path& outline);
+qint64 OrientationSum(const ClipperLib::IntPoint* outline, size_t count);
 
 // One entry per layer (layerCount entries). A single closed shell passes
 // unchanged; otherwise every layer is united from the shell slots: lone

@@ -236,7 +236,8 @@ void UniteLayer(const Paths& model, const std::vector<SupportOutline>& supports,
         bool repeated;
     };
     std::vector<Entry> entries;
-    Paths subject, clip, united;
+    std::vector<const Path*> subject, clip, outlines;
+    Paths united;
     // With no model outline the union takes the last support as its subject.
     const int subjectSupport = nModel == 0 ? nSupport - 1 : -1;
     SweepHeights heights;
@@ -277,21 +278,26 @@ void UniteLayer(const Paths& model, const std::vector<SupportOutline>& supports,
         solids.clear();
         bool allRepeated = true;
         bool supportsAlone = true;
+        bool mayRepeat = true;
         for (int k = 0; k < count; ++k) {
             if (group[k] < nModel) {
-                subject.push_back(model[size_t(group[k])]);
+                subject.push_back(&model[size_t(group[k])]);
                 supportsAlone = false;
                 continue;
             }
             const bool asSubject = group[k] - nModel == subjectSupport;
             const SupportOutline& s = supports[size_t(group[k] - nModel)];
-            (asSubject ? subject : clip).push_back(*s.path);
+            (asSubject ? subject : clip).push_back(s.path);
             solids.push_back(s.solid);
             allRepeated = allRepeated && s.repeated;
+            mayRepeat = mayRepeat && !s.changesEveryLayer;
             supportsAlone = supportsAlone && !asSubject && s.solid >= 0;
         }
-        UnionMemory::Group* kept =
-            memory && walk && supportsAlone ? &memory->of(solids.front(), walk->layer()) : nullptr;
+        // A group with an outline that is never the one below cannot be
+        // taken again on the next layer: keeping it would only cost.
+        UnionMemory::Group* kept = memory && walk && supportsAlone && mayRepeat
+                                       ? &memory->of(solids.front(), walk->layer())
+                                       : nullptr;
         const int from = int(out.owned.size());
         if (kept && allRepeated && kept->layer == walk->layer() - 1 && kept->solids == solids &&
             HeightsIn(layerHeights(), kept->bands) == kept->heights) {
@@ -300,7 +306,9 @@ void UniteLayer(const Paths& model, const std::vector<SupportOutline>& supports,
             entries.push_back({nullptr, solids.front(), from, int(out.owned.size()), true});
             continue;
         }
-        const HeightBands bands = CrossingBands(subject, clip);
+        outlines.assign(subject.begin(), subject.end());
+        outlines.insert(outlines.end(), clip.begin(), clip.end());
+        const HeightBands bands = CrossingBands(outlines);
         std::vector<ClipperLib::cInt> sweep = bands.empty() ? std::vector<ClipperLib::cInt>() : HeightsIn(layerHeights(), bands);
         UniteSweeping(subject, ClipperLib::pftEvenOdd, clip, ClipperLib::pftNonZero, sweep, united);
         if (kept) {

@@ -196,7 +196,7 @@ void PlacedColumn::Walk(const ColumnTopology& t, float z, Path& outline) const
     }
     if (!closed || count < 3)
         return;
-    const qint64 s = OrientationSum(Path(walked, walked + count));
+    const qint64 s = OrientationSum(walked, size_t(count));
     if (s == 0)
         return;
 

@@ -234,6 +234,7 @@ bool SupportLayerWalk::Cut(Slot& slot, SupportOutline& out)
     out.solid = slot.solid;
     out.below = hadBelow ? &slot.path[slot.latest] : nullptr;
     out.repeated = false;
+    out.changesEveryLayer = s.kind == SupportSolids::Kind::Tilted;
 
     float rho = 0.f;
     float cx = s.p1.X(), cy = s.p1.Y();

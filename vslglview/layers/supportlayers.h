@@ -71,6 +71,7 @@ struct SupportOutline {
     int solid = -1;
     bool repeated = false; // the very points of `below` (upright cylinders, mostly)
     bool convex = false;   // strictly convex and simple, so a union leaves it as it is
+    bool changesEveryLayer = false; // a tilted solid's: never `repeated`
     OutlineBox box;
 };
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <deque>
 
 namespace layers {
 
@@ -13,7 +14,47 @@ using ClipperLib::IntPoint;
 using ClipperLib::Path;
 using ClipperLib::Paths;
 
+namespace {
+
+// No point repeats its neighbour and none lies in line with both
+// neighbours: Clipper keeps every point, in order.
+bool KeepsEveryPoint(const Path& outline)
+{
+    const size_t n = outline.size();
+    if (n < 3)
+        return false;
+    for (size_t i = 0; i < n; ++i) {
+        const IntPoint& a = outline[i];
+        const IntPoint& b = outline[i + 1 < n ? i + 1 : i + 1 - n];
+        const IntPoint& c = outline[i + 2 < n ? i + 2 : i + 2 - n];
+        if (__int128(a.Y - b.Y) * (b.X - c.X) == __int128(a.X - b.X) * (b.Y - c.Y))
+            return false;
+    }
+    return true;
+}
+
+Path KeptPointsWalk(const Path& outline);
+
+} // namespace
+
+void ClipperKeptPoints(const Path& outline, Path& kept)
+{
+    if (KeepsEveryPoint(outline))
+        kept.assign(outline.begin(), outline.end());
+    else
+        kept = KeptPointsWalk(outline);
+}
+
 Path ClipperKeptPoints(const Path& outline)
+{
+    Path kept;
+    ClipperKeptPoints(outline, kept);
+    return kept;
+}
+
+namespace {
+
+Path KeptPointsWalk(const Path& outline)
 {
     // The same steps, in the same order, as Clipper's own intake of a closed
     // path: trailing copies of the first and last point, then a walk round
@@ -78,6 +119,8 @@ Path ClipperKeptPoints(const Path& outline)
     return flat ? Path() : kept;
 }
 
+} // namespace
+
 namespace {
 
 // Taller ranges than this (about 67 m) keep a list instead of bits.
@@ -113,7 +156,13 @@ void SweepHeights::AddKept(const Path& outline)
         Insert(p.Y);
 }
 
-void SweepHeights::Add(const Path& outline) { AddKept(ClipperKeptPoints(outline)); }
+void SweepHeights::Add(const Path& outline)
+{
+    if (KeepsEveryPoint(outline))
+        AddKept(outline);
+    else
+        AddKept(KeptPointsWalk(outline));
+}
 
 void SweepHeights::Between(cInt lo, cInt hi, std::vector<cInt>& out) const
 {
@@ -149,14 +198,27 @@ void SweepHeights::Between(cInt lo, cInt hi, std::vector<cInt>& out) const
 
 namespace {
 
-bool Unite(const Paths& subject, ClipperLib::PolyFillType subjectFill, const Paths& clip,
+using PathRefs = std::vector<const Path*>;
+
+PathRefs RefsOf(const Paths& paths)
+{
+    PathRefs refs;
+    refs.reserve(paths.size());
+    for (const Path& p : paths)
+        refs.push_back(&p);
+    return refs;
+}
+
+bool Unite(const PathRefs& subject, ClipperLib::PolyFillType subjectFill, const PathRefs& clip,
            ClipperLib::PolyFillType clipFill, const Path* sweep, Paths& out)
 {
     out.clear();
     try {
         ClipperLib::Clipper clipper;
-        clipper.AddPaths(subject, ClipperLib::ptSubject, true);
-        clipper.AddPaths(clip, ClipperLib::ptClip, true);
+        for (const Path* p : subject)
+            clipper.AddPath(*p, ClipperLib::ptSubject, true);
+        for (const Path* p : clip)
+            clipper.AddPath(*p, ClipperLib::ptClip, true);
         if (sweep)
             clipper.AddPath(*sweep, ClipperLib::ptClip, true);
         if (!clipper.Execute(ClipperLib::ctUnion, out, subjectFill, clipFill)) {
@@ -214,59 +276,138 @@ bool SegmentsNear(const IntPoint& a, const IntPoint& b, const IntPoint& c, const
 
 struct Edge {
     IntPoint a, b;
+    OutlineBox box; // widened by the nearness, so near pairs meet
     int path, index, count; // count: edges of its path
 };
 
-// Height bands in which two edges meet: there the union works out a
-// crossing, anywhere within the heights both edges span.
-HeightBands BandsOfKept(const std::vector<Path>& kept)
+using Bands = std::vector<std::pair<cInt, cInt>>;
+
+const cInt kMargin = cInt(std::ceil(kNearUnits));
+
+OutlineBox Widened(OutlineBox b)
 {
-    std::vector<Edge> edges;
-    for (size_t p = 0; p < kept.size(); ++p) {
-        const int n = int(kept[p].size());
-        for (int i = 0; i < n; ++i)
-            edges.push_back({kept[p][size_t(i)], kept[p][size_t((i + 1) % n)], int(p), i, n});
-    }
-    // Boxes widened by the nearness, so near pairs meet.
-    const cInt margin = cInt(std::ceil(kNearUnits));
-    std::vector<OutlineBox> boxes(edges.size());
-    for (size_t i = 0; i < edges.size(); ++i) {
-        OutlineBox& b = boxes[i];
-        b.x0 = std::min(edges[i].a.X, edges[i].b.X) - margin;
-        b.x1 = std::max(edges[i].a.X, edges[i].b.X) + margin;
-        b.y0 = std::min(edges[i].a.Y, edges[i].b.Y) - margin;
-        b.y1 = std::max(edges[i].a.Y, edges[i].b.Y) + margin;
-    }
-    std::vector<std::pair<cInt, cInt>> bands;
-    // Sweep upward: each edge meets the ones still open at its lowest point.
-    std::vector<int> order(edges.size());
-    for (size_t i = 0; i < order.size(); ++i)
-        order[i] = int(i);
-    std::sort(order.begin(), order.end(), [&](int a, int b) { return boxes[size_t(a)].y0 < boxes[size_t(b)].y0; });
-    std::vector<int> open;
-    for (int i : order) {
-        const OutlineBox& bi = boxes[size_t(i)];
-        open.erase(std::remove_if(open.begin(), open.end(), [&](int j) { return boxes[size_t(j)].y1 < bi.y0; }),
+    b.x0 -= kMargin;
+    b.x1 += kMargin;
+    b.y0 -= kMargin;
+    b.y1 += kMargin;
+    return b;
+}
+
+// Edges e and f meet or come near: the union works out a crossing there,
+// anywhere within the heights both span.
+void AddBandIfMeeting(const Edge& e, const Edge& f, Bands& bands)
+{
+    if (!e.box.Meets(f.box))
+        return;
+    // Neighbours on one outline share their corner and cross nowhere else.
+    if (e.path == f.path && (std::abs(e.index - f.index) == 1 || std::abs(e.index - f.index) == e.count - 1))
+        return;
+    if (!SegmentsMeet(e.a, e.b, f.a, f.b) && !SegmentsNear(e.a, e.b, f.a, f.b))
+        return;
+    bands.emplace_back(std::max(std::min(e.a.Y, e.b.Y), std::min(f.a.Y, f.b.Y)) - kMargin,
+                       std::min(std::max(e.a.Y, e.b.Y), std::max(f.a.Y, f.b.Y)) + kMargin);
+}
+
+// Every pair of [begin, end) (same path or not, as `acrossOnly` says) whose
+// boxes meet, swept upward: each edge meets the ones still open at its
+// lowest point. Sorts the range.
+void SweepPairs(Edge* begin, Edge* end, bool acrossOnly, std::vector<int>& open, Bands& bands)
+{
+    std::sort(begin, end, [](const Edge& e, const Edge& f) { return e.box.y0 < f.box.y0; });
+    open.clear();
+    const int n = int(end - begin);
+    for (int i = 0; i < n; ++i) {
+        const Edge& e = begin[i];
+        open.erase(std::remove_if(open.begin(), open.end(), [&](int j) { return begin[j].box.y1 < e.box.y0; }),
                    open.end());
-        for (int j : open) {
-            const OutlineBox& bj = boxes[size_t(j)];
-            if (bj.x1 < bi.x0 || bi.x1 < bj.x0)
-                continue;
-            const Edge& e = edges[size_t(i)];
-            const Edge& f = edges[size_t(j)];
-            // Neighbours on one outline share their corner and cross nowhere else.
-            if (e.path == f.path && (std::abs(e.index - f.index) == 1 || std::abs(e.index - f.index) == e.count - 1))
-                continue;
-            if (!SegmentsMeet(e.a, e.b, f.a, f.b) && !SegmentsNear(e.a, e.b, f.a, f.b))
-                continue;
-            bands.emplace_back(std::max(std::min(e.a.Y, e.b.Y), std::min(f.a.Y, f.b.Y)) - margin,
-                               std::min(std::max(e.a.Y, e.b.Y), std::max(f.a.Y, f.b.Y)) + margin);
-        }
+        for (int j : open)
+            if (!acrossOnly || begin[j].path != e.path)
+                AddBandIfMeeting(e, begin[j], bands);
         open.push_back(i);
     }
-    std::sort(bands.begin(), bands.end());
-    std::vector<std::pair<cInt, cInt>> merged;
-    for (const auto& b : bands) {
+}
+
+void AddEdges(const Path& path, int pathIndex, std::vector<Edge>& edges)
+{
+    const int n = int(path.size());
+    for (int i = 0; i < n; ++i) {
+        const IntPoint& a = path[size_t(i)];
+        const IntPoint& b = path[size_t(i + 1 < n ? i + 1 : 0)];
+        OutlineBox box;
+        box.x0 = std::min(a.X, b.X) - kMargin;
+        box.x1 = std::max(a.X, b.X) + kMargin;
+        box.y0 = std::min(a.Y, b.Y) - kMargin;
+        box.y1 = std::max(a.Y, b.Y) + kMargin;
+        edges.push_back({a, b, box, pathIndex, i, n});
+    }
+}
+
+// Scratch of one thread's band searches, kept between calls.
+struct BandScratch {
+    std::deque<Path> walked;          // kept points of outlines Clipper trims (stable addresses)
+    std::vector<const Path*> kept;    // what Clipper keeps of each outline
+    std::vector<OutlineBox> boxes;    // of each kept outline, widened
+    std::vector<Edge> edges;          // of every kept outline, by outline
+    std::vector<uint32_t> edgeStart;  // outline -> its first edge
+    std::vector<int> nearP, nearQ, open;
+    std::vector<Edge> pair;
+    Bands bands;
+};
+
+// Height bands in which two edges meet. Edges of different outlines can
+// only meet where the outlines' widened boxes do, so the outlines are taken
+// pair by pair rather than all in one sweep.
+HeightBands BandsOfKept(BandScratch& s)
+{
+    const size_t count = s.kept.size();
+    s.bands.clear();
+    s.boxes.resize(count);
+    s.edges.clear();
+    s.edgeStart.assign(1, 0);
+    for (size_t p = 0; p < count; ++p) {
+        s.boxes[p] = Widened(BoxOf(*s.kept[p]));
+        AddEdges(*s.kept[p], int(p), s.edges);
+        s.edgeStart.push_back(uint32_t(s.edges.size()));
+        Edge* first = s.edges.data() + s.edgeStart[p];
+        Edge* last = s.edges.data() + s.edgeStart[p + 1];
+        // A short outline's pairs cost less than sorting its edges.
+        if (last - first > 32) {
+            SweepPairs(first, last, false, s.open, s.bands);
+            continue;
+        }
+        for (Edge* e = first; e != last; ++e)
+            for (Edge* f = e + 1; f != last; ++f)
+                AddBandIfMeeting(*e, *f, s.bands);
+    }
+    auto gather = [&s](int p, const OutlineBox& near, std::vector<int>& out) {
+        out.clear();
+        for (uint32_t e = s.edgeStart[size_t(p)]; e < s.edgeStart[size_t(p) + 1]; ++e)
+            if (s.edges[e].box.Meets(near))
+                out.push_back(int(e));
+    };
+    ForEachMeetingPair(s.boxes, [&](int p, int q) {
+        gather(p, s.boxes[size_t(q)], s.nearP);
+        if (s.nearP.empty())
+            return;
+        gather(q, s.boxes[size_t(p)], s.nearQ);
+        if (s.nearQ.empty())
+            return;
+        if (s.nearP.size() * s.nearQ.size() <= 256) {
+            for (int i : s.nearP)
+                for (int j : s.nearQ)
+                    AddBandIfMeeting(s.edges[size_t(i)], s.edges[size_t(j)], s.bands);
+            return;
+        }
+        s.pair.clear();
+        for (int i : s.nearP)
+            s.pair.push_back(s.edges[size_t(i)]);
+        for (int j : s.nearQ)
+            s.pair.push_back(s.edges[size_t(j)]);
+        SweepPairs(s.pair.data(), s.pair.data() + s.pair.size(), true, s.open, s.bands);
+    });
+    std::sort(s.bands.begin(), s.bands.end());
+    HeightBands merged;
+    for (const auto& b : s.bands) {
         if (!merged.empty() && b.first <= merged.back().second)
             merged.back().second = std::max(merged.back().second, b.second);
         else
@@ -275,18 +416,46 @@ HeightBands BandsOfKept(const std::vector<Path>& kept)
     return merged;
 }
 
+BandScratch& ThreadBandScratch()
+{
+    thread_local BandScratch scratch;
+    return scratch;
+}
+
 } // namespace
+
+HeightBands CrossingBands(const std::vector<const Path*>& outlines)
+{
+    BandScratch& s = ThreadBandScratch();
+    s.kept.clear();
+    s.walked.clear();
+    for (const Path* p : outlines) {
+        if (KeepsEveryPoint(*p)) {
+            s.kept.push_back(p);
+            continue;
+        }
+        Path k = KeptPointsWalk(*p);
+        if (k.empty())
+            continue;
+        s.walked.push_back(std::move(k));
+        s.kept.push_back(&s.walked.back());
+    }
+    HeightBands bands = BandsOfKept(s);
+    // What a huge outline needed is not worth keeping for the next group.
+    s.walked.clear();
+    if (s.edges.capacity() > 65536) {
+        std::vector<Edge>().swap(s.edges);
+        std::vector<Edge>().swap(s.pair);
+    }
+    return bands;
+}
 
 HeightBands CrossingBands(const Paths& subject, const Paths& clip)
 {
-    std::vector<Path> kept;
-    for (const Paths* paths : {&subject, &clip})
-        for (const Path& p : *paths) {
-            Path k = ClipperKeptPoints(p);
-            if (!k.empty())
-                kept.push_back(std::move(k));
-        }
-    return BandsOfKept(kept);
+    PathRefs outlines = RefsOf(subject);
+    for (const Path& p : clip)
+        outlines.push_back(&p);
+    return CrossingBands(outlines);
 }
 
 std::vector<cInt> HeightsIn(const SweepHeights& heights, const HeightBands& bands)
@@ -302,13 +471,19 @@ std::vector<cInt> HeightsIn(const SweepHeights& heights, const HeightBands& band
 bool UniteSweeping(const Paths& subject, ClipperLib::PolyFillType subjectFill, const Paths& clip,
                    ClipperLib::PolyFillType clipFill, const std::vector<cInt>& sweep, Paths& out)
 {
+    return UniteSweeping(RefsOf(subject), subjectFill, RefsOf(clip), clipFill, sweep, out);
+}
+
+bool UniteSweeping(const PathRefs& subject, ClipperLib::PolyFillType subjectFill, const PathRefs& clip,
+                   ClipperLib::PolyFillType clipFill, const std::vector<cInt>& sweep, Paths& out)
+{
     if (sweep.size() < 2)
         return Unite(subject, subjectFill, clip, clipFill, nullptr, out);
     cInt right = sweep.front();
     bool any = false;
-    for (const Paths* paths : {&subject, &clip})
-        for (const Path& p : *paths)
-            for (const IntPoint& q : p) {
+    for (const PathRefs* paths : {&subject, &clip})
+        for (const Path* p : *paths)
+            for (const IntPoint& q : *p) {
                 right = any ? std::max(right, q.X) : q.X;
                 any = true;
             }

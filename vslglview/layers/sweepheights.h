@@ -15,6 +15,7 @@ namespace layers {
 // point, no point on the line through its neighbours; nothing of an outline
 // left with fewer than three points or no height.
 ClipperLib::Path ClipperKeptPoints(const ClipperLib::Path& outline);
+void ClipperKeptPoints(const ClipperLib::Path& outline, ClipperLib::Path& kept);
 
 // The sweep heights of one whole layer: a bit per height over the layer's
 // range (a sorted list when the range is absurdly tall).
@@ -42,12 +43,17 @@ using HeightBands = std::vector<std::pair<ClipperLib::cInt, ClipperLib::cInt>>;
 // Height bands in which edges of the outlines meet or come within a unit or
 // two of each other: there the union works out (rounded) crossings.
 HeightBands CrossingBands(const ClipperLib::Paths& subject, const ClipperLib::Paths& clip);
+HeightBands CrossingBands(const std::vector<const ClipperLib::Path*>& outlines);
 // The layer's heights within `bands`, ascending, each once.
 std::vector<ClipperLib::cInt> HeightsIn(const SweepHeights& heights, const HeightBands& bands);
 // union(subject, clip), sweeping also through `sweep` (heights, ascending).
 // False, and `out` empty, when Clipper refuses the input.
 bool UniteSweeping(const ClipperLib::Paths& subject, ClipperLib::PolyFillType subjectFill,
                    const ClipperLib::Paths& clip, ClipperLib::PolyFillType clipFill,
+                   const std::vector<ClipperLib::cInt>& sweep, ClipperLib::Paths& out);
+// The same for outlines held elsewhere.
+bool UniteSweeping(const std::vector<const ClipperLib::Path*>& subject, ClipperLib::PolyFillType subjectFill,
+                   const std::vector<const ClipperLib::Path*>& clip, ClipperLib::PolyFillType clipFill,
                    const std::vector<ClipperLib::cInt>& sweep, ClipperLib::Paths& out);
 
 // union(subject, clip) as a union of the layer of `heights` (which holds the
