@@ -58,11 +58,12 @@ TEST_F(OpenSlc, AnSlcFileIsTheSliceAndKeepsStlModelsOut)
         {odd, {"Slc File is Loaded,Cannot accept new model"}},
         {QString(), {}},
     };
-    for (const auto& [answer, boxes] : rows) {
-        FileChooser::setOpenChooser([&](QWidget*, const QString&, const QString&, const QString&) { return answer; });
+    for (const auto& row : rows) {
+        const QString answer = row.first;
+        FileChooser::setOpenChooser([answer](QWidget*, const QString&, const QString&, const QString&) { return answer; });
         ModalAnswers modal;
         w.navbarOpenFile();
-        EXPECT_EQ(modal.texts, boxes) << answer.toStdString();
+        EXPECT_EQ(modal.texts, row.second) << answer.toStdString();
     }
     // Slicing again keeps the file's layers (no cut of the model shown);
     // a copy of that model is refused.
