@@ -52,11 +52,6 @@ PlaneSpan PlaneSpanOf(const QVector<float>& planesMm, float zLowMm, float zHighM
 
 namespace {
 
-bool IsFinite(const vcg::Point3f& p)
-{
-    return std::isfinite(p.X()) && std::isfinite(p.Y()) && std::isfinite(p.Z());
-}
-
 // Heights of the ring vertices on the micrometre grid, off the planes.
 float SnapToMicrometre(float zMm)
 {
@@ -92,6 +87,11 @@ ColumnTopology::ColumnTopology(const MyMesh& workMesh)
             ff[f][e] = int(mesh->face[f].ff[e]);
             ffi[f][e] = mesh->face[f].ffi[e];
         }
+}
+
+bool IsFinite(const vcg::Point3f& p)
+{
+    return std::isfinite(p.X()) && std::isfinite(p.Y()) && std::isfinite(p.Z());
 }
 
 bool ConeAxisOf(const vcg::Point3f& p1, float r1, const vcg::Point3f& p2, float r2, ConeAxis& out)

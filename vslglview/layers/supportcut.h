@@ -69,6 +69,8 @@ struct ConeAxis {
     float zHighMm = 0.f; // highest point of the two end discs
     bool upright = false; // standing straight down: cut as circles
 };
+// No coordinate is infinite or not a number.
+bool IsFinite(const vcg::Point3f& p);
 bool ConeAxisOf(const vcg::Point3f& p1, float r1, const vcg::Point3f& p2, float r2, ConeAxis& out);
 
 // Hands a record's spheres, then its cones, each in list order, to

@@ -14,11 +14,6 @@ using ClipperLib::Path;
 
 namespace {
 
-bool IsFinite(const vcg::Point3f& p)
-{
-    return std::isfinite(p.X()) && std::isfinite(p.Y()) && std::isfinite(p.Z());
-}
-
 // Units (1/1000 mm) around [lo, hi] mm, widened by what the float arithmetic
 // and the truncation of the cut can add, within the cut's 32-bit range.
 void WidenedRange(double loMm, double hiMm, cInt& lo, cInt& hi)

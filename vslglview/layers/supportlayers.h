@@ -28,7 +28,6 @@ public:
     void Finish();
 
     int count() const { return int(m_solids.size()); }
-    const QVector<float>& planes() const { return m_planes; }
     const OutlineBox& boxOf(int solid) const { return m_solids[size_t(solid)].box; }
     // Calls fn(solid) for every solid whose box meets `box` (after Finish).
     template <class Fn> void ForEachNear(const OutlineBox& box, Fn&& fn) const { m_grid.ForEachMeeting(box, fn); }
@@ -91,9 +90,8 @@ public:
     // Cuts the next plane (the first one at the first call).
     const std::vector<SupportOutline>& Next();
     int layer() const { return m_layer; }
-    const std::vector<SupportOutline>& outlines() const { return m_outlines; }
     const SupportSolids& solids() const { return m_solids; }
-    // Index in outlines() of the solid's outline on the current plane, or -1.
+    // Index in the outlines Next() returned of the solid's outline on the current plane, or -1.
     int OutlineOf(int solid) const { return m_outlineOf[size_t(solid)]; }
 
 private:

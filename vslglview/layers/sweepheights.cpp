@@ -468,12 +468,6 @@ std::vector<cInt> HeightsIn(const SweepHeights& heights, const HeightBands& band
     return out;
 }
 
-bool UniteSweeping(const Paths& subject, ClipperLib::PolyFillType subjectFill, const Paths& clip,
-                   ClipperLib::PolyFillType clipFill, const std::vector<cInt>& sweep, Paths& out)
-{
-    return UniteSweeping(RefsOf(subject), subjectFill, RefsOf(clip), clipFill, sweep, out);
-}
-
 bool UniteSweeping(const PathRefs& subject, ClipperLib::PolyFillType subjectFill, const PathRefs& clip,
                    ClipperLib::PolyFillType clipFill, const std::vector<cInt>& sweep, Paths& out)
 {
@@ -508,10 +502,5 @@ bool UniteSweeping(const PathRefs& subject, ClipperLib::PolyFillType subjectFill
     return true;
 }
 
-bool UniteAsInLayer(const Paths& subject, ClipperLib::PolyFillType subjectFill, const Paths& clip,
-                    ClipperLib::PolyFillType clipFill, const SweepHeights& heights, Paths& out)
-{
-    return UniteSweeping(subject, subjectFill, clip, clipFill, HeightsIn(heights, CrossingBands(subject, clip)), out);
-}
 
 } // namespace layers

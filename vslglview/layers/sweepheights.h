@@ -46,21 +46,11 @@ HeightBands CrossingBands(const ClipperLib::Paths& subject, const ClipperLib::Pa
 HeightBands CrossingBands(const std::vector<const ClipperLib::Path*>& outlines);
 // The layer's heights within `bands`, ascending, each once.
 std::vector<ClipperLib::cInt> HeightsIn(const SweepHeights& heights, const HeightBands& bands);
-// union(subject, clip), sweeping also through `sweep` (heights, ascending).
-// False, and `out` empty, when Clipper refuses the input.
-bool UniteSweeping(const ClipperLib::Paths& subject, ClipperLib::PolyFillType subjectFill,
-                   const ClipperLib::Paths& clip, ClipperLib::PolyFillType clipFill,
-                   const std::vector<ClipperLib::cInt>& sweep, ClipperLib::Paths& out);
-// The same for outlines held elsewhere.
+// union(subject, clip) of outlines held elsewhere, sweeping also through
+// `sweep` (heights, ascending). False, and `out` empty, when Clipper refuses
+// the input.
 bool UniteSweeping(const std::vector<const ClipperLib::Path*>& subject, ClipperLib::PolyFillType subjectFill,
                    const std::vector<const ClipperLib::Path*>& clip, ClipperLib::PolyFillType clipFill,
                    const std::vector<ClipperLib::cInt>& sweep, ClipperLib::Paths& out);
-
-// union(subject, clip) as a union of the layer of `heights` (which holds the
-// heights of at least every outline given here) would give these outlines:
-// where edges meet, the union also stops at the layer's heights there.
-bool UniteAsInLayer(const ClipperLib::Paths& subject, ClipperLib::PolyFillType subjectFill,
-                    const ClipperLib::Paths& clip, ClipperLib::PolyFillType clipFill, const SweepHeights& heights,
-                    ClipperLib::Paths& out);
 
 } // namespace layers
