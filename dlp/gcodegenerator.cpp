@@ -11,11 +11,6 @@ namespace {
 
 const char* const kEol = "\r\n";
 
-bool significant(float value)
-{
-    return std::fabs(value) >= 0.001f;
-}
-
 class JobWriter
 {
 public:
@@ -82,7 +77,7 @@ GCodeFile GCodeGenerator::Generate(int layerCount, SliceBuildConfig config, Mach
                        / float(std::int64_t(1) - nBottom + nMiddle);
     const float rotateX = -(288.0f * config.RotateDistance);
     const float rotateF = 288.0f * config.RotateSpeed;
-    const bool tilt = significant(config.TiltDistance1) || significant(config.TiltDistance2);
+    const bool tilt = significantMove(config.TiltDistance1) || significantMove(config.TiltDistance2);
 
     for (int i = 0; i < layerCount; ++i) {
         w.line("M219");
@@ -109,21 +104,21 @@ GCodeFile GCodeGenerator::Generate(int layerCount, SliceBuildConfig config, Mach
         }
         const float slowSpeed = i < config.ZLiftBottomLayer ? config.ZLiftFirstBottomSpeed : config.ZLiftBottomSpeed;
         const float layerZ = float(i) * t;
-        if (significant(config.ZLiftDistance2))
+        if (significantMove(config.ZLiftDistance2))
             w.move("Z", config.ZLiftDistance2 + layerZ, slowSpeed);
         w.move("Z", layerZ + config.ZLiftDistance, config.ZLiftSpeed);
 
         if (i < layerCount - 1) {
             w.move("Y-", config.TiltNearDistance, config.TiltRetractSpeed);
-            if (significant(config.TiltNearDistance2))
+            if (significantMove(config.TiltNearDistance2))
                 w.move("Y", config.TiltNearDistance2, config.TiltNearSpeed);
-            if (significant(rotateX)) {
+            if (significantMove(rotateX)) {
                 w.line("G92 X0");
                 w.move("X", rotateX, rotateF);
             }
             const float nextZ = float(i + 1) * t;
             w.move("Z", nextZ + config.ZLiftDistance2, config.ZRetractSpeed);
-            if (significant(config.ZLiftDistance2))
+            if (significantMove(config.ZLiftDistance2))
                 w.move("Z", nextZ, slowSpeed);
             w.delay(config.BlankTime);
         }
@@ -131,9 +126,9 @@ GCodeFile GCodeGenerator::Generate(int layerCount, SliceBuildConfig config, Mach
 
     w.line("M220");
     w.line("G1 Z200 F" + w.num(config.ZRetractSpeed));
-    if (significant(config.TiltNearDistance))
+    if (significantMove(config.TiltNearDistance))
         w.move("Y-", config.TiltNearDistance, config.TiltRetractSpeed);
-    if (significant(config.TiltNearDistance2))
+    if (significantMove(config.TiltNearDistance2))
         w.move("Y", config.TiltNearDistance2, config.TiltNearSpeed);
     w.text += config.FooterCode;
     return GCodeFile(w.text);

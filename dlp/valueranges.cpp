@@ -68,13 +68,12 @@ const KeyRange kLightKeys[] = {
     {"homeadjx", Ranges::homeAdjustUm}, {"homeadjy", Ranges::homeAdjustUm}, {"homeadjz", Ranges::homeAdjustUm},
 };
 
-// Moves shorter than this are left out of the job, as the job builder does.
-bool travels(float distance)
+} // namespace
+
+bool significantMove(float distance)
 {
     return std::fabs(distance) >= 0.001f;
 }
-
-} // namespace
 
 bool ValueRange::contains(double value) const
 {
@@ -152,16 +151,16 @@ std::optional<ValueProblem> checkJobValues(const SliceBuildConfig& c)
     // Every layer lifts and returns on Z, the last move goes to the top.
     feed("ZLiftSpeed", c.ZLiftSpeed, true);
     feed("ZRetractSpeed", c.ZRetractSpeed, true);
-    const bool slowLift = travels(c.ZLiftDistance2);
+    const bool slowLift = significantMove(c.ZLiftDistance2);
     feed("ZLiftBottomSpeed", c.ZLiftBottomSpeed, slowLift);
     feed("ZLiftFirstBottomSpeed", c.ZLiftFirstBottomSpeed, slowLift && c.ZLiftBottomLayer > 0);
-    const bool tilt = travels(c.TiltDistance1) || travels(c.TiltDistance2);
+    const bool tilt = significantMove(c.TiltDistance1) || significantMove(c.TiltDistance2);
     feed("TiltSpeed1", c.TiltSpeed1, tilt);
     feed("TiltSpeed2", c.TiltSpeed2, tilt);
-    feed("TiltRetractSpeed", c.TiltRetractSpeed, travels(c.TiltNearDistance));
-    feed("TiltNearSpeed", c.TiltNearSpeed, travels(c.TiltNearDistance2));
+    feed("TiltRetractSpeed", c.TiltRetractSpeed, significantMove(c.TiltNearDistance));
+    feed("TiltNearSpeed", c.TiltNearSpeed, significantMove(c.TiltNearDistance2));
     check("RotateSpeed", c.RotateSpeed, Ranges::rotateTurnsPerMin);
-    if (!problem && travels(c.RotateDistance) && !(c.RotateSpeed > 0))
+    if (!problem && significantMove(c.RotateDistance) && !(c.RotateSpeed > 0))
         problem = ValueProblem{"RotateSpeed", number(c.RotateSpeed), "above 0"};
     return problem;
 }

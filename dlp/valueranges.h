@@ -71,6 +71,10 @@ struct ValueProblem
     std::string allowed;
 };
 
+// A move or a distance long enough to go into a job (shorter ones are left
+// out, so they need no feed).
+bool significantMove(float distance);
+
 // The number as a message shows it (nan and inf included).
 std::string valueText(double value);
 
