@@ -8,7 +8,6 @@
 #include "settingsrangecheck.h"
 
 #include <QComboBox>
-#include <QDebug>
 #include <QSettings>
 
 #include <cmath>

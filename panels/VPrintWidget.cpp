@@ -29,7 +29,6 @@
 
 #include <cmath>
 #include <map>
-#include <optional>
 
 namespace {
 

@@ -41,7 +41,6 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
-#include <optional>
 #include <utility>
 
 namespace {
@@ -254,13 +253,20 @@ void VSaveWidgetX::slot_SavePara()
     updateUI();
 }
 
-bool VSaveWidgetX::writeIniFile()
+bool VSaveWidgetX::reopenSettings(const QString& path)
 {
     delete m_pSettings;
     m_pSettings = nullptr;
-    if (!OwnedFile::prepareSettings(MaterialList::filePath(m_strMachine)))
+    if (!OwnedFile::prepareSettings(path))
         return false;
-    m_pSettings = new QSettings(MaterialList::filePath(m_strMachine), QSettings::IniFormat);
+    m_pSettings = new QSettings(path, QSettings::IniFormat);
+    return true;
+}
+
+bool VSaveWidgetX::writeIniFile()
+{
+    if (!reopenSettings(MaterialList::filePath(m_strMachine)))
+        return false;
     return MaterialList::write(*m_pSettings, *m_pListMaterial);
 }
 
@@ -271,11 +277,8 @@ void VSaveWidgetX::readIniFile()
         setDefaultParaX(scratch, um);
         m_listResin.append(scratch);
     }
-    delete m_pSettings;
-    m_pSettings = nullptr;
-    if (!OwnedFile::prepareSettings(MaterialList::filePath(m_strMachine)))
+    if (!reopenSettings(MaterialList::filePath(m_strMachine)))
         return;
-    m_pSettings = new QSettings(MaterialList::filePath(m_strMachine), QSettings::IniFormat);
     m_pSettings->beginGroup(QStringLiteral("Resin"));
     for (const QString& group : m_pSettings->childGroups()) {
         m_pSettings->beginGroup(group);
@@ -310,21 +313,15 @@ void VSaveWidgetX::readIniFileX()
         setDefaultParaX(scratch, um);
         m_listResin.append(scratch);
     }
-    delete m_pSettings;
-    m_pSettings = nullptr;
-    if (!OwnedFile::prepareSettings(RecipeStore::recipeFilePath(m_strMachine)))
+    if (!reopenSettings(RecipeStore::recipeFilePath(m_strMachine)))
         return;
-    m_pSettings = new QSettings(RecipeStore::recipeFilePath(m_strMachine), QSettings::IniFormat);
     RecipeStore::readRecipeGroup(*m_pSettings, m_listResin, scratch);
 }
 
 bool VSaveWidgetX::writeIniFileX()
 {
-    delete m_pSettings;
-    m_pSettings = nullptr;
-    if (!OwnedFile::prepareSettings(RecipeStore::recipeFilePath(m_strMachine)))
+    if (!reopenSettings(RecipeStore::recipeFilePath(m_strMachine)))
         return false;
-    m_pSettings = new QSettings(RecipeStore::recipeFilePath(m_strMachine), QSettings::IniFormat);
     return RecipeStore::writeRecipeFile(*m_pSettings, m_listResin);
 }
 

@@ -147,6 +147,9 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // The settings object on `path` again; false (and none) when the file
+    // may not be used.
+    bool reopenSettings(const QString& path);
     bool printerOnline();
     QTime now() const;
     // The recipe the panel shows (the last of its name), or null.

@@ -4,6 +4,8 @@
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QPair>
 #include <QSaveFile>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -160,6 +162,10 @@ bool IniFileUpdate::commit(QString* error)
         lines.removeLast();
     QList<QByteArray> out;
     QVector<bool> written(owned.size(), false);
+    // Owned keys by section and key (the first of each), looked up per line.
+    QHash<QPair<QByteArray, QByteArray>, int> ownedAt;
+    for (int i = owned.size() - 1; i >= 0; --i)
+        ownedAt.insert(qMakePair(owned[i].section, owned[i].key), i);
     QMap<QByteArray, int> sectionEnd; // section -> index in `out` after its last line
     QByteArray section;
     for (QByteArray line : qAsConst(lines)) {
@@ -177,10 +183,7 @@ bool IniFileUpdate::commit(QString* error)
             const QByteArray key = body.left(eq).trimmed();
             if (isRemoved(section, key, removed))
                 continue;
-            int match = -1;
-            for (int i = 0; i < owned.size() && match < 0; ++i)
-                if (owned[i].section == section && owned[i].key == key)
-                    match = i;
+            const int match = ownedAt.value(qMakePair(section, key), -1);
             if (match >= 0) {
                 if (written[match])
                     continue;
@@ -195,11 +198,11 @@ bool IniFileUpdate::commit(QString* error)
     }
     // Owned keys the file did not hold: after the last line of their
     // section, or in a new section at the end.
+    const QByteArray crSuffix = eol == "\r\n" ? QByteArrayLiteral("\r") : QByteArray();
     for (int i = 0; i < owned.size(); ++i) {
         if (written[i])
             continue;
         const QByteArray& sec = owned[i].section;
-        const QByteArray crSuffix = eol == "\r\n" ? QByteArrayLiteral("\r") : QByteArray();
         if (!sectionEnd.contains(sec)) {
             if (!out.isEmpty() && !out.last().trimmed().isEmpty())
                 out.append(crSuffix);
