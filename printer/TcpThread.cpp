@@ -367,8 +367,6 @@ void TcpThread::setState(int state)
         m_finalAckTimer->start(m_timings.finalAckWaitMs);
     else
         m_finalAckTimer->stop();
-    if (state != 1)
-        m_headerSends = 0;
     if (m_state.exchange(state) != state)
         emit signal_stateChanged(state);
 }

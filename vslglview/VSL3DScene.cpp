@@ -710,7 +710,7 @@ SceneOp VSL3DScene::StartSliceScene(int xResolution, int yResolution, float dots
     numbers.reserve(m_instances.size());
     for (auto it = m_instances.cbegin(); it != m_instances.cend(); ++it)
         numbers.append(it.key());
-    if (IsWritingPrintFile() || !m_jobs.BeginSlice(numbers))
+    if (!m_jobs.BeginSlice(numbers))
         return SceneOp::JobRunning;
 
     m_nXResolution = xResolution;

@@ -13,7 +13,6 @@ public:
     explicit BoundedStarts(int limit) : m_limit(limit) {}
 
     void Enqueue(int number) { m_queue.append(number); }
-    bool IsQueued(int number) const { return m_queue.contains(number); }
     // Starts queued workers while fewer than the limit run. `thread` gives a
     // job's thread (null: the job is gone, `forget` is told); `prepare` runs
     // once that thread has left any earlier run, just before the start. A
@@ -27,7 +26,6 @@ public:
     // Empties the queue; the jobs that were waiting.
     QVector<int> TakeQueued();
     int Running() const { return m_running; }
-    int Limit() const { return m_limit; }
 
 private:
     const int m_limit;

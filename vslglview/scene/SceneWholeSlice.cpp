@@ -46,7 +46,8 @@ SliceLayers ToPixels(const VSLModel3D& model, int width, int height, float dotsP
     for (int L = 0; L < count; ++L) {
         QVector<SlicePolygon> layer;
         for (const ClipperLib::Path& path : model.m_vModelContours[L]) {
-            QPolygonF poly(int(path.size()));
+            SlicePolygon poly;
+            poly.reserve(int(path.size()));
             for (size_t k = 0; k < path.size(); ++k) {
                 float x = float(path[k].X) * dotsPerMMX / 1000.f + hx;
                 float y = float(path[k].Y) * dotsPerMMY / 1000.f + hy;
@@ -56,18 +57,18 @@ SliceLayers ToPixels(const VSLModel3D& model, int width, int height, float dotsP
                     // would draw a spike there; only inside points widen the extent.
                     x = qBound(0.f, x, kMaxModelPixel);
                     y = qBound(0.f, y, kMaxModelPixel);
-                    poly[int(k)] = QPointF(x, y);
+                    poly.append(x, y);
                     if (!inside)
                         continue;
                 } else {
-                    poly[int(k)] = QPointF(x, y);
+                    poly.append(x, y);
                 }
                 maxPt.setX(std::max<double>(maxPt.x(), x));
                 maxPt.setY(std::max<double>(maxPt.y(), y));
                 minPt.setX(std::min<double>(minPt.x(), x));
                 minPt.setY(std::min<double>(minPt.y(), y));
             }
-            layer.append(SlicePolygon(poly));
+            layer.append(poly);
         }
         layers.append(layer);
     }
