@@ -126,6 +126,9 @@ TEST_F(SlcImport, AbsurdValuesAreRefusedWithTheReason)
         EXPECT_TRUE(m_scene.lastLoadError().contains("in.slc"));
         EXPECT_TRUE(m_scene.m_modelSliceLayers.isEmpty());
         EXPECT_EQ(m_scene.m_fLayerThick, 0.f);
+        // Opened as a model, the window is told the same reason.
+        EXPECT_FALSE(m_scene.AddSlcModel(m_dir.filePath("in.slc")));
+        EXPECT_TRUE(m_scene.lastLoadError().contains(c.reason)) << m_scene.lastLoadError().toStdString();
     }
     EXPECT_EQ(Read(Slc(1, {{0.05f, square}, {0.1f, square}})), 0);
     EXPECT_FLOAT_EQ(m_scene.m_fLayerThick, 0.05f);

@@ -183,6 +183,8 @@ bool VSL3DScene::AddSlcModel(QString path)
     case -2:
         m_strLoadError = tr("its layer thickness differs from the plate's");
         return false;
+    case -4:
+        return false; // the reader named the value it refused
     default:
         m_strLoadError = tr("it is not a readable SLC file");
         return false;
