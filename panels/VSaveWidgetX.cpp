@@ -277,8 +277,15 @@ void VSaveWidgetX::readIniFile()
         setDefaultParaX(scratch, um);
         m_listResin.append(scratch);
     }
-    if (!reopenSettings(MaterialList::filePath(m_strMachine)))
+    if (!reopenSettings(MaterialList::filePath(m_strMachine))) {
+        // The file is not ours to read or write: the default in memory.
+        if (m_pListMaterial->isEmpty()) {
+            RecipePara material;
+            setDefaultPara(material);
+            m_pListMaterial->append(material);
+        }
         return;
+    }
     m_pSettings->beginGroup(QStringLiteral("Resin"));
     for (const QString& group : m_pSettings->childGroups()) {
         m_pSettings->beginGroup(group);

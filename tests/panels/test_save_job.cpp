@@ -5,6 +5,7 @@
 #include "VSLGLView.h"
 #include "VSaveWidgetX.h"
 #include "DlpCtlDialog.h"
+#include "MaterialList.h"
 #include "RecipeStore.h"
 #include "displaystandin.h"
 #include "buildmanager.h"
@@ -415,3 +416,28 @@ TEST_F(SaveJob, CancelAsksThenStopsTheLocalPrint)
 }
 
 } // namespace
+
+// A material file linked out of the configuration folder is not read or
+// written; the panel goes on with the default material in memory.
+TEST_F(SaveJob, AMaterialFileLinkedOutsideLeavesTheDefaultsInMemory)
+{
+    QTemporaryDir outside;
+    const QString target = outside.filePath("elsewhere.ini");
+    {
+        QFile f(target);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write("[other]\nkept=1\n") > 0);
+    }
+    const QString own = MaterialList::filePath("Pellar10");
+    QFile::remove(own);
+    ASSERT_TRUE(QFile::link(target, own));
+    panel->m_pListMaterial->clear();
+    panel->readIniFile();
+    RecipePara defaults;
+    VSaveWidgetX::setDefaultPara(defaults);
+    ASSERT_EQ(panel->m_pListMaterial->size(), 1);
+    EXPECT_EQ(panel->m_pListMaterial->first().exposure_tm, defaults.exposure_tm);
+    EXPECT_EQ(panel->m_pListMaterial->first().name, defaults.name);
+    QFile f(target);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("[other]\nkept=1\n"));
+}
