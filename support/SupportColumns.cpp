@@ -96,6 +96,7 @@ void SupportRun::BuildColumns(const MyMesh& mesh, float zPlate, SupportMap& map,
             // The tip ends inside the model.
             if (s.index >= 0 && s.index < index.size())
                 index[s.index] = nullptr;
+            m_removedContacts.append(s.point);
             map.erase(records[i]);
             ++m_counts.columnsErased;
         }
@@ -332,6 +333,7 @@ void SupportRun::BuildColumns(const MyMesh& mesh, float zPlate, SupportMap& map,
         const DLP_Support& s = *live[si];
         if (s.index >= 0 && s.index < index.size())
             index[s.index] = nullptr;
+        m_removedContacts.append(s.point);
         map.erase(liveAt[si]);
         ++m_counts.columnsErased;
     }

@@ -107,6 +107,7 @@ private:
 void SupportRun::BuildContacts(const MyMesh& mesh, SupportMap& map, QVector<DLP_Support*>& index)
 {
     m_thinned.clear();
+    m_removedContacts.clear();
     m_contactStates.clear();
     m_vertexContacts.clear();
     m_edgeContacts.clear();
@@ -282,26 +283,84 @@ void SupportRun::BuildContacts(const MyMesh& mesh, SupportMap& map, QVector<DLP_
     m_counts.records = next;
 }
 
-void SupportRun::BridgeThinnedContacts(SupportMap& map) const
+namespace {
+
+// The foot of a drop from `point` that a 45 degree link joins to `end`:
+// false when `point` is too close above `end` for the slope.
+bool LinkFoot(const vcg::Point3f& point, const vcg::Point3f& end, vcg::Point3f& foot)
+{
+    const float across = float(supportphase::HorizontalDistance(point, end));
+    foot = vcg::Point3f(point[0], point[1], end[2] + across);
+    return foot[2] < point[2];
+}
+
+} // namespace
+
+void SupportRun::BridgeLooseContacts(const MyMesh& mesh, SupportMap& map)
 {
     const double rt = m_sizes.rt;
+    // Straight down through the low point, so every layer of it stands on
+    // the drop's section, then at 45 degrees to the far end of the keeper's
+    // tip: a slope whose sections overlap from layer to layer. The drop
+    // reaches a tip radius into the model, past the low point's first
+    // slivers, which are too thin to stand on.
+    auto link = [rt](DLP_Support& keeper, const vcg::Point3f& point) {
+        vcg::Point3f foot;
+        if (!LinkFoot(point, keeper.cones.front()[1], foot))
+            return false;
+        const vcg::Point3f top(point[0], point[1], point[2] + float(rt));
+        keeper.cones.append(SaveCone(top, rt, foot, rt));
+        keeper.cones.append(SaveCone(foot, rt, keeper.cones.front()[1], rt));
+        return true;
+    };
+    // A thinned contact whose keeper a phase removed, or whose keeper's tip
+    // ends too high for the slope, leans on another.
+    std::vector<vcg::Point3f> loose(m_removedContacts.begin(), m_removedContacts.end());
     for (const ThinnedContact& t : m_thinned) {
         const auto it = map.find(t.keeper);
-        if (it == map.end() || it->isDeleted || it->cones.isEmpty())
-            continue; // the kept support is gone: nothing to lean on
-        DLP_Support* keeper = &*it;
-        // Straight down through the thinned low point, so every layer of it
-        // stands on the drop's section, then at 45 degrees to the far end of
-        // the keeper's tip: a slope whose sections overlap from layer to layer.
-        const vcg::Point3f end = keeper->cones.front()[1];
-        const float across = float(supportphase::HorizontalDistance(t.point, end));
-        const vcg::Point3f foot(t.point[0], t.point[1], end[2] + across);
-        if (!(foot[2] < t.point[2]))
+        if (it == map.end())
+            loose.push_back(t.point);
+        else if (!it->isDeleted && !it->cones.isEmpty() && !link(*it, t.point))
+            loose.push_back(t.point);
+    }
+    if (loose.empty())
+        return;
+
+    // Kept supports by the plan cell of their tip ends, cells of the spacing.
+    const double cell = std::max(m_sizes.d, 1e-3);
+    auto cellOf = [cell](float c) { return qint64(std::floor(double(c) / cell)); };
+    auto keyOf = [](qint64 cx, qint64 cy) { return qint64((quint64(cx) << 32) ^ (quint64(cy) & 0xFFFFFFFFull)); };
+    std::unordered_map<qint64, std::vector<DLP_Support*>> cells;
+    for (auto it = map.begin(); it != map.end(); ++it) {
+        if (it->isDeleted || it->cones.isEmpty())
             continue;
-        // It reaches a tip radius into the model, past the low point's first
-        // slivers, which are too thin to stand on.
-        const vcg::Point3f top(t.point[0], t.point[1], t.point[2] + float(rt));
-        keeper->cones.append(SaveCone(top, rt, foot, rt));
-        keeper->cones.append(SaveCone(foot, rt, end, rt));
+        const vcg::Point3f end = it->cones.front()[1];
+        if (std::isfinite(end[0]) && std::isfinite(end[1]) && std::isfinite(end[2]))
+            cells[keyOf(cellOf(end[0]), cellOf(end[1]))].push_back(&*it);
+    }
+    for (const vcg::Point3f& p : loose) {
+        DLP_Support* best = nullptr;
+        double bestAcross = m_sizes.d;
+        const qint64 cx = cellOf(p[0]), cy = cellOf(p[1]);
+        // The drop's axis from just under the low point's first slivers.
+        const vcg::Point3f below(p[0], p[1], p[2] - float(rt + 0.1));
+        for (qint64 y = cy - 1; y <= cy + 1; ++y)
+            for (qint64 x = cx - 1; x <= cx + 1; ++x) {
+                const auto it = cells.find(keyOf(x, y));
+                if (it == cells.end())
+                    continue;
+                for (DLP_Support* s : it->second) {
+                    const vcg::Point3f end = s->cones.front()[1];
+                    const double across = supportphase::HorizontalDistance(p, end);
+                    vcg::Point3f foot;
+                    if (across < bestAcross && LinkFoot(p, end, foot) && !SegmentMeetsSurface(foot, end, mesh) &&
+                        !SegmentMeetsSurface(below, foot, mesh)) {
+                        bestAcross = across;
+                        best = s;
+                    }
+                }
+            }
+        if (best && link(*best, p))
+            ++m_counts.looseLinked;
     }
 }

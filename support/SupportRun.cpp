@@ -344,6 +344,7 @@ void SupportRun::Clear()
     m_edgeContacts.clear();
     m_otherContacts.clear();
     m_thinned.clear();
+    m_removedContacts.clear();
     m_counts = SupportRunCounts();
 }
 
@@ -426,4 +427,51 @@ bool SupportRun::SolidBelow(const vcg::Point3f& q, float depth, float zFloor, co
             under[k] += heightAt(f, q[0] + nudge[k][0], q[1] + nudge[k][1]) < bottom;
     }
     return std::any_of(std::begin(under), std::end(under), [](int n) { return n % 2 == 1; });
+}
+
+bool SupportRun::SegmentMeetsSurface(const vcg::Point3f& a, const vcg::Point3f& b, const MyMesh& mesh) const
+{
+    using supportcollide::CellIndex;
+    using supportcollide::kGridOffset;
+    const supportcollide::CellRange range{
+        CellIndex(std::min(a[0], b[0]), kGridOffset), CellIndex(std::max(a[0], b[0]), kGridOffset),
+        CellIndex(std::min(a[1], b[1]), kGridOffset), CellIndex(std::max(a[1], b[1]), kGridOffset),
+        CellIndex(std::min(a[2], b[2]), kGridOffset), CellIndex(std::max(a[2], b[2]), kGridOffset)};
+    const double o[3] = {a[0], a[1], a[2]};
+    const double d[3] = {double(b[0]) - a[0], double(b[1]) - a[1], double(b[2]) - a[2]};
+    auto sub = [](const vcg::Point3f& p, const vcg::Point3f& q, double out[3]) {
+        for (int i = 0; i < 3; ++i)
+            out[i] = double(p[i]) - double(q[i]);
+    };
+    auto cross = [](const double u[3], const double v[3], double out[3]) {
+        out[0] = u[1] * v[2] - u[2] * v[1];
+        out[1] = u[2] * v[0] - u[0] * v[2];
+        out[2] = u[0] * v[1] - u[1] * v[0];
+    };
+    auto dot = [](const double u[3], const double v[3]) { return u[0] * v[0] + u[1] * v[1] + u[2] * v[2]; };
+    // Moeller-Trumbore in double, edges and corners included.
+    return supportcollide::WalkCells(m_faceGrid, range, [&](uint f) {
+        if (f >= mesh.FaceCount())
+            return false;
+        const vcg::Point3f &p0 = mesh.P(f, 0), &p1 = mesh.P(f, 1), &p2 = mesh.P(f, 2);
+        double e1[3], e2[3], t[3], p[3], q[3];
+        sub(p1, p0, e1);
+        sub(p2, p0, e2);
+        cross(d, e2, p);
+        const double det = dot(e1, p);
+        if (!(std::fabs(det) > 1e-15))
+            return false; // parallel to the face: its edges are other faces'
+        const double inv = 1.0 / det;
+        for (int i = 0; i < 3; ++i)
+            t[i] = o[i] - double(p0[i]);
+        const double u = dot(t, p) * inv;
+        if (!(u >= 0.0 && u <= 1.0))
+            return false;
+        cross(t, e1, q);
+        const double v = dot(d, q) * inv;
+        if (!(v >= 0.0 && u + v <= 1.0))
+            return false;
+        const double s = dot(e2, q) * inv;
+        return s >= 0.0 && s <= 1.0;
+    });
 }

@@ -93,6 +93,7 @@ struct SupportRunCounts {
     int bridged = 0;        // short tip bridged onto the model
     int columnsErased = 0;  // column met the model from behind, or its foot would overhang
     int landingsMended = 0; // reversed tip straight onto a hit within L
+    int looseLinked = 0;    // removed contacts linked on to a kept support nearby
 };
 
 class SupportRun {
@@ -139,6 +140,8 @@ public:
     // model holds its lower end (the mesh lies above zFloor): a landing foot
     // at q then stands on the model in every layer it reaches.
     bool SolidBelow(const vcg::Point3f& q, float depth, float zFloor, const MyMesh& mesh) const;
+    // True when the segment a b crosses or touches a face of the mesh.
+    bool SegmentMeetsSurface(const vcg::Point3f& a, const vcg::Point3f& b, const MyMesh& mesh) const;
 
     // --- phases of a generation (SupportContacts.cpp, SupportTips.cpp,
     // SupportColumns.cpp, SupportBracing.cpp); each checks the stop flag
@@ -184,7 +187,13 @@ public:
     // straight down through it and a 45 degree link on to the far end of the
     // kept contact's tip (last phase of every run; the kept record carries
     // both). A low point too close above that end for the slope gets none.
-    void BridgeThinnedContacts(SupportMap& map) const;
+    // A contact whose tip or column a phase removed (a low point beside a
+    // wall, in a crevice) hangs the same way: it gets the same drop and link
+    // to the kept support within the contact spacing whose tip end is
+    // nearest in plan.
+    // Those links pass through no wall: a drop or link whose axis would cross
+    // the surface is not made.
+    void BridgeLooseContacts(const MyMesh& mesh, SupportMap& map);
 
     // Contact classes: code -> (point, direction) pairs. The third class
     // stays empty.
@@ -197,6 +206,8 @@ public:
         SupportKey keeper;
     };
     QVector<ThinnedContact> m_thinned;
+    // Contact points whose records the tip or column phase removed.
+    QVector<vcg::Point3f> m_removedContacts;
     SupportRunCounts m_counts;
     const std::atomic<bool>* m_stop = nullptr;
 

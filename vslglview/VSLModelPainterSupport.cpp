@@ -272,7 +272,7 @@ bool VSLModelPainter::RunSupportFrame()
     m_supportRun.BuildColumns(mesh, zPlate, m_supportMap, m_vSupportIndex);
     step(16);
     m_supportRun.BraceColumns(mesh, m_supportMap, m_vSupportIndex);
-    m_supportRun.BridgeThinnedContacts(m_supportMap);
+    m_supportRun.BridgeLooseContacts(mesh, m_supportMap);
     return true;
 }
 

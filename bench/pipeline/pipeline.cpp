@@ -262,8 +262,8 @@ int main(int argc, char** argv)
             const SupportRunCounts& c = p->m_supportRun.m_counts;
             std::printf("support instance=%d faces=%u/%u records=%d seconds=%.3f\n", n, faces,
                         p->m_pModel->m_mesh.FaceCount(), p->m_supportMap.size(), t.nsecsElapsed() / 1e9);
-            std::printf("removed instance=%d contacts=%d tips=%d bridged=%d columns=%d mended=%d\n", n, c.contacts,
-                        c.tipsRemoved, c.bridged, c.columnsErased, c.landingsMended);
+            std::printf("removed instance=%d contacts=%d tips=%d bridged=%d columns=%d mended=%d linked=%d\n", n,
+                        c.contacts, c.tipsRemoved, c.bridged, c.columnsErased, c.landingsMended, c.looseLinked);
             std::fflush(stdout);
         }
     }
@@ -295,6 +295,8 @@ int main(int argc, char** argv)
         for (const auto& at : all.supportAt)
             std::printf("support island layer=%d at=%.3f,%.3f\n", at.first, at.second.X / 1000.0,
                         at.second.Y / 1000.0);
+        for (const auto& at : all.modelAt)
+            std::printf("model island layer=%d at=%.3f,%.3f\n", at.first, at.second.X / 1000.0, at.second.Y / 1000.0);
         std::printf("islands support=%d model=%d\n", all.support, all.model);
     }
     std::fflush(stdout);

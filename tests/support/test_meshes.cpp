@@ -203,7 +203,7 @@ QVector<VSLTriangle3D> Translated(QVector<VSLTriangle3D> tris, QVector3D by)
     return tris;
 }
 
-QVector<VSLTriangle3D> BumpPlateOnLegs(float w, float d, float pitch, float bump, float thick, float height)
+QVector<VSLTriangle3D> BumpPlateOnLegs(float w, float d, float pitch, float bump, float thick, float height, float leg)
 {
     const float g = pitch / 2;
     const int nx = std::max(2, int(std::lround(w / g))), ny = std::max(2, int(std::lround(d / g)));
@@ -241,7 +241,7 @@ QVector<VSLTriangle3D> BumpPlateOnLegs(float w, float d, float pitch, float bump
         const QVector3D a = rim[k], b = rim[(k + 1) % rim.size()];
         out << Tri(a, b, b + up) << Tri(a, b + up, a + up) << Tri(centre, a + up, b + up);
     }
-    const float leg = 4.f, reach = std::min(thick, 1.f) / 2;
+    const float reach = std::min(thick, 1.f) / 2;
     for (int cx = 0; cx < 2; ++cx)
         for (int cy = 0; cy < 2; ++cy) {
             const float lx = cx ? x0 + nx * g - leg : x0, ly = cy ? y0 + ny * g - leg : y0;

@@ -39,10 +39,11 @@ QVector<VSLTriangle3D> BumpySphereBesideFanSlab(int slices = 400, int stacks = 2
 QVector<VSLTriangle3D> Translated(QVector<VSLTriangle3D> tris, QVector3D by);
 // A plate (w x d x thick mm, underside at z = heightMm) whose underside is a
 // field of downward square pyramids, one every `pitchMm` in x and y, each
-// `bumpMm` deep, standing on four corner legs (4 x 4 mm boxes from z = 0 that
+// `bumpMm` deep, standing on four corner legs (legMm square boxes from z = 0 that
 // reach into the plate): 2 * (w / (pitch / 2)) * (d / (pitch / 2)) underside
 // triangles, one support contact per pyramid. Centred on x = y = 0.
-QVector<VSLTriangle3D> BumpPlateOnLegs(float w, float d, float pitchMm, float bumpMm, float thickMm, float heightMm);
+QVector<VSLTriangle3D> BumpPlateOnLegs(float w, float d, float pitchMm, float bumpMm, float thickMm, float heightMm,
+                                       float legMm = 4.f);
 
 // STL bytes written independently of the production writer.
 QByteArray BinaryStl(const QVector<VSLTriangle3D>& tris, const QByteArray& header = QByteArray(),

@@ -161,10 +161,19 @@ inline TestModel TwinNeedles()
     return {"twinneedles", tris, nullptr};
 }
 
+// A plate whose underside is a field of pyramids 0.58 mm apart on four
+// legs: the pyramids against a leg lose their tips or columns to it, and
+// half of the rest are thinned away, some for a contact the leg took.
+inline TestModel TipsBesideLegs()
+{
+    return {"tipsbesidelegs", testmesh::BumpPlateOnLegs(12, 8, 0.576f, 0.24f, 0.96f, 6, 1.92f), nullptr};
+}
+
 // Undersides that may leave a cured region with nothing under it: tips on a
 // thin fin's 0.4 mm edge, a needle whose lowest region is far smaller than a
 // pixel, columns from above landing on a 0.3 mm shelf, undersides nearly flat
-// and nearly upright (long shallow or steep struts between columns).
+// and nearly upright (long shallow or steep struts between columns), low
+// points beside a wall that no tip or column fits.
 inline std::vector<TestModel> FloatingRiskModels()
 {
     return {
@@ -174,6 +183,7 @@ inline std::vector<TestModel> FloatingRiskModels()
         TiltedPlate(5),
         TiltedPlate(85),
         TwinNeedles(),
+        TipsBesideLegs(),
     };
 }
 
@@ -200,7 +210,7 @@ inline std::unique_ptr<Generation> Generate(const QVector<VSLTriangle3D>& tris, 
     g->run.FitTips(g->mesh, g->map, g->index);
     g->run.BuildColumns(g->mesh, 0.f, g->map, g->index);
     g->run.BraceColumns(g->mesh, g->map, g->index);
-    g->run.BridgeThinnedContacts(g->map);
+    g->run.BridgeLooseContacts(g->mesh, g->map);
     return g;
 }
 

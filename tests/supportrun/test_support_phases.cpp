@@ -112,6 +112,68 @@ TEST(SupportColumns, ATipEndingInsideTheModelIsErased)
     EXPECT_FALSE(g->map.first().onModel);
 }
 
+// A contact whose column was erased leans on the kept support within the
+// contact spacing whose tip end is nearest in plan: a drop from a tip radius
+// above it, then a 45 degree link to that tip end. A support the user
+// deleted is never leant on, and nothing farther than the spacing is.
+TEST(SupportColumns, AnErasedContactLeansOnTheNearestKeptSupportWithinTheSpacing)
+{
+    struct Row {
+        const char* name;
+        std::vector<float> keptX; // plan x of kept records beside the erased one at x = 5
+        int deleted;              // index into keptX the user deleted, or -1
+        int expectLeaning;        // index into keptX carrying the link, or -1
+    };
+    const Row rows[] = {
+        {"nearest of two", {6.2f, 6.9f}, -1, 0},
+        {"the nearer deleted", {6.2f, 6.9f}, 0, 1},
+        {"beyond the spacing", {7.3f}, -1, -1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        auto g = Prepare(testmesh::Box({0, 0, 5}, {10, 10, 15}));
+        const P3 erased(5, 5, 4.5f);
+        Place(*g, erased, P3(0, 0, 1), 3);
+        std::vector<SupportKey> kept;
+        for (size_t i = 0; i < row.keptX.size(); ++i) {
+            // Lower than the erased one, so a 45 degree link reaches their tip ends.
+            Place(*g, P3(row.keptX[i], 5, 3.f), P3(0, 0, -1), uint(13 + 10 * i));
+            kept.push_back(SupportKey(SupportHeightKey(3.f), uint(13 + 10 * i)));
+        }
+        g->run.BuildColumns(g->mesh, 0.f, g->map, g->index);
+        ASSERT_EQ(g->run.m_counts.columnsErased, 1);
+        QVector<int> conesBefore;
+        for (size_t i = 0; i < kept.size(); ++i) {
+            ASSERT_TRUE(g->map.contains(kept[i]));
+            conesBefore.append(g->map[kept[i]].cones.size());
+        }
+        if (row.deleted >= 0)
+            g->map[kept[size_t(row.deleted)]].isDeleted = true;
+        g->run.BridgeLooseContacts(g->mesh, g->map);
+
+        EXPECT_EQ(g->run.m_counts.looseLinked, row.expectLeaning >= 0 ? 1 : 0);
+        for (size_t i = 0; i < kept.size(); ++i) {
+            const DLP_Support& s = g->map[kept[i]];
+            if (int(i) != row.expectLeaning) {
+                EXPECT_EQ(s.cones.size(), conesBefore[int(i)]) << i;
+                continue;
+            }
+            ASSERT_EQ(s.cones.size(), conesBefore[int(i)] + 2);
+            const QVector<P3>& drop = s.cones[s.cones.size() - 2];
+            const QVector<P3>& slope = s.cones.last();
+            const P3 end = s.cones.front()[1];
+            const float across = float(std::hypot(end[0] - erased[0], end[1] - erased[1]));
+            EXPECT_NEAR(drop[0][0], erased[0], 1e-5);
+            EXPECT_NEAR(drop[0][1], erased[1], 1e-5);
+            EXPECT_NEAR(drop[0][2], erased[2] + float(g->run.m_sizes.rt), 1e-5);
+            EXPECT_NEAR(drop[1][0], erased[0], 1e-5);
+            EXPECT_NEAR(drop[1][2], end[2] + across, 1e-4);
+            EXPECT_EQ(slope[0], drop[1]);
+            EXPECT_EQ(slope[1], end);
+        }
+    }
+}
+
 struct JointRow {
     const char* name;
     std::vector<P3> neighbours; // plan positions of plate columns

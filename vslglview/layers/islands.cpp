@@ -14,6 +14,7 @@ void IslandCount::Add(const IslandCount& other)
     support += other.support;
     model += other.model;
     supportAt += other.supportAt;
+    modelAt += other.modelAt;
 }
 
 namespace {
@@ -226,8 +227,12 @@ void IslandCounter::AddLayer(int layer, const Paths& model, const std::vector<Su
     if (m_hasGround) {
         m_groundIndexed = false;
         CountSupportIslands(layer, supports, walk);
-        for (const Region& r : modelRegions)
-            m_count.model += !Rests(r);
+        for (const Region& r : modelRegions) {
+            if (Rests(r))
+                continue;
+            ++m_count.model;
+            m_count.modelAt.append(qMakePair(layer, r.paths.front().front()));
+        }
     }
 
     // This layer is the ground of the next.

@@ -16,8 +16,9 @@ namespace layers {
 struct IslandCount {
     int support = 0; // regions of the support cross-sections alone
     int model = 0;   // regions of the model outlines alone
-    // Where the support islands lie: layer and the first point of each outline.
+    // Where the islands lie: layer and the first point of each outline.
     QVector<QPair<int, ClipperLib::IntPoint>> supportAt;
+    QVector<QPair<int, ClipperLib::IntPoint>> modelAt;
     void Add(const IslandCount& other);
 };
 
