@@ -148,6 +148,42 @@ Literal supportField()
     return {layer, shifted};
 }
 
+// Outlines whose pixels come closest without sharing one: gaps from a
+// hundredth of the rasteriser's 1/64 pixel step to a pixel, edges on whole
+// pixels and a step or two off them, in rows of squares and of 12-gons and
+// down columns. Each pair either shares a pixel and is drawn in one group,
+// or is drawn apart: either way the pixels must be those of one path.
+Literal nearlyTouching()
+{
+    const double gaps[] = {0.0001, 1.0 / 128, 1.0 / 64 - 1e-6, 1.0 / 64, 1.0 / 64 + 1e-6, 1.0 / 32, 0.1, 0.5, 0.99, 1.0, 1.01};
+    const double offsets[] = {0.0, 1.0 / 128, 1.0 / 64, 1.0 - 1.0 / 64, 1.0 - 1.0 / 128, 0.5};
+    std::mt19937 random(47);
+    auto pick = [&random](const auto& from) { return from[random() % (sizeof(from) / sizeof(from[0]))]; };
+    Literal layers;
+    for (int layer = 0; layer < 4; ++layer) {
+        QVector<QPolygonF> polygons;
+        for (int row = 0; row < 24; ++row) {
+            double x = 20 + pick(offsets);
+            const double y = 30 + row * 40 + pick(offsets);
+            const double size = 5 + int(random() % 7) + pick(offsets);
+            for (int k = 0; k < 60; ++k) {
+                const double w = 3 + int(random() % 5) + pick(offsets);
+                if (row % 2 == 0) {
+                    polygons << rect(x, y, x + w, y + size);
+                    // One below it across a vertical gap.
+                    const double below = y + size + pick(gaps);
+                    polygons << rect(x, below, x + w, below + 3 + pick(offsets));
+                } else {
+                    polygons << circle(x + w / 2, y + w / 2, w / 2, 12);
+                }
+                x += w + pick(gaps);
+            }
+        }
+        layers.append(polygons);
+    }
+    return layers;
+}
+
 QPolygonF deepCopy(const QPolygonF& p)
 {
     QPolygonF q;
@@ -199,6 +235,8 @@ TEST(LayerBox, FilesMatchTheFullFrameWriter)
         {"plate layers", W, H, false, 10, 1, plateLayers(W, H)},
         {"support field", W, H, false, 10, 2, supportField()},
         {"support field, rotated", W, H, true, 10, 1, supportField()},
+        {"nearly touching", 2560, 1440, false, 10, 2, nearlyTouching()},
+        {"nearly touching, rotated", 2560, 1440, true, 10, 1, nearlyTouching()},
         {"code 30", W, H, false, 30, 2, mixed},
         {"code 120", W, H, false, 120, 1, mixed},
         {"code 4500", W, H, false, 4500, 0, mixed},

@@ -20,8 +20,14 @@ QPointF MapLayerPoint(QPointF p, bool swapXY, int imageWidth, int imageHeight)
 
 namespace {
 
-// Pixel box that every pixel a polygon's antialiased edges can touch lies in,
-// with one pixel to spare.
+// The rasteriser takes points in 1/64 pixel steps and lights a pixel only
+// where the outline covers part of it: a polygon whose points lie within
+// [x0, x1] touches pixels floor(x0 - 1/64) .. floor(x1 + 1/64) at most. The
+// margin is four of its steps. Supports often stand a pixel apart; a whole
+// pixel of margin would join their boxes into one group of thousands.
+constexpr double kTouchMarginPx = 1.0 / 16;
+
+// Pixel box that every pixel a polygon's antialiased edges can touch lies in.
 struct PixelBox
 {
     int left, top, right, bottom; // inclusive
@@ -35,8 +41,8 @@ struct PixelBox
 PixelBox pixelBoxOf(const QPolygonF& polygon)
 {
     const QRectF r = polygon.boundingRect();
-    return {int(std::floor(r.left())) - 1, int(std::floor(r.top())) - 1, int(std::ceil(r.right())) + 1,
-            int(std::ceil(r.bottom())) + 1};
+    return {int(std::floor(r.left() - kTouchMarginPx)), int(std::floor(r.top() - kTouchMarginPx)),
+            int(std::floor(r.right() + kTouchMarginPx)), int(std::floor(r.bottom() + kTouchMarginPx))};
 }
 
 class DisjointSets
