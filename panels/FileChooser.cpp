@@ -1,6 +1,9 @@
 #include "FileChooser.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
 
 namespace FileChooser {
 namespace {
@@ -41,6 +44,28 @@ void setOpenChooser(Chooser chooser)
 void setSaveChooser(Chooser chooser)
 {
     saveChooser() = std::move(chooser);
+}
+
+QString withExtension(const QString& chosen, const QString& extension,
+                      const std::function<bool(const QString& path)>& confirmReplace)
+{
+    if (chosen.isEmpty() || extension.isEmpty() || !QFileInfo(chosen).suffix().isEmpty())
+        return chosen;
+    const QString named = (chosen.endsWith(QLatin1Char('.')) ? chosen : chosen + QLatin1Char('.')) + extension;
+    if (QFileInfo::exists(named) && !(confirmReplace && confirmReplace(named)))
+        return QString();
+    return named;
+}
+
+bool confirmReplace(QWidget* parent, const QString& path, const QString& styleSheet)
+{
+    QMessageBox box(QMessageBox::Warning, QString(),
+                    QCoreApplication::translate("FileChooser", "%1 already exists. Replace it?").arg(path),
+                    QMessageBox::Yes | QMessageBox::No, parent);
+    box.setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
+    box.setStyleSheet(styleSheet);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
 }
 
 } // namespace FileChooser

@@ -20,4 +20,14 @@ QString saveFileName(QWidget* parent, const QString& caption, const QString& sta
 void setOpenChooser(Chooser chooser);
 void setSaveChooser(Chooser chooser);
 
+// A save dialog's answer with ".extension" added when it names none: the
+// printer lists only files that carry its own. The dialog asked about
+// replacing the name typed, not the one made, so `confirmReplace` is asked
+// when that one exists; empty when it says no.
+QString withExtension(const QString& chosen, const QString& extension,
+                      const std::function<bool(const QString& path)>& confirmReplace);
+
+// "<path> already exists. Replace it?" with Yes and No (No by default).
+bool confirmReplace(QWidget* parent, const QString& path, const QString& styleSheet);
+
 } // namespace FileChooser

@@ -344,15 +344,11 @@ void VImportWidgetX::slot_btnSaveClicked()
                                             QStringLiteral("(*.") + extension + QStringLiteral(")"));
     if (out.isEmpty())
         return;
-    // The name as kept from the proposal has no extension; the printer
-    // lists only files that carry its own.
-    if (QFileInfo(out).suffix().isEmpty() && !extension.isEmpty()) {
-        const QString named = (out.endsWith(QLatin1Char('.')) ? out : out + QLatin1Char('.')) + extension;
-        // The dialog asked about replacing the name typed, not this one.
-        if (QFileInfo::exists(named) && !confirmReplace(named))
-            return;
-        out = named;
-    }
+    // The name as kept from the proposal has no extension.
+    out = FileChooser::withExtension(out, extension,
+                                     [this](const QString& p) { return FileChooser::confirmReplace(this, p, m_strMsgStyle); });
+    if (out.isEmpty())
+        return;
     if (m_pView)
         m_pView->SetSaveFilePath(QFileInfo(out).absolutePath());
     ExportThread& t = *m_pExportThread;
@@ -382,16 +378,6 @@ QString VImportWidgetX::sourceFrameProblem(const frmDeviceInterfaceSettings::Mac
     PrinterModels::ApplyFrame(target, {row.xResolution, row.yResolution, row.pixelSizeX, row.pixelSizeY, row.zHeight,
                                        row.rotate});
     return PrinterModels::SourceFrameProblem(source.para, target, m_strMachine);
-}
-
-bool VImportWidgetX::confirmReplace(const QString& path)
-{
-    QMessageBox box(QMessageBox::Warning, QString(), tr("%1 already exists. Replace it?").arg(path),
-                    QMessageBox::Yes | QMessageBox::No);
-    box.setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
-    box.setStyleSheet(m_strMsgStyle);
-    box.setDefaultButton(QMessageBox::No);
-    return box.exec() == QMessageBox::Yes;
 }
 
 void VImportWidgetX::setMachinePara()

@@ -73,7 +73,6 @@ private:
     // Why the own-format source cannot be re-saved for the model of `row`
     // (the command-line tool's message), or empty.
     QString sourceFrameProblem(const frmDeviceInterfaceSettings::MachinePara& row) const;
-    bool confirmReplace(const QString& path);
     void resetSource();
     void selectModelByExtension(const QString& fileName);
     // The model's row of the printer-model table; false when it has none usable.

@@ -502,8 +502,12 @@ void VSaveWidgetX::slot_EmitStartPrint()
     if (dot >= 0)
         base = base.left(dot);
     const QString folder = m_pGLView ? m_pGLView->GetSaveFilePath() : QString();
-    const QString answer = FileChooser::saveFileName(this, QStringLiteral("Save File"), folder + QStringLiteral("/") + base,
-                                                     QStringLiteral("(*.") + suffix + QStringLiteral(")"));
+    QString answer = FileChooser::saveFileName(this, QStringLiteral("Save File"), folder + QStringLiteral("/") + base,
+                                               QStringLiteral("(*.") + suffix + QStringLiteral(")"));
+    // The printer lists only files that carry its own extension.
+    answer = FileChooser::withExtension(answer, suffix, [this](const QString& p) {
+        return FileChooser::confirmReplace(this, p, m_strMsgStyle);
+    });
     if (answer.isEmpty())
         return;
     if (m_pGLView) {

@@ -868,10 +868,6 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
         <source>Value Out of Range</source>
         <translation type="unfinished"></translation>
     </message>
-    <message>
-        <source>%1 already exists. Replace it?</source>
-        <translation type="unfinished"></translation>
-    </message>
 </context>
 <context>
     <name>VPrintMsgBox</name>
@@ -2365,6 +2361,13 @@ r</source>
     </message>
     <message>
         <source>Save Job</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>FileChooser</name>
+    <message>
+        <source>%1 already exists. Replace it?</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -868,10 +868,6 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</translation>
         <source>Value Out of Range</source>
         <translation>数值超出范围</translation>
     </message>
-    <message>
-        <source>%1 already exists. Replace it?</source>
-        <translation>%1 已存在。是否替换？</translation>
-    </message>
 </context>
 <context>
     <name>VPrintMsgBox</name>
@@ -2369,6 +2365,13 @@ r</source>
     <message>
         <source>Save Job</source>
         <translation>保存任务</translation>
+    </message>
+</context>
+<context>
+    <name>FileChooser</name>
+    <message>
+        <source>%1 already exists. Replace it?</source>
+        <translation>%1 已存在。是否替换？</translation>
     </message>
 </context>
 </TS>

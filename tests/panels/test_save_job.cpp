@@ -282,6 +282,50 @@ TEST_F(SaveJob, SaveDialogProposal)
     }
 }
 
+// A name typed without an extension gets the printer's, which it lists files
+// by; the dialog asked about the name typed, so a file of the name made is
+// only replaced when the user says so.
+TEST_F(SaveJob, ANameWithoutExtensionGetsThePrintersAndAReplaceIsAsked)
+{
+    panel->slot_ReceiveNLayers(10);
+    view->SetOpenFileName("ring.stl");
+    QFile existing(dir.path() + "/old.vxs");
+    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+    existing.close();
+    struct Row {
+        const char* typed;
+        std::deque<QMessageBox::StandardButton> answers;
+        const char* saved; // empty: nothing is generated
+        int questions;
+    };
+    const Row rows[] = {
+        {"/part", {}, "/part.vxs", 0},
+        {"/part.", {}, "/part.vxs", 0},
+        {"/part.vxs", {}, "/part.vxs", 0},
+        {"/part.zip", {}, "/part.zip", 0}, // an extension typed is the user's choice
+        {"/old", {QMessageBox::No}, "", 1},
+        {"/old", {QMessageBox::Yes}, "/old.vxs", 1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.typed);
+        view->SetSaveFileName("/keep/this");
+        answer = dir.path() + row.typed;
+        QSignalSpy generate(panel.get(), &VSaveWidgetX::signal_PrintDataGenerate);
+        ModalAnswers modal(row.answers);
+        start();
+        EXPECT_EQ(modal.texts.size(), row.questions);
+        if (row.questions > 0)
+            EXPECT_EQ(modal.texts.front(), dir.path() + "/old.vxs already exists. Replace it?");
+        if (*row.saved) {
+            EXPECT_EQ(generate.count(), 1);
+            EXPECT_EQ(view->GetSaveFileName(), dir.path() + row.saved);
+        } else {
+            EXPECT_EQ(generate.count(), 0);
+            EXPECT_EQ(view->GetSaveFileName(), "/keep/this");
+        }
+    }
+}
+
 TEST_F(SaveJob, LocalTargetWritesTheJobThenAsksForThePrint)
 {
     panel->slot_ReceiveNLayers(4);
