@@ -10,6 +10,7 @@
 #include <chrono>
 #include <limits>
 #include <memory>
+#include <numeric>
 #include <system_error>
 #include <thread>
 
@@ -106,6 +107,63 @@ void SliceChunk(const InstanceSliceJob& job, int from, int to, QVector<SlicePoly
 }
 
 
+struct Run {
+    int from, to;
+    double cost;
+};
+
+// The runs of layers the workers take, heaviest first. Without supports the
+// runs are of equal length; with them, of about equal cost: the layers where
+// braces cross the columns, or the supports' tips reach the model, cost tens
+// of times the others, and runs of equal length left one worker on a run of
+// them long after the rest. Heaviest first, the last runs taken are light.
+std::vector<Run> Runs(const InstanceSliceJob& job, int layers, int workers)
+{
+    // A few runs per worker even out layers of unequal cost.
+    const int evenLength = std::max(8, (layers + workers * 4 - 1) / (workers * 4));
+    std::vector<Run> runs;
+    std::vector<double> costs;
+    if (job.supports && job.supports->count() > 0)
+        costs = job.supports->PlaneCosts();
+    if (costs.size() < size_t(layers)) {
+        for (int from = 0; from < layers; from += evenLength)
+            runs.push_back({from, std::min(layers, from + evenLength), 0.0});
+        return runs;
+    }
+    // Every layer also unites its model outlines, which supports' tips
+    // reach one by one: an outline costs about a tilted section.
+    constexpr double kLayerCost = 256, kOutlineCost = 64, kPointCost = 0.25;
+    for (int slot = 0; slot < job.contours->size(); ++slot) {
+        const ShellLayerContours::Slot& slotLayers = (*job.contours)[slot];
+        for (int i = 0; i < layers; ++i) {
+            const ClipperLib::Paths& outlines = slotLayers[i];
+            costs[size_t(i)] += kOutlineCost * double(outlines.size());
+            for (const ClipperLib::Path& outline : outlines)
+                costs[size_t(i)] += kPointCost * double(outline.size());
+        }
+    }
+    double total = 0;
+    for (int i = 0; i < layers; ++i)
+        total += costs[size_t(i)] + kLayerCost;
+    const double target = total / (workers * 6);
+    // A run starts by making the layer below again when islands are
+    // counted, and shares no polygons with the run before: not too short.
+    // Nor much longer than an even run, in case the costs are far off.
+    const int shortest = 4, longest = 2 * evenLength;
+    Run run{0, 0, 0.0};
+    for (int i = 0; i < layers; ++i) {
+        run.cost += costs[size_t(i)] + kLayerCost;
+        run.to = i + 1;
+        const int length = run.to - run.from;
+        if (run.to == layers || (run.cost >= target && length >= shortest) || length >= longest) {
+            runs.push_back(run);
+            run = {run.to, run.to, 0.0};
+        }
+    }
+    std::stable_sort(runs.begin(), runs.end(), [](const Run& a, const Run& b) { return a.cost > b.cost; });
+    return runs;
+}
+
 void WidenExtent(QPointF& maxPt, QPointF& minPt, const QPointF& otherMax, const QPointF& otherMin)
 {
     maxPt.setX(std::max(maxPt.x(), otherMax.x()));
@@ -133,9 +191,8 @@ InstanceSlice SliceInstanceLayers(const InstanceSliceJob& job)
     int workers = job.workers > 0 ? job.workers : int(std::min(8u, std::max(1u, std::thread::hardware_concurrency())));
     if (plainCopy)
         workers = 1;
-    // A few runs per worker even out layers of unequal cost.
-    const int runLayers = std::max(8, (n + workers * 4 - 1) / (workers * 4));
-    const int runs = (n + runLayers - 1) / runLayers;
+    const std::vector<Run> runList = Runs(job, n, workers);
+    const int runs = int(runList.size());
     workers = std::max(1, std::min(workers, runs));
 
     std::vector<ChunkResult> results(static_cast<size_t>(runs));
@@ -143,7 +200,7 @@ InstanceSlice SliceInstanceLayers(const InstanceSliceJob& job)
     auto work = [&] {
         for (int run = nextRun++; run < runs; run = nextRun++)
         {
-            SliceChunk(job, run * runLayers, std::min(n, (run + 1) * runLayers), out, results[size_t(run)]);
+            SliceChunk(job, runList[size_t(run)].from, runList[size_t(run)].to, out, results[size_t(run)]);
             // Before the next run's work lands between the kept polygons.
             ReturnFreedMemory();
         }
@@ -160,7 +217,13 @@ InstanceSlice SliceInstanceLayers(const InstanceSliceJob& job)
     for (std::thread& t : threads)
         t.join();
 
-    for (const ChunkResult& r : results) {
+    // In layer order, so the islands are listed as the layers go.
+    std::vector<int> byLayer(static_cast<size_t>(runs));
+    std::iota(byLayer.begin(), byLayer.end(), 0);
+    std::sort(byLayer.begin(), byLayer.end(),
+              [&runList](int a, int b) { return runList[size_t(a)].from < runList[size_t(b)].from; });
+    for (int run : byLayer) {
+        const ChunkResult& r = results[size_t(run)];
         result.islands.Add(r.islands);
         WidenExtent(result.maxPt, result.minPt, r.maxPt, r.minPt);
         result.islandSeconds += r.islandSeconds;

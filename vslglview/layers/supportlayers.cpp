@@ -157,6 +157,28 @@ void SupportSolids::AddCone(const QVector<vcg::Point3f>& cone)
     Add(s);
 }
 
+std::vector<double> SupportSolids::PlaneCosts() const
+{
+    constexpr double kTiltedCost = 64, kOtherCost = 1;
+    const int planes = m_planes.size();
+    std::vector<double> change(size_t(planes) + 1, 0.0);
+    for (const Solid& s : m_solids) {
+        const int first = std::max(s.first, 0), last = std::min(s.last, planes - 1);
+        if (first > last)
+            continue;
+        const double cost = s.kind == Kind::Tilted ? kTiltedCost : kOtherCost;
+        change[size_t(first)] += cost;
+        change[size_t(last) + 1] -= cost;
+    }
+    std::vector<double> costs(static_cast<size_t>(planes));
+    double running = 0;
+    for (int i = 0; i < planes; ++i) {
+        running += change[size_t(i)];
+        costs[size_t(i)] = running;
+    }
+    return costs;
+}
+
 void SupportSolids::Finish()
 {
     const int n = count();
