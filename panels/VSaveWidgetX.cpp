@@ -506,7 +506,7 @@ void VSaveWidgetX::slot_EmitStartPrint()
                                                QStringLiteral("(*.") + suffix + QStringLiteral(")"));
     // The printer lists only files that carry its own extension.
     answer = FileChooser::withExtension(answer, suffix, [this](const QString& p) {
-        return FileChooser::confirmReplace(this, p, m_strMsgStyle);
+        return FileChooser::confirmReplace(this, p, m_strDelStyle); // the question style of the panel
     });
     if (answer.isEmpty())
         return;
