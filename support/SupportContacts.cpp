@@ -338,12 +338,20 @@ void SupportRun::BridgeLooseContacts(const MyMesh& mesh, SupportMap& map)
         if (std::isfinite(end[0]) && std::isfinite(end[1]) && std::isfinite(end[2]))
             cells[keyOf(cellOf(end[0]), cellOf(end[1]))].push_back(&*it);
     }
+    struct Candidate {
+        DLP_Support* support;
+        double across;
+        vcg::Point3f foot;
+    };
+    std::vector<Candidate> candidates;
+    int visited = 0;
     for (const vcg::Point3f& p : loose) {
-        DLP_Support* best = nullptr;
-        double bestAcross = m_sizes.d;
+        if ((++visited & 63) == 0)
+            ThrowIfStopped();
+        // Those a slope reaches, nearest first; walls are looked for only
+        // until one passes none.
+        candidates.clear();
         const qint64 cx = cellOf(p[0]), cy = cellOf(p[1]);
-        // The drop's axis from just under the low point's first slivers.
-        const vcg::Point3f below(p[0], p[1], p[2] - float(rt + 0.1));
         for (qint64 y = cy - 1; y <= cy + 1; ++y)
             for (qint64 x = cx - 1; x <= cx + 1; ++x) {
                 const auto it = cells.find(keyOf(x, y));
@@ -351,15 +359,23 @@ void SupportRun::BridgeLooseContacts(const MyMesh& mesh, SupportMap& map)
                     continue;
                 for (DLP_Support* s : it->second) {
                     const vcg::Point3f end = s->cones.front()[1];
-                    const double across = supportphase::HorizontalDistance(p, end);
-                    vcg::Point3f foot;
-                    if (across < bestAcross && LinkFoot(p, end, foot) && !SegmentMeetsSurface(foot, end, mesh) &&
-                        !SegmentMeetsSurface(below, foot, mesh)) {
-                        bestAcross = across;
-                        best = s;
-                    }
+                    Candidate c{s, supportphase::HorizontalDistance(p, end), vcg::Point3f()};
+                    if (c.across < m_sizes.d && LinkFoot(p, end, c.foot))
+                        candidates.push_back(c);
                 }
             }
+        std::stable_sort(candidates.begin(), candidates.end(),
+                         [](const Candidate& a, const Candidate& b) { return a.across < b.across; });
+        // The drop's axis from just under the low point's first slivers.
+        const vcg::Point3f below(p[0], p[1], p[2] - float(rt + 0.1));
+        DLP_Support* best = nullptr;
+        for (const Candidate& c : candidates) {
+            if (!SegmentMeetsSurface(c.foot, c.support->cones.front()[1], mesh) &&
+                !SegmentMeetsSurface(below, c.foot, mesh)) {
+                best = c.support;
+                break;
+            }
+        }
         if (best && link(*best, p))
             ++m_counts.looseLinked;
     }
