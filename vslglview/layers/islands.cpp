@@ -2,6 +2,7 @@
 
 #include "layers/layeroutlines.h"
 #include "layers/layerunion.h"
+#include "layers/threadclipper.h"
 
 #include <algorithm>
 
@@ -66,12 +67,13 @@ void IslandCounter::Regions(const Paths& paths, PolyFillType fill, std::vector<R
         }
         PolyTree tree;
         try {
-            Clipper c;
+            Clipper& c = ThreadClipper();
             for (int i : group)
                 c.AddPath(paths[size_t(i)], ptSubject, true);
             if (!c.Execute(ctUnion, tree, fill, fill))
                 continue;
         } catch (...) {
+            ForgetThreadClipper();
             continue; // coordinates beyond Clipper's range: no region
         }
         if (outlines) {
@@ -132,12 +134,13 @@ bool IslandCounter::Rests(const Region& region)
         near.push_back(support(i));
     Paths common;
     try {
-        Clipper c;
+        Clipper& c = ThreadClipper();
         c.AddPaths(region.paths, ptSubject, true);
         c.AddPaths(near, ptClip, true);
         if (!c.Execute(ctIntersection, common, pftNonZero, pftNonZero))
             return false;
     } catch (...) {
+        ForgetThreadClipper();
         return false;
     }
     for (const Path& p : common)

@@ -1,6 +1,7 @@
 #include "layers/sweepheights.h"
 
 #include "layers/outlinebox.h"
+#include "layers/threadclipper.h"
 
 #include <algorithm>
 #include <cmath>
@@ -214,7 +215,7 @@ bool Unite(const PathRefs& subject, ClipperLib::PolyFillType subjectFill, const 
 {
     out.clear();
     try {
-        ClipperLib::Clipper clipper;
+        ClipperLib::Clipper& clipper = ThreadClipper();
         for (const Path* p : subject)
             clipper.AddPath(*p, ClipperLib::ptSubject, true);
         for (const Path* p : clip)
@@ -226,6 +227,7 @@ bool Unite(const PathRefs& subject, ClipperLib::PolyFillType subjectFill, const 
             return false;
         }
     } catch (...) {
+        ForgetThreadClipper();
         out.clear();
         return false;
     }
