@@ -7,12 +7,15 @@
 #include <QMutexLocker>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <numeric>
 #include <system_error>
 #include <thread>
+#include <unordered_map>
 
 namespace layers {
 
@@ -34,9 +37,37 @@ bool StopRequested(const InstanceSliceJob& job)
     return job.stop && job.stop->load(std::memory_order_relaxed);
 }
 
+// The polygons the workers make, by their points: one equal bit for bit to
+// a polygon made before is handed that one instead, and the layers share
+// its points. Walls and supports repeat from layer to layer, within a run
+// of layers and across runs: most of a tall print's points are repeats.
+class SharedPolygons {
+public:
+    SlicePolygon Intern(SlicePolygon polygon)
+    {
+        const quint64 hash = PointsHash(polygon);
+        Stripe& stripe = m_stripes[size_t(hash >> 58)];
+        std::lock_guard<std::mutex> lock(stripe.mutex);
+        const auto range = stripe.polygons.equal_range(hash);
+        for (auto it = range.first; it != range.second; ++it)
+            if (BitEqual(it->second, polygon))
+                return it->second;
+        stripe.polygons.emplace(hash, polygon);
+        return polygon;
+    }
+
+private:
+    struct Stripe {
+        std::mutex mutex;
+        std::unordered_multimap<quint64, SlicePolygon> polygons;
+    };
+    std::array<Stripe, 64> m_stripes;
+};
+
 // Layers [from, to) into out[from .. to - 1]. Counting islands needs the
 // layer below the first, which is made again here but not kept.
-void SliceChunk(const InstanceSliceJob& job, int from, int to, QVector<SlicePolygon>* out, ChunkResult& r)
+void SliceChunk(const InstanceSliceJob& job, int from, int to, QVector<SlicePolygon>* out, SharedPolygons& shared,
+                ChunkResult& r)
 {
     const Clock::time_point started = Clock::now();
     const double inf = std::numeric_limits<double>::infinity();
@@ -90,6 +121,14 @@ void SliceChunk(const InstanceSliceJob& job, int from, int to, QVector<SlicePoly
                 continue;
             }
             SlicePolygon polygon = OutlineToPixels(*item.path, job.mapping);
+            // Where a repeat may come from elsewhere: a run's first layer
+            // (the run below made the same supports), an outline the walk
+            // repeated that nothing kept, a model wall or a union with one.
+            if (layer == from || item.repeated || item.key < 0)
+                polygon = shared.Intern(std::move(polygon));
+            else if (k && k->layer == layer - 1 && size_t(item.part) < k->polygons.size() &&
+                     BitEqual(k->polygons[size_t(item.part)], polygon))
+                polygon = k->polygons[size_t(item.part)]; // a union that came out the same
             WidenSliceExtent(polygon, job.mapping, r.maxPt, r.minPt);
             if (k) {
                 if (item.part == 0)
@@ -196,11 +235,12 @@ InstanceSlice SliceInstanceLayers(const InstanceSliceJob& job)
     workers = std::max(1, std::min(workers, runs));
 
     std::vector<ChunkResult> results(static_cast<size_t>(runs));
+    SharedPolygons shared;
     std::atomic<int> nextRun{0};
     auto work = [&] {
         for (int run = nextRun++; run < runs; run = nextRun++)
         {
-            SliceChunk(job, runList[size_t(run)].from, runList[size_t(run)].to, out, results[size_t(run)]);
+            SliceChunk(job, runList[size_t(run)].from, runList[size_t(run)].to, out, shared, results[size_t(run)]);
             // Before the next run's work lands between the kept polygons.
             ReturnFreedMemory();
         }

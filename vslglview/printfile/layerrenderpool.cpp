@@ -28,17 +28,9 @@ bool LayerRenderPool::sameOutlines(const QVector<SlicePolygon>& a, const QVector
         return false;
     if (a.constData() == b.constData())
         return true;
-    for (int k = 0; k < a.size(); ++k) {
-        const SlicePolygon& p = a[k];
-        const SlicePolygon& q = b[k];
-        if (p.size() != q.size())
+    for (int k = 0; k < a.size(); ++k)
+        if (!BitEqual(a[k], b[k]))
             return false;
-        // Bit for bit: the rasteriser sees every bit, and points that merely
-        // compare equal (QPointF is fuzzy, -0 == 0) are not proven to draw alike.
-        if (p.constData() != q.constData() &&
-            std::memcmp(p.constData(), q.constData(), sizeof(SlicePoint) * size_t(p.size())) != 0)
-            return false;
-    }
     return true;
 }
 

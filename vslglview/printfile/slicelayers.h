@@ -5,6 +5,8 @@
 #include <QRectF>
 #include <QVector>
 
+#include <cstring>
+
 // One corner of a slice polygon in projector pixels. The slicer computes its
 // pixel coordinates in float, so float storage keeps every bit of them.
 struct SlicePoint
@@ -87,6 +89,30 @@ private:
     QVector<SlicePoint> m_points;
 };
 Q_DECLARE_TYPEINFO(SlicePolygon, Q_MOVABLE_TYPE);
+
+// Same points bit for bit: the rasteriser sees every bit, and points that
+// merely compare equal (QPointF is fuzzy, -0 == 0) are not proven to draw alike.
+inline bool BitEqual(const SlicePolygon& a, const SlicePolygon& b)
+{
+    return a.size() == b.size() &&
+           (a.constData() == b.constData() ||
+            std::memcmp(a.constData(), b.constData(), sizeof(SlicePoint) * size_t(a.size())) == 0);
+}
+
+// A hash of the points' bits, equal for BitEqual polygons.
+inline quint64 PointsHash(const SlicePolygon& polygon)
+{
+    quint64 h = 0x9E3779B97F4A7C15ull ^ quint64(polygon.size());
+    const SlicePoint* p = polygon.constData();
+    for (int i = 0; i < polygon.size(); ++i) {
+        quint64 v;
+        static_assert(sizeof(SlicePoint) == sizeof(v), "a point hashes as one word");
+        std::memcpy(&v, p + i, sizeof v);
+        h = (h ^ v) * 0xFF51AFD7ED558CCDull;
+        h ^= h >> 29;
+    }
+    return h;
+}
 
 // Closed polygons per layer in projector pixels, plate layers first.
 using SliceLayers = QVector<QVector<SlicePolygon>>;
