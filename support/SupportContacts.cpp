@@ -164,36 +164,25 @@ void SupportRun::BuildContacts(const MyMesh& mesh, SupportMap& map, QVector<DLP_
     const double near = 0.3 * d;
     std::vector<uchar> state(order.size(), 0);
     std::vector<int> thinnedBy(order.size(), -1);
-    std::unordered_map<qint64, std::vector<int>> cells;
-    auto cellOf = [near](float c) { return qint64(std::floor(double(c) / near)); };
-    auto keyOf = [](qint64 cx, qint64 cy) { return qint64((quint64(cx) << 32) ^ (quint64(cy) & 0xFFFFFFFFull)); };
-    for (int i = 0; i < int(order.size()); ++i) {
-        const vcg::Point3f& p = mesh.vert[order[size_t(i)].v].p;
-        cells[keyOf(cellOf(p[0]), cellOf(p[1]))].push_back(i);
-    }
+    PlanCells<int> cells(near);
+    for (int i = 0; i < int(order.size()); ++i)
+        cells.Add(mesh.vert[order[size_t(i)].v].p, i);
     for (int i = 0; i < int(order.size()); ++i) {
         if ((i & 1023) == 0)
             ThrowIfStopped();
         if (state[size_t(i)] == 1)
             continue;
         const vcg::Point3f& p = mesh.vert[order[size_t(i)].v].p;
-        const qint64 cx = cellOf(p[0]), cy = cellOf(p[1]);
-        for (qint64 y = cy - 1; y <= cy + 1; ++y)
-            for (qint64 x = cx - 1; x <= cx + 1; ++x) {
-                const auto it = cells.find(keyOf(x, y));
-                if (it == cells.end())
-                    continue;
-                for (int j : it->second) {
-                    if (j <= i || state[size_t(j)] == 1)
-                        continue;
-                    const vcg::Point3f& q = mesh.vert[order[size_t(j)].v].p;
-                    if (HorizontalDistance(p, q) < near && double(q[2]) - double(p[2]) < near) {
-                        state[size_t(j)] = 1;
-                        state[size_t(i)] = 2;
-                        thinnedBy[size_t(j)] = i;
-                    }
-                }
+        cells.ForEachNear(p, [&](int j) {
+            if (j <= i || state[size_t(j)] == 1)
+                return;
+            const vcg::Point3f& q = mesh.vert[order[size_t(j)].v].p;
+            if (HorizontalDistance(p, q) < near && double(q[2]) - double(p[2]) < near) {
+                state[size_t(j)] = 1;
+                state[size_t(i)] = 2;
+                thinnedBy[size_t(j)] = i;
             }
+        });
     }
     std::vector<std::pair<uint, uint>> thinnedPairs; // thinned vertex, keeper vertex
     for (size_t i = 0; i < order.size(); ++i) {
@@ -326,17 +315,14 @@ void SupportRun::BridgeLooseContacts(const MyMesh& mesh, SupportMap& map)
     if (loose.empty())
         return;
 
-    // Kept supports by the plan cell of their tip ends, cells of the spacing.
-    const double cell = std::max(m_sizes.d, 1e-3);
-    auto cellOf = [cell](float c) { return qint64(std::floor(double(c) / cell)); };
-    auto keyOf = [](qint64 cx, qint64 cy) { return qint64((quint64(cx) << 32) ^ (quint64(cy) & 0xFFFFFFFFull)); };
-    std::unordered_map<qint64, std::vector<DLP_Support*>> cells;
+    // Kept supports by the plan square of their tip ends, squares of the spacing.
+    PlanCells<DLP_Support*> cells(m_sizes.d);
     for (auto it = map.begin(); it != map.end(); ++it) {
         if (it->isDeleted || it->cones.isEmpty())
             continue;
         const vcg::Point3f end = it->cones.front()[1];
         if (std::isfinite(end[0]) && std::isfinite(end[1]) && std::isfinite(end[2]))
-            cells[keyOf(cellOf(end[0]), cellOf(end[1]))].push_back(&*it);
+            cells.Add(end, &*it);
     }
     struct Candidate {
         DLP_Support* support;
@@ -351,19 +337,12 @@ void SupportRun::BridgeLooseContacts(const MyMesh& mesh, SupportMap& map)
         // Those a slope reaches, nearest first; walls are looked for only
         // until one passes none.
         candidates.clear();
-        const qint64 cx = cellOf(p[0]), cy = cellOf(p[1]);
-        for (qint64 y = cy - 1; y <= cy + 1; ++y)
-            for (qint64 x = cx - 1; x <= cx + 1; ++x) {
-                const auto it = cells.find(keyOf(x, y));
-                if (it == cells.end())
-                    continue;
-                for (DLP_Support* s : it->second) {
-                    const vcg::Point3f end = s->cones.front()[1];
-                    Candidate c{s, supportphase::HorizontalDistance(p, end), vcg::Point3f()};
-                    if (c.across < m_sizes.d && LinkFoot(p, end, c.foot))
-                        candidates.push_back(c);
-                }
-            }
+        cells.ForEachNear(p, [&](DLP_Support* s) {
+            const vcg::Point3f end = s->cones.front()[1];
+            Candidate c{s, HorizontalDistance(p, end), vcg::Point3f()};
+            if (c.across < m_sizes.d && LinkFoot(p, end, c.foot))
+                candidates.push_back(c);
+        });
         std::stable_sort(candidates.begin(), candidates.end(),
                          [](const Candidate& a, const Candidate& b) { return a.across < b.across; });
         // The drop's axis from just under the low point's first slivers.

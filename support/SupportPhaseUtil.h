@@ -2,7 +2,12 @@
 #include "mesh/mymesh.h"
 #include "mesh/point3.h"
 
+#include <QtGlobal>
+
+#include <algorithm>
 #include <cmath>
+#include <unordered_map>
+#include <vector>
 
 // Small helpers shared by the phases of a generation run.
 namespace supportphase {
@@ -72,5 +77,34 @@ inline vcg::Point3f HorizontalDirection(const vcg::Point3f& a, const vcg::Point3
 constexpr double kMinNeighbourDistance = 1e-6;
 
 constexpr double kCos30 = 0.8660254037844386;
+
+// Items by the square of the plan (`cellMm` wide) their point lies in, to
+// visit those within one square of a point: every item closer than `cellMm`
+// in plan is among them.
+template <class T> class PlanCells {
+public:
+    explicit PlanCells(double cellMm) : m_cell(std::max(cellMm, 1e-3)) {}
+    void Add(const vcg::Point3f& p, T item) { m_cells[Key(Cell(p[0]), Cell(p[1]))].push_back(item); }
+    // Rows of squares from the lowest y, each from the lowest x; each
+    // square's items in the order they were added.
+    template <class Fn> void ForEachNear(const vcg::Point3f& p, Fn&& fn) const
+    {
+        const qint64 cx = Cell(p[0]), cy = Cell(p[1]);
+        for (qint64 y = cy - 1; y <= cy + 1; ++y)
+            for (qint64 x = cx - 1; x <= cx + 1; ++x) {
+                const auto it = m_cells.find(Key(x, y));
+                if (it == m_cells.end())
+                    continue;
+                for (const T& item : it->second)
+                    fn(item);
+            }
+    }
+
+private:
+    qint64 Cell(float c) const { return qint64(std::floor(double(c) / m_cell)); }
+    static qint64 Key(qint64 cx, qint64 cy) { return qint64((quint64(cx) << 32) ^ (quint64(cy) & 0xFFFFFFFFull)); }
+    double m_cell;
+    std::unordered_map<qint64, std::vector<T>> m_cells;
+};
 
 } // namespace supportphase
