@@ -293,23 +293,24 @@ void SupportRun::BridgeLooseContacts(const MyMesh& mesh, SupportMap& map)
     // tip: a slope whose sections overlap from layer to layer. The drop
     // reaches a tip radius into the model, past the low point's first
     // slivers, which are too thin to stand on.
-    auto link = [rt](DLP_Support& keeper, const vcg::Point3f& point) {
-        vcg::Point3f foot;
-        if (!LinkFoot(point, keeper.cones.front()[1], foot))
-            return false;
+    auto link = [rt](DLP_Support& keeper, const vcg::Point3f& point, const vcg::Point3f& foot) {
         const vcg::Point3f top(point[0], point[1], point[2] + float(rt));
         keeper.cones.append(SaveCone(top, rt, foot, rt));
         keeper.cones.append(SaveCone(foot, rt, keeper.cones.front()[1], rt));
-        return true;
     };
     // A thinned contact whose keeper a phase removed, or whose keeper's tip
     // ends too high for the slope, leans on another.
     std::vector<vcg::Point3f> loose(m_removedContacts.begin(), m_removedContacts.end());
     for (const ThinnedContact& t : m_thinned) {
         const auto it = map.find(t.keeper);
+        vcg::Point3f foot;
         if (it == map.end())
             loose.push_back(t.point);
-        else if (!it->isDeleted && !it->cones.isEmpty() && !link(*it, t.point))
+        else if (it->isDeleted || it->cones.isEmpty())
+            continue; // the user deleted it: nothing leans on it
+        else if (LinkFoot(t.point, it->cones.front()[1], foot))
+            link(*it, t.point, foot);
+        else
             loose.push_back(t.point);
     }
     if (loose.empty())
@@ -347,15 +348,13 @@ void SupportRun::BridgeLooseContacts(const MyMesh& mesh, SupportMap& map)
                          [](const Candidate& a, const Candidate& b) { return a.across < b.across; });
         // The drop's axis from just under the low point's first slivers.
         const vcg::Point3f below(p[0], p[1], p[2] - float(rt + 0.1));
-        DLP_Support* best = nullptr;
         for (const Candidate& c : candidates) {
             if (!SegmentMeetsSurface(c.foot, c.support->cones.front()[1], mesh) &&
                 !SegmentMeetsSurface(below, c.foot, mesh)) {
-                best = c.support;
+                link(*c.support, p, c.foot);
+                ++m_counts.looseLinked;
                 break;
             }
         }
-        if (best && link(*best, p))
-            ++m_counts.looseLinked;
     }
 }

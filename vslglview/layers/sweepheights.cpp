@@ -336,11 +336,11 @@ void AddEdges(const Path& path, int pathIndex, std::vector<Edge>& edges)
         const IntPoint& a = path[size_t(i)];
         const IntPoint& b = path[size_t(i + 1 < n ? i + 1 : 0)];
         OutlineBox box;
-        box.x0 = std::min(a.X, b.X) - kMargin;
-        box.x1 = std::max(a.X, b.X) + kMargin;
-        box.y0 = std::min(a.Y, b.Y) - kMargin;
-        box.y1 = std::max(a.Y, b.Y) + kMargin;
-        edges.push_back({a, b, box, pathIndex, i, n});
+        box.x0 = std::min(a.X, b.X);
+        box.x1 = std::max(a.X, b.X);
+        box.y0 = std::min(a.Y, b.Y);
+        box.y1 = std::max(a.Y, b.Y);
+        edges.push_back({a, b, Widened(box), pathIndex, i, n});
     }
 }
 

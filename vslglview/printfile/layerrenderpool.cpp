@@ -5,7 +5,6 @@
 #include <QDebug>
 #include <QMutexLocker>
 
-#include <cstring>
 #include <memory>
 #include <vector>
 
