@@ -161,17 +161,20 @@ std::vector<Run> Runs(const InstanceSliceJob& job, int layers, int workers)
     // A few runs per worker even out layers of unequal cost.
     const int evenLength = std::max(8, (layers + workers * 4 - 1) / (workers * 4));
     std::vector<Run> runs;
+    // Rough costs of a layer's cut and union: a tilted solid's section
+    // changes on every layer and is united with the column it leans on,
+    // which costs tens of times a circle that repeats; a model outline,
+    // which supports' tips reach one by one, about as much as a tilted
+    // section; every layer a little.
+    constexpr double kTiltedCost = 64, kOtherSolidCost = 1, kOutlineCost = 64, kPointCost = 0.25, kLayerCost = 256;
     std::vector<double> costs;
     if (job.supports && job.supports->count() > 0)
-        costs = job.supports->PlaneCosts();
+        costs = job.supports->PlaneCosts(kTiltedCost, kOtherSolidCost);
     if (costs.size() < size_t(layers)) {
         for (int from = 0; from < layers; from += evenLength)
             runs.push_back({from, std::min(layers, from + evenLength), 0.0});
         return runs;
     }
-    // Every layer also unites its model outlines, which supports' tips
-    // reach one by one: an outline costs about a tilted section.
-    constexpr double kLayerCost = 256, kOutlineCost = 64, kPointCost = 0.25;
     for (int slot = 0; slot < job.contours->size(); ++slot) {
         const ShellLayerContours::Slot& slotLayers = (*job.contours)[slot];
         for (int i = 0; i < layers; ++i) {

@@ -157,16 +157,15 @@ void SupportSolids::AddCone(const QVector<vcg::Point3f>& cone)
     Add(s);
 }
 
-std::vector<double> SupportSolids::PlaneCosts() const
+std::vector<double> SupportSolids::PlaneCosts(double tiltedCost, double otherCost) const
 {
-    constexpr double kTiltedCost = 64, kOtherCost = 1;
     const int planes = m_planes.size();
     std::vector<double> change(size_t(planes) + 1, 0.0);
     for (const Solid& s : m_solids) {
         const int first = std::max(s.first, 0), last = std::min(s.last, planes - 1);
         if (first > last)
             continue;
-        const double cost = s.kind == Kind::Tilted ? kTiltedCost : kOtherCost;
+        const double cost = s.kind == Kind::Tilted ? tiltedCost : otherCost;
         change[size_t(first)] += cost;
         change[size_t(last) + 1] -= cost;
     }

@@ -28,11 +28,9 @@ public:
     void Finish();
 
     int count() const { return int(m_solids.size()); }
-    // A rough cost of each plane's cut and union, for splitting the planes
-    // into runs of even work: a tilted solid's section changes on every
-    // plane and is united with the column it leans on, which costs tens of
-    // times a circle that repeats.
-    std::vector<double> PlaneCosts() const;
+    // Per plane, the cost of the solids reaching it: `tiltedCost` for each
+    // tilted one, `otherCost` for each of the rest.
+    std::vector<double> PlaneCosts(double tiltedCost, double otherCost) const;
     const OutlineBox& boxOf(int solid) const { return m_solids[size_t(solid)].box; }
     // Calls fn(solid) for every solid whose box meets `box` (after Finish).
     template <class Fn> void ForEachNear(const OutlineBox& box, Fn&& fn) const { m_grid.ForEachMeeting(box, fn); }
