@@ -155,6 +155,55 @@ TEST(LayerUnion, CrossingsRoundAsInTheWholeLayersUnion)
     EXPECT_GT(plainDiffers, 0);
 }
 
+// A support well inside a convex one adds nothing to the union: the group
+// is the outer one alone, passed as it is. One with a point near an edge
+// of the outer one, touching or crossing it, is united as before; every row
+// keeps the whole layer's vertices.
+TEST(LayerUnion, SupportsWellInsideAConvexOneAreLeftOutOfTheUnion)
+{
+    // A hexagon with an upright edge at x = 5000 (counter-clockwise).
+    const Path outer{{5000, -3000}, {5000, 3000}, {0, 5500}, {-5000, 3000}, {-5000, -3000}, {0, -5500}};
+    Path clockwise = outer;
+    std::reverse(clockwise.begin(), clockwise.end());
+    // A thin triangle whose tip is at x, level with the upright edge's middle.
+    const auto tipAt = [](cInt x) { return Path{{x - 1500, -400}, {x, 0}, {x - 1500, 400}}; };
+    const cInt edgeX = 5000;
+    struct Row {
+        const char* name;
+        Paths model, support;
+        int passedAsIs; // index of the support that comes out alone, or -1
+    };
+    const Row rows[] = {
+        {"well inside", {}, {outer, Circle(1000, 0, 2000)}, 0},
+        {"nested three deep, inner first", {}, {Circle(0, 0, 800), Circle(0, 0, 2000), outer}, 2},
+        {"a tip 8 units inside the edge", {}, {tipAt(edgeX - 8), outer}, 1},
+        {"a tip 2 units inside the edge", {}, {tipAt(edgeX - 2), outer}, -1},
+        {"a tip on the edge", {}, {tipAt(edgeX), outer}, -1},
+        {"a tip 1 unit across the edge", {}, {tipAt(edgeX + 1), outer}, -1},
+        {"one inside, one crossing", {}, {outer, Circle(500, 500, 1500), Circle(5000, 0, 1500)}, -1},
+        {"the outer one clockwise", {}, {clockwise, Circle(1000, 0, 2000)}, -1},
+        {"the same outline twice", {}, {outer, outer}, -1},
+        {"beside a model outline", {Rect(-20000, -20000, -10000, -10000)}, {outer, Circle(1000, 0, 2000)}, 0},
+        {"inside a model outline", {Rect(-20000, -20000, 20000, 20000)}, {outer, Circle(1000, 0, 2000)}, -1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::vector<layers::SupportOutline> supports = layers::PlainSupportOutlines(row.support);
+        layers::LayerOutlines out;
+        layers::UniteLayer(row.model, supports, nullptr, out);
+        Paths grouped;
+        for (const layers::LayerOutlines::Item& item : out.items)
+            grouped.push_back(*item.path);
+        EXPECT_EQ(Vertices(grouped), Vertices(WholeUnion(row.model, row.support)));
+        int passedAsIs = -1;
+        for (const layers::LayerOutlines::Item& item : out.items)
+            for (size_t k = 0; k < row.support.size(); ++k)
+                if (item.alone && item.path == &row.support[k])
+                    passedAsIs = int(k);
+        EXPECT_EQ(passedAsIs, row.passedAsIs);
+    }
+}
+
 // What Clipper keeps of an outline on the way in.
 TEST(LayerUnion, KeptPointsDropRepeatsAndPointsInLine)
 {

@@ -18,6 +18,11 @@ namespace {
 constexpr size_t kDirectLinkPoints = 64;
 // Below this many outlines a pairwise box test beats building a grid.
 constexpr size_t kPairwiseBelow = 24;
+// Groups up to this many supports are searched for outlines lying inside another.
+constexpr int kContainmentSearchUpTo = 64;
+// Clipper may see edges within a unit or two as crossing: an outline this far
+// inside a convex one never has an edge near it.
+constexpr double kInsideUnits = 4.0;
 
 OutlineBox EdgeBox(const IntPoint& a, const IntPoint& b)
 {
@@ -27,6 +32,58 @@ OutlineBox EdgeBox(const IntPoint& a, const IntPoint& b)
     e.y0 = std::min(a.Y, b.Y);
     e.y1 = std::max(a.Y, b.Y);
     return e;
+}
+
+// Every point of `inner` lies at least kInsideUnits inside each edge of the
+// convex, counter-clockwise `outer`, and so does all of `inner`.
+bool WellInside(const Path& outer, const Path& inner)
+{
+    const size_t n = outer.size();
+    for (size_t i = 0; i < n; ++i) {
+        const IntPoint& a = outer[i];
+        const IntPoint& b = outer[i + 1 < n ? i + 1 : 0];
+        const double dx = double(b.X - a.X), dy = double(b.Y - a.Y);
+        const double least = kInsideUnits * std::sqrt(dx * dx + dy * dy);
+        for (const IntPoint& p : inner)
+            if (dx * double(p.Y - a.Y) - dy * double(p.X - a.X) < least)
+                return false;
+    }
+    return true;
+}
+
+// Drops from a group the supports that lie well inside a convex support of
+// the same group: they add nothing to the union's region, their crossings
+// with the rest lie inside it, and the sweep through the layer's heights
+// still rounds every other crossing as the whole layer's union does.
+void DropContainedSupports(std::vector<int>& group, int nModel, const std::vector<SupportOutline>& supports)
+{
+    const int count = int(group.size());
+    if (count < 2 || count > kContainmentSearchUpTo)
+        return;
+    auto support = [&](int member) -> const SupportOutline* {
+        return member >= nModel ? &supports[size_t(member - nModel)] : nullptr;
+    };
+    std::vector<char> dropped(size_t(count), 0);
+    bool any = false;
+    for (int i = 0; i < count; ++i) {
+        const SupportOutline* inner = support(group[size_t(i)]);
+        if (!inner || inner->path->empty())
+            continue;
+        for (int j = 0; j < count && !dropped[size_t(i)]; ++j) {
+            const SupportOutline* outer = support(group[size_t(j)]);
+            if (j == i || dropped[size_t(j)] || !outer || !outer->convex || !outer->box.Contains(inner->box))
+                continue;
+            dropped[size_t(i)] = WellInside(*outer->path, *inner->path);
+            any = any || dropped[size_t(i)];
+        }
+    }
+    if (!any)
+        return;
+    int kept = 0;
+    for (int i = 0; i < count; ++i)
+        if (!dropped[size_t(i)])
+            group[size_t(kept++)] = group[size_t(i)];
+    group.resize(size_t(kept));
 }
 
 } // namespace
@@ -262,14 +319,15 @@ void UniteLayer(const Paths& model, const std::vector<SupportOutline>& supports,
         }
         return heights;
     };
-    std::vector<int> solids;
+    std::vector<int> solids, group;
     for (int root = 0; root < n; ++root) {
-        const int count = start[size_t(root) + 1] - start[size_t(root)];
-        if (count == 0)
+        if (start[size_t(root) + 1] == start[size_t(root)])
             continue;
-        const int* group = members.data() + start[size_t(root)];
-        if (count == 1 && root >= nModel && supports[size_t(root - nModel)].convex) {
-            const SupportOutline& s = supports[size_t(root - nModel)];
+        group.assign(members.begin() + start[size_t(root)], members.begin() + start[size_t(root) + 1]);
+        DropContainedSupports(group, nModel, supports);
+        const int count = int(group.size());
+        if (count == 1 && group[0] >= nModel && supports[size_t(group[0] - nModel)].convex) {
+            const SupportOutline& s = supports[size_t(group[0] - nModel)];
             entries.push_back({s.path, s.solid, 0, 0, s.repeated});
             continue;
         }
