@@ -169,6 +169,20 @@ inline TestModel TipsBesideLegs()
     return {"tipsbesidelegs", testmesh::BumpPlateOnLegs(12, 8, 0.576f, 0.24f, 0.96f, 6, 1.92f), nullptr};
 }
 
+// A slab over a dome: columns from the slab end on the dome with feet that
+// lean from their shafts to their hits, and struts from their neighbours
+// must not end on those feet.
+inline TestModel SlabOverDome()
+{
+    QVector<VSLTriangle3D> tris = testmesh::Translated(testmesh::FanSlab(0, 0, 20, 20, 2, 4), {0, 0, 16});
+    // The sphere upside down (its rows of faces start at the top), as a
+    // mesh from elsewhere may be cut: the contacts fall elsewhere.
+    const auto flip = [](QVector3D v) { return QVector3D(v.x(), v.y(), 14.f - v.z()); };
+    for (const VSLTriangle3D& t : testmesh::UvSphere(7.f, 48, 24, {10, 10, 7}))
+        tris << testmesh::Tri(flip(t.vertices[0]), flip(t.vertices[2]), flip(t.vertices[1]));
+    return {"slaboverdome", tris, nullptr};
+}
+
 // Undersides that may leave a cured region with nothing under it: tips on a
 // thin fin's 0.4 mm edge, a needle whose lowest region is far smaller than a
 // pixel, columns from above landing on a 0.3 mm shelf, undersides nearly flat
@@ -184,6 +198,7 @@ inline std::vector<TestModel> FloatingRiskModels()
         TiltedPlate(85),
         TwinNeedles(),
         TipsBesideLegs(),
+        SlabOverDome(),
     };
 }
 
