@@ -15,16 +15,6 @@ namespace {
 // Struts start only from shaft tops at this height or more (mm, absolute).
 constexpr float kBraceHeight = 5.0f;
 
-// The lower end of a record's upright shaft. A column that ends on its own
-// hit leans from a tip length above the hit down to it: a strut ending on
-// that foot, at the shaft's axis, would stand beside it with nothing below.
-vcg::Point3f ShaftFoot(const DLP_Support& s, float tipLength)
-{
-    if (s.onModel && !s.linked)
-        return vcg::Point3f(s.base[0], s.base[1], std::min(s.base[2] + tipLength, s.shaftTop[2]));
-    return s.base;
-}
-
 } // namespace
 
 void SupportRun::BraceColumns(const MyMesh& mesh, SupportMap& map, QVector<DLP_Support*>& index)
@@ -105,7 +95,7 @@ void SupportRun::BraceColumns(const MyMesh& mesh, SupportMap& map, QVector<DLP_S
                 if (!w || w == &s || made >= 2 || double(d) < kMinNeighbourDistance)
                     return;
                 const float h = c[2] - d;
-                if (!(ShaftFoot(*w, tipLength)[2] <= h && h <= w->shaftTop[2]))
+                if (!(UprightShaftFoot(*w, tipLength)[2] <= h && h <= w->shaftTop[2]))
                     return;
                 const vcg::Point3f dir = HorizontalDirection(c, w->shaftTop);
                 if (first && (w == first || double(dir * firstDir) > kCos30))
@@ -132,7 +122,7 @@ void SupportRun::BraceColumns(const MyMesh& mesh, SupportMap& map, QVector<DLP_S
                 consider(n.key(), n.value(), true);
             return made;
         };
-        const vcg::Point3f foot = ShaftFoot(s, tipLength);
+        const vcg::Point3f foot = UprightShaftFoot(s, tipLength);
         strutsFrom(s.shaftTop, true);
         strutsFrom(foot, true);
         QList<float> heights{s.shaftTop[2], foot[2]};

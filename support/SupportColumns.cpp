@@ -149,7 +149,8 @@ void SupportRun::BuildColumns(const MyMesh& mesh, float zPlate, SupportMap& map,
         auto reachable = [&](const Candidate& cand, float z, float& h) {
             const DLP_Support& w = *cand.w;
             h = float(double(z) - cand.d);
-            if (!(double(w.base[2]) + 1.0 <= double(h) && h <= w.shaftTop[2]))
+            const double lowest = std::max(double(w.base[2]) + 1.0, double(UprightShaftFoot(w, L)[2]));
+            if (!(lowest <= double(h) && h <= w.shaftTop[2]))
                 return false;
             return !CheckCollisionColumn(vcg::Point3f(c[0], c[1], z), rs, vcg::Point3f(w.shaftTop[0], w.shaftTop[1], h),
                                          mesh);
@@ -267,6 +268,11 @@ void SupportRun::BuildColumns(const MyMesh& mesh, float zPlate, SupportMap& map,
         QVector<Sample> samples;
         for (auto it = found.constBegin(); it != found.constEnd(); ++it) {
             const vcg::Point3f& q = it.value().second;
+            // A leg that rises less than the column's end sphere is wider
+            // than its foot would hang that sphere below the foot, beside
+            // the model, with nothing under it.
+            if (double(q[2]) > double(top[2]) - (rs - rt))
+                continue;
             const vcg::Point3f u = Unit(top - q);
             samples.append({q, u, u * mesh.face[uint32_t(it.value().first)].n});
         }

@@ -1,4 +1,5 @@
 #pragma once
+#include "DLP_Support.h"
 #include "mesh/mymesh.h"
 #include "mesh/point3.h"
 
@@ -70,6 +71,18 @@ inline double HorizontalDistance(const vcg::Point3f& a, const vcg::Point3f& b)
 inline vcg::Point3f HorizontalDirection(const vcg::Point3f& a, const vcg::Point3f& b)
 {
     return Unit(vcg::Point3f(b[0] - a[0], b[1] - a[1], 0.f));
+}
+
+// The lower end of a record's upright shaft. A column standing on the model
+// that is neither joined nor landed yet, or that ends on its own hit, leans
+// (or will) from a tip length above its hit down to the model: a strut or a
+// joint ending on the shaft's axis there would stand beside the column with
+// nothing below it.
+inline vcg::Point3f UprightShaftFoot(const DLP_Support& s, float tipLength)
+{
+    if (s.onModel && !s.linked)
+        return vcg::Point3f(s.base[0], s.base[1], std::min(s.base[2] + tipLength, s.shaftTop[2]));
+    return s.base;
 }
 
 // Candidates nearer than this horizontally give a strut of no length and no

@@ -34,6 +34,7 @@ struct TestModel {
     std::string name;
     QVector<VSLTriangle3D> tris;
     std::function<bool(const P3&)> inside; // strictly inside the solid
+    SupportParameters params{1.0, 0.6, 1.1, 3.0}; // the sizes the print check supports it with
 };
 
 // Closed surface of (union of solids) minus holes on the rectilinear grid
@@ -169,18 +170,19 @@ inline TestModel TipsBesideLegs()
     return {"tipsbesidelegs", testmesh::BumpPlateOnLegs(12, 8, 0.576f, 0.24f, 0.96f, 6, 1.92f), nullptr};
 }
 
-// A slab over a dome: columns from the slab end on the dome with feet that
-// lean from their shafts to their hits, and struts from their neighbours
-// must not end on those feet.
-inline TestModel SlabOverDome()
+// A slab over a dome: columns from the slab end on the dome with feet or
+// legs that lean from their shafts to the model, and struts and joints from
+// their neighbours must end on the shafts, not beside those feet.
+inline TestModel SlabOverDome(const std::string& name, float radius, float slabZ, float size,
+                              SupportParameters params = {1.0, 0.6, 1.1, 3.0})
 {
-    QVector<VSLTriangle3D> tris = testmesh::Translated(testmesh::FanSlab(0, 0, 20, 20, 2, 4), {0, 0, 16});
+    QVector<VSLTriangle3D> tris = testmesh::Translated(testmesh::FanSlab(0, 0, size, size, 2, 4), {0, 0, slabZ});
     // The sphere upside down (its rows of faces start at the top), as a
     // mesh from elsewhere may be cut: the contacts fall elsewhere.
-    const auto flip = [](QVector3D v) { return QVector3D(v.x(), v.y(), 14.f - v.z()); };
-    for (const VSLTriangle3D& t : testmesh::UvSphere(7.f, 48, 24, {10, 10, 7}))
+    const auto flip = [radius](QVector3D v) { return QVector3D(v.x(), v.y(), 2 * radius - v.z()); };
+    for (const VSLTriangle3D& t : testmesh::UvSphere(radius, 48, 24, {size / 2, size / 2, radius}))
         tris << testmesh::Tri(flip(t.vertices[0]), flip(t.vertices[2]), flip(t.vertices[1]));
-    return {"slaboverdome", tris, nullptr};
+    return {name, tris, nullptr, params};
 }
 
 // Undersides that may leave a cured region with nothing under it: tips on a
@@ -198,7 +200,8 @@ inline std::vector<TestModel> FloatingRiskModels()
         TiltedPlate(85),
         TwinNeedles(),
         TipsBesideLegs(),
-        SlabOverDome(),
+        SlabOverDome("slaboverdome", 7, 16, 20),
+        SlabOverDome("jointsonlandedcolumns", 8, 18, 16, {1.5, 0.8, 1.5, 2.0}),
     };
 }
 

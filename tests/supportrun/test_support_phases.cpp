@@ -12,12 +12,18 @@ namespace {
 const SupportParameters kDefaults{1.0, 0.6, 1.1, 3.0};
 
 // Mesh, tables and grid of a run, without contacts: the test places records.
-std::unique_ptr<Generation> Prepare(const QVector<VSLTriangle3D>& tris)
+std::unique_ptr<Generation> Prepare(const QVector<VSLTriangle3D>& tris, const SupportParameters& params = kDefaults,
+                                    bool refined = false)
 {
     auto g = std::make_unique<Generation>();
     g->mesh = MeshOf(tris);
+    if (refined) {
+        // As a run samples the surface: faces split to the contact spacing.
+        SupportRun::RefineWorkingMesh(g->mesh, params.density);
+        SupportRun::CleanWorkingMesh(g->mesh);
+    }
     SupportRun::UpdateFaceNormals(g->mesh);
-    g->run.SetParameters(kDefaults);
+    g->run.SetParameters(params);
     QVector3D lo(1e9f, 1e9f, 1e9f), hi(-1e9f, -1e9f, -1e9f);
     g->run.BuildFaceGrid(g->mesh, lo, hi);
     return g;
@@ -297,6 +303,46 @@ TEST(SupportColumns, EveryLandingSearchesWithTheFullTipLength)
     EXPECT_NEAR(first->base[2], first->shaftTop[2], 1e-5); // L' = 0.5 < L
     ASSERT_TRUE(second->linked);
     EXPECT_NEAR(second->base[2], 3.f + L, 1e-5);
+}
+
+// Columns dropping beside an upright wall land on its narrow ledge, with a
+// second leg on the wall's face when one faces the column's end. A leg that
+// rises less than the end sphere is wider than its foot would hang that
+// sphere lower than the foot, beside the wall, with nothing under it: every
+// leg's foot reaches at least as low as the column's end.
+TEST(SupportColumns, NoLandingHangsTheColumnsEndBelowItsFeet)
+{
+    for (const SupportParameters& params : {kDefaults, SupportParameters{1.0, 0.3, 0.6, 3.0}}) {
+        SCOPED_TRACE(params.tipDiameter);
+        int legs = 0;
+        const float rs = float(params.shaftDiameter) / 2;
+        for (float ledge : {0.02f, 0.05f, 0.1f, 0.2f}) {
+            // An upright wall (face at x = 0) with a narrow ledge at z = 15.
+            QVector<VSLTriangle3D> tris = testmesh::Box({0, 0, 0}, {10, 200, 30});
+            tris += testmesh::Box({-ledge, 0, 0}, {0.f, 200, 15});
+            auto g = Prepare(tris, params, true);
+            const SupportSizes& sz = g->run.m_sizes;
+            constexpr int kColumns = 36;
+            for (int k = 0; k < kColumns; ++k) {
+                const float x = -(rs - 0.05f) - (ledge + 0.15f) * k / kColumns;
+                Place(*g, P3(x, 3.f + 5.5f * k, 40.f), P3(0, 0, -1), uint(3 + 10 * k));
+            }
+            g->run.BuildColumns(g->mesh, 0.f, g->map, g->index);
+            for (const DLP_Support& s : g->map) {
+                if (!s.linked)
+                    continue;
+                for (const QVector<P3>& cone : s.cones) {
+                    // A leg: from its foot (tip radius) up to the column's end (shaft radius).
+                    if (!(cone[1] == s.base) || cone[0] == s.shaftTop || cone[0] == s.point)
+                        continue;
+                    ++legs;
+                    EXPECT_LE(cone[0][2] - float(sz.rt), s.base[2] - float(sz.rs) + 1e-5f)
+                        << "column at " << s.base[0] << ", " << s.base[1];
+                }
+            }
+        }
+        EXPECT_GT(legs, 4);
+    }
 }
 
 } // namespace

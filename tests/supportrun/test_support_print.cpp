@@ -57,10 +57,10 @@ TEST_P(SupportedPrint, NoLitRegionFloatsAboveThePlateLayers)
     ASSERT_TRUE(scene.AddModel(stl));
     VSLModelPainter* p = scene.instances().last();
     ASSERT_TRUE(WaitFor([p] { return p->m_pModel->isReady(); }));
-    p->m_dSupportDensity = 1.0;
-    p->m_dTipDiameter = 0.6;
-    p->m_dShaftDiameter = 1.1;
-    p->m_dLiftDistance = 3.0;
+    p->m_dSupportDensity = model.params.density;
+    p->m_dTipDiameter = model.params.tipDiameter;
+    p->m_dShaftDiameter = model.params.shaftDiameter;
+    p->m_dLiftDistance = model.params.liftDistance;
     ASSERT_EQ(scene.StartSupportJob(p), SceneOp::Done);
     ASSERT_TRUE(WaitFor([&] { return scene.runningSupportJobs() == 0; }));
     ASSERT_FALSE(p->m_supportMap.isEmpty());
@@ -99,7 +99,7 @@ TEST_P(SupportedPrint, NoLitRegionFloatsAboveThePlateLayers)
     }
     // Every layer of the lifted model and its supports shows something.
     EXPECT_EQ(litLayers, f.layers.size() - kPlateLayers - 1);
-    EXPECT_GE(f.layers.size(), int((p->m_maxBound.z() - p->m_minBound.z() + 3.0) / kThickness) - 1);
+    EXPECT_GE(f.layers.size(), int((p->m_maxBound.z() - p->m_minBound.z() + model.params.liftDistance) / kThickness) - 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Meshes, SupportedPrint, ::testing::Range(0, int(PrintModels().size())),
