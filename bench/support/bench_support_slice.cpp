@@ -6,6 +6,9 @@
 //   bench_support_slice                       Google Benchmark: slice and write, with and without supports
 //   bench_support_slice --road [--no-supports] one road: support run, slice, write (seconds, CPU seconds), peak RSS
 //   bench_support_slice --write-stl PATH       the model as a binary STL (for the pipeline tool)
+// With --part first, the model is a mechanical part instead: a 180 x 110 x 83 mm
+// housing of ten shells (tray, bosses, shelves, a ball; about 73k triangles)
+// whose supports stand on the plate and on the model, among long outlines.
 #include "VSL3DScene.h"
 #include "VSLModel3D.h"
 #include "VSLModelPainter.h"
@@ -34,7 +37,12 @@ namespace {
 constexpr int kWidth = 1920, kHeight = 1200;
 constexpr float kPixelUm = 100.f, kThicknessMm = 0.05f;
 
-QVector<VSLTriangle3D> Model() { return testmesh::BumpPlateOnLegs(180.f, 110.f, 1.2f, 0.5f, 2.f, 40.f); }
+bool g_part = false;
+
+QVector<VSLTriangle3D> Model()
+{
+    return g_part ? testmesh::Housing(180.f, 110.f, 83.f, 64) : testmesh::BumpPlateOnLegs(180.f, 110.f, 1.2f, 0.5f, 2.f, 40.f);
+}
 
 double PeakRssMb()
 {
@@ -212,6 +220,11 @@ BENCHMARK(BM_SliceAndWrite)->Arg(0)->Arg(1)->Iterations(1)->Repetitions(3)->Unit
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    if (argc >= 2 && std::strcmp(argv[1], "--part") == 0) {
+        g_part = true;
+        --argc;
+        std::memmove(argv + 1, argv + 2, sizeof(char*) * size_t(argc)); // keeps argv[argc] null
+    }
     if (argc >= 2 && std::strcmp(argv[1], "--road") == 0)
         return OneRoad(!(argc == 3 && std::strcmp(argv[2], "--no-supports") == 0));
     if (argc == 3 && std::strcmp(argv[1], "--write-stl") == 0)

@@ -1,6 +1,7 @@
 #include "test_meshes.h"
 
 #include <QFile>
+#include <QVector2D>
 #include <QtMath>
 
 #include <algorithm>
@@ -201,6 +202,84 @@ QVector<VSLTriangle3D> Translated(QVector<VSLTriangle3D> tris, QVector3D by)
         t.UpdateBound();
     }
     return tris;
+}
+
+namespace {
+
+// A closed rounded rectangle, counter-clockwise from above.
+QVector<QVector2D> RoundedRect(float w, float d, float r, int segments)
+{
+    QVector<QVector2D> loop;
+    const float cx[4] = {w / 2 - r, -w / 2 + r, -w / 2 + r, w / 2 - r};
+    const float cy[4] = {d / 2 - r, d / 2 - r, -d / 2 + r, -d / 2 + r};
+    for (int c = 0; c < 4; ++c)
+        for (int k = 0; k <= segments; ++k) {
+            const double a = M_PI / 2 * (c + double(k) / segments);
+            loop << QVector2D(cx[c] + r * float(std::cos(a)), cy[c] + r * float(std::sin(a)));
+        }
+    return loop;
+}
+
+QVector3D At(const QVector2D& p, float z) { return QVector3D(p.x(), p.y(), z); }
+
+// Walls of a loop from z0 up to z1, facing out (or in).
+void AddWall(QVector<VSLTriangle3D>& out, const QVector<QVector2D>& loop, float z0, float z1, bool outward)
+{
+    for (int i = 0; i < loop.size(); ++i) {
+        const QVector2D& a = loop[i];
+        const QVector2D& b = loop[(i + 1) % loop.size()];
+        if (outward)
+            out << Tri(At(a, z0), At(b, z0), At(b, z1)) << Tri(At(a, z0), At(b, z1), At(a, z1));
+        else
+            out << Tri(At(a, z0), At(b, z1), At(b, z0)) << Tri(At(a, z0), At(a, z1), At(b, z1));
+    }
+}
+
+// A fan over a convex loop at height z, facing up (or down).
+void AddFan(QVector<VSLTriangle3D>& out, const QVector<QVector2D>& loop, float z, bool up, QVector2D centre)
+{
+    for (int i = 0; i < loop.size(); ++i) {
+        const QVector2D& a = loop[i];
+        const QVector2D& b = loop[(i + 1) % loop.size()];
+        if (up)
+            out << Tri(At(centre, z), At(a, z), At(b, z));
+        else
+            out << Tri(At(centre, z), At(b, z), At(a, z));
+    }
+}
+
+} // namespace
+
+QVector<VSLTriangle3D> Housing(float w, float d, float h, int cornerSegments)
+{
+    QVector<VSLTriangle3D> out;
+    const QVector<QVector2D> outer = RoundedRect(w, d, 10, cornerSegments);
+    const QVector<QVector2D> inner = RoundedRect(w - 6, d - 6, 7, cornerSegments);
+    AddWall(out, outer, 0, h, true);
+    AddFan(out, outer, 0, false, {});
+    AddWall(out, inner, 4, h, false);
+    AddFan(out, inner, 4, true, {});
+    for (int i = 0; i < outer.size(); ++i) { // the rim: both loops have as many points
+        const int j = (i + 1) % outer.size();
+        out << Tri(At(outer[i], h), At(outer[j], h), At(inner[j], h)) << Tri(At(outer[i], h), At(inner[j], h), At(inner[i], h));
+    }
+    const int bossSegments = 4 * cornerSegments;
+    const QVector2D bosses[6] = {{-w / 2 + 15, -d / 2 + 15}, {w / 2 - 15, -d / 2 + 15}, {-w / 2 + 15, d / 2 - 15},
+                                 {w / 2 - 15, d / 2 - 15},   {0, -d / 2 + 15},         {0, d / 2 - 15}};
+    for (const QVector2D& c : bosses) {
+        QVector<QVector2D> ring;
+        for (int k = 0; k < bossSegments; ++k) {
+            const double a = 2 * M_PI * k / bossSegments;
+            ring << c + 4.f * QVector2D(float(std::cos(a)), float(std::sin(a)));
+        }
+        AddWall(out, ring, 3.5f, 70, true);
+        AddFan(out, ring, 70, true, c);
+        AddFan(out, ring, 3.5f, false, c);
+    }
+    out += Box({-w / 2 + 2, -10, 40}, {w / 2 - 2, -4, 43});
+    out += Box({-w / 2 + 2, 4, 50}, {w / 2 - 2, 10, 53});
+    out += UvSphere(12, 4 * cornerSegments, 2 * cornerSegments, {0, 0, 30});
+    return out;
 }
 
 QVector<VSLTriangle3D> BumpPlateOnLegs(float w, float d, float pitch, float bump, float thick, float height, float leg)

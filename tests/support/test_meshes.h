@@ -44,6 +44,13 @@ QVector<VSLTriangle3D> Translated(QVector<VSLTriangle3D> tris, QVector3D by);
 // triangles, one support contact per pyramid. Centred on x = y = 0.
 QVector<VSLTriangle3D> BumpPlateOnLegs(float w, float d, float pitchMm, float bumpMm, float thickMm, float heightMm,
                                        float legMm = 4.f);
+// A mechanical part of ten shells standing at z = 0, centred on x = y = 0:
+// an open tray (w x d x h mm, 4 mm floor, 3 mm walls, corners rounded with
+// `cornerSegments` edges a quarter) with six upright bosses on its floor, two
+// shelves across it (at 40 and 50 mm) and a ball of 12 mm radius floating
+// under them at 30 mm. The undersides of the tray, the shelves and the ball
+// take supports on the plate and on the model.
+QVector<VSLTriangle3D> Housing(float w, float d, float h, int cornerSegments);
 
 // STL bytes written independently of the production writer.
 QByteArray BinaryStl(const QVector<VSLTriangle3D>& tris, const QByteArray& header = QByteArray(),
