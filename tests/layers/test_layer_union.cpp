@@ -4,6 +4,7 @@
 #include "layer_checks.h"
 #include "layers/instanceslice.h"
 #include "layers/islands.h"
+#include "layers/layeroutlines.h"
 #include "layers/layerunion.h"
 #include "layers/supportcut.h"
 #include "layers/supportlayers.h"
@@ -430,6 +431,104 @@ TEST(Islands, CountMatchesACellByCellCountOnRandomLayers)
         counted += supportIslands + modelIslands;
     }
     EXPECT_GT(counted, 60) << "islands to count";
+}
+
+// Rings (a hole in each, an island in some holes) on random layers, given as
+// the outlines of their union: counted without uniting them again, the
+// islands are those of a cell-by-cell count and of the count that unites.
+// A ring standing 2 units outside the ring below, and the same ring moved
+// 3 units (its middle in its hole), are counted by their edges.
+TEST(Islands, OutlinesOfAUnionCountAsTheyDoUnitedAgain)
+{
+    auto ring = [](int x0, int y0, int x1, int y1, bool island) {
+        Paths p{Rect(x0, y0, x1, y1), Rect(x0 + 1000, y0 + 1000, x1 - 1000, y1 - 1000)};
+        if (island)
+            p.push_back(Rect(x0 + 2000, y0 + 2000, x1 - 2000, y1 - 2000));
+        return p;
+    };
+    auto united = [](const Paths& evenOdd) {
+        Paths out;
+        layers::UnitePaths(evenOdd, ClipperLib::pftEvenOdd, Paths(), ClipperLib::pftEvenOdd, out);
+        return out;
+    };
+    auto count = [](const QVector<Paths>& model, bool asUnion) {
+        layers::IslandCounter counter;
+        for (int L = 0; L < model.size(); ++L)
+            counter.AddLayer(L, model[L], {}, nullptr, asUnion);
+        return counter.count();
+    };
+    std::mt19937 random(5);
+    std::uniform_int_distribution<int> at(0, kCells - 7), size(3, 7), coin(0, 1);
+    int counted = 0;
+    for (int round = 0; round < 40; ++round) {
+        SCOPED_TRACE(round);
+        QVector<Paths> model(5);
+        for (Paths& layer : model) {
+            Paths rings;
+            std::array<int, 4> first{};
+            for (int k = 0; k < 2; ++k) {
+                const int x0 = at(random), y0 = at(random), w = size(random), h = size(random);
+                if (k == 1 && first[2] >= x0 - 1 && first[0] <= x0 + w + 1 && first[3] >= y0 - 1 && first[1] <= y0 + h + 1)
+                    continue; // rings that would touch
+                first = {x0, y0, x0 + w, y0 + h};
+                for (const Path& p : ring(x0 * 1000, y0 * 1000, (x0 + w) * 1000, (y0 + h) * 1000,
+                                          w >= 5 && h >= 5 && coin(random)))
+                    rings.push_back(p);
+            }
+            layer = united(rings);
+        }
+        int expected = 0;
+        for (int L = 1; L < model.size(); ++L)
+            expected += layercheck::FloatingRegions(Cells(model[L], true), Cells(model[L - 1], true), kCells, kCells);
+        const layers::IslandCount asUnion = count(model, true), unitedAgain = count(model, false);
+        EXPECT_EQ(asUnion.model, expected);
+        EXPECT_EQ(unitedAgain.model, expected);
+        // The same places, within a layer perhaps in another order.
+        auto places = [](const layers::IslandCount& n) {
+            std::multiset<std::array<cInt, 3>> at;
+            for (const auto& a : n.modelAt)
+                at.insert({a.first, a.second.X, a.second.Y});
+            return at;
+        };
+        EXPECT_EQ(places(asUnion), places(unitedAgain));
+        counted += expected;
+    }
+    EXPECT_GT(counted, 20) << "islands to count";
+
+    const Paths below = united(ring(0, 0, 10000, 10000, true));
+    const struct {
+        const char* name;
+        Paths above;
+        int islands;
+    } rows[] = {
+        {"around the ring below, 2 units apart", united(ring(-1002, -1002, 11002, 11002, false)), 1},
+        {"the ring below moved 3 units", united(ring(3, 3, 10003, 10003, true)), 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(count({below, row.above}, true).model, row.islands);
+        EXPECT_EQ(count({below, row.above}, false).model, row.islands);
+    }
+    // Over a solid only in their innermost hole: a ring in the hole of a
+    // ring, and a ring whose wall is thinner than the step inside its edges;
+    // a sliver that thin along the edge of a solid below.
+    const Paths nested = united({Rect(0, 0, 10000, 10000), Rect(1000, 1000, 9000, 9000), Rect(2000, 2000, 8000, 8000),
+                                 Rect(3000, 3000, 7000, 7000)});
+    const Paths thinWall = united({Rect(0, 0, 10000, 10000), Rect(3, 3, 9997, 9997)});
+    const struct {
+        const char* name;
+        Paths below, above;
+        int islands;
+    } holeRows[] = {
+        {"rings in rings", {Rect(3500, 3500, 6500, 6500)}, nested, 2},
+        {"a wall 3 units thin", {Rect(3, 3, 9997, 9997)}, thinWall, 1},
+        {"a sliver 3 units wide along the solid below", {Rect(0, 3, 10000, 2000)}, {Rect(0, 0, 10000, 3)}, 1},
+    };
+    for (const auto& row : holeRows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(count({row.below, row.above}, true).model, row.islands);
+        EXPECT_EQ(count({row.below, row.above}, false).model, row.islands);
+    }
 }
 
 // Supports cut plane by plane are counted as the same cross-sections handed

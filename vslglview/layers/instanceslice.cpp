@@ -98,10 +98,11 @@ void SliceChunk(const InstanceSliceJob& job, int from, int to, QVector<SlicePoly
         if (!groundOnly && job.beforeLayer)
             job.beforeLayer(layer);
         const std::vector<SupportOutline>& supports = walk ? walk->Next() : noSupports;
-        const ClipperLib::Paths model = ModelLayerOutlines(*job.contours, layer, job.slicedOpen);
+        bool modelIsUnion = false;
+        const ClipperLib::Paths model = ModelLayerOutlines(*job.contours, layer, job.slicedOpen, &modelIsUnion);
         if (job.countIslands) {
             const Clock::time_point t = Clock::now();
-            counter.AddLayer(layer, model, supports, walk.get());
+            counter.AddLayer(layer, model, supports, walk.get(), modelIsUnion);
             r.islandSeconds += SecondsSince(t);
         }
         if (groundOnly)

@@ -5,6 +5,7 @@
 #include "layers/threadclipper.h"
 
 #include <algorithm>
+#include <cmath>
 
 using namespace ClipperLib;
 
@@ -30,6 +31,31 @@ template <class PathOf> int Winding(const std::vector<int>& which, PathOf pathOf
             w += Orientation(outline) ? 1 : -1;
     }
     return w;
+}
+
+// Points of a region's edges tried before intersecting it with what lies below.
+constexpr size_t kEdgePointTries = 8;
+// How far inside the middle of an edge such a point is taken (1/1000 mm).
+constexpr double kInsetUnits = 4;
+
+// A point kInsetUnits inside the middle of the region's outer edge k (the
+// region's outer outline runs counter-clockwise), strictly inside the region.
+bool JustInside(const std::vector<Path>& region, size_t k, IntPoint& p)
+{
+    const Path& outer = region.front();
+    const IntPoint& a = outer[k];
+    const IntPoint& b = outer[(k + 1) % outer.size()];
+    const double dx = double(b.X - a.X), dy = double(b.Y - a.Y), length = std::sqrt(dx * dx + dy * dy);
+    if (length < 4 * kInsetUnits)
+        return false;
+    p = IntPoint(cInt(std::llround((double(a.X) + double(b.X)) / 2 - dy / length * kInsetUnits)),
+                 cInt(std::llround((double(a.Y) + double(b.Y)) / 2 + dx / length * kInsetUnits)));
+    if (PointInPolygon(p, outer) != 1)
+        return false;
+    for (size_t h = 1; h < region.size(); ++h)
+        if (PointInPolygon(p, region[h]) != 0)
+            return false;
+    return true;
 }
 
 } // namespace
@@ -92,7 +118,7 @@ void IslandCounter::Regions(const Paths& paths, PolyFillType fill, std::vector<R
     }
 }
 
-bool IslandCounter::Rests(const Region& region)
+bool IslandCounter::Rests(const Region& region, bool onModel)
 {
     if (!m_groundIndexed) {
         m_groundModelGrid.Build(m_groundModelBoxes);
@@ -100,33 +126,56 @@ bool IslandCounter::Rests(const Region& region)
             m_groundSupportGrid.Build(m_groundSupportBoxes);
         m_groundIndexed = true;
     }
-    std::vector<int> nearModel, nearSupport;
-    m_groundModelGrid.ForEachMeeting(region.box, [&](int i) { nearModel.push_back(i); });
-    if (m_groundSolids) {
-        m_groundSolids->ForEachNear(region.box, [&](int solid) {
-            const int g = m_groundIndexOfSolid[size_t(solid)];
-            if (g >= 0 && m_groundSupportBoxes[size_t(g)].Meets(region.box))
-                nearSupport.push_back(g);
-        });
-    } else {
-        m_groundSupportGrid.ForEachMeeting(region.box, [&](int i) { nearSupport.push_back(i); });
-    }
-    if (nearModel.empty() && nearSupport.empty())
-        return false;
     auto model = [this](int i) -> const Path& { return m_groundModel[size_t(i)]; };
     auto support = [this](int i) -> const Path& { return *m_groundSupport[size_t(i)]; };
 
-    // Most regions stand on the same solid below: the middle of their box,
-    // inside the region and covered below, settles it cheaply.
+    // Points strictly inside the region: the middle of its box, where most
+    // regions stand on the same solid below, then points just inside its
+    // outer edges: where the region is a wall that barely moves from layer
+    // to layer (its middle in a hole), one of them lies in the wall below.
+    std::vector<IntPoint> inside;
     const Path& outer = region.paths.front();
     const IntPoint mid = region.box.Middle();
     if (PointInPolygon(mid, outer) == 1) {
         bool inHole = false;
         for (size_t h = 1; h < region.paths.size() && !inHole; ++h)
             inHole = PointInPolygon(mid, region.paths[h]) != 0;
-        if (!inHole && (Winding(nearModel, model, mid) > 0 || Winding(nearSupport, support, mid) > 0))
-            return true;
+        if (!inHole)
+            inside.push_back(mid);
     }
+    const size_t n = outer.size(), step = std::max<size_t>(1, n / kEdgePointTries);
+    for (size_t k = 0; k < n; k += step) {
+        IntPoint p;
+        if (JustInside(region.paths, k, p))
+            inside.push_back(p);
+    }
+    // A point the layer below winds round has cover all round it on one
+    // side at least: region and ground share area. The side the region
+    // most likely stands on is looked up first, the other only if need be.
+    std::vector<int> nearModel, nearSupport;
+    for (int pass = 0; pass < 2; ++pass) {
+        if ((pass == 0) == onModel) {
+            m_groundModelGrid.ForEachMeeting(region.box, [&](int i) { nearModel.push_back(i); });
+            for (const IntPoint& p : inside)
+                if (Winding(nearModel, model, p) > 0)
+                    return true;
+        } else {
+            if (m_groundSolids) {
+                m_groundSolids->ForEachNear(region.box, [&](int solid) {
+                    const int g = m_groundIndexOfSolid[size_t(solid)];
+                    if (g >= 0 && m_groundSupportBoxes[size_t(g)].Meets(region.box))
+                        nearSupport.push_back(g);
+                });
+            } else {
+                m_groundSupportGrid.ForEachMeeting(region.box, [&](int i) { nearSupport.push_back(i); });
+            }
+            for (const IntPoint& p : inside)
+                if (Winding(nearSupport, support, p) > 0)
+                    return true;
+        }
+    }
+    if (nearModel.empty() && nearSupport.empty())
+        return false;
     Paths near;
     for (int i : nearModel)
         near.push_back(model(i));
@@ -213,7 +262,7 @@ void IslandCounter::CountSupportIslands(int layer, const std::vector<SupportOutl
             paths.push_back(*supports[size_t(k)].path);
         Regions(paths, pftNonZero, regions, nullptr);
         for (const Region& r : regions) {
-            if (Rests(r))
+            if (Rests(r, false))
                 continue;
             ++m_count.support;
             m_count.supportAt.append(qMakePair(layer, r.paths.front().front()));
@@ -221,17 +270,63 @@ void IslandCounter::CountSupportIslands(int layer, const std::vector<SupportOutl
     }
 }
 
+bool IslandCounter::NestedRegions(const Paths& united, std::vector<Region>& regions)
+{
+    std::vector<int> outers, holes;
+    std::vector<OutlineBox> boxes(united.size());
+    std::vector<double> areas(united.size());
+    for (size_t i = 0; i < united.size(); ++i) {
+        boxes[i] = BoxOf(united[i]);
+        areas[i] = Area(united[i]);
+        (areas[i] > 0 ? outers : holes).push_back(int(i));
+    }
+    const size_t first = regions.size();
+    std::vector<int> regionOf(united.size(), -1);
+    for (int o : outers) {
+        regionOf[size_t(o)] = int(regions.size());
+        regions.push_back({{united[size_t(o)]}, boxes[size_t(o)]});
+    }
+    for (int h : holes) {
+        const Path& hole = united[size_t(h)];
+        int parent = -1;
+        for (int o : outers) {
+            if (!boxes[size_t(o)].Contains(boxes[size_t(h)]) || (parent >= 0 && areas[size_t(o)] >= areas[size_t(parent)]))
+                continue;
+            // A hole's points lie inside its outer outline or on it; the
+            // first point off it tells.
+            int in = -1;
+            for (size_t k = 0; k < hole.size() && in < 0; ++k)
+                in = PointInPolygon(hole[k], united[size_t(o)]);
+            if (in < 0) {
+                regions.resize(first);
+                return false;
+            }
+            if (in == 1)
+                parent = o;
+        }
+        if (parent < 0) {
+            regions.resize(first);
+            return false;
+        }
+        regions[size_t(regionOf[size_t(parent)])].paths.push_back(hole);
+    }
+    return true;
+}
+
 void IslandCounter::AddLayer(int layer, const Paths& model, const std::vector<SupportOutline>& supports,
-                             const SupportLayerWalk* walk)
+                             const SupportLayerWalk* walk, bool modelIsUnion)
 {
     std::vector<Region> modelRegions;
     Paths modelOutlines;
-    Regions(model, pftEvenOdd, modelRegions, &modelOutlines);
+    if (modelIsUnion && NestedRegions(model, modelRegions))
+        modelOutlines = model;
+    else
+        Regions(model, pftEvenOdd, modelRegions, &modelOutlines);
     if (m_hasGround) {
         m_groundIndexed = false;
         CountSupportIslands(layer, supports, walk);
         for (const Region& r : modelRegions) {
-            if (Rests(r))
+            if (Rests(r, true))
                 continue;
             ++m_count.model;
             m_count.modelAt.append(qMakePair(layer, r.paths.front().front()));

@@ -32,8 +32,10 @@ public:
     // make them). The first layer handed over rests on the plate; the
     // support outlines are read again by the next call, as its ground.
     // `walk`, when given, produced `supports` and lends its solids' lookups.
+    // `modelIsUnion`: the model outlines came out of a union (see
+    // ModelLayerOutlines), so their regions need no union again.
     void AddLayer(int layer, const ClipperLib::Paths& model, const std::vector<SupportOutline>& supports,
-                  const SupportLayerWalk* walk = nullptr);
+                  const SupportLayerWalk* walk = nullptr, bool modelIsUnion = false);
     const IslandCount& count() const { return m_count; }
 
 private:
@@ -43,7 +45,12 @@ private:
     };
     static void Regions(const ClipperLib::Paths& paths, ClipperLib::PolyFillType fill, std::vector<Region>& regions,
                         ClipperLib::Paths* outlines);
-    bool Rests(const Region& region);
+    // Regions of the outlines of a union, each hole under the least outer
+    // outline holding it; false when a hole's place is not plain.
+    static bool NestedRegions(const ClipperLib::Paths& united, std::vector<Region>& regions);
+    // Whether the region shares area with the layer below; `onModel` says
+    // which part of it to look at first.
+    bool Rests(const Region& region, bool onModel);
     void CountSupportIslands(int layer, const std::vector<SupportOutline>& supports, const SupportLayerWalk* walk);
 
     IslandCount m_count;

@@ -54,10 +54,11 @@ const Paths& SlotLayer(const ShellLayerContours& contours, int slot, int layer)
     return contours[slot][layer];
 }
 
-Paths UniteSlotsOfLayer(const ShellLayerContours& contours, int layer)
+Paths UniteSlotsOfLayer(const ShellLayerContours& contours, int layer, bool& isUnion)
 {
     Paths singles;
     Paths multi;
+    isUnion = false;
     for (int slot = 0; slot < contours.size(); ++slot) {
         const Paths& outlines = SlotLayer(contours, slot, layer);
         if (outlines.empty())
@@ -81,10 +82,12 @@ Paths UniteSlotsOfLayer(const ShellLayerContours& contours, int layer)
             }
             continue;
         }
-        if (multi.empty())
+        if (multi.empty()) {
             multi = outlines;
-        else
+        } else {
             UnitePaths(multi, ClipperLib::pftEvenOdd, outlines, ClipperLib::pftEvenOdd, multi);
+            isUnion = true;
+        }
     }
     if (singles.empty())
         return multi;
@@ -92,16 +95,20 @@ Paths UniteSlotsOfLayer(const ShellLayerContours& contours, int layer)
         multi.push_back(singles.front());
     Paths united;
     UnitePaths(multi, ClipperLib::pftEvenOdd, singles, ClipperLib::pftNonZero, united);
+    isUnion = true;
     return united;
 }
 
 } // namespace
 
-Paths ModelLayerOutlines(const ShellLayerContours& contours, int layer, bool slicedOpen)
+Paths ModelLayerOutlines(const ShellLayerContours& contours, int layer, bool slicedOpen, bool* isUnion)
 {
-    if (contours.size() == 1 && !slicedOpen)
-        return SlotLayer(contours, 0, layer);
-    return UniteSlotsOfLayer(contours, layer);
+    bool united = false;
+    Paths outlines = contours.size() == 1 && !slicedOpen ? SlotLayer(contours, 0, layer)
+                                                         : UniteSlotsOfLayer(contours, layer, united);
+    if (isUnion)
+        *isUnion = united;
+    return outlines;
 }
 
 QVector<Paths> BuildModelLayerOutlines(const ShellLayerContours& contours, int layerCount, bool slicedOpen)

@@ -26,8 +26,11 @@ qint64 OrientationSum(const ClipperLib::IntPoint* outline, size_t count);
 // outlines are merged even-odd.
 QVector<ClipperLib::Paths> BuildModelLayerOutlines(const ShellLayerContours& contours, int layerCount,
                                                    bool slicedOpen);
-// The same for one layer.
-ClipperLib::Paths ModelLayerOutlines(const ShellLayerContours& contours, int layer, bool slicedOpen);
+// The same for one layer. `isUnion`, when given, tells whether the outlines
+// came out of a union: none crosses another, outer outlines run
+// counter-clockwise and holes clockwise.
+ClipperLib::Paths ModelLayerOutlines(const ShellLayerContours& contours, int layer, bool slicedOpen,
+                                     bool* isUnion = nullptr);
 
 // Unites each layer's support cross-sections into the model outlines of that
 // layer (see UniteLayer). `supports` is consumed (entries may be moved out).
