@@ -148,6 +148,28 @@ Literal supportField()
     return {layer, shifted};
 }
 
+// Supports standing inside a model wall's hole, some against its edge; a
+// small walled cavity with supports in its hole; a long outline with small
+// ones inside it, where one path makes them holes. The long outlines are
+// drawn apart from the supports that touch none of their pixels.
+Literal supportsInsideAWall()
+{
+    QVector<QPolygonF> layer{circle(1900.2, 1200.4, 1000, 700), circle(1900.2, 1200.4, 850, 600),
+                             rect(1500, 900, 1600, 1000), rect(1520, 920, 1580, 980),
+                             circle(2300.5, 1200.25, 150, 300)};
+    for (int i = -60; i <= 60; ++i)
+        for (int j = -60; j <= 60; ++j) {
+            const double x = 1900.2 + i * 12.3, y = 1200.4 + j * 12.1, r = std::hypot(x - 1900.2, y - 1200.4);
+            if (r < 835 || (r > 844 && r < 853)) // in the hole, or on its edge
+                layer << circle(x, y, 5.2, 16);
+        }
+    layer << circle(1550, 950, 8, 16) << circle(1562.5, 950.5, 3, 12);
+    QVector<QPolygonF> shifted;
+    for (const QPolygonF& p : layer)
+        shifted << p.translated(0.37, 0.61);
+    return {layer, shifted};
+}
+
 // Outlines whose pixels come closest without sharing one: gaps from a
 // hundredth of the rasteriser's 1/64 pixel step to a pixel, edges on whole
 // pixels and a step or two off them, in rows of squares and of 12-gons and
@@ -235,6 +257,8 @@ TEST(LayerBox, FilesMatchTheFullFrameWriter)
         {"plate layers", W, H, false, 10, 1, plateLayers(W, H)},
         {"support field", W, H, false, 10, 2, supportField()},
         {"support field, rotated", W, H, true, 10, 1, supportField()},
+        {"supports inside a wall", W, H, false, 10, 2, supportsInsideAWall()},
+        {"supports inside a wall, rotated", W, H, true, 10, 1, supportsInsideAWall()},
         {"nearly touching", 2560, 1440, false, 10, 2, nearlyTouching()},
         {"nearly touching, rotated", 2560, 1440, true, 10, 1, nearlyTouching()},
         {"code 30", W, H, false, 30, 2, mixed},

@@ -38,6 +38,13 @@ struct PixelBox
     }
 };
 
+// Of the segment a-b.
+PixelBox pixelBoxOf(const QPointF& a, const QPointF& b)
+{
+    return {int(std::floor(qMin(a.x(), b.x()) - kTouchMarginPx)), int(std::floor(qMin(a.y(), b.y()) - kTouchMarginPx)),
+            int(std::floor(qMax(a.x(), b.x()) + kTouchMarginPx)), int(std::floor(qMax(a.y(), b.y()) + kTouchMarginPx))};
+}
+
 PixelBox pixelBoxOf(const QPolygonF& polygon)
 {
     const QRectF r = polygon.boundingRect();
@@ -130,9 +137,111 @@ void drawPath(QPainter& painter, const QVector<QPolygonF>& mapped, const std::ve
     painter.drawPath(path);
 }
 
+// An outline this long and this wide is walked again by every strip it
+// reaches: a model wall round the supports standing inside it.
+constexpr int kLongPoints = 128;
+constexpr int kLongWidthPixels = 4 * kStripPixels;
+// Cells of the map of pixels long outlines' edges may touch.
+constexpr int kEdgeCellPixels = 4;
+
+// Splits a group into the long outlines, with every outline whose pixels
+// they may touch or that lies inside them (a hole, or what stands in a
+// hole of a hole), and the rest. Each part touches pixels the other does
+// not, and each is even-odd outside the other's pixels: drawn apart they
+// give the pixels of one path. False when there is nothing to split off.
+bool splitOffLong(const QVector<QPolygonF>& mapped, const std::vector<int>& members,
+                  const std::vector<PixelBox>& boxes, const PixelBox& all, std::vector<int>& longPart,
+                  std::vector<int>& rest)
+{
+    const size_t n = members.size();
+    std::vector<char> inLong(n, 0);
+    bool any = false;
+    for (size_t k = 0; k < n; ++k) {
+        const QPolygonF& p = mapped[members[k]];
+        inLong[k] = p.size() >= kLongPoints && boxes[k].right - boxes[k].left >= kLongWidthPixels;
+        any = any || inLong[k];
+    }
+    if (!any)
+        return false;
+    const int cellsX = (all.right - all.left) / kEdgeCellPixels + 1, cellsY = (all.bottom - all.top) / kEdgeCellPixels + 1;
+    std::vector<char> touched(size_t(cellsX) * size_t(cellsY), 0);
+    auto cellRange = [&](const PixelBox& b, int& x0, int& y0, int& x1, int& y1) {
+        x0 = qBound(0, (b.left - all.left) / kEdgeCellPixels, cellsX - 1);
+        x1 = qBound(0, (b.right - all.left) / kEdgeCellPixels, cellsX - 1);
+        y0 = qBound(0, (b.top - all.top) / kEdgeCellPixels, cellsY - 1);
+        y1 = qBound(0, (b.bottom - all.top) / kEdgeCellPixels, cellsY - 1);
+    };
+    auto markEdges = [&](const QPolygonF& p) {
+        for (int i = 0; i < p.size(); ++i) {
+            const PixelBox e = pixelBoxOf(p[i], p[(i + 1) % p.size()]);
+            int x0, y0, x1, y1;
+            cellRange(e, x0, y0, x1, y1);
+            for (int y = y0; y <= y1; ++y)
+                std::fill(touched.begin() + y * cellsX + x0, touched.begin() + y * cellsX + x1 + 1, char(1));
+        }
+    };
+    auto touches = [&](const PixelBox& b) {
+        int x0, y0, x1, y1;
+        cellRange(b, x0, y0, x1, y1);
+        for (int y = y0; y <= y1; ++y)
+            for (int x = x0; x <= x1; ++x)
+                if (touched[size_t(y * cellsX + x)])
+                    return true;
+        return false;
+    };
+    auto insideLong = [&](const QPointF& point) {
+        bool odd = false;
+        for (size_t k = 0; k < n; ++k)
+            if (inLong[k] && boxes[k].left <= point.x() && point.x() <= boxes[k].right + 1 &&
+                boxes[k].top <= point.y() && point.y() <= boxes[k].bottom + 1)
+                odd = odd != mapped[members[k]].containsPoint(point, Qt::OddEvenFill);
+        return odd;
+    };
+    for (size_t k = 0; k < n; ++k)
+        if (inLong[k])
+            markEdges(mapped[members[k]]);
+    // Until nothing moves: an outline taken in changes what the others touch
+    // and what they lie inside. Larger outlines first, holes before what
+    // stands in them.
+    std::vector<size_t> order;
+    for (size_t k = 0; k < n; ++k)
+        if (!inLong[k])
+            order.push_back(k);
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        return qint64(boxes[a].right - boxes[a].left) * (boxes[a].bottom - boxes[a].top) >
+               qint64(boxes[b].right - boxes[b].left) * (boxes[b].bottom - boxes[b].top);
+    });
+    for (bool moved = true; moved;) {
+        moved = false;
+        for (size_t k : order) {
+            if (inLong[k])
+                continue;
+            const QPolygonF& p = mapped[members[k]];
+            if (touches(boxes[k]) || (!p.isEmpty() && insideLong(p.first()))) {
+                inLong[k] = 1;
+                markEdges(p);
+                moved = true;
+            }
+        }
+    }
+    longPart.clear();
+    rest.clear();
+    for (size_t k = 0; k < n; ++k)
+        (inLong[k] ? longPart : rest).push_back(members[k]);
+    return !rest.empty();
+}
+
+void drawMembers(QPainter& painter, QImage* frame, const QVector<QPolygonF>& mapped, const std::vector<int>& members,
+                 bool splitLong);
+
 void drawGroup(QPainter& painter, QImage* frame, const QVector<QPolygonF>& mapped, const QVector<int>& group)
 {
-    std::vector<int> members(group.begin(), group.end());
+    drawMembers(painter, frame, mapped, std::vector<int>(group.begin(), group.end()), true);
+}
+
+void drawMembers(QPainter& painter, QImage* frame, const QVector<QPolygonF>& mapped, const std::vector<int>& members,
+                 bool splitLong)
+{
     std::vector<PixelBox> boxes;
     boxes.reserve(members.size());
     PixelBox all{INT_MAX, INT_MAX, INT_MIN, INT_MIN};
@@ -144,6 +253,12 @@ void drawGroup(QPainter& painter, QImage* frame, const QVector<QPolygonF>& mappe
     if (!frame || frame->format() != QImage::Format_Grayscale8 || members.size() < size_t(kStripsFrom) ||
         all.right - all.left < 2 * kStripPixels) {
         drawPath(painter, mapped, members);
+        return;
+    }
+    std::vector<int> longPart, rest;
+    if (splitLong && splitOffLong(mapped, members, boxes, all, longPart, rest)) {
+        drawMembers(painter, frame, mapped, longPart, false);
+        drawMembers(painter, frame, mapped, rest, false);
         return;
     }
     // Rows of the group within the frame; the strips cover them and no more.
