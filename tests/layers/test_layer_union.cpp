@@ -123,6 +123,41 @@ TEST(LayerUnion, GroupsUniteToTheWholeLayersRegion)
     }
 }
 
+// Away from a long outline's edges a support lies inside the model, where
+// the union takes it in, or in a hole, where it stands apart: passed as it
+// is, not united with the model. On an edge it is united.
+TEST(LayerUnion, ASupportInAHoleOfTheModelStandsApart)
+{
+    const Path outer = Circle(0, 0, 80000, 400);
+    Path inner = Circle(0, 0, 20000, 300);
+    std::reverse(inner.begin(), inner.end());
+    const struct {
+        const char* name;
+        Path support;
+        bool apart;
+    } rows[] = {
+        {"in the hole", Circle(0, 0, 600), true},
+        {"in the hole, off centre", Circle(9000, -7000, 600), true},
+        {"inside the solid band", Circle(50000, 0, 600), false},
+        {"on the hole's edge", Circle(20000, 0, 600), false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const Paths model{outer, inner}, support{row.support};
+        const std::vector<layers::SupportOutline> outlines = layers::PlainSupportOutlines(support);
+        layers::LayerOutlines out;
+        layers::UniteLayer(model, outlines, nullptr, out);
+        Paths grouped;
+        bool passedAlone = false;
+        for (const layers::LayerOutlines::Item& item : out.items) {
+            grouped.push_back(*item.path);
+            passedAlone = passedAlone || (item.alone && item.path == &support[0]);
+        }
+        EXPECT_EQ(passedAlone, row.apart);
+        EXPECT_EQ(XorArea(grouped, WholeUnion(model, support)), 0.0);
+    }
+}
+
 // Clipper rounds a crossing into the band between the two sweep heights it
 // found it in, and a union stops at every vertex height it holds: united
 // apart, two crossing outlines round their crossings as the whole layer

@@ -245,30 +245,38 @@ void UniteLayer(const Paths& model, const std::vector<SupportOutline>& supports,
     }
 
     if (nModel > 0) {
-        // A support meets a long outline only where an edge passes or inside
-        // it; elsewhere that outline adds nothing to the support's area.
+        // A support meets a long outline only where an edge passes; away
+        // from the edges it lies inside the model (even-odd over the long
+        // outlines round it) and is united with it, or in a hole and apart.
         std::vector<std::unique_ptr<OutlineGrid>> grids(model.size());
-        auto link = [&](int m, int k) {
+        std::vector<int> around;
+        auto look = [&](int m, int k) {
             const Path& outline = model[size_t(m)];
-            if (outline.size() > kDirectLinkPoints) {
+            const SupportOutline& s = supports[size_t(k)];
+            if (outline.size() > kDirectLinkPoints && !s.path->empty()) {
                 if (!grids[size_t(m)])
                     grids[size_t(m)] = std::make_unique<OutlineGrid>(outline);
-                const SupportOutline& s = supports[size_t(k)];
-                if (!s.path->empty() && !grids[size_t(m)]->EdgesMayMeet(s.box) &&
-                    !grids[size_t(m)]->Contains(s.path->front()))
+                if (!grids[size_t(m)]->EdgesMayMeet(s.box)) {
+                    if (grids[size_t(m)]->Contains(s.path->front()))
+                        around.push_back(m);
                     return;
+                }
             }
             groups.Unite(m, nModel + k);
         };
-        if (model.size() < kPairwiseBelow) {
-            for (int k = 0; k < nSupport; ++k)
+        const std::unique_ptr<BoxGrid> grid =
+            model.size() < kPairwiseBelow ? nullptr : std::make_unique<BoxGrid>(modelBoxes);
+        for (int k = 0; k < nSupport; ++k) {
+            around.clear();
+            if (grid) {
+                grid->ForEachMeeting(supports[size_t(k)].box, [&](int m) { look(m, k); });
+            } else {
                 for (int m = 0; m < nModel; ++m)
                     if (modelBoxes[size_t(m)].Meets(supports[size_t(k)].box))
-                        link(m, k);
-        } else {
-            const BoxGrid grid(modelBoxes);
-            for (int k = 0; k < nSupport; ++k)
-                grid.ForEachMeeting(supports[size_t(k)].box, [&](int m) { link(m, k); });
+                        look(m, k);
+            }
+            if (around.size() % 2 == 1)
+                groups.Unite(around.front(), nModel + k);
         }
     }
 
