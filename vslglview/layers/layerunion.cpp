@@ -144,10 +144,20 @@ bool OutlineGrid::EdgesMayMeet(const OutlineBox& box) const
     int cx0, cy0, cx1, cy1;
     if (m_hasEdge.empty() || !CellRange(box, cx0, cy0, cx1, cy1))
         return false;
+    bool cellHasEdge = false;
+    for (int cy = cy0; cy <= cy1 && !cellHasEdge; ++cy)
+        for (int cx = cx0; cx <= cx1 && !cellHasEdge; ++cx)
+            cellHasEdge = m_hasEdge[size_t(cy) * size_t(m_cells) + size_t(cx)] != 0;
+    if (!cellHasEdge)
+        return false;
+    // A cell is wide: the edges crossing its rows tell exactly.
+    const size_t n = m_outline.size();
     for (int cy = cy0; cy <= cy1; ++cy)
-        for (int cx = cx0; cx <= cx1; ++cx)
-            if (m_hasEdge[size_t(cy) * size_t(m_cells) + size_t(cx)])
+        for (uint32_t k = m_rowStart[size_t(cy)]; k < m_rowStart[size_t(cy) + 1]; ++k) {
+            const uint32_t i = m_rowEdges[k];
+            if (EdgeBox(m_outline[i], m_outline[(i + 1) % n]).Meets(box))
                 return true;
+        }
     return false;
 }
 
@@ -223,7 +233,49 @@ void UniteLayer(const Paths& model, const std::vector<SupportOutline>& supports,
     std::vector<OutlineBox> modelBoxes(model.size());
     for (size_t i = 0; i < model.size(); ++i)
         modelBoxes[i] = BoxOf(model[i]);
-    ForEachMeetingPair(modelBoxes, [&](int a, int b) { groups.Unite(a, b); });
+    // Edges of long outlines on a grid, built when first asked.
+    std::vector<std::unique_ptr<OutlineGrid>> grids(model.size());
+    auto gridOf = [&](int m) -> const OutlineGrid* {
+        if (model[size_t(m)].size() <= kDirectLinkPoints)
+            return nullptr;
+        if (!grids[size_t(m)])
+            grids[size_t(m)] = std::make_unique<OutlineGrid>(model[size_t(m)]);
+        return grids[size_t(m)].get();
+    };
+    // Of the long outlines round a point, the one with the least box.
+    auto innermost = [&](const std::vector<int>& round) {
+        return *std::min_element(round.begin(), round.end(), [&](int x, int y) {
+            const OutlineBox& a = modelBoxes[size_t(x)];
+            const OutlineBox& b = modelBoxes[size_t(y)];
+            return double(a.x1 - a.x0) * double(a.y1 - a.y0) < double(b.x1 - b.x0) * double(b.y1 - b.y0);
+        });
+    };
+    {
+        // Model outlines (even-odd) whose edges may meet are united together.
+        // One lying in a long outline away from its edges is a hole of the
+        // innermost one round it when an odd number of them are round it;
+        // when an even number, it stands in a hole, apart from them.
+        std::vector<std::vector<int>> around(model.size());
+        ForEachMeetingPair(modelBoxes, [&](int a, int b) {
+            const OutlineGrid* ga = gridOf(a);
+            const OutlineGrid* gb = gridOf(b);
+            // Edges of the two meet only where one's edges reach into the
+            // other's box and the other's into the one's.
+            const bool mayMeet = (!ga || ga->EdgesMayMeet(modelBoxes[size_t(b)])) &&
+                                 (!gb || gb->EdgesMayMeet(modelBoxes[size_t(a)]));
+            if (mayMeet || model[size_t(a)].empty() || model[size_t(b)].empty()) {
+                groups.Unite(a, b);
+                return;
+            }
+            if (ga && ga->Contains(model[size_t(b)].front()))
+                around[size_t(b)].push_back(a);
+            else if (gb && gb->Contains(model[size_t(a)].front()))
+                around[size_t(a)].push_back(b);
+        });
+        for (int m = 0; m < nModel; ++m)
+            if (around[size_t(m)].size() % 2 == 1)
+                groups.Unite(m, innermost(around[size_t(m)]));
+    }
 
     if (walk && walk->solids().hasNeighbours()) {
         const SupportSolids& solids = walk->solids();
@@ -248,19 +300,14 @@ void UniteLayer(const Paths& model, const std::vector<SupportOutline>& supports,
         // A support meets a long outline only where an edge passes; away
         // from the edges it lies inside the model (even-odd over the long
         // outlines round it) and is united with it, or in a hole and apart.
-        std::vector<std::unique_ptr<OutlineGrid>> grids(model.size());
         std::vector<int> around;
         auto look = [&](int m, int k) {
-            const Path& outline = model[size_t(m)];
             const SupportOutline& s = supports[size_t(k)];
-            if (outline.size() > kDirectLinkPoints && !s.path->empty()) {
-                if (!grids[size_t(m)])
-                    grids[size_t(m)] = std::make_unique<OutlineGrid>(outline);
-                if (!grids[size_t(m)]->EdgesMayMeet(s.box)) {
-                    if (grids[size_t(m)]->Contains(s.path->front()))
-                        around.push_back(m);
-                    return;
-                }
+            const OutlineGrid* grid = gridOf(m);
+            if (grid && !s.path->empty() && !grid->EdgesMayMeet(s.box)) {
+                if (grid->Contains(s.path->front()))
+                    around.push_back(m);
+                return;
             }
             groups.Unite(m, nModel + k);
         };
@@ -275,8 +322,9 @@ void UniteLayer(const Paths& model, const std::vector<SupportOutline>& supports,
                     if (modelBoxes[size_t(m)].Meets(supports[size_t(k)].box))
                         look(m, k);
             }
+            // Inside the model: with the region of the innermost outline round it.
             if (around.size() % 2 == 1)
-                groups.Unite(around.front(), nModel + k);
+                groups.Unite(innermost(around), nModel + k);
         }
     }
 
