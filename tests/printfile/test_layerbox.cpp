@@ -164,6 +164,8 @@ Literal supportsInsideAWall()
                 layer << circle(x, y, 5.2, 16);
         }
     layer << circle(1550, 950, 8, 16) << circle(1562.5, 950.5, 3, 12);
+    // A walled cavity across the hole's edge: drawn with the wall, and so is its hole.
+    layer << rect(2700, 1150, 2800, 1250) << rect(2710, 1160, 2740, 1240);
     QVector<QPolygonF> shifted;
     for (const QPolygonF& p : layer)
         shifted << p.translated(0.37, 0.61);

@@ -189,17 +189,43 @@ bool splitOffLong(const QVector<QPolygonF>& mapped, const std::vector<int>& memb
                     return true;
         return false;
     };
-    auto insideLong = [&](const QPointF& point) {
-        bool odd = false;
-        for (size_t k = 0; k < n; ++k)
-            if (inLong[k] && boxes[k].left <= point.x() && point.x() <= boxes[k].right + 1 &&
-                boxes[k].top <= point.y() && point.y() <= boxes[k].bottom + 1)
-                odd = odd != mapped[members[k]].containsPoint(point, Qt::OddEvenFill);
-        return odd;
+    // Where each row's middle crosses the long part's edges, sorted: a
+    // point away from those edges lies inside the long part (even-odd) when
+    // an odd number of them lie left of it.
+    const int rows = all.bottom - all.top + 1;
+    std::vector<std::vector<double>> crossings(static_cast<size_t>(rows));
+    std::vector<char> unsorted(static_cast<size_t>(rows), 0);
+    auto addCrossings = [&](const QPolygonF& p) {
+        for (int i = 0; i < p.size(); ++i) {
+            const QPointF& a = p[i];
+            const QPointF& b = p[(i + 1) % p.size()];
+            if (a.y() == b.y())
+                continue;
+            const double y0 = qMin(a.y(), b.y()), y1 = qMax(a.y(), b.y());
+            // Row middles r + 0.5 in [y0, y1).
+            const int r0 = qMax(all.top, int(std::ceil(y0 - 0.5))), r1 = qMin(all.bottom, int(std::ceil(y1 - 0.5)) - 1);
+            for (int r = r0; r <= r1; ++r) {
+                const double y = r + 0.5;
+                crossings[size_t(r - all.top)].push_back(a.x() + (y - a.y()) * (b.x() - a.x()) / (b.y() - a.y()));
+                unsorted[size_t(r - all.top)] = 1;
+            }
+        }
+    };
+    auto insideLong = [&](const PixelBox& b) {
+        const int r = qBound(all.top, (b.top + b.bottom) / 2, all.bottom);
+        std::vector<double>& row = crossings[size_t(r - all.top)];
+        if (unsorted[size_t(r - all.top)]) {
+            std::sort(row.begin(), row.end());
+            unsorted[size_t(r - all.top)] = 0;
+        }
+        const double x = 0.5 * (b.left + b.right) + 0.5;
+        return (std::lower_bound(row.begin(), row.end(), x) - row.begin()) % 2 == 1;
     };
     for (size_t k = 0; k < n; ++k)
-        if (inLong[k])
+        if (inLong[k]) {
             markEdges(mapped[members[k]]);
+            addCrossings(mapped[members[k]]);
+        }
     // Until nothing moves: an outline taken in changes what the others touch
     // and what they lie inside. Larger outlines first, holes before what
     // stands in them.
@@ -216,10 +242,13 @@ bool splitOffLong(const QVector<QPolygonF>& mapped, const std::vector<int>& memb
         for (size_t k : order) {
             if (inLong[k])
                 continue;
-            const QPolygonF& p = mapped[members[k]];
-            if (touches(boxes[k]) || (!p.isEmpty() && insideLong(p.first()))) {
+            // Away from the long part's edges its inside does not change
+            // over the outline's box: its middle tells.
+            if (touches(boxes[k]) || insideLong(boxes[k])) {
+                const QPolygonF& p = mapped[members[k]];
                 inLong[k] = 1;
                 markEdges(p);
+                addCrossings(p);
                 moved = true;
             }
         }
