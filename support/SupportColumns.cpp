@@ -14,6 +14,23 @@ using namespace supportphase;
 
 namespace {
 
+// Whether the leg from q (radius rt) up to top (radius rs), straight between
+// its ends, holds the lowest point of the sphere of radius rs round top,
+// with a hundredth of a millimetre to spare.
+bool HoldsEndSphereBottom(const vcg::Point3f& q, double rt, const vcg::Point3f& top, double rs)
+{
+    const double ax = double(q[0]) - top[0], ay = double(q[1]) - top[1], az = double(q[2]) - top[2];
+    const double length = std::sqrt(ax * ax + ay * ay + az * az);
+    if (!(length > 0))
+        return false;
+    // From top down to the sphere's lowest point: along the leg by t, off its axis by d.
+    const double t = -rs * az / length;
+    if (t < 0 || t > length)
+        return false;
+    const double d = std::sqrt(std::max(0.0, rs * rs - t * t));
+    return d <= rs - (rs - rt) * t / length - 0.01;
+}
+
 // Records in map order with their ordinal, and a plan grid over their shaft
 // tops for the neighbour lists (which keep map order).
 class ColumnIndex {
@@ -268,10 +285,10 @@ void SupportRun::BuildColumns(const MyMesh& mesh, float zPlate, SupportMap& map,
         QVector<Sample> samples;
         for (auto it = found.constBegin(); it != found.constEnd(); ++it) {
             const vcg::Point3f& q = it.value().second;
-            // A leg that rises less than the column's end sphere is wider
-            // than its foot would hang that sphere below the foot, beside
-            // the model, with nothing under it.
-            if (double(q[2]) > double(top[2]) - (rs - rt))
+            // The lowest point of the column's end sphere must lie inside
+            // the leg: a flatter leg leaves it hanging lower than the leg
+            // round it, a loose crumb beside the model.
+            if (!HoldsEndSphereBottom(q, rt, top, rs))
                 continue;
             const vcg::Point3f u = Unit(top - q);
             samples.append({q, u, u * mesh.face[uint32_t(it.value().first)].n});

@@ -306,10 +306,10 @@ TEST(SupportColumns, EveryLandingSearchesWithTheFullTipLength)
 }
 
 // Columns dropping beside an upright wall land on its narrow ledge, with a
-// second leg on the wall's face when one faces the column's end. A leg that
-// rises less than the end sphere is wider than its foot would hang that
-// sphere lower than the foot, beside the wall, with nothing under it: every
-// leg's foot reaches at least as low as the column's end.
+// second leg on the wall's face when one faces the column's end. A leg too
+// flat to hold the lowest point of the column's end sphere leaves it hanging
+// lower than the leg round it, beside the wall, with nothing under it:
+// every leg holds that point.
 TEST(SupportColumns, NoLandingHangsTheColumnsEndBelowItsFeet)
 {
     for (const SupportParameters& params : {kDefaults, SupportParameters{1.0, 0.3, 0.6, 3.0}}) {
@@ -336,8 +336,16 @@ TEST(SupportColumns, NoLandingHangsTheColumnsEndBelowItsFeet)
                     if (!(cone[1] == s.base) || cone[0] == s.shaftTop || cone[0] == s.point)
                         continue;
                     ++legs;
-                    EXPECT_LE(cone[0][2] - float(sz.rt), s.base[2] - float(sz.rs) + 1e-5f)
-                        << "column at " << s.base[0] << ", " << s.base[1];
+                    // The end sphere's lowest point, within the leg (a cone
+                    // from the foot's radius up to the shaft's).
+                    const P3 foot = cone[0], end = cone[1], lowest = end - P3(0, 0, float(sz.rs));
+                    const P3 axis = foot - end;
+                    const double length = axis.Norm();
+                    const double along = double((lowest - end) * axis) / length;
+                    const double off = (lowest - (end + axis * float(along / length))).Norm();
+                    const double radius = sz.rs - (sz.rs - sz.rt) * along / length;
+                    EXPECT_TRUE(along >= 0 && along <= length && off <= radius)
+                        << "column at " << s.base[0] << ", " << s.base[1] << ": " << off << " off the axis, leg radius " << radius;
                 }
             }
         }
