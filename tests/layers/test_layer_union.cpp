@@ -54,6 +54,18 @@ Paths WholeUnion(Paths model, Paths support)
     return out;
 }
 
+// Nothing overlaps in a layer's outlines: the readers fill them odd-even,
+// so their areas add up to the area of their union.
+void ExpectNoOverlap(const Paths& outlines)
+{
+    double sum = 0, region = 0;
+    for (const Path& p : outlines)
+        sum += ClipperLib::Area(p);
+    for (const Path& p : WholeUnion(outlines, {}))
+        region += ClipperLib::Area(p);
+    EXPECT_NEAR(sum, region, 1e-6 * std::fabs(region) + 1);
+}
+
 Paths Grouped(const Paths& model, const Paths& support)
 {
     layers::LayerOutlines out;
@@ -112,14 +124,7 @@ TEST(LayerUnion, GroupsUniteToTheWholeLayersRegion)
         SCOPED_TRACE(row.name);
         const Paths grouped = Grouped(row.model, row.support);
         EXPECT_EQ(XorArea(grouped, WholeUnion(row.model, row.support)), 0.0);
-        // Nothing overlaps in the result: the readers fill it odd-even.
-        double sum = 0;
-        for (const Path& p : grouped)
-            sum += ClipperLib::Area(p);
-        double region = 0;
-        for (const Path& p : WholeUnion(grouped, {}))
-            region += ClipperLib::Area(p);
-        EXPECT_NEAR(sum, region, 1e-6 * std::fabs(region) + 1);
+        ExpectNoOverlap(grouped);
     }
 }
 
@@ -166,13 +171,7 @@ TEST(LayerUnion, ASupportInAHoleOfTheModelStandsApart)
         }
         EXPECT_EQ(passedAlone, row.apart);
         EXPECT_EQ(XorArea(grouped, WholeUnion(row.model, support)), 0.0);
-        // Nothing overlaps in the result: the readers fill it odd-even.
-        double sum = 0, region = 0;
-        for (const Path& p : grouped)
-            sum += ClipperLib::Area(p);
-        for (const Path& p : WholeUnion(grouped, {}))
-            region += ClipperLib::Area(p);
-        EXPECT_NEAR(sum, region, 1e-6 * std::fabs(region) + 1);
+        ExpectNoOverlap(grouped);
     }
 }
 

@@ -130,6 +130,15 @@ Literal plateLayers(int w, int h)
     return layers;
 }
 
+// The layer, then the same moved by a fraction of a pixel.
+Literal withShiftedCopy(const QVector<QPolygonF>& layer)
+{
+    QVector<QPolygonF> shifted;
+    for (const QPolygonF& p : layer)
+        shifted << p.translated(0.37, 0.61);
+    return {layer, shifted};
+}
+
 // A field of supports a pixel apart, joined in rows by long thin outlines,
 // around a ring with its hole: one group of thousands of outlines whose
 // pixels touch, drawn a strip of columns at a time.
@@ -142,10 +151,7 @@ Literal supportField()
     for (int j = 0; j < 60; j += 5)
         layer << rect(290, 195 + j * 11.7, 1320, 196.5 + j * 11.7);
     layer << circle(2500, 1200, 700, 400) << circle(2500, 1200, 300, 300);
-    QVector<QPolygonF> shifted;
-    for (const QPolygonF& p : layer)
-        shifted << p.translated(0.37, 0.61);
-    return {layer, shifted};
+    return withShiftedCopy(layer);
 }
 
 // Supports standing inside a model wall's hole, some against its edge; a
@@ -166,10 +172,7 @@ Literal supportsInsideAWall()
     layer << circle(1550, 950, 8, 16) << circle(1562.5, 950.5, 3, 12);
     // A walled cavity across the hole's edge: drawn with the wall, and so is its hole.
     layer << rect(2700, 1150, 2800, 1250) << rect(2710, 1160, 2740, 1240);
-    QVector<QPolygonF> shifted;
-    for (const QPolygonF& p : layer)
-        shifted << p.translated(0.37, 0.61);
-    return {layer, shifted};
+    return withShiftedCopy(layer);
 }
 
 // Outlines whose pixels come closest without sharing one: gaps from a

@@ -48,8 +48,7 @@ PixelBox pixelBoxOf(const QPointF& a, const QPointF& b)
 PixelBox pixelBoxOf(const QPolygonF& polygon)
 {
     const QRectF r = polygon.boundingRect();
-    return {int(std::floor(r.left() - kTouchMarginPx)), int(std::floor(r.top() - kTouchMarginPx)),
-            int(std::floor(r.right() + kTouchMarginPx)), int(std::floor(r.bottom() + kTouchMarginPx))};
+    return pixelBoxOf(r.topLeft(), r.bottomRight());
 }
 
 class DisjointSets
