@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <vector>
 #include <cmath>
 #include <numeric>
@@ -126,7 +127,36 @@ QVector<QVector<int>> groupByOverlap(const QVector<QPolygonF>& polygons)
 // holds no more cells than the strip is wide. Outlines wholly left of a
 // strip add nothing to it and are left out.
 constexpr int kStripPixels = 32;
-constexpr int kStripsFrom = 32; // outlines in a group
+constexpr int kStripsFrom = 32; // outlines crossing one row
+
+// The most outlines whose boxes cross one row of `all`.
+int mostInOneRow(const std::vector<PixelBox>& boxes, const PixelBox& all)
+{
+    std::vector<int> change(size_t(all.bottom - all.top) + 2, 0);
+    for (const PixelBox& b : boxes) {
+        ++change[size_t(b.top - all.top)];
+        --change[size_t(b.bottom - all.top) + 1];
+    }
+    int most = 0, now = 0;
+    for (int c : change)
+        most = qMax(most, now += c);
+    return most;
+}
+
+// The lighter of each pair of pixels; a fixed width lets the compiler do it
+// a vector at a time.
+template <int Width>
+void takeLit(uchar* __restrict to, const uchar* __restrict from)
+{
+    for (int x = 0; x < Width; ++x)
+        to[x] = std::max(to[x], from[x]);
+}
+
+void takeLit(uchar* __restrict to, const uchar* __restrict from, int width)
+{
+    for (int x = 0; x < width; ++x)
+        to[x] = std::max(to[x], from[x]);
+}
 
 void drawPath(QPainter& painter, const QVector<QPolygonF>& mapped, const std::vector<int>& which)
 {
@@ -279,7 +309,7 @@ void drawMembers(QPainter& painter, QImage* frame, const QVector<QPolygonF>& map
         all = {qMin(all.left, b.left), qMin(all.top, b.top), qMax(all.right, b.right), qMax(all.bottom, b.bottom)};
     }
     if (!frame || frame->format() != QImage::Format_Grayscale8 || members.size() < size_t(kStripsFrom) ||
-        all.right - all.left < 2 * kStripPixels) {
+        all.right - all.left < 2 * kStripPixels || mostInOneRow(boxes, all) < kStripsFrom) {
         drawPath(painter, mapped, members);
         return;
     }
@@ -307,21 +337,32 @@ void drawMembers(QPainter& painter, QImage* frame, const QVector<QPolygonF>& map
     for (int x0 = left; x0 <= right; x0 += kStripPixels) {
         const int x1 = qMin(x0 + kStripPixels - 1, right);
         reaching.clear();
+        // Only the rows the reaching outlines cover can light.
+        int y0 = bottom + 1, y1 = top - 1;
         for (size_t k = 0; k < members.size(); ++k)
-            if (boxes[k].right >= x0 && boxes[k].left <= x1)
+            if (boxes[k].right >= x0 && boxes[k].left <= x1) {
                 reaching.push_back(members[k]);
-        if (reaching.empty())
+                y0 = qMin(y0, boxes[k].top);
+                y1 = qMax(y1, boxes[k].bottom);
+            }
+        y0 = qMax(y0, top);
+        y1 = qMin(y1, bottom);
+        if (reaching.empty() || y0 > y1)
             continue;
-        strip.fill(0);
+        for (int y = y0; y <= y1; ++y)
+            std::memset(strip.scanLine(y - top), 0, size_t(kStripPixels));
         stripPainter.resetTransform();
         // Whole pixels: the rasteriser sees the same fractions at every point.
         stripPainter.translate(-x0, -top);
         drawPath(stripPainter, mapped, reaching);
-        for (int y = top; y <= bottom; ++y) {
+        const int width = x1 - x0 + 1;
+        for (int y = y0; y <= y1; ++y) {
             const uchar* from = strip.constScanLine(y - top);
             uchar* to = frame->scanLine(y) + x0;
-            for (int x = 0; x <= x1 - x0; ++x)
-                to[x] = qMax(to[x], from[x]);
+            if (width == kStripPixels)
+                takeLit<kStripPixels>(to, from);
+            else
+                takeLit(to, from, width);
         }
     }
 }
