@@ -304,10 +304,29 @@ void AddBandIfMeeting(const Edge& e, const Edge& f, Bands& bands)
     // Neighbours on one outline share their corner and cross nowhere else.
     if (e.path == f.path && (std::abs(e.index - f.index) == 1 || std::abs(e.index - f.index) == e.count - 1))
         return;
-    if (!SegmentsMeet(e.a, e.b, f.a, f.b) && !SegmentsNear(e.a, e.b, f.a, f.b))
-        return;
-    bands.emplace_back(std::max(std::min(e.a.Y, e.b.Y), std::min(f.a.Y, f.b.Y)) - kMargin,
-                       std::min(std::max(e.a.Y, e.b.Y), std::max(f.a.Y, f.b.Y)) + kMargin);
+    const cInt lo = std::max(std::min(e.a.Y, e.b.Y), std::min(f.a.Y, f.b.Y)) - kMargin;
+    const cInt hi = std::min(std::max(e.a.Y, e.b.Y), std::max(f.a.Y, f.b.Y)) + kMargin;
+    // Two sloped edges keep their order at every sweep height where they
+    // lie more than a unit apart across, as rounding moves each by half a
+    // unit at most. The union finds their crossing at the first height past
+    // where the order turns and pulls it back to that height, so only the
+    // heights where their lines come that close can change it.
+    if (e.a.Y != e.b.Y && f.a.Y != f.b.Y) {
+        const double de = double(e.b.X - e.a.X) / double(e.b.Y - e.a.Y);
+        const double df = double(f.b.X - f.a.X) / double(f.b.Y - f.a.Y);
+        const double slopeGap = std::abs(de - df);
+        if (slopeGap > 1e-6) {
+            const double at = (double(f.a.X - e.a.X) + de * double(e.a.Y) - df * double(f.a.Y)) / (de - df);
+            const double reach = 2.0 / slopeGap + double(kMargin);
+            const double from = std::max(double(lo), std::floor(at - reach));
+            const double to = std::min(double(hi), std::ceil(at + reach));
+            if (from <= to)
+                bands.emplace_back(cInt(from), cInt(to));
+            return;
+        }
+    }
+    if (SegmentsMeet(e.a, e.b, f.a, f.b) || SegmentsNear(e.a, e.b, f.a, f.b))
+        bands.emplace_back(lo, hi);
 }
 
 // Every pair of [begin, end) (same path or not, as `acrossOnly` says) whose

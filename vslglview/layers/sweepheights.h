@@ -40,8 +40,8 @@ private:
 
 using HeightBands = std::vector<std::pair<ClipperLib::cInt, ClipperLib::cInt>>;
 
-// Height bands in which edges of the outlines meet or come within a unit or
-// two of each other: there the union works out (rounded) crossings.
+// Height bands in which edges of the outlines come within a unit or so of
+// each other across: only there can the union work out (rounded) crossings.
 HeightBands CrossingBands(const ClipperLib::Paths& subject, const ClipperLib::Paths& clip);
 HeightBands CrossingBands(const std::vector<const ClipperLib::Path*>& outlines);
 // The layer's heights within `bands`, ascending, each once.
