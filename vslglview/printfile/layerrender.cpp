@@ -127,21 +127,7 @@ QVector<QVector<int>> groupByOverlap(const QVector<QPolygonF>& polygons)
 // holds no more cells than the strip is wide. Outlines wholly left of a
 // strip add nothing to it and are left out.
 constexpr int kStripPixels = 32;
-constexpr int kStripsFrom = 32; // outlines crossing one row
-
-// The most outlines whose boxes cross one row of `all`.
-int mostInOneRow(const std::vector<PixelBox>& boxes, const PixelBox& all)
-{
-    std::vector<int> change(size_t(all.bottom - all.top) + 2, 0);
-    for (const PixelBox& b : boxes) {
-        ++change[size_t(b.top - all.top)];
-        --change[size_t(b.bottom - all.top) + 1];
-    }
-    int most = 0, now = 0;
-    for (int c : change)
-        most = qMax(most, now += c);
-    return most;
-}
+constexpr int kStripsFrom = 32; // outlines in a group
 
 // The lighter of each pair of pixels; a fixed width lets the compiler do it
 // a vector at a time.
@@ -309,7 +295,7 @@ void drawMembers(QPainter& painter, QImage* frame, const QVector<QPolygonF>& map
         all = {qMin(all.left, b.left), qMin(all.top, b.top), qMax(all.right, b.right), qMax(all.bottom, b.bottom)};
     }
     if (!frame || frame->format() != QImage::Format_Grayscale8 || members.size() < size_t(kStripsFrom) ||
-        all.right - all.left < 2 * kStripPixels || mostInOneRow(boxes, all) < kStripsFrom) {
+        all.right - all.left < 2 * kStripPixels) {
         drawPath(painter, mapped, members);
         return;
     }
