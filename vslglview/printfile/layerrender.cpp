@@ -82,15 +82,12 @@ private:
 // the left of a pixel adds no crossing to it. The rasteriser re-walks every
 // edge of a path for each band of rows it processes, so one path of
 // many far-apart outlines costs several times the separate groups.
-QVector<QVector<int>> groupByOverlap(const QVector<QPolygonF>& polygons)
+// Groups of indices into `boxes`.
+std::vector<std::vector<int>> groupByOverlap(const std::vector<PixelBox>& boxes)
 {
-    const int n = polygons.size();
-    std::vector<PixelBox> boxes(n);
+    const int n = int(boxes.size());
     std::vector<int> byLeft(n);
-    for (int i = 0; i < n; ++i) {
-        boxes[i] = pixelBoxOf(polygons[i]);
-        byLeft[i] = i;
-    }
+    std::iota(byLeft.begin(), byLeft.end(), 0);
     std::sort(byLeft.begin(), byLeft.end(), [&](int a, int b) { return boxes[a].left < boxes[b].left; });
 
     DisjointSets sets(n);
@@ -105,15 +102,15 @@ QVector<QVector<int>> groupByOverlap(const QVector<QPolygonF>& polygons)
         active.push_back(i);
     }
 
-    QVector<QVector<int>> groups;
+    std::vector<std::vector<int>> groups;
     std::vector<int> groupOfRoot(n, -1);
     for (int i = 0; i < n; ++i) {
         const int root = sets.find(i);
         if (groupOfRoot[root] < 0) {
-            groupOfRoot[root] = groups.size();
-            groups.append(QVector<int>());
+            groupOfRoot[root] = int(groups.size());
+            groups.emplace_back();
         }
-        groups[groupOfRoot[root]].append(i);
+        groups[size_t(groupOfRoot[root])].push_back(i);
     }
     return groups;
 }
@@ -275,13 +272,6 @@ bool splitOffLong(const QVector<QPolygonF>& mapped, const std::vector<int>& memb
     return !rest.empty();
 }
 
-void drawMembers(QPainter& painter, QImage* frame, const QVector<QPolygonF>& mapped, const std::vector<int>& members,
-                 bool splitLong);
-
-void drawGroup(QPainter& painter, QImage* frame, const QVector<QPolygonF>& mapped, const QVector<int>& group)
-{
-    drawMembers(painter, frame, mapped, std::vector<int>(group.begin(), group.end()), true);
-}
 
 void drawMembers(QPainter& painter, QImage* frame, const QVector<QPolygonF>& mapped, const std::vector<int>& members,
                  bool splitLong)
@@ -302,7 +292,18 @@ void drawMembers(QPainter& painter, QImage* frame, const QVector<QPolygonF>& map
     std::vector<int> longPart, rest;
     if (splitLong && splitOffLong(mapped, members, boxes, all, longPart, rest)) {
         drawMembers(painter, frame, mapped, longPart, false);
-        drawMembers(painter, frame, mapped, rest, false);
+        // Without the long part round them, the rest mostly stand apart.
+        std::vector<PixelBox> restBoxes;
+        restBoxes.reserve(rest.size());
+        for (int i : rest)
+            restBoxes.push_back(pixelBoxOf(mapped[i]));
+        std::vector<int> group;
+        for (const std::vector<int>& indices : groupByOverlap(restBoxes)) {
+            group.clear();
+            for (int k : indices)
+                group.push_back(rest[size_t(k)]);
+            drawMembers(painter, frame, mapped, group, false);
+        }
         return;
     }
     // Rows of the group within the frame; the strips cover them and no more.
@@ -383,16 +384,19 @@ QRect RenderLayer(QPainter& painter, const QVector<SlicePolygon>& layer, bool sw
     // pixel lit outside it would be lost or left behind: keep a wider margin
     // than the grouping needs.
     PixelBox lit{imageWidth, imageHeight, -1, -1};
+    std::vector<PixelBox> boxes;
+    boxes.reserve(size_t(mapped.size()));
     for (const QPolygonF& polygon : mapped) {
         const PixelBox box = pixelBoxOf(polygon);
         lit = {qMin(lit.left, box.left - 1), qMin(lit.top, box.top - 1), qMax(lit.right, box.right + 1),
                qMax(lit.bottom, box.bottom + 1)};
+        boxes.push_back(box);
     }
 
     // Groups touch disjoint pixels, all black until drawn: a strip's pixels
     // are taken over as they are.
     QImage* image = dynamic_cast<QImage*>(painter.device());
-    for (const QVector<int>& group : groupByOverlap(mapped))
-        drawGroup(painter, image, mapped, group);
+    for (const std::vector<int>& group : groupByOverlap(boxes))
+        drawMembers(painter, image, mapped, group, true);
     return QRect(QPoint(lit.left, lit.top), QPoint(lit.right, lit.bottom)) & frame;
 }
