@@ -128,6 +128,42 @@ TEST(LayerUnion, GroupsUniteToTheWholeLayersRegion)
     }
 }
 
+// The model outlines of a union (shells united first) that no support
+// meets pass as they are; the group a support meets is united, and the
+// layer keeps the whole union's very vertices.
+TEST(LayerUnion, ModelOutlinesOfAUnionThatNoSupportMeetsPassAsTheyAre)
+{
+    Path inner = Circle(0, 0, 20000, 300);
+    std::reverse(inner.begin(), inner.end()); // a hole under non-zero
+    const Paths shells{Circle(0, 0, 80000, 400), inner, Rect(100000, 0, 110000, 10000), Rect(105000, 5000, 115000, 15000),
+                       Circle(-100000, 0, 5000, 64)};
+    Paths model;
+    ClipperLib::Clipper shellUnion;
+    shellUnion.AddPaths(shells, ClipperLib::ptSubject, true);
+    shellUnion.Execute(ClipperLib::ctUnion, model, ClipperLib::pftNonZero, ClipperLib::pftNonZero);
+    ASSERT_EQ(model.size(), 4u);
+    const Paths support{Circle(0, 0, 600), Circle(-95000, 0, 600), Circle(-95800, 0, 600), Circle(200000, 0, 600)};
+    for (const bool isUnion : {true, false}) {
+        SCOPED_TRACE(isUnion ? "a union's outlines" : "outlines as cut");
+        layers::LayerOutlines out;
+        layers::UniteLayer(model, layers::PlainSupportOutlines(support), nullptr, out, nullptr, isUnion);
+        Paths united;
+        std::set<const Path*> passed;
+        for (const layers::LayerOutlines::Item& item : out.items) {
+            united.push_back(*item.path);
+            if (item.path >= model.data() && item.path < model.data() + model.size())
+                passed.insert(item.path);
+        }
+        // The ring with its hole and the two boxes' union pass; the small
+        // circle with supports on its edge does not.
+        EXPECT_EQ(passed.size(), isUnion ? 3u : 0u);
+        for (const Path* p : passed)
+            EXPECT_LT(layers::BoxOf(*p).x0, 100001);
+        EXPECT_EQ(Vertices(united), Vertices(WholeUnion(model, support)));
+        ExpectNoOverlap(united);
+    }
+}
+
 // Away from a long outline's edges a support lies inside the model, where
 // the union takes it in, or in a hole, where it stands apart: passed as it
 // is, not united with the model. On an edge it is united. So too round an

@@ -107,7 +107,7 @@ void SliceChunk(const InstanceSliceJob& job, int from, int to, QVector<SlicePoly
         }
         if (groundOnly)
             continue;
-        UniteLayer(model, supports, walk.get(), united, &memory);
+        UniteLayer(model, supports, walk.get(), united, &memory, modelIsUnion);
         QVector<SlicePolygon>& polygons = out[layer];
         polygons.reserve(int(united.items.size()));
         for (const LayerOutlines::Item& item : united.items) {

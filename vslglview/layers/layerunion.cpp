@@ -213,7 +213,7 @@ UnionMemory::Group& UnionMemory::of(int solid, int layer)
 }
 
 void UniteLayer(const Paths& model, const std::vector<SupportOutline>& supports, const SupportLayerWalk* walk,
-                LayerOutlines& out, UnionMemory* memory)
+                LayerOutlines& out, UnionMemory* memory, bool modelIsUnion)
 {
     out.Clear();
     if (supports.empty()) {
@@ -347,6 +347,7 @@ void UniteLayer(const Paths& model, const std::vector<SupportOutline>& supports,
         const Path* passed;
         int key, from, to; // key: leading solid of supports alone; outlines [from, to) of `owned`
         bool repeated;
+        bool alone = true; // `passed` is a support's outline
     };
     std::vector<Entry> entries;
     std::vector<const Path*> subject, clip, outlines;
@@ -385,6 +386,11 @@ void UniteLayer(const Paths& model, const std::vector<SupportOutline>& supports,
         if (count == 1 && group[0] >= nModel && supports[size_t(group[0] - nModel)].convex) {
             const SupportOutline& s = supports[size_t(group[0] - nModel)];
             entries.push_back({s.path, s.solid, 0, 0, s.repeated});
+            continue;
+        }
+        if (modelIsUnion && group.back() < nModel) { // members ascend: model outlines only
+            for (int m : group)
+                entries.push_back({&model[size_t(m)], -1, 0, 0, false, false});
             continue;
         }
         subject.clear();
@@ -438,7 +444,7 @@ void UniteLayer(const Paths& model, const std::vector<SupportOutline>& supports,
     }
     for (const Entry& e : entries) {
         if (e.passed) {
-            out.items.push_back({e.passed, e.key, 0, e.repeated, true});
+            out.items.push_back({e.passed, e.key, 0, e.repeated, e.alone});
             continue;
         }
         for (int i = e.from; i < e.to; ++i)

@@ -90,8 +90,11 @@ private:
 // support outline passes as it is. `walk`, when given, produced `supports`
 // and lends its solids' neighbour lists; `memory`, when given with it, keeps
 // group unions from layer to layer. A group Clipper refuses is dropped.
+// `modelIsUnion`: the model outlines are a union's own, so a group of them
+// that no support meets passes as it is (the union would give it back).
 void UniteLayer(const ClipperLib::Paths& model, const std::vector<SupportOutline>& supports,
-                const SupportLayerWalk* walk, LayerOutlines& out, UnionMemory* memory = nullptr);
+                const SupportLayerWalk* walk, LayerOutlines& out, UnionMemory* memory = nullptr,
+                bool modelIsUnion = false);
 
 // Support outlines of plain paths (no solid, nothing below).
 std::vector<SupportOutline> PlainSupportOutlines(const ClipperLib::Paths& paths);
