@@ -133,30 +133,43 @@ bool IslandCounter::Rests(const Region& region, bool onModel)
     // regions stand on the same solid below, then points just inside its
     // outer edges: where the region is a wall that barely moves from layer
     // to layer (its middle in a hole), one of them lies in the wall below.
+    // Each found when first asked for: most regions rest on the first.
     std::vector<IntPoint> inside;
     const Path& outer = region.paths.front();
-    const IntPoint mid = region.box.Middle();
-    if (PointInPolygon(mid, outer) == 1) {
-        bool inHole = false;
-        for (size_t h = 1; h < region.paths.size() && !inHole; ++h)
-            inHole = PointInPolygon(mid, region.paths[h]) != 0;
-        if (!inHole)
-            inside.push_back(mid);
-    }
     const size_t n = outer.size(), step = std::max<size_t>(1, n / kEdgePointTries);
-    for (size_t k = 0; k < n; k += step) {
-        IntPoint p;
-        if (JustInside(region.paths, k, p))
-            inside.push_back(p);
-    }
+    size_t nextEdge = 0;
+    bool midTried = false;
+    auto insidePoint = [&](size_t i, IntPoint& p) {
+        while (inside.size() <= i) {
+            if (!midTried) {
+                midTried = true;
+                const IntPoint mid = region.box.Middle();
+                bool in = PointInPolygon(mid, outer) == 1;
+                for (size_t h = 1; h < region.paths.size() && in; ++h)
+                    in = PointInPolygon(mid, region.paths[h]) == 0;
+                if (in)
+                    inside.push_back(mid);
+                continue;
+            }
+            if (nextEdge >= n)
+                return false;
+            IntPoint q;
+            if (JustInside(region.paths, nextEdge, q))
+                inside.push_back(q);
+            nextEdge += step;
+        }
+        p = inside[i];
+        return true;
+    };
     // A point the layer below winds round has cover all round it on one
     // side at least: region and ground share area. The side the region
     // most likely stands on is looked up first, the other only if need be.
     std::vector<int> nearModel, nearSupport;
+    IntPoint p;
     for (int pass = 0; pass < 2; ++pass) {
         if ((pass == 0) == onModel) {
             m_groundModelGrid.ForEachMeeting(region.box, [&](int i) { nearModel.push_back(i); });
-            for (const IntPoint& p : inside)
+            for (size_t i = 0; !nearModel.empty() && insidePoint(i, p); ++i)
                 if (Winding(nearModel, model, p) > 0)
                     return true;
         } else {
@@ -169,7 +182,7 @@ bool IslandCounter::Rests(const Region& region, bool onModel)
             } else {
                 m_groundSupportGrid.ForEachMeeting(region.box, [&](int i) { nearSupport.push_back(i); });
             }
-            for (const IntPoint& p : inside)
+            for (size_t i = 0; !nearSupport.empty() && insidePoint(i, p); ++i)
                 if (Winding(nearSupport, support, p) > 0)
                     return true;
         }
