@@ -9,6 +9,8 @@
 // With --part first, the model is a mechanical part instead: a 180 x 110 x 83 mm
 // housing of ten shells (tray, bosses, shelves, a ball; about 73k triangles)
 // whose supports stand on the plate and on the model, among long outlines.
+// With --lid first, it is that housing finer (about 129k triangles) and upside
+// down: its floor is a ceiling over the whole plate, held up by a lattice.
 #include "VSL3DScene.h"
 #include "VSLModel3D.h"
 #include "VSLModelPainter.h"
@@ -37,11 +39,32 @@ namespace {
 constexpr int kWidth = 1920, kHeight = 1200;
 constexpr float kPixelUm = 100.f, kThicknessMm = 0.05f;
 
-bool g_part = false;
+enum class Shape { BumpPlate, Part, Lid };
+Shape g_shape = Shape::BumpPlate;
+
+// Mirrored top to bottom, faces still facing out.
+QVector<VSLTriangle3D> UpsideDown(QVector<VSLTriangle3D> tris, float height)
+{
+    for (VSLTriangle3D& t : tris) {
+        for (QVector3D& v : t.vertices)
+            v.setZ(height - v.z());
+        std::swap(t.vertices[1], t.vertices[2]);
+        t.UpdateNormal();
+        t.UpdateBound();
+    }
+    return tris;
+}
 
 QVector<VSLTriangle3D> Model()
 {
-    return g_part ? testmesh::Housing(180.f, 110.f, 83.f, 64) : testmesh::BumpPlateOnLegs(180.f, 110.f, 1.2f, 0.5f, 2.f, 40.f);
+    switch (g_shape) {
+    case Shape::Part:
+        return testmesh::Housing(180.f, 110.f, 83.f, 64);
+    case Shape::Lid:
+        return UpsideDown(testmesh::Housing(180.f, 110.f, 83.f, 86), 83.f);
+    default:
+        return testmesh::BumpPlateOnLegs(180.f, 110.f, 1.2f, 0.5f, 2.f, 40.f);
+    }
 }
 
 double PeakRssMb()
@@ -220,8 +243,8 @@ BENCHMARK(BM_SliceAndWrite)->Arg(0)->Arg(1)->Iterations(1)->Repetitions(3)->Unit
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    if (argc >= 2 && std::strcmp(argv[1], "--part") == 0) {
-        g_part = true;
+    if (argc >= 2 && (std::strcmp(argv[1], "--part") == 0 || std::strcmp(argv[1], "--lid") == 0)) {
+        g_shape = std::strcmp(argv[1], "--part") == 0 ? Shape::Part : Shape::Lid;
         --argc;
         std::memmove(argv + 1, argv + 2, sizeof(char*) * size_t(argc)); // keeps argv[argc] null
     }

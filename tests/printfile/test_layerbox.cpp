@@ -175,6 +175,37 @@ Literal supportsInsideAWall()
     return withShiftedCopy(layer);
 }
 
+// What a lattice of columns and braces unites to: one outline round it all
+// with scalloped edges, and the gaps between the columns as its holes, in
+// rows. The long outline runs through every strip and back; most of its
+// points lie far to one side of any one strip.
+Literal supportLattice()
+{
+    QPolygonF outer;
+    const double x0 = 200.3, y0 = 150.6, x1 = 2600.7, y1 = 1350.2;
+    auto scallop = [](double t) { return 3.0 * std::sin(t * 0.37) + 1.5 * std::sin(t * 1.9); };
+    for (double x = x0; x < x1; x += 2.7)
+        outer << QPointF(x, y0 + scallop(x));
+    for (double y = y0; y < y1; y += 2.3)
+        outer << QPointF(x1 + scallop(y), y);
+    for (double x = x1; x > x0; x -= 2.9)
+        outer << QPointF(x, y1 + scallop(x + 7));
+    for (double y = y1; y > y0; y -= 2.1)
+        outer << QPointF(x0 + scallop(y + 3), y);
+    QVector<QPolygonF> layer{outer};
+    for (int i = 0; i < 40; ++i)
+        for (int j = 0; j < 20; ++j) {
+            QPolygonF hole = circle(260.25 + i * 58.3, 210.4 + j * 56.1, 18 + (i + j) % 5, 24);
+            std::reverse(hole.begin(), hole.end());
+            layer << hole;
+        }
+    // The next layer: the braces moved by a fraction of a pixel.
+    QVector<QPolygonF> next = layer;
+    for (int k = 1; k < next.size(); k += 3)
+        next[k].translate(0.37, -0.21);
+    return Literal{layer, next};
+}
+
 // Outlines whose pixels come closest without sharing one: gaps from a
 // hundredth of the rasteriser's 1/64 pixel step to a pixel, edges on whole
 // pixels and a step or two off them, in rows of squares and of 12-gons and
@@ -264,6 +295,8 @@ TEST(LayerBox, FilesMatchTheFullFrameWriter)
         {"support field, rotated", W, H, true, 10, 1, supportField()},
         {"supports inside a wall", W, H, false, 10, 2, supportsInsideAWall()},
         {"supports inside a wall, rotated", W, H, true, 10, 1, supportsInsideAWall()},
+        {"support lattice", W, H, false, 10, 2, supportLattice()},
+        {"support lattice, rotated", W, H, true, 10, 1, supportLattice()},
         {"nearly touching", 2560, 1440, false, 10, 2, nearlyTouching()},
         {"nearly touching, rotated", 2560, 1440, true, 10, 1, nearlyTouching()},
         {"code 30", W, H, false, 30, 2, mixed},

@@ -149,6 +149,32 @@ void drawPath(QPainter& painter, const QVector<QPolygonF>& mapped, const std::ve
     painter.drawPath(path);
 }
 
+// Of an outline drawn into the strip of columns [x0, x1], the points a
+// strip's pixels depend on. Where it runs well left of the strip, a row's
+// pixels only see the sum of its crossings there, which is the same for
+// any path between the same two points on that side; right of the strip it
+// adds nothing. So of each run of points on one side, the first and the
+// last are kept: the edge between them stays on that side.
+void keepNearStrip(const QPolygonF& outline, int x0, int x1, QPolygonF& kept)
+{
+    // Two pixels clear: the rasteriser folds cells left of its frame into
+    // one and clips those right of it, whatever their fractions.
+    const double leftOf = x0 - 2, rightOf = x1 + 3;
+    auto side = [&](const QPointF& p) { return p.x() < leftOf ? -1 : p.x() > rightOf ? 1 : 0; };
+    kept.clear();
+    const int n = outline.size();
+    for (int i = 0; i < n; ++i) {
+        const int s = side(outline[i]);
+        // Inside a run: its neighbours both lie on its side too.
+        if (s != 0 && side(outline[(i + n - 1) % n]) == s && side(outline[(i + 1) % n]) == s)
+            continue;
+        kept.append(outline[i]);
+    }
+}
+
+// Outlines of at least this many points are cut down to the points near a strip.
+constexpr int kCutFromPoints = 64;
+
 // An outline this long and this wide is walked again by every strip it
 // reaches: a model wall round the supports standing inside it.
 constexpr int kLongPoints = 128;
@@ -321,6 +347,7 @@ void drawMembers(QPainter& painter, QImage* frame, const QVector<QPolygonF>& map
     stripPainter.setPen(Qt::NoPen);
     stripPainter.setBrush(painter.brush());
     std::vector<int> reaching;
+    QPolygonF cut;
     for (int x0 = left; x0 <= right; x0 += kStripPixels) {
         const int x1 = qMin(x0 + kStripPixels - 1, right);
         reaching.clear();
@@ -341,7 +368,16 @@ void drawMembers(QPainter& painter, QImage* frame, const QVector<QPolygonF>& map
         stripPainter.resetTransform();
         // Whole pixels: the rasteriser sees the same fractions at every point.
         stripPainter.translate(-x0, -top);
-        drawPath(stripPainter, mapped, reaching);
+        QPainterPath path; // odd-even by default: nested outlines are holes
+        for (int i : reaching) {
+            if (mapped[i].size() < kCutFromPoints) {
+                path.addPolygon(mapped[i]);
+                continue;
+            }
+            keepNearStrip(mapped[i], x0, x1, cut);
+            path.addPolygon(cut);
+        }
+        stripPainter.drawPath(path);
         const int width = x1 - x0 + 1;
         for (int y = y0; y <= y1; ++y) {
             const uchar* from = strip.constScanLine(y - top);
