@@ -298,15 +298,15 @@ bool splitOffLong(const QVector<QPolygonF>& mapped, const std::vector<int>& memb
     return !rest.empty();
 }
 
-
-void drawMembers(QPainter& painter, QImage* frame, const QVector<QPolygonF>& mapped, const std::vector<int>& members,
-                 bool splitLong)
+// Draws the outlines `members` of `mapped`, whose pixel boxes are `pixelBoxes`.
+void drawMembers(QPainter& painter, QImage* frame, const QVector<QPolygonF>& mapped,
+                 const std::vector<PixelBox>& pixelBoxes, const std::vector<int>& members, bool splitLong)
 {
     std::vector<PixelBox> boxes;
     boxes.reserve(members.size());
     PixelBox all{INT_MAX, INT_MAX, INT_MIN, INT_MIN};
     for (int i : members) {
-        boxes.push_back(pixelBoxOf(mapped[i]));
+        boxes.push_back(pixelBoxes[size_t(i)]);
         const PixelBox& b = boxes.back();
         all = {qMin(all.left, b.left), qMin(all.top, b.top), qMax(all.right, b.right), qMax(all.bottom, b.bottom)};
     }
@@ -317,18 +317,18 @@ void drawMembers(QPainter& painter, QImage* frame, const QVector<QPolygonF>& map
     }
     std::vector<int> longPart, rest;
     if (splitLong && splitOffLong(mapped, members, boxes, all, longPart, rest)) {
-        drawMembers(painter, frame, mapped, longPart, false);
+        drawMembers(painter, frame, mapped, pixelBoxes, longPart, false);
         // Without the long part round them, the rest mostly stand apart.
         std::vector<PixelBox> restBoxes;
         restBoxes.reserve(rest.size());
         for (int i : rest)
-            restBoxes.push_back(pixelBoxOf(mapped[i]));
+            restBoxes.push_back(pixelBoxes[size_t(i)]);
         std::vector<int> group;
         for (const std::vector<int>& indices : groupByOverlap(restBoxes)) {
             group.clear();
             for (int k : indices)
                 group.push_back(rest[size_t(k)]);
-            drawMembers(painter, frame, mapped, group, false);
+            drawMembers(painter, frame, mapped, pixelBoxes, group, false);
         }
         return;
     }
@@ -433,6 +433,6 @@ QRect RenderLayer(QPainter& painter, const QVector<SlicePolygon>& layer, bool sw
     // are taken over as they are.
     QImage* image = dynamic_cast<QImage*>(painter.device());
     for (const std::vector<int>& group : groupByOverlap(boxes))
-        drawMembers(painter, image, mapped, group, true);
+        drawMembers(painter, image, mapped, boxes, group, true);
     return QRect(QPoint(lit.left, lit.top), QPoint(lit.right, lit.bottom)) & frame;
 }
