@@ -244,6 +244,68 @@ TEST(LayerUnion, CrossingsRoundAsInTheWholeLayersUnion)
     EXPECT_GT(plainDiffers, 0);
 }
 
+// A column and a strut's section from a lattice, crossing within a unit of
+// a sweep height: the heights either side of that one bound where the union
+// looks for the crossing, and so where it rounds it to. Far to the right,
+// an outline holds the layer's other heights there.
+TEST(LayerUnion, ACrossingKeepsTheSweepHeightsEitherSideOfIt)
+{
+    const Path column{{-21732, 8161}, {-21774, 8372}, {-21894, 8550}, {-22072, 8669}, {-22282, 8711}, {-22493, 8669},
+                      {-22671, 8550}, {-22791, 8372}, {-22832, 8161}, {-22791, 7951}, {-22671, 7772}, {-22493, 7653},
+                      {-22282, 7611}, {-22072, 7653}, {-21894, 7772}, {-21774, 7951}};
+    const Path strut{{-21876, 8212}, {-21940, 8348}, {-22625, 8348}, {-22689, 8212}, {-22722, 7974},
+                     {-22689, 7735}, {-22594, 7534}, {-22451, 7399}, {-22282, 7351}, {-22114, 7399},
+                     {-21971, 7534}, {-21876, 7735}, {-21842, 7974}};
+    const cInt heights[] = {7595, 7637, 7702, 7756, 7778, 7798, 7815, 7824, 7849, 7888, 7923, 8034};
+    Path elsewhere;
+    for (size_t k = 0; k < sizeof(heights) / sizeof(heights[0]); ++k)
+        elsewhere.emplace_back(200000 + cInt(k % 2) * 5, heights[k]);
+    elsewhere.emplace_back(200020, heights[sizeof(heights) / sizeof(heights[0]) - 1]);
+    elsewhere.emplace_back(200020, heights[0]);
+    const Paths support{column, strut, elsewhere};
+    const Paths whole = WholeUnion({}, support);
+    EXPECT_EQ(Vertices(Grouped({}, support)), Vertices(whole));
+    // The heights do move the crossing: without them it rounds elsewhere.
+    Paths pairInWhole;
+    for (const Path& p : whole)
+        if (layers::BoxOf(p).x1 < 100000)
+            pairInWhole.push_back(p);
+    EXPECT_NE(Vertices(WholeUnion({}, {column, strut})), Vertices(pairInWhole));
+}
+
+// Columns with the tilted sections of struts across them, as a lattice of
+// supports cuts: many shallow crossings between near-parallel edges, with
+// the layer's other heights all through them. United apart they keep the
+// whole layer's very vertices.
+TEST(LayerUnion, LatticeCrossingsRoundAsInTheWholeLayersUnion)
+{
+    std::mt19937 random(23);
+    std::uniform_real_distribution<double> offset(-700, 700), angle(0, M_PI), stretch(1.0, 3.5), unit(0, 1);
+    auto ellipse = [](double cx, double cy, double a, double b, double turn, int points) {
+        Path p;
+        for (int k = 0; k < points; ++k) {
+            const double t = 2 * M_PI * k / points, x = a * std::cos(t), y = b * std::sin(t);
+            p.emplace_back(cInt(std::lround(cx + x * std::cos(turn) - y * std::sin(turn))),
+                           cInt(std::lround(cy + x * std::sin(turn) + y * std::cos(turn))));
+        }
+        return p;
+    };
+    int differs = 0;
+    for (int round = 0; round < 400; ++round) {
+        Paths support{ellipse(0, 0, 550, 550, 0, 16)};
+        const int struts = 1 + round % 3;
+        for (int k = 0; k < struts; ++k) {
+            const double r = 300 + 250 * unit(random);
+            support.push_back(ellipse(offset(random), offset(random), r * stretch(random), r, angle(random), 16));
+        }
+        // Far to the right, outlines whose vertex heights fill the crossings' bands.
+        for (int k = 0; k < 40; ++k)
+            support.push_back(ellipse(60000 + 1500 * k, offset(random), 450 + 100 * unit(random), 450, angle(random), 16));
+        differs += Vertices(Grouped({}, support)) != Vertices(WholeUnion({}, support));
+    }
+    EXPECT_EQ(differs, 0);
+}
+
 // A support well inside a convex one adds nothing to the union: the group
 // is the outer one alone, passed as it is. One with a point near an edge
 // of the outer one, touching or crossing it, is united as before; every row

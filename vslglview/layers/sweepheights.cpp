@@ -165,6 +165,60 @@ void SweepHeights::Add(const Path& outline)
         AddKept(KeptPointsWalk(outline));
 }
 
+void SweepHeights::Nearest(cInt lo, cInt hi, std::vector<cInt>& out) const
+{
+    bool below = false, above = false;
+    cInt under = 0, over = 0;
+    if (!m_bits.empty()) {
+        for (cInt y = std::min(lo - 1, m_hi); y >= m_lo;) {
+            const uint64_t offset = uint64_t(y - m_lo);
+            const uint64_t word = m_bits[offset / 64] & (~uint64_t(0) >> (63 - offset % 64));
+            if (word != 0) {
+                under = y - cInt(offset % 64) + cInt(63 - __builtin_clzll(word));
+                below = true;
+                break;
+            }
+            y -= cInt(offset % 64) + 1;
+        }
+        for (cInt y = std::max(hi + 1, m_lo); y <= m_hi;) {
+            const uint64_t offset = uint64_t(y - m_lo);
+            const uint64_t word = m_bits[offset / 64] >> (offset % 64);
+            if (word != 0) {
+                over = y + cInt(__builtin_ctzll(word));
+                above = true;
+                break;
+            }
+            y += cInt(64 - offset % 64);
+        }
+    }
+    if (!m_list.empty()) {
+        SortList();
+        const auto at = std::lower_bound(m_list.begin(), m_list.end(), lo);
+        if (at != m_list.begin() && (!below || *(at - 1) > under)) {
+            under = *(at - 1);
+            below = true;
+        }
+        const auto past = std::upper_bound(m_list.begin(), m_list.end(), hi);
+        if (past != m_list.end() && (!above || *past < over)) {
+            over = *past;
+            above = true;
+        }
+    }
+    if (below)
+        out.push_back(under);
+    if (above)
+        out.push_back(over);
+}
+
+void SweepHeights::SortList() const
+{
+    if (!m_sorted) {
+        std::sort(m_list.begin(), m_list.end());
+        m_list.erase(std::unique(m_list.begin(), m_list.end()), m_list.end());
+        m_sorted = true;
+    }
+}
+
 void SweepHeights::Between(cInt lo, cInt hi, std::vector<cInt>& out) const
 {
     const size_t first = out.size();
@@ -185,11 +239,7 @@ void SweepHeights::Between(cInt lo, cInt hi, std::vector<cInt>& out) const
         }
     }
     if (!m_list.empty()) {
-        if (!m_sorted) {
-            std::sort(m_list.begin(), m_list.end());
-            m_list.erase(std::unique(m_list.begin(), m_list.end()), m_list.end());
-            m_sorted = true;
-        }
+        SortList();
         for (auto it = std::lower_bound(m_list.begin(), m_list.end(), lo); it != m_list.end() && *it <= hi; ++it)
             out.push_back(*it);
         std::sort(out.begin() + std::ptrdiff_t(first), out.end());
@@ -308,9 +358,9 @@ void AddBandIfMeeting(const Edge& e, const Edge& f, Bands& bands)
     const cInt hi = std::min(std::max(e.a.Y, e.b.Y), std::max(f.a.Y, f.b.Y)) + kMargin;
     // Two sloped edges keep their order at every sweep height where they
     // lie more than a unit apart across, as rounding moves each by half a
-    // unit at most. The union finds their crossing at the first height past
-    // where the order turns and pulls it back to that height, so only the
-    // heights where their lines come that close can change it.
+    // unit at most. So only the heights where their lines come that close,
+    // and the sweep heights either side of those, which bound where the
+    // union looks for the crossing, can change where it puts it.
     if (e.a.Y != e.b.Y && f.a.Y != f.b.Y) {
         const double de = double(e.b.X - e.a.X) / double(e.b.Y - e.a.Y);
         const double df = double(f.b.X - f.a.X) / double(f.b.Y - f.a.Y);
@@ -482,8 +532,10 @@ HeightBands CrossingBands(const Paths& subject, const Paths& clip)
 std::vector<cInt> HeightsIn(const SweepHeights& heights, const HeightBands& bands)
 {
     std::vector<cInt> out;
-    for (const auto& band : bands)
+    for (const auto& band : bands) {
         heights.Between(band.first, band.second, out);
+        heights.Nearest(band.first, band.second, out);
+    }
     std::sort(out.begin(), out.end());
     out.erase(std::unique(out.begin(), out.end()), out.end());
     return out;

@@ -29,9 +29,12 @@ public:
     void Add(const ClipperLib::Path& outline);
     // The heights in [lo, hi], ascending, each once, appended to `out`.
     void Between(ClipperLib::cInt lo, ClipperLib::cInt hi, std::vector<ClipperLib::cInt>& out) const;
+    // The highest height below lo and the lowest above hi, those there are.
+    void Nearest(ClipperLib::cInt lo, ClipperLib::cInt hi, std::vector<ClipperLib::cInt>& out) const;
 
 private:
     void Insert(ClipperLib::cInt y);
+    void SortList() const;
     ClipperLib::cInt m_lo = 0, m_hi = -1;
     std::vector<uint64_t> m_bits;
     mutable std::vector<ClipperLib::cInt> m_list; // when the range is too tall for bits
@@ -44,7 +47,8 @@ using HeightBands = std::vector<std::pair<ClipperLib::cInt, ClipperLib::cInt>>;
 // each other across: only there can the union work out (rounded) crossings.
 HeightBands CrossingBands(const ClipperLib::Paths& subject, const ClipperLib::Paths& clip);
 HeightBands CrossingBands(const std::vector<const ClipperLib::Path*>& outlines);
-// The layer's heights within `bands`, ascending, each once.
+// The layer's heights within `bands` and the nearest either side of each,
+// ascending, each once.
 std::vector<ClipperLib::cInt> HeightsIn(const SweepHeights& heights, const HeightBands& bands);
 // union(subject, clip) of outlines held elsewhere, sweeping also through
 // `sweep` (heights, ascending). False, and `out` empty, when Clipper refuses
