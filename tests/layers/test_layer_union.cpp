@@ -244,6 +244,49 @@ TEST(LayerUnion, CrossingsRoundAsInTheWholeLayersUnion)
     EXPECT_GT(plainDiffers, 0);
 }
 
+// The sweep heights of bands: those inside them and, where a band asks, the
+// nearest either side of it, as a sorted list of all the layer's heights gives them, whether
+// the set keeps bits (with heights beyond its range listed) or a list.
+TEST(LayerUnion, HeightsInBandsAndNextToThem)
+{
+    std::mt19937 random(5);
+    std::uniform_int_distribution<cInt> height(-2000, 102000), start(-3000, 103000), length(0, 300);
+    for (const cInt top : {cInt(100000), cInt(1) << 30}) {
+        for (int round = 0; round < 50; ++round) {
+            SCOPED_TRACE(std::to_string(top) + " " + std::to_string(round));
+            std::set<cInt> all;
+            Path points;
+            for (int k = 0; k < 1 + round * 4; ++k) {
+                const cInt h = height(random);
+                all.insert(h);
+                points.emplace_back(0, h);
+            }
+            layers::SweepHeights heights;
+            heights.Reset(0, top);
+            heights.AddKept(points);
+            layers::HeightBands bands;
+            for (int k = 0; k < 5; ++k) {
+                const cInt from = start(random);
+                bands.push_back({from, from + length(random), k % 2 == 0});
+            }
+            std::set<cInt> expected;
+            for (const layers::HeightBand& band : bands) {
+                for (auto it = all.lower_bound(band.lo); it != all.end() && *it <= band.hi; ++it)
+                    expected.insert(*it);
+                if (!band.nearest)
+                    continue;
+                const auto below = all.lower_bound(band.lo);
+                if (below != all.begin())
+                    expected.insert(*std::prev(below));
+                const auto above = all.upper_bound(band.hi);
+                if (above != all.end())
+                    expected.insert(*above);
+            }
+            EXPECT_EQ(layers::HeightsIn(heights, bands), std::vector<cInt>(expected.begin(), expected.end()));
+        }
+    }
+}
+
 // A column and a strut's section from a lattice, crossing within a unit of
 // a sweep height: the heights either side of that one bound where the union
 // looks for the crossing, and so where it rounds it to. Far to the right,
@@ -436,14 +479,14 @@ void ForEveryPairOfEdges(const Paths& outlines, PairFn fn)
 
 bool InBands(const layers::HeightBands& bands, cInt y)
 {
-    return std::any_of(bands.begin(), bands.end(), [y](const auto& b) { return b.first <= y && y <= b.second; });
+    return std::any_of(bands.begin(), bands.end(), [y](const auto& b) { return b.lo <= y && y <= b.hi; });
 }
 
 cInt Covered(const layers::HeightBands& bands)
 {
     cInt sum = 0;
     for (const auto& b : bands)
-        sum += b.second - b.first + 1;
+        sum += b.hi - b.lo + 1;
     return sum;
 }
 
@@ -480,10 +523,10 @@ layers::HeightBands WholePairBands(const Paths& outlines)
     std::sort(bands.begin(), bands.end());
     layers::HeightBands merged;
     for (const auto& b : bands) {
-        if (!merged.empty() && b.first <= merged.back().second)
-            merged.back().second = std::max(merged.back().second, b.second);
+        if (!merged.empty() && b.first <= merged.back().hi)
+            merged.back().hi = std::max(merged.back().hi, b.second);
         else
-            merged.push_back(b);
+            merged.push_back({b.first, b.second, false});
     }
     return merged;
 }
@@ -535,7 +578,7 @@ TEST(LayerUnion, CrossingBandsHoldEveryHeightWhereEdgesComeWithinAUnit)
             const Paths outlines = row.make();
             const layers::HeightBands bands = layers::CrossingBands(outlines, {});
             for (size_t k = 0; k < bands.size(); ++k)
-                EXPECT_TRUE(bands[k].first <= bands[k].second && (k == 0 || bands[k - 1].second < bands[k].first));
+                EXPECT_TRUE(bands[k].lo <= bands[k].hi && (k == 0 || bands[k - 1].hi < bands[k].lo));
             narrower += Covered(bands) < Covered(WholePairBands(outlines));
             int missing = 0;
             ForEveryPairOfEdges(outlines, [&](const IntPoint& a, const IntPoint& b, const IntPoint& c, const IntPoint& d) {

@@ -332,7 +332,7 @@ struct Edge {
     int path, index, count; // count: edges of its path
 };
 
-using Bands = std::vector<std::pair<cInt, cInt>>;
+using Bands = HeightBands;
 
 const cInt kMargin = cInt(std::ceil(kNearUnits));
 
@@ -360,7 +360,8 @@ void AddBandIfMeeting(const Edge& e, const Edge& f, Bands& bands)
     // lie more than a unit apart across, as rounding moves each by half a
     // unit at most. So only the heights where their lines come that close,
     // and the sweep heights either side of those, which bound where the
-    // union looks for the crossing, can change where it puts it.
+    // union looks for the crossing, can change where it puts it. (Both
+    // edges' own ends bound their common heights.)
     if (e.a.Y != e.b.Y && f.a.Y != f.b.Y) {
         const double de = double(e.b.X - e.a.X) / double(e.b.Y - e.a.Y);
         const double df = double(f.b.X - f.a.X) / double(f.b.Y - f.a.Y);
@@ -371,12 +372,12 @@ void AddBandIfMeeting(const Edge& e, const Edge& f, Bands& bands)
             const double from = std::max(double(lo), std::floor(at - reach));
             const double to = std::min(double(hi), std::ceil(at + reach));
             if (from <= to)
-                bands.emplace_back(cInt(from), cInt(to));
+                bands.push_back({cInt(from), cInt(to), true});
             return;
         }
     }
     if (SegmentsMeet(e.a, e.b, f.a, f.b) || SegmentsNear(e.a, e.b, f.a, f.b))
-        bands.emplace_back(lo, hi);
+        bands.push_back({lo, hi, false});
 }
 
 // Every pair of [begin, end) (same path or not, as `acrossOnly` says) whose
@@ -478,11 +479,13 @@ HeightBands BandsOfKept(BandScratch& s)
     });
     std::sort(s.bands.begin(), s.bands.end());
     HeightBands merged;
-    for (const auto& b : s.bands) {
-        if (!merged.empty() && b.first <= merged.back().second)
-            merged.back().second = std::max(merged.back().second, b.second);
-        else
+    for (const HeightBand& b : s.bands) {
+        if (!merged.empty() && b.lo <= merged.back().hi) {
+            merged.back().hi = std::max(merged.back().hi, b.hi);
+            merged.back().nearest = merged.back().nearest || b.nearest;
+        } else {
             merged.push_back(b);
+        }
     }
     return merged;
 }
@@ -532,9 +535,10 @@ HeightBands CrossingBands(const Paths& subject, const Paths& clip)
 std::vector<cInt> HeightsIn(const SweepHeights& heights, const HeightBands& bands)
 {
     std::vector<cInt> out;
-    for (const auto& band : bands) {
-        heights.Between(band.first, band.second, out);
-        heights.Nearest(band.first, band.second, out);
+    for (const HeightBand& band : bands) {
+        heights.Between(band.lo, band.hi, out);
+        if (band.nearest)
+            heights.Nearest(band.lo, band.hi, out);
     }
     std::sort(out.begin(), out.end());
     out.erase(std::unique(out.begin(), out.end()), out.end());

@@ -41,14 +41,21 @@ private:
     mutable bool m_sorted = true;
 };
 
-using HeightBands = std::vector<std::pair<ClipperLib::cInt, ClipperLib::cInt>>;
+// Heights lo .. hi; `nearest`: with the layer's nearest height either side.
+struct HeightBand {
+    ClipperLib::cInt lo = 0, hi = 0;
+    bool nearest = false;
+    bool operator==(const HeightBand& o) const { return lo == o.lo && hi == o.hi && nearest == o.nearest; }
+    bool operator<(const HeightBand& o) const { return lo != o.lo ? lo < o.lo : hi < o.hi; }
+};
+using HeightBands = std::vector<HeightBand>;
 
 // Height bands in which edges of the outlines come within a unit or so of
 // each other across: only there can the union work out (rounded) crossings.
 HeightBands CrossingBands(const ClipperLib::Paths& subject, const ClipperLib::Paths& clip);
 HeightBands CrossingBands(const std::vector<const ClipperLib::Path*>& outlines);
-// The layer's heights within `bands` and the nearest either side of each,
-// ascending, each once.
+// The layer's heights within `bands` (and the nearest either side of those
+// that ask for them), ascending, each once.
 std::vector<ClipperLib::cInt> HeightsIn(const SweepHeights& heights, const HeightBands& bands);
 // union(subject, clip) of outlines held elsewhere, sweeping also through
 // `sweep` (heights, ascending). False, and `out` empty, when Clipper refuses
