@@ -90,6 +90,17 @@ std::multiset<std::pair<cInt, cInt>> Vertices(const Paths& paths)
     return v;
 }
 
+// The outlines lying wholly left of x: those under test, not those far to
+// the right that only lend the layer their heights.
+Paths LeftOf(const Paths& paths, cInt x)
+{
+    Paths left;
+    for (const Path& p : paths)
+        if (layers::BoxOf(p).x1 < x)
+            left.push_back(p);
+    return left;
+}
+
 // A ring of 400 points (a long outline with a hole) and supports inside its
 // box: on the ring, in its hole, inside its solid band, far outside, and
 // overlapping each other; every table row unites to the whole union's region.
@@ -234,11 +245,7 @@ TEST(LayerUnion, CrossingsRoundAsInTheWholeLayersUnion)
             support.push_back(Circle(50000 + 2000 * k, jitter(random) * 2, 450 + jitter(random) / 3, 13));
         const Paths whole = WholeUnion({}, support);
         EXPECT_EQ(Vertices(Grouped({}, support)), Vertices(whole));
-        Paths pairInWhole;
-        for (const Path& p : whole)
-            if (layers::BoxOf(p).x1 < 10000)
-                pairInWhole.push_back(p);
-        plainDiffers += Vertices(WholeUnion({}, {support[0], support[1]})) != Vertices(pairInWhole);
+        plainDiffers += Vertices(WholeUnion({}, {support[0], support[1]})) != Vertices(LeftOf(whole, 10000));
     }
     // The far outlines do change the rounding (else the above proves nothing).
     EXPECT_GT(plainDiffers, 0);
@@ -309,11 +316,7 @@ TEST(LayerUnion, ACrossingKeepsTheSweepHeightsEitherSideOfIt)
     const Paths whole = WholeUnion({}, support);
     EXPECT_EQ(Vertices(Grouped({}, support)), Vertices(whole));
     // The heights do move the crossing: without them it rounds elsewhere.
-    Paths pairInWhole;
-    for (const Path& p : whole)
-        if (layers::BoxOf(p).x1 < 100000)
-            pairInWhole.push_back(p);
-    EXPECT_NE(Vertices(WholeUnion({}, {column, strut})), Vertices(pairInWhole));
+    EXPECT_NE(Vertices(WholeUnion({}, {column, strut})), Vertices(LeftOf(whole, 100000)));
 }
 
 // Columns with the tilted sections of struts across them, as a lattice of
