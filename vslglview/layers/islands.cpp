@@ -165,13 +165,18 @@ bool IslandCounter::Rests(const Region& region, bool onModel)
     // side at least: region and ground share area. The side the region
     // most likely stands on is looked up first, the other only if need be.
     std::vector<int> nearModel, nearSupport;
-    IntPoint p;
+    auto woundRound = [&](const std::vector<int>& near, auto pathOf) {
+        IntPoint p;
+        for (size_t i = 0; !near.empty() && insidePoint(i, p); ++i)
+            if (Winding(near, pathOf, p) > 0)
+                return true;
+        return false;
+    };
     for (int pass = 0; pass < 2; ++pass) {
         if ((pass == 0) == onModel) {
             m_groundModelGrid.ForEachMeeting(region.box, [&](int i) { nearModel.push_back(i); });
-            for (size_t i = 0; !nearModel.empty() && insidePoint(i, p); ++i)
-                if (Winding(nearModel, model, p) > 0)
-                    return true;
+            if (woundRound(nearModel, model))
+                return true;
         } else {
             if (m_groundSolids) {
                 m_groundSolids->ForEachNear(region.box, [&](int solid) {
@@ -182,9 +187,8 @@ bool IslandCounter::Rests(const Region& region, bool onModel)
             } else {
                 m_groundSupportGrid.ForEachMeeting(region.box, [&](int i) { nearSupport.push_back(i); });
             }
-            for (size_t i = 0; !nearSupport.empty() && insidePoint(i, p); ++i)
-                if (Winding(nearSupport, support, p) > 0)
-                    return true;
+            if (woundRound(nearSupport, support))
+                return true;
         }
     }
     if (nearModel.empty() && nearSupport.empty())

@@ -141,13 +141,6 @@ void takeLit(uchar* __restrict to, const uchar* __restrict from, int width)
         to[x] = std::max(to[x], from[x]);
 }
 
-void drawPath(QPainter& painter, const QVector<QPolygonF>& mapped, const std::vector<int>& which)
-{
-    QPainterPath path; // odd-even by default: nested outlines are holes
-    for (int i : which)
-        path.addPolygon(mapped[i]);
-    painter.drawPath(path);
-}
 
 // Of an outline drawn into the strip of columns [x0, x1], the points a
 // strip's pixels depend on. Where it runs well left of the strip, a row's
@@ -174,6 +167,28 @@ void keepNearStrip(const QPolygonF& outline, int x0, int x1, QPolygonF& kept)
 
 // Outlines of at least this many points are cut down to the points near a strip.
 constexpr int kCutFromPoints = 64;
+
+struct Strip {
+    int x0, x1; // columns
+};
+
+// One odd-even path of the outlines `which` (nested outlines are holes);
+// into a strip, long outlines keep only their points near it.
+void drawPath(QPainter& painter, const QVector<QPolygonF>& mapped, const std::vector<int>& which,
+              const Strip* strip = nullptr)
+{
+    QPainterPath path;
+    QPolygonF cut;
+    for (int i : which) {
+        if (!strip || mapped[i].size() < kCutFromPoints) {
+            path.addPolygon(mapped[i]);
+            continue;
+        }
+        keepNearStrip(mapped[i], strip->x0, strip->x1, cut);
+        path.addPolygon(cut);
+    }
+    painter.drawPath(path);
+}
 
 // An outline this long and this wide is walked again by every strip it
 // reaches: a model wall round the supports standing inside it.
@@ -259,11 +274,14 @@ bool splitOffLong(const QVector<QPolygonF>& mapped, const std::vector<int>& memb
         const double x = 0.5 * (b.left + b.right) + 0.5;
         return (std::lower_bound(row.begin(), row.end(), x) - row.begin()) % 2 == 1;
     };
+    auto takeIn = [&](size_t k) {
+        inLong[k] = 1;
+        markEdges(mapped[members[k]]);
+        addCrossings(mapped[members[k]]);
+    };
     for (size_t k = 0; k < n; ++k)
-        if (inLong[k]) {
-            markEdges(mapped[members[k]]);
-            addCrossings(mapped[members[k]]);
-        }
+        if (inLong[k])
+            takeIn(k);
     // Until nothing moves: an outline taken in changes what the others touch
     // and what they lie inside. Larger outlines first, holes before what
     // stands in them.
@@ -283,10 +301,7 @@ bool splitOffLong(const QVector<QPolygonF>& mapped, const std::vector<int>& memb
             // Away from the long part's edges its inside does not change
             // over the outline's box: its middle tells.
             if (touches(boxes[k]) || insideLong(boxes[k])) {
-                const QPolygonF& p = mapped[members[k]];
-                inLong[k] = 1;
-                markEdges(p);
-                addCrossings(p);
+                takeIn(k);
                 moved = true;
             }
         }
@@ -347,7 +362,6 @@ void drawMembers(QPainter& painter, QImage* frame, const QVector<QPolygonF>& map
     stripPainter.setPen(Qt::NoPen);
     stripPainter.setBrush(painter.brush());
     std::vector<int> reaching;
-    QPolygonF cut;
     for (int x0 = left; x0 <= right; x0 += kStripPixels) {
         const int x1 = qMin(x0 + kStripPixels - 1, right);
         reaching.clear();
@@ -368,16 +382,8 @@ void drawMembers(QPainter& painter, QImage* frame, const QVector<QPolygonF>& map
         stripPainter.resetTransform();
         // Whole pixels: the rasteriser sees the same fractions at every point.
         stripPainter.translate(-x0, -top);
-        QPainterPath path; // odd-even by default: nested outlines are holes
-        for (int i : reaching) {
-            if (mapped[i].size() < kCutFromPoints) {
-                path.addPolygon(mapped[i]);
-                continue;
-            }
-            keepNearStrip(mapped[i], x0, x1, cut);
-            path.addPolygon(cut);
-        }
-        stripPainter.drawPath(path);
+        const Strip columns{x0, x1};
+        drawPath(stripPainter, mapped, reaching, &columns);
         const int width = x1 - x0 + 1;
         for (int y = y0; y <= y1; ++y) {
             const uchar* from = strip.constScanLine(y - top);
