@@ -1,4 +1,5 @@
 #pragma once
+#include "SupportShapeLists.h"
 #include "SupportThread.h"
 #include "VSL3DPainter.h"
 #include "layers/islands.h"
@@ -216,10 +217,9 @@ public:
     GLuint m_nSupportTipList = 0;
     GLuint m_nSupportBodyList = 0;
     bool m_bSupportListsStale = false;  // to be compiled at the next draw
-    // One tip sphere at the origin, called under a translation by the tip
-    // list (the tips of one run share their radius).
-    GLuint m_nTipSphereList = 0;
-    double m_dTipSphereRadius = -1;
+    // Shapes at the origin that the tip list, and the body list of a big
+    // run, call under a matrix.
+    SupportShapeLists m_supportShapes;
     double m_dSupportDensity = 0;
     double m_dTipDiameter = 0;
     double m_dShaftDiameter = 0;
@@ -302,7 +302,6 @@ private:
     void StopSupportRun();
     void LowerSupportLift();
     void ReleaseSliceResults();
-    void EnsureTipSphereList();
     void CompileSupportLists();
     void EmitTipSphere(vcg::Point3f const& c, double r) const;
     static void MapSupportTriangles(QVector<VSLTriangle3D>& tris, QMatrix4x4 const& m);

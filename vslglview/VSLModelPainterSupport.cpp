@@ -437,10 +437,8 @@ void VSLModelPainter::DeleteSupportLists()
         glDeleteLists(m_nSupportTipList, 1);
     if (m_nSupportBodyList != 0)
         glDeleteLists(m_nSupportBodyList, 1);
-    if (m_nTipSphereList != 0)
-        glDeleteLists(m_nTipSphereList, 1);
-    m_nSupportTipList = m_nSupportBodyList = m_nTipSphereList = 0;
-    m_dTipSphereRadius = -1;
+    m_nSupportTipList = m_nSupportBodyList = 0;
+    m_supportShapes.Clear();
 }
 
 void VSLModelPainter::RenderSupportX(bool highlight, bool tipsOnly)

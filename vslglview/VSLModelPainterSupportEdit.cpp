@@ -58,32 +58,9 @@ void VSLModelPainter::GenerateCone(vcg::Point3f p0, double r0, vcg::Point3f p1, 
     GlTriangles(GenerateConeTris(p0, r0, p1, r1, n));
 }
 
-// The radius of the first tip; built before any list compiles (lists do
-// not nest in compilation).
-void VSLModelPainter::EnsureTipSphereList()
-{
-    double r = -1;
-    for (const DLP_Support& s : qAsConst(m_supportMap))
-        if (HasTipCone(s)) {
-            r = TipRadius(s);
-            break;
-        }
-    if (r < 0 || (r == m_dTipSphereRadius && m_nTipSphereList != 0))
-        return;
-    Recompile(m_nTipSphereList, [r] { GenerateSphere(vcg::Point3f(0, 0, 0), r); });
-    m_dTipSphereRadius = m_nTipSphereList != 0 ? r : -1;
-}
-
 void VSLModelPainter::EmitTipSphere(vcg::Point3f const& c, double r) const
 {
-    if (m_nTipSphereList != 0 && r == m_dTipSphereRadius) {
-        glPushMatrix();
-        glTranslatef(c[0], c[1], c[2]);
-        glCallList(m_nTipSphereList);
-        glPopMatrix();
-    } else {
-        GenerateSphere(c, r);
-    }
+    m_supportShapes.Sphere(c, r);
 }
 
 void VSLModelPainter::DrawSupportX()
@@ -111,20 +88,38 @@ void VSLModelPainter::CompileSupportLists()
     // Marked supports keep tip and body until the edit closes; only the
     // click's tip-list rebuild hides a marked tip.
     glMatrixMode(GL_MODELVIEW);
-    EnsureTipSphereList();
+    // The old lists call the shape lists: they go first.
+    for (GLuint* list : {&m_nSupportTipList, &m_nSupportBodyList}) {
+        if (*list != 0)
+            glDeleteLists(*list, 1);
+        *list = 0;
+    }
+    m_supportShapes.Clear();
+    const bool bodyFromShapes = SupportShapeLists::BodyTriangles(m_supportMap) > m_supportShapes.inlineBodyTriangles;
+    m_supportShapes.Prepare(m_supportMap, bodyFromShapes);
     Recompile(m_nSupportTipList, [this] {
         for (const DLP_Support& s : qAsConst(m_supportMap))
             if (HasTipCone(s))
                 EmitTipSphere(TipCentre(s), TipRadius(s));
     });
-    Recompile(m_nSupportBodyList, [this] {
+    Recompile(m_nSupportBodyList, [this, bodyFromShapes] {
         for (const DLP_Support& s : qAsConst(m_supportMap)) {
-            for (const QVector<vcg::Point3f>& c : s.cones)
-                if (c.size() >= 3)
-                    GenerateCone(c[0], c[2][0], c[1], c[2][1], 16);
-            for (const QVector<vcg::Point3f>& sp : s.spheres)
-                if (sp.size() >= 2)
+            for (const QVector<vcg::Point3f>& c : s.cones) {
+                if (c.size() < 3)
+                    continue;
+                if (bodyFromShapes)
+                    m_supportShapes.Cone(c[0], c[2][0], c[1], c[2][1], SupportShapeLists::kBodyConeSegments);
+                else
+                    GenerateCone(c[0], c[2][0], c[1], c[2][1], SupportShapeLists::kBodyConeSegments);
+            }
+            for (const QVector<vcg::Point3f>& sp : s.spheres) {
+                if (sp.size() < 2)
+                    continue;
+                if (bodyFromShapes)
+                    m_supportShapes.Sphere(sp[0], sp[1][0]);
+                else
                     GenerateSphere(sp[0], sp[1][0]);
+            }
         }
     });
     m_bSupportsShown = true;
@@ -135,7 +130,8 @@ void VSLModelPainter::RebuildSupportTipList()
     if (!QOpenGLContext::currentContext())
         return;
     glMatrixMode(GL_MODELVIEW);
-    EnsureTipSphereList();
+    // Adds only: the body list may call the shapes there are.
+    m_supportShapes.Prepare(m_supportMap, false);
     Recompile(m_nSupportTipList, [this] {
         for (const DLP_Support& s : qAsConst(m_supportMap)) {
             if (s.isDeleted || !HasTipCone(s))

@@ -205,3 +205,83 @@ TEST_F(SupportEdit, ConeAndSphereEmittersDrawClosedOutwardPrimitives)
     VSLModelPainter::UnitSphere = unit;
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
+
+// A run too big to hold its triangles in the body list draws it from shape
+// lists under a matrix: the very triangles, lit the same, in the same order,
+// odd cones included (pointing up, pointed, no length: drawn as they are).
+TEST_F(SupportEdit, BodyFromShapeListsDrawsWhatTheInlineBodyDraws)
+{
+    Generate(m_slab);
+    DLP_Support odd = m_slab->m_supportMap.first();
+    odd.cones.clear();
+    odd.spheres.clear();
+    odd.cones << SaveCone({2, 1, 1}, 0.7, {2, 1, 4}, 0.3)        // up the z axis: a half turn
+              << SaveCone({-3, 2, 1}, 0.0, {-1, 3, 3}, 0.6)      // pointed start
+              << SaveCone({4, -4, 2}, 0.5, {4, -4, 2}, 0.5)      // no length
+              << SaveCone({-4, -3, 5}, 0.4, {3, -1, 1.5f}, 0.4); // a strut
+    odd.spheres << SaveSphere({0, 0, 2}, 0.35) << SaveSphere({1, -2, 3}, 0.8);
+    m_slab->m_supportMap.insert(SupportKey(SupportHeightKey(1.f), 999), odd);
+    m_view->makeCurrent();
+    auto drawn = [&](long inlineLimit, QImage* shot) {
+        m_slab->m_supportShapes.inlineBodyTriangles = inlineLimit;
+        m_view->makeCurrent();
+        m_slab->DrawSupportX();
+        *shot = Shot();
+        m_view->makeCurrent();
+        return Feedback([&] {
+            glCallList(m_slab->m_nSupportTipList);
+            glCallList(m_slab->m_nSupportBodyList);
+        });
+    };
+    QImage inlineShot, shapeShot;
+    const QVector<Fed> inlined = drawn(SupportShapeLists::kInlineBodyTriangles, &inlineShot);
+    const int tipLists = m_slab->m_supportShapes.listCount();
+    const QVector<Fed> shaped = drawn(0, &shapeShot);
+    Save(shapeShot, "supportedit_body_from_shapes");
+    // Tips of two radii; then spheres of three more and cones of four kinds.
+    EXPECT_EQ(tipLists, 2);
+    EXPECT_EQ(m_slab->m_supportShapes.listCount(), 2 + 2 + 4);
+    ASSERT_GT(inlined.size(), 4 * 480);
+    ASSERT_EQ(inlined.size(), shaped.size());
+    float worstCorner = 0, worstRed = 0;
+    for (int i = 0; i < inlined.size(); ++i) {
+        for (int k = 0; k < 3; ++k)
+            worstCorner = std::max(worstCorner, (inlined[i].v[k] - shaped[i].v[k]).length());
+        worstRed = std::max(worstRed, std::fabs(inlined[i].red - shaped[i].red));
+    }
+    EXPECT_LT(worstCorner, 1e-3f);
+    EXPECT_LT(worstRed, 0.01f);
+    // As a person sees it: the same amber columns and magenta tips.
+    const DLP_Support front = m_slab->m_supportMap.first();
+    EXPECT_PRED1(Magenta, At(shapeShot, TipPixel(m_slab, front)));
+    EXPECT_PRED1(Amber, At(shapeShot, ColumnPixel(m_slab, front)));
+    // Rounded a little differently: a grey step of light, a pixel along an edge.
+    int differing = 0;
+    for (int y = 0; y < inlineShot.height(); ++y)
+        for (int x = 0; x < inlineShot.width(); ++x) {
+            const QRgb a = inlineShot.pixel(x, y), b = shapeShot.pixel(x, y);
+            differing += std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                                   std::abs(qBlue(a) - qBlue(b))}) > 16;
+        }
+    EXPECT_LT(differing, inlineShot.width() * inlineShot.height() / 2000);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+// Shape lists stay few however many radii a run brings; the rest draw inline.
+TEST_F(SupportEdit, ShapeListsAreBounded)
+{
+    m_view->makeCurrent();
+    SupportMap map;
+    DLP_Support s;
+    for (int i = 0; i < 600; ++i)
+        s.spheres << SaveSphere({0, 0, 0}, 0.1 + 0.001 * i);
+    map.insert(SupportKey(0, 1), s);
+    SupportShapeLists shapes;
+    shapes.Prepare(map, true);
+    EXPECT_EQ(shapes.listCount(), 256);
+    shapes.Prepare(map, true);
+    EXPECT_EQ(shapes.listCount(), 256);
+    shapes.Clear();
+    EXPECT_EQ(shapes.listCount(), 0);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}

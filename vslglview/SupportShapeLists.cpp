@@ -1,0 +1,143 @@
+#include "SupportShapeLists.h"
+
+#include "VSLModelPainter.h"
+#include "support/SupportGeometry.h"
+
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Shapes of one run share a few radii; past this many lists the rest are
+// drawn from their triangles.
+constexpr size_t kMaxLists = 256;
+
+bool HasTipCone(const DLP_Support& s) { return !s.cones.isEmpty() && s.cones.first().size() >= 3; }
+
+template <typename Fn>
+GLuint Compiled(Fn body)
+{
+    const GLuint list = glGenLists(1);
+    if (list == 0)
+        return 0;
+    glNewList(list, GL_COMPILE);
+    body();
+    glEndList();
+    return list;
+}
+
+} // namespace
+
+long SupportShapeLists::BodyTriangles(const SupportMap& supports)
+{
+    const long sphere = long(VSLModelPainter::UnitSphere.size() / 4);
+    long total = 0;
+    for (const DLP_Support& s : supports) {
+        for (const QVector<vcg::Point3f>& c : s.cones)
+            total += c.size() >= 3 ? 4 * kBodyConeSegments : 0;
+        for (const QVector<vcg::Point3f>& sp : s.spheres)
+            total += sp.size() >= 2 ? sphere : 0;
+    }
+    return total;
+}
+
+bool SupportShapeLists::UnitConeOf(const vcg::Point3f& p0, double r0, const vcg::Point3f& p1, double r1, int n,
+                                   ConeKey& key)
+{
+    const float length = (p1 - p0).Norm();
+    const double larger = std::max(r0, r1);
+    if (!(length > 0.f) || !std::isfinite(length) || !(larger > 0.0) || !std::isfinite(larger) || !(r0 >= 0.0) ||
+        !(r1 >= 0.0) || !std::isfinite(p0.X() + p0.Y() + p0.Z()))
+        return false;
+    key = ConeKey(n, float(r0 / larger), float(r1 / larger));
+    return true;
+}
+
+void SupportShapeLists::MakeSphere(double r)
+{
+    const float key = float(r);
+    if (m_spheres.count(key) || listCount() >= int(kMaxLists) || !std::isfinite(key))
+        return;
+    if (const GLuint list = Compiled([key] { VSLModelPainter::GenerateSphere(vcg::Point3f(0, 0, 0), key); }))
+        m_spheres[key] = list;
+}
+
+void SupportShapeLists::MakeCone(double r0, double r1, int n)
+{
+    ConeKey key;
+    if (!UnitConeOf(vcg::Point3f(0, 0, 0), r0, vcg::Point3f(0, 0, -1), r1, n, key) || m_cones.count(key) ||
+        listCount() >= int(kMaxLists))
+        return;
+    // Unit length down the z axis, the larger radius 1.
+    const GLuint list = Compiled([&key] {
+        VSLModelPainter::GenerateCone(vcg::Point3f(0, 0, 0), std::get<1>(key), vcg::Point3f(0, 0, -1),
+                                      std::get<2>(key), std::get<0>(key));
+    });
+    if (list)
+        m_cones[key] = list;
+}
+
+void SupportShapeLists::Prepare(const SupportMap& supports, bool bodies)
+{
+    for (const DLP_Support& s : supports) {
+        if (HasTipCone(s))
+            MakeSphere(s.cones.first()[2][0]);
+        if (!bodies)
+            continue;
+        for (const QVector<vcg::Point3f>& c : s.cones)
+            if (c.size() >= 3)
+                MakeCone(c[2][0], c[2][1], kBodyConeSegments);
+        for (const QVector<vcg::Point3f>& sp : s.spheres)
+            if (sp.size() >= 2)
+                MakeSphere(sp[1][0]);
+    }
+}
+
+void SupportShapeLists::Sphere(const vcg::Point3f& c, double r) const
+{
+    const auto it = m_spheres.find(float(r));
+    if (it == m_spheres.end()) {
+        VSLModelPainter::GenerateSphere(c, r);
+        return;
+    }
+    glPushMatrix();
+    glTranslatef(c[0], c[1], c[2]);
+    glCallList(it->second);
+    glPopMatrix();
+}
+
+void SupportShapeLists::Cone(const vcg::Point3f& p0, double r0, const vcg::Point3f& p1, double r1, int n) const
+{
+    ConeKey key;
+    const auto it = UnitConeOf(p0, r0, p1, r1, n, key) ? m_cones.find(key) : m_cones.end();
+    if (it == m_cones.end()) {
+        VSLModelPainter::GenerateCone(p0, r0, p1, r1, n);
+        return;
+    }
+    // The unit cone's rings scaled to the radii and length, then turned
+    // down the axis as the cone's own triangles are.
+    const vcg::Point3f d = p1 - p0;
+    const float length = d.Norm();
+    const float larger = float(std::max(r0, r1));
+    const vcg::Matrix33f R = supportgeom::ProperRotation(vcg::Point3f(0, 0, -1), d / length);
+    const GLfloat m[16] = {R[0][0] * larger, R[1][0] * larger, R[2][0] * larger, 0.f,
+                           R[0][1] * larger, R[1][1] * larger, R[2][1] * larger, 0.f,
+                           R[0][2] * length, R[1][2] * length, R[2][2] * length, 0.f,
+                           p0[0],            p0[1],            p0[2],            1.f};
+    glPushMatrix();
+    glMultMatrixf(m);
+    glCallList(it->second);
+    glPopMatrix();
+}
+
+void SupportShapeLists::Clear()
+{
+    for (const auto& s : m_spheres)
+        glDeleteLists(s.second, 1);
+    for (const auto& c : m_cones)
+        glDeleteLists(c.second, 1);
+    m_spheres.clear();
+    m_cones.clear();
+}

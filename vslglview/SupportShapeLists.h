@@ -1,0 +1,47 @@
+#pragma once
+#include "support/DLP_Support.h"
+
+#include <map>
+#include <tuple>
+
+typedef unsigned int GLuint;
+
+// Display lists of one support shape each (a sphere of one radius, a cone of
+// one segment count and end-radius ratio) at the origin, called under a
+// matrix. The tip list calls them always; the body list calls them when the
+// run is too big to hold its triangles: compiling some 30 million triangles
+// of ten thousand supports takes the GUI thread tens of seconds and GL
+// gigabytes, a call per shape takes milliseconds and kilobytes.
+class SupportShapeLists {
+public:
+    // Bodies of more triangles than this are drawn from shape lists; smaller
+    // ones keep their triangles in the body list, one draw per frame.
+    static constexpr long kInlineBodyTriangles = 2000000;
+    static constexpr int kBodyConeSegments = 16;
+    long inlineBodyTriangles = kInlineBodyTriangles;
+
+    // Triangles of every cone and sphere primitive of the supports.
+    static long BodyTriangles(const SupportMap& supports);
+    // Makes the lists the tips need, and the body's shapes too when
+    // `bodies`. Not while a list compiles (lists do not nest in compilation).
+    void Prepare(const SupportMap& supports, bool bodies);
+    // One shape where it stands: a call of its list when there is one, its
+    // triangles otherwise.
+    void Sphere(const vcg::Point3f& c, double r) const;
+    void Cone(const vcg::Point3f& p0, double r0, const vcg::Point3f& p1, double r1, int n) const;
+    // Deletes every list; needs the context current. Lists that call them
+    // must go first.
+    void Clear();
+    int listCount() const { return int(m_spheres.size() + m_cones.size()); }
+
+private:
+    using ConeKey = std::tuple<int, float, float>; // segments, radii over the larger
+    void MakeSphere(double r);
+    void MakeCone(double r0, double r1, int n);
+    // False for a cone no unit cone can stand for (no length, no radius, not finite).
+    static bool UnitConeOf(const vcg::Point3f& p0, double r0, const vcg::Point3f& p1, double r1, int n,
+                           ConeKey& key);
+
+    std::map<float, GLuint> m_spheres;
+    std::map<ConeKey, GLuint> m_cones;
+};
