@@ -6,6 +6,9 @@
 //   bench_support_slice                       Google Benchmark: slice and write, with and without supports
 //   bench_support_slice --road [--no-supports] one road: support run, slice, write (seconds, CPU seconds), peak RSS
 //   bench_support_slice --write-stl PATH       the model as a binary STL (for the pipeline tool)
+//   bench_support_slice --view                 the 3D view's support lists: compile time, memory and one
+//                                              frame, triangles held in the body list and drawn from shapes
+//                                              (needs a display: under Xvfb, Mesa's software GL)
 // With --part first, the model is a mechanical part instead: a 180 x 110 x 83 mm
 // housing of ten shells (tray, bosses, shelves, a ball; about 73k triangles)
 // whose supports stand on the plate and on the model, among long outlines.
@@ -20,17 +23,24 @@
 #include "test_meshes.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QOpenGLFramebufferObject>
 #include <QCryptographicHash>
 #include <QFile>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <GL/gl.h>
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <algorithm>
+#include <climits>
 #include <cstring>
 #include <memory>
 
@@ -207,6 +217,66 @@ int OneRoad(bool supports)
     return 0;
 }
 
+// The support lists of the view, compiled both ways from the same run:
+// drawn from shape lists first, so the memory the body's own triangles take
+// is not hidden by what the first compile freed.
+int ViewLists()
+{
+    QSurfaceFormat format;
+    format.setProfile(QSurfaceFormat::CompatibilityProfile);
+    format.setVersion(2, 1);
+    format.setDepthBufferSize(24);
+    QOffscreenSurface surface;
+    surface.setFormat(format);
+    surface.create();
+    QOpenGLContext context;
+    context.setFormat(format);
+    if (!context.create() || !context.makeCurrent(&surface)) {
+        std::fprintf(stderr, "no OpenGL context (run under a display)\n");
+        return 1;
+    }
+    QOpenGLFramebufferObject frame(1280, 800, QOpenGLFramebufferObject::Depth);
+    Road road;
+    if (!road.Load(true)) {
+        std::fprintf(stderr, "loading or the support run failed\n");
+        return 1;
+    }
+    VSLModelPainter* p = road.instance;
+    std::printf("support records=%d body_triangles=%ld\n", p->m_supportMap.size(),
+                SupportShapeLists::BodyTriangles(p->m_supportMap));
+    for (const bool shapes : {true, false}) {
+        p->m_supportShapes.inlineBodyTriangles = shapes ? 0 : LONG_MAX;
+        const double rss = CurrentRssMb();
+        QElapsedTimer t;
+        t.start();
+        p->DrawSupportX();
+        glFinish();
+        const double compileSeconds = t.nsecsElapsed() / 1e9;
+        const double listMb = CurrentRssMb() - rss;
+        frame.bind();
+        glViewport(0, 0, frame.width(), frame.height());
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glOrtho(-100, 100, -62.5, 62.5, -300, 300);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        glRotatef(-60.f, 1.f, 0.f, 0.f);
+        glEnable(GL_DEPTH_TEST);
+        double frameSeconds = 1e9; // the least of three: the first also builds shaders
+        for (int k = 0; k < 3; ++k) {
+            t.restart();
+            glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+            p->RenderSupportX(false, false);
+            glFinish();
+            frameSeconds = std::min(frameSeconds, t.nsecsElapsed() / 1e9);
+        }
+        std::printf("%s compile_seconds=%.3f lists_mb=%.1f frame_seconds=%.3f peak_rss_mb=%.1f\n",
+                    shapes ? "shapes" : "inline", compileSeconds, listMb, frameSeconds, PeakRssMb());
+        std::fflush(stdout);
+    }
+    return glGetError() == GL_NO_ERROR ? 0 : 1;
+}
+
 Road& Prepared(bool supports)
 {
     static Road with, without;
@@ -242,12 +312,17 @@ BENCHMARK(BM_SliceAndWrite)->Arg(0)->Arg(1)->Iterations(1)->Repetitions(3)->Unit
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    const bool view = std::find_if(argv + 1, argv + argc, [](const char* a) { return std::strcmp(a, "--view") == 0; }) !=
+                      argv + argc;
+    std::unique_ptr<QCoreApplication> app =
+        view ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
     if (argc >= 2 && (std::strcmp(argv[1], "--part") == 0 || std::strcmp(argv[1], "--lid") == 0)) {
         g_shape = std::strcmp(argv[1], "--part") == 0 ? Shape::Part : Shape::Lid;
         --argc;
         std::memmove(argv + 1, argv + 2, sizeof(char*) * size_t(argc)); // keeps argv[argc] null
     }
+    if (view)
+        return ViewLists();
     if (argc >= 2 && std::strcmp(argv[1], "--road") == 0)
         return OneRoad(!(argc == 3 && std::strcmp(argv[2], "--no-supports") == 0));
     if (argc == 3 && std::strcmp(argv[1], "--write-stl") == 0)
