@@ -6,6 +6,7 @@
 //   bench_support_slice                       Google Benchmark: slice and write, with and without supports
 //   bench_support_slice --road [--no-supports] one road: support run, slice, write (seconds, CPU seconds), peak RSS
 //   bench_support_slice --write-stl PATH       the model as a binary STL (for the pipeline tool)
+//   bench_support_slice --stop                 seconds a stop takes to end the slice, asked at points through it
 //   bench_support_slice --view                 the 3D view's support lists: compile time, memory and one
 //                                              frame, triangles held in the body list and drawn from shapes
 //                                              (needs a display: under Xvfb, Mesa's software GL)
@@ -277,6 +278,34 @@ int ViewLists()
     return glGetError() == GL_NO_ERROR ? 0 : 1;
 }
 
+// How long a stop takes to end the slice, asked at points through it: the
+// window's close waits for it.
+int StopLatency()
+{
+    Road road;
+    if (!road.Load(true)) {
+        std::fprintf(stderr, "loading or the support run failed\n");
+        return 1;
+    }
+    for (int afterMs : {100, 200, 300, 500, 1000, 2000, 4000, 8000, 12000}) {
+        road.instance->m_bStopSlice = false;
+        if (road.scene->StartSliceScene(kWidth, kHeight, 1000.f / kPixelUm, 1000.f / kPixelUm, kThicknessMm, 0) !=
+            SceneOp::Done)
+            return 1;
+        QElapsedTimer t;
+        t.start();
+        WaitFor([&] { return t.elapsed() >= afterMs; });
+        const bool running = road.scene->runningSliceJobs() > 0;
+        t.restart();
+        road.instance->m_bStopSlice = true;
+        road.instance->m_pSliceThread->wait();
+        std::printf("stop after_ms=%d running=%d seconds=%.3f\n", afterMs, int(running), t.nsecsElapsed() / 1e9);
+        std::fflush(stdout);
+        WaitFor([&] { return road.scene->runningSliceJobs() == 0; });
+    }
+    return 0;
+}
+
 Road& Prepared(bool supports)
 {
     static Road with, without;
@@ -323,6 +352,8 @@ int main(int argc, char** argv)
     }
     if (view)
         return ViewLists();
+    if (argc >= 2 && std::strcmp(argv[1], "--stop") == 0)
+        return StopLatency();
     if (argc >= 2 && std::strcmp(argv[1], "--road") == 0)
         return OneRoad(!(argc == 3 && std::strcmp(argv[2], "--no-supports") == 0));
     if (argc == 3 && std::strcmp(argv[1], "--write-stl") == 0)

@@ -17,6 +17,7 @@
 #include <array>
 #include <cmath>
 #include <functional>
+#include <atomic>
 #include <string>
 #include <map>
 #include <random>
@@ -350,6 +351,24 @@ TEST(LayerUnion, LatticeCrossingsRoundAsInTheWholeLayersUnion)
         differs += Vertices(Grouped({}, support)) != Vertices(WholeUnion({}, support));
     }
     EXPECT_EQ(differs, 0);
+}
+
+// A stop asked before or during a layer's union leaves the layer empty (it
+// is thrown away); without one, the same call unites every group.
+TEST(LayerUnion, AStopLeavesTheLayerEmptyBetweenGroups)
+{
+    Paths support;
+    for (int i = 0; i < 20; ++i) // overlapping pairs: each pair is a union
+        support.push_back(Circle(i * 3000.0, 0, 600)), support.push_back(Circle(i * 3000.0 + 800, 0, 600));
+    const std::vector<layers::SupportOutline> outlines = layers::PlainSupportOutlines(support);
+    std::atomic<bool> stop{false};
+    layers::LayerOutlines out;
+    layers::UniteLayer({}, outlines, nullptr, out, nullptr, false, &stop);
+    EXPECT_EQ(out.items.size(), 20u);
+    stop = true;
+    layers::UniteLayer({}, outlines, nullptr, out, nullptr, false, &stop);
+    EXPECT_TRUE(out.items.empty());
+    EXPECT_TRUE(out.owned.empty());
 }
 
 // A support well inside a convex one adds nothing to the union: the group

@@ -107,7 +107,9 @@ void SliceChunk(const InstanceSliceJob& job, int from, int to, QVector<SlicePoly
         }
         if (groundOnly)
             continue;
-        UniteLayer(model, supports, walk.get(), united, &memory, modelIsUnion);
+        UniteLayer(model, supports, walk.get(), united, &memory, modelIsUnion, job.stop);
+        if (StopRequested(job))
+            break;
         QVector<SlicePolygon>& polygons = out[layer];
         polygons.reserve(int(united.items.size()));
         for (const LayerOutlines::Item& item : united.items) {
@@ -245,8 +247,10 @@ InstanceSlice SliceInstanceLayers(const InstanceSliceJob& job)
         for (int run = nextRun++; run < runs; run = nextRun++)
         {
             SliceChunk(job, runList[size_t(run)].from, runList[size_t(run)].to, out, shared, results[size_t(run)]);
-            // Before the next run's work lands between the kept polygons.
-            ReturnFreedMemory();
+            // Before the next run's work lands between the kept polygons
+            // (a stopped slice has no next run: it ends at once).
+            if (!StopRequested(job))
+                ReturnFreedMemory();
         }
     };
     std::vector<std::thread> threads;

@@ -213,7 +213,7 @@ UnionMemory::Group& UnionMemory::of(int solid, int layer)
 }
 
 void UniteLayer(const Paths& model, const std::vector<SupportOutline>& supports, const SupportLayerWalk* walk,
-                LayerOutlines& out, UnionMemory* memory, bool modelIsUnion)
+                LayerOutlines& out, UnionMemory* memory, bool modelIsUnion, const std::atomic<bool>* stop)
 {
     out.Clear();
     if (supports.empty()) {
@@ -425,6 +425,10 @@ void UniteLayer(const Paths& model, const std::vector<SupportOutline>& supports,
             out.owned.insert(out.owned.end(), kept->united.begin(), kept->united.end());
             entries.push_back({nullptr, solids.front(), from, int(out.owned.size()), true});
             continue;
+        }
+        if (stop && stop->load(std::memory_order_relaxed)) {
+            out.Clear();
+            return;
         }
         outlines.assign(subject.begin(), subject.end());
         outlines.insert(outlines.end(), clip.begin(), clip.end());

@@ -5,6 +5,7 @@
 
 #include <polyclipping/clipper.hpp>
 
+#include <atomic>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -92,9 +93,11 @@ private:
 // group unions from layer to layer. A group Clipper refuses is dropped.
 // `modelIsUnion`: the model outlines are a union's own, so a group of them
 // that no support meets passes as it is (the union would give it back).
+// Once `stop` is set it gives up between two groups, `out` left empty: one
+// layer of a lattice takes up to a second.
 void UniteLayer(const ClipperLib::Paths& model, const std::vector<SupportOutline>& supports,
                 const SupportLayerWalk* walk, LayerOutlines& out, UnionMemory* memory = nullptr,
-                bool modelIsUnion = false);
+                bool modelIsUnion = false, const std::atomic<bool>* stop = nullptr);
 
 // Support outlines of plain paths (no solid, nothing below).
 std::vector<SupportOutline> PlainSupportOutlines(const ClipperLib::Paths& paths);

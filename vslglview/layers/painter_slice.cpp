@@ -57,9 +57,11 @@ void VSLModelPainter::SliceModelPainterX(float base)
     if (m_bHasSupports && layerCount > 0 && !m_bStopSlice) {
         RotateSupportX();
         supports = std::make_unique<layers::SupportSolids>(m_vSliceZ, m_columnMesh);
-        for (auto it = m_supportMap.cbegin(); it != m_supportMap.cend(); ++it)
+        for (auto it = m_supportMap.cbegin(); it != m_supportMap.cend() && !m_bStopSlice; ++it)
             supports->AddRecord(it->isDeleted, it->spheres, it->cones);
-        supports->Finish();
+        supports->Finish(&m_bStopSlice);
+        if (m_bStopSlice)
+            supports.reset(); // the layers below end at once
     }
 
     layers::InstanceSliceJob job;
@@ -77,8 +79,10 @@ void VSLModelPainter::SliceModelPainterX(float base)
     const layers::InstanceSlice slice = layers::SliceInstanceLayers(job);
     contours.clear();
     supports.reset();
-    // The layers may stay loaded for a long time after.
-    layers::ReturnFreedMemory();
+    // The layers may stay loaded for a long time after (a stopped slice
+    // keeps none, and a closing window should not wait for the trim).
+    if (!slice.stopped)
+        layers::ReturnFreedMemory();
     m_sliceIslands = slice.islands;
     m_dSliceIslandSeconds = slice.islandSeconds;
     m_dSliceWorkerSeconds = slice.workerSeconds;

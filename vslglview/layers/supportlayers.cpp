@@ -178,7 +178,7 @@ std::vector<double> SupportSolids::PlaneCosts(double tiltedCost, double otherCos
     return costs;
 }
 
-void SupportSolids::Finish()
+void SupportSolids::Finish(const std::atomic<bool>* stop)
 {
     const int n = count();
     m_byFirst.resize(size_t(n));
@@ -198,6 +198,10 @@ void SupportSolids::Finish()
     m_neighbours.clear();
     m_hasNeighbours = true;
     for (int i = 0; i < n && m_hasNeighbours; ++i) {
+        if (stop && i % 1024 == 0 && stop->load(std::memory_order_relaxed)) {
+            m_hasNeighbours = false;
+            break;
+        }
         grid.ForEachMeeting(boxes[size_t(i)], [&](int j) {
             if (j != i)
                 m_neighbours.push_back(j);

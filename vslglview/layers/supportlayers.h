@@ -2,6 +2,7 @@
 #include "layers/outlinebox.h"
 #include "layers/supportcut.h"
 
+#include <atomic>
 #include <deque>
 #include <memory>
 #include <vector>
@@ -24,8 +25,9 @@ public:
     void AddSphere(const QVector<vcg::Point3f>& sphere);
     void AddCone(const QVector<vcg::Point3f>& cone);
     // Orders the solids by their first plane and links those whose boxes
-    // meet; the walks need it, so call it once after the last Add.
-    void Finish();
+    // meet; the walks need it, so call it once after the last Add. Once
+    // `stop` is set it leaves the links unmade: the solids are of no more use.
+    void Finish(const std::atomic<bool>* stop = nullptr);
 
     int count() const { return int(m_solids.size()); }
     // Per plane, the cost of the solids reaching it: `tiltedCost` for each
