@@ -14,9 +14,10 @@ typedef unsigned int GLuint;
 // gigabytes, a call per shape takes milliseconds and kilobytes.
 class SupportShapeLists {
 public:
-    // Bodies of more triangles than this are drawn from shape lists; smaller
-    // ones keep their triangles in the body list, one draw per frame.
-    static constexpr long kInlineBodyTriangles = 2000000;
+    // Bodies of more triangles than this (some 500 supports, half a second
+    // to compile) are drawn from shape lists; smaller ones keep their
+    // triangles in the body list, one draw per frame.
+    static constexpr long kInlineBodyTriangles = 1000000;
     static constexpr int kBodyConeSegments = 16;
     long inlineBodyTriangles = kInlineBodyTriangles;
 
