@@ -167,4 +167,16 @@ QVector<VSLTriangle3D> GenerateSphereTris(vcg::Point3f c, double r, const QVecto
     return out;
 }
 
+QVector<VSLTriangle3D> SupportTriangles(const DLP_Support& support, const QVector<vcg::Point3f>& unitSphere)
+{
+    QVector<VSLTriangle3D> out;
+    for (const QVector<vcg::Point3f>& c : support.cones)
+        if (c.size() >= 3)
+            out += GenerateConeTris(c[0], c[2][0], c[1], c[2][1], 16);
+    for (const QVector<vcg::Point3f>& sp : support.spheres)
+        if (sp.size() >= 2)
+            out += GenerateSphereTris(sp[0], sp[1][0], unitSphere);
+    return out;
+}
+
 } // namespace supportgeom

@@ -2,6 +2,7 @@
 #include "mesh/matrix33.h"
 #include "mesh/mymesh.h"
 #include "mesh/point3.h"
+#include "support/DLP_Support.h"
 #include "vslfunction/VSLTriangle3D.h"
 
 #include <QVector>
@@ -31,5 +32,7 @@ vcg::Matrix33f ProperRotation(const vcg::Point3f& a, const vcg::Point3f& b);
 QVector<VSLTriangle3D> GenerateConeTris(vcg::Point3f p0, double r0, vcg::Point3f p1, double r1, int n);
 // Sphere of radius r at c from the unit sphere; none when it is empty.
 QVector<VSLTriangle3D> GenerateSphereTris(vcg::Point3f c, double r, const QVector<vcg::Point3f>& unitSphere);
+// Every cone (16 segments), then every sphere of one support, in its frame.
+QVector<VSLTriangle3D> SupportTriangles(const DLP_Support& support, const QVector<vcg::Point3f>& unitSphere);
 
 } // namespace supportgeom

@@ -22,9 +22,6 @@ vcg::Point3f MapPoint(const QMatrix4x4& m, const vcg::Point3f& p)
     return vcg::Point3f(q.x(), q.y(), q.z());
 }
 
-bool IsCone(const QVector<vcg::Point3f>& prim) { return prim.size() >= 3; }
-bool IsSphere(const QVector<vcg::Point3f>& prim) { return prim.size() >= 2; }
-
 } // namespace
 
 void VSLModelPainter::initUnitSphere()
@@ -415,14 +412,8 @@ void VSLModelPainter::RotateSupportX()
 QVector<VSLTriangle3D> VSLModelPainter::GetRealTrianglesSup() const
 {
     QVector<VSLTriangle3D> out;
-    for (const DLP_Support& s : m_supportMap) {
-        for (const QVector<vcg::Point3f>& c : s.cones)
-            if (IsCone(c))
-                out += GenerateConeTris(c[0], c[2][0], c[1], c[2][1], 16);
-        for (const QVector<vcg::Point3f>& sp : s.spheres)
-            if (IsSphere(sp))
-                out += GenerateSphereTris(sp[0], sp[1][0]);
-    }
+    for (const DLP_Support& s : m_supportMap)
+        out += supportgeom::SupportTriangles(s, UnitSphere);
     // World coordinates also after a move that no slice has baked in yet.
     MapSupportTriangles(out, m_supportMatrix);
     return out;

@@ -1,6 +1,7 @@
 #include "printfiledecoder.h"
 #include "slice_polygons.h"
 #include "printfile/printfilewriter.h"
+#include "support/SupportGeometry.h"
 
 #include <gtest/gtest.h>
 
@@ -148,6 +149,69 @@ TEST(VxtFile, EmptySceneOtherPrinterHasNoPixelPreview)
     const QString missing = dir.filePath("nope/job.vxt");
     EXPECT_EQ(PrintFile::generatePrintableData_VXT(input, makePara(), missing), PrintFileOpenFailed);
     EXPECT_FALSE(QFileInfo::exists(missing));
+}
+
+// The supports go into the file after the model's triangles, tessellated as
+// they are written (never held whole), in world millimetres through their
+// instance's support matrix: each support's cones, then its spheres.
+TEST(VxtFile, SupportsAreWrittenAsTheirTrianglesInTheWorld)
+{
+    QTemporaryDir dir;
+    PrintJobInput input;
+    input.modelLayers = SliceLayers();
+    input.machineName = "Pellar120";
+    input.preview = QImage(40, 30, QImage::Format_ARGB32);
+    input.preview.fill(0xFFFFFFFF);
+    input.layerThicknessMm = 0.05f;
+    input.plateTriangles = {triangle(1)};
+    struct Cone { QVector3D p0, p1; float r0, r1; };
+    struct Ball { QVector3D c; float r; };
+    const Cone tip{{0, 0, 10}, {0, 0, 8}, 0.4f, 0.8f}, shaft{{0, 0, 8}, {3, 0, 0}, 0.8f, 0.8f};
+    const Ball joint{{0, 0, 8}, 0.8f}, foot{{5, 5, 5}, 0.5f};
+    auto P = [](const QVector3D& v) { return vcg::Point3f(v.x(), v.y(), v.z()); };
+    DLP_Support a, b;
+    a.cones << SaveCone(P(tip.p0), tip.r0, P(tip.p1), tip.r1) << SaveCone(P(shaft.p0), shaft.r0, P(shaft.p1), shaft.r1);
+    a.spheres << SaveSphere(P(joint.c), joint.r);
+    b.spheres << SaveSphere(P(foot.c), foot.r);
+    SupportMap supports;
+    supports.insert(SupportKey(1, 1), a);
+    supports.insert(SupportKey(2, 2), b);
+    QMatrix4x4 toWorld;
+    toWorld.translate(10, -4, 2);
+    toWorld.rotate(30, 0, 0, 1);
+    input.plateSupports.push_back({supports, toWorld, supportgeom::BuildUnitSphere()});
+    const QString path = dir.filePath("job.vxt");
+    ASSERT_EQ(PrintFile::generatePrintableData_VXT(input, makePara(), path), 0);
+
+    Reader r = readFile(path);
+    r.pos = 28;
+    const std::vector<int32_t> table = ints(r, 20);
+    r.pos = table[9] * 4;
+    EXPECT_EQ(floats(r, 9), std::vector<float>({1, 2, 3, 4, 5, 6, 7, 8, 9}));
+    const QMatrix4x4 back = toWorld.inverted();
+    auto corners = [&](int triangles) {
+        std::vector<QVector3D> out;
+        for (int k = 0; k < 3 * triangles; ++k) {
+            const std::vector<float> v = floats(r, 3);
+            out.push_back(back.map(QVector3D(v[0], v[1], v[2])));
+        }
+        return out;
+    };
+    auto onCone = [](const Cone& c, const QVector3D& v) {
+        const QVector3D axis = c.p1 - c.p0, u = axis.normalized();
+        const float along = QVector3D::dotProduct(v - c.p0, u), radial = (v - c.p0 - along * u).length();
+        const bool start = std::fabs(along) < 1e-3f && (radial < 1e-3f || std::fabs(radial - c.r0) < 1e-3f);
+        const bool end = std::fabs(along - axis.length()) < 1e-3f && (radial < 1e-3f || std::fabs(radial - c.r1) < 1e-3f);
+        return start || end;
+    };
+    for (const Cone& c : {tip, shaft})
+        for (const QVector3D& v : corners(64))
+            ASSERT_TRUE(onCone(c, v)) << v.x() << " " << v.y() << " " << v.z();
+    for (const Ball& ball : {joint, foot})
+        for (const QVector3D& v : corners(480))
+            ASSERT_NEAR((v - ball.c).length(), ball.r, 1e-3f);
+    EXPECT_EQ(floats(r, 3), std::vector<float>({0, 1 + 2 * 64 + 2 * 480, 0}));
+    EXPECT_TRUE(r.ok && r.atEnd());
 }
 
 } // namespace

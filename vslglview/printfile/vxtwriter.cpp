@@ -2,6 +2,7 @@
 #include "printfile/previewcodec.h"
 #include "printfile/printfilewriter.h"
 #include "printfile/savefilestream.h"
+#include "support/SupportGeometry.h"
 
 #include <QSize>
 
@@ -156,11 +157,26 @@ int WriteVxt(const PrintJobInput& input, const ST_MachinePara& para, SaveFileStr
     offsetWords += 2 + model.size() + totalLayerWords;
 
     table.begin(5, offsetWords);
+    qint64 triangles = input.plateTriangles.size();
     for (const VSLTriangle3D& triangle : input.plateTriangles)
         for (const QVector3D& v : triangle.vertices)
             s << v.x() << v.y() << v.z();
+    for (const PrintJobInput::InstanceSupports& instance : input.plateSupports) {
+        const bool moved = !instance.toWorld.isIdentity();
+        for (const DLP_Support& support : instance.supports) {
+            const QVector<VSLTriangle3D> tris = supportgeom::SupportTriangles(support, instance.unitSphere);
+            for (const VSLTriangle3D& triangle : tris)
+                for (const QVector3D& corner : triangle.vertices) {
+                    const QVector3D v = moved ? instance.toWorld.map(corner) : corner;
+                    s << v.x() << v.y() << v.z();
+                }
+            triangles += tris.size();
+        }
+        if (!out.ok())
+            return out.writeFailure();
+    }
 
-    s << float(model.size()) << float(input.plateTriangles.size()) << 0.0f;
+    s << float(model.size()) << float(triangles) << 0.0f;
 
     if (!out.ok())
         return out.writeFailure();
