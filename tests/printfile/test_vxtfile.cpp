@@ -28,6 +28,18 @@ VSLTriangle3D triangle(float base)
     return t;
 }
 
+// No layers, a white preview.
+PrintJobInput emptyScene(const char* printer)
+{
+    PrintJobInput input;
+    input.modelLayers = SliceLayers();
+    input.machineName = printer;
+    input.preview = QImage(40, 30, QImage::Format_ARGB32);
+    input.preview.fill(0xFFFFFFFF);
+    input.layerThicknessMm = 0.05f;
+    return input;
+}
+
 Reader readFile(const QString& path)
 {
     QFile file(path);
@@ -124,12 +136,7 @@ TEST(VxtFile, SectionTableAndSectionsAsLaidOut)
 TEST(VxtFile, EmptySceneOtherPrinterHasNoPixelPreview)
 {
     QTemporaryDir dir;
-    PrintJobInput input;
-    input.modelLayers = SliceLayers();
-    input.machineName = "Pellar300";
-    input.preview = QImage(40, 30, QImage::Format_ARGB32);
-    input.preview.fill(0xFFFFFFFF);
-    input.layerThicknessMm = 0.05f;
+    const PrintJobInput input = emptyScene("Pellar300");
     const QString path = dir.filePath("job.vxt");
     ASSERT_EQ(PrintFile::generatePrintableData_VXT(input, makePara(), path), 0);
     EXPECT_FALSE(QFileInfo::exists(path));
@@ -157,12 +164,7 @@ TEST(VxtFile, EmptySceneOtherPrinterHasNoPixelPreview)
 TEST(VxtFile, SupportsAreWrittenAsTheirTrianglesInTheWorld)
 {
     QTemporaryDir dir;
-    PrintJobInput input;
-    input.modelLayers = SliceLayers();
-    input.machineName = "Pellar120";
-    input.preview = QImage(40, 30, QImage::Format_ARGB32);
-    input.preview.fill(0xFFFFFFFF);
-    input.layerThicknessMm = 0.05f;
+    PrintJobInput input = emptyScene("Pellar120");
     input.plateTriangles = {triangle(1)};
     struct Cone { QVector3D p0, p1; float r0, r1; };
     struct Ball { QVector3D c; float r; };
