@@ -167,16 +167,43 @@ QVector<VSLTriangle3D> GenerateSphereTris(vcg::Point3f c, double r, const QVecto
     return out;
 }
 
+namespace {
+constexpr int kSupportConeSegments = 16;
+bool IsCone(const QVector<vcg::Point3f>& primitive) { return primitive.size() >= 3; }
+bool IsSphere(const QVector<vcg::Point3f>& primitive) { return primitive.size() >= 2; }
+} // namespace
+
 QVector<VSLTriangle3D> SupportTriangles(const DLP_Support& support, const QVector<vcg::Point3f>& unitSphere)
 {
     QVector<VSLTriangle3D> out;
     for (const QVector<vcg::Point3f>& c : support.cones)
-        if (c.size() >= 3)
-            out += GenerateConeTris(c[0], c[2][0], c[1], c[2][1], 16);
+        if (IsCone(c))
+            out += GenerateConeTris(c[0], c[2][0], c[1], c[2][1], kSupportConeSegments);
     for (const QVector<vcg::Point3f>& sp : support.spheres)
-        if (sp.size() >= 2)
+        if (IsSphere(sp))
             out += GenerateSphereTris(sp[0], sp[1][0], unitSphere);
     return out;
+}
+
+long SupportTriangleCount(const DLP_Support& support, const QVector<vcg::Point3f>& unitSphere)
+{
+    long count = 0;
+    for (const QVector<vcg::Point3f>& c : support.cones)
+        count += IsCone(c) ? 4 * kSupportConeSegments : 0;
+    for (const QVector<vcg::Point3f>& sp : support.spheres)
+        count += IsSphere(sp) ? unitSphere.size() / 4 : 0;
+    return count;
+}
+
+void MapTriangles(QVector<VSLTriangle3D>& triangles, const QMatrix4x4& m)
+{
+    if (m.isIdentity())
+        return;
+    for (VSLTriangle3D& t : triangles) {
+        for (QVector3D& v : t.vertices)
+            v = m.map(v);
+        t.UpdateNormal();
+    }
 }
 
 } // namespace supportgeom

@@ -5,6 +5,7 @@
 #include "support/DLP_Support.h"
 #include "vslfunction/VSLTriangle3D.h"
 
+#include <QMatrix4x4>
 #include <QVector>
 
 // Unit shapes and tessellation of support primitives. The unit shapes are
@@ -34,5 +35,9 @@ QVector<VSLTriangle3D> GenerateConeTris(vcg::Point3f p0, double r0, vcg::Point3f
 QVector<VSLTriangle3D> GenerateSphereTris(vcg::Point3f c, double r, const QVector<vcg::Point3f>& unitSphere);
 // Every cone (16 segments), then every sphere of one support, in its frame.
 QVector<VSLTriangle3D> SupportTriangles(const DLP_Support& support, const QVector<vcg::Point3f>& unitSphere);
+// How many triangles SupportTriangles gives, without making them.
+long SupportTriangleCount(const DLP_Support& support, const QVector<vcg::Point3f>& unitSphere);
+// Corners through m and normals made anew; nothing for the identity.
+void MapTriangles(QVector<VSLTriangle3D>& triangles, const QMatrix4x4& m);
 
 } // namespace supportgeom

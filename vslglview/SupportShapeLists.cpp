@@ -32,14 +32,9 @@ GLuint Compiled(Fn body)
 
 long SupportShapeLists::BodyTriangles(const SupportMap& supports)
 {
-    const long sphere = long(VSLModelPainter::UnitSphere.size() / 4);
     long total = 0;
-    for (const DLP_Support& s : supports) {
-        for (const QVector<vcg::Point3f>& c : s.cones)
-            total += c.size() >= 3 ? 4 * kBodyConeSegments : 0;
-        for (const QVector<vcg::Point3f>& sp : s.spheres)
-            total += sp.size() >= 2 ? sphere : 0;
-    }
+    for (const DLP_Support& s : supports)
+        total += supportgeom::SupportTriangleCount(s, VSLModelPainter::UnitSphere);
     return total;
 }
 

@@ -304,5 +304,4 @@ private:
     void ReleaseSliceResults();
     void CompileSupportLists();
     void EmitTipSphere(vcg::Point3f const& c, double r) const;
-    static void MapSupportTriangles(QVector<VSLTriangle3D>& tris, QMatrix4x4 const& m);
 };

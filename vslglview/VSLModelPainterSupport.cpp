@@ -415,7 +415,7 @@ QVector<VSLTriangle3D> VSLModelPainter::GetRealTrianglesSup() const
     for (const DLP_Support& s : m_supportMap)
         out += supportgeom::SupportTriangles(s, UnitSphere);
     // World coordinates also after a move that no slice has baked in yet.
-    MapSupportTriangles(out, m_supportMatrix);
+    supportgeom::MapTriangles(out, m_supportMatrix);
     return out;
 }
 

@@ -206,14 +206,3 @@ void VSLModelPainter::ReleaseSliceResults()
     QVector<float>().swap(m_vSliceZ);
     QVector<ClipperLib::Paths>().swap(m_vSlicePaths);
 }
-
-void VSLModelPainter::MapSupportTriangles(QVector<VSLTriangle3D>& tris, QMatrix4x4 const& m)
-{
-    if (m.isIdentity())
-        return;
-    for (VSLTriangle3D& t : tris) {
-        for (QVector3D& v : t.vertices)
-            v = m.map(v);
-        t.UpdateNormal();
-    }
-}

@@ -1,6 +1,7 @@
 #include "../scene/scene_fixture.h"
 #include "slice_polygons.h"
 #include "scene/TaskFile.h"
+#include "support/SupportGeometry.h"
 
 #include <QFile>
 #include <QtEndian>
@@ -218,6 +219,42 @@ TEST_F(TaskFileTest, CoordinatesBeyondAnyPrinterAreRefused)
         ASSERT_TRUE(testmesh::WriteFile(Path("edge.task"), bytes));
         EXPECT_TRUE(m_scene.LoadBinaryScene(Path("edge.task"))) << m_scene.lastLoadError().toStdString();
         ASSERT_TRUE(WaitUntilReady());
+    }
+}
+
+// The supports' section, tessellated support by support as it is written,
+// is byte for byte the section of all their triangles at once (the count
+// first, then each triangle with the normal it has in the world).
+TEST(TaskFileSupports, WrittenOneByOneAsAllAtOnce)
+{
+    DLP_Support a, b, bare;
+    a.cones << SaveCone({0, 0, 10}, 0.4, {0, 0, 8}, 0.8) << SaveCone({0, 0, 8}, 0.8, {3, 0, 0}, 0.8);
+    a.spheres << SaveSphere({0, 0, 8}, 0.8);
+    b.cones << SaveCone({5, 5, 5}, 0.5, {5, 5, 0}, 0.5) << QVector<vcg::Point3f>{{1, 1, 1}}; // a cut-short record
+    b.spheres << SaveSphere({5, 5, 5}, 0.5);
+    SupportMap supports;
+    supports.insert(SupportKey(1, 1), a);
+    supports.insert(SupportKey(2, 2), b);
+    supports.insert(SupportKey(3, 3), bare);
+    const QVector<vcg::Point3f> unitSphere = supportgeom::BuildUnitSphere();
+    QMatrix4x4 moved;
+    moved.translate(10, -4, 2);
+    moved.rotate(30, 0, 0, 1);
+    for (const QMatrix4x4& toWorld : {QMatrix4x4(), moved}) {
+        QVector<VSLTriangle3D> all;
+        for (const DLP_Support& s : supports)
+            all += supportgeom::SupportTriangles(s, unitSphere);
+        supportgeom::MapTriangles(all, toWorld);
+        QByteArray whole, streamed;
+        QDataStream w(&whole, QIODevice::WriteOnly), t(&streamed, QIODevice::WriteOnly);
+        TaskWriter::PrepareStream(w);
+        TaskWriter::PrepareStream(t);
+        TaskWriter::Support(w, all);
+        TaskWriter::Support(t, supports, toWorld, unitSphere);
+        EXPECT_EQ(all.size(), 3 * 64 + 2 * 480);
+        EXPECT_EQ(streamed, whole);
+        ASSERT_EQ(Sections(streamed).size(), 1);
+        EXPECT_EQ(Sections(streamed)[0].count, all.size());
     }
 }
 

@@ -1,5 +1,7 @@
 #include "scene/TaskFile.h"
 
+#include "support/SupportGeometry.h"
+
 #include <QFile>
 #include <QtEndian>
 
@@ -26,14 +28,19 @@ constexpr int kTriangleBytes = 12 * 4;
 constexpr int kParaInts = 3;
 constexpr int kParaFloats = 16;
 
-void WriteTriangles(QDataStream& s, const QVector<VSLTriangle3D>& triangles)
+void WriteTriangleRecords(QDataStream& s, const QVector<VSLTriangle3D>& triangles)
 {
-    s << qint32(triangles.size());
     for (const VSLTriangle3D& t : triangles) {
         s << t.normal.x() << t.normal.y() << t.normal.z();
         for (const QVector3D& v : t.vertices)
             s << v.x() << v.y() << v.z();
     }
+}
+
+void WriteTriangles(QDataStream& s, const QVector<VSLTriangle3D>& triangles)
+{
+    s << qint32(triangles.size());
+    WriteTriangleRecords(s, triangles);
 }
 
 void WriteLayers(QDataStream& s, const SliceLayers& layers)
@@ -238,6 +245,22 @@ void TaskWriter::Support(QDataStream& s, const QVector<VSLTriangle3D>& triangles
 {
     Tag(s, "Support:");
     WriteTriangles(s, triangles);
+    Tag(s, "supportend");
+}
+
+void TaskWriter::Support(QDataStream& s, const SupportMap& supports, const QMatrix4x4& toWorld,
+                         const QVector<vcg::Point3f>& unitSphere)
+{
+    Tag(s, "Support:");
+    long count = 0;
+    for (const DLP_Support& support : supports)
+        count += supportgeom::SupportTriangleCount(support, unitSphere);
+    s << qint32(count);
+    for (const DLP_Support& support : supports) {
+        QVector<VSLTriangle3D> triangles = supportgeom::SupportTriangles(support, unitSphere);
+        supportgeom::MapTriangles(triangles, toWorld);
+        WriteTriangleRecords(s, triangles);
+    }
     Tag(s, "supportend");
 }
 
