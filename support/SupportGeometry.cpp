@@ -167,18 +167,12 @@ QVector<VSLTriangle3D> GenerateSphereTris(vcg::Point3f c, double r, const QVecto
     return out;
 }
 
-namespace {
-constexpr int kSupportConeSegments = 16;
-bool IsCone(const QVector<vcg::Point3f>& primitive) { return primitive.size() >= 3; }
-bool IsSphere(const QVector<vcg::Point3f>& primitive) { return primitive.size() >= 2; }
-} // namespace
-
 QVector<VSLTriangle3D> SupportTriangles(const DLP_Support& support, const QVector<vcg::Point3f>& unitSphere)
 {
     QVector<VSLTriangle3D> out;
     for (const QVector<vcg::Point3f>& c : support.cones)
         if (IsCone(c))
-            out += GenerateConeTris(c[0], c[2][0], c[1], c[2][1], kSupportConeSegments);
+            out += GenerateConeTris(c[0], c[2][0], c[1], c[2][1], kConeSegments);
     for (const QVector<vcg::Point3f>& sp : support.spheres)
         if (IsSphere(sp))
             out += GenerateSphereTris(sp[0], sp[1][0], unitSphere);
@@ -189,7 +183,7 @@ long SupportTriangleCount(const DLP_Support& support, const QVector<vcg::Point3f
 {
     long count = 0;
     for (const QVector<vcg::Point3f>& c : support.cones)
-        count += IsCone(c) ? 4 * kSupportConeSegments : 0;
+        count += IsCone(c) ? 4 * kConeSegments : 0;
     for (const QVector<vcg::Point3f>& sp : support.spheres)
         count += IsSphere(sp) ? unitSphere.size() / 4 : 0;
     return count;
@@ -204,6 +198,21 @@ void MapTriangles(QVector<VSLTriangle3D>& triangles, const QMatrix4x4& m)
             v = m.map(v);
         t.UpdateNormal();
     }
+}
+
+QVector<VSLTriangle3D> WorldTriangles(const PlacedSupports& placed, const DLP_Support& support)
+{
+    QVector<VSLTriangle3D> triangles = SupportTriangles(support, placed.unitSphere);
+    MapTriangles(triangles, placed.toWorld);
+    return triangles;
+}
+
+long TriangleCount(const PlacedSupports& placed)
+{
+    long count = 0;
+    for (const DLP_Support& support : placed.supports)
+        count += SupportTriangleCount(support, placed.unitSphere);
+    return count;
 }
 
 } // namespace supportgeom

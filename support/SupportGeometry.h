@@ -33,11 +33,32 @@ vcg::Matrix33f ProperRotation(const vcg::Point3f& a, const vcg::Point3f& b);
 QVector<VSLTriangle3D> GenerateConeTris(vcg::Point3f p0, double r0, vcg::Point3f p1, double r1, int n);
 // Sphere of radius r at c from the unit sphere; none when it is empty.
 QVector<VSLTriangle3D> GenerateSphereTris(vcg::Point3f c, double r, const QVector<vcg::Point3f>& unitSphere);
-// Every cone (16 segments), then every sphere of one support, in its frame.
+// Segments of every support cone drawn or written as triangles.
+constexpr int kConeSegments = 16;
+// Primitives that hold what they need: {p0, p1, (r0, r1)} and {centre, (r)}.
+inline bool IsCone(const QVector<vcg::Point3f>& primitive) { return primitive.size() >= 3; }
+inline bool IsSphere(const QVector<vcg::Point3f>& primitive) { return primitive.size() >= 2; }
+// The first cone is the tip cone.
+inline bool HasTipCone(const DLP_Support& support) { return !support.cones.isEmpty() && IsCone(support.cones.first()); }
+
+// Every cone, then every sphere of one support, in its frame.
 QVector<VSLTriangle3D> SupportTriangles(const DLP_Support& support, const QVector<vcg::Point3f>& unitSphere);
 // How many triangles SupportTriangles gives, without making them.
 long SupportTriangleCount(const DLP_Support& support, const QVector<vcg::Point3f>& unitSphere);
 // Corners through m and normals made anew; nothing for the identity.
 void MapTriangles(QVector<VSLTriangle3D>& triangles, const QMatrix4x4& m);
+
+// The supports of one instance as a file takes them (implicitly shared):
+// tessellated one by one as they are written, since ten thousand supports
+// are some 30 million triangles, 2 GB held whole.
+struct PlacedSupports {
+    SupportMap supports;
+    QMatrix4x4 toWorld;               // the instance's support matrix
+    QVector<vcg::Point3f> unitSphere; // the spheres' facets
+};
+// One support's triangles in the world.
+QVector<VSLTriangle3D> WorldTriangles(const PlacedSupports& placed, const DLP_Support& support);
+// How many triangles all of them give.
+long TriangleCount(const PlacedSupports& placed);
 
 } // namespace supportgeom

@@ -14,8 +14,6 @@ namespace {
 // drawn from their triangles.
 constexpr size_t kMaxLists = 256;
 
-bool HasTipCone(const DLP_Support& s) { return !s.cones.isEmpty() && s.cones.first().size() >= 3; }
-
 template <typename Fn>
 GLuint Compiled(Fn body)
 {
@@ -77,15 +75,15 @@ void SupportShapeLists::MakeCone(double r0, double r1, int n)
 void SupportShapeLists::Prepare(const SupportMap& supports, bool bodies)
 {
     for (const DLP_Support& s : supports) {
-        if (HasTipCone(s))
+        if (supportgeom::HasTipCone(s))
             MakeSphere(s.cones.first()[2][0]);
         if (!bodies)
             continue;
         for (const QVector<vcg::Point3f>& c : s.cones)
-            if (c.size() >= 3)
-                MakeCone(c[2][0], c[2][1], kBodyConeSegments);
+            if (supportgeom::IsCone(c))
+                MakeCone(c[2][0], c[2][1], supportgeom::kConeSegments);
         for (const QVector<vcg::Point3f>& sp : s.spheres)
-            if (sp.size() >= 2)
+            if (supportgeom::IsSphere(sp))
                 MakeSphere(sp[1][0]);
     }
 }

@@ -18,7 +18,6 @@ public:
     // to compile) are drawn from shape lists; smaller ones keep their
     // triangles in the body list, one draw per frame.
     static constexpr long kInlineBodyTriangles = 1000000;
-    static constexpr int kBodyConeSegments = 16;
     long inlineBodyTriangles = kInlineBodyTriangles;
 
     // Triangles of every cone and sphere primitive of the supports.

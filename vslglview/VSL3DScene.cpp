@@ -826,7 +826,7 @@ ScenePrintJob VSL3DScene::BeginPrintJob(bool withPlateTriangles)
         for (VSLModelPainter* p : qAsConst(m_instances))
             input.plateTriangles += p->GetRealTriangles();
         for (VSLModelPainter* p : qAsConst(m_instances))
-            input.plateSupports.push_back({p->m_supportMap, p->m_supportMatrix, VSLModelPainter::UnitSphere});
+            input.plateSupports.push_back(p->PlacedSupports());
     }
     ++m_nPrintFilesWriting;
     std::atomic<int>* writing = &m_nPrintFilesWriting;

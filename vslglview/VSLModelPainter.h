@@ -7,6 +7,7 @@
 #include "mesh/mymesh.h"
 #include "mesh/point3.h"
 #include "support/DLP_Support.h"
+#include "support/SupportGeometry.h"
 #include "support/SupportRun.h"
 #include "vslfunction/VSLTriangle3D.h"
 
@@ -112,6 +113,8 @@ public:
     void DrawSupportX();
     void RenderSupportX(bool highlight, bool tipsOnly);
     QVector<VSLTriangle3D> GetRealTrianglesSup() const;
+    // The supports as a file takes them, tessellated as it writes.
+    supportgeom::PlacedSupports PlacedSupports() const { return {m_supportMap, m_supportMatrix, UnitSphere}; }
     // Rebuilds m_vSupportIndex so entry `index` points at that support in
     // this painter's own map.
     void RebuildSupportIndex();

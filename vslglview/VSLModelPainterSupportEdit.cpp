@@ -12,8 +12,6 @@
 
 namespace {
 
-bool HasTipCone(const DLP_Support& s) { return !s.cones.isEmpty() && s.cones.first().size() >= 3; }
-
 double TipRadius(const DLP_Support& s) { return s.cones.first()[2][0]; }
 const vcg::Point3f& TipCentre(const DLP_Support& s) { return s.cones.first()[0]; }
 
@@ -99,21 +97,21 @@ void VSLModelPainter::CompileSupportLists()
     m_supportShapes.Prepare(m_supportMap, bodyFromShapes);
     Recompile(m_nSupportTipList, [this] {
         for (const DLP_Support& s : qAsConst(m_supportMap))
-            if (HasTipCone(s))
+            if (supportgeom::HasTipCone(s))
                 EmitTipSphere(TipCentre(s), TipRadius(s));
     });
     Recompile(m_nSupportBodyList, [this, bodyFromShapes] {
         for (const DLP_Support& s : qAsConst(m_supportMap)) {
             for (const QVector<vcg::Point3f>& c : s.cones) {
-                if (c.size() < 3)
+                if (!supportgeom::IsCone(c))
                     continue;
                 if (bodyFromShapes)
-                    m_supportShapes.Cone(c[0], c[2][0], c[1], c[2][1], SupportShapeLists::kBodyConeSegments);
+                    m_supportShapes.Cone(c[0], c[2][0], c[1], c[2][1], supportgeom::kConeSegments);
                 else
-                    GenerateCone(c[0], c[2][0], c[1], c[2][1], SupportShapeLists::kBodyConeSegments);
+                    GenerateCone(c[0], c[2][0], c[1], c[2][1], supportgeom::kConeSegments);
             }
             for (const QVector<vcg::Point3f>& sp : s.spheres) {
-                if (sp.size() < 2)
+                if (!supportgeom::IsSphere(sp))
                     continue;
                 if (bodyFromShapes)
                     m_supportShapes.Sphere(sp[0], sp[1][0]);
@@ -134,7 +132,7 @@ void VSLModelPainter::RebuildSupportTipList()
     m_supportShapes.Prepare(m_supportMap, false);
     Recompile(m_nSupportTipList, [this] {
         for (const DLP_Support& s : qAsConst(m_supportMap)) {
-            if (s.isDeleted || !HasTipCone(s))
+            if (s.isDeleted || !supportgeom::HasTipCone(s))
                 continue;
             m_bHasSupports = true;
             m_bSupportsShown = true;
@@ -186,7 +184,7 @@ void VSLModelPainter::EmitTipPickPass(QVector3D const& rayFrom, QVector3D const&
     const float len2 = QVector3D::dotProduct(d, d);
     uint c = 1;
     for (const DLP_Support& s : m_supportMap) {
-        if (!s.isDeleted && HasTipCone(s)) {
+        if (!s.isDeleted && supportgeom::HasTipCone(s)) {
             const vcg::Point3f& p = TipCentre(s);
             const QVector3D q(p[0], p[1], p[2]);
             float t = len2 > 0 ? QVector3D::dotProduct(q - rayFrom, d) / len2 : 0.f;

@@ -250,7 +250,7 @@ TEST(TaskFileSupports, WrittenOneByOneAsAllAtOnce)
         TaskWriter::PrepareStream(w);
         TaskWriter::PrepareStream(t);
         TaskWriter::Support(w, all);
-        TaskWriter::Support(t, supports, toWorld, unitSphere);
+        TaskWriter::Support(t, {supports, toWorld, unitSphere});
         EXPECT_EQ(all.size(), 3 * 64 + 2 * 480);
         EXPECT_EQ(streamed, whole);
         ASSERT_EQ(Sections(streamed).size(), 1);

@@ -1,11 +1,10 @@
 #pragma once
 
 #include "printfile/slicelayers.h"
-#include "support/DLP_Support.h"
+#include "support/SupportGeometry.h"
 #include "vslfunction/VSLTriangle3D.h"
 
 #include <QImage>
-#include <QMatrix4x4>
 #include <QString>
 #include <QVector>
 
@@ -33,15 +32,8 @@ struct PrintJobInput
     float buildHeightMm = 200.0f;
     // Model triangles of every instance in key order; world millimetres.
     QVector<VSLTriangle3D> plateTriangles;
-    // Then the supports of every instance in the same order, tessellated
-    // as they are written: ten thousand supports are some 30 million
-    // triangles, 2 GB held whole.
-    struct InstanceSupports {
-        SupportMap supports;              // the job's own (implicitly shared) copy
-        QMatrix4x4 toWorld;               // the instance's support matrix
-        QVector<vcg::Point3f> unitSphere; // the spheres' facets
-    };
-    QVector<InstanceSupports> plateSupports;
+    // Then the supports of every instance in the same order.
+    QVector<supportgeom::PlacedSupports> plateSupports;
 };
 
 // Results of the print-file writers. The destination is only replaced when

@@ -161,15 +161,12 @@ int WriteVxt(const PrintJobInput& input, const ST_MachinePara& para, SaveFileStr
     for (const VSLTriangle3D& triangle : input.plateTriangles)
         for (const QVector3D& v : triangle.vertices)
             s << v.x() << v.y() << v.z();
-    for (const PrintJobInput::InstanceSupports& instance : input.plateSupports) {
-        const bool moved = !instance.toWorld.isIdentity();
-        for (const DLP_Support& support : instance.supports) {
-            const QVector<VSLTriangle3D> tris = supportgeom::SupportTriangles(support, instance.unitSphere);
+    for (const supportgeom::PlacedSupports& placed : input.plateSupports) {
+        for (const DLP_Support& support : placed.supports) {
+            const QVector<VSLTriangle3D> tris = supportgeom::WorldTriangles(placed, support);
             for (const VSLTriangle3D& triangle : tris)
-                for (const QVector3D& corner : triangle.vertices) {
-                    const QVector3D v = moved ? instance.toWorld.map(corner) : corner;
+                for (const QVector3D& v : triangle.vertices)
                     s << v.x() << v.y() << v.z();
-                }
             triangles += tris.size();
         }
         if (!out.ok())

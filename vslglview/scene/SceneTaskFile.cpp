@@ -36,7 +36,7 @@ bool VSL3DScene::WriteBinaryScene(QString path)
     for (VSLModelPainter* p : qAsConst(m_instances)) {
         if (!ok)
             break;
-        TaskWriter::Support(s, p->m_supportMap, p->m_supportMatrix, VSLModelPainter::UnitSphere);
+        TaskWriter::Support(s, p->PlacedSupports());
     }
     if (ok) {
         QMutexLocker lock(m_pSceneMutex);

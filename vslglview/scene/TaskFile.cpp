@@ -1,7 +1,5 @@
 #include "scene/TaskFile.h"
 
-#include "support/SupportGeometry.h"
-
 #include <QFile>
 #include <QtEndian>
 
@@ -248,19 +246,12 @@ void TaskWriter::Support(QDataStream& s, const QVector<VSLTriangle3D>& triangles
     Tag(s, "supportend");
 }
 
-void TaskWriter::Support(QDataStream& s, const SupportMap& supports, const QMatrix4x4& toWorld,
-                         const QVector<vcg::Point3f>& unitSphere)
+void TaskWriter::Support(QDataStream& s, const supportgeom::PlacedSupports& placed)
 {
     Tag(s, "Support:");
-    long count = 0;
-    for (const DLP_Support& support : supports)
-        count += supportgeom::SupportTriangleCount(support, unitSphere);
-    s << qint32(count);
-    for (const DLP_Support& support : supports) {
-        QVector<VSLTriangle3D> triangles = supportgeom::SupportTriangles(support, unitSphere);
-        supportgeom::MapTriangles(triangles, toWorld);
-        WriteTriangleRecords(s, triangles);
-    }
+    s << qint32(supportgeom::TriangleCount(placed));
+    for (const DLP_Support& support : placed.supports)
+        WriteTriangleRecords(s, supportgeom::WorldTriangles(placed, support));
     Tag(s, "supportend");
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 #include "printfile/slicelayers.h"
-#include "support/DLP_Support.h"
+#include "support/SupportGeometry.h"
 #include "vslfunction/VSLTriangle3D.h"
 
 #include <QDataStream>
@@ -34,11 +34,8 @@ public:
     static bool Model(QDataStream& s, const QVector<VSLTriangle3D>& triangles, int id);
     static bool Matrix(QDataStream& s, const QMatrix4x4& matrix, int id);
     static void Support(QDataStream& s, const QVector<VSLTriangle3D>& triangles);
-    // The same section of supports tessellated one by one as they are
-    // written (ten thousand supports are some 30 million triangles), in the
-    // world through `toWorld`.
-    static void Support(QDataStream& s, const SupportMap& supports, const QMatrix4x4& toWorld,
-                        const QVector<vcg::Point3f>& unitSphere);
+    // The same section of supports tessellated one by one as they are written.
+    static void Support(QDataStream& s, const supportgeom::PlacedSupports& placed);
     static void SliceModel(QDataStream& s, const SliceLayers& layers);
     static void SliceSupport(QDataStream& s, const SliceLayers& layers);
     static void Paras(QDataStream& s, const QVector<int>& ints, const QVector<float>& floats);
