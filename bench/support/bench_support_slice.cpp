@@ -142,12 +142,17 @@ struct Road {
         return true;
     }
 
+    bool StartSlice()
+    {
+        return scene->StartSliceScene(kWidth, kHeight, 1000.f / kPixelUm, 1000.f / kPixelUm, kThicknessMm, 0) ==
+               SceneOp::Done;
+    }
+
     int Slice()
     {
         int layers = -1;
         QObject::connect(scene.get(), &VSL3DScene::sig_SliceSceneDone, [&layers](int n) { layers = n; });
-        if (scene->StartSliceScene(kWidth, kHeight, 1000.f / kPixelUm, 1000.f / kPixelUm, kThicknessMm, 0) !=
-            SceneOp::Done)
+        if (!StartSlice())
             return -1;
         if (!WaitFor([&layers] { return layers >= 0; }))
             return -1;
@@ -289,8 +294,7 @@ int StopLatency()
     }
     for (int afterMs : {100, 200, 300, 500, 1000, 2000, 4000, 8000, 12000}) {
         road.instance->m_bStopSlice = false;
-        if (road.scene->StartSliceScene(kWidth, kHeight, 1000.f / kPixelUm, 1000.f / kPixelUm, kThicknessMm, 0) !=
-            SceneOp::Done)
+        if (!road.StartSlice())
             return 1;
         QElapsedTimer t;
         t.start();
