@@ -98,24 +98,30 @@ long long LeadingExponent(const char* b, const char* e)
     return (intDigits > 0 ? intDigits - 1 : -(leadingFractionZeros + 1)) + exponent;
 }
 
-// Number token in the C locale; a malformed one reads as 0. A magnitude too
-// large for a float reads as infinity (and is refused later); one too small
-// reads as 0, as it would be stored.
-float ParseNumber(const char* b, const char* e)
+enum class NumberText { Read, Malformed, TooLarge };
+
+// Number token in the C locale. A magnitude too large for a float reads as
+// infinity and says so; one too small reads as 0, as it would be stored. A
+// token that is no number is not read as any: a corner silently moved to 0
+// would be printed as such.
+NumberText ParseNumber(const char* b, const char* e, float& v)
 {
     if (b < e && *b == '+')
         ++b;
-    float v = 0.f;
+    v = 0.f;
     const auto r = std::from_chars(b, e, v);
     if (r.ec == std::errc::result_out_of_range && r.ptr == e) {
         const bool negative = b < e && *b == '-';
-        if (LeadingExponent(b, e) < 0)
-            return negative ? -0.f : 0.f;
-        return negative ? -INFINITY : INFINITY;
+        if (LeadingExponent(b, e) < 0) {
+            v = negative ? -0.f : 0.f;
+            return NumberText::Read;
+        }
+        v = negative ? -INFINITY : INFINITY;
+        return NumberText::TooLarge;
     }
     if (r.ec != std::errc() || r.ptr != e)
-        return 0.f;
-    return v;
+        return NumberText::Malformed;
+    return NumberText::Read;
 }
 
 class Tokens {
@@ -163,13 +169,18 @@ bool WithinBound(const VSLTriangle3D& t)
     return true;
 }
 
+QString BeyondBoundProblem()
+{
+    return QStringLiteral("has a coordinate beyond 100 m (%1 mm)").arg(double(kMaxModelCoordinateMm), 0, 'f', 0);
+}
+
 // Why a triangle's corners cannot be a model's; empty when they can.
 QString CornerProblem(const VSLTriangle3D& t)
 {
     if (!Finite(t))
         return QStringLiteral("has a coordinate that is not a finite number");
     if (!WithinBound(t))
-        return QStringLiteral("has a coordinate beyond 100 m (%1 mm)").arg(double(kMaxModelCoordinateMm), 0, 'f', 0);
+        return BeyondBoundProblem();
     return QString();
 }
 
@@ -371,18 +382,28 @@ bool VSLModelLoader::ReadAscii(QString file, QVector<VSLTriangle3D>& out)
     VSLTriangle3D t;
     int corners = 0; // vertices since the last facet end
     int dropped = 0;
+    QString textProblem; // this facet's first number that cannot be read, or missing
+    bool tooLarge = false;
     const char *b, *e;
     while (tokens.Next(b, e)) {
         if (TokenIs(b, e, "vertex")) {
             float xyz[3] = {0.f, 0.f, 0.f};
+            int read = 0;
             for (float& c : xyz) {
                 const char *nb, *ne;
                 if (!tokens.Peek(nb, ne) || TokenIs(nb, ne, "vertex") || TokenIs(nb, ne, "endloop")
                     || TokenIs(nb, ne, "endfacet"))
                     break;
                 tokens.Next(nb, ne);
-                c = ParseNumber(nb, ne);
+                const NumberText text = ParseNumber(nb, ne, c);
+                if (text == NumberText::Malformed && textProblem.isEmpty())
+                    textProblem = QStringLiteral("has a number that cannot be read (\"%1\")")
+                                      .arg(QString::fromLatin1(nb, int(qMin<qint64>(ne - nb, 40))));
+                tooLarge = tooLarge || text == NumberText::TooLarge;
+                ++read;
             }
+            if (read < 3 && textProblem.isEmpty())
+                textProblem = QStringLiteral("has a vertex of %1 coordinates, not 3").arg(read);
             if (corners < 3)
                 t.vertices[corners] = QVector3D(xyz[0], xyz[1], xyz[2]);
             ++corners;
@@ -400,7 +421,9 @@ bool VSLModelLoader::ReadAscii(QString file, QVector<VSLTriangle3D>& out)
             continue;
         // Only a facet with exactly three corners is a triangle.
         if (corners == 3) {
-            const QString problem = CornerProblem(t);
+            const QString problem = !textProblem.isEmpty() ? textProblem
+                                    : tooLarge             ? BeyondBoundProblem()
+                                                           : CornerProblem(t);
             if (!problem.isEmpty()) {
                 const int facet = out.size() + dropped + 1;
                 out.clear();
@@ -417,6 +440,8 @@ bool VSLModelLoader::ReadAscii(QString file, QVector<VSLTriangle3D>& out)
             ++dropped;
         }
         corners = 0;
+        textProblem.clear();
+        tooLarge = false;
     }
     if (out.isEmpty())
         return Fail(QStringLiteral("the file holds no triangles"));

@@ -132,26 +132,40 @@ TEST_F(StlFiles, RefusedFilesNameTheFileAndTheProblem)
     }
 }
 
-// Malformed numbers read as 0, in the C locale; tiny ones as 0; huge ones are refused.
+// Numbers in the C locale; tiny ones read as 0. Huge ones, text that is no
+// number and a vertex short of a coordinate are refused, each with its reason.
 TEST_F(StlFiles, CoordinateText)
 {
-    struct Case { const char* x; bool accepted; float value; };
+    struct Case { const char* vertex; float value; const char* refusal; };
     const Case cases[] = {
-        {"1e-50", true, 0.f}, {"-1e-50", true, -0.f}, {"0.0000000000000000000000000000000000000000000000001", true, 0.f},
-        {"1e-400", true, 0.f}, {"1.5e-3", true, 0.0015f}, {"abc", true, 0.f}, {"1,5", true, 0.f},
-        {"+2.25e1", true, 22.5f}, {"1e39", false, 0}, {"-1e50", false, 0}, {"1e400", false, 0},
-        {"123456789012345678901234567890123456789012", false, 0}, {"nan", false, 0}, {"inf", false, 0},
+        {"1e-50 0 0", 0.f, nullptr}, {"-1e-50 0 0", -0.f, nullptr},
+        {"0.0000000000000000000000000000000000000000000000001 0 0", 0.f, nullptr}, {"1e-400 0 0", 0.f, nullptr},
+        {"1.5e-3 0 0", 0.0015f, nullptr}, {"+2.25e1 0 0", 22.5f, nullptr}, {"7. 0 0", 7.f, nullptr},
+        {"abc 0 0", 0, "has a number that cannot be read (\"abc\")"},
+        {"1,5 0 0", 0, "has a number that cannot be read (\"1,5\")"},
+        {"0 0 1O", 0, "has a number that cannot be read (\"1O\")"},
+        {"0 0", 0, "has a vertex of 2 coordinates, not 3"},
+        {"1e39 0 0", 0, "has a coordinate beyond 100 m"}, {"-1e50 0 0", 0, "has a coordinate beyond 100 m"}, {"1e400 0 0", 0, "has a coordinate beyond 100 m"},
+        {"123456789012345678901234567890123456789012 0 0", 0, "has a coordinate beyond 100 m"},
+        {"nan 0 0", 0, "has a coordinate that is not a finite number"}, {"inf 0 0", 0, "has a coordinate that is not a finite number"},
     };
     for (const Case& c : cases) {
-        const QByteArray text = QByteArray("solid t\nfacet normal 0 0 1\nouter loop\nvertex ") + c.x +
-                                " 0 0\nvertex 1 0 0\nvertex 0 1 0\nendloop\nendfacet\nendsolid\n";
+        SCOPED_TRACE(c.vertex);
+        // The bad facet is the second: the first is whole.
+        const QByteArray text = QByteArray("solid t\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 0 0\n"
+                                           "vertex 0 1 0\nendloop\nendfacet\nfacet normal 0 0 1\nouter loop\n"
+                                           "vertex ") + c.vertex + "\nvertex 1 0 0\nvertex 0 1 0\nendloop\nendfacet\nendsolid\n";
         VSLModelLoader l;
         QVector<VSLTriangle3D> out;
-        EXPECT_EQ(Load(Write("t.stl", text), out, l), c.accepted) << c.x << ": " << l.errorString().toStdString();
-        if (c.accepted && out.size() == 1)
-            EXPECT_EQ(out[0].vertices[0].x(), c.value) << c.x;
-        else
-            EXPECT_TRUE(l.errorString().contains("not a finite number")) << c.x;
+        const bool loaded = Load(Write("t.stl", text), out, l);
+        EXPECT_EQ(loaded, c.refusal == nullptr) << l.errorString().toStdString();
+        if (!c.refusal) {
+            ASSERT_EQ(out.size(), 2);
+            EXPECT_EQ(out[1].vertices[0].x(), c.value);
+            continue;
+        }
+        EXPECT_TRUE(out.isEmpty());
+        EXPECT_TRUE(l.errorString().contains(QStringLiteral("facet 2 ") + c.refusal)) << l.errorString().toStdString();
     }
 }
 
