@@ -117,14 +117,18 @@ bool VSL3DScene::AddModelWith(QString path, const std::function<bool(VSLModel3D*
         return false;
     m_lastAddResult = SceneOp::Done;
     UseViewContext(); // the new model's display lists
-    for (VSLModel3D* model : qAsConst(m_models)) {
-        if (model->m_strFileName == path) {
-            auto* instance = new VSLModelPainter(model, this);
-            ConnectInstance(instance);
-            AppendModelPainter(instance);
-            return true;
-        }
-    }
+    // A file read before is another instance of its model, unless it was
+    // rewritten since with other corners: then it is a model of its own.
+    auto addInstanceOf = [this](VSLModel3D* model) {
+        auto* instance = new VSLModelPainter(model, this);
+        ConnectInstance(instance);
+        AppendModelPainter(instance);
+        return true;
+    };
+    const QString stamp = VSLModel3D::FileStamp(path);
+    for (VSLModel3D* model : qAsConst(m_models))
+        if (model->m_strFileName == path && !stamp.isEmpty() && model->fileStamp() == stamp)
+            return addInstanceOf(model);
     auto* model = new VSLModel3D;
     // Connected before the load starts the pass, so its completion is never lost.
     connect(model->fixerThread(), &FixerThread::sig_FixerStatusChanged, this, &VSL3DScene::slot_SceneUpdateStatus,
@@ -134,6 +138,13 @@ bool VSL3DScene::AddModelWith(QString path, const std::function<bool(VSLModel3D*
         m_strLoadError = model->loadError();
         delete model;
         return false;
+    }
+    for (VSLModel3D* read : qAsConst(m_models)) {
+        if (read->m_strFileName == path && read->cornersDigest() == model->cornersDigest()) {
+            read->setFileStamp(model->fileStamp()); // written again, the same
+            delete model;
+            return addInstanceOf(read);
+        }
     }
     m_strLoadWarning = model->loadWarning();
     if (!m_strLoadWarning.isEmpty())

@@ -7,6 +7,9 @@
 #include "mesh/parallel.h"
 #include "mesh/topology.h"
 
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QFileInfo>
 #include <QOpenGLContext>
 #include <GL/gl.h>
 
@@ -45,8 +48,21 @@ VSLModel3D::~VSLModel3D()
     delete m_pDataMutex;
 }
 
+QString VSLModel3D::FileStamp(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return QString();
+    return QStringLiteral("%1 %2 %3")
+        .arg(info.size())
+        .arg(info.lastModified().toMSecsSinceEpoch())
+        .arg(info.metadataChangeTime().toMSecsSinceEpoch());
+}
+
 bool VSLModel3D::LoadSTLFile(QString path)
 {
+    // Before reading: a file rewritten meanwhile is not taken for the one read.
+    const QString stamp = FileStamp(path);
     VSLModelLoader loader;
     loader.path = path;
     if (!loader.IsReady()) {
@@ -60,12 +76,30 @@ bool VSLModel3D::LoadSTLFile(QString path)
     }
     m_strLoadWarning = loader.warningString();
     LoadTriangles(path, std::move(triangles));
+    m_strFileStamp = stamp;
     return true;
 }
+
+namespace {
+
+QByteArray CornersDigest(const QVector<VSLTriangle3D>& triangles)
+{
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    for (const VSLTriangle3D& t : triangles)
+        for (const QVector3D& v : t.vertices) {
+            const float xyz[3] = {v.x(), v.y(), v.z()};
+            hash.addData(reinterpret_cast<const char*>(xyz), int(sizeof(xyz)));
+        }
+    return hash.result();
+}
+
+} // namespace
 
 void VSLModel3D::LoadTriangles(QString path, QVector<VSLTriangle3D> triangles)
 {
     m_strFileName = path;
+    m_strFileStamp = FileStamp(path);
+    m_cornersDigest = CornersDigest(triangles);
     m_vTriangles.swap(triangles);
     UpdataData();
     m_pFixerThread->start(QThread::HighestPriority);

@@ -56,6 +56,13 @@ public:
     // thread the model lives on.
     void LoadTriangles(QString path, QVector<VSLTriangle3D> triangles);
     QString loadError() const { return m_strLoadError; }
+    // Size and times of the file at `path` as it is now; empty when there is none.
+    static QString FileStamp(const QString& path);
+    // The stamp of the file when this model read it.
+    QString fileStamp() const { return m_strFileStamp; }
+    void setFileStamp(const QString& stamp) { m_strFileStamp = stamp; }
+    // Digest of the corners as read from the file (before any repair).
+    QByteArray cornersDigest() const { return m_cornersDigest; }
     // Set when the file was read but is not whole (a cut binary file).
     QString loadWarning() const { return m_strLoadWarning; }
 
@@ -170,4 +177,6 @@ private:
     bool m_bListsStale = false;
     QString m_strLoadError;
     QString m_strLoadWarning;
+    QString m_strFileStamp;
+    QByteArray m_cornersDigest;
 };

@@ -712,17 +712,19 @@ void Vexmor::openChosenFile(const QString& name)
     }
     if (name.isEmpty())
         return;
+    if (!view->OpenSTLFile(name)) {
+        const QString reason = view->scene() ? view->scene()->lastLoadError() : QString();
+        qWarning().noquote() << "Open File Failed:" << reason;
+        showBox(tr("Open File Failed,check model please"), reason);
+        return;
+    }
+    // A refused file names no job: the folder and name stay the last model's.
     m_modelFileInfo = QFileInfo(name);
     m_strModelFileName = m_modelFileInfo.fileName();
     m_listNameParts = m_strModelFileName.split('.');
     m_strBaseName = m_listNameParts.value(0);
     m_strModelDir = m_modelFileInfo.absolutePath();
     m_modelDir = QDir(m_strModelDir);
-    if (!view->OpenSTLFile(name)) {
-        const QString reason = view->scene() ? view->scene()->lastLoadError() : QString();
-        showBox(tr("Open File Failed,check model please"), reason);
-        return;
-    }
     view->SetOpenFilePath(m_modelFileInfo.absolutePath());
     view->SetOpenFileName(m_strModelFileName);
     if (VSLGLView::IsSlcFileName(name)) {

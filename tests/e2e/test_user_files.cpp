@@ -66,6 +66,7 @@ TEST_F(UserFiles, NoModelLeavesThePlateAndACutDownloadIsTold)
     VSLModelPainter* cube = onlyInstance(w);
     ASSERT_NE(cube, nullptr);
     const QMatrix4x4 placed = cube->m_matrix;
+    const QString job = w.jobFolder();
     const int cubeShown = shot(w, "user_files_1_cube");
     EXPECT_GT(cubeShown, 100);
 
@@ -82,6 +83,8 @@ TEST_F(UserFiles, NoModelLeavesThePlateAndACutDownloadIsTold)
         {"x.stl", passwords, "not an STL file"},
         {"noise.stl", random, "not an STL file"},
         {"huge.stl", testmesh::BinaryStl(huge), "beyond 100 m"},
+        {"dent.stl", testmesh::AsciiStl(testmesh::Cube()).replace("vertex 10 ", "vertex 1O "),
+         "has a number that cannot be read (\"1O\")"},
     };
     for (const auto& c : refused) {
         SCOPED_TRACE(c.name);
@@ -94,6 +97,8 @@ TEST_F(UserFiles, NoModelLeavesThePlateAndACutDownloadIsTold)
         EXPECT_EQ(onlyInstance(w), cube);
         EXPECT_EQ(cube->m_matrix, placed);
         EXPECT_EQ(w.ui.GLWidget->scene()->models().size(), 1);
+        // Nor does it name the job.
+        EXPECT_EQ(w.jobFolder(), job);
     }
     // The cube still drawn as before, nothing else.
     EXPECT_NEAR(shot(w, "user_files_2_refused"), cubeShown, cubeShown / 20);

@@ -1,5 +1,6 @@
 #include "scene_fixture.h"
 
+#include <QDateTime>
 #include <QFile>
 
 namespace {
@@ -54,6 +55,47 @@ TEST_F(SceneRegistry, SameFileTwiceSharesOneModelAndRemovalClearsSliceResults)
     EXPECT_TRUE(m_scene.instances().isEmpty());
     EXPECT_EQ(allGone.count(), 1);
     EXPECT_FALSE(m_scene.IsModelExist());
+}
+
+// The same path read again after the file changed is the file as it is now:
+// a model of its own, or the file's refusal.
+TEST_F(SceneRegistry, FileRewrittenSinceItWasReadIsReadAgain)
+{
+    const QString path = CenteredBox("part", 20, 10);
+    ASSERT_TRUE(m_scene.AddModel(path));
+    VSLModel3D* first = m_scene.models().first();
+    // Same size in bytes, another shape, an older time: only the stamp tells.
+    ASSERT_EQ(BoxFile("part", {-5, -5, 0}, {5, 5, 30}), path);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.setFileTime(QDateTime::fromSecsSinceEpoch(1000000000), QFileDevice::FileModificationTime));
+    file.close();
+    ASSERT_TRUE(m_scene.AddModel(path));
+    ASSERT_EQ(m_scene.models().size(), 2);
+    VSLModelPainter* second = Last();
+    EXPECT_NE(second->m_pModel, first);
+    EXPECT_FLOAT_EQ(second->m_maxBound.z() - second->m_minBound.z(), 30.f);
+    // Unchanged since: another instance of the model that read it last.
+    ASSERT_TRUE(m_scene.AddModel(path));
+    EXPECT_EQ(m_scene.models().size(), 2);
+    EXPECT_EQ(Last()->m_pModel, second->m_pModel);
+    EXPECT_EQ(first->m_nInstanceCount, 1);
+    // Written again with the same corners: still that model, not a third.
+    ASSERT_EQ(BoxFile("part", {-5, -5, 0}, {5, 5, 30}), path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.setFileTime(QDateTime::fromSecsSinceEpoch(1100000000), QFileDevice::FileModificationTime));
+    file.close();
+    ASSERT_TRUE(m_scene.AddModel(path));
+    EXPECT_EQ(m_scene.models().size(), 2);
+    EXPECT_EQ(Last()->m_pModel, second->m_pModel);
+    EXPECT_EQ(second->m_pModel->m_nInstanceCount, 3);
+    // Emptied: refused with the reason, the plate as it was.
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.close();
+    EXPECT_FALSE(m_scene.AddModel(path));
+    EXPECT_TRUE(m_scene.lastLoadError().contains("empty")) << m_scene.lastLoadError().toStdString();
+    EXPECT_EQ(m_scene.instances().size(), 4);
+    ASSERT_TRUE(WaitUntilReady());
 }
 
 TEST_F(SceneRegistry, UnreadableFileChangesNothing)

@@ -71,8 +71,9 @@ protected:
     // Model A twice, model B once.
     void BuildPlate()
     {
-        ASSERT_TRUE(m_scene.AddModel(CenteredBox("a", 10, 10, 4)));
-        ASSERT_TRUE(m_scene.AddModel(CenteredBox("a", 10, 10, 4)));
+        const QString a = CenteredBox("a", 10, 10, 4);
+        ASSERT_TRUE(m_scene.AddModel(a));
+        ASSERT_TRUE(m_scene.AddModel(a));
         ASSERT_TRUE(m_scene.AddModel(BoxFile("b", {0, 0, 0}, {6, 8, 3})));
         ASSERT_TRUE(WaitUntilReady());
     }

@@ -124,8 +124,9 @@ protected:
 
 TEST_F(WholePlateSlice, PlateWithoutSupportsGivesTheModelLayersAndEmptiesTheSupportLayers)
 {
-    ASSERT_TRUE(m_scene.AddModel(CenteredBox("a", 10, 10, 2)));
-    ASSERT_TRUE(m_scene.AddModel(CenteredBox("a", 10, 10, 2)));
+    const QString boxA = CenteredBox("a", 10, 10, 2);
+    ASSERT_TRUE(m_scene.AddModel(boxA));
+    ASSERT_TRUE(m_scene.AddModel(boxA));
     ASSERT_TRUE(WaitUntilReady());
     m_scene.m_supportSliceLayers = {{}, {}};
     ASSERT_EQ(Slice(), 4);
