@@ -374,6 +374,7 @@ void VSL3DScene::OnSupportJobDone(int painterNumber)
     if (!StartQueuedSupportWorkers())
         StopSupportForLackOfThreads();
     emit sig_Update();
+    emit sig_SupportJobEnded();
 }
 
 void VSL3DScene::OnSliceJobDone(int painterNumber)
@@ -629,7 +630,13 @@ void VSL3DScene::StopSupportForLackOfThreads()
     m_strSupportError = tr("The system refused the threads support generation needs; it was stopped.");
     qWarning().noquote() << m_strSupportError;
     // Whoever waits for the jobs to end hears that the cancelled ones did.
-    QMetaObject::invokeMethod(this, [this] { emit sig_Update(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            emit sig_Update();
+            emit sig_SupportJobEnded();
+        },
+        Qt::QueuedConnection);
 }
 
 SceneOp VSL3DScene::DeleteSelModelSupports()

@@ -316,6 +316,8 @@ public:
 signals:
     void sig_SceneStatusChanged(int NewSceneStatus);
     void sig_Update();
+    // A support job ended or was cancelled (after sig_Update).
+    void sig_SupportJobEnded();
     void sig_SliceSceneDone(int nLayers);
     void signal_RenderText(QString str, QVector3D Pos);
     void signal_EditModeChanged(int nMode);

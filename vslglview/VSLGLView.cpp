@@ -111,6 +111,7 @@ VSLGLView::VSLGLView(QWidget* parent) : QOpenGLWidget(parent)
     connect(this, &VSLGLView::sig_EditSupport, this, &VSLGLView::slot_EditSupport);
     connect(this, &VSLGLView::sig_RemoveSupport, this, &VSLGLView::slot_RemoveSupport);
     connect(m_pScene, &VSL3DScene::sig_Update, this, &VSLGLView::slot_Update);
+    connect(m_pScene, &VSL3DScene::sig_SupportJobEnded, this, &VSLGLView::slot_SupportJobEnded);
     connect(m_pScene, &VSL3DScene::sig_SliceSceneDone, this, &VSLGLView::sig_SliceSceneDone);
     connect(m_pEditHandlers, &VSLEditHandlers::signal_SendEditList, this, &VSLGLView::signal_SendEditList);
     connect(m_pEditHandlers, &VSLEditHandlers::signal_ShowHideEditControl, this,
@@ -778,11 +779,16 @@ void VSLGLView::slot_EditStatChanged(int stat)
     emit sig_SceneStatusChanged(stat);
 }
 
-void VSLGLView::slot_Update()
+void VSLGLView::slot_Update() { update(); }
+
+// Only the end of support jobs ends the wait for them: an editor click
+// updates the scene too, and must not release the editor's lock.
+void VSLGLView::slot_SupportJobEnded()
 {
-    update();
     if (m_pScene->runningSupportJobs() != 0)
         return;
+    // The run lifted or lowered the instance: the panel shows where it stands.
+    m_pEditHandlers->EmitUpdate();
     emit sig_GenSupportDone();
     const QString stopped = m_pScene->TakeSupportError();
     if (!stopped.isEmpty())
@@ -872,7 +878,7 @@ SceneOp VSLGLView::GenSupport(QVector<double> para)
     int started = 0;
     for (VSLModelPainter* p : qAsConst(targets)) {
         if (p->m_dSupportDensity == para[0] && p->m_dTipDiameter == para[1] && p->m_dShaftDiameter == para[2] &&
-            p->m_bHasSupports && !p->m_bSupportEditMark)
+            p->m_dLiftDistance == para[3] && p->m_bHasSupports && !p->m_bSupportEditMark)
             continue;
         // The old supports go (and the instance down by the old lift)
         // before the new parameters are stored.
@@ -948,13 +954,16 @@ void VSLGLView::slot_EditSupport(bool Freeze, bool SaveResult, QVector<double> P
                 p->RestoreSupportX();
         update();
     }
+    // Raised for the edit, or lowered after it.
+    m_pEditHandlers->EmitUpdate();
     emit sig_SceneStatusChanged(VexmorEditStatSupport);
 }
 
 void VSLGLView::slot_RemoveSupport()
 {
     // Guarded: nothing is removed while a job of the instances runs.
-    m_pEditHandlers->RemoveSupport();
+    if (m_pEditHandlers->RemoveSupport() == SceneOp::Done)
+        m_pEditHandlers->EmitUpdate(); // down by the lift: the panel shows where it stands
     update();
 }
 
@@ -989,8 +998,19 @@ void VSLGLView::SetEditMode(int mode)
 }
 
 void VSLGLView::SetSupportMode(int tool) { m_pScene->m_nSupportTool = tool; update(); }
-void VSLGLView::DeleteSelModelSupports() { m_pScene->DeleteSelModelSupports(); update(); }
-void VSLGLView::DeleteAllSupports() { m_pScene->DeleteAllSupports(); update(); }
+void VSLGLView::DeleteSelModelSupports()
+{
+    m_pScene->DeleteSelModelSupports();
+    m_pEditHandlers->EmitUpdate();
+    update();
+}
+
+void VSLGLView::DeleteAllSupports()
+{
+    m_pScene->DeleteAllSupports();
+    m_pEditHandlers->EmitUpdate();
+    update();
+}
 void VSLGLView::ChangeSupDensity(int index) { m_pScene->ChangeSupDensity(index); }
 void VSLGLView::ChangeSupAttachSize(int index) { m_pScene->ChangeSupAttachSize(index); }
 

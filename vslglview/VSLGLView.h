@@ -177,6 +177,7 @@ public slots:
     void slot_EditSupport(bool Freeze, bool SaveResult, QVector<double> Para);
     void slot_RemoveSupport();
     void slot_Update();
+    void slot_SupportJobEnded();
     void slot_MessageException(int code);
 
 private slots:

@@ -153,6 +153,7 @@ TEST_F(GLViewInput, UnchangedGenSupportEndsWithoutAJobAndEditStatesGateSupportMo
     p->m_dSupportDensity = para[0];
     p->m_dTipDiameter = para[1];
     p->m_dShaftDiameter = para[2];
+    p->m_dLiftDistance = para[3];
     p->m_bHasSupports = true;
     QSignalSpy done(m_view.get(), &VSLGLView::sig_GenSupportDone);
     QSignalSpy status(m_view.get(), &VSLGLView::sig_SceneStatusChanged);

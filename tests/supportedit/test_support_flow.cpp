@@ -69,6 +69,25 @@ TEST_F(SupportEdit, SaveRunsOnlyTheModifiedInstancesAndEndsOnce)
     EXPECT_EQ(done.count(), 1);
 }
 
+// The editor holds the panel and the stage bar until its Save or Cancel: a
+// click that changes the supports is no end of a support run.
+TEST_F(SupportEdit, ClicksInTheEditorAnnounceNoEndOfARun)
+{
+    Generate(m_slab);
+    OpenEdit();
+    QSignalSpy done(m_view.get(), &VSLGLView::sig_GenSupportDone);
+    Click(TipPixel(m_slab, m_slab->m_supportMap.first()));
+    ASSERT_TRUE(m_slab->m_supportMap.first().isDeleted);
+    Click(Project(QVector3D(m_slab->m_center.x(), m_slab->m_minBound.y() + 1, m_slab->m_minBound.z())));
+    ASSERT_NE(FirstAdded(m_slab), m_slab->m_supportMap.end());
+    QTest::qWait(50);
+    EXPECT_EQ(done.count(), 0);
+    m_view->slot_EditSupport(false, true, {});
+    ASSERT_TRUE(WaitFor([&] { return m_view->scene()->runningSupportJobs() == 0 && done.count() > 0; }));
+    QTest::qWait(50);
+    EXPECT_EQ(done.count(), 1);
+}
+
 TEST_F(SupportEdit, SaveGivesAClickAddedSupportItsTipAndColumn)
 {
     Generate(m_slab);

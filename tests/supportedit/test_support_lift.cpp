@@ -2,6 +2,7 @@
 // supports or an open support edit holds it, and its bounds are always those
 // of its own triangles.
 #include "supportedit_fixture.h"
+#include "VSLEditHandlers.h"
 
 #include <QSignalSpy>
 
@@ -40,6 +41,29 @@ protected:
     void SaveAndWait() { RunAndWait([&] { m_view->slot_EditSupport(false, true, {}); }); }
     void Edit() { m_view->slot_EditSupport(true, false, {1.0, 0.8, 1.2}); }
     void Cancel() { m_view->slot_EditSupport(false, false, {}); }
+    void SetUp() override
+    {
+        SupportEdit::SetUp();
+        QObject::connect(m_view.get(), &VSLGLView::signal_SendEditList, [this](const QVariantList& l) {
+            if (l.value(0).toInt() == 5)
+                m_echoes << l;
+        });
+    }
+    QVector<QVariantList> m_echoes; // the [5, bottom, scale, size] echoes the panel fills its fields from
+    // A position typed into the edit panel: its fields hold the view's last
+    // echo of the instance, the read-only z among them.
+    void TypePosition(float x, float y)
+    {
+        ASSERT_FALSE(m_echoes.isEmpty());
+        const QVariantList echo = m_echoes.last();
+        m_view->slot_ReceiveEditList({0, x, y, echo.value(3).toFloat()});
+    }
+    void Select()
+    {
+        m_echoes.clear();
+        m_view->scene()->SetPickModelPainter(m_slab->pickId());
+        m_view->editHandlers()->EmitSelected();
+    }
     void EditWithAClick()
     {
         Edit();
@@ -64,6 +88,14 @@ TEST_F(SupportLift, EveryRoadLeavesModelAndSupportsOnThePlate)
          [this] { GenerateAndWait(); m_slab->Translate({5, 0}); GenerateAndWait({1.2, 0.8, 1.2, 5.0}); }, true},
         {"generate, move, edit with a click, save (re-run)",
          [this] { GenerateAndWait(); m_slab->Translate({8, 0}); EditWithAClick(); SaveAndWait(); }, true},
+        {"generate, then a position typed into the panel",
+         [this] { Select(); GenerateAndWait(); TypePosition(8, 3); }, true},
+        {"generate, a position typed into the panel, remove",
+         [this] { Select(); GenerateAndWait(); TypePosition(8, 3); emit m_view->sig_RemoveSupport(); }, false},
+        {"generate, remove, then a position typed into the panel",
+         [this] { Select(); GenerateAndWait(); emit m_view->sig_RemoveSupport(); TypePosition(-6, 2); }, false},
+        {"edit opened, a position typed into the panel, cancelled",
+         [this] { Select(); m_slab->m_dLiftDistance = kRoadLift; Edit(); TypePosition(4, 4); Cancel(); }, false},
         {"a click on an unsupported instance whose run fails",
          [this] {
              m_slab->m_dLiftDistance = kRoadLift;
@@ -95,6 +127,9 @@ TEST_F(SupportLift, EveryRoadLeavesModelAndSupportsOnThePlate)
         EXPECT_GE(p->m_hull.size(), 4);
         EXPECT_EQ(p->m_bSupportLifted, r.supported);
         EXPECT_EQ(p->m_bHasSupports, r.supported);
+        // The panel's last echo is where the instance stands.
+        if (!m_echoes.isEmpty())
+            EXPECT_NEAR(m_echoes.last().value(3).toFloat(), lowest, 1e-4f);
         if (r.supported) {
             EXPECT_NEAR(lowest, float(p->m_dLiftDistance), 1e-4f);
             EXPECT_NEAR(ZRange(p->GetRealTrianglesSup()).first, 0.f, 0.05f);
@@ -103,4 +138,15 @@ TEST_F(SupportLift, EveryRoadLeavesModelAndSupportsOnThePlate)
             EXPECT_TRUE(p->GetRealTrianglesSup().isEmpty());
         }
     }
+}
+
+// Generate with only the lift distance changed runs again at the new lift.
+TEST_F(SupportLift, ANewLiftAloneGeneratesAgain)
+{
+    GenerateAndWait();
+    ASSERT_NEAR(ZRange(m_slab->GetRealTriangles()).first, float(kRoadLift), 1e-4f);
+    GenerateAndWait({kParams[0], kParams[1], kParams[2], 6.0});
+    EXPECT_NEAR(ZRange(m_slab->GetRealTriangles()).first, 6.f, 1e-4f);
+    EXPECT_NEAR(ZRange(m_slab->GetRealTrianglesSup()).first, 0.f, 0.05f);
+    EXPECT_EQ(m_slab->m_dLiftDistance, 6.0);
 }
