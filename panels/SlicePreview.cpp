@@ -139,6 +139,8 @@ void paintSliceLayer(QPainter& painter, const SlicePreviewLayer& what, const Sli
     if (what.xResolution <= 0 || what.yResolution <= 0)
         return;
     painter.save();
+    // Support outlines are not clamped to the frame: nothing is drawn past it.
+    painter.setClipRect(QRectF(0, 0, what.xResolution, what.yResolution), Qt::IntersectClip);
     painter.setPen(Qt::NoPen);
     painter.fillRect(QRectF(0, 0, what.xResolution, what.yResolution), Qt::black);
     if (what.drawLayer && what.layer >= 0) {

@@ -388,3 +388,32 @@ TEST(SlicePreviewBatches, DrawAsOneOddEvenFillWould)
     EXPECT_GT(at(28, 45), 230) << "its ring";
     EXPECT_LT(at(175, 1430), 20) << "overlap of two squares";
 }
+
+// The preview sits in a panel among its controls: outlines reaching past the
+// frame (supports are not clamped to it) are drawn only inside it.
+TEST(SlicePreviewBatches, NothingIsDrawnPastTheFrame)
+{
+    SlicePreviewLayer what;
+    what.previewSize = QSize(192, 120);
+    what.xResolution = 1920;
+    what.yResolution = 1200;
+    what.drawLayer = true;
+    const QVector<QPolygonF> beyond{Square(-400, -300, 2400, 1500)};
+    QImage panel(400, 300, QImage::Format_RGB32);
+    panel.fill(QColor(128, 128, 128));
+    {
+        QPainter painter(&panel);
+        painter.translate(100, 100);
+        paintSlicePreview(painter, what, {}, {ToSlicePolygons(beyond)});
+    }
+    int lit = 0, past = 0;
+    for (int y = 0; y < panel.height(); ++y)
+        for (int x = 0; x < panel.width(); ++x) {
+            const bool inside = x >= 100 && x < 292 && y >= 100 && y < 220;
+            const int g = Gray(panel, x, y);
+            lit += inside && g > 230;
+            past += !inside && g != 128;
+        }
+    EXPECT_EQ(lit, 192 * 120);
+    EXPECT_EQ(past, 0);
+}
