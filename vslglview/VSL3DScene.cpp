@@ -478,6 +478,8 @@ SceneOp VSL3DScene::ResetSelectedModel()
     if (m_jobs.IsBusy(m_pSelModelPainter->m_nNumber))
         return SceneOp::JobRunning;
     m_pSelModelPainter->ResetModelPainter();
+    // Back in the middle of the plate, as any edit: the others make room.
+    PushFree(m_pSelModelPainter);
     ResetGizmos(m_pSelModelPainter);
     return SceneOp::Done;
 }

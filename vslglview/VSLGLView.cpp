@@ -672,8 +672,12 @@ SceneOp VSLGLView::RemoveCurrentModel()
 SceneOp VSLGLView::DuplicateSelectedModel()
 {
     const SceneOp r = m_pScene->DuplicateSelectedModel();
-    if (r == SceneOp::Done)
+    if (r == SceneOp::Done) {
+        // Placing the copy may have re-centred every instance, the selected one too.
+        m_pScene->UpdateCoord();
+        m_pEditHandlers->EmitUpdate();
         update();
+    }
     return r;
 }
 

@@ -372,6 +372,8 @@ void VSLModelPainter::DuplicateModelPainterX(VSLModelPainter* source)
     if (!source || source == this)
         return;
     m_matrix = source->m_matrix;
+    // The same size as its source: the panel shows the same scale.
+    m_scale = source->m_scale;
     m_maxBound = source->m_maxBound;
     m_minBound = source->m_minBound;
     m_center = source->m_center;

@@ -146,6 +146,25 @@ TEST_F(GLViewInput, CommandsOutsideTheTableStillRepaintAndReportAnEdit)
     }
 }
 
+// A copy that re-centres the plate moves the selected instance too: the
+// panel hears where it now stands.
+TEST_F(GLViewInput, ACopyThatRecentresThePlateTellsThePanelWhereTheSelectionStands)
+{
+    VSLModelPainter* p = LoadSelectedCube();
+    m_view->scene()->SetBound(QVector3D(200, 12, 100), QVector3D(-200, -12, 0), 50, 50);
+    QVector<QVariantList> echoes;
+    QObject::connect(m_view.get(), &VSLGLView::signal_SendEditList, [&](const QVariantList& l) {
+        if (l.value(0).toInt() == 5)
+            echoes << l;
+    });
+    ASSERT_EQ(m_view->DuplicateSelectedModel(), SceneOp::Done);
+    ASSERT_EQ(m_view->scene()->instances().size(), 2);
+    ASSERT_GT(std::abs(p->m_center.y()), 1.f) << "the copy re-centred the plate";
+    ASSERT_FALSE(echoes.isEmpty());
+    EXPECT_FLOAT_EQ(echoes.last().value(1).toFloat(), p->m_center.x());
+    EXPECT_FLOAT_EQ(echoes.last().value(2).toFloat(), p->m_center.y());
+}
+
 TEST_F(GLViewInput, UnchangedGenSupportEndsWithoutAJobAndEditStatesGateSupportModeAndCommits)
 {
     VSLModelPainter* p = LoadSelectedCube();

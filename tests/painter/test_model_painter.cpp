@@ -372,7 +372,7 @@ TEST(ModelPainter, DuplicateCopiesPlacementAndOwnsItsSupports)
     dup.DuplicateModelPainterX(&src);
     EXPECT_TRUE(dup.m_matrix == src.m_matrix && dup.m_hull == src.m_hull && dup.m_minBound == src.m_minBound &&
                 dup.m_supportMatrix == src.m_supportMatrix);
-    EXPECT_EQ(dup.m_scale, QVector3D(1, 1, 1));
+    EXPECT_EQ(dup.m_scale, QVector3D(2, 2, 2)); // as large as its source
     EXPECT_TRUE(dup.m_bHasSupports);
     ASSERT_EQ(dup.m_vSupportIndex.size(), 3);
     for (int i = 0; i < 3; ++i) {

@@ -65,6 +65,45 @@ TEST_F(ScenePlacement, DuplicateStartsOverItsSourceAndIsPlacedByTheSameRule)
     EXPECT_FALSE(AnyOverlap());
 }
 
+// A copy is as large as its source and says so: the same scale.
+TEST_F(ScenePlacement, ACopyOfAScaledInstanceCarriesItsScale)
+{
+    ASSERT_TRUE(m_scene.AddModel(CenteredBox("scaled", 10, 10)));
+    ASSERT_TRUE(WaitUntilReady());
+    VSLModelPainter* first = Last();
+    Select(first);
+    QVector3D scale(2, 2, 2);
+    m_scene.SetScaleValue(scale);
+    m_scene.m_pendingTransform.setToIdentity();
+    m_scene.m_pendingTransform.scale(2);
+    ASSERT_EQ(m_scene.Apply(2), SceneOp::Done);
+    ASSERT_EQ(m_scene.DuplicateSelectedModel(), SceneOp::Done);
+    VSLModelPainter* copy = Last();
+    ASSERT_NE(copy, first);
+    EXPECT_EQ(copy->m_scale, QVector3D(2, 2, 2));
+    EXPECT_FLOAT_EQ(copy->m_maxBound.x() - copy->m_minBound.x(), 20.f);
+}
+
+// Reset puts an instance back in the middle of the plate; any there make room.
+TEST_F(ScenePlacement, ResetPushesAwayWhatStandsWhereItLands)
+{
+    const QString path = CenteredBox("r", 10, 10);
+    ASSERT_TRUE(m_scene.AddModel(path));
+    ASSERT_TRUE(m_scene.AddModel(path));
+    ASSERT_TRUE(WaitUntilReady());
+    VSLModelPainter* moved = m_scene.instances().first();
+    VSLModelPainter* other = Last();
+    // The first away, the second where the first will land.
+    moved->Translate(QVector2D(30, 0) - CenterXY(moved));
+    other->Translate(QVector2D(2, 0) - CenterXY(other));
+    ASSERT_FALSE(AnyOverlap());
+    Select(moved);
+    ASSERT_EQ(m_scene.ResetSelectedModel(), SceneOp::Done);
+    EXPECT_EQ(CenterXY(moved), QVector2D(0, 0));
+    QString which;
+    EXPECT_FALSE(AnyOverlap(&which)) << which.toStdString();
+}
+
 TEST_F(ScenePlacement, ArrangementLeavingTheBoundIsRecentred)
 {
     // Room in Y, none in X for a third 40 mm wide instance.
