@@ -25,6 +25,11 @@ BusyWidget::~BusyWidget()
 void BusyWidget::setText(const QString& text)
 {
     ui->label_Info->setText(text);
+    // Wide enough for the whole text, the animation centred above it.
+    const int width = qMax(kNarrowestPx, ui->label_Info->fontMetrics().horizontalAdvance(text) + 16);
+    resize(width, height());
+    ui->label_Info->resize(width, ui->label_Info->height());
+    ui->label_Movie->move((width - ui->label_Movie->width()) / 2, ui->label_Movie->y());
 }
 
 VSlicingMsgBox::VSlicingMsgBox(QWidget* parent)

@@ -19,9 +19,11 @@ class BusyWidget : public QWidget
 public:
     explicit BusyWidget(QWidget* parent = nullptr);
     ~BusyWidget() override;
+    // Widens the overlay when the text needs it.
     void setText(const QString& text);
 
 private:
+    static constexpr int kNarrowestPx = 160;
     QMovie* m_pMovie;
     Ui::BusyWidget* ui;
 };

@@ -399,12 +399,18 @@ void Vexmor::dockWidgets()
             w->move(0, H - w->height());
     if (m_pSupportEditWidget && m_pSupportWidget)
         m_pSupportEditWidget->move(0, H - m_pSupportWidget->height() - m_pSupportEditWidget->height());
-    if (m_pBusyWidget)
-        m_pBusyWidget->move(W + 10 - m_pBusyWidget->width(), 200);
+    placeBusyWidget();
     if (m_pNavBar)
         m_pNavBar->move(0, 0);
     if (m_pToolBar)
         m_pToolBar->move(94, 70);
+}
+
+// Right-aligned under the help button, its text wholly on screen.
+void Vexmor::placeBusyWidget()
+{
+    if (m_pBusyWidget)
+        m_pBusyWidget->move(width() - 10 - m_pBusyWidget->width(), 200);
 }
 
 // --- stages and busy state ---
@@ -585,6 +591,7 @@ void Vexmor::SetGuiBusy(QString key, bool busy)
                            m_pImportWidget,  m_pSliceWidget,     m_pNavBar};
     if (busy) {
         m_pBusyWidget->setText(m_mapBusyText[key]);
+        placeBusyWidget();
         m_pBusyWidget->show();
         m_pBusyWidget->raise();
     } else {

@@ -235,6 +235,7 @@ private:
     // Waits for a job thread while running the scene calls it is waiting on.
     void waitServingScene(QThread* job);
     void dockWidgets();
+    void placeBusyWidget();
 
     QMap<int, void (Vexmor::*)()> m_mapButtons;
 };

@@ -39,4 +39,12 @@ TEST(Notices, BusyOverlayAnimatesTheBuiltInPicture)
     EXPECT_EQ(busy.findChild<QLabel*>("label_Info")->text(), "Slicing the scene");
     busy.setText(QString());
     EXPECT_EQ(movie->state(), QMovie::Running);
+    // A text wider than the overlay widens it: none of it is cut.
+    auto* info = busy.findChild<QLabel*>("label_Info");
+    const QString longText = "Generating supports for every instance on the plate";
+    busy.setText(longText);
+    EXPECT_GE(info->width(), info->fontMetrics().horizontalAdvance(longText));
+    EXPECT_EQ(busy.width(), info->width());
+    const QRect anim = busy.findChild<QLabel*>("label_Movie")->geometry();
+    EXPECT_LE(std::abs(anim.center().x() - busy.width() / 2), 1);
 }

@@ -237,7 +237,7 @@ TEST_F(Stage, MaximiseRestoreMoveAndDocking)
         for (QWidget* p : panels(*m_w))
             EXPECT_EQ(p->pos(), QPoint(0, H - p->height())) << W << " " << p->metaObject()->className();
         EXPECT_EQ(m_w->m_pSupportEditWidget->geometry().bottomLeft(), QPoint(0, m_w->m_pSupportWidget->y() - 1));
-        EXPECT_EQ(m_w->m_pBusyWidget->pos(), QPoint(W + 10 - m_w->m_pBusyWidget->width(), 200)) << W;
+        EXPECT_EQ(m_w->m_pBusyWidget->geometry().topRight(), QPoint(W - 11, 200)) << W;
         EXPECT_EQ(m_w->m_pHelpButton->pos(), QPoint(W - 35 - m_w->m_pHelpButton->width(), 177)) << W;
         EXPECT_TRUE(m_w->m_pNavBar->pos() == QPoint(0, 0) && m_w->m_pToolBar->pos() == QPoint(94, 70));
     }
