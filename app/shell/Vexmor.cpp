@@ -897,11 +897,17 @@ void Vexmor::slot_GenPrintData()
 
 void Vexmor::slot_GenPrintDataDone(QString, int result)
 {
+    const QString path = ui.GLWidget->GetSaveFileName();
     SetGuiBusy(QStringLiteral("Save"), false);
-    // A file that was not written must not look saved; success stays silent.
-    if (result != PrintFileOk)
+    // A file that was not written must not look saved; success stays silent
+    // in the window, and both are in the log.
+    if (result != PrintFileOk) {
+        qWarning().noquote() << "Print file not written:" << path << PrintFileResultText(result);
         m_pSaveWidget->reportSaveFailed(
             QCoreApplication::translate("PrintFile", PrintFileResultText(result).toUtf8().constData()));
+        return;
+    }
+    qDebug().noquote() << "Print file written:" << path;
 }
 
 namespace {
