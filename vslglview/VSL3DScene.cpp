@@ -811,6 +811,11 @@ QString VSL3DScene::TooTallProblem(float layerThickMm, int plateLayers) const
     const double holds = planesBelow(m_boundMax.z());
     if (needed <= holds)
         return QString();
+    // No thickness helps a plate taller than the printer.
+    if (top > m_boundMax.z())
+        return tr("The plate is %1 mm tall, more than the printer's build height of %2 mm. Scale the model down.")
+            .arg(double(top), 0, 'f', 2)
+            .arg(double(m_boundMax.z()));
     return tr("The plate needs %1 layers of %2 mm, but the printer's build height of %3 mm holds %4. "
               "Scale the model down or choose a thicker layer.")
         .arg(needed, 0, 'f', 0)

@@ -1325,6 +1325,10 @@ r</source>
         <source>The plate needs %1 layers of %2 mm, but the printer&apos;s build height of %3 mm holds %4. Scale the model down or choose a thicker layer.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>The plate is %1 mm tall, more than the printer&apos;s build height of %2 mm. Scale the model down.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>VSLGLView</name>

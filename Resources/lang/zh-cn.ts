@@ -1328,6 +1328,10 @@ r</source>
         <source>The plate needs %1 layers of %2 mm, but the printer's build height of %3 mm holds %4. Scale the model down or choose a thicker layer.</source>
         <translation>平台需要 %1 层 %2 mm 的切片，但打印机 %3 mm 的成型高度只能容纳 %4 层。请缩小模型或选择更厚的层。</translation>
     </message>
+    <message>
+        <source>The plate is %1 mm tall, more than the printer's build height of %2 mm. Scale the model down.</source>
+        <translation>平台高 %1 mm，超过打印机 %2 mm 的成型高度。请缩小模型。</translation>
+    </message>
 </context>
 <context>
     <name>VSLGLView</name>

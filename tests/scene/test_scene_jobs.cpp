@@ -68,13 +68,14 @@ TEST_F(SceneJobs, APlateTallerThanTheBuildHeightIsNotSlicedAndSaysSo)
 {
     // A 50 mm build height holds 1000 layers of 0.05 mm; a 49.9 mm model needs 998.
     m_scene.SetBound(QVector3D(48, 27, 50), QVector3D(-48, -27, 0), 50, 50);
-    const struct { const char* name; float heightMm; float thick; int plate; SceneOp result; } cases[] = {
-        {"fits", 40, 0.05f, 0, SceneOp::Done},
-        {"fits with plate layers", 49.9f, 0.05f, 2, SceneOp::Done},
-        {"as tall as the printer", 50, 0.05f, 0, SceneOp::Done},
-        {"plate layers push it over", 49.9f, 0.05f, 3, SceneOp::TooTall},
-        {"taller than the printer", 60, 0.05f, 0, SceneOp::TooTall},
-        {"far beyond, fine layers", 90000, 0.01f, 0, SceneOp::TooTall},
+    const struct { const char* name; float heightMm; float thick; int plate; SceneOp result; const char* why; } cases[] = {
+        {"fits", 40, 0.05f, 0, SceneOp::Done, ""},
+        {"fits with plate layers", 49.9f, 0.05f, 2, SceneOp::Done, ""},
+        {"as tall as the printer", 50, 0.05f, 0, SceneOp::Done, ""},
+        {"plate layers push it over", 49.9f, 0.05f, 3, SceneOp::TooTall, "build height of 50 mm holds 1000"},
+        {"taller than the printer", 60, 0.05f, 0, SceneOp::TooTall,
+         "The plate is 60.00 mm tall, more than the printer's build height of 50 mm. Scale the model down."},
+        {"far beyond, fine layers", 90000, 0.01f, 0, SceneOp::TooTall, "more than the printer's build height of 50 mm"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -91,8 +92,7 @@ TEST_F(SceneJobs, APlateTallerThanTheBuildHeightIsNotSlicedAndSaysSo)
             EXPECT_GT(done.at(0).at(0).toInt(), 0);
             continue;
         }
-        EXPECT_TRUE(scene.lastSliceError().contains("build height of 50 mm holds"))
-            << scene.lastSliceError().toStdString();
+        EXPECT_TRUE(scene.lastSliceError().contains(c.why)) << scene.lastSliceError().toStdString();
         EXPECT_TRUE(log.lines.contains(scene.lastSliceError()));
         EXPECT_EQ(scene.runningSliceJobs(), 0);
         EXPECT_FALSE(StartedOrDone(scene.instances().first()));
