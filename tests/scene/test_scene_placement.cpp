@@ -22,6 +22,15 @@ protected:
             }
         return false;
     }
+    // Two ready instances of one 10 mm square box.
+    std::pair<VSLModelPainter*, VSLModelPainter*> TwoBoxes(const QString& name)
+    {
+        const QString path = CenteredBox(name, 10, 10);
+        EXPECT_TRUE(m_scene.AddModel(path));
+        EXPECT_TRUE(m_scene.AddModel(path));
+        EXPECT_TRUE(WaitUntilReady());
+        return {m_scene.instances().first(), Last()};
+    }
 };
 
 TEST_F(ScenePlacement, SecondInstanceOfAWideFootprintGoesTowardsPlusY)
@@ -87,12 +96,7 @@ TEST_F(ScenePlacement, ACopyOfAScaledInstanceCarriesItsScale)
 // Reset puts an instance back in the middle of the plate; any there make room.
 TEST_F(ScenePlacement, ResetPushesAwayWhatStandsWhereItLands)
 {
-    const QString path = CenteredBox("r", 10, 10);
-    ASSERT_TRUE(m_scene.AddModel(path));
-    ASSERT_TRUE(m_scene.AddModel(path));
-    ASSERT_TRUE(WaitUntilReady());
-    VSLModelPainter* moved = m_scene.instances().first();
-    VSLModelPainter* other = Last();
+    const auto [moved, other] = TwoBoxes("r");
     // The first away, the second where the first will land.
     moved->Translate(QVector2D(30, 0) - CenterXY(moved));
     other->Translate(QVector2D(2, 0) - CenterXY(other));
@@ -149,12 +153,7 @@ TEST_F(ScenePlacement, MoveOntoANeighbourPushesAChainOfThree)
 
 TEST_F(ScenePlacement, InstanceOutsideTheBoundNeitherPushesNorIsPushed)
 {
-    const QString path = CenteredBox("out", 10, 10);
-    ASSERT_TRUE(m_scene.AddModel(path));
-    ASSERT_TRUE(m_scene.AddModel(path));
-    ASSERT_TRUE(WaitUntilReady());
-    VSLModelPainter* a = m_scene.instances().first();
-    VSLModelPainter* b = Last();
+    const auto [a, b] = TwoBoxes("out");
     b->Translate(QVector2D(44, -14)); // b at (44, 0): sticks out at x 49
     a->Translate(QVector2D(40, 0));   // a overlaps b
     EXPECT_TRUE(m_scene.PushFree(a));
