@@ -13,6 +13,9 @@
 #include <QOpenGLContext>
 #include <GL/gl.h>
 
+#include <algorithm>
+#include <vector>
+
 int VSLModel3D::ms_nModelCount = 0;
 QVector<VSLTriangle3D> VSLModel3D::m_vT;
 
@@ -85,11 +88,17 @@ namespace {
 QByteArray CornersDigest(const QVector<VSLTriangle3D>& triangles)
 {
     QCryptographicHash hash(QCryptographicHash::Sha1);
-    for (const VSLTriangle3D& t : triangles)
-        for (const QVector3D& v : t.vertices) {
-            const float xyz[3] = {v.x(), v.y(), v.z()};
-            hash.addData(reinterpret_cast<const char*>(xyz), int(sizeof(xyz)));
-        }
+    // The corners a block of triangles at a time: one call per block.
+    constexpr int kBlock = 4096;
+    std::vector<float> block;
+    block.reserve(size_t(kBlock) * 9);
+    for (int first = 0; first < triangles.size(); first += kBlock) {
+        block.clear();
+        for (int i = first; i < std::min(first + kBlock, triangles.size()); ++i)
+            for (const QVector3D& v : triangles[i].vertices)
+                block.insert(block.end(), {v.x(), v.y(), v.z()});
+        hash.addData(reinterpret_cast<const char*>(block.data()), int(block.size() * sizeof(float)));
+    }
     return hash.result();
 }
 
