@@ -37,6 +37,10 @@ int micrometres(float mm)
     return static_cast<int>(um);
 }
 
+PrinterModels::Frame frameOf(const frmDeviceInterfaceSettings::MachinePara& row)
+{
+    return {row.xResolution, row.yResolution, row.pixelSizeX, row.pixelSizeY, row.zHeight, row.rotate};
+}
 
 } // namespace
 
@@ -375,8 +379,7 @@ QString VImportWidgetX::sourceFrameProblem(const frmDeviceInterfaceSettings::Mac
     if (!ReadVxsLayout(m_pExportThread->m_srcPath, source, error))
         return tr("File error: unknown format!") + QLatin1Char('\n') + error;
     ST_MachinePara target = PrinterModels::ConverterDefaultPara();
-    PrinterModels::ApplyFrame(target, {row.xResolution, row.yResolution, row.pixelSizeX, row.pixelSizeY, row.zHeight,
-                                       row.rotate});
+    PrinterModels::ApplyFrame(target, PrinterModels::ResaveFrame(source.para, frameOf(row)));
     return PrinterModels::SourceFrameProblem(source.para, target, m_strMachine);
 }
 
@@ -385,8 +388,14 @@ void VImportWidgetX::setMachinePara()
     frmDeviceInterfaceSettings::MachinePara row;
     machineRow(m_strMachine, row);
     ST_MachinePara& p = m_pExportThread->m_para;
-    PrinterModels::ApplyFrame(p, {row.xResolution, row.yResolution, row.pixelSizeX, row.pixelSizeY, row.zHeight,
-                                  row.rotate});
+    PrinterModels::Frame frame = frameOf(row);
+    // A re-save keeps the frame its source states, of those the model takes.
+    VxsLayout source;
+    QString unread;
+    if (m_pExportThread->m_exportType == QLatin1String("Vexmor3D") &&
+        ReadVxsLayout(m_pExportThread->m_srcPath, source, unread))
+        frame = PrinterModels::ResaveFrame(source.para, frame);
+    PrinterModels::ApplyFrame(p, frame);
     auto real = [](QLineEdit* e) {
         const double v = e->text().toDouble();
         return std::isfinite(v) ? v : 0.0;

@@ -168,6 +168,7 @@ int main(int argc, char** argv)
         VxsLayout source;
         if (!ReadVxsLayout(resave, source, error))
             return failWith(error);
+        PrinterModels::ApplyFrame(para, PrinterModels::ResaveFrame(source.para, frame));
         const int micrometres = int(source.para.SliceThickness * 1000.0f);
         if (!(micrometres >= 10 && micrometres <= 100))
             return failWith(QString("Wrong layer thickness! %1 holds %2 mm (0.01 to 0.1 mm)")

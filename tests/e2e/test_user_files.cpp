@@ -137,12 +137,13 @@ TEST_F(UserFiles, APlateTallerThanThePrinterIsNotSlicedAndSaysSo)
     w.m_pSliceWidget->findChild<QPushButton*>("pushButton")->click();
     WAIT_TRUE(!modal.texts.isEmpty(), 10000);
     EXPECT_EQ(modal.texts, QStringList{"Slicing cannot start now."});
-    EXPECT_TRUE(modal.informative.value(0).contains("build height of 140 mm holds"))
+    EXPECT_TRUE(modal.informative.value(0).contains(
+        "The plate is 300.00 mm tall, more than the printer's build height of 140 mm"))
         << modal.informative.value(0).toStdString();
     EXPECT_FALSE(w.isWorking());
     EXPECT_FALSE(w.sceneSliced());
     EXPECT_EQ(w.ui.GLWidget->scene()->runningSliceJobs(), 0);
-    EXPECT_TRUE(dailyLog().contains("build height of 140 mm holds")) << dailyLog().toStdString();
+    EXPECT_TRUE(dailyLog().contains("more than the printer's build height of 140 mm")) << dailyLog().toStdString();
     EXPECT_GT(shot(w, "user_files_4_too_tall", w.m_pSliceWidget), 100);
 }
 

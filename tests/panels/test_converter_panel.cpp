@@ -25,6 +25,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
 #include <limits>
 #include <sys/stat.h>
 
@@ -446,6 +447,28 @@ TEST_F(ConverterPanel, ResaveChecksTheFrameAndNamesTheFileForThePrinter)
         EXPECT_EQ(readFile(path(c.written)).left(8), "Vexmor3D");
     }
     EXPECT_FALSE(QFile::exists(path("part_new")));
+
+    // A file the application saved for Pellar10 states the model's row as it
+    // stands (854 x 480) over the same turned layers: re-saved, and kept so.
+    ASSERT_TRUE(writeFile(path("own.vxs"), vxsFile(0.05f, 854, 480, 2, 480 * 854)));
+    ASSERT_TRUE(import(path("own.vxs")).isEmpty());
+    job.clear();
+    saveAnswer = path("own_new");
+    {
+        ModalAnswers modal;
+        QTest::mouseClick(w<QPushButton>("btn_Save"), Qt::LeftButton);
+        panel->m_pExportThread->wait();
+        QTest::qWait(20);
+        EXPECT_TRUE(modal.texts.isEmpty()) << modal.texts.join('|').toStdString();
+    }
+    ASSERT_EQ(job.size(), 1);
+    EXPECT_EQ(panel->m_pExportThread->lastResult(), ExportOk) << qPrintable(panel->m_pExportThread->lastMessage());
+    const QByteArray resaved = readFile(path("own_new.vxs"));
+    ASSERT_GE(resaved.size(), 28 + 4 * 4);
+    float frame[2];
+    std::memcpy(frame, resaved.constData() + 28 + 2 * 4, sizeof(frame)); // block elements 2 and 3
+    EXPECT_EQ(frame[0], 854.f);
+    EXPECT_EQ(frame[1], 480.f);
 }
 
 TEST_F(ConverterPanel, DoneReportIsOneCriticalBoxPerFailure)

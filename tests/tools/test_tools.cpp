@@ -81,13 +81,12 @@ protected:
         EXPECT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
         return path;
     }
-    // A Pellar30 job of a 2 mm cube, its frame turned as the model's or not.
-    QString Pellar30Job(bool turned)
+    // A Pellar30 job of a 2 mm cube on the frame `frame` (--width, --height, --rotate);
+    // by default as the converter states a turned model's frame.
+    QString Pellar30Job(const QStringList& frame = {"--width", "1440", "--height", "2560"})
     {
         const QString cube = Stl("cube.stl", testmesh::Cube(2));
         const QString job = dir.filePath("job.vxs30");
-        const QStringList frame = turned ? QStringList{"--width", "1440", "--height", "2560"}
-                                         : QStringList{"--width", "2560", "--height", "1440"};
         EXPECT_EQ(Start(PIPELINE_EXE, frame + QStringList{"--pixel-um", "47.25", "--thickness", "0.05",
                                                           "--machine-code", "30", "--out", job, cube})
                       .exitCode,
@@ -230,7 +229,7 @@ TEST_F(Tools, ConvertArchiveRefusesHostileCommandLinesAndTouchesNoFile)
     // The model's check row in the header, layers of another frame.
     const QString lying = dir.filePath("lying.zip");
     ASSERT_EQ(Start(MAKE_TEST_ARCHIVE_EXE, {lying, "2", "100", "100", "--model", "Pellar30"}).exitCode, 0);
-    const QString job = Pellar30Job(true);
+    const QString job = Pellar30Job();
     QFile f(job);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QByteArray vxs = f.readAll();
@@ -294,25 +293,36 @@ TEST_F(Tools, ConvertArchiveResavesForTheModelKeepingThicknessAndLayers)
     const QString out = dir.filePath("new.vxs30");
     const QStringList args = {"--resave", dir.filePath("job.vxs30"), "--model", "Pellar30", "--exposure-ms", "7000",
                               "--stable-ms", "1500", "--out", out};
-    // A source not turned as Pellar30 is is refused.
-    Pellar30Job(false);
+    // A source of another frame is refused.
+    Pellar30Job({"--width", "1920", "--height", "1080"});
     ToolRun r = Start(CONVERT_ARCHIVE_EXE, args);
-    EXPECT_TRUE(r.exitCode == 1 && r.errors.contains("image turned a quarter turn") && !QFile::exists(out))
+    EXPECT_TRUE(r.exitCode == 1 && r.errors.contains("Image setting does not match! the source is 1920 x 1080") &&
+                !QFile::exists(out))
         << r.errors.toStdString();
 
-    const QString job = Pellar30Job(true);
-    r = Start(CONVERT_ARCHIVE_EXE, args);
-    ASSERT_EQ(r.exitCode, 0) << r.errors.toStdString();
-    QFile a(job), b(out);
-    ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
-    const QByteArray source = a.readAll(), copy = b.readAll();
-    ASSERT_EQ(copy.size(), source.size());
-    // Only the block changes: not the header, layer count, preview nor any layer.
-    EXPECT_TRUE(copy.left(28) == source.left(28) && copy.mid(164) == source.mid(164));
-    // The source's thickness (4), not a default; the recipe's values.
-    const std::pair<int, float> block[] = {{0, 1000.0f / 47.25f}, {2, 1440}, {3, 2560}, {4, 0.05f}, {5, 7000},
-                                           {7, 10},  {8, 1500}, {9, 1500}, {28, 150}, {30, 170}};
-    const VxsFileContents vxs = ReadOut(out);
-    for (auto [index, value] : block)
-        EXPECT_FLOAT_EQ(vxs.para.value(index), value) << index;
+    // Either frame of the model: the converter's (turned) and the one the
+    // application's own print file states over its turned layers. Each keeps its own.
+    const struct { const char* name; QStringList frame; float x, y; } sources[] = {
+        {"as the converter states it", {"--width", "1440", "--height", "2560"}, 1440, 2560},
+        {"as the application saves it", {"--width", "2560", "--height", "1440", "--rotate"}, 2560, 1440},
+    };
+    for (const auto& s : sources) {
+        SCOPED_TRACE(s.name);
+        QFile::remove(out);
+        const QString job = Pellar30Job(s.frame);
+        r = Start(CONVERT_ARCHIVE_EXE, args);
+        ASSERT_EQ(r.exitCode, 0) << r.errors.toStdString();
+        QFile a(job), b(out);
+        ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+        const QByteArray source = a.readAll(), copy = b.readAll();
+        ASSERT_EQ(copy.size(), source.size());
+        // Only the block changes: not the header, layer count, preview nor any layer.
+        EXPECT_TRUE(copy.left(28) == source.left(28) && copy.mid(164) == source.mid(164));
+        // The source's frame and thickness (4), not a default; the recipe's values.
+        const std::pair<int, float> block[] = {{0, 1000.0f / 47.25f}, {2, s.x}, {3, s.y}, {4, 0.05f}, {5, 7000},
+                                               {7, 10},  {8, 1500}, {9, 1500}, {28, 150}, {30, 170}};
+        const VxsFileContents vxs = ReadOut(out);
+        for (auto [index, value] : block)
+            EXPECT_FLOAT_EQ(vxs.para.value(index), value) << index;
+    }
 }

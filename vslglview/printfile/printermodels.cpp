@@ -97,6 +97,13 @@ void ApplyFrame(ST_MachinePara& para, const Frame& f)
     para.MachineHeight = f.zHeight;
 }
 
+Frame ResaveFrame(const ST_MachinePara& source, Frame model)
+{
+    if (model.rotate && source.XResolution == model.xResolution && source.YResolution == model.yResolution)
+        model.rotate = false;
+    return model;
+}
+
 QString SourceFrameProblem(const ST_MachinePara& source, const ST_MachinePara& model, const QString& modelName)
 {
     // Layers only print on the frame they were made for.

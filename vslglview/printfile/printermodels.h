@@ -48,6 +48,12 @@ ST_MachinePara ConverterDefaultPara();
 // Elements 0 to 3 and 30 from a model row (X and Y exchanged for a rotated row).
 void ApplyFrame(ST_MachinePara& para, const Frame& frame);
 
+// The frame a re-save of a file whose block states `source` keeps for
+// `model`. The converter states a turned model's frame turned; the
+// application's own print files state the model's row as it stands, over
+// the same turned layers: a re-save takes either and keeps it.
+Frame ResaveFrame(const ST_MachinePara& source, Frame model);
+
 // Empty when a re-save source's resolution (elements 2 and 3 of its block)
 // is the frame that ApplyFrame gives the model; else why it is refused,
 // beginning "Image setting does not match!".
