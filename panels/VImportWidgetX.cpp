@@ -257,8 +257,10 @@ void VImportWidgetX::slot_btnImportClicked()
         double thick = 0; // missing or not a number: 0
         GcodeHeaderReal(m_pExportThread->m_gcodeParas, QStringLiteral("layerHeight"), -1e9, 1e9, thick);
         m_fLayerThick = float(thick);
+        // As for an own file: a layer height no printer takes (500 mm, say)
+        // would become the print's lift per layer.
         const int um = micrometres(m_fLayerThick);
-        if (um < 1)
+        if (um < 10 || um > 100)
             return fail(tr("Wrong layer thickness!"));
         ui->Label_LayerThick->setText(QString::number(um) + QStringLiteral(" um"));
     }

@@ -1023,6 +1023,12 @@ void Vexmor::slot_ExportData()
 void Vexmor::slot_ExportDataDone(int result, const QString& message)
 {
     SetGuiBusy(QStringLiteral("Save"), false);
+    const ExportThread& job = *m_pImportWidget->m_pExportThread;
+    const QString out = job.m_exportType == QLatin1String("Vexmor3D") ? job.m_dstPath : job.m_exportPath;
+    if (result == 0)
+        qDebug().noquote() << "Converted print file written:" << out;
+    else
+        qWarning().noquote() << "Converted print file not written:" << out << message;
     m_pImportWidget->slot_ExportDataDone(result, message);
 }
 

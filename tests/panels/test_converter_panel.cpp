@@ -278,6 +278,12 @@ TEST_F(ConverterPanel, ImportArchiveChecks)
         {"h0.zip", pellar10Header("0", 1), thick, ""},
         {"nokey.zip", pellar10Header(QString(), 1), thick, ""},
         {"abc.zip", pellar10Header("abc", 1), thick, ""},
+        // A printer takes 10 to 100 um layers, whatever an archive states.
+        {"h01.zip", pellar10Header("0.01", 1), {}, "10 um"},
+        {"h1.zip", pellar10Header("0.1", 1), {}, "100 um"},
+        {"h0009.zip", pellar10Header("0.009", 1), thick, ""},
+        {"h0101.zip", pellar10Header("0.101", 1), thick, ""},
+        {"h500.zip", pellar10Header("500", 1), thick, ""},
         {"nogcode.zip", QByteArray(), unknown, ""},
         {"notzip.zip", QByteArray(), unknown, ""},
     };
