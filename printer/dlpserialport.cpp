@@ -164,6 +164,12 @@ void DlpSerialPort::LoadLightEnginePara()
         return;
     }
     const QByteArray firstLine = version.split('\n').first();
+    // A controller that rejects the hand-shake is no printer to send a job to.
+    if (firstLine.trimmed().toLower().startsWith("error")) {
+        log(tr("M900 answered with an error, printer offline: %1").arg(QString::fromLatin1(firstLine.trimmed())));
+        dropPort();
+        return;
+    }
     const int nul = firstLine.indexOf('\0');
     log(tr("FirmWare Version: %1").arg(QString::fromLatin1(nul < 0 ? firstLine : firstLine.left(nul))));
 

@@ -361,6 +361,10 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <source>M900 answered with an error, printer offline: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>FirmWare Version: %1</source>
         <translation type="unfinished"></translation>
     </message>

@@ -361,6 +361,10 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</translation>
         <translation>M900无应答，打印机离线</translation>
     </message>
     <message>
+        <source>M900 answered with an error, printer offline: %1</source>
+        <translation>M900应答错误，打印机离线：%1</translation>
+    </message>
+    <message>
         <source>FirmWare Version: %1</source>
         <translation>固件版本: %1</translation>
     </message>

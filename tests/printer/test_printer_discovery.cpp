@@ -112,6 +112,18 @@ TEST_F(PrinterDiscovery, NoUsablePortOrASilentControllerIsOffline)
     }
     EXPECT_TRUE(m_log.has("No reply to M900"));
 
+    // One that answers the hand-shake with an error is no printer either.
+    {
+        PrinterSimulator sim;
+        sim.setFaults(PrinterSimulator::ErrorReply);
+        listPorts({port(sim)});
+        DlpSerialPort::getInstance();
+        expectOffline();
+        EXPECT_EQ(sim.received(), "M900");
+        reset();
+    }
+    EXPECT_TRUE(m_log.has("M900 answered with an error, printer offline: error: command broken"));
+
     for (const auto& ports : {QList<PrinterPortInfo>{}, {{"/nonexistent/ttyVEXMOR", "USB serial", "VEXMOR3D."}}}) {
         listPorts(ports);
         DlpSerialPort::getInstance();
