@@ -335,9 +335,10 @@ void VImportWidgetX::slot_btnSaveClicked()
         critical(tr("Image setting does not match!"));
         return;
     }
+    PrinterModels::Frame resaveFrame;
     if (own) {
         // As the command-line tool: layers only print on the frame they were made for.
-        const QString problem = sourceFrameProblem(row);
+        const QString problem = sourceFrameProblem(row, resaveFrame);
         if (!problem.isEmpty()) {
             critical(problem);
             return;
@@ -371,17 +372,22 @@ void VImportWidgetX::slot_btnSaveClicked()
     }
     t.m_grayBits = 4;
     setMachinePara();
+    // A re-save keeps the frame its source states, of those the model takes.
+    if (own)
+        PrinterModels::ApplyFrame(t.m_para, resaveFrame);
     emit signal_ExportData();
 }
 
-QString VImportWidgetX::sourceFrameProblem(const frmDeviceInterfaceSettings::MachinePara& row) const
+QString VImportWidgetX::sourceFrameProblem(const frmDeviceInterfaceSettings::MachinePara& row,
+                                          PrinterModels::Frame& frame) const
 {
     VxsLayout source;
     QString error;
     if (!ReadVxsLayout(m_pExportThread->m_srcPath, source, error))
         return tr("File error: unknown format!") + QLatin1Char('\n') + error;
+    frame = PrinterModels::ResaveFrame(source.para, frameOf(row));
     ST_MachinePara target = PrinterModels::ConverterDefaultPara();
-    PrinterModels::ApplyFrame(target, PrinterModels::ResaveFrame(source.para, frameOf(row)));
+    PrinterModels::ApplyFrame(target, frame);
     return PrinterModels::SourceFrameProblem(source.para, target, m_strMachine);
 }
 
@@ -390,14 +396,7 @@ void VImportWidgetX::setMachinePara()
     frmDeviceInterfaceSettings::MachinePara row;
     machineRow(m_strMachine, row);
     ST_MachinePara& p = m_pExportThread->m_para;
-    PrinterModels::Frame frame = frameOf(row);
-    // A re-save keeps the frame its source states, of those the model takes.
-    VxsLayout source;
-    QString unread;
-    if (m_pExportThread->m_exportType == QLatin1String("Vexmor3D") &&
-        ReadVxsLayout(m_pExportThread->m_srcPath, source, unread))
-        frame = PrinterModels::ResaveFrame(source.para, frame);
-    PrinterModels::ApplyFrame(p, frame);
+    PrinterModels::ApplyFrame(p, frameOf(row));
     auto real = [](QLineEdit* e) {
         const double v = e->text().toDouble();
         return std::isfinite(v) ? v : 0.0;

@@ -4,6 +4,7 @@
 #include "frmDeviceInterfaceSettings.h"
 #include "dlp/slicebuildconfig.h"
 #include "printfile/ExportThread.h"
+#include "printfile/printermodels.h"
 
 #include <QDialog>
 #include <QMap>
@@ -71,8 +72,9 @@ private:
     void initPara();
     void critical(const QString& text);
     // Why the own-format source cannot be re-saved for the model of `row`
-    // (the command-line tool's message), or empty.
-    QString sourceFrameProblem(const frmDeviceInterfaceSettings::MachinePara& row) const;
+    // (the command-line tool's message), or empty; `frame` is then the one
+    // the re-save keeps.
+    QString sourceFrameProblem(const frmDeviceInterfaceSettings::MachinePara& row, PrinterModels::Frame& frame) const;
     void resetSource();
     void selectModelByExtension(const QString& fileName);
     // The model's row of the printer-model table; false when it has none usable.

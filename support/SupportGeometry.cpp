@@ -207,12 +207,14 @@ QVector<VSLTriangle3D> WorldTriangles(const PlacedSupports& placed, const DLP_Su
     return triangles;
 }
 
-long TriangleCount(const PlacedSupports& placed)
+long TriangleCount(const SupportMap& supports, const QVector<vcg::Point3f>& unitSphere)
 {
     long count = 0;
-    for (const DLP_Support& support : placed.supports)
-        count += SupportTriangleCount(support, placed.unitSphere);
+    for (const DLP_Support& support : supports)
+        count += SupportTriangleCount(support, unitSphere);
     return count;
 }
+
+long TriangleCount(const PlacedSupports& placed) { return TriangleCount(placed.supports, placed.unitSphere); }
 
 } // namespace supportgeom

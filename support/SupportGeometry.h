@@ -59,6 +59,7 @@ struct PlacedSupports {
 // One support's triangles in the world.
 QVector<VSLTriangle3D> WorldTriangles(const PlacedSupports& placed, const DLP_Support& support);
 // How many triangles all of them give.
+long TriangleCount(const SupportMap& supports, const QVector<vcg::Point3f>& unitSphere);
 long TriangleCount(const PlacedSupports& placed);
 
 } // namespace supportgeom

@@ -28,14 +28,6 @@ GLuint Compiled(Fn body)
 
 } // namespace
 
-long SupportShapeLists::BodyTriangles(const SupportMap& supports)
-{
-    long total = 0;
-    for (const DLP_Support& s : supports)
-        total += supportgeom::SupportTriangleCount(s, VSLModelPainter::UnitSphere);
-    return total;
-}
-
 bool SupportShapeLists::UnitConeOf(const vcg::Point3f& p0, double r0, const vcg::Point3f& p1, double r1, int n,
                                    ConeKey& key)
 {

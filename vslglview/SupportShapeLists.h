@@ -20,8 +20,6 @@ public:
     static constexpr long kInlineBodyTriangles = 1000000;
     long inlineBodyTriangles = kInlineBodyTriangles;
 
-    // Triangles of every cone and sphere primitive of the supports.
-    static long BodyTriangles(const SupportMap& supports);
     // Makes the lists the tips need, and the body's shapes too when
     // `bodies`. Not while a list compiles (lists do not nest in compilation).
     void Prepare(const SupportMap& supports, bool bodies);

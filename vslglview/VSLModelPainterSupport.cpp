@@ -411,11 +411,11 @@ void VSLModelPainter::RotateSupportX()
 
 QVector<VSLTriangle3D> VSLModelPainter::GetRealTrianglesSup() const
 {
-    QVector<VSLTriangle3D> out;
-    for (const DLP_Support& s : m_supportMap)
-        out += supportgeom::SupportTriangles(s, UnitSphere);
     // World coordinates also after a move that no slice has baked in yet.
-    supportgeom::MapTriangles(out, m_supportMatrix);
+    const supportgeom::PlacedSupports placed = PlacedSupports();
+    QVector<VSLTriangle3D> out;
+    for (const DLP_Support& s : placed.supports)
+        out += supportgeom::WorldTriangles(placed, s);
     return out;
 }
 

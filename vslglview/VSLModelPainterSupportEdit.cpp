@@ -93,7 +93,8 @@ void VSLModelPainter::CompileSupportLists()
         *list = 0;
     }
     m_supportShapes.Clear();
-    const bool bodyFromShapes = SupportShapeLists::BodyTriangles(m_supportMap) > m_supportShapes.inlineBodyTriangles;
+    const bool bodyFromShapes =
+        supportgeom::TriangleCount(m_supportMap, UnitSphere) > m_supportShapes.inlineBodyTriangles;
     m_supportShapes.Prepare(m_supportMap, bodyFromShapes);
     Recompile(m_nSupportTipList, [this] {
         for (const DLP_Support& s : qAsConst(m_supportMap))

@@ -1023,8 +1023,7 @@ void Vexmor::slot_ExportData()
 void Vexmor::slot_ExportDataDone(int result, const QString& message)
 {
     SetGuiBusy(QStringLiteral("Save"), false);
-    const ExportThread& job = *m_pImportWidget->m_pExportThread;
-    const QString out = job.m_exportType == QLatin1String("Vexmor3D") ? job.m_dstPath : job.m_exportPath;
+    const QString out = m_pImportWidget->m_pExportThread->outputPath();
     if (result == 0)
         qDebug().noquote() << "Converted print file written:" << out;
     else

@@ -249,7 +249,7 @@ int ViewLists()
     }
     VSLModelPainter* p = road.instance;
     std::printf("support records=%d body_triangles=%ld\n", p->m_supportMap.size(),
-                SupportShapeLists::BodyTriangles(p->m_supportMap));
+                supportgeom::TriangleCount(p->m_supportMap, VSLModelPainter::UnitSphere));
     for (const bool shapes : {true, false}) {
         p->m_supportShapes.inlineBodyTriangles = shapes ? 0 : LONG_MAX;
         const double rss = CurrentRssMb();

@@ -60,6 +60,8 @@ public:
     QString m_exportPath;
     QString m_srcPath;
     QString m_dstPath;
+    // The file this job writes: the re-save's or the conversion's.
+    QString outputPath() const { return m_exportType == QLatin1String("Vexmor3D") ? m_dstPath : m_exportPath; }
     QString m_machineName;
     int m_machineCode = 0;
     // Build area of an archive conversion in micrometres, as the panel read it.

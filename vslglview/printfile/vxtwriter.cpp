@@ -157,18 +157,17 @@ int WriteVxt(const PrintJobInput& input, const ST_MachinePara& para, SaveFileStr
     offsetWords += 2 + model.size() + totalLayerWords;
 
     table.begin(5, offsetWords);
-    qint64 triangles = input.plateTriangles.size();
-    for (const VSLTriangle3D& triangle : input.plateTriangles)
-        for (const QVector3D& v : triangle.vertices)
-            s << v.x() << v.y() << v.z();
+    qint64 triangles = 0;
+    auto writeCorners = [&](const QVector<VSLTriangle3D>& list) {
+        for (const VSLTriangle3D& triangle : list)
+            for (const QVector3D& v : triangle.vertices)
+                s << v.x() << v.y() << v.z();
+        triangles += list.size();
+    };
+    writeCorners(input.plateTriangles);
     for (const supportgeom::PlacedSupports& placed : input.plateSupports) {
-        for (const DLP_Support& support : placed.supports) {
-            const QVector<VSLTriangle3D> tris = supportgeom::WorldTriangles(placed, support);
-            for (const VSLTriangle3D& triangle : tris)
-                for (const QVector3D& v : triangle.vertices)
-                    s << v.x() << v.y() << v.z();
-            triangles += tris.size();
-        }
+        for (const DLP_Support& support : placed.supports)
+            writeCorners(supportgeom::WorldTriangles(placed, support));
         if (!out.ok())
             return out.writeFailure();
     }
