@@ -1,5 +1,6 @@
 #include "VSLGLView.h"
 #include "Vexmor.h"
+#include "configdir.h"
 #include "language.h"
 #include "logoutput.h"
 #include "notices.h"
@@ -24,6 +25,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     TerminationSignals endOnSignal;
     vexmorInitResources();
+    vexmorPrepareDefaultSettings();
 
     QTranslator translator;
     translator.load(vexmorTranslationFile());

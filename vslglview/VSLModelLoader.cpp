@@ -1,4 +1,5 @@
 #include "VSLModelLoader.h"
+#include "wholefile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -195,48 +196,17 @@ bool LooksLikeText(const uchar* p, qint64 n)
     return true;
 }
 
-// The whole file as bytes: mapped when possible, read otherwise.
-class FileBytes {
-public:
-    explicit FileBytes(const QString& path) : m_file(path) {}
-    // False with `error` set when the file cannot be opened, is empty or
-    // cannot be read.
-    bool Open(QString& error)
-    {
-        if (!InputFileProblem(m_file.fileName()).isEmpty()) {
-            error = QFileInfo::exists(m_file.fileName()) ? QStringLiteral("not a regular file")
-                                                         : QStringLiteral("does not exist");
-            return false;
-        }
-        if (!m_file.open(QIODevice::ReadOnly)) {
-            error = QStringLiteral("cannot be opened (%1)").arg(m_file.errorString());
-            return false;
-        }
-        m_size = m_file.size();
-        if (m_size == 0) {
-            error = QStringLiteral("the file is empty");
-            return false;
-        }
-        m_data = m_file.map(0, m_size);
-        if (!m_data) {
-            m_owned = m_file.readAll();
-            if (m_owned.size() != m_size) {
-                error = QStringLiteral("read error (%1)").arg(m_file.errorString());
-                return false;
-            }
-            m_data = reinterpret_cast<const uchar*>(m_owned.constData());
-        }
-        return true;
+// The whole file as bytes; an empty one is refused here.
+bool ReadStlBytes(const QString& path, WholeFile& bytes, QString& error)
+{
+    if (!bytes.Read(path, error))
+        return false;
+    if (bytes.size() == 0) {
+        error = QStringLiteral("the file is empty");
+        return false;
     }
-    const uchar* data() const { return m_data; }
-    qint64 size() const { return m_size; }
-
-private:
-    QFile m_file;
-    QByteArray m_owned;
-    const uchar* m_data = nullptr;
-    qint64 m_size = 0;
-};
+    return true;
+}
 
 } // namespace
 
@@ -309,14 +279,14 @@ bool VSLModelLoader::ReadBinary(QString file, QVector<VSLTriangle3D>& out)
 {
     out.clear();
     m_warning.clear();
-    FileBytes bytes(file);
+    WholeFile bytes;
     QString error;
-    if (!bytes.Open(error))
+    if (!ReadStlBytes(file, bytes, error))
         return Fail(error);
     const qint64 size = bytes.size();
     if (size < kBinaryHeaderBytes)
         return Fail(QStringLiteral("the file is too short to be a binary STL file (%1 bytes)").arg(size));
-    const uchar* data = bytes.data();
+    const uchar* data = bytes.bytes();
     // Never trust the count beyond what the file holds.
     const quint64 declared = ReadU32(data + 80);
     const quint64 available = quint64(size - kBinaryHeaderBytes) / kBinaryFacetBytes;
@@ -372,11 +342,11 @@ bool VSLModelLoader::ReadAscii(QString file, QVector<VSLTriangle3D>& out)
 {
     out.clear();
     m_warning.clear();
-    FileBytes bytes(file);
+    WholeFile bytes;
     QString error;
-    if (!bytes.Open(error))
+    if (!ReadStlBytes(file, bytes, error))
         return Fail(error);
-    const char* data = reinterpret_cast<const char*>(bytes.data());
+    const char* data = bytes.data();
     const qint64 size = bytes.size();
     Tokens tokens(data, data + size);
     VSLTriangle3D t;

@@ -10,3 +10,14 @@ QString vexmorConfigDir();
 
 // Path of a file inside the configuration folder.
 QString vexmorConfigFile(const QString& name);
+
+// The file a plain QSettings object reads and writes:
+// "<folder>/<organisation>/<application>.conf".
+QString vexmorDefaultSettingsFile();
+
+// Checks that file as every file of the folder is checked before it is
+// opened (a FIFO would block the start, a link may lead out of the folder).
+// When it must be left alone, plain QSettings objects are pointed at a
+// private folder for the rest of the run: the program keeps its defaults
+// and writes nothing through the user's file. The user is told.
+void vexmorPrepareDefaultSettings();

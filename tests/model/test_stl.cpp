@@ -1,4 +1,5 @@
 #include "VSLModelLoader.h"
+#include "wholefile.h"
 #include "test_meshes.h"
 
 #include <QDir>
@@ -256,6 +257,31 @@ TEST_F(StlFiles, AFifoOrFolderIsRefusedWithoutOpeningIt)
         EXPECT_FALSE(l.ReadAscii(path, out));
         EXPECT_FALSE(l.ReadBinary(path, out));
     }
+}
+
+// Another program may shorten a file while it is parsed: what was read stays
+// readable (a mapped file would end the process with SIGBUS).
+TEST_F(StlFiles, WhatWasReadOutlivesTheFileBeingShortened)
+{
+    QByteArray original(3 << 20, '\0');
+    for (int i = 0; i < original.size(); ++i)
+        original[i] = char(i * 31 + (i >> 12));
+    const QString path = Write("shrinking.stl", original);
+    WholeFile file;
+    QString error;
+    ASSERT_TRUE(file.Read(path, error)) << error.toStdString();
+    ASSERT_TRUE(QFile::resize(path, 100));
+    ASSERT_EQ(file.size(), original.size());
+    EXPECT_EQ(std::memcmp(file.data(), original.constData(), size_t(original.size())), 0);
+
+    ASSERT_TRUE(file.Read(Write("empty.stl", QByteArray()), error));
+    EXPECT_EQ(file.size(), 0);
+    EXPECT_FALSE(file.Read(dir.filePath("missing.stl"), error));
+    EXPECT_EQ(error, "does not exist");
+    const QString fifo = dir.filePath("pipe");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    EXPECT_FALSE(file.Read(fifo, error));
+    EXPECT_EQ(error, "not a regular file");
 }
 
 TEST_F(StlFiles, WritersProduceTheDocumentedLayouts)

@@ -1,5 +1,6 @@
 // The checks before a file of the configuration folder is read or written,
 // and the writer that changes only the program's own keys of an ini file.
+#include "configdir.h"
 #include "inifileupdate.h"
 #include "logoutput.h"
 #include "ownedfile.h"
@@ -110,6 +111,28 @@ TEST_F(Folders, LinkedFilesAreRefusedAndUnparsableOnesSetAside)
     EXPECT_TRUE(OwnedFile::prepareSettings(in("None.ini")));
     EXPECT_EQ(readBytes(in("Fine.ini")), "[a]\nb=1\n");
     EXPECT_EQ(told.size(), 2);
+}
+
+// Plain QSettings objects (support presets) read the default file at start:
+// a FIFO there blocked the start for good, a dangling link made its target.
+TEST_F(Folders, ADefaultSettingsFileLeftAloneSendsPlainSettingsElsewhere)
+{
+    const QString file = vexmorDefaultSettingsFile();
+    ASSERT_TRUE(file.startsWith(config + '/')) << file.toStdString();
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(file).path()));
+    ASSERT_TRUE(QFile::link(outside("made.conf"), file));
+    vexmorPrepareDefaultSettings();
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told[0].contains("does not exist")) << told[0].toStdString();
+    {
+        QSettings plain;
+        EXPECT_NE(QFileInfo(plain.fileName()).absolutePath(), QFileInfo(file).absolutePath());
+        plain.setValue("SUPPORTPARAMSLOADED", true);
+        plain.sync();
+        EXPECT_EQ(plain.value("SUPPORTPARAMSLOADED").toBool(), true);
+    }
+    EXPECT_FALSE(QFileInfo::exists(outside("made.conf")));
+    EXPECT_TRUE(QFileInfo(file).isSymLink());
 }
 
 TEST_F(Folders, TheDailyLogWritesNothingThroughALinkOutOfItsFolder)

@@ -4,10 +4,13 @@
 #include "support/SupportGeometry.h"
 
 #include <QFile>
+#include <QTemporaryDir>
 #include <QtEndian>
 
 #include <algorithm>
 #include <cstring>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -180,6 +183,22 @@ TEST_F(TaskFileTest, DamagedFilesLeaveTheSceneAsItWas)
 
 // Coordinates no printer reaches are refused with the loader's reason; the
 // plate stays as it was. A cube whose far side is at 99995 mm is kept.
+TEST_F(TaskFileTest, AFifoOrFolderIsRefusedWithoutBlocking)
+{
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("plate.task");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0); // opening it would block
+    for (const QString& path : {fifo, dir.path()}) {
+        QMap<int, QVector<VSLTriangle3D>> models;
+        QVector<QPair<int, QMatrix4x4>> matrices;
+        QVector<VSLTriangle3D> supports;
+        SliceLayers sm, ss;
+        QVector<int> pi;
+        QVector<float> pf;
+        EXPECT_FALSE(TaskLoader().LoadBinaryTask(path, models, matrices, supports, sm, ss, pi, pf));
+    }
+}
+
 TEST_F(TaskFileTest, CoordinatesBeyondAnyPrinterAreRefused)
 {
     BuildPlate();

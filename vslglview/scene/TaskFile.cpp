@@ -1,4 +1,5 @@
 #include "scene/TaskFile.h"
+#include "wholefile.h"
 
 #include <QFile>
 #include <QtEndian>
@@ -326,23 +327,11 @@ bool TaskLoader::LoadBinaryTask(QString path, QMap<int, QVector<VSLTriangle3D>>&
                                 SliceLayers& modelSlices, SliceLayers& supportSlices,
                                 QVector<int>& paraInts, QVector<float>& paraFloats)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    WholeFile file;
+    QString error;
+    if (!file.Read(path, error))
         return false;
-    const qint64 size = file.size();
-    QByteArray copy;
-    const char* data = nullptr;
-    if (size > 0) {
-        if (uchar* mapped = file.map(0, size)) {
-            data = reinterpret_cast<const char*>(mapped);
-        } else {
-            copy = file.readAll();
-            if (copy.size() != size)
-                return false;
-            data = copy.constData();
-        }
-    }
-    return LoadBinaryTask(data, size, models, matrices, supports, modelSlices, supportSlices, paraInts, paraFloats);
+    return LoadBinaryTask(file.data(), file.size(), models, matrices, supports, modelSlices, supportSlices, paraInts, paraFloats);
 }
 
 bool TaskLoader::LoadBinaryTask(const char* data, qint64 size, QMap<int, QVector<VSLTriangle3D>>& models,

@@ -2,6 +2,7 @@
 #include "VSL3DScene.h"
 #include "VSLModel3D.h"
 #include "slc/slcfile.h"
+#include "wholefile.h"
 #include "vslfunction/modelbound.h"
 
 #include <QApplication>
@@ -39,26 +40,19 @@ int VSL3DScene::readSlcFile(QString path, VSLModel3D* model)
 {
     if (m_jobs.AnyJob())
         return kRefusedBusy;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return -3;
     slc::Contents contents;
     {
-        const qint64 size = file.size();
-        QByteArray copy;
-        const char* data = nullptr;
-        if (uchar* mapped = size > 0 ? file.map(0, size) : nullptr) {
-            data = reinterpret_cast<const char*>(mapped);
-        } else {
-            copy = file.readAll();
-            data = copy.constData();
+        WholeFile file;
+        QString error;
+        if (!file.Read(path, error)) {
+            qWarning("SLC file %s %s", qPrintable(path), qPrintable(error));
+            return -3;
         }
-        if (!data || !slc::Parse(data, size, contents)) {
+        if (file.size() == 0 || !slc::Parse(file.data(), file.size(), contents)) {
             qWarning("SLC file %s is truncated or damaged", qPrintable(path));
             return -3;
         }
     }
-    file.close();
     m_nTotalLayers = 0;
 
     const float t = contents.thickness;
