@@ -29,6 +29,11 @@ VTransformEditWidget::VTransformEditWidget(QWidget* parent)
     for (QDoubleSpinBox* s : {ui.Size_X, ui.Size_Y, ui.Size_Z})
         connect(s, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
                 &VTransformEditWidget::slot_Size_Changed);
+    // A typed value is applied when it is entered, not at every key: "-25"
+    // passed through "-2", and every stop pushed neighbours for good.
+    for (QDoubleSpinBox* s : m_mapEditor)
+        s->setKeyboardTracking(false);
+    EnableSelectionButtons();
     connect(ui.CloneButton, &QPushButton::clicked, this, &VTransformEditWidget::slot_cloneModel);
     connect(ui.ResetButton, &QPushButton::clicked, this, &VTransformEditWidget::slot_EmitReset);
     connect(ui.MaximizeButton, &QPushButton::clicked, this, &VTransformEditWidget::slot_EmitMaxResize);
@@ -224,8 +229,17 @@ void VTransformEditWidget::applyFactorEdit(int group)
     m_bEchoGuard = true;
 }
 
+void VTransformEditWidget::EnableSelectionButtons()
+{
+    ui.CloneButton->setEnabled(m_bHasSelection && !m_bCloning);
+    ui.ResetButton->setEnabled(m_bHasSelection);
+    ui.MaximizeButton->setEnabled(m_bHasSelection);
+}
+
 void VTransformEditWidget::slot_EmitReset()
 {
+    if (!m_bHasSelection)
+        return;
     ResetRotate();
     ResetScale();
     emit signal_SendEditData({6, 0});
@@ -233,6 +247,8 @@ void VTransformEditWidget::slot_EmitReset()
 
 void VTransformEditWidget::slot_EmitMaxResize()
 {
+    if (!m_bHasSelection)
+        return;
     emit signal_SendEditData({6, 1});
 }
 
@@ -244,13 +260,17 @@ void VTransformEditWidget::slot_EmitKeepScale(bool bChecked)
 
 void VTransformEditWidget::slot_cloneModel()
 {
-    ui.CloneButton->setEnabled(false);
+    if (!m_bHasSelection)
+        return;
+    m_bCloning = true;
+    EnableSelectionButtons();
     emit signal_duplicateSelectedModel();
 }
 
 void VTransformEditWidget::slot_DuplicateSelectedModelDone()
 {
-    ui.CloneButton->setEnabled(true);
+    m_bCloning = false;
+    EnableSelectionButtons();
 }
 
 void VTransformEditWidget::slot_ReceiveEditList(QVariantList editList)
@@ -335,6 +355,8 @@ void VTransformEditWidget::Handle_ChangeMode(QVariantList& list)
 
 void VTransformEditWidget::slot_ModelSelected(bool isSelected)
 {
+    m_bHasSelection = isSelected;
+    EnableSelectionButtons();
     EnableModeGroups(m_nEditMode, isSelected);
 }
 

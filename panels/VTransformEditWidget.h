@@ -79,6 +79,11 @@ private:
     int m_nEditMode = 0;
     bool m_bUniform = true;
     bool m_bEchoGuard = false;
+    // Clone, Reset and Maximize act on the selection: with none they would
+    // reach every model (Reset dropped every support on the plate).
+    bool m_bHasSelection = false;
+    bool m_bCloning = false;
+    void EnableSelectionButtons();
     float m_fLastValues[12] = {0, 0, 0, 0, 0, 0, 1, 1, 1, 0.1f, 0.1f, 0.1f};
     QMap<int, Handler> m_mapFun;
     QMap<int, QDoubleSpinBox*> m_mapEditor;

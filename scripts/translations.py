@@ -101,6 +101,10 @@ AUTHORED = {
     ("Vexmor", "Open File Failed,check model please"): "打开文件失败，请检查模型",
     ("Vexmor", "The model is in use by a running job."): "该模型正被运行中的任务使用。",
     ("Vexmor", "Slicing cannot start now."): "现在无法开始切片。",
+    ("Vexmor", "Some models leave the build plate."): "部分模型超出了打印平台。",
+    ("Vexmor", "%1 of %2 models stand partly or wholly off the build plate: what lies outside it is not printed. "
+               "Move or scale them onto the plate to print them whole."):
+        "%2 个模型中有 %1 个部分或全部位于打印平台之外：平台外的部分不会被打印。请移动或缩放模型使其完全位于平台上。",
     ("VexmorClass", "Import file"): "导入文件", ("VexmorClass", "Delete selected model"): "删除选中模型",
     ("VexmorClass", "Printer Control"): "打印机控制",
     ("VSliceWidgetX", "Slice"): "模型切片", ("VSliceWidgetX", "Thickness"): "层厚",

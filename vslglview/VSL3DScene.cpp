@@ -595,6 +595,14 @@ bool VSL3DScene::LeavesBoundXY(VSLModelPainter* instance) const
            m_boundMin.y() > mn.y();
 }
 
+int VSL3DScene::CountLeavingPlate() const
+{
+    int n = 0;
+    for (VSLModelPainter* p : m_instances)
+        n += LeavesBoundXY(p) ? 1 : 0;
+    return n;
+}
+
 // ---------------------------------------------------------------- supports
 
 SceneOp VSL3DScene::StartSupportJob(VSLModelPainter* instance)

@@ -113,6 +113,9 @@ public:
     bool PushFree(VSLModelPainter* instance);
     bool IsOutRange(VSLModelPainter* instance) const;
     bool LeavesBoundXY(VSLModelPainter* instance) const;
+    // Instances standing partly or wholly off the plate: the slice cuts them
+    // at the frame's edge.
+    int CountLeavingPlate() const;
 
     // --- selection and editing ---
     void SetPickModelPainter(int name);

@@ -456,6 +456,13 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     </message>
 </context>
 <context>
+    <name>FileChooser</name>
+    <message>
+        <source>%1 already exists. Replace it?</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>HelpDialog</name>
     <message>
         <source>Dialog</source>
@@ -2048,6 +2055,14 @@ r</source>
         <source>Slicing stopped.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>%1 of %2 models stand partly or wholly off the build plate: what lies outside it is not printed. Move or scale them onto the plate to print them whole.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Some models leave the build plate.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>VexmorClass</name>
@@ -2369,13 +2384,6 @@ r</source>
     </message>
     <message>
         <source>Save Job</source>
-        <translation type="unfinished"></translation>
-    </message>
-</context>
-<context>
-    <name>FileChooser</name>
-    <message>
-        <source>%1 already exists. Replace it?</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

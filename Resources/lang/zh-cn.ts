@@ -456,6 +456,13 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</translation>
     </message>
 </context>
 <context>
+    <name>FileChooser</name>
+    <message>
+        <source>%1 already exists. Replace it?</source>
+        <translation>%1 已存在。是否替换？</translation>
+    </message>
+</context>
+<context>
     <name>HelpDialog</name>
     <message>
         <source>Dialog</source>
@@ -2051,6 +2058,14 @@ r</source>
         <source>Slicing stopped.</source>
         <translation>切片已停止。</translation>
     </message>
+    <message>
+        <source>%1 of %2 models stand partly or wholly off the build plate: what lies outside it is not printed. Move or scale them onto the plate to print them whole.</source>
+        <translation>%2 个模型中有 %1 个部分或全部位于打印平台之外：平台外的部分不会被打印。请移动或缩放模型使其完全位于平台上。</translation>
+    </message>
+    <message>
+        <source>Some models leave the build plate.</source>
+        <translation>部分模型超出了打印平台。</translation>
+    </message>
 </context>
 <context>
     <name>VexmorClass</name>
@@ -2373,13 +2388,6 @@ r</source>
     <message>
         <source>Save Job</source>
         <translation>保存任务</translation>
-    </message>
-</context>
-<context>
-    <name>FileChooser</name>
-    <message>
-        <source>%1 already exists. Replace it?</source>
-        <translation>%1 已存在。是否替换？</translation>
     </message>
 </context>
 </TS>

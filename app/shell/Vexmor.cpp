@@ -845,6 +845,16 @@ void Vexmor::slot_SliceScene(float layerThick, int xres, int yres, float dpmmX, 
         slot_SliceSceneDone(ui.GLWidget->GetSliceData().size());
         return;
     }
+    // Sliced all the same (the load already warned), but a model moved or
+    // pushed off the plate since would be cut at its edge without a word.
+    if (const int off = ui.GLWidget->scene()->CountLeavingPlate()) {
+        const QString why = tr("%1 of %2 models stand partly or wholly off the build plate: what lies outside it "
+                               "is not printed. Move or scale them onto the plate to print them whole.")
+                                .arg(off)
+                                .arg(ui.GLWidget->scene()->instances().size());
+        qWarning().noquote() << "Slice:" << why;
+        showBox(tr("Some models leave the build plate."), why);
+    }
     SetGuiBusy(QStringLiteral("Slice"), true);
     m_strGcodePath = gcodePath().toStdString();
     m_pSaveWidget->m_strGcodePath = m_strGcodePath;

@@ -147,6 +147,32 @@ TEST_F(UserFiles, APlateTallerThanThePrinterIsNotSlicedAndSaysSo)
     EXPECT_GT(shot(w, "user_files_4_too_tall", w.m_pSliceWidget), 100);
 }
 
+// A model moved half off the plate after it loaded is sliced (cut at the
+// frame's edge, as the tools write it), but the window says so first.
+TEST_F(UserFiles, AModelOffThePlateIsSlicedAfterTheWindowSaysItIsCut)
+{
+    Vexmor w;
+    ASSERT_NO_FATAL_FAILURE(open(w, 10.f));
+    ASSERT_NO_FATAL_FAILURE(load(w));
+    VSLModelPainter* cube = onlyInstance(w);
+    ASSERT_NE(cube, nullptr);
+    cube->Move({48, 0, 0}); // Pellar10's plate ends 49.3 mm right of its centre
+    ASSERT_EQ(w.ui.GLWidget->scene()->CountLeavingPlate(), 1);
+    WAIT_TRUE(navItem(w, "sliceButton") != nullptr, 5000);
+    QTest::qWait(400);
+    ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "sliceButton"));
+    WAIT_TRUE(w.m_pSliceWidget->isVisible(), 5000);
+    ModalAnswers modal;
+    w.m_pSliceWidget->findChild<QPushButton*>("pushButton")->click();
+    WAIT_TRUE(!modal.texts.isEmpty(), 10000);
+    EXPECT_EQ(modal.texts, QStringList{"Some models leave the build plate."});
+    EXPECT_TRUE(modal.informative.value(0).startsWith("1 of 1 models stand partly or wholly off the build plate"))
+        << modal.informative.value(0).toStdString();
+    WAIT_TRUE(w.sceneSliced(), 20000);
+    EXPECT_GT(w.ui.GLWidget->GetSliceData().size(), 0);
+    EXPECT_TRUE(dailyLog().contains("off the build plate")) << dailyLog().toStdString();
+}
+
 // A start with no clicks in a configuration folder whose files are links to
 // system files, and one that cannot be parsed: nothing outside the folder
 // changes, the unparsable file is kept aside, and the window says so.

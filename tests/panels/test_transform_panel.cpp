@@ -15,9 +15,11 @@ protected:
                   scales(&panel, &VTransformEditWidget::signal_SendScaleValue) {}
     QDoubleSpinBox* spin(const char* name) { return panel.findChild<QDoubleSpinBox*>(name); }
     QWidget* group(const char* name) { return panel.findChild<QWidget*>(name); }
-    // A selection as the view announces it: [4, id], then [5, ...].
+    // A selection as the view announces it: [4, id], then [5, ...], and
+    // the edit controls shown.
     void select(int id, L values)
     {
+        panel.slot_ModelSelected(true);
         panel.slot_ReceiveEditList({4, id});
         panel.slot_ReceiveEditList(L{5} + values);
         sent.clear();
@@ -90,10 +92,13 @@ TEST_F(Transform, UserEditsBecomeMessages)
     panel.slot_ModelSelected(true);
     sent.clear();
     spin("Position_X")->selectAll();
-    QTest::keyClicks(spin("Position_X"), "12");
-    ASSERT_EQ(sent.size(), 2); // one message per accepted keystroke
-    EXPECT_EQ(str(sent[0][0].toList()), "0, 1, 0, 0");
-    EXPECT_EQ(last(), "0, 12, 0, 0");
+    // "-25" passes through "-2": were that applied, it would push away
+    // whatever stands there, for good.
+    QTest::keyClicks(spin("Position_X"), "-25");
+    EXPECT_TRUE(sent.isEmpty());
+    QTest::keyClick(spin("Position_X"), Qt::Key_Return);
+    ASSERT_EQ(sent.size(), 1);
+    EXPECT_EQ(last(), "0, -25, 0, 0");
 }
 
 TEST_F(Transform, ZeroOrHugeReferencesSendNothing)
@@ -146,8 +151,22 @@ TEST_F(Transform, ButtonsModesAndSelectionChanges)
     EXPECT_FALSE(group("RotateGroup")->isEnabled());
     panel.slot_ModelSelected(false);
     EXPECT_FALSE(group("ScaleGroup")->isEnabled());
+    // With nothing selected Reset would drop every instance's supports and
+    // write its 1, 1, 1 into the next selection's scale record.
+    for (const char* b : {"ResetButton", "MaximizeButton", "CloneButton"})
+        EXPECT_FALSE(panel.findChild<QPushButton*>(b)->isEnabled()) << b;
+    spin("Scale_X")->setValue(3);
+    sent.clear();
+    panel.slot_EmitReset();
+    panel.slot_EmitMaxResize();
+    panel.findChild<QPushButton*>("CloneButton")->click();
+    EXPECT_TRUE(sent.isEmpty());
+    EXPECT_EQ(duplicate.size(), 1);
+    EXPECT_EQ(spin("Scale_X")->value(), 3);
+    panel.slot_ModelSelected(true);
+    EXPECT_TRUE(panel.findChild<QPushButton*>("ResetButton")->isEnabled());
     panel.slot_ReceiveEditList({3, 1, 2, 3}); // unknown command
-    EXPECT_EQ(sent.size(), 2);
+    EXPECT_TRUE(sent.isEmpty());
 }
 
 TEST_F(Transform, WithoutTheLockOnlyTheEditedAxisScales)
