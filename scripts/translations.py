@@ -243,6 +243,8 @@ AUTHORED = {
     ("OwnedFile", "is not a regular file"): "不是普通文件",
     ("Vexmor", "A settings file was not used as it is."): "有设置文件未按原样使用。",
     # Models, slicing and supports the printer cannot take.
+    ("VSL3DScene", "%1: its %2 layers of %3 mm make %4 mm, more than the printer's build height of %5 mm"):
+        "%1：其 %2 层 %3 mm 的切片共 %4 mm，超过打印机 %5 mm 的打印高度",
     ("VSL3DScene", "The plate needs %1 layers of %2 mm, but the printer's build height of %3 mm holds %4. "
                    "Scale the model down or choose a thicker layer."):
         "平台需要 %1 层 %2 mm 的切片，但打印机 %3 mm 的成型高度只能容纳 %4 层。请缩小模型或选择更厚的层。",

@@ -1340,6 +1340,10 @@ r</source>
         <source>The plate is %1 mm tall, more than the printer&apos;s build height of %2 mm. Scale the model down.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>%1: its %2 layers of %3 mm make %4 mm, more than the printer&apos;s build height of %5 mm</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>VSLGLView</name>

@@ -1343,6 +1343,10 @@ r</source>
         <source>The plate is %1 mm tall, more than the printer's build height of %2 mm. Scale the model down.</source>
         <translation>平台高 %1 mm，超过打印机 %2 mm 的成型高度。请缩小模型。</translation>
     </message>
+    <message>
+        <source>%1: its %2 layers of %3 mm make %4 mm, more than the printer's build height of %5 mm</source>
+        <translation>%1：其 %2 层 %3 mm 的切片共 %4 mm，超过打印机 %5 mm 的打印高度</translation>
+    </message>
 </context>
 <context>
     <name>VSLGLView</name>

@@ -114,7 +114,7 @@ TEST_F(SlcImport, AbsurdValuesAreRefusedWithTheReason)
     const struct { const char* name; QVector<Record> records; const char* reason; } cases[] = {
         {"every layer at z 0", {{0.f, square}, {0.f, square}}, "0 mm apart"},
         {"below 0", {{-0.5f, square}, {-1.f, square}}, "mm apart"},
-        {"1e-9 apart", {{1e-9f, square}, {2e-9f, square}}, "1e-09 mm apart"},
+        {"1e-9 apart", {{1e-9f, square}, {2e-9f, square}}, "0 mm apart"},
         {"2 mm apart", {{2.f, square}, {4.f, square}}, "2 mm apart"},
         {"a point at 1e30", {{0.05f, {Square(0, 0, 10, 1e30)}}}, "beyond 100 m"},
         {"a point at -1e6", {{0.05f, {Square(-1e6, 0, 10, 10)}}}, "beyond 100 m"},
@@ -133,6 +133,44 @@ TEST_F(SlcImport, AbsurdValuesAreRefusedWithTheReason)
     EXPECT_EQ(Read(Slc(1, {{0.05f, square}, {0.1f, square}})), 0);
     EXPECT_FLOAT_EQ(m_scene.m_fLayerThick, 0.05f);
     EXPECT_TRUE(notices.isEmpty());
+}
+
+// The layers' spacing is the thickness, wherever the first layer stands and
+// however its heights round; a file taller than the printer is not taken.
+TEST_F(SlcImport, ThicknessIsTheSpacingAndAFileTallerThanThePrinterIsRefused)
+{
+    const Layer square{Square(0, 0, 10, 10)};
+    QVector<Record> raised;
+    for (int i = 0; i < 100; ++i)
+        raised.append({0.1f + 0.05f * float(i), square});
+    ASSERT_EQ(Read(Slc(1, raised)), 0);
+    EXPECT_FLOAT_EQ(m_scene.m_fLayerThick, 0.05f); // not 0.1: the file would print twice as tall
+    EXPECT_EQ(m_scene.m_nTotalLayers, 100);
+
+    // 3.05f - 3.0f is 0.0500002: the same thickness as the plate's.
+    VSL3DScene again;
+    again.m_fLayerThick = 0.05f;
+    QStringList notices;
+    again.m_fnSlcThicknessNotice = [&](const QString& text) { notices << text; };
+    ASSERT_TRUE(testmesh::WriteFile(m_dir.filePath("high.slc"), Slc(1, {{3.0f, square}, {3.05f, square}})));
+    EXPECT_EQ(again.readSlcFile(m_dir.filePath("high.slc"), nullptr), 0);
+    EXPECT_TRUE(notices.isEmpty()) << notices.join('|').toStdString();
+
+    // The scene builds 200 mm high: 4001 layers of 0.05 mm are 200.05 mm.
+    VSL3DScene tall;
+    QVector<Record> tower;
+    for (int i = 1; i <= 4001; ++i)
+        tower.append({0.05f * float(i), square});
+    ASSERT_TRUE(testmesh::WriteFile(m_dir.filePath("tower.slc"), Slc(1, tower)));
+    EXPECT_EQ(tall.readSlcFile(m_dir.filePath("tower.slc"), nullptr), -4);
+    EXPECT_TRUE(tall.lastLoadError().contains("its 4001 layers of 0.05 mm make 200.05 mm, more than the printer's "
+                                              "build height of 200 mm"))
+        << tall.lastLoadError().toStdString();
+    EXPECT_TRUE(tall.m_modelSliceLayers.isEmpty());
+    EXPECT_EQ(tall.m_fLayerThick, 0.f);
+    tower.resize(4000);
+    ASSERT_TRUE(testmesh::WriteFile(m_dir.filePath("tower.slc"), Slc(1, tower)));
+    EXPECT_EQ(tall.readSlcFile(m_dir.filePath("tower.slc"), nullptr), 0);
 }
 
 // Without prompts set, frameless boxes ask and default to No; a declined

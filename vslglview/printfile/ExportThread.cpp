@@ -304,7 +304,7 @@ int ExportThread::writeConversion(const QImage& preview)
         }
         if (!writeLayerRecord(out, r.code))
             return fail(ExportOutputFailed,
-                        QStringLiteral("cannot write %1: %2").arg(m_exportPath, FileErrorSentence(m_outFile.error())));
+                        QStringLiteral("cannot write %1: %2").arg(m_exportPath, WriteFailureSentence(m_outFile)));
         last = std::move(r);
         return ExportOk;
     };
@@ -333,13 +333,13 @@ int ExportThread::writeConversion(const QImage& preview)
         return result;
     }
     if (out.status() != QDataStream::Ok) {
-        const QString why = FileErrorSentence(m_outFile.error());
+        const QString why = WriteFailureSentence(m_outFile);
         discardOutput();
         return fail(ExportOutputFailed, QStringLiteral("cannot write %1: %2").arg(m_exportPath, why));
     }
-    if (!m_outFile.commit())
-        return fail(ExportOutputFailed,
-                    QStringLiteral("cannot write %1: %2").arg(m_exportPath, FileErrorSentence(m_outFile.error())));
+    QString why;
+    if (!CommitSaveFile(m_outFile, why))
+        return fail(ExportOutputFailed, QStringLiteral("cannot write %1: %2").arg(m_exportPath, why));
 
     if (last.ok) {
         m_layerImage = last.grey;

@@ -1,5 +1,7 @@
 #include "printfile/filesafety.h"
 
+#include <QStorageInfo>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -101,4 +103,35 @@ int UsableCoreCount()
     }
 #endif
     return qMax(1, QThread::idealThreadCount());
+}
+
+bool DiskFullAt(const QString& path)
+{
+    const QStorageInfo storage(QFileInfo(path).absolutePath());
+    // A write fails once what is left is less than a block.
+    return storage.isValid() && storage.bytesAvailable() < 64 * 1024;
+}
+
+QString WriteFailureSentence(const QFileDevice& file)
+{
+    if (DiskFullAt(file.fileName()))
+        return FileErrorSentence(QFileDevice::ResourceError);
+    if (file.error() == QFileDevice::NoError)
+        return FileErrorSentence(QFileDevice::WriteError);
+    return FileErrorSentence(file.error());
+}
+
+bool CommitSaveFile(QSaveFile& file, QString& why)
+{
+    // A write that already failed, or what is still buffered failing now.
+    if (file.error() != QFileDevice::NoError || !file.flush()) {
+        why = WriteFailureSentence(file);
+        file.cancelWriting();
+        file.commit(); // drops the temporary file
+        return false;
+    }
+    if (file.commit())
+        return true;
+    why = WriteFailureSentence(file);
+    return false;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFileDevice>
+#include <QSaveFile>
 #include <QString>
 
 // Checks made before a file is opened, so that a FIFO never blocks a reader,
@@ -24,6 +25,16 @@ bool NamesSameFile(const QString& a, const QString& b);
 
 // A sentence for the user about a file error ("No space left on the device").
 QString FileErrorSentence(QFileDevice::FileError error);
+
+// Why a write to `file` failed, asked while its data still fills the disk:
+// Qt reports a full disk as a plain write error, and a save file's commit
+// forgets why it failed.
+QString WriteFailureSentence(const QFileDevice& file);
+// True when the file system holding `path` has (next to) no room left.
+bool DiskFullAt(const QString& path);
+// Writes out what `file` still buffers, then commits it; false with `why`
+// (and nothing left behind) when either fails.
+bool CommitSaveFile(QSaveFile& file, QString& why);
 
 // The cores this process may run on (its CPU affinity), at least 1.
 int UsableCoreCount();

@@ -41,7 +41,9 @@ void SaveFileStream::writeZeros(int count)
 
 int SaveFileStream::writeFailure() const
 {
-    return m_file.error() == QFileDevice::ResourceError ? PrintFileNoSpace : PrintFileWriteFailed;
+    // Qt reports a full disk as a plain write error.
+    return m_file.error() == QFileDevice::ResourceError || DiskFullAt(m_file.fileName()) ? PrintFileNoSpace
+                                                                                        : PrintFileWriteFailed;
 }
 
 int SaveFileStream::commit()
@@ -52,7 +54,8 @@ int SaveFileStream::commit()
         m_file.commit(); // discards the temporary file
         return failure;
     }
-    if (m_file.commit())
+    QString why;
+    if (CommitSaveFile(m_file, why))
         return PrintFileOk;
-    return m_file.error() == QFileDevice::ResourceError ? PrintFileNoSpace : PrintFileCommitFailed;
+    return why == FileErrorSentence(QFileDevice::ResourceError) ? PrintFileNoSpace : PrintFileCommitFailed;
 }

@@ -190,7 +190,7 @@ namespace {
 
 QString writeError(const QString& path, const QFileDevice& file)
 {
-    return QStringLiteral("cannot write %1: %2").arg(path, FileErrorSentence(file.error()));
+    return QStringLiteral("cannot write %1: %2").arg(path, WriteFailureSentence(file));
 }
 
 ResaveResult patchInPlace(const QString& path, const QByteArray& block, QString& error)
@@ -244,8 +244,9 @@ ResaveResult copyPatched(const QString& src, const QString& dst, const QByteArra
         out.commit();
         return ResaveResult::DestinationFailed;
     }
-    if (!out.commit()) {
-        error = writeError(dst, out);
+    QString why;
+    if (!CommitSaveFile(out, why)) {
+        error = QStringLiteral("cannot write %1: %2").arg(dst, why);
         return ResaveResult::DestinationFailed;
     }
     return ResaveResult::Ok;

@@ -72,6 +72,19 @@ int VSL3DScene::readSlcFile(QString path, VSLModel3D* model)
             qWarning().noquote() << m_strLoadError;
             return -4;
         }
+    // As a plate taller than the printer is not sliced, such a file's layers
+    // are not taken.
+    const double tall = double(t) * contents.layers.size();
+    if (tall > double(m_boundMax.z()) + 1e-4) {
+        m_strLoadError = tr("%1: its %2 layers of %3 mm make %4 mm, more than the printer's build height of %5 mm")
+                             .arg(path)
+                             .arg(contents.layers.size())
+                             .arg(double(t))
+                             .arg(tall, 0, 'f', 2)
+                             .arg(double(m_boundMax.z()));
+        qWarning().noquote() << m_strLoadError;
+        return -4;
+    }
     if (m_fLayerThick == 0.f) {
         m_fLayerThick = t;
     } else if (m_fLayerThick != t) {

@@ -67,7 +67,11 @@ bool Parse(const char* data, qint64 size, Contents& out)
         return false;
 
     Reader r(data, size, first);
-    float t = 0.f;
+    // The spacing of the first two layers with outlines: a file whose first
+    // layer stands higher than one step would otherwise print its layers that
+    // much thicker. A file of one layer takes its height.
+    int layersWithPoints = 0;
+    float firstZ = 0.f, secondZ = 0.f;
     while (r.left() > 0 && !r.PeekEnd()) {
         const float z = r.Float();
         const quint32 boundaries = r.UInt();
@@ -77,6 +81,7 @@ bool Parse(const char* data, qint64 size, Contents& out)
         if (qint64(boundaries) > r.left() / 8)
             return false;
         QVector<QPolygonF> layer;
+        bool hasPoints = false;
         for (quint32 b = 0; b < boundaries; ++b) {
             const quint32 vertices = r.UInt();
             r.UInt(); // gap count
@@ -94,14 +99,21 @@ bool Parse(const char* data, qint64 size, Contents& out)
                 out.minPt.setY(qMin<double>(out.minPt.y(), y));
                 out.maxPt.setX(qMax<double>(out.maxPt.x(), x));
                 out.maxPt.setY(qMax<double>(out.maxPt.y(), y));
-                t = t > 0.f ? t : z - t;
+                hasPoints = true;
             }
             layer.append(poly);
+        }
+        if (hasPoints && layersWithPoints < 2) {
+            (layersWithPoints == 0 ? firstZ : secondZ) = z;
+            ++layersWithPoints;
         }
         if (!layer.isEmpty())
             out.layers.append(layer);
     }
-    out.thickness = t;
+    const float t = layersWithPoints >= 2 ? secondZ - firstZ : firstZ;
+    // Heights written in single precision differ in their last bits
+    // ("3.05 - 3.0" is 0.0500002): a thickness is a whole number of 0.1 um.
+    out.thickness = float(std::round(double(t) * 10000.0) / 10000.0);
     return true;
 }
 

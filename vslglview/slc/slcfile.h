@@ -17,7 +17,7 @@ struct Contents {
     QVector<QVector<QPolygonF>> layers; // layers holding at least one outline, millimetres
     QPointF minPt;       // running minimum and maximum of every vertex,
     QPointF maxPt;       // both starting at (0, 0)
-    float thickness = 0; // the first layer's height, as the format implies
+    float thickness = 0; // mm: the spacing of the first two layers with outlines (one: its height)
 };
 
 // Never reads, loops or allocates past `size`; false for a truncated file
