@@ -321,9 +321,11 @@ void VTransformEditWidget::Handle_ChangeSelect(QVariantList& list)
 
 void VTransformEditWidget::slot_EmitScaleValue()
 {
-    QVector3D s;
-    ExportGroupData(Group_Scale, s);
-    emit signal_SendScaleValue({m_nSelectedId, s.x(), s.y(), s.z()});
+    // The scale as last received or edited, not as the fields show it: they
+    // round to two decimals and clamp to 0.01 .. 100, and the view keeps
+    // what it is sent as the instance's scale.
+    const float* s = m_fLastValues + 3 * Group_Scale;
+    emit signal_SendScaleValue({m_nSelectedId, s[0], s[1], s[2]});
 }
 
 void VTransformEditWidget::EnableModeGroups(int mode, bool enable)

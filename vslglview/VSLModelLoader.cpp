@@ -249,9 +249,20 @@ void VSLModelLoader::PrepareSTLFile()
         isAscii = 0;
         return;
     }
+    // Text saved as UTF-16 ("Unicode" in Windows editors) would read as a
+    // binary file cut short: refused with what it is.
+    file.seek(0);
+    const QByteArray start = file.peek(12);
+    const bool bom = start.startsWith("\xff\xfe") || start.startsWith("\xfe\xff");
+    const bool wide = start.size() >= 10 && ((start[1] == 0 && start[3] == 0 && start[5] == 0 && start[0] != 0) ||
+                                             (start[0] == 0 && start[2] == 0 && start[4] == 0 && start[1] != 0));
+    if (bom || wide) {
+        ready = false;
+        Fail(QStringLiteral("the file is UTF-16 text; an STL file is ASCII or binary"));
+        return;
+    }
     // Otherwise it is ASCII when it starts with "solid" or its first lines
     // hold a vertex (several vertices on one line included).
-    file.seek(0);
     // A binary file that merely starts with "solid" has NUL bytes in its count
     // or first facets; a text file has none.
     const QByteArray head = file.peek(512);
@@ -415,6 +426,11 @@ bool VSLModelLoader::ReadAscii(QString file, QVector<VSLTriangle3D>& out)
     }
     if (out.isEmpty())
         return Fail(QStringLiteral("the file holds no triangles"));
+    if (dropped > 0)
+        m_warning = QStringLiteral("%1: %2 facets without exactly three vertices were left out (%3 triangles read)")
+                        .arg(path)
+                        .arg(dropped)
+                        .arg(out.size());
     return true;
 }
 

@@ -105,6 +105,13 @@ TEST_F(StlFiles, BinaryAndAsciiFormsReadBack)
         for (int i = 0; i < out.size(); ++i)
             EXPECT_TRUE(out[i].normal == c.tris[i].normal && out[i].minBound == c.tris[i].minBound &&
                         out[i].maxBound == c.tris[i].maxBound) << i;
+        // What was left out is said, or the model has holes no one was told of.
+        if (c.bytes == notThree)
+            EXPECT_TRUE(l.warningString().endsWith("f.stl: 3 facets without exactly three vertices were left out "
+                                                   "(2 triangles read)"))
+                << l.warningString().toStdString();
+        else if (c.isAscii == 1)
+            EXPECT_TRUE(l.warningString().isEmpty()) << l.warningString().toStdString();
     }
 }
 
@@ -241,6 +248,25 @@ TEST_F(StlFiles, CutBinaryIsReadAsFarAsItGoesWithAWarning)
     QVector<VSLTriangle3D> out;
     ASSERT_TRUE(Load(Write("whole.stl", whole), out, l));
     EXPECT_TRUE(l.warningString().isEmpty());
+}
+
+// An ASCII file an editor saved as UTF-16 read as a binary file cut short:
+// a heap of garbage triangles.
+TEST_F(StlFiles, Utf16TextIsRefusedAsSuch)
+{
+    const QByteArray ascii = testmesh::AsciiStl(testmesh::Cube());
+    QByteArray little("\xff\xfe", 2), big("\xfe\xff", 2), bare;
+    for (char c : ascii) {
+        little.append(c).append('\0');
+        big.append('\0').append(c);
+        bare.append(c).append('\0');
+    }
+    for (const QByteArray& bytes : {little, big, bare}) {
+        VSLModelLoader l;
+        QVector<VSLTriangle3D> out;
+        EXPECT_FALSE(Load(Write("unicode.stl", bytes), out, l));
+        EXPECT_TRUE(l.errorString().contains("the file is UTF-16 text")) << l.errorString().toStdString();
+    }
 }
 
 TEST_F(StlFiles, AFifoOrFolderIsRefusedWithoutOpeningIt)

@@ -169,6 +169,21 @@ TEST_F(Transform, ButtonsModesAndSelectionChanges)
     EXPECT_TRUE(sent.isEmpty());
 }
 
+// A drag can scale past what the fields show; the record written back on
+// the next selection change must be the instance's, not the fields'.
+TEST_F(Transform, TheScaleWrittenBackIsTheOneReceivedNotTheFieldsRoundedOrClamped)
+{
+    select(10, {0, 0, 0, 0.001, 0.4812, 250, 0.01, 4.812, 2500});
+    EXPECT_EQ(values("Scale"), (std::vector<double>{0.01, 0.48, 100}));
+    panel.slot_ReceiveEditList({4, 20});
+    ASSERT_EQ(scales.size(), 1);
+    const QVariantList back = scales.last().at(0).toList();
+    EXPECT_EQ(back.at(0).toInt(), 10);
+    EXPECT_FLOAT_EQ(back.at(1).toFloat(), 0.001f);
+    EXPECT_FLOAT_EQ(back.at(2).toFloat(), 0.4812f);
+    EXPECT_FLOAT_EQ(back.at(3).toFloat(), 250.f);
+}
+
 TEST_F(Transform, WithoutTheLockOnlyTheEditedAxisScales)
 {
     select(10, {0, 0, 0, 1, 1, 1, 20, 10, 5});
