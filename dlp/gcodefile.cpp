@@ -1,5 +1,8 @@
 #include "dlp/gcodefile.h"
 
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 
@@ -65,6 +68,60 @@ void GCodeFile::split(std::string& text, std::string& delimiters, std::vector<st
         out->push_back(text.substr(pos, hit - pos));
         pos = hit + 1;
     }
+}
+
+} // namespace DLP
+
+namespace DLP {
+
+namespace {
+// Above every move or speed the recipe ranges let a job hold (lifts and speeds
+// reach 1e6 mm and mm/min there), far below garbage such as 1e30.
+constexpr double kLargestJobNumber = 1e7;
+}
+
+std::string JobFileProblem(const std::string& text)
+{
+    if (text.find(";(<Completed>)") == std::string::npos)
+        return "it does not end with the job's footer; it was cut short";
+    size_t start = 0;
+    int lineNumber = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        ++lineNumber;
+        const size_t comment = line.find(';');
+        if (comment != std::string::npos)
+            line.resize(comment);
+        // Words: a letter and a number ("G1", "Z-0.5", "F600").
+        size_t at = 0;
+        while (at < line.size()) {
+            const char c = line[at];
+            if (!std::isalpha(static_cast<unsigned char>(c))) {
+                ++at;
+                continue;
+            }
+            const char* begin = line.c_str() + at + 1;
+            // A number starts at once: "Pinfo" in a material name is no "P inf".
+            if (!std::isdigit(static_cast<unsigned char>(*begin)) && *begin != '-' && *begin != '+' && *begin != '.') {
+                ++at;
+                continue;
+            }
+            char* after = nullptr;
+            const double v = std::strtod(begin, &after);
+            if (after == begin) {
+                ++at;
+                continue;
+            }
+            if (!std::isfinite(v) || std::fabs(v) > kLargestJobNumber)
+                return "line " + std::to_string(lineNumber) + " (\"" + line.substr(0, 60) + "\") has a value no printer takes";
+            at = size_t(after - line.c_str());
+        }
+    }
+    return std::string();
 }
 
 } // namespace DLP

@@ -27,4 +27,10 @@ public:
     std::vector<std::string> lines;
 };
 
+// Why a job read from a file must not be played; empty when it may. A job
+// ends with the footer's ";(<Completed>)" marker: a file cut short lacks it.
+// Every number of a command must be a finite value a printer can take: a
+// damaged or hand-edited file could send "G1 Z1e30".
+std::string JobFileProblem(const std::string& text);
+
 } // namespace DLP

@@ -182,14 +182,21 @@ void BuildManager::BuildThread()
     if (!m_gcodePath.empty()) {
         DLP::GCodeFile loaded;
         const bool ok = loaded.Load(m_gcodePath);
+        // Nothing of a damaged file reaches the printer; an empty one is told as such below.
+        const std::string problem = ok && !loaded.text.empty() ? DLP::JobFileProblem(loaded.text) : std::string();
         {
             QMutexLocker locker(&m_jobLock);
             // A job that cannot be read is not replaced by another one.
-            m_gcodeFile.text = ok ? loaded.text : std::string();
+            m_gcodeFile.text = ok && problem.empty() ? loaded.text : std::string();
             m_gcodeFile.lines.clear();
         }
         if (!ok) {
             endJob(PrintEnd::JobUnreadable, tr("The job file %1 cannot be read").arg(path));
+            return;
+        }
+        if (!problem.empty()) {
+            endJob(PrintEnd::JobUnreadable,
+                   tr("The job file %1 cannot be printed: %2").arg(path, QString::fromStdString(problem)));
             return;
         }
     }

@@ -170,6 +170,7 @@ AUTHORED = {
     # The job thread's log lines.
     ("DLP::BuildManager", "The job file %1 cannot be read"): "无法读取任务文件 %1",
     ("DLP::BuildManager", "The job file %1 is empty"): "任务文件 %1 为空",
+    ("DLP::BuildManager", "The job file %1 cannot be printed: %2"): "任务文件 %1 无法打印：%2",
     ("DLP::BuildManager", "No printer is connected"): "未连接打印机",
     ("DLP::BuildManager", "The printer was disconnected"): "打印机已断开连接",
     ("DLP::BuildManager", "The printer did not acknowledge %1 (written %2 times)"): "打印机未确认 %1（已发送 %2 次）",

@@ -58,6 +58,10 @@
         <source>The printer did not acknowledge %1 (written %2 times)</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>The job file %1 cannot be printed: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>DeviceInterface</name>

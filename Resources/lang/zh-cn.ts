@@ -57,6 +57,10 @@
         <source>The printer did not acknowledge %1 (written %2 times)</source>
         <translation>打印机未确认 %1（已发送 %2 次）</translation>
     </message>
+    <message>
+        <source>The job file %1 cannot be printed: %2</source>
+        <translation>任务文件 %1 无法打印：%2</translation>
+    </message>
 </context>
 <context>
     <name>DeviceInterface</name>

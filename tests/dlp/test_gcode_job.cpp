@@ -1,4 +1,5 @@
 #include "dlp/gcodegenerator.h"
+#include "dlp/gcodefile.h"
 #include "locale_guard.h"
 
 #include <QFile>
@@ -242,4 +243,26 @@ TEST(GCodeJob, ExposureRampAndSettleDelays)
     // The default ramp: flat over the first six layers, then falling layer by layer.
     for (int i = 0; i < 49; ++i)
         EXPECT_TRUE(i < 5 ? ramp[i].exposureMs == 1000 : ramp[i].exposureMs > ramp[i + 1].exposureMs) << i;
+}
+
+// The check a job file passes before it is played takes every job the
+// settings' ranges allow, and refuses the same job cut short.
+TEST(GCodeJob, EveryJobTheRangesAllowPassesThePlayCheckAndNoneCutShort)
+{
+    SliceBuildConfig top = exampleConfig();
+    top.ZLiftDistance = 1e6f;
+    top.ZLiftSpeed = top.ZRetractSpeed = top.ZLiftBottomSpeed = top.ZLiftFirstBottomSpeed = 1e6f;
+    top.TiltDistance2 = 500;
+    top.TiltSpeed1 = top.TiltSpeed2 = top.TiltRetractSpeed = top.TiltNearSpeed = 1e6f;
+    top.RotateDistance = 100;
+    top.RotateSpeed = 1000;
+    top.SliceThickness = 1;
+    for (const SliceBuildConfig& c : {exampleConfig(), top}) {
+        const std::string job = generate(3, c);
+        ASSERT_FALSE(job.empty());
+        EXPECT_EQ(DLP::JobFileProblem(job), "");
+        const size_t footer = job.find(";(********** Footer Start");
+        ASSERT_NE(footer, std::string::npos);
+        EXPECT_NE(DLP::JobFileProblem(job.substr(0, footer)), "");
+    }
 }

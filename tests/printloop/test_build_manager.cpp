@@ -61,12 +61,22 @@ protected:
         PrinterLinkTest::TearDown();
     }
 
+    // `job` as a whole job file: with the footer's marker, a line of its own
+    // that sends nothing. A job whose last line is cut short gets it first.
     void start(const std::string& job)
     {
+        if (job.empty())
+            startFile(job);
+        else
+            startFile(job.back() == '\n' ? job + kFooter : kFooter + job);
+    }
+    void startFile(const std::string& bytes)
+    {
         const std::string path = QDir(m_dir.path()).filePath("job.gcode").toStdString();
-        std::ofstream(path, std::ios::binary | std::ios::trunc) << job;
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
         launch(path, DLP::GCodeFile());
     }
+    static constexpr const char* kFooter = ";(<Completed>)\r\n";
     // The job file at `path`; `handed` is what the caller hands over besides.
     void launch(const std::string& path, const DLP::GCodeFile& handed)
     {
@@ -328,6 +338,34 @@ TEST_F(PrintLoopTest, WithoutAPortOrJobFileTheJobEndsFailedAndNothingIsWritten)
         EXPECT_EQ(end(), (std::pair<int, QString>{int(DLP::PrintEnd::JobUnreadable), QString(reason).arg(path)}));
         EXPECT_EQ(newBytes(), "");
     }
+}
+
+// A job file cut short, or one whose numbers no printer takes: nothing of it
+// reaches the printer, and the reason is told.
+TEST_F(PrintLoopTest, AJobFileCutShortOrWithAbsurdValuesSendsNothing)
+{
+    connectPrinter();
+    const std::string job = ";(<Slice> 0 )\nG1 Z1 F600\n;(<Slice> 1 )\nG1 Z1.05 F600\n";
+    const struct { const char* name; std::string bytes; const char* reason; } cases[] = {
+        {"cut short", job, "it does not end with the job's footer; it was cut short"},
+        {"Z 1e30", job + "G1 Z1e30 F600\n" + kFooter, "line 5 (\"G1 Z1e30 F600\") has a value no printer takes"},
+        {"speed -inf", job + "G1 Z2 F-inf\n" + kFooter, "has a value no printer takes"},
+        {"Z beyond", job + "G1 Z25000000\n" + kFooter, "line 5 (\"G1 Z25000000\") has a value no printer takes"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        startFile(c.bytes);
+        finish();
+        const auto [how, why] = end();
+        EXPECT_EQ(how, int(DLP::PrintEnd::JobUnreadable));
+        EXPECT_TRUE(why.contains(c.reason)) << why.toStdString();
+        EXPECT_TRUE(layers.empty());
+        EXPECT_EQ(newBytes(), "");
+    }
+    // The same job, whole, prints.
+    play(job);
+    EXPECT_EQ(end().first, int(DLP::PrintEnd::Completed));
+    EXPECT_EQ(layers.size(), 2u);
 }
 
 // A controller that answers every line with an error holding "ok" in a word
