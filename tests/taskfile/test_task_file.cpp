@@ -58,6 +58,22 @@ QByteArray ReadAll(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+// What the loader hands back from a file or from bytes.
+struct LoadedTask {
+    QMap<int, QVector<VSLTriangle3D>> models;
+    QVector<QPair<int, QMatrix4x4>> matrices;
+    QVector<VSLTriangle3D> supports;
+    SliceLayers sm, ss;
+    QVector<int> pi;
+    QVector<float> pf;
+
+    bool load(const QString& path) { return TaskLoader().LoadBinaryTask(path, models, matrices, supports, sm, ss, pi, pf); }
+    bool load(const QByteArray& bytes)
+    {
+        return TaskLoader().LoadBinaryTask(bytes.constData(), bytes.size(), models, matrices, supports, sm, ss, pi, pf);
+    }
+};
+
 // Polygons of each layer in a canonical order: threads append in any order.
 SliceLayers Canonical(SliceLayers layers)
 {
@@ -188,15 +204,8 @@ TEST_F(TaskFileTest, AFifoOrFolderIsRefusedWithoutBlocking)
     QTemporaryDir dir;
     const QString fifo = dir.filePath("plate.task");
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0); // opening it would block
-    for (const QString& path : {fifo, dir.path()}) {
-        QMap<int, QVector<VSLTriangle3D>> models;
-        QVector<QPair<int, QMatrix4x4>> matrices;
-        QVector<VSLTriangle3D> supports;
-        SliceLayers sm, ss;
-        QVector<int> pi;
-        QVector<float> pf;
-        EXPECT_FALSE(TaskLoader().LoadBinaryTask(path, models, matrices, supports, sm, ss, pi, pf));
-    }
+    for (const QString& path : {fifo, dir.path()})
+        EXPECT_FALSE(LoadedTask().load(path));
 }
 
 TEST_F(TaskFileTest, CoordinatesBeyondAnyPrinterAreRefused)
@@ -295,18 +304,12 @@ TEST_F(TaskFileTest, UnknownTagsAndOrphanMatricesAreSkippedAndIdsReadFromTheirFi
     QByteArray longId = bytes;
     longId.replace(20, 10, "1234567890");
 
-    QMap<int, QVector<VSLTriangle3D>> models;
-    QVector<QPair<int, QMatrix4x4>> matrices;
-    QVector<VSLTriangle3D> supports;
-    SliceLayers sm, ss;
-    QVector<int> pi;
-    QVector<float> pf;
-    ASSERT_TRUE(
-        TaskLoader().LoadBinaryTask(longId.constData(), longId.size(), models, matrices, supports, sm, ss, pi, pf));
-    ASSERT_EQ(models.keys(), QList<int>({1234567890}));
-    EXPECT_EQ(models.first()[0].maxBound, cube[0].maxBound); // bounds given on load
-    ASSERT_EQ(matrices.size(), 2);
-    EXPECT_EQ(pi, QVector<int>({1, 2, 3}));
+    LoadedTask loaded;
+    ASSERT_TRUE(loaded.load(longId));
+    ASSERT_EQ(loaded.models.keys(), QList<int>({1234567890}));
+    EXPECT_EQ(loaded.models.first()[0].maxBound, cube[0].maxBound); // bounds given on load
+    ASSERT_EQ(loaded.matrices.size(), 2);
+    EXPECT_EQ(loaded.pi, QVector<int>({1, 2, 3}));
 
     ExpectRefused(longId, "ids that could not be written back");
     ASSERT_TRUE(testmesh::WriteFile(Path("ids.task"), bytes));
