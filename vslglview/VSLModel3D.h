@@ -128,7 +128,8 @@ public:
     QMutex* dataMutex() const { return m_pDataMutex; }
     int checkStatus() const { return m_nCheckStatus.load(); }
     int fixStatus() const { return m_nFixStatus.load(); }
-    bool isReady() const { return m_nFixStatus.load() == 0; }
+    // Ready once the gate is open too: whoever sees a ready model can take it.
+    bool isReady() const { return m_nFixStatus.load() == 0 && m_readyGate.IsOpen(); }
 
     std::vector<char> m_Flags;
     bool m_bNoHoles = false;

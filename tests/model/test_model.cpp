@@ -48,6 +48,21 @@ TEST(MeshModel, IdsAreIssuedInOrderAndNeverReused)
     EXPECT_EQ(b.m_nModelId, first + 1);
 }
 
+// A model seen ready can be worked on at once: its gate is open by then (a
+// support run asked right after the pass ends was refused as busy).
+TEST(MeshModel, AReadyModelsGateIsAlreadyOpen)
+{
+    QTemporaryDir dir;
+    const QString path = WriteStl(dir, "cube.stl", testmesh::Cube(2, {0, 0, 0}));
+    for (int run = 0; run < 200; ++run) {
+        VSLModel3D model;
+        ASSERT_TRUE(model.LoadSTLFile(path));
+        while (!model.isReady())
+            std::this_thread::yield();
+        ASSERT_TRUE(model.readyGate().IsOpen()) << "run " << run;
+    }
+}
+
 // The pass merges the soup, drops a degenerate triangle (normals recomputed) and signals once.
 TEST(MeshModel, TopologyPassMergesCubeSoupAndSignalsReady)
 {
