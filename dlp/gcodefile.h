@@ -28,9 +28,11 @@ public:
 };
 
 // Why a job read from a file must not be played; empty when it may. A job
-// ends with the footer's ";(<Completed>)" marker: a file cut short lacks it.
-// Every number of a command must be a finite value a printer can take: a
-// damaged or hand-edited file could send "G1 Z1e30".
+// holds the header's end marker and, after it, the footer's ";(<Completed>)":
+// a file missing either lost its start or was cut short. Every command word is
+// a letter and a finite number within what a printer can take (a damaged or
+// hand-edited file could send "G1 Z1e30" or "F-600"), every wait a number of
+// milliseconds, and no line hides a second command behind a carriage return.
 std::string JobFileProblem(const std::string& text);
 
 } // namespace DLP

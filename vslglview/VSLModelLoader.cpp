@@ -365,8 +365,13 @@ bool VSLModelLoader::ReadAscii(QString file, QVector<VSLTriangle3D>& out)
     int dropped = 0;
     QString textProblem; // this facet's first number that cannot be read, or missing
     bool tooLarge = false;
+    bool endSolid = false; // a file cut short lacks it
     const char *b, *e;
     while (tokens.Next(b, e)) {
+        if (TokenIs(b, e, "endsolid")) {
+            endSolid = true;
+            continue;
+        }
         if (TokenIs(b, e, "vertex")) {
             float xyz[3] = {0.f, 0.f, 0.f};
             int read = 0;
@@ -426,11 +431,14 @@ bool VSLModelLoader::ReadAscii(QString file, QVector<VSLTriangle3D>& out)
     }
     if (out.isEmpty())
         return Fail(QStringLiteral("the file holds no triangles"));
+    QStringList warnings;
     if (dropped > 0)
-        m_warning = QStringLiteral("%1: %2 facets without exactly three vertices were left out (%3 triangles read)")
-                        .arg(path)
-                        .arg(dropped)
-                        .arg(out.size());
+        warnings << QStringLiteral("%1 facets without exactly three vertices were left out").arg(dropped);
+    if (!endSolid)
+        warnings << QStringLiteral("the file ends without \"endsolid\"; it may be cut short");
+    if (!warnings.isEmpty())
+        m_warning = QStringLiteral("%1: %2 (%3 triangles read)")
+                        .arg(path, warnings.join(QStringLiteral("; ")), QString::number(out.size()));
     return true;
 }
 

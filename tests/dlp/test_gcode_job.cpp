@@ -264,5 +264,8 @@ TEST(GCodeJob, EveryJobTheRangesAllowPassesThePlayCheckAndNoneCutShort)
         const size_t footer = job.find(";(********** Footer Start");
         ASSERT_NE(footer, std::string::npos);
         EXPECT_NE(DLP::JobFileProblem(job.substr(0, footer)), "");
+        const size_t body = job.find(";(********** Header End");
+        ASSERT_NE(body, std::string::npos);
+        EXPECT_NE(DLP::JobFileProblem(job.substr(body + 10)), "");
     }
 }

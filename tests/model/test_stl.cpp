@@ -72,6 +72,13 @@ TEST_F(StlFiles, BinaryAndAsciiFormsReadBack)
                           + QByteArray::number(v.z()) + '\n';
         threeLines += "endloop end facet\n";
     }
+    threeLines += "endsolid x\n";
+    // An ASCII file cut after its sixth facet: read as far as it goes, and said.
+    const QByteArray ascii = testmesh::AsciiStl(cube);
+    int cut = 0;
+    for (int facets = 0; facets < 6; ++facets)
+        cut = ascii.indexOf("endfacet", cut) + 8;
+    const QByteArray cutShort = ascii.left(cut + 30); // and a few bytes of the seventh
     const QByteArray countBeyond = testmesh::BinaryStl(cube, {}, 0x7FFFFFFF);
     // Facets without exactly three vertices are skipped.
     const QByteArray notThree = "solid t\n"
@@ -94,6 +101,7 @@ TEST_F(StlFiles, BinaryAndAsciiFormsReadBack)
         {"ascii, whole facets on one line", testmesh::AsciiStl(sphere, " "), sphere, 1},
         {"ascii, keywords sharing lines", threeLines, testmesh::Tetrahedron(), 1},
         {"ascii, facets without three vertices", notThree, twoOfFive, 1},
+        {"ascii, cut short", cutShort, cube.mid(0, 6), 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -109,6 +117,10 @@ TEST_F(StlFiles, BinaryAndAsciiFormsReadBack)
         if (c.bytes == notThree)
             EXPECT_TRUE(l.warningString().endsWith("f.stl: 3 facets without exactly three vertices were left out "
                                                    "(2 triangles read)"))
+                << l.warningString().toStdString();
+        else if (c.bytes == cutShort)
+            EXPECT_TRUE(l.warningString().endsWith(
+                "f.stl: the file ends without \"endsolid\"; it may be cut short (6 triangles read)"))
                 << l.warningString().toStdString();
         else if (c.isAscii == 1)
             EXPECT_TRUE(l.warningString().isEmpty()) << l.warningString().toStdString();

@@ -61,14 +61,17 @@ protected:
         PrinterLinkTest::TearDown();
     }
 
-    // `job` as a whole job file: with the footer's marker, a line of its own
-    // that sends nothing. A job whose last line is cut short gets it first.
+    // `job` as a whole job file: between the header's and the footer's
+    // markers, lines of their own that send nothing. A job whose last line is
+    // cut short gets the footer first.
     void start(const std::string& job)
     {
         if (job.empty())
             startFile(job);
+        else if (job.back() == '\n')
+            startFile(kHeader + job + kFooter);
         else
-            startFile(job.back() == '\n' ? job + kFooter : kFooter + job);
+            startFile(kHeader + kFooter + job);
     }
     void startFile(const std::string& bytes)
     {
@@ -76,7 +79,8 @@ protected:
         std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
         launch(path, DLP::GCodeFile());
     }
-    static constexpr const char* kFooter = ";(<Completed>)\r\n";
+    static inline const std::string kHeader = ";(********** Header End **********)\r\n";
+    static inline const std::string kFooter = ";(<Completed>)\r\n";
     // The job file at `path`; `handed` is what the caller hands over besides.
     void launch(const std::string& path, const DLP::GCodeFile& handed)
     {
@@ -345,12 +349,25 @@ TEST_F(PrintLoopTest, WithoutAPortOrJobFileTheJobEndsFailedAndNothingIsWritten)
 TEST_F(PrintLoopTest, AJobFileCutShortOrWithAbsurdValuesSendsNothing)
 {
     connectPrinter();
-    const std::string job = ";(<Slice> 0 )\nG1 Z1 F600\n;(<Slice> 1 )\nG1 Z1.05 F600\n";
+    const std::string body = ";(<Slice> 0 )\nG1 Z1 F600\n;(<Delay> 1000 )\n;(<Slice> 1 )\nG1 Z1.05 F600\n";
+    const std::string job = kHeader + body;
     const struct { const char* name; std::string bytes; const char* reason; } cases[] = {
         {"cut short", job, "it does not end with the job's footer; it was cut short"},
-        {"Z 1e30", job + "G1 Z1e30 F600\n" + kFooter, "line 5 (\"G1 Z1e30 F600\") has a value no printer takes"},
-        {"speed -inf", job + "G1 Z2 F-inf\n" + kFooter, "has a value no printer takes"},
-        {"Z beyond", job + "G1 Z25000000\n" + kFooter, "line 5 (\"G1 Z25000000\") has a value no printer takes"},
+        {"footer before the header", kFooter + job, "it was cut short"},
+        {"start missing", body + kFooter, "it has no header: its start is missing"},
+        {"Z 1e30", job + "G1 Z1e30 F600\n" + kFooter, "line 7 (\"G1 Z1e30 F600\") has a value no printer takes"},
+        {"Z beyond", job + "G1 Z25000000\n" + kFooter, "line 7 (\"G1 Z25000000\") has a value no printer takes"},
+        {"Z nan", job + "G1 Znan F48\n" + kFooter, "line 7 (\"G1 Znan F48\") has a word that is no letter and number"},
+        {"speed inf", job + "G1 Z2 Finf\n" + kFooter, "has a word that is no letter and number"},
+        {"speed -inf", job + "G1 Z2 F-inf\n" + kFooter, "has a word that is no letter and number"},
+        {"negative speed", job + "G1 Z2 F-600\n" + kFooter, "line 7 (\"G1 Z2 F-600\") has a negative speed"},
+        {"below the plate", job + "G1 Z-600 F48\n" + kFooter, "moves below the plate"},
+        {"hex", job + "G1 Z0x10\n" + kFooter, "has a word that is no letter and number"},
+        {"wait nan", job + ";(<Delay> nan )\n" + kFooter, "line 7 (\";(<Delay> nan )\") has a wait no printer takes"},
+        {"wait negative", job + ";(<Delay> -1000 )\n" + kFooter, "has a wait no printer takes"},
+        {"wait 1e30", job + ";(<Delay> 1e30 )\n" + kFooter, "has a wait no printer takes"},
+        {"CR only", kHeader + "G1 Z1\rG1 Z2\r" + kFooter, "holds a carriage return inside it"},
+        {"CR inside a line", job + "G1 Z5.1 F600\rM112\n" + kFooter, "line 7 (\"G1 Z5.1 F600\rM112\") holds a carriage return"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -363,7 +380,7 @@ TEST_F(PrintLoopTest, AJobFileCutShortOrWithAbsurdValuesSendsNothing)
         EXPECT_EQ(newBytes(), "");
     }
     // The same job, whole, prints.
-    play(job);
+    play(body);
     EXPECT_EQ(end().first, int(DLP::PrintEnd::Completed));
     EXPECT_EQ(layers.size(), 2u);
 }

@@ -237,7 +237,7 @@ TEST_F(PrintPath, ACancelAtAnyMomentOfTheStartOrTheJobEndsIt)
     const std::vector<std::string> commands{"G1 Z1", "G1 Z2", "G1 Z3"};
     const std::string cancel = "M220G1 Y0M220";
     const QString path = m_dir.filePath("job.gcode");
-    ASSERT_TRUE(testmesh::WriteFile(path, "G1 Z1\nG1 Z2\nG1 Z3\n;(<Completed>)\n"));
+    ASSERT_TRUE(testmesh::WriteFile(path, ";(********** Header End **********)\nG1 Z1\nG1 Z2\nG1 Z3\n;(<Completed>)\n"));
     // Step: where the start is held for the cancel; k >= 0: while command k waits.
     struct Row { const char* step; int k; };
     const Row rows[] = {{"enter", -1}, {"busy", -1}, {"started", -1}, {"loaded", -1},
