@@ -391,7 +391,6 @@ void Vexmor::resizeEvent(QResizeEvent* event)
 
 void Vexmor::dockWidgets()
 {
-    const int W = width();
     const int H = height();
     for (QWidget* w : std::initializer_list<QWidget*>{m_pTransformWidget, m_pSupportWidget, m_pSliceWidget,
                                                        m_pFixWidget, m_pSaveWidget})
@@ -1034,7 +1033,9 @@ void Vexmor::slot_ExportDataDone(int result, const QString& message)
 {
     SetGuiBusy(QStringLiteral("Save"), false);
     const QString out = m_pImportWidget->m_pExportThread->outputPath();
-    if (result == 0)
+    if (result == 0 && !message.isEmpty())
+        qWarning().noquote() << "Converted print file written:" << out << "-" << message; // the preview dropped
+    else if (result == 0)
         qDebug().noquote() << "Converted print file written:" << out;
     else
         qWarning().noquote() << "Converted print file not written:" << out << message;

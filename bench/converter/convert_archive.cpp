@@ -244,6 +244,9 @@ int main(int argc, char** argv)
     const double seconds = timer.nsecsElapsed() / 1e9;
     if (job.lastResult() != ExportOk)
         return failWith(QString("%1 (code %2)").arg(job.lastMessage()).arg(job.lastResult()));
+    // A file written without the archive's preview says so.
+    if (!job.lastMessage().isEmpty())
+        std::fprintf(stderr, "%s\n", qPrintable(job.lastMessage()));
     std::printf("layers=%d seconds=%.3f\n", job.m_totalLayer, seconds);
     return 0;
 }
