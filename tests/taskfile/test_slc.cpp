@@ -173,6 +173,24 @@ TEST_F(SlcImport, ThicknessIsTheSpacingAndAFileTallerThanThePrinterIsRefused)
     EXPECT_EQ(tall.readSlcFile(m_dir.filePath("tower.slc"), nullptr), 0);
 }
 
+// Two parts one above the other: the records without outlines between them
+// are empty layers, so the upper part keeps its height; those before the
+// first outline and after the last are no layers.
+TEST_F(SlcImport, RecordsWithoutOutlinesBetweenPartsKeepTheGap)
+{
+    const Layer square{Square(0, 0, 10, 10)};
+    QVector<Record> records{{0.05f, {}}};
+    for (int i = 1; i <= 10; ++i)
+        records.append(Record{0.05f + 0.05f * float(i), i <= 3 || i >= 8 ? square : Layer()});
+    records.append(Record{0.6f, {}});
+    ASSERT_EQ(Read(Slc(1, records)), 0);
+    EXPECT_EQ(m_scene.m_nTotalLayers, 10);
+    const SliceLayers layers = m_scene.m_modelSliceLayers;
+    ASSERT_EQ(layers.size(), 10);
+    for (int i = 0; i < layers.size(); ++i)
+        EXPECT_EQ(layers[i].isEmpty(), i >= 3 && i < 7) << i;
+}
+
 // Without prompts set, frameless boxes ask and default to No; a declined
 // scaling or a thickness mismatch change nothing.
 TEST(SlcImportPrompts, OutOfRangeScalesOnlyWhenAllowedAndThicknessMustMatch)

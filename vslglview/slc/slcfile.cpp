@@ -72,6 +72,10 @@ bool Parse(const char* data, qint64 size, Contents& out)
     // much thicker. A file of one layer takes its height.
     int layersWithPoints = 0;
     float firstZ = 0.f, secondZ = 0.f;
+    // Records without outlines after the first with some: the gap between
+    // parts standing one above the other keeps its height. Those after the
+    // last are dropped.
+    int pendingEmpty = 0;
     while (r.left() > 0 && !r.PeekEnd()) {
         const float z = r.Float();
         const quint32 boundaries = r.UInt();
@@ -107,8 +111,14 @@ bool Parse(const char* data, qint64 size, Contents& out)
             (layersWithPoints == 0 ? firstZ : secondZ) = z;
             ++layersWithPoints;
         }
-        if (!layer.isEmpty())
-            out.layers.append(layer);
+        if (layer.isEmpty()) {
+            pendingEmpty += out.layers.isEmpty() ? 0 : 1;
+            continue;
+        }
+        // Each record took 8 bytes of the file: no more empty layers than that.
+        out.layers.resize(out.layers.size() + pendingEmpty);
+        pendingEmpty = 0;
+        out.layers.append(layer);
     }
     const float t = layersWithPoints >= 2 ? secondZ - firstZ : firstZ;
     // Heights written in single precision differ in their last bits

@@ -14,7 +14,9 @@ namespace slc {
 constexpr int kHeaderSearch = 2048;
 
 struct Contents {
-    QVector<QVector<QPolygonF>> layers; // layers holding at least one outline, millimetres
+    // From the first layer holding an outline to the last, millimetres; a
+    // record without outlines in between is an empty layer.
+    QVector<QVector<QPolygonF>> layers;
     QPointF minPt;       // running minimum and maximum of every vertex,
     QPointF maxPt;       // both starting at (0, 0)
     float thickness = 0; // mm: the spacing of the first two layers with outlines (one: its height)
