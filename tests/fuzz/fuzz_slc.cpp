@@ -14,12 +14,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!slc::Parse(reinterpret_cast<const char*>(data), qint64(size), contents))
         return 0;
     qint64 points = 0;
-    for (const QVector<QPolygonF>& layer : contents.layers) {
-        if (layer.isEmpty())
-            __builtin_trap(); // empty layers are dropped
+    // Empty layers stand only between layers with outlines.
+    if (!contents.layers.isEmpty() && (contents.layers.first().isEmpty() || contents.layers.last().isEmpty()))
+        __builtin_trap();
+    for (const QVector<QPolygonF>& layer : contents.layers)
         for (const QPolygonF& p : layer)
             points += p.size();
-    }
+    // Each layer is a record of at least 8 bytes.
+    if (qint64(contents.layers.size()) * 8 > qint64(size))
+        __builtin_trap();
     if (points * 8 > qint64(size))
         __builtin_trap();
 
