@@ -2,6 +2,7 @@
 #include "mesh/parallel.h"
 
 #include <algorithm>
+#include <mutex>
 #include <thread>
 
 namespace vcg::tri {
@@ -100,12 +101,38 @@ int EdgeOf(const VertexFaceTable::Entry& g, uint32_t other)
     return std::min(viaNext, viaPrev);
 }
 
-void LinkRange(MyMesh& m, const VertexFaceTable& table, uint32_t begin, uint32_t end, Cancel cancel)
+// An edge both of whose rows are long (the same triangle repeated, many
+// faces on one edge): scanning a row per face would cost the square of it,
+// so such edges are matched by sorting.
+struct HalfEdge {
+    uint32_t lo, hi, face;
+    int edge;
+    bool operator<(const HalfEdge& o) const
+    {
+        return lo != o.lo ? lo < o.lo : hi != o.hi ? hi < o.hi : face != o.face ? face < o.face : edge < o.edge;
+    }
+};
+
+struct Link {
+    uint32_t face;
+    int edge;
+};
+
+// Each face points to the next of the group, the last to the first.
+void LinkRing(MyMesh& m, const std::vector<Link>& group)
 {
-    struct Link {
-        uint32_t face;
-        int edge;
-    };
+    const size_t k = group.size();
+    for (size_t i = 0; i < k; ++i) {
+        const Link& from = group[i];
+        const Link& to = group[(i + 1) % k];
+        m.face[from.face].ff[from.edge] = to.face;
+        m.face[from.face].ffi[from.edge] = static_cast<int8_t>(to.edge);
+    }
+}
+
+void LinkRange(MyMesh& m, const VertexFaceTable& table, uint32_t begin, uint32_t end, uint32_t maxScannedRow,
+               std::vector<HalfEdge>& sorted, Cancel cancel)
+{
     std::vector<Link> group;
     for (uint32_t fi = begin; fi < end; ++fi) {
         if (cancel.At(fi - begin))
@@ -120,10 +147,15 @@ void LinkRange(MyMesh& m, const VertexFaceTable& table, uint32_t begin, uint32_t
                 f.ffi[e] = static_cast<int8_t>(e);
                 continue;
             }
-            group.clear();
             // Either end's row lists the faces of the edge in the same order;
             // the shorter one spares the scan of a fan's centre.
-            const bool useB = table.offset[b + 1] - table.offset[b] < table.offset[a + 1] - table.offset[a];
+            const uint32_t rowA = table.offset[a + 1] - table.offset[a], rowB = table.offset[b + 1] - table.offset[b];
+            if (std::min(rowA, rowB) > maxScannedRow) {
+                sorted.push_back({std::min(a, b), std::max(a, b), fi, e});
+                continue;
+            }
+            group.clear();
+            const bool useB = rowB < rowA;
             const uint32_t r = useB ? b : a, other = useB ? a : b;
             for (uint32_t i = table.offset[r]; i < table.offset[r + 1]; ++i) {
                 const VertexFaceTable::Entry& g = table.faces[i];
@@ -137,20 +169,33 @@ void LinkRange(MyMesh& m, const VertexFaceTable& table, uint32_t begin, uint32_t
             // writes it, so every edge is linked by exactly one thread.
             if (group.empty() || group.front().face != fi || group.front().edge != e)
                 continue;
-            const size_t k = group.size();
-            for (size_t i = 0; i < k; ++i) {
-                const Link& from = group[i];
-                const Link& to = group[(i + 1) % k];
-                m.face[from.face].ff[from.edge] = to.face;
-                m.face[from.face].ffi[from.edge] = static_cast<int8_t>(to.edge);
-            }
+            LinkRing(m, group);
         }
     }
 }
 
-} // namespace
+// The groups of the edges left to sorting, as the row scan makes them: in
+// ascending face order, each face once (a face naming a vertex twice, which
+// the merge removes, with its first edge on the pair).
+bool LinkSorted(MyMesh& m, std::vector<HalfEdge>& sorted, Cancel cancel)
+{
+    std::sort(sorted.begin(), sorted.end());
+    std::vector<Link> group;
+    for (size_t i = 0; i < sorted.size();) {
+        if (cancel())
+            return false;
+        size_t j = i;
+        group.clear();
+        for (; j < sorted.size() && sorted[j].lo == sorted[i].lo && sorted[j].hi == sorted[i].hi; ++j)
+            if (group.empty() || group.back().face != sorted[j].face)
+                group.push_back({sorted[j].face, sorted[j].edge});
+        LinkRing(m, group);
+        i = j;
+    }
+    return true;
+}
 
-bool UpdateTopology<MyMesh>::FaceFace(MyMesh& m, Cancel cancel)
+bool FaceFaceScanningRowsUpTo(MyMesh& m, uint32_t maxScannedRow, Cancel cancel)
 {
     const VertexFaceTable table(m, cancel);
     if (!table.complete)
@@ -160,8 +205,28 @@ bool UpdateTopology<MyMesh>::FaceFace(MyMesh& m, Cancel cancel)
             f.ff[e] = kNone;
             f.ffi[e] = -1;
         }
-    ParallelFor(m.FaceCount(), 65536, [&](uint32_t b, uint32_t e) { LinkRange(m, table, b, e, cancel); });
-    return !cancel();
+    std::mutex lock;
+    std::vector<HalfEdge> sorted;
+    ParallelFor(m.FaceCount(), 65536, [&](uint32_t b, uint32_t e) {
+        std::vector<HalfEdge> mine;
+        LinkRange(m, table, b, e, maxScannedRow, mine, cancel);
+        const std::lock_guard<std::mutex> held(lock);
+        sorted.insert(sorted.end(), mine.begin(), mine.end());
+    });
+    return !cancel() && LinkSorted(m, sorted, cancel);
+}
+
+} // namespace
+
+bool UpdateTopology<MyMesh>::FaceFace(MyMesh& m, Cancel cancel)
+{
+    // Rows of a well-formed mesh hold a handful of faces.
+    return FaceFaceScanningRowsUpTo(m, 64, cancel);
+}
+
+bool UpdateTopology<MyMesh>::FaceFaceForTest(MyMesh& m, uint32_t maxScannedRow)
+{
+    return FaceFaceScanningRowsUpTo(m, maxScannedRow, {});
 }
 
 bool UpdateTopology<MyMesh>::VertexFace(MyMesh& m, Cancel cancel)

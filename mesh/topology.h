@@ -14,6 +14,9 @@ template <> struct UpdateTopology<MyMesh> {
     // `cancel` stopped them: vertices and faces are untouched, the links of
     // that kind stale.
     static bool FaceFace(MyMesh& m, Cancel cancel = {});
+    // The same links, with edges whose shorter row exceeds `maxScannedRow`
+    // faces matched by sorting: both ways must agree.
+    static bool FaceFaceForTest(MyMesh& m, uint32_t maxScannedRow);
     // Vertex-face adjacency: each vertex heads the ring of its incident live
     // faces, linked through the faces' VFp/VFi, in descending face order.
     static bool VertexFace(MyMesh& m, Cancel cancel = {});

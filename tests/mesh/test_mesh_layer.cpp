@@ -169,6 +169,63 @@ TEST(MeshTopology, ThreeFacesOnOneEdgeFormACycleInFaceOrder)
     }
 }
 
+// The same triangle many times over, or many faces on one edge: each edge's
+// faces still form one cycle in face order, matched without scanning a row
+// per face (a file of repeats otherwise took minutes to load).
+TEST(MeshTopology, RepeatedTrianglesFormOneCyclePerEdge)
+{
+    const int copies = 300;
+    MyMesh m;
+    tri::Allocator<MyMesh>::AddVertices(m, 3);
+    tri::Allocator<MyMesh>::AddFaces(m, copies);
+    for (int f = 0; f < copies; ++f)
+        for (int k = 0; k < 3; ++k)
+            m.face[f].v[k] = uint32_t(k);
+    ASSERT_TRUE(tri::UpdateTopology<MyMesh>::FaceFace(m));
+    for (int f = 0; f < copies; ++f)
+        for (int e = 0; e < 3; ++e) {
+            EXPECT_EQ(m.face[f].FFp(e), uint32_t((f + 1) % copies)) << f << " " << e;
+            EXPECT_EQ(m.face[f].FFi(e), e);
+        }
+}
+
+// Edges matched by sorting get the links the row scan gives, on meshes full
+// of shared edges, with deleted faces and corners out of range.
+TEST(MeshTopology, SortedAndScannedEdgesLinkAlike)
+{
+    std::mt19937 random(7);
+    for (int run = 0; run < 40; ++run) {
+        const uint32_t vertices = 4 + random() % 12;
+        const uint32_t faces = 1 + random() % 400;
+        MyMesh scanned;
+        tri::Allocator<MyMesh>::AddVertices(scanned, vertices);
+        tri::Allocator<MyMesh>::AddFaces(scanned, faces);
+        for (uint32_t f = 0; f < faces; ++f) {
+            // Three corners apart (the merge leaves no face naming a vertex twice).
+            uint32_t* v = scanned.face[f].v;
+            v[0] = random() % vertices;
+            do
+                v[1] = random() % vertices;
+            while (v[1] == v[0]);
+            do
+                v[2] = random() % vertices;
+            while (v[2] == v[0] || v[2] == v[1]);
+            if (random() % 50 == 0)
+                v[random() % 3] = vertices + 3;
+            if (random() % 20 == 0)
+                scanned.face[f].SetD();
+        }
+        MyMesh sorted = scanned;
+        ASSERT_TRUE(tri::UpdateTopology<MyMesh>::FaceFaceForTest(scanned, UINT32_MAX));
+        ASSERT_TRUE(tri::UpdateTopology<MyMesh>::FaceFaceForTest(sorted, 0));
+        for (uint32_t f = 0; f < faces; ++f)
+            for (int e = 0; e < 3; ++e) {
+                ASSERT_EQ(sorted.face[f].ff[e], scanned.face[f].ff[e]) << "run " << run << " face " << f << " edge " << e;
+                ASSERT_EQ(sorted.face[f].ffi[e], scanned.face[f].ffi[e]) << "run " << run << " face " << f;
+            }
+    }
+}
+
 TEST(MeshTopology, VertexFaceRingVisitsEveryIncidentFaceOnceInDescendingOrder)
 {
     MyMesh m = Merged(testmesh::UvSphere(3, 10, 6));
