@@ -633,8 +633,11 @@ bool VSLGLView::OpenSTLFile(QString path)
 {
     // An SLC file brings its layers with it: they go to the scene as read.
     const bool ok = IsSlcFileName(path) ? m_pScene->AddSlcModel(path) : m_pScene->AddModel(path);
-    if (ok)
+    if (ok) {
+        // A new model can push the selection aside: the panel shows where it stands.
+        m_pEditHandlers->EmitUpdate();
         update();
+    }
     return ok;
 }
 
@@ -1052,7 +1055,12 @@ SceneOp VSLGLView::RepairGL(int& holes, int& repairHoles, int& manifold, int& or
     return r;
 }
 
-void VSLGLView::LoadFileDone(bool loaded) { emit sig_LoadFileDone(loaded); }
+void VSLGLView::LoadFileDone(bool loaded)
+{
+    if (loaded)
+        m_pEditHandlers->EmitUpdate(); // as in OpenSTLFile
+    emit sig_LoadFileDone(loaded);
+}
 
 // --------------------------------------------------------------- slicing
 

@@ -165,6 +165,25 @@ TEST_F(GLViewInput, ACopyThatRecentresThePlateTellsThePanelWhereTheSelectionStan
     EXPECT_FLOAT_EQ(echoes.last().value(2).toFloat(), p->m_center.y());
 }
 
+// A model loaded where the selection stands pushes it aside: the panel is
+// told where it went.
+TEST_F(GLViewInput, AModelLoadedOntoTheSelectionTellsThePanelWhereItWent)
+{
+    VSLModelPainter* p = LoadSelectedCube();
+    const QVector3D before = p->m_center;
+    QVector<QVariantList> echoes;
+    QObject::connect(m_view.get(), &VSLGLView::signal_SendEditList, [&](const QVariantList& l) {
+        if (l.value(0).toInt() == 5)
+            echoes << l;
+    });
+    ASSERT_NE(Load(BoxFile("wide.stl", {-30, -30, 0}, {30, 30, 5})), p);
+    ASSERT_EQ(m_view->selectedNumber(), p->pickId());
+    ASSERT_GT((p->m_center - before).length(), 1.f) << "the new model pushed the cube aside";
+    ASSERT_FALSE(echoes.isEmpty());
+    EXPECT_FLOAT_EQ(echoes.last().value(1).toFloat(), p->m_center.x());
+    EXPECT_FLOAT_EQ(echoes.last().value(2).toFloat(), p->m_center.y());
+}
+
 TEST_F(GLViewInput, UnchangedGenSupportEndsWithoutAJobAndEditStatesGateSupportModeAndCommits)
 {
     VSLModelPainter* p = LoadSelectedCube();
