@@ -10,6 +10,8 @@
 #include <QDir>
 #include <QFile>
 
+#include <memory>
+
 namespace {
 
 class UserFiles : public MainWindowTest
@@ -41,6 +43,20 @@ protected:
         w.navbarOpenFile();
         [&] { WAIT_TRUE(modal->texts.size() >= boxes, 10000); }();
         QTest::qWait(50);
+        return modal;
+    }
+    // Opens the slice panel through the bar and presses its start; the boxes it raised.
+    std::unique_ptr<ModalAnswers> startSliceThroughBar(Vexmor& w)
+    {
+        auto modal = std::make_unique<ModalAnswers>();
+        [&] {
+            WAIT_TRUE(navItem(w, "sliceButton") != nullptr, 5000);
+            QTest::qWait(400);
+            ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "sliceButton"));
+            WAIT_TRUE(w.m_pSliceWidget->isVisible(), 5000);
+            w.m_pSliceWidget->findChild<QPushButton*>("pushButton")->click();
+            WAIT_TRUE(!modal->texts.isEmpty(), 10000);
+        }();
         return modal;
     }
     QString dailyLog() const
@@ -129,13 +145,9 @@ TEST_F(UserFiles, APlateTallerThanThePrinterIsNotSlicedAndSaysSo)
         std::unique_ptr<ModalAnswers> modal(openThroughBar(w, tower, 1));
         EXPECT_EQ(modal->texts, QStringList{"Model is out of range, please scale it"});
     }
-    WAIT_TRUE(navItem(w, "sliceButton") != nullptr, 5000);
-    QTest::qWait(400);
-    ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "sliceButton"));
-    WAIT_TRUE(w.m_pSliceWidget->isVisible(), 5000);
-    ModalAnswers modal;
-    w.m_pSliceWidget->findChild<QPushButton*>("pushButton")->click();
-    WAIT_TRUE(!modal.texts.isEmpty(), 10000);
+    const std::unique_ptr<ModalAnswers> started = startSliceThroughBar(w);
+    ASSERT_FALSE(HasFatalFailure());
+    const ModalAnswers& modal = *started;
     EXPECT_EQ(modal.texts, QStringList{"Slicing cannot start now."});
     EXPECT_TRUE(modal.informative.value(0).contains(
         "The plate is 300.00 mm tall, more than the printer's build height of 140 mm"))
@@ -158,13 +170,9 @@ TEST_F(UserFiles, AModelOffThePlateIsSlicedAfterTheWindowSaysItIsCut)
     ASSERT_NE(cube, nullptr);
     cube->Move({48, 0, 0}); // Pellar10's plate ends 49.3 mm right of its centre
     ASSERT_EQ(w.ui.GLWidget->scene()->CountLeavingPlate(), 1);
-    WAIT_TRUE(navItem(w, "sliceButton") != nullptr, 5000);
-    QTest::qWait(400);
-    ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "sliceButton"));
-    WAIT_TRUE(w.m_pSliceWidget->isVisible(), 5000);
-    ModalAnswers modal;
-    w.m_pSliceWidget->findChild<QPushButton*>("pushButton")->click();
-    WAIT_TRUE(!modal.texts.isEmpty(), 10000);
+    const std::unique_ptr<ModalAnswers> started = startSliceThroughBar(w);
+    ASSERT_FALSE(HasFatalFailure());
+    const ModalAnswers& modal = *started;
     EXPECT_EQ(modal.texts, QStringList{"Some models leave the build plate."});
     EXPECT_TRUE(modal.informative.value(0).startsWith("1 of 1 models stand partly or wholly off the build plate"))
         << modal.informative.value(0).toStdString();
