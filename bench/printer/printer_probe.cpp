@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -62,10 +63,11 @@ int writeJob(const char* layersText, const char* path)
 }
 
 // Plays the job in a print thread of its own while this thread serves the
-// projector window's events.
-void playJob(QCoreApplication& app, const char* path)
+// projector window's events. True when it completed.
+bool playJob(QCoreApplication& app, const char* path)
 {
     DLP::BuildManager runner;
+    std::atomic<bool> completed{false};
     runner.m_gcodePath = path;
     QObject::connect(
         &runner, &DLP::BuildManager::signal_curLayer, &runner,
@@ -76,7 +78,8 @@ void playJob(QCoreApplication& app, const char* path)
         Qt::DirectConnection);
     QObject::connect(
         &runner, &DLP::BuildManager::signal_printEnded, &runner,
-        [](int end, const QString& reason) {
+        [&completed](int end, const QString& reason) {
+            completed = end == int(DLP::PrintEnd::Completed);
             if (end != int(DLP::PrintEnd::Completed))
                 std::printf("Print failed or cancelled: %s\n", qPrintable(reason.isEmpty() ? "cancelled" : reason));
             std::fflush(stdout);
@@ -95,6 +98,7 @@ void playJob(QCoreApplication& app, const char* path)
     });
     app.exec();
     printThread.join();
+    return completed;
 }
 
 }  // namespace
@@ -143,8 +147,7 @@ int main(int argc, char** argv)
         std::printf("Light items: %d\n", DlpSerialPort::lightEnginePara.size());
     }
     std::fflush(stdout);
-    if (job)
-        playJob(*app, job);
+    const bool played = !job || playJob(*app, job);
     DlpSerialPort::shutdown();
-    return online ? 0 : 1;
+    return !online ? 1 : played ? 0 : 3;
 }
