@@ -105,6 +105,9 @@ int UsableCoreCount()
     return qMax(1, QThread::idealThreadCount());
 }
 
+namespace {
+
+// True when the file system holding `path` has (next to) no room left.
 bool DiskFullAt(const QString& path)
 {
     const QStorageInfo storage(QFileInfo(path).absolutePath());
@@ -112,26 +115,37 @@ bool DiskFullAt(const QString& path)
     return storage.isValid() && storage.bytesAvailable() < 64 * 1024;
 }
 
-QString WriteFailureSentence(const QFileDevice& file)
+} // namespace
+
+QFileDevice::FileError WriteFailure(const QFileDevice& file)
 {
     if (DiskFullAt(file.fileName()))
-        return FileErrorSentence(QFileDevice::ResourceError);
-    if (file.error() == QFileDevice::NoError)
-        return FileErrorSentence(QFileDevice::WriteError);
-    return FileErrorSentence(file.error());
+        return QFileDevice::ResourceError;
+    return file.error() == QFileDevice::NoError ? QFileDevice::WriteError : file.error();
 }
 
-bool CommitSaveFile(QSaveFile& file, QString& why)
+QString WriteFailureSentence(const QFileDevice& file) { return FileErrorSentence(WriteFailure(file)); }
+
+bool CommitSaveFile(QSaveFile& file, QFileDevice::FileError& failure)
 {
     // A write that already failed, or what is still buffered failing now.
     if (file.error() != QFileDevice::NoError || !file.flush()) {
-        why = WriteFailureSentence(file);
+        failure = WriteFailure(file);
         file.cancelWriting();
         file.commit(); // drops the temporary file
         return false;
     }
     if (file.commit())
         return true;
-    why = WriteFailureSentence(file);
+    failure = WriteFailure(file);
+    return false;
+}
+
+bool CommitSaveFile(QSaveFile& file, QString& why)
+{
+    QFileDevice::FileError failure = QFileDevice::NoError;
+    if (CommitSaveFile(file, failure))
+        return true;
+    why = FileErrorSentence(failure);
     return false;
 }

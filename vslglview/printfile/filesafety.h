@@ -28,12 +28,12 @@ QString FileErrorSentence(QFileDevice::FileError error);
 
 // Why a write to `file` failed, asked while its data still fills the disk:
 // Qt reports a full disk as a plain write error, and a save file's commit
-// forgets why it failed.
+// forgets why it failed. A full disk is ResourceError.
+QFileDevice::FileError WriteFailure(const QFileDevice& file);
 QString WriteFailureSentence(const QFileDevice& file);
-// True when the file system holding `path` has (next to) no room left.
-bool DiskFullAt(const QString& path);
-// Writes out what `file` still buffers, then commits it; false with `why`
+// Writes out what `file` still buffers, then commits it; false with why
 // (and nothing left behind) when either fails.
+bool CommitSaveFile(QSaveFile& file, QFileDevice::FileError& failure);
 bool CommitSaveFile(QSaveFile& file, QString& why);
 
 // The cores this process may run on (its CPU affinity), at least 1.

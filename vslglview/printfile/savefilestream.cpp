@@ -41,9 +41,7 @@ void SaveFileStream::writeZeros(int count)
 
 int SaveFileStream::writeFailure() const
 {
-    // Qt reports a full disk as a plain write error.
-    return m_file.error() == QFileDevice::ResourceError || DiskFullAt(m_file.fileName()) ? PrintFileNoSpace
-                                                                                        : PrintFileWriteFailed;
+    return WriteFailure(m_file) == QFileDevice::ResourceError ? PrintFileNoSpace : PrintFileWriteFailed;
 }
 
 int SaveFileStream::commit()
@@ -54,8 +52,8 @@ int SaveFileStream::commit()
         m_file.commit(); // discards the temporary file
         return failure;
     }
-    QString why;
-    if (CommitSaveFile(m_file, why))
+    QFileDevice::FileError failure = QFileDevice::NoError;
+    if (CommitSaveFile(m_file, failure))
         return PrintFileOk;
-    return why == FileErrorSentence(QFileDevice::ResourceError) ? PrintFileNoSpace : PrintFileCommitFailed;
+    return failure == QFileDevice::ResourceError ? PrintFileNoSpace : PrintFileCommitFailed;
 }
