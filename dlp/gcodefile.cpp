@@ -1,10 +1,18 @@
 #include "dlp/gcodefile.h"
 
+#include "dlp/valueranges.h"
+
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace DLP {
 
@@ -21,20 +29,29 @@ bool GCodeFile::Save(std::string path)
 
 bool GCodeFile::Load(std::string path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in.is_open())
+    // Opened without blocking: a FIFO or a terminal under the job's name must
+    // not hold the print loop; only a plain file is a job.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
         return false;
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size < 0 || size > kMaxLoadBytes)
-        return false;
-    in.seekg(0, std::ios::beg);
-    std::string content(static_cast<size_t>(size), '\0');
-    in.read(&content[0], size);
-    if (in.gcount() != size)
-        return false;
-    text.swap(content);
-    return true;
+    struct stat info {};
+    std::string content;
+    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size >= 0 && info.st_size <= kMaxLoadBytes;
+    if (ok) {
+        content.resize(static_cast<size_t>(info.st_size));
+        size_t done = 0;
+        while (ok && done < content.size()) {
+            const ssize_t n = ::read(fd, &content[done], content.size() - done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            ok = n > 0; // a file shortened while it is read is no whole job
+            done += ok ? size_t(n) : 0;
+        }
+    }
+    ::close(fd);
+    if (ok)
+        text.swap(content);
+    return ok;
 }
 
 std::vector<std::string> GCodeFile::getLines()
@@ -76,12 +93,13 @@ namespace DLP {
 
 namespace {
 
-// Above every move, speed or wait the recipe ranges let a job hold (lifts and
-// speeds reach 1e6 mm and mm/min there, waits 1e6 ms), far below garbage.
-constexpr double kLargestJobNumber = 1e7;
+// Above every move or speed the ranges let a job hold (lifts reach 1e6 mm on
+// top of the build height, speeds 1e6 mm/min), far below garbage.
+constexpr double kLargestJobNumber = Ranges::liftMm.max + Ranges::heightMm.max;
 const char kHeaderEnd[] = ";(********** Header End **********)";
 const char kCompleted[] = ";(<Completed>)";
 const char kDelay[] = ";(<Delay> ";
+const char kSlice[] = ";(<Slice> ";
 
 std::string Quoted(const std::string& line) { return "(\"" + line.substr(0, 60) + "\")"; }
 
@@ -96,9 +114,29 @@ bool ReadNumber(const std::string& word, double& value)
     return end == word.c_str() + word.size() && std::isfinite(value);
 }
 
-// Why a command line ("G1 Z0.1 F600", "M219") cannot go to a printer.
-std::string CommandProblem(const std::string& command)
+// What a marker line holds between "> " and its closing ")", without the
+// blanks round it; false when it does not close.
+bool MarkerText(const std::string& line, const char* marker, std::string& text)
 {
+    const size_t at = line.find(marker);
+    if (at == std::string::npos)
+        return false;
+    const size_t begin = at + std::strlen(marker);
+    const size_t close = line.find(')', begin);
+    if (close == std::string::npos)
+        return false;
+    text = line.substr(begin, close - begin);
+    const size_t first = text.find_first_not_of(" \t");
+    text = first == std::string::npos ? std::string() : text.substr(first, text.find_last_not_of(" \t") - first + 1);
+    return true;
+}
+
+// Why one command ("G1 Z0.1 F600", "M219", "; note") cannot go to a
+// printer. What follows a ';' is a comment; a 'G' or 'M' in it began a
+// command of its own.
+std::string CommandProblem(const std::string& piece)
+{
+    const std::string command = piece.substr(0, piece.find(';'));
     std::vector<std::string> words;
     size_t at = 0;
     while (at < command.size()) {
@@ -113,23 +151,62 @@ std::string CommandProblem(const std::string& command)
     }
     if (words.empty())
         return std::string();
-    const bool move = words[0] == "G0" || words[0] == "G1";
-    for (const std::string& word : words) {
-        double v = 0;
-        if (!std::isalpha(static_cast<unsigned char>(word[0])) || !ReadNumber(word.substr(1), v))
-            return "has a word that is no letter and number";
-        if (std::fabs(v) > kLargestJobNumber)
+    std::vector<double> values(words.size());
+    for (size_t i = 0; i < words.size(); ++i) {
+        const std::string& word = words[i];
+        // The controller takes capitals only: "g1 z-50" is no move it checks.
+        if (!std::isupper(static_cast<unsigned char>(word[0])) || !ReadNumber(word.substr(1), values[i]))
+            return "has a word that is no capital letter and number";
+        if (std::fabs(values[i]) > kLargestJobNumber)
             return "has a value no printer takes";
-        const char letter = char(std::toupper(static_cast<unsigned char>(word[0])));
-        if (letter == 'F' && v < 0)
+    }
+    const char kind = words[0][0];
+    const double number = values[0];
+    if ((kind != 'G' && kind != 'M') || number < 0 || number != std::floor(number))
+        return "is no command (G or M and a whole number)";
+    if (kind == 'G' && number == 91)
+        return "switches to relative moves";
+    for (size_t i = 1; i < words.size(); ++i) {
+        const char letter = words[i][0];
+        if (letter == 'F' && values[i] < 0)
             return "has a negative speed";
-        if (move && letter == 'Z' && v < 0)
+        if (letter == 'Z' && values[i] < 0)
             return "moves below the plate";
+        // Setting a height the plate is not at moves every later move by it.
+        if (letter == 'Z' && kind == 'G' && number == 92 && values[i] != 0)
+            return "sets the plate's height";
+    }
+    return std::string();
+}
+
+// Why a line the player sends as it is cannot go to a printer. The
+// controller starts a command at every 'G' or 'M' that follows other text,
+// a comment's included, so each such piece is a command of its own.
+std::string SentLineProblem(const std::string& line)
+{
+    size_t begin = 0;
+    bool text = false;
+    for (size_t i = 0; i <= line.size(); ++i) {
+        const bool split = i == line.size() || ((line[i] == 'G' || line[i] == 'M') && text);
+        if (split) {
+            const std::string problem = CommandProblem(line.substr(begin, i - begin));
+            if (!problem.empty())
+                return problem;
+            begin = i;
+        }
+        if (i < line.size() && line[i] != ' ')
+            text = true;
     }
     return std::string();
 }
 
 } // namespace
+
+bool ReadJobWait(const std::string& line, double& ms)
+{
+    std::string text;
+    return MarkerText(line, kDelay, text) && ReadNumber(text, ms) && ms >= 0 && ms <= Ranges::timeMs.max;
+}
 
 std::string JobFileProblem(const std::string& text)
 {
@@ -154,22 +231,24 @@ std::string JobFileProblem(const std::string& text)
         // A carriage return inside a line would reach the printer as a second command.
         if (line.find('\r') != std::string::npos)
             return where + " holds a carriage return inside it";
-        const size_t delay = line.find(kDelay);
-        if (delay != std::string::npos) {
-            const size_t value = delay + sizeof(kDelay) - 1;
-            const size_t close = line.find(" )", value);
-            double ms = -1;
-            if (close == std::string::npos || !ReadNumber(line.substr(value, close - value), ms) || ms < 0
-                || ms > kLargestJobNumber)
+        // The markers and comments the player keeps to itself, as it finds them.
+        if (line.find(kDelay) != std::string::npos) {
+            double ms = 0;
+            if (!ReadJobWait(line, ms))
                 return where + " has a wait no printer takes";
             continue;
         }
-        // Lines that start with a comment or a marker are no command.
-        const size_t first = line.find_first_not_of(" \t");
-        if (first == std::string::npos || !std::isalpha(static_cast<unsigned char>(line[first])))
+        if (line.find(kSlice) != std::string::npos) {
+            std::string layer;
+            const bool blank = MarkerText(line, kSlice, layer) && layer.find("Blank") != std::string::npos;
+            if (!blank && (layer.empty() || layer.size() > 9 || layer.find_first_not_of("0123456789") != std::string::npos))
+                return where + " names no layer";
             continue;
-        const size_t comment = line.find(';');
-        const std::string problem = CommandProblem(comment == std::string::npos ? line : line.substr(0, comment));
+        }
+        if (line.find(";(") != std::string::npos || line.find_first_not_of(" \t") == std::string::npos)
+            continue;
+        // Everything else goes to the printer as it stands.
+        const std::string problem = SentLineProblem(line);
         if (!problem.empty())
             return where + " " + problem;
     }

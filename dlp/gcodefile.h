@@ -29,10 +29,18 @@ public:
 
 // Why a job read from a file must not be played; empty when it may. A job
 // holds the header's end marker and, after it, the footer's ";(<Completed>)":
-// a file missing either lost its start or was cut short. Every command word is
-// a letter and a finite number within what a printer can take (a damaged or
-// hand-edited file could send "G1 Z1e30" or "F-600"), every wait a number of
-// milliseconds, and no line hides a second command behind a carriage return.
+// a file missing either lost its start or was cut short. Every line the
+// player sends is read as the controller reads it, a command at every 'G' or
+// 'M': each a capital letter and a whole number, then capital letters with
+// finite numbers within what the ranges let a job hold (a damaged or
+// hand-edited file could send "G1 Z1e30", "F-600", "G92 Z100" or hide
+// "G1 Z-50" in a comment); no line hides a second command behind a carriage
+// return, every wait is a number of milliseconds within range and every
+// layer marker names a layer.
 std::string JobFileProblem(const std::string& text);
+
+// The wait of a ";(<Delay> ms )" line, as the check and the player both read
+// it; false when it holds no number of milliseconds within range.
+bool ReadJobWait(const std::string& line, double& ms);
 
 } // namespace DLP

@@ -9,6 +9,8 @@
 #include <QElapsedTimer>
 #include <QThread>
 
+#include <cmath>
+
 namespace DLP {
 
 namespace {
@@ -280,7 +282,10 @@ void BuildManager::processLine(const std::string& line)
     if (line.empty())
         return;
     if (line.find(";(<Delay> ") != std::string::npos) {
-        m_delayMs = getvarfromline(line);
+        // Read as the job check read it ("1e+06" is a million, not one); a job
+        // made here and never checked falls back to the whole number in front.
+        double ms = 0;
+        m_delayMs = DLP::ReadJobWait(line, ms) ? int(std::lround(ms)) : getvarfromline(line);
         moveTo(Delay);
         m_delayStartMs = nowMs();
         log(QStringLiteral("Delay start"));

@@ -257,6 +257,8 @@ TEST(GCodeJob, EveryJobTheRangesAllowPassesThePlayCheckAndNoneCutShort)
     top.RotateDistance = 100;
     top.RotateSpeed = 1000;
     top.SliceThickness = 1;
+    top.ExposureTimePerLayer = top.BottomExposureTime = top.MaterialStable = top.BottomMaterialStable =
+        top.BlankTime = 1000000;
     for (const SliceBuildConfig& c : {exampleConfig(), top}) {
         const std::string job = generate(3, c);
         ASSERT_FALSE(job.empty());
@@ -267,5 +269,21 @@ TEST(GCodeJob, EveryJobTheRangesAllowPassesThePlayCheckAndNoneCutShort)
         const size_t body = job.find(";(********** Header End");
         ASSERT_NE(body, std::string::npos);
         EXPECT_NE(DLP::JobFileProblem(job.substr(body + 10)), "");
+    }
+}
+
+// The player waits what the check read: an exponent is part of the number.
+TEST(GCodeJob, AWaitReadsTheSameForTheCheckAndThePlayer)
+{
+    const struct { const char* line; bool ok; double ms; } rows[] = {
+        {";(<Delay> 1500 )", true, 1500}, {";(<Delay> 1e+06 )", true, 1e6}, {";(<Delay>  7   )", true, 7},
+        {";(<Delay> 0 )", true, 0},       {";(<Delay> 1000001 )", false, 0}, {";(<Delay> -1 )", false, 0},
+        {";(<Delay> nan )", false, 0},    {";(<Delay> 12ms )", false, 0},    {";(<Delay> 100", false, 0},
+    };
+    for (const auto& r : rows) {
+        double ms = -1;
+        EXPECT_EQ(DLP::ReadJobWait(r.line, ms), r.ok) << r.line;
+        if (r.ok)
+            EXPECT_EQ(ms, r.ms) << r.line;
     }
 }

@@ -4,8 +4,12 @@
 #include "printloop_fixture.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QTest>
 #include <QThread>
+
+#include <sys/stat.h>
 
 #include <atomic>
 #include <fstream>
@@ -334,8 +338,13 @@ TEST_F(PrintLoopTest, WithoutAPortOrJobFileTheJobEndsFailedAndNothingIsWritten)
     const QString missing = QDir(m_dir.path()).filePath("missing.gcode");
     const QString empty = QDir(m_dir.path()).filePath("empty.gcode");
     ASSERT_TRUE(writeBytes(empty, ""));
+    // A FIFO nobody writes to would hold the loop for good; a folder is no job.
+    const QString fifo = QDir(m_dir.path()).filePath("fifo.gcode");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     for (const auto& [path, reason] : {std::pair{missing, "The job file %1 cannot be read"},
-                                       std::pair{empty, "The job file %1 is empty"}}) {
+                                       std::pair{empty, "The job file %1 is empty"},
+                                       std::pair{fifo, "The job file %1 cannot be read"},
+                                       std::pair{m_dir.path(), "The job file %1 cannot be read"}}) {
         // The job handed over does not stand in for the file that was asked for.
         launch(path.toStdString(), DLP::GCodeFile("G1 Z1\n"));
         finish();
@@ -357,17 +366,39 @@ TEST_F(PrintLoopTest, AJobFileCutShortOrWithAbsurdValuesSendsNothing)
         {"start missing", body + kFooter, "it has no header: its start is missing"},
         {"Z 1e30", job + "G1 Z1e30 F600\n" + kFooter, "line 7 (\"G1 Z1e30 F600\") has a value no printer takes"},
         {"Z beyond", job + "G1 Z25000000\n" + kFooter, "line 7 (\"G1 Z25000000\") has a value no printer takes"},
-        {"Z nan", job + "G1 Znan F48\n" + kFooter, "line 7 (\"G1 Znan F48\") has a word that is no letter and number"},
-        {"speed inf", job + "G1 Z2 Finf\n" + kFooter, "has a word that is no letter and number"},
-        {"speed -inf", job + "G1 Z2 F-inf\n" + kFooter, "has a word that is no letter and number"},
+        {"Z nan", job + "G1 Znan F48\n" + kFooter, "line 7 (\"G1 Znan F48\") has a word that is no capital letter and number"},
+        {"speed inf", job + "G1 Z2 Finf\n" + kFooter, "has a word that is no capital letter and number"},
+        {"speed -inf", job + "G1 Z2 F-inf\n" + kFooter, "has a word that is no capital letter and number"},
         {"negative speed", job + "G1 Z2 F-600\n" + kFooter, "line 7 (\"G1 Z2 F-600\") has a negative speed"},
         {"below the plate", job + "G1 Z-600 F48\n" + kFooter, "moves below the plate"},
-        {"hex", job + "G1 Z0x10\n" + kFooter, "has a word that is no letter and number"},
+        {"hex", job + "G1 Z0x10\n" + kFooter, "has a word that is no capital letter and number"},
         {"wait nan", job + ";(<Delay> nan )\n" + kFooter, "line 7 (\";(<Delay> nan )\") has a wait no printer takes"},
         {"wait negative", job + ";(<Delay> -1000 )\n" + kFooter, "has a wait no printer takes"},
         {"wait 1e30", job + ";(<Delay> 1e30 )\n" + kFooter, "has a wait no printer takes"},
         {"CR only", kHeader + "G1 Z1\rG1 Z2\r" + kFooter, "holds a carriage return inside it"},
         {"CR inside a line", job + "G1 Z5.1 F600\rM112\n" + kFooter, "line 7 (\"G1 Z5.1 F600\rM112\") holds a carriage return"},
+        // The controller starts a command at every G or M: each is checked as such.
+        {"a move behind another command", job + "M219 G1 Z-50 F600\n" + kFooter, "moves below the plate"},
+        {"a move in a comment", job + "G1 Z5 F600 ;lift, then G1 Z-50 F600\n" + kFooter, "moves below the plate"},
+        {"a move in a comment line", job + "; G1 Z-50\n" + kFooter, "moves below the plate"},
+        {"G01", job + "G01 Z-50\n" + kFooter, "moves below the plate"},
+        {"G00", job + "G00 Z-50 F600\n" + kFooter, "moves below the plate"},
+        {"height set", job + "G92 Z100\nG1 Z0 F600\n" + kFooter, "line 7 (\"G92 Z100\") sets the plate's height"},
+        {"relative moves", job + "G91\n" + kFooter, "switches to relative moves"},
+        {"line number", job + "N1 G1 Z-50\n" + kFooter, "is no command"},
+        {"small letters", job + "g1 z-50\n" + kFooter, "has a word that is no capital letter and number"},
+        {"slash", job + "/G1 Z-50\n" + kFooter, "has a word that is no capital letter and number"},
+        {"digit first", job + "1G1 Z-50\n" + kFooter, "has a word that is no capital letter and number"},
+        {"form feed", job + "\fG1 Z-50\n" + kFooter, "has a word that is no capital letter and number"},
+        {"NUL first", job + std::string("\0G1 Z-50\n", 10) + kFooter, "has a word that is no capital letter and number"},
+        {"byte order mark", job + "\xEF\xBB\xBFG1 Z-50\n" + kFooter, "has a word that is no capital letter and number"},
+        {"half a command", job + "G1.5 Z1\n" + kFooter, "is no command"},
+        {"Z beyond the ranges", job + "G1 Z9999999 F600\n" + kFooter, "has a value no printer takes"},
+        {"speed beyond the ranges", job + "G1 Z2 F9999999\n" + kFooter, "has a value no printer takes"},
+        {"wait beyond the ranges", job + ";(<Delay> 9999999 )\n" + kFooter, "has a wait no printer takes"},
+        {"wait unclosed", job + ";(<Delay> 1000\n" + kFooter, "has a wait no printer takes"},
+        {"layer negative", job + ";(<Slice> -3 )\n" + kFooter, "line 7 (\";(<Slice> -3 )\") names no layer"},
+        {"layer not a number", job + ";(<Slice> 2x )\n" + kFooter, "names no layer"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -379,10 +410,16 @@ TEST_F(PrintLoopTest, AJobFileCutShortOrWithAbsurdValuesSendsNothing)
         EXPECT_TRUE(layers.empty());
         EXPECT_EQ(newBytes(), "");
     }
-    // The same job, whole, prints.
-    play(body);
+    // The same job, whole, prints; so do comments that hide no command, and
+    // a wait written with an exponent lasts what the check read.
+    QElapsedTimer clock;
+    clock.start();
+    play(body + "; note\nG1 Z2 F600 ;lift\n;(<Delay> 1.5e+02 )\n");
+    EXPECT_GE(clock.elapsed(), 150) << "the wait was read as 1 ms";
     EXPECT_EQ(end().first, int(DLP::PrintEnd::Completed));
     EXPECT_EQ(layers.size(), 2u);
+    EXPECT_EQ(newBytes(), "G1 Z1 F600\r\nG1 Z1.05 F600\r\n; note\r\nG1 Z2 F600 ;lift\r\n");
+    EXPECT_TRUE(m_log.has("Delay end"));
 }
 
 // A controller that answers every line with an error holding "ok" in a word
