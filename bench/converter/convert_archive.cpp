@@ -1,9 +1,10 @@
 // Runs the converter without a window, as the converter panel does:
 //   convert_archive --model NAME [--machine-code C] [RECIPE] --out FILE ARCHIVE.zip
 //   convert_archive --resave SRC --model NAME [RECIPE] --out DST
-// RECIPE: --exposure-ms, --bottom-exposure-ms, --stable-ms (0 to 600000),
-// --bottom-mm, --lift1-mm, --lift2-mm (0 to 100), --lift-speed1, --lift-speed2
-// (0 to 10000 mm/min); values left out keep the converter's defaults.
+// RECIPE: --exposure-ms, --bottom-exposure-ms, --stable-ms (0 to 99999),
+// --bottom-mm (0 to 1), --lift1-mm, --lift2-mm (0 to 99), --lift-speed1,
+// --lift-speed2 (0 to 600 mm/min), the recipe editor's ranges; values left
+// out keep the converter's defaults.
 // A re-save keeps the source's layer thickness and refuses a source that is
 // not a whole VXS file or whose resolution does not fit the model. No
 // destination may be an input, a device, FIFO or folder.
@@ -11,6 +12,7 @@
 
 #include "bench/tooloptions.h"
 #include "dlp/machinepara.h"
+#include "dlp/valueranges.h"
 #include "frmDeviceInterfaceSettings.h"
 #include "printfile/ExportThread.h"
 #include "printfile/filesafety.h"
@@ -55,15 +57,16 @@ struct RecipeOption
     double PrinterModels::Recipe::*field;
 };
 
+// The recipe editor's ranges: the panel converts with a recipe made there.
 const RecipeOption kRecipeOptions[] = {
-    {"--exposure-ms", 600000, &PrinterModels::Recipe::exposureMs},
-    {"--bottom-exposure-ms", 600000, &PrinterModels::Recipe::bottomExposureMs},
-    {"--stable-ms", 600000, &PrinterModels::Recipe::stableMs},
-    {"--bottom-mm", 100, &PrinterModels::Recipe::bottomMm},
-    {"--lift1-mm", 100, &PrinterModels::Recipe::lift1Mm},
-    {"--lift2-mm", 100, &PrinterModels::Recipe::lift2Mm},
-    {"--lift-speed1", 10000, &PrinterModels::Recipe::liftSpeed1},
-    {"--lift-speed2", 10000, &PrinterModels::Recipe::liftSpeed2},
+    {"--exposure-ms", DLP::Ranges::recipeTimeMs.max, &PrinterModels::Recipe::exposureMs},
+    {"--bottom-exposure-ms", DLP::Ranges::recipeTimeMs.max, &PrinterModels::Recipe::bottomExposureMs},
+    {"--stable-ms", DLP::Ranges::recipeTimeMs.max, &PrinterModels::Recipe::stableMs},
+    {"--bottom-mm", DLP::Ranges::recipeBurnInMm.max, &PrinterModels::Recipe::bottomMm},
+    {"--lift1-mm", DLP::Ranges::recipeLiftMm.max, &PrinterModels::Recipe::lift1Mm},
+    {"--lift2-mm", DLP::Ranges::recipeLiftMm.max, &PrinterModels::Recipe::lift2Mm},
+    {"--lift-speed1", DLP::Ranges::recipeLiftSpeed.max, &PrinterModels::Recipe::liftSpeed1},
+    {"--lift-speed2", DLP::Ranges::recipeLiftSpeed.max, &PrinterModels::Recipe::liftSpeed2},
 };
 
 bool modelFrame(const QString& model, PrinterModels::Frame& frame)

@@ -178,6 +178,10 @@ TEST_F(Conversion, BrokenArchivesAreRefusedWithTheirCode)
         {"more layers than members", header(GcodeHeader(5, 40, 30)), ExportBadArchiveData, 0, {}},
         {"layer count not a number", header(";totalLayer:3a\nG21\n"), ExportBadArchiveData, 0, {}},
         {"no layer count", header(";resolutionX:40\n;resolutionY:30\nG21\n"), ExportBadArchiveData, 0, {}},
+        // Which of two members of one name is read is the reader's whim: a
+        // white frame behind a layer's name would cure the whole plate.
+        {"a layer twice", [](ArchiveMembers& m) { m.append({"2.png", PngBytes(solid(40, 30, Qt::white))}); },
+         ExportBadArchiveData, 0, {"more than one member named \"2.png\""}},
     };
     {
         QFile old(out());

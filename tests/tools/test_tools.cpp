@@ -283,7 +283,9 @@ TEST_F(Tools, ConvertArchiveRefusesHostileCommandLinesAndTouchesNoFile)
     };
     for (const QString& out : {archive, dir.filePath("link.zip"), dir.filePath("hard.zip")})
         cases.append({convert(out, archive), "would overwrite the input"});
-    for (auto [flag, value] : {std::pair{"--thickness", "0.05"}, {"--exposure-ms", "nan"}, {"--lift1-mm", "-1"}})
+    // Beyond the recipe editor's ranges too: no recipe holds them.
+    for (auto [flag, value] : {std::pair{"--thickness", "0.05"}, {"--exposure-ms", "nan"}, {"--lift1-mm", "-1"},
+                               {"--exposure-ms", "100000"}, {"--lift-speed1", "601"}, {"--bottom-mm", "2"}})
         cases.append({resave(job, x) + QStringList{flag, value}, flag});
     ExpectRefusedUnchanged(CONVERT_ARCHIVE_EXE, cases);
 }

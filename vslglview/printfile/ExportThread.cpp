@@ -193,6 +193,11 @@ int ExportThread::Export_ChiTuBox()
         closeArchive();
         return result;
     }
+    const QString twice = RepeatedMemberName(m_zip);
+    if (!twice.isEmpty()) {
+        closeArchive();
+        return fail(ExportBadArchiveData, QStringLiteral("the archive holds more than one member named \"%1\"").arg(twice));
+    }
     // The header states the frame every layer must have (after the model's
     // scaling): a file whose layers differ is no file a printer can read.
     const QSize frame(VxsFrameSide(m_para.XResolution), VxsFrameSide(m_para.YResolution));

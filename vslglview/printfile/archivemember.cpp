@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QImageReader>
+#include <QSet>
 
 #include <quazip/quazip.h>
 #include <quazip/quazipfile.h>
@@ -75,4 +76,15 @@ bool DecodeArchiveImage(const QByteArray& bytes, QImage& image, QString& error)
         return false;
     }
     return true;
+}
+
+QString RepeatedMemberName(QuaZip& zip)
+{
+    QSet<QString> seen;
+    for (const QString& name : zip.getFileNameList()) {
+        if (seen.contains(name))
+            return name;
+        seen.insert(name);
+    }
+    return QString();
 }

@@ -16,6 +16,9 @@ constexpr qint64 kMaxArchiveMemberBytes = qint64(64) << 20;
 
 enum class MemberRead { Ok, Missing, Unreadable, TooLarge };
 
+// The first name two members of the open archive share; empty when none do.
+QString RepeatedMemberName(QuaZip& zip);
+
 // Reads the member `name` of the open archive whole through `file` (bound to
 // `zip`), at most `maxBytes`. The member's checksum is verified.
 MemberRead ReadArchiveMember(QuaZip& zip, QuaZipFile& file, const QString& name, qint64 maxBytes,
