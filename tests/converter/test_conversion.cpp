@@ -181,7 +181,7 @@ TEST_F(Conversion, BrokenArchivesAreRefusedWithTheirCode)
         // Which of two members of one name is read is the reader's whim: a
         // white frame behind a layer's name would cure the whole plate.
         {"a layer twice", [](ArchiveMembers& m) { m.append({"2.png", PngBytes(solid(40, 30, Qt::white))}); },
-         ExportBadArchiveData, 0, {"more than one member named \"2.png\""}},
+         ExportLayerFailed, 0, {"more than one member named \"2.png\""}},
     };
     {
         QFile old(out());

@@ -196,7 +196,8 @@ int ExportThread::Export_ChiTuBox()
     const QString twice = RepeatedMemberName(m_zip);
     if (!twice.isEmpty()) {
         closeArchive();
-        return fail(ExportBadArchiveData, QStringLiteral("the archive holds more than one member named \"%1\"").arg(twice));
+        // A damaged archive: no member of that name can be trusted.
+        return fail(ExportLayerFailed, QStringLiteral("the archive holds more than one member named \"%1\"").arg(twice));
     }
     // The header states the frame every layer must have (after the model's
     // scaling): a file whose layers differ is no file a printer can read.
