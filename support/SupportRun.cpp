@@ -39,8 +39,10 @@ SupportSizes SupportSizes::From(const SupportParameters& p)
     SupportSizes s;
     const double D = p.shaftDiameter;
     s.d = 2.0 / p.density;
-    s.rt = p.tipDiameter * 0.5;
     s.rs = D * 0.5;
+    // A tip wider than its shaft hangs its contact's underside beside the
+    // shaft, curing specks with nothing under them: it is cut to the shaft.
+    s.rt = std::min(p.tipDiameter, D) * 0.5;
     s.tipLength = std::min(2.0, std::max(D, 4.0 * (s.rs - s.rt)));
     s.rm = 0.75 * s.rs + 0.25 * s.rt;
     s.shortTipStart = s.rt + (0.1 / (0.75 * s.tipLength)) * (s.rm - s.rt);

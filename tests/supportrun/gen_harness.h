@@ -185,6 +185,14 @@ inline TestModel SlabOverDome(const std::string& name, float radius, float slabZ
     return {name, tris, nullptr, params};
 }
 
+// Tips wider than their shafts (the panel allows 3 mm tips on 0.4 mm shafts).
+inline TestModel WideTips(const std::string& name, TestModel m)
+{
+    m.name = name;
+    m.params = {1.0, 2.0, 1.0, 3.0};
+    return m;
+}
+
 // Undersides that may leave a cured region with nothing under it: tips on a
 // thin fin's 0.4 mm edge, a needle whose lowest region is far smaller than a
 // pixel, columns from above landing on a 0.3 mm shelf, undersides nearly flat
@@ -202,6 +210,8 @@ inline std::vector<TestModel> FloatingRiskModels()
         TipsBesideLegs(),
         SlabOverDome("slaboverdome", 7, 16, 20),
         SlabOverDome("jointsonlandedcolumns", 8, 18, 16, {1.5, 0.8, 1.5, 2.0}),
+        WideTips("widetipsphere", Convex("sphere", testmesh::UvSphere(6.f, 24, 12, {0, 0, 9}))),
+        WideTips("widetipplate", TiltedPlate(45)),
     };
 }
 
