@@ -188,6 +188,11 @@ TEST_F(TaskFileTest, DamagedFilesLeaveTheSceneAsItWas)
     ExpectRefused(good.left(modelEnd + 5), "cut inside a tag");
     ExpectRefused(hugeCount, "count beyond the file");
     ExpectRefused(nan, "non-finite vertex");
+    // Tags it does not know are skipped: junk of a multiple of their length,
+    // or nothing at all, holds no plate and must not clear the one there is.
+    ExpectRefused(QByteArray(), "empty");
+    ExpectRefused(QByteArray(20 * 550, 'x'), "junk");
+    EXPECT_TRUE(m_scene.lastLoadError().contains("holds no plate")) << m_scene.lastLoadError().toStdString();
     EXPECT_FALSE(m_scene.LoadBinaryScene(Path("missing.task")));
 
     // A save that cannot be written keeps the old file.
@@ -312,6 +317,8 @@ TEST_F(TaskFileTest, UnknownTagsAndOrphanMatricesAreSkippedAndIdsReadFromTheirFi
     EXPECT_EQ(loaded.pi, QVector<int>({1, 2, 3}));
 
     ExpectRefused(longId, "ids that could not be written back");
+    EXPECT_TRUE(m_scene.lastLoadError().contains("model id 1234567890 is longer than 9 characters"))
+        << m_scene.lastLoadError().toStdString();
     ASSERT_TRUE(testmesh::WriteFile(Path("ids.task"), bytes));
     ASSERT_TRUE(m_scene.LoadBinaryScene(Path("ids.task")));
     ASSERT_EQ(m_scene.instances().size(), 1); // the orphan places nothing

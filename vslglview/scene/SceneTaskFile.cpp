@@ -72,6 +72,9 @@ QString PlateProblem(const QMap<int, QVector<VSLTriangle3D>>& models, const QVec
                      const QVector<VSLTriangle3D>& supports, const SliceLayers& modelSlices,
                      const SliceLayers& supportSlices)
 {
+    // Unknown tags are skipped, so any junk of the right length reads as a file of none.
+    if (models.isEmpty() && matrices.isEmpty() && supports.isEmpty() && modelSlices.isEmpty() && supportSlices.isEmpty())
+        return QStringLiteral("holds no plate");
     const QString beyond = QStringLiteral("beyond 100 m (%1 mm)").arg(double(kMaxModelCoordinateMm), 0, 'f', 0);
     for (auto it = models.cbegin(); it != models.cend(); ++it)
         for (const VSLTriangle3D& t : it.value())
@@ -128,8 +131,10 @@ bool VSL3DScene::LoadBinaryScene(QString path)
     // the model-id counter into overflow.
     QByteArray idText;
     for (auto it = models.cbegin(); it != models.cend(); ++it)
-        if (!taskfile::IdText(it.key(), idText))
+        if (!taskfile::IdText(it.key(), idText)) {
+            m_strLoadError = QStringLiteral("%1: model id %2 is longer than 9 characters").arg(path).arg(it.key());
             return false;
+        }
 
     // Only now, with the whole file read, the old plate goes.
     for (VSLModelPainter* p : qAsConst(m_instances))
