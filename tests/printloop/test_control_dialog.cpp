@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QDateTime>
 #include <QGroupBox>
 #include <QRadioButton>
 #include <QTabBar>
@@ -200,6 +201,7 @@ TEST_F(ControlDialogTest, LightValuesOutOfRangeAreNamedAndTheFileKept)
         {"homeadjz", "2147483647", &DlpCtlDialog::homeAdjZ, 2147483647.0f, "-10000..10000"},
         {"longflip", "maybe", nullptr, 0, "0..1"},
     };
+    int tick = 0;
     for (const auto& r : rows) {
         SCOPED_TRACE(r.stored);
         QString text = defaults;
@@ -207,6 +209,12 @@ TEST_F(ControlDialogTest, LightValuesOutOfRangeAreNamedAndTheFileKept)
                      QStringLiteral("1\\%1=%2").arg(r.key, r.stored));
         ASSERT_NE(text, defaults);
         ASSERT_TRUE(writeBytes(m_path, text.toLatin1()));
+        // Settings files are cached by size and time: two rows of one size
+        // written within a tick would read the first.
+        QFile written(m_path);
+        ASSERT_TRUE(written.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(written.setFileTime(QDateTime::currentDateTime().addSecs(++tick), QFileDevice::FileModificationTime));
+        written.close();
         open(false);
         EXPECT_EQ(dialog->valueProblem(),
                   QStringLiteral("%1: LightConfig/1/%2 = %3 (allowed %4)").arg(m_path, r.key, r.stored, r.allowed));
