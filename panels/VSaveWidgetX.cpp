@@ -20,6 +20,7 @@
 #include "ownedfile.h"
 #include "MaterialForm.h"
 #include "ProjectorDesktop.h"
+#include "printfile/printermodels.h"
 #include "RecipeFields.h"
 #include "settingsrangecheck.h"
 #include "ui_VSaveWidgetX.h"
@@ -434,7 +435,20 @@ QString VSaveWidgetX::jobValueProblem(const DLP::SliceBuildConfig& job) const
     // be read of it; the file's own value is what is wrong.
     if (const RecipePara* recipe = shownRecipe(); recipe && !recipe->valueProblem.isEmpty())
         return recipe->valueProblem;
-    return jobValueProblemText(job, [this](const std::string& field) { return valueSource(field); });
+    // The light file drives a projector printer alone: a broken one must not
+    // stop the print file of a printer that never reads it (a direct print
+    // is a projector's, whatever the model).
+    DLP::SliceBuildConfig checked = job;
+    if (m_nPrintTarget == 2 && !PrinterModels::IsProjectorPrinter(m_strMachine)) {
+        const DLP::SliceBuildConfig unused;
+        checked.LightPwm = unused.LightPwm;
+        checked.HomeAdjustX = unused.HomeAdjustX;
+        checked.HomeAdjustY = unused.HomeAdjustY;
+        checked.HomeAdjustZ = unused.HomeAdjustZ;
+        checked.MirrorLongSide = unused.MirrorLongSide;
+        checked.MirrorShortSide = unused.MirrorShortSide;
+    }
+    return jobValueProblemText(checked, [this](const std::string& field) { return valueSource(field); });
 }
 
 void VSaveWidgetX::refuseStart(const QString& title, const QString& hint)

@@ -20,6 +20,7 @@
 #include "notices.h"
 #include "panelstyle.h"
 #include "ownedfile.h"
+#include "printfile/printermodels.h"
 #include "printfile/printjobinput.h"
 
 #include <QApplication>
@@ -1061,9 +1062,8 @@ void Vexmor::slot_updateMachineConfig(const QString& MachineType)
     view->SetMachineType(name, m_pImportWidget->m_mapMachineCode.value(name));
     ui.label_sts->setText(name);
     m_pSaveWidget->m_webForm.setWindowTitle(name);
-    static const QStringList projector = {"Pellar120", "Pellar200", "Pellar200Pro", "Pellar300"};
     static const QStringList lcd = {"Pellar10", "Pellar20", "Pellar30", "Pellar40", "Pellar4K", "Pellar4Kmono"};
-    if (projector.contains(name))
+    if (PrinterModels::IsProjectorPrinter(name))
         ui.CtlButton->show();
     else if (lcd.contains(name))
         ui.CtlButton->hide();

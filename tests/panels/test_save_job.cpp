@@ -196,8 +196,8 @@ TEST_F(SaveJob, ValuesAPrinterCannotTakeRefuseTheStart)
          recipes + ": Recipe/Bad/LiftSpeed1 = 0 (allowed above 0)"},
         {"light level nan", nullptr, {}, 0, {nan, 0, 10, 240}, light + ": LightConfig/1/light_pwm = nan (allowed 0..255)"},
         {"home adjust inf", nullptr, {}, 0, {30, inf, 10, 240}, light + ": LightConfig/1/homeadjx = inf (allowed -10000..10000)"},
-        {"home adjust -inf", nullptr, {}, 2, {30, 0, -inf, 240}, light + ": LightConfig/1/homeadjy = -inf (allowed -10000..10000)"},
-        {"light level above 255", nullptr, {}, 2, {256, 0, 10, 240}, light + ": LightConfig/1/light_pwm = 256 (allowed 0..255)"},
+        {"home adjust -inf", nullptr, {}, 0, {30, 0, -inf, 240}, light + ": LightConfig/1/homeadjy = -inf (allowed -10000..10000)"},
+        {"light level above 255", nullptr, {}, 0, {256, 0, 10, 240}, light + ": LightConfig/1/light_pwm = 256 (allowed 0..255)"},
     };
     int linkChecks = 0;
     panel->setLinkCheck([&] { return ++linkChecks, true; });
@@ -240,6 +240,18 @@ TEST_F(SaveJob, ValuesAPrinterCannotTakeRefuseTheStart)
     }
     EXPECT_EQ(linkChecks, 0);  // the printer was never looked for
     EXPECT_EQ(switches, 0);
+
+    // The print file of a printer that never reads the light file is not
+    // held back by it.
+    {
+        panel->slot_para(false, false, nan, inf, -inf, 240);
+        panel->m_nPrintTarget = 2;
+        asked.clear();
+        ModalAnswers modal;
+        start();
+        EXPECT_TRUE(modal.texts.isEmpty()) << modal.texts.join(", ").toStdString();
+        EXPECT_FALSE(asked.isEmpty());  // the save dialog
+    }
 
     // The same recipe with good values starts.
     QFile::remove(recipes);

@@ -41,6 +41,12 @@ const QStringList& Names()
     return names;
 }
 
+bool IsProjectorPrinter(const QString& model)
+{
+    static const QStringList projector = {"Pellar120", "Pellar200", "Pellar200Pro", "Pellar300"};
+    return projector.contains(model);
+}
+
 QString Extension(const QString& model)
 {
     const Row* r = find(model);

@@ -12,6 +12,9 @@ namespace PrinterModels {
 
 // The ten model names of the tables, in table order.
 const QStringList& Names();
+// A projector printer, driven over the serial link with the light file's
+// values; the others print from their file alone.
+bool IsProjectorPrinter(const QString& model);
 // Print-file extension without the dot ("vxs30"); empty for an unknown model.
 QString Extension(const QString& model);
 // Machine code written into the print file; 0 for an unknown model.
