@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
+
+class QMessageBox;
 
 // The object a printer's own page reaches over the web channel, under the
 // name "bridge". One instance serves every form and lives until exit.
@@ -15,4 +18,5 @@ public slots:
 
 private:
     bridge() = default;
+    QPointer<QMessageBox> m_box; // the box shown, until it is closed
 };

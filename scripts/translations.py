@@ -17,6 +17,7 @@ ENGLISH_ONLY = {"BusyWidget", "VSlicingMsgBox", "VPrintMsgBox"}
 
 # (context, source) pairs first, then texts shared by several forms.
 BY_CONTEXT = {
+    ("bridge", "<h3>About Qt</h3><p>This program uses Qt version %1.</p>"): "<h3>关于 Qt</h3><p>本程序使用 Qt %1 版。</p>",
     ("navbar", "Load Model"): "导入模型", ("navbar", "Edit Model"): "编辑模型",
     ("navbar", "Fix Model"): "修复模型", ("navbar", "Support Model"): "生成支撑",
     ("navbar", "Slice Model"): "模型切片", ("navbar", "Save Job"): "保存任务",

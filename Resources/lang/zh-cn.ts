@@ -2138,6 +2138,10 @@ r</source>
         <source>Qt</source>
         <translation>Qt</translation>
     </message>
+    <message>
+        <source>&lt;h3&gt;About Qt&lt;/h3&gt;&lt;p&gt;This program uses Qt version %1.&lt;/p&gt;</source>
+        <translation>&lt;h3&gt;关于 Qt&lt;/h3&gt;&lt;p&gt;本程序使用 Qt %1 版。&lt;/p&gt;</translation>
+    </message>
 </context>
 <context>
     <name>frmDLP</name>
