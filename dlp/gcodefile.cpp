@@ -166,11 +166,14 @@ std::string CommandProblem(const std::string& piece)
         return "is no command (G or M and a whole number)";
     if (kind == 'G' && number == 91)
         return "switches to relative moves";
+    // Only a move goes somewhere: other commands' Z words are settings (the
+    // home adjustment "M230 Z-240" is in micrometres either way).
+    const bool move = kind == 'G' && (number == 0 || number == 1);
     for (size_t i = 1; i < words.size(); ++i) {
         const char letter = words[i][0];
         if (letter == 'F' && values[i] < 0)
             return "has a negative speed";
-        if (letter == 'Z' && values[i] < 0)
+        if (move && letter == 'Z' && values[i] < 0)
             return "moves below the plate";
         // Setting a height the plate is not at moves every later move by it.
         if (letter == 'Z' && kind == 'G' && number == 92 && values[i] != 0)

@@ -259,7 +259,11 @@ TEST(GCodeJob, EveryJobTheRangesAllowPassesThePlayCheckAndNoneCutShort)
     top.SliceThickness = 1;
     top.ExposureTimePerLayer = top.BottomExposureTime = top.MaterialStable = top.BottomMaterialStable =
         top.BlankTime = 1000000;
-    for (const SliceBuildConfig& c : {exampleConfig(), top}) {
+    top.HomeAdjustX = top.HomeAdjustY = top.HomeAdjustZ = 10000;
+    // The home adjustment reaches down as far as up: "M230 ... Z-10000" is no move.
+    SliceBuildConfig bottom = exampleConfig();
+    bottom.HomeAdjustX = bottom.HomeAdjustY = bottom.HomeAdjustZ = -10000;
+    for (const SliceBuildConfig& c : {exampleConfig(), top, bottom}) {
         const std::string job = generate(3, c);
         ASSERT_FALSE(job.empty());
         EXPECT_EQ(DLP::JobFileProblem(job), "");
