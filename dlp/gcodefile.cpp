@@ -205,6 +205,15 @@ std::string SentLineProblem(const std::string& line)
 
 } // namespace
 
+JobLine JobLineKind(const std::string& line)
+{
+    if (line.find(kDelay) != std::string::npos)
+        return JobLine::Wait;
+    if (line.find(kSlice) != std::string::npos)
+        return JobLine::Layer;
+    return line.find(";(") != std::string::npos ? JobLine::Kept : JobLine::Sent;
+}
+
 bool ReadJobWait(const std::string& line, double& ms)
 {
     std::string text;
@@ -230,30 +239,35 @@ std::string JobFileProblem(const std::string& text)
         ++lineNumber;
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
-        const std::string where = "line " + std::to_string(lineNumber) + " " + Quoted(line);
+        auto refused = [&](const std::string& why) {
+            return "line " + std::to_string(lineNumber) + " " + Quoted(line) + " " + why;
+        };
         // A carriage return inside a line would reach the printer as a second command.
         if (line.find('\r') != std::string::npos)
-            return where + " holds a carriage return inside it";
-        // The markers and comments the player keeps to itself, as it finds them.
-        if (line.find(kDelay) != std::string::npos) {
+            return refused("holds a carriage return inside it");
+        std::string problem;
+        switch (JobLineKind(line)) {
+        case JobLine::Wait: {
             double ms = 0;
             if (!ReadJobWait(line, ms))
-                return where + " has a wait no printer takes";
-            continue;
+                problem = "has a wait no printer takes";
+            break;
         }
-        if (line.find(kSlice) != std::string::npos) {
+        case JobLine::Layer: {
             std::string layer;
             const bool blank = MarkerText(line, kSlice, layer) && layer.find("Blank") != std::string::npos;
             if (!blank && (layer.empty() || layer.size() > 9 || layer.find_first_not_of("0123456789") != std::string::npos))
-                return where + " names no layer";
-            continue;
+                problem = "names no layer";
+            break;
         }
-        if (line.find(";(") != std::string::npos || line.find_first_not_of(" \t") == std::string::npos)
-            continue;
-        // Everything else goes to the printer as it stands.
-        const std::string problem = SentLineProblem(line);
+        case JobLine::Kept:
+            break;
+        case JobLine::Sent: // goes to the printer as it stands
+            problem = SentLineProblem(line);
+            break;
+        }
         if (!problem.empty())
-            return where + " " + problem;
+            return refused(problem);
     }
     return std::string();
 }

@@ -39,6 +39,12 @@ public:
 // layer marker names a layer.
 std::string JobFileProblem(const std::string& text);
 
+// How the player takes a line of a job: a wait, a layer to show, a marker or
+// comment it keeps to itself (any line holding ";("), or a command it sends
+// as it stands. The check reads every line the same way.
+enum class JobLine { Wait, Layer, Kept, Sent };
+JobLine JobLineKind(const std::string& line);
+
 // The wait of a ";(<Delay> ms )" line, as the check and the player both read
 // it; false when it holds no number of milliseconds within range.
 bool ReadJobWait(const std::string& line, double& ms);

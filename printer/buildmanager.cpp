@@ -281,7 +281,8 @@ void BuildManager::processLine(const std::string& line)
 {
     if (line.empty())
         return;
-    if (line.find(";(<Delay> ") != std::string::npos) {
+    switch (DLP::JobLineKind(line)) {
+    case DLP::JobLine::Wait: {
         // Read as the job check read it ("1e+06" is a million, not one); a job
         // made here and never checked falls back to the whole number in front.
         double ms = 0;
@@ -291,7 +292,7 @@ void BuildManager::processLine(const std::string& line)
         log(QStringLiteral("Delay start"));
         return;
     }
-    if (line.find(";(<Slice> ") != std::string::npos) {
+    case DLP::JobLine::Layer: {
         const int n = getvarfromline(line);
         m_sliceNumber = n;
         int type = -1;
@@ -304,9 +305,11 @@ void BuildManager::processLine(const std::string& line)
         emit signal_curLayer(m_layerIndex, type);
         return;
     }
-    // Other comments, and commands with such a comment behind them, stay here.
-    if (line.find(";(") != std::string::npos)
+    case DLP::JobLine::Kept: // other comments, and commands with such a comment behind them
         return;
+    case DLP::JobLine::Sent:
+        break;
+    }
     const QString command = QString::fromLatin1(line.data(), static_cast<int>(line.size())) + QStringLiteral("\r\n");
     log(tr("Start") + forLog(command));
     sendCmd(command);
