@@ -798,6 +798,64 @@ TEST(Islands, OutlinesOfAUnionCountAsTheyDoUnitedAgain)
     }
 }
 
+// A speck (a foot's tilted end dipping a few micrometres below the plane at
+// a model's edge) lights no pixel and holds nothing up: it is no island, and
+// what stands on it alone is. Model outlines and support outlines alike.
+TEST(Islands, ARegionTooSmallToLightAPixelNeitherCountsNorHoldsUpTheLayerAbove)
+{
+    const Path ground = Rect(0, 0, 10000, 10000);
+    const Path speck{{20000, 0}, {20002, 0}, {20000, 2}}; // area 2
+    const Path grain = Rect(20000, 0, 20004, 20004);      // area 16
+    const Path over = Rect(19000, -1000, 21000, 1000);    // stands on the speck alone
+    const double negligible = 10;
+    struct Layer {
+        Paths outlines;
+        bool count = true;
+        bool onGround = true; // the ground square is there too (model outlines)
+    };
+    auto islands = [&](const std::vector<Layer>& layers, bool asSupport, double area) {
+        layers::IslandCounter counter(area);
+        // The counter reads a layer's support outlines again with the next.
+        std::vector<Paths> supports(layers.size());
+        for (int L = 0; L < int(layers.size()); ++L) {
+            const Layer& l = layers[size_t(L)];
+            // The ground square stays model: only the outlines under test change side.
+            Paths model;
+            if (l.onGround)
+                model.push_back(ground);
+            for (const Path& p : l.outlines)
+                (asSupport ? supports[size_t(L)] : model).push_back(p);
+            counter.AddLayer(L, model, layers::PlainSupportOutlines(supports[size_t(L)]), nullptr, false, l.count);
+        }
+        const layers::IslandCount& n = counter.count();
+        std::vector<int> at;
+        for (const auto& a : asSupport ? n.supportAt : n.modelAt)
+            at.push_back(a.first);
+        EXPECT_EQ(asSupport ? n.model : n.support, 0);
+        return at;
+    };
+    const struct {
+        const char* name;
+        std::vector<Layer> layers;
+        std::vector<int> atWithoutThreshold, at;
+    } rows[] = {
+        {"a speck with nothing above", {{{}}, {{speck}}, {{}}}, {1}, {}},
+        {"a region standing on a speck alone", {{{}}, {{speck}}, {{over}}}, {1}, {2}},
+        {"a grain over the threshold", {{{}}, {{grain}}, {{}}}, {1}, {1}},
+        {"a speck on a layer that is only ground", {{{}}, {{speck}, false}, {{over}}}, {}, {2}},
+        {"a grain on a layer that is only ground", {{{}}, {{grain}, false}, {{over}}}, {}, {}},
+        {"a region standing on the ground and a speck", {{{}}, {{speck}}, {{Rect(0, -1000, 21000, 1000)}, true, false}},
+         {1}, {}},
+    };
+    for (const bool asSupport : {false, true}) {
+        for (const auto& row : rows) {
+            SCOPED_TRACE(std::string(row.name) + (asSupport ? " (supports)" : " (model)"));
+            EXPECT_EQ(islands(row.layers, asSupport, 0), row.atWithoutThreshold);
+            EXPECT_EQ(islands(row.layers, asSupport, negligible), row.at);
+        }
+    }
+}
+
 // Supports cut plane by plane are counted as the same cross-sections handed
 // over whole: outlines that continue their solid's outline below rest at once,
 // the others are compared with the layer below.
@@ -832,14 +890,15 @@ TEST(Islands, ThePlaneWalkCountsAsTheWholeCut)
         }
         solids.Finish();
         const ShellLayerContours contours(1, QVector<Paths>(planes.size()));
-        const layers::IslandCount expected =
-            layers::CountUnsupportedIslands(QVector<Paths>(planes.size()), whole.paths());
+        const layers::PixelMapping mapping{400, 400, 10.f, 10.f};
+        const layers::IslandCount expected = layers::CountUnsupportedIslands(
+            QVector<Paths>(planes.size()), whole.paths(), layers::NegligibleIslandArea(mapping));
         for (int workers : {1, 4}) {
             layers::InstanceSliceJob job;
             job.contours = &contours;
             job.layerCount = planes.size();
             job.supports = &solids;
-            job.mapping = layers::PixelMapping{400, 400, 10.f, 10.f};
+            job.mapping = mapping;
             job.countIslands = true;
             job.workers = workers;
             const layers::IslandCount n = layers::SliceInstanceLayers(job).islands;

@@ -64,8 +64,21 @@ private:
     std::array<Stripe, 64> m_stripes;
 };
 
+} // namespace
+
+// Under a quarter of a grey level to the pixels it falls in, however it falls.
+double NegligibleIslandArea(const PixelMapping& mapping)
+{
+    if (!(mapping.dotsPerMmX > 0) || !(mapping.dotsPerMmY > 0))
+        return 0;
+    return 1000.0 / mapping.dotsPerMmX * (1000.0 / mapping.dotsPerMmY) / 1024.0;
+}
+
+namespace {
+
 // Layers [from, to) into out[from .. to - 1]. Counting islands needs the
-// layer below the first, which is made again here but not kept.
+// layer below the first and what that one rests on, which are made again
+// here but not kept.
 void SliceChunk(const InstanceSliceJob& job, int from, int to, QVector<SlicePolygon>* out, SharedPolygons& shared,
                 ChunkResult& r)
 {
@@ -73,7 +86,7 @@ void SliceChunk(const InstanceSliceJob& job, int from, int to, QVector<SlicePoly
     const double inf = std::numeric_limits<double>::infinity();
     r.maxPt = QPointF(-inf, -inf);
     r.minPt = QPointF(inf, inf);
-    const int first = job.countIslands && from > 0 ? from - 1 : from;
+    const int first = job.countIslands ? std::max(0, from - 2) : from;
     std::unique_ptr<SupportLayerWalk> walk;
     // The pixels of the outlines each solid led on the layers before: a
     // support standing alone, or the union of a group of supports.
@@ -89,7 +102,7 @@ void SliceChunk(const InstanceSliceJob& job, int from, int to, QVector<SlicePoly
     }
     UnionMemory memory;
     static const std::vector<SupportOutline> noSupports;
-    IslandCounter counter;
+    IslandCounter counter(NegligibleIslandArea(job.mapping));
     LayerOutlines united;
     for (int layer = first; layer < to; ++layer) {
         if (StopRequested(job))
@@ -102,7 +115,7 @@ void SliceChunk(const InstanceSliceJob& job, int from, int to, QVector<SlicePoly
         const ClipperLib::Paths model = ModelLayerOutlines(*job.contours, layer, job.slicedOpen, &modelIsUnion);
         if (job.countIslands) {
             const Clock::time_point t = Clock::now();
-            counter.AddLayer(layer, model, supports, walk.get(), modelIsUnion);
+            counter.AddLayer(layer, model, supports, walk.get(), modelIsUnion, !groundOnly);
             r.islandSeconds += SecondsSince(t);
         }
         if (groundOnly)
@@ -191,7 +204,7 @@ std::vector<Run> Runs(const InstanceSliceJob& job, int layers, int workers)
     for (int i = 0; i < layers; ++i)
         total += costs[size_t(i)] + kLayerCost;
     const double target = total / (workers * 6);
-    // A run starts by making the layer below again when islands are
+    // A run starts by making the two layers below again when islands are
     // counted, and shares no polygons with the run before: not too short.
     // Nor much longer than an even run, in case the costs are far off.
     const int shortest = 4, longest = 2 * evenLength;

@@ -43,6 +43,10 @@ struct InstanceSlice {
 
 InstanceSlice SliceInstanceLayers(const InstanceSliceJob& job);
 
+// The area (square 1/1000 mm) under which a region lights no pixel of the
+// mapping: the island count leaves such regions out (see IslandCounter).
+double NegligibleIslandArea(const PixelMapping& mapping);
+
 // Appends the instance's layers to the scene's and widens its extent, under
 // its mutex (polygons overlapping those already in a layer are united with
 // them, see AppendInstanceToLayer).

@@ -85,9 +85,11 @@ void IslandCounter::Regions(const Paths& paths, PolyFillType fill, std::vector<R
                     region = &reversed;
             }
             if (region) {
-                regions.push_back({{*region}, boxes[size_t(group[0])]});
-                if (outlines)
+                regions.push_back({{*region}, boxes[size_t(group[0])], {}});
+                if (outlines) {
+                    regions.back().outlines.push_back(int(outlines->size()));
                     outlines->push_back(*region);
+                }
                 continue;
             }
         }
@@ -102,20 +104,31 @@ void IslandCounter::Regions(const Paths& paths, PolyFillType fill, std::vector<R
             ForgetThreadClipper();
             continue; // coordinates beyond Clipper's range: no region
         }
-        if (outlines) {
-            Paths united;
-            PolyTreeToPaths(tree, united);
-            outlines->insert(outlines->end(), united.begin(), united.end());
-        }
         for (PolyNode* n = tree.GetFirst(); n; n = n->GetNext()) {
             if (n->IsHole() || n->Contour.empty())
                 continue;
-            Region region{{n->Contour}, BoxOf(n->Contour)};
+            Region region{{n->Contour}, BoxOf(n->Contour), {}};
             for (PolyNode* h : n->Childs)
                 region.paths.push_back(h->Contour);
+            if (outlines)
+                for (const Path& p : region.paths)
+                    if (!p.empty()) {
+                        region.outlines.push_back(int(outlines->size()));
+                        outlines->push_back(p);
+                    }
             regions.push_back(std::move(region));
         }
     }
+}
+
+bool IslandCounter::Negligible(const Region& region) const
+{
+    if (m_negligibleArea <= 0)
+        return false;
+    double area = 0;
+    for (const Path& p : region.paths)
+        area += Area(p);
+    return std::abs(area) < m_negligibleArea;
 }
 
 bool IslandCounter::Rests(const Region& region, bool onModel)
@@ -216,15 +229,18 @@ bool IslandCounter::Rests(const Region& region, bool onModel)
 }
 
 void IslandCounter::CountSupportIslands(int layer, const std::vector<SupportOutline>& supports,
-                                        const SupportLayerWalk* walk)
+                                        const SupportLayerWalk* walk, bool count, std::vector<char>& dropped)
 {
     const int n = int(supports.size());
     // 0 not yet seen, 1 rests on its own solid below, 2 taken into a group.
     std::vector<char> state(size_t(n), 0);
     for (int k = 0; k < n; ++k) {
         const SupportOutline& o = supports[size_t(k)];
-        bool rests = o.repeated && o.convex;
-        if (!rests && o.below && !o.path->empty()) {
+        // Its own outline below may have been left out of the ground.
+        const bool belowKept = !o.below || !m_groundSolids || o.solid < 0 ||
+                               m_groundIndexOfSolid[size_t(o.solid)] >= 0;
+        bool rests = belowKept && o.repeated && o.convex;
+        if (!rests && belowKept && o.below && !o.path->empty()) {
             const IntPoint mid = o.box.Middle();
             rests = PointInPolygon(mid, *o.path) == 1 && PointInPolygon(mid, *o.below) == 1;
         }
@@ -279,8 +295,16 @@ void IslandCounter::CountSupportIslands(int layer, const std::vector<SupportOutl
             paths.push_back(*supports[size_t(k)].path);
         Regions(paths, pftNonZero, regions, nullptr);
         for (const Region& r : regions) {
-            if (Rests(r, false))
+            const bool negligible = Negligible(r);
+            if ((!count && !negligible) || Rests(r, false))
                 continue;
+            if (negligible) {
+                // Each outline lies whole in one region of its group.
+                for (int k : group)
+                    if (r.box.Contains(supports[size_t(k)].box))
+                        dropped[size_t(k)] = 1;
+                continue;
+            }
             ++m_count.support;
             m_count.supportAt.append(qMakePair(layer, r.paths.front().front()));
         }
@@ -301,7 +325,7 @@ bool IslandCounter::NestedRegions(const Paths& united, std::vector<Region>& regi
     std::vector<int> regionOf(united.size(), -1);
     for (int o : outers) {
         regionOf[size_t(o)] = int(regions.size());
-        regions.push_back({{united[size_t(o)]}, boxes[size_t(o)]});
+        regions.push_back({{united[size_t(o)]}, boxes[size_t(o)], {o}});
     }
     for (int h : holes) {
         const Path& hole = united[size_t(h)];
@@ -325,13 +349,15 @@ bool IslandCounter::NestedRegions(const Paths& united, std::vector<Region>& regi
             regions.resize(first);
             return false;
         }
-        regions[size_t(regionOf[size_t(parent)])].paths.push_back(hole);
+        Region& region = regions[size_t(regionOf[size_t(parent)])];
+        region.paths.push_back(hole);
+        region.outlines.push_back(h);
     }
     return true;
 }
 
 void IslandCounter::AddLayer(int layer, const Paths& model, const std::vector<SupportOutline>& supports,
-                             const SupportLayerWalk* walk, bool modelIsUnion)
+                             const SupportLayerWalk* walk, bool modelIsUnion, bool count)
 {
     std::vector<Region> modelRegions;
     Paths modelOutlines;
@@ -339,14 +365,30 @@ void IslandCounter::AddLayer(int layer, const Paths& model, const std::vector<Su
         modelOutlines = model;
     else
         Regions(model, pftEvenOdd, modelRegions, &modelOutlines);
+    std::vector<char> droppedSupports(supports.size(), 0);
     if (m_hasGround) {
         m_groundIndexed = false;
-        CountSupportIslands(layer, supports, walk);
+        CountSupportIslands(layer, supports, walk, count, droppedSupports);
+        std::vector<char> droppedModel;
         for (const Region& r : modelRegions) {
-            if (Rests(r, true))
+            const bool negligible = Negligible(r);
+            if ((!count && !negligible) || Rests(r, true))
                 continue;
+            if (negligible) {
+                droppedModel.resize(modelOutlines.size(), 0);
+                for (int i : r.outlines)
+                    droppedModel[size_t(i)] = 1;
+                continue;
+            }
             ++m_count.model;
             m_count.modelAt.append(qMakePair(layer, r.paths.front().front()));
+        }
+        if (!droppedModel.empty()) {
+            size_t kept = 0;
+            for (size_t i = 0; i < modelOutlines.size(); ++i)
+                if (!droppedModel[i])
+                    modelOutlines[kept++].swap(modelOutlines[i]);
+            modelOutlines.resize(kept);
         }
     }
 
@@ -361,22 +403,25 @@ void IslandCounter::AddLayer(int layer, const Paths& model, const std::vector<Su
     m_groundSolids = walk ? &walk->solids() : nullptr;
     if (m_groundSolids && m_groundIndexOfSolid.size() != size_t(m_groundSolids->count()))
         m_groundIndexOfSolid.assign(size_t(m_groundSolids->count()), -1);
-    m_groundSupport.resize(supports.size());
-    m_groundSupportBoxes.resize(supports.size());
-    m_groundSupportSolid.resize(supports.size());
+    m_groundSupport.clear();
+    m_groundSupportBoxes.clear();
+    m_groundSupportSolid.clear();
     for (size_t i = 0; i < supports.size(); ++i) {
-        m_groundSupport[i] = supports[i].path;
-        m_groundSupportBoxes[i] = supports[i].box;
-        m_groundSupportSolid[i] = m_groundSolids ? supports[i].solid : -1;
+        if (droppedSupports[i])
+            continue;
+        const int g = int(m_groundSupport.size());
+        m_groundSupport.push_back(supports[i].path);
+        m_groundSupportBoxes.push_back(supports[i].box);
+        m_groundSupportSolid.push_back(m_groundSolids ? supports[i].solid : -1);
         if (m_groundSolids && supports[i].solid >= 0)
-            m_groundIndexOfSolid[size_t(supports[i].solid)] = int(i);
+            m_groundIndexOfSolid[size_t(supports[i].solid)] = g;
     }
     m_hasGround = true;
 }
 
-IslandCount CountUnsupportedIslands(const QVector<Paths>& model, const QVector<Paths>& support)
+IslandCount CountUnsupportedIslands(const QVector<Paths>& model, const QVector<Paths>& support, double negligibleArea)
 {
-    IslandCounter counter;
+    IslandCounter counter(negligibleArea);
     const int layers = std::max(model.size(), support.size());
     static const Paths empty;
     // The ground of a layer points into the outlines of the layer before.

@@ -27,6 +27,13 @@ struct IslandCount {
 // rest is united and compared with the layer below.
 class IslandCounter {
 public:
+    // A region that rests on nothing and is smaller than `negligibleArea`
+    // (square 1/1000 mm; a small share of a pixel) lights no pixel: it is
+    // not counted and holds up nothing of the layer above, which is judged
+    // without it (a speck where a foot's tilted end just dips below the
+    // plane at a model's edge, or the tip of a point hanging down).
+    explicit IslandCounter(double negligibleArea = 0) : m_negligibleArea(negligibleArea) {}
+
     // The next layer: model outlines (even-odd) and support outlines
     // (non-zero, outer outlines counter-clockwise, as the cut and the union
     // make them). The first layer handed over rests on the plate; the
@@ -34,25 +41,32 @@ public:
     // `walk`, when given, produced `supports` and lends its solids' lookups.
     // `modelIsUnion`: the model outlines came out of a union (see
     // ModelLayerOutlines), so their regions need no union again.
+    // `count` false: the layer is only the ground of the next (a run's
+    // layers below its first); its negligible regions are still left out.
     void AddLayer(int layer, const ClipperLib::Paths& model, const std::vector<SupportOutline>& supports,
-                  const SupportLayerWalk* walk = nullptr, bool modelIsUnion = false);
+                  const SupportLayerWalk* walk = nullptr, bool modelIsUnion = false, bool count = true);
     const IslandCount& count() const { return m_count; }
 
 private:
     struct Region {
         ClipperLib::Paths paths; // outer outline, then its holes
         OutlineBox box;
+        std::vector<int> outlines; // its place in the list of outlines the regions were made into, if any
     };
     static void Regions(const ClipperLib::Paths& paths, ClipperLib::PolyFillType fill, std::vector<Region>& regions,
                         ClipperLib::Paths* outlines);
+    bool Negligible(const Region& region) const;
     // Regions of the outlines of a union, each hole under the least outer
     // outline holding it; false when a hole's place is not plain.
     static bool NestedRegions(const ClipperLib::Paths& united, std::vector<Region>& regions);
     // Whether the region shares area with the layer below; `onModel` says
     // which part of it to look at first.
     bool Rests(const Region& region, bool onModel);
-    void CountSupportIslands(int layer, const std::vector<SupportOutline>& supports, const SupportLayerWalk* walk);
+    // Marks in `dropped` the support outlines of negligible regions.
+    void CountSupportIslands(int layer, const std::vector<SupportOutline>& supports, const SupportLayerWalk* walk,
+                             bool count, std::vector<char>& dropped);
 
+    const double m_negligibleArea;
     IslandCount m_count;
     bool m_hasGround = false;
     // The layer below: its model union outlines and its support outlines.
@@ -70,7 +84,8 @@ private:
 
 // `model` holds even-odd outlines, `support` non-zero cross-sections, one
 // entry per layer (1/1000 mm); the shorter list counts as empty beyond its end.
+// `negligibleArea` as IslandCounter's.
 IslandCount CountUnsupportedIslands(const QVector<ClipperLib::Paths>& model,
-                                    const QVector<ClipperLib::Paths>& support);
+                                    const QVector<ClipperLib::Paths>& support, double negligibleArea = 0);
 
 } // namespace layers
