@@ -124,6 +124,48 @@ TEST(VxsFile, LayersDecodeToPolygonAreaWithHoles)
     EXPECT_EQ(f.layers[2], QByteArray("\x0C\x00\x00", 3)); // one black run of 3072 = 0xC00
 }
 
+// A polygon the frame cuts (a bar turned 30 degrees, off the plate at two
+// sides) lights inside the frame what it covers there, pixel by pixel, as a
+// fine sampling of the whole polygon tells; one wholly outside lights nothing.
+TEST(VxsFile, APolygonReachingOutOfTheFrameKeepsItsShapeInside)
+{
+    const int w = 64, h = 48;
+    const double c = std::cos(M_PI / 6), s = std::sin(M_PI / 6);
+    QPolygonF bar;
+    for (const QPointF& corner : {QPointF(-45, -6), QPointF(45, -6), QPointF(45, 6), QPointF(-45, 6)})
+        bar << QPointF(40 + corner.x() * c - corner.y() * s, 30 + corner.x() * s + corner.y() * c);
+    for (const bool swap : {false, true}) {
+        SCOPED_TRACE(swap ? "turned frame" : "frame");
+        Job job(10);
+        job.input.imageRotate = swap;
+        job.layers = ToSliceLayers({{bar, rect(100, 100, 120, 120)}});
+        ASSERT_EQ(job.write(w, h), 0);
+        const VxsFile f = ReadVxs(job.input.saveFileName, false);
+        ASSERT_TRUE(f.valid && f.layers.size() == 1) << f.error;
+        const QVector<uint8_t> pixels = ExpandRuns(DecodeRuns(f.layers[0], f.bits), w * h);
+        ASSERT_EQ(pixels.size(), w * h);
+        // Turned, the image is h wide and w tall: (x, y) shows the layer's (y, h - x).
+        const int iw = swap ? h : w, ih = swap ? w : h;
+        int far = 0, lit = 0;
+        for (int y = 0; y < ih; ++y)
+            for (int x = 0; x < iw; ++x) {
+                int in = 0;
+                for (int sy = 0; sy < 8; ++sy)
+                    for (int sx = 0; sx < 8; ++sx) {
+                        QPointF p(x + (sx + 0.5) / 8, y + (sy + 0.5) / 8);
+                        if (swap)
+                            p = QPointF(p.y(), iw - p.x());
+                        in += bar.containsPoint(p, Qt::OddEvenFill);
+                    }
+                const double expected = in / 64.0, got = pixels[y * iw + x] / double(0xF0);
+                far += std::abs(got - expected) > 0.2;
+                lit += got > 0;
+            }
+        EXPECT_EQ(far, 0);
+        EXPECT_GT(lit, w * h / 4);
+    }
+}
+
 TEST(VxsFile, VectorFileNameAndRotatedPoints)
 {
     EXPECT_EQ(PrintFile::VxtFileName("/a/job.vxs"), "/a/job.vxt");

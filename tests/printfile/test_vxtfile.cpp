@@ -115,14 +115,18 @@ TEST(VxtFile, SectionTableAndSectionsAsLaidOut)
         ASSERT_EQ(r.u32(), 0xF800F800u);
 
     // Section 4: layers; layer 0 has a support triangle after its model square.
-    // Model points are clamped to the frame, support points not.
+    // Model polygons are cut at the frame's edge (the corner out of it gives
+    // way to the two points where its edges cross x = 0), support points not.
     ASSERT_TRUE(atSection(4));
-    EXPECT_EQ(ints(r, 5), std::vector<int32_t>({2, 16, 16, 25, 4})); // 9 + 7 words, then the square
+    EXPECT_EQ(ints(r, 5), std::vector<int32_t>({2, 16, 16, 27, 4})); // 9 + 7 words, then 11; the square
     EXPECT_EQ(floats(r, 8), std::vector<float>({10, 10, 15, 10, 15, 15, 10, 15}));
     EXPECT_EQ(r.i32(), 3);
     EXPECT_EQ(floats(r, 6), std::vector<float>({-50, 3000, 1, 2, 3, 4}));
-    EXPECT_EQ(r.i32(), 4);
-    EXPECT_EQ(floats(r, 8), std::vector<float>({0, 1440, 5, 6, 2560, 1, 7, 8}));
+    EXPECT_EQ(r.i32(), 5);
+    const std::vector<float> cut = floats(r, 10);
+    const std::vector<float> expectedCut{0, 1336, 0, float(2000 - 3.5 * 1994 / 8.5), 5, 6, 2560, 1, 7, 8};
+    for (int k = 0; k < 10; ++k)
+        EXPECT_FLOAT_EQ(cut[size_t(k)], expectedCut[size_t(k)]) << k;
 
     // Section 5: triangles, then the trailer.
     ASSERT_TRUE(atSection(5));

@@ -21,6 +21,65 @@ QPointF MapLayerPoint(QPointF p, bool swapXY, int imageWidth, int imageHeight)
 
 namespace {
 
+// Sutherland-Hodgman against one edge of the frame: keeps the side where
+// inside(p) holds, with the crossing points `cross(a, b)` puts on the edge.
+template <class Inside, class Cross>
+void ClipAgainst(const QPolygonF& in, QPolygonF& out, Inside inside, Cross cross)
+{
+    out.clear();
+    const int n = in.size();
+    for (int i = 0; i < n; ++i) {
+        const QPointF& a = in[(i + n - 1) % n];
+        const QPointF& b = in[i];
+        const bool aIn = inside(a), bIn = inside(b);
+        if (aIn != bIn)
+            out.append(cross(a, b));
+        if (bIn)
+            out.append(b);
+    }
+}
+
+} // namespace
+
+QPolygonF MapLayerPolygon(const SlicePolygon& polygon, bool swapXY, int imageWidth, int imageHeight)
+{
+    const double w = imageWidth, h = imageHeight;
+    QPolygonF mapped(polygon.size());
+    bool within = true;
+    for (int i = 0; i < polygon.size(); ++i) {
+        QPointF p = polygon.point(i);
+        if (swapXY)
+            p = QPointF(w - p.y(), p.x());
+        mapped[i] = p;
+        within = within && p.x() >= 0 && p.x() <= w && p.y() >= 0 && p.y() <= h;
+    }
+    if (within)
+        return mapped;
+    QPolygonF other;
+    auto atX = [](const QPointF& a, const QPointF& b, double x) {
+        return QPointF(x, a.y() + (x - a.x()) * (b.y() - a.y()) / (b.x() - a.x()));
+    };
+    auto atY = [](const QPointF& a, const QPointF& b, double y) {
+        return QPointF(a.x() + (y - a.y()) * (b.x() - a.x()) / (b.y() - a.y()), y);
+    };
+    ClipAgainst(mapped, other, [](const QPointF& p) { return p.x() >= 0; },
+                [&](const QPointF& a, const QPointF& b) { return atX(a, b, 0); });
+    ClipAgainst(other, mapped, [w](const QPointF& p) { return p.x() <= w; },
+                [&](const QPointF& a, const QPointF& b) { return atX(a, b, w); });
+    ClipAgainst(mapped, other, [](const QPointF& p) { return p.y() >= 0; },
+                [&](const QPointF& a, const QPointF& b) { return atY(a, b, 0); });
+    ClipAgainst(other, mapped, [h](const QPointF& p) { return p.y() <= h; },
+                [&](const QPointF& a, const QPointF& b) { return atY(a, b, h); });
+    if (mapped.size() < 3)
+        return QPolygonF();
+    // Rounding (and a NaN, which is inside no edge) kept on the frame.
+    for (QPointF& p : mapped)
+        p = QPointF(qBound(0.0, p.x(), w), qBound(0.0, p.y(), h));
+    return mapped;
+}
+
+namespace {
+
 // The rasteriser takes points in 1/64 pixel steps and lights a pixel only
 // where the outline covers part of it: a polygon whose points lie within
 // [x0, x1] touches pixels floor(x0 - 1/64) .. floor(x1 + 1/64) at most. The
@@ -416,10 +475,9 @@ QRect RenderLayer(QPainter& painter, const QVector<SlicePolygon>& layer, bool sw
     for (const SlicePolygon& polygon : layer) {
         if (polygon.isEmpty())
             continue;
-        QPolygonF copy(polygon.size());
-        for (int i = 0; i < polygon.size(); ++i)
-            copy[i] = MapLayerPoint(polygon.point(i), swapXY, imageWidth, imageHeight);
-        mapped.append(copy);
+        QPolygonF copy = MapLayerPolygon(polygon, swapXY, imageWidth, imageHeight);
+        if (!copy.isEmpty())
+            mapped.append(copy);
     }
 
     // The lit box is what the encoder scans and the next layer clears, so a

@@ -14,6 +14,12 @@ class QPainter;
 // the frame.
 QPointF MapLayerPoint(QPointF p, bool swapXY, int imageWidth, int imageHeight);
 
+// A layer polygon in the image: its points mapped as MapLayerPoint maps
+// them, but a polygon that reaches out of the frame is cut at its edges, so
+// what lies inside keeps its shape (clamping each point would bend the
+// edges that cross the frame's edge). Fewer than three points: nothing inside.
+QPolygonF MapLayerPolygon(const SlicePolygon& polygon, bool swapXY, int imageWidth, int imageHeight);
+
 // Draws the layer's polygons white as one odd-even path (nested outlines are
 // holes) on the painter's imageWidth x imageHeight frame, which must be black
 // outside `dirty`; `dirty` is blacked out first. Returns the box outside of

@@ -1,4 +1,5 @@
 #include "dlp/machinepara.h"
+#include "printfile/layerrender.h"
 #include "printfile/previewcodec.h"
 #include "printfile/printfilewriter.h"
 #include "printfile/savefilestream.h"
@@ -25,6 +26,13 @@ struct LayerWords
     qint64 largest = -1;
 };
 
+// A model polygon as the file holds it: cut at the frame's edges (see
+// MapLayerPolygon); one wholly outside is left out.
+QPolygonF framedModelPolygon(const SlicePolygon& polygon, int width, int height)
+{
+    return MapLayerPolygon(polygon, false, width, height);
+}
+
 qint64 polygonWords(const QVector<SlicePolygon>& polygons)
 {
     qint64 words = 0;
@@ -33,12 +41,22 @@ qint64 polygonWords(const QVector<SlicePolygon>& polygons)
     return words;
 }
 
-LayerWords countLayerWords(const SliceLayers& model, const SliceLayers& support)
+qint64 modelPolygonWords(const QVector<SlicePolygon>& polygons, int width, int height)
+{
+    qint64 words = 0;
+    for (const SlicePolygon& polygon : polygons) {
+        const qint64 points = framedModelPolygon(polygon, width, height).size();
+        words += points ? 1 + 2 * points : 0;
+    }
+    return words;
+}
+
+LayerWords countLayerWords(const SliceLayers& model, const SliceLayers& support, int width, int height)
 {
     LayerWords result;
     qint64 end = 0;
     for (int i = 0; i < model.size(); ++i) {
-        qint64 length = polygonWords(model[i]);
+        qint64 length = modelPolygonWords(model[i], width, height);
         if (i < support.size())
             length += polygonWords(support[i]);
         end += length;
@@ -48,20 +66,27 @@ LayerWords countLayerWords(const SliceLayers& model, const SliceLayers& support)
     return result;
 }
 
-void writePolygons(QDataStream& s, const QVector<SlicePolygon>& polygons, bool clamp, float maxX, float maxY)
+template <class Polygon> void writePolygon(QDataStream& s, const Polygon& polygon)
+{
+    s << qint32(polygon.size());
+    for (const QPointF p : polygon)
+        s << float(p.x()) << float(p.y());
+}
+
+void writeModelPolygons(QDataStream& s, const QVector<SlicePolygon>& polygons, int width, int height)
 {
     for (const SlicePolygon& polygon : polygons) {
-        s << qint32(polygon.size());
-        for (const QPointF p : polygon) {
-            float x = float(p.x());
-            float y = float(p.y());
-            if (clamp) {
-                x = qBound(0.0f, x, maxX);
-                y = qBound(0.0f, y, maxY);
-            }
-            s << x << y;
-        }
+        const QPolygonF framed = framedModelPolygon(polygon, width, height);
+        if (!framed.isEmpty())
+            writePolygon(s, framed);
     }
+}
+
+// Support polygons go as they are.
+void writeSupportPolygons(QDataStream& s, const QVector<SlicePolygon>& polygons)
+{
+    for (const SlicePolygon& polygon : polygons)
+        writePolygon(s, polygon);
 }
 
 // Fifth word of the pixel preview section, computed in single precision.
@@ -100,7 +125,8 @@ int WriteVxt(const PrintJobInput& input, const ST_MachinePara& para, SaveFileStr
     static const SliceLayers noLayers;
     const SliceLayers& support = input.supportLayers ? *input.supportLayers : noLayers;
 
-    const LayerWords layerWords = countLayerWords(model, support);
+    const int width = input.sliceXResolution, height = input.sliceYResolution;
+    const LayerWords layerWords = countLayerWords(model, support, width, height);
     const qint64 totalLayerWords = layerWords.cumulativeEnds.isEmpty() ? 0 : layerWords.cumulativeEnds.last();
     const QByteArray png = PreviewPng(input.previewLarge);
     const QSize previewSize = input.machineName == "Pellar120" ? QSize(200, 150) : QSize(0, 0);
@@ -147,12 +173,10 @@ int WriteVxt(const PrintJobInput& input, const ST_MachinePara& para, SaveFileStr
     s << qint32(model.size()) << qint32(layerWords.largest);
     for (qint64 end : layerWords.cumulativeEnds)
         s << qint32(end);
-    const float maxX = float(input.sliceXResolution);
-    const float maxY = float(input.sliceYResolution);
     for (int i = 0; i < model.size() && out.ok(); ++i) {
-        writePolygons(s, model[i], true, maxX, maxY);
+        writeModelPolygons(s, model[i], width, height);
         if (i < support.size())
-            writePolygons(s, support[i], false, maxX, maxY);
+            writeSupportPolygons(s, support[i]);
     }
     offsetWords += 2 + model.size() + totalLayerWords;
 
