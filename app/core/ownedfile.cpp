@@ -54,6 +54,24 @@ QString asideName(const QString& path)
     return name;
 }
 
+// Text holds no NUL byte; random bytes over a file (or UTF-16 text, which
+// the settings reader cannot read either) do, though the reader takes them
+// without a complaint and finds none of its keys.
+bool holdsNul(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    while (!file.atEnd()) {
+        const QByteArray chunk = file.read(1 << 16);
+        if (chunk.isEmpty())
+            break;
+        if (chunk.contains('\0'))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 QString accessProblem(const QString& path, const QString& folder)
@@ -91,7 +109,7 @@ bool prepareSettings(const QString& path)
         return true;
     {
         const QSettings probe(path, QSettings::IniFormat);
-        if (probe.status() != QSettings::FormatError)
+        if (probe.status() != QSettings::FormatError && !holdsNul(path))
             return true;
     }
     const QString aside = asideName(path);

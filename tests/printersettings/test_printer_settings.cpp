@@ -160,8 +160,10 @@ INSTANTIATE_TEST_SUITE_P(
                  "English", 1,
                  "[Other]\n; mine\nkey = 1,2\n[MachineConfig]\nMachine=Pellar120\nLanguage=English\nsize=0\n"},
         // A line QSettings reads as a key of its own: kept as it is.
-        FileCase{"garbage", QByteArray("\x00\xff[[=\n", 6), "Pellar10", "English", true,
-                 QByteArray("\x00\xff[[=\n\n[MachineConfig]\nLanguage=English\nMachine=Pellar10\nsize=0\n", 64)}),
+        FileCase{"garbage", QByteArray("\xff[[=\n", 5), "Pellar10", "English", true,
+                 QByteArray("\xff[[=\n\n[MachineConfig]\nLanguage=English\nMachine=Pellar10\nsize=0\n", 63)},
+        // No text (a NUL byte): set aside, and a file of the defaults written.
+        FileCase{"binary", QByteArray("\x00\xff[[=\n", 6), "Pellar10", "English", true, QByteArray()}),
     [](const ::testing::TestParamInfo<FileCase>& info) {
         return QString::fromLatin1(info.param.what).replace(' ', '_').toStdString();
     });

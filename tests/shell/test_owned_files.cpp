@@ -105,12 +105,29 @@ TEST_F(Folders, LinkedFilesAreRefusedAndUnparsableOnesSetAside)
     ASSERT_EQ(told.size(), 2);
     EXPECT_TRUE(told[1].contains(aside[0])) << told[1].toStdString();
 
-    // A readable file, and none at all, are used as they are, without a word.
-    ASSERT_TRUE(WriteFile(in("Fine.ini"), "[a]\nb=1\n"));
+    // Random bytes over the file: the reader takes them without a complaint
+    // (and finds nothing), so the user would lose the settings unawares.
+    QByteArray junk(4000, '\0');
+    for (int i = 0; i < junk.size(); ++i)
+        junk[i] = char((i * 7919 + 13) % 251);
+    junk.prepend("[MachineConfig]\nMachine=Pellar30\n");
+    ASSERT_TRUE(WriteFile(in("Junk.ini"), junk));
+    EXPECT_TRUE(OwnedFile::prepareSettings(in("Junk.ini")));
+    EXPECT_FALSE(QFileInfo::exists(in("Junk.ini")));
+    const QStringList junkAside = QDir(config).entryList({"Junk.ini.unreadable-*"});
+    ASSERT_EQ(junkAside.size(), 1);
+    EXPECT_EQ(readBytes(in(junkAside[0])), junk);
+    ASSERT_EQ(told.size(), 3);
+    EXPECT_TRUE(told[2].contains(junkAside[0])) << told[2].toStdString();
+
+    // A readable file (with characters beyond ASCII), and none at all, are
+    // used as they are, without a word.
+    const QByteArray fine = "[a]\nb=1\nname=\xe6\xa0\x91\xe8\x84\x82\n";
+    ASSERT_TRUE(WriteFile(in("Fine.ini"), fine));
     EXPECT_TRUE(OwnedFile::prepareSettings(in("Fine.ini")));
     EXPECT_TRUE(OwnedFile::prepareSettings(in("None.ini")));
-    EXPECT_EQ(readBytes(in("Fine.ini")), "[a]\nb=1\n");
-    EXPECT_EQ(told.size(), 2);
+    EXPECT_EQ(readBytes(in("Fine.ini")), fine);
+    EXPECT_EQ(told.size(), 3);
 }
 
 // Plain QSettings objects (support presets) read the default file at start:
