@@ -151,7 +151,8 @@ TEST_F(GLViewInput, CommandsOutsideTheTableStillRepaintAndReportAnEdit)
 TEST_F(GLViewInput, ACopyThatRecentresThePlateTellsThePanelWhereTheSelectionStands)
 {
     VSLModelPainter* p = LoadSelectedCube();
-    m_view->scene()->SetBound(QVector3D(200, 12, 100), QVector3D(-200, -12, 0), 50, 50);
+    // Room for the cube alone: the copy goes to the nearest spot, towards +Y.
+    m_view->scene()->SetBound(QVector3D(12, 12, 100), QVector3D(-12, -12, 0), 50, 50);
     QVector<QVariantList> echoes;
     QObject::connect(m_view.get(), &VSLGLView::signal_SendEditList, [&](const QVariantList& l) {
         if (l.value(0).toInt() == 5)

@@ -110,20 +110,45 @@ TEST_F(ScenePlacement, ResetPushesAwayWhatStandsWhereItLands)
 
 TEST_F(ScenePlacement, ArrangementLeavingTheBoundIsRecentred)
 {
-    // Room in Y, none in X for a third 40 mm wide instance.
-    m_scene.SetBound({48, 200, 200}, {-48, -200, 0}, 50, 50);
+    // Room for one 40 mm square, none beside it either way.
+    m_scene.SetBound({30, 30, 200}, {-30, -30, 0}, 50, 50);
     const QString path = CenteredBox("w40", 40, 40);
     ASSERT_TRUE(m_scene.AddModel(path));
     ASSERT_TRUE(m_scene.AddModel(path));
-    EXPECT_EQ(CenterXY(Last()), QVector2D(0, 44));
+    // Nearest was (0, 44); the box y -20..64 then shifted by (0, -22).
+    EXPECT_EQ(CenterXY(Last()), QVector2D(0, 22));
     ASSERT_TRUE(m_scene.AddModel(path));
     ASSERT_TRUE(WaitUntilReady());
-    // Third went to (44, 0); the whole box x -20..64, y -20..64 then shifted by (-22, -22).
+    // Third went to (44, 22), the first of the nearest; the box x -20..64 then shifted by (-22, 0).
     const auto list = m_scene.instances().values();
     EXPECT_EQ(QVector<QVector2D>({CenterXY(list[0]), CenterXY(list[1]), CenterXY(list[2])}),
-              QVector<QVector2D>({{-22, -22}, {-22, 22}, {22, -22}}));
+              QVector<QVector2D>({{-22, -22}, {-22, 22}, {22, 22}}));
     EXPECT_EQ(list[0]->m_minBound.x(), -42.f);
     EXPECT_EQ(list[2]->m_maxBound.x(), 42.f);
+    EXPECT_FALSE(AnyOverlap());
+}
+
+// Of equally near spots, one where everything fits on the plate goes before
+// one where it cannot: two 40 mm squares on a plate 121 x 68 mm stand side
+// by side (centred together), not one behind the other, which the earlier
+// spot (towards +Y) would give. Where nothing fits, the nearest spot.
+TEST_F(ScenePlacement, ASpotWhereAllFitsOnThePlateGoesBeforeOneWhereItCannot)
+{
+    m_scene.SetBound({60.5f, 34, 200}, {-60.5f, -34, 0}, 50, 50);
+    const QString path = CenteredBox("w40", 40, 40);
+    ASSERT_TRUE(m_scene.AddModel(path));
+    ASSERT_TRUE(m_scene.AddModel(path));
+    // Went to (44, 0), leaving the plate until the pair was centred.
+    auto list = m_scene.instances().values();
+    EXPECT_EQ(QVector<QVector2D>({CenterXY(list[0]), CenterXY(list[1])}), QVector<QVector2D>({{-22, 0}, {22, 0}}));
+    EXPECT_EQ(m_scene.CountLeavingPlate(), 0);
+    // No room for a third anywhere: the nearest spot, (22, 44), first of the
+    // equally near, and the whole centred again.
+    ASSERT_TRUE(m_scene.AddModel(path));
+    list = m_scene.instances().values();
+    EXPECT_EQ(QVector<QVector2D>({CenterXY(list[0]), CenterXY(list[1]), CenterXY(list[2])}),
+              QVector<QVector2D>({{-22, -22}, {22, -22}, {22, 22}}));
+    ASSERT_TRUE(WaitUntilReady());
     EXPECT_FALSE(AnyOverlap());
 }
 

@@ -64,7 +64,29 @@ void VSL3DScene::FindFreeSpaceFor(VSLModelPainter* instance)
         placedExtents.append(ExtentOf(p->m_hull));
     }
 
-    bool found = false;
+    // The box of what stands on the plate already.
+    float minX = FLT_MAX, minY = FLT_MAX, maxX = -FLT_MAX, maxY = -FLT_MAX;
+    for (VSLModelPainter* p : qAsConst(placed)) {
+        minX = qMin(minX, p->m_minBound.x());
+        minY = qMin(minY, p->m_minBound.y());
+        maxX = qMax(maxX, p->m_maxBound.x());
+        maxY = qMax(maxY, p->m_maxBound.y());
+    }
+    // Whether the plate holds everything with the instance where it stands:
+    // as it is, or once AppendModelPainter has centred the whole arrangement.
+    auto fitsOnPlate = [&] {
+        if (!LeavesBoundXY(instance))
+            return true;
+        const float halfW = (qMax(maxX, instance->m_maxBound.x()) - qMin(minX, instance->m_minBound.x())) * 0.5f;
+        const float halfH = (qMax(maxY, instance->m_maxBound.y()) - qMin(minY, instance->m_minBound.y())) * 0.5f;
+        return halfW <= m_boundMax.x() && -halfW >= m_boundMin.x() && halfH <= m_boundMax.y() &&
+               -halfH >= m_boundMin.y();
+    };
+    // Nearest the plate centre, but a spot where everything fits on the plate
+    // before one where it cannot: of a narrow plate's two nearest spots one
+    // may fit and the other not (two 40 mm cubes on a plate 68 mm deep go
+    // side by side, not one behind the other).
+    bool found = false, bestOnPlate = false;
     QVector2D best;
     double bestLength = 0;
     for (const QVector2D& v : qAsConst(candidates)) {
@@ -76,10 +98,12 @@ void VSL3DScene::FindFreeSpaceFor(VSLModelPainter* instance)
         if (occupied)
             continue;
         const double length = double(v.length());
-        if (!found || length < bestLength) {
+        const bool onPlate = fitsOnPlate();
+        if (!found || (onPlate && !bestOnPlate) || (onPlate == bestOnPlate && length < bestLength)) {
             found = true;
             best = v;
             bestLength = length;
+            bestOnPlate = onPlate;
         }
     }
     if (found)
