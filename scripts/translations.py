@@ -260,6 +260,9 @@ AUTHORED = {
     ("VSLGLView", "Support generation stopped."): "支撑生成已停止。",
     ("Vexmor", "The model file is incomplete"): "模型文件不完整",
     ("Vexmor", "Slicing stopped."): "切片已停止。",
+    ("Vexmor", "Nothing to print."): "没有可打印的内容。",
+    ("Vexmor", "No layer was sliced: the models on the plate are lower than one layer. Scale them up or choose "
+               "thinner layers."): "没有切出任何层：平台上的模型低于一层的厚度。请放大模型或选择更薄的层厚。",
     ("VImportWidgetX", "%1 already exists. Replace it?"): "%1 已存在。是否替换？",
 }
 

@@ -10,6 +10,7 @@
 #include "printfile/filesafety.h"
 #include "vslfunction/modelbound.h"
 
+#include <algorithm>
 #include <atomic>
 #include <charconv>
 #include <climits>
@@ -281,9 +282,33 @@ void VSLModelLoader::PrepareSTLFile()
     isAscii = (solid || points > 0) ? 1 : 0;
 }
 
+namespace {
+
+// Corners on one line or one point: nothing a slice could light. Worked in
+// double, so a small but real triangle does not vanish in the product.
+bool HasArea(const VSLTriangle3D& t)
+{
+    const double ax = double(t.vertices[1].x()) - t.vertices[0].x(), ay = double(t.vertices[1].y()) - t.vertices[0].y(),
+                 az = double(t.vertices[1].z()) - t.vertices[0].z();
+    const double bx = double(t.vertices[2].x()) - t.vertices[0].x(), by = double(t.vertices[2].y()) - t.vertices[0].y(),
+                 bz = double(t.vertices[2].z()) - t.vertices[0].z();
+    return ay * bz - az * by != 0 || az * bx - ax * bz != 0 || ax * by - ay * bx != 0;
+}
+
+} // namespace
+
 bool VSLModelLoader::LoadData(QVector<VSLTriangle3D>& out)
 {
-    return isAscii == 1 ? ReadAscii(path, out) : ReadBinary(path, out);
+    if (!(isAscii == 1 ? ReadAscii(path, out) : ReadBinary(path, out)))
+        return false;
+    // Such a model would load as nothing on the plate and slice to no layer.
+    if (std::none_of(out.cbegin(), out.cend(), HasArea)) {
+        const int count = out.size();
+        out.clear();
+        m_warning.clear();
+        return Fail(QStringLiteral("none of its %1 triangles has an area: the file holds no solid").arg(count));
+    }
+    return true;
 }
 
 bool VSLModelLoader::ReadBinary(QString file, QVector<VSLTriangle3D>& out)

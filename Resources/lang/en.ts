@@ -2071,6 +2071,14 @@ r</source>
         <source>Some models leave the build plate.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>No layer was sliced: the models on the plate are lower than one layer. Scale them up or choose thinner layers.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Nothing to print.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>VexmorClass</name>

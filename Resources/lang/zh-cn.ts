@@ -2074,6 +2074,14 @@ r</source>
         <source>Some models leave the build plate.</source>
         <translation>部分模型超出了打印平台。</translation>
     </message>
+    <message>
+        <source>No layer was sliced: the models on the plate are lower than one layer. Scale them up or choose thinner layers.</source>
+        <translation>没有切出任何层：平台上的模型低于一层的厚度。请放大模型或选择更薄的层厚。</translation>
+    </message>
+    <message>
+        <source>Nothing to print.</source>
+        <translation>没有可打印的内容。</translation>
+    </message>
 </context>
 <context>
     <name>VexmorClass</name>

@@ -888,6 +888,12 @@ void Vexmor::slot_SliceSceneDone(int nLayers)
     if (!stopped.isEmpty()) {
         m_pSliceWidget->slot_EditStatChanged(VexmorEditStatEdited);
         showBox(tr("Slicing stopped."), stopped);
+    } else if (nLayers == 0) {
+        // Save would only say the slice data is wrong, and slicing again the same.
+        const QString why = tr("No layer was sliced: the models on the plate are lower than one layer. Scale "
+                               "them up or choose thinner layers.");
+        qWarning().noquote() << "Slice:" << why;
+        showBox(tr("Nothing to print."), why);
     }
 }
 

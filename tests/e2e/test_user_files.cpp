@@ -159,6 +159,27 @@ TEST_F(UserFiles, APlateTallerThanThePrinterIsNotSlicedAndSaysSo)
     EXPECT_GT(shot(w, "user_files_4_too_tall", w.m_pSliceWidget), 100);
 }
 
+// A model lower than one layer slices to no layer: the window says why at
+// once, rather than Save refusing a slice that slicing again cannot mend.
+TEST_F(UserFiles, AModelLowerThanALayerSlicesToNothingAndTheWindowSaysWhy)
+{
+    Vexmor w;
+    ASSERT_NO_FATAL_FAILURE(open(w, 10.f));
+    const QString foil = write("foil.stl", testmesh::BinaryStl(testmesh::Box({-5, -5, 0}, {5, 5, 0.01f})));
+    {
+        std::unique_ptr<ModalAnswers> modal(openThroughBar(w, foil, 0));
+        WAIT_TRUE(w.ui.GLWidget->scene()->instances().size() == 1, 10000);
+    }
+    const std::unique_ptr<ModalAnswers> started = startSliceThroughBar(w);
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ(started->texts, QStringList{"Nothing to print."});
+    EXPECT_TRUE(started->informative.value(0).startsWith("No layer was sliced"))
+        << started->informative.value(0).toStdString();
+    EXPECT_EQ(w.ui.GLWidget->GetSliceData().size(), 0);
+    EXPECT_FALSE(w.isWorking());
+    EXPECT_TRUE(dailyLog().contains("No layer was sliced")) << dailyLog().toStdString();
+}
+
 // A model moved half off the plate after it loaded is sliced (cut at the
 // frame's edge, as the tools write it), but the window says so first.
 TEST_F(UserFiles, AModelOffThePlateIsSlicedAfterTheWindowSaysItIsCut)

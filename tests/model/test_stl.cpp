@@ -134,6 +134,13 @@ TEST_F(StlFiles, RefusedFilesNameTheFileAndTheProblem)
     nan[3].vertices[1].setY(std::numeric_limits<float>::quiet_NaN());
     auto inf = testmesh::Cube();
     inf[0].vertices[0].setX(std::numeric_limits<float>::infinity());
+    // Corners on a line, and on one point: a model of nothing.
+    QVector<VSLTriangle3D> flat(3), point(1);
+    for (int i = 0; i < flat.size(); ++i)
+        for (int c = 0; c < 3; ++c)
+            flat[i].vertices[c] = QVector3D(float(i + c), float(2 * (i + c)), 1.f);
+    for (int c = 0; c < 3; ++c)
+        point[0].vertices[c] = QVector3D(5.f, 5.f, 5.f);
     const Case cases[] = {
         {"empty.stl", QByteArray(), "empty"},
         {"header.stl", testmesh::BinaryStl({}), "no triangles"},
@@ -141,15 +148,28 @@ TEST_F(StlFiles, RefusedFilesNameTheFileAndTheProblem)
         {"nan.stl", testmesh::BinaryStl(nan), "not a finite number"},
         {"inf.stl", testmesh::AsciiStl(inf), "not a finite number"},
         {"words.stl", QByteArray("solid nothing here\nendsolid\n"), "no triangles"},
+        {"flat.stl", testmesh::BinaryStl(flat), "none of its 3 triangles has an area"},
+        {"point.stl", testmesh::AsciiStl(point), "none of its 1 triangles has an area"},
     };
     for (const Case& c : cases) {
         VSLModelLoader l;
         QVector<VSLTriangle3D> out;
         EXPECT_FALSE(Load(Write(c.name, c.bytes), out, l)) << c.name;
+        EXPECT_TRUE(l.warningString().isEmpty()) << c.name;
         EXPECT_TRUE(out.isEmpty()) << c.name;
         EXPECT_TRUE(l.errorString().contains(c.name)) << l.errorString().toStdString();
         EXPECT_TRUE(l.errorString().contains(c.message)) << l.errorString().toStdString();
     }
+    // Small is not flat: a cube a micrometre across loads (its slice says
+    // there is nothing to print).
+    auto tiny = testmesh::Cube();
+    for (VSLTriangle3D& t : tiny)
+        for (QVector3D& v : t.vertices)
+            v *= 1e-3f / 10.f;
+    VSLModelLoader l;
+    QVector<VSLTriangle3D> out;
+    EXPECT_TRUE(Load(Write("tiny.stl", testmesh::BinaryStl(tiny)), out, l)) << l.errorString().toStdString();
+    EXPECT_EQ(out.size(), tiny.size());
 }
 
 // Numbers in the C locale; tiny ones read as 0. Huge ones, text that is no
