@@ -14,6 +14,10 @@ using namespace supportphase;
 
 namespace {
 
+// How far under a point the model must hold, unbroken, for the point to
+// count as inside it.
+constexpr float kInsideProbeMm = 0.02f;
+
 // Whether the leg from q (radius rt) up to top (radius rs), straight between
 // its ends, holds the lowest point of the sphere of radius rs round top,
 // with a hundredth of a millimetre to spare.
@@ -343,6 +347,15 @@ void SupportRun::BuildColumns(const MyMesh& mesh, float zPlate, SupportMap& map,
         // shaft top the column has no length, but the tip still reaches the
         // hit instead of hanging above it.
         const vcg::Point3f H = s.landing;
+        // A hit off to the side and barely below the column's end (a wall the
+        // column grazes) leaves the end sphere's lowest point in the air,
+        // neither in the leg nor in the model: a loose crumb under the joint.
+        const vcg::Point3f sphereBottom(top[0], top[1], top[2] - float(rs));
+        if ((top - H).Norm() > 1e-6f && !HoldsEndSphereBottom(H, rt, top, rs) &&
+            !SolidBelow(sphereBottom, kInsideProbeMm, zPlate - 1.f, mesh)) {
+            erase.push_back(si);
+            continue;
+        }
         if (!(s.shaftTop[2] - H[2] > Lr))
             ++m_counts.landingsMended;
         if (top[2] < s.shaftTop[2])

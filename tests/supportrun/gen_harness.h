@@ -185,6 +185,42 @@ inline TestModel SlabOverDome(const std::string& name, float radius, float slabZ
     return {name, tris, nullptr, params};
 }
 
+// A slab with round bosses hanging under it: columns from the slab beside a
+// boss graze its wall, their own hit a hair below their ends. Corners are
+// worked in double and rounded once, as a file written elsewhere holds them:
+// where a column grazes a wall turns on the last bit.
+inline TestModel SlabOverBosses(const std::string& name, std::vector<double> radii, SupportParameters params)
+{
+    const float w = 36, d = 24, slabZ = 14, bossZ = 9;
+    QVector<VSLTriangle3D> tris;
+    auto quad = [&tris](QVector3D a, QVector3D b, QVector3D c, QVector3D e) {
+        tris << testmesh::Tri(a, b, c) << testmesh::Tri(a, c, e);
+    };
+    const float z0 = slabZ, z1 = slabZ + 2;
+    quad({0, 0, z0}, {0, d, z0}, {w, d, z0}, {w, 0, z0});
+    quad({0, 0, z1}, {w, 0, z1}, {w, d, z1}, {0, d, z1});
+    quad({0, 0, z0}, {w, 0, z0}, {w, 0, z1}, {0, 0, z1});
+    quad({0, d, z0}, {0, d, z1}, {w, d, z1}, {w, d, z0});
+    quad({0, 0, z0}, {0, 0, z1}, {0, d, z1}, {0, d, z0});
+    quad({w, 0, z0}, {w, d, z0}, {w, d, z1}, {w, 0, z1});
+    const int segments = 48;
+    for (size_t i = 0; i < radii.size(); ++i) {
+        const double r = radii[i], cx = 6 + 12 * double(i % 3), cy = 6 + 12 * double(i / 3 % 2);
+        auto rim = [&](int k, float z) {
+            const double a = 2 * M_PI * k / segments;
+            return QVector3D(float(cx + r * std::cos(a)), float(cy + r * std::sin(a)), z);
+        };
+        // Wall, bottom cap and a top cap inside the slab: a closed shell of its own.
+        for (int k = 0; k < segments; ++k) {
+            const QVector3D a0 = rim(k, bossZ), a1 = rim(k + 1, bossZ), b0 = rim(k, slabZ + 1), b1 = rim(k + 1, slabZ + 1);
+            tris << testmesh::Tri(a0, a1, b1) << testmesh::Tri(a0, b1, b0);
+            tris << testmesh::Tri(QVector3D(float(cx), float(cy), bossZ), a1, a0);
+            tris << testmesh::Tri(QVector3D(float(cx), float(cy), slabZ + 1), b0, b1);
+        }
+    }
+    return {name, tris, nullptr, params};
+}
+
 // Tips wider than their shafts (the panel allows 3 mm tips on 0.4 mm shafts).
 inline TestModel WideTips(const std::string& name, TestModel m)
 {
@@ -212,6 +248,7 @@ inline std::vector<TestModel> FloatingRiskModels()
         SlabOverDome("jointsonlandedcolumns", 8, 18, 16, {1.5, 0.8, 1.5, 2.0}),
         WideTips("widetipsphere", Convex("sphere", testmesh::UvSphere(6.f, 24, 12, {0, 0, 9}))),
         WideTips("widetipplate", TiltedPlate(45)),
+        SlabOverBosses("slaboverbosses", {4, 4.1, 4.2, 4.3, 4.4, 4.6}, {1.0, 0.3, 0.6, 1.0}),
     };
 }
 
