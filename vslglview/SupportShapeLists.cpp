@@ -26,6 +26,36 @@ GLuint Compiled(Fn body)
     return list;
 }
 
+// A sphere of 8 sectors and 6 bands (80 triangles), facets lit by their own
+// normals as the full sphere's are.
+void CoarseSphere(float r)
+{
+    constexpr int kSectors = 8, kBands = 6;
+    auto point = [](int band, int sector) {
+        const double p = M_PI * band / kBands, a = 2 * M_PI * sector / kSectors;
+        return vcg::Point3f(float(std::sin(p) * std::cos(a)), float(std::sin(p) * std::sin(a)), float(std::cos(p)));
+    };
+    auto facet = [r](const vcg::Point3f& a, const vcg::Point3f& b, const vcg::Point3f& c) {
+        vcg::Point3f n = (b - a) ^ (c - a);
+        if (n.Norm() > 0)
+            n.Normalize();
+        glNormal3f(n[0], n[1], n[2]);
+        for (const vcg::Point3f* v : {&a, &b, &c})
+            glVertex3f((*v)[0] * r, (*v)[1] * r, (*v)[2] * r);
+    };
+    glBegin(GL_TRIANGLES);
+    for (int band = 0; band < kBands; ++band)
+        for (int k = 0; k < kSectors; ++k) {
+            const vcg::Point3f a = point(band, k), b = point(band + 1, k), c = point(band + 1, k + 1),
+                               d = point(band, k + 1);
+            if (band > 0)
+                facet(a, b, d); // the top band's is the pole
+            if (band < kBands - 1)
+                facet(d, b, c); // the bottom band's is the pole
+        }
+    glEnd();
+}
+
 } // namespace
 
 bool SupportShapeLists::UnitConeOf(const vcg::Point3f& p0, double r0, const vcg::Point3f& p1, double r1, int n,
@@ -45,12 +75,19 @@ void SupportShapeLists::MakeSphere(double r)
     const float key = float(r);
     if (m_spheres.count(key) || listCount() >= int(kMaxLists) || !std::isfinite(key))
         return;
-    if (const GLuint list = Compiled([key] { VSLModelPainter::GenerateSphere(vcg::Point3f(0, 0, 0), key); }))
+    const bool coarse = m_coarse;
+    if (const GLuint list = Compiled([key, coarse] {
+            if (coarse)
+                CoarseSphere(key);
+            else
+                VSLModelPainter::GenerateSphere(vcg::Point3f(0, 0, 0), key);
+        }))
         m_spheres[key] = list;
 }
 
 void SupportShapeLists::MakeCone(double r0, double r1, int n)
 {
+    n = Segments(n);
     ConeKey key;
     if (!UnitConeOf(vcg::Point3f(0, 0, 0), r0, vcg::Point3f(0, 0, -1), r1, n, key) || m_cones.count(key) ||
         listCount() >= int(kMaxLists))
@@ -95,6 +132,7 @@ void SupportShapeLists::Sphere(const vcg::Point3f& c, double r) const
 
 void SupportShapeLists::Cone(const vcg::Point3f& p0, double r0, const vcg::Point3f& p1, double r1, int n) const
 {
+    n = Segments(n);
     ConeKey key;
     const auto it = UnitConeOf(p0, r0, p1, r1, n, key) ? m_cones.find(key) : m_cones.end();
     if (it == m_cones.end()) {

@@ -1,6 +1,7 @@
 #pragma once
 #include "support/DLP_Support.h"
 
+#include <algorithm>
 #include <map>
 #include <tuple>
 
@@ -19,6 +20,16 @@ public:
     // triangles in the body list, one draw per frame.
     static constexpr long kInlineBodyTriangles = 1000000;
     long inlineBodyTriangles = kInlineBodyTriangles;
+    // Runs of more triangles than this (some 2,000 supports) draw coarser
+    // shapes: spheres of 80 triangles, cones of 8 sides. Thousands of
+    // supports stand a pixel or two wide in the view, and a frame of 30
+    // million triangles takes seconds without a graphics card.
+    static constexpr long kCoarseBodyTriangles = 4000000;
+    long coarseBodyTriangles = kCoarseBodyTriangles;
+    static constexpr int kCoarseConeSegments = 8;
+    // Set before the lists are made; kept by tips added later.
+    void SetCoarse(bool coarse) { m_coarse = coarse; }
+    bool coarse() const { return m_coarse; }
 
     // Makes the lists the tips need, and the body's shapes too when
     // `bodies`. Not while a list compiles (lists do not nest in compilation).
@@ -40,6 +51,9 @@ private:
     static bool UnitConeOf(const vcg::Point3f& p0, double r0, const vcg::Point3f& p1, double r1, int n,
                            ConeKey& key);
 
+    int Segments(int n) const { return m_coarse ? std::min(n, kCoarseConeSegments) : n; }
+
     std::map<float, GLuint> m_spheres;
     std::map<ConeKey, GLuint> m_cones;
+    bool m_coarse = false;
 };

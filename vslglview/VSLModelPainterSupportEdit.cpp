@@ -93,8 +93,9 @@ void VSLModelPainter::CompileSupportLists()
         *list = 0;
     }
     m_supportShapes.Clear();
-    const bool bodyFromShapes =
-        supportgeom::TriangleCount(m_supportMap, UnitSphere) > m_supportShapes.inlineBodyTriangles;
+    const long triangles = supportgeom::TriangleCount(m_supportMap, UnitSphere);
+    const bool bodyFromShapes = triangles > m_supportShapes.inlineBodyTriangles;
+    m_supportShapes.SetCoarse(bodyFromShapes && triangles > m_supportShapes.coarseBodyTriangles);
     m_supportShapes.Prepare(m_supportMap, bodyFromShapes);
     Recompile(m_nSupportTipList, [this] {
         for (const DLP_Support& s : qAsConst(m_supportMap))

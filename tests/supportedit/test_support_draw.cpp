@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <functional>
 #include <vector>
@@ -264,6 +265,55 @@ TEST_F(SupportEdit, BodyFromShapeListsDrawsWhatTheInlineBodyDraws)
                                    std::abs(qBlue(a) - qBlue(b))}) > 16;
         }
     EXPECT_LT(differing, inlineShot.width() * inlineShot.height() / 2000);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+// A run of thousands of supports draws coarser shapes: far fewer triangles,
+// and the same magenta tips and amber columns where a person looks for them.
+TEST_F(SupportEdit, ABigRunDrawsCoarseShapesThatLookTheSame)
+{
+    Generate(m_slab);
+    auto drawn = [&](long coarseLimit, QImage* shot) {
+        m_slab->m_supportShapes.inlineBodyTriangles = 0;
+        m_slab->m_supportShapes.coarseBodyTriangles = coarseLimit;
+        m_view->makeCurrent();
+        m_slab->DrawSupportX();
+        *shot = Shot();
+        m_view->makeCurrent();
+        return Feedback([&] {
+            glCallList(m_slab->m_nSupportTipList);
+            glCallList(m_slab->m_nSupportBodyList);
+        });
+    };
+    QImage fineShot, coarseShot;
+    const QVector<Fed> fine = drawn(LONG_MAX, &fineShot);
+    EXPECT_FALSE(m_slab->m_supportShapes.coarse());
+    const QVector<Fed> coarse = drawn(0, &coarseShot);
+    EXPECT_TRUE(m_slab->m_supportShapes.coarse());
+    Save(coarseShot, "supportedit_coarse_shapes");
+    ASSERT_GT(fine.size(), 1000);
+    EXPECT_LT(coarse.size(), fine.size() / 3);
+    // Where the fine view shows a tip or a column, the coarse one does.
+    int seen = 0;
+    for (const DLP_Support& s : qAsConst(m_slab->m_supportMap)) {
+        if (Magenta(At(fineShot, TipPixel(m_slab, s))) && ++seen)
+            EXPECT_PRED1(Magenta, At(coarseShot, TipPixel(m_slab, s)));
+        if (Amber(At(fineShot, ColumnPixel(m_slab, s))) && ++seen)
+            EXPECT_PRED1(Amber, At(coarseShot, ColumnPixel(m_slab, s)));
+    }
+    EXPECT_GT(seen, m_slab->m_supportMap.size());
+    int differing = 0;
+    for (int y = 0; y < fineShot.height(); ++y)
+        for (int x = 0; x < fineShot.width(); ++x) {
+            const QRgb a = fineShot.pixel(x, y), b = coarseShot.pixel(x, y);
+            differing += std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                                   std::abs(qBlue(a) - qBlue(b))}) > 48;
+        }
+    EXPECT_LT(differing, fineShot.width() * fineShot.height() / 100);
+    // Tips added by a click later keep the run's coarseness.
+    m_view->makeCurrent();
+    m_slab->RebuildSupportTipList();
+    EXPECT_TRUE(m_slab->m_supportShapes.coarse());
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
