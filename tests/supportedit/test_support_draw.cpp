@@ -207,10 +207,30 @@ TEST_F(SupportEdit, ConeAndSphereEmittersDrawClosedOutwardPrimitives)
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
+// The slab's support lists rebuilt with the given limits (see
+// SupportShapeLists): the view as a person sees it, and the triangles the
+// lists draw.
+class SupportLists : public SupportEdit {
+protected:
+    QVector<Fed> Drawn(long inlineLimit, long coarseLimit, QImage* shot)
+    {
+        m_slab->m_supportShapes.inlineBodyTriangles = inlineLimit;
+        m_slab->m_supportShapes.coarseBodyTriangles = coarseLimit;
+        m_view->makeCurrent();
+        m_slab->DrawSupportX();
+        *shot = Shot();
+        m_view->makeCurrent();
+        return Feedback([&] {
+            glCallList(m_slab->m_nSupportTipList);
+            glCallList(m_slab->m_nSupportBodyList);
+        });
+    }
+};
+
 // A run too big to hold its triangles in the body list draws it from shape
 // lists under a matrix: the very triangles, lit the same, in the same order,
 // odd cones included (pointing up, pointed, no length: drawn as they are).
-TEST_F(SupportEdit, BodyFromShapeListsDrawsWhatTheInlineBodyDraws)
+TEST_F(SupportLists, BodyFromShapeListsDrawsWhatTheInlineBodyDraws)
 {
     Generate(m_slab);
     DLP_Support odd = m_slab->m_supportMap.first();
@@ -222,22 +242,10 @@ TEST_F(SupportEdit, BodyFromShapeListsDrawsWhatTheInlineBodyDraws)
               << SaveCone({-4, -3, 5}, 0.4, {3, -1, 1.5f}, 0.4); // a strut
     odd.spheres << SaveSphere({0, 0, 2}, 0.35) << SaveSphere({1, -2, 3}, 0.8);
     m_slab->m_supportMap.insert(SupportKey(SupportHeightKey(1.f), 999), odd);
-    m_view->makeCurrent();
-    auto drawn = [&](long inlineLimit, QImage* shot) {
-        m_slab->m_supportShapes.inlineBodyTriangles = inlineLimit;
-        m_view->makeCurrent();
-        m_slab->DrawSupportX();
-        *shot = Shot();
-        m_view->makeCurrent();
-        return Feedback([&] {
-            glCallList(m_slab->m_nSupportTipList);
-            glCallList(m_slab->m_nSupportBodyList);
-        });
-    };
     QImage inlineShot, shapeShot;
-    const QVector<Fed> inlined = drawn(SupportShapeLists::kInlineBodyTriangles, &inlineShot);
+    const QVector<Fed> inlined = Drawn(SupportShapeLists::kInlineBodyTriangles, LONG_MAX, &inlineShot);
     const int tipLists = m_slab->m_supportShapes.listCount();
-    const QVector<Fed> shaped = drawn(0, &shapeShot);
+    const QVector<Fed> shaped = Drawn(0, LONG_MAX, &shapeShot);
     Save(shapeShot, "supportedit_body_from_shapes");
     // Tips of two radii; then spheres of three more and cones of four kinds.
     EXPECT_EQ(tipLists, 2);
@@ -270,25 +278,13 @@ TEST_F(SupportEdit, BodyFromShapeListsDrawsWhatTheInlineBodyDraws)
 
 // A run of thousands of supports draws coarser shapes: far fewer triangles,
 // and the same magenta tips and amber columns where a person looks for them.
-TEST_F(SupportEdit, ABigRunDrawsCoarseShapesThatLookTheSame)
+TEST_F(SupportLists, ABigRunDrawsCoarseShapesThatLookTheSame)
 {
     Generate(m_slab);
-    auto drawn = [&](long coarseLimit, QImage* shot) {
-        m_slab->m_supportShapes.inlineBodyTriangles = 0;
-        m_slab->m_supportShapes.coarseBodyTriangles = coarseLimit;
-        m_view->makeCurrent();
-        m_slab->DrawSupportX();
-        *shot = Shot();
-        m_view->makeCurrent();
-        return Feedback([&] {
-            glCallList(m_slab->m_nSupportTipList);
-            glCallList(m_slab->m_nSupportBodyList);
-        });
-    };
     QImage fineShot, coarseShot;
-    const QVector<Fed> fine = drawn(LONG_MAX, &fineShot);
+    const QVector<Fed> fine = Drawn(0, LONG_MAX, &fineShot);
     EXPECT_FALSE(m_slab->m_supportShapes.coarse());
-    const QVector<Fed> coarse = drawn(0, &coarseShot);
+    const QVector<Fed> coarse = Drawn(0, 0, &coarseShot);
     EXPECT_TRUE(m_slab->m_supportShapes.coarse());
     Save(coarseShot, "supportedit_coarse_shapes");
     ASSERT_GT(fine.size(), 1000);
