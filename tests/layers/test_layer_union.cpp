@@ -846,6 +846,9 @@ TEST(Islands, ARegionTooSmallToLightAPixelNeitherCountsNorHoldsUpTheLayerAbove)
         {"a grain on a layer that is only ground", {{{}}, {{grain}, false}, {{over}}}, {}, {}},
         {"a region standing on the ground and a speck", {{{}}, {{speck}}, {{Rect(0, -1000, 21000, 1000)}, true, false}},
          {1}, {}},
+        // On the plate a speck is as good as nothing: what it holds floats.
+        {"a region standing on a speck of the first layer", {{{speck}}, {{over}}}, {}, {1}},
+        {"a region standing on a grain of the first layer", {{{grain}}, {{over}}}, {}, {}},
     };
     for (const bool asSupport : {false, true}) {
         for (const auto& row : rows) {

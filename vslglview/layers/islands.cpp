@@ -229,7 +229,8 @@ bool IslandCounter::Rests(const Region& region, bool onModel)
 }
 
 void IslandCounter::CountSupportIslands(int layer, const std::vector<SupportOutline>& supports,
-                                        const SupportLayerWalk* walk, bool count, std::vector<char>& dropped)
+                                        const SupportLayerWalk* walk, bool count, bool onPlate,
+                                        std::vector<char>& dropped)
 {
     const int n = int(supports.size());
     // 0 not yet seen, 1 rests on its own solid below, 2 taken into a group.
@@ -296,7 +297,9 @@ void IslandCounter::CountSupportIslands(int layer, const std::vector<SupportOutl
         Regions(paths, pftNonZero, regions, nullptr);
         for (const Region& r : regions) {
             const bool negligible = Negligible(r);
-            if ((!count && !negligible) || Rests(r, false))
+            if (!negligible && (onPlate || !count))
+                continue;
+            if (!onPlate && Rests(r, false))
                 continue;
             if (negligible) {
                 // Each outline lies whole in one region of its group.
@@ -366,13 +369,18 @@ void IslandCounter::AddLayer(int layer, const Paths& model, const std::vector<Su
     else
         Regions(model, pftEvenOdd, modelRegions, &modelOutlines);
     std::vector<char> droppedSupports(supports.size(), 0);
-    if (m_hasGround) {
+    // The first layer rests on the plate, but a speck there lights nothing
+    // and holds nothing up either.
+    const bool onPlate = !m_hasGround && layer == 0 && m_negligibleArea > 0;
+    if (m_hasGround || onPlate) {
         m_groundIndexed = false;
-        CountSupportIslands(layer, supports, walk, count, droppedSupports);
+        CountSupportIslands(layer, supports, walk, count, onPlate, droppedSupports);
         std::vector<char> droppedModel;
         for (const Region& r : modelRegions) {
             const bool negligible = Negligible(r);
-            if ((!count && !negligible) || Rests(r, true))
+            if (!negligible && (onPlate || !count))
+                continue;
+            if (!onPlate && Rests(r, true))
                 continue;
             if (negligible) {
                 droppedModel.resize(modelOutlines.size(), 0);

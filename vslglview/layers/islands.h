@@ -27,11 +27,12 @@ struct IslandCount {
 // rest is united and compared with the layer below.
 class IslandCounter {
 public:
-    // A region that rests on nothing and is smaller than `negligibleArea`
-    // (square 1/1000 mm; a small share of a pixel) lights no pixel: it is
-    // not counted and holds up nothing of the layer above, which is judged
-    // without it (a speck where a foot's tilted end just dips below the
-    // plane at a model's edge, or the tip of a point hanging down).
+    // A region that rests on nothing (or on the plate, on layer 0) and is
+    // smaller than `negligibleArea` (square 1/1000 mm; a share of a pixel)
+    // lights no pixel: it is not counted and holds up nothing of the layer
+    // above, which is judged without it (a speck where a foot's tilted end
+    // just dips below the plane at a model's edge, or the tip of a point
+    // hanging down, also one just touching the first layer).
     explicit IslandCounter(double negligibleArea = 0) : m_negligibleArea(negligibleArea) {}
 
     // The next layer: model outlines (even-odd) and support outlines
@@ -62,9 +63,10 @@ private:
     // Whether the region shares area with the layer below; `onModel` says
     // which part of it to look at first.
     bool Rests(const Region& region, bool onModel);
-    // Marks in `dropped` the support outlines of negligible regions.
+    // Marks in `dropped` the support outlines of negligible regions; on the
+    // plate every other region rests.
     void CountSupportIslands(int layer, const std::vector<SupportOutline>& supports, const SupportLayerWalk* walk,
-                             bool count, std::vector<char>& dropped);
+                             bool count, bool onPlate, std::vector<char>& dropped);
 
     const double m_negligibleArea;
     IslandCount m_count;
