@@ -889,7 +889,10 @@ void Vexmor::slot_SliceSceneDone(int nLayers)
         m_pSliceWidget->slot_EditStatChanged(VexmorEditStatEdited);
         showBox(tr("Slicing stopped."), stopped);
     } else if (nLayers == 0) {
-        // Save would only say the slice data is wrong, and slicing again the same.
+        // Nothing to save: the panel must not offer the result, and Save
+        // would only say the slice data is wrong.
+        m_bSliced = false;
+        m_pSliceWidget->slot_EditStatChanged(VexmorEditStatEdited);
         const QString why = tr("No layer was sliced: the models on the plate are lower than one layer. Scale "
                                "them up or choose thinner layers.");
         qWarning().noquote() << "Slice:" << why;

@@ -177,6 +177,7 @@ TEST_F(UserFiles, AModelLowerThanALayerSlicesToNothingAndTheWindowSaysWhy)
         << started->informative.value(0).toStdString();
     EXPECT_EQ(w.ui.GLWidget->GetSliceData().size(), 0);
     EXPECT_FALSE(w.isWorking());
+    EXPECT_FALSE(w.sceneSliced()) << "the panel offers no result to save";
     EXPECT_TRUE(dailyLog().contains("No layer was sliced")) << dailyLog().toStdString();
 }
 

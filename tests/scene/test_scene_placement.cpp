@@ -152,6 +152,25 @@ TEST_F(ScenePlacement, ASpotWhereAllFitsOnThePlateGoesBeforeOneWhereItCannot)
     EXPECT_FALSE(AnyOverlap());
 }
 
+// A spot where the new copy fits as things stand goes before a nearer one
+// that fits only once the whole arrangement is centred, which would move
+// what the user placed by hand.
+TEST_F(ScenePlacement, ASpotThatMovesNothingGoesBeforeOneThatRecentres)
+{
+    m_scene.SetBound({25, 100, 200}, {-25, -100, 0}, 50, 50);
+    const QString path = CenteredBox("sq20", 20, 20);
+    ASSERT_TRUE(m_scene.AddModel(path));
+    VSLModelPainter* placed = Last();
+    placed->Move({4, 0, 0});
+    ASSERT_TRUE(m_scene.AddModel(path));
+    // (-20, 0) is nearer but leaves the plate until centred; (4, 24) fits.
+    EXPECT_EQ(CenterXY(Last()), QVector2D(4, 24));
+    EXPECT_EQ(CenterXY(placed), QVector2D(4, 0));
+    EXPECT_EQ(m_scene.CountLeavingPlate(), 0);
+    ASSERT_TRUE(WaitUntilReady());
+    EXPECT_FALSE(AnyOverlap());
+}
+
 TEST_F(ScenePlacement, MoveOntoANeighbourPushesAChainOfThree)
 {
     const QString path = CenteredBox("chain", 10, 10);

@@ -72,21 +72,24 @@ void VSL3DScene::FindFreeSpaceFor(VSLModelPainter* instance)
         maxX = qMax(maxX, p->m_maxBound.x());
         maxY = qMax(maxY, p->m_maxBound.y());
     }
-    // Whether the plate holds everything with the instance where it stands:
-    // as it is, or once AppendModelPainter has centred the whole arrangement.
-    auto fitsOnPlate = [&] {
+    // How well the plate holds everything with the instance where it stands:
+    // 2 as it is, 1 once AppendModelPainter has centred the whole
+    // arrangement (which moves what the user placed), 0 not at all.
+    auto fit = [&] {
         if (!LeavesBoundXY(instance))
-            return true;
+            return 2;
         const float halfW = (qMax(maxX, instance->m_maxBound.x()) - qMin(minX, instance->m_minBound.x())) * 0.5f;
         const float halfH = (qMax(maxY, instance->m_maxBound.y()) - qMin(minY, instance->m_minBound.y())) * 0.5f;
         return halfW <= m_boundMax.x() && -halfW >= m_boundMin.x() && halfH <= m_boundMax.y() &&
-               -halfH >= m_boundMin.y();
+                       -halfH >= m_boundMin.y()
+                   ? 1
+                   : 0;
     };
-    // Nearest the plate centre, but a spot where everything fits on the plate
-    // before one where it cannot: of a narrow plate's two nearest spots one
-    // may fit and the other not (two 40 mm cubes on a plate 68 mm deep go
-    // side by side, not one behind the other).
-    bool found = false, bestOnPlate = false;
+    // Nearest the plate centre among the spots that fit best: of a narrow
+    // plate's two nearest spots one may fit and the other not (two 40 mm
+    // cubes on a plate 68 mm deep go side by side, not one behind the other).
+    bool found = false;
+    int bestFit = 0;
     QVector2D best;
     double bestLength = 0;
     for (const QVector2D& v : qAsConst(candidates)) {
@@ -98,12 +101,12 @@ void VSL3DScene::FindFreeSpaceFor(VSLModelPainter* instance)
         if (occupied)
             continue;
         const double length = double(v.length());
-        const bool onPlate = fitsOnPlate();
-        if (!found || (onPlate && !bestOnPlate) || (onPlate == bestOnPlate && length < bestLength)) {
+        const int f = fit();
+        if (!found || f > bestFit || (f == bestFit && length < bestLength)) {
             found = true;
             best = v;
             bestLength = length;
-            bestOnPlate = onPlate;
+            bestFit = f;
         }
     }
     if (found)
