@@ -131,6 +131,16 @@ bool IslandCounter::Negligible(const Region& region) const
     return std::abs(area) < m_negligibleArea;
 }
 
+IslandCounter::Verdict IslandCounter::Judge(const Region& region, bool count, bool onPlate, bool onModel)
+{
+    const bool negligible = Negligible(region);
+    if (!negligible && (onPlate || !count))
+        return Verdict::Rests; // on the plate, or not asked
+    if (!onPlate && Rests(region, onModel))
+        return Verdict::Rests;
+    return negligible ? Verdict::Dropped : Verdict::Island;
+}
+
 bool IslandCounter::Rests(const Region& region, bool onModel)
 {
     if (!m_groundIndexed) {
@@ -296,18 +306,15 @@ void IslandCounter::CountSupportIslands(int layer, const std::vector<SupportOutl
             paths.push_back(*supports[size_t(k)].path);
         Regions(paths, pftNonZero, regions, nullptr);
         for (const Region& r : regions) {
-            const bool negligible = Negligible(r);
-            if (!negligible && (onPlate || !count))
-                continue;
-            if (!onPlate && Rests(r, false))
-                continue;
-            if (negligible) {
+            const Verdict v = Judge(r, count, onPlate, false);
+            if (v == Verdict::Dropped) {
                 // Each outline lies whole in one region of its group.
                 for (int k : group)
                     if (r.box.Contains(supports[size_t(k)].box))
                         dropped[size_t(k)] = 1;
-                continue;
             }
+            if (v != Verdict::Island)
+                continue;
             ++m_count.support;
             m_count.supportAt.append(qMakePair(layer, r.paths.front().front()));
         }
@@ -377,17 +384,14 @@ void IslandCounter::AddLayer(int layer, const Paths& model, const std::vector<Su
         CountSupportIslands(layer, supports, walk, count, onPlate, droppedSupports);
         std::vector<char> droppedModel;
         for (const Region& r : modelRegions) {
-            const bool negligible = Negligible(r);
-            if (!negligible && (onPlate || !count))
-                continue;
-            if (!onPlate && Rests(r, true))
-                continue;
-            if (negligible) {
+            const Verdict v = Judge(r, count, onPlate, true);
+            if (v == Verdict::Dropped) {
                 droppedModel.resize(modelOutlines.size(), 0);
                 for (int i : r.outlines)
                     droppedModel[size_t(i)] = 1;
-                continue;
             }
+            if (v != Verdict::Island)
+                continue;
             ++m_count.model;
             m_count.modelAt.append(qMakePair(layer, r.paths.front().front()));
         }

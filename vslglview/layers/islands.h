@@ -57,6 +57,11 @@ private:
     static void Regions(const ClipperLib::Paths& paths, ClipperLib::PolyFillType fill, std::vector<Region>& regions,
                         ClipperLib::Paths* outlines);
     bool Negligible(const Region& region) const;
+    // Rests: on what lies below, on the plate, or not asked (`count` false
+    // and not negligible); Dropped: negligible and resting on nothing, left
+    // out of the ground; Island: counted.
+    enum class Verdict { Rests, Dropped, Island };
+    Verdict Judge(const Region& region, bool count, bool onPlate, bool onModel);
     // Regions of the outlines of a union, each hole under the least outer
     // outline holding it; false when a hole's place is not plain.
     static bool NestedRegions(const ClipperLib::Paths& united, std::vector<Region>& regions);
