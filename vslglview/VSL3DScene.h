@@ -108,6 +108,8 @@ public:
     void AppendModelPainter(VSLModelPainter* instance);
     void FindFreeSpaceFor(VSLModelPainter* instance);
     void CenterAll();
+    // The XY box of every instance in the map (lo above hi when there is none).
+    void ArrangementBoxXY(QVector2D& lo, QVector2D& hi) const;
     // False when the recursion hit its bound (a pathological chain); the
     // arrangement is then left as far as it got.
     bool PushFree(VSLModelPainter* instance);

@@ -879,20 +879,19 @@ void Vexmor::slot_SliceScene(float layerThick, int xres, int yres, float dpmmX, 
 void Vexmor::slot_SliceSceneDone(int nLayers)
 {
     const QString stopped = ui.GLWidget->scene() ? ui.GLWidget->scene()->lastSliceError() : QString();
-    m_bSliced = stopped.isEmpty();
+    // A slice to no layer leaves nothing to save either.
+    m_bSliced = stopped.isEmpty() && nLayers > 0;
     m_bSlicing = false;
     m_pSliceWidget->slot_SliceSceneDone(nLayers);
     m_pSaveWidget->slot_ReceiveNLayers(nLayers);
     m_pSaveWidget->setLayerThick(static_cast<int>(m_pSliceWidget->layerThickness() * 1000.0f));
     SetGuiBusy(QStringLiteral("Slice"), false);
+    if (!m_bSliced)
+        m_pSliceWidget->slot_EditStatChanged(VexmorEditStatEdited); // the panel offers no result to save
     if (!stopped.isEmpty()) {
-        m_pSliceWidget->slot_EditStatChanged(VexmorEditStatEdited);
         showBox(tr("Slicing stopped."), stopped);
     } else if (nLayers == 0) {
-        // Nothing to save: the panel must not offer the result, and Save
-        // would only say the slice data is wrong.
-        m_bSliced = false;
-        m_pSliceWidget->slot_EditStatChanged(VexmorEditStatEdited);
+        // Save would only say the slice data is wrong.
         const QString why = tr("No layer was sliced: the models on the plate are lower than one layer. Scale "
                                "them up or choose thinner layers.");
         qWarning().noquote() << "Slice:" << why;

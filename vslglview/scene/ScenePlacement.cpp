@@ -64,14 +64,10 @@ void VSL3DScene::FindFreeSpaceFor(VSLModelPainter* instance)
         placedExtents.append(ExtentOf(p->m_hull));
     }
 
-    // The box of what stands on the plate already.
-    float minX = FLT_MAX, minY = FLT_MAX, maxX = -FLT_MAX, maxY = -FLT_MAX;
-    for (VSLModelPainter* p : qAsConst(placed)) {
-        minX = qMin(minX, p->m_minBound.x());
-        minY = qMin(minY, p->m_minBound.y());
-        maxX = qMax(maxX, p->m_maxBound.x());
-        maxY = qMax(maxY, p->m_maxBound.y());
-    }
+    // The box of what stands on the plate already (the instance is not in the map yet).
+    QVector2D lo, hi;
+    ArrangementBoxXY(lo, hi);
+    const float minX = lo.x(), minY = lo.y(), maxX = hi.x(), maxY = hi.y();
     // How well the plate holds everything with the instance where it stands:
     // 2 as it is, 1 once AppendModelPainter has centred the whole
     // arrangement (which moves what the user placed), 0 not at all.
@@ -121,16 +117,27 @@ void VSL3DScene::AppendModelPainter(VSLModelPainter* instance)
         CenterAll();
 }
 
-void VSL3DScene::CenterAll()
+void VSL3DScene::ArrangementBoxXY(QVector2D& lo, QVector2D& hi) const
 {
-    float maxX = -10000, maxY = -10000, minX = 10000, minY = 10000;
+    float maxX = -FLT_MAX, maxY = -FLT_MAX, minX = FLT_MAX, minY = FLT_MAX;
     for (VSLModelPainter* p : qAsConst(m_instances)) {
         maxX = qMax(maxX, p->m_maxBound.x());
         maxY = qMax(maxY, p->m_maxBound.y());
         minX = qMin(minX, p->m_minBound.x());
         minY = qMin(minY, p->m_minBound.y());
     }
-    const QVector2D t(-(minX + maxX) * 0.5f, -(minY + maxY) * 0.5f);
+    lo = QVector2D(minX, minY);
+    hi = QVector2D(maxX, maxY);
+}
+
+void VSL3DScene::CenterAll()
+{
+    QVector2D lo, hi;
+    ArrangementBoxXY(lo, hi);
+    // The box starts from (10000, 10000) down and (-10000, -10000) up.
+    lo = QVector2D(qMin(lo.x(), 10000.f), qMin(lo.y(), 10000.f));
+    hi = QVector2D(qMax(hi.x(), -10000.f), qMax(hi.y(), -10000.f));
+    const QVector2D t(-(lo.x() + hi.x()) * 0.5f, -(lo.y() + hi.y()) * 0.5f);
     for (VSLModelPainter* p : qAsConst(m_instances))
         p->Translate(t);
 }
