@@ -684,10 +684,19 @@ void VSaveWidgetX::slot_para(bool longFlip, bool shortFlip, float pwm, float adj
 
 void VSaveWidgetX::showWebform(bool type)
 {
-    if (m_webForm.isVisible())
+    if (m_webForm.isVisible()) {
         m_webForm.hide();
-    else
-        m_webForm.showType(type);
+        return;
+    }
+    // A window of its own: without a place it opens at the screen's corner,
+    // over the main window's title bar and the button that hides it again.
+    if (!m_webFormPlaced) {
+        m_webFormPlaced = true;
+        const QRect main = window()->frameGeometry();
+        const QPoint corner = main.center() - QPoint(m_webForm.width() / 2, m_webForm.height() / 2);
+        m_webForm.move(qMax(corner.x(), main.left()), qMax(corner.y(), main.top()));
+    }
+    m_webForm.showType(type);
 }
 
 void VSaveWidgetX::slot_bytesSended(qulonglong sent, qulonglong total)

@@ -120,9 +120,9 @@ frmDeviceInterfaceSettings::~frmDeviceInterfaceSettings()
     delete m_settings;
 }
 
-void frmDeviceInterfaceSettings::setLanguageNotifier(LanguageNotifier notifier)
+void frmDeviceInterfaceSettings::setNotifier(Notifier notifier)
 {
-    m_languageNotifier = std::move(notifier);
+    m_notifier = std::move(notifier);
 }
 
 void frmDeviceInterfaceSettings::initMachineParas()
@@ -176,16 +176,17 @@ void frmDeviceInterfaceSettings::readIniFile()
         writeKeys(missingMachine, missingLanguage);
 }
 
-void frmDeviceInterfaceSettings::writeIniFile()
+bool frmDeviceInterfaceSettings::writeIniFile(QString* error)
 {
-    writeKeys(true, true);
+    return writeKeys(true, true, error);
 }
 
-void frmDeviceInterfaceSettings::writeKeys(bool machine, bool language)
+bool frmDeviceInterfaceSettings::writeKeys(bool machine, bool language, QString* error)
 {
-    // Everything else in the file is the user's and stays as it is.
+    // Everything else in the file is the user's and stays as it is. A file
+    // refused at start was reported then.
     if (!m_bFileUsable)
-        return;
+        return true;
     IniFileUpdate file(m_settings->fileName());
     const QString array = QLatin1String(kArray) + QLatin1Char('/');
     if (machine)
@@ -194,7 +195,24 @@ void frmDeviceInterfaceSettings::writeKeys(bool machine, bool language)
         file.setValue(array + QLatin1String(kLanguageKey), m_language);
     // As QSettings closes an array written without an index.
     file.setValue(array + QStringLiteral("size"), 0);
-    file.commitAndReread(*m_settings);
+    QString why;
+    const bool written = file.commit(&why);
+    if (!written)
+        qWarning().noquote() << why;
+    m_settings->sync();
+    if (error)
+        *error = why;
+    return written;
+}
+
+// The user's choice holds for this run either way; a choice that silently
+// came back changed at the next start would be worse than the notice.
+void frmDeviceInterfaceSettings::saveChoice()
+{
+    QString why;
+    if (!writeIniFile(&why))
+        showNotice(tr("The printer settings could not be saved; they hold until the program ends.") +
+                   QStringLiteral("\n") + why);
 }
 
 void frmDeviceInterfaceSettings::updateUI()
@@ -220,15 +238,15 @@ void frmDeviceInterfaceSettings::on_pushButtonOK_clicked()
 
     const QString saved = savedValue(kMachineKey);
     if (saved != m_machineType) {
-        writeIniFile();
+        saveChoice();
         emit signal_machineConfig(m_machineType);
     }
 
     const QString language = ui.comboBoxLang->currentText();
     if (language != m_language) {
-        showLanguageNotice(tr("Please exit the program to apply the language setting!"));
+        showNotice(tr("Please exit the program to apply the language setting!"));
         m_language = language;
-        writeIniFile();
+        saveChoice();
     }
 }
 
@@ -239,10 +257,10 @@ void frmDeviceInterfaceSettings::on_pushButtonCancel_clicked()
     updateUI();
 }
 
-void frmDeviceInterfaceSettings::showLanguageNotice(const QString& message)
+void frmDeviceInterfaceSettings::showNotice(const QString& message)
 {
-    if (m_languageNotifier) {
-        m_languageNotifier(message);
+    if (m_notifier) {
+        m_notifier(message);
         return;
     }
     QMessageBox box;

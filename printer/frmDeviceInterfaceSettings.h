@@ -44,11 +44,11 @@ public:
     static const QString& defaultLanguage();  // "English"
     static QString settingsFilePath();        // "VexmorMachine.ini" in the configuration folder
 
-    // Shows the "exit to apply the language" notice and returns when the user
-    // has acknowledged it. Replaceable so that tests record it instead of
+    // Shows a notice (the "exit to apply the language" one, or that the
+    // choice could not be saved) and returns when the user has acknowledged it. Replaceable so that tests record it instead of
     // blocking on a modal box; an empty function restores the default box.
-    using LanguageNotifier = std::function<void(const QString& message)>;
-    void setLanguageNotifier(LanguageNotifier notifier);
+    using Notifier = std::function<void(const QString& message)>;
+    void setNotifier(Notifier notifier);
 
     explicit frmDeviceInterfaceSettings(QWidget* parent = nullptr);
     ~frmDeviceInterfaceSettings() override;
@@ -73,11 +73,12 @@ protected:
 private:
     void initMachineParas();
     void readIniFile();
-    void writeIniFile();
-    void writeKeys(bool machine, bool language);
+    bool writeIniFile(QString* error = nullptr);
+    bool writeKeys(bool machine, bool language, QString* error = nullptr);
+    void saveChoice();
     QString savedValue(const char* key) const;
     void updateUI();
-    void showLanguageNotice(const QString& message);
+    void showNotice(const QString& message);
 
     QString m_language;
     QString m_styleSheet;
@@ -85,6 +86,6 @@ private:
     // False when the file is a link out of the configuration folder: it is
     // then neither read nor written.
     bool m_bFileUsable = true;
-    LanguageNotifier m_languageNotifier;
+    Notifier m_notifier;
     Ui_frmDeviceInterfaceSettings ui;
 };

@@ -2265,6 +2265,10 @@ r</source>
         <source>Please exit the program to apply the language setting!</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>The printer settings could not be saved; they hold until the program ends.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>frmSliceOptions</name>

@@ -2268,6 +2268,10 @@ r</source>
         <source>Please exit the program to apply the language setting!</source>
         <translation>请退出程序以应用语言设置！</translation>
     </message>
+    <message>
+        <source>The printer settings could not be saved; they hold until the program ends.</source>
+        <translation>无法保存打印机设置；本次运行期间仍然有效。</translation>
+    </message>
 </context>
 <context>
     <name>frmSliceOptions</name>

@@ -199,6 +199,18 @@ Vexmor::~Vexmor()
     delete m_pEditMode;
 }
 
+void Vexmor::closeEvent(QCloseEvent* event)
+{
+    QDialog::closeEvent(event);
+    if (!event->isAccepted())
+        return;
+    // The program ends with its last window: a window of its own left open
+    // (the network printer page) would keep it running with no way back.
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window != this && window->isVisible())
+            window->close();
+}
+
 void Vexmor::InitButtonID()
 {
     const std::pair<QAbstractButton*, int> ids[] = {

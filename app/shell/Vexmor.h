@@ -224,6 +224,7 @@ public slots:
 protected:
     void keyPressEvent(QKeyEvent*) override {}
     void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     bool nativeEvent(const QByteArray&, void*, long*) override { return false; }
 
 private:

@@ -235,6 +235,36 @@ TEST_F(Wiring, ModelSwitchReachesEveryPart)
     EXPECT_EQ(modal.texts, QStringList{"Please slice before saving the job!"});
 }
 
+// The network printer page is a window of its own: it opens over the main
+// window, below its title bar (with the button that hides it again), and it
+// goes with the main window, or the program would run on with no window left.
+TEST_F(Wiring, NetworkPrinterPageOpensOverTheMainWindowAndClosesWithIt)
+{
+    Vexmor w;
+    w.setGeometry(0, 0, 1280, 720);
+    w.show();
+    emit w.m_pDeviceSettings->signal_machineConfig("Pellar120");
+    ASSERT_TRUE(w.ui.CtlButton->isVisible());
+    QWidget& page = w.m_pSaveWidget->m_webForm;
+    QTest::mouseClick(w.ui.CtlButton, Qt::LeftButton);
+    ASSERT_TRUE(page.isVisible());
+    const QRect main = w.frameGeometry(), opened = page.frameGeometry();
+    EXPECT_TRUE(main.contains(opened.center(), true)) << opened.x() << "," << opened.y();
+    const QPoint button = w.ui.CtlButton->mapTo(&w, w.ui.CtlButton->rect().center()) + main.topLeft();
+    EXPECT_FALSE(opened.contains(button));
+    QTest::mouseClick(w.ui.CtlButton, Qt::LeftButton);
+    EXPECT_FALSE(page.isVisible());
+    QTest::mouseClick(w.ui.CtlButton, Qt::LeftButton);
+    ASSERT_TRUE(page.isVisible());
+    EXPECT_EQ(page.frameGeometry().topLeft(), opened.topLeft());
+
+    // The application ends when no window that quits on close is left shown.
+    w.close();
+    EXPECT_FALSE(page.isVisible());
+    for (QWidget* window : QApplication::topLevelWidgets())
+        EXPECT_FALSE(window->isVisible() && window->testAttribute(Qt::WA_QuitOnClose)) << window->objectName().toStdString();
+}
+
 TEST_F(Wiring, ProjectorGoesBesideThePrimaryScreen)
 {
     struct Case { const char* name; DisplayStandIn::Screens screens; QPoint expected; };

@@ -205,7 +205,7 @@ protected:
         MachineSettingsTest::SetUp();
         dlg.reset(new frmDeviceInterfaceSettings);
         // The notice records what the file and the listeners had seen by then.
-        dlg->setLanguageNotifier([this](const QString& message) {
+        dlg->setNotifier([this](const QString& message) {
             events << "box";
             notices << message;
             fileAtNotice = fileLines();
@@ -297,13 +297,30 @@ TEST_F(DialogTest, LanguageChangeKeptThroughCancelIsAppliedByTheNextOk)
     EXPECT_FALSE(written());
 
     // Without a notifier of its own the dialog shows the notice itself.
-    dlg->setLanguageNotifier(nullptr);
+    dlg->setNotifier(nullptr);
     ModalAnswers modal;
     dlg->show();
     click("pushButtonOK");
     EXPECT_EQ(modal.texts, QStringList{"Please exit the program to apply the language setting!"});
     EXPECT_EQ(modal.defaults, QList<QMessageBox::StandardButton>{QMessageBox::Ok});
     EXPECT_EQ(fileLines(), expectedLines("Chinese", "Pellar10"));
+}
+
+// A choice that cannot be stored still holds for the run, and the user
+// hears that the next start will not have it.
+TEST_F(DialogTest, ModelThatCannotBeSavedIsUsedAndSaidSo)
+{
+    ASSERT_TRUE(QFile::remove(m_path));
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir("VexmorMachine.ini")); // no file can be written there
+    combo("comboBox")->setCurrentText("Pellar30");
+    click("pushButtonOK");
+    EXPECT_EQ(events, QStringList({"box", "signal:Pellar30"}));
+    ASSERT_EQ(notices.size(), 1);
+    EXPECT_TRUE(notices[0].startsWith("The printer settings could not be saved; they hold until the program ends."))
+        << qPrintable(notices[0]);
+    EXPECT_TRUE(notices[0].contains("VexmorMachine.ini")) << qPrintable(notices[0]);
+    EXPECT_EQ(dlg->m_machineType, "Pellar30");
+    EXPECT_TRUE(QFileInfo(m_path).isDir());
 }
 
 } // namespace

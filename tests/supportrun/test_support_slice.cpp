@@ -11,11 +11,13 @@
 #include "layers/supportcut.h"
 #include "layers/supportlayers.h"
 #include "printfile/layerrender.h"
+#include "VSLModelLoader.h"
 
 #include <gtest/gtest.h>
 
 #include <QImage>
 #include <QPainter>
+#include <QTemporaryDir>
 
 using ClipperLib::IntPoint;
 using ClipperLib::Path;
@@ -281,6 +283,34 @@ TEST_P(SupportSlicing, LayersAndIslandsAreThoseOfWholeLayerUnions)
             at.push_back(a.first);
         std::sort(at.begin(), at.end());
         EXPECT_EQ(at, islands.supportLayers);
+    }
+}
+
+// Overhangs of a file written inside out face up as written: unless the
+// file is read facing outward they get no support and print hanging.
+TEST(InsideOutFile, GetsTheSupportsOfTheSameModelWrittenOutward)
+{
+    QTemporaryDir dir;
+    const SupportParameters defaults{1.0, 0.6, 1.1, 3.0};
+    for (const genh::TestModel& model : genh::Models()) {
+        SCOPED_TRACE(model.name);
+        QVector<VSLTriangle3D> insideOut = model.tris;
+        for (VSLTriangle3D& t : insideOut)
+            std::swap(t.vertices[1], t.vertices[2]);
+        const QString path = dir.filePath(QString::fromStdString(model.name) + ".stl");
+        ASSERT_TRUE(testmesh::WriteFile(path, testmesh::BinaryStl(insideOut)));
+        VSLModelLoader loader;
+        loader.path = path;
+        QVector<VSLTriangle3D> read;
+        ASSERT_TRUE(loader.IsReady() && loader.LoadData(read)) << loader.errorString().toStdString();
+        const auto outward = genh::Generate(model.tris, defaults);
+        const auto fromFile = genh::Generate(read, defaults);
+        ASSERT_GT(outward->map.size(), 0);
+        ASSERT_EQ(fromFile->map.keys(), outward->map.keys());
+        for (auto a = fromFile->map.constBegin(), b = outward->map.constBegin(); a != fromFile->map.constEnd(); ++a, ++b) {
+            EXPECT_EQ(a->cones, b->cones);
+            EXPECT_EQ(a->spheres, b->spheres);
+        }
     }
 }
 
