@@ -232,6 +232,10 @@ void PrinterSimulator::queueReply(std::string reply, Clock::time_point due)
     } else {
         pieces.push_back(std::move(reply));
     }
+    // A printer sends one reply after the other: a reply to a command written
+    // while the last one is still coming follows its last piece.
+    if (!m_out.empty())
+        due = std::max(due, m_out.back().due);
     for (std::string& piece : pieces) {
         // Kept in order of due time; equal times keep their arrival order.
         auto at = std::find_if(m_out.begin(), m_out.end(), [&](const Out& o) { return o.due > due; });

@@ -217,6 +217,21 @@ TEST_F(PrintLoopTest, NextCommandWaitsForTheOkOfTheOneBefore)
     EXPECT_EQ(newBytes(), "G1 Z1\r\nG1 Z2\r\nG1 Z3\r\n");
 }
 
+// Serial links hand replies over in pieces; the next command goes out on the
+// "ok" even before its line end, and no command is written twice.
+TEST_F(PrintLoopTest, RepliesInPiecesAcknowledgeEachCommandOnce)
+{
+    PrinterSimulator::Options pieces;
+    pieces.chunkGapMs = 20; // several looks of the loop apart
+    connectPrinter(pieces);
+    sim->setFaults(PrinterSimulator::Chunked);
+    const std::string job = "G1 Z1\nG1 Z2\nM219\n";
+    start(job);
+    printThread.join();
+    EXPECT_EQ(done.load(), 1);
+    EXPECT_EQ(newBytes(), "G1 Z1\r\nG1 Z2\r\nM219\r\n");
+}
+
 TEST_F(PrintLoopTest, GeneratedJobRunsToOneEndAndReportsItsLayers)
 {
     connectPrinter();
