@@ -334,7 +334,7 @@ uint64_t Mix(uint64_t x)
 uint64_t CornerKey(const QVector3D& v)
 {
     uint32_t b[3];
-    const float f[3] = {v.x(), v.y(), v.z()};
+    const float f[3] = {v.x() + 0.f, v.y() + 0.f, v.z() + 0.f}; // -0 is the corner at 0
     std::memcpy(b, f, sizeof b);
     return Mix(Mix(Mix(b[0]) ^ b[1]) ^ b[2]);
 }

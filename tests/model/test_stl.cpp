@@ -190,8 +190,17 @@ TEST_F(StlFiles, ClosedFileWrittenInsideOutIsTurnedOutward)
     auto halfInverted = cube; // muddled: neither side is out
     for (int i = 0; i < 4; ++i)
         halfInverted[i] = InsideOut({cube[i]})[0];
+    // Exporters write the same corner as 0 here and -0 there.
+    const auto atOrigin = testmesh::Cube(10);
+    auto signedZeros = InsideOut(atOrigin);
+    for (int i = 0; i < signedZeros.size(); i += 2)
+        for (QVector3D& v : signedZeros[i].vertices)
+            for (int axis = 0; axis < 3; ++axis)
+                if (v[axis] == 0.f)
+                    v[axis] = -0.f;
     const struct { const char* name; QVector<VSLTriangle3D> written, read; } cases[] = {
         {"cube inside out", InsideOut(cube), cube},
+        {"cube inside out, zeros signed", signedZeros, atOrigin},
         {"sphere inside out", InsideOut(sphere), sphere},
         {"cube", cube, cube},
         {"open box inside out", InsideOut(cube.mid(2)), InsideOut(cube.mid(2))},
