@@ -34,6 +34,10 @@ private:
     size_t m_used = 0;
 };
 
+// Turns the faces marked in `flip` (one entry per face) over, keeping the
+// face-face links right, and rebuilds the vertex-face rings.
+void FlipFaces(MyMesh& m, const std::vector<uint8_t>& flip);
+
 template <class MeshType> struct Clean;
 
 template <> struct Clean<MyMesh> {
@@ -47,6 +51,11 @@ template <> struct Clean<MyMesh> {
     // Makes the orientation of every connected piece agree with its first
     // face; see orient.cpp.
     static void OrientCoherentlyMesh(MyMesh& m, bool& isOriented, bool& isOrientable);
+    // Turns each closed, coherently oriented shell that faces inward to face
+    // out, unless it lies inside another shell (a cavity); needs the
+    // face-face links. Returns the number of shells turned; see
+    // shellorient.cpp.
+    static int OrientClosedShellsOutward(MyMesh& m);
 };
 
 } // namespace vcg::tri

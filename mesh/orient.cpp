@@ -5,6 +5,27 @@
 
 namespace vcg::tri {
 
+void FlipFaces(MyMesh& m, const std::vector<uint8_t>& flip)
+{
+    const uint32_t n = m.FaceCount();
+    // Links into a flipped face: its edges 0 and 2 trade places.
+    static const int8_t swapped[3] = {2, 1, 0};
+    for (MyFace& g : m.face)
+        for (int k = 0; k < 3; ++k)
+            if (g.ff[k] < n && flip[g.ff[k]] && g.ffi[k] >= 0 && g.ffi[k] <= 2)
+                g.ffi[k] = swapped[g.ffi[k]];
+    for (uint32_t f = 0; f < n; ++f) {
+        if (!flip[f])
+            continue;
+        MyFace& fc = m.face[f];
+        std::swap(fc.v[1], fc.v[2]);
+        std::swap(fc.ff[0], fc.ff[2]);
+        std::swap(fc.ffi[0], fc.ffi[2]);
+        fc.n = -fc.n;
+    }
+    UpdateTopology<MyMesh>::VertexFace(m);
+}
+
 // Breadth-first over the face-face links: a neighbour that runs the shared
 // edge in the same direction as its face must be flipped. A face reached with
 // two contradicting demands makes the mesh not orientable.
@@ -51,22 +72,7 @@ void Clean<MyMesh>::OrientCoherentlyMesh(MyMesh& m, bool& isOriented, bool& isOr
     if (!any)
         return;
     isOriented = false;
-    // Links into a flipped face: its edges 0 and 2 trade places.
-    static const int8_t swapped[3] = {2, 1, 0};
-    for (MyFace& g : m.face)
-        for (int k = 0; k < 3; ++k)
-            if (g.ff[k] < n && flip[g.ff[k]] && g.ffi[k] >= 0 && g.ffi[k] <= 2)
-                g.ffi[k] = swapped[g.ffi[k]];
-    for (uint32_t f = 0; f < n; ++f) {
-        if (!flip[f])
-            continue;
-        MyFace& fc = m.face[f];
-        std::swap(fc.v[1], fc.v[2]);
-        std::swap(fc.ff[0], fc.ff[2]);
-        std::swap(fc.ffi[0], fc.ffi[2]);
-        fc.n = -fc.n;
-    }
-    UpdateTopology<MyMesh>::VertexFace(m);
+    FlipFaces(m, flip);
 }
 
 } // namespace vcg::tri

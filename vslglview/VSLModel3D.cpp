@@ -140,6 +140,13 @@ void VSLModel3D::RunTopologyPass()
     if (m_bStopping)
         return;
     vcg::tri::UpdateTopology<MyMesh>::VertexFace(m_mesh);
+    // A file written inside out: its overhangs would face up, get no support
+    // and print hanging in the resin. The layers do not change (they are
+    // filled odd-even), only which way the faces look.
+    if (const int turned = vcg::tri::Clean<MyMesh>::OrientClosedShellsOutward(m_mesh))
+        qInfo().noquote() << m_strFileName << QStringLiteral(": %1 shell(s) facing inward turned to face outward").arg(turned);
+    if (m_bStopping)
+        return;
     {
         QMutexLocker lock(m_pDataMutex);
         CopyMesh(MeshToTriangles);

@@ -1,7 +1,6 @@
 #include "VSLModelLoader.h"
 #include "wholefile.h"
 
-#include <QDebug>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -296,70 +295,6 @@ bool HasArea(const VSLTriangle3D& t)
     return ay * bz - az * by != 0 || az * bx - ax * bz != 0 || ax * by - ay * bx != 0;
 }
 
-// Six times the volume the triangles enclose, signed: negative when they
-// face inward. Taken about the box's middle so that far-off coordinates do
-// not drown it in rounding.
-double SignedVolume6(const QVector<VSLTriangle3D>& triangles)
-{
-    QVector3D lo = triangles.first().minBound, hi = triangles.first().maxBound;
-    for (const VSLTriangle3D& t : triangles) {
-        lo = QVector3D(qMin(lo.x(), t.minBound.x()), qMin(lo.y(), t.minBound.y()), qMin(lo.z(), t.minBound.z()));
-        hi = QVector3D(qMax(hi.x(), t.maxBound.x()), qMax(hi.y(), t.maxBound.y()), qMax(hi.z(), t.maxBound.z()));
-    }
-    const double mx = 0.5 * (double(lo.x()) + hi.x()), my = 0.5 * (double(lo.y()) + hi.y()),
-                 mz = 0.5 * (double(lo.z()) + hi.z());
-    double sum = 0;
-    for (const VSLTriangle3D& t : triangles) {
-        double c[3][3];
-        for (int k = 0; k < 3; ++k) {
-            c[k][0] = t.vertices[k].x() - mx;
-            c[k][1] = t.vertices[k].y() - my;
-            c[k][2] = t.vertices[k].z() - mz;
-        }
-        sum += c[0][0] * (c[1][1] * c[2][2] - c[1][2] * c[2][1]) - c[0][1] * (c[1][0] * c[2][2] - c[1][2] * c[2][0]) +
-               c[0][2] * (c[1][0] * c[2][1] - c[1][1] * c[2][0]);
-    }
-    return sum;
-}
-
-uint64_t Mix(uint64_t x)
-{
-    x ^= x >> 30;
-    x *= 0xbf58476d1ce4e5b9ULL;
-    x ^= x >> 27;
-    x *= 0x94d049bb133111ebULL;
-    return x ^ (x >> 31);
-}
-
-uint64_t CornerKey(const QVector3D& v)
-{
-    uint32_t b[3];
-    const float f[3] = {v.x() + 0.f, v.y() + 0.f, v.z() + 0.f}; // -0 is the corner at 0
-    std::memcpy(b, f, sizeof b);
-    return Mix(Mix(Mix(b[0]) ^ b[1]) ^ b[2]);
-}
-
-// Every edge, corner to corner, is met once the other way round: the
-// triangles close a volume and agree on which side is out. An open or
-// muddled file has no inside to go by.
-bool ClosedAndCoherent(const QVector<VSLTriangle3D>& triangles)
-{
-    std::vector<uint64_t> forward, backward;
-    forward.reserve(size_t(triangles.size()) * 3);
-    backward.reserve(forward.capacity());
-    for (const VSLTriangle3D& t : triangles) {
-        const uint64_t k[3] = {CornerKey(t.vertices[0]), CornerKey(t.vertices[1]), CornerKey(t.vertices[2])};
-        for (int e = 0; e < 3; ++e) {
-            const uint64_t a = k[e], b = k[(e + 1) % 3];
-            forward.push_back(Mix(a * 3 + Mix(b)));
-            backward.push_back(Mix(b * 3 + Mix(a)));
-        }
-    }
-    std::sort(forward.begin(), forward.end());
-    std::sort(backward.begin(), backward.end());
-    return forward == backward;
-}
-
 } // namespace
 
 bool VSLModelLoader::LoadData(QVector<VSLTriangle3D>& out)
@@ -372,16 +307,6 @@ bool VSLModelLoader::LoadData(QVector<VSLTriangle3D>& out)
         out.clear();
         m_warning.clear();
         return Fail(QStringLiteral("none of its %1 triangles has an area: the file holds no solid").arg(count));
-    }
-    // A file written inside out: its overhangs would face up, get no
-    // support and print hanging in the resin. The layers do not change
-    // (they are filled odd-even), only which way the faces look.
-    if (SignedVolume6(out) < 0 && ClosedAndCoherent(out)) {
-        for (VSLTriangle3D& t : out) {
-            std::swap(t.vertices[1], t.vertices[2]);
-            t.UpdateNormal();
-        }
-        qInfo().noquote() << path << ": its triangles face inward; turned to face outward";
     }
     return true;
 }

@@ -6,6 +6,8 @@
 #include "test_meshes.h"
 #include "../mesh_repair/mesh_checks.h"
 
+#include <QVector2D>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -273,4 +275,93 @@ TEST(MeshRotation, CarriesOneUnitVectorOntoAnother)
         EXPECT_NEAR(r.Y(), b.Y(), 2e-3);
         EXPECT_NEAR(r.Z(), b.Z(), 2e-3);
     }
+}
+
+namespace {
+
+QVector<VSLTriangle3D> InsideOut(QVector<VSLTriangle3D> tris)
+{
+    for (VSLTriangle3D& t : tris)
+        std::swap(t.vertices[1], t.vertices[2]);
+    return tris;
+}
+
+// A closed prism over an L (its notch makes it concave), faces outward.
+QVector<VSLTriangle3D> LPrism(float z0, float z1)
+{
+    const QVector<QVector2D> ring = {{0, 0}, {30, 0}, {30, 10}, {10, 10}, {10, 30}, {0, 30}};
+    const QVector2D fan = ring[3]; // the reflex corner sees every edge
+    QVector<VSLTriangle3D> out;
+    auto at = [](QVector2D p, float z) { return QVector3D(p.x(), p.y(), z); };
+    for (int i = 0; i < ring.size(); ++i) {
+        const QVector2D a = ring[i], b = ring[(i + 1) % ring.size()];
+        out << testmesh::Tri(at(a, z0), at(b, z0), at(b, z1)) << testmesh::Tri(at(a, z0), at(b, z1), at(a, z1));
+        if (i != 2 && i != 3) {
+            out << testmesh::Tri(at(fan, z1), at(a, z1), at(b, z1)) << testmesh::Tri(at(fan, z0), at(b, z0), at(a, z0));
+        }
+    }
+    return out;
+}
+
+// Corners of every face, in order, against those of `expected` merged alike.
+void ExpectFacesAs(const MyMesh& m, const QVector<VSLTriangle3D>& expected)
+{
+    const MyMesh want = Merged(expected);
+    ASSERT_EQ(m.FaceCount(), want.FaceCount());
+    for (uint32_t f = 0; f < m.FaceCount(); ++f)
+        for (int k = 0; k < 3; ++k)
+            ASSERT_TRUE(m.P(f, k) == want.P(f, k)) << "face " << f << " corner " << k;
+}
+
+} // namespace
+
+// Each closed shell faces out unless it lies inside another (a cavity faces
+// in by right); shells that cannot be judged stay as written.
+TEST(ShellOrientation, ClosedShellsFaceOutUnlessEnclosed)
+{
+    const auto outer = testmesh::Box({0, 0, 0}, {30, 30, 30});
+    const auto cavity = InsideOut(testmesh::Box({5, 5, 5}, {25, 25, 25}));
+    const auto core = testmesh::Box({10, 10, 10}, {20, 20, 20}); // solid standing in the cavity
+    const auto small = testmesh::Box({50, 0, 0}, {55, 5, 5});
+    const auto cube = testmesh::Cube(10, {1000, -2000, 5});
+    const auto other = testmesh::Box({5, 5, 5}, {15, 15, 15}); // overlaps the cube at the origin
+    const auto atOrigin = testmesh::Cube(10);
+    const auto wall = testmesh::Box({3, 10, 10}, {7, 12, 12}); // in the wall and the cavity
+    const auto ell = LPrism(0, 6);
+    const auto inNotch = testmesh::Box({8, 8, 2}, {14, 14, 4}); // half in the L, half in its notch
+    const auto sphere = testmesh::UvSphere(6, 24, 12, {0, 0, 9});
+    struct Case { const char* name; QVector<VSLTriangle3D> written, expected; int turned; };
+    const Case cases[] = {
+        {"cube", cube, cube, 0},
+        {"cube inside out", InsideOut(cube), cube, 1},
+        {"sphere inside out", InsideOut(sphere), sphere, 1},
+        {"hollow box", outer + cavity, outer + cavity, 0},
+        {"hollow box inside out", InsideOut(outer + cavity), outer + InsideOut(cavity), 1},
+        {"hollow box, outer shell inside out", InsideOut(outer) + cavity, outer + cavity, 1},
+        {"hollow box, cavity facing out", outer + InsideOut(cavity), outer + InsideOut(cavity), 0},
+        {"solid in a cavity, inside out", outer + cavity + InsideOut(core), outer + cavity + InsideOut(core), 0},
+        {"big body inside out beside a small one", InsideOut(outer) + small, outer + small, 1},
+        {"small body inside out beside a big one", outer + InsideOut(small), outer + small, 1},
+        {"overlapping cubes", atOrigin + other, atOrigin + other, 0},
+        {"overlapping cubes inside out", InsideOut(atOrigin + other), atOrigin + other, 2},
+        {"box across a cavity's wall, inside out", outer + cavity + InsideOut(wall), outer + cavity + InsideOut(wall), 0},
+        {"L", ell, ell, 0},
+        {"box half in an L's notch, inside out", ell + InsideOut(inNotch), ell + inNotch, 1},
+        {"open box inside out", InsideOut(cube.mid(2)), InsideOut(cube.mid(2)), 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MyMesh m = Merged(c.written);
+        EXPECT_EQ(tri::Clean<MyMesh>::OrientClosedShellsOutward(m), c.turned);
+        ExpectFacesAs(m, c.expected);
+        if (c.turned > 0)
+            EXPECT_TRUE(ClosedAndCoherent(m)) << "links broken by the turn";
+    }
+    // Faces flipped one by one: no inside to go by, kept.
+    auto muddled = cube;
+    for (int i = 0; i < 4; ++i)
+        std::swap(muddled[i].vertices[1], muddled[i].vertices[2]);
+    MyMesh m = Merged(muddled);
+    EXPECT_EQ(tri::Clean<MyMesh>::OrientClosedShellsOutward(m), 0);
+    ExpectFacesAs(m, muddled);
 }

@@ -172,61 +172,6 @@ TEST_F(StlFiles, RefusedFilesNameTheFileAndTheProblem)
     EXPECT_EQ(out.size(), tiny.size());
 }
 
-QVector<VSLTriangle3D> InsideOut(QVector<VSLTriangle3D> tris)
-{
-    for (VSLTriangle3D& t : tris) {
-        std::swap(t.vertices[1], t.vertices[2]);
-        t.UpdateNormal();
-    }
-    return tris;
-}
-
-// A closed file written inside out is read facing outward (its undersides
-// must face down to be supported); anything else keeps its corners as written.
-TEST_F(StlFiles, ClosedFileWrittenInsideOutIsTurnedOutward)
-{
-    const auto cube = testmesh::Cube(10, {1000, -2000, 5}); // far from the origin
-    const auto sphere = testmesh::UvSphere(5, 16, 8);
-    auto halfInverted = cube; // muddled: neither side is out
-    for (int i = 0; i < 4; ++i)
-        halfInverted[i] = InsideOut({cube[i]})[0];
-    // Exporters write the same corner as 0 here and -0 there.
-    const auto atOrigin = testmesh::Cube(10);
-    auto signedZeros = InsideOut(atOrigin);
-    for (int i = 0; i < signedZeros.size(); i += 2)
-        for (QVector3D& v : signedZeros[i].vertices)
-            for (int axis = 0; axis < 3; ++axis)
-                if (v[axis] == 0.f)
-                    v[axis] = -0.f;
-    const struct { const char* name; QVector<VSLTriangle3D> written, read; } cases[] = {
-        {"cube inside out", InsideOut(cube), cube},
-        {"cube inside out, zeros signed", signedZeros, atOrigin},
-        {"sphere inside out", InsideOut(sphere), sphere},
-        {"cube", cube, cube},
-        {"open box inside out", InsideOut(cube.mid(2)), InsideOut(cube.mid(2))},
-        {"muddled cube", halfInverted, halfInverted},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        for (const QByteArray& bytes : {testmesh::BinaryStl(c.written), testmesh::AsciiStl(c.written)}) {
-            VSLModelLoader l;
-            QVector<VSLTriangle3D> out;
-            ASSERT_TRUE(Load(Write("f.stl", bytes), out, l)) << l.errorString().toStdString();
-            ExpectSameCorners(out, c.read);
-            for (int i = 0; i < out.size(); ++i)
-                EXPECT_EQ(out[i].normal, c.read[i].normal) << i;
-        }
-    }
-    // The cube's floor faces down once read.
-    VSLModelLoader l;
-    QVector<VSLTriangle3D> out;
-    ASSERT_TRUE(Load(Write("g.stl", testmesh::BinaryStl(InsideOut(cube))), out, l));
-    int down = 0;
-    for (const VSLTriangle3D& t : out)
-        down += t.normal.z() < -0.99f && t.maxBound.z() == 5.f;
-    EXPECT_EQ(down, 2);
-}
-
 // Numbers in the C locale; tiny ones read as 0. Huge ones, text that is no
 // number and a vertex short of a coordinate are refused, each with its reason.
 TEST_F(StlFiles, CoordinateText)

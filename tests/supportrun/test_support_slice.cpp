@@ -11,7 +11,6 @@
 #include "layers/supportcut.h"
 #include "layers/supportlayers.h"
 #include "printfile/layerrender.h"
-#include "VSLModelLoader.h"
 
 #include <gtest/gtest.h>
 
@@ -292,19 +291,32 @@ TEST(InsideOutFile, GetsTheSupportsOfTheSameModelWrittenOutward)
 {
     QTemporaryDir dir;
     const SupportParameters defaults{1.0, 0.6, 1.1, 3.0};
-    for (const genh::TestModel& model : genh::Models()) {
-        SCOPED_TRACE(model.name);
-        QVector<VSLTriangle3D> insideOut = model.tris;
-        for (VSLTriangle3D& t : insideOut)
+    auto insideOut = [](QVector<VSLTriangle3D> tris) {
+        for (VSLTriangle3D& t : tris)
             std::swap(t.vertices[1], t.vertices[2]);
-        const QString path = dir.filePath(QString::fromStdString(model.name) + ".stl");
-        ASSERT_TRUE(testmesh::WriteFile(path, testmesh::BinaryStl(insideOut)));
-        VSLModelLoader loader;
-        loader.path = path;
-        QVector<VSLTriangle3D> read;
-        ASSERT_TRUE(loader.IsReady() && loader.LoadData(read)) << loader.errorString().toStdString();
-        const auto outward = genh::Generate(model.tris, defaults);
-        const auto fromFile = genh::Generate(read, defaults);
+        return tris;
+    };
+    struct Case { std::string name; QVector<VSLTriangle3D> written, outward; };
+    std::vector<Case> cases;
+    for (const genh::TestModel& model : genh::Models())
+        cases.push_back({model.name, insideOut(model.tris), model.tris});
+    // A file of two bodies, the bigger one inside out: the other stays as it is.
+    QVector<VSLTriangle3D> beside = genh::Models()[0].tris;
+    for (VSLTriangle3D& t : beside)
+        for (QVector3D& v : t.vertices)
+            v += QVector3D(40, 0, 0);
+    const QVector<VSLTriangle3D> bridge = genh::Models()[2].tris;
+    cases.push_back({"bridge inside out beside a slab", insideOut(bridge) + beside, bridge + beside});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = dir.filePath(QString::fromStdString(c.name) + ".stl");
+        ASSERT_TRUE(testmesh::WriteFile(path, testmesh::BinaryStl(c.written)));
+        VSLModel3D loaded;
+        ASSERT_TRUE(loaded.LoadSTLFile(path)) << loaded.loadError().toStdString();
+        loaded.FixModel();
+        loaded.fixerThread()->wait();
+        const auto outward = genh::Generate(c.outward, defaults);
+        const auto fromFile = genh::Generate(loaded.m_vTriangles, defaults);
         ASSERT_GT(outward->map.size(), 0);
         ASSERT_EQ(fromFile->map.keys(), outward->map.keys());
         for (auto a = fromFile->map.constBegin(), b = outward->map.constBegin(); a != fromFile->map.constEnd(); ++a, ++b) {
