@@ -217,6 +217,8 @@ SceneOp VSL3DScene::RemoveSelectedModel()
     delete instance;
 
     if (model->m_nInstanceCount < 1) {
+        if (model->m_nModelId == m_slcPlate.modelId)
+            m_slcPlate = SlcPlate();
         m_models.remove(model->m_nModelId);
         delete model;
         if (m_models.isEmpty())

@@ -15,6 +15,7 @@
 #include <QObject>
 #include <QPoint>
 #include <QPointF>
+#include <QPolygonF>
 #include <QString>
 #include <QVector2D>
 #include <QVector3D>
@@ -81,8 +82,16 @@ public:
     bool AddReadModel(QString path, QVector<VSLTriangle3D> triangles, QString readError);
     // An SLC file: its layers appended to the model layers (readSlcFile)
     // and a model made of its outlines to show them (showModel). False, with
-    // lastLoadError() set, when the file is refused.
+    // lastLoadError() set, when the file is refused. Its layers are the whole
+    // print, so it is taken on an empty plate only.
     bool AddSlcModel(QString path);
+    // The plate holds an SLC file's model, whose layers are the slice.
+    bool hasSlcPlate() const { return m_slcPlate.modelId >= 0 && m_models.contains(m_slcPlate.modelId); }
+    // Maps the SLC file's layers again for where its model stands now and
+    // for the printer now chosen, as a slice of a mesh would. False, with
+    // lastSliceError() saying why, when the model was tilted or scaled in
+    // height (layers cannot follow that) or stands taller than the printer.
+    bool MapSlcPlate();
     QString lastLoadError() const { return m_strLoadError; }
     // After a successful AddModel: empty, or what the user must be told
     // about a file that was read only in part (also written to the log).
@@ -302,6 +311,21 @@ public:
     bool saveSvg(int layerCount, QString dir, QString name, int width, int height);
     void paint(QPainter& painter, int width, int height, int layer);
     int m_nTotalLayers = 0;  // layers of the imported SLC files
+    // The SLC file on the plate: its thinned layers in the file's
+    // millimetres, the scale the user accepted, and what they were last
+    // mapped to pixels with.
+    struct SlcPlate {
+        int modelId = -1;
+        QVector<QVector<QPolygonF>> layersMm;
+        QPointF lo, hi;
+        double scale = 1.0;
+        float thicknessMm = 0.f;
+        QMatrix4x4 placedAt;  // its instance's matrix when the layers were mapped
+        QMatrix4x4 loadedAt;  // ... when the file was read: the layers' own frame
+        QVector3D boundMax;
+        float pixelSizeX = 0.f, pixelSizeY = 0.f;
+    };
+    SlcPlate m_slcPlate;
     // Replace the SLC reader's two message boxes (hosts without widgets, tests):
     // the thickness notice gets its text; the scale question answers Yes with true.
     std::function<void(QString const&)> m_fnSlcThicknessNotice;

@@ -1296,6 +1296,18 @@ r</source>
 <context>
     <name>VSL3DScene</name>
     <message>
+        <source>an SLC file&apos;s layers are the whole print: open it on an empty plate</source>
+        <translation>SLC 文件的层就是整个打印：请在空的平台上打开它</translation>
+    </message>
+    <message>
+        <source>The SLC file&apos;s %1 layers make %2 mm, more than the printer&apos;s build height of %3 mm.</source>
+        <translation>SLC 文件的 %1 层共 %2 毫米，超过打印机 %3 毫米的成型高度。</translation>
+    </message>
+    <message>
+        <source>The layers of an SLC file cannot be tilted or scaled in height: move it, turn it about the vertical or scale it in X and Y only, or reset it.</source>
+        <translation>SLC 文件的层不能倾斜或在高度上缩放：只能移动、绕竖直轴旋转或在 X 和 Y 方向缩放，或将其复位。</translation>
+    </message>
+    <message>
         <source>Model is out of range, please scale it</source>
         <translation>模型超出范围，请缩放模型</translation>
     </message>

@@ -851,21 +851,31 @@ QString Vexmor::gcodePath() const
 
 void Vexmor::slot_SliceScene(float layerThick, int xres, int yres, float dpmmX, float dpmmY, int layers)
 {
-    if (m_bSlcLoaded && ui.GLWidget->isModelExist()) {
-        // The SLC file's layers are the slice; cutting the model that shows
-        // them (every third layer's outline) would replace them.
-        slot_SliceSceneDone(ui.GLWidget->GetSliceData().size());
-        return;
-    }
+    VSL3DScene* scene = ui.GLWidget->scene();
     // Sliced all the same (the load already warned), but a model moved or
     // pushed off the plate since would be cut at its edge without a word.
-    if (const int off = ui.GLWidget->scene()->CountLeavingPlate()) {
+    if (const int off = scene->CountLeavingPlate()) {
         const QString why = tr("%1 of %2 models stand partly or wholly off the build plate: what lies outside it "
                                "is not printed. Move or scale them onto the plate to print them whole.")
                                 .arg(off)
                                 .arg(ui.GLWidget->scene()->instances().size());
         qWarning().noquote() << "Slice:" << why;
         showBox(tr("Some models leave the build plate."), why);
+    }
+    if (scene->hasSlcPlate()) {
+        // The SLC file's layers are the slice, taken to where its model
+        // stands and to the printer now chosen; cutting the model that shows
+        // them (every third layer's outline) would replace them.
+        if (!scene->MapSlcPlate()) {
+            m_pSliceWidget->slot_SliceSceneDone(0);
+            m_pSliceWidget->slot_EditStatChanged(VexmorEditStatEdited);
+            m_bSliced = false;
+            qWarning().noquote() << "Slice:" << scene->lastSliceError();
+            showBox(tr("Slicing cannot start now."), scene->lastSliceError());
+            return;
+        }
+        slot_SliceSceneDone(ui.GLWidget->GetSliceData().size());
+        return;
     }
     SetGuiBusy(QStringLiteral("Slice"), true);
     m_strGcodePath = gcodePath().toStdString();
