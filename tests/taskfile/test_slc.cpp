@@ -1,4 +1,5 @@
 #include "VSL3DScene.h"
+#include "VSLModelPainter.h"
 #include "slice_polygons.h"
 #include "modal_answer.h"
 #include "slc/slcfile.h"
@@ -247,6 +248,43 @@ TEST(SlcThinning, MatchesRepeatedScansFromTheStart)
         slc::Thin(fast);
         ASSERT_EQ(fast, naive) << trial;
     }
+}
+
+} // namespace
+
+namespace {
+
+// A file wider than the plate, scaled when the user says so: the model shown
+// is the size its layers print; declined, the plate keeps no thickness of it.
+TEST(SlcPlate, AScaledFileIsShownAtTheSizeItPrints)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("wide.slc");
+    QVector<Record> records;
+    for (int i = 1; i <= 40; ++i)
+        records.append({0.1f * float(i), {Square(-100, 0, 200, 20)}});
+    ASSERT_TRUE(testmesh::WriteFile(path, Slc(1, records)));
+    VSL3DScene scene;
+    scene.m_fnSlcScaleQuestion = [] { return false; };
+    EXPECT_FALSE(scene.AddSlcModel(path));
+    EXPECT_EQ(scene.m_fLayerThick, 0.f);
+    EXPECT_FALSE(scene.hasSlcPlate());
+
+    scene.m_fnSlcScaleQuestion = [] { return true; };
+    ASSERT_TRUE(scene.AddSlcModel(path)) << scene.lastLoadError().toStdString();
+    EXPECT_FLOAT_EQ(scene.m_fLayerThick, 0.1f);
+    ASSERT_TRUE(scene.hasSlcPlate());
+    VSLModelPainter* instance = scene.instances().last();
+    const QVector3D shown = instance->m_maxBound - instance->m_minBound;
+    EXPECT_NEAR(shown.x(), 96.0, 1e-3); // 200 mm scaled by 96 / 200
+    EXPECT_NEAR(shown.y(), 20.0 * 96.0 / 200.0, 1e-3);
+    const QRectF printed = scene.m_modelSliceLayers[0][0].boundingRect();
+    EXPECT_NEAR(printed.width() * scene.m_fPixelSizeX / 1000.0, double(shown.x()), 1e-2);
+    EXPECT_NEAR(printed.height() * scene.m_fPixelSizeY / 1000.0, double(shown.y()), 1e-2);
+    // Nothing moved, same printer: slicing keeps the layers as read.
+    const SliceLayers before = scene.m_modelSliceLayers;
+    EXPECT_TRUE(scene.MapSlcPlate());
+    EXPECT_TRUE(scene.m_modelSliceLayers == before);
 }
 
 } // namespace
