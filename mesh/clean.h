@@ -54,8 +54,9 @@ template <> struct Clean<MyMesh> {
     // Turns each closed, coherently oriented shell that faces inward to face
     // out, unless it lies inside another shell (a cavity); needs the
     // face-face links. Returns the number of shells turned; see
-    // shellorient.cpp.
-    static int OrientClosedShellsOutward(MyMesh& m);
+    // shellorient.cpp. `leftAsWritten`, when given, gets the number of
+    // inward shells left unjudged once the ray-test budget ran out.
+    static int OrientClosedShellsOutward(MyMesh& m, int* leftAsWritten = nullptr);
 };
 
 } // namespace vcg::tri

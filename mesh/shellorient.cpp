@@ -52,6 +52,8 @@ D3 Corner(const MyMesh& m, uint32_t f, int k)
 // Ray-casting budget (ray-triangle tests) of one call: a mesh with
 // thousands of cavities in a huge shell is left as written beyond it.
 constexpr long long kRayTestBudget = 200'000'000;
+// Probe faces spread over a shell, besides its six farthest out.
+constexpr size_t kSpreadProbes = 58;
 
 // Crossings of the ray from p along a fixed, off-axis direction with the
 // shell's faces: odd when p lies inside it.
@@ -88,8 +90,10 @@ bool Inside(const MyMesh& m, const Shell& shell, const D3& p, long long& tests)
 // another shell: a cavity faces inward by right. An open or muddled shell
 // has no inside to go by and is kept as written; a shell crossing another's
 // surface is no cavity (some of its probes lie outside).
-int Clean<MyMesh>::OrientClosedShellsOutward(MyMesh& m)
+int Clean<MyMesh>::OrientClosedShellsOutward(MyMesh& m, int* leftAsWritten)
 {
+    if (leftAsWritten)
+        *leftAsWritten = 0;
     const uint32_t n = m.FaceCount();
     constexpr uint32_t kNoShell = UINT32_MAX;
     std::vector<uint32_t> shellOf(n, kNoShell);
@@ -169,9 +173,9 @@ int Clean<MyMesh>::OrientClosedShellsOutward(MyMesh& m)
             shells[shellOf[f]].faces.push_back(f);
 
     std::vector<uint8_t> flip(n, 0);
-    int turned = 0;
+    int turned = 0, unjudged = 0;
     long long tests = 0;
-    for (size_t i = 0; i < shells.size() && tests <= kRayTestBudget; ++i) {
+    for (size_t i = 0; i < shells.size(); ++i) {
         const Shell& shell = shells[i];
         if (!shell.usable || shell.volume6 >= 0)
             continue;
@@ -190,22 +194,40 @@ int Clean<MyMesh>::OrientClosedShellsOutward(MyMesh& m)
                     }
                 }
             }
+        // And faces spread over the whole shell: a shell whose far ends are
+        // buried in another can still stand out of it between them.
+        std::vector<uint32_t> probeFaces(extreme.begin(), extreme.end());
+        const size_t stride = std::max<size_t>(1, shell.faces.size() / kSpreadProbes);
+        for (size_t k = stride / 2; k < shell.faces.size(); k += stride)
+            probeFaces.push_back(shell.faces[k]);
+        // Each face's middle and the middles of its edges: a long face can
+        // have its middle in another shell and an edge's middle outside.
         std::vector<D3> probes;
-        for (uint32_t f : extreme) {
+        for (uint32_t f : probeFaces) {
             const D3 a = Corner(m, f, 0), b = Corner(m, f, 1), c = Corner(m, f, 2);
             probes.push_back({(a[0] + b[0] + c[0]) / 3, (a[1] + b[1] + c[1]) / 3, (a[2] + b[2] + c[2]) / 3});
+            for (const auto& [p, q] : {std::pair{a, b}, std::pair{b, c}, std::pair{c, a}})
+                probes.push_back({(p[0] + q[0]) / 2, (p[1] + q[1]) / 2, (p[2] + q[2]) / 2});
         }
         // Facing inward is right for a cavity, and harmless for any shell
         // wholly inside another: the layers fill it either way.
-        bool enclosed = false;
-        for (size_t j = 0; j < shells.size() && !enclosed; ++j) {
+        bool enclosed = false, judged = true;
+        for (size_t j = 0; j < shells.size() && !enclosed && judged; ++j) {
             const Shell& other = shells[j];
             if (j == i || !other.usable || !other.box.Contains(shell.box))
                 continue;
+            // Beyond the budget a shell that may be a cavity is left as
+            // written; one that no other's box holds needs no test.
+            if (tests > kRayTestBudget) {
+                judged = false;
+                break;
+            }
             enclosed = std::all_of(probes.begin(), probes.end(),
                                    [&](const D3& p) { return Inside(m, other, p, tests); });
         }
-        if (enclosed || tests > kRayTestBudget)
+        if (!judged)
+            ++unjudged;
+        if (enclosed || !judged)
             continue;
         for (uint32_t f : shell.faces)
             flip[f] = 1;
@@ -213,6 +235,8 @@ int Clean<MyMesh>::OrientClosedShellsOutward(MyMesh& m)
     }
     if (turned > 0)
         FlipFaces(m, flip);
+    if (leftAsWritten)
+        *leftAsWritten = unjudged;
     return turned;
 }
 

@@ -143,8 +143,14 @@ void VSLModel3D::RunTopologyPass()
     // A file written inside out: its overhangs would face up, get no support
     // and print hanging in the resin. The layers do not change (they are
     // filled odd-even), only which way the faces look.
-    if (const int turned = vcg::tri::Clean<MyMesh>::OrientClosedShellsOutward(m_mesh))
+    int unjudged = 0;
+    if (const int turned = vcg::tri::Clean<MyMesh>::OrientClosedShellsOutward(m_mesh, &unjudged))
         qInfo().noquote() << m_strFileName << QStringLiteral(": %1 shell(s) facing inward turned to face outward").arg(turned);
+    if (unjudged > 0)
+        qWarning().noquote() << m_strFileName
+                             << QStringLiteral(": %1 shell(s) facing inward left as written: too many shells to "
+                                               "tell a cavity from a body facing the wrong way")
+                                    .arg(unjudged);
     if (m_bStopping)
         return;
     {

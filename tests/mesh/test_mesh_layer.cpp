@@ -303,6 +303,27 @@ QVector<VSLTriangle3D> LPrism(float z0, float z1)
     return out;
 }
 
+// A U standing on its base in the x-z plane, 40 wide, 30 high, its arms
+// 15 thick, 10 deep along y; one closed shell facing out.
+QVector<VSLTriangle3D> UPrism()
+{
+    const QVector<QVector2D> ring = {{0, 0},   {15, 0},  {25, 0}, {40, 0},  {40, 5},  {40, 30},
+                                     {25, 30}, {25, 5},  {15, 5}, {15, 30}, {0, 30},  {0, 5}};
+    auto at = [](QVector2D p, float y) { return QVector3D(p.x(), y, p.y()); };
+    QVector<VSLTriangle3D> out;
+    for (int i = 0; i < ring.size(); ++i) {
+        const QVector2D a = ring[i], b = ring[(i + 1) % ring.size()];
+        out << testmesh::Tri(at(a, 0), at(b, 10), at(b, 0)) << testmesh::Tri(at(a, 0), at(a, 10), at(b, 10));
+    }
+    const int rects[][4] = {{0, 1, 8, 11}, {1, 2, 7, 8}, {2, 3, 4, 7}, {11, 8, 9, 10}, {7, 4, 5, 6}};
+    for (const auto& r : rects) {
+        const QVector2D a = ring[r[0]], b = ring[r[1]], c = ring[r[2]], d = ring[r[3]];
+        out << testmesh::Tri(at(a, 0), at(b, 0), at(c, 0)) << testmesh::Tri(at(a, 0), at(c, 0), at(d, 0));
+        out << testmesh::Tri(at(a, 10), at(c, 10), at(b, 10)) << testmesh::Tri(at(a, 10), at(d, 10), at(c, 10));
+    }
+    return out;
+}
+
 // Corners of every face, in order, against those of `expected` merged alike.
 void ExpectFacesAs(const MyMesh& m, const QVector<VSLTriangle3D>& expected)
 {
@@ -330,6 +351,8 @@ TEST(ShellOrientation, ClosedShellsFaceOutUnlessEnclosed)
     const auto ell = LPrism(0, 6);
     const auto inNotch = testmesh::Box({8, 8, 2}, {14, 14, 4}); // half in the L, half in its notch
     const auto sphere = testmesh::UvSphere(6, 24, 12, {0, 0, 9});
+    const auto uShape = UPrism();
+    const auto pin = testmesh::Box({1, 2, 20}, {39, 8, 25}); // its middle in the gap between the arms
     struct Case { const char* name; QVector<VSLTriangle3D> written, expected; int turned; };
     const Case cases[] = {
         {"cube", cube, cube, 0},
@@ -348,6 +371,8 @@ TEST(ShellOrientation, ClosedShellsFaceOutUnlessEnclosed)
         {"L", ell, ell, 0},
         {"box half in an L's notch, inside out", ell + InsideOut(inNotch), ell + inNotch, 1},
         {"open box inside out", InsideOut(cube.mid(2)), InsideOut(cube.mid(2)), 0},
+        {"U", uShape, uShape, 0},
+        {"bar across a U's gap, its ends in the arms, inside out", uShape + InsideOut(pin), uShape + pin, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
