@@ -199,6 +199,13 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     Options o;
     QString error;
+    if (app.arguments().contains("--help") || app.arguments().contains("-h")) {
+        std::printf("pipeline --width W --height H --pixel-um PX [--pixel-um-y PY] --thickness MM\n"
+                    "         [--machine-code C] [--rotate] [--plate-layers N] [--supports D,T,S,L]\n"
+                    "         [--out FILE] STL...\n"
+                    "Loads, supports (density, tip and shaft diameter, lift), slices and writes, one line per step.\n");
+        return 0;
+    }
     if (!ParseOptions(app.arguments(), o, error) || !CheckFiles(o, error))
         return Fail(error);
 
