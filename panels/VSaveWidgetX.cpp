@@ -688,14 +688,12 @@ void VSaveWidgetX::showWebform(bool type)
         m_webForm.hide();
         return;
     }
-    // A window of its own: without a place it opens at the screen's corner,
-    // over the main window's title bar and the button that hides it again.
-    if (!m_webFormPlaced) {
-        m_webFormPlaced = true;
-        const QRect main = window()->frameGeometry();
-        const QPoint corner = main.center() - QPoint(m_webForm.width() / 2, m_webForm.height() / 2);
-        m_webForm.move(qMax(corner.x(), main.left()), qMax(corner.y(), main.top()));
-    }
+    // A frameless window of its own, which the user cannot move: without a
+    // place it opens at the screen's corner, over the main window's title
+    // bar and the button that hides it again; it follows the main window.
+    const QRect main = window()->frameGeometry();
+    const QPoint corner = main.center() - QPoint(m_webForm.width() / 2, m_webForm.height() / 2);
+    m_webForm.move(qMax(corner.x(), main.left()), qMax(corner.y(), main.top()));
     m_webForm.showType(type);
 }
 

@@ -147,7 +147,6 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    bool m_webFormPlaced = false; // put over the main window at its first showing
     // The settings object on `path` again; false (and none) when the file
     // may not be used.
     bool reopenSettings(const QString& path);

@@ -112,6 +112,7 @@ frmDeviceInterfaceSettings::frmDeviceInterfaceSettings(QWidget* parent)
     ui.comboBoxLang->addItem(tr("Chinese"));
     ui.comboBoxLang->setCurrentText(m_language);
 
+    m_machineInUse = m_machineType;
     emit signal_machineConfig(m_machineType);
 }
 
@@ -236,9 +237,11 @@ void frmDeviceInterfaceSettings::on_pushButtonOK_clicked()
 {
     hide();
 
-    const QString saved = savedValue(kMachineKey);
-    if (saved != m_machineType) {
+    // Against the model in use, not the file's: a choice the file could not
+    // take is still the one in use.
+    if (m_machineType != m_machineInUse) {
         saveChoice();
+        m_machineInUse = m_machineType;
         emit signal_machineConfig(m_machineType);
     }
 
@@ -253,7 +256,8 @@ void frmDeviceInterfaceSettings::on_pushButtonOK_clicked()
 void frmDeviceInterfaceSettings::on_pushButtonCancel_clicked()
 {
     hide();
-    readIniFile();
+    // Back to the model in use, which the file may not hold.
+    m_machineType = m_machineInUse;
     updateUI();
 }
 

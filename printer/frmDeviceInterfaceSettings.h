@@ -71,6 +71,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    QString m_machineInUse; // the model last handed to the application
     void initMachineParas();
     void readIniFile();
     bool writeIniFile(QString* error = nullptr);

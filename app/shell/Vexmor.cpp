@@ -1095,8 +1095,11 @@ void Vexmor::slot_updateMachineConfig(const QString& MachineType)
     static const QStringList lcd = {"Pellar10", "Pellar20", "Pellar30", "Pellar40", "Pellar4K", "Pellar4Kmono"};
     if (PrinterModels::IsProjectorPrinter(name))
         ui.CtlButton->show();
-    else if (lcd.contains(name))
+    else if (lcd.contains(name)) {
         ui.CtlButton->hide();
+        // Its page would stay with no button left to close it.
+        m_pSaveWidget->m_webForm.hide();
+    }
     m_bSliced = false;
     m_pSliceWidget->setNotSlice();
     m_pSaveWidget->setMachine(name);

@@ -257,6 +257,19 @@ TEST_F(Wiring, NetworkPrinterPageOpensOverTheMainWindowAndClosesWithIt)
     QTest::mouseClick(w.ui.CtlButton, Qt::LeftButton);
     ASSERT_TRUE(page.isVisible());
     EXPECT_EQ(page.frameGeometry().topLeft(), opened.topLeft());
+    // The main window moved: the page opens over it again.
+    QTest::mouseClick(w.ui.CtlButton, Qt::LeftButton);
+    w.move(w.pos() + QPoint(200, 150));
+    QTest::mouseClick(w.ui.CtlButton, Qt::LeftButton);
+    ASSERT_TRUE(page.isVisible());
+    EXPECT_EQ(page.frameGeometry().topLeft(), opened.topLeft() + QPoint(200, 150));
+    // A printer without the page takes the page away with its button.
+    emit w.m_pDeviceSettings->signal_machineConfig("Pellar10");
+    EXPECT_FALSE(w.ui.CtlButton->isVisible());
+    EXPECT_FALSE(page.isVisible());
+    emit w.m_pDeviceSettings->signal_machineConfig("Pellar120");
+    QTest::mouseClick(w.ui.CtlButton, Qt::LeftButton);
+    ASSERT_TRUE(page.isVisible());
 
     // The application ends when no window that quits on close is left shown.
     w.close();

@@ -198,18 +198,20 @@ TEST(NetSearch, DestroyingThePanelJoinsTheTransferThread)
     LoopbackPrinter printer;
     ASSERT_TRUE(printer.listen());
     LogCapture log;
+    // Emitted on the transfer thread: a spy's list would be written there.
+    // Made before the thread starts and connected while it cannot yet end,
+    // so the connection is in place before any emission.
+    std::atomic<int> finished{0};
     Panel p(20, 3600000, printer.port());
     ASSERT_TRUE(p.ui->netConnect(QStringLiteral("P_1=>127.0.0.1"), true));
     QPointer<TcpThread> tcp = p.ui->transferThread();
+    QObject::connect(tcp.data(), &QThread::finished, [&] { ++finished; });
     ASSERT_TRUE(waitFor([&] { return tcp->isConnected(); }));
     // A second connect reuses the thread.
     EXPECT_TRUE(p.ui->netConnect(QStringLiteral("P_1=>127.0.0.1"), true));
     EXPECT_EQ(p.ui->transferThread(), tcp.data());
     EXPECT_FALSE(p.ui->netConnect(QString(), false));  // disconnected at once
 
-    // Emitted on the transfer thread: a spy's list would be written there.
-    std::atomic<int> finished{0};
-    QObject::connect(tcp.data(), &QThread::finished, [&] { ++finished; });
     p.ui.reset();
     EXPECT_EQ(finished.load(), 1);
     EXPECT_TRUE(tcp.isNull());

@@ -321,6 +321,16 @@ TEST_F(DialogTest, ModelThatCannotBeSavedIsUsedAndSaidSo)
     EXPECT_TRUE(notices[0].contains("VexmorMachine.ini")) << qPrintable(notices[0]);
     EXPECT_EQ(dlg->m_machineType, "Pellar30");
     EXPECT_TRUE(QFileInfo(m_path).isDir());
+
+    // Opened again and cancelled, or confirmed untouched: the model in use
+    // stays, though the file never took it.
+    events.clear();
+    combo("comboBox")->setCurrentText("Pellar120");
+    click("pushButtonCancel");
+    EXPECT_EQ(combo("comboBox")->currentText(), "Pellar30");
+    click("pushButtonOK");
+    EXPECT_EQ(events, QStringList());
+    EXPECT_EQ(dlg->m_machineType, "Pellar30");
 }
 
 } // namespace
