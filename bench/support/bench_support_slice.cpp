@@ -13,6 +13,9 @@
 // With --part first, the model is a mechanical part instead: a 180 x 110 x 83 mm
 // housing of ten shells (tray, bosses, shelves, a ball; about 73k triangles)
 // whose supports stand on the plate and on the model, among long outlines.
+// With --dense first, it is the bump plate at six tenths of its size: bumps
+// 0.72 mm apart under 1.1 mm shafts, so every support of a layer touches its
+// neighbours (one group of tens of thousands of outlines a layer).
 // With --lid first, it is that housing finer (about 129k triangles) and upside
 // down: its floor is a ceiling over the whole plate, held up by a lattice.
 #include "VSL3DScene.h"
@@ -50,7 +53,7 @@ namespace {
 constexpr int kWidth = 1920, kHeight = 1200;
 constexpr float kPixelUm = 100.f, kThicknessMm = 0.05f;
 
-enum class Shape { BumpPlate, Part, Lid };
+enum class Shape { BumpPlate, Dense, Part, Lid };
 Shape g_shape = Shape::BumpPlate;
 
 // Mirrored top to bottom, faces still facing out.
@@ -71,6 +74,8 @@ QVector<VSLTriangle3D> Model()
     switch (g_shape) {
     case Shape::Part:
         return testmesh::Housing(180.f, 110.f, 83.f, 64);
+    case Shape::Dense:
+        return testmesh::BumpPlateOnLegs(108.f, 66.f, 0.72f, 0.3f, 1.2f, 24.f);
     case Shape::Lid:
         return UpsideDown(testmesh::Housing(180.f, 110.f, 83.f, 86), 83.f);
     default:
@@ -349,8 +354,11 @@ int main(int argc, char** argv)
                       argv + argc;
     std::unique_ptr<QCoreApplication> app =
         view ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
-    if (argc >= 2 && (std::strcmp(argv[1], "--part") == 0 || std::strcmp(argv[1], "--lid") == 0)) {
-        g_shape = std::strcmp(argv[1], "--part") == 0 ? Shape::Part : Shape::Lid;
+    if (argc >= 2 && (std::strcmp(argv[1], "--part") == 0 || std::strcmp(argv[1], "--lid") == 0 ||
+                      std::strcmp(argv[1], "--dense") == 0)) {
+        g_shape = std::strcmp(argv[1], "--part") == 0  ? Shape::Part
+                  : std::strcmp(argv[1], "--lid") == 0 ? Shape::Lid
+                                                       : Shape::Dense;
         --argc;
         std::memmove(argv + 1, argv + 2, sizeof(char*) * size_t(argc)); // keeps argv[argc] null
     }

@@ -6,6 +6,7 @@
 #include "layers/islands.h"
 #include "layers/layeroutlines.h"
 #include "layers/layerunion.h"
+#include "layers/stripunion.h"
 #include "layers/supportcut.h"
 #include "layers/supportlayers.h"
 #include "layers/sweepheights.h"
@@ -369,6 +370,44 @@ TEST(LayerUnion, AStopLeavesTheLayerEmptyBetweenGroups)
     layers::UniteLayer({}, outlines, nullptr, out, nullptr, false, &stop);
     EXPECT_TRUE(out.items.empty());
     EXPECT_TRUE(out.owned.empty());
+}
+
+// Supports closer than their own width touch across the layer: one group of
+// thousands, united strip by strip. The pieces meet edge to edge and cover
+// what the one union covers, holes of the field and of the model included,
+// up to a unit of rounding along crossings; a stop ends it between strips.
+TEST(LayerUnion, AGroupOfThousandsIsUnitedInStripsToTheSameRegion)
+{
+    Paths support;
+    for (int i = 0; i < 64; ++i) // 800 apart, 1100 wide: a hole between every four
+        for (int j = 0; j < 40; ++j)
+            support.push_back(Circle(i * 800.0, j * 800.0, 550));
+    const Paths model = {Rect(-3000, 20000, 30000, 40000), Rect(10000, 25000, 20000, 35000)}; // a frame
+    ASSERT_GE(support.size(), layers::kStripUnionFrom);
+    const Paths strips = Grouped(model, support);
+    const Paths whole = WholeUnion(model, support);
+    ExpectNoOverlap(strips);
+    double region = 0;
+    for (const Path& p : whole)
+        region += ClipperLib::Area(p);
+    const double apart = XorArea(strips, whole);
+    EXPECT_LT(apart, 1e-5 * region) << apart << " of " << region;
+    auto outers = [](const Paths& paths) {
+        return std::count_if(paths.begin(), paths.end(), [](const Path& p) { return ClipperLib::Orientation(p); });
+    };
+    EXPECT_GT(whole.size() - size_t(outers(whole)), 2000u); // the field's holes
+    // More than one strip: the field comes in pieces that meet along the strip lines.
+    EXPECT_GE(outers(strips), outers(whole) + 4);
+
+    std::vector<const Path*> subject, clip;
+    for (const Path& p : model)
+        subject.push_back(&p);
+    for (const Path& p : support)
+        clip.push_back(&p);
+    std::atomic<bool> stop{true};
+    Paths out = {Rect(0, 0, 1, 1)};
+    EXPECT_EQ(layers::UniteInStrips(subject, clip, out, &stop), layers::StripUnion::Stopped);
+    EXPECT_TRUE(out.empty());
 }
 
 // A support well inside a convex one adds nothing to the union: the group

@@ -1,6 +1,7 @@
 #include "layers/layerunion.h"
 
 #include "layers/layeroutlines.h"
+#include "layers/stripunion.h"
 
 #include <algorithm>
 #include <cmath>
@@ -430,11 +431,23 @@ void UniteLayer(const Paths& model, const std::vector<SupportOutline>& supports,
             out.Clear();
             return;
         }
-        outlines.assign(subject.begin(), subject.end());
-        outlines.insert(outlines.end(), clip.begin(), clip.end());
-        const HeightBands bands = CrossingBands(outlines);
-        std::vector<ClipperLib::cInt> sweep = bands.empty() ? std::vector<ClipperLib::cInt>() : HeightsIn(layerHeights(), bands);
-        UniteSweeping(subject, ClipperLib::pftEvenOdd, clip, ClipperLib::pftNonZero, sweep, united);
+        // A group united in strips sweeps no other heights: it keeps no
+        // bands, and the same outlines on the next layer unite the same.
+        HeightBands bands;
+        std::vector<ClipperLib::cInt> sweep;
+        if (clip.size() >= kStripUnionFrom) {
+            if (UniteInStrips(subject, clip, united, stop) == StripUnion::Stopped) {
+                out.Clear();
+                return;
+            }
+        } else {
+            outlines.assign(subject.begin(), subject.end());
+            outlines.insert(outlines.end(), clip.begin(), clip.end());
+            bands = CrossingBands(outlines);
+            if (!bands.empty())
+                sweep = HeightsIn(layerHeights(), bands);
+            UniteSweeping(subject, ClipperLib::pftEvenOdd, clip, ClipperLib::pftNonZero, sweep, united);
+        }
         if (kept) {
             kept->layer = walk->layer();
             kept->solids = solids;
