@@ -17,25 +17,6 @@ namespace {
 constexpr size_t kOutlinesPerStrip = 256;
 constexpr int kMostStrips = 256;
 
-bool Run(ClipperLib::ClipType type, const std::vector<const Path*>& subject, ClipperLib::PolyFillType subjectFill,
-         const std::vector<const Path*>& clip, ClipperLib::PolyFillType clipFill, Paths& out)
-{
-    out.clear();
-    try {
-        ClipperLib::Clipper& clipper = ThreadClipper();
-        for (const Path* p : subject)
-            clipper.AddPath(*p, ClipperLib::ptSubject, true);
-        for (const Path* p : clip)
-            clipper.AddPath(*p, ClipperLib::ptClip, true);
-        if (clipper.Execute(type, out, subjectFill, clipFill))
-            return true;
-    } catch (...) {
-        ForgetThreadClipper();
-    }
-    out.clear();
-    return false;
-}
-
 } // namespace
 
 StripUnion UniteInStrips(const std::vector<const Path*>& subject, const std::vector<const Path*>& clip, Paths& out,
@@ -81,15 +62,16 @@ StripUnion UniteInStrips(const std::vector<const Path*>& subject, const std::vec
             continue;
         // Everything reaching the strip, united: inside the strip that is
         // the whole group's union. Then only the strip's part of it.
-        if (!Run(ClipperLib::ctUnion, stripSubject, ClipperLib::pftEvenOdd, stripClip, ClipperLib::pftNonZero, united))
+        if (!ExecuteOnThreadClipper(ClipperLib::ctUnion, stripSubject, ClipperLib::pftEvenOdd, stripClip,
+                                    ClipperLib::pftNonZero, united))
             return out.clear(), StripUnion::Refused;
         const Path band = {{strip.x0, strip.y0}, {strip.x1, strip.y0}, {strip.x1, strip.y1}, {strip.x0, strip.y1}};
         std::vector<const Path*> unitedRefs;
         unitedRefs.reserve(united.size());
         for (const Path& p : united)
             unitedRefs.push_back(&p);
-        if (!Run(ClipperLib::ctIntersection, unitedRefs, ClipperLib::pftNonZero, {&band}, ClipperLib::pftNonZero,
-                 piece))
+        if (!ExecuteOnThreadClipper(ClipperLib::ctIntersection, unitedRefs, ClipperLib::pftNonZero, {&band},
+                                    ClipperLib::pftNonZero, piece))
             return out.clear(), StripUnion::Refused;
         for (Path& p : piece)
             out.push_back(std::move(p));

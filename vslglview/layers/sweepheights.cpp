@@ -263,25 +263,7 @@ PathRefs RefsOf(const Paths& paths)
 bool Unite(const PathRefs& subject, ClipperLib::PolyFillType subjectFill, const PathRefs& clip,
            ClipperLib::PolyFillType clipFill, const Path* sweep, Paths& out)
 {
-    out.clear();
-    try {
-        ClipperLib::Clipper& clipper = ThreadClipper();
-        for (const Path* p : subject)
-            clipper.AddPath(*p, ClipperLib::ptSubject, true);
-        for (const Path* p : clip)
-            clipper.AddPath(*p, ClipperLib::ptClip, true);
-        if (sweep)
-            clipper.AddPath(*sweep, ClipperLib::ptClip, true);
-        if (!clipper.Execute(ClipperLib::ctUnion, out, subjectFill, clipFill)) {
-            out.clear();
-            return false;
-        }
-    } catch (...) {
-        ForgetThreadClipper();
-        out.clear();
-        return false;
-    }
-    return true;
+    return ExecuteOnThreadClipper(ClipperLib::ctUnion, subject, subjectFill, clip, clipFill, out, sweep);
 }
 
 int Side(const IntPoint& a, const IntPoint& b, const IntPoint& c)

@@ -21,4 +21,26 @@ void ForgetThreadClipper()
     t_clipper.reset();
 }
 
+bool ExecuteOnThreadClipper(ClipperLib::ClipType type, const std::vector<const ClipperLib::Path*>& subject,
+                            ClipperLib::PolyFillType subjectFill, const std::vector<const ClipperLib::Path*>& clip,
+                            ClipperLib::PolyFillType clipFill, ClipperLib::Paths& out, const ClipperLib::Path* extraClip)
+{
+    out.clear();
+    try {
+        ClipperLib::Clipper& clipper = ThreadClipper();
+        for (const ClipperLib::Path* p : subject)
+            clipper.AddPath(*p, ClipperLib::ptSubject, true);
+        for (const ClipperLib::Path* p : clip)
+            clipper.AddPath(*p, ClipperLib::ptClip, true);
+        if (extraClip)
+            clipper.AddPath(*extraClip, ClipperLib::ptClip, true);
+        if (clipper.Execute(type, out, subjectFill, clipFill))
+            return true;
+    } catch (...) {
+        ForgetThreadClipper();
+    }
+    out.clear();
+    return false;
+}
+
 } // namespace layers
