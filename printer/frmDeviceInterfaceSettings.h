@@ -45,8 +45,9 @@ public:
     static QString settingsFilePath();        // "VexmorMachine.ini" in the configuration folder
 
     // Shows a notice (the "exit to apply the language" one, or that the
-    // choice could not be saved) and returns when the user has acknowledged it. Replaceable so that tests record it instead of
-    // blocking on a modal box; an empty function restores the default box.
+    // choice could not be saved) and returns when the user has acknowledged
+    // it. Replaceable so that tests record it instead of blocking on a modal
+    // box; an empty function restores the default box.
     using Notifier = std::function<void(const QString& message)>;
     void setNotifier(Notifier notifier);
 
@@ -71,7 +72,6 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    QString m_machineInUse; // the model last handed to the application
     void initMachineParas();
     void readIniFile();
     bool writeIniFile(QString* error = nullptr);
@@ -81,6 +81,7 @@ private:
     void updateUI();
     void showNotice(const QString& message);
 
+    QString m_machineInUse; // the model last handed to the application
     QString m_language;
     QString m_styleSheet;
     QSettings* m_settings = nullptr;

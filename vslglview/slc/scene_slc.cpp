@@ -293,7 +293,6 @@ bool VSL3DScene::AddSlcModel(QString path)
     m_slcPlate = SlcPlate();
     // The outlines of this file alone become the model shown.
     VSLModel3D::m_vT.clear();
-    const int layersBefore = m_modelSliceLayers.size();
     int result = 0;
     {
         VSLModel3D outlines;
@@ -318,7 +317,7 @@ bool VSL3DScene::AddSlcModel(QString path)
     if (!showModel(path)) {
         // Outlines thinned to nothing: no model, and no layers of it either.
         QMutexLocker lock(m_pSceneMutex);
-        m_modelSliceLayers.resize(layersBefore);
+        m_modelSliceLayers.clear();
         m_slcPlate = SlcPlate();
         m_strLoadError = tr("it holds no layer");
         return false;
