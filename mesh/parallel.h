@@ -1,4 +1,6 @@
 #pragma once
+#include "mesh/workerpriority.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <thread>
@@ -8,7 +10,8 @@ namespace vcg {
 
 // Runs fn(begin, end) over [0, count) split into contiguous ranges, one per
 // hardware thread (at most 16), on the calling thread alone below `serialBelow`
-// items. Every thread is joined before it returns.
+// items. Every thread is joined before it returns; the workers run at
+// compute priority, the calling thread keeps its own.
 template <class Fn> void ParallelFor(uint32_t count, uint32_t serialBelow, Fn fn)
 {
     const unsigned hw = std::max(1u, std::thread::hardware_concurrency());
@@ -22,7 +25,10 @@ template <class Fn> void ParallelFor(uint32_t count, uint32_t serialBelow, Fn fn
     const uint32_t step = (count + n - 1) / n;
     for (unsigned t = 0; t < n; ++t) {
         const uint32_t b = std::min<uint32_t>(count, t * step), e = std::min<uint32_t>(count, b + step);
-        workers.emplace_back([=] { fn(b, e); });
+        workers.emplace_back([=] {
+            LowerThisThreadPriority();
+            fn(b, e);
+        });
     }
     for (std::thread& w : workers)
         w.join();

@@ -1,6 +1,7 @@
 #include "SupportThread.h"
 
 #include "VSLModelPainter.h"
+#include "mesh/workerpriority.h"
 
 void SupportThread::stop()
 {
@@ -20,6 +21,7 @@ bool SupportThread::CheckStopped()
 
 void SupportThread::run()
 {
+    vcg::LowerThisThreadPriority();
     if (m_pPainter)
         m_pPainter->GenSupportX();
 }

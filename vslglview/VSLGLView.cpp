@@ -23,6 +23,8 @@
 #include <QUrl>
 #include <QWheelEvent>
 
+#include "mesh/workerpriority.h"
+
 #include <GL/gl.h>
 
 #include <cmath>
@@ -42,6 +44,7 @@ bool Positive(float v) { return std::isfinite(v) && v > 0.f; }
 
 void LoadThread::run()
 {
+    vcg::LowerThisThreadPriority();
     VSLGLView* view = m_pView;
     if (!view)
         return;

@@ -11,6 +11,8 @@
 #include <QDateTime>
 #include <QFileInfo>
 #include <QOpenGLContext>
+#include "mesh/workerpriority.h"
+
 #include <GL/gl.h>
 
 #include <algorithm>
@@ -29,6 +31,7 @@ void FixerThread::stop() {}
 
 void FixerThread::run()
 {
+    vcg::LowerThisThreadPriority();
     if (m_pModel)
         m_pModel->RunTopologyPass();
 }

@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include "mesh/workerpriority.h"
+
 #include <cstdint>
 #include <vector>
 
@@ -408,6 +410,7 @@ void VSLModelPainter::DuplicateModelPainterX(VSLModelPainter* source)
 
 void SliceThread::run()
 {
+    vcg::LowerThisThreadPriority();
     if (m_pPainter)
         m_pPainter->SliceModelPainterX(0.0f);
 }

@@ -2,6 +2,8 @@
 
 #include "VSLGLView.h"
 
+#include "mesh/workerpriority.h"
+
 #include <QTimer>
 #include <QtDebug>
 
@@ -68,6 +70,8 @@ void MyThread2::convertConfigData(ST_MachinePara& para) const
 
 void MyThread2::run()
 {
+    // Writes print files; the print thread (MyThread1) keeps its priority.
+    vcg::LowerThisThreadPriority();
     m_bStop = false;
     const int command = m_nCommand;
     emit signal_stsChange(command, 0);

@@ -606,6 +606,9 @@ void Vexmor::SetGuiBusy(QString key, bool busy)
         placeBusyWidget();
         m_pBusyWidget->show();
         m_pBusyWidget->raise();
+        // On the screen now: the job's first frame (the slice's plate
+        // pictures) can keep the window's thread for seconds.
+        m_pBusyWidget->repaint();
     } else {
         m_pBusyWidget->hide();
     }

@@ -3,6 +3,7 @@
 #include "layers/freedmemory.h"
 #include "layers/layeroutlines.h"
 #include "layers/layerunion.h"
+#include "mesh/workerpriority.h"
 
 #include <QMutexLocker>
 
@@ -259,6 +260,7 @@ InstanceSlice SliceInstanceLayers(const InstanceSliceJob& job)
     SharedPolygons shared;
     std::atomic<int> nextRun{0};
     auto work = [&] {
+        vcg::LowerThisThreadPriority();
         for (int run = nextRun++; run < runs; run = nextRun++)
         {
             SliceChunk(job, runList[size_t(run)].from, runList[size_t(run)].to, out, shared, results[size_t(run)]);

@@ -7,6 +7,8 @@
 #include "printfile/runlength.h"
 #include "printfile/vxsresave.h"
 
+#include "mesh/workerpriority.h"
+
 #include <QBuffer>
 #include <QDataStream>
 #include <QFileInfo>
@@ -61,6 +63,7 @@ ExportThread::~ExportThread()
 
 void ExportThread::run()
 {
+    vcg::LowerThisThreadPriority();
     int result;
     if (m_exportType == QLatin1String("Vexmor3D"))
         result = Export_Vexmor3D();

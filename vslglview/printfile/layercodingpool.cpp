@@ -2,6 +2,7 @@
 
 #include "printfile/archivemember.h"
 #include "printfile/runlength.h"
+#include "mesh/workerpriority.h"
 
 #include <QBuffer>
 #include <QImageReader>
@@ -93,6 +94,7 @@ LayerCodingPool::Result LayerCodingPool::takeNext()
 
 void LayerCodingPool::work()
 {
+    vcg::LowerThisThreadPriority();
     for (;;) {
         std::shared_ptr<Job> job;
         {

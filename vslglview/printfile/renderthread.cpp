@@ -3,6 +3,8 @@
 #include "printfile/layerrender.h"
 #include "printfile/runlength.h"
 
+#include "mesh/workerpriority.h"
+
 #include <QImage>
 #include <QMutexLocker>
 #include <QPainter>
@@ -42,6 +44,7 @@ void RenderThread::runRender()
 
 void RenderThread::run()
 {
+    vcg::LowerThisThreadPriority();
     QMutexLocker lock(&m_mutex);
     m_output.clear();
     if (!isValid())
