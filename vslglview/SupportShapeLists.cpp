@@ -26,37 +26,59 @@ GLuint Compiled(Fn body)
     return list;
 }
 
-// A sphere of 8 sectors and 6 bands (80 triangles), facets lit by their own
-// normals as the full sphere's are.
+// The coarse sphere at radius r, facets lit by their own normals as the
+// full sphere's are.
 void CoarseSphere(float r)
 {
-    constexpr int kSectors = 8, kBands = 6;
-    auto point = [](int band, int sector) {
-        const double p = M_PI * band / kBands, a = 2 * M_PI * sector / kSectors;
-        return vcg::Point3f(float(std::sin(p) * std::cos(a)), float(std::sin(p) * std::sin(a)), float(std::cos(p)));
-    };
-    auto facet = [r](const vcg::Point3f& a, const vcg::Point3f& b, const vcg::Point3f& c) {
-        vcg::Point3f n = (b - a) ^ (c - a);
-        if (n.Norm() > 0)
-            n.Normalize();
-        glNormal3f(n[0], n[1], n[2]);
-        for (const vcg::Point3f* v : {&a, &b, &c})
-            glVertex3f((*v)[0] * r, (*v)[1] * r, (*v)[2] * r);
-    };
+    static const QVector<VSLTriangle3D> unit = SupportShapeLists::CoarseUnitSphere();
     glBegin(GL_TRIANGLES);
-    for (int band = 0; band < kBands; ++band)
-        for (int k = 0; k < kSectors; ++k) {
-            const vcg::Point3f a = point(band, k), b = point(band + 1, k), c = point(band + 1, k + 1),
-                               d = point(band, k + 1);
-            if (band > 0)
-                facet(a, b, d); // the top band's is the pole
-            if (band < kBands - 1)
-                facet(d, b, c); // the bottom band's is the pole
-        }
+    for (const VSLTriangle3D& t : unit) {
+        glNormal3f(t.normal.x(), t.normal.y(), t.normal.z());
+        for (const QVector3D& v : t.vertices)
+            glVertex3f(v.x() * r, v.y() * r, v.z() * r);
+    }
     glEnd();
 }
 
 } // namespace
+
+QVector<VSLTriangle3D> SupportShapeLists::CoarseUnitSphere() { return FacetedUnitSphere(8, 6); }
+
+QVector<VSLTriangle3D> SupportShapeLists::FacetedUnitSphere(int sectors, int bands)
+{
+    auto point = [sectors, bands](int band, int sector) {
+        const double p = M_PI * band / bands, a = 2 * M_PI * sector / sectors;
+        return vcg::Point3f(float(std::sin(p) * std::cos(a)), float(std::sin(p) * std::sin(a)), float(std::cos(p)));
+    };
+    auto facet = [](const vcg::Point3f& a, const vcg::Point3f& b, const vcg::Point3f& c) {
+        VSLTriangle3D t;
+        t.vertices[0] = QVector3D(a[0], a[1], a[2]);
+        t.vertices[1] = QVector3D(b[0], b[1], b[2]);
+        t.vertices[2] = QVector3D(c[0], c[1], c[2]);
+        vcg::Point3f n = (b - a) ^ (c - a);
+        if (n.Norm() > 0)
+            n.Normalize();
+        t.normal = QVector3D(n[0], n[1], n[2]);
+        return t;
+    };
+    QVector<VSLTriangle3D> out;
+    for (int band = 0; band < bands; ++band)
+        for (int k = 0; k < sectors; ++k) {
+            const vcg::Point3f a = point(band, k), b = point(band + 1, k), c = point(band + 1, k + 1),
+                               d = point(band, k + 1);
+            if (band > 0)
+                out << facet(a, b, d); // the top band's is the pole
+            if (band < bands - 1)
+                out << facet(d, b, c); // the bottom band's is the pole
+        }
+    return out;
+}
+
+QVector<VSLTriangle3D> SupportShapeLists::UnitCone(const ConeKey& key)
+{
+    return supportgeom::GenerateConeTris(vcg::Point3f(0, 0, 0), std::get<1>(key), vcg::Point3f(0, 0, -1),
+                                         std::get<2>(key), std::get<0>(key));
+}
 
 bool SupportShapeLists::UnitConeOf(const vcg::Point3f& p0, double r0, const vcg::Point3f& p1, double r1, int n,
                                    ConeKey& key)

@@ -1,5 +1,8 @@
 #pragma once
 #include "support/DLP_Support.h"
+#include "vslfunction/VSLTriangle3D.h"
+
+#include <QVector>
 
 #include <algorithm>
 #include <map>
@@ -43,15 +46,24 @@ public:
     void Clear();
     int listCount() const { return int(m_spheres.size() + m_cones.size()); }
 
-private:
     using ConeKey = std::tuple<int, float, float>; // segments, radii over the larger
-    void MakeSphere(double r);
-    void MakeCone(double r0, double r1, int n);
     // False for a cone no unit cone can stand for (no length, no radius, not finite).
     static bool UnitConeOf(const vcg::Point3f& p0, double r0, const vcg::Point3f& p1, double r1, int n,
                            ConeKey& key);
+    // The unit cone of a key: unit length down the z axis from the origin,
+    // the larger radius 1.
+    static QVector<VSLTriangle3D> UnitCone(const ConeKey& key);
+    // The coarse sphere of radius 1: 8 sectors, 6 bands, 80 facets.
+    static QVector<VSLTriangle3D> CoarseUnitSphere();
+    // A sphere of radius 1 in `sectors` around and `bands` from pole to pole.
+    static QVector<VSLTriangle3D> FacetedUnitSphere(int sectors, int bands);
+    static int Segments(int n, bool coarse) { return coarse ? std::min(n, kCoarseConeSegments) : n; }
 
-    int Segments(int n) const { return m_coarse ? std::min(n, kCoarseConeSegments) : n; }
+private:
+    void MakeSphere(double r);
+    void MakeCone(double r0, double r1, int n);
+
+    int Segments(int n) const { return Segments(n, m_coarse); }
 
     std::map<float, GLuint> m_spheres;
     std::map<ConeKey, GLuint> m_cones;

@@ -1,4 +1,5 @@
 #pragma once
+#include "SupportInstances.h"
 #include "SupportShapeLists.h"
 #include "SupportThread.h"
 #include "VSL3DPainter.h"
@@ -223,6 +224,10 @@ public:
     // Shapes at the origin that the tip list, and the body list of a big
     // run, call under a matrix.
     SupportShapeLists m_supportShapes;
+    // The body of a run drawn from shapes, seen from afar: instances of few
+    // facets in place of the body list, where the context draws them.
+    SupportInstances m_supportInstances;
+    bool m_bSupportInstancesAllowed = true;
     double m_dSupportDensity = 0;
     double m_dTipDiameter = 0;
     double m_dShaftDiameter = 0;

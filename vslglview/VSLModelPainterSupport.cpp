@@ -430,6 +430,7 @@ void VSLModelPainter::DeleteSupportLists()
         glDeleteLists(m_nSupportBodyList, 1);
     m_nSupportTipList = m_nSupportBodyList = 0;
     m_supportShapes.Clear();
+    m_supportInstances.Clear();
 }
 
 void VSLModelPainter::RenderSupportX(bool highlight, bool tipsOnly)
@@ -448,11 +449,13 @@ void VSLModelPainter::RenderSupportX(bool highlight, bool tipsOnly)
     if (!tipsOnly) {
         if (highlight) {
             glColor3f(1.f, 0.f, 1.f);
-            glCallList(m_nSupportBodyList);
+            if (!m_supportInstances.DrawIfFar())
+                glCallList(m_nSupportBodyList);
         } else {
             glEnable(GL_BLEND);
             glColor4f(1.0f, 0.75f, 0.125f, 0.333f);
-            glCallList(m_nSupportBodyList);
+            if (!m_supportInstances.DrawIfFar())
+                glCallList(m_nSupportBodyList);
             glDisable(GL_BLEND);
         }
     }
@@ -464,7 +467,8 @@ void VSLModelPainter::RenderOverhang()
     if (!m_bSupportsShown)
         return;
     glCallList(m_nSupportTipList);
-    glCallList(m_nSupportBodyList);
+    if (!m_supportInstances.DrawIfFar())
+        glCallList(m_nSupportBodyList);
 }
 
 vcg::Point3f VSLModelPainter::FindFirstCollisionColumn(vcg::Point3f p, double r, float zFloor, MyMesh& mesh,

@@ -93,9 +93,12 @@ void VSLModelPainter::CompileSupportLists()
         *list = 0;
     }
     m_supportShapes.Clear();
+    m_supportInstances.Clear();
     const long triangles = supportgeom::TriangleCount(m_supportMap, UnitSphere);
     const bool bodyFromShapes = triangles > m_supportShapes.inlineBodyTriangles;
     m_supportShapes.SetCoarse(bodyFromShapes && triangles > m_supportShapes.coarseBodyTriangles);
+    if (bodyFromShapes && m_bSupportInstancesAllowed)
+        m_supportInstances.Build(m_supportMap);
     m_supportShapes.Prepare(m_supportMap, bodyFromShapes);
     Recompile(m_nSupportTipList, [this] {
         for (const DLP_Support& s : qAsConst(m_supportMap))

@@ -8,7 +8,8 @@
 //   bench_support_slice --write-stl PATH       the model as a binary STL (for the pipeline tool)
 //   bench_support_slice --stop                 seconds a stop takes to end the slice, asked at points through it
 //   bench_support_slice --view                 the 3D view's support lists: compile time, memory and one
-//                                              frame, triangles held in the body list and drawn from shapes
+//                                              frame, the body drawn as instances (full and few facets),
+//                                              from shape lists and from its own triangles
 //                                              (needs a display: under Xvfb, Mesa's software GL)
 // With --part first, the model is a mechanical part instead: a 180 x 110 x 83 mm
 // housing of ten shells (tray, bosses, shelves, a ball; about 73k triangles)
@@ -255,8 +256,18 @@ int ViewLists()
     VSLModelPainter* p = road.instance;
     std::printf("support records=%d body_triangles=%ld\n", p->m_supportMap.size(),
                 supportgeom::TriangleCount(p->m_supportMap, VSLModelPainter::UnitSphere));
-    for (const bool shapes : {true, false}) {
-        p->m_supportShapes.inlineBodyTriangles = shapes ? 0 : LONG_MAX;
+    // Ways of drawing the body: instances at full and few facets, shape
+    // lists, the body's own triangles.
+    struct Way {
+        const char* name;
+        bool shapes, instances;
+        double farBelowPx;
+    };
+    for (const Way& way : {Way{"instances", true, true, 0.0}, Way{"instances_far", true, true, 1e9},
+                           Way{"shapes", true, false, 0.0}, Way{"inline", false, false, 0.0}}) {
+        p->m_supportShapes.inlineBodyTriangles = way.shapes ? 0 : LONG_MAX;
+        p->m_bSupportInstancesAllowed = way.instances;
+        p->m_supportInstances.farBelowPx = way.farBelowPx;
         const double rss = CurrentRssMb();
         QElapsedTimer t;
         t.start();
@@ -281,8 +292,8 @@ int ViewLists()
             glFinish();
             frameSeconds = std::min(frameSeconds, t.nsecsElapsed() / 1e9);
         }
-        std::printf("%s compile_seconds=%.3f lists_mb=%.1f frame_seconds=%.3f peak_rss_mb=%.1f\n",
-                    shapes ? "shapes" : "inline", compileSeconds, listMb, frameSeconds, PeakRssMb());
+        std::printf("%s compile_seconds=%.3f lists_mb=%.1f frame_seconds=%.3f peak_rss_mb=%.1f\n", way.name,
+                    compileSeconds, listMb, frameSeconds, PeakRssMb());
         std::fflush(stdout);
     }
     return glGetError() == GL_NO_ERROR ? 0 : 1;

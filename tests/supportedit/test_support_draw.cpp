@@ -212,10 +212,11 @@ TEST_F(SupportEdit, ConeAndSphereEmittersDrawClosedOutwardPrimitives)
 // lists draw.
 class SupportLists : public SupportEdit {
 protected:
-    QVector<Fed> Drawn(long inlineLimit, long coarseLimit, QImage* shot)
+    QVector<Fed> Drawn(long inlineLimit, long coarseLimit, QImage* shot, bool instances = false)
     {
         m_slab->m_supportShapes.inlineBodyTriangles = inlineLimit;
         m_slab->m_supportShapes.coarseBodyTriangles = coarseLimit;
+        m_slab->m_bSupportInstancesAllowed = instances;
         m_view->makeCurrent();
         m_slab->DrawSupportX();
         *shot = Shot();
@@ -310,6 +311,112 @@ TEST_F(SupportLists, ABigRunDrawsCoarseShapesThatLookTheSame)
     m_view->makeCurrent();
     m_slab->RebuildSupportTipList();
     EXPECT_TRUE(m_slab->m_supportShapes.coarse());
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+// Pixels that differ by more than `step` in a channel.
+int Differing(const QImage& a, const QImage& b, int step)
+{
+    int n = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            n += std::max({std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                           std::abs(qBlue(p) - qBlue(q))}) > step;
+        }
+    return n;
+}
+
+// A big run seen from afar draws its body as instances of few facets: the
+// columns and tips of the shape lists' picture, odd cones included; closer
+// in, the lists' very picture.
+TEST_F(SupportLists, FromAfarInstancesShowWhatTheShapeListsShow)
+{
+    Generate(m_slab);
+    DLP_Support odd = m_slab->m_supportMap.first();
+    odd.cones.clear();
+    odd.spheres.clear();
+    odd.cones << SaveCone({2, 1, 1}, 0.7, {2, 1, 4}, 0.3)        // up the z axis: a half turn
+              << SaveCone({-3, 2, 1}, 0.0, {-1, 3, 3}, 0.6)      // pointed start
+              << SaveCone({4, -4, 2}, 0.5, {4, -4, 2}, 0.5)      // no length: drawn from triangles
+              << SaveCone({-4, -3, 5}, 0.4, {3, -1, 1.5f}, 0.4); // a strut
+    odd.spheres << SaveSphere({0, 0, 2}, 0.35) << SaveSphere({1, -2, 3}, 0.8);
+    m_slab->m_supportMap.insert(SupportKey(SupportHeightKey(1.f), 999), odd);
+    long primitives = 0;
+    for (const DLP_Support& s : qAsConst(m_slab->m_supportMap))
+        primitives += s.cones.size() + s.spheres.size();
+    QImage listShot, nearShot, farShot;
+    Drawn(0, 0, &listShot);
+    ASSERT_TRUE(m_slab->m_supportInstances.empty());
+    m_slab->m_supportInstances.farBelowPx = 0;
+    Drawn(0, 0, &nearShot, true);
+    ASSERT_FALSE(m_slab->m_supportInstances.empty()) << "the test's context draws no instances";
+    // Every primitive but the cone of no length is an instance.
+    EXPECT_EQ(m_slab->m_supportInstances.instanceCount(), primitives - 1);
+    EXPECT_EQ(Differing(listShot, nearShot, 0), 0);
+    m_slab->m_supportInstances.farBelowPx = 1e9;
+    farShot = Shot();
+    Save(farShot, "supportedit_instances_far");
+    EXPECT_GT(Differing(listShot, farShot, 0), 0);
+    EXPECT_LT(Differing(listShot, farShot, 48), listShot.width() * listShot.height() / 100);
+    // Every column is there; the tips, under the cones' fewer facets, nearly all.
+    int columns = 0, tips = 0, tipsKept = 0;
+    for (const DLP_Support& s : qAsConst(m_slab->m_supportMap)) {
+        if (Amber(At(listShot, ColumnPixel(m_slab, s))) && ++columns)
+            EXPECT_PRED1(Amber, At(farShot, ColumnPixel(m_slab, s)));
+        if (Magenta(At(listShot, TipPixel(m_slab, s))) && ++tips)
+            tipsKept += Magenta(At(farShot, TipPixel(m_slab, s)));
+    }
+    EXPECT_GT(columns, m_slab->m_supportMap.size() / 2);
+    EXPECT_GT(tips, m_slab->m_supportMap.size() / 2);
+    EXPECT_GE(tipsKept, tips * 9 / 10);
+    // Selected: magenta, unblended.
+    m_view->scene()->SetPickModelPainter(m_slab->pickId());
+    const QImage selected = Shot();
+    m_view->scene()->SetPickModelPainter(0);
+    EXPECT_PRED1(Magenta, At(selected, ColumnPixel(m_slab, m_slab->m_supportMap.first())));
+    m_view->makeCurrent();
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+// The judge is the shaft's width on the screen: an ortho view of 1 mm across
+// 400 pixels sees it wide, one of 10 m sees it as a speck.
+TEST_F(SupportLists, InstancesDrawOnlyWhereShaftsStandAFewPixelsWide)
+{
+    Generate(m_slab);
+    QImage shot;
+    Drawn(0, 0, &shot, true);
+    SupportInstances& instances = m_slab->m_supportInstances;
+    ASSERT_FALSE(instances.empty()) << "the test's context draws no instances";
+    m_view->makeCurrent();
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    glViewport(0, 0, 400, 400);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadMatrixf(m_slab->m_supportMatrix.constData());
+    const vcg::Point3f c = m_slab->m_supportMap.first().point;
+    for (const auto& [halfWidthMm, far] : {std::pair<double, bool>{0.5, false}, {5000.0, true}}) {
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glOrtho(c[0] - halfWidthMm, c[0] + halfWidthMm, c[1] - halfWidthMm, c[1] + halfWidthMm, -1e4, 1e4);
+        glMatrixMode(GL_MODELVIEW);
+        EXPECT_EQ(instances.DrawIfFar(), far) << halfWidthMm;
+    }
+    // Behind the eye there is no width to judge by: the lists draw.
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glFrustum(-1, 1, -1, 1, 1, 100);
+    glMatrixMode(GL_MODELVIEW);
+    glTranslatef(0, 0, 1000);
+    EXPECT_FALSE(instances.DrawIfFar());
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 

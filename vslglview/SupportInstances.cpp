@@ -1,0 +1,385 @@
+#include "SupportInstances.h"
+
+#include "SupportShapeLists.h"
+#include "VSLModelPainter.h"
+#include "support/SupportGeometry.h"
+
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
+#include <QOpenGLShaderProgram>
+
+#include <GL/gl.h>
+
+#include <QMatrix4x4>
+#include <QVector2D>
+#include <QVector4D>
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <vector>
+#include <map>
+
+namespace {
+
+// Shapes of one run share a few radius ratios; past this many groups the
+// rest are drawn from their triangles, as the shape lists do.
+constexpr int kMaxGroups = 256;
+
+// Attribute slots of the shape's vertices.
+enum Slot { kPosition = 0, kNormal = 1, kPlaceIndex = 2 };
+constexpr int kVertexFloats = 7;    // position, normal, which of the draw's places
+constexpr int kInstanceFloats = 21; // three affine rows of 4, three normal rows of 3
+constexpr int kRowFloats = 12, kNormalRowFloats = 9;
+// Places per draw: the shape buffer holds this many copies of each shape,
+// the draw takes their transforms as uniforms. One call per place cost the
+// software rasteriser microseconds each, as did one instance of an
+// instanced draw.
+constexpr int kMostPlacesPerDraw = 128;
+
+// The fixed-function lighting the scene sets (one directional light seen
+// from a local viewer, colour material for ambient and diffuse, normals
+// renormalised), per vertex as the lists are lit.
+const char* const kVertexShader = R"(
+attribute vec3 shapePosition;
+attribute vec3 shapeNormal;
+attribute float placeIndex;
+uniform vec4 rows[3 * PLACES];
+uniform vec3 normalRows[3 * PLACES];
+uniform bool lit;
+void main()
+{
+    int i = 3 * int(placeIndex);
+    vec4 p = vec4(shapePosition, 1.0);
+    vec4 eye = gl_ModelViewMatrix * vec4(dot(rows[i], p), dot(rows[i + 1], p), dot(rows[i + 2], p), 1.0);
+    gl_Position = gl_ProjectionMatrix * eye;
+    gl_ClipVertex = eye;
+    if (!lit) {
+        gl_FrontColor = gl_Color;
+        return;
+    }
+    vec3 n = vec3(dot(normalRows[i], shapeNormal), dot(normalRows[i + 1], shapeNormal),
+                  dot(normalRows[i + 2], shapeNormal));
+    vec3 N = gl_NormalMatrix * n;
+    float len = length(N);
+    N = len > 0.0 ? N / len : N;
+    vec3 L = normalize(gl_LightSource[0].position.xyz);
+    vec4 color = gl_FrontMaterial.emission + gl_LightModel.ambient * gl_Color
+               + gl_LightSource[0].ambient * gl_Color;
+    float diffuse = dot(N, L);
+    if (diffuse > 0.0) {
+        color += diffuse * gl_LightSource[0].diffuse * gl_Color;
+        vec3 H = normalize(L + normalize(-eye.xyz));
+        float facing = max(dot(N, H), 0.0);
+        color += pow(facing, gl_FrontMaterial.shininess) * gl_FrontMaterial.specular * gl_LightSource[0].specular;
+    }
+    color = clamp(color, 0.0, 1.0);
+    color.a = gl_Color.a;
+    gl_FrontColor = color;
+}
+)";
+
+const char* const kFragmentShader = R"(
+#version 120
+void main()
+{
+    gl_FragColor = gl_Color;
+}
+)";
+
+// As many places as the vertex stage's uniforms hold beside the matrices
+// and lights (each place takes six vectors).
+int PlacesPerDraw()
+{
+    GLint components = 0;
+    glGetIntegerv(GL_MAX_VERTEX_UNIFORM_COMPONENTS, &components);
+    const int vectors = components / 4 - 64;
+    return std::max(0, std::min(kMostPlacesPerDraw, vectors / 6));
+}
+
+// Few facets for shapes a few pixels wide.
+constexpr int kFarConeSides = 6;
+constexpr int kFarSphereSectors = 6, kFarSphereBands = 3;
+
+// A unit cone's sides only: at a few pixels its end caps (mostly inside the
+// joint spheres) cost half the triangles and show nothing.
+QVector<VSLTriangle3D> ConeSides(const SupportShapeLists::ConeKey& key)
+{
+    const QVector<VSLTriangle3D> all = SupportShapeLists::UnitCone(key);
+    QVector<VSLTriangle3D> sides;
+    for (const VSLTriangle3D& t : all) {
+        // A cap lies in its end's plane; a side reaches from end to end
+        // (also where an end is a point).
+        const float z = t.vertices[0].z();
+        if (t.vertices[1].z() != z || t.vertices[2].z() != z)
+            sides << t;
+    }
+    return sides;
+}
+
+// One place: point = A p + t, normal = B n (B the inverse transpose of A).
+void AppendPlace(QVector<float>& out, const float A[3][3], const vcg::Point3f& t, const float B[3][3])
+{
+    for (int i = 0; i < 3; ++i)
+        out << A[i][0] << A[i][1] << A[i][2] << t[i];
+    for (int i = 0; i < 3; ++i)
+        out << B[i][0] << B[i][1] << B[i][2];
+}
+
+bool Finite(const vcg::Point3f& p) { return std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]); }
+
+} // namespace
+
+SupportInstances::SupportInstances() = default;
+
+SupportInstances::~SupportInstances() = default;
+
+bool SupportInstances::Supported()
+{
+    QOpenGLContext* ctx = QOpenGLContext::currentContext();
+    return ctx && !ctx->isOpenGLES() && QOpenGLShaderProgram::hasOpenGLShaderPrograms(ctx) &&
+           PlacesPerDraw() >= 8;
+}
+
+bool SupportInstances::MakeProgram()
+{
+    if (m_program)
+        return m_program->isLinked();
+    m_placesPerDraw = PlacesPerDraw();
+    m_program = std::make_unique<QOpenGLShaderProgram>();
+    m_program->bindAttributeLocation("shapePosition", kPosition);
+    m_program->bindAttributeLocation("shapeNormal", kNormal);
+    m_program->bindAttributeLocation("placeIndex", kPlaceIndex);
+    const QByteArray vertex =
+        "#version 120\n#define PLACES " + QByteArray::number(m_placesPerDraw) + "\n" + kVertexShader;
+    if (!m_program->addShaderFromSourceCode(QOpenGLShader::Vertex, vertex) ||
+        !m_program->addShaderFromSourceCode(QOpenGLShader::Fragment, kFragmentShader) || !m_program->link())
+        return false;
+    m_rowsUniform = m_program->uniformLocation("rows");
+    m_normalRowsUniform = m_program->uniformLocation("normalRows");
+    m_litUniform = m_program->uniformLocation("lit");
+    return true;
+}
+
+bool SupportInstances::Build(const SupportMap& supports)
+{
+    Clear();
+    if (!Supported() || !MakeProgram())
+        return false;
+    // Places per shape: the sphere first, then the cones by key.
+    QVector<float> spherePlaces;
+    std::map<SupportShapeLists::ConeKey, QVector<float>> conePlaces;
+    std::vector<SupportShapeLists::ConeKey> coneOrder; // as first met
+    QVector<const QVector<vcg::Point3f>*> leftCones, leftSpheres;
+    for (const DLP_Support& s : supports) {
+        for (const QVector<vcg::Point3f>& c : s.cones) {
+            if (!supportgeom::IsCone(c))
+                continue;
+            const double r0 = c[2][0], r1 = c[2][1];
+            SupportShapeLists::ConeKey key;
+            auto it = conePlaces.end();
+            if (SupportShapeLists::UnitConeOf(c[0], r0, c[1], r1, kFarConeSides, key)) {
+                it = conePlaces.find(key);
+                if (it == conePlaces.end() && int(conePlaces.size()) < kMaxGroups) {
+                    it = conePlaces.emplace(key, QVector<float>()).first;
+                    coneOrder.push_back(key);
+                }
+            }
+            if (it == conePlaces.end()) {
+                leftCones << &c;
+                continue;
+            }
+            // As the shape list's matrix: the unit cone scaled to the radii
+            // and length, turned down the axis.
+            const vcg::Point3f d = c[1] - c[0];
+            const float length = d.Norm();
+            const float larger = float(std::max(r0, r1));
+            const vcg::Matrix33f R = supportgeom::ProperRotation(vcg::Point3f(0, 0, -1), d / length);
+            float A[3][3], B[3][3];
+            for (int i = 0; i < 3; ++i) {
+                A[i][0] = R[i][0] * larger;
+                A[i][1] = R[i][1] * larger;
+                A[i][2] = R[i][2] * length;
+                B[i][0] = R[i][0] / larger;
+                B[i][1] = R[i][1] / larger;
+                B[i][2] = R[i][2] / length;
+            }
+            AppendPlace(it->second, A, c[0], B);
+        }
+        for (const QVector<vcg::Point3f>& sp : s.spheres) {
+            if (!supportgeom::IsSphere(sp))
+                continue;
+            const float r = float(sp[1][0]);
+            if (!std::isfinite(r) || !Finite(sp[0])) {
+                leftSpheres << &sp;
+                continue;
+            }
+            const float A[3][3] = {{r, 0, 0}, {0, r, 0}, {0, 0, r}};
+            const float B[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+            AppendPlace(spherePlaces, A, sp[0], B);
+        }
+    }
+
+    QVector<float> vertices, places;
+    const int copies = m_placesPerDraw;
+    auto addGroup = [&](const QVector<VSLTriangle3D>& shape, const QVector<float>& at) {
+        if (at.isEmpty() || shape.isEmpty())
+            return;
+        Group g;
+        g.firstVertex = vertices.size() / kVertexFloats;
+        g.vertexCount = 3 * shape.size();
+        for (int copy = 0; copy < copies; ++copy)
+            for (const VSLTriangle3D& t : shape)
+                for (const QVector3D& v : t.vertices)
+                    vertices << v.x() << v.y() << v.z() << t.normal.x() << t.normal.y() << t.normal.z()
+                             << float(copy);
+        g.firstInstance = places.size() / kInstanceFloats;
+        g.instanceCount = at.size() / kInstanceFloats;
+        places += at;
+        m_instances += g.instanceCount;
+        m_groups << g;
+    };
+    // Cones before spheres and in the order first met, as the lists draw
+    // them: the bodies are blended, and what is drawn first hides what
+    // stands behind it.
+    for (const SupportShapeLists::ConeKey& key : coneOrder)
+        addGroup(ConeSides(key), conePlaces[key]);
+    addGroup(SupportShapeLists::FacetedUnitSphere(kFarSphereSectors, kFarSphereBands), spherePlaces);
+
+    // The middle of the places and the typical shaft, for the detail a frame
+    // needs.
+    QVector3D low(FLT_MAX, FLT_MAX, FLT_MAX), high(-FLT_MAX, -FLT_MAX, -FLT_MAX);
+    for (int i = 0; i + kInstanceFloats <= places.size(); i += kInstanceFloats) {
+        const QVector3D t(places[i + 3], places[i + 7], places[i + 11]);
+        for (int a = 0; a < 3; ++a) {
+            low[a] = std::min(low[a], t[a]);
+            high[a] = std::max(high[a], t[a]);
+        }
+    }
+    m_middle = places.isEmpty() ? QVector3D() : (low + high) / 2;
+    std::vector<float> diameters;
+    diameters.reserve(size_t(m_instances));
+    for (const auto& cone : conePlaces)
+        for (int i = 0; i + kInstanceFloats <= cone.second.size(); i += kInstanceFloats) {
+            // The larger radius is the length of the unit cone's first axis.
+            const QVector3D x(cone.second[i], cone.second[i + 4], cone.second[i + 8]);
+            diameters.push_back(2.f * x.length());
+        }
+    if (!diameters.empty()) {
+        std::nth_element(diameters.begin(), diameters.begin() + diameters.size() / 2, diameters.end());
+        m_shaftDiameterMm = diameters[diameters.size() / 2];
+    }
+
+    // Each place's rows and normal rows apart, as the draw uploads them.
+    const int count = places.size() / kInstanceFloats;
+    m_rows.resize(size_t(count) * kRowFloats);
+    m_normalRows.resize(size_t(count) * kNormalRowFloats);
+    for (int i = 0; i < count; ++i) {
+        std::copy_n(places.constData() + i * kInstanceFloats, kRowFloats, m_rows.begin() + i * kRowFloats);
+        std::copy_n(places.constData() + i * kInstanceFloats + kRowFloats, kNormalRowFloats,
+                    m_normalRows.begin() + i * kNormalRowFloats);
+    }
+    QOpenGLFunctions* f = QOpenGLContext::currentContext()->functions();
+    if (!m_groups.isEmpty()) {
+        f->glGenBuffers(1, &m_shapeBuffer);
+        f->glBindBuffer(GL_ARRAY_BUFFER, m_shapeBuffer);
+        f->glBufferData(GL_ARRAY_BUFFER, vertices.size() * qsizetype(sizeof(float)), vertices.constData(),
+                        GL_STATIC_DRAW);
+        f->glBindBuffer(GL_ARRAY_BUFFER, 0);
+    }
+    if (!leftCones.isEmpty() || !leftSpheres.isEmpty()) {
+        m_leftoverList = glGenLists(1);
+        if (m_leftoverList != 0) {
+            glNewList(m_leftoverList, GL_COMPILE);
+            for (const QVector<vcg::Point3f>* c : qAsConst(leftCones))
+                VSLModelPainter::GenerateCone((*c)[0], (*c)[2][0], (*c)[1], (*c)[2][1], kFarConeSides);
+            for (const QVector<vcg::Point3f>* sp : qAsConst(leftSpheres))
+                VSLModelPainter::GenerateSphere((*sp)[0], (*sp)[1][0]);
+            glEndList();
+        }
+    }
+    return true;
+}
+
+bool SupportInstances::DrawIfFar() const
+{
+    QOpenGLContext* ctx = QOpenGLContext::currentContext();
+    if (!ctx || empty() || ShaftWidthPx() >= farBelowPx)
+        return false;
+    if (!m_program || m_groups.isEmpty()) {
+        glCallList(m_leftoverList);
+        return true;
+    }
+    QOpenGLFunctions* f = ctx->functions();
+    m_program->bind();
+    f->glUniform1i(m_litUniform, glIsEnabled(GL_LIGHTING) == GL_TRUE ? 1 : 0);
+    f->glBindBuffer(GL_ARRAY_BUFFER, m_shapeBuffer);
+    constexpr GLsizei stride = kVertexFloats * sizeof(float);
+    f->glEnableVertexAttribArray(kPosition);
+    f->glVertexAttribPointer(kPosition, 3, GL_FLOAT, GL_FALSE, stride, nullptr);
+    f->glEnableVertexAttribArray(kNormal);
+    f->glVertexAttribPointer(kNormal, 3, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(3 * sizeof(float)));
+    f->glEnableVertexAttribArray(kPlaceIndex);
+    f->glVertexAttribPointer(kPlaceIndex, 1, GL_FLOAT, GL_FALSE, stride,
+                             reinterpret_cast<const void*>(6 * sizeof(float)));
+    for (const Group& g : m_groups) {
+        for (int done = 0; done < g.instanceCount; done += m_placesPerDraw) {
+            const int n = std::min(m_placesPerDraw, g.instanceCount - done);
+            const size_t place = size_t(g.firstInstance + done);
+            f->glUniform4fv(m_rowsUniform, 3 * n, m_rows.data() + place * kRowFloats);
+            f->glUniform3fv(m_normalRowsUniform, 3 * n, m_normalRows.data() + place * kNormalRowFloats);
+            glDrawArrays(GL_TRIANGLES, g.firstVertex, n * g.vertexCount);
+        }
+    }
+    f->glDisableVertexAttribArray(kPlaceIndex);
+    f->glDisableVertexAttribArray(kNormal);
+    f->glDisableVertexAttribArray(kPosition);
+    f->glBindBuffer(GL_ARRAY_BUFFER, 0);
+    m_program->release();
+    if (m_leftoverList != 0)
+        glCallList(m_leftoverList);
+    return true;
+}
+
+double SupportInstances::ShaftWidthPx() const
+{
+    GLfloat mv[16], pr[16];
+    GLint vp[4];
+    glGetFloatv(GL_MODELVIEW_MATRIX, mv);
+    glGetFloatv(GL_PROJECTION_MATRIX, pr);
+    glGetIntegerv(GL_VIEWPORT, vp);
+    const QMatrix4x4 toClip = QMatrix4x4(pr).transposed() * QMatrix4x4(mv).transposed();
+    auto toPixels = [&](const QVector3D& p, bool& ok) {
+        const QVector4D c = toClip * QVector4D(p, 1.f);
+        ok = c.w() > 0.f;
+        return ok ? QVector2D(c.x() / c.w() * vp[2] / 2, c.y() / c.w() * vp[3] / 2) : QVector2D();
+    };
+    bool ok = false;
+    const QVector2D middle = toPixels(m_middle, ok);
+    if (!ok)
+        return 1e9; // behind the eye: no size to judge by, keep the detail
+    double widest = 0;
+    for (const QVector3D& axis : {QVector3D(1, 0, 0), QVector3D(0, 1, 0), QVector3D(0, 0, 1)}) {
+        const QVector2D end = toPixels(m_middle + axis * m_shaftDiameterMm, ok);
+        if (!ok)
+            return 1e9;
+        widest = std::max(widest, double((end - middle).length()));
+    }
+    return widest;
+}
+
+void SupportInstances::Clear()
+{
+    if (QOpenGLContext* ctx = QOpenGLContext::currentContext()) {
+        QOpenGLFunctions* f = ctx->functions();
+        if (m_shapeBuffer != 0)
+            f->glDeleteBuffers(1, &m_shapeBuffer);
+        if (m_leftoverList != 0)
+            glDeleteLists(m_leftoverList, 1);
+    }
+    m_shapeBuffer = m_leftoverList = 0;
+    m_rows.clear();
+    m_normalRows.clear();
+    m_groups.clear();
+    m_instances = 0;
+}

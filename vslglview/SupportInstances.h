@@ -1,0 +1,74 @@
+#pragma once
+#include "support/DLP_Support.h"
+
+#include <QVector3D>
+#include <QVector>
+
+#include <memory>
+#include <vector>
+
+class QOpenGLShaderProgram;
+typedef unsigned int GLuint;
+
+// The bodies of a big support run, seen from afar, drawn as instances: each
+// shape (a cone of one end-radius ratio, the sphere) is stored once at the
+// origin with few facets, and one draw places a batch of copies by
+// transforms passed as uniforms. Where ten thousand shafts stand a few
+// pixels wide, the full facets of the shape lists cost a software
+// rasteriser seconds a frame and show nothing more; closer in, the lists
+// draw them faster than instances do. Lit as the fixed-function pipeline
+// lights the lists.
+class SupportInstances {
+public:
+    SupportInstances();
+    ~SupportInstances();
+    SupportInstances(const SupportInstances&) = delete;
+    SupportInstances& operator=(const SupportInstances&) = delete;
+
+    // Whether the current context draws instances (shaders, room for a
+    // batch of transforms).
+    static bool Supported();
+
+    // Tables of the supports' cones and spheres. The context must be
+    // current. False, and empty, when the context cannot draw them.
+    bool Build(const SupportMap& supports);
+    // Where the run's typical shaft stands narrower on the screen than
+    // `farBelowPx` under the current matrices and viewport, draws every body
+    // shape with few facets (cones of 6 sides without end caps, spheres of
+    // 24 facets) in the current colour, lighting and blend, and returns
+    // true; otherwise draws nothing and returns false.
+    bool DrawIfFar() const;
+    static constexpr double kFarBelowPx = 6.0;
+    double farBelowPx = kFarBelowPx;
+    // Frees the tables; needs the context current. The program stays for
+    // the next build.
+    void Clear();
+
+    bool empty() const { return m_groups.isEmpty() && m_leftoverList == 0; }
+    int groupCount() const { return m_groups.size(); }
+    long instanceCount() const { return m_instances; }
+
+private:
+    struct Group {
+        int firstVertex = 0;
+        int vertexCount = 0;
+        int firstInstance = 0;
+        int instanceCount = 0;
+    };
+    bool MakeProgram();
+    // The width in pixels the typical shaft takes at the run's middle under
+    // the current matrices and viewport.
+    double ShaftWidthPx() const;
+
+    std::unique_ptr<QOpenGLShaderProgram> m_program;
+    int m_placesPerDraw = 0;
+    int m_rowsUniform = -1, m_normalRowsUniform = -1, m_litUniform = -1;
+    GLuint m_shapeBuffer = 0;  // per vertex: position, normal, place in the draw
+    GLuint m_leftoverList = 0; // primitives no unit shape stands for
+    std::vector<float> m_rows;       // per place: three affine rows
+    std::vector<float> m_normalRows; // per place: three normal rows
+    QVector<Group> m_groups;
+    long m_instances = 0;
+    QVector3D m_middle;            // of the places, in the run's frame
+    float m_shaftDiameterMm = 0.f; // the median cone's larger diameter
+};
