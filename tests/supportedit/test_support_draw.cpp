@@ -210,8 +210,36 @@ TEST_F(SupportEdit, ConeAndSphereEmittersDrawClosedOutwardPrimitives)
 // The slab's support lists rebuilt with the given limits (see
 // SupportShapeLists): the view as a person sees it, and the triangles the
 // lists draw.
+// Pixels that differ by more than `step` in a channel.
+int Differing(const QImage& a, const QImage& b, int step)
+{
+    int n = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            n += std::max({std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                           std::abs(qBlue(p) - qBlue(q))}) > step;
+        }
+    return n;
+}
+
 class SupportLists : public SupportEdit {
 protected:
+    // A support of odd cones (pointing up, pointed, no length, a strut) and
+    // spheres of other radii on the slab.
+    void AddOddSupport()
+    {
+        DLP_Support odd = m_slab->m_supportMap.first();
+        odd.cones.clear();
+        odd.spheres.clear();
+        odd.cones << SaveCone({2, 1, 1}, 0.7, {2, 1, 4}, 0.3)        // up the z axis: a half turn
+                  << SaveCone({-3, 2, 1}, 0.0, {-1, 3, 3}, 0.6)      // pointed start
+                  << SaveCone({4, -4, 2}, 0.5, {4, -4, 2}, 0.5)      // no length
+                  << SaveCone({-4, -3, 5}, 0.4, {3, -1, 1.5f}, 0.4); // a strut
+        odd.spheres << SaveSphere({0, 0, 2}, 0.35) << SaveSphere({1, -2, 3}, 0.8);
+        m_slab->m_supportMap.insert(SupportKey(SupportHeightKey(1.f), 999), odd);
+    }
+
     QVector<Fed> Drawn(long inlineLimit, long coarseLimit, QImage* shot, bool instances = false)
     {
         m_slab->m_supportShapes.inlineBodyTriangles = inlineLimit;
@@ -234,15 +262,7 @@ protected:
 TEST_F(SupportLists, BodyFromShapeListsDrawsWhatTheInlineBodyDraws)
 {
     Generate(m_slab);
-    DLP_Support odd = m_slab->m_supportMap.first();
-    odd.cones.clear();
-    odd.spheres.clear();
-    odd.cones << SaveCone({2, 1, 1}, 0.7, {2, 1, 4}, 0.3)        // up the z axis: a half turn
-              << SaveCone({-3, 2, 1}, 0.0, {-1, 3, 3}, 0.6)      // pointed start
-              << SaveCone({4, -4, 2}, 0.5, {4, -4, 2}, 0.5)      // no length
-              << SaveCone({-4, -3, 5}, 0.4, {3, -1, 1.5f}, 0.4); // a strut
-    odd.spheres << SaveSphere({0, 0, 2}, 0.35) << SaveSphere({1, -2, 3}, 0.8);
-    m_slab->m_supportMap.insert(SupportKey(SupportHeightKey(1.f), 999), odd);
+    AddOddSupport();
     QImage inlineShot, shapeShot;
     const QVector<Fed> inlined = Drawn(SupportShapeLists::kInlineBodyTriangles, LONG_MAX, &inlineShot);
     const int tipLists = m_slab->m_supportShapes.listCount();
@@ -266,14 +286,7 @@ TEST_F(SupportLists, BodyFromShapeListsDrawsWhatTheInlineBodyDraws)
     EXPECT_PRED1(Magenta, At(shapeShot, TipPixel(m_slab, front)));
     EXPECT_PRED1(Amber, At(shapeShot, ColumnPixel(m_slab, front)));
     // Rounded a little differently: a grey step of light, a pixel along an edge.
-    int differing = 0;
-    for (int y = 0; y < inlineShot.height(); ++y)
-        for (int x = 0; x < inlineShot.width(); ++x) {
-            const QRgb a = inlineShot.pixel(x, y), b = shapeShot.pixel(x, y);
-            differing += std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
-                                   std::abs(qBlue(a) - qBlue(b))}) > 16;
-        }
-    EXPECT_LT(differing, inlineShot.width() * inlineShot.height() / 2000);
+    EXPECT_LT(Differing(inlineShot, shapeShot, 16), inlineShot.width() * inlineShot.height() / 2000);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
@@ -299,32 +312,12 @@ TEST_F(SupportLists, ABigRunDrawsCoarseShapesThatLookTheSame)
             EXPECT_PRED1(Amber, At(coarseShot, ColumnPixel(m_slab, s)));
     }
     EXPECT_GT(seen, m_slab->m_supportMap.size());
-    int differing = 0;
-    for (int y = 0; y < fineShot.height(); ++y)
-        for (int x = 0; x < fineShot.width(); ++x) {
-            const QRgb a = fineShot.pixel(x, y), b = coarseShot.pixel(x, y);
-            differing += std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
-                                   std::abs(qBlue(a) - qBlue(b))}) > 48;
-        }
-    EXPECT_LT(differing, fineShot.width() * fineShot.height() / 100);
+    EXPECT_LT(Differing(fineShot, coarseShot, 48), fineShot.width() * fineShot.height() / 100);
     // Tips added by a click later keep the run's coarseness.
     m_view->makeCurrent();
     m_slab->RebuildSupportTipList();
     EXPECT_TRUE(m_slab->m_supportShapes.coarse());
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-}
-
-// Pixels that differ by more than `step` in a channel.
-int Differing(const QImage& a, const QImage& b, int step)
-{
-    int n = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x) {
-            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
-            n += std::max({std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
-                           std::abs(qBlue(p) - qBlue(q))}) > step;
-        }
-    return n;
 }
 
 // A big run seen from afar draws its body as instances of few facets: the
@@ -333,15 +326,7 @@ int Differing(const QImage& a, const QImage& b, int step)
 TEST_F(SupportLists, FromAfarInstancesShowWhatTheShapeListsShow)
 {
     Generate(m_slab);
-    DLP_Support odd = m_slab->m_supportMap.first();
-    odd.cones.clear();
-    odd.spheres.clear();
-    odd.cones << SaveCone({2, 1, 1}, 0.7, {2, 1, 4}, 0.3)        // up the z axis: a half turn
-              << SaveCone({-3, 2, 1}, 0.0, {-1, 3, 3}, 0.6)      // pointed start
-              << SaveCone({4, -4, 2}, 0.5, {4, -4, 2}, 0.5)      // no length: drawn from triangles
-              << SaveCone({-4, -3, 5}, 0.4, {3, -1, 1.5f}, 0.4); // a strut
-    odd.spheres << SaveSphere({0, 0, 2}, 0.35) << SaveSphere({1, -2, 3}, 0.8);
-    m_slab->m_supportMap.insert(SupportKey(SupportHeightKey(1.f), 999), odd);
+    AddOddSupport();
     long primitives = 0;
     for (const DLP_Support& s : qAsConst(m_slab->m_supportMap))
         primitives += s.cones.size() + s.spheres.size();
