@@ -4,21 +4,20 @@
 #include "VSLModelPainter.h"
 #include "support/SupportGeometry.h"
 
+#include <QMatrix4x4>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
 #include <QOpenGLShaderProgram>
-
-#include <GL/gl.h>
-
-#include <QMatrix4x4>
 #include <QVector2D>
 #include <QVector4D>
+
+#include <GL/gl.h>
 
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
-#include <vector>
 #include <map>
+#include <vector>
 
 namespace {
 
