@@ -27,9 +27,9 @@ constexpr int kMaxGroups = 256;
 
 // Attribute slots of the shape's vertices.
 enum Slot { kPosition = 0, kNormal = 1, kPlaceIndex = 2 };
-constexpr int kVertexFloats = 7;    // position, normal, which of the draw's places
-constexpr int kInstanceFloats = 21; // three affine rows of 4, three normal rows of 3
-constexpr int kRowFloats = 12, kNormalRowFloats = 9;
+constexpr int kVertexFloats = 7; // position, normal, which of the draw's places
+constexpr int kRowFloats = 12;      // per place: three affine rows of 4
+constexpr int kNormalRowFloats = 9; // per place: three normal rows of 3
 // Places per draw: the shape buffer holds this many copies of each shape,
 // the draw takes their transforms as uniforms. One call per place cost the
 // software rasteriser microseconds each, as did one instance of an
@@ -116,14 +116,19 @@ QVector<VSLTriangle3D> ConeSides(const SupportShapeLists::ConeKey& key)
     return sides;
 }
 
-// One place: point = A p + t, normal = B n (B the inverse transpose of A).
-void AppendPlace(QVector<float>& out, const float A[3][3], const vcg::Point3f& t, const float B[3][3])
-{
-    for (int i = 0; i < 3; ++i)
-        out << A[i][0] << A[i][1] << A[i][2] << t[i];
-    for (int i = 0; i < 3; ++i)
-        out << B[i][0] << B[i][1] << B[i][2];
-}
+// The places of one shape, as the draw uploads them.
+struct Places {
+    std::vector<float> rows, normalRows;
+    int count() const { return int(rows.size() / kRowFloats); }
+    // One place: point = A p + t, normal = B n (B the inverse transpose of A).
+    void Append(const float A[3][3], const vcg::Point3f& t, const float B[3][3])
+    {
+        for (int i = 0; i < 3; ++i) {
+            rows.insert(rows.end(), {A[i][0], A[i][1], A[i][2], t[i]});
+            normalRows.insert(normalRows.end(), {B[i][0], B[i][1], B[i][2]});
+        }
+    }
+};
 
 bool Finite(const vcg::Point3f& p) { return std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]); }
 
@@ -165,9 +170,8 @@ bool SupportInstances::Build(const SupportMap& supports)
     Clear();
     if (!Supported() || !MakeProgram())
         return false;
-    // Places per shape: the sphere first, then the cones by key.
-    QVector<float> spherePlaces;
-    std::map<SupportShapeLists::ConeKey, QVector<float>> conePlaces;
+    Places spherePlaces;
+    std::map<SupportShapeLists::ConeKey, Places> conePlaces;
     std::vector<SupportShapeLists::ConeKey> coneOrder; // as first met
     QVector<const QVector<vcg::Point3f>*> leftCones, leftSpheres;
     for (const DLP_Support& s : supports) {
@@ -180,7 +184,7 @@ bool SupportInstances::Build(const SupportMap& supports)
             if (SupportShapeLists::UnitConeOf(c[0], r0, c[1], r1, kFarConeSides, key)) {
                 it = conePlaces.find(key);
                 if (it == conePlaces.end() && int(conePlaces.size()) < kMaxGroups) {
-                    it = conePlaces.emplace(key, QVector<float>()).first;
+                    it = conePlaces.emplace(key, Places()).first;
                     coneOrder.push_back(key);
                 }
             }
@@ -203,7 +207,7 @@ bool SupportInstances::Build(const SupportMap& supports)
                 B[i][1] = R[i][1] / larger;
                 B[i][2] = R[i][2] / length;
             }
-            AppendPlace(it->second, A, c[0], B);
+            it->second.Append(A, c[0], B);
         }
         for (const QVector<vcg::Point3f>& sp : s.spheres) {
             if (!supportgeom::IsSphere(sp))
@@ -215,14 +219,14 @@ bool SupportInstances::Build(const SupportMap& supports)
             }
             const float A[3][3] = {{r, 0, 0}, {0, r, 0}, {0, 0, r}};
             const float B[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
-            AppendPlace(spherePlaces, A, sp[0], B);
+            spherePlaces.Append(A, sp[0], B);
         }
     }
 
-    QVector<float> vertices, places;
+    QVector<float> vertices;
     const int copies = m_placesPerDraw;
-    auto addGroup = [&](const QVector<VSLTriangle3D>& shape, const QVector<float>& at) {
-        if (at.isEmpty() || shape.isEmpty())
+    auto addGroup = [&](const QVector<VSLTriangle3D>& shape, const Places& at) {
+        if (at.count() == 0 || shape.isEmpty())
             return;
         Group g;
         g.firstVertex = vertices.size() / kVertexFloats;
@@ -232,9 +236,10 @@ bool SupportInstances::Build(const SupportMap& supports)
                 for (const QVector3D& v : t.vertices)
                     vertices << v.x() << v.y() << v.z() << t.normal.x() << t.normal.y() << t.normal.z()
                              << float(copy);
-        g.firstInstance = places.size() / kInstanceFloats;
-        g.instanceCount = at.size() / kInstanceFloats;
-        places += at;
+        g.firstInstance = int(m_rows.size() / kRowFloats);
+        g.instanceCount = at.count();
+        m_rows.insert(m_rows.end(), at.rows.begin(), at.rows.end());
+        m_normalRows.insert(m_normalRows.end(), at.normalRows.begin(), at.normalRows.end());
         m_instances += g.instanceCount;
         m_groups << g;
     };
@@ -248,20 +253,21 @@ bool SupportInstances::Build(const SupportMap& supports)
     // The middle of the places and the typical shaft, for the detail a frame
     // needs.
     QVector3D low(FLT_MAX, FLT_MAX, FLT_MAX), high(-FLT_MAX, -FLT_MAX, -FLT_MAX);
-    for (int i = 0; i + kInstanceFloats <= places.size(); i += kInstanceFloats) {
-        const QVector3D t(places[i + 3], places[i + 7], places[i + 11]);
+    for (size_t i = 0; i + kRowFloats <= m_rows.size(); i += kRowFloats) {
+        const QVector3D t(m_rows[i + 3], m_rows[i + 7], m_rows[i + 11]);
         for (int a = 0; a < 3; ++a) {
             low[a] = std::min(low[a], t[a]);
             high[a] = std::max(high[a], t[a]);
         }
     }
-    m_middle = places.isEmpty() ? QVector3D() : (low + high) / 2;
+    m_middle = m_rows.empty() ? QVector3D() : (low + high) / 2;
     std::vector<float> diameters;
     diameters.reserve(size_t(m_instances));
     for (const auto& cone : conePlaces)
-        for (int i = 0; i + kInstanceFloats <= cone.second.size(); i += kInstanceFloats) {
+        for (size_t i = 0; i + kRowFloats <= cone.second.rows.size(); i += kRowFloats) {
             // The larger radius is the length of the unit cone's first axis.
-            const QVector3D x(cone.second[i], cone.second[i + 4], cone.second[i + 8]);
+            const std::vector<float>& r = cone.second.rows;
+            const QVector3D x(r[i], r[i + 4], r[i + 8]);
             diameters.push_back(2.f * x.length());
         }
     if (!diameters.empty()) {
@@ -269,15 +275,6 @@ bool SupportInstances::Build(const SupportMap& supports)
         m_shaftDiameterMm = diameters[diameters.size() / 2];
     }
 
-    // Each place's rows and normal rows apart, as the draw uploads them.
-    const int count = places.size() / kInstanceFloats;
-    m_rows.resize(size_t(count) * kRowFloats);
-    m_normalRows.resize(size_t(count) * kNormalRowFloats);
-    for (int i = 0; i < count; ++i) {
-        std::copy_n(places.constData() + i * kInstanceFloats, kRowFloats, m_rows.begin() + i * kRowFloats);
-        std::copy_n(places.constData() + i * kInstanceFloats + kRowFloats, kNormalRowFloats,
-                    m_normalRows.begin() + i * kNormalRowFloats);
-    }
     QOpenGLFunctions* f = QOpenGLContext::currentContext()->functions();
     if (!m_groups.isEmpty()) {
         f->glGenBuffers(1, &m_shapeBuffer);

@@ -1,6 +1,7 @@
 #include "SupportShapeLists.h"
 
 #include "VSLModelPainter.h"
+#include "gltriangles.h"
 #include "support/SupportGeometry.h"
 
 #include <GL/gl.h>
@@ -26,11 +27,11 @@ GLuint Compiled(Fn body)
     return list;
 }
 
-// The coarse sphere at radius r, facets lit by their own normals as the
-// full sphere's are.
+// The coarse sphere at radius r (8 sectors, 6 bands, 80 facets), facets lit
+// by their own normals as the full sphere's are.
 void CoarseSphere(float r)
 {
-    static const QVector<VSLTriangle3D> unit = SupportShapeLists::CoarseUnitSphere();
+    static const QVector<VSLTriangle3D> unit = SupportShapeLists::FacetedUnitSphere(8, 6);
     glBegin(GL_TRIANGLES);
     for (const VSLTriangle3D& t : unit) {
         glNormal3f(t.normal.x(), t.normal.y(), t.normal.z());
@@ -41,8 +42,6 @@ void CoarseSphere(float r)
 }
 
 } // namespace
-
-QVector<VSLTriangle3D> SupportShapeLists::CoarseUnitSphere() { return FacetedUnitSphere(8, 6); }
 
 QVector<VSLTriangle3D> SupportShapeLists::FacetedUnitSphere(int sectors, int bands)
 {
@@ -114,11 +113,7 @@ void SupportShapeLists::MakeCone(double r0, double r1, int n)
     if (!UnitConeOf(vcg::Point3f(0, 0, 0), r0, vcg::Point3f(0, 0, -1), r1, n, key) || m_cones.count(key) ||
         listCount() >= int(kMaxLists))
         return;
-    // Unit length down the z axis, the larger radius 1.
-    const GLuint list = Compiled([&key] {
-        VSLModelPainter::GenerateCone(vcg::Point3f(0, 0, 0), std::get<1>(key), vcg::Point3f(0, 0, -1),
-                                      std::get<2>(key), std::get<0>(key));
-    });
+    const GLuint list = Compiled([&key] { GlTriangles(UnitCone(key)); });
     if (list)
         m_cones[key] = list;
 }

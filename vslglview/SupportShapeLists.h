@@ -53,17 +53,14 @@ public:
     // The unit cone of a key: unit length down the z axis from the origin,
     // the larger radius 1.
     static QVector<VSLTriangle3D> UnitCone(const ConeKey& key);
-    // The coarse sphere of radius 1: 8 sectors, 6 bands, 80 facets.
-    static QVector<VSLTriangle3D> CoarseUnitSphere();
     // A sphere of radius 1 in `sectors` around and `bands` from pole to pole.
     static QVector<VSLTriangle3D> FacetedUnitSphere(int sectors, int bands);
-    static int Segments(int n, bool coarse) { return coarse ? std::min(n, kCoarseConeSegments) : n; }
 
 private:
     void MakeSphere(double r);
     void MakeCone(double r0, double r1, int n);
 
-    int Segments(int n) const { return Segments(n, m_coarse); }
+    int Segments(int n) const { return m_coarse ? std::min(n, kCoarseConeSegments) : n; }
 
     std::map<float, GLuint> m_spheres;
     std::map<ConeKey, GLuint> m_cones;

@@ -2,14 +2,13 @@
 
 #include "VPolygonAlgorithm.h"
 #include "VSLModel3D.h"
+#include "mesh/workerpriority.h"
 #include "support/DLPSupportStructure.h"
 
 #include <QMutexLocker>
 
 #include <algorithm>
 #include <cmath>
-#include "mesh/workerpriority.h"
-
 #include <cstdint>
 #include <vector>
 
