@@ -20,6 +20,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
 #include <QUrl>
 #include <QWheelEvent>
 
@@ -240,8 +241,10 @@ void VSLGLView::paintGL()
         m_pScene->m_bHideOverlays = false;
         // The frame on screen is the bare capture; the plate and labels
         // come back with the next one, which nothing else may ask for (an
-        // update asked for inside the paint is dropped, so after it).
-        QMetaObject::invokeMethod(this, [this] { update(); }, Qt::QueuedConnection);
+        // update asked for inside the paint is dropped, so after it). Input
+        // that came while the capture drew goes first: a close clicked then
+        // would otherwise wait for another whole frame of the plate.
+        QTimer::singleShot(kOverlaysBackAfterMs, this, [this] { update(); });
     }
 }
 
@@ -304,6 +307,8 @@ void VSLGLView::getModelBound(QVector3D& max, QVector3D& min) const
     }
 }
 
+// Only the camera: the frame that asked for the fit clears and draws next,
+// and a draw here would be wiped unseen (a whole frame, seconds on a big plate).
 void VSLGLView::WindowSizeAdjust()
 {
     if (m_bFitted)
@@ -312,9 +317,6 @@ void VSLGLView::WindowSizeAdjust()
         m_pCamera->SetViewportScale(m_fFitScale);
         m_pCamera->Apply();
         m_bFitted = true;
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-        Draw3DScene();
-        glFlush();
         return;
     }
     QVector3D max, min;
@@ -358,9 +360,6 @@ void VSLGLView::WindowSizeAdjust()
     m_fFitScale = float(scale);
     m_pCamera->Apply();
     m_bFitted = true;
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-    Draw3DScene();
-    glFlush();
     LoadFrameMatrices();
     getRect(m_buildBoxRect, max, min);
 }

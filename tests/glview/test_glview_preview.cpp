@@ -1,11 +1,19 @@
 // Previews captured when slicing starts, and the road to the print file.
 #include "../printfile/printfiledecoder.h"
 #include "glview_fixture.h"
+#include "x11input.h"
 
 #include "dlp/machinepara.h"
 #include "dlp/slicebuildconfig.h"
 
 #include <QFile>
+#include <QGuiApplication>
+#include <QWindow>
+
+
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 namespace {
 
@@ -85,6 +93,58 @@ TEST_F(GLViewPreview, TheWindowDrawsThePlateAgainByItselfAfterTheCapture)
     EXPECT_FALSE(m_view->scene()->m_bHideOverlays);
     EXPECT_TRUE(WaitFor([&] { return framesAfterCapture > 0; }, 3000)) << "the bare capture stays on screen";
     EXPECT_TRUE(At(m_view->grabFramebuffer(), gridPoint).near(plate, 3));
+}
+
+TEST_F(GLViewPreview, InputComingJustAfterTheCaptureGoesBeforeThePlateIsDrawnAgain)
+{
+    // The capture of a big plate can take seconds, and the server may hand
+    // over a click made meanwhile only once the capture reached the screen:
+    // a close must not also wait for the frame that brings the plate back.
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        GTEST_SKIP() << "needs input from an X server";
+    LoadTower();
+    Frame();
+    QWindow* window = m_view->window()->windowHandle();
+    ASSERT_TRUE(window);
+    const unsigned long target = window->winId();
+
+    QStringList order;
+    struct Watch : QObject {
+        QStringList* order;
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            if (e->type() == QEvent::KeyPress)
+                *order << "input";
+            return false;
+        }
+    } watch;
+    watch.order = &order;
+    window->installEventFilter(&watch);
+    const auto frames =
+        QObject::connect(m_view.get(), &QOpenGLWidget::frameSwapped, [&order] { order << "frame"; });
+    std::thread sender;
+    std::atomic<bool> sent{false};
+    const auto compose = QObject::connect(m_view.get(), &QOpenGLWidget::aboutToCompose, [&] {
+        if (sender.joinable() || m_view->scene()->m_bHideOverlays)
+            return;
+        sender = std::thread([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            sent = SendShiftKeyToX11Window(target);
+        });
+    });
+    ASSERT_EQ(m_view->SliceScene(0.1f, 1920, 1080, 20, 20, 0), SceneOp::Done);
+    EXPECT_TRUE(WaitFor([&] { return order.count("frame") >= 2; }, 3000)) << order.join(' ').toStdString();
+    QObject::disconnect(compose);
+    QObject::disconnect(frames);
+    window->removeEventFilter(&watch);
+    if (sender.joinable())
+        sender.join();
+    EXPECT_TRUE(sent);
+    EXPECT_FALSE(m_view->scene()->m_bHideOverlays);
+    const int secondFrame = order.indexOf("frame", order.indexOf("frame") + 1);
+    const int input = order.indexOf("input");
+    EXPECT_TRUE(input >= 0 && input < secondFrame) << order.join(' ').toStdString();
+    WaitSliced();
 }
 
 TEST_F(GLViewPreview, AModelTallerThanTheViewZoomsItOutAndKeepsThatScale)
