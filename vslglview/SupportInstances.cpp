@@ -17,6 +17,7 @@
 #include <cfloat>
 #include <cmath>
 #include <map>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -114,6 +115,38 @@ QVector<VSLTriangle3D> ConeSides(const SupportShapeLists::ConeKey& key)
             sides << t;
     }
     return sides;
+}
+
+// A shape's corners shared between its triangles, each lit by the mean of
+// the faces it joins: the vertex stage runs once a corner, not three times
+// a triangle, and a body a few pixels wide looks round rather than cut.
+struct WeldedShape {
+    QVector<QVector3D> positions, normals;
+    QVector<GLuint> indices; // three a triangle, into positions
+};
+
+WeldedShape Weld(const QVector<VSLTriangle3D>& triangles)
+{
+    WeldedShape w;
+    std::map<std::tuple<float, float, float>, GLuint> corners;
+    for (const VSLTriangle3D& t : triangles) {
+        // Area-weighted: the unnormalised cross product.
+        const QVector3D face = QVector3D::crossProduct(t.vertices[1] - t.vertices[0], t.vertices[2] - t.vertices[0]);
+        for (const QVector3D& v : t.vertices) {
+            const auto key = std::make_tuple(v.x(), v.y(), v.z());
+            auto it = corners.find(key);
+            if (it == corners.end()) {
+                it = corners.emplace(key, GLuint(w.positions.size())).first;
+                w.positions << v;
+                w.normals << QVector3D();
+            }
+            w.normals[int(it->second)] += face;
+            w.indices << it->second;
+        }
+    }
+    for (QVector3D& n : w.normals)
+        n.normalize();
+    return w;
 }
 
 // The places of one shape, as the draw uploads them.
@@ -224,18 +257,26 @@ bool SupportInstances::Build(const SupportMap& supports)
     }
 
     QVector<float> vertices;
+    QVector<GLuint> indices;
     const int copies = m_placesPerDraw;
-    auto addGroup = [&](const QVector<VSLTriangle3D>& shape, const Places& at) {
-        if (at.count() == 0 || shape.isEmpty())
+    auto addGroup = [&](const QVector<VSLTriangle3D>& triangles, const Places& at) {
+        if (at.count() == 0 || triangles.isEmpty())
             return;
+        const WeldedShape shape = Weld(triangles);
         Group g;
         g.firstVertex = vertices.size() / kVertexFloats;
-        g.vertexCount = 3 * shape.size();
-        for (int copy = 0; copy < copies; ++copy)
-            for (const VSLTriangle3D& t : shape)
-                for (const QVector3D& v : t.vertices)
-                    vertices << v.x() << v.y() << v.z() << t.normal.x() << t.normal.y() << t.normal.z()
-                             << float(copy);
+        g.vertexCount = shape.positions.size();
+        g.firstIndex = indices.size();
+        g.indexCount = shape.indices.size();
+        for (int copy = 0; copy < copies; ++copy) {
+            for (int i = 0; i < shape.positions.size(); ++i) {
+                const QVector3D &v = shape.positions[i], &n = shape.normals[i];
+                vertices << v.x() << v.y() << v.z() << n.x() << n.y() << n.z() << float(copy);
+            }
+            // From the group's first vertex, where the draw points the arrays.
+            for (GLuint i : shape.indices)
+                indices << GLuint(copy * g.vertexCount) + i;
+        }
         g.firstInstance = int(m_rows.size() / kRowFloats);
         g.instanceCount = at.count();
         m_rows.insert(m_rows.end(), at.rows.begin(), at.rows.end());
@@ -282,6 +323,11 @@ bool SupportInstances::Build(const SupportMap& supports)
         f->glBufferData(GL_ARRAY_BUFFER, vertices.size() * qsizetype(sizeof(float)), vertices.constData(),
                         GL_STATIC_DRAW);
         f->glBindBuffer(GL_ARRAY_BUFFER, 0);
+        f->glGenBuffers(1, &m_indexBuffer);
+        f->glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, m_indexBuffer);
+        f->glBufferData(GL_ELEMENT_ARRAY_BUFFER, indices.size() * qsizetype(sizeof(GLuint)), indices.constData(),
+                        GL_STATIC_DRAW);
+        f->glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
     }
     if (!leftCones.isEmpty() || !leftSpheres.isEmpty()) {
         m_leftoverList = glGenLists(1);
@@ -310,26 +356,31 @@ bool SupportInstances::DrawIfFar() const
     m_program->bind();
     f->glUniform1i(m_litUniform, glIsEnabled(GL_LIGHTING) == GL_TRUE ? 1 : 0);
     f->glBindBuffer(GL_ARRAY_BUFFER, m_shapeBuffer);
-    constexpr GLsizei stride = kVertexFloats * sizeof(float);
+    f->glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, m_indexBuffer);
     f->glEnableVertexAttribArray(kPosition);
-    f->glVertexAttribPointer(kPosition, 3, GL_FLOAT, GL_FALSE, stride, nullptr);
     f->glEnableVertexAttribArray(kNormal);
-    f->glVertexAttribPointer(kNormal, 3, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(3 * sizeof(float)));
     f->glEnableVertexAttribArray(kPlaceIndex);
-    f->glVertexAttribPointer(kPlaceIndex, 1, GL_FLOAT, GL_FALSE, stride,
-                             reinterpret_cast<const void*>(6 * sizeof(float)));
+    constexpr GLsizei stride = kVertexFloats * sizeof(float);
     for (const Group& g : m_groups) {
+        const auto at = [&g](int floats) {
+            return reinterpret_cast<const void*>((size_t(g.firstVertex) * kVertexFloats + floats) * sizeof(float));
+        };
+        f->glVertexAttribPointer(kPosition, 3, GL_FLOAT, GL_FALSE, stride, at(0));
+        f->glVertexAttribPointer(kNormal, 3, GL_FLOAT, GL_FALSE, stride, at(3));
+        f->glVertexAttribPointer(kPlaceIndex, 1, GL_FLOAT, GL_FALSE, stride, at(6));
         for (int done = 0; done < g.instanceCount; done += m_placesPerDraw) {
             const int n = std::min(m_placesPerDraw, g.instanceCount - done);
             const size_t place = size_t(g.firstInstance + done);
             f->glUniform4fv(m_rowsUniform, 3 * n, m_rows.data() + place * kRowFloats);
             f->glUniform3fv(m_normalRowsUniform, 3 * n, m_normalRows.data() + place * kNormalRowFloats);
-            glDrawArrays(GL_TRIANGLES, g.firstVertex, n * g.vertexCount);
+            glDrawElements(GL_TRIANGLES, n * g.indexCount, GL_UNSIGNED_INT,
+                           reinterpret_cast<const void*>(size_t(g.firstIndex) * sizeof(GLuint)));
         }
     }
     f->glDisableVertexAttribArray(kPlaceIndex);
     f->glDisableVertexAttribArray(kNormal);
     f->glDisableVertexAttribArray(kPosition);
+    f->glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
     f->glBindBuffer(GL_ARRAY_BUFFER, 0);
     m_program->release();
     if (m_leftoverList != 0)
@@ -370,10 +421,12 @@ void SupportInstances::Clear()
         QOpenGLFunctions* f = ctx->functions();
         if (m_shapeBuffer != 0)
             f->glDeleteBuffers(1, &m_shapeBuffer);
+        if (m_indexBuffer != 0)
+            f->glDeleteBuffers(1, &m_indexBuffer);
         if (m_leftoverList != 0)
             glDeleteLists(m_leftoverList, 1);
     }
-    m_shapeBuffer = m_leftoverList = 0;
+    m_shapeBuffer = m_indexBuffer = m_leftoverList = 0;
     m_rows.clear();
     m_normalRows.clear();
     m_groups.clear();

@@ -35,8 +35,9 @@ public:
     // Where the run's typical shaft stands narrower on the screen than
     // `farBelowPx` under the current matrices and viewport, draws every body
     // shape with few facets (cones of 6 sides without end caps, spheres of
-    // 24 facets) in the current colour, lighting and blend, and returns
-    // true; otherwise draws nothing and returns false.
+    // 24 facets; corners shared and lit smoothly) in the current colour,
+    // lighting and blend, and returns true; otherwise draws nothing and
+    // returns false.
     bool DrawIfFar() const;
     static constexpr double kFarBelowPx = 6.0;
     double farBelowPx = kFarBelowPx;
@@ -51,7 +52,9 @@ public:
 private:
     struct Group {
         int firstVertex = 0;
-        int vertexCount = 0;
+        int vertexCount = 0; // of one copy
+        int firstIndex = 0;
+        int indexCount = 0; // of one copy
         int firstInstance = 0;
         int instanceCount = 0;
     };
@@ -64,6 +67,7 @@ private:
     int m_placesPerDraw = 0;
     int m_rowsUniform = -1, m_normalRowsUniform = -1, m_litUniform = -1;
     GLuint m_shapeBuffer = 0;  // per vertex: position, normal, place in the draw
+    GLuint m_indexBuffer = 0;  // the copies' triangles
     GLuint m_leftoverList = 0; // primitives no unit shape stands for
     std::vector<float> m_rows;       // per place: three affine rows
     std::vector<float> m_normalRows; // per place: three normal rows

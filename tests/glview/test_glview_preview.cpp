@@ -10,7 +10,6 @@
 #include <QGuiApplication>
 #include <QWindow>
 
-
 #include <atomic>
 #include <chrono>
 #include <thread>
