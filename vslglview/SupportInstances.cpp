@@ -259,9 +259,8 @@ bool SupportInstances::Build(const SupportMap& supports)
     QVector<float> vertices;
     QVector<GLuint> indices;
     const int copies = m_placesPerDraw;
-    auto addGroup = [&](const QVector<VSLTriangle3D>& triangles, const Places& at) {
-        if (at.count() == 0 || triangles.isEmpty())
-            return;
+    // One shape's copies for a draw, without places.
+    auto addShape = [&](const QVector<VSLTriangle3D>& triangles) {
         const WeldedShape shape = Weld(triangles);
         Group g;
         g.firstVertex = vertices.size() / kVertexFloats;
@@ -277,6 +276,11 @@ bool SupportInstances::Build(const SupportMap& supports)
             for (GLuint i : shape.indices)
                 indices << GLuint(copy * g.vertexCount) + i;
         }
+        return g;
+    };
+    auto addGroup = [&](Group g, const Places& at) {
+        if (at.count() == 0 || g.indexCount == 0)
+            return;
         g.firstInstance = int(m_rows.size() / kRowFloats);
         g.instanceCount = at.count();
         m_rows.insert(m_rows.end(), at.rows.begin(), at.rows.end());
@@ -288,8 +292,10 @@ bool SupportInstances::Build(const SupportMap& supports)
     // them: the bodies are blended, and what is drawn first hides what
     // stands behind it.
     for (const SupportShapeLists::ConeKey& key : coneOrder)
-        addGroup(ConeSides(key), conePlaces[key]);
-    addGroup(SupportShapeLists::FacetedUnitSphere(kFarSphereSectors, kFarSphereBands), spherePlaces);
+        addGroup(addShape(ConeSides(key)), conePlaces[key]);
+    // Kept without body spheres too: the tips are spheres.
+    m_sphereShape = addShape(SupportShapeLists::FacetedUnitSphere(kFarSphereSectors, kFarSphereBands));
+    addGroup(m_sphereShape, spherePlaces);
 
     // The middle of the places and the typical shaft, for the detail a frame
     // needs.
@@ -317,7 +323,7 @@ bool SupportInstances::Build(const SupportMap& supports)
     }
 
     QOpenGLFunctions* f = QOpenGLContext::currentContext()->functions();
-    if (!m_groups.isEmpty()) {
+    if (!vertices.isEmpty()) {
         f->glGenBuffers(1, &m_shapeBuffer);
         f->glBindBuffer(GL_ARRAY_BUFFER, m_shapeBuffer);
         f->glBufferData(GL_ARRAY_BUFFER, vertices.size() * qsizetype(sizeof(float)), vertices.constData(),
@@ -343,16 +349,60 @@ bool SupportInstances::Build(const SupportMap& supports)
     return true;
 }
 
+bool SupportInstances::Far() const
+{
+    return QOpenGLContext::currentContext() && !empty() && ShaftWidthPx() < farBelowPx;
+}
+
 bool SupportInstances::DrawIfFar() const
 {
-    QOpenGLContext* ctx = QOpenGLContext::currentContext();
-    if (!ctx || empty() || ShaftWidthPx() >= farBelowPx)
+    if (!Far())
         return false;
-    if (!m_program || m_groups.isEmpty()) {
-        glCallList(m_leftoverList);
-        return true;
+    if (m_program && !m_groups.isEmpty()) {
+        BindShapes();
+        for (const Group& g : m_groups)
+            DrawPlaces(g, m_rows, m_normalRows);
+        ReleaseShapes();
     }
-    QOpenGLFunctions* f = ctx->functions();
+    if (m_leftoverList != 0)
+        glCallList(m_leftoverList);
+    return true;
+}
+
+void SupportInstances::SetTips(const std::vector<Tip>& tips)
+{
+    m_tipRows.clear();
+    m_tipNormalRows.clear();
+    Places places;
+    for (const Tip& t : tips) {
+        if (!std::isfinite(t.radius) || !Finite(t.centre))
+            continue; // as the tip list would draw it: nothing to see
+        const float A[3][3] = {{t.radius, 0, 0}, {0, t.radius, 0}, {0, 0, t.radius}};
+        const float B[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+        places.Append(A, t.centre, B);
+    }
+    m_tipRows = std::move(places.rows);
+    m_tipNormalRows = std::move(places.normalRows);
+}
+
+bool SupportInstances::DrawTipsIfFar() const
+{
+    if (!m_program || m_sphereShape.indexCount == 0 || !Far())
+        return false;
+    if (m_tipRows.empty())
+        return true;
+    Group tips = m_sphereShape;
+    tips.firstInstance = 0;
+    tips.instanceCount = int(m_tipRows.size() / kRowFloats);
+    BindShapes();
+    DrawPlaces(tips, m_tipRows, m_tipNormalRows);
+    ReleaseShapes();
+    return true;
+}
+
+void SupportInstances::BindShapes() const
+{
+    QOpenGLFunctions* f = QOpenGLContext::currentContext()->functions();
     m_program->bind();
     f->glUniform1i(m_litUniform, glIsEnabled(GL_LIGHTING) == GL_TRUE ? 1 : 0);
     f->glBindBuffer(GL_ARRAY_BUFFER, m_shapeBuffer);
@@ -360,32 +410,38 @@ bool SupportInstances::DrawIfFar() const
     f->glEnableVertexAttribArray(kPosition);
     f->glEnableVertexAttribArray(kNormal);
     f->glEnableVertexAttribArray(kPlaceIndex);
+}
+
+void SupportInstances::DrawPlaces(const Group& g, const std::vector<float>& rows,
+                                  const std::vector<float>& normalRows) const
+{
+    QOpenGLFunctions* f = QOpenGLContext::currentContext()->functions();
     constexpr GLsizei stride = kVertexFloats * sizeof(float);
-    for (const Group& g : m_groups) {
-        const auto at = [&g](int floats) {
-            return reinterpret_cast<const void*>((size_t(g.firstVertex) * kVertexFloats + floats) * sizeof(float));
-        };
-        f->glVertexAttribPointer(kPosition, 3, GL_FLOAT, GL_FALSE, stride, at(0));
-        f->glVertexAttribPointer(kNormal, 3, GL_FLOAT, GL_FALSE, stride, at(3));
-        f->glVertexAttribPointer(kPlaceIndex, 1, GL_FLOAT, GL_FALSE, stride, at(6));
-        for (int done = 0; done < g.instanceCount; done += m_placesPerDraw) {
-            const int n = std::min(m_placesPerDraw, g.instanceCount - done);
-            const size_t place = size_t(g.firstInstance + done);
-            f->glUniform4fv(m_rowsUniform, 3 * n, m_rows.data() + place * kRowFloats);
-            f->glUniform3fv(m_normalRowsUniform, 3 * n, m_normalRows.data() + place * kNormalRowFloats);
-            glDrawElements(GL_TRIANGLES, n * g.indexCount, GL_UNSIGNED_INT,
-                           reinterpret_cast<const void*>(size_t(g.firstIndex) * sizeof(GLuint)));
-        }
+    const auto at = [&g](int floats) {
+        return reinterpret_cast<const void*>((size_t(g.firstVertex) * kVertexFloats + floats) * sizeof(float));
+    };
+    f->glVertexAttribPointer(kPosition, 3, GL_FLOAT, GL_FALSE, stride, at(0));
+    f->glVertexAttribPointer(kNormal, 3, GL_FLOAT, GL_FALSE, stride, at(3));
+    f->glVertexAttribPointer(kPlaceIndex, 1, GL_FLOAT, GL_FALSE, stride, at(6));
+    for (int done = 0; done < g.instanceCount; done += m_placesPerDraw) {
+        const int n = std::min(m_placesPerDraw, g.instanceCount - done);
+        const size_t place = size_t(g.firstInstance + done);
+        f->glUniform4fv(m_rowsUniform, 3 * n, rows.data() + place * kRowFloats);
+        f->glUniform3fv(m_normalRowsUniform, 3 * n, normalRows.data() + place * kNormalRowFloats);
+        glDrawElements(GL_TRIANGLES, n * g.indexCount, GL_UNSIGNED_INT,
+                       reinterpret_cast<const void*>(size_t(g.firstIndex) * sizeof(GLuint)));
     }
+}
+
+void SupportInstances::ReleaseShapes() const
+{
+    QOpenGLFunctions* f = QOpenGLContext::currentContext()->functions();
     f->glDisableVertexAttribArray(kPlaceIndex);
     f->glDisableVertexAttribArray(kNormal);
     f->glDisableVertexAttribArray(kPosition);
     f->glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
     f->glBindBuffer(GL_ARRAY_BUFFER, 0);
     m_program->release();
-    if (m_leftoverList != 0)
-        glCallList(m_leftoverList);
-    return true;
 }
 
 double SupportInstances::ShaftWidthPx() const
@@ -429,6 +485,9 @@ void SupportInstances::Clear()
     m_shapeBuffer = m_indexBuffer = m_leftoverList = 0;
     m_rows.clear();
     m_normalRows.clear();
+    m_tipRows.clear();
+    m_tipNormalRows.clear();
     m_groups.clear();
+    m_sphereShape = Group();
     m_instances = 0;
 }

@@ -39,6 +39,15 @@ public:
     // lighting and blend, and returns true; otherwise draws nothing and
     // returns false.
     bool DrawIfFar() const;
+    // The tip spheres as the tip list draws them, for DrawTipsIfFar; kept
+    // until the next Build or Clear.
+    struct Tip {
+        vcg::Point3f centre;
+        float radius;
+    };
+    void SetTips(const std::vector<Tip>& tips);
+    // As DrawIfFar, the tips with the body's few-facet sphere.
+    bool DrawTipsIfFar() const;
     static constexpr double kFarBelowPx = 6.0;
     double farBelowPx = kFarBelowPx;
     // Frees the tables; needs the context current. The program stays for
@@ -59,6 +68,10 @@ private:
         int instanceCount = 0;
     };
     bool MakeProgram();
+    bool Far() const;
+    void BindShapes() const;
+    void DrawPlaces(const Group& shape, const std::vector<float>& rows, const std::vector<float>& normalRows) const;
+    void ReleaseShapes() const;
     // The width in pixels the typical shaft takes at the run's middle under
     // the current matrices and viewport.
     double ShaftWidthPx() const;
@@ -72,6 +85,8 @@ private:
     std::vector<float> m_rows;       // per place: three affine rows
     std::vector<float> m_normalRows; // per place: three normal rows
     QVector<Group> m_groups;
+    Group m_sphereShape; // its copies, also without body spheres
+    std::vector<float> m_tipRows, m_tipNormalRows;
     long m_instances = 0;
     QVector3D m_middle;            // of the places, in the run's frame
     float m_shaftDiameterMm = 0.f; // the median cone's larger diameter

@@ -445,7 +445,8 @@ void VSLModelPainter::RenderSupportX(bool highlight, bool tipsOnly)
     glPushMatrix();
     glMultMatrixf(m_supportMatrix.constData());
     glColor3f(1.f, 0.f, 1.f);
-    glCallList(m_nSupportTipList);
+    if (!m_supportInstances.DrawTipsIfFar())
+        glCallList(m_nSupportTipList);
     if (!tipsOnly) {
         if (highlight) {
             glColor3f(1.f, 0.f, 1.f);
@@ -466,7 +467,8 @@ void VSLModelPainter::RenderOverhang()
 {
     if (!m_bSupportsShown)
         return;
-    glCallList(m_nSupportTipList);
+    if (!m_supportInstances.DrawTipsIfFar())
+        glCallList(m_nSupportTipList);
     if (!m_supportInstances.DrawIfFar())
         glCallList(m_nSupportBodyList);
 }

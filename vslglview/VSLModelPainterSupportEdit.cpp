@@ -100,11 +100,15 @@ void VSLModelPainter::CompileSupportLists()
     if (bodyFromShapes && m_bSupportInstancesAllowed)
         m_supportInstances.Build(m_supportMap);
     m_supportShapes.Prepare(m_supportMap, bodyFromShapes);
-    Recompile(m_nSupportTipList, [this] {
+    std::vector<SupportInstances::Tip> tips;
+    Recompile(m_nSupportTipList, [this, &tips] {
         for (const DLP_Support& s : qAsConst(m_supportMap))
-            if (supportgeom::HasTipCone(s))
+            if (supportgeom::HasTipCone(s)) {
                 EmitTipSphere(TipCentre(s), TipRadius(s));
+                tips.push_back({TipCentre(s), float(TipRadius(s))});
+            }
     });
+    m_supportInstances.SetTips(tips);
     Recompile(m_nSupportBodyList, [this, bodyFromShapes] {
         for (const DLP_Support& s : qAsConst(m_supportMap)) {
             for (const QVector<vcg::Point3f>& c : s.cones) {
@@ -135,15 +139,18 @@ void VSLModelPainter::RebuildSupportTipList()
     glMatrixMode(GL_MODELVIEW);
     // Adds only: the body list may call the shapes there are.
     m_supportShapes.Prepare(m_supportMap, false);
-    Recompile(m_nSupportTipList, [this] {
+    std::vector<SupportInstances::Tip> tips;
+    Recompile(m_nSupportTipList, [this, &tips] {
         for (const DLP_Support& s : qAsConst(m_supportMap)) {
             if (s.isDeleted || !supportgeom::HasTipCone(s))
                 continue;
             m_bHasSupports = true;
             m_bSupportsShown = true;
             EmitTipSphere(TipCentre(s), TipRadius(s));
+            tips.push_back({TipCentre(s), float(TipRadius(s))});
         }
     });
+    m_supportInstances.SetTips(tips);
 }
 
 void VSLModelPainter::AddClickSupport(QVector3D const& hitWorld, QVector3D const& nearWorld)

@@ -364,6 +364,41 @@ TEST_F(SupportLists, FromAfarInstancesShowWhatTheShapeListsShow)
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
+// Tips are drawn as instances from afar too; one a click took away goes
+// there as it goes from the tip list, the others stay.
+TEST_F(SupportLists, FromAfarATipAClickTookAwayIsGoneAndTheOthersStay)
+{
+    Generate(m_slab);
+    QImage shot;
+    Drawn(0, 0, &shot, true);
+    m_slab->m_supportInstances.farBelowPx = 1e9;
+    const QImage before = Shot();
+    QVector<int> shown; // 1-based, as a click names them
+    int n = 0;
+    for (const DLP_Support& s : qAsConst(m_slab->m_supportMap)) {
+        ++n;
+        if (Magenta(At(before, TipPixel(m_slab, s))))
+            shown << n;
+    }
+    ASSERT_GT(shown.size(), 2);
+    const int taken = shown[shown.size() / 2];
+    const DLP_Support gone = *std::next(m_slab->m_supportMap.cbegin(), taken - 1);
+    ASSERT_TRUE(m_slab->MarkClickedSupport(taken));
+    m_view->makeCurrent();
+    m_slab->RebuildSupportTipList();
+    const QImage after = Shot();
+    Save(after, "supportedit_instances_far_tip_taken");
+    EXPECT_FALSE(Magenta(At(after, TipPixel(m_slab, gone))));
+    n = 0;
+    int kept = 0;
+    for (const DLP_Support& s : qAsConst(m_slab->m_supportMap))
+        if (++n != taken && shown.contains(n))
+            kept += Magenta(At(after, TipPixel(m_slab, s)));
+    EXPECT_EQ(kept, shown.size() - 1);
+    m_view->makeCurrent();
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
 // The judge is the shaft's width on the screen: an ortho view of 1 mm across
 // 400 pixels sees it wide, one of 10 m sees it as a speck.
 TEST_F(SupportLists, InstancesDrawOnlyWhereShaftsStandAFewPixelsWide)
