@@ -240,7 +240,7 @@ private:
     void Trigger_Command(QVariantList& args);
 
     // Previews of the plate (first frame after slicing starts).
-    static constexpr int kOverlaysBackAfterMs = 150;
+    static constexpr int kOverlaysBackAfterMs = 250;
     QImage GrabFrame();
     void ZoomOut(int h, int wanted);
     void makePngImage(QVector3D& max, QVector3D& min);

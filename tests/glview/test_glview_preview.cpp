@@ -6,6 +6,7 @@
 #include "dlp/machinepara.h"
 #include "dlp/slicebuildconfig.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QWindow>
@@ -106,6 +107,8 @@ TEST_F(GLViewPreview, InputComingJustAfterTheCaptureGoesBeforeThePlateIsDrawnAga
     QWindow* window = m_view->window()->windowHandle();
     ASSERT_TRUE(window);
     const unsigned long target = window->winId();
+    X11KeySender keys;
+    ASSERT_TRUE(keys.connected());
 
     QStringList order;
     struct Watch : QObject {
@@ -121,14 +124,19 @@ TEST_F(GLViewPreview, InputComingJustAfterTheCaptureGoesBeforeThePlateIsDrawnAga
     window->installEventFilter(&watch);
     const auto frames =
         QObject::connect(m_view.get(), &QOpenGLWidget::frameSwapped, [&order] { order << "frame"; });
+    // A key comes 20 ms after the capture goes to the screen.
+    QElapsedTimer sinceCapture;
     std::thread sender;
     std::atomic<bool> sent{false};
+    std::atomic<qint64> sentAtMs{-1};
     const auto compose = QObject::connect(m_view.get(), &QOpenGLWidget::aboutToCompose, [&] {
         if (sender.joinable() || m_view->scene()->m_bHideOverlays)
             return;
+        sinceCapture.start();
         sender = std::thread([&] {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            sent = SendShiftKeyToX11Window(target);
+            sent = keys.SendShift(target);
+            sentAtMs = sinceCapture.elapsed();
         });
     });
     ASSERT_EQ(m_view->SliceScene(0.1f, 1920, 1080, 20, 20, 0), SceneOp::Done);
@@ -140,10 +148,13 @@ TEST_F(GLViewPreview, InputComingJustAfterTheCaptureGoesBeforeThePlateIsDrawnAga
         sender.join();
     EXPECT_TRUE(sent);
     EXPECT_FALSE(m_view->scene()->m_bHideOverlays);
+    WaitSliced();
+    // A machine too busy to send it soon after the capture cannot judge.
+    if (sentAtMs > 100)
+        GTEST_SKIP() << "the key went " << sentAtMs << " ms after the capture";
     const int secondFrame = order.indexOf("frame", order.indexOf("frame") + 1);
     const int input = order.indexOf("input");
     EXPECT_TRUE(input >= 0 && input < secondFrame) << order.join(' ').toStdString();
-    WaitSliced();
 }
 
 TEST_F(GLViewPreview, AModelTallerThanTheViewZoomsItOutAndKeepsThatScale)

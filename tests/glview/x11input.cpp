@@ -5,9 +5,17 @@
 
 #include <initializer_list>
 
-bool SendShiftKeyToX11Window(unsigned long windowId)
+X11KeySender::X11KeySender() : m_display(XOpenDisplay(nullptr)) {}
+
+X11KeySender::~X11KeySender()
 {
-    Display* display = XOpenDisplay(nullptr);
+    if (m_display)
+        XCloseDisplay(static_cast<Display*>(m_display));
+}
+
+bool X11KeySender::SendShift(unsigned long windowId)
+{
+    Display* display = static_cast<Display*>(m_display);
     if (!display)
         return false;
     bool sent = true;
@@ -22,6 +30,5 @@ bool SendShiftKeyToX11Window(unsigned long windowId)
         sent = XSendEvent(display, windowId, False, NoEventMask, &e) != 0 && sent;
     }
     XSync(display, False);
-    XCloseDisplay(display);
     return sent;
 }
