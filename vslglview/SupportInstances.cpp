@@ -29,8 +29,6 @@ constexpr int kMaxGroups = 256;
 // Attribute slots of the shape's vertices.
 enum Slot { kPosition = 0, kNormal = 1, kPlaceIndex = 2 };
 constexpr int kVertexFloats = 7; // position, normal, which of the draw's places
-constexpr int kRowFloats = 12;      // per place: three affine rows of 4
-constexpr int kNormalRowFloats = 9; // per place: three normal rows of 3
 // Places per draw: the shape buffer holds this many copies of each shape,
 // the draw takes their transforms as uniforms. One call per place cost the
 // software rasteriser microseconds each, as did one instance of an
@@ -149,23 +147,24 @@ WeldedShape Weld(const QVector<VSLTriangle3D>& triangles)
     return w;
 }
 
-// The places of one shape, as the draw uploads them.
-struct Places {
-    std::vector<float> rows, normalRows;
-    int count() const { return int(rows.size() / kRowFloats); }
-    // One place: point = A p + t, normal = B n (B the inverse transpose of A).
-    void Append(const float A[3][3], const vcg::Point3f& t, const float B[3][3])
-    {
-        for (int i = 0; i < 3; ++i) {
-            rows.insert(rows.end(), {A[i][0], A[i][1], A[i][2], t[i]});
-            normalRows.insert(normalRows.end(), {B[i][0], B[i][1], B[i][2]});
-        }
-    }
-};
-
 bool Finite(const vcg::Point3f& p) { return std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]); }
 
 } // namespace
+
+void SupportInstances::Places::Append(const float A[3][3], const vcg::Point3f& t, const float B[3][3])
+{
+    for (int i = 0; i < 3; ++i) {
+        rows.insert(rows.end(), {A[i][0], A[i][1], A[i][2], t[i]});
+        normalRows.insert(normalRows.end(), {B[i][0], B[i][1], B[i][2]});
+    }
+}
+
+void SupportInstances::Places::AppendSphere(const vcg::Point3f& centre, float r)
+{
+    const float A[3][3] = {{r, 0, 0}, {0, r, 0}, {0, 0, r}};
+    const float B[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+    Append(A, centre, B);
+}
 
 SupportInstances::SupportInstances() = default;
 
@@ -250,9 +249,7 @@ bool SupportInstances::Build(const SupportMap& supports)
                 leftSpheres << &sp;
                 continue;
             }
-            const float A[3][3] = {{r, 0, 0}, {0, r, 0}, {0, 0, r}};
-            const float B[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
-            spherePlaces.Append(A, sp[0], B);
+            spherePlaces.AppendSphere(sp[0], r);
         }
     }
 
@@ -281,11 +278,10 @@ bool SupportInstances::Build(const SupportMap& supports)
     auto addGroup = [&](Group g, const Places& at) {
         if (at.count() == 0 || g.indexCount == 0)
             return;
-        g.firstInstance = int(m_rows.size() / kRowFloats);
+        g.firstInstance = m_bodies.count();
         g.instanceCount = at.count();
-        m_rows.insert(m_rows.end(), at.rows.begin(), at.rows.end());
-        m_normalRows.insert(m_normalRows.end(), at.normalRows.begin(), at.normalRows.end());
-        m_instances += g.instanceCount;
+        m_bodies.rows.insert(m_bodies.rows.end(), at.rows.begin(), at.rows.end());
+        m_bodies.normalRows.insert(m_bodies.normalRows.end(), at.normalRows.begin(), at.normalRows.end());
         m_groups << g;
     };
     // Cones before spheres and in the order first met, as the lists draw
@@ -300,18 +296,19 @@ bool SupportInstances::Build(const SupportMap& supports)
     // The middle of the places and the typical shaft, for the detail a frame
     // needs.
     QVector3D low(FLT_MAX, FLT_MAX, FLT_MAX), high(-FLT_MAX, -FLT_MAX, -FLT_MAX);
-    for (size_t i = 0; i + kRowFloats <= m_rows.size(); i += kRowFloats) {
-        const QVector3D t(m_rows[i + 3], m_rows[i + 7], m_rows[i + 11]);
+    const std::vector<float>& rows = m_bodies.rows;
+    for (size_t i = 0; i + Places::kRowFloats <= rows.size(); i += Places::kRowFloats) {
+        const QVector3D t(rows[i + 3], rows[i + 7], rows[i + 11]);
         for (int a = 0; a < 3; ++a) {
             low[a] = std::min(low[a], t[a]);
             high[a] = std::max(high[a], t[a]);
         }
     }
-    m_middle = m_rows.empty() ? QVector3D() : (low + high) / 2;
+    m_middle = rows.empty() ? QVector3D() : (low + high) / 2;
     std::vector<float> diameters;
-    diameters.reserve(size_t(m_instances));
+    diameters.reserve(size_t(m_bodies.count()));
     for (const auto& cone : conePlaces)
-        for (size_t i = 0; i + kRowFloats <= cone.second.rows.size(); i += kRowFloats) {
+        for (size_t i = 0; i + Places::kRowFloats <= cone.second.rows.size(); i += Places::kRowFloats) {
             // The larger radius is the length of the unit cone's first axis.
             const std::vector<float>& r = cone.second.rows;
             const QVector3D x(r[i], r[i + 4], r[i + 8]);
@@ -361,7 +358,7 @@ bool SupportInstances::DrawIfFar() const
     if (m_program && !m_groups.isEmpty()) {
         BindShapes();
         for (const Group& g : m_groups)
-            DrawPlaces(g, m_rows, m_normalRows);
+            DrawPlaces(g, m_bodies);
         ReleaseShapes();
     }
     if (m_leftoverList != 0)
@@ -371,31 +368,23 @@ bool SupportInstances::DrawIfFar() const
 
 void SupportInstances::SetTips(const std::vector<Tip>& tips)
 {
-    m_tipRows.clear();
-    m_tipNormalRows.clear();
-    Places places;
-    for (const Tip& t : tips) {
-        if (!std::isfinite(t.radius) || !Finite(t.centre))
-            continue; // as the tip list would draw it: nothing to see
-        const float A[3][3] = {{t.radius, 0, 0}, {0, t.radius, 0}, {0, 0, t.radius}};
-        const float B[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
-        places.Append(A, t.centre, B);
-    }
-    m_tipRows = std::move(places.rows);
-    m_tipNormalRows = std::move(places.normalRows);
+    m_tips = Places();
+    for (const Tip& t : tips)
+        if (std::isfinite(t.radius) && Finite(t.centre)) // else the tip list draws nothing to see either
+            m_tips.AppendSphere(t.centre, t.radius);
 }
 
 bool SupportInstances::DrawTipsIfFar() const
 {
     if (!m_program || m_sphereShape.indexCount == 0 || !Far())
         return false;
-    if (m_tipRows.empty())
+    if (m_tips.count() == 0)
         return true;
     Group tips = m_sphereShape;
     tips.firstInstance = 0;
-    tips.instanceCount = int(m_tipRows.size() / kRowFloats);
+    tips.instanceCount = m_tips.count();
     BindShapes();
-    DrawPlaces(tips, m_tipRows, m_tipNormalRows);
+    DrawPlaces(tips, m_tips);
     ReleaseShapes();
     return true;
 }
@@ -412,8 +401,7 @@ void SupportInstances::BindShapes() const
     f->glEnableVertexAttribArray(kPlaceIndex);
 }
 
-void SupportInstances::DrawPlaces(const Group& g, const std::vector<float>& rows,
-                                  const std::vector<float>& normalRows) const
+void SupportInstances::DrawPlaces(const Group& g, const Places& places) const
 {
     QOpenGLFunctions* f = QOpenGLContext::currentContext()->functions();
     constexpr GLsizei stride = kVertexFloats * sizeof(float);
@@ -426,8 +414,8 @@ void SupportInstances::DrawPlaces(const Group& g, const std::vector<float>& rows
     for (int done = 0; done < g.instanceCount; done += m_placesPerDraw) {
         const int n = std::min(m_placesPerDraw, g.instanceCount - done);
         const size_t place = size_t(g.firstInstance + done);
-        f->glUniform4fv(m_rowsUniform, 3 * n, rows.data() + place * kRowFloats);
-        f->glUniform3fv(m_normalRowsUniform, 3 * n, normalRows.data() + place * kNormalRowFloats);
+        f->glUniform4fv(m_rowsUniform, 3 * n, places.rows.data() + place * Places::kRowFloats);
+        f->glUniform3fv(m_normalRowsUniform, 3 * n, places.normalRows.data() + place * Places::kNormalRowFloats);
         glDrawElements(GL_TRIANGLES, n * g.indexCount, GL_UNSIGNED_INT,
                        reinterpret_cast<const void*>(size_t(g.firstIndex) * sizeof(GLuint)));
     }
@@ -483,11 +471,8 @@ void SupportInstances::Clear()
             glDeleteLists(m_leftoverList, 1);
     }
     m_shapeBuffer = m_indexBuffer = m_leftoverList = 0;
-    m_rows.clear();
-    m_normalRows.clear();
-    m_tipRows.clear();
-    m_tipNormalRows.clear();
+    m_bodies = Places();
+    m_tips = Places();
     m_groups.clear();
     m_sphereShape = Group();
-    m_instances = 0;
 }

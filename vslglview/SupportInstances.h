@@ -56,9 +56,20 @@ public:
 
     bool empty() const { return m_groups.isEmpty() && m_leftoverList == 0; }
     int groupCount() const { return m_groups.size(); }
-    long instanceCount() const { return m_instances; }
+    long instanceCount() const { return m_bodies.count(); }
 
 private:
+    // Where copies of a shape stand, as a draw uploads them: per place three
+    // affine rows (point = A p + t) and three rows of the normals' matrix
+    // (B, the inverse transpose of A).
+    struct Places {
+        static constexpr int kRowFloats = 12;      // three affine rows of 4
+        static constexpr int kNormalRowFloats = 9; // three normal rows of 3
+        std::vector<float> rows, normalRows;
+        int count() const { return int(rows.size() / kRowFloats); }
+        void Append(const float A[3][3], const vcg::Point3f& t, const float B[3][3]);
+        void AppendSphere(const vcg::Point3f& centre, float r);
+    };
     struct Group {
         int firstVertex = 0;
         int vertexCount = 0; // of one copy
@@ -70,7 +81,7 @@ private:
     bool MakeProgram();
     bool Far() const;
     void BindShapes() const;
-    void DrawPlaces(const Group& shape, const std::vector<float>& rows, const std::vector<float>& normalRows) const;
+    void DrawPlaces(const Group& shape, const Places& places) const;
     void ReleaseShapes() const;
     // The width in pixels the typical shaft takes at the run's middle under
     // the current matrices and viewport.
@@ -82,12 +93,10 @@ private:
     GLuint m_shapeBuffer = 0;  // per vertex: position, normal, place in the draw
     GLuint m_indexBuffer = 0;  // the copies' triangles
     GLuint m_leftoverList = 0; // primitives no unit shape stands for
-    std::vector<float> m_rows;       // per place: three affine rows
-    std::vector<float> m_normalRows; // per place: three normal rows
+    Places m_bodies; // of every group, one after another
+    Places m_tips;
     QVector<Group> m_groups;
     Group m_sphereShape; // its copies, also without body spheres
-    std::vector<float> m_tipRows, m_tipNormalRows;
-    long m_instances = 0;
     QVector3D m_middle;            // of the places, in the run's frame
     float m_shaftDiameterMm = 0.f; // the median cone's larger diameter
 };

@@ -372,14 +372,16 @@ TEST_F(SupportLists, FromAfarATipAClickTookAwayIsGoneAndTheOthersStay)
     QImage shot;
     Drawn(0, 0, &shot, true);
     m_slab->m_supportInstances.farBelowPx = 1e9;
-    const QImage before = Shot();
-    QVector<int> shown; // 1-based, as a click names them
-    int n = 0;
-    for (const DLP_Support& s : qAsConst(m_slab->m_supportMap)) {
-        ++n;
-        if (Magenta(At(before, TipPixel(m_slab, s))))
-            shown << n;
-    }
+    // The supports whose tips a picture shows, 1-based as a click names them.
+    auto tipsShown = [this](const QImage& picture) {
+        QVector<int> shown;
+        int n = 0;
+        for (const DLP_Support& s : qAsConst(m_slab->m_supportMap))
+            if (++n && Magenta(At(picture, TipPixel(m_slab, s))))
+                shown << n;
+        return shown;
+    };
+    const QVector<int> shown = tipsShown(Shot());
     ASSERT_GT(shown.size(), 2);
     const int taken = shown[shown.size() / 2];
     const DLP_Support gone = *std::next(m_slab->m_supportMap.cbegin(), taken - 1);
@@ -389,11 +391,9 @@ TEST_F(SupportLists, FromAfarATipAClickTookAwayIsGoneAndTheOthersStay)
     const QImage after = Shot();
     Save(after, "supportedit_instances_far_tip_taken");
     EXPECT_FALSE(Magenta(At(after, TipPixel(m_slab, gone))));
-    n = 0;
-    int kept = 0;
-    for (const DLP_Support& s : qAsConst(m_slab->m_supportMap))
-        if (++n != taken && shown.contains(n))
-            kept += Magenta(At(after, TipPixel(m_slab, s)));
+    const QVector<int> stillShown = tipsShown(after);
+    const auto kept = std::count_if(shown.begin(), shown.end(),
+                                    [&](int n) { return n != taken && stillShown.contains(n); });
     EXPECT_EQ(kept, shown.size() - 1);
     m_view->makeCurrent();
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
