@@ -49,7 +49,10 @@ void setSaveChooser(Chooser chooser)
 QString withExtension(const QString& chosen, const QString& extension,
                       const std::function<bool(const QString& path)>& confirmReplace)
 {
-    if (chosen.isEmpty() || extension.isEmpty() || !QFileInfo(chosen).suffix().isEmpty())
+    // Any other ending ("part v1.2", "ring.stl") is part of the name: the
+    // printer would not list the file, and a model's own name would be lost.
+    if (chosen.isEmpty() || extension.isEmpty() ||
+        QFileInfo(chosen).suffix().compare(extension, Qt::CaseInsensitive) == 0)
         return chosen;
     const QString named = (chosen.endsWith(QLatin1Char('.')) ? chosen : chosen + QLatin1Char('.')) + extension;
     if (QFileInfo::exists(named) && !(confirmReplace && confirmReplace(named)))

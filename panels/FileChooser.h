@@ -20,7 +20,7 @@ QString saveFileName(QWidget* parent, const QString& caption, const QString& sta
 void setOpenChooser(Chooser chooser);
 void setSaveChooser(Chooser chooser);
 
-// A save dialog's answer with ".extension" added when it names none: the
+// A save dialog's answer with ".extension" added unless it ends in it: the
 // printer lists only files that carry its own. The dialog asked about
 // replacing the name typed, not the one made, so `confirmReplace` is asked
 // when that one exists; empty when it says no.

@@ -63,6 +63,21 @@ void VEditRecipeWidget::setPanels(RecipePanel* save, RecipePanel* import)
     m_store.m_pImportWidget = import;
 }
 
+void VEditRecipeWidget::openFrom(RecipePanel* opener)
+{
+    m_pOpener = opener;
+    show();
+}
+
+void VEditRecipeWidget::returnToOpener()
+{
+    hide();
+    RecipePanel* opener = m_pOpener;
+    m_pOpener = nullptr;
+    if (opener)
+        opener->showPanel();
+}
+
 void VEditRecipeWidget::deleteRecipe(const QString& name)
 {
     if (!m_store.deleteRecipe(name))
@@ -161,16 +176,12 @@ void VEditRecipeWidget::on_SaveButton_clicked()
     appendAndSelect(m_store.m_pImportWidget, name);
     if (!m_store.writeIniFileX())
         reportWriteFailure();
-    hide();
-    if (m_store.m_pImportWidget)
-        m_store.m_pImportWidget->showPanel();
+    returnToOpener();
 }
 
 void VEditRecipeWidget::on_CloseButton_clicked()
 {
-    hide();
-    if (m_store.m_pImportWidget)
-        m_store.m_pImportWidget->showPanel();
+    returnToOpener();
 }
 
 void VEditRecipeWidget::paintEvent(QPaintEvent*)

@@ -28,6 +28,10 @@ public:
     void GetUI_Para(RecipePara& para) const;
 
     void setPanels(RecipePanel* save, RecipePanel* import);
+    // Shows the editor; Close, and a Save that adds a recipe, hand the user
+    // back to `opener` (the converter panel hides itself to open it; the
+    // save panel stays where it is).
+    void openFrom(RecipePanel* opener);
 
     RecipeStore m_store;
     QList<RecipePara>& m_listRecipe;
@@ -43,6 +47,8 @@ protected:
 private:
     int showBox(int icon, const QString& text, int buttons, int defaultButton);
     void reportWriteFailure();
+    void returnToOpener();
 
     Ui::VEditRecipeWidget* ui;
+    RecipePanel* m_pOpener = nullptr;
 };

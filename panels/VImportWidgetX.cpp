@@ -171,7 +171,7 @@ void VImportWidgetX::slot_NewEditButtonClicked()
 {
     hide();
     if (m_pRecipeWidget)
-        m_pRecipeWidget->show();
+        m_pRecipeWidget->openFrom(this);
 }
 
 void VImportWidgetX::resetSource()

@@ -190,7 +190,7 @@ void VSaveWidgetX::slot_cbRecipeTextChanged(const QString& arg1)
 void VSaveWidgetX::slot_NewEditButtonClicked()
 {
     if (m_pEditRecipe)
-        m_pEditRecipe->show();
+        m_pEditRecipe->openFrom(this);
 }
 
 void VSaveWidgetX::slot_DeleteButtonClicked()

@@ -853,6 +853,9 @@ ScenePrintJob VSL3DScene::BeginPrintJob(bool withPlateTriangles)
     input.preview = m_previewImage;
     input.previewLarge = m_previewImageLarge;
     input.saveFileName = m_strSaveFileName;
+    for (const VSLModel3D* m : qAsConst(m_models))
+        if (!m->m_strFileName.isEmpty())
+            input.sourceFiles << m->m_strFileName;
     input.sliceXResolution = m_nXResolution;
     input.sliceYResolution = m_nYResolution;
     input.layerThicknessMm = m_fLayerThick;

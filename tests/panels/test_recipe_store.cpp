@@ -211,7 +211,7 @@ TEST_F(Editor, APresetIsOfferedAsANewRecipeSavedThenOverwritten)
     EXPECT_EQ(field<QSpinBox>("CuringSB")->value(), 8000);
     EXPECT_EQ(field<QSpinBox>("LiftDist1SB")->value(), 4);
     field<QSpinBox>("StableTimeSB")->setValue(2500);
-    editor.show();
+    editor.openFrom(&import);
 
     EXPECT_TRUE(clickSave().isEmpty());
     ASSERT_EQ(editor.m_listRecipe.size(), 11);
@@ -235,6 +235,25 @@ TEST_F(Editor, APresetIsOfferedAsANewRecipeSavedThenOverwritten)
     EXPECT_EQ(editor.m_listRecipe.size(), 11);
     for (FakePanel* p : {&save, &import})
         EXPECT_EQ(p->shown.last(), "New Recipe");
+}
+
+// The converter panel hides itself to open the editor and comes back; the
+// save panel never left, and the converter must not open over it.
+TEST_F(Editor, CloseAndSaveGoBackToThePanelThatOpenedTheEditor)
+{
+    editor.openFrom(&save);
+    QTest::mouseClick(field<QPushButton>("CloseButton"), Qt::LeftButton);
+    EXPECT_FALSE(editor.isVisible());
+
+    editor.openFrom(&save);
+    field<QLineEdit>("RecipeNameLE")->setText("from save");
+    EXPECT_TRUE(clickSave().isEmpty());
+    EXPECT_FALSE(editor.isVisible());
+    EXPECT_EQ(std::pair(save.showCount, import.showCount), std::pair(2, 0));
+
+    editor.openFrom(&import);
+    QTest::mouseClick(field<QPushButton>("CloseButton"), Qt::LeftButton);
+    EXPECT_EQ(std::pair(save.showCount, import.showCount), std::pair(2, 1));
 }
 
 TEST_F(Editor, RefusesPresetNamesInvalidNamesAndReportsAnUnwritableFile)

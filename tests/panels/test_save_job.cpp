@@ -314,7 +314,9 @@ TEST_F(SaveJob, ANameWithoutExtensionGetsThePrintersAndAReplaceIsAsked)
         {"/part", {}, "/part.vxs", 0},
         {"/part.", {}, "/part.vxs", 0},
         {"/part.vxs", {}, "/part.vxs", 0},
-        {"/part.zip", {}, "/part.zip", 0}, // an extension typed is the user's choice
+        {"/part.VXS", {}, "/part.VXS", 0},
+        {"/part v1.2", {}, "/part v1.2.vxs", 0},
+        {"/ring.stl", {}, "/ring.stl.vxs", 0}, // never the model's own name
         {"/old", {QMessageBox::No}, "", 1},
         {"/old", {QMessageBox::Yes}, "/old.vxs", 1},
     };

@@ -219,4 +219,36 @@ TEST(VxsFile, FailuresLeaveNoFile)
     }
 }
 
+// A print file never takes the place of a model the plate was read from:
+// named as it is, through a link, or as the vector file beside it.
+TEST(VxsFile, NeverWrittenOverAModelFileOfThePlate)
+{
+    const QByteArray model = "solid part\nendsolid part\n";
+    const struct { int code; const char *save, *link; } cases[] = {
+        {10, "part.stl", nullptr},
+        {10, "job.vxs", "part.stl"},  // job.vxs is a link to the model
+        {120, "part.vxs", nullptr},   // its vector file would be part.vxt
+        {200, "./sub/../part.stl", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.save);
+        Job job(c.code, c.save);
+        QDir(job.dir.path()).mkdir("sub");
+        const QString source = job.dir.filePath(c.code == 120 ? "part.vxt" : "part.stl");
+        QFile f(source);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(model) == model.size());
+        f.close();
+        if (c.link)
+            ASSERT_TRUE(QFile::link(job.dir.filePath(c.link), job.input.saveFileName));
+        job.input.sourceFiles = QStringList{job.dir.filePath("other.stl"), source};
+        EXPECT_EQ(job.write(), PrintFileOntoSource);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), model);
+    }
+    // Beside the model, under a name of its own, the file is written.
+    Job job(10, "part.vxs");
+    job.input.sourceFiles = QStringList{job.dir.filePath("part.stl")};
+    EXPECT_EQ(job.write(), PrintFileOk);
+}
+
 } // namespace

@@ -191,6 +191,21 @@ TEST_F(PrintPath, SavedFileThenAFailureIsReported)
     EXPECT_FALSE(QFile::exists(answer));
     EXPECT_EQ(repaired.count(), 1); // the repair mark stays from the first run
     EXPECT_FALSE(w.isWorking());
+
+    // A name that leads to the model's own file: refused, the model kept.
+    QFile model(stl);
+    ASSERT_TRUE(model.open(QIODevice::ReadOnly));
+    const QByteArray modelBytes = model.readAll();
+    model.close();
+    answer = m_dir.filePath("linked.vxs");
+    ASSERT_TRUE(QFile::link(stl, answer));
+    startJob(w);
+    WAIT_EQ(ready.count(), 3, 30000);
+    WAIT_EQ(modal.texts, QStringList({"Failed to Save File", "Failed to Save File"}), 5000);
+    EXPECT_EQ(modal.informative.value(1), QString("文件保存失败\n") + PrintFileResultText(PrintFileOntoSource));
+    EXPECT_EQ(ready.at(2).at(1).toInt(), int(PrintFileOntoSource));
+    ASSERT_TRUE(model.open(QIODevice::ReadOnly));
+    EXPECT_EQ(model.readAll(), modelBytes);
 }
 
 TEST_F(PrintPath, LocalPrintRunsOnThePrinterAndCancels)

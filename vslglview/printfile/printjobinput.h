@@ -6,6 +6,7 @@
 
 #include <QImage>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 #include <optional>
@@ -25,6 +26,9 @@ struct PrintJobInput
     QImage preview;      // plate preview as captured
     QImage previewLarge; // the 1200 x 1600 preview, embedded as PNG
     QString saveFileName;
+    // The files the plate's models were read from: no print file may take
+    // their place, by any spelling or link.
+    QStringList sourceFiles;
     // Sliced job, for the vector file.
     int sliceXResolution = 0;
     int sliceYResolution = 0;
@@ -50,6 +54,7 @@ enum PrintFileResult : int {
     PrintFileNoSpace = 8,       // the device is full
     PrintFileBadDestination = 9, // the destination is a folder, device or FIFO
     PrintFileNameClash = 10,    // the vector file would take the layer-image file's name
+    PrintFileOntoSource = 11,   // a print file would take the place of a model file on the plate
 };
 
 // A sentence for the user about a writer result.
@@ -67,6 +72,7 @@ inline QString PrintFileResultText(int code)
     case PrintFileNoSpace: return QStringLiteral("No space left on the device");
     case PrintFileBadDestination: return QStringLiteral("the destination exists and is not a regular file");
     case PrintFileNameClash: return QStringLiteral("the vector file and the layer-image file would have the same name");
+    case PrintFileOntoSource: return QStringLiteral("the destination is the file of a model on the plate");
     default: return QStringLiteral("unknown error %1").arg(code);
     }
 }

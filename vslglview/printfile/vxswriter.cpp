@@ -12,6 +12,14 @@ namespace PrintFile {
 
 namespace {
 
+bool IsASourceFile(const PrintJobInput& input, const QString& path)
+{
+    for (const QString& source : input.sourceFiles)
+        if (NamesSameFile(path, source))
+            return true;
+    return false;
+}
+
 constexpr int kBitsPerPixel = 4;
 constexpr int kParameterCount = 34;
 constexpr float kMaxFrameSide = 16384.0f; // bounds each worker's frame allocation
@@ -122,6 +130,8 @@ int WriteVxs(const PrintJobInput& input, const ST_MachinePara& para, SaveFileStr
 int generatePrintableData_VXS(const PrintJobInput& input, const ST_MachinePara& para, const QString& /*path*/,
                               int workerCount)
 {
+    if (IsASourceFile(input, input.saveFileName))
+        return PrintFileOntoSource;
     const int check = CheckVxs(input, para);
     if (check != PrintFileOk)
         return check;
@@ -154,6 +164,8 @@ int generatePrintableData(const PrintJobInput& input, const ST_MachinePara& para
     const QString vxtPath = VxtTargetPath(input, VxtFileName(input.saveFileName));
     if (NamesSameFile(vxtPath, input.saveFileName))
         return PrintFileNameClash;
+    if (IsASourceFile(input, vxtPath) || IsASourceFile(input, input.saveFileName))
+        return PrintFileOntoSource;
     if (!DestinationProblem(vxtPath).isEmpty() || !DestinationProblem(input.saveFileName).isEmpty())
         return PrintFileBadDestination;
     const int check = CheckVxs(input, para);
