@@ -311,6 +311,15 @@ void Vexmor::InitConnections()
                   Qt::DirectConnection), "44");
     check(connect(view, &VSLGLView::sig_SceneStatusChanged, this, &Vexmor::slot_VexmorUpdateStatus), "45");
     check(connect(this, &Vexmor::signal_SliceStatChanged, m_pSliceWidget, &VSliceWidgetX::slot_EditStatChanged), "46");
+    // An edit outdates the layers for the save panel as for the slice
+    // panel: made on the Save stage itself, Save Job would write them.
+    for (auto editStat : {&Vexmor::signal_SliceStatChanged, &Vexmor::signal_DlpEditStatChanged})
+        check(connect(this, editStat, m_pSaveWidget,
+                      [this](emVexmorEditStat s) {
+                          if (int(s) >= 1 && int(s) <= 3)
+                              m_pSaveWidget->slot_ReceiveNLayers(0);
+                      }),
+              "46a");
     check(connect(m_pHelpButton, SIGNAL(clicked(bool)), m_pHelpDialog, SLOT(show_dialog())), "47");
     // The scene announces a mode before it takes it: the value travels along.
     check(connect(view, &VSLGLView::signal_EditModeChanged, this,

@@ -427,7 +427,7 @@ TEST_F(ConverterPanel, ResaveChecksTheFrameAndNamesTheFileForThePrinter)
     const struct { const char* chosen; std::deque<QMessageBox::StandardButton> answers; const char* written; bool asked; } cases[] = {
         {"part_new", {}, "part_new.vxs", false},
         {"dot.", {}, "dot.vxs", false},
-        {"mine.job", {}, "mine.job", false},
+        {"mine.job", {}, "mine.job.vxs", false},
         {"taken", {QMessageBox::No}, nullptr, true},
         {"taken", {QMessageBox::Yes}, "taken.vxs", true},
     };

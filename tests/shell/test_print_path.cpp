@@ -208,6 +208,33 @@ TEST_F(PrintPath, SavedFileThenAFailureIsReported)
     EXPECT_EQ(model.readAll(), modelBytes);
 }
 
+// The plate changed on the Save stage itself: the layers no longer show it,
+// so Save Job asks for a new slice instead of writing them.
+TEST_F(PrintPath, ACopyDeletedAfterSlicingIsNotSavedFromTheOldLayers)
+{
+    Vexmor w;
+    ASSERT_NO_FATAL_FAILURE(loadAndSlice(w));
+    w.slot_OpenAction(); // a second copy, then sliced again
+    WAIT_EQ(w.ui.GLWidget->scene()->instances().size(), 2, 20000);
+    const DLP::SliceBuildConfig& c = w.m_buildConfig;
+    w.slot_SliceScene(0.1f, c.XResolution, c.YResolution, c.DotsPermmX, c.DotsPermmY, 0);
+    WAIT_TRUE(!w.isWorking(), 30000);
+    ASSERT_TRUE(w.m_pSaveWidget->m_bSliceData);
+
+    VSL3DScene* scene = w.ui.GLWidget->scene();
+    scene->SetPickModelPainter(scene->instances().first()->pickId());
+    pressDelete(w);
+    ASSERT_EQ(scene->instances().size(), 1);
+    const QString answer = m_dir.filePath("stale.vxs");
+    FileChooser::setSaveChooser([&](QWidget*, const QString&, const QString&, const QString&) { return answer; });
+    QSignalSpy generate(w.m_pSaveWidget, &VSaveWidgetX::signal_PrintDataGenerate);
+    ModalAnswers modal;
+    startJob(w);
+    EXPECT_EQ(modal.texts, QStringList{"Slicing Data Error"});
+    EXPECT_EQ(generate.count(), 0);
+    EXPECT_FALSE(QFile::exists(answer));
+}
+
 TEST_F(PrintPath, LocalPrintRunsOnThePrinterAndCancels)
 {
     ASSERT_NO_FATAL_FAILURE(connectPrinter(pellar10()));
