@@ -101,7 +101,24 @@ const char kCompleted[] = ";(<Completed>)";
 const char kDelay[] = ";(<Delay> ";
 const char kSlice[] = ";(<Slice> ";
 
-std::string Quoted(const std::string& line) { return "(\"" + line.substr(0, 60) + "\")"; }
+// A line as a message can show it: a NUL would end the message there, and
+// other control bytes garble a terminal.
+std::string Quoted(const std::string& line)
+{
+    static const char hex[] = "0123456789abcdef";
+    std::string shown;
+    for (const char c : line.substr(0, 60)) {
+        const unsigned char b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7f)
+            shown += std::string("\\x") + hex[b >> 4] + hex[b & 15];
+        else
+            shown += c;
+    }
+    return "(\"" + shown + "\")";
+}
+
+// Nothing but blanks and a carriage return: the player skips such a line.
+bool BlankLine(const std::string& line) { return line.find_first_not_of(" \t\r") == std::string::npos; }
 
 // A decimal number and nothing else ("5", "-0.25", "1e+06"): strtod alone
 // would also take "nan", "inf" and hex.
@@ -168,7 +185,7 @@ std::string CommandProblem(const std::string& piece)
         return "switches to relative moves";
     // Only a move goes somewhere: other commands' Z words are settings (the
     // home adjustment "M230 Z-240" is in micrometres either way).
-    const bool move = kind == 'G' && (number == 0 || number == 1);
+    const bool move = kind == 'G' && number <= 3; // lines and arcs
     for (size_t i = 1; i < words.size(); ++i) {
         const char letter = words[i][0];
         if (letter == 'F' && values[i] < 0)
@@ -211,7 +228,9 @@ JobLine JobLineKind(const std::string& line)
         return JobLine::Wait;
     if (line.find(kSlice) != std::string::npos)
         return JobLine::Layer;
-    return line.find(";(") != std::string::npos ? JobLine::Kept : JobLine::Sent;
+    // A blank line (a CR LF job's "\r" among them) would reach the printer
+    // as no command, which no "ok" answers.
+    return line.find(";(") != std::string::npos || BlankLine(line) ? JobLine::Kept : JobLine::Sent;
 }
 
 bool ReadJobWait(const std::string& line, double& ms)
@@ -228,6 +247,17 @@ std::string JobFileProblem(const std::string& text)
     const size_t completed = text.rfind(kCompleted);
     if (completed == std::string::npos || completed < headerEnd)
         return "it does not end with the job's footer; it was cut short";
+    // The footer ends the job: a command after it belongs to a job cut short
+    // behind another one (or behind a footer marker copied into it), and
+    // a last line without a line end would not be sent at all.
+    for (size_t at = text.find('\n', completed); at != std::string::npos && at + 1 < text.size();) {
+        const size_t end = text.find('\n', at + 1);
+        const std::string line = text.substr(at + 1, (end == std::string::npos ? text.size() : end) - at - 1);
+        const size_t first = line.find_first_not_of(" \t\r");
+        if (first != std::string::npos && line[first] != ';')
+            return "it does not end with the job's footer; it was cut short";
+        at = end;
+    }
     size_t start = 0;
     int lineNumber = 0;
     while (start < text.size()) {

@@ -21,7 +21,9 @@ public:
     static void split(std::string& text, std::string& delimiters, std::vector<std::string>* out);
 
     // Larger files are refused by Load rather than read into memory.
-    static constexpr long long kMaxLoadBytes = 512LL * 1024 * 1024;
+    // A job of a hundred thousand layers is some tens of megabytes; each
+    // line held costs the player tens of bytes more.
+    static constexpr long long kMaxLoadBytes = 64LL * 1024 * 1024;
 
     std::string text;
     std::vector<std::string> lines;
@@ -40,8 +42,8 @@ public:
 std::string JobFileProblem(const std::string& text);
 
 // How the player takes a line of a job: a wait, a layer to show, a marker or
-// comment it keeps to itself (any line holding ";("), or a command it sends
-// as it stands. The check reads every line the same way.
+// comment it keeps to itself (any line holding ";(", and blank lines), or a
+// command it sends as it stands. The check reads every line the same way.
 enum class JobLine { Wait, Layer, Kept, Sent };
 JobLine JobLineKind(const std::string& line);
 

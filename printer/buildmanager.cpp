@@ -29,6 +29,24 @@ QString forLog(const QString& command)
     return text;
 }
 
+// A printer's reply as the log shows it: a printer that never ends its
+// reply, or answers in kilobytes, must not fill the user's disk.
+QString replyForLog(const QByteArray& reply)
+{
+    constexpr int kShownBytes = 120;
+    QString shown;
+    for (const char c : reply.left(kShownBytes)) {
+        const uchar b = uchar(c);
+        shown += b < 0x20 || b >= 0x7f ? QStringLiteral("\\x%1").arg(b, 2, 16, QLatin1Char('0')) : QString(QLatin1Char(c));
+    }
+    if (reply.size() > kShownBytes)
+        shown += QStringLiteral("... (%1 bytes)").arg(reply.size());
+    return shown;
+}
+
+// Replies that are no "ok" logged while one command waits; the rest are counted.
+constexpr int kOtherRepliesLogged = 5;
+
 qint64 steadyMs()
 {
     static QElapsedTimer timer = [] {
@@ -333,9 +351,10 @@ int BuildManager::sendCommand(const QString& command, bool rewrite)
     const QByteArray bytes = command.toLatin1();
     auto noOk = [&](int look) {
         log(tr("No OK: %1").arg(look) + tr("times: ") + forLog(command) + QLatin1Char(' ')
-            + QString::fromLatin1(MySerialPort::responseData()));
+            + replyForLog(MySerialPort::responseData()));
     };
     AckScanner scanner;
+    int otherReplies = 0;
     // Only a reply line that begins with "ok" acknowledges; other lines are
     // logged once each and waited past.
     auto look = [&]() -> int {
@@ -344,9 +363,19 @@ int BuildManager::sendCommand(const QString& command, bool rewrite)
         QList<QByteArray> others;
         const int pos = MySerialPort::scanResponse(scanner, &others);
         for (const QByteArray& line : others)
-            log(tr("Reply is no acknowledgement: %1").arg(QString::fromLatin1(line)));
+            if (++otherReplies <= kOtherRepliesLogged)
+                log(tr("Reply is no acknowledgement: %1").arg(replyForLog(line)));
         return pos;
     };
+    // However the wait ends, the count of the replies not logged is.
+    struct CountOthers {
+        const int& count;
+        ~CountOthers()
+        {
+            if (count > kOtherRepliesLogged)
+                log(BuildManager::tr("%1 more replies were no acknowledgement").arg(count - kOtherRepliesLogged));
+        }
+    } countOthers{otherReplies};
     for (int writes = 1;; ++writes) {
         MySerialPort::clearResponse();
         scanner.reset();

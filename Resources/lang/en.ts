@@ -23,6 +23,10 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <source>%1 more replies were no acknowledgement</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>times: </source>
         <translation type="unfinished"></translation>
     </message>

@@ -22,6 +22,10 @@
         <translation>未收到OK: %1</translation>
     </message>
     <message>
+        <source>%1 more replies were no acknowledgement</source>
+        <translation>另有 %1 条回复不是确认</translation>
+    </message>
+    <message>
         <source>times: </source>
         <translation>次数: </translation>
     </message>
