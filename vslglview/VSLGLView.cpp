@@ -756,7 +756,21 @@ void VSLGLView::slot_ReceiveEditList(QVariantList editList)
 
 void VSLGLView::Trigger_Translate(QVariantList& args) { m_pEditHandlers->Trigger_Translate(args); }
 void VSLGLView::Trigger_Rotate(QVariantList& args) { m_pEditHandlers->Trigger_Rotate(args); }
-void VSLGLView::Trigger_Scale(QVariantList& args) { m_pEditHandlers->Trigger_Scale(args); }
+void VSLGLView::Trigger_Scale(QVariantList& args)
+{
+    m_pEditHandlers->Trigger_Scale(args);
+    // A scale takes the supports away and lays the instance on the plate:
+    // the panel's fields, the height among them, must say so, or the next
+    // position typed would lift it back into the air. Told once the panel's
+    // own change has run its course, with the scale the panel holds.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            emit signal_RequestScaleValue();
+            m_pEditHandlers->EmitUpdate();
+        },
+        Qt::QueuedConnection);
+}
 void VSLGLView::Trigger_Command(QVariantList& args) { m_pEditHandlers->Trigger_Command(args); }
 
 void VSLGLView::slot_ReceiveScaleValue(QVariantList values)

@@ -81,6 +81,11 @@ TEST_F(TransformWithView, ScaleAndResetReachTheCubeAndTheFields)
     ExpectNear(p->m_maxBound - p->m_minBound, {40, 40, 40}, 0.01f, "scaled bounds");
     ExpectNear(BottomCentre(p), bottom, 0.01f, "scaled about the bottom centre");
     ExpectNear(fields("Size"), {40, 40, 40}, 0.01f, "size after scale");
+    // The view's echo of the scaled instance changes nothing more.
+    QCoreApplication::processEvents();
+    ExpectNear(p->m_maxBound - p->m_minBound, {40, 40, 40}, 0.01f, "bounds after the echo");
+    ExpectNear(fields("Size"), {40, 40, 40}, 0.01f, "size after the echo");
+    ExpectNear(fields("Scale"), {2, 2, 2}, 0.001f, "scale after the echo");
 
     panel.findChild<QPushButton*>("ResetButton")->click();
     ExpectNear(p->m_maxBound - p->m_minBound, {20, 20, 20}, 0.01f, "reset bounds");

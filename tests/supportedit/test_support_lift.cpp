@@ -94,6 +94,18 @@ TEST_F(SupportLift, EveryRoadLeavesModelAndSupportsOnThePlate)
          [this] { Select(); GenerateAndWait(); TypePosition(8, 3); emit m_view->sig_RemoveSupport(); }, false},
         {"generate, remove, then a position typed into the panel",
          [this] { Select(); GenerateAndWait(); emit m_view->sig_RemoveSupport(); TypePosition(-6, 2); }, false},
+        // The scale takes the supports away and lays the instance down; the
+        // panel's height must follow, or the position typed next lifts it.
+        {"generate, moved aside, scaled from the panel, a position typed",
+         [this] {
+             Select();
+             GenerateAndWait();
+             TypePosition(30, 0);
+             m_view->slot_ReceiveEditList({2, 1.f, 1.f, 0.5f});
+             QCoreApplication::processEvents();
+             TypePosition(0, 0);
+         },
+         false},
         {"edit opened, a position typed into the panel, cancelled",
          [this] { Select(); m_slab->m_dLiftDistance = kRoadLift; Edit(); TypePosition(4, 4); Cancel(); }, false},
         {"a click on an unsupported instance whose run fails",
