@@ -32,9 +32,24 @@ std::optional<double> storedNumber(const QVariant& value)
     }
 }
 
+// A stored value as a message shows it: a file may hold megabytes in one
+// value, or control bytes that would garble the log.
+static QString shownValue(const QString& value)
+{
+    constexpr int kShownCharacters = 60;
+    QString shown;
+    for (const QChar c : value.left(kShownCharacters)) {
+        const ushort u = c.unicode();
+        shown += u < 0x20 || u == 0x7f ? QStringLiteral("\\x%1").arg(u, 2, 16, QLatin1Char('0')) : QString(c);
+    }
+    if (value.size() > kShownCharacters)
+        shown += QStringLiteral("... (%1 characters)").arg(value.size());
+    return shown;
+}
+
 QString valueProblemText(const QString& file, const QString& key, const QString& value, const QString& allowed)
 {
-    return QStringLiteral("%1: %2 = %3 (allowed %4)").arg(file, key, value, allowed);
+    return QStringLiteral("%1: %2 = %3 (allowed %4)").arg(file, key, shownValue(value), allowed);
 }
 
 QString jobValueProblemText(const DLP::SliceBuildConfig& job,

@@ -187,6 +187,11 @@ TEST_F(SaveJob, ValuesAPrinterCannotTakeRefuseTheStart)
         {"huge curing", "CuringTime", "99999999999999999999", 0, okLight,
          recipes + ": Recipe/Bad/CuringTime = 99999999999999999999 (allowed 0..99999)"},
         {"text", "StableTime", "abc", 0, okLight, recipes + ": Recipe/Bad/StableTime = abc (allowed 0..99999)"},
+        // Shown short and readable, whatever the file holds.
+        {"a value of a million digits", "CuringTime", QString(1000000, '9'), 0, okLight,
+         recipes + ": Recipe/Bad/CuringTime = " + QString(60, '9') + "... (1000000 characters) (allowed 0..99999)"},
+        {"control bytes", "StableTime", QString("1\x01\x7f"), 0, okLight,
+         recipes + ": Recipe/Bad/StableTime = 1\\x01\\x7f (allowed 0..99999)"},
         {"typed nan", "LiftDist1", QVariant::fromValue<float>(nan), 0, okLight,
          recipes + ": Recipe/Bad/LiftDist1 = nan (allowed 0..99)"},
         {"infinity", "LiftSpeed2", "inf", 2, okLight, recipes + ": Recipe/Bad/LiftSpeed2 = inf (allowed 0..600)"},
