@@ -12,6 +12,7 @@
 #include "panelstyle.h"
 #include "ui_VImportWidgetX.h"
 
+#include <QDebug>
 #include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -230,20 +231,26 @@ void VImportWidgetX::slot_btnImportClicked()
                                                    m_mapFilter.value(source));
     if (file.isEmpty())
         return;
-    auto fail = [this](const QString& text) {
-        // A failed import leaves nothing to save.
+    // A failed import leaves nothing to save; why it failed is shown and
+    // kept in the log.
+    auto fail = [this, &file](const QString& text, const QString& why = QString()) {
         resetSource();
-        critical(text);
+        qWarning().noquote() << "Import failed:" << file << text << why;
+        critical(why.isEmpty() ? text : text + QLatin1Char('\n') + why);
     };
     if (source.contains(QLatin1String("Vexmor3D"))) {
         m_pExportThread->m_srcPath = file;
         // A FIFO or device would block the reader; a folder is no print file.
         QFile f(file);
-        if (!InputFileProblem(file).isEmpty() || !f.open(QIODevice::ReadOnly))
-            return fail(tr("File error: unknown format!"));
+        const QString unreadable = InputFileProblem(file);
+        if (!unreadable.isEmpty())
+            return fail(tr("File error: unknown format!"), unreadable);
+        if (!f.open(QIODevice::ReadOnly))
+            return fail(tr("File error: unknown format!"), f.errorString());
         const QByteArray head = f.read(kVxsMinHeaderBytes);
         if (!IsVxsHeader(head))
-            return fail(tr("File error: unknown format!"));
+            return fail(tr("File error: unknown format!"),
+                        QStringLiteral("%1 is no Vexmor3D print file (its header is missing or cut short)").arg(file));
         m_fLayerThick = qFromLittleEndian<float>(head.constData() + kVxsParaOffset + 4 * 4);
         const int um = micrometres(m_fLayerThick);
         if (um < 10 || um > 100)
@@ -253,7 +260,7 @@ void VImportWidgetX::slot_btnImportClicked()
     } else if (source.contains(QLatin1String("ChiTuBox"))) {
         m_pExportThread->m_zipPath = file;
         if (m_pExportThread->LoadGcode_ChiTuBox() != 0)
-            return fail(tr("File error: unknown format!"));
+            return fail(tr("File error: unknown format!"), m_pExportThread->lastMessage());
         double thick = 0; // missing or not a number: 0
         GcodeHeaderReal(m_pExportThread->m_gcodeParas, QStringLiteral("layerHeight"), -1e9, 1e9, thick);
         m_fLayerThick = float(thick);

@@ -166,7 +166,18 @@ protected:
         SCOPED_TRACE(name);
         ASSERT_TRUE(import(good).isEmpty());
         ASSERT_TRUE(saveEnabled());
-        EXPECT_EQ(import(path(name)), box.isEmpty() ? QStringList() : QStringList{box});
+        const QStringList texts = import(path(name));
+        if (box.isEmpty()) {
+            EXPECT_TRUE(texts.isEmpty()) << texts.join('|').toStdString();
+        } else {
+            ASSERT_EQ(texts.size(), 1);
+            EXPECT_EQ(texts[0].section('\n', 0, 0), box);
+            lastWhy = texts[0].section('\n', 1);
+            // A file of no known format says why.
+            if (box == "File error: unknown format!") {
+                EXPECT_FALSE(lastWhy.isEmpty());
+            }
+        }
         EXPECT_EQ(saveEnabled(), box.isEmpty());
         EXPECT_EQ(label("Label_LayerThick"), shown);
         EXPECT_EQ(label("Label_FileName"), box.isEmpty() ? QString(name) : QString());
@@ -179,6 +190,7 @@ protected:
     std::unique_ptr<VImportWidgetX> panel;
     QString openAnswer, saveAnswer;
     QList<Dialog> opened, saved;
+    QString lastWhy; // the reason under the last refused import's text
 };
 
 TEST_F(ConverterPanel, RecipesAndMachine)
@@ -296,6 +308,12 @@ TEST_F(ConverterPanel, ImportArchiveChecks)
         else
             ASSERT_TRUE(WriteZipArchive(path(c.name), {{"run.gcode", c.gcode}, {"1.png", png}}));
         expectImport(path("good.zip"), c.name, c.box, c.shown);
+        if (QString(c.name) == "nogcode.zip") {
+            EXPECT_EQ(lastWhy, "the archive holds no \"run.gcode\"");
+        }
+        if (QString(c.name) == "notzip.zip") {
+            EXPECT_TRUE(lastWhy.startsWith("cannot open the archive")) << lastWhy.toStdString();
+        }
     }
     EXPECT_EQ(opened.first().filter, "ChiTuBox zip files (*.zip)");
 
