@@ -108,6 +108,18 @@ protected:
         start(job);
         finish();
     }
+    // `job` played to a printer with `faults`, each command written up to
+    // `writes` times and its reply looked for `looks` times.
+    void playToAFaultyPrinter(unsigned faults, int writes, int looks, const std::string& job)
+    {
+        connectPrinter();
+        PrinterTimings t = linkTimings();
+        t.commandWrites = writes;
+        t.command = LookLoop{1, looks, true, 10};
+        TimingsScope timings(t);
+        sim->setFaults(faults);
+        play(job);
+    }
 
     std::unique_ptr<DLP::BuildManager> runner;
     std::thread printThread;
@@ -452,13 +464,7 @@ TEST_F(PrintLoopTest, AJobFileCutShortOrWithAbsurdValuesSendsNothing)
 // allowed times, and the light goes off.
 TEST_F(PrintLoopTest, OnlyAReplyLineBeginningWithOkAcknowledges)
 {
-    connectPrinter();
-    PrinterTimings t = linkTimings();
-    t.commandWrites = 3;
-    t.command = LookLoop{1, 30, true, 10};
-    TimingsScope timings(t);
-    sim->setFaults(PrinterSimulator::ErrorReply);
-    play(";(<Slice> 0 )\nG1 Z1\nG1 Z2\n");
+    playToAFaultyPrinter(PrinterSimulator::ErrorReply, 3, 30, ";(<Slice> 0 )\nG1 Z1\nG1 Z2\n");
     EXPECT_EQ(nextBytes(25), "G1 Z1\r\nG1 Z1\r\nG1 Z1\r\nM220");
     EXPECT_EQ(newBytes(), "");
     const auto [how, why] = end();
@@ -473,13 +479,7 @@ TEST_F(PrintLoopTest, OnlyAReplyLineBeginningWithOkAcknowledges)
 // lines of it rather than every kilobyte.
 TEST_F(PrintLoopTest, AReplyThatNeverEndsFillsNoLog)
 {
-    connectPrinter();
-    PrinterTimings t = linkTimings();
-    t.commandWrites = 1;
-    t.command = LookLoop{1, 60, true, 10};
-    TimingsScope timings(t);
-    sim->setFaults(PrinterSimulator::EndlessReply);
-    play(";(<Slice> 0 )\nG1 Z1\n");
+    playToAFaultyPrinter(PrinterSimulator::EndlessReply, 1, 60, ";(<Slice> 0 )\nG1 Z1\n");
     EXPECT_EQ(end().first, int(DLP::PrintEnd::NotAcknowledged));
     int others = 0;
     for (const QString& line : m_log.lines()) {
