@@ -4,6 +4,7 @@
 #include "frmDLP.h"
 #include "myserialport.h"
 #include "replylines.h"
+#include "settingsrangecheck.h"
 
 #include <QDebug>
 #include <QElapsedTimer>
@@ -33,15 +34,7 @@ QString forLog(const QString& command)
 // reply, or answers in kilobytes, must not fill the user's disk.
 QString replyForLog(const QByteArray& reply)
 {
-    constexpr int kShownBytes = 120;
-    QString shown;
-    for (const char c : reply.left(kShownBytes)) {
-        const uchar b = uchar(c);
-        shown += b < 0x20 || b >= 0x7f ? QStringLiteral("\\x%1").arg(b, 2, 16, QLatin1Char('0')) : QString(QLatin1Char(c));
-    }
-    if (reply.size() > kShownBytes)
-        shown += QStringLiteral("... (%1 bytes)").arg(reply.size());
-    return shown;
+    return shortPrintable(QString::fromLatin1(reply), 120);
 }
 
 // Replies that are no "ok" logged while one command waits; the rest are counted.

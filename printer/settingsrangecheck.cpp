@@ -32,24 +32,21 @@ std::optional<double> storedNumber(const QVariant& value)
     }
 }
 
-// A stored value as a message shows it: a file may hold megabytes in one
-// value, or control bytes that would garble the log.
-static QString shownValue(const QString& value)
+QString shortPrintable(const QString& text, int shownCharacters)
 {
-    constexpr int kShownCharacters = 60;
     QString shown;
-    for (const QChar c : value.left(kShownCharacters)) {
+    for (const QChar c : text.left(shownCharacters)) {
         const ushort u = c.unicode();
         shown += u < 0x20 || u == 0x7f ? QStringLiteral("\\x%1").arg(u, 2, 16, QLatin1Char('0')) : QString(c);
     }
-    if (value.size() > kShownCharacters)
-        shown += QStringLiteral("... (%1 characters)").arg(value.size());
+    if (text.size() > shownCharacters)
+        shown += QStringLiteral("... (%1 characters)").arg(text.size());
     return shown;
 }
 
 QString valueProblemText(const QString& file, const QString& key, const QString& value, const QString& allowed)
 {
-    return QStringLiteral("%1: %2 = %3 (allowed %4)").arg(file, key, shownValue(value), allowed);
+    return QStringLiteral("%1: %2 = %3 (allowed %4)").arg(file, key, shortPrintable(value, 60), allowed);
 }
 
 QString jobValueProblemText(const DLP::SliceBuildConfig& job,

@@ -12,6 +12,12 @@
 
 class QSettings;
 
+// Outside text (a stored value, a printer's reply) as a message or the log
+// shows it: at most `shownCharacters` of it, then its length, control
+// characters as \xNN. A file or a printer may hand over megabytes in one
+// piece, or bytes that would garble the log.
+QString shortPrintable(const QString& text, int shownCharacters);
+
 // The number a stored settings value holds as our readers take it: typed
 // floats and integers, text that is a number ("nan" and "inf" included),
 // "true" and "false" as 1 and 0. Nothing for other text and other types.
