@@ -247,17 +247,6 @@ std::string JobFileProblem(const std::string& text)
     const size_t completed = text.rfind(kCompleted);
     if (completed == std::string::npos || completed < headerEnd)
         return "it does not end with the job's footer; it was cut short";
-    // The footer ends the job: a command after it belongs to a job cut short
-    // behind another one (or behind a footer marker copied into it), and
-    // a last line without a line end would not be sent at all.
-    for (size_t at = text.find('\n', completed); at != std::string::npos && at + 1 < text.size();) {
-        const size_t end = text.find('\n', at + 1);
-        const std::string line = text.substr(at + 1, (end == std::string::npos ? text.size() : end) - at - 1);
-        const size_t first = line.find_first_not_of(" \t\r");
-        if (first != std::string::npos && line[first] != ';')
-            return "it does not end with the job's footer; it was cut short";
-        at = end;
-    }
     size_t start = 0;
     int lineNumber = 0;
     while (start < text.size()) {
@@ -265,6 +254,11 @@ std::string JobFileProblem(const std::string& text)
         if (end == std::string::npos)
             end = text.size();
         std::string line = text.substr(start, end - start);
+        // The footer ends the job: a command after it belongs to a job cut
+        // short behind another one (or behind a footer marker copied into
+        // it), and a last line without a line end would not be sent at all.
+        if (start > completed && !BlankLine(line) && line[line.find_first_not_of(" \t")] != ';')
+            return "it does not end with the job's footer; it was cut short";
         start = end + 1;
         ++lineNumber;
         if (!line.empty() && line.back() == '\r')

@@ -159,6 +159,12 @@ void SupportInstances::Places::Append(const float A[3][3], const vcg::Point3f& t
     }
 }
 
+void SupportInstances::Places::Append(const Places& more)
+{
+    rows.insert(rows.end(), more.rows.begin(), more.rows.end());
+    normalRows.insert(normalRows.end(), more.normalRows.begin(), more.normalRows.end());
+}
+
 void SupportInstances::Places::AppendSphere(const vcg::Point3f& centre, float r)
 {
     const float A[3][3] = {{r, 0, 0}, {0, r, 0}, {0, 0, r}};
@@ -280,8 +286,7 @@ bool SupportInstances::Build(const SupportMap& supports)
             return;
         g.firstInstance = m_bodies.count();
         g.instanceCount = at.count();
-        m_bodies.rows.insert(m_bodies.rows.end(), at.rows.begin(), at.rows.end());
-        m_bodies.normalRows.insert(m_bodies.normalRows.end(), at.normalRows.begin(), at.normalRows.end());
+        m_bodies.Append(at);
         m_groups << g;
     };
     // Cones before spheres and in the order first met, as the lists draw

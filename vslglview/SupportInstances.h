@@ -69,6 +69,7 @@ private:
         int count() const { return int(rows.size() / kRowFloats); }
         void Append(const float A[3][3], const vcg::Point3f& t, const float B[3][3]);
         void AppendSphere(const vcg::Point3f& centre, float r);
+        void Append(const Places& more);
     };
     struct Group {
         int firstVertex = 0;
