@@ -84,6 +84,7 @@ struct Candidate {
 void SupportRun::BuildColumns(const MyMesh& mesh, float zPlate, SupportMap& map, QVector<DLP_Support*>& index)
 {
     ThrowIfStopped();
+    m_zPlate = zPlate;
     const SupportSizes& sz = m_sizes;
     const float L = float(sz.tipLength);
     const double rt = sz.rt, rs = sz.rs;
@@ -117,7 +118,7 @@ void SupportRun::BuildColumns(const MyMesh& mesh, float zPlate, SupportMap& map,
             // The tip ends inside the model.
             if (s.index >= 0 && s.index < index.size())
                 index[s.index] = nullptr;
-            m_removedContacts.append(s.point);
+            m_removedContacts.append({s.point, records[i].key().second});
             map.erase(records[i]);
             ++m_counts.columnsErased;
         }
@@ -369,7 +370,7 @@ void SupportRun::BuildColumns(const MyMesh& mesh, float zPlate, SupportMap& map,
         const DLP_Support& s = *live[si];
         if (s.index >= 0 && s.index < index.size())
             index[s.index] = nullptr;
-        m_removedContacts.append(s.point);
+        m_removedContacts.append({s.point, liveAt[si].key().second});
         map.erase(liveAt[si]);
         ++m_counts.columnsErased;
     }

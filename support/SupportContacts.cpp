@@ -8,6 +8,7 @@
 #include <QHash>
 
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 using namespace supportphase;
@@ -248,7 +249,7 @@ void SupportRun::BuildContacts(const MyMesh& mesh, SupportMap& map, QVector<DLP_
     // Keepers are never thinned themselves, so each has its record.
     for (const auto& pair : thinnedPairs)
         if (contactKey.contains(pair.second))
-            m_thinned.append({mesh.vert[pair.first].p, contactKey.value(pair.second)});
+            m_thinned.append({mesh.vert[pair.first].p, contactKey.value(pair.second), 10u * pair.first + 3u});
 
     // Records, from the highest contact down in map order.
     int next = 0;
@@ -300,18 +301,18 @@ void SupportRun::BridgeLooseContacts(const MyMesh& mesh, SupportMap& map)
     };
     // A thinned contact whose keeper a phase removed, or whose keeper's tip
     // ends too high for the slope, leans on another.
-    std::vector<vcg::Point3f> loose(m_removedContacts.begin(), m_removedContacts.end());
+    std::vector<RemovedContact> loose(m_removedContacts.begin(), m_removedContacts.end());
     for (const ThinnedContact& t : m_thinned) {
         const auto it = map.find(t.keeper);
         vcg::Point3f foot;
         if (it == map.end())
-            loose.push_back(t.point);
+            loose.push_back({t.point, t.code});
         else if (it->isDeleted || it->cones.isEmpty())
             continue; // the user deleted it: nothing leans on it
         else if (LinkFoot(t.point, it->cones.front()[1], foot))
             link(*it, t.point, foot);
         else
-            loose.push_back(t.point);
+            loose.push_back({t.point, t.code});
     }
     if (loose.empty())
         return;
@@ -331,8 +332,10 @@ void SupportRun::BridgeLooseContacts(const MyMesh& mesh, SupportMap& map)
         vcg::Point3f foot;
     };
     std::vector<Candidate> candidates;
+    std::vector<RemovedContact> unlinked;
     int visited = 0;
-    for (const vcg::Point3f& p : loose) {
+    for (const RemovedContact& r : loose) {
+        const vcg::Point3f& p = r.point;
         if ((++visited & 63) == 0)
             ThrowIfStopped();
         // Those a slope reaches, nearest first; walls are looked for only
@@ -348,13 +351,121 @@ void SupportRun::BridgeLooseContacts(const MyMesh& mesh, SupportMap& map)
                          [](const Candidate& a, const Candidate& b) { return a.across < b.across; });
         // The drop's axis from just under the low point's first slivers.
         const vcg::Point3f below(p[0], p[1], p[2] - float(rt + 0.1));
+        bool linked = false;
         for (const Candidate& c : candidates) {
             if (!SegmentMeetsSurface(c.foot, c.support->cones.front()[1], mesh) &&
                 !SegmentMeetsSurface(below, c.foot, mesh)) {
                 link(*c.support, p, c.foot);
                 ++m_counts.looseLinked;
+                linked = true;
                 break;
             }
         }
+        if (!linked)
+            unlinked.push_back(r);
+    }
+    SupportLowPoints(mesh, map, unlinked);
+}
+
+namespace {
+
+// The vertices a contact code names: its vertex, or the two ends of its
+// edge; none when it names no live element (a click key, a stale code).
+std::vector<uint32_t> CodeVertices(const MyMesh& mesh, uint code)
+{
+    const uint q = code / 10, r = code % 10;
+    if (r == 3 && q < mesh.VertexCount() && !mesh.vert[q].IsD())
+        return {q};
+    if (r < 3 && q < mesh.FaceCount() && !mesh.face[q].IsD())
+        return {mesh.face[q].v[r], mesh.face[q].v[(r + 1) % 3]};
+    return {};
+}
+
+} // namespace
+
+bool SupportRun::ModelHolds(const MyMesh& mesh, const vcg::Point3f& p, uint code,
+                            const std::vector<uint8_t>& carrying) const
+{
+    // The level patch about the point: the vertices the surface reaches from
+    // it without climbing more than a slab, within the contact spacing. A
+    // lower vertex there, or one carrying a support, holds the patch; so
+    // does a patch too large to walk (the answer that adds nothing).
+    constexpr float kLevel = 0.05f;
+    constexpr size_t kMaxPatch = 4096;
+    std::vector<uint32_t> queue = CodeVertices(mesh, code);
+    if (queue.empty())
+        return true;
+    std::unordered_set<uint32_t> seen(queue.begin(), queue.end());
+    auto fresh = [&seen](uint32_t w) { return seen.insert(w).second; };
+    const double reach = m_sizes.d;
+    for (size_t head = 0; head < queue.size(); ++head) {
+        const uint32_t v = queue[head];
+        const vcg::Point3f& pv = mesh.vert[v].p;
+        if (pv[2] < p[2] - kLevel || (v < carrying.size() && carrying[v]))
+            return true;
+        if (queue.size() > kMaxPatch)
+            return true;
+        ForRing(mesh, v, [&](uint32_t f, int k) {
+            for (int j = 1; j < 3; ++j) {
+                const uint32_t w = mesh.face[f].v[(k + j) % 3];
+                if (w >= mesh.VertexCount())
+                    continue;
+                const vcg::Point3f& pw = mesh.vert[w].p;
+                if (pw[2] <= p[2] + kLevel && HorizontalDistance(pw, p) <= reach && fresh(w))
+                    queue.push_back(w);
+            }
+        });
+    }
+    return false;
+}
+
+void SupportRun::SupportLowPoints(const MyMesh& mesh, SupportMap& map, std::vector<RemovedContact> points)
+{
+    if (points.empty())
+        return;
+    // Vertices that carry a generated support.
+    std::vector<uint8_t> carrying(mesh.VertexCount(), 0);
+    for (auto it = map.constBegin(); it != map.constEnd(); ++it)
+        if (it->generated && !it->isDeleted && !it->cones.isEmpty())
+            for (uint32_t v : CodeVertices(mesh, it.key().second))
+                carrying[v] = 1;
+    std::stable_sort(points.begin(), points.end(),
+                     [](const RemovedContact& a, const RemovedContact& b) { return a.point[2] < b.point[2]; });
+    const SupportSizes& sz = m_sizes;
+    const float L = float(sz.tipLength);
+    const vcg::Point3f down(0.f, 0.f, -1.f);
+    std::vector<vcg::Point3f> made;
+    for (const RemovedContact& r : points) {
+        ThrowIfStopped();
+        const vcg::Point3f& P = r.point;
+        const SupportKey key(SupportHeightKey(P[2]), r.code);
+        if (map.contains(key))
+            continue; // a rerun: its own record stands there already
+        // Copies of one point (a pole written once per slice) share one support.
+        if (std::any_of(made.begin(), made.end(), [&](const vcg::Point3f& m) { return (m - P).Norm() < sz.rt; }))
+            continue;
+        if (ModelHolds(mesh, P, r.code, carrying))
+            continue;
+        // The free tip of the tip phase, straight down, and a plate column.
+        const vcg::Point3f T = P + down * L;
+        const double r0 = sz.rt + (0.1 / double(L)) * (sz.rs - sz.rt);
+        if (CheckCollisionCone(P + down * 0.1f, r0, T, sz.rs, mesh) || CheckCollisionSphere(T, sz.rs, mesh))
+            continue;
+        const vcg::Point3f hit = FindFirstCollisionColumn(T, sz.rs, m_zPlate, mesh);
+        if (!(hit[2] <= supportcollide::kMissingBelow) || !(T[2] > m_zPlate))
+            continue;
+        DLP_Support& s = map[key];
+        s = DLP_Support();
+        s.index = -1;
+        s.point = P;
+        s.normal = down;
+        s.tipEnd = s.shaftTop = T;
+        s.base = vcg::Point3f(T[0], T[1], m_zPlate);
+        s.cones.append(SaveCone(P, sz.rt, T, sz.rs));
+        s.cones.append(SaveCone(T, sz.rs, s.base, sz.rs));
+        s.spheres.append(SaveSphere(P, sz.rt));
+        s.spheres.append(SaveSphere(T, sz.rs));
+        made.push_back(P);
+        ++m_counts.ownSupports;
     }
 }

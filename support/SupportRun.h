@@ -5,6 +5,7 @@
 #include "mesh/parallel.h"
 
 #include <atomic>
+#include <vector>
 
 #include <QList>
 #include <QMap>
@@ -94,6 +95,7 @@ struct SupportRunCounts {
     int columnsErased = 0;  // column met the model from behind, or its foot would overhang
     int landingsMended = 0; // reversed tip straight onto a hit within L
     int looseLinked = 0;    // removed contacts linked on to a kept support nearby
+    int ownSupports = 0;    // low points nothing holds given a support of their own
 };
 
 class SupportRun {
@@ -193,6 +195,12 @@ public:
     // nearest in plan.
     // Those links pass through no wall: a drop or link whose axis would cross
     // the surface is not made.
+    // A contact that no link reaches and that the model does not hold
+    // either (its surface climbs all round it, with no lower surface and no
+    // other support on the level patch about it: the lowest point of a
+    // separate piece, a pole whose own tip did not fit) gets a support of
+    // its own: a tip straight down and a column to the plate, when both
+    // clear the model.
     void BridgeLooseContacts(const MyMesh& mesh, SupportMap& map);
 
     // Contact classes: code -> (point, direction) pairs. The third class
@@ -204,10 +212,17 @@ public:
     struct ThinnedContact {
         vcg::Point3f point;
         SupportKey keeper;
+        uint code; // the contact code its own record would have had
     };
     QVector<ThinnedContact> m_thinned;
-    // Contact points whose records the tip or column phase removed.
-    QVector<vcg::Point3f> m_removedContacts;
+    // Contacts whose records the tip or column phase removed.
+    struct RemovedContact {
+        vcg::Point3f point;
+        uint code;
+    };
+    QVector<RemovedContact> m_removedContacts;
+    // Plate level of the last column phase.
+    float m_zPlate = 0.f;
     SupportRunCounts m_counts;
     const std::atomic<bool>* m_stop = nullptr;
 
@@ -226,4 +241,10 @@ public:
     supportcollide::FaceGrid m_faceGrid;
     SupportParameters m_params;
     SupportSizes m_sizes;
+
+private:
+    // Whether the model holds the contact at p (code: its record's).
+    bool ModelHolds(const MyMesh& mesh, const vcg::Point3f& p, uint code, const std::vector<uint8_t>& carrying) const;
+    // Supports of their own for the low points no link reached.
+    void SupportLowPoints(const MyMesh& mesh, SupportMap& map, std::vector<RemovedContact> points);
 };

@@ -193,7 +193,7 @@ void SupportRun::FitTips(const MyMesh& mesh, SupportMap& map, QVector<DLP_Suppor
         }
         if (hasSlot)
             index[s.index] = nullptr;
-        m_removedContacts.append(s.point);
+        m_removedContacts.append({s.point, records[i].key().second});
         map.erase(records[i]);
         ++m_counts.tipsRemoved;
     }
