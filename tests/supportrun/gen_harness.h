@@ -229,11 +229,58 @@ inline TestModel WideTips(const std::string& name, TestModel m)
     return m;
 }
 
+// A UV sphere whose poles are written once per slice, as a file written
+// elsewhere may hold them: the copies lie within a hair of each other and stay
+// apart, each with a single face round it.
+inline QVector<VSLTriangle3D> SlicedPoleSphere(float r, int slices, int stacks, QVector3D centre)
+{
+    auto P = [&](int i, int j) {
+        const double phi = -M_PI / 2 + M_PI * j / stacks;
+        const double th = 2 * M_PI * (i % slices) / slices;
+        return centre + QVector3D(float(r * cos(phi) * cos(th)), float(r * cos(phi) * sin(th)), float(r * sin(phi)));
+    };
+    QVector<VSLTriangle3D> out;
+    for (int j = 0; j < stacks; ++j)
+        for (int i = 0; i < slices; ++i) {
+            const QVector3D a = P(i, j), b = P(i + 1, j), c = P(i + 1, j + 1), d = P(i, j + 1);
+            if (j != 0)
+                out << testmesh::Tri(a, b, c);
+            if (j != stacks - 1)
+                out << testmesh::Tri(a, c, d);
+        }
+    return out;
+}
+
+// Wide tips (3 mm on 4 mm shafts) on that sphere lifted high: no tip fits at
+// the lowest pole copy, all the others are thinned for it, and the nearest
+// kept tip ends lie beyond the contact spacing.
+inline TestModel PoleSphere()
+{
+    return {"polesphere", SlicedPoleSphere(9.f, 48, 24, {0, 0, 9}), nullptr, {1.0, 3.0, 4.0, 20.0}};
+}
+
+// A slab on a post with a rod hanging under it, and beside the rod, a little
+// higher, a small bar of its own (`attached`: joined to the rod). At a
+// sparse density the bar's contact is thinned for the rod's lower one, which
+// no 45 degree link from the bar reaches.
+inline TestModel BarBesideRod(bool attached)
+{
+    std::vector<Box3> boxes{{{-5, -5, 0}, {5, 5, 2}},
+                            {{-0.1f, -0.1f, 2}, {0.1f, 0.1f, 8}},
+                            {{-5, -5, 8}, {15, 5, 9}},
+                            {{9.9f, -0.1f, 5}, {10.1f, 0.1f, 8}},
+                            {{attached ? 10.1f : 12.f, -0.1f, 6}, {14, 0.1f, 6.2f}}};
+    TestModel m = BoxUnion(attached ? "barjoinedtorod" : "barbesiderod", boxes);
+    m.params = {0.1, 0.2, 0.4, 0.0};
+    return m;
+}
+
 // Undersides that may leave a cured region with nothing under it: tips on a
 // thin fin's 0.4 mm edge, a needle whose lowest region is far smaller than a
 // pixel, columns from above landing on a 0.3 mm shelf, undersides nearly flat
 // and nearly upright (long shallow or steep struts between columns), low
-// points beside a wall that no tip or column fits.
+// points beside a wall that no tip or column fits, low points no link
+// reaches (a pole whose tip does not fit, a separate small piece).
 inline std::vector<TestModel> FloatingRiskModels()
 {
     return {
@@ -249,6 +296,9 @@ inline std::vector<TestModel> FloatingRiskModels()
         WideTips("widetipsphere", Convex("sphere", testmesh::UvSphere(6.f, 24, 12, {0, 0, 9}))),
         WideTips("widetipplate", TiltedPlate(45)),
         SlabOverBosses("slaboverbosses", {4, 4.1, 4.2, 4.3, 4.4, 4.6}, {1.0, 0.3, 0.6, 1.0}),
+        PoleSphere(),
+        BarBesideRod(false),
+        BarBesideRod(true),
     };
 }
 

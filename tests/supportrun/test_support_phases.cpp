@@ -354,3 +354,45 @@ TEST(SupportColumns, NoLandingHangsTheColumnsEndBelowItsFeet)
 }
 
 } // namespace
+
+namespace {
+
+// A low point that no link reaches and that the model does not hold gets a
+// tip straight down and a plate column of its own; one the model holds (the
+// same bar joined to the rod, which reaches lower) gets nothing more, and
+// the copies of a pole share one support.
+TEST(SupportLowPoints, ALowPointNothingHoldsGetsASupportOfItsOwn)
+{
+    struct Row {
+        TestModel model;
+        float lift;   // the model as the run sees it: lifted off the plate
+        Box3 lowest;  // where the own support's contact must lie
+        int expected; // own supports
+    };
+    const Row rows[] = {
+        {BarBesideRod(false), 0.f, {{11.99f, -0.11f, 5.99f}, {14.01f, 0.11f, 6.01f}}, 1},
+        {BarBesideRod(true), 0.f, {}, 0},
+        {PoleSphere(), 20.f, {{-1e-3f, -1e-3f, 19.99f}, {1e-3f, 1e-3f, 20.01f}}, 1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.model.name);
+        const auto g = Generate(testmesh::Translated(row.model.tris, {0, 0, row.lift}), row.model.params);
+        const SupportSizes& sz = g->run.m_sizes;
+        ASSERT_EQ(g->run.m_counts.ownSupports, row.expected);
+        int found = 0;
+        for (const DLP_Support& s : g->map) {
+            if (!row.lowest.Contains(s.point))
+                continue;
+            ++found;
+            EXPECT_EQ(s.normal, P3(0, 0, -1));
+            ASSERT_EQ(s.cones.size(), 2);
+            EXPECT_EQ(s.cones[0][0], s.point);
+            EXPECT_NEAR(s.cones[0][1][2], s.point[2] - sz.tipLength, 1e-5);
+            EXPECT_NEAR(s.cones[1][1][2], 0.f, 1e-6); // on the plate
+            EXPECT_NEAR(s.cones[1][2][0], sz.rs, 1e-6);
+        }
+        EXPECT_EQ(found, row.expected);
+    }
+}
+
+} // namespace
