@@ -109,6 +109,7 @@ void SupportRun::BuildContacts(const MyMesh& mesh, SupportMap& map, QVector<DLP_
 {
     m_thinned.clear();
     m_removedContacts.clear();
+    m_ownSupportKeys.clear();
     m_contactStates.clear();
     m_vertexContacts.clear();
     m_edgeContacts.clear();
@@ -439,8 +440,8 @@ void SupportRun::SupportLowPoints(const MyMesh& mesh, SupportMap& map, std::vect
         ThrowIfStopped();
         const vcg::Point3f& P = r.point;
         const SupportKey key(SupportHeightKey(P[2]), r.code);
-        if (map.contains(key))
-            continue; // a rerun: its own record stands there already
+        if (m_ownSupportKeys.contains(key) || map.contains(key))
+            continue; // made before: it stands, or the user deleted it
         // Copies of one point (a pole written once per slice) share one support.
         if (std::any_of(made.begin(), made.end(), [&](const vcg::Point3f& m) { return (m - P).Norm() < sz.rt; }))
             continue;
@@ -466,6 +467,7 @@ void SupportRun::SupportLowPoints(const MyMesh& mesh, SupportMap& map, std::vect
         s.spheres.append(SaveSphere(P, sz.rt));
         s.spheres.append(SaveSphere(T, sz.rs));
         made.push_back(P);
+        m_ownSupportKeys.insert(key);
         ++m_counts.ownSupports;
     }
 }

@@ -10,6 +10,7 @@
 #include <QList>
 #include <QMap>
 #include <QMultiMap>
+#include <QSet>
 #include <QVector3D>
 #include <QVector>
 
@@ -223,6 +224,10 @@ public:
     QVector<RemovedContact> m_removedContacts;
     // Plate level of the last column phase.
     float m_zPlate = 0.f;
+    // Keys of the supports low points got of their own since the contacts
+    // were made: a later run over the same records (after an edit) makes
+    // none of them again, also where the user deleted one.
+    QSet<SupportKey> m_ownSupportKeys;
     SupportRunCounts m_counts;
     const std::atomic<bool>* m_stop = nullptr;
 

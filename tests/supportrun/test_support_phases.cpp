@@ -395,4 +395,45 @@ TEST(SupportLowPoints, ALowPointNothingHoldsGetsASupportOfItsOwn)
     }
 }
 
+// A later run over the same records, as after an edit, refits the own
+// support like any other and makes it no second time; one the user deleted
+// stays deleted.
+TEST(SupportLowPoints, ARunAfterAnEditKeepsTheOwnSupportOrItsDeletion)
+{
+    const TestModel model = BarBesideRod(false);
+    for (bool deleteIt : {false, true}) {
+        SCOPED_TRACE(deleteIt ? "deleted" : "kept");
+        const auto g = Generate(model.tris, model.params);
+        ASSERT_EQ(g->run.m_counts.ownSupports, 1);
+        auto own = std::find_if(g->map.begin(), g->map.end(), [](const DLP_Support& s) { return s.index < 0; });
+        ASSERT_NE(own, g->map.end());
+        const SupportKey key = own.key();
+        const QVector<QVector<P3>> cones = own->cones;
+        // What the rerun does first: deleted records go, the rest are numbered again.
+        if (deleteIt)
+            g->map.erase(own);
+        g->index.clear();
+        int n = 0;
+        for (auto it = g->map.begin(); it != g->map.end(); ++it) {
+            it->index = n++;
+            g->index.append(&*it);
+        }
+        const int records = g->map.size();
+        g->run.m_counts = SupportRunCounts();
+        g->run.FitTips(g->mesh, g->map, g->index);
+        g->run.BuildColumns(g->mesh, 0.f, g->map, g->index);
+        g->run.BraceColumns(g->mesh, g->map, g->index);
+        g->run.BridgeLooseContacts(g->mesh, g->map);
+        EXPECT_EQ(g->run.m_counts.ownSupports, 0);
+        EXPECT_EQ(g->map.size(), records);
+        EXPECT_EQ(g->map.contains(key), !deleteIt);
+        if (!deleteIt) {
+            ASSERT_GE(g->map[key].cones.size(), 2);
+            EXPECT_EQ(g->map[key].cones[0], cones[0]); // the same tip
+            // The plate column again (the bar's own thinned contact may now lean on it too).
+            EXPECT_EQ(g->map[key].cones[1], cones[1]);
+        }
+    }
+}
+
 } // namespace
