@@ -33,7 +33,9 @@ QString saveFileName(QWidget* parent, const QString& caption, const QString& sta
 {
     if (saveChooser())
         return saveChooser()(parent, caption, start, filter);
-    return QFileDialog::getSaveFileName(parent, caption, start, filter);
+    // The dialog would ask about the name typed; withExtension asks about
+    // the name the file is written under.
+    return QFileDialog::getSaveFileName(parent, caption, start, filter, nullptr, QFileDialog::DontConfirmOverwrite);
 }
 
 void setOpenChooser(Chooser chooser)
@@ -51,10 +53,11 @@ QString withExtension(const QString& chosen, const QString& extension,
 {
     // Any other ending ("part v1.2", "ring.stl") is part of the name: the
     // printer would not list the file, and a model's own name would be lost.
-    if (chosen.isEmpty() || extension.isEmpty() ||
-        QFileInfo(chosen).suffix().compare(extension, Qt::CaseInsensitive) == 0)
+    if (chosen.isEmpty())
         return chosen;
-    const QString named = (chosen.endsWith(QLatin1Char('.')) ? chosen : chosen + QLatin1Char('.')) + extension;
+    const QString named = extension.isEmpty() || QFileInfo(chosen).suffix().compare(extension, Qt::CaseInsensitive) == 0
+                              ? chosen
+                              : (chosen.endsWith(QLatin1Char('.')) ? chosen : chosen + QLatin1Char('.')) + extension;
     if (QFileInfo::exists(named) && !(confirmReplace && confirmReplace(named)))
         return QString();
     return named;

@@ -21,9 +21,9 @@ void setOpenChooser(Chooser chooser);
 void setSaveChooser(Chooser chooser);
 
 // A save dialog's answer with ".extension" added unless it ends in it: the
-// printer lists only files that carry its own. The dialog asked about
-// replacing the name typed, not the one made, so `confirmReplace` is asked
-// when that one exists; empty when it says no.
+// printer lists only files that carry its own. The dialog of saveFileName
+// asks nothing about replacing (it knows only the name typed), so
+// `confirmReplace` is asked when the name made exists; empty when it says no.
 QString withExtension(const QString& chosen, const QString& extension,
                       const std::function<bool(const QString& path)>& confirmReplace);
 

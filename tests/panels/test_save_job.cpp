@@ -17,6 +17,8 @@
 #include <QComboBox>
 #include <QSettings>
 #include <QFile>
+#include <QFileDialog>
+#include <QTimer>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -300,8 +302,8 @@ TEST_F(SaveJob, SaveDialogProposal)
 }
 
 // A name typed without an extension gets the printer's, which it lists files
-// by; the dialog asked about the name typed, so a file of the name made is
-// only replaced when the user says so.
+// by; a file of the name made, typed with its extension or not, is only
+// replaced when the user says so, and the one question names it.
 TEST_F(SaveJob, ANameWithoutExtensionGetsThePrintersAndAReplaceIsAsked)
 {
     panel->slot_ReceiveNLayers(10);
@@ -324,6 +326,8 @@ TEST_F(SaveJob, ANameWithoutExtensionGetsThePrintersAndAReplaceIsAsked)
         {"/ring.stl", {}, "/ring.stl.vxs", 0}, // never the model's own name
         {"/old", {QMessageBox::No}, "", 1},
         {"/old", {QMessageBox::Yes}, "/old.vxs", 1},
+        {"/old.vxs", {QMessageBox::No}, "", 1},
+        {"/old.vxs", {QMessageBox::Yes}, "/old.vxs", 1},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.typed);
@@ -333,8 +337,9 @@ TEST_F(SaveJob, ANameWithoutExtensionGetsThePrintersAndAReplaceIsAsked)
         ModalAnswers modal(row.answers);
         start();
         EXPECT_EQ(modal.texts.size(), row.questions);
-        if (row.questions > 0)
+        if (row.questions > 0) {
             EXPECT_EQ(modal.texts.front(), dir.path() + "/old.vxs already exists. Replace it?");
+        }
         if (*row.saved) {
             EXPECT_EQ(generate.count(), 1);
             EXPECT_EQ(view->GetSaveFileName(), dir.path() + row.saved);
@@ -343,6 +348,52 @@ TEST_F(SaveJob, ANameWithoutExtensionGetsThePrintersAndAReplaceIsAsked)
             EXPECT_EQ(view->GetSaveFileName(), "/keep/this");
         }
     }
+}
+
+// The window's own save dialog: a typed name of an existing file (a model
+// beside the job) is taken without a question of its own, since the file
+// written is the name made from it.
+TEST(SaveDialog, AsksNothingAboutReplacingTheNameTyped)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString typed = dir.path() + "/ring.stl";
+    QFile model(typed);
+    ASSERT_TRUE(model.open(QIODevice::WriteOnly));
+    model.close();
+    bool dialogSeen = false, confirms = true;
+    QStringList boxes;
+    QTimer poll;
+    poll.setInterval(10);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box && !box->property("answered").toBool()) {
+            box->setProperty("answered", true);
+            boxes << box->text();
+            if (QAbstractButton* yes = box->button(QMessageBox::Yes))
+                yes->click(); // so that the dialog returns and the test ends
+            else
+                box->reject();
+            return;
+        }
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            auto* dialog = qobject_cast<QFileDialog*>(top);
+            if (!dialog || !dialog->isVisible() || dialogSeen)
+                continue;
+            dialogSeen = true;
+            confirms = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
+            dialog->selectFile(typed);
+            QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+        }
+    });
+    poll.start();
+    const QString chosen = FileChooser::saveFileName(nullptr, "Save File", dir.path() + "/ring", "(*.vxs)");
+    poll.stop();
+    ASSERT_TRUE(dialogSeen);
+    EXPECT_FALSE(confirms);
+    EXPECT_TRUE(boxes.isEmpty()) << boxes.join('|').toStdString();
+    EXPECT_EQ(chosen, typed);
+    EXPECT_EQ(FileChooser::withExtension(chosen, "vxs", {}), typed + ".vxs");
 }
 
 TEST_F(SaveJob, LocalTargetWritesTheJobThenAsksForThePrint)
