@@ -9,7 +9,10 @@
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
+#include <random>
 
 namespace {
 
@@ -42,9 +45,29 @@ QVector<VSLTriangle3D> ManyCubes(int count, float sizeMm)
     return tris;
 }
 
+// Digest of the outlines, every point in order: a faster joining must not change it.
+double Digest(const ShellLayerContours& out)
+{
+    uint64_t h = 1469598103934665603ull;
+    auto mix = [&h](uint64_t v) { h = (h ^ v) * 1099511628211ull; };
+    for (const auto& slot : out)
+        for (const auto& layer : slot) {
+            mix(layer.size());
+            for (const auto& path : layer) {
+                mix(path.size());
+                for (const ClipperLib::IntPoint& p : path) {
+                    mix(uint64_t(p.X));
+                    mix(uint64_t(p.Y));
+                }
+            }
+        }
+    return double(h >> 16); // exact in a double
+}
+
 void RunSlicing(benchmark::State& state, VSLModel3D& model, float thicknessMm, float topMm)
 {
     size_t outlines = 0, points = 0;
+    double digest = 0;
     int layers = 0;
     for (auto _ : state) {
         // Fresh heights each run, as the slice worker rewrites positions.
@@ -60,8 +83,10 @@ void RunSlicing(benchmark::State& state, VSLModel3D& model, float thicknessMm, f
                     ++outlines;
                     points += path.size();
                 }
+        digest = Digest(out);
         benchmark::DoNotOptimize(out);
     }
+    state.counters["digest"] = digest;
     state.counters["faces"] = double(model.m_mesh.FaceCount());
     state.counters["layers"] = layers;
     state.counters["outlines"] = double(outlines);
@@ -127,6 +152,54 @@ void BM_JoinEndsOnFewPoints(benchmark::State& state)
     }
 }
 BENCHMARK(BM_JoinEndsOnFewPoints)->Unit(benchmark::kMillisecond);
+
+// Joining alone, as in one plane through an unwelded tube (outer radius 30 mm,
+// inner 25 mm): every wall quad gives two one-segment chains whose ends lie a
+// few micrometres from the neighbouring triangle's copy of the same edge
+// point. Planes at several heights move the diagonal's crossing along the
+// quad, down to within the noise of a quad corner. Chains come shuffled.
+void BM_JoinUnweldedRing(benchmark::State& state)
+{
+    const int segments = int(state.range(0));
+    std::mt19937 rng(11);
+    std::uniform_int_distribution<int> noise(-2, 2);
+    std::vector<std::vector<contour::OpenShellChainer::Chain>> planes;
+    for (double t : {0.0002, 0.13, 0.5, 0.87, 0.9997}) {
+        std::vector<contour::OpenShellChainer::Chain> loose;
+        for (double radius : {30000.0, 25000.0})
+            for (int k = 0; k < segments; ++k) {
+                const double a0 = 2 * M_PI * k / segments, a1 = 2 * M_PI * (k + 1) / segments;
+                const double ax = radius * std::cos(a0), ay = radius * std::sin(a0);
+                const double bx = radius * std::cos(a1), by = radius * std::sin(a1);
+                auto at = [&](double x, double y) {
+                    return ClipperLib::IntPoint(ClipperLib::cInt(std::lround(x)) + noise(rng),
+                                                ClipperLib::cInt(std::lround(y)) + noise(rng));
+                };
+                const double dx = ax + t * (bx - ax), dy = ay + t * (by - ay);
+                loose.push_back({at(dx, dy), at(bx, by)});
+                loose.push_back({at(ax, ay), at(dx, dy)});
+            }
+        std::shuffle(loose.begin(), loose.end(), rng);
+        for (auto& chain : loose)
+            if (rng() % 2)
+                std::reverse(chain.begin(), chain.end());
+        planes.push_back(std::move(loose));
+    }
+    size_t outlines = 0;
+    for (auto _ : state) {
+        outlines = 0;
+        for (const auto& loose : planes) {
+            ClipperLib::Paths out;
+            contour::OpenShellChainer::JoinLooseChains(loose, out);
+            outlines += out.size();
+            benchmark::DoNotOptimize(out);
+        }
+    }
+    state.counters["outlines"] = double(outlines);
+    state.counters["per_end"] = benchmark::Counter(4.0 * segments * 2 * planes.size(),
+                                                   benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_JoinUnweldedRing)->Arg(1000)->Arg(4000)->Unit(benchmark::kMillisecond);
 // The whole-mesh slicer of whole-plate slicing on the same sphere.
 void BM_WholeMeshSphere1M(benchmark::State& state)
 {

@@ -124,6 +124,94 @@ TEST(OpenShell, JoiningMatchesTheAllPairsRule)
     }
 }
 
+// Ends as an unwelded mesh leaves them: partners a few units apart, spots of
+// three to six ends, a crowded patch of distinct points, ends on spots a round
+// size apart and a few ends far from all. Then ends strewn over a small box,
+// where equal distances reach across the search's cells, some in a dense patch.
+TEST(OpenShell, JoiningNearEndsMatchesTheAllPairsRule)
+{
+    std::mt19937 rng(23);
+    for (int round = 0; round < 600; ++round) {
+        const int kind = round % 5;
+        if (kind == 4) {
+            const int n = 40 + int(rng() % 160), side = int((1 + rng() % 6) * 4 * std::sqrt(double(n)));
+            // Half the time a dense patch too: ends one unit apart on cell edges.
+            const int patch = round % 2 ? 0 : 6 + int(rng() % 8), at = int(rng() % side);
+            std::vector<OpenShellChainer::Chain> loose(n / 2);
+            for (auto& chain : loose)
+                for (int k = 0; k < 2; ++k)
+                    chain.push_back(patch && rng() % 2 ? IntPoint(at + int(rng() % patch), at + int(rng() % patch))
+                                                       : IntPoint(int(rng() % side), int(rng() % side)));
+            ClipperLib::Paths out;
+            OpenShellChainer::JoinLooseChains(loose, out);
+            ASSERT_EQ(out, JoinByAllPairs(loose)) << "round " << round << ", strewn";
+            continue;
+        }
+        std::vector<IntPoint> spots;
+        for (int k = 0, n = 20 + int(rng() % 60); k < n; ++k)
+            spots.push_back(IntPoint(int(rng() % 200) * 500, int(rng() % 200) * 500));
+        const int jitter = kind == 3 ? 0 : 1 + int(rng() % 4);
+        auto near = [&](const IntPoint& c) {
+            return jitter ? IntPoint(c.X + int(rng() % (2 * jitter + 1)) - jitter, c.Y + int(rng() % (2 * jitter + 1)) - jitter)
+                          : c;
+        };
+        std::vector<IntPoint> ends;
+        for (const IntPoint& c : spots) {
+            const int copies = kind == 1 ? 3 + int(rng() % 4) : 2;
+            for (int k = 0; k < copies; ++k)
+                ends.push_back(near(c));
+        }
+        if (kind == 2) // a patch denser than the grid handles by itself
+            for (int k = 0; k < 120; ++k)
+                ends.push_back(IntPoint(50000 + int(rng() % 40), 50000 + int(rng() % 40)));
+        for (int k = 0, far = int(rng() % 5); k < far; ++k)
+            ends.push_back(IntPoint(int(rng() % 4000000) - 2000000, int(rng() % 4000000)));
+        if (ends.size() % 2)
+            ends.push_back(near(spots[0]));
+        std::shuffle(ends.begin(), ends.end(), rng);
+        std::vector<OpenShellChainer::Chain> loose;
+        for (size_t k = 0; k < ends.size(); k += 2) {
+            OpenShellChainer::Chain chain{ends[k]};
+            if (rng() % 3 == 0) // a middle point, so paths show the direction joined
+                chain.push_back(IntPoint(ends[k].X + 7, ends[k + 1].Y - 7));
+            chain.push_back(ends[k + 1]);
+            loose.push_back(chain);
+        }
+        ClipperLib::Paths out;
+        OpenShellChainer::JoinLooseChains(loose, out);
+        ASSERT_EQ(out, JoinByAllPairs(loose)) << "round " << round << ", kind " << kind;
+    }
+}
+
+// One chainer runs plane after plane: planes through two unwelded tubes, then
+// only through the taller, must each come out as a fresh joining would.
+TEST(OpenShell, UnweldedTubesOfTwoHeightsLayerByLayer)
+{
+    const Sliced s = Slice(testmesh::UnweldedTube(400, 20.f, 18.f, 2.f, 0.002f, true) +
+                               testmesh::Translated(testmesh::UnweldedTube(200, 10.f, 9.f, 4.f, 0.002f, true), {50, 0, 0}),
+                           0.5f, 4.f);
+    ASSERT_EQ(s.layers, 8);
+    const auto& open = s.out[s.out.size() - 1];
+    for (int L = 0; L < s.layers; ++L) {
+        double area = 0, left = 0;
+        for (const ClipperLib::Path& p : open[L]) {
+            area += std::abs(ClipperLib::Area(p));
+            for (const IntPoint& q : p)
+                left += q.X < 35000;
+        }
+        // Each tube's two walls close on themselves; no path runs between the tubes.
+        const double big = 400 / 2.0 * std::sin(2 * M_PI / 400) * 1e6, small = 200 / 2.0 * std::sin(2 * M_PI / 200) * 1e6;
+        const double expected = L < 4 ? big * (400 + 324) + small * (100 + 81) : small * (100 + 81);
+        EXPECT_NEAR(area / expected, 1.0, 0.01) << "layer " << L;
+        EXPECT_EQ(left > 0, L < 4) << "layer " << L;
+        for (const ClipperLib::Path& p : open[L]) {
+            const bool inLeft = p.front().X < 35000;
+            for (const IntPoint& q : p)
+                ASSERT_EQ(q.X < 35000, inLeft) << "layer " << L;
+        }
+    }
+}
+
 TEST(OpenShell, ThreeFacesOnOneEdgeTerminate)
 {
     const Sliced s = Slice(testmesh::ThreeFacesOnOneEdge(), 0.25f, 1.f);

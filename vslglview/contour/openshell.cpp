@@ -1,6 +1,8 @@
 #include "openshell.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <type_traits>
 
 namespace contour {
@@ -37,9 +39,13 @@ class EndTree {
 public:
     using Key = PairKey<Dist>;
 
-    explicit EndTree(const std::vector<ClipperLib::IntPoint>& points)
-        : m_nodes(points.size()), m_position(points.size()), m_live(points.size())
+    // Builds the tree over points, all live; the buffers are kept for the
+    // next build.
+    void Reset(const std::vector<ClipperLib::IntPoint>& points)
     {
+        m_nodes.resize(points.size());
+        m_position.resize(points.size());
+        m_live.assign(points.size(), 0);
         if (points.empty())
             return;
         ClipperLib::cInt minX = points[0].X, maxX = minX, minY = points[0].Y, maxY = minY;
@@ -173,44 +179,367 @@ private:
     std::vector<uint32_t> m_live;     // per node: live points of its range
 };
 
+// A cell of the near-ends grid: its live ends are grouped[begin, begin + count).
+struct GridCell {
+    int64_t cx, cy;
+    uint32_t begin, count;
+};
+
+struct GridPoint {
+    ClipperLib::cInt x, y;
+    uint32_t id;
+};
+
+template <typename Dist>
+struct JoinBuffers {
+    EndTree<Dist> tree;
+    std::vector<PairKey<Dist>> pairs, spare;
+};
+
+// Sorts pairs into the joining order. No end is in two pairs, so the lower
+// ends differ and the order is by distance, then lower end downwards: an LSD
+// radix sort on those two keys, a pass per byte that is not the same in all.
+void SortPairs(std::vector<PairKey<uint64_t>>& pairs, std::vector<PairKey<uint64_t>>& spare)
+{
+    constexpr int kDigits = 12; // 4 bytes of the end, then 8 of the distance
+    auto digit = [](const PairKey<uint64_t>& k, int d) {
+        return d < 4 ? uint32_t((~k.lo >> (8 * d)) & 0xFF) : uint32_t((k.dist >> (8 * (d - 4))) & 0xFF);
+    };
+    std::vector<uint32_t> counts(kDigits * 256, 0);
+    for (const PairKey<uint64_t>& k : pairs)
+        for (int d = 0; d < kDigits; ++d)
+            ++counts[d * 256 + digit(k, d)];
+    spare.resize(pairs.size());
+    for (int d = 0; d < kDigits; ++d) {
+        uint32_t* c = &counts[d * 256];
+        if (c[digit(pairs[0], d)] == pairs.size())
+            continue;
+        uint32_t sum = 0;
+        for (int b = 0; b < 256; ++b) {
+            const uint32_t n = c[b];
+            c[b] = sum;
+            sum += n;
+        }
+        for (const PairKey<uint64_t>& k : pairs)
+            spare[c[digit(k, d)]++] = k;
+        pairs.swap(spare);
+    }
+}
+
+} // namespace
+
+// The joining's working data, kept by the chainer from plane to plane: a plane
+// of a big unwelded mesh has many thousands of ends, and taking and handing
+// back their buffers every plane costs more than the work itself.
+struct OpenShellJoinWork {
+    static constexpr uint8_t kUnused = 0, kLive = 1, kPaired = 2;
+    std::vector<ClipperLib::IntPoint> points; // end 2c: first point of chain c, 2c + 1: its last
+    std::vector<uint8_t> state;               // per end
+    // The grid of the near stage.
+    std::vector<uint32_t> table; // open addressing: cell index
+    std::vector<GridCell> cells;
+    std::vector<uint32_t> cellOfEnd;
+    std::vector<GridPoint> grouped;
+    std::vector<uint32_t> nearest; // per end: its proven nearest end
+    std::vector<uint64_t> nearDist; // per grouped end: the distance to it
+    // The tree stage, over the ends the grid left.
+    std::vector<uint32_t> rest;
+    std::vector<ClipperLib::IntPoint> restPoints;
+    std::vector<uint32_t> order, stack;
+    JoinBuffers<uint64_t> narrow;
+    JoinBuffers<unsigned __int128> wide;
+    // The replay.
+    std::vector<uint32_t> slotOf, endAt, link;
+
+    template <typename Dist>
+    JoinBuffers<Dist>& Of()
+    {
+        if constexpr (std::is_same<Dist, uint64_t>::value)
+            return narrow;
+        else
+            return wide;
+    }
+};
+
+namespace {
+
+constexpr uint32_t kNoEnd32 = 0xFFFFFFFFu;
+
 // The pairs of free ends the joining makes, nearest first. Joining only
 // removes the two ends it pairs and never moves one, so the nearest-first
 // pairing is the greedy matching of the end points: every pair of mutual
-// nearest ends belongs to it. A nearest-neighbour chain finds those pairs
-// (a few tree queries an end); sorting them restores the joining order.
-template <typename Dist>
-std::vector<PairKey<Dist>> PairEnds(const std::vector<ClipperLib::IntPoint>& points, const std::vector<uint8_t>& used)
-{
-    EndTree<Dist> tree(points);
-    std::vector<uint32_t> order;
-    order.reserve(points.size());
-    for (uint32_t e = 0; e < points.size(); ++e) {
-        if (used[e])
-            order.push_back(e);
-        else
-            tree.Remove(e);
-    }
-    std::vector<PairKey<Dist>> pairs;
-    pairs.reserve(points.size() / 2);
-    // Ends on one exact point pair off first, the highest ends first: at
-    // distance 0 the later pair wins, so the rule does the same. The tree
-    // then holds at most one live end per point, and a heap of equal points
-    // cannot make its searches quadratic.
-    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-        const ClipperLib::IntPoint &p = points[a], &q = points[b];
-        return p.X != q.X ? p.X < q.X : p.Y != q.Y ? p.Y < q.Y : a < b;
-    });
-    for (size_t first = 0, next; first < order.size(); first = next) {
-        next = first + 1;
-        while (next < order.size() && Equal(points[order[next]], points[order[first]]))
-            ++next;
-        for (size_t last = next; last - first >= 2; last -= 2) {
-            pairs.push_back({Dist(0), order[last - 2], order[last - 1]});
-            tree.Remove(order[last - 2]);
-            tree.Remove(order[last - 1]);
+// nearest ends belongs to it, and once such pairs are taken out the rest
+// pair among themselves as they would have with them.
+//
+// Near stage (plates narrower than 2^31 units): the ends go into a uniform
+// grid. Ends on one exact point pair off first, the highest ends first: at
+// distance 0 the later pair wins, so the rule does the same. Then each end
+// looks for its nearest end in its cell and, if that does not prove it, in
+// the 3 x 3 block around it; ends that name each other are paired. In an
+// unwelded mesh nearly every end has its partner (the neighbouring triangle's
+// copy of the point) a few units away, so this pairs nearly all of them at a
+// few cell reads an end. A crowded cell (a point of many close ends) is left
+// to the tree stage, so no heap of ends makes this quadratic.
+class NearEnds {
+public:
+    using Key = PairKey<uint64_t>;
+
+    NearEnds(OpenShellJoinWork& w, ClipperLib::cInt minX, ClipperLib::cInt maxX, ClipperLib::cInt minY,
+             ClipperLib::cInt maxY)
+        : m_w(w), m_minX(minX), m_minY(minY)
+    {
+        size_t live = 0;
+        for (uint8_t st : w.state)
+            live += st == OpenShellJoinWork::kLive;
+        // Cells of about a quarter of a point's share of the box: ends lie on
+        // outlines, not spread over the box, so that is a few ends a cell.
+        const double area = (double(maxX - minX) + 1) * (double(maxY - minY) + 1);
+        m_cell = std::max<int64_t>(1, int64_t(std::sqrt(area / double(std::max<size_t>(live, 1))) / 4));
+        m_maxCx = (maxX - minX) / m_cell;
+        m_maxCy = (maxY - minY) / m_cell;
+        size_t size = 16;
+        while (size < 2 * live)
+            size *= 2;
+        m_shift = 64 - __builtin_ctzll(size);
+        w.table.assign(size, kNoEnd32);
+        w.cells.clear();
+        w.cellOfEnd.resize(w.points.size());
+        for (uint32_t e = 0; e < w.points.size(); ++e) {
+            if (w.state[e] != OpenShellJoinWork::kLive)
+                continue;
+            const ClipperLib::IntPoint& p = w.points[e];
+            const int64_t cx = (p.X - minX) / m_cell, cy = (p.Y - minY) / m_cell;
+            size_t slot = Slot(cx, cy);
+            for (; w.table[slot] != kNoEnd32; slot = (slot + 1) & (size - 1)) {
+                const GridCell& c = w.cells[w.table[slot]];
+                if (c.cx == cx && c.cy == cy)
+                    break;
+            }
+            if (w.table[slot] == kNoEnd32) {
+                w.table[slot] = uint32_t(w.cells.size());
+                w.cells.push_back({cx, cy, 0, 0});
+            }
+            ++w.cells[w.table[slot]].count;
+            w.cellOfEnd[e] = w.table[slot];
+        }
+        uint32_t begin = 0;
+        for (GridCell& c : w.cells) {
+            c.begin = begin;
+            begin += c.count;
+            c.count = 0;
+        }
+        w.grouped.resize(begin);
+        for (uint32_t e = 0; e < w.points.size(); ++e) {
+            if (w.state[e] != OpenShellJoinWork::kLive)
+                continue;
+            GridCell& c = w.cells[w.cellOfEnd[e]];
+            w.grouped[c.begin + c.count++] = {w.points[e].X, w.points[e].Y, e};
         }
     }
-    std::vector<uint32_t> stack;
+
+    // Appends the pairs found; the ends left are listed in w.rest, in order.
+    void Pair(std::vector<Key>& pairs)
+    {
+        OpenShellJoinWork& w = m_w;
+        for (GridCell& c : w.cells) {
+            GridPoint* const b = w.grouped.data() + c.begin;
+            if (c.count > 1)
+                std::sort(b, b + c.count, [](const GridPoint& p, const GridPoint& q) {
+                    return p.x != q.x ? p.x < q.x : p.y != q.y ? p.y < q.y : p.id < q.id;
+                });
+            uint32_t kept = 0;
+            for (uint32_t first = 0, next; first < c.count; first = next) {
+                next = first + 1;
+                while (next < c.count && b[next].x == b[first].x && b[next].y == b[first].y)
+                    ++next;
+                for (uint32_t last = next; last - first >= 2; last -= 2) {
+                    pairs.push_back({0, b[last - 2].id, b[last - 1].id});
+                    w.state[b[last - 2].id] = w.state[b[last - 1].id] = OpenShellJoinWork::kPaired;
+                }
+                if ((next - first) % 2)
+                    b[kept++] = b[first];
+            }
+            c.count = kept;
+        }
+        // Rounds: ends whose nearest was paired away often pair with each
+        // other next (a few ends on one spot), so the grid goes on while a
+        // round pairs a good share of the ends left.
+        w.nearest.resize(w.points.size());
+        w.nearDist.resize(w.grouped.size());
+        for (;;) {
+            size_t live = 0, paired = 0;
+            for (const GridCell& c : w.cells)
+                for (uint32_t i = c.begin; i < c.begin + c.count; ++i)
+                    w.nearest[w.grouped[i].id] = Nearest(c, w.grouped[i], w.nearDist[i]);
+            for (const GridCell& c : w.cells)
+                for (uint32_t i = c.begin; i < c.begin + c.count; ++i) {
+                    ++live;
+                    const uint32_t p = w.grouped[i].id, q = w.nearest[p];
+                    if (q == kNoEnd32 || q < p || w.nearest[q] != p)
+                        continue;
+                    pairs.push_back({w.nearDist[i], p, q});
+                    w.state[p] = w.state[q] = OpenShellJoinWork::kPaired;
+                    ++paired;
+                }
+            if (live - 2 * paired < 2 || 16 * paired < live)
+                break;
+            for (GridCell& c : w.cells) {
+                uint32_t kept = 0;
+                for (uint32_t i = c.begin; i < c.begin + c.count; ++i)
+                    if (w.state[w.grouped[i].id] == OpenShellJoinWork::kLive)
+                        w.grouped[c.begin + kept++] = w.grouped[i];
+                c.count = kept;
+            }
+        }
+        w.rest.clear();
+        for (uint32_t e = 0; e < w.points.size(); ++e)
+            if (w.state[e] == OpenShellJoinWork::kLive)
+                w.rest.push_back(e);
+    }
+
+private:
+    // Live ends in a cell beyond which the search gives up.
+    static constexpr uint32_t kCrowded = 32;
+    static constexpr int64_t kOpen = INT64_MAX;
+
+    size_t Slot(int64_t cx, int64_t cy) const
+    {
+        return size_t(((uint64_t(cx) * 0x9E3779B97F4A7C15ull) ^ (uint64_t(cy) * 0xC2B2AE3D27D4EB4Full)) >> m_shift);
+    }
+
+    const GridCell* Find(int64_t cx, int64_t cy) const
+    {
+        const std::vector<uint32_t>& table = m_w.table;
+        for (size_t slot = Slot(cx, cy);; slot = (slot + 1) & (table.size() - 1)) {
+            if (table[slot] == kNoEnd32)
+                return nullptr;
+            const GridCell& c = m_w.cells[table[slot]];
+            if (c.cx == cx && c.cy == cy)
+                return &c;
+        }
+    }
+
+    void Scan(const GridCell& c, const GridPoint& p, Key& best, bool& found) const
+    {
+        for (uint32_t i = c.begin; i < c.begin + c.count; ++i) {
+            const GridPoint& q = m_w.grouped[i];
+            if (q.id == p.id)
+                continue;
+            const int64_t dx = p.x - q.x, dy = p.y - q.y;
+            const uint64_t d = uint64_t(dx * dx) + uint64_t(dy * dy);
+            if (found && d > best.dist)
+                continue;
+            const Key key{d, std::min(p.id, q.id), std::max(p.id, q.id)};
+            if (!found || Before(key, best)) {
+                best = key;
+                found = true;
+            }
+        }
+    }
+
+    // Distance from p to the nearest point outside the block of cells within
+    // r of c (kOpen when the block reaches the box on all sides): whole
+    // units, as points are.
+    int64_t Gap(const GridCell& c, const GridPoint& p, int64_t r) const
+    {
+        int64_t g = kOpen;
+        const int64_t x0 = m_minX + (c.cx - r) * m_cell, y0 = m_minY + (c.cy - r) * m_cell;
+        if (c.cx - r > 0)
+            g = std::min<int64_t>(g, p.x - x0 + 1);
+        if (c.cx + r < m_maxCx)
+            g = std::min<int64_t>(g, x0 + (2 * r + 1) * m_cell - p.x);
+        if (c.cy - r > 0)
+            g = std::min<int64_t>(g, p.y - y0 + 1);
+        if (c.cy + r < m_maxCy)
+            g = std::min<int64_t>(g, y0 + (2 * r + 1) * m_cell - p.y);
+        return g;
+    }
+
+    // Every end nearer than the gap is in the block, and the best one found
+    // wins against any at the gap or beyond.
+    static bool Proven(const Key& best, int64_t gap)
+    {
+        return gap == kOpen || gap >= (int64_t(1) << 32) || best.dist < uint64_t(gap) * uint64_t(gap);
+    }
+
+    // The nearest end of p if the grid proves it, else kNoEnd32; dist gets
+    // its squared distance.
+    uint32_t Nearest(const GridCell& c, const GridPoint& p, uint64_t& dist) const
+    {
+        if (c.count > kCrowded)
+            return kNoEnd32;
+        Key best{};
+        bool found = false;
+        Scan(c, p, best, found);
+        if (!found || !Proven(best, Gap(c, p, 0))) {
+            // Only cells that can hold an end as near as the best so far.
+            const int64_t x0 = m_minX + c.cx * m_cell, y0 = m_minY + c.cy * m_cell;
+            const int64_t gapX[3] = {p.x - x0 + 1, 0, x0 + m_cell - p.x};
+            const int64_t gapY[3] = {p.y - y0 + 1, 0, y0 + m_cell - p.y};
+            for (int64_t dy = -1; dy <= 1; ++dy)
+                for (int64_t dx = -1; dx <= 1; ++dx) {
+                    const int64_t cx = c.cx + dx, cy = c.cy + dy;
+                    if ((dx == 0 && dy == 0) || cx < 0 || cy < 0 || cx > m_maxCx || cy > m_maxCy)
+                        continue;
+                    const int64_t gx = gapX[dx + 1], gy = gapY[dy + 1];
+                    if (found && uint64_t(gx * gx + gy * gy) > best.dist)
+                        continue;
+                    const GridCell* n = Find(cx, cy);
+                    if (!n)
+                        continue;
+                    if (n->count > kCrowded)
+                        return kNoEnd32;
+                    Scan(*n, p, best, found);
+                }
+            if (!found || !Proven(best, Gap(c, p, 1)))
+                return kNoEnd32;
+        }
+        dist = best.dist;
+        return best.lo == p.id ? best.hi : best.lo;
+    }
+
+    OpenShellJoinWork& m_w;
+    const ClipperLib::cInt m_minX, m_minY;
+    int64_t m_cell = 1, m_maxCx = 0, m_maxCy = 0;
+    int m_shift = 60;
+};
+
+// Tree stage: the ends in w.rest pair by a nearest-neighbour chain over a
+// k-d tree of them (a few tree queries an end). equalEnds: ends may share a
+// point, so those pair off first (see the near stage).
+template <typename Dist>
+void PairByTree(OpenShellJoinWork& w, bool equalEnds, std::vector<PairKey<Dist>>& pairs)
+{
+    const std::vector<uint32_t>& ids = w.rest;
+    std::vector<ClipperLib::IntPoint>& points = w.restPoints;
+    points.resize(ids.size());
+    for (size_t i = 0; i < ids.size(); ++i)
+        points[i] = w.points[ids[i]];
+    EndTree<Dist>& tree = w.Of<Dist>().tree;
+    tree.Reset(points);
+    // Local indices follow the ends' order, so keys compare as the ends' do.
+    auto push = [&](const PairKey<Dist>& key) { pairs.push_back({key.dist, ids[key.lo], ids[key.hi]}); };
+    if (equalEnds) {
+        std::vector<uint32_t>& order = w.order;
+        order.resize(points.size());
+        for (uint32_t e = 0; e < points.size(); ++e)
+            order[e] = e;
+        std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+            const ClipperLib::IntPoint &p = points[a], &q = points[b];
+            return p.X != q.X ? p.X < q.X : p.Y != q.Y ? p.Y < q.Y : a < b;
+        });
+        for (size_t first = 0, next; first < order.size(); first = next) {
+            next = first + 1;
+            while (next < order.size() && Equal(points[order[next]], points[order[first]]))
+                ++next;
+            for (size_t last = next; last - first >= 2; last -= 2) {
+                push({Dist(0), order[last - 2], order[last - 1]});
+                tree.Remove(order[last - 2]);
+                tree.Remove(order[last - 1]);
+            }
+        }
+    }
+    std::vector<uint32_t>& stack = w.stack;
     for (uint32_t start = 0; start < points.size(); ++start) {
         if (!tree.Alive(start))
             continue;
@@ -230,14 +559,39 @@ std::vector<PairKey<Dist>> PairEnds(const std::vector<ClipperLib::IntPoint>& poi
             if (stack.size() >= 2 && stack[stack.size() - 2] == q) {
                 tree.Remove(p);
                 tree.Remove(q);
-                pairs.push_back(key);
+                push(key);
                 stack.resize(stack.size() - 2);
             } else {
                 stack.push_back(q);
             }
         }
     }
-    std::sort(pairs.begin(), pairs.end(), Before<Dist>);
+}
+
+template <typename Dist>
+const std::vector<PairKey<Dist>>& PairEnds(OpenShellJoinWork& w, ClipperLib::cInt minX, ClipperLib::cInt maxX,
+                                           ClipperLib::cInt minY, ClipperLib::cInt maxY)
+{
+    std::vector<PairKey<Dist>>& pairs = w.Of<Dist>().pairs;
+    pairs.clear();
+    bool equalEnds = true;
+    if constexpr (std::is_same<Dist, uint64_t>::value) {
+        NearEnds(w, minX, maxX, minY, maxY).Pair(pairs);
+        equalEnds = false;
+    } else {
+        w.rest.clear();
+        for (uint32_t e = 0; e < w.points.size(); ++e)
+            if (w.state[e] == OpenShellJoinWork::kLive)
+                w.rest.push_back(e);
+    }
+    if (w.rest.size() >= 2)
+        PairByTree<Dist>(w, equalEnds, pairs);
+    if constexpr (std::is_same<Dist, uint64_t>::value) {
+        if (!pairs.empty())
+            SortPairs(pairs, w.Of<Dist>().spare);
+    } else {
+        std::sort(pairs.begin(), pairs.end(), [](const PairKey<Dist>& x, const PairKey<Dist>& y) { return Before(x, y); });
+    }
     return pairs;
 }
 
@@ -246,11 +600,15 @@ std::vector<PairKey<Dist>> PairEnds(const std::vector<ClipperLib::IntPoint>& poi
 // its slot, endAt a slot to its end, and link pairs the ends joined inside a
 // chain; points are copied once, when a chain is emitted.
 template <typename Dist, typename Store>
-void JoinInOrder(const Store& chains, const std::vector<PairKey<Dist>>& pairs, ClipperLib::Paths& out)
+void JoinInOrder(const Store& chains, const std::vector<PairKey<Dist>>& pairs, OpenShellJoinWork& w,
+                 ClipperLib::Paths& out)
 {
     const uint32_t ends = uint32_t(2 * chains.Size());
     constexpr uint32_t kNone = 0xFFFFFFFFu;
-    std::vector<uint32_t> slotOf(ends), endAt(ends), link(ends, kNone);
+    std::vector<uint32_t>&slotOf = w.slotOf, &endAt = w.endAt, &link = w.link;
+    slotOf.resize(ends);
+    endAt.resize(ends);
+    link.assign(ends, kNone);
     for (uint32_t id = 0; id < ends; ++id)
         slotOf[id] = endAt[id] = id;
     for (const PairKey<Dist>& pair : pairs) {
@@ -287,22 +645,22 @@ void JoinInOrder(const Store& chains, const std::vector<PairKey<Dist>>& pairs, C
 
 // End 2c is the first point of chain c, end 2c + 1 its last.
 template <typename Store>
-void JoinChains(const Store& chains, ClipperLib::Paths& out)
+void JoinChains(const Store& chains, OpenShellJoinWork& w, ClipperLib::Paths& out)
 {
     const size_t ends = 2 * chains.Size();
     if (ends == 0 || ends >= size_t(0xFFFFFFFFu))
         return;
-    std::vector<ClipperLib::IntPoint> points(ends);
-    std::vector<uint8_t> used(ends, 0);
+    w.points.resize(ends);
+    w.state.assign(ends, OpenShellJoinWork::kUnused);
     ClipperLib::cInt minX = 0, maxX = 0, minY = 0, maxY = 0;
     bool any = false;
     for (size_t c = 0; c < chains.Size(); ++c) {
         if (chains.Points(c) == 0)
             continue;
-        points[2 * c] = chains.Front(c);
-        points[2 * c + 1] = chains.Back(c);
-        used[2 * c] = used[2 * c + 1] = 1;
-        for (const ClipperLib::IntPoint& p : {points[2 * c], points[2 * c + 1]}) {
+        w.points[2 * c] = chains.Front(c);
+        w.points[2 * c + 1] = chains.Back(c);
+        w.state[2 * c] = w.state[2 * c + 1] = OpenShellJoinWork::kLive;
+        for (const ClipperLib::IntPoint& p : {w.points[2 * c], w.points[2 * c + 1]}) {
             minX = any ? std::min(minX, p.X) : p.X, maxX = any ? std::max(maxX, p.X) : p.X;
             minY = any ? std::min(minY, p.Y) : p.Y, maxY = any ? std::max(maxY, p.Y) : p.Y;
             any = true;
@@ -310,9 +668,9 @@ void JoinChains(const Store& chains, ClipperLib::Paths& out)
     }
     constexpr __int128 kNarrow = __int128(1) << 31;
     if (__int128(maxX) - minX < kNarrow && __int128(maxY) - minY < kNarrow)
-        JoinInOrder(chains, PairEnds<uint64_t>(points, used), out);
+        JoinInOrder(chains, PairEnds<uint64_t>(w, minX, maxX, minY, maxY), w, out);
     else
-        JoinInOrder(chains, PairEnds<unsigned __int128>(points, used), out);
+        JoinInOrder(chains, PairEnds<unsigned __int128>(w, minX, maxX, minY, maxY), w, out);
 }
 
 uint64_t PointHash(const ClipperLib::IntPoint& p)
@@ -500,12 +858,21 @@ void OpenShellChainer::Run(float h, const uint32_t* candBegin, const uint32_t* c
         }
     }
     if (!m_loose.empty())
-        JoinChains(SpanStore{m_loose, m_head, m_tail}, out);
+        JoinChains(SpanStore{m_loose, m_head, m_tail}, *m_join, out);
 }
 
 void OpenShellChainer::JoinLooseChains(const std::vector<Chain>& loose, ClipperLib::Paths& out)
 {
-    JoinChains(DequeStore{loose}, out);
+    OpenShellJoinWork work;
+    JoinChains(DequeStore{loose}, work, out);
 }
+
+OpenShellChainer::OpenShellChainer(const MyMesh& mesh, const QVector<uint>& shellOfFace,
+                                   const std::vector<uint8_t>& openShell)
+    : m_mesh(mesh), m_shellOfFace(shellOfFace), m_openShell(openShell), m_join(new OpenShellJoinWork)
+{
+}
+
+OpenShellChainer::~OpenShellChainer() = default;
 
 } // namespace contour

@@ -2,8 +2,11 @@
 #include "slicegeometry.h"
 
 #include <deque>
+#include <memory>
 
 namespace contour {
+
+struct OpenShellJoinWork;
 
 // Outlines of the open shells in one plane: every crossed face gives one
 // segment; segments whose ends are equal are chained, and the chains that do
@@ -14,10 +17,8 @@ class OpenShellChainer {
 public:
     using Chain = std::deque<ClipperLib::IntPoint>;
 
-    OpenShellChainer(const MyMesh& mesh, const QVector<uint>& shellOfFace, const std::vector<uint8_t>& openShell)
-        : m_mesh(mesh), m_shellOfFace(shellOfFace), m_openShell(openShell)
-    {
-    }
+    OpenShellChainer(const MyMesh& mesh, const QVector<uint>& shellOfFace, const std::vector<uint8_t>& openShell);
+    ~OpenShellChainer();
 
     // Appends the plane's open-shell outlines to out; faces used are marked
     // in visits.
@@ -26,8 +27,9 @@ public:
 
     // The joining stage on its own: the two nearest free ends of all chains
     // are joined first however far apart they lie (ties: the pair of later
-    // ends wins), and a chain whose two ends are paired is emitted. A k-d tree
-    // of the free ends keeps this near n log n for n chains.
+    // ends wins), and a chain whose two ends are paired is emitted. A grid
+    // pairs the ends whose nearest is close by (nearly all in an unwelded
+    // mesh); a k-d tree of the rest keeps this near n log n for n chains.
     static void JoinLooseChains(const std::vector<Chain>& loose, ClipperLib::Paths& out);
 
 private:
@@ -66,6 +68,7 @@ private:
     std::vector<uint32_t> m_nextEnd; // per end: next end of the same point
     std::vector<ClipperLib::IntPoint> m_head, m_tail;
     std::vector<Span> m_loose;
+    std::unique_ptr<OpenShellJoinWork> m_join; // the joining's buffers
 };
 
 } // namespace contour
