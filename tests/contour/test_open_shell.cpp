@@ -20,8 +20,9 @@ TEST(OpenShell, OpenSlotBesideTheClosedShellsSlots)
     for (int L = 0; L < s.layers; ++L) {
         EXPECT_TRUE(s.out[0][L].empty()) << "open shell's own slot";
         ASSERT_EQ(s.out[1][L].size(), L < 4 ? 1u : 0u) << "cube slot";
-        if (L < 4)
+        if (L < 4) {
             EXPECT_EQ(s.out[1][L][0].size(), 9u);
+        }
         ASSERT_EQ(s.out[2][L].size(), 1u) << "open slot";
         const ClipperLib::Path& c = s.out[2][L][0];
         EXPECT_TRUE(c.size() >= 64u && c.size() <= 66u) << c.size();

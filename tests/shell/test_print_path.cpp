@@ -181,27 +181,31 @@ TEST_F(PrintPath, SavedFileThenAFailureIsReported)
     // Into a folder that is a file: reported with the reason, nothing left.
     ASSERT_TRUE(QFile(m_dir.filePath("afile")).open(QIODevice::WriteOnly));
     answer = m_dir.filePath("afile/cube.vxs");
-    ModalAnswers modal;
-    startJob(w);
-    WAIT_EQ(ready.count(), 2, 30000);
-    WAIT_EQ(modal.texts, QStringList{"Failed to Save File"}, 5000);
-    const int result = ready.at(1).at(1).toInt();
-    EXPECT_NE(result, int(PrintFileOk));
-    EXPECT_EQ(modal.informative.value(0), QString("文件保存失败\n") + PrintFileResultText(result));
-    EXPECT_FALSE(QFile::exists(answer));
-    EXPECT_EQ(repaired.count(), 1); // the repair mark stays from the first run
-    EXPECT_FALSE(w.isWorking());
+    {
+        ModalAnswers modal;
+        startJob(w);
+        WAIT_EQ(ready.count(), 2, 30000);
+        WAIT_EQ(modal.texts, QStringList{"Failed to Save File"}, 5000);
+        const int result = ready.at(1).at(1).toInt();
+        EXPECT_NE(result, int(PrintFileOk));
+        EXPECT_EQ(modal.informative.value(0), QString("文件保存失败\n") + PrintFileResultText(result));
+        EXPECT_FALSE(QFile::exists(answer));
+        EXPECT_EQ(repaired.count(), 1); // the repair mark stays from the first run
+        EXPECT_FALSE(w.isWorking());
+    }
 
-    // A name that leads to the model's own file: refused, the model kept.
+    // A name that leads to the model's own file: the replace question, then
+    // refused all the same, the model kept.
     QFile model(stl);
     ASSERT_TRUE(model.open(QIODevice::ReadOnly));
     const QByteArray modelBytes = model.readAll();
     model.close();
     answer = m_dir.filePath("linked.vxs");
     ASSERT_TRUE(QFile::link(stl, answer));
+    ModalAnswers modal({QMessageBox::Yes});
     startJob(w);
     WAIT_EQ(ready.count(), 3, 30000);
-    WAIT_EQ(modal.texts, QStringList({"Failed to Save File", "Failed to Save File"}), 5000);
+    WAIT_EQ(modal.texts, QStringList({answer + " already exists. Replace it?", "Failed to Save File"}), 5000);
     EXPECT_EQ(modal.informative.value(1), QString("文件保存失败\n") + PrintFileResultText(PrintFileOntoSource));
     EXPECT_EQ(ready.at(2).at(1).toInt(), int(PrintFileOntoSource));
     ASSERT_TRUE(model.open(QIODevice::ReadOnly));
