@@ -53,12 +53,12 @@ QVector<VSLTriangle3D> Tetrahedron(float s)
     return {Tri(a, c, b), Tri(a, b, d), Tri(a, d, c), Tri(b, c, d)};
 }
 
-QVector<VSLTriangle3D> UvSphere(float r, int slices, int stacks, QVector3D centre)
+QVector<VSLTriangle3D> UvSphere(float r, int slices, int stacks, QVector3D centre, bool weldPoles)
 {
     auto P = [&](int i, int j) {
-        if (j == 0)
+        if (weldPoles && j == 0)
             return centre + QVector3D(0, 0, -r);
-        if (j == stacks)
+        if (weldPoles && j == stacks)
             return centre + QVector3D(0, 0, r);
         const double phi = -M_PI / 2 + M_PI * j / stacks;
         const double th = 2 * M_PI * (i % slices) / slices;

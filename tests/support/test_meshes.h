@@ -14,7 +14,10 @@ QVector<VSLTriangle3D> Box(QVector3D min, QVector3D max);
 QVector<VSLTriangle3D> Cube(float size = 10.f, QVector3D origin = {0, 0, 0});
 QVector<VSLTriangle3D> Tetrahedron(float size = 10.f);
 // Closed UV sphere: 2 * slices * (stacks - 1) triangles.
-QVector<VSLTriangle3D> UvSphere(float radius, int slices, int stacks, QVector3D centre = {0, 0, 0});
+// weldPoles false writes each pole once per slice, as files written elsewhere
+// may hold them: the copies lie within a hair of each other.
+QVector<VSLTriangle3D> UvSphere(float radius, int slices, int stacks, QVector3D centre = {0, 0, 0},
+                                bool weldPoles = true);
 // Open cylinder side, no caps: 2 * segments triangles, axis along z.
 QVector<VSLTriangle3D> OpenTube(float radius, float height, int segments);
 // Upright tube with walls and caps (8 triangles a segment) whose triangles

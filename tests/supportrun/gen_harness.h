@@ -234,21 +234,7 @@ inline TestModel WideTips(const std::string& name, TestModel m)
 // apart, each with a single face round it.
 inline QVector<VSLTriangle3D> SlicedPoleSphere(float r, int slices, int stacks, QVector3D centre)
 {
-    auto P = [&](int i, int j) {
-        const double phi = -M_PI / 2 + M_PI * j / stacks;
-        const double th = 2 * M_PI * (i % slices) / slices;
-        return centre + QVector3D(float(r * cos(phi) * cos(th)), float(r * cos(phi) * sin(th)), float(r * sin(phi)));
-    };
-    QVector<VSLTriangle3D> out;
-    for (int j = 0; j < stacks; ++j)
-        for (int i = 0; i < slices; ++i) {
-            const QVector3D a = P(i, j), b = P(i + 1, j), c = P(i + 1, j + 1), d = P(i, j + 1);
-            if (j != 0)
-                out << testmesh::Tri(a, b, c);
-            if (j != stacks - 1)
-                out << testmesh::Tri(a, c, d);
-        }
-    return out;
+    return testmesh::UvSphere(r, slices, stacks, centre, false);
 }
 
 // Wide tips (3 mm on 4 mm shafts) on that sphere lifted high: no tip fits at
