@@ -1,5 +1,6 @@
 #include "ProjectorDesktop.h"
 
+#include "StyledMessageBox.h"
 #include "displaystandin.h"
 
 #include <QMessageBox>
@@ -7,12 +8,6 @@
 bool extendDesktopOntoProjector(const QString& boxStyle, const QString& notice)
 {
     DisplayStandIn::extendDesktop();
-    QMessageBox box;
-    box.setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
-    box.setStyleSheet(boxStyle);
-    box.setInformativeText(notice);
-    box.setStandardButtons(QMessageBox::Ok);
-    box.setDefaultButton(QMessageBox::Ok);
-    box.exec();
+    execStyledBox(boxStyle, QString(), notice, QMessageBox::Ok, QMessageBox::Ok);
     return DisplayStandIn::screenCount() >= 2;
 }

@@ -1,4 +1,5 @@
 #include "VPrintWidget.h"
+#include "StyledMessageBox.h"
 
 #include "MaterialForm.h"
 #include "ProjectorDesktop.h"
@@ -235,13 +236,8 @@ void VPrintWidget::on_pushButton_2()
 
 int VPrintWidget::showBox(const QString& text, int buttons, int defaultButton)
 {
-    QMessageBox box;
-    box.setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
-    box.setStyleSheet(m_strMsgStyle);
-    box.setText(text);
-    box.setStandardButtons(QMessageBox::StandardButtons(buttons));
-    box.setDefaultButton(QMessageBox::StandardButton(defaultButton));
-    return box.exec();
+    return execStyledBox(m_strMsgStyle, text, QString(), QMessageBox::StandardButtons(buttons),
+                         QMessageBox::StandardButton(defaultButton));
 }
 
 void VPrintWidget::on_pushButton_3()
@@ -388,14 +384,7 @@ void VPrintWidget::paint(QPainter& painter)
 
 void VPrintWidget::msgOut(const QString& text, const QString& info)
 {
-    QMessageBox box;
-    box.setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
-    box.setStyleSheet(m_strMsgStyle);
-    box.setText(text);
-    box.setInformativeText(info);
-    box.setStandardButtons(QMessageBox::Yes);
-    box.setDefaultButton(QMessageBox::Yes);
-    box.exec();
+    execStyledBox(m_strMsgStyle, text, info, QMessageBox::Yes, QMessageBox::Yes);
 }
 
 void VPrintWidget::slot_printDataSend(QString fileName)

@@ -396,6 +396,55 @@ TEST(SaveDialog, AsksNothingAboutReplacingTheNameTyped)
     EXPECT_EQ(FileChooser::withExtension(chosen, "vxs", {}), typed + ".vxs");
 }
 
+// The panel's messages in its large style, as a person sees them: the
+// button's label whole inside it (the platform's button icon took the room
+// and cut the label off at the right).
+TEST_F(SaveJob, AMessageShowsItsButtonLabelWhole)
+{
+    QImage shot;
+    QFont labelFont;
+    QPushButton* seen = nullptr;
+    QTimer poll;
+    poll.setInterval(10);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || seen)
+            return;
+        seen = qobject_cast<QPushButton*>(box->button(QMessageBox::Yes));
+        if (!seen)
+            return box->reject();
+        QTest::qWait(100);
+        EXPECT_TRUE(seen->icon().isNull());
+        labelFont = seen->font();
+        shot = seen->grab().toImage();
+        box->grab().save("save_panel_message.png");
+        seen->click();
+    });
+    poll.start();
+    panel->msgOut("Failed to Save File", QString::fromUtf8("文件保存失败\nthe destination folder cannot be written to"));
+    poll.stop();
+    ASSERT_NE(seen, nullptr);
+    ASSERT_FALSE(shot.isNull());
+    // The white label lies clear of the button's 2 px border and 5 px
+    // padding on both sides.
+    int left = shot.width(), right = -1;
+    for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x) {
+            const QColor c = shot.pixelColor(x, y);
+            if (c.red() > 200 && c.green() > 200 && c.blue() > 200) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+        }
+    ASSERT_GE(right, 0) << "no label drawn";
+    const double r = shot.devicePixelRatio();
+    EXPECT_GE(left, int(6 * r)) << shot.width();
+    EXPECT_LE(right, shot.width() - 1 - int(6 * r)) << shot.width();
+    // As wide as the word's ink: nothing of it cut off.
+    const int ink = QFontMetrics(labelFont).tightBoundingRect("Yes").width();
+    EXPECT_GE((right - left + 1) / r, ink - 2) << "ink " << ink;
+}
+
 TEST_F(SaveJob, LocalTargetWritesTheJobThenAsksForThePrint)
 {
     panel->slot_ReceiveNLayers(4);
