@@ -1,4 +1,5 @@
 #include "VSaveWidgetX.h"
+#include "StyledMessageBox.h"
 
 #include "IniValues.h"
 #include "MaterialList.h"
@@ -20,6 +21,7 @@
 #include "ownedfile.h"
 #include "MaterialForm.h"
 #include "ProjectorDesktop.h"
+#include "printfile/filesafety.h"
 #include "printfile/printermodels.h"
 #include "RecipeFields.h"
 #include "settingsrangecheck.h"
@@ -205,16 +207,18 @@ void VSaveWidgetX::slot_DeleteButtonClicked()
         m_pEditRecipe->deleteRecipe(name);
 }
 
+bool VSaveWidgetX::namesAModelFile(const QString& path) const
+{
+    if (!m_pGLView || !m_pGLView->scene())
+        return false;
+    const QStringList sources = m_pGLView->scene()->SourceFiles();
+    return std::any_of(sources.begin(), sources.end(),
+                       [&path](const QString& source) { return NamesSameFile(path, source); });
+}
+
 void VSaveWidgetX::msgOut(const QString& title, const QString& hint)
 {
-    QMessageBox box;
-    box.setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
-    box.setStyleSheet(m_strMsgStyle);
-    box.setText(title);
-    box.setInformativeText(hint);
-    box.setStandardButtons(QMessageBox::Yes);
-    box.setDefaultButton(QMessageBox::Yes);
-    box.exec();
+    execStyledBox(m_strMsgStyle, title, hint, QMessageBox::Yes, QMessageBox::Yes);
 }
 
 void VSaveWidgetX::updateUI()
@@ -520,6 +524,10 @@ void VSaveWidgetX::slot_EmitStartPrint()
                                                QStringLiteral("(*.") + suffix + QStringLiteral(")"));
     // The printer lists only files that carry its own extension.
     answer = FileChooser::withExtension(answer, suffix, [this](const QString& p) {
+        // A model's own file is never replaced: the job refuses it with its
+        // reason, and a replace question first would promise otherwise.
+        if (namesAModelFile(p))
+            return true;
         return FileChooser::confirmReplace(this, p, m_strDelStyle); // the question style of the panel
     });
     if (answer.isEmpty())
@@ -639,13 +647,8 @@ void VSaveWidgetX::reportSaveFailed(const QString& reason)
 void VSaveWidgetX::slot_EmitCancelPrint()
 {
     if (!m_bSkipCancelConfirm) {
-        QMessageBox box;
-        box.setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
-        box.setStyleSheet(m_strMsgStyle);
-        box.setText(tr("Sure to Cancel Job"));
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        box.setDefaultButton(QMessageBox::No);
-        if (box.exec() != QMessageBox::Yes)
+        if (execStyledBox(m_strMsgStyle, tr("Sure to Cancel Job"), QString(), QMessageBox::Yes | QMessageBox::No,
+                          QMessageBox::No) != QMessageBox::Yes)
             return;
     }
     if (m_pPrintMsgBox && m_pPrintMsgBox->isHidden())

@@ -150,6 +150,8 @@ private:
     // The settings object on `path` again; false (and none) when the file
     // may not be used.
     bool reopenSettings(const QString& path);
+    // Whether `path` names the file a model on the plate was read from.
+    bool namesAModelFile(const QString& path) const;
     bool printerOnline();
     QTime now() const;
     // The recipe the panel shows (the last of its name), or null.

@@ -836,6 +836,15 @@ QString VSL3DScene::TooTallProblem(float layerThickMm, int plateLayers) const
 
 // ------------------------------------------------------------- print files
 
+QStringList VSL3DScene::SourceFiles() const
+{
+    QStringList files;
+    for (const VSLModel3D* m : qAsConst(m_models))
+        if (!m->m_strFileName.isEmpty())
+            files << m->m_strFileName;
+    return files;
+}
+
 ScenePrintJob VSL3DScene::BeginPrintJob(bool withPlateTriangles)
 {
     ScenePrintJob job;
@@ -853,9 +862,7 @@ ScenePrintJob VSL3DScene::BeginPrintJob(bool withPlateTriangles)
     input.preview = m_previewImage;
     input.previewLarge = m_previewImageLarge;
     input.saveFileName = m_strSaveFileName;
-    for (const VSLModel3D* m : qAsConst(m_models))
-        if (!m->m_strFileName.isEmpty())
-            input.sourceFiles << m->m_strFileName;
+    input.sourceFiles = SourceFiles();
     input.sliceXResolution = m_nXResolution;
     input.sliceYResolution = m_nYResolution;
     input.layerThicknessMm = m_fLayerThick;

@@ -283,6 +283,8 @@ public:
     // under the scene mutex. Until the job is gone a new slice and a removal
     // are refused.
     ScenePrintJob BeginPrintJob(bool withPlateTriangles);
+    // The files the plate's models were read from.
+    QStringList SourceFiles() const;
     bool IsWritingPrintFile() const { return m_nPrintFilesWriting.load() > 0; }
     // --- task file, whole-plate slicing, SLC import, all-float and SVG export ---
     // None is reached by a user command. Each is refused while a support or
