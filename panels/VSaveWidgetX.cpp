@@ -209,11 +209,7 @@ void VSaveWidgetX::slot_DeleteButtonClicked()
 
 bool VSaveWidgetX::namesAModelFile(const QString& path) const
 {
-    if (!m_pGLView || !m_pGLView->scene())
-        return false;
-    const QStringList sources = m_pGLView->scene()->SourceFiles();
-    return std::any_of(sources.begin(), sources.end(),
-                       [&path](const QString& source) { return NamesSameFile(path, source); });
+    return m_pGLView && m_pGLView->scene() && NamesAnyOf(path, m_pGLView->scene()->SourceFiles());
 }
 
 void VSaveWidgetX::msgOut(const QString& title, const QString& hint)

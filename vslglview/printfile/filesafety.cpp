@@ -69,6 +69,14 @@ bool NamesSameFile(const QString& a, const QString& b)
     return QDir::cleanPath(normal(a)) == QDir::cleanPath(normal(b));
 }
 
+bool NamesAnyOf(const QString& path, const QStringList& files)
+{
+    for (const QString& file : files)
+        if (NamesSameFile(path, file))
+            return true;
+    return false;
+}
+
 QString FileErrorSentence(QFileDevice::FileError error)
 {
     switch (error) {

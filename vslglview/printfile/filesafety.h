@@ -3,6 +3,7 @@
 #include <QFileDevice>
 #include <QSaveFile>
 #include <QString>
+#include <QStringList>
 
 // Checks made before a file is opened, so that a FIFO never blocks a reader,
 // a device node or folder is never replaced by a print file, and an input is
@@ -22,6 +23,8 @@ bool IsSameFile(const QString& a, const QString& b);
 // True when both paths would name one file once written: the same existing
 // file, or the same absolute path when neither exists yet.
 bool NamesSameFile(const QString& a, const QString& b);
+// True when `path` names one file with any of `files`, as NamesSameFile says.
+bool NamesAnyOf(const QString& path, const QStringList& files);
 
 // A sentence for the user about a file error ("No space left on the device").
 QString FileErrorSentence(QFileDevice::FileError error);

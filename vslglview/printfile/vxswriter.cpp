@@ -14,10 +14,7 @@ namespace {
 
 bool IsASourceFile(const PrintJobInput& input, const QString& path)
 {
-    for (const QString& source : input.sourceFiles)
-        if (NamesSameFile(path, source))
-            return true;
-    return false;
+    return NamesAnyOf(path, input.sourceFiles);
 }
 
 constexpr int kBitsPerPixel = 4;
