@@ -326,8 +326,9 @@ TEST(PanelsOnThePlate, EachShowsItsForm)
             for (int x = r.form.left(); x <= r.form.right(); ++x)
                 light += Gray(img, x, y) > 230;
         EXPECT_GT(light, 200) << "texts and buttons of the form";
-        if (r.panel == s.panel)
+        if (r.panel == s.panel) {
             EXPECT_LT(Gray(img, 200, 120), 20) << "black build area";
+        }
     }
 }
 

@@ -251,6 +251,15 @@ struct OpenShellJoinWork {
     // The replay.
     std::vector<uint32_t> slotOf, endAt, link;
 
+    // Lists the ends still live in `rest`, in order.
+    void ListLiveAsRest()
+    {
+        rest.clear();
+        for (uint32_t e = 0; e < points.size(); ++e)
+            if (state[e] == kLive)
+                rest.push_back(e);
+    }
+
     template <typename Dist>
     JoinBuffers<Dist>& Of()
     {
@@ -264,6 +273,25 @@ struct OpenShellJoinWork {
 namespace {
 
 constexpr uint32_t kNoEnd32 = 0xFFFFFFFFu;
+
+// Ends on one exact point pair off first, the highest ends first: at distance
+// 0 the later pair wins, so the rule does the same. [b, e) is sorted by point,
+// then end; `same` tells entries of one point, `pair` takes two of them (lower
+// end first) and `keep` the odd one a point leaves.
+template <typename It, typename Same, typename PairFn, typename KeepFn>
+void PairOffEqualPoints(It b, It e, Same same, PairFn pair, KeepFn keep)
+{
+    for (It first = b, next; first != e; first = next) {
+        next = first + 1;
+        while (next != e && same(*next, *first))
+            ++next;
+        It last = next;
+        for (; last - first >= 2; last -= 2)
+            pair(*(last - 2), *(last - 1));
+        if (last != first)
+            keep(*first);
+    }
+}
 
 // The pairs of free ends the joining makes, nearest first. Joining only
 // removes the two ends it pairs and never moves one, so the nearest-first
@@ -348,17 +376,13 @@ public:
                     return p.x != q.x ? p.x < q.x : p.y != q.y ? p.y < q.y : p.id < q.id;
                 });
             uint32_t kept = 0;
-            for (uint32_t first = 0, next; first < c.count; first = next) {
-                next = first + 1;
-                while (next < c.count && b[next].x == b[first].x && b[next].y == b[first].y)
-                    ++next;
-                for (uint32_t last = next; last - first >= 2; last -= 2) {
-                    pairs.push_back({0, b[last - 2].id, b[last - 1].id});
-                    w.state[b[last - 2].id] = w.state[b[last - 1].id] = OpenShellJoinWork::kPaired;
-                }
-                if ((next - first) % 2)
-                    b[kept++] = b[first];
-            }
+            PairOffEqualPoints(
+                b, b + c.count, [](const GridPoint& p, const GridPoint& q) { return p.x == q.x && p.y == q.y; },
+                [&](const GridPoint& p, const GridPoint& q) {
+                    pairs.push_back({0, p.id, q.id});
+                    w.state[p.id] = w.state[q.id] = OpenShellJoinWork::kPaired;
+                },
+                [&](const GridPoint& p) { b[kept++] = p; });
             c.count = kept;
         }
         // Rounds: ends whose nearest was paired away often pair with each
@@ -391,10 +415,7 @@ public:
                 c.count = kept;
             }
         }
-        w.rest.clear();
-        for (uint32_t e = 0; e < w.points.size(); ++e)
-            if (w.state[e] == OpenShellJoinWork::kLive)
-                w.rest.push_back(e);
+        w.ListLiveAsRest();
     }
 
 private:
@@ -528,16 +549,14 @@ void PairByTree(OpenShellJoinWork& w, bool equalEnds, std::vector<PairKey<Dist>>
             const ClipperLib::IntPoint &p = points[a], &q = points[b];
             return p.X != q.X ? p.X < q.X : p.Y != q.Y ? p.Y < q.Y : a < b;
         });
-        for (size_t first = 0, next; first < order.size(); first = next) {
-            next = first + 1;
-            while (next < order.size() && Equal(points[order[next]], points[order[first]]))
-                ++next;
-            for (size_t last = next; last - first >= 2; last -= 2) {
-                push({Dist(0), order[last - 2], order[last - 1]});
-                tree.Remove(order[last - 2]);
-                tree.Remove(order[last - 1]);
-            }
-        }
+        PairOffEqualPoints(
+            order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return Equal(points[a], points[b]); },
+            [&](uint32_t a, uint32_t b) {
+                push({Dist(0), a, b});
+                tree.Remove(a);
+                tree.Remove(b);
+            },
+            [](uint32_t) {});
     }
     std::vector<uint32_t>& stack = w.stack;
     for (uint32_t start = 0; start < points.size(); ++start) {
@@ -579,10 +598,7 @@ const std::vector<PairKey<Dist>>& PairEnds(OpenShellJoinWork& w, ClipperLib::cIn
         NearEnds(w, minX, maxX, minY, maxY).Pair(pairs);
         equalEnds = false;
     } else {
-        w.rest.clear();
-        for (uint32_t e = 0; e < w.points.size(); ++e)
-            if (w.state[e] == OpenShellJoinWork::kLive)
-                w.rest.push_back(e);
+        w.ListLiveAsRest();
     }
     if (w.rest.size() >= 2)
         PairByTree<Dist>(w, equalEnds, pairs);
