@@ -206,6 +206,16 @@ int OneRoad(bool supports)
     }
     std::printf("slice layers=%d seconds=%.3f cpu_seconds=%.3f peak_rss_mb=%.1f rss_after_mb=%.1f\n", layers,
                 t.nsecsElapsed() / 1e9, CpuSeconds() - cpu, PeakRssMb(), CurrentRssMb());
+    // What the slice handed on: the work per outline is the figure to watch
+    // when supports make up most of the plate.
+    qint64 outlines = 0, points = 0;
+    for (const SliceLayers* layersOf : {&road.scene->m_modelSliceLayers, &road.scene->m_supportSliceLayers})
+        for (const QVector<SlicePolygon>& layer : *layersOf) {
+            outlines += layer.size();
+            for (const SlicePolygon& polygon : layer)
+                points += polygon.size();
+        }
+    std::printf("sliced outlines=%lld points=%lld\n", outlines, points);
     const VSLModelPainter* p = road.instance;
     std::printf("islands support=%d model=%d counting_share=%.3f\n", p->m_sliceIslands.support,
                 p->m_sliceIslands.model,
