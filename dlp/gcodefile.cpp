@@ -100,6 +100,9 @@ const char kHeaderEnd[] = ";(********** Header End **********)";
 const char kCompleted[] = ";(<Completed>)";
 const char kDelay[] = ";(<Delay> ";
 const char kSlice[] = ";(<Slice> ";
+// A controller's line buffer holds about this much (96 bytes in common
+// firmware); a longer command would be cut, "G1 Z000...5" to "G1 Z0".
+constexpr size_t kLongestSentLine = 96;
 
 // A line as a message can show it: a NUL would end the message there, and
 // other control bytes garble a terminal.
@@ -148,10 +151,43 @@ bool MarkerText(const std::string& line, const char* marker, std::string& text)
     return true;
 }
 
+// The commands a job of this program holds, the words each takes and their
+// ranges where a setting bounds them: a hand-edited job could switch the
+// controller to inches ("G20"), change its steps per millimetre ("M92") or
+// turn its end stops off ("M211 S0"), all within the numbers' bounds.
+struct JobCommand
+{
+    char kind;
+    int number;
+    const char* letters;
+    const ValueRange* range; // every word's, or null
+    bool zeroOnly;           // homing and setting positions: always at 0
+};
+
+const JobCommand* JobCommandOf(char kind, double number)
+{
+    static const JobCommand commands[] = {
+        {'G', 1, "XYZF", nullptr, false},            // moves: bounded above, Z and F checked above
+        {'G', 21, "", nullptr, false},               // millimetres
+        {'G', 28, "YZ", nullptr, true},              // home
+        {'G', 92, "XYZ", nullptr, true},             // set position
+        {'M', 17, "", nullptr, false},               // motors on
+        {'M', 219, "", nullptr, false},              // light on
+        {'M', 220, "", nullptr, false},              // light off
+        {'M', 222, "XY", &Ranges::flag, false},      // mirror flags
+        {'M', 225, "B", &Ranges::lightPwm, false},   // LED current
+        {'M', 230, "XYZ", &Ranges::homeAdjustUm, false}, // home adjustment
+    };
+    for (const JobCommand& c : commands)
+        if (c.kind == kind && c.number == number)
+            return &c;
+    return nullptr;
+}
+
 // Why one command ("G1 Z0.1 F600", "M219", "; note") cannot go to a
 // printer. What follows a ';' is a comment; a 'G' or 'M' in it began a
 // command of its own.
-std::string CommandProblem(const std::string& piece)
+std::string CommandProblem(const std::string& piece, bool* light)
 {
     const std::string command = piece.substr(0, piece.find(';'));
     std::vector<std::string> words;
@@ -196,20 +232,33 @@ std::string CommandProblem(const std::string& piece)
         if (letter == 'Z' && kind == 'G' && number == 92 && values[i] != 0)
             return "sets the plate's height";
     }
+    const JobCommand* known = JobCommandOf(kind, number);
+    if (!known)
+        return "is a command no job of this program holds";
+    for (size_t i = 1; i < words.size(); ++i) {
+        if (!std::strchr(known->letters, words[i][0]))
+            return "has a word its command does not take";
+        if (known->zeroOnly && values[i] != 0)
+            return "homes or sets an axis at a position other than 0";
+        if (known->range && !known->range->contains(values[i]))
+            return "has a value outside its setting's range (" + known->range->text() + ")";
+    }
+    if (light && kind == 'M' && (number == 219 || number == 220))
+        *light = number == 219;
     return std::string();
 }
 
 // Why a line the player sends as it is cannot go to a printer. The
 // controller starts a command at every 'G' or 'M' that follows other text,
 // a comment's included, so each such piece is a command of its own.
-std::string SentLineProblem(const std::string& line)
+std::string SentLineProblem(const std::string& line, bool* light = nullptr)
 {
     size_t begin = 0;
     bool text = false;
     for (size_t i = 0; i <= line.size(); ++i) {
         const bool split = i == line.size() || ((line[i] == 'G' || line[i] == 'M') && text);
         if (split) {
-            const std::string problem = CommandProblem(line.substr(begin, i - begin));
+            const std::string problem = CommandProblem(line.substr(begin, i - begin), light);
             if (!problem.empty())
                 return problem;
             begin = i;
@@ -249,6 +298,7 @@ std::string JobFileProblem(const std::string& text)
         return "it does not end with the job's footer; it was cut short";
     size_t start = 0;
     int lineNumber = 0;
+    bool lightOn = false;
     while (start < text.size()) {
         size_t end = text.find('\n', start);
         if (end == std::string::npos)
@@ -270,7 +320,16 @@ std::string JobFileProblem(const std::string& text)
         if (line.find('\r') != std::string::npos)
             return refused("holds a carriage return inside it");
         std::string problem;
-        switch (JobLineKind(line)) {
+        const JobLine kind = JobLineKind(line);
+        // The player keeps a line with ";(" to itself: a command before the
+        // comment would never reach the printer ("M220 ;(light off)").
+        const size_t comment = line.find(";(");
+        if (kind != JobLine::Sent && comment != std::string::npos && comment > 0) {
+            const std::string before = line.substr(0, comment);
+            if (!BlankLine(before) && SentLineProblem(before).empty())
+                return refused("holds a command before its comment; the printer would not get it");
+        }
+        switch (kind) {
         case JobLine::Wait: {
             double ms = 0;
             if (!ReadJobWait(line, ms))
@@ -287,12 +346,16 @@ std::string JobFileProblem(const std::string& text)
         case JobLine::Kept:
             break;
         case JobLine::Sent: // goes to the printer as it stands
-            problem = SentLineProblem(line);
+            problem = line.size() > kLongestSentLine
+                          ? "is longer than a controller's line (" + std::to_string(kLongestSentLine) + " characters)"
+                          : SentLineProblem(line, &lightOn);
             break;
         }
         if (!problem.empty())
             return refused(problem);
     }
+    if (lightOn)
+        return "it leaves the light on at its end";
     return std::string();
 }
 

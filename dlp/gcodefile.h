@@ -36,9 +36,12 @@ public:
 // 'M': each a capital letter and a whole number, then capital letters with
 // finite numbers within what the ranges let a job hold (a damaged or
 // hand-edited file could send "G1 Z1e30", "F-600", "G92 Z100" or hide
-// "G1 Z-50" in a comment); no line hides a second command behind a carriage
-// return, every wait is a number of milliseconds within range and every
-// layer marker names a layer.
+// "G1 Z-50" in a comment), and only the commands and words this program's
+// jobs hold, each setting's value within its range; no line hides a second
+// command behind a carriage return, or a command before a comment the player
+// keeps; no command is longer than a controller's line; every wait is a
+// number of milliseconds within range, every layer marker names a layer,
+// and the light is off at the end.
 std::string JobFileProblem(const std::string& text);
 
 // How the player takes a line of a job: a wait, a layer to show, a marker or

@@ -260,6 +260,8 @@ TEST(GCodeJob, EveryJobTheRangesAllowPassesThePlayCheckAndNoneCutShort)
     top.ExposureTimePerLayer = top.BottomExposureTime = top.MaterialStable = top.BottomMaterialStable =
         top.BlankTime = 1000000;
     top.HomeAdjustX = top.HomeAdjustY = top.HomeAdjustZ = 10000;
+    top.LightPwm = 255;
+    top.MirrorLongSide = top.MirrorShortSide = 1;
     // The home adjustment reaches down as far as up: "M230 ... Z-10000" is no move.
     SliceBuildConfig bottom = exampleConfig();
     bottom.HomeAdjustX = bottom.HomeAdjustY = bottom.HomeAdjustZ = -10000;

@@ -233,11 +233,11 @@ TEST_F(PrintLoopTest, RepliesInPiecesAcknowledgeEachCommandOnce)
     pieces.chunkGapMs = 20; // several looks of the loop apart
     connectPrinter(pieces);
     sim->setFaults(PrinterSimulator::Chunked);
-    const std::string job = "G1 Z1\nG1 Z2\nM219\n";
+    const std::string job = "G1 Z1\nG1 Z2\nM220\n";
     start(job);
     printThread.join();
     EXPECT_EQ(done.load(), 1);
-    EXPECT_EQ(newBytes(), "G1 Z1\r\nG1 Z2\r\nM219\r\n");
+    EXPECT_EQ(newBytes(), "G1 Z1\r\nG1 Z2\r\nM220\r\n");
 }
 
 TEST_F(PrintLoopTest, GeneratedJobRunsToOneEndAndReportsItsLayers)
@@ -429,6 +429,23 @@ TEST_F(PrintLoopTest, AJobFileCutShortOrWithAbsurdValuesSendsNothing)
         {"wait unclosed", job + ";(<Delay> 1000\n" + kFooter, "has a wait no printer takes"},
         {"layer negative", job + ";(<Slice> -3 )\n" + kFooter, "line 7 (\";(<Slice> -3 )\") names no layer"},
         {"layer not a number", job + ";(<Slice> 2x )\n" + kFooter, "names no layer"},
+        // The player keeps a line with ";(" to itself: the light would stay on.
+        {"a command before a comment", job + "M220 ;(light off)\n" + kFooter,
+         "line 7 (\"M220 ;(light off)\") holds a command before its comment; the printer would not get it"},
+        {"a command before a layer marker", job + "G1 Z5 F600 ;(<Slice> 2 )\n" + kFooter, "holds a command before"},
+        // Commands no job of ours holds, though their numbers are in bounds.
+        {"inches", job + "G20\n" + kFooter, "line 7 (\"G20\") is a command no job of this program holds"},
+        {"steps per mm", job + "M92 Z1\n" + kFooter, "is a command no job of this program holds"},
+        {"end stops off", job + "M211 S0\n" + kFooter, "is a command no job of this program holds"},
+        {"a word a move does not take", job + "G1 Z5 S3 F600\n" + kFooter, "has a word its command does not take"},
+        {"LED current", job + "M225 B99999\n" + kFooter, "has a value outside its setting's range (0..255)"},
+        {"home adjustment", job + "M230 X0 Y0 Z-999999\n" + kFooter, "outside its setting's range (-10000..10000)"},
+        {"mirror flag", job + "M222 X2 Y0\n" + kFooter, "outside its setting's range (0..1)"},
+        {"homing to a distance", job + "G28 Z-50\n" + kFooter, "homes or sets an axis at a position other than 0"},
+        {"tilt position set", job + "G92 Y5\n" + kFooter, "homes or sets an axis at a position other than 0"},
+        {"a line a controller cuts", job + "G1 Z" + std::string(200, '0') + "5 F600\n" + kFooter,
+         "is longer than a controller's line (96 characters)"},
+        {"the light left on", job + "M219\nG1 Z2 F600\n" + kFooter, "it leaves the light on at its end"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -440,15 +457,16 @@ TEST_F(PrintLoopTest, AJobFileCutShortOrWithAbsurdValuesSendsNothing)
         EXPECT_TRUE(layers.empty());
         EXPECT_EQ(newBytes(), "");
     }
-    // The same job, whole, prints; so do comments that hide no command, and
-    // a wait written with an exponent lasts what the check read.
+    // The same job, whole, prints; so do comments that hide no command (a
+    // material name before one is no command), and a wait written with an
+    // exponent lasts what the check read.
     QElapsedTimer clock;
     clock.start();
-    play(body + "; note\nG1 Z2 F600 ;lift\n;(<Delay> 1.5e+02 )\n");
+    play(body + "; note\nG1 Z2 F600 ;lift\n;(<Delay> 1.5e+02 )\nM17 black;(Materials ID : 2G21\nM219\nM220\n");
     EXPECT_GE(clock.elapsed(), 150) << "the wait was read as 1 ms";
     EXPECT_EQ(end().first, int(DLP::PrintEnd::Completed));
     EXPECT_EQ(layers.size(), 2u);
-    EXPECT_EQ(newBytes(), "G1 Z1 F600\r\nG1 Z1.05 F600\r\n; note\r\nG1 Z2 F600 ;lift\r\n");
+    EXPECT_EQ(newBytes(), "G1 Z1 F600\r\nG1 Z1.05 F600\r\n; note\r\nG1 Z2 F600 ;lift\r\nM219\r\nM220\r\n");
     EXPECT_TRUE(m_log.has("Delay end"));
 
     // Blank lines of a CR LF job are skipped as an LF job's are: sent, such
