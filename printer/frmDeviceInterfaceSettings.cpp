@@ -261,6 +261,12 @@ void frmDeviceInterfaceSettings::on_pushButtonCancel_clicked()
     updateUI();
 }
 
+void frmDeviceInterfaceSettings::reject()
+{
+    on_pushButtonCancel_clicked();
+    setResult(QDialog::Rejected);
+}
+
 void frmDeviceInterfaceSettings::showNotice(const QString& message)
 {
     if (m_notifier) {

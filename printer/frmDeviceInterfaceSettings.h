@@ -70,6 +70,9 @@ private slots:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // Escape is Cancel: the model shown goes back to the one in use, or a
+    // later OK would apply a choice the user dismissed.
+    void reject() override;
 
 private:
     void initMachineParas();

@@ -260,6 +260,16 @@ TEST_F(DialogTest, ChoosingAModelShowsItsRowCancelAndOkReturnToTheSavedOne)
     EXPECT_EQ(dlg->m_machineType + " " + combo("comboBox")->currentText(), "Pellar10 Pellar10");
     EXPECT_EQ(fields(), kPellar10Fields);
 
+    // Escape is Cancel: a later OK does not apply the model dismissed.
+    dlg->show();
+    combo("comboBox")->setCurrentText("Pellar4K");
+    QTest::keyClick(dlg.get(), Qt::Key_Escape);
+    EXPECT_TRUE(!dlg->isVisible() && !written() && events.isEmpty());
+    EXPECT_EQ(dlg->m_machineType + " " + combo("comboBox")->currentText(), "Pellar10 Pellar10");
+    dlg->show();
+    click("pushButtonOK");
+    EXPECT_TRUE(!written() && events.isEmpty()) << qPrintable(events.join(','));
+
     // OK after going back to the saved model writes, emits and shows nothing.
     dlg->show();
     combo("comboBox")->setCurrentText("Pellar30");
