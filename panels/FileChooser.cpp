@@ -58,7 +58,11 @@ QString withExtension(const QString& chosen, const QString& extension,
     const QString named = extension.isEmpty() || QFileInfo(chosen).suffix().compare(extension, Qt::CaseInsensitive) == 0
                               ? chosen
                               : (chosen.endsWith(QLatin1Char('.')) ? chosen : chosen + QLatin1Char('.')) + extension;
-    if (QFileInfo::exists(named) && !(confirmReplace && confirmReplace(named)))
+    // Only a file is replaced: a folder of that name is refused by the
+    // writer with its reason, and a question about replacing it would be
+    // answered for nothing.
+    const QFileInfo existing(named);
+    if (existing.exists() && existing.isFile() && !(confirmReplace && confirmReplace(named)))
         return QString();
     return named;
 }

@@ -311,6 +311,7 @@ TEST_F(SaveJob, ANameWithoutExtensionGetsThePrintersAndAReplaceIsAsked)
     QFile existing(dir.path() + "/old.vxs");
     ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
     existing.close();
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder.vxs"));
     struct Row {
         const char* typed;
         std::deque<QMessageBox::StandardButton> answers;
@@ -328,6 +329,7 @@ TEST_F(SaveJob, ANameWithoutExtensionGetsThePrintersAndAReplaceIsAsked)
         {"/old", {QMessageBox::Yes}, "/old.vxs", 1},
         {"/old.vxs", {QMessageBox::No}, "", 1},
         {"/old.vxs", {QMessageBox::Yes}, "/old.vxs", 1},
+        {"/folder", {}, "/folder.vxs", 0}, // no file to replace: the writer refuses it
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.typed);
