@@ -8,6 +8,7 @@
 
 #include <QDebug>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QThread>
 
 #include <cmath>
@@ -204,7 +205,13 @@ void BuildManager::BuildThread()
             m_gcodeFile.lines.clear();
         }
         if (!ok) {
-            endJob(PrintEnd::JobUnreadable, tr("The job file %1 cannot be read").arg(path));
+            const QFileInfo info(path);
+            if (info.isFile() && info.size() > DLP::GCodeFile::kMaxLoadBytes)
+                endJob(PrintEnd::JobUnreadable, tr("The job file %1 is larger than %2 MB, more than a job holds")
+                                                    .arg(path)
+                                                    .arg(DLP::GCodeFile::kMaxLoadBytes / (1024 * 1024)));
+            else
+                endJob(PrintEnd::JobUnreadable, tr("The job file %1 cannot be read").arg(path));
             return;
         }
         if (!problem.empty()) {

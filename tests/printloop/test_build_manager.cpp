@@ -364,9 +364,16 @@ TEST_F(PrintLoopTest, WithoutAPortOrJobFileTheJobEndsFailedAndNothingIsWritten)
     // A FIFO nobody writes to would hold the loop for good; a folder is no job.
     const QString fifo = QDir(m_dir.path()).filePath("fifo.gcode");
     ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    // Larger than any job: refused unread, and the reason says so.
+    const QString huge = QDir(m_dir.path()).filePath("huge.gcode");
+    {
+        QFile file(huge);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.resize(DLP::GCodeFile::kMaxLoadBytes + 1));
+    }
     for (const auto& [path, reason] : {std::pair{missing, "The job file %1 cannot be read"},
                                        std::pair{empty, "The job file %1 is empty"},
                                        std::pair{fifo, "The job file %1 cannot be read"},
+                                       std::pair{huge, "The job file %1 is larger than 64 MB, more than a job holds"},
                                        std::pair{m_dir.path(), "The job file %1 cannot be read"}}) {
         // The job handed over does not stand in for the file that was asked for.
         launch(path.toStdString(), DLP::GCodeFile("G1 Z1\n"));
