@@ -47,6 +47,10 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <source>The job file %1 is larger than %2 MB, more than a job holds</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>The job file %1 is empty</source>
         <translation type="unfinished"></translation>
     </message>

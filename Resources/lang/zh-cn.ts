@@ -46,6 +46,10 @@
         <translation>无法读取任务文件 %1</translation>
     </message>
     <message>
+        <source>The job file %1 is larger than %2 MB, more than a job holds</source>
+        <translation>任务文件 %1 大于 %2 MB，超出任务可有的大小</translation>
+    </message>
+    <message>
         <source>The job file %1 is empty</source>
         <translation>任务文件 %1 为空</translation>
     </message>
