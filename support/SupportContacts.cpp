@@ -420,6 +420,62 @@ bool SupportRun::ModelHolds(const MyMesh& mesh, const vcg::Point3f& p, uint code
     return false;
 }
 
+namespace {
+
+// The highest face the vertical line through p crosses below `below`; false
+// when there is none. `facesUp` tells whether that face looks upward, the top
+// of a part a support can stand in.
+bool FaceStraightBelow(const MyMesh& mesh, const vcg::Point3f& p, float below, float& z, bool& facesUp)
+{
+    bool found = false;
+    const double px = p[0], py = p[1];
+    for (uint32_t f = 0; f < mesh.FaceCount(); ++f) {
+        if (mesh.face[f].IsD())
+            continue;
+        const vcg::Point3f& a = mesh.vert[mesh.face[f].v[0]].p;
+        const vcg::Point3f& b = mesh.vert[mesh.face[f].v[1]].p;
+        const vcg::Point3f& c = mesh.vert[mesh.face[f].v[2]].p;
+        const double abx = double(b[0]) - a[0], aby = double(b[1]) - a[1];
+        const double acx = double(c[0]) - a[0], acy = double(c[1]) - a[1];
+        const double area = abx * acy - aby * acx; // twice the signed area seen from above
+        if (std::fabs(area) < 1e-12)
+            continue; // edge-on: a wall
+        const double apx = px - a[0], apy = py - a[1];
+        const double u = (apx * acy - apy * acx) / area, v = (abx * apy - aby * apx) / area;
+        if (u < 0 || v < 0 || u + v > 1)
+            continue;
+        const float zf = float(a[2] + u * (double(b[2]) - a[2]) + v * (double(c[2]) - a[2]));
+        if (zf < below && (!found || zf > z)) {
+            found = true;
+            z = zf;
+            facesUp = area > 0; // counter-clockwise from above: the outward normal points up
+        }
+    }
+    return found;
+}
+
+} // namespace
+
+bool SupportRun::ModelBelow(const MyMesh& mesh, const vcg::Point3f& p, bool tipFree, const vcg::Point3f& tipEnd,
+                            const vcg::Point3f& columnHit, vcg::Point3f& foot) const
+{
+    using supportcollide::kMissingBelow;
+    // It stands in the top of the part straight below the point: a wall
+    // beside the line, or a part's underside, holds nothing up.
+    float z = 0.f;
+    bool facesUp = false;
+    if (!FaceStraightBelow(mesh, p, p[2] - kPinClearMm, z, facesUp) || !facesUp || !(z > m_zPlate))
+        return false;
+    if (tipFree) {
+        // The tip fits; its column meets that part first, and nothing higher.
+        if (!(columnHit[2] > kMissingBelow && columnHit[1] > kMissingBelow) || !(z < tipEnd[2]) ||
+            columnHit[2] > z + kPinDepthMm)
+            return false;
+    }
+    foot = vcg::Point3f(p[0], p[1], z - kPinDepthMm);
+    return true;
+}
+
 void SupportRun::SupportLowPoints(const MyMesh& mesh, SupportMap& map, std::vector<RemovedContact> points)
 {
     if (points.empty())
@@ -450,22 +506,37 @@ void SupportRun::SupportLowPoints(const MyMesh& mesh, SupportMap& map, std::vect
         // The free tip of the tip phase, straight down, and a plate column.
         const vcg::Point3f T = P + down * L;
         const double r0 = sz.rt + (0.1 / double(L)) * (sz.rs - sz.rt);
-        if (CheckCollisionCone(P + down * 0.1f, r0, T, sz.rs, mesh) || CheckCollisionSphere(T, sz.rs, mesh))
-            continue;
-        const vcg::Point3f hit = FindFirstCollisionColumn(T, sz.rs, m_zPlate, mesh);
-        if (!(hit[2] <= supportcollide::kMissingBelow) || !(T[2] > m_zPlate))
+        const bool tipFree =
+            !CheckCollisionCone(P + down * 0.1f, r0, T, sz.rs, mesh) && !CheckCollisionSphere(T, sz.rs, mesh);
+        const vcg::Point3f hit = tipFree ? FindFirstCollisionColumn(T, sz.rs, m_zPlate, mesh)
+                                         : vcg::Point3f(supportcollide::kMissing, supportcollide::kMissing,
+                                                        supportcollide::kMissing);
+        const bool toPlate = tipFree && hit[2] <= supportcollide::kMissingBelow && T[2] > m_zPlate;
+        // Otherwise the point hangs over another part of the model: a pin of
+        // the tip's width straight down into it (a tip and its column where
+        // the tip fits), or the point prints in the air.
+        vcg::Point3f foot;
+        if (!toPlate && !ModelBelow(mesh, P, tipFree, T, hit, foot))
             continue;
         DLP_Support& s = map[key];
         s = DLP_Support();
         s.index = -1;
         s.point = P;
         s.normal = down;
-        s.tipEnd = s.shaftTop = T;
-        s.base = vcg::Point3f(T[0], T[1], m_zPlate);
-        s.cones.append(SaveCone(P, sz.rt, T, sz.rs));
-        s.cones.append(SaveCone(T, sz.rs, s.base, sz.rs));
         s.spheres.append(SaveSphere(P, sz.rt));
-        s.spheres.append(SaveSphere(T, sz.rs));
+        if (toPlate || tipFree) {
+            s.tipEnd = s.shaftTop = T;
+            s.base = toPlate ? vcg::Point3f(T[0], T[1], m_zPlate) : foot;
+            s.cones.append(SaveCone(P, sz.rt, T, sz.rs));
+            s.cones.append(SaveCone(T, sz.rs, s.base, sz.rs));
+            s.spheres.append(SaveSphere(T, sz.rs));
+        } else {
+            s.tipEnd = s.shaftTop = s.base = foot;
+            s.cones.append(SaveCone(P, sz.rt, foot, sz.rt));
+        }
+        s.onModel = !toPlate;
+        if (s.onModel)
+            s.landing = vcg::Point3f(foot[0], foot[1], foot[2] + kPinDepthMm);
         made.push_back(P);
         m_ownSupportKeys.insert(key);
         ++m_counts.ownSupports;

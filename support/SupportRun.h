@@ -252,4 +252,13 @@ private:
     bool ModelHolds(const MyMesh& mesh, const vcg::Point3f& p, uint code, const std::vector<uint8_t>& carrying) const;
     // Supports of their own for the low points no link reached.
     void SupportLowPoints(const MyMesh& mesh, SupportMap& map, std::vector<RemovedContact> points);
+    // Where a support of a low point that no plate column reaches ends in
+    // the model below it: the column's foot under a free tip, or a pin's
+    // straight under the point; false when nothing of the model is below.
+    bool ModelBelow(const MyMesh& mesh, const vcg::Point3f& p, bool tipFree, const vcg::Point3f& tipEnd,
+                    const vcg::Point3f& columnHit, vcg::Point3f& foot) const;
+    // How far such a support reaches into the model it stands on, and how
+    // far under the point the search for that model starts.
+    static constexpr float kPinDepthMm = 0.1f;
+    static constexpr float kPinClearMm = 0.05f;
 };

@@ -261,12 +261,50 @@ inline TestModel BarBesideRod(bool attached)
     return m;
 }
 
+// A shelf over a block, joined by a wall, with cones hanging from the shelf
+// whose points stop `gapMm` above the block: no tip fits under them and no
+// column reaches the plate, so only a pin into the block holds them.
+inline TestModel ConesOverBlock(float gapMm)
+{
+    TestModel m = BoxUnion("conesoverblock", {{{0, 0, 0}, {12, 8, 4}}, {{0, 0, 0}, {1, 8, 9}}, {{0, 0, 8}, {12, 8, 9}}});
+    const float tipZ = 4 + gapMm, topZ = 8.5f, radius = 0.5f;
+    const int segments = 24;
+    std::vector<QVector3D> apexes;
+    for (float x : {3.f, 6.f, 9.f}) {
+        const QVector3D apex(x, 4, tipZ), centre(x, 4, topZ);
+        apexes.push_back(apex);
+        auto rim = [&](int k) {
+            const double a = 2 * M_PI * k / segments;
+            return QVector3D(float(x + radius * std::cos(a)), float(4 + radius * std::sin(a)), topZ);
+        };
+        // Side and a top cap inside the shelf: a closed shell of its own.
+        for (int k = 0; k < segments; ++k) {
+            m.tris << testmesh::Tri(apex, rim(k + 1), rim(k));
+            m.tris << testmesh::Tri(centre, rim(k), rim(k + 1));
+        }
+    }
+    const auto boxes = m.inside;
+    m.inside = [boxes, apexes, tipZ, topZ, radius](const P3& p) {
+        if (boxes(p))
+            return true;
+        for (const QVector3D& a : apexes) {
+            const float t = (p[2] - tipZ) / (topZ - tipZ);
+            const float dx = p[0] - a.x(), dy = p[1] - a.y();
+            if (t > 0 && t < 1 && std::sqrt(dx * dx + dy * dy) < t * radius)
+                return true;
+        }
+        return false;
+    };
+    return m;
+}
+
 // Undersides that may leave a cured region with nothing under it: tips on a
 // thin fin's 0.4 mm edge, a needle whose lowest region is far smaller than a
 // pixel, columns from above landing on a 0.3 mm shelf, undersides nearly flat
 // and nearly upright (long shallow or steep struts between columns), low
 // points beside a wall that no tip or column fits, low points no link
-// reaches (a pole whose tip does not fit, a separate small piece).
+// reaches (a pole whose tip does not fit, a separate small piece), low
+// points hanging just above another part of the model.
 inline std::vector<TestModel> FloatingRiskModels()
 {
     return {
@@ -285,6 +323,7 @@ inline std::vector<TestModel> FloatingRiskModels()
         PoleSphere(),
         BarBesideRod(false),
         BarBesideRod(true),
+        ConesOverBlock(0.5f),
     };
 }
 

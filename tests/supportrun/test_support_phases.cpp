@@ -395,6 +395,30 @@ TEST(SupportLowPoints, ALowPointNothingHoldsGetsASupportOfItsOwn)
     }
 }
 
+// A low point hanging just above another part of the model, where no tip
+// fits, gets a pin of the tip's width straight down into that part.
+TEST(SupportLowPoints, ALowPointJustAboveTheModelIsPinnedIntoIt)
+{
+    const TestModel model = ConesOverBlock(0.5f);
+    const auto g = Generate(model.tris, model.params);
+    const SupportSizes& sz = g->run.m_sizes;
+    int pins = 0;
+    for (const DLP_Support& s : g->map) {
+        if (s.index >= 0 || std::fabs(s.point[2] - 4.5f) > 1e-3f)
+            continue;
+        ++pins;
+        ASSERT_EQ(s.cones.size(), 1);
+        EXPECT_EQ(s.cones[0][0], s.point);
+        EXPECT_NEAR(s.cones[0][1][0], s.point[0], 1e-6);
+        EXPECT_NEAR(s.cones[0][1][1], s.point[1], 1e-6);
+        // Into the block's top, not through it.
+        EXPECT_NEAR(s.cones[0][1][2], 4.f - 0.1f, 1e-4);
+        EXPECT_NEAR(s.cones[0][2][0], sz.rt, 1e-6);
+        EXPECT_TRUE(s.onModel);
+    }
+    EXPECT_EQ(pins, 3);
+}
+
 // A later run over the same records, as after an edit, refits the own
 // support like any other and makes it no second time; one the user deleted
 // stays deleted.
