@@ -420,41 +420,40 @@ bool SupportRun::ModelHolds(const MyMesh& mesh, const vcg::Point3f& p, uint code
     return false;
 }
 
-namespace {
-
-// The highest face the vertical line through p crosses below `below`; false
-// when there is none. `facesUp` tells whether that face looks upward, the top
-// of a part a support can stand in.
-bool FaceStraightBelow(const MyMesh& mesh, const vcg::Point3f& p, float below, float& z, bool& facesUp)
+bool SupportRun::FaceStraightBelow(const MyMesh& mesh, const vcg::Point3f& p, float below, float& z,
+                                   bool& facesUp) const
 {
+    using supportcollide::CellIndex;
+    using supportcollide::kGridOffset;
+    // Only the faces listed in the column of cells from the point down to the plate.
+    const int ix = CellIndex(p[0], kGridOffset), iy = CellIndex(p[1], kGridOffset);
+    const supportcollide::CellRange column{ix, ix, iy, iy, CellIndex(m_zPlate, kGridOffset),
+                                           CellIndex(below, kGridOffset)};
     bool found = false;
     const double px = p[0], py = p[1];
-    for (uint32_t f = 0; f < mesh.FaceCount(); ++f) {
-        if (mesh.face[f].IsD())
-            continue;
-        const vcg::Point3f& a = mesh.vert[mesh.face[f].v[0]].p;
-        const vcg::Point3f& b = mesh.vert[mesh.face[f].v[1]].p;
-        const vcg::Point3f& c = mesh.vert[mesh.face[f].v[2]].p;
+    supportcollide::WalkCells(m_faceGrid, column, [&](uint f) {
+        if (f >= mesh.FaceCount() || mesh.face[f].IsD())
+            return false;
+        const vcg::Point3f &a = mesh.P(f, 0), &b = mesh.P(f, 1), &c = mesh.P(f, 2);
         const double abx = double(b[0]) - a[0], aby = double(b[1]) - a[1];
         const double acx = double(c[0]) - a[0], acy = double(c[1]) - a[1];
         const double area = abx * acy - aby * acx; // twice the signed area seen from above
         if (std::fabs(area) < 1e-12)
-            continue; // edge-on: a wall
+            return false; // edge-on: a wall
         const double apx = px - a[0], apy = py - a[1];
         const double u = (apx * acy - apy * acx) / area, v = (abx * apy - aby * apx) / area;
         if (u < 0 || v < 0 || u + v > 1)
-            continue;
+            return false;
         const float zf = float(a[2] + u * (double(b[2]) - a[2]) + v * (double(c[2]) - a[2]));
         if (zf < below && (!found || zf > z)) {
             found = true;
             z = zf;
             facesUp = area > 0; // counter-clockwise from above: the outward normal points up
         }
-    }
+        return false;
+    });
     return found;
 }
-
-} // namespace
 
 bool SupportRun::ModelBelow(const MyMesh& mesh, const vcg::Point3f& p, bool tipFree, const vcg::Point3f& tipEnd,
                             const vcg::Point3f& columnHit, vcg::Point3f& foot) const

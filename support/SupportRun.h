@@ -257,6 +257,10 @@ private:
     // straight under the point; false when nothing of the model is below.
     bool ModelBelow(const MyMesh& mesh, const vcg::Point3f& p, bool tipFree, const vcg::Point3f& tipEnd,
                     const vcg::Point3f& columnHit, vcg::Point3f& foot) const;
+    // The highest face the vertical line through p crosses below `below`;
+    // false when there is none. `facesUp` tells whether that face looks
+    // upward, the top of a part a support can stand in.
+    bool FaceStraightBelow(const MyMesh& mesh, const vcg::Point3f& p, float below, float& z, bool& facesUp) const;
     // How far such a support reaches into the model it stands on, and how
     // far under the point the search for that model starts.
     static constexpr float kPinDepthMm = 0.1f;
