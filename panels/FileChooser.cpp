@@ -61,8 +61,7 @@ QString withExtension(const QString& chosen, const QString& extension,
     // Only a file is replaced: a folder of that name is refused by the
     // writer with its reason, and a question about replacing it would be
     // answered for nothing.
-    const QFileInfo existing(named);
-    if (existing.exists() && existing.isFile() && !(confirmReplace && confirmReplace(named)))
+    if (QFileInfo(named).isFile() && !(confirmReplace && confirmReplace(named)))
         return QString();
     return named;
 }
