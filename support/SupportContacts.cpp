@@ -109,6 +109,7 @@ void SupportRun::BuildContacts(const MyMesh& mesh, SupportMap& map, QVector<DLP_
 {
     m_thinned.clear();
     m_removedContacts.clear();
+    m_upturnedContacts.clear();
     m_ownSupportKeys.clear();
     m_contactStates.clear();
     m_vertexContacts.clear();
@@ -260,8 +261,10 @@ void SupportRun::BuildContacts(const MyMesh& mesh, SupportMap& map, QVector<DLP_
             for (int i = 0; i + 1 < list.size(); i += 2) {
                 const vcg::Point3f& p = list[i];
                 const vcg::Point3f& n = list[i + 1];
-                if (n[2] > 0.f)
+                if (n[2] > 0.f) {
+                    m_upturnedContacts.append({p, it.key()});
                     continue;
+                }
                 DLP_Support& s = map[SupportKey(SupportHeightKey(p[2]), it.key())];
                 s = DLP_Support();
                 s.index = next++;
@@ -303,6 +306,11 @@ void SupportRun::BridgeLooseContacts(const MyMesh& mesh, SupportMap& map)
     // A thinned contact whose keeper a phase removed, or whose keeper's tip
     // ends too high for the slope, leans on another.
     std::vector<RemovedContact> loose(m_removedContacts.begin(), m_removedContacts.end());
+    // Most upturned contacts lie in pits of a surface facing up, over the
+    // model itself; one that hangs over air is a low point all the same.
+    for (const RemovedContact& u : m_upturnedContacts)
+        if (HangsInAir(mesh, u.point))
+            loose.push_back(u);
     for (const ThinnedContact& t : m_thinned) {
         const auto it = map.find(t.keeper);
         vcg::Point3f foot;
@@ -453,6 +461,15 @@ bool SupportRun::FaceStraightBelow(const MyMesh& mesh, const vcg::Point3f& p, fl
         return false;
     });
     return found;
+}
+
+bool SupportRun::HangsInAir(const MyMesh& mesh, const vcg::Point3f& p) const
+{
+    // Faces through the point itself are not below it.
+    constexpr float kBelowMm = 0.001f;
+    float z = 0.f;
+    bool facesUp = false;
+    return !FaceStraightBelow(mesh, p, p[2] - kBelowMm, z, facesUp) || facesUp;
 }
 
 bool SupportRun::ModelBelow(const MyMesh& mesh, const vcg::Point3f& p, bool tipFree, const vcg::Point3f& tipEnd,

@@ -347,6 +347,7 @@ void SupportRun::Clear()
     m_otherContacts.clear();
     m_thinned.clear();
     m_removedContacts.clear();
+    m_upturnedContacts.clear();
     m_zPlate = 0.f;
     m_ownSupportKeys.clear();
     m_counts = SupportRunCounts();

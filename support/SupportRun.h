@@ -203,6 +203,9 @@ public:
     // its own: a tip straight down and a column to the plate, when both
     // clear the model.
     void BridgeLooseContacts(const MyMesh& mesh, SupportMap& map);
+    // Whether the point hangs in the air: straight below it lies the top of
+    // another part, the plate or nothing, not the model's own inside.
+    bool HangsInAir(const MyMesh& mesh, const vcg::Point3f& p) const;
 
     // Contact classes: code -> (point, direction) pairs. The third class
     // stays empty.
@@ -222,6 +225,10 @@ public:
         uint code;
     };
     QVector<RemovedContact> m_removedContacts;
+    // Contacts left without a record because their direction, a sum of the
+    // faces round them, points up: the lowest point of a thin tilted spike
+    // has faces all round it whose sum all but cancels.
+    QVector<RemovedContact> m_upturnedContacts;
     // Plate level of the last column phase.
     float m_zPlate = 0.f;
     // Keys of the supports low points got of their own since the contacts

@@ -298,6 +298,30 @@ inline TestModel ConesOverBlock(float gapMm)
     return m;
 }
 
+// A thin spike leaning 20 degrees from upright under a slab (0.5 mm at its
+// root, 9 mm long): the faces round its point face every way, so their sum
+// gives the point's contact no direction down.
+inline TestModel TiltedSpike()
+{
+    TestModel m = BoxUnion("tiltedspike", {{{-5, -5, 12}, {5, 5, 14}}});
+    const float tilt = float(20 * M_PI / 180), length = 9.f, radius = 0.5f, rootZ = 12.5f;
+    const QVector3D root(0, 0, rootZ), point(length * std::sin(tilt), 0, rootZ - length * std::cos(tilt));
+    // A ring square to the spike's axis, the axis leaning in the x z plane.
+    const QVector3D across(std::cos(tilt), 0, std::sin(tilt)), side(0, 1, 0);
+    const int segments = 48;
+    auto rim = [&](int k) {
+        const double a = 2 * M_PI * k / segments;
+        return root + across * float(radius * std::cos(a)) + side * float(radius * std::sin(a));
+    };
+    // Side and a root cap inside the slab: a closed shell of its own.
+    for (int k = 0; k < segments; ++k) {
+        m.tris << testmesh::Tri(point, rim(k + 1), rim(k));
+        m.tris << testmesh::Tri(root, rim(k), rim(k + 1));
+    }
+    m.inside = nullptr;
+    return m;
+}
+
 // Undersides that may leave a cured region with nothing under it: tips on a
 // thin fin's 0.4 mm edge, a needle whose lowest region is far smaller than a
 // pixel, columns from above landing on a 0.3 mm shelf, undersides nearly flat

@@ -419,6 +419,23 @@ TEST(SupportLowPoints, ALowPointJustAboveTheModelIsPinnedIntoIt)
     EXPECT_EQ(pins, 3);
 }
 
+// The point of a thin spike leaning over the air gets a support that
+// reaches it, though the faces round it sum to a direction up.
+TEST(SupportLowPoints, ThePointOfAThinLeaningSpikeIsHeld)
+{
+    const TestModel model = TiltedSpike();
+    const auto g = Generate(model.tris, model.params);
+    const float tilt = float(20 * M_PI / 180);
+    const P3 point(9.f * std::sin(tilt), 0, 12.5f - 9.f * std::cos(tilt));
+    double nearest = 1e9;
+    for (const DLP_Support& s : g->map)
+        for (const QVector<P3>& c : s.cones)
+            nearest = std::min(nearest, SegmentPointDistance(c[0], c[1], point) - std::max(c[2][0], c[2][1]));
+    EXPECT_LE(nearest, 1e-3) << "no support reaches the spike's point";
+    // It stands on the plate or leans on a neighbour: nothing hangs from the spike alone.
+    EXPECT_GE(g->run.m_counts.ownSupports + g->run.m_counts.looseLinked, 1);
+}
+
 // A later run over the same records, as after an edit, refits the own
 // support like any other and makes it no second time; one the user deleted
 // stays deleted.
