@@ -157,6 +157,53 @@ bool CheckCollisionSphere(vcg::Point3f c, double r, const MyMesh& mesh, const Fa
     });
 }
 
+namespace {
+
+// Squared distance from p to the triangle a b c (closest point by regions).
+double SquaredDistanceToTriangle(const vcg::Point3f& p, const vcg::Point3f& a, const vcg::Point3f& b,
+                                 const vcg::Point3f& c)
+{
+    auto dot = [](const vcg::Point3f& u, const vcg::Point3f& v) { return double(u * v); };
+    auto at = [&](const vcg::Point3f& q) { return double((p - q).SquaredNorm()); };
+    const vcg::Point3f ab = b - a, ac = c - a, ap = p - a;
+    const double d1 = dot(ab, ap), d2 = dot(ac, ap);
+    if (d1 <= 0 && d2 <= 0)
+        return at(a);
+    const vcg::Point3f bp = p - b;
+    const double d3 = dot(ab, bp), d4 = dot(ac, bp);
+    if (d3 >= 0 && d4 <= d3)
+        return at(b);
+    const double vc = d1 * d4 - d3 * d2;
+    if (vc <= 0 && d1 >= 0 && d3 <= 0)
+        return at(a + ab * float(d1 / (d1 - d3)));
+    const vcg::Point3f cp = p - c;
+    const double d5 = dot(ab, cp), d6 = dot(ac, cp);
+    if (d6 >= 0 && d5 <= d6)
+        return at(c);
+    const double vb = d5 * d2 - d1 * d6;
+    if (vb <= 0 && d2 >= 0 && d6 <= 0)
+        return at(a + ac * float(d2 / (d2 - d6)));
+    const double va = d3 * d6 - d5 * d4;
+    if (va <= 0 && (d4 - d3) >= 0 && (d5 - d6) >= 0)
+        return at(b + (c - b) * float((d4 - d3) / ((d4 - d3) + (d5 - d6))));
+    const double sum = va + vb + vc;
+    if (!(sum > 0))
+        return std::min({at(a), at(b), at(c)}); // a degenerate face: its corners
+    return at(a + ab * float(vb / sum) + ac * float(vc / sum));
+}
+
+} // namespace
+
+bool SurfaceWithin(const vcg::Point3f& c, double r, const MyMesh& mesh, const FaceGrid& cells, int offset)
+{
+    const double r2 = r * r;
+    return WalkCells(cells, SphereRange(c, r, offset), [&](uint f) {
+        if (f >= mesh.FaceCount() || mesh.face[f].IsD())
+            return false;
+        return SquaredDistanceToTriangle(c, mesh.P(f, 0), mesh.P(f, 1), mesh.P(f, 2)) < r2;
+    });
+}
+
 bool CheckCollisionCone(vcg::Point3f p0, double r0, vcg::Point3f p1, double r1, const MyMesh& mesh,
                         const FaceGrid& cells, int offset, float density)
 {

@@ -101,6 +101,9 @@ template <class Fn> bool SampleFace(const MyMesh& mesh, uint32_t f, float densit
     return false;
 }
 
+// True when some face comes closer to c than r (exact distances, not samples).
+bool SurfaceWithin(const vcg::Point3f& c, double r, const MyMesh& mesh, const FaceGrid& cells, int offset);
+
 // The highest sample strictly inside the vertical column of radius r below
 // p and not below zFloor; all components kMissing when there is none, y
 // kMissing when the column meets that sample's face from behind.

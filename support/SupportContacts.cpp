@@ -298,10 +298,11 @@ void SupportRun::BridgeLooseContacts(const MyMesh& mesh, SupportMap& map)
     // tip: a slope whose sections overlap from layer to layer. The drop
     // reaches a tip radius into the model, past the low point's first
     // slivers, which are too thin to stand on.
-    auto link = [rt](DLP_Support& keeper, const vcg::Point3f& point, const vcg::Point3f& foot) {
+    auto link = [&](DLP_Support& keeper, const vcg::Point3f& point, uint code, const vcg::Point3f& foot) {
         const vcg::Point3f top(point[0], point[1], point[2] + float(rt));
         keeper.cones.append(SaveCone(top, rt, foot, rt));
         keeper.cones.append(SaveCone(foot, rt, keeper.cones.front()[1], rt));
+        AddSpineRod(mesh, code, point, keeper);
     };
     // A thinned contact whose keeper a phase removed, or whose keeper's tip
     // ends too high for the slope, leans on another.
@@ -319,9 +320,17 @@ void SupportRun::BridgeLooseContacts(const MyMesh& mesh, SupportMap& map)
         else if (it->isDeleted || it->cones.isEmpty())
             continue; // the user deleted it: nothing leans on it
         else if (LinkFoot(t.point, it->cones.front()[1], foot))
-            link(*it, t.point, foot);
+            link(*it, t.point, t.code, foot);
         else
             loose.push_back({t.point, t.code});
+    }
+    // The points of slender spikes that have records of their own.
+    int walked = 0;
+    for (auto it = map.begin(); it != map.end(); ++it) {
+        if ((++walked & 1023) == 0)
+            ThrowIfStopped();
+        if (!it->isDeleted && !it->cones.isEmpty())
+            AddSpineRod(mesh, it.key().second, it->point, *it);
     }
     if (loose.empty())
         return;
@@ -364,7 +373,7 @@ void SupportRun::BridgeLooseContacts(const MyMesh& mesh, SupportMap& map)
         for (const Candidate& c : candidates) {
             if (!SegmentMeetsSurface(c.foot, c.support->cones.front()[1], mesh) &&
                 !SegmentMeetsSurface(below, c.foot, mesh)) {
-                link(*c.support, p, c.foot);
+                link(*c.support, p, r.code, c.foot);
                 ++m_counts.looseLinked;
                 linked = true;
                 break;
@@ -463,6 +472,56 @@ bool SupportRun::FaceStraightBelow(const MyMesh& mesh, const vcg::Point3f& p, fl
     return found;
 }
 
+bool SupportRun::InsideModel(const MyMesh& mesh, const vcg::Point3f& p) const
+{
+    float z = 0.f;
+    bool facesUp = false;
+    return FaceStraightBelow(mesh, p, p[2], z, facesUp) && !facesUp;
+}
+
+bool SupportRun::SpineRodEnd(const MyMesh& mesh, uint code, const vcg::Point3f& p, vcg::Point3f& end) const
+{
+    const uint v = code / 10;
+    if (code % 10 != 3 || v >= mesh.VertexCount() || mesh.vert[v].IsD() || !(mesh.vert[v].p == p))
+        return false;
+    // A spike's point: every edge leaves it upward; its spine runs along their mean.
+    vcg::Point3f sum(0.f, 0.f, 0.f);
+    bool point = true;
+    ForRing(mesh, v, [&](uint32_t f, int k) {
+        for (int j = 1; j < 3; ++j) {
+            const vcg::Point3f e = mesh.vert[mesh.face[f].v[(k + j) % 3]].p - p;
+            point = point && e[2] > 0.f;
+            sum += Unit(e);
+        }
+    });
+    const vcg::Point3f spine = Unit(sum);
+    if (!point || !(spine[2] > 0.f))
+        return false;
+    const double r = std::min(kSpineRodRadiusMm, m_sizes.rt);
+    bool reached = false;
+    for (double t = m_sizes.rt; t <= kSpineRodMaxMm + 1e-9; t += kSpineStepMm) {
+        const vcg::Point3f q = p + spine * float(t);
+        if (!InsideModel(mesh, q))
+            break; // the spine left the spike (a bent one): the rod ends inside it
+        const bool clear = !supportcollide::SurfaceWithin(q, r, mesh, m_faceGrid, supportcollide::kGridOffset);
+        if (clear && t == m_sizes.rt)
+            return false; // the tip's sphere holds a spike this wide
+        reached = true;
+        end = q;
+        if (clear)
+            break;
+    }
+    return reached;
+}
+
+void SupportRun::AddSpineRod(const MyMesh& mesh, uint code, const vcg::Point3f& p, DLP_Support& holder) const
+{
+    vcg::Point3f end;
+    if (SpineRodEnd(mesh, code, p, end))
+        holder.cones.append(SaveCone(p, std::min(kSpineRodRadiusMm, m_sizes.rt), end,
+                                     std::min(kSpineRodRadiusMm, m_sizes.rt)));
+}
+
 bool SupportRun::HangsInAir(const MyMesh& mesh, const vcg::Point3f& p) const
 {
     // Faces through the point itself are not below it.
@@ -553,6 +612,7 @@ void SupportRun::SupportLowPoints(const MyMesh& mesh, SupportMap& map, std::vect
         s.onModel = !toPlate;
         if (s.onModel)
             s.landing = vcg::Point3f(foot[0], foot[1], foot[2] + kPinDepthMm);
+        AddSpineRod(mesh, r.code, P, s);
         made.push_back(P);
         m_ownSupportKeys.insert(key);
         ++m_counts.ownSupports;

@@ -298,13 +298,13 @@ inline TestModel ConesOverBlock(float gapMm)
     return m;
 }
 
-// A thin spike leaning 20 degrees from upright under a slab (0.5 mm at its
-// root, 9 mm long): the faces round its point face every way, so their sum
-// gives the point's contact no direction down.
-inline TestModel TiltedSpike()
+// A thin spike 9 mm long under a slab, leaning `tiltDegrees` from upright.
+// At 20 degrees and 0.5 mm at its root the faces round its point face every
+// way, so their sum gives the point's contact no direction down.
+inline TestModel Spike(const std::string& name, float tiltDegrees, float radius)
 {
-    TestModel m = BoxUnion("tiltedspike", {{{-5, -5, 12}, {5, 5, 14}}});
-    const float tilt = float(20 * M_PI / 180), length = 9.f, radius = 0.5f, rootZ = 12.5f;
+    TestModel m = BoxUnion(name, {{{-5, -5, 12}, {5, 5, 14}}});
+    const float tilt = float(tiltDegrees * M_PI / 180), length = 9.f, rootZ = 12.5f;
     const QVector3D root(0, 0, rootZ), point(length * std::sin(tilt), 0, rootZ - length * std::cos(tilt));
     // A ring square to the spike's axis, the axis leaning in the x z plane.
     const QVector3D across(std::cos(tilt), 0, std::sin(tilt)), side(0, 1, 0);
@@ -321,6 +321,12 @@ inline TestModel TiltedSpike()
     m.inside = nullptr;
     return m;
 }
+
+inline TestModel TiltedSpike() { return Spike("tiltedspike", 20, 0.5f); }
+
+// An upright spike 1.2 mm thick at its root: under a pixel wide for its
+// lowest millimetre, far above the reach of the tip's sphere.
+inline TestModel SlenderSpike() { return Spike("slenderspike", 0, 0.6f); }
 
 // Undersides that may leave a cured region with nothing under it: tips on a
 // thin fin's 0.4 mm edge, a needle whose lowest region is far smaller than a
@@ -348,6 +354,7 @@ inline std::vector<TestModel> FloatingRiskModels()
         BarBesideRod(false),
         BarBesideRod(true),
         ConesOverBlock(0.5f),
+        SlenderSpike(),
     };
 }
 

@@ -407,7 +407,10 @@ TEST(SupportLowPoints, ALowPointJustAboveTheModelIsPinnedIntoIt)
         if (s.index >= 0 || std::fabs(s.point[2] - 4.5f) > 1e-3f)
             continue;
         ++pins;
-        ASSERT_EQ(s.cones.size(), 1);
+        // The pin, then the rod up the cone's slender point.
+        ASSERT_EQ(s.cones.size(), 2);
+        EXPECT_EQ(s.cones[1][0], s.point);
+        EXPECT_NEAR(s.cones[1][2][0], SupportRun::kSpineRodRadiusMm, 1e-6);
         EXPECT_EQ(s.cones[0][0], s.point);
         EXPECT_NEAR(s.cones[0][1][0], s.point[0], 1e-6);
         EXPECT_NEAR(s.cones[0][1][1], s.point[1], 1e-6);
@@ -434,6 +437,37 @@ TEST(SupportLowPoints, ThePointOfAThinLeaningSpikeIsHeld)
     EXPECT_LE(nearest, 1e-3) << "no support reaches the spike's point";
     // It stands on the plate or leans on a neighbour: nothing hangs from the spike alone.
     EXPECT_GE(g->run.m_counts.ownSupports + g->run.m_counts.looseLinked, 1);
+}
+
+// The point of a slender spike gets a rod up its spine to where the spike
+// holds it whole; a wide point, whose tip sphere reaches far enough, none.
+TEST(SupportSpine, ASlenderSpikesPointGetsARodUpToWhereTheSpikeHoldsIt)
+{
+    for (const bool slender : {true, false}) {
+        SCOPED_TRACE(slender ? "slender" : "wide");
+        const TestModel model = slender ? SlenderSpike() : Needle();
+        const P3 point = slender ? P3(0, 0, 12.5f - 9.f) : P3(3, 3, 4);
+        const auto g = Generate(model.tris, model.params);
+        const float r = float(SupportRun::kSpineRodRadiusMm);
+        std::vector<QVector<P3>> rods;
+        for (const DLP_Support& s : g->map)
+            for (const QVector<P3>& c : s.cones)
+                if (c[2][0] == r && c[2][1] == r && (c[0] - point).Norm() < 1e-4f)
+                    rods.push_back(c);
+        if (!slender) {
+            EXPECT_TRUE(rods.empty());
+            continue;
+        }
+        ASSERT_EQ(rods.size(), 1u);
+        const P3 end = rods[0][1];
+        EXPECT_NEAR(end[0], 0.f, 1e-3);
+        EXPECT_NEAR(end[1], 0.f, 1e-3);
+        // The spike's radius grows 0.6 mm over 9: it holds the rod whole from
+        // 1.5 mm above its point, and the rod stops within a step of that.
+        const double height = end[2] - point[2];
+        EXPECT_GE(height, 1.5 - 1e-3);
+        EXPECT_LE(height, 1.5 + SupportRun::kSpineStepMm + 1e-3);
+    }
 }
 
 // A later run over the same records, as after an edit, refits the own
