@@ -838,8 +838,9 @@ TEST(Islands, OutlinesOfAUnionCountAsTheyDoUnitedAgain)
 }
 
 // A speck (a foot's tilted end dipping a few micrometres below the plane at
-// a model's edge) lights no pixel and holds nothing up: it is no island, and
-// what stands on it alone is. Model outlines and support outlines alike.
+// a model's edge) lights no pixel and holds nothing up, whatever it stands
+// on: it is no island, and what stands on it alone is. Model outlines and
+// support outlines alike.
 TEST(Islands, ARegionTooSmallToLightAPixelNeitherCountsNorHoldsUpTheLayerAbove)
 {
     const Path ground = Rect(0, 0, 10000, 10000);
@@ -888,6 +889,9 @@ TEST(Islands, ARegionTooSmallToLightAPixelNeitherCountsNorHoldsUpTheLayerAbove)
         // On the plate a speck is as good as nothing: what it holds floats.
         {"a region standing on a speck of the first layer", {{{speck}}, {{over}}}, {}, {1}},
         {"a region standing on a grain of the first layer", {{{grain}}, {{over}}}, {}, {}},
+        // Nor does a speck that rests on something: the point of a slender
+        // spike is such specks layer after layer above its support.
+        {"a region standing on a speck that stands on a grain", {{{grain}}, {{speck}}, {{over}}}, {}, {2}},
     };
     for (const bool asSupport : {false, true}) {
         for (const auto& row : rows) {

@@ -133,12 +133,12 @@ bool IslandCounter::Negligible(const Region& region) const
 
 IslandCounter::Verdict IslandCounter::Judge(const Region& region, bool count, bool onPlate, bool onModel)
 {
-    const bool negligible = Negligible(region);
-    if (!negligible && (onPlate || !count))
+    // A region that lights no pixel holds nothing up, whatever it rests on.
+    if (Negligible(region))
+        return Verdict::Dropped;
+    if (onPlate || !count)
         return Verdict::Rests; // on the plate, or not asked
-    if (!onPlate && Rests(region, onModel))
-        return Verdict::Rests;
-    return negligible ? Verdict::Dropped : Verdict::Island;
+    return Rests(region, onModel) ? Verdict::Rests : Verdict::Island;
 }
 
 bool IslandCounter::Rests(const Region& region, bool onModel)

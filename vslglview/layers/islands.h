@@ -27,12 +27,12 @@ struct IslandCount {
 // rest is united and compared with the layer below.
 class IslandCounter {
 public:
-    // A region that rests on nothing (or on the plate, on layer 0) and is
-    // smaller than `negligibleArea` (square 1/1000 mm; a share of a pixel)
-    // lights no pixel: it is not counted and holds up nothing of the layer
-    // above, which is judged without it (a speck where a foot's tilted end
-    // just dips below the plane at a model's edge, or the tip of a point
-    // hanging down, also one just touching the first layer).
+    // A region smaller than `negligibleArea` (square 1/1000 mm; a share of
+    // a pixel) lights no pixel: it is not counted and holds up nothing of the
+    // layer above, which is judged without it, whatever the region rests on
+    // (a speck where a foot's tilted end just dips below the plane at a
+    // model's edge, the tip of a point hanging down, also one just touching
+    // the first layer, the sections of a slender spike's point).
     explicit IslandCounter(double negligibleArea = 0) : m_negligibleArea(negligibleArea) {}
 
     // The next layer: model outlines (even-odd) and support outlines
@@ -57,9 +57,8 @@ private:
     static void Regions(const ClipperLib::Paths& paths, ClipperLib::PolyFillType fill, std::vector<Region>& regions,
                         ClipperLib::Paths* outlines);
     bool Negligible(const Region& region) const;
-    // Rests: on what lies below, on the plate, or not asked (`count` false
-    // and not negligible); Dropped: negligible and resting on nothing, left
-    // out of the ground; Island: counted.
+    // Rests: on what lies below, on the plate, or not asked (`count` false);
+    // Dropped: negligible, left out of the ground; Island: counted.
     enum class Verdict { Rests, Dropped, Island };
     Verdict Judge(const Region& region, bool count, bool onPlate, bool onModel);
     // Regions of the outlines of a union, each hole under the least outer
