@@ -185,6 +185,9 @@ void SupportRun::FitTips(const MyMesh& mesh, SupportMap& map, QVector<DLP_Suppor
             s.cones.append(SaveCone(H, m_sizes.rt, Tp, m_sizes.rm));
             s.spheres.append(SaveSphere(Tp, m_sizes.rm));
             s.spheres.append(SaveSphere(H, m_sizes.rt));
+            // As on every other tip: without it the tip ends flat at the
+            // contact's height, and a point's first lit layers stand on nothing.
+            s.spheres.append(SaveSphere(P, m_sizes.rt));
             s.skipShaft = true;
             if (hasSlot)
                 index[s.index] = nullptr;

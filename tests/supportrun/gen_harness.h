@@ -264,10 +264,11 @@ inline TestModel BarBesideRod(bool attached)
 // A shelf over a block, joined by a wall, with cones hanging from the shelf
 // whose points stop `gapMm` above the block: no tip fits under them and no
 // column reaches the plate, so only a pin into the block holds them.
-inline TestModel ConesOverBlock(float gapMm)
+// `shelfZ`: the shelf's underside (1 mm thick); the cones' tops lie 0.5 mm into it.
+inline TestModel ConesOverBlock(float gapMm, float shelfZ = 8, const std::string& name = "conesoverblock")
 {
-    TestModel m = BoxUnion("conesoverblock", {{{0, 0, 0}, {12, 8, 4}}, {{0, 0, 0}, {1, 8, 9}}, {{0, 0, 8}, {12, 8, 9}}});
-    const float tipZ = 4 + gapMm, topZ = 8.5f, radius = 0.5f;
+    TestModel m = BoxUnion(name, {{{0, 0, 0}, {12, 8, 4}}, {{0, 0, 0}, {1, 8, shelfZ + 1}}, {{0, 0, shelfZ}, {12, 8, shelfZ + 1}}});
+    const float tipZ = 4 + gapMm, topZ = shelfZ + 0.5f, radius = 0.5f;
     const int segments = 24;
     std::vector<QVector3D> apexes;
     for (float x : {3.f, 6.f, 9.f}) {
@@ -355,6 +356,8 @@ inline std::vector<TestModel> FloatingRiskModels()
         BarBesideRod(true),
         ConesOverBlock(0.5f),
         SlenderSpike(),
+        // Short cones 1 mm over the block: a short tip fits, bridged onto it.
+        ConesOverBlock(1.f, 5.5f, "shortconesoverblock"),
     };
 }
 

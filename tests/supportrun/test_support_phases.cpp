@@ -68,13 +68,15 @@ TEST(SupportTips, ATipWithNoRoomIsBridgedOntoTheSurfaceBelow)
             continue;
         ++bridged;
         ASSERT_EQ(s.cones.size(), 2);
-        ASSERT_EQ(s.spheres.size(), 2);
+        ASSERT_EQ(s.spheres.size(), 3);
         const P3 Tp = s.point + s.normal * float(0.75 * sz.tipLength);
         EXPECT_EQ(s.cones[0], SaveCone(s.point, sz.rt, Tp, sz.rm));
         const P3 H = s.cones[1][0];
         EXPECT_EQ(s.cones[1], SaveCone(H, sz.rt, Tp, sz.rm));
         EXPECT_EQ(s.spheres[0], SaveSphere(Tp, sz.rm));
         EXPECT_EQ(s.spheres[1], SaveSphere(H, sz.rt));
+        // Like every tip, it reaches into the model past the contact.
+        EXPECT_EQ(s.spheres[2], SaveSphere(s.point, sz.rt));
         EXPECT_NEAR(H[2], 3.f, 1e-4); // on the ledge
         EXPECT_EQ(g->index[s.index], nullptr);
     }
