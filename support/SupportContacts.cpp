@@ -542,9 +542,11 @@ bool SupportRun::ModelBelow(const MyMesh& mesh, const vcg::Point3f& p, bool tipF
     if (!FaceStraightBelow(mesh, p, p[2] - kPinClearMm, z, facesUp) || !facesUp || !(z > m_zPlate))
         return false;
     if (tipFree) {
-        // The tip fits; its column meets that part first, and nothing higher.
+        // The tip fits; its column meets that part first, and nothing higher
+        // than the part's top rises within the column's radius (a top sloping
+        // under the column up to 45 degrees, as a thigh's under a hand).
         if (!(columnHit[2] > kMissingBelow && columnHit[1] > kMissingBelow) || !(z < tipEnd[2]) ||
-            columnHit[2] > z + kPinDepthMm)
+            columnHit[2] > z + std::max(kPinDepthMm, float(m_sizes.rs)))
             return false;
     }
     foot = vcg::Point3f(p[0], p[1], z - kPinDepthMm);

@@ -424,6 +424,39 @@ TEST(SupportLowPoints, ALowPointJustAboveTheModelIsPinnedIntoIt)
     EXPECT_EQ(pins, 3);
 }
 
+// A low point over a part whose top slopes under the column (a hand over
+// a thigh): the column's rim meets the slope above the point straight
+// below, yet the column stands on that top.
+TEST(SupportLowPoints, AColumnStandsOnATopSlopingUnderIt)
+{
+    const float slope = float(30 * M_PI / 180);
+    const P3 apex(2, 0, 4.f - 2 * std::tan(slope) + 2.f);
+    QVector<VSLTriangle3D> tris = Ridge(4, 30);
+    tris += Pyramid(QVector3D(apex[0], apex[1], apex[2]), 1, apex[2] + 1.5f); // hangs on its own
+    auto g = Prepare(tris);
+    uint32_t v = 0;
+    while (v < g->mesh.VertexCount() && !(g->mesh.vert[v].p == apex))
+        ++v;
+    ASSERT_LT(v, g->mesh.VertexCount());
+    // Removed by a phase, with no support near to lean on.
+    g->run.m_removedContacts = {{apex, 10 * v + 3}};
+    g->run.BridgeLooseContacts(g->mesh, g->map);
+    ASSERT_EQ(g->map.size(), 1);
+    const DLP_Support& s = g->map.first();
+    const SupportSizes& sz = g->run.m_sizes;
+    EXPECT_TRUE(s.onModel);
+    ASSERT_GE(s.cones.size(), 2);
+    const P3 T = apex - P3(0, 0, float(sz.tipLength));
+    EXPECT_EQ(s.cones[0], SaveCone(apex, sz.rt, T, sz.rs));
+    // Down to a tenth of a millimetre into the slope straight below the point.
+    const float under = 4.f - 2 * std::tan(slope);
+    ASSERT_EQ(s.cones[1].size(), 3);
+    EXPECT_EQ(s.cones[1][0], T);
+    EXPECT_NEAR(s.cones[1][1][0], apex[0], 1e-5);
+    EXPECT_NEAR(s.cones[1][1][1], apex[1], 1e-5);
+    EXPECT_NEAR(s.cones[1][1][2], under - 0.1f, 1e-4);
+}
+
 // The point of a thin spike leaning over the air gets a support that
 // reaches it, though the faces round it sum to a direction up.
 TEST(SupportLowPoints, ThePointOfAThinLeaningSpikeIsHeld)
