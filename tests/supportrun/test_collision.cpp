@@ -146,6 +146,71 @@ const double kTau = 1.0 / kDensity + 0.05;
 
 } // namespace
 
+namespace {
+
+double SegmentDistance(D3 p, D3 a, D3 b)
+{
+    const D3 ab = b - a;
+    const double len2 = ab.dot(ab);
+    const double t = len2 > 0 ? std::max(0.0, std::min(1.0, (p - a).dot(ab) / len2)) : 0.0;
+    return (p - (a + ab * t)).norm();
+}
+
+// Distance from p to triangle abc: to its plane where the foot falls inside,
+// else to its nearest edge.
+double TriangleDistance(D3 p, D3 a, D3 b, D3 c)
+{
+    const D3 n = (b - a).cross(c - a);
+    const double nn = n.norm();
+    if (nn > 0) {
+        const D3 u = n * (1.0 / nn);
+        const double h = (p - a).dot(u);
+        const D3 q = p - u * h;
+        if ((b - a).cross(q - a).dot(n) >= 0 && (c - b).cross(q - b).dot(n) >= 0 && (a - c).cross(q - c).dot(n) >= 0)
+            return std::fabs(h);
+    }
+    return std::min({SegmentDistance(p, a, b), SegmentDistance(p, b, c), SegmentDistance(p, c, a)});
+}
+
+} // namespace
+
+// The exact test of a ball against the surface agrees with the distance to
+// every face, on points about the surface of each mesh.
+TEST(SupportCollision, ABallMeetsTheSurfaceExactlyWhenAFaceLiesWithinItsRadius)
+{
+    std::mt19937 rng(7);
+    for (const MeshCase& mc : ProceduralMeshes()) {
+        if (mc.samples < 300)
+            continue; // the big model: every face is measured for every ball
+        SCOPED_TRACE(mc.name);
+        const Prepared p(mc.tris, mc.refine);
+        std::uniform_int_distribution<uint32_t> face(0, p.mesh.FaceCount() - 1);
+        std::uniform_real_distribution<double> unit(0, 1), offset(-1.5, 1.5), radius(0.02, 1.0);
+        int near = 0, far = 0;
+        for (int i = 0; i < mc.samples; ++i) {
+            const uint32_t f = face(rng);
+            double u = unit(rng), v = unit(rng);
+            if (u + v > 1) {
+                u = 1 - u;
+                v = 1 - v;
+            }
+            const D3 a = p.mesh.P(f, 0), b = p.mesh.P(f, 1), c = p.mesh.P(f, 2);
+            const D3 centre = a + (b - a) * u + (c - a) * v + D3(offset(rng), offset(rng), offset(rng));
+            const double r = radius(rng);
+            double nearest = std::numeric_limits<double>::infinity();
+            for (uint32_t g = 0; g < p.mesh.FaceCount(); ++g)
+                nearest = std::min(nearest, TriangleDistance(centre, p.mesh.P(g, 0), p.mesh.P(g, 1), p.mesh.P(g, 2)));
+            if (std::fabs(nearest - r) < 1e-4)
+                continue; // too close to call in floats
+            const bool within = SurfaceWithin(ToV(centre), r, p.mesh, p.run.m_faceGrid, kGridOffset);
+            EXPECT_EQ(within, nearest < r) << "distance " << nearest << " radius " << r;
+            (within ? near : far)++;
+        }
+        EXPECT_GT(near, 0);
+        EXPECT_GT(far, 0);
+    }
+}
+
 TEST(SupportCollision, SolidsThatCutTheSurfaceByTauAreReported)
 {
     std::mt19937 rng(17);
