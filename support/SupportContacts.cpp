@@ -309,8 +309,11 @@ void SupportRun::BridgeLooseContacts(const MyMesh& mesh, SupportMap& map)
     std::vector<RemovedContact> loose(m_removedContacts.begin(), m_removedContacts.end());
     // Most upturned contacts lie in pits of a surface facing up, over the
     // model itself; one that hangs over air is a low point all the same.
+    // It hangs over air when a point just under it lies outside the model
+    // (faces through the point itself are not below it).
+    constexpr float kJustUnderMm = 0.001f;
     for (const RemovedContact& u : m_upturnedContacts)
-        if (HangsInAir(mesh, u.point))
+        if (!InsideModel(mesh, u.point - vcg::Point3f(0.f, 0.f, kJustUnderMm)))
             loose.push_back(u);
     for (const ThinnedContact& t : m_thinned) {
         const auto it = map.find(t.keeper);
@@ -497,7 +500,7 @@ bool SupportRun::SpineRodEnd(const MyMesh& mesh, uint code, const vcg::Point3f& 
     const vcg::Point3f spine = Unit(sum);
     if (!point || !(spine[2] > 0.f))
         return false;
-    const double r = std::min(kSpineRodRadiusMm, m_sizes.rt);
+    const double r = SpineRodRadius();
     bool reached = false;
     for (double t = m_sizes.rt; t <= kSpineRodMaxMm + 1e-9; t += kSpineStepMm) {
         const vcg::Point3f q = p + spine * float(t);
@@ -518,17 +521,7 @@ void SupportRun::AddSpineRod(const MyMesh& mesh, uint code, const vcg::Point3f& 
 {
     vcg::Point3f end;
     if (SpineRodEnd(mesh, code, p, end))
-        holder.cones.append(SaveCone(p, std::min(kSpineRodRadiusMm, m_sizes.rt), end,
-                                     std::min(kSpineRodRadiusMm, m_sizes.rt)));
-}
-
-bool SupportRun::HangsInAir(const MyMesh& mesh, const vcg::Point3f& p) const
-{
-    // Faces through the point itself are not below it.
-    constexpr float kBelowMm = 0.001f;
-    float z = 0.f;
-    bool facesUp = false;
-    return !FaceStraightBelow(mesh, p, p[2] - kBelowMm, z, facesUp) || facesUp;
+        holder.cones.append(SaveCone(p, SpineRodRadius(), end, SpineRodRadius()));
 }
 
 bool SupportRun::ModelBelow(const MyMesh& mesh, const vcg::Point3f& p, bool tipFree, const vcg::Point3f& tipEnd,

@@ -4,6 +4,7 @@
 #include "mesh/mymesh.h"
 #include "mesh/parallel.h"
 
+#include <algorithm>
 #include <atomic>
 #include <vector>
 
@@ -203,22 +204,11 @@ public:
     // its own: a tip straight down and a column to the plate, when both
     // clear the model.
     void BridgeLooseContacts(const MyMesh& mesh, SupportMap& map);
-    // The end of a rod of kSpineRodRadiusMm from a contact at the point of a
-    // slender spike up its spine, to where the spike holds the rod whole:
-    // such a point stays thinner than a pixel for a long way, and its first
-    // lit layer would float above the tip's sphere. False where the point is
-    // no spike's or the sphere reaches far enough.
-    bool SpineRodEnd(const MyMesh& mesh, uint code, const vcg::Point3f& p, vcg::Point3f& end) const;
-    // Appends that rod to the support holding the contact.
-    void AddSpineRod(const MyMesh& mesh, uint code, const vcg::Point3f& p, DLP_Support& holder) const;
+    // The rod a slender spike's point gets up its spine (see SpineRodEnd):
+    // its radius at most, the longest it grows, the step of its search.
     static constexpr double kSpineRodRadiusMm = 0.1;
     static constexpr double kSpineRodMaxMm = 5.0;
     static constexpr double kSpineStepMm = 0.05;
-    // Whether the point lies inside the model: the first face straight below faces down.
-    bool InsideModel(const MyMesh& mesh, const vcg::Point3f& p) const;
-    // Whether the point hangs in the air: straight below it lies the top of
-    // another part, the plate or nothing, not the model's own inside.
-    bool HangsInAir(const MyMesh& mesh, const vcg::Point3f& p) const;
 
     // Contact classes: code -> (point, direction) pairs. The third class
     // stays empty.
@@ -285,4 +275,15 @@ private:
     // far under the point the search for that model starts.
     static constexpr float kPinDepthMm = 0.1f;
     static constexpr float kPinClearMm = 0.05f;
+    // Whether the point lies inside the model: the first face straight below faces down.
+    bool InsideModel(const MyMesh& mesh, const vcg::Point3f& p) const;
+    // The end of a rod from a contact at the point of a slender spike up its
+    // spine, to where the spike holds the rod whole: such a point stays
+    // thinner than a pixel for a long way, and its first lit layer would
+    // float above the tip's sphere. False where the point is no spike's or
+    // the sphere reaches far enough.
+    bool SpineRodEnd(const MyMesh& mesh, uint code, const vcg::Point3f& p, vcg::Point3f& end) const;
+    // Appends that rod to the support holding the contact.
+    void AddSpineRod(const MyMesh& mesh, uint code, const vcg::Point3f& p, DLP_Support& holder) const;
+    double SpineRodRadius() const { return std::min(kSpineRodRadiusMm, m_sizes.rt); }
 };
