@@ -295,9 +295,22 @@ protected:
     void inspect(const char* name, QWidget* screen, const QList<Caption>& captions)
     {
         const QRect frame = screen->isWindow() ? screen->frameGeometry() : globalRect(screen, screen->rect());
-        const QImage grab = screen->screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height())
-                                .toImage()
-                                .convertToFormat(QImage::Format_RGB32);
+        // A loaded machine paints a menu late (or fades it in): the grab
+        // waits until two in a row agree.
+        auto grabFrame = [&] {
+            return screen->screen()
+                ->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height())
+                .toImage()
+                .convertToFormat(QImage::Format_RGB32);
+        };
+        QImage grab = grabFrame();
+        for (int i = 0; i < 40; ++i) {
+            QTest::qWait(50);
+            QImage again = grabFrame();
+            if (again == grab)
+                break;
+            grab = again;
+        }
         grab.save(QString("readable_%1_%2.png").arg(GetParam(), name));
         QImage marked = grab;
         QPainter p(&marked);
