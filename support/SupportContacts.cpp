@@ -103,6 +103,22 @@ private:
     std::vector<uint32_t> m_queue;
 };
 
+// Every neighbour stands higher: a vertex no region of its own reaches.
+bool LowerThanItsRing(const MyMesh& mesh, uint32_t v)
+{
+    const uint32_t vn = mesh.VertexCount();
+    const float z = mesh.vert[v].p[2];
+    bool lowest = true, any = false;
+    ForRing(mesh, v, [&](uint32_t f, int k) {
+        for (int j = 1; j < 3; ++j) {
+            const uint32_t w = mesh.face[f].v[(k + j) % 3];
+            any = true;
+            lowest = lowest && w < vn && mesh.vert[w].p[2] > z;
+        }
+    });
+    return any && lowest;
+}
+
 } // namespace
 
 void SupportRun::BuildContacts(const MyMesh& mesh, SupportMap& map, QVector<DLP_Support*>& index)
@@ -110,6 +126,7 @@ void SupportRun::BuildContacts(const MyMesh& mesh, SupportMap& map, QVector<DLP_
     m_thinned.clear();
     m_removedContacts.clear();
     m_upturnedContacts.clear();
+    m_claimedMinima.clear();
     m_ownSupportKeys.clear();
     m_contactStates.clear();
     m_vertexContacts.clear();
@@ -149,6 +166,15 @@ void SupportRun::BuildContacts(const MyMesh& mesh, SupportMap& map, QVector<DLP_
         }
     }
     ThrowIfStopped();
+    // A region walks level vertices of its slab, and so claims the dimples
+    // in it: each lights a speck of its own a layer before the surface
+    // round it, so it is a low point for the loose-contact phase.
+    for (uint32_t v = 0; v < vn; ++v) {
+        if ((v & 4095) == 0)
+            ThrowIfStopped();
+        if (!m_contactStates.contains(v) && !mesh.vert[v].IsD() && LowerThanItsRing(mesh, v))
+            m_claimedMinima.append({mesh.vert[v].p, 10u * v + 3u});
+    }
 
     // Thinning: from the lowest contact up (equal heights: higher index
     // first), each surviving contact thins the later ones within 0.3 d in
@@ -313,6 +339,9 @@ void SupportRun::BridgeLooseContacts(const MyMesh& mesh, SupportMap& map)
     // (faces through the point itself are not below it).
     constexpr float kJustUnderMm = 0.001f;
     for (const RemovedContact& u : m_upturnedContacts)
+        if (!InsideModel(mesh, u.point - vcg::Point3f(0.f, 0.f, kJustUnderMm)))
+            loose.push_back(u);
+    for (const RemovedContact& u : m_claimedMinima)
         if (!InsideModel(mesh, u.point - vcg::Point3f(0.f, 0.f, kJustUnderMm)))
             loose.push_back(u);
     for (const ThinnedContact& t : m_thinned) {
@@ -584,10 +613,18 @@ void SupportRun::SupportLowPoints(const MyMesh& mesh, SupportMap& map, std::vect
         const bool toPlate = tipFree && hit[2] <= supportcollide::kMissingBelow && T[2] > m_zPlate;
         // Otherwise the point hangs over another part of the model: a pin of
         // the tip's width straight down into it (a tip and its column where
-        // the tip fits), or the point prints in the air.
+        // the tip fits). Where the tip has no room and nothing of the model
+        // lies below (a thin beam's end beside another), a pin of the tip's
+        // width to the plate, if it passes; or the point prints in the air.
         vcg::Point3f foot;
-        if (!toPlate && !ModelBelow(mesh, P, tipFree, T, hit, foot))
-            continue;
+        bool pinToPlate = false;
+        if (!toPlate && !ModelBelow(mesh, P, tipFree, T, hit, foot)) {
+            const vcg::Point3f pinHit = FindFirstCollisionColumn(P + down * kPinClearMm, sz.rt, m_zPlate, mesh);
+            if (tipFree || !(pinHit[2] <= supportcollide::kMissingBelow) || !(P[2] > m_zPlate))
+                continue;
+            pinToPlate = true;
+            foot = vcg::Point3f(P[0], P[1], m_zPlate);
+        }
         DLP_Support& s = map[key];
         s = DLP_Support();
         s.index = -1;
@@ -604,7 +641,7 @@ void SupportRun::SupportLowPoints(const MyMesh& mesh, SupportMap& map, std::vect
             s.tipEnd = s.shaftTop = s.base = foot;
             s.cones.append(SaveCone(P, sz.rt, foot, sz.rt));
         }
-        s.onModel = !toPlate;
+        s.onModel = !toPlate && !pinToPlate;
         if (s.onModel)
             s.landing = vcg::Point3f(foot[0], foot[1], foot[2] + kPinDepthMm);
         AddSpineRod(mesh, r.code, P, s);

@@ -348,6 +348,7 @@ void SupportRun::Clear()
     m_thinned.clear();
     m_removedContacts.clear();
     m_upturnedContacts.clear();
+    m_claimedMinima.clear();
     m_zPlate = 0.f;
     m_ownSupportKeys.clear();
     m_counts = SupportRunCounts();

@@ -232,6 +232,10 @@ public:
     // faces round them, points up: the lowest point of a thin tilted spike
     // has faces all round it whose sum all but cancels.
     QVector<RemovedContact> m_upturnedContacts;
+    // Dimples a contact's region claimed across its slab: vertices lower
+    // than every neighbour with no contact of their own. Those under the
+    // model are low points like the removed contacts.
+    QVector<RemovedContact> m_claimedMinima;
     // Plate level of the last column phase.
     float m_zPlate = 0.f;
     // Keys of the supports low points got of their own since the contacts

@@ -474,6 +474,94 @@ TEST(SupportLowPoints, ThePointOfAThinLeaningSpikeIsHeld)
     EXPECT_GE(g->run.m_counts.ownSupports + g->run.m_counts.looseLinked, 1);
 }
 
+// A slab whose underside and top are grids of `n` x `n` squares of `step`
+// mm, the underside at `bottom` and the top at `top`, each but for the
+// vertices `dents` moves by z (grid indices i, j).
+struct Dent {
+    bool underside;
+    int i, j;
+    float dz;
+};
+QVector<VSLTriangle3D> GriddedSlab(int n, float step, float bottom, float top, const std::vector<Dent>& dents)
+{
+    auto at = [&](bool underside, int i, int j) {
+        float z = underside ? bottom : top;
+        for (const Dent& d : dents)
+            if (d.underside == underside && d.i == i && d.j == j)
+                z += d.dz;
+        return QVector3D(i * step, j * step, z);
+    };
+    QVector<VSLTriangle3D> tris;
+    auto quad = [&](QVector3D a, QVector3D b, QVector3D c, QVector3D d) {
+        tris << testmesh::Tri(a, b, c) << testmesh::Tri(a, c, d);
+    };
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) {
+            quad(at(true, i, j), at(true, i, j + 1), at(true, i + 1, j + 1), at(true, i + 1, j));
+            quad(at(false, i, j), at(false, i + 1, j), at(false, i + 1, j + 1), at(false, i, j + 1));
+        }
+    for (int k = 0; k < n; ++k) {
+        quad(at(true, k, 0), at(true, k + 1, 0), at(false, k + 1, 0), at(false, k, 0));
+        quad(at(true, n, k), at(true, n, k + 1), at(false, n, k + 1), at(false, n, k));
+        quad(at(true, k + 1, n), at(true, k, n), at(false, k, n), at(false, k + 1, n));
+        quad(at(true, 0, k + 1), at(true, 0, k), at(false, 0, k), at(false, 0, k + 1));
+    }
+    return tris;
+}
+
+double NearestSupport(const SupportMap& map, const P3& point)
+{
+    double nearest = 1e9;
+    for (const DLP_Support& s : map) {
+        for (const QVector<P3>& c : s.cones)
+            nearest = std::min(nearest, SegmentPointDistance(c[0], c[1], point) - std::max(c[2][0], c[2][1]));
+        for (const QVector<P3>& c : s.spheres)
+            nearest = std::min(nearest, double((c[0] - point).Norm()) - c[1][0]);
+    }
+    return nearest;
+}
+
+// A dimple of an underside inside another contact's region lights a speck
+// a layer before the surface round it: it is held like a low point. A pit
+// in the top, over the model itself, gets nothing.
+TEST(SupportLowPoints, ADimpleInAContactsRegionIsHeld)
+{
+    // Level underside at 3 mm, its lowest point 0.1 mm down in the middle;
+    // the dimple 1.1 mm from it and 0.01 mm down: in its slab, lower than
+    // its ring.
+    const std::vector<Dent> dents{{true, 3, 3, -0.1f}, {true, 5, 4, -0.01f}, {false, 4, 4, -0.03f}};
+    const auto g = Generate(GriddedSlab(8, 0.5f, 3.f, 5.f, dents), kDefaults);
+    const P3 dimple(2.5f, 2.f, 2.99f), pit(2.f, 2.f, 4.97f);
+    bool claimed = false;
+    for (const SupportRun::RemovedContact& m : g->run.m_claimedMinima)
+        claimed = claimed || (m.point - dimple).Norm() < 1e-5f;
+    ASSERT_TRUE(claimed) << "the dimple is a contact of its own: the case tests nothing";
+    EXPECT_LE(NearestSupport(g->map, dimple), 1e-3) << "no support reaches the dimple";
+    EXPECT_GT(NearestSupport(g->map, pit), 1.0) << "a support reaches into the top's pit";
+}
+
+// A low point where no tip fits (a wall beside it) and nothing of the model
+// lies below gets a pin of the tip's width down to the plate.
+TEST(SupportLowPoints, ALowPointWithNoRoomForATipIsPinnedToThePlate)
+{
+    const P3 apex(2, 0, 6);
+    QVector<VSLTriangle3D> tris = Pyramid(QVector3D(apex[0], apex[1], apex[2]), 0.25f, 10.f);
+    tris += testmesh::Box({2.45f, -2.f, 0.f}, {3.45f, 2.f, 10.f});
+    auto g = Prepare(tris);
+    uint32_t v = 0;
+    while (v < g->mesh.VertexCount() && !(g->mesh.vert[v].p == apex))
+        ++v;
+    ASSERT_LT(v, g->mesh.VertexCount());
+    g->run.m_removedContacts = {{apex, 10 * v + 3}};
+    g->run.BridgeLooseContacts(g->mesh, g->map);
+    ASSERT_EQ(g->map.size(), 1);
+    const DLP_Support& s = g->map.first();
+    const SupportSizes& sz = g->run.m_sizes;
+    EXPECT_FALSE(s.onModel);
+    ASSERT_GE(s.cones.size(), 1);
+    EXPECT_EQ(s.cones[0], SaveCone(apex, sz.rt, P3(apex[0], apex[1], 0.f), sz.rt));
+}
+
 // The point of a slender spike gets a rod up its spine to where the spike
 // holds it whole; a wide point, whose tip sphere reaches far enough, none.
 TEST(SupportSpine, ASlenderSpikesPointGetsARodUpToWhereTheSpikeHoldsIt)
