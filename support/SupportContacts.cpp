@@ -437,10 +437,11 @@ bool SupportRun::ModelHolds(const MyMesh& mesh, const vcg::Point3f& p, uint code
                             const std::vector<uint8_t>& carrying) const
 {
     // The level patch about the point: the vertices the surface reaches from
-    // it without climbing more than a slab, within the contact spacing. A
-    // lower vertex there, or one carrying a support, holds the patch; so
-    // does a patch too large to walk (the answer that adds nothing).
-    constexpr float kLevel = 0.05f;
+    // it without climbing more than kHoldingClimbMm, within the contact
+    // spacing. A lower vertex there, or one carrying a support, holds the
+    // patch; so does a patch too large to walk (the answer that adds
+    // nothing).
+    const float kLevel = float(kHoldingClimbMm);
     constexpr size_t kMaxPatch = 4096;
     std::vector<uint32_t> queue = CodeVertices(mesh, code);
     if (queue.empty())

@@ -209,6 +209,11 @@ public:
     static constexpr double kSpineRodRadiusMm = 0.1;
     static constexpr double kSpineRodMaxMm = 5.0;
     static constexpr double kSpineStepMm = 0.05;
+    // How far a low point's surface may climb and still join a lower or
+    // supported one without a support of its own. A rim of a whole 0.05 mm
+    // slab leaves a speck curing a layer early, on its own, for most layer
+    // heights; one of 0.01 mm rarely meets a layer's plane at all.
+    static constexpr double kHoldingClimbMm = 0.01;
 
     // Contact classes: code -> (point, direction) pairs. The third class
     // stays empty.

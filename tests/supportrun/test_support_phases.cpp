@@ -540,6 +540,32 @@ TEST(SupportLowPoints, ADimpleInAContactsRegionIsHeld)
     EXPECT_GT(NearestSupport(g->map, pit), 1.0) << "a support reaches into the top's pit";
 }
 
+// A low point whose surface climbs to a lower one over a rim lower than a
+// layer, 0.03 mm, cures a speck of its own a layer early at 0.05 mm layers:
+// it gets a support. One behind a hairline rim, 0.005 mm, is held.
+TEST(SupportLowPoints, ALowPointBehindARimGetsASupportOneBehindAHairlineRimNone)
+{
+    // The lowest point 0.1 mm down at (1.5, 1.5); P 1.4 mm from it, Q 1.1 mm.
+    const float rimP = 0.03f, rimQ = 0.005f;
+    const std::vector<Dent> dents{{true, 3, 3, -0.1f}, {true, 5, 5, -rimP}, {true, 5, 2, -rimQ}};
+    auto g = Prepare(GriddedSlab(8, 0.5f, 3.f, 5.f, dents));
+    auto vertexAt = [&](const P3& p) {
+        uint32_t v = 0;
+        while (v < g->mesh.VertexCount() && (g->mesh.vert[v].p - p).Norm() > 1e-5f)
+            ++v;
+        return v;
+    };
+    const P3 P(2.5f, 2.5f, 3.f - rimP), Q(2.5f, 1.f, 3.f - rimQ);
+    const uint32_t vp = vertexAt(P), vq = vertexAt(Q);
+    ASSERT_LT(vp, g->mesh.VertexCount());
+    ASSERT_LT(vq, g->mesh.VertexCount());
+    g->run.m_removedContacts = {{P, 10 * vp + 3}, {Q, 10 * vq + 3}};
+    g->run.BridgeLooseContacts(g->mesh, g->map);
+    ASSERT_EQ(g->map.size(), 1);
+    EXPECT_EQ(g->map.first().point, P);
+    EXPECT_EQ(g->run.m_counts.ownSupports, 1);
+}
+
 // A low point where no tip fits (a wall beside it) and nothing of the model
 // lies below gets a pin of the tip's width down to the plate.
 TEST(SupportLowPoints, ALowPointWithNoRoomForATipIsPinnedToThePlate)
