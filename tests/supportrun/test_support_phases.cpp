@@ -39,6 +39,23 @@ DLP_Support* Place(Generation& g, P3 point, P3 normal, uint code)
     return &s;
 }
 
+// The points, vertices of the mesh, as contacts a phase removed; then the
+// loose-contact phase. False when a point is no vertex.
+bool RemoveAndBridge(Generation& g, const std::vector<P3>& points)
+{
+    g.run.m_removedContacts.clear();
+    for (const P3& p : points) {
+        uint32_t v = 0;
+        while (v < g.mesh.VertexCount() && (g.mesh.vert[v].p - p).Norm() > 1e-5f)
+            ++v;
+        if (v == g.mesh.VertexCount())
+            return false;
+        g.run.m_removedContacts.append({p, 10 * v + 3});
+    }
+    g.run.BridgeLooseContacts(g.mesh, g.map);
+    return true;
+}
+
 // A prism along y with a ridge at height `top` over x = 0 and sides at
 // `degrees` from the plate.
 QVector<VSLTriangle3D> Ridge(float top, float degrees)
@@ -434,13 +451,8 @@ TEST(SupportLowPoints, AColumnStandsOnATopSlopingUnderIt)
     QVector<VSLTriangle3D> tris = Ridge(4, 30);
     tris += Pyramid(QVector3D(apex[0], apex[1], apex[2]), 1, apex[2] + 1.5f); // hangs on its own
     auto g = Prepare(tris);
-    uint32_t v = 0;
-    while (v < g->mesh.VertexCount() && !(g->mesh.vert[v].p == apex))
-        ++v;
-    ASSERT_LT(v, g->mesh.VertexCount());
     // Removed by a phase, with no support near to lean on.
-    g->run.m_removedContacts = {{apex, 10 * v + 3}};
-    g->run.BridgeLooseContacts(g->mesh, g->map);
+    ASSERT_TRUE(RemoveAndBridge(*g, {apex}));
     ASSERT_EQ(g->map.size(), 1);
     const DLP_Support& s = g->map.first();
     const SupportSizes& sz = g->run.m_sizes;
@@ -549,18 +561,8 @@ TEST(SupportLowPoints, ALowPointBehindARimGetsASupportOneBehindAHairlineRimNone)
     const float rimP = 0.03f, rimQ = 0.005f;
     const std::vector<Dent> dents{{true, 3, 3, -0.1f}, {true, 5, 5, -rimP}, {true, 5, 2, -rimQ}};
     auto g = Prepare(GriddedSlab(8, 0.5f, 3.f, 5.f, dents));
-    auto vertexAt = [&](const P3& p) {
-        uint32_t v = 0;
-        while (v < g->mesh.VertexCount() && (g->mesh.vert[v].p - p).Norm() > 1e-5f)
-            ++v;
-        return v;
-    };
     const P3 P(2.5f, 2.5f, 3.f - rimP), Q(2.5f, 1.f, 3.f - rimQ);
-    const uint32_t vp = vertexAt(P), vq = vertexAt(Q);
-    ASSERT_LT(vp, g->mesh.VertexCount());
-    ASSERT_LT(vq, g->mesh.VertexCount());
-    g->run.m_removedContacts = {{P, 10 * vp + 3}, {Q, 10 * vq + 3}};
-    g->run.BridgeLooseContacts(g->mesh, g->map);
+    ASSERT_TRUE(RemoveAndBridge(*g, {P, Q}));
     ASSERT_EQ(g->map.size(), 1);
     EXPECT_EQ(g->map.first().point, P);
     EXPECT_EQ(g->run.m_counts.ownSupports, 1);
@@ -574,12 +576,7 @@ TEST(SupportLowPoints, ALowPointWithNoRoomForATipIsPinnedToThePlate)
     QVector<VSLTriangle3D> tris = Pyramid(QVector3D(apex[0], apex[1], apex[2]), 0.25f, 10.f);
     tris += testmesh::Box({2.45f, -2.f, 0.f}, {3.45f, 2.f, 10.f});
     auto g = Prepare(tris);
-    uint32_t v = 0;
-    while (v < g->mesh.VertexCount() && !(g->mesh.vert[v].p == apex))
-        ++v;
-    ASSERT_LT(v, g->mesh.VertexCount());
-    g->run.m_removedContacts = {{apex, 10 * v + 3}};
-    g->run.BridgeLooseContacts(g->mesh, g->map);
+    ASSERT_TRUE(RemoveAndBridge(*g, {apex}));
     ASSERT_EQ(g->map.size(), 1);
     const DLP_Support& s = g->map.first();
     const SupportSizes& sz = g->run.m_sizes;
