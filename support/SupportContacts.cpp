@@ -576,6 +576,34 @@ bool SupportRun::ModelBelow(const MyMesh& mesh, const vcg::Point3f& p, bool tipF
     return true;
 }
 
+bool SupportRun::LeaningTipToPlate(const MyMesh& mesh, const vcg::Point3f& p, uint code, vcg::Point3f& direction,
+                                   vcg::Point3f& tipEnd) const
+{
+    // Along the normals of the faces round the point, steepest first, no
+    // more than 60 degrees from straight down: the first tip that fits and
+    // whose column reaches the plate.
+    std::vector<vcg::Point3f> normals;
+    for (uint32_t v : CodeVertices(mesh, code))
+        ForRing(mesh, v, [&](uint32_t f, int) {
+            if (!mesh.face[f].IsD() && mesh.face[f].n[2] < -0.5f)
+                normals.push_back(mesh.face[f].n);
+        });
+    std::stable_sort(normals.begin(), normals.end(),
+                     [](const vcg::Point3f& a, const vcg::Point3f& b) { return a[2] < b[2]; });
+    const float L = float(m_sizes.tipLength);
+    for (const vcg::Point3f& n : normals) {
+        const vcg::Point3f N = Unit(n), T = p + N * L;
+        if (!(T[2] > m_zPlate) || !TipFits(p, N, mesh))
+            continue;
+        if (!(FindFirstCollisionColumn(T, m_sizes.rs, m_zPlate, mesh)[2] <= supportcollide::kMissingBelow))
+            continue;
+        direction = N;
+        tipEnd = T;
+        return true;
+    }
+    return false;
+}
+
 void SupportRun::SupportLowPoints(const MyMesh& mesh, SupportMap& map, std::vector<RemovedContact> points)
 {
     if (points.empty())
@@ -605,9 +633,7 @@ void SupportRun::SupportLowPoints(const MyMesh& mesh, SupportMap& map, std::vect
             continue;
         // The free tip of the tip phase, straight down, and a plate column.
         const vcg::Point3f T = P + down * L;
-        const double r0 = sz.rt + (0.1 / double(L)) * (sz.rs - sz.rt);
-        const bool tipFree =
-            !CheckCollisionCone(P + down * 0.1f, r0, T, sz.rs, mesh) && !CheckCollisionSphere(T, sz.rs, mesh);
+        const bool tipFree = TipFits(P, down, mesh);
         const vcg::Point3f hit = tipFree ? FindFirstCollisionColumn(T, sz.rs, m_zPlate, mesh)
                                          : vcg::Point3f(supportcollide::kMissing, supportcollide::kMissing,
                                                         supportcollide::kMissing);
@@ -616,33 +642,40 @@ void SupportRun::SupportLowPoints(const MyMesh& mesh, SupportMap& map, std::vect
         // the tip's width straight down into it (a tip and its column where
         // the tip fits). Where the tip has no room and nothing of the model
         // lies below (a thin beam's end beside another), a pin of the tip's
-        // width to the plate, if it passes; or the point prints in the air.
+        // width to the plate, if it passes; else a tip along a face round
+        // the point and its column; or the point prints in the air.
         vcg::Point3f foot;
-        bool pinToPlate = false;
+        vcg::Point3f tipDirection = down, tipEnd = T;
+        bool pinToPlate = false, leaning = false;
         if (!toPlate && !ModelBelow(mesh, P, tipFree, T, hit, foot)) {
             const vcg::Point3f pinHit = FindFirstCollisionColumn(P + down * kPinClearMm, sz.rt, m_zPlate, mesh);
-            if (tipFree || !(pinHit[2] <= supportcollide::kMissingBelow) || !(P[2] > m_zPlate))
+            if (tipFree)
                 continue;
-            pinToPlate = true;
+            if (pinHit[2] <= supportcollide::kMissingBelow && P[2] > m_zPlate)
+                pinToPlate = true;
+            else if (LeaningTipToPlate(mesh, P, r.code, tipDirection, tipEnd))
+                leaning = true;
+            else
+                continue;
             foot = vcg::Point3f(P[0], P[1], m_zPlate);
         }
         DLP_Support& s = map[key];
         s = DLP_Support();
         s.index = -1;
         s.point = P;
-        s.normal = down;
+        s.normal = tipDirection;
         s.spheres.append(SaveSphere(P, sz.rt));
-        if (toPlate || tipFree) {
-            s.tipEnd = s.shaftTop = T;
-            s.base = toPlate ? vcg::Point3f(T[0], T[1], m_zPlate) : foot;
-            s.cones.append(SaveCone(P, sz.rt, T, sz.rs));
-            s.cones.append(SaveCone(T, sz.rs, s.base, sz.rs));
-            s.spheres.append(SaveSphere(T, sz.rs));
+        if (toPlate || tipFree || leaning) {
+            s.tipEnd = s.shaftTop = tipEnd;
+            s.base = toPlate || leaning ? vcg::Point3f(tipEnd[0], tipEnd[1], m_zPlate) : foot;
+            s.cones.append(SaveCone(P, sz.rt, tipEnd, sz.rs));
+            s.cones.append(SaveCone(tipEnd, sz.rs, s.base, sz.rs));
+            s.spheres.append(SaveSphere(tipEnd, sz.rs));
         } else {
             s.tipEnd = s.shaftTop = s.base = foot;
             s.cones.append(SaveCone(P, sz.rt, foot, sz.rt));
         }
-        s.onModel = !toPlate && !pinToPlate;
+        s.onModel = !toPlate && !pinToPlate && !leaning;
         if (s.onModel)
             s.landing = vcg::Point3f(foot[0], foot[1], foot[2] + kPinDepthMm);
         AddSpineRod(mesh, r.code, P, s);

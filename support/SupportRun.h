@@ -136,6 +136,9 @@ public:
                               float segmentLength = 5.0f) const;
     bool CheckCollisionSphere(vcg::Point3f c, double r, const MyMesh& mesh) const;
     bool CheckCollisionCone(vcg::Point3f p0, double r0, vcg::Point3f p1, double r1, const MyMesh& mesh) const;
+    // Whether a full tip from the contact p along the unit direction n
+    // clears the model: its cone from 0.1 mm out and the sphere at its end.
+    bool TipFits(const vcg::Point3f& p, const vcg::Point3f& n, const MyMesh& mesh) const;
     bool CheckCollisionConeAllX(vcg::Point3f p0, double r0, vcg::Point3f p1, double r1, const MyMesh& mesh,
                                 supportcollide::HitMap& hits) const;
     vcg::Point3f FindNearestNormalSphere(vcg::Point3f c, double r, const MyMesh& mesh) const;
@@ -267,6 +270,10 @@ public:
     SupportSizes m_sizes;
 
 private:
+    // A tip for the low point p along a face normal round it, free of the
+    // model, whose column stands on the plate: its direction and end.
+    bool LeaningTipToPlate(const MyMesh& mesh, const vcg::Point3f& p, uint code, vcg::Point3f& direction,
+                           vcg::Point3f& tipEnd) const;
     // Whether the model holds the contact at p (code: its record's).
     bool ModelHolds(const MyMesh& mesh, const vcg::Point3f& p, uint code, const std::vector<uint8_t>& carrying) const;
     // Supports of their own for the low points no link reached.

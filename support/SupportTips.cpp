@@ -62,12 +62,7 @@ public:
             out.append(n);
     }
 
-    bool FreeTip(const vcg::Point3f& P, const vcg::Point3f& N) const
-    {
-        const vcg::Point3f from = P + N * 0.1f, T = P + N * m_L;
-        const double r0 = m_s.rt + (0.1 / double(m_L)) * (m_s.rs - m_s.rt);
-        return !m_run.CheckCollisionCone(from, r0, T, m_s.rs, m_mesh) && !m_run.CheckCollisionSphere(T, m_s.rs, m_mesh);
-    }
+    bool FreeTip(const vcg::Point3f& P, const vcg::Point3f& N) const { return m_run.TipFits(P, N, m_mesh); }
 
     // A short tip along N that clears the model and a surface below its end
     // that faces it within 30 degrees: the landing point in `h`.
@@ -147,6 +142,14 @@ private:
 };
 
 } // namespace
+
+bool SupportRun::TipFits(const vcg::Point3f& p, const vcg::Point3f& n, const MyMesh& mesh) const
+{
+    const float L = float(m_sizes.tipLength);
+    const vcg::Point3f from = p + n * 0.1f, T = p + n * L;
+    const double r0 = m_sizes.rt + (0.1 / double(L)) * (m_sizes.rs - m_sizes.rt);
+    return !CheckCollisionCone(from, r0, T, m_sizes.rs, mesh) && !CheckCollisionSphere(T, m_sizes.rs, mesh);
+}
 
 void SupportRun::FitTips(const MyMesh& mesh, SupportMap& map, QVector<DLP_Support*>& index)
 {
