@@ -568,44 +568,41 @@ TEST(SupportLowPoints, ALowPointBehindARimGetsASupportOneBehindAHairlineRimNone)
     EXPECT_EQ(g->run.m_counts.ownSupports, 1);
 }
 
-// A low point where no tip fits (a wall beside it) and nothing of the model
-// lies below gets a pin of the tip's width down to the plate.
-TEST(SupportLowPoints, ALowPointWithNoRoomForATipIsPinnedToThePlate)
+// A low point beside a wall, with nothing of the model below, stands on the
+// plate. A slender point whose tip the wall blocks gets a pin of the tip's
+// width; a wide one whose pin the wall blocks too gets a tip along a face
+// round it, leaning away from the wall, and a column from its end.
+TEST(SupportLowPoints, ALowPointBesideAWallStandsOnThePlate)
 {
     const P3 apex(2, 0, 6);
-    QVector<VSLTriangle3D> tris = Pyramid(QVector3D(apex[0], apex[1], apex[2]), 0.25f, 10.f);
-    tris += testmesh::Box({2.45f, -2.f, 0.f}, {3.45f, 2.f, 10.f});
-    auto g = Prepare(tris);
-    ASSERT_TRUE(RemoveAndBridge(*g, {apex}));
-    ASSERT_EQ(g->map.size(), 1);
-    const DLP_Support& s = g->map.first();
-    const SupportSizes& sz = g->run.m_sizes;
-    EXPECT_FALSE(s.onModel);
-    ASSERT_GE(s.cones.size(), 1);
-    EXPECT_EQ(s.cones[0], SaveCone(apex, sz.rt, P3(apex[0], apex[1], 0.f), sz.rt));
-}
-
-// A low point whose straight tip and pin a wall beside it blocks, with
-// nothing of the model below, gets a tip along a face round it leaning away
-// from the wall, and a column from its end to the plate.
-TEST(SupportLowPoints, ALowPointBesideAWallGetsATipLeaningAway)
-{
-    const P3 apex(2, 0, 6);
-    QVector<VSLTriangle3D> tris = Pyramid(QVector3D(apex[0], apex[1], apex[2]), 3.f, 10.f);
-    tris += testmesh::Box({2.25f, -2.f, 0.f}, {3.25f, 2.f, 5.9f});
-    auto g = Prepare(tris);
-    ASSERT_TRUE(RemoveAndBridge(*g, {apex}));
-    ASSERT_EQ(g->map.size(), 1);
-    const DLP_Support& s = g->map.first();
-    const SupportSizes& sz = g->run.m_sizes;
-    EXPECT_FALSE(s.onModel);
-    ASSERT_GE(s.cones.size(), 2);
-    const P3 T = s.cones[0][1];
-    EXPECT_EQ(s.cones[0], SaveCone(apex, sz.rt, T, sz.rs));
-    EXPECT_NEAR((T - apex).Norm(), sz.tipLength, 1e-4);
-    EXPECT_LT(T[0], apex[0] - 0.5f); // away from the wall
-    EXPECT_LT(T[2], apex[2]);
-    EXPECT_EQ(s.cones[1], SaveCone(T, sz.rs, P3(T[0], T[1], 0.f), sz.rs));
+    struct Row {
+        const char* name;
+        float halfWidth; // of the point's pyramid, 4 mm high
+        float wallX, wallTop;
+        bool pin;
+    };
+    for (const Row& row : {Row{"slender", 0.25f, 2.45f, 10.f, true}, Row{"wide", 3.f, 2.25f, 5.9f, false}}) {
+        SCOPED_TRACE(row.name);
+        QVector<VSLTriangle3D> tris = Pyramid(QVector3D(apex[0], apex[1], apex[2]), row.halfWidth, 10.f);
+        tris += testmesh::Box({row.wallX, -2.f, 0.f}, {row.wallX + 1.f, 2.f, row.wallTop});
+        auto g = Prepare(tris);
+        ASSERT_TRUE(RemoveAndBridge(*g, {apex}));
+        ASSERT_EQ(g->map.size(), 1);
+        const DLP_Support& s = g->map.first();
+        const SupportSizes& sz = g->run.m_sizes;
+        EXPECT_FALSE(s.onModel);
+        ASSERT_GE(s.cones.size(), 2);
+        if (row.pin) {
+            EXPECT_EQ(s.cones[0], SaveCone(apex, sz.rt, P3(apex[0], apex[1], 0.f), sz.rt));
+            continue;
+        }
+        const P3 T = s.cones[0][1];
+        EXPECT_EQ(s.cones[0], SaveCone(apex, sz.rt, T, sz.rs));
+        EXPECT_NEAR((T - apex).Norm(), sz.tipLength, 1e-4);
+        EXPECT_LT(T[0], apex[0] - 0.5f); // away from the wall
+        EXPECT_LT(T[2], apex[2]);
+        EXPECT_EQ(s.cones[1], SaveCone(T, sz.rs, P3(T[0], T[1], 0.f), sz.rs));
+    }
 }
 
 // The point of a slender spike gets a rod up its spine to where the spike
