@@ -338,12 +338,11 @@ void SupportRun::BridgeLooseContacts(const MyMesh& mesh, SupportMap& map)
     // It hangs over air when a point just under it lies outside the model
     // (faces through the point itself are not below it).
     constexpr float kJustUnderMm = 0.001f;
-    for (const RemovedContact& u : m_upturnedContacts)
-        if (!InsideModel(mesh, u.point - vcg::Point3f(0.f, 0.f, kJustUnderMm)))
-            loose.push_back(u);
-    for (const RemovedContact& u : m_claimedMinima)
-        if (!InsideModel(mesh, u.point - vcg::Point3f(0.f, 0.f, kJustUnderMm)))
-            loose.push_back(u);
+    // So are the dimples a region claimed.
+    for (const QVector<RemovedContact>* points : {&m_upturnedContacts, &m_claimedMinima})
+        for (const RemovedContact& u : *points)
+            if (!InsideModel(mesh, u.point - vcg::Point3f(0.f, 0.f, kJustUnderMm)))
+                loose.push_back(u);
     for (const ThinnedContact& t : m_thinned) {
         const auto it = map.find(t.keeper);
         vcg::Point3f foot;
@@ -648,16 +647,17 @@ void SupportRun::SupportLowPoints(const MyMesh& mesh, SupportMap& map, std::vect
         vcg::Point3f tipDirection = down, tipEnd = T;
         bool pinToPlate = false, leaning = false;
         if (!toPlate && !ModelBelow(mesh, P, tipFree, T, hit, foot)) {
+            if (tipFree || !(P[2] > m_zPlate))
+                continue;
             const vcg::Point3f pinHit = FindFirstCollisionColumn(P + down * kPinClearMm, sz.rt, m_zPlate, mesh);
-            if (tipFree)
-                continue;
-            if (pinHit[2] <= supportcollide::kMissingBelow && P[2] > m_zPlate)
+            if (pinHit[2] <= supportcollide::kMissingBelow) {
                 pinToPlate = true;
-            else if (LeaningTipToPlate(mesh, P, r.code, tipDirection, tipEnd))
+                foot = vcg::Point3f(P[0], P[1], m_zPlate);
+            } else if (LeaningTipToPlate(mesh, P, r.code, tipDirection, tipEnd)) {
                 leaning = true;
-            else
+            } else {
                 continue;
-            foot = vcg::Point3f(P[0], P[1], m_zPlate);
+            }
         }
         DLP_Support& s = map[key];
         s = DLP_Support();

@@ -26,7 +26,6 @@ class TipFitter {
 public:
     TipFitter(const SupportRun& run, const MyMesh& mesh) : m_run(run), m_mesh(mesh), m_s(run.m_sizes)
     {
-        m_L = float(m_s.tipLength);
         m_L75 = float(0.75 * m_s.tipLength);
     }
 
@@ -138,7 +137,7 @@ private:
     const SupportRun& m_run;
     const MyMesh& m_mesh;
     const SupportSizes& m_s;
-    float m_L = 0, m_L75 = 0;
+    float m_L75 = 0;
 };
 
 } // namespace
