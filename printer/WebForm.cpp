@@ -30,19 +30,11 @@ WebForm::WebForm(QWidget* parent)
     connect(m_scan, &NetPrinterScan::signal_reply_handled, this, &WebForm::slot_replyHandled);
     connect(m_scan, &NetPrinterScan::signal_log, this, &WebForm::slot_log);
 
-    m_view = new QWebEngineView(this);
-    m_view->setFixedWidth(900);
-
     ui->pushButtonConnect->hide();
     ui->pushButtonConnect->setEnabled(false);
     ui->pushButtonSearch->hide();
     ui->textEdit->hide();
     ui->listWidget->hide();
-
-    m_channel = new QWebChannel(this);
-    m_channel->registerObject(QStringLiteral("bridge"), bridge::instance());
-    m_view->page()->setWebChannel(m_channel);
-    LoopbackGuard::protectProfile(m_view->page()->profile());
 
     setFixedSize(1200, 600);
     setWindowFlags(windowFlags() & ~Qt::WindowMaximizeButtonHint);
@@ -52,6 +44,22 @@ WebForm::~WebForm()
 {
     delete ui;
     delete m_view;
+}
+
+QWebEngineView* WebForm::view()
+{
+    // The web engine starts with its first view: made when the page is
+    // first needed, so a session that never opens it neither starts nor
+    // ends the engine.
+    if (m_view)
+        return m_view;
+    m_view = new QWebEngineView(this);
+    m_view->setFixedWidth(900);
+    m_channel = new QWebChannel(this);
+    m_channel->registerObject(QStringLiteral("bridge"), bridge::instance());
+    m_view->page()->setWebChannel(m_channel);
+    LoopbackGuard::protectProfile(m_view->page()->profile());
+    return m_view;
 }
 
 void WebForm::getIpArea(QVector<QString>& areas)
@@ -119,12 +127,12 @@ bool WebForm::netConnect(const QString& dev, bool isconnect)
         return true;
     const QUrl url = m_scan->pageUrl(NetPrinterScan::entryAddress(dev));
     if (LoopbackGuard::allows(url))
-        m_view->page()->load(url);
+        view()->page()->load(url);
     else
         qDebug() << "Loopback guard: page load dropped" << url.toString();
     // The view joins the layout at the first connection and stays there.
-    if (ui->verticalLayout->indexOf(m_view) < 0)
-        ui->verticalLayout->addWidget(m_view);
+    if (ui->verticalLayout->indexOf(view()) < 0)
+        ui->verticalLayout->addWidget(view());
     m_currentDev = dev;
     emit signal_dev_connected(dev);
     showType(false);
@@ -147,7 +155,7 @@ void WebForm::showType(bool type)
     const int w = width();
     const int h = height();
 
-    m_view->hide();
+    view()->hide();
     ui->frame->hide();
     hide();
     ui->listWidget->hide();
@@ -181,7 +189,7 @@ void WebForm::showType(bool type)
 
 void WebForm::on_pushButton_clicked()
 {
-    QWebEngineProfile* profile = m_view->page()->profile();
+    QWebEngineProfile* profile = view()->page()->profile();
     profile->clearHttpCache();
     profile->cookieStore()->deleteAllCookies();
     const QString path = profile->cachePath();

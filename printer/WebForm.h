@@ -38,7 +38,7 @@ public:
     static bool deleteDir(const QString& path);
 
     NetPrinterScan* scanner() const { return m_scan; }
-    QWebEngineView* view() const { return m_view; }
+    QWebEngineView* view();
     QString currentDevice() const { return m_currentDev; }
 
 public slots:

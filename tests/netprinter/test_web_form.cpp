@@ -107,6 +107,8 @@ TEST_F(WebFormTest, ScanListsThePrinterAndEnablesTheButtons)
     // The body is logged as plain text, markup and all.
     EXPECT_TRUE(log->toPlainText().contains("Http OK") && log->toPlainText().contains("<b>bold</b>"));
     EXPECT_TRUE(log->isHidden());
+    // A scan starts no web engine: the page's view comes with the first page.
+    EXPECT_TRUE(form.findChildren<QWebEngineView*>().isEmpty());
 
     // Equal neighbours are shown once; the first text is compared with a blank.
     const std::pair<QVector<QString>, QStringList> rows[] = {
