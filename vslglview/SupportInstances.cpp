@@ -45,6 +45,21 @@ attribute float placeIndex;
 uniform vec4 rows[3 * PLACES];
 uniform vec3 normalRows[3 * PLACES];
 uniform bool lit;
+uniform bool lines;
+vec4 Lit(vec3 N, vec3 eye)
+{
+    vec3 L = normalize(gl_LightSource[0].position.xyz);
+    vec4 color = gl_FrontMaterial.emission + gl_LightModel.ambient * gl_Color
+               + gl_LightSource[0].ambient * gl_Color;
+    float diffuse = dot(N, L);
+    if (diffuse > 0.0) {
+        color += diffuse * gl_LightSource[0].diffuse * gl_Color;
+        vec3 H = normalize(L + normalize(-eye));
+        float facing = max(dot(N, H), 0.0);
+        color += pow(facing, gl_FrontMaterial.shininess) * gl_FrontMaterial.specular * gl_LightSource[0].specular;
+    }
+    return clamp(color, 0.0, 1.0);
+}
 void main()
 {
     int i = 3 * int(placeIndex);
@@ -56,22 +71,33 @@ void main()
         gl_FrontColor = gl_Color;
         return;
     }
+    if (lines) {
+        // A line stands for a cone a pixel or two wide: the mean of the
+        // light across its width, taken at two normals either side of the
+        // one facing the eye (where a third and two thirds of the width
+        // lie), for the near side and the far one; blended as the cone's
+        // two sides blend, the near one over the far one.
+        vec3 axis = (gl_ModelViewMatrix * vec4(rows[i].z, rows[i + 1].z, rows[i + 2].z, 0.0)).xyz;
+        vec3 V = normalize(-eye.xyz);
+        axis = length(axis) > 0.0 ? normalize(axis) : axis;
+        vec3 F = V - dot(V, axis) * axis;
+        F = length(F) > 0.0 ? normalize(F) : V;
+        vec3 S = cross(axis, F);
+        const float c = 0.8165, s = 0.5774; // cos and sin of asin(1 / sqrt(3))
+        vec4 near = 0.5 * (Lit(c * F + s * S, eye.xyz) + Lit(c * F - s * S, eye.xyz));
+        vec4 far = 0.5 * (Lit(-c * F + s * S, eye.xyz) + Lit(-c * F - s * S, eye.xyz));
+        float a = gl_Color.a;
+        float both = 1.0 - (1.0 - a) * (1.0 - a);
+        vec4 color = both > 0.0 ? (a * near + a * (1.0 - a) * far) / both : near;
+        color.a = both;
+        gl_FrontColor = color;
+        return;
+    }
     vec3 n = vec3(dot(normalRows[i], shapeNormal), dot(normalRows[i + 1], shapeNormal),
                   dot(normalRows[i + 2], shapeNormal));
     vec3 N = gl_NormalMatrix * n;
     float len = length(N);
-    N = len > 0.0 ? N / len : N;
-    vec3 L = normalize(gl_LightSource[0].position.xyz);
-    vec4 color = gl_FrontMaterial.emission + gl_LightModel.ambient * gl_Color
-               + gl_LightSource[0].ambient * gl_Color;
-    float diffuse = dot(N, L);
-    if (diffuse > 0.0) {
-        color += diffuse * gl_LightSource[0].diffuse * gl_Color;
-        vec3 H = normalize(L + normalize(-eye.xyz));
-        float facing = max(dot(N, H), 0.0);
-        color += pow(facing, gl_FrontMaterial.shininess) * gl_FrontMaterial.specular * gl_LightSource[0].specular;
-    }
-    color = clamp(color, 0.0, 1.0);
+    vec4 color = Lit(len > 0.0 ? N / len : N, eye.xyz);
     color.a = gl_Color.a;
     gl_FrontColor = color;
 }
@@ -95,9 +121,10 @@ int PlacesPerDraw()
     return std::max(0, std::min(kMostPlacesPerDraw, vectors / 6));
 }
 
-// Few facets for shapes a few pixels wide.
+// Few facets for shapes a few pixels wide, fewer for a pixel or two.
 constexpr int kFarConeSides = 6;
 constexpr int kFarSphereSectors = 6, kFarSphereBands = 3;
+constexpr int kTinySphereSectors = 4, kTinySphereBands = 2;
 
 // A unit cone's sides only: at a few pixels its end caps (mostly inside the
 // joint spheres) cost half the triangles and show nothing.
@@ -144,6 +171,16 @@ WeldedShape Weld(const QVector<VSLTriangle3D>& triangles)
     }
     for (QVector3D& n : w.normals)
         n.normalize();
+    return w;
+}
+
+// The unit cone's axis, from the origin down the z axis, as a line.
+WeldedShape UnitConeLine()
+{
+    WeldedShape w;
+    w.positions << QVector3D(0, 0, 0) << QVector3D(0, 0, -1);
+    w.normals << QVector3D() << QVector3D();
+    w.indices << 0 << 1;
     return w;
 }
 
@@ -200,6 +237,7 @@ bool SupportInstances::MakeProgram()
     m_rowsUniform = m_program->uniformLocation("rows");
     m_normalRowsUniform = m_program->uniformLocation("normalRows");
     m_litUniform = m_program->uniformLocation("lit");
+    m_linesUniform = m_program->uniformLocation("lines");
     return true;
 }
 
@@ -263,9 +301,9 @@ bool SupportInstances::Build(const SupportMap& supports)
     QVector<GLuint> indices;
     const int copies = m_placesPerDraw;
     // One shape's copies for a draw, without places.
-    auto addShape = [&](const QVector<VSLTriangle3D>& triangles) {
-        const WeldedShape shape = Weld(triangles);
-        Group g;
+    auto addShape = [&](const WeldedShape& shape, bool lines) {
+        Shape g;
+        g.lines = lines;
         g.firstVertex = vertices.size() / kVertexFloats;
         g.vertexCount = shape.positions.size();
         g.firstIndex = indices.size();
@@ -282,7 +320,7 @@ bool SupportInstances::Build(const SupportMap& supports)
         return g;
     };
     auto addGroup = [&](Group g, const Places& at) {
-        if (at.count() == 0 || g.indexCount == 0)
+        if (at.count() == 0 || g.shapes[kFar].indexCount == 0)
             return;
         g.firstInstance = m_bodies.count();
         g.instanceCount = at.count();
@@ -292,10 +330,18 @@ bool SupportInstances::Build(const SupportMap& supports)
     // Cones before spheres and in the order first met, as the lists draw
     // them: the bodies are blended, and what is drawn first hides what
     // stands behind it.
-    for (const SupportShapeLists::ConeKey& key : coneOrder)
-        addGroup(addShape(ConeSides(key)), conePlaces[key]);
+    const Shape line = addShape(UnitConeLine(), true);
+    for (const SupportShapeLists::ConeKey& key : coneOrder) {
+        Group g;
+        g.shapes[kFar] = addShape(Weld(ConeSides(key)), false);
+        g.shapes[kTiny] = line;
+        addGroup(g, conePlaces[key]);
+    }
     // Kept without body spheres too: the tips are spheres.
-    m_sphereShape = addShape(SupportShapeLists::FacetedUnitSphere(kFarSphereSectors, kFarSphereBands));
+    m_sphereShape.shapes[kFar] =
+        addShape(Weld(SupportShapeLists::FacetedUnitSphere(kFarSphereSectors, kFarSphereBands)), false);
+    m_sphereShape.shapes[kTiny] =
+        addShape(Weld(SupportShapeLists::FacetedUnitSphere(kTinySphereSectors, kTinySphereBands)), false);
     addGroup(m_sphereShape, spherePlaces);
 
     // The middle of the places and the typical shaft, for the detail a frame
@@ -351,20 +397,27 @@ bool SupportInstances::Build(const SupportMap& supports)
     return true;
 }
 
-bool SupportInstances::Far() const
+SupportInstances::Level SupportInstances::LevelNow(double* shaftPx) const
 {
-    return QOpenGLContext::currentContext() && !empty() && ShaftWidthPx() < farBelowPx;
+    if (!QOpenGLContext::currentContext() || empty())
+        return kNear;
+    const double px = ShaftWidthPx();
+    if (shaftPx)
+        *shaftPx = px;
+    return px < tinyBelowPx ? kTiny : px < farBelowPx ? kFar : kNear;
 }
 
 bool SupportInstances::DrawIfFar() const
 {
-    if (!Far())
+    double shaftPx = 0;
+    const Level level = LevelNow(&shaftPx);
+    if (level == kNear)
         return false;
     if (m_program && !m_groups.isEmpty()) {
-        BindShapes();
+        BindShapes(level, shaftPx);
         for (const Group& g : m_groups)
-            DrawPlaces(g, m_bodies);
-        ReleaseShapes();
+            DrawPlaces(g.shapes[level], g, m_bodies);
+        ReleaseShapes(level);
     }
     if (m_leftoverList != 0)
         glCallList(m_leftoverList);
@@ -381,22 +434,31 @@ void SupportInstances::SetTips(const std::vector<Tip>& tips)
 
 bool SupportInstances::DrawTipsIfFar() const
 {
-    if (!m_program || m_sphereShape.indexCount == 0 || !Far())
+    if (!m_program || m_sphereShape.shapes[kFar].indexCount == 0)
+        return false;
+    double shaftPx = 0;
+    const Level level = LevelNow(&shaftPx);
+    if (level == kNear)
         return false;
     if (m_tips.count() == 0)
         return true;
     Group tips = m_sphereShape;
     tips.firstInstance = 0;
     tips.instanceCount = m_tips.count();
-    BindShapes();
-    DrawPlaces(tips, m_tips);
-    ReleaseShapes();
+    BindShapes(level, shaftPx);
+    DrawPlaces(tips.shapes[level], tips, m_tips);
+    ReleaseShapes(level);
     return true;
 }
 
-void SupportInstances::BindShapes() const
+void SupportInstances::BindShapes(Level level, double shaftPx) const
 {
     QOpenGLFunctions* f = QOpenGLContext::currentContext()->functions();
+    if (level == kTiny) {
+        glPushAttrib(GL_LINE_BIT);
+        glDisable(GL_LINE_STIPPLE);
+        glLineWidth(float(std::max(1.0, shaftPx)));
+    }
     m_program->bind();
     f->glUniform1i(m_litUniform, glIsEnabled(GL_LIGHTING) == GL_TRUE ? 1 : 0);
     f->glBindBuffer(GL_ARRAY_BUFFER, m_shapeBuffer);
@@ -406,12 +468,13 @@ void SupportInstances::BindShapes() const
     f->glEnableVertexAttribArray(kPlaceIndex);
 }
 
-void SupportInstances::DrawPlaces(const Group& g, const Places& places) const
+void SupportInstances::DrawPlaces(const Shape& shape, const Group& g, const Places& places) const
 {
     QOpenGLFunctions* f = QOpenGLContext::currentContext()->functions();
+    f->glUniform1i(m_linesUniform, shape.lines ? 1 : 0);
     constexpr GLsizei stride = kVertexFloats * sizeof(float);
-    const auto at = [&g](int floats) {
-        return reinterpret_cast<const void*>((size_t(g.firstVertex) * kVertexFloats + floats) * sizeof(float));
+    const auto at = [&shape](int floats) {
+        return reinterpret_cast<const void*>((size_t(shape.firstVertex) * kVertexFloats + floats) * sizeof(float));
     };
     f->glVertexAttribPointer(kPosition, 3, GL_FLOAT, GL_FALSE, stride, at(0));
     f->glVertexAttribPointer(kNormal, 3, GL_FLOAT, GL_FALSE, stride, at(3));
@@ -421,12 +484,12 @@ void SupportInstances::DrawPlaces(const Group& g, const Places& places) const
         const size_t place = size_t(g.firstInstance + done);
         f->glUniform4fv(m_rowsUniform, 3 * n, places.rows.data() + place * Places::kRowFloats);
         f->glUniform3fv(m_normalRowsUniform, 3 * n, places.normalRows.data() + place * Places::kNormalRowFloats);
-        glDrawElements(GL_TRIANGLES, n * g.indexCount, GL_UNSIGNED_INT,
-                       reinterpret_cast<const void*>(size_t(g.firstIndex) * sizeof(GLuint)));
+        glDrawElements(shape.lines ? GL_LINES : GL_TRIANGLES, n * shape.indexCount, GL_UNSIGNED_INT,
+                       reinterpret_cast<const void*>(size_t(shape.firstIndex) * sizeof(GLuint)));
     }
 }
 
-void SupportInstances::ReleaseShapes() const
+void SupportInstances::ReleaseShapes(Level level) const
 {
     QOpenGLFunctions* f = QOpenGLContext::currentContext()->functions();
     f->glDisableVertexAttribArray(kPlaceIndex);
@@ -435,6 +498,8 @@ void SupportInstances::ReleaseShapes() const
     f->glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
     f->glBindBuffer(GL_ARRAY_BUFFER, 0);
     m_program->release();
+    if (level == kTiny)
+        glPopAttrib();
 }
 
 double SupportInstances::ShaftWidthPx() const

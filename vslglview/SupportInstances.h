@@ -37,7 +37,10 @@ public:
     // shape with few facets (cones of 6 sides without end caps, spheres of
     // 24 facets; corners shared and lit smoothly) in the current colour,
     // lighting and blend, and returns true; otherwise draws nothing and
-    // returns false.
+    // returns false. Narrower than `tinyBelowPx`, a cone is a line as wide
+    // as the typical shaft, lit as its middle faces the eye, and a sphere
+    // has 8 facets: a cone of few facets is still eight triangles where
+    // two or three pixels show nothing of them.
     bool DrawIfFar() const;
     // The tip spheres as the tip list draws them, for DrawTipsIfFar; kept
     // until the next Build or Clear.
@@ -49,7 +52,9 @@ public:
     // As DrawIfFar, the tips with the body's few-facet sphere.
     bool DrawTipsIfFar() const;
     static constexpr double kFarBelowPx = 6.0;
+    static constexpr double kTinyBelowPx = 3.0;
     double farBelowPx = kFarBelowPx;
+    double tinyBelowPx = kTinyBelowPx;
     // Frees the tables; needs the context current. The program stays for
     // the next build.
     void Clear();
@@ -71,26 +76,32 @@ private:
         void AppendSphere(const vcg::Point3f& centre, float r);
         void Append(const Places& more);
     };
-    struct Group {
+    // One copy's part of the shape buffers.
+    struct Shape {
         int firstVertex = 0;
-        int vertexCount = 0; // of one copy
+        int vertexCount = 0;
         int firstIndex = 0;
-        int indexCount = 0; // of one copy
+        int indexCount = 0;
+        bool lines = false;
+    };
+    enum Level { kNear = -1, kFar = 0, kTiny = 1, kLevels = 2 };
+    struct Group {
+        Shape shapes[kLevels];
         int firstInstance = 0;
         int instanceCount = 0;
     };
     bool MakeProgram();
-    bool Far() const;
-    void BindShapes() const;
-    void DrawPlaces(const Group& shape, const Places& places) const;
-    void ReleaseShapes() const;
+    Level LevelNow(double* shaftPx = nullptr) const;
+    void BindShapes(Level level, double shaftPx) const;
+    void DrawPlaces(const Shape& shape, const Group& g, const Places& places) const;
+    void ReleaseShapes(Level level) const;
     // The width in pixels the typical shaft takes at the run's middle under
     // the current matrices and viewport.
     double ShaftWidthPx() const;
 
     std::unique_ptr<QOpenGLShaderProgram> m_program;
     int m_placesPerDraw = 0;
-    int m_rowsUniform = -1, m_normalRowsUniform = -1, m_litUniform = -1;
+    int m_rowsUniform = -1, m_normalRowsUniform = -1, m_litUniform = -1, m_linesUniform = -1;
     GLuint m_shapeBuffer = 0;  // per vertex: position, normal, place in the draw
     GLuint m_indexBuffer = 0;  // the copies' triangles
     GLuint m_leftoverList = 0; // primitives no unit shape stands for

@@ -8,7 +8,8 @@
 //   bench_support_slice --write-stl PATH       the model as a binary STL (for the pipeline tool)
 //   bench_support_slice --stop                 seconds a stop takes to end the slice, asked at points through it
 //   bench_support_slice --view                 the 3D view's support lists: compile time, memory and one
-//                                              frame, the body drawn as instances (full and few facets),
+//                                              frame, the body drawn as instances (full and few facets,
+//                                              cones as lines),
 //                                              from shape lists and from its own triangles
 //                                              (needs a display: under Xvfb, Mesa's software GL)
 // With --part first, the model is a mechanical part instead: a 180 x 110 x 83 mm
@@ -271,13 +272,16 @@ int ViewLists()
     struct Way {
         const char* name;
         bool shapes, instances;
-        double farBelowPx;
+        double farBelowPx, tinyBelowPx;
     };
-    for (const Way& way : {Way{"instances", true, true, 0.0}, Way{"instances_far", true, true, 1e9},
-                           Way{"shapes", true, false, 0.0}, Way{"inline", false, false, 0.0}}) {
+    for (const Way& way :
+         {Way{"instances", true, true, 0.0, 0.0}, Way{"instances_far", true, true, 1e9, 0.0},
+          Way{"instances_tiny", true, true, 1e9, 1e9}, Way{"shapes", true, false, 0.0, 0.0},
+          Way{"inline", false, false, 0.0, 0.0}}) {
         p->m_supportShapes.inlineBodyTriangles = way.shapes ? 0 : LONG_MAX;
         p->m_bSupportInstancesAllowed = way.instances;
         p->m_supportInstances.farBelowPx = way.farBelowPx;
+        p->m_supportInstances.tinyBelowPx = way.tinyBelowPx;
         const double rss = CurrentRssMb();
         QElapsedTimer t;
         t.start();

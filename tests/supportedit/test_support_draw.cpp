@@ -364,6 +364,46 @@ TEST_F(SupportLists, FromAfarInstancesShowWhatTheShapeListsShow)
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
+// Farther still, a cone is a line as wide as the shaft and a sphere has
+// eight facets: the columns and tips of the few facets' picture, lit alike,
+// selected or not.
+TEST_F(SupportLists, FromFartherConesAreLinesThatShowWhatTheFacetsShow)
+{
+    Generate(m_slab);
+    QImage shot;
+    Drawn(0, 0, &shot, true);
+    SupportInstances& instances = m_slab->m_supportInstances;
+    ASSERT_FALSE(instances.empty()) << "the test's context draws no instances";
+    instances.farBelowPx = 1e9;
+    instances.tinyBelowPx = 0;
+    const QImage facets = Shot();
+    instances.tinyBelowPx = 1e9;
+    const QImage lines = Shot();
+    Save(lines, "supportedit_instances_lines");
+    EXPECT_GT(Differing(facets, lines, 0), 0);
+    EXPECT_LT(Differing(facets, lines, 48), facets.width() * facets.height() / 100);
+    int columns = 0, tips = 0, tipsKept = 0;
+    for (const DLP_Support& s : qAsConst(m_slab->m_supportMap)) {
+        const Px column = At(facets, ColumnPixel(m_slab, s));
+        // Lit as the mean across the cone's near side over its far side.
+        if (Amber(column) && ++columns)
+            EXPECT_TRUE(At(lines, ColumnPixel(m_slab, s)).near(column, 14))
+                << At(lines, ColumnPixel(m_slab, s)) << " for " << column;
+        if (Magenta(At(facets, TipPixel(m_slab, s))) && ++tips)
+            tipsKept += Magenta(At(lines, TipPixel(m_slab, s)));
+    }
+    EXPECT_GT(columns, m_slab->m_supportMap.size() / 2);
+    EXPECT_GT(tips, m_slab->m_supportMap.size() / 2);
+    EXPECT_GE(tipsKept, tips * 9 / 10);
+    m_view->scene()->SetPickModelPainter(m_slab->pickId());
+    const QImage selected = Shot();
+    m_view->scene()->SetPickModelPainter(0);
+    Save(selected, "supportedit_instances_lines_selected");
+    EXPECT_PRED1(Magenta, At(selected, ColumnPixel(m_slab, m_slab->m_supportMap.first())));
+    m_view->makeCurrent();
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
 // Tips are drawn as instances from afar too; one a click took away goes
 // there as it goes from the tip list, the others stay.
 TEST_F(SupportLists, FromAfarATipAClickTookAwayIsGoneAndTheOthersStay)
