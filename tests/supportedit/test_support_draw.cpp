@@ -254,6 +254,36 @@ protected:
             glCallList(m_slab->m_nSupportBodyList);
         });
     }
+    // Where `reference` shows a column, `shot` shows it amber (and within
+    // `tolerance` of its colour, when one is given); where it shows a tip,
+    // nearly always magenta.
+    void ExpectColumnsAndTipsOf(const QImage& reference, const QImage& shot, int tolerance = -1)
+    {
+        int columns = 0, tips = 0, tipsKept = 0;
+        for (const DLP_Support& s : qAsConst(m_slab->m_supportMap)) {
+            const Px column = At(reference, ColumnPixel(m_slab, s)), seen = At(shot, ColumnPixel(m_slab, s));
+            if (Amber(column) && ++columns) {
+                EXPECT_PRED1(Amber, seen);
+                if (tolerance >= 0)
+                    EXPECT_TRUE(seen.near(column, tolerance)) << seen << " for " << column;
+            }
+            if (Magenta(At(reference, TipPixel(m_slab, s))) && ++tips)
+                tipsKept += Magenta(At(shot, TipPixel(m_slab, s)));
+        }
+        EXPECT_GT(columns, m_slab->m_supportMap.size() / 2);
+        EXPECT_GT(tips, m_slab->m_supportMap.size() / 2);
+        EXPECT_GE(tipsKept, tips * 9 / 10);
+    }
+    // Selected: magenta, unblended.
+    void ExpectSelectedMagenta()
+    {
+        m_view->scene()->SetPickModelPainter(m_slab->pickId());
+        const QImage selected = Shot();
+        m_view->scene()->SetPickModelPainter(0);
+        EXPECT_PRED1(Magenta, At(selected, ColumnPixel(m_slab, m_slab->m_supportMap.first())));
+        m_view->makeCurrent();
+        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    }
 };
 
 // A run too big to hold its triangles in the body list draws it from shape
@@ -345,23 +375,8 @@ TEST_F(SupportLists, FromAfarInstancesShowWhatTheShapeListsShow)
     EXPECT_GT(Differing(listShot, farShot, 0), 0);
     EXPECT_LT(Differing(listShot, farShot, 48), listShot.width() * listShot.height() / 100);
     // Every column is there; the tips, under the cones' fewer facets, nearly all.
-    int columns = 0, tips = 0, tipsKept = 0;
-    for (const DLP_Support& s : qAsConst(m_slab->m_supportMap)) {
-        if (Amber(At(listShot, ColumnPixel(m_slab, s))) && ++columns)
-            EXPECT_PRED1(Amber, At(farShot, ColumnPixel(m_slab, s)));
-        if (Magenta(At(listShot, TipPixel(m_slab, s))) && ++tips)
-            tipsKept += Magenta(At(farShot, TipPixel(m_slab, s)));
-    }
-    EXPECT_GT(columns, m_slab->m_supportMap.size() / 2);
-    EXPECT_GT(tips, m_slab->m_supportMap.size() / 2);
-    EXPECT_GE(tipsKept, tips * 9 / 10);
-    // Selected: magenta, unblended.
-    m_view->scene()->SetPickModelPainter(m_slab->pickId());
-    const QImage selected = Shot();
-    m_view->scene()->SetPickModelPainter(0);
-    EXPECT_PRED1(Magenta, At(selected, ColumnPixel(m_slab, m_slab->m_supportMap.first())));
-    m_view->makeCurrent();
-    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    ExpectColumnsAndTipsOf(listShot, farShot);
+    ExpectSelectedMagenta();
 }
 
 // Farther still, a cone is a line as wide as the shaft and a sphere has
@@ -382,26 +397,9 @@ TEST_F(SupportLists, FromFartherConesAreLinesThatShowWhatTheFacetsShow)
     Save(lines, "supportedit_instances_lines");
     EXPECT_GT(Differing(facets, lines, 0), 0);
     EXPECT_LT(Differing(facets, lines, 48), facets.width() * facets.height() / 100);
-    int columns = 0, tips = 0, tipsKept = 0;
-    for (const DLP_Support& s : qAsConst(m_slab->m_supportMap)) {
-        const Px column = At(facets, ColumnPixel(m_slab, s));
-        // Lit as the mean across the cone's near side over its far side.
-        if (Amber(column) && ++columns)
-            EXPECT_TRUE(At(lines, ColumnPixel(m_slab, s)).near(column, 14))
-                << At(lines, ColumnPixel(m_slab, s)) << " for " << column;
-        if (Magenta(At(facets, TipPixel(m_slab, s))) && ++tips)
-            tipsKept += Magenta(At(lines, TipPixel(m_slab, s)));
-    }
-    EXPECT_GT(columns, m_slab->m_supportMap.size() / 2);
-    EXPECT_GT(tips, m_slab->m_supportMap.size() / 2);
-    EXPECT_GE(tipsKept, tips * 9 / 10);
-    m_view->scene()->SetPickModelPainter(m_slab->pickId());
-    const QImage selected = Shot();
-    m_view->scene()->SetPickModelPainter(0);
-    Save(selected, "supportedit_instances_lines_selected");
-    EXPECT_PRED1(Magenta, At(selected, ColumnPixel(m_slab, m_slab->m_supportMap.first())));
-    m_view->makeCurrent();
-    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    // Lit as the mean across the cone's near side over its far side.
+    ExpectColumnsAndTipsOf(facets, lines, 14);
+    ExpectSelectedMagenta();
 }
 
 // Tips are drawn as instances from afar too; one a click took away goes
