@@ -51,7 +51,7 @@ public:
     void SetTips(const std::vector<Tip>& tips);
     // As DrawIfFar, the tips with the body's few-facet sphere.
     bool DrawTipsIfFar() const;
-    static constexpr double kFarBelowPx = 6.0;
+    static constexpr double kFarBelowPx = 12.0;
     static constexpr double kTinyBelowPx = 3.0;
     double farBelowPx = kFarBelowPx;
     double tinyBelowPx = kTinyBelowPx;
