@@ -246,6 +246,11 @@ bool SupportInstances::Build(const SupportMap& supports)
     Clear();
     if (!Supported() || !MakeProgram())
         return false;
+    // Multisampled lines may take either range's limit.
+    GLfloat aliased[2] = {1, 1}, smooth[2] = {1, 1};
+    glGetFloatv(GL_ALIASED_LINE_WIDTH_RANGE, aliased);
+    glGetFloatv(GL_SMOOTH_LINE_WIDTH_RANGE, smooth);
+    widestLinePx = std::max(1.0, double(std::min(aliased[1], smooth[1])));
     Places spherePlaces;
     std::map<SupportShapeLists::ConeKey, Places> conePlaces;
     std::vector<SupportShapeLists::ConeKey> coneOrder; // as first met
@@ -404,7 +409,9 @@ SupportInstances::Level SupportInstances::LevelNow(double* shaftPx) const
     const double px = ShaftWidthPx();
     if (shaftPx)
         *shaftPx = px;
-    return px < tinyBelowPx ? kTiny : px < farBelowPx ? kFar : kNear;
+    if (px < tinyBelowPx && px <= widestLinePx)
+        return kTiny;
+    return px < std::max(tinyBelowPx, farBelowPx) ? kFar : kNear;
 }
 
 bool SupportInstances::DrawIfFar() const

@@ -55,6 +55,10 @@ public:
     static constexpr double kTinyBelowPx = 3.0;
     double farBelowPx = kFarBelowPx;
     double tinyBelowPx = kTinyBelowPx;
+    // The widest line the context draws (from its line width ranges, read
+    // by Build): where the shaft is wider, lines would draw it thinner than
+    // it is, and the few facets draw it instead.
+    double widestLinePx = 1.0;
     // Frees the tables; needs the context current. The program stays for
     // the next build.
     void Clear();

@@ -381,7 +381,8 @@ TEST_F(SupportLists, FromAfarInstancesShowWhatTheShapeListsShow)
 
 // Farther still, a cone is a line as wide as the shaft and a sphere has
 // eight facets: the columns and tips of the few facets' picture, lit alike,
-// selected or not.
+// selected or not; where the context cannot draw lines that wide, the few
+// facets.
 TEST_F(SupportLists, FromFartherConesAreLinesThatShowWhatTheFacetsShow)
 {
     Generate(m_slab);
@@ -400,6 +401,10 @@ TEST_F(SupportLists, FromFartherConesAreLinesThatShowWhatTheFacetsShow)
     // Lit as the mean across the cone's near side over its far side.
     ExpectColumnsAndTipsOf(facets, lines, 14);
     ExpectSelectedMagenta();
+    // A context whose lines are narrower than the shafts draws the facets.
+    EXPECT_GE(instances.widestLinePx, 1.0);
+    instances.widestLinePx = 1.0;
+    EXPECT_EQ(Differing(facets, Shot(), 0), 0);
 }
 
 // Tips are drawn as instances from afar too; one a click took away goes
