@@ -254,6 +254,16 @@ protected:
             glCallList(m_slab->m_nSupportBodyList);
         });
     }
+    // The slab's generated run drawn once with instances allowed; null
+    // where the test's context draws none.
+    SupportInstances* GeneratedInstances()
+    {
+        Generate(m_slab);
+        QImage shot;
+        Drawn(0, 0, &shot, true);
+        SupportInstances& instances = m_slab->m_supportInstances;
+        return instances.empty() ? nullptr : &instances;
+    }
     // Where `reference` shows a column, `shot` shows it amber (and within
     // `tolerance` of its colour, when one is given); where it shows a tip,
     // nearly always magenta.
@@ -385,15 +395,12 @@ TEST_F(SupportLists, FromAfarInstancesShowWhatTheShapeListsShow)
 // facets.
 TEST_F(SupportLists, FromFartherConesAreLinesThatShowWhatTheFacetsShow)
 {
-    Generate(m_slab);
-    QImage shot;
-    Drawn(0, 0, &shot, true);
-    SupportInstances& instances = m_slab->m_supportInstances;
-    ASSERT_FALSE(instances.empty()) << "the test's context draws no instances";
-    instances.farBelowPx = 1e9;
-    instances.tinyBelowPx = 0;
+    SupportInstances* instances = GeneratedInstances();
+    ASSERT_NE(instances, nullptr) << "the test's context draws no instances";
+    instances->farBelowPx = 1e9;
+    instances->tinyBelowPx = 0;
     const QImage facets = Shot();
-    instances.tinyBelowPx = 1e9;
+    instances->tinyBelowPx = 1e9;
     const QImage lines = Shot();
     Save(lines, "supportedit_instances_lines");
     EXPECT_GT(Differing(facets, lines, 0), 0);
@@ -402,8 +409,8 @@ TEST_F(SupportLists, FromFartherConesAreLinesThatShowWhatTheFacetsShow)
     ExpectColumnsAndTipsOf(facets, lines, 14);
     ExpectSelectedMagenta();
     // A context whose lines are narrower than the shafts draws the facets.
-    EXPECT_GE(instances.widestLinePx, 1.0);
-    instances.widestLinePx = 1.0;
+    EXPECT_GE(instances->widestLinePx, 1.0);
+    instances->widestLinePx = 1.0;
     EXPECT_EQ(Differing(facets, Shot(), 0), 0);
 }
 
@@ -411,10 +418,9 @@ TEST_F(SupportLists, FromFartherConesAreLinesThatShowWhatTheFacetsShow)
 // there as it goes from the tip list, the others stay.
 TEST_F(SupportLists, FromAfarATipAClickTookAwayIsGoneAndTheOthersStay)
 {
-    Generate(m_slab);
-    QImage shot;
-    Drawn(0, 0, &shot, true);
-    m_slab->m_supportInstances.farBelowPx = 1e9;
+    SupportInstances* instances = GeneratedInstances();
+    ASSERT_NE(instances, nullptr) << "the test's context draws no instances";
+    instances->farBelowPx = 1e9;
     // The supports whose tips a picture shows, 1-based as a click names them.
     auto tipsShown = [this](const QImage& picture) {
         QVector<int> shown;
@@ -446,11 +452,8 @@ TEST_F(SupportLists, FromAfarATipAClickTookAwayIsGoneAndTheOthersStay)
 // 400 pixels sees it wide, one of 10 m sees it as a speck.
 TEST_F(SupportLists, InstancesDrawOnlyWhereShaftsStandAFewPixelsWide)
 {
-    Generate(m_slab);
-    QImage shot;
-    Drawn(0, 0, &shot, true);
-    SupportInstances& instances = m_slab->m_supportInstances;
-    ASSERT_FALSE(instances.empty()) << "the test's context draws no instances";
+    SupportInstances* instances = GeneratedInstances();
+    ASSERT_NE(instances, nullptr) << "the test's context draws no instances";
     m_view->makeCurrent();
     GLint viewport[4];
     glGetIntegerv(GL_VIEWPORT, viewport);
@@ -466,7 +469,7 @@ TEST_F(SupportLists, InstancesDrawOnlyWhereShaftsStandAFewPixelsWide)
         glLoadIdentity();
         glOrtho(c[0] - halfWidthMm, c[0] + halfWidthMm, c[1] - halfWidthMm, c[1] + halfWidthMm, -1e4, 1e4);
         glMatrixMode(GL_MODELVIEW);
-        EXPECT_EQ(instances.DrawIfFar(), far) << halfWidthMm;
+        EXPECT_EQ(instances->DrawIfFar(), far) << halfWidthMm;
     }
     // Behind the eye there is no width to judge by: the lists draw.
     glMatrixMode(GL_PROJECTION);
@@ -474,7 +477,7 @@ TEST_F(SupportLists, InstancesDrawOnlyWhereShaftsStandAFewPixelsWide)
     glFrustum(-1, 1, -1, 1, 1, 100);
     glMatrixMode(GL_MODELVIEW);
     glTranslatef(0, 0, 1000);
-    EXPECT_FALSE(instances.DrawIfFar());
+    EXPECT_FALSE(instances->DrawIfFar());
     glPopMatrix();
     glMatrixMode(GL_PROJECTION);
     glPopMatrix();
