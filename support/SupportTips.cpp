@@ -61,8 +61,6 @@ public:
             out.append(n);
     }
 
-    bool FreeTip(const vcg::Point3f& P, const vcg::Point3f& N) const { return m_run.TipFits(P, N, m_mesh); }
-
     // A short tip along N that clears the model and a surface below its end
     // that faces it within 30 degrees: the landing point in `h`.
     bool ShortTipLanding(const vcg::Point3f& P, const vcg::Point3f& N, vcg::Point3f& h) const
@@ -107,13 +105,13 @@ public:
             N = n;
         }
         out.normal = N;
-        if (FreeTip(P, N)) {
+        if (m_run.TipFits(P, N, m_mesh)) {
             out.kind = TipKind::Free;
             return out;
         }
         const QVector<vcg::Point3f> candidates = s.generated ? Candidates(code) : QVector<vcg::Point3f>();
         for (const vcg::Point3f& c : candidates)
-            if (FreeTip(P, c)) {
+            if (m_run.TipFits(P, c, m_mesh)) {
                 out.kind = TipKind::Free;
                 out.normal = c;
                 return out;

@@ -402,22 +402,20 @@ bool SupportInstances::Build(const SupportMap& supports)
     return true;
 }
 
-SupportInstances::Level SupportInstances::LevelNow(double* shaftPx) const
+SupportInstances::Level SupportInstances::LevelNow(double& shaftPx) const
 {
     if (!QOpenGLContext::currentContext() || empty())
         return kNear;
-    const double px = ShaftWidthPx();
-    if (shaftPx)
-        *shaftPx = px;
-    if (px < tinyBelowPx && px <= widestLinePx)
+    shaftPx = ShaftWidthPx();
+    if (shaftPx < tinyBelowPx && shaftPx <= widestLinePx)
         return kTiny;
-    return px < std::max(tinyBelowPx, farBelowPx) ? kFar : kNear;
+    return shaftPx < std::max(tinyBelowPx, farBelowPx) ? kFar : kNear;
 }
 
 bool SupportInstances::DrawIfFar() const
 {
     double shaftPx = 0;
-    const Level level = LevelNow(&shaftPx);
+    const Level level = LevelNow(shaftPx);
     if (level == kNear)
         return false;
     if (m_program && !m_groups.isEmpty()) {
@@ -444,7 +442,7 @@ bool SupportInstances::DrawTipsIfFar() const
     if (!m_program || m_sphereShape.shapes[kFar].indexCount == 0)
         return false;
     double shaftPx = 0;
-    const Level level = LevelNow(&shaftPx);
+    const Level level = LevelNow(shaftPx);
     if (level == kNear)
         return false;
     if (m_tips.count() == 0)

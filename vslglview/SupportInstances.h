@@ -38,9 +38,9 @@ public:
     // 24 facets; corners shared and lit smoothly) in the current colour,
     // lighting and blend, and returns true; otherwise draws nothing and
     // returns false. Narrower than `tinyBelowPx`, a cone is a line as wide
-    // as the typical shaft, lit as its middle faces the eye, and a sphere
-    // has 8 facets: a cone of few facets is still eight triangles where
-    // two or three pixels show nothing of them.
+    // as the typical shaft, lit as the mean across the cone's width, and a
+    // sphere has 8 facets: a cone of few facets is still twelve triangles
+    // where two or three pixels show nothing of them.
     bool DrawIfFar() const;
     // The tip spheres as the tip list draws them, for DrawTipsIfFar; kept
     // until the next Build or Clear.
@@ -95,7 +95,9 @@ private:
         int instanceCount = 0;
     };
     bool MakeProgram();
-    Level LevelNow(double* shaftPx = nullptr) const;
+    // The detail the current matrices and viewport ask for, and the
+    // typical shaft's width in pixels it was judged by.
+    Level LevelNow(double& shaftPx) const;
     void BindShapes(Level level, double shaftPx) const;
     void DrawPlaces(const Shape& shape, const Group& g, const Places& places) const;
     void ReleaseShapes(Level level) const;
@@ -107,7 +109,7 @@ private:
     int m_placesPerDraw = 0;
     int m_rowsUniform = -1, m_normalRowsUniform = -1, m_litUniform = -1, m_linesUniform = -1;
     GLuint m_shapeBuffer = 0;  // per vertex: position, normal, place in the draw
-    GLuint m_indexBuffer = 0;  // the copies' triangles
+    GLuint m_indexBuffer = 0;  // the copies' triangles and lines
     GLuint m_leftoverList = 0; // primitives no unit shape stands for
     Places m_bodies; // of every group, one after another
     Places m_tips;
