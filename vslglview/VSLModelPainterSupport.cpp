@@ -426,8 +426,7 @@ void VSLModelPainter::DeleteSupportLists()
         return;
     if (m_nSupportTipList != 0)
         glDeleteLists(m_nSupportTipList, 1);
-    if (m_nSupportBodyList != 0)
-        glDeleteLists(m_nSupportBodyList, 1);
+    m_supportBody.Clear();
     m_nSupportTipList = m_nSupportBodyList = 0;
     m_supportShapes.Clear();
     m_supportInstances.Clear();
@@ -451,12 +450,12 @@ void VSLModelPainter::RenderSupportX(bool highlight, bool tipsOnly)
         if (highlight) {
             glColor3f(1.f, 0.f, 1.f);
             if (!m_supportInstances.DrawIfFar())
-                glCallList(m_nSupportBodyList);
+                m_supportBody.Draw();
         } else {
             glEnable(GL_BLEND);
             glColor4f(1.0f, 0.75f, 0.125f, 0.333f);
             if (!m_supportInstances.DrawIfFar())
-                glCallList(m_nSupportBodyList);
+                m_supportBody.Draw();
             glDisable(GL_BLEND);
         }
     }
@@ -470,7 +469,7 @@ void VSLModelPainter::RenderOverhang()
     if (!m_supportInstances.DrawTipsIfFar())
         glCallList(m_nSupportTipList);
     if (!m_supportInstances.DrawIfFar())
-        glCallList(m_nSupportBodyList);
+        m_supportBody.Draw();
 }
 
 vcg::Point3f VSLModelPainter::FindFirstCollisionColumn(vcg::Point3f p, double r, float zFloor, MyMesh& mesh,

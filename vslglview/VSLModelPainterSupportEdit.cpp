@@ -87,11 +87,11 @@ void VSLModelPainter::CompileSupportLists()
     // click's tip-list rebuild hides a marked tip.
     glMatrixMode(GL_MODELVIEW);
     // The old lists call the shape lists: they go first.
-    for (GLuint* list : {&m_nSupportTipList, &m_nSupportBodyList}) {
-        if (*list != 0)
-            glDeleteLists(*list, 1);
-        *list = 0;
-    }
+    if (m_nSupportTipList != 0)
+        glDeleteLists(m_nSupportTipList, 1);
+    m_nSupportTipList = 0;
+    m_supportBody.Clear();
+    m_nSupportBodyList = 0;
     m_supportShapes.Clear();
     m_supportInstances.Clear();
     const long triangles = supportgeom::TriangleCount(m_supportMap, UnitSphere);
@@ -109,26 +109,25 @@ void VSLModelPainter::CompileSupportLists()
             }
     });
     m_supportInstances.SetTips(tips);
-    Recompile(m_nSupportBodyList, [this, bodyFromShapes] {
-        for (const DLP_Support& s : qAsConst(m_supportMap)) {
-            for (const QVector<vcg::Point3f>& c : s.cones) {
-                if (!supportgeom::IsCone(c))
-                    continue;
-                if (bodyFromShapes)
-                    m_supportShapes.Cone(c[0], c[2][0], c[1], c[2][1], supportgeom::kConeSegments);
-                else
-                    GenerateCone(c[0], c[2][0], c[1], c[2][1], supportgeom::kConeSegments);
-            }
-            for (const QVector<vcg::Point3f>& sp : s.spheres) {
-                if (!supportgeom::IsSphere(sp))
-                    continue;
-                if (bodyFromShapes)
-                    m_supportShapes.Sphere(sp[0], sp[1][0]);
-                else
-                    GenerateSphere(sp[0], sp[1][0]);
-            }
+    m_supportBody.Compile(m_supportMap, [this, bodyFromShapes](const DLP_Support& s) {
+        for (const QVector<vcg::Point3f>& c : s.cones) {
+            if (!supportgeom::IsCone(c))
+                continue;
+            if (bodyFromShapes)
+                m_supportShapes.Cone(c[0], c[2][0], c[1], c[2][1], supportgeom::kConeSegments);
+            else
+                GenerateCone(c[0], c[2][0], c[1], c[2][1], supportgeom::kConeSegments);
         }
-    });
+        for (const QVector<vcg::Point3f>& sp : s.spheres) {
+            if (!supportgeom::IsSphere(sp))
+                continue;
+            if (bodyFromShapes)
+                m_supportShapes.Sphere(sp[0], sp[1][0]);
+            else
+                GenerateSphere(sp[0], sp[1][0]);
+        }
+    }, bodyFromShapes);
+    m_nSupportBodyList = m_supportBody.allList();
     m_bSupportsShown = true;
 }
 

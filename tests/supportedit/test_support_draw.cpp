@@ -504,3 +504,71 @@ TEST_F(SupportEdit, ShapeListsAreBounded)
     EXPECT_EQ(shapes.listCount(), 0);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
+
+// The view volume test of a chunk's box: whatever may show is kept, a box
+// wholly beyond one side of the volume is dropped.
+TEST(SupportChunkBoxes, WhatMayShowIsKeptAndWhatCannotIsDropped)
+{
+    QMatrix4x4 projection, modelview;
+    projection.perspective(45.f, 1.5f, 1.f, 1000.f);
+    modelview.lookAt(QVector3D(0, -100, 100), QVector3D(0, 0, 0), QVector3D(0, 0, 1));
+    const QMatrix4x4 clip = projection * modelview;
+    auto seen = [&clip](vcg::Point3f lo, vcg::Point3f hi) { return SupportChunks::MayBeSeen(clip.constData(), lo, hi); };
+    const struct {
+        vcg::Point3f lo, hi;
+        bool seen;
+        const char* what;
+    } cases[] = {
+        {{-1, -1, 0}, {1, 1, 5}, true, "in the middle"},
+        {{-500, -500, -500}, {500, 500, 500}, true, "round the whole volume, corners beyond different sides"},
+        {{60, -1, 0}, {300, 1, 5}, true, "reaching in from the right"},
+        {{300, -1, 0}, {320, 1, 5}, false, "beside it"},
+        {{-1, -130, 120}, {1, -110, 140}, false, "behind the eye"},
+        {{-1, -101, 99}, {1, -99, 101}, true, "round the eye, through the near side"},
+        {{-0.05f, -99.8f, 99.7f}, {0.05f, -99.7f, 99.8f}, false, "between the eye and the near side"},
+        {{-1, 2000, -2000}, {1, 2010, -1990}, false, "beyond the far side"},
+        {{-1, -1, 200}, {1, 1, 210}, false, "above it"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(seen(c.lo, c.hi), c.seen) << c.what;
+}
+
+// Zoomed in on part of a big run drawn from shape lists, only the chunks
+// the view may see are drawn, and the picture is the one of all of them.
+TEST_F(SupportLists, ZoomedInTheChunksOutOfViewAreLeftOutOfThePicture)
+{
+    Lift(m_slab);
+    const QVector3D lo = m_slab->m_minBound, hi = m_slab->m_maxBound;
+    uint code = 100;
+    for (int j = 0; j < 12; ++j)
+        for (int i = 0; i < 12; ++i) {
+            const float x = lo.x() + (i + 0.5f) * (hi.x() - lo.x()) / 12, y = lo.y() + (j + 0.5f) * (hi.y() - lo.y()) / 12;
+            AddRecord(m_slab, QVector3D(x, y, lo.z()), code++);
+        }
+    m_slab->RebuildSupportIndex();
+    m_slab->m_supportShapes.inlineBodyTriangles = 0; // from shape lists, in chunks
+    m_view->makeCurrent();
+    m_slab->DrawSupportX();
+    Shot();
+    const SupportChunks& chunks = m_slab->m_supportBody;
+    ASSERT_GT(chunks.chunkCount(), 4);
+    EXPECT_EQ(chunks.drawnLastFrame(), chunks.chunkCount());
+    // Four times closer, on the right-hand end of the slab.
+    m_view->camera()->SetViewportScale(16);
+    m_view->camera()->Translate(-26, -4, false);
+    m_view->camera()->Translate(0, 0, true);
+    const QImage zoomed = Shot();
+    Save(zoomed, "supportedit_chunks_zoomed");
+    const int drawn = chunks.drawnLastFrame();
+    m_slab->m_supportBody.cullOutsideView = false;
+    const QImage all = Shot();
+    m_slab->m_supportBody.cullOutsideView = true;
+    EXPECT_GT(drawn, 0);
+    EXPECT_LT(drawn, chunks.chunkCount());
+    EXPECT_EQ(Differing(zoomed, all, 0), 0);
+    int amber = 0;
+    for (int y = 0; y < zoomed.height(); ++y)
+        for (int x = 0; x < zoomed.width(); ++x)
+            amber += Amber(At(zoomed, QPoint(x, y)));
+    EXPECT_GT(amber, zoomed.width() * zoomed.height() / 20) << "the zoomed view shows the columns";
+}
