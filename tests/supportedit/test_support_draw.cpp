@@ -6,6 +6,7 @@
 #include <climits>
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <vector>
 
 TEST_F(SupportEdit, TipsMagentaBodiesAmberSelectedMagentaMarkedKept)
@@ -531,6 +532,32 @@ TEST(SupportChunkBoxes, WhatMayShowIsKeptAndWhatCannotIsDropped)
     };
     for (const auto& c : cases)
         EXPECT_EQ(seen(c.lo, c.hi), c.seen) << c.what;
+}
+
+// A support's box holds its cones' end discs and its spheres; one that
+// cannot be bounded (a coordinate not finite) says so, and its chunk is
+// then always drawn.
+TEST(SupportChunkBoxes, ASupportsBoxHoldsItsShapesOrSaysItHasNone)
+{
+    DLP_Support s;
+    s.cones << SaveCone(vcg::Point3f(1, 2, 10), 0.3, vcg::Point3f(1, 2, 8), 0.5)
+            << SaveCone(vcg::Point3f(1, 2, 8), 0.5, vcg::Point3f(4, 2, 0), 0.7);
+    s.spheres << SaveSphere(vcg::Point3f(1, 2, 8), 0.9);
+    vcg::Point3f lo, hi;
+    ASSERT_TRUE(SupportChunks::BoxOf(s, lo, hi));
+    const float want[2][3] = {{1 - 0.9f, 2 - 0.9f, -0.7f}, {4 + 0.7f, 2 + 0.9f, 10 + 0.3f}};
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_NEAR(lo[k], want[0][k], 1e-5f) << k;
+        EXPECT_NEAR(hi[k], want[1][k], 1e-5f) << k;
+    }
+    DLP_Support empty;
+    EXPECT_FALSE(SupportChunks::BoxOf(empty, lo, hi));
+    DLP_Support broken = s;
+    broken.spheres << SaveSphere(vcg::Point3f(1, std::nanf(""), 8), 0.9);
+    EXPECT_FALSE(SupportChunks::BoxOf(broken, lo, hi));
+    broken = s;
+    broken.cones << SaveCone(vcg::Point3f(1, 2, 8), std::numeric_limits<double>::infinity(), vcg::Point3f(1, 2, 0), 0.5);
+    EXPECT_FALSE(SupportChunks::BoxOf(broken, lo, hi));
 }
 
 // Zoomed in on part of a big run drawn from shape lists, only the chunks
