@@ -1,6 +1,9 @@
 #include "SupportChunks.h"
 
+#include "layers/supportcut.h"
 #include "support/SupportGeometry.h"
+
+#include <QMatrix4x4>
 
 #include <GL/gl.h>
 
@@ -19,7 +22,7 @@ void Widen(vcg::Point3f& lo, vcg::Point3f& hi, const vcg::Point3f& p, float r)
 
 bool Finite(const vcg::Point3f& p, float r)
 {
-    return std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]) && std::isfinite(r);
+    return layers::IsFinite(p) && std::isfinite(r);
 }
 
 } // namespace
@@ -137,19 +140,14 @@ void SupportChunks::Compile(const SupportMap& supports, const std::function<void
 
 void SupportChunks::Draw() const
 {
-    float modelview[16], projection[16], clip[16];
+    // GL hands its matrices column by column; QMatrix4x4 takes rows.
+    float modelview[16], projection[16];
     glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
     glGetFloatv(GL_PROJECTION_MATRIX, projection);
-    for (int col = 0; col < 4; ++col)
-        for (int row = 0; row < 4; ++row) {
-            double sum = 0;
-            for (int k = 0; k < 4; ++k)
-                sum += double(projection[k * 4 + row]) * modelview[col * 4 + k];
-            clip[col * 4 + row] = float(sum);
-        }
+    const QMatrix4x4 clip = QMatrix4x4(projection).transposed() * QMatrix4x4(modelview).transposed();
     m_drawn = 0;
     for (const Chunk& c : m_chunks) {
-        if (cullOutsideView && c.bounded && !MayBeSeen(clip, c.lo, c.hi))
+        if (cullOutsideView && c.bounded && !MayBeSeen(clip.constData(), c.lo, c.hi))
             continue;
         glCallList(c.list);
         ++m_drawn;
