@@ -18,6 +18,8 @@
 #include <QSettings>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QTimer>
 #include <QLabel>
 #include <QPushButton>
@@ -380,12 +382,21 @@ TEST(SaveDialog, AsksNothingAboutReplacingTheNameTyped)
         }
         for (QWidget* top : QApplication::topLevelWidgets()) {
             auto* dialog = qobject_cast<QFileDialog*>(top);
-            if (!dialog || !dialog->isVisible() || dialogSeen)
+            if (!dialog || !dialog->isVisible())
                 continue;
+            if (!dialogSeen)
+                confirms = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
             dialogSeen = true;
-            confirms = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
-            dialog->selectFile(typed);
-            QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+            // Typed into the name field: selectFile leaves the field alone
+            // once it has the focus, which it may have by now.
+            if (dialog->selectedFiles().value(0) != typed) {
+                if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+                    name->setText(QFileInfo(typed).fileName());
+                else
+                    dialog->selectFile(typed);
+                continue;
+            }
+            QMetaObject::invokeMethod(dialog, "accept");
         }
     });
     poll.start();
