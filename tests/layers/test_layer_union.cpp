@@ -956,4 +956,95 @@ TEST(Islands, ThePlaneWalkCountsAsTheWholeCut)
     }
 }
 
+// In a dense field of columns, a new strut or sphere would make the group of
+// the whole layer: the counter shows instead, from the outlines alone, that
+// every region of such a group rests. The count is the one that unites every
+// group: struts and spheres sunk into columns, struts just clear of a
+// column's outline within its box, struts floating over columns that end
+// lower, thin threads too small to hold anything up, all beside one another.
+TEST(Islands, GroupsShownToRestWithoutAUnionCountAsUnited)
+{
+    std::mt19937 random(23);
+    std::uniform_real_distribution<float> jitter(-0.08f, 0.08f), radius(0.26f, 0.34f), top(1.f, 4.9f), unit(0.f, 1.f);
+    MyMesh column;
+    layers::BuildColumnMesh(column);
+    QVector<float> planes;
+    for (int L = 0; L < 100; ++L)
+        planes.append(0.05f * L + 0.0251f);
+    const layers::PixelMapping mapping{400, 400, 10.f, 10.f};
+    auto counted = [&](const layers::SupportSolids& solids, bool uniteEveryGroup) {
+        layers::SupportLayerWalk walk(solids, 0);
+        layers::IslandCounter counter(layers::NegligibleIslandArea(mapping), uniteEveryGroup);
+        for (int L = 0; L < planes.size(); ++L)
+            counter.AddLayer(L, {}, walk.Next(), &walk);
+        return std::make_pair(counter.count(), counter.groupsShownToRest());
+    };
+    {
+        SCOPED_TRACE("a thread standing clear of a column beside a strut");
+        // The thread starts inside column A and goes on above it, beside
+        // column B, where a strut leaves B. A post stands on the thread alone,
+        // after B has ended: the thread is too thin to hold it up.
+        layers::SupportSolids solids(planes, column);
+        solids.AddCone({{0.f, 0.f, 2.f}, {0.f, 0.f, 0.f}, {0.3f, 0.3f, 0}});           // A
+        solids.AddCone({{0.35f, 0.f, 2.9f}, {0.35f, 0.f, 0.f}, {0.3f, 0.3f, 0}});      // B
+        solids.AddCone({{0.1f, 0.25f, 3.f}, {0.1f, 0.25f, 1.f}, {0.006f, 0.006f, 0}}); // the thread
+        solids.AddCone({{0.45f, 0.f, 2.4f}, {1.45f, 0.3f, 3.4f}, {0.1f, 0.1f, 0}});    // the strut
+        solids.AddCone({{0.1f, 0.25f, 3.5f}, {0.1f, 0.25f, 3.f}, {0.08f, 0.08f, 0}});  // the post
+        solids.Finish();
+        const auto shortcut = counted(solids, false), united = counted(solids, true);
+        ASSERT_EQ(united.first.support, 1);
+        EXPECT_EQ(united.first.supportAt.front().first, 60);
+        EXPECT_EQ(shortcut.first.support, united.first.support);
+        EXPECT_EQ(shortcut.first.supportAt, united.first.supportAt);
+    }
+    int shown = 0, islands = 0;
+    for (int round = 0; round < 10; ++round) {
+        SCOPED_TRACE(round);
+        layers::SupportSolids solids(planes, column);
+        auto upright = [&](float x, float y, float z0, float z1, float r) {
+            solids.AddCone({{x, y, z1}, {x, y, z0}, {r, r, 0}});
+        };
+        // Columns 0.5 mm apart, most overlapping their neighbours.
+        std::vector<std::array<float, 3>> tops;
+        for (int i = 0; i < 12; ++i)
+            for (int j = 0; j < 12; ++j) {
+                const float x = -3.f + 0.5f * i + jitter(random), y = -3.f + 0.5f * j + jitter(random);
+                const float z = top(random);
+                upright(x, y, 0.f, z, radius(random));
+                tops.push_back({x, y, z});
+            }
+        for (int k = 0; k < 30; ++k) {
+            const std::array<float, 3>& c = tops[size_t(random() % tops.size())];
+            const float low = 0.2f + 0.7f * unit(random) * c[2];
+            switch (k % 5) {
+            case 0: // a strut leaving a column's side
+                solids.AddCone({{c[0], c[1], low}, {c[0] + 1.2f, c[1] + 0.4f, low + 0.9f}, {0.1f, 0.1f, 0}});
+                break;
+            case 1: // a strut lying nearly flat, its section jumping
+                solids.AddCone({{c[0] - 0.2f, c[1], low}, {c[0] + 2.5f, c[1] + 0.3f, low - 0.15f}, {0.05f, 0.05f, 0}});
+                break;
+            case 2: // a sphere sunk into the column, or over its top
+                solids.AddSphere({{c[0] + 0.15f, c[1], unit(random) < 0.5f ? low : c[2] + 0.4f}, {0.2f, 0, 0}});
+                break;
+            case 3: // a short post beside the column: within its box, off its outline
+                upright(c[0] + 0.3f, c[1] + 0.3f, low, low + 0.3f, 0.05f);
+                break;
+            default: // a thread too thin to hold up the post standing on it
+                upright(c[0] - 0.27f, c[1] + 0.05f, low, low + 0.4f, 0.006f);
+                upright(c[0] - 0.27f, c[1] + 0.05f, low + 0.4f, low + 0.7f, 0.12f);
+                break;
+            }
+        }
+        solids.Finish();
+        const auto shortcut = counted(solids, false), united = counted(solids, true);
+        EXPECT_EQ(shortcut.first.support, united.first.support);
+        EXPECT_EQ(shortcut.first.supportAt, united.first.supportAt);
+        EXPECT_EQ(united.second, 0);
+        shown += shortcut.second;
+        islands += united.first.support;
+    }
+    EXPECT_GT(shown, 50) << "groups shown to rest";
+    EXPECT_GT(islands, 30) << "floating solids to count";
+}
+
 } // namespace

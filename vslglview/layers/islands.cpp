@@ -58,6 +58,76 @@ bool JustInside(const std::vector<Path>& region, size_t k, IntPoint& p)
     return true;
 }
 
+// Radius of the disc two outlines must share for their union to join them
+// whatever Clipper rounds (it moves a crossing by under a unit).
+constexpr double kSharedDiscUnits = 2;
+
+struct P {
+    double x, y;
+};
+P PointOf(const IntPoint& v) { return P{double(v.X), double(v.Y)}; }
+// Twice the area of the triangle p q v: positive with v left of p -> q.
+double Left(const P& p, const P& q, const P& v) { return (q.x - p.x) * (v.y - p.y) - (q.y - p.y) * (v.x - p.x); }
+
+// Whether the point lies `margin` units or more inside every edge of a
+// convex outline (counter-clockwise).
+bool DeepInside(const P& v, const Path& convex, double margin)
+{
+    for (size_t i = 0; i < convex.size(); ++i) {
+        const P p = PointOf(convex[i]), q = PointOf(convex[(i + 1) % convex.size()]);
+        if (!(Left(p, q, v) >= margin * std::hypot(q.x - p.x, q.y - p.y)))
+            return false;
+    }
+    return true;
+}
+
+// Whether outline a lies wholly inside convex outline b, off its edges: a
+// union holding b then has a's region for b's, whatever it rounds (all of
+// a's crossings lie inside b).
+bool WithinConvex(const Path& a, const Path& b)
+{
+    for (const IntPoint& v : a)
+        if (!DeepInside(PointOf(v), b, 1))
+            return false;
+    return !a.empty();
+}
+
+// Whether two convex outlines (counter-clockwise) share a disc of
+// kSharedDiscUnits: the middle of the corners of their intersection lies
+// that far inside every edge of both.
+bool ShareADisc(const Path& a, const Path& b)
+{
+    std::vector<P> poly, next;
+    for (const IntPoint& v : b)
+        poly.push_back(PointOf(v));
+    // b clipped to the inner side of each edge of a.
+    for (size_t i = 0; i < a.size() && poly.size() >= 3; ++i) {
+        const P p = PointOf(a[i]), q = PointOf(a[(i + 1) % a.size()]);
+        next.clear();
+        for (size_t k = 0; k < poly.size(); ++k) {
+            const P& u = poly[k];
+            const P& v = poly[(k + 1) % poly.size()];
+            const double su = Left(p, q, u), sv = Left(p, q, v);
+            if (su >= 0)
+                next.push_back(u);
+            if ((su < 0) != (sv < 0)) {
+                const double t = su / (su - sv);
+                next.push_back({u.x + t * (v.x - u.x), u.y + t * (v.y - u.y)});
+            }
+        }
+        poly.swap(next);
+    }
+    if (poly.size() < 3)
+        return false;
+    P c{0, 0};
+    for (const P& v : poly) {
+        c.x += v.x;
+        c.y += v.y;
+    }
+    c = {c.x / double(poly.size()), c.y / double(poly.size())};
+    return DeepInside(c, a, kSharedDiscUnits) && DeepInside(c, b, kSharedDiscUnits);
+}
+
 } // namespace
 
 void IslandCounter::Regions(const Paths& paths, PolyFillType fill, std::vector<Region>& regions, Paths* outlines)
@@ -238,6 +308,22 @@ bool IslandCounter::Rests(const Region& region, bool onModel)
     return false;
 }
 
+bool IslandCounter::TooLargeToNeglect(const Path& outline) const
+{
+    if (m_negligibleArea <= 0)
+        return true;
+    // Rounding the union's crossings takes from the outline at most a band a
+    // unit wide along its edges: at most its perimeter (here over-estimated
+    // as the sum of its edges' widths and heights).
+    double perimeter = 0;
+    for (size_t i = 0; i < outline.size(); ++i) {
+        const IntPoint& p = outline[i];
+        const IntPoint& q = outline[(i + 1) % outline.size()];
+        perimeter += std::abs(double(q.X - p.X)) + std::abs(double(q.Y - p.Y));
+    }
+    return std::abs(Area(outline)) - perimeter >= 2 * m_negligibleArea;
+}
+
 void IslandCounter::CountSupportIslands(int layer, const std::vector<SupportOutline>& supports,
                                         const SupportLayerWalk* walk, bool count, bool onPlate,
                                         std::vector<char>& dropped)
@@ -257,10 +343,74 @@ void IslandCounter::CountSupportIslands(int layer, const std::vector<SupportOutl
         }
         state[size_t(k)] = rests ? 1 : 0;
     }
+    // Outlines known to lie in a region that rests: at first those resting on
+    // their own solid below.
+    std::vector<char> resting(state);
 
     const bool byNeighbours = walk && walk->solids().hasNeighbours();
     BoxGrid layerGrid;
     bool layerGridBuilt = false;
+    // Calls fn(j) for the outlines whose boxes meet outline k's (and some more).
+    auto forEachNear = [&](int k, auto&& fn) {
+        if (byNeighbours) {
+            const SupportSolids& solids = walk->solids();
+            const int solid = supports[size_t(k)].solid;
+            for (const int* t = solids.neighboursBegin(solid); t != solids.neighboursEnd(solid); ++t) {
+                const int j = walk->OutlineOf(*t);
+                if (j >= 0)
+                    fn(j);
+            }
+            return;
+        }
+        if (!layerGridBuilt) {
+            std::vector<OutlineBox> boxes(supports.size());
+            for (size_t i = 0; i < supports.size(); ++i)
+                boxes[i] = supports[i].box;
+            layerGrid.Build(boxes);
+            layerGridBuilt = true;
+        }
+        layerGrid.ForEachMeeting(supports[size_t(k)].box, fn);
+    };
+    // Where the outlines below are known (a walk's), a group all of whose
+    // regions surely rest and none negligible needs no union: every outline
+    // that does not rest on its own solid below overlaps, through others
+    // like it, one that does, and each of those is too large to neglect. In
+    // a dense field one new outline would otherwise unite the whole layer.
+    const bool mayShowGroupsRest = !m_uniteEveryGroup && walk && m_groundSolids;
+    std::vector<int> pending;
+    auto groupRests = [&](const std::vector<int>& group) {
+        pending.clear();
+        for (int k : group) {
+            const SupportOutline& o = supports[size_t(k)];
+            if (resting[size_t(k)] ? !TooLargeToNeglect(*o.path) : !o.convex)
+                return false;
+            if (!resting[size_t(k)])
+                pending.push_back(k);
+        }
+        for (bool joined = true; joined && !pending.empty();) {
+            joined = false;
+            for (size_t i = 0; i < pending.size();) {
+                const int k = pending[i];
+                const SupportOutline& o = supports[size_t(k)];
+                bool rests = false;
+                forEachNear(k, [&](int j) {
+                    const SupportOutline& other = supports[size_t(j)];
+                    rests = rests || (resting[size_t(j)] && other.convex && other.box.Meets(o.box) &&
+                                      (WithinConvex(*o.path, *other.path) || ShareADisc(*o.path, *other.path)));
+                });
+                if (!rests) {
+                    ++i;
+                    continue;
+                }
+                resting[size_t(k)] = 1;
+                pending[i] = pending.back();
+                pending.pop_back();
+                joined = true;
+            }
+        }
+        return pending.empty();
+    };
+
     std::vector<int> group, queue;
     std::vector<Region> regions;
     Paths paths;
@@ -275,30 +425,16 @@ void IslandCounter::CountSupportIslands(int layer, const std::vector<SupportOutl
             const int k = queue.back();
             queue.pop_back();
             group.push_back(k);
-            auto visit = [&](int j) {
+            forEachNear(k, [&](int j) {
                 if (state[size_t(j)] != 2 && supports[size_t(j)].box.Meets(supports[size_t(k)].box)) {
                     state[size_t(j)] = 2;
                     queue.push_back(j);
                 }
-            };
-            if (byNeighbours) {
-                const SupportSolids& solids = walk->solids();
-                const int solid = supports[size_t(k)].solid;
-                for (const int* t = solids.neighboursBegin(solid); t != solids.neighboursEnd(solid); ++t) {
-                    const int j = walk->OutlineOf(*t);
-                    if (j >= 0)
-                        visit(j);
-                }
-            } else {
-                if (!layerGridBuilt) {
-                    std::vector<OutlineBox> boxes(supports.size());
-                    for (size_t i = 0; i < supports.size(); ++i)
-                        boxes[i] = supports[i].box;
-                    layerGrid.Build(boxes);
-                    layerGridBuilt = true;
-                }
-                layerGrid.ForEachMeeting(supports[size_t(k)].box, visit);
-            }
+            });
+        }
+        if (mayShowGroupsRest && groupRests(group)) {
+            ++m_groupsShownToRest;
+            continue;
         }
         regions.clear();
         paths.clear();

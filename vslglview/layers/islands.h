@@ -24,7 +24,8 @@ struct IslandCount {
 
 // Counts layer by layer, in order. A support outline that continues its
 // solid's outline of the layer below rests without further work; only the
-// rest is united and compared with the layer below.
+// rest is united and compared with the layer below, and not even that where
+// each of them clearly overlaps an outline that rests.
 class IslandCounter {
 public:
     // A region smaller than `negligibleArea` (square 1/1000 mm; a share of
@@ -33,7 +34,13 @@ public:
     // (a speck where a foot's tilted end just dips below the plane at a
     // model's edge, the tip of a point hanging down, also one just touching
     // the first layer, the sections of a slender spike's point).
-    explicit IslandCounter(double negligibleArea = 0) : m_negligibleArea(negligibleArea) {}
+    // `uniteEveryGroup`: unite every group of support outlines to judge its
+    // regions, also where its outlines show that they all rest (the count
+    // the shortcut must equal).
+    explicit IslandCounter(double negligibleArea = 0, bool uniteEveryGroup = false)
+        : m_negligibleArea(negligibleArea), m_uniteEveryGroup(uniteEveryGroup)
+    {
+    }
 
     // The next layer: model outlines (even-odd) and support outlines
     // (non-zero, outer outlines counter-clockwise, as the cut and the union
@@ -47,6 +54,8 @@ public:
     void AddLayer(int layer, const ClipperLib::Paths& model, const std::vector<SupportOutline>& supports,
                   const SupportLayerWalk* walk = nullptr, bool modelIsUnion = false, bool count = true);
     const IslandCount& count() const { return m_count; }
+    // Groups of support outlines found to rest without uniting them.
+    int groupsShownToRest() const { return m_groupsShownToRest; }
 
 private:
     struct Region {
@@ -71,8 +80,14 @@ private:
     // plate every other region rests.
     void CountSupportIslands(int layer, const std::vector<SupportOutline>& supports, const SupportLayerWalk* walk,
                              bool count, bool onPlate, std::vector<char>& dropped);
+    // Whether a support outline that rests on its own solid below is large
+    // enough that no region holding it can be negligible, however its union
+    // rounds.
+    bool TooLargeToNeglect(const ClipperLib::Path& outline) const;
 
     const double m_negligibleArea;
+    const bool m_uniteEveryGroup;
+    int m_groupsShownToRest = 0;
     IslandCount m_count;
     bool m_hasGround = false;
     // The layer below: its model union outlines and its support outlines.
