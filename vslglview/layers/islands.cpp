@@ -62,19 +62,19 @@ bool JustInside(const std::vector<Path>& region, size_t k, IntPoint& p)
 // whatever Clipper rounds (it moves a crossing by under a unit).
 constexpr double kSharedDiscUnits = 2;
 
-struct P {
+struct XY {
     double x, y;
 };
-P PointOf(const IntPoint& v) { return P{double(v.X), double(v.Y)}; }
+XY PointOf(const IntPoint& v) { return XY{double(v.X), double(v.Y)}; }
 // Twice the area of the triangle p q v: positive with v left of p -> q.
-double Left(const P& p, const P& q, const P& v) { return (q.x - p.x) * (v.y - p.y) - (q.y - p.y) * (v.x - p.x); }
+double Left(const XY& p, const XY& q, const XY& v) { return (q.x - p.x) * (v.y - p.y) - (q.y - p.y) * (v.x - p.x); }
 
 // Whether the point lies `margin` units or more inside every edge of a
 // convex outline (counter-clockwise).
-bool DeepInside(const P& v, const Path& convex, double margin)
+bool DeepInside(const XY& v, const Path& convex, double margin)
 {
     for (size_t i = 0; i < convex.size(); ++i) {
-        const P p = PointOf(convex[i]), q = PointOf(convex[(i + 1) % convex.size()]);
+        const XY p = PointOf(convex[i]), q = PointOf(convex[(i + 1) % convex.size()]);
         if (!(Left(p, q, v) >= margin * std::hypot(q.x - p.x, q.y - p.y)))
             return false;
     }
@@ -97,16 +97,16 @@ bool WithinConvex(const Path& a, const Path& b)
 // that far inside every edge of both.
 bool ShareADisc(const Path& a, const Path& b)
 {
-    std::vector<P> poly, next;
+    std::vector<XY> poly, next;
     for (const IntPoint& v : b)
         poly.push_back(PointOf(v));
     // b clipped to the inner side of each edge of a.
     for (size_t i = 0; i < a.size() && poly.size() >= 3; ++i) {
-        const P p = PointOf(a[i]), q = PointOf(a[(i + 1) % a.size()]);
+        const XY p = PointOf(a[i]), q = PointOf(a[(i + 1) % a.size()]);
         next.clear();
         for (size_t k = 0; k < poly.size(); ++k) {
-            const P& u = poly[k];
-            const P& v = poly[(k + 1) % poly.size()];
+            const XY& u = poly[k];
+            const XY& v = poly[(k + 1) % poly.size()];
             const double su = Left(p, q, u), sv = Left(p, q, v);
             if (su >= 0)
                 next.push_back(u);
@@ -119,8 +119,8 @@ bool ShareADisc(const Path& a, const Path& b)
     }
     if (poly.size() < 3)
         return false;
-    P c{0, 0};
-    for (const P& v : poly) {
+    XY c{0, 0};
+    for (const XY& v : poly) {
         c.x += v.x;
         c.y += v.y;
     }
