@@ -61,6 +61,9 @@ bool JustInside(const std::vector<Path>& region, size_t k, IntPoint& p)
 // Radius of the disc two outlines must share for their union to join them
 // whatever Clipper rounds (it moves a crossing by under a unit).
 constexpr double kSharedDiscUnits = 2;
+// An outline this far inside a convex one is in its region whatever the
+// union rounds: all of its crossings lie inside it.
+constexpr double kInsideUnits = 1;
 
 struct XY {
     double x, y;
@@ -68,29 +71,6 @@ struct XY {
 XY PointOf(const IntPoint& v) { return XY{double(v.X), double(v.Y)}; }
 // Twice the area of the triangle p q v: positive with v left of p -> q.
 double Left(const XY& p, const XY& q, const XY& v) { return (q.x - p.x) * (v.y - p.y) - (q.y - p.y) * (v.x - p.x); }
-
-// Whether the point lies `margin` units or more inside every edge of a
-// convex outline (counter-clockwise).
-bool DeepInside(const XY& v, const Path& convex, double margin)
-{
-    for (size_t i = 0; i < convex.size(); ++i) {
-        const XY p = PointOf(convex[i]), q = PointOf(convex[(i + 1) % convex.size()]);
-        if (!(Left(p, q, v) >= margin * std::hypot(q.x - p.x, q.y - p.y)))
-            return false;
-    }
-    return true;
-}
-
-// Whether outline a lies wholly inside convex outline b, off its edges: a
-// union holding b then has a's region for b's, whatever it rounds (all of
-// a's crossings lie inside b).
-bool WithinConvex(const Path& a, const Path& b)
-{
-    for (const IntPoint& v : a)
-        if (!DeepInside(PointOf(v), b, 1))
-            return false;
-    return !a.empty();
-}
 
 // Whether two convex outlines (counter-clockwise) share a disc of
 // kSharedDiscUnits: the middle of the corners of their intersection lies
@@ -125,7 +105,7 @@ bool ShareADisc(const Path& a, const Path& b)
         c.y += v.y;
     }
     c = {c.x / double(poly.size()), c.y / double(poly.size())};
-    return DeepInside(c, a, kSharedDiscUnits) && DeepInside(c, b, kSharedDiscUnits);
+    return WellInside(a, c.x, c.y, kSharedDiscUnits) && WellInside(b, c.x, c.y, kSharedDiscUnits);
 }
 
 } // namespace
@@ -396,7 +376,7 @@ void IslandCounter::CountSupportIslands(int layer, const std::vector<SupportOutl
                 forEachNear(k, [&](int j) {
                     const SupportOutline& other = supports[size_t(j)];
                     rests = rests || (resting[size_t(j)] && other.convex && other.box.Meets(o.box) &&
-                                      (WithinConvex(*o.path, *other.path) || ShareADisc(*o.path, *other.path)));
+                                      (WellInside(*other.path, *o.path, kInsideUnits) || ShareADisc(*o.path, *other.path)));
                 });
                 if (!rests) {
                     ++i;

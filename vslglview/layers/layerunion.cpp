@@ -35,19 +35,18 @@ OutlineBox EdgeBox(const IntPoint& a, const IntPoint& b)
     return e;
 }
 
-// Every point of `inner` lies at least kInsideUnits inside each edge of the
-// convex, counter-clockwise `outer`, and so does all of `inner`.
-bool WellInside(const Path& outer, const Path& inner)
+// `each(visit)` calls visit(x, y) for every point, which returns false on the first
+// one that is not `margin` inside an edge of `outer`.
+template <class Points> bool AllWellInside(const Path& outer, double margin, Points&& each)
 {
     const size_t n = outer.size();
     for (size_t i = 0; i < n; ++i) {
         const IntPoint& a = outer[i];
         const IntPoint& b = outer[i + 1 < n ? i + 1 : 0];
         const double dx = double(b.X - a.X), dy = double(b.Y - a.Y);
-        const double least = kInsideUnits * std::sqrt(dx * dx + dy * dy);
-        for (const IntPoint& p : inner)
-            if (dx * double(p.Y - a.Y) - dy * double(p.X - a.X) < least)
-                return false;
+        const double least = margin * std::sqrt(dx * dx + dy * dy);
+        if (!each([&](double x, double y) { return dx * (y - double(a.Y)) - dy * (x - double(a.X)) >= least; }))
+            return false;
     }
     return true;
 }
@@ -74,7 +73,7 @@ void DropContainedSupports(std::vector<int>& group, int nModel, const std::vecto
             const SupportOutline* outer = support(group[size_t(j)]);
             if (j == i || dropped[size_t(j)] || !outer || !outer->convex || !outer->box.Contains(inner->box))
                 continue;
-            dropped[size_t(i)] = WellInside(*outer->path, *inner->path);
+            dropped[size_t(i)] = WellInside(*outer->path, *inner->path, kInsideUnits);
             any = any || dropped[size_t(i)];
         }
     }
@@ -183,6 +182,21 @@ bool OutlineGrid::Contains(const IntPoint& p) const
 }
 
 // --------------------------------------------------------------- UniteLayer
+
+bool WellInside(const Path& outer, const Path& inner, double margin)
+{
+    return AllWellInside(outer, margin, [&](auto&& inside) {
+        for (const IntPoint& p : inner)
+            if (!inside(double(p.X), double(p.Y)))
+                return false;
+        return true;
+    });
+}
+
+bool WellInside(const Path& outer, double x, double y, double margin)
+{
+    return AllWellInside(outer, margin, [&](auto&& inside) { return inside(x, y); });
+}
 
 std::vector<SupportOutline> PlainSupportOutlines(const Paths& paths)
 {

@@ -102,4 +102,10 @@ void UniteLayer(const ClipperLib::Paths& model, const std::vector<SupportOutline
 // Support outlines of plain paths (no solid, nothing below).
 std::vector<SupportOutline> PlainSupportOutlines(const ClipperLib::Paths& paths);
 
+// Every point of `inner` (or the point x, y) lies at least `margin` units
+// inside each edge of the convex, counter-clockwise `outer`, and so does all
+// of `inner`.
+bool WellInside(const ClipperLib::Path& outer, const ClipperLib::Path& inner, double margin);
+bool WellInside(const ClipperLib::Path& outer, double x, double y, double margin);
+
 } // namespace layers
