@@ -220,8 +220,8 @@ public:
     bool m_bHasSupports = false;
     bool m_bSupportsShown = false;
     GLuint m_nSupportTipList = 0;
-    GLuint m_nSupportBodyList = 0; // calls every chunk of m_supportBody
-    // The body list in chunks, drawn where the view sees them.
+    // The body list in chunks, drawn where the view sees them (allList()
+    // calls every chunk).
     SupportChunks m_supportBody;
     bool m_bSupportListsStale = false;  // to be compiled at the next draw
     // Shapes at the origin that the tip list, and the body list of a big

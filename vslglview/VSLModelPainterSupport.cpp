@@ -427,7 +427,7 @@ void VSLModelPainter::DeleteSupportLists()
     if (m_nSupportTipList != 0)
         glDeleteLists(m_nSupportTipList, 1);
     m_supportBody.Clear();
-    m_nSupportTipList = m_nSupportBodyList = 0;
+    m_nSupportTipList = 0;
     m_supportShapes.Clear();
     m_supportInstances.Clear();
 }

@@ -91,7 +91,6 @@ void VSLModelPainter::CompileSupportLists()
         glDeleteLists(m_nSupportTipList, 1);
     m_nSupportTipList = 0;
     m_supportBody.Clear();
-    m_nSupportBodyList = 0;
     m_supportShapes.Clear();
     m_supportInstances.Clear();
     const long triangles = supportgeom::TriangleCount(m_supportMap, UnitSphere);
@@ -127,7 +126,6 @@ void VSLModelPainter::CompileSupportLists()
                 GenerateSphere(sp[0], sp[1][0]);
         }
     }, bodyFromShapes);
-    m_nSupportBodyList = m_supportBody.allList();
     m_bSupportsShown = true;
 }
 

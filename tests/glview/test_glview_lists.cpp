@@ -65,7 +65,7 @@ TEST_F(GLViewLists, LoadSupportDuplicateAndDeleteLeaveNoListBehind)
     ASSERT_NO_FATAL_FAILURE(SupportWithoutContext(p));
     ASSERT_TRUE(p->m_bHasSupports);
     EXPECT_TRUE(p->m_bSupportsShown);
-    EXPECT_TRUE(IsList(p->m_nSupportTipList) && IsList(p->m_nSupportBodyList));
+    EXPECT_TRUE(IsList(p->m_nSupportTipList) && IsList(p->m_supportBody.allList()));
     const int withSupports = LiveLists();
     // Drawn: support pixels under the lifted slab.
     const QImage f = Frame();
@@ -79,7 +79,7 @@ TEST_F(GLViewLists, LoadSupportDuplicateAndDeleteLeaveNoListBehind)
     ASSERT_EQ(m_view->DuplicateSelectedModel(), SceneOp::Done);
     VSLModelPainter* copy = m_view->scene()->instances().last();
     ASSERT_NE(copy, p);
-    EXPECT_TRUE(copy->m_bSupportsShown && IsList(copy->m_nSupportTipList) && IsList(copy->m_nSupportBodyList));
+    EXPECT_TRUE(copy->m_bSupportsShown && IsList(copy->m_nSupportTipList) && IsList(copy->m_supportBody.allList()));
     EXPECT_GT(LiveLists(), withSupports);
 
     // Delete of the copy by the key, of the original through the facade,

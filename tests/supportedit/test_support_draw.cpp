@@ -252,7 +252,7 @@ protected:
         m_view->makeCurrent();
         return Feedback([&] {
             glCallList(m_slab->m_nSupportTipList);
-            glCallList(m_slab->m_nSupportBodyList);
+            glCallList(m_slab->m_supportBody.allList());
         });
     }
     // The slab's generated run drawn once with instances allowed; null
