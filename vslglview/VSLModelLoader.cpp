@@ -474,8 +474,6 @@ bool VSLModelWriter::WriterBinary(QString path)
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
-    QByteArray bytes(int(kBinaryHeaderBytes + kBinaryFacetBytes * triangles.size()), '\0');
-    std::memcpy(bytes.data(), "vexmor3D-tarvoselin", 19);
     auto put32 = [](char* p, quint32 v) {
         for (int i = 0; i < 4; ++i)
             p[i] = char((v >> (8 * i)) & 0xFF);
@@ -485,19 +483,31 @@ bool VSLModelWriter::WriterBinary(QString path)
         std::memcpy(&bits, &v, 4);
         put32(p, bits);
     };
-    put32(bytes.data() + 80, quint32(triangles.size()));
-    char* p = bytes.data() + kBinaryHeaderBytes;
-    for (const VSLTriangle3D& t : triangles) {
-        for (int a = 0; a < 3; ++a)
-            putF(p + 4 * a, t.normal[a]);
-        for (int c = 0; c < 3; ++c)
+    QByteArray head(int(kBinaryHeaderBytes), '\0');
+    std::memcpy(head.data(), "vexmor3D-tarvoselin", 19);
+    put32(head.data() + 80, quint32(triangles.size()));
+    if (f.write(head) != head.size())
+        return false;
+    QByteArray batch;
+    for (int begin = 0; begin < triangles.size(); begin += kFacetsPerWrite) {
+        const int count = qMin(kFacetsPerWrite, triangles.size() - begin);
+        batch.resize(int(kBinaryFacetBytes) * count);
+        char* p = batch.data();
+        for (int i = begin; i < begin + count; ++i) {
+            const VSLTriangle3D& t = triangles[i];
             for (int a = 0; a < 3; ++a)
-                putF(p + 12 + 12 * c + 4 * a, t.vertices[c][a]);
-        p[48] = 12;
-        p[49] = 0;
-        p += kBinaryFacetBytes;
+                putF(p + 4 * a, t.normal[a]);
+            for (int c = 0; c < 3; ++c)
+                for (int a = 0; a < 3; ++a)
+                    putF(p + 12 + 12 * c + 4 * a, t.vertices[c][a]);
+            p[48] = 12;
+            p[49] = 0;
+            p += kBinaryFacetBytes;
+        }
+        if (f.write(batch) != batch.size())
+            return false;
     }
-    return f.write(bytes) == bytes.size() && f.flush();
+    return f.flush();
 }
 
 bool VSLModelWriter::WriterASCII(QString path)
@@ -505,14 +515,23 @@ bool VSLModelWriter::WriterASCII(QString path)
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
-    QByteArray text("solid\n");
     auto fixed = [](float v) { return QByteArray::number(double(v), 'f', 6); };
-    for (const VSLTriangle3D& t : triangles) {
-        text += "facet normal " + fixed(t.normal.x()) + ' ' + fixed(t.normal.y()) + ' ' + fixed(t.normal.z()) + '\n';
-        text += "outer loop\n";
-        for (const QVector3D& v : t.vertices)
-            text += "vertex " + QByteArray::number(double(v.x()), 'g', 6) + ' ' + fixed(v.y()) + ' ' + fixed(v.z()) + '\n';
-        text += "endloop\nendfacet\n";
+    QByteArray text("solid\n");
+    for (int begin = 0; begin < triangles.size(); begin += kFacetsPerWrite) {
+        const int end = qMin(begin + kFacetsPerWrite, triangles.size());
+        for (int i = begin; i < end; ++i) {
+            const VSLTriangle3D& t = triangles[i];
+            text += "facet normal " + fixed(t.normal.x()) + ' ' + fixed(t.normal.y()) + ' ' + fixed(t.normal.z()) +
+                    '\n';
+            text += "outer loop\n";
+            for (const QVector3D& v : t.vertices)
+                text += "vertex " + QByteArray::number(double(v.x()), 'g', 6) + ' ' + fixed(v.y()) + ' ' +
+                        fixed(v.z()) + '\n';
+            text += "endloop\nendfacet\n";
+        }
+        if (f.write(text) != text.size())
+            return false;
+        text.clear();
     }
     return f.write(text) == text.size() && f.flush();
 }

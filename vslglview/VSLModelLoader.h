@@ -37,6 +37,9 @@ private:
 // Writes a triangle list as binary or ASCII STL.
 class VSLModelWriter {
 public:
+    // Facets go to the file in batches of this many, so a plate of any size
+    // needs no buffer the size of its whole file.
+    static constexpr int kFacetsPerWrite = 16384;
     QVector<VSLTriangle3D> triangles;
     void AddTriangles(const QVector<VSLTriangle3D>& list);
     bool WriterBinary(QString path);

@@ -114,16 +114,17 @@ TEST_F(StlFiles, BinaryAndAsciiFormsReadBack)
             EXPECT_TRUE(out[i].normal == c.tris[i].normal && out[i].minBound == c.tris[i].minBound &&
                         out[i].maxBound == c.tris[i].maxBound) << i;
         // What was left out is said, or the model has holes no one was told of.
-        if (c.bytes == notThree)
+        if (c.bytes == notThree) {
             EXPECT_TRUE(l.warningString().endsWith("f.stl: 3 facets without exactly three vertices were left out "
                                                    "(2 triangles read)"))
                 << l.warningString().toStdString();
-        else if (c.bytes == cutShort)
+        } else if (c.bytes == cutShort) {
             EXPECT_TRUE(l.warningString().endsWith(
                 "f.stl: the file ends without \"endsolid\"; it may be cut short (6 triangles read)"))
                 << l.warningString().toStdString();
-        else if (c.isAscii == 1)
+        } else if (c.isAscii == 1) {
             EXPECT_TRUE(l.warningString().isEmpty()) << l.warningString().toStdString();
+        }
     }
 }
 
@@ -340,6 +341,67 @@ TEST_F(StlFiles, WhatWasReadOutlivesTheFileBeingShortened)
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     EXPECT_FALSE(file.Read(fifo, error));
     EXPECT_EQ(error, "not a regular file");
+}
+
+// A plate is written in batches: facets on both sides of each batch's edge
+// land in their places, decoded here byte by byte, and the text form holds
+// every facet once.
+TEST_F(StlFiles, WritersPutEveryFacetInPlaceAcrossTheirBatches)
+{
+    const int count = 2 * VSLModelWriter::kFacetsPerWrite + 5;
+    VSLModelWriter w;
+    w.triangles.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        VSLTriangle3D t;
+        t.vertices[0] = QVector3D(float(i), 0.5f, -float(i % 97));
+        t.vertices[1] = QVector3D(float(i) + 1, float(i % 13), 2.f);
+        t.vertices[2] = QVector3D(0.25f, float(i) * 0.5f, float(i % 7));
+        t.UpdateNormal();
+        w.triangles.append(t);
+    }
+    const QString bin = dir.filePath("batches.stl");
+    ASSERT_TRUE(w.WriterBinary(bin));
+    QFile f(bin);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray b = f.readAll();
+    ASSERT_EQ(b.size(), 84 + 50 * count);
+    auto u32 = [&b](int at) {
+        quint32 v = 0;
+        for (int i = 3; i >= 0; --i)
+            v = (v << 8) | quint8(b[at + i]);
+        return v;
+    };
+    auto f32 = [&u32](int at) {
+        const quint32 bits = u32(at);
+        float v;
+        std::memcpy(&v, &bits, 4);
+        return v;
+    };
+    EXPECT_EQ(u32(80), quint32(count));
+    for (int i = 0; i < count; ++i) {
+        const int at = 84 + 50 * i;
+        for (int c = 0; c < 3; ++c)
+            for (int a = 0; a < 3; ++a)
+                ASSERT_EQ(f32(at + 12 + 12 * c + 4 * a), w.triangles[i].vertices[c][a])
+                    << "facet " << i << " corner " << c << " axis " << a;
+        ASSERT_EQ(f32(at), w.triangles[i].normal[0]) << "facet " << i;
+        ASSERT_EQ(b.mid(at + 48, 2), QByteArray("\x0c\x00", 2)) << "facet " << i;
+    }
+
+    const QString txt = dir.filePath("batches_ascii.stl");
+    ASSERT_TRUE(w.WriterASCII(txt));
+    QFile t(txt);
+    ASSERT_TRUE(t.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = t.readAll().split('\n');
+    ASSERT_EQ(lines.size(), 1 + 7 * count + 1); // "solid", seven lines a facet, nothing after the last line feed
+    EXPECT_EQ(lines.first(), "solid");
+    for (int i : {0, VSLModelWriter::kFacetsPerWrite - 1, VSLModelWriter::kFacetsPerWrite, count - 1}) {
+        const QList<QByteArray> corner = lines[1 + 7 * i + 2].split(' ');
+        ASSERT_EQ(corner.size(), 4) << "facet " << i;
+        EXPECT_EQ(corner[0], "vertex");
+        EXPECT_FLOAT_EQ(corner[1].toFloat(), w.triangles[i].vertices[0].x()) << "facet " << i;
+        EXPECT_FLOAT_EQ(corner[3].toFloat(), w.triangles[i].vertices[0].z()) << "facet " << i;
+    }
 }
 
 TEST_F(StlFiles, WritersProduceTheDocumentedLayouts)
