@@ -16,6 +16,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -483,15 +484,15 @@ bool VSLModelWriter::WriterBinary(QString path)
         std::memcpy(&bits, &v, 4);
         put32(p, bits);
     };
-    QByteArray head(int(kBinaryHeaderBytes), '\0');
-    std::memcpy(head.data(), "vexmor3D-tarvoselin", 19);
-    put32(head.data() + 80, quint32(triangles.size()));
-    if (f.write(head) != head.size())
+    char head[kBinaryHeaderBytes] = {};
+    std::memcpy(head, "vexmor3D-tarvoselin", 19);
+    put32(head + 80, quint32(triangles.size()));
+    if (f.write(head, kBinaryHeaderBytes) != kBinaryHeaderBytes)
         return false;
-    QByteArray batch;
+    std::vector<char> batch;
     for (int begin = 0; begin < triangles.size(); begin += kFacetsPerWrite) {
         const int count = qMin(kFacetsPerWrite, triangles.size() - begin);
-        batch.resize(int(kBinaryFacetBytes) * count);
+        batch.resize(size_t(kBinaryFacetBytes) * size_t(count));
         char* p = batch.data();
         for (int i = begin; i < begin + count; ++i) {
             const VSLTriangle3D& t = triangles[i];
@@ -504,7 +505,7 @@ bool VSLModelWriter::WriterBinary(QString path)
             p[49] = 0;
             p += kBinaryFacetBytes;
         }
-        if (f.write(batch) != batch.size())
+        if (f.write(batch.data(), qint64(batch.size())) != qint64(batch.size()))
             return false;
     }
     return f.flush();
