@@ -1,5 +1,6 @@
 #pragma once
 #include <QPointF>
+#include <QPolygonF>
 #include <QVector2D>
 #include <QVector3D>
 
@@ -20,3 +21,21 @@ double MinAngleBetweenVectors(QVector3D a, QVector3D b);
 // p needs n points; the ring is closed without writing to the array.
 double PolygonArea(const QPointF* p, int n);
 int ClockWise(const QPointF* p, int n);
+
+// One Sutherland-Hodgman step: `in` clipped to the side where inside(p)
+// holds, into `out`, with the crossing points cross(a, b) puts on the edge.
+template <class Inside, class Cross>
+void ClipAgainst(const QPolygonF& in, QPolygonF& out, Inside inside, Cross cross)
+{
+    out.clear();
+    const int n = in.size();
+    for (int i = 0; i < n; ++i) {
+        const QPointF& a = in[(i + n - 1) % n];
+        const QPointF& b = in[i];
+        const bool aIn = inside(a), bIn = inside(b);
+        if (aIn != bIn)
+            out.append(cross(a, b));
+        if (bIn)
+            out.append(b);
+    }
+}

@@ -3,6 +3,7 @@
 #include "layers/layeroutlines.h"
 #include "layers/layerunion.h"
 #include "layers/threadclipper.h"
+#include "vslfunction/geometry.h"
 
 #include <algorithm>
 #include <cmath>
@@ -65,47 +66,39 @@ constexpr double kSharedDiscUnits = 2;
 // union rounds: all of its crossings lie inside it.
 constexpr double kInsideUnits = 1;
 
-struct XY {
-    double x, y;
-};
-XY PointOf(const IntPoint& v) { return XY{double(v.X), double(v.Y)}; }
+QPointF PointOf(const IntPoint& v) { return QPointF(double(v.X), double(v.Y)); }
 // Twice the area of the triangle p q v: positive with v left of p -> q.
-double Left(const XY& p, const XY& q, const XY& v) { return (q.x - p.x) * (v.y - p.y) - (q.y - p.y) * (v.x - p.x); }
+double Left(const QPointF& p, const QPointF& q, const QPointF& v)
+{
+    return (q.x() - p.x()) * (v.y() - p.y()) - (q.y() - p.y()) * (v.x() - p.x());
+}
 
 // Whether two convex outlines (counter-clockwise) share a disc of
 // kSharedDiscUnits: the middle of the corners of their intersection lies
 // that far inside every edge of both.
 bool ShareADisc(const Path& a, const Path& b)
 {
-    std::vector<XY> poly, next;
+    QPolygonF poly, next;
     for (const IntPoint& v : b)
-        poly.push_back(PointOf(v));
+        poly.append(PointOf(v));
     // b clipped to the inner side of each edge of a.
     for (size_t i = 0; i < a.size() && poly.size() >= 3; ++i) {
-        const XY p = PointOf(a[i]), q = PointOf(a[(i + 1) % a.size()]);
-        next.clear();
-        for (size_t k = 0; k < poly.size(); ++k) {
-            const XY& u = poly[k];
-            const XY& v = poly[(k + 1) % poly.size()];
-            const double su = Left(p, q, u), sv = Left(p, q, v);
-            if (su >= 0)
-                next.push_back(u);
-            if ((su < 0) != (sv < 0)) {
-                const double t = su / (su - sv);
-                next.push_back({u.x + t * (v.x - u.x), u.y + t * (v.y - u.y)});
-            }
-        }
+        const QPointF p = PointOf(a[i]), q = PointOf(a[(i + 1) % a.size()]);
+        ClipAgainst(
+            poly, next, [&](const QPointF& v) { return Left(p, q, v) >= 0; },
+            [&](const QPointF& u, const QPointF& v) {
+                const double su = Left(p, q, u), sv = Left(p, q, v);
+                return u + su / (su - sv) * (v - u);
+            });
         poly.swap(next);
     }
     if (poly.size() < 3)
         return false;
-    XY c{0, 0};
-    for (const XY& v : poly) {
-        c.x += v.x;
-        c.y += v.y;
-    }
-    c = {c.x / double(poly.size()), c.y / double(poly.size())};
-    return WellInside(a, c.x, c.y, kSharedDiscUnits) && WellInside(b, c.x, c.y, kSharedDiscUnits);
+    QPointF c(0, 0);
+    for (const QPointF& v : qAsConst(poly))
+        c += v;
+    c /= double(poly.size());
+    return WellInside(a, c.x(), c.y(), kSharedDiscUnits) && WellInside(b, c.x(), c.y(), kSharedDiscUnits);
 }
 
 } // namespace

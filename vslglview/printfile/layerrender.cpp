@@ -1,4 +1,5 @@
 #include "printfile/layerrender.h"
+#include "vslfunction/geometry.h"
 
 #include <QImage>
 #include <QPainter>
@@ -18,28 +19,6 @@ QPointF MapLayerPoint(QPointF p, bool swapXY, int imageWidth, int imageHeight)
     // qBound also turns NaN into a frame edge, so the rasteriser never sees it.
     return QPointF(qBound(0.0, p.x(), double(imageWidth)), qBound(0.0, p.y(), double(imageHeight)));
 }
-
-namespace {
-
-// Sutherland-Hodgman against one edge of the frame: keeps the side where
-// inside(p) holds, with the crossing points `cross(a, b)` puts on the edge.
-template <class Inside, class Cross>
-void ClipAgainst(const QPolygonF& in, QPolygonF& out, Inside inside, Cross cross)
-{
-    out.clear();
-    const int n = in.size();
-    for (int i = 0; i < n; ++i) {
-        const QPointF& a = in[(i + n - 1) % n];
-        const QPointF& b = in[i];
-        const bool aIn = inside(a), bIn = inside(b);
-        if (aIn != bIn)
-            out.append(cross(a, b));
-        if (bIn)
-            out.append(b);
-    }
-}
-
-} // namespace
 
 QPolygonF MapLayerPolygon(const SlicePolygon& polygon, bool swapXY, int imageWidth, int imageHeight)
 {
