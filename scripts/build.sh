@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Configures and builds into build/ (or $BUILD_DIR). Extra arguments go to cmake.
+# Configures and builds into build/ (or $BUILD_DIR) with $JOBS jobs (default: all cores).
+# Extra arguments go to cmake.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
@@ -12,4 +13,4 @@ cmake -S "$root" -B "$build" -G Ninja "${launcher[@]}" -DCMAKE_BUILD_TYPE=${BUIL
 # Ninja does not rerun moc/uic for files new to a globbed target; dropping
 # the stamps makes every target check its sources again (cheap when nothing changed).
 find "$build" -path "*_autogen/timestamp" -delete 2>/dev/null || true
-cmake --build "$build" -j"$(nproc)"
+cmake --build "$build" -j"${JOBS:-$(nproc)}"
