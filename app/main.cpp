@@ -6,10 +6,10 @@
 #include "notices.h"
 #include "startupreport.h"
 #include "terminationsignals.h"
+#include "translators.h"
 
 #include <QApplication>
 #include <QSurfaceFormat>
-#include <QTranslator>
 
 #include <unistd.h>
 
@@ -27,9 +27,8 @@ int main(int argc, char** argv)
     vexmorInitResources();
     vexmorPrepareDefaultSettings();
 
-    QTranslator translator;
-    translator.load(vexmorTranslationFile());
-    app.installTranslator(&translator);
+    Translators translators;
+    translators.install(vexmorTranslationFile());
 
     Vexmor window;
     window.setWindowTitle(QStringLiteral("Vexmor3D"));

@@ -10,7 +10,4 @@ export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$root}
 # Worktrees of one repository share their cache entries.
 export CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-1}
 cmake -S "$root" -B "$build" -G Ninja "${launcher[@]}" -DCMAKE_BUILD_TYPE=${BUILD_TYPE:-RelWithDebInfo} "$@"
-# Ninja does not rerun moc/uic for files new to a globbed target; dropping
-# the stamps makes every target check its sources again (cheap when nothing changed).
-find "$build" -path "*_autogen/timestamp" -delete 2>/dev/null || true
 cmake --build "$build" -j"${JOBS:-$(nproc)}"

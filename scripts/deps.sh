@@ -2,11 +2,11 @@
 # Installs the Debian 12 packages the project needs; does nothing when all are present.
 set -euo pipefail
 packages=(
-  cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
+  cmake ninja-build ccache g++ clang libclang-rt-14-dev pkg-config
   qtbase5-dev qtdeclarative5-dev qml-module-qtquick2 qml-module-qtquick-controls
   qml-module-qtquick-window2 qml-module-qtquick-layouts
   libqt5opengl5-dev libqt5serialport5-dev libqt5svg5-dev
-  qtwebengine5-dev libqt5webchannel5-dev qttools5-dev-tools
+  qtwebengine5-dev libqt5webchannel5-dev qttools5-dev-tools qttranslations5-l10n
   libgl-dev libglu1-mesa-dev libgl1-mesa-dri
   libpolyclipping-dev libquazip1-qt5-dev
   xvfb xauth libx11-dev

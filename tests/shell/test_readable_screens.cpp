@@ -15,6 +15,7 @@
 #include "Vexmor.h"
 #include "frmDeviceInterfaceSettings.h"
 #include "notices.h"
+#include "translators.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -37,7 +38,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWindow>
-#include <QTranslator>
 #include <QTreeView>
 #include <QtTest/QTest>
 #include <gtest/gtest.h>
@@ -119,7 +119,23 @@ struct Caption
     QString what;
     QRect global;            // where it stands on the screen
     bool panelText = false;  // a panel's own caption: its light text on its translucent plate
+    bool qtOwn = false;      // a text of Qt's own dialogs, translated by Qt's translation
+    bool measured = true;    // false: its language is checked, not its contrast (a styled button)
 };
+
+Caption qtOwn(Caption c)
+{
+    c.qtOwn = true;
+    return c;
+}
+
+bool hasChinese(const QString& text)
+{
+    for (const QChar ch : text)
+        if (ch.unicode() >= 0x4e00 && ch.unicode() <= 0x9fff)
+            return true;
+    return false;
+}
 
 struct Screen
 {
@@ -204,8 +220,8 @@ Screen comboList(const char* name, std::function<QWidget*(Vexmor&)> owner, const
 QList<Caption> chooserCaptions(QWidget* window, const QString& knownFile)
 {
     auto* dialog = qobject_cast<QFileDialog*>(window);
-    QList<Caption> out{label(dialog, "lookInLabel"), label(dialog, "fileNameLabel"),
-                       label(dialog, "fileTypeLabel")};
+    QList<Caption> out{qtOwn(label(dialog, "lookInLabel")), qtOwn(label(dialog, "fileNameLabel")),
+                       qtOwn(label(dialog, "fileTypeLabel"))};
     auto* side = dialog->findChild<QListView*>("sidebar");
     if (side && side->model()->rowCount() > 0)
         out << row(side, side->model()->index(0, 0), true);
@@ -221,9 +237,9 @@ QList<Caption> chooserCaptions(QWidget* window, const QString& knownFile)
     out << row(files, files->model() == model ? file : QModelIndex(), true);
     if (files == tree) {
         QHeaderView* header = tree->header();
-        out << Caption{model->headerData(0, Qt::Horizontal).toString(),
-                       globalRect(header->viewport(), QRect(header->sectionViewportPosition(0) + 2, 2,
-                                                            header->sectionSize(0) - 20, header->height() - 4))};
+        out << qtOwn({model->headerData(0, Qt::Horizontal).toString(),
+                      globalRect(header->viewport(), QRect(header->sectionViewportPosition(0) + 2, 2,
+                                                           header->sectionSize(0) - 20, header->height() - 4))});
     }
     for (const Caption& c : out)
         if (c.global.isEmpty())
@@ -242,8 +258,7 @@ protected:
         QStandardPaths::setTestModeEnabled(true);
         vexmorInitResources();
         const bool chinese = QByteArray(GetParam()) == "zh";
-        ASSERT_TRUE(translator.load(chinese ? ":/Resources/lang/zh-cn.qm" : ":/Resources/lang/en.qm"));
-        qApp->installTranslator(&translator);
+        ASSERT_TRUE(translators.install(chinese ? ":/Resources/lang/zh-cn.qm" : ":/Resources/lang/en.qm"));
         QFile known(files.filePath("part.vxs")); // an empty file: the converter refuses it
         ASSERT_TRUE(known.open(QIODevice::WriteOnly));
         window = std::make_unique<Vexmor>();
@@ -256,7 +271,7 @@ protected:
     {
         FileChooser::setOpenChooser({});
         window.reset();
-        qApp->removeTranslator(&translator);
+        translators.remove();
         qunsetenv("VEXMOR_CONFIG_DIR");
         qunsetenv("VEXMOR_LOG_DIR");
     }
@@ -319,11 +334,17 @@ protected:
             const QRect local = c.global.translated(-frame.topLeft());
             p.drawRect(local.adjusted(-1, -1, 0, 0));
             const TextContrast t = measureText(grab, local);
+            // Qt's own captions speak the chosen language too.
+            if (c.qtOwn)
+                EXPECT_EQ(hasChinese(c.what), QByteArray(GetParam()) == "zh")
+                    << name << ": \"" << c.what.toStdString() << "\"";
             const std::string seen = name + std::string(": \"") + c.what.toStdString() + "\" text "
                                      + QColor(t.text).name().toStdString() + " on "
                                      + QColor(t.background).name().toStdString() + ", "
                                      + std::to_string(t.textPixels) + " text pixels";
-            if (c.panelText) {
+            if (!c.measured) {
+                continue;
+            } else if (c.panelText) {
                 // The panel's own look: light text on its darker plate.
                 EXPECT_GT(relativeLuminance(t.text), 0.6) << seen;
                 EXPECT_GT(t.ratio, 2.0) << seen;
@@ -336,7 +357,7 @@ protected:
     }
 
     QTemporaryDir config, files;
-    QTranslator translator;
+    Translators translators;
     std::unique_ptr<Vexmor> window;
 };
 
@@ -385,9 +406,11 @@ Screen fieldMenu(const char* name, QWidget* (*owner)(Vexmor&), const char* field
             [](Vexmor&) -> QWidget* { return qobject_cast<QMenu*>(QApplication::activePopupWidget()); },
             [](QWidget* popup) {
                 auto* menu = static_cast<QMenu*>(popup);
+                // The field's own menu, in the language Qt's translation gives it.
+                const QString selectAll = QCoreApplication::translate("QLineEdit", "Select All").remove('&');
                 for (QAction* a : menu->actions())
-                    if (QString(a->text()).remove('&').startsWith("Select All") && a->isEnabled())
-                        return QList<Caption>{{a->text(), globalRect(menu, menu->actionGeometry(a).adjusted(2, 2, -2, -2))}};
+                    if (QString(a->text()).remove('&').startsWith(selectAll) && a->isEnabled())
+                        return QList<Caption>{qtOwn({a->text(), globalRect(menu, menu->actionGeometry(a).adjusted(2, 2, -2, -2))})};
                 return QList<Caption>();
             },
             [owner](Vexmor& w, QWidget* popup) {
@@ -416,7 +439,13 @@ Screen modal(const char* name, QWidget* (*owner)(Vexmor&), const char* button,
                                                                                                             : nullptr;
             },
             [box](QWidget* d) {
-                return box ? QList<Caption>{label(d, "qt_msgbox_label")} : chooserCaptions(d, "part.vxs");
+                if (!box)
+                    return chooserCaptions(d, "part.vxs");
+                QAbstractButton* answer = static_cast<QMessageBox*>(d)->buttons().value(0);
+                if (!answer || !answer->isVisible())
+                    return QList<Caption>();
+                return QList<Caption>{label(d, "qt_msgbox_label"),
+                                      qtOwn({answer->text(), globalRect(answer, answer->rect()), false, false, false})};
             },
             [box, owner](Vexmor& w, QWidget* d) {
                 FileChooser::setOpenChooser({});

@@ -1,5 +1,7 @@
 #include "notices.h"
+#include "translators.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -43,6 +45,28 @@ TEST(Translations, EveryGivenPairIsExactInChinese)
         const QString shown = zh.translate(context, source);
         EXPECT_TRUE(shown.isEmpty() || shown == QString::fromUtf8(source)) << source;
     }
+}
+
+// Qt's own dialogs (the file chooser's captions, a box's standard button)
+// follow the chosen language, and go back to English when it is removed.
+TEST(Translations, QtsOwnDialogsSpeakTheChosenLanguage)
+{
+    vexmorInitResources();
+    const auto lookIn = [] { return QCoreApplication::translate("QFileDialog", "Look in:"); };
+    const auto ok = [] { return QCoreApplication::translate("QPlatformTheme", "OK"); };
+    {
+        Translators chinese;
+        ASSERT_TRUE(chinese.install(":/Resources/lang/zh-cn.qm"));
+        EXPECT_NE(lookIn(), "Look in:");
+        EXPECT_NE(ok(), "OK");
+        EXPECT_EQ(QCoreApplication::translate("navbar", "Save Job"), QString::fromUtf8("保存任务"));
+    }
+    EXPECT_EQ(lookIn(), "Look in:");
+    Translators english;
+    ASSERT_TRUE(english.install(":/Resources/lang/en.qm"));
+    EXPECT_EQ(lookIn(), "Look in:");
+    EXPECT_EQ(ok(), "OK");
+    EXPECT_FALSE(english.install(":/Resources/lang/none.qm"));
 }
 
 // The committed Chinese file lists every text lupdate finds in the sources and
