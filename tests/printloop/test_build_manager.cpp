@@ -121,6 +121,16 @@ protected:
         play(job);
     }
 
+    // A job of the generator's with waits of a few milliseconds.
+    static DLP::GCodeFile generatedJob(int layers)
+    {
+        DLP::SliceBuildConfig config;
+        config.ExposureTimePerLayer = config.BottomExposureTime = 2;
+        config.MaterialStable = config.BottomMaterialStable = 1;
+        config.BlankTime = 1;
+        return DLP::GCodeGenerator().Generate(layers, config, DLP::MachineConfig());
+    }
+
     std::unique_ptr<DLP::BuildManager> runner;
     std::thread printThread;
     Layers layers;
@@ -243,11 +253,7 @@ TEST_F(PrintLoopTest, RepliesInPiecesAcknowledgeEachCommandOnce)
 TEST_F(PrintLoopTest, GeneratedJobRunsToOneEndAndReportsItsLayers)
 {
     connectPrinter();
-    DLP::SliceBuildConfig config;
-    config.ExposureTimePerLayer = config.BottomExposureTime = 2;
-    config.MaterialStable = config.BottomMaterialStable = 1;
-    config.BlankTime = 1;
-    const DLP::GCodeFile job = DLP::GCodeGenerator().Generate(2, config, DLP::MachineConfig());
+    const DLP::GCodeFile job = generatedJob(2);
     ASSERT_FALSE(job.text.empty());
 
     // Every line without a marker comment, ended by CR LF behind its own end.
@@ -627,11 +633,7 @@ TEST_F(PrintLoopTest, AMoveLongerThanTheWindowIsNotWrittenAgain)
     t.command = LookLoop{2, 100, true, 50};  // about 0.2 s
     TimingsScope timings(t);
 
-    DLP::SliceBuildConfig config;
-    config.ExposureTimePerLayer = config.BottomExposureTime = 2;
-    config.MaterialStable = config.BottomMaterialStable = 1;
-    config.BlankTime = 1;
-    const DLP::GCodeFile job = DLP::GCodeGenerator().Generate(2, config, DLP::MachineConfig());
+    const DLP::GCodeFile job = generatedJob(2);
     ASSERT_FALSE(job.text.empty());
     std::vector<std::string> expected;
     for (size_t begin = 0, end; (end = job.text.find('\n', begin)) != std::string::npos; begin = end + 1) {
