@@ -493,7 +493,7 @@ TEST_F(PrintLoopTest, AJobFileCutShortOrWithAbsurdValuesSendsNothing)
 // A controller that answers every line with an error holding "ok" in a word
 // prints nothing: the job ends failed once the command has been written its
 // allowed times, and the light goes off.
-TEST_F(PrintLoopTest, OnlyAReplyLineBeginningWithOkAcknowledges)
+TEST_F(PrintLoopTest, AnErrorReplyHoldingOkAcknowledgesNothing)
 {
     playToAFaultyPrinter(PrinterSimulator::ErrorReply, 3, 30, ";(<Slice> 0 )\nG1 Z1\nG1 Z2\n");
     EXPECT_EQ(nextBytes(25), "G1 Z1\r\nG1 Z1\r\nG1 Z1\r\nM220");
