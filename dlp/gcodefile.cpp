@@ -184,13 +184,12 @@ const JobCommand* JobCommandOf(char kind, double number)
     return nullptr;
 }
 
-// Why one command ("G1 Z0.1 F600", "M219", "; note") cannot go to a
-// printer. What follows a ';' is a comment; a 'G' or 'M' in it began a
-// command of its own.
-std::string CommandProblem(const std::string& piece, bool* light)
+// The words of one command (its comment cut off), each a capital letter and
+// a number; why not, when a word is no such thing or beyond every range.
+std::string ReadCommandWords(const std::string& piece, std::vector<std::string>& words, std::vector<double>& values)
 {
     const std::string command = piece.substr(0, piece.find(';'));
-    std::vector<std::string> words;
+    words.clear();
     size_t at = 0;
     while (at < command.size()) {
         const size_t begin = command.find_first_not_of(" \t", at);
@@ -202,9 +201,7 @@ std::string CommandProblem(const std::string& piece, bool* light)
         words.push_back(command.substr(begin, end - begin));
         at = end;
     }
-    if (words.empty())
-        return std::string();
-    std::vector<double> values(words.size());
+    values.assign(words.size(), 0.0);
     for (size_t i = 0; i < words.size(); ++i) {
         const std::string& word = words[i];
         // The controller takes capitals only: "g1 z-50" is no move it checks.
@@ -213,6 +210,21 @@ std::string CommandProblem(const std::string& piece, bool* light)
         if (std::fabs(values[i]) > kLargestJobNumber)
             return "has a value no printer takes";
     }
+    return std::string();
+}
+
+// Why one command ("G1 Z0.1 F600", "M219", "; note") cannot go to a
+// printer. What follows a ';' is a comment; a 'G' or 'M' in it began a
+// command of its own.
+std::string CommandProblem(const std::string& piece, bool* light)
+{
+    std::vector<std::string> words;
+    std::vector<double> values;
+    const std::string unreadable = ReadCommandWords(piece, words, values);
+    if (!unreadable.empty())
+        return unreadable;
+    if (words.empty())
+        return std::string();
     const char kind = words[0][0];
     const double number = values[0];
     if ((kind != 'G' && kind != 'M') || number < 0 || number != std::floor(number))
@@ -248,23 +260,33 @@ std::string CommandProblem(const std::string& piece, bool* light)
     return std::string();
 }
 
-// Why a line the player sends as it is cannot go to a printer. The
-// controller starts a command at every 'G' or 'M' that follows other text,
-// a comment's included, so each such piece is a command of its own.
-std::string SentLineProblem(const std::string& line, bool* light = nullptr)
+// The commands of a line the player sends as it is: the controller starts a
+// command at every 'G' or 'M' that follows other text, a comment's included,
+// so each such piece is a command of its own.
+std::vector<std::string> SentLinePieces(const std::string& line)
 {
+    std::vector<std::string> pieces;
     size_t begin = 0;
     bool text = false;
     for (size_t i = 0; i <= line.size(); ++i) {
         const bool split = i == line.size() || ((line[i] == 'G' || line[i] == 'M') && text);
         if (split) {
-            const std::string problem = CommandProblem(line.substr(begin, i - begin), light);
-            if (!problem.empty())
-                return problem;
+            pieces.push_back(line.substr(begin, i - begin));
             begin = i;
         }
         if (i < line.size() && line[i] != ' ')
             text = true;
+    }
+    return pieces;
+}
+
+// Why a line the player sends as it is cannot go to a printer.
+std::string SentLineProblem(const std::string& line, bool* light = nullptr)
+{
+    for (const std::string& piece : SentLinePieces(line)) {
+        const std::string problem = CommandProblem(piece, light);
+        if (!problem.empty())
+            return problem;
     }
     return std::string();
 }
@@ -280,6 +302,24 @@ JobLine JobLineKind(const std::string& line)
     // A blank line (a CR LF job's "\r" among them) would reach the printer
     // as no command, which no "ok" answers.
     return line.find(";(") != std::string::npos || BlankLine(line) ? JobLine::Kept : JobLine::Sent;
+}
+
+std::vector<SentCommand> SentCommands(const std::string& line)
+{
+    std::vector<SentCommand> commands;
+    // The CR of a CR LF job ends the line, as the check takes it.
+    const bool cr = !line.empty() && line.back() == '\r';
+    for (const std::string& piece : SentLinePieces(cr ? line.substr(0, line.size() - 1) : line)) {
+        std::vector<std::string> words;
+        std::vector<double> values;
+        if (!ReadCommandWords(piece, words, values).empty() || words.empty())
+            continue;
+        SentCommand command{words[0][0], values[0], {}};
+        for (size_t i = 1; i < words.size(); ++i)
+            command.words.emplace_back(words[i][0], values[i]);
+        commands.push_back(std::move(command));
+    }
+    return commands;
 }
 
 bool ReadJobWait(const std::string& line, double& ms)

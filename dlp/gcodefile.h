@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace DLP {
@@ -49,6 +50,19 @@ std::string JobFileProblem(const std::string& text);
 // command it sends as it stands. The check reads every line the same way.
 enum class JobLine { Wait, Layer, Kept, Sent };
 JobLine JobLineKind(const std::string& line);
+
+// One command of a sent line as the controller reads it: "G1 Z5 F600" is
+// kind 'G', number 1 and the words Z 5 and F 600.
+struct SentCommand
+{
+    char kind;
+    double number;
+    std::vector<std::pair<char, double>> words;
+};
+// The commands of a line the player sends, split and read as the check
+// reads them; a command with a word that is no capital letter and number is
+// left out.
+std::vector<SentCommand> SentCommands(const std::string& line);
 
 // The wait of a ";(<Delay> ms )" line, as the check and the player both read
 // it; false when it holds no number of milliseconds within range.

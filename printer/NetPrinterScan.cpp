@@ -1,6 +1,7 @@
 #include "NetPrinterScan.h"
 
 #include "LoopbackGuard.h"
+#include "replylines.h"
 
 #include <QDebug>
 #include <QHostInfo>
@@ -122,7 +123,8 @@ QString NetPrinterScan::cleanName(const QString& name)
     // Removing one "=>" can join a new one ("==>>"), so repeat until none.
     while (out.contains(QLatin1String("=>")))
         out.remove(QLatin1String("=>"));
-    return out;
+    // A name of kilobytes would fill the list: capped, with its length.
+    return ReplyLines::shown(out);
 }
 
 QString NetPrinterScan::entryAddress(const QString& entry)
@@ -180,6 +182,15 @@ void NetPrinterScan::handleReply(QNetworkReply* reply)
         return;
     }
 
+    // Only a printer's own answer lists it: a redirect, a missing page or a
+    // server error that happens to hold the model word is no printer.
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (status.isValid() && (status.toInt() < 200 || status.toInt() > 299)) {
+        qDebug() << "Discovery reply with HTTP status" << status.toInt() << "from" << reply->url().host();
+        emit signal_reply_handled(false);
+        return;
+    }
+
     QByteArray raw = reply->readAll();
     const int nul = raw.indexOf('\0');
     if (nul >= 0)
@@ -187,16 +198,17 @@ void NetPrinterScan::handleReply(QNetworkReply* reply)
     const QString body = QString::fromUtf8(raw);
 
     bool matched = false;
-    if (body.contains(QLatin1String(modelWord))) {
+    if (status.isValid() && body.contains(QLatin1String(modelWord))) {
         const QStringList fields = body.split(QLatin1Char('"'));
         if (fields.size() < 6) {
             qDebug() << "Printer reply without a name field ignored from" << reply->url().host();
         } else {
             matched = true;
             const QString host = reply->url().host();
-            QString log = QStringLiteral("Http OK\r\n") + host + "\r\n" + body + "\r\n";
+            // The body is the printer's text: escaped and capped in the pane.
+            QString log = QStringLiteral("Http OK\r\n") + host + "\r\n" + ReplyLines::shown(body) + "\r\n";
             for (int i = 1; i <= 5; ++i)
-                log += fields[i] + "\r\n";
+                log += ReplyLines::shown(fields[i]) + "\r\n";
             emit signal_log(log);
 
             bool listed = false;

@@ -30,8 +30,9 @@ struct NetScanSource
 
 // The HTTP discovery of network printers: a GET of the printer's serial-number
 // path to every host of the areas and to the fixed hosts, all at once; a host
-// whose body holds "Pellar120" becomes a device entry "name=>address". No
-// host can keep a request open past the source's time or fill the memory.
+// whose reply is a success (2xx) and whose body holds "Pellar120" becomes a
+// device entry "name=>address". No host can keep a request open past the
+// source's time or fill the memory.
 class NetPrinterScan : public QObject
 {
     Q_OBJECT
@@ -61,7 +62,8 @@ public:
     // ipAreasOf the addresses of this computer's host name (blocking lookup).
     static void getIpArea(QVector<QString>& areas);
     // The device name as it may stand in an entry: no control characters and
-    // no "=>", which would move where readers find the address.
+    // no "=>", which would move where readers find the address; at most a
+    // few hundred characters, then its length.
     static QString cleanName(const QString& name);
     // The address of an entry: its text two characters after the first "=>".
     static QString entryAddress(const QString& entry);

@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QThread>
 
+#include <algorithm>
 #include <cmath>
 
 namespace DLP {
@@ -29,13 +30,6 @@ QString forLog(const QString& command)
     while (text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r')))
         text.chop(1);
     return text;
-}
-
-// A printer's reply as the log shows it: a printer that never ends its
-// reply, or answers in kilobytes, must not fill the user's disk.
-QString replyForLog(const QByteArray& reply)
-{
-    return shortPrintable(QString::fromLatin1(reply), 120);
 }
 
 // Replies that are no "ok" logged while one command waits; the rest are counted.
@@ -233,6 +227,7 @@ void BuildManager::BuildThread()
         switch (m_state.load()) {
         case Start: {
             m_lineIndex = 0;
+            m_motion.reset();
             moveTo(Run);
             m_sliceNumber = 0;
             QMutexLocker locker(&m_jobLock);
@@ -330,7 +325,7 @@ void BuildManager::processLine(const std::string& line)
     }
     const QString command = QString::fromLatin1(line.data(), static_cast<int>(line.size())) + QStringLiteral("\r\n");
     log(tr("Start") + forLog(command));
-    sendCmd(command);
+    sendCommand(command, true, m_motion.take(line));
 }
 
 int BuildManager::sendCmd(QString command)
@@ -338,7 +333,7 @@ int BuildManager::sendCmd(QString command)
     return sendCommand(command, true);
 }
 
-int BuildManager::sendCommand(const QString& command, bool rewrite)
+int BuildManager::sendCommand(const QString& command, bool rewrite, double moveMs)
 {
     DlpSerialPort::getInstance();
     if (!m_port) {
@@ -351,12 +346,13 @@ int BuildManager::sendCommand(const QString& command, bool rewrite)
     const QByteArray bytes = command.toLatin1();
     auto noOk = [&](int look) {
         log(tr("No OK: %1").arg(look) + tr("times: ") + forLog(command) + QLatin1Char(' ')
-            + replyForLog(MySerialPort::responseData()));
+            + ReplyLines::shown(MySerialPort::responseData()));
     };
     AckScanner scanner;
     int otherReplies = 0;
-    // Only a reply line that begins with "ok" acknowledges; other lines are
-    // logged once each and waited past.
+    // Only a reply line with the word "ok" or "execok" acknowledges, and no
+    // error line does (ReplyLines); other lines are logged once each and
+    // waited past.
     auto look = [&]() -> int {
         if (!m_port->isOpen())
             return -2;  // lost: no reply will come
@@ -364,7 +360,7 @@ int BuildManager::sendCommand(const QString& command, bool rewrite)
         const int pos = MySerialPort::scanResponse(scanner, &others);
         for (const QByteArray& line : others)
             if (++otherReplies <= kOtherRepliesLogged)
-                log(tr("Reply is no acknowledgement: %1").arg(replyForLog(line)));
+                log(tr("Reply is no acknowledgement: %1").arg(ReplyLines::shown(line)));
         return pos;
     };
     // However the wait ends, the count of the replies not logged is.
@@ -376,11 +372,20 @@ int BuildManager::sendCommand(const QString& command, bool rewrite)
                 log(BuildManager::tr("%1 more replies were no acknowledgement").arg(count - kOtherRepliesLogged));
         }
     } countOthers{otherReplies};
+    const auto sleep = [this](int ms) { sleepMs(ms); };
+    LookLoop moveLoop = m_timings.command;
+    moveLoop.lookAfterLastSleep = false;
+    moveLoop.looks = int(std::min(std::ceil(moveMs * m_timings.moveScale / moveLoop.sleepMs), 1e9));
     for (int writes = 1;; ++writes) {
         MySerialPort::clearResponse();
         scanner.reset();
         const qint64 written = m_port->write(bytes);
-        const int pos = written < 0 ? -2 : waitUntil(look, m_timings.command, [this](int ms) { sleepMs(ms); }, noOk);
+        int pos = written < 0 ? -2 : waitUntil(look, m_timings.command, sleep, noOk);
+        // A controller answers a move once it has run: until then a missing
+        // "ok" is no lost command, and a second copy would be carried out
+        // after the first, its late "ok" taken for the next command's.
+        if (pos == -1 && moveLoop.looks > 0)
+            pos = waitUntil(look, moveLoop, sleep, [&](int n) { noOk(m_timings.command.looks + 1 + n); });
         if (pos >= 0)
             return pos;
         if (pos < -1) {
@@ -426,7 +431,7 @@ void BuildManager::PrintCancel()
     log(QStringLiteral("Print Cancell"));
     // One window each and no rewrite: the cancel always completes.
     sendCommand(QStringLiteral("M220"), false);
-    sendCommand(QStringLiteral("G1 Y0"), false);
+    sendCommand(QStringLiteral("G1 Y0"), false, m_motion.take("G1 Y0"));
     sendCommand(QStringLiteral("M220"), false);
     resetJob();
 }

@@ -2,6 +2,7 @@
 
 #include "dlp/gcodefile.h"
 #include "dlp/typeconversion.h"
+#include "jobmotion.h"
 #include "printertimings.h"
 
 #include <QMutex>
@@ -108,7 +109,9 @@ private:
     // (after the cancel sequence when a cancel is pending).
     void fail(PrintEnd end, const QString& reason);
     // rewrite: write the command again after each window without "ok".
-    int sendCommand(const QString& command, bool rewrite);
+    // moveMs: how long the command keeps the axes moving; a missing "ok" is
+    // waited for that much longer before the command counts as unanswered.
+    int sendCommand(const QString& command, bool rewrite, double moveMs = 0);
     qint64 nowMs() const;
     void sleepMs(int ms) const;
     // The job's port is closed, lost or no longer the connection's: the job
@@ -138,6 +141,7 @@ private:
     QString m_failureReason;
     qint64 m_delayStartMs = 0;
     int m_delayMs = 0;
+    JobMotion m_motion;  // where the job's moves have taken the axes
 };
 
 }  // namespace DLP

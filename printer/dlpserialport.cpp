@@ -2,6 +2,7 @@
 
 #include "myserialport.h"
 #include "printertimings.h"
+#include "replylines.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -87,7 +88,9 @@ MySerialPort* DlpSerialPort::findPrinter()
     const QList<PrinterPortInfo> ports = printerPorts();
     log(QStringLiteral("++++++++++++++++"));
     for (const PrinterPortInfo& port : ports) {
-        log(port.description + QLatin1Char(' ') + port.manufacturer + QLatin1Char(' ') + port.portName);
+        // The USB strings come from the device: shown as printer text.
+        log(ReplyLines::shown(port.description + QLatin1Char(' ') + port.manufacturer + QLatin1Char(' ')
+                              + port.portName));
         if (port.manufacturer == QLatin1String(kPrinterManufacturer)) {
             log(QStringLiteral("----------------"));
             log(tr("InfoPortname: ") + port.portName);
@@ -155,7 +158,7 @@ void DlpSerialPort::LoadLightEnginePara()
     m_pSerialPort->write(QByteArrayLiteral("M900"));
     waitForAck(timings.m900);
     const QByteArray version = MySerialPort::responseData();
-    log(tr("Return of M900: ") + QString::fromLatin1(version));
+    log(tr("Return of M900: ") + ReplyLines::shown(version));
     if (version.isEmpty()) {
         // A controller that never answers must not pass for a printer: the
         // print would wait for "ok" without end.
@@ -166,25 +169,27 @@ void DlpSerialPort::LoadLightEnginePara()
     const QByteArray firstLine = version.split('\n').first();
     // A controller that rejects the hand-shake is no printer to send a job to.
     if (firstLine.trimmed().toLower().startsWith("error")) {
-        log(tr("M900 answered with an error, printer offline: %1").arg(QString::fromLatin1(firstLine.trimmed())));
+        log(tr("M900 answered with an error, printer offline: %1").arg(ReplyLines::shown(firstLine.trimmed())));
         dropPort();
         return;
     }
     const int nul = firstLine.indexOf('\0');
-    log(tr("FirmWare Version: %1").arg(QString::fromLatin1(nul < 0 ? firstLine : firstLine.left(nul))));
+    log(tr("FirmWare Version: %1").arg(ReplyLines::shown(nul < 0 ? firstLine : firstLine.left(nul))));
 
     MySerialPort::clearResponse();
     log(tr("Write M701 start"));
     m_pSerialPort->write(QByteArrayLiteral("M701"));
     // A reply that outgrows the receive buffer can no longer be read whole:
     // no point waiting for its end.
-    waitUntil([] { return MySerialPort::responseOverflowed() ? -2 : MySerialPort::indexOfAck(); }, timings.m701);
+    AckScanner scanner;
+    waitUntil([&scanner] { return MySerialPort::responseOverflowed() ? -2 : MySerialPort::scanResponse(scanner, nullptr); },
+              timings.m701);
     if (MySerialPort::responseOverflowed()) {
         log(tr("Return of M701 longer than %1 bytes: light data refused").arg(MySerialPort::kResponseLimit));
         lightEnginePara.clear();
         return;
     }
-    log(tr("Return of M701: ") + QString::fromLatin1(MySerialPort::responseData()));
+    log(tr("Return of M701: ") + ReplyLines::shown(MySerialPort::responseData()));
     lightEnginePara = MySerialPort::splitResponse('\n');
 }
 

@@ -161,8 +161,11 @@ LightCorrection buildLightCorrection(int greyStart, const QList<QByteArray>& gre
     const int H = itemInt(items[2]);
     const int nx = itemInt(items[3]);
     const int ny = itemInt(items[4]);
-    if (!(std::isfinite(target) && target >= 0.0f))
-        return refuse(QStringLiteral("target %1 negative or not a number").arg(double(target)));
+    // A target of 0 would bring every pixel down to black.
+    if (!(target > 0.0f && target <= kMaxLightValue))
+        return refuse(QStringLiteral("target %1 outside what a light engine reports (above 0 up to %2)")
+                          .arg(double(target))
+                          .arg(double(kMaxLightValue)));
     if (W < 1 || W > kMaxLightGridSide)
         return refuse(QStringLiteral("width %1 outside 1..%2").arg(W).arg(kMaxLightGridSide));
     if (H < 1 || H > kMaxLightGridSide)
@@ -193,8 +196,19 @@ LightCorrection buildLightCorrection(int greyStart, const QList<QByteArray>& gre
     auto at = [&g, gh](int i, int j) -> float& { return g[size_t(i) * size_t(gh) + size_t(j)]; };
     int next = 5 + nx + ny;
     for (int i = 1; i <= nx; ++i)
-        for (int j = 1; j <= ny; ++j)
-            at(i, j) = itemFloat(items[next++]);
+        for (int j = 1; j <= ny; ++j) {
+            const float v = itemFloat(items[next++]);
+            // 0, a negative or an unreadable value, inf or 1e30 at one point
+            // would leave the layer dark or dim around it.
+            if (!(v > 0.0f && v <= kMaxLightValue))
+                return refuse(QStringLiteral("light value %1 at point (%2,%3) outside what a light engine reports "
+                                             "(above 0 up to %4)")
+                                  .arg(double(v))
+                                  .arg(i)
+                                  .arg(j)
+                                  .arg(double(kMaxLightValue)));
+            at(i, j) = v;
+        }
 
     // Border: extrapolated by half a step from two measured lines; a single
     // line is copied outwards, since there is no slope to follow.

@@ -25,6 +25,10 @@ constexpr int kMaxLightGridSide = 16384;
 // Most measuring columns (and rows) accepted: a light engine measures a few
 // points per axis; thousands only cost time and log.
 constexpr int kMaxLightPoints = 64;
+// Largest light value (measured or target) accepted: a light engine's sensor
+// reports 16-bit readings. A value beyond, or one that is not finite and
+// positive, would dim or darken the layer around its point.
+constexpr float kMaxLightValue = 65535.0f;
 
 struct LightCorrection
 {

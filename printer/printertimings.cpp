@@ -1,6 +1,7 @@
 #include "printertimings.h"
 
 #include "myserialport.h"
+#include "replylines.h"
 
 #include <QThread>
 #include <algorithm>
@@ -39,6 +40,7 @@ PrinterTimings PrinterTimings::scaled(double factor) const
     t.delayPollMs = scaleMs(delayPollMs, factor);
     t.delayTailMs = scaleMs(delayTailMs, factor);
     t.idleSleepMs = scaleMs(idleSleepMs, factor);
+    t.moveScale = moveScale * factor;
     return t;
 }
 
@@ -81,5 +83,6 @@ int waitForText(const QByteArray& text, const LookLoop& loop, const PrinterSleep
 
 int waitForAck(const LookLoop& loop, const PrinterSleep& sleep, const PrinterMissReport& onMiss)
 {
-    return waitUntil([] { return MySerialPort::indexOfAck(); }, loop, sleep, onMiss);
+    AckScanner scanner;
+    return waitUntil([&scanner] { return MySerialPort::scanResponse(scanner, nullptr); }, loop, sleep, onMiss);
 }

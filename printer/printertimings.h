@@ -27,6 +27,9 @@ struct PrinterTimings {
     int delayPollMs = 5;             // print-loop delays: sleep while more than
     int delayTailMs = 200;           // the tail remains, then poll without sleeping
     int idleSleepMs = 2000;          // print loop with nothing to do
+    // A move's own duration, worked out from the job, counts this much: a
+    // command is written again only after its window and its move have run.
+    double moveScale = 1.0;
 
     // The print loop's clock: a millisecond reading and a sleep. Empty means
     // the steady clock and a real sleep of the calling thread; tests put a
@@ -55,5 +58,6 @@ int waitUntil(const std::function<int()>& look, const LookLoop& loop, const Prin
 int waitForText(const QByteArray& text, const LookLoop& loop, const PrinterSleep& sleep = {},
                 const PrinterMissReport& onMiss = {});
 
-// waitUntil the shared receive buffer holds an acknowledgement line (ReplyLines).
+// waitUntil the shared receive buffer holds an acknowledgement (ReplyLines),
+// judged as it grows (AckScanner).
 int waitForAck(const LookLoop& loop, const PrinterSleep& sleep = {}, const PrinterMissReport& onMiss = {});

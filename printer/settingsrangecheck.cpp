@@ -35,11 +35,21 @@ std::optional<double> storedNumber(const QVariant& value)
 QString shortPrintable(const QString& text, int shownCharacters)
 {
     QString shown;
-    for (const QChar c : text.left(shownCharacters)) {
-        const ushort u = c.unicode();
-        shown += u < 0x20 || u == 0x7f ? QStringLiteral("\\x%1").arg(u, 2, 16, QLatin1Char('0')) : QString(c);
+    int taken = 0;
+    while (taken < text.size()) {
+        const ushort u = text[taken].unicode();
+        // A surrogate pair stays whole.
+        const int size = text[taken].isHighSurrogate() && taken + 1 < text.size() ? 2 : 1;
+        // C1 controls too: a terminal reads U+009B as the start of an escape.
+        const QString piece = u < 0x20 || (u >= 0x7f && u < 0xa0) ? QStringLiteral("\\x%1").arg(u, 2, 16, QLatin1Char('0'))
+                                                                  : text.mid(taken, size);
+        // The cap holds for what is shown, escapes included.
+        if (shown.size() + piece.size() > shownCharacters)
+            break;
+        shown += piece;
+        taken += size;
     }
-    if (text.size() > shownCharacters)
+    if (taken < text.size())
         shown += QStringLiteral("... (%1 characters)").arg(text.size());
     return shown;
 }

@@ -13,8 +13,8 @@
 class QSettings;
 
 // Outside text (a stored value, a printer's reply) as a message or the log
-// shows it: at most `shownCharacters` of it, then its length, control
-// characters as \xNN. A file or a printer may hand over megabytes in one
+// shows it: control characters (C0, DEL and C1) as \xNN, at most
+// `shownCharacters` shown, then the text's whole length. A file or a printer may hand over megabytes in one
 // piece, or bytes that would garble the log.
 QString shortPrintable(const QString& text, int shownCharacters);
 

@@ -15,6 +15,7 @@ int usage()
     std::fprintf(stderr,
                  "usage: printer_sim [--mute] [--delay MS] [--chunked N] [--nul] [--hangup]\n"
                  "                   [--hangup-after N] [--error-reply] [--endless-reply]\n"
+                 "                   [--reply TEXT] [--move-time F] [--start-z MM]\n"
                  "  --mute       record commands, answer nothing\n"
                  "  --delay MS   answer every command MS milliseconds late\n"
                  "  --chunked N  send replies N bytes at a time\n"
@@ -22,8 +23,28 @@ int usage()
                  "  --hangup     close the terminal at the first command\n"
                  "  --hangup-after N  close the terminal once N commands came in\n"
                  "  --error-reply     answer every command \"error: command broken\"\n"
-                 "  --endless-reply   never end the first reply (no \"ok\", lines without end)\n");
+                 "  --endless-reply   never end the first reply (no \"ok\", lines without end)\n"
+                 "  --reply TEXT      answer every command but the hand-shake's with TEXT, in which\n"
+                 "                    \\n, \\r, \\t and \\\\ are LF, CR, tab and backslash (default \"ok\\n\")\n"
+                 "  --move-time F     answer a move (G0, G1, G28) only once it has run: its\n"
+                 "                    duration from positions and feed, times F (as printer_probe --scale)\n"
+                 "  --start-z MM      where the plate stands at the start (for homing; default 0)\n");
     return 2;
+}
+
+// "\n", "\r", "\t" and "\\" of a command-line argument as the bytes they name.
+std::string unescape(const char* text)
+{
+    std::string out;
+    for (const char* c = text; *c; ++c) {
+        if (*c != '\\' || !c[1]) {
+            out += *c;
+            continue;
+        }
+        ++c;
+        out += *c == 'n' ? '\n' : *c == 'r' ? '\r' : *c == 't' ? '\t' : *c;
+    }
+    return out;
 }
 
 }  // namespace
@@ -53,6 +74,14 @@ int main(int argc, char** argv)
         } else if (arg == "--delay" && hasValue) {
             faults |= PrinterSimulator::Delayed;
             options.delayMs = std::atoi(argv[++i]);
+        } else if (arg == "--reply" && hasValue) {
+            options.commandReply = unescape(argv[++i]);
+        } else if (arg == "--move-time" && hasValue) {
+            options.moveScale = std::atof(argv[++i]);
+            if (!(options.moveScale > 0))
+                return usage();
+        } else if (arg == "--start-z" && hasValue) {
+            options.startZ = std::atof(argv[++i]);
         } else if (arg == "--chunked" && hasValue) {
             faults |= PrinterSimulator::Chunked;
             options.chunkSize = std::atoi(argv[++i]);

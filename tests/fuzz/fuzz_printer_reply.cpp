@@ -1,7 +1,8 @@
 // Feeds arbitrary bytes to what reads the printer's serial replies: the
-// acknowledgement scan (whole and as the reply grows), the size-limited
-// receive buffer, and the light-engine data of an M701 reply (also read as
-// "machine.dat") through the light-table build.
+// acknowledgement scan (whole, with its last word settled or not, and as the
+// reply grows, each piece looked at twice), the size-limited receive buffer,
+// the printer text as the log shows it, and the light-engine data of an M701
+// reply (also read as "machine.dat") through the light-table build.
 #include "lightcorrection.h"
 #include "myserialport.h"
 #include "replylines.h"
@@ -22,9 +23,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     QByteArray grown;
     for (int at = 0; at < bytes.size(); at += 7) {
         grown += bytes.mid(at, 7);
-        scanner.scan(grown, false, &others);
+        const int ack = scanner.scan(grown, false, &others);
+        // A second look with nothing new settles the last word.
+        const int settled = scanner.scan(grown, false, &others);
+        if (ack >= 0 && settled != ack)
+            __builtin_trap();
+        if (settled >= grown.size())
+            __builtin_trap();
     }
     (void)ReplyLines::ackPosition(bytes, true);
+    (void)ReplyLines::ackPosition(bytes, false, false);
+    if (ReplyLines::shown(bytes).size() > ReplyLines::kShownCharacters + 40)
+        __builtin_trap();
 
     MySerialPort::clearResponse();
     for (int n = 0; n < 40; ++n)  // enough copies to pass the buffer's limit

@@ -19,7 +19,8 @@
 class LoopbackHttp : public QObject
 {
 public:
-    struct Page { QByteArray body, contentType, extraHeaders; };  // headers: whole lines, each ending in "\r\n"
+    // headers: whole lines, each ending in "\r\n"; status: code and reason
+    struct Page { QByteArray body, contentType, extraHeaders, status = "200 OK"; };
 
     // Listens on addr:port (0 picks a port); false when taken.
     bool listen(const QString& addr, quint16 port = 0)
@@ -34,6 +35,8 @@ public:
     {
         m_pages[path] = Page{body, contentType, extraHeaders};
     }
+    // The status a page is answered with ("404 Not Found"); "200 OK" unless set.
+    void setStatus(const QByteArray& path, const QByteArray& status) { m_pages[path].status = status; }
     void setDelayMs(int ms) { m_delayMs = ms; }
     // Request lines and headers, one entry per request.
     const QList<QByteArray>& requests() const { return m_requests; }
@@ -61,7 +64,7 @@ private:
         QByteArray resp;
         if (m_pages.contains(path)) {
             const Page& p = m_pages[path];
-            resp = "HTTP/1.1 200 OK\r\nContent-Type: " + p.contentType + "\r\nContent-Length: "
+            resp = "HTTP/1.1 " + p.status + "\r\nContent-Type: " + p.contentType + "\r\nContent-Length: "
                    + QByteArray::number(p.body.size()) + "\r\n" + p.extraHeaders + "Connection: close\r\n\r\n" + p.body;
         } else {
             resp = "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";

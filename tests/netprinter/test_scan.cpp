@@ -170,6 +170,56 @@ TEST_F(LoopbackScan, BodiesThatMakeAnEntry)
     }
 }
 
+// Only a success lists a printer: a redirect, a missing page or a server
+// error whose page names the model is no printer answering.
+TEST_F(LoopbackScan, OnlyASuccessfulReplyIsAPrinter)
+{
+    const std::pair<QByteArray, bool> rows[] = {
+        {"200 OK", true},           {"201 Created", true},  {"203 Non-Authoritative Information", true},
+        {"299 Whatever", true},     {"300 Multiple Choices", false}, {"301 Moved Permanently", false},
+        {"302 Found", false},       {"304 Not Modified", false}, {"400 Bad Request", false},
+        {"403 Forbidden", false},   {"404 Not Found", false}, {"500 Internal Server Error", false},
+        {"503 Service Unavailable", false},
+    };
+    for (const auto& [status, listed] : rows) {
+        SCOPED_TRACE(status.toStdString());
+        LoopbackHttp server;
+        server.setPage(NetPrinterScan::requestPath, printerBody("Vat-7"), "text/plain",
+                       "Location: http://127.0.0.38/services/settings/update/snsid\r\n");
+        server.setStatus(NetPrinterScan::requestPath, status);
+        ASSERT_TRUE(server.listen("127.0.0.37"));
+        run(server.port());
+        EXPECT_EQ(server.requests().size(), 1);  // a redirect is not followed
+        EXPECT_EQ(scan.deviceList(), listed ? QVector<QString>{"Vat-7=>127.0.0.37"} : QVector<QString>());
+        EXPECT_EQ(lists.count(), listed ? 1 : 0);
+        EXPECT_EQ(handled.count(), 256);
+    }
+}
+
+// A printer's name and body reach the list and the log pane escaped and
+// capped, with their whole length; never a terminal escape or kilobytes.
+TEST_F(LoopbackScan, PrinterTextIsEscapedAndCapped)
+{
+    QSignalSpy logs(&scan, &NetPrinterScan::signal_log);
+    const QByteArray longName(20000, 'N');
+    LoopbackHttp server;
+    server.setPage(NetPrinterScan::requestPath, printerBody("\x1b[2J" + longName + "\xc2\x9b"));
+    ASSERT_TRUE(server.listen("127.0.0.37"));
+    run(server.port());
+    const QString name = "[2J" + QString(297, 'N') + "... (20003 characters)";
+    EXPECT_EQ(scan.deviceList(), QVector<QString>{name + "=>127.0.0.37"});
+    ASSERT_EQ(logs.count(), 1);
+    const QString log = logs[0].at(0).toString();
+    EXPECT_LT(log.size(), 2000);
+    for (const QString& line : log.split("\r\n", Qt::SkipEmptyParts)) {
+        EXPECT_LE(line.size(), 340) << line.left(60).toStdString();
+        for (const QChar c : line)
+            EXPECT_FALSE(c.category() == QChar::Other_Control) << line.left(60).toStdString();
+    }
+    EXPECT_TRUE(log.contains("\\x1b[2J")) << log.left(200).toStdString();
+    EXPECT_TRUE(log.contains(QString("(%1 characters)").arg(printerBody("\x1b[2J" + longName + "\xc2\x9b").size() - 1)));
+}
+
 TEST_F(LoopbackScan, HostsThatPrefixEachOtherAreBothListed)
 {
     // .1 is a prefix of .10; each must be listed whichever answers first.

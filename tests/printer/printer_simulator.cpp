@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -27,6 +29,7 @@ PrinterSimulator::PrinterSimulator() : PrinterSimulator(Options{}) {}
 PrinterSimulator::PrinterSimulator(Options options)
     : m_options(std::move(options))
 {
+    m_at[2] = m_options.startZ;
     char name[256] = {};
     if (openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0) {
         m_error = std::string("openpty: ") + std::strerror(errno);
@@ -209,7 +212,53 @@ std::string PrinterSimulator::replyToLocked(const std::string& command) const
         return lightGridReply(m_options.grid) + "ok\n";
     if (word == "M231")
         return "M231 " + m_options.homeAdjust + "\nexecok\n";
-    return "ok\n";
+    return m_options.commandReply;
+}
+
+double PrinterSimulator::moveDuration(const std::string& command)
+{
+    // "G1 Z5 F600": a letter and a number per word.
+    std::istringstream in(command);
+    std::string word;
+    int g = -1;
+    bool named[3] = {false, false, false};
+    double to[3] = {0, 0, 0};
+    double feed = -1;
+    while (in >> word) {
+        const char letter = word[0];
+        char* end = nullptr;
+        const double value = std::strtod(word.c_str() + 1, &end);
+        if (end == word.c_str() + 1)
+            continue;
+        if (letter == 'G' && g < 0)
+            g = int(value);
+        else if (letter == 'X' || letter == 'Y' || letter == 'Z')
+            named[letter - 'X'] = true, to[letter - 'X'] = value;
+        else if (letter == 'F')
+            feed = value;
+    }
+    if (g == 92) {
+        for (int a = 0; a < 3; ++a)
+            if (named[a])
+                m_at[a] = to[a];
+        return 0;
+    }
+    if (g != 0 && g != 1 && g != 28)
+        return 0;
+    if (g == 28 && !named[0] && !named[1] && !named[2])
+        named[0] = named[1] = named[2] = true;
+    double squared = 0;
+    for (int a = 0; a < 3; ++a) {
+        if (!named[a])
+            continue;
+        const double target = g == 28 ? 0.0 : to[a];
+        squared += (target - m_at[a]) * (target - m_at[a]);
+        m_at[a] = target;
+    }
+    if (g != 28 && feed > 0)
+        m_feed = feed;
+    const double speed = g == 28 ? m_options.homingFeed : m_feed > 0 ? m_feed : 600.0;
+    return std::sqrt(squared) / speed * 60000.0;
 }
 
 void PrinterSimulator::queueReply(std::string reply, Clock::time_point due)
@@ -275,10 +324,20 @@ void PrinterSimulator::endCommand()
         m_endless = true;
         return;
     }
+    auto due = Clock::now();
+    if (m_options.moveScale > 0) {
+        // One move after the other: this one starts when the last has run.
+        const auto runs = std::chrono::microseconds(
+            static_cast<long long>(moveDuration(command) * m_options.moveScale * 1000.0));
+        if (runs.count() > 0) {
+            m_movesEnd = std::max(m_movesEnd, due) + runs;
+            due = m_movesEnd;
+        }
+    }
     if (m_faults & Step)
         m_held.emplace_back(command, replyToLocked(command));
     else
-        queueReply(replyToLocked(command), Clock::now());
+        queueReply(replyToLocked(command), due);
 }
 
 void PrinterSimulator::onBytes(const char* data, size_t n)

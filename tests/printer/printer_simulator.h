@@ -19,7 +19,8 @@
 // text (the hand-shake and control commands come back to back without
 // terminators), or after an idle gap. Replies: "M900" a version line, "M701"
 // the light grid, "M231" the home-adjust values and "execok", anything else
-// "ok\n"; each can be scripted. Faults play printers that answer wrongly,
+// Options::commandReply ("ok\n"); each can be scripted, and moves can be
+// answered only once they have run. Faults play printers that answer wrongly,
 // hang up or never stop talking.
 class PrinterSimulator
 {
@@ -53,6 +54,15 @@ public:
         int chunkSize = 1;
         int chunkGapMs = 2;
         int idleGapMs = 20;
+        // The reply to every command without a reply of its own (not M900,
+        // M701 or M231, nor one set by setReply).
+        std::string commandReply = "ok\n";
+        // Above 0: a move (G0, G1, G28) is answered only once it has run,
+        // its own duration times this scale; the axes move one command after
+        // the other, from 0 (Z from startZ), homing at homingFeed mm/min.
+        double moveScale = 0;
+        double startZ = 0;
+        double homingFeed = 600;
     };
 
     explicit PrinterSimulator(Options options);
@@ -106,6 +116,8 @@ private:
     void queueReply(std::string reply, Clock::time_point due);  // m_lock held
     void hangUpLocked();
     std::string replyToLocked(const std::string& command) const;
+    // Milliseconds the command keeps the axes moving; moves them on.
+    double moveDuration(const std::string& command);
 
     Options m_options;
     std::string m_error, m_slavePath;
@@ -124,6 +136,9 @@ private:
     Clock::time_point m_lastByte;
     std::deque<std::pair<std::string, std::string>> m_held;  // command (Step only), reply
     std::deque<Out> m_out;
+    double m_at[3] = {0, 0, 0};  // X, Y, Z (mm)
+    double m_feed = 0;           // mm/min; 0: none given
+    Clock::time_point m_movesEnd;
     bool m_stop = false;
     std::thread m_thread;
 };

@@ -76,7 +76,8 @@ TEST_F(PrinterDiscovery, HandshakeKeepsTheLightDataPieceByPiece)
     struct { const char* name; std::string m900, m701; QList<QByteArray> para; QString version; } rows[] = {
         {"simulator defaults", "", "", QByteArray::fromStdString(grid).split('\n'),
          "FirmWare Version: Vexmor3D firmware V2.1.4"},
-        {"CR kept", "V9.1\r\nok\n", "a\nb\nok\n", {"a", "b", "ok", ""}, "FirmWare Version: V9.1\r"},
+        // The CR stays, shown as an escape: printer text never reaches the log raw.
+        {"CR kept", "V9.1\r\nok\n", "a\nb\nok\n", {"a", "b", "ok", ""}, "FirmWare Version: V9.1\\x0d"},
         {"version without ok", "V3\n", "a\nok\n", {"a", "ok", ""}, "FirmWare Version: V3"},
     };
     for (const auto& r : rows) {
@@ -210,4 +211,27 @@ TEST_F(PrinterDiscovery, EndlessLightDataIsRefusedWithinTheBufferLimit)
     // Waited for far less than the M701 window (1000 looks).
     EXPECT_EQ(m_log.lines().filter("Return of M701: ").size(), 0);
     reset();
+}
+
+// The firmware version and the hand-shake's replies are the printer's text:
+// a terminal escape or a hundred kilobytes reach the log escaped, capped at
+// a few hundred characters, with the whole length.
+TEST_F(PrinterDiscovery, PrinterTextReachesTheLogEscapedAndCapped)
+{
+    PrinterSimulator sim;
+    sim.setReply("M900", "\x1b[2J" + std::string(100000, 'V') + "\r\nok\n");
+    sim.setReply("M701", "\x1b]0;pwned\x07\n" + std::string(50000, '7') + "\nok\n");
+    listPorts({port(sim, "VEXMOR3D.")});
+    DlpSerialPort::getInstance();
+    ASSERT_TRUE(DlpSerialPort::m_bOnLine);
+    const QString version = "FirmWare Version: \\x1b[2J" + QString(293, 'V') + "... (100005 characters)";
+    EXPECT_TRUE(m_log.lines().contains(version)) << m_log.lines().filter("FirmWare").join('\n').left(500).toStdString();
+    EXPECT_TRUE(m_log.has("Return of M701: \\x1b]0;pwned\\x07\\x0a777"));
+    for (const QString& line : m_log.lines()) {
+        EXPECT_LT(line.size(), 400) << line.left(60).toStdString();
+        for (const QChar c : line)
+            ASSERT_FALSE(c.unicode() < 0x20 || (c.unicode() >= 0x7f && c.unicode() < 0xa0)) << line.left(60).toStdString();
+    }
+    // What is kept for the light tables is the reply itself.
+    EXPECT_EQ(DlpSerialPort::lightEnginePara.value(1).size(), 50000);
 }

@@ -57,7 +57,7 @@ TEST(ReplyLinesTest, AcknowledgementLines)
         {"error\rok", false, 6},
         {"error: command broken\n", false, -1},
         {"o", false, -1},
-        {" ok\n", false, -1},
+        {" ok\n", false, 1},  // a word of its line, as "X:1 Y:2 ok" holds it
         {"ok after a lost head\nok", true, 21},  // the first line's start is gone
     };
     for (const auto& r : rows)
@@ -101,4 +101,109 @@ TEST(ReplyLinesTest, ReceiveBufferStaysWithinItsLimit)
     MySerialPort::appendResponse("ok\nok\n");
     EXPECT_EQ(MySerialPort::indexOfAck(), 3);
     MySerialPort::clearResponse();
+}
+
+// The words of a reply line, split at blanks, tabs, commas and colons: "ok"
+// or "execok" among them acknowledges, unless the line reports an error.
+// A word at the end of the text counts only once no more bytes are coming.
+TEST(ReplyLinesTest, WordsThatAcknowledge)
+{
+    const struct { QByteArray buffer; int settled, growing; } rows[] = {  // growing: the end may still grow
+        {"ok", 0, -1},
+        {"ok\r\n", 0, 0},
+        {"\nok T:25", 1, 1},
+        {"execok\n", 0, 0},
+        {"execok", 0, -1},
+        {"X:1 Y:2 ok\n", 8, 8},
+        {"X:1 Y:2 ok", 8, -1},
+        {"X:1,ok\n", 4, 4},
+        {"ok:", 0, 0},
+        {"\tok\t", 1, 1},
+        {"echo: ok\n", 6, 6},
+        {"echo:busy\nok\n", 10, 10},
+        {"error: broken\nok\n", 14, 14},
+        // No acknowledgement: refusals, other words, other letter case.
+        {"okay, error: command refused\n", -1, -1},
+        {"okay", -1, -1},
+        {"error: ok\n", -1, -1},
+        {"Error:ok\n", -1, -1},
+        {"errors, ok\n", -1, -1},
+        {"!! ok\n", -1, -1},
+        {"!!:ok\n", -1, -1},
+        {"OK\n", -1, -1},
+        {"Ok\n", -1, -1},
+        {"look\n", -1, -1},
+        {"execok2\n", -1, -1},
+        {"o k\n", -1, -1},
+        {QByteArray("ok\0\n", 4), -1, -1},
+        {"", -1, -1},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.buffer.toStdString());
+        EXPECT_EQ(ReplyLines::ackPosition(r.buffer, false, true), r.settled);
+        EXPECT_EQ(ReplyLines::ackPosition(r.buffer, false, false), r.growing);
+    }
+    // A line whose start was lost cannot tell whether it reported an error.
+    EXPECT_EQ(ReplyLines::ackPosition("rror: ok\nok\n", true), 9);
+}
+
+// The scanner judges a word at the end once a look finds no byte added
+// since the look before; a reply that grows into "okay" never acknowledges.
+TEST(ReplyLinesTest, ScannerJudgesTheLastWordWhenNoMoreBytesCome)
+{
+    const std::vector<std::vector<std::pair<QByteArray, int>>> runs = {
+        {{"", -1}, {"o", -1}, {"ok", -1}, {"ok", 0}},
+        {{"ok", -1}, {"oka", -1}, {"okay", -1}, {"okay", -1}, {"okay\n", -1}},
+        {{"X:1 ok", -1}, {"X:1 ok", 4}},
+        {{"X:1 ok", -1}, {"X:1 ok\n", 4}},
+        {{"exec", -1}, {"execok", -1}, {"execok", 0}},
+        {{"ok", -1}, {"ok ", 0}},
+    };
+    for (const auto& run : runs) {
+        SCOPED_TRACE(run.back().first.toStdString());
+        AckScanner scanner;
+        for (const auto& [buffer, ack] : run)
+            EXPECT_EQ(scanner.scan(buffer, false, nullptr), ack) << buffer.toStdString();
+    }
+    // A new command starts the count again: its first look judges nothing.
+    AckScanner scanner;
+    EXPECT_EQ(scanner.scan("ok", false, nullptr), -1);
+    EXPECT_EQ(scanner.scan("ok", false, nullptr), 0);
+    scanner.reset();
+    EXPECT_EQ(scanner.scan("ok", false, nullptr), -1);
+    EXPECT_EQ(scanner.scan("ok", false, nullptr), 0);
+}
+
+// The hand-shake's wait: a bare "ok" ends it at the look after it came.
+TEST(WaitForText, BareOkEndsTheWaitAtTheNextLook)
+{
+    MySerialPort::clearResponse();
+    int now = 0;
+    const auto sleep = [&](int ms) {
+        now += ms;
+        if (now == 100)
+            MySerialPort::appendResponse("V2\nok");
+    };
+    EXPECT_EQ(waitForAck(PrinterTimings().m900, sleep), 3);
+    EXPECT_EQ(now, 200);
+    MySerialPort::clearResponse();
+}
+
+// Printer text in the log and the panels: control characters escaped (C0,
+// DEL, C1), no more than a few hundred characters however many escapes,
+// then the whole length.
+TEST(ReplyLinesTest, PrinterTextIsShownEscapedAndCapped)
+{
+    const int cap = ReplyLines::kShownCharacters;
+    const struct { QByteArray text; QString shown; } rows[] = {
+        {"V2.1.4", "V2.1.4"},
+        {"V9.1\r", "V9.1\\x0d"},
+        {"\x1b[2J\x1b]0;pwned\x07", "\\x1b[2J\\x1b]0;pwned\\x07"},
+        {"a\x7f\x9b" "31mb", "a\\x7f\\x9b31mb"},
+        {"caf\xe9", QString::fromUtf8("caf\xc3\xa9")},
+        {QByteArray(300 * 1024, 'v'), QString(cap, 'v') + "... (307200 characters)"},
+        {QByteArray(cap, '\x1b'), QString("\\x1b").repeated(cap / 4) + QString("... (%1 characters)").arg(cap)},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(ReplyLines::shown(r.text), r.shown) << r.text.left(40).toStdString();
 }

@@ -121,6 +121,16 @@ protected:
         play(job);
     }
 
+    // A job of the generator's with waits of a few milliseconds.
+    static DLP::GCodeFile generatedJob(int layers)
+    {
+        DLP::SliceBuildConfig config;
+        config.ExposureTimePerLayer = config.BottomExposureTime = 2;
+        config.MaterialStable = config.BottomMaterialStable = 1;
+        config.BlankTime = 1;
+        return DLP::GCodeGenerator().Generate(layers, config, DLP::MachineConfig());
+    }
+
     std::unique_ptr<DLP::BuildManager> runner;
     std::thread printThread;
     Layers layers;
@@ -243,11 +253,7 @@ TEST_F(PrintLoopTest, RepliesInPiecesAcknowledgeEachCommandOnce)
 TEST_F(PrintLoopTest, GeneratedJobRunsToOneEndAndReportsItsLayers)
 {
     connectPrinter();
-    DLP::SliceBuildConfig config;
-    config.ExposureTimePerLayer = config.BottomExposureTime = 2;
-    config.MaterialStable = config.BottomMaterialStable = 1;
-    config.BlankTime = 1;
-    const DLP::GCodeFile job = DLP::GCodeGenerator().Generate(2, config, DLP::MachineConfig());
+    const DLP::GCodeFile job = generatedJob(2);
     ASSERT_FALSE(job.text.empty());
 
     // Every line without a marker comment, ended by CR LF behind its own end.
@@ -487,7 +493,7 @@ TEST_F(PrintLoopTest, AJobFileCutShortOrWithAbsurdValuesSendsNothing)
 // A controller that answers every line with an error holding "ok" in a word
 // prints nothing: the job ends failed once the command has been written its
 // allowed times, and the light goes off.
-TEST_F(PrintLoopTest, OnlyAReplyLineBeginningWithOkAcknowledges)
+TEST_F(PrintLoopTest, AnErrorReplyHoldingOkAcknowledgesNothing)
 {
     playToAFaultyPrinter(PrinterSimulator::ErrorReply, 3, 30, ";(<Slice> 0 )\nG1 Z1\nG1 Z2\n");
     EXPECT_EQ(nextBytes(25), "G1 Z1\r\nG1 Z1\r\nG1 Z1\r\nM220");
@@ -555,4 +561,98 @@ TEST_F(PrintLoopTest, MarkerNumbers)
         {";(<Slice> -3 )", -3}};
     for (const auto& r : rows)
         EXPECT_EQ(runner->getvarfromline(r.first), r.second) << r.first;
+}
+
+// Every form of reply a controller may give to a job line, played through
+// the simulator. One that acknowledges lets the job print to its end, each
+// command received once; one that does not ends the job failed once its
+// first command was written its allowed times, and the light goes off.
+TEST_F(PrintLoopTest, EveryReplyFormIsAcknowledgedOrRefused)
+{
+    using Commands = std::vector<std::string>;
+    const std::string job = ";(<Slice> 0 )\nM219\nG92 Z0\nG1 Z1 F600\nM220\n";
+    const Commands played{"M219", "G92 Z0", "G1 Z1 F600", "M220"};
+    const Commands refused{"M219", "M219", "M220"};
+    const struct { const char* name; std::string reply; bool acknowledged; } rows[] = {
+        {"ok", "ok\n", true},
+        {"ok without a line end", "ok", true},
+        {"ok with CR LF", "ok\r\n", true},
+        {"ok after a line end, with a temperature", "\nok T:25", true},
+        {"execok", "execok\n", true},
+        {"text ending in ok", "X:1 Y:2 ok\n", true},
+        {"a busy line, then ok", "echo:busy\nok\n", true},
+        {"okay, then an error", "okay, error: command refused\n", false},
+        {"an error holding ok", "error: ok\n", false},
+        {"an Error holding ok", "Error:ok\n", false},
+        {"an alarm holding ok", "!! ok\n", false},
+        {"capitals", "OK\n", false},
+        {"ok inside a word", "broken\n", false},
+        {"a bare line end", "\n", false},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        PrinterSimulator::Options options;
+        options.commandReply = r.reply;
+        connectPrinter(options);
+        PrinterTimings t = linkTimings();
+        t.commandWrites = 2;
+        // An acknowledgement ends the wait; a long one keeps a loaded machine
+        // from writing a command twice. A refusal is waited for briefly.
+        t.command = r.acknowledged ? LookLoop{1, 5000, true, 1000} : LookLoop{1, 40, true, 10};
+        TimingsScope timings(t);
+        play(job);
+        const Commands all = sim->commands();
+        ASSERT_GE(all.size(), 2u);
+        EXPECT_EQ(Commands(all.begin() + 2, all.end()), r.acknowledged ? played : refused);
+        const auto [how, why] = end();
+        if (r.acknowledged) {
+            EXPECT_EQ(how, int(DLP::PrintEnd::Completed)) << why.toStdString();
+            EXPECT_EQ(layers, (Layers{{0, 0}}));
+        } else {
+            EXPECT_EQ(how, int(DLP::PrintEnd::NotAcknowledged));
+            EXPECT_EQ(why, "The printer did not acknowledge M219 (written 2 times)");
+            EXPECT_EQ(runner->projector()->m_layer.load(), -1);
+        }
+        dropLink();
+    }
+}
+
+// A controller that answers a move only once it has run (the simulator's
+// move mode, on the link's own scale) gets every command of a job exactly
+// once, though many moves run longer than the acknowledgement window: the
+// homing from the top, the rotation, the slow tilt and the final lift.
+TEST_F(PrintLoopTest, AMoveLongerThanTheWindowIsNotWrittenAgain)
+{
+    constexpr double scale = 0.1;
+    PrinterSimulator::Options options;
+    options.moveScale = scale;
+    options.startZ = 150;  // where the last job left the plate
+    connectPrinter(options);
+    PrinterTimings t = linkTimings();
+    t.moveScale = scale;
+    t.command = LookLoop{2, 100, true, 50};  // about 0.2 s
+    TimingsScope timings(t);
+
+    const DLP::GCodeFile job = generatedJob(2);
+    ASSERT_FALSE(job.text.empty());
+    std::vector<std::string> expected;
+    for (size_t begin = 0, end; (end = job.text.find('\n', begin)) != std::string::npos; begin = end + 1) {
+        std::string line = job.text.substr(begin, end - begin);
+        if (DLP::JobLineKind(line) != DLP::JobLine::Sent)
+            continue;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        expected.push_back(line);
+    }
+    ASSERT_GT(expected.size(), 30u);
+
+    QElapsedTimer clock;
+    clock.start();
+    play(job.text);
+    EXPECT_EQ(end().first, int(DLP::PrintEnd::Completed));
+    const std::vector<std::string> all = sim->commands();
+    ASSERT_GE(all.size(), 2u);
+    EXPECT_EQ(std::vector<std::string>(all.begin() + 2, all.end()), expected);
+    // The moves ran: the final lift alone takes almost 2 s at this scale.
+    EXPECT_GT(clock.elapsed(), 2000);
 }

@@ -157,3 +157,46 @@ TEST(LightItems, MalformedDataRefused)
     const LightCorrection edge = build(Grid{50, 64, 48, {0, 64}, {48}, {100, 100}});
     EXPECT_EQ(edge.status, LightCorrection::Complete) << edge.problem.toStdString();
 }
+
+// Every light value and the target must be a reading a light engine gives:
+// finite, above 0 and within a 16-bit sensor's scale. One wrong point would
+// leave the layer dark or dim around it; the grid is refused instead.
+TEST(LightItems, ValuesALightEngineReports)
+{
+    const Grid base{50, 64, 48, {16, 48}, {12, 36}, {100, 95, 90, 85}};
+    auto with = [&](int at, const char* value) {
+        QList<QByteArray> list = items(base);
+        list[at] = value;
+        return list;
+    };
+    const int point = 5 + 2 + 2 + 2;  // the third light value: column 2, row 1
+    const struct { const char* name; QList<QByteArray> items; const char* problem; } rows[] = {
+        {"inf at one point", with(point, "inf"), "light value inf at point (2,1)"},
+        {"1e30 at one point", with(point, "1e30"), "light value 1e+30 at point (2,1)"},
+        {"-1 at one point", with(point, "-1"), "light value -1 at point (2,1)"},
+        {"0 at one point", with(point, "0"), "light value 0 at point (2,1)"},
+        {"nan at one point", with(point, "nan"), "light value nan at point (2,1)"},
+        {"no number at one point", with(point, "bright"), "light value 0 at point (2,1)"},
+        {"just beyond a sensor's scale", with(point, "65535.5"), "light value 65535.5 at point (2,1)"},
+        {"the first point", with(9, "-0.5"), "at point (1,1)"},
+        {"the last point", with(12, "1e9"), "at point (2,2)"},
+        {"target 0", with(0, "0"), "target 0 outside"},
+        {"target 1e30", with(0, "1e30"), "target 1e+30 outside"},
+        {"target -inf", with(0, "-inf"), "target -inf outside"},
+        // Readings at the ends of the scale are what a light engine gives.
+        {"a sensor's largest reading", with(point, "65535"), nullptr},
+        {"a faint reading", with(point, "0.001"), nullptr},
+        {"target at the top of the scale", with(0, "65535"), nullptr},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        const LightCorrection t = buildLightCorrection(25, linearGrey(), r.items, QSize(64, 48));
+        if (!r.problem) {
+            EXPECT_EQ(t.status, LightCorrection::Complete) << t.problem.toStdString();
+            EXPECT_EQ(t.pixelGain.size(), size_t(64 * 48));
+            continue;
+        }
+        EXPECT_TRUE(t.status == LightCorrection::BadLightData && t.pixelGain.empty() && t.pixelWhite.empty());
+        EXPECT_TRUE(t.problem.contains(QLatin1String(r.problem))) << t.problem.toStdString();
+    }
+}

@@ -183,6 +183,17 @@ TEST_F(ProjectorWindowTest, MalformedDataKeepsEarlierTables)
     EXPECT_EQ(win->layerImage()->size(), QSize(64, 48));
 }
 
+// A grid value that would darken the layer around its point: no tables,
+// so the print is not started, and the user is told why.
+TEST_F(ProjectorWindowTest, AGridValueThatWouldDarkenTheLayerIsRefused)
+{
+    EXPECT_FALSE(init(Grid{50, 64, 48, {16, 48}, {24}, {100, 1e30f}}));
+    EXPECT_TRUE(reports.size() == 1
+                && reports[0].startsWith("Error!|Light engine data invalid: light value 1e+30 at point (2,1)"))
+        << reports.join(';').toStdString();
+    EXPECT_FALSE(win->lightDataSeen() || win->hasTables());
+}
+
 TEST_F(ProjectorWindowTest, SimulatorLightGrid)
 {
     const PrinterSimulator::LightGrid grid{80, 320, 180, {40.5f, 160.5f, 280.5f}, {45.5f, 135.5f}};  // on pixel centres
