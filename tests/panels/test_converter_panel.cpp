@@ -239,6 +239,10 @@ TEST_F(ConverterPanel, ImportOwnFileChecksAndFailuresDisableSave)
         {"t100.vxs", vxsHead(0.1f), {}, "100 um"},
         {"t5.vxs", vxsHead(0.005f), thick, ""},
         {"t101.vxs", vxsHead(0.101f), thick, ""},
+        // Judged as it stands, not cut to whole micrometres first.
+        {"t1009.vxs", vxsHead(0.1009f), thick, ""},
+        {"t00999.vxs", vxsHead(0.00999f), thick, ""},
+        {"t0505.vxs", vxsHead(0.0505f), {}, "50.5 um"},
         {"nan.vxs", vxsHead(std::numeric_limits<float>::quiet_NaN()), thick, ""},
         {"magic.vxs", vxsHead(0.05f, "Vexmor2D"), unknown, ""},
         {"count33.vxs", vxsHead(0.05f, "Vexmor3D", 33), unknown, ""},
@@ -295,6 +299,7 @@ TEST_F(ConverterPanel, ImportArchiveChecks)
         {"h1.zip", pellar10Header("0.1", 1), {}, "100 um"},
         {"h0009.zip", pellar10Header("0.009", 1), thick, ""},
         {"h0101.zip", pellar10Header("0.101", 1), thick, ""},
+        {"h01009.zip", pellar10Header("0.1009", 1), thick, ""},
         {"h500.zip", pellar10Header("500", 1), thick, ""},
         {"nogcode.zip", QByteArray(), unknown, ""},
         {"notzip.zip", QByteArray(), unknown, ""},

@@ -33,3 +33,23 @@ inline qint64 memoryInUseKb()
     return 0;
 #endif
 }
+
+// The most kilobytes the process has held resident since the last
+// resetPeakMemory (or its start); 0 where that is not known.
+inline qint64 peakMemoryKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong();
+    return 0;
+}
+
+// Lowers the peak to what is resident now; false where that cannot be done.
+inline bool resetPeakMemory()
+{
+    QFile refs(QStringLiteral("/proc/self/clear_refs"));
+    return refs.open(QIODevice::WriteOnly) && refs.write("5") == 1;
+}

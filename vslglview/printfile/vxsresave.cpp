@@ -27,6 +27,21 @@ bool readInt(QIODevice& file, qint64 offset, qint32& value)
     return true;
 }
 
+// How many layer records fill [offset, size) exactly; 0 when the bytes are
+// no whole number of records.
+int countWholeRecords(QIODevice& file, qint64 offset, qint64 size)
+{
+    int count = 0;
+    while (offset < size && count < kMaxVxsLayers) {
+        qint32 n = 0;
+        if (!readInt(file, offset, n) || n < 0 || offset + 4 + n > size)
+            return 0;
+        offset += 4 + n;
+        ++count;
+    }
+    return offset == size ? count : 0;
+}
+
 } // namespace
 
 int VxsFrameSide(float value)
@@ -34,6 +49,14 @@ int VxsFrameSide(float value)
     if (!(value >= 1.0f && value <= kMaxFrameSide) || value != float(int(value)))
         return 0;
     return int(value);
+}
+
+bool IsPrintableLayerThickness(float mm, float* micrometres)
+{
+    const float um = mm * 1000.0f;
+    if (micrometres)
+        *micrometres = um;
+    return um >= 10.0f && um <= 100.0f; // false for NaN
 }
 
 QByteArray VxsParaBytes(const ST_MachinePara& para)
@@ -119,6 +142,16 @@ bool ReadVxsLayout(QIODevice& file, VxsLayout& layout, QString& error)
         }
         offset += 4 + n;
     }
+    // A printer reads the layers its header counts; whatever follows them
+    // would be copied along and never printed.
+    if (offset != size) {
+        const int more = countWholeRecords(file, offset, size);
+        if (more > 0)
+            error = QStringLiteral("holds %1 layer records, not the %2 its header counts").arg(layers + more).arg(layers);
+        else
+            error = QStringLiteral("holds %1 bytes after its last layer").arg(size - offset);
+        return false;
+    }
     layout.layerCount = layers;
     layout.bitsPerPixel = bits;
     return true;
@@ -154,11 +187,24 @@ bool CheckVxsLayerFrames(QIODevice& file, const VxsLayout& layout, int width, in
     }
     qint64 offset = layout.firstLayerOffset;
     QByteArray code;
+    const quint64 maxCode = MaxRunLengthBytes(frame);
     for (int i = 0; i < layout.layerCount; ++i) {
         qint32 n = 0;
         // The layout was checked whole: every record lies within the file.
         if (!readInt(file, offset, n) || n < 0 || !file.seek(offset + 4)) {
             error = QStringLiteral("cannot read layer %1").arg(i + 1);
+            badLayer = i + 1;
+            return false;
+        }
+        // Judged by its size before it is read: a record the frame cannot
+        // need (a sparse file may claim gigabytes) is never allocated.
+        if (quint64(n) > maxCode) {
+            error = QStringLiteral("layer %1 holds %2 bytes of code, more than the %3 x %4 frame the header states "
+                                   "can need")
+                        .arg(i + 1)
+                        .arg(n)
+                        .arg(width)
+                        .arg(height);
             badLayer = i + 1;
             return false;
         }

@@ -22,6 +22,12 @@ enum class ResaveResult { Ok, SourceUnreadable, NotVxs, DestinationFailed, Frame
 // to 16384, else 0.
 int VxsFrameSide(float value);
 
+// A layer thickness a print may state: 10 to 100 micrometres, judged as it
+// stands (millimetres times 1000 in single precision, not cut to whole
+// micrometres: 0.1009 mm is no 100 micrometre layer). `micrometres` gets
+// that value.
+bool IsPrintableLayerThickness(float mm, float* micrometres = nullptr);
+
 // The parameter block as stored in a VXS file: 34 little-endian float32.
 QByteArray VxsParaBytes(const ST_MachinePara& para);
 
@@ -40,13 +46,15 @@ struct VxsLayout
 };
 
 // Checks a VXS file as a whole: header, a layer count of 1 to kMaxVxsLayers,
-// bits per pixel, preview and PNG block, and every layer record present and
-// within the file. False with a reason in `error` otherwise.
+// bits per pixel, preview and PNG block, and exactly the layer records the
+// header counts, ending where the file ends. False with a reason in `error`
+// otherwise.
 bool ReadVxsLayout(QIODevice& file, VxsLayout& layout, QString& error);
 bool ReadVxsLayout(const QString& path, VxsLayout& layout, QString& error);
 
 // Every layer of a file ReadVxsLayout accepted covers exactly width x
-// height pixels. False with the first layer that does not (from 1) in
+// height pixels. A record longer than such a frame's code can be is refused
+// before it is read. False with the first layer that does not (from 1) in
 // `badLayer` and why in `error`.
 bool CheckVxsLayerFrames(QIODevice& file, const VxsLayout& layout, int width, int height, int& badLayer,
                          QString& error);
