@@ -105,12 +105,11 @@ TEST(TypeConversion, NumberTextIgnoresTheProcessLocale)
 
 TEST(TypeConversion, WstringToStringUsesUserEncodingAndLeavesProcessLocaleAlone)
 {
-    const char* old = std::getenv("LC_ALL");
-    const std::string saved = old ? old : "";
-    ::setenv("LC_ALL", "C.UTF-8", 1);
-    const std::string cBefore = std::setlocale(LC_ALL, nullptr);
     std::string text;
+    std::string cBefore;
     {
+        ScopedUserLocale user("C.UTF-8");
+        cBefore = std::setlocale(LC_ALL, nullptr);
         ScopedGlobalLocale guard(kNumberLocales[2].make(), QLocale::English, QLocale::UnitedStates);
         const std::string cppBefore = std::locale().name();
         text = TypeConversion().WstringToString(L"M\u00fcller \u6a21\u578b");
@@ -118,10 +117,6 @@ TEST(TypeConversion, WstringToStringUsesUserEncodingAndLeavesProcessLocaleAlone)
         EXPECT_EQ(std::use_facet<std::numpunct<char>>(std::locale()).thousands_sep(), ',');
     }
     EXPECT_EQ(std::string(std::setlocale(LC_ALL, nullptr)), cBefore);
-    if (old)
-        ::setenv("LC_ALL", saved.c_str(), 1);
-    else
-        ::unsetenv("LC_ALL");
     EXPECT_EQ(text, "M\xc3\xbcller \xe6\xa8\xa1\xe5\x9e\x8b");
 }
 
@@ -129,9 +124,7 @@ TEST(TypeConversion, WstringToStringUsesUserEncodingAndLeavesProcessLocaleAlone)
 // the same bytes; a sequence the encoding cannot read ends the text there.
 TEST(TypeConversion, StringWstringIsTheReverseInTheUserEncoding)
 {
-    const char* old = std::getenv("LC_ALL");
-    const std::string saved = old ? old : "";
-    ::setenv("LC_ALL", "C.UTF-8", 1);
+    ScopedUserLocale user("C.UTF-8");
     const std::string cBefore = std::setlocale(LC_ALL, nullptr);
     const std::string utf8 = "M\xc3\xbcller \xe6\xa8\xa1\xe5\x9e\x8b \xf0\x9f\x96\xa8 0.05mm";
     const std::wstring wide = L"M\u00fcller \u6a21\u578b \U0001F5A8 0.05mm";
@@ -160,10 +153,6 @@ TEST(TypeConversion, StringWstringIsTheReverseInTheUserEncoding)
         EXPECT_EQ(std::use_facet<std::numpunct<char>>(std::locale()).decimal_point(), ',');
     }
     EXPECT_EQ(std::string(std::setlocale(LC_ALL, nullptr)), cBefore);
-    if (old)
-        ::setenv("LC_ALL", saved.c_str(), 1);
-    else
-        ::unsetenv("LC_ALL");
     EXPECT_TRUE(back == wide) << back.size();
     EXPECT_EQ(again, utf8);
     EXPECT_EQ(longBack.size(), 50u);

@@ -19,18 +19,24 @@
 extern "C" size_t __sanitizer_get_current_allocated_bytes();
 #endif
 
+// A "kB" line of /proc/self/status ("VmRSS:"), 0 where there is none.
+inline qint64 procStatusKb(const QByteArray& key)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(key))
+            return line.mid(key.size()).trimmed().split(' ').first().toLongLong();
+    return 0;
+}
+
 inline qint64 memoryInUseKb()
 {
 #ifdef VSL_SANITIZED_HEAP
     return qint64(__sanitizer_get_current_allocated_bytes() / 1024);
 #else
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
-    return 0;
+    return procStatusKb("VmRSS:");
 #endif
 }
 
@@ -38,13 +44,7 @@ inline qint64 memoryInUseKb()
 // resetPeakMemory (or its start); 0 where that is not known.
 inline qint64 peakMemoryKb()
 {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
-    return 0;
+    return procStatusKb("VmHWM:");
 }
 
 // Lowers the peak to what is resident now; false where that cannot be done.
