@@ -433,7 +433,7 @@ void VImportWidgetX::slot_ExportDataDone(int result, const QString& message)
         return;
     if (result == ExportNothingLit) {
         // As the slice says it, in the interface language.
-        critical(tr("Nothing to print.") + QStringLiteral("\n") + tr("No layer of the archive lights a pixel."));
+        critical(tr("Nothing to print.") + QStringLiteral("\n") + tr("No layer of the file lights a pixel."));
         return;
     }
     QString sentence;

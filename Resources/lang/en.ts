@@ -892,7 +892,7 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>No layer of the archive lights a pixel.</source>
+        <source>No layer of the file lights a pixel.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>

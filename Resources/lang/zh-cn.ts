@@ -892,8 +892,8 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</translation>
         <translation>没有可打印的内容。</translation>
     </message>
     <message>
-        <source>No layer of the archive lights a pixel.</source>
-        <translation>压缩包中没有任何一层点亮像素。</translation>
+        <source>No layer of the file lights a pixel.</source>
+        <translation>文件中没有任何一层点亮像素。</translation>
     </message>
     <message>
         <source>Value Out of Range</source>

@@ -243,6 +243,27 @@ TEST_F(ResaveTest, ARecordLongerThanItsFrameCanNeedIsNeverRead)
     ASSERT_EQ(resave(srcPath, dst), ExportOk) << qPrintable(job.lastMessage());
 }
 
+// A source whose layers are all black is not re-saved: the printer would
+// cure nothing.
+TEST_F(ResaveTest, ASourceThatLightsNothingIsNotResaved)
+{
+    // Layer 1 twelve black pixels, layer 2 eleven black and one white.
+    const QByteArray black("\x01\x00\x00\x00\x0C", 5), lastLit("\x02\x00\x00\x00\x0B\xF1", 6);
+    QByteArray dark = source.left(180) + black + lastLit;
+    const QString dst = dir.filePath("resaved.vxs");
+    ASSERT_TRUE(writeAll(srcPath, dark));
+    ASSERT_EQ(resave(srcPath, dst), ExportOk) << qPrintable(job.lastMessage());
+    dark = source.left(180) + black + black;
+    ASSERT_TRUE(writeAll(srcPath, dark));
+    QFile::remove(dst);
+    for (const QString& target : {dst, srcPath}) {
+        EXPECT_EQ(resave(srcPath, target), ExportNothingLit);
+        EXPECT_TRUE(job.lastMessage().startsWith("Nothing to print.")) << qPrintable(job.lastMessage());
+        EXPECT_FALSE(QFile::exists(dst));
+        EXPECT_EQ(ReadFileBytes(srcPath), dark);
+    }
+}
+
 // A re-save never writes a header over layers of another frame: not for
 // another model's frame, and not over a source whose layers already differ
 // from its own header.

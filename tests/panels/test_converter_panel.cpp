@@ -49,7 +49,8 @@ QByteArray vxsHead(float thickness, const char* magic = "Vexmor3D", qint32 count
 }
 
 // A whole own print file: header with frame `w` x `h`, no preview, and
-// `layers` black layers of `pixels` pixels each (4 bits, digits of 4 bits).
+// `layers` layers of `pixels` pixels each, the first white, the rest black
+// (4 bits, digits of 4 bits).
 QByteArray vxsFile(float thickness, float w, float h, int layers, quint64 pixels)
 {
     QByteArray b;
@@ -63,8 +64,9 @@ QByteArray vxsFile(float thickness, float w, float h, int layers, quint64 pixels
         out << (i == 2 ? w : i == 3 ? h : i == 4 ? thickness : 1.0f);
     out << qint32(layers) << qint32(4) << qint32(0) << qint32(0);
     QByteArray code;
-    for (quint64 n = pixels; n; n >>= 4)
+    for (quint64 n = pixels - 1; n; n >>= 4)
         code.prepend(char(n & 0xF));
+    code.prepend(char(0xF1));
     for (int i = 0; i < layers; ++i) {
         out << qint32(code.size());
         out.writeRawData(code.constData(), code.size());
@@ -512,6 +514,13 @@ TEST_F(ConverterPanel, DoneReportIsOneCriticalBoxPerFailure)
     }
     EXPECT_EQ(sentences.removeDuplicates(), 0);
     EXPECT_EQ(sentences[3], "A layer of the archive is missing or damaged.\nwhy");
+    {
+        // Said as the slice says it.
+        ModalAnswers modal;
+        panel->slot_ExportDataDone(ExportNothingLit, "Nothing to print. No layer of /x.zip lights a pixel.");
+        ASSERT_EQ(modal.texts.size(), 1);
+        EXPECT_EQ(modal.texts[0], "Nothing to print.\nNo layer of the file lights a pixel.");
+    }
     ModalAnswers modal;
     panel->slot_ExportDataDone(0, QString());
     QTest::qWait(30);

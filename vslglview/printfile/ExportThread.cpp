@@ -131,6 +131,8 @@ int ExportThread::Export_Vexmor3D()
     case ResaveResult::FrameMismatch:
         m_failedLayer = badLayer;
         return fail(badLayer ? ExportLayerFailed : ExportSourceInvalid, error);
+    case ResaveResult::NothingLit:
+        return fail(ExportNothingLit, error);
     case ResaveResult::DestinationFailed:
         break;
     }
@@ -376,7 +378,7 @@ int ExportThread::writeConversion(const QImage& preview, const QSize& sourceFram
         result = writeNext();
     // Black frames only: the printer would cure nothing.
     if (result == ExportOk && !lit)
-        result = fail(ExportNothingLit, QStringLiteral("Nothing to print. No layer of the archive lights a pixel."));
+        result = fail(ExportNothingLit, QStringLiteral("Nothing to print. No layer of %1 lights a pixel.").arg(m_zipPath));
 
     if (result != ExportOk) {
         discardOutput();

@@ -177,9 +177,11 @@ bool ReadVxsLayout(const QString& path, VxsLayout& layout, QString& error)
 }
 
 bool CheckVxsLayerFrames(QIODevice& file, const VxsLayout& layout, int width, int height, int& badLayer,
-                         QString& error)
+                         QString& error, bool* lit)
 {
     badLayer = 0;
+    if (lit)
+        *lit = false;
     const quint64 frame = quint64(qMax(width, 0)) * quint64(qMax(height, 0));
     if (frame == 0) {
         error = QStringLiteral("the header states no frame (%1 x %2 pixels)").arg(width).arg(height);
@@ -227,6 +229,8 @@ bool CheckVxsLayerFrames(QIODevice& file, const VxsLayout& layout, int width, in
             badLayer = i + 1;
             return false;
         }
+        if (lit && !*lit)
+            *lit = RunLengthLightsAnyPixel(reinterpret_cast<const uchar*>(code.constData()), n, layout.bitsPerPixel);
         offset += 4 + n;
     }
     return true;
@@ -334,15 +338,20 @@ ResaveResult ResaveVxs(const QString& src, const QString& dst, const ST_MachineP
     {
         QFile in(src);
         int bad = 0;
+        bool lit = false;
         if (!in.open(QIODevice::ReadOnly)) {
             error = QStringLiteral("cannot open %1: %2").arg(src, in.errorString());
             return ResaveResult::SourceUnreadable;
         }
-        if (!CheckVxsLayerFrames(in, layout, width, height, bad, error)) {
+        if (!CheckVxsLayerFrames(in, layout, width, height, bad, error, &lit)) {
             error = src + QLatin1Char(' ') + error;
             if (badLayer)
                 *badLayer = bad;
             return ResaveResult::FrameMismatch;
+        }
+        if (!lit) {
+            error = QStringLiteral("Nothing to print. No layer of %1 lights a pixel.").arg(src);
+            return ResaveResult::NothingLit;
         }
     }
     if (IsSameFile(src, dst))
