@@ -2,7 +2,7 @@
 // that takes layers at their size and one that scales them), and as the
 // source file of a re-save whose new header keeps the source's frame, so
 // the check of every layer against that frame is reached. A re-save that
-// succeeds wrote a whole file whose layers cover the frame.
+// succeeds wrote a whole file whose layers cover the frame and light a pixel.
 #include "fuzz_input.h"
 #include "printfile/ExportThread.h"
 #include "printfile/runlength.h"
@@ -49,10 +49,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             VxsLayout layout;
             QString error;
             int bad = 0;
+            bool lit = false;
             QFile out(job.m_dstPath);
             if (!out.open(QIODevice::ReadOnly) || !ReadVxsLayout(out, layout, error) ||
                 !CheckVxsLayerFrames(out, layout, VxsFrameSide(job.m_para.XResolution),
-                                     VxsFrameSide(job.m_para.YResolution), bad, error))
+                                     VxsFrameSide(job.m_para.YResolution), bad, error, &lit) ||
+                !lit)
                 __builtin_trap();
         }
     }
