@@ -3,6 +3,7 @@
 #include <cwchar>
 #include <locale>
 #include <sstream>
+#include <stdexcept>
 
 namespace DLP {
 
@@ -15,6 +16,19 @@ std::string classicText(T value)
     out.imbue(std::locale::classic());
     out << value;
     return out.str();
+}
+
+using Codecvt = std::codecvt<wchar_t, char, std::mbstate_t>;
+
+// The user's encoding through a locale object of its own; the process-wide
+// locale stays untouched so number formatting elsewhere is not affected.
+std::locale userLocale()
+{
+    try {
+        return std::locale("");
+    } catch (const std::runtime_error&) {
+        return std::locale::classic(); // unknown locale in the environment: plain "C"
+    }
 }
 
 } // namespace
@@ -41,17 +55,8 @@ int TypeConversion::str2int(std::string& text)
 
 std::string TypeConversion::WstringToString(std::wstring text)
 {
-    // Convert in the user's encoding through a local locale object; the
-    // process-wide locale stays untouched so number formatting elsewhere
-    // is not affected.
-    std::locale userLocale = std::locale::classic();
-    try {
-        userLocale = std::locale("");
-    } catch (const std::runtime_error&) {
-        // Unknown locale in the environment: fall back to plain "C".
-    }
-    using Codecvt = std::codecvt<wchar_t, char, std::mbstate_t>;
-    const Codecvt& cvt = std::use_facet<Codecvt>(userLocale);
+    const std::locale user = userLocale();
+    const Codecvt& cvt = std::use_facet<Codecvt>(user);
 
     std::string result;
     std::mbstate_t state{};
@@ -67,6 +72,34 @@ std::string TypeConversion::WstringToString(std::wstring text)
         if (r != std::codecvt_base::ok || fromNext != &ch + 1)
             break; // not representable: keep what converted so far
         result.append(buffer, toNext);
+    }
+    return result;
+}
+
+std::wstring TypeConversion::string_Wstring(std::string text)
+{
+    const std::locale user = userLocale();
+    const Codecvt& cvt = std::use_facet<Codecvt>(user);
+
+    std::wstring result;
+    std::mbstate_t state{};
+    const char* from = text.data();
+    const char* const end = from + text.size();
+    wchar_t buffer[64];
+    while (from < end) {
+        const char* fromNext = from;
+        wchar_t* toNext = buffer;
+        const std::codecvt_base::result r = cvt.in(state, from, end, fromNext, buffer, buffer + 64, toNext);
+        if (r == std::codecvt_base::noconv) {
+            for (; from < end; ++from)
+                result.push_back(static_cast<wchar_t>(static_cast<unsigned char>(*from)));
+            break;
+        }
+        result.append(buffer, toNext);
+        // An invalid or cut-off sequence, or no progress: keep what converted.
+        if (r == std::codecvt_base::error || fromNext == from)
+            break;
+        from = fromNext;
     }
     return result;
 }

@@ -42,6 +42,12 @@ inline constexpr ValueRange rotateTurns{0, 100};
 inline constexpr ValueRange rotateTurnsPerMin{0, 1000};
 inline constexpr ValueRange penetrationUm{0, 1000000};
 inline constexpr ValueRange sliceThicknessMm{0.001, 1};
+// The support panel's spin boxes: density, attaching point (tip) and shaft
+// diameter in mm, lift distance in mm; the shaft never thinner than the tip.
+inline constexpr ValueRange supportDensity{0.1, 1.5};
+inline constexpr ValueRange supportTipMm{0.2, 3.0};
+inline constexpr ValueRange supportShaftMm{0.4, 4.0};
+inline constexpr ValueRange supportLiftMm{0, 20};
 // "Light.ini": the LED current the form names (0~255), the home adjustment
 // in micrometres either way, the two mirror flags.
 inline constexpr ValueRange lightPwm{0, 255};

@@ -38,6 +38,12 @@ int micrometres(float mm)
     return static_cast<int>(um);
 }
 
+// A thickness as the label shows it: "50 um", "50.5 um".
+QString thicknessText(float micrometres)
+{
+    return QString::number(double(micrometres), 'g', 4) + QStringLiteral(" um");
+}
+
 PrinterModels::Frame frameOf(const frmDeviceInterfaceSettings::MachinePara& row)
 {
     return {row.xResolution, row.yResolution, row.pixelSizeX, row.pixelSizeY, row.zHeight, row.rotate};
@@ -252,10 +258,10 @@ void VImportWidgetX::slot_btnImportClicked()
             return fail(tr("File error: unknown format!"),
                         QStringLiteral("%1 is no Vexmor3D print file (its header is missing or cut short)").arg(file));
         m_fLayerThick = qFromLittleEndian<float>(head.constData() + kVxsParaOffset + 4 * 4);
-        const int um = micrometres(m_fLayerThick);
-        if (um < 10 || um > 100)
+        float um = 0;
+        if (!IsPrintableLayerThickness(m_fLayerThick, &um))
             return fail(tr("Wrong layer thickness!"));
-        ui->Label_LayerThick->setText(QString::number(um) + QStringLiteral(" um"));
+        ui->Label_LayerThick->setText(thicknessText(um));
         selectModelByExtension(QFileInfo(file).fileName());
     } else if (source.contains(QLatin1String("ChiTuBox"))) {
         m_pExportThread->m_zipPath = file;
@@ -266,10 +272,10 @@ void VImportWidgetX::slot_btnImportClicked()
         m_fLayerThick = float(thick);
         // As for an own file: a layer height no printer takes (500 mm, say)
         // would become the print's lift per layer.
-        const int um = micrometres(m_fLayerThick);
-        if (um < 10 || um > 100)
+        float um = 0;
+        if (!IsPrintableLayerThickness(m_fLayerThick, &um))
             return fail(tr("Wrong layer thickness!"));
-        ui->Label_LayerThick->setText(QString::number(um) + QStringLiteral(" um"));
+        ui->Label_LayerThick->setText(thicknessText(um));
     }
     const QFileInfo info(file);
     if (m_pView) {
@@ -425,6 +431,11 @@ void VImportWidgetX::slot_ExportDataDone(int result, const QString& message)
 {
     if (result == 0)
         return;
+    if (result == ExportNothingLit) {
+        // As the slice says it, in the interface language.
+        critical(tr("Nothing to print.") + QStringLiteral("\n") + tr("No layer of the file lights a pixel."));
+        return;
+    }
     QString sentence;
     switch (result) {
     case ExportOutputFailed: sentence = tr("The converted file could not be written."); break;

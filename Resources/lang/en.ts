@@ -888,6 +888,14 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <source>Nothing to print.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No layer of the file lights a pixel.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>Value Out of Range</source>
         <translation type="unfinished"></translation>
     </message>
@@ -2416,6 +2424,13 @@ r</source>
     </message>
     <message>
         <source>Save Job</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>PrintFile</name>
+    <message>
+        <source>Nothing to print.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

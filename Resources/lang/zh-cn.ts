@@ -888,6 +888,14 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</translation>
         <translation>转换未开始。</translation>
     </message>
     <message>
+        <source>Nothing to print.</source>
+        <translation>没有可打印的内容。</translation>
+    </message>
+    <message>
+        <source>No layer of the file lights a pixel.</source>
+        <translation>文件中没有任何一层点亮像素。</translation>
+    </message>
+    <message>
         <source>Value Out of Range</source>
         <translation>数值超出范围</translation>
     </message>
@@ -2432,6 +2440,13 @@ r</source>
     <message>
         <source>Save Job</source>
         <translation>保存任务</translation>
+    </message>
+</context>
+<context>
+    <name>PrintFile</name>
+    <message>
+        <source>Nothing to print.</source>
+        <translation>没有可打印的内容。</translation>
     </message>
 </context>
 </TS>

@@ -29,9 +29,6 @@
 
 namespace {
 
-// Layer thickness the converter panel accepts.
-constexpr double kMinThicknessMm = 0.010;
-constexpr double kMaxThicknessMm = 0.100;
 constexpr int kMaxResolution = 16384;
 
 int usage(const QString& why)
@@ -172,8 +169,7 @@ int main(int argc, char** argv)
         if (!ReadVxsLayout(resave, source, error))
             return failWith(error);
         PrinterModels::ApplyFrame(para, PrinterModels::ResaveFrame(source.para, frame));
-        const int micrometres = int(source.para.SliceThickness * 1000.0f);
-        if (!(micrometres >= 10 && micrometres <= 100))
+        if (!IsPrintableLayerThickness(source.para.SliceThickness))
             return failWith(QString("Wrong layer thickness! %1 holds %2 mm (0.01 to 0.1 mm)")
                                 .arg(resave)
                                 .arg(double(source.para.SliceThickness)));
@@ -215,7 +211,8 @@ int main(int argc, char** argv)
             !GcodeHeaderInt(job.m_gcodeParas, "resolutionY", 1, kMaxResolution, yres))
             return failWith(QString("the archive's resolution \"%1\" x \"%2\" is not usable")
                                 .arg(job.m_gcodeParas.value("resolutionX"), job.m_gcodeParas.value("resolutionY")));
-        if (!GcodeHeaderReal(job.m_gcodeParas, "layerHeight", kMinThicknessMm - 1e-9, kMaxThicknessMm + 1e-9, layerMm))
+        if (!GcodeHeaderReal(job.m_gcodeParas, "layerHeight", 0, 1, layerMm) ||
+            !IsPrintableLayerThickness(float(layerMm)))
             return failWith(QString("the archive's layer height \"%1\" is outside 0.01 to 0.1 mm")
                                 .arg(job.m_gcodeParas.value("layerHeight")));
         PrinterModels::ArchiveCheck row;

@@ -7,14 +7,17 @@
 // asked, slices through the scene's slice jobs and optionally writes the
 // print file through the scene's writer, printing one line per step. Numbers
 // are taken whole and in range (width and height 1 to 16384, pixel size 1 to
-// 1000 um, thickness 0.001 to 1 mm); an instance outside the build volume and
-// a slice that lights no pixel each add a "warning ..." line (exit code 0).
+// 1000 um, thickness 0.001 to 1 mm, supports within the support panel's
+// ranges); an instance outside the build volume and a slice that lights no
+// pixel each add a "warning ..." line; a print file that would light no pixel
+// is not written ("Nothing to print.", exit code 1).
 #include "VSL3DScene.h"
 #include "VSLModel3D.h"
 #include "VSLModelPainter.h"
 #include "dlp/machinepara.h"
 #include "layers/islands.h"
 #include "dlp/slicebuildconfig.h"
+#include "dlp/valueranges.h"
 #include "bench/tooloptions.h"
 #include "layers/platelayers.h"
 #include "printfile/filesafety.h"
@@ -88,17 +91,29 @@ bool ParseOptions(const QStringList& args, Options& o, QString& error)
         } else if (a == "--thickness") {
             ok = Real(a, args[++i], 0.001, 1, o.thicknessMm, error);
         } else if (a == "--supports") {
+            // What the support panel offers, and nothing else: a density of 20
+            // would grow without end.
+            static const struct { const char* name; DLP::ValueRange range; } kSupportValues[4] = {
+                {"density D", DLP::Ranges::supportDensity},
+                {"tip diameter T", DLP::Ranges::supportTipMm},
+                {"shaft diameter S", DLP::Ranges::supportShaftMm},
+                {"lift L", DLP::Ranges::supportLiftMm},
+            };
             const QStringList parts = i + 1 < args.size() ? args[i + 1].split(',') : QStringList();
-            bool valid = parts.size() == 4;
-            for (int k = 0; valid && k < 4; ++k) {
-                o.supportParams[k] = parts[k].toDouble(&valid);
-                valid = valid && std::isfinite(o.supportParams[k]) &&
-                        (k == 3 ? o.supportParams[k] >= 0 : o.supportParams[k] > 0);
-            }
-            if (!valid) {
-                error = "--supports needs four numbers D,T,S,L: density, tip and shaft diameter (all positive) and lift "
-                        "(not negative)";
+            if (parts.size() != 4) {
+                error = "--supports needs four numbers D,T,S,L: density, tip and shaft diameter and lift";
                 return false;
+            }
+            for (int k = 0; k < 4 && ok; ++k) {
+                const DLP::ValueRange& r = kSupportValues[k].range;
+                ok = Real(QStringLiteral("--supports %1").arg(kSupportValues[k].name), parts[k], r.min, r.max,
+                          o.supportParams[k], error);
+            }
+            if (ok && o.supportParams[2] < o.supportParams[1]) {
+                error = QStringLiteral("--supports shaft diameter S needs a number from %1 (the tip diameter T) to "
+                                       "%2, not \"%3\"")
+                            .arg(parts[1], QString::number(DLP::Ranges::supportShaftMm.max), parts[2]);
+                ok = false;
             }
             o.supports = true;
             ++i;

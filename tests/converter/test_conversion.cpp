@@ -100,8 +100,8 @@ TEST_F(Conversion, ArchivesConvertForEachPrinter)
     // scaled to (empty: kept).
     const struct { int code; QVector<QImage> layers; QImage preview; QSize previewSize, pngSize, frame; } cases[] = {
         {10, patternLayers(3, 480, 854), preview, {120, 150}, {}, {}},
+        {10, patternLayers(2, 960, 1708), preview, {120, 150}, {}, {480, 854}}, // the printer's archive frame
         {10, patternLayers(2, 240, 427), preview.scaled(40, 30), {120, 150}, {}, {480, 854}},
-        {10, {PatternLayer(200, 100, 0), PatternLayer(300, 100, 1)}, preview, {120, 150}, {}, {480, 854}}, // mixed
         {120, patternLayers(3, 96, 61), preview, {120, 150}, {1200, 1600}, {}},
         {200, patternLayers(3, 257, 33), preview, {0, 0}, {}, {}},
         {200, sparse, preview, {0, 0}, {}, {}},
@@ -236,6 +236,77 @@ TEST_F(Conversion, LayersOfAnotherFrameThanTheHeaderStatesStopTheJob)
     }
 }
 
+// Pellar10's layers are scaled to its 480 x 854 frame: only from the frame
+// the archive's header states, and only from one of that shape. A 1 x 1
+// white layer once became a fully lit frame; 100 x 100 layers were stretched.
+TEST_F(Conversion, ScaledLayersComeOnlyAtTheHeadersFrameOfThePrintersShape)
+{
+    const QImage dot = solid(1, 1, Qt::white, QImage::Format_Grayscale8);
+    const struct { const char* name; QSize header; QVector<QImage> layers; int result, failedLayer; QStringList message; } cases[] = {
+        {"1 x 1 layers under a 960 x 1708 header", {960, 1708}, {dot, dot}, ExportLayerFailed, 1,
+         {"layer 1 (\"1.png\") is 1 x 1 pixels, the header states 960 x 1708"}},
+        {"a second layer of another frame", {960, 1708}, {PatternLayer(960, 1708, 0), PatternLayer(480, 854, 1)},
+         ExportLayerFailed, 2, {"layer 2", "is 480 x 854 pixels, the header states 960 x 1708"}},
+        {"1 x 1 header and layers", {1, 1}, {dot, dot}, ExportBadArchiveData, 0,
+         {"Image setting does not match!", "\"1\" x \"1\"", "480 x 854"}},
+        {"square layers", {100, 100}, patternLayers(2, 100, 100), ExportBadArchiveData, 0,
+         {"Image setting does not match!", "\"100\" x \"100\""}},
+        {"one row short of the shape", {960, 1707}, patternLayers(2, 960, 1707), ExportBadArchiveData, 0,
+         {"Image setting does not match!"}},
+        {"turned", {1708, 960}, patternLayers(2, 1708, 960), ExportBadArchiveData, 0, {"Image setting does not match!"}},
+        {"no frame in the header", {}, patternLayers(2, 960, 1708), ExportBadArchiveData, 0,
+         {"Image setting does not match!"}},
+    };
+    {
+        QFile old(out());
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write("earlier print file") > 0);
+    }
+    frame = QSize(480, 854);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ArchiveMembers members = StandardArchive(QImage(), c.layers);
+        members[0].second = c.header.isEmpty() ? QByteArray(";totalLayer:2\n;layerHeight:0.05\nG21\n")
+                                               : GcodeHeader(c.layers.size(), c.header.width(), c.header.height());
+        EXPECT_EQ(convert(10, members), c.result) << qPrintable(job.lastMessage());
+        EXPECT_EQ(job.failedLayer(), c.failedLayer);
+        for (const QString& part : c.message)
+            EXPECT_TRUE(job.lastMessage().contains(part)) << qPrintable(job.lastMessage());
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"job.zip", "out.vxs"}));
+        EXPECT_EQ(ReadFileBytes(out()), QByteArray("earlier print file"));
+    }
+
+    // The printer's own archive: a white left quarter stays a quarter of the frame.
+    QImage quarter = solid(960, 1708, Qt::black, QImage::Format_Grayscale8);
+    for (int y = 0; y < 1708; ++y)
+        std::fill_n(quarter.scanLine(y), 240, uchar(0xFF));
+    ASSERT_EQ(convert(10, StandardArchive(QImage(), {quarter})), ExportOk) << qPrintable(job.lastMessage());
+    const VxsFileContents vxs = readOut(false);
+    ASSERT_EQ(vxs.layerCodes.size(), 1);
+    QVector<quint8> levels;
+    ASSERT_TRUE(DecodeLayerLevels(vxs.layerCodes[0], 4, 480 * 854, levels) && levels.size() == 480 * 854);
+    int lit = 0, litOutside = 0;
+    for (int i = 0; i < levels.size(); ++i) {
+        lit += levels[i] != 0;
+        litOutside += levels[i] != 0 && i % 480 >= 121;
+    }
+    EXPECT_NEAR(lit, 120 * 854, 854);
+    EXPECT_EQ(litOutside, 0);
+}
+
+// An archive of black layers only would cure nothing: refused, no file.
+TEST_F(Conversion, AnArchiveThatLightsNothingIsRefused)
+{
+    QImage dim = solid(40, 30, QColor(15, 15, 15), QImage::Format_Grayscale8); // under the first level
+    const QVector<QImage> black = {solid(40, 30, Qt::black), dim, solid(40, 30, QColor(255, 255, 255, 0), QImage::Format_ARGB32)};
+    ASSERT_EQ(convert(30, StandardArchive(QImage(), black)), ExportNothingLit);
+    EXPECT_TRUE(job.lastMessage().startsWith("Nothing to print.")) << qPrintable(job.lastMessage());
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"job.zip"});
+    // One dim pixel at the first level is enough to print.
+    QImage one = dim;
+    one.scanLine(29)[39] = 16;
+    ASSERT_EQ(convert(30, StandardArchive(QImage(), {black[0], one})), ExportOk) << qPrintable(job.lastMessage());
+}
+
 // An unusable preview is dropped with a note; the conversion goes on.
 TEST_F(Conversion, BadPreviewIsDropped)
 {
@@ -245,7 +316,8 @@ TEST_F(Conversion, BadPreviewIsDropped)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        ArchiveMembers members = StandardArchive(solid(30, 20, Qt::green), patternLayers(2, 40, 30));
+        const QSize layer = c.code == 10 ? QSize(240, 427) : QSize(40, 30);
+        ArchiveMembers members = StandardArchive(solid(30, 20, Qt::green), patternLayers(2, layer.width(), layer.height()));
         members[1].second = c.damage(members[1].second);
         frame = c.code == 10 ? QSize(480, 854) : QSize(40, 30);
         ASSERT_EQ(convert(c.code, members), ExportOk) << qPrintable(job.lastMessage());

@@ -1,4 +1,5 @@
 #include "archive_builder.h"
+#include "memory_in_use.h"
 #include "vxs_reader.h"
 
 #include "dlp/machinepara.h"
@@ -41,6 +42,13 @@ QByteArray handMadeVxs(qint32 paraCount = 34, const char* magic = "Vexmor3D")
     out.writeRawData("\x03\xF1\x08", 3);
     out << qint32(2);
     out.writeRawData("\x7B\xF1", 2);
+    return b;
+}
+
+QByteArray withLayerCount(QByteArray b, qint32 n)
+{
+    for (int i = 0; i < 4; ++i)
+        b[164 + i] = char(quint32(n) >> (8 * i));
     return b;
 }
 
@@ -165,6 +173,95 @@ TEST_F(ResaveTest, DamagedOrForeignSourcesAreRefusedUnchanged)
     EXPECT_EQ(resave(srcPath, dir.filePath("no/such/folder/out.vxs")), ExportOutputFailed);
     EXPECT_FALSE(job.lastMessage().isEmpty());
     EXPECT_EQ(ReadFileBytes(srcPath), source);
+}
+
+// A re-save copies exactly the layers the header counts: bytes after them,
+// or a record the count leaves out, would go along unprinted.
+TEST_F(ResaveTest, ASourceMustEndWithTheLayersItsHeaderCounts)
+{
+    // A third record of the 3 x 4 frame: one byte, twelve black pixels.
+    const QByteArray third = source + QByteArray("\x01\x00\x00\x00\x0C", 5);
+    const struct { const char* name; QByteArray src; const char* message; } cases[] = {
+        {"1000 bytes of garbage", source + QByteArray(1000, '\x5A'), "holds 1000 bytes after its last layer"},
+        {"one zero byte", source + QByteArray(1, '\0'), "holds 1 bytes after its last layer"},
+        {"a record the header does not count", withLayerCount(source, 1), "holds 2 layer records, not the 1 its header counts"},
+        {"a third record", third, "holds 3 layer records, not the 2 its header counts"},
+    };
+    const QString dst = dir.filePath("resaved.vxs");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(writeAll(srcPath, c.src));
+        for (const QString& target : {dst, srcPath}) {
+            EXPECT_EQ(resave(srcPath, target), ExportSourceInvalid);
+            EXPECT_TRUE(job.lastMessage().contains(c.message)) << qPrintable(job.lastMessage());
+            EXPECT_FALSE(QFile::exists(dst));
+            EXPECT_EQ(ReadFileBytes(srcPath), c.src);
+        }
+    }
+    // The same file without the extra bytes is re-saved, and reads back whole.
+    ASSERT_TRUE(writeAll(srcPath, source));
+    ASSERT_EQ(resave(srcPath, dst), ExportOk) << qPrintable(job.lastMessage());
+    VxsFileContents vxs;
+    QString error;
+    EXPECT_TRUE(ReadVxs(ReadFileBytes(dst), false, vxs, error)) << qPrintable(error);
+    EXPECT_EQ(vxs.layerCodes.size(), 2);
+}
+
+// A record is judged by the frame before it is read: a sparse source whose
+// one record claims 512 MB costs no memory to refuse.
+TEST_F(ResaveTest, ARecordLongerThanItsFrameCanNeedIsNeverRead)
+{
+    const qint32 claimed = 512 << 20;
+    QByteArray head = withLayerCount(source.left(180), 1); // header and the empty preview
+    {
+        QDataStream out(&head, QIODevice::Append);
+        littleEndian(out) << claimed;
+    }
+    ASSERT_TRUE(writeAll(srcPath, head));
+    {
+        QFile sparse(srcPath);
+        ASSERT_TRUE(sparse.resize(head.size() + qint64(claimed))); // a hole, not written bytes
+    }
+    const QString dst = dir.filePath("resaved.vxs");
+    ASSERT_TRUE(resetPeakMemory());
+    const qint64 before = peakMemoryKb();
+    EXPECT_EQ(resave(srcPath, dst), ExportLayerFailed);
+    const qint64 grown = peakMemoryKb() - before;
+    EXPECT_EQ(job.failedLayer(), 1);
+    EXPECT_TRUE(job.lastMessage().contains(QString("layer 1 holds %1 bytes of code, more than the 3 x 4 frame").arg(claimed)))
+        << qPrintable(job.lastMessage());
+    EXPECT_LT(grown, 32 << 10) << "kB";
+    EXPECT_FALSE(QFile::exists(dst));
+    // A record of the most a 3 x 4 code takes (one byte a pixel) is read and judged by its pixels.
+    QByteArray twelve = withLayerCount(source.left(180), 1);
+    {
+        QDataStream out(&twelve, QIODevice::Append);
+        littleEndian(out) << qint32(12);
+        out.writeRawData("\x01\xF1\x01\xF1\x01\xF1\x01\xF1\x01\xF1\x01\xF1", 12);
+    }
+    ASSERT_TRUE(writeAll(srcPath, twelve));
+    ASSERT_EQ(resave(srcPath, dst), ExportOk) << qPrintable(job.lastMessage());
+}
+
+// A source whose layers are all black is not re-saved: the printer would
+// cure nothing.
+TEST_F(ResaveTest, ASourceThatLightsNothingIsNotResaved)
+{
+    // Layer 1 twelve black pixels, layer 2 eleven black and one white.
+    const QByteArray black("\x01\x00\x00\x00\x0C", 5), lastLit("\x02\x00\x00\x00\x0B\xF1", 6);
+    QByteArray dark = source.left(180) + black + lastLit;
+    const QString dst = dir.filePath("resaved.vxs");
+    ASSERT_TRUE(writeAll(srcPath, dark));
+    ASSERT_EQ(resave(srcPath, dst), ExportOk) << qPrintable(job.lastMessage());
+    dark = source.left(180) + black + black;
+    ASSERT_TRUE(writeAll(srcPath, dark));
+    QFile::remove(dst);
+    for (const QString& target : {dst, srcPath}) {
+        EXPECT_EQ(resave(srcPath, target), ExportNothingLit);
+        EXPECT_TRUE(job.lastMessage().startsWith("Nothing to print.")) << qPrintable(job.lastMessage());
+        EXPECT_FALSE(QFile::exists(dst));
+        EXPECT_EQ(ReadFileBytes(srcPath), dark);
+    }
 }
 
 // A re-save never writes a header over layers of another frame: not for

@@ -2,6 +2,7 @@
 
 #include <QLocale>
 
+#include <cstdlib>
 #include <locale>
 #include <string>
 
@@ -50,4 +51,29 @@ inline const NumberLocale kNumberLocales[] = {
     {"classic", 0, QLocale::C, QLocale::AnyCountry},
     {"German", ',', QLocale::German, QLocale::Germany},
     {"grouped English", '.', QLocale::English, QLocale::UnitedStates},
+};
+
+// Sets LC_ALL in the environment (the user's locale that std::locale("")
+// reads) for one test and restores it.
+class ScopedUserLocale
+{
+public:
+    explicit ScopedUserLocale(const char* name)
+    {
+        const char* old = std::getenv("LC_ALL");
+        had_ = old != nullptr;
+        saved_ = old ? old : "";
+        ::setenv("LC_ALL", name, 1);
+    }
+    ~ScopedUserLocale()
+    {
+        if (had_)
+            ::setenv("LC_ALL", saved_.c_str(), 1);
+        else
+            ::unsetenv("LC_ALL");
+    }
+
+private:
+    bool had_ = false;
+    std::string saved_;
 };

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <functional>
+#include <vector>
 
 using DLP::SliceBuildConfig;
 using DLP::TypeConversion;
@@ -104,12 +105,11 @@ TEST(TypeConversion, NumberTextIgnoresTheProcessLocale)
 
 TEST(TypeConversion, WstringToStringUsesUserEncodingAndLeavesProcessLocaleAlone)
 {
-    const char* old = std::getenv("LC_ALL");
-    const std::string saved = old ? old : "";
-    ::setenv("LC_ALL", "C.UTF-8", 1);
-    const std::string cBefore = std::setlocale(LC_ALL, nullptr);
     std::string text;
+    std::string cBefore;
     {
+        ScopedUserLocale user("C.UTF-8");
+        cBefore = std::setlocale(LC_ALL, nullptr);
         ScopedGlobalLocale guard(kNumberLocales[2].make(), QLocale::English, QLocale::UnitedStates);
         const std::string cppBefore = std::locale().name();
         text = TypeConversion().WstringToString(L"M\u00fcller \u6a21\u578b");
@@ -117,11 +117,48 @@ TEST(TypeConversion, WstringToStringUsesUserEncodingAndLeavesProcessLocaleAlone)
         EXPECT_EQ(std::use_facet<std::numpunct<char>>(std::locale()).thousands_sep(), ',');
     }
     EXPECT_EQ(std::string(std::setlocale(LC_ALL, nullptr)), cBefore);
-    if (old)
-        ::setenv("LC_ALL", saved.c_str(), 1);
-    else
-        ::unsetenv("LC_ALL");
     EXPECT_EQ(text, "M\xc3\xbcller \xe6\xa8\xa1\xe5\x9e\x8b");
+}
+
+// Text in the user's encoding comes back as the same wide text and again as
+// the same bytes; a sequence the encoding cannot read ends the text there.
+TEST(TypeConversion, StringWstringIsTheReverseInTheUserEncoding)
+{
+    ScopedUserLocale user("C.UTF-8");
+    const std::string cBefore = std::setlocale(LC_ALL, nullptr);
+    const std::string utf8 = "M\xc3\xbcller \xe6\xa8\xa1\xe5\x9e\x8b \xf0\x9f\x96\xa8 0.05mm";
+    const std::wstring wide = L"M\u00fcller \u6a21\u578b \U0001F5A8 0.05mm";
+    std::string longText;
+    for (int i = 0; i < 50; ++i)
+        longText += "\xe6\xa8\xa1"; // longer than one conversion step
+    const std::pair<const char*, std::string> cut[] = {
+        {"an invalid byte", "ab\xff" "cd"},
+        {"a sequence cut off", "ab\xe6\xa8"},
+    };
+    std::wstring back, longBack;
+    std::string again, longAgain;
+    std::vector<std::wstring> cutBack;
+    {
+        ScopedGlobalLocale guard(kNumberLocales[1].make(), QLocale::German, QLocale::Germany);
+        const std::string cppBefore = std::locale().name();
+        TypeConversion tc;
+        back = tc.string_Wstring(utf8);
+        again = tc.WstringToString(back);
+        longBack = tc.string_Wstring(longText);
+        longAgain = tc.WstringToString(longBack);
+        for (const auto& c : cut)
+            cutBack.push_back(tc.string_Wstring(c.second));
+        EXPECT_EQ(tc.string_Wstring(std::string()), std::wstring());
+        EXPECT_EQ(std::locale().name(), cppBefore);
+        EXPECT_EQ(std::use_facet<std::numpunct<char>>(std::locale()).decimal_point(), ',');
+    }
+    EXPECT_EQ(std::string(std::setlocale(LC_ALL, nullptr)), cBefore);
+    EXPECT_TRUE(back == wide) << back.size();
+    EXPECT_EQ(again, utf8);
+    EXPECT_EQ(longBack.size(), 50u);
+    EXPECT_EQ(longAgain, longText);
+    for (size_t i = 0; i < std::size(cut); ++i)
+        EXPECT_TRUE(cutBack[i] == L"ab") << cut[i].first;
 }
 
 TEST(SliceBuildConfig, SaveWritesKeyedDumpInCLocale)

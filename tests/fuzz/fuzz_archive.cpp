@@ -1,7 +1,8 @@
-// Feeds arbitrary bytes to the converter as a print archive, and as the
+// Feeds arbitrary bytes to the converter as a print archive (for a model
+// that takes layers at their size and one that scales them), and as the
 // source file of a re-save whose new header keeps the source's frame, so
 // the check of every layer against that frame is reached. A re-save that
-// succeeds wrote a whole file whose layers cover the frame.
+// succeeds wrote a whole file whose layers cover the frame and light a pixel.
 #include "fuzz_input.h"
 #include "printfile/ExportThread.h"
 #include "printfile/runlength.h"
@@ -12,6 +13,7 @@
 #include <cstddef>
 #include <cstring>
 #include <cstdint>
+#include <tuple>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -20,13 +22,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QString output = FuzzFolder().filePath("out.vxs");
     if (!WriteFuzzInput(input, data, size))
         return 0;
-    {
+    // Pellar120 takes layers at their size; Pellar10 scales them from the
+    // frame the archive's header states.
+    for (const auto& [model, code, width, height] :
+         {std::make_tuple("Pellar120", 120, 1440.0f, 2560.0f), std::make_tuple("Pellar10", 10, 480.0f, 854.0f)}) {
         ExportThread job;
         job.m_exportType = "ChiTuBox";
         job.m_zipPath = input;
         job.m_exportPath = output;
-        job.m_machineName = "Pellar120";
-        job.m_machineCode = 120;
+        job.m_machineName = model;
+        job.m_machineCode = code;
+        job.m_para.XResolution = width;
+        job.m_para.YResolution = height;
         job.Export_ChiTuBox();
     }
     {
@@ -42,10 +49,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             VxsLayout layout;
             QString error;
             int bad = 0;
+            bool lit = false;
             QFile out(job.m_dstPath);
             if (!out.open(QIODevice::ReadOnly) || !ReadVxsLayout(out, layout, error) ||
                 !CheckVxsLayerFrames(out, layout, VxsFrameSide(job.m_para.XResolution),
-                                     VxsFrameSide(job.m_para.YResolution), bad, error))
+                                     VxsFrameSide(job.m_para.YResolution), bad, error, &lit) ||
+                !lit)
                 __builtin_trap();
         }
     }

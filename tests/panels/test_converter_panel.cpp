@@ -49,7 +49,8 @@ QByteArray vxsHead(float thickness, const char* magic = "Vexmor3D", qint32 count
 }
 
 // A whole own print file: header with frame `w` x `h`, no preview, and
-// `layers` black layers of `pixels` pixels each (4 bits, digits of 4 bits).
+// `layers` layers of `pixels` pixels each, the first white, the rest black
+// (4 bits, digits of 4 bits).
 QByteArray vxsFile(float thickness, float w, float h, int layers, quint64 pixels)
 {
     QByteArray b;
@@ -63,8 +64,9 @@ QByteArray vxsFile(float thickness, float w, float h, int layers, quint64 pixels
         out << (i == 2 ? w : i == 3 ? h : i == 4 ? thickness : 1.0f);
     out << qint32(layers) << qint32(4) << qint32(0) << qint32(0);
     QByteArray code;
-    for (quint64 n = pixels; n; n >>= 4)
+    for (quint64 n = pixels - 1; n; n >>= 4)
         code.prepend(char(n & 0xF));
+    code.prepend(char(0xF1));
     for (int i = 0; i < layers; ++i) {
         out << qint32(code.size());
         out.writeRawData(code.constData(), code.size());
@@ -239,6 +241,10 @@ TEST_F(ConverterPanel, ImportOwnFileChecksAndFailuresDisableSave)
         {"t100.vxs", vxsHead(0.1f), {}, "100 um"},
         {"t5.vxs", vxsHead(0.005f), thick, ""},
         {"t101.vxs", vxsHead(0.101f), thick, ""},
+        // Judged as it stands, not cut to whole micrometres first.
+        {"t1009.vxs", vxsHead(0.1009f), thick, ""},
+        {"t00999.vxs", vxsHead(0.00999f), thick, ""},
+        {"t0505.vxs", vxsHead(0.0505f), {}, "50.5 um"},
         {"nan.vxs", vxsHead(std::numeric_limits<float>::quiet_NaN()), thick, ""},
         {"magic.vxs", vxsHead(0.05f, "Vexmor2D"), unknown, ""},
         {"count33.vxs", vxsHead(0.05f, "Vexmor3D", 33), unknown, ""},
@@ -295,6 +301,7 @@ TEST_F(ConverterPanel, ImportArchiveChecks)
         {"h1.zip", pellar10Header("0.1", 1), {}, "100 um"},
         {"h0009.zip", pellar10Header("0.009", 1), thick, ""},
         {"h0101.zip", pellar10Header("0.101", 1), thick, ""},
+        {"h01009.zip", pellar10Header("0.1009", 1), thick, ""},
         {"h500.zip", pellar10Header("500", 1), thick, ""},
         {"nogcode.zip", QByteArray(), unknown, ""},
         {"notzip.zip", QByteArray(), unknown, ""},
@@ -507,6 +514,13 @@ TEST_F(ConverterPanel, DoneReportIsOneCriticalBoxPerFailure)
     }
     EXPECT_EQ(sentences.removeDuplicates(), 0);
     EXPECT_EQ(sentences[3], "A layer of the archive is missing or damaged.\nwhy");
+    {
+        // Said as the slice says it.
+        ModalAnswers modal;
+        panel->slot_ExportDataDone(ExportNothingLit, "Nothing to print. No layer of /x.zip lights a pixel.");
+        ASSERT_EQ(modal.texts.size(), 1);
+        EXPECT_EQ(modal.texts[0], "Nothing to print.\nNo layer of the file lights a pixel.");
+    }
     ModalAnswers modal;
     panel->slot_ExportDataDone(0, QString());
     QTest::qWait(30);

@@ -1,4 +1,5 @@
 #include "VSupportWidgetX.h"
+#include "dlp/valueranges.h"
 
 #include <QDoubleSpinBox>
 #include <QGroupBox>
@@ -63,6 +64,26 @@ TEST_F(Support, ButtonsSendTheFourValues)
     EXPECT_EQ(panel.findChild<QGroupBox*>("groupBox")->title(), "Model Selected");
     panel.slot_ModelSelected(false);
     EXPECT_EQ(panel.findChild<QGroupBox*>("groupBox")->title(), "All Models");
+}
+
+// The tools take the four values within the ranges the panel offers: one
+// table serves both, and the panel's fields keep to it.
+TEST_F(Support, FieldsOfferTheSharedRanges)
+{
+    const std::pair<const char*, DLP::ValueRange> fields[] = {
+        {"doubleSpinBox", DLP::Ranges::supportDensity},
+        {"doubleSpinBox_2", DLP::Ranges::supportTipMm},
+        {"doubleSpinBox_3", DLP::Ranges::supportShaftMm},
+        {"doubleSpinBoxZlift", DLP::Ranges::supportLiftMm},
+    };
+    for (const auto& [name, range] : fields) {
+        EXPECT_DOUBLE_EQ(spin(name)->minimum(), range.min) << name;
+        EXPECT_DOUBLE_EQ(spin(name)->maximum(), range.max) << name;
+    }
+    spin("doubleSpinBox")->setValue(20);
+    spin("doubleSpinBox_2")->setValue(0.01);
+    EXPECT_EQ(shown()[0], DLP::Ranges::supportDensity.max);
+    EXPECT_EQ(shown()[1], DLP::Ranges::supportTipMm.min);
 }
 
 TEST(SupportEditBar, SaveAndCancel)

@@ -219,6 +219,42 @@ TEST(VxsFile, FailuresLeaveNoFile)
     }
 }
 
+// A print file whose every frame is black would cure nothing: it is never
+// written, for either file of code 120, and an earlier file stays.
+TEST(VxsFile, APrintThatLightsNothingIsNeverWritten)
+{
+    const struct { const char* name; SliceLayers layers; int result; } cases[] = {
+        {"no layer", {}, PrintFileNothingLit},
+        {"empty layers", {{}, {}}, PrintFileNothingLit},
+        {"a speck a tenth of a pixel wide", ToSliceLayers({{rect(3, 3, 3.1, 3.1)}, {rect(5, 5, 5.1, 5.1)}}),
+         PrintFileNothingLit},
+        {"a sliver under the first grey level", ToSliceLayers({{rect(2, 2, 2.05, 14)}}), PrintFileNothingLit},
+        {"one pixel in the last layer", ToSliceLayers({{}, {rect(3, 3, 4, 4)}}), PrintFileOk},
+    };
+    for (int code : {10, 120}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(testing::Message() << c.name << ", code " << code);
+            Job job(code, "job.vxs");
+            job.layers = c.layers;
+            QFile earlier(job.input.saveFileName);
+            ASSERT_TRUE(earlier.open(QIODevice::WriteOnly) && earlier.write("earlier") == 7);
+            earlier.close();
+            ASSERT_EQ(job.write(), c.result);
+            EXPECT_EQ(PrintFileResultText(PrintFileNothingLit), "Nothing to print.");
+            const QStringList files = QDir(job.dir.path()).entryList(QDir::Files | QDir::Hidden);
+            if (c.result != PrintFileOk) {
+                EXPECT_EQ(files, QStringList{"job.vxs"});
+                ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
+                EXPECT_EQ(earlier.readAll(), "earlier");
+                continue;
+            }
+            const VxsFile f = ReadVxs(job.input.saveFileName, code == 120);
+            ASSERT_TRUE(f.valid) << f.error;
+            EXPECT_EQ(f.layerCount, 2);
+        }
+    }
+}
+
 // A print file never takes the place of a model the plate was read from:
 // named as it is, through a link, or as the vector file beside it.
 TEST(VxsFile, NeverWrittenOverAModelFileOfThePlate)

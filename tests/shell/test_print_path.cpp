@@ -212,6 +212,33 @@ TEST_F(PrintPath, SavedFileThenAFailureIsReported)
     EXPECT_EQ(model.readAll(), modelBytes);
 }
 
+// A model too thin for any pixel slices to layers that light nothing: Save
+// says so as the slice would, and no file is left.
+TEST_F(PrintPath, ASliceThatLightsNothingIsNotSaved)
+{
+    ASSERT_TRUE(testmesh::WriteFile(stl, testmesh::BinaryStl(testmesh::Box({0, 0, 0}, {0.002f, 0.002f, 5}))));
+    Vexmor w;
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    w.slot_OpenAction();
+    ASSERT_EQ(modelCount(w), 1);
+    const DLP::SliceBuildConfig& c = w.m_buildConfig;
+    w.slot_SliceScene(0.1f, c.XResolution, c.YResolution, c.DotsPermmX, c.DotsPermmY, 0);
+    WAIT_TRUE(!w.isWorking(), 30000);
+    ASSERT_TRUE(w.m_pSaveWidget->m_bSliceData && w.m_pSaveWidget->m_nLayers > 0) << w.m_pSaveWidget->m_nLayers;
+    const QString answer = m_dir.filePath("speck.vxs");
+    FileChooser::setSaveChooser([&](QWidget*, const QString&, const QString&, const QString&) { return answer; });
+    QSignalSpy ready(&w.m_dataThread, &MyThread2::signal_PrintDataReady);
+    ModalAnswers modal;
+    startJob(w);
+    WAIT_EQ(ready.count(), 1, 30000);
+    WAIT_EQ(modal.texts, QStringList{"Failed to Save File"}, 5000);
+    EXPECT_EQ(ready.at(0).at(1).toInt(), int(PrintFileNothingLit));
+    EXPECT_EQ(modal.informative.value(0), QString("文件保存失败\nNothing to print."));
+    EXPECT_FALSE(QFile::exists(answer));
+    EXPECT_FALSE(w.isWorking());
+}
+
 // The plate changed on the Save stage itself: the layers no longer show it,
 // so Save Job asks for a new slice instead of writing them.
 TEST_F(PrintPath, ACopyDeletedAfterSlicingIsNotSavedFromTheOldLayers)

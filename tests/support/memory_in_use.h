@@ -19,17 +19,37 @@
 extern "C" size_t __sanitizer_get_current_allocated_bytes();
 #endif
 
+// A "kB" line of /proc/self/status ("VmRSS:"), 0 where there is none.
+inline qint64 procStatusKb(const QByteArray& key)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(key))
+            return line.mid(key.size()).trimmed().split(' ').first().toLongLong();
+    return 0;
+}
+
 inline qint64 memoryInUseKb()
 {
 #ifdef VSL_SANITIZED_HEAP
     return qint64(__sanitizer_get_current_allocated_bytes() / 1024);
 #else
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
-    return 0;
+    return procStatusKb("VmRSS:");
 #endif
+}
+
+// The most kilobytes the process has held resident since the last
+// resetPeakMemory (or its start); 0 where that is not known.
+inline qint64 peakMemoryKb()
+{
+    return procStatusKb("VmHWM:");
+}
+
+// Lowers the peak to what is resident now; false where that cannot be done.
+inline bool resetPeakMemory()
+{
+    QFile refs(QStringLiteral("/proc/self/clear_refs"));
+    return refs.open(QIODevice::WriteOnly) && refs.write("5") == 1;
 }

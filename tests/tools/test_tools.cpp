@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -181,8 +183,21 @@ TEST_F(Tools, PipelineRefusesHostileCommandLinesAndTouchesNoFile)
         {with({"--machine-code", "120", "--out", dir.filePath("k.vxs"), cube}), "k.vxt exists and is not a regular"},
         {with({"--machine-code", "120", "--out", dir.filePath("m.stl.vxs"), vxtInput}), "would overwrite the input"},
     };
-    for (const char* spec : {"1,0.6,1.1", "0,0.6,1.1,3", "1,nan,1.1,3"})
-        cases.append({with({"--supports", spec, cube}), "--supports needs four numbers"});
+    cases.append({with({"--supports", "1,0.6,1.1", cube}), "--supports needs four numbers"});
+    // Each of the four only within what the support panel offers, named with its range.
+    const std::pair<const char*, const char*> supports[] = {
+        {"0,0.6,1.1,3", "--supports density D needs a number from 0.1 to 1.5, not \"0\""},
+        {"20,0.6,1.1,3", "--supports density D needs a number from 0.1 to 1.5, not \"20\""},
+        {"1000,0.6,1.1,3", "from 0.1 to 1.5"},
+        {"1,nan,1.1,3", "--supports tip diameter T needs a number from 0.2 to 3, not \"nan\""},
+        {"1,0.1,1.1,3", "--supports tip diameter T needs a number from 0.2 to 3"},
+        {"1,0.6,4.5,3", "--supports shaft diameter S needs a number from 0.4 to 4"},
+        {"1,0.6,1.1,-1", "--supports lift L needs a number from 0 to 20"},
+        {"1,0.6,1.1,21", "--supports lift L needs a number from 0 to 20"},
+        {"1,2,1.1,3", "--supports shaft diameter S needs a number from 2 (the tip diameter T) to 4, not \"1.1\""},
+    };
+    for (auto [spec, message] : supports)
+        cases.append({with({"--supports", spec, cube}), message});
     for (const char* out : {"cube.stl", "link.stl", "hard.stl", "./sub/../cube.stl"})
         cases.append({with({"--out", dir.filePath(out), cube}), "would overwrite the input"});
     // Numbers: the whole text, finite, in range.
@@ -197,28 +212,44 @@ TEST_F(Tools, PipelineRefusesHostileCommandLinesAndTouchesNoFile)
     ExpectRefusedUnchanged(PIPELINE_EXE, cases);
 }
 
-TEST_F(Tools, PipelineWarnsAboutCroppedInstancesAndEmptyPrintsButWrites)
+// A cropped instance is written with a warning; a slice that lights nothing
+// is warned about, and no print file of it is written.
+TEST_F(Tools, PipelineWarnsAboutCroppedInstancesAndRefusesToWriteNothing)
 {
     struct Case {
         QVector<VSLTriangle3D> mesh;
         QStringList warnings;
+        bool written;
     };
+    const float speck = 1e-40f;
     const QVector<Case> cases = {
-        {testmesh::Cube(4), {}},
-        {testmesh::Cube(20), {"warning instance 1: Model is out of range, please scale it"}},
-        {{testmesh::Tri({0, 0, 0}, {3, 0, 1}, {0, 3, 2})}, {"warning nothing to print"}},
-        {testmesh::Box({0, 0, 0}, {3, 3, 0}), {"warning nothing to print"}}, // flat
+        {testmesh::Cube(4), {}, true},
+        {testmesh::Cube(20), {"warning instance 1: Model is out of range, please scale it"}, true},
+        {{testmesh::Tri({0, 0, 0}, {3, 0, 1}, {0, 3, 2})}, {"warning nothing to print"}, false},
+        {testmesh::Box({0, 0, 0}, {3, 3, 0}), {"warning nothing to print"}, false}, // flat
+        {testmesh::Box({0, 0, 0}, {speck, speck, speck}), {"warning nothing to print"}, false},
+        {testmesh::Box({0, 0, 0}, {0.001f, 0.001f, 3}), {"warning nothing to print"}, false}, // sliced, unseen
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.warnings.join(' ').toStdString());
         const QString stl = Stl("part.stl", c.mesh);
         const QString out = dir.filePath("part.vxs");
-        QFile::remove(out);
+        ASSERT_TRUE(testmesh::WriteFile(out, "the user's earlier file"));
         // A 5 by 5 mm plate.
         const ToolRun r = Start(PIPELINE_EXE, {"--width", "100", "--height", "100", "--pixel-um", "50", "--thickness",
                                                "0.5", "--out", out, stl});
-        EXPECT_EQ(r.exitCode, 0) << r.errors.toStdString();
         EXPECT_EQ(r.lines.filter(QRegExp("^warning ")), c.warnings) << r.lines.join("\n").toStdString();
-        EXPECT_TRUE(QFile::exists(out));
+        EXPECT_EQ(r.exitCode, c.written ? 0 : 1) << r.errors.toStdString();
+        QFile f(out);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QByteArray bytes = f.readAll();
+        if (c.written) {
+            EXPECT_EQ(bytes.left(8), "Vexmor3D");
+            continue;
+        }
+        EXPECT_EQ(r.errors, "pipeline: " + out + ": Nothing to print.\n");
+        EXPECT_EQ(bytes, "the user's earlier file");
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"part.stl", "part.vxs"}));
     }
 }
 
@@ -245,6 +276,16 @@ TEST_F(Tools, ConvertArchiveRefusesHostileCommandLinesAndTouchesNoFile)
     };
     const QString truncated = variant("truncated.vxs", vxs.left(vxs.size() - 3));
     const QString billion = withCount("billion.vxs", 1000000000);
+    const QString trailing = variant("trailing.vxs", vxs + QByteArray(1000, '\x5A'));
+    const qint32 layers = LittleEndianInt(vxs, 164);
+    const QString uncounted = withCount("uncounted.vxs", layers - 1);
+    QByteArray thick = vxs;
+    const float mm = 0.1009f;
+    std::memcpy(thick.data() + 28 + 4 * 4, &mm, 4);
+    const QString tooThick = variant("thick.vxs", thick);
+    // Pellar10's check row in the header, layers of one pixel.
+    const QString dots = dir.filePath("dots.zip");
+    ASSERT_EQ(Start(MAKE_TEST_ARCHIVE_EXE, {dots, "2", "1", "1", "--model", "Pellar10"}).exitCode, 0);
     ASSERT_TRUE(QFile::link(archive, dir.filePath("link.zip")));
     ASSERT_EQ(::link(QFile::encodeName(archive).constData(), QFile::encodeName(dir.filePath("hard.zip")).constData()),
               0);
@@ -271,6 +312,10 @@ TEST_F(Tools, ConvertArchiveRefusesHostileCommandLinesAndTouchesNoFile)
         {resave(job, device), "is not a regular file"},
         {resave(truncated, x), "cut short"},
         {resave(billion, x), "claims 1000000000 layers"},
+        {resave(trailing, x), "trailing.vxs holds 1000 bytes after its last layer"},
+        {resave(uncounted, x), QString("holds %1 layer records, not the %2 its header counts").arg(layers).arg(layers - 1)},
+        {resave(tooThick, x), "Wrong layer thickness!"},
+        {{"--model", "Pellar10", "--out", x, dots}, "is 1 x 1 pixels, the header states 960 x 1708"},
         {resave(archive, x), "is not a VXS print file"},
         // The model's frame must be the source's.
         {resave(job, x, "Pellar10"), "Image setting does not match!"},

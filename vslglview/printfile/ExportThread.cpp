@@ -37,6 +37,24 @@ QString layerName(int layer)
     return QString::number(layer) + QStringLiteral(".png");
 }
 
+// The printer frame a model's layers are scaled to; invalid when they are
+// taken at their own size.
+QSize scaledFrameFor(int machineCode)
+{
+    return machineCode == 10 ? QSize(480, 854) : QSize();
+}
+
+QString frameMismatch(int layer, const QSize& size, const QSize& stated)
+{
+    return QStringLiteral("layer %1 (\"%2\") is %3 x %4 pixels, the header states %5 x %6")
+        .arg(layer)
+        .arg(layerName(layer))
+        .arg(size.width())
+        .arg(size.height())
+        .arg(stated.width())
+        .arg(stated.height());
+}
+
 QString memberFailure(MemberRead r)
 {
     switch (r) {
@@ -113,6 +131,8 @@ int ExportThread::Export_Vexmor3D()
     case ResaveResult::FrameMismatch:
         m_failedLayer = badLayer;
         return fail(badLayer ? ExportLayerFailed : ExportSourceInvalid, error);
+    case ResaveResult::NothingLit:
+        return fail(ExportNothingLit, error);
     case ResaveResult::DestinationFailed:
         break;
     }
@@ -211,6 +231,27 @@ int ExportThread::Export_ChiTuBox()
                                               .arg(double(m_para.XResolution))
                                               .arg(double(m_para.YResolution)));
     }
+    // Layers scaled to the printer's frame come at the frame the archive's
+    // header states, and only of the printer's shape: scaling a layer of
+    // any other size would stretch it, or light a whole frame from one pixel.
+    QSize sourceFrame = frame;
+    const QSize scaled = scaledFrameFor(m_machineCode);
+    if (scaled.isValid()) {
+        int x = 0, y = 0;
+        const bool stated = GcodeHeaderInt(m_gcodeParas, QStringLiteral("resolutionX"), 1, kMaxArchiveImageSide, x) &&
+                            GcodeHeaderInt(m_gcodeParas, QStringLiteral("resolutionY"), 1, kMaxArchiveImageSide, y);
+        if (!stated || qint64(x) * scaled.height() != qint64(y) * scaled.width()) {
+            closeArchive();
+            return fail(ExportBadArchiveData,
+                        QStringLiteral("Image setting does not match! the archive's header states a frame of \"%1\" x "
+                                       "\"%2\" pixels, not one of the shape of the printer's %3 x %4")
+                            .arg(m_gcodeParas.value(QStringLiteral("resolutionX")),
+                                 m_gcodeParas.value(QStringLiteral("resolutionY")))
+                            .arg(scaled.width())
+                            .arg(scaled.height()));
+        }
+        sourceFrame = QSize(x, y);
+    }
     int layers = 0;
     // A file without layers prints nothing: no such file is reported as done.
     if (!GcodeHeaderInt(m_gcodeParas, QStringLiteral("totalLayer"), 1, kMaxArchiveLayers, layers) ||
@@ -224,7 +265,7 @@ int ExportThread::Export_ChiTuBox()
 
     QImage preview;
     const QString previewNote = readPreview(preview);
-    result = writeConversion(preview);
+    result = writeConversion(preview, sourceFrame);
     closeArchive();
     if (result == ExportOk)
         return fail(ExportOk, previewNote);
@@ -238,7 +279,7 @@ bool ExportThread::writeLayerRecord(QDataStream& out, const QVector<unsigned cha
     return out.status() == QDataStream::Ok;
 }
 
-int ExportThread::writeConversion(const QImage& preview)
+int ExportThread::writeConversion(const QImage& preview, const QSize& sourceFrame)
 {
     m_outFile.setFileName(m_exportPath);
     if (!m_outFile.open(QIODevice::WriteOnly))
@@ -282,8 +323,8 @@ int ExportThread::writeConversion(const QImage& preview)
 
     LayerCodingPool::Settings settings;
     settings.bitsPerPixel = m_grayBits;
-    if (m_machineCode == 10)
-        settings.scaleTo = QSize(480, 854);
+    settings.scaleTo = scaledFrameFor(m_machineCode);
+    settings.sourceFrame = sourceFrame;
     settings.byteBudget = m_decodeBudget;
     settings.inFlightObserver = m_inFlightObserver;
     // The cores this process may use, not the machine's: a pinned process
@@ -292,9 +333,14 @@ int ExportThread::writeConversion(const QImage& preview)
     LayerCodingPool pool(settings, threads, threads + 2);
 
     LayerCodingPool::Result last;
+    bool lit = false;
     const QSize frame(VxsFrameSide(m_para.XResolution), VxsFrameSide(m_para.YResolution));
     auto writeNext = [&]() -> int {
         LayerCodingPool::Result r = pool.takeNext();
+        if (r.wrongFrame) {
+            m_failedLayer = r.layer;
+            return fail(ExportLayerFailed, frameMismatch(r.layer, r.sourceSize, sourceFrame));
+        }
         if (!r.ok) {
             m_failedLayer = r.layer;
             return fail(ExportLayerFailed, QStringLiteral("layer %1 (\"%2\"): %3").arg(r.layer).arg(layerName(r.layer), r.error));
@@ -302,15 +348,9 @@ int ExportThread::writeConversion(const QImage& preview)
         // A printer reads every layer at the frame the header states.
         if (r.grey.size() != frame) {
             m_failedLayer = r.layer;
-            return fail(ExportLayerFailed,
-                        QStringLiteral("layer %1 (\"%2\") is %3 x %4 pixels, the header states %5 x %6")
-                            .arg(r.layer)
-                            .arg(layerName(r.layer))
-                            .arg(r.grey.width())
-                            .arg(r.grey.height())
-                            .arg(frame.width())
-                            .arg(frame.height()));
+            return fail(ExportLayerFailed, frameMismatch(r.layer, r.grey.size(), frame));
         }
+        lit = lit || RunLengthLightsAnyPixel(r.code.constData(), r.code.size(), m_grayBits);
         if (!writeLayerRecord(out, r.code))
             return fail(ExportOutputFailed,
                         QStringLiteral("cannot write %1: %2").arg(m_exportPath, WriteFailureSentence(m_outFile)));
@@ -336,6 +376,9 @@ int ExportThread::writeConversion(const QImage& preview)
     }
     while (result == ExportOk && pool.hasPending())
         result = writeNext();
+    // Black frames only: the printer would cure nothing.
+    if (result == ExportOk && !lit)
+        result = fail(ExportNothingLit, QStringLiteral("Nothing to print. No layer of %1 lights a pixel.").arg(m_zipPath));
 
     if (result != ExportOk) {
         discardOutput();

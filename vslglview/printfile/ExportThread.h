@@ -23,7 +23,8 @@ enum ExportResultCode {
     ExportLayerFailed = -4,      // a layer member missing, unreadable or not a usable image
     ExportBadArchiveData = -5,   // header out of range or unreadable
     ExportSourceInvalid = -6,    // re-save source missing or not a VXS file
-    ExportNoJob = -7             // m_exportType names no job
+    ExportNoJob = -7,            // m_exportType names no job
+    ExportNothingLit = -8        // no layer lights a pixel
 };
 
 // Converter worker: re-saves a VXS file with a new parameter block, or turns
@@ -93,7 +94,8 @@ private:
     // Decodes the archive's preview into `preview` (null when there is none
     // or it cannot be used); a non-empty result says why it was dropped.
     QString readPreview(QImage& preview);
-    int writeConversion(const QImage& preview);
+    // Every layer image must be of `sourceFrame` (before any scaling).
+    int writeConversion(const QImage& preview, const QSize& sourceFrame);
     bool writeLayerRecord(QDataStream& out, const QVector<unsigned char>& code);
     void closeArchive();
     void discardOutput();

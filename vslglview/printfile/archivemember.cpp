@@ -47,6 +47,26 @@ MemberRead ReadArchiveMember(QuaZip& zip, QuaZipFile& file, const QString& name,
     return MemberRead::Ok;
 }
 
+QSize ArchiveImageSize(const QByteArray& bytes)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setDecideFormatFromContent(true);
+    return reader.size();
+}
+
+QString ArchiveImageSizeProblem(const QSize& size)
+{
+    if (!size.isValid() || size.isEmpty())
+        return QStringLiteral("not an image");
+    if (size.width() > kMaxArchiveImageSide || size.height() > kMaxArchiveImageSide ||
+        qint64(size.width()) * size.height() > kMaxArchiveImagePixels)
+        return QStringLiteral("image of %1 x %2 pixels is too large").arg(size.width()).arg(size.height());
+    return QString();
+}
+
 bool DecodeArchiveImage(const QByteArray& bytes, QImage& image, QString& error)
 {
     image = QImage();
@@ -56,15 +76,9 @@ bool DecodeArchiveImage(const QByteArray& bytes, QImage& image, QString& error)
     QImageReader reader(&buffer);
     reader.setDecideFormatFromContent(true);
     const QSize size = reader.size();
-    if (!size.isValid() || size.isEmpty()) {
-        error = QStringLiteral("not an image");
+    error = ArchiveImageSizeProblem(size);
+    if (!error.isEmpty())
         return false;
-    }
-    if (size.width() > kMaxArchiveImageSide || size.height() > kMaxArchiveImageSide ||
-        qint64(size.width()) * size.height() > kMaxArchiveImagePixels) {
-        error = QStringLiteral("image of %1 x %2 pixels is too large").arg(size.width()).arg(size.height());
-        return false;
-    }
     if (!reader.read(&image) || image.isNull()) {
         error = QStringLiteral("image cannot be decoded (%1)").arg(reader.errorString());
         image = QImage();

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QSize>
 #include <QString>
 
 class QuaZip;
@@ -23,6 +24,12 @@ QString RepeatedMemberName(QuaZip& zip);
 // `zip`), at most `maxBytes`. The member's checksum is verified.
 MemberRead ReadArchiveMember(QuaZip& zip, QuaZipFile& file, const QString& name, qint64 maxBytes,
                              QByteArray& bytes);
+
+// The size an image's header states, format taken from the data; invalid
+// when the data is no image.
+QSize ArchiveImageSize(const QByteArray& bytes);
+// Why an image of `size` is not taken (no image, too large); empty when it is.
+QString ArchiveImageSizeProblem(const QSize& size);
 
 // Decodes an image, format taken from the data. Its size is read from the
 // image header and checked against the limits above before the pixels are

@@ -122,6 +122,14 @@ LayerCodingPool::Result LayerCodingPool::codeLayer(int layer, const QByteArray& 
 {
     Result r;
     r.layer = layer;
+    if (settings.sourceFrame.isValid()) {
+        const QSize size = ArchiveImageSize(imageBytes);
+        if (ArchiveImageSizeProblem(size).isEmpty() && size != settings.sourceFrame) {
+            r.wrongFrame = true;
+            r.sourceSize = size;
+            return r;
+        }
+    }
     QImage image;
     if (!DecodeArchiveImage(imageBytes, image, r.error))
         return r;

@@ -26,6 +26,9 @@ public:
     struct Settings
     {
         QSize scaleTo;     // invalid: keep the image's own size
+        // Valid: the size every image must have, judged from its header
+        // before any pixel is decoded.
+        QSize sourceFrame;
         int bitsPerPixel = 4;
         qint64 byteBudget = qint64(512) << 20;
         // Test hook: called with the bytes in flight whenever they change.
@@ -37,6 +40,9 @@ public:
         int layer = 0;
         bool ok = false;
         QString error;
+        // Not ok because the image is not of the source frame: its size.
+        bool wrongFrame = false;
+        QSize sourceSize;
         QImage grey;
         QVector<unsigned char> code;
     };

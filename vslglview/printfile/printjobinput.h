@@ -55,6 +55,7 @@ enum PrintFileResult : int {
     PrintFileBadDestination = 9, // the destination is a folder, device or FIFO
     PrintFileNameClash = 10,    // the vector file would take the layer-image file's name
     PrintFileOntoSource = 11,   // a print file would take the place of a model file on the plate
+    PrintFileNothingLit = 12,   // no layer lights a pixel: the printer would cure nothing
 };
 
 // A sentence for the user about a writer result.
@@ -73,6 +74,8 @@ inline QString PrintFileResultText(int code)
     case PrintFileBadDestination: return QStringLiteral("the destination exists and is not a regular file");
     case PrintFileNameClash: return QStringLiteral("the vector file and the layer-image file would have the same name");
     case PrintFileOntoSource: return QStringLiteral("the destination is the file of a model on the plate");
+    // As the slice says it when no layer was sliced.
+    case PrintFileNothingLit: return QStringLiteral("Nothing to print.");
     default: return QStringLiteral("unknown error %1").arg(code);
     }
 }

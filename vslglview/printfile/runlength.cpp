@@ -178,3 +178,14 @@ quint64 RunLengthPixelCount(const uchar* code, qint64 bytes, int bitsPerPixel, q
     }
     return total + run;
 }
+
+bool RunLengthLightsAnyPixel(const uchar* code, qint64 bytes, int bitsPerPixel)
+{
+    if (bitsPerPixel < 1 || bitsPerPixel > 7)
+        return false;
+    const uchar mask = static_cast<uchar>(0xFFu << (8 - bitsPerPixel));
+    for (qint64 i = 0; i < bytes; ++i)
+        if (code[i] & mask)
+            return true;
+    return false;
+}

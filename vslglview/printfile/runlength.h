@@ -24,6 +24,17 @@ bool EncodeRunLength(const QImage& grey8, int bitsPerPixel, QVector<unsigned cha
 // Counting stops just past `limit`, so no code can overflow it.
 quint64 RunLengthPixelCount(const uchar* code, qint64 bytes, int bitsPerPixel, quint64 limit);
 
+// Whether a code lights any pixel: some run has a level above black.
+bool RunLengthLightsAnyPixel(const uchar* code, qint64 bytes, int bitsPerPixel);
+
+// The most bytes a code of `pixels` pixels takes: one byte a pixel, since a
+// count of c never needs more than c digits. A record claiming more is not
+// read.
+inline quint64 MaxRunLengthBytes(quint64 pixels)
+{
+    return pixels;
+}
+
 // RGB565 of an ARGB pixel; alpha is dropped.
 inline quint16 Rgb565(quint32 argb)
 {

@@ -27,6 +27,21 @@ bool readInt(QIODevice& file, qint64 offset, qint32& value)
     return true;
 }
 
+// How many layer records fill [offset, size) exactly; 0 when the bytes are
+// no whole number of records.
+int countWholeRecords(QIODevice& file, qint64 offset, qint64 size)
+{
+    int count = 0;
+    while (offset < size && count < kMaxVxsLayers) {
+        qint32 n = 0;
+        if (!readInt(file, offset, n) || n < 0 || offset + 4 + n > size)
+            return 0;
+        offset += 4 + n;
+        ++count;
+    }
+    return offset == size ? count : 0;
+}
+
 } // namespace
 
 int VxsFrameSide(float value)
@@ -34,6 +49,14 @@ int VxsFrameSide(float value)
     if (!(value >= 1.0f && value <= kMaxFrameSide) || value != float(int(value)))
         return 0;
     return int(value);
+}
+
+bool IsPrintableLayerThickness(float mm, float* micrometres)
+{
+    const float um = mm * 1000.0f;
+    if (micrometres)
+        *micrometres = um;
+    return um >= 10.0f && um <= 100.0f; // false for NaN
 }
 
 QByteArray VxsParaBytes(const ST_MachinePara& para)
@@ -119,6 +142,16 @@ bool ReadVxsLayout(QIODevice& file, VxsLayout& layout, QString& error)
         }
         offset += 4 + n;
     }
+    // A printer reads the layers its header counts; whatever follows them
+    // would be copied along and never printed.
+    if (offset != size) {
+        const int more = countWholeRecords(file, offset, size);
+        if (more > 0)
+            error = QStringLiteral("holds %1 layer records, not the %2 its header counts").arg(layers + more).arg(layers);
+        else
+            error = QStringLiteral("holds %1 bytes after its last layer").arg(size - offset);
+        return false;
+    }
     layout.layerCount = layers;
     layout.bitsPerPixel = bits;
     return true;
@@ -144,9 +177,11 @@ bool ReadVxsLayout(const QString& path, VxsLayout& layout, QString& error)
 }
 
 bool CheckVxsLayerFrames(QIODevice& file, const VxsLayout& layout, int width, int height, int& badLayer,
-                         QString& error)
+                         QString& error, bool* lit)
 {
     badLayer = 0;
+    if (lit)
+        *lit = false;
     const quint64 frame = quint64(qMax(width, 0)) * quint64(qMax(height, 0));
     if (frame == 0) {
         error = QStringLiteral("the header states no frame (%1 x %2 pixels)").arg(width).arg(height);
@@ -154,11 +189,24 @@ bool CheckVxsLayerFrames(QIODevice& file, const VxsLayout& layout, int width, in
     }
     qint64 offset = layout.firstLayerOffset;
     QByteArray code;
+    const quint64 maxCode = MaxRunLengthBytes(frame);
     for (int i = 0; i < layout.layerCount; ++i) {
         qint32 n = 0;
         // The layout was checked whole: every record lies within the file.
         if (!readInt(file, offset, n) || n < 0 || !file.seek(offset + 4)) {
             error = QStringLiteral("cannot read layer %1").arg(i + 1);
+            badLayer = i + 1;
+            return false;
+        }
+        // Judged by its size before it is read: a record the frame cannot
+        // need (a sparse file may claim gigabytes) is never allocated.
+        if (quint64(n) > maxCode) {
+            error = QStringLiteral("layer %1 holds %2 bytes of code, more than the %3 x %4 frame the header states "
+                                   "can need")
+                        .arg(i + 1)
+                        .arg(n)
+                        .arg(width)
+                        .arg(height);
             badLayer = i + 1;
             return false;
         }
@@ -181,6 +229,8 @@ bool CheckVxsLayerFrames(QIODevice& file, const VxsLayout& layout, int width, in
             badLayer = i + 1;
             return false;
         }
+        if (lit && !*lit)
+            *lit = RunLengthLightsAnyPixel(reinterpret_cast<const uchar*>(code.constData()), n, layout.bitsPerPixel);
         offset += 4 + n;
     }
     return true;
@@ -288,15 +338,20 @@ ResaveResult ResaveVxs(const QString& src, const QString& dst, const ST_MachineP
     {
         QFile in(src);
         int bad = 0;
+        bool lit = false;
         if (!in.open(QIODevice::ReadOnly)) {
             error = QStringLiteral("cannot open %1: %2").arg(src, in.errorString());
             return ResaveResult::SourceUnreadable;
         }
-        if (!CheckVxsLayerFrames(in, layout, width, height, bad, error)) {
+        if (!CheckVxsLayerFrames(in, layout, width, height, bad, error, &lit)) {
             error = src + QLatin1Char(' ') + error;
             if (badLayer)
                 *badLayer = bad;
             return ResaveResult::FrameMismatch;
+        }
+        if (!lit) {
+            error = QStringLiteral("Nothing to print. No layer of %1 lights a pixel.").arg(src);
+            return ResaveResult::NothingLit;
         }
     }
     if (IsSameFile(src, dst))

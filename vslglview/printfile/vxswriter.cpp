@@ -2,6 +2,7 @@
 #include "printfile/previewcodec.h"
 #include "printfile/printfilewriter.h"
 #include "printfile/filesafety.h"
+#include "printfile/runlength.h"
 #include "printfile/savefilestream.h"
 
 #include <QSize>
@@ -87,7 +88,10 @@ int CheckVxs(const PrintJobInput& input, const ST_MachinePara& para)
 {
     if (!input.modelLayers)
         return PrintFileNoLayers;
-    if (!input.modelLayers->isEmpty() && (frameSide(para.XResolution) == 0 || frameSide(para.YResolution) == 0))
+    // A file without layers cures nothing; the printer would still run it.
+    if (input.modelLayers->isEmpty())
+        return PrintFileNothingLit;
+    if (frameSide(para.XResolution) == 0 || frameSide(para.YResolution) == 0)
         return PrintFileBadFrame;
     return PrintFileOk;
 }
@@ -111,7 +115,9 @@ int WriteVxs(const PrintJobInput& input, const ST_MachinePara& para, SaveFileStr
     const int workers = workerCount > 0 ? workerCount : LayerRenderPool::defaultWorkerCount(layers.size());
     LayerRenderPool pool(input.imageRotate, kBitsPerPixel, width, height, workers);
     bool writeFailed = false;
+    bool lit = false;
     const bool rendered = pool.run(layers, [&](int, const QVector<unsigned char>& code) {
+        lit = lit || RunLengthLightsAnyPixel(code.constData(), code.size(), kBitsPerPixel);
         out.stream() << qint32(code.size());
         out.writeRaw(code.constData(), code.size());
         writeFailed = !out.ok();
@@ -121,6 +127,10 @@ int WriteVxs(const PrintJobInput& input, const ST_MachinePara& para, SaveFileStr
         return out.writeFailure();
     if (!rendered)
         return PrintFileRenderFailed;
+    // Outlines too small to light a pixel leave every frame black: such a
+    // file is never committed.
+    if (!lit)
+        return PrintFileNothingLit;
     return PrintFileOk;
 }
 

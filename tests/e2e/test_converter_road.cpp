@@ -1,0 +1,152 @@
+#include "../converter/archive_builder.h"
+#include "../printfile/printfiledecoder.h"
+#include "VImportWidgetX.h"
+#include "e2e_fixture.h"
+
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QScreen>
+#include <QTimer>
+
+namespace {
+
+// Closes each message box the converter shows, after a picture of the
+// screen with the box on it has been saved for a person to look at.
+class BoxWatcher : public QObject
+{
+public:
+    BoxWatcher()
+    {
+        m_timer.setInterval(20);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { poll(); });
+        m_timer.start();
+    }
+    QString picture; // file name of the next picture
+    QStringList texts;
+
+private:
+    void poll()
+    {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || box->property("seen").toBool() || !box->isVisible())
+            return;
+        box->setProperty("seen", true);
+        QTest::qWait(150); // drawn
+        if (!picture.isEmpty())
+            QGuiApplication::primaryScreen()->grabWindow(0).save(picture);
+        texts << box->text();
+        box->button(QMessageBox::Ok)->click();
+    }
+    QTimer m_timer;
+};
+
+// A Pellar10 archive as the converter panel checks it: its build size and
+// 960 x 1708 frame in the header, and the given layers.
+ArchiveMembers pellar10Archive(const QVector<QImage>& layers)
+{
+    const QByteArray header = QStringLiteral(";machineX:55.44\n;machineY:98.637\n;machineZ:140\n;resolutionX:960\n"
+                                             ";resolutionY:1708\n;layerHeight:0.05\n;totalLayer:%1\nG21\n")
+                                  .arg(layers.size())
+                                  .toLatin1();
+    ArchiveMembers members{{"run.gcode", header}};
+    for (int i = 0; i < layers.size(); ++i)
+        members.append({QString::number(i + 1) + ".png", PngBytes(layers[i])});
+    return members;
+}
+
+using ConverterRoad = MainWindowTest;
+
+// The converter panel as a user drives it: a Pellar10 archive whose layers
+// are one pixel is refused with the layer named (it once became a fully lit
+// frame), the printer's own archive converts, its file re-saves, and a copy
+// of it with bytes after its last layer is refused; no refused job leaves a file.
+TEST_F(ConverterRoad, WrongFrameRefusedGoodArchiveConvertedAndResaved)
+{
+    Vexmor w;
+    ASSERT_NO_FATAL_FAILURE(open(w, 10.f));
+    w.ui.ImportButton->click();
+    VImportWidgetX* panel = w.m_pImportWidget;
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(panel));
+    auto* source = panel->findChild<QComboBox*>("comboBox_Source");
+    auto text = [panel](const char* label) { return panel->findChild<QLabel*>(label)->text(); };
+    auto click = [panel](const char* button) { panel->findChild<QPushButton*>(button)->click(); };
+    BoxWatcher boxes;
+
+    // One white pixel per layer under the printer's 960 x 1708 header.
+    QImage dot(1, 1, QImage::Format_Grayscale8);
+    dot.fill(255);
+    const QString dots = work.filePath("dots.zip");
+    ASSERT_TRUE(WriteZipArchive(dots, pellar10Archive({dot, dot})));
+    source->setCurrentText("ChiTuBox zip files");
+    openAnswer = dots;
+    click("btn_Import");
+    EXPECT_EQ(text("Label_FileName") + " " + text("Label_LayerThick"), "dots.zip 50 um");
+    out = work.filePath("dots.vxs");
+    boxes.picture = "e2e_converter_1_wrong_frame.png";
+    click("btn_Save");
+    WAIT_TRUE(boxes.texts.size() == 1, 30000);
+    WAIT_TRUE(!w.isWorking(), 5000);
+    EXPECT_EQ(boxes.texts[0], "A layer of the archive is missing or damaged.\n"
+                              "layer 1 (\"1.png\") is 1 x 1 pixels, the header states 960 x 1708");
+    EXPECT_FALSE(QFile::exists(out));
+
+    // The printer's own archive: a white left quarter stays a quarter.
+    QImage quarter(960, 1708, QImage::Format_Grayscale8);
+    quarter.fill(0);
+    for (int y = 0; y < 1708; ++y)
+        std::fill_n(quarter.scanLine(y), 240, uchar(255));
+    const QString good = work.filePath("part.zip");
+    ASSERT_TRUE(WriteZipArchive(good, pellar10Archive({quarter, quarter})));
+    openAnswer = good;
+    click("btn_Import");
+    out = work.filePath("part.vxs");
+    boxes.picture.clear();
+    click("btn_Save");
+    WAIT_TRUE(QFile::exists(out) && !w.isWorking(), 30000);
+    QTest::qWait(100);
+    EXPECT_EQ(boxes.texts.size(), 1) << boxes.texts.join('|').toStdString();
+    const VxsFile converted = ReadVxs(out, false);
+    ASSERT_TRUE(converted.valid) << converted.error;
+    ASSERT_EQ(converted.layers.size(), 2);
+    qint64 lit = 0, all = 0;
+    for (const DecodedRun& r : DecodeRuns(converted.layers[0], converted.bits)) {
+        all += r.count;
+        lit += r.level > 0 ? r.count : 0;
+    }
+    EXPECT_EQ(all, 480 * 854);
+    EXPECT_NEAR(double(lit), 120.0 * 854, 854);
+
+    // Re-saved with the panel's recipe: the same layers under the new block.
+    source->setCurrentText("Vexmor3D vxs files");
+    openAnswer = out;
+    click("btn_Import");
+    EXPECT_EQ(text("Label_FileName") + " " + text("Label_LayerThick"), "part.vxs 50 um");
+    out = work.filePath("part_new.vxs");
+    click("btn_Save");
+    WAIT_TRUE(QFile::exists(out) && !w.isWorking(), 30000);
+    const VxsFile resaved = ReadVxs(out, false);
+    ASSERT_TRUE(resaved.valid) << resaved.error;
+    EXPECT_EQ(resaved.layers, converted.layers);
+    QTest::qWait(200);
+    QGuiApplication::primaryScreen()->grabWindow(0).save("e2e_converter_2_resaved.png");
+
+    // A copy with 1000 bytes after its last layer imports (its header is
+    // sound) but is not re-saved.
+    QFile part(work.filePath("part.vxs"));
+    ASSERT_TRUE(part.open(QIODevice::ReadOnly));
+    const QString tail = work.filePath("tail.vxs");
+    ASSERT_TRUE(testmesh::WriteFile(tail, part.readAll() + QByteArray(1000, 'Z')));
+    openAnswer = tail;
+    click("btn_Import");
+    out = work.filePath("tail_new.vxs");
+    boxes.picture = "e2e_converter_3_trailing_bytes.png";
+    click("btn_Save");
+    WAIT_TRUE(boxes.texts.size() == 2, 10000);
+    EXPECT_EQ(boxes.texts[1], "File error: unknown format!\n" + tail + " holds 1000 bytes after its last layer");
+    EXPECT_FALSE(QFile::exists(out));
+    EXPECT_FALSE(w.isWorking());
+}
+
+} // namespace
