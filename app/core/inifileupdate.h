@@ -26,13 +26,14 @@ public:
     // section, a deeper one ("Recipe/name") only its own keys.
     void removeGroup(const QString& group);
 
-    // Writes the file (atomically, through a temporary file in its folder);
-    // false with `error` set when it cannot be written, the file then left
-    // as it was. The file's modification time always moves forward, so
+    // Writes the file (atomically, through a temporary file in its folder,
+    // which replaces it only once every byte is on the disk); false with
+    // `error` set when it cannot be written, the file then left byte for
+    // byte as it was. A byte-order mark before the text is kept. The file's modification time always moves forward, so
     // QSettings objects that cached an older text read it anew.
     bool commit(QString* error = nullptr);
-    // commit(), a failure logged as a warning, and `reader` made to read the
-    // file anew either way.
+    // commit(), a failure told to the user and logged, and `reader` made to
+    // read the file anew either way.
     bool commitAndReread(QSettings& reader);
 
 private:
