@@ -1,0 +1,278 @@
+// The built program started on configuration folders a hostile machine may
+// hand it: a full disk, a FIFO in place of each file it reads, the log
+// folder a regular file, a byte-order mark, a NUL in a comment. Each start
+// must show the window, end on SIGTERM, say what it could not use, and
+// leave every byte of the user's files as it was (or, where it writes, the
+// user's lines around its own).
+
+#include <QDate>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QMap>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "program_on_x.h"
+
+namespace {
+
+using namespace programonx;
+
+// The program with a limit on the size of any file it writes, SIGXFSZ
+// ignored: a write past the limit fails with EFBIG, as on a full disk.
+class LimitedProcess : public QProcess
+{
+public:
+    qint64 fileSizeLimit = 0;
+
+protected:
+    void setupChildProcess() override
+    {
+        if (fileSizeLimit <= 0)
+            return;
+        const rlimit limit{rlim_t(fileSizeLimit), rlim_t(fileSizeLimit)};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        ::signal(SIGXFSZ, SIG_IGN);
+    }
+};
+
+const QByteArray kMachineNoLanguage = "; printer notes: the tray is the blue one, keep at 25 degrees\n"
+                                      "[MachineConfig]\n"
+                                      "Machine=Pellar10\n"
+                                      "size=0\n"
+                                      "\n"
+                                      "[MyOwnSection]\n"
+                                      "owner=the user, who wrote this by hand\n"
+                                      "; and a comment the program must not lose\n";
+const QByteArray kLightMissingKeys = "; light settings measured on 2026-11-02, do not change\n"
+                                     "[LightConfig]\n"
+                                     "1\\longflip=true\n"
+                                     "1\\light_pwm=42\n"
+                                     "size=1\n"
+                                     "\n"
+                                     "[Workshop]\n"
+                                     "bench=left window, second shelf, near the resin cupboard\n";
+const QByteArray kBom = "\xEF\xBB\xBF";
+
+bool makeFifo(const QString& path) { return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0; }
+
+bool isFifo(const QString& path)
+{
+    struct stat st;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISFIFO(st.st_mode);
+}
+
+bool writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QByteArray readBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Every regular file under `folder` with its bytes; FIFOs as "<fifo>".
+QMap<QString, QByteArray> snapshot(const QString& folder)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(folder, QDir::Files | QDir::System | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString name = QDir(folder).relativeFilePath(path);
+        files.insert(name, isFifo(path) ? QByteArray("<fifo>") : readBytes(path));
+    }
+    return files;
+}
+
+struct Folder
+{
+    const char* name;
+    // Fills the configuration folder (and may point the log elsewhere).
+    std::function<void(const QString& config, QString& logDir)> seed;
+    qint64 fileSizeLimit; // 0: none
+    QStringList said;     // on standard error
+    QStringList notSaid;
+    // Files the program may write, with what they must hold afterwards
+    // (a check); every other file that was there stays byte for byte.
+    QMap<QString, std::function<void(const QByteArray& after)>> written;
+};
+
+void PrintTo(const Folder& f, std::ostream* os) { *os << f.name; }
+
+class HostileFolder : public ::testing::TestWithParam<Folder>
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(config.isValid() && log.isValid());
+        ASSERT_FALSE(x.display().isEmpty()) << "Xvfb did not start";
+    }
+    void TearDown() override
+    {
+        // Only the program this test started, by its pid.
+        if (app.state() != QProcess::NotRunning) {
+            app.kill();
+            app.waitForFinished(10000);
+        }
+    }
+
+    OwnXServer x;
+    QTemporaryDir config, log;
+    LimitedProcess app;
+};
+
+TEST_P(HostileFolder, TheProgramStartsSaysWhyAndKeepsEveryByte)
+{
+    const Folder& row = GetParam();
+    QString logDir = log.path();
+    row.seed(config.path(), logDir);
+    const QMap<QString, QByteArray> before = snapshot(config.path());
+    const QMap<QString, QByteArray> logBefore = QFileInfo(logDir).isFile() ? QMap<QString, QByteArray>{{"", readBytes(logDir)}}
+                                                                           : QMap<QString, QByteArray>{};
+
+    app.fileSizeLimit = row.fileSizeLimit;
+    app.setProcessEnvironment(startScriptEnvironment(x.display(), config.path(), logDir));
+    app.start(VEXMOR3D_PATH, QStringList());
+    ASSERT_TRUE(app.waitForStarted(10000));
+    const XConnection display = connectTo(x.display());
+    ASSERT_TRUE(display);
+    const ShownWindow shown = waitForDrawnWindow(display.get(), app, "Vexmor3D", 90000);
+    // What the user sees a moment later: the notice over the window.
+    QThread::msleep(1500);
+    screenArea(display.get(), QRect(0, 0, 1920, 1080)).save(QString("hostile_folder_%1.png").arg(row.name));
+    ASSERT_EQ(app.state(), QProcess::Running)
+        << "exit code " << app.exitCode() << "\n" << app.readAllStandardError().toStdString();
+    ASSERT_NE(shown.window, 0u) << "no window; the start hangs\n" << app.readAllStandardError().toStdString();
+
+    // SIGTERM ends it, as it ends a healthy start.
+    ASSERT_EQ(::kill(static_cast<pid_t>(app.processId()), SIGTERM), 0);
+    ASSERT_TRUE(app.waitForFinished(30000)) << "SIGTERM did not end it";
+    const QByteArray errors = app.readAllStandardError();
+    EXPECT_EQ(app.exitStatus(), QProcess::NormalExit) << errors.toStdString();
+
+    for (const QString& text : row.said) {
+        EXPECT_TRUE(errors.contains(text.toUtf8())) << text.toStdString() << "\n--- stderr:\n" << errors.toStdString();
+    }
+    for (const QString& text : row.notSaid) {
+        EXPECT_FALSE(errors.contains(text.toUtf8())) << text.toStdString() << "\n--- stderr:\n" << errors.toStdString();
+    }
+
+    const QMap<QString, QByteArray> after = snapshot(config.path());
+    for (auto it = before.begin(); it != before.end(); ++it) {
+        SCOPED_TRACE(it.key().toStdString());
+        ASSERT_TRUE(after.contains(it.key())) << "gone";
+        if (row.written.contains(it.key()))
+            row.written[it.key()](after[it.key()]);
+        else
+            EXPECT_EQ(after[it.key()], it.value());
+    }
+    // Nothing the program made is left empty or half written.
+    for (auto it = after.begin(); it != after.end(); ++it) {
+        if (!before.contains(it.key()) && !it.key().endsWith("log.txt")) {
+            EXPECT_FALSE(it.value().isEmpty()) << it.key().toStdString() << " made empty";
+        }
+    }
+    if (!logBefore.isEmpty()) {
+        EXPECT_EQ(readBytes(logDir), logBefore.first()) << "the file named as log folder";
+    }
+}
+
+// The machine file as the program completes it: the user's lines as they
+// were, the language added once, inside the one section.
+std::function<void(const QByteArray&)> completedMachineFile(const QByteArray& prefix)
+{
+    return [prefix](const QByteArray& after) {
+        EXPECT_TRUE(after.startsWith(prefix + "; printer notes")) << after.toStdString();
+        EXPECT_EQ(after.count("[MachineConfig]"), 1) << after.toStdString();
+        EXPECT_TRUE(after.contains("[MachineConfig]\nMachine=Pellar10\nsize=0\nLanguage=English\n"))
+            << after.toStdString();
+        EXPECT_TRUE(after.contains("[MyOwnSection]\nowner=the user, who wrote this by hand\n"
+                                   "; and a comment the program must not lose\n"))
+            << after.toStdString();
+    };
+}
+
+// Each file the program reads at start, in turn a FIFO.
+Folder fifoInPlaceOf(const char* name, const char* file)
+{
+    return Folder{name,
+                  [file](const QString& config, QString&) {
+                      if (QString(file).contains('/'))
+                          QDir(config).mkpath(QFileInfo(QDir(config).filePath(file)).path());
+                      ASSERT_TRUE(makeFifo(QDir(config).filePath(file)));
+                  },
+                  0,
+                  {QString(file).section('/', -1) + " is not a regular file"},
+                  {},
+                  {}};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Folders, HostileFolder,
+    ::testing::Values(
+        Folder{"full_disk",
+               [](const QString& config, QString&) {
+                   ASSERT_TRUE(writeBytes(QDir(config).filePath("VexmorMachine.ini"), kMachineNoLanguage));
+                   ASSERT_TRUE(writeBytes(QDir(config).filePath("Light.ini"), kLightMissingKeys));
+               },
+               200,
+               {"VexmorMachine.ini: The file could not be written (File too large)",
+                "Light.ini: The file could not be written (File too large)", "left as it was"},
+               {},
+               {}},
+        fifoInPlaceOf("fifo_machine", "VexmorMachine.ini"), fifoInPlaceOf("fifo_light", "Light.ini"),
+        fifoInPlaceOf("fifo_recipes", "Pellar10Recipe.ini"),
+        fifoInPlaceOf("fifo_plain_settings", "Unknown Organization/vexmor3d.conf"),
+        Folder{"fifo_day_log",
+               [](const QString& config, QString& logDir) {
+                   logDir = config;
+                   ASSERT_TRUE(makeFifo(QDir(config).filePath(QDate::currentDate().toString("yyyy_MM_dd") + "log.txt")));
+               },
+               0,
+               {"log.txt is not a regular file; nothing is logged there"},
+               {},
+               {}},
+        Folder{"log_folder_a_file",
+               [](const QString& config, QString& logDir) {
+                   logDir = QDir(config).filePath("notes.txt");
+                   ASSERT_TRUE(writeBytes(logDir, "my own notes, not a folder\n"));
+               },
+               0,
+               {"The daily log", "notes.txt/", "nothing is logged there"},
+               {},
+               {}},
+        Folder{"byte_order_mark",
+               [](const QString& config, QString&) {
+                   ASSERT_TRUE(writeBytes(QDir(config).filePath("VexmorMachine.ini"), kBom + kMachineNoLanguage));
+               },
+               0,
+               {},
+               {"could not be read", "could not be saved"},
+               {{"VexmorMachine.ini", completedMachineFile(kBom)}}},
+        Folder{"nul_in_a_comment",
+               [](const QString& config, QString&) {
+                   QByteArray text = kMachineNoLanguage;
+                   text.replace("; and a comment", QByteArray("; and a\0 comment", 16));
+                   text.replace("size=0\n", "size=0\nLanguage=English\n");
+                   ASSERT_TRUE(writeBytes(QDir(config).filePath("VexmorMachine.ini"), text));
+               },
+               0,
+               {},
+               {"could not be read", "unreadable"},
+               {}}),
+    [](const ::testing::TestParamInfo<Folder>& info) { return std::string(info.param.name); });
+
+} // namespace
