@@ -1,6 +1,9 @@
 #include "vslfunction/savecommit.h"
 
 #include <QFileInfo>
+#include <QtGlobal>
+
+#include <cerrno>
 #include <QStorageInfo>
 
 QString FileErrorSentence(QFileDevice::FileError error)
@@ -36,6 +39,16 @@ bool DiskFullAt(const QString& path)
     return storage.isValid() && storage.bytesAvailable() < 64 * 1024;
 }
 
+// What the system said of the failure: a flush on closing leaves Qt's own
+// words at "Unknown error", while errno still holds the write's ("File too large").
+QString systemWords(const QFileDevice& file, int systemError)
+{
+    const QString qtWords = file.errorString();
+    if (systemError != 0 && (qtWords.isEmpty() || qtWords == QLatin1String("Unknown error")))
+        return qt_error_string(systemError);
+    return qtWords;
+}
+
 } // namespace
 
 QFileDevice::FileError WriteFailure(const QFileDevice& file)
@@ -51,19 +64,22 @@ bool CommitSaveFile(QSaveFile& file, QFileDevice::FileError& failure, QString* d
 {
     // A write that already failed, or what is still buffered failing now.
     // Qt's own commit would rename the short file over the old one.
+    errno = 0;
     if (file.error() != QFileDevice::NoError || !file.flush()) {
+        const int systemError = errno;
         failure = WriteFailure(file);
         if (detail)
-            *detail = file.errorString();
+            *detail = systemWords(file, systemError);
         file.cancelWriting();
         file.commit(); // drops the temporary file
         return false;
     }
     if (file.commit())
         return true;
+    const int systemError = errno;
     failure = WriteFailure(file);
     if (detail)
-        *detail = file.errorString();
+        *detail = systemWords(file, systemError);
     return false;
 }
 
