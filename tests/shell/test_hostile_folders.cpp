@@ -17,7 +17,9 @@
 
 #include <functional>
 
+#include <sched.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -64,6 +66,27 @@ const QByteArray kLightMissingKeys = "; light settings measured on 2026-11-02, d
                                      "bench=left window, second shelf, near the resin cupboard\n";
 const QByteArray kBom = "\xEF\xBB\xBF";
 
+// The folder made a small tmpfs of its own, in a mount namespace of this
+// process, so nothing outside sees it; false where the test may not mount.
+bool mountSmallTmpfs(const QString& folder)
+{
+    return ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0
+           && ::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, "size=64k") == 0;
+}
+
+// Fills the file system holding `folder` up to its last byte.
+void fillUp(const QString& folder)
+{
+    QFile filler(QDir(folder).filePath("filler"));
+    if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return;
+    const QByteArray block(512, 'f');
+    while (filler.write(block) > 0) {
+    }
+    for (const QByteArray byte(1, 'f'); filler.write(byte) > 0;) {
+    }
+}
+
 bool makeFifo(const QString& path) { return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0; }
 
 bool isFifo(const QString& path)
@@ -102,7 +125,7 @@ struct Folder
     const char* name;
     // Fills the configuration folder (and may point the log elsewhere).
     std::function<void(const QString& config, QString& logDir)> seed;
-    qint64 fileSizeLimit; // 0: none
+    qint64 fileSizeLimit; // 0: none; -1: the folder a small tmpfs, filled up
     QStringList said;     // on standard error
     QStringList notSaid;
     // Files the program may write, with what they must hold afterwards
@@ -127,18 +150,25 @@ protected:
             app.kill();
             app.waitForFinished(10000);
         }
+        if (mounted)
+            ::umount2(QFile::encodeName(config.path()).constData(), MNT_DETACH);
     }
 
     OwnXServer x;
     QTemporaryDir config, log;
     LimitedProcess app;
+    bool mounted = false;
 };
 
 TEST_P(HostileFolder, TheProgramStartsSaysWhyAndKeepsEveryByte)
 {
     const Folder& row = GetParam();
     QString logDir = log.path();
+    if (row.fileSizeLimit < 0 && !(mounted = mountSmallTmpfs(config.path())))
+        GTEST_SKIP() << "no tmpfs may be mounted here; the file-size limit stands for a full disk";
     row.seed(config.path(), logDir);
+    if (row.fileSizeLimit < 0)
+        fillUp(config.path());
     const QMap<QString, QByteArray> before = snapshot(config.path());
     const QMap<QString, QByteArray> logBefore = QFileInfo(logDir).isFile() ? QMap<QString, QByteArray>{{"", readBytes(logDir)}}
                                                                            : QMap<QString, QByteArray>{};
@@ -188,6 +218,7 @@ TEST_P(HostileFolder, TheProgramStartsSaysWhyAndKeepsEveryByte)
     if (!logBefore.isEmpty()) {
         EXPECT_EQ(readBytes(logDir), logBefore.first()) << "the file named as log folder";
     }
+
 }
 
 // The machine file as the program completes it: the user's lines as they
@@ -231,6 +262,16 @@ INSTANTIATE_TEST_SUITE_P(
                200,
                {"VexmorMachine.ini: The file could not be written (File too large)",
                 "Light.ini: The file could not be written (File too large)", "left as it was"},
+               {},
+               {}},
+        Folder{"full_tmpfs",
+               [](const QString& config, QString&) {
+                   ASSERT_TRUE(writeBytes(QDir(config).filePath("VexmorMachine.ini"), kMachineNoLanguage));
+                   ASSERT_TRUE(writeBytes(QDir(config).filePath("Light.ini"), kLightMissingKeys));
+               },
+               -1,
+               {"VexmorMachine.ini: No space left on the device", "Light.ini: No space left on the device",
+                "left as it was"},
                {},
                {}},
         fifoInPlaceOf("fifo_machine", "VexmorMachine.ini"), fifoInPlaceOf("fifo_light", "Light.ini"),
