@@ -12,7 +12,13 @@
 #include <QSet>
 #include <QThread>
 
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
 #include <memory>
+
+#include <signal.h>
+#include <sys/resource.h>
 
 // Xlib's macros (None, Bool, Status ...) clash with Qt's names: after Qt.
 #include <X11/Xlib.h>
@@ -207,5 +213,48 @@ inline ShownWindow waitForDrawnWindow(Display* d, QProcess& app, const QByteArra
     }
     return shown;
 }
+
+// The program, with a limit on the size of any file it writes when one is
+// set, SIGXFSZ ignored: a write past it fails with EFBIG, as on a full disk.
+class LimitedProcess : public QProcess
+{
+public:
+    qint64 fileSizeLimit = 0;
+
+protected:
+    void setupChildProcess() override
+    {
+        if (fileSizeLimit <= 0)
+            return;
+        const rlimit limit{rlim_t(fileSizeLimit), rlim_t(fileSizeLimit)};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        ::signal(SIGXFSZ, SIG_IGN);
+    }
+};
+
+// A test that starts the program on an X server of its own, with
+// configuration and log folders of its own.
+template <class Param>
+class ProgramOnOwnX : public ::testing::TestWithParam<Param>
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(config.isValid() && log.isValid());
+        ASSERT_FALSE(x.display().isEmpty()) << "Xvfb did not start";
+    }
+    void TearDown() override
+    {
+        // Only the program this test started, by its pid.
+        if (app.state() != QProcess::NotRunning) {
+            app.kill();
+            app.waitForFinished(10000);
+        }
+    }
+
+    OwnXServer x;
+    QTemporaryDir config, log;
+    LimitedProcess app;
+};
 
 } // namespace programonx

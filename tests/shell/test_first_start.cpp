@@ -23,27 +23,7 @@ namespace {
 using namespace programonx;
 
 // Ended by a close request as a window manager sends it, or by SIGTERM.
-class FirstStart : public ::testing::TestWithParam<const char*>
-{
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(config.isValid() && log.isValid());
-        ASSERT_FALSE(x.display().isEmpty()) << "Xvfb did not start";
-    }
-    void TearDown() override
-    {
-        // Only the program this test started, by its pid.
-        if (app.state() != QProcess::NotRunning) {
-            app.kill();
-            app.waitForFinished(10000);
-        }
-    }
-
-    OwnXServer x;
-    QTemporaryDir config, log;
-    QProcess app;
-};
+using FirstStart = ProgramOnOwnX<const char*>;
 
 TEST_P(FirstStart, WindowMapsIsDrawnAndEndsCleanly)
 {

@@ -31,12 +31,7 @@
 namespace {
 
 using testmesh::WriteFile;
-
-QByteArray readBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+const auto readBytes = testmesh::ReadFile;
 
 // Runs `work` in a child process whose files may not grow past `limit`
 // bytes (SIGXFSZ ignored, so a write past it fails with EFBIG, as on a full

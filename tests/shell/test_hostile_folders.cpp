@@ -20,33 +20,16 @@
 #include <sched.h>
 #include <signal.h>
 #include <sys/mount.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "test_meshes.h"
+// Brings in Xlib, whose macros clash with Qt's names: after every Qt header.
 #include "program_on_x.h"
 
 namespace {
 
 using namespace programonx;
-
-// The program with a limit on the size of any file it writes, SIGXFSZ
-// ignored: a write past the limit fails with EFBIG, as on a full disk.
-class LimitedProcess : public QProcess
-{
-public:
-    qint64 fileSizeLimit = 0;
-
-protected:
-    void setupChildProcess() override
-    {
-        if (fileSizeLimit <= 0)
-            return;
-        const rlimit limit{rlim_t(fileSizeLimit), rlim_t(fileSizeLimit)};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        ::signal(SIGXFSZ, SIG_IGN);
-    }
-};
 
 const QByteArray kMachineNoLanguage = "; printer notes: the tray is the blue one, keep at 25 degrees\n"
                                       "[MachineConfig]\n"
@@ -95,17 +78,8 @@ bool isFifo(const QString& path)
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISFIFO(st.st_mode);
 }
 
-bool writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
-QByteArray readBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+const auto writeBytes = testmesh::WriteFile;
+const auto readBytes = testmesh::ReadFile;
 
 // Every regular file under `folder` with its bytes; FIFOs as "<fifo>".
 QMap<QString, QByteArray> snapshot(const QString& folder)
@@ -135,28 +109,16 @@ struct Folder
 
 void PrintTo(const Folder& f, std::ostream* os) { *os << f.name; }
 
-class HostileFolder : public ::testing::TestWithParam<Folder>
+class HostileFolder : public ProgramOnOwnX<Folder>
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(config.isValid() && log.isValid());
-        ASSERT_FALSE(x.display().isEmpty()) << "Xvfb did not start";
-    }
     void TearDown() override
     {
-        // Only the program this test started, by its pid.
-        if (app.state() != QProcess::NotRunning) {
-            app.kill();
-            app.waitForFinished(10000);
-        }
+        ProgramOnOwnX<Folder>::TearDown();
         if (mounted)
             ::umount2(QFile::encodeName(config.path()).constData(), MNT_DETACH);
     }
 
-    OwnXServer x;
-    QTemporaryDir config, log;
-    LimitedProcess app;
     bool mounted = false;
 };
 
