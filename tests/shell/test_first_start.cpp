@@ -3,7 +3,9 @@
 // must map and be drawn, as root too; it ends cleanly when closed or sent
 // SIGTERM; and a start that fails says why on standard error and in the log.
 
+#include <QDate>
 #include <QDir>
+#include <QFileInfo>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
@@ -14,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "program_on_x.h"
@@ -120,5 +123,33 @@ INSTANTIATE_TEST_SUITE_P(
         EarlyEnd{"shown", STARTUP_REPORT_PROBE_PATH, "shown", 0, {"GL context made without multisampling"},
                  {"a warning once the window shows"}, {"before its window was shown"}}),
     [](const ::testing::TestParamInfo<EarlyEnd>& info) { return std::string(info.param.name); });
+
+} // namespace
+
+namespace {
+
+// The exit hook writes its line to the day's log without Qt: a FIFO there
+// must neither hold the exit nor take the line.
+TEST(StartupReportLog, AnEarlyEndDoesNotWaitOnAFifoInPlaceOfTheLog)
+{
+    QTemporaryDir log;
+    ASSERT_TRUE(log.isValid());
+    const QString fifo = QDir(log.path()).filePath(QDate::currentDate().toString("yyyy_MM_dd") + "log.txt");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QProcess app;
+    app.setProcessEnvironment(startScriptEnvironment(":0", log.path(), log.path()));
+    app.start(STARTUP_REPORT_PROBE_PATH, {"exit"});
+    const bool ended = app.waitForFinished(15000);
+    if (!ended) {
+        app.kill(); // only the probe this test started
+        app.waitForFinished(5000);
+    }
+    ASSERT_TRUE(ended) << "the exit waits on the FIFO";
+    EXPECT_EQ(app.exitCode(), 3);
+    const QByteArray errors = app.readAllStandardError();
+    EXPECT_TRUE(errors.contains("Vexmor3D ended before its window was shown")) << errors.toStdString();
+    EXPECT_TRUE(errors.contains("is not a regular file; nothing is logged there")) << errors.toStdString();
+    EXPECT_TRUE(QFileInfo(fifo).exists() && !QFileInfo(fifo).isFile());
+}
 
 } // namespace
