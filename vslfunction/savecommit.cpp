@@ -39,16 +39,6 @@ bool DiskFullAt(const QString& path)
     return storage.isValid() && storage.bytesAvailable() < 64 * 1024;
 }
 
-// What the system said of the failure: a flush on closing leaves Qt's own
-// words at "Unknown error", while errno still holds the write's ("File too large").
-QString systemWords(const QFileDevice& file, int systemError)
-{
-    const QString qtWords = file.errorString();
-    if (systemError != 0 && (qtWords.isEmpty() || qtWords == QLatin1String("Unknown error")))
-        return qt_error_string(systemError);
-    return qtWords;
-}
-
 } // namespace
 
 QFileDevice::FileError WriteFailure(const QFileDevice& file)
@@ -56,6 +46,14 @@ QFileDevice::FileError WriteFailure(const QFileDevice& file)
     if (DiskFullAt(file.fileName()))
         return QFileDevice::ResourceError;
     return file.error() == QFileDevice::NoError ? QFileDevice::WriteError : file.error();
+}
+
+QString FileErrorDetail(const QFileDevice& file, int systemError)
+{
+    const QString qtWords = file.errorString();
+    if (systemError != 0 && (qtWords.isEmpty() || qtWords == QLatin1String("Unknown error")))
+        return qt_error_string(systemError);
+    return qtWords;
 }
 
 QString WriteFailureSentence(const QFileDevice& file) { return FileErrorSentence(WriteFailure(file)); }
@@ -69,7 +67,7 @@ bool CommitSaveFile(QSaveFile& file, QFileDevice::FileError& failure, QString* d
         const int systemError = errno;
         failure = WriteFailure(file);
         if (detail)
-            *detail = systemWords(file, systemError);
+            *detail = FileErrorDetail(file, systemError);
         file.cancelWriting();
         file.commit(); // drops the temporary file
         return false;
@@ -79,7 +77,7 @@ bool CommitSaveFile(QSaveFile& file, QFileDevice::FileError& failure, QString* d
     const int systemError = errno;
     failure = WriteFailure(file);
     if (detail)
-        *detail = systemWords(file, systemError);
+        *detail = FileErrorDetail(file, systemError);
     return false;
 }
 

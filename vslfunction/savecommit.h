@@ -15,6 +15,10 @@ QString FileErrorSentence(QFileDevice::FileError error);
 // forgets why it failed. A full disk is ResourceError.
 QFileDevice::FileError WriteFailure(const QFileDevice& file);
 QString WriteFailureSentence(const QFileDevice& file);
+// The system's own words for a failure of `file` ("File too large"): a
+// flush leaves Qt's at "Unknown error", so errno as it was right after the
+// failure (`systemError`) speaks then.
+QString FileErrorDetail(const QFileDevice& file, int systemError);
 // Writes out what `file` still buffers, then commits it; false with why
 // (and nothing left behind) when either fails. `detail` gets the system's
 // own words ("File too large").

@@ -64,19 +64,12 @@ QList<OwnedLine> linesOf(const QByteArray& text)
 
 // The section and key prefix QSettings writes for a group; false when the
 // scratch file could not be made (an empty prefix would match every key).
-bool removedKeysOf(const QString& group, const QString& scratchFolder, RemovedKeys& removed)
+bool removedKeysOf(const QString& group, RemovedKeys& removed)
 {
-    const QString probePath = scratchFolder + QStringLiteral("/probe.ini");
-    QFile::remove(probePath);
-    {
-        QSettings probe(probePath, QSettings::IniFormat);
-        probe.setValue(group + QStringLiteral("/k"), 0);
-        probe.sync();
-    }
-    QFile f(probePath);
-    if (!f.open(QIODevice::ReadOnly))
+    QByteArray text;
+    if (!IniFileUpdate::textOf({{group + QStringLiteral("/k"), 0}}, text))
         return false;
-    const QList<OwnedLine> lines = linesOf(f.readAll());
+    const QList<OwnedLine> lines = linesOf(text);
     if (lines.isEmpty())
         return false;
     removed.section = lines.first().section;
@@ -96,6 +89,37 @@ bool isRemoved(const QByteArray& section, const QByteArray& key, const QList<Rem
 } // namespace
 
 IniFileUpdate::IniFileUpdate(QString path) : m_path(std::move(path)) {}
+
+bool IniFileUpdate::textOf(const QList<QPair<QString, QVariant>>& values, QByteArray& text)
+{
+    QTemporaryDir scratch;
+    if (!scratch.isValid())
+        return false;
+    const QString path = scratch.filePath(QStringLiteral("made.ini"));
+    {
+        QSettings made(path, QSettings::IniFormat);
+        for (const auto& v : values)
+            made.setValue(v.first, v.second);
+        made.sync();
+        if (made.status() != QSettings::NoError)
+            return false;
+    }
+    // QSettings renames its file into place even when the disk took only
+    // part of it: read back, every value must be there as it was set. Read
+    // under another name, which QSettings has no text of in memory.
+    const QString written = scratch.filePath(QStringLiteral("written.ini"));
+    if (!QFile::rename(path, written))
+        return false;
+    const QSettings check(written, QSettings::IniFormat);
+    for (const auto& v : values)
+        if (!check.contains(v.first) || check.value(v.first).toString() != v.second.toString())
+            return false;
+    QFile f(written);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    text = f.readAll();
+    return true;
+}
 
 void IniFileUpdate::setValue(const QString& key, const QVariant& value)
 {
@@ -124,32 +148,20 @@ bool IniFileUpdate::commit(QString* error)
             *error = why;
         return false;
     };
-    QTemporaryDir scratch;
-    if (!scratch.isValid())
-        return fail(QStringLiteral("no scratch folder for %1").arg(m_path));
     QList<OwnedLine> owned;
     if (!m_values.isEmpty()) {
-        const QString scratchPath = scratch.filePath(QStringLiteral("owned.ini"));
-        QSettings::Status made = QSettings::NoError;
-        {
-            QSettings s(scratchPath, QSettings::IniFormat);
-            for (const auto& v : qAsConst(m_values))
-                s.setValue(v.first, v.second);
-            s.sync();
-            made = s.status();
-        }
-        QFile f(scratchPath);
         // Without its lines the update would write the file back without the change.
-        if (made != QSettings::NoError || !f.open(QIODevice::ReadOnly))
+        QByteArray made;
+        if (!textOf(m_values, made))
             return fail(QStringLiteral("cannot prepare the values for %1").arg(m_path));
-        owned = linesOf(f.readAll());
+        owned = linesOf(made);
         if (owned.isEmpty())
             return fail(QStringLiteral("cannot prepare the values for %1").arg(m_path));
     }
     QList<RemovedKeys> removed;
     for (const QString& g : qAsConst(m_removedGroups)) {
         RemovedKeys keys;
-        if (!removedKeysOf(g, scratch.path(), keys))
+        if (!removedKeysOf(g, keys))
             return fail(QStringLiteral("cannot prepare the values for %1").arg(m_path));
         removed.append(keys);
     }

@@ -19,6 +19,10 @@ class IniFileUpdate
 public:
     explicit IniFileUpdate(QString path);
 
+    // The ini text QSettings writes for `values` (key paths as setValue
+    // takes them); false when it could not be made whole.
+    static bool textOf(const QList<QPair<QString, QVariant>>& values, QByteArray& text);
+
     // `key` is a QSettings key path with at least one group ("Group/key",
     // "Array/1/key"); top-level keys are not supported.
     void setValue(const QString& key, const QVariant& value);

@@ -2,12 +2,14 @@
 
 #include "configdir.h"
 #include "ownedfile.h"
+#include "vslfunction/savecommit.h"
 
 #include <QDir>
 #include <QFile>
 #include <QMutex>
 #include <QSet>
 
+#include <cerrno>
 #include <cstdio>
 
 namespace {
@@ -96,8 +98,12 @@ void VexmorMessageOutput(QtMsgType type, const QMessageLogContext& context, cons
             sayLogFails(file.fileName(), QStringLiteral("cannot be opened (%1)").arg(file.errorString()));
         } else {
             const QByteArray line = (vexmorLogLine(now, type, context, msg) + QStringLiteral("\r\n")).toUtf8();
-            if (file.write(line) != line.size() || !file.flush())
-                sayLogFails(file.fileName(), QStringLiteral("cannot be written (%1)").arg(file.errorString()));
+            errno = 0;
+            if (file.write(line) != line.size() || !file.flush()) {
+                const int systemError = errno;
+                sayLogFails(file.fileName(),
+                            QStringLiteral("cannot be written (%1)").arg(FileErrorDetail(file, systemError)));
+            }
             file.close();
         }
     }

@@ -118,6 +118,45 @@ TEST(FullDisk, AnUpdateThatDoesNotFitLeavesTheFileAsItWas)
     }
 }
 
+// Plain QSettings objects (the support presets) write the default file of
+// the folder: one that does not fit leaves the file as it was, said.
+TEST(FullDisk, PlainSettingsThatDoNotFitLeaveTheirFileAsItWas)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    qputenv("VEXMOR_CONFIG_DIR", dir.path().toUtf8());
+    vexmorConfigDir();
+    // The file they write (a private one once the folder's own was refused
+    // earlier in this process).
+    const QString path = QSettings().fileName();
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(path).path()));
+    const QByteArray before = "[USERSUPPORTPARAMS]\nADDPRESETWEIGHT=LIGHT\n";
+    ASSERT_TRUE(WriteFile(path, before));
+    QByteArray said;
+    const int code = underFileSizeLimit(
+        200,
+        [] {
+            QSettings plain;
+            plain.setValue("SUPPORTPARAMSLOADED", true);
+            plain.setValue("USERSUPPORTPARAMS/NOTE", QString(300, 'n'));
+            plain.sync();
+            return plain.status() == QSettings::NoError ? 0 : 1;
+        },
+        &said);
+    EXPECT_EQ(code, 1) << "reported written";
+    EXPECT_EQ(readBytes(path), before);
+    EXPECT_TRUE(said.contains(QFileInfo(path).fileName().toUtf8()) && said.contains("left as it was"))
+        << said.toStdString();
+    {
+        QSettings plain; // with room: written, and read back
+        plain.setValue("USERSUPPORTPARAMS/NOTE", "kept");
+    }
+    EXPECT_EQ(QSettings().value("USERSUPPORTPARAMS/NOTE").toString(), "kept");
+    EXPECT_EQ(QSettings().value("USERSUPPORTPARAMS/ADDPRESETWEIGHT").toString(), "LIGHT");
+    EXPECT_TRUE(readBytes(path).contains("NOTE=kept"));
+    qunsetenv("VEXMOR_CONFIG_DIR");
+}
+
 // The writers' common end tells the user, each time, and the log.
 TEST(FullDisk, TheUserIsToldEachTime)
 {
@@ -359,7 +398,7 @@ TEST_F(HostileFiles, ALogThatCannotBeWrittenSaysSoOnce)
     qunsetenv("VEXMOR_LOG_DIR");
     EXPECT_EQ(code, 0);
     EXPECT_EQ(said.count("The daily log"), 1) << said.toStdString();
-    EXPECT_TRUE(said.contains("cannot be written")) << said.toStdString();
+    EXPECT_TRUE(said.contains("cannot be written (File too large)")) << said.toStdString();
 }
 
 } // namespace

@@ -198,6 +198,17 @@ std::function<void(const QByteArray&)> completedMachineFile(const QByteArray& pr
     };
 }
 
+// The user's printer and light files, each missing keys the start writes,
+// and support presets the start fills in.
+void seedUsersFiles(const QString& config, QString&)
+{
+    ASSERT_TRUE(writeBytes(QDir(config).filePath("VexmorMachine.ini"), kMachineNoLanguage));
+    ASSERT_TRUE(writeBytes(QDir(config).filePath("Light.ini"), kLightMissingKeys));
+    ASSERT_TRUE(QDir(config).mkpath("Unknown Organization"));
+    ASSERT_TRUE(writeBytes(QDir(config).filePath("Unknown Organization/vexmor3d.conf"),
+                           "[USERSUPPORTPARAMS]\nADDPRESETWEIGHT=HEAVY\nNOTE=tuned by hand for the grey resin\n"));
+}
+
 // Each file the program reads at start, in turn a FIFO.
 Folder fifoInPlaceOf(const char* name, const char* file)
 {
@@ -217,20 +228,15 @@ INSTANTIATE_TEST_SUITE_P(
     Folders, HostileFolder,
     ::testing::Values(
         Folder{"full_disk",
-               [](const QString& config, QString&) {
-                   ASSERT_TRUE(writeBytes(QDir(config).filePath("VexmorMachine.ini"), kMachineNoLanguage));
-                   ASSERT_TRUE(writeBytes(QDir(config).filePath("Light.ini"), kLightMissingKeys));
-               },
+               seedUsersFiles,
                200,
                {"VexmorMachine.ini: The file could not be written (File too large)",
-                "Light.ini: The file could not be written (File too large)", "left as it was"},
+                "Light.ini: The file could not be written (File too large)", "Unknown Organization/vexmor3d.conf",
+                "left as it was"},
                {},
                {}},
         Folder{"full_tmpfs",
-               [](const QString& config, QString&) {
-                   ASSERT_TRUE(writeBytes(QDir(config).filePath("VexmorMachine.ini"), kMachineNoLanguage));
-                   ASSERT_TRUE(writeBytes(QDir(config).filePath("Light.ini"), kLightMissingKeys));
-               },
+               seedUsersFiles,
                -1,
                {"VexmorMachine.ini: No space left on the device", "Light.ini: No space left on the device",
                 "left as it was"},
