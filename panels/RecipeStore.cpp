@@ -59,11 +59,8 @@ QString RecipeStore::recipeFilePath(const QString& machine)
 
 bool RecipeStore::openSettings()
 {
-    m_pSettings.reset();
-    if (!OwnedFile::prepareSettings(recipeFilePath(m_strMachine)))
-        return false;
-    m_pSettings = std::make_unique<QSettings>(recipeFilePath(m_strMachine), QSettings::IniFormat);
-    return true;
+    m_pSettings = OwnedFile::openSettings(recipeFilePath(m_strMachine));
+    return m_pSettings != nullptr;
 }
 
 void RecipeStore::setDefaultParaX(RecipePara& p, int layerUm)

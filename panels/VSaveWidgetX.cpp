@@ -75,7 +75,11 @@ VSaveWidgetX::VSaveWidgetX(VSLGLView* view, VEditRecipeWidget* recipes, DLP::Sli
     ui->setupUi(this);
     PanelStyle::apply(this);
 
-    m_pSettings = new QSettings(QStringLiteral("Vexmor3dRecipe.ini"), QSettings::IniFormat);
+    // QSettings reads its file as it is made: a FIFO there would block the
+    // start. Every routine opens its own file before use anyway.
+    const QFileInfo workingFile(QStringLiteral("Vexmor3dRecipe.ini"));
+    if (!workingFile.exists() || workingFile.isFile())
+        m_pSettings = new QSettings(workingFile.filePath(), QSettings::IniFormat);
     m_pListMaterial = new QList<RecipePara>;
     const QStringList pages = {tr("Material"), tr("Exposure"), tr("Z Motor"), tr("Y Debond"),
                                tr("Y Return"), tr("Rotate"), tr("Advance"), tr("Printer Select")};
@@ -257,11 +261,8 @@ void VSaveWidgetX::slot_SavePara()
 bool VSaveWidgetX::reopenSettings(const QString& path)
 {
     delete m_pSettings;
-    m_pSettings = nullptr;
-    if (!OwnedFile::prepareSettings(path))
-        return false;
-    m_pSettings = new QSettings(path, QSettings::IniFormat);
-    return true;
+    m_pSettings = OwnedFile::openSettings(path).release();
+    return m_pSettings != nullptr;
 }
 
 bool VSaveWidgetX::writeIniFile()

@@ -204,13 +204,13 @@ void DlpCtlDialog::readIniFile()
     m_settings = nullptr;
     setDefaultPara();
     m_valueProblem.clear();
-    m_bFileUsable = OwnedFile::prepareSettings(settingsFilePath());
+    m_settings = OwnedFile::openSettings(settingsFilePath()).release();
+    m_bFileUsable = m_settings != nullptr;
     if (!m_bFileUsable) {
         updateUI();
         sendPara();
         return;
     }
-    m_settings = new QSettings(settingsFilePath(), QSettings::IniFormat);
     // Only what is missing takes its default, and only that is written.
     QStringList missing;
     m_settings->beginReadArray(kArray);

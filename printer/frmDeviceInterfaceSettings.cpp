@@ -99,8 +99,9 @@ frmDeviceInterfaceSettings::frmDeviceInterfaceSettings(QWidget* parent)
     connect(ui.comboBox, &QComboBox::currentTextChanged, this,
             &frmDeviceInterfaceSettings::slot_MachineChaneged);
 
-    m_bFileUsable = OwnedFile::prepareSettings(settingsFilePath());
-    m_settings = new QSettings(settingsFilePath(), QSettings::IniFormat);
+    // Nothing opens a file refused here (a FIFO would hang the start).
+    m_settings = OwnedFile::openSettings(settingsFilePath()).release();
+    m_bFileUsable = m_settings != nullptr;
 
     initMachineParas();
     setChangedEnable(false);
@@ -188,7 +189,7 @@ bool frmDeviceInterfaceSettings::writeKeys(bool machine, bool language, QString*
     // refused at start was reported then.
     if (!m_bFileUsable)
         return true;
-    IniFileUpdate file(m_settings->fileName());
+    IniFileUpdate file(settingsFilePath());
     const QString array = QLatin1String(kArray) + QLatin1Char('/');
     if (machine)
         file.setValue(array + QLatin1String(kMachineKey), m_machineType);
@@ -198,7 +199,10 @@ bool frmDeviceInterfaceSettings::writeKeys(bool machine, bool language, QString*
     file.setValue(array + QStringLiteral("size"), 0);
     QString why;
     const bool written = file.commit(&why);
-    if (!written)
+    // A caller that asks why tells the user itself.
+    if (!written && !error)
+        OwnedFile::tellWriteFailure(settingsFilePath(), why);
+    else if (!written)
         qWarning().noquote() << why;
     m_settings->sync();
     if (error)

@@ -3,6 +3,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QRegularExpression>
 #include <QTextStream>
 
@@ -472,8 +473,12 @@ void VSLModelWriter::AddTriangles(const QVector<VSLTriangle3D>& list) { triangle
 
 bool VSLModelWriter::WriterBinary(QString path)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    // Written beside the old file and renamed over it once complete: a full
+    // disk leaves the old one as it was.
+    if (!DestinationProblem(path).isEmpty())
+        return false;
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
         return false;
     auto put32 = [](char* p, quint32 v) {
         for (int i = 0; i < 4; ++i)
@@ -508,13 +513,18 @@ bool VSLModelWriter::WriterBinary(QString path)
         if (f.write(batch.data(), qint64(batch.size())) != qint64(batch.size()))
             return false;
     }
-    return f.flush();
+    QString why;
+    return CommitSaveFile(f, why);
 }
 
 bool VSLModelWriter::WriterASCII(QString path)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    // Written beside the old file and renamed over it once complete: a full
+    // disk leaves the old one as it was.
+    if (!DestinationProblem(path).isEmpty())
+        return false;
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
         return false;
     auto fixed = [](float v) { return QByteArray::number(double(v), 'f', 6); };
     QByteArray text("solid\n");
@@ -534,5 +544,6 @@ bool VSLModelWriter::WriterASCII(QString path)
             return false;
         text.clear();
     }
-    return f.write(text) == text.size() && f.flush();
+    QString why;
+    return f.write(text) == text.size() && CommitSaveFile(f, why);
 }

@@ -590,6 +590,10 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
         <source>%1 could not be read as a settings file. It was kept as %2; the program starts from its defaults.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>A settings file could not be saved: %1. The file is left as it was; the program goes on with the values it has until it ends.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>VEditRecipeWidget</name>

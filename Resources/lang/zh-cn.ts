@@ -590,6 +590,10 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</translation>
         <source>%1 could not be read as a settings file. It was kept as %2; the program starts from its defaults.</source>
         <translation>%1 无法作为设置文件读取，已保留为 %2；程序从默认设置开始。</translation>
     </message>
+    <message>
+        <source>A settings file could not be saved: %1. The file is left as it was; the program goes on with the values it has until it ends.</source>
+        <translation>设置文件无法保存：%1。文件保持原样；程序在退出前继续使用当前的设置值。</translation>
+    </message>
 </context>
 <context>
     <name>VEditRecipeWidget</name>

@@ -1,5 +1,8 @@
 #include "inifileupdate.h"
 
+#include "ownedfile.h"
+#include "vslfunction/savecommit.h"
+
 #include <QDateTime>
 #include <QDebug>
 #include <QFile>
@@ -59,27 +62,20 @@ QList<OwnedLine> linesOf(const QByteArray& text)
     return lines;
 }
 
-// The section and key prefix QSettings writes for a group.
-RemovedKeys removedKeysOf(const QString& group, const QString& scratchFolder)
+// The section and key prefix QSettings writes for a group; false when the
+// scratch file could not be made (an empty prefix would match every key).
+bool removedKeysOf(const QString& group, RemovedKeys& removed)
 {
-    const QString probePath = scratchFolder + QStringLiteral("/probe.ini");
-    QFile::remove(probePath);
-    {
-        QSettings probe(probePath, QSettings::IniFormat);
-        probe.setValue(group + QStringLiteral("/k"), 0);
-        probe.sync();
-    }
-    QFile f(probePath);
-    RemovedKeys removed;
-    if (!f.open(QIODevice::ReadOnly))
-        return removed;
-    const QList<OwnedLine> lines = linesOf(f.readAll());
+    QByteArray text;
+    if (!IniFileUpdate::textOf({{group + QStringLiteral("/k"), 0}}, text))
+        return false;
+    const QList<OwnedLine> lines = linesOf(text);
     if (lines.isEmpty())
-        return removed;
+        return false;
     removed.section = lines.first().section;
     const QByteArray& key = lines.first().key; // "<prefix>k"
     removed.keyPrefix = key.left(key.size() - 1);
-    return removed;
+    return true;
 }
 
 bool isRemoved(const QByteArray& section, const QByteArray& key, const QList<RemovedKeys>& removed)
@@ -93,6 +89,37 @@ bool isRemoved(const QByteArray& section, const QByteArray& key, const QList<Rem
 } // namespace
 
 IniFileUpdate::IniFileUpdate(QString path) : m_path(std::move(path)) {}
+
+bool IniFileUpdate::textOf(const QList<QPair<QString, QVariant>>& values, QByteArray& text)
+{
+    QTemporaryDir scratch;
+    if (!scratch.isValid())
+        return false;
+    const QString path = scratch.filePath(QStringLiteral("made.ini"));
+    {
+        QSettings made(path, QSettings::IniFormat);
+        for (const auto& v : values)
+            made.setValue(v.first, v.second);
+        made.sync();
+        if (made.status() != QSettings::NoError)
+            return false;
+    }
+    // QSettings renames its file into place even when the disk took only
+    // part of it: read back, every value must be there as it was set. Read
+    // under another name, which QSettings has no text of in memory.
+    const QString written = scratch.filePath(QStringLiteral("written.ini"));
+    if (!QFile::rename(path, written))
+        return false;
+    const QSettings check(written, QSettings::IniFormat);
+    for (const auto& v : values)
+        if (!check.contains(v.first) || check.value(v.first).toString() != v.second.toString())
+            return false;
+    QFile f(written);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    text = f.readAll();
+    return true;
+}
 
 void IniFileUpdate::setValue(const QString& key, const QVariant& value)
 {
@@ -109,7 +136,7 @@ bool IniFileUpdate::commitAndReread(QSettings& reader)
     QString error;
     const bool written = commit(&error);
     if (!written)
-        qWarning().noquote() << error;
+        OwnedFile::tellWriteFailure(m_path, error);
     reader.sync();
     return written;
 }
@@ -121,26 +148,23 @@ bool IniFileUpdate::commit(QString* error)
             *error = why;
         return false;
     };
-    QTemporaryDir scratch;
-    if (!scratch.isValid())
-        return fail(QStringLiteral("no scratch folder for %1").arg(m_path));
     QList<OwnedLine> owned;
     if (!m_values.isEmpty()) {
-        const QString scratchPath = scratch.filePath(QStringLiteral("owned.ini"));
-        {
-            QSettings s(scratchPath, QSettings::IniFormat);
-            for (const auto& v : qAsConst(m_values))
-                s.setValue(v.first, v.second);
-            s.sync();
-        }
-        QFile f(scratchPath);
-        if (!f.open(QIODevice::ReadOnly))
+        // Without its lines the update would write the file back without the change.
+        QByteArray made;
+        if (!textOf(m_values, made))
             return fail(QStringLiteral("cannot prepare the values for %1").arg(m_path));
-        owned = linesOf(f.readAll());
+        owned = linesOf(made);
+        if (owned.isEmpty())
+            return fail(QStringLiteral("cannot prepare the values for %1").arg(m_path));
     }
     QList<RemovedKeys> removed;
-    for (const QString& g : qAsConst(m_removedGroups))
-        removed.append(removedKeysOf(g, scratch.path()));
+    for (const QString& g : qAsConst(m_removedGroups)) {
+        RemovedKeys keys;
+        if (!removedKeysOf(g, keys))
+            return fail(QStringLiteral("cannot prepare the values for %1").arg(m_path));
+        removed.append(keys);
+    }
 
     QByteArray text;
     const QFileInfo before(m_path);
@@ -152,6 +176,11 @@ bool IniFileUpdate::commit(QString* error)
             return fail(QStringLiteral("cannot read %1: %2").arg(m_path, in.errorString()));
         text = in.readAll();
     }
+    // A byte-order mark before the first section: read past it, write it back.
+    static const QByteArray bom("\xEF\xBB\xBF");
+    const bool hadBom = text.startsWith(bom);
+    if (hadBom)
+        text.remove(0, bom.size());
     const QByteArray eol = text.contains("\r\n") ? QByteArrayLiteral("\r\n") : QByteArrayLiteral("\n");
 
     // The file's lines, each owned key replaced where it stands (later
@@ -215,7 +244,7 @@ bool IniFileUpdate::commit(QString* error)
             if (it.value() >= at)
                 ++it.value();
     }
-    QByteArray result;
+    QByteArray result = hadBom ? bom : QByteArray();
     for (const QByteArray& line : qAsConst(out))
         result += line + '\n';
     if (!endedWithNewline && !lines.isEmpty() && result.endsWith('\n') && out.size() == lines.size())
@@ -224,13 +253,16 @@ bool IniFileUpdate::commit(QString* error)
     QSaveFile file(m_path);
     if (!file.open(QIODevice::WriteOnly))
         return fail(QStringLiteral("cannot write %1: %2").arg(m_path, file.errorString()));
-    if (file.write(result) != result.size()) {
-        file.cancelWriting();
-        file.commit();
-        return fail(QStringLiteral("cannot write %1: %2").arg(m_path, file.errorString()));
+    file.write(result);
+    // Every byte on the disk before the old file goes: a full disk keeps it whole.
+    QFileDevice::FileError failure = QFileDevice::NoError;
+    QString detail;
+    if (!CommitSaveFile(file, failure, &detail)) {
+        QString why = FileErrorSentence(failure);
+        if (failure != QFileDevice::ResourceError && !detail.isEmpty())
+            why += QStringLiteral(" (") + detail + QLatin1Char(')');
+        return fail(QStringLiteral("cannot write %1: %2").arg(m_path, why));
     }
-    if (!file.commit())
-        return fail(QStringLiteral("cannot write %1: %2").arg(m_path, file.errorString()));
     // QSettings keeps a file's text while its size and time stay the same.
     if (existed) {
         QFile after(m_path);

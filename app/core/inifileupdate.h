@@ -19,6 +19,10 @@ class IniFileUpdate
 public:
     explicit IniFileUpdate(QString path);
 
+    // The ini text QSettings writes for `values` (key paths as setValue
+    // takes them); false when it could not be made whole.
+    static bool textOf(const QList<QPair<QString, QVariant>>& values, QByteArray& text);
+
     // `key` is a QSettings key path with at least one group ("Group/key",
     // "Array/1/key"); top-level keys are not supported.
     void setValue(const QString& key, const QVariant& value);
@@ -26,13 +30,14 @@ public:
     // section, a deeper one ("Recipe/name") only its own keys.
     void removeGroup(const QString& group);
 
-    // Writes the file (atomically, through a temporary file in its folder);
-    // false with `error` set when it cannot be written, the file then left
-    // as it was. The file's modification time always moves forward, so
+    // Writes the file (atomically, through a temporary file in its folder,
+    // which replaces it only once every byte is on the disk); false with
+    // `error` set when it cannot be written, the file then left byte for
+    // byte as it was. A byte-order mark before the text is kept. The file's modification time always moves forward, so
     // QSettings objects that cached an older text read it anew.
     bool commit(QString* error = nullptr);
-    // commit(), a failure logged as a warning, and `reader` made to read the
-    // file anew either way.
+    // commit(), a failure told to the user and logged, and `reader` made to
+    // read the file anew either way.
     bool commitAndReread(QSettings& reader);
 
 private:

@@ -2,12 +2,14 @@
 
 #include "configdir.h"
 #include "ownedfile.h"
+#include "vslfunction/savecommit.h"
 
 #include <QDir>
 #include <QFile>
 #include <QMutex>
 #include <QSet>
 
+#include <cerrno>
 #include <cstdio>
 
 namespace {
@@ -38,6 +40,18 @@ QString levelText(QtMsgType type)
     case QtInfoMsg: break;
     }
     return QString();
+}
+
+// A log that stops working says so on standard error, once per file: the
+// log itself cannot carry the news.
+void sayLogFails(const QString& fileName, const QString& problem)
+{
+    static QSet<QString> said;
+    if (said.contains(fileName))
+        return;
+    said.insert(fileName);
+    std::fprintf(stderr, "The daily log %s %s; nothing is logged there.\n", qPrintable(fileName),
+                 qPrintable(problem));
 }
 
 } // namespace
@@ -78,15 +92,18 @@ void VexmorMessageOutput(QtMsgType type, const QMessageLogContext& context, cons
         // nor a FIFO block every thread that logs.
         const QString problem = OwnedFile::accessProblem(file.fileName(), dir);
         if (!problem.isEmpty()) {
-            static QSet<QString> refused;
-            if (!refused.contains(file.fileName())) {
-                refused.insert(file.fileName());
-                std::fprintf(stderr, "The daily log %s %s; nothing is logged there.\n", qPrintable(file.fileName()),
-                             qPrintable(problem));
-            }
-        } else if (file.open(QIODevice::ReadWrite | QIODevice::Append)) {
+            sayLogFails(file.fileName(), problem);
+        } else if (!file.open(QIODevice::ReadWrite | QIODevice::Append)) {
+            // The log folder a regular file, say, or not ours to write.
+            sayLogFails(file.fileName(), QStringLiteral("cannot be opened (%1)").arg(file.errorString()));
+        } else {
             const QByteArray line = (vexmorLogLine(now, type, context, msg) + QStringLiteral("\r\n")).toUtf8();
-            file.write(line);
+            errno = 0;
+            if (file.write(line) != line.size() || !file.flush()) {
+                const int systemError = errno;
+                sayLogFails(file.fileName(),
+                            QStringLiteral("cannot be written (%1)").arg(FileErrorDetail(file, systemError)));
+            }
             file.close();
         }
     }

@@ -28,12 +28,12 @@ UserChannel& channel()
     return c;
 }
 
-void tell(const QString& path, const QString& message)
+void tell(const QString& path, const QString& message, bool once = true)
 {
     std::function<void(const QString&)> notifier;
     {
         QMutexLocker lock(&channel().mutex);
-        if (channel().told.contains(message))
+        if (once && channel().told.contains(message))
             return;
         channel().told << message;
         notifier = channel().notifier;
@@ -56,18 +56,34 @@ QString asideName(const QString& path)
 
 // Text holds no NUL byte; random bytes over a file (or UTF-16 text, which
 // the settings reader cannot read either) do, though the reader takes them
-// without a complaint and finds none of its keys.
-bool holdsNul(const QString& path)
+// without a complaint and finds none of its keys. A NUL in a comment line
+// hides no key: the reader skips the line whole.
+bool nulOutsideComments(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
+    bool lineStart = true;
+    bool comment = false;
     while (!file.atEnd()) {
         const QByteArray chunk = file.read(1 << 16);
         if (chunk.isEmpty())
             break;
-        if (chunk.contains('\0'))
-            return true;
+        for (const char c : chunk) {
+            if (c == '\n' || c == '\r') {
+                lineStart = true;
+                comment = false;
+                continue;
+            }
+            if (lineStart) {
+                if (c == ' ' || c == '\t')
+                    continue;
+                lineStart = false;
+                comment = c == ';';
+            }
+            if (c == '\0' && !comment)
+                return true;
+        }
     }
     return false;
 }
@@ -109,7 +125,7 @@ bool prepareSettings(const QString& path)
         return true;
     {
         const QSettings probe(path, QSettings::IniFormat);
-        if (probe.status() != QSettings::FormatError && !holdsNul(path))
+        if (probe.status() != QSettings::FormatError && !nulOutsideComments(path))
             return true;
     }
     const QString aside = asideName(path);
@@ -124,6 +140,22 @@ bool prepareSettings(const QString& path)
                                                         "%2; the program starts from its defaults.")
                    .arg(path, aside));
     return true;
+}
+
+std::unique_ptr<QSettings> openSettings(const QString& path)
+{
+    if (!prepareSettings(path))
+        return nullptr;
+    return std::make_unique<QSettings>(path, QSettings::IniFormat);
+}
+
+void tellWriteFailure(const QString& path, const QString& why)
+{
+    tell(path,
+         QCoreApplication::translate("OwnedFile", "A settings file could not be saved: %1. The file is left as "
+                                                  "it was; the program goes on with the values it has until it ends.")
+             .arg(why),
+         false);
 }
 
 void setUserNotifier(std::function<void(const QString& message)> notifier)

@@ -4,6 +4,9 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
+
+class QSettings;
 
 // Checks made before the program reads or writes a file of its own in the
 // configuration folder (settings, recipes, materials, light settings) or
@@ -24,6 +27,16 @@ QString accessProblem(const QString& path, const QString& folder);
 // replaced; the caller then starts from its defaults. Either way the log
 // and the user are told.
 bool prepareSettings(const QString& path);
+
+// prepareSettings(), then the settings object on `path`; none when the file
+// must be left alone. QSettings reads its file as it is made, so this check
+// comes first: a FIFO would block the reader until something writes to it.
+std::unique_ptr<QSettings> openSettings(const QString& path);
+
+// A file of the folder that could not be written (`why`, as the writer
+// put it): logged, and the user told that it was left as it was. Said each
+// time, unlike the refusals, which are said once.
+void tellWriteFailure(const QString& path, const QString& why);
 
 // Messages for the user: handed to the notifier when one is set, else kept
 // until the main window takes those about files of the configuration

@@ -15,6 +15,7 @@
 #include <mutex>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -71,7 +72,7 @@ void writeAll(int fd, const char* text, size_t size)
 }
 
 // The day's log line, written without Qt; a link in the file's place is
-// not followed.
+// not followed, and a FIFO neither blocks the exit nor takes the line.
 void appendToDayLog(const char* text)
 {
     if (!gLogDir[0])
@@ -86,9 +87,14 @@ void appendToDayLog(const char* text)
     char line[2048];
     const int size =
         std::snprintf(line, sizeof line, "%s  Critical:: %s File:     Line: 0    Function: \r\n", stamp, text);
-    const int fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd < 0 || size <= 0)
+    const int fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0644);
+    if (fd < 0)
         return;
+    struct stat info;
+    if (size <= 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return;
+    }
     writeAll(fd, line, std::min(static_cast<size_t>(size), sizeof line - 1));
     ::close(fd);
 }

@@ -1,6 +1,7 @@
 #include "HelpDialog.h"
 
 #include "configdir.h"
+#include "ownedfile.h"
 #include "frmDeviceInterfaceSettings.h"
 
 #include <QDesktopServices>
@@ -32,8 +33,10 @@ HelpDialog::HelpDialog(QWidget* parent, frmDeviceInterfaceSettings* settings)
 
 QUrl HelpDialog::address(const QString& role)
 {
-    QSettings ini(vexmorConfigFile(QStringLiteral("VexmorHelp.ini")), QSettings::IniFormat);
-    const QUrl url(ini.value(QStringLiteral("Help/") + role).toString().trimmed(), QUrl::StrictMode);
+    const std::unique_ptr<QSettings> ini = OwnedFile::openSettings(vexmorConfigFile(QStringLiteral("VexmorHelp.ini")));
+    if (!ini)
+        return QUrl();
+    const QUrl url(ini->value(QStringLiteral("Help/") + role).toString().trimmed(), QUrl::StrictMode);
     const QString scheme = url.scheme().toLower();
     if (!url.isValid() || (scheme != "http" && scheme != "https" && scheme != "mailto"))
         return QUrl();

@@ -10,7 +10,11 @@
 
 #include <cstring>
 
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -401,6 +405,35 @@ TEST_F(StlFiles, WritersPutEveryFacetInPlaceAcrossTheirBatches)
         EXPECT_EQ(corner[0], "vertex");
         EXPECT_FLOAT_EQ(corner[1].toFloat(), w.triangles[i].vertices[0].x()) << "facet " << i;
         EXPECT_FLOAT_EQ(corner[3].toFloat(), w.triangles[i].vertices[0].z()) << "facet " << i;
+    }
+}
+
+// A plate written over an earlier file on a disk that fills up (a file-size
+// limit below the new file, in a child process with SIGXFSZ ignored): both
+// writers refuse, the earlier file stays byte for byte, nothing is left
+// beside it.
+TEST_F(StlFiles, WritersThatDoNotFitKeepTheEarlierFile)
+{
+    VSLModelWriter w;
+    w.AddTriangles(testmesh::Tetrahedron(2.5f));
+    const QByteArray earlier = "solid mine\n" + QByteArray(100, ' ') + "\nendsolid mine\n";
+    for (const bool binary : {true, false}) {
+        SCOPED_TRACE(binary ? "binary" : "text");
+        const QString path = dir.filePath("mine.stl");
+        ASSERT_TRUE(testmesh::WriteFile(path, earlier));
+        const pid_t child = ::fork();
+        if (child == 0) {
+            const rlimit limit{rlim_t(150), rlim_t(150)};
+            ::signal(SIGXFSZ, SIG_IGN);
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            ::_exit((binary ? w.WriterBinary(path) : w.WriterASCII(path)) ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 1) << "reported written";
+        EXPECT_EQ(testmesh::ReadFile(path), earlier);
+        EXPECT_EQ(QDir(dir.path()).entryList({"mine.stl*"}, QDir::Files | QDir::Hidden), QStringList{"mine.stl"});
     }
 }
 

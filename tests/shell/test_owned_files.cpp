@@ -18,13 +18,8 @@
 
 namespace {
 
-QByteArray readBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 using testmesh::WriteFile;
+const auto readBytes = testmesh::ReadFile;
 
 // A configuration folder and, beside it, a folder standing for the rest of
 // the system, whose files a link in the configuration folder may name.
@@ -218,8 +213,9 @@ TEST(IniFileUpdateTest, OwnedKeysChangeAndEverythingElseStaysByteForByte)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         QFile::remove(p);
-        if (!c.before.isNull())
+        if (!c.before.isNull()) {
             ASSERT_TRUE(WriteFile(p, c.before));
+        }
         IniFileUpdate u(p);
         c.change(u);
         QString error;

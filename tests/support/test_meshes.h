@@ -60,5 +60,7 @@ QByteArray BinaryStl(const QVector<VSLTriangle3D>& tris, const QByteArray& heade
                      qint64 countOverride = -1);
 QByteArray AsciiStl(const QVector<VSLTriangle3D>& tris, const char* lineEnd = "\n");
 bool WriteFile(const QString& path, const QByteArray& bytes);
+// The whole file; empty when it cannot be read.
+QByteArray ReadFile(const QString& path);
 
 } // namespace testmesh

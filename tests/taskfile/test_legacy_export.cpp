@@ -15,6 +15,11 @@
 
 #include <cstring>
 
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
 
 class Triangulation : public ::testing::Test {
@@ -129,6 +134,33 @@ TEST_F(LegacyExport, SvgFilesLieInsideTheFolderAndRenderTheLayers)
     m_scene.paint(q, 10, 10, 7);
     q.end();
     EXPECT_EQ(beyond.pixelColor(5, 5), QColor(Qt::black));
+}
+
+// Layer pictures saved again on a disk that fills up (a file-size limit
+// below one picture, in a child process with SIGXFSZ ignored) are refused,
+// and the pictures saved before stay byte for byte.
+TEST_F(LegacyExport, SvgFilesThatDoNotFitKeepTheOldOnes)
+{
+    const QPolygonF square({QPointF(20, 20), QPointF(80, 20), QPointF(80, 80), QPointF(20, 80)});
+    m_scene.m_modelSliceLayers = ToSliceLayers({{square}, {}});
+    const QString dir = m_dir.filePath("svg");
+    ASSERT_TRUE(QDir().mkpath(dir));
+    ASSERT_TRUE(m_scene.saveSvg(2, dir, "layer", 100, 100));
+    const QByteArray first = testmesh::ReadFile(QDir(dir).filePath("layer-0.svg"));
+    ASSERT_GT(first.size(), 200);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const rlimit limit{rlim_t(200), rlim_t(200)};
+        ::signal(SIGXFSZ, SIG_IGN);
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        ::_exit(m_scene.saveSvg(2, dir, "layer", 100, 100) ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1) << "reported saved";
+    EXPECT_EQ(testmesh::ReadFile(QDir(dir).filePath("layer-0.svg")), first);
+    EXPECT_EQ(QDir(dir).entryList(QDir::Files | QDir::Hidden), QStringList({"layer-0.svg", "layer-1.svg"}));
 }
 
 } // namespace

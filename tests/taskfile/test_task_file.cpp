@@ -3,6 +3,7 @@
 #include "scene/TaskFile.h"
 #include "support/SupportGeometry.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtEndian>
@@ -10,7 +11,11 @@
 #include <algorithm>
 #include <cstring>
 
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -200,6 +205,31 @@ TEST_F(TaskFileTest, DamagedFilesLeaveTheSceneAsItWas)
     VSL3DScene empty;
     EXPECT_FALSE(empty.WriteBinaryScene(Path("good.task")));
     EXPECT_EQ(ReadAll(Path("good.task")), good);
+}
+
+// A save on a disk that fills up before the last bytes (a file-size limit
+// one byte short of the file, in a child process with SIGXFSZ ignored:
+// the final flush fails with EFBIG) is refused, and the task file saved
+// before stays byte for byte.
+TEST_F(TaskFileTest, ASaveThatDoesNotFitKeepsTheOldFile)
+{
+    BuildPlate();
+    ASSERT_TRUE(m_scene.WriteBinaryScene(Path("plate.task")));
+    const QByteArray saved = ReadAll(Path("plate.task"));
+    ASSERT_GT(saved.size(), 1);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const rlimit limit{rlim_t(saved.size() - 1), rlim_t(saved.size() - 1)};
+        ::signal(SIGXFSZ, SIG_IGN);
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        ::_exit(m_scene.WriteBinaryScene(Path("plate.task")) ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1) << "reported saved";
+    EXPECT_EQ(ReadAll(Path("plate.task")), saved);
+    EXPECT_EQ(QDir(m_dir.path()).entryList({"plate.task*"}, QDir::Files | QDir::Hidden), QStringList{"plate.task"});
 }
 
 // Coordinates no printer reaches are refused with the loader's reason; the

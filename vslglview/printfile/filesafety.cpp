@@ -1,7 +1,5 @@
 #include "printfile/filesafety.h"
 
-#include <QStorageInfo>
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -77,28 +75,6 @@ bool NamesAnyOf(const QString& path, const QStringList& files)
     return false;
 }
 
-QString FileErrorSentence(QFileDevice::FileError error)
-{
-    switch (error) {
-    case QFileDevice::NoError: return QStringLiteral("No error");
-    case QFileDevice::ReadError: return QStringLiteral("The file could not be read");
-    case QFileDevice::WriteError: return QStringLiteral("The file could not be written");
-    case QFileDevice::FatalError: return QStringLiteral("A fatal error occurred");
-    case QFileDevice::ResourceError: return QStringLiteral("No space left on the device");
-    case QFileDevice::OpenError: return QStringLiteral("The file could not be opened");
-    case QFileDevice::AbortError: return QStringLiteral("The operation was aborted");
-    case QFileDevice::TimeOutError: return QStringLiteral("The operation timed out");
-    case QFileDevice::UnspecifiedError: return QStringLiteral("The file could not be written");
-    case QFileDevice::RemoveError: return QStringLiteral("The file could not be removed");
-    case QFileDevice::RenameError: return QStringLiteral("The finished file could not replace the destination");
-    case QFileDevice::PositionError: return QStringLiteral("The position in the file could not be changed");
-    case QFileDevice::ResizeError: return QStringLiteral("The file could not be resized");
-    case QFileDevice::PermissionsError: return QStringLiteral("Permission denied");
-    case QFileDevice::CopyError: return QStringLiteral("The file could not be copied");
-    }
-    return QStringLiteral("The file could not be written");
-}
-
 int UsableCoreCount()
 {
 #if defined(Q_OS_LINUX)
@@ -113,47 +89,3 @@ int UsableCoreCount()
     return qMax(1, QThread::idealThreadCount());
 }
 
-namespace {
-
-// True when the file system holding `path` has (next to) no room left.
-bool DiskFullAt(const QString& path)
-{
-    const QStorageInfo storage(QFileInfo(path).absolutePath());
-    // A write fails once what is left is less than a block.
-    return storage.isValid() && storage.bytesAvailable() < 64 * 1024;
-}
-
-} // namespace
-
-QFileDevice::FileError WriteFailure(const QFileDevice& file)
-{
-    if (DiskFullAt(file.fileName()))
-        return QFileDevice::ResourceError;
-    return file.error() == QFileDevice::NoError ? QFileDevice::WriteError : file.error();
-}
-
-QString WriteFailureSentence(const QFileDevice& file) { return FileErrorSentence(WriteFailure(file)); }
-
-bool CommitSaveFile(QSaveFile& file, QFileDevice::FileError& failure)
-{
-    // A write that already failed, or what is still buffered failing now.
-    if (file.error() != QFileDevice::NoError || !file.flush()) {
-        failure = WriteFailure(file);
-        file.cancelWriting();
-        file.commit(); // drops the temporary file
-        return false;
-    }
-    if (file.commit())
-        return true;
-    failure = WriteFailure(file);
-    return false;
-}
-
-bool CommitSaveFile(QSaveFile& file, QString& why)
-{
-    QFileDevice::FileError failure = QFileDevice::NoError;
-    if (CommitSaveFile(file, failure))
-        return true;
-    why = FileErrorSentence(failure);
-    return false;
-}

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "vslfunction/savecommit.h"
+
 // Checks made before a file is opened, so that a FIFO never blocks a reader,
 // a device node or folder is never replaced by a print file, and an input is
 // never overwritten by an output.
@@ -25,19 +27,6 @@ bool IsSameFile(const QString& a, const QString& b);
 bool NamesSameFile(const QString& a, const QString& b);
 // True when `path` names one file with any of `files`, as NamesSameFile says.
 bool NamesAnyOf(const QString& path, const QStringList& files);
-
-// A sentence for the user about a file error ("No space left on the device").
-QString FileErrorSentence(QFileDevice::FileError error);
-
-// Why a write to `file` failed, asked while its data still fills the disk:
-// Qt reports a full disk as a plain write error, and a save file's commit
-// forgets why it failed. A full disk is ResourceError.
-QFileDevice::FileError WriteFailure(const QFileDevice& file);
-QString WriteFailureSentence(const QFileDevice& file);
-// Writes out what `file` still buffers, then commits it; false with why
-// (and nothing left behind) when either fails.
-bool CommitSaveFile(QSaveFile& file, QFileDevice::FileError& failure);
-bool CommitSaveFile(QSaveFile& file, QString& why);
 
 // The cores this process may run on (its CPU affinity), at least 1.
 int UsableCoreCount();

@@ -2,6 +2,7 @@
 #include "VSL3DScene.h"
 #include "VSLModelPainter.h"
 #include "printfile/savefilestream.h"
+#include "vslfunction/savecommit.h"
 
 #include <QBuffer>
 #include <QDebug>
@@ -141,8 +142,10 @@ bool VSL3DScene::saveSvg(int layerCount, QString dir, QString name, int width, i
         painter.end();
 
         QSaveFile file(QDir(dir).filePath(name + "-" + QString::number(i) + ".svg"));
-        if (!file.open(QIODevice::WriteOnly) || file.write(buffer.data()) != buffer.data().size() || !file.commit()) {
-            qWarning("Cannot write %s", qPrintable(file.fileName()));
+        QString why;
+        if (!file.open(QIODevice::WriteOnly) || file.write(buffer.data()) != buffer.data().size()
+            || !CommitSaveFile(file, why)) {
+            qWarning("Cannot write %s %s", qPrintable(file.fileName()), qPrintable(why));
             all = false;
         }
     }

@@ -4,6 +4,7 @@
 #include "VSLModelPainter.h"
 #include "scene/TaskFile.h"
 #include "vslfunction/modelbound.h"
+#include "vslfunction/savecommit.h"
 
 #include <QDebug>
 #include <QMutexLocker>
@@ -48,7 +49,11 @@ bool VSL3DScene::WriteBinaryScene(QString path)
         file.commit();
         return false;
     }
-    return file.commit();
+    QString why;
+    if (CommitSaveFile(file, why))
+        return true;
+    qWarning().noquote() << "Cannot write" << path << why;
+    return false;
 }
 
 namespace {
