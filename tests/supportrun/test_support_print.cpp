@@ -43,6 +43,10 @@ std::vector<genh::TestModel> PrintModels()
     std::vector<genh::TestModel> models = genh::Models();
     for (const genh::TestModel& m : genh::FloatingRiskModels())
         models.push_back(m);
+    // Fields of small features under a tilted plate where a short tip,
+    // with no room for a full one, landed on a thin part or at its edge.
+    for (unsigned seed : {5u, 16u, 19u})
+        models.push_back(genh::FeatureField(seed, 25));
     return models;
 }
 
@@ -283,3 +287,4 @@ TEST(Islands, ARegionCountsWhenItOverlapsNothingOfTheUnitedLayerBelow)
 }
 
 } // namespace
+
