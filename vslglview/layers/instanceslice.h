@@ -23,7 +23,8 @@ struct InstanceSliceJob {
     const SupportSolids* supports = nullptr; // finished; null: no supports
     PixelMapping mapping;
     // Islands of the finished layers as the print file lights them (see
-    // LitIslandCounter), and of the outlines (see IslandCounter).
+    // LitIslandCounter; the instance's own pixels: where instances touch,
+    // the file unites them), and of the outlines (see IslandCounter).
     bool countIslands = false;
     bool countOutlineIslands = false;
     int workers = 0; // 0: one per core, at most 8

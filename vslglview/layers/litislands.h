@@ -21,8 +21,8 @@ namespace layers {
 class LitIslandCounter {
 public:
     // `frame`: the layers' pixel frame (nothing outside it is printed).
-    // `area`: a box of the frame that holds every point of every layer
-    // handed over that lies in the frame (the counter draws this much).
+    // `area`: the box of the frame the counter draws, which must hold what
+    // the layers handed over light in the frame, with a margin (LitArea).
     LitIslandCounter(const QSize& frame, const QRect& area);
     ~LitIslandCounter();
     LitIslandCounter(const LitIslandCounter&) = delete;
