@@ -12,6 +12,10 @@ namespace {
 
 enum class TipKind { Free, Bridge, Remove };
 
+// How far below the lowest point of a landing's ball the model must still
+// be solid (mm): about a layer.
+constexpr double kLandingDepth = 0.05;
+
 struct TipOutcome {
     TipKind kind = TipKind::Remove;
     vcg::Point3f normal;
@@ -80,6 +84,11 @@ public:
                 continue;
             const vcg::Point3f u = Unit(Tp - H);
             if (!(u[2] > 0.5f))
+                continue;
+            // The ball at the landing's end must sink into the model: on a
+            // thin part, or at its edge, it hangs out under it, a speck that
+            // cures a layer or more before anything under or beside it.
+            if (!m_run.InsideModel(m_mesh, H - vcg::Point3f(0, 0, float(m_s.rt + kLandingDepth))))
                 continue;
             const double score = u * m_mesh.face[uint32_t(it.value().first)].n;
             if (score > best) {

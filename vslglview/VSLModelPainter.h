@@ -264,11 +264,13 @@ public:
     // Slice thread. Set, the stop request ends a run before its next layer:
     // it publishes nothing and still signals its end.
     std::atomic<bool> m_bStopSlice{false};
-    // Tools ask a run to count the islands of the instance's layers (model
-    // and supports apart, each against both below); the run leaves the count
-    // and the workers' time counting in m_sliceIslands.
+    // Tools ask a run to count the islands of the instance's layers: as the
+    // print file lights them (m_sliceIslands), and as its outlines show them
+    // (m_sliceOutlineIslands: model and supports apart, each against both
+    // below), with the workers' time counting.
     bool m_bCountSliceIslands = false;
     layers::IslandCount m_sliceIslands;
+    layers::IslandCount m_sliceOutlineIslands;
     double m_dSliceIslandSeconds = 0;
     double m_dSliceWorkerSeconds = 0;
     // Workers of a run (0: one per core); tests ask for one to see the layers in order.

@@ -11,6 +11,9 @@
 // ranges); an instance outside the build volume and a slice that lights no
 // pixel each add a "warning ..." line; a print file that would light no pixel
 // is not written ("Nothing to print.", exit code 1).
+// Islands are counted on the lit pixels of each instance's layers, as the
+// layer-image file holds them ("islands", with each one's layer and place),
+// and on its outlines ("outline islands", which part where pixels join).
 #include "VSL3DScene.h"
 #include "VSLModel3D.h"
 #include "VSLModelPainter.h"
@@ -311,15 +314,20 @@ int main(int argc, char** argv)
     if (!AnythingLit(scene.m_modelSliceLayers, scene.m_nPlateLayers, o.width, o.height))
         Warn(QStringLiteral("nothing to print"));
     {
-        layers::IslandCount all;
-        for (VSLModelPainter* p : scene.instances())
+        // As the print file lights them (each instance's own pixels), then
+        // as the outlines alone show them.
+        layers::IslandCount all, outlines;
+        for (VSLModelPainter* p : scene.instances()) {
             all.Add(p->m_sliceIslands);
+            outlines.Add(p->m_sliceOutlineIslands);
+        }
         for (const auto& at : all.supportAt)
             std::printf("support island layer=%d at=%.3f,%.3f\n", at.first, at.second.X / 1000.0,
                         at.second.Y / 1000.0);
         for (const auto& at : all.modelAt)
             std::printf("model island layer=%d at=%.3f,%.3f\n", at.first, at.second.X / 1000.0, at.second.Y / 1000.0);
         std::printf("islands support=%d model=%d\n", all.support, all.model);
+        std::printf("outline islands support=%d model=%d\n", outlines.support, outlines.model);
     }
     std::fflush(stdout);
 

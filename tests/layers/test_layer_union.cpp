@@ -945,9 +945,9 @@ TEST(Islands, ThePlaneWalkCountsAsTheWholeCut)
             job.layerCount = planes.size();
             job.supports = &solids;
             job.mapping = mapping;
-            job.countIslands = true;
+            job.countOutlineIslands = true;
             job.workers = workers;
-            const layers::IslandCount n = layers::SliceInstanceLayers(job).islands;
+            const layers::IslandCount n = layers::SliceInstanceLayers(job).outlineIslands;
             EXPECT_EQ(n.support, expected.support) << workers;
 
             EXPECT_EQ(n.model, 0);

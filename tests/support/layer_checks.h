@@ -35,10 +35,13 @@ inline double Area(const QPolygonF& p)
     return a / 2;
 }
 
-// Lit regions (4-connected) of `here` with no lit cell under them in
-// `below`; both hold `width` cells a row, `height` rows.
+// Lit regions of `here` with no lit cell under them in `below`; both hold
+// `width` cells a row, `height` rows. Cells that meet at an edge join (4),
+// or also those that meet at a corner (8). `firstCells`, when given, gets
+// the first cell (row by row) of each such region.
 template <class Cells>
-int FloatingRegions(const Cells& here, const Cells& below, int width, int height)
+int FloatingRegions(const Cells& here, const Cells& below, int width, int height, int connectivity = 4,
+                    std::vector<int>* firstCells = nullptr)
 {
     std::vector<char> seen(size_t(width) * size_t(height), 0);
     int floating = 0;
@@ -53,17 +56,22 @@ int FloatingRegions(const Cells& here, const Cells& below, int width, int height
             stack.pop_back();
             rests = rests || below[c] != 0;
             const int x = c % width, y = c / width;
-            const int next[4][2] = {{x - 1, y}, {x + 1, y}, {x, y - 1}, {x, y + 1}};
-            for (const auto& n : next) {
-                if (n[0] < 0 || n[1] < 0 || n[0] >= width || n[1] >= height)
-                    continue;
-                const int q = n[1] * width + n[0];
-                if (here[q] && !seen[size_t(q)]) {
-                    seen[size_t(q)] = 1;
-                    stack.push_back(q);
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx) {
+                    if ((dx == 0 && dy == 0) || (connectivity == 4 && dx != 0 && dy != 0))
+                        continue;
+                    const int nx = x + dx, ny = y + dy;
+                    if (nx < 0 || ny < 0 || nx >= width || ny >= height)
+                        continue;
+                    const int q = ny * width + nx;
+                    if (here[q] && !seen[size_t(q)]) {
+                        seen[size_t(q)] = 1;
+                        stack.push_back(q);
+                    }
                 }
-            }
         }
+        if (!rests && firstCells)
+            firstCells->push_back(start);
         floating += !rests;
     }
     return floating;

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <functional>
 #include <memory>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -359,6 +360,77 @@ inline std::vector<TestModel> FloatingRiskModels()
         // Short cones 1 mm over the block: a short tip fits, bridged onto it.
         ConesOverBlock(1.f, 5.5f, "shortconesoverblock"),
     };
+}
+
+// A frustum standing on its axis at (x, y): radius r0 at z0, r1 at z1 (a
+// point where a radius is 0), closed, faces out.
+inline QVector<VSLTriangle3D> Frustum(float x, float y, float r0, float r1, float z0, float z1, int segments = 24)
+{
+    QVector<VSLTriangle3D> tris;
+    auto rim = [&](float r, float z, int k) {
+        const double a = 2 * M_PI * k / segments;
+        return QVector3D(float(x + r * std::cos(a)), float(y + r * std::sin(a)), z);
+    };
+    const QVector3D bottom(x, y, z0), top(x, y, z1);
+    for (int k = 0; k < segments; ++k) {
+        const QVector3D b0 = rim(r0, z0, k), b1 = rim(r0, z0, k + 1), t0 = rim(r1, z1, k), t1 = rim(r1, z1, k + 1);
+        if (r0 > 0)
+            tris << testmesh::Tri(b0, b1, t1) << testmesh::Tri(bottom, b1, b0);
+        if (r1 > 0)
+            tris << testmesh::Tri(r0 > 0 ? b0 : bottom, t1, t0) << testmesh::Tri(top, t0, t1);
+    }
+    return tris;
+}
+
+// A plate (36 x 26 x 2 mm, underside at z = 10) with small features hanging
+// under it, each a shell of its own reaching into it: short bosses, cones
+// on their points, frustums, balls that hang by a neck or float just under
+// it, and ribs whose lower edge slopes down to a tip. Turned by `tilt`
+// degrees about x. Supports land on what lies under a contact; where that
+// is thin, or an edge, a landing's ball hangs out under it.
+inline TestModel FeatureField(unsigned seed, float tilt)
+{
+    std::mt19937 random(seed);
+    auto uniform = [&random](float a, float b) { return std::uniform_real_distribution<float>(a, b)(random); };
+    QVector<VSLTriangle3D> tris = testmesh::Box({0, 0, 10}, {36, 26, 12});
+    for (int k = 0; k < 24; ++k) {
+        const float x = uniform(1.5f, 34.5f), y = uniform(1.5f, 24.5f);
+        switch (std::uniform_int_distribution<int>(0, 4)(random)) {
+        case 0: { // boss
+            const float r = uniform(0.15f, 1.5f);
+            tris += Frustum(x, y, r, r, 10 - uniform(0.05f, 1.2f), 10.5f);
+            break;
+        }
+        case 1: // cone on its point
+            tris += Frustum(x, y, 0, uniform(0.2f, 1.5f), 10 - uniform(0.1f, 1.5f), 10.5f);
+            break;
+        case 2: // frustum
+            tris += Frustum(x, y, uniform(0.1f, 0.8f), uniform(0.9f, 1.8f), 10 - uniform(0.1f, 1.f), 10.5f);
+            break;
+        case 3: { // ball
+            const float r = uniform(0.2f, 1.2f);
+            tris += testmesh::UvSphere(r, 16, 10, {x, y, 10.5f - r * uniform(1.f, 1.8f)});
+            break;
+        }
+        default: { // rib
+            const float drop = uniform(0.1f, 2.f), length = uniform(1.f, 6.f), width = uniform(0.2f, 1.f);
+            const float x0 = std::min(x, 34.f - length);
+            // Its side in x z: (x0, 10.5), (x0 + length, 10 - drop), (x0 + length, 10.5), along y.
+            const QVector3D a(x0, y, 10.5f), b(x0 + length, y, 10 - drop), c(x0 + length, y, 10.5f);
+            const QVector3D w(0, width, 0);
+            tris << testmesh::Tri(a, b, c) << testmesh::Tri(a + w, c + w, b + w);
+            tris << testmesh::Tri(a, b + w, b) << testmesh::Tri(a, a + w, b + w);
+            tris << testmesh::Tri(b, c + w, c) << testmesh::Tri(b, b + w, c + w);
+            tris << testmesh::Tri(c, a + w, a) << testmesh::Tri(c, c + w, a + w);
+            break;
+        }
+        }
+    }
+    QMatrix4x4 m;
+    m.translate(0, 0, 10);
+    m.rotate(tilt, 1, 0, 0);
+    m.translate(0, 0, -10);
+    return {"featurefield" + std::to_string(seed) + "tilt" + std::to_string(int(tilt)), Transformed(tris, m), nullptr};
 }
 
 // A headless first generation with the plate at z = 0.

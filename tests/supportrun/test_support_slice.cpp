@@ -216,8 +216,8 @@ TEST_P(SupportSlicing, WalkGivesEveryPlanesCrossSectionsInCutOrder)
 }
 
 // The lit pixels of every layer are those of one union of each whole layer,
-// and the islands those counted on those unions, by one worker and by
-// several. Clipper rounds a crossing it finds between two nearly coincident
+// and the outlines' islands those counted on those unions, by one worker
+// and by several. Clipper rounds a crossing it finds between two nearly coincident
 // edges (two solids cut within a micrometre of each other) by the order in
 // which it met their lowest points among all of the union's: there the
 // coverage of a few edge pixels may differ by one 255th.
@@ -243,7 +243,7 @@ TEST_P(SupportSlicing, LayersAndIslandsAreThoseOfWholeLayerUnions)
         job.slicedOpen = c.slicedOpen;
         job.supports = &solids;
         job.mapping = kMapping;
-        job.countIslands = true;
+        job.countOutlineIslands = true;
         job.workers = workers;
         const layers::InstanceSlice slice = layers::SliceInstanceLayers(job);
         ASSERT_EQ(slice.layers.size(), c.layers);
@@ -275,10 +275,10 @@ TEST_P(SupportSlicing, LayersAndIslandsAreThoseOfWholeLayerUnions)
         // A union of a group that came out the same as below under another
         // lead may still hold its own copy; those are few.
         EXPECT_LE(copiedBelow * 20, sharedBelow);
-        EXPECT_EQ(slice.islands.support, islands.support);
-        EXPECT_EQ(slice.islands.model, islands.model);
+        EXPECT_EQ(slice.outlineIslands.support, islands.support);
+        EXPECT_EQ(slice.outlineIslands.model, islands.model);
         std::vector<int> at;
-        for (const auto& a : slice.islands.supportAt)
+        for (const auto& a : slice.outlineIslands.supportAt)
             at.push_back(a.first);
         std::sort(at.begin(), at.end());
         EXPECT_EQ(at, islands.supportLayers);

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 
 #include <sys/stat.h>
@@ -125,7 +126,7 @@ TEST_F(Tools, PipelineRunsTheWholeRoadAndReportsEachStep)
     ASSERT_EQ(r.exitCode, 0) << r.errors.toStdString();
     const QString load = "load " + cube + " triangles=12 vertices=8 shells=1 seconds=";
     const QString starts[] = {load, load, "instance 1 min=", "instance 2 min=", "slice layers=102 seconds=",
-                              "islands support=0 model=0",
+                              "islands support=0 model=0", "outline islands support=0 model=0",
                               "write " + out + " bytes=" + QString::number(QFile(out).size()) + " seconds=",
                               "total seconds="};
     ASSERT_EQ(r.lines.size(), int(std::size(starts))) << r.lines.join("\n").toStdString();
@@ -141,7 +142,7 @@ TEST_F(Tools, PipelineRunsSupportJobsBeforeSlicing)
     const ToolRun r = Start(PIPELINE_EXE, {"--width", "1440", "--height", "2560", "--pixel-um", "50", "--thickness",
                                            "0.1", "--supports", "1,0.6,1.1,3", slab});
     ASSERT_EQ(r.exitCode, 0) << r.errors.toStdString();
-    ASSERT_EQ(r.lines.size(), 7) << r.lines.join("\n").toStdString();
+    ASSERT_EQ(r.lines.size(), 8) << r.lines.join("\n").toStdString();
     const QRegularExpression line("^support instance=1 faces=64/(\\d+) records=(\\d+) seconds=");
     const QRegularExpressionMatch m = line.match(r.lines[2]);
     ASSERT_TRUE(m.hasMatch()) << r.lines[2].toStdString();
@@ -152,6 +153,34 @@ TEST_F(Tools, PipelineRunsSupportJobsBeforeSlicing)
     // Lifted by 3 mm onto its supports: 5 mm in 0.1 mm layers.
     EXPECT_TRUE(r.lines[4].startsWith("slice layers=50 ")) << r.lines[4].toStdString();
     EXPECT_EQ(r.lines[5], "islands support=0 model=0");
+    EXPECT_EQ(r.lines[6], "outline islands support=0 model=0");
+}
+
+// A tower with a block hanging a hair beside it and one hanging clear of it,
+// no supports: the pipeline counts the island the written file holds, and
+// print_islands finds it in that file at the same layer and pixel.
+TEST_F(Tools, PipelineCountsTheIslandsPrintIslandsFindsInTheFile)
+{
+    const QString stl = Stl("blocks.stl", testmesh::Box({0, 0, 0}, {4, 4, 6}) + testmesh::Box({4.03f, 0, 3}, {6, 4, 3.6f}) +
+                                              testmesh::Box({-3, 0, 3}, {-1, 4, 3.6f}));
+    const QString out = dir.filePath("blocks.vxs");
+    const ToolRun r = Start(PIPELINE_EXE, {"--width", "400", "--height", "300", "--pixel-um", "100", "--thickness",
+                                           "0.1", "--out", out, stl});
+    ASSERT_EQ(r.exitCode, 0) << r.errors.toStdString();
+    const QStringList islands = r.lines.filter(QRegularExpression("^(support|model) island "));
+    ASSERT_EQ(islands.size(), 1) << r.lines.join("\n").toStdString();
+    EXPECT_TRUE(r.lines.contains("islands support=0 model=1")) << r.lines.join("\n").toStdString();
+    EXPECT_TRUE(r.lines.contains("outline islands support=0 model=2")) << r.lines.join("\n").toStdString();
+    const QRegularExpressionMatch at =
+        QRegularExpression("^model island layer=(\\d+) at=(-?[0-9.]+),(-?[0-9.]+)$").match(islands[0]);
+    ASSERT_TRUE(at.hasMatch()) << islands[0].toStdString();
+
+    const ToolRun file = Start(PRINT_ISLANDS_EXE, {"--width", "400", "--height", "300", out});
+    ASSERT_EQ(file.exitCode, 0) << file.errors.toStdString();
+    // The middle of the island's first pixel, 0.1 mm pixels from the frame's middle.
+    const int x = int(std::floor(at.captured(2).toDouble() * 10 + 200)), y = int(std::floor(at.captured(3).toDouble() * 10 + 150));
+    EXPECT_EQ(file.lines, QStringList({QString("island layer=%1 pixel=%2,%3").arg(at.captured(1)).arg(x).arg(y),
+                                       "islands=1"}));
 }
 
 TEST_F(Tools, PipelineRefusesHostileCommandLinesAndTouchesNoFile)

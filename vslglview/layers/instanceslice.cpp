@@ -3,6 +3,7 @@
 #include "layers/freedmemory.h"
 #include "layers/layeroutlines.h"
 #include "layers/layerunion.h"
+#include "layers/litislands.h"
 #include "mesh/workerpriority.h"
 
 #include <QMutexLocker>
@@ -27,7 +28,7 @@ using Clock = std::chrono::steady_clock;
 double SecondsSince(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
 
 struct ChunkResult {
-    IslandCount islands;
+    IslandCount islands, outlineIslands;
     QPointF maxPt, minPt;
     double islandSeconds = 0;
     double seconds = 0;
@@ -81,9 +82,9 @@ double NegligibleIslandArea(const PixelMapping& mapping)
 
 namespace {
 
-// Layers [from, to) into out[from .. to - 1]. Counting islands needs the
-// layer below the first and what that one rests on, which are made again
-// here but not kept.
+// Layers [from, to) into out[from .. to - 1]. Counting the outlines'
+// islands needs the layer below the first and what that one rests on, which
+// are made again here but not kept.
 void SliceChunk(const InstanceSliceJob& job, int from, int to, QVector<SlicePolygon>* out, SharedPolygons& shared,
                 ChunkResult& r)
 {
@@ -91,7 +92,7 @@ void SliceChunk(const InstanceSliceJob& job, int from, int to, QVector<SlicePoly
     const double inf = std::numeric_limits<double>::infinity();
     r.maxPt = QPointF(-inf, -inf);
     r.minPt = QPointF(inf, inf);
-    const int first = job.countIslands ? std::max(0, from - 2) : from;
+    const int first = job.countOutlineIslands ? std::max(0, from - 2) : from;
     std::unique_ptr<SupportLayerWalk> walk;
     // The pixels of the outlines each solid led on the layers before: a
     // support standing alone, or the union of a group of supports.
@@ -118,7 +119,7 @@ void SliceChunk(const InstanceSliceJob& job, int from, int to, QVector<SlicePoly
         const std::vector<SupportOutline>& supports = walk ? walk->Next() : noSupports;
         bool modelIsUnion = false;
         const ClipperLib::Paths model = ModelLayerOutlines(*job.contours, layer, job.slicedOpen, &modelIsUnion);
-        if (job.countIslands) {
+        if (job.countOutlineIslands) {
             const Clock::time_point t = Clock::now();
             counter.AddLayer(layer, model, supports, walk.get(), modelIsUnion, !groundOnly);
             r.islandSeconds += SecondsSince(t);
@@ -162,8 +163,47 @@ void SliceChunk(const InstanceSliceJob& job, int from, int to, QVector<SlicePoly
             polygons.append(std::move(polygon));
         }
     }
-    r.islands = counter.count();
+    r.outlineIslands = counter.count();
     r.seconds = SecondsSince(started);
+}
+
+// The islands of the finished layers [from, to) as the print file lights
+// them: the layer below the first is drawn again as their ground.
+void CountLitIslands(const InstanceSliceJob& job, const SliceLayers& layers, int from, int to, ChunkResult& r)
+{
+    const Clock::time_point started = Clock::now();
+    const QSize frame(job.mapping.xResolution, job.mapping.yResolution);
+    LitIslandCounter counter(frame, LitArea(layers, from - 1, to, frame));
+    std::vector<QPoint> islands;
+    if (from > 0)
+        counter.AddLayer(layers[from - 1], false, islands);
+    const double hx = job.mapping.xResolution / 2, hy = job.mapping.yResolution / 2;
+    for (int layer = from; layer < to && !StopRequested(job); ++layer) {
+        islands.clear();
+        counter.AddLayer(layers[layer], true, islands);
+        if (islands.empty())
+            continue;
+        // Model or support: whether the model's own outlines light a pixel of it.
+        QVector<SlicePolygon> model;
+        for (const ClipperLib::Path& outline : ModelLayerOutlines(*job.contours, layer, job.slicedOpen))
+            model.append(OutlineToPixels(outline, job.mapping));
+        for (const QPoint& at : islands) {
+            // The middle of the pixel, back in 1/1000 mm.
+            const ClipperLib::IntPoint where(
+                ClipperLib::cInt(std::llround((at.x() + 0.5 - hx) * 1000.0 / double(job.mapping.dotsPerMmX))),
+                ClipperLib::cInt(std::llround((at.y() + 0.5 - hy) * 1000.0 / double(job.mapping.dotsPerMmY))));
+            if (counter.LightsIsland(model, at)) {
+                ++r.islands.model;
+                r.islands.modelAt.append(qMakePair(layer, where));
+            } else {
+                ++r.islands.support;
+                r.islands.supportAt.append(qMakePair(layer, where));
+            }
+        }
+    }
+    const double seconds = SecondsSince(started);
+    r.islandSeconds += seconds;
+    r.seconds += seconds;
 }
 
 
@@ -227,6 +267,29 @@ std::vector<Run> Runs(const InstanceSliceJob& job, int layers, int workers)
     return runs;
 }
 
+// Runs 0 .. runs - 1 handed out to `workers` threads (this one among them)
+// as each finishes the one before.
+template <class Fn> void ForEachRun(int runs, int workers, Fn fn)
+{
+    std::atomic<int> nextRun{0};
+    auto work = [&] {
+        vcg::LowerThisThreadPriority();
+        for (int run = nextRun++; run < runs; run = nextRun++)
+            fn(run);
+    };
+    std::vector<std::thread> threads;
+    for (int w = 1; w < workers; ++w) {
+        try {
+            threads.emplace_back(work);
+        } catch (const std::system_error&) {
+            break; // fewer threads than asked: the others share the runs
+        }
+    }
+    work();
+    for (std::thread& t : threads)
+        t.join();
+}
+
 void WidenExtent(QPointF& maxPt, QPointF& minPt, const QPointF& otherMax, const QPointF& otherMin)
 {
     maxPt.setX(std::max(maxPt.x(), otherMax.x()));
@@ -250,7 +313,7 @@ InstanceSlice SliceInstanceLayers(const InstanceSliceJob& job)
     QVector<SlicePolygon>* out = result.layers.data();
 
     // A lone closed shell without supports is copied, not united: one worker does.
-    const bool plainCopy = !job.supports && job.contours->size() == 1 && !job.slicedOpen && !job.countIslands;
+    const bool plainCopy = !job.supports && job.contours->size() == 1 && !job.slicedOpen && !job.countOutlineIslands;
     int workers = job.workers > 0 ? job.workers : int(std::min(8u, std::max(1u, std::thread::hardware_concurrency())));
     if (plainCopy)
         workers = 1;
@@ -260,29 +323,18 @@ InstanceSlice SliceInstanceLayers(const InstanceSliceJob& job)
 
     std::vector<ChunkResult> results(static_cast<size_t>(runs));
     SharedPolygons shared;
-    std::atomic<int> nextRun{0};
-    auto work = [&] {
-        vcg::LowerThisThreadPriority();
-        for (int run = nextRun++; run < runs; run = nextRun++)
-        {
-            SliceChunk(job, runList[size_t(run)].from, runList[size_t(run)].to, out, shared, results[size_t(run)]);
-            // Before the next run's work lands between the kept polygons
-            // (a stopped slice has no next run: it ends at once).
-            if (!StopRequested(job))
-                ReturnFreedMemory();
-        }
-    };
-    std::vector<std::thread> threads;
-    for (int w = 1; w < workers; ++w) {
-        try {
-            threads.emplace_back(work);
-        } catch (const std::system_error&) {
-            break; // fewer threads than asked: the others share the runs
-        }
-    }
-    work();
-    for (std::thread& t : threads)
-        t.join();
+    ForEachRun(runs, workers, [&](int run) {
+        SliceChunk(job, runList[size_t(run)].from, runList[size_t(run)].to, out, shared, results[size_t(run)]);
+        // Before the next run's work lands between the kept polygons
+        // (a stopped slice has no next run: it ends at once).
+        if (!StopRequested(job))
+            ReturnFreedMemory();
+    });
+    if (job.countIslands && !StopRequested(job))
+        ForEachRun(runs, workers, [&](int run) {
+            CountLitIslands(job, result.layers, runList[size_t(run)].from, runList[size_t(run)].to,
+                            results[size_t(run)]);
+        });
 
     // In layer order, so the islands are listed as the layers go.
     std::vector<int> byLayer(static_cast<size_t>(runs));
@@ -292,6 +344,7 @@ InstanceSlice SliceInstanceLayers(const InstanceSliceJob& job)
     for (int run : byLayer) {
         const ChunkResult& r = results[size_t(run)];
         result.islands.Add(r.islands);
+        result.outlineIslands.Add(r.outlineIslands);
         WidenExtent(result.maxPt, result.minPt, r.maxPt, r.minPt);
         result.islandSeconds += r.islandSeconds;
         result.workerSeconds += r.seconds;

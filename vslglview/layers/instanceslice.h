@@ -22,7 +22,11 @@ struct InstanceSliceJob {
     bool slicedOpen = false;                 // contours have the open-shell slot
     const SupportSolids* supports = nullptr; // finished; null: no supports
     PixelMapping mapping;
+    // Islands of the finished layers as the print file lights them (see
+    // LitIslandCounter; the instance's own pixels: where instances touch,
+    // the file unites them), and of the outlines (see IslandCounter).
     bool countIslands = false;
+    bool countOutlineIslands = false;
     int workers = 0; // 0: one per core, at most 8
     // Set: the run ends before the next layer and publishes nothing.
     const std::atomic<bool>* stop = nullptr;
@@ -35,8 +39,9 @@ struct InstanceSlice {
     // Extent of the points inside the frame, as the scene widens its own:
     // starts at (-inf, -inf) and (inf, inf).
     QPointF maxPt, minPt;
-    IslandCount islands;
-    double islandSeconds = 0; // worker time spent counting islands
+    IslandCount islands;        // lit pixels: a region is model when the model's outlines light part of it
+    IslandCount outlineIslands; // outlines
+    double islandSeconds = 0;   // worker time spent counting islands
     double workerSeconds = 0; // worker time in all
     bool stopped = false;
 };

@@ -73,6 +73,7 @@ void VSLModelPainter::SliceModelPainterX(float base)
         job.mapping = layers::PixelMapping{m_pScene->m_nXResolution, m_pScene->m_nYResolution,
                                            m_pScene->m_fDotsPermmX, m_pScene->m_fDotsPermmY};
     job.countIslands = m_bCountSliceIslands;
+    job.countOutlineIslands = m_bCountSliceIslands;
     job.workers = m_nSliceWorkers;
     job.stop = &m_bStopSlice;
     job.beforeLayer = m_fnSliceLayer;
@@ -84,6 +85,7 @@ void VSLModelPainter::SliceModelPainterX(float base)
     if (!slice.stopped)
         layers::ReturnFreedMemory();
     m_sliceIslands = slice.islands;
+    m_sliceOutlineIslands = slice.outlineIslands;
     m_dSliceIslandSeconds = slice.islandSeconds;
     m_dSliceWorkerSeconds = slice.workerSeconds;
 

@@ -9,6 +9,11 @@
 
 class QPainter;
 
+// Grey bits of a layer-image file's pixels: a pixel is written as its high
+// bits, and lit (it cures) when they are not all zero.
+constexpr int kLayerImageBits = 4;
+inline bool LitLevel(unsigned char grey) { return (grey >> (8 - kLayerImageBits)) != 0; }
+
 // Where a layer point lands in an image of imageWidth x imageHeight: turned
 // by 90 degrees when swapping ((x, y) -> (imageWidth - y, x)), then clamped to
 // the frame.

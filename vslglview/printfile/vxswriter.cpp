@@ -1,3 +1,4 @@
+#include "printfile/layerrender.h"
 #include "printfile/layerrenderpool.h"
 #include "printfile/previewcodec.h"
 #include "printfile/printfilewriter.h"
@@ -18,7 +19,7 @@ bool IsASourceFile(const PrintJobInput& input, const QString& path)
     return NamesAnyOf(path, input.sourceFiles);
 }
 
-constexpr int kBitsPerPixel = 4;
+constexpr int kBitsPerPixel = kLayerImageBits;
 constexpr int kParameterCount = 34;
 constexpr float kMaxFrameSide = 16384.0f; // bounds each worker's frame allocation
 

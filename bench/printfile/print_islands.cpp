@@ -1,0 +1,103 @@
+// print_islands --width W --height H [--plate-layers N] FILE.vxs
+// Reads a layer-image print file with the tests' own decoder and lists the
+// islands its layers hold: regions of lit pixels (8-connected) with no lit
+// pixel straight under them in the layer before, above the plate layers
+// (the first model layer stands on the plate). One line per island
+// ("island layer=L pixel=X,Y", L counted from the first model layer), then
+// "islands=N".
+#include "layer_checks.h"
+#include "printfiledecoder.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// The pixels of one layer's code; false when it covers other than w * h.
+bool Expand(const QByteArray& code, int bits, std::vector<uint8_t>& pixels)
+{
+    const uint64_t size = pixels.size();
+    uint64_t at = 0;
+    for (const DecodedRun& run : DecodeRuns(code, bits)) {
+        if (run.count > size - at)
+            return false;
+        std::memset(pixels.data() + at, run.level, size_t(run.count));
+        at += run.count;
+    }
+    return at == size;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    int width = 0, height = 0, plateLayers = 0;
+    QString path;
+    for (int i = 1; i < args.size(); ++i) {
+        const bool value = i + 1 < args.size();
+        if (args[i] == "--width" && value)
+            width = args[++i].toInt();
+        else if (args[i] == "--height" && value)
+            height = args[++i].toInt();
+        else if (args[i] == "--plate-layers" && value)
+            plateLayers = args[++i].toInt();
+        else
+            path = args[i];
+    }
+    if (width <= 0 || height <= 0 || width > 16384 || height > 16384 || plateLayers < 0 || path.isEmpty()) {
+        std::fprintf(stderr, "print_islands --width W --height H [--plate-layers N] FILE.vxs\n");
+        return 1;
+    }
+    VxsFile f = ReadVxs(path, false);
+    if (!f.valid)
+        f = ReadVxs(path, true);
+    if (!f.valid) {
+        std::fprintf(stderr, "print_islands: %s: %s\n", qPrintable(path), f.error.c_str());
+        return 1;
+    }
+    std::vector<uint8_t> below(size_t(width) * size_t(height)), here(below.size());
+    std::vector<uint8_t> cutHere, cutBelow;
+    int islands = 0;
+    for (int L = plateLayers; L < f.layers.size(); ++L) {
+        if (!Expand(f.layers[L], f.bits, here)) {
+            std::fprintf(stderr, "print_islands: layer %d does not cover the frame\n", L);
+            return 1;
+        }
+        if (L > plateLayers) {
+            // Only the rows and columns this layer lights.
+            int x0 = width, y0 = height, x1 = -1, y1 = -1;
+            for (int y = 0; y < height; ++y) {
+                const uint8_t* row = here.data() + size_t(y) * size_t(width);
+                for (int x = 0; x < width; ++x)
+                    if (row[x]) {
+                        x0 = std::min(x0, x), x1 = std::max(x1, x);
+                        y0 = std::min(y0, y), y1 = std::max(y1, y);
+                    }
+            }
+            if (x1 >= 0) {
+                const int w = x1 - x0 + 1, h = y1 - y0 + 1;
+                cutHere.assign(size_t(w) * size_t(h), 0);
+                cutBelow.assign(cutHere.size(), 0);
+                for (int y = 0; y < h; ++y) {
+                    const size_t from = size_t(y0 + y) * size_t(width) + size_t(x0);
+                    std::memcpy(cutHere.data() + size_t(y) * size_t(w), here.data() + from, size_t(w));
+                    std::memcpy(cutBelow.data() + size_t(y) * size_t(w), below.data() + from, size_t(w));
+                }
+                std::vector<int> first;
+                islands += layercheck::FloatingRegions(cutHere, cutBelow, w, h, 8, &first);
+                for (int c : first)
+                    std::printf("island layer=%d pixel=%d,%d\n", L - plateLayers, x0 + c % w, y0 + c / w);
+            }
+        }
+        below.swap(here);
+    }
+    std::printf("islands=%d\n", islands);
+    return 0;
+}

@@ -1,0 +1,176 @@
+#include "layers/litislands.h"
+
+#include "layers/outlinebox.h"
+#include "printfile/layerrender.h"
+
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace layers {
+
+namespace {
+
+// Pixels kept round the points: the renderer lights a pixel an edge merely
+// grazes, and clips at the image's edges, which must lie clear of every
+// point except where they are the frame's own.
+constexpr int kAreaMargin = 2;
+
+} // namespace
+
+QRect LitArea(const SliceLayers& layers, int from, int to, const QSize& frame)
+{
+    double x0 = INFINITY, y0 = INFINITY, x1 = -INFINITY, y1 = -INFINITY;
+    for (int layer = std::max(0, from); layer < std::min(to, layers.size()); ++layer)
+        for (const SlicePolygon& polygon : layers[layer]) {
+            if (polygon.isEmpty())
+                continue;
+            const QRectF box = polygon.boundingRect();
+            x0 = std::min(x0, box.left());
+            y0 = std::min(y0, box.top());
+            x1 = std::max(x1, box.right());
+            y1 = std::max(y1, box.bottom());
+        }
+    if (!(x0 <= x1 && y0 <= y1))
+        return QRect();
+    // What the renderer draws of a polygon reaching out of the frame lies
+    // on the frame's side of its edges: the points' box cut by the frame.
+    auto pixel = [](double v, int low, int high) {
+        return int(std::max(double(low), std::min(double(high), std::floor(v))));
+    };
+    const QRect box(QPoint(pixel(x0, -1, frame.width()) - kAreaMargin, pixel(y0, -1, frame.height()) - kAreaMargin),
+                    QPoint(pixel(x1, -1, frame.width()) + kAreaMargin, pixel(y1, -1, frame.height()) + kAreaMargin));
+    return box & QRect(QPoint(0, 0), frame);
+}
+
+LitIslandCounter::LitIslandCounter(const QSize& frame, const QRect& area)
+    : m_frame(frame), m_area(area & QRect(QPoint(0, 0), frame))
+{
+    if (m_area.isEmpty())
+        return;
+    m_image = std::make_unique<QImage>(m_area.size(), QImage::Format_Grayscale8);
+    if (m_image->isNull()) {
+        m_image.reset();
+        return;
+    }
+    m_image->fill(0);
+    m_painter = std::make_unique<QPainter>(m_image.get());
+    m_painter->setRenderHint(QPainter::Antialiasing, true);
+    m_painter->setPen(Qt::NoPen);
+}
+
+LitIslandCounter::~LitIslandCounter() = default;
+
+bool LitIslandCounter::Draw(const QVector<SlicePolygon>& layer)
+{
+    if (!m_painter || !m_painter->isActive())
+        return false;
+    // Whole pixels: the renderer sees the same fractions as in the frame
+    // (a float less a whole number below it, under 2^24, is exact).
+    const float dx = float(m_area.left()), dy = float(m_area.top());
+    QVector<SlicePolygon> moved;
+    moved.reserve(layer.size());
+    for (const SlicePolygon& polygon : layer) {
+        SlicePolygon p;
+        p.reserve(polygon.size());
+        for (const SlicePoint& q : polygon)
+            p.append(q.x - dx, q.y - dy);
+        moved.append(p);
+    }
+    m_litBox = RenderLayer(*m_painter, moved, false, m_area.width(), m_area.height(), m_litBox);
+    return true;
+}
+
+void LitIslandCounter::LitRuns(std::vector<Run>& runs) const
+{
+    runs.clear();
+    if (!m_image)
+        return;
+    const QRect box = m_litBox & m_image->rect();
+    // Eight pixels at a time where none is lit: most of a part's box is dark.
+    constexpr quint64 kHighBits = 0x0101010101010101ull * quint64(0xFF << (8 - kLayerImageBits) & 0xFF);
+    for (int y = box.top(); y <= box.bottom(); ++y) {
+        const uchar* row = m_image->constScanLine(y);
+        for (int x = box.left(); x <= box.right(); ++x) {
+            if (x + 8 <= box.right() + 1) {
+                quint64 eight;
+                std::memcpy(&eight, row + x, sizeof eight);
+                if ((eight & kHighBits) == 0) {
+                    x += 7;
+                    continue;
+                }
+            }
+            if (!LitLevel(row[x]))
+                continue;
+            const int start = x;
+            while (x + 1 <= box.right() && LitLevel(row[x + 1]))
+                ++x;
+            runs.push_back({y + m_area.top(), start + m_area.left(), x + m_area.left()});
+        }
+    }
+}
+
+void LitIslandCounter::AddLayer(const QVector<SlicePolygon>& layer, bool count, std::vector<QPoint>& islands)
+{
+    m_here.clear();
+    m_regionOf.clear();
+    if (Draw(layer))
+        LitRuns(m_here);
+    const int n = int(m_here.size());
+    Components regions(n);
+    // Runs of neighbouring rows that overlap or meet at a corner join.
+    for (int i = 0, j = 0; i < n; ++i) {
+        const Run& a = m_here[size_t(i)];
+        while (j < n && (m_here[size_t(j)].y < a.y - 1 || (m_here[size_t(j)].y == a.y - 1 && m_here[size_t(j)].x1 < a.x0 - 1)))
+            ++j;
+        for (int k = j; k < n && m_here[size_t(k)].y == a.y - 1 && m_here[size_t(k)].x0 <= a.x1 + 1; ++k)
+            regions.Unite(i, k);
+    }
+    m_regionOf.resize(size_t(n));
+    for (int i = 0; i < n; ++i)
+        m_regionOf[size_t(i)] = regions.Find(i);
+    if (count && m_hasBelow) {
+        // A region rests when one of its runs has a lit pixel under it.
+        std::vector<char> rests(size_t(n), 0);
+        size_t b = 0;
+        for (int i = 0; i < n; ++i) {
+            const Run& a = m_here[size_t(i)];
+            while (b < m_below.size() && (m_below[b].y < a.y || (m_below[b].y == a.y && m_below[b].x1 < a.x0)))
+                ++b;
+            if (b < m_below.size() && m_below[b].y == a.y && m_below[b].x0 <= a.x1)
+                rests[size_t(m_regionOf[size_t(i)])] = 1;
+        }
+        // The smallest run of a region is its representative: its first in row order.
+        for (int i = 0; i < n; ++i)
+            if (m_regionOf[size_t(i)] == i && !rests[size_t(i)])
+                islands.push_back(QPoint(m_here[size_t(i)].x0, m_here[size_t(i)].y));
+    }
+    // This layer is the ground of the next (and where LightsIsland looks).
+    m_below.swap(m_here);
+    m_hasBelow = true;
+}
+
+bool LitIslandCounter::LightsIsland(const QVector<SlicePolygon>& polygons, const QPoint& pixel)
+{
+    // The runs of the region that starts at `pixel`.
+    int region = -1;
+    for (size_t i = 0; i < m_below.size() && region < 0; ++i)
+        if (m_below[i].y == pixel.y() && m_below[i].x0 == pixel.x())
+            region = m_regionOf[i];
+    if (region < 0 || !Draw(polygons))
+        return false;
+    for (size_t i = 0; i < m_below.size(); ++i) {
+        if (m_regionOf[i] != region)
+            continue;
+        const Run& r = m_below[i];
+        const uchar* row = m_image->constScanLine(r.y - m_area.top());
+        for (int x = r.x0; x <= r.x1; ++x)
+            if (LitLevel(row[x - m_area.left()]))
+                return true;
+    }
+    return false;
+}
+
+} // namespace layers

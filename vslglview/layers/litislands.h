@@ -1,0 +1,65 @@
+#pragma once
+#include "printfile/slicelayers.h"
+
+#include <QImage>
+#include <QPoint>
+#include <QRect>
+
+#include <memory>
+#include <vector>
+
+class QPainter;
+
+// Islands as the layer-image file prints them: a region of lit pixels
+// (8-connected: pixels that meet at a corner cure as one piece) with no lit
+// pixel straight under it in the layer before. The layers are drawn by the
+// file's own renderer at its grey depth, so what is counted is what cures;
+// outlines alone cannot tell, as the renderer lights every pixel an outline
+// covers enough of and joins outlines that only touch.
+namespace layers {
+
+class LitIslandCounter {
+public:
+    // `frame`: the layers' pixel frame (nothing outside it is printed).
+    // `area`: the box of the frame the counter draws, which must hold what
+    // the layers handed over light in the frame, with a margin (LitArea).
+    LitIslandCounter(const QSize& frame, const QRect& area);
+    ~LitIslandCounter();
+    LitIslandCounter(const LitIslandCounter&) = delete;
+    LitIslandCounter& operator=(const LitIslandCounter&) = delete;
+
+    // The next layer. Its islands (`count` true and a layer before it was
+    // handed over: the first layer stands on the plate) are appended to
+    // `islands`, each as the first pixel of its region in row order.
+    void AddLayer(const QVector<SlicePolygon>& layer, bool count, std::vector<QPoint>& islands);
+
+    // Whether `polygons` (drawn alone, as a layer) light a pixel of the
+    // island at `pixel` of the layer last handed over.
+    bool LightsIsland(const QVector<SlicePolygon>& polygons, const QPoint& pixel);
+
+private:
+    struct Run {
+        int y, x0, x1; // frame pixels, inclusive
+    };
+    // Draws `layer` into the image; false when the image is missing.
+    bool Draw(const QVector<SlicePolygon>& layer);
+    // The lit runs of the image within the box the last drawing lit.
+    void LitRuns(std::vector<Run>& runs) const;
+
+    QSize m_frame;
+    QRect m_area;
+    std::unique_ptr<QImage> m_image;
+    std::unique_ptr<QPainter> m_painter;
+    QRect m_litBox;      // image pixels outside which the image is black
+    bool m_hasBelow = false;
+    // Lit runs, in row order, of the layer last handed over (the ground of
+    // the next) and of the one being counted.
+    std::vector<Run> m_below, m_here;
+    std::vector<int> m_regionOf; // region (its first run) of each run of the layer last handed over
+};
+
+// The box of the frame (whole pixels) that holds the points of `layers`
+// lying in the frame, as LitIslandCounter wants it; empty when none does.
+QRect LitArea(const SliceLayers& layers, int from, int to, const QSize& frame);
+
+} // namespace layers
