@@ -428,6 +428,7 @@ void VSLModelPainter::DeleteSupportLists()
         glDeleteLists(m_nSupportTipList, 1);
     m_supportBody.Clear();
     m_nSupportTipList = 0;
+    m_supportListMatrix.setToIdentity();
     m_supportShapes.Clear();
     m_supportInstances.Clear();
 }
@@ -442,7 +443,7 @@ void VSLModelPainter::RenderSupportX(bool highlight, bool tipsOnly)
         return;
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
-    glMultMatrixf(m_supportMatrix.constData());
+    glMultMatrixf(m_supportListMatrix.constData());
     glColor3f(1.f, 0.f, 1.f);
     if (!m_supportInstances.DrawTipsIfFar())
         glCallList(m_nSupportTipList);

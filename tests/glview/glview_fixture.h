@@ -15,6 +15,9 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QOpenGLContext>
+#include <QOpenGLExtraFunctions>
+#include <QOpenGLFramebufferObject>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -73,7 +76,29 @@ protected:
         return QTest::qWaitFor(done, timeoutMs);
     }
 
+    // A frame drawn anew (the grab renders).
     QImage Frame() { return m_view->grabFramebuffer().convertToFormat(QImage::Format_RGB32); }
+    // The frame the window shows now, as the view last drew it: copied out
+    // of the widget's buffer without drawing.
+    QImage ShownFrame()
+    {
+        m_view->makeCurrent();
+        const double dpr = m_view->devicePixelRatioF();
+        const QSize size(int(m_view->width() * dpr), int(m_view->height() * dpr));
+        QOpenGLFramebufferObject copy(size);
+        QOpenGLExtraFunctions* gl = QOpenGLContext::currentContext()->extraFunctions();
+        gl->glBindFramebuffer(GL_READ_FRAMEBUFFER, m_view->defaultFramebufferObject());
+        gl->glBindFramebuffer(GL_DRAW_FRAMEBUFFER, copy.handle());
+        gl->glBlitFramebuffer(0, 0, size.width(), size.height(), 0, 0, size.width(), size.height(),
+                              GL_COLOR_BUFFER_BIT, GL_NEAREST);
+        gl->glBindFramebuffer(GL_FRAMEBUFFER, m_view->defaultFramebufferObject());
+        QImage img = copy.toImage();
+        m_view->doneCurrent();
+        img.setDevicePixelRatio(dpr);
+        return img.convertToFormat(QImage::Format_RGB32);
+    }
+    // Frames the window asked for after an event have been drawn and shown.
+    static constexpr int kFrameSettleMs = 100;
     // The frame's pixel under a widget point (the frame has device pixels).
     static Px At(const QImage& img, QPoint p)
     {
@@ -100,6 +125,21 @@ protected:
         QPoint p;
         UCToDC(p, world);
         return p;
+    }
+    // Zooms in by `steps` wheel steps and pans until `world` stands in the
+    // middle of the view (the pan is in the camera's eye units).
+    void LookAt(QVector3D world, int steps)
+    {
+        VSLCamera* camera = m_view->camera();
+        for (int i = 0; i < steps; ++i)
+            camera->ZoomIn();
+        for (int round = 0; round < 6; ++round) {
+            const QPoint p = Project(world);
+            const double unitsPerPx = 2 * 100.0 * std::tan(M_PI / 8) / m_view->height();
+            camera->Translate((m_view->width() / 2 - p.x()) * unitsPerPx, (m_view->height() / 2 - p.y()) * unitsPerPx,
+                              false);
+            camera->Translate(0, 0, true);
+        }
     }
     // Frames of the high-density run keep names of their own.
     void Save(const QImage& img, const QString& name)
