@@ -6,6 +6,7 @@
 #include "VSLModel3D.h"
 #include "VSLModelPainter.h"
 #include "test_meshes.h"
+#include "view_frames.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -15,9 +16,6 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QOpenGLContext>
-#include <QOpenGLExtraFunctions>
-#include <QOpenGLFramebufferObject>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -76,27 +74,8 @@ protected:
         return QTest::qWaitFor(done, timeoutMs);
     }
 
-    // A frame drawn anew (the grab renders).
-    QImage Frame() { return m_view->grabFramebuffer().convertToFormat(QImage::Format_RGB32); }
-    // The frame the window shows now, as the view last drew it: copied out
-    // of the widget's buffer without drawing.
-    QImage ShownFrame()
-    {
-        m_view->makeCurrent();
-        const double dpr = m_view->devicePixelRatioF();
-        const QSize size(int(m_view->width() * dpr), int(m_view->height() * dpr));
-        QOpenGLFramebufferObject copy(size);
-        QOpenGLExtraFunctions* gl = QOpenGLContext::currentContext()->extraFunctions();
-        gl->glBindFramebuffer(GL_READ_FRAMEBUFFER, m_view->defaultFramebufferObject());
-        gl->glBindFramebuffer(GL_DRAW_FRAMEBUFFER, copy.handle());
-        gl->glBlitFramebuffer(0, 0, size.width(), size.height(), 0, 0, size.width(), size.height(),
-                              GL_COLOR_BUFFER_BIT, GL_NEAREST);
-        gl->glBindFramebuffer(GL_FRAMEBUFFER, m_view->defaultFramebufferObject());
-        QImage img = copy.toImage();
-        m_view->doneCurrent();
-        img.setDevicePixelRatio(dpr);
-        return img.convertToFormat(QImage::Format_RGB32);
-    }
+    QImage Frame() { return viewframes::Drawn(*m_view); }
+    QImage ShownFrame() { return viewframes::Shown(*m_view); }
     // Frames the window asked for after an event have been drawn and shown.
     static constexpr int kFrameSettleMs = 100;
     // The frame's pixel under a widget point (the frame has device pixels).
