@@ -397,14 +397,7 @@ void VSLModelPainter::RotateSupportX()
             pp.value().first = MapPoint(m, pp.value().first);
             pp.value().second = MapPoint(m, pp.value().second);
         }
-        for (QVector<vcg::Point3f>& cone : s.cones) {
-            for (int i = 0; i < 2 && i < cone.size(); ++i)
-                cone[i] = MapPoint(m, cone[i]);
-        }
-        for (QVector<vcg::Point3f>& sphere : s.spheres) {
-            if (!sphere.isEmpty())
-                sphere[0] = MapPoint(m, sphere[0]);
-        }
+        supportgeom::MapPrimitives(s.cones, s.spheres, m);
     }
     m_supportMatrix.setToIdentity();
 }

@@ -108,6 +108,55 @@ TEST_F(GLViewSupportFrame, TheFrameAfterASliceDrawsABigRunsChunksUnderTheirMoved
     SliceMovedAndCompareFrames(true);
 }
 
+// Moved, sliced, moved again, then edited: the edit's regeneration builds
+// the columns where the supports stand, under the model, also for a support
+// the click added.
+TEST_F(GLViewSupportFrame, AnEditSavedAfterASliceOfAMovedModelKeepsItsSupportsUnderIt)
+{
+    const QString bridge = m_dir.filePath("bridge.stl");
+    ASSERT_TRUE(testmesh::WriteFile(bridge, testmesh::BinaryStl(testmesh::Box({-10, -3, 0}, {-7, 3, 7}) +
+                                                                testmesh::Box({7, -3, 0}, {10, 3, 7}) +
+                                                                testmesh::Box({-10, -3, 6}, {10, 3, 8}))));
+    VSLModelPainter* p = Load(bridge);
+    ASSERT_TRUE(p);
+    m_view->scene()->SetPickModelPainter(p->pickId());
+    ASSERT_TRUE(Generate({2.0, 0.4, 1.0, 5.0}));
+    ASSERT_GT(p->m_supportMap.size(), 4);
+    auto moveBy = [&](float dx, float dy) {
+        QVector3D bottom;
+        ASSERT_TRUE(m_view->scene()->GetBottomCenter(bottom));
+        m_view->slot_ReceiveEditList({0, bottom.x() + dx, bottom.y() + dy, bottom.z()});
+    };
+    moveBy(-18, -20);
+    QSignalSpy sliced(m_view.get(), &VSLGLView::sig_SliceSceneDone);
+    ASSERT_EQ(m_view->SliceScene(0.2f, 1920, 1080, 20, 20, 0), SceneOp::Done);
+    ASSERT_TRUE(sliced.wait(60000));
+    moveBy(13, 1);
+    // The editor: one support added by a click on the bridge's deck.
+    m_view->slot_EditSupport(true, false, {2.0, 0.4, 1.0});
+    Frame();
+    const int before = p->m_supportMap.size();
+    Click(Project({p->m_center.x() + 3, p->m_center.y(), p->m_maxBound.z()}));
+    EXPECT_EQ(p->m_supportMap.size(), before + 1);
+    p->m_bSupportChanged = true; // saved also when the click found no place
+    QSignalSpy done(m_view.get(), &VSLGLView::sig_GenSupportDone);
+    m_view->slot_EditSupport(false, true, {});
+    ASSERT_TRUE(WaitFor([&] { return done.count() > 0 && m_view->scene()->runningSupportJobs() == 0; }));
+    ASSERT_TRUE(p->m_bHasSupports);
+    QPolygonF hull;
+    for (const QVector2D& v : p->m_hull)
+        hull << QPointF(v.x(), v.y());
+    const QRectF box = hull.boundingRect().adjusted(-1, -1, 1, 1);
+    int outside = 0;
+    for (const DLP_Support& s : p->m_supportMap)
+        for (const QVector<vcg::Point3f>& c : s.cones)
+            for (int i = 0; i < 2 && i < c.size(); ++i) {
+                const QVector3D w = p->m_supportMatrix.map(QVector3D(c[i][0], c[i][1], c[i][2]));
+                outside += !box.contains(QPointF(w.x(), w.y()));
+            }
+    EXPECT_EQ(outside, 0);
+}
+
 // Random roads on one view: after every step the supports stand under
 // their own models, after every slice the written layers and the frame shown
 // agree with them. A failure names its seed (VSL_ROAD_SEED=n runs that road
