@@ -4,10 +4,10 @@
 // benchmark end in error.
 #include "VSLGLView.h"
 #include "support_roads.h"
+#include "view_bench_main.h"
 
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -53,12 +53,4 @@ BENCHMARK(BM_SupportRoads)->Unit(benchmark::kSecond)->Iterations(1);
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    QSurfaceFormat::setDefaultFormat(VSLGLView::ViewSurfaceFormat());
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return RunViewBenchmarks(argc, argv); }
