@@ -585,8 +585,20 @@ bool Road::Slice()
     const SceneOp started = m_view.SliceScene(kLayerMm, pr.xres, pr.yres, dpmm, dpmm, 0);
     QImage during;
     if (started == SceneOp::Done) {
+        // Every instance held, or those the scene started (it starts a few
+        // at a time): none more arrives for a while.
         const int count = scene().instances().size();
-        if (WaitFor([&] { return hold->reached == count || layers >= 0; }, 10000) && layers < 0) {
+        int seen = 0;
+        QElapsedTimer still;
+        still.start();
+        const auto allHeld = [&] {
+            if (hold->reached != seen) {
+                seen = hold->reached;
+                still.restart();
+            }
+            return seen == count || layers >= 0 || (seen > 0 && still.elapsed() > 150);
+        };
+        if (WaitFor(allHeld, 10000) && layers < 0) {
             const int before = frames;
             m_view.update();
             if (WaitFor([&] { return frames > before; }, 10000))
