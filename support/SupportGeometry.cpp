@@ -200,6 +200,23 @@ void MapTriangles(QVector<VSLTriangle3D>& triangles, const QMatrix4x4& m)
     }
 }
 
+void MapPrimitives(QVector<QVector<vcg::Point3f>>& cones, QVector<QVector<vcg::Point3f>>& spheres,
+                   const QMatrix4x4& m)
+{
+    if (m.isIdentity())
+        return;
+    auto map = [&m](vcg::Point3f& p) {
+        const QVector3D q = m.map(QVector3D(p[0], p[1], p[2]));
+        p = vcg::Point3f(q.x(), q.y(), q.z());
+    };
+    for (QVector<vcg::Point3f>& cone : cones)
+        for (int i = 0; i < 2 && i < cone.size(); ++i)
+            map(cone[i]);
+    for (QVector<vcg::Point3f>& sphere : spheres)
+        if (!sphere.isEmpty())
+            map(sphere[0]);
+}
+
 QVector<VSLTriangle3D> WorldTriangles(const PlacedSupports& placed, const DLP_Support& support)
 {
     QVector<VSLTriangle3D> triangles = SupportTriangles(support, placed.unitSphere);

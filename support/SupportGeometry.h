@@ -47,6 +47,10 @@ QVector<VSLTriangle3D> SupportTriangles(const DLP_Support& support, const QVecto
 long SupportTriangleCount(const DLP_Support& support, const QVector<vcg::Point3f>& unitSphere);
 // Corners through m and normals made anew; nothing for the identity.
 void MapTriangles(QVector<VSLTriangle3D>& triangles, const QMatrix4x4& m);
+// Both ends of every cone and the centre of every sphere through m; radii
+// kept (m only ever moves). Nothing for the identity.
+void MapPrimitives(QVector<QVector<vcg::Point3f>>& cones, QVector<QVector<vcg::Point3f>>& spheres,
+                   const QMatrix4x4& m);
 
 // The supports of one instance as a file takes them (implicitly shared):
 // tessellated one by one as they are written, since ten thousand supports

@@ -386,7 +386,12 @@ void VSL3DScene::OnSliceJobDone(int painterNumber)
     m_sliceStarts.Ended();
     if (VSLModelPainter* p = m_instances.value(painterNumber)) {
         p->m_pSliceThread->wait();
-        p->DrawSupportX();
+        if (p->m_bHasSupports) {
+            // Lists of the records as the slice left them: the frame on
+            // screen is drawn again from them.
+            p->DrawSupportX();
+            emit sig_Update();
+        }
     }
     if (!StartQueuedSliceWorkers())
         StopSliceForLackOfThreads(tr("The system refused the threads slicing needs; the slice was stopped."));

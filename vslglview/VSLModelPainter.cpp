@@ -269,6 +269,8 @@ bool VSLModelPainter::ApplyConvertX(QMatrix4x4 const& m, int editMode)
         if (m_bHasSupports) {
             m_supportMatrix = m * m_supportMatrix;
             m_supportMatrix.optimize();
+            m_supportListMatrix = m * m_supportListMatrix;
+            m_supportListMatrix.optimize();
         }
         MapPlacement(m);
         return true;
@@ -390,6 +392,7 @@ void VSLModelPainter::DuplicateModelPainterX(VSLModelPainter* source)
         return;
     }
     m_supportMatrix = source->m_supportMatrix;
+    m_supportListMatrix = source->m_supportMatrix; // the frame of the lists this copy compiles
     m_bHasSupports = source->m_bHasSupports;
     m_bSupportsShown = source->m_bSupportsShown;
     m_dSupportDensity = source->m_dSupportDensity;

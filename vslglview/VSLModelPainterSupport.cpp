@@ -397,14 +397,7 @@ void VSLModelPainter::RotateSupportX()
             pp.value().first = MapPoint(m, pp.value().first);
             pp.value().second = MapPoint(m, pp.value().second);
         }
-        for (QVector<vcg::Point3f>& cone : s.cones) {
-            for (int i = 0; i < 2 && i < cone.size(); ++i)
-                cone[i] = MapPoint(m, cone[i]);
-        }
-        for (QVector<vcg::Point3f>& sphere : s.spheres) {
-            if (!sphere.isEmpty())
-                sphere[0] = MapPoint(m, sphere[0]);
-        }
+        supportgeom::MapPrimitives(s.cones, s.spheres, m);
     }
     m_supportMatrix.setToIdentity();
 }
@@ -428,6 +421,7 @@ void VSLModelPainter::DeleteSupportLists()
         glDeleteLists(m_nSupportTipList, 1);
     m_supportBody.Clear();
     m_nSupportTipList = 0;
+    m_supportListMatrix.setToIdentity();
     m_supportShapes.Clear();
     m_supportInstances.Clear();
 }
@@ -442,7 +436,7 @@ void VSLModelPainter::RenderSupportX(bool highlight, bool tipsOnly)
         return;
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
-    glMultMatrixf(m_supportMatrix.constData());
+    glMultMatrixf(m_supportListMatrix.constData());
     glColor3f(1.f, 0.f, 1.f);
     if (!m_supportInstances.DrawTipsIfFar())
         glCallList(m_nSupportTipList);

@@ -93,6 +93,8 @@ void VSLModelPainter::CompileSupportLists()
     m_supportBody.Clear();
     m_supportShapes.Clear();
     m_supportInstances.Clear();
+    // The lists hold the records as they stand now.
+    m_supportListMatrix = m_supportMatrix;
     const long triangles = supportgeom::TriangleCount(m_supportMap, UnitSphere);
     const bool bodyFromShapes = triangles > m_supportShapes.inlineBodyTriangles;
     m_supportShapes.SetCoarse(bodyFromShapes && triangles > m_supportShapes.coarseBodyTriangles);
@@ -133,6 +135,10 @@ void VSLModelPainter::RebuildSupportTipList()
 {
     if (!QOpenGLContext::currentContext())
         return;
+    // The records moved under the lists (a slice baked the support matrix
+    // in): a tip list of their frame would stand apart from the body's.
+    if (m_supportListMatrix != m_supportMatrix)
+        CompileSupportLists();
     glMatrixMode(GL_MODELVIEW);
     // Adds only: the body list may call the shapes there are.
     m_supportShapes.Prepare(m_supportMap, false);

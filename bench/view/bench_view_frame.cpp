@@ -10,6 +10,7 @@
 #include "VSLModel3D.h"
 #include "VSLModelPainter.h"
 #include "test_meshes.h"
+#include "view_bench_main.h"
 
 #include <benchmark/benchmark.h>
 
@@ -197,11 +198,5 @@ BENCHMARK(BM_RotateRelease)->Unit(benchmark::kMillisecond)->Iterations(4);
 
 int main(int argc, char** argv)
 {
-    QSurfaceFormat::setDefaultFormat(VSLGLView::ViewSurfaceFormat());
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    g_fixture.reset();
-    return 0;
+    return RunViewBenchmarks(argc, argv, [] { g_fixture.reset(); });
 }

@@ -6,6 +6,7 @@
 #include "VSLModel3D.h"
 #include "VSLModelPainter.h"
 #include "test_meshes.h"
+#include "view_frames.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -73,7 +74,10 @@ protected:
         return QTest::qWaitFor(done, timeoutMs);
     }
 
-    QImage Frame() { return m_view->grabFramebuffer().convertToFormat(QImage::Format_RGB32); }
+    QImage Frame() { return viewframes::Drawn(*m_view); }
+    QImage ShownFrame() { return viewframes::Shown(*m_view); }
+    // Frames the window asked for after an event have been drawn and shown.
+    static constexpr int kFrameSettleMs = 100;
     // The frame's pixel under a widget point (the frame has device pixels).
     static Px At(const QImage& img, QPoint p)
     {
@@ -100,6 +104,21 @@ protected:
         QPoint p;
         UCToDC(p, world);
         return p;
+    }
+    // Zooms in by `steps` wheel steps and pans until `world` stands in the
+    // middle of the view (the pan is in the camera's eye units).
+    void LookAt(QVector3D world, int steps)
+    {
+        VSLCamera* camera = m_view->camera();
+        for (int i = 0; i < steps; ++i)
+            camera->ZoomIn();
+        for (int round = 0; round < 6; ++round) {
+            const QPoint p = Project(world);
+            const double unitsPerPx = 2 * 100.0 * std::tan(M_PI / 8) / m_view->height();
+            camera->Translate((m_view->width() / 2 - p.x()) * unitsPerPx, (m_view->height() / 2 - p.y()) * unitsPerPx,
+                              false);
+            camera->Translate(0, 0, true);
+        }
     }
     // Frames of the high-density run keep names of their own.
     void Save(const QImage& img, const QString& name)

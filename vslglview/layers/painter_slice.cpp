@@ -6,6 +6,7 @@
 #include "layers/freedmemory.h"
 #include "layers/instanceslice.h"
 #include "layers/supportlayers.h"
+#include "support/SupportGeometry.h"
 
 #include <QMutexLocker>
 #include <QVector3D>
@@ -55,10 +56,21 @@ void VSLModelPainter::SliceModelPainterX(float base)
 
     std::unique_ptr<layers::SupportSolids> supports;
     if (m_bHasSupports && layerCount > 0 && !m_bStopSlice) {
-        RotateSupportX();
+        // Cut where they stand, from moved copies: the records stay in the
+        // frame their run made them in, which its tables, an edit's rerun
+        // and the window's lists all go on taking them in. Rewritten here,
+        // on this thread, they left all three behind.
+        const QMatrix4x4 toWorld = m_supportMatrix;
         supports = std::make_unique<layers::SupportSolids>(m_vSliceZ, m_columnMesh);
-        for (auto it = m_supportMap.cbegin(); it != m_supportMap.cend() && !m_bStopSlice; ++it)
-            supports->AddRecord(it->isDeleted, it->spheres, it->cones);
+        for (auto it = m_supportMap.cbegin(); it != m_supportMap.cend() && !m_bStopSlice; ++it) {
+            if (toWorld.isIdentity()) {
+                supports->AddRecord(it->isDeleted, it->spheres, it->cones);
+                continue;
+            }
+            QVector<QVector<vcg::Point3f>> cones = it->cones, spheres = it->spheres;
+            supportgeom::MapPrimitives(cones, spheres, toWorld);
+            supports->AddRecord(it->isDeleted, spheres, cones);
+        }
         supports->Finish(&m_bStopSlice);
         if (m_bStopSlice)
             supports.reset(); // the layers below end at once
