@@ -9,12 +9,14 @@
 #include "VSLModelPainter.h"
 #include "dlp/machinepara.h"
 #include "dlp/slicebuildconfig.h"
+#include "printfile/printjobinput.h"
 #include "test_meshes.h"
 #include "view_frames.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QMouseEvent>
 #include <QPolygonF>
 #include <QThread>
@@ -221,6 +223,7 @@ private:
     // The checks.
     bool SupportsUnderTheirModels(const char* when);
     bool LayersUnderTheirModels(const QString& file);
+    bool EveryModelOffThePlate();
     // `during`: a frame the window drew while the slice ran (none: null).
     bool FramesShowTheSlicedSupports(const QImage& during);
 
@@ -448,6 +451,20 @@ bool Road::SupportsUnderTheirModels(const char* when)
     return true;
 }
 
+// No model's footprint reaches into the plate further than its hull's
+// growth and a pixel's rounding.
+bool Road::EveryModelOffThePlate()
+{
+    const Printer& pr = printer();
+    const float dpmm = 1000.f / pr.pixelUm;
+    const QRectF plate(-pr.xres / 2.0 / dpmm, -pr.yres / 2.0 / dpmm, pr.xres / dpmm, pr.yres / dpmm);
+    const QPolygonF inner(plate.adjusted(2, 2, -2, -2));
+    for (VSLModelPainter* p : scene().instances())
+        if (HullOf(*p).intersects(inner))
+            return false;
+    return true;
+}
+
 bool Road::LayersUnderTheirModels(const QString& file)
 {
     VxsFile f = ReadVxs(file, false);
@@ -643,8 +660,17 @@ bool Road::Slice()
     config.UpdateMachineConfig(float(pr.xres), float(pr.yres), pr.pixelUm, pr.pixelUm, pr.heightMm);
     config.SliceThickness = kLayerMm;
     ST_MachinePara para = DLP::machineParaFrom(config);
-    if (!m_view.generatePrintableData(para, file))
-        return Fail(QString("the print file was not written (%1)").arg(m_view.lastPrintableDataResult()));
+    if (!m_view.generatePrintableData(para, file)) {
+        // A plate whose models all stand off it lights nothing: no file then.
+        const int result = m_view.lastPrintableDataResult();
+        if (result != PrintFileNothingLit || !EveryModelOffThePlate())
+            return Fail(QString("the print file was not written (%1)").arg(result));
+        if (QFileInfo::exists(file))
+            return Fail("a print file that lights nothing was left behind");
+        Note("(nothing lit: every model stands off the plate)");
+        BackToEditStage();
+        return true;
+    }
     if (!LayersUnderTheirModels(file))
         return false;
     QFile::remove(file);
