@@ -185,7 +185,7 @@ void NetPrinterScan::handleReply(QNetworkReply* reply)
     // Only a printer's own answer lists it: a redirect, a missing page or a
     // server error that happens to hold the model word is no printer.
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (status.isValid() && (status.toInt() < 200 || status.toInt() > 299)) {
+    if (!status.isValid() || status.toInt() < 200 || status.toInt() > 299) {
         qDebug() << "Discovery reply with HTTP status" << status.toInt() << "from" << reply->url().host();
         emit signal_reply_handled(false);
         return;
@@ -198,7 +198,7 @@ void NetPrinterScan::handleReply(QNetworkReply* reply)
     const QString body = QString::fromUtf8(raw);
 
     bool matched = false;
-    if (status.isValid() && body.contains(QLatin1String(modelWord))) {
+    if (body.contains(QLatin1String(modelWord))) {
         const QStringList fields = body.split(QLatin1Char('"'));
         if (fields.size() < 6) {
             qDebug() << "Printer reply without a name field ignored from" << reply->url().host();

@@ -375,7 +375,9 @@ int BuildManager::sendCommand(const QString& command, bool rewrite, double moveM
     const auto sleep = [this](int ms) { sleepMs(ms); };
     LookLoop moveLoop = m_timings.command;
     moveLoop.lookAfterLastSleep = false;
-    moveLoop.looks = int(std::min(std::ceil(moveMs * m_timings.moveScale / moveLoop.sleepMs), 1e9));
+    // At least one look after the window: a last word "ok" that came at its
+    // very end is judged once no further byte follows it.
+    moveLoop.looks = std::max(1, int(std::min(std::ceil(moveMs * m_timings.moveScale / moveLoop.sleepMs), 1e9)));
     for (int writes = 1;; ++writes) {
         MySerialPort::clearResponse();
         scanner.reset();
@@ -384,7 +386,7 @@ int BuildManager::sendCommand(const QString& command, bool rewrite, double moveM
         // A controller answers a move once it has run: until then a missing
         // "ok" is no lost command, and a second copy would be carried out
         // after the first, its late "ok" taken for the next command's.
-        if (pos == -1 && moveLoop.looks > 0)
+        if (pos == -1)
             pos = waitUntil(look, moveLoop, sleep, [&](int n) { noOk(m_timings.command.looks + 1 + n); });
         if (pos >= 0)
             return pos;

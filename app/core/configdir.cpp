@@ -42,7 +42,8 @@ bool writeIni(QIODevice& device, const QSettings::SettingsMap& map)
     for (auto it = map.cbegin(); it != map.cend(); ++it)
         values.append({it.key(), it.value()});
     QByteArray text;
-    if (!IniFileUpdate::textOf(values, text)) {
+    // No key left: the file is written empty (Qt's own writer makes no text to read back).
+    if (!values.isEmpty() && !IniFileUpdate::textOf(values, text)) {
         OwnedFile::tellWriteFailure(name, QStringLiteral("cannot prepare %1").arg(name));
         return false;
     }

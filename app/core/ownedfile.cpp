@@ -33,11 +33,14 @@ void tell(const QString& path, const QString& message, bool once = true)
     std::function<void(const QString&)> notifier;
     {
         QMutexLocker lock(&channel().mutex);
-        if (once && channel().told.contains(message))
+        const bool toldBefore = channel().told.contains(message);
+        if (once && toldBefore)
             return;
-        channel().told << message;
+        if (!toldBefore)
+            channel().told << message;
         notifier = channel().notifier;
-        if (!notifier)
+        // A failure that repeats (a disk that stays full) waits to be shown once.
+        if (!notifier && !toldBefore)
             channel().untold.append({path, message});
     }
     qWarning().noquote() << message;
@@ -65,6 +68,8 @@ bool nulOutsideComments(const QString& path)
         return false;
     bool lineStart = true;
     bool comment = false;
+    if (file.peek(3) == QByteArray("\xEF\xBB\xBF"))
+        file.read(3);
     while (!file.atEnd()) {
         const QByteArray chunk = file.read(1 << 16);
         if (chunk.isEmpty())

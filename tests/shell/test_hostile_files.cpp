@@ -154,6 +154,12 @@ TEST(FullDisk, PlainSettingsThatDoNotFitLeaveTheirFileAsItWas)
     EXPECT_EQ(QSettings().value("USERSUPPORTPARAMS/NOTE").toString(), "kept");
     EXPECT_EQ(QSettings().value("USERSUPPORTPARAMS/ADDPRESETWEIGHT").toString(), "LIGHT");
     EXPECT_TRUE(readBytes(path).contains("NOTE=kept"));
+    {
+        QSettings plain; // every key removed: the file is written empty
+        plain.clear();
+    }
+    EXPECT_TRUE(QSettings().allKeys().isEmpty());
+    EXPECT_FALSE(readBytes(path).contains("NOTE"));
     qunsetenv("VEXMOR_CONFIG_DIR");
 }
 
@@ -315,6 +321,7 @@ TEST_F(HostileFiles, ANulInACommentKeepsTheFile)
 {
     const struct { const char* name; QByteArray text; bool kept; } rows[] = {
         {"comment", QByteArray("; a\0b\n[S]\nk=1\n", 13), true},
+        {"comment after a byte-order mark", QByteArray("\xEF\xBB\xBF") + QByteArray("; a\0b\n[S]\nk=1\n", 13), true},
         {"indented comment", QByteArray("[S]\n  ;\0\nk=1\n", 12), true},
         {"comment ending the file", QByteArray("[S]\nk=1\n;\0", 10), true},
         {"in a value", QByteArray("[S]\nk=1\0\n", 9), false},
