@@ -96,6 +96,9 @@ TEST(LitIslands, AreThoseOfEachWholeLayerDrawnIntoTheFrame)
             job.layerCount = layerCount;
             job.mapping = layers::PixelMapping{kWidth, kHeight, 10.f, 10.f};
             job.countIslands = true;
+            // As a tool's slice asks: the layers are then shared among the workers
+            // (a lone shell copied as it is would take one).
+            job.countOutlineIslands = true;
             job.workers = workers;
             const layers::InstanceSlice slice = layers::SliceInstanceLayers(job);
             ASSERT_EQ(slice.layers.size(), layerCount);
