@@ -386,12 +386,10 @@ void VSL3DScene::OnSliceJobDone(int painterNumber)
     m_sliceStarts.Ended();
     if (VSLModelPainter* p = m_instances.value(painterNumber)) {
         p->m_pSliceThread->wait();
-        if (p->m_bHasSupports) {
-            // Lists of the records as the slice left them: the frame on
-            // screen is drawn again from them.
-            p->DrawSupportX();
+        // The slice cut moved copies and left the records and their lists
+        // as they were; a frame drawn while it ran is drawn again.
+        if (p->m_bHasSupports)
             emit sig_Update();
-        }
     }
     if (!StartQueuedSliceWorkers())
         StopSliceForLackOfThreads(tr("The system refused the threads slicing needs; the slice was stopped."));

@@ -218,10 +218,9 @@ public:
     SupportThread* m_pSupportThread = nullptr;
     QMatrix4x4 m_supportMatrix;
     // What the support lists are drawn under: the support matrix as it was
-    // when they were compiled, times the moves since. Kept apart because the
-    // slice thread bakes the support matrix into the records (and resets
-    // it) while the window goes on drawing the lists compiled before.
-    // GUI thread only.
+    // when they were compiled, times the moves since. Kept apart because
+    // RotateSupportX bakes the support matrix into the records (and resets
+    // it) under lists compiled before. GUI thread only.
     QMatrix4x4 m_supportListMatrix;
     bool m_bHasSupports = false;
     bool m_bSupportsShown = false;

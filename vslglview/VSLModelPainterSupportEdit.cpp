@@ -135,8 +135,8 @@ void VSLModelPainter::RebuildSupportTipList()
 {
     if (!QOpenGLContext::currentContext())
         return;
-    // The records moved under the lists (a slice baked the support matrix
-    // in): a tip list of their frame would stand apart from the body's.
+    // The records moved under the lists (RotateSupportX baked the support
+    // matrix in): a tip list of their frame would stand apart from the body's.
     if (m_supportListMatrix != m_supportMatrix)
         CompileSupportLists();
     glMatrixMode(GL_MODELVIEW);

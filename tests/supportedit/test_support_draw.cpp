@@ -52,7 +52,7 @@ TEST_F(SupportEdit, SupportsFollowAMoveAndStayAfterTheSliceBakesIt)
     EXPECT_EQ(tip, Project(V(s.point) + QVector3D(10, 0, -0.6f * kTipR)));
     EXPECT_PRED1(Magenta, At(Shot(), tip));
     const QVector<VSLTriangle3D> moved = m_slab->GetRealTrianglesSup();
-    m_slab->RotateSupportX();  // what the slice does first
+    m_slab->RotateSupportX();  // the matrix baked into the records
     m_view->makeCurrent();
     m_slab->DrawSupportX();
     EXPECT_PRED1(Magenta, At(Shot(), tip));
