@@ -130,7 +130,7 @@ void SupportRun::BuildColumns(const MyMesh& mesh, float zPlate, SupportMap& map,
     // below the point it would print as a loose crumb. Such a landing point
     // is never used; a column whose own hit is one joins or lands elsewhere
     // or goes, and takes no joint from others.
-    const float footDepth = float(rt + 0.1);
+    const float footDepth = float(rt + kFootDepthMm);
     auto footRests = [&](const vcg::Point3f& q) { return SolidBelow(q, footDepth, zPlate - 1.f, mesh); };
 
     // Step 2: model-standing columns, highest contact first.

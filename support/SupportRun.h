@@ -22,6 +22,10 @@
 // read the tables, the grid and the sizes held here.
 
 // The four values of the support parameter vector.
+// How far under a landing's end the model must be solid beyond the end
+// ball's radius: a ball that sinks no deeper shows under a thin part.
+constexpr double kFootDepthMm = 0.1;
+
 struct SupportParameters {
     double density = 1.0;       // contact spacing 2 / density mm
     double tipDiameter = 0.6;   // mm
@@ -139,8 +143,6 @@ public:
     // Whether a full tip from the contact p along the unit direction n
     // clears the model: its cone from 0.1 mm out and the sphere at its end.
     bool TipFits(const vcg::Point3f& p, const vcg::Point3f& n, const MyMesh& mesh) const;
-    // Whether the point lies inside the model: the first face straight below faces down.
-    bool InsideModel(const MyMesh& mesh, const vcg::Point3f& p) const;
     bool CheckCollisionConeAllX(vcg::Point3f p0, double r0, vcg::Point3f p1, double r1, const MyMesh& mesh,
                                 supportcollide::HitMap& hits) const;
     vcg::Point3f FindNearestNormalSphere(vcg::Point3f c, double r, const MyMesh& mesh) const;
@@ -293,6 +295,8 @@ private:
     // far under the point the search for that model starts.
     static constexpr float kPinDepthMm = 0.1f;
     static constexpr float kPinClearMm = 0.05f;
+    // Whether the point lies inside the model: the first face straight below faces down.
+    bool InsideModel(const MyMesh& mesh, const vcg::Point3f& p) const;
     // The end of a rod from a contact at the point of a slender spike up its
     // spine, to where the spike holds the rod whole: such a point stays
     // thinner than a pixel for a long way, and its first lit layer would

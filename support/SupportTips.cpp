@@ -4,6 +4,7 @@
 #include "SupportPhaseUtil.h"
 #include "SupportRun.h"
 
+#include <limits>
 #include <vector>
 
 using namespace supportphase;
@@ -14,7 +15,6 @@ enum class TipKind { Free, Bridge, Remove };
 
 // How far below the lowest point of a landing's ball the model must still
 // be solid (mm): about a layer.
-constexpr double kLandingDepth = 0.05;
 
 struct TipOutcome {
     TipKind kind = TipKind::Remove;
@@ -31,6 +31,9 @@ public:
     TipFitter(const SupportRun& run, const MyMesh& mesh) : m_run(run), m_mesh(mesh), m_s(run.m_sizes)
     {
         m_L75 = float(0.75 * m_s.tipLength);
+        for (const auto& v : m_mesh.vert)
+            if (!v.IsD())
+                m_zLow = std::min(m_zLow, v.P()[2]);
     }
 
     // Face normals around the contact that the record's code names; none
@@ -85,13 +88,12 @@ public:
             const vcg::Point3f u = Unit(Tp - H);
             if (!(u[2] > 0.5f))
                 continue;
-            // The ball at the landing's end must sink into the model: on a
-            // thin part, or at its edge, it hangs out under it, a speck that
-            // cures a layer or more before anything under or beside it.
-            if (!m_run.InsideModel(m_mesh, H - vcg::Point3f(0, 0, float(m_s.rt + kLandingDepth))))
-                continue;
             const double score = u * m_mesh.face[uint32_t(it.value().first)].n;
-            if (score > best) {
+            // The ball at the landing's end must sink into the model, as a
+            // column's foot must: on a thin part, or at its edge, it hangs out
+            // under it, a speck that cures a layer or more before anything
+            // under or beside it.
+            if (score > best && m_run.SolidBelow(H, float(m_s.rt + kFootDepthMm), m_zLow - 1.f, m_mesh)) {
                 best = score;
                 h = H;
                 found = true;
@@ -145,6 +147,7 @@ private:
     const MyMesh& m_mesh;
     const SupportSizes& m_s;
     float m_L75 = 0;
+    float m_zLow = std::numeric_limits<float>::infinity(); // the mesh's lowest point
 };
 
 } // namespace
