@@ -75,11 +75,6 @@ VSaveWidgetX::VSaveWidgetX(VSLGLView* view, VEditRecipeWidget* recipes, DLP::Sli
     ui->setupUi(this);
     PanelStyle::apply(this);
 
-    // QSettings reads its file as it is made: a FIFO there would block the
-    // start. Every routine opens its own file before use anyway.
-    const QFileInfo workingFile(QStringLiteral("Vexmor3dRecipe.ini"));
-    if (!workingFile.exists() || workingFile.isFile())
-        m_pSettings = new QSettings(workingFile.filePath(), QSettings::IniFormat);
     m_pListMaterial = new QList<RecipePara>;
     const QStringList pages = {tr("Material"), tr("Exposure"), tr("Z Motor"), tr("Y Debond"),
                                tr("Y Return"), tr("Rotate"), tr("Advance"), tr("Printer Select")};

@@ -205,8 +205,7 @@ void DlpCtlDialog::readIniFile()
     setDefaultPara();
     m_valueProblem.clear();
     m_settings = OwnedFile::openSettings(settingsFilePath()).release();
-    m_bFileUsable = m_settings != nullptr;
-    if (!m_bFileUsable) {
+    if (!m_settings) {
         updateUI();
         sendPara();
         return;
@@ -262,7 +261,7 @@ void DlpCtlDialog::writeIniFile()
 void DlpCtlDialog::writeKeys(const QStringList& keys, bool withName)
 {
     // The entry's own keys only: every other key and section is the user's.
-    if (!m_bFileUsable || !m_settings)
+    if (!m_settings)
         return;
     const QVariant values[] = {m_longflip, m_shortflip, m_lightPwm, m_homeAdjX, m_homeAdjY, m_homeAdjZ};
     IniFileUpdate file(m_settings->fileName());

@@ -111,10 +111,9 @@ private:
     void writeKeys(const QStringList& keys, bool withName);
 
     Ui_DlpCtlDialog* m_ui = nullptr;
+    // Null when the file was refused (a link out of the configuration
+    // folder, or no regular file): it is then neither read nor written.
     QSettings* m_settings = nullptr;
-    // False when "Light.ini" is a link out of the configuration folder: it
-    // is then neither read nor written.
-    bool m_bFileUsable = true;
     bool m_longflip = false;
     bool m_shortflip = false;
     float m_lightPwm = 30;

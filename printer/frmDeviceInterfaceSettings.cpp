@@ -101,7 +101,6 @@ frmDeviceInterfaceSettings::frmDeviceInterfaceSettings(QWidget* parent)
 
     // Nothing opens a file refused here (a FIFO would hang the start).
     m_settings = OwnedFile::openSettings(settingsFilePath()).release();
-    m_bFileUsable = m_settings != nullptr;
 
     initMachineParas();
     setChangedEnable(false);
@@ -148,7 +147,7 @@ void frmDeviceInterfaceSettings::setChangedEnable(bool enable)
 
 QString frmDeviceInterfaceSettings::savedValue(const char* key) const
 {
-    if (!m_bFileUsable)
+    if (!m_settings)
         return QString();
     m_settings->beginReadArray(kArray);
     const QString value = m_settings->value(key).toString();
@@ -187,7 +186,7 @@ bool frmDeviceInterfaceSettings::writeKeys(bool machine, bool language, QString*
 {
     // Everything else in the file is the user's and stays as it is. A file
     // refused at start was reported then.
-    if (!m_bFileUsable)
+    if (!m_settings)
         return true;
     IniFileUpdate file(settingsFilePath());
     const QString array = QLatin1String(kArray) + QLatin1Char('/');

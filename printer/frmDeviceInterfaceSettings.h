@@ -87,10 +87,9 @@ private:
     QString m_machineInUse; // the model last handed to the application
     QString m_language;
     QString m_styleSheet;
+    // Null when the file was refused (a link out of the configuration
+    // folder, or no regular file): it is then neither read nor written.
     QSettings* m_settings = nullptr;
-    // False when the file is a link out of the configuration folder: it is
-    // then neither read nor written.
-    bool m_bFileUsable = true;
     Notifier m_notifier;
     Ui_frmDeviceInterfaceSettings ui;
 };
