@@ -7,6 +7,7 @@
 #include "startupreport.h"
 #include "terminationsignals.h"
 #include "translators.h"
+#include "vslfunction/threadsatexit.h"
 
 #include <QApplication>
 #include <QSurfaceFormat>
@@ -15,6 +16,7 @@
 
 int main(int argc, char** argv)
 {
+    vsl::waitForThreadsAtExit();
     qInstallMessageHandler(VexmorMessageOutput);
     StartupReport startup;
     turnOffWebSandboxForRoot(geteuid());

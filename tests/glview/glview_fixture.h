@@ -76,8 +76,6 @@ protected:
 
     QImage Frame() { return viewframes::Drawn(*m_view); }
     QImage ShownFrame() { return viewframes::Shown(*m_view); }
-    // Frames the window asked for after an event have been drawn and shown.
-    static constexpr int kFrameSettleMs = 100;
     // The frame's pixel under a widget point (the frame has device pixels).
     static Px At(const QImage& img, QPoint p)
     {

@@ -79,10 +79,8 @@ protected:
         const int framesDuring = frames;
         hold->release = true;
         ASSERT_TRUE(WaitFor([this] { return m_view->scene()->runningSliceJobs() == 0; }, 120000));
-        QCoreApplication::processEvents();
-        QTest::qWait(kFrameSettleMs);
         // The lists made again from the sliced records are drawn at once.
-        EXPECT_GT(frames, framesDuring);
+        EXPECT_TRUE(WaitFor([&] { return frames > framesDuring; }));
         QObject::disconnect(counting);
         p->m_fnSliceLayer = nullptr;
 

@@ -10,6 +10,7 @@
 #include "layers/supportcut.h"
 #include "layers/supportlayers.h"
 #include "layers/sweepheights.h"
+#include "mesh/workerpriority.h"
 #include "clipper_checks.h"
 
 #include <gtest/gtest.h>
@@ -1048,3 +1049,23 @@ TEST(Islands, GroupsShownToRestWithoutAUnionCountAsUnited)
 }
 
 } // namespace
+
+// The slice's own workers run below their caller; the caller (the view's slice
+// thread, or a tool's main thread) keeps its priority after the slice.
+TEST(InstanceSliceWorkers, TheCallerKeepsItsPriority)
+{
+    if (vcg::ThisThreadNice() >= 19)
+        GTEST_SKIP() << "the tests run at the lowest priority already";
+    const int before = vcg::ThisThreadNice();
+    ShellLayerContours contours(1, QVector<Paths>(40));
+    for (int L = 0; L < 40; ++L)
+        contours[0][L] = Paths{Rect(0, 0, 20000, 20000 + 100 * L), Rect(30000, 0, 40000, 10000)};
+    layers::InstanceSliceJob job;
+    job.contours = &contours;
+    job.layerCount = 40;
+    job.slicedOpen = true; // united, not copied: every worker takes part
+    job.mapping = layers::PixelMapping{400, 400, 10.f, 10.f};
+    job.workers = 3;
+    EXPECT_EQ(layers::SliceInstanceLayers(job).layers.size(), 40);
+    EXPECT_EQ(vcg::ThisThreadNice(), before);
+}

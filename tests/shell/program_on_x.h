@@ -121,8 +121,12 @@ public:
         QByteArray number;
         QElapsedTimer waited;
         waited.start();
-        while (!number.contains('\n') && waited.elapsed() < 20000 && m_server.waitForReadyRead(1000))
+        // A busy machine can take seconds to bring the server up: wait for its
+        // display number as long as it runs, up to a ceiling only a hang reaches.
+        while (!number.contains('\n') && waited.elapsed() < 60000 && m_server.state() == QProcess::Running) {
+            m_server.waitForReadyRead(1000);
             number += m_server.readAllStandardOutput();
+        }
         if (number.contains('\n'))
             m_display = QStringLiteral(":") + QString::fromLatin1(number.trimmed());
     }

@@ -153,3 +153,33 @@ TEST(StartupReportLog, AnEarlyEndDoesNotWaitOnAFifoInPlaceOfTheLog)
 }
 
 } // namespace
+
+namespace {
+
+// A thread that a destructor stops during exit is gone before the last exit
+// handler runs, where LeakSanitizer stops every thread and crashes on one
+// half gone; left as Qt leaves it, the probe shows it is still there.
+TEST(ExitThreads, AThreadStoppedDuringExitIsGoneBeforeTheLastLook)
+{
+    OwnXServer x;
+    ASSERT_FALSE(x.display().isEmpty()) << "Xvfb did not start";
+    auto threadsAtExit = [&](const QString& mode) {
+        QProcess probe;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("DISPLAY", x.display());
+        env.insert("QT_QPA_PLATFORM", "xcb");
+        probe.setProcessEnvironment(env);
+        probe.start(EXIT_THREADS_PROBE_PATH, {mode});
+        if (!probe.waitForFinished(60000)) {
+            probe.kill(); // only the probe this test started
+            probe.waitForFinished(5000);
+        }
+        EXPECT_EQ(probe.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(probe.exitCode(), 0) << probe.readAllStandardError().toStdString();
+        return QString::fromLocal8Bit(probe.readAllStandardOutput());
+    };
+    EXPECT_TRUE(threadsAtExit("plain").contains("thread at exit: EndsDuringExit"));
+    EXPECT_EQ(threadsAtExit("waited"), QString());
+}
+
+} // namespace

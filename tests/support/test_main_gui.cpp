@@ -2,10 +2,14 @@
 #include <QSurfaceFormat>
 #include <gtest/gtest.h>
 
+#include "vslfunction/threadsatexit.h"
+
 #include <dlfcn.h>
 
 int main(int argc, char** argv)
 {
+    // As the application does: no thread is half gone when the process ends.
+    vsl::waitForThreadsAtExit();
     // Mesa unloads its software driver when the last GL context goes; what
     // that driver still owns then looks leaked to LeakSanitizer, with no
     // library to name. Pinning the driver keeps its state reachable.

@@ -268,19 +268,23 @@ std::vector<Run> Runs(const InstanceSliceJob& job, int layers, int workers)
 }
 
 // Runs 0 .. runs - 1 handed out to `workers` threads (this one among them)
-// as each finishes the one before.
+// as each finishes the one before. The threads started here run below the
+// caller; the caller keeps the priority it chose (lowered, it would stay so
+// for good).
 template <class Fn> void ForEachRun(int runs, int workers, Fn fn)
 {
     std::atomic<int> nextRun{0};
     auto work = [&] {
-        vcg::LowerThisThreadPriority();
         for (int run = nextRun++; run < runs; run = nextRun++)
             fn(run);
     };
     std::vector<std::thread> threads;
     for (int w = 1; w < workers; ++w) {
         try {
-            threads.emplace_back(work);
+            threads.emplace_back([&work] {
+                vcg::LowerThisThreadPriority();
+                work();
+            });
         } catch (const std::system_error&) {
             break; // fewer threads than asked: the others share the runs
         }
