@@ -506,9 +506,18 @@ bool SupportRun::FaceStraightBelow(const MyMesh& mesh, const vcg::Point3f& p, fl
 
 bool SupportRun::InsideModel(const MyMesh& mesh, const vcg::Point3f& p) const
 {
-    float z = 0.f;
-    bool facesUp = false;
-    return FaceStraightBelow(mesh, p, p[2], z, facesUp) && !facesUp;
+    // Four lines nudged off the point, as the foot test casts them: one line
+    // may pass a hair beside the edge of a face under the point (an open
+    // patch) and see only a bottom further down. Inside only when every
+    // line says so: a point taken for inside gets no support.
+    const float nudge[4][2] = {{3.1e-4f, 1.7e-4f}, {-3.1e-4f, -1.7e-4f}, {-1.7e-4f, 3.1e-4f}, {1.7e-4f, -3.1e-4f}};
+    for (const auto& n : nudge) {
+        float z = 0.f;
+        bool facesUp = false;
+        if (!FaceStraightBelow(mesh, vcg::Point3f(p[0] + n[0], p[1] + n[1], p[2]), p[2], z, facesUp) || facesUp)
+            return false;
+    }
+    return true;
 }
 
 bool SupportRun::SpineRodEnd(const MyMesh& mesh, uint code, const vcg::Point3f& p, vcg::Point3f& end) const
@@ -558,11 +567,20 @@ bool SupportRun::ModelBelow(const MyMesh& mesh, const vcg::Point3f& p, bool tipF
 {
     using supportcollide::kMissingBelow;
     // It stands in the top of the part straight below the point: a wall
-    // beside the line, or a part's underside, holds nothing up.
-    float z = 0.f;
+    // beside the line, or a part's underside, holds nothing up. A top with
+    // no solid model under it (the upper of two skins, an open sheet) is
+    // dark in the slices: the end would print loose, so it reaches on down
+    // to the next top, as a column's foot would.
+    const float footDepth = kPinDepthMm + float(kFootDepthMm);
+    float z = 0.f, below = p[2] - kPinClearMm;
     bool facesUp = false;
-    if (!FaceStraightBelow(mesh, p, p[2] - kPinClearMm, z, facesUp) || !facesUp || !(z > m_zPlate))
-        return false;
+    for (;;) {
+        if (!FaceStraightBelow(mesh, p, below, z, facesUp) || !facesUp || !(z > m_zPlate))
+            return false;
+        if (SolidBelow(vcg::Point3f(p[0], p[1], z), footDepth, m_zPlate - 1.f, mesh))
+            break;
+        below = z;
+    }
     if (tipFree) {
         // The tip fits; its column meets that part first, and nothing higher
         // than the part's top rises within the column's radius (a top sloping
@@ -573,6 +591,26 @@ bool SupportRun::ModelBelow(const MyMesh& mesh, const vcg::Point3f& p, bool tipF
     }
     foot = vcg::Point3f(p[0], p[1], z - kPinDepthMm);
     return true;
+}
+
+bool SupportRun::ColumnStandsOnHit(const MyMesh& mesh, const vcg::Point3f& tipEnd, const vcg::Point3f& hit,
+                                   vcg::Point3f& top) const
+{
+    using supportcollide::kMissingBelow;
+    const double rt = m_sizes.rt, rs = m_sizes.rs;
+    // A hit inside the model, or none, holds nothing; nor does one whose
+    // foot would hang over an undercut.
+    if (!(hit[2] > kMissingBelow && hit[1] > kMissingBelow) || !(hit[2] <= tipEnd[2]) ||
+        !SolidBelow(hit, float(rt + kFootDepthMm), m_zPlate - 1.f, mesh))
+        return false;
+    // The column ends a tip length above the hit and a reversed tip reaches
+    // down to it; the lowest point of the column's end ball must lie in
+    // that tip or in the model.
+    const float Lp = std::min(float(m_sizes.tipLength), tipEnd[2] - hit[2]);
+    top = vcg::Point3f(tipEnd[0], tipEnd[1], hit[2] + Lp);
+    const vcg::Point3f sphereBottom(top[0], top[1], top[2] - float(rs));
+    return !((top - hit).Norm() > 1e-6f && !HoldsEndSphereBottom(hit, rt, top, rs) &&
+             !SolidBelow(sphereBottom, kInsideProbeMm, m_zPlate - 1.f, mesh));
 }
 
 bool SupportRun::LeaningTipToPlate(const MyMesh& mesh, const vcg::Point3f& p, uint code, vcg::Point3f& direction,
@@ -645,18 +683,29 @@ void SupportRun::SupportLowPoints(const MyMesh& mesh, SupportMap& map, std::vect
         // the point and its column; or the point prints in the air.
         vcg::Point3f foot;
         vcg::Point3f tipDirection = down, tipEnd = T;
-        bool pinToPlate = false, leaning = false;
+        bool pinToPlate = false, leaning = false, onHit = false;
+        vcg::Point3f hitTop;
         if (!toPlate && !ModelBelow(mesh, P, tipFree, T, hit, foot)) {
-            if (tipFree || !(P[2] > m_zPlate))
-                continue;
-            const vcg::Point3f pinHit = FindFirstCollisionColumn(P + down * kPinClearMm, sz.rt, m_zPlate, mesh);
-            if (pinHit[2] <= supportcollide::kMissingBelow) {
-                pinToPlate = true;
-                foot = vcg::Point3f(P[0], P[1], m_zPlate);
-            } else if (LeaningTipToPlate(mesh, P, r.code, tipDirection, tipEnd)) {
-                leaning = true;
+            if (tipFree) {
+                // The column meets the model well above the top straight
+                // below (a wall's edge, a rising slope): it stands on its
+                // own hit where the model is solid there, as a contact's
+                // column does.
+                if (!ColumnStandsOnHit(mesh, T, hit, hitTop))
+                    continue;
+                onHit = true;
             } else {
-                continue;
+                if (!(P[2] > m_zPlate))
+                    continue;
+                const vcg::Point3f pinHit = FindFirstCollisionColumn(P + down * kPinClearMm, sz.rt, m_zPlate, mesh);
+                if (pinHit[2] <= supportcollide::kMissingBelow) {
+                    pinToPlate = true;
+                    foot = vcg::Point3f(P[0], P[1], m_zPlate);
+                } else if (LeaningTipToPlate(mesh, P, r.code, tipDirection, tipEnd)) {
+                    leaning = true;
+                } else {
+                    continue;
+                }
             }
         }
         DLP_Support& s = map[key];
@@ -665,7 +714,19 @@ void SupportRun::SupportLowPoints(const MyMesh& mesh, SupportMap& map, std::vect
         s.point = P;
         s.normal = tipDirection;
         s.spheres.append(SaveSphere(P, sz.rt));
-        if (toPlate || tipFree || leaning) {
+        if (onHit) {
+            s.tipEnd = s.shaftTop = T;
+            s.base = vcg::Point3f(T[0], T[1], hit[2]);
+            s.landing = hit;
+            s.cones.append(SaveCone(P, sz.rt, T, sz.rs));
+            s.spheres.append(SaveSphere(T, sz.rs));
+            if (hitTop[2] < T[2])
+                s.cones.append(SaveCone(T, sz.rs, hitTop, sz.rs));
+            s.spheres.append(SaveSphere(hitTop, sz.rs));
+            if ((hitTop - hit).Norm() > 1e-6f)
+                s.cones.append(SaveCone(hitTop, sz.rs, hit, sz.rt));
+            s.spheres.append(SaveSphere(hit, sz.rt));
+        } else if (toPlate || tipFree || leaning) {
             s.tipEnd = s.shaftTop = tipEnd;
             s.base = toPlate || leaning ? vcg::Point3f(tipEnd[0], tipEnd[1], m_zPlate) : foot;
             s.cones.append(SaveCone(P, sz.rt, tipEnd, sz.rs));
@@ -676,7 +737,7 @@ void SupportRun::SupportLowPoints(const MyMesh& mesh, SupportMap& map, std::vect
             s.cones.append(SaveCone(P, sz.rt, foot, sz.rt));
         }
         s.onModel = !toPlate && !pinToPlate && !leaning;
-        if (s.onModel)
+        if (s.onModel && !onHit)
             s.landing = vcg::Point3f(foot[0], foot[1], foot[2] + kPinDepthMm);
         AddSpineRod(mesh, r.code, P, s);
         made.push_back(P);

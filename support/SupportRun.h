@@ -284,9 +284,14 @@ private:
     void SupportLowPoints(const MyMesh& mesh, SupportMap& map, std::vector<RemovedContact> points);
     // Where a support of a low point that no plate column reaches ends in
     // the model below it: the column's foot under a free tip, or a pin's
-    // straight under the point; false when nothing of the model is below.
+    // straight under the point, in the first top below it whose model is
+    // solid there; false when nothing of the model is below.
     bool ModelBelow(const MyMesh& mesh, const vcg::Point3f& p, bool tipFree, const vcg::Point3f& tipEnd,
                     const vcg::Point3f& columnHit, vcg::Point3f& foot) const;
+    // Whether the column from a free tip's end stands on its first hit in
+    // the model, and where that column ends (`top`) above the hit.
+    bool ColumnStandsOnHit(const MyMesh& mesh, const vcg::Point3f& tipEnd, const vcg::Point3f& hit,
+                           vcg::Point3f& top) const;
     // The highest face the vertical line through p crosses below `below`;
     // false when there is none. `facesUp` tells whether that face looks
     // upward, the top of a part a support can stand in.
@@ -295,7 +300,8 @@ private:
     // far under the point the search for that model starts.
     static constexpr float kPinDepthMm = 0.1f;
     static constexpr float kPinClearMm = 0.05f;
-    // Whether the point lies inside the model: the first face straight below faces down.
+    // Whether the point lies inside the model: the first face straight below
+    // faces down on each of four lines a hair off the point.
     bool InsideModel(const MyMesh& mesh, const vcg::Point3f& p) const;
     // The end of a rod from a contact at the point of a slender spike up its
     // spine, to where the spike holds the rod whole: such a point stays

@@ -362,6 +362,64 @@ inline std::vector<TestModel> FloatingRiskModels()
     };
 }
 
+// Meshes as scans leave them, open or written twice, under low points that
+// only the run's own low-point pass supports.
+
+// An open level sheet facing up over x0..x1, y0..y1 at z.
+inline QVector<VSLTriangle3D> UpSheet(float x0, float y0, float x1, float y1, float z)
+{
+    const QVector3D a(x0, y0, z), b(x1, y0, z), c(x1, y1, z), d(x0, y1, z);
+    return {testmesh::Tri(a, b, c), testmesh::Tri(a, c, d)};
+}
+
+// The cones over the block, the block's top written twice 0.18 mm apart:
+// the upper skin is an open sheet with nothing solid under it for the
+// depth of a pin's end, which a layer plane between the skins shows.
+inline TestModel DoubleSkinUnderCones()
+{
+    TestModel m = ConesOverBlock(0.5f, 8, "doubleskinundercones");
+    m.tris += UpSheet(1.5f, 1, 11.5f, 7, 4.18f);
+    return m;
+}
+
+// The leaning spike's point over a floor 1.6 mm below the top of a wall
+// whose face stands 0.3 mm beside the point: the column of the point's free
+// tip meets the wall's top well above the floor straight below.
+inline TestModel SpikeOverAWallsEdge()
+{
+    TestModel m = TiltedSpike();
+    m.name = "spikeoverawallsedge";
+    const float px = 9.f * std::sin(float(20 * M_PI / 180));
+    m.tris += testmesh::Box({px - 4, -4, 0}, {px + 4, 4, 0.6f});
+    m.tris += testmesh::Box({px + 0.3f, -4.5f, 0}, {px + 4.5f, 4.5f, 2.2f});
+    return m;
+}
+
+// The leaning spike's point over a box open at its top but for a patch
+// whose edge passes a hair (under a micrometre) beside the point in plan:
+// the slicer fills the box to its rim and no higher, so the point hangs.
+inline TestModel SpikeOverAnOpenPatchEdge()
+{
+    TestModel m = TiltedSpike();
+    m.name = "spikeoveranopenpatchedge";
+    const float tilt = float(20 * M_PI / 180);
+    const float px = 9.f * std::sin(tilt), edge = std::nextafter(px, 10.f), rim = 1.5f;
+    QVector<VSLTriangle3D> box = testmesh::Box({px - 4, -4, 0}, {px + 4, 4, rim});
+    // The box's top goes; the patch covers from its edge to the wall.
+    QVector<VSLTriangle3D> open;
+    for (const VSLTriangle3D& t : box)
+        if (!(t.vertices[0].z() == rim && t.vertices[1].z() == rim && t.vertices[2].z() == rim))
+            open << t;
+    m.tris += open;
+    m.tris += UpSheet(edge, -4, px + 4, 4, rim);
+    return m;
+}
+
+inline std::vector<TestModel> OpenMeshLowPointModels()
+{
+    return {DoubleSkinUnderCones(), SpikeOverAWallsEdge(), SpikeOverAnOpenPatchEdge()};
+}
+
 // A frustum standing on its axis at (x, y): radius r0 at z0, r1 at z1 (a
 // point where a radius is 0), closed, faces out.
 inline QVector<VSLTriangle3D> Frustum(float x, float y, float r0, float r1, float z0, float z1, int segments = 24)

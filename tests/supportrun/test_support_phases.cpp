@@ -605,6 +605,64 @@ TEST(SupportLowPoints, ALowPointBesideAWallStandsOnThePlate)
     }
 }
 
+// Open or doubly written meshes under low points that only the low-point
+// pass supports. Cones hanging 0.32 mm over the upper of two skins: their
+// pins go through it into the block, whose model is solid under them.
+TEST(SupportLowPoints, APinStandsWhereTheModelIsSolidNotOnAnUpperSkin)
+{
+    const TestModel model = DoubleSkinUnderCones();
+    const auto g = Generate(model.tris, model.params);
+    int pins = 0;
+    for (const DLP_Support& s : g->map) {
+        if (s.index >= 0 || std::fabs(s.point[2] - 4.5f) > 1e-3f)
+            continue;
+        ++pins;
+        ASSERT_FALSE(s.cones.isEmpty());
+        EXPECT_NEAR(s.cones[0][1][2], 4.f - 0.1f, 1e-4) << "the pin ends in the upper skin";
+        EXPECT_TRUE(s.onModel);
+        EXPECT_NEAR(s.landing[2], 4.f, 1e-4);
+    }
+    EXPECT_EQ(pins, 3);
+}
+
+// A spike's point whose free tip's column meets a wall's top 0.3 mm beside
+// it, 1.6 mm above the floor straight below: the column stands on the wall.
+TEST(SupportLowPoints, AColumnStandsOnItsOwnHitAboveTheTopStraightBelow)
+{
+    const TestModel model = SpikeOverAWallsEdge();
+    const auto g = Generate(model.tris, model.params);
+    const float tilt = float(20 * M_PI / 180);
+    const P3 point(9.f * std::sin(tilt), 0, 12.5f - 9.f * std::cos(tilt));
+    const DLP_Support* own = nullptr;
+    for (const DLP_Support& s : g->map)
+        if (s.index < 0 && (s.point - point).Norm() < 1e-4f)
+            own = &s;
+    ASSERT_NE(own, nullptr) << "the spike's point is given up";
+    EXPECT_TRUE(own->onModel);
+    EXPECT_NEAR(own->landing[2], 2.2f, 1e-4);
+    EXPECT_GE(own->landing[0], point[0] + 0.3f - 1e-4f); // on the wall
+    float lowest = 1e9f;
+    for (const QVector<P3>& c : own->cones)
+        lowest = std::min({lowest, c[0][2], c[1][2]});
+    EXPECT_NEAR(lowest, 2.2f, 1e-4);
+}
+
+// A spike's point over an open box whose top patch ends 0.5 micrometres
+// beside it: the line straight down misses the patch and meets the box's
+// bottom, yet the point hangs above the rim the slicer fills to.
+TEST(SupportLowPoints, APointBesideAnOpenPatchsEdgeIsNotTakenForInside)
+{
+    const TestModel model = SpikeOverAnOpenPatchEdge();
+    const auto g = Generate(model.tris, model.params);
+    const float tilt = float(20 * M_PI / 180);
+    const P3 point(9.f * std::sin(tilt), 0, 12.5f - 9.f * std::cos(tilt));
+    bool upturned = false;
+    for (const SupportRun::RemovedContact& u : g->run.m_upturnedContacts)
+        upturned = upturned || (u.point - point).Norm() < 1e-4f;
+    ASSERT_TRUE(upturned) << "the point is no upturned contact: the case tests nothing";
+    EXPECT_LE(NearestSupport(g->map, point), 1e-3) << "no support reaches the spike's point";
+}
+
 // The point of a slender spike gets a rod up its spine to where the spike
 // holds it whole; a wide point, whose tip sphere reaches far enough, none.
 TEST(SupportSpine, ASlenderSpikesPointGetsARodUpToWhereTheSpikeHoldsIt)

@@ -47,6 +47,9 @@ std::vector<genh::TestModel> PrintModels()
     // with no room for a full one, landed on a thin part or at its edge.
     for (unsigned seed : {5u, 16u, 19u})
         models.push_back(genh::FeatureField(seed, 25));
+    // Open and doubly written meshes under low points of the run's own pass.
+    for (const genh::TestModel& m : genh::OpenMeshLowPointModels())
+        models.push_back(m);
     return models;
 }
 
