@@ -199,9 +199,9 @@ void VImportWidgetX::slot_cbSourceTextChanged()
     resetSource();
 }
 
-void VImportWidgetX::critical(const QString& text)
+void VImportWidgetX::critical(const QString& text, bool written)
 {
-    QMessageBox box(QMessageBox::Critical, QString(), text, QMessageBox::Ok);
+    QMessageBox box(written ? QMessageBox::Warning : QMessageBox::Critical, QString(), text, QMessageBox::Ok);
     box.setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
     box.setStyleSheet(m_strMsgStyle);
     box.setDefaultButton(QMessageBox::Ok);
@@ -429,6 +429,10 @@ void VImportWidgetX::setMachinePara()
 
 void VImportWidgetX::slot_ExportDataDone(int result, const QString& message)
 {
+    // Written, but not all of the source made it (a layer picture past the
+    // header's count, an unusable preview): the user is told what.
+    if (result == 0 && !message.isEmpty())
+        critical(tr("The print file was written, but:") + QStringLiteral("\n") + message, true);
     if (result == 0)
         return;
     if (result == ExportNothingLit) {

@@ -70,7 +70,8 @@ protected:
 
 private:
     void initPara();
-    void critical(const QString& text);
+    // A modal box; a warning rather than an error when the file was written.
+    void critical(const QString& text, bool written = false);
     // Why the own-format source cannot be re-saved for the model of `row`
     // (the command-line tool's message), or empty; `frame` is then the one
     // the re-save keeps.

@@ -26,6 +26,15 @@ void refuse(QNetworkReply* reply, const QString& why)
     reply->abort();
 }
 
+// The reply's content coding unless it is none ("identity"), capped for the log.
+QString contentEncoding(const QNetworkReply* reply)
+{
+    const QByteArray coding = reply->rawHeader("Content-Encoding").trimmed();
+    if (coding.isEmpty() || coding.compare("identity", Qt::CaseInsensitive) == 0)
+        return QString();
+    return ReplyLines::shown(QString::fromLatin1(coding));
+}
+
 // Bounds one request: its whole life, and the body it may deliver.
 void bound(QNetworkReply* reply, int timeoutMs, qint64 maxBodyBytes)
 {
@@ -36,6 +45,11 @@ void bound(QNetworkReply* reply, int timeoutMs, qint64 maxBodyBytes)
                      [reply, timeoutMs] { refuse(reply, QStringLiteral("no whole reply in %1 ms").arg(timeoutMs)); });
     deadline->start(timeoutMs);
     QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, maxBodyBytes] {
+        const QString encoding = contentEncoding(reply);
+        if (!encoding.isEmpty()) {
+            refuse(reply, QStringLiteral("comes encoded (%1), though none was asked for").arg(encoding));
+            return;
+        }
         const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
         if (length.isValid() && length.toLongLong() > maxBodyBytes)
             refuse(reply, QStringLiteral("declares %1 bytes").arg(length.toLongLong()));
@@ -155,6 +169,10 @@ void NetPrinterScan::send(const QString& host)
     QNetworkRequest req(url);
     // Redirects are not followed: the guard has checked only this URL.
     req.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    // Unasked, Qt offers gzip and deflate and unpacks the reply itself, past
+    // the bound on the body: a few kilobytes could unpack to gigabytes. With
+    // an encoding of our own asked for, it hands the bytes over as they came.
+    req.setRawHeader("Accept-Encoding", "identity");
     bound(m_manager->get(req), m_source.requestTimeoutMs, m_source.maxBodyBytes);
 }
 
@@ -175,6 +193,10 @@ void NetPrinterScan::handleReply(QNetworkReply* reply)
         return;
     // Each reply is released once handled; a scan finishes 769 of them.
     reply->deleteLater();
+    // Should a reply finish without its headers having been looked at.
+    const QString encoding = contentEncoding(reply);
+    if (!encoding.isEmpty() && !reply->property(kRefusedProperty).isValid())
+        reply->setProperty(kRefusedProperty, QStringLiteral("comes encoded (%1), though none was asked for").arg(encoding));
     const QVariant refused = reply->property(kRefusedProperty);
     if (refused.isValid()) {
         qDebug() << "Discovery reply refused from" << reply->url().host() << refused.toString();

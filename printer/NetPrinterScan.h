@@ -32,7 +32,8 @@ struct NetScanSource
 // path to every host of the areas and to the fixed hosts, all at once; a host
 // whose reply is a success (2xx) and whose body holds "Pellar120" becomes a
 // device entry "name=>address". No host can keep a request open past the
-// source's time or fill the memory.
+// source's time or fill the memory: a reply comes unencoded (no gzip that
+// unpacks past the bound) and no larger than the source allows.
 class NetPrinterScan : public QObject
 {
     Q_OBJECT

@@ -8,7 +8,7 @@ packages=(
   libqt5opengl5-dev libqt5serialport5-dev libqt5svg5-dev
   qtwebengine5-dev libqt5webchannel5-dev qttools5-dev-tools qttranslations5-l10n
   libgl-dev libglu1-mesa-dev libgl1-mesa-dri
-  libpolyclipping-dev libquazip1-qt5-dev
+  libpolyclipping-dev libquazip1-qt5-dev zlib1g-dev
   xvfb xauth libx11-dev
   fonts-liberation2 fonts-wqy-microhei
   libgtest-dev libgmock-dev libbenchmark-dev

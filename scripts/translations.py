@@ -126,6 +126,7 @@ AUTHORED = {
     ("VImportWidgetX", "The archive could not be opened."): "无法打开压缩包。",
     ("VImportWidgetX", 'The archive holds no readable "run.gcode".'): "压缩包中没有可读的“run.gcode”。",
     ("VImportWidgetX", "A layer of the archive is missing or damaged."): "压缩包中的某一层缺失或已损坏。",
+    ("VImportWidgetX", "The print file was written, but:"): "打印文件已写入，但是：",
     ("VImportWidgetX", "The archive's settings are out of range."): "压缩包的设置超出范围。",
     ("VImportWidgetX", "The source is not a readable print file."): "源文件不是可读的打印文件。",
     ("VImportWidgetX", "The conversion was not started."): "转换未开始。",

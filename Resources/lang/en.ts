@@ -903,6 +903,10 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
         <source>Value Out of Range</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>The print file was written, but:</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>VPrintMsgBox</name>

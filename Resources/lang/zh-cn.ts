@@ -903,6 +903,10 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</translation>
         <source>Value Out of Range</source>
         <translation>数值超出范围</translation>
     </message>
+    <message>
+        <source>The print file was written, but:</source>
+        <translation>打印文件已写入，但是：</translation>
+    </message>
 </context>
 <context>
     <name>VPrintMsgBox</name>

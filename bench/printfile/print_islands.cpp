@@ -1,10 +1,12 @@
-// print_islands --width W --height H [--plate-layers N] FILE.vxs
+// print_islands [--width W --height H] [--plate-layers N] FILE.vxs
 // Reads a layer-image print file with the tests' own decoder and lists the
 // islands its layers hold: regions of lit pixels (8-connected) with no lit
 // pixel straight under them in the layer before, above the plate layers
 // (the first model layer stands on the plate). One line per island
 // ("island layer=L pixel=X,Y", L counted from the first model layer), then
-// "islands=N".
+// "islands=N". The frame is the one the file's header states (elements 2 and
+// 3 of its parameters); a --width or --height that differs from it is
+// refused, since the layers would be read with their rows broken elsewhere.
 #include "layer_checks.h"
 #include "printfiledecoder.h"
 
@@ -51,8 +53,8 @@ int main(int argc, char** argv)
         else
             path = args[i];
     }
-    if (width <= 0 || height <= 0 || width > 16384 || height > 16384 || plateLayers < 0 || path.isEmpty()) {
-        std::fprintf(stderr, "print_islands --width W --height H [--plate-layers N] FILE.vxs\n");
+    if (width < 0 || height < 0 || width > 16384 || height > 16384 || plateLayers < 0 || path.isEmpty()) {
+        std::fprintf(stderr, "print_islands [--width W --height H] [--plate-layers N] FILE.vxs\n");
         return 1;
     }
     VxsFile f = ReadVxs(path, false);
@@ -62,6 +64,22 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "print_islands: %s: %s\n", qPrintable(path), f.error.c_str());
         return 1;
     }
+    // The frame the header states: whole pixels, 1 to 16384 a side.
+    const float statedX = f.params[2], statedY = f.params[3];
+    if (!(statedX >= 1 && statedX <= 16384 && statedY >= 1 && statedY <= 16384) || statedX != float(int(statedX)) ||
+        statedY != float(int(statedY))) {
+        std::fprintf(stderr, "print_islands: %s: the header states no usable frame (%g x %g pixels)\n",
+                     qPrintable(path), double(statedX), double(statedY));
+        return 1;
+    }
+    if ((width && width != int(statedX)) || (height && height != int(statedY))) {
+        std::fprintf(stderr, "print_islands: %s: its header states a frame of %d x %d pixels, not %d x %d\n",
+                     qPrintable(path), int(statedX), int(statedY), width ? width : int(statedX),
+                     height ? height : int(statedY));
+        return 1;
+    }
+    width = int(statedX);
+    height = int(statedY);
     std::vector<uint8_t> below(size_t(width) * size_t(height)), here(below.size());
     std::vector<uint8_t> cutHere, cutBelow;
     int islands = 0;

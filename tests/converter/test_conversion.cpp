@@ -327,6 +327,36 @@ TEST_F(Conversion, BadPreviewIsDropped)
     }
 }
 
+// Layer pictures past the count of the header are not converted, and the
+// note says which were left out; other pictures are no layers.
+TEST_F(Conversion, LayerPicturesPastTheHeadersCountAreNamedAsLeftOut)
+{
+    const struct { const char* what; int pictures; QStringList more; bool badPreview; QString note; } rows[] = {
+        {"three pictures, two counted", 3, {}, false,
+         "1 layer picture left out (\"3.png\"): the header of \"run.gcode\" counts 2 layers"},
+        {"five pictures, two counted", 5, {}, false,
+         "3 layer pictures left out (\"3.png\" to \"5.png\"): the header of \"run.gcode\" counts 2 layers"},
+        {"and a bad preview", 3, {}, true, "preview dropped"},
+        {"pictures that are no layers", 2, {"03.png", "3.PNG", "x3.png", "3.png.bak"}, false, ""},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        ArchiveMembers members = StandardArchive(solid(30, 20, Qt::green), patternLayers(r.pictures, 40, 30));
+        members[0].second = GcodeHeader(2, 40, 30);
+        for (const QString& name : r.more)
+            members.append({name, members.last().second});
+        if (r.badPreview)
+            members[1].second = members[1].second.left(40);
+        ASSERT_EQ(convert(120, members), ExportOk) << qPrintable(job.lastMessage());
+        EXPECT_TRUE(r.note.isEmpty() || job.lastMessage().startsWith(r.note)) << qPrintable(job.lastMessage());
+        EXPECT_EQ(r.note.isEmpty(), job.lastMessage().isEmpty()) << qPrintable(job.lastMessage());
+        if (r.badPreview)
+            EXPECT_TRUE(job.lastMessage().endsWith("; 1 layer picture left out (\"3.png\"): the header of \"run.gcode\" "
+                                                   "counts 2 layers")) << qPrintable(job.lastMessage());
+        EXPECT_EQ(readOut(true).layerCodes.size(), 2);
+    }
+}
+
 TEST_F(Conversion, OutputOntoTheArchiveOrADeviceIsRefusedBeforeAnythingIsWritten)
 {
     ASSERT_TRUE(WriteZipArchive(archive(), StandardArchive(QImage(), {solid(20, 10, Qt::white)})));

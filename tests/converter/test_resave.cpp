@@ -1,5 +1,6 @@
 #include "archive_builder.h"
 #include "memory_in_use.h"
+#include "printfiledecoder.h"
 #include "vxs_reader.h"
 
 #include "dlp/machinepara.h"
@@ -289,6 +290,69 @@ TEST_F(ResaveTest, AFrameTheLayersDoNotHaveIsNeverWritten)
             EXPECT_TRUE(job.lastMessage().contains(c.message)) << qPrintable(job.lastMessage());
             EXPECT_FALSE(QFile::exists(dst));
             EXPECT_EQ(ReadFileBytes(srcPath), c.src);
+        }
+    }
+}
+
+// Sources with runs of length 0 (a printer's reader refuses them): none is
+// copied on, in place or to a new file; the layer is named; a source whose
+// every lit run is of length 0 lights nothing. Leading zero digits of a run
+// are no run of length 0. Every file written is read back by the tests'
+// decoder, which refuses such runs.
+TEST_F(ResaveTest, RunsOfLengthZeroAreNeverWritten)
+{
+    // Layers of the 3 x 4 frame, 4 bits a pixel: level in the high nibble,
+    // a digit of the count in the low one.
+    const QByteArray layer1("\x03\xF1\x08", 3), layer2("\x7B\xF1", 2), black("\x0C", 1);
+    const struct { const char* what; QByteArray first, second; int result, failedLayer; const char* message; } rows[] = {
+        {"a dark and a lit run of length 0 open layer 1", QByteArray("\x00\xF0", 2) + layer1, layer2,
+         ExportLayerFailed, 1, "layer 1 holds a run of length 0"},
+        {"a grey run of length 0 between two runs of layer 2", layer1, QByteArray("\x7B\x30\xF1", 3),
+         ExportLayerFailed, 2, "layer 2 holds a run of length 0"},
+        {"a lit run of length 0 ends layer 1", layer1 + QByteArray("\xF0", 1), layer2, ExportLayerFailed, 1,
+         "layer 1 holds a run of length 0"},
+        {"every lit run is of length 0", black + QByteArray("\xF0", 1), QByteArray("\xF0\x0C", 2), ExportNothingLit,
+         0, "Nothing to print."},
+        {"a lit run written as two zero digits", layer1, QByteArray("\x7C\xF0\xF0", 3), ExportLayerFailed, 2,
+         "layer 2 holds a run of length 0"},
+        {"leading zero digits", QByteArray("\x00\x03\xF0\xF1\x08", 5), layer2, ExportOk, 0, ""},
+    };
+    const QString dst = dir.filePath("resaved.vxs");
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        QByteArray src = source.left(180);
+        QDataStream out(&src, QIODevice::Append);
+        littleEndian(out) << qint32(r.first.size());
+        out.writeRawData(r.first.constData(), r.first.size());
+        out << qint32(r.second.size());
+        out.writeRawData(r.second.constData(), r.second.size());
+        ASSERT_TRUE(writeAll(srcPath, src));
+        // The decoder sees what the re-save is to see.
+        const VxsFile read = ReadVxs(srcPath, false);
+        EXPECT_EQ(read.valid, r.result == ExportOk) << read.error;
+        const int result = r.result;
+        for (const QString& target : {dst, srcPath}) {
+            QFile::remove(dst);
+            EXPECT_EQ(resave(srcPath, target), result) << qPrintable(job.lastMessage());
+            EXPECT_EQ(job.failedLayer(), r.failedLayer);
+            EXPECT_TRUE(job.lastMessage().contains(r.message)) << qPrintable(job.lastMessage());
+            if (result != ExportOk) {
+                EXPECT_FALSE(QFile::exists(dst));
+                EXPECT_EQ(ReadFileBytes(srcPath), src);
+                continue;
+            }
+            const VxsFile written = ReadVxs(target, false);
+            ASSERT_TRUE(written.valid) << written.error;
+            ASSERT_EQ(written.layers.size(), 2);
+            for (const QByteArray& layer : written.layers) {
+                quint64 pixels = 0;
+                for (const DecodedRun& run : DecodeRuns(layer, written.bits)) {
+                    EXPECT_GT(run.count, 0u);
+                    pixels += run.count;
+                }
+                EXPECT_EQ(pixels, 12u);
+            }
+            ASSERT_TRUE(writeAll(srcPath, src));
         }
     }
 }

@@ -149,4 +149,69 @@ TEST_F(ConverterRoad, WrongFrameRefusedGoodArchiveConvertedAndResaved)
     EXPECT_FALSE(w.isWorking());
 }
 
+// As a user meets them in the window: an archive whose header counts two
+// layers but that holds three pictures is written as two, with a box naming
+// the picture left out; a print file holding runs of length 0 is not
+// re-saved, and the box names the layer.
+TEST_F(ConverterRoad, PicturesLeftOutAndRunsOfLengthZeroAreNamed)
+{
+    Vexmor w;
+    ASSERT_NO_FATAL_FAILURE(open(w, 10.f));
+    w.ui.ImportButton->click();
+    VImportWidgetX* panel = w.m_pImportWidget;
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(panel));
+    auto* source = panel->findChild<QComboBox*>("comboBox_Source");
+    auto click = [panel](const char* button) { panel->findChild<QPushButton*>(button)->click(); };
+    BoxWatcher boxes;
+
+    QImage quarter(960, 1708, QImage::Format_Grayscale8);
+    quarter.fill(0);
+    for (int y = 0; y < 1708; ++y)
+        std::fill_n(quarter.scanLine(y), 240, uchar(255));
+    ArchiveMembers members = pellar10Archive({quarter, quarter, quarter});
+    members[0].second.replace(";totalLayer:3\n", ";totalLayer:2\n");
+    const QString three = work.filePath("three.zip");
+    ASSERT_TRUE(WriteZipArchive(three, members));
+    source->setCurrentText("ChiTuBox zip files");
+    openAnswer = three;
+    click("btn_Import");
+    out = work.filePath("three.vxs");
+    boxes.picture = "e2e_converter_4_picture_left_out.png";
+    click("btn_Save");
+    WAIT_TRUE(boxes.texts.size() == 1, 30000);
+    WAIT_TRUE(!w.isWorking(), 5000);
+    EXPECT_EQ(boxes.texts[0], "The print file was written, but:\n"
+                              "1 layer picture left out (\"3.png\"): the header of \"run.gcode\" counts 2 layers");
+    const VxsFile converted = ReadVxs(out, false);
+    ASSERT_TRUE(converted.valid) << converted.error;
+    EXPECT_EQ(converted.layers.size(), 2);
+
+    // The converted file with a dark and a lit run of length 0 opening its
+    // second layer: still 480 x 854 pixels, but no printer reads it.
+    QFile file(out);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QByteArray bytes = file.readAll();
+    file.close();
+    const QByteArray second = converted.layers[1];
+    const int at = bytes.lastIndexOf(second) - 4;
+    ASSERT_GT(at, 0);
+    const QByteArray zeroRuns("\x00\xF0", 2);
+    const qint32 size = second.size() + zeroRuns.size();
+    bytes.replace(at, 4 + second.size(), QByteArray(reinterpret_cast<const char*>(&size), 4) + zeroRuns + second);
+    const QString damaged = work.filePath("zero.vxs");
+    ASSERT_TRUE(testmesh::WriteFile(damaged, bytes));
+    EXPECT_EQ(ReadVxs(damaged, false).error, "layer 2: a run of length 0");
+    source->setCurrentText("Vexmor3D vxs files");
+    openAnswer = damaged;
+    click("btn_Import");
+    out = work.filePath("zero_new.vxs");
+    boxes.picture = "e2e_converter_5_run_of_length_0.png";
+    click("btn_Save");
+    WAIT_TRUE(boxes.texts.size() == 2, 30000);
+    WAIT_TRUE(!w.isWorking(), 5000);
+    EXPECT_EQ(boxes.texts[1], "A layer of the archive is missing or damaged.\n" + damaged +
+                                  " layer 2 holds a run of length 0: the file is damaged");
+    EXPECT_FALSE(QFile::exists(out));
+}
+
 } // namespace

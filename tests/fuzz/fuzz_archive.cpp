@@ -2,7 +2,8 @@
 // that takes layers at their size and one that scales them), and as the
 // source file of a re-save whose new header keeps the source's frame, so
 // the check of every layer against that frame is reached. A re-save that
-// succeeds wrote a whole file whose layers cover the frame and light a pixel.
+// succeeds wrote a whole file whose layers cover the frame, hold no run of
+// length 0 and light a pixel.
 #include "fuzz_input.h"
 #include "printfile/ExportThread.h"
 #include "printfile/runlength.h"

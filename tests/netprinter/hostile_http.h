@@ -1,18 +1,30 @@
 #pragma once
 
+#include <QByteArrayList>
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <zlib.h>
+
 // An HTTP peer on one loopback address that misbehaves after reading the
 // request: it drips its body, lies about its length, never ends its body or
-// closes half-way. It writes only as fast as the other side reads (so its own
+// closes half-way, or sends its body packed (gzip or deflate, whether asked
+// for or not). It writes only as fast as the other side reads (so its own
 // buffers stay small) and never more than a safety cap in all.
 class HostileHttp : public QObject
 {
 public:
-    enum Mode { Drip, LongerThanDeclared, ShorterThanDeclared, Endless, HugeDeclared, CloseEarly };
+    enum Mode {
+        Drip, LongerThanDeclared, ShorterThanDeclared, Endless, HugeDeclared, CloseEarly,
+        // Packed bodies: a bomb (a small body that unpacks to kBombBytes of
+        // printer replies), as gzip and as deflate; a printer's own reply
+        // gzipped; and a body in an encoding nobody offers.
+        GzipBomb, DeflateBomb, GzipPrinter, UnknownEncoding,
+        // One chunk that says it is a gigabyte long, then an endless body.
+        HugeChunk
+    };
 
     explicit HostileHttp(Mode mode) : m_mode(mode) {}
     bool listen(const QString& addr)
@@ -26,7 +38,38 @@ public:
     quint16 port() const { return m_server.serverPort(); }
     // Body bytes handed to the connection so far.
     qint64 written() const { return m_written; }
+    // The request heads the peer read, one per connection.
+    const QByteArrayList& requests() const { return m_requests; }
     static constexpr qint64 kSafetyCap = 256 << 20;
+    static constexpr qint64 kBombBytes = qint64(1) << 30;
+
+    // `bytes` of printer replies packed as gzip (or as zlib-wrapped deflate,
+    // what HTTP calls deflate), made a megabyte at a time.
+    static QByteArray pack(qint64 bytes, bool gzip)
+    {
+        z_stream z{};
+        if (deflateInit2(&z, 9, Z_DEFLATED, gzip ? 15 + 16 : 15, 9, Z_DEFAULT_STRATEGY) != Z_OK)
+            return QByteArray();
+        QByteArray block;
+        while (block.size() < (1 << 20))
+            block += printerBody();
+        QByteArray out;
+        char buffer[1 << 16];
+        for (qint64 left = bytes; left >= 0;) {
+            const qint64 n = qMin<qint64>(left, block.size());
+            left = n == 0 ? -1 : left - n;
+            z.next_in = reinterpret_cast<Bytef*>(block.data());
+            z.avail_in = uInt(n);
+            do {
+                z.next_out = reinterpret_cast<Bytef*>(buffer);
+                z.avail_out = sizeof buffer;
+                deflate(&z, left < 0 ? Z_FINISH : Z_NO_FLUSH);
+                out.append(buffer, int(sizeof buffer - z.avail_out));
+            } while (z.avail_out == 0);
+        }
+        deflateEnd(&z);
+        return out;
+    }
 
 private:
     // A printer's reply, over and over.
@@ -34,9 +77,16 @@ private:
 
     void onRequest(QTcpSocket* s)
     {
-        if (!s->readAll().contains("\r\n\r\n") || s->property("answered").toBool())
+        const QByteArray head = s->property("head").toByteArray() + s->readAll();
+        s->setProperty("head", head.left(8192));
+        if (!head.contains("\r\n\r\n") || s->property("answered").toBool())
             return;
         s->setProperty("answered", true);
+        m_requests << s->property("head").toByteArray();
+        if (m_mode >= GzipBomb) {
+            packed(s);
+            return;
+        }
         const char* const declared[] = {"", "40", "5000", "", "1000000000000", "5000"};  // by mode
         s->write(QByteArray("HTTP/1.1 200 OK\r\n")
                  + (*declared[m_mode] ? QByteArray("Content-Length: ") + declared[m_mode] + "\r\n" : QByteArray())
@@ -53,6 +103,34 @@ private:
             connect(s, &QTcpSocket::bytesWritten, s, [this, s] { more(s); });
             more(s);
         }
+    }
+    void packed(QTcpSocket* s)
+    {
+        QByteArray head = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n";
+        QByteArray body;
+        switch (m_mode) {
+        case GzipBomb: case DeflateBomb: {
+            static const QByteArray gzipBomb = pack(kBombBytes, true), deflateBomb = pack(kBombBytes, false);
+            body = m_mode == GzipBomb ? gzipBomb : deflateBomb;
+            head += m_mode == GzipBomb ? "Content-Encoding: gzip\r\n" : "Content-Encoding: deflate\r\n";
+            break;
+        }
+        case GzipPrinter:
+            body = pack(printerBody().size(), true);
+            head += "Content-Encoding: gzip\r\n";
+            break;
+        case UnknownEncoding:  // the printer's reply as it is, labelled as packed
+            body = printerBody();
+            head += "Content-Encoding: x-vexmor-nothing\r\n";
+            break;
+        default:  // HugeChunk
+            s->write(head + "Transfer-Encoding: chunked\r\n\r\n40000000\r\n");
+            connect(s, &QTcpSocket::bytesWritten, s, [this, s] { more(s); });
+            more(s);
+            return;
+        }
+        s->write(head + "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n");
+        send(s, body);
     }
     void send(QTcpSocket* s, const QByteArray& bytes)
     {
@@ -72,6 +150,7 @@ private:
     }
 
     Mode m_mode;
+    QByteArrayList m_requests;
     QTcpServer m_server;
     qint64 m_written = 0;
 };

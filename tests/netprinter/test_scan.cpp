@@ -14,6 +14,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <tuple>
 
 namespace
@@ -291,6 +292,52 @@ TEST_F(LoopbackScan, HostilePeersEndInTimeWithBoundedMemory)
         // What the peer got rid of is what the kernel and the bounded reply took.
         EXPECT_LT(peer.written(), 16 << 20);
         EXPECT_LT(memoryInUseKb() - before, 64 << 10);
+    }
+}
+
+// Packed and huge replies to a whole search of an area: the search asks for
+// no encoding, a packed reply is refused whatever it holds, and no reply makes
+// the process hold much more than the bound on a body at its peak.
+TEST_F(LoopbackScan, PackedOrHugeRepliesCostNoMoreThanTheBound)
+{
+    const struct { const char* what; HostileHttp::Mode mode; } rows[] = {
+        {"gzip that unpacks to a gigabyte", HostileHttp::GzipBomb},
+        {"deflate that unpacks to a gigabyte", HostileHttp::DeflateBomb},
+        {"a printer's reply gzipped, unasked", HostileHttp::GzipPrinter},
+        {"a printer's reply in an encoding nobody offers", HostileHttp::UnknownEncoding},
+        {"one chunk of a gigabyte", HostileHttp::HugeChunk},
+    };
+    // Far more than a search needs, far less than one unpacked bomb.
+    const qint64 peakBoundKb = 48 << 10;
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        HostileHttp peer(r.mode);
+        ASSERT_TRUE(peer.listen("127.0.0.37"));
+        NetScanSource source{[] { return QVector<QString>{"127.0.0."}; }, {}, peer.port()};
+        source.requestTimeoutMs = 600000;  // only the bound may end the reply
+        scan.setSource(source);
+        handled.clear();
+        lists.clear();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        const bool peakKnown = resetPeakMemory();
+        const qint64 before = memoryInUseKb();
+        const int sent = scan.requestCount();
+        scan.start();
+        ASSERT_EQ(scan.requestCount() - sent, 256);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return handled.count() == 256; }, 120000)) << handled.count() << " of 256";
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        const qint64 peak = peakMemoryKb();
+        std::printf("[ peak     ] %s: %lld kB over the %lld kB before the search\n", r.what,
+                    static_cast<long long>(peak - before), static_cast<long long>(before));
+        ASSERT_EQ(peer.requests().size(), 1);
+        EXPECT_TRUE(peer.requests()[0].toLower().contains("\r\naccept-encoding: identity\r\n"))
+            << peer.requests()[0].toStdString();
+        EXPECT_TRUE(scan.deviceList().isEmpty()) << scan.deviceList().value(0).toStdString();
+        EXPECT_EQ(lists.count(), 0);
+        EXPECT_LT(peer.written(), 16 << 20);
+        if (peakKnown)
+            EXPECT_LT(peak - before, peakBoundKb);
+        EXPECT_LT(memoryInUseKb() - before, peakBoundKb);
     }
 }
 

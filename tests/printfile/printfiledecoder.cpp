@@ -108,6 +108,14 @@ VxsFile ReadVxs(const QString& path, bool pngBlock)
         f.error = "trailing bytes";
         return f;
     }
+    // A printer's reader stops at a run that covers no pixel.
+    if (f.bits >= 1 && f.bits <= 7)
+        for (int i = 0; i < f.layers.size(); ++i)
+            for (const DecodedRun& run : DecodeRuns(f.layers[i], f.bits))
+                if (run.count == 0) {
+                    f.error = "layer " + std::to_string(i + 1) + ": a run of length 0";
+                    return f;
+                }
     f.valid = true;
     return f;
 }

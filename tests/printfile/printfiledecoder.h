@@ -39,7 +39,8 @@ struct VxsFile
 };
 
 // `pngBlock` tells whether the file is expected to carry the PNG block; the
-// decoder checks that the file ends exactly after the last layer record.
+// decoder checks that the file ends exactly after the last layer record, and
+// refuses a layer holding a run of length 0.
 VxsFile ReadVxs(const QString& path, bool pngBlock);
 
 struct Reader

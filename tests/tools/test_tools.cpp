@@ -181,6 +181,25 @@ TEST_F(Tools, PipelineCountsTheIslandsPrintIslandsFindsInTheFile)
     const int x = int(std::floor(at.captured(2).toDouble() * 10 + 200)), y = int(std::floor(at.captured(3).toDouble() * 10 + 150));
     EXPECT_EQ(file.lines, QStringList({QString("island layer=%1 pixel=%2,%3").arg(at.captured(1)).arg(x).arg(y),
                                        "islands=1"}));
+
+    // The frame comes from the file's header; one that differs from it (the
+    // same pixels turned a quarter turn) is refused, not read with its rows
+    // broken elsewhere.
+    const ToolRun header = Start(PRINT_ISLANDS_EXE, {out});
+    ASSERT_EQ(header.exitCode, 0) << header.errors.toStdString();
+    EXPECT_EQ(header.lines, file.lines);
+    const std::pair<QStringList, const char*> wrong[] = {
+        {{"--width", "300", "--height", "400"}, "not 300 x 400"},
+        {{"--width", "401"}, "not 401 x 300"},
+        {{"--height", "299"}, "not 400 x 299"},
+    };
+    for (const auto& [flags, message] : wrong) {
+        const ToolRun r = Start(PRINT_ISLANDS_EXE, flags + QStringList{out});
+        EXPECT_EQ(r.exitCode, 1) << flags.join(' ').toStdString();
+        EXPECT_TRUE(r.lines.isEmpty()) << r.lines.join('\n').toStdString();
+        EXPECT_TRUE(r.errors.contains(QString("its header states a frame of 400 x 300 pixels, ") + message))
+            << r.errors.toStdString();
+    }
 }
 
 TEST_F(Tools, PipelineRefusesHostileCommandLinesAndTouchesNoFile)
@@ -239,6 +258,52 @@ TEST_F(Tools, PipelineRefusesHostileCommandLinesAndTouchesNoFile)
     for (auto [flag, value] : numbers)
         cases.append({with({flag, value, cube}), flag});
     ExpectRefusedUnchanged(PIPELINE_EXE, cases);
+}
+
+// The support ranges the README gives are the ones the tool takes: each
+// edge is accepted (the run then stops at the missing model), a hair past it
+// refused, and a shaft as thin as the thinnest tip is below the shaft's range.
+TEST_F(Tools, PipelineTakesTheSupportRangesTheReadmeStates)
+{
+    QFile readme(README_PATH);
+    ASSERT_TRUE(readme.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(readme.readAll()).simplified();
+    const QRegularExpressionMatch m =
+        QRegularExpression("panel's ranges: density ([0-9.]+) to ([0-9.]+), tip ([0-9.]+) to ([0-9.]+) mm, shaft "
+                           "([0-9.]+) to ([0-9.]+) mm and never thinner than the tip, lift ([0-9.]+) to ([0-9.]+) mm")
+            .match(text);
+    ASSERT_TRUE(m.hasMatch()) << "the README states no support ranges for pipeline";
+    QStringList low, high;
+    for (int k = 0; k < 4; ++k)
+        low << m.captured(1 + 2 * k), high << m.captured(2 + 2 * k);
+    const QString missing = dir.filePath("missing.stl");
+    auto run = [&](const QStringList& values) {
+        return Start(PIPELINE_EXE, {"--width", "100", "--height", "100", "--pixel-um", "50", "--thickness", "0.1",
+                                    "--supports", values.join(','), missing});
+    };
+    for (const QStringList& edge : {low, high}) {
+        const ToolRun r = run(edge);
+        EXPECT_TRUE(r.errors.contains("does not exist")) << edge.join(',').toStdString() << ": " << r.errors.toStdString();
+    }
+    const char* const names[] = {"density D", "tip diameter T", "shaft diameter S", "lift L"};
+    for (int k = 0; k < 4; ++k) {
+        for (const bool below : {true, false}) {
+            QStringList values = below ? low : high;
+            values[k] = QString::number(values[k].toDouble() + (below ? -0.01 : 0.01));
+            if (k == 1 && !below)  // a tip past its range stays under the shaft
+                values[2] = "4";
+            const ToolRun r = run(values);
+            EXPECT_EQ(r.exitCode, 1);
+            EXPECT_TRUE(r.errors.contains(QString("--supports %1 needs a number from %2 to %3")
+                                              .arg(names[k], low[k], high[k])))
+                << values.join(',').toStdString() << ": " << r.errors.toStdString();
+        }
+    }
+    // A shaft as thin as the thinnest tip.
+    const ToolRun thin = run({low[0], low[1], low[1], low[3]});
+    EXPECT_EQ(thin.exitCode, 1);
+    EXPECT_TRUE(thin.errors.contains(QString("shaft diameter S needs a number from %1 to %2").arg(low[2], high[2])))
+        << thin.errors.toStdString();
 }
 
 // A cropped instance is written with a warning; a slice that lights nothing

@@ -10,6 +10,7 @@
 #include "mesh/workerpriority.h"
 
 #include <QBuffer>
+#include <QRegularExpression>
 #include <QDataStream>
 #include <QFileInfo>
 
@@ -53,6 +54,31 @@ QString frameMismatch(int layer, const QSize& size, const QSize& stated)
         .arg(size.height())
         .arg(stated.width())
         .arg(stated.height());
+}
+
+// Layer pictures ("N.png") of an open archive numbered past the `layers` its
+// header counts: converting them silently as fewer layers would hide a print
+// cut short. Empty when there are none.
+QString layersLeftOut(QuaZip& zip, int layers)
+{
+    static const QRegularExpression numbered(QStringLiteral("^([1-9][0-9]{0,8})\\.png$"));
+    int count = 0, first = 0, last = 0;
+    for (const QString& name : zip.getFileNameList()) {
+        const QRegularExpressionMatch m = numbered.match(name);
+        const int n = m.hasMatch() ? m.captured(1).toInt() : 0;
+        if (n <= layers)
+            continue;
+        first = count == 0 ? n : qMin(first, n);
+        last = count == 0 ? n : qMax(last, n);
+        ++count;
+    }
+    if (count == 0)
+        return QString();
+    const QString which =
+        count == 1 ? layerName(first) : layerName(first) + QStringLiteral("\" to \"") + layerName(last);
+    return QStringLiteral("%1 left out (\"%2\"): the header of \"run.gcode\" counts %3 layers")
+        .arg(count == 1 ? QStringLiteral("1 layer picture") : QStringLiteral("%1 layer pictures").arg(count), which)
+        .arg(layers);
 }
 
 QString memberFailure(MemberRead r)
@@ -129,6 +155,7 @@ int ExportThread::Export_Vexmor3D()
     case ResaveResult::NotVxs:
         return fail(ExportSourceInvalid, error);
     case ResaveResult::FrameMismatch:
+    case ResaveResult::EmptyRun:
         m_failedLayer = badLayer;
         return fail(badLayer ? ExportLayerFailed : ExportSourceInvalid, error);
     case ResaveResult::NothingLit:
@@ -264,11 +291,15 @@ int ExportThread::Export_ChiTuBox()
     m_totalLayer = layers;
 
     QImage preview;
-    const QString previewNote = readPreview(preview);
+    QStringList notes;
+    notes << readPreview(preview);
     result = writeConversion(preview, sourceFrame);
-    closeArchive();
     if (result == ExportOk)
-        return fail(ExportOk, previewNote);
+        notes << layersLeftOut(m_zip, m_totalLayer);
+    closeArchive();
+    notes.removeAll(QString());
+    if (result == ExportOk)
+        return fail(ExportOk, notes.join(QStringLiteral("; ")));
     return result;
 }
 

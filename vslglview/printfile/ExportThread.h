@@ -48,8 +48,10 @@ public:
 
     // Of the last job run by this thread or the last call above.
     int lastResult() const { return m_result; }
-    // Why the job failed; after a successful conversion empty, or a note
-    // starting "preview dropped" when the archive's preview was unusable.
+    // Why the job failed; after a successful conversion empty, or notes
+    // joined by "; ": one starting "preview dropped" when the archive's
+    // preview was unusable, one naming the layer pictures left out when the
+    // archive holds more than its header counts.
     QString lastMessage() const { return m_message; }
     // Layer number (from 1) that stopped the last conversion, or 0.
     int failedLayer() const { return m_failedLayer; }

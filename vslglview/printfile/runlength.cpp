@@ -184,8 +184,29 @@ bool RunLengthLightsAnyPixel(const uchar* code, qint64 bytes, int bitsPerPixel)
     if (bitsPerPixel < 1 || bitsPerPixel > 7)
         return false;
     const uchar mask = static_cast<uchar>(0xFFu << (8 - bitsPerPixel));
+    // A run's length is above 0 exactly when one of its digits is.
     for (qint64 i = 0; i < bytes; ++i)
-        if (code[i] & mask)
+        if ((code[i] & mask) && (code[i] & ~mask & 0xFFu))
             return true;
     return false;
+}
+
+bool RunLengthHasEmptyRun(const uchar* code, qint64 bytes, int bitsPerPixel)
+{
+    if (bitsPerPixel < 1 || bitsPerPixel > 7)
+        return false;
+    const uchar mask = static_cast<uchar>(0xFFu << (8 - bitsPerPixel));
+    bool counted = true; // no run open yet
+    int level = -1;
+    for (qint64 i = 0; i < bytes; ++i) {
+        const uchar b = code[i];
+        if ((b & mask) != level) {
+            if (!counted)
+                return true;
+            level = b & mask;
+            counted = false;
+        }
+        counted = counted || (b & ~mask & 0xFFu) != 0;
+    }
+    return !counted;
 }

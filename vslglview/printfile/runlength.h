@@ -24,8 +24,13 @@ bool EncodeRunLength(const QImage& grey8, int bitsPerPixel, QVector<unsigned cha
 // Counting stops just past `limit`, so no code can overflow it.
 quint64 RunLengthPixelCount(const uchar* code, qint64 bytes, int bitsPerPixel, quint64 limit);
 
-// Whether a code lights any pixel: some run has a level above black.
+// Whether a code lights any pixel: some run of a level above black covers at
+// least one pixel (a lit run of length 0 lights nothing).
 bool RunLengthLightsAnyPixel(const uchar* code, qint64 bytes, int bitsPerPixel);
+
+// Whether some run of a code has length 0 (all its digits 0). The encoder
+// never writes one; a printer's reader refuses a layer that holds one.
+bool RunLengthHasEmptyRun(const uchar* code, qint64 bytes, int bitsPerPixel);
 
 // The most bytes a code of `pixels` pixels takes: one byte a pixel, since a
 // count of c never needs more than c digits. A record claiming more is not

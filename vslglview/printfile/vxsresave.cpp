@@ -177,11 +177,13 @@ bool ReadVxsLayout(const QString& path, VxsLayout& layout, QString& error)
 }
 
 bool CheckVxsLayerFrames(QIODevice& file, const VxsLayout& layout, int width, int height, int& badLayer,
-                         QString& error, bool* lit)
+                         QString& error, bool* lit, int* emptyRunLayer)
 {
     badLayer = 0;
     if (lit)
         *lit = false;
+    if (emptyRunLayer)
+        *emptyRunLayer = 0;
     const quint64 frame = quint64(qMax(width, 0)) * quint64(qMax(height, 0));
     if (frame == 0) {
         error = QStringLiteral("the header states no frame (%1 x %2 pixels)").arg(width).arg(height);
@@ -229,8 +231,17 @@ bool CheckVxsLayerFrames(QIODevice& file, const VxsLayout& layout, int width, in
             badLayer = i + 1;
             return false;
         }
+        const auto* runs = reinterpret_cast<const uchar*>(code.constData());
+        if ((!emptyRunLayer || !*emptyRunLayer) && RunLengthHasEmptyRun(runs, n, layout.bitsPerPixel)) {
+            if (!emptyRunLayer) {
+                error = QStringLiteral("layer %1 holds a run of length 0").arg(i + 1);
+                badLayer = i + 1;
+                return false;
+            }
+            *emptyRunLayer = i + 1;
+        }
         if (lit && !*lit)
-            *lit = RunLengthLightsAnyPixel(reinterpret_cast<const uchar*>(code.constData()), n, layout.bitsPerPixel);
+            *lit = RunLengthLightsAnyPixel(runs, n, layout.bitsPerPixel);
         offset += 4 + n;
     }
     return true;
@@ -337,13 +348,13 @@ ResaveResult ResaveVxs(const QString& src, const QString& dst, const ST_MachineP
     }
     {
         QFile in(src);
-        int bad = 0;
+        int bad = 0, emptyRun = 0;
         bool lit = false;
         if (!in.open(QIODevice::ReadOnly)) {
             error = QStringLiteral("cannot open %1: %2").arg(src, in.errorString());
             return ResaveResult::SourceUnreadable;
         }
-        if (!CheckVxsLayerFrames(in, layout, width, height, bad, error, &lit)) {
+        if (!CheckVxsLayerFrames(in, layout, width, height, bad, error, &lit, &emptyRun)) {
             error = src + QLatin1Char(' ') + error;
             if (badLayer)
                 *badLayer = bad;
@@ -352,6 +363,14 @@ ResaveResult ResaveVxs(const QString& src, const QString& dst, const ST_MachineP
         if (!lit) {
             error = QStringLiteral("Nothing to print. No layer of %1 lights a pixel.").arg(src);
             return ResaveResult::NothingLit;
+        }
+        // A copy, or the source patched in place, would carry the run on
+        // to a printer that refuses it.
+        if (emptyRun) {
+            error = QStringLiteral("%1 layer %2 holds a run of length 0: the file is damaged").arg(src).arg(emptyRun);
+            if (badLayer)
+                *badLayer = emptyRun;
+            return ResaveResult::EmptyRun;
         }
     }
     if (IsSameFile(src, dst))

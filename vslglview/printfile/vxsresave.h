@@ -16,7 +16,7 @@ constexpr qint64 kVxsMinHeaderBytes = kVxsLayerCountOffset + 4;
 // More layers than this is no print (a million layers of 10 micrometres is 10 m).
 constexpr int kMaxVxsLayers = 1000000;
 
-enum class ResaveResult { Ok, SourceUnreadable, NotVxs, DestinationFailed, FrameMismatch, NothingLit };
+enum class ResaveResult { Ok, SourceUnreadable, NotVxs, DestinationFailed, FrameMismatch, NothingLit, EmptyRun };
 
 // The image side a header element states: a whole number of pixels from 1
 // to 16384, else 0.
@@ -56,8 +56,10 @@ bool ReadVxsLayout(const QString& path, VxsLayout& layout, QString& error);
 // height pixels. A record longer than such a frame's code can be is refused
 // before it is read. False with the first layer that does not (from 1) in
 // `badLayer` and why in `error`. `lit` tells whether any layer lights a pixel.
+// A layer holding a run of length 0 is refused too, unless `emptyRunLayer`
+// is given: it then gets the first such layer (or 0) and the check goes on.
 bool CheckVxsLayerFrames(QIODevice& file, const VxsLayout& layout, int width, int height, int& badLayer,
-                         QString& error, bool* lit = nullptr);
+                         QString& error, bool* lit = nullptr, int* emptyRunLayer = nullptr);
 
 // Writes `para` into the VXS file at `src` when `dst` is the same file, or
 // else copies `src` to `dst` with the new block; the copy goes through a
@@ -65,7 +67,8 @@ bool CheckVxsLayerFrames(QIODevice& file, const VxsLayout& layout, int width, in
 // The source is checked whole first, and its layers against the frame of
 // `para` (FrameMismatch, with the layer in `badLayer`): a print file whose
 // header states another frame than its layers hold is never written, nor
-// one whose layers light no pixel (NothingLit). The
+// one whose layers light no pixel (NothingLit), nor one with a run of length
+// 0 (EmptyRun, with the layer in `badLayer`), which a printer refuses. The
 // source is never removed; on failure `dst` is left as it was.
 ResaveResult ResaveVxs(const QString& src, const QString& dst, const ST_MachinePara& para, int* layerCount,
                        QString& error, int* badLayer = nullptr);
