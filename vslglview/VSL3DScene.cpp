@@ -603,9 +603,10 @@ bool VSL3DScene::LeavesBoundXY(VSLModelPainter* instance) const
 bool VSL3DScene::SupportsLeaveBoundXY(VSLModelPainter* instance, const QMatrix4x4* moved) const
 {
     // A support past the plate's edge is cut there: what stands on it would
-    // start in mid-air. The extent is the one of the last finished run.
+    // start in mid-air. The extent is the one of the last finished run; a
+    // run in progress owns the support matrix, and slicing waits for it.
     QVector2D lo, hi;
-    if (!instance->SupportExtentXY(lo, hi))
+    if (m_jobs.HasSupportJob(instance->m_nNumber) || !instance->SupportExtentXY(lo, hi))
         return false;
     if (moved) {
         const QVector2D a = moved->map(QVector3D(lo, 0.f)).toVector2D(), b = moved->map(QVector3D(hi, 0.f)).toVector2D();

@@ -277,9 +277,10 @@ TEST_F(UserFiles, TheRepairPanelShowsWhatTheMeshHolds)
         ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "fixButton"));
         WAIT_TRUE(w.m_pFixWidget->isVisible(), 5000);
         auto label = [&](const char* name) { return w.m_pFixWidget->findChild<QLabel*>(name)->text(); };
-        EXPECT_EQ((QStringList{label("label_info"), label("label_info2"), label("label_info3")}), r.shown);
+        const QStringList shown{label("label_info"), label("label_info2"), label("label_info3")};
+        EXPECT_EQ(shown.join(" / ").toStdString(), r.shown.join(" / ").toStdString());
         QTest::mouseClick(w.m_pFixWidget->findChild<QPushButton*>("btn_AutoFix"), Qt::LeftButton);
-        EXPECT_EQ(label("label_result"), r.afterFix);
+        EXPECT_EQ(label("label_result").toStdString(), r.afterFix.toStdString());
         // The report changes nothing of the mesh.
         EXPECT_EQ(models.first()->TriangleCount(), r.tris.size());
         QTest::qWait(100);
