@@ -25,9 +25,11 @@ void VFixWidget::slot_FixDone(int result, int holes, int manifold, int normal)
     m_nNormal = normal;
     ui->label_result->clear();
     ui->label_info->setText(QString::number(holes));
+    // A count shows as it is; the codes of a repair that failed as words.
+    auto count = [](int n) { return QString::number(n > 0 ? n : 0); };
     ui->label_info2->setText(manifold == -3 || manifold == -4 ? QStringLiteral("Serious Manifold error")
-                                                             : QStringLiteral("0"));
-    ui->label_info3->setText(normal == -4 ? QStringLiteral("Serious Normal error") : QStringLiteral("0"));
+                                                             : count(manifold));
+    ui->label_info3->setText(normal == -4 ? QStringLiteral("Serious Normal error") : count(normal));
 }
 
 void VFixWidget::slot_EmitAutoFix()

@@ -16,6 +16,9 @@ public:
     ~VFixWidget() override;
 
 public slots:
+    // result 0: nothing left to repair. holes, manifold and normal: the
+    // counts of holes, edges of three faces or more and faces turned inside
+    // out; -3 / -4 (manifold) and -4 (normal) are a failed repair's codes.
     void slot_FixDone(int result, int holes, int manifold, int normal);
 
 private slots:

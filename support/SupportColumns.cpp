@@ -60,6 +60,46 @@ struct Candidate {
 
 } // namespace
 
+bool SupportRun::TipOntoPlate(const MyMesh& mesh, const vcg::Point3f& p, float zPlate, vcg::Point3f& direction,
+                              vcg::Point3f& hit) const
+{
+    const float L = float(m_sizes.tipLength);
+    const double rs = m_sizes.rs;
+    const vcg::Point3f n = direction, down(0.f, 0.f, -1.f);
+    // Leaning less first, down to straight down; then the same lean turned
+    // back across x, y or both, ever steeper.
+    QVector<vcg::Point3f> tries;
+    constexpr int kSteps = 8;
+    for (int k = 1; k <= kSteps; ++k) {
+        const float t = float(k) / kSteps;
+        tries.append(Unit(n * (1.f - t) + down * t));
+    }
+    for (const vcg::Point3f& m :
+         {vcg::Point3f(-n[0], n[1], n[2]), vcg::Point3f(n[0], -n[1], n[2]), vcg::Point3f(-n[0], -n[1], n[2])})
+        for (int k = 0; k < kSteps; ++k) {
+            const float t = float(k) / kSteps;
+            tries.append(Unit(m * (1.f - t) + down * t));
+        }
+    // A column to the plate before one that stands on the model.
+    for (int pass = 0; pass < 2; ++pass)
+        for (const vcg::Point3f& d : tries) {
+            if (!(d[2] < 0.f))
+                continue;
+            const vcg::Point3f T = p + d * L;
+            if (!m_plate.Holds(T, rs) || !TipFits(p, d, mesh))
+                continue;
+            const vcg::Point3f R = FindFirstCollisionColumn(T, rs, zPlate, mesh);
+            const bool toPlate = R[2] <= supportcollide::kMissingBelow;
+            const bool onModel = !toPlate && R[1] >= supportcollide::kMissingBelow;
+            if (pass == 0 ? toPlate : onModel) {
+                direction = d;
+                hit = R;
+                return true;
+            }
+        }
+    return false;
+}
+
 void SupportRun::BuildColumns(const MyMesh& mesh, float zPlate, SupportMap& map, QVector<DLP_Support*>& index)
 {
     ThrowIfStopped();
@@ -73,13 +113,28 @@ void SupportRun::BuildColumns(const MyMesh& mesh, float zPlate, SupportMap& map,
     for (auto it = map.begin(); it != map.end(); ++it)
         if (!it.value().skipShaft)
             records.push_back(it);
-    std::vector<vcg::Point3f> hits(records.size());
+    std::vector<vcg::Point3f> hits(records.size()), onPlate(records.size());
+    std::vector<uint8_t> turned(records.size(), 0);
     ParallelRecords(uint32_t(records.size()), [&](uint32_t i) {
         const DLP_Support& s = records[i].value();
-        hits[i] = FindFirstCollisionColumn(s.point + s.normal * L, rs, zPlate, mesh);
+        const vcg::Point3f T = s.point + s.normal * L;
+        hits[i] = FindFirstCollisionColumn(T, rs, zPlate, mesh);
+        // A foot off the plate would be cut at the frame's edge, and what
+        // stands over it would start in mid-air.
+        if (hits[i][2] <= supportcollide::kMissingBelow && !m_plate.Holds(T, rs)) {
+            vcg::Point3f n = s.normal;
+            if (TipOntoPlate(mesh, s.point, zPlate, n, hits[i])) {
+                onPlate[i] = n;
+                turned[i] = 1;
+            }
+        }
     });
     for (size_t i = 0; i < records.size(); ++i) {
         DLP_Support& s = records[i].value();
+        if (turned[i]) {
+            s.normal = onPlate[i];
+            ++m_counts.feetOntoPlate;
+        }
         const vcg::Point3f T = s.point + s.normal * L;
         s.tipEnd = s.shaftTop = T;
         s.cones.append(SaveCone(s.point, rt, T, rs));

@@ -10,6 +10,7 @@
 
 #include <QList>
 #include <QMap>
+#include <QMatrix4x4>
 #include <QMultiMap>
 #include <QSet>
 #include <QVector3D>
@@ -31,6 +32,25 @@ struct SupportParameters {
     double tipDiameter = 0.6;   // mm
     double shaftDiameter = 1.1; // mm
     double liftDistance = 3.0;  // mm
+};
+
+// Where on the plate a column's foot may stand, in the frame of the run:
+// the printer's frame shrunk by a pixel, and the matrix from the run's frame
+// to the plate's. Unbounded (the default): anywhere.
+struct SupportPlate {
+    bool bounded = false;
+    float minX = 0, minY = 0, maxX = 0, maxY = 0; // mm on the plate
+    QMatrix4x4 frameToPlate;
+
+    // Whether a disc of radius r round p's plan position lies on the plate.
+    bool Holds(const vcg::Point3f& p, double r) const
+    {
+        if (!bounded)
+            return true;
+        const QVector3D q = frameToPlate.map(QVector3D(p[0], p[1], p[2]));
+        return double(q.x()) - r >= minX && double(q.x()) + r <= maxX && double(q.y()) - r >= minY &&
+               double(q.y()) + r <= maxY;
+    }
 };
 
 // Sizes derived from the parameters once per run.
@@ -102,6 +122,7 @@ struct SupportRunCounts {
     int landingsMended = 0; // reversed tip straight onto a hit within L
     int looseLinked = 0;    // removed contacts linked on to a kept support nearby
     int ownSupports = 0;    // low points nothing holds given a support of their own
+    int feetOntoPlate = 0;  // tips turned so that their column stands on the plate
 };
 
 class SupportRun {
@@ -250,6 +271,8 @@ public:
     QVector<RemovedContact> m_claimedMinima;
     // Plate level of the last column phase.
     float m_zPlate = 0.f;
+    // Where plate columns may stand; set by the painter before each run.
+    SupportPlate m_plate;
     // Keys of the supports low points got of their own since the contacts
     // were made: a later run over the same records (after an edit) makes
     // none of them again, also where the user deleted one.
@@ -274,6 +297,12 @@ public:
     SupportSizes m_sizes;
 
 private:
+    // Another tip for the record at p whose plate column would stand off
+    // the plate: leaning less, or the other way, free of the model, with a
+    // column that reaches the plate on it or stands on the model. False when
+    // none does; `direction` and `hit` then stay as they are.
+    bool TipOntoPlate(const MyMesh& mesh, const vcg::Point3f& p, float zPlate, vcg::Point3f& direction,
+                      vcg::Point3f& hit) const;
     // A tip for the low point p along a face normal round it, free of the
     // model, whose column stands on the plate: its direction and end.
     bool LeaningTipToPlate(const MyMesh& mesh, const vcg::Point3f& p, uint code, vcg::Point3f& direction,

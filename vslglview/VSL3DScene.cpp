@@ -589,7 +589,7 @@ bool VSL3DScene::IsOutRange(VSLModelPainter* instance) const
     const QVector3D mx = instance->m_maxBound;
     const QVector3D mn = instance->m_minBound;
     return mx.x() > m_boundMax.x() || mn.x() < m_boundMin.x() || mx.y() > m_boundMax.y() ||
-           mn.y() < m_boundMin.y() || mx.z() > m_boundMax.z();
+           mn.y() < m_boundMin.y() || mx.z() > m_boundMax.z() || SupportsLeaveBoundXY(instance);
 }
 
 bool VSL3DScene::LeavesBoundXY(VSLModelPainter* instance) const
@@ -597,7 +597,37 @@ bool VSL3DScene::LeavesBoundXY(VSLModelPainter* instance) const
     const QVector3D mx = instance->m_maxBound;
     const QVector3D mn = instance->m_minBound;
     return mx.x() > m_boundMax.x() || mx.y() > m_boundMax.y() || m_boundMin.x() > mn.x() ||
-           m_boundMin.y() > mn.y();
+           m_boundMin.y() > mn.y() || SupportsLeaveBoundXY(instance);
+}
+
+bool VSL3DScene::SupportsLeaveBoundXY(VSLModelPainter* instance, const QMatrix4x4* moved) const
+{
+    // A support past the plate's edge is cut there: what stands on it would
+    // start in mid-air. The extent is the one of the last finished run; a
+    // run in progress owns the support matrix, and slicing waits for it.
+    QVector2D lo, hi;
+    if (m_jobs.HasSupportJob(instance->m_nNumber) || !instance->SupportExtentXY(lo, hi))
+        return false;
+    if (moved) {
+        const QVector2D a = moved->map(QVector3D(lo, 0.f)).toVector2D(), b = moved->map(QVector3D(hi, 0.f)).toVector2D();
+        lo = QVector2D(qMin(a.x(), b.x()), qMin(a.y(), b.y()));
+        hi = QVector2D(qMax(a.x(), b.x()), qMax(a.y(), b.y()));
+    }
+    return hi.x() > m_boundMax.x() || hi.y() > m_boundMax.y() || lo.x() < m_boundMin.x() || lo.y() < m_boundMin.y();
+}
+
+SupportPlate VSL3DScene::FootPlate() const
+{
+    // A pixel inside the frame: a foot that ends on its last pixel is cut.
+    SupportPlate plate;
+    plate.bounded = true;
+    const float mx = m_fPixelSizeX > 0 ? m_fPixelSizeX / 1000.f : 0.f;
+    const float my = m_fPixelSizeY > 0 ? m_fPixelSizeY / 1000.f : 0.f;
+    plate.minX = m_boundMin.x() + mx;
+    plate.maxX = m_boundMax.x() - mx;
+    plate.minY = m_boundMin.y() + my;
+    plate.maxY = m_boundMax.y() - my;
+    return plate;
 }
 
 int VSL3DScene::CountLeavingPlate() const
@@ -618,6 +648,7 @@ SceneOp VSL3DScene::StartSupportJob(VSLModelPainter* instance)
         return SceneOp::JobRunning;
     if (m_supportStarts.Running() == 0)
         m_strSupportError.clear();
+    instance->m_supportPlate = FootPlate();
     // Started a few at a time; the others when running ones end.
     m_supportStarts.Enqueue(instance->m_nNumber);
     if (!StartQueuedSupportWorkers()) {

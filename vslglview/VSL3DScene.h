@@ -1,5 +1,7 @@
 #pragma once
 #include "dlp/machinepara.h"
+#include "mesh/defects.h"
+#include "support/SupportRun.h"
 #include "printfile/printjobinput.h"
 #include "printfile/slicelayers.h"
 #include "scene/BoundedStarts.h"
@@ -124,6 +126,11 @@ public:
     bool PushFree(VSLModelPainter* instance);
     bool IsOutRange(VSLModelPainter* instance) const;
     bool LeavesBoundXY(VSLModelPainter* instance) const;
+    // Whether the instance's supports (moved by `moved` when given) reach
+    // past the plate in X or Y.
+    bool SupportsLeaveBoundXY(VSLModelPainter* instance, const QMatrix4x4* moved = nullptr) const;
+    // Where a support run may stand plate columns: the plate a pixel in.
+    SupportPlate FootPlate() const;
     // Instances standing partly or wholly off the plate: the slice cuts them
     // at the frame's edge.
     int CountLeavingPlate() const;
@@ -160,6 +167,10 @@ public:
     // results of the last model processed. Refused while any job runs or a
     // model is still in its topology pass.
     SceneOp RepairScene(int& holes, int& repairHoles, int& manifold, int& orientation);
+    // The defects of every loaded model's mesh, summed (each model once);
+    // false, with those of the ready ones, while a model is still in its
+    // topology pass.
+    bool CountDefects(MeshDefectCounts& sum) const;
 
     // --- supports ---
     // Starts the support worker of `instance`; its parameters are set on the

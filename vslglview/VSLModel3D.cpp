@@ -156,8 +156,10 @@ void VSLModel3D::RunTopologyPass()
                                     .arg(unjudged);
     if (m_bStopping)
         return;
+    const MeshDefectCounts defects = CountMeshDefects(m_mesh);
     {
         QMutexLocker lock(m_pDataMutex);
+        m_defects = defects;
         CopyMesh(MeshToTriangles);
         CopyVertex();
         m_bDataChanged = true;

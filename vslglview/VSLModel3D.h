@@ -1,6 +1,7 @@
 #pragma once
 #include "contours.h"
 #include "MeshReadyGate.h"
+#include "mesh/defects.h"
 #include "mesh/hole.h"
 #include "mesh/mymesh.h"
 #include "vslfunction/VSLTriangle3D.h"
@@ -130,6 +131,10 @@ public:
     int fixStatus() const { return m_nFixStatus.load(); }
     // Ready once the gate is open too: whoever sees a ready model can take it.
     bool isReady() const { return m_nFixStatus.load() == 0 && m_readyGate.IsOpen(); }
+    // What the mesh holds as loaded (open edges, edges of three faces, faces
+    // turned against their neighbours): counted by the topology pass, read
+    // once the model is ready.
+    MeshDefectCounts defectCounts() const { return m_defects; }
 
     std::vector<char> m_Flags;
     bool m_bNoHoles = false;
@@ -153,6 +158,7 @@ public:
     // Stepped by every UpdataData: lists built from the triangles remember it.
     std::atomic<quint64> m_nTrianglesVersion{0};
     QVector<VSLTriangle3D> m_vTriangles;
+    MeshDefectCounts m_defects; // see defectCounts()
     QString m_strFileName;
     int m_nInstanceCount = 0;
     int m_nModelId = 0;

@@ -115,6 +115,13 @@ public:
     void DrawSupportX();
     void RenderSupportX(bool highlight, bool tipsOnly);
     QVector<VSLTriangle3D> GetRealTrianglesSup() const;
+    // Plan extent of the supports where they stand (every primitive with
+    // its radius), as of the last DrawSupportX or RemoveSupportX; false
+    // when there are none. GUI thread.
+    bool SupportExtentXY(QVector2D& lo, QVector2D& hi) const;
+    // Recomputes that extent from the records; GUI thread, or the run's
+    // own thread at its end.
+    void UpdateSupportExtent();
     // The supports as a file takes them, tessellated as it writes.
     supportgeom::PlacedSupports PlacedSupports() const { return {m_supportMap, m_supportMatrix, UnitSphere}; }
     // Rebuilds m_vSupportIndex so entry `index` points at that support in
@@ -224,6 +231,9 @@ public:
     QMatrix4x4 m_supportListMatrix;
     bool m_bHasSupports = false;
     bool m_bSupportsShown = false;
+    // Plan extent of the records in their own frame (see SupportExtentXY).
+    bool m_bSupportExtent = false;
+    QVector2D m_supportExtentLo, m_supportExtentHi;
     GLuint m_nSupportTipList = 0;
     // The body list in chunks, drawn where the view sees them (allList()
     // calls every chunk).
@@ -261,6 +271,9 @@ public:
     bool m_bGenerationRan = false;    // a first generation (or a click edit) has run
     // Tables, face grid and sizes of the last run (dropped by RemoveSupportX).
     SupportRun m_supportRun;
+    // Where the next run's plate columns may stand, in plate coordinates
+    // (the scene sets it before it starts the run); unbounded by default.
+    SupportPlate m_supportPlate;
     // Called with the step number before steps 5 to 12 of a run and before
     // the contacts (13), tips (14), columns (15) and bracing (16); tests use
     // it to fail or stop a run on purpose.

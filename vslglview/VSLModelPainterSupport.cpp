@@ -11,6 +11,8 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <cfloat>
+#include <cmath>
 #include <stdexcept>
 #include <utility>
 
@@ -205,6 +207,9 @@ bool VSLModelPainter::RunSupportFrame()
     };
     m_supportRun.SetStopFlag(&m_bStopSupport);
     m_supportRun.m_counts = SupportRunCounts();
+    // The run builds in the support frame; the plate is where it stands.
+    m_supportRun.m_plate = m_supportPlate;
+    m_supportRun.m_plate.frameToPlate = m_supportMatrix;
     LiftForSupports();
     step(5);
     VSLModel3D& model = *m_pModel;
@@ -347,8 +352,53 @@ void VSLModelPainter::GenSupportX()
     finish();
 }
 
+bool VSLModelPainter::SupportExtentXY(QVector2D& lo, QVector2D& hi) const
+{
+    if (!m_bSupportExtent)
+        return false;
+    // The corners where the support matrix (moves only) takes them.
+    lo = QVector2D(FLT_MAX, FLT_MAX);
+    hi = QVector2D(-FLT_MAX, -FLT_MAX);
+    for (const QVector2D& c : {m_supportExtentLo, m_supportExtentHi, QVector2D(m_supportExtentLo.x(), m_supportExtentHi.y()),
+                               QVector2D(m_supportExtentHi.x(), m_supportExtentLo.y())}) {
+        const QVector2D w = m_supportMatrix.map(QVector3D(c, 0.f)).toVector2D();
+        lo = QVector2D(std::min(lo.x(), w.x()), std::min(lo.y(), w.y()));
+        hi = QVector2D(std::max(hi.x(), w.x()), std::max(hi.y(), w.y()));
+    }
+    return true;
+}
+
+void VSLModelPainter::UpdateSupportExtent()
+{
+    float x0 = FLT_MAX, y0 = FLT_MAX, x1 = -FLT_MAX, y1 = -FLT_MAX;
+    auto add = [&](const vcg::Point3f& c, float r) {
+        if (!std::isfinite(c[0]) || !std::isfinite(c[1]) || !std::isfinite(r))
+            return;
+        x0 = std::min(x0, c[0] - r);
+        y0 = std::min(y0, c[1] - r);
+        x1 = std::max(x1, c[0] + r);
+        y1 = std::max(y1, c[1] + r);
+    };
+    for (const DLP_Support& s : qAsConst(m_supportMap)) {
+        if (s.isDeleted)
+            continue;
+        for (const QVector<vcg::Point3f>& c : s.cones)
+            if (supportgeom::IsCone(c)) {
+                add(c[0], c[2][0]);
+                add(c[1], c[2][1]);
+            }
+        for (const QVector<vcg::Point3f>& sp : s.spheres)
+            if (supportgeom::IsSphere(sp))
+                add(sp[0], sp[1][0]);
+    }
+    m_bSupportExtent = x0 <= x1 && y0 <= y1;
+    m_supportExtentLo = QVector2D(x0, y0);
+    m_supportExtentHi = QVector2D(x1, y1);
+}
+
 void VSLModelPainter::RemoveSupportX()
 {
+    m_bSupportExtent = false;
     m_supportMap.clear();
     m_vSupportIndex.clear();
     m_supportRun.Clear();
@@ -400,6 +450,8 @@ void VSLModelPainter::RotateSupportX()
         supportgeom::MapPrimitives(s.cones, s.spheres, m);
     }
     m_supportMatrix.setToIdentity();
+    if (m_bSupportExtent)
+        UpdateSupportExtent(); // the records' frame changed
 }
 
 QVector<VSLTriangle3D> VSLModelPainter::GetRealTrianglesSup() const

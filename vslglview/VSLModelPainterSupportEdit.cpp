@@ -63,6 +63,7 @@ void VSLModelPainter::EmitTipSphere(vcg::Point3f const& c, double r) const
 
 void VSLModelPainter::DrawSupportX()
 {
+    UpdateSupportExtent();
     if (m_supportMap.isEmpty()) {
         m_bHasSupports = false;
         m_bSupportsShown = false;

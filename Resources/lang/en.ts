@@ -2088,7 +2088,7 @@ r</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>%1 of %2 models stand partly or wholly off the build plate: what lies outside it is not printed. Move or scale them onto the plate to print them whole.</source>
+        <source>%1 of %2 models stand partly or wholly off the build plate, or their supports do: what lies outside it is not printed, and what stands on a support cut there starts in mid-air. Move or scale them onto the plate, or generate their supports again there, to print them whole.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>

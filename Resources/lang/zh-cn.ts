@@ -2103,8 +2103,8 @@ r</source>
         <translation>切片已停止。</translation>
     </message>
     <message>
-        <source>%1 of %2 models stand partly or wholly off the build plate: what lies outside it is not printed. Move or scale them onto the plate to print them whole.</source>
-        <translation>%2 个模型中有 %1 个部分或全部位于打印平台之外：平台外的部分不会被打印。请移动或缩放模型使其完全位于平台上。</translation>
+        <source>%1 of %2 models stand partly or wholly off the build plate, or their supports do: what lies outside it is not printed, and what stands on a support cut there starts in mid-air. Move or scale them onto the plate, or generate their supports again there, to print them whole.</source>
+        <translation>%2 个模型中有 %1 个（或其支撑）部分或全部位于打印平台之外：平台外的部分不会被打印，立在被截断支撑上的部分会悬空开始打印。请移动或缩放模型使其完全位于平台上，或在平台上重新生成支撑，以完整打印。</translation>
     </message>
     <message>
         <source>Some models leave the build plate.</source>

@@ -462,10 +462,21 @@ void Vexmor::navbarOpenFile()
         slot_OpenAction();
 }
 
+bool Vexmor::reportDefects()
+{
+    // Counted by each model's topology pass on the mesh as loaded; nothing
+    // is changed here. Result 0: nothing left to repair, 1: defects found,
+    // -1: a model is still being checked (asked again at the next stage).
+    MeshDefectCounts found;
+    const bool checked = ui.GLWidget->scene()->CountDefects(found);
+    const int result = !checked ? -1 : found.Clean() ? 0 : 1;
+    emit signal_FixDone(result, found.holes, found.nonManifoldEdges, found.invertedFaces);
+    return checked;
+}
+
 void Vexmor::repairStep()
 {
-    emit signal_FixDone(0, 0, 0, 0);
-    m_bRepaired = true;
+    m_bRepaired = reportDefects();
 }
 
 void Vexmor::navbarRepair()
@@ -660,8 +671,7 @@ void Vexmor::slot_RepairAction(bool& repaired)
 {
     if (repaired)
         return;
-    emit signal_FixDone(0, 0, 0, 0);
-    repaired = true;
+    repaired = reportDefects();
 }
 
 void Vexmor::slot_SupportAction(bool& repaired, bool& supported)
@@ -865,10 +875,13 @@ void Vexmor::slot_SliceScene(float layerThick, int xres, int yres, float dpmmX, 
 {
     VSL3DScene* scene = ui.GLWidget->scene();
     // Sliced all the same (the load already warned), but a model moved or
-    // pushed off the plate since would be cut at its edge without a word.
+    // pushed off the plate since, or supports that stand past its edge,
+    // would be cut there without a word.
     if (const int off = scene->CountLeavingPlate()) {
-        const QString why = tr("%1 of %2 models stand partly or wholly off the build plate: what lies outside it "
-                               "is not printed. Move or scale them onto the plate to print them whole.")
+        const QString why = tr("%1 of %2 models stand partly or wholly off the build plate, or their supports do: "
+                               "what lies outside it is not printed, and what stands on a support cut there starts "
+                               "in mid-air. Move or scale them onto the plate, or generate their supports again "
+                               "there, to print them whole.")
                                 .arg(off)
                                 .arg(ui.GLWidget->scene()->instances().size());
         qWarning().noquote() << "Slice:" << why;

@@ -229,6 +229,9 @@ protected:
 
 private:
     void repairStep();
+    // Sends the plate's defect counts to the repair panel; false while a
+    // model is still being checked.
+    bool reportDefects();
     // Steps after the file is chosen: the SLC guard, the job names, the load.
     void openChosenFile(const QString& name);
     void showBox(const QString& text, const QString& informative = QString());

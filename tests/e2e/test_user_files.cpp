@@ -1,6 +1,7 @@
 // Files a user may pick that are no model, a cut download, and a plate the
 // printer cannot build: the window says so and the plate stays as it was.
 #include "e2e_fixture.h"
+#include "VSLModel3D.h"
 #include "frmDeviceInterfaceSettings.h"
 #include "language.h"
 #include "logoutput.h"
@@ -8,6 +9,8 @@
 #include "ownedfile.h"
 
 #include <QDir>
+#include <QDoubleSpinBox>
+#include <QLabel>
 #include <QFile>
 
 #include <memory>
@@ -201,6 +204,175 @@ TEST_F(UserFiles, AModelOffThePlateIsSlicedAfterTheWindowSaysItIsCut)
     WAIT_TRUE(w.sceneSliced(), 20000);
     EXPECT_GT(w.ui.GLWidget->GetSliceData().size(), 0);
     EXPECT_TRUE(dailyLog().contains("off the build plate")) << dailyLog().toStdString();
+}
+
+// Meshes with what the repair panel shows for each once the Fix stage is
+// chosen, read off its labels, and whether its Fix button then says the
+// mesh needs nothing more.
+namespace {
+
+// A closed UV sphere without 12 facets that share no corner: 12 holes of
+// three open edges each.
+QVector<VSLTriangle3D> SphereWithTwelveHoles()
+{
+    QVector<VSLTriangle3D> tris = testmesh::UvSphere(8.f, 24, 12, {0, 0, 8});
+    QVector<QVector3D> used;
+    QVector<VSLTriangle3D> kept;
+    int removed = 0;
+    for (int i = 0; i < tris.size(); ++i) {
+        const VSLTriangle3D& t = tris[i];
+        bool touches = false;
+        for (const QVector3D& c : t.vertices)
+            for (const QVector3D& u : used)
+                touches = touches || (c - u).length() < 1e-3f;
+        if (removed < 12 && i % 7 == 3 && !touches) {
+            ++removed;
+            for (const QVector3D& c : t.vertices)
+                used.append(c);
+            continue;
+        }
+        kept.append(t);
+    }
+    return removed == 12 ? kept : QVector<VSLTriangle3D>();
+}
+
+} // namespace
+
+TEST_F(UserFiles, TheRepairPanelShowsWhatTheMeshHolds)
+{
+    const QVector<VSLTriangle3D> cube = testmesh::Cube(10.f);
+    QVector<VSLTriangle3D> holed = cube;
+    holed.removeAt(4);
+    QVector<VSLTriangle3D> finned = cube;
+    const VSLTriangle3D& edgeOwner = cube[0];
+    const QVector3D a = edgeOwner.vertices[0], b = edgeOwner.vertices[1];
+    finned.append(testmesh::Tri(a, b, (a + b) * 0.5f + QVector3D(3, 3, 3)));
+    QVector<VSLTriangle3D> turned = cube;
+    std::swap(turned[7].vertices[1], turned[7].vertices[2]);
+    turned[7].UpdateNormal();
+    const QVector<VSLTriangle3D> sphere = SphereWithTwelveHoles();
+    ASSERT_FALSE(sphere.isEmpty());
+
+    const struct {
+        const char* name;
+        QVector<VSLTriangle3D> tris;
+        QStringList shown; // holes, non-manifold edges, inverted normals
+        QString afterFix;
+    } rows[] = {
+        {"closed", cube, {"0", "0", "0"}, "Fix completed"},
+        {"one_facet_out", holed, {"1", "0", "0"}, ""},
+        {"twelve_facets_out", sphere, {"12", "0", "0"}, ""},
+        {"edge_of_three_faces", finned, {"1", "1", "0"}, ""},
+        {"face_inside_out", turned, {"0", "0", "1"}, ""},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        Vexmor w;
+        ASSERT_NO_FATAL_FAILURE(open(w, 10.f));
+        ASSERT_TRUE(testmesh::WriteFile(stl, testmesh::BinaryStl(r.tris)));
+        opened = 0;
+        ASSERT_NO_FATAL_FAILURE(load(w));
+        const auto& models = w.ui.GLWidget->scene()->models();
+        WAIT_TRUE(!models.isEmpty() && models.first()->isReady(), 20000);
+        ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "fixButton"));
+        WAIT_TRUE(w.m_pFixWidget->isVisible(), 5000);
+        auto label = [&](const char* name) { return w.m_pFixWidget->findChild<QLabel*>(name)->text(); };
+        const QStringList shown{label("label_info"), label("label_info2"), label("label_info3")};
+        EXPECT_EQ(shown.join(" / ").toStdString(), r.shown.join(" / ").toStdString());
+        QTest::mouseClick(w.m_pFixWidget->findChild<QPushButton*>("btn_AutoFix"), Qt::LeftButton);
+        EXPECT_EQ(label("label_result").toStdString(), r.afterFix.toStdString());
+        // The report changes nothing of the mesh.
+        EXPECT_EQ(models.first()->TriangleCount(), r.tris.size());
+        QTest::qWait(100);
+        w.grab().save(QStringLiteral("e2e_repair_%1.png").arg(r.name));
+    }
+}
+
+// A block whose right side hangs out at 45 degrees, 1 mm from the plate's
+// right edge: its supports lean out with that side and still stand on the
+// plate, and Slice has nothing to warn of. Moved on until its supports reach
+// past the edge, while the block itself stays on the plate, it is drawn out
+// of range and Slice says the plate is cut before it slices.
+TEST_F(UserFiles, SupportsPastThePlatesEdgeAreToldBeforeSlicing)
+{
+    const QVector3D lo[4] = {{-5, -5, 0}, {1, -5, 0}, {1, 5, 0}, {-5, 5, 0}};
+    const QVector3D hi[4] = {{-5, -5, 4}, {5, -5, 4}, {5, 5, 4}, {-5, 5, 4}};
+    QVector<VSLTriangle3D> ledge;
+    ledge << testmesh::Tri(lo[0], lo[2], lo[1]) << testmesh::Tri(lo[0], lo[3], lo[2])
+          << testmesh::Tri(hi[0], hi[1], hi[2]) << testmesh::Tri(hi[0], hi[2], hi[3]);
+    for (int i = 0; i < 4; ++i)
+        ledge << testmesh::Tri(lo[i], lo[(i + 1) % 4], hi[(i + 1) % 4]) << testmesh::Tri(lo[i], hi[(i + 1) % 4], hi[i]);
+
+    Vexmor w;
+    ASSERT_NO_FATAL_FAILURE(open(w, 10.f));
+    ASSERT_TRUE(testmesh::WriteFile(stl, testmesh::BinaryStl(ledge)));
+    ASSERT_NO_FATAL_FAILURE(load(w));
+    VSLModelPainter* p = onlyInstance(w);
+    ASSERT_NE(p, nullptr);
+    VSL3DScene* scene = w.ui.GLWidget->scene();
+    QVector3D bmax, bmin;
+    scene->GetBound(bmax, bmin);
+
+    // Edit: the transform panel's X position takes it to 1 mm from the edge.
+    ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "editButton"));
+    WAIT_TRUE(w.m_pTransformWidget->isVisible(), 5000);
+    scene->SetPickModelPainter(p->pickId());
+    QTest::qWait(50);
+    auto* posX = w.m_pTransformWidget->findChild<QDoubleSpinBox*>("Position_X");
+    ASSERT_NE(posX, nullptr);
+    posX->setValue(posX->value() + double(bmax.x() - 1.f - p->m_maxBound.x()));
+    QTest::qWait(50);
+    ASSERT_NEAR(p->m_maxBound.x(), bmax.x() - 1.f, 0.02f);
+
+    ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "supportButton"));
+    WAIT_TRUE(w.m_pSupportWidget->isVisible(), 5000);
+    QSignalSpy supportDone(w.ui.GLWidget, &VSLGLView::sig_GenSupportDone);
+    w.m_pSupportWidget->findChild<QPushButton*>("GenSptButton")->click();
+    WAIT_TRUE(supportDone.count() == 1, 60000);
+    WAIT_TRUE(!w.isWorking(), 5000);
+    ASSERT_FALSE(p->m_supportMap.isEmpty());
+    EXPECT_TRUE(scene->CheckPlatform(p)) << "supports generated at the edge stand on the plate";
+    shot(w, "edge_1_supported");
+    {
+        ModalAnswers modal;
+        ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "sliceButton"));
+        WAIT_TRUE(w.m_pSliceWidget->isVisible(), 5000);
+        EXPECT_GT(slice(w), 0);
+        EXPECT_EQ(modal.texts, QStringList());
+    }
+    shot(w, "edge_2_sliced");
+
+    // How far the supports reach right of the model; moved on until they
+    // reach 0.3 mm past the edge.
+    float reach = -1e9f;
+    for (const DLP_Support& s : qAsConst(p->m_supportMap))
+        for (const QVector<vcg::Point3f>& c : s.cones)
+            for (int end = 0; end < 2; ++end)
+                reach = std::max(reach, p->m_supportMatrix.map(QVector3D(c[end][0], c[end][1], c[end][2])).x() +
+                                            c[2][end]);
+    const float step = bmax.x() + 0.3f - reach;
+    ASSERT_GT(p->m_maxBound.x() + step, bmax.x() - 1.f) << "the supports reach out past the model";
+    ASSERT_LT(p->m_maxBound.x() + step, bmax.x()) << "the model itself stays on the plate";
+    ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "editButton"));
+    WAIT_TRUE(w.m_pTransformWidget->isVisible(), 5000);
+    scene->SetPickModelPainter(p->pickId());
+    QTest::qWait(50);
+    const float before = p->m_maxBound.x();
+    posX->setValue(posX->value() + double(step));
+    QTest::qWait(50);
+    ASSERT_NEAR(p->m_maxBound.x(), before + step, 0.02f);
+    scene->SetPickModelPainter(0); // seen as the plate shows it, not as the selection
+    w.ui.GLWidget->update();
+    ASSERT_FALSE(p->m_supportMap.isEmpty());
+    EXPECT_FALSE(scene->CheckPlatform(p)) << "drawn out of range";
+    shot(w, "edge_3_supports_past_the_edge");
+    const std::unique_ptr<ModalAnswers> started = startSliceThroughBar(w);
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ(started->texts, QStringList{"Some models leave the build plate."});
+    EXPECT_TRUE(started->informative.value(0).startsWith("1 of 1 models stand partly or wholly off the build plate"))
+        << started->informative.value(0).toStdString();
+    WAIT_TRUE(w.sceneSliced(), 20000);
+    shot(w, "edge_4_sliced_after_warning");
 }
 
 // A start with no clicks in a configuration folder whose files are links to

@@ -14,7 +14,9 @@ TEST(FixWidget, ReportsAndTheFixButton)
         {5, 0, 0, {"5", "0", "0"}, "Fix completed"},
         {0, -3, 0, {"0", "Serious Manifold error", "0"}, ""},
         {0, -4, -4, {"0", "Serious Manifold error", "Serious Normal error"}, ""},
-        {0, 7, -3, {"0", "0", "0"}, ""},
+        // A count shows as it is and keeps Fix from confirming.
+        {0, 7, -3, {"0", "7", "0"}, ""},
+        {0, 0, 2, {"0", "0", "2"}, ""},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.holes * 100 + r.manifold * 10 + r.normal);

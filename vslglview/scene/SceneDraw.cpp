@@ -132,7 +132,8 @@ void VSL3DScene::DrawModels()
         glPushMatrix();
         // A rotate drag is judged by the box before the drag.
         const bool mapped = EditMode != 1;
-        const bool out = IsPointOutofRange(sel->m_maxBound, mapped) || IsPointOutofRange(sel->m_minBound, mapped);
+        const bool out = IsPointOutofRange(sel->m_maxBound, mapped) || IsPointOutofRange(sel->m_minBound, mapped) ||
+                         SupportsLeaveBoundXY(sel, mapped ? &m_pendingTransform : nullptr);
         SetColor(out ? kSelectedOutOfRange : kSelected);
         glMultMatrixf(m_pendingTransform.constData());
         DrawInstance(sel, true, false);

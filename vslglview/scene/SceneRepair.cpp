@@ -37,10 +37,25 @@ SceneOp VSL3DScene::RepairScene(int& holes, int& repairHoles, int& manifold, int
         model->CopyMesh(VSLModel3D::MeshToTriangles);
         model->CopyVertex();
         model->m_vShellOfFace.clear();
+        model->m_defects = CountMeshDefects(model->m_mesh);
         model->m_bDataChanged = true;
         if (manifold == -3)
             break;
     }
     emit sig_Update();
     return SceneOp::Done;
+}
+
+bool VSL3DScene::CountDefects(MeshDefectCounts& sum) const
+{
+    sum = MeshDefectCounts();
+    bool all = true;
+    for (VSLModel3D* model : m_models) {
+        if (!model->isReady()) {
+            all = false;
+            continue;
+        }
+        sum += model->defectCounts();
+    }
+    return all;
 }
