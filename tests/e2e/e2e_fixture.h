@@ -57,16 +57,16 @@ protected:
         w.setWindowTitle(QStringLiteral("Vexmor3D"));
         w.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-        WAIT_TRUE(w.m_pNavBar->status() == QQuickWidget::Ready, 10000);
+        WAIT_TRUE(w.m_pNavBar->status() == QQuickWidget::Ready, 60000);
         QTest::qWait(300);
     }
     // The bar's Load button; the chooser answers with the cube.
     void load(Vexmor& w)
     {
         ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "loadButton"));
-        WAIT_TRUE(onlyInstance(w) != nullptr, 10000);
+        WAIT_TRUE(onlyInstance(w) != nullptr, 60000);
         EXPECT_EQ(opened, 1);
-        WAIT_TRUE(navItem(w, "saveButton") != nullptr, 5000);
+        WAIT_TRUE(navItem(w, "saveButton") != nullptr, 60000);
         QTest::qWait(400); // the stage row slides in
     }
     // The slice panel's Slice button (the panel shown); the announced count.
@@ -75,7 +75,7 @@ protected:
         QSignalSpy sliced(w.ui.GLWidget, &VSLGLView::sig_SliceSceneDone);
         w.m_pSliceWidget->findChild<QPushButton*>("pushButton")->click();
         [&] { WAIT_TRUE(sliced.count() == 1, 60000); }();
-        [&] { WAIT_TRUE(!w.isWorking(), 5000); }();
+        [&] { WAIT_TRUE(!w.isWorking(), 60000); }();
         return sliced.isEmpty() ? -1 : sliced.at(0).at(0).toInt();
     }
 
@@ -91,10 +91,31 @@ protected:
     // Saved for a person to look at; returns how many view pixels differ
     // from the first shot, so a blank or frozen view fails. With a stage
     // panel: that panel alone is shown, inside the window.
+    // Dark pixels of the Save button's picture in a grab of the window.
+    static int darkOnSaveButton(Vexmor& w, const QImage& img)
+    {
+        QQuickItem* save = navItem(w, "saveButton");
+        if (!save)
+            return 0;
+        const QPoint onSave =
+            w.m_pNavBar->mapTo(&w, save->mapToScene(QPointF(save->width() / 2, save->height() / 2)).toPoint());
+        int dark = 0;
+        for (int dy = -20; dy <= 20; dy += 4)
+            for (int dx = -20; dx <= 20; dx += 4)
+                dark += qGray(img.pixel(onSave + QPoint(dx, dy))) < 120;
+        return dark;
+    }
     int shot(Vexmor& w, const char* name, QWidget* panel = nullptr)
     {
         QTest::qWait(100);
-        const QImage img = w.grab().toImage();
+        // The bar's pictures load on their own: with a stage panel, the grab
+        // is taken once the Save button's picture is drawn (or a hang's
+        // ceiling passed, and the check below says so).
+        QImage img;
+        QTest::qWaitFor([&] {
+            img = w.grab().toImage();
+            return !panel || darkOnSaveButton(w, img) > 40;
+        }, 30000);
         img.save(QString("e2e_%1.png").arg(name));
         if (empty.isNull())
             empty = img;
@@ -103,16 +124,9 @@ protected:
             EXPECT_FALSE(panel->isWindow()) << name;
             // The view light at the top, the Save button's dark picture, the
             // translucent panel darker than the view but not black.
-            QQuickItem* save = navItem(w, "saveButton");
-            const QPoint onSave =
-                w.m_pNavBar->mapTo(&w, save->mapToScene(QPointF(save->width() / 2, save->height() / 2)).toPoint());
             VSLGLView* view = w.ui.GLWidget;
             EXPECT_GT(qGray(img.pixel(view->mapTo(&w, QPoint(view->width() / 2, 5)))), 200) << name;
-            int dark = 0;
-            for (int dy = -20; dy <= 20; dy += 4)
-                for (int dx = -20; dx <= 20; dx += 4)
-                    dark += qGray(img.pixel(onSave + QPoint(dx, dy))) < 120;
-            EXPECT_GT(dark, 40) << name;
+            EXPECT_GT(darkOnSaveButton(w, img), 40) << name;
             const int inPanel = qGray(img.pixel(panel->mapTo(&w, QPoint(panel->width() - 6, panel->height() - 6))));
             EXPECT_TRUE(inPanel > 40 && inPanel < 190) << name << " " << inPanel;
         }

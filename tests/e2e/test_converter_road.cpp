@@ -87,7 +87,7 @@ TEST_F(ConverterRoad, WrongFrameRefusedGoodArchiveConvertedAndResaved)
     boxes.picture = "e2e_converter_1_wrong_frame.png";
     click("btn_Save");
     WAIT_TRUE(boxes.texts.size() == 1, 30000);
-    WAIT_TRUE(!w.isWorking(), 5000);
+    WAIT_TRUE(!w.isWorking(), 60000);
     EXPECT_EQ(boxes.texts[0], "A layer of the archive is missing or damaged.\n"
                               "layer 1 (\"1.png\") is 1 x 1 pixels, the header states 960 x 1708");
     EXPECT_FALSE(QFile::exists(out));
@@ -143,7 +143,7 @@ TEST_F(ConverterRoad, WrongFrameRefusedGoodArchiveConvertedAndResaved)
     out = work.filePath("tail_new.vxs");
     boxes.picture = "e2e_converter_3_trailing_bytes.png";
     click("btn_Save");
-    WAIT_TRUE(boxes.texts.size() == 2, 10000);
+    WAIT_TRUE(boxes.texts.size() == 2, 60000);
     EXPECT_EQ(boxes.texts[1], "File error: unknown format!\n" + tail + " holds 1000 bytes after its last layer");
     EXPECT_FALSE(QFile::exists(out));
     EXPECT_FALSE(w.isWorking());
@@ -179,7 +179,7 @@ TEST_F(ConverterRoad, PicturesLeftOutAndRunsOfLengthZeroAreNamed)
     boxes.picture = "e2e_converter_4_picture_left_out.png";
     click("btn_Save");
     WAIT_TRUE(boxes.texts.size() == 1, 30000);
-    WAIT_TRUE(!w.isWorking(), 5000);
+    WAIT_TRUE(!w.isWorking(), 60000);
     EXPECT_EQ(boxes.texts[0], "The print file was written, but:\n"
                               "1 layer picture left out (\"3.png\"): the header of \"run.gcode\" counts 2 layers");
     const VxsFile converted = ReadVxs(out, false);
@@ -208,7 +208,7 @@ TEST_F(ConverterRoad, PicturesLeftOutAndRunsOfLengthZeroAreNamed)
     boxes.picture = "e2e_converter_5_run_of_length_0.png";
     click("btn_Save");
     WAIT_TRUE(boxes.texts.size() == 2, 30000);
-    WAIT_TRUE(!w.isWorking(), 5000);
+    WAIT_TRUE(!w.isWorking(), 60000);
     EXPECT_EQ(boxes.texts[1], "A layer of the archive is missing or damaged.\n" + damaged +
                                   " layer 2 holds a run of length 0: the file is damaged");
     EXPECT_FALSE(QFile::exists(out));

@@ -69,7 +69,7 @@ TEST_F(OpenSlc, AnSlcFileIsTheSliceAndKeepsStlModelsOut)
     // a copy of that model is refused.
     w.m_pSliceWidget->slot_EditStatChanged(VexmorEditStatEdited);
     w.m_pSliceWidget->findChild<QPushButton*>("pushButton")->click();
-    WAIT_TRUE(w.sceneSliced() && !w.isWorking(), 5000);
+    WAIT_TRUE(w.sceneSliced() && !w.isWorking(), 60000);
     EXPECT_EQ(view->GetSliceData().size(), 200);
     view->scene()->SetPickModelPainter(onlyInstance(w)->pickId());
     w.layoutBarClicked(3);

@@ -44,7 +44,7 @@ protected:
         openAnswer = path;
         auto* modal = new ModalAnswers;
         w.navbarOpenFile();
-        [&] { WAIT_TRUE(modal->texts.size() >= boxes, 10000); }();
+        [&] { WAIT_TRUE(modal->texts.size() >= boxes, 60000); }();
         QTest::qWait(50);
         return modal;
     }
@@ -53,12 +53,12 @@ protected:
     {
         auto modal = std::make_unique<ModalAnswers>();
         [&] {
-            WAIT_TRUE(navItem(w, "sliceButton") != nullptr, 5000);
+            WAIT_TRUE(navItem(w, "sliceButton") != nullptr, 60000);
             QTest::qWait(400);
             ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "sliceButton"));
-            WAIT_TRUE(w.m_pSliceWidget->isVisible(), 5000);
+            WAIT_TRUE(w.m_pSliceWidget->isVisible(), 60000);
             w.m_pSliceWidget->findChild<QPushButton*>("pushButton")->click();
-            WAIT_TRUE(!modal->texts.isEmpty(), 10000);
+            WAIT_TRUE(!modal->texts.isEmpty(), 60000);
         }();
         return modal;
     }
@@ -171,7 +171,7 @@ TEST_F(UserFiles, AModelLowerThanALayerSlicesToNothingAndTheWindowSaysWhy)
     const QString foil = write("foil.stl", testmesh::BinaryStl(testmesh::Box({-5, -5, 0}, {5, 5, 0.01f})));
     {
         std::unique_ptr<ModalAnswers> modal(openThroughBar(w, foil, 0));
-        WAIT_TRUE(w.ui.GLWidget->scene()->instances().size() == 1, 10000);
+        WAIT_TRUE(w.ui.GLWidget->scene()->instances().size() == 1, 60000);
     }
     const std::unique_ptr<ModalAnswers> started = startSliceThroughBar(w);
     ASSERT_FALSE(HasFatalFailure());
@@ -275,7 +275,7 @@ TEST_F(UserFiles, TheRepairPanelShowsWhatTheMeshHolds)
         const auto& models = w.ui.GLWidget->scene()->models();
         WAIT_TRUE(!models.isEmpty() && models.first()->isReady(), 20000);
         ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "fixButton"));
-        WAIT_TRUE(w.m_pFixWidget->isVisible(), 5000);
+        WAIT_TRUE(w.m_pFixWidget->isVisible(), 60000);
         auto label = [&](const char* name) { return w.m_pFixWidget->findChild<QLabel*>(name)->text(); };
         const QStringList shown{label("label_info"), label("label_info2"), label("label_info3")};
         EXPECT_EQ(shown.join(" / ").toStdString(), r.shown.join(" / ").toStdString());
@@ -315,7 +315,7 @@ TEST_F(UserFiles, SupportsPastThePlatesEdgeAreToldBeforeSlicing)
 
     // Edit: the transform panel's X position takes it to 1 mm from the edge.
     ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "editButton"));
-    WAIT_TRUE(w.m_pTransformWidget->isVisible(), 5000);
+    WAIT_TRUE(w.m_pTransformWidget->isVisible(), 60000);
     scene->SetPickModelPainter(p->pickId());
     QTest::qWait(50);
     auto* posX = w.m_pTransformWidget->findChild<QDoubleSpinBox*>("Position_X");
@@ -325,18 +325,18 @@ TEST_F(UserFiles, SupportsPastThePlatesEdgeAreToldBeforeSlicing)
     ASSERT_NEAR(p->m_maxBound.x(), bmax.x() - 1.f, 0.02f);
 
     ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "supportButton"));
-    WAIT_TRUE(w.m_pSupportWidget->isVisible(), 5000);
+    WAIT_TRUE(w.m_pSupportWidget->isVisible(), 60000);
     QSignalSpy supportDone(w.ui.GLWidget, &VSLGLView::sig_GenSupportDone);
     w.m_pSupportWidget->findChild<QPushButton*>("GenSptButton")->click();
     WAIT_TRUE(supportDone.count() == 1, 60000);
-    WAIT_TRUE(!w.isWorking(), 5000);
+    WAIT_TRUE(!w.isWorking(), 60000);
     ASSERT_FALSE(p->m_supportMap.isEmpty());
     EXPECT_TRUE(scene->CheckPlatform(p)) << "supports generated at the edge stand on the plate";
     shot(w, "edge_1_supported");
     {
         ModalAnswers modal;
         ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "sliceButton"));
-        WAIT_TRUE(w.m_pSliceWidget->isVisible(), 5000);
+        WAIT_TRUE(w.m_pSliceWidget->isVisible(), 60000);
         EXPECT_GT(slice(w), 0);
         EXPECT_EQ(modal.texts, QStringList());
     }
@@ -354,7 +354,7 @@ TEST_F(UserFiles, SupportsPastThePlatesEdgeAreToldBeforeSlicing)
     ASSERT_GT(p->m_maxBound.x() + step, bmax.x() - 1.f) << "the supports reach out past the model";
     ASSERT_LT(p->m_maxBound.x() + step, bmax.x()) << "the model itself stays on the plate";
     ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "editButton"));
-    WAIT_TRUE(w.m_pTransformWidget->isVisible(), 5000);
+    WAIT_TRUE(w.m_pTransformWidget->isVisible(), 60000);
     scene->SetPickModelPainter(p->pickId());
     QTest::qWait(50);
     const float before = p->m_maxBound.x();
@@ -405,7 +405,7 @@ TEST_F(UserFiles, AStartNeverWritesThroughLinksOutOfTheConfigurationFolder)
         ModalAnswers modal;
         Vexmor w;
         ASSERT_NO_FATAL_FAILURE(open(w, 10.f));
-        WAIT_TRUE(!modal.texts.isEmpty(), 10000);
+        WAIT_TRUE(!modal.texts.isEmpty(), 60000);
         EXPECT_EQ(modal.texts.value(0), "A settings file was not used as it is.");
         const QString told = modal.informative.value(0);
         for (const char* name : {"VexmorMachine.ini", "Light.ini", "Pellar10Recipe.ini"})

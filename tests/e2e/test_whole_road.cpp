@@ -88,18 +88,18 @@ TEST_F(WholeRoad, LoadEditRepairSupportSliceSaveAndDecode)
 
     // Repair: a closed cube has no defect.
     ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "fixButton"));
-    WAIT_TRUE(w.m_pFixWidget->isVisible(), 5000);
+    WAIT_TRUE(w.m_pFixWidget->isVisible(), 60000);
     for (const char* label : {"label_info", "label_info2", "label_info3"})
         EXPECT_EQ(w.m_pFixWidget->findChild<QLabel*>(label)->text(), "0") << label;
     EXPECT_GT(shot(w, "3_fixed", w.m_pFixWidget), 100);
 
     // Support: the job runs behind the overlay and ends.
     ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "supportButton"));
-    WAIT_TRUE(w.m_pSupportWidget->isVisible(), 5000);
+    WAIT_TRUE(w.m_pSupportWidget->isVisible(), 60000);
     QSignalSpy supportDone(w.ui.GLWidget, &VSLGLView::sig_GenSupportDone);
     w.m_pSupportWidget->findChild<QPushButton*>("GenSptButton")->click();
     WAIT_TRUE(supportDone.count() == 1, 60000);
-    WAIT_TRUE(!w.isWorking(), 5000);
+    WAIT_TRUE(!w.isWorking(), 60000);
     EXPECT_GT(shot(w, "4_supported", w.m_pSupportWidget), 100);
     EXPECT_TRUE(w.m_bRepaired && w.m_bSupported);
 
@@ -107,11 +107,11 @@ TEST_F(WholeRoad, LoadEditRepairSupportSliceSaveAndDecode)
     {
         ModalAnswers modal;
         ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "saveButton"));
-        WAIT_TRUE(!modal.texts.isEmpty(), 5000);
+        WAIT_TRUE(!modal.texts.isEmpty(), 60000);
         EXPECT_EQ(modal.texts, QStringList{"Please slice before saving the job!"});
     }
     EXPECT_FALSE(QFile::exists(out));
-    WAIT_TRUE(w.m_pSliceWidget->isVisible(), 5000);
+    WAIT_TRUE(w.m_pSliceWidget->isVisible(), 60000);
     EXPECT_TRUE(!checked(w, "saveButton") && checked(w, "sliceButton"));
 
     // Slice: the count reaches the slice and save panels.
@@ -123,14 +123,14 @@ TEST_F(WholeRoad, LoadEditRepairSupportSliceSaveAndDecode)
 
     // Save: the panel opens, Save Job writes the file through the chooser.
     ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "saveButton"));
-    WAIT_TRUE(w.m_pSaveWidget->isVisible(), 5000);
+    WAIT_TRUE(w.m_pSaveWidget->isVisible(), 60000);
     EXPECT_TRUE(w.m_bPrintRequested && checked(w, "saveButton"));
     QSignalSpy ready(&w.m_dataThread, &MyThread2::signal_PrintDataReady);
     {
         ModalAnswers modal;
         w.m_pSaveWidget->findChild<QPushButton*>("btn_StartPrint")->click();
         WAIT_TRUE(ready.count() == 1, 60000);
-        WAIT_TRUE(!w.isWorking(), 5000);
+        WAIT_TRUE(!w.isWorking(), 60000);
         QTest::qWait(50);
         EXPECT_TRUE(modal.texts.isEmpty()) << modal.texts.join('|').toStdString();
     }
@@ -199,7 +199,7 @@ TEST_F(WholeRoad, LoadEditRepairSupportSliceSaveAndDecode)
     // No model left removes the stage row.
     emit w.ui.GLWidget->signal_AllModelDel();
     EXPECT_FALSE(checked(w, "loadButton"));
-    WAIT_TRUE(navItem(w, "stageRow") == nullptr, 10000);
+    WAIT_TRUE(navItem(w, "stageRow") == nullptr, 60000);
 }
 
 // Closing the window while a long slice runs: the slice stops at the layer it
@@ -213,13 +213,13 @@ TEST_F(WholeRoad, ClosingTheWindowStopsALongSlice)
                                                                                       20.f))));
     ASSERT_NO_FATAL_FAILURE(load(*w));
     ASSERT_NO_FATAL_FAILURE(clickQml(w->m_pNavBar, "supportButton"));
-    WAIT_TRUE(w->m_pSupportWidget->isVisible(), 5000);
+    WAIT_TRUE(w->m_pSupportWidget->isVisible(), 60000);
     QSignalSpy supportDone(w->ui.GLWidget, &VSLGLView::sig_GenSupportDone);
     w->m_pSupportWidget->findChild<QPushButton*>("GenSptButton")->click();
     WAIT_TRUE(supportDone.count() == 1, 60000);
-    WAIT_TRUE(!w->isWorking(), 5000);
+    WAIT_TRUE(!w->isWorking(), 60000);
     ASSERT_NO_FATAL_FAILURE(clickQml(w->m_pNavBar, "sliceButton"));
-    WAIT_TRUE(w->m_pSliceWidget->isVisible(), 5000);
+    WAIT_TRUE(w->m_pSliceWidget->isVisible(), 60000);
 
     VSLModelPainter* plate = onlyInstance(*w);
     ASSERT_FALSE(plate->m_supportMap.isEmpty());
@@ -271,7 +271,7 @@ TEST_F(WholeRoad, TheFileHoldsTheModelAndSupportsWhereTheViewShowsThem)
     };
     auto generate = [&] {
         ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "supportButton"));
-        WAIT_TRUE(w.m_pSupportWidget->isVisible(), 5000);
+        WAIT_TRUE(w.m_pSupportWidget->isVisible(), 60000);
         QSignalSpy done(view, &VSLGLView::sig_GenSupportDone);
         supportPanel("GenSptButton");
         WAIT_TRUE(done.count() == 1 && !w.isWorking(), 60000);
@@ -279,11 +279,11 @@ TEST_F(WholeRoad, TheFileHoldsTheModelAndSupportsWhereTheViewShowsThem)
     // Slice, then Save Job into `file`; the decoded file.
     auto sliceAndSave = [&](const QString& file) {
         ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "sliceButton"));
-        WAIT_TRUE(w.m_pSliceWidget->isVisible(), 5000);
+        WAIT_TRUE(w.m_pSliceWidget->isVisible(), 60000);
         ASSERT_GT(slice(w), 0);
         out = file;
         ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "saveButton"));
-        WAIT_TRUE(w.m_pSaveWidget->isVisible(), 5000);
+        WAIT_TRUE(w.m_pSaveWidget->isVisible(), 60000);
         QSignalSpy ready(&w.m_dataThread, &MyThread2::signal_PrintDataReady);
         w.m_pSaveWidget->findChild<QPushButton*>("btn_StartPrint")->click();
         WAIT_TRUE(ready.count() == 1 && !w.isWorking(), 60000);
