@@ -3,6 +3,7 @@
 #include "DLPSupportTruss.h"
 #include "vslglview/VSLModelLoader.h"
 #include "vslglview/VSLModelPainter.h"
+#include "vslfunction/savecommit.h"
 
 #include <QDebug>
 #include <QDir>
@@ -149,6 +150,8 @@ void DLPSupportStructure::FillRegistryDefaults(bool force, QString preset)
         break;
     }
     settings.endGroup();
+    // QSettings' own write fails silently on a full disk.
+    SyncSettingsAndReport(settings);
 }
 
 DLPSupportAttachmentData* DLPSupportStructure::FindAttachment(const QString& name)
