@@ -105,11 +105,7 @@ std::function<bool(QSettings&)>& settingsSyncCheck()
 bool SyncSettingsWritten(QSettings& settings)
 {
     settings.sync();
-    // The object's own status cannot tell: it is an access error from the
-    // start when no organisation is named. A fresh object on the same file
-    // shares what is still to be written, and tries it again.
-    const QSettings again(settings.fileName(), settings.format());
-    return again.status() != QSettings::AccessError;
+    return settings.status() != QSettings::AccessError;
 }
 
 bool SyncSettingsAndReport(QSettings& settings)

@@ -35,7 +35,9 @@ bool CommitSaveFile(QSaveFile& file, QString& why);
 // below, which tells the user; without one, the failure is logged. False
 // when the file could not be written.
 bool SyncSettingsAndReport(QSettings& settings);
-// The sync alone: false when something set was not written.
+// The sync alone: false when something set was not written. The object
+// must name its organisation: without one QSettings marks it as an access
+// error from the start.
 bool SyncSettingsWritten(QSettings& settings);
 // The check SyncSettingsAndReport runs in its place; empty: none.
 void SetSettingsSyncCheck(std::function<bool(QSettings& settings)> check);
