@@ -1,5 +1,7 @@
 #include "FileChooser.h"
 
+#include "app/core/configdir.h"
+
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -26,6 +28,7 @@ QString openFileName(QWidget* parent, const QString& caption, const QString& sta
 {
     if (openChooser())
         return openChooser()(parent, caption, start, filter);
+    const QtStateGuard qtState;
     return QFileDialog::getOpenFileName(parent, caption, start, filter);
 }
 
@@ -35,6 +38,7 @@ QString saveFileName(QWidget* parent, const QString& caption, const QString& sta
         return saveChooser()(parent, caption, start, filter);
     // The dialog would ask about the name typed; withExtension asks about
     // the name the file is written under.
+    const QtStateGuard qtState;
     return QFileDialog::getSaveFileName(parent, caption, start, filter, nullptr, QFileDialog::DontConfirmOverwrite);
 }
 

@@ -480,10 +480,10 @@ void DlpCtlDialog::on_pbCurrentSetRead()
 
 void DlpCtlDialog::on_pbImageShow()
 {
-    const QString fileName = m_pictureChooser
-                                 ? m_pictureChooser()
-                                 : QFileDialog::getOpenFileName(this, tr("Open Pictures"), QString(),
-                                                                tr("*.png *.jpeg *.jpg *.bmp *.svg"));
+    const QString fileName = m_pictureChooser ? m_pictureChooser() : [this] {
+        const QtStateGuard qtState;
+        return QFileDialog::getOpenFileName(this, tr("Open Pictures"), QString(), tr("*.png *.jpeg *.jpg *.bmp *.svg"));
+    }();
     emit signal_pictureOpen(fileName);
 }
 

@@ -3,7 +3,9 @@
 #include "DLPSupportTruss.h"
 #include "vslglview/VSLModelLoader.h"
 #include "vslglview/VSLModelPainter.h"
+#include "vslfunction/savecommit.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
@@ -130,7 +132,12 @@ void DLPSupportStructure::ImportAttachmentDataFromStls()
 
 void DLPSupportStructure::FillRegistryDefaults(bool force, QString preset)
 {
-    QSettings settings;
+    // The plain object's file, its organisation named as QSettings names
+    // it: an unnamed one leaves no status to tell a failed write by.
+    const QString organisation = QCoreApplication::organizationName();
+    QSettings settings(QSettings::defaultFormat(), QSettings::UserScope,
+                       organisation.isEmpty() ? QStringLiteral("Unknown Organization") : organisation,
+                       QCoreApplication::applicationName());
     if (settings.value("SUPPORTPARAMSLOADED", false).toBool() && !force)
         return;
     settings.setValue("SUPPORTPARAMSLOADED", true);
@@ -149,6 +156,8 @@ void DLPSupportStructure::FillRegistryDefaults(bool force, QString preset)
         break;
     }
     settings.endGroup();
+    // QSettings' own write fails silently on a full disk.
+    SyncSettingsAndReport(settings);
 }
 
 DLPSupportAttachmentData* DLPSupportStructure::FindAttachment(const QString& name)

@@ -1,6 +1,8 @@
 #include "vslfunction/savecommit.h"
 
+#include <QDebug>
 #include <QFileInfo>
+#include <QSettings>
 #include <QtGlobal>
 
 #include <cerrno>
@@ -88,4 +90,35 @@ bool CommitSaveFile(QSaveFile& file, QString& why)
         return true;
     why = FileErrorSentence(failure);
     return false;
+}
+
+namespace {
+
+std::function<bool(QSettings&)>& settingsSyncCheck()
+{
+    static std::function<bool(QSettings&)> check;
+    return check;
+}
+
+} // namespace
+
+bool SyncSettingsWritten(QSettings& settings)
+{
+    settings.sync();
+    return settings.status() != QSettings::AccessError;
+}
+
+bool SyncSettingsAndReport(QSettings& settings)
+{
+    if (settingsSyncCheck())
+        return settingsSyncCheck()(settings);
+    if (SyncSettingsWritten(settings))
+        return true;
+    qWarning().noquote() << QStringLiteral("%1 could not be saved; it is left as it was").arg(settings.fileName());
+    return false;
+}
+
+void SetSettingsSyncCheck(std::function<bool(QSettings& settings)> check)
+{
+    settingsSyncCheck() = std::move(check);
 }

@@ -4,6 +4,10 @@
 #include <QSaveFile>
 #include <QString>
 
+#include <functional>
+
+class QSettings;
+
 // The one way a finished file replaces the old one: every byte on the disk
 // first, else the old file stays as it was.
 
@@ -24,3 +28,16 @@ QString FileErrorDetail(const QFileDevice& file, int systemError);
 // own words ("File too large").
 bool CommitSaveFile(QSaveFile& file, QFileDevice::FileError& failure, QString* detail = nullptr);
 bool CommitSaveFile(QSaveFile& file, QString& why);
+
+// A settings file QSettings writes itself (the support presets, the file
+// dialogs' own state): on a full disk QSettings gives up at its lock file
+// and says nothing. Syncs `settings` and hands a failure to the check set
+// below, which tells the user; without one, the failure is logged. False
+// when the file could not be written.
+bool SyncSettingsAndReport(QSettings& settings);
+// The sync alone: false when something set was not written. The object
+// must name its organisation: without one QSettings marks it as an access
+// error from the start.
+bool SyncSettingsWritten(QSettings& settings);
+// The check SyncSettingsAndReport runs in its place; empty: none.
+void SetSettingsSyncCheck(std::function<bool(QSettings& settings)> check);

@@ -2,6 +2,10 @@
 
 #include <QString>
 
+#include <memory>
+
+class QSettings;
+
 // The folder every settings file, recipe file and the daily log live in:
 // $VEXMOR_CONFIG_DIR when set, else the user's standard configuration
 // location. The folder is created on first use, and QSettings' user-scope
@@ -22,3 +26,26 @@ QString vexmorDefaultSettingsFile();
 // private folder for the rest of the run: the program keeps its defaults
 // and writes nothing through the user's file. The user is told.
 void vexmorPrepareDefaultSettings();
+
+// Qt keeps its own state (the file chooser's folders and view) in
+// "QtProject.conf" of the folder and reads and writes it itself. The file
+// is checked as the program's own files are; when it must be left alone,
+// Qt's state goes to a private folder for the rest of the run and the user
+// is told. True while Qt may use the file in the folder.
+QString vexmorQtStateFile();
+bool vexmorPrepareQtState();
+
+// Held while a Qt dialog that keeps state (the file chooser) lives: the file
+// is checked again first, and a write of Qt's that failed (a full disk) is
+// told as the program's own are. GUI thread only.
+class QtStateGuard
+{
+public:
+    QtStateGuard();
+    ~QtStateGuard();
+    QtStateGuard(const QtStateGuard&) = delete;
+    QtStateGuard& operator=(const QtStateGuard&) = delete;
+
+private:
+    std::unique_ptr<QSettings> m_keeper;
+};

@@ -17,6 +17,7 @@
 
 #include <functional>
 
+#include <dlfcn.h>
 #include <sched.h>
 #include <signal.h>
 #include <sys/mount.h>
@@ -48,6 +49,13 @@ const QByteArray kLightMissingKeys = "; light settings measured on 2026-11-02, d
                                      "[Workshop]\n"
                                      "bench=left window, second shelf, near the resin cupboard\n";
 const QByteArray kBom = "\xEF\xBB\xBF";
+// The file chooser's state as Qt wrote it on an earlier run, with a line of
+// the user's.
+const QByteArray kQtStateOfTheUser = "; kept by hand\n"
+                                     "[FileDialog]\n"
+                                     "history=file:///home/user/models\n"
+                                     "lastVisited=file:///home/user/models\n"
+                                     "viewMode=Detail\n";
 
 // The folder made a small tmpfs of its own, in a mount namespace of this
 // process, so nothing outside sees it; false where the test may not mount.
@@ -81,7 +89,8 @@ bool isFifo(const QString& path)
 const auto writeBytes = testmesh::WriteFile;
 const auto readBytes = testmesh::ReadFile;
 
-// Every regular file under `folder` with its bytes; FIFOs as "<fifo>".
+// Every regular file under `folder` with its bytes; FIFOs as "<fifo>", a
+// link as where it leads followed by the bytes found there.
 QMap<QString, QByteArray> snapshot(const QString& folder)
 {
     QMap<QString, QByteArray> files;
@@ -89,10 +98,58 @@ QMap<QString, QByteArray> snapshot(const QString& folder)
     while (it.hasNext()) {
         const QString path = it.next();
         const QString name = QDir(folder).relativeFilePath(path);
-        files.insert(name, isFifo(path) ? QByteArray("<fifo>") : readBytes(path));
+        const QByteArray link = QFileInfo(path).isSymLink()
+                                    ? "<link to " + QFile::encodeName(QFileInfo(path).symLinkTarget()) + ">"
+                                    : QByteArray();
+        files.insert(name, link + (isFifo(path) ? QByteArray("<fifo>") : readBytes(path)));
     }
     return files;
 }
+
+// A click as a person makes it, through the X server's XTEST extension (its
+// library is installed with the server, its header is not).
+bool clickAt(Display* d, const QPoint& at)
+{
+    static void* const xtest = ::dlopen("libXtst.so.6", RTLD_NOW | RTLD_LOCAL);
+    if (!xtest)
+        return false;
+    using Motion = int (*)(Display*, int, int, int, unsigned long);
+    using Button = int (*)(Display*, unsigned int, int, unsigned long);
+    const auto motion = reinterpret_cast<Motion>(::dlsym(xtest, "XTestFakeMotionEvent"));
+    const auto button = reinterpret_cast<Button>(::dlsym(xtest, "XTestFakeButtonEvent"));
+    if (!motion || !button)
+        return false;
+    motion(d, -1, at.x(), at.y(), 0);
+    button(d, 1, True, 0);
+    button(d, 1, False, 0);
+    XSync(d, False);
+    return true;
+}
+
+// Asks every window over `main` (the notice boxes) to close, as a person
+// closes them; false when there was none.
+bool closeWindowsOver(Display* d, Window main)
+{
+    Window root = DefaultRootWindow(d), parent = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(d, root, &root, &parent, &children, &count))
+        return false;
+    bool closed = false;
+    for (unsigned int i = 0; i < count; ++i) {
+        XWindowAttributes a;
+        if (children[i] != main && XGetWindowAttributes(d, children[i], &a) && a.map_state == IsViewable
+            && textProperty(d, children[i], "WM_NAME") != "Open Model")
+            closed = askToClose(d, children[i]) || closed;
+    }
+    if (children)
+        XFree(children);
+    return closed;
+}
+
+// Where "Load Model" stands: the first button of the bar over the 3D view,
+// under the title bar.
+const QPoint kLoadModelInWindow(37, 94);
 
 struct Folder
 {
@@ -105,6 +162,10 @@ struct Folder
     // Files the program may write, with what they must hold afterwards
     // (a check); every other file that was there stays byte for byte.
     QMap<QString, std::function<void(const QByteArray& after)>> written;
+    // "Load Model" clicked once the window shows: the chooser must open and
+    // close again on a cancel.
+    bool openChooser = false;
+    QStringList logged; // in the day's log (what is said after the window shows)
 };
 
 void PrintTo(const Folder& f, std::ostream* os) { *os << f.name; }
@@ -132,6 +193,17 @@ TEST_P(HostileFolder, TheProgramStartsSaysWhyAndKeepsEveryByte)
     if (row.fileSizeLimit < 0)
         fillUp(config.path());
     const QMap<QString, QByteArray> before = snapshot(config.path());
+    // Files next to the log (the outside end of a link) stay as they were.
+    const auto besideLog = [&] {
+        QMap<QString, QByteArray> files;
+        if (QFileInfo(logDir).isDir() && logDir != config.path())
+            files = snapshot(logDir);
+        for (const QString& name : files.keys())
+            if (name.endsWith("log.txt"))
+                files.remove(name);
+        return files;
+    };
+    const QMap<QString, QByteArray> outsideBefore = besideLog();
     const QMap<QString, QByteArray> logBefore = QFileInfo(logDir).isFile() ? QMap<QString, QByteArray>{{"", readBytes(logDir)}}
                                                                            : QMap<QString, QByteArray>{};
 
@@ -148,6 +220,34 @@ TEST_P(HostileFolder, TheProgramStartsSaysWhyAndKeepsEveryByte)
     ASSERT_EQ(app.state(), QProcess::Running)
         << "exit code " << app.exitCode() << "\n" << app.readAllStandardError().toStdString();
     ASSERT_NE(shown.window, 0u) << "no window; the start hangs\n" << app.readAllStandardError().toStdString();
+
+    if (row.openChooser) {
+        // As a person would: "Load Model", then a cancel.
+        QRect chooserAt;
+        Window chooser = 0;
+        QElapsedTimer waited;
+        waited.start();
+        for (int clicks = 0; !chooser && waited.elapsed() < 60000 && app.state() == QProcess::Running;) {
+            if (closeWindowsOver(display.get(), shown.window)) {
+                // The box first, as a person reads and closes it.
+            } else if (clicks == 0 || waited.elapsed() > clicks * 10000) {
+                ASSERT_TRUE(clickAt(display.get(), shown.geometry.topLeft() + kLoadModelInWindow)) << "no XTEST";
+                ++clicks;
+            }
+            QThread::msleep(200);
+            chooser = mappedWindow(display.get(), "Open Model", chooserAt);
+        }
+        for (waited.restart(); chooser && waited.elapsed() < 20000 && !looksDrawn(screenArea(display.get(), chooserAt));)
+            QThread::msleep(200);
+        screenArea(display.get(), QRect(0, 0, 1920, 1080)).save(QString("hostile_folder_%1_chooser.png").arg(row.name));
+        ASSERT_NE(chooser, 0u) << "the chooser did not open\n" << app.readAllStandardError().toStdString();
+        ASSERT_TRUE(askToClose(display.get(), chooser));
+        QRect ignored;
+        waited.restart();
+        while (mappedWindow(display.get(), "Open Model", ignored) && waited.elapsed() < 30000)
+            QThread::msleep(200);
+        ASSERT_EQ(mappedWindow(display.get(), "Open Model", ignored), 0u) << "the chooser did not close";
+    }
 
     // SIGTERM ends it, as it ends a healthy start.
     ASSERT_EQ(::kill(static_cast<pid_t>(app.processId()), SIGTERM), 0);
@@ -179,6 +279,11 @@ TEST_P(HostileFolder, TheProgramStartsSaysWhyAndKeepsEveryByte)
     }
     if (!logBefore.isEmpty()) {
         EXPECT_EQ(readBytes(logDir), logBefore.first()) << "the file named as log folder";
+    }
+    EXPECT_EQ(besideLog(), outsideBefore) << "a file outside the configuration folder changed";
+    const QByteArray logged = dayLog(logDir);
+    for (const QString& text : row.logged) {
+        EXPECT_TRUE(logged.contains(text.toUtf8())) << text.toStdString() << "\n--- log:\n" << logged.toStdString();
     }
 
 }
@@ -239,9 +344,50 @@ INSTANTIATE_TEST_SUITE_P(
                seedUsersFiles,
                -1,
                {"VexmorMachine.ini: No space left on the device", "Light.ini: No space left on the device",
-                "left as it was"},
+                "Unknown Organization/vexmor3d.conf: No space left on the device", "left as it was"},
                {},
                {}},
+        // Qt's own file of the folder, which the chooser reads and writes.
+        Folder{"qt_state_fifo",
+               [](const QString& config, QString&) { ASSERT_TRUE(makeFifo(QDir(config).filePath("QtProject.conf"))); },
+               0,
+               {"QtProject.conf is not a regular file"},
+               {},
+               {},
+               true},
+        Folder{"qt_state_link_out",
+               [](const QString& config, QString& logDir) {
+                   const QString outside = QDir(logDir).filePath("mine.conf");
+                   ASSERT_TRUE(writeBytes(outside, kQtStateOfTheUser));
+                   ASSERT_TRUE(QFile::link(outside, QDir(config).filePath("QtProject.conf")));
+               },
+               0,
+               {"QtProject.conf is a link to", "outside the folder"},
+               {},
+               {},
+               true},
+        Folder{"qt_state_dangling_link",
+               [](const QString& config, QString& logDir) {
+                   ASSERT_TRUE(QFile::link(QDir(logDir).filePath("gone/QtProject.conf"),
+                                           QDir(config).filePath("QtProject.conf")));
+                   ASSERT_TRUE(QDir(logDir).mkpath("gone"));
+               },
+               0,
+               {"QtProject.conf is a link to", "which does not exist"},
+               {},
+               {},
+               true},
+        Folder{"qt_state_full_tmpfs",
+               [](const QString& config, QString& logDir) {
+                   seedUsersFiles(config, logDir);
+                   ASSERT_TRUE(writeBytes(QDir(config).filePath("QtProject.conf"), kQtStateOfTheUser));
+               },
+               -1,
+               {"Unknown Organization/vexmor3d.conf: No space left on the device"},
+               {},
+               {},
+               true,
+               {"QtProject.conf: No space left on the device", "left as it was"}},
         fifoInPlaceOf("fifo_machine", "VexmorMachine.ini"), fifoInPlaceOf("fifo_light", "Light.ini"),
         fifoInPlaceOf("fifo_recipes", "Pellar10Recipe.ini"),
         fifoInPlaceOf("fifo_plain_settings", "Unknown Organization/vexmor3d.conf"),

@@ -5,6 +5,7 @@
 #include "logoutput.h"
 #include "ownedfile.h"
 #include "test_meshes.h"
+#include "vslfunction/savecommit.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -145,6 +146,28 @@ TEST_F(Folders, ADefaultSettingsFileLeftAloneSendsPlainSettingsElsewhere)
     }
     EXPECT_FALSE(QFileInfo::exists(outside("made.conf")));
     EXPECT_TRUE(QFileInfo(file).isSymLink());
+}
+
+// Settings QSettings writes itself: a write it gives up on is told, one
+// that went through is not.
+TEST_F(Folders, ASettingsWriteQSettingsGaveUpOnIsTold)
+{
+    vexmorConfigDir();
+    {
+        QSettings fine(QSettings::UserScope, "Workshop", "bench");
+        fine.setValue("a", 1);
+        EXPECT_TRUE(SyncSettingsAndReport(fine));
+        EXPECT_TRUE(told.isEmpty()) << told.join('\n').toStdString();
+    }
+    // Its folder a file: QSettings cannot make the file and says nothing.
+    ASSERT_TRUE(WriteFile(in("Shop"), "a note, not a folder\n"));
+    QSettings blocked(in("Shop/bench.conf"), QSettings::IniFormat);
+    blocked.setValue("a", 1);
+    EXPECT_FALSE(SyncSettingsAndReport(blocked));
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told[0].contains("Shop/bench.conf")) << told[0].toStdString();
+    EXPECT_TRUE(told[0].contains("left as it was")) << told[0].toStdString();
+    EXPECT_EQ(readBytes(in("Shop")), QByteArray("a note, not a folder\n"));
 }
 
 TEST_F(Folders, TheDailyLogWritesNothingThroughALinkOutOfItsFolder)
