@@ -21,8 +21,8 @@ public:
     {
         m_timer.setInterval(20);
         QObject::connect(&m_timer, &QTimer::timeout, [this] { poll(); });
-        m_timer.start();
     }
+    void start() { m_timer.start(); }
     QString picture; // file name of the next picture
     QStringList texts;
 
@@ -56,7 +56,42 @@ ArchiveMembers pellar10Archive(const QVector<QImage>& layers)
     return members;
 }
 
-using ConverterRoad = MainWindowTest;
+// The window with its converter panel open, driven by its own buttons.
+class ConverterRoad : public MainWindowTest
+{
+protected:
+    void openConverter(Vexmor& w)
+    {
+        ASSERT_NO_FATAL_FAILURE(open(w, 10.f));
+        w.ui.ImportButton->click();
+        panel = w.m_pImportWidget;
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(panel));
+        source = panel->findChild<QComboBox*>("comboBox_Source");
+        boxes.start();
+    }
+    QString text(const char* label) const { return panel->findChild<QLabel*>(label)->text(); }
+    void click(const char* button) const { panel->findChild<QPushButton*>(button)->click(); }
+    // The chooser answers `path` for a file of the given format.
+    void import(const char* format, const QString& path)
+    {
+        source->setCurrentText(format);
+        openAnswer = path;
+        click("btn_Import");
+    }
+    // Saves to `name` in the work folder; the job ends with its `boxCount`th box.
+    void saveToldBy(Vexmor& w, const QString& name, const char* picture, int boxCount)
+    {
+        out = work.filePath(name);
+        boxes.picture = picture;
+        click("btn_Save");
+        WAIT_TRUE(boxes.texts.size() == boxCount, 60000);
+        WAIT_TRUE(!w.isWorking(), 60000);
+    }
+
+    VImportWidgetX* panel = nullptr;
+    QComboBox* source = nullptr;
+    BoxWatcher boxes;
+};
 
 // The converter panel as a user drives it: a Pellar10 archive whose layers
 // are one pixel is refused with the layer named (it once became a fully lit
@@ -65,29 +100,16 @@ using ConverterRoad = MainWindowTest;
 TEST_F(ConverterRoad, WrongFrameRefusedGoodArchiveConvertedAndResaved)
 {
     Vexmor w;
-    ASSERT_NO_FATAL_FAILURE(open(w, 10.f));
-    w.ui.ImportButton->click();
-    VImportWidgetX* panel = w.m_pImportWidget;
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(panel));
-    auto* source = panel->findChild<QComboBox*>("comboBox_Source");
-    auto text = [panel](const char* label) { return panel->findChild<QLabel*>(label)->text(); };
-    auto click = [panel](const char* button) { panel->findChild<QPushButton*>(button)->click(); };
-    BoxWatcher boxes;
+    ASSERT_NO_FATAL_FAILURE(openConverter(w));
 
     // One white pixel per layer under the printer's 960 x 1708 header.
     QImage dot(1, 1, QImage::Format_Grayscale8);
     dot.fill(255);
     const QString dots = work.filePath("dots.zip");
     ASSERT_TRUE(WriteZipArchive(dots, pellar10Archive({dot, dot})));
-    source->setCurrentText("ChiTuBox zip files");
-    openAnswer = dots;
-    click("btn_Import");
+    import("ChiTuBox zip files", dots);
     EXPECT_EQ(text("Label_FileName") + " " + text("Label_LayerThick"), "dots.zip 50 um");
-    out = work.filePath("dots.vxs");
-    boxes.picture = "e2e_converter_1_wrong_frame.png";
-    click("btn_Save");
-    WAIT_TRUE(boxes.texts.size() == 1, 30000);
-    WAIT_TRUE(!w.isWorking(), 60000);
+    ASSERT_NO_FATAL_FAILURE(saveToldBy(w, "dots.vxs", "e2e_converter_1_wrong_frame.png", 1));
     EXPECT_EQ(boxes.texts[0], "A layer of the archive is missing or damaged.\n"
                               "layer 1 (\"1.png\") is 1 x 1 pixels, the header states 960 x 1708");
     EXPECT_FALSE(QFile::exists(out));
@@ -119,9 +141,7 @@ TEST_F(ConverterRoad, WrongFrameRefusedGoodArchiveConvertedAndResaved)
     EXPECT_NEAR(double(lit), 120.0 * 854, 854);
 
     // Re-saved with the panel's recipe: the same layers under the new block.
-    source->setCurrentText("Vexmor3D vxs files");
-    openAnswer = out;
-    click("btn_Import");
+    import("Vexmor3D vxs files", out);
     EXPECT_EQ(text("Label_FileName") + " " + text("Label_LayerThick"), "part.vxs 50 um");
     out = work.filePath("part_new.vxs");
     click("btn_Save");
@@ -156,13 +176,7 @@ TEST_F(ConverterRoad, WrongFrameRefusedGoodArchiveConvertedAndResaved)
 TEST_F(ConverterRoad, PicturesLeftOutAndRunsOfLengthZeroAreNamed)
 {
     Vexmor w;
-    ASSERT_NO_FATAL_FAILURE(open(w, 10.f));
-    w.ui.ImportButton->click();
-    VImportWidgetX* panel = w.m_pImportWidget;
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(panel));
-    auto* source = panel->findChild<QComboBox*>("comboBox_Source");
-    auto click = [panel](const char* button) { panel->findChild<QPushButton*>(button)->click(); };
-    BoxWatcher boxes;
+    ASSERT_NO_FATAL_FAILURE(openConverter(w));
 
     QImage quarter(960, 1708, QImage::Format_Grayscale8);
     quarter.fill(0);
@@ -172,14 +186,8 @@ TEST_F(ConverterRoad, PicturesLeftOutAndRunsOfLengthZeroAreNamed)
     members[0].second.replace(";totalLayer:3\n", ";totalLayer:2\n");
     const QString three = work.filePath("three.zip");
     ASSERT_TRUE(WriteZipArchive(three, members));
-    source->setCurrentText("ChiTuBox zip files");
-    openAnswer = three;
-    click("btn_Import");
-    out = work.filePath("three.vxs");
-    boxes.picture = "e2e_converter_4_picture_left_out.png";
-    click("btn_Save");
-    WAIT_TRUE(boxes.texts.size() == 1, 30000);
-    WAIT_TRUE(!w.isWorking(), 60000);
+    import("ChiTuBox zip files", three);
+    ASSERT_NO_FATAL_FAILURE(saveToldBy(w, "three.vxs", "e2e_converter_4_picture_left_out.png", 1));
     EXPECT_EQ(boxes.texts[0], "The print file was written, but:\n"
                               "1 layer picture left out (\"3.png\"): the header of \"run.gcode\" counts 2 layers");
     const VxsFile converted = ReadVxs(out, false);
@@ -201,14 +209,8 @@ TEST_F(ConverterRoad, PicturesLeftOutAndRunsOfLengthZeroAreNamed)
     const QString damaged = work.filePath("zero.vxs");
     ASSERT_TRUE(testmesh::WriteFile(damaged, bytes));
     EXPECT_EQ(ReadVxs(damaged, false).error, "layer 2: a run of length 0");
-    source->setCurrentText("Vexmor3D vxs files");
-    openAnswer = damaged;
-    click("btn_Import");
-    out = work.filePath("zero_new.vxs");
-    boxes.picture = "e2e_converter_5_run_of_length_0.png";
-    click("btn_Save");
-    WAIT_TRUE(boxes.texts.size() == 2, 30000);
-    WAIT_TRUE(!w.isWorking(), 60000);
+    import("Vexmor3D vxs files", damaged);
+    ASSERT_NO_FATAL_FAILURE(saveToldBy(w, "zero_new.vxs", "e2e_converter_5_run_of_length_0.png", 2));
     EXPECT_EQ(boxes.texts[1], "A layer of the archive is missing or damaged.\n" + damaged +
                                   " layer 2 holds a run of length 0: the file is damaged");
     EXPECT_FALSE(QFile::exists(out));

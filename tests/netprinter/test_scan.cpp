@@ -319,7 +319,15 @@ TEST_F(LoopbackScan, PackedOrHugeRepliesCostNoMoreThanTheBound)
         handled.clear();
         lists.clear();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        // The peak of resident memory, against resident memory; under a
+        // sanitizer its quarantine keeps every freed block resident, so there
+        // the peak says nothing of the search and only the live bytes count.
+#ifdef VSL_SANITIZED_HEAP
+        const bool peakKnown = false;
+#else
         const bool peakKnown = resetPeakMemory();
+#endif
+        const qint64 peakBefore = peakMemoryKb();
         const qint64 before = memoryInUseKb();
         const int sent = scan.requestCount();
         scan.start();
@@ -328,7 +336,7 @@ TEST_F(LoopbackScan, PackedOrHugeRepliesCostNoMoreThanTheBound)
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         const qint64 peak = peakMemoryKb();
         std::printf("[ peak     ] %s: %lld kB over the %lld kB before the search\n", r.what,
-                    static_cast<long long>(peak - before), static_cast<long long>(before));
+                    static_cast<long long>(peak - peakBefore), static_cast<long long>(peakBefore));
         ASSERT_EQ(peer.requests().size(), 1);
         EXPECT_TRUE(peer.requests()[0].toLower().contains("\r\naccept-encoding: identity\r\n"))
             << peer.requests()[0].toStdString();
@@ -336,7 +344,7 @@ TEST_F(LoopbackScan, PackedOrHugeRepliesCostNoMoreThanTheBound)
         EXPECT_EQ(lists.count(), 0);
         EXPECT_LT(peer.written(), 16 << 20);
         if (peakKnown)
-            EXPECT_LT(peak - before, peakBoundKb);
+            EXPECT_LT(peak - peakBefore, peakBoundKb);
         EXPECT_LT(memoryInUseKb() - before, peakBoundKb);
     }
 }
