@@ -91,6 +91,16 @@ protected:
     // Saved for a person to look at; returns how many view pixels differ
     // from the first shot, so a blank or frozen view fails. With a stage
     // panel: that panel alone is shown, inside the window.
+    // The Support stage through the bar, its Generate button, and the job's end.
+    void generateSupports(Vexmor& w)
+    {
+        ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "supportButton"));
+        WAIT_TRUE(w.m_pSupportWidget->isVisible(), 60000);
+        QSignalSpy supportDone(w.ui.GLWidget, &VSLGLView::sig_GenSupportDone);
+        w.m_pSupportWidget->findChild<QPushButton*>("GenSptButton")->click();
+        WAIT_TRUE(supportDone.count() == 1, 60000);
+        WAIT_TRUE(!w.isWorking(), 60000);
+    }
     // Dark pixels of the Save button's picture in a grab of the window.
     static int darkOnSaveButton(Vexmor& w, const QImage& img)
     {

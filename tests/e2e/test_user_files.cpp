@@ -324,12 +324,7 @@ TEST_F(UserFiles, SupportsPastThePlatesEdgeAreToldBeforeSlicing)
     QTest::qWait(50);
     ASSERT_NEAR(p->m_maxBound.x(), bmax.x() - 1.f, 0.02f);
 
-    ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "supportButton"));
-    WAIT_TRUE(w.m_pSupportWidget->isVisible(), 60000);
-    QSignalSpy supportDone(w.ui.GLWidget, &VSLGLView::sig_GenSupportDone);
-    w.m_pSupportWidget->findChild<QPushButton*>("GenSptButton")->click();
-    WAIT_TRUE(supportDone.count() == 1, 60000);
-    WAIT_TRUE(!w.isWorking(), 60000);
+    ASSERT_NO_FATAL_FAILURE(generateSupports(w));
     ASSERT_FALSE(p->m_supportMap.isEmpty());
     EXPECT_TRUE(scene->CheckPlatform(p)) << "supports generated at the edge stand on the plate";
     shot(w, "edge_1_supported");

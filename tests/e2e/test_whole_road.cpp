@@ -94,12 +94,7 @@ TEST_F(WholeRoad, LoadEditRepairSupportSliceSaveAndDecode)
     EXPECT_GT(shot(w, "3_fixed", w.m_pFixWidget), 100);
 
     // Support: the job runs behind the overlay and ends.
-    ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "supportButton"));
-    WAIT_TRUE(w.m_pSupportWidget->isVisible(), 60000);
-    QSignalSpy supportDone(w.ui.GLWidget, &VSLGLView::sig_GenSupportDone);
-    w.m_pSupportWidget->findChild<QPushButton*>("GenSptButton")->click();
-    WAIT_TRUE(supportDone.count() == 1, 60000);
-    WAIT_TRUE(!w.isWorking(), 60000);
+    ASSERT_NO_FATAL_FAILURE(generateSupports(w));
     EXPECT_GT(shot(w, "4_supported", w.m_pSupportWidget), 100);
     EXPECT_TRUE(w.m_bRepaired && w.m_bSupported);
 
