@@ -32,6 +32,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QStandardPaths>
@@ -113,6 +114,26 @@ TextContrast measureText(const QImage& image, const QRect& area)
 }
 
 constexpr double kMinimumContrast = 4.5;
+
+// Counts the paint events a widget receives while it lives.
+struct PaintsSeen : QObject
+{
+    explicit PaintsSeen(QWidget* widget) : m_widget(widget) { widget->installEventFilter(this); }
+    ~PaintsSeen() override
+    {
+        if (m_widget)
+            m_widget->removeEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        count += event->type() == QEvent::Paint;
+        return false;
+    }
+    int count = 0;
+
+private:
+    QPointer<QWidget> m_widget;
+};
 
 struct Caption
 {
@@ -310,8 +331,15 @@ protected:
     void inspect(const char* name, QWidget* screen, const QList<Caption>& captions)
     {
         const QRect frame = screen->isWindow() ? screen->frameGeometry() : globalRect(screen, screen->rect());
-        // A loaded machine paints a menu late (or fades it in): the grab
-        // waits until two in a row agree.
+        // A loaded machine maps a window well before it paints it: a paint
+        // asked for now is waited for (its flush reaches the X server before
+        // the grab's request), and two equal grabs of a blank window taken
+        // before it proved nothing.
+        PaintsSeen paints(screen);
+        screen->update();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return paints.count > 0; }, 20000)) << name << " was never painted";
+        QCoreApplication::processEvents();
+        // A menu may still fade in: the grab waits until two in a row agree.
         auto grabFrame = [&] {
             return screen->screen()
                 ->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height())
