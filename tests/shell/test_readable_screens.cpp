@@ -206,6 +206,16 @@ QWidget* popupOf(QComboBox* combo)
     return popup != combo->window() && popup->isVisible() ? popup : nullptr;
 }
 
+// The window a popup opens over is the active one before it opens: an
+// activation still on its way from the screen before (a loaded machine
+// delivers it late) would close the popup as it arrived.
+void activate(QWidget* window)
+{
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window, 20000));
+    QCoreApplication::processEvents();
+}
+
 // A combo's list, opened as a click's press opens it; a row that is not the
 // current one as the known entry, and with `highlighted` the current one too
 // (a list that keeps a selection colour of its own). The click's release is
@@ -219,6 +229,7 @@ Screen comboList(const char* name, std::function<QWidget*(Vexmor&)> owner, const
             [owner, combo](Vexmor& w) {
                 owner(w)->show();
                 ASSERT_TRUE(QTest::qWaitForWindowExposed(owner(w)->window()));
+                ASSERT_NO_FATAL_FAILURE(activate(owner(w)->window()));
                 combo(w)->showPopup();
             },
             [combo](Vexmor& w) { return popupOf(combo(w)); },
@@ -427,6 +438,7 @@ Screen fieldMenu(const char* name, QWidget* (*owner)(Vexmor&), const char* field
             [owner, fieldName](Vexmor& w) {
                 owner(w)->show();
                 ASSERT_TRUE(QTest::qWaitForWindowExposed(owner(w)->window()));
+                ASSERT_NO_FATAL_FAILURE(activate(owner(w)->window()));
                 auto* field = owner(w)->findChild<QWidget*>(fieldName);
                 ASSERT_TRUE(field && field->isEnabled() && field->isVisible()) << fieldName;
                 const QPoint centre = field->rect().center();
