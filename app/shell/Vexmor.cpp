@@ -698,6 +698,11 @@ void Vexmor::slot_PrintAction(bool& repaired, bool& supported, bool& sliced)
 
 void Vexmor::slot_VexmorUpdateStatus(int NewSceneStatus)
 {
+    // "Ready" is a topology pass ending. Slices wait for every model's pass,
+    // so layers being made or made already came from the finished mesh: the
+    // pass's signal, queued behind them on a busy machine, outdates nothing.
+    if (NewSceneStatus == VexmorEditStatReady && (m_bSlicing || m_pSaveWidget->m_bSliceData))
+        return;
     emit signal_SliceStatChanged(static_cast<emVexmorEditStat>(NewSceneStatus));
 }
 

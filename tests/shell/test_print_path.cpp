@@ -271,6 +271,34 @@ TEST_F(PrintPath, ACopyDeletedAfterSlicingIsNotSavedFromTheOldLayers)
     EXPECT_FALSE(QFile::exists(answer));
 }
 
+// A model's topology pass can end after a slice that waited for it: the
+// layers came from the finished mesh, so its end outdates nothing, while a
+// slice runs or after. An edit still does.
+TEST_F(PrintPath, ATopologyPassEndingLateKeepsTheSlice)
+{
+    Vexmor w;
+    ASSERT_NO_FATAL_FAILURE(loadAndSlice(w));
+    VSL3DScene* scene = w.ui.GLWidget->scene();
+    ASSERT_EQ(scene->slot_SceneUpdateStatus(), int(VexmorEditStatReady)); // as the pass's late signal
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(w.m_pSaveWidget->m_bSliceData);
+    EXPECT_TRUE(w.sceneSliced());
+
+    // Arriving while a slice runs: the result still stands once it ends.
+    QSignalSpy sliced(w.ui.GLWidget, &VSLGLView::sig_SliceSceneDone);
+    const DLP::SliceBuildConfig& c = w.m_buildConfig;
+    w.slot_SliceScene(0.1f, c.XResolution, c.YResolution, c.DotsPermmX, c.DotsPermmY, 0);
+    ASSERT_TRUE(w.isWorking());
+    scene->slot_SceneUpdateStatus();
+    WAIT_EQ(sliced.count(), 1, 120000);
+    EXPECT_TRUE(w.m_pSaveWidget->m_bSliceData);
+    EXPECT_TRUE(w.sceneSliced());
+
+    emit w.ui.GLWidget->sig_SceneStatusChanged(VexmorEditStatEdited); // a drag on the plate
+    EXPECT_FALSE(w.m_pSaveWidget->m_bSliceData);
+    EXPECT_FALSE(w.sceneSliced());
+}
+
 TEST_F(PrintPath, LocalPrintRunsOnThePrinterAndCancels)
 {
     ASSERT_NO_FATAL_FAILURE(connectPrinter(pellar10()));
