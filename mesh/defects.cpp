@@ -90,7 +90,6 @@ MeshDefectCounts CountMeshDefects(const MyMesh& m)
             ++j;
         const size_t n = j - i;
         if (n == 1) {
-            ++out.openEdges;
             borders.Join(uses[i].lo, uses[i].hi, 0);
             onBorder[uses[i].lo] = onBorder[uses[i].hi] = 1;
         } else if (n == 2) {

@@ -5,15 +5,13 @@
 // alone, so it needs no adjacency and changes nothing.
 struct MeshDefectCounts {
     int holes = 0;            // loops of open edges (edges of one face)
-    int openEdges = 0;
     int nonManifoldEdges = 0; // edges of three faces or more
     int invertedFaces = 0;    // faces wound against the surface round them
 
-    bool Clean() const { return holes == 0 && openEdges == 0 && nonManifoldEdges == 0 && invertedFaces == 0; }
+    bool Clean() const { return holes == 0 && nonManifoldEdges == 0 && invertedFaces == 0; }
     MeshDefectCounts& operator+=(const MeshDefectCounts& o)
     {
         holes += o.holes;
-        openEdges += o.openEdges;
         nonManifoldEdges += o.nonManifoldEdges;
         invertedFaces += o.invertedFaces;
         return *this;

@@ -26,13 +26,15 @@ void refuse(QNetworkReply* reply, const QString& why)
     reply->abort();
 }
 
-// The reply's content coding unless it is none ("identity"), capped for the log.
-QString contentEncoding(const QNetworkReply* reply)
+// Why a reply that comes encoded is refused, or empty for one that comes as
+// it is ("identity"); the coding is capped for the log.
+QString unaskedEncoding(const QNetworkReply* reply)
 {
     const QByteArray coding = reply->rawHeader("Content-Encoding").trimmed();
     if (coding.isEmpty() || coding.compare("identity", Qt::CaseInsensitive) == 0)
         return QString();
-    return ReplyLines::shown(QString::fromLatin1(coding));
+    return QStringLiteral("comes encoded (%1), though none was asked for")
+        .arg(ReplyLines::shown(QString::fromLatin1(coding)));
 }
 
 // Bounds one request: its whole life, and the body it may deliver.
@@ -45,9 +47,9 @@ void bound(QNetworkReply* reply, int timeoutMs, qint64 maxBodyBytes)
                      [reply, timeoutMs] { refuse(reply, QStringLiteral("no whole reply in %1 ms").arg(timeoutMs)); });
     deadline->start(timeoutMs);
     QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, maxBodyBytes] {
-        const QString encoding = contentEncoding(reply);
-        if (!encoding.isEmpty()) {
-            refuse(reply, QStringLiteral("comes encoded (%1), though none was asked for").arg(encoding));
+        const QString encoded = unaskedEncoding(reply);
+        if (!encoded.isEmpty()) {
+            refuse(reply, encoded);
             return;
         }
         const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
@@ -194,9 +196,9 @@ void NetPrinterScan::handleReply(QNetworkReply* reply)
     // Each reply is released once handled; a scan finishes 769 of them.
     reply->deleteLater();
     // Should a reply finish without its headers having been looked at.
-    const QString encoding = contentEncoding(reply);
-    if (!encoding.isEmpty() && !reply->property(kRefusedProperty).isValid())
-        reply->setProperty(kRefusedProperty, QStringLiteral("comes encoded (%1), though none was asked for").arg(encoding));
+    const QString encoded = unaskedEncoding(reply);
+    if (!encoded.isEmpty() && !reply->property(kRefusedProperty).isValid())
+        reply->setProperty(kRefusedProperty, encoded);
     const QVariant refused = reply->property(kRefusedProperty);
     if (refused.isValid()) {
         qDebug() << "Discovery reply refused from" << reply->url().host() << refused.toString();

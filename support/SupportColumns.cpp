@@ -14,6 +14,27 @@ using namespace supportphase;
 
 namespace {
 
+// How far under a point the model must hold, unbroken, for the point to
+// count as inside it.
+constexpr float kInsideProbeMm = 0.02f;
+
+// Whether the leg from q (radius rt) up to top (radius rs), straight between
+// its ends, holds the lowest point of the sphere of radius rs round top,
+// with a hundredth of a millimetre to spare.
+bool HoldsEndSphereBottom(const vcg::Point3f& q, double rt, const vcg::Point3f& top, double rs)
+{
+    const double ax = double(q[0]) - top[0], ay = double(q[1]) - top[1], az = double(q[2]) - top[2];
+    const double length = std::sqrt(ax * ax + ay * ay + az * az);
+    if (!(length > 0))
+        return false;
+    // From top down to the sphere's lowest point: along the leg by t, off its axis by d.
+    const double t = -rs * az / length;
+    if (t < 0 || t > length)
+        return false;
+    const double d = std::sqrt(std::max(0.0, rs * rs - t * t));
+    return d <= rs - (rs - rt) * t / length - 0.01;
+}
+
 // Records in map order with their ordinal, and a plan grid over their shaft
 // tops for the neighbour lists (which keep map order).
 class ColumnIndex {
@@ -98,6 +119,28 @@ bool SupportRun::TipOntoPlate(const MyMesh& mesh, const vcg::Point3f& p, float z
             }
         }
     return false;
+}
+
+bool SupportRun::EndBallHeld(const MyMesh& mesh, const vcg::Point3f& top, const vcg::Point3f& hit) const
+{
+    // A hit off to the side and barely below the column's end (a wall the
+    // column grazes) leaves the end sphere's lowest point in the air,
+    // neither in the leg nor in the model: a loose crumb under the joint.
+    const double rt = m_sizes.rt, rs = m_sizes.rs;
+    const vcg::Point3f sphereBottom(top[0], top[1], top[2] - float(rs));
+    return !((top - hit).Norm() > 1e-6f) || HoldsEndSphereBottom(hit, rt, top, rs) ||
+           SolidBelow(sphereBottom, kInsideProbeMm, m_zPlate - 1.f, mesh);
+}
+
+void SupportRun::AppendLegToHit(DLP_Support& s, const vcg::Point3f& top, const vcg::Point3f& hit) const
+{
+    const double rt = m_sizes.rt, rs = m_sizes.rs;
+    if (top[2] < s.shaftTop[2])
+        s.cones.append(SaveCone(s.shaftTop, rs, top, rs));
+    s.spheres.append(SaveSphere(top, rs));
+    if ((top - hit).Norm() > 1e-6f)
+        s.cones.append(SaveCone(top, rs, hit, rt));
+    s.spheres.append(SaveSphere(hit, rt));
 }
 
 void SupportRun::BuildColumns(const MyMesh& mesh, float zPlate, SupportMap& map, QVector<DLP_Support*>& index)
@@ -382,23 +425,13 @@ void SupportRun::BuildColumns(const MyMesh& mesh, float zPlate, SupportMap& map,
         // shaft top the column has no length, but the tip still reaches the
         // hit instead of hanging above it.
         const vcg::Point3f H = s.landing;
-        // A hit off to the side and barely below the column's end (a wall the
-        // column grazes) leaves the end sphere's lowest point in the air,
-        // neither in the leg nor in the model: a loose crumb under the joint.
-        const vcg::Point3f sphereBottom(top[0], top[1], top[2] - float(rs));
-        if ((top - H).Norm() > 1e-6f && !HoldsEndSphereBottom(H, rt, top, rs) &&
-            !SolidBelow(sphereBottom, kInsideProbeMm, zPlate - 1.f, mesh)) {
+        if (!EndBallHeld(mesh, top, H)) {
             erase.push_back(si);
             continue;
         }
         if (!(s.shaftTop[2] - H[2] > Lr))
             ++m_counts.landingsMended;
-        if (top[2] < s.shaftTop[2])
-            s.cones.append(SaveCone(s.shaftTop, rs, top, rs));
-        s.spheres.append(SaveSphere(top, rs));
-        if ((top - H).Norm() > 1e-6f)
-            s.cones.append(SaveCone(top, rs, H, rt));
-        s.spheres.append(SaveSphere(H, rt));
+        AppendLegToHit(s, top, H);
     }
     for (size_t si : erase) {
         const DLP_Support& s = *live[si];

@@ -597,20 +597,16 @@ bool SupportRun::ColumnStandsOnHit(const MyMesh& mesh, const vcg::Point3f& tipEn
                                    vcg::Point3f& top) const
 {
     using supportcollide::kMissingBelow;
-    const double rt = m_sizes.rt, rs = m_sizes.rs;
     // A hit inside the model, or none, holds nothing; nor does one whose
     // foot would hang over an undercut.
     if (!(hit[2] > kMissingBelow && hit[1] > kMissingBelow) || !(hit[2] <= tipEnd[2]) ||
-        !SolidBelow(hit, float(rt + kFootDepthMm), m_zPlate - 1.f, mesh))
+        !SolidBelow(hit, float(m_sizes.rt + kFootDepthMm), m_zPlate - 1.f, mesh))
         return false;
     // The column ends a tip length above the hit and a reversed tip reaches
-    // down to it; the lowest point of the column's end ball must lie in
-    // that tip or in the model.
+    // down to it, as a contact's column does.
     const float Lp = std::min(float(m_sizes.tipLength), tipEnd[2] - hit[2]);
     top = vcg::Point3f(tipEnd[0], tipEnd[1], hit[2] + Lp);
-    const vcg::Point3f sphereBottom(top[0], top[1], top[2] - float(rs));
-    return !((top - hit).Norm() > 1e-6f && !HoldsEndSphereBottom(hit, rt, top, rs) &&
-             !SolidBelow(sphereBottom, kInsideProbeMm, m_zPlate - 1.f, mesh));
+    return EndBallHeld(mesh, top, hit);
 }
 
 bool SupportRun::LeaningTipToPlate(const MyMesh& mesh, const vcg::Point3f& p, uint code, vcg::Point3f& direction,
@@ -720,12 +716,7 @@ void SupportRun::SupportLowPoints(const MyMesh& mesh, SupportMap& map, std::vect
             s.landing = hit;
             s.cones.append(SaveCone(P, sz.rt, T, sz.rs));
             s.spheres.append(SaveSphere(T, sz.rs));
-            if (hitTop[2] < T[2])
-                s.cones.append(SaveCone(T, sz.rs, hitTop, sz.rs));
-            s.spheres.append(SaveSphere(hitTop, sz.rs));
-            if ((hitTop - hit).Norm() > 1e-6f)
-                s.cones.append(SaveCone(hitTop, sz.rs, hit, sz.rt));
-            s.spheres.append(SaveSphere(hit, sz.rt));
+            AppendLegToHit(s, hitTop, hit);
         } else if (toPlate || tipFree || leaning) {
             s.tipEnd = s.shaftTop = tipEnd;
             s.base = toPlate || leaning ? vcg::Point3f(tipEnd[0], tipEnd[1], m_zPlate) : foot;

@@ -317,6 +317,12 @@ private:
     // solid there; false when nothing of the model is below.
     bool ModelBelow(const MyMesh& mesh, const vcg::Point3f& p, bool tipFree, const vcg::Point3f& tipEnd,
                     const vcg::Point3f& columnHit, vcg::Point3f& foot) const;
+    // Whether the lowest point of a column's end ball at `top` lies in the
+    // reversed tip from there down to `hit`, or in the model.
+    bool EndBallHeld(const MyMesh& mesh, const vcg::Point3f& top, const vcg::Point3f& hit) const;
+    // The column from the record's shaft top down to `top`, its end ball,
+    // and the reversed tip on to `hit`, with its foot.
+    void AppendLegToHit(DLP_Support& s, const vcg::Point3f& top, const vcg::Point3f& hit) const;
     // Whether the column from a free tip's end stands on its first hit in
     // the model, and where that column ends (`top`) above the hit.
     bool ColumnStandsOnHit(const MyMesh& mesh, const vcg::Point3f& tipEnd, const vcg::Point3f& hit,

@@ -60,3 +60,15 @@ int ClockWise(const QPointF* p, int n)
     const double a = PolygonArea(p, n);
     return a > 0 ? 1 : (a < 0 ? -1 : 0);
 }
+
+void MapPlanBox(const QMatrix4x4& m, QVector2D& lo, QVector2D& hi)
+{
+    const QVector2D corners[4] = {lo, hi, QVector2D(lo.x(), hi.y()), QVector2D(hi.x(), lo.y())};
+    bool first = true;
+    for (const QVector2D& c : corners) {
+        const QVector2D w = m.map(QVector3D(c, 0.f)).toVector2D();
+        lo = first ? w : QVector2D(std::min(lo.x(), w.x()), std::min(lo.y(), w.y()));
+        hi = first ? w : QVector2D(std::max(hi.x(), w.x()), std::max(hi.y(), w.y()));
+        first = false;
+    }
+}

@@ -1,4 +1,5 @@
 #pragma once
+#include <QMatrix4x4>
 #include <QPointF>
 #include <QPolygonF>
 #include <QVector2D>
@@ -21,6 +22,9 @@ double MinAngleBetweenVectors(QVector3D a, QVector3D b);
 // p needs n points; the ring is closed without writing to the array.
 double PolygonArea(const QPointF* p, int n);
 int ClockWise(const QPointF* p, int n);
+// The plan box round the four corners of the box lo..hi (at z 0) where `m`
+// takes them, in place.
+void MapPlanBox(const QMatrix4x4& m, QVector2D& lo, QVector2D& hi);
 
 // One Sutherland-Hodgman step: `in` clipped to the side where inside(p)
 // holds, into `out`, with the crossing points cross(a, b) puts on the edge.

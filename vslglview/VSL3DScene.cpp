@@ -8,6 +8,7 @@
 #include "VSLModelPainter.h"
 #include "printfile/printfilewriter.h"
 #include "support/DLPSupportStructure.h"
+#include "vslfunction/geometry.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -608,11 +609,8 @@ bool VSL3DScene::SupportsLeaveBoundXY(VSLModelPainter* instance, const QMatrix4x
     QVector2D lo, hi;
     if (m_jobs.HasSupportJob(instance->m_nNumber) || !instance->SupportExtentXY(lo, hi))
         return false;
-    if (moved) {
-        const QVector2D a = moved->map(QVector3D(lo, 0.f)).toVector2D(), b = moved->map(QVector3D(hi, 0.f)).toVector2D();
-        lo = QVector2D(qMin(a.x(), b.x()), qMin(a.y(), b.y()));
-        hi = QVector2D(qMax(a.x(), b.x()), qMax(a.y(), b.y()));
-    }
+    if (moved)
+        MapPlanBox(*moved, lo, hi);
     return hi.x() > m_boundMax.x() || hi.y() > m_boundMax.y() || lo.x() < m_boundMin.x() || lo.y() < m_boundMin.y();
 }
 

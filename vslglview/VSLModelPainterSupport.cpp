@@ -4,6 +4,7 @@
 #include "VSLModel3D.h"
 #include "mesh/parallel.h"
 #include "support/SupportGeometry.h"
+#include "vslfunction/geometry.h"
 
 #include <QMutexLocker>
 #include <QOpenGLContext>
@@ -356,15 +357,10 @@ bool VSLModelPainter::SupportExtentXY(QVector2D& lo, QVector2D& hi) const
 {
     if (!m_bSupportExtent)
         return false;
-    // The corners where the support matrix (moves only) takes them.
-    lo = QVector2D(FLT_MAX, FLT_MAX);
-    hi = QVector2D(-FLT_MAX, -FLT_MAX);
-    for (const QVector2D& c : {m_supportExtentLo, m_supportExtentHi, QVector2D(m_supportExtentLo.x(), m_supportExtentHi.y()),
-                               QVector2D(m_supportExtentHi.x(), m_supportExtentLo.y())}) {
-        const QVector2D w = m_supportMatrix.map(QVector3D(c, 0.f)).toVector2D();
-        lo = QVector2D(std::min(lo.x(), w.x()), std::min(lo.y(), w.y()));
-        hi = QVector2D(std::max(hi.x(), w.x()), std::max(hi.y(), w.y()));
-    }
+    // Where the support matrix (moves only) takes them.
+    lo = m_supportExtentLo;
+    hi = m_supportExtentHi;
+    MapPlanBox(m_supportMatrix, lo, hi);
     return true;
 }
 

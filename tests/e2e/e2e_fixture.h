@@ -88,9 +88,6 @@ protected:
         const QPointF c = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
         QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, c.toPoint());
     }
-    // Saved for a person to look at; returns how many view pixels differ
-    // from the first shot, so a blank or frozen view fails. With a stage
-    // panel: that panel alone is shown, inside the window.
     // The Support stage through the bar, its Generate button, and the job's end.
     void generateSupports(Vexmor& w)
     {
@@ -115,6 +112,9 @@ protected:
                 dark += qGray(img.pixel(onSave + QPoint(dx, dy))) < 120;
         return dark;
     }
+    // Saved for a person to look at; returns how many view pixels differ
+    // from the first shot, so a blank or frozen view fails. With a stage
+    // panel: that panel alone is shown, inside the window.
     int shot(Vexmor& w, const char* name, QWidget* panel = nullptr)
     {
         QTest::qWait(100);
@@ -122,7 +122,7 @@ protected:
         // is taken once the Save button's picture is drawn (or a hang's
         // ceiling passed, and the check below says so).
         QImage img;
-        QTest::qWaitFor([&] {
+        (void)QTest::qWaitFor([&] {
             img = w.grab().toImage();
             return !panel || darkOnSaveButton(w, img) > 40;
         }, 30000);
