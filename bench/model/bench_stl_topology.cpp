@@ -74,6 +74,48 @@ void BM_ReadAndTopology1M(benchmark::State& state)
 }
 BENCHMARK(BM_ReadAndTopology1M)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// `count` tetrahedra of 1 mm on a 2 mm grid, each wound outward or inside
+// out: every one is a shell of its own that no other holds.
+QString Tetrahedra(int count, bool insideOut)
+{
+    const QString name = QStringLiteral("tets%1%2.stl").arg(count).arg(insideOut ? "in" : "out");
+    const QString path = Dir().filePath(name);
+    if (QFile::exists(path))
+        return path;
+    int side = 1;
+    while (side * side * side < count)
+        ++side;
+    const QVector<VSLTriangle3D> one = testmesh::Tetrahedron(1.f);
+    QVector<VSLTriangle3D> tris;
+    tris.reserve(4 * count);
+    for (int i = 0; i < count; ++i) {
+        const QVector3D at(2.f * float(i % side), 2.f * float(i / side % side), 2.f * float(i / (side * side)));
+        for (const VSLTriangle3D& t : one) {
+            const QVector3D a = t.vertices[0] + at, b = t.vertices[1] + at, c = t.vertices[2] + at;
+            tris.append(insideOut ? testmesh::Tri(a, c, b) : testmesh::Tri(a, b, c));
+        }
+    }
+    testmesh::WriteFile(path, testmesh::BinaryStl(tris));
+    return path;
+}
+
+// Read plus topology pass of many small shells, inside out or not.
+void LoadTetrahedra(benchmark::State& state, bool insideOut)
+{
+    const QString path = Tetrahedra(int(state.range(0)), insideOut);
+    for (auto _ : state) {
+        VSLModel3D model;
+        if (!model.LoadSTLFile(path))
+            state.SkipWithError("load failed");
+        model.fixerThread()->wait();
+        state.counters["triangles"] = model.m_vTriangles.size();
+    }
+}
+BENCHMARK_CAPTURE(LoadTetrahedra, Outward, false)
+    ->Arg(25000)->Arg(100000)->Arg(250000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(LoadTetrahedra, InsideOut, true)
+    ->Arg(25000)->Arg(100000)->Arg(250000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 int PeakRun(const char* file)
 {
     VSLModel3D model;
