@@ -343,6 +343,42 @@ private:
     mutable std::vector<uint32_t> stack_;
 };
 
+// Points on a shell to test for lying inside another.
+std::vector<D3> ProbesOf(const MyMesh& m, const Shell& shell)
+{
+    // Probes: the middles of the faces farthest out along each axis.
+    std::array<uint32_t, 6> extreme{};
+    std::array<double, 6> reach;
+    reach.fill(-HUGE_VAL);
+    for (uint32_t f : shell.faces)
+        for (int axis = 0; axis < 3; ++axis) {
+            const double centre = m.P(f, 0)[axis] + double(m.P(f, 1)[axis]) + m.P(f, 2)[axis];
+            for (int side = 0; side < 2; ++side) {
+                const double r = side == 0 ? centre : -centre;
+                if (r > reach[size_t(2 * axis + side)]) {
+                    reach[size_t(2 * axis + side)] = r;
+                    extreme[size_t(2 * axis + side)] = f;
+                }
+            }
+        }
+    // And faces spread over the whole shell: a shell whose far ends are
+    // buried in another can still stand out of it between them.
+    std::vector<uint32_t> probeFaces(extreme.begin(), extreme.end());
+    const size_t stride = std::max<size_t>(1, shell.faces.size() / kSpreadProbes);
+    for (size_t k = stride / 2; k < shell.faces.size(); k += stride)
+        probeFaces.push_back(shell.faces[k]);
+    // Each face's middle and the middles of its edges: a long face can
+    // have its middle in another shell and an edge's middle outside.
+    std::vector<D3> probes;
+    for (uint32_t f : probeFaces) {
+        const D3 a = Corner(m, f, 0), b = Corner(m, f, 1), c = Corner(m, f, 2);
+        probes.push_back({(a[0] + b[0] + c[0]) / 3, (a[1] + b[1] + c[1]) / 3, (a[2] + b[2] + c[2]) / 3});
+        for (const auto& [p, q] : {std::pair{a, b}, std::pair{b, c}, std::pair{c, a}})
+            probes.push_back({(p[0] + q[0]) / 2, (p[1] + q[1]) / 2, (p[2] + q[2]) / 2});
+    }
+    return probes;
+}
+
 // Shells are the face-face connected pieces. A closed, coherent shell that
 // faces inward (negative volume) is turned unless it lies wholly inside
 // another shell: a cavity faces inward by right. An open or muddled shell
@@ -434,12 +470,13 @@ int OrientShells(MyMesh& m, int* leftAsWritten, bool everyPair, long long* boxes
             if (j != i && shells[j].usable && shells[j].box.Contains(shells[i].box))
                 holders.push_back(j);
     };
-    std::vector<uint8_t> gather(shells.size(), 0);
+    std::vector<uint8_t> gather(shells.size(), 0), held(shells.size(), 0);
     for (uint32_t i = 0; i < shells.size(); ++i) {
         if (!shells[i].usable || shells[i].volume6 >= 0)
             continue;
         gather[i] = 1;
         findHolders(i);
+        held[i] = !holders.empty();
         for (uint32_t j : holders)
             gather[j] = 1;
     }
@@ -455,40 +492,19 @@ int OrientShells(MyMesh& m, int* leftAsWritten, bool everyPair, long long* boxes
         const Shell& shell = shells[i];
         if (!shell.usable || shell.volume6 >= 0)
             continue;
-        // Probes: the middles of the faces farthest out along each axis.
-        std::array<uint32_t, 6> extreme{};
-        std::array<double, 6> reach;
-        reach.fill(-HUGE_VAL);
-        for (uint32_t f : shell.faces)
-            for (int axis = 0; axis < 3; ++axis) {
-                const double centre = m.P(f, 0)[axis] + double(m.P(f, 1)[axis]) + m.P(f, 2)[axis];
-                for (int side = 0; side < 2; ++side) {
-                    const double r = side == 0 ? centre : -centre;
-                    if (r > reach[size_t(2 * axis + side)]) {
-                        reach[size_t(2 * axis + side)] = r;
-                        extreme[size_t(2 * axis + side)] = f;
-                    }
-                }
-            }
-        // And faces spread over the whole shell: a shell whose far ends are
-        // buried in another can still stand out of it between them.
-        std::vector<uint32_t> probeFaces(extreme.begin(), extreme.end());
-        const size_t stride = std::max<size_t>(1, shell.faces.size() / kSpreadProbes);
-        for (size_t k = stride / 2; k < shell.faces.size(); k += stride)
-            probeFaces.push_back(shell.faces[k]);
-        // Each face's middle and the middles of its edges: a long face can
-        // have its middle in another shell and an edge's middle outside.
-        std::vector<D3> probes;
-        for (uint32_t f : probeFaces) {
-            const D3 a = Corner(m, f, 0), b = Corner(m, f, 1), c = Corner(m, f, 2);
-            probes.push_back({(a[0] + b[0] + c[0]) / 3, (a[1] + b[1] + c[1]) / 3, (a[2] + b[2] + c[2]) / 3});
-            for (const auto& [p, q] : {std::pair{a, b}, std::pair{b, c}, std::pair{c, a}})
-                probes.push_back({(p[0] + q[0]) / 2, (p[1] + q[1]) / 2, (p[2] + q[2]) / 2});
+        if (held[i])
+            findHolders(uint32_t(i));
+        if (!held[i]) {
+            // No other box holds it: nothing to enclose it.
+            for (uint32_t f : shell.faces)
+                flip[f] = 1;
+            ++turned;
+            continue;
         }
+        const std::vector<D3> probes = ProbesOf(m, shell);
         // Facing inward is right for a cavity, and harmless for any shell
         // wholly inside another: the layers fill it either way.
         bool enclosed = false, judged = true;
-        findHolders(uint32_t(i));
         for (size_t h = 0; h < holders.size() && !enclosed; ++h) {
             const uint32_t j = holders[h];
             // Beyond the budget a shell that may be a cavity is left as
