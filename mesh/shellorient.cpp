@@ -125,7 +125,7 @@ template <int Axes, class Mid> uint32_t SplitAtMedian(std::vector<uint32_t>& ite
 // shell that does.
 class ShellBoxTree {
 public:
-    ShellBoxTree(const std::vector<Shell>& shells) : shells_(shells)
+    explicit ShellBoxTree(const std::vector<Shell>& shells) : shells_(shells)
     {
         for (uint32_t i = 0; i < shells.size(); ++i)
             if (shells[i].usable)
@@ -208,7 +208,7 @@ private:
 // the rounding of the crossing test: no face that test counts is skipped.
 class RayIndex {
 public:
-    RayIndex(const MyMesh& m, const Shell& shell) : faces_(shell.faces)
+    explicit RayIndex(const MyMesh& m, const Shell& shell) : faces_(shell.faces)
     {
         for (int k = 0; k < 3; ++k)
             origin_[k] = 0.5 * (shell.box.lo[size_t(k)] + shell.box.hi[size_t(k)]);

@@ -178,6 +178,32 @@ TEST(ShellOrientation, IndexedAgreesWithEveryPairOnRandomShells)
     EXPECT_GT(keptInAll, 60);
 }
 
+// Small shells in and around larger ones whose faces are long slivers
+// (fans) or bumpy: rays through the holder's face index count the same
+// crossings as rays tested against every face.
+TEST(ShellOrientation, IndexedAgreesWithEveryPairInLargeShells)
+{
+    const QVector<VSLTriangle3D> holders[] = {
+        testmesh::FanSlab(0, 0, 40, 30, 6, 500),
+        testmesh::BumpySphere(15, 0.1f, 60, 40, {20, 15, 0}),
+        InsideOut(testmesh::UvSphere(15, 48, 24, {20, 15, 15})),
+    };
+    for (uint32_t seed = 1; seed <= 6; ++seed) {
+        SCOPED_TRACE(seed);
+        std::mt19937 rng(seed);
+        auto uniform = [&rng](float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(rng); };
+        QVector<VSLTriangle3D> tris = holders[seed % 3];
+        for (int s = 0; s < 60; ++s) {
+            const QVector3D at(uniform(-2, 40), uniform(-2, 30), uniform(-1, 30));
+            const float size = uniform(0.05f, 3);
+            tris += InsideOut(rng() % 2 ? Tet(size, at) : testmesh::Box(at, at + QVector3D(size, size, size)));
+        }
+        const int turned = TurnedAlikeBothWays(Merged(tris));
+        EXPECT_GT(turned, 0);
+        EXPECT_LT(turned, 60);
+    }
+}
+
 // A large shell holding many small inside-out ones: each is a cavity and
 // stays, and the ones in the corners of its bounds, outside it, are turned.
 // Casting every ray at every one of its faces would spend the ray budget
