@@ -29,7 +29,10 @@ public:
         // The same with a chunk of 128 MB, with the largest size a signed
         // 64-bit count holds, and with a length of 20 beside a chunk of
         // FFFFFFFF bytes.
-        BigChunk, HugeChunkSize, LengthAndChunked
+        BigChunk, HugeChunkSize, LengthAndChunked,
+        // Chunks of 16 KB that never end, and 60 KB of chunks, then silence
+        // with the connection open.
+        EndlessChunks, HeldChunks
     };
 
     explicit HostileHttp(Mode mode) : m_mode(mode)
@@ -91,6 +94,15 @@ public:
 private:
     // A printer's reply, over and over.
     static QByteArray printerBody() { return "\"SN1\",\"Pellar120\",\"Hostile\",\"ok\"\n"; }
+    // Exactly `size` bytes of printer replies.
+    static QByteArray printerBytes(int size)
+    {
+        QByteArray out;
+        while (out.size() < size)
+            out += printerBody();
+        out.truncate(size);
+        return out;
+    }
 
     void onRequest(QTcpSocket* s)
     {
@@ -144,6 +156,19 @@ private:
             body = printerBody();
             head += "Content-Encoding: x-vexmor-nothing\r\n";
             break;
+        case EndlessChunks:
+        case HeldChunks: {
+            s->write(head + "Transfer-Encoding: chunked\r\n\r\n");
+            if (m_mode == HeldChunks) {
+                for (int i = 0; i < 15; ++i)
+                    send(s, "FA0\r\n" + printerBytes(4000) + "\r\n");
+                return;
+            }
+            s->setProperty("framed", true);
+            connect(s, &QTcpSocket::bytesWritten, s, [this, s] { more(s); });
+            more(s);
+            return;
+        }
         default: {  // one chunk that never ends
             const QByteArray size = m_mode == HugeChunk ? "40000000"
                                     : m_mode == BigChunk ? "8000000"
@@ -171,15 +196,17 @@ private:
     // Keeps the queue filled while the other side reads.
     void more(QTcpSocket* s)
     {
-        static const QByteArray chunk = [] {
+        static const QByteArray chunk = printerBytes(64 * 1024);
+        static const QByteArray framed = [] {
             QByteArray c;
-            while (c.size() < 64 * 1024)
-                c += printerBody();
+            for (int i = 0; i < 4; ++i)
+                c += "4000\r\n" + printerBytes(16 * 1024) + "\r\n";
             return c;
         }();
+        const QByteArray& next = s->property("framed").toBool() ? framed : chunk;
         while (s->bytesToWrite() < m_queued && s->state() == QAbstractSocket::ConnectedState
                && s->property("sent").toLongLong() < m_cap && m_written < kSafetyCap)
-            send(s, chunk);
+            send(s, next);
     }
 
     Mode m_mode;

@@ -21,7 +21,7 @@ int main(int argc, char** argv)
     if (argc != 3)
         return 2;
     const int mode = QByteArray(argv[1]).toInt(), count = QByteArray(argv[2]).toInt();
-    if (mode < 0 || mode > HostileHttp::LengthAndChunked || count < 1 || count > 150)
+    if (mode < 0 || mode > HostileHttp::HeldChunks || count < 1 || count > 150)
         return 2;
     std::vector<std::unique_ptr<HostileHttp>> owned;
     std::vector<HostileHttp*> peers;

@@ -359,10 +359,14 @@ TEST_F(LoopbackScan, PackedOrHugeRepliesCostNoMoreThanTheBound)
 // gives it back when it ends.
 TEST_F(LoopbackScan, ManyChunkedPeersStayWithinTheSearchBound)
 {
-    const struct { const char* what; HostileHttp::Mode mode; } rows[] = {
-        {"one chunk of 128 MB", HostileHttp::BigChunk},
-        {"a chunk of 7FFFFFFFFFFFFFFF bytes", HostileHttp::HugeChunkSize},
-        {"a length of 20 and a chunk of FFFFFFFF bytes", HostileHttp::LengthAndChunked},
+    // The last row holds 60 KB a peer until the clock ends it, past a
+    // search's figure made small: the later replies are refused.
+    const struct { const char* what; HostileHttp::Mode mode; int timeoutMs; qint64 searchBytes; } rows[] = {
+        {"one chunk of 128 MB", HostileHttp::BigChunk, 600000, 16 << 20},
+        {"a chunk of 7FFFFFFFFFFFFFFF bytes", HostileHttp::HugeChunkSize, 600000, 16 << 20},
+        {"a length of 20 and a chunk of FFFFFFFF bytes", HostileHttp::LengthAndChunked, 600000, 16 << 20},
+        {"chunks of 16 KB without end", HostileHttp::EndlessChunks, 600000, 16 << 20},
+        {"60 KB of chunks, then silence", HostileHttp::HeldChunks, 2000, 2 << 20},
     };
     constexpr int kPeers = 120;
     const qint64 peakBoundKb = 64 << 10, keptBoundKb = 8 << 10;
@@ -375,7 +379,8 @@ TEST_F(LoopbackScan, ManyChunkedPeersStayWithinTheSearchBound)
         const quint16 port = quint16(peers.readLine().trimmed().toUInt());
         ASSERT_NE(port, 0);
         NetScanSource source{[] { return QVector<QString>{"127.0.0."}; }, {}, port};
-        source.requestTimeoutMs = 600000;  // only the bounds may end a reply
+        source.requestTimeoutMs = r.timeoutMs;
+        source.maxSearchBytes = r.searchBytes;
         scan.setSource(source);
         handled.clear();
         lists.clear();
@@ -390,20 +395,27 @@ TEST_F(LoopbackScan, ManyChunkedPeersStayWithinTheSearchBound)
 #endif
         const qint64 peakBefore = peakMemoryKb();
         const qint64 before = memoryInUseKb();
-        qint64 sampled = before;
+        qint64 sampled = before, mostHeld = 0;
         QTimer sampler;
-        QObject::connect(&sampler, &QTimer::timeout, [&] { sampled = qMax(sampled, memoryInUseKb()); });
-        if (!peakKnown)
-            sampler.start(0);
+        QObject::connect(&sampler, &QTimer::timeout, [&] {
+            if (!peakKnown)
+                sampled = qMax(sampled, memoryInUseKb());
+            mostHeld = qMax(mostHeld, scan.heldBytes());
+        });
+        sampler.start(0);
         scan.start();
         ASSERT_TRUE(QTest::qWaitFor([&] { return handled.count() == 256; }, 300000)) << handled.count() << " of 256";
         sampler.stop();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         const qint64 peak = peakKnown ? peakMemoryKb() - peakBefore : sampled - before;
         const qint64 kept = memoryInUseKb() - before;
-        std::printf("[ peak     ] %d peers, %s: %lld kB at the peak, %lld kB kept after\n", kPeers, r.what,
-                    static_cast<long long>(peak), static_cast<long long>(kept));
+        std::printf("[ peak     ] %d peers, %s: %lld kB at the peak, %lld kB kept after, %lld kB held at most\n",
+                    kPeers, r.what, static_cast<long long>(peak), static_cast<long long>(kept),
+                    static_cast<long long>(mostHeld >> 10));
         EXPECT_TRUE(scan.deviceList().isEmpty()) << scan.deviceList().value(0).toStdString();
+        EXPECT_LE(mostHeld, r.searchBytes);
+        EXPECT_EQ(scan.heldBytes(), 0);
+        EXPECT_EQ(scan.openRequests(), 0);
         EXPECT_LT(peak, peakBoundKb);
         EXPECT_LT(kept, keptBoundKb);
         peers.kill();
