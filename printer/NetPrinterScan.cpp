@@ -58,7 +58,13 @@ public:
             finish();
         });
         deadline->start(source.requestTimeoutMs);
+        ++scan->m_alive;
         m_socket->connectToHost(host, source.port);
+    }
+    ~ScanRequest() override
+    {
+        m_socket->disconnect(this);
+        m_scan->requestGone();
     }
 
 private:
@@ -150,6 +156,12 @@ NetPrinterScan::NetPrinterScan(QObject* parent)
 {
 }
 
+NetPrinterScan::~NetPrinterScan()
+{
+    // While the scan is still whole: each request tells it it is gone.
+    qDeleteAll(findChildren<ScanRequest*>(QString(), Qt::FindDirectChildrenOnly));
+}
+
 void NetPrinterScan::ipAreasOf(const QList<QHostAddress>& addresses, QVector<QString>& areas)
 {
     for (const QHostAddress& addr : addresses) {
@@ -225,16 +237,19 @@ bool NetPrinterScan::hold(qint64 delta)
 
 void NetPrinterScan::requestEnded()
 {
-    if (--m_open > 0)
-        return;
-    // The last request of the search has ended: what its replies took goes
-    // back to the system once the requests are deleted, not only to the heap.
-    QTimer::singleShot(0, this, [this] {
+    --m_open;
+}
+
+void NetPrinterScan::requestGone()
+{
+    // The last request of the search is deleted: what its replies took goes
+    // back to the system, not only to the heap.
 #ifdef __GLIBC__
-        if (m_open == 0)
-            malloc_trim(0);
+    if (--m_alive == 0)
+        malloc_trim(0);
+#else
+    --m_alive;
 #endif
-    });
 }
 
 void NetPrinterScan::start()

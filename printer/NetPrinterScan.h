@@ -45,6 +45,7 @@ class NetPrinterScan : public QObject
     Q_OBJECT
 public:
     explicit NetPrinterScan(QObject* parent = nullptr);
+    ~NetPrinterScan() override;
 
     void setSource(const NetScanSource& source) { m_source = source; }
     const NetScanSource& source() const { return m_source; }
@@ -93,10 +94,13 @@ private:
     // One request ended: refused (with why), or with its status and body.
     void handleReply(const QString& host, const QString& refused, int status, const QByteArray& body);
     void requestEnded();
+    void requestGone();
 
     NetScanSource m_source;
     QVector<QString> m_devices;
     int m_requests = 0;
     int m_open = 0;
+    // Request objects not yet deleted.
+    int m_alive = 0;
     qint64 m_held = 0;
 };

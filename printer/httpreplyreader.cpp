@@ -44,8 +44,13 @@ HttpReplyReader::State HttpReplyReader::feed(const char* data, qint64 size)
 {
     qint64 at = 0;
     while (at < size && !ended()) {
+        const qint64 allowed = readBudget() - m_read;
+        if (allowed <= 0) {
+            refuse(QStringLiteral("more than %1 bytes in all").arg(readBudget()));
+            break;
+        }
         const char* p = data + at;
-        const qint64 n = size - at;
+        const qint64 n = qMin(size - at, allowed);
         qint64 used = 0;
         if (m_step == Step::Data || m_step == Step::ChunkData) {
             used = m_framing == Framing::UntilClose ? n : qMin(n, m_left);
@@ -84,8 +89,6 @@ HttpReplyReader::State HttpReplyReader::feed(const char* data, qint64 size)
         }
         at += used;
         m_read += used;
-        if (!ended() && m_read > readBudget())
-            refuse(QStringLiteral("more than %1 bytes in all").arg(readBudget()));
     }
     return m_state;
 }

@@ -369,7 +369,7 @@ TEST_F(LoopbackScan, ManyChunkedPeersStayWithinTheSearchBound)
         {"60 KB of chunks, then silence", HostileHttp::HeldChunks, 2000, 2 << 20},
     };
     constexpr int kPeers = 120;
-    const qint64 peakBoundKb = 64 << 10, keptBoundKb = 8 << 10;
+    const qint64 peakBoundKb = 64 << 10, keptBoundKb = 4 << 10;
     for (const auto& r : rows) {
         SCOPED_TRACE(r.what);
         QProcess peers;
