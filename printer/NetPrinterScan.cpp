@@ -39,6 +39,8 @@ public:
         connect(m_socket, &QTcpSocket::readyRead, this, &ScanRequest::read);
         connect(m_socket, &QTcpSocket::disconnected, this, [this] { closed(); });
         connect(m_socket, &QAbstractSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
+            if (m_finished)
+                return;
             if (error == QAbstractSocket::RemoteHostClosedError) {
                 closed();
                 return;
@@ -94,6 +96,8 @@ private:
 
     void closed()
     {
+        if (m_finished)
+            return;
         read();
         m_reader.closed();
         finish();
