@@ -10,12 +10,12 @@
 #include <QTimer>
 #include <QUrl>
 
-const char* const NetPrinterScan::requestPath = "/services/settings/update/snsid";
-const char* const NetPrinterScan::modelWord = "Pellar120";
-
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
+
+const char* const NetPrinterScan::requestPath = "/services/settings/update/snsid";
+const char* const NetPrinterScan::modelWord = "Pellar120";
 
 // One discovery request: a GET on a socket of its own, its reply read through
 // the bounded reader, every byte it holds counted against the search.
@@ -50,7 +50,7 @@ public:
             if (m_reader.state() == HttpReplyReader::State::Body)
                 m_reader.closed();
             else
-                m_reader.refuse(m_socket->errorString());
+                m_reader.refuse(QStringLiteral("no reply (%1)").arg(m_socket->errorString()));
             finish();
         });
         auto* deadline = new QTimer(this);
