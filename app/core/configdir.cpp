@@ -196,13 +196,18 @@ void vexmorPrepareDefaultSettings()
     const QString organisationProblem = OwnedFile::readProblem(organisation, vexmorConfigDir());
     if (!organisationProblem.isEmpty())
         OwnedFile::tellRefusal(organisation,
-                               QCoreApplication::translate("OwnedFile", "%1 %2. It is not read; the program uses its "
-                                                                        "defaults until it ends.")
+                               QCoreApplication::translate("OwnedFile", "%1 %2. It is not read; the program goes on "
+                                                                        "without it.")
                                    .arg(organisation, organisationProblem));
-    if (settingsFileUsable(file, name, aside) && organisationProblem.isEmpty())
+    const bool usable = settingsFileUsable(file, name, aside);
+    if (usable && organisationProblem.isEmpty())
         return;
     if (!aside)
         aside = std::make_unique<QTemporaryDir>();
+    // Sent aside for the organisation's file alone: the program's own values go along.
+    const QString copy = QDir(aside->path()).filePath(name);
+    if (usable && QFileInfo(file).isFile() && QDir().mkpath(QFileInfo(copy).path()))
+        QFile::copy(file, copy);
     {
         QMutexLocker lock(&pathsMutex());
         movedDefaultSettings = aside.get();
