@@ -46,13 +46,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         job.m_exportType = "Vexmor3D";
         job.m_srcPath = input;
         job.m_dstPath = FuzzFolder().filePath("resaved.vxs");
-        if (size >= 48) {
-            // The source's own printer, frame and thickness; a height that holds any print.
-            std::memcpy(&job.m_machineCode, data + 16, 4);
+        if (size >= 164) {
+            // The source's frame, thickness and height. The printer's code is
+            // the source's, unless the word after it (0 in a print file) says
+            // otherwise, so both the match and the refusal are reached.
+            qint32 code = 0, other = 0;
+            std::memcpy(&code, data + 16, 4);
+            std::memcpy(&other, data + 20, 4);
+            job.m_machineCode = code ^ other;
             std::memcpy(&job.m_para.XResolution, data + 36, 4);
             std::memcpy(&job.m_para.YResolution, data + 40, 4);
             std::memcpy(&job.m_para.SliceThickness, data + 44, 4);
-            job.m_para.MachineHeight = 1e30f;
+            std::memcpy(&job.m_para.MachineHeight, data + 28 + 4 * 30, 4);
         }
         if (job.Export_Vexmor3D() == ExportOk) {
             VxsLayout layout;
