@@ -363,6 +363,8 @@ void VImportWidgetX::slot_btnSaveClicked()
     // than the printer.
     const QString problem = own ? sourceProblem(row, resaveFrame) : archiveHeightProblem(row);
     if (!problem.isEmpty()) {
+        qWarning().noquote() << "Conversion refused:" << ui->Label_FileName->text() << "for" << m_strMachine << "-"
+                             << problem;
         critical(problem);
         return;
     }
