@@ -131,8 +131,9 @@ TEST_F(Conversion, ArchivesConvertForEachPrinter)
         const ST_MachinePara para = distinctPara(frame);
         EXPECT_EQ(vxs.para, QVector<float>(&para.DotsPermmX, &para.DotsPermmX + 34));
         EXPECT_EQ(QSize(vxs.previewWidth, vxs.previewHeight), c.previewSize);
-        if (!c.preview.isNull())
+        if (!c.preview.isNull()) {
             EXPECT_EQ(vxs.preview.count(previewRgb565), c.previewSize.width() * c.previewSize.height());
+        }
         if (!c.pngSize.isEmpty()) {
             const QImage png = QImage::fromData(vxs.png, "PNG");
             EXPECT_EQ(png.size(), c.pngSize);
@@ -362,9 +363,10 @@ TEST_F(Conversion, LayerPicturesPastTheHeadersCountAreNamedAsLeftOut)
         ASSERT_EQ(convert(120, members), ExportOk) << qPrintable(job.lastMessage());
         EXPECT_TRUE(r.note.isEmpty() || job.lastMessage().startsWith(r.note)) << qPrintable(job.lastMessage());
         EXPECT_EQ(r.note.isEmpty(), job.lastMessage().isEmpty()) << qPrintable(job.lastMessage());
-        if (r.badPreview)
+        if (r.badPreview) {
             EXPECT_TRUE(job.lastMessage().endsWith("; 1 layer picture left out (\"3.png\"): the header of \"run.gcode\" "
                                                    "counts 2 layers")) << qPrintable(job.lastMessage());
+        }
         EXPECT_EQ(readOut(true).layerCodes.size(), 2);
     }
 }

@@ -348,8 +348,9 @@ TEST_F(LoopbackScan, PackedOrHugeRepliesCostNoMoreThanTheBound)
         EXPECT_TRUE(scan.deviceList().isEmpty()) << scan.deviceList().value(0).toStdString();
         EXPECT_EQ(lists.count(), 0);
         EXPECT_LT(peer.written(), 16 << 20);
-        if (peakKnown)
+        if (peakKnown) {
             EXPECT_LT(peak - peakBefore, peakBoundKb);
+        }
         EXPECT_LT(memoryInUseKb() - before, peakBoundKb);
     }
 }
@@ -417,7 +418,7 @@ TEST_F(LoopbackScan, ManyChunkedPeersStayWithinTheSearchBound)
         sampler.start(0);
         scan.start();
         if (r.busyMs) {
-            QTest::qWaitFor([&] { return handled.count() > 0; }, 20000);
+            (void)QTest::qWaitFor([&] { return handled.count() > 0; }, 20000);
             QThread::msleep(r.busyMs);
         }
         ASSERT_TRUE(QTest::qWaitFor([&] { return handled.count() == 256; }, 300000)) << handled.count() << " of 256";
