@@ -129,6 +129,8 @@ AUTHORED = {
     ("VImportWidgetX", "The print file was written, but:"): "打印文件已写入，但是：",
     ("VImportWidgetX", "The archive's settings are out of range."): "压缩包的设置超出范围。",
     ("VImportWidgetX", "The source is not a readable print file."): "源文件不是可读的打印文件。",
+    ("VImportWidgetX", "The source is a print file for another printer."): "源文件是另一台打印机的打印文件。",
+    ("VImportWidgetX", "The print is taller than the printer builds."): "打印件高于打印机的成型高度。",
     ("VImportWidgetX", "The conversion was not started."): "转换未开始。",
     ("VEditRecipeWidget", "New Recipe"): "新配方",
     ("frmSliceOptions", "Slice Thickness (mm)        "): "切片层厚 (mm)        ",

@@ -920,6 +920,14 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <source>The source is a print file for another printer.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The print is taller than the printer builds.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>The conversion was not started.</source>
         <translation type="unfinished"></translation>
     </message>

@@ -920,6 +920,14 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</translation>
         <translation>源文件不是可读的打印文件。</translation>
     </message>
     <message>
+        <source>The source is a print file for another printer.</source>
+        <translation>源文件是另一台打印机的打印文件。</translation>
+    </message>
+    <message>
+        <source>The print is taller than the printer builds.</source>
+        <translation>打印件高于打印机的成型高度。</translation>
+    </message>
+    <message>
         <source>The conversion was not started.</source>
         <translation>转换未开始。</translation>
     </message>
