@@ -4,6 +4,7 @@
 #include "language.h"
 #include "logoutput.h"
 #include "notices.h"
+#include "ownedfile.h"
 #include "startupreport.h"
 #include "terminationsignals.h"
 #include "translators.h"
@@ -16,9 +17,13 @@
 
 int main(int argc, char** argv)
 {
+    // First of all: Qt reads its logging rules at its first message.
+    const QString loggingFileRefused = vexmorReadQtLoggingRules();
     vsl::waitForThreadsAtExit();
     qInstallMessageHandler(VexmorMessageOutput);
     StartupReport startup;
+    if (!loggingFileRefused.isEmpty())
+        OwnedFile::tellRefusal(vexmorQtLoggingFile(), loggingFileRefused);
     turnOffWebSandboxForRoot(geteuid());
     // The contexts shared by the view and the web page are made in the
     // view's format (the main window sets the same one again).

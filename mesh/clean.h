@@ -57,6 +57,12 @@ template <> struct Clean<MyMesh> {
     // shellorient.cpp. `leftAsWritten`, when given, gets the number of
     // inward shells left unjudged once the ray-test budget ran out.
     static int OrientClosedShellsOutward(MyMesh& m, int* leftAsWritten = nullptr);
+    // The same pass; with `everyPair` it tries every shell as the holder
+    // of every other and casts each ray at every face of the holder, the
+    // slow way the indexed one must agree with. `boxesCompared` gets the
+    // number of shell boxes looked at to find the possible holders.
+    static int OrientClosedShellsOutwardForTest(MyMesh& m, bool everyPair, int* leftAsWritten = nullptr,
+                                                long long* boxesCompared = nullptr);
 };
 
 } // namespace vcg::tri

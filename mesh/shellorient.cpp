@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <memory>
 
 namespace vcg::tri {
 
@@ -49,51 +50,347 @@ D3 Corner(const MyMesh& m, uint32_t f, int k)
     return {p[0], p[1], p[2]};
 }
 
-// Ray-casting budget (ray-triangle tests) of one call: a mesh with
-// thousands of cavities in a huge shell is left as written beyond it.
+// Ray-casting budget (ray-triangle tests and index nodes visited) of one
+// call: a mesh with thousands of cavities in a huge shell is left as
+// written beyond it.
 constexpr long long kRayTestBudget = 200'000'000;
 // Probe faces spread over a shell, besides its six farthest out.
 constexpr size_t kSpreadProbes = 58;
+// Items a leaf of either hierarchy holds.
+constexpr uint32_t kLeafSize = 4;
 
-// Crossings of the ray from p along a fixed, off-axis direction with the
-// shell's faces: odd when p lies inside it.
-bool Inside(const MyMesh& m, const Shell& shell, const D3& p, long long& tests)
+// Every ray is cast this way: fixed and off-axis, so that it grazes no
+// axis-aligned edge or face.
+const D3 kRayDir = {0.5773502691896258, 0.5776327430152375, 0.5770676474627566};
+
+// Whether the ray from p along kRayDir crosses face f.
+bool Crosses(const MyMesh& m, uint32_t f, const D3& p)
 {
-    static const D3 dir = {0.5773502691896258, 0.5776327430152375, 0.5770676474627566};
+    const D3& dir = kRayDir;
+    const D3 a = Corner(m, f, 0), b = Corner(m, f, 1), c = Corner(m, f, 2);
+    const D3 e1 = Sub(b, a), e2 = Sub(c, a);
+    const D3 q = Cross(dir, e2);
+    const double det = Dot(e1, q);
+    if (det == 0)
+        return false;
+    const D3 s = Sub(p, a);
+    const double u = Dot(s, q) / det;
+    if (u < 0 || u > 1)
+        return false;
+    const D3 r = Cross(s, e1);
+    const double v = Dot(dir, r) / det;
+    if (v < 0 || u + v > 1)
+        return false;
+    return Dot(e2, r) / det > 0;
+}
+
+// Crossings of that ray with every face of the shell: odd when p lies
+// inside it.
+bool InsideTestingEveryFace(const MyMesh& m, const Shell& shell, const D3& p, long long& tests)
+{
     int crossings = 0;
     tests += static_cast<long long>(shell.faces.size());
-    for (uint32_t f : shell.faces) {
-        const D3 a = Corner(m, f, 0), b = Corner(m, f, 1), c = Corner(m, f, 2);
-        const D3 e1 = Sub(b, a), e2 = Sub(c, a);
-        const D3 q = Cross(dir, e2);
-        const double det = Dot(e1, q);
-        if (det == 0)
-            continue;
-        const D3 s = Sub(p, a);
-        const double u = Dot(s, q) / det;
-        if (u < 0 || u > 1)
-            continue;
-        const D3 r = Cross(s, e1);
-        const double v = Dot(dir, r) / det;
-        if (v < 0 || u + v > 1)
-            continue;
-        if (Dot(e2, r) / det > 0)
-            ++crossings;
-    }
+    for (uint32_t f : shell.faces)
+        crossings += Crosses(m, f, p);
     return crossings % 2 == 1;
 }
 
-} // namespace
+// Splits items [first, first + count) in two halves by their middles along
+// the axis where those middles spread most. `mid(i, axis)`.
+template <int Axes, class Mid> uint32_t SplitAtMedian(std::vector<uint32_t>& items, uint32_t first, uint32_t count, Mid mid)
+{
+    double lo[Axes], hi[Axes];
+    for (int k = 0; k < Axes; ++k) {
+        lo[k] = HUGE_VAL;
+        hi[k] = -HUGE_VAL;
+    }
+    for (uint32_t i = first; i < first + count; ++i)
+        for (int k = 0; k < Axes; ++k) {
+            lo[k] = std::min(lo[k], mid(items[i], k));
+            hi[k] = std::max(hi[k], mid(items[i], k));
+        }
+    int axis = 0;
+    for (int k = 1; k < Axes; ++k)
+        if (hi[k] - lo[k] > hi[axis] - lo[axis])
+            axis = k;
+    const uint32_t half = count / 2;
+    std::nth_element(items.begin() + first, items.begin() + first + half, items.begin() + first + count,
+                     [&](uint32_t x, uint32_t y) { return mid(x, axis) < mid(y, axis); });
+    return half;
+}
+
+// Hierarchy of the usable shells' boxes: the shells whose box holds a given
+// box, without looking at every shell. A node's box is the union of its
+// children's, so a node whose box does not hold the one asked for holds no
+// shell that does.
+class ShellBoxTree {
+public:
+    explicit ShellBoxTree(const std::vector<Shell>& shells) : shells_(shells)
+    {
+        for (uint32_t i = 0; i < shells.size(); ++i)
+            if (shells[i].usable)
+                ids_.push_back(i);
+        if (!ids_.empty())
+            Build(0, uint32_t(ids_.size()));
+    }
+
+    // Shells other than `self` whose box holds `box`, in ascending order;
+    // `compared` counts the boxes looked at.
+    void Holding(const Box& box, uint32_t self, std::vector<uint32_t>& out, long long& compared) const
+    {
+        out.clear();
+        if (nodes_.empty())
+            return;
+        std::vector<uint32_t>& stack = stack_;
+        stack.assign(1, 0);
+        while (!stack.empty()) {
+            const Node& node = nodes_[stack.back()];
+            const uint32_t at = stack.back();
+            stack.pop_back();
+            ++compared;
+            if (!node.box.Contains(box))
+                continue;
+            if (node.count > 0) {
+                compared += node.count;
+                for (uint32_t i = node.first; i < node.first + node.count; ++i)
+                    if (ids_[i] != self && shells_[ids_[i]].box.Contains(box))
+                        out.push_back(ids_[i]);
+                continue;
+            }
+            stack.push_back(at + 1);
+            stack.push_back(node.right);
+        }
+        std::sort(out.begin(), out.end());
+    }
+
+private:
+    struct Node {
+        Box box;
+        uint32_t first = 0, count = 0; // a leaf's shells; count 0 for an inner node
+        uint32_t right = 0;            // an inner node's second child (its first follows it)
+    };
+
+    void Build(uint32_t first, uint32_t count)
+    {
+        const uint32_t at = uint32_t(nodes_.size());
+        nodes_.emplace_back();
+        Box box;
+        for (uint32_t i = first; i < first + count; ++i) {
+            box.Add(shells_[ids_[i]].box.lo);
+            box.Add(shells_[ids_[i]].box.hi);
+        }
+        nodes_[at].box = box;
+        if (count <= kLeafSize) {
+            nodes_[at].first = first;
+            nodes_[at].count = count;
+            return;
+        }
+        const uint32_t half = SplitAtMedian<3>(ids_, first, count, [this](uint32_t s, int k) {
+            return 0.5 * (shells_[s].box.lo[size_t(k)] + shells_[s].box.hi[size_t(k)]);
+        });
+        Build(first, half);
+        const uint32_t right = uint32_t(nodes_.size());
+        nodes_[at].right = right;
+        Build(first + half, count - half);
+    }
+
+    const std::vector<Shell>& shells_;
+    std::vector<uint32_t> ids_;
+    std::vector<Node> nodes_;
+    mutable std::vector<uint32_t> stack_;
+};
+
+// Hierarchy of one shell's faces seen along the ray: each face's shadow on a
+// plane across the ray (a box in two coordinates) and its farthest reach
+// along it. A ray from p can cross only faces whose shadow holds p's and
+// that reach beyond p. Bounds are stored widened to the next float out, and
+// compared with a margin of a millionth of the shell's size, far more than
+// the rounding of the crossing test: no face that test counts is skipped.
+class RayIndex {
+public:
+    explicit RayIndex(const MyMesh& m, const Shell& shell) : faces_(shell.faces)
+    {
+        for (int k = 0; k < 3; ++k)
+            origin_[k] = 0.5 * (shell.box.lo[size_t(k)] + shell.box.hi[size_t(k)]);
+        double size = 0;
+        for (int k = 0; k < 3; ++k)
+            size = std::max(size, shell.box.hi[size_t(k)] - shell.box.lo[size_t(k)]);
+        margin_ = 1e-6 * size + 1e-30;
+        across_[0] = Cross(kRayDir, {1, 0, 0});
+        across_[1] = Cross(kRayDir, across_[0]);
+        std::vector<Item> items(faces_.size());
+        for (size_t i = 0; i < faces_.size(); ++i) {
+            double lo[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL}, hi[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+            for (int c = 0; c < 3; ++c) {
+                const D3 q = Project(Corner(m, faces_[i], c));
+                for (int k = 0; k < 3; ++k) {
+                    lo[k] = std::min(lo[k], q[size_t(k)]);
+                    hi[k] = std::max(hi[k], q[size_t(k)]);
+                }
+            }
+            for (int k = 0; k < 2; ++k) {
+                items[i].lo[k] = Down(lo[k]);
+                items[i].hi[k] = Up(hi[k]);
+            }
+            items[i].reach = Up(hi[2]);
+        }
+        order_.resize(faces_.size());
+        for (uint32_t i = 0; i < order_.size(); ++i)
+            order_[i] = i;
+        if (!order_.empty())
+            Build(items, 0, uint32_t(order_.size()));
+        // Faces in leaf order, so a leaf's faces lie side by side.
+        std::vector<uint32_t> sorted(order_.size());
+        for (size_t i = 0; i < order_.size(); ++i)
+            sorted[i] = faces_[order_[i]];
+        faces_.swap(sorted);
+        order_ = {};
+    }
+
+    // Crossings of the ray from p with the shell's faces: odd when p lies
+    // inside it.
+    bool Inside(const MyMesh& m, const D3& p, long long& tests) const
+    {
+        if (nodes_.empty())
+            return false;
+        const D3 q = Project(p);
+        int crossings = 0;
+        std::vector<uint32_t>& stack = stack_;
+        stack.assign(1, 0);
+        while (!stack.empty()) {
+            const uint32_t at = stack.back();
+            stack.pop_back();
+            const Node& node = nodes_[at];
+            ++tests;
+            if (q[0] < node.lo[0] - margin_ || q[0] > node.hi[0] + margin_ || q[1] < node.lo[1] - margin_ ||
+                q[1] > node.hi[1] + margin_ || q[2] > node.reach + margin_)
+                continue;
+            if (node.count > 0) {
+                tests += node.count;
+                for (uint32_t i = node.first; i < node.first + node.count; ++i)
+                    crossings += Crosses(m, faces_[i], p);
+                continue;
+            }
+            stack.push_back(at + 1);
+            stack.push_back(node.right);
+        }
+        return crossings % 2 == 1;
+    }
+
+private:
+    struct Item {
+        float lo[2], hi[2], reach;
+    };
+    struct Node {
+        float lo[2], hi[2], reach;
+        uint32_t first = 0, count = 0, right = 0;
+    };
+
+    static float Down(double x)
+    {
+        float f = float(x);
+        return double(f) > x ? std::nextafter(f, -HUGE_VALF) : f;
+    }
+    static float Up(double x)
+    {
+        float f = float(x);
+        return double(f) < x ? std::nextafter(f, HUGE_VALF) : f;
+    }
+
+    // Two coordinates across the ray and one along it, about the shell's middle.
+    D3 Project(const D3& p) const
+    {
+        const D3 d = Sub(p, {origin_[0], origin_[1], origin_[2]});
+        return {Dot(d, across_[0]), Dot(d, across_[1]), Dot(d, kRayDir)};
+    }
+
+    void Build(const std::vector<Item>& items, uint32_t first, uint32_t count)
+    {
+        const uint32_t at = uint32_t(nodes_.size());
+        nodes_.emplace_back();
+        Node node;
+        node.lo[0] = node.lo[1] = HUGE_VALF;
+        node.hi[0] = node.hi[1] = node.reach = -HUGE_VALF;
+        for (uint32_t i = first; i < first + count; ++i) {
+            const Item& it = items[order_[i]];
+            for (int k = 0; k < 2; ++k) {
+                node.lo[k] = std::min(node.lo[k], it.lo[k]);
+                node.hi[k] = std::max(node.hi[k], it.hi[k]);
+            }
+            node.reach = std::max(node.reach, it.reach);
+        }
+        if (count <= kLeafSize) {
+            node.first = first;
+            node.count = count;
+            nodes_[at] = node;
+            return;
+        }
+        const uint32_t half = SplitAtMedian<2>(order_, first, count, [&items](uint32_t i, int k) {
+            return 0.5 * (double(items[i].lo[k]) + double(items[i].hi[k]));
+        });
+        Build(items, first, half);
+        node.right = uint32_t(nodes_.size());
+        nodes_[at] = node;
+        Build(items, first + half, count - half);
+    }
+
+    std::vector<uint32_t> faces_;
+    std::vector<uint32_t> order_;
+    std::vector<Node> nodes_;
+    double origin_[3];
+    D3 across_[2];
+    double margin_;
+    mutable std::vector<uint32_t> stack_;
+};
+
+// Points on a shell to test for lying inside another.
+std::vector<D3> ProbesOf(const MyMesh& m, const Shell& shell)
+{
+    // Probes: the middles of the faces farthest out along each axis.
+    std::array<uint32_t, 6> extreme{};
+    std::array<double, 6> reach;
+    reach.fill(-HUGE_VAL);
+    for (uint32_t f : shell.faces)
+        for (int axis = 0; axis < 3; ++axis) {
+            const double centre = m.P(f, 0)[axis] + double(m.P(f, 1)[axis]) + m.P(f, 2)[axis];
+            for (int side = 0; side < 2; ++side) {
+                const double r = side == 0 ? centre : -centre;
+                if (r > reach[size_t(2 * axis + side)]) {
+                    reach[size_t(2 * axis + side)] = r;
+                    extreme[size_t(2 * axis + side)] = f;
+                }
+            }
+        }
+    // And faces spread over the whole shell: a shell whose far ends are
+    // buried in another can still stand out of it between them.
+    std::vector<uint32_t> probeFaces(extreme.begin(), extreme.end());
+    const size_t stride = std::max<size_t>(1, shell.faces.size() / kSpreadProbes);
+    for (size_t k = stride / 2; k < shell.faces.size(); k += stride)
+        probeFaces.push_back(shell.faces[k]);
+    // Each face's middle and the middles of its edges: a long face can
+    // have its middle in another shell and an edge's middle outside.
+    std::vector<D3> probes;
+    for (uint32_t f : probeFaces) {
+        const D3 a = Corner(m, f, 0), b = Corner(m, f, 1), c = Corner(m, f, 2);
+        probes.push_back({(a[0] + b[0] + c[0]) / 3, (a[1] + b[1] + c[1]) / 3, (a[2] + b[2] + c[2]) / 3});
+        for (const auto& [p, q] : {std::pair{a, b}, std::pair{b, c}, std::pair{c, a}})
+            probes.push_back({(p[0] + q[0]) / 2, (p[1] + q[1]) / 2, (p[2] + q[2]) / 2});
+    }
+    return probes;
+}
 
 // Shells are the face-face connected pieces. A closed, coherent shell that
 // faces inward (negative volume) is turned unless it lies wholly inside
 // another shell: a cavity faces inward by right. An open or muddled shell
 // has no inside to go by and is kept as written; a shell crossing another's
 // surface is no cavity (some of its probes lie outside).
-int Clean<MyMesh>::OrientClosedShellsOutward(MyMesh& m, int* leftAsWritten)
+int OrientShells(MyMesh& m, int* leftAsWritten, bool everyPair, long long* boxesCompared)
 {
     if (leftAsWritten)
         *leftAsWritten = 0;
+    long long compared = 0;
+    if (boxesCompared)
+        *boxesCompared = 0;
     const uint32_t n = m.FaceCount();
     constexpr uint32_t kNoShell = UINT32_MAX;
     std::vector<uint32_t> shellOf(n, kNoShell);
@@ -155,23 +452,39 @@ int Clean<MyMesh>::OrientClosedShellsOutward(MyMesh& m, int* leftAsWritten)
 
     // Only shells facing inward are turned; only they need their faces, and
     // the shells that might enclose them theirs.
-    std::vector<uint8_t> gather(shells.size(), 0);
     bool anyInward = false;
-    for (size_t i = 0; i < shells.size(); ++i) {
-        if (!shells[i].usable || shells[i].volume6 >= 0)
-            continue;
-        anyInward = true;
-        gather[i] = 1;
-        for (size_t j = 0; j < shells.size(); ++j)
-            if (j != i && shells[j].usable && shells[j].box.Contains(shells[i].box))
-                gather[j] = 1;
-    }
+    for (const Shell& shell : shells)
+        anyInward = anyInward || (shell.usable && shell.volume6 < 0);
     if (!anyInward)
         return 0;
+    // The shells whose box holds an inward one's: only they can enclose it.
+    // Found through a hierarchy of the boxes, or by trying every pair.
+    const ShellBoxTree tree(shells);
+    std::vector<uint32_t> holders;
+    auto findHolders = [&](uint32_t i) {
+        if (!everyPair)
+            return tree.Holding(shells[i].box, i, holders, compared);
+        holders.clear();
+        compared += shells.size();
+        for (uint32_t j = 0; j < shells.size(); ++j)
+            if (j != i && shells[j].usable && shells[j].box.Contains(shells[i].box))
+                holders.push_back(j);
+    };
+    std::vector<uint8_t> gather(shells.size(), 0), held(shells.size(), 0);
+    for (uint32_t i = 0; i < shells.size(); ++i) {
+        if (!shells[i].usable || shells[i].volume6 >= 0)
+            continue;
+        gather[i] = 1;
+        findHolders(i);
+        held[i] = !holders.empty();
+        for (uint32_t j : holders)
+            gather[j] = 1;
+    }
     for (uint32_t f = 0; f < n; ++f)
         if (shellOf[f] != kNoShell && gather[shellOf[f]])
             shells[shellOf[f]].faces.push_back(f);
 
+    std::vector<std::unique_ptr<RayIndex>> rayIndex(shells.size());
     std::vector<uint8_t> flip(n, 0);
     int turned = 0, unjudged = 0;
     long long tests = 0;
@@ -179,51 +492,37 @@ int Clean<MyMesh>::OrientClosedShellsOutward(MyMesh& m, int* leftAsWritten)
         const Shell& shell = shells[i];
         if (!shell.usable || shell.volume6 >= 0)
             continue;
-        // Probes: the middles of the faces farthest out along each axis.
-        std::array<uint32_t, 6> extreme{};
-        std::array<double, 6> reach;
-        reach.fill(-HUGE_VAL);
-        for (uint32_t f : shell.faces)
-            for (int axis = 0; axis < 3; ++axis) {
-                const double centre = m.P(f, 0)[axis] + double(m.P(f, 1)[axis]) + m.P(f, 2)[axis];
-                for (int side = 0; side < 2; ++side) {
-                    const double r = side == 0 ? centre : -centre;
-                    if (r > reach[size_t(2 * axis + side)]) {
-                        reach[size_t(2 * axis + side)] = r;
-                        extreme[size_t(2 * axis + side)] = f;
-                    }
-                }
-            }
-        // And faces spread over the whole shell: a shell whose far ends are
-        // buried in another can still stand out of it between them.
-        std::vector<uint32_t> probeFaces(extreme.begin(), extreme.end());
-        const size_t stride = std::max<size_t>(1, shell.faces.size() / kSpreadProbes);
-        for (size_t k = stride / 2; k < shell.faces.size(); k += stride)
-            probeFaces.push_back(shell.faces[k]);
-        // Each face's middle and the middles of its edges: a long face can
-        // have its middle in another shell and an edge's middle outside.
-        std::vector<D3> probes;
-        for (uint32_t f : probeFaces) {
-            const D3 a = Corner(m, f, 0), b = Corner(m, f, 1), c = Corner(m, f, 2);
-            probes.push_back({(a[0] + b[0] + c[0]) / 3, (a[1] + b[1] + c[1]) / 3, (a[2] + b[2] + c[2]) / 3});
-            for (const auto& [p, q] : {std::pair{a, b}, std::pair{b, c}, std::pair{c, a}})
-                probes.push_back({(p[0] + q[0]) / 2, (p[1] + q[1]) / 2, (p[2] + q[2]) / 2});
+        if (held[i])
+            findHolders(uint32_t(i));
+        if (!held[i]) {
+            // No other box holds it: nothing to enclose it.
+            for (uint32_t f : shell.faces)
+                flip[f] = 1;
+            ++turned;
+            continue;
         }
+        const std::vector<D3> probes = ProbesOf(m, shell);
         // Facing inward is right for a cavity, and harmless for any shell
         // wholly inside another: the layers fill it either way.
         bool enclosed = false, judged = true;
-        for (size_t j = 0; j < shells.size() && !enclosed && judged; ++j) {
-            const Shell& other = shells[j];
-            if (j == i || !other.usable || !other.box.Contains(shell.box))
-                continue;
+        for (size_t h = 0; h < holders.size() && !enclosed; ++h) {
+            const uint32_t j = holders[h];
             // Beyond the budget a shell that may be a cavity is left as
             // written; one that no other's box holds needs no test.
             if (tests > kRayTestBudget) {
                 judged = false;
                 break;
             }
+            if (everyPair) {
+                enclosed = std::all_of(probes.begin(), probes.end(), [&](const D3& p) {
+                    return InsideTestingEveryFace(m, shells[j], p, tests);
+                });
+                continue;
+            }
+            if (!rayIndex[j])
+                rayIndex[j] = std::make_unique<RayIndex>(m, shells[j]);
             enclosed = std::all_of(probes.begin(), probes.end(),
-                                   [&](const D3& p) { return Inside(m, other, p, tests); });
+                                   [&](const D3& p) { return rayIndex[j]->Inside(m, p, tests); });
         }
         if (!judged)
             ++unjudged;
@@ -237,7 +536,22 @@ int Clean<MyMesh>::OrientClosedShellsOutward(MyMesh& m, int* leftAsWritten)
         FlipFaces(m, flip);
     if (leftAsWritten)
         *leftAsWritten = unjudged;
+    if (boxesCompared)
+        *boxesCompared = compared;
     return turned;
+}
+
+} // namespace
+
+int Clean<MyMesh>::OrientClosedShellsOutward(MyMesh& m, int* leftAsWritten)
+{
+    return OrientShells(m, leftAsWritten, false, nullptr);
+}
+
+int Clean<MyMesh>::OrientClosedShellsOutwardForTest(MyMesh& m, bool everyPair, int* leftAsWritten,
+                                                     long long* boxesCompared)
+{
+    return OrientShells(m, leftAsWritten, everyPair, boxesCompared);
 }
 
 } // namespace vcg::tri

@@ -19,6 +19,7 @@
 #include <QPainter>
 #include <QtEndian>
 
+#include <climits>
 #include <cmath>
 
 namespace {
@@ -208,7 +209,7 @@ void VImportWidgetX::critical(const QString& text, bool written)
     box.exec();
 }
 
-void VImportWidgetX::selectModelByExtension(const QString& fileName)
+void VImportWidgetX::selectModelByExtension(const QString& fileName, int machineCode)
 {
     const struct { const char* suffix; const char* model; } table[] = {
         {".vxs", "Pellar10"},   {".vxs30", "Pellar30"},   {".vxs120", "Pellar120"},     {".vxs4k", "Pellar4K"},
@@ -217,7 +218,14 @@ void VImportWidgetX::selectModelByExtension(const QString& fileName)
     for (const auto& row : table) {
         if (!fileName.endsWith(QLatin1String(row.suffix), Qt::CaseInsensitive))
             continue;
-        const int index = ui->comboBox_Machine->findText(QLatin1String(row.model));
+        QString model = QLatin1String(row.model);
+        for (int i = 0; i < ui->comboBox_Machine->count(); ++i) {
+            const QString item = ui->comboBox_Machine->itemText(i);
+            if (machineCode != 0 && PrinterModels::MachineCode(item) == machineCode &&
+                PrinterModels::Extension(item) == PrinterModels::Extension(model))
+                model = item;
+        }
+        const int index = ui->comboBox_Machine->findText(model);
         if (index >= 0)
             ui->comboBox_Machine->setCurrentIndex(index);
         return;
@@ -258,11 +266,12 @@ void VImportWidgetX::slot_btnImportClicked()
             return fail(tr("File error: unknown format!"),
                         QStringLiteral("%1 is no Vexmor3D print file (its header is missing or cut short)").arg(file));
         m_fLayerThick = qFromLittleEndian<float>(head.constData() + kVxsParaOffset + 4 * 4);
+        m_nSourceMachineCode = qFromLittleEndian<qint32>(head.constData() + 16);
         float um = 0;
         if (!IsPrintableLayerThickness(m_fLayerThick, &um))
             return fail(tr("Wrong layer thickness!"));
         ui->Label_LayerThick->setText(thicknessText(um));
-        selectModelByExtension(QFileInfo(file).fileName());
+        selectModelByExtension(QFileInfo(file).fileName(), m_nSourceMachineCode);
     } else if (source.contains(QLatin1String("ChiTuBox"))) {
         m_pExportThread->m_zipPath = file;
         if (m_pExportThread->LoadGcode_ChiTuBox() != 0)
@@ -328,7 +337,7 @@ void VImportWidgetX::slot_btnSaveClicked()
     if (!own && !archive)
         return;
     if (own) {
-        selectModelByExtension(ui->Label_FileName->text());
+        selectModelByExtension(ui->Label_FileName->text(), m_nSourceMachineCode);
         m_strMachine = ui->comboBox_Machine->currentText();
     }
     // A recipe whose file held a value no printer takes goes into no print file.
@@ -349,13 +358,15 @@ void VImportWidgetX::slot_btnSaveClicked()
         return;
     }
     PrinterModels::Frame resaveFrame;
-    if (own) {
-        // As the command-line tool: layers only print on the frame they were made for.
-        const QString problem = sourceFrameProblem(row, resaveFrame);
-        if (!problem.isEmpty()) {
-            critical(problem);
-            return;
-        }
+    // As the command-line tool: layers only print on the frame they were
+    // made for, a file only on the printer of its code, and no print taller
+    // than the printer.
+    const QString problem = own ? sourceProblem(row, resaveFrame) : archiveHeightProblem(row);
+    if (!problem.isEmpty()) {
+        qWarning().noquote() << "Conversion refused:" << ui->Label_FileName->text() << "for" << m_strMachine << "-"
+                             << problem;
+        critical(problem);
+        return;
     }
     const QString folder = m_pView ? m_pView->GetSaveFilePath() : QString();
     const QString proposed = folder + QStringLiteral("/") + baseName() + (own ? QStringLiteral("_new") : QString());
@@ -391,8 +402,17 @@ void VImportWidgetX::slot_btnSaveClicked()
     emit signal_ExportData();
 }
 
-QString VImportWidgetX::sourceFrameProblem(const frmDeviceInterfaceSettings::MachinePara& row,
-                                          PrinterModels::Frame& frame) const
+QString VImportWidgetX::archiveHeightProblem(const frmDeviceInterfaceSettings::MachinePara& row) const
+{
+    int layers = 0;
+    // A count no archive can hold is the converter's to refuse, with its reason.
+    if (!GcodeHeaderInt(m_pExportThread->m_gcodeParas, QStringLiteral("totalLayer"), 1, INT_MAX, layers))
+        return QString();
+    return PrinterModels::PrintHeightProblem(layers, double(m_fLayerThick), double(row.zHeight), m_strMachine);
+}
+
+QString VImportWidgetX::sourceProblem(const frmDeviceInterfaceSettings::MachinePara& row,
+                                      PrinterModels::Frame& frame) const
 {
     VxsLayout source;
     QString error;
@@ -401,7 +421,14 @@ QString VImportWidgetX::sourceFrameProblem(const frmDeviceInterfaceSettings::Mac
     frame = PrinterModels::ResaveFrame(source.para, frameOf(row));
     ST_MachinePara target = PrinterModels::ConverterDefaultPara();
     PrinterModels::ApplyFrame(target, frame);
-    return PrinterModels::SourceFrameProblem(source.para, target, m_strMachine);
+    QString problem = PrinterModels::SourceFrameProblem(source.para, target, m_strMachine);
+    if (problem.isEmpty())
+        problem = PrinterModels::MachineCodeProblem(source.machineCode, m_strMachine,
+                                                    m_mapMachineCode.value(m_strMachine));
+    if (problem.isEmpty())
+        problem = PrinterModels::PrintHeightProblem(source.layerCount, double(m_fLayerThick), double(row.zHeight),
+                                                    m_strMachine);
+    return problem;
 }
 
 void VImportWidgetX::setMachinePara()
@@ -448,6 +475,8 @@ void VImportWidgetX::slot_ExportDataDone(int result, const QString& message)
     case ExportLayerFailed: sentence = tr("A layer of the archive is missing or damaged."); break;
     case ExportBadArchiveData: sentence = tr("The archive's settings are out of range."); break;
     case ExportSourceInvalid: sentence = tr("The source is not a readable print file."); break;
+    case ExportWrongPrinter: sentence = tr("The source is a print file for another printer."); break;
+    case ExportTooTall: sentence = tr("The print is taller than the printer builds."); break;
     default: sentence = tr("The conversion was not started."); break;
     }
     critical(message.isEmpty() ? sentence : sentence + QStringLiteral("\n") + message);

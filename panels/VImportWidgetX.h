@@ -49,6 +49,8 @@ public:
     QMap<QString, int> m_mapMachineCode;
     ExportThread* m_pExportThread;
     float m_fLayerThick = 0;
+    // Machine code in the header of the imported own print file.
+    int m_nSourceMachineCode = 0;
     QString m_strMsgStyle;
 
 signals:
@@ -75,9 +77,15 @@ private:
     // Why the own-format source cannot be re-saved for the model of `row`
     // (the command-line tool's message), or empty; `frame` is then the one
     // the re-save keeps.
-    QString sourceFrameProblem(const frmDeviceInterfaceSettings::MachinePara& row, PrinterModels::Frame& frame) const;
+    // The same for a source of another machine code than the model's, or
+    // whose layers stand taller than the model builds.
+    QString sourceProblem(const frmDeviceInterfaceSettings::MachinePara& row, PrinterModels::Frame& frame) const;
+    // Why the imported archive's layers stand taller than the model of `row` builds, or empty.
+    QString archiveHeightProblem(const frmDeviceInterfaceSettings::MachinePara& row) const;
     void resetSource();
-    void selectModelByExtension(const QString& fileName);
+    // By the extension table; of the models sharing an extension, the one
+    // whose machine code the file carries (a Pellar4Kmono file is no Pellar4K file).
+    void selectModelByExtension(const QString& fileName, int machineCode = 0);
     // The model's row of the printer-model table; false when it has none usable.
     bool machineRow(const QString& model, frmDeviceInterfaceSettings::MachinePara& row) const;
     QString baseName() const;

@@ -1,89 +1,145 @@
 #include "NetPrinterScan.h"
 
 #include "LoopbackGuard.h"
+#include "httpreplyreader.h"
 #include "replylines.h"
 
 #include <QDebug>
 #include <QHostInfo>
-#include <QNetworkReply>
-#include <QNetworkRequest>
+#include <QTcpSocket>
 #include <QTimer>
 #include <QUrl>
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 const char* const NetPrinterScan::requestPath = "/services/settings/update/snsid";
 const char* const NetPrinterScan::modelWord = "Pellar120";
 
-namespace
-{
-// Set on a reply that was given up: why, for the log.
-const char* const kRefusedProperty = "vexmorRefused";
-
-void refuse(QNetworkReply* reply, const QString& why)
-{
-    if (reply->property(kRefusedProperty).isValid())
-        return;
-    reply->setProperty(kRefusedProperty, why);
-    reply->abort();
-}
-
-// Why a reply that comes encoded is refused, or empty for one that comes as
-// it is ("identity"); the coding is capped for the log.
-QString unaskedEncoding(const QNetworkReply* reply)
-{
-    const QByteArray coding = reply->rawHeader("Content-Encoding").trimmed();
-    if (coding.isEmpty() || coding.compare("identity", Qt::CaseInsensitive) == 0)
-        return QString();
-    return QStringLiteral("comes encoded (%1), though none was asked for")
-        .arg(ReplyLines::shown(QString::fromLatin1(coding)));
-}
-
-// Bounds one request: its whole life, and the body it may deliver.
-void bound(QNetworkReply* reply, int timeoutMs, qint64 maxBodyBytes)
-{
-    reply->setReadBufferSize(maxBodyBytes + 1);
-    auto* deadline = new QTimer(reply);
-    deadline->setSingleShot(true);
-    QObject::connect(deadline, &QTimer::timeout, reply,
-                     [reply, timeoutMs] { refuse(reply, QStringLiteral("no whole reply in %1 ms").arg(timeoutMs)); });
-    deadline->start(timeoutMs);
-    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, maxBodyBytes] {
-        const QString encoded = unaskedEncoding(reply);
-        if (!encoded.isEmpty()) {
-            refuse(reply, encoded);
-            return;
-        }
-        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-        if (length.isValid() && length.toLongLong() > maxBodyBytes)
-            refuse(reply, QStringLiteral("declares %1 bytes").arg(length.toLongLong()));
-    });
-    QObject::connect(reply, &QNetworkReply::readyRead, reply, [reply, maxBodyBytes] {
-        if (reply->bytesAvailable() > maxBodyBytes)
-            refuse(reply, QStringLiteral("more than %1 bytes").arg(maxBodyBytes));
-    });
-}
-
-// Counts what actually reaches the network layer, so "nothing was sent" can
-// be checked from outside.
-class CountingManager : public QNetworkAccessManager
+// One discovery request: a GET on a socket of its own, its reply read through
+// the bounded reader, every byte it holds counted against the search.
+class ScanRequest : public QObject
 {
 public:
-    CountingManager(int* counter, QObject* parent)
-        : QNetworkAccessManager(parent)
-        , m_counter(counter)
-    {
-    }
+    // Read from the socket this much at a time, and never more waits there:
+    // the rest stays with the system until it is read.
+    static constexpr int kReadChunk = 16 * 1024;
 
-protected:
-    QNetworkReply* createRequest(Operation op, const QNetworkRequest& req, QIODevice* data) override
+    ScanRequest(NetPrinterScan* scan, const QString& host)
+        : QObject(scan)
+        , m_scan(scan)
+        , m_host(host)
+        , m_reader(scan->m_source.maxBodyBytes)
+        , m_socket(new QTcpSocket(this))
     {
-        ++*m_counter;
-        return QNetworkAccessManager::createRequest(op, req, data);
+        const NetScanSource& source = scan->m_source;
+        m_socket->setReadBufferSize(kReadChunk);
+        connect(m_socket, &QTcpSocket::connected, this, [this, port = source.port] { sendRequest(port); });
+        connect(m_socket, &QTcpSocket::readyRead, this, &ScanRequest::read);
+        connect(m_socket, &QTcpSocket::disconnected, this, [this] { closed(); });
+        connect(m_socket, &QAbstractSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
+            if (m_finished)
+                return;
+            if (error == QAbstractSocket::RemoteHostClosedError) {
+                closed();
+                return;
+            }
+            // A reset after the body still ends it; before, nothing came.
+            read();
+            if (m_reader.state() == HttpReplyReader::State::Body)
+                m_reader.closed();
+            else
+                m_reader.refuse(QStringLiteral("no reply (%1)").arg(m_socket->errorString()));
+            finish();
+        });
+        auto* deadline = new QTimer(this);
+        deadline->setSingleShot(true);
+        connect(deadline, &QTimer::timeout, this, [this, ms = source.requestTimeoutMs] {
+            m_reader.refuse(QStringLiteral("no whole reply in %1 ms").arg(ms));
+            finish();
+        });
+        deadline->start(source.requestTimeoutMs);
+        ++scan->m_alive;
+        m_socket->connectToHost(host, source.port);
+    }
+    ~ScanRequest() override
+    {
+        m_socket->disconnect(this);
+        m_scan->requestGone();
     }
 
 private:
-    int* m_counter;
+    void sendRequest(quint16 port)
+    {
+        QByteArray request = QByteArray("GET ") + NetPrinterScan::requestPath + " HTTP/1.1\r\nHost: " + m_host.toLatin1();
+        if (port != 80)
+            request += ':' + QByteArray::number(port);
+        // No encoding is asked for: the body is read as it comes.
+        request += "\r\nAccept-Encoding: identity\r\nConnection: close\r\n\r\n";
+        m_socket->write(request);
+    }
+
+    void read()
+    {
+        char buffer[kReadChunk];
+        while (!m_finished && !m_reader.ended()) {
+            const qint64 n = m_socket->read(buffer, sizeof buffer);
+            if (n <= 0)
+                break;
+            m_reader.feed(buffer, n);
+            account();
+        }
+        if (m_reader.ended())
+            finish();
+    }
+
+    void closed()
+    {
+        if (m_finished)
+            return;
+        read();
+        m_reader.closed();
+        finish();
+    }
+
+    // Brings the search's count up to what the reply holds now; a reply that
+    // would take the search past its figure is refused (and so holds nothing).
+    void account()
+    {
+        const qint64 held = m_reader.held();
+        if (!m_scan->hold(held - m_counted))
+            m_reader.refuse(QStringLiteral("the search already holds %1 bytes").arg(m_scan->m_held - held));
+        m_scan->hold(m_reader.held() - held);
+        m_counted = m_reader.held();
+    }
+
+    void finish()
+    {
+        if (m_finished)
+            return;
+        m_finished = true;
+        // The socket's own signals would come back here while it is aborted.
+        m_socket->disconnect(this);
+        m_socket->abort();
+        const QString refused = m_reader.state() == HttpReplyReader::State::Refused ? m_reader.refusal() : QString();
+        const int status = m_reader.status();
+        const QByteArray body = m_reader.body();
+        m_reader = HttpReplyReader(0);
+        m_scan->hold(-m_counted);
+        m_counted = 0;
+        deleteLater();
+        m_scan->handleReply(m_host, refused, status, body);
+        m_scan->requestEnded();
+    }
+
+    NetPrinterScan* m_scan;
+    QString m_host;
+    HttpReplyReader m_reader;
+    QTcpSocket* m_socket;
+    qint64 m_counted = 0;
+    bool m_finished = false;
 };
-}
 
 NetScanSource NetScanSource::defaults()
 {
@@ -100,10 +156,14 @@ NetScanSource NetScanSource::defaults()
 
 NetPrinterScan::NetPrinterScan(QObject* parent)
     : QObject(parent)
-    , m_manager(new CountingManager(&m_requests, this))
     , m_source(NetScanSource::defaults())
 {
-    connect(m_manager, &QNetworkAccessManager::finished, this, &NetPrinterScan::handleReply);
+}
+
+NetPrinterScan::~NetPrinterScan()
+{
+    // While the scan is still whole: each request tells it it is gone.
+    qDeleteAll(findChildren<ScanRequest*>(QString(), Qt::FindDirectChildrenOnly));
 }
 
 void NetPrinterScan::ipAreasOf(const QList<QHostAddress>& addresses, QVector<QString>& areas)
@@ -168,14 +228,32 @@ void NetPrinterScan::send(const QString& host)
         qDebug() << "Loopback guard: request dropped" << url.toString();
         return;
     }
-    QNetworkRequest req(url);
-    // Redirects are not followed: the guard has checked only this URL.
-    req.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
-    // Unasked, Qt offers gzip and deflate and unpacks the reply itself, past
-    // the bound on the body: a few kilobytes could unpack to gigabytes. With
-    // an encoding of our own asked for, it hands the bytes over as they came.
-    req.setRawHeader("Accept-Encoding", "identity");
-    bound(m_manager->get(req), m_source.requestTimeoutMs, m_source.maxBodyBytes);
+    ++m_requests;
+    ++m_open;
+    new ScanRequest(this, host);
+}
+
+bool NetPrinterScan::hold(qint64 delta)
+{
+    m_held += delta;
+    return delta <= 0 || m_held <= m_source.maxSearchBytes;
+}
+
+void NetPrinterScan::requestEnded()
+{
+    --m_open;
+}
+
+void NetPrinterScan::requestGone()
+{
+    // The last request of the search is deleted: what its replies took goes
+    // back to the system, not only to the heap.
+#ifdef __GLIBC__
+    if (--m_alive == 0)
+        malloc_trim(0);
+#else
+    --m_alive;
+#endif
 }
 
 void NetPrinterScan::start()
@@ -189,48 +267,37 @@ void NetPrinterScan::start()
         send(host);
 }
 
-void NetPrinterScan::handleReply(QNetworkReply* reply)
+void NetPrinterScan::handleReply(const QString& host, const QString& refused, int status, const QByteArray& body)
 {
-    if (!reply)
-        return;
-    // Each reply is released once handled; a scan finishes 769 of them.
-    reply->deleteLater();
-    // Should a reply finish without its headers having been looked at.
-    const QString encoded = unaskedEncoding(reply);
-    if (!encoded.isEmpty() && !reply->property(kRefusedProperty).isValid())
-        reply->setProperty(kRefusedProperty, encoded);
-    const QVariant refused = reply->property(kRefusedProperty);
-    if (refused.isValid()) {
-        qDebug() << "Discovery reply refused from" << reply->url().host() << refused.toString();
+    if (!refused.isEmpty()) {
+        qDebug() << "Discovery reply refused from" << host << refused;
         emit signal_reply_handled(false);
         return;
     }
 
     // Only a printer's own answer lists it: a redirect, a missing page or a
     // server error that happens to hold the model word is no printer.
-    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (!status.isValid() || status.toInt() < 200 || status.toInt() > 299) {
-        qDebug() << "Discovery reply with HTTP status" << status.toInt() << "from" << reply->url().host();
+    if (status < 200 || status > 299) {
+        qDebug() << "Discovery reply with HTTP status" << status << "from" << host;
         emit signal_reply_handled(false);
         return;
     }
 
-    QByteArray raw = reply->readAll();
+    QByteArray raw = body;
     const int nul = raw.indexOf('\0');
     if (nul >= 0)
         raw.truncate(nul);
-    const QString body = QString::fromUtf8(raw);
+    const QString text = QString::fromUtf8(raw);
 
     bool matched = false;
-    if (body.contains(QLatin1String(modelWord))) {
-        const QStringList fields = body.split(QLatin1Char('"'));
+    if (text.contains(QLatin1String(modelWord))) {
+        const QStringList fields = text.split(QLatin1Char('"'));
         if (fields.size() < 6) {
-            qDebug() << "Printer reply without a name field ignored from" << reply->url().host();
+            qDebug() << "Printer reply without a name field ignored from" << host;
         } else {
             matched = true;
-            const QString host = reply->url().host();
             // The body is the printer's text: escaped and capped in the pane.
-            QString log = QStringLiteral("Http OK\r\n") + host + "\r\n" + ReplyLines::shown(body) + "\r\n";
+            QString log = QStringLiteral("Http OK\r\n") + host + "\r\n" + ReplyLines::shown(text) + "\r\n";
             for (int i = 1; i <= 5; ++i)
                 log += ReplyLines::shown(fields[i]) + "\r\n";
             emit signal_log(log);

@@ -2,7 +2,6 @@
 
 #include <QHostAddress>
 #include <QList>
-#include <QNetworkAccessManager>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -10,7 +9,7 @@
 
 #include <functional>
 
-class QNetworkReply;
+class ScanRequest;
 
 // Where a scan looks: the /24 areas (each text ends with its dot, hosts 0 to
 // 255 are appended), single fixed hosts, and the HTTP port.
@@ -23,6 +22,9 @@ struct NetScanSource
     // than this is refused (a printer's is a few hundred bytes).
     int requestTimeoutMs = 10000;
     qint64 maxBodyBytes = 64 * 1024;
+    // What all open requests together may hold (their bodies and header
+    // lines); a reply that would take them past it is refused.
+    qint64 maxSearchBytes = 16 << 20;
 
     // The areas of this computer's own addresses, "169.254.2.2", port 80.
     static NetScanSource defaults();
@@ -33,12 +35,17 @@ struct NetScanSource
 // whose reply is a success (2xx) and whose body holds "Pellar120" becomes a
 // device entry "name=>address". No host can keep a request open past the
 // source's time or fill the memory: a reply comes unencoded (no gzip that
-// unpacks past the bound) and no larger than the source allows.
+// unpacks past the bound, no length beside chunks) and no larger than the
+// source allows, and all replies of a search together hold no more than
+// the source's figure for the search, whatever any number of hosts sends.
+// The requests are plain HTTP/1.1 GETs on sockets of our own, so that every
+// byte read is counted before it is kept.
 class NetPrinterScan : public QObject
 {
     Q_OBJECT
 public:
     explicit NetPrinterScan(QObject* parent = nullptr);
+    ~NetPrinterScan() override;
 
     void setSource(const NetScanSource& source) { m_source = source; }
     const NetScanSource& source() const { return m_source; }
@@ -46,13 +53,12 @@ public:
     // Empties the device list and sends every request of one scan.
     void start();
 
-    // Handles one finished request (connected to the access manager).
-    void handleReply(QNetworkReply* reply);
-
     const QVector<QString>& deviceList() const { return m_devices; }
-    // Requests that reached the access manager since construction.
+    // Requests that reached the network since construction.
     int requestCount() const { return m_requests; }
-    QNetworkAccessManager* manager() const { return m_manager; }
+    // Requests not yet ended, and the bytes their replies hold now.
+    int openRequests() const { return m_open; }
+    qint64 heldBytes() const { return m_held; }
 
     // The URL of the printer page of an address, with the source's port.
     QUrl pageUrl(const QString& address) const;
@@ -80,10 +86,21 @@ signals:
     void signal_log(QString text);
 
 private:
+    friend class ScanRequest;
     void send(const QString& host);
+    // A reply's holding changed by `delta` bytes; false when the search
+    // would hold more than it may (the change is counted all the same).
+    bool hold(qint64 delta);
+    // One request ended: refused (with why), or with its status and body.
+    void handleReply(const QString& host, const QString& refused, int status, const QByteArray& body);
+    void requestEnded();
+    void requestGone();
 
-    QNetworkAccessManager* m_manager;
     NetScanSource m_source;
     QVector<QString> m_devices;
     int m_requests = 0;
+    int m_open = 0;
+    // Request objects not yet deleted.
+    int m_alive = 0;
+    qint64 m_held = 0;
 };

@@ -77,11 +77,6 @@ void WebForm::netSearch(bool)
     m_scan->start();
 }
 
-void WebForm::slot_HttpFinished(QNetworkReply* reply)
-{
-    m_scan->handleReply(reply);
-}
-
 void WebForm::slot_devList(const QVector<QString>& list)
 {
     emit signal_dev_list(list);

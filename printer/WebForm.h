@@ -5,7 +5,6 @@
 #include <QWidget>
 
 class NetPrinterScan;
-class QNetworkReply;
 class QWebChannel;
 class QWebEngineView;
 namespace Ui
@@ -40,9 +39,6 @@ public:
     NetPrinterScan* scanner() const { return m_scan; }
     QWebEngineView* view();
     QString currentDevice() const { return m_currentDev; }
-
-public slots:
-    void slot_HttpFinished(QNetworkReply* reply);
 
 signals:
     void signal_dev_list(QVector<QString> list);

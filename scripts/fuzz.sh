@@ -12,7 +12,7 @@ build=${BUILD_DIR:-$root/build-fuzz}
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
   targets=(fuzz_stl fuzz_archive fuzz_taskfile fuzz_slc fuzz_settings_ranges fuzz_transfer_replies
-           fuzz_printer_reply fuzz_ini fuzz_gcode_file fuzz_shells fuzz_open_joining)
+           fuzz_printer_reply fuzz_http_reply fuzz_ini fuzz_gcode_file fuzz_shells fuzz_open_joining)
 fi
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DVSL_FUZZ=ON -DVSL_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build" --target "${targets[@]}"

@@ -247,6 +247,17 @@ AUTHORED = {
     ("OwnedFile", "is a link to %1, which does not exist"): "是指向不存在的 %1 的链接",
     ("OwnedFile", "is a link to %1, which is not a regular file"): "是指向 %1 的链接，该目标不是普通文件",
     ("OwnedFile", "is not a regular file"): "不是普通文件",
+    ("OwnedFile", "lies in %1 (a folder on its way is a link), outside the folder %2"):
+        "位于 %1（其路径上的文件夹是链接），在文件夹 %2 之外",
+    ("OwnedFile", "lies in %1, a link to %2, which does not exist"): "位于 %1 中，它是指向不存在的 %2 的链接",
+    ("OwnedFile", "is too large to be a settings file (%1 bytes)"): "过大，不可能是设置文件（%1 字节）",
+    ("OwnedFile", "%1 stays held by another program"): "%1 一直被另一个程序占用",
+    ("OwnedFile", "%1. %2 is read but not written; the program keeps its values in memory until it ends."):
+        "%1。程序读取 %2 但不写入；在退出前将其设置保留在内存中。",
+    ("OwnedFile", "%1. %2 is not written; the program keeps its values in memory until it ends."):
+        "%1。程序不写入 %2；在退出前将其设置保留在内存中。",
+    ("OwnedFile", "%1 %2. It is not read; the program goes on without it."): "%1 %2。程序不读取该文件，并在没有它的情况下继续运行。",
+    ("OwnedFile", "%1 %2. Qt's logging rules there are not read."): "%1 %2。不读取其中的 Qt 日志规则。",
     ("Vexmor", "A settings file was not used as it is."): "有设置文件未按原样使用。",
     # Models, slicing and supports the printer cannot take.
     ("VSL3DScene", "%1: its %2 layers of %3 mm make %4 mm, more than the printer's build height of %5 mm"):

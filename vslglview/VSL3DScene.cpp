@@ -595,10 +595,14 @@ bool VSL3DScene::IsOutRange(VSLModelPainter* instance) const
 
 bool VSL3DScene::LeavesBoundXY(VSLModelPainter* instance) const
 {
+    return ModelLeavesBoundXY(instance) || SupportsLeaveBoundXY(instance);
+}
+
+bool VSL3DScene::ModelLeavesBoundXY(VSLModelPainter* instance) const
+{
     const QVector3D mx = instance->m_maxBound;
     const QVector3D mn = instance->m_minBound;
-    return mx.x() > m_boundMax.x() || mx.y() > m_boundMax.y() || m_boundMin.x() > mn.x() ||
-           m_boundMin.y() > mn.y() || SupportsLeaveBoundXY(instance);
+    return mx.x() > m_boundMax.x() || mx.y() > m_boundMax.y() || m_boundMin.x() > mn.x() || m_boundMin.y() > mn.y();
 }
 
 bool VSL3DScene::SupportsLeaveBoundXY(VSLModelPainter* instance, const QMatrix4x4* moved) const

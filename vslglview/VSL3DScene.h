@@ -125,7 +125,13 @@ public:
     // arrangement is then left as far as it got.
     bool PushFree(VSLModelPainter* instance);
     bool IsOutRange(VSLModelPainter* instance) const;
+    // The model or its supports past the plate in X or Y: out of range for
+    // printing (drawn so; Slice warns before it cuts them).
     bool LeavesBoundXY(VSLModelPainter* instance) const;
+    // The model itself past the plate in X or Y: what placement asks. Its
+    // supports do not count, so a model whose supports reach past the edge
+    // still pushes and is pushed by its neighbours.
+    bool ModelLeavesBoundXY(VSLModelPainter* instance) const;
     // Whether the instance's supports (moved by `moved` when given) reach
     // past the plate in X or Y.
     bool SupportsLeaveBoundXY(VSLModelPainter* instance, const QMatrix4x4* moved = nullptr) const;

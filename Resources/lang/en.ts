@@ -594,6 +594,38 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
         <source>A settings file could not be saved: %1. The file is left as it was; the program goes on with the values it has until it ends.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>%1. %2 is read but not written; the program keeps its values in memory until it ends.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1. %2 is not written; the program keeps its values in memory until it ends.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 %2. It is not read; the program goes on without it.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 %2. Qt&apos;s logging rules there are not read.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>lies in %1 (a folder on its way is a link), outside the folder %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>lies in %1, a link to %2, which does not exist</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>is too large to be a settings file (%1 bytes)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 stays held by another program</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>VEditRecipeWidget</name>

@@ -594,6 +594,38 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</translation>
         <source>A settings file could not be saved: %1. The file is left as it was; the program goes on with the values it has until it ends.</source>
         <translation>设置文件无法保存：%1。文件保持原样；程序在退出前继续使用当前的设置值。</translation>
     </message>
+    <message>
+        <source>%1. %2 is read but not written; the program keeps its values in memory until it ends.</source>
+        <translation>%1。程序读取 %2 但不写入；在退出前将其设置保留在内存中。</translation>
+    </message>
+    <message>
+        <source>%1. %2 is not written; the program keeps its values in memory until it ends.</source>
+        <translation>%1。程序不写入 %2；在退出前将其设置保留在内存中。</translation>
+    </message>
+    <message>
+        <source>%1 %2. It is not read; the program goes on without it.</source>
+        <translation>%1 %2。程序不读取该文件，并在没有它的情况下继续运行。</translation>
+    </message>
+    <message>
+        <source>%1 %2. Qt&apos;s logging rules there are not read.</source>
+        <translation>%1 %2。不读取其中的 Qt 日志规则。</translation>
+    </message>
+    <message>
+        <source>lies in %1 (a folder on its way is a link), outside the folder %2</source>
+        <translation>位于 %1（其路径上的文件夹是链接），在文件夹 %2 之外</translation>
+    </message>
+    <message>
+        <source>lies in %1, a link to %2, which does not exist</source>
+        <translation>位于 %1 中，它是指向不存在的 %2 的链接</translation>
+    </message>
+    <message>
+        <source>is too large to be a settings file (%1 bytes)</source>
+        <translation>过大，不可能是设置文件（%1 字节）</translation>
+    </message>
+    <message>
+        <source>%1 stays held by another program</source>
+        <translation>%1 一直被另一个程序占用</translation>
+    </message>
 </context>
 <context>
     <name>VEditRecipeWidget</name>

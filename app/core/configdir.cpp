@@ -12,6 +12,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QMutex>
 #include <QTemporaryFile>
 
@@ -145,15 +146,71 @@ QString vexmorDefaultSettingsFile()
                                             QStringLiteral(".conf"));
 }
 
+namespace {
+
+// A file QSettings writes itself may be used when it passes the folder's
+// checks and so does the lock file QSettings writes it through. With only
+// the lock refused, its values are still read: the file is copied as
+// `name` into the private folder the settings go to, and the user's file
+// is left as it is.
+bool settingsFileUsable(const QString& file, const QString& name, std::unique_ptr<QTemporaryDir>& aside)
+{
+    if (!OwnedFile::prepareSettings(file))
+        return false;
+    const QString lockProblem = OwnedFile::settingsLockProblem(file);
+    if (lockProblem.isEmpty())
+        return true;
+    if (!aside)
+        aside = std::make_unique<QTemporaryDir>();
+    const QString copy = QDir(aside->path()).filePath(name);
+    const bool kept = QFileInfo(file).isFile() && QDir().mkpath(QFileInfo(copy).path()) && QFile::copy(file, copy);
+    OwnedFile::tellRefusal(
+        file, kept ? QCoreApplication::translate("OwnedFile", "%1. %2 is read but not written; the program keeps "
+                                                              "its values in memory until it ends.")
+                         .arg(lockProblem, file)
+                   : QCoreApplication::translate("OwnedFile", "%1. %2 is not written; the program keeps its values "
+                                                              "in memory until it ends.")
+                         .arg(lockProblem, file));
+    return false;
+}
+
+// The file plain QSettings objects read after their own one, for every
+// application of the organisation: read only, but a FIFO there blocks.
+QString organisationSettingsFile()
+{
+    return QFileInfo(vexmorDefaultSettingsFile()).path() + QStringLiteral(".conf");
+}
+
+} // namespace
+
 void vexmorPrepareDefaultSettings()
 {
     vexmorPrepareQtState();
-    if (movedDefaultSettings || OwnedFile::prepareSettings(vexmorDefaultSettingsFile()))
+    if (movedDefaultSettings)
         return;
-    static QTemporaryDir aside;
+    static std::unique_ptr<QTemporaryDir> aside;
+    const QString file = vexmorDefaultSettingsFile();
+    const QString name = QDir(vexmorConfigDir()).relativeFilePath(file);
+    // The organisation's file is only read, never set aside or written.
+    const QString organisation = organisationSettingsFile();
+    const QString organisationProblem = OwnedFile::readProblem(organisation, vexmorConfigDir());
+    if (!organisationProblem.isEmpty())
+        OwnedFile::tellRefusal(organisation,
+                               QCoreApplication::translate("OwnedFile", "%1 %2. It is not read; the program goes on "
+                                                                        "without it.")
+                                   .arg(organisation, organisationProblem));
+    const bool usable = settingsFileUsable(file, name, aside);
+    if (usable && organisationProblem.isEmpty())
+        return;
+    if (!aside)
+        aside = std::make_unique<QTemporaryDir>();
+    // Sent aside for the organisation's file alone: the program's own values go along.
+    const QString copy = QDir(aside->path()).filePath(name);
+    if (usable && QFileInfo(file).isFile() && QDir().mkpath(QFileInfo(copy).path()))
+        QFile::copy(file, copy);
     {
         QMutexLocker lock(&pathsMutex());
-        movedDefaultSettings = &aside;
+        movedDefaultSettings = aside.get();
     }
     vexmorConfigDir();
 }
@@ -167,15 +224,51 @@ bool vexmorPrepareQtState()
 {
     if (movedQtState)
         return false;
-    if (OwnedFile::prepareSettings(vexmorQtStateFile()))
+    static std::unique_ptr<QTemporaryDir> aside;
+    if (settingsFileUsable(vexmorQtStateFile(), QStringLiteral("QtProject.conf"), aside))
         return true;
-    static QTemporaryDir aside;
+    if (!aside)
+        aside = std::make_unique<QTemporaryDir>();
     {
         QMutexLocker lock(&pathsMutex());
-        movedQtState = &aside;
+        movedQtState = aside.get();
     }
     vexmorConfigDir();
     return false;
+}
+
+QString vexmorQtLoggingFile()
+{
+    const QString location = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    return location.isEmpty() ? QString() : QDir(location).filePath(QStringLiteral("QtProject/qtlogging.ini"));
+}
+
+QString vexmorReadQtLoggingRules()
+{
+    const QString location = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    const QString file = vexmorQtLoggingFile();
+    const QString problem = location.isEmpty() ? QString() : OwnedFile::readProblem(file, location);
+    // A file Qt would skip itself (none, a FIFO, a folder) is not worth a word.
+    const bool qtWouldRead = QFileInfo(file).isFile();
+    if (problem.isEmpty() || !qtWouldRead) {
+        QLoggingCategory::defaultCategory();
+        return QString();
+    }
+    // Qt looks for its file only in the user's configuration location of
+    // the moment, and only once: an empty one stands in for that look.
+    const bool wasSet = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
+    const QByteArray was = qgetenv("XDG_CONFIG_HOME");
+    {
+        QTemporaryDir empty;
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(empty.isValid() ? empty.path() : QStringLiteral("/nonexistent")));
+        QLoggingCategory::defaultCategory();
+    }
+    if (wasSet)
+        qputenv("XDG_CONFIG_HOME", was);
+    else
+        qunsetenv("XDG_CONFIG_HOME");
+    return QCoreApplication::translate("OwnedFile", "%1 %2. Qt's logging rules there are not read.")
+        .arg(file, problem);
 }
 
 QtStateGuard::QtStateGuard()

@@ -7,6 +7,7 @@
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QMutex>
 #include <QSettings>
 
@@ -95,10 +96,51 @@ bool nulOutsideComments(const QString& path)
 
 } // namespace
 
+namespace {
+
+bool inside(const QString& real, const QString& root)
+{
+    return real == root || real.startsWith(root + QLatin1Char('/'));
+}
+
+// A file that is no link itself may still lie outside: a folder on its
+// way ("QtProject", "Unknown Organization") may be a link leading out. The
+// nearest part of the path that exists is where it really lies.
+QString wayProblem(const QFileInfo& info, const QString& folder)
+{
+    const QString root = QFileInfo(folder).canonicalFilePath();
+    if (root.isEmpty())
+        return QString();
+    QString part = info.absoluteFilePath();
+    for (;;) {
+        const QFileInfo at(part);
+        const QString real = at.canonicalFilePath();
+        if (!real.isEmpty()) {
+            if (inside(real, root))
+                return QString();
+            return QCoreApplication::translate("OwnedFile", "lies in %1 (a folder on its way is a link), outside the "
+                                                            "folder %2")
+                .arg(real, folder);
+        }
+        if (at.isSymLink())
+            return QCoreApplication::translate("OwnedFile", "lies in %1, a link to %2, which does not exist")
+                .arg(part, at.symLinkTarget());
+        const QString up = at.absolutePath();
+        if (up == part)
+            return QString();
+        part = up;
+    }
+}
+
+} // namespace
+
 QString accessProblem(const QString& path, const QString& folder)
 {
     const QFileInfo info(path);
     if (!info.isSymLink()) {
+        const QString way = wayProblem(info, folder);
+        if (!way.isEmpty())
+            return way;
         if (!info.exists() || info.isFile())
             return QString();
         return QCoreApplication::translate("OwnedFile", "is not a regular file");
@@ -117,9 +159,46 @@ QString accessProblem(const QString& path, const QString& folder)
     return QCoreApplication::translate("OwnedFile", "is a link to %1, which is not a regular file").arg(target);
 }
 
+QString readProblem(const QString& path, const QString& folder)
+{
+    const QString problem = accessProblem(path, folder);
+    if (!problem.isEmpty())
+        return problem;
+    const QFileInfo info(path);
+    if (info.exists() && info.size() > kLargestSettingsFile)
+        return QCoreApplication::translate("OwnedFile", "is too large to be a settings file (%1 bytes)")
+            .arg(info.size());
+    return QString();
+}
+
+QString settingsLockProblem(const QString& settingsFile, int patienceMs)
+{
+    const QString lock = settingsFile + QStringLiteral(".lock");
+    // A lock that looks stale is taken over under a second one beside it.
+    for (const QString& path : {lock, lock + QStringLiteral(".rmlock")}) {
+        const QString problem = accessProblem(path, vexmorConfigDir());
+        if (!problem.isEmpty())
+            return QStringLiteral("%1 %2").arg(path, problem);
+    }
+    if (!QFileInfo::exists(lock))
+        return QString();
+    // QSettings would wait for this lock without end: it is tried here with
+    // a patience a write of its own never needs (a stale one is taken over
+    // as QSettings would). A lock that cannot be made at all (a folder not
+    // ours) blocks nothing: QSettings gives up and the write failure is told.
+    QLockFile probe(lock);
+    if (probe.tryLock(patienceMs)) {
+        probe.unlock();
+        return QString();
+    }
+    if (probe.error() != QLockFile::LockFailedError)
+        return QString();
+    return QCoreApplication::translate("OwnedFile", "%1 stays held by another program").arg(lock);
+}
+
 bool prepareSettings(const QString& path)
 {
-    const QString problem = accessProblem(path, vexmorConfigDir());
+    const QString problem = readProblem(path, vexmorConfigDir());
     if (!problem.isEmpty()) {
         tell(path, QCoreApplication::translate("OwnedFile", "%1 %2. It is neither read nor written; the program "
                                                             "uses its defaults until it ends.")
@@ -161,6 +240,11 @@ void tellWriteFailure(const QString& path, const QString& why)
                                                   "it was; the program goes on with the values it has until it ends.")
              .arg(why),
          false);
+}
+
+void tellRefusal(const QString& path, const QString& message)
+{
+    tell(path, message);
 }
 
 void setUserNotifier(std::function<void(const QString& message)> notifier)

@@ -17,8 +17,23 @@ namespace OwnedFile {
 // Empty when `path` may be read and written as a file of `folder`: it does
 // not exist yet, or it is a regular file there, or a link to one inside
 // the folder. Otherwise why not (a link leading out of the folder or to
-// nothing, a folder, a device).
+// nothing, a folder on its way that leads out, a folder, a device).
 QString accessProblem(const QString& path, const QString& folder);
+
+// No settings file of the program comes near this; a larger one is not
+// read (a reader would take it whole into memory).
+constexpr qint64 kLargestSettingsFile = 16 * 1024 * 1024;
+
+// accessProblem(), or why a file that may be opened is too large to read
+// as a settings file.
+QString readProblem(const QString& path, const QString& folder);
+
+// Empty when QSettings may write `settingsFile` of the configuration
+// folder itself: it does so through "<file>.lock" beside it, which it opens
+// and waits on for as long as the lock looks held. The lock file follows
+// the folder's rules (accessProblem), and one that stays held by a running
+// program for `patienceMs` is refused too. Otherwise the sentence to tell.
+QString settingsLockProblem(const QString& settingsFile, int patienceMs = 1000);
 
 // Run before QSettings opens `path`, a file of the configuration folder.
 // False when the file must be left alone (accessProblem): the caller keeps
@@ -37,6 +52,10 @@ std::unique_ptr<QSettings> openSettings(const QString& path);
 // put it): logged, and the user told that it was left as it was. Said each
 // time, unlike the refusals, which are said once.
 void tellWriteFailure(const QString& path, const QString& why);
+
+// A refusal of a file of the folder (`message` names it): logged and told,
+// once.
+void tellRefusal(const QString& path, const QString& message);
 
 // Messages for the user: handed to the notifier when one is set, else kept
 // until the main window takes those about files of the configuration

@@ -5,9 +5,11 @@
 // --bottom-mm (0 to 1), --lift1-mm, --lift2-mm (0 to 99), --lift-speed1,
 // --lift-speed2 (0 to 600 mm/min), the recipe editor's ranges; values left
 // out keep the converter's defaults.
-// A re-save keeps the source's layer thickness and refuses a source that is
-// not a whole VXS file or whose resolution does not fit the model. No
-// destination may be an input, a device, FIFO or folder.
+// A re-save keeps the source's layer thickness and machine code, and refuses
+// a source that is not a whole VXS file, whose resolution does not fit the
+// model or whose machine code is not the model's. Neither job writes a print
+// taller than the model builds. No destination may be an input, a device,
+// FIFO or folder.
 // Prints "layers=<L> seconds=<t>" and exits 0, or a message on stderr and exits 1.
 
 #include "bench/tooloptions.h"
@@ -174,6 +176,11 @@ int main(int argc, char** argv)
                                 .arg(resave)
                                 .arg(double(source.para.SliceThickness)));
         error = PrinterModels::SourceFrameProblem(source.para, para, model);
+        if (error.isEmpty())
+            error = PrinterModels::MachineCodeProblem(source.machineCode, model, PrinterModels::MachineCode(model));
+        if (error.isEmpty())
+            error = PrinterModels::PrintHeightProblem(source.layerCount, double(source.para.SliceThickness),
+                                                      double(frame.zHeight), model);
         if (!error.isEmpty())
             return failWith(resave + ": " + error);
         if (!destinationOk(out, resave, error))

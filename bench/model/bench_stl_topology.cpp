@@ -4,6 +4,9 @@
 #include "VSLModel3D.h"
 #include "VSLModelLoader.h"
 #include "test_meshes.h"
+#include "mesh/clean.h"
+#include "mesh/merge.h"
+#include "mesh/topology.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -15,6 +18,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -73,6 +77,109 @@ void BM_ReadAndTopology1M(benchmark::State& state)
     }
 }
 BENCHMARK(BM_ReadAndTopology1M)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// `count` tetrahedra of 1 mm on a 2 mm grid, each wound outward or inside
+// out: every one is a shell of its own that no other holds.
+QString Tetrahedra(int count, bool insideOut)
+{
+    const QString name = QStringLiteral("tets%1%2.stl").arg(count).arg(insideOut ? "in" : "out");
+    const QString path = Dir().filePath(name);
+    if (QFile::exists(path))
+        return path;
+    int side = 1;
+    while (side * side * side < count)
+        ++side;
+    const QVector<VSLTriangle3D> one = testmesh::Tetrahedron(1.f);
+    QVector<VSLTriangle3D> tris;
+    tris.reserve(4 * count);
+    for (int i = 0; i < count; ++i) {
+        const QVector3D at(2.f * float(i % side), 2.f * float(i / side % side), 2.f * float(i / (side * side)));
+        for (const VSLTriangle3D& t : one) {
+            const QVector3D a = t.vertices[0] + at, b = t.vertices[1] + at, c = t.vertices[2] + at;
+            tris.append(insideOut ? testmesh::Tri(a, c, b) : testmesh::Tri(a, b, c));
+        }
+    }
+    testmesh::WriteFile(path, testmesh::BinaryStl(tris));
+    return path;
+}
+
+// Read plus topology pass of many small shells, inside out or not.
+void LoadTetrahedra(benchmark::State& state, bool insideOut)
+{
+    const QString path = Tetrahedra(int(state.range(0)), insideOut);
+    for (auto _ : state) {
+        VSLModel3D model;
+        if (!model.LoadSTLFile(path))
+            state.SkipWithError("load failed");
+        model.fixerThread()->wait();
+        state.counters["triangles"] = model.m_vTriangles.size();
+    }
+}
+BENCHMARK_CAPTURE(LoadTetrahedra, Outward, false)
+    ->Arg(25000)->Arg(100000)->Arg(250000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(LoadTetrahedra, InsideOut, true)
+    ->Arg(25000)->Arg(100000)->Arg(250000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+MyMesh Merged(const QVector<VSLTriangle3D>& tris)
+{
+    MyMesh m;
+    vcg::tri::BuildMergedMesh(m, uint32_t(tris.size()), [&tris](uint32_t i, int k) {
+        const QVector3D& v = tris[int(i)].vertices[k];
+        return vcg::Point3f(v.x(), v.y(), v.z());
+    });
+    vcg::tri::UpdateTopology<MyMesh>::FaceFace(m);
+    vcg::tri::UpdateTopology<MyMesh>::VertexFace(m);
+    return m;
+}
+
+QVector<VSLTriangle3D> InsideOut(QVector<VSLTriangle3D> tris)
+{
+    for (VSLTriangle3D& t : tris)
+        std::swap(t.vertices[1], t.vertices[2]);
+    return tris;
+}
+
+// The orientation step alone, on a fresh copy of `mesh` each time.
+void TurnShells(benchmark::State& state, const MyMesh& mesh)
+{
+    int left = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        MyMesh m = mesh;
+        state.ResumeTiming();
+        state.counters["turned"] = vcg::tri::Clean<MyMesh>::OrientClosedShellsOutward(m, &left);
+        state.counters["unjudged"] = left;
+    }
+}
+
+// 250,000 tetrahedra wound inside out, side by side.
+void BM_TurnInsideOutTetrahedra250k(benchmark::State& state)
+{
+    static const MyMesh mesh = [] {
+        QVector<VSLTriangle3D> tris;
+        for (int i = 0; i < 250000; ++i)
+            tris += testmesh::Translated(InsideOut(testmesh::Tetrahedron(1.f)),
+                                         QVector3D(2.f * float(i % 63), 2.f * float(i / 63 % 63), 2.f * float(i / 3969)));
+        return Merged(tris);
+    }();
+    TurnShells(state, mesh);
+}
+BENCHMARK(BM_TurnInsideOutTetrahedra250k)->Unit(benchmark::kMillisecond);
+
+// A sphere of 200,000 faces holding 1,000 cavities (small boxes facing in):
+// every cavity is ray-cast against the sphere.
+void BM_TurnCavitiesInASphere(benchmark::State& state)
+{
+    static const MyMesh mesh = [] {
+        QVector<VSLTriangle3D> tris = testmesh::UvSphere(20.f, 500, 201);
+        for (int i = 0; i < 1000; ++i)
+            tris += InsideOut(testmesh::Cube(0.5f, QVector3D(float(i % 10), float(i / 10 % 10), float(i / 100)) * 1.5f -
+                                                        QVector3D(7, 7, 7)));
+        return Merged(tris);
+    }();
+    TurnShells(state, mesh);
+}
+BENCHMARK(BM_TurnCavitiesInASphere)->Unit(benchmark::kMillisecond);
 
 int PeakRun(const char* file)
 {

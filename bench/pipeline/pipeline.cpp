@@ -8,9 +8,12 @@
 // print file through the scene's writer, printing one line per step. Numbers
 // are taken whole and in range (width and height 1 to 16384, pixel size 1 to
 // 1000 um, thickness 0.001 to 1 mm, supports within the support panel's
-// ranges); an instance outside the build volume and a slice that lights no
-// pixel each add a "warning ..." line; a print file that would light no pixel
-// is not written ("Nothing to print.", exit code 1).
+// ranges); an instance outside the build volume, supports that reach past
+// the plate's edge and a slice that lights no pixel each add a "warning ..."
+// line; a print file that would light no pixel is not written ("Nothing to
+// print.", exit code 1). The layers of a machine code whose printer model
+// turns its image are written a quarter turned, as the window writes them;
+// --rotate is taken with such a code only.
 // Islands are counted on the lit pixels of each instance's layers, as the
 // layer-image file holds them ("islands", with each one's layer and place),
 // and on its outlines ("outline islands", which part where pixels join).
@@ -27,6 +30,7 @@
 #include "printfile/printfilewriter.h"
 #include "printfile/printjobinput.h"
 #include "bench/eventwait.h"
+#include "bench/turnedlayers.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -37,6 +41,7 @@
 #include <cmath>
 #include <cstdio>
 #include <functional>
+#include <vector>
 
 namespace {
 
@@ -143,6 +148,19 @@ bool ParseOptions(const QStringList& args, Options& o, QString& error)
         error = "no STL file given";
         return false;
     }
+    // Turned layers under any other code would be read unturned.
+    if (o.rotate && !MachineCodeTurnsLayers(o.machineCode)) {
+        QStringList codes;
+        for (const frmDeviceInterfaceSettings::MachinePara& row : frmDeviceInterfaceSettings::builtInMachineParas())
+            if (row.rotate && !codes.contains(QString::number(PrinterModels::MachineCode(row.modelName))))
+                codes << QString::number(PrinterModels::MachineCode(row.modelName));
+        error = QStringLiteral("--rotate needs the machine code of a printer model that turns its layers (%1), "
+                               "not %2")
+                    .arg(codes.join(", "))
+                    .arg(o.machineCode);
+        return false;
+    }
+    o.rotate = MachineCodeTurnsLayers(o.machineCode);
     return true;
 }
 
@@ -264,9 +282,12 @@ int main(int argc, char** argv)
     for (VSLModelPainter* p : scene.instances())
         std::printf("instance %d min=%s max=%s\n", ++n, qPrintable(Vec(p->m_minBound)), qPrintable(Vec(p->m_maxBound)));
     n = 0;
-    for (VSLModelPainter* p : scene.instances())
-        if (++n, scene.IsOutRange(p))
+    std::vector<bool> outOfRange;
+    for (VSLModelPainter* p : scene.instances()) {
+        outOfRange.push_back(scene.IsOutRange(p));
+        if (++n, outOfRange.back())
             Warn(QStringLiteral("instance %1: Model is out of range, please scale it").arg(n));
+    }
     std::fflush(stdout);
 
     if (o.supports) {
@@ -291,6 +312,15 @@ int main(int argc, char** argv)
                         c.contacts, c.tipsRemoved, c.bridged, c.columnsErased, c.landingsMended, c.looseLinked);
             std::fflush(stdout);
         }
+        // Supports past the plate's edge are cut there, and what stands on
+        // them starts in mid-air: the window's Slice warns of them with the
+        // same test.
+        n = 0;
+        for (VSLModelPainter* p : scene.instances())
+            if (++n, !outOfRange[size_t(n - 1)] && scene.LeavesBoundXY(p))
+                Warn(QStringLiteral("instance %1: its supports reach past the build plate's edge and are cut there")
+                         .arg(n));
+        std::fflush(stdout);
     }
 
     // Islands per instance, counted by each slice job as it makes the layers.

@@ -7,6 +7,9 @@
 // "islands=N". The frame is the one the file's header states (elements 2 and
 // 3 of its parameters); a --width or --height that differs from it is
 // refused, since the layers would be read with their rows broken elsewhere.
+// Layers stored a quarter turned (the writer's files of a printer model that
+// turns its image) are turned back first, so places are the frame's.
+#include "bench/turnedlayers.h"
 #include "layer_checks.h"
 #include "printfiledecoder.h"
 
@@ -80,13 +83,28 @@ int main(int argc, char** argv)
     }
     width = int(statedX);
     height = int(statedY);
+    const bool turned = FileHoldsTurnedLayers(f.words[0], f.words[2]);
     std::vector<uint8_t> below(size_t(width) * size_t(height)), here(below.size());
+    // A turned layer is `height` pixels wide and `width` rows high.
+    std::vector<uint8_t> stored(turned ? here.size() : 0);
     std::vector<uint8_t> cutHere, cutBelow;
     int islands = 0;
     for (int L = plateLayers; L < f.layers.size(); ++L) {
-        if (!Expand(f.layers[L], f.bits, here)) {
+        if (!Expand(f.layers[L], f.bits, turned ? stored : here)) {
             std::fprintf(stderr, "print_islands: layer %d does not cover the frame\n", L);
             return 1;
+        }
+        if (turned) {
+            // The writer puts the frame's point (x, y) at (height - y, x).
+            // In tiles: a 4K frame turned pixel by pixel crawls.
+            constexpr int kTile = 64;
+            for (int x0 = 0; x0 < width; x0 += kTile)
+                for (int y0 = 0; y0 < height; y0 += kTile)
+                    for (int x = x0; x < std::min(width, x0 + kTile); ++x) {
+                        const uint8_t* row = stored.data() + size_t(x) * size_t(height) + size_t(height - 1);
+                        for (int y = y0; y < std::min(height, y0 + kTile); ++y)
+                            here[size_t(y) * size_t(width) + size_t(x)] = *(row - y);
+                    }
         }
         if (L > plateLayers) {
             // Only the rows and columns this layer lights.

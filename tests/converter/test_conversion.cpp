@@ -1,7 +1,9 @@
 #include "archive_builder.h"
+#include "hostile_sources.h"
 #include "vxs_reader.h"
 
 #include "printfile/ExportThread.h"
+#include "printfile/archivemember.h"
 #include "printfile/layercodingpool.h"
 
 #include <QDir>
@@ -43,6 +45,9 @@ ST_MachinePara distinctPara(QSizeF frame)
         (&para.DotsPermmX)[i] = 0.5f + 1.25f * i;
     para.XResolution = float(frame.width());
     para.YResolution = float(frame.height());
+    // Layers of 50 micrometres on a printer that holds every archive here.
+    para.SliceThickness = 0.05f;
+    para.MachineHeight = 150.0f;
     return para;
 }
 
@@ -126,8 +131,9 @@ TEST_F(Conversion, ArchivesConvertForEachPrinter)
         const ST_MachinePara para = distinctPara(frame);
         EXPECT_EQ(vxs.para, QVector<float>(&para.DotsPermmX, &para.DotsPermmX + 34));
         EXPECT_EQ(QSize(vxs.previewWidth, vxs.previewHeight), c.previewSize);
-        if (!c.preview.isNull())
+        if (!c.preview.isNull()) {
             EXPECT_EQ(vxs.preview.count(previewRgb565), c.previewSize.width() * c.previewSize.height());
+        }
         if (!c.pngSize.isEmpty()) {
             const QImage png = QImage::fromData(vxs.png, "PNG");
             EXPECT_EQ(png.size(), c.pngSize);
@@ -337,7 +343,14 @@ TEST_F(Conversion, LayerPicturesPastTheHeadersCountAreNamedAsLeftOut)
         {"five pictures, two counted", 5, {}, false,
          "3 layer pictures left out (\"3.png\" to \"5.png\"): the header of \"run.gcode\" counts 2 layers"},
         {"and a bad preview", 3, {}, true, "preview dropped"},
-        {"pictures that are no layers", 2, {"03.png", "3.PNG", "x3.png", "3.png.bak"}, false, ""},
+        // Spelled otherwise they are no layers, but are named all the same.
+        {"pictures that are no layers", 2, {"03.png", "3.PNG", "x3.png", "3.png.bak", "layers/3.png"}, false,
+         "4 other pictures left out (\"03.png\", \"3.PNG\", \"x3.png\", \"layers/3.png\"): the layers are "
+         "\"1.png\" to \"2.png\""},
+        {"numbered past the count and spelled otherwise", 4, {"5.PNG", "06.png"}, false,
+         "2 layer pictures left out (\"3.png\" to \"4.png\"): the header of \"run.gcode\" counts 2 layers; 2 other "
+         "pictures left out (\"5.PNG\", \"06.png\"): the layers are \"1.png\" to \"2.png\""},
+        {"no layer picture past the count, a text file", 2, {"notes.txt", "layers/"}, false, ""},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.what);
@@ -350,9 +363,10 @@ TEST_F(Conversion, LayerPicturesPastTheHeadersCountAreNamedAsLeftOut)
         ASSERT_EQ(convert(120, members), ExportOk) << qPrintable(job.lastMessage());
         EXPECT_TRUE(r.note.isEmpty() || job.lastMessage().startsWith(r.note)) << qPrintable(job.lastMessage());
         EXPECT_EQ(r.note.isEmpty(), job.lastMessage().isEmpty()) << qPrintable(job.lastMessage());
-        if (r.badPreview)
+        if (r.badPreview) {
             EXPECT_TRUE(job.lastMessage().endsWith("; 1 layer picture left out (\"3.png\"): the header of \"run.gcode\" "
                                                    "counts 2 layers")) << qPrintable(job.lastMessage());
+        }
         EXPECT_EQ(readOut(true).layerCodes.size(), 2);
     }
 }
@@ -402,6 +416,81 @@ TEST_F(Conversion, CompressImageOfAnEmptyImageCodesNothing)
     job.CompressImage();
     EXPECT_EQ(job.m_imageWidth, 4);
     EXPECT_EQ(job.m_rleData, (QVector<unsigned char>{0x02, 0xF1, 0x05}));
+}
+
+// As a slice refuses a plate taller than the printer, a conversion refuses
+// an archive whose layers stand taller than the block's height, before
+// anything is written.
+TEST_F(Conversion, AnArchiveTallerThanThePrinterIsRefusedBeforeAnythingIsWritten)
+{
+    const QByteArray layer = PngBytes(PatternLayer(40, 30, 1));
+    const auto archiveOf = [&](int layers) {
+        ArchiveMembers members{{"run.gcode", GcodeHeader(layers, 40, 30)}};
+        for (int i = 1; i <= layers; ++i)
+            members.append({QString::number(i) + ".png", layer});
+        return members;
+    };
+    // distinctPara: layers of 0.05 mm, a height of 150 mm.
+    ASSERT_EQ(convert(30, archiveOf(3001)), ExportTooTall);
+    EXPECT_TRUE(job.lastMessage().endsWith(
+        ": Too tall to print! its 3001 layers of 0.05 mm make 150.05 mm, more than the build height of Pellar30, 150 mm"))
+        << qPrintable(job.lastMessage());
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"job.zip"});
+    ASSERT_EQ(convert(30, archiveOf(3000)), ExportOk) << qPrintable(job.lastMessage());
+    EXPECT_EQ(readOut(false).layerCodes.size(), 3000);
+}
+
+// A layer that alone needs more than the decode budget is refused, named,
+// and never decoded (it once ran alone, whatever it cost).
+TEST_F(Conversion, ALayerNeedingMoreThanTheBudgetIsRefused)
+{
+    QVector<QImage> layers = patternLayers(2, 40, 30);
+    layers.append(solid(40, 30, QColor(255, 255, 255, 90), QImage::Format_RGBA64)); // costlier than the rest
+    const qint64 grey = LayerCodingPool::estimateLayerBytes(PngBytes(layers[0]), LayerCodingPool::Settings());
+    const qint64 costly = LayerCodingPool::estimateLayerBytes(PngBytes(layers[2]), LayerCodingPool::Settings());
+    ASSERT_LT(grey, costly);
+    job.m_decodeBudget = grey;
+    ASSERT_EQ(convert(30, StandardArchive(QImage(), layers)), ExportLayerFailed);
+    EXPECT_EQ(job.failedLayer(), 3);
+    EXPECT_TRUE(job.lastMessage().startsWith("layer 3 (\"3.png\"): image of 40 x 30 pixels needs"))
+        << qPrintable(job.lastMessage());
+    EXPECT_FALSE(QFile::exists(out()));
+}
+
+// Pictures are decoded as PNG and nothing else, whatever image plugin would
+// take them; the header's size and depth are judged before a pixel is.
+TEST(ArchiveImages, OnlyPngIsDecodedAndItsHeaderIsJudgedFirst)
+{
+    const struct { const char* name; QByteArray bytes; QString says; } refused[] = {
+        {"svgz", SvgzBytes(1), "not a PNG image (it holds gzip-compressed data"},
+        {"svg", SvgBytes(), "not a PNG image (it holds XML text"},
+        {"jpeg", JpegBytes(), "not a PNG image (it holds a JPEG image)"},
+        {"gif", GifBytes(), "not a PNG image (it holds a GIF image)"},
+        {"empty", QByteArray(), "not a PNG image (it is empty)"},
+        {"signature only", QByteArray("\x89PNG\r\n\x1a\n", 8), "header is missing or damaged"},
+        {"8192 x 8192, 16 bits", HugePng16(8192), "image of 8192 x 8192 pixels at 16 bits takes 512 MB decoded"},
+    };
+    for (const auto& r : refused) {
+        SCOPED_TRACE(r.name);
+        QImage image;
+        QString error;
+        EXPECT_FALSE(DecodeArchiveImage(r.bytes, image, error, qint64(256) << 20));
+        EXPECT_TRUE(error.contains(r.says)) << qPrintable(error);
+        EXPECT_TRUE(image.isNull());
+    }
+    // A PNG within the budget decodes; its header says what it costs.
+    const QByteArray png = HugePng16(64);
+    PngHeader header;
+    QString error;
+    ASSERT_TRUE(ReadPngHeader(png, header, error)) << qPrintable(error);
+    EXPECT_EQ(header.size, QSize(64, 64));
+    EXPECT_EQ(PngDecodedBytes(header), 64 * 64 * 8);
+    EXPECT_TRUE(PngHasAlpha(header));
+    QImage image;
+    ASSERT_TRUE(DecodeArchiveImage(png, image, error, 64 * 64 * 8)) << qPrintable(error);
+    EXPECT_EQ(image.size(), QSize(64, 64));
+    EXPECT_LE(image.sizeInBytes(), PngDecodedBytes(header));
+    EXPECT_FALSE(DecodeArchiveImage(png, image, error, 64 * 64 * 8 - 1));
 }
 
 } // namespace

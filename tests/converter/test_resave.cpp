@@ -1,4 +1,5 @@
 #include "archive_builder.h"
+#include "hostile_sources.h"
 #include "memory_in_use.h"
 #include "printfiledecoder.h"
 #include "vxs_reader.h"
@@ -12,6 +13,8 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <limits>
 
 #include <unistd.h>
 
@@ -63,6 +66,7 @@ ST_MachinePara newPara()
         (&para.DotsPermmX)[i] = kNewValue0 + kNewStep * i;
     para.XResolution = 3;
     para.YResolution = 4;
+    para.MachineHeight = 1000; // holds every source here
     return para;
 }
 
@@ -90,6 +94,7 @@ protected:
     int resave(const QString& src, const QString& dst, const ST_MachinePara& para = newPara())
     {
         job.m_exportType = "Vexmor3D";
+        job.m_machineCode = 10; // the code of the sources here
         job.m_srcPath = src;
         job.m_dstPath = dst;
         job.m_para = para;
@@ -354,6 +359,54 @@ TEST_F(ResaveTest, RunsOfLengthZeroAreNeverWritten)
             }
             ASSERT_TRUE(writeAll(srcPath, src));
         }
+    }
+}
+
+// The re-save keeps the header's machine code: a file goes only to the
+// printer of that code. Nor is a print written taller than the printer.
+TEST_F(ResaveTest, ASourceForAnotherPrinterOrTallerThanThePrinterIsNotResaved)
+{
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const struct { const char* name; int code; const char* model; int modelCode; float thickness; int layers; float height; int result; const char* says; } cases[] = {
+        {"Pellar30 file for Pellar120", 30, "Pellar120", 120, 0.05f, 3, 150, ExportWrongPrinter,
+         "Wrong printer! the source is a print file of machine code 30 (R20, Pellar30); Pellar120 prints only files of "
+         "its own code 120"},
+        {"Pellar120 file for Pellar30", 120, "Pellar30", 30, 0.05f, 3, 170, ExportWrongPrinter,
+         "machine code 120 (Pellar120); Pellar30 prints only files of its own code 30"},
+        {"Pellar4K file for Pellar4Kmono", 4000, "Pellar4Kmono", 4500, 0.05f, 3, 190, ExportWrongPrinter,
+         "machine code 4000 (Pellar4K); Pellar4Kmono prints only files of its own code 4500"},
+        {"a code no printer has", 77, "Pellar30", 30, 0.05f, 3, 170, ExportWrongPrinter,
+         "machine code 77 (no known printer)"},
+        {"1 m on a 170 mm printer", 30, "Pellar30", 30, 0.05f, 20000, 170, ExportTooTall,
+         "Too tall to print! its 20000 layers of 0.05 mm make 1000.00 mm, more than the build height of Pellar30, 170 mm"},
+        {"10 m on a 170 mm printer", 30, "Pellar30", 30, 0.01f, 1000000, 170, ExportTooTall,
+         "its 1000000 layers of 0.01 mm make 10000.00 mm"},
+        {"one layer over", 30, "Pellar30", 30, 0.05f, 3401, 170, ExportTooTall, "make 170.05 mm"},
+        {"no height", 30, "Pellar30", 30, 0.05f, 3, nan, ExportTooTall, "Too tall to print!"},
+        {"170 mm to the layer", 30, "Pellar30", 30, 0.05f, 3400, 170, ExportOk, ""},
+        {"10 um layers to the top", 30, "Pellar30", 30, 0.01f, 17000, 170, ExportOk, ""},
+    };
+    const QString dst = dir.filePath("new.vxs");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QByteArray bytes = VxsSource(c.code, 3, 4, c.thickness, c.layers);
+        ASSERT_TRUE(writeAll(srcPath, bytes));
+        QFile::remove(dst);
+        ST_MachinePara para = newPara();
+        para.SliceThickness = c.thickness;
+        para.MachineHeight = c.height;
+        job.m_machineName = c.model;
+        job.m_exportType = "Vexmor3D";
+        job.m_machineCode = c.modelCode;
+        job.m_srcPath = srcPath;
+        job.m_dstPath = dst;
+        job.m_para = para;
+        job.start();
+        job.wait();
+        EXPECT_EQ(job.lastResult(), c.result) << qPrintable(job.lastMessage());
+        EXPECT_TRUE(job.lastMessage().contains(c.says)) << qPrintable(job.lastMessage());
+        EXPECT_EQ(QFile::exists(dst), c.result == ExportOk);
+        EXPECT_EQ(ReadFileBytes(srcPath), bytes);
     }
 }
 

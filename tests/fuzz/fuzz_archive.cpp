@@ -3,7 +3,8 @@
 // source file of a re-save whose new header keeps the source's frame, so
 // the check of every layer against that frame is reached. A re-save that
 // succeeds wrote a whole file whose layers cover the frame, hold no run of
-// length 0 and light a pixel.
+// length 0 and light a pixel. Pictures that are not PNG, or whose header
+// claims more than the budget, are refused without being decoded.
 #include "fuzz_input.h"
 #include "printfile/ExportThread.h"
 #include "printfile/runlength.h"
@@ -35,6 +36,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         job.m_machineCode = code;
         job.m_para.XResolution = width;
         job.m_para.YResolution = height;
+        job.m_para.SliceThickness = 0.05f;
+        job.m_para.MachineHeight = 150;
+        job.m_decodeBudget = qint64(64) << 20;
         job.Export_ChiTuBox();
     }
     {
@@ -42,9 +46,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         job.m_exportType = "Vexmor3D";
         job.m_srcPath = input;
         job.m_dstPath = FuzzFolder().filePath("resaved.vxs");
-        if (size >= 44) {
+        if (size >= 164) {
+            // The source's frame, thickness and height. The printer's code is
+            // the source's, unless the word after it (0 in a print file) says
+            // otherwise, so both the match and the refusal are reached.
+            qint32 code = 0, other = 0;
+            std::memcpy(&code, data + 16, 4);
+            std::memcpy(&other, data + 20, 4);
+            job.m_machineCode = code ^ other;
             std::memcpy(&job.m_para.XResolution, data + 36, 4);
             std::memcpy(&job.m_para.YResolution, data + 40, 4);
+            std::memcpy(&job.m_para.SliceThickness, data + 44, 4);
+            std::memcpy(&job.m_para.MachineHeight, data + 28 + 4 * 30, 4);
         }
         if (job.Export_Vexmor3D() == ExportOk) {
             VxsLayout layout;

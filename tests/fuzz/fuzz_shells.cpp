@@ -1,7 +1,8 @@
 // Feeds arbitrary box meshes (some inside out, some with faces dropped or
 // flipped, overlapping and nested) to the shell orientation pass. It must
 // keep every face's corners, keep the face-face links consistent, and leave
-// nothing to turn on a second pass.
+// nothing to turn on a second pass; finding the shells that may hold one
+// another through indexes must turn what trying every pair turns.
 #include "mesh/allocator.h"
 #include "mesh/clean.h"
 #include "mesh/topology.h"
@@ -86,7 +87,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     vcg::tri::UpdateTopology<vcg::MyMesh>::VertexFace(m);
     const auto before = CornerSets(m);
     const bool linked = LinksAgree(m);
-    vcg::tri::Clean<vcg::MyMesh>::OrientClosedShellsOutward(m);
+    // Trying every pair of shells must turn the same faces.
+    vcg::MyMesh everyPair = m;
+    const int turned = vcg::tri::Clean<vcg::MyMesh>::OrientClosedShellsOutward(m);
+    if (vcg::tri::Clean<vcg::MyMesh>::OrientClosedShellsOutwardForTest(everyPair, true) != turned)
+        __builtin_trap();
+    for (uint32_t f = 0; f < m.FaceCount(); ++f)
+        for (int k = 0; k < 3; ++k)
+            if (m.face[f].v[k] != everyPair.face[f].v[k])
+                __builtin_trap();
     if (CornerSets(m) != before)
         __builtin_trap();
     if (linked && !LinksAgree(m))

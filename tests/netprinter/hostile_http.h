@@ -6,6 +6,8 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <functional>
+
 #include <zlib.h>
 
 // An HTTP peer on one loopback address that misbehaves after reading the
@@ -23,18 +25,36 @@ public:
         // gzipped; and a body in an encoding nobody offers.
         GzipBomb, DeflateBomb, GzipPrinter, UnknownEncoding,
         // One chunk that says it is a gigabyte long, then an endless body.
-        HugeChunk
+        HugeChunk,
+        // The same with a chunk of 128 MB, with the largest size a signed
+        // 64-bit count holds, and with a length of 20 beside a chunk of
+        // FFFFFFFF bytes.
+        BigChunk, HugeChunkSize, LengthAndChunked,
+        // Chunks of 16 KB that never end, and 60 KB of chunks, then silence
+        // with the connection open.
+        EndlessChunks, HeldChunks
     };
 
-    explicit HostileHttp(Mode mode) : m_mode(mode) {}
-    bool listen(const QString& addr)
+    explicit HostileHttp(Mode mode) : m_mode(mode)
     {
         connect(&m_server, &QTcpServer::newConnection, this, [this] {
             while (QTcpSocket* s = m_server.nextPendingConnection())
                 connect(s, &QTcpSocket::readyRead, this, [this, s] { onRequest(s); });
         });
-        return m_server.listen(QHostAddress(addr), 0);
     }
+    // Keeps up to `queued` bytes waiting on each connection (64 KB unless
+    // set), never more than `cap` in all on one; a flood writes as fast as
+    // the kernel takes it and drops a connection the other side gave up.
+    void setFlood(qint64 queued, qint64 cap)
+    {
+        m_queued = queued;
+        m_cap = cap;
+    }
+    // Called with each request head read.
+    std::function<void(const QByteArray&)> requested;
+    // Listens on addr:port (0 picks a port); false when taken.
+    bool listen(const QString& addr, quint16 port = 0) { return m_server.listen(QHostAddress(addr), port); }
+    void close() { m_server.close(); }
     quint16 port() const { return m_server.serverPort(); }
     // Body bytes handed to the connection so far.
     qint64 written() const { return m_written; }
@@ -74,6 +94,15 @@ public:
 private:
     // A printer's reply, over and over.
     static QByteArray printerBody() { return "\"SN1\",\"Pellar120\",\"Hostile\",\"ok\"\n"; }
+    // Exactly `size` bytes of printer replies.
+    static QByteArray printerBytes(int size)
+    {
+        QByteArray out;
+        while (out.size() < size)
+            out += printerBody();
+        out.truncate(size);
+        return out;
+    }
 
     void onRequest(QTcpSocket* s)
     {
@@ -83,6 +112,10 @@ private:
             return;
         s->setProperty("answered", true);
         m_requests << s->property("head").toByteArray();
+        if (requested)
+            requested(m_requests.last());
+        if (m_cap != kSafetyCap)
+            connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
         if (m_mode >= GzipBomb) {
             packed(s);
             return;
@@ -123,33 +156,62 @@ private:
             body = printerBody();
             head += "Content-Encoding: x-vexmor-nothing\r\n";
             break;
-        default:  // HugeChunk
-            s->write(head + "Transfer-Encoding: chunked\r\n\r\n40000000\r\n");
+        case EndlessChunks:
+        case HeldChunks: {
+            s->write(head + "Transfer-Encoding: chunked\r\n\r\n");
+            if (m_mode == HeldChunks) {
+                for (int i = 0; i < 15; ++i)
+                    send(s, "FA0\r\n" + printerBytes(4000) + "\r\n");
+                return;
+            }
+            s->setProperty("framed", true);
             connect(s, &QTcpSocket::bytesWritten, s, [this, s] { more(s); });
             more(s);
             return;
+        }
+        default: {  // one chunk that never ends
+            const QByteArray size = m_mode == HugeChunk ? "40000000"
+                                    : m_mode == BigChunk ? "8000000"
+                                    : m_mode == HugeChunkSize ? "7FFFFFFFFFFFFFFF" : "FFFFFFFF";
+            if (m_mode == LengthAndChunked)
+                head += "Content-Length: 20\r\n";
+            s->write(head + "Transfer-Encoding: chunked\r\n\r\n" + size + "\r\n");
+            connect(s, &QTcpSocket::bytesWritten, s, [this, s] { more(s); });
+            more(s);
+            return;
+        }
         }
         s->write(head + "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n");
         send(s, body);
     }
     void send(QTcpSocket* s, const QByteArray& bytes)
     {
-        if (m_written >= kSafetyCap || s->state() != QAbstractSocket::ConnectedState)
+        const qint64 sent = s->property("sent").toLongLong();
+        if (m_written >= kSafetyCap || sent >= m_cap || s->state() != QAbstractSocket::ConnectedState)
             return;
         s->write(bytes);
+        s->setProperty("sent", sent + bytes.size());
         m_written += bytes.size();
     }
-    // Keeps 64 KB queued while the other side reads.
+    // Keeps the queue filled while the other side reads.
     void more(QTcpSocket* s)
     {
-        QByteArray chunk;
-        while (chunk.size() < 64 * 1024)
-            chunk += printerBody();
-        if (s->bytesToWrite() < 64 * 1024)
-            send(s, chunk);
+        static const QByteArray chunk = printerBytes(64 * 1024);
+        static const QByteArray framed = [] {
+            QByteArray c;
+            for (int i = 0; i < 4; ++i)
+                c += "4000\r\n" + printerBytes(16 * 1024) + "\r\n";
+            return c;
+        }();
+        const QByteArray& next = s->property("framed").toBool() ? framed : chunk;
+        while (s->bytesToWrite() < m_queued && s->state() == QAbstractSocket::ConnectedState
+               && s->property("sent").toLongLong() < m_cap && m_written < kSafetyCap)
+            send(s, next);
     }
 
     Mode m_mode;
+    qint64 m_queued = 64 * 1024;
+    qint64 m_cap = kSafetyCap;
     QByteArrayList m_requests;
     QTcpServer m_server;
     qint64 m_written = 0;

@@ -38,6 +38,9 @@ public:
     // The status a page is answered with ("404 Not Found"); "200 OK" unless set.
     void setStatus(const QByteArray& path, const QByteArray& status) { m_pages[path].status = status; }
     void setDelayMs(int ms) { m_delayMs = ms; }
+    // Whether replies carry a Content-Length of their body (they do unless
+    // set; a page framed in chunks by hand has none).
+    void setLengthHeader(bool on) { m_lengthHeader = on; }
     // Request lines and headers, one entry per request.
     const QList<QByteArray>& requests() const { return m_requests; }
 
@@ -64,8 +67,9 @@ private:
         QByteArray resp;
         if (m_pages.contains(path)) {
             const Page& p = m_pages[path];
-            resp = "HTTP/1.1 " + p.status + "\r\nContent-Type: " + p.contentType + "\r\nContent-Length: "
-                   + QByteArray::number(p.body.size()) + "\r\n" + p.extraHeaders + "Connection: close\r\n\r\n" + p.body;
+            resp = "HTTP/1.1 " + p.status + "\r\nContent-Type: " + p.contentType + "\r\n"
+                   + (m_lengthHeader ? "Content-Length: " + QByteArray::number(p.body.size()) + "\r\n" : QByteArray())
+                   + p.extraHeaders + "Connection: close\r\n\r\n" + p.body;
         } else {
             resp = "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
         }
@@ -80,11 +84,14 @@ private:
     QMap<QTcpSocket*, QByteArray> m_buffers;
     QList<QByteArray> m_requests;
     int m_delayMs = 0;
+    bool m_lengthHeader = true;
 };
 
 // Servers on several loopback addresses sharing one port (a scan uses one
-// port for every host). Retries with fresh ports when one is taken.
-inline bool listenAll(const std::vector<LoopbackHttp*>& servers, const QStringList& addrs)
+// port for every host). Retries with fresh ports when one is taken. Any
+// server with listen(addr, port), port() and close() will do.
+template <typename Server>
+bool listenAll(const std::vector<Server*>& servers, const QStringList& addrs)
 {
     for (int attempt = 0; attempt < 20; ++attempt) {
         if (!servers[0]->listen(addrs[0]))
@@ -95,10 +102,14 @@ inline bool listenAll(const std::vector<LoopbackHttp*>& servers, const QStringLi
             ok = servers[i]->listen(addrs[int(i)], port);
         if (ok)
             return true;
-        for (LoopbackHttp* s : servers)
+        for (Server* s : servers)
             s->close();
     }
     return false;
+}
+inline bool listenAll(const std::vector<LoopbackHttp*>& servers, const QStringList& addrs)
+{
+    return listenAll<LoopbackHttp>(servers, addrs);
 }
 
 // What every test of this folder does before anything can send: the guard on,

@@ -8,7 +8,10 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QNetworkReply>
+#include <QNetworkProxy>
+#include <QTcpSocket>
+#include <QProcess>
+#include <QThread>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -167,7 +170,9 @@ TEST_F(LoopbackScan, BodiesThatMakeAnEntry)
         EXPECT_EQ(lists.count(), want.size());
         EXPECT_EQ(handled.count(), 256);
         // Every reply is released once handled.
-        EXPECT_TRUE(scan.manager()->findChildren<QNetworkReply*>().isEmpty());
+        EXPECT_EQ(scan.openRequests(), 0);
+        EXPECT_EQ(scan.heldBytes(), 0);
+        EXPECT_TRUE(scan.findChildren<QTcpSocket*>().isEmpty());
     }
 }
 
@@ -343,9 +348,133 @@ TEST_F(LoopbackScan, PackedOrHugeRepliesCostNoMoreThanTheBound)
         EXPECT_TRUE(scan.deviceList().isEmpty()) << scan.deviceList().value(0).toStdString();
         EXPECT_EQ(lists.count(), 0);
         EXPECT_LT(peer.written(), 16 << 20);
-        if (peakKnown)
+        if (peakKnown) {
             EXPECT_LT(peak - peakBefore, peakBoundKb);
+        }
         EXPECT_LT(memoryInUseKb() - before, peakBoundKb);
+    }
+}
+
+// Many peers at once (in a process of their own), each flooding the search
+// with a chunk that never ends or that lies about its size: the whole search
+// holds no more than a fixed figure over its start whatever they send, and
+// gives it back when it ends.
+TEST_F(LoopbackScan, ManyChunkedPeersStayWithinTheSearchBound)
+{
+    // The last row holds 60 KB a peer until the clock ends it, past a
+    // search's figure made small: the later replies are refused.
+    // A busy window (its thread held for a while once the search has begun)
+    // reads nothing meanwhile, and must not be flooded for it.
+    const struct { const char* what; HostileHttp::Mode mode; int timeoutMs; qint64 searchBytes; int busyMs; } rows[] = {
+        {"one chunk of 128 MB", HostileHttp::BigChunk, 600000, 16 << 20, 0},
+        {"one chunk of 128 MB to a busy window", HostileHttp::BigChunk, 600000, 16 << 20, 2000},
+        {"a chunk of 7FFFFFFFFFFFFFFF bytes", HostileHttp::HugeChunkSize, 600000, 16 << 20, 0},
+        {"a length of 20 and a chunk of FFFFFFFF bytes", HostileHttp::LengthAndChunked, 600000, 16 << 20, 0},
+        {"chunks of 16 KB without end", HostileHttp::EndlessChunks, 600000, 16 << 20, 0},
+        {"chunks of 16 KB without end to a busy window", HostileHttp::EndlessChunks, 600000, 16 << 20, 2000},
+        {"60 KB of chunks, then silence", HostileHttp::HeldChunks, 2000, 2 << 20, 0},
+    };
+    constexpr int kPeers = 120;
+    const qint64 peakBoundKb = 64 << 10, keptBoundKb = 512;
+    // One search with nobody answering first: what the first use of the
+    // network keeps for good is no search's.
+    {
+        LoopbackHttp none;
+        ASSERT_TRUE(none.listen("127.0.0.1"));
+        run(none.port());
+    }
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        QProcess peers;
+        peers.start(VSL_HOSTILE_PEERS, {QString::number(r.mode), QString::number(kPeers)});
+        ASSERT_TRUE(peers.waitForStarted());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return peers.canReadLine(); }, 20000)) << peers.readAllStandardError().data();
+        const quint16 port = quint16(peers.readLine().trimmed().toUInt());
+        ASSERT_NE(port, 0);
+        NetScanSource source{[] { return QVector<QString>{"127.0.0."}; }, {}, port};
+        source.requestTimeoutMs = r.timeoutMs;
+        source.maxSearchBytes = r.searchBytes;
+        scan.setSource(source);
+        handled.clear();
+        lists.clear();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        // Under a sanitizer the resident peak says nothing of the search (its
+        // quarantine keeps freed blocks): the live bytes are sampled instead,
+        // at every turn of the event loop.
+#ifdef VSL_SANITIZED_HEAP
+        const bool peakKnown = false;
+#else
+        const bool peakKnown = resetPeakMemory();
+#endif
+        const qint64 peakBefore = peakMemoryKb();
+        const qint64 before = memoryInUseKb();
+        qint64 sampled = before, mostHeld = 0;
+        QTimer sampler;
+        QObject::connect(&sampler, &QTimer::timeout, [&] {
+            if (!peakKnown)
+                sampled = qMax(sampled, memoryInUseKb());
+            mostHeld = qMax(mostHeld, scan.heldBytes());
+        });
+        sampler.start(0);
+        scan.start();
+        if (r.busyMs) {
+            (void)QTest::qWaitFor([&] { return handled.count() > 0; }, 20000);
+            QThread::msleep(r.busyMs);
+        }
+        ASSERT_TRUE(QTest::qWaitFor([&] { return handled.count() == 256; }, 300000)) << handled.count() << " of 256";
+        sampler.stop();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        const qint64 peak = peakKnown ? peakMemoryKb() - peakBefore : sampled - before;
+        const qint64 kept = memoryInUseKb() - before;
+        std::printf("[ peak     ] %d peers, %s: %lld kB at the peak, %lld kB kept after, %lld kB held at most\n",
+                    kPeers, r.what, static_cast<long long>(peak), static_cast<long long>(kept),
+                    static_cast<long long>(mostHeld >> 10));
+        EXPECT_TRUE(scan.deviceList().isEmpty()) << scan.deviceList().value(0).toStdString();
+        EXPECT_LE(mostHeld, r.searchBytes);
+        EXPECT_EQ(scan.heldBytes(), 0);
+        EXPECT_EQ(scan.openRequests(), 0);
+        EXPECT_LT(peak, peakBoundKb);
+        EXPECT_LT(kept, keptBoundKb);
+        peers.kill();
+        ASSERT_TRUE(peers.waitForFinished());
+        EXPECT_EQ(peers.readAllStandardOutput().count("request\n"), kPeers);
+    }
+}
+
+// Chunked printer replies are read as they are framed; one that declares a
+// length as well, or another transfer coding, is refused.
+TEST_F(LoopbackScan, ChunkedRepliesAndTheirFraming)
+{
+    const QByteArray body = printerBody("Vat-7");
+    const QByteArray size = QByteArray::number(body.size(), 16);
+    const struct { const char* what; QByteArray headers, framed; bool listed; } rows[] = {
+        {"one chunk", "Transfer-Encoding: chunked\r\n", size + "\r\n" + body + "\r\n0\r\n\r\n", true},
+        {"chunks of a byte, an extension and a trailer", "Transfer-Encoding: Chunked\r\n",
+         [&] {
+             QByteArray out;
+             for (char c : body)
+                 out += QByteArray("1;x=y\r\n") + c + "\r\n";
+             return out + "0\r\nX-After: 1\r\n\r\n";
+         }(),
+         true},
+        {"a length beside the chunks", "Transfer-Encoding: chunked\r\nX-Length-Too: 1\r\n",
+         size + "\r\n" + body + "\r\n0\r\n\r\n", false},
+        {"another transfer coding", "Transfer-Encoding: gzip, chunked\r\n", size + "\r\n" + body + "\r\n0\r\n\r\n",
+         false},
+        {"a chunk longer than the bound", "Transfer-Encoding: chunked\r\n", "10001\r\n" + body + "\r\n0\r\n\r\n",
+         false},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        LoopbackHttp server;
+        server.setPage(NetPrinterScan::requestPath, r.framed, "text/plain", r.headers);
+        // The server writes a length of its own; only one row keeps it.
+        if (!r.headers.contains("X-Length-Too"))
+            server.setLengthHeader(false);
+        ASSERT_TRUE(server.listen("127.0.0.37"));
+        run(server.port());
+        EXPECT_EQ(scan.deviceList(), r.listed ? QVector<QString>{"Vat-7=>127.0.0.37"} : QVector<QString>());
+        EXPECT_EQ(handled.count(), 256);
     }
 }
 

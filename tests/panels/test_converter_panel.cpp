@@ -7,6 +7,8 @@
 #include "VSLGLView.h"
 #include "Vexmor.h"
 #include "archive_builder.h"
+#include "hostile_sources.h"
+#include "memory_in_use.h"
 #include "modal_answer.h"
 #include "vxs_reader.h"
 
@@ -25,6 +27,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <sys/stat.h>
@@ -500,6 +503,76 @@ TEST_F(ConverterPanel, ResaveChecksTheFrameAndNamesTheFileForThePrinter)
     std::memcpy(frame, resaved.constData() + 28 + 2 * 4, sizeof(frame)); // block elements 2 and 3
     EXPECT_EQ(frame[0], 854.f);
     EXPECT_EQ(frame[1], 480.f);
+}
+
+// Of the two 4K models sharing ".vxs4k", a file selects the one whose
+// machine code it carries, and is re-saved for it (the re-save keeps the
+// code, and the other printer would refuse the file).
+TEST_F(ConverterPanel, A4KFileSelectsThe4KModelOfItsCode)
+{
+    const struct { int code; const char* selected; } cases[] = {{4500, "Pellar4Kmono"}, {4000, "Pellar4K"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.selected);
+        panel->setMachine("Pellar10");
+        const QString file = path(QString("part%1.vxs4k").arg(c.code));
+        ASSERT_TRUE(writeFile(file, VxsSource(c.code, 3840, 6480, 0.05f, 2)));
+        ASSERT_TRUE(import(file).isEmpty());
+        EXPECT_EQ(machine(), c.selected);
+        const QString out = path(QString("new%1.vxs4k").arg(c.code));
+        EXPECT_TRUE(click("btn_Save", out).isEmpty());
+        panel->m_pExportThread->wait();
+        EXPECT_EQ(panel->m_pExportThread->lastResult(), ExportOk) << qPrintable(panel->m_pExportThread->lastMessage());
+        EXPECT_EQ(LittleEndianInt(readFile(out), 16), c.code);
+    }
+}
+
+// Hostile archives and print files for another printer through the panel:
+// each is refused in one box with its reason, or written with a note, and
+// none takes the window past a few hundred megabytes.
+TEST_F(ConverterPanel, HostileSourcesAreRefusedOrNotedWithinTheirMemory)
+{
+    for (const HostileSource& s : HostileSources()) {
+        if (s.toolOnly)
+            continue;
+        SCOPED_TRACE(s.name);
+        const bool own = !s.file.endsWith(".zip");
+        source(own ? "Vexmor3D vxs files" : "ChiTuBox zip files");
+        // An own file's extension chooses its printer; an archive is converted for the current one.
+        panel->setMachine(own ? "Pellar10" : s.model);
+        ASSERT_TRUE(s.write(path(s.file)));
+        ASSERT_TRUE(import(path(s.file)).isEmpty());
+        const QString out = path("out." + PrinterModels::Extension(s.model));
+        QFile::remove(out);
+        QSignalSpy started(panel.get(), &VImportWidgetX::signal_ExportData);
+        const bool peakKnown = resetPeakMemory();
+        const qint64 before = peakMemoryKb();
+        QStringList boxes = click("btn_Save", out);
+        panel->m_pExportThread->wait();
+        const qint64 grown = peakMemoryKb() - before;
+        if (!started.isEmpty()) {
+            ASSERT_TRUE(boxes.isEmpty()) << boxes.join('|').toStdString();
+            ModalAnswers modal;
+            panel->slot_ExportDataDone(panel->m_pExportThread->lastResult(), panel->m_pExportThread->lastMessage());
+            boxes = modal.texts;
+        }
+        EXPECT_EQ(QFile::exists(out), s.written);
+        if (s.written && s.says.isEmpty()) {
+            EXPECT_TRUE(boxes.isEmpty()) << boxes.join('|').toStdString();
+        } else {
+            ASSERT_EQ(boxes.size(), 1);
+            if (s.written)
+                EXPECT_TRUE(boxes[0].startsWith("The print file was written, but:\n")) << boxes[0].toStdString();
+            for (const QString& part : s.says)
+                EXPECT_TRUE(boxes[0].contains(part)) << boxes[0].toStdString() << "\nlacks: " << part.toStdString();
+        }
+#ifndef VSL_SANITIZED_HEAP
+        if (peakKnown)
+            EXPECT_LT(grown, kHostileSourcePeakKb) << "grew " << grown << " kB";
+#endif
+        if (peakKnown)
+            std::printf("[ grew     ] %s: %lld kB\n", s.name, static_cast<long long>(grown));
+        QFile::remove(path(s.file));
+    }
 }
 
 TEST_F(ConverterPanel, DoneReportIsOneCriticalBoxPerFailure)

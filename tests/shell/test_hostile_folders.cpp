@@ -1,6 +1,8 @@
 // The built program started on configuration folders a hostile machine may
 // hand it: a full disk, a FIFO in place of each file it reads, the log
-// folder a regular file, a byte-order mark, a NUL in a comment. Each start
+// folder a regular file, a byte-order mark, a NUL in a comment, lock files
+// of every kind beside the files QSettings writes, Qt's logging file led
+// out of the folder or too large to read. Each start
 // must show the window, end on SIGTERM, say what it could not use, and
 // leave every byte of the user's files as it was (or, where it writes, the
 // user's lines around its own).
@@ -10,18 +12,23 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QMap>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
+#include <memory>
 
 #include <dlfcn.h>
 #include <sched.h>
 #include <signal.h>
 #include <sys/mount.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include "test_meshes.h"
@@ -89,8 +96,33 @@ bool isFifo(const QString& path)
 const auto writeBytes = testmesh::WriteFile;
 const auto readBytes = testmesh::ReadFile;
 
+// A file far larger than any settings file, without a byte on the disk.
+constexpr qint64 kHugeFileSize = 3LL << 30;
+bool makeSparse(const QString& path, qint64 size)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.resize(size);
+}
+
+// A Unix socket's file, left when the socket is closed.
+bool makeSocket(const QString& path)
+{
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    const QByteArray name = QFile::encodeName(path);
+    if (size_t(name.size()) >= sizeof address.sun_path)
+        return false;
+    std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    const bool bound = fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    return bound;
+}
+
 // Every regular file under `folder` with its bytes; FIFOs as "<fifo>", a
-// link as where it leads followed by the bytes found there.
+// link as where it leads followed by the bytes found there, a file too
+// large to hold in memory as its size and first bytes.
 QMap<QString, QByteArray> snapshot(const QString& folder)
 {
     QMap<QString, QByteArray> files;
@@ -98,10 +130,19 @@ QMap<QString, QByteArray> snapshot(const QString& folder)
     while (it.hasNext()) {
         const QString path = it.next();
         const QString name = QDir(folder).relativeFilePath(path);
-        const QByteArray link = QFileInfo(path).isSymLink()
-                                    ? "<link to " + QFile::encodeName(QFileInfo(path).symLinkTarget()) + ">"
-                                    : QByteArray();
-        files.insert(name, link + (isFifo(path) ? QByteArray("<fifo>") : readBytes(path)));
+        const QFileInfo info(path);
+        const QByteArray link =
+            info.isSymLink() ? "<link to " + QFile::encodeName(info.symLinkTarget()) + ">" : QByteArray();
+        QByteArray bytes;
+        if (isFifo(path)) {
+            bytes = "<fifo>";
+        } else if (info.size() > (64 << 20)) {
+            QFile f(path);
+            bytes = "<" + QByteArray::number(info.size()) + " bytes>" + (f.open(QIODevice::ReadOnly) ? f.read(1 << 16) : "");
+        } else {
+            bytes = readBytes(path);
+        }
+        files.insert(name, link + bytes);
     }
     return files;
 }
@@ -166,7 +207,13 @@ struct Folder
     // close again on a cancel.
     bool openChooser = false;
     QStringList logged; // in the day's log (what is said after the window shows)
+    // The folder the user's standard configuration location (no
+    // VEXMOR_CONFIG_DIR), where Qt also looks for its own files.
+    bool standardLocation = false;
 };
+
+// A lock file held, as a running program holds it, by this test.
+std::unique_ptr<QLockFile> heldLock;
 
 void PrintTo(const Folder& f, std::ostream* os) { *os << f.name; }
 
@@ -176,6 +223,7 @@ protected:
     void TearDown() override
     {
         ProgramOnOwnX<Folder>::TearDown();
+        heldLock.reset();
         if (mounted)
             ::umount2(QFile::encodeName(config.path()).constData(), MNT_DETACH);
     }
@@ -208,7 +256,12 @@ TEST_P(HostileFolder, TheProgramStartsSaysWhyAndKeepsEveryByte)
                                                                            : QMap<QString, QByteArray>{};
 
     app.fileSizeLimit = row.fileSizeLimit;
-    app.setProcessEnvironment(startScriptEnvironment(x.display(), config.path(), logDir));
+    QProcessEnvironment env = startScriptEnvironment(x.display(), config.path(), logDir);
+    if (row.standardLocation) {
+        env.remove("VEXMOR_CONFIG_DIR");
+        env.insert("XDG_CONFIG_HOME", config.path());
+    }
+    app.setProcessEnvironment(env);
     app.start(VEXMOR3D_PATH, QStringList());
     ASSERT_TRUE(app.waitForStarted(10000));
     const XConnection display = connectTo(x.display());
@@ -328,6 +381,137 @@ Folder fifoInPlaceOf(const char* name, const char* file)
                   {},
                   {}};
 }
+
+// Each kind of file a lock file may be that QSettings must not open.
+enum class LockKind { Fifo, Folder, Socket, DanglingLink, LinkOut, Held };
+
+// The lock file QSettings writes `file` through, made of `kind`: the window
+// shows, the chooser opens and closes, SIGTERM ends it, the user is told,
+// and the file and what the lock leads to stay as they were.
+Folder lockBeside(const char* name, const char* file, LockKind kind, QStringList said)
+{
+    const auto seed = [file, kind](const QString& config, QString& logDir) {
+        const QString lock = QDir(config).filePath(QString(file) + ".lock");
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(lock).path()));
+        // The user's own values beside it, which the program may read.
+        ASSERT_TRUE(writeBytes(QDir(config).filePath(file), QByteArray(file).endsWith("QtProject.conf")
+                                                               ? kQtStateOfTheUser
+                                                               : QByteArray("[USERSUPPORTPARAMS]\nADDPRESETWEIGHT=HEAVY\n")));
+        switch (kind) {
+        case LockKind::Fifo: ASSERT_TRUE(makeFifo(lock)); break;
+        case LockKind::Folder:
+            ASSERT_TRUE(QDir().mkpath(lock));
+            ASSERT_TRUE(writeBytes(QDir(lock).filePath("note.txt"), "a folder of the user's\n"));
+            break;
+        case LockKind::Socket: ASSERT_TRUE(makeSocket(lock)); break;
+        case LockKind::DanglingLink:
+            ASSERT_TRUE(QDir(logDir).mkpath("gone"));
+            ASSERT_TRUE(QFile::link(QDir(logDir).filePath("gone/held.lock"), lock));
+            break;
+        case LockKind::LinkOut: {
+            const QString outside = QDir(logDir).filePath("system.lock");
+            ASSERT_TRUE(writeBytes(outside, "1\nsystem\nhost\n"));
+            ASSERT_TRUE(QFile::link(outside, lock));
+            break;
+        }
+        case LockKind::Held:
+            heldLock = std::make_unique<QLockFile>(lock);
+            ASSERT_TRUE(heldLock->tryLock(0));
+            break;
+        }
+    };
+    return Folder{name, seed, 0, said, {}, {}, true, {}};
+}
+
+// Qt's logging file (or its folder) in the folder, with rules that would
+// silence every message, led out of the folder or too large.
+enum class LoggingKind { LinkOut, FolderLinkOut, Huge, LinkToHuge };
+Folder qtLoggingFile(const char* name, LoggingKind kind, QStringList said)
+{
+    const auto seed = [kind](const QString& config, QString& logDir) {
+        const QByteArray silence = "[Rules]\n*=false\n";
+        const QString inFolder = QDir(config).filePath("QtProject/qtlogging.ini");
+        const QString outside = QDir(logDir).filePath("QtProject/qtlogging.ini");
+        ASSERT_TRUE(QDir(logDir).mkpath("QtProject"));
+        if (kind != LoggingKind::FolderLinkOut) {
+            ASSERT_TRUE(QDir(config).mkpath("QtProject"));
+        }
+        switch (kind) {
+        case LoggingKind::LinkOut:
+            ASSERT_TRUE(writeBytes(outside, silence));
+            ASSERT_TRUE(QFile::link(outside, inFolder));
+            break;
+        case LoggingKind::FolderLinkOut:
+            ASSERT_TRUE(writeBytes(outside, silence));
+            ASSERT_TRUE(QFile::link(QDir(logDir).filePath("QtProject"), QDir(config).filePath("QtProject")));
+            break;
+        case LoggingKind::Huge: ASSERT_TRUE(makeSparse(inFolder, kHugeFileSize)); break;
+        case LoggingKind::LinkToHuge:
+            ASSERT_TRUE(makeSparse(outside, kHugeFileSize));
+            ASSERT_TRUE(QFile::link(outside, inFolder));
+            break;
+        }
+    };
+    Folder row{name, seed, 0, said, {}, {}, true, {"qtlogging.ini", "Qt's logging rules there are not read"}};
+    row.standardLocation = true;
+    return row;
+}
+
+const char* const kPlain = "Unknown Organization/vexmor3d.conf";
+const char* const kQtState = "QtProject.conf";
+
+INSTANTIATE_TEST_SUITE_P(
+    Locks, HostileFolder,
+    ::testing::Values(
+        lockBeside("plain_lock_fifo", kPlain, LockKind::Fifo,
+                   {"vexmor3d.conf.lock is not a regular file", "vexmor3d.conf is read but not written"}),
+        lockBeside("plain_lock_folder", kPlain, LockKind::Folder, {"vexmor3d.conf.lock is not a regular file"}),
+        lockBeside("plain_lock_socket", kPlain, LockKind::Socket, {"vexmor3d.conf.lock is not a regular file"}),
+        lockBeside("plain_lock_dangling_link", kPlain, LockKind::DanglingLink,
+                   {"vexmor3d.conf.lock is a link to", "which does not exist"}),
+        lockBeside("plain_lock_link_out", kPlain, LockKind::LinkOut,
+                   {"vexmor3d.conf.lock is a link to", "outside the folder"}),
+        lockBeside("plain_lock_held", kPlain, LockKind::Held, {"vexmor3d.conf.lock stays held by another program"}),
+        lockBeside("qt_state_lock_fifo", kQtState, LockKind::Fifo,
+                   {"QtProject.conf.lock is not a regular file", "QtProject.conf is read but not written"}),
+        lockBeside("qt_state_lock_folder", kQtState, LockKind::Folder, {"QtProject.conf.lock is not a regular file"}),
+        lockBeside("qt_state_lock_socket", kQtState, LockKind::Socket, {"QtProject.conf.lock is not a regular file"}),
+        lockBeside("qt_state_lock_dangling_link", kQtState, LockKind::DanglingLink,
+                   {"QtProject.conf.lock is a link to", "which does not exist"}),
+        lockBeside("qt_state_lock_link_out", kQtState, LockKind::LinkOut,
+                   {"QtProject.conf.lock is a link to", "outside the folder"}),
+        lockBeside("qt_state_lock_held", kQtState, LockKind::Held, {"QtProject.conf.lock stays held by another program"}),
+        qtLoggingFile("qt_logging_link_out", LoggingKind::LinkOut, {"qtlogging.ini is a link to", "outside the folder"}),
+        qtLoggingFile("qt_logging_folder_link_out", LoggingKind::FolderLinkOut,
+                      {"qtlogging.ini lies in", "outside the folder"}),
+        qtLoggingFile("qt_logging_huge", LoggingKind::Huge, {"qtlogging.ini is too large to be a settings file"}),
+        qtLoggingFile("qt_logging_link_to_huge", LoggingKind::LinkToHuge,
+                      {"qtlogging.ini is a link to", "outside the folder"}),
+        // The organisation's file QSettings reads after the program's own.
+        Folder{"plain_organisation_fifo",
+               [](const QString& config, QString&) {
+                   ASSERT_TRUE(makeFifo(QDir(config).filePath("Unknown Organization.conf")));
+               },
+               0,
+               {"Unknown Organization.conf is not a regular file"},
+               {},
+               {},
+               true,
+               {}},
+        Folder{"plain_settings_folder_link_out",
+               [](const QString& config, QString& logDir) {
+                   const QByteArray mine = "[USERSUPPORTPARAMS]\nADDPRESETWEIGHT=HEAVY\n";
+                   ASSERT_TRUE(QDir(logDir).mkpath("elsewhere"));
+                   ASSERT_TRUE(writeBytes(QDir(logDir).filePath("elsewhere/vexmor3d.conf"), mine));
+                   ASSERT_TRUE(QFile::link(QDir(logDir).filePath("elsewhere"), QDir(config).filePath("Unknown Organization")));
+               },
+               0,
+               {"vexmor3d.conf lies in", "outside the folder"},
+               {},
+               {},
+               true,
+               {}}),
+    [](const ::testing::TestParamInfo<Folder>& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
     Folders, HostileFolder,

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFile>
+#include <QLockFile>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -78,6 +79,97 @@ TEST_F(Folders, AccessProblemsOfLinksAndOtherKinds)
         else
             EXPECT_TRUE(problem.contains(c.problem)) << c.name << ": " << problem.toStdString();
     }
+}
+
+// A file that is no link itself may lie outside: a folder on its way
+// leads out, or to nothing.
+TEST_F(Folders, AFolderOnTheWayThatLeadsOutIsAProblem)
+{
+    ASSERT_TRUE(QDir(root.path()).mkpath("system/QtProject"));
+    ASSERT_TRUE(WriteFile(outside("QtProject/qtlogging.ini"), "[Rules]\n*=false\n"));
+    ASSERT_TRUE(QFile::link(outside("QtProject"), in("QtProject")));
+    ASSERT_TRUE(QFile::link(outside("gone"), in("Gone")));
+    ASSERT_TRUE(QDir(config).mkpath("Mine/Deeper"));
+    ASSERT_TRUE(QFile::link(in("Mine"), in("Inside")));
+    const struct { const char* name; const char* problem; } cases[] = {
+        {"QtProject/qtlogging.ini", "outside the folder"},
+        {"QtProject/new.ini", "outside the folder"},
+        {"QtProject/new/deeper.ini", "outside the folder"},
+        {"Gone/vexmor3d.conf", "which does not exist"},
+        {"Mine/Deeper/a.conf", ""},
+        {"Inside/Deeper/a.conf", ""},
+        {"Missing/a.conf", ""},
+    };
+    for (const auto& c : cases) {
+        const QString problem = OwnedFile::accessProblem(in(c.name), config);
+        if (*c.problem == 0)
+            EXPECT_TRUE(problem.isEmpty()) << c.name << ": " << problem.toStdString();
+        else
+            EXPECT_TRUE(problem.contains(c.problem)) << c.name << ": " << problem.toStdString();
+    }
+    EXPECT_FALSE(OwnedFile::prepareSettings(in("QtProject/qtlogging.ini")));
+    EXPECT_EQ(readBytes(outside("QtProject/qtlogging.ini")), QByteArray("[Rules]\n*=false\n"));
+}
+
+// A file far larger than a settings file is not read: a reader takes it
+// whole (Qt's logging rules took the start down at 3 GB).
+TEST_F(Folders, AFileTooLargeForSettingsIsNotRead)
+{
+    {
+        QFile huge(in("Huge.ini"));
+        ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(huge.resize(3LL << 30)); // sparse: no byte on the disk
+    }
+    ASSERT_TRUE(WriteFile(in("Small.ini"), "[a]\nb=1\n"));
+    EXPECT_TRUE(OwnedFile::readProblem(in("Huge.ini"), config).contains("too large to be a settings file"));
+    EXPECT_TRUE(OwnedFile::readProblem(in("Small.ini"), config).isEmpty());
+    EXPECT_TRUE(OwnedFile::readProblem(in("None.ini"), config).isEmpty());
+    EXPECT_FALSE(OwnedFile::prepareSettings(in("Huge.ini")));
+    EXPECT_EQ(QFileInfo(in("Huge.ini")).size(), 3LL << 30);
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told[0].contains("Huge.ini is too large")) << told[0].toStdString();
+}
+
+// QSettings writes its own files through "<file>.lock", which it opens and
+// waits on without end: each lock that would block it is named.
+TEST_F(Folders, LockFilesThatWouldBlockQSettingsAreNamed)
+{
+    vexmorConfigDir();
+    const auto lockOf = [this](const char* name) { return in(QString(name) + ".lock"); };
+    ASSERT_EQ(::mkfifo(QFile::encodeName(lockOf("fifo.conf")).constData(), 0600), 0);
+    ASSERT_TRUE(QDir(config).mkpath("folder.conf.lock"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(in("rm.conf.lock.rmlock")).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(outside("gone.lock"), lockOf("dangling.conf")));
+    ASSERT_TRUE(WriteFile(outside("system.lock"), "1\nsystem\nhost\n"));
+    ASSERT_TRUE(QFile::link(outside("system.lock"), lockOf("out.conf")));
+    QLockFile held(lockOf("held.conf"));
+    ASSERT_TRUE(held.tryLock(0));
+    // Left by a program that ended: taken over as QSettings would.
+    QLockFile left(lockOf("left.conf"));
+    ASSERT_TRUE(left.tryLock(0));
+    const QByteArray leftLock = readBytes(lockOf("left.conf"));
+    left.unlock();
+    ASSERT_TRUE(WriteFile(lockOf("left.conf"), QByteArray(leftLock).replace(0, leftLock.indexOf('\n'), "999999999")));
+    const struct { const char* name; const char* problem; } cases[] = {
+        {"fifo.conf", "fifo.conf.lock is not a regular file"},
+        {"folder.conf", "folder.conf.lock is not a regular file"},
+        {"dangling.conf", "dangling.conf.lock is a link to"},
+        {"rm.conf", "rm.conf.lock.rmlock is not a regular file"},
+        {"out.conf", "outside the folder"},
+        {"held.conf", "held.conf.lock stays held by another program"},
+        {"left.conf", ""},
+        {"none.conf", ""},
+    };
+    for (const auto& c : cases) {
+        const QString problem = OwnedFile::settingsLockProblem(in(c.name), 0);
+        if (*c.problem == 0)
+            EXPECT_TRUE(problem.isEmpty()) << c.name << ": " << problem.toStdString();
+        else
+            EXPECT_TRUE(problem.contains(c.problem)) << c.name << ": " << problem.toStdString();
+    }
+    EXPECT_EQ(readBytes(outside("system.lock")), QByteArray("1\nsystem\nhost\n"));
+    EXPECT_TRUE(QFileInfo(lockOf("held.conf")).isFile());
+    EXPECT_FALSE(QFileInfo::exists(lockOf("none.conf")));
 }
 
 TEST_F(Folders, LinkedFilesAreRefusedAndUnparsableOnesSetAside)

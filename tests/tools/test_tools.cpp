@@ -467,3 +467,183 @@ TEST_F(Tools, ConvertArchiveResavesForTheModelKeepingThicknessAndLayers)
             EXPECT_FLOAT_EQ(vxs.para.value(index), value) << index;
     }
 }
+
+namespace {
+
+// A printer's frame as the tool takes it.
+struct Frame {
+    const char* name;
+    int width, height;
+    double pixelUmX, pixelUmY;
+    int machineCode; // its model turns the layers it stores
+};
+const Frame kFrames[] = {
+    {"Pellar10", 854, 480, 115.5, 115.5, 10},
+    {"Pellar30", 2560, 1440, 47.25, 47.25, 30},
+    {"Pellar4K", 3840, 6480, 31.5, 10.5, 4000},
+};
+
+QStringList FrameArgs(const Frame& f)
+{
+    return {"--width", QString::number(f.width), "--height", QString::number(f.height), "--pixel-um",
+            QString::number(f.pixelUmX), "--pixel-um-y", QString::number(f.pixelUmY)};
+}
+
+// Layer `n` of a written file in the frame's own orientation (width by
+// height): a file of a model that turns its layers stores each one turned a
+// quarter turn, the frame's point (x, y) at (height - y, x) of an image
+// `height` pixels wide. Empty, with a failure, when it does not cover the frame.
+QVector<quint8> FrameLayer(const VxsFileContents& vxs, int n, int width, int height, bool turned)
+{
+    QVector<quint8> stored;
+    const qint64 pixels = qint64(width) * height;
+    if (n >= vxs.layerCodes.size() || !DecodeLayerLevels(vxs.layerCodes[n], vxs.bitsPerPixel, pixels, stored) ||
+        stored.size() != pixels) {
+        ADD_FAILURE() << "layer " << n << " does not cover the frame";
+        return {};
+    }
+    if (!turned)
+        return stored;
+    QVector<quint8> frame(stored.size());
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            frame[y * width + x] = stored[x * height + (height - 1 - y)];
+    return frame;
+}
+
+// Lit pixels on the frame's outermost rows and columns.
+int LitOnTheEdge(const QVector<quint8>& layer, int width, int height)
+{
+    int lit = 0;
+    for (int x = 0; x < width; ++x)
+        lit += (layer[x] != 0) + (layer[(height - 1) * width + x] != 0);
+    for (int y = 1; y + 1 < height; ++y)
+        lit += (layer[y * width] != 0) + (layer[y * width + width - 1] != 0);
+    return lit;
+}
+
+} // namespace
+
+// Slabs that fill the plate up to a hair, lifted onto supports, on each
+// printer's frame, written unturned (code 0) and as the model writes them
+// (turned): whenever a support is cut at the frame's edge in the written
+// file, the tool says so, as the window's Slice does; a slab well inside
+// the plate is cut nowhere and warned about by no line.
+TEST_F(Tools, PipelineWarnsWheneverTheFileHoldsASupportCutAtTheFrameEdge)
+{
+    const double liftMm = 2, thicknessMm = 0.25;
+    int cut = 0, runs = 0;
+    for (const Frame& frame : kFrames) {
+        const double plateX = frame.width * frame.pixelUmX / 1000, plateY = frame.height * frame.pixelUmY / 1000;
+        for (const double margin : {0.0, 0.2, 6.0}) {
+            const QString slab =
+                Stl("slab.stl", testmesh::Box({0, 0, 0}, {float(plateX - 2 * margin), float(plateY - 2 * margin), 0.5f}));
+            for (const bool rotate : {false, true}) {
+                SCOPED_TRACE(QStringLiteral("%1 margin %2 mm%3").arg(frame.name).arg(margin).arg(rotate ? " turned" : "")
+                                 .toStdString());
+                const QString out = dir.filePath("slab.vxs");
+                QStringList args = FrameArgs(frame) + QStringList{"--thickness", QString::number(thicknessMm),
+                                                                  "--supports", QStringLiteral("0.3,0.6,1.1,%1").arg(liftMm),
+                                                                  "--out", out, slab};
+                if (rotate)
+                    args << "--machine-code" << QString::number(frame.machineCode) << "--rotate";
+                const ToolRun r = Start(PIPELINE_EXE, args, 600000);
+                ASSERT_EQ(r.exitCode, 0) << r.errors.toStdString();
+                ++runs;
+                const QStringList warnings = r.lines.filter(QRegularExpression("^warning "));
+                const VxsFileContents vxs = ReadOut(out);
+                ASSERT_EQ(vxs.machineCode, rotate ? frame.machineCode : 0);
+                // The layers of supports alone, under the slab.
+                ASSERT_GT(vxs.layerCount, int(liftMm / thicknessMm));
+                int lit = 0;
+                for (int i = 0; i + 1 < int(liftMm / thicknessMm); ++i) {
+                    const QVector<quint8> layer = FrameLayer(vxs, i, frame.width, frame.height, rotate);
+                    ASSERT_FALSE(layer.isEmpty());
+                    lit += LitOnTheEdge(layer, frame.width, frame.height);
+                }
+                if (lit) {
+                    ++cut;
+                    EXPECT_EQ(warnings, QStringList{"warning instance 1: its supports reach past the build plate's "
+                                                    "edge and are cut there"})
+                        << lit << " support pixels lit on the frame's edge\n" << r.lines.join('\n').toStdString();
+                }
+                if (margin > 1) {
+                    EXPECT_EQ(lit, 0);
+                    EXPECT_TRUE(warnings.isEmpty()) << warnings.join('\n').toStdString();
+                }
+            }
+            QFile::remove(slab);
+        }
+    }
+    std::printf("%d of %d runs cut supports at the frame's edge\n", cut, runs);
+    // The plate-filling slabs must reach the edge for this to test anything.
+    EXPECT_GT(cut, 0);
+}
+
+// A tower with a block hanging clear of it: the file of every frame, written
+// unturned and turned (with --rotate, and by a model's code alone, which the
+// window always turns), holds the one island the tool counts, at its layer
+// and place, and a copy re-saved by the converter reads the same; a turned
+// cube holds none. --rotate with a code whose model keeps its layers
+// unturned is refused.
+TEST_F(Tools, PrintIslandsAgreesWithPipelineOnTurnedAndUnturnedFiles)
+{
+    const QString blocks =
+        Stl("blocks.stl", testmesh::Box({0, 0, 0}, {4, 4, 2}) + testmesh::Box({-3, 0, 1}, {-1, 4, 1.6f}));
+    const QString cube = Stl("cube.stl", testmesh::Cube(1.5f));
+    for (const Frame& frame : kFrames) {
+        const QStringList writes[] = {{}, {"--machine-code", QString::number(frame.machineCode)},
+                                      {"--machine-code", QString::number(frame.machineCode), "--rotate"}};
+        for (const QStringList& how : writes) {
+            SCOPED_TRACE(QStringLiteral("%1 %2").arg(frame.name, how.join(' ')).toStdString());
+            const QString out = dir.filePath("job.vxs");
+            const ToolRun r =
+                Start(PIPELINE_EXE, FrameArgs(frame) + how + QStringList{"--thickness", "0.1", "--out", out, blocks});
+            ASSERT_EQ(r.exitCode, 0) << r.errors.toStdString();
+            const QStringList islands = r.lines.filter(QRegularExpression("^(support|model) island "));
+            ASSERT_EQ(islands.size(), 1) << r.lines.join("\n").toStdString();
+            const QRegularExpressionMatch at =
+                QRegularExpression("^model island layer=(\\d+) at=(-?[0-9.]+),(-?[0-9.]+)$").match(islands[0]);
+            ASSERT_TRUE(at.hasMatch()) << islands[0].toStdString();
+            const int x = int(std::floor(at.captured(2).toDouble() * 1000 / frame.pixelUmX + frame.width / 2));
+            const int y = int(std::floor(at.captured(3).toDouble() * 1000 / frame.pixelUmY + frame.height / 2));
+            const QStringList expected = {QString("island layer=%1 pixel=%2,%3").arg(at.captured(1)).arg(x).arg(y),
+                                          "islands=1"};
+            const ToolRun file = Start(PRINT_ISLANDS_EXE, {out});
+            ASSERT_EQ(file.exitCode, 0) << file.errors.toStdString();
+            EXPECT_EQ(file.lines.join('\n').toStdString(), expected.join('\n').toStdString());
+            // The stored layers: turned for a model's code.
+            const bool turned = !how.isEmpty();
+            const VxsFileContents vxs = ReadOut(out);
+            const int layer = at.captured(1).toInt();
+            const QVector<quint8> here = FrameLayer(vxs, layer, frame.width, frame.height, turned);
+            const QVector<quint8> below = FrameLayer(vxs, layer - 1, frame.width, frame.height, turned);
+            ASSERT_TRUE(!here.isEmpty() && !below.isEmpty());
+            EXPECT_NE(here[y * frame.width + x], 0);
+            EXPECT_EQ(below[y * frame.width + x], 0);
+
+            if (how.contains("--rotate")) {
+                // Re-saved by the converter for the model, layers untouched.
+                const QString copy = dir.filePath("copy.vxs");
+                QFile::remove(copy);
+                const ToolRun resave = Start(CONVERT_ARCHIVE_EXE, {"--resave", out, "--model", frame.name, "--out", copy});
+                ASSERT_EQ(resave.exitCode, 0) << resave.errors.toStdString();
+                EXPECT_EQ(Start(PRINT_ISLANDS_EXE, {copy}).lines.join('\n').toStdString(),
+                          expected.join('\n').toStdString());
+
+                const ToolRun c =
+                    Start(PIPELINE_EXE, FrameArgs(frame) + how + QStringList{"--thickness", "0.1", "--out", out, cube});
+                ASSERT_EQ(c.exitCode, 0) << c.errors.toStdString();
+                EXPECT_TRUE(c.lines.contains("islands support=0 model=0")) << c.lines.join('\n').toStdString();
+                EXPECT_EQ(Start(PRINT_ISLANDS_EXE, {out}).lines.join('\n').toStdString(), "islands=0");
+            }
+        }
+    }
+    const ToolRun refused = Start(PIPELINE_EXE, FrameArgs(kFrames[0]) + QStringList{"--thickness", "0.2", "--rotate",
+                                                                                    "--out", dir.filePath("r.vxs"), cube});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_TRUE(refused.errors.contains(
+        "--rotate needs the machine code of a printer model that turns its layers (10, 30, 120, 4000, 4500), not 0"))
+        << refused.errors.toStdString();
+    EXPECT_FALSE(QFile::exists(dir.filePath("r.vxs")));
+}

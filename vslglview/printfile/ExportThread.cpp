@@ -4,6 +4,7 @@
 #include "printfile/filesafety.h"
 #include "printfile/gcodeheader.h"
 #include "printfile/layercodingpool.h"
+#include "printfile/printermodels.h"
 #include "printfile/runlength.h"
 #include "printfile/vxsresave.h"
 
@@ -56,29 +57,60 @@ QString frameMismatch(int layer, const QSize& size, const QSize& stated)
         .arg(stated.height());
 }
 
-// Layer pictures ("N.png") of an open archive numbered past the `layers` its
-// header counts: converting them silently as fewer layers would hide a print
-// cut short. Empty when there are none.
-QString layersLeftOut(QuaZip& zip, int layers)
+// Names listed in a note at most; the rest are counted.
+constexpr int kMaxNamedPictures = 20;
+
+// Pictures (".png" in any case, in any folder) of an open archive that the
+// conversion of `layers` layers does not use: converting silently fewer
+// layers would hide a print cut short, and a layer spelled otherwise
+// ("5.PNG", "04.png", "layers/6.png") is no layer. Layer pictures numbered
+// past the count are told as a range, the others by name. Empty when there
+// are none.
+QString picturesLeftOut(QuaZip& zip, int layers)
 {
     static const QRegularExpression numbered(QStringLiteral("^([1-9][0-9]{0,8})\\.png$"));
     int count = 0, first = 0, last = 0;
+    int otherCount = 0;
+    QStringList others;
     for (const QString& name : zip.getFileNameList()) {
+        if (!name.endsWith(QLatin1String(".png"), Qt::CaseInsensitive) || name == QLatin1String("preview.png"))
+            continue;
         const QRegularExpressionMatch m = numbered.match(name);
         const int n = m.hasMatch() ? m.captured(1).toInt() : 0;
-        if (n <= layers)
+        if (n >= 1 && n <= layers)
             continue;
-        first = count == 0 ? n : qMin(first, n);
-        last = count == 0 ? n : qMax(last, n);
-        ++count;
+        if (n > layers) {
+            first = count == 0 ? n : qMin(first, n);
+            last = count == 0 ? n : qMax(last, n);
+            ++count;
+            continue;
+        }
+        if (++otherCount <= kMaxNamedPictures)
+            others << QLatin1Char('"') + name + QLatin1Char('"');
     }
-    if (count == 0)
-        return QString();
-    const QString which =
-        count == 1 ? layerName(first) : layerName(first) + QStringLiteral("\" to \"") + layerName(last);
-    return QStringLiteral("%1 left out (\"%2\"): the header of \"run.gcode\" counts %3 layers")
-        .arg(count == 1 ? QStringLiteral("1 layer picture") : QStringLiteral("%1 layer pictures").arg(count), which)
-        .arg(layers);
+    QStringList notes;
+    if (count > 0) {
+        const QString which =
+            count == 1 ? layerName(first) : layerName(first) + QStringLiteral("\" to \"") + layerName(last);
+        notes << QStringLiteral("%1 left out (\"%2\"): the header of \"run.gcode\" counts %3 layers")
+                     .arg(count == 1 ? QStringLiteral("1 layer picture") : QStringLiteral("%1 layer pictures").arg(count),
+                          which)
+                     .arg(layers);
+    }
+    if (otherCount > 0) {
+        if (otherCount > others.size())
+            others << QStringLiteral("and %1 more").arg(otherCount - others.size());
+        notes << QStringLiteral("%1 left out (%2): the layers are \"1.png\" to \"%3\"")
+                     .arg(otherCount == 1 ? QStringLiteral("1 other picture")
+                                          : QStringLiteral("%1 other pictures").arg(otherCount),
+                          others.join(QStringLiteral(", ")), layerName(layers));
+    }
+    return notes.join(QStringLiteral("; "));
+}
+
+QString megabytes(qint64 bytes)
+{
+    return QString::number((bytes + (1 << 20) - 1) >> 20);
 }
 
 QString memberFailure(MemberRead r)
@@ -147,7 +179,8 @@ int ExportThread::Export_Vexmor3D()
     int layers = 0;
     int badLayer = 0;
     QString error;
-    switch (ResaveVxs(m_srcPath, m_dstPath, m_para, &layers, error, &badLayer)) {
+    const ResavePrinter printer{m_machineName, m_machineCode};
+    switch (ResaveVxs(m_srcPath, m_dstPath, m_para, &layers, error, &badLayer, &printer)) {
     case ResaveResult::Ok:
         m_totalLayer = layers;
         return fail(ExportOk, QString());
@@ -160,6 +193,10 @@ int ExportThread::Export_Vexmor3D()
         return fail(badLayer ? ExportLayerFailed : ExportSourceInvalid, error);
     case ResaveResult::NothingLit:
         return fail(ExportNothingLit, error);
+    case ResaveResult::WrongPrinter:
+        return fail(ExportWrongPrinter, error);
+    case ResaveResult::TooTall:
+        return fail(ExportTooTall, error);
     case ResaveResult::DestinationFailed:
         break;
     }
@@ -211,7 +248,21 @@ QString ExportThread::readPreview(QImage& preview)
     if (r != MemberRead::Ok)
         return QStringLiteral("preview dropped: \"%1\" %2").arg(name, memberFailure(r));
     QString error;
-    if (!DecodeArchiveImage(bytes, preview, error)) {
+    PngHeader header;
+    if (ReadPngHeader(bytes, header, error) && ArchiveImageSizeProblem(header.size).isEmpty()) {
+        // Decoded, a 32-bit copy to scale from, and the scaled images.
+        const qint64 pixels = qint64(header.size.width()) * header.size.height();
+        const qint64 cost = PngDecodedBytes(header) + pixels * 4 + 2 * 1200 * 1600 * 4;
+        if (cost > m_decodeBudget)
+            return QStringLiteral("preview dropped: \"%1\": image of %2 x %3 pixels at %4 bits needs %5 MB to "
+                                  "convert, more than the %6 MB a conversion may use")
+                .arg(name)
+                .arg(header.size.width())
+                .arg(header.size.height())
+                .arg(header.bitDepth)
+                .arg(megabytes(cost), megabytes(m_decodeBudget));
+    }
+    if (!DecodeArchiveImage(bytes, preview, error, m_decodeBudget)) {
         preview = QImage();
         return QStringLiteral("preview dropped: \"%1\": %2").arg(name, error);
     }
@@ -289,13 +340,20 @@ int ExportThread::Export_ChiTuBox()
                         .arg(m_gcodeParas.value(QStringLiteral("totalLayer"))));
     }
     m_totalLayer = layers;
+    // As a slice refuses a plate taller than the printer.
+    const QString tall = PrinterModels::PrintHeightProblem(layers, double(m_para.SliceThickness),
+                                                           double(m_para.MachineHeight), m_machineName);
+    if (!tall.isEmpty()) {
+        closeArchive();
+        return fail(ExportTooTall, m_zipPath + QStringLiteral(": ") + tall);
+    }
 
     QImage preview;
     QStringList notes;
     notes << readPreview(preview);
-    result = writeConversion(preview, sourceFrame);
+    result = writeConversion(std::move(preview), sourceFrame);
     if (result == ExportOk)
-        notes << layersLeftOut(m_zip, m_totalLayer);
+        notes << picturesLeftOut(m_zip, m_totalLayer);
     closeArchive();
     notes.removeAll(QString());
     if (result == ExportOk)
@@ -310,7 +368,7 @@ bool ExportThread::writeLayerRecord(QDataStream& out, const QVector<unsigned cha
     return out.status() == QDataStream::Ok;
 }
 
-int ExportThread::writeConversion(const QImage& preview, const QSize& sourceFrame)
+int ExportThread::writeConversion(QImage preview, const QSize& sourceFrame)
 {
     m_outFile.setFileName(m_exportPath);
     if (!m_outFile.open(QIODevice::WriteOnly))
@@ -351,6 +409,7 @@ int ExportThread::writeConversion(const QImage& preview, const QSize& sourceFram
         static const char zeros[4] = {0, 0, 0, 0};
         out.writeRawData(zeros, (4 - png.size() % 4) % 4);
     }
+    preview = QImage(); // its pixels are not held beside the layers'
 
     LayerCodingPool::Settings settings;
     settings.bitsPerPixel = m_grayBits;
@@ -400,6 +459,26 @@ int ExportThread::writeConversion(const QImage& preview, const QSize& sourceFram
         if (r != MemberRead::Ok) {
             m_failedLayer = layer;
             result = fail(ExportLayerFailed, QStringLiteral("layer %1 (\"%2\") %3").arg(layer).arg(layerName(layer), memberFailure(r)));
+            break;
+        }
+        // A layer that alone needs more than the budget is refused, not
+        // decoded; one of another frame is told as such by the pool.
+        const qint64 cost = LayerCodingPool::estimateLayerBytes(bytes, settings);
+        const QSize size = ArchiveImageSize(bytes);
+        if (cost > m_decodeBudget && (!sourceFrame.isValid() || size == sourceFrame)) {
+            while (result == ExportOk && pool.hasPending())
+                result = writeNext();
+            if (result == ExportOk) {
+                m_failedLayer = layer;
+                result = fail(ExportLayerFailed,
+                              QStringLiteral("layer %1 (\"%2\"): image of %3 x %4 pixels needs %5 MB to convert, more "
+                                             "than the %6 MB a conversion may use")
+                                  .arg(layer)
+                                  .arg(layerName(layer))
+                                  .arg(size.width())
+                                  .arg(size.height())
+                                  .arg(megabytes(cost), megabytes(m_decodeBudget)));
+            }
             break;
         }
         pool.submit(layer, std::move(bytes));

@@ -24,7 +24,9 @@ enum ExportResultCode {
     ExportBadArchiveData = -5,   // header out of range or unreadable
     ExportSourceInvalid = -6,    // re-save source missing or not a VXS file
     ExportNoJob = -7,            // m_exportType names no job
-    ExportNothingLit = -8        // no layer lights a pixel
+    ExportNothingLit = -8,       // no layer lights a pixel
+    ExportWrongPrinter = -9,     // re-save source of another machine code than the printer's
+    ExportTooTall = -10          // the layers stand taller than the printer builds
 };
 
 // Converter worker: re-saves a VXS file with a new parameter block, or turns
@@ -50,8 +52,8 @@ public:
     int lastResult() const { return m_result; }
     // Why the job failed; after a successful conversion empty, or notes
     // joined by "; ": one starting "preview dropped" when the archive's
-    // preview was unusable, one naming the layer pictures left out when the
-    // archive holds more than its header counts.
+    // preview was unusable, one naming the pictures left out: layers past
+    // the header's count, and any other picture the conversion does not use.
     QString lastMessage() const { return m_message; }
     // Layer number (from 1) that stopped the last conversion, or 0.
     int failedLayer() const { return m_failedLayer; }
@@ -97,7 +99,8 @@ private:
     // or it cannot be used); a non-empty result says why it was dropped.
     QString readPreview(QImage& preview);
     // Every layer image must be of `sourceFrame` (before any scaling).
-    int writeConversion(const QImage& preview, const QSize& sourceFrame);
+    // The preview is let go once the header is written.
+    int writeConversion(QImage preview, const QSize& sourceFrame);
     bool writeLayerRecord(QDataStream& out, const QVector<unsigned char>& code);
     void closeArchive();
     void discardOutput();

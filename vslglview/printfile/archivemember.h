@@ -12,6 +12,9 @@ class QuaZipFile;
 // pixels; an archive claiming more is refused before anything is allocated.
 constexpr int kMaxArchiveImageSide = 16384;
 constexpr qint64 kMaxArchiveImagePixels = qint64(8192) * 8192;
+// Largest decoded image, in bytes of pixels (a 16-bit RGBA picture takes 8
+// bytes a pixel).
+constexpr qint64 kMaxArchiveDecodedBytes = qint64(512) << 20;
 // Largest compressed image member read into memory.
 constexpr qint64 kMaxArchiveMemberBytes = qint64(64) << 20;
 
@@ -25,14 +28,36 @@ QString RepeatedMemberName(QuaZip& zip);
 MemberRead ReadArchiveMember(QuaZip& zip, QuaZipFile& file, const QString& name, qint64 maxBytes,
                              QByteArray& bytes);
 
-// The size an image's header states, format taken from the data; invalid
-// when the data is no image.
+// What the image header (IHDR) of a PNG states.
+struct PngHeader
+{
+    QSize size;
+    int bitDepth = 0;
+    int colorType = 0;
+    // A transparency chunk before the pixel data: grey and colour images
+    // then decode with an alpha channel too.
+    bool transparency = false;
+};
+
+// Reads the signature and image header of PNG data without decoding a
+// pixel. False with a reason in `error` when the data is no PNG (naming what
+// it looks like instead: gzip, SVG, JPEG, GIF...) or its header is damaged.
+bool ReadPngHeader(const QByteArray& bytes, PngHeader& header, QString& error);
+// Upper bound of the bytes Qt's PNG reader allocates for the image's pixels.
+qint64 PngDecodedBytes(const PngHeader& header);
+// Whether the decoded image can carry an alpha channel.
+bool PngHasAlpha(const PngHeader& header);
+
+// The size a PNG's header states; invalid when the data is no PNG.
 QSize ArchiveImageSize(const QByteArray& bytes);
 // Why an image of `size` is not taken (no image, too large); empty when it is.
 QString ArchiveImageSizeProblem(const QSize& size);
 
-// Decodes an image, format taken from the data. Its size is read from the
-// image header and checked against the limits above before the pixels are
-// allocated. False with a reason in `error` when the data is not a complete
-// image or too large.
-bool DecodeArchiveImage(const QByteArray& bytes, QImage& image, QString& error);
+// Decodes PNG data, and PNG only: archive members are named ".png", and
+// handing them to whichever image plugin claims the data would let a
+// drawing or any other format run. The header is checked (signature, size
+// against the limits above, and the bytes the pixels take against
+// `maxDecodedBytes`) before anything is allocated. False with a reason in
+// `error` when the data is not a complete PNG or too large.
+bool DecodeArchiveImage(const QByteArray& bytes, QImage& image, QString& error,
+                        qint64 maxDecodedBytes = kMaxArchiveDecodedBytes);

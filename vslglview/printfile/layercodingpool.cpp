@@ -4,8 +4,6 @@
 #include "printfile/runlength.h"
 #include "mesh/workerpriority.h"
 
-#include <QBuffer>
-#include <QImageReader>
 #include <QPainter>
 #include <QtGlobal>
 
@@ -131,7 +129,7 @@ LayerCodingPool::Result LayerCodingPool::codeLayer(int layer, const QByteArray& 
         }
     }
     QImage image;
-    if (!DecodeArchiveImage(imageBytes, image, r.error))
+    if (!DecodeArchiveImage(imageBytes, image, r.error, settings.byteBudget))
         return r;
     if (image.hasAlphaChannel()) {
         // A transparent pixel is unlit, whatever colour it carries.
@@ -156,24 +154,22 @@ LayerCodingPool::Result LayerCodingPool::codeLayer(int layer, const QByteArray& 
 
 qint64 LayerCodingPool::estimateLayerBytes(const QByteArray& imageBytes, const Settings& settings)
 {
-    QBuffer buffer;
-    buffer.setData(imageBytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    reader.setDecideFormatFromContent(true);
-    const QSize size = reader.size();
-    if (!size.isValid() || size.isEmpty())
+    // From the PNG header alone: no image plugin sees the data to size it.
+    PngHeader header;
+    QString error;
+    if (!ReadPngHeader(imageBytes, header, error) || !ArchiveImageSizeProblem(header.size).isEmpty())
         return settings.byteBudget;
-    const qint64 pixels = qint64(size.width()) * size.height();
-    const QImage::Format format = reader.imageFormat();
-    const int depth = format == QImage::Format_Invalid ? 64 : qMax(8, int(QImage::toPixelFormat(format).bitsPerPixel()));
-    qint64 bytes = pixels * depth / 8;            // decoded
-    if (QImage::toPixelFormat(format).alphaUsage() == QPixelFormat::UsesAlpha || format == QImage::Format_Invalid)
+    const qint64 pixels = qint64(header.size.width()) * header.size.height();
+    qint64 bytes = PngDecodedBytes(header);      // decoded
+    const qint64 depth = bytes / pixels;           // bytes a pixel
+    if (PngHasAlpha(header))
         bytes += 2 * pixels * 4;                  // black frame and a converted copy while painting
     qint64 outPixels = pixels;
-    if (settings.scaleTo.isValid() && size != settings.scaleTo) {
+    if (settings.scaleTo.isValid() && header.size != settings.scaleTo) {
         outPixels = qint64(settings.scaleTo.width()) * settings.scaleTo.height();
-        bytes += outPixels * qMax(4, depth / 8);  // scaled copy
+        if (depth < 4)
+            bytes += pixels * 4;                  // smooth scaling works on 32-bit pixels
+        bytes += outPixels * qMax<qint64>(4, depth); // scaled copy
     }
     bytes += outPixels * 4;                       // an intermediate of the grey conversion
     bytes += outPixels;                           // grey image

@@ -59,6 +59,44 @@ int MachineCode(const QString& model)
     return r ? r->code : 0;
 }
 
+QString ModelsOfCode(int code)
+{
+    QStringList names;
+    for (const Row& r : kRows)
+        if (r.code == code)
+            names << QString::fromLatin1(r.name);
+    return names.join(QStringLiteral(", "));
+}
+
+QString MachineCodeProblem(int fileCode, const QString& model, int modelCode)
+{
+    if (fileCode == modelCode)
+        return QString();
+    const QString owners = ModelsOfCode(fileCode);
+    return QStringLiteral("Wrong printer! the source is a print file of machine code %1 (%2); %3 prints only files "
+                          "of its own code %4")
+        .arg(fileCode)
+        .arg(owners.isEmpty() ? QStringLiteral("no known printer") : owners)
+        .arg(model.isEmpty() ? QStringLiteral("the printer") : model)
+        .arg(modelCode);
+}
+
+QString PrintHeightProblem(qint64 layers, double thicknessMm, double heightMm, const QString& model)
+{
+    const double tall = double(layers) * thicknessMm;
+    // A micrometre of slack: a layer thickness in single precision summed
+    // over a million layers strays by less.
+    if (tall <= heightMm + 1e-3)
+        return QString();
+    return QStringLiteral("Too tall to print! its %1 layers of %2 mm make %3 mm, more than the build height of %4, "
+                          "%5 mm")
+        .arg(layers)
+        .arg(thicknessMm, 0, 'g', 6)
+        .arg(tall, 0, 'f', 2)
+        .arg(model.isEmpty() ? QStringLiteral("the printer") : model)
+        .arg(heightMm, 0, 'g', 6);
+}
+
 bool ArchiveCheckFor(const QString& model, ArchiveCheck& row)
 {
     static const struct

@@ -20,6 +20,17 @@ QString Extension(const QString& model);
 // Machine code written into the print file; 0 for an unknown model.
 int MachineCode(const QString& model);
 
+// The models of the tables whose files carry `code`, joined by ", ".
+QString ModelsOfCode(int code);
+// Empty when a print file of machine code `fileCode` is one `model` (of
+// code `modelCode`) prints; else why not, beginning "Wrong printer!". A
+// re-save keeps the file's code, so it stays its own printer's file.
+QString MachineCodeProblem(int fileCode, const QString& model, int modelCode);
+// Empty when `layers` layers of `thicknessMm` fit the build height
+// `heightMm` of `model`; else why not, naming both heights, beginning
+// "Too tall to print!".
+QString PrintHeightProblem(qint64 layers, double thicknessMm, double heightMm, const QString& model);
+
 // What the converter panel compares a foreign archive's header with before
 // converting it for a model: build size in whole micrometres and resolution.
 struct ArchiveCheck

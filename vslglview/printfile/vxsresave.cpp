@@ -1,5 +1,6 @@
 #include "printfile/vxsresave.h"
 
+#include "printfile/printermodels.h"
 #include "printfile/runlength.h"
 
 #include <QDataStream>
@@ -316,7 +317,7 @@ ResaveResult copyPatched(const QString& src, const QString& dst, const QByteArra
 } // namespace
 
 ResaveResult ResaveVxs(const QString& src, const QString& dst, const ST_MachinePara& para, int* layerCount,
-                       QString& error, int* badLayer)
+                       QString& error, int* badLayer, const ResavePrinter* printer)
 {
     const QByteArray block = VxsParaBytes(para);
     if (!QFileInfo::exists(src) || !QFileInfo(src).isFile()) {
@@ -334,6 +335,19 @@ ResaveResult ResaveVxs(const QString& src, const QString& dst, const ST_MachineP
         return ResaveResult::NotVxs;
     if (layerCount)
         *layerCount = layout.layerCount;
+    if (printer) {
+        QString problem = PrinterModels::MachineCodeProblem(layout.machineCode, printer->model, printer->machineCode);
+        if (!problem.isEmpty()) {
+            error = src + QStringLiteral(": ") + problem;
+            return ResaveResult::WrongPrinter;
+        }
+        problem = PrinterModels::PrintHeightProblem(layout.layerCount, double(para.SliceThickness),
+                                                    double(para.MachineHeight), printer->model);
+        if (!problem.isEmpty()) {
+            error = src + QStringLiteral(": ") + problem;
+            return ResaveResult::TooTall;
+        }
+    }
     // Layers only print on the frame they were made for, and the new
     // header must state that frame.
     const int width = VxsFrameSide(para.XResolution), height = VxsFrameSide(para.YResolution);

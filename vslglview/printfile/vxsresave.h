@@ -16,7 +16,25 @@ constexpr qint64 kVxsMinHeaderBytes = kVxsLayerCountOffset + 4;
 // More layers than this is no print (a million layers of 10 micrometres is 10 m).
 constexpr int kMaxVxsLayers = 1000000;
 
-enum class ResaveResult { Ok, SourceUnreadable, NotVxs, DestinationFailed, FrameMismatch, NothingLit, EmptyRun };
+enum class ResaveResult
+{
+    Ok,
+    SourceUnreadable,
+    NotVxs,
+    DestinationFailed,
+    FrameMismatch,
+    NothingLit,
+    EmptyRun,
+    WrongPrinter,
+    TooTall
+};
+
+// The printer a re-save is for.
+struct ResavePrinter
+{
+    QString model;
+    int machineCode = 0;
+};
 
 // The image side a header element states: a whole number of pixels from 1
 // to 16384, else 0.
@@ -70,5 +88,8 @@ bool CheckVxsLayerFrames(QIODevice& file, const VxsLayout& layout, int width, in
 // one whose layers light no pixel (NothingLit), nor one with a run of length
 // 0 (EmptyRun, with the layer in `badLayer`), which a printer refuses. The
 // source is never removed; on failure `dst` is left as it was.
+// With `printer`, the source must carry its machine code (WrongPrinter: the
+// header's code is kept, so the file would stay another printer's), and its
+// layers of the new block's thickness must fit the block's height (TooTall).
 ResaveResult ResaveVxs(const QString& src, const QString& dst, const ST_MachinePara& para, int* layerCount,
-                       QString& error, int* badLayer = nullptr);
+                       QString& error, int* badLayer = nullptr, const ResavePrinter* printer = nullptr);

@@ -69,11 +69,12 @@ void VSL3DScene::FindFreeSpaceFor(VSLModelPainter* instance)
     ArrangementBoxXY(lo, hi);
     const float minX = lo.x(), minY = lo.y(), maxX = hi.x(), maxY = hi.y();
     // How well the plate holds everything with the instance where it stands:
-    // 2 as it is, 1 once AppendModelPainter has centred the whole
-    // arrangement (which moves what the user placed), 0 not at all.
+    // 3 as it is, 2 as it is but for a copy's supports reaching past the
+    // edge, 1 once AppendModelPainter has centred the whole arrangement
+    // (which moves what the user placed), 0 not at all.
     auto fit = [&] {
-        if (!LeavesBoundXY(instance))
-            return 2;
+        if (!ModelLeavesBoundXY(instance))
+            return SupportsLeaveBoundXY(instance) ? 2 : 3;
         const float halfW = (qMax(maxX, instance->m_maxBound.x()) - qMin(minX, instance->m_minBound.x())) * 0.5f;
         const float halfH = (qMax(maxY, instance->m_maxBound.y()) - qMin(minY, instance->m_minBound.y())) * 0.5f;
         return halfW <= m_boundMax.x() && -halfW >= m_boundMin.x() && halfH <= m_boundMax.y() &&
@@ -113,7 +114,8 @@ void VSL3DScene::AppendModelPainter(VSLModelPainter* instance)
 {
     FindFreeSpaceFor(instance);
     m_instances.insert(instance->m_nNumber, instance);
-    if (LeavesBoundXY(instance))
+    // Centring moves model boxes; it cannot bring supports back on the plate.
+    if (ModelLeavesBoundXY(instance))
         CenterAll();
 }
 
@@ -155,12 +157,14 @@ bool VSL3DScene::PushFreeStep(VSLModelPainter* instance, int depth, int& visitsL
     if (depth > kPushFreeMaxDepth || visitsLeft <= 0)
         return false;
     --visitsLeft;
-    if (LeavesBoundXY(instance))
+    // Only the model's own box: supports past the edge make a model out of
+    // range for printing, but it must still keep its neighbours off it.
+    if (ModelLeavesBoundXY(instance))
         return true;
     QVector<VSLModelPainter*> pushed;
     for (VSLModelPainter* p : qAsConst(m_instances)) {
         // An instance whose worker is running must not move under it.
-        if (p == instance || LeavesBoundXY(p) || m_jobs.IsBusy(p->m_nNumber))
+        if (p == instance || ModelLeavesBoundXY(p) || m_jobs.IsBusy(p->m_nNumber))
             continue;
         QVector2D push;
         if (VPolygonAlgorithm::PolygonCollisionPushVector(p->m_hull, instance->m_hull, push)) {
