@@ -4,7 +4,8 @@
 // What the repair stage reports about a mesh: counted from its face corners
 // alone, so it needs no adjacency and changes nothing.
 struct MeshDefectCounts {
-    int holes = 0;            // loops of open edges (edges of one face)
+    int holes = 0;            // loops of open edges (edges of one face), each once
+                              // however many loops meet at one vertex
     int nonManifoldEdges = 0; // edges of three faces or more
     int invertedFaces = 0;    // faces wound against the surface round them
 

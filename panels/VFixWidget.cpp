@@ -23,6 +23,13 @@ void VFixWidget::slot_FixDone(int result, int holes, int manifold, int normal)
     m_nHoles = holes;
     m_nManifold = manifold;
     m_nNormal = normal;
+    if (result == kStillChecking) {
+        // Counts of the models checked so far would read as the plate's.
+        for (QLabel* field : {ui->label_info, ui->label_info2, ui->label_info3})
+            field->setText(QStringLiteral("\u2026"));
+        ui->label_result->setText(tr("Checking the model: its defects are shown here as soon as the check ends."));
+        return;
+    }
     ui->label_result->clear();
     ui->label_info->setText(QString::number(holes));
     // A count shows as it is; the codes of a repair that failed as words.

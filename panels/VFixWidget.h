@@ -12,13 +12,17 @@ class VFixWidget : public QWidget
 {
     Q_OBJECT
 public:
+    static constexpr int kStillChecking = -1;
+
     explicit VFixWidget(QWidget* parent = nullptr);
     ~VFixWidget() override;
 
 public slots:
-    // result 0: nothing left to repair. holes, manifold and normal: the
-    // counts of holes, edges of three faces or more and faces turned inside
-    // out; -3 / -4 (manifold) and -4 (normal) are a failed repair's codes.
+    // result 0: nothing left to repair, kStillChecking: a model is still
+    // being checked (no count is shown until a later report). holes,
+    // manifold and normal: the counts of holes, edges of three faces or more
+    // and faces turned inside out; -3 / -4 (manifold) and -4 (normal) are a
+    // failed repair's codes.
     void slot_FixDone(int result, int holes, int manifold, int normal);
 
 private slots:

@@ -101,6 +101,9 @@ AUTHORED = {
     ("Vexmor", "Slc File is Loaded,Cannot accept new model"): "已加载Slc文件，不能再导入新模型",
     ("Vexmor", "Open File Failed,check model please"): "打开文件失败，请检查模型",
     ("Vexmor", "The model is in use by a running job."): "该模型正被运行中的任务使用。",
+    ("Vexmor", "Checking the model"): "正在检查模型",
+    ("VFixWidget", "Checking the model: its defects are shown here as soon as the check ends."):
+        "正在检查模型：检查结束后，模型缺陷将立即显示在此处。",
     ("Vexmor", "Slicing cannot start now."): "现在无法开始切片。",
     ("Vexmor", "Some models leave the build plate."): "部分模型超出了打印平台。",
     ("Vexmor", "%1 of %2 models stand partly or wholly off the build plate: what lies outside it is not printed. "

@@ -177,6 +177,8 @@ public:
     // false, with those of the ready ones, while a model is still in its
     // topology pass.
     bool CountDefects(MeshDefectCounts& sum) const;
+    // Models whose topology pass has not ended yet.
+    int ModelsBeingChecked() const;
 
     // --- supports ---
     // Starts the support worker of `instance`; its parameters are set on the

@@ -19,6 +19,7 @@
 #include <vector>
 
 int VSLModel3D::ms_nModelCount = 0;
+std::atomic<MeshReadyGate*> VSLModel3D::ms_pPassHold{nullptr};
 QVector<VSLTriangle3D> VSLModel3D::m_vT;
 
 namespace {
@@ -154,6 +155,9 @@ void VSLModel3D::RunTopologyPass()
                              << QStringLiteral(": %1 shell(s) facing inward left as written: too many shells to "
                                                "tell a cavity from a body facing the wrong way")
                                     .arg(unjudged);
+    if (MeshReadyGate* hold = ms_pPassHold.load())
+        if (hold->Acquire())
+            hold->Release();
     if (m_bStopping)
         return;
     const MeshDefectCounts defects = CountMeshDefects(m_mesh);

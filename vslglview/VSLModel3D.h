@@ -173,12 +173,17 @@ public:
 
     static int ms_nModelCount;
     static QVector<VSLTriangle3D> m_vT;
+    // While set, every topology pass waits before its end until `hold`
+    // opens (or is cancelled): lets a test act while a pass is in progress.
+    // Open it before any model it holds is destroyed.
+    static void SetPassHold(MeshReadyGate* hold) { ms_pPassHold.store(hold); }
 
 private:
     friend class FixerThread;
     void RunTopologyPass();
     void DeleteDisplayLists();
 
+    static std::atomic<MeshReadyGate*> ms_pPassHold;
     MeshReadyGate m_readyGate;
     std::atomic<bool> m_bStopping{false};
     bool m_bListsStale = false;

@@ -752,6 +752,10 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
         <source>Fix completed</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Checking the model: its defects are shown here as soon as the check ends.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>VImportWidgetX</name>
@@ -2141,6 +2145,10 @@ r</source>
     </message>
     <message>
         <source>Nothing to print.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Checking the model</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

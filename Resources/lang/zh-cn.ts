@@ -752,6 +752,10 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</translation>
         <source>Fix completed</source>
         <translation>修复完成</translation>
     </message>
+    <message>
+        <source>Checking the model: its defects are shown here as soon as the check ends.</source>
+        <translation>正在检查模型：检查结束后，模型缺陷将立即显示在此处。</translation>
+    </message>
 </context>
 <context>
     <name>VImportWidgetX</name>
@@ -2157,6 +2161,10 @@ r</source>
     <message>
         <source>Nothing to print.</source>
         <translation>没有可打印的内容。</translation>
+    </message>
+    <message>
+        <source>Checking the model</source>
+        <translation>正在检查模型</translation>
     </message>
 </context>
 <context>

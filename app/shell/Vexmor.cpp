@@ -159,6 +159,7 @@ Vexmor::Vexmor(QWidget* parent)
     m_mapBusyText[QStringLiteral("Save")] = tr("Saving slice file");
     m_mapBusyText[QStringLiteral("Support")] = tr("Generating supports");
     m_mapBusyText[QStringLiteral("Slice")] = tr("Slicing the scene");
+    m_mapBusyText[QStringLiteral("Check")] = tr("Checking the model");
 
     // Settings files refused or set aside, before and after the window is
     // up: told once the event loop runs, never from inside a reader.
@@ -466,10 +467,11 @@ bool Vexmor::reportDefects()
 {
     // Counted by each model's topology pass on the mesh as loaded; nothing
     // is changed here. Result 0: nothing left to repair, 1: defects found,
-    // -1: a model is still being checked (asked again at the next stage).
+    // -1: a model is still being checked (sent again when the check ends).
     MeshDefectCounts found;
     const bool checked = ui.GLWidget->scene()->CountDefects(found);
-    const int result = !checked ? -1 : found.Clean() ? 0 : 1;
+    const int result = !checked ? VFixWidget::kStillChecking : found.Clean() ? 0 : 1;
+    m_bDefectsPending = !checked;
     emit signal_FixDone(result, found.holes, found.nonManifoldEdges, found.invertedFaces);
     return checked;
 }
@@ -637,6 +639,28 @@ void Vexmor::SetGuiBusy(QString key, bool busy)
             w->setEnabled(!busy);
     // Delete stays off until the last job behind the overlay has ended.
     ui.GLWidget->SetDeleteEnabled(m_busyJobs.isEmpty());
+    if (!busy)
+        updateCheckingNotice();
+}
+
+void Vexmor::updateCheckingNotice()
+{
+    if (!m_pBusyWidget || !m_busyJobs.isEmpty())
+        return;
+    const VSL3DScene* scene = ui.GLWidget ? ui.GLWidget->scene() : nullptr;
+    if (!scene || scene->ModelsBeingChecked() == 0) {
+        m_pBusyWidget->hide();
+        return;
+    }
+    // Repair counts, supports and slices all wait for the check: the user
+    // sees why a stage does not answer at once.
+    if (m_pBusyWidget->isVisible())
+        return; // no job's notice is up: this one is
+    m_pBusyWidget->setText(m_mapBusyText.value(QStringLiteral("Check")));
+    placeBusyWidget();
+    m_pBusyWidget->show();
+    m_pBusyWidget->raise();
+    m_pBusyWidget->repaint();
 }
 
 void Vexmor::slot_msg(int ch, int type)
@@ -698,6 +722,10 @@ void Vexmor::slot_PrintAction(bool& repaired, bool& supported, bool& sliced)
 
 void Vexmor::slot_VexmorUpdateStatus(int NewSceneStatus)
 {
+    updateCheckingNotice();
+    // A repair report made during the check shows its counts once it ends.
+    if (m_bDefectsPending && ui.GLWidget->scene()->ModelsBeingChecked() == 0)
+        m_bRepaired = reportDefects();
     // "Ready" is a topology pass ending. Slices wait for every model's pass,
     // so layers being made or made already came from the finished mesh: the
     // pass's signal, queued behind them on a busy machine, outdates nothing.

@@ -141,6 +141,9 @@ public:
     QMap<QString, QString> m_mapBusyText;
     // Keys of the jobs now behind the busy overlay.
     QSet<QString> m_busyJobs;
+    // A repair report was asked for while a model was still being checked:
+    // it is sent again when the check ends.
+    bool m_bDefectsPending = false;
 
 signals:
     void navbarFileLoaded();
@@ -240,6 +243,9 @@ private:
     void waitServingScene(QThread* job);
     void dockWidgets();
     void placeBusyWidget();
+    // The overlay tells that a model is still being checked while no job's
+    // notice is up; the window stays usable meanwhile.
+    void updateCheckingNotice();
 
     QMap<int, void (Vexmor::*)()> m_mapButtons;
 };

@@ -10,6 +10,7 @@
 #include "VSupportWidgetX.h"
 #include "VTransformEditWidget.h"
 #include "Vexmor.h"
+#include "notices.h"
 #include "test_meshes.h"
 
 #include <QPushButton>
@@ -117,6 +118,12 @@ protected:
     // panel: that panel alone is shown, inside the window.
     int shot(Vexmor& w, const char* name, QWidget* panel = nullptr)
     {
+        // A model still being checked puts its notice over the view: the
+        // shots compare the plate once every check has ended.
+        (void)QTest::qWaitFor([&] {
+            return w.ui.GLWidget->scene()->ModelsBeingChecked() == 0 &&
+                   (w.isWorking() || !w.m_pBusyWidget->isVisible());
+        }, 60000);
         QTest::qWait(100);
         // The bar's pictures load on their own: with a stage panel, the grab
         // is taken once the Save button's picture is drawn (or a hang's

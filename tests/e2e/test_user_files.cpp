@@ -6,6 +6,7 @@
 #include "language.h"
 #include "logoutput.h"
 #include "modal_answer.h"
+#include "notices.h"
 #include "ownedfile.h"
 
 #include <QDir>
@@ -286,6 +287,83 @@ TEST_F(UserFiles, TheRepairPanelShowsWhatTheMeshHolds)
         QTest::qWait(100);
         w.grab().save(QStringLiteral("e2e_repair_%1.png").arg(r.name));
     }
+}
+
+// Fix chosen straight after loading a large mesh with three facets out,
+// while its check still runs (held here until the test lets it end): the
+// window says it is checking and stays usable, the panel shows no count it
+// has not made, and the counts appear as soon as the check ends.
+TEST_F(UserFiles, FixChosenDuringTheCheckShowsTheCountsWhenItEnds)
+{
+    QVector<VSLTriangle3D> sphere = testmesh::SphereWithTriangles(300000, 20.f);
+    const int n = sphere.size();
+    for (int i : {n * 3 / 4, n / 2, n / 4}) // facets far apart, highest first
+        sphere.remove(i);
+
+    MeshReadyGate hold;
+    VSLModel3D::SetPassHold(&hold);
+    Vexmor w;
+    // Let go before the window (and the model waiting on it) is destroyed.
+    struct LetGo {
+        MeshReadyGate& hold;
+        ~LetGo()
+        {
+            hold.Open();
+            VSLModel3D::SetPassHold(nullptr);
+        }
+    } letGo{hold};
+    ASSERT_NO_FATAL_FAILURE(open(w, 10.f));
+    ASSERT_TRUE(testmesh::WriteFile(stl, testmesh::BinaryStl(sphere)));
+    ASSERT_NO_FATAL_FAILURE(load(w));
+    VSL3DScene* scene = w.ui.GLWidget->scene();
+    ASSERT_EQ(scene->ModelsBeingChecked(), 1);
+
+    auto busyText = [&] { return w.m_pBusyWidget->findChild<QLabel*>("label_Info")->text(); };
+    auto label = [&](const char* name) { return w.m_pFixWidget->findChild<QLabel*>(name)->text(); };
+    auto counts = [&] { return QStringList{label("label_info"), label("label_info2"), label("label_info3")}; };
+    EXPECT_TRUE(w.m_pBusyWidget->isVisible());
+    EXPECT_EQ(busyText(), "Checking the model");
+    EXPECT_TRUE(w.m_pNavBar->isEnabled());
+    EXPECT_FALSE(w.isWorking());
+
+    ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "fixButton"));
+    WAIT_TRUE(w.m_pFixWidget->isVisible(), 60000);
+    const QString ellipsis = QStringLiteral("\u2026");
+    EXPECT_EQ(counts(), (QStringList{ellipsis, ellipsis, ellipsis}));
+    const QString checking = "Checking the model: its defects are shown here as soon as the check ends.";
+    EXPECT_EQ(label("label_result"), checking);
+    QTest::mouseClick(w.m_pFixWidget->findChild<QPushButton*>("btn_AutoFix"), Qt::LeftButton);
+    EXPECT_EQ(label("label_result"), checking);
+    EXPECT_FALSE(w.m_bRepaired);
+    // As a person sees it: the notice's dark red text at the right, the
+    // panel's own text at the bottom left.
+    QTest::qWait(100);
+    const QImage during = w.grab().toImage();
+    during.save("e2e_repair_during_check.png");
+    auto reddish = [&](const QImage& img, QWidget* area) {
+        const QRect r(area->mapTo(&w, QPoint(0, 0)), area->size());
+        int n = 0;
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            for (int x = r.left(); x <= r.right(); ++x) {
+                const QColor c = img.pixelColor(x, y);
+                n += c.red() > 100 && c.green() < 60 && c.blue() < 60;
+            }
+        return n;
+    };
+    EXPECT_GT(reddish(during, w.m_pBusyWidget), 20);
+    EXPECT_EQ(shownPanels(w), QList<QWidget*>{w.m_pFixWidget});
+
+    hold.Open();
+    WAIT_TRUE(label("label_info") == "3", 60000);
+    EXPECT_EQ(counts(), (QStringList{"3", "0", "0"}));
+    EXPECT_EQ(label("label_result"), "");
+    EXPECT_TRUE(w.m_bRepaired);
+    WAIT_TRUE(!w.m_pBusyWidget->isVisible(), 10000);
+    QTest::qWait(100);
+    const QImage after = w.grab().toImage();
+    after.save("e2e_repair_after_check.png");
+    EXPECT_EQ(reddish(after, w.m_pBusyWidget), 0);
+    EXPECT_EQ(scene->ModelsBeingChecked(), 0);
 }
 
 // A block whose right side hangs out at 45 degrees, 1 mm from the plate's

@@ -33,3 +33,23 @@ TEST(FixWidget, ReportsAndTheFixButton)
         EXPECT_EQ(label("label_result"), "");
     }
 }
+
+// While a model is still being checked the panel shows no count, says why,
+// and Fix confirms nothing; the next report shows the counts.
+TEST(FixWidget, StillCheckingShowsNoCount)
+{
+    VFixWidget panel;
+    auto label = [&](const char* name) { return panel.findChild<QLabel*>(name)->text(); };
+    const QString ellipsis = QStringLiteral("\u2026");
+    const QString checking = "Checking the model: its defects are shown here as soon as the check ends.";
+    panel.slot_FixDone(VFixWidget::kStillChecking, 0, 0, 0);
+    EXPECT_EQ((QStringList{label("label_info"), label("label_info2"), label("label_info3")}),
+              (QStringList{ellipsis, ellipsis, ellipsis}));
+    EXPECT_EQ(label("label_result"), checking);
+    QTest::mouseClick(panel.findChild<QPushButton*>("btn_AutoFix"), Qt::LeftButton);
+    EXPECT_EQ(label("label_result"), checking);
+    panel.slot_FixDone(1, 3, 0, 0);
+    EXPECT_EQ((QStringList{label("label_info"), label("label_info2"), label("label_info3")}),
+              (QStringList{"3", "0", "0"}));
+    EXPECT_EQ(label("label_result"), "");
+}

@@ -59,3 +59,11 @@ bool VSL3DScene::CountDefects(MeshDefectCounts& sum) const
     }
     return all;
 }
+
+int VSL3DScene::ModelsBeingChecked() const
+{
+    int n = 0;
+    for (VSLModel3D* model : m_models)
+        n += model->isReady() ? 0 : 1;
+    return n;
+}
