@@ -9,6 +9,7 @@
 #include "dlp/slicebuildconfig.h"
 #include "gen_harness.h"
 #include "housing.h"
+#include "housing_cad.h"
 #include "layer_checks.h"
 #include "layers/islands.h"
 #include "printfiledecoder.h"
@@ -143,3 +144,21 @@ TEST(HousingPrint, ABossRimsDimplesStandOnSupports)
     EXPECT_EQ(printed.counted.model, 0);
     EXPECT_EQ(printed.counted.support, 0);
 }
+
+// Housings as CAD exports tessellate them, whole and at half size: an open
+// one on a flange with ledges, a hanging boss and cross holes, and a closed
+// one whose supports stand on its floor between bosses.
+class HousingShapes : public ::testing::TestWithParam<int> {};
+
+TEST_P(HousingShapes, PrintWithoutIslands)
+{
+    const int k = GetParam();
+    const float scale = k % 2 ? 0.5f : 1.f;
+    const std::vector<housing::Tri> mesh = k < 2 ? housing::ProfileHousing(scale) : housing::ClosedHousing(scale);
+    const Printed printed = SupportSliceWrite(Triangles(mesh));
+    EXPECT_EQ(printed.fileIslands, 0) << printed.where;
+    EXPECT_EQ(printed.counted.model, 0);
+    EXPECT_EQ(printed.counted.support, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(OpenAndClosed, HousingShapes, ::testing::Range(0, 4));
