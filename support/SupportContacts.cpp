@@ -125,22 +125,23 @@ std::vector<uint32_t> DimpleFloors(const MyMesh& mesh, const QMap<uint, uchar>& 
         const float z = mesh.vert[v].p[2];
         run.assign(1, v);
         seen[v] = 1;
-        bool floor = true, any = false;
-        for (size_t head = 0; head < run.size() && floor; ++head)
+        // The whole run is walked even once it is known to be no floor: a
+        // part of it left unseen would be taken for a floor of its own.
+        bool lower = false, any = false;
+        for (size_t head = 0; head < run.size(); ++head)
             ForRing(mesh, run[head], [&](uint32_t f, int k) {
-                for (int j = 1; j < 3 && floor; ++j) {
+                for (int j = 1; j < 3; ++j) {
                     const uint32_t w = mesh.face[f].v[(k + j) % 3];
                     any = true;
                     if (w >= vn || mesh.vert[w].p[2] < z) {
-                        floor = false;
+                        lower = true;
                     } else if (mesh.vert[w].p[2] == z && !seen[w]) {
                         seen[w] = 1;
                         run.push_back(w);
-                        floor = run.size() <= kMaxFloor;
                     }
                 }
             });
-        if (!floor || !any)
+        if (lower || !any || run.size() > kMaxFloor)
             continue;
         if (std::none_of(run.begin(), run.end(), [&contacts](uint32_t w) { return contacts.contains(w); }))
             floors.push_back(*std::min_element(run.begin(), run.end()));

@@ -93,7 +93,11 @@ TEST(DimpleFloors, AnEdgeWithALowerNeighbourIsNoFloor)
     // The same edge, but one end beside the seed's lower vertex: the
     // surface runs down from it, nothing cures there on its own.
     const SupportParameters params{1.0, 0.6, 1.1, 3.0};
-    auto g = genh::Generate(DimpledSlab(10.07f, 10.f, 10.03f, {{3, 6}, {4, 6}}), params);
-    for (const auto& m : g->run.m_claimedMinima)
-        EXPECT_GT(std::fabs(m.point[2] - 10.03f), 1e-4f) << m.point[0] << "," << m.point[1];
+    for (const std::vector<QPoint>& run : {std::vector<QPoint>{{3, 6}, {4, 6}},
+                                           std::vector<QPoint>{{3, 6}, {4, 6}, {5, 6}, {6, 6}, {7, 6}},
+                                           std::vector<QPoint>{{7, 6}, {6, 6}, {5, 6}, {4, 6}, {3, 6}, {3, 7}, {3, 5}}}) {
+        auto g = genh::Generate(DimpledSlab(10.07f, 10.f, 10.03f, run), params);
+        for (const auto& m : g->run.m_claimedMinima)
+            EXPECT_GT(std::fabs(m.point[2] - 10.03f), 1e-4f) << run.size() << ": " << m.point[0] << "," << m.point[1];
+    }
 }
