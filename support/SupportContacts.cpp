@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <QHash>
 
 #include <unordered_map>
@@ -103,20 +104,49 @@ private:
     std::vector<uint32_t> m_queue;
 };
 
-// Every neighbour stands higher: a vertex no region of its own reaches.
-bool LowerThanItsRing(const MyMesh& mesh, uint32_t v)
+// The floors of dimples no region of their own reaches: a vertex whose
+// every neighbour stands higher, or a run of vertices of one height joined
+// by edges (a dimple whose floor is an edge or a flat patch) with nothing
+// lower round it. Each floor is named by its first vertex; floors holding a
+// contact are left out.
+std::vector<uint32_t> DimpleFloors(const MyMesh& mesh, const QMap<uint, uchar>& contacts,
+                                   const std::function<void()>& poll)
 {
+    // A floor wider than this is a face of the model, not a dimple in one.
+    constexpr size_t kMaxFloor = 256;
     const uint32_t vn = mesh.VertexCount();
-    const float z = mesh.vert[v].p[2];
-    bool lowest = true, any = false;
-    ForRing(mesh, v, [&](uint32_t f, int k) {
-        for (int j = 1; j < 3; ++j) {
-            const uint32_t w = mesh.face[f].v[(k + j) % 3];
-            any = true;
-            lowest = lowest && w < vn && mesh.vert[w].p[2] > z;
-        }
-    });
-    return any && lowest;
+    std::vector<uint8_t> seen(vn, 0);
+    std::vector<uint32_t> floors, run;
+    for (uint32_t v = 0; v < vn; ++v) {
+        if ((v & 4095) == 0)
+            poll();
+        if (seen[v] || mesh.vert[v].IsD())
+            continue;
+        const float z = mesh.vert[v].p[2];
+        run.assign(1, v);
+        seen[v] = 1;
+        // The whole run is walked even once it is known to be no floor: a
+        // part of it left unseen would be taken for a floor of its own.
+        bool lower = false, any = false;
+        for (size_t head = 0; head < run.size(); ++head)
+            ForRing(mesh, run[head], [&](uint32_t f, int k) {
+                for (int j = 1; j < 3; ++j) {
+                    const uint32_t w = mesh.face[f].v[(k + j) % 3];
+                    any = true;
+                    if (w >= vn || mesh.vert[w].p[2] < z) {
+                        lower = true;
+                    } else if (mesh.vert[w].p[2] == z && !seen[w]) {
+                        seen[w] = 1;
+                        run.push_back(w);
+                    }
+                }
+            });
+        if (lower || !any || run.size() > kMaxFloor)
+            continue;
+        if (std::none_of(run.begin(), run.end(), [&contacts](uint32_t w) { return contacts.contains(w); }))
+            floors.push_back(*std::min_element(run.begin(), run.end()));
+    }
+    return floors;
 }
 
 } // namespace
@@ -169,12 +199,8 @@ void SupportRun::BuildContacts(const MyMesh& mesh, SupportMap& map, QVector<DLP_
     // A region walks level vertices of its slab, and so claims the dimples
     // in it: each lights a speck of its own a layer before the surface
     // round it, so it is a low point for the loose-contact phase.
-    for (uint32_t v = 0; v < vn; ++v) {
-        if ((v & 4095) == 0)
-            ThrowIfStopped();
-        if (!m_contactStates.contains(v) && !mesh.vert[v].IsD() && LowerThanItsRing(mesh, v))
-            m_claimedMinima.append({mesh.vert[v].p, 10u * v + 3u});
-    }
+    for (uint32_t v : DimpleFloors(mesh, m_contactStates, [this] { ThrowIfStopped(); }))
+        m_claimedMinima.append({mesh.vert[v].p, 10u * v + 3u});
 
     // Thinning: from the lowest contact up (equal heights: higher index
     // first), each surviving contact thins the later ones within 0.3 d in
