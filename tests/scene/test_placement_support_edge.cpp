@@ -22,30 +22,6 @@ const QVector3D kBoundMax(2560 * kPixelUm / 2000.f, 1440 * kPixelUm / 2000.f, 15
 const QVector2D kEdges[] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}};
 const char* const kEdgeNames[] = {"Right", "Left", "Back", "Front"};
 
-// A block 10 mm square and 4 mm high whose side towards `edge` hangs out at
-// 45 degrees from a narrower foot: the supports under it lean out past the rim.
-QVector<VSLTriangle3D> Ledge(QVector2D edge)
-{
-    const float h = 4.f;
-    const QVector3D lo[4] = {{-5, -5, 0}, {1, -5, 0}, {1, 5, 0}, {-5, 5, 0}};
-    const QVector3D hi[4] = {{-5, -5, h}, {5, -5, h}, {5, 5, h}, {-5, 5, h}};
-    QVector<VSLTriangle3D> out;
-    out << testmesh::Tri(lo[0], lo[2], lo[1]) << testmesh::Tri(lo[0], lo[3], lo[2]);
-    out << testmesh::Tri(hi[0], hi[1], hi[2]) << testmesh::Tri(hi[0], hi[2], hi[3]);
-    for (int i = 0; i < 4; ++i) {
-        const int j = (i + 1) % 4;
-        out << testmesh::Tri(lo[i], lo[j], hi[j]) << testmesh::Tri(lo[i], hi[j], hi[i]);
-    }
-    QMatrix4x4 turn;
-    turn.rotate(float(std::atan2(edge.y(), edge.x()) * 180.0 / 3.14159265358979), 0, 0, 1);
-    for (VSLTriangle3D& t : out) {
-        for (QVector3D& v : t.vertices)
-            v = turn.map(v);
-        t.UpdateNormal();
-    }
-    return out;
-}
-
 class SupportsPastTheEdge : public SceneFixture, public ::testing::WithParamInterface<int> {
 protected:
     void SetUp() override
@@ -62,7 +38,7 @@ protected:
     VSLModelPainter* SupportedLedge()
     {
         const QString stl = m_dir.filePath("ledge.stl");
-        EXPECT_TRUE(testmesh::WriteFile(stl, testmesh::BinaryStl(Ledge(Edge()))));
+        EXPECT_TRUE(testmesh::WriteFile(stl, testmesh::BinaryStl(testmesh::Ledge(Edge()))));
         EXPECT_TRUE(m_scene.AddModel(stl));
         VSLModelPainter* p = Last();
         EXPECT_TRUE(WaitUntilReady());

@@ -1,6 +1,7 @@
 #include "test_meshes.h"
 
 #include <QFile>
+#include <QMatrix4x4>
 #include <QVector2D>
 #include <QtMath>
 
@@ -384,6 +385,29 @@ QByteArray ReadFile(const QString& path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QVector<VSLTriangle3D> Ledge(QVector2D edge)
+{
+    const float h = 4.f;
+    // Built with the slope towards +x, then turned to face `edge`.
+    const QVector3D lo[4] = {{-5, -5, 0}, {1, -5, 0}, {1, 5, 0}, {-5, 5, 0}};
+    const QVector3D hi[4] = {{-5, -5, h}, {5, -5, h}, {5, 5, h}, {-5, 5, h}};
+    QVector<VSLTriangle3D> out;
+    out << Tri(lo[0], lo[2], lo[1]) << Tri(lo[0], lo[3], lo[2]);
+    out << Tri(hi[0], hi[1], hi[2]) << Tri(hi[0], hi[2], hi[3]);
+    for (int i = 0; i < 4; ++i) {
+        const int j = (i + 1) % 4;
+        out << Tri(lo[i], lo[j], hi[j]) << Tri(lo[i], hi[j], hi[i]);
+    }
+    QMatrix4x4 turn;
+    turn.rotate(float(std::atan2(edge.y(), edge.x()) * 180.0 / 3.14159265358979), 0, 0, 1);
+    for (VSLTriangle3D& t : out) {
+        for (QVector3D& v : t.vertices)
+            v = turn.map(v);
+        t.UpdateNormal();
+    }
+    return out;
 }
 
 } // namespace testmesh

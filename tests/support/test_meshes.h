@@ -2,6 +2,7 @@
 #include "vslfunction/VSLTriangle3D.h"
 
 #include <QByteArray>
+#include <QVector2D>
 #include <QVector>
 
 // Meshes generated in code for tests and benchmarks. Triangles are wound
@@ -40,6 +41,10 @@ QVector<VSLTriangle3D> BumpySphere(float r, float bump, int slices, int stacks, 
 // (60 x 60 x 4 mm); about 200k triangles with the defaults.
 QVector<VSLTriangle3D> BumpySphereBesideFanSlab(int slices = 400, int stacks = 240, int rimPoints = 2000);
 QVector<VSLTriangle3D> Translated(QVector<VSLTriangle3D> tris, QVector3D by);
+// A block 10 mm square and 4 mm high, centred on x = y = 0, whose side towards
+// `edge` (a plan direction) hangs out at 45 degrees from a narrower foot: the
+// supports under that side lean out with it, past its rim.
+QVector<VSLTriangle3D> Ledge(QVector2D edge);
 // A plate (w x d x thick mm, underside at z = heightMm) whose underside is a
 // field of downward square pyramids, one every `pitchMm` in x and y, each
 // `bumpMm` deep, standing on four corner legs (legMm square boxes from z = 0 that

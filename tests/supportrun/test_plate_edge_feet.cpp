@@ -56,32 +56,6 @@ const QVector2D kEdges[] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}};
 constexpr float kThickness = 0.1f;
 constexpr float kShaftMm = 1.1f;
 
-// A block 10 mm square and 4 mm high whose side towards `edge` hangs out
-// at 45 degrees from a narrower foot: the supports under that side lean
-// out with it, past its rim.
-QVector<VSLTriangle3D> Ledge(QVector2D edge)
-{
-    const float h = 4.f;
-    // Built with the slope towards +x, then turned to face `edge`.
-    const QVector3D lo[4] = {{-5, -5, 0}, {1, -5, 0}, {1, 5, 0}, {-5, 5, 0}};
-    const QVector3D hi[4] = {{-5, -5, h}, {5, -5, h}, {5, 5, h}, {-5, 5, h}};
-    QVector<VSLTriangle3D> out;
-    out << testmesh::Tri(lo[0], lo[2], lo[1]) << testmesh::Tri(lo[0], lo[3], lo[2]);
-    out << testmesh::Tri(hi[0], hi[1], hi[2]) << testmesh::Tri(hi[0], hi[2], hi[3]);
-    for (int i = 0; i < 4; ++i) {
-        const int j = (i + 1) % 4;
-        out << testmesh::Tri(lo[i], lo[j], hi[j]) << testmesh::Tri(lo[i], hi[j], hi[i]);
-    }
-    QMatrix4x4 turn;
-    turn.rotate(float(std::atan2(edge.y(), edge.x()) * 180.0 / 3.14159265358979), 0, 0, 1);
-    for (VSLTriangle3D& t : out) {
-        for (QVector3D& v : t.vertices)
-            v = turn.map(v);
-        t.UpdateNormal();
-    }
-    return out;
-}
-
 struct Plate {
     VSL3DScene scene;
     QTemporaryDir dir;
@@ -98,7 +72,7 @@ struct Plate {
     {
         for (int i = 0; i < 4; ++i) {
             const QString stl = dir.filePath(QStringLiteral("ledge%1.stl").arg(i));
-            if (!testmesh::WriteFile(stl, testmesh::BinaryStl(Ledge(kEdges[i]))) || !scene.AddModel(stl))
+            if (!testmesh::WriteFile(stl, testmesh::BinaryStl(testmesh::Ledge(kEdges[i]))) || !scene.AddModel(stl))
                 return false;
             instances.append(scene.instances().last());
         }
