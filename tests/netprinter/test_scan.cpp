@@ -300,6 +300,25 @@ TEST_F(LoopbackScan, HostilePeersEndInTimeWithBoundedMemory)
     }
 }
 
+// The memory a search is measured from. Under a sanitizer its quarantine
+// keeps every freed block resident, so the resident peak says nothing of the
+// search and only the live bytes count.
+struct MemoryMark {
+    bool peakKnown;
+    qint64 peakBefore;
+    qint64 before;
+};
+
+MemoryMark markMemory()
+{
+#ifdef VSL_SANITIZED_HEAP
+    const bool peakKnown = false;
+#else
+    const bool peakKnown = resetPeakMemory();
+#endif
+    return {peakKnown, peakMemoryKb(), memoryInUseKb()};
+}
+
 // Packed and huge replies to a whole search of an area: the search asks for
 // no encoding, a packed reply is refused whatever it holds, and no reply makes
 // the process hold much more than the bound on a body at its peak.
@@ -324,16 +343,7 @@ TEST_F(LoopbackScan, PackedOrHugeRepliesCostNoMoreThanTheBound)
         handled.clear();
         lists.clear();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        // The peak of resident memory, against resident memory; under a
-        // sanitizer its quarantine keeps every freed block resident, so there
-        // the peak says nothing of the search and only the live bytes count.
-#ifdef VSL_SANITIZED_HEAP
-        const bool peakKnown = false;
-#else
-        const bool peakKnown = resetPeakMemory();
-#endif
-        const qint64 peakBefore = peakMemoryKb();
-        const qint64 before = memoryInUseKb();
+        const MemoryMark mark = markMemory();
         const int sent = scan.requestCount();
         scan.start();
         ASSERT_EQ(scan.requestCount() - sent, 256);
@@ -341,17 +351,17 @@ TEST_F(LoopbackScan, PackedOrHugeRepliesCostNoMoreThanTheBound)
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         const qint64 peak = peakMemoryKb();
         std::printf("[ peak     ] %s: %lld kB over the %lld kB before the search\n", r.what,
-                    static_cast<long long>(peak - peakBefore), static_cast<long long>(peakBefore));
+                    static_cast<long long>(peak - mark.peakBefore), static_cast<long long>(mark.peakBefore));
         ASSERT_EQ(peer.requests().size(), 1);
         EXPECT_TRUE(peer.requests()[0].toLower().contains("\r\naccept-encoding: identity\r\n"))
             << peer.requests()[0].toStdString();
         EXPECT_TRUE(scan.deviceList().isEmpty()) << scan.deviceList().value(0).toStdString();
         EXPECT_EQ(lists.count(), 0);
         EXPECT_LT(peer.written(), 16 << 20);
-        if (peakKnown) {
-            EXPECT_LT(peak - peakBefore, peakBoundKb);
+        if (mark.peakKnown) {
+            EXPECT_LT(peak - mark.peakBefore, peakBoundKb);
         }
-        EXPECT_LT(memoryInUseKb() - before, peakBoundKb);
+        EXPECT_LT(memoryInUseKb() - mark.before, peakBoundKb);
     }
 }
 
@@ -398,20 +408,13 @@ TEST_F(LoopbackScan, ManyChunkedPeersStayWithinTheSearchBound)
         handled.clear();
         lists.clear();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        // Under a sanitizer the resident peak says nothing of the search (its
-        // quarantine keeps freed blocks): the live bytes are sampled instead,
-        // at every turn of the event loop.
-#ifdef VSL_SANITIZED_HEAP
-        const bool peakKnown = false;
-#else
-        const bool peakKnown = resetPeakMemory();
-#endif
-        const qint64 peakBefore = peakMemoryKb();
-        const qint64 before = memoryInUseKb();
-        qint64 sampled = before, mostHeld = 0;
+        // Where the peak is not known, the live bytes are sampled at every
+        // turn of the event loop.
+        const MemoryMark mark = markMemory();
+        qint64 sampled = mark.before, mostHeld = 0;
         QTimer sampler;
         QObject::connect(&sampler, &QTimer::timeout, [&] {
-            if (!peakKnown)
+            if (!mark.peakKnown)
                 sampled = qMax(sampled, memoryInUseKb());
             mostHeld = qMax(mostHeld, scan.heldBytes());
         });
@@ -424,8 +427,8 @@ TEST_F(LoopbackScan, ManyChunkedPeersStayWithinTheSearchBound)
         ASSERT_TRUE(QTest::qWaitFor([&] { return handled.count() == 256; }, 300000)) << handled.count() << " of 256";
         sampler.stop();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        const qint64 peak = peakKnown ? peakMemoryKb() - peakBefore : sampled - before;
-        const qint64 kept = memoryInUseKb() - before;
+        const qint64 peak = mark.peakKnown ? peakMemoryKb() - mark.peakBefore : sampled - mark.before;
+        const qint64 kept = memoryInUseKb() - mark.before;
         std::printf("[ peak     ] %d peers, %s: %lld kB at the peak, %lld kB kept after, %lld kB held at most\n",
                     kPeers, r.what, static_cast<long long>(peak), static_cast<long long>(kept),
                     static_cast<long long>(mostHeld >> 10));

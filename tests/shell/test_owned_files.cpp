@@ -45,6 +45,23 @@ protected:
     QString in(const QString& name) const { return QDir(config).filePath(name); }
     QString outside(const QString& name) const { return root.filePath("system/" + name); }
 
+    // A file of the folder and the words its problem holds ("" for none).
+    struct ProblemCase {
+        const char* name;
+        const char* problem;
+    };
+    template <size_t N, typename Judge>
+    void expectProblems(const ProblemCase (&cases)[N], Judge problemOf) const
+    {
+        for (const ProblemCase& c : cases) {
+            const QString problem = problemOf(in(c.name));
+            if (*c.problem == 0)
+                EXPECT_TRUE(problem.isEmpty()) << c.name << ": " << problem.toStdString();
+            else
+                EXPECT_TRUE(problem.contains(c.problem)) << c.name << ": " << problem.toStdString();
+        }
+    }
+
     QTemporaryDir root;
     QString config;
     QStringList told;
@@ -61,7 +78,7 @@ TEST_F(Folders, AccessProblemsOfLinksAndOtherKinds)
     ASSERT_TRUE(QFile::link(root.filePath("config/../system/passwd"), in("dotdot.ini")));
     ASSERT_TRUE(QDir(config).mkdir("folder.ini"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(in("fifo.ini")).constData(), 0600), 0);
-    const struct { const char* name; const char* problem; } cases[] = {
+    const ProblemCase cases[] = {
         {"new.ini", ""},
         {"mine.ini", ""},
         {"inside.ini", ""},
@@ -72,13 +89,7 @@ TEST_F(Folders, AccessProblemsOfLinksAndOtherKinds)
         {"folder.ini", "not a regular file"},
         {"fifo.ini", "not a regular file"},
     };
-    for (const auto& c : cases) {
-        const QString problem = OwnedFile::accessProblem(in(c.name), config);
-        if (*c.problem == 0)
-            EXPECT_TRUE(problem.isEmpty()) << c.name << ": " << problem.toStdString();
-        else
-            EXPECT_TRUE(problem.contains(c.problem)) << c.name << ": " << problem.toStdString();
-    }
+    expectProblems(cases, [&](const QString& path) { return OwnedFile::accessProblem(path, config); });
 }
 
 // A file that is no link itself may lie outside: a folder on its way
@@ -91,7 +102,7 @@ TEST_F(Folders, AFolderOnTheWayThatLeadsOutIsAProblem)
     ASSERT_TRUE(QFile::link(outside("gone"), in("Gone")));
     ASSERT_TRUE(QDir(config).mkpath("Mine/Deeper"));
     ASSERT_TRUE(QFile::link(in("Mine"), in("Inside")));
-    const struct { const char* name; const char* problem; } cases[] = {
+    const ProblemCase cases[] = {
         {"QtProject/qtlogging.ini", "outside the folder"},
         {"QtProject/new.ini", "outside the folder"},
         {"QtProject/new/deeper.ini", "outside the folder"},
@@ -100,13 +111,7 @@ TEST_F(Folders, AFolderOnTheWayThatLeadsOutIsAProblem)
         {"Inside/Deeper/a.conf", ""},
         {"Missing/a.conf", ""},
     };
-    for (const auto& c : cases) {
-        const QString problem = OwnedFile::accessProblem(in(c.name), config);
-        if (*c.problem == 0)
-            EXPECT_TRUE(problem.isEmpty()) << c.name << ": " << problem.toStdString();
-        else
-            EXPECT_TRUE(problem.contains(c.problem)) << c.name << ": " << problem.toStdString();
-    }
+    expectProblems(cases, [&](const QString& path) { return OwnedFile::accessProblem(path, config); });
     EXPECT_FALSE(OwnedFile::prepareSettings(in("QtProject/qtlogging.ini")));
     EXPECT_EQ(readBytes(outside("QtProject/qtlogging.ini")), QByteArray("[Rules]\n*=false\n"));
 }
@@ -150,7 +155,7 @@ TEST_F(Folders, LockFilesThatWouldBlockQSettingsAreNamed)
     const QByteArray leftLock = readBytes(lockOf("left.conf"));
     left.unlock();
     ASSERT_TRUE(WriteFile(lockOf("left.conf"), QByteArray(leftLock).replace(0, leftLock.indexOf('\n'), "999999999")));
-    const struct { const char* name; const char* problem; } cases[] = {
+    const ProblemCase cases[] = {
         {"fifo.conf", "fifo.conf.lock is not a regular file"},
         {"folder.conf", "folder.conf.lock is not a regular file"},
         {"dangling.conf", "dangling.conf.lock is a link to"},
@@ -160,13 +165,7 @@ TEST_F(Folders, LockFilesThatWouldBlockQSettingsAreNamed)
         {"left.conf", ""},
         {"none.conf", ""},
     };
-    for (const auto& c : cases) {
-        const QString problem = OwnedFile::settingsLockProblem(in(c.name), 0);
-        if (*c.problem == 0)
-            EXPECT_TRUE(problem.isEmpty()) << c.name << ": " << problem.toStdString();
-        else
-            EXPECT_TRUE(problem.contains(c.problem)) << c.name << ": " << problem.toStdString();
-    }
+    expectProblems(cases, [&](const QString& path) { return OwnedFile::settingsLockProblem(path, 0); });
     EXPECT_EQ(readBytes(outside("system.lock")), QByteArray("1\nsystem\nhost\n"));
     EXPECT_TRUE(QFileInfo(lockOf("held.conf")).isFile());
     EXPECT_FALSE(QFileInfo::exists(lockOf("none.conf")));
