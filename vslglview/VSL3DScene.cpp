@@ -779,6 +779,9 @@ SceneOp VSL3DScene::StartSliceScene(int xResolution, int yResolution, float dots
     if (!m_jobs.BeginSlice(numbers))
         return SceneOp::JobRunning;
 
+    m_bSliceIslandsCounted = m_bCountSliceIslands;
+    for (VSLModelPainter* p : qAsConst(m_instances))
+        p->m_bCheckSliceIslands = m_bCountSliceIslands;
     m_nXResolution = xResolution;
     m_nYResolution = yResolution;
     m_fDotsPermmX = dotsPerMmX;

@@ -56,6 +56,17 @@ enum class SceneOp : int {
     NoThreads = 6,      // the system refused the thread a job needs
 };
 
+// Regions of a slice that rest on nothing in the layer below (each
+// instance's own layers, as the print file lights them): they cure loose in
+// the resin, or not where they are drawn.
+struct SliceMidAir {
+    int model = 0;   // regions of the models
+    int support = 0; // regions of their supports
+    int lowestLayer = -1; // the lowest one's layer, counted as the file and the preview count them
+    QString lowestModel;  // the file name of the model it belongs to
+    bool any() const { return model + support > 0; }
+};
+
 // A print file about to be written: the writers' input, and the scene's
 // "file being written" state, which lasts as long as `writing` (or a copy of
 // it) lives. The scene must outlive it.
@@ -255,6 +266,13 @@ public:
     static int MaxRunningSliceWorkers();
     // Puts n plate layers in front of the model layers (n < 0 removes).
     void AddPlatform(int n);
+    // Slices started from now on count the regions that rest on nothing in
+    // the layer below, as the print file lights them (the window does).
+    void setCountSliceIslands(bool count) { m_bCountSliceIslands = count; }
+    // Of the last whole slice that counted them: its regions that start in
+    // mid-air. Empty after a slice that did not count, a stopped one, and
+    // an SLC file's layers (which are not sliced here).
+    SliceMidAir LastSliceMidAir() const;
     int runningSupportJobs() const { return m_jobs.supportJobs(); }
     int runningSliceJobs() const { return m_jobs.sliceJobs(); }
     QMutex* sceneMutex() const { return m_pSceneMutex; }
@@ -429,6 +447,8 @@ public:
     QString m_strSaveDir;
     SliceLayers m_modelSliceLayers;
     SliceLayers m_supportSliceLayers;
+    bool m_bCountSliceIslands = false;
+    bool m_bSliceIslandsCounted = false; // the last slice's instances counted theirs
     QImage m_previewImageLarge;
     int m_nPlateLayers = 0;
     QString m_strSliceError;

@@ -2140,6 +2140,14 @@ r</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <source>%1 regions of the models and %2 of their supports rest on nothing in the layer below them; the lowest is at layer %3, in %4. They cure loose in the resin, or not where they are drawn. Generate supports for that model, or turn it so that those regions face up, before printing.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Some regions start in mid-air.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>No layer was sliced: the models on the plate are lower than one layer. Scale them up or choose thinner layers.</source>
         <translation type="unfinished"></translation>
     </message>

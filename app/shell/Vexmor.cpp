@@ -90,6 +90,8 @@ Vexmor::Vexmor(QWidget* parent)
 
     // 10. Panels, hidden.
     VSLGLView* view = ui.GLWidget;
+    // Slice tells of what would start in mid-air.
+    view->scene()->setCountSliceIslands(true);
     m_pTransformWidget = new VTransformEditWidget(this);
     m_pSliceWidget = new VSliceWidgetX(view, m_buildConfig, this);
     m_pSliceWidget->hide();
@@ -976,6 +978,19 @@ void Vexmor::slot_SliceSceneDone(int nLayers)
                                "them up or choose thinner layers.");
         qWarning().noquote() << "Slice:" << why;
         showBox(tr("Nothing to print."), why);
+    } else if (const SliceMidAir midAir = ui.GLWidget->scene()->LastSliceMidAir(); midAir.any()) {
+        // What rests on nothing cures loose in the resin: the slice is kept,
+        // but the user must know before spending the resin on it.
+        const QString why = tr("%1 regions of the models and %2 of their supports rest on nothing in the layer "
+                               "below them; the lowest is at layer %3, in %4. They cure loose in the resin, or "
+                               "not where they are drawn. Generate supports for that model, or turn it so that "
+                               "those regions face up, before printing.")
+                                .arg(midAir.model)
+                                .arg(midAir.support)
+                                .arg(midAir.lowestLayer)
+                                .arg(midAir.lowestModel);
+        qWarning().noquote() << "Slice:" << why;
+        showBox(tr("Some regions start in mid-air."), why);
     }
 }
 

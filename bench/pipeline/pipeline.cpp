@@ -326,6 +326,7 @@ int main(int argc, char** argv)
     // Islands per instance, counted by each slice job as it makes the layers.
     for (VSLModelPainter* p : scene.instances())
         p->m_bCountSliceIslands = true;
+    scene.setCountSliceIslands(true);
     QElapsedTimer sliceTimer;
     sliceTimer.start();
     int slicedLayers = -1;
@@ -358,6 +359,15 @@ int main(int argc, char** argv)
             std::printf("model island layer=%d at=%.3f,%.3f\n", at.first, at.second.X / 1000.0, at.second.Y / 1000.0);
         std::printf("islands support=%d model=%d\n", all.support, all.model);
         std::printf("outline islands support=%d model=%d\n", outlines.support, outlines.model);
+        // As the window's Slice tells the user.
+        const SliceMidAir midAir = scene.LastSliceMidAir();
+        if (midAir.any())
+            Warn(QStringLiteral("%1 regions of the models and %2 of their supports start in mid-air, the lowest at "
+                                "layer %3 of %4")
+                     .arg(midAir.model)
+                     .arg(midAir.support)
+                     .arg(midAir.lowestLayer)
+                     .arg(midAir.lowestModel));
     }
     std::fflush(stdout);
 

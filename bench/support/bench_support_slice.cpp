@@ -12,6 +12,8 @@
 //                                              cones as lines),
 //                                              from shape lists and from its own triangles
 //                                              (needs a display: under Xvfb, Mesa's software GL)
+// With --islands-as-window next (after the shape), islands are counted as
+// the window counts them.
 // With --part first, the model is a mechanical part instead: a 180 x 110 x 83 mm
 // housing of ten shells (tray, bosses, shelves, a ball; about 73k triangles)
 // whose supports stand on the plate and on the model, among long outlines.
@@ -57,6 +59,9 @@ constexpr float kPixelUm = 100.f, kThicknessMm = 0.05f;
 
 enum class Shape { BumpPlate, Dense, Part, Lid };
 Shape g_shape = Shape::BumpPlate;
+// --islands-as-window: islands counted as the window's Slice counts them
+// (the lit count only where the outlines show one), not on every layer.
+bool g_windowCount = false;
 
 // Mirrored top to bottom, faces still facing out.
 QVector<VSLTriangle3D> UpsideDown(QVector<VSLTriangle3D> tris, float height)
@@ -132,7 +137,8 @@ struct Road {
         instance = scene->instances().last();
         if (!WaitFor([this] { return instance->m_pModel->isReady(); }))
             return false;
-        instance->m_bCountSliceIslands = true; // as the pipeline tool does
+        instance->m_bCountSliceIslands = !g_windowCount; // as the pipeline tool does
+        scene->setCountSliceIslands(g_windowCount);
         if (!supports)
             return true;
         instance->m_dSupportDensity = 1.0;
@@ -393,6 +399,11 @@ int main(int argc, char** argv)
                                                        : Shape::Dense;
         --argc;
         std::memmove(argv + 1, argv + 2, sizeof(char*) * size_t(argc)); // keeps argv[argc] null
+    }
+    if (argc >= 2 && std::strcmp(argv[1], "--islands-as-window") == 0) {
+        g_windowCount = true;
+        --argc;
+        std::memmove(argv + 1, argv + 2, sizeof(char*) * size_t(argc));
     }
     if (view)
         return ViewLists();

@@ -13,6 +13,7 @@
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QFile>
+#include <QRegularExpression>
 
 #include <memory>
 
@@ -205,6 +206,41 @@ TEST_F(UserFiles, AModelOffThePlateIsSlicedAfterTheWindowSaysItIsCut)
     WAIT_TRUE(w.sceneSliced(), 20000);
     EXPECT_GT(w.ui.GLWidget->GetSliceData().size(), 0);
     EXPECT_TRUE(dailyLog().contains("off the build plate")) << dailyLog().toStdString();
+}
+
+// A model with a part that hangs beside its body, unsupported: the slice is
+// kept, and the window says that part starts in mid-air and where, at the
+// layer the preview shows it first.
+TEST_F(UserFiles, APartInMidAirIsSlicedAndTheWindowSaysWhere)
+{
+    Vexmor w;
+    ASSERT_NO_FATAL_FAILURE(open(w, 10.f));
+    shot(w, "user_files_5_start");
+    QVector<VSLTriangle3D> tris = testmesh::Box({0, 0, 0}, {10, 10, 10});
+    tris += testmesh::Box({14, 0, 5.01f}, {20, 6, 8});
+    const QString floating = write("floating.stl", testmesh::BinaryStl(tris));
+    {
+        std::unique_ptr<ModalAnswers> modal(openThroughBar(w, floating, 0));
+        WAIT_TRUE(w.ui.GLWidget->scene()->instances().size() == 1, 60000);
+    }
+    const std::unique_ptr<ModalAnswers> started = startSliceThroughBar(w);
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ(started->texts, QStringList{"Some regions start in mid-air."});
+    const QString told = started->informative.value(0);
+    EXPECT_TRUE(told.startsWith("1 regions of the models and 0 of their supports rest on nothing")) << told.toStdString();
+    EXPECT_TRUE(told.contains(", in floating.stl.")) << told.toStdString();
+    EXPECT_TRUE(w.sceneSliced()) << "the slice is kept";
+    EXPECT_FALSE(w.isWorking());
+    const QRegularExpressionMatch at = QRegularExpression("at layer (\\d+),").match(told);
+    ASSERT_TRUE(at.hasMatch()) << told.toStdString();
+    const int layer = at.captured(1).toInt();
+    const SliceLayers shown = w.ui.GLWidget->GetSliceData();
+    ASSERT_GT(layer, 0);
+    ASSERT_LT(layer, shown.size());
+    EXPECT_EQ(shown[layer].size(), 2) << "the body and the hanging part";
+    EXPECT_EQ(shown[layer - 1].size(), 1) << "the body alone";
+    EXPECT_TRUE(dailyLog().contains("rest on nothing in the layer below")) << dailyLog().toStdString();
+    EXPECT_GT(shot(w, "user_files_6_mid_air", w.m_pSliceWidget), 100);
 }
 
 // Meshes with what the repair panel shows for each once the Fix stage is

@@ -65,7 +65,7 @@ TEST(LitIslands, AreThoseOfEachWholeLayerDrawnIntoTheFrame)
     std::mt19937 random(17);
     // 1/1000 mm, the frame's middle at 0: it spans -6000..6000 by -4500..4500.
     std::uniform_int_distribution<int> at(-7000, 6000), size(150, 2500), height(1, 4), step(-120, 120);
-    int islands = 0;
+    int islands = 0, toldIslands = 0;
     for (int round = 0; round < 30; ++round) {
         SCOPED_TRACE(round);
         const int layerCount = 24;
@@ -116,9 +116,57 @@ TEST(LitIslands, AreThoseOfEachWholeLayerDrawnIntoTheFrame)
             EXPECT_EQ(Counted(slice.islands), expected) << workers << " workers";
             EXPECT_EQ(slice.islands.support, 0);
         }
+        // The window's count: the lit islands of the layers where the
+        // outlines show one. Never one the file does not hold.
+        layers::InstanceSliceJob job;
+        job.contours = &contours;
+        job.layerCount = layerCount;
+        job.mapping = layers::PixelMapping{kWidth, kHeight, 10.f, 10.f};
+        job.countOutlineIslands = true;
+        job.countLitIslandsWhereOutlinesShow = true;
+        job.workers = 4;
+        const Places told = Counted(layers::SliceInstanceLayers(job).islands);
+        EXPECT_TRUE(std::includes(expected.begin(), expected.end(), told.begin(), told.end()));
         islands += int(expected.size());
+        toldIslands += int(told.size());
     }
     EXPECT_GT(islands, 30) << "islands to count";
+    // All but those resting on a sliver of the layer below too thin to light.
+    EXPECT_GE(toldIslands * 10, islands * 9) << toldIslands << " of " << islands;
+}
+
+// Of a field of islands of one layer (a plate of points hanging down), the
+// ones the model's own polygons light: each judged, with one drawing.
+TEST(LitIslands, EveryIslandOfAFieldIsJudgedModelOrNot)
+{
+    const QSize frame(170, 170);
+    auto square = [](float x0, float y0, float side) {
+        SlicePolygon p;
+        p.append(x0, y0), p.append(x0 + side, y0), p.append(x0 + side, y0 + side), p.append(x0, y0 + side);
+        return p;
+    };
+    QVector<SlicePolygon> field, model;
+    std::vector<bool> expected;
+    for (int row = 0; row < 32; ++row)
+        for (int col = 0; col < 32; ++col) {
+            field.append(square(5 + col * 5, 5 + row * 5, 3));
+            // The model lights a corner pixel of every third square; the
+            // rest are supports.
+            const bool lit = (row * 32 + col) % 3 == 0;
+            if (lit)
+                model.append(square(5 + col * 5 + 2, 5 + row * 5 + 2, 1));
+            expected.push_back(lit);
+        }
+    layers::LitIslandCounter counter(frame, QRect(QPoint(0, 0), frame));
+    std::vector<QPoint> islands;
+    counter.AddLayer({square(166, 166, 3)}, true, islands);
+    counter.AddLayer(field, true, islands);
+    ASSERT_EQ(islands.size(), expected.size());
+    const std::vector<bool> lit = counter.LightIslands(model, islands);
+    ASSERT_EQ(lit.size(), islands.size());
+    // The islands come in row order of their first pixel, as the squares were made.
+    EXPECT_EQ(lit, expected);
+    EXPECT_EQ(counter.LightIslands({}, islands), std::vector<bool>(islands.size(), false));
 }
 
 // Pixels that meet at a corner cure as one piece; the renderer lights a

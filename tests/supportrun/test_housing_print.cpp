@@ -50,13 +50,17 @@ QVector<VSLTriangle3D> Triangles(const std::vector<housing::Tri>& mesh)
 
 struct Printed {
     layers::IslandCount counted;
+    SliceMidAir midAir; // what the window's Slice tells the user
     int fileIslands = -1;
+    int firstIslandLayer = -1; // of the file
     std::string where; // layer@x,y of each island the file holds
 };
 
-// The mesh loaded, supported with 1 / 0.6 / 1.1 / 3, sliced and written; the
-// islands the slice counted and those the written file holds.
-Printed SupportSliceWrite(const QVector<VSLTriangle3D>& tris)
+// The mesh loaded, supported with 1 / 0.6 / 1.1 / 3 (unless `supported` is
+// false), sliced with `plateLayers` and written; the islands the slice
+// counted and those the written file holds.
+Printed SupportSliceWrite(const QVector<VSLTriangle3D>& tris, bool supported = true, int plateLayers = 0,
+                          bool windowsCountOnly = false)
 {
     Printed out;
     QTemporaryDir dir;
@@ -78,24 +82,28 @@ Printed SupportSliceWrite(const QVector<VSLTriangle3D>& tris)
     p->m_dTipDiameter = 0.6;
     p->m_dShaftDiameter = 1.1;
     p->m_dLiftDistance = 3.0;
-    if (scene.StartSupportJob(p) != SceneOp::Done || !WaitFor([&] { return scene.runningSupportJobs() == 0; }) ||
-        p->m_supportMap.isEmpty()) {
+    if (supported && (scene.StartSupportJob(p) != SceneOp::Done ||
+                      !WaitFor([&] { return scene.runningSupportJobs() == 0; }) || p->m_supportMap.isEmpty())) {
         ADD_FAILURE() << "no supports";
         return out;
     }
-    p->m_bCountSliceIslands = true;
+    // Every layer counted, unless the window's count alone is asked for.
+    p->m_bCountSliceIslands = !windowsCountOnly;
+    scene.setCountSliceIslands(true);
     QSignalSpy sliced(&scene, &VSL3DScene::sig_SliceSceneDone);
-    if (scene.StartSliceScene(kWidth, kHeight, 1000.f / kPixelUm, 1000.f / kPixelUm, kThickness, 0) != SceneOp::Done ||
+    if (scene.StartSliceScene(kWidth, kHeight, 1000.f / kPixelUm, 1000.f / kPixelUm, kThickness, plateLayers) !=
+            SceneOp::Done ||
         !sliced.wait(120000) || !scene.lastSliceError().isEmpty()) {
         ADD_FAILURE() << "not sliced " << qPrintable(scene.lastSliceError());
         return out;
     }
     out.counted = p->m_sliceIslands;
+    out.midAir = scene.LastSliceMidAir();
 
     DLP::SliceBuildConfig config;
     config.UpdateMachineConfig(float(kWidth), float(kHeight), kPixelUm, kPixelUm, 200.f);
     config.SliceThickness = kThickness;
-    config.PlateLayers = 0;
+    config.PlateLayers = plateLayers;
     ST_MachinePara para = DLP::machineParaFrom(config);
     const QString file = dir.filePath("part.vxs");
     scene.m_strSaveFileName = file;
@@ -122,6 +130,8 @@ Printed SupportSliceWrite(const QVector<VSLTriangle3D>& tris)
         if (L > 0) {
             std::vector<int> first;
             out.fileIslands += layercheck::FloatingRegions(here, below, kWidth, kHeight, 8, &first);
+            if (!first.empty() && out.firstIslandLayer < 0)
+                out.firstIslandLayer = L;
             for (int c : first)
                 out.where += " " + std::to_string(L) + "@" + std::to_string(c % kWidth) + "," + std::to_string(c / kWidth);
         }
@@ -162,3 +172,38 @@ TEST_P(HousingShapes, PrintWithoutIslands)
 }
 
 INSTANTIATE_TEST_SUITE_P(OpenAndClosed, HousingShapes, ::testing::Range(0, 4));
+
+// Slice tells of every region the written file holds in mid-air, at the
+// layer the file holds the lowest: a part that hangs beside the model's
+// body, a finger hanging from an arm, each unsupported and with plate layers
+// in front; supported, the same parts print whole and nothing is told.
+TEST(HousingPrint, SliceToldOfWhatTheFileHoldsInMidAir)
+{
+    QVector<VSLTriangle3D> beside = testmesh::Box({0, 0, 0}, {10, 10, 10});
+    beside += testmesh::Box({14, 0, 5.01f}, {20, 6, 8});
+    QVector<VSLTriangle3D> finger = testmesh::Box({0, 0, 0}, {4, 4, 12});  // post
+    finger += testmesh::Box({4, 0, 9}, {16, 4, 12});                      // arm
+    finger += testmesh::Box({12, 0, 4}, {16, 4, 9});                      // finger under its end
+    const struct {
+        const char* name;
+        QVector<VSLTriangle3D> tris;
+        bool supported;
+        int plateLayers;
+        int told; // regions of the model
+    } cases[] = {
+        {"beside", beside, false, 0, 1},       {"beside on plate layers", beside, false, 3, 1},
+        {"finger", finger, false, 0, 1},       {"beside supported", beside, true, 0, 0},
+        {"cube", testmesh::Cube(10), false, 2, 0},
+    };
+    for (const auto& c : cases)
+        for (const bool windowsCountOnly : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (windowsCountOnly ? ", the window's count" : ", every layer counted"));
+            const Printed printed = SupportSliceWrite(c.tris, c.supported, c.plateLayers, windowsCountOnly);
+            EXPECT_EQ(printed.midAir.model, c.told);
+            EXPECT_EQ(printed.midAir.support, 0);
+            EXPECT_EQ(printed.midAir.any(), printed.fileIslands > 0) << printed.where;
+            EXPECT_EQ(printed.midAir.lowestLayer, printed.firstIslandLayer) << printed.where;
+            if (c.told)
+                EXPECT_EQ(printed.midAir.lowestModel, QStringLiteral("part.stl"));
+        }
+}

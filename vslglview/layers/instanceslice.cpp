@@ -187,12 +187,14 @@ void CountLitIslands(const InstanceSliceJob& job, const SliceLayers& layers, int
         QVector<SlicePolygon> model;
         for (const ClipperLib::Path& outline : ModelLayerOutlines(*job.contours, layer, job.slicedOpen))
             model.append(OutlineToPixels(outline, job.mapping));
-        for (const QPoint& at : islands) {
+        const std::vector<bool> lit = counter.LightIslands(model, islands);
+        for (size_t k = 0; k < islands.size(); ++k) {
+            const QPoint& at = islands[k];
             // The middle of the pixel, back in 1/1000 mm.
             const ClipperLib::IntPoint where(
                 ClipperLib::cInt(std::llround((at.x() + 0.5 - hx) * 1000.0 / double(job.mapping.dotsPerMmX))),
                 ClipperLib::cInt(std::llround((at.y() + 0.5 - hy) * 1000.0 / double(job.mapping.dotsPerMmY))));
-            if (counter.LightsIsland(model, at)) {
+            if (lit[k]) {
                 ++r.islands.model;
                 r.islands.modelAt.append(qMakePair(layer, where));
             } else {
@@ -338,6 +340,25 @@ InstanceSlice SliceInstanceLayers(const InstanceSliceJob& job)
         ForEachRun(runs, workers, [&](int run) {
             CountLitIslands(job, result.layers, runList[size_t(run)].from, runList[size_t(run)].to,
                             results[size_t(run)]);
+        });
+    else if (job.countLitIslandsWhereOutlinesShow && job.countOutlineIslands && !StopRequested(job))
+        ForEachRun(runs, workers, [&](int run) {
+            // Drawing every layer costs about as much as the slice: only the
+            // layers the outlines flag are drawn, each with its ground.
+            ChunkResult& r = results[size_t(run)];
+            std::vector<int> flagged;
+            for (const auto* at : {&r.outlineIslands.modelAt, &r.outlineIslands.supportAt})
+                for (const auto& island : *at)
+                    flagged.push_back(island.first);
+            std::sort(flagged.begin(), flagged.end());
+            flagged.erase(std::unique(flagged.begin(), flagged.end()), flagged.end());
+            for (size_t i = 0; i < flagged.size() && !StopRequested(job);) {
+                size_t j = i + 1;
+                while (j < flagged.size() && flagged[j] == flagged[j - 1] + 1)
+                    ++j;
+                CountLitIslands(job, result.layers, flagged[i], flagged[j - 1] + 1, r);
+                i = j;
+            }
         });
 
     // In layer order, so the islands are listed as the layers go.

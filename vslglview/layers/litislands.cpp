@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <unordered_map>
 
 namespace layers {
 
@@ -147,30 +148,40 @@ void LitIslandCounter::AddLayer(const QVector<SlicePolygon>& layer, bool count, 
             if (m_regionOf[size_t(i)] == i && !rests[size_t(i)])
                 islands.push_back(QPoint(m_here[size_t(i)].x0, m_here[size_t(i)].y));
     }
-    // This layer is the ground of the next (and where LightsIsland looks).
+    // This layer is the ground of the next (and where LightIslands looks).
     m_below.swap(m_here);
     m_hasBelow = true;
 }
 
-bool LitIslandCounter::LightsIsland(const QVector<SlicePolygon>& polygons, const QPoint& pixel)
+std::vector<bool> LitIslandCounter::LightIslands(const QVector<SlicePolygon>& polygons,
+                                                const std::vector<QPoint>& islands)
 {
-    // The runs of the region that starts at `pixel`.
-    int region = -1;
-    for (size_t i = 0; i < m_below.size() && region < 0; ++i)
-        if (m_below[i].y == pixel.y() && m_below[i].x0 == pixel.x())
-            region = m_regionOf[i];
-    if (region < 0 || !Draw(polygons))
-        return false;
+    std::vector<bool> lit(islands.size(), false);
+    // A layer may hold thousands of islands (a field of points hanging
+    // down): each run is looked at once, and the polygons drawn once.
+    std::unordered_map<int, size_t> islandOfRegion; // region -> index in `islands`
+    {
+        std::unordered_map<qint64, size_t> islandAt;
+        for (size_t k = 0; k < islands.size(); ++k)
+            islandAt.emplace(qint64(islands[k].y()) << 32 | quint32(islands[k].x()), k);
+        for (size_t i = 0; i < m_below.size(); ++i) {
+            const auto it = islandAt.find(qint64(m_below[i].y) << 32 | quint32(m_below[i].x0));
+            if (it != islandAt.end() && m_regionOf[i] == int(i))
+                islandOfRegion.emplace(int(i), it->second);
+        }
+    }
+    if (islandOfRegion.empty() || !Draw(polygons))
+        return lit;
     for (size_t i = 0; i < m_below.size(); ++i) {
-        if (m_regionOf[i] != region)
+        const auto it = islandOfRegion.find(m_regionOf[i]);
+        if (it == islandOfRegion.end() || lit[it->second])
             continue;
         const Run& r = m_below[i];
         const uchar* row = m_image->constScanLine(r.y - m_area.top());
-        for (int x = r.x0; x <= r.x1; ++x)
-            if (LitLevel(row[x - m_area.left()]))
-                return true;
+        for (int x = r.x0; x <= r.x1 && !lit[it->second]; ++x)
+            lit[it->second] = LitLevel(row[x - m_area.left()]);
     }
-    return false;
+    return lit;
 }
 
 } // namespace layers

@@ -33,9 +33,10 @@ public:
     // `islands`, each as the first pixel of its region in row order.
     void AddLayer(const QVector<SlicePolygon>& layer, bool count, std::vector<QPoint>& islands);
 
-    // Whether `polygons` (drawn alone, as a layer) light a pixel of the
-    // island at `pixel` of the layer last handed over.
-    bool LightsIsland(const QVector<SlicePolygon>& polygons, const QPoint& pixel);
+    // For each island of the layer last handed over (by the pixel AddLayer
+    // gave for it): whether `polygons`, drawn once alone as a layer, light a
+    // pixel of it.
+    std::vector<bool> LightIslands(const QVector<SlicePolygon>& polygons, const std::vector<QPoint>& islands);
 
 private:
     struct Run {

@@ -221,6 +221,7 @@ int VSL3DScene::readSlcFile(QString path, VSLModel3D* model)
 bool VSL3DScene::MapSlcPlate()
 {
     m_strSliceError.clear();
+    m_bSliceIslandsCounted = false; // the file's layers are not sliced here
     if (!hasSlcPlate())
         return false;
     SlcPlate& plate = m_slcPlate;
