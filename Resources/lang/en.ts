@@ -2140,7 +2140,7 @@ r</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>%1 regions of the models and %2 of their supports rest on nothing in the layer below them; the lowest is at layer %3, in %4. They cure loose in the resin, or not where they are drawn. Generate supports for that model, or turn it so that those regions face up, before printing.</source>
+        <source>Regions resting on nothing in the layer below them: %1 in the models, %2 in their supports. The lowest is at layer %3, in %4. They cure loose in the resin, or not where they are drawn. Generate supports for that model, or turn it so that those regions face up, before printing.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>

@@ -2155,8 +2155,8 @@ r</source>
         <translation>部分模型超出了打印平台。</translation>
     </message>
     <message>
-        <source>%1 regions of the models and %2 of their supports rest on nothing in the layer below them; the lowest is at layer %3, in %4. They cure loose in the resin, or not where they are drawn. Generate supports for that model, or turn it so that those regions face up, before printing.</source>
-        <translation>模型有 %1 个区域、其支撑有 %2 个区域在下一层中没有任何依托；最低的一个位于第 %3 层，属于 %4。它们会在树脂中松散固化，或不在绘制的位置固化。打印前请为该模型生成支撑，或转动模型使这些区域朝上。</translation>
+        <source>Regions resting on nothing in the layer below them: %1 in the models, %2 in their supports. The lowest is at layer %3, in %4. They cure loose in the resin, or not where they are drawn. Generate supports for that model, or turn it so that those regions face up, before printing.</source>
+        <translation>在下一层中没有任何依托的区域：模型中 %1 个，支撑中 %2 个。最低的一个位于第 %3 层，属于 %4。它们会在树脂中松散固化，或不在绘制的位置固化。打印前请为该模型生成支撑，或转动模型使这些区域朝上。</translation>
     </message>
     <message>
         <source>Some regions start in mid-air.</source>

@@ -981,10 +981,10 @@ void Vexmor::slot_SliceSceneDone(int nLayers)
     } else if (const SliceMidAir midAir = ui.GLWidget->scene()->LastSliceMidAir(); midAir.any()) {
         // What rests on nothing cures loose in the resin: the slice is kept,
         // but the user must know before spending the resin on it.
-        const QString why = tr("%1 regions of the models and %2 of their supports rest on nothing in the layer "
-                               "below them; the lowest is at layer %3, in %4. They cure loose in the resin, or "
-                               "not where they are drawn. Generate supports for that model, or turn it so that "
-                               "those regions face up, before printing.")
+        const QString why = tr("Regions resting on nothing in the layer below them: %1 in the models, %2 in their "
+                               "supports. The lowest is at layer %3, in %4. They cure loose in the resin, or not "
+                               "where they are drawn. Generate supports for that model, or turn it so that those "
+                               "regions face up, before printing.")
                                 .arg(midAir.model)
                                 .arg(midAir.support)
                                 .arg(midAir.lowestLayer)

@@ -362,8 +362,8 @@ int main(int argc, char** argv)
         // As the window's Slice tells the user.
         const SliceMidAir midAir = scene.LastSliceMidAir();
         if (midAir.any())
-            Warn(QStringLiteral("%1 regions of the models and %2 of their supports start in mid-air, the lowest at "
-                                "layer %3 of %4")
+            Warn(QStringLiteral("regions in mid-air: %1 in the models, %2 in their supports, the lowest at layer %3 "
+                                "of %4")
                      .arg(midAir.model)
                      .arg(midAir.support)
                      .arg(midAir.lowestLayer)

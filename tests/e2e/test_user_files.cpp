@@ -227,7 +227,7 @@ TEST_F(UserFiles, APartInMidAirIsSlicedAndTheWindowSaysWhere)
     ASSERT_FALSE(HasFatalFailure());
     EXPECT_EQ(started->texts, QStringList{"Some regions start in mid-air."});
     const QString told = started->informative.value(0);
-    EXPECT_TRUE(told.startsWith("1 regions of the models and 0 of their supports rest on nothing")) << told.toStdString();
+    EXPECT_TRUE(told.startsWith("Regions resting on nothing in the layer below them: 1 in the models, 0 in their supports.")) << told.toStdString();
     EXPECT_TRUE(told.contains(", in floating.stl.")) << told.toStdString();
     EXPECT_TRUE(w.sceneSliced()) << "the slice is kept";
     EXPECT_FALSE(w.isWorking());
@@ -239,7 +239,7 @@ TEST_F(UserFiles, APartInMidAirIsSlicedAndTheWindowSaysWhere)
     ASSERT_LT(layer, shown.size());
     EXPECT_EQ(shown[layer].size(), 2) << "the body and the hanging part";
     EXPECT_EQ(shown[layer - 1].size(), 1) << "the body alone";
-    EXPECT_TRUE(dailyLog().contains("rest on nothing in the layer below")) << dailyLog().toStdString();
+    EXPECT_TRUE(dailyLog().contains("Regions resting on nothing in the layer below them")) << dailyLog().toStdString();
     EXPECT_GT(shot(w, "user_files_6_mid_air", w.m_pSliceWidget), 100);
 }
 
