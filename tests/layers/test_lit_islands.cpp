@@ -89,17 +89,22 @@ TEST(LitIslands, AreThoseOfEachWholeLayerDrawnIntoTheFrame)
             layer.swap(united);
         }
         const ShellLayerContours contours(1, model);
-        Places expected;
-        for (int workers : {1, 4}) {
+        // Outline islands counted, as a tool's slice and the window ask: the
+        // layers are then shared among the workers (a lone shell copied as
+        // it is would take one).
+        const auto jobOf = [&](int workers) {
             layers::InstanceSliceJob job;
             job.contours = &contours;
             job.layerCount = layerCount;
             job.mapping = layers::PixelMapping{kWidth, kHeight, 10.f, 10.f};
-            job.countIslands = true;
-            // As a tool's slice asks: the layers are then shared among the workers
-            // (a lone shell copied as it is would take one).
             job.countOutlineIslands = true;
             job.workers = workers;
+            return job;
+        };
+        Places expected;
+        for (int workers : {1, 4}) {
+            layers::InstanceSliceJob job = jobOf(workers);
+            job.countIslands = true;
             const layers::InstanceSlice slice = layers::SliceInstanceLayers(job);
             ASSERT_EQ(slice.layers.size(), layerCount);
             if (workers == 1) {
@@ -118,13 +123,8 @@ TEST(LitIslands, AreThoseOfEachWholeLayerDrawnIntoTheFrame)
         }
         // The window's count: the lit islands of the layers where the
         // outlines show one. Never one the file does not hold.
-        layers::InstanceSliceJob job;
-        job.contours = &contours;
-        job.layerCount = layerCount;
-        job.mapping = layers::PixelMapping{kWidth, kHeight, 10.f, 10.f};
-        job.countOutlineIslands = true;
+        layers::InstanceSliceJob job = jobOf(4);
         job.countLitIslandsWhereOutlinesShow = true;
-        job.workers = 4;
         const Places told = Counted(layers::SliceInstanceLayers(job).islands);
         EXPECT_TRUE(std::includes(expected.begin(), expected.end(), told.begin(), told.end()));
         islands += int(expected.size());
