@@ -39,12 +39,15 @@ public:
     // A region that climbed a wall would claim a ceiling far above its
     // seed (the roof of a hole opening downward, a shelf over a ledge) and
     // leave it without a support: a contact's region walks across faces
-    // pointing down only, an upward region across no face steeper than 60
-    // degrees.
-    enum Walk { kDownFaces, kFlatFaces };
+    // pointing down only, an upward region across faces pointing up no
+    // steeper than 60 degrees. Over a knife edge (a slope running down
+    // into an underside) an upward region would otherwise walk on across
+    // the underside and claim every vertex of it level with the edge: the
+    // underside got no contact and cured its first layer in the air.
+    enum Walk { kDownFaces, kUpFaces };
     bool Walkable(const MyFace& f, Walk walk) const
     {
-        return walk == kDownFaces ? f.n[2] < 0.f : std::fabs(f.n[2]) >= 0.5f;
+        return walk == kDownFaces ? f.n[2] < 0.f : f.n[2] >= 0.5f;
     }
 
     void Grow(uint32_t seed, int label, int sx, int sy, Walk walk)
@@ -177,7 +180,7 @@ void SupportRun::BuildContacts(const MyMesh& mesh, SupportMap& map, QVector<DLP_
         if ((++visited & 1023) == 0)
             ThrowIfStopped();
         const SupportVertexState& s = m_vertexStates[int(u)];
-        grower.Grow(u, int(u), s.seedX, s.seedY, RegionGrower::kFlatFaces);
+        grower.Grow(u, int(u), s.seedX, s.seedY, RegionGrower::kUpFaces);
     }
     // Pass 2: the lowest unclaimed vertex of what is left seeds a contact.
     for (int slab = 0; slab < SlabCount(); ++slab) {

@@ -330,6 +330,32 @@ inline TestModel TiltedSpike() { return Spike("tiltedspike", 20, 0.5f); }
 // lowest millimetre, far above the reach of the tip's sphere.
 inline TestModel SlenderSpike() { return Spike("slenderspike", 0, 0.6f); }
 
+// A block and beside it, on the same floor at z0, a sliver 0.75 mm wide
+// and 29 mm long such as a cross hole leaves of a housing's flange: its top
+// is the hole's lower arc, which runs into the underside at a knife edge
+// whose next vertex stands 0.01 mm up, in the underside's slab, and faces
+// up. Refined, its underside holds too many vertices to pass for a dimple's
+// floor.
+inline TestModel KnifeEdgeSliver(float z0 = 5.f)
+{
+    const std::vector<std::pair<float, float>> profile = {{0.f, 0.f},    {0.75f, 0.f},  {0.6f, 0.01f},
+                                                          {0.3f, 0.2f},  {0.08f, 0.45f}, {0.f, 0.55f}};
+    const float y1 = 29.f;
+    auto at = [z0](const std::pair<float, float>& p, float y) { return QVector3D(p.first, y, z0 + p.second); };
+    QVector<VSLTriangle3D> tris = testmesh::Box({3, 0, z0}, {9, y1, z0 + 3});
+    // The ends: fans from the corner that sees the whole arc.
+    for (size_t k = 1; k + 1 < profile.size(); ++k) {
+        tris << testmesh::Tri(at(profile[0], 0), at(profile[k], 0), at(profile[k + 1], 0));
+        tris << testmesh::Tri(at(profile[0], y1), at(profile[k + 1], y1), at(profile[k], y1));
+    }
+    for (size_t k = 0; k < profile.size(); ++k) {
+        const auto& a = profile[k];
+        const auto& b = profile[(k + 1) % profile.size()];
+        tris << testmesh::Tri(at(a, 0), at(b, y1), at(b, 0)) << testmesh::Tri(at(a, 0), at(a, y1), at(b, y1));
+    }
+    return {"knifeedgesliver", tris, nullptr};
+}
+
 // Undersides that may leave a cured region with nothing under it: tips on a
 // thin fin's 0.4 mm edge, a needle whose lowest region is far smaller than a
 // pixel, columns from above landing on a 0.3 mm shelf, undersides nearly flat
@@ -359,6 +385,7 @@ inline std::vector<TestModel> FloatingRiskModels()
         SlenderSpike(),
         // Short cones 1 mm over the block: a short tip fits, bridged onto it.
         ConesOverBlock(1.f, 5.5f, "shortconesoverblock"),
+        KnifeEdgeSliver(),
     };
 }
 
