@@ -101,6 +101,34 @@ TEST(SupportTips, ATipWithNoRoomIsBridgedOntoTheSurfaceBelow)
     EXPECT_EQ(bridged, g->run.m_counts.bridged);
 }
 
+TEST(SupportTips, NoShortLegHangsItsEndBallBelowIt)
+{
+    int legs = 0;
+    for (float degrees : {55.f, 57.f, 59.f})
+        for (float gap : {1.32f, 1.36f, 1.4f}) {
+            // The ball at the short tip's end lies far above the slope: only
+            // its leg can hold its lowest point.
+            const TestModel m = SlopeChannel("channel", degrees, gap, 3);
+            const auto g = Generate(m.tris, kDefaults);
+            const SupportSizes& sz = g->run.m_sizes;
+            for (const DLP_Support& s : g->map) {
+                if (!s.skipShaft)
+                    continue;
+                ++legs;
+                const P3 H = s.cones[1][0], Tp = s.cones[1][1], lowest = Tp - P3(0, 0, float(sz.rm));
+                const P3 axis = H - Tp;
+                const double length = axis.Norm();
+                const double along = double((lowest - Tp) * axis) / length;
+                const double off = (lowest - (Tp + axis * float(along / length))).Norm();
+                const double radius = sz.rm - (sz.rm - sz.rt) * along / length;
+                EXPECT_TRUE(along >= 0 && along <= length && off <= radius)
+                    << degrees << " degrees, gap " << gap << ": the end ball's lowest point " << off
+                    << " off the leg's axis, leg radius " << radius;
+            }
+        }
+    EXPECT_GT(legs, 20);
+}
+
 TEST(SupportTips, ACodeNamingNoLiveElementOffersNoOtherDirection)
 {
     const auto box = testmesh::Box({0, 0, 5}, {10, 10, 8});
