@@ -600,13 +600,25 @@ bool SupportRun::ModelBelow(const MyMesh& mesh, const vcg::Point3f& p, bool tipF
     // no solid model under it (the upper of two skins, an open sheet) is
     // dark in the slices: the end would print loose, so it reaches on down
     // to the next top, as a column's foot would.
+    // The top must also hold the end beside its axis: the point of a spike
+    // holds a hair of model under the end's flat foot, less than the layer
+    // below lights, and the whole foot cured in the air.
     const float footDepth = kPinDepthMm + float(kFootDepthMm);
+    const float half = float(tipFree ? m_sizes.rs : m_sizes.rt) / 2.f;
+    auto holds = [&](float z) {
+        if (!SolidBelow(vcg::Point3f(p[0], p[1], z), footDepth, m_zPlate - 1.f, mesh))
+            return false;
+        const float off[4][2] = {{half, 0.f}, {-half, 0.f}, {0.f, half}, {0.f, -half}};
+        return std::any_of(std::begin(off), std::end(off), [&](const float* o) {
+            return SolidBelow(vcg::Point3f(p[0] + o[0], p[1] + o[1], z), footDepth, m_zPlate - 1.f, mesh);
+        });
+    };
     float z = 0.f, below = p[2] - kPinClearMm;
     bool facesUp = false;
     for (;;) {
         if (!FaceStraightBelow(mesh, p, below, z, facesUp) || !facesUp || !(z > m_zPlate))
             return false;
-        if (SolidBelow(vcg::Point3f(p[0], p[1], z), footDepth, m_zPlate - 1.f, mesh))
+        if (holds(z))
             break;
         below = z;
     }

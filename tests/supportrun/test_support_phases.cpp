@@ -497,6 +497,39 @@ TEST(SupportLowPoints, AColumnStandsOnATopSlopingUnderIt)
     EXPECT_NEAR(s.cones[1][1][2], under - 0.1f, 1e-4);
 }
 
+// A low point over the point of a spike standing up: the point is solid
+// straight down, yet a column's flat foot 0.1 mm into it stood on a hair of
+// model, less than the layer below lights, and cured in the air. The foot
+// stands where the spike is wide enough to hold it.
+TEST(SupportLowPoints, NoFootStandsOnTheHairOfASpikesPoint)
+{
+    // A square spike 3 mm wide at the plate, its point at z = 4.
+    const float half = 1.5f, height = 4.f;
+    QVector<VSLTriangle3D> tris;
+    const QVector3D a(-half, -half, 0), b(half, -half, 0), c(half, half, 0), d(-half, half, 0), top(0, 0, height);
+    tris << testmesh::Tri(a, c, b) << testmesh::Tri(a, d, c) << testmesh::Tri(a, b, top) << testmesh::Tri(b, c, top)
+         << testmesh::Tri(c, d, top) << testmesh::Tri(d, a, top);
+    const P3 apex(0, 0, height + 2.1f);
+    tris += Pyramid(QVector3D(apex[0], apex[1], apex[2]), 1, apex[2] + 1.5f); // hangs on its own
+    auto g = Prepare(tris);
+    ASSERT_TRUE(RemoveAndBridge(*g, {apex}));
+    ASSERT_EQ(g->map.size(), 1);
+    const DLP_Support& s = g->map.first();
+    // The lowest point of the support's solids.
+    float lowest = 1e9f;
+    for (const QVector<P3>& sphere : s.spheres)
+        lowest = std::min(lowest, sphere[0][2] - sphere[1][0]);
+    for (const QVector<P3>& cone : s.cones) {
+        const P3 axis = (cone[1] - cone[0]).Normalize();
+        const float across = std::sqrt(std::max(0.f, 1.f - axis[2] * axis[2]));
+        lowest = std::min({lowest, cone[0][2] - cone[2][0] * across, cone[1][2] - cone[2][1] * across});
+    }
+    // The spike's width a layer under it.
+    const float under = lowest - 0.05f;
+    ASSERT_LT(under, height);
+    EXPECT_GE(2 * half * (height - under) / height, 0.2f) << "lowest point " << lowest;
+}
+
 // The point of a thin spike leaning over the air gets a support that
 // reaches it, though the faces round it sum to a direction up.
 TEST(SupportLowPoints, ThePointOfAThinLeaningSpikeIsHeld)
