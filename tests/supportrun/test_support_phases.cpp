@@ -165,6 +165,33 @@ TEST(SupportColumns, ATipEndingInsideTheModelIsErased)
     EXPECT_FALSE(g->map.first().onModel);
 }
 
+// A column beside the edge of a sharp ridge meets the ridge's top first on
+// the flank turned away from it: that face is met from behind, yet the
+// column starts in the air, not inside the model. It was erased for a tip
+// ending inside the model, and its contact was left bare.
+TEST(SupportColumns, AColumnMeetingASharpRidgeFromBehindStandsOnIt)
+{
+    for (float side : {-0.3f, 0.3f}) {
+        SCOPED_TRACE(side);
+        auto g = Prepare(Ridge(4, 75));
+        const float L = float(g->run.m_sizes.tipLength);
+        Place(*g, P3(side, 0, 4.7f + L), P3(0, 0, -1), 3);
+        g->run.BuildColumns(g->mesh, 0.f, g->map, g->index);
+        EXPECT_EQ(g->run.m_counts.columnsErased, 0);
+        ASSERT_EQ(g->map.size(), 1);
+        const DLP_Support& s = g->map.first();
+        EXPECT_TRUE(s.onModel);
+        // It lands on the ridge, below the column's end.
+        EXPECT_LE(s.landing[2], 4.f + 1e-4f);
+        EXPECT_GT(s.landing[2], 3.f);
+    }
+    // A tip ending inside the ridge still goes.
+    auto g = Prepare(Ridge(4, 75));
+    Place(*g, P3(0, 0, 3.5f + float(g->run.m_sizes.tipLength)), P3(0, 0, -1), 3);
+    g->run.BuildColumns(g->mesh, 0.f, g->map, g->index);
+    EXPECT_EQ(g->run.m_counts.columnsErased, 1);
+}
+
 // A contact whose column was erased leans on the kept support within the
 // contact spacing whose tip end is nearest in plan: a drop from a tip radius
 // above it, then a 45 degree link to that tip end. A support the user
