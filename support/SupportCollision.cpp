@@ -72,8 +72,10 @@ bool HasAxis(const vcg::Point3f& p0, const vcg::Point3f& p1)
 } // namespace
 
 vcg::Point3f FindFirstCollisionColumn(vcg::Point3f p, double r, float zFloor, const MyMesh& mesh,
-                                      const FaceGrid& cells, int offset, float density)
+                                      const FaceGrid& cells, int offset, float density, bool* fromBehind)
 {
+    if (fromBehind)
+        *fromBehind = false;
     vcg::Point3f result(kMissing, kMissing, kMissing);
     const float o = float(offset);
     if (std::floor(p[2] + o) < std::floor(zFloor + o))
@@ -107,8 +109,12 @@ vcg::Point3f FindFirstCollisionColumn(vcg::Point3f p, double r, float zFloor, co
         if (result[2] > kMissingBelow && double(result[2]) + o >= double(iz) + 1e-3)
             break;
     }
-    if (result[2] > kMissingBelow && ((p - result) * normal) < 0.f)
-        result[1] = kMissing;
+    if (result[2] > kMissingBelow && ((p - result) * normal) < 0.f) {
+        if (fromBehind)
+            *fromBehind = true;
+        else
+            result[1] = kMissing;
+    }
     return result;
 }
 

@@ -106,9 +106,10 @@ bool SurfaceWithin(const vcg::Point3f& c, double r, const MyMesh& mesh, const Fa
 
 // The highest sample strictly inside the vertical column of radius r below
 // p and not below zFloor; all components kMissing when there is none, y
-// kMissing when the column meets that sample's face from behind.
+// kMissing when the column meets that sample's face from behind. With
+// `fromBehind` given, y is kept and the flag tells that instead.
 vcg::Point3f FindFirstCollisionColumn(vcg::Point3f p, double r, float zFloor, const MyMesh& mesh,
-                                      const FaceGrid& cells, int offset, float density);
+                                      const FaceGrid& cells, int offset, float density, bool* fromBehind = nullptr);
 // True when a sample lies inside the cylinder of radius r around p0 p1.
 bool CheckCollisionColumn(vcg::Point3f p0, double r, vcg::Point3f p1, const MyMesh& mesh, const FaceGrid& cells,
                           int offset, float density, float segmentLength);

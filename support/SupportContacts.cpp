@@ -39,12 +39,15 @@ public:
     // A region that climbed a wall would claim a ceiling far above its
     // seed (the roof of a hole opening downward, a shelf over a ledge) and
     // leave it without a support: a contact's region walks across faces
-    // pointing down only, an upward region across no face steeper than 60
-    // degrees.
-    enum Walk { kDownFaces, kFlatFaces };
+    // pointing down only, an upward region across faces pointing up no
+    // steeper than 60 degrees. Over a knife edge (a slope running down
+    // into an underside) an upward region would otherwise walk on across
+    // the underside and claim every vertex of it level with the edge: the
+    // underside got no contact and cured its first layer in the air.
+    enum Walk { kDownFaces, kUpFaces };
     bool Walkable(const MyFace& f, Walk walk) const
     {
-        return walk == kDownFaces ? f.n[2] < 0.f : std::fabs(f.n[2]) >= 0.5f;
+        return walk == kDownFaces ? f.n[2] < 0.f : f.n[2] >= 0.5f;
     }
 
     void Grow(uint32_t seed, int label, int sx, int sy, Walk walk)
@@ -177,7 +180,7 @@ void SupportRun::BuildContacts(const MyMesh& mesh, SupportMap& map, QVector<DLP_
         if ((++visited & 1023) == 0)
             ThrowIfStopped();
         const SupportVertexState& s = m_vertexStates[int(u)];
-        grower.Grow(u, int(u), s.seedX, s.seedY, RegionGrower::kFlatFaces);
+        grower.Grow(u, int(u), s.seedX, s.seedY, RegionGrower::kUpFaces);
     }
     // Pass 2: the lowest unclaimed vertex of what is left seeds a contact.
     for (int slab = 0; slab < SlabCount(); ++slab) {
@@ -597,13 +600,25 @@ bool SupportRun::ModelBelow(const MyMesh& mesh, const vcg::Point3f& p, bool tipF
     // no solid model under it (the upper of two skins, an open sheet) is
     // dark in the slices: the end would print loose, so it reaches on down
     // to the next top, as a column's foot would.
+    // The top must also hold the end beside its axis: the point of a spike
+    // holds a hair of model under the end's flat foot, less than the layer
+    // below lights, and the whole foot cured in the air.
     const float footDepth = kPinDepthMm + float(kFootDepthMm);
+    const float half = float(tipFree ? m_sizes.rs : m_sizes.rt) / 2.f;
+    auto holds = [&](float z) {
+        if (!SolidBelow(vcg::Point3f(p[0], p[1], z), footDepth, m_zPlate - 1.f, mesh))
+            return false;
+        const float off[4][2] = {{half, 0.f}, {-half, 0.f}, {0.f, half}, {0.f, -half}};
+        return std::any_of(std::begin(off), std::end(off), [&](const float* o) {
+            return SolidBelow(vcg::Point3f(p[0] + o[0], p[1] + o[1], z), footDepth, m_zPlate - 1.f, mesh);
+        });
+    };
     float z = 0.f, below = p[2] - kPinClearMm;
     bool facesUp = false;
     for (;;) {
         if (!FaceStraightBelow(mesh, p, below, z, facesUp) || !facesUp || !(z > m_zPlate))
             return false;
-        if (SolidBelow(vcg::Point3f(p[0], p[1], z), footDepth, m_zPlate - 1.f, mesh))
+        if (holds(z))
             break;
         below = z;
     }

@@ -85,6 +85,23 @@ inline vcg::Point3f UprightShaftFoot(const DLP_Support& s, float tipLength)
     return s.base;
 }
 
+// Whether the leg from q (radius rt) up to top (radius rs), straight between
+// its ends, holds the lowest point of the sphere of radius rs round top,
+// with a hundredth of a millimetre to spare.
+inline bool HoldsEndSphereBottom(const vcg::Point3f& q, double rt, const vcg::Point3f& top, double rs)
+{
+    const double ax = double(q[0]) - top[0], ay = double(q[1]) - top[1], az = double(q[2]) - top[2];
+    const double length = std::sqrt(ax * ax + ay * ay + az * az);
+    if (!(length > 0))
+        return false;
+    // From top down to the sphere's lowest point: along the leg by t, off its axis by d.
+    const double t = -rs * az / length;
+    if (t < 0 || t > length)
+        return false;
+    const double d = std::sqrt(std::max(0.0, rs * rs - t * t));
+    return d <= rs - (rs - rt) * t / length - 0.01;
+}
+
 // Candidates nearer than this horizontally give a strut of no length and no
 // direction: they are skipped.
 constexpr double kMinNeighbourDistance = 1e-6;

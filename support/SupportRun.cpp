@@ -356,8 +356,17 @@ void SupportRun::Clear()
 
 vcg::Point3f SupportRun::FindFirstCollisionColumn(vcg::Point3f p, double r, float zFloor, const MyMesh& mesh) const
 {
-    return supportcollide::FindFirstCollisionColumn(p, r, zFloor, mesh, m_faceGrid, supportcollide::kGridOffset,
-                                                    m_sizes.collisionDensity);
+    // A face met from behind says the column starts inside the model only
+    // where the model is there: the highest face within the column's radius
+    // may be the far flank of a sharp ridge under it, steep and turned away
+    // from the axis. Its column was erased and its contact left bare.
+    bool behind = false;
+    vcg::Point3f hit = supportcollide::FindFirstCollisionColumn(p, r, zFloor, mesh, m_faceGrid,
+                                                                supportcollide::kGridOffset, m_sizes.collisionDensity,
+                                                                &behind);
+    if (behind && InsideModel(mesh, p))
+        hit[1] = supportcollide::kMissing;
+    return hit;
 }
 
 bool SupportRun::CheckCollisionColumn(vcg::Point3f p0, double r, vcg::Point3f p1, const MyMesh& mesh,

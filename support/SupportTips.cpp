@@ -13,8 +13,9 @@ namespace {
 
 enum class TipKind { Free, Bridge, Remove };
 
-// How far below the lowest point of a landing's ball the model must still
-// be solid (mm): about a layer.
+// How far under the lowest point of the short tip's end ball the model must
+// hold, unbroken, for the ball to count as inside it.
+constexpr float kEndBallProbeMm = 0.02f;
 
 struct TipOutcome {
     TipKind kind = TipKind::Remove;
@@ -92,14 +93,26 @@ public:
             // The ball at the landing's end must sink into the model, as a
             // column's foot must: on a thin part, or at its edge, it hangs out
             // under it, a speck that cures a layer or more before anything
-            // under or beside it.
-            if (score > best && m_run.SolidBelow(H, float(m_s.rt + kFootDepthMm), m_zLow - 1.f, m_mesh)) {
+            // under or beside it. The ball at the short tip's end must rest
+            // in the leg or in the model, as a column's end ball must: a short
+            // leg leaning near 60 degrees leaves its lowest point below the
+            // leg, a speck curing a layer before the leg beside it.
+            if (score > best && m_run.SolidBelow(H, float(m_s.rt + kFootDepthMm), m_zLow - 1.f, m_mesh) &&
+                EndBallRests(Tp, H)) {
                 best = score;
                 h = H;
                 found = true;
             }
         }
         return found && best > kCos30;
+    }
+
+    // Whether the lowest point of the short tip's end ball (radius rm at
+    // Tp) lies in the leg from the landing H, or in the model.
+    bool EndBallRests(const vcg::Point3f& Tp, const vcg::Point3f& H) const
+    {
+        return HoldsEndSphereBottom(H, m_s.rt, Tp, m_s.rm) ||
+               m_run.SolidBelow(Tp - vcg::Point3f(0.f, 0.f, float(m_s.rm)), kEndBallProbeMm, m_zLow - 1.f, m_mesh);
     }
 
     TipOutcome Fit(const DLP_Support& s, uint code) const

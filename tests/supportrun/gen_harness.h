@@ -330,6 +330,71 @@ inline TestModel TiltedSpike() { return Spike("tiltedspike", 20, 0.5f); }
 // lowest millimetre, far above the reach of the tip's sphere.
 inline TestModel SlenderSpike() { return Spike("slenderspike", 0, 0.6f); }
 
+// A channel `gap` mm wide between an underside and a slope, both leaning
+// `degrees` from level, open to the left and `depth` mm long along y, on a
+// block; turned `tilt` degrees about x, so that its contacts stand at every
+// height against the layers. At a gap of 1.3 mm no full tip fits under the
+// underside and a short one lands on the slope with a leg leaning as far as
+// the slope (near 60 degrees: a short, flat leg).
+inline TestModel SlopeChannel(const std::string& name, float degrees, float gap, float tilt, float depth = 24.f)
+{
+    using V = std::pair<float, float>; // (x, z) of the profile
+    const float a = degrees * float(M_PI) / 180.f, L = 8.f;
+    const V A(0.f, 0.f), B(L * std::cos(a), L * std::sin(a));
+    const V m(-std::sin(a), std::cos(a));
+    const V Au(A.first + gap * m.first, A.second + gap * m.second), Bu(B.first + gap * m.first, B.second + gap * m.second);
+    const float R = std::max(B.first, Bu.first) + 3.f, top = Bu.second + 3.f;
+    // Convex pieces of the profile (counter-clockwise); the outline runs
+    // round all of them.
+    const std::vector<std::vector<V>> pieces = {{{0.f, -3.f}, {R, -3.f}, {R, B.second}, B, A},
+                                                {{R, B.second}, {R, top}, {Bu.first, top}, Bu, B},
+                                                {{Bu.first, top}, {Au.first, top}, Au, Bu}};
+    const std::vector<V> outline = {{0.f, -3.f}, {R, -3.f}, {R, B.second}, {R, top}, {Bu.first, top},
+                                    {Au.first, top}, Au, Bu, B, A};
+    auto at = [](const V& p, float y) { return QVector3D(p.first, y, p.second); };
+    QVector<VSLTriangle3D> tris;
+    for (const std::vector<V>& piece : pieces)
+        for (size_t k = 1; k + 1 < piece.size(); ++k) {
+            tris << testmesh::Tri(at(piece[0], 0), at(piece[k], 0), at(piece[k + 1], 0));
+            tris << testmesh::Tri(at(piece[0], depth), at(piece[k + 1], depth), at(piece[k], depth));
+        }
+    for (size_t k = 0; k < outline.size(); ++k) {
+        const V& p = outline[k];
+        const V& q = outline[(k + 1) % outline.size()];
+        tris << testmesh::Tri(at(p, 0), at(q, depth), at(q, 0)) << testmesh::Tri(at(p, 0), at(p, depth), at(q, depth));
+    }
+    QMatrix4x4 turn;
+    turn.translate(0, 0, 8);
+    turn.rotate(tilt, 1, 0, 0);
+    return {name, Transformed(tris, turn), nullptr};
+}
+
+// A block and beside it, on the same floor at z0, a sliver 0.75 mm wide
+// and 29 mm long such as a cross hole leaves of a housing's flange: its top
+// is the hole's lower arc, which runs into the underside at a knife edge
+// whose next vertex stands 0.01 mm up, in the underside's slab, and faces
+// up. Refined, its underside holds too many vertices to pass for a dimple's
+// floor.
+inline TestModel KnifeEdgeSliver(float z0 = 5.f)
+{
+    const std::vector<std::pair<float, float>> profile = {{0.f, 0.f},    {0.75f, 0.f},  {0.6f, 0.01f},
+                                                          {0.3f, 0.2f},  {0.08f, 0.45f}, {0.f, 0.55f}};
+    const float y1 = 29.f;
+    auto at = [z0](const std::pair<float, float>& p, float y) { return QVector3D(p.first, y, z0 + p.second); };
+    QVector<VSLTriangle3D> tris = testmesh::Box({3, 0, z0}, {9, y1, z0 + 3});
+    // The ends: fans from the corner that sees the whole arc.
+    for (size_t k = 1; k + 1 < profile.size(); ++k) {
+        tris << testmesh::Tri(at(profile[0], 0), at(profile[k], 0), at(profile[k + 1], 0));
+        tris << testmesh::Tri(at(profile[0], y1), at(profile[k + 1], y1), at(profile[k], y1));
+    }
+    for (size_t k = 0; k < profile.size(); ++k) {
+        const auto& a = profile[k];
+        const auto& b = profile[(k + 1) % profile.size()];
+        tris << testmesh::Tri(at(a, 0), at(b, y1), at(b, 0)) << testmesh::Tri(at(a, 0), at(a, y1), at(b, y1));
+    }
+    return {"knifeedgesliver", tris, nullptr};
+}
+
 // Undersides that may leave a cured region with nothing under it: tips on a
 // thin fin's 0.4 mm edge, a needle whose lowest region is far smaller than a
 // pixel, columns from above landing on a 0.3 mm shelf, undersides nearly flat
@@ -359,6 +424,8 @@ inline std::vector<TestModel> FloatingRiskModels()
         SlenderSpike(),
         // Short cones 1 mm over the block: a short tip fits, bridged onto it.
         ConesOverBlock(1.f, 5.5f, "shortconesoverblock"),
+        KnifeEdgeSliver(),
+        SlopeChannel("shortlegchannel", 59, 1.32f, 3),
     };
 }
 

@@ -101,3 +101,29 @@ TEST(DimpleFloors, AnEdgeWithALowerNeighbourIsNoFloor)
             EXPECT_GT(std::fabs(m.point[2] - 10.03f), 1e-4f) << run.size() << ": " << m.point[0] << "," << m.point[1];
     }
 }
+
+// An upward region must not walk on from a knife edge across the underside
+// it runs into: it claimed every vertex of the sliver's underside level with
+// the edge, so none seeded a contact and the sliver's first layer cured in
+// the air beside a supported block.
+TEST(UpwardRegions, StopAtAKnifeEdgeAboveAnUnderside)
+{
+    const float z0 = 5.f;
+    const genh::TestModel sliver = genh::KnifeEdgeSliver(z0);
+    const auto g = genh::Generate(sliver.tris, sliver.params);
+    int onSliver = 0, onBlock = 0;
+    for (const DLP_Support& s : g->map) {
+        if (s.point[2] > z0 + 0.05f)
+            continue;
+        ++(s.point[0] < 0.8f ? onSliver : onBlock);
+    }
+    EXPECT_GT(onBlock, 0);
+    EXPECT_GT(onSliver, 0);
+    // What holds the sliver stands on the plate, not in the air.
+    for (const DLP_Support& s : g->map) {
+        if (s.point[0] < 0.8f && s.point[2] <= z0 + 0.05f) {
+            EXPECT_TRUE(!s.onModel && std::fabs(s.base[2]) < 1e-4f) << s.point[0] << " " << s.point[1];
+        }
+    }
+}
+

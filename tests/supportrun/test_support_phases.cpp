@@ -101,6 +101,34 @@ TEST(SupportTips, ATipWithNoRoomIsBridgedOntoTheSurfaceBelow)
     EXPECT_EQ(bridged, g->run.m_counts.bridged);
 }
 
+TEST(SupportTips, NoShortLegHangsItsEndBallBelowIt)
+{
+    int legs = 0;
+    for (float degrees : {55.f, 57.f, 59.f})
+        for (float gap : {1.32f, 1.36f, 1.4f}) {
+            // The ball at the short tip's end lies far above the slope: only
+            // its leg can hold its lowest point.
+            const TestModel m = SlopeChannel("channel", degrees, gap, 3);
+            const auto g = Generate(m.tris, kDefaults);
+            const SupportSizes& sz = g->run.m_sizes;
+            for (const DLP_Support& s : g->map) {
+                if (!s.skipShaft)
+                    continue;
+                ++legs;
+                const P3 H = s.cones[1][0], Tp = s.cones[1][1], lowest = Tp - P3(0, 0, float(sz.rm));
+                const P3 axis = H - Tp;
+                const double length = axis.Norm();
+                const double along = double((lowest - Tp) * axis) / length;
+                const double off = (lowest - (Tp + axis * float(along / length))).Norm();
+                const double radius = sz.rm - (sz.rm - sz.rt) * along / length;
+                EXPECT_TRUE(along >= 0 && along <= length && off <= radius)
+                    << degrees << " degrees, gap " << gap << ": the end ball's lowest point " << off
+                    << " off the leg's axis, leg radius " << radius;
+            }
+        }
+    EXPECT_GT(legs, 20);
+}
+
 TEST(SupportTips, ACodeNamingNoLiveElementOffersNoOtherDirection)
 {
     const auto box = testmesh::Box({0, 0, 5}, {10, 10, 8});
@@ -135,6 +163,33 @@ TEST(SupportColumns, ATipEndingInsideTheModelIsErased)
     // The other stands on the plate exactly.
     EXPECT_EQ(g->map.first().base[2], 0.f);
     EXPECT_FALSE(g->map.first().onModel);
+}
+
+// A column beside the edge of a sharp ridge meets the ridge's top first on
+// the flank turned away from it: that face is met from behind, yet the
+// column starts in the air, not inside the model. It was erased for a tip
+// ending inside the model, and its contact was left bare.
+TEST(SupportColumns, AColumnMeetingASharpRidgeFromBehindStandsOnIt)
+{
+    for (float side : {-0.3f, 0.3f}) {
+        SCOPED_TRACE(side);
+        auto g = Prepare(Ridge(4, 75));
+        const float L = float(g->run.m_sizes.tipLength);
+        Place(*g, P3(side, 0, 4.7f + L), P3(0, 0, -1), 3);
+        g->run.BuildColumns(g->mesh, 0.f, g->map, g->index);
+        EXPECT_EQ(g->run.m_counts.columnsErased, 0);
+        ASSERT_EQ(g->map.size(), 1);
+        const DLP_Support& s = g->map.first();
+        EXPECT_TRUE(s.onModel);
+        // It lands on the ridge, below the column's end.
+        EXPECT_LE(s.landing[2], 4.f + 1e-4f);
+        EXPECT_GT(s.landing[2], 3.f);
+    }
+    // A tip ending inside the ridge still goes.
+    auto g = Prepare(Ridge(4, 75));
+    Place(*g, P3(0, 0, 3.5f + float(g->run.m_sizes.tipLength)), P3(0, 0, -1), 3);
+    g->run.BuildColumns(g->mesh, 0.f, g->map, g->index);
+    EXPECT_EQ(g->run.m_counts.columnsErased, 1);
 }
 
 // A contact whose column was erased leans on the kept support within the
@@ -467,6 +522,39 @@ TEST(SupportLowPoints, AColumnStandsOnATopSlopingUnderIt)
     EXPECT_NEAR(s.cones[1][1][0], apex[0], 1e-5);
     EXPECT_NEAR(s.cones[1][1][1], apex[1], 1e-5);
     EXPECT_NEAR(s.cones[1][1][2], under - 0.1f, 1e-4);
+}
+
+// A low point over the point of a spike standing up: the point is solid
+// straight down, yet a column's flat foot 0.1 mm into it stood on a hair of
+// model, less than the layer below lights, and cured in the air. The foot
+// stands where the spike is wide enough to hold it.
+TEST(SupportLowPoints, NoFootStandsOnTheHairOfASpikesPoint)
+{
+    // A square spike 3 mm wide at the plate, its point at z = 4.
+    const float half = 1.5f, height = 4.f;
+    QVector<VSLTriangle3D> tris;
+    const QVector3D a(-half, -half, 0), b(half, -half, 0), c(half, half, 0), d(-half, half, 0), top(0, 0, height);
+    tris << testmesh::Tri(a, c, b) << testmesh::Tri(a, d, c) << testmesh::Tri(a, b, top) << testmesh::Tri(b, c, top)
+         << testmesh::Tri(c, d, top) << testmesh::Tri(d, a, top);
+    const P3 apex(0, 0, height + 2.1f);
+    tris += Pyramid(QVector3D(apex[0], apex[1], apex[2]), 1, apex[2] + 1.5f); // hangs on its own
+    auto g = Prepare(tris);
+    ASSERT_TRUE(RemoveAndBridge(*g, {apex}));
+    ASSERT_EQ(g->map.size(), 1);
+    const DLP_Support& s = g->map.first();
+    // The lowest point of the support's solids.
+    float lowest = 1e9f;
+    for (const QVector<P3>& sphere : s.spheres)
+        lowest = std::min(lowest, sphere[0][2] - sphere[1][0]);
+    for (const QVector<P3>& cone : s.cones) {
+        const P3 axis = (cone[1] - cone[0]).Normalize();
+        const float across = std::sqrt(std::max(0.f, 1.f - axis[2] * axis[2]));
+        lowest = std::min({lowest, cone[0][2] - cone[2][0] * across, cone[1][2] - cone[2][1] * across});
+    }
+    // The spike's width a layer under it.
+    const float under = lowest - 0.05f;
+    ASSERT_LT(under, height);
+    EXPECT_GE(2 * half * (height - under) / height, 0.2f) << "lowest point " << lowest;
 }
 
 // The point of a thin spike leaning over the air gets a support that

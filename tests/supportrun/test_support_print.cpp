@@ -209,6 +209,20 @@ TEST(SupportedOutlines, AThinLeaningSpikeStartsOnItsSupport)
     EXPECT_EQ(p->m_sliceIslands.model, 0);
 }
 
+// Short tips whose legs lean near 60 degrees onto a slope under them: the
+// lowest point of the ball at a short tip's end hung below its leg, a speck
+// whose outline rested on nothing (the window's 50 um layers lit it).
+TEST(SupportedOutlines, AShortTipsEndBallStartsOnItsLeg)
+{
+    QTemporaryDir dir;
+    VSL3DScene scene;
+    VSLModelPainter* p = SupportAndSlice(scene, genh::SlopeChannel("shortlegchannel", 59, 1.32f, 3), dir);
+    ASSERT_NE(p, nullptr);
+    EXPECT_GT(p->m_supportRun.m_counts.bridged, 10);
+    EXPECT_EQ(p->m_sliceOutlineIslands.support, 0);
+    EXPECT_EQ(p->m_sliceIslands.support, 0);
+}
+
 // Shells whose outlines part where the pixels that print them join, left
 // without supports so that what hangs is the count's to find: a rib a hair
 // from a wall, a block meeting a tower along one upright edge (its outlines
