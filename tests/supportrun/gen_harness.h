@@ -330,6 +330,18 @@ inline TestModel TiltedSpike() { return Spike("tiltedspike", 20, 0.5f); }
 // lowest millimetre, far above the reach of the tip's sphere.
 inline TestModel SlenderSpike() { return Spike("slenderspike", 0, 0.6f); }
 
+// The walls of a profile (a closed outline, counter-clockwise seen from
+// y = 0) swept from y = 0 to `depth`; `at(point, y)` places a point of it.
+template <class Profile, class At>
+void AppendSides(QVector<VSLTriangle3D>& tris, const Profile& outline, At at, float depth)
+{
+    for (size_t k = 0; k < outline.size(); ++k) {
+        const auto& p = outline[k];
+        const auto& q = outline[(k + 1) % outline.size()];
+        tris << testmesh::Tri(at(p, 0), at(q, depth), at(q, 0)) << testmesh::Tri(at(p, 0), at(p, depth), at(q, depth));
+    }
+}
+
 // A channel `gap` mm wide between an underside and a slope, both leaning
 // `degrees` from level, open to the left and `depth` mm long along y, on a
 // block; turned `tilt` degrees about x, so that its contacts stand at every
@@ -358,11 +370,7 @@ inline TestModel SlopeChannel(const std::string& name, float degrees, float gap,
             tris << testmesh::Tri(at(piece[0], 0), at(piece[k], 0), at(piece[k + 1], 0));
             tris << testmesh::Tri(at(piece[0], depth), at(piece[k + 1], depth), at(piece[k], depth));
         }
-    for (size_t k = 0; k < outline.size(); ++k) {
-        const V& p = outline[k];
-        const V& q = outline[(k + 1) % outline.size()];
-        tris << testmesh::Tri(at(p, 0), at(q, depth), at(q, 0)) << testmesh::Tri(at(p, 0), at(p, depth), at(q, depth));
-    }
+    AppendSides(tris, outline, at, depth);
     QMatrix4x4 turn;
     turn.translate(0, 0, 8);
     turn.rotate(tilt, 1, 0, 0);
@@ -387,11 +395,7 @@ inline TestModel KnifeEdgeSliver(float z0 = 5.f)
         tris << testmesh::Tri(at(profile[0], 0), at(profile[k], 0), at(profile[k + 1], 0));
         tris << testmesh::Tri(at(profile[0], y1), at(profile[k + 1], y1), at(profile[k], y1));
     }
-    for (size_t k = 0; k < profile.size(); ++k) {
-        const auto& a = profile[k];
-        const auto& b = profile[(k + 1) % profile.size()];
-        tris << testmesh::Tri(at(a, 0), at(b, y1), at(b, 0)) << testmesh::Tri(at(a, 0), at(a, y1), at(b, y1));
-    }
+    AppendSides(tris, profile, at, y1);
     return {"knifeedgesliver", tris, nullptr};
 }
 

@@ -72,6 +72,26 @@ QVector<VSLTriangle3D> Ridge(float top, float degrees)
     return tris;
 }
 
+namespace {
+
+// Whether the lowest point of the ball at a leg's end (`end`, the ball's and
+// the leg's radius there `endRadius`) lies within the leg, a cone narrowing
+// to `footRadius` at `foot`; `off` is that point's distance from the leg's
+// axis and `radius` the leg's radius beside it.
+bool LegHoldsItsEndBall(const P3& end, double endRadius, const P3& foot, double footRadius, double& off,
+                        double& radius)
+{
+    const P3 lowest = end - P3(0, 0, float(endRadius));
+    const P3 axis = foot - end;
+    const double length = axis.Norm();
+    const double along = double((lowest - end) * axis) / length;
+    off = (lowest - (end + axis * float(along / length))).Norm();
+    radius = endRadius - (endRadius - footRadius) * along / length;
+    return along >= 0 && along <= length && off <= radius;
+}
+
+} // namespace
+
 TEST(SupportTips, ATipWithNoRoomIsBridgedOntoTheSurfaceBelow)
 {
     // A roof 1.4 mm over a ledge: no full tip fits under it.
@@ -115,13 +135,8 @@ TEST(SupportTips, NoShortLegHangsItsEndBallBelowIt)
                 if (!s.skipShaft)
                     continue;
                 ++legs;
-                const P3 H = s.cones[1][0], Tp = s.cones[1][1], lowest = Tp - P3(0, 0, float(sz.rm));
-                const P3 axis = H - Tp;
-                const double length = axis.Norm();
-                const double along = double((lowest - Tp) * axis) / length;
-                const double off = (lowest - (Tp + axis * float(along / length))).Norm();
-                const double radius = sz.rm - (sz.rm - sz.rt) * along / length;
-                EXPECT_TRUE(along >= 0 && along <= length && off <= radius)
+                double off = 0, radius = 0;
+                EXPECT_TRUE(LegHoldsItsEndBall(s.cones[1][1], sz.rm, s.cones[1][0], sz.rt, off, radius))
                     << degrees << " degrees, gap " << gap << ": the end ball's lowest point " << off
                     << " off the leg's axis, leg radius " << radius;
             }
@@ -412,13 +427,8 @@ TEST(SupportColumns, NoLandingHangsTheColumnsEndBelowItsFeet)
                     ++legs;
                     // The end sphere's lowest point, within the leg (a cone
                     // from the foot's radius up to the shaft's).
-                    const P3 foot = cone[0], end = cone[1], lowest = end - P3(0, 0, float(sz.rs));
-                    const P3 axis = foot - end;
-                    const double length = axis.Norm();
-                    const double along = double((lowest - end) * axis) / length;
-                    const double off = (lowest - (end + axis * float(along / length))).Norm();
-                    const double radius = sz.rs - (sz.rs - sz.rt) * along / length;
-                    EXPECT_TRUE(along >= 0 && along <= length && off <= radius)
+                    double off = 0, radius = 0;
+                    EXPECT_TRUE(LegHoldsItsEndBall(cone[1], sz.rs, cone[0], sz.rt, off, radius))
                         << "column at " << s.base[0] << ", " << s.base[1] << ": " << off << " off the axis, leg radius " << radius;
                 }
             }
