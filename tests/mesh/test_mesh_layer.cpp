@@ -3,6 +3,7 @@
 #include "mesh/merge.h"
 #include "mesh/matrix33.h"
 #include "mesh/topology.h"
+#include "mesh_from_triangles.h"
 #include "test_meshes.h"
 #include "../mesh_repair/mesh_checks.h"
 
@@ -18,32 +19,6 @@
 using namespace vcg;
 
 namespace {
-
-// One vertex per corner, as an unmerged triangle soup.
-MyMesh Soup(const QVector<VSLTriangle3D>& tris)
-{
-    MyMesh m;
-    const uint32_t f0 = tri::Allocator<MyMesh>::AddFaces(m, tris.size());
-    const uint32_t v0 = tri::Allocator<MyMesh>::AddVertices(m, 3 * tris.size());
-    for (int i = 0; i < tris.size(); ++i)
-        for (int k = 0; k < 3; ++k) {
-            const QVector3D& c = tris[i].vertices[k];
-            m.vert[v0 + 3 * i + k].p = Point3f(c.x(), c.y(), c.z());
-            m.face[f0 + i].v[k] = v0 + 3 * i + k;
-        }
-    return m;
-}
-
-MyMesh Merged(const QVector<VSLTriangle3D>& tris)
-{
-    MyMesh m = Soup(tris);
-    tri::Clean<MyMesh>::RemoveDuplicateVertex(m, true);
-    tri::Allocator<MyMesh>::CompactVertexVector(m);
-    tri::Allocator<MyMesh>::CompactFaceVector(m);
-    tri::UpdateTopology<MyMesh>::FaceFace(m);
-    tri::UpdateTopology<MyMesh>::VertexFace(m);
-    return m;
-}
 
 int BorderEdges(const MyMesh& m)
 {

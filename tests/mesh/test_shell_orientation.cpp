@@ -3,6 +3,7 @@
 #include "mesh/allocator.h"
 #include "mesh/clean.h"
 #include "mesh/topology.h"
+#include "mesh_from_triangles.h"
 #include "test_meshes.h"
 
 #include <gtest/gtest.h>
@@ -12,25 +13,6 @@
 using namespace vcg;
 
 namespace {
-
-MyMesh Merged(const QVector<VSLTriangle3D>& tris)
-{
-    MyMesh m;
-    const uint32_t f0 = tri::Allocator<MyMesh>::AddFaces(m, uint32_t(tris.size()));
-    const uint32_t v0 = tri::Allocator<MyMesh>::AddVertices(m, uint32_t(3 * tris.size()));
-    for (int i = 0; i < tris.size(); ++i)
-        for (int k = 0; k < 3; ++k) {
-            const QVector3D& c = tris[i].vertices[k];
-            m.vert[v0 + 3 * i + k].p = Point3f(c.x(), c.y(), c.z());
-            m.face[f0 + i].v[k] = v0 + 3 * i + k;
-        }
-    tri::Clean<MyMesh>::RemoveDuplicateVertex(m, true);
-    tri::Allocator<MyMesh>::CompactVertexVector(m);
-    tri::Allocator<MyMesh>::CompactFaceVector(m);
-    tri::UpdateTopology<MyMesh>::FaceFace(m);
-    tri::UpdateTopology<MyMesh>::VertexFace(m);
-    return m;
-}
 
 QVector<VSLTriangle3D> InsideOut(QVector<VSLTriangle3D> tris)
 {
