@@ -2,6 +2,7 @@
 // frame (854 x 480 pixels of 115.5 um) and written the application's way; the
 // layers read back by the independent decoder hold no lit region without lit
 // pixels under it.
+#include "bench/eventwait.h"
 #include "VSL3DScene.h"
 #include "VSLModel3D.h"
 #include "VSLModelPainter.h"
@@ -29,15 +30,6 @@ namespace {
 constexpr int kWidth = 854, kHeight = 480;
 constexpr float kPixelUm = 115.5f;
 constexpr float kThickness = 0.05f;
-
-bool WaitFor(const std::function<bool()>& done, int ms = 120000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
-}
 
 QVector<VSLTriangle3D> Triangles(const std::vector<housing::Tri>& mesh)
 {
@@ -74,7 +66,7 @@ Printed SupportSliceWrite(const QVector<VSLTriangle3D>& tris, bool supported = t
         return out;
     }
     VSLModelPainter* p = scene.instances().last();
-    if (!WaitFor([p] { return p->m_pModel->isReady(); })) {
+    if (!WaitFor([p] { return p->m_pModel->isReady(); }, 120000)) {
         ADD_FAILURE() << "not ready";
         return out;
     }
@@ -83,7 +75,7 @@ Printed SupportSliceWrite(const QVector<VSLTriangle3D>& tris, bool supported = t
     p->m_dShaftDiameter = 1.1;
     p->m_dLiftDistance = 3.0;
     if (supported && (scene.StartSupportJob(p) != SceneOp::Done ||
-                      !WaitFor([&] { return scene.runningSupportJobs() == 0; }) || p->m_supportMap.isEmpty())) {
+                      !WaitFor([&] { return scene.runningSupportJobs() == 0; }, 120000) || p->m_supportMap.isEmpty())) {
         ADD_FAILURE() << "no supports";
         return out;
     }

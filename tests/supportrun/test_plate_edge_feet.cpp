@@ -3,6 +3,7 @@
 // file (read back by the independent decoder), with no island in any layer.
 // Moved there after generation, so that they reach past the edge, the plate
 // counts them out of range: the window's Slice warns before it cuts them.
+#include "bench/eventwait.h"
 #include "VSL3DScene.h"
 #include "VSLModel3D.h"
 #include "VSLModelPainter.h"
@@ -28,15 +29,6 @@
 #include <string>
 
 namespace {
-
-bool WaitFor(const std::function<bool()>& done, int ms = 120000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
-}
 
 // The frames of the built-in printer models (resolution, pixel size in um).
 struct Printer {
@@ -78,7 +70,7 @@ struct Plate {
         }
         return WaitFor([this] {
             return std::all_of(instances.begin(), instances.end(), [](VSLModelPainter* p) { return p->m_pModel->isReady(); });
-        });
+        }, 120000);
     }
     bool Support()
     {
@@ -90,7 +82,7 @@ struct Plate {
             if (scene.StartSupportJob(p) != SceneOp::Done)
                 return false;
         }
-        return WaitFor([this] { return scene.runningSupportJobs() == 0; });
+        return WaitFor([this] { return scene.runningSupportJobs() == 0; }, 120000);
     }
     // Moves instance i so that its model's box ends `gapMm` inside edge i.
     void ToEdge(int i, float gapMm)

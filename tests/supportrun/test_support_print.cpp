@@ -1,6 +1,7 @@
 // Each procedural mesh supported, sliced and written as a print file the
 // application's way; the layers read back by the independent decoder show
 // no lit region above the plate layers without lit pixels under it.
+#include "bench/eventwait.h"
 #include "VSL3DScene.h"
 #include "VSLModel3D.h"
 #include "VSLModelPainter.h"
@@ -28,15 +29,6 @@ namespace {
 constexpr int kWidth = 400, kHeight = 300; // 0.1 mm pixels
 constexpr int kPlateLayers = 2;
 constexpr float kThickness = 0.1f;
-
-bool WaitFor(const std::function<bool()>& done, int ms = 60000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
-}
 
 std::vector<genh::TestModel> PrintModels()
 {
@@ -66,7 +58,7 @@ VSLModelPainter* SupportAndSlice(VSL3DScene& scene, const genh::TestModel& model
         return nullptr;
     }
     VSLModelPainter* p = scene.instances().last();
-    if (!WaitFor([p] { return p->m_pModel->isReady(); })) {
+    if (!WaitFor([p] { return p->m_pModel->isReady(); }, 60000)) {
         ADD_FAILURE() << "not ready";
         return nullptr;
     }
@@ -75,7 +67,7 @@ VSLModelPainter* SupportAndSlice(VSL3DScene& scene, const genh::TestModel& model
         p->m_dTipDiameter = model.params.tipDiameter;
         p->m_dShaftDiameter = model.params.shaftDiameter;
         p->m_dLiftDistance = model.params.liftDistance;
-        if (scene.StartSupportJob(p) != SceneOp::Done || !WaitFor([&] { return scene.runningSupportJobs() == 0; }) ||
+        if (scene.StartSupportJob(p) != SceneOp::Done || !WaitFor([&] { return scene.runningSupportJobs() == 0; }, 60000) ||
             p->m_supportMap.isEmpty()) {
             ADD_FAILURE() << "no supports";
             return nullptr;
