@@ -45,7 +45,8 @@ public:
                 closed();
                 return;
             }
-            // A reset after the body still ends it; before, nothing came.
+            // Another failure ends a body framed by the close (one cut before
+            // its length or last chunk is refused); before a body, nothing came.
             read();
             if (m_reader.state() == HttpReplyReader::State::Body)
                 m_reader.closed();

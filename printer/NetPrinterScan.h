@@ -35,11 +35,12 @@ struct NetScanSource
 // whose reply is a success (2xx) and whose body holds "Pellar120" becomes a
 // device entry "name=>address". No host can keep a request open past the
 // source's time or fill the memory: a reply comes unencoded (no gzip that
-// unpacks past the bound, no length beside chunks) and no larger than the
-// source allows, and all replies of a search together hold no more than
-// the source's figure for the search, whatever any number of hosts sends.
-// The requests are plain HTTP/1.1 GETs on sockets of our own, so that every
-// byte read is counted before it is kept.
+// unpacks past the bound, no length beside chunks), whole (not cut before its
+// length or its last chunk) and no larger than the source allows, and all
+// replies of a search together hold no more than the source's figure for the
+// search, whatever any number of hosts sends. The requests are plain HTTP/1.1
+// GETs on sockets of our own, so that every byte read is counted before it is
+// kept.
 class NetPrinterScan : public QObject
 {
     Q_OBJECT

@@ -20,6 +20,12 @@
 #include <cstdio>
 #include <tuple>
 
+// Failures show texts as text.
+void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+
 namespace
 {
 struct LoopbackOnly : ::testing::Environment
@@ -290,9 +296,9 @@ TEST_F(LoopbackScan, HostilePeersEndInTimeWithBoundedMemory)
         scan.start();
         ASSERT_TRUE(QTest::qWaitFor([&] { return handled.count() == 1; }, 20000)) << "the request never ended";
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        // The declared 40 bytes, and what came before the peer closed, hold a
-        // whole printer body; the others are given up.
-        const bool listed = r.mode == HostileHttp::LongerThanDeclared || r.mode == HostileHttp::CloseEarly;
+        // The declared 40 bytes hold a whole printer body; the others are
+        // given up, the one closed before its declared length too.
+        const bool listed = r.mode == HostileHttp::LongerThanDeclared;
         EXPECT_EQ(scan.deviceList().isEmpty(), !listed);
         // What the peer got rid of is what the kernel and the bounded reply took.
         EXPECT_LT(peer.written(), 16 << 20);
@@ -479,6 +485,41 @@ TEST_F(LoopbackScan, ChunkedRepliesAndTheirFraming)
         EXPECT_EQ(scan.deviceList(), r.listed ? QVector<QString>{"Vat-7=>127.0.0.37"} : QVector<QString>());
         EXPECT_EQ(handled.count(), 256);
     }
+}
+
+// A reply that ends before its declared length or before its last chunk is
+// no reply: of four printers answering one search, the three cut short (25
+// bytes into a body of 200, closed or reset, and inside a chunk) are refused
+// as one too large would be, and only the whole one is listed.
+TEST_F(LoopbackScan, RepliesCutShortListNoPrinter)
+{
+    auto padded = [](const QByteArray& name) { return printerBody(name).leftJustified(200, ' '); };
+    const struct { const char* addr; QByteArray body, headers; bool chunked; int cut; bool reset; } rows[] = {
+        {"127.0.0.10", padded("m10-whole"), {}, false, -1, false},
+        {"127.0.0.11", padded("m11-short"), {}, false, 25, false},
+        {"127.0.0.12", "C8\r\n" + padded("m12-chunked") + "\r\n0\r\n\r\n", "Transfer-Encoding: chunked\r\n", true,
+         4 + 25, false},
+        {"127.0.0.13", padded("m13-reset"), {}, false, 25, true},
+    };
+    LoopbackHttp peers[4];
+    std::vector<LoopbackHttp*> servers;
+    QStringList addrs;
+    for (int i = 0; i < 4; ++i) {
+        const auto& r = rows[i];
+        peers[i].setPage(NetPrinterScan::requestPath, r.body, "text/plain", r.headers);
+        peers[i].setLengthHeader(!r.chunked);
+        peers[i].setCut(r.cut, r.reset);
+        servers.push_back(&peers[i]);
+        addrs << r.addr;
+    }
+    ASSERT_TRUE(listenAll(servers, addrs));
+    run(peers[0].port());
+    for (const LoopbackHttp& peer : peers)
+        EXPECT_EQ(peer.requests().size(), 1);
+    EXPECT_EQ(scan.deviceList(), QVector<QString>{"m10-whole=>127.0.0.10"});
+    EXPECT_EQ(lists.count(), 1);
+    EXPECT_EQ(handled.count(), 256);
+    EXPECT_EQ(scan.heldBytes(), 0);
 }
 
 TEST_F(LoopbackScan, GuardSendsNothingOutsideLoopback)
