@@ -58,6 +58,11 @@ TEST(NetPrinterEntries, NamesAddressesAndPageUrls)
     const std::pair<QString, QString> names[] = {
         {"A1B2", "A1B2"},  {"ev=>10.9.9.9", "ev10.9.9.9"},          {"a==>>b", "ab"},       {"=\x01>x", "x"},
         {"a=b>c", "a=b>c"}, {"line\r\nbreak\ttab", "linebreaktab"}, {"打印机 1", "打印机 1"},
+        // Marks that turn the text's direction go too; joiners and right-to-left letters stay.
+        {"evil\u202E", "evil"}, {"\u202Aa\u202Bb\u202Cc\u202Dd\u202Ee", "abcde"},
+        {"\u2066f\u2067g\u2068h\u2069i", "fghi"}, {"\u200Ej\u200Fk\u061Cl", "jkl"},
+        {"\u202D=\u202E>x", "x"}, {"a\u200Db\u2065c\u206Ad\u2029e", "a\u200Db\u2065c\u206Ad\u2029e"},
+        {"طابعة 3", "طابعة 3"},
     };
     for (const auto& n : names)
         EXPECT_EQ(NetPrinterScan::cleanName(n.first), n.second) << n.first.toStdString();
@@ -158,6 +163,9 @@ TEST_F(LoopbackScan, BodiesThatMakeAnEntry)
         {"Pellar120\"\"\"\"\"\"", "=>127.0.0.37"},
         {printerBody("ev=>10.1.2.3"), "ev10.1.2.3=>127.0.0.37"},
         {printerBody("X\r\n<b>Y</b>"), "X<b>Y</b>=>127.0.0.37"},
+        // A right-to-left override would show the address after it reversed.
+        {printerBody("Vat\u202E-7"), "Vat-7=>127.0.0.37"},
+        {printerBody("\u2067Vat\u200F-7\u2069"), "Vat-7=>127.0.0.37"},
         {QByteArray("x\0", 2) + printerBody("Hidden"), ""},
         {printerBody("Lower").replace("Pellar120", "pellar120"), ""},
         {"a\"b\"c\"d\"Pellar120", ""},  // five fields: no name to read
