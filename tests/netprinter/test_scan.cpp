@@ -17,8 +17,15 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <cstdio>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
 #include <tuple>
+#include <unistd.h>
+#include <vector>
 
 // Failures show texts as text.
 void PrintTo(const QString& text, std::ostream* os)
@@ -130,6 +137,71 @@ TEST(DeleteDir, RemovesTheTreeButNoParentAndFollowsNoLink)
     EXPECT_TRUE(WebForm::deleteDir(root + "/no-such-folder"));
 }
 
+// A host that takes connections and never answers: the kernel completes the
+// handshake, nobody accepts.
+class SilentListener
+{
+public:
+    SilentListener(const char* addr, quint16 port) : m_fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0))
+    {
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(port);
+        m_ok = m_fd >= 0 && inet_pton(AF_INET, addr, &a.sin_addr) == 1 && (ntohl(a.sin_addr.s_addr) >> 24) == 127
+               && ::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && ::listen(m_fd, 8) == 0;
+    }
+    ~SilentListener()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    bool listening() const { return m_ok; }
+
+private:
+    int m_fd;
+    bool m_ok = false;
+};
+
+// The process's limit of open files lowered for the life of this object, and
+// put back as it was after.
+class OpenFileLimit
+{
+public:
+    explicit OpenFileLimit(rlim_t soft)
+    {
+        m_saved = ::getrlimit(RLIMIT_NOFILE, &m_before) == 0;
+        rlimit lowered = m_before;
+        lowered.rlim_cur = soft;
+        m_set = m_saved && soft <= m_before.rlim_cur && ::setrlimit(RLIMIT_NOFILE, &lowered) == 0;
+    }
+    ~OpenFileLimit()
+    {
+        if (m_set)
+            ::setrlimit(RLIMIT_NOFILE, &m_before);
+    }
+    bool set() const { return m_set; }
+
+private:
+    rlimit m_before{};
+    bool m_saved = false;
+    bool m_set = false;
+};
+
+// How many of `count` files the process can hold open at once.
+int openFilesAtOnce(int count)
+{
+    std::vector<int> fds;
+    for (int i = 0; i < count; ++i) {
+        const int fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            break;
+        fds.push_back(fd);
+    }
+    for (const int fd : fds)
+        ::close(fd);
+    return int(fds.size());
+}
+
 // A scan of the area 127.0.0. on the servers' port, run until every request
 // has been answered.
 class LoopbackScan : public ::testing::Test
@@ -137,7 +209,11 @@ class LoopbackScan : public ::testing::Test
 protected:
     void run(quint16 port, const QStringList& fixed = {})
     {
-        scan.setSource({[] { return QVector<QString>{"127.0.0."}; }, fixed, port});
+        run(NetScanSource{[] { return QVector<QString>{"127.0.0."}; }, fixed, port});
+    }
+    void run(const NetScanSource& source)
+    {
+        scan.setSource(source);
         lists.clear();
         handled.clear();
         const int before = scan.requestCount();
@@ -528,6 +604,132 @@ TEST_F(LoopbackScan, RepliesCutShortListNoPrinter)
     EXPECT_EQ(lists.count(), 1);
     EXPECT_EQ(handled.count(), 256);
     EXPECT_EQ(scan.heldBytes(), 0);
+}
+
+// With room for few requests at a time, the others wait their turn: every
+// host is asked once and ends, and never more are open than the bound. A new
+// search while hosts wait asks them itself, and no host twice for the two.
+TEST_F(LoopbackScan, HostsWaitTheirTurnWithinTheBound)
+{
+    LoopbackHttp printer;
+    printer.setPage(NetPrinterScan::requestPath, printerBody("Last"));
+    ASSERT_TRUE(printer.listen("127.0.0.255"));
+    // Hosts that refuse the connection, then the printer.
+    QStringList hosts;
+    for (int n = 200; n < 240; ++n)
+        hosts << QString("127.0.0.%1").arg(n);
+    hosts << "127.0.0.255";
+    for (const int bound : {1, 3, 100}) {
+        SCOPED_TRACE(bound);
+        NetScanSource source{[] { return QVector<QString>(); }, hosts, printer.port()};
+        source.maxOpenRequests = bound;
+        const int asked = printer.requests().size();
+        run(source);
+        EXPECT_EQ(handled.count(), 41);
+        EXPECT_LE(scan.mostOpenRequests(), bound);
+        EXPECT_GE(scan.mostOpenRequests(), 1);
+        EXPECT_EQ(printer.requests().size() - asked, 1);
+        EXPECT_EQ(scan.deviceList(), QVector<QString>{"Last=>127.0.0.255"});
+        EXPECT_EQ(scan.openRequests() + scan.waitingRequests(), 0);
+    }
+
+    // Two at a time, the first two hosts silent until their time: the bound
+    // holds them open and the rest waiting. A new search leaves the first
+    // one's waiting hosts to itself.
+    SilentListener silent1("127.0.0.198", printer.port()), silent2("127.0.0.199", printer.port());
+    ASSERT_TRUE(silent1.listening() && silent2.listening());
+    hosts = QStringList{"127.0.0.198", "127.0.0.199"} + hosts.mid(0, 10) + QStringList{"127.0.0.255"};
+    NetScanSource source{[] { return QVector<QString>(); }, hosts, printer.port()};
+    source.maxOpenRequests = 2;
+    source.requestTimeoutMs = 1000;
+    scan.setSource(source);
+    handled.clear();
+    const int before = scan.requestCount(), asked = printer.requests().size();
+    scan.start();
+    EXPECT_EQ(scan.openRequests(), 2);
+    EXPECT_EQ(scan.waitingRequests(), 11);
+    scan.start();
+    EXPECT_EQ(scan.openRequests(), 2);
+    EXPECT_EQ(scan.waitingRequests(), 13);
+    EXPECT_EQ(scan.requestCount() - before, 15);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return handled.count() >= 15; }, 120000)) << handled.count() << " of 15";
+    EXPECT_EQ(handled.count(), 15);
+    EXPECT_EQ(printer.requests().size() - asked, 1);
+    EXPECT_EQ(scan.deviceList(), QVector<QString>{"Last=>127.0.0.255"});
+    EXPECT_EQ(scan.mostOpenRequests(), 2);
+    EXPECT_EQ(scan.openRequests() + scan.waitingRequests(), 0);
+}
+
+// Six areas (1,536 hosts) that take the connection and never answer, with
+// printers at the last ten addresses, searched under the usual limit of 1,024
+// open files: the search keeps its sockets well under it, so the program can
+// still open files meanwhile, asks every host within its own time and lists
+// every printer.
+TEST_F(LoopbackScan, SixSilentAreasUnderTheOpenFileLimitListEveryPrinter)
+{
+    constexpr int kPrinters = 10, kHosts = 6 * 256;
+    LoopbackHttp printers[kPrinters];
+    std::vector<LoopbackHttp*> servers;
+    QStringList addrs, want;
+    for (int i = 0; i < kPrinters; ++i) {
+        addrs << QString("127.6.0.%1").arg(256 - kPrinters + i);
+        printers[i].setPage(NetPrinterScan::requestPath, printerBody("P" + QByteArray::number(i)));
+        servers.push_back(&printers[i]);
+        want << QString("P%1=>%2").arg(i).arg(addrs.last());
+    }
+    // The printers' port, taken on the silent addresses too; another one when
+    // it is in use there.
+    QProcess silent;
+    for (int attempt = 0;; ++attempt) {
+        ASSERT_LT(attempt, 10) << "no port free on every address";
+        ASSERT_TRUE(listenAll(servers, addrs));
+        QStringList args{QString::number(printers[0].port())};
+        for (int area = 1; area <= 6; ++area)
+            args << QString("127.%1.0.0-127.%1.0.%2").arg(area).arg(area < 6 ? 255 : 255 - kPrinters);
+        silent.start(VSL_SILENT_PEERS, args);
+        ASSERT_TRUE(silent.waitForStarted());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return silent.canReadLine() || silent.state() == QProcess::NotRunning; },
+                                    120000));
+        if (silent.canReadLine() && silent.readLine() == "ready\n")
+            break;
+        ASSERT_TRUE(silent.state() == QProcess::NotRunning || silent.waitForFinished());
+        ASSERT_EQ(silent.exitCode(), 3) << "silent peers failed";
+        for (LoopbackHttp* p : servers)
+            p->close();
+    }
+
+    NetScanSource source{[] { return QVector<QString>{"127.1.0.", "127.2.0.", "127.3.0.", "127.4.0.", "127.5.0.",
+                                                      "127.6.0."}; },
+                         {}, printers[0].port()};
+    // Long enough for a printer asked last to answer on a loaded machine.
+    source.requestTimeoutMs = 3000;
+    scan.setSource(source);
+    lists.clear();
+    handled.clear();
+    {
+        OpenFileLimit limit(1024);
+        ASSERT_TRUE(limit.set());
+        const int before = scan.requestCount();
+        scan.start();
+        ASSERT_EQ(scan.requestCount() - before, kHosts);
+        EXPECT_EQ(scan.openRequests(), scan.source().maxOpenRequests);
+        // With the search's sockets open, the program opens files as ever.
+        EXPECT_EQ(openFilesAtOnce(200), 200);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return handled.count() == kHosts; }, 600000))
+            << handled.count() << " of " << kHosts;
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QStringList got = scan.deviceList().toList();
+    got.sort();
+    want.sort();
+    EXPECT_EQ(got, want);
+    for (const LoopbackHttp& p : printers)
+        EXPECT_EQ(p.requests().size(), 1);
+    EXPECT_LE(scan.mostOpenRequests(), 256);
+    EXPECT_EQ(scan.openRequests() + scan.waitingRequests(), 0);
+    EXPECT_TRUE(scan.findChildren<QTcpSocket*>().isEmpty());
+    silent.closeWriteChannel();
+    EXPECT_TRUE(silent.waitForFinished(60000));
 }
 
 TEST_F(LoopbackScan, GuardSendsNothingOutsideLoopback)
