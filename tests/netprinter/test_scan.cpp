@@ -488,7 +488,7 @@ TEST_F(LoopbackScan, ManyChunkedPeersStayWithinTheSearchBound)
         QProcess peers;
         peers.start(VSL_HOSTILE_PEERS, {QString::number(r.mode), QString::number(kPeers)});
         ASSERT_TRUE(peers.waitForStarted());
-        ASSERT_TRUE(QTest::qWaitFor([&] { return peers.canReadLine(); }, 20000)) << peers.readAllStandardError().data();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return peers.canReadLine(); }, 300000)) << peers.readAllStandardError().data();
         const quint16 port = quint16(peers.readLine().trimmed().toUInt());
         ASSERT_NE(port, 0);
         NetScanSource source{[] { return QVector<QString>{"127.0.0."}; }, {}, port};
@@ -509,7 +509,9 @@ TEST_F(LoopbackScan, ManyChunkedPeersStayWithinTheSearchBound)
             mostHeld = qMax(mostHeld, scan.heldBytes());
         });
         sampler.start(0);
+        const int before = scan.requestCount();
         scan.start();
+        EXPECT_EQ(scan.requestCount() - before, 256);
         if (r.busyMs) {
             (void)QTest::qWaitFor([&] { return handled.count() > 0; }, 20000);
             QThread::msleep(r.busyMs);
@@ -530,7 +532,16 @@ TEST_F(LoopbackScan, ManyChunkedPeersStayWithinTheSearchBound)
         EXPECT_LT(kept, keptBoundKb);
         peers.kill();
         ASSERT_TRUE(peers.waitForFinished());
-        EXPECT_EQ(peers.readAllStandardOutput().count("request\n"), kPeers);
+        // Each peer answers only once it has read its request, and the search
+        // waits for the answer; where the clock ends the requests instead, a
+        // starved peers' process may not have read them all by then. Either
+        // way no peer is asked twice, and the search asked every host once.
+        const int read = int(peers.readAllStandardOutput().count("request\n"));
+        if (r.timeoutMs < 600000)
+            EXPECT_LE(read, kPeers);
+        else
+            EXPECT_EQ(read, kPeers);
+        EXPECT_EQ(handled.count(), 256);
     }
 }
 
