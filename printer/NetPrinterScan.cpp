@@ -45,7 +45,8 @@ public:
                 closed();
                 return;
             }
-            // A reset after the body still ends it; before, nothing came.
+            // Another failure ends a body framed by the close (one cut before
+            // its length or last chunk is refused); before a body, nothing came.
             read();
             if (m_reader.state() == HttpReplyReader::State::Body)
                 m_reader.closed();
@@ -162,6 +163,8 @@ NetPrinterScan::NetPrinterScan(QObject* parent)
 
 NetPrinterScan::~NetPrinterScan()
 {
+    m_waiting.clear();
+    m_next = 0;
     // While the scan is still whole: each request tells it it is gone.
     qDeleteAll(findChildren<ScanRequest*>(QString(), Qt::FindDirectChildrenOnly));
 }
@@ -189,12 +192,22 @@ void NetPrinterScan::getIpArea(QVector<QString>& areas)
     ipAreasOf(QHostInfo::fromName(QHostInfo::localHostName()).addresses(), areas);
 }
 
+namespace
+{
+// Marks that turn the direction of the text after them: an override in a name
+// would show the address behind it reversed.
+bool isBidiControl(ushort u)
+{
+    return (u >= 0x202a && u <= 0x202e) || (u >= 0x2066 && u <= 0x2069) || u == 0x200e || u == 0x200f || u == 0x061c;
+}
+}
+
 QString NetPrinterScan::cleanName(const QString& name)
 {
     QString out;
     out.reserve(name.size());
     for (const QChar c : name)
-        if (c.category() != QChar::Other_Control)
+        if (c.category() != QChar::Other_Control && !isBidiControl(c.unicode()))
             out.append(c);
     // Removing one "=>" can join a new one ("==>>"), so repeat until none.
     while (out.contains(QLatin1String("=>")))
@@ -218,7 +231,7 @@ QUrl NetPrinterScan::pageUrl(const QString& address) const
     return url;
 }
 
-void NetPrinterScan::send(const QString& host)
+void NetPrinterScan::queue(const QString& host)
 {
     QString text = QStringLiteral("http://") + host;
     if (m_source.port != 80)
@@ -229,8 +242,28 @@ void NetPrinterScan::send(const QString& host)
         return;
     }
     ++m_requests;
-    ++m_open;
-    new ScanRequest(this, host);
+    m_waiting.append(host);
+}
+
+void NetPrinterScan::askWaiting()
+{
+    // A request that fails at once ends inside the loop below and calls here
+    // again; the loop itself asks the next host.
+    if (m_asking)
+        return;
+    m_asking = true;
+    const int bound = qMax(1, m_source.maxOpenRequests);
+    while (m_open < bound && m_next < m_waiting.size()) {
+        const QString host = m_waiting[m_next++];
+        ++m_open;
+        m_mostOpen = qMax(m_mostOpen, m_open);
+        new ScanRequest(this, host);
+    }
+    if (m_next >= m_waiting.size()) {
+        m_waiting.clear();
+        m_next = 0;
+    }
+    m_asking = false;
 }
 
 bool NetPrinterScan::hold(qint64 delta)
@@ -242,6 +275,7 @@ bool NetPrinterScan::hold(qint64 delta)
 void NetPrinterScan::requestEnded()
 {
     --m_open;
+    askWaiting();
 }
 
 void NetPrinterScan::requestGone()
@@ -259,12 +293,18 @@ void NetPrinterScan::requestGone()
 void NetPrinterScan::start()
 {
     m_devices.clear();
+    // Hosts an earlier scan has not asked yet: this one asks them again.
+    m_requests -= waitingRequests();
+    m_waiting.clear();
+    m_next = 0;
+    m_mostOpen = m_open;
     const QVector<QString> areas = m_source.areas ? m_source.areas() : QVector<QString>();
     for (const QString& area : areas)
         for (int n = 0; n <= 255; ++n)
-            send(area + QString::number(n));
+            queue(area + QString::number(n));
     for (const QString& host : m_source.fixedHosts)
-        send(host);
+        queue(host);
+    askWaiting();
 }
 
 void NetPrinterScan::handleReply(const QString& host, const QString& refused, int status, const QByteArray& body)

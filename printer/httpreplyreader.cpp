@@ -97,7 +97,14 @@ HttpReplyReader::State HttpReplyReader::closed()
 {
     if (m_state == State::Head)
         refuse(QStringLiteral("closed before a whole header"));
-    else if (m_state == State::Body)
+    else if (m_state != State::Body)
+        return m_state;
+    else if (m_framing == Framing::Length)
+        refuse(QStringLiteral("closed after %1 of its %2 bytes").arg(m_body.size()).arg(m_length));
+    // After the last chunk only the trailer is missing: the body is whole.
+    else if (m_framing == Framing::Chunked && m_step != Step::TrailerLine)
+        refuse(QStringLiteral("closed before its last chunk, after %1 bytes").arg(m_body.size()));
+    else
         done();
     return m_state;
 }

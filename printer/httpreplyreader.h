@@ -28,8 +28,9 @@ public:
     // after the end of the reply, or after a refusal, are ignored.
     State feed(const char* data, qint64 size);
     State feed(const QByteArray& bytes) { return feed(bytes.constData(), bytes.size()); }
-    // The peer closed the connection: a body ends with what came (a printer
-    // that closes early has said what it had), a header cut short is refused.
+    // The peer closed the connection. A body framed by the close ends with
+    // what came; one that stops before its length or its last chunk is cut,
+    // and refused like a header cut short.
     State closed();
     // Gives the reply up with a reason, unless it has already ended.
     void refuse(const QString& why);

@@ -11,6 +11,7 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <sys/socket.h>
 #include <vector>
 
 // A tiny HTTP server on one loopback address. Every request is answered from
@@ -41,6 +42,13 @@ public:
     // Whether replies carry a Content-Length of their body (they do unless
     // set; a page framed in chunks by hand has none).
     void setLengthHeader(bool on) { m_lengthHeader = on; }
+    // Replies stop `bytes` bytes after their header (as framed, chunk lines
+    // included); the connection is then closed, or reset when `reset` is set.
+    void setCut(int bytes, bool reset)
+    {
+        m_cutAt = bytes;
+        m_reset = reset;
+    }
     // Request lines and headers, one entry per request.
     const QList<QByteArray>& requests() const { return m_requests; }
 
@@ -73,9 +81,19 @@ private:
         } else {
             resp = "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
         }
-        QTimer::singleShot(m_delayMs, s, [s, resp] {
+        if (m_cutAt >= 0)
+            resp.truncate(resp.indexOf("\r\n\r\n") + 4 + m_cutAt);
+        QTimer::singleShot(m_delayMs, s, [s, resp, reset = m_reset] {
             s->write(resp);
-            s->disconnectFromHost();
+            if (!reset) {
+                s->disconnectFromHost();
+                return;
+            }
+            // The bytes go out, then a reset in place of the close.
+            s->flush();
+            const linger now{1, 0};
+            ::setsockopt(int(s->socketDescriptor()), SOL_SOCKET, SO_LINGER, &now, sizeof now);
+            s->abort();
         });
     }
 
@@ -85,6 +103,8 @@ private:
     QList<QByteArray> m_requests;
     int m_delayMs = 0;
     bool m_lengthHeader = true;
+    int m_cutAt = -1;
+    bool m_reset = false;
 };
 
 // Servers on several loopback addresses sharing one port (a scan uses one

@@ -22,6 +22,12 @@
 
 #include <cstdlib>
 
+// Failures show texts as text.
+void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+
 namespace
 {
 // The browser shares its GL context with the widgets; this must be set before
@@ -117,6 +123,26 @@ TEST_F(WebFormTest, ScanListsThePrinterAndEnablesTheButtons)
         form.receivedDevlist(r.first);
         EXPECT_EQ(items(list), r.second);
     }
+}
+
+// A mark that turns the text's direction in a printer's name would show the
+// address after it reversed: the list shows the names without them.
+TEST_F(WebFormTest, ListShowsNamesWithoutDirectionMarks)
+{
+    LoopbackHttp rlo, isolate;
+    rlo.setPage(NetPrinterScan::requestPath, printerBody("Vat\u202E-7"));
+    isolate.setPage(NetPrinterScan::requestPath, printerBody("\u2067Vat-8\u200F\u2069"));
+    isolate.setDelayMs(300);  // listed second
+    ASSERT_TRUE(listenAll({&rlo, &isolate}, {"127.0.0.37", "127.0.0.38"}));
+    form.scanner()->setSource({[] { return QVector<QString>{"127.0.0."}; }, {}, rlo.port()});
+    QSignalSpy handled(form.scanner(), &NetPrinterScan::signal_reply_handled);
+    child<QPushButton>("pushButtonSearch")->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return handled.count() >= 256; }, 60000)) << handled.count() << " of 256";
+    auto* list = child<QListWidget>("listWidget");
+    EXPECT_EQ(items(list), (QStringList{"Vat-7=>127.0.0.37", "Vat-8=>127.0.0.38"}));
+    // As the column shows it (drawn off screen: the window itself needs the page's view).
+    list->resize(300, 120);
+    shot(*list, "netprinter_list_direction_marks.png");
 }
 
 TEST_F(WebFormTest, ConnectShowsThePrinterPageWithTheBridge)
