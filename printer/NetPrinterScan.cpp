@@ -3,6 +3,7 @@
 #include "LoopbackGuard.h"
 #include "httpreplyreader.h"
 #include "replylines.h"
+#include "settingsrangecheck.h"
 
 #include <QDebug>
 #include <QHostInfo>
@@ -192,22 +193,12 @@ void NetPrinterScan::getIpArea(QVector<QString>& areas)
     ipAreasOf(QHostInfo::fromName(QHostInfo::localHostName()).addresses(), areas);
 }
 
-namespace
-{
-// Marks that turn the direction of the text after them: an override in a name
-// would show the address behind it reversed.
-bool isBidiControl(ushort u)
-{
-    return (u >= 0x202a && u <= 0x202e) || (u >= 0x2066 && u <= 0x2069) || u == 0x200e || u == 0x200f || u == 0x061c;
-}
-}
-
 QString NetPrinterScan::cleanName(const QString& name)
 {
     QString out;
     out.reserve(name.size());
     for (const QChar c : name)
-        if (c.category() != QChar::Other_Control && !isBidiControl(c.unicode()))
+        if (c.category() != QChar::Other_Control && !isDirectionMark(c.unicode()))
             out.append(c);
     // Removing one "=>" can join a new one ("==>>"), so repeat until none.
     while (out.contains(QLatin1String("=>")))

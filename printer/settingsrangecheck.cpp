@@ -32,6 +32,11 @@ std::optional<double> storedNumber(const QVariant& value)
     }
 }
 
+bool isDirectionMark(ushort u)
+{
+    return (u >= 0x202a && u <= 0x202e) || (u >= 0x2066 && u <= 0x2069) || u == 0x200e || u == 0x200f || u == 0x061c;
+}
+
 QString shortPrintable(const QString& text, int shownCharacters)
 {
     QString shown;
@@ -42,6 +47,7 @@ QString shortPrintable(const QString& text, int shownCharacters)
         const int size = text[taken].isHighSurrogate() && taken + 1 < text.size() ? 2 : 1;
         // C1 controls too: a terminal reads U+009B as the start of an escape.
         const QString piece = u < 0x20 || (u >= 0x7f && u < 0xa0) ? QStringLiteral("\\x%1").arg(u, 2, 16, QLatin1Char('0'))
+                              : isDirectionMark(u)                ? QStringLiteral("\\u%1").arg(u, 4, 16, QLatin1Char('0'))
                                                                   : text.mid(taken, size);
         // The cap holds for what is shown, escapes included.
         if (shown.size() + piece.size() > shownCharacters)

@@ -13,10 +13,16 @@
 class QSettings;
 
 // Outside text (a stored value, a printer's reply) as a message or the log
-// shows it: control characters (C0, DEL and C1) as \xNN, at most
+// shows it: control characters (C0, DEL and C1) as \xNN and direction
+// marks as \uNNNN, at most
 // `shownCharacters` shown, then the text's whole length. A file or a printer may hand over megabytes in one
 // piece, or bytes that would garble the log.
 QString shortPrintable(const QString& text, int shownCharacters);
+
+// Marks that turn the direction of the text after them (overrides,
+// embeddings, isolates, the plain marks): in a name or a value they would show
+// what follows reversed.
+bool isDirectionMark(ushort u);
 
 // The number a stored settings value holds as our readers take it: typed
 // floats and integers, text that is a number ("nan" and "inf" included),

@@ -1,6 +1,7 @@
 #include "myserialport.h"
 #include "printertimings.h"
 #include "replylines.h"
+#include "settingsrangecheck.h"
 
 #include <gtest/gtest.h>
 
@@ -206,4 +207,19 @@ TEST(ReplyLinesTest, PrinterTextIsShownEscapedAndCapped)
     };
     for (const auto& r : rows)
         EXPECT_EQ(ReplyLines::shown(r.text), r.shown) << r.text.left(40).toStdString();
+}
+
+// A stored value or a name may hold marks that turn the text's direction: an
+// override in a message would show the rest of the line reversed.
+TEST(ReplyLinesTest, DirectionMarksAreShownEscaped)
+{
+    const struct { QString text; QString shown; } rows[] = {
+        {QString::fromUtf8("Resin \u202e2.0"), "Resin \\u202e2.0"},
+        {QString::fromUtf8("a\u2066b\u2069c\u200fd\u061ce"), "a\\u2066b\\u2069c\\u200fd\\u061ce"},
+        // Joiners and right-to-left letters are text, not marks.
+        {QString::fromUtf8("\u200d\u05d0\u0627"), QString::fromUtf8("\u200d\u05d0\u0627")},
+        {QString(70, QChar(0x202e)), QString("\\u202e").repeated(10) + "... (70 characters)"},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(shortPrintable(r.text, 60), r.shown);
 }
