@@ -408,7 +408,7 @@ QString VImportWidgetX::archiveHeightProblem(const frmDeviceInterfaceSettings::M
     // A count no archive can hold is the converter's to refuse, with its reason.
     if (!GcodeHeaderInt(m_pExportThread->m_gcodeParas, QStringLiteral("totalLayer"), 1, INT_MAX, layers))
         return QString();
-    return PrinterModels::PrintHeightProblem(layers, double(m_fLayerThick), double(row.zHeight), m_strMachine);
+    return PrinterModels::PrintHeightProblem(layers, m_fLayerThick, double(row.zHeight), m_strMachine);
 }
 
 QString VImportWidgetX::sourceProblem(const frmDeviceInterfaceSettings::MachinePara& row,
@@ -426,7 +426,7 @@ QString VImportWidgetX::sourceProblem(const frmDeviceInterfaceSettings::MachineP
         problem = PrinterModels::MachineCodeProblem(source.machineCode, m_strMachine,
                                                     m_mapMachineCode.value(m_strMachine));
     if (problem.isEmpty())
-        problem = PrinterModels::PrintHeightProblem(source.layerCount, double(m_fLayerThick), double(row.zHeight),
+        problem = PrinterModels::PrintHeightProblem(source.layerCount, m_fLayerThick, double(row.zHeight),
                                                     m_strMachine);
     return problem;
 }

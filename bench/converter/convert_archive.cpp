@@ -179,7 +179,7 @@ int main(int argc, char** argv)
         if (error.isEmpty())
             error = PrinterModels::MachineCodeProblem(source.machineCode, model, PrinterModels::MachineCode(model));
         if (error.isEmpty())
-            error = PrinterModels::PrintHeightProblem(source.layerCount, double(source.para.SliceThickness),
+            error = PrinterModels::PrintHeightProblem(source.layerCount, source.para.SliceThickness,
                                                       double(frame.zHeight), model);
         if (!error.isEmpty())
             return failWith(resave + ": " + error);

@@ -281,5 +281,12 @@ QVector<HostileSource> HostileSources()
          {"its 1000000 layers of 0.01 mm make 10000.00 mm, more than the build height of Pellar30, 170 mm"}},
         {"3,400 layers of 50 um: the printer's 170 mm to the layer", "full.vxs30", p30,
          vxs(30, 1440, 2560, 0.05f, 3400), true, {}},
+        // As many layers as Slice makes of a plate as tall as the printer:
+        // the last one's middle lies below the top, its top above it.
+        {"5,667 layers of 30 um (170.01 mm): as Slice makes 170 mm", "slice30.vxs30", p30,
+         vxs(30, 1440, 2560, 0.03f, 5667), true, {}},
+        {"5,668 layers of 30 um", "over30.vxs30", p30, vxs(30, 1440, 2560, 0.03f, 5668), false,
+         {"Too tall to print! its 5668 layers of 0.03 mm make 170.04 mm, more than the build height of Pellar30, "
+          "170 mm"}},
     };
 }

@@ -440,6 +440,46 @@ TEST_F(Conversion, AnArchiveTallerThanThePrinterIsRefusedBeforeAnythingIsWritten
     EXPECT_EQ(readOut(false).layerCodes.size(), 3000);
 }
 
+// An archive of as many layers as Slice makes of a plate exactly as tall as
+// the printer converts: the last layer reaches up to half a layer past the
+// build height, as it does in every file Slice writes. One more is refused.
+TEST_F(Conversion, AnArchiveOfAsManyLayersAsSliceMakesConverts)
+{
+    frame = QSizeF(4, 3);
+    const QByteArray layer = PngBytes(PatternLayer(4, 3, 1));
+    const struct { float thickness; float height; int layers; int result; } rows[] = {
+        {0.03f, 170, 5667, ExportOk}, // 170.01 mm
+        {0.03f, 170, 5668, ExportTooTall},
+        {0.045f, 170, 3778, ExportOk}, // 170.01 mm
+        {0.035f, 150, 4286, ExportOk}, // 150.01 mm
+        {0.035f, 150, 4287, ExportTooTall},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(QString("%1 layers of %2 mm for %3 mm").arg(r.layers).arg(r.thickness).arg(r.height).toStdString());
+        ArchiveMembers members{{"run.gcode", GcodeHeader(r.layers, 4, 3)}};
+        for (int i = 1; i <= r.layers; ++i)
+            members.append({QString::number(i) + ".png", layer});
+        ASSERT_TRUE(WriteZipArchive(archive(), members));
+        job.m_zipPath = archive();
+        job.m_exportType = "ChiTuBox";
+        job.m_exportPath = out();
+        job.m_machineName = "Pellar30";
+        job.m_machineCode = 30;
+        job.m_grayBits = 4;
+        job.m_para = distinctPara(frame);
+        job.m_para.SliceThickness = r.thickness;
+        job.m_para.MachineHeight = r.height;
+        QFile::remove(out());
+        job.start();
+        job.wait();
+        EXPECT_EQ(job.lastResult(), r.result) << qPrintable(job.lastMessage());
+        EXPECT_EQ(QFile::exists(out()), r.result == ExportOk);
+        if (r.result == ExportOk) {
+            EXPECT_EQ(readOut(false).layerCodes.size(), r.layers);
+        }
+    }
+}
+
 // A layer that alone needs more than the decode budget is refused, named,
 // and never decoded (it once ran alone, whatever it cost).
 TEST_F(Conversion, ALayerNeedingMoreThanTheBudgetIsRefused)

@@ -341,7 +341,7 @@ int ExportThread::Export_ChiTuBox()
     }
     m_totalLayer = layers;
     // As a slice refuses a plate taller than the printer.
-    const QString tall = PrinterModels::PrintHeightProblem(layers, double(m_para.SliceThickness),
+    const QString tall = PrinterModels::PrintHeightProblem(layers, m_para.SliceThickness,
                                                            double(m_para.MachineHeight), m_machineName);
     if (!tall.isEmpty()) {
         closeArchive();

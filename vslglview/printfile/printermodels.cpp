@@ -1,6 +1,10 @@
 #include "printfile/printermodels.h"
 
+#include "contour/slicegeometry.h"
+
 #include <QVector>
+
+#include <cmath>
 
 namespace PrinterModels {
 
@@ -73,25 +77,27 @@ QString MachineCodeProblem(int fileCode, const QString& model, int modelCode)
     if (fileCode == modelCode)
         return QString();
     const QString owners = ModelsOfCode(fileCode);
-    return QStringLiteral("Wrong printer! the source is a print file of machine code %1 (%2); %3 prints only files "
-                          "of its own code %4")
+    return QStringLiteral("Wrong printer! the source is a print file of machine code %1 "
+                                                        "(%2); %3 prints only files of its own code %4")
         .arg(fileCode)
         .arg(owners.isEmpty() ? QStringLiteral("no known printer") : owners)
         .arg(model.isEmpty() ? QStringLiteral("the printer") : model)
         .arg(modelCode);
 }
 
-QString PrintHeightProblem(qint64 layers, double thicknessMm, double heightMm, const QString& model)
+QString PrintHeightProblem(qint64 layers, float thicknessMm, double heightMm, const QString& model)
 {
-    const double tall = double(layers) * thicknessMm;
-    // A micrometre of slack: a layer thickness in single precision summed
-    // over a million layers strays by less.
-    if (tall <= heightMm + 1e-3)
+    // A thickness with no layer step measures no height; the thickness
+    // checks refuse it.
+    if (!(std::trunc(thicknessMm * 1000.0f) >= 1.0f))
         return QString();
-    return QStringLiteral("Too tall to print! its %1 layers of %2 mm make %3 mm, more than the build height of %4, "
-                          "%5 mm")
+    if (layers <= contour::LayerPlanes::CountBelow(thicknessMm, heightMm))
+        return QString();
+    const double tall = double(layers) * double(thicknessMm);
+    return QStringLiteral("Too tall to print! its %1 layers of %2 mm make %3 mm, more "
+                                                        "than the build height of %4, %5 mm")
         .arg(layers)
-        .arg(thicknessMm, 0, 'g', 6)
+        .arg(double(thicknessMm), 0, 'g', 6)
         .arg(tall, 0, 'f', 2)
         .arg(model.isEmpty() ? QStringLiteral("the printer") : model)
         .arg(heightMm, 0, 'g', 6);

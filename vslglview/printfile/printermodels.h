@@ -27,9 +27,10 @@ QString ModelsOfCode(int code);
 // re-save keeps the file's code, so it stays its own printer's file.
 QString MachineCodeProblem(int fileCode, const QString& model, int modelCode);
 // Empty when `layers` layers of `thicknessMm` fit the build height
-// `heightMm` of `model`; else why not, naming both heights, beginning
-// "Too tall to print!".
-QString PrintHeightProblem(qint64 layers, double thicknessMm, double heightMm, const QString& model);
+// `heightMm` of `model`, by the count Slice judges a plate by
+// (contour::LayerPlanes::CountBelow); else why not, naming both heights,
+// beginning "Too tall to print!".
+QString PrintHeightProblem(qint64 layers, float thicknessMm, double heightMm, const QString& model);
 
 // What the converter panel compares a foreign archive's header with before
 // converting it for a model: build size in whole micrometres and resolution.
