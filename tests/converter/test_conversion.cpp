@@ -343,9 +343,10 @@ TEST_F(Conversion, LayerPicturesPastTheHeadersCountAreNamedAsLeftOut)
         {"five pictures, two counted", 5, {}, false,
          "3 layer pictures left out (\"3.png\" to \"5.png\"): the header of \"run.gcode\" counts 2 layers"},
         {"and a bad preview", 3, {}, true, "preview dropped"},
-        // Spelled otherwise they are no layers, but are named all the same.
+        // Numbered past the count but spelled otherwise they are no layers,
+        // but are named all the same; a picture that is no number is none.
         {"pictures that are no layers", 2, {"03.png", "3.PNG", "x3.png", "3.png.bak", "layers/3.png"}, false,
-         "4 other pictures left out (\"03.png\", \"3.PNG\", \"x3.png\", \"layers/3.png\"): the layers are "
+         "3 other pictures left out (\"03.png\", \"3.PNG\", \"layers/3.png\"): the layers are "
          "\"1.png\" to \"2.png\""},
         {"numbered past the count and spelled otherwise", 4, {"5.PNG", "06.png"}, false,
          "2 layer pictures left out (\"3.png\" to \"4.png\"): the header of \"run.gcode\" counts 2 layers; 2 other "
@@ -368,6 +369,50 @@ TEST_F(Conversion, LayerPicturesPastTheHeadersCountAreNamedAsLeftOut)
                                                    "counts 2 layers")) << qPrintable(job.lastMessage());
         }
         EXPECT_EQ(readOut(true).layerCodes.size(), 2);
+    }
+}
+
+// The thumbnails a slicer writes beside the preview are no layers: an
+// archive as such slicers write it converts without a note. Only a picture
+// that could be a layer past the header's count is named, in any spelling
+// or folder; one numbered within the count is no layer left out.
+TEST_F(Conversion, ThumbnailsAreNoLayersLeftOut)
+{
+    const QString p6 = "1 layer picture left out (\"6.png\"): the header of \"run.gcode\" counts 5 layers";
+    const struct { const char* what; QStringList more; QString note; } rows[] = {
+        {"a second thumbnail", {"preview_cropping.png"}, ""},
+        {"a thumbnail", {"thumbnail.png"}, ""},
+        {"thumbnails in any case and folder",
+         {"Preview_Cropping.PNG", "thumbnails/thumbnail.png", "thumb_0.png", "1x.png", ".png", "5a.png", "-6.png"}, ""},
+        {"numbered within the count, spelled otherwise", {"05.png", "1.PNG", "layers/2.png", "0.png", "000.png"}, ""},
+        {"6.png past a count of 5", {"6.png"}, p6},
+        {"6.png past a count of 5, with the thumbnails", {"preview_cropping.png", "6.png", "thumbnail.png"}, p6},
+        {"past the count in folders and spellings", {"preview_cropping.png", "Layers/6.PNG", "0007.png", "x\\8.png"},
+         "3 other pictures left out (\"Layers/6.PNG\", \"0007.png\", \"x\\8.png\"): the layers are \"1.png\" to "
+         "\"5.png\""},
+        {"a number past any count", {"12345678901234567890.png"},
+         "1 other picture left out (\"12345678901234567890.png\"): the layers are \"1.png\" to \"5.png\""},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        ArchiveMembers members = StandardArchive(solid(30, 20, Qt::green), patternLayers(5, 40, 30));
+        for (const QString& name : r.more)
+            members.append({name, members.last().second});
+        members[0].second = GcodeHeader(5, 40, 30);
+        ASSERT_EQ(convert(120, members), ExportOk) << qPrintable(job.lastMessage());
+        EXPECT_EQ(job.lastMessage(), r.note);
+        // The layers are the archive's layers, whatever else it holds.
+        const VxsFileContents vxs = readOut(true);
+        ASSERT_EQ(vxs.layerCodes.size(), 5);
+        for (int i = 0; i < 5; ++i) {
+            QVector<quint8> levels, expected;
+            ASSERT_TRUE(DecodeLayerLevels(vxs.layerCodes[i], 4, 40 * 30, levels));
+            const QImage layer = PatternLayer(40, 30, i);
+            for (int y = 0; y < 30; ++y)
+                for (int x = 0; x < 40; ++x)
+                    expected << quint8(layer.constScanLine(y)[x] & 0xF0);
+            EXPECT_EQ(levels, expected) << "layer " << i + 1;
+        }
     }
 }
 
