@@ -630,6 +630,107 @@ TEST_F(ConverterPanel, RunningConversionKeepsItsJob)
     EXPECT_TRUE(saveEnabled());
 }
 
+// A Pellar30 archive as such a printer's slicer writes it: its check row,
+// "preview.png" and the second thumbnail beside it, `layers` layers.
+ArchiveMembers pellar30Archive(int layers)
+{
+    const QByteArray header = QStringLiteral(";machineX:68.04\n;machineY:120.96\n;machineZ:170\n;resolutionX:1440\n"
+                                             ";resolutionY:2560\n;layerHeight:0.05\n;totalLayer:%1\nG21\n")
+                                  .arg(layers)
+                                  .toLatin1();
+    QImage preview(64, 48, QImage::Format_RGB32);
+    preview.fill(QColor(40, 80, 160));
+    ArchiveMembers members{{"run.gcode", header}, {"preview.png", PngBytes(preview)},
+                           {"preview_cropping.png", PngBytes(preview.copy(8, 8, 32, 32))}};
+    QImage layer(1440, 2560, QImage::Format_Grayscale8);
+    layer.fill(0);
+    for (int y = 1000; y < 1100; ++y)
+        std::fill_n(layer.scanLine(y) + 600, 100, uchar(255));
+    for (int i = 1; i <= layers; ++i)
+        members.append({QString::number(i) + ".png", PngBytes(layer)});
+    return members;
+}
+
+// Every new source is for the printer chosen in the title bar: an own file
+// of another model selects its model for its re-save only, and an archive
+// for the title bar's printer is converted after it, however the panel
+// was left. An archive of another frame is refused naming both frames.
+TEST_F(ConverterPanel, EachNewSourceIsForTheTitleBarsPrinter)
+{
+    frmDeviceInterfaceSettings settings;
+    panel->m_pDeviceSettings = &settings;
+    panel->setMachine("Pellar30");
+    ASSERT_TRUE(writeFile(path("p10.vxs"), VxsSource(10, 480, 854, 0.05f, 2)));
+    ASSERT_TRUE(writeFile(path("other.vxs300"), VxsSource(30, 1440, 2560, 0.05f, 2)));
+    ASSERT_TRUE(WriteZipArchive(path("p30.zip"), pellar30Archive(2)));
+    ASSERT_TRUE(WriteZipArchive(path("p10.zip"), pellar10Archive(1)));
+    auto save = [&](const QString& out, QStringList* informative = nullptr) {
+        QFile::remove(out);
+        saveAnswer = out;
+        QSignalSpy done(panel->m_pExportThread, &ExportThread::signal_ExportDataDone);
+        QSignalSpy started(panel.get(), &VImportWidgetX::signal_ExportData);
+        ModalAnswers modal;
+        QTest::mouseClick(w<QPushButton>("btn_Save"), Qt::LeftButton);
+        if (!started.isEmpty()) {
+            EXPECT_TRUE(done.count() > 0 || done.wait(60000));
+            panel->m_pExportThread->wait();
+            panel->slot_ExportDataDone(panel->m_pExportThread->lastResult(), panel->m_pExportThread->lastMessage());
+        }
+        if (informative)
+            *informative = modal.informative;
+        return modal.texts;
+    };
+    // Each way the panel can be left after re-saving a Pellar10 file.
+    const struct { const char* how; std::function<void()> leave; } roads[] = {
+        {"another format chosen", [&] { source("ChiTuBox zip files"); }},
+        {"closed and opened again",
+         [&] {
+             panel->show();
+             QTest::mouseClick(w<QPushButton>("btn_Close"), Qt::LeftButton);
+             panel->show();
+             source("ChiTuBox zip files");
+         }},
+        {"another own file imported",
+         [&] {
+             EXPECT_TRUE(import(path("other.vxs300")).isEmpty());
+             EXPECT_EQ(machine(), "Pellar30");
+             source("ChiTuBox zip files");
+         }},
+    };
+    for (const auto& road : roads) {
+        SCOPED_TRACE(road.how);
+        source("Vexmor3D vxs files");
+        ASSERT_TRUE(import(path("p10.vxs")).isEmpty());
+        EXPECT_EQ(machine(), "Pellar10"); // greyed, as for that file
+        EXPECT_EQ(save(path("p10_new.vxs")), QStringList());
+        EXPECT_EQ(panel->m_pExportThread->lastResult(), ExportOk) << qPrintable(panel->m_pExportThread->lastMessage());
+        EXPECT_EQ(LittleEndianInt(readFile(path("p10_new.vxs")), 16), 10);
+        road.leave();
+
+        ASSERT_TRUE(import(path("p30.zip")).isEmpty());
+        EXPECT_EQ(machine(), "Pellar30");
+        const QString out = path("p30.vxs30");
+        EXPECT_EQ(save(out), QStringList()); // no refusal, and no note for the thumbnail
+        EXPECT_EQ(panel->m_pExportThread->lastResult(), ExportOk) << qPrintable(panel->m_pExportThread->lastMessage());
+        VxsFileContents vxs;
+        QString error;
+        ASSERT_TRUE(ReadVxs(readFile(out), false, vxs, error)) << error.toStdString();
+        EXPECT_EQ(vxs.machineCode, 30);
+        EXPECT_EQ(vxs.layerCodes.size(), 2);
+        EXPECT_EQ(vxs.para.value(30), 170.f);
+
+        // An archive of Pellar10's frame: refused, both frames named.
+        ASSERT_TRUE(import(path("p10.zip")).isEmpty());
+        const int dialogs = saved.size();
+        QStringList detail;
+        EXPECT_EQ(save(path("never.vxs30"), &detail), QStringList{"Image setting does not match!"});
+        EXPECT_EQ(detail, QStringList{"The archive is made for 55.44 x 98.637 x 140 mm at 960 x 1708 pixels; Pellar30 "
+                                      "builds 68.04 x 120.96 x 170 mm at 1440 x 2560 pixels."});
+        EXPECT_EQ(saved.size(), dialogs);
+        EXPECT_FALSE(QFile::exists(path("never.vxs30")));
+    }
+}
+
 // The title-bar Import of the main window: the panel's jobs run under the
 // busy overlay and their end comes back through the window.
 TEST(ConverterInMainWindow, ConvertsResavesAndReportsAMissingLayer)

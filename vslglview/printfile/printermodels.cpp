@@ -127,6 +127,41 @@ bool ArchiveCheckFor(const QString& model, ArchiveCheck& row)
     return false;
 }
 
+ArchiveCheck ArchiveFrameOf(const QMap<QString, QString>& header)
+{
+    const auto micrometres = [&header](const char* key) {
+        const float um = header.value(QLatin1String(key)).toFloat() * 1000.0f;
+        return std::isfinite(um) && std::fabs(um) <= 2.0e9f ? int(um) : 0;
+    };
+    ArchiveCheck frame;
+    frame.machineX = micrometres("machineX");
+    frame.machineY = micrometres("machineY");
+    frame.machineZ = micrometres("machineZ");
+    frame.resolutionX = header.value(QStringLiteral("resolutionX")).toInt();
+    frame.resolutionY = header.value(QStringLiteral("resolutionY")).toInt();
+    return frame;
+}
+
+QString ArchiveFrameProblem(const QMap<QString, QString>& header, const QString& model)
+{
+    ArchiveCheck row;
+    if (!ArchiveCheckFor(model, row))
+        return QString();
+    const ArchiveCheck a = ArchiveFrameOf(header);
+    if (a.machineX == row.machineX && a.machineY == row.machineY && a.machineZ == row.machineZ &&
+        a.resolutionX == row.resolutionX && a.resolutionY == row.resolutionY)
+        return QString();
+    const auto mm = [](int um) { return QString::number(double(um) / 1000.0, 'g', 10); };
+    return QStringLiteral("The archive is made for %1 x %2 x %3 mm at %4 x %5 pixels; "
+                                                        "%6 builds %7 x %8 x %9 mm at %10 x %11 pixels.")
+        .arg(mm(a.machineX), mm(a.machineY), mm(a.machineZ))
+        .arg(a.resolutionX)
+        .arg(a.resolutionY)
+        .arg(model, mm(row.machineX), mm(row.machineY), mm(row.machineZ))
+        .arg(row.resolutionX)
+        .arg(row.resolutionY);
+}
+
 ST_MachinePara ConverterDefaultPara()
 {
     ST_MachinePara para = DLP::machineParaFrom(DLP::SliceBuildConfig());

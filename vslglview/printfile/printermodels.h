@@ -2,6 +2,7 @@
 
 #include "dlp/machinepara.h"
 
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -44,6 +45,14 @@ struct ArchiveCheck
 };
 // False when the model has no row (its archives are taken unchecked).
 bool ArchiveCheckFor(const QString& model, ArchiveCheck& row);
+// What an archive's header ("machineX", "machineY", "machineZ" in mm,
+// "resolutionX", "resolutionY") states, as the check compares it: sizes in
+// micrometres cut toward zero, anything missing or not a number 0.
+ArchiveCheck ArchiveFrameOf(const QMap<QString, QString>& header);
+// Empty when the header fits the check row of `model` (or the model has
+// none); else the archive's frame and the printer's, as a sentence for
+// the detail under "Image setting does not match!".
+QString ArchiveFrameProblem(const QMap<QString, QString>& header, const QString& model);
 
 // What the block takes from a row of the printer-model table.
 struct Frame
