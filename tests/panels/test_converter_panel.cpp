@@ -10,6 +10,8 @@
 #include "hostile_sources.h"
 #include "memory_in_use.h"
 #include "modal_answer.h"
+#include "notices.h"
+#include "translators.h"
 #include "vxs_reader.h"
 
 #include <QComboBox>
@@ -19,6 +21,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -728,6 +731,68 @@ TEST_F(ConverterPanel, EachNewSourceIsForTheTitleBarsPrinter)
                                       "builds 68.04 x 120.96 x 170 mm at 1440 x 2560 pixels."});
         EXPECT_EQ(saved.size(), dialogs);
         EXPECT_FALSE(QFile::exists(path("never.vxs30")));
+    }
+}
+
+// In the Chinese interface every refusal of the panel, and the note of what
+// a conversion left out, is Chinese: no English word of the program's own
+// is left in a box (file and model names, units and "run.gcode" are names).
+TEST_F(ConverterPanel, RefusalsAndNotesSpeakChinese)
+{
+    vexmorInitResources();
+    Translators chinese;
+    ASSERT_TRUE(chinese.install(":/Resources/lang/zh-cn.qm"));
+    frmDeviceInterfaceSettings settings;
+    panel->m_pDeviceSettings = &settings;
+    const auto englishWords = [](QString text) {
+        static const QRegularExpression names(
+            "\\S*\\.(png|vxs\\w*|zip)\\b|run\\.gcode|Pellar\\w*|\\bR[12]0\\b|\\bmm\\b|\\bx\\b");
+        text.remove(names);
+        QStringList words;
+        QRegularExpressionMatchIterator it = QRegularExpression("[A-Za-z]{2,}").globalMatch(text);
+        while (it.hasNext())
+            words << it.next().captured();
+        return words;
+    };
+    ASSERT_TRUE(writeFile(path("p120.vxs30"), VxsSource(120, 1440, 2560, 0.05f, 2)));
+    ASSERT_TRUE(writeFile(path("tall.vxs30"), VxsSource(30, 1440, 2560, 0.05f, 3401)));
+    ASSERT_TRUE(writeFile(path("p30.vxs"), VxsSource(10, 1440, 2560, 0.05f, 2)));
+    ASSERT_TRUE(WriteZipArchive(path("p10.zip"), pellar10Archive(1)));
+    ArchiveMembers three = pellar10Archive(3);
+    three[0].second.replace(";totalLayer:3\n", ";totalLayer:2\n");
+    ASSERT_TRUE(WriteZipArchive(path("three.zip"), three));
+    const struct { const char* what; const char* printer; const char* format; QString file; QString text, detail; } rows[] = {
+        {"wrong printer", "Pellar30", "Vexmor3D vxs files", path("p120.vxs30"),
+         QString::fromUtf8("打印机不符！源文件是机器代码 120（Pellar120）的打印文件；Pellar30 只打印其自身机器代码 30 的文件"),
+         ""},
+        {"too tall", "Pellar30", "Vexmor3D vxs files", path("tall.vxs30"),
+         QString::fromUtf8("过高，无法打印！其 3401 层 0.05 mm 的切片共 170.05 mm，超过 Pellar30 的成型高度 170 mm"), ""},
+        {"an own file of another frame", "Pellar30", "Vexmor3D vxs files", path("p30.vxs"),
+         QString::fromUtf8("图像设置不匹配！源文件为 1440 x 2560 像素，Pellar10 需要 480 x 854"), ""},
+        {"an archive of another frame", "Pellar30", "ChiTuBox zip files", path("p10.zip"),
+         QString::fromUtf8("图像设置不匹配！"),
+         QString::fromUtf8("压缩包适用于 55.44 x 98.637 x 140 mm、960 x 1708 像素的打印机；Pellar30 的成型尺寸为 68.04 x "
+                           "120.96 x 170 mm、1440 x 2560 像素。")},
+        {"a picture left out", "Pellar10", "ChiTuBox zip files", path("three.zip"),
+         QString::fromUtf8("打印文件已写入，但是：\n有 1 张层图片未转换（“3.png”）：“run.gcode”的文件头只计 2 层"), ""},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        panel->setMachine(r.printer);
+        source(r.format);
+        ASSERT_TRUE(import(r.file).isEmpty());
+        QSignalSpy started(panel.get(), &VImportWidgetX::signal_ExportData);
+        saveAnswer = path("out.vxs");
+        ModalAnswers modal;
+        QTest::mouseClick(w<QPushButton>("btn_Save"), Qt::LeftButton);
+        if (!started.isEmpty()) {
+            panel->m_pExportThread->wait();
+            panel->slot_ExportDataDone(panel->m_pExportThread->lastResult(), panel->m_pExportThread->lastMessage());
+        }
+        ASSERT_EQ(modal.texts.size(), 1);
+        EXPECT_EQ(modal.texts[0], r.text);
+        EXPECT_EQ(modal.informative[0], r.detail);
+        EXPECT_EQ(englishWords(modal.texts[0] + " " + modal.informative[0]), QStringList());
     }
 }
 

@@ -11,6 +11,7 @@
 #include "mesh/workerpriority.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QDataStream>
 #include <QFileInfo>
 
@@ -112,22 +113,25 @@ QString picturesLeftOut(QuaZip& zip, int layers)
     }
     QStringList notes;
     if (count == 1)
-        notes << QStringLiteral("1 layer picture left out (\"%1\"): the header of \"run.gcode\" counts %2 layers")
+        notes << QCoreApplication::translate(
+                     "ExportThread", "1 layer picture left out (\"%1\"): the header of \"run.gcode\" counts %2 layers")
                      .arg(layerName(first))
                      .arg(layers);
     else if (count > 1)
-        notes << QStringLiteral("%1 layer pictures left out (\"%2\" to \"%3\"): the header "
+        notes << QCoreApplication::translate("ExportThread", "%1 layer pictures left out (\"%2\" to \"%3\"): the header "
                                                              "of \"run.gcode\" counts %4 layers")
                      .arg(count)
                      .arg(layerName(first), layerName(last))
                      .arg(layers);
     if (otherCount > others.size())
-        others << QStringLiteral("and %1 more").arg(otherCount - others.size());
+        others << QCoreApplication::translate("ExportThread", "and %1 more").arg(otherCount - others.size());
     if (otherCount == 1)
-        notes << QStringLiteral("1 other picture left out (%1): the layers are \"1.png\" to \"%2\"")
+        notes << QCoreApplication::translate("ExportThread",
+                                             "1 other picture left out (%1): the layers are \"1.png\" to \"%2\"")
                      .arg(others.join(QStringLiteral(", ")), layerName(layers));
     else if (otherCount > 1)
-        notes << QStringLiteral("%1 other pictures left out (%2): the layers are \"1.png\" to \"%3\"")
+        notes << QCoreApplication::translate("ExportThread",
+                                             "%1 other pictures left out (%2): the layers are \"1.png\" to \"%3\"")
                      .arg(otherCount)
                      .arg(others.join(QStringLiteral(", ")), layerName(layers));
     return notes.join(QStringLiteral("; "));
@@ -141,9 +145,9 @@ QString megabytes(qint64 bytes)
 QString memberFailure(MemberRead r)
 {
     switch (r) {
-    case MemberRead::Missing: return QStringLiteral("missing from the archive");
-    case MemberRead::TooLarge: return QStringLiteral("too large");
-    case MemberRead::Unreadable: return QStringLiteral("cannot be read (damaged archive)");
+    case MemberRead::Missing: return QCoreApplication::translate("ExportThread", "missing from the archive");
+    case MemberRead::TooLarge: return QCoreApplication::translate("ExportThread", "too large");
+    case MemberRead::Unreadable: return QCoreApplication::translate("ExportThread", "cannot be read (damaged archive)");
     case MemberRead::Ok: break;
     }
     return QString();
@@ -271,7 +275,7 @@ QString ExportThread::readPreview(QImage& preview)
     // Losing a printable archive over its thumbnail would be worse than
     // printing without one: a bad preview is written as 0 by 0 and reported.
     if (r != MemberRead::Ok)
-        return QStringLiteral("preview dropped: \"%1\" %2").arg(name, memberFailure(r));
+        return tr("preview dropped: \"%1\" %2").arg(name, memberFailure(r));
     QString error;
     PngHeader header;
     if (ReadPngHeader(bytes, header, error) && ArchiveImageSizeProblem(header.size).isEmpty()) {
@@ -279,7 +283,7 @@ QString ExportThread::readPreview(QImage& preview)
         const qint64 pixels = qint64(header.size.width()) * header.size.height();
         const qint64 cost = PngDecodedBytes(header) + pixels * 4 + 2 * 1200 * 1600 * 4;
         if (cost > m_decodeBudget)
-            return QStringLiteral("preview dropped: \"%1\": image of %2 x %3 pixels at %4 bits needs %5 MB to convert, more "
+            return tr("preview dropped: \"%1\": image of %2 x %3 pixels at %4 bits needs %5 MB to convert, more "
                       "than the %6 MB a conversion may use")
                 .arg(name)
                 .arg(header.size.width())
@@ -289,7 +293,7 @@ QString ExportThread::readPreview(QImage& preview)
     }
     if (!DecodeArchiveImage(bytes, preview, error, m_decodeBudget)) {
         preview = QImage();
-        return QStringLiteral("preview dropped: \"%1\": %2").arg(name, error);
+        return tr("preview dropped: \"%1\": %2").arg(name, error);
     }
     return QString();
 }

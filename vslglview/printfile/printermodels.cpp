@@ -2,6 +2,7 @@
 
 #include "contour/slicegeometry.h"
 
+#include <QCoreApplication>
 #include <QVector>
 
 #include <cmath>
@@ -77,11 +78,11 @@ QString MachineCodeProblem(int fileCode, const QString& model, int modelCode)
     if (fileCode == modelCode)
         return QString();
     const QString owners = ModelsOfCode(fileCode);
-    return QStringLiteral("Wrong printer! the source is a print file of machine code %1 "
+    return QCoreApplication::translate("PrinterModels", "Wrong printer! the source is a print file of machine code %1 "
                                                         "(%2); %3 prints only files of its own code %4")
         .arg(fileCode)
-        .arg(owners.isEmpty() ? QStringLiteral("no known printer") : owners)
-        .arg(model.isEmpty() ? QStringLiteral("the printer") : model)
+        .arg(owners.isEmpty() ? QCoreApplication::translate("PrinterModels", "no known printer") : owners)
+        .arg(model.isEmpty() ? QCoreApplication::translate("PrinterModels", "the printer") : model)
         .arg(modelCode);
 }
 
@@ -94,12 +95,12 @@ QString PrintHeightProblem(qint64 layers, float thicknessMm, double heightMm, co
     if (layers <= contour::LayerPlanes::CountBelow(thicknessMm, heightMm))
         return QString();
     const double tall = double(layers) * double(thicknessMm);
-    return QStringLiteral("Too tall to print! its %1 layers of %2 mm make %3 mm, more "
+    return QCoreApplication::translate("PrinterModels", "Too tall to print! its %1 layers of %2 mm make %3 mm, more "
                                                         "than the build height of %4, %5 mm")
         .arg(layers)
         .arg(double(thicknessMm), 0, 'g', 6)
         .arg(tall, 0, 'f', 2)
-        .arg(model.isEmpty() ? QStringLiteral("the printer") : model)
+        .arg(model.isEmpty() ? QCoreApplication::translate("PrinterModels", "the printer") : model)
         .arg(heightMm, 0, 'g', 6);
 }
 
@@ -152,7 +153,7 @@ QString ArchiveFrameProblem(const QMap<QString, QString>& header, const QString&
         a.resolutionX == row.resolutionX && a.resolutionY == row.resolutionY)
         return QString();
     const auto mm = [](int um) { return QString::number(double(um) / 1000.0, 'g', 10); };
-    return QStringLiteral("The archive is made for %1 x %2 x %3 mm at %4 x %5 pixels; "
+    return QCoreApplication::translate("PrinterModels", "The archive is made for %1 x %2 x %3 mm at %4 x %5 pixels; "
                                                         "%6 builds %7 x %8 x %9 mm at %10 x %11 pixels.")
         .arg(mm(a.machineX), mm(a.machineY), mm(a.machineZ))
         .arg(a.resolutionX)
@@ -195,13 +196,14 @@ QString SourceFrameProblem(const ST_MachinePara& source, const ST_MachinePara& m
     if (source.XResolution == model.XResolution && source.YResolution == model.YResolution)
         return QString();
     const bool turned = source.XResolution == model.YResolution && source.YResolution == model.XResolution;
-    return QStringLiteral("Image setting does not match! the source is %1 x %2 pixels, %3 takes %4 x %5%6")
+    return QCoreApplication::translate("PrinterModels",
+                                       "Image setting does not match! the source is %1 x %2 pixels, %3 takes %4 x %5%6")
         .arg(double(source.XResolution))
         .arg(double(source.YResolution))
         .arg(modelName)
         .arg(double(model.XResolution))
         .arg(double(model.YResolution))
-        .arg(turned ? QStringLiteral(" (image turned a quarter turn)") : QString());
+        .arg(turned ? QCoreApplication::translate("PrinterModels", " (image turned a quarter turn)") : QString());
 }
 
 void ApplyRecipe(ST_MachinePara& para, const Recipe& r)

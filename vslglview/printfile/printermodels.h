@@ -23,6 +23,8 @@ int MachineCode(const QString& model);
 
 // The models of the tables whose files carry `code`, joined by ", ".
 QString ModelsOfCode(int code);
+// The sentences below speak the interface's language (context
+// "PrinterModels"); without a translation they are English.
 // Empty when a print file of machine code `fileCode` is one `model` (of
 // code `modelCode`) prints; else why not, beginning "Wrong printer!". A
 // re-save keeps the file's code, so it stays its own printer's file.
