@@ -30,15 +30,6 @@ const char* const kMsgStyle =
     " min-width: 60px; max-width: 60px;}"
     "QPushButton:pressed{color: rgb(65, 65, 65); background-color: rgb(170, 170, 170);}";
 
-// Millimetres to whole micrometres, in single precision, cut toward zero.
-int micrometres(float mm)
-{
-    const float um = mm * 1000.0f;
-    if (!std::isfinite(um) || std::fabs(um) > 2.0e9f)
-        return 0;
-    return static_cast<int>(um);
-}
-
 // A thickness as the label shows it: "50 um", "50.5 um".
 QString thicknessText(float micrometres)
 {
@@ -115,10 +106,16 @@ QComboBox* VImportWidgetX::recipeComboBox()
 void VImportWidgetX::setMachine(const QString& name)
 {
     m_strMachine = name;
-    const int index = ui->comboBox_Machine->findText(name);
+    m_strPrinter = name;
+    selectTitleBarPrinter();
+    ui->comboBox_Machine->setEnabled(false);
+}
+
+void VImportWidgetX::selectTitleBarPrinter()
+{
+    const int index = ui->comboBox_Machine->findText(m_strPrinter);
     if (index >= 0)
         ui->comboBox_Machine->setCurrentIndex(index);
-    ui->comboBox_Machine->setEnabled(false);
 }
 
 void VImportWidgetX::setLayerThick(int um)
@@ -187,6 +184,8 @@ void VImportWidgetX::resetSource()
     ui->btn_Save->setEnabled(false);
     ui->Label_FileName->clear();
     ui->Label_LayerThick->clear();
+    // The model an own file selected belongs to that file alone.
+    selectTitleBarPrinter();
 }
 
 void VImportWidgetX::slot_btnCloseClicked()
@@ -200,9 +199,10 @@ void VImportWidgetX::slot_cbSourceTextChanged()
     resetSource();
 }
 
-void VImportWidgetX::critical(const QString& text, bool written)
+void VImportWidgetX::critical(const QString& text, bool written, const QString& detail)
 {
     QMessageBox box(written ? QMessageBox::Warning : QMessageBox::Critical, QString(), text, QMessageBox::Ok);
+    box.setInformativeText(detail);
     box.setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
     box.setStyleSheet(m_strMsgStyle);
     box.setDefaultButton(QMessageBox::Ok);
@@ -245,6 +245,9 @@ void VImportWidgetX::slot_btnImportClicked()
                                                    m_mapFilter.value(source));
     if (file.isEmpty())
         return;
+    // A new source is for the title bar's printer, whatever the last own
+    // file selected; an own file selects its model below.
+    selectTitleBarPrinter();
     // A failed import leaves nothing to save; why it failed is shown and
     // kept in the log.
     auto fail = [this, &file](const QString& text, const QString& why = QString()) {
@@ -304,16 +307,7 @@ QString VImportWidgetX::baseName() const
 
 bool VImportWidgetX::archiveMatchesModel(const QMap<QString, QString>& header, const QString& model)
 {
-    PrinterModels::ArchiveCheck row;
-    if (!PrinterModels::ArchiveCheckFor(model, row))
-        return true;
-    const int mx = micrometres(header.value(QStringLiteral("machineX")).toFloat());
-    const int my = micrometres(header.value(QStringLiteral("machineY")).toFloat());
-    const int mz = micrometres(header.value(QStringLiteral("machineZ")).toFloat());
-    const int rx = header.value(QStringLiteral("resolutionX")).toInt();
-    const int ry = header.value(QStringLiteral("resolutionY")).toInt();
-    return mx == row.machineX && my == row.machineY && mz == row.machineZ && rx == row.resolutionX &&
-           ry == row.resolutionY;
+    return PrinterModels::ArchiveFrameProblem(header, model).isEmpty();
 }
 
 bool VImportWidgetX::machineRow(const QString& model, frmDeviceInterfaceSettings::MachinePara& row) const
@@ -352,10 +346,18 @@ void VImportWidgetX::slot_btnSaveClicked()
         }
     }
     frmDeviceInterfaceSettings::MachinePara row;
-    if (!machineRow(m_strMachine, row) ||
-        (archive && !archiveMatchesModel(m_pExportThread->m_gcodeParas, m_strMachine))) {
+    if (!machineRow(m_strMachine, row)) {
         critical(tr("Image setting does not match!"));
         return;
+    }
+    if (archive) {
+        // Both frames, so that the user sees which printer the archive is for.
+        const QString frames = PrinterModels::ArchiveFrameProblem(m_pExportThread->m_gcodeParas, m_strMachine);
+        if (!frames.isEmpty()) {
+            qWarning().noquote() << "Conversion refused:" << ui->Label_FileName->text() << "-" << frames;
+            critical(tr("Image setting does not match!"), false, frames);
+            return;
+        }
     }
     PrinterModels::Frame resaveFrame;
     // As the command-line tool: layers only print on the frame they were
@@ -391,8 +393,9 @@ void VImportWidgetX::slot_btnSaveClicked()
     t.m_machineName = m_strMachine;
     t.m_machineCode = m_mapMachineCode.value(m_strMachine);
     if (archive) {
-        t.m_nMachineX = micrometres(t.m_gcodeParas.value("machineX").toFloat());
-        t.m_nMachineY = micrometres(t.m_gcodeParas.value("machineY").toFloat());
+        const PrinterModels::ArchiveCheck frame = PrinterModels::ArchiveFrameOf(t.m_gcodeParas);
+        t.m_nMachineX = frame.machineX;
+        t.m_nMachineY = frame.machineY;
     }
     t.m_grayBits = 4;
     setMachinePara();
@@ -408,7 +411,7 @@ QString VImportWidgetX::archiveHeightProblem(const frmDeviceInterfaceSettings::M
     // A count no archive can hold is the converter's to refuse, with its reason.
     if (!GcodeHeaderInt(m_pExportThread->m_gcodeParas, QStringLiteral("totalLayer"), 1, INT_MAX, layers))
         return QString();
-    return PrinterModels::PrintHeightProblem(layers, double(m_fLayerThick), double(row.zHeight), m_strMachine);
+    return PrinterModels::PrintHeightProblem(layers, m_fLayerThick, double(row.zHeight), m_strMachine);
 }
 
 QString VImportWidgetX::sourceProblem(const frmDeviceInterfaceSettings::MachinePara& row,
@@ -426,7 +429,7 @@ QString VImportWidgetX::sourceProblem(const frmDeviceInterfaceSettings::MachineP
         problem = PrinterModels::MachineCodeProblem(source.machineCode, m_strMachine,
                                                     m_mapMachineCode.value(m_strMachine));
     if (problem.isEmpty())
-        problem = PrinterModels::PrintHeightProblem(source.layerCount, double(m_fLayerThick), double(row.zHeight),
+        problem = PrinterModels::PrintHeightProblem(source.layerCount, m_fLayerThick, double(row.zHeight),
                                                     m_strMachine);
     return problem;
 }

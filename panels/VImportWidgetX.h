@@ -44,6 +44,9 @@ public:
     frmDeviceInterfaceSettings* m_pDeviceSettings = nullptr;
     VSaveWidgetX* m_pSaveWidget = nullptr;  // the save panel, set by the main window
     QString m_strMachine;
+    // The printer chosen in the title bar (setMachine): every new source
+    // starts from it; an own file then selects its own model.
+    QString m_strPrinter;
     QMap<QString, QString> m_mapFilter;
     QMap<QString, QString> m_mapSuffix;
     QMap<QString, int> m_mapMachineCode;
@@ -73,7 +76,8 @@ protected:
 private:
     void initPara();
     // A modal box; a warning rather than an error when the file was written.
-    void critical(const QString& text, bool written = false);
+    // `detail` goes under the text.
+    void critical(const QString& text, bool written = false, const QString& detail = QString());
     // Why the own-format source cannot be re-saved for the model of `row`
     // (the command-line tool's message), or empty; `frame` is then the one
     // the re-save keeps.
@@ -83,6 +87,8 @@ private:
     // Why the imported archive's layers stand taller than the model of `row` builds, or empty.
     QString archiveHeightProblem(const frmDeviceInterfaceSettings::MachinePara& row) const;
     void resetSource();
+    // Shows the title bar's printer in the machine list again.
+    void selectTitleBarPrinter();
     // By the extension table; of the models sharing an extension, the one
     // whose machine code the file carries (a Pellar4Kmono file is no Pellar4K file).
     void selectModelByExtension(const QString& fileName, int machineCode = 0);

@@ -281,6 +281,36 @@ AUTHORED = {
     ("Vexmor", "No layer was sliced: the models on the plate are lower than one layer. Scale them up or choose "
                "thinner layers."): "没有切出任何层：平台上的模型低于一层的厚度。请放大模型或选择更薄的层厚。",
     ("VImportWidgetX", "%1 already exists. Replace it?"): "%1 已存在。是否替换？",
+    # The converter's refusals and notes.
+    ("PrinterModels", "Wrong printer! the source is a print file of machine code %1 (%2); %3 prints only files of "
+                      "its own code %4"):
+        "打印机不符！源文件是机器代码 %1（%2）的打印文件；%3 只打印其自身机器代码 %4 的文件",
+    ("PrinterModels", "no known printer"): "无已知打印机", ("PrinterModels", "the printer"): "该打印机",
+    ("PrinterModels", "Too tall to print! its %1 layers of %2 mm make %3 mm, more than the build height of %4, "
+                      "%5 mm"):
+        "过高，无法打印！其 %1 层 %2 mm 的切片共 %3 mm，超过 %4 的成型高度 %5 mm",
+    ("PrinterModels", "Image setting does not match! the source is %1 x %2 pixels, %3 takes %4 x %5%6"):
+        "图像设置不匹配！源文件为 %1 x %2 像素，%3 需要 %4 x %5%6",
+    ("PrinterModels", " (image turned a quarter turn)"): "（图像旋转了四分之一圈）",
+    ("PrinterModels", "The archive is made for %1 x %2 x %3 mm at %4 x %5 pixels; %6 builds %7 x %8 x %9 mm at "
+                      "%10 x %11 pixels."):
+        "压缩包适用于 %1 x %2 x %3 mm、%4 x %5 像素的打印机；%6 的成型尺寸为 %7 x %8 x %9 mm、%10 x %11 像素。",
+    ("ExportThread", '1 layer picture left out ("%1"): the header of "run.gcode" counts %2 layers'):
+        "有 1 张层图片未转换（“%1”）：“run.gcode”的文件头只计 %2 层",
+    ("ExportThread", '%1 layer pictures left out ("%2" to "%3"): the header of "run.gcode" counts %4 layers'):
+        "有 %1 张层图片未转换（“%2”至“%3”）：“run.gcode”的文件头只计 %4 层",
+    ("ExportThread", "and %1 more"): "另有 %1 张",
+    ("ExportThread", '1 other picture left out (%1): the layers are "1.png" to "%2"'):
+        "有 1 张其他图片未转换（%1）：层图片为“1.png”至“%2”",
+    ("ExportThread", '%1 other pictures left out (%2): the layers are "1.png" to "%3"'):
+        "有 %1 张其他图片未转换（%2）：层图片为“1.png”至“%3”",
+    ("ExportThread", "missing from the archive"): "在压缩包中缺失", ("ExportThread", "too large"): "过大",
+    ("ExportThread", "cannot be read (damaged archive)"): "无法读取（压缩包已损坏）",
+    ("ExportThread", 'preview dropped: "%1" %2'): "已舍弃预览图：“%1” %2",
+    ("ExportThread", 'preview dropped: "%1": %2'): "已舍弃预览图：“%1”：%2",
+    ("ExportThread", 'preview dropped: "%1": image of %2 x %3 pixels at %4 bits needs %5 MB to convert, more than '
+                     'the %6 MB a conversion may use'):
+        "已舍弃预览图：“%1”：%2 x %3 像素、%4 位的图像转换需要 %5 MB，超过一次转换可用的 %6 MB",
 }
 
 # Texts that read the same in Chinese: designer titles and object names, units,

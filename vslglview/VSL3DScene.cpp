@@ -6,6 +6,7 @@
 #include "VSLModel3D.h"
 #include "VSLModelLoader.h"
 #include "VSLModelPainter.h"
+#include "contour/slicegeometry.h"
 #include "printfile/printfilewriter.h"
 #include "support/DLPSupportStructure.h"
 #include "vslfunction/geometry.h"
@@ -847,17 +848,10 @@ QString VSL3DScene::TooTallProblem(float layerThickMm, int plateLayers) const
     float top = -std::numeric_limits<float>::infinity();
     for (VSLModelPainter* p : m_instances)
         top = std::max(top, p->m_maxBound.z());
-    // As the slicer places its planes: the first in the middle of the first
-    // layer on the 1/1000 mm grid, then one truncated step apart, below the top.
-    const auto planesBelow = [layerThickMm](double height) {
-        const double first = std::trunc(double(layerThickMm) * 0.5 * 1000.0);
-        const double step = std::trunc(layerThickMm * 1000.0f);
-        if (!(step > 0))
-            return 0.0;
-        return std::max(0.0, std::ceil(((height - 0.0001) * 1000.0 - first) / step));
-    };
-    const double needed = planesBelow(top) + plateLayers;
-    const double holds = planesBelow(m_boundMax.z());
+    // The count re-save and conversion judge a print file by, so that every
+    // plate sliced here is taken again for this printer.
+    const double needed = double(contour::LayerPlanes::CountBelow(layerThickMm, top)) + plateLayers;
+    const double holds = double(contour::LayerPlanes::CountBelow(layerThickMm, m_boundMax.z()));
     if (needed <= holds)
         return QString();
     // No thickness helps a plate taller than the printer.

@@ -468,6 +468,53 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     </message>
 </context>
 <context>
+    <name>ExportThread</name>
+    <message>
+        <source>1 layer picture left out (&quot;%1&quot;): the header of &quot;run.gcode&quot; counts %2 layers</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 layer pictures left out (&quot;%2&quot; to &quot;%3&quot;): the header of &quot;run.gcode&quot; counts %4 layers</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>and %1 more</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>1 other picture left out (%1): the layers are &quot;1.png&quot; to &quot;%2&quot;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 other pictures left out (%2): the layers are &quot;1.png&quot; to &quot;%3&quot;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>missing from the archive</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>too large</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot be read (damaged archive)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>preview dropped: &quot;%1&quot; %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>preview dropped: &quot;%1&quot;: image of %2 x %3 pixels at %4 bits needs %5 MB to convert, more than the %6 MB a conversion may use</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>preview dropped: &quot;%1&quot;: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>FileChooser</name>
     <message>
         <source>%1 already exists. Replace it?</source>
@@ -624,6 +671,37 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     </message>
     <message>
         <source>%1 stays held by another program</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>PrinterModels</name>
+    <message>
+        <source>Wrong printer! the source is a print file of machine code %1 (%2); %3 prints only files of its own code %4</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no known printer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the printer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Too tall to print! its %1 layers of %2 mm make %3 mm, more than the build height of %4, %5 mm</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The archive is made for %1 x %2 x %3 mm at %4 x %5 pixels; %6 builds %7 x %8 x %9 mm at %10 x %11 pixels.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Image setting does not match! the source is %1 x %2 pixels, %3 takes %4 x %5%6</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> (image turned a quarter turn)</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -1414,6 +1492,18 @@ r</source>
     </message>
     <message>
         <source>%1: its %2 layers of %3 mm make %4 mm, more than the printer&apos;s build height of %5 mm</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The SLC file&apos;s %1 layers make %2 mm, more than the printer&apos;s build height of %3 mm.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The layers of an SLC file cannot be tilted or scaled in height: move it, turn it about the vertical or scale it in X and Y only, or reset it.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>an SLC file&apos;s layers are the whole print: open it on an empty plate</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -468,6 +468,53 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</translation>
     </message>
 </context>
 <context>
+    <name>ExportThread</name>
+    <message>
+        <source>1 layer picture left out ("%1"): the header of "run.gcode" counts %2 layers</source>
+        <translation>有 1 张层图片未转换（“%1”）：“run.gcode”的文件头只计 %2 层</translation>
+    </message>
+    <message>
+        <source>%1 layer pictures left out ("%2" to "%3"): the header of "run.gcode" counts %4 layers</source>
+        <translation>有 %1 张层图片未转换（“%2”至“%3”）：“run.gcode”的文件头只计 %4 层</translation>
+    </message>
+    <message>
+        <source>and %1 more</source>
+        <translation>另有 %1 张</translation>
+    </message>
+    <message>
+        <source>1 other picture left out (%1): the layers are "1.png" to "%2"</source>
+        <translation>有 1 张其他图片未转换（%1）：层图片为“1.png”至“%2”</translation>
+    </message>
+    <message>
+        <source>%1 other pictures left out (%2): the layers are "1.png" to "%3"</source>
+        <translation>有 %1 张其他图片未转换（%2）：层图片为“1.png”至“%3”</translation>
+    </message>
+    <message>
+        <source>missing from the archive</source>
+        <translation>在压缩包中缺失</translation>
+    </message>
+    <message>
+        <source>too large</source>
+        <translation>过大</translation>
+    </message>
+    <message>
+        <source>cannot be read (damaged archive)</source>
+        <translation>无法读取（压缩包已损坏）</translation>
+    </message>
+    <message>
+        <source>preview dropped: "%1" %2</source>
+        <translation>已舍弃预览图：“%1” %2</translation>
+    </message>
+    <message>
+        <source>preview dropped: "%1": image of %2 x %3 pixels at %4 bits needs %5 MB to convert, more than the %6 MB a conversion may use</source>
+        <translation>已舍弃预览图：“%1”：%2 x %3 像素、%4 位的图像转换需要 %5 MB，超过一次转换可用的 %6 MB</translation>
+    </message>
+    <message>
+        <source>preview dropped: "%1": %2</source>
+        <translation>已舍弃预览图：“%1”：%2</translation>
+    </message>
+</context>
+<context>
     <name>FileChooser</name>
     <message>
         <source>%1 already exists. Replace it?</source>
@@ -607,7 +654,7 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</translation>
         <translation>%1 %2。程序不读取该文件，并在没有它的情况下继续运行。</translation>
     </message>
     <message>
-        <source>%1 %2. Qt&apos;s logging rules there are not read.</source>
+        <source>%1 %2. Qt's logging rules there are not read.</source>
         <translation>%1 %2。不读取其中的 Qt 日志规则。</translation>
     </message>
     <message>
@@ -625,6 +672,37 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</translation>
     <message>
         <source>%1 stays held by another program</source>
         <translation>%1 一直被另一个程序占用</translation>
+    </message>
+</context>
+<context>
+    <name>PrinterModels</name>
+    <message>
+        <source>Wrong printer! the source is a print file of machine code %1 (%2); %3 prints only files of its own code %4</source>
+        <translation>打印机不符！源文件是机器代码 %1（%2）的打印文件；%3 只打印其自身机器代码 %4 的文件</translation>
+    </message>
+    <message>
+        <source>no known printer</source>
+        <translation>无已知打印机</translation>
+    </message>
+    <message>
+        <source>the printer</source>
+        <translation>该打印机</translation>
+    </message>
+    <message>
+        <source>Too tall to print! its %1 layers of %2 mm make %3 mm, more than the build height of %4, %5 mm</source>
+        <translation>过高，无法打印！其 %1 层 %2 mm 的切片共 %3 mm，超过 %4 的成型高度 %5 mm</translation>
+    </message>
+    <message>
+        <source>The archive is made for %1 x %2 x %3 mm at %4 x %5 pixels; %6 builds %7 x %8 x %9 mm at %10 x %11 pixels.</source>
+        <translation>压缩包适用于 %1 x %2 x %3 mm、%4 x %5 像素的打印机；%6 的成型尺寸为 %7 x %8 x %9 mm、%10 x %11 像素。</translation>
+    </message>
+    <message>
+        <source>Image setting does not match! the source is %1 x %2 pixels, %3 takes %4 x %5%6</source>
+        <translation>图像设置不匹配！源文件为 %1 x %2 像素，%3 需要 %4 x %5%6</translation>
+    </message>
+    <message>
+        <source> (image turned a quarter turn)</source>
+        <translation>（图像旋转了四分之一圈）</translation>
     </message>
 </context>
 <context>
@@ -1364,11 +1442,11 @@ r</source>
 <context>
     <name>VSL3DScene</name>
     <message>
-        <source>an SLC file&apos;s layers are the whole print: open it on an empty plate</source>
+        <source>an SLC file's layers are the whole print: open it on an empty plate</source>
         <translation>SLC 文件的层就是整个打印：请在空的平台上打开它</translation>
     </message>
     <message>
-        <source>The SLC file&apos;s %1 layers make %2 mm, more than the printer&apos;s build height of %3 mm.</source>
+        <source>The SLC file's %1 layers make %2 mm, more than the printer's build height of %3 mm.</source>
         <translation>SLC 文件的 %1 层共 %2 毫米，超过打印机 %3 毫米的成型高度。</translation>
     </message>
     <message>

@@ -179,7 +179,7 @@ int main(int argc, char** argv)
         if (error.isEmpty())
             error = PrinterModels::MachineCodeProblem(source.machineCode, model, PrinterModels::MachineCode(model));
         if (error.isEmpty())
-            error = PrinterModels::PrintHeightProblem(source.layerCount, double(source.para.SliceThickness),
+            error = PrinterModels::PrintHeightProblem(source.layerCount, source.para.SliceThickness,
                                                       double(frame.zHeight), model);
         if (!error.isEmpty())
             return failWith(resave + ": " + error);
@@ -222,15 +222,9 @@ int main(int argc, char** argv)
             !IsPrintableLayerThickness(float(layerMm)))
             return failWith(QString("the archive's layer height \"%1\" is outside 0.01 to 0.1 mm")
                                 .arg(job.m_gcodeParas.value("layerHeight")));
-        PrinterModels::ArchiveCheck row;
-        if (PrinterModels::ArchiveCheckFor(model, row)) {
-            auto micrometres = [&](const char* key) {
-                return int(job.m_gcodeParas.value(key).toFloat() * 1000.0f);
-            };
-            if (micrometres("machineX") != row.machineX || micrometres("machineY") != row.machineY ||
-                micrometres("machineZ") != row.machineZ || xres != row.resolutionX || yres != row.resolutionY)
-                return failWith(QString("Image setting does not match! the archive is not made for %1").arg(model));
-        }
+        const QString frames = PrinterModels::ArchiveFrameProblem(job.m_gcodeParas, model);
+        if (!frames.isEmpty())
+            return failWith("Image setting does not match! " + frames);
         if (!knownFrame) {
             para.XResolution = float(xres);
             para.YResolution = float(yres);

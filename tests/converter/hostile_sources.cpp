@@ -281,5 +281,26 @@ QVector<HostileSource> HostileSources()
          {"its 1000000 layers of 0.01 mm make 10000.00 mm, more than the build height of Pellar30, 170 mm"}},
         {"3,400 layers of 50 um: the printer's 170 mm to the layer", "full.vxs30", p30,
          vxs(30, 1440, 2560, 0.05f, 3400), true, {}},
+        // As many layers as Slice makes of a plate as tall as the printer:
+        // the last one's middle lies below the top, its top above it.
+        {"5,667 layers of 30 um (170.01 mm): as Slice makes 170 mm", "slice30.vxs30", p30,
+         vxs(30, 1440, 2560, 0.03f, 5667), true, {}},
+        {"5,668 layers of 30 um", "over30.vxs30", p30, vxs(30, 1440, 2560, 0.03f, 5668), false,
+         {"Too tall to print! its 5668 layers of 0.03 mm make 170.04 mm, more than the build height of Pellar30, "
+          "170 mm"}},
+        // The thumbnails such slicers write beside the preview are no layers.
+        {"a second thumbnail", "cropping.zip", p30,
+         archive([](ArchiveMembers& m) { m.append({"preview_cropping.png", m[1].second}); }), true, {}},
+        {"a thumbnail", "thumbnail.zip", p30,
+         archive([](ArchiveMembers& m) { m.insert(2, {"thumbnail.png", m[1].second}); }), true, {}},
+        {"6.png past a count of 5, beside the thumbnails", "six.zip", p30,
+         archive(
+             [](ArchiveMembers& m) {
+                 const QByteArray layer = m.last().second;
+                 m.append({"preview_cropping.png", m[1].second});
+                 m.append({"6.png", layer});
+             },
+             5),
+         true, {"1 layer picture left out (\"6.png\"): the header of \"run.gcode\" counts 5 layers"}},
     };
 }

@@ -343,9 +343,10 @@ TEST_F(Conversion, LayerPicturesPastTheHeadersCountAreNamedAsLeftOut)
         {"five pictures, two counted", 5, {}, false,
          "3 layer pictures left out (\"3.png\" to \"5.png\"): the header of \"run.gcode\" counts 2 layers"},
         {"and a bad preview", 3, {}, true, "preview dropped"},
-        // Spelled otherwise they are no layers, but are named all the same.
+        // Numbered past the count but spelled otherwise they are no layers,
+        // but are named all the same; a picture that is no number is none.
         {"pictures that are no layers", 2, {"03.png", "3.PNG", "x3.png", "3.png.bak", "layers/3.png"}, false,
-         "4 other pictures left out (\"03.png\", \"3.PNG\", \"x3.png\", \"layers/3.png\"): the layers are "
+         "3 other pictures left out (\"03.png\", \"3.PNG\", \"layers/3.png\"): the layers are "
          "\"1.png\" to \"2.png\""},
         {"numbered past the count and spelled otherwise", 4, {"5.PNG", "06.png"}, false,
          "2 layer pictures left out (\"3.png\" to \"4.png\"): the header of \"run.gcode\" counts 2 layers; 2 other "
@@ -368,6 +369,50 @@ TEST_F(Conversion, LayerPicturesPastTheHeadersCountAreNamedAsLeftOut)
                                                    "counts 2 layers")) << qPrintable(job.lastMessage());
         }
         EXPECT_EQ(readOut(true).layerCodes.size(), 2);
+    }
+}
+
+// The thumbnails a slicer writes beside the preview are no layers: an
+// archive as such slicers write it converts without a note. Only a picture
+// that could be a layer past the header's count is named, in any spelling
+// or folder; one numbered within the count is no layer left out.
+TEST_F(Conversion, ThumbnailsAreNoLayersLeftOut)
+{
+    const QString p6 = "1 layer picture left out (\"6.png\"): the header of \"run.gcode\" counts 5 layers";
+    const struct { const char* what; QStringList more; QString note; } rows[] = {
+        {"a second thumbnail", {"preview_cropping.png"}, ""},
+        {"a thumbnail", {"thumbnail.png"}, ""},
+        {"thumbnails in any case and folder",
+         {"Preview_Cropping.PNG", "thumbnails/thumbnail.png", "thumb_0.png", "1x.png", ".png", "5a.png", "-6.png"}, ""},
+        {"numbered within the count, spelled otherwise", {"05.png", "1.PNG", "layers/2.png", "0.png", "000.png"}, ""},
+        {"6.png past a count of 5", {"6.png"}, p6},
+        {"6.png past a count of 5, with the thumbnails", {"preview_cropping.png", "6.png", "thumbnail.png"}, p6},
+        {"past the count in folders and spellings", {"preview_cropping.png", "Layers/6.PNG", "0007.png", "x\\8.png"},
+         "3 other pictures left out (\"Layers/6.PNG\", \"0007.png\", \"x\\8.png\"): the layers are \"1.png\" to "
+         "\"5.png\""},
+        {"a number past any count", {"12345678901234567890.png"},
+         "1 other picture left out (\"12345678901234567890.png\"): the layers are \"1.png\" to \"5.png\""},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        ArchiveMembers members = StandardArchive(solid(30, 20, Qt::green), patternLayers(5, 40, 30));
+        for (const QString& name : r.more)
+            members.append({name, members.last().second});
+        members[0].second = GcodeHeader(5, 40, 30);
+        ASSERT_EQ(convert(120, members), ExportOk) << qPrintable(job.lastMessage());
+        EXPECT_EQ(job.lastMessage(), r.note);
+        // The layers are the archive's layers, whatever else it holds.
+        const VxsFileContents vxs = readOut(true);
+        ASSERT_EQ(vxs.layerCodes.size(), 5);
+        for (int i = 0; i < 5; ++i) {
+            QVector<quint8> levels, expected;
+            ASSERT_TRUE(DecodeLayerLevels(vxs.layerCodes[i], 4, 40 * 30, levels));
+            const QImage layer = PatternLayer(40, 30, i);
+            for (int y = 0; y < 30; ++y)
+                for (int x = 0; x < 40; ++x)
+                    expected << quint8(layer.constScanLine(y)[x] & 0xF0);
+            EXPECT_EQ(levels, expected) << "layer " << i + 1;
+        }
     }
 }
 
@@ -438,6 +483,46 @@ TEST_F(Conversion, AnArchiveTallerThanThePrinterIsRefusedBeforeAnythingIsWritten
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"job.zip"});
     ASSERT_EQ(convert(30, archiveOf(3000)), ExportOk) << qPrintable(job.lastMessage());
     EXPECT_EQ(readOut(false).layerCodes.size(), 3000);
+}
+
+// An archive of as many layers as Slice makes of a plate exactly as tall as
+// the printer converts: the last layer reaches up to half a layer past the
+// build height, as it does in every file Slice writes. One more is refused.
+TEST_F(Conversion, AnArchiveOfAsManyLayersAsSliceMakesConverts)
+{
+    frame = QSizeF(4, 3);
+    const QByteArray layer = PngBytes(PatternLayer(4, 3, 1));
+    const struct { float thickness; float height; int layers; int result; } rows[] = {
+        {0.03f, 170, 5667, ExportOk}, // 170.01 mm
+        {0.03f, 170, 5668, ExportTooTall},
+        {0.045f, 170, 3778, ExportOk}, // 170.01 mm
+        {0.035f, 150, 4286, ExportOk}, // 150.01 mm
+        {0.035f, 150, 4287, ExportTooTall},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(QString("%1 layers of %2 mm for %3 mm").arg(r.layers).arg(r.thickness).arg(r.height).toStdString());
+        ArchiveMembers members{{"run.gcode", GcodeHeader(r.layers, 4, 3)}};
+        for (int i = 1; i <= r.layers; ++i)
+            members.append({QString::number(i) + ".png", layer});
+        ASSERT_TRUE(WriteZipArchive(archive(), members));
+        job.m_zipPath = archive();
+        job.m_exportType = "ChiTuBox";
+        job.m_exportPath = out();
+        job.m_machineName = "Pellar30";
+        job.m_machineCode = 30;
+        job.m_grayBits = 4;
+        job.m_para = distinctPara(frame);
+        job.m_para.SliceThickness = r.thickness;
+        job.m_para.MachineHeight = r.height;
+        QFile::remove(out());
+        job.start();
+        job.wait();
+        EXPECT_EQ(job.lastResult(), r.result) << qPrintable(job.lastMessage());
+        EXPECT_EQ(QFile::exists(out()), r.result == ExportOk);
+        if (r.result == ExportOk) {
+            EXPECT_EQ(readOut(false).layerCodes.size(), r.layers);
+        }
+    }
 }
 
 // A layer that alone needs more than the decode budget is refused, named,

@@ -4,6 +4,9 @@
 #include "printfile/filesafety.h"
 #include "printfile/gcodeheader.h"
 #include "printfile/layercodingpool.h"
+#include "printfile/printermodels.h"
+
+#include "contour/slicegeometry.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -11,6 +14,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
+#include <limits>
 
 #include <sched.h>
 
@@ -117,6 +122,42 @@ TEST(LayerCodingBudget, DecodedBytesInFlightStayWithinTheBudget)
         EXPECT_GE(peak.load(), cost) << "budget " << budget;
         EXPECT_LE(peak.load(), allowed) << "budget " << budget;
     }
+}
+
+// Slice, re-save and conversion count the layers a printer holds alike: a
+// plate exactly as tall as the printer is sliced into as many layers as the
+// build height holds, and a file of that many layers is taken again; one
+// more is not. The thicknesses are the slice panel's (10 to 100 um in steps
+// of 5), the heights those of the printers.
+TEST(PrintHeight, AFileOfAsManyLayersAsSliceMakesFits)
+{
+    for (const double height : {140.0, 150.0, 170.0, 190.0}) {
+        for (int step = 2; step <= 20; ++step) {
+            const float thickness = float(step * 0.005);
+            SCOPED_TRACE(QString("%1 mm at %2 mm").arg(height).arg(double(thickness)).toStdString());
+            const qint64 held = contour::LayerPlanes::CountBelow(thickness, height);
+            EXPECT_EQ(held, contour::LayerPlanes::Heights(thickness, float(height), 0).size());
+            EXPECT_EQ(PrinterModels::PrintHeightProblem(held, thickness, height, "P"), "");
+            EXPECT_TRUE(PrinterModels::PrintHeightProblem(held + 1, thickness, height, "P")
+                            .startsWith("Too tall to print! its " + QString::number(held + 1) + " layers"));
+            // The last layer's middle lies below the top, its top at most half a layer above it.
+            EXPECT_GT(double(held) * double(thickness), height - double(thickness));
+            EXPECT_LT(double(held) * double(thickness), height + double(thickness) / 2 + 1e-6);
+        }
+    }
+    // Files the program wrote for the printer and once refused.
+    const struct { float thickness; double height; qint64 layers; } written[] = {
+        {0.03f, 170, 5667}, {0.045f, 170, 3778}, {0.035f, 150, 4286}, {0.035f, 190, 5429}};
+    for (const auto& w : written)
+        EXPECT_EQ(PrinterModels::PrintHeightProblem(w.layers, w.thickness, w.height, "P"), "") << w.layers;
+    // Nothing holds a layer that no printer takes, nor a height that is no number.
+    EXPECT_EQ(contour::LayerPlanes::CountBelow(0.0f, 170), 0);
+    EXPECT_EQ(contour::LayerPlanes::CountBelow(0.0005f, 170), 0);
+    EXPECT_EQ(contour::LayerPlanes::CountBelow(0.05f, std::nan("")), 0);
+    EXPECT_EQ(contour::LayerPlanes::CountBelow(0.05f, -1), 0);
+    EXPECT_EQ(contour::LayerPlanes::CountBelow(std::numeric_limits<float>::quiet_NaN(), 170), 0);
+    EXPECT_FALSE(PrinterModels::PrintHeightProblem(1, 0.05f, std::nan(""), "P").isEmpty());
+    EXPECT_FALSE(PrinterModels::PrintHeightProblem(1, 0.05f, 0, "P").isEmpty());
 }
 
 TEST(UsableCores, FollowTheProcessAffinityNotTheMachine)

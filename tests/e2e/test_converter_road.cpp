@@ -33,13 +33,20 @@ private:
         if (!box || box->property("seen").toBool() || !box->isVisible())
             return;
         box->setProperty("seen", true);
-        QTest::qWait(150); // drawn
-        if (!picture.isEmpty())
+        if (!picture.isEmpty()) {
+            // Shown and drawn on the screen before the picture is taken.
+            (void)QTest::qWaitForWindowExposed(box, 30000);
+            box->repaint();
             QGuiApplication::primaryScreen()->grabWindow(0).save(picture);
+        }
         texts << box->text();
+        details << box->informativeText();
         box->button(QMessageBox::Ok)->click();
     }
     QTimer m_timer;
+
+public:
+    QStringList details; // the informative text under each box's text
 };
 
 // A Pellar10 archive as the converter panel checks it: its build size and
@@ -214,6 +221,105 @@ TEST_F(ConverterRoad, PicturesLeftOutAndRunsOfLengthZeroAreNamed)
     EXPECT_EQ(boxes.texts[1], "A layer of the archive is missing or damaged.\n" + damaged +
                                   " layer 2 holds a run of length 0: the file is damaged");
     EXPECT_FALSE(QFile::exists(out));
+}
+
+// A Pellar30 archive as such a printer's slicer writes it: its build size
+// and 1440 x 2560 frame in the header, "preview.png" and the second
+// thumbnail "preview_cropping.png" beside the layers.
+ArchiveMembers pellar30Archive(const QVector<QImage>& layers)
+{
+    const QByteArray header = QStringLiteral(";machineX:68.04\n;machineY:120.96\n;machineZ:170\n;resolutionX:1440\n"
+                                             ";resolutionY:2560\n;layerHeight:0.05\n;totalLayer:%1\nG21\n")
+                                  .arg(layers.size())
+                                  .toLatin1();
+    QImage preview(200, 150, QImage::Format_RGB32);
+    preview.fill(QColor(90, 140, 200));
+    ArchiveMembers members{{"run.gcode", header},
+                           {"preview.png", PngBytes(preview)},
+                           {"preview_cropping.png", PngBytes(preview.copy(50, 25, 100, 100))}};
+    for (int i = 0; i < layers.size(); ++i)
+        members.append({QString::number(i + 1) + ".png", PngBytes(layers[i])});
+    return members;
+}
+
+// With Pellar30 chosen in the title bar, a Pellar10 print file is re-saved
+// for Pellar10 (the greyed machine list says so), and then an archive made
+// for Pellar30, thumbnails and all, is converted for Pellar30 without a
+// box; an archive of Pellar10's frame is refused with both frames named.
+TEST_F(ConverterRoad, AfterAnotherModelsFileTheTitleBarsPrinterConvertsItsArchive)
+{
+    Vexmor w;
+    ASSERT_NO_FATAL_FAILURE(openConverter(w));
+    auto* machine = panel->findChild<QComboBox*>("comboBox_Machine");
+    QSignalSpy done(panel->m_pExportThread, &ExportThread::signal_ExportDataDone);
+    // Saves to `name`; returns once the window has handled the job's end
+    // (and any box it showed is closed).
+    auto save = [&](const QString& name) {
+        out = work.filePath(name);
+        done.clear();
+        click("btn_Save");
+        if (!QTest::qWaitFor([&] { return done.count() == 1 && !panel->m_pExportThread->isRunning(); }, 60000))
+            return false;
+        QCoreApplication::sendPostedEvents(); // the window's end of the job, with its box
+        return !w.isWorking();
+    };
+
+    // A Pellar10 file, converted while Pellar10 is the printer.
+    QImage quarter(960, 1708, QImage::Format_Grayscale8);
+    quarter.fill(0);
+    for (int y = 0; y < 1708; ++y)
+        std::fill_n(quarter.scanLine(y), 240, uchar(255));
+    ASSERT_TRUE(WriteZipArchive(work.filePath("p10.zip"), pellar10Archive({quarter, quarter})));
+    import("ChiTuBox zip files", work.filePath("p10.zip"));
+    ASSERT_TRUE(save("p10.vxs"));
+    ASSERT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join('|').toStdString();
+    click("btn_Close");
+
+    // Pellar30 in the printer dialog of the title bar.
+    w.m_pDeviceSettings->findChild<QComboBox*>("comboBox")->setCurrentText("Pellar30");
+    w.m_pDeviceSettings->findChild<QPushButton*>("pushButtonOK")->click();
+    ASSERT_EQ(w.ui.label_sts->text(), "Pellar30");
+    w.ui.ImportButton->click();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(panel));
+    EXPECT_EQ(machine->currentText(), "Pellar30");
+
+    import("Vexmor3D vxs files", work.filePath("p10.vxs"));
+    EXPECT_EQ(machine->currentText(), "Pellar10");
+    EXPECT_FALSE(machine->isEnabled());
+    ASSERT_TRUE(save("p10_new.vxs"));
+    EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join('|').toStdString();
+    const VxsFile resaved = ReadVxs(out, false);
+    EXPECT_EQ(resaved.layers.size(), 2);
+    EXPECT_EQ(resaved.words[2], 10);
+
+    // The archive the title bar's printer was chosen for.
+    QImage band(1440, 2560, QImage::Format_Grayscale8);
+    band.fill(0);
+    for (int y = 1200; y < 1400; ++y)
+        std::fill_n(band.scanLine(y), 1440, uchar(255));
+    ASSERT_TRUE(WriteZipArchive(work.filePath("p30.zip"), pellar30Archive({band, band, band})));
+    import("ChiTuBox zip files", work.filePath("p30.zip"));
+    EXPECT_EQ(machine->currentText(), "Pellar30");
+    (void)QTest::qWaitForWindowExposed(panel);
+    panel->repaint();
+    QGuiApplication::primaryScreen()->grabWindow(0).save("e2e_converter_6_title_bar_printer.png");
+    ASSERT_TRUE(save("p30.vxs30"));
+    EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join('|').toStdString();
+    const VxsFile converted = ReadVxs(out, false);
+    ASSERT_TRUE(converted.valid) << converted.error;
+    EXPECT_EQ(converted.layers.size(), 3);
+    EXPECT_EQ(converted.words[2], 30); // the machine code
+
+    // An archive of Pellar10's frame for Pellar30.
+    import("ChiTuBox zip files", work.filePath("p10.zip"));
+    out = work.filePath("never.vxs30");
+    boxes.picture = "e2e_converter_7_other_frame.png";
+    click("btn_Save");
+    ASSERT_EQ(boxes.texts, QStringList{"Image setting does not match!"});
+    EXPECT_EQ(boxes.details, QStringList{"The archive is made for 55.44 x 98.637 x 140 mm at 960 x 1708 pixels; "
+                                         "Pellar30 builds 68.04 x 120.96 x 170 mm at 1440 x 2560 pixels."});
+    EXPECT_FALSE(QFile::exists(out));
+    EXPECT_FALSE(w.isWorking());
 }
 
 } // namespace

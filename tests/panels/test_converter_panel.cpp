@@ -10,6 +10,8 @@
 #include "hostile_sources.h"
 #include "memory_in_use.h"
 #include "modal_answer.h"
+#include "notices.h"
+#include "translators.h"
 #include "vxs_reader.h"
 
 #include <QComboBox>
@@ -19,6 +21,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -628,6 +631,169 @@ TEST_F(ConverterPanel, RunningConversionKeepsItsJob)
     panel->m_pExportThread->wait();
     EXPECT_EQ(done.first().at(0).toInt(), 0);
     EXPECT_TRUE(saveEnabled());
+}
+
+// A Pellar30 archive as such a printer's slicer writes it: its check row,
+// "preview.png" and the second thumbnail beside it, `layers` layers.
+ArchiveMembers pellar30Archive(int layers)
+{
+    const QByteArray header = QStringLiteral(";machineX:68.04\n;machineY:120.96\n;machineZ:170\n;resolutionX:1440\n"
+                                             ";resolutionY:2560\n;layerHeight:0.05\n;totalLayer:%1\nG21\n")
+                                  .arg(layers)
+                                  .toLatin1();
+    QImage preview(64, 48, QImage::Format_RGB32);
+    preview.fill(QColor(40, 80, 160));
+    ArchiveMembers members{{"run.gcode", header}, {"preview.png", PngBytes(preview)},
+                           {"preview_cropping.png", PngBytes(preview.copy(8, 8, 32, 32))}};
+    QImage layer(1440, 2560, QImage::Format_Grayscale8);
+    layer.fill(0);
+    for (int y = 1000; y < 1100; ++y)
+        std::fill_n(layer.scanLine(y) + 600, 100, uchar(255));
+    for (int i = 1; i <= layers; ++i)
+        members.append({QString::number(i) + ".png", PngBytes(layer)});
+    return members;
+}
+
+// Every new source is for the printer chosen in the title bar: an own file
+// of another model selects its model for its re-save only, and an archive
+// for the title bar's printer is converted after it, however the panel
+// was left. An archive of another frame is refused naming both frames.
+TEST_F(ConverterPanel, EachNewSourceIsForTheTitleBarsPrinter)
+{
+    frmDeviceInterfaceSettings settings;
+    panel->m_pDeviceSettings = &settings;
+    panel->setMachine("Pellar30");
+    ASSERT_TRUE(writeFile(path("p10.vxs"), VxsSource(10, 480, 854, 0.05f, 2)));
+    ASSERT_TRUE(writeFile(path("other.vxs300"), VxsSource(30, 1440, 2560, 0.05f, 2)));
+    ASSERT_TRUE(WriteZipArchive(path("p30.zip"), pellar30Archive(2)));
+    ASSERT_TRUE(WriteZipArchive(path("p10.zip"), pellar10Archive(1)));
+    auto save = [&](const QString& out, QStringList* informative = nullptr) {
+        QFile::remove(out);
+        saveAnswer = out;
+        QSignalSpy done(panel->m_pExportThread, &ExportThread::signal_ExportDataDone);
+        QSignalSpy started(panel.get(), &VImportWidgetX::signal_ExportData);
+        ModalAnswers modal;
+        QTest::mouseClick(w<QPushButton>("btn_Save"), Qt::LeftButton);
+        if (!started.isEmpty()) {
+            EXPECT_TRUE(done.count() > 0 || done.wait(60000));
+            panel->m_pExportThread->wait();
+            panel->slot_ExportDataDone(panel->m_pExportThread->lastResult(), panel->m_pExportThread->lastMessage());
+        }
+        if (informative)
+            *informative = modal.informative;
+        return modal.texts;
+    };
+    // Each way the panel can be left after re-saving a Pellar10 file.
+    const struct { const char* how; std::function<void()> leave; } roads[] = {
+        {"another format chosen", [&] { source("ChiTuBox zip files"); }},
+        {"closed and opened again",
+         [&] {
+             panel->show();
+             QTest::mouseClick(w<QPushButton>("btn_Close"), Qt::LeftButton);
+             panel->show();
+             source("ChiTuBox zip files");
+         }},
+        {"another own file imported",
+         [&] {
+             EXPECT_TRUE(import(path("other.vxs300")).isEmpty());
+             EXPECT_EQ(machine(), "Pellar30");
+             source("ChiTuBox zip files");
+         }},
+    };
+    for (const auto& road : roads) {
+        SCOPED_TRACE(road.how);
+        source("Vexmor3D vxs files");
+        ASSERT_TRUE(import(path("p10.vxs")).isEmpty());
+        EXPECT_EQ(machine(), "Pellar10"); // greyed, as for that file
+        EXPECT_EQ(save(path("p10_new.vxs")), QStringList());
+        EXPECT_EQ(panel->m_pExportThread->lastResult(), ExportOk) << qPrintable(panel->m_pExportThread->lastMessage());
+        EXPECT_EQ(LittleEndianInt(readFile(path("p10_new.vxs")), 16), 10);
+        road.leave();
+
+        ASSERT_TRUE(import(path("p30.zip")).isEmpty());
+        EXPECT_EQ(machine(), "Pellar30");
+        const QString out = path("p30.vxs30");
+        EXPECT_EQ(save(out), QStringList()); // no refusal, and no note for the thumbnail
+        EXPECT_EQ(panel->m_pExportThread->lastResult(), ExportOk) << qPrintable(panel->m_pExportThread->lastMessage());
+        VxsFileContents vxs;
+        QString error;
+        ASSERT_TRUE(ReadVxs(readFile(out), false, vxs, error)) << error.toStdString();
+        EXPECT_EQ(vxs.machineCode, 30);
+        EXPECT_EQ(vxs.layerCodes.size(), 2);
+        EXPECT_EQ(vxs.para.value(30), 170.f);
+
+        // An archive of Pellar10's frame: refused, both frames named.
+        ASSERT_TRUE(import(path("p10.zip")).isEmpty());
+        const int dialogs = saved.size();
+        QStringList detail;
+        EXPECT_EQ(save(path("never.vxs30"), &detail), QStringList{"Image setting does not match!"});
+        EXPECT_EQ(detail, QStringList{"The archive is made for 55.44 x 98.637 x 140 mm at 960 x 1708 pixels; Pellar30 "
+                                      "builds 68.04 x 120.96 x 170 mm at 1440 x 2560 pixels."});
+        EXPECT_EQ(saved.size(), dialogs);
+        EXPECT_FALSE(QFile::exists(path("never.vxs30")));
+    }
+}
+
+// In the Chinese interface every refusal of the panel, and the note of what
+// a conversion left out, is Chinese: no English word of the program's own
+// is left in a box (file and model names, units and "run.gcode" are names).
+TEST_F(ConverterPanel, RefusalsAndNotesSpeakChinese)
+{
+    vexmorInitResources();
+    Translators chinese;
+    ASSERT_TRUE(chinese.install(":/Resources/lang/zh-cn.qm"));
+    frmDeviceInterfaceSettings settings;
+    panel->m_pDeviceSettings = &settings;
+    const auto englishWords = [](QString text) {
+        static const QRegularExpression names(
+            "\\S*\\.(png|vxs\\w*|zip)\\b|run\\.gcode|Pellar\\w*|\\bR[12]0\\b|\\bmm\\b|\\bx\\b");
+        text.remove(names);
+        QStringList words;
+        QRegularExpressionMatchIterator it = QRegularExpression("[A-Za-z]{2,}").globalMatch(text);
+        while (it.hasNext())
+            words << it.next().captured();
+        return words;
+    };
+    ASSERT_TRUE(writeFile(path("p120.vxs30"), VxsSource(120, 1440, 2560, 0.05f, 2)));
+    ASSERT_TRUE(writeFile(path("tall.vxs30"), VxsSource(30, 1440, 2560, 0.05f, 3401)));
+    ASSERT_TRUE(writeFile(path("p30.vxs"), VxsSource(10, 1440, 2560, 0.05f, 2)));
+    ASSERT_TRUE(WriteZipArchive(path("p10.zip"), pellar10Archive(1)));
+    ArchiveMembers three = pellar10Archive(3);
+    three[0].second.replace(";totalLayer:3\n", ";totalLayer:2\n");
+    ASSERT_TRUE(WriteZipArchive(path("three.zip"), three));
+    const struct { const char* what; const char* printer; const char* format; QString file; QString text, detail; } rows[] = {
+        {"wrong printer", "Pellar30", "Vexmor3D vxs files", path("p120.vxs30"),
+         QString::fromUtf8("打印机不符！源文件是机器代码 120（Pellar120）的打印文件；Pellar30 只打印其自身机器代码 30 的文件"),
+         ""},
+        {"too tall", "Pellar30", "Vexmor3D vxs files", path("tall.vxs30"),
+         QString::fromUtf8("过高，无法打印！其 3401 层 0.05 mm 的切片共 170.05 mm，超过 Pellar30 的成型高度 170 mm"), ""},
+        {"an own file of another frame", "Pellar30", "Vexmor3D vxs files", path("p30.vxs"),
+         QString::fromUtf8("图像设置不匹配！源文件为 1440 x 2560 像素，Pellar10 需要 480 x 854"), ""},
+        {"an archive of another frame", "Pellar30", "ChiTuBox zip files", path("p10.zip"),
+         QString::fromUtf8("图像设置不匹配！"),
+         QString::fromUtf8("压缩包适用于 55.44 x 98.637 x 140 mm、960 x 1708 像素的打印机；Pellar30 的成型尺寸为 68.04 x "
+                           "120.96 x 170 mm、1440 x 2560 像素。")},
+        {"a picture left out", "Pellar10", "ChiTuBox zip files", path("three.zip"),
+         QString::fromUtf8("打印文件已写入，但是：\n有 1 张层图片未转换（“3.png”）：“run.gcode”的文件头只计 2 层"), ""},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        panel->setMachine(r.printer);
+        source(r.format);
+        ASSERT_TRUE(import(r.file).isEmpty());
+        QSignalSpy started(panel.get(), &VImportWidgetX::signal_ExportData);
+        saveAnswer = path("out.vxs");
+        ModalAnswers modal;
+        QTest::mouseClick(w<QPushButton>("btn_Save"), Qt::LeftButton);
+        if (!started.isEmpty()) {
+            panel->m_pExportThread->wait();
+            panel->slot_ExportDataDone(panel->m_pExportThread->lastResult(), panel->m_pExportThread->lastMessage());
+        }
+        ASSERT_EQ(modal.texts.size(), 1);
+        EXPECT_EQ(modal.texts[0], r.text);
+        EXPECT_EQ(modal.informative[0], r.detail);
+        EXPECT_EQ(englishWords(modal.texts[0] + " " + modal.informative[0]), QStringList());
+    }
 }
 
 // The title-bar Import of the main window: the panel's jobs run under the

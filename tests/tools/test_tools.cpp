@@ -414,6 +414,10 @@ TEST_F(Tools, ConvertArchiveRefusesHostileCommandLinesAndTouchesNoFile)
         {resave(uncounted, x), QString("holds %1 layer records, not the %2 its header counts").arg(layers).arg(layers - 1)},
         {resave(tooThick, x), "Wrong layer thickness!"},
         {{"--model", "Pellar10", "--out", x, dots}, "is 1 x 1 pixels, the header states 960 x 1708"},
+        // An archive for another printer names both frames.
+        {{"--model", "Pellar30", "--out", x, dots},
+         "Image setting does not match! The archive is made for 55.44 x 98.637 x 140 mm at 960 x 1708 pixels; "
+         "Pellar30 builds 68.04 x 120.96 x 170 mm at 1440 x 2560 pixels."},
         {resave(archive, x), "is not a VXS print file"},
         // The model's frame must be the source's.
         {resave(job, x, "Pellar10"), "Image setting does not match!"},

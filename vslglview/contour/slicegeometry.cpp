@@ -46,6 +46,19 @@ QVector<float> LayerPlanes::Heights(float thicknessMm, float topMm, float baseMm
     return z;
 }
 
+qint64 LayerPlanes::CountBelow(float thicknessMm, double heightMm)
+{
+    const double first = std::trunc(double(thicknessMm) * 0.5 * 1000.0);
+    const double step = std::trunc(thicknessMm * 1000.0f);
+    if (!(step > 0) || !std::isfinite(step) || std::isnan(heightMm))
+        return 0;
+    const double count = std::ceil(((heightMm - 0.0001) * 1000.0 - first) / step);
+    if (!(count > 0))
+        return 0;
+    // Far beyond any print; keeps the conversion defined.
+    return count < 1e15 ? qint64(count) : qint64(1e15);
+}
+
 void PlaneCandidates::Build(MyMesh& mesh, const QVector<float>& planes)
 {
     for (MyVertex& v : mesh.vert)

@@ -27,6 +27,13 @@ public:
     // planes; the count is capped so no input can allocate without bound.
     static QVector<float> Heights(float thicknessMm, float topMm, float baseMm);
     static constexpr int kMaxPlanes = 1000000;
+    // How many layers of `thicknessMm` a height of `heightMm` above the plate
+    // holds: those whose plane (placed as Heights places them) lies below it.
+    // The last one may reach up to half a layer past the height. Slice
+    // judges a plate by this count, and re-save and conversion a print file,
+    // so every file written for a printer is taken again for it. 0 for a
+    // height or thickness that holds none.
+    static qint64 CountBelow(float thicknessMm, double heightMm);
 };
 
 // Rounds vertex heights to the 1/1000 mm grid once per run (bit 0x20 marks a

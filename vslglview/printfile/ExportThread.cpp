@@ -11,9 +11,11 @@
 #include "mesh/workerpriority.h"
 
 #include <QBuffer>
-#include <QRegularExpression>
+#include <QCoreApplication>
 #include <QDataStream>
 #include <QFileInfo>
+
+#include <climits>
 
 namespace {
 
@@ -60,26 +62,47 @@ QString frameMismatch(int layer, const QSize& size, const QSize& stated)
 // Names listed in a note at most; the rest are counted.
 constexpr int kMaxNamedPictures = 20;
 
-// Pictures (".png" in any case, in any folder) of an open archive that the
-// conversion of `layers` layers does not use: converting silently fewer
-// layers would hide a print cut short, and a layer spelled otherwise
-// ("5.PNG", "04.png", "layers/6.png") is no layer. Layer pictures numbered
-// past the count are told as a range, the others by name. Empty when there
-// are none.
+// The number a picture's name could give a layer: the name, in any folder,
+// is digits (leading zeros too) and ".png" in any case. -1 when it is no
+// number (a thumbnail, "x3.png"); INT_MAX when it is past any count.
+int pictureNumber(const QString& name)
+{
+    if (!name.endsWith(QLatin1String(".png"), Qt::CaseInsensitive))
+        return -1;
+    const int slash = qMax(name.lastIndexOf(QLatin1Char('/')), name.lastIndexOf(QLatin1Char('\\')));
+    const QStringRef stem = name.midRef(slash + 1, name.size() - 4 - (slash + 1));
+    if (stem.isEmpty())
+        return -1;
+    int significant = 0;
+    int n = 0;
+    for (const QChar c : stem) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return -1;
+        if (significant > 0 || c != QLatin1Char('0')) {
+            if (++significant <= 9)
+                n = n * 10 + (c.unicode() - '0');
+        }
+    }
+    return significant > 9 ? INT_MAX : n;
+}
+
+// Pictures of an open archive that could be layers past the `layers` the
+// header counts: converting silently fewer layers would hide a print cut
+// short. Those named as the layers are ("7.png") are told as a range; one
+// spelled otherwise ("5.PNG", "04.png", "layers/6.png") is no layer of the
+// conversion, but is named all the same. Thumbnails and other pictures
+// that are no number ("preview_cropping.png") are no layers. Empty when
+// there are none.
 QString picturesLeftOut(QuaZip& zip, int layers)
 {
-    static const QRegularExpression numbered(QStringLiteral("^([1-9][0-9]{0,8})\\.png$"));
     int count = 0, first = 0, last = 0;
     int otherCount = 0;
     QStringList others;
     for (const QString& name : zip.getFileNameList()) {
-        if (!name.endsWith(QLatin1String(".png"), Qt::CaseInsensitive) || name == QLatin1String("preview.png"))
+        const int n = pictureNumber(name);
+        if (n <= layers)
             continue;
-        const QRegularExpressionMatch m = numbered.match(name);
-        const int n = m.hasMatch() ? m.captured(1).toInt() : 0;
-        if (n >= 1 && n <= layers)
-            continue;
-        if (n > layers) {
+        if (n != INT_MAX && name == layerName(n)) {
             first = count == 0 ? n : qMin(first, n);
             last = count == 0 ? n : qMax(last, n);
             ++count;
@@ -89,22 +112,28 @@ QString picturesLeftOut(QuaZip& zip, int layers)
             others << QLatin1Char('"') + name + QLatin1Char('"');
     }
     QStringList notes;
-    if (count > 0) {
-        const QString which =
-            count == 1 ? layerName(first) : layerName(first) + QStringLiteral("\" to \"") + layerName(last);
-        notes << QStringLiteral("%1 left out (\"%2\"): the header of \"run.gcode\" counts %3 layers")
-                     .arg(count == 1 ? QStringLiteral("1 layer picture") : QStringLiteral("%1 layer pictures").arg(count),
-                          which)
+    if (count == 1)
+        notes << QCoreApplication::translate(
+                     "ExportThread", "1 layer picture left out (\"%1\"): the header of \"run.gcode\" counts %2 layers")
+                     .arg(layerName(first))
                      .arg(layers);
-    }
-    if (otherCount > 0) {
-        if (otherCount > others.size())
-            others << QStringLiteral("and %1 more").arg(otherCount - others.size());
-        notes << QStringLiteral("%1 left out (%2): the layers are \"1.png\" to \"%3\"")
-                     .arg(otherCount == 1 ? QStringLiteral("1 other picture")
-                                          : QStringLiteral("%1 other pictures").arg(otherCount),
-                          others.join(QStringLiteral(", ")), layerName(layers));
-    }
+    else if (count > 1)
+        notes << QCoreApplication::translate("ExportThread", "%1 layer pictures left out (\"%2\" to \"%3\"): the header "
+                                                             "of \"run.gcode\" counts %4 layers")
+                     .arg(count)
+                     .arg(layerName(first), layerName(last))
+                     .arg(layers);
+    if (otherCount > others.size())
+        others << QCoreApplication::translate("ExportThread", "and %1 more").arg(otherCount - others.size());
+    if (otherCount == 1)
+        notes << QCoreApplication::translate("ExportThread",
+                                             "1 other picture left out (%1): the layers are \"1.png\" to \"%2\"")
+                     .arg(others.join(QStringLiteral(", ")), layerName(layers));
+    else if (otherCount > 1)
+        notes << QCoreApplication::translate("ExportThread",
+                                             "%1 other pictures left out (%2): the layers are \"1.png\" to \"%3\"")
+                     .arg(otherCount)
+                     .arg(others.join(QStringLiteral(", ")), layerName(layers));
     return notes.join(QStringLiteral("; "));
 }
 
@@ -116,9 +145,9 @@ QString megabytes(qint64 bytes)
 QString memberFailure(MemberRead r)
 {
     switch (r) {
-    case MemberRead::Missing: return QStringLiteral("missing from the archive");
-    case MemberRead::TooLarge: return QStringLiteral("too large");
-    case MemberRead::Unreadable: return QStringLiteral("cannot be read (damaged archive)");
+    case MemberRead::Missing: return QCoreApplication::translate("ExportThread", "missing from the archive");
+    case MemberRead::TooLarge: return QCoreApplication::translate("ExportThread", "too large");
+    case MemberRead::Unreadable: return QCoreApplication::translate("ExportThread", "cannot be read (damaged archive)");
     case MemberRead::Ok: break;
     }
     return QString();
@@ -246,7 +275,7 @@ QString ExportThread::readPreview(QImage& preview)
     // Losing a printable archive over its thumbnail would be worse than
     // printing without one: a bad preview is written as 0 by 0 and reported.
     if (r != MemberRead::Ok)
-        return QStringLiteral("preview dropped: \"%1\" %2").arg(name, memberFailure(r));
+        return tr("preview dropped: \"%1\" %2").arg(name, memberFailure(r));
     QString error;
     PngHeader header;
     if (ReadPngHeader(bytes, header, error) && ArchiveImageSizeProblem(header.size).isEmpty()) {
@@ -254,8 +283,8 @@ QString ExportThread::readPreview(QImage& preview)
         const qint64 pixels = qint64(header.size.width()) * header.size.height();
         const qint64 cost = PngDecodedBytes(header) + pixels * 4 + 2 * 1200 * 1600 * 4;
         if (cost > m_decodeBudget)
-            return QStringLiteral("preview dropped: \"%1\": image of %2 x %3 pixels at %4 bits needs %5 MB to "
-                                  "convert, more than the %6 MB a conversion may use")
+            return tr("preview dropped: \"%1\": image of %2 x %3 pixels at %4 bits needs %5 MB to convert, more "
+                      "than the %6 MB a conversion may use")
                 .arg(name)
                 .arg(header.size.width())
                 .arg(header.size.height())
@@ -264,7 +293,7 @@ QString ExportThread::readPreview(QImage& preview)
     }
     if (!DecodeArchiveImage(bytes, preview, error, m_decodeBudget)) {
         preview = QImage();
-        return QStringLiteral("preview dropped: \"%1\": %2").arg(name, error);
+        return tr("preview dropped: \"%1\": %2").arg(name, error);
     }
     return QString();
 }
@@ -341,7 +370,7 @@ int ExportThread::Export_ChiTuBox()
     }
     m_totalLayer = layers;
     // As a slice refuses a plate taller than the printer.
-    const QString tall = PrinterModels::PrintHeightProblem(layers, double(m_para.SliceThickness),
+    const QString tall = PrinterModels::PrintHeightProblem(layers, m_para.SliceThickness,
                                                            double(m_para.MachineHeight), m_machineName);
     if (!tall.isEmpty()) {
         closeArchive();

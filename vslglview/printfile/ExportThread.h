@@ -52,8 +52,9 @@ public:
     int lastResult() const { return m_result; }
     // Why the job failed; after a successful conversion empty, or notes
     // joined by "; ": one starting "preview dropped" when the archive's
-    // preview was unusable, one naming the pictures left out: layers past
-    // the header's count, and any other picture the conversion does not use.
+    // preview was unusable, one naming the pictures numbered past the
+    // header's count (in any spelling or folder), which it left out.
+    // Thumbnails are no layers and go unmentioned. In the interface's language.
     QString lastMessage() const { return m_message; }
     // Layer number (from 1) that stopped the last conversion, or 0.
     int failedLayer() const { return m_failedLayer; }

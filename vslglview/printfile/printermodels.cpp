@@ -1,6 +1,11 @@
 #include "printfile/printermodels.h"
 
+#include "contour/slicegeometry.h"
+
+#include <QCoreApplication>
 #include <QVector>
+
+#include <cmath>
 
 namespace PrinterModels {
 
@@ -73,27 +78,29 @@ QString MachineCodeProblem(int fileCode, const QString& model, int modelCode)
     if (fileCode == modelCode)
         return QString();
     const QString owners = ModelsOfCode(fileCode);
-    return QStringLiteral("Wrong printer! the source is a print file of machine code %1 (%2); %3 prints only files "
-                          "of its own code %4")
+    return QCoreApplication::translate("PrinterModels", "Wrong printer! the source is a print file of machine code %1 "
+                                                        "(%2); %3 prints only files of its own code %4")
         .arg(fileCode)
-        .arg(owners.isEmpty() ? QStringLiteral("no known printer") : owners)
-        .arg(model.isEmpty() ? QStringLiteral("the printer") : model)
+        .arg(owners.isEmpty() ? QCoreApplication::translate("PrinterModels", "no known printer") : owners)
+        .arg(model.isEmpty() ? QCoreApplication::translate("PrinterModels", "the printer") : model)
         .arg(modelCode);
 }
 
-QString PrintHeightProblem(qint64 layers, double thicknessMm, double heightMm, const QString& model)
+QString PrintHeightProblem(qint64 layers, float thicknessMm, double heightMm, const QString& model)
 {
-    const double tall = double(layers) * thicknessMm;
-    // A micrometre of slack: a layer thickness in single precision summed
-    // over a million layers strays by less.
-    if (tall <= heightMm + 1e-3)
+    // A thickness with no layer step measures no height; the thickness
+    // checks refuse it.
+    if (!(std::trunc(thicknessMm * 1000.0f) >= 1.0f))
         return QString();
-    return QStringLiteral("Too tall to print! its %1 layers of %2 mm make %3 mm, more than the build height of %4, "
-                          "%5 mm")
+    if (layers <= contour::LayerPlanes::CountBelow(thicknessMm, heightMm))
+        return QString();
+    const double tall = double(layers) * double(thicknessMm);
+    return QCoreApplication::translate("PrinterModels", "Too tall to print! its %1 layers of %2 mm make %3 mm, more "
+                                                        "than the build height of %4, %5 mm")
         .arg(layers)
-        .arg(thicknessMm, 0, 'g', 6)
+        .arg(double(thicknessMm), 0, 'g', 6)
         .arg(tall, 0, 'f', 2)
-        .arg(model.isEmpty() ? QStringLiteral("the printer") : model)
+        .arg(model.isEmpty() ? QCoreApplication::translate("PrinterModels", "the printer") : model)
         .arg(heightMm, 0, 'g', 6);
 }
 
@@ -119,6 +126,41 @@ bool ArchiveCheckFor(const QString& model, ArchiveCheck& row)
                 return true;
             }
     return false;
+}
+
+ArchiveCheck ArchiveFrameOf(const QMap<QString, QString>& header)
+{
+    const auto micrometres = [&header](const char* key) {
+        const float um = header.value(QLatin1String(key)).toFloat() * 1000.0f;
+        return std::isfinite(um) && std::fabs(um) <= 2.0e9f ? int(um) : 0;
+    };
+    ArchiveCheck frame;
+    frame.machineX = micrometres("machineX");
+    frame.machineY = micrometres("machineY");
+    frame.machineZ = micrometres("machineZ");
+    frame.resolutionX = header.value(QStringLiteral("resolutionX")).toInt();
+    frame.resolutionY = header.value(QStringLiteral("resolutionY")).toInt();
+    return frame;
+}
+
+QString ArchiveFrameProblem(const QMap<QString, QString>& header, const QString& model)
+{
+    ArchiveCheck row;
+    if (!ArchiveCheckFor(model, row))
+        return QString();
+    const ArchiveCheck a = ArchiveFrameOf(header);
+    if (a.machineX == row.machineX && a.machineY == row.machineY && a.machineZ == row.machineZ &&
+        a.resolutionX == row.resolutionX && a.resolutionY == row.resolutionY)
+        return QString();
+    const auto mm = [](int um) { return QString::number(double(um) / 1000.0, 'g', 10); };
+    return QCoreApplication::translate("PrinterModels", "The archive is made for %1 x %2 x %3 mm at %4 x %5 pixels; "
+                                                        "%6 builds %7 x %8 x %9 mm at %10 x %11 pixels.")
+        .arg(mm(a.machineX), mm(a.machineY), mm(a.machineZ))
+        .arg(a.resolutionX)
+        .arg(a.resolutionY)
+        .arg(model, mm(row.machineX), mm(row.machineY), mm(row.machineZ))
+        .arg(row.resolutionX)
+        .arg(row.resolutionY);
 }
 
 ST_MachinePara ConverterDefaultPara()
@@ -154,13 +196,14 @@ QString SourceFrameProblem(const ST_MachinePara& source, const ST_MachinePara& m
     if (source.XResolution == model.XResolution && source.YResolution == model.YResolution)
         return QString();
     const bool turned = source.XResolution == model.YResolution && source.YResolution == model.XResolution;
-    return QStringLiteral("Image setting does not match! the source is %1 x %2 pixels, %3 takes %4 x %5%6")
+    return QCoreApplication::translate("PrinterModels",
+                                       "Image setting does not match! the source is %1 x %2 pixels, %3 takes %4 x %5%6")
         .arg(double(source.XResolution))
         .arg(double(source.YResolution))
         .arg(modelName)
         .arg(double(model.XResolution))
         .arg(double(model.YResolution))
-        .arg(turned ? QStringLiteral(" (image turned a quarter turn)") : QString());
+        .arg(turned ? QCoreApplication::translate("PrinterModels", " (image turned a quarter turn)") : QString());
 }
 
 void ApplyRecipe(ST_MachinePara& para, const Recipe& r)

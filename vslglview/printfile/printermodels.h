@@ -2,6 +2,7 @@
 
 #include "dlp/machinepara.h"
 
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -22,14 +23,17 @@ int MachineCode(const QString& model);
 
 // The models of the tables whose files carry `code`, joined by ", ".
 QString ModelsOfCode(int code);
+// The sentences below speak the interface's language (context
+// "PrinterModels"); without a translation they are English.
 // Empty when a print file of machine code `fileCode` is one `model` (of
 // code `modelCode`) prints; else why not, beginning "Wrong printer!". A
 // re-save keeps the file's code, so it stays its own printer's file.
 QString MachineCodeProblem(int fileCode, const QString& model, int modelCode);
 // Empty when `layers` layers of `thicknessMm` fit the build height
-// `heightMm` of `model`; else why not, naming both heights, beginning
-// "Too tall to print!".
-QString PrintHeightProblem(qint64 layers, double thicknessMm, double heightMm, const QString& model);
+// `heightMm` of `model`, by the count Slice judges a plate by
+// (contour::LayerPlanes::CountBelow); else why not, naming both heights,
+// beginning "Too tall to print!".
+QString PrintHeightProblem(qint64 layers, float thicknessMm, double heightMm, const QString& model);
 
 // What the converter panel compares a foreign archive's header with before
 // converting it for a model: build size in whole micrometres and resolution.
@@ -43,6 +47,14 @@ struct ArchiveCheck
 };
 // False when the model has no row (its archives are taken unchecked).
 bool ArchiveCheckFor(const QString& model, ArchiveCheck& row);
+// What an archive's header ("machineX", "machineY", "machineZ" in mm,
+// "resolutionX", "resolutionY") states, as the check compares it: sizes in
+// micrometres cut toward zero, anything missing or not a number 0.
+ArchiveCheck ArchiveFrameOf(const QMap<QString, QString>& header);
+// Empty when the header fits the check row of `model` (or the model has
+// none); else the archive's frame and the printer's, as a sentence for
+// the detail under "Image setting does not match!".
+QString ArchiveFrameProblem(const QMap<QString, QString>& header, const QString& model);
 
 // What the block takes from a row of the printer-model table.
 struct Frame

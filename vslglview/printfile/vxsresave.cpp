@@ -341,7 +341,7 @@ ResaveResult ResaveVxs(const QString& src, const QString& dst, const ST_MachineP
             error = src + QStringLiteral(": ") + problem;
             return ResaveResult::WrongPrinter;
         }
-        problem = PrinterModels::PrintHeightProblem(layout.layerCount, double(para.SliceThickness),
+        problem = PrinterModels::PrintHeightProblem(layout.layerCount, para.SliceThickness,
                                                     double(para.MachineHeight), printer->model);
         if (!problem.isEmpty()) {
             error = src + QStringLiteral(": ") + problem;
