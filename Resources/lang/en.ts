@@ -675,6 +675,65 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
     </message>
 </context>
 <context>
+    <name>PrintFile</name>
+    <message>
+        <source>Nothing to print.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the print file was written</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>there are no sliced layers to write</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the printer resolution is not a usable frame size</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the destination folder cannot be written to</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The file could not be written</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the finished file could not replace the destination</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>a layer could not be rendered</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the job is too large for the vector file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No space left on the device</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the destination exists and is not a regular file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the vector file and the layer-image file would have the same name</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the destination is the file of a model on the plate</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>unknown error %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>PrinterModels</name>
     <message>
         <source>Wrong printer! the source is a print file of machine code %1 (%2); %3 prints only files of its own code %4</source>
@@ -2578,13 +2637,6 @@ r</source>
     </message>
     <message>
         <source>Save Job</source>
-        <translation type="unfinished"></translation>
-    </message>
-</context>
-<context>
-    <name>PrintFile</name>
-    <message>
-        <source>Nothing to print.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -675,6 +675,65 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</translation>
     </message>
 </context>
 <context>
+    <name>PrintFile</name>
+    <message>
+        <source>Nothing to print.</source>
+        <translation>没有可打印的内容。</translation>
+    </message>
+    <message>
+        <source>the print file was written</source>
+        <translation>打印文件已写入</translation>
+    </message>
+    <message>
+        <source>there are no sliced layers to write</source>
+        <translation>没有可写入的切片层</translation>
+    </message>
+    <message>
+        <source>the printer resolution is not a usable frame size</source>
+        <translation>打印机分辨率不是可用的画面尺寸</translation>
+    </message>
+    <message>
+        <source>the destination folder cannot be written to</source>
+        <translation>目标文件夹无法写入</translation>
+    </message>
+    <message>
+        <source>The file could not be written</source>
+        <translation>文件无法写入</translation>
+    </message>
+    <message>
+        <source>the finished file could not replace the destination</source>
+        <translation>完成的文件无法替换目标文件</translation>
+    </message>
+    <message>
+        <source>a layer could not be rendered</source>
+        <translation>有一层无法渲染</translation>
+    </message>
+    <message>
+        <source>the job is too large for the vector file</source>
+        <translation>任务对矢量文件来说过大</translation>
+    </message>
+    <message>
+        <source>No space left on the device</source>
+        <translation>设备上没有剩余空间</translation>
+    </message>
+    <message>
+        <source>the destination exists and is not a regular file</source>
+        <translation>目标已存在且不是普通文件</translation>
+    </message>
+    <message>
+        <source>the vector file and the layer-image file would have the same name</source>
+        <translation>矢量文件与图层图像文件将同名</translation>
+    </message>
+    <message>
+        <source>the destination is the file of a model on the plate</source>
+        <translation>目标是平台上某个模型的文件</translation>
+    </message>
+    <message>
+        <source>unknown error %1</source>
+        <translation>未知错误 %1</translation>
+    </message>
+</context>
+<context>
     <name>PrinterModels</name>
     <message>
         <source>Wrong printer! the source is a print file of machine code %1 (%2); %3 prints only files of its own code %4</source>
@@ -2582,13 +2641,6 @@ r</source>
     <message>
         <source>Save Job</source>
         <translation>保存任务</translation>
-    </message>
-</context>
-<context>
-    <name>PrintFile</name>
-    <message>
-        <source>Nothing to print.</source>
-        <translation>没有可打印的内容。</translation>
     </message>
 </context>
 </TS>

@@ -1016,8 +1016,7 @@ void Vexmor::slot_GenPrintDataDone(QString, int result)
     // in the window, and both are in the log.
     if (result != PrintFileOk) {
         qWarning().noquote() << "Print file not written:" << path << PrintFileResultText(result);
-        m_pSaveWidget->reportSaveFailed(
-            QCoreApplication::translate("PrintFile", PrintFileResultText(result).toUtf8().constData()));
+        m_pSaveWidget->reportSaveFailed(PrintFileResultShown(result));
         return;
     }
     qDebug().noquote() << "Print file written:" << path;

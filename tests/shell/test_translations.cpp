@@ -1,5 +1,8 @@
 #include "notices.h"
+#include "printfile/printjobinput.h"
 #include "translators.h"
+
+#include <algorithm>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -67,6 +70,23 @@ TEST(Translations, QtsOwnDialogsSpeakTheChosenLanguage)
     EXPECT_EQ(lookIn(), "Look in:");
     EXPECT_EQ(ok(), "OK");
     EXPECT_FALSE(english.install(":/Resources/lang/none.qm"));
+}
+
+// Why a print file was not written reaches the save box in the interface's
+// language, every reason of the writers, and stays English in the log.
+TEST(Translations, EveryReasonAPrintFileFailsWithIsChinese)
+{
+    vexmorInitResources();
+    Translators chinese;
+    ASSERT_TRUE(chinese.install(":/Resources/lang/zh-cn.qm"));
+    for (int code = PrintFileOk + 1; code <= PrintFileNothingLit + 1; ++code) {
+        const QString shown = PrintFileResultShown(code);
+        EXPECT_NE(shown, PrintFileResultText(code)) << code;
+        EXPECT_TRUE(std::any_of(shown.begin(), shown.end(), [](QChar c) { return c.unicode() >= 0x4e00 && c.unicode() <= 0x9fff; }))
+            << code << " " << shown.toStdString();
+        EXPECT_TRUE(PrintFileResultText(code).at(0).isLetter() && PrintFileResultText(code).at(0).unicode() < 0x80) << code;
+    }
+    EXPECT_EQ(PrintFileResultShown(99), QString::fromUtf8("未知错误 99"));
 }
 
 // The committed Chinese file lists every text lupdate finds in the sources and

@@ -4,6 +4,7 @@
 #include "support/SupportGeometry.h"
 #include "vslfunction/VSLTriangle3D.h"
 
+#include <QCoreApplication>
 #include <QImage>
 #include <QString>
 #include <QStringList>
@@ -58,24 +59,41 @@ enum PrintFileResult : int {
     PrintFileNothingLit = 12,   // no layer lights a pixel: the printer would cure nothing
 };
 
-// A sentence for the user about a writer result.
-inline QString PrintFileResultText(int code)
+// A sentence for the user about a writer result, as the source text of its
+// translation (context "PrintFile"); null for a code without one.
+inline const char* PrintFileResultSource(int code)
 {
     switch (code) {
-    case PrintFileOk: return QStringLiteral("the print file was written");
-    case PrintFileNoLayers: return QStringLiteral("there are no sliced layers to write");
-    case PrintFileBadFrame: return QStringLiteral("the printer resolution is not a usable frame size");
-    case PrintFileOpenFailed: return QStringLiteral("the destination folder cannot be written to");
-    case PrintFileWriteFailed: return QStringLiteral("The file could not be written");
-    case PrintFileCommitFailed: return QStringLiteral("the finished file could not replace the destination");
-    case PrintFileRenderFailed: return QStringLiteral("a layer could not be rendered");
-    case PrintFileTooLarge: return QStringLiteral("the job is too large for the vector file");
-    case PrintFileNoSpace: return QStringLiteral("No space left on the device");
-    case PrintFileBadDestination: return QStringLiteral("the destination exists and is not a regular file");
-    case PrintFileNameClash: return QStringLiteral("the vector file and the layer-image file would have the same name");
-    case PrintFileOntoSource: return QStringLiteral("the destination is the file of a model on the plate");
+    case PrintFileOk: return QT_TRANSLATE_NOOP("PrintFile", "the print file was written");
+    case PrintFileNoLayers: return QT_TRANSLATE_NOOP("PrintFile", "there are no sliced layers to write");
+    case PrintFileBadFrame: return QT_TRANSLATE_NOOP("PrintFile", "the printer resolution is not a usable frame size");
+    case PrintFileOpenFailed: return QT_TRANSLATE_NOOP("PrintFile", "the destination folder cannot be written to");
+    case PrintFileWriteFailed: return QT_TRANSLATE_NOOP("PrintFile", "The file could not be written");
+    case PrintFileCommitFailed: return QT_TRANSLATE_NOOP("PrintFile", "the finished file could not replace the destination");
+    case PrintFileRenderFailed: return QT_TRANSLATE_NOOP("PrintFile", "a layer could not be rendered");
+    case PrintFileTooLarge: return QT_TRANSLATE_NOOP("PrintFile", "the job is too large for the vector file");
+    case PrintFileNoSpace: return QT_TRANSLATE_NOOP("PrintFile", "No space left on the device");
+    case PrintFileBadDestination: return QT_TRANSLATE_NOOP("PrintFile", "the destination exists and is not a regular file");
+    case PrintFileNameClash:
+        return QT_TRANSLATE_NOOP("PrintFile", "the vector file and the layer-image file would have the same name");
+    case PrintFileOntoSource: return QT_TRANSLATE_NOOP("PrintFile", "the destination is the file of a model on the plate");
     // As the slice says it when no layer was sliced.
-    case PrintFileNothingLit: return QStringLiteral("Nothing to print.");
-    default: return QStringLiteral("unknown error %1").arg(code);
+    case PrintFileNothingLit: return QT_TRANSLATE_NOOP("PrintFile", "Nothing to print.");
+    default: return nullptr;
     }
+}
+
+// The sentence in English (logs, the command-line tools).
+inline QString PrintFileResultText(int code)
+{
+    const char* source = PrintFileResultSource(code);
+    return source ? QString::fromLatin1(source) : QStringLiteral("unknown error %1").arg(code);
+}
+
+// The sentence in the interface's language.
+inline QString PrintFileResultShown(int code)
+{
+    const char* source = PrintFileResultSource(code);
+    return source ? QCoreApplication::translate("PrintFile", source)
+                  : QCoreApplication::translate("PrintFile", "unknown error %1").arg(code);
 }
