@@ -467,15 +467,35 @@ void Vexmor::navbarOpenFile()
 
 bool Vexmor::reportDefects()
 {
+    const bool checked = sendPlateDefects();
+    m_bDefectsPending = !checked;
+    return checked;
+}
+
+bool Vexmor::sendPlateDefects()
+{
     // Counted by each model's topology pass on the mesh as loaded; nothing
     // is changed here. Result 0: nothing left to repair, 1: defects found,
     // -1: a model is still being checked (sent again when the check ends).
     MeshDefectCounts found;
     const bool checked = ui.GLWidget->scene()->CountDefects(found);
     const int result = !checked ? VFixWidget::kStillChecking : found.Clean() ? 0 : 1;
-    m_bDefectsPending = !checked;
+    m_shownDefects = {result, found.holes, found.nonManifoldEdges, found.invertedFaces};
     emit signal_FixDone(result, found.holes, found.nonManifoldEdges, found.invertedFaces);
     return checked;
+}
+
+void Vexmor::followPlateDefects()
+{
+    const VSL3DScene* scene = ui.GLWidget ? ui.GLWidget->scene() : nullptr;
+    if (!scene || (m_shownDefects.isEmpty() && scene->models().isEmpty()))
+        return; // nothing shown, nothing to show
+    MeshDefectCounts found;
+    const bool checked = scene->CountDefects(found);
+    const int result = !checked ? VFixWidget::kStillChecking : found.Clean() ? 0 : 1;
+    // Unchanged, the report stands (and a "Fix completed" under it).
+    if (m_shownDefects != QVector<int>{result, found.holes, found.nonManifoldEdges, found.invertedFaces})
+        sendPlateDefects();
 }
 
 void Vexmor::repairStep()
@@ -724,10 +744,14 @@ void Vexmor::slot_PrintAction(bool& repaired, bool& supported, bool& sliced)
 
 void Vexmor::slot_VexmorUpdateStatus(int NewSceneStatus)
 {
-    updateCheckingNotice();
     // A repair report made during the check shows its counts once it ends.
+    // First: the notice below paints at once, and no paint may show the
+    // panel as it was.
     if (m_bDefectsPending && ui.GLWidget->scene()->ModelsBeingChecked() == 0)
         m_bRepaired = reportDefects();
+    else
+        followPlateDefects();
+    updateCheckingNotice();
     // "Ready" is a topology pass ending. Slices wait for every model's pass,
     // so layers being made or made already came from the finished mesh: the
     // pass's signal, queued behind them on a busy machine, outdates nothing.
@@ -803,6 +827,8 @@ void Vexmor::openChosenFile(const QString& name)
     m_modelDir = QDir(m_strModelDir);
     view->SetOpenFilePath(m_modelFileInfo.absolutePath());
     view->SetOpenFileName(m_strModelFileName);
+    // An SLC model's check is told only when it ends.
+    followPlateDefects();
     if (VSLGLView::IsSlcFileName(name)) {
         slot_openFileDone(true, name);
         return;

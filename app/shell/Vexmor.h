@@ -144,6 +144,9 @@ public:
     // A repair report was asked for while a model was still being checked:
     // it is sent again when the check ends.
     bool m_bDefectsPending = false;
+    // The last report the repair panel got (result, holes, non-manifold,
+    // inverted); empty before the first.
+    QVector<int> m_shownDefects;
 
 signals:
     void navbarFileLoaded();
@@ -235,6 +238,11 @@ private:
     // Sends the plate's defect counts to the repair panel; false while a
     // model is still being checked.
     bool reportDefects();
+    // The repair panel follows the plate: when a model was added or removed
+    // or its check ended, it gets the plate's report (still checking, or
+    // the counts) in place of the one it shows.
+    void followPlateDefects();
+    bool sendPlateDefects();
     // Steps after the file is chosen: the SLC guard, the job names, the load.
     void openChosenFile(const QString& name);
     void showBox(const QString& text, const QString& informative = QString());

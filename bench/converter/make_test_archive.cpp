@@ -1,23 +1,29 @@
 // Writes a ChiTuBox-style print archive for converter timing and trials:
-//   make_test_archive OUT.zip [LAYERS [WIDTH HEIGHT]] [--model NAME] [--missing-layer N]
+//   make_test_archive OUT.zip [LAYERS [WIDTH HEIGHT]] [--model NAME] [--missing-layer N] [--text-chunks N]
 // Defaults 1000 layers of 2560 x 1440. --model writes the header the converter
 // panel checks for that printer model (its build size and resolution; layers
 // at that resolution unless WIDTH HEIGHT say otherwise); --missing-layer
-// leaves layer N out, as a damaged archive would.
+// leaves layer N out, as a damaged archive would; --text-chunks puts N
+// compressed text and colour-profile chunks (zTXt, iTXt and, in the colour
+// preview, iCCP in turn) of 7.9 MB unpacked each into the preview and the
+// grey layer 1, which stay small.
 // Each layer is a black frame with antialiased white discs and a ring that
 // change with height, as sliced parts look; a few dozen distinct frames are
 // encoded once and reused so that generating stays quick.
 
 #include <QBuffer>
+#include <QColorSpace>
 #include <QCoreApplication>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
 #include <QStringList>
+#include <QtEndian>
 
 #include <quazip/quazip.h>
 #include <quazip/quazipfile.h>
 #include <quazip/quazipnewinfo.h>
+#include <zlib.h>
 
 #include "printfile/printermodels.h"
 
@@ -57,6 +63,47 @@ QImage layerFrame(int width, int height, int variant)
     return frame.convertToFormat(QImage::Format_Grayscale8);
 }
 
+QByteArray zlibOf(const QByteArray& bytes)
+{
+    uLongf size = compressBound(uLong(bytes.size()));
+    QByteArray packed(int(size), '\0');
+    if (compress2(reinterpret_cast<Bytef*>(packed.data()), &size, reinterpret_cast<const Bytef*>(bytes.constData()),
+                  uLong(bytes.size()), 9) != Z_OK)
+        return QByteArray();
+    packed.resize(int(size));
+    return packed;
+}
+
+QByteArray chunkOf(const char* type, const QByteArray& data)
+{
+    QByteArray chunk(4, '\0');
+    qToBigEndian<quint32>(quint32(data.size()), reinterpret_cast<uchar*>(chunk.data()));
+    chunk += QByteArray(type, 4) + data;
+    const quint32 crc = quint32(crc32(0, reinterpret_cast<const Bytef*>(chunk.constData()) + 4, uInt(chunk.size() - 4)));
+    QByteArray tail(4, '\0');
+    qToBigEndian<quint32>(crc, reinterpret_cast<uchar*>(tail.data()));
+    return chunk + tail;
+}
+
+// The PNG with `count` chunks of 7.9 MB unpacked after its image header:
+// zTXt, iTXt and, in a colour picture, iCCP (an sRGB profile stretched to
+// that size) in turn.
+QByteArray withTextChunks(const QByteArray& png, int count, bool colour)
+{
+    const int unpacked = 7900000;
+    const QByteArray text = zlibOf(QByteArray(unpacked, 'A'));
+    QByteArray profile = QColorSpace(QColorSpace::SRgb).iccProfile();
+    profile.append(QByteArray(unpacked - profile.size(), '\0'));
+    qToBigEndian<quint32>(quint32(profile.size()), reinterpret_cast<uchar*>(profile.data()));
+    const QByteArray chunks[3] = {chunkOf("zTXt", QByteArray("Comment\0\0", 9) + text),
+                                  chunkOf("iTXt", QByteArray("Description\0\1\0\0\0", 16) + text),
+                                  chunkOf("iCCP", QByteArray("profile\0\0", 9) + zlibOf(profile))};
+    QByteArray inserted;
+    for (int i = 0; i < count; ++i)
+        inserted += chunks[i % (colour ? 3 : 2)];
+    return QByteArray(png).insert(33, inserted); // after the signature and the image header
+}
+
 bool addMember(QuaZip& zip, const QString& name, const QByteArray& bytes)
 {
     QuaZipFile file(&zip);
@@ -93,11 +140,12 @@ bool wholeNumber(const char* text, int& value)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    const char* usage =
-        "usage: make_test_archive OUT.zip [LAYERS [WIDTH HEIGHT]] [--model NAME] [--missing-layer N]\n";
+    const char* usage = "usage: make_test_archive OUT.zip [LAYERS [WIDTH HEIGHT]] [--model NAME] [--missing-layer N] "
+                        "[--text-chunks N]\n";
     QStringList positional;
     QString model;
     int missing = 0;
+    int textChunks = 0;
     for (int i = 1; i < argc; ++i) {
         const QString arg = QString::fromLocal8Bit(argv[i]);
         if (arg == QLatin1String("--model") && i + 1 < argc) {
@@ -105,6 +153,11 @@ int main(int argc, char** argv)
         } else if (arg == QLatin1String("--missing-layer") && i + 1 < argc) {
             if (!wholeNumber(argv[++i], missing) || missing < 1) {
                 std::fprintf(stderr, "make_test_archive: --missing-layer takes a layer number from 1\n");
+                return 1;
+            }
+        } else if (arg == QLatin1String("--text-chunks") && i + 1 < argc) {
+            if (!wholeNumber(argv[++i], textChunks) || textChunks < 0 || textChunks > 1000) {
+                std::fprintf(stderr, "make_test_archive: --text-chunks takes a number from 0 to 1000\n");
                 return 1;
             }
         } else if (arg.startsWith(QLatin1String("--"))) {
@@ -162,7 +215,9 @@ int main(int argc, char** argv)
             .toLatin1();
     QImage preview(640, 480, QImage::Format_RGB32);
     preview.fill(QColor(40, 80, 160));
-    bool ok = addMember(zip, "run.gcode", header) && addMember(zip, "preview.png", pngOf(preview));
+    const QByteArray previewPng = pngOf(preview);
+    bool ok = addMember(zip, "run.gcode", header) &&
+              addMember(zip, "preview.png", textChunks ? withTextChunks(previewPng, textChunks, true) : previewPng);
 
     const int distinct = qMin(40, layers);
     QVector<QByteArray> frames;
@@ -170,7 +225,9 @@ int main(int argc, char** argv)
         frames.append(pngOf(layerFrame(width, height, v)));
     for (int i = 1; i <= layers && ok; ++i)
         if (i != missing)
-            ok = addMember(zip, QString::number(i) + ".png", frames.at((i - 1) % distinct));
+            ok = addMember(zip, QString::number(i) + ".png",
+                           i == 1 && textChunks ? withTextChunks(frames.at(0), textChunks, false)
+                                                : frames.at((i - 1) % distinct));
     zip.close();
     if (!ok || zip.getZipError() != UNZ_OK) {
         std::fprintf(stderr, "make_test_archive: cannot write %s\n", out.toLocal8Bit().constData());

@@ -1,12 +1,15 @@
 #include "hostile_sources.h"
 
 #include <QBuffer>
+#include <QColorSpace>
 #include <QDataStream>
 #include <QFile>
 #include <QImage>
 #include <QtEndian>
 
 #include <zlib.h>
+
+#include <utility>
 
 namespace {
 
@@ -105,6 +108,16 @@ std::function<bool(const QString&)> replaced(const QString& name, const std::fun
     });
 }
 
+// The member `name` of an archive made as above, changed by `edit`.
+std::function<bool(const QString&)> edited(const QString& name, const std::function<QByteArray(const QByteArray&)>& edit)
+{
+    return archive([=](ArchiveMembers& members) {
+        for (auto& m : members)
+            if (m.first == name)
+                m.second = edit(m.second);
+    });
+}
+
 std::function<bool(const QString&)> vxs(int code, int width, int height, float thickness, int layers)
 {
     return [=](const QString& path) {
@@ -192,6 +205,41 @@ QByteArray HugePng16(int side)
     return png;
 }
 
+QByteArray ZlibBytes(const QByteArray& bytes)
+{
+    bool given = false;
+    return deflateStream([&] { return std::exchange(given, true) ? QByteArray() : bytes; }, false);
+}
+
+QByteArray PngWithChunk(const QByteArray& png, const char* type, const QByteArray& data, bool afterPixels)
+{
+    QByteArray chunk;
+    appendChunk(chunk, type, data);
+    // The image header ends at byte 33; the end chunk takes the last 12.
+    return QByteArray(png).insert(afterPixels ? png.size() - 12 : 33, chunk);
+}
+
+QByteArray PngWithTextChunks(const QByteArray& png, int count, int unpacked)
+{
+    // Each kind packed once: a run of one letter packs a thousandfold.
+    const QByteArray text = ZlibBytes(QByteArray(unpacked, 'A'));
+    // An sRGB profile stretched to that size, stated in its first bytes.
+    QByteArray profile = QColorSpace(QColorSpace::SRgb).iccProfile();
+    profile.append(QByteArray(qMax(0, unpacked - profile.size()), '\0'));
+    qToBigEndian<quint32>(quint32(profile.size()), reinterpret_cast<uchar*>(profile.data()));
+    const QByteArray packedProfile = ZlibBytes(profile);
+    QByteArray before, after;
+    for (int i = 0; i < count; ++i) {
+        QByteArray& into = i % 3 == 2 ? after : before;
+        switch (i % 3) {
+        case 0: appendChunk(into, "zTXt", QByteArray("Comment\0\0", 9) + text); break;
+        case 1: appendChunk(into, "iCCP", QByteArray("profile\0\0", 9) + packedProfile); break;
+        default: appendChunk(into, "iTXt", QByteArray("Description\0\1\0\0\0", 16) + text); break;
+        }
+    }
+    return QByteArray(png).insert(png.size() - 12, after).insert(33, before);
+}
+
 QByteArray VxsSource(int machineCode, int width, int height, float thicknessMm, int layers)
 {
     QByteArray b;
@@ -254,6 +302,19 @@ QVector<HostileSource> HostileSources()
         {"an 8192 x 8192 16-bit preview", "huge_preview.zip", p30,
          replaced("preview.png", [] { return HugePng16(8192); }), true,
          {"preview dropped: \"preview.png\": image of 8192 x 8192 pixels at 16 bits needs"}},
+        {"140 text and colour-profile chunks of 7.9 MB unpacked in a layer", "text_layer.zip", p30,
+         replaced("1.png",
+                  [] {
+                      // In colour, as the profiles are.
+                      QImage layer(1440, 2560, QImage::Format_RGB32);
+                      layer.fill(Qt::black);
+                      layer.setPixel(700, 1200, qRgb(255, 255, 255));
+                      return PngWithTextChunks(PngBytes(layer), 140, 7900000);
+                  }),
+         true, {}},
+        {"140 text and colour-profile chunks of 7.9 MB unpacked in the preview", "text_preview.zip", p30,
+         edited("preview.png", [](const QByteArray& png) { return PngWithTextChunks(png, 140, 7900000); }), true,
+         {}},
         {"pictures past the count in each spelling", "past.zip", p30,
          archive([](ArchiveMembers& m) {
              const QByteArray layer = m.last().second;

@@ -44,6 +44,17 @@ QByteArray JpegBytes();
 // written row by row without holding its pixels.
 QByteArray HugePng16(int side);
 
+// The PNG with `count` chunks inserted, zTXt, iTXt and iCCP in turn, each
+// unpacking to `unpacked` bytes (the profiles, of sRGB, state that size in
+// their first four bytes): two thirds after the image header, the rest
+// after the pixel data.
+QByteArray PngWithTextChunks(const QByteArray& png, int count, int unpacked);
+// The PNG with one chunk of `type` holding `data` inserted after the image
+// header (or before the end chunk when `afterPixels`), its checksum right.
+QByteArray PngWithChunk(const QByteArray& png, const char* type, const QByteArray& data, bool afterPixels = false);
+// A zlib stream of `bytes`.
+QByteArray ZlibBytes(const QByteArray& bytes);
+
 // A whole VXS file of the converter: machine code, frame, layer thickness,
 // and `layers` white layers.
 QByteArray VxsSource(int machineCode, int width, int height, float thicknessMm, int layers);

@@ -6,9 +6,11 @@
 #include "printfile/archivemember.h"
 #include "printfile/layercodingpool.h"
 
+#include <QColorSpace>
 #include <QDir>
 #include <QFile>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -158,6 +160,61 @@ TEST_F(Conversion, ArchivesConvertForEachPrinter)
                     mismatches += levels.at(y * src.width() + x) != (qGray(onBlack.pixel(x, y)) & 0xF0);
             EXPECT_EQ(mismatches, 0) << "layer " << i + 1;
         }
+    }
+}
+
+// The chunk types of PNG data, in order.
+QStringList chunkTypes(const QByteArray& png)
+{
+    QStringList types;
+    for (int at = 8; at + 12 <= png.size();) {
+        types << QString::fromLatin1(png.mid(at + 4, 4));
+        at += 12 + int(quint32(uchar(png[at])) << 24 | uchar(png[at + 1]) << 16 | uchar(png[at + 2]) << 8 |
+                       uchar(png[at + 3]));
+    }
+    return types;
+}
+
+// Text and colour-profile chunks in the preview and the layers change no
+// byte of the converted layers and preview; the PNG block of code 120 shows
+// the same picture, and carries no text.
+TEST_F(Conversion, TextAndProfileChunksChangeNoByteOfTheConvertedFile)
+{
+    QVector<QImage> layers = patternLayers(2, 48, 36);
+    QImage colour(48, 36, QImage::Format_RGB32);
+    for (int y = 0; y < colour.height(); ++y)
+        for (int x = 0; x < colour.width(); ++x)
+            colour.setPixel(x, y, qRgb(x * 5, y * 7, (x * y) % 256));
+    layers << colour;
+    const QImage preview = colour.scaled(96, 72);
+    frame = QSize(48, 36);
+    for (int code : {30, 120}) {
+        SCOPED_TRACE(code);
+        const ArchiveMembers plain = StandardArchive(preview, layers);
+        ASSERT_EQ(convert(code, plain), ExportOk) << qPrintable(job.lastMessage());
+        const QByteArray expected = ReadFileBytes(out());
+        ArchiveMembers laden = plain;
+        for (auto& m : laden)
+            if (m.first.endsWith(".png"))
+                m.second = PngWithTextChunks(m.second, 12, 1 << 20);
+        ASSERT_EQ(convert(code, laden), ExportOk) << qPrintable(job.lastMessage());
+        EXPECT_TRUE(job.lastMessage().isEmpty()) << qPrintable(job.lastMessage());
+        const QByteArray converted = ReadFileBytes(out());
+        if (code != 120) {
+            EXPECT_TRUE(converted == expected);
+            continue;
+        }
+        VxsFileContents a, b;
+        QString error;
+        ASSERT_TRUE(ReadVxs(expected, true, a, error)) << qPrintable(error);
+        ASSERT_TRUE(ReadVxs(converted, true, b, error)) << qPrintable(error);
+        EXPECT_TRUE(a.para == b.para && a.preview == b.preview && a.layerCodes == b.layerCodes);
+        const QImage shown = QImage::fromData(b.png, "PNG");
+        ASSERT_FALSE(shown.isNull());
+        EXPECT_TRUE(shown.convertToFormat(QImage::Format_RGB32) ==
+                    QImage::fromData(a.png, "PNG").convertToFormat(QImage::Format_RGB32));
+        const QStringList types = chunkTypes(b.png);
+        EXPECT_EQ(types.filter(QRegularExpression("^(tEXt|zTXt|iTXt)$")), QStringList()) << qPrintable(types.join(','));
     }
 }
 
@@ -579,3 +636,180 @@ TEST(ArchiveImages, OnlyPngIsDecodedAndItsHeaderIsJudgedFirst)
 }
 
 } // namespace
+
+namespace {
+
+QByteArray bigEndianBytes(quint32 v)
+{
+    const char bytes[4] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+    return QByteArray(bytes, 4);
+}
+
+// What Qt's own PNG reader makes of the whole data, as every picture was
+// decoded before its chunks were sorted.
+QImage readWhole(const QByteArray& bytes)
+{
+    QImage image;
+    image.loadFromData(bytes, "PNG");
+    return image;
+}
+
+} // namespace
+
+// Ordinary pictures decode as Qt's reader decodes the whole data: the same
+// pixels, format, colour space (grey levels follow it), resolution and
+// offset. Only their texts stay behind.
+TEST(ArchiveImages, OrdinaryPicturesDecodeAsTheWholeDataDecodes)
+{
+    auto pattern = [](QImage::Format format) {
+        QImage image(29, 17, format);
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                image.setPixelColor(x, y, QColor(x * 8, y * 15, (x * y) % 256, 255 - x * 4));
+        return image;
+    };
+    QImage palette = pattern(QImage::Format_RGB32).convertToFormat(QImage::Format_Indexed8);
+    QImage seeThroughPalette = pattern(QImage::Format_ARGB32).convertToFormat(QImage::Format_Indexed8);
+    QImage mono(29, 17, QImage::Format_Mono);
+    mono.fill(0);
+    for (int i = 0; i < 17; ++i)
+        mono.setPixel(i, i, 1);
+    QImage grey16(29, 17, QImage::Format_Grayscale16);
+    for (int y = 0; y < 17; ++y)
+        for (int x = 0; x < 29; ++x)
+            reinterpret_cast<quint16*>(grey16.scanLine(y))[x] = quint16(x * 2000 + y * 97);
+    QImage linear = pattern(QImage::Format_RGB32);
+    linear.setColorSpace(QColorSpace::SRgbLinear);
+    QImage placed = pattern(QImage::Format_RGB32);
+    placed.setDotsPerMeterX(11811);
+    placed.setDotsPerMeterY(5000);
+    placed.setOffset(QPoint(3, -4));
+    QImage described = pattern(QImage::Format_ARGB32);
+    described.setText("Software", "a slicer");
+    described.setText("Comment", QString(3000, QLatin1Char('c')));
+    const QByteArray rgb = PngBytes(pattern(QImage::Format_RGB32));
+    const QByteArray grey = PngBytes(PatternLayer(29, 17, 1));
+
+    const struct { const char* name; QByteArray png; } rows[] = {
+        {"grey", grey},
+        {"grey, 16 bits", PngBytes(grey16)},
+        {"grey with a transparent level", PngWithChunk(grey, "tRNS", QByteArray("\0\x28", 2))},
+        {"one bit", PngBytes(mono)},
+        {"colour", rgb},
+        {"colour with alpha", PngBytes(pattern(QImage::Format_ARGB32))},
+        {"colour with alpha, 16 bits", PngBytes(pattern(QImage::Format_RGBA64))},
+        {"palette", PngBytes(palette)},
+        {"palette with transparency", PngBytes(seeThroughPalette)},
+        {"linear colour profile", PngBytes(linear)},
+        {"gamma 1.0", PngWithChunk(rgb, "gAMA", bigEndianBytes(100000))},
+        {"gamma 1.0 on grey", PngWithChunk(grey, "gAMA", bigEndianBytes(100000))},
+        {"sRGB intent and chromaticities", PngWithChunk(PngWithChunk(rgb, "sRGB", QByteArray(1, '\0')), "cHRM",
+                                                        bigEndianBytes(31270) + bigEndianBytes(32900) +
+                                                            bigEndianBytes(64000) + bigEndianBytes(33000) +
+                                                            bigEndianBytes(30000) + bigEndianBytes(60000) +
+                                                            bigEndianBytes(15000) + bigEndianBytes(6000))},
+        {"resolution and offset", PngBytes(placed)},
+        {"texts Qt writes", PngBytes(described)},
+        {"texts and profiles of another writer", PngWithTextChunks(rgb, 9, 100000)},
+        {"a time stamp after the pixels", PngWithChunk(rgb, "tIME", QByteArray(7, '\1'), true)},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        const QImage whole = readWhole(r.png);
+        ASSERT_FALSE(whole.isNull());
+        QImage image;
+        QString error;
+        ASSERT_TRUE(DecodeArchiveImage(r.png, image, error)) << qPrintable(error);
+        EXPECT_EQ(image.format(), whole.format());
+        EXPECT_TRUE(image == whole);
+        EXPECT_TRUE(image.colorSpace() == whole.colorSpace());
+        EXPECT_TRUE(image.convertToFormat(QImage::Format_Grayscale8) == whole.convertToFormat(QImage::Format_Grayscale8));
+        EXPECT_TRUE(image.convertToFormat(QImage::Format_RGB32) == whole.convertToFormat(QImage::Format_RGB32));
+        EXPECT_EQ(QList<int>({image.dotsPerMeterX(), image.dotsPerMeterY()}),
+                  QList<int>({whole.dotsPerMeterX(), whole.dotsPerMeterY()}));
+        EXPECT_EQ(image.offset(), whole.offset());
+        EXPECT_TRUE(image.textKeys().isEmpty()) << qPrintable(image.textKeys().join(','));
+    }
+    // Those Qt writes, with nothing to leave out, reach the decoder as they are.
+    const QByteArray input = PngDecoderInput(rgb);
+    EXPECT_EQ(input.constData(), rgb.constData());
+}
+
+// The texts of a picture cost its decoding nothing, and the one profile it
+// reads is counted before anything is unpacked, with the copy the decoder
+// gets; the rest are left out.
+TEST(ArchiveImages, TextAndProfileChunksAreLeftOutOrCountedBeforeTheyAreUnpacked)
+{
+    const QByteArray plain = PngBytes(PatternLayer(64, 48, 2));
+    const QByteArray laden = PngWithTextChunks(plain, 30, 1000000);
+    PngHeader header;
+    QString error;
+    ASSERT_TRUE(ReadPngHeader(laden, header, error)) << qPrintable(error);
+    EXPECT_EQ(PngDecodedBytes(header), 64 * 48);
+    EXPECT_EQ(header.profileBytes, 1000000);
+    // The copy: the picture and the first profile (the second chunk), none
+    // of the texts.
+    const QByteArray input = PngDecoderInput(laden);
+    EXPECT_EQ(header.copyBytes, input.size());
+    const int profileChunk = PngWithTextChunks(plain, 2, 1000000).size() - PngWithTextChunks(plain, 1, 1000000).size();
+    EXPECT_EQ(input.size(), plain.size() + profileChunk);
+    PngHeader given;
+    ASSERT_TRUE(ReadPngHeader(input, given, error)) << qPrintable(error);
+    EXPECT_EQ(QList<qint64>({given.copyBytes, given.profileBytes}), QList<qint64>({0, 1000000}));
+    EXPECT_EQ(PngReaderBytes(header), 64 * 48 + input.size() + 4 * 1000000);
+    // The layer pool counts them as well.
+    const LayerCodingPool::Settings settings;
+    EXPECT_EQ(LayerCodingPool::estimateLayerBytes(laden, settings) - LayerCodingPool::estimateLayerBytes(plain, settings),
+              input.size() + 4 * 1000000);
+
+    QImage image;
+    ASSERT_TRUE(DecodeArchiveImage(laden, image, error, PngReaderBytes(header))) << qPrintable(error);
+    EXPECT_TRUE(image == readWhole(plain));
+    EXPECT_TRUE(image.textKeys().isEmpty());
+    EXPECT_FALSE(DecodeArchiveImage(laden, image, error, PngReaderBytes(header) - 1));
+    EXPECT_TRUE(error.contains("more than the")) << qPrintable(error);
+    EXPECT_TRUE(image.isNull());
+
+    // A profile stating more than is allowed is not handed on.
+    QByteArray huge(200, '\0');
+    huge.replace(0, 4, bigEndianBytes(quint32(kMaxPngProfileBytes + 1)));
+    const QByteArray refusedProfile = PngWithChunk(plain, "iCCP", QByteArray("big\0\0", 5) + ZlibBytes(huge));
+    ASSERT_TRUE(ReadPngHeader(refusedProfile, header, error)) << qPrintable(error);
+    EXPECT_EQ(QList<qint64>({header.profileBytes, header.copyBytes}), QList<qint64>({0, plain.size()}));
+    ASSERT_TRUE(DecodeArchiveImage(refusedProfile, image, error)) << qPrintable(error);
+    EXPECT_TRUE(image == readWhole(plain));
+}
+
+// Every chunk length is checked against the data before it is trusted.
+TEST(ArchiveImages, ABrokenChunkStructureIsRefusedBeforeDecoding)
+{
+    const QByteArray png = PngBytes(PatternLayer(30, 20, 3));
+    auto withLength = [](QByteArray bytes, int at, quint32 length) {
+        return bytes.replace(at, 4, bigEndianBytes(length));
+    };
+    const int idat = png.indexOf("IDAT") - 4;
+    const QByteArray text = PngWithChunk(png, "tEXt", "Comment\0words");
+    const struct { const char* name; QByteArray bytes; QString says; } rows[] = {
+        {"pixel data longer than the data", withLength(png, idat, 0x7fffff00u),
+         QStringLiteral("its chunk \"IDAT\" at byte %1 states 2147483392 bytes, more than the data holds").arg(idat)},
+        {"a text past the end", withLength(text, 33, 0xffffffffu),
+         "its chunk \"tEXt\" at byte 33 states 4294967295 bytes, more than the data holds"},
+        {"no end chunk", png.left(png.size() - 12), "it ends before its end chunk"},
+        {"cut in a chunk's length", png.left(png.size() - 10),
+         QStringLiteral("it ends inside the chunk at byte %1").arg(png.size() - 12)},
+        {"a chunk without a type", PngWithChunk(png, "zT1t", "x"), "the chunk at byte 33 has no valid type"},
+        {"an unknown critical chunk", PngWithChunk(png, "ABCD", "x"), "it needs the unknown chunk \"ABCD\""},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        PngHeader header;
+        QString error;
+        EXPECT_FALSE(ReadPngHeader(r.bytes, header, error));
+        EXPECT_TRUE(error.contains(r.says)) << qPrintable(error);
+        EXPECT_FALSE(ArchiveImageSize(r.bytes).isValid());
+        QImage image;
+        EXPECT_FALSE(DecodeArchiveImage(r.bytes, image, error));
+        EXPECT_TRUE(error.contains(r.says)) << qPrintable(error);
+        EXPECT_TRUE(image.isNull());
+    }
+}

@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QRegularExpression>
 
+#include <functional>
 #include <memory>
 
 namespace {
@@ -400,6 +401,140 @@ TEST_F(UserFiles, FixChosenDuringTheCheckShowsTheCountsWhenItEnds)
     after.save("e2e_repair_after_check.png");
     EXPECT_EQ(reddish(after, w.m_pBusyWidget), 0);
     EXPECT_EQ(scene->ModelsBeingChecked(), 0);
+}
+
+// Reads the repair panel on every event the window's thread delivers.
+class EveryEvent : public QObject
+{
+public:
+    explicit EveryEvent(std::function<void()> look) : m_look(std::move(look)) { qApp->installEventFilter(this); }
+    ~EveryEvent() override { qApp->removeEventFilter(this); }
+    bool eventFilter(QObject*, QEvent*) override
+    {
+        m_look();
+        return false;
+    }
+
+private:
+    std::function<void()> m_look;
+};
+
+// The Fix panel shows a first model's counts (or "Fix completed"); a second
+// model is loaded while the panel stays up, and its check is held here.
+// From the moment the load returns, on every event until the check ends,
+// the panel shows no count of the first and no "Fix completed"; then the
+// counts of both. Removing the first shows the second's alone at once.
+TEST_F(UserFiles, FixShowsNoCountOfTheLastPlateWhileAnAddedModelIsChecked)
+{
+    QVector<VSLTriangle3D> holedCube = testmesh::Cube(10.f);
+    holedCube.removeAt(4);
+    const struct {
+        const char* name;
+        QVector<VSLTriangle3D> first;
+        QStringList firstShown;
+        QString firstFix;
+        QStringList bothShown;
+    } rows[] = {
+        {"twelve_holes_then_one", SphereWithTwelveHoles(), {"12", "0", "0"}, "", {"13", "0", "0"}},
+        {"closed_and_fixed_then_one_hole", testmesh::Cube(10.f), {"0", "0", "0"}, "Fix completed", {"1", "0", "0"}},
+    };
+    const QString ellipsis = QStringLiteral("\u2026");
+    const QStringList pending{ellipsis, ellipsis, ellipsis};
+    const QString checking = "Checking the model: its defects are shown here as soon as the check ends.";
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        MeshReadyGate hold;
+        Vexmor w;
+        struct LetGo {
+            MeshReadyGate& hold;
+            ~LetGo()
+            {
+                hold.Open();
+                VSLModel3D::SetPassHold(nullptr);
+            }
+        } letGo{hold};
+        ASSERT_NO_FATAL_FAILURE(open(w, 10.f));
+        VSL3DScene* scene = w.ui.GLWidget->scene();
+        auto label = [&](const char* name) { return w.m_pFixWidget->findChild<QLabel*>(name)->text(); };
+        auto counts = [&] { return QStringList{label("label_info"), label("label_info2"), label("label_info3")}; };
+        auto said = [](const QStringList& texts) { return texts.join(" / ").toStdString(); };
+
+        openAnswer = write("first.stl", testmesh::BinaryStl(r.first));
+        opened = 0;
+        ASSERT_NO_FATAL_FAILURE(load(w));
+        WAIT_TRUE(scene->ModelsBeingChecked() == 0, 60000);
+        ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "fixButton"));
+        WAIT_TRUE(w.m_pFixWidget->isVisible(), 60000);
+        ASSERT_EQ(said(counts()), said(r.firstShown));
+        QTest::mouseClick(w.m_pFixWidget->findChild<QPushButton*>("btn_AutoFix"), Qt::LeftButton);
+        ASSERT_EQ(label("label_result").toStdString(), r.firstFix.toStdString());
+        VSLModelPainter* first = onlyInstance(w);
+        ASSERT_NE(first, nullptr);
+
+        // Whatever the panel shows while the second is checked, and after.
+        QStringList wrong;
+        bool bothCounted = false;
+        int looked = 0;
+        EveryEvent watch([&] {
+            if (scene->models().size() < 2)
+                return; // the plate has not changed yet
+            ++looked;
+            const QStringList shown = counts();
+            const QString result = label("label_result");
+            if (shown == pending && result == checking)
+                return;
+            // The counts of both, once the check has ended.
+            if (scene->ModelsBeingChecked() == 0 && shown == r.bothShown && result.isEmpty()) {
+                bothCounted = true;
+                return;
+            }
+            if (wrong.size() < 5)
+                wrong << shown.join(" / ") + " | " + result;
+        });
+        VSLModel3D::SetPassHold(&hold);
+        openAnswer = write("second.stl", testmesh::BinaryStl(holedCube));
+        ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "loadButton"));
+        // The load has returned: the plate has changed.
+        ASSERT_EQ(scene->models().size(), 2);
+        EXPECT_EQ(scene->ModelsBeingChecked(), 1);
+        EXPECT_EQ(said(counts()), said(pending));
+        EXPECT_EQ(label("label_result").toStdString(), checking.toStdString());
+        EXPECT_TRUE(w.m_pFixWidget->isVisible());
+        // Fix confirms nothing while the check runs.
+        QTest::mouseClick(w.m_pFixWidget->findChild<QPushButton*>("btn_AutoFix"), Qt::LeftButton);
+        EXPECT_EQ(label("label_result").toStdString(), checking.toStdString());
+        // As a person sees it, the check still held: the notice at the
+        // right, the panel at the bottom left.
+        QLabel* note = w.m_pFixWidget->findChild<QLabel*>("label_result");
+        WAIT_TRUE(w.m_pBusyWidget->isVisible() && navItem(w, "saveButton") != nullptr && note->height() > 0, 60000);
+        const QImage during = w.grab().toImage();
+        during.save(QStringLiteral("e2e_repair_second_model_%1.png").arg(r.name));
+        EXPECT_EQ(w.m_pBusyWidget->findChild<QLabel*>("label_Info")->text(), "Checking the model");
+        EXPECT_EQ(shownPanels(w), QList<QWidget*>{w.m_pFixWidget});
+        auto light = [&](QWidget* area) { // white text
+            const QRect r(area->mapTo(&w, QPoint(0, 0)), area->size());
+            int n = 0;
+            for (int y = r.top(); y <= r.bottom(); ++y)
+                for (int x = r.left(); x <= r.right(); ++x)
+                    n += qGray(during.pixel(x, y)) > 200;
+            return n;
+        };
+        EXPECT_GT(light(w.m_pFixWidget), 200);
+        EXPECT_GT(light(note), 50); // the note is on screen
+
+        hold.Open();
+        WAIT_TRUE(bothCounted, 60000);
+        EXPECT_EQ(said(counts()), said(r.bothShown));
+        EXPECT_TRUE(wrong.isEmpty()) << wrong.join("\n").toStdString();
+        EXPECT_GT(looked, 0);
+
+        // The first removed: the plate is the second alone.
+        scene->SetPickModelPainter(first->pickId());
+        w.ui.RemoveButton->click();
+        ASSERT_EQ(scene->models().size(), 1);
+        EXPECT_EQ(said(counts()), "1 / 0 / 0");
+        EXPECT_EQ(label("label_result").toStdString(), "");
+    }
 }
 
 // A block whose right side hangs out at 45 degrees, 1 mm from the plate's

@@ -4,9 +4,13 @@
 // the check of every layer against that frame is reached. A re-save that
 // succeeds wrote a whole file whose layers cover the frame, hold no run of
 // length 0 and light a pixel. Pictures that are not PNG, or whose header
-// claims more than the budget, are refused without being decoded.
+// claims more than the budget, are refused without being decoded. The
+// bytes are also taken as a picture themselves, which the archive's
+// checksums would keep mutations from reaching: the chunk walk decides what
+// the decoder gets, and that is a PNG with nothing left to leave out.
 #include "fuzz_input.h"
 #include "printfile/ExportThread.h"
+#include "printfile/archivemember.h"
 #include "printfile/runlength.h"
 #include "printfile/vxsresave.h"
 
@@ -20,6 +24,24 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     FuzzApplication("fuzz_archive");
+    {
+        const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), int(size));
+        PngHeader header;
+        QString error;
+        const bool judged = ReadPngHeader(bytes, header, error);
+        if (judged) {
+            const QByteArray input = PngDecoderInput(bytes);
+            PngHeader given;
+            if (input.size() > bytes.size() || (header.copyBytes != 0 && header.copyBytes != input.size()) ||
+                !ReadPngHeader(input, given, error) || given.size != header.size || given.copyBytes != 0 ||
+                given.profileBytes != header.profileBytes || given.transparency != header.transparency)
+                __builtin_trap();
+        }
+        QImage image;
+        if (DecodeArchiveImage(bytes, image, error, qint64(64) << 20) &&
+            (!judged || image.size() != header.size || !image.textKeys().isEmpty()))
+            __builtin_trap();
+    }
     const QString input = FuzzFolder().filePath("input.zip");
     const QString output = FuzzFolder().filePath("out.vxs");
     if (!WriteFuzzInput(input, data, size))

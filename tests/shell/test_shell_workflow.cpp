@@ -7,6 +7,7 @@
 #include "VEditRecipeWidget.h"
 #include "VFixWidget.h"
 #include "VImportWidgetX.h"
+#include "MeshReadyGate.h"
 #include "VSLModel3D.h"
 #include "VSaveWidgetX.h"
 #include "VSupportWidgetX.h"
@@ -189,6 +190,76 @@ TEST_F(Stage, AModelLoadedFromTheSliceStageIsClickedAndDeleted)
     QTest::keyClick(view(), Qt::Key_Delete);
     ASSERT_EQ(scene()->instances().size(), 1);
     EXPECT_EQ(scene()->instances().first(), first);
+}
+
+// The repair panel follows the plate as models come and go: a model
+// added or still being checked shows no count, a removal the counts of
+// those left at once (a clean plate's "Fix completed" too), never the
+// plate's before.
+TEST_F(Stage, TheRepairPanelFollowsModelsAddedAndRemoved)
+{
+    QVector<VSLTriangle3D> holed = testmesh::Cube(10.f);
+    holed.removeAt(4);
+    auto stlOf = [&](const char* name, const QVector<VSLTriangle3D>& tris) {
+        const QString path = work.filePath(name);
+        EXPECT_TRUE(testmesh::WriteFile(path, testmesh::BinaryStl(tris)));
+        return path;
+    };
+    auto label = [&](const char* name) { return m_w->m_pFixWidget->findChild<QLabel*>(name)->text().toStdString(); };
+    auto shown = [&] { return label("label_info") + " / " + label("label_info2") + " / " + label("label_info3"); };
+    auto fix = [&] { QTest::mouseClick(m_w->m_pFixWidget->findChild<QPushButton*>("btn_AutoFix"), Qt::LeftButton); };
+    const std::string pending = "\u2026 / \u2026 / \u2026";
+    const std::string checking = "Checking the model: its defects are shown here as soon as the check ends.";
+    MeshReadyGate firstHold, secondHold;
+    struct LetGo {
+        MeshReadyGate& a;
+        MeshReadyGate& b;
+        ~LetGo()
+        {
+            a.Open();
+            b.Open();
+            VSLModel3D::SetPassHold(nullptr);
+        }
+    } letGo{firstHold, secondHold};
+    auto loadHeld = [&](const QString& path, MeshReadyGate* hold) {
+        VSLModel3D::SetPassHold(hold);
+        openAnswer = path;
+        m_w->navbarOpenFile();
+        return scene()->instances().last();
+    };
+    auto remove = [&](VSLModelPainter* instance) {
+        scene()->SetPickModelPainter(instance->pickId());
+        m_w->ui.RemoveButton->click();
+    };
+
+    VSLModelPainter* a = loadHeld(stlOf("a.stl", holed), nullptr);
+    WAIT_TRUE(scene()->ModelsBeingChecked() == 0, 20000);
+    m_w->setFixShow(true);
+    m_w->navbarRepair();
+    ASSERT_EQ(shown(), "1 / 0 / 0");
+
+    VSLModelPainter* b = loadHeld(stlOf("b.stl", testmesh::Cube(8.f)), &firstHold);
+    EXPECT_EQ(shown(), pending);
+    EXPECT_EQ(label("label_result"), checking);
+    firstHold.Open();
+    WAIT_TRUE(scene()->ModelsBeingChecked() == 0 && shown() == "1 / 0 / 0", 20000);
+
+    remove(a); // b alone, clean
+    EXPECT_EQ(shown(), "0 / 0 / 0");
+    fix();
+    EXPECT_EQ(label("label_result"), "Fix completed");
+
+    VSLModelPainter* c = loadHeld(stlOf("c.stl", holed), &secondHold);
+    EXPECT_EQ(shown(), pending);
+    remove(b); // c, still being checked
+    EXPECT_EQ(shown(), pending);
+    EXPECT_EQ(label("label_result"), checking);
+    fix();
+    EXPECT_EQ(label("label_result"), checking);
+    secondHold.Open();
+    WAIT_TRUE(scene()->ModelsBeingChecked() == 0 && shown() == "1 / 0 / 0", 20000);
+    EXPECT_EQ(label("label_result"), "");
+    EXPECT_EQ(scene()->instances().values(), QList<VSLModelPainter*>{c});
 }
 
 TEST_F(Stage, BusyTogglesTheSevenWidgetsOnly)

@@ -437,6 +437,36 @@ TEST_F(Tools, ConvertArchiveRefusesHostileCommandLinesAndTouchesNoFile)
     ExpectRefusedUnchanged(CONVERT_ARCHIVE_EXE, cases);
 }
 
+// An archive whose preview and first layer carry 140 text and profile
+// chunks of 7.9 MB unpacked stays small, and converts to the very file its
+// plain twin does; a chunk count out of range is refused.
+TEST_F(Tools, TextChunksOfATestArchiveChangeNoConvertedByte)
+{
+    const QString plain = dir.filePath("plain.zip"), stuffed = dir.filePath("stuffed.zip");
+    ASSERT_EQ(Start(MAKE_TEST_ARCHIVE_EXE, {plain, "3", "200", "100"}).exitCode, 0);
+    ToolRun r = Start(MAKE_TEST_ARCHIVE_EXE, {stuffed, "3", "200", "100", "--text-chunks", "140"});
+    ASSERT_EQ(r.exitCode, 0) << r.errors.toStdString();
+    EXPECT_LT(QFileInfo(stuffed).size(), QFileInfo(plain).size() + (4 << 20));
+    QByteArray converted[2];
+    for (int i : {0, 1}) {
+        const QString out = dir.filePath(QStringLiteral("out%1.vxs").arg(i));
+        r = Start(CONVERT_ARCHIVE_EXE, {"--model", "bench", "--machine-code", "7", "--out", out, i ? stuffed : plain});
+        ASSERT_EQ(r.exitCode, 0) << r.errors.toStdString();
+        EXPECT_TRUE(r.errors.isEmpty()) << r.errors.toStdString();
+        QFile f(out);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        converted[i] = f.readAll();
+    }
+    EXPECT_EQ(ReadOut(dir.filePath("out1.vxs")).layerCount, 3);
+    EXPECT_TRUE(converted[0] == converted[1]);
+    for (const char* count : {"-1", "1001", "many"}) {
+        r = Start(MAKE_TEST_ARCHIVE_EXE, {dir.filePath("x.zip"), "3", "--text-chunks", count});
+        EXPECT_EQ(r.exitCode, 1) << count;
+        EXPECT_EQ(r.errors, "make_test_archive: --text-chunks takes a number from 0 to 1000\n") << count;
+        EXPECT_FALSE(QFile::exists(dir.filePath("x.zip"))) << count;
+    }
+}
+
 TEST_F(Tools, ConvertArchiveResavesForTheModelKeepingThicknessAndLayers)
 {
     const QString out = dir.filePath("new.vxs30");

@@ -279,9 +279,9 @@ QString ExportThread::readPreview(QImage& preview)
     QString error;
     PngHeader header;
     if (ReadPngHeader(bytes, header, error) && ArchiveImageSizeProblem(header.size).isEmpty()) {
-        // Decoded, a 32-bit copy to scale from, and the scaled images.
+        // Decoding, a 32-bit copy to scale from, and the scaled images.
         const qint64 pixels = qint64(header.size.width()) * header.size.height();
-        const qint64 cost = PngDecodedBytes(header) + pixels * 4 + 2 * 1200 * 1600 * 4;
+        const qint64 cost = PngReaderBytes(header) + pixels * 4 + 2 * 1200 * 1600 * 4;
         if (cost > m_decodeBudget)
             return tr("preview dropped: \"%1\": image of %2 x %3 pixels at %4 bits needs %5 MB to convert, more "
                       "than the %6 MB a conversion may use")

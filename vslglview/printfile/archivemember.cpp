@@ -5,9 +5,11 @@
 #include <QSet>
 
 #include <cstring>
+#include <functional>
 
 #include <quazip/quazip.h>
 #include <quazip/quazipfile.h>
+#include <zlib.h>
 
 MemberRead ReadArchiveMember(QuaZip& zip, QuaZipFile& file, const QString& name, qint64 maxBytes,
                              QByteArray& bytes)
@@ -94,6 +96,143 @@ bool validDepth(int colorType, int depth)
 
 } // namespace
 
+namespace {
+
+bool isChunkType(const char* type)
+{
+    for (int i = 0; i < 4; ++i)
+        if (!((type[i] >= 'A' && type[i] <= 'Z') || (type[i] >= 'a' && type[i] <= 'z')))
+            return false;
+    return true;
+}
+
+bool isType(const char* type, const char* name)
+{
+    return std::memcmp(type, name, 4) == 0;
+}
+
+// Besides the critical chunks, what the decoded image depends on: the
+// transparency, the colour space (grey conversion follows it), and the
+// fixed-size chunks Qt keeps with the image (resolution, offset). The
+// index of the type among them, -1 for any other.
+int keptAncillary(const char* type)
+{
+    static const char* const kept[] = {"tRNS", "gAMA", "cHRM", "sRGB", "sBIT", "bKGD", "pHYs", "oFFs"};
+    for (int i = 0; i < int(sizeof kept / sizeof *kept); ++i)
+        if (isType(type, kept[i]))
+            return i;
+    return -1;
+}
+
+// The size an iCCP chunk's profile states, its first four bytes unpacked
+// (the PNG reader allocates that much and unpacks no more); 0 when the chunk
+// yields no such bytes, -1 when they cannot be unpacked here.
+qint64 statedProfileSize(const char* data, qint64 length)
+{
+    // Keyword of 1 to 79 bytes, its end, the compression method 0, zlib data.
+    const char* end = static_cast<const char*>(std::memchr(data, 0, size_t(qMin<qint64>(length, 80))));
+    if (!end || end == data || end - data + 2 > length || end[1] != 0)
+        return 0;
+    z_stream z{};
+    if (inflateInit(&z) != Z_OK)
+        return -1;
+    unsigned char stated[4];
+    z.next_out = stated;
+    z.avail_out = sizeof stated;
+    const char* in = end + 2;
+    qint64 left = length - (in - data);
+    while (z.avail_out > 0 && left > 0) {
+        const uInt step = uInt(qMin<qint64>(left, 1 << 20));
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in));
+        z.avail_in = step;
+        const int rc = inflate(&z, Z_SYNC_FLUSH);
+        in += step - z.avail_in;
+        left -= step - z.avail_in;
+        if (rc != Z_OK)
+            break;
+    }
+    inflateEnd(&z);
+    if (z.avail_out > 0)
+        return 0;
+    return qint64(quint32(stated[0]) << 24 | quint32(stated[1]) << 16 | quint32(stated[2]) << 8 | stated[3]);
+}
+
+// Walks the chunks from the image header to the end chunk and tells
+// `visit` each one's offset, size and whether the decoder gets it. Only the
+// first chunk of each kept ancillary type, before the pixel data, is kept:
+// the reader takes no other. False with a reason on a broken structure.
+bool walkChunks(const QByteArray& bytes, PngHeader& header, QString& error,
+                const std::function<void(qint64 offset, qint64 size, bool keep)>& visit)
+{
+    const qint64 total = bytes.size();
+    unsigned seen = 0; // kept ancillary types met, by index
+    bool pixelData = false, palette = false, profile = false;
+    qint64 offset = 8, kept = 8;
+    bool leftOut = false;
+    for (;;) {
+        if (offset == total) {
+            error = QStringLiteral("not a complete PNG image (it ends before its end chunk)");
+            return false;
+        }
+        if (offset + 12 > total) {
+            error = QStringLiteral("not a complete PNG image (it ends inside the chunk at byte %1)").arg(offset);
+            return false;
+        }
+        const quint32 length = bigEndian32(bytes, int(offset));
+        const char* type = bytes.constData() + offset + 4;
+        if (!isChunkType(type)) {
+            error = QStringLiteral("not a PNG image (the chunk at byte %1 has no valid type)").arg(offset);
+            return false;
+        }
+        const auto name = [type] { return QString::fromLatin1(type, 4); };
+        if (length > 0x7fffffffu || qint64(length) > total - offset - 12) {
+            error = QStringLiteral("not a complete PNG image (its chunk \"%1\" at byte %2 states %3 bytes, more than "
+                                   "the data holds)")
+                        .arg(name())
+                        .arg(offset)
+                        .arg(length);
+            return false;
+        }
+        bool keep = false;
+        if (isType(type, "IHDR") || isType(type, "PLTE") || isType(type, "IDAT") || isType(type, "IEND")) {
+            // Order and repeats of these are the decoder's to judge.
+            keep = true;
+        } else if (!(type[0] & 0x20)) {
+            error = QStringLiteral("not a PNG image this program reads (it needs the unknown chunk \"%1\")").arg(name());
+            return false;
+        } else if (!pixelData && keptAncillary(type) >= 0) {
+            const unsigned bit = 1u << keptAncillary(type);
+            keep = !(seen & bit);
+            seen |= bit;
+            if (keep && isType(type, "tRNS"))
+                header.transparency = true;
+        } else if (isType(type, "iCCP") && !pixelData && !palette && !profile) {
+            // The reader unpacks a profile before the palette as large as it
+            // states: a larger one than allowed is not handed on.
+            profile = true;
+            const qint64 stated = statedProfileSize(type + 4, length);
+            keep = stated >= 0 && stated <= kMaxPngProfileBytes;
+            if (keep)
+                header.profileBytes = stated;
+        }
+        pixelData = pixelData || isType(type, "IDAT");
+        palette = palette || isType(type, "PLTE");
+        const qint64 size = 12 + qint64(length);
+        if (keep)
+            kept += size;
+        leftOut = leftOut || !keep;
+        if (visit)
+            visit(offset, size, keep);
+        if (isType(type, "IEND"))
+            break;
+        offset += size;
+    }
+    header.copyBytes = leftOut ? kept : 0;
+    return true;
+}
+
+} // namespace
+
 bool ReadPngHeader(const QByteArray& bytes, PngHeader& header, QString& error)
 {
     header = PngHeader();
@@ -118,22 +257,17 @@ bool ReadPngHeader(const QByteArray& bytes, PngHeader& header, QString& error)
                     .arg(colorType);
         return false;
     }
-    // The size and kind are known; the chunks up to the pixel data tell
-    // whether a transparency chunk widens them. Every length is checked
-    // against what is there.
     header.size = QSize(int(qMin<quint32>(width, 0x7fffffff)), int(qMin<quint32>(height, 0x7fffffff)));
     header.bitDepth = depth;
     header.colorType = colorType;
-    qint64 offset = 8 + 8 + 13 + 4;
-    while (offset + 8 <= bytes.size()) {
-        const qint64 length = bigEndian32(bytes, int(offset));
-        const char* type = bytes.constData() + offset + 4;
-        if (std::memcmp(type, "IDAT", 4) == 0 || std::memcmp(type, "IEND", 4) == 0)
-            break;
-        if (std::memcmp(type, "tRNS", 4) == 0)
-            header.transparency = true;
-        offset += 12 + length;
+    // The size and kind are known; the other chunks tell whether a
+    // transparency chunk widens them and what the decoder is given.
+    PngHeader walked = header;
+    if (!walkChunks(bytes, walked, error, nullptr)) {
+        header = PngHeader();
+        return false;
     }
+    header = walked;
     return true;
 }
 
@@ -145,6 +279,29 @@ qint64 PngDecodedBytes(const PngHeader& h)
     if ((h.colorType == 0 || h.colorType == 3) && !h.transparency)
         return pixels; // grey or palette: a byte a pixel at most
     return pixels * 4;
+}
+
+qint64 PngReaderBytes(const PngHeader& h)
+{
+    // A profile is held by the PNG reader, copied by Qt, kept by the colour
+    // space and parsed into its tables: four times its size at most.
+    return PngDecodedBytes(h) + h.copyBytes + 4 * h.profileBytes;
+}
+
+QByteArray PngDecoderInput(const QByteArray& bytes)
+{
+    PngHeader header;
+    QString error;
+    if (!ReadPngHeader(bytes, header, error) || header.copyBytes == 0)
+        return bytes;
+    QByteArray input;
+    input.reserve(int(header.copyBytes));
+    input.append(bytes.constData(), 8);
+    walkChunks(bytes, header, error, [&](qint64 offset, qint64 size, bool keep) {
+        if (keep)
+            input.append(bytes.constData() + offset, int(size));
+    });
+    return input;
 }
 
 bool PngHasAlpha(const PngHeader& h)
@@ -178,7 +335,7 @@ bool DecodeArchiveImage(const QByteArray& bytes, QImage& image, QString& error, 
     error = ArchiveImageSizeProblem(header.size);
     if (!error.isEmpty())
         return false;
-    const qint64 need = PngDecodedBytes(header);
+    const qint64 need = PngReaderBytes(header);
     if (need > maxDecodedBytes) {
         error = QStringLiteral("image of %1 x %2 pixels at %3 bits takes %4 MB decoded, more than the %5 MB allowed")
                     .arg(header.size.width())
@@ -189,7 +346,7 @@ bool DecodeArchiveImage(const QByteArray& bytes, QImage& image, QString& error, 
         return false;
     }
     QBuffer buffer;
-    buffer.setData(bytes);
+    buffer.setData(PngDecoderInput(bytes));
     buffer.open(QIODevice::ReadOnly);
     // The PNG reader and no other, whatever the data claims.
     QImageReader reader(&buffer, "png");

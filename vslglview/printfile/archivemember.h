@@ -28,7 +28,14 @@ QString RepeatedMemberName(QuaZip& zip);
 MemberRead ReadArchiveMember(QuaZip& zip, QuaZipFile& file, const QString& name, qint64 maxBytes,
                              QByteArray& bytes);
 
-// What the image header (IHDR) of a PNG states.
+// Largest colour profile handed to the decoder, in bytes as it states
+// itself unpacked; a larger one is left out (the PNG reader refuses larger
+// ones too). The decoder gets the first profile only, as a picture names
+// one.
+constexpr qint64 kMaxPngProfileBytes = 8000000;
+
+// What the image header (IHDR) of a PNG states, and what its other chunks
+// cost the decoder.
 struct PngHeader
 {
     QSize size;
@@ -37,14 +44,31 @@ struct PngHeader
     // A transparency chunk before the pixel data: grey and colour images
     // then decode with an alpha channel too.
     bool transparency = false;
+    // Bytes of the copy the decoder reads when chunks are left out of it
+    // (text, metadata); 0 when it reads the data itself.
+    qint64 copyBytes = 0;
+    // The unpacked size the colour profile handed to the decoder states; 0
+    // without one.
+    qint64 profileBytes = 0;
 };
 
 // Reads the signature and image header of PNG data without decoding a
-// pixel. False with a reason in `error` when the data is no PNG (naming what
-// it looks like instead: gzip, SVG, JPEG, GIF...) or its header is damaged.
+// pixel, and walks its chunks up to the end chunk, each length checked
+// against the data. False with a reason in `error` when the data is no PNG
+// (naming what it looks like instead: gzip, SVG, JPEG, GIF...), its header
+// is damaged, a chunk runs past the data or the end chunk is missing.
 bool ReadPngHeader(const QByteArray& bytes, PngHeader& header, QString& error);
 // Upper bound of the bytes Qt's PNG reader allocates for the image's pixels.
 qint64 PngDecodedBytes(const PngHeader& header);
+// Upper bound of all the decoding holds beside the data: the pixels, the
+// copy without the chunks left out, and the colour profile with its copies.
+qint64 PngReaderBytes(const PngHeader& header);
+// What the decoder is given of PNG data that ReadPngHeader accepted: the
+// chunks the pixels, their transparency and their colour space depend on,
+// and nothing else. Text (tEXt, zTXt, iTXt) and other metadata would be
+// unpacked and copied whatever their number; they are left out. The data
+// itself, unless a chunk is left out.
+QByteArray PngDecoderInput(const QByteArray& bytes);
 // Whether the decoded image can carry an alpha channel.
 bool PngHasAlpha(const PngHeader& header);
 
@@ -56,8 +80,9 @@ QString ArchiveImageSizeProblem(const QSize& size);
 // Decodes PNG data, and PNG only: archive members are named ".png", and
 // handing them to whichever image plugin claims the data would let a
 // drawing or any other format run. The header is checked (signature, size
-// against the limits above, and the bytes the pixels take against
-// `maxDecodedBytes`) before anything is allocated. False with a reason in
-// `error` when the data is not a complete PNG or too large.
+// against the limits above, and PngReaderBytes against `maxDecodedBytes`)
+// before anything is allocated, and the decoder gets PngDecoderInput only.
+// False with a reason in `error` when the data is not a complete PNG or too
+// large.
 bool DecodeArchiveImage(const QByteArray& bytes, QImage& image, QString& error,
                         qint64 maxDecodedBytes = kMaxArchiveDecodedBytes);

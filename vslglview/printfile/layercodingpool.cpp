@@ -162,6 +162,7 @@ qint64 LayerCodingPool::estimateLayerBytes(const QByteArray& imageBytes, const S
     const qint64 pixels = qint64(header.size.width()) * header.size.height();
     qint64 bytes = PngDecodedBytes(header);      // decoded
     const qint64 depth = bytes / pixels;           // bytes a pixel
+    bytes = PngReaderBytes(header);               // and what decoding holds beside
     if (PngHasAlpha(header))
         bytes += 2 * pixels * 4;                  // black frame and a converted copy while painting
     qint64 outPixels = pixels;
