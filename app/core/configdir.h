@@ -6,6 +6,7 @@
 #include <memory>
 
 class QSettings;
+class QTemporaryDir;
 
 // The folder every settings file, recipe file and the daily log live in:
 // $VEXMOR_CONFIG_DIR when set, else the user's standard configuration
@@ -64,7 +65,6 @@ QString vexmorQtLoggingNotice();
 // must be left alone is hidden from Qt until the guard goes, and Qt takes
 // those folders in the home folder. The configuration folder and Qt's other
 // files stay where they are. The notice tells the user, as above.
-class QTemporaryDir;
 class UserDirsGuard
 {
 public:

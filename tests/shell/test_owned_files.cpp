@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QLockFile>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -292,6 +293,57 @@ TEST_F(Folders, ADefaultSettingsFileLeftAloneSendsPlainSettingsElsewhere)
     }
     EXPECT_FALSE(QFileInfo::exists(outside("made.conf")));
     EXPECT_TRUE(QFileInfo(file).isSymLink());
+}
+
+// Qt's list of the user's folders in the user's configuration location,
+// refused by the folder's rules (here a link to nothing, which Qt would
+// pass over): hidden from Qt while the guard lives, everything else of the
+// location still reached through the stand-in Qt is shown, the
+// configuration folder where it was, and the user told why.
+TEST_F(Folders, AUserDirsListTheFolderRefusesIsHiddenFromQt)
+{
+    qunsetenv("VEXMOR_CONFIG_DIR");
+    const QByteArray wasHome = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", config.toUtf8());
+    ASSERT_TRUE(QFile::link(outside("gone"), in("user-dirs.dirs")));
+    ASSERT_TRUE(QDir(config).mkpath("fontconfig"));
+    ASSERT_TRUE(WriteFile(in("fontconfig/fonts.conf"), "<fontconfig/>\n"));
+    {
+        const UserDirsGuard guard;
+        ASSERT_TRUE(guard.hidden());
+        const QString shown = qEnvironmentVariable("XDG_CONFIG_HOME");
+        EXPECT_NE(shown, config);
+        EXPECT_FALSE(QFileInfo(QDir(shown).filePath("user-dirs.dirs")).isSymLink());
+        EXPECT_EQ(readBytes(QDir(shown).filePath("fontconfig/fonts.conf")), QByteArray("<fontconfig/>\n"));
+        EXPECT_EQ(vexmorConfigDir(), config);
+        EXPECT_EQ(vexmorUserDirsFile(), in("user-dirs.dirs"));
+        EXPECT_EQ(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
+                  QDir::homePath() + "/Documents");
+        const QString notice = vexmorUserDirsNotice();
+        EXPECT_TRUE(notice.contains(in("user-dirs.dirs") + " is a link to")) << notice.toStdString();
+        EXPECT_TRUE(notice.contains("It is not read")) << notice.toStdString();
+        // One stand-in for the run: a second guard leaves it alone.
+        const UserDirsGuard second;
+        EXPECT_FALSE(second.hidden());
+    }
+    // The stand-in's links went with it, never what they lead to.
+    EXPECT_EQ(qEnvironmentVariable("XDG_CONFIG_HOME"), config);
+    EXPECT_EQ(readBytes(in("fontconfig/fonts.conf")), QByteArray("<fontconfig/>\n"));
+    EXPECT_TRUE(QFileInfo(in("user-dirs.dirs")).isSymLink());
+    // A list the rules take is left to Qt.
+    ASSERT_TRUE(QFile::remove(in("user-dirs.dirs")));
+    ASSERT_TRUE(WriteFile(in("user-dirs.dirs"), "XDG_DOCUMENTS_DIR=\"$HOME/Papers\"\n"));
+    {
+        const UserDirsGuard guard;
+        EXPECT_FALSE(guard.hidden());
+        EXPECT_EQ(qEnvironmentVariable("XDG_CONFIG_HOME"), config);
+        EXPECT_EQ(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
+                  QDir::homePath() + "/Papers");
+    }
+    if (wasHome.isNull())
+        qunsetenv("XDG_CONFIG_HOME");
+    else
+        qputenv("XDG_CONFIG_HOME", wasHome);
 }
 
 // Settings QSettings writes itself: a write it gives up on is told, one
