@@ -18,12 +18,12 @@
 int main(int argc, char** argv)
 {
     // First of all: Qt reads its logging rules at its first message.
-    const QString loggingFileRefused = vexmorReadQtLoggingRules();
+    vexmorReadQtLoggingRules();
+    // Before anything asks Qt for a standard folder.
+    const UserDirsGuard userDirs;
     vsl::waitForThreadsAtExit();
     qInstallMessageHandler(VexmorMessageOutput);
     StartupReport startup;
-    if (!loggingFileRefused.isEmpty())
-        OwnedFile::tellRefusal(vexmorQtLoggingFile(), loggingFileRefused);
     turnOffWebSandboxForRoot(geteuid());
     // The contexts shared by the view and the web page are made in the
     // view's format (the main window sets the same one again).
@@ -32,10 +32,14 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     TerminationSignals endOnSignal;
     vexmorInitResources();
-    vexmorPrepareDefaultSettings();
 
+    // Every notice of the start is composed in the interface's language.
     Translators translators;
     translators.install(vexmorTranslationFile());
+    for (const QString& notice : {vexmorQtLoggingNotice(), vexmorUserDirsNotice()})
+        if (!notice.isEmpty())
+            OwnedFile::tellStartNotice(notice);
+    vexmorPrepareDefaultSettings();
 
     Vexmor window;
     window.setWindowTitle(QStringLiteral("Vexmor3D"));

@@ -260,6 +260,16 @@ AUTHORED = {
         "%1。程序不写入 %2；在退出前将其设置保留在内存中。",
     ("OwnedFile", "%1 %2. It is not read; the program goes on without it."): "%1 %2。程序不读取该文件，并在没有它的情况下继续运行。",
     ("OwnedFile", "%1 %2. Qt's logging rules there are not read."): "%1 %2。不读取其中的 Qt 日志规则。",
+    ("OwnedFile", "%1 is too large to be a lock file (%2 bytes)"): "%1 过大，不可能是锁文件（%2 字节）",
+    ("OwnedFile", "%1 cannot be opened (%2)"): "%1 无法打开（%2）",
+    ("OwnedFile", "%1 is held by no running program but cannot be removed (%2)"):
+        "%1 未被任何运行中的程序占用，但无法删除（%2）",
+    ("OwnedFile", "%1 %2. It is not read; the support presets in %3 are read, but changes to them are not kept "
+                  "after the program ends."):
+        "%1 %2。程序不读取该文件；%3 中的支撑预设会被读取，但对其所做的更改在程序退出后不会保留。",
+    ("OwnedFile", "%1 %2. It is not read; the documents, desktop and download folders are taken to be those in "
+                  "%3."):
+        "%1 %2。程序不读取该文件；文档、桌面和下载文件夹改用 %3 下的文件夹。",
     ("Vexmor", "A settings file was not used as it is."): "有设置文件未按原样使用。",
     # Models, slicing and supports the printer cannot take.
     ("VSL3DScene", "%1: its %2 layers of %3 mm make %4 mm, more than the printer's build height of %5 mm"):

@@ -673,6 +673,26 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</source>
         <source>%1 stays held by another program</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>%1 %2. It is not read; the support presets in %3 are read, but changes to them are not kept after the program ends.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 %2. It is not read; the documents, desktop and download folders are taken to be those in %3.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 is too large to be a lock file (%2 bytes)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 cannot be opened (%2)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 is held by no running program but cannot be removed (%2)</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>PrintFile</name>

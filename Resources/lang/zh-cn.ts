@@ -673,6 +673,26 @@ QPushButton:hover { background-color: rgb(245, 69, 234); }</translation>
         <source>%1 stays held by another program</source>
         <translation>%1 一直被另一个程序占用</translation>
     </message>
+    <message>
+        <source>%1 %2. It is not read; the support presets in %3 are read, but changes to them are not kept after the program ends.</source>
+        <translation>%1 %2。程序不读取该文件；%3 中的支撑预设会被读取，但对其所做的更改在程序退出后不会保留。</translation>
+    </message>
+    <message>
+        <source>%1 %2. It is not read; the documents, desktop and download folders are taken to be those in %3.</source>
+        <translation>%1 %2。程序不读取该文件；文档、桌面和下载文件夹改用 %3 下的文件夹。</translation>
+    </message>
+    <message>
+        <source>%1 is too large to be a lock file (%2 bytes)</source>
+        <translation>%1 过大，不可能是锁文件（%2 字节）</translation>
+    </message>
+    <message>
+        <source>%1 cannot be opened (%2)</source>
+        <translation>%1 无法打开（%2）</translation>
+    </message>
+    <message>
+        <source>%1 is held by no running program but cannot be removed (%2)</source>
+        <translation>%1 未被任何运行中的程序占用，但无法删除（%2）</translation>
+    </message>
 </context>
 <context>
     <name>PrintFile</name>

@@ -27,6 +27,16 @@ QMutex& pathsMutex()
     static QMutex mutex;
     return mutex;
 }
+// The user's configuration location as Qt found it at the start, kept once
+// Qt was pointed at a stand-in for it; set before any thread starts.
+QString pinnedConfigHome;
+// The stand-in Qt is shown for that location: links to every entry of the
+// real one but a refused "user-dirs.dirs".
+QTemporaryDir* userDirsStandIn = nullptr;
+// What the start found wrong with Qt's own files there, for the notices
+// composed once the interface's language is installed.
+QString loggingProblemAtStart;
+QString userDirsProblemAtStart;
 // Failures the format's writer told on this thread: a sync that fails
 // after it told is not told again.
 thread_local int writeFailuresTold = 0;
@@ -92,6 +102,13 @@ QString whyNotWritten(const QString& path)
     return QStringLiteral("QSettings could not write it");
 }
 
+QString userConfigHome()
+{
+    if (!pinnedConfigHome.isEmpty())
+        return pinnedConfigHome;
+    return QDir::cleanPath(QStandardPaths::writableLocation(QStandardPaths::ConfigLocation));
+}
+
 bool syncAndTell(QSettings& settings)
 {
     const int toldBefore = writeFailuresTold;
@@ -109,7 +126,7 @@ QString vexmorConfigDir()
 {
     QString dir = qEnvironmentVariable("VEXMOR_CONFIG_DIR");
     if (dir.isEmpty())
-        dir = QStandardPaths::writableLocation(QStandardPaths::ConfigLocation);
+        dir = userConfigHome();
     dir = QDir::cleanPath(dir);
     QDir().mkpath(dir);
     static const bool checkSyncs = [] {
@@ -119,10 +136,9 @@ QString vexmorConfigDir()
     Q_UNUSED(checkSyncs);
     QMutexLocker lock(&pathsMutex());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir);
-    // Qt's own objects (the file chooser's state) are of the native format.
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
-                       movedQtState ? movedQtState->path()
-                                    : (movedDefaultSettings ? movedDefaultSettings->path() : dir));
+    // Qt's own objects (the file chooser's state) are of the native format:
+    // they go where Qt's file goes, whatever became of the program's.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, movedQtState ? movedQtState->path() : dir);
     QSettings::setPath(checkedIniFormat(), QSettings::UserScope,
                        movedDefaultSettings ? movedDefaultSettings->path() : dir);
     QSettings::setDefaultFormat(checkedIniFormat());
@@ -194,20 +210,34 @@ void vexmorPrepareDefaultSettings()
     // The organisation's file is only read, never set aside or written.
     const QString organisation = organisationSettingsFile();
     const QString organisationProblem = OwnedFile::readProblem(organisation, vexmorConfigDir());
-    if (!organisationProblem.isEmpty())
-        OwnedFile::tellRefusal(organisation,
-                               QCoreApplication::translate("OwnedFile", "%1 %2. It is not read; the program goes on "
-                                                                        "without it.")
-                                   .arg(organisation, organisationProblem));
     const bool usable = settingsFileUsable(file, name, aside);
     if (usable && organisationProblem.isEmpty())
         return;
     if (!aside)
         aside = std::make_unique<QTemporaryDir>();
-    // Sent aside for the organisation's file alone: the program's own values go along.
-    const QString copy = QDir(aside->path()).filePath(name);
-    if (usable && QFileInfo(file).isFile() && QDir().mkpath(QFileInfo(copy).path()))
-        QFile::copy(file, copy);
+    // Sent aside for the organisation's file alone: the program's own
+    // folder is reached from there through a link, so that its file is
+    // still read and written where it lies while the organisation's is
+    // not there to be read. Where no link can be made, a copy goes along.
+    bool ownFileKept = !usable;
+    if (usable) {
+        const QString ownFolder = QFileInfo(file).path();
+        const QString link = QDir(aside->path()).filePath(QFileInfo(name).path());
+        ownFileKept = aside->isValid() && QDir().mkpath(ownFolder) && QFile::link(ownFolder, link);
+        const QString copy = QDir(aside->path()).filePath(name);
+        if (!ownFileKept && QFileInfo(file).isFile() && QDir().mkpath(QFileInfo(copy).path()))
+            QFile::copy(file, copy);
+    }
+    if (!organisationProblem.isEmpty())
+        OwnedFile::tellRefusal(
+            organisation,
+            ownFileKept ? QCoreApplication::translate("OwnedFile", "%1 %2. It is not read; the program goes on "
+                                                                   "without it.")
+                              .arg(organisation, organisationProblem)
+                        : QCoreApplication::translate("OwnedFile", "%1 %2. It is not read; the support presets in %3 "
+                                                                   "are read, but changes to them are not kept after "
+                                                                   "the program ends.")
+                              .arg(organisation, organisationProblem, file));
     {
         QMutexLocker lock(&pathsMutex());
         movedDefaultSettings = aside.get();
@@ -239,20 +269,20 @@ bool vexmorPrepareQtState()
 
 QString vexmorQtLoggingFile()
 {
-    const QString location = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    const QString location = userConfigHome();
     return location.isEmpty() ? QString() : QDir(location).filePath(QStringLiteral("QtProject/qtlogging.ini"));
 }
 
-QString vexmorReadQtLoggingRules()
+bool vexmorReadQtLoggingRules()
 {
-    const QString location = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    const QString location = userConfigHome();
     const QString file = vexmorQtLoggingFile();
     const QString problem = location.isEmpty() ? QString() : OwnedFile::readProblem(file, location);
     // A file Qt would skip itself (none, a FIFO, a folder) is not worth a word.
     const bool qtWouldRead = QFileInfo(file).isFile();
     if (problem.isEmpty() || !qtWouldRead) {
         QLoggingCategory::defaultCategory();
-        return QString();
+        return false;
     }
     // Qt looks for its file only in the user's configuration location of
     // the moment, and only once: an empty one stands in for that look.
@@ -267,8 +297,97 @@ QString vexmorReadQtLoggingRules()
         qputenv("XDG_CONFIG_HOME", was);
     else
         qunsetenv("XDG_CONFIG_HOME");
+    loggingProblemAtStart = problem;
+    return true;
+}
+
+namespace {
+
+// Judged again for the notice, so that the reason is in the language of
+// the moment; as it was found at the start when it has gone since.
+QString problemNow(const QString& file, const QString& folder, const QString& atStart)
+{
+    const QString now = OwnedFile::readProblem(file, folder);
+    return now.isEmpty() ? atStart : now;
+}
+
+} // namespace
+
+QString vexmorQtLoggingNotice()
+{
+    if (loggingProblemAtStart.isEmpty())
+        return QString();
+    const QString file = vexmorQtLoggingFile();
     return QCoreApplication::translate("OwnedFile", "%1 %2. Qt's logging rules there are not read.")
-        .arg(file, problem);
+        .arg(file, problemNow(file, userConfigHome(), loggingProblemAtStart));
+}
+
+QString vexmorUserDirsFile()
+{
+    const QString location = userConfigHome();
+    return location.isEmpty() ? QString() : QDir(location).filePath(QStringLiteral("user-dirs.dirs"));
+}
+
+UserDirsGuard::UserDirsGuard()
+{
+    if (userDirsStandIn)
+        return;
+    const QString location = userConfigHome();
+    const QString file = vexmorUserDirsFile();
+    const QFileInfo info(file);
+    if (file.isEmpty() || (!info.exists() && !info.isSymLink()))
+        return;
+    const QString problem = OwnedFile::readProblem(file, location);
+    if (problem.isEmpty())
+        return;
+    // Qt takes the file from the location it is shown, so it is shown one
+    // that holds everything of the user's but that file. What is made in
+    // it during the run is gone at the end.
+    m_standIn = std::make_unique<QTemporaryDir>();
+    const QString standIn = m_standIn->isValid() ? m_standIn->path() : QStringLiteral("/nonexistent");
+    if (m_standIn->isValid()) {
+        const QDir real(location);
+        for (const QString& entry :
+             real.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+            if (entry != QLatin1String("user-dirs.dirs"))
+                QFile::link(real.filePath(entry), QDir(standIn).filePath(entry));
+        }
+    }
+    m_wasSet = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
+    m_was = qgetenv("XDG_CONFIG_HOME");
+    pinnedConfigHome = location;
+    userDirsProblemAtStart = problem;
+    userDirsStandIn = m_standIn.get();
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(standIn));
+}
+
+UserDirsGuard::~UserDirsGuard()
+{
+    if (!m_standIn)
+        return;
+    if (m_wasSet)
+        qputenv("XDG_CONFIG_HOME", m_was);
+    else
+        qunsetenv("XDG_CONFIG_HOME");
+    userDirsStandIn = nullptr;
+    pinnedConfigHome.clear();
+    // Its links go, never what they lead to.
+    m_standIn.reset();
+}
+
+bool UserDirsGuard::hidden() const
+{
+    return m_standIn != nullptr;
+}
+
+QString vexmorUserDirsNotice()
+{
+    if (userDirsProblemAtStart.isEmpty())
+        return QString();
+    const QString file = vexmorUserDirsFile();
+    return QCoreApplication::translate("OwnedFile", "%1 %2. It is not read; the documents, desktop and download "
+                                                    "folders are taken to be those in %3.")
+        .arg(file, problemNow(file, userConfigHome(), userDirsProblemAtStart), QDir::homePath());
 }
 
 QtStateGuard::QtStateGuard()

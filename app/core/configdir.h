@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <memory>
 
 class QSettings;
+class QTemporaryDir;
 
 // The folder every settings file, recipe file and the daily log live in:
 // $VEXMOR_CONFIG_DIR when set, else the user's standard configuration
@@ -27,7 +29,10 @@ QString vexmorDefaultSettingsFile();
 // values are still read.
 // When it must be left alone, plain QSettings objects are pointed at a
 // private folder for the rest of the run: the program keeps its defaults
-// and writes nothing through the user's file. The user is told.
+// and writes nothing through the user's file. With only the organisation's
+// file refused, they are pointed at a private folder that leads to the
+// program's own folder, so its file is read and written as before. The
+// user is told.
 void vexmorPrepareDefaultSettings();
 
 // Qt keeps its own state (the file chooser's folders and view) in
@@ -44,10 +49,38 @@ bool vexmorPrepareQtState();
 // configuration location itself, once, at its first message. Called before
 // anything logs, this has Qt read them now, after the file was checked as
 // the folder's own are (a link out, a file too large for a settings file):
-// a file that must be left alone is hidden from Qt for that one read.
-// Returns what the user is to be told about the file, empty when nothing.
+// a file that must be left alone is hidden from Qt for that one read, and
+// true is returned. The notice tells the user of it in the language
+// installed when it is asked for; empty when there is nothing to tell.
 QString vexmorQtLoggingFile();
-QString vexmorReadQtLoggingRules();
+bool vexmorReadQtLoggingRules();
+QString vexmorQtLoggingNotice();
+
+// Qt reads "user-dirs.dirs" of the user's configuration location whole and
+// without a check (a FIFO blocks it for good, a huge file fills the memory)
+// whenever it is asked for the documents, desktop, download, music, picture
+// or video folder: by the start, which makes folders in the documents, and
+// by the web page. Made before anything asks for one (and before a second
+// thread runs), the guard judges the file by the folder's rules; one that
+// must be left alone is hidden from Qt until the guard goes, and Qt takes
+// those folders in the home folder. The configuration folder and Qt's other
+// files stay where they are. The notice tells the user, as above.
+class UserDirsGuard
+{
+public:
+    UserDirsGuard();
+    ~UserDirsGuard();
+    UserDirsGuard(const UserDirsGuard&) = delete;
+    UserDirsGuard& operator=(const UserDirsGuard&) = delete;
+    bool hidden() const;
+
+private:
+    std::unique_ptr<QTemporaryDir> m_standIn;
+    bool m_wasSet = false;
+    QByteArray m_was;
+};
+QString vexmorUserDirsFile();
+QString vexmorUserDirsNotice();
 
 // Held while a Qt dialog that keeps state (the file chooser) lives: the file
 // is checked again first, and a write of Qt's that failed (a full disk) is

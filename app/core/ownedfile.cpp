@@ -7,9 +7,18 @@
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
+#include <QDeadlineTimer>
 #include <QMutex>
 #include <QSettings>
+#include <QThread>
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace OwnedFile {
 
@@ -171,6 +180,65 @@ QString readProblem(const QString& path, const QString& folder)
     return QString();
 }
 
+namespace {
+
+enum class LockState { Free, Held, Unopenable, Unremovable };
+
+// Whether a running program holds `lock`: one holding a QLockFile keeps an
+// flock on its file for as long as it lives; none is left on a file of a
+// program that crashed. A file no one holds is removed while this holds
+// it, as QLockFile removes a stale one, and is never read: QLockFile reads
+// the whole file to judge it, and waits out half a minute on one without a
+// process number. A held one is tried again until `patienceMs` ran out.
+// The caller checked where the name leads (a link stays in the folder).
+LockState takeOverUnheld(const QString& lock, int patienceMs, QString* why)
+{
+    const QByteArray name = QFile::encodeName(lock);
+    QDeadlineTimer patience(qMax(patienceMs, 0));
+    for (;;) {
+        const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            if (errno == ENOENT)
+                return LockState::Free;
+            *why = QString::fromLocal8Bit(std::strerror(errno));
+            return LockState::Unopenable;
+        }
+        struct stat opened = {};
+        if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+            ::close(fd);
+            *why = QCoreApplication::translate("OwnedFile", "is not a regular file");
+            return LockState::Unopenable;
+        }
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            // Only the file this holds: another may have taken its name meanwhile.
+            struct stat named = {};
+            const bool same =
+                ::stat(name.constData(), &named) == 0 && named.st_dev == opened.st_dev && named.st_ino == opened.st_ino;
+            const bool removed = same && ::unlink(name.constData()) == 0;
+            const int error = errno;
+            ::close(fd);
+            if (removed || (!same && error == ENOENT))
+                return LockState::Free;
+            if (same) {
+                *why = QString::fromLocal8Bit(std::strerror(error));
+                return LockState::Unremovable;
+            }
+            continue;
+        }
+        const int error = errno;
+        ::close(fd);
+        if (error != EWOULDBLOCK) {
+            *why = QString::fromLocal8Bit(std::strerror(error));
+            return LockState::Unopenable;
+        }
+        if (patience.hasExpired())
+            return LockState::Held;
+        QThread::msleep(static_cast<unsigned long>(qBound<qint64>(1, patience.remainingTime(), 20)));
+    }
+}
+
+} // namespace
+
 QString settingsLockProblem(const QString& settingsFile, int patienceMs)
 {
     const QString lock = settingsFile + QStringLiteral(".lock");
@@ -179,20 +247,25 @@ QString settingsLockProblem(const QString& settingsFile, int patienceMs)
         const QString problem = accessProblem(path, vexmorConfigDir());
         if (!problem.isEmpty())
             return QStringLiteral("%1 %2").arg(path, problem);
+        const QFileInfo info(path);
+        if (info.exists() && info.size() > kLargestLockFile)
+            return QCoreApplication::translate("OwnedFile", "%1 is too large to be a lock file (%2 bytes)")
+                .arg(path)
+                .arg(info.size());
     }
     if (!QFileInfo::exists(lock))
         return QString();
-    // QSettings would wait for this lock without end: it is tried here with
-    // a patience a write of its own never needs (a stale one is taken over
-    // as QSettings would). A lock that cannot be made at all (a folder not
-    // ours) blocks nothing: QSettings gives up and the write failure is told.
-    QLockFile probe(lock);
-    if (probe.tryLock(patienceMs)) {
-        probe.unlock();
-        return QString();
+    // QSettings would wait for this lock without end.
+    QString why;
+    switch (takeOverUnheld(lock, patienceMs, &why)) {
+    case LockState::Free: return QString();
+    case LockState::Held: break;
+    case LockState::Unopenable:
+        return QCoreApplication::translate("OwnedFile", "%1 cannot be opened (%2)").arg(lock, why);
+    case LockState::Unremovable:
+        return QCoreApplication::translate("OwnedFile", "%1 is held by no running program but cannot be removed (%2)")
+            .arg(lock, why);
     }
-    if (probe.error() != QLockFile::LockFailedError)
-        return QString();
     return QCoreApplication::translate("OwnedFile", "%1 stays held by another program").arg(lock);
 }
 
@@ -247,6 +320,11 @@ void tellRefusal(const QString& path, const QString& message)
     tell(path, message);
 }
 
+void tellStartNotice(const QString& message)
+{
+    tell(QString(), message);
+}
+
 void setUserNotifier(std::function<void(const QString& message)> notifier)
 {
     QMutexLocker lock(&channel().mutex);
@@ -259,7 +337,7 @@ QStringList takeUntoldMessages()
     QMutexLocker lock(&channel().mutex);
     QStringList messages;
     for (const auto& m : qAsConst(channel().untold))
-        if (m.first.startsWith(folder))
+        if (m.first.isNull() || m.first.startsWith(folder))
             messages << m.second;
     channel().untold.clear();
     return messages;

@@ -28,11 +28,20 @@ constexpr qint64 kLargestSettingsFile = 16 * 1024 * 1024;
 // as a settings file.
 QString readProblem(const QString& path, const QString& folder);
 
+// No lock file a program writes comes near this (a process number, a
+// program name and a host name); QLockFile reads a larger one whole, again
+// in every retry.
+constexpr qint64 kLargestLockFile = 64 * 1024;
+
 // Empty when QSettings may write `settingsFile` of the configuration
 // folder itself: it does so through "<file>.lock" beside it, which it opens
 // and waits on for as long as the lock looks held. The lock file follows
-// the folder's rules (accessProblem), and one that stays held by a running
-// program for `patienceMs` is refused too. Otherwise the sentence to tell.
+// the folder's rules (accessProblem) and may not be larger than any real
+// lock. A lock no running program holds (one left by a crash, empty or
+// without a process number) is taken over: removed, as QLockFile removes a
+// stale one, so that QSettings makes its own. One that stays held by a
+// running program for `patienceMs` is refused. Otherwise the sentence to
+// tell.
 QString settingsLockProblem(const QString& settingsFile, int patienceMs = 1000);
 
 // Run before QSettings opens `path`, a file of the configuration folder.
@@ -57,9 +66,14 @@ void tellWriteFailure(const QString& path, const QString& why);
 // once.
 void tellRefusal(const QString& path, const QString& message);
 
+// A notice of this start about a file outside the folder as well (Qt's own
+// files of the user's configuration location): logged and told once, and
+// kept for the main window whichever folder is in use.
+void tellStartNotice(const QString& message);
+
 // Messages for the user: handed to the notifier when one is set, else kept
 // until the main window takes those about files of the configuration
-// folder now in use (the others are dropped). An empty function removes
+// folder now in use and the start notices (the others are dropped). An empty function removes
 // the notifier.
 void setUserNotifier(std::function<void(const QString& message)> notifier);
 QStringList takeUntoldMessages();

@@ -13,9 +13,11 @@
 #include <QFile>
 #include <QLockFile>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace {
@@ -155,6 +157,20 @@ TEST_F(Folders, LockFilesThatWouldBlockQSettingsAreNamed)
     const QByteArray leftLock = readBytes(lockOf("left.conf"));
     left.unlock();
     ASSERT_TRUE(WriteFile(lockOf("left.conf"), QByteArray(leftLock).replace(0, leftLock.indexOf('\n'), "999999999")));
+    // Left by a crash or a full disk: no process number in it at all.
+    ASSERT_TRUE(WriteFile(lockOf("empty.conf"), ""));
+    ASSERT_TRUE(WriteFile(lockOf("nonumber.conf"), "\nvexmor3d\nworkshop-pc\n"));
+    ASSERT_TRUE(WriteFile(lockOf("words.conf"), "not a number\n"));
+    // Larger than any lock, without a byte on the disk: QLockFile reads it whole.
+    {
+        QFile huge(lockOf("huge.conf"));
+        ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.resize(3LL << 30));
+        QFile hugeRm(in("hugerm.conf.lock.rmlock"));
+        ASSERT_TRUE(hugeRm.open(QIODevice::WriteOnly) && hugeRm.resize(3LL << 30));
+    }
+    rusage usage = {};
+    ASSERT_EQ(::getrusage(RUSAGE_SELF, &usage), 0);
+    const long peakBefore = usage.ru_maxrss;
     const ProblemCase cases[] = {
         {"fifo.conf", "fifo.conf.lock is not a regular file"},
         {"folder.conf", "folder.conf.lock is not a regular file"},
@@ -163,12 +179,52 @@ TEST_F(Folders, LockFilesThatWouldBlockQSettingsAreNamed)
         {"out.conf", "outside the folder"},
         {"held.conf", "held.conf.lock stays held by another program"},
         {"left.conf", ""},
+        {"empty.conf", ""},
+        {"nonumber.conf", ""},
+        {"words.conf", ""},
+        {"huge.conf", "huge.conf.lock is too large to be a lock file (3221225472 bytes)"},
+        {"hugerm.conf", "hugerm.conf.lock.rmlock is too large to be a lock file"},
         {"none.conf", ""},
     };
     expectProblems(cases, [&](const QString& path) { return OwnedFile::settingsLockProblem(path, 0); });
     EXPECT_EQ(readBytes(outside("system.lock")), QByteArray("1\nsystem\nhost\n"));
     EXPECT_TRUE(QFileInfo(lockOf("held.conf")).isFile());
     EXPECT_FALSE(QFileInfo::exists(lockOf("none.conf")));
+    // Those no running program holds are taken over; a huge one stays as it is.
+    for (const char* name : {"left.conf", "empty.conf", "nonumber.conf", "words.conf"})
+        EXPECT_FALSE(QFileInfo::exists(lockOf(name))) << name;
+    EXPECT_EQ(QFileInfo(lockOf("huge.conf")).size(), 3LL << 30);
+    ASSERT_EQ(::getrusage(RUSAGE_SELF, &usage), 0);
+    EXPECT_LT(usage.ru_maxrss - peakBefore, 256L * 1024) << "KiB more at the peak: a lock was read whole";
+}
+
+// A lock left without a process number: taken over at once, QSettings
+// writes through a lock of its own (it would have waited out the lock's
+// first half minute), and a lock held meanwhile is waited for only as long
+// as the patience given.
+TEST_F(Folders, ALockLeftByACrashIsTakenOverAndTheSettingsWritten)
+{
+    vexmorConfigDir();
+    const QString file = in("presets.conf");
+    ASSERT_TRUE(WriteFile(file + ".lock", ""));
+    ASSERT_TRUE(OwnedFile::settingsLockProblem(file, 0).isEmpty());
+    {
+        QLockFile probe(file + ".lock");
+        ASSERT_TRUE(probe.tryLock(0)) << "the lock was not taken over";
+    }
+    QSettings settings(file, QSettings::IniFormat);
+    settings.setValue("USERSUPPORTPARAMS/ADDPRESETWEIGHT", "MEDIUM");
+    settings.sync();
+    EXPECT_EQ(settings.status(), QSettings::NoError);
+    EXPECT_TRUE(readBytes(file).contains("ADDPRESETWEIGHT=MEDIUM"));
+    EXPECT_FALSE(QFileInfo::exists(file + ".lock"));
+
+    // Held by a running program: never taken over, whatever its text says.
+    QLockFile held(file + ".lock");
+    ASSERT_TRUE(held.tryLock(0));
+    ASSERT_TRUE(WriteFile(file + ".lock", ""));
+    EXPECT_TRUE(OwnedFile::settingsLockProblem(file, 0).contains("stays held by another program"));
+    EXPECT_TRUE(QFileInfo::exists(file + ".lock"));
 }
 
 TEST_F(Folders, LinkedFilesAreRefusedAndUnparsableOnesSetAside)
@@ -237,6 +293,57 @@ TEST_F(Folders, ADefaultSettingsFileLeftAloneSendsPlainSettingsElsewhere)
     }
     EXPECT_FALSE(QFileInfo::exists(outside("made.conf")));
     EXPECT_TRUE(QFileInfo(file).isSymLink());
+}
+
+// Qt's list of the user's folders in the user's configuration location,
+// refused by the folder's rules (here a link to nothing, which Qt would
+// pass over): hidden from Qt while the guard lives, everything else of the
+// location still reached through the stand-in Qt is shown, the
+// configuration folder where it was, and the user told why.
+TEST_F(Folders, AUserDirsListTheFolderRefusesIsHiddenFromQt)
+{
+    qunsetenv("VEXMOR_CONFIG_DIR");
+    const QByteArray wasHome = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", config.toUtf8());
+    ASSERT_TRUE(QFile::link(outside("gone"), in("user-dirs.dirs")));
+    ASSERT_TRUE(QDir(config).mkpath("fontconfig"));
+    ASSERT_TRUE(WriteFile(in("fontconfig/fonts.conf"), "<fontconfig/>\n"));
+    {
+        const UserDirsGuard guard;
+        ASSERT_TRUE(guard.hidden());
+        const QString shown = qEnvironmentVariable("XDG_CONFIG_HOME");
+        EXPECT_NE(shown, config);
+        EXPECT_FALSE(QFileInfo(QDir(shown).filePath("user-dirs.dirs")).isSymLink());
+        EXPECT_EQ(readBytes(QDir(shown).filePath("fontconfig/fonts.conf")), QByteArray("<fontconfig/>\n"));
+        EXPECT_EQ(vexmorConfigDir(), config);
+        EXPECT_EQ(vexmorUserDirsFile(), in("user-dirs.dirs"));
+        EXPECT_EQ(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
+                  QDir::homePath() + "/Documents");
+        const QString notice = vexmorUserDirsNotice();
+        EXPECT_TRUE(notice.contains(in("user-dirs.dirs") + " is a link to")) << notice.toStdString();
+        EXPECT_TRUE(notice.contains("It is not read")) << notice.toStdString();
+        // One stand-in for the run: a second guard leaves it alone.
+        const UserDirsGuard second;
+        EXPECT_FALSE(second.hidden());
+    }
+    // The stand-in's links went with it, never what they lead to.
+    EXPECT_EQ(qEnvironmentVariable("XDG_CONFIG_HOME"), config);
+    EXPECT_EQ(readBytes(in("fontconfig/fonts.conf")), QByteArray("<fontconfig/>\n"));
+    EXPECT_TRUE(QFileInfo(in("user-dirs.dirs")).isSymLink());
+    // A list the rules take is left to Qt.
+    ASSERT_TRUE(QFile::remove(in("user-dirs.dirs")));
+    ASSERT_TRUE(WriteFile(in("user-dirs.dirs"), "XDG_DOCUMENTS_DIR=\"$HOME/Papers\"\n"));
+    {
+        const UserDirsGuard guard;
+        EXPECT_FALSE(guard.hidden());
+        EXPECT_EQ(qEnvironmentVariable("XDG_CONFIG_HOME"), config);
+        EXPECT_EQ(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
+                  QDir::homePath() + "/Papers");
+    }
+    if (wasHome.isNull())
+        qunsetenv("XDG_CONFIG_HOME");
+    else
+        qputenv("XDG_CONFIG_HOME", wasHome);
 }
 
 // Settings QSettings writes itself: a write it gives up on is told, one
