@@ -3,6 +3,7 @@
 #include "mesh/mymesh.h"
 
 #include <cstring>
+#include <functional>
 
 namespace vcg::tri {
 
@@ -53,16 +54,20 @@ template <> struct Clean<MyMesh> {
     static void OrientCoherentlyMesh(MyMesh& m, bool& isOriented, bool& isOrientable);
     // Turns each closed, coherently oriented shell that faces inward to face
     // out, unless it lies inside another shell (a cavity); needs the
-    // face-face links. Returns the number of shells turned; see
-    // shellorient.cpp. `leftAsWritten`, when given, gets the number of
-    // inward shells left unjudged once the ray-test budget ran out.
-    static int OrientClosedShellsOutward(MyMesh& m, int* leftAsWritten = nullptr);
+    // face-face links. Returns the number of shells turned, or -1 when
+    // `cancel` stopped it (the mesh then as it was); see shellorient.cpp.
+    // `leftAsWritten`, when given, gets the number of inward shells left
+    // unjudged once the ray-test budget ran out.
+    static int OrientClosedShellsOutward(MyMesh& m, int* leftAsWritten = nullptr, Cancel cancel = {});
     // The same pass; with `everyPair` it tries every shell as the holder
     // of every other and casts each ray at every face of the holder, the
     // slow way the indexed one must agree with. `boxesCompared` gets the
-    // number of shell boxes looked at to find the possible holders.
+    // number of shell boxes looked at to find the possible holders;
+    // `afterEachShell`, when set, is called with the number of inward
+    // shells dealt with so far each time one more is.
     static int OrientClosedShellsOutwardForTest(MyMesh& m, bool everyPair, int* leftAsWritten = nullptr,
-                                                long long* boxesCompared = nullptr);
+                                                long long* boxesCompared = nullptr, Cancel cancel = {},
+                                                const std::function<void(int done)>& afterEachShell = {});
 };
 
 } // namespace vcg::tri

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <functional>
 #include <memory>
 
 namespace vcg::tri {
@@ -37,11 +38,21 @@ struct Box {
     }
 };
 
+// A shell's faces, ascending.
+struct FaceRange {
+    const uint32_t* first = nullptr;
+    const uint32_t* last = nullptr;
+    const uint32_t* begin() const { return first; }
+    const uint32_t* end() const { return last; }
+    size_t size() const { return size_t(last - first); }
+    uint32_t operator[](size_t i) const { return first[i]; }
+};
+
 struct Shell {
     bool usable = true; // closed, every edge met once the other way round
     double volume6 = 0; // six times the signed enclosed volume
     Box box;
-    std::vector<uint32_t> faces; // gathered only for the shells ray-cast
+    FaceRange faces; // set only when there is an inward shell to judge
 };
 
 D3 Corner(const MyMesh& m, uint32_t f, int k)
@@ -119,54 +130,161 @@ template <int Axes, class Mid> uint32_t SplitAtMedian(std::vector<uint32_t>& ite
     return half;
 }
 
-// Hierarchy of the usable shells' boxes: the shells whose box holds a given
-// box, without looking at every shell. A node's box is the union of its
-// children's, so a node whose box does not hold the one asked for holds no
-// shell that does.
-class ShellBoxTree {
+// A shell's box in single precision: its corners are the mesh's own
+// float coordinates, so it is exact. c[0..2] the low corner, c[3..5] the
+// high one.
+struct FloatBox {
+    float c[6] = {HUGE_VALF, HUGE_VALF, HUGE_VALF, -HUGE_VALF, -HUGE_VALF, -HUGE_VALF};
+    FloatBox() = default;
+    explicit FloatBox(const Box& b)
+    {
+        for (int k = 0; k < 3; ++k) {
+            c[k] = float(b.lo[size_t(k)]);
+            c[k + 3] = float(b.hi[size_t(k)]);
+        }
+    }
+    void Add(const FloatBox& o)
+    {
+        for (int k = 0; k < 3; ++k) {
+            c[k] = std::min(c[k], o.c[k]);
+            c[k + 3] = std::max(c[k + 3], o.c[k + 3]);
+        }
+    }
+    bool Contains(const FloatBox& o) const
+    {
+        return c[0] <= o.c[0] && c[1] <= o.c[1] && c[2] <= o.c[2] && c[3] >= o.c[3] && c[4] >= o.c[4] && c[5] >= o.c[5];
+    }
+    // For ordering holders: a box holding another is no smaller.
+    float Girth() const { return (c[3] - c[0]) + (c[4] - c[1]) + (c[5] - c[2]); }
+};
+
+// Hierarchy of the usable shells' boxes, for the shells whose box holds a
+// given box. The boxes are split as points of six coordinates (both
+// corners), so boxes nested round one middle are split by size; a node's
+// box is the union of its shells', so a node whose box does not hold the
+// one asked for holds no shell that does. The holders come smallest first,
+// one at a time: the first to enclose a shell is mostly the next one round
+// it, and however deep the nesting the search stops there.
+class HolderTree {
 public:
-    explicit ShellBoxTree(const std::vector<Shell>& shells) : shells_(shells)
+    explicit HolderTree(const std::vector<Shell>& shells)
     {
         for (uint32_t i = 0; i < shells.size(); ++i)
-            if (shells[i].usable)
-                ids_.push_back(i);
-        if (!ids_.empty())
-            Build(0, uint32_t(ids_.size()));
+            if (shells[i].usable) {
+                const FloatBox box(shells[i].box);
+                items_.push_back({box, box.Girth(), i});
+            }
+        if (!items_.empty())
+            Build(0, uint32_t(items_.size()));
     }
 
-    // Shells other than `self` whose box holds `box`, in ascending order;
-    // `compared` counts the boxes looked at.
-    void Holding(const Box& box, uint32_t self, std::vector<uint32_t>& out, long long& compared) const
-    {
-        out.clear();
-        if (nodes_.empty())
-            return;
-        std::vector<uint32_t>& stack = stack_;
-        stack.assign(1, 0);
-        while (!stack.empty()) {
-            const Node& node = nodes_[stack.back()];
-            const uint32_t at = stack.back();
-            stack.pop_back();
-            ++compared;
-            if (!node.box.Contains(box))
-                continue;
-            if (node.count > 0) {
-                compared += node.count;
-                for (uint32_t i = node.first; i < node.first + node.count; ++i)
-                    if (ids_[i] != self && shells_[ids_[i]].box.Contains(box))
-                        out.push_back(ids_[i]);
-                continue;
-            }
-            stack.push_back(at + 1);
-            stack.push_back(node.right);
+    // The holders of one box after another, other than its own shell's;
+    // one search serves every shell in turn.
+    class Search {
+    public:
+        Search(const HolderTree& tree, long long& compared) : tree_(tree), compared_(compared) {}
+
+        void Start(const Box& box, uint32_t self)
+        {
+            box_ = FloatBox(box);
+            self_ = self;
+            heap_.clear();
+            if (!tree_.nodes_.empty() && Holds(0))
+                Push({tree_.nodes_[0].least, 0, false});
         }
-        std::sort(out.begin(), out.end());
-    }
+
+        // The next holder, in ascending size; false when there is none left.
+        bool Next(uint32_t& shell)
+        {
+            while (!heap_.empty()) {
+                std::pop_heap(heap_.begin(), heap_.end());
+                const Entry e = heap_.back();
+                heap_.pop_back();
+                if (e.isShell) {
+                    shell = e.id;
+                    return true;
+                }
+                // Down the tree while one way is as small as anything waiting.
+                uint32_t at = e.id;
+                while (tree_.nodes_[at].count == 0) {
+                    const uint32_t a = at + 1, b = tree_.nodes_[at].right;
+                    const bool holdsA = Holds(a), holdsB = Holds(b);
+                    if (!holdsA && !holdsB) {
+                        at = kNone;
+                        break;
+                    }
+                    uint32_t next = holdsA ? a : b;
+                    if (holdsA && holdsB) {
+                        const bool aFirst = tree_.nodes_[a].least <= tree_.nodes_[b].least;
+                        next = aFirst ? a : b;
+                        const uint32_t other = aFirst ? b : a;
+                        Push({tree_.nodes_[other].least, other, false});
+                    }
+                    if (!heap_.empty() && heap_.front().key < tree_.nodes_[next].least) {
+                        Push({tree_.nodes_[next].least, next, false});
+                        at = kNone;
+                        break;
+                    }
+                    at = next;
+                }
+                if (at == kNone)
+                    continue;
+                const Node& leaf = tree_.nodes_[at];
+                compared_ += leaf.count;
+                for (uint32_t i = leaf.first; i < leaf.first + leaf.count; ++i) {
+                    const Item& it = tree_.items_[i];
+                    if (it.shell != self_ && it.box.Contains(box_))
+                        Push({it.girth, it.shell, true});
+                }
+            }
+            return false;
+        }
+
+    private:
+        struct Entry {
+            float key; // a node's: the least size of its shells
+            uint32_t id;
+            bool isShell;
+            // Greater-than, for a heap with the least on top.
+            bool operator<(const Entry& o) const
+            {
+                if (key != o.key)
+                    return key > o.key;
+                if (isShell != o.isShell)
+                    return !isShell;
+                return id > o.id;
+            }
+        };
+
+        bool Holds(uint32_t at)
+        {
+            ++compared_;
+            return tree_.nodes_[at].box.Contains(box_);
+        }
+
+        void Push(const Entry& e)
+        {
+            heap_.push_back(e);
+            std::push_heap(heap_.begin(), heap_.end());
+        }
+
+        const HolderTree& tree_;
+        long long& compared_;
+        FloatBox box_;
+        uint32_t self_ = 0;
+        std::vector<Entry> heap_;
+    };
 
 private:
+    struct Item {
+        FloatBox box;
+        float girth;
+        uint32_t shell;
+    };
     struct Node {
-        Box box;
-        uint32_t first = 0, count = 0; // a leaf's shells; count 0 for an inner node
+        FloatBox box;
+        float least = 0;               // the least size of its shells
+        uint32_t first = 0, count = 0; // a leaf's items; count 0 for an inner node
         uint32_t right = 0;            // an inner node's second child (its first follows it)
     };
 
@@ -174,30 +292,44 @@ private:
     {
         const uint32_t at = uint32_t(nodes_.size());
         nodes_.emplace_back();
-        Box box;
-        for (uint32_t i = first; i < first + count; ++i) {
-            box.Add(shells_[ids_[i]].box.lo);
-            box.Add(shells_[ids_[i]].box.hi);
+        Node node;
+        node.least = HUGE_VALF;
+        float lo[6], hi[6];
+        for (int k = 0; k < 6; ++k) {
+            lo[k] = HUGE_VALF;
+            hi[k] = -HUGE_VALF;
         }
-        nodes_[at].box = box;
+        for (uint32_t i = first; i < first + count; ++i) {
+            const Item& it = items_[i];
+            node.box.Add(it.box);
+            node.least = std::min(node.least, it.girth);
+            for (int k = 0; k < 6; ++k) {
+                lo[k] = std::min(lo[k], it.box.c[k]);
+                hi[k] = std::max(hi[k], it.box.c[k]);
+            }
+        }
         if (count <= kLeafSize) {
-            nodes_[at].first = first;
-            nodes_[at].count = count;
+            node.first = first;
+            node.count = count;
+            nodes_[at] = node;
             return;
         }
-        const uint32_t half = SplitAtMedian<3>(ids_, first, count, [this](uint32_t s, int k) {
-            return 0.5 * (shells_[s].box.lo[size_t(k)] + shells_[s].box.hi[size_t(k)]);
-        });
+        // Halves at the median of the coordinate that spreads most.
+        int axis = 0;
+        for (int k = 1; k < 6; ++k)
+            if (hi[k] - lo[k] > hi[axis] - lo[axis])
+                axis = k;
+        const uint32_t half = count / 2;
+        std::nth_element(items_.begin() + first, items_.begin() + first + half, items_.begin() + first + count,
+                         [axis](const Item& a, const Item& b) { return a.box.c[axis] < b.box.c[axis]; });
         Build(first, half);
-        const uint32_t right = uint32_t(nodes_.size());
-        nodes_[at].right = right;
+        node.right = uint32_t(nodes_.size());
+        nodes_[at] = node;
         Build(first + half, count - half);
     }
 
-    const std::vector<Shell>& shells_;
-    std::vector<uint32_t> ids_;
+    std::vector<Item> items_;
     std::vector<Node> nodes_;
-    mutable std::vector<uint32_t> stack_;
 };
 
 // Hierarchy of one shell's faces seen along the ray: each face's shadow on a
@@ -208,7 +340,9 @@ private:
 // the rounding of the crossing test: no face that test counts is skipped.
 class RayIndex {
 public:
-    explicit RayIndex(const MyMesh& m, const Shell& shell) : faces_(shell.faces)
+    // A stop leaves it incomplete, fit only to be thrown away.
+    RayIndex(const MyMesh& m, const Shell& shell, Cancel cancel)
+        : faces_(shell.faces.begin(), shell.faces.end()), cancel_(cancel)
     {
         for (int k = 0; k < 3; ++k)
             origin_[k] = 0.5 * (shell.box.lo[size_t(k)] + shell.box.hi[size_t(k)]);
@@ -220,6 +354,8 @@ public:
         across_[1] = Cross(kRayDir, across_[0]);
         std::vector<Item> items(faces_.size());
         for (size_t i = 0; i < faces_.size(); ++i) {
+            if (cancel_.At(uint32_t(i)))
+                return;
             double lo[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL}, hi[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
             for (int c = 0; c < 3; ++c) {
                 const D3 q = Project(Corner(m, faces_[i], c));
@@ -306,6 +442,8 @@ private:
 
     void Build(const std::vector<Item>& items, uint32_t first, uint32_t count)
     {
+        if (count >= Cancel::kCancelStride && cancel_())
+            return;
         const uint32_t at = uint32_t(nodes_.size());
         nodes_.emplace_back();
         Node node;
@@ -340,6 +478,7 @@ private:
     double origin_[3];
     D3 across_[2];
     double margin_;
+    Cancel cancel_;
     mutable std::vector<uint32_t> stack_;
 };
 
@@ -383,8 +522,11 @@ std::vector<D3> ProbesOf(const MyMesh& m, const Shell& shell)
 // faces inward (negative volume) is turned unless it lies wholly inside
 // another shell: a cavity faces inward by right. An open or muddled shell
 // has no inside to go by and is kept as written; a shell crossing another's
-// surface is no cavity (some of its probes lie outside).
-int OrientShells(MyMesh& m, int* leftAsWritten, bool everyPair, long long* boxesCompared)
+// surface is no cavity (some of its probes lie outside). Each shell is
+// judged on the mesh as written, so the answers do not depend on one
+// another. -1 when `cancel` stopped it, the mesh as it was.
+int OrientShells(MyMesh& m, int* leftAsWritten, bool everyPair, long long* boxesCompared, Cancel cancel,
+                 const std::function<void(int)>& afterEachShell)
 {
     if (leftAsWritten)
         *leftAsWritten = 0;
@@ -397,6 +539,8 @@ int OrientShells(MyMesh& m, int* leftAsWritten, bool everyPair, long long* boxes
     std::vector<Shell> shells;
     std::vector<uint32_t> queue;
     for (uint32_t seed = 0; seed < n; ++seed) {
+        if (cancel.At(seed))
+            return -1;
         if (shellOf[seed] != kNoShell || m.face[seed].IsD())
             continue;
         const uint32_t id = uint32_t(shells.size());
@@ -438,6 +582,8 @@ int OrientShells(MyMesh& m, int* leftAsWritten, bool everyPair, long long* boxes
             all.Add({v.p[0], v.p[1], v.p[2]});
     const D3 mid = {0.5 * (all.lo[0] + all.hi[0]), 0.5 * (all.lo[1] + all.hi[1]), 0.5 * (all.lo[2] + all.hi[2])};
     for (uint32_t f = 0; f < n; ++f) {
+        if (cancel.At(f))
+            return -1;
         if (shellOf[f] == kNoShell)
             continue;
         Shell& shell = shells[shellOf[f]];
@@ -450,90 +596,117 @@ int OrientShells(MyMesh& m, int* leftAsWritten, bool everyPair, long long* boxes
         shell.box.Add(c);
     }
 
-    // Only shells facing inward are turned; only they need their faces, and
-    // the shells that might enclose them theirs.
+    // Only shells facing inward are turned; only then are faces needed.
     bool anyInward = false;
     for (const Shell& shell : shells)
         anyInward = anyInward || (shell.usable && shell.volume6 < 0);
     if (!anyInward)
         return 0;
-    // The shells whose box holds an inward one's: only they can enclose it.
-    // Found through a hierarchy of the boxes, or by trying every pair.
-    const ShellBoxTree tree(shells);
-    std::vector<uint32_t> holders;
-    auto findHolders = [&](uint32_t i) {
-        if (!everyPair)
-            return tree.Holding(shells[i].box, i, holders, compared);
-        holders.clear();
-        compared += shells.size();
-        for (uint32_t j = 0; j < shells.size(); ++j)
-            if (j != i && shells[j].usable && shells[j].box.Contains(shells[i].box))
-                holders.push_back(j);
-    };
-    std::vector<uint8_t> gather(shells.size(), 0), held(shells.size(), 0);
-    for (uint32_t i = 0; i < shells.size(); ++i) {
-        if (!shells[i].usable || shells[i].volume6 >= 0)
-            continue;
-        gather[i] = 1;
-        findHolders(i);
-        held[i] = !holders.empty();
-        for (uint32_t j : holders)
-            gather[j] = 1;
-    }
+    // The faces of the usable shells, shell by shell, each ascending.
+    std::vector<uint32_t> faceStart(shells.size() + 1, 0);
     for (uint32_t f = 0; f < n; ++f)
-        if (shellOf[f] != kNoShell && gather[shellOf[f]])
-            shells[shellOf[f]].faces.push_back(f);
+        if (shellOf[f] != kNoShell && shells[shellOf[f]].usable)
+            ++faceStart[shellOf[f] + 1];
+    for (size_t i = 0; i < shells.size(); ++i)
+        faceStart[i + 1] += faceStart[i];
+    std::vector<uint32_t> faces(faceStart.back());
+    {
+        std::vector<uint32_t> next(faceStart.begin(), faceStart.end() - 1);
+        for (uint32_t f = 0; f < n; ++f) {
+            if (cancel.At(f))
+                return -1;
+            if (shellOf[f] != kNoShell && shells[shellOf[f]].usable)
+                faces[next[shellOf[f]]++] = f;
+        }
+    }
+    for (size_t i = 0; i < shells.size(); ++i)
+        shells[i].faces = {faces.data() + faceStart[i], faces.data() + faceStart[i + 1]};
+    shellOf = {};
 
+    // The shells whose box holds an inward one's: only they can enclose it.
+    // Found through a hierarchy of the boxes, smallest first, as far as
+    // needed; or all of them in shell order, trying every pair.
+    const HolderTree tree(shells);
+    HolderTree::Search search(tree, compared);
     std::vector<std::unique_ptr<RayIndex>> rayIndex(shells.size());
-    std::vector<uint8_t> flip(n, 0);
-    int turned = 0, unjudged = 0;
+    std::vector<uint8_t> turn(shells.size(), 0);
+    int turned = 0, unjudged = 0, done = 0;
     long long tests = 0;
-    for (size_t i = 0; i < shells.size(); ++i) {
+    std::vector<uint32_t> holders;
+    for (uint32_t i = 0; i < shells.size(); ++i) {
         const Shell& shell = shells[i];
         if (!shell.usable || shell.volume6 >= 0)
             continue;
-        if (held[i])
-            findHolders(uint32_t(i));
-        if (!held[i]) {
-            // No other box holds it: nothing to enclose it.
-            for (uint32_t f : shell.faces)
-                flip[f] = 1;
-            ++turned;
-            continue;
+        if (cancel())
+            return -1;
+        size_t nextHolder = 0;
+        if (everyPair) {
+            holders.clear();
+            compared += static_cast<long long>(shells.size());
+            for (uint32_t j = 0; j < shells.size(); ++j)
+                if (j != i && shells[j].usable && shells[j].box.Contains(shell.box))
+                    holders.push_back(j);
+        } else {
+            search.Start(shell.box, i);
         }
-        const std::vector<D3> probes = ProbesOf(m, shell);
-        // Facing inward is right for a cavity, and harmless for any shell
-        // wholly inside another: the layers fill it either way.
+        auto nextHolderOf = [&](uint32_t& j) {
+            if (!everyPair)
+                return search.Next(j);
+            if (nextHolder == holders.size())
+                return false;
+            j = holders[nextHolder++];
+            return true;
+        };
+        // A shell no other box holds has nothing to enclose it.
+        uint32_t j = 0;
         bool enclosed = false, judged = true;
-        for (size_t h = 0; h < holders.size() && !enclosed; ++h) {
-            const uint32_t j = holders[h];
-            // Beyond the budget a shell that may be a cavity is left as
-            // written; one that no other's box holds needs no test.
-            if (tests > kRayTestBudget) {
-                judged = false;
-                break;
-            }
-            if (everyPair) {
-                enclosed = std::all_of(probes.begin(), probes.end(), [&](const D3& p) {
-                    return InsideTestingEveryFace(m, shells[j], p, tests);
-                });
-                continue;
-            }
-            if (!rayIndex[j])
-                rayIndex[j] = std::make_unique<RayIndex>(m, shells[j]);
-            enclosed = std::all_of(probes.begin(), probes.end(),
-                                   [&](const D3& p) { return rayIndex[j]->Inside(m, p, tests); });
+        if (nextHolderOf(j)) {
+            const std::vector<D3> probes = ProbesOf(m, shell);
+            // Facing inward is right for a cavity, and harmless for any shell
+            // wholly inside another: the layers fill it either way.
+            do {
+                if (cancel())
+                    return -1;
+                // Beyond the budget a shell that may be a cavity is left as
+                // written.
+                if (tests > kRayTestBudget) {
+                    judged = false;
+                    break;
+                }
+                if (everyPair) {
+                    enclosed = std::all_of(probes.begin(), probes.end(), [&](const D3& p) {
+                        return InsideTestingEveryFace(m, shells[j], p, tests);
+                    });
+                    continue;
+                }
+                if (!rayIndex[j]) {
+                    rayIndex[j] = std::make_unique<RayIndex>(m, shells[j], cancel);
+                    if (cancel())
+                        return -1;
+                }
+                enclosed = std::all_of(probes.begin(), probes.end(),
+                                       [&](const D3& p) { return rayIndex[j]->Inside(m, p, tests); });
+            } while (!enclosed && nextHolderOf(j));
         }
         if (!judged)
             ++unjudged;
-        if (enclosed || !judged)
-            continue;
-        for (uint32_t f : shell.faces)
-            flip[f] = 1;
-        ++turned;
+        if (!enclosed && judged) {
+            turn[i] = 1;
+            ++turned;
+        }
+        if (afterEachShell)
+            afterEachShell(++done);
     }
-    if (turned > 0)
+    if (cancel())
+        return -1;
+    if (turned > 0) {
+        std::vector<uint8_t> flip(n, 0);
+        for (uint32_t i = 0; i < shells.size(); ++i)
+            if (turn[i])
+                for (uint32_t f : shells[i].faces)
+                    flip[f] = 1;
         FlipFaces(m, flip);
+    }
     if (leftAsWritten)
         *leftAsWritten = unjudged;
     if (boxesCompared)
@@ -543,15 +716,16 @@ int OrientShells(MyMesh& m, int* leftAsWritten, bool everyPair, long long* boxes
 
 } // namespace
 
-int Clean<MyMesh>::OrientClosedShellsOutward(MyMesh& m, int* leftAsWritten)
+int Clean<MyMesh>::OrientClosedShellsOutward(MyMesh& m, int* leftAsWritten, Cancel cancel)
 {
-    return OrientShells(m, leftAsWritten, false, nullptr);
+    return OrientShells(m, leftAsWritten, false, nullptr, cancel, {});
 }
 
 int Clean<MyMesh>::OrientClosedShellsOutwardForTest(MyMesh& m, bool everyPair, int* leftAsWritten,
-                                                     long long* boxesCompared)
+                                                     long long* boxesCompared, Cancel cancel,
+                                                     const std::function<void(int done)>& afterEachShell)
 {
-    return OrientShells(m, leftAsWritten, everyPair, boxesCompared);
+    return OrientShells(m, leftAsWritten, everyPair, boxesCompared, cancel, afterEachShell);
 }
 
 } // namespace vcg::tri

@@ -124,6 +124,9 @@ void VSLModel3D::RunTopologyPass()
 {
     m_nFixStatus = -1;
     m_nCheckStatus = 0;
+    // Closing the window must not wait for the pass: every long step looks
+    // at the flag the destructor sets.
+    const vcg::Cancel stop(&m_bStopping);
     if (m_mesh.fn == 0 && m_mesh.face.empty()) {
         // Same result as one vertex per corner, duplicate merge and both
         // compactions, without the three-vertices-per-face intermediate.
@@ -134,21 +137,29 @@ void VSLModel3D::RunTopologyPass()
         });
     } else {
         CopyMesh(TrianglesToMesh);
-        vcg::tri::Clean<MyMesh>::RemoveDuplicateVertex(m_mesh, true);
+        vcg::tri::Clean<MyMesh>::RemoveDuplicateVertex(m_mesh, true, stop);
+        if (m_bStopping)
+            return;
         vcg::tri::Allocator<MyMesh>::CompactVertexVector(m_mesh);
         vcg::tri::Allocator<MyMesh>::CompactFaceVector(m_mesh);
     }
     if (m_bStopping)
         return;
-    vcg::tri::UpdateTopology<MyMesh>::FaceFace(m_mesh);
+    vcg::tri::UpdateTopology<MyMesh>::FaceFace(m_mesh, stop);
     if (m_bStopping)
         return;
-    vcg::tri::UpdateTopology<MyMesh>::VertexFace(m_mesh);
+    vcg::tri::UpdateTopology<MyMesh>::VertexFace(m_mesh, stop);
+    if (m_bStopping)
+        return;
     // A file written inside out: its overhangs would face up, get no support
     // and print hanging in the resin. The layers do not change (they are
     // filled odd-even), only which way the faces look.
     int unjudged = 0;
-    if (const int turned = vcg::tri::Clean<MyMesh>::OrientClosedShellsOutward(m_mesh, &unjudged))
+    qInfo().noquote() << QStringLiteral("%1: checking which way its shells face").arg(m_strFileName);
+    const int turned = vcg::tri::Clean<MyMesh>::OrientClosedShellsOutward(m_mesh, &unjudged, stop);
+    if (turned < 0)
+        return; // stopped: the model is going away
+    if (turned > 0)
         qInfo().noquote() << m_strFileName << QStringLiteral(": %1 shell(s) facing inward turned to face outward").arg(turned);
     if (unjudged > 0)
         qWarning().noquote() << m_strFileName

@@ -181,6 +181,61 @@ void BM_TurnCavitiesInASphere(benchmark::State& state)
 }
 BENCHMARK(BM_TurnCavitiesInASphere)->Unit(benchmark::kMillisecond);
 
+// `shells` concentric cubes 1 mm apart, every one wound inside out: each is
+// held by every cube round it (only the outermost is turned).
+QString NestedCubes(int shells)
+{
+    return Generated(qPrintable(QStringLiteral("nested%1.stl").arg(shells)), [shells] {
+        QVector<VSLTriangle3D> tris;
+        tris.reserve(12 * shells);
+        for (int k = 0; k < shells; ++k) {
+            const float half = float(shells - k);
+            tris += InsideOut(testmesh::Box({-half, -half, -half}, {half, half, half}));
+        }
+        return testmesh::BinaryStl(tris);
+    });
+}
+
+// A closed sphere of as many triangles as that many cubes.
+QString SphereLikeNest(int shells)
+{
+    return Generated(qPrintable(QStringLiteral("sphere_like_nest%1.stl").arg(shells)),
+                     [shells] { return testmesh::BinaryStl(testmesh::SphereWithTriangles(12 * shells)); });
+}
+
+// Read plus topology pass of nested inside-out shells, and of a closed mesh
+// of the same size: nesting depth must not make the pass grow faster.
+void LoadNestedOrClosed(benchmark::State& state, QString (*file)(int))
+{
+    const QString path = file(int(state.range(0)));
+    for (auto _ : state) {
+        VSLModel3D model;
+        if (!model.LoadSTLFile(path))
+            state.SkipWithError("load failed");
+        model.fixerThread()->wait();
+        state.counters["triangles"] = model.m_vTriangles.size();
+    }
+}
+BENCHMARK_CAPTURE(LoadNestedOrClosed, ClosedSphere, SphereLikeNest)
+    ->Arg(16000)->Arg(32000)->Arg(64000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(LoadNestedOrClosed, NestedInsideOut, NestedCubes)
+    ->Arg(16000)->Arg(32000)->Arg(64000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The orientation step alone on 64,000 nested inside-out cubes.
+void BM_TurnNestedInsideOutCubes64k(benchmark::State& state)
+{
+    static const MyMesh mesh = [] {
+        QVector<VSLTriangle3D> tris;
+        for (int k = 0; k < 64000; ++k) {
+            const float half = float(64000 - k);
+            tris += InsideOut(testmesh::Box({-half, -half, -half}, {half, half, half}));
+        }
+        return Merged(tris);
+    }();
+    TurnShells(state, mesh);
+}
+BENCHMARK(BM_TurnNestedInsideOutCubes64k)->Unit(benchmark::kMillisecond);
+
 int PeakRun(const char* file)
 {
     VSLModel3D model;
