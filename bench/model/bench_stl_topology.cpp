@@ -103,10 +103,9 @@ QString Tetrahedra(int count, bool insideOut)
     return path;
 }
 
-// Read plus topology pass of many small shells, inside out or not.
-void LoadTetrahedra(benchmark::State& state, bool insideOut)
+// Read plus topology pass of the file at `path`, each iteration.
+void LoadAndCheck(benchmark::State& state, const QString& path)
 {
-    const QString path = Tetrahedra(int(state.range(0)), insideOut);
     for (auto _ : state) {
         VSLModel3D model;
         if (!model.LoadSTLFile(path))
@@ -114,6 +113,12 @@ void LoadTetrahedra(benchmark::State& state, bool insideOut)
         model.fixerThread()->wait();
         state.counters["triangles"] = model.m_vTriangles.size();
     }
+}
+
+// Read plus topology pass of many small shells, inside out or not.
+void LoadTetrahedra(benchmark::State& state, bool insideOut)
+{
+    LoadAndCheck(state, Tetrahedra(int(state.range(0)), insideOut));
 }
 BENCHMARK_CAPTURE(LoadTetrahedra, Outward, false)
     ->Arg(25000)->Arg(100000)->Arg(250000)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -132,12 +137,7 @@ MyMesh Merged(const QVector<VSLTriangle3D>& tris)
     return m;
 }
 
-QVector<VSLTriangle3D> InsideOut(QVector<VSLTriangle3D> tris)
-{
-    for (VSLTriangle3D& t : tris)
-        std::swap(t.vertices[1], t.vertices[2]);
-    return tris;
-}
+using testmesh::InsideOut;
 
 // The orientation step alone, on a fresh copy of `mesh` each time.
 void TurnShells(benchmark::State& state, const MyMesh& mesh)
@@ -207,14 +207,7 @@ QString SphereLikeNest(int shells)
 // of the same size: nesting depth must not make the pass grow faster.
 void LoadNestedOrClosed(benchmark::State& state, QString (*file)(int))
 {
-    const QString path = file(int(state.range(0)));
-    for (auto _ : state) {
-        VSLModel3D model;
-        if (!model.LoadSTLFile(path))
-            state.SkipWithError("load failed");
-        model.fixerThread()->wait();
-        state.counters["triangles"] = model.m_vTriangles.size();
-    }
+    LoadAndCheck(state, file(int(state.range(0))));
 }
 BENCHMARK_CAPTURE(LoadNestedOrClosed, ClosedSphere, SphereLikeNest)
     ->Arg(16000)->Arg(32000)->Arg(64000)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -330,6 +330,17 @@ TEST_F(UserFiles, TheRepairPanelShowsWhatTheMeshHolds)
 // while its check still runs (held here until the test lets it end): the
 // window says it is checking and stays usable, the panel shows no count it
 // has not made, and the counts appear as soon as the check ends.
+// Lets the held topology passes go before the window (and the models waiting
+// on them) is destroyed.
+struct PassHoldLetGo {
+    MeshReadyGate& hold;
+    ~PassHoldLetGo()
+    {
+        hold.Open();
+        VSLModel3D::SetPassHold(nullptr);
+    }
+};
+
 TEST_F(UserFiles, FixChosenDuringTheCheckShowsTheCountsWhenItEnds)
 {
     QVector<VSLTriangle3D> sphere = testmesh::SphereWithTriangles(300000, 20.f);
@@ -341,14 +352,7 @@ TEST_F(UserFiles, FixChosenDuringTheCheckShowsTheCountsWhenItEnds)
     VSLModel3D::SetPassHold(&hold);
     Vexmor w;
     // Let go before the window (and the model waiting on it) is destroyed.
-    struct LetGo {
-        MeshReadyGate& hold;
-        ~LetGo()
-        {
-            hold.Open();
-            VSLModel3D::SetPassHold(nullptr);
-        }
-    } letGo{hold};
+    PassHoldLetGo letGo{hold};
     ASSERT_NO_FATAL_FAILURE(open(w, 10.f));
     ASSERT_TRUE(testmesh::WriteFile(stl, testmesh::BinaryStl(sphere)));
     ASSERT_NO_FATAL_FAILURE(load(w));
@@ -445,14 +449,7 @@ TEST_F(UserFiles, FixShowsNoCountOfTheLastPlateWhileAnAddedModelIsChecked)
         SCOPED_TRACE(r.name);
         MeshReadyGate hold;
         Vexmor w;
-        struct LetGo {
-            MeshReadyGate& hold;
-            ~LetGo()
-            {
-                hold.Open();
-                VSLModel3D::SetPassHold(nullptr);
-            }
-        } letGo{hold};
+        PassHoldLetGo letGo{hold};
         ASSERT_NO_FATAL_FAILURE(open(w, 10.f));
         VSL3DScene* scene = w.ui.GLWidget->scene();
         auto label = [&](const char* name) { return w.m_pFixWidget->findChild<QLabel*>(name)->text(); };

@@ -254,12 +254,7 @@ TEST(MeshRotation, CarriesOneUnitVectorOntoAnother)
 
 namespace {
 
-QVector<VSLTriangle3D> InsideOut(QVector<VSLTriangle3D> tris)
-{
-    for (VSLTriangle3D& t : tris)
-        std::swap(t.vertices[1], t.vertices[2]);
-    return tris;
-}
+using testmesh::InsideOut;
 
 // A closed prism over an L (its notch makes it concave), faces outward.
 QVector<VSLTriangle3D> LPrism(float z0, float z1)

@@ -21,12 +21,7 @@ using namespace vcg;
 
 namespace {
 
-QVector<VSLTriangle3D> InsideOut(QVector<VSLTriangle3D> tris)
-{
-    for (VSLTriangle3D& t : tris)
-        std::swap(t.vertices[1], t.vertices[2]);
-    return tris;
-}
+using testmesh::InsideOut;
 
 // `depth` concentric cubes 1 mm apart round `at`, the outermost first; cube k
 // (0 the outermost) is written inside out when insideOut(k).

@@ -14,12 +14,7 @@ using namespace vcg;
 
 namespace {
 
-QVector<VSLTriangle3D> InsideOut(QVector<VSLTriangle3D> tris)
-{
-    for (VSLTriangle3D& t : tris)
-        std::swap(t.vertices[1], t.vertices[2]);
-    return tris;
-}
+using testmesh::InsideOut;
 
 QVector<VSLTriangle3D> Tet(float size, QVector3D at) { return testmesh::Translated(testmesh::Tetrahedron(size), at); }
 

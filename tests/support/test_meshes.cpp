@@ -195,6 +195,13 @@ QVector<VSLTriangle3D> BumpySphereBesideFanSlab(int slices, int stacks, int rimP
     return BumpySphere(20.f, 0.06f, slices, stacks, {-25, 0, 0}) + FanSlab(5, -30, 60, 60, 4, rimPoints);
 }
 
+QVector<VSLTriangle3D> InsideOut(QVector<VSLTriangle3D> tris)
+{
+    for (VSLTriangle3D& t : tris)
+        std::swap(t.vertices[1], t.vertices[2]);
+    return tris;
+}
+
 QVector<VSLTriangle3D> Translated(QVector<VSLTriangle3D> tris, QVector3D by)
 {
     for (VSLTriangle3D& t : tris) {

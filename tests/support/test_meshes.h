@@ -41,6 +41,8 @@ QVector<VSLTriangle3D> BumpySphere(float r, float bump, int slices, int stacks, 
 // (60 x 60 x 4 mm); about 200k triangles with the defaults.
 QVector<VSLTriangle3D> BumpySphereBesideFanSlab(int slices = 400, int stacks = 240, int rimPoints = 2000);
 QVector<VSLTriangle3D> Translated(QVector<VSLTriangle3D> tris, QVector3D by);
+// The same triangles wound the other way round: a closed shell written inside out.
+QVector<VSLTriangle3D> InsideOut(QVector<VSLTriangle3D> tris);
 // A block 10 mm square and 4 mm high, centred on x = y = 0, whose side towards
 // `edge` (a plan direction) hangs out at 45 degrees from a narrower foot: the
 // supports under that side lean out with it, past its rim.
