@@ -3,6 +3,7 @@
 #include "layers/freedmemory.h"
 #include "layers/layeroutlines.h"
 #include "layers/layerunion.h"
+#include "layers/litgroups.h"
 #include "layers/litislands.h"
 #include "mesh/workerpriority.h"
 
@@ -167,13 +168,24 @@ void SliceChunk(const InstanceSliceJob& job, int from, int to, QVector<SlicePoly
     r.seconds = SecondsSince(started);
 }
 
+LitIslandCounter MakeCounter(const SliceLayers& layers, int from, int to, const QSize& frame, LitIslandCounter*)
+{
+    return LitIslandCounter(frame, LitArea(layers, from - 1, to, frame));
+}
+
+GroupedLitIslandCounter MakeCounter(const SliceLayers&, int, int, const QSize& frame, GroupedLitIslandCounter*)
+{
+    return GroupedLitIslandCounter(frame);
+}
+
 // The islands of the finished layers [from, to) as the print file lights
 // them: the layer below the first is drawn again as their ground.
+template <class Counter>
 void CountLitIslands(const InstanceSliceJob& job, const SliceLayers& layers, int from, int to, ChunkResult& r)
 {
     const Clock::time_point started = Clock::now();
     const QSize frame(job.mapping.xResolution, job.mapping.yResolution);
-    LitIslandCounter counter(frame, LitArea(layers, from - 1, to, frame));
+    Counter counter = MakeCounter(layers, from, to, frame, static_cast<Counter*>(nullptr));
     std::vector<QPoint> islands;
     if (from > 0)
         counter.AddLayer(layers[from - 1], false, islands);
@@ -338,27 +350,13 @@ InstanceSlice SliceInstanceLayers(const InstanceSliceJob& job)
     });
     if (job.countIslands && !StopRequested(job))
         ForEachRun(runs, workers, [&](int run) {
-            CountLitIslands(job, result.layers, runList[size_t(run)].from, runList[size_t(run)].to,
-                            results[size_t(run)]);
+            CountLitIslands<LitIslandCounter>(job, result.layers, runList[size_t(run)].from, runList[size_t(run)].to,
+                                              results[size_t(run)]);
         });
-    else if (job.countLitIslandsWhereOutlinesShow && job.countOutlineIslands && !StopRequested(job))
+    else if (job.countLitIslandsByGroups && !StopRequested(job))
         ForEachRun(runs, workers, [&](int run) {
-            // Drawing every layer costs about as much as the slice: only the
-            // layers the outlines flag are drawn, each with its ground.
-            ChunkResult& r = results[size_t(run)];
-            std::vector<int> flagged;
-            for (const auto* at : {&r.outlineIslands.modelAt, &r.outlineIslands.supportAt})
-                for (const auto& island : *at)
-                    flagged.push_back(island.first);
-            std::sort(flagged.begin(), flagged.end());
-            flagged.erase(std::unique(flagged.begin(), flagged.end()), flagged.end());
-            for (size_t i = 0; i < flagged.size() && !StopRequested(job);) {
-                size_t j = i + 1;
-                while (j < flagged.size() && flagged[j] == flagged[j - 1] + 1)
-                    ++j;
-                CountLitIslands(job, result.layers, flagged[i], flagged[j - 1] + 1, r);
-                i = j;
-            }
+            CountLitIslands<GroupedLitIslandCounter>(job, result.layers, runList[size_t(run)].from,
+                                                     runList[size_t(run)].to, results[size_t(run)]);
         });
 
     // In layer order, so the islands are listed as the layers go.

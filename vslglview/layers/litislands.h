@@ -18,6 +18,24 @@ class QPainter;
 // covers enough of and joins outlines that only touch.
 namespace layers {
 
+// Lit pixels of one row of a layer, x0 to x1 inclusive.
+struct LitRun {
+    int y, x0, x1;
+};
+
+// The regions of a layer's lit runs `here` (in row order): `regionOf[i]`
+// is the first run of run i's region. With `below` (the lit runs of the
+// layer under it, in row order), every region none of whose pixels has a
+// lit pixel straight under it is appended to `islands` as the first pixel
+// of its first run.
+void JudgeLitRuns(const std::vector<LitRun>& here, const std::vector<LitRun>* below, std::vector<int>& regionOf,
+                  std::vector<QPoint>* islands);
+
+// Of the regions of `runs` (regionOf as JudgeLitRuns gives it) whose first
+// pixels are `islands`: whether each has a pixel among `lit` (in row order).
+std::vector<bool> IslandsMeeting(const std::vector<LitRun>& runs, const std::vector<int>& regionOf,
+                                 const std::vector<QPoint>& islands, const std::vector<LitRun>& lit);
+
 class LitIslandCounter {
 public:
     // `frame`: the layers' pixel frame (nothing outside it is printed).
@@ -39,9 +57,7 @@ public:
     std::vector<bool> LightIslands(const QVector<SlicePolygon>& polygons, const std::vector<QPoint>& islands);
 
 private:
-    struct Run {
-        int y, x0, x1; // frame pixels, inclusive
-    };
+    using Run = LitRun; // frame pixels
     // Draws `layer` into the image; false when the image is missing.
     bool Draw(const QVector<SlicePolygon>& layer);
     // The lit runs of the image within the box the last drawing lit.
