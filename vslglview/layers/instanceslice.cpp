@@ -218,6 +218,9 @@ void CountLitIslands(const InstanceSliceJob& job, const SliceLayers& layers, int
     const double seconds = SecondsSince(started);
     r.islandSeconds += seconds;
     r.seconds += seconds;
+    if constexpr (std::is_same<Counter, GroupedLitIslandCounter>::value)
+        if (getenv("DEBUG_GROUPS"))
+            fprintf(stderr, "run %d-%d drawn %ld kept %ld secs %.3f\n", from, to, counter.groupsDrawn(), counter.groupsKept(), seconds);
 }
 
 
@@ -353,11 +356,20 @@ InstanceSlice SliceInstanceLayers(const InstanceSliceJob& job)
             CountLitIslands<LitIslandCounter>(job, result.layers, runList[size_t(run)].from, runList[size_t(run)].to,
                                               results[size_t(run)]);
         });
-    else if (job.countLitIslandsByGroups && !StopRequested(job))
-        ForEachRun(runs, workers, [&](int run) {
-            CountLitIslands<GroupedLitIslandCounter>(job, result.layers, runList[size_t(run)].from,
-                                                     runList[size_t(run)].to, results[size_t(run)]);
+    // Each worker counts long stretches of layers: a stretch draws the layer
+    // below its first whole, and only within a stretch is what repeats from
+    // layer to layer taken over. On every core, also after a plain copy.
+    std::vector<ChunkResult> counted;
+    if (!job.countIslands && job.countLitIslandsByGroups && !StopRequested(job)) {
+        const int countWorkers =
+            job.workers > 0 ? job.workers : int(std::min(8u, std::max(1u, std::thread::hardware_concurrency())));
+        const int stretches = std::min(n, 2 * countWorkers);
+        counted.resize(static_cast<size_t>(stretches));
+        ForEachRun(stretches, countWorkers, [&](int k) {
+            CountLitIslands<GroupedLitIslandCounter>(job, result.layers, int(qint64(n) * k / stretches),
+                                                     int(qint64(n) * (k + 1) / stretches), counted[size_t(k)]);
         });
+    }
 
     // In layer order, so the islands are listed as the layers go.
     std::vector<int> byLayer(static_cast<size_t>(runs));
@@ -369,6 +381,11 @@ InstanceSlice SliceInstanceLayers(const InstanceSliceJob& job)
         result.islands.Add(r.islands);
         result.outlineIslands.Add(r.outlineIslands);
         WidenExtent(result.maxPt, result.minPt, r.maxPt, r.minPt);
+        result.islandSeconds += r.islandSeconds;
+        result.workerSeconds += r.seconds;
+    }
+    for (const ChunkResult& r : counted) {
+        result.islands.Add(r.islands);
         result.islandSeconds += r.islandSeconds;
         result.workerSeconds += r.seconds;
     }

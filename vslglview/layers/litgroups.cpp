@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <numeric>
 
 namespace layers {
 
@@ -13,26 +14,97 @@ namespace {
 // Pixels round a group's pixel box that are read for its lit pixels (the
 // renderer's own lit box keeps the same margin).
 constexpr int kReadMargin = 1;
+// Cells of the grid that finds the overlapping boxes: 16 pixels.
+constexpr int kCellShift = 4;
+// Boxes in one cell beyond which they are swept rather than paired.
+constexpr int kPairedPerCell = 24;
 
-quint64 MembersKey(const QVector<SlicePolygon>& layer, const std::vector<int>& polygonOf, const std::vector<int>& members)
+quint64 KeyOf(const SlicePolygon* const* members, int count)
 {
-    quint64 h = 0x9E3779B97F4A7C15ull ^ quint64(members.size());
-    for (int m : members) {
-        const SlicePolygon& p = layer[polygonOf[size_t(m)]];
-        h = (h ^ quint64(reinterpret_cast<quintptr>(p.constData()))) * 0xFF51AFD7ED558CCDull;
-        h = (h ^ quint64(p.size())) * 0xC4CEB9FE1A85EC53ull;
+    quint64 h = 0x9E3779B97F4A7C15ull ^ quint64(count);
+    for (int k = 0; k < count; ++k) {
+        h = (h ^ quint64(reinterpret_cast<quintptr>(members[k]->constData()))) * 0xFF51AFD7ED558CCDull;
+        h = (h ^ quint64(members[k]->size())) * 0xC4CEB9FE1A85EC53ull;
         h ^= h >> 29;
     }
     return h;
 }
 
-// The same points, by their storage: a copy of a kept polygon shares it.
-bool SameStorage(const SlicePolygon& a, const SlicePolygon& b)
+int Root(std::vector<int>& parent, int i)
 {
-    return a.constData() == b.constData() && a.size() == b.size();
+    while (parent[size_t(i)] != i) {
+        parent[size_t(i)] = parent[size_t(parent[size_t(i)])];
+        i = parent[size_t(i)];
+    }
+    return i;
+}
+
+void Unite(std::vector<int>& parent, int a, int b)
+{
+    a = Root(parent, a);
+    b = Root(parent, b);
+    if (a != b)
+        parent[size_t(std::max(a, b))] = std::min(a, b);
+}
+
+// Eight grey pixels at once: whether none is lit, whether all are.
+constexpr quint64 kLevelBits = 0x0101010101010101ull * quint64(0xFF << (8 - kLayerImageBits) & 0xFF);
+inline bool NoneLit(quint64 eight) { return (eight & kLevelBits) == 0; }
+inline bool AllLit(quint64 eight)
+{
+    const quint64 v = eight & kLevelBits;
+    return ((v - 0x0101010101010101ull) & ~v & 0x8080808080808080ull) == 0; // no byte is 0
+}
+inline quint64 Eight(const uchar* p)
+{
+    quint64 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
 }
 
 } // namespace
+
+void GroupedLitIslandCounter::Groups::Clear()
+{
+    members.clear();
+    runs.clear();
+    groups.clear();
+    table.clear();
+}
+
+void GroupedLitIslandCounter::Groups::Index()
+{
+    size_t size = 16;
+    while (size < 2 * groups.size())
+        size *= 2;
+    table.assign(size, -1);
+    for (int g = 0; g < int(groups.size()); ++g) {
+        size_t slot = size_t(groups[size_t(g)].key) & (size - 1);
+        while (table[slot] >= 0)
+            slot = (slot + 1) & (size - 1);
+        table[slot] = g;
+    }
+}
+
+int GroupedLitIslandCounter::Groups::Find(quint64 key, const SlicePolygon* const* polygons, int count) const
+{
+    if (table.empty())
+        return -1;
+    const size_t mask = table.size() - 1;
+    for (size_t slot = size_t(key) & mask; table[slot] >= 0; slot = (slot + 1) & mask) {
+        const Group& g = groups[size_t(table[slot])];
+        if (g.key != key || g.memberCount != count)
+            continue;
+        bool same = true;
+        for (int k = 0; same && k < count; ++k) {
+            const SlicePolygon& kept = members[size_t(g.firstMember + k)];
+            same = kept.constData() == polygons[k]->constData() && kept.size() == polygons[k]->size();
+        }
+        if (same)
+            return table[slot];
+    }
+    return -1;
+}
 
 GroupedLitIslandCounter::GroupedLitIslandCounter(const QSize& frame) : m_frame(frame) {}
 
@@ -63,7 +135,137 @@ bool GroupedLitIslandCounter::Scratch(int width, int height)
     return m_painter->isActive();
 }
 
-void GroupedLitIslandCounter::DrawRuns(const QVector<SlicePolygon>& layer, const std::vector<int>& members,
+void GroupedLitIslandCounter::GroupLayer(const QVector<SlicePolygon>& layer)
+{
+    const int W = m_frame.width(), H = m_frame.height();
+    m_boxes.clear();
+    m_polygonOf.clear();
+    m_outside.clear();
+    m_outsideOf.clear();
+    for (int i = 0; i < layer.size(); ++i) {
+        const SlicePolygon& polygon = layer[i];
+        if (polygon.isEmpty())
+            continue;
+        // As the renderer maps it: a polygon within the frame as it is,
+        // one reaching out of it cut at its edges. Its box as
+        // SlicePolygon::boundingRect gives it, in the same pass.
+        bool within = true;
+        float minX = polygon.constData()[0].x, maxX = minX, minY = polygon.constData()[0].y, maxY = minY;
+        for (const SlicePoint& p : polygon) {
+            const double x = double(p.x), y = double(p.y);
+            if (!(x >= 0 && x <= W && y >= 0 && y <= H)) {
+                within = false;
+                break;
+            }
+            if (p.x < minX)
+                minX = p.x;
+            else if (p.x > maxX)
+                maxX = p.x;
+            if (p.y < minY)
+                minY = p.y;
+            else if (p.y > maxY)
+                maxY = p.y;
+        }
+        if (within) {
+            m_boxes.push_back(layerdraw::PixelBoxOf(QRectF(double(minX), double(minY), double(maxX) - double(minX),
+                                                           double(maxY) - double(minY))));
+            m_outsideOf.push_back(-1);
+        } else {
+            QPolygonF mapped = MapLayerPolygon(polygon, false, W, H);
+            if (mapped.isEmpty())
+                continue;
+            m_boxes.push_back(layerdraw::PixelBoxOf(mapped));
+            m_outsideOf.push_back(m_outside.size());
+            m_outside.append(std::move(mapped));
+        }
+        m_polygonOf.push_back(i);
+    }
+
+    // Boxes that overlap share a cell of the grid: each cell's boxes are
+    // paired (or swept, where many crowd one cell).
+    const int n = int(m_boxes.size());
+    m_parent.resize(size_t(n));
+    std::iota(m_parent.begin(), m_parent.end(), 0);
+    const int cellsX = ((W + 1) >> kCellShift) + 2, cellsY = ((H + 1) >> kCellShift) + 2;
+    auto cellRange = [&](const PixelBox& b, int& x0, int& y0, int& x1, int& y1) {
+        // Boxes reach a pixel beyond the frame at most: -1 .. W.
+        x0 = (std::max(-1, std::min(W, b.left)) + 1) >> kCellShift;
+        x1 = (std::max(-1, std::min(W, b.right)) + 1) >> kCellShift;
+        y0 = (std::max(-1, std::min(H, b.top)) + 1) >> kCellShift;
+        y1 = (std::max(-1, std::min(H, b.bottom)) + 1) >> kCellShift;
+    };
+    m_cellStart.assign(size_t(cellsX) * size_t(cellsY) + 1, 0);
+    for (int i = 0; i < n; ++i) {
+        int x0, y0, x1, y1;
+        cellRange(m_boxes[size_t(i)], x0, y0, x1, y1);
+        for (int cy = y0; cy <= y1; ++cy)
+            for (int cx = x0; cx <= x1; ++cx)
+                ++m_cellStart[size_t(cy) * size_t(cellsX) + size_t(cx) + 1];
+    }
+    for (size_t c = 1; c < m_cellStart.size(); ++c)
+        m_cellStart[c] += m_cellStart[c - 1];
+    m_cellItems.resize(size_t(m_cellStart.back()));
+    m_work.assign(m_cellStart.begin(), m_cellStart.end() - 1);
+    for (int i = 0; i < n; ++i) {
+        int x0, y0, x1, y1;
+        cellRange(m_boxes[size_t(i)], x0, y0, x1, y1);
+        for (int cy = y0; cy <= y1; ++cy)
+            for (int cx = x0; cx <= x1; ++cx)
+                m_cellItems[size_t(m_work[size_t(cy) * size_t(cellsX) + size_t(cx)]++)] = i;
+    }
+    std::vector<int> active;
+    for (size_t c = 0; c + 1 < m_cellStart.size(); ++c) {
+        int* items = m_cellItems.data() + m_cellStart[c];
+        const int k = m_cellStart[c + 1] - m_cellStart[c];
+        if (k <= kPairedPerCell) {
+            for (int a = 0; a < k; ++a)
+                for (int b = a + 1; b < k; ++b)
+                    if (m_boxes[size_t(items[a])].overlaps(m_boxes[size_t(items[b])]))
+                        Unite(m_parent, items[a], items[b]);
+            continue;
+        }
+        std::sort(items, items + k, [this](int a, int b) { return m_boxes[size_t(a)].left < m_boxes[size_t(b)].left; });
+        active.clear();
+        for (int t = 0; t < k; ++t) {
+            const PixelBox& box = m_boxes[size_t(items[t])];
+            size_t kept = 0;
+            for (int j : active)
+                if (m_boxes[size_t(j)].right >= box.left) {
+                    active[kept++] = j;
+                    if (box.overlaps(m_boxes[size_t(j)]))
+                        Unite(m_parent, items[t], j);
+                }
+            active.resize(kept);
+            active.push_back(items[t]);
+        }
+    }
+    // Each group's members ascending, the groups in the order of their first.
+    m_work.assign(size_t(n), -1); // group of each root
+    m_groupStart.clear();
+    m_groupOf.resize(size_t(n));
+    for (int i = 0; i < n; ++i) {
+        const int root = Root(m_parent, i);
+        if (m_work[size_t(root)] < 0) {
+            m_work[size_t(root)] = int(m_groupStart.size());
+            m_groupStart.push_back(0);
+        }
+        m_groupOf[size_t(i)] = m_work[size_t(root)];
+        ++m_groupStart[size_t(m_groupOf[size_t(i)])];
+    }
+    int at = 0;
+    for (int& s : m_groupStart) {
+        const int count = s;
+        s = at;
+        at += count;
+    }
+    m_groupStart.push_back(n);
+    m_work.assign(m_groupStart.begin(), m_groupStart.end() - 1);
+    m_groupMembers.resize(size_t(n));
+    for (int i = 0; i < n; ++i)
+        m_groupMembers[size_t(m_work[size_t(m_groupOf[size_t(i)])]++)] = i;
+}
+
+void GroupedLitIslandCounter::DrawRuns(const QVector<SlicePolygon>& layer, const int* members, int count,
                                        const PixelBox& box, std::vector<LitRun>& runs)
 {
     const int W = m_frame.width(), H = m_frame.height();
@@ -81,19 +283,19 @@ void GroupedLitIslandCounter::DrawRuns(const QVector<SlicePolygon>& layer, const
     const int width = toRight ? W - ox : box.right + kReadMargin + 1 - ox;
     const int height = toBottom ? H - oy : box.bottom + kReadMargin + 1 - oy;
     QVector<QPolygonF> mapped;
-    mapped.reserve(int(members.size()));
+    mapped.reserve(count);
     std::vector<PixelBox> boxes;
-    boxes.reserve(members.size());
-    std::vector<int> all;
-    all.reserve(members.size());
+    boxes.reserve(size_t(count));
+    std::vector<int> all(static_cast<size_t>(count));
+    std::iota(all.begin(), all.end(), 0);
     const QPointF shift(ox, oy);
-    for (int m : members) {
+    for (int k = 0; k < count; ++k) {
+        const int m = members[k];
         QPolygonF p = m_outsideOf[size_t(m)] >= 0 ? m_outside[m_outsideOf[size_t(m)]]
                                                   : layer[m_polygonOf[size_t(m)]].toPolygonF();
         for (QPointF& q : p)
             q -= shift;
         boxes.push_back(layerdraw::PixelBoxOf(p));
-        all.push_back(int(mapped.size()));
         mapped.append(std::move(p));
     }
     QImage own;
@@ -119,26 +321,22 @@ void GroupedLitIslandCounter::DrawRuns(const QVector<SlicePolygon>& layer, const
     }
     layerdraw::DrawGroup(*painter, image, mapped, boxes, all);
     ++m_groupsDrawn;
-    // Eight pixels at a time where none is lit.
-    constexpr quint64 kHighBits = 0x0101010101010101ull * quint64(0xFF << (8 - kLayerImageBits) & 0xFF);
     const int n = read.width();
     for (int y = read.top(); y <= read.bottom(); ++y) {
         uchar* row = image->scanLine(y - oy);
-        for (int x = 0; x < n; ++x) {
-            if (x + 8 <= n) {
-                quint64 eight;
-                std::memcpy(&eight, row + x, sizeof eight);
-                if ((eight & kHighBits) == 0) {
-                    x += 7;
-                    continue;
-                }
-            }
-            if (!LitLevel(row[x]))
-                continue;
-            const int start = x;
-            while (x + 1 < n && LitLevel(row[x + 1]))
+        for (int x = 0; x < n;) {
+            while (x + 8 <= n && NoneLit(Eight(row + x)))
+                x += 8;
+            while (x < n && !LitLevel(row[x]))
                 ++x;
-            runs.push_back({y, start + ox, x + ox});
+            if (x >= n)
+                break;
+            const int start = x;
+            while (x + 8 <= n && AllLit(Eight(row + x)))
+                x += 8;
+            while (x < n && LitLevel(row[x]))
+                ++x;
+            runs.push_back({y, start + ox, x - 1 + ox});
         }
         if (image == m_scratch.get())
             std::memset(row, 0, size_t(n)); // black again for the next group
@@ -147,102 +345,72 @@ void GroupedLitIslandCounter::DrawRuns(const QVector<SlicePolygon>& layer, const
 
 void GroupedLitIslandCounter::LayerRuns(const QVector<SlicePolygon>& layer, bool keep, std::vector<LitRun>& runs)
 {
-    const int W = m_frame.width(), H = m_frame.height();
-    runs.clear();
-    m_boxes.clear();
-    m_polygonOf.clear();
-    m_outside.clear();
-    m_outsideOf.clear();
-    for (int i = 0; i < layer.size(); ++i) {
-        const SlicePolygon& polygon = layer[i];
-        if (polygon.isEmpty())
-            continue;
-        // As the renderer maps it: a polygon within the frame as it is,
-        // one reaching out of it cut at its edges.
-        bool within = true;
-        for (const SlicePoint& p : polygon) {
-            const double x = double(p.x), y = double(p.y);
-            if (!(x >= 0 && x <= W && y >= 0 && y <= H)) {
-                within = false;
-                break;
-            }
-        }
-        if (within) {
-            m_boxes.push_back(layerdraw::PixelBoxOf(polygon.boundingRect()));
-            m_outsideOf.push_back(-1);
-        } else {
-            QPolygonF mapped = MapLayerPolygon(polygon, false, W, H);
-            if (mapped.isEmpty())
-                continue;
-            m_boxes.push_back(layerdraw::PixelBoxOf(mapped));
-            m_outsideOf.push_back(m_outside.size());
-            m_outside.append(std::move(mapped));
-        }
-        m_polygonOf.push_back(i);
-    }
-
+    GroupLayer(layer);
+    m_making.Clear();
     m_unsorted.clear();
-    for (const std::vector<int>& members : layerdraw::GroupByOverlap(m_boxes)) {
-        PixelBox box{INT_MAX, INT_MAX, INT_MIN, INT_MIN};
-        for (int m : members) {
-            const PixelBox& b = m_boxes[size_t(m)];
-            box = {std::min(box.left, b.left), std::min(box.top, b.top), std::max(box.right, b.right),
-                   std::max(box.bottom, b.bottom)};
-        }
+    std::vector<LitRun>& made = keep ? m_making.runs : m_unsorted;
+    const int groups = int(m_groupStart.size()) - 1;
+    for (int g = 0; g < groups; ++g) {
+        const int* members = m_groupMembers.data() + m_groupStart[size_t(g)];
+        const int count = m_groupStart[size_t(g) + 1] - m_groupStart[size_t(g)];
+        m_memberPolygons.resize(size_t(count));
+        for (int k = 0; k < count; ++k)
+            m_memberPolygons[size_t(k)] = &layer[m_polygonOf[size_t(members[k])]];
+        const size_t firstRun = made.size();
         quint64 key = 0;
+        bool have = false;
         if (keep) {
-            key = MembersKey(layer, m_polygonOf, members);
-            const auto range = m_kept.equal_range(key);
-            auto found = range.second;
-            for (auto it = range.first; it != range.second && found == range.second; ++it) {
-                const Group& g = it->second;
-                bool same = g.members.size() == members.size();
-                for (size_t k = 0; same && k < members.size(); ++k)
-                    same = SameStorage(g.members[k], layer[m_polygonOf[size_t(members[k])]]);
-                if (same)
-                    found = it;
-            }
-            if (found != range.second) {
-                found->second.used = m_layer;
-                m_unsorted.insert(m_unsorted.end(), found->second.runs.begin(), found->second.runs.end());
+            key = KeyOf(m_memberPolygons.data(), count);
+            const int found = m_kept.Find(key, m_memberPolygons.data(), count);
+            if (found >= 0) {
+                const Groups::Group& was = m_kept.groups[size_t(found)];
+                made.insert(made.end(), m_kept.runs.begin() + was.firstRun,
+                            m_kept.runs.begin() + was.firstRun + was.runCount);
                 ++m_groupsKept;
-                continue;
+                have = true;
             }
         }
-        const size_t first = m_unsorted.size();
-        DrawRuns(layer, members, box, m_unsorted);
+        if (!have) {
+            PixelBox box{INT_MAX, INT_MAX, INT_MIN, INT_MIN};
+            for (int k = 0; k < count; ++k) {
+                const PixelBox& b = m_boxes[size_t(members[k])];
+                box = {std::min(box.left, b.left), std::min(box.top, b.top), std::max(box.right, b.right),
+                       std::max(box.bottom, b.bottom)};
+            }
+            DrawRuns(layer, members, count, box, made);
+        }
         if (keep) {
-            Group g;
-            g.members.reserve(members.size());
-            for (int m : members)
-                g.members.push_back(layer[m_polygonOf[size_t(m)]]);
-            g.runs.assign(m_unsorted.begin() + long(first), m_unsorted.end());
-            g.used = m_layer;
-            m_kept.emplace(key, std::move(g));
+            m_making.groups.push_back({key, int(m_making.members.size()), count, int(firstRun),
+                                       int(made.size() - firstRun)});
+            for (const SlicePolygon* p : m_memberPolygons)
+                m_making.members.push_back(*p);
         }
     }
-    if (keep)
-        for (auto it = m_kept.begin(); it != m_kept.end();)
-            it = it->second.used == m_layer ? std::next(it) : m_kept.erase(it);
+    if (keep) {
+        m_making.Index();
+        std::swap(m_kept, m_making); // the ground of the next layer's lookups
+    }
+    const std::vector<LitRun>& source = keep ? m_kept.runs : m_unsorted;
 
     // In row order: by row, each group's runs kept in their order; groups
     // whose boxes interleave in a row are put in order there.
-    std::vector<int> start(size_t(H) + 1, 0);
-    for (const LitRun& r : m_unsorted)
-        ++start[size_t(r.y) + 1];
+    const int H = m_frame.height();
+    m_rowStart.assign(size_t(H) + 1, 0);
+    for (const LitRun& r : source)
+        ++m_rowStart[size_t(r.y) + 1];
     for (int y = 0; y < H; ++y)
-        start[size_t(y) + 1] += start[size_t(y)];
-    runs.resize(m_unsorted.size());
-    for (const LitRun& r : m_unsorted)
-        runs[size_t(start[size_t(r.y)]++)] = r;
-    // start[y] is now where row y + 1 begins.
+        m_rowStart[size_t(y) + 1] += m_rowStart[size_t(y)];
+    runs.resize(source.size());
+    for (const LitRun& r : source)
+        runs[size_t(m_rowStart[size_t(r.y)]++)] = r;
+    // m_rowStart[y] is now where row y + 1 begins.
     for (size_t i = 1; i < runs.size(); ++i) {
         if (runs[i].y != runs[i - 1].y || runs[i].x0 > runs[i - 1].x1)
             continue;
         const int y = runs[i].y;
-        const auto from = runs.begin() + (y > 0 ? start[size_t(y) - 1] : 0), to = runs.begin() + start[size_t(y)];
+        const auto from = runs.begin() + (y > 0 ? m_rowStart[size_t(y) - 1] : 0), to = runs.begin() + m_rowStart[size_t(y)];
         std::sort(from, to, [](const LitRun& a, const LitRun& b) { return a.x0 < b.x0; });
-        i = size_t(start[size_t(y)]);
+        i = size_t(m_rowStart[size_t(y)]);
     }
     // Groups lighting neighbouring pixels of a row make one run there, as
     // one drawing of the layer would.
@@ -259,7 +427,6 @@ void GroupedLitIslandCounter::LayerRuns(const QVector<SlicePolygon>& layer, bool
 
 void GroupedLitIslandCounter::AddLayer(const QVector<SlicePolygon>& layer, bool count, std::vector<QPoint>& islands)
 {
-    ++m_layer;
     LayerRuns(layer, true, m_here);
     JudgeLitRuns(m_here, count && m_hasBelow ? &m_below : nullptr, m_regionOf, &islands);
     // This layer is the ground of the next (and where LightIslands looks).

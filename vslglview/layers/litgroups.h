@@ -6,7 +6,6 @@
 #include <QSize>
 
 #include <memory>
-#include <unordered_map>
 #include <vector>
 
 class QPainter;
@@ -42,16 +41,31 @@ public:
 
 private:
     using PixelBox = layerdraw::PixelBox;
-    struct Group {
-        std::vector<SlicePolygon> members; // hold their points: a pointer names them while kept
-        std::vector<LitRun> runs;          // in row order
-        int used = 0;                      // the layer it was last in
+    // The groups of one layer: each names its polygons (the copies hold
+    // their points, so a pointer to them names them while kept) and its lit
+    // runs, in row order, as ranges of flat lists.
+    struct Groups {
+        std::vector<SlicePolygon> members;
+        std::vector<LitRun> runs;
+        struct Group {
+            quint64 key;
+            int firstMember, memberCount;
+            int firstRun, runCount;
+        };
+        std::vector<Group> groups;
+        std::vector<int> table; // open addressing on the keys: group index, -1
+        void Clear();
+        void Index();
+        int Find(quint64 key, const SlicePolygon* const* members, int count) const;
     };
     // The lit runs of `layer` into `runs`, in row order; with `keep`, the
     // groups are looked up among those of the layer before, and kept.
     void LayerRuns(const QVector<SlicePolygon>& layer, bool keep, std::vector<LitRun>& runs);
-    // Draws the polygons `members` of `layer` and appends the lit runs.
-    void DrawRuns(const QVector<SlicePolygon>& layer, const std::vector<int>& members, const PixelBox& box,
+    // Boxes every polygon of the layer and groups them as the renderer does.
+    void GroupLayer(const QVector<SlicePolygon>& layer);
+    // Draws the boxed polygons `members` (box: theirs together) and
+    // appends the lit runs, in row order.
+    void DrawRuns(const QVector<SlicePolygon>& layer, const int* members, int count, const PixelBox& box,
                   std::vector<LitRun>& runs);
     bool Scratch(int width, int height);
 
@@ -59,18 +73,22 @@ private:
     // Black but while a group is drawn; grown when a group needs more.
     std::unique_ptr<QImage> m_scratch;
     std::unique_ptr<QPainter> m_painter;
-    std::unordered_multimap<quint64, Group> m_kept;
-    int m_layer = 0;
+    Groups m_kept, m_making; // the layer before's groups, this layer's
     long m_groupsDrawn = 0, m_groupsKept = 0;
     bool m_hasBelow = false;
     std::vector<LitRun> m_below, m_here;
     std::vector<int> m_regionOf; // of m_below
-    // Per layer, reused.
+    // Per layer, reused: the boxed polygons and their groups.
     std::vector<PixelBox> m_boxes;
-    std::vector<int> m_polygonOf; // layer index of each boxed polygon
+    std::vector<int> m_polygonOf;  // layer index of each boxed polygon
     QVector<QPolygonF> m_outside;  // mapped polygons reaching out of the frame
     std::vector<int> m_outsideOf;  // index in m_outside of each boxed polygon, -1
+    std::vector<int> m_groupMembers, m_groupStart; // boxed polygons by group, ascending; where each group starts
+    std::vector<int> m_groupOf;
+    std::vector<int> m_parent, m_cellStart, m_cellItems, m_work;
+    std::vector<const SlicePolygon*> m_memberPolygons;
     std::vector<LitRun> m_unsorted;
+    std::vector<int> m_rowStart;
 };
 
 } // namespace layers
