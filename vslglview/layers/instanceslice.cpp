@@ -218,9 +218,6 @@ void CountLitIslands(const InstanceSliceJob& job, const SliceLayers& layers, int
     const double seconds = SecondsSince(started);
     r.islandSeconds += seconds;
     r.seconds += seconds;
-    if constexpr (std::is_same<Counter, GroupedLitIslandCounter>::value)
-        if (getenv("DEBUG_GROUPS"))
-            fprintf(stderr, "run %d-%d drawn %ld kept %ld secs %.3f\n", from, to, counter.groupsDrawn(), counter.groupsKept(), seconds);
 }
 
 
