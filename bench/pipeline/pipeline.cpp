@@ -323,7 +323,9 @@ int main(int argc, char** argv)
         std::fflush(stdout);
     }
 
-    // Islands per instance, counted by each slice job as it makes the layers.
+    // Islands per instance, counted by each slice job as it makes the layers,
+    // in the frame the file stores them in.
+    scene.m_bImageRotate = o.rotate;
     for (VSLModelPainter* p : scene.instances())
         p->m_bCountSliceIslands = true;
     scene.setCountSliceIslands(true);

@@ -168,14 +168,16 @@ void SliceChunk(const InstanceSliceJob& job, int from, int to, QVector<SlicePoly
     r.seconds = SecondsSince(started);
 }
 
-LitIslandCounter MakeCounter(const SliceLayers& layers, int from, int to, const QSize& frame, LitIslandCounter*)
+LitIslandCounter MakeCounter(const SliceLayers& layers, int from, int to, const QSize& frame, bool turned,
+                             LitIslandCounter*)
 {
-    return LitIslandCounter(frame, LitArea(layers, from - 1, to, frame));
+    return LitIslandCounter(frame, turned ? QRect() : LitArea(layers, from - 1, to, frame), turned);
 }
 
-GroupedLitIslandCounter MakeCounter(const SliceLayers&, int, int, const QSize& frame, GroupedLitIslandCounter*)
+GroupedLitIslandCounter MakeCounter(const SliceLayers&, int, int, const QSize& frame, bool turned,
+                                    GroupedLitIslandCounter*)
 {
-    return GroupedLitIslandCounter(frame);
+    return GroupedLitIslandCounter(frame, turned);
 }
 
 // The islands of the finished layers [from, to) as the print file lights
@@ -184,8 +186,10 @@ template <class Counter>
 void CountLitIslands(const InstanceSliceJob& job, const SliceLayers& layers, int from, int to, ChunkResult& r)
 {
     const Clock::time_point started = Clock::now();
-    const QSize frame(job.mapping.xResolution, job.mapping.yResolution);
-    Counter counter = MakeCounter(layers, from, to, frame, static_cast<Counter*>(nullptr));
+    // In the frame the file stores the layers in.
+    const QSize frame = job.turned ? QSize(job.mapping.yResolution, job.mapping.xResolution)
+                                   : QSize(job.mapping.xResolution, job.mapping.yResolution);
+    Counter counter = MakeCounter(layers, from, to, frame, job.turned, static_cast<Counter*>(nullptr));
     std::vector<QPoint> islands;
     if (from > 0)
         counter.AddLayer(layers[from - 1], false, islands);
@@ -201,11 +205,13 @@ void CountLitIslands(const InstanceSliceJob& job, const SliceLayers& layers, int
             model.append(OutlineToPixels(outline, job.mapping));
         const std::vector<bool> lit = counter.LightIslands(model, islands);
         for (size_t k = 0; k < islands.size(); ++k) {
-            const QPoint& at = islands[k];
-            // The middle of the pixel, back in 1/1000 mm.
+            // The middle of the pixel, in the layers' own frame (turned,
+            // (x, y) was drawn at (H - y, x)), back in 1/1000 mm.
+            const QPointF at = job.turned ? QPointF(islands[k].y() + 0.5, frame.width() - (islands[k].x() + 0.5))
+                                          : QPointF(islands[k].x() + 0.5, islands[k].y() + 0.5);
             const ClipperLib::IntPoint where(
-                ClipperLib::cInt(std::llround((at.x() + 0.5 - hx) * 1000.0 / double(job.mapping.dotsPerMmX))),
-                ClipperLib::cInt(std::llround((at.y() + 0.5 - hy) * 1000.0 / double(job.mapping.dotsPerMmY))));
+                ClipperLib::cInt(std::llround((at.x() - hx) * 1000.0 / double(job.mapping.dotsPerMmX))),
+                ClipperLib::cInt(std::llround((at.y() - hy) * 1000.0 / double(job.mapping.dotsPerMmY))));
             if (lit[k]) {
                 ++r.islands.model;
                 r.islands.modelAt.append(qMakePair(layer, where));

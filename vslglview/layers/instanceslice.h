@@ -32,6 +32,9 @@ struct InstanceSliceJob {
     // GroupedLitIslandCounter). What the window tells the user, at a share
     // of the cost.
     bool countLitIslandsByGroups = false;
+    // The islands are those of the layers drawn a quarter turned, as the
+    // file of a printer model that turns its image stores them.
+    bool turned = false;
     int workers = 0; // 0: one per core, at most 8
     // Set: the run ends before the next layer and publishes nothing.
     const std::atomic<bool>* stop = nullptr;

@@ -106,7 +106,9 @@ int GroupedLitIslandCounter::Groups::Find(quint64 key, const SlicePolygon* const
     return -1;
 }
 
-GroupedLitIslandCounter::GroupedLitIslandCounter(const QSize& frame) : m_frame(frame) {}
+GroupedLitIslandCounter::GroupedLitIslandCounter(const QSize& frame, bool turned) : m_frame(frame), m_turned(turned)
+{
+}
 
 GroupedLitIslandCounter::~GroupedLitIslandCounter()
 {
@@ -148,12 +150,15 @@ void GroupedLitIslandCounter::GroupLayer(const QVector<SlicePolygon>& layer)
             continue;
         // As the renderer maps it: a polygon within the frame as it is,
         // one reaching out of it cut at its edges. Its box as
-        // SlicePolygon::boundingRect gives it, in the same pass.
+        // SlicePolygon::boundingRect gives it, in the same pass. Turned,
+        // (x, y) lands at (W - y, x), within the frame where (x, y) lies
+        // within the layers' own.
+        const double ownW = m_turned ? H : W, ownH = m_turned ? W : H;
         bool within = true;
         float minX = polygon.constData()[0].x, maxX = minX, minY = polygon.constData()[0].y, maxY = minY;
         for (const SlicePoint& p : polygon) {
             const double x = double(p.x), y = double(p.y);
-            if (!(x >= 0 && x <= W && y >= 0 && y <= H)) {
+            if (!(x >= 0 && x <= ownW && y >= 0 && y <= ownH)) {
                 within = false;
                 break;
             }
@@ -166,12 +171,18 @@ void GroupedLitIslandCounter::GroupLayer(const QVector<SlicePolygon>& layer)
             else if (p.y > maxY)
                 maxY = p.y;
         }
-        if (within) {
+        if (within && m_turned) {
+            // W - y is exact in double.
+            const double left = double(W) - double(maxY), right = double(W) - double(minY);
+            m_boxes.push_back(layerdraw::PixelBoxOf(
+                QRectF(left, double(minX), right - left, double(maxX) - double(minX))));
+            m_outsideOf.push_back(-1);
+        } else if (within) {
             m_boxes.push_back(layerdraw::PixelBoxOf(QRectF(double(minX), double(minY), double(maxX) - double(minX),
                                                            double(maxY) - double(minY))));
             m_outsideOf.push_back(-1);
         } else {
-            QPolygonF mapped = MapLayerPolygon(polygon, false, W, H);
+            QPolygonF mapped = MapLayerPolygon(polygon, m_turned, W, H);
             if (mapped.isEmpty())
                 continue;
             m_boxes.push_back(layerdraw::PixelBoxOf(mapped));
@@ -291,10 +302,18 @@ void GroupedLitIslandCounter::DrawRuns(const QVector<SlicePolygon>& layer, const
     const QPointF shift(ox, oy);
     for (int k = 0; k < count; ++k) {
         const int m = members[k];
-        QPolygonF p = m_outsideOf[size_t(m)] >= 0 ? m_outside[m_outsideOf[size_t(m)]]
-                                                  : layer[m_polygonOf[size_t(m)]].toPolygonF();
-        for (QPointF& q : p)
-            q -= shift;
+        QPolygonF p;
+        if (m_outsideOf[size_t(m)] >= 0) {
+            p = m_outside[m_outsideOf[size_t(m)]];
+            for (QPointF& q : p)
+                q -= shift;
+        } else {
+            const SlicePolygon& polygon = layer[m_polygonOf[size_t(m)]];
+            p.reserve(polygon.size());
+            for (const SlicePoint& q : polygon)
+                p.append(m_turned ? QPointF(double(W) - double(q.y) - shift.x(), double(q.x) - shift.y())
+                                  : QPointF(double(q.x) - shift.x(), double(q.y) - shift.y()));
+        }
         boxes.push_back(layerdraw::PixelBoxOf(p));
         mapped.append(std::move(p));
     }

@@ -23,7 +23,8 @@ namespace layers {
 class GroupedLitIslandCounter {
 public:
     // `frame`: the layers' pixel frame (nothing outside it is printed).
-    explicit GroupedLitIslandCounter(const QSize& frame);
+    // `turned`: as LitIslandCounter's: `frame` is then the turned frame.
+    explicit GroupedLitIslandCounter(const QSize& frame, bool turned = false);
     ~GroupedLitIslandCounter();
     GroupedLitIslandCounter(const GroupedLitIslandCounter&) = delete;
     GroupedLitIslandCounter& operator=(const GroupedLitIslandCounter&) = delete;
@@ -70,6 +71,7 @@ private:
     bool Scratch(int width, int height);
 
     QSize m_frame;
+    bool m_turned = false;
     // Black but while a group is drawn; grown when a group needs more.
     std::unique_ptr<QImage> m_scratch;
     std::unique_ptr<QPainter> m_painter;

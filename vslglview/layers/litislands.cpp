@@ -46,8 +46,9 @@ QRect LitArea(const SliceLayers& layers, int from, int to, const QSize& frame)
     return box & QRect(QPoint(0, 0), frame);
 }
 
-LitIslandCounter::LitIslandCounter(const QSize& frame, const QRect& area)
-    : m_frame(frame), m_area(area & QRect(QPoint(0, 0), frame))
+LitIslandCounter::LitIslandCounter(const QSize& frame, const QRect& area, bool turned)
+    : m_frame(frame), m_area((turned ? QRect(QPoint(0, 0), frame) : area) & QRect(QPoint(0, 0), frame)),
+      m_turned(turned)
 {
     if (m_area.isEmpty())
         return;
@@ -68,6 +69,11 @@ bool LitIslandCounter::Draw(const QVector<SlicePolygon>& layer)
 {
     if (!m_painter || !m_painter->isActive())
         return false;
+    if (m_turned) {
+        // As the file's writer draws it.
+        m_litBox = RenderLayer(*m_painter, layer, true, m_frame.width(), m_frame.height(), m_litBox);
+        return true;
+    }
     // Whole pixels: the renderer sees the same fractions as in the frame
     // (a float less a whole number below it, under 2^24, is exact).
     const float dx = float(m_area.left()), dy = float(m_area.top());

@@ -41,7 +41,10 @@ public:
     // `frame`: the layers' pixel frame (nothing outside it is printed).
     // `area`: the box of the frame the counter draws, which must hold what
     // the layers handed over light in the frame, with a margin (LitArea).
-    LitIslandCounter(const QSize& frame, const QRect& area);
+    // `turned`: the layers are drawn a quarter turned into `frame` (the
+    // layers' own frame turned), as the file of a printer model that turns
+    // its image stores them, always into the whole frame.
+    LitIslandCounter(const QSize& frame, const QRect& area, bool turned = false);
     ~LitIslandCounter();
     LitIslandCounter(const LitIslandCounter&) = delete;
     LitIslandCounter& operator=(const LitIslandCounter&) = delete;
@@ -65,6 +68,7 @@ private:
 
     QSize m_frame;
     QRect m_area;
+    bool m_turned = false;
     std::unique_ptr<QImage> m_image;
     std::unique_ptr<QPainter> m_painter;
     QRect m_litBox;      // image pixels outside which the image is black

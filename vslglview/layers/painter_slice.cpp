@@ -87,6 +87,7 @@ void VSLModelPainter::SliceModelPainterX(float base)
     job.countIslands = m_bCountSliceIslands;
     job.countOutlineIslands = m_bCountSliceIslands;
     job.countLitIslandsByGroups = m_bCheckSliceIslands;
+    job.turned = m_pScene && m_pScene->m_bImageRotate;
     job.workers = m_nSliceWorkers;
     job.stop = &m_bStopSlice;
     job.beforeLayer = m_fnSliceLayer;
