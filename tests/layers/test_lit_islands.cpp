@@ -221,9 +221,15 @@ TEST(LitIslands, JoinAtCornersAndLightWhatTheFileLights)
 // the frame. The counter that draws only what changed finds the lit pixels
 // of each whole layer drawn into the frame as the file's writer draws it,
 // pixel for pixel, and the same islands, each judged model or not alike.
-TEST(LitIslands, CountedByGroupsAreThoseOfEachWholeLayer)
+// Also with the layers turned, as a printer model that turns its image
+// stores them.
+class LitIslandsByGroups : public ::testing::TestWithParam<bool> {};
+
+TEST_P(LitIslandsByGroups, AreThoseOfEachWholeLayer)
 {
-    constexpr int W = 160, H = 120;
+    const bool turned = GetParam();
+    // The layers' frame is 160 x 120; turned, the pixels stand 120 x 160.
+    const int W = turned ? 120 : 160, H = turned ? 160 : 120;
     const QSize frame(W, H);
     auto lit = [&](const QVector<SlicePolygon>& layer) {
         QImage image(W, H, QImage::Format_Grayscale8);
@@ -231,7 +237,7 @@ TEST(LitIslands, CountedByGroupsAreThoseOfEachWholeLayer)
         QPainter painter(&image);
         painter.setRenderHint(QPainter::Antialiasing, true);
         painter.setPen(Qt::NoPen);
-        RenderLayer(painter, layer, false, W, H, QRect());
+        RenderLayer(painter, layer, turned, W, H, QRect());
         painter.end();
         std::vector<char> cells(size_t(W) * H);
         for (int y = 0; y < H; ++y)
@@ -251,6 +257,7 @@ TEST(LitIslands, CountedByGroupsAreThoseOfEachWholeLayer)
             p.append(float(cx + r * std::cos(k * M_PI / 8)), float(cy + r * std::sin(k * M_PI / 8)));
         return p;
     };
+    const int ownW = 160, ownH = 120;
     std::mt19937 random(5);
     auto uniform = [&](double a, double b) { return std::uniform_real_distribution<double>(a, b)(random); };
     int islands = 0, keptGroups = 0, drawnGroups = 0;
@@ -261,7 +268,7 @@ TEST(LitIslands, CountedByGroupsAreThoseOfEachWholeLayer)
         // Columns standing through every layer, their outline shared.
         std::vector<SlicePolygon> columns;
         for (int c = 0; c < 40; ++c)
-            columns.push_back(circle(uniform(4, W - 4), uniform(4, H - 4), uniform(0.8, 4)));
+            columns.push_back(circle(uniform(4, ownW - 4), uniform(4, ownH - 4), uniform(0.8, 4)));
         for (int L = 0; L < kLayers; ++L) {
             QVector<SlicePolygon>& layer = layers[size_t(L)];
             for (SlicePolygon& c : columns) {
@@ -276,7 +283,7 @@ TEST(LitIslands, CountedByGroupsAreThoseOfEachWholeLayer)
         for (int f = 0; f < 10; ++f) {
             // A wall starting on a sliver (or a faint foot) of the layer below.
             const int L = std::uniform_int_distribution<int>(1, kLayers - 2)(random);
-            const double x = uniform(-3, W - 10), y = uniform(-3, H - 10), length = uniform(3, 30);
+            const double x = uniform(-3, ownW - 10), y = uniform(-3, ownH - 10), length = uniform(3, 30);
             const double widths[] = {0.002, 0.02, 0.05, 0.07, 0.3};
             const double sliver = widths[std::uniform_int_distribution<int>(0, 4)(random)];
             const bool across = uniform(0, 1) < 0.5;
@@ -288,21 +295,21 @@ TEST(LitIslands, CountedByGroupsAreThoseOfEachWholeLayer)
         for (int b = 0; b < 4; ++b) {
             // A leaning wall, a ring, a row of squares touching at their sides.
             const int L = std::uniform_int_distribution<int>(0, kLayers - 4)(random);
-            double x = uniform(-20, W), y = uniform(-20, H);
+            double x = uniform(-20, ownW), y = uniform(-20, ownH);
             const double step = uniform(-0.7, 0.7);
             for (int k = L; k < L + 3; ++k, x += step)
                 layers[size_t(k)].append(rect(x, y, x + uniform(1, 25), y + uniform(1, 25)));
-            const double cx = uniform(10, W - 10), cy = uniform(10, H - 10);
+            const double cx = uniform(10, ownW - 10), cy = uniform(10, ownH - 10);
             layers[size_t(L + 1)].append(circle(cx, cy, 9));
             layers[size_t(L + 1)].append(circle(cx, cy, 5.5));
             // Now and then up to the frame's right or bottom edge.
-            const double rx = uniform(-5, W - 60), ry = uniform(0, H - 1), side = uniform(1.5, 2.5);
+            const double rx = uniform(-5, ownW - 60), ry = uniform(0, ownH - 1), side = uniform(1.5, 2.5);
             for (int k = 0; k < 40; ++k)
                 layers[size_t(L + 2)].append(rect(rx + k * side, ry, rx + (k + 1) * side, ry + side));
         }
 
-        layers::GroupedLitIslandCounter byGroups(frame);
-        layers::LitIslandCounter whole(frame, QRect(QPoint(0, 0), frame));
+        layers::GroupedLitIslandCounter byGroups(frame, turned);
+        layers::LitIslandCounter whole(frame, QRect(QPoint(0, 0), frame), turned);
         std::vector<char> below;
         for (int L = 0; L < kLayers; ++L) {
             SCOPED_TRACE(L);
@@ -341,5 +348,7 @@ TEST(LitIslands, CountedByGroupsAreThoseOfEachWholeLayer)
     EXPECT_GT(islands, 60) << "islands to count";
     EXPECT_GT(keptGroups, drawnGroups) << "what repeats is taken over";
 }
+
+INSTANTIATE_TEST_SUITE_P(AsStoredAndTurned, LitIslandsByGroups, ::testing::Bool());
 
 } // namespace
