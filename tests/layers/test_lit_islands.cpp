@@ -137,6 +137,88 @@ TEST(LitIslands, AreThoseOfEachWholeLayerDrawnIntoTheFrame)
     EXPECT_GT(islands, 30) << "islands to count";
 }
 
+// The job as the window's Slice asks for its count.
+layers::InstanceSliceJob AsTheWindowCounts(layers::InstanceSliceJob job)
+{
+    job.countIslands = false;
+    job.countOutlineIslands = false;
+    job.countLitIslandsByGroups = true;
+    return job;
+}
+
+// Walls whose foot is a sliver of the layer below, a hundredth to a
+// sixteenth of a pixel wide and millimetres long: its outline holds the
+// wall's up, its pixels light nothing (or too faintly to cure), so the wall
+// starts in mid-air. Among blocks that lean, stack and hang: the window's
+// count is that of each whole layer drawn into the frame, by one worker and
+// by several.
+TEST(LitIslands, TheWindowsCountHoldsWallsOnSliversThatLightNothing)
+{
+    std::mt19937 random(23);
+    std::uniform_int_distribution<int> at(-6000, 5000), size(150, 2500), height(1, 4), step(-120, 120);
+    std::uniform_int_distribution<int> length(3000, 8000), sliver(1, 6), wall(150, 800);
+    int islands = 0, onSlivers = 0;
+    for (int round = 0; round < 12; ++round) {
+        SCOPED_TRACE(round);
+        const int layerCount = 24;
+        QVector<Paths> model(layerCount);
+        for (int block = 0; block < 8; ++block) {
+            int x0 = at(random), y0 = at(random) * 3 / 4;
+            const int w = size(random), h = size(random);
+            const int from = std::uniform_int_distribution<int>(0, layerCount - 1)(random);
+            const int to = std::min(layerCount, from + height(random));
+            for (int L = from; L < to; ++L) {
+                model[L].push_back(Rect(x0, y0, x0 + w, y0 + h));
+                x0 += step(random);
+            }
+        }
+        std::vector<int> footLayers;
+        for (int foot = 0; foot < 6; ++foot) {
+            const int L = std::uniform_int_distribution<int>(0, layerCount - 3)(random);
+            const int x0 = at(random), y0 = at(random) * 3 / 4, n = length(random), thin = sliver(random),
+                      thick = wall(random);
+            const bool across = foot % 2 == 0;
+            model[L].push_back(across ? Rect(x0, y0, x0 + n, y0 + thin) : Rect(x0, y0, x0 + thin, y0 + n));
+            for (int k = L + 1; k < std::min(layerCount, L + 3); ++k)
+                model[k].push_back(across ? Rect(x0, y0, x0 + n, y0 + thick) : Rect(x0, y0, x0 + thick, y0 + n));
+            footLayers.push_back(L + 1);
+        }
+        for (Paths& layer : model) {
+            Paths united;
+            ClipperLib::Clipper c;
+            c.AddPaths(layer, ClipperLib::ptSubject, true);
+            c.Execute(ClipperLib::ctUnion, united, ClipperLib::pftNonZero, ClipperLib::pftNonZero);
+            layer.swap(united);
+        }
+        const ShellLayerContours contours(1, model);
+        layers::InstanceSliceJob job;
+        job.contours = &contours;
+        job.layerCount = layerCount;
+        job.mapping = layers::PixelMapping{kWidth, kHeight, 10.f, 10.f};
+        job.workers = 1;
+        const layers::InstanceSlice slice = layers::SliceInstanceLayers(AsTheWindowCounts(job));
+        ASSERT_EQ(slice.layers.size(), layerCount);
+        Places expected;
+        std::vector<char> below = LitCells(slice.layers[0]);
+        for (int L = 1; L < layerCount; ++L) {
+            const std::vector<char> here = LitCells(slice.layers[L]);
+            std::vector<int> first;
+            layercheck::FloatingRegions(here, below, kWidth, kHeight, 8, &first);
+            for (int c : first)
+                expected.push_back({L, {c % kWidth, c / kWidth}});
+            below = here;
+        }
+        EXPECT_EQ(Counted(slice.islands), expected) << "one worker";
+        job.workers = 4;
+        EXPECT_EQ(Counted(layers::SliceInstanceLayers(AsTheWindowCounts(job)).islands), expected) << "four workers";
+        islands += int(expected.size());
+        for (const auto& island : expected)
+            onSlivers += std::count(footLayers.begin(), footLayers.end(), island.first) > 0;
+    }
+    EXPECT_GT(islands, 40) << "islands to count";
+    EXPECT_GT(onSlivers, 20) << "walls on slivers among them";
+}
+
 // Of a field of islands of one layer (a plate of points hanging down), the
 // ones the model's own polygons light: each judged, with one drawing.
 TEST(LitIslands, EveryIslandOfAFieldIsJudgedModelOrNot)
