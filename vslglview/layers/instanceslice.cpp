@@ -203,11 +203,14 @@ void CountLitIslands(const InstanceSliceJob& job, const SliceLayers& layers, int
         QVector<SlicePolygon> model;
         for (const ClipperLib::Path& outline : ModelLayerOutlines(*job.contours, layer, job.slicedOpen))
             model.append(OutlineToPixels(outline, job.mapping));
+        // Turned, each is told where it starts in the layers' own rows.
+        const std::vector<QPoint> starts =
+            job.turned ? FirstPixelsUnturned(counter.litRuns(), counter.regionOf(), islands) : islands;
         const std::vector<bool> lit = counter.LightIslands(model, islands);
         for (size_t k = 0; k < islands.size(); ++k) {
             // The middle of the pixel, in the layers' own frame (turned,
             // (x, y) was drawn at (H - y, x)), back in 1/1000 mm.
-            const QPointF at = job.turned ? QPointF(islands[k].y() + 0.5, frame.width() - (islands[k].x() + 0.5))
+            const QPointF at = job.turned ? QPointF(starts[k].y() + 0.5, frame.width() - (starts[k].x() + 0.5))
                                           : QPointF(islands[k].x() + 0.5, islands[k].y() + 0.5);
             const ClipperLib::IntPoint where(
                 ClipperLib::cInt(std::llround((at.x() - hx) * 1000.0 / double(job.mapping.dotsPerMmX))),

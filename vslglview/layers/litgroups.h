@@ -36,6 +36,7 @@ public:
 
     // The lit runs of the layer last handed over, in row order.
     const std::vector<LitRun>& litRuns() const { return m_below; }
+    const std::vector<int>& regionOf() const { return m_regionOf; }
     // Groups drawn so far, and groups taken from the layer before.
     long groupsDrawn() const { return m_groupsDrawn; }
     long groupsKept() const { return m_groupsKept; }

@@ -182,6 +182,33 @@ std::vector<bool> IslandsMeeting(const std::vector<LitRun>& runs, const std::vec
     return met;
 }
 
+std::vector<QPoint> FirstPixelsUnturned(const std::vector<LitRun>& runs, const std::vector<int>& regionOf,
+                                        const std::vector<QPoint>& islands)
+{
+    std::vector<QPoint> first(islands);
+    std::unordered_map<int, size_t> islandOfRegion; // region -> index in `islands`
+    {
+        std::unordered_map<qint64, size_t> islandAt;
+        for (size_t k = 0; k < islands.size(); ++k)
+            islandAt.emplace(qint64(islands[k].y()) << 32 | quint32(islands[k].x()), k);
+        for (size_t i = 0; i < runs.size(); ++i) {
+            const auto it = islandAt.find(qint64(runs[i].y) << 32 | quint32(runs[i].x0));
+            if (it != islandAt.end() && regionOf[i] == int(i))
+                islandOfRegion.emplace(int(i), it->second);
+        }
+    }
+    for (size_t i = 0; i < runs.size(); ++i) {
+        const auto it = islandOfRegion.find(regionOf[i]);
+        if (it == islandOfRegion.end())
+            continue;
+        QPoint& p = first[it->second];
+        // Rows come in order: a later run of the same reach lies lower.
+        if (runs[i].x1 > p.x())
+            p = QPoint(runs[i].x1, runs[i].y);
+    }
+    return first;
+}
+
 void LitIslandCounter::AddLayer(const QVector<SlicePolygon>& layer, bool count, std::vector<QPoint>& islands)
 {
     m_here.clear();

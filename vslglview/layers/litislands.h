@@ -36,6 +36,12 @@ void JudgeLitRuns(const std::vector<LitRun>& here, const std::vector<LitRun>* be
 std::vector<bool> IslandsMeeting(const std::vector<LitRun>& runs, const std::vector<int>& regionOf,
                                  const std::vector<QPoint>& islands, const std::vector<LitRun>& lit);
 
+// For each island (a region's first pixel, as JudgeLitRuns gives it), the
+// pixel of its region furthest right, the highest of those: where a turned
+// frame's island starts in the rows of the frame it was turned from.
+std::vector<QPoint> FirstPixelsUnturned(const std::vector<LitRun>& runs, const std::vector<int>& regionOf,
+                                        const std::vector<QPoint>& islands);
+
 class LitIslandCounter {
 public:
     // `frame`: the layers' pixel frame (nothing outside it is printed).
@@ -58,6 +64,11 @@ public:
     // gave for it): whether `polygons`, drawn once alone as a layer, light a
     // pixel of it.
     std::vector<bool> LightIslands(const QVector<SlicePolygon>& polygons, const std::vector<QPoint>& islands);
+
+    // The lit runs of the layer last handed over, in row order, and the
+    // region of each (see JudgeLitRuns).
+    const std::vector<LitRun>& litRuns() const { return m_below; }
+    const std::vector<int>& regionOf() const { return m_regionOf; }
 
 private:
     using Run = LitRun; // frame pixels
