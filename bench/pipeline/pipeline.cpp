@@ -15,7 +15,8 @@
 // turns its image are written a quarter turned, as the window writes them;
 // --rotate is taken with such a code only.
 // Islands are counted on the lit pixels of each instance's layers, as the
-// layer-image file holds them ("islands", with each one's layer and place),
+// layer-image file holds them, turned where the model's code turns them
+// ("islands", with each one's layer and place in the unturned frame),
 // and on its outlines ("outline islands", which part where pixels join).
 #include "VSL3DScene.h"
 #include "VSLModel3D.h"
