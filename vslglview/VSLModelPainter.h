@@ -287,8 +287,9 @@ public:
     // (m_sliceOutlineIslands: model and supports apart, each against both
     // below), with the workers' time counting.
     bool m_bCountSliceIslands = false;
-    // The window's Slice asks for the islands the file will light where the
-    // outlines show one (m_sliceIslands), at a share of the full count's cost.
+    // The window's Slice asks for the same islands (m_sliceIslands), found
+    // by drawing only what changed from layer to layer, at a share of the
+    // full count's cost.
     bool m_bCheckSliceIslands = false;
     layers::IslandCount m_sliceIslands;
     layers::IslandCount m_sliceOutlineIslands;

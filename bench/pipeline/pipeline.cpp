@@ -15,7 +15,8 @@
 // turns its image are written a quarter turned, as the window writes them;
 // --rotate is taken with such a code only.
 // Islands are counted on the lit pixels of each instance's layers, as the
-// layer-image file holds them ("islands", with each one's layer and place),
+// layer-image file holds them, turned where the model's code turns them
+// ("islands", with each one's layer and place in the unturned frame),
 // and on its outlines ("outline islands", which part where pixels join).
 #include "VSL3DScene.h"
 #include "VSLModel3D.h"
@@ -323,7 +324,9 @@ int main(int argc, char** argv)
         std::fflush(stdout);
     }
 
-    // Islands per instance, counted by each slice job as it makes the layers.
+    // Islands per instance, counted by each slice job as it makes the layers,
+    // in the frame the file stores them in.
+    scene.m_bImageRotate = o.rotate;
     for (VSLModelPainter* p : scene.instances())
         p->m_bCountSliceIslands = true;
     scene.setCountSliceIslands(true);

@@ -1,7 +1,11 @@
 // Files a user may pick that are no model, a cut download, and a plate the
 // printer cannot build: the window says so and the plate stays as it was.
+#include "../printfile/printfiledecoder.h"
+#include "JobThreads.h"
+#include "VSaveWidgetX.h"
 #include "e2e_fixture.h"
 #include "VSLModel3D.h"
+#include "layer_checks.h"
 #include "frmDeviceInterfaceSettings.h"
 #include "language.h"
 #include "logoutput.h"
@@ -13,6 +17,7 @@
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
 
 #include <functional>
@@ -242,6 +247,179 @@ TEST_F(UserFiles, APartInMidAirIsSlicedAndTheWindowSaysWhere)
     EXPECT_EQ(shown[layer - 1].size(), 1) << "the body alone";
     EXPECT_TRUE(dailyLog().contains("Regions resting on nothing in the layer below them")) << dailyLog().toStdString();
     EXPECT_GT(shot(w, "user_files_6_mid_air", w.m_pSliceWidget), 100);
+}
+
+namespace {
+
+// A keel: a prism along Y whose cross-section is a triangle pointing down,
+// its ridge at (x, ridgeZ), its sides rising `slope` mm in x for each mm in
+// z up to `height` above the ridge; `length` mm long from y = 0.
+QVector<VSLTriangle3D> Keel(float x, float ridgeZ, float slope, float height, float length)
+{
+    const float top = ridgeZ + height, half = slope * height;
+    const QVector3D cap[3] = {{x, 0, ridgeZ}, {x + half, 0, top}, {x - half, 0, top}};
+    const QVector3D along(0, length, 0);
+    QVector<VSLTriangle3D> tris;
+    tris << testmesh::Tri(cap[0], cap[1], cap[2]) << testmesh::Tri(cap[0] + along, cap[2] + along, cap[1] + along);
+    for (int i = 0; i < 3; ++i) {
+        const QVector3D p = cap[i], q = cap[(i + 1) % 3];
+        tris << testmesh::Tri(p, q + along, q) << testmesh::Tri(p, p + along, q + along);
+    }
+    return tris;
+}
+
+// The same keel standing on the plate, its ridge up.
+QVector<VSLTriangle3D> Ridge(float x, float slope, float height, float length)
+{
+    QVector<VSLTriangle3D> tris = Keel(x, 0, slope, height, length);
+    for (VSLTriangle3D& t : tris) {
+        for (QVector3D& v : t.vertices)
+            v.setZ(height - v.z());
+        std::swap(t.vertices[1], t.vertices[2]);
+        t.UpdateNormal();
+        t.UpdateBound();
+    }
+    return tris;
+}
+
+struct MidAirCount {
+    int model = 0, support = 0, lowestLayer = -1;
+    QString where; // the model's file name
+};
+
+} // namespace
+
+// Regions in mid-air that only the pixels show: the foot of a keel hanging
+// beside a block, its lowest plane a hair (0.1 um) above its ridge, so that
+// the first outline is a sliver that lights no pixel, and one whose first
+// outline is lit too faintly to cure (a twentieth of a pixel wide). Each
+// outline rests on the sliver below it; the pixels of the layer above the
+// sliver rest on nothing. The window's box has the numbers and the layer
+// that the pipeline tool reports for the same plate, and the file the window
+// saves holds as many islands from that layer on. Plates without: no box.
+TEST_F(UserFiles, RegionsInMidAirOnlyThePixelsShowAreToldAsThePipelineAndTheFileCountThem)
+{
+    const QVector<VSLTriangle3D> block = testmesh::Box({0, 0, 0}, {8, 10, 8});
+    // Planes lie at 0.0251 + 0.05 k mm: a ridge at 3.025 mm is 0.1 um under one.
+    const struct {
+        const char* name;
+        QVector<VSLTriangle3D> tris;
+        int told; // regions in mid-air
+    } plates[] = {
+        {"sliver_foot", block + Keel(12, 3.025f, 3, 0.5f, 10), 1},
+        {"faint_foot", block + Keel(12, 4.024f, 2, 0.5f, 10), 1},
+        {"both_feet", block + Keel(12, 3.025f, 3, 0.5f, 10) + Keel(-4, 4.024f, 2, 0.5f, 10), 2},
+        {"standing_ridge", block + Ridge(12, 3, 0.5f, 10), 0},
+        {"block", block, 0},
+    };
+    for (const auto& plate : plates) {
+        SCOPED_TRACE(plate.name);
+        const QString stl = write(QStringLiteral("%1.stl").arg(plate.name), testmesh::BinaryStl(plate.tris));
+        out = work.filePath(QStringLiteral("%1.vxs").arg(plate.name));
+        Vexmor w;
+        ASSERT_NO_FATAL_FAILURE(open(w, 10.f));
+        {
+            std::unique_ptr<ModalAnswers> modal(openThroughBar(w, stl, 0));
+            WAIT_TRUE(w.ui.GLWidget->scene()->instances().size() == 1, 60000);
+            ASSERT_TRUE(modal->texts.isEmpty()) << modal->texts.join('|').toStdString();
+        }
+        // Slice, as a person does; what the box says.
+        MidAirCount window;
+        {
+            ModalAnswers modal;
+            // The box as a person sees it, over the window.
+            QImage box, under;
+            modal.onShown = [&](QMessageBox* shown) {
+                box = shown->grab().toImage();
+                under = w.grab().toImage();
+            };
+            ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "sliceButton"));
+            WAIT_TRUE(w.m_pSliceWidget->isVisible(), 60000);
+            ASSERT_GT(slice(w), 0);
+            QTest::qWait(50);
+            if (plate.told) {
+                ASSERT_EQ(modal.texts, QStringList{"Some regions start in mid-air."});
+                const QString told = modal.informative.value(0);
+                const QRegularExpressionMatch m =
+                    QRegularExpression("^Regions resting on nothing in the layer below them: (\\d+) in the models, "
+                                       "(\\d+) in their supports. The lowest is at layer (\\d+), in ([^,]+)\\.")
+                        .match(told);
+                ASSERT_TRUE(m.hasMatch()) << told.toStdString();
+                window = {m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt(), m.captured(4)};
+                ASSERT_FALSE(box.isNull());
+                box.save(QStringLiteral("e2e_midair_%1_box.png").arg(plate.name));
+                under.save(QStringLiteral("e2e_midair_%1_window.png").arg(plate.name));
+                // Its text drawn: dark on the box's light ground, or light on a dark one.
+                int differing = 0;
+                const QRgb ground = box.pixel(box.width() - 3, box.height() / 2);
+                for (int y = 0; y < box.height(); ++y)
+                    for (int x = 0; x < box.width(); ++x)
+                        differing += std::abs(qGray(box.pixel(x, y)) - qGray(ground)) > 80;
+                EXPECT_GT(differing, 500) << "the box shows its text";
+            } else {
+                EXPECT_EQ(modal.texts, QStringList()) << "no box";
+            }
+        }
+        shot(w, QStringLiteral("midair_%1").arg(plate.name).toUtf8().constData(), w.m_pSliceWidget);
+        EXPECT_EQ(window.model + window.support, plate.told);
+        if (plate.told)
+            EXPECT_EQ(window.where, QStringLiteral("%1.stl").arg(plate.name));
+
+        // Saved through the save panel; the file's own islands, read back.
+        ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "saveButton"));
+        WAIT_TRUE(w.m_pSaveWidget->isVisible(), 60000);
+        {
+            ModalAnswers modal;
+            QSignalSpy ready(&w.m_dataThread, &MyThread2::signal_PrintDataReady);
+            w.m_pSaveWidget->findChild<QPushButton*>("btn_StartPrint")->click();
+            WAIT_TRUE(ready.count() == 1 && !w.isWorking(), 60000);
+        }
+        const VxsFile f = ReadVxs(out, false);
+        ASSERT_TRUE(f.valid) << f.error;
+        ASSERT_EQ(int(f.params[2]), 854);
+        ASSERT_EQ(int(f.params[3]), 480);
+        // Pellar10 turns its image: the layers stand 480 pixels wide, 854 high.
+        ASSERT_TRUE(w.ui.GLWidget->scene()->m_bImageRotate);
+        const int width = 480, height = 854;
+        int fileIslands = 0, fileFirst = -1;
+        QVector<uint8_t> below;
+        for (int L = 0; L < f.layers.size(); ++L) {
+            const QVector<uint8_t> here = ExpandRuns(DecodeRuns(f.layers[L], f.bits), uint64_t(width) * height);
+            ASSERT_EQ(here.size(), width * height) << L;
+            if (L > 0) {
+                const int n = layercheck::FloatingRegions(here, below, width, height, 8);
+                if (n > 0 && fileFirst < 0)
+                    fileFirst = L;
+                fileIslands += n;
+            }
+            below = here;
+        }
+        EXPECT_EQ(fileIslands, plate.told);
+        EXPECT_EQ(window.lowestLayer, fileFirst);
+
+#ifdef PIPELINE_EXE
+        // The pipeline tool on the same file, at the window's frame, layers
+        // and printer model.
+        QProcess pipeline;
+        pipeline.start(PIPELINE_EXE, {"--width", "854", "--height", "480", "--pixel-um", "115.5", "--thickness",
+                                      "0.05", "--machine-code", "10", stl});
+        ASSERT_TRUE(pipeline.waitForFinished(300000));
+        ASSERT_EQ(pipeline.exitCode(), 0) << pipeline.readAllStandardError().toStdString();
+        const QString said = QString::fromLocal8Bit(pipeline.readAllStandardOutput());
+        MidAirCount tool;
+        const QRegularExpressionMatch m =
+            QRegularExpression("warning regions in mid-air: (\\d+) in the models, (\\d+) in their supports, the "
+                               "lowest at layer (\\d+) of (\\S+)")
+                .match(said);
+        if (m.hasMatch())
+            tool = {m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt(), m.captured(4)};
+        EXPECT_EQ(m.hasMatch(), plate.told > 0) << said.toStdString();
+        EXPECT_EQ(window.model, tool.model) << said.toStdString();
+        EXPECT_EQ(window.support, tool.support);
+        EXPECT_EQ(window.lowestLayer, tool.lowestLayer);
+        EXPECT_EQ(window.where, tool.where);
+#endif
+    }
 }
 
 // Meshes with what the repair panel shows for each once the Fix stage is

@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include <deque>
+#include <functional>
 
 class ModalAnswers : public QObject
 {
@@ -23,6 +24,8 @@ public:
     QStringList texts;
     QStringList informative;
     QList<QMessageBox::StandardButton> defaults;
+    // Called with each box as it opens, before it is answered.
+    std::function<void(QMessageBox*)> onShown;
 
 private:
     void poll()
@@ -36,6 +39,8 @@ private:
         texts << box->text();
         informative << box->informativeText();
         defaults << box->standardButton(box->defaultButton());
+        if (onShown)
+            onShown(box);
         QMessageBox::StandardButton answer = QMessageBox::Ok;
         if (!m_answers.empty()) {
             answer = m_answers.front();

@@ -3,6 +3,7 @@
 #include "layers/freedmemory.h"
 #include "layers/layeroutlines.h"
 #include "layers/layerunion.h"
+#include "layers/litgroups.h"
 #include "layers/litislands.h"
 #include "mesh/workerpriority.h"
 
@@ -167,13 +168,28 @@ void SliceChunk(const InstanceSliceJob& job, int from, int to, QVector<SlicePoly
     r.seconds = SecondsSince(started);
 }
 
+LitIslandCounter MakeCounter(const SliceLayers& layers, int from, int to, const QSize& frame, bool turned,
+                             LitIslandCounter*)
+{
+    return LitIslandCounter(frame, turned ? QRect() : LitArea(layers, from - 1, to, frame), turned);
+}
+
+GroupedLitIslandCounter MakeCounter(const SliceLayers&, int, int, const QSize& frame, bool turned,
+                                    GroupedLitIslandCounter*)
+{
+    return GroupedLitIslandCounter(frame, turned);
+}
+
 // The islands of the finished layers [from, to) as the print file lights
 // them: the layer below the first is drawn again as their ground.
+template <class Counter>
 void CountLitIslands(const InstanceSliceJob& job, const SliceLayers& layers, int from, int to, ChunkResult& r)
 {
     const Clock::time_point started = Clock::now();
-    const QSize frame(job.mapping.xResolution, job.mapping.yResolution);
-    LitIslandCounter counter(frame, LitArea(layers, from - 1, to, frame));
+    // In the frame the file stores the layers in.
+    const QSize frame = job.turned ? QSize(job.mapping.yResolution, job.mapping.xResolution)
+                                   : QSize(job.mapping.xResolution, job.mapping.yResolution);
+    Counter counter = MakeCounter(layers, from, to, frame, job.turned, static_cast<Counter*>(nullptr));
     std::vector<QPoint> islands;
     if (from > 0)
         counter.AddLayer(layers[from - 1], false, islands);
@@ -187,13 +203,18 @@ void CountLitIslands(const InstanceSliceJob& job, const SliceLayers& layers, int
         QVector<SlicePolygon> model;
         for (const ClipperLib::Path& outline : ModelLayerOutlines(*job.contours, layer, job.slicedOpen))
             model.append(OutlineToPixels(outline, job.mapping));
+        // Turned, each is told where it starts in the layers' own rows.
+        const std::vector<QPoint> starts =
+            job.turned ? FirstPixelsUnturned(counter.litRuns(), counter.regionOf(), islands) : islands;
         const std::vector<bool> lit = counter.LightIslands(model, islands);
         for (size_t k = 0; k < islands.size(); ++k) {
-            const QPoint& at = islands[k];
-            // The middle of the pixel, back in 1/1000 mm.
+            // The middle of the pixel, in the layers' own frame (turned,
+            // (x, y) was drawn at (H - y, x)), back in 1/1000 mm.
+            const QPointF at = job.turned ? QPointF(starts[k].y() + 0.5, frame.width() - (starts[k].x() + 0.5))
+                                          : QPointF(islands[k].x() + 0.5, islands[k].y() + 0.5);
             const ClipperLib::IntPoint where(
-                ClipperLib::cInt(std::llround((at.x() + 0.5 - hx) * 1000.0 / double(job.mapping.dotsPerMmX))),
-                ClipperLib::cInt(std::llround((at.y() + 0.5 - hy) * 1000.0 / double(job.mapping.dotsPerMmY))));
+                ClipperLib::cInt(std::llround((at.x() - hx) * 1000.0 / double(job.mapping.dotsPerMmX))),
+                ClipperLib::cInt(std::llround((at.y() - hy) * 1000.0 / double(job.mapping.dotsPerMmY))));
             if (lit[k]) {
                 ++r.islands.model;
                 r.islands.modelAt.append(qMakePair(layer, where));
@@ -338,28 +359,23 @@ InstanceSlice SliceInstanceLayers(const InstanceSliceJob& job)
     });
     if (job.countIslands && !StopRequested(job))
         ForEachRun(runs, workers, [&](int run) {
-            CountLitIslands(job, result.layers, runList[size_t(run)].from, runList[size_t(run)].to,
-                            results[size_t(run)]);
+            CountLitIslands<LitIslandCounter>(job, result.layers, runList[size_t(run)].from, runList[size_t(run)].to,
+                                              results[size_t(run)]);
         });
-    else if (job.countLitIslandsWhereOutlinesShow && job.countOutlineIslands && !StopRequested(job))
-        ForEachRun(runs, workers, [&](int run) {
-            // Drawing every layer costs about as much as the slice: only the
-            // layers the outlines flag are drawn, each with its ground.
-            ChunkResult& r = results[size_t(run)];
-            std::vector<int> flagged;
-            for (const auto* at : {&r.outlineIslands.modelAt, &r.outlineIslands.supportAt})
-                for (const auto& island : *at)
-                    flagged.push_back(island.first);
-            std::sort(flagged.begin(), flagged.end());
-            flagged.erase(std::unique(flagged.begin(), flagged.end()), flagged.end());
-            for (size_t i = 0; i < flagged.size() && !StopRequested(job);) {
-                size_t j = i + 1;
-                while (j < flagged.size() && flagged[j] == flagged[j - 1] + 1)
-                    ++j;
-                CountLitIslands(job, result.layers, flagged[i], flagged[j - 1] + 1, r);
-                i = j;
-            }
+    // Each worker counts long stretches of layers: a stretch draws the layer
+    // below its first whole, and only within a stretch is what repeats from
+    // layer to layer taken over. On every core, also after a plain copy.
+    std::vector<ChunkResult> counted;
+    if (!job.countIslands && job.countLitIslandsByGroups && !StopRequested(job)) {
+        const int countWorkers =
+            job.workers > 0 ? job.workers : int(std::min(8u, std::max(1u, std::thread::hardware_concurrency())));
+        const int stretches = std::min(n, 2 * countWorkers);
+        counted.resize(static_cast<size_t>(stretches));
+        ForEachRun(stretches, countWorkers, [&](int k) {
+            CountLitIslands<GroupedLitIslandCounter>(job, result.layers, int(qint64(n) * k / stretches),
+                                                     int(qint64(n) * (k + 1) / stretches), counted[size_t(k)]);
         });
+    }
 
     // In layer order, so the islands are listed as the layers go.
     std::vector<int> byLayer(static_cast<size_t>(runs));
@@ -371,6 +387,11 @@ InstanceSlice SliceInstanceLayers(const InstanceSliceJob& job)
         result.islands.Add(r.islands);
         result.outlineIslands.Add(r.outlineIslands);
         WidenExtent(result.maxPt, result.minPt, r.maxPt, r.minPt);
+        result.islandSeconds += r.islandSeconds;
+        result.workerSeconds += r.seconds;
+    }
+    for (const ChunkResult& r : counted) {
+        result.islands.Add(r.islands);
         result.islandSeconds += r.islandSeconds;
         result.workerSeconds += r.seconds;
     }

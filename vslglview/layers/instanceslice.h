@@ -27,10 +27,14 @@ struct InstanceSliceJob {
     // the file unites them), and of the outlines (see IslandCounter).
     bool countIslands = false;
     bool countOutlineIslands = false;
-    // Without countIslands: islands as the print file lights them, counted
-    // only on the layers where the outlines show one (countOutlineIslands
-    // needed). What the window tells the user, at a share of the cost.
-    bool countLitIslandsWhereOutlinesShow = false;
+    // Without countIslands: the same islands, found by drawing only the
+    // groups of polygons that differ from the layer before's (see
+    // GroupedLitIslandCounter). What the window tells the user, at a share
+    // of the cost.
+    bool countLitIslandsByGroups = false;
+    // The islands are those of the layers drawn a quarter turned, as the
+    // file of a printer model that turns its image stores them.
+    bool turned = false;
     int workers = 0; // 0: one per core, at most 8
     // Set: the run ends before the next layer and publishes nothing.
     const std::atomic<bool>* stop = nullptr;

@@ -46,8 +46,9 @@ QRect LitArea(const SliceLayers& layers, int from, int to, const QSize& frame)
     return box & QRect(QPoint(0, 0), frame);
 }
 
-LitIslandCounter::LitIslandCounter(const QSize& frame, const QRect& area)
-    : m_frame(frame), m_area(area & QRect(QPoint(0, 0), frame))
+LitIslandCounter::LitIslandCounter(const QSize& frame, const QRect& area, bool turned)
+    : m_frame(frame), m_area((turned ? QRect(QPoint(0, 0), frame) : area) & QRect(QPoint(0, 0), frame)),
+      m_turned(turned)
 {
     if (m_area.isEmpty())
         return;
@@ -68,6 +69,11 @@ bool LitIslandCounter::Draw(const QVector<SlicePolygon>& layer)
 {
     if (!m_painter || !m_painter->isActive())
         return false;
+    if (m_turned) {
+        // As the file's writer draws it.
+        m_litBox = RenderLayer(*m_painter, layer, true, m_frame.width(), m_frame.height(), m_litBox);
+        return true;
+    }
     // Whole pixels: the renderer sees the same fractions as in the frame
     // (a float less a whole number below it, under 2^24, is exact).
     const float dx = float(m_area.left()), dy = float(m_area.top());
@@ -113,41 +119,102 @@ void LitIslandCounter::LitRuns(std::vector<Run>& runs) const
     }
 }
 
-void LitIslandCounter::AddLayer(const QVector<SlicePolygon>& layer, bool count, std::vector<QPoint>& islands)
+void JudgeLitRuns(const std::vector<LitRun>& here, const std::vector<LitRun>* below, std::vector<int>& regionOf,
+                  std::vector<QPoint>* islands)
 {
-    m_here.clear();
-    m_regionOf.clear();
-    if (Draw(layer))
-        LitRuns(m_here);
-    const int n = int(m_here.size());
+    const int n = int(here.size());
     Components regions(n);
     // Runs of neighbouring rows that overlap or meet at a corner join.
     for (int i = 0, j = 0; i < n; ++i) {
-        const Run& a = m_here[size_t(i)];
-        while (j < n && (m_here[size_t(j)].y < a.y - 1 || (m_here[size_t(j)].y == a.y - 1 && m_here[size_t(j)].x1 < a.x0 - 1)))
+        const LitRun& a = here[size_t(i)];
+        while (j < n && (here[size_t(j)].y < a.y - 1 || (here[size_t(j)].y == a.y - 1 && here[size_t(j)].x1 < a.x0 - 1)))
             ++j;
-        for (int k = j; k < n && m_here[size_t(k)].y == a.y - 1 && m_here[size_t(k)].x0 <= a.x1 + 1; ++k)
+        for (int k = j; k < n && here[size_t(k)].y == a.y - 1 && here[size_t(k)].x0 <= a.x1 + 1; ++k)
             regions.Unite(i, k);
     }
-    m_regionOf.resize(size_t(n));
+    regionOf.resize(size_t(n));
     for (int i = 0; i < n; ++i)
-        m_regionOf[size_t(i)] = regions.Find(i);
-    if (count && m_hasBelow) {
-        // A region rests when one of its runs has a lit pixel under it.
-        std::vector<char> rests(size_t(n), 0);
-        size_t b = 0;
-        for (int i = 0; i < n; ++i) {
-            const Run& a = m_here[size_t(i)];
-            while (b < m_below.size() && (m_below[b].y < a.y || (m_below[b].y == a.y && m_below[b].x1 < a.x0)))
-                ++b;
-            if (b < m_below.size() && m_below[b].y == a.y && m_below[b].x0 <= a.x1)
-                rests[size_t(m_regionOf[size_t(i)])] = 1;
-        }
-        // The smallest run of a region is its representative: its first in row order.
-        for (int i = 0; i < n; ++i)
-            if (m_regionOf[size_t(i)] == i && !rests[size_t(i)])
-                islands.push_back(QPoint(m_here[size_t(i)].x0, m_here[size_t(i)].y));
+        regionOf[size_t(i)] = regions.Find(i);
+    if (!below || !islands)
+        return;
+    // A region rests when one of its runs has a lit pixel under it.
+    std::vector<char> rests(size_t(n), 0);
+    size_t b = 0;
+    for (int i = 0; i < n; ++i) {
+        const LitRun& a = here[size_t(i)];
+        while (b < below->size() && ((*below)[b].y < a.y || ((*below)[b].y == a.y && (*below)[b].x1 < a.x0)))
+            ++b;
+        if (b < below->size() && (*below)[b].y == a.y && (*below)[b].x0 <= a.x1)
+            rests[size_t(regionOf[size_t(i)])] = 1;
     }
+    // The smallest run of a region is its representative: its first in row order.
+    for (int i = 0; i < n; ++i)
+        if (regionOf[size_t(i)] == i && !rests[size_t(i)])
+            islands->push_back(QPoint(here[size_t(i)].x0, here[size_t(i)].y));
+}
+
+std::vector<bool> IslandsMeeting(const std::vector<LitRun>& runs, const std::vector<int>& regionOf,
+                                 const std::vector<QPoint>& islands, const std::vector<LitRun>& lit)
+{
+    std::vector<bool> met(islands.size(), false);
+    std::unordered_map<qint64, size_t> islandAt;
+    for (size_t k = 0; k < islands.size(); ++k)
+        islandAt.emplace(qint64(islands[k].y()) << 32 | quint32(islands[k].x()), k);
+    std::unordered_map<int, size_t> islandOfRegion; // region -> index in `islands`
+    for (size_t i = 0; i < runs.size(); ++i) {
+        const auto it = islandAt.find(qint64(runs[i].y) << 32 | quint32(runs[i].x0));
+        if (it != islandAt.end() && regionOf[i] == int(i))
+            islandOfRegion.emplace(int(i), it->second);
+    }
+    if (islandOfRegion.empty())
+        return met;
+    size_t b = 0;
+    for (size_t i = 0; i < runs.size(); ++i) {
+        const LitRun& a = runs[i];
+        while (b < lit.size() && (lit[b].y < a.y || (lit[b].y == a.y && lit[b].x1 < a.x0)))
+            ++b;
+        if (b >= lit.size() || lit[b].y != a.y || lit[b].x0 > a.x1)
+            continue;
+        const auto it = islandOfRegion.find(regionOf[i]);
+        if (it != islandOfRegion.end())
+            met[it->second] = true;
+    }
+    return met;
+}
+
+std::vector<QPoint> FirstPixelsUnturned(const std::vector<LitRun>& runs, const std::vector<int>& regionOf,
+                                        const std::vector<QPoint>& islands)
+{
+    std::vector<QPoint> first(islands);
+    std::unordered_map<int, size_t> islandOfRegion; // region -> index in `islands`
+    {
+        std::unordered_map<qint64, size_t> islandAt;
+        for (size_t k = 0; k < islands.size(); ++k)
+            islandAt.emplace(qint64(islands[k].y()) << 32 | quint32(islands[k].x()), k);
+        for (size_t i = 0; i < runs.size(); ++i) {
+            const auto it = islandAt.find(qint64(runs[i].y) << 32 | quint32(runs[i].x0));
+            if (it != islandAt.end() && regionOf[i] == int(i))
+                islandOfRegion.emplace(int(i), it->second);
+        }
+    }
+    for (size_t i = 0; i < runs.size(); ++i) {
+        const auto it = islandOfRegion.find(regionOf[i]);
+        if (it == islandOfRegion.end())
+            continue;
+        QPoint& p = first[it->second];
+        // Rows come in order: a later run of the same reach lies lower.
+        if (runs[i].x1 > p.x())
+            p = QPoint(runs[i].x1, runs[i].y);
+    }
+    return first;
+}
+
+void LitIslandCounter::AddLayer(const QVector<SlicePolygon>& layer, bool count, std::vector<QPoint>& islands)
+{
+    m_here.clear();
+    if (Draw(layer))
+        LitRuns(m_here);
+    JudgeLitRuns(m_here, count && m_hasBelow ? &m_below : nullptr, m_regionOf, &islands);
     // This layer is the ground of the next (and where LightIslands looks).
     m_below.swap(m_here);
     m_hasBelow = true;

@@ -18,12 +18,39 @@ class QPainter;
 // covers enough of and joins outlines that only touch.
 namespace layers {
 
+// Lit pixels of one row of a layer, x0 to x1 inclusive.
+struct LitRun {
+    int y, x0, x1;
+};
+
+// The regions of a layer's lit runs `here` (in row order): `regionOf[i]`
+// is the first run of run i's region. With `below` (the lit runs of the
+// layer under it, in row order), every region none of whose pixels has a
+// lit pixel straight under it is appended to `islands` as the first pixel
+// of its first run.
+void JudgeLitRuns(const std::vector<LitRun>& here, const std::vector<LitRun>* below, std::vector<int>& regionOf,
+                  std::vector<QPoint>* islands);
+
+// Of the regions of `runs` (regionOf as JudgeLitRuns gives it) whose first
+// pixels are `islands`: whether each has a pixel among `lit` (in row order).
+std::vector<bool> IslandsMeeting(const std::vector<LitRun>& runs, const std::vector<int>& regionOf,
+                                 const std::vector<QPoint>& islands, const std::vector<LitRun>& lit);
+
+// For each island (a region's first pixel, as JudgeLitRuns gives it), the
+// pixel of its region furthest right, the highest of those: where a turned
+// frame's island starts in the rows of the frame it was turned from.
+std::vector<QPoint> FirstPixelsUnturned(const std::vector<LitRun>& runs, const std::vector<int>& regionOf,
+                                        const std::vector<QPoint>& islands);
+
 class LitIslandCounter {
 public:
     // `frame`: the layers' pixel frame (nothing outside it is printed).
     // `area`: the box of the frame the counter draws, which must hold what
     // the layers handed over light in the frame, with a margin (LitArea).
-    LitIslandCounter(const QSize& frame, const QRect& area);
+    // `turned`: the layers are drawn a quarter turned into `frame` (the
+    // layers' own frame turned), as the file of a printer model that turns
+    // its image stores them, always into the whole frame.
+    LitIslandCounter(const QSize& frame, const QRect& area, bool turned = false);
     ~LitIslandCounter();
     LitIslandCounter(const LitIslandCounter&) = delete;
     LitIslandCounter& operator=(const LitIslandCounter&) = delete;
@@ -38,10 +65,13 @@ public:
     // pixel of it.
     std::vector<bool> LightIslands(const QVector<SlicePolygon>& polygons, const std::vector<QPoint>& islands);
 
+    // The lit runs of the layer last handed over, in row order, and the
+    // region of each (see JudgeLitRuns).
+    const std::vector<LitRun>& litRuns() const { return m_below; }
+    const std::vector<int>& regionOf() const { return m_regionOf; }
+
 private:
-    struct Run {
-        int y, x0, x1; // frame pixels, inclusive
-    };
+    using Run = LitRun; // frame pixels
     // Draws `layer` into the image; false when the image is missing.
     bool Draw(const QVector<SlicePolygon>& layer);
     // The lit runs of the image within the box the last drawing lit.
@@ -49,6 +79,7 @@ private:
 
     QSize m_frame;
     QRect m_area;
+    bool m_turned = false;
     std::unique_ptr<QImage> m_image;
     std::unique_ptr<QPainter> m_painter;
     QRect m_litBox;      // image pixels outside which the image is black

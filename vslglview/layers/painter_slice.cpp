@@ -85,8 +85,9 @@ void VSLModelPainter::SliceModelPainterX(float base)
         job.mapping = layers::PixelMapping{m_pScene->m_nXResolution, m_pScene->m_nYResolution,
                                            m_pScene->m_fDotsPermmX, m_pScene->m_fDotsPermmY};
     job.countIslands = m_bCountSliceIslands;
-    job.countOutlineIslands = m_bCountSliceIslands || m_bCheckSliceIslands;
-    job.countLitIslandsWhereOutlinesShow = m_bCheckSliceIslands;
+    job.countOutlineIslands = m_bCountSliceIslands;
+    job.countLitIslandsByGroups = m_bCheckSliceIslands;
+    job.turned = m_pScene && m_pScene->m_bImageRotate;
     job.workers = m_nSliceWorkers;
     job.stop = &m_bStopSlice;
     job.beforeLayer = m_fnSliceLayer;

@@ -66,16 +66,7 @@ namespace {
 // pixel of margin would join their boxes into one group of thousands.
 constexpr double kTouchMarginPx = 1.0 / 16;
 
-// Pixel box that every pixel a polygon's antialiased edges can touch lies in.
-struct PixelBox
-{
-    int left, top, right, bottom; // inclusive
-
-    bool overlaps(const PixelBox& o) const
-    {
-        return left <= o.right && o.left <= right && top <= o.bottom && o.top <= bottom;
-    }
-};
+using layerdraw::PixelBox;
 
 // Of the segment a-b.
 PixelBox pixelBoxOf(const QPointF& a, const QPointF& b)
@@ -435,6 +426,22 @@ void drawMembers(QPainter& painter, QImage* frame, const QVector<QPolygonF>& map
 }
 
 } // namespace
+
+namespace layerdraw {
+
+PixelBox PixelBoxOf(const QRectF& bounds) { return pixelBoxOf(bounds.topLeft(), bounds.bottomRight()); }
+
+PixelBox PixelBoxOf(const QPolygonF& polygon) { return pixelBoxOf(polygon); }
+
+std::vector<std::vector<int>> GroupByOverlap(const std::vector<PixelBox>& boxes) { return groupByOverlap(boxes); }
+
+void DrawGroup(QPainter& painter, QImage* frame, const QVector<QPolygonF>& mapped, const std::vector<PixelBox>& boxes,
+               const std::vector<int>& members)
+{
+    drawMembers(painter, frame, mapped, boxes, members, true);
+}
+
+} // namespace layerdraw
 
 QRect RenderLayer(QPainter& painter, const QVector<SlicePolygon>& layer, bool swapXY, int imageWidth, int imageHeight,
                   const QRect& dirty)

@@ -7,6 +7,9 @@
 #include <QRect>
 #include <QVector>
 
+#include <vector>
+
+class QImage;
 class QPainter;
 
 // Grey bits of a layer-image file's pixels: a pixel is written as its high
@@ -33,3 +36,35 @@ QPolygonF MapLayerPolygon(const SlicePolygon& polygon, bool swapXY, int imageWid
 // The painter is expected antialiased with no pen, on a Grayscale8 image.
 QRect RenderLayer(QPainter& painter, const QVector<SlicePolygon>& layer, bool swapXY, int imageWidth, int imageHeight,
                   const QRect& dirty);
+
+// RenderLayer's steps, for whoever needs its pixels without its whole frame.
+// It draws each group of polygons whose pixel boxes overlap (directly or
+// through others) on its own: groups touch disjoint pixels, so a group's
+// pixels depend on its own polygons alone.
+namespace layerdraw {
+
+// Pixel box that every pixel a polygon's antialiased edges can touch lies in.
+struct PixelBox
+{
+    int left, top, right, bottom; // inclusive
+
+    bool overlaps(const PixelBox& o) const
+    {
+        return left <= o.right && o.left <= right && top <= o.bottom && o.top <= bottom;
+    }
+};
+
+// Of a polygon mapped into the frame (MapLayerPolygon), or of its bounding rectangle.
+PixelBox PixelBoxOf(const QPolygonF& polygon);
+PixelBox PixelBoxOf(const QRectF& bounds);
+
+// The groups, each as its indices into `boxes` in ascending order, ordered
+// by their first index.
+std::vector<std::vector<int>> GroupByOverlap(const std::vector<PixelBox>& boxes);
+
+// Draws the group `members` of `mapped` (boxes: PixelBoxOf each) as
+// RenderLayer does, on black pixels; `frame` is the painter's image.
+void DrawGroup(QPainter& painter, QImage* frame, const QVector<QPolygonF>& mapped, const std::vector<PixelBox>& boxes,
+               const std::vector<int>& members);
+
+} // namespace layerdraw
