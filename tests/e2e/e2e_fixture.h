@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FileChooser.h"
+#include "hang_ceiling.h"
 #include "VFixWidget.h"
 #include "VSL3DScene.h"
 #include "VSLGLView.h"
@@ -58,16 +59,16 @@ protected:
         w.setWindowTitle(QStringLiteral("Vexmor3D"));
         w.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-        WAIT_TRUE(w.m_pNavBar->status() == QQuickWidget::Ready, 60000);
+        WAIT_TRUE(w.m_pNavBar->status() == QQuickWidget::Ready, kHangMs);
         QTest::qWait(300);
     }
     // The bar's Load button; the chooser answers with the cube.
     void load(Vexmor& w)
     {
         ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "loadButton"));
-        WAIT_TRUE(onlyInstance(w) != nullptr, 60000);
+        WAIT_TRUE(onlyInstance(w) != nullptr, kHangMs);
         EXPECT_EQ(opened, 1);
-        WAIT_TRUE(navItem(w, "saveButton") != nullptr, 60000);
+        WAIT_TRUE(navItem(w, "saveButton") != nullptr, kHangMs);
         QTest::qWait(400); // the stage row slides in
     }
     // The slice panel's Slice button (the panel shown); the announced count.
@@ -75,8 +76,8 @@ protected:
     {
         QSignalSpy sliced(w.ui.GLWidget, &VSLGLView::sig_SliceSceneDone);
         w.m_pSliceWidget->findChild<QPushButton*>("pushButton")->click();
-        [&] { WAIT_TRUE(sliced.count() == 1, 60000); }();
-        [&] { WAIT_TRUE(!w.isWorking(), 60000); }();
+        [&] { WAIT_TRUE(sliced.count() == 1, kHangMs); }();
+        [&] { WAIT_TRUE(!w.isWorking(), kHangMs); }();
         return sliced.isEmpty() ? -1 : sliced.at(0).at(0).toInt();
     }
 
@@ -93,11 +94,11 @@ protected:
     void generateSupports(Vexmor& w)
     {
         ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "supportButton"));
-        WAIT_TRUE(w.m_pSupportWidget->isVisible(), 60000);
+        WAIT_TRUE(w.m_pSupportWidget->isVisible(), kHangMs);
         QSignalSpy supportDone(w.ui.GLWidget, &VSLGLView::sig_GenSupportDone);
         w.m_pSupportWidget->findChild<QPushButton*>("GenSptButton")->click();
-        WAIT_TRUE(supportDone.count() == 1, 60000);
-        WAIT_TRUE(!w.isWorking(), 60000);
+        WAIT_TRUE(supportDone.count() == 1, kHangMs);
+        WAIT_TRUE(!w.isWorking(), kHangMs);
     }
     // Dark pixels of the Save button's picture in a grab of the window.
     static int darkOnSaveButton(Vexmor& w, const QImage& img)
@@ -123,7 +124,7 @@ protected:
         (void)QTest::qWaitFor([&] {
             return w.ui.GLWidget->scene()->ModelsBeingChecked() == 0 &&
                    (w.isWorking() || !w.m_pBusyWidget->isVisible());
-        }, 60000);
+        }, kHangMs);
         QTest::qWait(100);
         // The bar's pictures load on their own: with a stage panel, the grab
         // is taken once the Save button's picture is drawn (or a hang's
@@ -132,7 +133,7 @@ protected:
         (void)QTest::qWaitFor([&] {
             img = w.grab().toImage();
             return !panel || darkOnSaveButton(w, img) > 40;
-        }, 30000);
+        }, kHangMs);
         img.save(QString("e2e_%1.png").arg(name));
         if (empty.isNull())
             empty = img;

@@ -1,5 +1,6 @@
 #include "../converter/archive_builder.h"
 #include "../printfile/printfiledecoder.h"
+#include "hang_ceiling.h"
 #include "VImportWidgetX.h"
 #include "e2e_fixture.h"
 
@@ -84,8 +85,8 @@ protected:
         out = work.filePath(name);
         boxes.picture = picture;
         click("btn_Save");
-        WAIT_TRUE(boxes.texts.size() == boxCount, 60000);
-        WAIT_TRUE(!w.isWorking(), 60000);
+        WAIT_TRUE(boxes.texts.size() == boxCount, kHangMs);
+        WAIT_TRUE(!w.isWorking(), kHangMs);
     }
 
     VImportWidgetX* panel = nullptr;
@@ -126,7 +127,7 @@ TEST_F(ConverterRoad, WrongFrameRefusedGoodArchiveConvertedAndResaved)
     out = work.filePath("part.vxs");
     boxes.picture.clear();
     click("btn_Save");
-    WAIT_TRUE(QFile::exists(out) && !w.isWorking(), 30000);
+    WAIT_TRUE(QFile::exists(out) && !w.isWorking(), kHangMs);
     QTest::qWait(100);
     EXPECT_EQ(boxes.texts.size(), 1) << boxes.texts.join('|').toStdString();
     const VxsFile converted = ReadVxs(out, false);
@@ -145,7 +146,7 @@ TEST_F(ConverterRoad, WrongFrameRefusedGoodArchiveConvertedAndResaved)
     EXPECT_EQ(text("Label_FileName") + " " + text("Label_LayerThick"), "part.vxs 50 um");
     out = work.filePath("part_new.vxs");
     click("btn_Save");
-    WAIT_TRUE(QFile::exists(out) && !w.isWorking(), 30000);
+    WAIT_TRUE(QFile::exists(out) && !w.isWorking(), kHangMs);
     const VxsFile resaved = ReadVxs(out, false);
     ASSERT_TRUE(resaved.valid) << resaved.error;
     EXPECT_EQ(resaved.layers, converted.layers);
@@ -163,7 +164,7 @@ TEST_F(ConverterRoad, WrongFrameRefusedGoodArchiveConvertedAndResaved)
     out = work.filePath("tail_new.vxs");
     boxes.picture = "e2e_converter_3_trailing_bytes.png";
     click("btn_Save");
-    WAIT_TRUE(boxes.texts.size() == 2, 60000);
+    WAIT_TRUE(boxes.texts.size() == 2, kHangMs);
     EXPECT_EQ(boxes.texts[1], "File error: unknown format!\n" + tail + " holds 1000 bytes after its last layer");
     EXPECT_FALSE(QFile::exists(out));
     EXPECT_FALSE(w.isWorking());

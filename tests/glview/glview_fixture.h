@@ -1,4 +1,5 @@
 #pragma once
+#include "hang_ceiling.h"
 #include "VSL3DScene.h"
 #include "VSLCamera.h"
 #include "VSLCoordConvert.h"
@@ -69,7 +70,7 @@ protected:
         }));
         return m_view->scene()->instances().isEmpty() ? nullptr : m_view->scene()->instances().last();
     }
-    static bool WaitFor(const std::function<bool()>& done, int timeoutMs = 20000)
+    static bool WaitFor(const std::function<bool()>& done, int timeoutMs = kHangMs)
     {
         return QTest::qWaitFor(done, timeoutMs);
     }

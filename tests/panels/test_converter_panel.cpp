@@ -1,6 +1,7 @@
 #include "FileChooser.h"
 #include "frmDeviceInterfaceSettings.h"
 #include "printfile/ExportThread.h"
+#include "hang_ceiling.h"
 #include "printfile/printermodels.h"
 #include "VEditRecipeWidget.h"
 #include "VImportWidgetX.h"
@@ -616,7 +617,7 @@ TEST_F(ConverterPanel, RunningConversionKeepsItsJob)
     };
     QSignalSpy done(panel->m_pExportThread, &ExportThread::signal_ExportDataDone);
     EXPECT_TRUE(click("btn_Save", path("held.vxs")).isEmpty());
-    ASSERT_TRUE(inside.tryAcquire(1, 30000));
+    ASSERT_TRUE(inside.tryAcquire(1, kHangMs));
     const QString running = "A conversion is still running.";
     for (const QStringList& boxes : {click("btn_Save", path("other.vxs")), import(path("other.zip"))})
         EXPECT_EQ(boxes, QStringList{running});
@@ -624,7 +625,7 @@ TEST_F(ConverterPanel, RunningConversionKeepsItsJob)
     EXPECT_EQ(panel->m_pExportThread->m_zipPath, path("part.zip"));
     EXPECT_EQ(saved.size(), 1);
     go.release();
-    ASSERT_TRUE(done.wait(60000) || !done.isEmpty());
+    ASSERT_TRUE(done.wait(kHangMs) || !done.isEmpty());
     panel->m_pExportThread->wait();
     EXPECT_EQ(done.first().at(0).toInt(), 0);
     EXPECT_TRUE(saveEnabled());

@@ -1,3 +1,4 @@
+#include "hang_ceiling.h"
 #include "VPrintWidget.h"
 #include "slice_polygons.h"
 #include "../glview/glview_fixture.h"
@@ -538,7 +539,7 @@ TEST_F(PrintWidget, FinderListsAndConnectsALoopbackPrinter)
     EXPECT_EQ(panel->m_nPrinterSelect, 1);
     EXPECT_EQ(hosts->count(), 0);
     EXPECT_TRUE(w<QWidget>("widgetNet")->isVisibleTo(panel.get()));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return handled.count() >= 256; }, 30000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return handled.count() >= 256; }, kHangMs));
     EXPECT_EQ(items(hosts), QStringList{"Vat-7=>127.0.0.37"});
 
     struct Step { bool connected; const char* button; bool shown; };

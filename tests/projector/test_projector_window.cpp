@@ -1,4 +1,5 @@
 #include "dlpserialport.h"
+#include "hang_ceiling.h"
 #include "slice_polygons.h"
 #include "frmDLP.h"
 #include "light_data.h"
@@ -290,7 +291,7 @@ TEST_F(ProjectorWindowTest, PictureFullScreenUncorrectedAndNullNameCloses)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(win.get()));
     EXPECT_EQ(asked, 1);
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return win->isFullScreen() && win->geometry() == screen; }, 2000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return win->isFullScreen() && win->geometry() == screen; }, kHangMs));
     const QImage shot = win->grab().toImage();
     // No gain of 0.5, and the picture covers the projector size.
     EXPECT_EQ(QVector<int>({grey(shot, 30, 20), grey(shot, 63, 47), grey(shot, 64, 48)}), QVector<int>({200, 200, 0}));
@@ -322,7 +323,7 @@ TEST_F(ProjectorWindowTest, BlackUntilALayerIsAskedForFromThePrintThread)
         win->requestRepaint();
     });
     printThread.join();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return win->layerImage()->scanLine(20)[20] == 128; }, 2000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return win->layerImage()->scanLine(20)[20] == 128; }, kHangMs));
     EXPECT_FALSE(allBlack(win->grab().toImage()));
     win->close();
 }

@@ -1,4 +1,5 @@
 // The print-file job works on its own copy of the scene's layers.
+#include "hang_ceiling.h"
 #include "scene_fixture.h"
 
 #include <QFile>
@@ -16,7 +17,7 @@ protected:
         if (!m_scene.AddModel(CenteredBox("box", 10, 10, 2)) || !WaitUntilReady())
             return false;
         QSignalSpy done(&m_scene, &VSL3DScene::sig_SliceSceneDone);
-        return m_scene.StartSliceScene(192, 108, 2, 2, 0.5f, 2) == SceneOp::Done && done.wait(10000);
+        return m_scene.StartSliceScene(192, 108, 2, 2, 0.5f, 2) == SceneOp::Done && done.wait(kHangMs);
     }
     static ST_MachinePara Para()
     {
@@ -81,7 +82,7 @@ TEST_F(ScenePrint, FileWrittenFromAnotherThreadEqualsOneWrittenHere)
             }
             return result.load() != -1;
         },
-        20000);
+        kHangMs);
     printData.join();
     ASSERT_TRUE(finished);
     EXPECT_EQ(result.load(), 0);

@@ -31,6 +31,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include "hang_ceiling.h"
 #include "test_meshes.h"
 // Brings in Xlib, whose macros clash with Qt's names: after every Qt header.
 #include "program_on_x.h"
@@ -263,10 +264,10 @@ TEST_P(HostileFolder, TheProgramStartsSaysWhyAndKeepsEveryByte)
     }
     app.setProcessEnvironment(env);
     app.start(VEXMOR3D_PATH, QStringList());
-    ASSERT_TRUE(app.waitForStarted(10000));
+    ASSERT_TRUE(app.waitForStarted(kHangMs));
     const XConnection display = connectTo(x.display());
     ASSERT_TRUE(display);
-    const ShownWindow shown = waitForDrawnWindow(display.get(), app, "Vexmor3D", 90000);
+    const ShownWindow shown = waitForDrawnWindow(display.get(), app, "Vexmor3D", kHangMs);
     // What the user sees a moment later: the notice over the window.
     QThread::msleep(1500);
     screenArea(display.get(), QRect(0, 0, 1920, 1080)).save(QString("hostile_folder_%1.png").arg(row.name));

@@ -6,6 +6,7 @@
 // _marked copies).
 
 #include "FileChooser.h"
+#include "hang_ceiling.h"
 #include "VEditRecipeWidget.h"
 #include "VImportWidgetX.h"
 #include "VSliceWidgetX.h"
@@ -212,7 +213,7 @@ QWidget* popupOf(QComboBox* combo)
 void activate(QWidget* window)
 {
     window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window, 20000));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window, kHangMs));
     QCoreApplication::processEvents();
 }
 
@@ -338,7 +339,7 @@ protected:
         });
         poll.start(20);
         s.open(*window);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return !poll.isActive(); }, 25000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !poll.isActive(); }, kHangMs));
     }
 
     void inspect(const char* name, QWidget* screen, const QList<Caption>& captions)
@@ -350,7 +351,7 @@ protected:
         // before it proved nothing.
         PaintsSeen paints(screen);
         screen->update();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return paints.count > 0; }, 20000)) << name << " was never painted";
+        EXPECT_TRUE(QTest::qWaitFor([&] { return paints.count > 0; }, kHangMs)) << name << " was never painted";
         QCoreApplication::processEvents();
         // A menu may still fade in: the grab waits until two in a row agree.
         auto grabFrame = [&] {
