@@ -68,8 +68,7 @@ protected:
         ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "loadButton"));
         WAIT_TRUE(onlyInstance(w) != nullptr, kHangMs);
         EXPECT_EQ(opened, 1);
-        WAIT_TRUE(navItem(w, "saveButton") != nullptr, kHangMs);
-        QTest::qWait(400); // the stage row slides in
+        WAIT_TRUE(stageRowInPlace(w), kHangMs);
     }
     // The slice panel's Slice button (the panel shown); the announced count.
     int slice(Vexmor& w)
@@ -169,6 +168,13 @@ protected:
     static QQuickItem* navItem(Vexmor& w, const char* name)
     {
         return w.m_pNavBar->rootObject()->findChild<QQuickItem*>(name);
+    }
+    // The stage row has slid in (its buttons are where a click at their
+    // centre finds them).
+    static bool stageRowInPlace(Vexmor& w)
+    {
+        QQuickItem* row = navItem(w, "stageRow");
+        return row && row->x() == 0 && row->opacity() == 1;
     }
     static bool checked(Vexmor& w, const char* name) { return navItem(w, name)->property("checked").toBool(); }
     static VSLModelPainter* onlyInstance(Vexmor& w)

@@ -56,8 +56,7 @@ protected:
     {
         auto modal = std::make_unique<ModalAnswers>();
         [&] {
-            WAIT_TRUE(navItem(w, "sliceButton") != nullptr, kHangMs);
-            QTest::qWait(400);
+            WAIT_TRUE(stageRowInPlace(w), kHangMs);
             ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "sliceButton"));
             WAIT_TRUE(w.m_pSliceWidget->isVisible(), kHangMs);
             w.m_pSliceWidget->findChild<QPushButton*>("pushButton")->click();

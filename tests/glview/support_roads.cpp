@@ -594,7 +594,7 @@ bool Road::Slice()
             ++hold->reached;
             QElapsedTimer t;
             t.start();
-            while (!hold->release && t.elapsed() < 20000)
+            while (!hold->release && t.elapsed() < kHangMs)
                 QThread::msleep(1);
         };
     int layers = -1, frames = 0;

@@ -65,7 +65,7 @@ protected:
             hold->reached = true;
             QElapsedTimer t;
             t.start();
-            while (!hold->release && t.elapsed() < 20000)
+            while (!hold->release && t.elapsed() < kHangMs)
                 QThread::msleep(1);
         };
         int frames = 0;

@@ -209,7 +209,7 @@ TEST(SceneShutdown, DroppingTheSceneStopsARunningSlice)
     ASSERT_EQ(scene->StartSliceScene(2000, 1000, 10.f, 10.f, 0.1f, 0), SceneOp::Done);
     QElapsedTimer t;
     t.start();
-    while (hold->lastLayer < 10 && t.elapsed() < 20000)
+    while (hold->lastLayer < 10 && t.elapsed() < kHangMs)
         QThread::msleep(1);
     ASSERT_EQ(hold->lastLayer, 10);
     delete scene;

@@ -665,9 +665,7 @@ TEST(ConverterInMainWindow, ConvertsResavesAndReportsAMissingLayer)
             QTest::mouseClick(button("btn_Save"), Qt::LeftButton);
             EXPECT_TRUE(w.isWorking());
             EXPECT_FALSE(panel->isEnabled());
-            for (int waited = 0; w.isWorking() && waited < 60000; waited += 10)
-                QTest::qWait(10);
-            QTest::qWait(50);
+            EXPECT_TRUE(QTest::qWaitFor([&] { return !w.isWorking(); }, kHangMs));
             EXPECT_TRUE(panel->isEnabled());
             return modal.texts;
         };

@@ -125,7 +125,7 @@ public:
         waited.start();
         // A busy machine can take seconds to bring the server up: wait for its
         // display number as long as it runs, up to a ceiling only a hang reaches.
-        while (!number.contains('\n') && waited.elapsed() < 60000 && m_server.state() == QProcess::Running) {
+        while (!number.contains('\n') && waited.elapsed() < kHangMs && m_server.state() == QProcess::Running) {
             m_server.waitForReadyRead(1000);
             number += m_server.readAllStandardOutput();
         }

@@ -53,7 +53,7 @@ TEST_P(FirstStart, WindowMapsIsDrawnAndEndsCleanly)
         ASSERT_TRUE(askToClose(display.get(), window));
     else
         ASSERT_EQ(::kill(static_cast<pid_t>(app.processId()), SIGTERM), 0);
-    ASSERT_TRUE(app.waitForFinished(30000)) << "still running";
+    ASSERT_TRUE(app.waitForFinished(kHangMs)) << "still running";
     const QByteArray errors = app.readAllStandardError();
     EXPECT_EQ(app.exitStatus(), QProcess::NormalExit) << errors.toStdString();
     EXPECT_EQ(app.exitCode(), 0) << errors.toStdString();

@@ -281,7 +281,7 @@ TEST_P(HostileFolder, TheProgramStartsSaysWhyAndKeepsEveryByte)
         Window chooser = 0;
         QElapsedTimer waited;
         waited.start();
-        for (int clicks = 0; !chooser && waited.elapsed() < 60000 && app.state() == QProcess::Running;) {
+        for (int clicks = 0; !chooser && waited.elapsed() < kHangMs && app.state() == QProcess::Running;) {
             if (closeWindowsOver(display.get(), shown.window)) {
                 // The box first, as a person reads and closes it.
             } else if (clicks == 0 || waited.elapsed() > clicks * 10000) {
@@ -291,21 +291,21 @@ TEST_P(HostileFolder, TheProgramStartsSaysWhyAndKeepsEveryByte)
             QThread::msleep(200);
             chooser = mappedWindow(display.get(), "Open Model", chooserAt);
         }
-        for (waited.restart(); chooser && waited.elapsed() < 20000 && !looksDrawn(screenArea(display.get(), chooserAt));)
+        for (waited.restart(); chooser && waited.elapsed() < kHangMs && !looksDrawn(screenArea(display.get(), chooserAt));)
             QThread::msleep(200);
         screenArea(display.get(), QRect(0, 0, 1920, 1080)).save(QString("hostile_folder_%1_chooser.png").arg(row.name));
         ASSERT_NE(chooser, 0u) << "the chooser did not open\n" << app.readAllStandardError().toStdString();
         ASSERT_TRUE(askToClose(display.get(), chooser));
         QRect ignored;
         waited.restart();
-        while (mappedWindow(display.get(), "Open Model", ignored) && waited.elapsed() < 30000)
+        while (mappedWindow(display.get(), "Open Model", ignored) && waited.elapsed() < kHangMs)
             QThread::msleep(200);
         ASSERT_EQ(mappedWindow(display.get(), "Open Model", ignored), 0u) << "the chooser did not close";
     }
 
     // SIGTERM ends it, as it ends a healthy start.
     ASSERT_EQ(::kill(static_cast<pid_t>(app.processId()), SIGTERM), 0);
-    ASSERT_TRUE(app.waitForFinished(30000)) << "SIGTERM did not end it";
+    ASSERT_TRUE(app.waitForFinished(kHangMs)) << "SIGTERM did not end it";
     const QByteArray errors = app.readAllStandardError();
     EXPECT_EQ(app.exitStatus(), QProcess::NormalExit) << errors.toStdString();
 

@@ -322,7 +322,7 @@ protected:
         // Polled, as opening may run a modal loop of its own.
         QObject::connect(&poll, &QTimer::timeout, [&] {
             QWidget* screen = s.shown(*window);
-            if ((!screen || s.captions(screen).isEmpty()) && since.elapsed() < 20000)
+            if ((!screen || s.captions(screen).isEmpty()) && since.elapsed() < kHangMs)
                 return;
             poll.stop();
             if (!screen || s.captions(screen).isEmpty()) {

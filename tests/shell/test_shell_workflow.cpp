@@ -170,8 +170,7 @@ TEST_F(Stage, RefusalsWhileWorking)
 TEST_F(Stage, AModelLoadedFromTheSliceStageIsClickedAndDeleted)
 {
     LoadCube();
-    WAIT_TRUE(navItem(*m_w, "sliceButton") != nullptr, kHangMs);
-    QTest::qWait(300);
+    WAIT_TRUE(stageRowInPlace(*m_w), kHangMs);
     ASSERT_NO_FATAL_FAILURE(clickQml(m_w->m_pNavBar, "sliceButton"));
     WAIT_TRUE(m_w->m_pSliceWidget->isVisible(), kHangMs);
     ASSERT_EQ(scene()->m_strToolName, "Slice");
@@ -293,7 +292,8 @@ TEST_F(Stage, ToolRowFollowsTheEditModeTheWindowAccepts)
     ASSERT_NE(loader, nullptr);
     WAIT_TRUE(loader->property("source").toUrl().fileName() == "layoutools.qml", kHangMs);
     emit view()->signal_ShowHideEditControl(true);
-    QTest::qWait(600); // the row slides in
+    // Loaded, the row slides in from above and stops at the top.
+    WAIT_TRUE(loader->property("y").toReal() == 0, kHangMs);
     auto shown = [&] {
         QList<bool> checked;
         for (const char* name : {"translateButton", "rotateButton", "scaleButton"})

@@ -226,7 +226,7 @@ protected:
         VSLModelPainter* p = scene.instances().last();
         QElapsedTimer t;
         t.start();
-        while (!p->m_pModel->isReady() && t.elapsed() < 20000)
+        while (!p->m_pModel->isReady() && t.elapsed() < kHangMs)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         p->m_matrix.setToIdentity();
         p->m_matrix.translate(at);
@@ -262,7 +262,7 @@ protected:
             return false;
         QElapsedTimer t;
         t.start();
-        while (scene.runningSupportJobs() > 0 && t.elapsed() < 30000)
+        while (scene.runningSupportJobs() > 0 && t.elapsed() < kHangMs)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         // These tests compare the model's own layers: the records go, the
         // lift and the refined mesh stay.
