@@ -1,7 +1,7 @@
 #pragma once
 
 #include "FileChooser.h"
-#include "hang_ceiling.h"
+#include "event_wait.h"
 #include "VFixWidget.h"
 #include "VSL3DScene.h"
 #include "VSLGLView.h"
@@ -25,7 +25,7 @@
 
 #include <algorithm>
 
-#define WAIT_TRUE(cond, ms) ASSERT_TRUE(QTest::qWaitFor([&] { return bool(cond); }, ms)) << #cond
+#define WAIT_TRUE(cond, ms) ASSERT_TRUE(WaitUntil([&] { return bool(cond); }, ms)) << #cond
 
 // The real main window as main builds it, in temporary configuration and
 // working folders; the file choosers answer with the test's cube and output.
@@ -58,7 +58,7 @@ protected:
         ASSERT_TRUE(testmesh::WriteFile(stl, testmesh::BinaryStl(testmesh::Cube(cubeMm))));
         w.setWindowTitle(QStringLiteral("Vexmor3D"));
         w.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+        ASSERT_TRUE(WaitUntilExposed(&w));
         WAIT_TRUE(w.m_pNavBar->status() == QQuickWidget::Ready, kHangMs);
         QTest::qWait(300);
     }
@@ -120,7 +120,7 @@ protected:
     {
         // A model still being checked puts its notice over the view: the
         // shots compare the plate once every check has ended.
-        (void)QTest::qWaitFor([&] {
+        (void)WaitUntil([&] {
             return w.ui.GLWidget->scene()->ModelsBeingChecked() == 0 &&
                    (w.isWorking() || !w.m_pBusyWidget->isVisible());
         }, kHangMs);
@@ -129,7 +129,7 @@ protected:
         // is taken once the Save button's picture is drawn (or a hang's
         // ceiling passed, and the check below says so).
         QImage img;
-        (void)QTest::qWaitFor([&] {
+        (void)WaitUntil([&] {
             img = w.grab().toImage();
             return !panel || darkOnSaveButton(w, img) > 40;
         }, kHangMs);

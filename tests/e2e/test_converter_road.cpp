@@ -1,6 +1,6 @@
 #include "../converter/archive_builder.h"
 #include "../printfile/printfiledecoder.h"
-#include "hang_ceiling.h"
+#include "event_wait.h"
 #include "VImportWidgetX.h"
 #include "e2e_fixture.h"
 
@@ -66,7 +66,7 @@ protected:
         ASSERT_NO_FATAL_FAILURE(open(w, 10.f));
         w.ui.ImportButton->click();
         panel = w.m_pImportWidget;
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(panel));
+        ASSERT_TRUE(WaitUntilExposed(panel));
         source = panel->findChild<QComboBox*>("comboBox_Source");
         boxes.start();
     }

@@ -1,7 +1,7 @@
 // An SLC file through the main window's open road: its layers are the slice
 // and the plate takes no STL model beside them.
 #include "e2e_fixture.h"
-#include "hang_ceiling.h"
+#include "event_wait.h"
 #include "modal_answer.h"
 
 #include <QDataStream>
@@ -117,7 +117,7 @@ TEST_F(OpenSlc, TheLayersFollowTheModelAndThePrinter)
         ModalAnswers modal;
         w.m_pSliceWidget->slot_EditStatChanged(VexmorEditStatEdited);
         w.m_pSliceWidget->findChild<QPushButton*>("pushButton")->click();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return !w.isWorking(); }, kHangMs)) << what;
+        EXPECT_TRUE(WaitUntil([&] { return !w.isWorking(); }, kHangMs)) << what;
         EXPECT_TRUE(modal.texts.isEmpty()) << what << ": " << modal.texts.join('|').toStdString();
         return w.sceneSliced() && view->GetSliceData().size() == 200 ? view->GetSliceData()[0][0].boundingRect()
                                                                        : QRectF();

@@ -1,5 +1,5 @@
 #include "../printfile/printfiledecoder.h"
-#include "hang_ceiling.h"
+#include "event_wait.h"
 #include "JobThreads.h"
 #include "VFixWidget.h"
 #include "VImportWidgetX.h"
@@ -181,7 +181,7 @@ TEST_F(WholeRoad, LoadEditRepairSupportSliceSaveAndDecode)
     // ready to save.
     w.ui.ImportButton->click();
     auto* converter = w.m_pImportWidget;
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(converter));
+    ASSERT_TRUE(WaitUntilExposed(converter));
     openAnswer = out;
     converter->findChild<QPushButton*>("btn_Import")->click();
     EXPECT_EQ(converter->findChild<QLabel*>("Label_FileName")->text() + " " +

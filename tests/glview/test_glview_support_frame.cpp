@@ -1,7 +1,7 @@
 // The frame the view shows after a slice draws the supports where a redraw
 // draws them: under their model, however it was moved since they were made.
 #include "glview_fixture.h"
-#include "hang_ceiling.h"
+#include "event_wait.h"
 #include "support_roads.h"
 
 #include <QElapsedTimer>
@@ -180,7 +180,7 @@ TEST(GLViewSupportRoads, NoRoadSeparatesSupportsFromTheirModel)
     view.resize(320, 240);
     supportroads::CentreCamera(view);
     view.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    ASSERT_TRUE(WaitUntilExposed(&view));
     int roads = 0, slices = 0, moved = 0, supports = 0;
     for (unsigned seed = first; seed < first + kRoads; ++seed) {
         if (only != 0 && seed != only)

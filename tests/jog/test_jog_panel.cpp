@@ -1,7 +1,7 @@
 #include "DeviceInterface.h"
 #include "dlpserialport.h"
 #include "frmDeviceInterfaceSettings.h"
-#include "hang_ceiling.h"
+#include "event_wait.h"
 #include "printer_simulator.h"
 
 #include <QLabel>
@@ -110,7 +110,7 @@ TEST(JogPanel, HangUpShowsTheBoxAndClosesOtherErrorsAreIgnored)
 
     j.sim.setFaults(PrinterSimulator::HungUp);
     j.panel->on_z1Btn_clicked();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !j.boxes.isEmpty(); }, kHangMs));
+    ASSERT_TRUE(WaitUntil([&] { return !j.boxes.isEmpty(); }, kHangMs));
     EXPECT_TRUE(j.boxes.first().startsWith("Critical Error: ")) << qPrintable(j.boxes.first());
     EXPECT_FALSE(j.panel->port()->isOpen());
     EXPECT_EQ(j.status(), "Disconnected");
@@ -121,7 +121,7 @@ TEST(JogPanel, ConfigureShowsTheSettingsDialogAndTheFormIsDrawn)
 {
     Jog j;
     j.panel->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(j.panel.get()));
+    ASSERT_TRUE(WaitUntilExposed(j.panel.get()));
     const QImage shot = j.panel->grab().toImage();
     shot.save(VSL_SHOT_DIR "/jog_panel.png");
     QPushButton* z1 = j.button("z1Btn");

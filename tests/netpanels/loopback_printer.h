@@ -1,6 +1,6 @@
 #pragma once
 
-#include "hang_ceiling.h"
+#include "event_wait.h"
 #include "TcpThread.h"
 
 #include <QHostAddress>
@@ -118,7 +118,7 @@ private:
 
 inline bool waitFor(const std::function<bool()>& done)
 {
-    return QTest::qWaitFor(done, kHangMs);
+    return WaitUntil(done, kHangMs);
 }
 
 inline QString writeFile(const QTemporaryDir& dir, const QString& name, int size)

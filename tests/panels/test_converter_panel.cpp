@@ -1,7 +1,7 @@
 #include "FileChooser.h"
 #include "frmDeviceInterfaceSettings.h"
 #include "printfile/ExportThread.h"
-#include "hang_ceiling.h"
+#include "event_wait.h"
 #include "printfile/printermodels.h"
 #include "VEditRecipeWidget.h"
 #include "VImportWidgetX.h"
@@ -650,7 +650,7 @@ TEST(ConverterInMainWindow, ConvertsResavesAndReportsAMissingLayer)
     {
         Vexmor w;
         w.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+        ASSERT_TRUE(WaitUntilExposed(&w));
         QTest::mouseClick(w.ui.ImportButton, Qt::LeftButton);
         VImportWidgetX* panel = w.m_pImportWidget;
         ASSERT_TRUE(panel->isVisible());
@@ -665,7 +665,7 @@ TEST(ConverterInMainWindow, ConvertsResavesAndReportsAMissingLayer)
             QTest::mouseClick(button("btn_Save"), Qt::LeftButton);
             EXPECT_TRUE(w.isWorking());
             EXPECT_FALSE(panel->isEnabled());
-            EXPECT_TRUE(QTest::qWaitFor([&] { return !w.isWorking(); }, kHangMs));
+            EXPECT_TRUE(WaitUntil([&] { return !w.isWorking(); }, kHangMs));
             EXPECT_TRUE(panel->isEnabled());
             return modal.texts;
         };

@@ -1,7 +1,7 @@
 #include "buildmanager.h"
 #include "dlp/gcodegenerator.h"
 #include "frmDLP.h"
-#include "hang_ceiling.h"
+#include "event_wait.h"
 #include "printloop_fixture.h"
 
 #include <QDir>
@@ -540,7 +540,7 @@ TEST_F(PrintLoopTest, APrinterLostMidJobEndsItAsDisconnected)
             sim->setHangUpAfter(4);
         start(job);
         if (duringDelay) {
-            ASSERT_TRUE(QTest::qWaitFor([this] { return m_log.has("Delay start"); }, kHangMs));
+            ASSERT_TRUE(WaitUntil([this] { return m_log.has("Delay start"); }, kHangMs));
             sim->hangUpNow();
         }
         finish();
@@ -549,7 +549,7 @@ TEST_F(PrintLoopTest, APrinterLostMidJobEndsItAsDisconnected)
         EXPECT_EQ(runner->projector()->m_layer.load(), -1);
         EXPECT_FALSE(m_log.has("Delay end"));
         // The connection followed the loss: offline, the port given up.
-        ASSERT_TRUE(QTest::qWaitFor([] { return !DlpSerialPort::m_bOnLine; }, kHangMs));
+        ASSERT_TRUE(WaitUntil([] { return !DlpSerialPort::m_bOnLine; }, kHangMs));
         EXPECT_TRUE(m_log.has("Printer port lost"));
         dropLink();
     }

@@ -1,4 +1,4 @@
-#include "hang_ceiling.h"
+#include "event_wait.h"
 #include "scene_fixture.h"
 
 namespace {
@@ -188,7 +188,7 @@ TEST_F(SceneJobs, SupportWorkersStartAFewAtATimeAndARefusedOneEndsTheJobs)
     for (VSLModelPainter* p : m_scene.instances())
         started += p->m_pSupportThread->isRunning() || p->m_pSupportThread->isFinished();
     EXPECT_LE(started, VSL3DScene::MaxRunningSliceWorkers());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return m_scene.runningSupportJobs() == 0; }, kHangMs));
+    ASSERT_TRUE(WaitUntil([&] { return m_scene.runningSupportJobs() == 0; }, kHangMs));
     for (VSLModelPainter* p : m_scene.instances())
         EXPECT_TRUE(p->m_pSupportThread->isFinished());
     EXPECT_TRUE(m_scene.lastSupportError().isEmpty());
@@ -205,7 +205,7 @@ TEST_F(SceneJobs, SupportWorkersStartAFewAtATimeAndARefusedOneEndsTheJobs)
     first->m_dSupportDensity = 1.5; // anew
     ASSERT_EQ(m_scene.StartSupportJob(first), SceneOp::Done);
     EXPECT_TRUE(m_scene.lastSupportError().isEmpty());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return m_scene.runningSupportJobs() == 0; }, kHangMs));
+    ASSERT_TRUE(WaitUntil([&] { return m_scene.runningSupportJobs() == 0; }, kHangMs));
 }
 
 } // namespace

@@ -1,5 +1,5 @@
 // The print-file job works on its own copy of the scene's layers.
-#include "hang_ceiling.h"
+#include "event_wait.h"
 #include "scene_fixture.h"
 
 #include <QFile>
@@ -73,7 +73,7 @@ TEST_F(ScenePrint, FileWrittenFromAnotherThreadEqualsOneWrittenHere)
         result = m_scene.generatePrintableData(p, QString());
     });
     // The input is taken on this thread's event loop; after that the scene's list may change.
-    const bool finished = QTest::qWaitFor(
+    const bool finished = WaitUntil(
         [&] {
             if (m_scene.IsWritingPrintFile()) {
                 EXPECT_EQ(m_scene.StartSliceScene(192, 108, 2, 2, 0.5f, 0), SceneOp::JobRunning);

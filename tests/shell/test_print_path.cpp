@@ -1,5 +1,5 @@
 #include "FileChooser.h"
-#include "hang_ceiling.h"
+#include "event_wait.h"
 #include "JobThreads.h"
 #include "VSL3DScene.h"
 #include "VSLModelPainter.h"
@@ -29,10 +29,10 @@
 #include <string>
 
 // QTRY_* report to QTest, which a gtest run does not see: wait, then assert.
-#define WAIT_TRUE(cond, ms) ASSERT_TRUE(QTest::qWaitFor([&] { return bool(cond); }, ms)) << #cond
+#define WAIT_TRUE(cond, ms) ASSERT_TRUE(WaitUntil([&] { return bool(cond); }, ms)) << #cond
 #define WAIT_EQ(a, b, ms)                                             \
     do {                                                              \
-        (void)QTest::qWaitFor([&] { return (a) == (b); }, ms);        \
+        (void)WaitUntil([&] { return (a) == (b); }, ms);        \
         ASSERT_EQ(a, b);                                              \
     } while (0)
 
@@ -115,7 +115,7 @@ protected:
     void loadAndSlice(Vexmor& w)
     {
         w.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+        ASSERT_TRUE(WaitUntilExposed(&w));
         w.slot_OpenAction();
         ASSERT_EQ(modelCount(w), 1);
         w.m_buildConfig.SliceThickness = 0.1f;
@@ -229,7 +229,7 @@ TEST_F(PrintPath, ASliceThatLightsNothingIsNotSaved)
     ASSERT_TRUE(testmesh::WriteFile(stl, testmesh::BinaryStl(testmesh::Box({0, 0, 0}, {0.002f, 0.002f, 5}))));
     Vexmor w;
     w.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    ASSERT_TRUE(WaitUntilExposed(&w));
     w.slot_OpenAction();
     ASSERT_EQ(modelCount(w), 1);
     ASSERT_NO_FATAL_FAILURE(slice(w));

@@ -2,7 +2,7 @@
 
 #include "../e2e/e2e_fixture.h"
 #include "../support/modal_answer.h"
-#include "hang_ceiling.h"
+#include "event_wait.h"
 #include "VEditModeWidget.h"
 #include "VSLCoordConvert.h"
 #include "VEditRecipeWidget.h"
@@ -476,7 +476,7 @@ TEST_F(Language, ChineseTransformPanelTitle)
     {
         Vexmor w;
         w.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+        ASSERT_TRUE(WaitUntilExposed(&w));
         w.setTransformShow(true);
         QStringList texts;
         for (QLabel* l : w.m_pTransformWidget->findChildren<QLabel*>())

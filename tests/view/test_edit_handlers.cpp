@@ -1,5 +1,5 @@
 #include "../scene/scene_fixture.h"
-#include "hang_ceiling.h"
+#include "event_wait.h"
 #include "VEditModeWidget.h"
 #include "VSLEditHandlers.h"
 #include "edit_test_util.h"
@@ -403,7 +403,7 @@ TEST_F(EditHandlers, EditsWhileAJobRunsLeaveEverythingAsItWas)
     QSignalSpy update(&m_scene, &VSL3DScene::sig_Update);
     ASSERT_EQ(m_scene.StartSupportJob(m_p), SceneOp::Done);
     // The run clears the flag before it parks at the gate.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return gate.Waiting() > 0; }, kHangMs));
+    ASSERT_TRUE(WaitUntil([&] { return gate.Waiting() > 0; }, kHangMs));
     GiveSupports(m_p);
     m_p->m_scale = QVector3D(1, 1, 1);
     const QMatrix4x4 before = m_p->m_matrix;
