@@ -10,6 +10,7 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QOpenGLContext>
 #include "mesh/workerpriority.h"
 
@@ -17,6 +18,11 @@
 
 #include <algorithm>
 #include <vector>
+
+// When the turning of inside-out shells starts: off unless the logging rules
+// ask for it ("vexmor.shells.info=true"), so that a load does not say it
+// every time; a test waits on it to stop the program in that step.
+Q_LOGGING_CATEGORY(shellTurning, "vexmor.shells", QtWarningMsg)
 
 int VSLModel3D::ms_nModelCount = 0;
 std::atomic<MeshReadyGate*> VSLModel3D::ms_pPassHold{nullptr};
@@ -155,7 +161,7 @@ void VSLModel3D::RunTopologyPass()
     // and print hanging in the resin. The layers do not change (they are
     // filled odd-even), only which way the faces look.
     int unjudged = 0;
-    qInfo().noquote() << QStringLiteral("%1: checking which way its shells face").arg(m_strFileName);
+    qCInfo(shellTurning).noquote() << QStringLiteral("%1: checking which way its shells face").arg(m_strFileName);
     const int turned = vcg::tri::Clean<MyMesh>::OrientClosedShellsOutward(m_mesh, &unjudged, stop);
     if (turned < 0)
         return; // stopped: the model is going away

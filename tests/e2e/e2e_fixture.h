@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FileChooser.h"
+#include "event_wait.h"
 #include "VFixWidget.h"
 #include "VSL3DScene.h"
 #include "VSLGLView.h"
@@ -24,7 +25,7 @@
 
 #include <algorithm>
 
-#define WAIT_TRUE(cond, ms) ASSERT_TRUE(QTest::qWaitFor([&] { return bool(cond); }, ms)) << #cond
+#define WAIT_TRUE(cond, ms) ASSERT_TRUE(WaitUntil([&] { return bool(cond); }, ms)) << #cond
 
 // The real main window as main builds it, in temporary configuration and
 // working folders; the file choosers answer with the test's cube and output.
@@ -57,26 +58,25 @@ protected:
         ASSERT_TRUE(testmesh::WriteFile(stl, testmesh::BinaryStl(testmesh::Cube(cubeMm))));
         w.setWindowTitle(QStringLiteral("Vexmor3D"));
         w.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-        WAIT_TRUE(w.m_pNavBar->status() == QQuickWidget::Ready, 60000);
+        ASSERT_TRUE(WaitUntilExposed(&w));
+        WAIT_TRUE(w.m_pNavBar->status() == QQuickWidget::Ready, kHangMs);
         QTest::qWait(300);
     }
     // The bar's Load button; the chooser answers with the cube.
     void load(Vexmor& w)
     {
         ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "loadButton"));
-        WAIT_TRUE(onlyInstance(w) != nullptr, 60000);
+        WAIT_TRUE(onlyInstance(w) != nullptr, kHangMs);
         EXPECT_EQ(opened, 1);
-        WAIT_TRUE(navItem(w, "saveButton") != nullptr, 60000);
-        QTest::qWait(400); // the stage row slides in
+        WAIT_TRUE(stageRowInPlace(w), kHangMs);
     }
     // The slice panel's Slice button (the panel shown); the announced count.
     int slice(Vexmor& w)
     {
         QSignalSpy sliced(w.ui.GLWidget, &VSLGLView::sig_SliceSceneDone);
         w.m_pSliceWidget->findChild<QPushButton*>("pushButton")->click();
-        [&] { WAIT_TRUE(sliced.count() == 1, 60000); }();
-        [&] { WAIT_TRUE(!w.isWorking(), 60000); }();
+        [&] { WAIT_TRUE(sliced.count() == 1, kHangMs); }();
+        [&] { WAIT_TRUE(!w.isWorking(), kHangMs); }();
         return sliced.isEmpty() ? -1 : sliced.at(0).at(0).toInt();
     }
 
@@ -93,11 +93,11 @@ protected:
     void generateSupports(Vexmor& w)
     {
         ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "supportButton"));
-        WAIT_TRUE(w.m_pSupportWidget->isVisible(), 60000);
+        WAIT_TRUE(w.m_pSupportWidget->isVisible(), kHangMs);
         QSignalSpy supportDone(w.ui.GLWidget, &VSLGLView::sig_GenSupportDone);
         w.m_pSupportWidget->findChild<QPushButton*>("GenSptButton")->click();
-        WAIT_TRUE(supportDone.count() == 1, 60000);
-        WAIT_TRUE(!w.isWorking(), 60000);
+        WAIT_TRUE(supportDone.count() == 1, kHangMs);
+        WAIT_TRUE(!w.isWorking(), kHangMs);
     }
     // Dark pixels of the Save button's picture in a grab of the window.
     static int darkOnSaveButton(Vexmor& w, const QImage& img)
@@ -120,19 +120,19 @@ protected:
     {
         // A model still being checked puts its notice over the view: the
         // shots compare the plate once every check has ended.
-        (void)QTest::qWaitFor([&] {
+        (void)WaitUntil([&] {
             return w.ui.GLWidget->scene()->ModelsBeingChecked() == 0 &&
                    (w.isWorking() || !w.m_pBusyWidget->isVisible());
-        }, 60000);
+        }, kHangMs);
         QTest::qWait(100);
         // The bar's pictures load on their own: with a stage panel, the grab
         // is taken once the Save button's picture is drawn (or a hang's
         // ceiling passed, and the check below says so).
         QImage img;
-        (void)QTest::qWaitFor([&] {
+        (void)WaitUntil([&] {
             img = w.grab().toImage();
             return !panel || darkOnSaveButton(w, img) > 40;
-        }, 30000);
+        }, kHangMs);
         img.save(QString("e2e_%1.png").arg(name));
         if (empty.isNull())
             empty = img;
@@ -168,6 +168,13 @@ protected:
     static QQuickItem* navItem(Vexmor& w, const char* name)
     {
         return w.m_pNavBar->rootObject()->findChild<QQuickItem*>(name);
+    }
+    // The stage row has slid in (its buttons are where a click at their
+    // centre finds them).
+    static bool stageRowInPlace(Vexmor& w)
+    {
+        QQuickItem* row = navItem(w, "stageRow");
+        return row && row->x() == 0 && row->opacity() == 1;
     }
     static bool checked(Vexmor& w, const char* name) { return navItem(w, name)->property("checked").toBool(); }
     static VSLModelPainter* onlyInstance(Vexmor& w)

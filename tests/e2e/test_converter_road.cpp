@@ -1,5 +1,6 @@
 #include "../converter/archive_builder.h"
 #include "../printfile/printfiledecoder.h"
+#include "event_wait.h"
 #include "VImportWidgetX.h"
 #include "e2e_fixture.h"
 
@@ -72,7 +73,7 @@ protected:
         ASSERT_NO_FATAL_FAILURE(open(w, 10.f));
         w.ui.ImportButton->click();
         panel = w.m_pImportWidget;
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(panel));
+        ASSERT_TRUE(WaitUntilExposed(panel));
         source = panel->findChild<QComboBox*>("comboBox_Source");
         boxes.start();
     }
@@ -91,8 +92,8 @@ protected:
         out = work.filePath(name);
         boxes.picture = picture;
         click("btn_Save");
-        WAIT_TRUE(boxes.texts.size() == boxCount, 60000);
-        WAIT_TRUE(!w.isWorking(), 60000);
+        WAIT_TRUE(boxes.texts.size() == boxCount, kHangMs);
+        WAIT_TRUE(!w.isWorking(), kHangMs);
     }
 
     VImportWidgetX* panel = nullptr;
@@ -133,7 +134,7 @@ TEST_F(ConverterRoad, WrongFrameRefusedGoodArchiveConvertedAndResaved)
     out = work.filePath("part.vxs");
     boxes.picture.clear();
     click("btn_Save");
-    WAIT_TRUE(QFile::exists(out) && !w.isWorking(), 30000);
+    WAIT_TRUE(QFile::exists(out) && !w.isWorking(), kHangMs);
     QTest::qWait(100);
     EXPECT_EQ(boxes.texts.size(), 1) << boxes.texts.join('|').toStdString();
     const VxsFile converted = ReadVxs(out, false);
@@ -152,7 +153,7 @@ TEST_F(ConverterRoad, WrongFrameRefusedGoodArchiveConvertedAndResaved)
     EXPECT_EQ(text("Label_FileName") + " " + text("Label_LayerThick"), "part.vxs 50 um");
     out = work.filePath("part_new.vxs");
     click("btn_Save");
-    WAIT_TRUE(QFile::exists(out) && !w.isWorking(), 30000);
+    WAIT_TRUE(QFile::exists(out) && !w.isWorking(), kHangMs);
     const VxsFile resaved = ReadVxs(out, false);
     ASSERT_TRUE(resaved.valid) << resaved.error;
     EXPECT_EQ(resaved.layers, converted.layers);
@@ -170,7 +171,7 @@ TEST_F(ConverterRoad, WrongFrameRefusedGoodArchiveConvertedAndResaved)
     out = work.filePath("tail_new.vxs");
     boxes.picture = "e2e_converter_3_trailing_bytes.png";
     click("btn_Save");
-    WAIT_TRUE(boxes.texts.size() == 2, 60000);
+    WAIT_TRUE(boxes.texts.size() == 2, kHangMs);
     EXPECT_EQ(boxes.texts[1], "File error: unknown format!\n" + tail + " holds 1000 bytes after its last layer");
     EXPECT_FALSE(QFile::exists(out));
     EXPECT_FALSE(w.isWorking());
@@ -258,7 +259,7 @@ TEST_F(ConverterRoad, AfterAnotherModelsFileTheTitleBarsPrinterConvertsItsArchiv
         out = work.filePath(name);
         done.clear();
         click("btn_Save");
-        if (!QTest::qWaitFor([&] { return done.count() == 1 && !panel->m_pExportThread->isRunning(); }, 60000))
+        if (!QTest::qWaitFor([&] { return done.count() == 1 && !panel->m_pExportThread->isRunning(); }, kHangMs))
             return false;
         QCoreApplication::sendPostedEvents(); // the window's end of the job, with its box
         return !w.isWorking();

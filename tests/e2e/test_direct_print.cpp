@@ -1,5 +1,6 @@
 // A direct print in the real main window against the printer simulator. Its
 // own program: the printer is found once per process.
+#include "hang_ceiling.h"
 #include "JobThreads.h"
 #include "RecipeStore.h"
 #include "VSaveWidgetX.h"
@@ -153,12 +154,12 @@ protected:
         ASSERT_NO_FATAL_FAILURE(open(w, 1.f));
         ASSERT_NO_FATAL_FAILURE(load(w));
         ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "sliceButton"));
-        WAIT_TRUE(w.m_pSliceWidget->isVisible(), 60000);
+        WAIT_TRUE(w.m_pSliceWidget->isVisible(), kHangMs);
         if (thicknessStep >= 0)
             w.m_pSliceWidget->findChild<QSlider*>("HSlider_Thick")->setValue(thicknessStep);
         layers = slice(w);
         ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "saveButton"));
-        WAIT_TRUE(w.m_pSaveWidget->isVisible(), 60000);
+        WAIT_TRUE(w.m_pSaveWidget->isVisible(), kHangMs);
         w.m_pSaveWidget->findChild<QComboBox*>("comboBox_Recipe")->setCurrentText(recipe);
     }
     // The window's projector, showing frames from the test's folder.
@@ -178,7 +179,7 @@ protected:
             const Step& s = steps[size_t(k)];
             ASSERT_EQ(sim->waitForStep(20000), s.line) << "step " << k;
             if (s.frame != -2) {
-                WAIT_TRUE(int(reports.size()) == s.markers, 60000);
+                WAIT_TRUE(int(reports.size()) == s.markers, kHangMs);
                 EXPECT_EQ(reports.back(),
                           (std::pair<int, int>{s.frame < 0 ? lastLayer : s.frame, s.frame < 0 ? -1 : 0}));
                 lastLayer = reports.back().first;
@@ -241,7 +242,7 @@ TEST_F(DirectPrint, LocalPrintPlaysTheSavedJobAndASecondSaveJobCancels)
         steps = jobSteps(text);
         ASSERT_GT(steps.size(), 50u);
         ASSERT_NO_FATAL_FAILURE(play(steps, -1, "print"));
-        WAIT_TRUE(!w.m_printThread.isRunning() && modal.texts.size() == 2, 60000);
+        WAIT_TRUE(!w.m_printThread.isRunning() && modal.texts.size() == 2, kHangMs);
         EXPECT_EQ(modal.texts.last(), "Printing Complete");
     }
     EXPECT_TRUE(lastLayer == 9 && !projector->isVisible()) << lastLayer;
@@ -261,7 +262,7 @@ TEST_F(DirectPrint, LocalPrintPlaysTheSavedJobAndASecondSaveJobCancels)
         ASSERT_EQ(sim->waitForStep(20000), c);
         sim->release();
     }
-    WAIT_TRUE(!w.m_printThread.isRunning() && modal.texts.size() == 2, 60000);
+    WAIT_TRUE(!w.m_printThread.isRunning() && modal.texts.size() == 2, kHangMs);
     EXPECT_EQ(modal.texts.last(), "Printing Cancelled");
     EXPECT_EQ(sim->received(), handshake + sent(steps.size()) + sent(13) + "M220G1 Y0M220");
 }
@@ -326,7 +327,7 @@ TEST_F(DirectPrint, APrinterLostMidPrintIsToldAsDisconnected)
     }
     ASSERT_NE(sim->waitForStep(20000), "");
     sim->hangUpNow();
-    WAIT_TRUE(!w.m_printThread.isRunning() && boxes.texts.size() == 2, 20000);
+    WAIT_TRUE(!w.m_printThread.isRunning() && boxes.texts.size() == 2, kHangMs);
     EXPECT_EQ(boxes.texts.last(), "Printing Failed");
     EXPECT_EQ(boxes.informative.last(), QString("打印失败\nThe printer was disconnected"));
     EXPECT_GT(boxes.lit.last(), 500);
@@ -351,7 +352,7 @@ TEST_F(DirectPrint, AHandEditedRecipeValueIsRefusedWithItsFileAndKey)
     QSignalSpy generate(panel, &VSaveWidgetX::signal_PrintDataGenerate);
     ShotAnswers boxes("refused");
     QTest::mouseClick(panel->findChild<QPushButton*>("btn_StartPrint"), Qt::LeftButton);
-    WAIT_TRUE(boxes.texts.size() == 1, 60000);
+    WAIT_TRUE(boxes.texts.size() == 1, kHangMs);
     EXPECT_EQ(boxes.texts, QStringList{"Value Out of Range"});
     EXPECT_EQ(boxes.informative.first(),
               RecipeStore::recipeFilePath("Pellar10") + ": Recipe/Broken/LiftDist1 = -9 (allowed 0..99)");

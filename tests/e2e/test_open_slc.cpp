@@ -1,6 +1,7 @@
 // An SLC file through the main window's open road: its layers are the slice
 // and the plate takes no STL model beside them.
 #include "e2e_fixture.h"
+#include "event_wait.h"
 #include "modal_answer.h"
 
 #include <QDataStream>
@@ -69,7 +70,7 @@ TEST_F(OpenSlc, AnSlcFileIsTheSliceAndKeepsStlModelsOut)
     // a copy of that model is refused.
     w.m_pSliceWidget->slot_EditStatChanged(VexmorEditStatEdited);
     w.m_pSliceWidget->findChild<QPushButton*>("pushButton")->click();
-    WAIT_TRUE(w.sceneSliced() && !w.isWorking(), 60000);
+    WAIT_TRUE(w.sceneSliced() && !w.isWorking(), kHangMs);
     EXPECT_EQ(view->GetSliceData().size(), 200);
     view->scene()->SetPickModelPainter(onlyInstance(w)->pickId());
     w.layoutBarClicked(3);
@@ -116,7 +117,7 @@ TEST_F(OpenSlc, TheLayersFollowTheModelAndThePrinter)
         ModalAnswers modal;
         w.m_pSliceWidget->slot_EditStatChanged(VexmorEditStatEdited);
         w.m_pSliceWidget->findChild<QPushButton*>("pushButton")->click();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return !w.isWorking(); }, 5000)) << what;
+        EXPECT_TRUE(WaitUntil([&] { return !w.isWorking(); }, kHangMs)) << what;
         EXPECT_TRUE(modal.texts.isEmpty()) << what << ": " << modal.texts.join('|').toStdString();
         return w.sceneSliced() && view->GetSliceData().size() == 200 ? view->GetSliceData()[0][0].boundingRect()
                                                                        : QRectF();

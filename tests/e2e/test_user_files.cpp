@@ -4,6 +4,7 @@
 #include "JobThreads.h"
 #include "VSaveWidgetX.h"
 #include "e2e_fixture.h"
+#include "hang_ceiling.h"
 #include "VSLModel3D.h"
 #include "layer_checks.h"
 #include "frmDeviceInterfaceSettings.h"
@@ -52,7 +53,7 @@ protected:
         openAnswer = path;
         auto* modal = new ModalAnswers;
         w.navbarOpenFile();
-        [&] { WAIT_TRUE(modal->texts.size() >= boxes, 60000); }();
+        [&] { WAIT_TRUE(modal->texts.size() >= boxes, kHangMs); }();
         QTest::qWait(50);
         return modal;
     }
@@ -61,12 +62,11 @@ protected:
     {
         auto modal = std::make_unique<ModalAnswers>();
         [&] {
-            WAIT_TRUE(navItem(w, "sliceButton") != nullptr, 60000);
-            QTest::qWait(400);
+            WAIT_TRUE(stageRowInPlace(w), kHangMs);
             ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "sliceButton"));
-            WAIT_TRUE(w.m_pSliceWidget->isVisible(), 60000);
+            WAIT_TRUE(w.m_pSliceWidget->isVisible(), kHangMs);
             w.m_pSliceWidget->findChild<QPushButton*>("pushButton")->click();
-            WAIT_TRUE(!modal->texts.isEmpty(), 60000);
+            WAIT_TRUE(!modal->texts.isEmpty(), kHangMs);
         }();
         return modal;
     }
@@ -179,7 +179,7 @@ TEST_F(UserFiles, AModelLowerThanALayerSlicesToNothingAndTheWindowSaysWhy)
     const QString foil = write("foil.stl", testmesh::BinaryStl(testmesh::Box({-5, -5, 0}, {5, 5, 0.01f})));
     {
         std::unique_ptr<ModalAnswers> modal(openThroughBar(w, foil, 0));
-        WAIT_TRUE(w.ui.GLWidget->scene()->instances().size() == 1, 60000);
+        WAIT_TRUE(w.ui.GLWidget->scene()->instances().size() == 1, kHangMs);
     }
     const std::unique_ptr<ModalAnswers> started = startSliceThroughBar(w);
     ASSERT_FALSE(HasFatalFailure());
@@ -209,7 +209,7 @@ TEST_F(UserFiles, AModelOffThePlateIsSlicedAfterTheWindowSaysItIsCut)
     EXPECT_EQ(modal.texts, QStringList{"Some models leave the build plate."});
     EXPECT_TRUE(modal.informative.value(0).startsWith("1 of 1 models stand partly or wholly off the build plate"))
         << modal.informative.value(0).toStdString();
-    WAIT_TRUE(w.sceneSliced(), 20000);
+    WAIT_TRUE(w.sceneSliced(), kHangMs);
     EXPECT_GT(w.ui.GLWidget->GetSliceData().size(), 0);
     EXPECT_TRUE(dailyLog().contains("off the build plate")) << dailyLog().toStdString();
 }
@@ -227,7 +227,7 @@ TEST_F(UserFiles, APartInMidAirIsSlicedAndTheWindowSaysWhere)
     const QString floating = write("floating.stl", testmesh::BinaryStl(tris));
     {
         std::unique_ptr<ModalAnswers> modal(openThroughBar(w, floating, 0));
-        WAIT_TRUE(w.ui.GLWidget->scene()->instances().size() == 1, 60000);
+        WAIT_TRUE(w.ui.GLWidget->scene()->instances().size() == 1, kHangMs);
     }
     const std::unique_ptr<ModalAnswers> started = startSliceThroughBar(w);
     ASSERT_FALSE(HasFatalFailure());
@@ -320,7 +320,7 @@ TEST_F(UserFiles, RegionsInMidAirOnlyThePixelsShowAreToldAsThePipelineAndTheFile
         ASSERT_NO_FATAL_FAILURE(open(w, 10.f));
         {
             std::unique_ptr<ModalAnswers> modal(openThroughBar(w, stl, 0));
-            WAIT_TRUE(w.ui.GLWidget->scene()->instances().size() == 1, 60000);
+            WAIT_TRUE(w.ui.GLWidget->scene()->instances().size() == 1, kHangMs);
             ASSERT_TRUE(modal->texts.isEmpty()) << modal->texts.join('|').toStdString();
         }
         // Slice, as a person does; what the box says.
@@ -334,7 +334,7 @@ TEST_F(UserFiles, RegionsInMidAirOnlyThePixelsShowAreToldAsThePipelineAndTheFile
                 under = w.grab().toImage();
             };
             ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "sliceButton"));
-            WAIT_TRUE(w.m_pSliceWidget->isVisible(), 60000);
+            WAIT_TRUE(w.m_pSliceWidget->isVisible(), kHangMs);
             ASSERT_GT(slice(w), 0);
             QTest::qWait(50);
             if (plate.told) {
@@ -367,12 +367,12 @@ TEST_F(UserFiles, RegionsInMidAirOnlyThePixelsShowAreToldAsThePipelineAndTheFile
 
         // Saved through the save panel; the file's own islands, read back.
         ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "saveButton"));
-        WAIT_TRUE(w.m_pSaveWidget->isVisible(), 60000);
+        WAIT_TRUE(w.m_pSaveWidget->isVisible(), kHangMs);
         {
             ModalAnswers modal;
             QSignalSpy ready(&w.m_dataThread, &MyThread2::signal_PrintDataReady);
             w.m_pSaveWidget->findChild<QPushButton*>("btn_StartPrint")->click();
-            WAIT_TRUE(ready.count() == 1 && !w.isWorking(), 60000);
+            WAIT_TRUE(ready.count() == 1 && !w.isWorking(), kHangMs);
         }
         const VxsFile f = ReadVxs(out, false);
         ASSERT_TRUE(f.valid) << f.error;
@@ -489,9 +489,9 @@ TEST_F(UserFiles, TheRepairPanelShowsWhatTheMeshHolds)
         opened = 0;
         ASSERT_NO_FATAL_FAILURE(load(w));
         const auto& models = w.ui.GLWidget->scene()->models();
-        WAIT_TRUE(!models.isEmpty() && models.first()->isReady(), 20000);
+        WAIT_TRUE(!models.isEmpty() && models.first()->isReady(), kHangMs);
         ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "fixButton"));
-        WAIT_TRUE(w.m_pFixWidget->isVisible(), 60000);
+        WAIT_TRUE(w.m_pFixWidget->isVisible(), kHangMs);
         auto label = [&](const char* name) { return w.m_pFixWidget->findChild<QLabel*>(name)->text(); };
         const QStringList shown{label("label_info"), label("label_info2"), label("label_info3")};
         EXPECT_EQ(shown.join(" / ").toStdString(), r.shown.join(" / ").toStdString());
@@ -546,7 +546,7 @@ TEST_F(UserFiles, FixChosenDuringTheCheckShowsTheCountsWhenItEnds)
     EXPECT_FALSE(w.isWorking());
 
     ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "fixButton"));
-    WAIT_TRUE(w.m_pFixWidget->isVisible(), 60000);
+    WAIT_TRUE(w.m_pFixWidget->isVisible(), kHangMs);
     const QString ellipsis = QStringLiteral("\u2026");
     EXPECT_EQ(counts(), (QStringList{ellipsis, ellipsis, ellipsis}));
     const QString checking = "Checking the model: its defects are shown here as soon as the check ends.";
@@ -573,11 +573,11 @@ TEST_F(UserFiles, FixChosenDuringTheCheckShowsTheCountsWhenItEnds)
     EXPECT_EQ(shownPanels(w), QList<QWidget*>{w.m_pFixWidget});
 
     hold.Open();
-    WAIT_TRUE(label("label_info") == "3", 60000);
+    WAIT_TRUE(label("label_info") == "3", kHangMs);
     EXPECT_EQ(counts(), (QStringList{"3", "0", "0"}));
     EXPECT_EQ(label("label_result"), "");
     EXPECT_TRUE(w.m_bRepaired);
-    WAIT_TRUE(!w.m_pBusyWidget->isVisible(), 10000);
+    WAIT_TRUE(!w.m_pBusyWidget->isVisible(), kHangMs);
     QTest::qWait(100);
     const QImage after = w.grab().toImage();
     after.save("e2e_repair_after_check.png");
@@ -637,9 +637,9 @@ TEST_F(UserFiles, FixShowsNoCountOfTheLastPlateWhileAnAddedModelIsChecked)
         openAnswer = write("first.stl", testmesh::BinaryStl(r.first));
         opened = 0;
         ASSERT_NO_FATAL_FAILURE(load(w));
-        WAIT_TRUE(scene->ModelsBeingChecked() == 0, 60000);
+        WAIT_TRUE(scene->ModelsBeingChecked() == 0, kHangMs);
         ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "fixButton"));
-        WAIT_TRUE(w.m_pFixWidget->isVisible(), 60000);
+        WAIT_TRUE(w.m_pFixWidget->isVisible(), kHangMs);
         ASSERT_EQ(said(counts()), said(r.firstShown));
         QTest::mouseClick(w.m_pFixWidget->findChild<QPushButton*>("btn_AutoFix"), Qt::LeftButton);
         ASSERT_EQ(label("label_result").toStdString(), r.firstFix.toStdString());
@@ -681,7 +681,7 @@ TEST_F(UserFiles, FixShowsNoCountOfTheLastPlateWhileAnAddedModelIsChecked)
         // As a person sees it, the check still held: the notice at the
         // right, the panel at the bottom left.
         QLabel* note = w.m_pFixWidget->findChild<QLabel*>("label_result");
-        WAIT_TRUE(w.m_pBusyWidget->isVisible() && navItem(w, "saveButton") != nullptr && note->height() > 0, 60000);
+        WAIT_TRUE(w.m_pBusyWidget->isVisible() && navItem(w, "saveButton") != nullptr && note->height() > 0, kHangMs);
         const QImage during = w.grab().toImage();
         during.save(QStringLiteral("e2e_repair_second_model_%1.png").arg(r.name));
         EXPECT_EQ(w.m_pBusyWidget->findChild<QLabel*>("label_Info")->text(), "Checking the model");
@@ -698,7 +698,7 @@ TEST_F(UserFiles, FixShowsNoCountOfTheLastPlateWhileAnAddedModelIsChecked)
         EXPECT_GT(light(note), 50); // the note is on screen
 
         hold.Open();
-        WAIT_TRUE(bothCounted, 60000);
+        WAIT_TRUE(bothCounted, kHangMs);
         EXPECT_EQ(said(counts()), said(r.bothShown));
         EXPECT_TRUE(wrong.isEmpty()) << wrong.join("\n").toStdString();
         EXPECT_GT(looked, 0);
@@ -739,7 +739,7 @@ TEST_F(UserFiles, SupportsPastThePlatesEdgeAreToldBeforeSlicing)
 
     // Edit: the transform panel's X position takes it to 1 mm from the edge.
     ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "editButton"));
-    WAIT_TRUE(w.m_pTransformWidget->isVisible(), 60000);
+    WAIT_TRUE(w.m_pTransformWidget->isVisible(), kHangMs);
     scene->SetPickModelPainter(p->pickId());
     QTest::qWait(50);
     auto* posX = w.m_pTransformWidget->findChild<QDoubleSpinBox*>("Position_X");
@@ -755,7 +755,7 @@ TEST_F(UserFiles, SupportsPastThePlatesEdgeAreToldBeforeSlicing)
     {
         ModalAnswers modal;
         ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "sliceButton"));
-        WAIT_TRUE(w.m_pSliceWidget->isVisible(), 60000);
+        WAIT_TRUE(w.m_pSliceWidget->isVisible(), kHangMs);
         EXPECT_GT(slice(w), 0);
         EXPECT_EQ(modal.texts, QStringList());
     }
@@ -773,7 +773,7 @@ TEST_F(UserFiles, SupportsPastThePlatesEdgeAreToldBeforeSlicing)
     ASSERT_GT(p->m_maxBound.x() + step, bmax.x() - 1.f) << "the supports reach out past the model";
     ASSERT_LT(p->m_maxBound.x() + step, bmax.x()) << "the model itself stays on the plate";
     ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "editButton"));
-    WAIT_TRUE(w.m_pTransformWidget->isVisible(), 60000);
+    WAIT_TRUE(w.m_pTransformWidget->isVisible(), kHangMs);
     scene->SetPickModelPainter(p->pickId());
     QTest::qWait(50);
     const float before = p->m_maxBound.x();
@@ -790,7 +790,7 @@ TEST_F(UserFiles, SupportsPastThePlatesEdgeAreToldBeforeSlicing)
     EXPECT_EQ(started->texts, QStringList{"Some models leave the build plate."});
     EXPECT_TRUE(started->informative.value(0).startsWith("1 of 1 models stand partly or wholly off the build plate"))
         << started->informative.value(0).toStdString();
-    WAIT_TRUE(w.sceneSliced(), 20000);
+    WAIT_TRUE(w.sceneSliced(), kHangMs);
     shot(w, "edge_4_sliced_after_warning");
 }
 
@@ -824,7 +824,7 @@ TEST_F(UserFiles, AStartNeverWritesThroughLinksOutOfTheConfigurationFolder)
         ModalAnswers modal;
         Vexmor w;
         ASSERT_NO_FATAL_FAILURE(open(w, 10.f));
-        WAIT_TRUE(!modal.texts.isEmpty(), 60000);
+        WAIT_TRUE(!modal.texts.isEmpty(), kHangMs);
         EXPECT_EQ(modal.texts.value(0), "A settings file was not used as it is.");
         const QString told = modal.informative.value(0);
         for (const char* name : {"VexmorMachine.ini", "Light.ini", "Pellar10Recipe.ini"})

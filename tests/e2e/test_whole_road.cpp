@@ -1,4 +1,5 @@
 #include "../printfile/printfiledecoder.h"
+#include "event_wait.h"
 #include "JobThreads.h"
 #include "VFixWidget.h"
 #include "VImportWidgetX.h"
@@ -88,7 +89,7 @@ TEST_F(WholeRoad, LoadEditRepairSupportSliceSaveAndDecode)
 
     // Repair: a closed cube has no defect.
     ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "fixButton"));
-    WAIT_TRUE(w.m_pFixWidget->isVisible(), 60000);
+    WAIT_TRUE(w.m_pFixWidget->isVisible(), kHangMs);
     for (const char* label : {"label_info", "label_info2", "label_info3"})
         EXPECT_EQ(w.m_pFixWidget->findChild<QLabel*>(label)->text(), "0") << label;
     EXPECT_GT(shot(w, "3_fixed", w.m_pFixWidget), 100);
@@ -102,11 +103,11 @@ TEST_F(WholeRoad, LoadEditRepairSupportSliceSaveAndDecode)
     {
         ModalAnswers modal;
         ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "saveButton"));
-        WAIT_TRUE(!modal.texts.isEmpty(), 60000);
+        WAIT_TRUE(!modal.texts.isEmpty(), kHangMs);
         EXPECT_EQ(modal.texts, QStringList{"Please slice before saving the job!"});
     }
     EXPECT_FALSE(QFile::exists(out));
-    WAIT_TRUE(w.m_pSliceWidget->isVisible(), 60000);
+    WAIT_TRUE(w.m_pSliceWidget->isVisible(), kHangMs);
     EXPECT_TRUE(!checked(w, "saveButton") && checked(w, "sliceButton"));
 
     // Slice: the count reaches the slice and save panels.
@@ -118,14 +119,14 @@ TEST_F(WholeRoad, LoadEditRepairSupportSliceSaveAndDecode)
 
     // Save: the panel opens, Save Job writes the file through the chooser.
     ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "saveButton"));
-    WAIT_TRUE(w.m_pSaveWidget->isVisible(), 60000);
+    WAIT_TRUE(w.m_pSaveWidget->isVisible(), kHangMs);
     EXPECT_TRUE(w.m_bPrintRequested && checked(w, "saveButton"));
     QSignalSpy ready(&w.m_dataThread, &MyThread2::signal_PrintDataReady);
     {
         ModalAnswers modal;
         w.m_pSaveWidget->findChild<QPushButton*>("btn_StartPrint")->click();
-        WAIT_TRUE(ready.count() == 1, 60000);
-        WAIT_TRUE(!w.isWorking(), 60000);
+        WAIT_TRUE(ready.count() == 1, kHangMs);
+        WAIT_TRUE(!w.isWorking(), kHangMs);
         QTest::qWait(50);
         EXPECT_TRUE(modal.texts.isEmpty()) << modal.texts.join('|').toStdString();
     }
@@ -137,7 +138,7 @@ TEST_F(WholeRoad, LoadEditRepairSupportSliceSaveAndDecode)
     const auto& models = w.ui.GLWidget->scene()->models();
     WAIT_TRUE(w.ui.GLWidget->scene()->instances().size() == 2 &&
                   std::all_of(models.begin(), models.end(), [](auto* m) { return m->isReady(); }),
-              20000);
+              kHangMs);
     QTest::qWait(50);
     EXPECT_TRUE(navItem(w, "stageRow") == row && checked(w, "saveButton"));
 
@@ -180,7 +181,7 @@ TEST_F(WholeRoad, LoadEditRepairSupportSliceSaveAndDecode)
     // ready to save.
     w.ui.ImportButton->click();
     auto* converter = w.m_pImportWidget;
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(converter));
+    ASSERT_TRUE(WaitUntilExposed(converter));
     openAnswer = out;
     converter->findChild<QPushButton*>("btn_Import")->click();
     EXPECT_EQ(converter->findChild<QLabel*>("Label_FileName")->text() + " " +
@@ -194,7 +195,7 @@ TEST_F(WholeRoad, LoadEditRepairSupportSliceSaveAndDecode)
     // No model left removes the stage row.
     emit w.ui.GLWidget->signal_AllModelDel();
     EXPECT_FALSE(checked(w, "loadButton"));
-    WAIT_TRUE(navItem(w, "stageRow") == nullptr, 60000);
+    WAIT_TRUE(navItem(w, "stageRow") == nullptr, kHangMs);
 }
 
 // Closing the window while a long slice runs: the slice stops at the layer it
@@ -208,13 +209,13 @@ TEST_F(WholeRoad, ClosingTheWindowStopsALongSlice)
                                                                                       20.f))));
     ASSERT_NO_FATAL_FAILURE(load(*w));
     ASSERT_NO_FATAL_FAILURE(clickQml(w->m_pNavBar, "supportButton"));
-    WAIT_TRUE(w->m_pSupportWidget->isVisible(), 60000);
+    WAIT_TRUE(w->m_pSupportWidget->isVisible(), kHangMs);
     QSignalSpy supportDone(w->ui.GLWidget, &VSLGLView::sig_GenSupportDone);
     w->m_pSupportWidget->findChild<QPushButton*>("GenSptButton")->click();
-    WAIT_TRUE(supportDone.count() == 1, 60000);
-    WAIT_TRUE(!w->isWorking(), 60000);
+    WAIT_TRUE(supportDone.count() == 1, kHangMs);
+    WAIT_TRUE(!w->isWorking(), kHangMs);
     ASSERT_NO_FATAL_FAILURE(clickQml(w->m_pNavBar, "sliceButton"));
-    WAIT_TRUE(w->m_pSliceWidget->isVisible(), 60000);
+    WAIT_TRUE(w->m_pSliceWidget->isVisible(), kHangMs);
 
     VSLModelPainter* plate = onlyInstance(*w);
     ASSERT_FALSE(plate->m_supportMap.isEmpty());
@@ -222,7 +223,7 @@ TEST_F(WholeRoad, ClosingTheWindowStopsALongSlice)
     plate->m_nSliceWorkers = 1;
     const std::shared_ptr<SliceHold> hold = HoldSliceAt(plate, 20);
     w->m_pSliceWidget->findChild<QPushButton*>("pushButton")->click();
-    WAIT_TRUE(hold->lastLayer >= 20, 30000);
+    WAIT_TRUE(hold->lastLayer >= 20, kHangMs);
     EXPECT_TRUE(w->isWorking());
     EXPECT_GT(shot(*w, "8_slicing"), 100);
     w->close();
@@ -266,22 +267,22 @@ TEST_F(WholeRoad, TheFileHoldsTheModelAndSupportsWhereTheViewShowsThem)
     };
     auto generate = [&] {
         ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "supportButton"));
-        WAIT_TRUE(w.m_pSupportWidget->isVisible(), 60000);
+        WAIT_TRUE(w.m_pSupportWidget->isVisible(), kHangMs);
         QSignalSpy done(view, &VSLGLView::sig_GenSupportDone);
         supportPanel("GenSptButton");
-        WAIT_TRUE(done.count() == 1 && !w.isWorking(), 60000);
+        WAIT_TRUE(done.count() == 1 && !w.isWorking(), kHangMs);
     };
     // Slice, then Save Job into `file`; the decoded file.
     auto sliceAndSave = [&](const QString& file) {
         ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "sliceButton"));
-        WAIT_TRUE(w.m_pSliceWidget->isVisible(), 60000);
+        WAIT_TRUE(w.m_pSliceWidget->isVisible(), kHangMs);
         ASSERT_GT(slice(w), 0);
         out = file;
         ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "saveButton"));
-        WAIT_TRUE(w.m_pSaveWidget->isVisible(), 60000);
+        WAIT_TRUE(w.m_pSaveWidget->isVisible(), kHangMs);
         QSignalSpy ready(&w.m_dataThread, &MyThread2::signal_PrintDataReady);
         w.m_pSaveWidget->findChild<QPushButton*>("btn_StartPrint")->click();
-        WAIT_TRUE(ready.count() == 1 && !w.isWorking(), 60000);
+        WAIT_TRUE(ready.count() == 1 && !w.isWorking(), kHangMs);
     };
 
     EXPECT_GT(drag(QPoint(20, 0)), 2.f);

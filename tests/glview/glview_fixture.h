@@ -1,4 +1,5 @@
 #pragma once
+#include "event_wait.h"
 #include "VSL3DScene.h"
 #include "VSLCamera.h"
 #include "VSLCoordConvert.h"
@@ -46,7 +47,7 @@ protected:
         m_view->scene()->m_fnOutOfRangeWarning = [] {};
         m_view->resize(kW, kH);
         m_view->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_view.get()));
+        ASSERT_TRUE(WaitUntilExposed(m_view.get()));
         m_view->SetBound(1920, 1080, 50, 50, 100);
         m_view->SetNavBtn("Edit");
     }
@@ -69,9 +70,9 @@ protected:
         }));
         return m_view->scene()->instances().isEmpty() ? nullptr : m_view->scene()->instances().last();
     }
-    static bool WaitFor(const std::function<bool()>& done, int timeoutMs = 20000)
+    static bool WaitFor(const std::function<bool()>& done, int timeoutMs = kHangMs)
     {
-        return QTest::qWaitFor(done, timeoutMs);
+        return WaitUntil(done, timeoutMs);
     }
 
     QImage Frame() { return viewframes::Drawn(*m_view); }

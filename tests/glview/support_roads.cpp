@@ -1,3 +1,4 @@
+#include "hang_ceiling.h"
 #include "support_roads.h"
 
 #include "../printfile/printfiledecoder.h"
@@ -77,7 +78,7 @@ QVector<VSLTriangle3D> Ledge()
     return testmesh::Box({-6, -4, 0}, {-2, 4, 10}) + testmesh::Box({-6, -4, 8}, {8, 4, 10});
 }
 
-bool WaitFor(const std::function<bool()>& done, int timeoutMs = 60000)
+bool WaitFor(const std::function<bool()>& done, int timeoutMs = kHangMs)
 {
     QElapsedTimer t;
     t.start();
@@ -593,7 +594,7 @@ bool Road::Slice()
             ++hold->reached;
             QElapsedTimer t;
             t.start();
-            while (!hold->release && t.elapsed() < 20000)
+            while (!hold->release && t.elapsed() < kHangMs)
                 QThread::msleep(1);
         };
     int layers = -1, frames = 0;
@@ -615,10 +616,10 @@ bool Road::Slice()
             }
             return seen == count || layers >= 0 || (seen > 0 && still.elapsed() > 150);
         };
-        if (WaitFor(allHeld, 10000) && layers < 0) {
+        if (WaitFor(allHeld, kHangMs) && layers < 0) {
             const int before = frames;
             m_view.update();
-            if (WaitFor([&] { return frames > before; }, 10000))
+            if (WaitFor([&] { return frames > before; }, kHangMs))
                 during = viewframes::Shown(m_view);
         }
     }

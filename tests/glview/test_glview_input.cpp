@@ -1,5 +1,6 @@
 // Input routing, the facade's commands and its refusals.
 #include "glview_fixture.h"
+#include "hang_ceiling.h"
 
 #include <QDragEnterEvent>
 #include <cmath>
@@ -142,7 +143,7 @@ TEST_F(GLViewInput, CommandsOutsideTheTableStillRepaintAndReportAnEdit)
         m_view->slot_ReceiveEditList({cmd, 1, 2, 3});
         ASSERT_EQ(status.count(), 1) << cmd;
         EXPECT_EQ(status.at(0).at(0).toInt(), 1);
-        EXPECT_TRUE(frames.wait(10000)) << cmd;
+        EXPECT_TRUE(frames.wait(kHangMs)) << cmd;
     }
 }
 

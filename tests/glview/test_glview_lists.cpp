@@ -1,6 +1,7 @@
 // Display lists built and deleted outside the view's paint land in the
 // view's context, whatever context is current (or none).
 #include "glview_fixture.h"
+#include "hang_ceiling.h"
 
 #include <QKeyEvent>
 
@@ -33,7 +34,7 @@ protected:
     void SupportWithoutContext(VSLModelPainter* p)
     {
         ASSERT_EQ(m_view->GenSupport({1.0, 0.8, 1.2, 3.0}), SceneOp::Done);
-        ASSERT_TRUE(p->m_pSupportThread->wait(60000));
+        ASSERT_TRUE(p->m_pSupportThread->wait(kHangMs));
         m_view->doneCurrent();
         ASSERT_EQ(QOpenGLContext::currentContext(), nullptr);
         QCoreApplication::sendPostedEvents(m_view->scene(), QEvent::MetaCall);

@@ -1,6 +1,7 @@
 // The view's load thread: the file is read off the GUI thread and the GUI
 // thread adds it to the scene, repaints and reports the result.
 #include "glview_fixture.h"
+#include "hang_ceiling.h"
 
 #include <QFile>
 #include <QThread>
@@ -28,8 +29,8 @@ TEST_F(GLView, TheLoadThreadAddsTheFileOnTheGuiThreadAndReportsTheResult)
         const int before = m_view->scene()->instances().size();
         thread->m_strFilePath = r.path;
         thread->start();
-        ASSERT_TRUE(done.wait(20000));
-        ASSERT_TRUE(thread->wait(20000));
+        ASSERT_TRUE(done.wait(kHangMs));
+        ASSERT_TRUE(thread->wait(kHangMs));
         QCoreApplication::processEvents();
         ASSERT_EQ(done.count(), 1);
         EXPECT_EQ(done.first().at(0).toBool(), r.loaded);

@@ -1,6 +1,7 @@
 // Previews captured when slicing starts, and the road to the print file.
 #include "../printfile/printfiledecoder.h"
 #include "glview_fixture.h"
+#include "hang_ceiling.h"
 #include "x11input.h"
 
 #include "dlp/machinepara.h"
@@ -91,7 +92,7 @@ TEST_F(GLViewPreview, TheWindowDrawsThePlateAgainByItselfAfterTheCapture)
     ASSERT_EQ(m_view->SliceScene(0.1f, 1920, 1080, 20, 20, 0), SceneOp::Done);
     WaitSliced();
     EXPECT_FALSE(m_view->scene()->m_bHideOverlays);
-    EXPECT_TRUE(WaitFor([&] { return framesAfterCapture > 0; }, 3000)) << "the bare capture stays on screen";
+    EXPECT_TRUE(WaitFor([&] { return framesAfterCapture > 0; }, kHangMs)) << "the bare capture stays on screen";
     EXPECT_TRUE(At(m_view->grabFramebuffer(), gridPoint).near(plate, 3));
 }
 
@@ -146,7 +147,7 @@ TEST_F(GLViewPreview, InputComingJustAfterTheCaptureGoesBeforeThePlateIsDrawnAga
         });
     });
     ASSERT_EQ(m_view->SliceScene(0.1f, 1920, 1080, 20, 20, 0), SceneOp::Done);
-    EXPECT_TRUE(WaitFor([&] { return order.count("frame") >= 2; }, 3000)) << order.join(' ').toStdString();
+    EXPECT_TRUE(WaitFor([&] { return order.count("frame") >= 2; }, kHangMs)) << order.join(' ').toStdString();
     QObject::disconnect(compose);
     m_view->removeEventFilter(&watch);
     window->removeEventFilter(&watch);

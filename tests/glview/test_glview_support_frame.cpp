@@ -1,6 +1,7 @@
 // The frame the view shows after a slice draws the supports where a redraw
 // draws them: under their model, however it was moved since they were made.
 #include "glview_fixture.h"
+#include "event_wait.h"
 #include "support_roads.h"
 
 #include <QElapsedTimer>
@@ -25,7 +26,7 @@ protected:
     {
         QSignalSpy done(m_view.get(), &VSLGLView::sig_GenSupportDone);
         m_view->GenSupport(para);
-        return WaitFor([&] { return done.count() > 0 && m_view->scene()->runningSupportJobs() == 0; }, 120000);
+        return WaitFor([&] { return done.count() > 0 && m_view->scene()->runningSupportJobs() == 0; }, kHangMs);
     }
 
     // Scale, turn, generate, move partly off the plate, slice: a frame drawn
@@ -64,7 +65,7 @@ protected:
             hold->reached = true;
             QElapsedTimer t;
             t.start();
-            while (!hold->release && t.elapsed() < 20000)
+            while (!hold->release && t.elapsed() < kHangMs)
                 QThread::msleep(1);
         };
         int frames = 0;
@@ -75,12 +76,12 @@ protected:
         LookAt(QVector3D(p->m_center.x(), p->m_center.y(), p->m_minBound.z()), 14);
         const int framesBefore = frames;
         m_view->update();
-        EXPECT_TRUE(WaitFor([&] { return frames > framesBefore; }, 5000));
+        EXPECT_TRUE(WaitFor([&] { return frames > framesBefore; }, kHangMs));
         const QImage during = ShownFrame();
         QTest::qWait(400); // the capture's plate has come back by then
         const int framesDuring = frames;
         hold->release = true;
-        ASSERT_TRUE(WaitFor([this] { return m_view->scene()->runningSliceJobs() == 0; }, 120000));
+        ASSERT_TRUE(WaitFor([this] { return m_view->scene()->runningSliceJobs() == 0; }, kHangMs));
         // The lists made again from the sliced records are drawn at once.
         EXPECT_TRUE(WaitFor([&] { return frames > framesDuring; }));
         QObject::disconnect(counting);
@@ -130,7 +131,7 @@ TEST_F(GLViewSupportFrame, AnEditSavedAfterASliceOfAMovedModelKeepsItsSupportsUn
     moveBy(-18, -20);
     QSignalSpy sliced(m_view.get(), &VSLGLView::sig_SliceSceneDone);
     ASSERT_EQ(m_view->SliceScene(0.2f, 1920, 1080, 20, 20, 0), SceneOp::Done);
-    ASSERT_TRUE(sliced.wait(60000));
+    ASSERT_TRUE(sliced.wait(kHangMs));
     moveBy(13, 1);
     // The editor: one support added by a click on the bridge's deck.
     m_view->slot_EditSupport(true, false, {2.0, 0.4, 1.0});
@@ -179,7 +180,7 @@ TEST(GLViewSupportRoads, NoRoadSeparatesSupportsFromTheirModel)
     view.resize(320, 240);
     supportroads::CentreCamera(view);
     view.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    ASSERT_TRUE(WaitUntilExposed(&view));
     int roads = 0, slices = 0, moved = 0, supports = 0;
     for (unsigned seed = first; seed < first + kRoads; ++seed) {
         if (only != 0 && seed != only)

@@ -1,6 +1,7 @@
 #include "DeviceInterface.h"
 #include "dlpserialport.h"
 #include "frmDeviceInterfaceSettings.h"
+#include "event_wait.h"
 #include "printer_simulator.h"
 
 #include <QLabel>
@@ -12,8 +13,6 @@
 #include <memory>
 
 namespace {
-
-constexpr int kWaitMs = 30000;
 
 struct Jog {
     QTemporaryDir config;
@@ -72,7 +71,7 @@ TEST(JogPanel, ConnectTakesThePrinterPortAndEachButtonSendsItsPair)
         else
             (j.panel.get()->*row.call)();
         total += row.bytes.size();
-        ASSERT_TRUE(j.sim.waitForBytes(total, kWaitMs));
+        ASSERT_TRUE(j.sim.waitForBytes(total, kHangMs));
         // Exactly once: a doubled connection would send the pair twice.
         EXPECT_EQ(j.sim.received().substr(total - row.bytes.size()), row.bytes);
     }
@@ -111,7 +110,7 @@ TEST(JogPanel, HangUpShowsTheBoxAndClosesOtherErrorsAreIgnored)
 
     j.sim.setFaults(PrinterSimulator::HungUp);
     j.panel->on_z1Btn_clicked();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !j.boxes.isEmpty(); }, kWaitMs));
+    ASSERT_TRUE(WaitUntil([&] { return !j.boxes.isEmpty(); }, kHangMs));
     EXPECT_TRUE(j.boxes.first().startsWith("Critical Error: ")) << qPrintable(j.boxes.first());
     EXPECT_FALSE(j.panel->port()->isOpen());
     EXPECT_EQ(j.status(), "Disconnected");
@@ -122,7 +121,7 @@ TEST(JogPanel, ConfigureShowsTheSettingsDialogAndTheFormIsDrawn)
 {
     Jog j;
     j.panel->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(j.panel.get()));
+    ASSERT_TRUE(WaitUntilExposed(j.panel.get()));
     const QImage shot = j.panel->grab().toImage();
     shot.save(VSL_SHOT_DIR "/jog_panel.png");
     QPushButton* z1 = j.button("z1Btn");

@@ -1,4 +1,5 @@
 // Real instances sliced through the scene: contour, union, support cuts, publish, plate layers.
+#include "hang_ceiling.h"
 #include "VSL3DScene.h"
 #include "slice_polygons.h"
 #include "VSLModel3D.h"
@@ -46,7 +47,7 @@ protected:
     int Slice(int xRes, int yRes, float dpm, float thicknessMm, int plateLayers = 0)
     {
         QSignalSpy done(&scene, &VSL3DScene::sig_SliceSceneDone);
-        if (scene.StartSliceScene(xRes, yRes, dpm, dpm, thicknessMm, plateLayers) != SceneOp::Done || !done.wait(30000))
+        if (scene.StartSliceScene(xRes, yRes, dpm, dpm, thicknessMm, plateLayers) != SceneOp::Done || !done.wait(kHangMs))
             return -1;
         return done.takeFirst().at(0).toInt();
     }
@@ -208,7 +209,7 @@ TEST(SceneShutdown, DroppingTheSceneStopsARunningSlice)
     ASSERT_EQ(scene->StartSliceScene(2000, 1000, 10.f, 10.f, 0.1f, 0), SceneOp::Done);
     QElapsedTimer t;
     t.start();
-    while (hold->lastLayer < 10 && t.elapsed() < 20000)
+    while (hold->lastLayer < 10 && t.elapsed() < kHangMs)
         QThread::msleep(1);
     ASSERT_EQ(hold->lastLayer, 10);
     delete scene;

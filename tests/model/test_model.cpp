@@ -1,3 +1,4 @@
+#include "event_wait.h"
 #include "VSLModel3D.h"
 #include "model_fixture.h"
 #include "test_meshes.h"
@@ -22,7 +23,7 @@ public:
         QObject::connect(model.fixerThread(), &FixerThread::sig_FixerStatusChanged, &m_receiver,
                          [this] { ++m_count; }, Qt::QueuedConnection);
     }
-    bool WaitFor(int count) { return QTest::qWaitFor([&] { return m_count >= count; }, 10000); }
+    bool WaitFor(int count) { return WaitUntil([&] { return m_count >= count; }, kHangMs); }
     int count() const { return m_count; }
 
 private:

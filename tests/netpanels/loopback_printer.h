@@ -1,5 +1,6 @@
 #pragma once
 
+#include "event_wait.h"
 #include "TcpThread.h"
 
 #include <QHostAddress>
@@ -115,12 +116,9 @@ private:
     qint64 m_expect = -1;
 };
 
-// Generous: these waits end early on success; only a fault runs them out.
-constexpr int kWaitMs = 30000;
-
 inline bool waitFor(const std::function<bool()>& done)
 {
-    return QTest::qWaitFor(done, kWaitMs);
+    return WaitUntil(done, kHangMs);
 }
 
 inline QString writeFile(const QTemporaryDir& dir, const QString& name, int size)

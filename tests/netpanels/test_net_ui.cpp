@@ -1,3 +1,4 @@
+#include "event_wait.h"
 #include "LoopbackGuard.h"
 #include "NetUI.h"
 #include "loopback_printer.h"
@@ -223,7 +224,7 @@ TEST(NetSearch, PanelShowsItsForm)
 {
     NetUI ui;
     ui.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&ui));
+    ASSERT_TRUE(WaitUntilExposed(&ui));
     EXPECT_TRUE(ui.findChild<QLabel*>("link_stat")->text().contains("#ff0000"));
     const QImage shot = ui.grab().toImage();
     shot.save(QStringLiteral(VSL_SHOT_DIR "/netpanels_netui.png"));

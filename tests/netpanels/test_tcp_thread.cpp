@@ -1,3 +1,4 @@
+#include "hang_ceiling.h"
 #include "LoopbackGuard.h"
 #include "loopback_printer.h"
 #include "memory_in_use.h"
@@ -43,7 +44,7 @@ struct Transfer {
         thread->start(QThread::HighPriority);
         EXPECT_TRUE(waitFor([this] { return thread->isConnected() && printer.connected(); }));
     }
-    ~Transfer() { EXPECT_TRUE(thread->stop(kWaitMs)); }
+    ~Transfer() { EXPECT_TRUE(thread->stop(kHangMs)); }
 
     bool waitState(int state) { return waitFor([&] { return thread->state() == state; }); }
     // Offers the file and waits until the printer has its header (on a
@@ -231,7 +232,7 @@ TEST(TcpTransfer, UnreachablePrinterReconnectsEveryFifthPassTenTimes)
     TcpThread t(QString(), QStringLiteral("127.0.0.1"), nullptr, testTcpTimings(port));
     t.start();
     ASSERT_TRUE(waitFor([&] { return log.has(QStringLiteral("The Server is Wrong")); }));
-    EXPECT_TRUE(t.stop(kWaitMs));
+    EXPECT_TRUE(t.stop(kHangMs));
     EXPECT_FALSE(t.isConnected());
     EXPECT_FALSE(t.transferCancel());
     EXPECT_EQ(t.state(), 0);
@@ -253,7 +254,7 @@ TEST(TcpTransfer, GuardRefusesOtherAddresses)
     t.start();
     ASSERT_TRUE(waitFor([&] { return log.has(QStringLiteral("Loopback guard: connection dropped")); }));
     EXPECT_FALSE(t.newConnect(QStringLiteral("10.0.0.1")));
-    EXPECT_TRUE(t.stop(kWaitMs));
+    EXPECT_TRUE(t.stop(kHangMs));
     EXPECT_FALSE(log.has(QStringLiteral("TCP Server Connect OK")));
 }
 

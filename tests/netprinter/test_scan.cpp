@@ -1,3 +1,4 @@
+#include "hang_ceiling.h"
 #include "LoopbackGuard.h"
 #include "NetPrinterScan.h"
 #include "WebForm.h"
@@ -437,7 +438,7 @@ TEST_F(LoopbackScan, PackedOrHugeRepliesCostNoMoreThanTheBound)
         const int sent = scan.requestCount();
         scan.start();
         ASSERT_EQ(scan.requestCount() - sent, 256);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return handled.count() == 256; }, 120000)) << handled.count() << " of 256";
+        ASSERT_TRUE(QTest::qWaitFor([&] { return handled.count() == 256; }, kHangMs)) << handled.count() << " of 256";
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         const qint64 peak = peakMemoryKb();
         std::printf("[ peak     ] %s: %lld kB over the %lld kB before the search\n", r.what,
@@ -663,7 +664,7 @@ TEST_F(LoopbackScan, HostsWaitTheirTurnWithinTheBound)
     EXPECT_EQ(scan.openRequests(), 2);
     EXPECT_EQ(scan.waitingRequests(), 13);
     EXPECT_EQ(scan.requestCount() - before, 15);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return handled.count() >= 15; }, 120000)) << handled.count() << " of 15";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return handled.count() >= 15; }, kHangMs)) << handled.count() << " of 15";
     EXPECT_EQ(handled.count(), 15);
     EXPECT_EQ(printer.requests().size() - asked, 1);
     EXPECT_EQ(scan.deviceList(), QVector<QString>{"Last=>127.0.0.255"});

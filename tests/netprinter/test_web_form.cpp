@@ -1,3 +1,4 @@
+#include "hang_ceiling.h"
 #include "NetPrinterScan.h"
 #include "bridge.h"
 #include "WebForm.h"
@@ -137,7 +138,7 @@ TEST_F(WebFormTest, ListShowsNamesWithoutDirectionMarks)
     form.scanner()->setSource({[] { return QVector<QString>{"127.0.0."}; }, {}, rlo.port()});
     QSignalSpy handled(form.scanner(), &NetPrinterScan::signal_reply_handled);
     child<QPushButton>("pushButtonSearch")->click();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return handled.count() >= 256; }, 60000)) << handled.count() << " of 256";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return handled.count() >= 256; }, kHangMs)) << handled.count() << " of 256";
     auto* list = child<QListWidget>("listWidget");
     EXPECT_EQ(items(list), (QStringList{"Vat-7=>127.0.0.37", "Vat-8=>127.0.0.38"}));
     // As the column shows it (drawn off screen: the window itself needs the page's view).

@@ -2,6 +2,7 @@
 // Layers handed to a view's scene and preview pixels, for the slice panel tests.
 #include "VSL3DScene.h"
 #include "VSLGLView.h"
+#include "hang_ceiling.h"
 
 #include <QElapsedTimer>
 #include <QImage>
@@ -38,7 +39,7 @@ inline bool SliceWrittenButRunning(VSLGLView& view, int layer)
     };
     QElapsedTimer t;
     t.start();
-    while (!written() && t.elapsed() < 20000)
+    while (!written() && t.elapsed() < kHangMs)
         QThread::msleep(5);
     return written() && view.scene()->runningSliceJobs() > 0;
 }

@@ -1,6 +1,7 @@
 #include "FileChooser.h"
 #include "frmDeviceInterfaceSettings.h"
 #include "printfile/ExportThread.h"
+#include "event_wait.h"
 #include "printfile/printermodels.h"
 #include "VEditRecipeWidget.h"
 #include "VImportWidgetX.h"
@@ -619,7 +620,7 @@ TEST_F(ConverterPanel, RunningConversionKeepsItsJob)
     };
     QSignalSpy done(panel->m_pExportThread, &ExportThread::signal_ExportDataDone);
     EXPECT_TRUE(click("btn_Save", path("held.vxs")).isEmpty());
-    ASSERT_TRUE(inside.tryAcquire(1, 30000));
+    ASSERT_TRUE(inside.tryAcquire(1, kHangMs));
     const QString running = "A conversion is still running.";
     for (const QStringList& boxes : {click("btn_Save", path("other.vxs")), import(path("other.zip"))})
         EXPECT_EQ(boxes, QStringList{running});
@@ -627,7 +628,7 @@ TEST_F(ConverterPanel, RunningConversionKeepsItsJob)
     EXPECT_EQ(panel->m_pExportThread->m_zipPath, path("part.zip"));
     EXPECT_EQ(saved.size(), 1);
     go.release();
-    ASSERT_TRUE(done.wait(60000) || !done.isEmpty());
+    ASSERT_TRUE(done.wait(kHangMs) || !done.isEmpty());
     panel->m_pExportThread->wait();
     EXPECT_EQ(done.first().at(0).toInt(), 0);
     EXPECT_TRUE(saveEnabled());
@@ -815,7 +816,7 @@ TEST(ConverterInMainWindow, ConvertsResavesAndReportsAMissingLayer)
     {
         Vexmor w;
         w.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+        ASSERT_TRUE(WaitUntilExposed(&w));
         QTest::mouseClick(w.ui.ImportButton, Qt::LeftButton);
         VImportWidgetX* panel = w.m_pImportWidget;
         ASSERT_TRUE(panel->isVisible());
@@ -830,9 +831,7 @@ TEST(ConverterInMainWindow, ConvertsResavesAndReportsAMissingLayer)
             QTest::mouseClick(button("btn_Save"), Qt::LeftButton);
             EXPECT_TRUE(w.isWorking());
             EXPECT_FALSE(panel->isEnabled());
-            for (int waited = 0; w.isWorking() && waited < 60000; waited += 10)
-                QTest::qWait(10);
-            QTest::qWait(50);
+            EXPECT_TRUE(WaitUntil([&] { return !w.isWorking(); }, kHangMs));
             EXPECT_TRUE(panel->isEnabled());
             return modal.texts;
         };

@@ -1,3 +1,4 @@
+#include "event_wait.h"
 #include "VSupportWidget.h"
 #include "VToggleControl.h"
 #include "frmSliceOptions.h"
@@ -101,7 +102,7 @@ TEST(SliceOptions, OkWritesTheDefaultConfigurationWhateverTheFields)
     QDir().mkdir(frmSliceOptions::kConfigFile); // cannot be written: still closes
     frmSliceOptions form;
     form.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    ASSERT_TRUE(WaitUntilExposed(&form));
     form.grab().save(QDir(before).filePath("slice_options.png"));
     form.findChild<QPushButton*>("okBtn")->click();
     EXPECT_FALSE(form.isVisible());

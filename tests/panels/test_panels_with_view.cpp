@@ -1,6 +1,7 @@
 // The side panels against a real 3D view, wired as the main window wires
 // them, their layer preview in pixels, and how they look on the plate.
 #include "../glview/glview_fixture.h"
+#include "event_wait.h"
 #include "slice_polygons.h"
 #include "slice_layers.h"
 
@@ -311,7 +312,7 @@ TEST(PanelsOnThePlate, EachShowsItsForm)
         r.panel->move(20, 20);
         r.panel->show();
         host.show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(&host));
+        EXPECT_TRUE(WaitUntilExposed(&host));
         QTest::qWait(20);
         const QImage img = host.grab().toImage();
         img.save(QDir(QCoreApplication::applicationDirPath()).filePath(QString(r.name) + ".png"));

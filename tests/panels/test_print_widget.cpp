@@ -1,3 +1,4 @@
+#include "event_wait.h"
 #include "VPrintWidget.h"
 #include "slice_polygons.h"
 #include "../glview/glview_fixture.h"
@@ -187,7 +188,7 @@ TEST_F(PrintWidget, FirstStartWritesAndShowsTheDefault)
     EXPECT_EQ(std::pair(v->bottom(), v->top()), std::pair(8, 500));
 
     panel->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(panel.get()));
+    ASSERT_TRUE(WaitUntilExposed(panel.get()));
     const QImage shot = panel->grab().toImage();
     shot.save(old + "/print_widget_material_page.png"); // the build folder, not the scratch one
     const QPoint o = w<QListWidget>("Laythick")->mapTo(panel.get(), QPoint(0, 0));
@@ -538,7 +539,7 @@ TEST_F(PrintWidget, FinderListsAndConnectsALoopbackPrinter)
     EXPECT_EQ(panel->m_nPrinterSelect, 1);
     EXPECT_EQ(hosts->count(), 0);
     EXPECT_TRUE(w<QWidget>("widgetNet")->isVisibleTo(panel.get()));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return handled.count() >= 256; }, 30000));
+    ASSERT_TRUE(WaitUntil([&] { return handled.count() >= 256; }, kHangMs));
     EXPECT_EQ(items(hosts), QStringList{"Vat-7=>127.0.0.37"});
 
     struct Step { bool connected; const char* button; bool shown; };

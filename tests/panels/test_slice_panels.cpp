@@ -1,5 +1,6 @@
 // The earlier slice panel and the slice preview dialog, drawn under Xvfb.
 #include "../glview/glview_fixture.h"
+#include "event_wait.h"
 #include "slice_polygons.h"
 #include "slice_layers.h"
 
@@ -156,7 +157,7 @@ TEST(SliceBrowser, DrawsTheChosenLayerAtAFixedScale)
 
     dlg.slot_updSliceBrowser(1);
     dlg.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+    ASSERT_TRUE(WaitUntilExposed(&dlg));
     QTest::qWait(20);
     const QImage shown = dlg.grab().toImage();
     shown.save("slice_browser.png");

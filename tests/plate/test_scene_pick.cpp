@@ -1,3 +1,4 @@
+#include "hang_ceiling.h"
 #include "plate_fixture.h"
 
 #include <GL/gl.h>
@@ -217,7 +218,7 @@ TEST_F(ScenePick, AWorkerHoldingTheDataNeverBlocksAFrameOrAPick)
         held = true;
         QElapsedTimer t;
         t.start();
-        while (!release && t.elapsed() < 5000)
+        while (!release && t.elapsed() < kHangMs)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         model->dataMutex()->unlock();
     });

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "../support/hang_ceiling.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -89,14 +91,14 @@ public:
     std::vector<std::string> commands() const;
     std::string received() const;  // every byte, in order
     // Waits (at most timeoutMs) until n commands / n bytes have come in.
-    bool waitForCommands(size_t n, int timeoutMs = 5000) const;
-    bool waitForBytes(size_t n, int timeoutMs = 5000) const;
+    bool waitForCommands(size_t n, int timeoutMs = kHangMs) const;
+    bool waitForBytes(size_t n, int timeoutMs = kHangMs) const;
 
     size_t heldCount() const;
     void release(size_t n = 1);        // answers the oldest held commands
     // Step mode: waits (at most timeoutMs) for a held command and returns the
     // oldest one; empty when none came.
-    std::string waitForStep(int timeoutMs = 5000) const;
+    std::string waitForStep(int timeoutMs = kHangMs) const;
     void send(const std::string& bytes);  // unsolicited bytes (faults apply)
 
     static std::string lightGridReply(const LightGrid& grid);

@@ -1,3 +1,4 @@
+#include "event_wait.h"
 #include "myserialport.h"
 #include "printer_simulator.h"
 #include "printer_test_util.h"
@@ -91,7 +92,7 @@ TEST_F(SerialPort, ChunkedBytesWithZerosReachTheSharedBufferInOrder)
     const std::string bytes("ab\0cd\r\nok\n\0\0xyz", 16);
     sim.setFaults(PrinterSimulator::Chunked);
     sim.send(bytes);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return MySerialPort::responseData().size() >= 5 + int(bytes.size()); }, 5000));
+    ASSERT_TRUE(WaitUntil([&] { return MySerialPort::responseData().size() >= 5 + int(bytes.size()); }, kHangMs));
     EXPECT_EQ(MySerialPort::responseData(), QByteArray("kept:") + QByteArray(bytes.data(), int(bytes.size())));
 }
 

@@ -1,3 +1,4 @@
+#include "event_wait.h"
 #include "frmDeviceInterfaceSettings.h"
 #include "modal_answer.h"
 
@@ -242,7 +243,7 @@ TEST_F(DialogTest, ChoosingAModelShowsItsRowCancelAndOkReturnToTheSavedOne)
     EXPECT_EQ(dlg->m_machineType, "Pellar4K");
 
     // The dialog as a person sees it: not blank, light buttons on the dark form.
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
+    ASSERT_TRUE(WaitUntilExposed(dlg.get()));
     QTest::qWait(50);
     const QImage shot = dlg->grab().toImage().convertToFormat(QImage::Format_RGB32);
     shot.save(QStringLiteral(VSL_SHOT_DIR "/printersettings_pellar4k.png"));

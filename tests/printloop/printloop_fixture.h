@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dlpserialport.h"
+#include "hang_ceiling.h"
 #include "myserialport.h"
 #include "printer_simulator.h"
 #include "printer_test_util.h"
@@ -68,7 +69,7 @@ protected:
     // Waits for n more bytes, then takes them.
     std::string nextBytes(size_t n)
     {
-        EXPECT_TRUE(sim->waitForBytes(m_mark + n, 20000));
+        EXPECT_TRUE(sim->waitForBytes(m_mark + n, kHangMs));
         const std::string fresh = sim->received().substr(m_mark, n);
         m_mark += fresh.size();
         return fresh;

@@ -1,6 +1,7 @@
 #include "buildmanager.h"
 #include "dlp/gcodegenerator.h"
 #include "frmDLP.h"
+#include "event_wait.h"
 #include "printloop_fixture.h"
 
 #include <QDir>
@@ -227,7 +228,7 @@ TEST_F(PrintLoopTest, NextCommandWaitsForTheOkOfTheOneBefore)
     const size_t base = sim->commands().size();
     start("G1 Z1\nG1 Z2\nG1 Z3\n");
     for (size_t k = 1; k <= 3; ++k) {
-        ASSERT_TRUE(sim->waitForCommands(base + k, 20000));
+        ASSERT_TRUE(sim->waitForCommands(base + k, kHangMs));
         EXPECT_EQ(sim->commands().size(), base + k) << "written before the ok of the one before";
         sim->release(1);
     }
@@ -334,7 +335,7 @@ TEST_F(PrintLoopTest, MutePrinterStillLetsACancelEndTheJob)
     sim->setFaults(PrinterSimulator::Mute);
     const size_t base = sim->commands().size();
     start("G1 Z1\nG1 Z2\n");
-    ASSERT_TRUE(sim->waitForCommands(base + 2, 20000));  // written again while no cancel is pending
+    ASSERT_TRUE(sim->waitForCommands(base + 2, kHangMs));  // written again while no cancel is pending
     runner->SetState(false, false);
     for (int i = 0; i < 60000 && done.load() == 0; ++i)
         QThread::msleep(1);
@@ -539,7 +540,7 @@ TEST_F(PrintLoopTest, APrinterLostMidJobEndsItAsDisconnected)
             sim->setHangUpAfter(4);
         start(job);
         if (duringDelay) {
-            ASSERT_TRUE(QTest::qWaitFor([this] { return m_log.has("Delay start"); }, 20000));
+            ASSERT_TRUE(WaitUntil([this] { return m_log.has("Delay start"); }, kHangMs));
             sim->hangUpNow();
         }
         finish();
@@ -548,7 +549,7 @@ TEST_F(PrintLoopTest, APrinterLostMidJobEndsItAsDisconnected)
         EXPECT_EQ(runner->projector()->m_layer.load(), -1);
         EXPECT_FALSE(m_log.has("Delay end"));
         // The connection followed the loss: offline, the port given up.
-        ASSERT_TRUE(QTest::qWaitFor([] { return !DlpSerialPort::m_bOnLine; }, 20000));
+        ASSERT_TRUE(WaitUntil([] { return !DlpSerialPort::m_bOnLine; }, kHangMs));
         EXPECT_TRUE(m_log.has("Printer port lost"));
         dropLink();
     }

@@ -1,4 +1,5 @@
 #include "DlpCtlDialog.h"
+#include "event_wait.h"
 #include "notices.h"
 #include "printloop_fixture.h"
 
@@ -347,7 +348,7 @@ TEST_F(ControlDialogTest, TheFormAsAPersonSeesItAndItsChoices)
     EXPECT_TRUE(child<QLabel>("labelVersion")->text().startsWith("SoftVersion:Kaltrix_"));
     EXPECT_FALSE(child<QLabel>("link_img")->pixmap(Qt::ReturnByValue).isNull());
     dialog->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+    ASSERT_TRUE(WaitUntilExposed(dialog.get()));
     EXPECT_FALSE(child("pbLightInside")->isVisible());
     EXPECT_FALSE(child("rb_exposure_75")->isVisible());
     EXPECT_TRUE(child("lEHomeAdjustZ")->isVisible());
@@ -385,7 +386,7 @@ TEST_F(ControlDialogTest, CaptionsFitTheirWidgetsInBothLanguages)
         QCoreApplication::installTranslator(&tr);
         open(false);
         dialog->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+        ASSERT_TRUE(WaitUntilExposed(dialog.get()));
         dialog->grab().save(QString(VSL_SHOT_DIR) + "/printloop_control_dialog_" + lang + ".png");
         QCoreApplication::removeTranslator(&tr);
 

@@ -1,4 +1,5 @@
 #include "dlpserialport.h"
+#include "event_wait.h"
 #include "slice_polygons.h"
 #include "frmDLP.h"
 #include "light_data.h"
@@ -287,10 +288,10 @@ TEST_F(ProjectorWindowTest, PictureFullScreenUncorrectedAndNullNameCloses)
     int asked = 0;
     win->setTargetProvider([&] { return ++asked, QPoint(0, 0); });
     win->slot_showImage(path);
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(win.get()));
+    ASSERT_TRUE(WaitUntilExposed(win.get()));
     EXPECT_EQ(asked, 1);
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return win->isFullScreen() && win->geometry() == screen; }, 2000));
+    EXPECT_TRUE(WaitUntil([&] { return win->isFullScreen() && win->geometry() == screen; }, kHangMs));
     const QImage shot = win->grab().toImage();
     // No gain of 0.5, and the picture covers the projector size.
     EXPECT_EQ(QVector<int>({grey(shot, 30, 20), grey(shot, 63, 47), grey(shot, 64, 48)}), QVector<int>({200, 200, 0}));
@@ -315,14 +316,14 @@ TEST_F(ProjectorWindowTest, BlackUntilALayerIsAskedForFromThePrintThread)
     ASSERT_TRUE(init(kHalf));
     win->m_layer = -1;
     win->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(win.get()));
+    ASSERT_TRUE(WaitUntilExposed(win.get()));
     EXPECT_TRUE(allBlack(win->grab().toImage()));
     std::thread printThread([this] {
         win->m_layer = 0;
         win->requestRepaint();
     });
     printThread.join();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return win->layerImage()->scanLine(20)[20] == 128; }, 2000));
+    EXPECT_TRUE(WaitUntil([&] { return win->layerImage()->scanLine(20)[20] == 128; }, kHangMs));
     EXPECT_FALSE(allBlack(win->grab().toImage()));
     win->close();
 }
@@ -352,7 +353,7 @@ TEST_F(ProjectorWindowTest, RoadLayerScreenshot)
     win->setPenSelect(1);
     win->m_layer = 0;
     win->showOnProjector();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(win.get()));
+    ASSERT_TRUE(WaitUntilExposed(win.get()));
     const QImage shot = win->grab().toImage();
     shot.save(QStringLiteral(VSL_SHOT_DIR "/projector_road_layer.png"));
 

@@ -1,4 +1,5 @@
 #pragma once
+#include "event_wait.h"
 #include "VSL3DScene.h"
 #include "VSLModel3D.h"
 #include "VSLModelPainter.h"
@@ -31,9 +32,9 @@ protected:
     }
 
     // Waits (event loop running) until every model has finished its topology pass.
-    bool WaitUntilReady(int timeoutMs = 10000)
+    bool WaitUntilReady(int timeoutMs = kHangMs)
     {
-        const bool ready = QTest::qWaitFor([this] {
+        const bool ready = WaitUntil([this] {
             for (VSLModel3D* m : m_scene.models())
                 if (!m->isReady())
                     return false;

@@ -3,6 +3,7 @@
 // by what is moved onto it, pushes what it is moved onto, and a new copy is
 // placed clear of it. Its supports past the edge keep it out of range, so
 // Slice still warns before they are cut.
+#include "event_wait.h"
 #include "VPolygonAlgorithm.h"
 #include "scene_fixture.h"
 
@@ -47,7 +48,7 @@ protected:
         p->m_dShaftDiameter = 1.1;
         p->m_dLiftDistance = 1.0;
         EXPECT_EQ(m_scene.StartSupportJob(p), SceneOp::Done);
-        EXPECT_TRUE(QTest::qWaitFor([this] { return m_scene.runningSupportJobs() == 0; }, 120000));
+        EXPECT_TRUE(WaitUntil([this] { return m_scene.runningSupportJobs() == 0; }, kHangMs));
         return p;
     }
 

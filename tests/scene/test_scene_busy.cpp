@@ -1,4 +1,5 @@
 // While a support or slice worker runs nothing may move, remove or re-mesh its instance.
+#include "hang_ceiling.h"
 #include "scene_fixture.h"
 
 #include <functional>
@@ -82,7 +83,7 @@ TEST_P(SceneBusy, EveryChangeIsRefusedUntilTheJobEnds)
     m_held->Release();
     m_held = nullptr;
     QSignalSpy& ended = slice ? sliceDone : supportDone;
-    ASSERT_TRUE(ended.count() > 0 || ended.wait(10000));
+    ASSERT_TRUE(ended.count() > 0 || ended.wait(kHangMs));
     EXPECT_EQ(m_scene.runningSupportJobs() + m_scene.runningSliceJobs(), 0);
     if (slice) {
         // Announced once, after both instances, with the model layer count.
@@ -96,7 +97,7 @@ TEST_P(SceneBusy, EveryChangeIsRefusedUntilTheJobEnds)
     } else {
         // The worker may still be leaving run(); a new start must not be lost.
         ASSERT_EQ(m_scene.StartSupportJob(busy), SceneOp::Done);
-        ASSERT_TRUE(supportDone.wait(10000));
+        ASSERT_TRUE(supportDone.wait(kHangMs));
         EXPECT_EQ(supportDone.count(), 2);
         EXPECT_EQ(m_scene.runningSupportJobs(), 0);
     }

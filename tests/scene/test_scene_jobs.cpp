@@ -1,3 +1,4 @@
+#include "event_wait.h"
 #include "scene_fixture.h"
 
 namespace {
@@ -33,7 +34,7 @@ TEST_F(SceneJobs, SlicingAnEmptyPlateStillEnds)
 {
     QSignalSpy done(&m_scene, &VSL3DScene::sig_SliceSceneDone);
     ASSERT_EQ(m_scene.StartSliceScene(1920, 1080, 20, 20, 0.05f, 3), SceneOp::Done);
-    ASSERT_TRUE(done.wait(5000));
+    ASSERT_TRUE(done.wait(kHangMs));
     EXPECT_EQ(done.at(0).at(0).toInt(), 0);
     EXPECT_EQ(m_scene.runningSliceJobs(), 0);
 }
@@ -87,7 +88,7 @@ TEST_F(SceneJobs, APlateTallerThanTheBuildHeightIsNotSlicedAndSaysSo)
         LogCapture log;
         EXPECT_EQ(scene.StartSliceScene(1920, 1080, 20, 20, c.thick, c.plate), c.result);
         if (c.result == SceneOp::Done) {
-            ASSERT_TRUE(done.wait(20000));
+            ASSERT_TRUE(done.wait(kHangMs));
             EXPECT_TRUE(scene.lastSliceError().isEmpty());
             EXPECT_GT(done.at(0).at(0).toInt(), 0);
             continue;
@@ -115,7 +116,7 @@ TEST_F(SceneJobs, ManyCopiesSliceAFewAtATime)
         started += StartedOrDone(p);
     EXPECT_LE(started, VSL3DScene::MaxRunningSliceWorkers());
     EXPECT_GE(started, 1);
-    ASSERT_TRUE(done.wait(60000));
+    ASSERT_TRUE(done.wait(kHangMs));
     EXPECT_EQ(done.count(), 1);
     EXPECT_EQ(done.at(0).at(0).toInt(), 60);
     // Every copy reached the layers: 40 squares in the first layer.
@@ -148,7 +149,7 @@ TEST_F(SceneJobs, WorkersTheSystemRefusesEndTheSliceWithAMessage)
             EXPECT_EQ(op, SceneOp::NoThreads);
         } else {
             EXPECT_EQ(op, SceneOp::Done);
-            ASSERT_TRUE(done.wait(20000));
+            ASSERT_TRUE(done.wait(kHangMs));
             EXPECT_EQ(done.at(0).at(0).toInt(), 0);
             EXPECT_TRUE(m_scene.m_modelSliceLayers.isEmpty());
         }
@@ -160,7 +161,7 @@ TEST_F(SceneJobs, WorkersTheSystemRefusesEndTheSliceWithAMessage)
     second->m_pSliceThread->setStackSize(0);
     done.clear();
     ASSERT_EQ(m_scene.StartSliceScene(1920, 1080, 20, 20, 0.05f, 0), SceneOp::Done);
-    ASSERT_TRUE(done.wait(20000));
+    ASSERT_TRUE(done.wait(kHangMs));
     EXPECT_EQ(done.at(0).at(0).toInt(), 200);
     EXPECT_TRUE(m_scene.lastSliceError().isEmpty());
 }
@@ -187,7 +188,7 @@ TEST_F(SceneJobs, SupportWorkersStartAFewAtATimeAndARefusedOneEndsTheJobs)
     for (VSLModelPainter* p : m_scene.instances())
         started += p->m_pSupportThread->isRunning() || p->m_pSupportThread->isFinished();
     EXPECT_LE(started, VSL3DScene::MaxRunningSliceWorkers());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return m_scene.runningSupportJobs() == 0; }, 120000));
+    ASSERT_TRUE(WaitUntil([&] { return m_scene.runningSupportJobs() == 0; }, kHangMs));
     for (VSLModelPainter* p : m_scene.instances())
         EXPECT_TRUE(p->m_pSupportThread->isFinished());
     EXPECT_TRUE(m_scene.lastSupportError().isEmpty());
@@ -198,13 +199,13 @@ TEST_F(SceneJobs, SupportWorkersStartAFewAtATimeAndARefusedOneEndsTheJobs)
     EXPECT_EQ(m_scene.StartSupportJob(first), SceneOp::NoThreads);
     EXPECT_TRUE(m_scene.lastSupportError().contains("refused")) << m_scene.lastSupportError().toStdString();
     EXPECT_EQ(m_scene.runningSupportJobs(), 0);
-    EXPECT_TRUE(update.wait(5000)); // a waiting view hears that the jobs ended
+    EXPECT_TRUE(update.wait(kHangMs)); // a waiting view hears that the jobs ended
     first->m_pSupportThread->setStackSize(0);
     prepare(first);
     first->m_dSupportDensity = 1.5; // anew
     ASSERT_EQ(m_scene.StartSupportJob(first), SceneOp::Done);
     EXPECT_TRUE(m_scene.lastSupportError().isEmpty());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return m_scene.runningSupportJobs() == 0; }, 60000));
+    ASSERT_TRUE(WaitUntil([&] { return m_scene.runningSupportJobs() == 0; }, kHangMs));
 }
 
 } // namespace

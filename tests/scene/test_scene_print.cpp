@@ -1,4 +1,5 @@
 // The print-file job works on its own copy of the scene's layers.
+#include "event_wait.h"
 #include "scene_fixture.h"
 
 #include <QFile>
@@ -16,7 +17,7 @@ protected:
         if (!m_scene.AddModel(CenteredBox("box", 10, 10, 2)) || !WaitUntilReady())
             return false;
         QSignalSpy done(&m_scene, &VSL3DScene::sig_SliceSceneDone);
-        return m_scene.StartSliceScene(192, 108, 2, 2, 0.5f, 2) == SceneOp::Done && done.wait(10000);
+        return m_scene.StartSliceScene(192, 108, 2, 2, 0.5f, 2) == SceneOp::Done && done.wait(kHangMs);
     }
     static ST_MachinePara Para()
     {
@@ -72,7 +73,7 @@ TEST_F(ScenePrint, FileWrittenFromAnotherThreadEqualsOneWrittenHere)
         result = m_scene.generatePrintableData(p, QString());
     });
     // The input is taken on this thread's event loop; after that the scene's list may change.
-    const bool finished = QTest::qWaitFor(
+    const bool finished = WaitUntil(
         [&] {
             if (m_scene.IsWritingPrintFile()) {
                 EXPECT_EQ(m_scene.StartSliceScene(192, 108, 2, 2, 0.5f, 0), SceneOp::JobRunning);
@@ -81,7 +82,7 @@ TEST_F(ScenePrint, FileWrittenFromAnotherThreadEqualsOneWrittenHere)
             }
             return result.load() != -1;
         },
-        20000);
+        kHangMs);
     printData.join();
     ASSERT_TRUE(finished);
     EXPECT_EQ(result.load(), 0);

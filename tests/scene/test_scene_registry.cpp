@@ -1,3 +1,4 @@
+#include "event_wait.h"
 #include "scene_fixture.h"
 
 #include <QDateTime>
@@ -20,7 +21,7 @@ TEST_F(SceneRegistry, FirstModelReportsBusyThenReadyAndStandsCentredOnThePlate)
     ASSERT_TRUE(WaitUntilReady());
     // The pass opens its gate before it posts its status: on a busy machine
     // the post comes later, so it is waited for (the ceiling only a hang reaches).
-    EXPECT_TRUE(QTest::qWaitFor([&] { return status.last().at(0).toInt() == int(VexmorEditStatReady); }, 60000))
+    EXPECT_TRUE(WaitUntil([&] { return status.last().at(0).toInt() == int(VexmorEditStatReady); }, kHangMs))
         << status.last().at(0).toInt();
     EXPECT_EQ(m_scene.slot_SceneUpdateStatus(), int(VexmorEditStatReady));
     VSLModelPainter* p = Last();

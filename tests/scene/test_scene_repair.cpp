@@ -1,3 +1,4 @@
+#include "hang_ceiling.h"
 #include "scene_fixture.h"
 
 namespace {
@@ -39,7 +40,7 @@ TEST_F(SceneRepair, RoundsMergesFillsAndKeepsTheVertexCopyInStep)
     // The repaired cube slices to its full square.
     QSignalSpy done(&m_scene, &VSL3DScene::sig_SliceSceneDone);
     ASSERT_EQ(m_scene.StartSliceScene(2000, 1000, 10.f, 10.f, 0.5f, 0), SceneOp::Done);
-    ASSERT_TRUE(done.wait(10000));
+    ASSERT_TRUE(done.wait(kHangMs));
     ASSERT_EQ(done.first().first().toInt(), 20);
     for (const QVector<SlicePolygon>& layer : m_scene.m_modelSliceLayers) {
         ASSERT_EQ(layer.size(), 1);
@@ -61,7 +62,7 @@ TEST_F(SceneShowModel, ShownSliceModelCanBeSlicedLikeALoadedOne)
     ASSERT_TRUE(WaitUntilReady());
     QSignalSpy done(&m_scene, &VSL3DScene::sig_SliceSceneDone);
     ASSERT_EQ(m_scene.StartSliceScene(2000, 1000, 10.f, 10.f, 1.f, 0), SceneOp::Done);
-    ASSERT_TRUE(done.wait(10000));
+    ASSERT_TRUE(done.wait(kHangMs));
     EXPECT_EQ(done.first().first().toInt(), 10);
     EXPECT_EQ(m_scene.runningSliceJobs(), 0);
 }

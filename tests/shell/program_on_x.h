@@ -2,6 +2,8 @@
 // The built program on an X server of the test's own, looked at from
 // outside as a person in front of it would: its windows, what they show.
 
+#include "hang_ceiling.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -116,14 +118,14 @@ public:
         m_server.setProgram(QStringLiteral("Xvfb"));
         m_server.setArguments({"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1920x1080x24"});
         m_server.start();
-        if (!m_server.waitForStarted(10000))
+        if (!m_server.waitForStarted(kHangMs))
             return;
         QByteArray number;
         QElapsedTimer waited;
         waited.start();
         // A busy machine can take seconds to bring the server up: wait for its
         // display number as long as it runs, up to a ceiling only a hang reaches.
-        while (!number.contains('\n') && waited.elapsed() < 60000 && m_server.state() == QProcess::Running) {
+        while (!number.contains('\n') && waited.elapsed() < kHangMs && m_server.state() == QProcess::Running) {
             m_server.waitForReadyRead(1000);
             number += m_server.readAllStandardOutput();
         }
@@ -135,7 +137,7 @@ public:
         if (m_server.state() == QProcess::NotRunning)
             return;
         m_server.terminate();
-        if (!m_server.waitForFinished(10000)) {
+        if (!m_server.waitForFinished(kHangMs)) {
             m_server.kill();
             m_server.waitForFinished(5000);
         }

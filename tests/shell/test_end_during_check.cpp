@@ -122,13 +122,15 @@ TEST_P(EndDuringCheck, TheProgramEndsAtOnceWhileItTurnsNestedShells)
     const QString stl = models.filePath("nested.stl");
     ASSERT_TRUE(testmesh::WriteFile(stl, testmesh::BinaryStl(InsideOutNest(64000))));
 
-    app.setProcessEnvironment(startScriptEnvironment(x.display(), config.path(), log.path()));
+    QProcessEnvironment env = startScriptEnvironment(x.display(), config.path(), log.path());
+    env.insert("QT_LOGGING_RULES", "vexmor.shells.info=true");
+    app.setProcessEnvironment(env);
     app.setWorkingDirectory(models.path());
     app.start(VEXMOR3D_PATH, QStringList());
-    ASSERT_TRUE(app.waitForStarted(10000));
+    ASSERT_TRUE(app.waitForStarted(kHangMs));
     const XConnection display = connectTo(x.display());
     ASSERT_TRUE(display);
-    const ShownWindow shown = waitForDrawnWindow(display.get(), app, "Vexmor3D", 90000);
+    const ShownWindow shown = waitForDrawnWindow(display.get(), app, "Vexmor3D", kHangMs);
     ASSERT_NE(shown.window, 0u) << "no window\n" << app.readAllStandardError().toStdString();
 
     // "Load Model", as a person clicks it, until the chooser shows.
@@ -136,7 +138,7 @@ TEST_P(EndDuringCheck, TheProgramEndsAtOnceWhileItTurnsNestedShells)
     Window chooser = 0;
     QElapsedTimer waited;
     waited.start();
-    for (int clicks = 0; !chooser && waited.elapsed() < 60000 && app.state() == QProcess::Running;) {
+    for (int clicks = 0; !chooser && waited.elapsed() < kHangMs && app.state() == QProcess::Running;) {
         if (clicks == 0 || waited.elapsed() > clicks * 10000) {
             input.click(display.get(), shown.geometry.topLeft() + kLoadModelInWindow);
             ++clicks;
@@ -145,14 +147,14 @@ TEST_P(EndDuringCheck, TheProgramEndsAtOnceWhileItTurnsNestedShells)
         chooser = mappedWindow(display.get(), "Open Model", chooserAt);
     }
     ASSERT_NE(chooser, 0u) << "the chooser did not open\n" << app.readAllStandardError().toStdString();
-    for (waited.restart(); waited.elapsed() < 20000 && !looksDrawn(screenArea(display.get(), chooserAt));)
+    for (waited.restart(); waited.elapsed() < kHangMs && !looksDrawn(screenArea(display.get(), chooserAt));)
         QThread::msleep(100);
     // The file's whole path, into the name field that has the focus.
     ASSERT_TRUE(input.type(display.get(), stl)) << "a character of " << stl.toStdString() << " is on no key";
 
     // The shells are being turned once the log says so.
     const QByteArray checking = QFile::encodeName(stl) + ": checking which way its shells face";
-    for (waited.restart(); waited.elapsed() < 120000 && app.state() == QProcess::Running && !dayLog(log.path()).contains(checking);)
+    for (waited.restart(); waited.elapsed() < kHangMs && app.state() == QProcess::Running && !dayLog(log.path()).contains(checking);)
         QThread::msleep(50);
     ASSERT_TRUE(dayLog(log.path()).contains(checking)) << dayLog(log.path()).toStdString();
     const bool sigterm = QByteArray(GetParam()) == "sigterm";

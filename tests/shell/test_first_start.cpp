@@ -19,6 +19,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "hang_ceiling.h"
 #include "program_on_x.h"
 
 namespace {
@@ -32,11 +33,11 @@ TEST_P(FirstStart, WindowMapsIsDrawnAndEndsCleanly)
 {
     app.setProcessEnvironment(startScriptEnvironment(x.display(), config.path(), log.path()));
     app.start(VEXMOR3D_PATH, QStringList());
-    ASSERT_TRUE(app.waitForStarted(10000));
+    ASSERT_TRUE(app.waitForStarted(kHangMs));
 
     const XConnection display = connectTo(x.display());
     ASSERT_TRUE(display);
-    const ShownWindow shown = waitForDrawnWindow(display.get(), app, "Vexmor3D", 90000);
+    const ShownWindow shown = waitForDrawnWindow(display.get(), app, "Vexmor3D", kHangMs);
     const Window window = shown.window;
     const QRect& geometry = shown.geometry;
     const QImage& shot = shown.shot;
@@ -52,7 +53,7 @@ TEST_P(FirstStart, WindowMapsIsDrawnAndEndsCleanly)
         ASSERT_TRUE(askToClose(display.get(), window));
     else
         ASSERT_EQ(::kill(static_cast<pid_t>(app.processId()), SIGTERM), 0);
-    ASSERT_TRUE(app.waitForFinished(30000)) << "still running";
+    ASSERT_TRUE(app.waitForFinished(kHangMs)) << "still running";
     const QByteArray errors = app.readAllStandardError();
     EXPECT_EQ(app.exitStatus(), QProcess::NormalExit) << errors.toStdString();
     EXPECT_EQ(app.exitCode(), 0) << errors.toStdString();
@@ -94,7 +95,7 @@ TEST_P(StartupReport, ReasonsGoToStandardErrorAndTheLog)
     QProcess app;
     app.setProcessEnvironment(startScriptEnvironment(QString(":%1").arg(unused), log.path(), log.path()));
     app.start(GetParam().program, *GetParam().mode ? QStringList{GetParam().mode} : QStringList());
-    ASSERT_TRUE(app.waitForFinished(60000));
+    ASSERT_TRUE(app.waitForFinished(kHangMs));
     EXPECT_EQ(app.exitStatus() == QProcess::CrashExit ? -1 : app.exitCode(), GetParam().exitCode);
     const QByteArray errors = app.readAllStandardError();
     const QByteArray logged = dayLog(log.path());
@@ -139,7 +140,7 @@ TEST(StartupReportLog, AnEarlyEndDoesNotWaitOnAFifoInPlaceOfTheLog)
     QProcess app;
     app.setProcessEnvironment(startScriptEnvironment(":0", log.path(), log.path()));
     app.start(STARTUP_REPORT_PROBE_PATH, {"exit"});
-    const bool ended = app.waitForFinished(15000);
+    const bool ended = app.waitForFinished(kHangMs);
     if (!ended) {
         app.kill(); // only the probe this test started
         app.waitForFinished(5000);
@@ -173,7 +174,7 @@ TEST(ExitThreads, AThreadStoppedDuringExitIsGoneBeforeTheLastLook)
         env.insert("ASAN_OPTIONS", "detect_leaks=0");
         probe.setProcessEnvironment(env);
         probe.start(EXIT_THREADS_PROBE_PATH, {mode});
-        if (!probe.waitForFinished(60000)) {
+        if (!probe.waitForFinished(kHangMs)) {
             probe.kill(); // only the probe this test started
             probe.waitForFinished(5000);
         }

@@ -35,6 +35,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include "hang_ceiling.h"
 #include "test_meshes.h"
 // Brings in Xlib, whose macros clash with Qt's names: after every Qt header.
 #include "program_on_x.h"
@@ -204,7 +205,7 @@ void openAndCancelChooser(Display* d, QProcess& app, const ShownWindow& shown, c
     Window chooser = 0;
     QElapsedTimer waited;
     waited.start();
-    for (int clicks = 0; !chooser && waited.elapsed() < 60000 && app.state() == QProcess::Running;) {
+    for (int clicks = 0; !chooser && waited.elapsed() < kHangMs && app.state() == QProcess::Running;) {
         if (closeWindowsOver(d, shown.window)) {
             // The box first, as a person reads and closes it.
         } else if (clicks == 0 || waited.elapsed() > clicks * 10000) {
@@ -214,14 +215,14 @@ void openAndCancelChooser(Display* d, QProcess& app, const ShownWindow& shown, c
         QThread::msleep(200);
         chooser = mappedWindow(d, "Open Model", chooserAt);
     }
-    for (waited.restart(); chooser && waited.elapsed() < 20000 && !looksDrawn(screenArea(d, chooserAt));)
+    for (waited.restart(); chooser && waited.elapsed() < kHangMs && !looksDrawn(screenArea(d, chooserAt));)
         QThread::msleep(200);
     screenArea(d, QRect(0, 0, 1920, 1080)).save(png);
     ASSERT_NE(chooser, 0u) << "the chooser did not open\n" << app.readAllStandardError().toStdString();
     ASSERT_TRUE(askToClose(d, chooser));
     QRect ignored;
     waited.restart();
-    while (mappedWindow(d, "Open Model", ignored) && waited.elapsed() < 30000)
+    while (mappedWindow(d, "Open Model", ignored) && waited.elapsed() < kHangMs)
         QThread::msleep(200);
     ASSERT_EQ(mappedWindow(d, "Open Model", ignored), 0u) << "the chooser did not close";
 }
@@ -232,7 +233,7 @@ bool endBySigterm(QProcess& app, QByteArray& errors)
 {
     if (::kill(static_cast<pid_t>(app.processId()), SIGTERM) != 0)
         return false;
-    const bool ended = app.waitForFinished(30000);
+    const bool ended = app.waitForFinished(kHangMs);
     errors = app.readAllStandardError();
     EXPECT_EQ(app.exitStatus(), QProcess::NormalExit) << errors.toStdString();
     return ended;
@@ -354,15 +355,15 @@ TEST_P(HostileFolder, TheProgramStartsSaysWhyAndKeepsEveryByte)
         env.insert("XDG_CONFIG_HOME", QDir(logDir).filePath("home"));
     app.setProcessEnvironment(env);
     app.start(VEXMOR3D_PATH, QStringList());
-    ASSERT_TRUE(app.waitForStarted(10000));
+    ASSERT_TRUE(app.waitForStarted(kHangMs));
     const XConnection display = connectTo(x.display());
     ASSERT_TRUE(display);
-    const ShownWindow shown = waitForDrawnWindow(display.get(), app, "Vexmor3D", 90000);
+    const ShownWindow shown = waitForDrawnWindow(display.get(), app, "Vexmor3D", kHangMs);
     bool noticeSeen = false;
     if (row.noticeShown && shown.window) {
         QElapsedTimer waited;
         waited.start();
-        while (!(noticeSeen = windowOver(display.get(), shown.window)) && waited.elapsed() < 60000
+        while (!(noticeSeen = windowOver(display.get(), shown.window)) && waited.elapsed() < kHangMs
                && app.state() == QProcess::Running)
             QThread::msleep(100);
     }
@@ -863,8 +864,8 @@ TEST_P(OrganisationFileRefused, ThePresetsAreWrittenAndKeptAcrossStarts)
     for (int run = 1; run <= 2; ++run) {
         SCOPED_TRACE(run == 1 ? "first start" : "second start");
         app.start(VEXMOR3D_PATH, QStringList());
-        ASSERT_TRUE(app.waitForStarted(10000));
-        const ShownWindow shown = waitForDrawnWindow(display.get(), app, "Vexmor3D", 90000);
+        ASSERT_TRUE(app.waitForStarted(kHangMs));
+        const ShownWindow shown = waitForDrawnWindow(display.get(), app, "Vexmor3D", kHangMs);
         ASSERT_NE(shown.window, 0u) << "no window; the start hangs\n" << app.readAllStandardError().toStdString();
         // The chooser writes its state as it closes.
         if (run == 1) {
@@ -932,17 +933,17 @@ TEST_P(SignalDuringStart, EndsTheProgram)
     env.insert("XDG_CONFIG_HOME", config.path());
     app.setProcessEnvironment(env);
     app.start(VEXMOR3D_PATH, QStringList());
-    ASSERT_TRUE(app.waitForStarted(10000));
+    ASSERT_TRUE(app.waitForStarted(kHangMs));
     QByteArray errors;
     QElapsedTimer waited;
     waited.start();
-    while (!errors.contains(GetParam().told) && waited.elapsed() < 60000 && app.state() == QProcess::Running) {
+    while (!errors.contains(GetParam().told) && waited.elapsed() < kHangMs && app.state() == QProcess::Running) {
         app.waitForReadyRead(1000);
         errors += app.readAllStandardError();
     }
     ASSERT_TRUE(errors.contains(GetParam().told)) << errors.toStdString();
     ASSERT_EQ(::kill(static_cast<pid_t>(app.processId()), SIGTERM), 0);
-    ASSERT_TRUE(app.waitForFinished(30000)) << "SIGTERM did not end it";
+    ASSERT_TRUE(app.waitForFinished(kHangMs)) << "SIGTERM did not end it";
     EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
 }
 

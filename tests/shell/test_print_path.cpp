@@ -1,4 +1,5 @@
 #include "FileChooser.h"
+#include "event_wait.h"
 #include "JobThreads.h"
 #include "VSL3DScene.h"
 #include "VSLModelPainter.h"
@@ -28,10 +29,10 @@
 #include <string>
 
 // QTRY_* report to QTest, which a gtest run does not see: wait, then assert.
-#define WAIT_TRUE(cond, ms) ASSERT_TRUE(QTest::qWaitFor([&] { return bool(cond); }, ms)) << #cond
+#define WAIT_TRUE(cond, ms) ASSERT_TRUE(WaitUntil([&] { return bool(cond); }, ms)) << #cond
 #define WAIT_EQ(a, b, ms)                                             \
     do {                                                              \
-        (void)QTest::qWaitFor([&] { return (a) == (b); }, ms);        \
+        (void)WaitUntil([&] { return (a) == (b); }, ms);        \
         ASSERT_EQ(a, b);                                              \
     } while (0)
 
@@ -114,7 +115,7 @@ protected:
     void loadAndSlice(Vexmor& w)
     {
         w.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+        ASSERT_TRUE(WaitUntilExposed(&w));
         w.slot_OpenAction();
         ASSERT_EQ(modelCount(w), 1);
         w.m_buildConfig.SliceThickness = 0.1f;
@@ -129,7 +130,7 @@ protected:
         const DLP::SliceBuildConfig& c = w.m_buildConfig;
         w.slot_SliceScene(0.1f, c.XResolution, c.YResolution, c.DotsPermmX, c.DotsPermmY, 0);
         ASSERT_TRUE(w.isWorking()) << "the slice did not start";
-        WAIT_EQ(sliced.count(), 1, 120000);
+        WAIT_EQ(sliced.count(), 1, kHangMs);
         ASSERT_FALSE(w.isWorking());
     }
     void startJob(Vexmor& w) { QMetaObject::invokeMethod(w.m_pSaveWidget, "slot_EmitStartPrint"); }
@@ -179,8 +180,8 @@ TEST_F(PrintPath, SavedFileThenAFailureIsReported)
     {
         ModalAnswers modal;
         startJob(w);
-        WAIT_EQ(ready.count(), 1, 120000);
-        WAIT_TRUE(!w.isWorking(), 120000);
+        WAIT_EQ(ready.count(), 1, kHangMs);
+        WAIT_TRUE(!w.isWorking(), kHangMs);
         QTest::qWait(50);
         EXPECT_TRUE(modal.texts.isEmpty()); // success is silent
         EXPECT_EQ(ready.at(0).at(1).toInt(), int(PrintFileOk));
@@ -193,8 +194,8 @@ TEST_F(PrintPath, SavedFileThenAFailureIsReported)
     {
         ModalAnswers modal;
         startJob(w);
-        WAIT_EQ(ready.count(), 2, 120000);
-        WAIT_EQ(modal.texts, QStringList{"Failed to Save File"}, 120000);
+        WAIT_EQ(ready.count(), 2, kHangMs);
+        WAIT_EQ(modal.texts, QStringList{"Failed to Save File"}, kHangMs);
         const int result = ready.at(1).at(1).toInt();
         EXPECT_NE(result, int(PrintFileOk));
         EXPECT_EQ(modal.informative.value(0), QString("文件保存失败\n") + PrintFileResultText(result));
@@ -213,8 +214,8 @@ TEST_F(PrintPath, SavedFileThenAFailureIsReported)
     ASSERT_TRUE(QFile::link(stl, answer));
     ModalAnswers modal;
     startJob(w);
-    WAIT_EQ(ready.count(), 3, 120000);
-    WAIT_EQ(modal.texts, QStringList{"Failed to Save File"}, 120000);
+    WAIT_EQ(ready.count(), 3, kHangMs);
+    WAIT_EQ(modal.texts, QStringList{"Failed to Save File"}, kHangMs);
     EXPECT_EQ(modal.informative.value(0), QString("文件保存失败\n") + PrintFileResultText(PrintFileOntoSource));
     EXPECT_EQ(ready.at(2).at(1).toInt(), int(PrintFileOntoSource));
     ASSERT_TRUE(model.open(QIODevice::ReadOnly));
@@ -228,7 +229,7 @@ TEST_F(PrintPath, ASliceThatLightsNothingIsNotSaved)
     ASSERT_TRUE(testmesh::WriteFile(stl, testmesh::BinaryStl(testmesh::Box({0, 0, 0}, {0.002f, 0.002f, 5}))));
     Vexmor w;
     w.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    ASSERT_TRUE(WaitUntilExposed(&w));
     w.slot_OpenAction();
     ASSERT_EQ(modelCount(w), 1);
     ASSERT_NO_FATAL_FAILURE(slice(w));
@@ -238,8 +239,8 @@ TEST_F(PrintPath, ASliceThatLightsNothingIsNotSaved)
     QSignalSpy ready(&w.m_dataThread, &MyThread2::signal_PrintDataReady);
     ModalAnswers modal;
     startJob(w);
-    WAIT_EQ(ready.count(), 1, 120000);
-    WAIT_EQ(modal.texts, QStringList{"Failed to Save File"}, 120000);
+    WAIT_EQ(ready.count(), 1, kHangMs);
+    WAIT_EQ(modal.texts, QStringList{"Failed to Save File"}, kHangMs);
     EXPECT_EQ(ready.at(0).at(1).toInt(), int(PrintFileNothingLit));
     EXPECT_EQ(modal.informative.value(0), QString("文件保存失败\nNothing to print."));
     EXPECT_FALSE(QFile::exists(answer));
@@ -253,7 +254,7 @@ TEST_F(PrintPath, ACopyDeletedAfterSlicingIsNotSavedFromTheOldLayers)
     Vexmor w;
     ASSERT_NO_FATAL_FAILURE(loadAndSlice(w));
     w.slot_OpenAction(); // a second copy, then sliced again
-    WAIT_EQ(w.ui.GLWidget->scene()->instances().size(), 2, 120000);
+    WAIT_EQ(w.ui.GLWidget->scene()->instances().size(), 2, kHangMs);
     ASSERT_NO_FATAL_FAILURE(slice(w));
     ASSERT_TRUE(w.m_pSaveWidget->m_bSliceData);
 
@@ -304,7 +305,7 @@ TEST_F(PrintPath, LocalPrintRunsOnThePrinterAndCancels)
     }
     ASSERT_TRUE(reports.isEmpty()) << reports.join(';').toStdString();
     ASSERT_TRUE(w.m_printThread.isRunning() && w.m_bPrinting);
-    WAIT_TRUE(panel->m_nCurLayer >= 0 && sim->commands().size() > 4, 120000);
+    WAIT_TRUE(panel->m_nCurLayer >= 0 && sim->commands().size() > 4, kHangMs);
 
     // The projector shows the model's layers: Delete leaves the model alone.
     VSL3DScene* scene = w.ui.GLWidget->scene();
@@ -314,8 +315,8 @@ TEST_F(PrintPath, LocalPrintRunsOnThePrinterAndCancels)
 
     ModalAnswers modal({QMessageBox::Yes});
     panel->slot_EmitCancelPrint();
-    WAIT_TRUE(!w.m_printThread.isRunning(), 120000);
-    WAIT_EQ(modal.texts, (QStringList{"Sure to Cancel Job", "Printing Cancelled"}), 120000);
+    WAIT_TRUE(!w.m_printThread.isRunning(), kHangMs);
+    WAIT_EQ(modal.texts, (QStringList{"Sure to Cancel Job", "Printing Cancelled"}), kHangMs);
     EXPECT_TRUE(sawCommand("G1 Y0") && !w.m_bPrinting && !w.m_printThread.m_runner.projector()->isVisible());
     EXPECT_TRUE(panel->findChild<QPushButton*>("btn_StartPrint")->isEnabled());
 
@@ -360,7 +361,7 @@ TEST_F(PrintPath, ACancelAtAnyMomentOfTheStartOrTheJobEndsIt)
         sim->setFaults(r.step ? PrinterSimulator::None : PrinterSimulator::Step);
         thread.startJob();
         if (r.step) {
-            ASSERT_TRUE(held.tryAcquire(1, 20000));
+            ASSERT_TRUE(held.tryAcquire(1, kHangMs));
             thread.stop();
             resume.release();
         } else {
@@ -375,13 +376,13 @@ TEST_F(PrintPath, ACancelAtAnyMomentOfTheStartOrTheJobEndsIt)
                 sim->release();
             }
         }
-        ASSERT_TRUE(thread.wait(20000));
+        ASSERT_TRUE(thread.wait(kHangMs));
         EXPECT_EQ(done.load(), 1);
         EXPECT_EQ(ends, std::vector<int>{int(DLP::PrintEnd::Cancelled)});
         std::string sent;
         for (int k = 0; k <= r.k; ++k)
             sent += commands[size_t(k)] + "\r\n";
-        ASSERT_TRUE(sim->waitForBytes(before + sent.size() + cancel.size(), 20000));
+        ASSERT_TRUE(sim->waitForBytes(before + sent.size() + cancel.size(), kHangMs));
         EXPECT_EQ(sim->received().substr(before), sent + cancel);
         sim->setFaults(PrinterSimulator::None);
     }
@@ -398,7 +399,7 @@ TEST_F(PrintPath, ClosingDuringAPrintCancelsItAndJoinsTheThread)
         ModalAnswers modal;
         startJob(*w);
     }
-    WAIT_TRUE(sim->commands().size() > 4, 120000);
+    WAIT_TRUE(sim->commands().size() > 4, kHangMs);
     QElapsedTimer t;
     t.start();
     ModalAnswers modal;
@@ -428,9 +429,9 @@ TEST_F(PrintPath, ACancelRightAfterTheStartOrNoLightTablesEndThePrint)
             ASSERT_TRUE(w.m_printThread.isRunning());
             w.m_pSaveWidget->slot_EmitCancelPrint();
         }
-        WAIT_TRUE(!w.m_printThread.isRunning(), 120000);
+        WAIT_TRUE(!w.m_printThread.isRunning(), kHangMs);
         // Without light tables nothing was started: a failure with the reason.
-        WAIT_EQ(modal.texts, (QStringList{"", lightTables ? "Printing Cancelled" : "Printing Failed"}), 120000);
+        WAIT_EQ(modal.texts, (QStringList{"", lightTables ? "Printing Cancelled" : "Printing Failed"}), kHangMs);
         if (!lightTables) {
             EXPECT_EQ(modal.informative.value(1), QString("打印失败\nGreyTestFinal data file missing!"));
         }
@@ -459,7 +460,7 @@ TEST_F(PrintPath, APictureAfterTheScreensChangedGoesToTheNewProjector)
     {
         ModalAnswers modal;
         w.m_pSaveWidget->slot_EmitCancelPrint();
-        WAIT_TRUE(!w.m_printThread.isRunning() && modal.texts.size() == 1, 120000);
+        WAIT_TRUE(!w.m_printThread.isRunning() && modal.texts.size() == 1, kHangMs);
     }
     // Now a wider primary screen and the projector right of it.
     DisplayStandIn::setScreenSource([] {
@@ -491,7 +492,7 @@ TEST_F(PrintPath, ControlDialogFeedsThePanelAndTakesTheEmergencyStop)
     panel->m_nPrintTarget = 2; // nothing to cancel: only the stop goes out
     ModalAnswers modal;
     panel->on_pbStop();
-    WAIT_TRUE(sawCommand("M911"), 120000);
+    WAIT_TRUE(sawCommand("M911"), kHangMs);
     EXPECT_TRUE(modal.texts.isEmpty());
 
     // The contour pen choice reaches the next print start.

@@ -1,6 +1,8 @@
 // The real program: it stays up, writes the day's log into the injected
 // folder and is ended by its pid.
 
+#include "hang_ceiling.h"
+
 #include <QDate>
 #include <QDir>
 #include <QFile>
@@ -22,10 +24,10 @@ TEST(Program, RunsAndLogsIntoTheInjectedFolder)
     run.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     const QDate started = QDate::currentDate();
     run.start(VEXMOR3D_PATH, QStringList());
-    ASSERT_TRUE(run.waitForStarted(10000));
+    ASSERT_TRUE(run.waitForStarted(kHangMs));
     EXPECT_FALSE(run.waitForFinished(4000)) << run.exitCode(); // up for a few seconds
     run.terminate();
-    EXPECT_TRUE(run.waitForFinished(20000));
+    EXPECT_TRUE(run.waitForFinished(kHangMs));
 
     const QStringList logs = QDir(log.path()).entryList({"*log.txt"}, QDir::Files);
     const QStringList days = {started.toString("yyyy_MM_dd") + "log.txt",

@@ -6,6 +6,7 @@
 // _marked copies).
 
 #include "FileChooser.h"
+#include "event_wait.h"
 #include "VEditRecipeWidget.h"
 #include "VImportWidgetX.h"
 #include "VSliceWidgetX.h"
@@ -212,7 +213,10 @@ QWidget* popupOf(QComboBox* combo)
 void activate(QWidget* window)
 {
     window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window, 20000));
+    ASSERT_TRUE(WaitUntil([window] {
+        const QWindow* handle = window->windowHandle();
+        return handle && handle->isActive() && window->isActiveWindow();
+    }));
     QCoreApplication::processEvents();
 }
 
@@ -228,7 +232,7 @@ Screen comboList(const char* name, std::function<QWidget*(Vexmor&)> owner, const
     return {name,
             [owner, combo](Vexmor& w) {
                 owner(w)->show();
-                ASSERT_TRUE(QTest::qWaitForWindowExposed(owner(w)->window()));
+                ASSERT_TRUE(WaitUntilExposed(owner(w)->window()));
                 ASSERT_NO_FATAL_FAILURE(activate(owner(w)->window()));
                 combo(w)->showPopup();
             },
@@ -299,7 +303,7 @@ protected:
         window->ui.GLWidget->SetOpenFilePath(files.path());
         window->ui.GLWidget->SetSaveFilePath(files.path());
         window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        ASSERT_TRUE(WaitUntilExposed(window.get()));
     }
     void TearDown() override
     {
@@ -321,7 +325,7 @@ protected:
         // Polled, as opening may run a modal loop of its own.
         QObject::connect(&poll, &QTimer::timeout, [&] {
             QWidget* screen = s.shown(*window);
-            if ((!screen || s.captions(screen).isEmpty()) && since.elapsed() < 20000)
+            if ((!screen || s.captions(screen).isEmpty()) && since.elapsed() < kHangMs)
                 return;
             poll.stop();
             if (!screen || s.captions(screen).isEmpty()) {
@@ -338,7 +342,7 @@ protected:
         });
         poll.start(20);
         s.open(*window);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return !poll.isActive(); }, 25000));
+        EXPECT_TRUE(WaitUntil([&] { return !poll.isActive(); }, kHangMs));
     }
 
     void inspect(const char* name, QWidget* screen, const QList<Caption>& captions)
@@ -350,7 +354,7 @@ protected:
         // before it proved nothing.
         PaintsSeen paints(screen);
         screen->update();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return paints.count > 0; }, 20000)) << name << " was never painted";
+        EXPECT_TRUE(WaitUntil([&] { return paints.count > 0; }, kHangMs)) << name << " was never painted";
         QCoreApplication::processEvents();
         // A menu may still fade in: the grab waits until two in a row agree.
         auto grabFrame = [&] {
@@ -437,7 +441,7 @@ Screen fieldMenu(const char* name, QWidget* (*owner)(Vexmor&), const char* field
     return {name,
             [owner, fieldName](Vexmor& w) {
                 owner(w)->show();
-                ASSERT_TRUE(QTest::qWaitForWindowExposed(owner(w)->window()));
+                ASSERT_TRUE(WaitUntilExposed(owner(w)->window()));
                 ASSERT_NO_FATAL_FAILURE(activate(owner(w)->window()));
                 auto* field = owner(w)->findChild<QWidget*>(fieldName);
                 ASSERT_TRUE(field && field->isEnabled() && field->isVisible()) << fieldName;
@@ -540,13 +544,18 @@ TEST_P(ReadableScreens, ConverterModelListIsDrawnAsFixed)
 {
     QWidget* panel = window->m_pImportWidget;
     panel->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(panel));
+    ASSERT_TRUE(WaitUntilExposed(panel));
     auto* models = panel->findChild<QComboBox*>("comboBox_Machine");
     QTest::mouseClick(models, Qt::LeftButton); // a popup would be up when the click returns
     EXPECT_EQ(popupOf(models), nullptr);
     EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
 
-    QTest::qWait(150);
+    // What the click changed is on the screen before the grab: a paint asked
+    // for now is waited for.
+    PaintsSeen paints(panel);
+    panel->update();
+    ASSERT_TRUE(WaitUntil([&] { return paints.count > 0; }, kHangMs)) << "the panel was never painted";
+    QCoreApplication::processEvents();
     const QRect frame = panel->frameGeometry();
     const QImage grab = panel->screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height()).toImage();
     grab.save(QString("readable_%1_converter_fixed_model.png").arg(GetParam()));

@@ -2,6 +2,7 @@
 
 #include "../e2e/e2e_fixture.h"
 #include "../support/modal_answer.h"
+#include "event_wait.h"
 #include "VEditModeWidget.h"
 #include "VSLCoordConvert.h"
 #include "VEditRecipeWidget.h"
@@ -57,12 +58,12 @@ protected:
         m_w->navbarOpenFile();
         const auto& models = scene()->models();
         WAIT_TRUE(!models.isEmpty() && std::all_of(models.begin(), models.end(), [](auto* m) { return m->isReady(); }),
-                  20000);
+                  kHangMs);
     }
     void SliceAndWait()
     {
         m_w->m_pSliceWidget->slot_HandleSliceReq();
-        WAIT_TRUE(m_w->m_pSliceWidget->sliceState() == 1 && !m_w->isWorking(), 60000);
+        WAIT_TRUE(m_w->m_pSliceWidget->sliceState() == 1 && !m_w->isWorking(), kHangMs);
     }
     void SelectFirst() { scene()->SetPickModelPainter(scene()->instances().first()->pickId()); }
 
@@ -101,7 +102,7 @@ TEST_F(Stage, SaveBeforeSlicingSlicesOnceThenOnlyMarksTheRequest)
         m_w->navbarPrint();
         EXPECT_TRUE(m_w->m_bPrintRequested && m_w->m_bSliced) << round;
         EXPECT_EQ((QList<int>{request.count(), slices.count()}), (QList<int>{1, 1})) << round;
-        WAIT_TRUE(m_w->m_pSliceWidget->sliceState() == 1 && !m_w->isWorking(), 60000);
+        WAIT_TRUE(m_w->m_pSliceWidget->sliceState() == 1 && !m_w->isWorking(), kHangMs);
     }
 }
 
@@ -170,17 +171,16 @@ TEST_F(Stage, RefusalsWhileWorking)
 TEST_F(Stage, AModelLoadedFromTheSliceStageIsClickedAndDeleted)
 {
     LoadCube();
-    WAIT_TRUE(navItem(*m_w, "sliceButton") != nullptr, 5000);
-    QTest::qWait(300);
+    WAIT_TRUE(stageRowInPlace(*m_w), kHangMs);
     ASSERT_NO_FATAL_FAILURE(clickQml(m_w->m_pNavBar, "sliceButton"));
-    WAIT_TRUE(m_w->m_pSliceWidget->isVisible(), 5000);
+    WAIT_TRUE(m_w->m_pSliceWidget->isVisible(), kHangMs);
     ASSERT_EQ(scene()->m_strToolName, "Slice");
     SelectFirst();
     VSLModelPainter* first = scene()->selectedInstance();
     m_w->navbarOpenFile();
-    WAIT_TRUE(scene()->instances().size() == 2, 10000);
+    WAIT_TRUE(scene()->instances().size() == 2, kHangMs);
     VSLModelPainter* second = scene()->instances().last();
-    WAIT_TRUE(m_w->m_nNavIndex == 1, 5000);
+    WAIT_TRUE(m_w->m_nNavIndex == 1, kHangMs);
     QTest::qWait(100);
     view()->LoadViewMatrices();
     QPoint at;
@@ -233,7 +233,7 @@ TEST_F(Stage, TheRepairPanelFollowsModelsAddedAndRemoved)
     };
 
     VSLModelPainter* a = loadHeld(stlOf("a.stl", holed), nullptr);
-    WAIT_TRUE(scene()->ModelsBeingChecked() == 0, 20000);
+    WAIT_TRUE(scene()->ModelsBeingChecked() == 0, kHangMs);
     m_w->setFixShow(true);
     m_w->navbarRepair();
     ASSERT_EQ(shown(), "1 / 0 / 0");
@@ -242,7 +242,7 @@ TEST_F(Stage, TheRepairPanelFollowsModelsAddedAndRemoved)
     EXPECT_EQ(shown(), pending);
     EXPECT_EQ(label("label_result"), checking);
     firstHold.Open();
-    WAIT_TRUE(scene()->ModelsBeingChecked() == 0 && shown() == "1 / 0 / 0", 20000);
+    WAIT_TRUE(scene()->ModelsBeingChecked() == 0 && shown() == "1 / 0 / 0", kHangMs);
 
     remove(a); // b alone, clean
     EXPECT_EQ(shown(), "0 / 0 / 0");
@@ -257,7 +257,7 @@ TEST_F(Stage, TheRepairPanelFollowsModelsAddedAndRemoved)
     fix();
     EXPECT_EQ(label("label_result"), checking);
     secondHold.Open();
-    WAIT_TRUE(scene()->ModelsBeingChecked() == 0 && shown() == "1 / 0 / 0", 20000);
+    WAIT_TRUE(scene()->ModelsBeingChecked() == 0 && shown() == "1 / 0 / 0", kHangMs);
     EXPECT_EQ(label("label_result"), "");
     EXPECT_EQ(scene()->instances().values(), QList<VSLModelPainter*>{c});
 }
@@ -303,7 +303,7 @@ TEST_F(Stage, MaximiseRestoreMoveAndDocking)
     m_w->m_pSupportEditWidget->show();
     for (const QSize size : {QSize(800, 660), QSize(1300, 700), QSize(1024, 900)}) {
         m_w->resize(size);
-        WAIT_TRUE(m_w->size() == size, 5000);
+        WAIT_TRUE(m_w->size() == size, kHangMs);
         const int W = m_w->width(), H = m_w->height();
         for (QWidget* p : panels(*m_w))
             EXPECT_EQ(p->pos(), QPoint(0, H - p->height())) << W << " " << p->metaObject()->className();
@@ -331,13 +331,13 @@ TEST_F(Stage, ImportSetAndRecipeEditorAreReachable)
 // The tool column follows the stage and the selection; its buttons pick the edit mode.
 TEST_F(Stage, ToolColumnFollowsStageAndSelection)
 {
-    WAIT_TRUE(m_w->m_pToolBar->status() == QQuickWidget::Ready, 10000);
+    WAIT_TRUE(m_w->m_pToolBar->status() == QQuickWidget::Ready, kHangMs);
     QObject* loader = m_w->m_pToolBar->rootObject()->findChild<QObject*>("rowLoader");
     ASSERT_NE(loader, nullptr);
     auto row = [&] { return loader->property("source").toUrl().fileName(); };
-    WAIT_TRUE(row() == "blanktools.qml", 10000);
+    WAIT_TRUE(row() == "blanktools.qml", kHangMs);
     LoadCube();
-    WAIT_TRUE(row() == "layoutools.qml", 10000);
+    WAIT_TRUE(row() == "layoutools.qml", kHangMs);
     QObject* tools = loader->property("item").value<QObject*>();
     for (bool shown : {true, false}) {
         emit view()->signal_ShowHideEditControl(shown);
@@ -350,20 +350,21 @@ TEST_F(Stage, ToolColumnFollowsStageAndSelection)
     ASSERT_EQ(mode.count(), 1);
     EXPECT_EQ(mode[0][0].toList(), (QVariantList{6, 3, 1}));
     m_w->navbarClicked(3);
-    WAIT_TRUE(row() == "blanktools.qml", 10000);
+    WAIT_TRUE(row() == "blanktools.qml", kHangMs);
 }
 
 // The tool row shows the view's edit mode: a click the window refuses
 // (a support, save or export job runs) leaves the row as it was.
 TEST_F(Stage, ToolRowFollowsTheEditModeTheWindowAccepts)
 {
-    WAIT_TRUE(m_w->m_pToolBar->status() == QQuickWidget::Ready, 10000);
+    WAIT_TRUE(m_w->m_pToolBar->status() == QQuickWidget::Ready, kHangMs);
     LoadCube();
     QObject* loader = m_w->m_pToolBar->rootObject()->findChild<QObject*>("rowLoader");
     ASSERT_NE(loader, nullptr);
-    WAIT_TRUE(loader->property("source").toUrl().fileName() == "layoutools.qml", 10000);
+    WAIT_TRUE(loader->property("source").toUrl().fileName() == "layoutools.qml", kHangMs);
     emit view()->signal_ShowHideEditControl(true);
-    QTest::qWait(600); // the row slides in
+    // Loaded, the row slides in from above and stops at the top.
+    WAIT_TRUE(loader->property("y").toReal() == 0, kHangMs);
     auto shown = [&] {
         QList<bool> checked;
         for (const char* name : {"translateButton", "rotateButton", "scaleButton"})
@@ -394,7 +395,7 @@ TEST_F(Stage, SavingEditedSupportsShowsTheBusyNoticeUntilTheRunEnds)
     m_w->setSupportShow(true);
     QSignalSpy done(view(), &VSLGLView::sig_GenSupportDone);
     m_w->m_pSupportWidget->findChild<QPushButton*>("GenSptButton")->click();
-    WAIT_TRUE(done.count() == 1 && !m_w->isWorking(), 60000);
+    WAIT_TRUE(done.count() == 1 && !m_w->isWorking(), kHangMs);
     VSLModelPainter* cube = scene()->instances().first();
     ASSERT_TRUE(cube->m_bHasSupports);
 
@@ -413,7 +414,7 @@ TEST_F(Stage, SavingEditedSupportsShowsTheBusyNoticeUntilTheRunEnds)
     EXPECT_EQ(scene()->runningSupportJobs(), 1);
     EXPECT_TRUE(m_w->m_pBusyWidget->isVisible() && !m_w->m_pNavBar->isEnabled());
     shot(*m_w, "support_save_busy");
-    WAIT_TRUE(done.count() >= 1 && !m_w->isWorking(), 60000);
+    WAIT_TRUE(done.count() >= 1 && !m_w->isWorking(), kHangMs);
     ModalAnswers modal;
     SliceAndWait();
     EXPECT_TRUE(modal.texts.isEmpty()) << modal.texts.join('|').toStdString();
@@ -450,8 +451,8 @@ TEST_F(Stage, ADroppedFileTakesTheOpenRoad)
     EXPECT_EQ(m_w->gcodePath(), work.filePath("ring/ring.gcode"));
     EXPECT_EQ(view()->GetOpenFileName(), "ring.v2.stl");
     EXPECT_EQ(opened, 0); // no dialog
-    WAIT_TRUE(navItem(*m_w, "saveButton") != nullptr, 5000);
-    WAIT_TRUE(m_w->m_nNavIndex == 1, 5000);
+    WAIT_TRUE(navItem(*m_w, "saveButton") != nullptr, kHangMs);
+    WAIT_TRUE(m_w->m_nNavIndex == 1, kHangMs);
 }
 
 // Closing while the print file is written waits for the writer: the file is
@@ -469,7 +470,7 @@ TEST_F(Stage, ClosingWhileAPrintFileIsWrittenEndsCleanly)
     QSignalSpy done(&m_w->m_dataThread, &MyThread2::signal_PrintDataReady);
     m_w->slot_GenPrintData();
     EXPECT_TRUE(m_w->isWorking());
-    WAIT_TRUE(done.count() == 1, 60000);
+    WAIT_TRUE(done.count() == 1, kHangMs);
     QCoreApplication::processEvents();
     EXPECT_FALSE(m_w->isWorking());
     ASSERT_EQ(written().size(), 1) << written().join(' ').toStdString();
@@ -546,7 +547,7 @@ TEST_F(Language, ChineseTransformPanelTitle)
     {
         Vexmor w;
         w.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+        ASSERT_TRUE(WaitUntilExposed(&w));
         w.setTransformShow(true);
         QStringList texts;
         for (QLabel* l : w.m_pTransformWidget->findChildren<QLabel*>())

@@ -1,3 +1,4 @@
+#include "event_wait.h"
 #include "VResizeHint.h"
 #include "VTitleWidget.h"
 
@@ -45,7 +46,7 @@ TEST(TitleBar, DragStepsAddUpAndDoubleClickMaximises)
     hint.m_rcNormal = QRect(0, 0, 800, 200);
     bar.setResizeHint(&hint);
     window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    ASSERT_TRUE(WaitUntilExposed(&window));
 
     QSignalSpy move(&bar, &VTitleWidget::signal_MoveWindow);
     QSignalSpy maximise(&bar, &VTitleWidget::signal_MaxiumWindow);

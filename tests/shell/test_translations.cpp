@@ -1,3 +1,4 @@
+#include "hang_ceiling.h"
 #include "notices.h"
 #include "printfile/printjobinput.h"
 #include "translators.h"
@@ -104,7 +105,7 @@ TEST(Translations, ChineseFileCoversEveryTextOfTheSources)
     args << "-ts" << fresh;
     QProcess p;
     p.start(lupdate, args);
-    ASSERT_TRUE(p.waitForFinished(120000));
+    ASSERT_TRUE(p.waitForFinished(kHangMs));
     ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
 
     // (context, source) pairs of a .ts file; open Chinese entries go to `open`.

@@ -1,5 +1,6 @@
 #pragma once
 #include "VSLModelPainter.h"
+#include "hang_ceiling.h"
 
 #include <QElapsedTimer>
 #include <QThread>
@@ -26,7 +27,7 @@ inline std::shared_ptr<SliceHold> HoldSliceAt(VSLModelPainter* painter, int held
             return;
         QElapsedTimer t;
         t.start();
-        while (!painter->m_bStopSlice && t.elapsed() < 20000)
+        while (!painter->m_bStopSlice && t.elapsed() < kHangMs)
             QThread::msleep(1);
         hold->stopSeen = painter->m_bStopSlice.load();
     };

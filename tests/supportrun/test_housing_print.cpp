@@ -3,6 +3,7 @@
 // layers read back by the independent decoder hold no lit region without lit
 // pixels under it.
 #include "bench/eventwait.h"
+#include "hang_ceiling.h"
 #include "VSL3DScene.h"
 #include "VSLModel3D.h"
 #include "VSLModelPainter.h"
@@ -66,7 +67,7 @@ Printed SupportSliceWrite(const QVector<VSLTriangle3D>& tris, bool supported = t
         return out;
     }
     VSLModelPainter* p = scene.instances().last();
-    if (!WaitFor([p] { return p->m_pModel->isReady(); }, 120000)) {
+    if (!WaitFor([p] { return p->m_pModel->isReady(); }, kHangMs)) {
         ADD_FAILURE() << "not ready";
         return out;
     }
@@ -75,7 +76,7 @@ Printed SupportSliceWrite(const QVector<VSLTriangle3D>& tris, bool supported = t
     p->m_dShaftDiameter = 1.1;
     p->m_dLiftDistance = 3.0;
     if (supported && (scene.StartSupportJob(p) != SceneOp::Done ||
-                      !WaitFor([&] { return scene.runningSupportJobs() == 0; }, 120000) || p->m_supportMap.isEmpty())) {
+                      !WaitFor([&] { return scene.runningSupportJobs() == 0; }, kHangMs) || p->m_supportMap.isEmpty())) {
         ADD_FAILURE() << "no supports";
         return out;
     }
@@ -85,7 +86,7 @@ Printed SupportSliceWrite(const QVector<VSLTriangle3D>& tris, bool supported = t
     QSignalSpy sliced(&scene, &VSL3DScene::sig_SliceSceneDone);
     if (scene.StartSliceScene(kWidth, kHeight, 1000.f / kPixelUm, 1000.f / kPixelUm, kThickness, plateLayers) !=
             SceneOp::Done ||
-        !sliced.wait(120000) || !scene.lastSliceError().isEmpty()) {
+        !sliced.wait(kHangMs) || !scene.lastSliceError().isEmpty()) {
         ADD_FAILURE() << "not sliced " << qPrintable(scene.lastSliceError());
         return out;
     }

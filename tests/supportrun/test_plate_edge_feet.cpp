@@ -4,6 +4,7 @@
 // Moved there after generation, so that they reach past the edge, the plate
 // counts them out of range: the window's Slice warns before it cuts them.
 #include "bench/eventwait.h"
+#include "hang_ceiling.h"
 #include "VSL3DScene.h"
 #include "VSLModel3D.h"
 #include "VSLModelPainter.h"
@@ -70,7 +71,7 @@ struct Plate {
         }
         return WaitFor([this] {
             return std::all_of(instances.begin(), instances.end(), [](VSLModelPainter* p) { return p->m_pModel->isReady(); });
-        }, 120000);
+        }, kHangMs);
     }
     bool Support()
     {
@@ -82,7 +83,7 @@ struct Plate {
             if (scene.StartSupportJob(p) != SceneOp::Done)
                 return false;
         }
-        return WaitFor([this] { return scene.runningSupportJobs() == 0; }, 120000);
+        return WaitFor([this] { return scene.runningSupportJobs() == 0; }, kHangMs);
     }
     // Moves instance i so that its model's box ends `gapMm` inside edge i.
     void ToEdge(int i, float gapMm)
@@ -172,7 +173,7 @@ void GeneratedAtTheEdges(const Printer& printer, int& turned, bool& warned)
     ASSERT_EQ(plate.scene.StartSliceScene(printer.xres, printer.yres, 1000.f / printer.pixelX,
                                           1000.f / printer.pixelY, kThickness, 0),
               SceneOp::Done);
-    ASSERT_TRUE(sliced.wait(120000));
+    ASSERT_TRUE(sliced.wait(kHangMs));
 
     DLP::SliceBuildConfig config;
     config.UpdateMachineConfig(float(printer.xres), float(printer.yres), printer.pixelX, printer.pixelY, 150.f);

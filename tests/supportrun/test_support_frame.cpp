@@ -1,6 +1,7 @@
 // The frame of the support run on real painters and models: gate, lift,
 // working mesh placement and refinement, failure handling, and the slicer's
 // view of the shared mesh afterwards.
+#include "hang_ceiling.h"
 #include "VSL3DScene.h"
 #include "VSLModel3D.h"
 #include "VSLModelPainter.h"
@@ -94,7 +95,7 @@ TEST(SupportFrame, WaitsForTheGateLiftsOnceAndRefinesTheSharedMesh)
     EXPECT_EQ(done.count(), 0);
     EXPECT_EQ(p.m_nSupportRunStatus, -1);
     model->readyGate().Release();
-    ASSERT_TRUE(p.m_pSupportThread->wait(20000));
+    ASSERT_TRUE(p.m_pSupportThread->wait(kHangMs));
     EXPECT_EQ(done.count(), 1);
     EXPECT_TRUE(p.m_nSupportRunStatus == 0 && p.m_bHasSupports && p.m_bGenerationRan);
     EXPECT_FLOAT_EQ(p.m_minBound.z(), bottom + 3.f);
@@ -165,7 +166,7 @@ TEST(SupportFrame, RerunWithEveryRecordDeletedLowersWithoutLocking)
     // The test holds the gate: a run that tried to lock would never end.
     ASSERT_TRUE(model->readyGate().Acquire());
     p.m_pSupportThread->start();
-    const bool finished = p.m_pSupportThread->wait(5000);
+    const bool finished = p.m_pSupportThread->wait(kHangMs);
     model->readyGate().Release();
     ASSERT_TRUE(finished);
     EXPECT_EQ(done.count(), 1);
@@ -191,7 +192,7 @@ TEST(SupportFrame, AFailureAtAnyStepEndsTheRunOnceWithoutSupports)
         };
         QSignalSpy done(&p, &VSLModelPainter::sig_GenSupportDone);
         p.m_pSupportThread->start();
-        ASSERT_TRUE(p.m_pSupportThread->wait(20000));
+        ASSERT_TRUE(p.m_pSupportThread->wait(kHangMs));
         EXPECT_EQ(done.count(), 1);
         ExpectEndedBare(p, *model, 0.f);
     }
@@ -225,7 +226,7 @@ protected:
         VSLModelPainter* p = scene.instances().last();
         QElapsedTimer t;
         t.start();
-        while (!p->m_pModel->isReady() && t.elapsed() < 20000)
+        while (!p->m_pModel->isReady() && t.elapsed() < kHangMs)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         p->m_matrix.setToIdentity();
         p->m_matrix.translate(at);
@@ -248,7 +249,7 @@ protected:
     SliceLayers Slice()
     {
         QSignalSpy done(&scene, &VSL3DScene::sig_SliceSceneDone);
-        if (scene.StartSliceScene(1920, 1080, 20.f, 20.f, 0.1f, 0) != SceneOp::Done || !done.wait(30000))
+        if (scene.StartSliceScene(1920, 1080, 20.f, 20.f, 0.1f, 0) != SceneOp::Done || !done.wait(kHangMs))
             return {};
         for (VSLModel3D* m : scene.models())
             EXPECT_TRUE(RecordIsHonest(*m));
@@ -261,7 +262,7 @@ protected:
             return false;
         QElapsedTimer t;
         t.start();
-        while (scene.runningSupportJobs() > 0 && t.elapsed() < 30000)
+        while (scene.runningSupportJobs() > 0 && t.elapsed() < kHangMs)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         // These tests compare the model's own layers: the records go, the
         // lift and the refined mesh stay.
@@ -349,7 +350,7 @@ TEST(SupportStop, AStopInAnyPhaseDropsTheRecordsLowersTheInstanceAndSignalsOnce)
         };
         QSignalSpy done(&p, &VSLModelPainter::sig_GenSupportDone);
         p.m_pSupportThread->start();
-        ASSERT_TRUE(p.m_pSupportThread->wait(20000));
+        ASSERT_TRUE(p.m_pSupportThread->wait(kHangMs));
         EXPECT_EQ(done.count(), 1);
         ExpectEndedBare(p, *model, bottom);
         EXPECT_TRUE(p.m_vSupportIndex.isEmpty());
@@ -366,11 +367,11 @@ TEST(SupportStop, AStopBeforeTheStartCountsAndTheStarterClearsIt)
     SetParams(p, 2.0);
     p.m_pSupportThread->stop();
     p.m_pSupportThread->start();
-    ASSERT_TRUE(p.m_pSupportThread->wait(20000));
+    ASSERT_TRUE(p.m_pSupportThread->wait(kHangMs));
     EXPECT_TRUE(p.m_supportMap.isEmpty());
     p.m_bStopSupport = false; // as VSL3DScene::StartSupportJob does
     p.m_pSupportThread->start();
-    ASSERT_TRUE(p.m_pSupportThread->wait(20000));
+    ASSERT_TRUE(p.m_pSupportThread->wait(kHangMs));
     EXPECT_FALSE(p.m_supportMap.isEmpty());
     EXPECT_TRUE(p.m_bHasSupports);
 }

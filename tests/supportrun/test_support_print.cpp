@@ -2,6 +2,7 @@
 // application's way; the layers read back by the independent decoder show
 // no lit region above the plate layers without lit pixels under it.
 #include "bench/eventwait.h"
+#include "hang_ceiling.h"
 #include "VSL3DScene.h"
 #include "VSLModel3D.h"
 #include "VSLModelPainter.h"
@@ -58,7 +59,7 @@ VSLModelPainter* SupportAndSlice(VSL3DScene& scene, const genh::TestModel& model
         return nullptr;
     }
     VSLModelPainter* p = scene.instances().last();
-    if (!WaitFor([p] { return p->m_pModel->isReady(); }, 60000)) {
+    if (!WaitFor([p] { return p->m_pModel->isReady(); }, kHangMs)) {
         ADD_FAILURE() << "not ready";
         return nullptr;
     }
@@ -67,7 +68,7 @@ VSLModelPainter* SupportAndSlice(VSL3DScene& scene, const genh::TestModel& model
         p->m_dTipDiameter = model.params.tipDiameter;
         p->m_dShaftDiameter = model.params.shaftDiameter;
         p->m_dLiftDistance = model.params.liftDistance;
-        if (scene.StartSupportJob(p) != SceneOp::Done || !WaitFor([&] { return scene.runningSupportJobs() == 0; }, 60000) ||
+        if (scene.StartSupportJob(p) != SceneOp::Done || !WaitFor([&] { return scene.runningSupportJobs() == 0; }, kHangMs) ||
             p->m_supportMap.isEmpty()) {
             ADD_FAILURE() << "no supports";
             return nullptr;
@@ -76,7 +77,7 @@ VSLModelPainter* SupportAndSlice(VSL3DScene& scene, const genh::TestModel& model
     p->m_bCountSliceIslands = true;
     QSignalSpy sliced(&scene, &VSL3DScene::sig_SliceSceneDone);
     if (scene.StartSliceScene(kWidth, kHeight, 10.f, 10.f, kThickness, kPlateLayers) != SceneOp::Done ||
-        !sliced.wait(60000)) {
+        !sliced.wait(kHangMs)) {
         ADD_FAILURE() << "not sliced";
         return nullptr;
     }

@@ -1,6 +1,7 @@
 // A plate of many copies must not need a file handle or a thread per copy:
 // a task file of 1,200 copies loads and slices in a process that may open
 // no more than 256 files (the child below; the limit cannot be raised back).
+#include "event_wait.h"
 #include "VSL3DScene.h"
 #include "VSLModel3D.h"
 #include "scene/TaskFile.h"
@@ -43,10 +44,10 @@ TEST(DISABLED_ManyCopiesChild, LoadAndSliceUnderALowOpenFileLimit)
     VSL3DScene scene;
     ASSERT_TRUE(scene.LoadBinaryScene(path)) << scene.lastLoadError().toStdString();
     ASSERT_EQ(scene.instances().size(), kCopies);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return scene.models().first()->isReady(); }, 60000));
+    ASSERT_TRUE(WaitUntil([&] { return scene.models().first()->isReady(); }, kHangMs));
     QSignalSpy done(&scene, &VSL3DScene::sig_SliceSceneDone);
     ASSERT_EQ(scene.StartSliceScene(1920, 1080, 20, 20, 0.5f, 0), SceneOp::Done) << scene.lastSliceError().toStdString();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !done.isEmpty(); }, 240000));
+    ASSERT_TRUE(WaitUntil([&] { return !done.isEmpty(); }, kHangMs));
     EXPECT_TRUE(scene.lastSliceError().isEmpty()) << scene.lastSliceError().toStdString();
     EXPECT_EQ(done.at(0).at(0).toInt(), 3);
     EXPECT_EQ(scene.m_modelSliceLayers.value(0).size(), kCopies);

@@ -1,4 +1,5 @@
 #include "../scene/scene_fixture.h"
+#include "hang_ceiling.h"
 #include "slice_polygons.h"
 #include "scene/TaskFile.h"
 #include "support/SupportGeometry.h"
@@ -105,7 +106,7 @@ protected:
     {
         QSignalSpy done(&scene, &VSL3DScene::sig_SliceSceneDone);
         EXPECT_EQ(scene.StartSliceScene(1920, 1080, 20, 20, 0.5f, 0), SceneOp::Done);
-        EXPECT_TRUE(done.wait(20000));
+        EXPECT_TRUE(done.wait(kHangMs));
         return Canonical(scene.m_modelSliceLayers);
     }
     QString Path(const QString& name) const { return m_dir.filePath(name); }
@@ -378,7 +379,7 @@ TEST_F(TaskFileTest, EveryOperationIsRefusedWhileAJobRuns)
     EXPECT_EQ(m_scene.instances().first(), p);
 
     p->m_pModel->readyGate().Release();
-    ASSERT_TRUE(update.count() > 0 || update.wait(10000));
+    ASSERT_TRUE(update.count() > 0 || update.wait(kHangMs));
     EXPECT_TRUE(m_scene.WriteBinaryScene(Path("other.task")));
 }
 

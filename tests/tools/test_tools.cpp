@@ -1,3 +1,4 @@
+#include "hang_ceiling.h"
 #include "test_meshes.h"
 #include "../converter/vxs_reader.h"
 
@@ -26,7 +27,7 @@ struct ToolRun {
     QString errors;
 };
 
-ToolRun Start(const QString& exe, const QStringList& args, int timeoutMs = 120000)
+ToolRun Start(const QString& exe, const QStringList& args, int timeoutMs = kHangMs)
 {
     QProcess p;
     p.start(exe, args);

@@ -1,4 +1,5 @@
 #include "../scene/scene_fixture.h"
+#include "event_wait.h"
 #include "VEditModeWidget.h"
 #include "VSLEditHandlers.h"
 #include "edit_test_util.h"
@@ -355,7 +356,7 @@ TEST_F(EditHandlers, RefusedDragsLeaveNoPendingTransform)
         EXPECT_EQ(m_p->m_matrix, before);
         if (r.job) {
             gate.Release();
-            EXPECT_TRUE(update.wait(10000));
+            EXPECT_TRUE(update.wait(kHangMs));
         }
     }
     m_h.SetEditState(1);
@@ -402,7 +403,7 @@ TEST_F(EditHandlers, EditsWhileAJobRunsLeaveEverythingAsItWas)
     QSignalSpy update(&m_scene, &VSL3DScene::sig_Update);
     ASSERT_EQ(m_scene.StartSupportJob(m_p), SceneOp::Done);
     // The run clears the flag before it parks at the gate.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return gate.Waiting() > 0; }, 10000));
+    ASSERT_TRUE(WaitUntil([&] { return gate.Waiting() > 0; }, kHangMs));
     GiveSupports(m_p);
     m_p->m_scale = QVector3D(1, 1, 1);
     const QMatrix4x4 before = m_p->m_matrix;
@@ -424,7 +425,7 @@ TEST_F(EditHandlers, EditsWhileAJobRunsLeaveEverythingAsItWas)
     EXPECT_TRUE(m_p->m_bHasSupports);
     m_p->m_bHasSupports = false;
     gate.Release();
-    ASSERT_TRUE(update.count() > 0 || update.wait(10000));
+    ASSERT_TRUE(update.count() > 0 || update.wait(kHangMs));
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "event_wait.h"
 #include "VSLCamera.h"
 #include "VViewControlFrame.h"
 
@@ -65,7 +66,7 @@ TEST(ViewControlFrame, CrossLayoutIconsAndIdsAsSeen)
 {
     VViewControlFrame frame; // registers the resources
     frame.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    ASSERT_TRUE(WaitUntilExposed(&frame));
     QButtonGroup* group = frame.findChild<QButtonGroup*>("buttonGroup");
     ASSERT_NE(group, nullptr);
     EXPECT_TRUE(group->exclusive());
