@@ -173,6 +173,10 @@ bool VSL3DScene::showModel(QString path)
     UseViewContext();
     auto* model = new VSLModel3D;
     model->m_strFileName = path;
+    // Connected before the pass starts: the window's "Checking the model"
+    // notice goes when the scene hears it end.
+    connect(model->fixerThread(), &FixerThread::sig_FixerStatusChanged, this, &VSL3DScene::slot_SceneUpdateStatus,
+            Qt::QueuedConnection);
     model->showModel(path);
     // The pass opens the mesh-ready gate that slicing waits on, and the job
     // connections count a slice down: without them a slice of this instance

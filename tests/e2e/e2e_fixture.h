@@ -120,10 +120,10 @@ protected:
     {
         // A model still being checked puts its notice over the view: the
         // shots compare the plate once every check has ended.
-        (void)WaitUntil([&] {
+        EXPECT_TRUE(WaitUntil([&] {
             return w.ui.GLWidget->scene()->ModelsBeingChecked() == 0 &&
                    (w.isWorking() || !w.m_pBusyWidget->isVisible());
-        }, kHangMs);
+        }, kHangMs)) << name << ": the checks ended, but their notice stays up";
         QTest::qWait(100);
         // The bar's pictures load on their own: with a stage panel, the grab
         // is taken once the Save button's picture is drawn (or a hang's

@@ -43,6 +43,8 @@ TEST_F(OpenSlc, AnSlcFileIsTheSliceAndKeepsStlModelsOut)
         ASSERT_NO_FATAL_FAILURE(load(w));  // the bar's Load button
         EXPECT_TRUE(modal.texts.isEmpty()) << modal.texts.join('|').toStdString();
     }
+    // The file's model is checked like any other, and its notice goes.
+    ASSERT_TRUE(WaitUntil([&] { return !w.m_pBusyWidget->isVisible(); }, kHangMs)) << "the notice stays up";
     EXPECT_GT(shot(w, "slc_1_loaded"), 100);
     EXPECT_TRUE(w.m_bSlcLoaded && w.m_bSliced && w.m_bRepaired && w.m_bSupported && w.sceneSliced());
     EXPECT_EQ(view->GetSliceData().size(), 200);
