@@ -13,8 +13,10 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <random>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -217,6 +219,59 @@ TEST(LitIslands, TheWindowsCountHoldsWallsOnSliversThatLightNothing)
     }
     EXPECT_GT(islands, 40) << "islands to count";
     EXPECT_GT(onSlivers, 20) << "walls on slivers among them";
+}
+
+// A tall plate of many runs: the window counts each run as soon as it and
+// the run below it are made, while other runs are still being made, in
+// whatever order they end. Every count is that of the tools' whole-layer
+// count, on every try.
+TEST(LitIslands, TheWindowsCountOfATallPlateIsTheSameWhicheverRunsEndFirst)
+{
+    std::mt19937 random(31);
+    std::uniform_int_distribution<int> at(-6000, 5000), size(150, 2500), height(1, 6), step(-150, 150);
+    const int layerCount = 240;
+    QVector<Paths> model(layerCount);
+    for (int block = 0; block < 160; ++block) {
+        int x0 = at(random), y0 = at(random) * 3 / 4;
+        const int w = size(random), h = size(random);
+        const int from = std::uniform_int_distribution<int>(0, layerCount - 1)(random);
+        const int to = std::min(layerCount, from + height(random));
+        for (int L = from; L < to; ++L) {
+            model[L].push_back(Rect(x0, y0, x0 + w, y0 + h));
+            x0 += step(random);
+        }
+    }
+    for (Paths& layer : model) {
+        Paths united;
+        ClipperLib::Clipper c;
+        c.AddPaths(layer, ClipperLib::ptSubject, true);
+        c.Execute(ClipperLib::ctUnion, united, ClipperLib::pftNonZero, ClipperLib::pftNonZero);
+        layer.swap(united);
+    }
+    // Two shells, united on every layer: several workers make the runs (a
+    // lone shell is copied by one, in order).
+    const ShellLayerContours contours(2, model);
+    layers::InstanceSliceJob job;
+    job.contours = &contours;
+    job.layerCount = layerCount;
+    job.mapping = layers::PixelMapping{kWidth, kHeight, 10.f, 10.f};
+    job.workers = 1;
+    job.countIslands = true;
+    const Places expected = Counted(layers::SliceInstanceLayers(job).islands);
+    EXPECT_GT(expected.size(), 40u) << "islands to count";
+    // Layers that take a while to make end their runs out of order.
+    job.beforeLayer = [](int layer) {
+        if (layer % 7 == 0)
+            std::this_thread::sleep_for(std::chrono::microseconds(200 * (layer % 5)));
+    };
+    for (int workers : {2, 3, 8}) {
+        for (int round = 0; round < 3; ++round) {
+            job.workers = workers;
+            const layers::InstanceSlice slice = layers::SliceInstanceLayers(AsTheWindowCounts(job));
+            ASSERT_EQ(slice.layers.size(), layerCount);
+            EXPECT_EQ(Counted(slice.islands), expected) << workers << " workers, round " << round;
+        }
+    }
 }
 
 // Of a field of islands of one layer (a plate of points hanging down), the

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <condition_variable>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -19,6 +20,7 @@
 #include <system_error>
 #include <thread>
 #include <unordered_map>
+#include <utility>
 
 namespace layers {
 
@@ -189,6 +191,8 @@ void CountLitIslands(const InstanceSliceJob& job, const SliceLayers& layers, int
     // In the frame the file stores the layers in.
     const QSize frame = job.turned ? QSize(job.mapping.yResolution, job.mapping.xResolution)
                                    : QSize(job.mapping.xResolution, job.mapping.yResolution);
+    if (StopRequested(job))
+        return;
     Counter counter = MakeCounter(layers, from, to, frame, job.turned, static_cast<Counter*>(nullptr));
     std::vector<QPoint> islands;
     if (from > 0)
@@ -317,6 +321,75 @@ template <class Fn> void ForEachRun(int runs, int workers, Fn fn)
         t.join();
 }
 
+// The slice's runs, and each run's count once its layers and the layer
+// below its first are made, on `threads` threads (this one among them):
+// a thread takes the next run while fewer than `sliceWorkers` slice, else a
+// count that is ready, else waits. The counts take the cores the slice
+// leaves idle (a plain copy slices on one) and the slice's tail, rather
+// than starting when the last run ends.
+template <class SliceFn, class CountFn>
+void SliceAndCountRuns(const std::vector<Run>& runList, int sliceWorkers, int threads, SliceFn slice, CountFn count)
+{
+    const int runs = int(runList.size());
+    // The run holding the layer below each run's first, -1 for the first.
+    std::vector<int> below(size_t(runs), -1);
+    std::vector<std::pair<int, int>> byFrom; // (first layer, run)
+    for (int r = 0; r < runs; ++r)
+        byFrom.push_back({runList[size_t(r)].from, r});
+    std::sort(byFrom.begin(), byFrom.end());
+    for (size_t k = 1; k < byFrom.size(); ++k)
+        below[size_t(byFrom[k].second)] = byFrom[k - 1].second; // the runs tile the layers
+    std::mutex mutex;
+    std::condition_variable changed;
+    int nextRun = 0, slicing = 0, countsLeft = runs;
+    std::vector<bool> made(size_t(runs), false);
+    std::vector<int> ready;
+    auto work = [&] {
+        std::unique_lock<std::mutex> lock(mutex);
+        while (countsLeft > 0) {
+            if (nextRun < runs && slicing < sliceWorkers) {
+                const int r = nextRun++;
+                ++slicing;
+                lock.unlock();
+                slice(r);
+                lock.lock();
+                --slicing;
+                made[size_t(r)] = true;
+                if (below[size_t(r)] < 0 || made[size_t(below[size_t(r)])])
+                    ready.push_back(r);
+                for (int q = 0; q < runs; ++q)
+                    if (below[size_t(q)] == r && made[size_t(q)])
+                        ready.push_back(q);
+                changed.notify_all();
+            } else if (!ready.empty()) {
+                const int r = ready.back();
+                ready.pop_back();
+                lock.unlock();
+                count(r);
+                lock.lock();
+                if (--countsLeft == 0)
+                    changed.notify_all();
+            } else {
+                changed.wait(lock);
+            }
+        }
+    };
+    std::vector<std::thread> pool;
+    for (int w = 1; w < threads; ++w) {
+        try {
+            pool.emplace_back([&work] {
+                vcg::LowerThisThreadPriority();
+                work();
+            });
+        } catch (const std::system_error&) {
+            break; // fewer threads than asked: the others share the work
+        }
+    }
+    work();
+    for (std::thread& t : pool)
+        t.join();
+}
+
 void WidenExtent(QPointF& maxPt, QPointF& minPt, const QPointF& otherMax, const QPointF& otherMin)
 {
     maxPt.setX(std::max(maxPt.x(), otherMax.x()));
@@ -341,41 +414,42 @@ InstanceSlice SliceInstanceLayers(const InstanceSliceJob& job)
 
     // A lone closed shell without supports is copied, not united: one worker does.
     const bool plainCopy = !job.supports && job.contours->size() == 1 && !job.slicedOpen && !job.countOutlineIslands;
-    int workers = job.workers > 0 ? job.workers : int(std::min(8u, std::max(1u, std::thread::hardware_concurrency())));
-    if (plainCopy)
-        workers = 1;
-    const std::vector<Run> runList = Runs(job, n, workers);
+    const int threads =
+        job.workers > 0 ? job.workers : int(std::min(8u, std::max(1u, std::thread::hardware_concurrency())));
+    // The window's count runs beside the slice, run by run, on every core:
+    // runs as short as for every core, also for a plain copy.
+    const bool countBeside = !job.countIslands && job.countLitIslandsByGroups;
+    int workers = plainCopy ? 1 : threads;
+    const std::vector<Run> runList = Runs(job, n, countBeside ? threads : workers);
     const int runs = int(runList.size());
     workers = std::max(1, std::min(workers, runs));
 
     std::vector<ChunkResult> results(static_cast<size_t>(runs));
     SharedPolygons shared;
-    ForEachRun(runs, workers, [&](int run) {
+    auto sliceRun = [&](int run) {
         SliceChunk(job, runList[size_t(run)].from, runList[size_t(run)].to, out, shared, results[size_t(run)]);
         // Before the next run's work lands between the kept polygons
         // (a stopped slice has no next run: it ends at once).
         if (!StopRequested(job))
             ReturnFreedMemory();
-    });
+    };
+    // Each run's count draws the layer below its first whole; within it,
+    // what repeats from layer to layer is taken over.
+    std::vector<ChunkResult> counted;
+    if (countBeside) {
+        counted.resize(static_cast<size_t>(runs));
+        SliceAndCountRuns(runList, workers, std::max(workers, std::min(threads, runs)), sliceRun, [&](int run) {
+            CountLitIslands<GroupedLitIslandCounter>(job, result.layers, runList[size_t(run)].from,
+                                                     runList[size_t(run)].to, counted[size_t(run)]);
+        });
+    } else {
+        ForEachRun(runs, workers, sliceRun);
+    }
     if (job.countIslands && !StopRequested(job))
         ForEachRun(runs, workers, [&](int run) {
             CountLitIslands<LitIslandCounter>(job, result.layers, runList[size_t(run)].from, runList[size_t(run)].to,
                                               results[size_t(run)]);
         });
-    // Each worker counts long stretches of layers: a stretch draws the layer
-    // below its first whole, and only within a stretch is what repeats from
-    // layer to layer taken over. On every core, also after a plain copy.
-    std::vector<ChunkResult> counted;
-    if (!job.countIslands && job.countLitIslandsByGroups && !StopRequested(job)) {
-        const int countWorkers =
-            job.workers > 0 ? job.workers : int(std::min(8u, std::max(1u, std::thread::hardware_concurrency())));
-        const int stretches = std::min(n, 2 * countWorkers);
-        counted.resize(static_cast<size_t>(stretches));
-        ForEachRun(stretches, countWorkers, [&](int k) {
-            CountLitIslands<GroupedLitIslandCounter>(job, result.layers, int(qint64(n) * k / stretches),
-                                                     int(qint64(n) * (k + 1) / stretches), counted[size_t(k)]);
-        });
-    }
 
     // In layer order, so the islands are listed as the layers go.
     std::vector<int> byLayer(static_cast<size_t>(runs));
@@ -390,7 +464,10 @@ InstanceSlice SliceInstanceLayers(const InstanceSliceJob& job)
         result.islandSeconds += r.islandSeconds;
         result.workerSeconds += r.seconds;
     }
-    for (const ChunkResult& r : counted) {
+    for (int run : byLayer) {
+        if (counted.empty())
+            break;
+        const ChunkResult& r = counted[size_t(run)];
         result.islands.Add(r.islands);
         result.islandSeconds += r.islandSeconds;
         result.workerSeconds += r.seconds;

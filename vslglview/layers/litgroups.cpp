@@ -120,8 +120,10 @@ bool GroupedLitIslandCounter::Scratch(int width, int height)
     if (m_scratch && m_scratch->width() >= width && m_scratch->height() >= height)
         return m_painter && m_painter->isActive();
     if (m_scratch) {
-        width = std::max(width, m_scratch->width());
-        height = std::max(height, m_scratch->height());
+        // Grown by half at least: a layer's groups often outgrow the last by
+        // a few pixels (a dome's rings), and each new image is cleared whole.
+        width = std::max({width, m_scratch->width(), std::min(m_frame.width(), m_scratch->width() * 3 / 2)});
+        height = std::max({height, m_scratch->height(), std::min(m_frame.height(), m_scratch->height() * 3 / 2)});
     }
     m_painter.reset();
     m_scratch = std::make_unique<QImage>(width, height, QImage::Format_Grayscale8);
