@@ -297,22 +297,34 @@ struct MidAirCount {
 // sliver rest on nothing. The window's box has the numbers and the layer
 // that the pipeline tool reports for the same plate, and the file the window
 // saves holds as many islands from that layer on. Plates without: no box.
-TEST_F(UserFiles, RegionsInMidAirOnlyThePixelsShowAreToldAsThePipelineAndTheFileCountThem)
+// One plate per case: the cases fall into the suite's parts apart.
+class MidAirPlates : public UserFiles, public ::testing::WithParamInterface<int>
+{
+};
+
+struct MidAirPlate {
+    const char* name;
+    QVector<VSLTriangle3D> tris;
+    int told; // regions in mid-air
+};
+
+MidAirPlate MidAirPlateNumber(int k)
 {
     const QVector<VSLTriangle3D> block = testmesh::Box({0, 0, 0}, {8, 10, 8});
     // Planes lie at 0.0251 + 0.05 k mm: a ridge at 3.025 mm is 0.1 um under one.
-    const struct {
-        const char* name;
-        QVector<VSLTriangle3D> tris;
-        int told; // regions in mid-air
-    } plates[] = {
-        {"sliver_foot", block + Keel(12, 3.025f, 3, 0.5f, 10), 1},
-        {"faint_foot", block + Keel(12, 4.024f, 2, 0.5f, 10), 1},
-        {"both_feet", block + Keel(12, 3.025f, 3, 0.5f, 10) + Keel(-4, 4.024f, 2, 0.5f, 10), 2},
-        {"standing_ridge", block + Ridge(12, 3, 0.5f, 10), 0},
-        {"block", block, 0},
-    };
-    for (const auto& plate : plates) {
+    switch (k) {
+    case 0: return {"sliver_foot", block + Keel(12, 3.025f, 3, 0.5f, 10), 1};
+    case 1: return {"faint_foot", block + Keel(12, 4.024f, 2, 0.5f, 10), 1};
+    case 2: return {"both_feet", block + Keel(12, 3.025f, 3, 0.5f, 10) + Keel(-4, 4.024f, 2, 0.5f, 10), 2};
+    case 3: return {"standing_ridge", block + Ridge(12, 3, 0.5f, 10), 0};
+    default: return {"block", block, 0};
+    }
+}
+
+TEST_P(MidAirPlates, RegionsInMidAirOnlyThePixelsShowAreToldAsThePipelineAndTheFileCountThem)
+{
+    {
+        const MidAirPlate plate = MidAirPlateNumber(GetParam());
         SCOPED_TRACE(plate.name);
         const QString stl = write(QStringLiteral("%1.stl").arg(plate.name), testmesh::BinaryStl(plate.tris));
         out = work.filePath(QStringLiteral("%1.vxs").arg(plate.name));
@@ -421,6 +433,7 @@ TEST_F(UserFiles, RegionsInMidAirOnlyThePixelsShowAreToldAsThePipelineAndTheFile
 #endif
     }
 }
+INSTANTIATE_TEST_SUITE_P(Plates, MidAirPlates, ::testing::Range(0, 5));
 
 // Meshes with what the repair panel shows for each once the Fix stage is
 // chosen, read off its labels, and whether its Fix button then says the
