@@ -5,6 +5,13 @@
 #include <QDebug>
 #include <QMutexLocker>
 
+#include "mesh/workerpriority.h"
+
+#include <condition_variable>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
 #include <memory>
 #include <vector>
 
@@ -57,9 +64,67 @@ bool LayerRenderPool::run(const SliceLayers& layers,
         if (!workers.back()->isValid())
             return false; // nothing started yet; the destructors free the frames
     }
+    // One thread a worker for the whole file, handed layer after layer: a
+    // thread started for each layer cost more than drawing a small one.
+    struct Slot {
+        std::mutex mutex;
+        std::condition_variable changed;
+        const QVector<SlicePolygon>* layer = nullptr;
+        bool busy = false, quit = false;
+    };
+    std::vector<Slot> handoffs(static_cast<size_t>(n));
+    auto hand = [&handoffs](int k, const QVector<SlicePolygon>* layer) {
+        Slot& slot = handoffs[size_t(k)];
+        std::lock_guard<std::mutex> lock(slot.mutex);
+        slot.layer = layer;
+        slot.busy = true;
+        slot.changed.notify_all();
+    };
+    auto awaitDone = [&handoffs](int k) {
+        Slot& slot = handoffs[size_t(k)];
+        std::unique_lock<std::mutex> lock(slot.mutex);
+        slot.changed.wait(lock, [&slot] { return !slot.busy; });
+    };
+    std::vector<std::thread> threads(static_cast<size_t>(n)); // not joinable: not started
+    // Every thread started is told to end and joined, on every way out.
+    struct Joiner {
+        std::vector<Slot>& handoffs;
+        std::vector<std::thread>& threads;
+        ~Joiner()
+        {
+            for (Slot& slot : handoffs) {
+                std::lock_guard<std::mutex> lock(slot.mutex);
+                slot.quit = true;
+                slot.changed.notify_all();
+            }
+            for (std::thread& t : threads)
+                if (t.joinable())
+                    t.join();
+        }
+    } joiner{handoffs, threads};
     for (int k = 0; k < n; ++k) {
-        workers[k]->setLayer(&layers[toRender[k]]);
-        workers[k]->start(QThread::HighestPriority);
+        RenderThread* worker = workers[size_t(k)].get();
+        Slot* slot = &handoffs[size_t(k)];
+        try {
+            threads[size_t(k)] = std::thread([worker, slot] {
+                vcg::LowerThisThreadPriority();
+                std::unique_lock<std::mutex> lock(slot->mutex);
+                for (;;) {
+                    slot->changed.wait(lock, [slot] { return slot->busy || slot->quit; });
+                    if (slot->quit)
+                        return;
+                    worker->setLayer(slot->layer);
+                    lock.unlock();
+                    worker->runRender();
+                    lock.lock();
+                    slot->busy = false;
+                    slot->changed.notify_all();
+                }
+            });
+        } catch (const std::system_error&) {
+            continue; // its layers are drawn on this thread, each at its turn
+        }
+        hand(k, &layers[toRender[size_t(k)]]);
     }
 
     bool ok = true;
@@ -70,10 +135,15 @@ bool LayerRenderPool::run(const SliceLayers& layers,
             ok = sink(i, lastCode);
             continue;
         }
-        RenderThread& worker = *workers[job % n];
-        // Joining first means a worker that has not yet been scheduled is
-        // awaited, not raced: the layer is rendered exactly once.
-        worker.wait();
+        const int k = job % n;
+        RenderThread& worker = *workers[size_t(k)];
+        const bool started = threads[size_t(k)].joinable();
+        if (started) {
+            awaitDone(k);
+        } else {
+            worker.setLayer(&layers[i]);
+            worker.runRender();
+        }
         {
             QMutexLocker lock(&worker.mutex());
             if (worker.output().isEmpty()) {
@@ -87,14 +157,10 @@ bool LayerRenderPool::run(const SliceLayers& layers,
             if (ok && i + 1 < layerCount && repeatsBelow[i + 1])
                 lastCode.swap(worker.output()); // the worker goes on with the old buffer
             worker.output().clear();
-            if (ok && job + n < jobCount)
-                worker.setLayer(&layers[toRender[job + n]]);
         }
-        if (ok && job + n < jobCount)
-            worker.start(QThread::HighestPriority);
+        if (ok && started && job + n < jobCount)
+            hand(k, &layers[toRender[size_t(job + n)]]);
         ++job;
     }
-    for (auto& worker : workers)
-        worker->wait();
     return ok;
 }

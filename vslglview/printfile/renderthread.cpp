@@ -39,12 +39,17 @@ bool RenderThread::isValid() const
 
 void RenderThread::runRender()
 {
-    run();
+    render();
 }
 
 void RenderThread::run()
 {
     vcg::LowerThisThreadPriority();
+    render();
+}
+
+void RenderThread::render()
+{
     QMutexLocker lock(&m_mutex);
     m_output.clear();
     if (!isValid())

@@ -24,7 +24,7 @@ public:
     RenderThread(bool swapXY, int bits, int width, int height);
     ~RenderThread() override;
 
-    // Renders on the calling thread.
+    // Renders on the calling thread, at its priority.
     void runRender();
 
     // False when the frame could not be allocated.
@@ -41,6 +41,8 @@ protected:
     void run() override;
 
 private:
+    void render();
+
     bool m_swapXY;
     int m_bits;
     int m_imageWidth;
