@@ -429,8 +429,10 @@ InstanceSlice SliceInstanceLayers(const InstanceSliceJob& job)
     auto sliceRun = [&](int run) {
         SliceChunk(job, runList[size_t(run)].from, runList[size_t(run)].to, out, shared, results[size_t(run)]);
         // Before the next run's work lands between the kept polygons
-        // (a stopped slice has no next run: it ends at once).
-        if (!StopRequested(job))
+        // (a stopped slice has no next run: it ends at once). A plain copy
+        // frees next to nothing, and its short runs would trim under the
+        // counts' feet.
+        if (!StopRequested(job) && !plainCopy)
             ReturnFreedMemory();
     };
     // Each run's count draws the layer below its first whole; within it,
