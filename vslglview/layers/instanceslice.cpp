@@ -447,6 +447,8 @@ InstanceSlice SliceInstanceLayers(const InstanceSliceJob& job)
     } else {
         ForEachRun(runs, workers, sliceRun);
     }
+    if (plainCopy && !StopRequested(job))
+        ReturnFreedMemory();
     if (job.countIslands && !StopRequested(job))
         ForEachRun(runs, workers, [&](int run) {
             CountLitIslands<LitIslandCounter>(job, result.layers, runList[size_t(run)].from, runList[size_t(run)].to,
