@@ -1,6 +1,7 @@
 // The island count of a slice against each whole layer drawn into the full
 // frame and searched cell by cell: the same islands, in the same places, by
 // one worker and by several, also where the model reaches out of the frame.
+#include "drawn_layer.h"
 #include "layer_checks.h"
 #include "layers/instanceslice.h"
 #include "layers/litgroups.h"
@@ -31,18 +32,54 @@ Path Rect(int x0, int y0, int x1, int y1) { return {{x0, y0}, {x1, y0}, {x1, y1}
 // Lit cells of a layer drawn alone into the whole frame.
 std::vector<char> LitCells(const QVector<SlicePolygon>& layer)
 {
-    QImage image(kWidth, kHeight, QImage::Format_Grayscale8);
-    image.fill(0);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing, true);
-    painter.setPen(Qt::NoPen);
-    RenderLayer(painter, layer, false, kWidth, kHeight, QRect());
-    painter.end();
+    const QImage image = DrawnLayer(layer, kWidth, kHeight);
     std::vector<char> cells(size_t(kWidth) * kHeight);
     for (int y = 0; y < kHeight; ++y)
         for (int x = 0; x < kWidth; ++x)
             cells[size_t(y) * kWidth + size_t(x)] = LitLevel(image.constScanLine(y)[x]);
     return cells;
+}
+
+// `count` blocks of random place, size and height, each leaning a little
+// from layer to layer.
+void AddLeaningBlocks(std::mt19937& random, std::uniform_int_distribution<int>& at,
+                      std::uniform_int_distribution<int>& size, std::uniform_int_distribution<int>& height,
+                      std::uniform_int_distribution<int>& step, int count, QVector<Paths>& model)
+{
+    const int layerCount = model.size();
+    for (int block = 0; block < count; ++block) {
+        int x0 = at(random), y0 = at(random) * 3 / 4;
+        const int w = size(random), h = size(random);
+        const int from = std::uniform_int_distribution<int>(0, layerCount - 1)(random);
+        const int to = std::min(layerCount, from + height(random));
+        for (int L = from; L < to; ++L) {
+            model[L].push_back(Rect(x0, y0, x0 + w, y0 + h));
+            x0 += step(random);
+        }
+    }
+}
+
+// Blocks overlapping in a layer are one outline (even-odd would cut holes).
+void UniteEachLayer(QVector<Paths>& model)
+{
+    for (Paths& layer : model) {
+        Paths united;
+        ClipperLib::Clipper c;
+        c.AddPaths(layer, ClipperLib::ptSubject, true);
+        c.Execute(ClipperLib::ctUnion, united, ClipperLib::pftNonZero, ClipperLib::pftNonZero);
+        layer.swap(united);
+    }
+}
+
+// The slice of `contours` into the test's frame by one worker, nothing counted.
+layers::InstanceSliceJob JobOf(const ShellLayerContours& contours, int layerCount)
+{
+    layers::InstanceSliceJob job;
+    job.contours = &contours;
+    job.layerCount = layerCount;
+    job.mapping = layers::PixelMapping{kWidth, kHeight, 10.f, 10.f};
+    job.workers = 1;
+    return job;
 }
 
 using Places = std::vector<std::pair<int, std::pair<int, int>>>; // layer, pixel
@@ -74,33 +111,14 @@ TEST(LitIslands, AreThoseOfEachWholeLayerDrawnIntoTheFrame)
         SCOPED_TRACE(round);
         const int layerCount = 24;
         QVector<Paths> model(layerCount);
-        for (int block = 0; block < 14; ++block) {
-            int x0 = at(random), y0 = at(random) * 3 / 4;
-            const int w = size(random), h = size(random);
-            const int from = std::uniform_int_distribution<int>(0, layerCount - 1)(random);
-            const int to = std::min(layerCount, from + height(random));
-            for (int L = from; L < to; ++L) {
-                model[L].push_back(Rect(x0, y0, x0 + w, y0 + h));
-                x0 += step(random); // leans a little from layer to layer
-            }
-        }
-        // Blocks overlapping in a layer are one outline (even-odd would cut holes).
-        for (Paths& layer : model) {
-            Paths united;
-            ClipperLib::Clipper c;
-            c.AddPaths(layer, ClipperLib::ptSubject, true);
-            c.Execute(ClipperLib::ctUnion, united, ClipperLib::pftNonZero, ClipperLib::pftNonZero);
-            layer.swap(united);
-        }
+        AddLeaningBlocks(random, at, size, height, step, 14, model);
+        UniteEachLayer(model);
         const ShellLayerContours contours(1, model);
         // Outline islands counted, as a tool's slice and the window ask: the
         // layers are then shared among the workers (a lone shell copied as
         // it is would take one).
         const auto jobOf = [&](int workers) {
-            layers::InstanceSliceJob job;
-            job.contours = &contours;
-            job.layerCount = layerCount;
-            job.mapping = layers::PixelMapping{kWidth, kHeight, 10.f, 10.f};
+            layers::InstanceSliceJob job = JobOf(contours, layerCount);
             job.countOutlineIslands = true;
             job.workers = workers;
             return job;
@@ -164,16 +182,7 @@ TEST(LitIslands, TheWindowsCountHoldsWallsOnSliversThatLightNothing)
         SCOPED_TRACE(round);
         const int layerCount = 24;
         QVector<Paths> model(layerCount);
-        for (int block = 0; block < 8; ++block) {
-            int x0 = at(random), y0 = at(random) * 3 / 4;
-            const int w = size(random), h = size(random);
-            const int from = std::uniform_int_distribution<int>(0, layerCount - 1)(random);
-            const int to = std::min(layerCount, from + height(random));
-            for (int L = from; L < to; ++L) {
-                model[L].push_back(Rect(x0, y0, x0 + w, y0 + h));
-                x0 += step(random);
-            }
-        }
+        AddLeaningBlocks(random, at, size, height, step, 8, model);
         std::vector<int> footLayers;
         for (int foot = 0; foot < 6; ++foot) {
             const int L = std::uniform_int_distribution<int>(0, layerCount - 3)(random);
@@ -185,19 +194,9 @@ TEST(LitIslands, TheWindowsCountHoldsWallsOnSliversThatLightNothing)
                 model[k].push_back(across ? Rect(x0, y0, x0 + n, y0 + thick) : Rect(x0, y0, x0 + thick, y0 + n));
             footLayers.push_back(L + 1);
         }
-        for (Paths& layer : model) {
-            Paths united;
-            ClipperLib::Clipper c;
-            c.AddPaths(layer, ClipperLib::ptSubject, true);
-            c.Execute(ClipperLib::ctUnion, united, ClipperLib::pftNonZero, ClipperLib::pftNonZero);
-            layer.swap(united);
-        }
+        UniteEachLayer(model);
         const ShellLayerContours contours(1, model);
-        layers::InstanceSliceJob job;
-        job.contours = &contours;
-        job.layerCount = layerCount;
-        job.mapping = layers::PixelMapping{kWidth, kHeight, 10.f, 10.f};
-        job.workers = 1;
+        layers::InstanceSliceJob job = JobOf(contours, layerCount);
         const layers::InstanceSlice slice = layers::SliceInstanceLayers(AsTheWindowCounts(job));
         ASSERT_EQ(slice.layers.size(), layerCount);
         Places expected;
@@ -231,31 +230,12 @@ TEST(LitIslands, TheWindowsCountOfATallPlateIsTheSameWhicheverRunsEndFirst)
     std::uniform_int_distribution<int> at(-6000, 5000), size(150, 2500), height(1, 6), step(-150, 150);
     const int layerCount = 240;
     QVector<Paths> model(layerCount);
-    for (int block = 0; block < 160; ++block) {
-        int x0 = at(random), y0 = at(random) * 3 / 4;
-        const int w = size(random), h = size(random);
-        const int from = std::uniform_int_distribution<int>(0, layerCount - 1)(random);
-        const int to = std::min(layerCount, from + height(random));
-        for (int L = from; L < to; ++L) {
-            model[L].push_back(Rect(x0, y0, x0 + w, y0 + h));
-            x0 += step(random);
-        }
-    }
-    for (Paths& layer : model) {
-        Paths united;
-        ClipperLib::Clipper c;
-        c.AddPaths(layer, ClipperLib::ptSubject, true);
-        c.Execute(ClipperLib::ctUnion, united, ClipperLib::pftNonZero, ClipperLib::pftNonZero);
-        layer.swap(united);
-    }
+    AddLeaningBlocks(random, at, size, height, step, 160, model);
+    UniteEachLayer(model);
     // Two shells, united on every layer: several workers make the runs (a
     // lone shell is copied by one, in order).
     const ShellLayerContours contours(2, model);
-    layers::InstanceSliceJob job;
-    job.contours = &contours;
-    job.layerCount = layerCount;
-    job.mapping = layers::PixelMapping{kWidth, kHeight, 10.f, 10.f};
-    job.workers = 1;
+    layers::InstanceSliceJob job = JobOf(contours, layerCount);
     job.countIslands = true;
     const Places expected = Counted(layers::SliceInstanceLayers(job).islands);
     EXPECT_GT(expected.size(), 40u) << "islands to count";
@@ -369,13 +349,7 @@ TEST_P(LitIslandsByGroups, AreThoseOfEachWholeLayer)
     const int W = turned ? 120 : 160, H = turned ? 160 : 120;
     const QSize frame(W, H);
     auto lit = [&](const QVector<SlicePolygon>& layer) {
-        QImage image(W, H, QImage::Format_Grayscale8);
-        image.fill(0);
-        QPainter painter(&image);
-        painter.setRenderHint(QPainter::Antialiasing, true);
-        painter.setPen(Qt::NoPen);
-        RenderLayer(painter, layer, turned, W, H, QRect());
-        painter.end();
+        const QImage image = DrawnLayer(layer, W, H, turned);
         std::vector<char> cells(size_t(W) * H);
         for (int y = 0; y < H; ++y)
             for (int x = 0; x < W; ++x)

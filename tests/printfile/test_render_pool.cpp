@@ -1,14 +1,11 @@
 // The pool's codes against each layer drawn alone on a fresh frame: the same
 // bytes, handed in layer order, by one worker and by several, also where
 // layers repeat the one below; a sink that refuses ends the run there.
-#include "printfile/layerrender.h"
+#include "drawn_layer.h"
 #include "printfile/layerrenderpool.h"
 #include "printfile/runlength.h"
 
 #include <gtest/gtest.h>
-
-#include <QImage>
-#include <QPainter>
 
 #include <random>
 #include <vector>
@@ -19,15 +16,8 @@ constexpr int kWidth = 96, kHeight = 64;
 
 QVector<unsigned char> DrawnAlone(const QVector<SlicePolygon>& layer)
 {
-    QImage image(kWidth, kHeight, QImage::Format_Grayscale8);
-    image.fill(0);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing, true);
-    painter.setPen(Qt::NoPen);
-    RenderLayer(painter, layer, false, kWidth, kHeight, QRect());
-    painter.end();
     QVector<unsigned char> code;
-    EXPECT_TRUE(EncodeRunLength(image, 4, code));
+    EXPECT_TRUE(EncodeRunLength(DrawnLayer(layer, kWidth, kHeight), 4, code));
     return code;
 }
 

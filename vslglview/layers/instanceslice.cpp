@@ -294,10 +294,29 @@ std::vector<Run> Runs(const InstanceSliceJob& job, int layers, int workers)
     return runs;
 }
 
-// Runs 0 .. runs - 1 handed out to `workers` threads (this one among them)
-// as each finishes the one before. The threads started here run below the
-// caller; the caller keeps the priority it chose (lowered, it would stay so
-// for good).
+// `work` on `threads` threads, this one among them, all joined before it
+// returns. The threads started here run below the caller; the caller keeps
+// the priority it chose (lowered, it would stay so for good).
+template <class Work> void OnThreads(int threads, Work& work)
+{
+    std::vector<std::thread> started;
+    for (int w = 1; w < threads; ++w) {
+        try {
+            started.emplace_back([&work] {
+                vcg::LowerThisThreadPriority();
+                work();
+            });
+        } catch (const std::system_error&) {
+            break; // fewer threads than asked: the others share the work
+        }
+    }
+    work();
+    for (std::thread& t : started)
+        t.join();
+}
+
+// Runs 0 .. runs - 1 handed out to `workers` threads as each finishes the
+// one before.
 template <class Fn> void ForEachRun(int runs, int workers, Fn fn)
 {
     std::atomic<int> nextRun{0};
@@ -305,20 +324,7 @@ template <class Fn> void ForEachRun(int runs, int workers, Fn fn)
         for (int run = nextRun++; run < runs; run = nextRun++)
             fn(run);
     };
-    std::vector<std::thread> threads;
-    for (int w = 1; w < workers; ++w) {
-        try {
-            threads.emplace_back([&work] {
-                vcg::LowerThisThreadPriority();
-                work();
-            });
-        } catch (const std::system_error&) {
-            break; // fewer threads than asked: the others share the runs
-        }
-    }
-    work();
-    for (std::thread& t : threads)
-        t.join();
+    OnThreads(workers, work);
 }
 
 // The slice's runs, and each run's count once its layers and the layer
@@ -374,20 +380,7 @@ void SliceAndCountRuns(const std::vector<Run>& runList, int sliceWorkers, int th
             }
         }
     };
-    std::vector<std::thread> pool;
-    for (int w = 1; w < threads; ++w) {
-        try {
-            pool.emplace_back([&work] {
-                vcg::LowerThisThreadPriority();
-                work();
-            });
-        } catch (const std::system_error&) {
-            break; // fewer threads than asked: the others share the work
-        }
-    }
-    work();
-    for (std::thread& t : pool)
-        t.join();
+    OnThreads(threads, work);
 }
 
 void WidenExtent(QPointF& maxPt, QPointF& minPt, const QPointF& otherMax, const QPointF& otherMin)
