@@ -14,8 +14,7 @@ bool SupportThread::CheckStopped()
     if (!m_pPainter || !m_pPainter->m_bStopSupport)
         return false;
     // Lowering an instance that is not raised would sink it into the plate.
-    if (m_pPainter->m_bSupportLifted)
-        m_pPainter->LowerSupportLift();
+    m_pPainter->LowerLiftOfRun();
     return true;
 }
 

@@ -377,6 +377,7 @@ void VSL3DScene::OnSupportJobDone(int painterNumber)
     if (VSLModelPainter* p = m_instances.value(painterNumber)) {
         // The done signal is the run's last act: joining makes its records ours.
         p->m_pSupportThread->wait();
+        p->EndSupportJob();
         p->DrawSupportX();
     }
     if (!StartQueuedSupportWorkers())
@@ -673,13 +674,21 @@ bool VSL3DScene::StartQueuedSupportWorkers()
             return p ? p->m_pSupportThread : nullptr;
         },
         [this](int n) { m_jobs.CancelSupport(n); },
-        [this](int n) { m_instances.value(n)->m_bStopSupport = false; });
+        [this](int n) {
+            VSLModelPainter* p = m_instances.value(n);
+            p->m_bStopSupport = false;
+            p->BeginSupportJob();
+        });
 }
 
 void VSL3DScene::StopSupportForLackOfThreads()
 {
-    for (int n : m_supportStarts.TakeQueued())
+    for (int n : m_supportStarts.TakeQueued()) {
         m_jobs.CancelSupport(n);
+        // Its worker never ran: a lift applied for it is taken back.
+        if (VSLModelPainter* p = m_instances.value(n); p && p->m_bSupportJob)
+            p->EndSupportJob();
+    }
     m_strSupportError = tr("The system refused the threads support generation needs; it was stopped.");
     qWarning().noquote() << m_strSupportError;
     // Whoever waits for the jobs to end hears that the cancelled ones did.

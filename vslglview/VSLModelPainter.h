@@ -110,6 +110,12 @@ public:
     // A lifted instance left without supports goes back to the placement
     // it was lifted from (moves since then kept).
     void LowerLiftWithoutSupports();
+    // A run started by the scene: the placement the view draws and tests
+    // changes on the GUI thread only. Before the worker starts, the lift is
+    // applied and the run's flags are reset; once the worker is joined (or
+    // never started), an instance left without supports goes back down.
+    void BeginSupportJob();
+    void EndSupportJob();
     void RotateSupportX();
     void RotateSptPointX(vcg::Point3f& p) const;
     void DrawSupportX();
@@ -253,6 +259,7 @@ public:
     bool m_bSupportEditMark = false;  // generation restarted after hand edits
     bool m_bSupportChanged = false;   // a click changed the supports
     bool m_bSupportLifted = false;    // raised by the lift distance for editing
+    bool m_bSupportJob = false;       // between BeginSupportJob and EndSupportJob
     // Placement before the lift and the matrix right after it: lowering an
     // instance that did not move meanwhile restores the first exactly.
     struct Placement {
@@ -336,6 +343,8 @@ private:
     // A run that found the stop request set: records dropped, instance lowered.
     void StopSupportRun();
     void LowerSupportLift();
+    // The run's own lowering; a scene job's waits for EndSupportJob.
+    void LowerLiftOfRun();
     void ReleaseSliceResults();
     void CompileSupportLists();
     void EmitTipSphere(vcg::Point3f const& c, double r) const;

@@ -82,7 +82,7 @@ void VSLModelPainter::RenderBoundaryHull()
     glEnable(GL_BLEND);
     glColor4f(0.1f, 0.1f, 0.1f, 0.5f);
     glBegin(GL_POLYGON);
-    for (const QVector2D& p : m_hull)
+    for (const QVector2D& p : qAsConst(m_hull))
         glVertex2f(p.x(), p.y());
     glEnd();
     glDisable(GL_BLEND);

@@ -152,6 +152,29 @@ bool VSLModelPainter::LiftForSupports()
 
 void VSLModelPainter::LowerLiftWithoutSupports()
 {
+    if (m_supportMap.isEmpty())
+        LowerLiftOfRun();
+}
+
+void VSLModelPainter::LowerLiftOfRun()
+{
+    // On a scene job's worker the view may be drawing this placement.
+    if (m_bSupportLifted && !m_bSupportJob)
+        LowerSupportLift();
+}
+
+void VSLModelPainter::BeginSupportJob()
+{
+    m_bSupportJob = true;
+    m_nSupportRunStatus = -1;
+    m_bHasSupports = false;
+    m_bSupportsShown = false;
+    LiftForSupports();
+}
+
+void VSLModelPainter::EndSupportJob()
+{
+    m_bSupportJob = false;
     if (m_bSupportLifted && m_supportMap.isEmpty())
         LowerSupportLift();
 }
@@ -195,8 +218,7 @@ bool VSLModelPainter::PrepareSupportRerun()
     m_nSupportRunStatus = 0;
     m_bHasSupports = false;
     m_bSupportsShown = false;
-    if (m_bSupportLifted)
-        LowerSupportLift();
+    LowerLiftOfRun();
     return false;
 }
 
@@ -211,7 +233,8 @@ bool VSLModelPainter::RunSupportFrame()
     // The run builds in the support frame; the plate is where it stands.
     m_supportRun.m_plate = m_supportPlate;
     m_supportRun.m_plate.frameToPlate = m_supportMatrix;
-    LiftForSupports();
+    if (!m_bSupportJob)
+        LiftForSupports();
     step(5);
     VSLModel3D& model = *m_pModel;
     const QMatrix4x4 frame = m_supportMatrix.inverted() * m_matrix;
@@ -293,8 +316,7 @@ void VSLModelPainter::AbandonSupportRun(const char* why)
 {
     // No support is left to stand on, whoever lifted the instance.
     DropSupportRecords();
-    if (m_bSupportLifted)
-        LowerSupportLift();
+    LowerLiftOfRun();
     qWarning("Support generation of instance %d failed: %s", m_nNumber, why);
 }
 
@@ -303,8 +325,7 @@ void VSLModelPainter::StopSupportRun()
     // Nothing half-built survives a stop, and without supports a lifted
     // instance would print in mid-air.
     DropSupportRecords();
-    if (m_bSupportLifted)
-        LowerSupportLift();
+    LowerLiftOfRun();
 }
 
 void VSLModelPainter::GenSupportX()
@@ -316,9 +337,11 @@ void VSLModelPainter::GenSupportX()
             emit sig_GenSupportDone();
         }
     };
-    m_nSupportRunStatus = -1;
-    m_bHasSupports = false;
-    m_bSupportsShown = false;
+    if (!m_bSupportJob) { // a scene job's are reset before its worker starts
+        m_nSupportRunStatus = -1;
+        m_bHasSupports = false;
+        m_bSupportsShown = false;
+    }
     // The stop request is cleared by whoever starts the run, never here: a
     // stop that arrives before the run begins still counts.
     if (m_bSupportEditMark && !PrepareSupportRerun()) {

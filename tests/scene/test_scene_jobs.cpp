@@ -208,4 +208,64 @@ TEST_F(SceneJobs, SupportWorkersStartAFewAtATimeAndARefusedOneEndsTheJobs)
     ASSERT_TRUE(WaitUntil([&] { return m_scene.runningSupportJobs() == 0; }, kHangMs));
 }
 
+// The view draws and tests an instance's placement on the GUI thread while
+// its support worker runs: the worker must never move it. The lift is there
+// as soon as the job starts, stays put while the worker runs (held back
+// here on the model's data), and a run that ends without supports (stopped)
+// puts the instance back where it stood, to the bit.
+TEST_F(SceneJobs, ASupportJobMovesItsInstanceOnlyOnTheGuiThread)
+{
+    ASSERT_TRUE(m_scene.AddModel(CenteredBox("peg", 4, 4, 3)));
+    ASSERT_TRUE(WaitUntilReady());
+    VSLModelPainter* p = Last();
+    struct Placement {
+        QMatrix4x4 matrix;
+        QVector3D maxBound, minBound, center;
+        QVector<QVector2D> hull;
+        bool operator==(const Placement& o) const
+        {
+            return matrix == o.matrix && maxBound == o.maxBound && minBound == o.minBound && center == o.center &&
+                   hull == o.hull;
+        }
+    };
+    auto placement = [p] { return Placement{p->m_matrix, p->m_maxBound, p->m_minBound, p->m_center, p->m_hull}; };
+    const Placement standing = placement();
+    constexpr float kLiftMm = 2.f;
+    for (const bool stopped : {false, true}) {
+        SCOPED_TRACE(stopped ? "stopped" : "to the end");
+        p->m_dSupportDensity = 1;
+        p->m_dTipDiameter = 0.4;
+        p->m_dShaftDiameter = 0.8;
+        p->m_dLiftDistance = kLiftMm;
+        Placement lifted;
+        {
+            QMutexLocker hold(p->m_pModel->dataMutex()); // the worker waits for it
+            ASSERT_EQ(m_scene.StartSupportJob(p), SceneOp::Done);
+            lifted = placement();
+            EXPECT_FLOAT_EQ(lifted.minBound.z(), standing.minBound.z() + kLiftMm);
+            EXPECT_EQ(lifted.hull, standing.hull);
+            if (stopped)
+                p->m_bStopSupport = true;
+        }
+        bool movedWhileBusy = false;
+        ASSERT_TRUE(WaitUntil([&] {
+            if (m_scene.runningSupportJobs() == 0)
+                return true;
+            movedWhileBusy = movedWhileBusy || !(placement() == lifted);
+            return false;
+        }, kHangMs));
+        EXPECT_FALSE(movedWhileBusy);
+        if (stopped) {
+            EXPECT_TRUE(p->m_supportMap.isEmpty());
+            EXPECT_FALSE(p->m_bSupportLifted);
+            EXPECT_TRUE(placement() == standing);
+        } else {
+            EXPECT_FALSE(p->m_supportMap.isEmpty());
+            EXPECT_TRUE(placement() == lifted);
+            p->RemoveSupportX(); // down again for the next row
+            EXPECT_TRUE(placement() == standing);
+        }
+    }
+}
+
 } // namespace
