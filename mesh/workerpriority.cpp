@@ -1,7 +1,10 @@
 #include "mesh/workerpriority.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
 
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -22,13 +25,30 @@ int NiceOf(id_t who)
     return errno == 0 ? nice : 0;
 }
 
+std::atomic<int>& Steps()
+{
+    static std::atomic<int> steps{[] {
+        const char* text = std::getenv("VSL_WORKER_NICE_STEPS");
+        if (!text || !*text || std::strlen(text) > 2)
+            return kWorkerNiceSteps;
+        char* end = nullptr;
+        const long value = std::strtol(text, &end, 10);
+        return *end == '\0' && value >= 0 && value <= 19 ? int(value) : kWorkerNiceSteps;
+    }()};
+    return steps;
+}
+
 } // namespace
+
+int WorkerNiceSteps() { return Steps().load(std::memory_order_relaxed); }
+
+void SetWorkerNiceSteps(int steps) { Steps().store(std::clamp(steps, 0, 19), std::memory_order_relaxed); }
 
 int ThisThreadNice() { return NiceOf(ThisThreadId()); }
 
 bool LowerThisThreadPriority()
 {
-    const int target = std::min(19, NiceOf(static_cast<id_t>(::getpid())) + kWorkerNiceSteps);
+    const int target = std::min(19, NiceOf(static_cast<id_t>(::getpid())) + WorkerNiceSteps());
     const id_t self = ThisThreadId();
     if (NiceOf(self) >= target)
         return true;

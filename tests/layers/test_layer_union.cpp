@@ -1056,6 +1056,8 @@ TEST(InstanceSliceWorkers, TheCallerKeepsItsPriority)
 {
     if (vcg::ThisThreadNice() >= 19)
         GTEST_SKIP() << "the tests run at the lowest priority already";
+    const int suiteSteps = vcg::WorkerNiceSteps();
+    vcg::SetWorkerNiceSteps(vcg::kWorkerNiceSteps); // the suite's own level is set apart
     const int before = vcg::ThisThreadNice();
     ShellLayerContours contours(1, QVector<Paths>(40));
     for (int L = 0; L < 40; ++L)
@@ -1068,4 +1070,5 @@ TEST(InstanceSliceWorkers, TheCallerKeepsItsPriority)
     job.workers = 3;
     EXPECT_EQ(layers::SliceInstanceLayers(job).layers.size(), 40);
     EXPECT_EQ(vcg::ThisThreadNice(), before);
+    vcg::SetWorkerNiceSteps(suiteSteps);
 }

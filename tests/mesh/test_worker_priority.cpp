@@ -36,7 +36,10 @@ protected:
     {
         if (MainThreadNice() >= 19)
             GTEST_SKIP() << "the tests run at the lowest priority already";
+        SetWorkerNiceSteps(kWorkerNiceSteps); // the suite's own level is set apart
     }
+    void TearDown() override { SetWorkerNiceSteps(m_suiteSteps); }
+    const int m_suiteSteps = WorkerNiceSteps();
 };
 
 TEST_F(WorkerPriority, ParallelForWorkersRunBelowTheCallerWhichKeepsItsOwn)
