@@ -222,8 +222,9 @@ TEST(LitIslands, TheWindowsCountHoldsWallsOnSliversThatLightNothing)
 
 // A tall plate of many runs: the window counts each run as soon as it and
 // the run below it are made, while other runs are still being made, in
-// whatever order they end. Every count is that of the tools' whole-layer
-// count, on every try.
+// whatever order they end, a thread going on from the run it counted below
+// where it can. Every count is that of the tools' whole-layer count, on
+// every try.
 TEST(LitIslands, TheWindowsCountOfATallPlateIsTheSameWhicheverRunsEndFirst)
 {
     std::mt19937 random(31);

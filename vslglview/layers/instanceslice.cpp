@@ -170,35 +170,31 @@ void SliceChunk(const InstanceSliceJob& job, int from, int to, QVector<SlicePoly
     r.seconds = SecondsSince(started);
 }
 
-LitIslandCounter MakeCounter(const SliceLayers& layers, int from, int to, const QSize& frame, bool turned,
-                             LitIslandCounter*)
+// The frame the file stores the layers in.
+QSize CountFrame(const InstanceSliceJob& job)
 {
-    return LitIslandCounter(frame, turned ? QRect() : LitArea(layers, from - 1, to, frame), turned);
-}
-
-GroupedLitIslandCounter MakeCounter(const SliceLayers&, int, int, const QSize& frame, bool turned,
-                                    GroupedLitIslandCounter*)
-{
-    return GroupedLitIslandCounter(frame, turned);
+    return job.turned ? QSize(job.mapping.yResolution, job.mapping.xResolution)
+                      : QSize(job.mapping.xResolution, job.mapping.yResolution);
 }
 
 // The islands of the finished layers [from, to) as the print file lights
-// them: the layer below the first is drawn again as their ground.
+// them, by `counter`. With `groundLaid` the counter's last layer is the one
+// below `from`; else that layer is drawn again as their ground. False when
+// stopped before the last layer.
 template <class Counter>
-void CountLitIslands(const InstanceSliceJob& job, const SliceLayers& layers, int from, int to, ChunkResult& r)
+bool CountLitIslands(const InstanceSliceJob& job, const SliceLayers& layers, int from, int to, Counter& counter,
+                     bool groundLaid, ChunkResult& r)
 {
-    const Clock::time_point started = Clock::now();
-    // In the frame the file stores the layers in.
-    const QSize frame = job.turned ? QSize(job.mapping.yResolution, job.mapping.xResolution)
-                                   : QSize(job.mapping.xResolution, job.mapping.yResolution);
     if (StopRequested(job))
-        return;
-    Counter counter = MakeCounter(layers, from, to, frame, job.turned, static_cast<Counter*>(nullptr));
+        return false;
+    const Clock::time_point started = Clock::now();
+    const QSize frame = CountFrame(job);
     std::vector<QPoint> islands;
-    if (from > 0)
+    if (from > 0 && !groundLaid)
         counter.AddLayer(layers[from - 1], false, islands);
     const double hx = job.mapping.xResolution / 2, hy = job.mapping.yResolution / 2;
-    for (int layer = from; layer < to && !StopRequested(job); ++layer) {
+    int layer = from;
+    for (; layer < to && !StopRequested(job); ++layer) {
         islands.clear();
         counter.AddLayer(layers[layer], true, islands);
         if (islands.empty())
@@ -231,6 +227,7 @@ void CountLitIslands(const InstanceSliceJob& job, const SliceLayers& layers, int
     const double seconds = SecondsSince(started);
     r.islandSeconds += seconds;
     r.seconds += seconds;
+    return layer == to;
 }
 
 
@@ -332,26 +329,58 @@ template <class Fn> void ForEachRun(int runs, int workers, Fn fn)
 // a thread takes the next run while fewer than `sliceWorkers` slice, else a
 // count that is ready, else waits. The counts take the cores the slice
 // leaves idle (a plain copy slices on one) and the slice's tail, rather
-// than starting when the last run ends.
+// than starting when the last run ends. `count(run, thread, groundLaid)`:
+// `thread` numbers the threads from 0; with `groundLaid`, that thread's last
+// count was of the run below, which it goes on from (a count that starts
+// afresh draws the layer below whole); it returns whether it reached the
+// run's last layer.
 template <class SliceFn, class CountFn>
 void SliceAndCountRuns(const std::vector<Run>& runList, int sliceWorkers, int threads, SliceFn slice, CountFn count)
 {
     const int runs = int(runList.size());
-    // The run holding the layer below each run's first, -1 for the first.
-    std::vector<int> below(size_t(runs), -1);
-    std::vector<std::pair<int, int>> byFrom; // (first layer, run)
-    for (int r = 0; r < runs; ++r)
-        byFrom.push_back({runList[size_t(r)].from, r});
-    std::sort(byFrom.begin(), byFrom.end());
-    for (size_t k = 1; k < byFrom.size(); ++k)
-        below[size_t(byFrom[k].second)] = byFrom[k - 1].second; // the runs tile the layers
+    // The runs in layer order (they tile the layers).
+    std::vector<int> byLayer(static_cast<size_t>(runs));
+    std::iota(byLayer.begin(), byLayer.end(), 0);
+    std::sort(byLayer.begin(), byLayer.end(),
+              [&runList](int a, int b) { return runList[size_t(a)].from < runList[size_t(b)].from; });
+    std::vector<int> place(static_cast<size_t>(runs));
+    for (int k = 0; k < runs; ++k)
+        place[size_t(byLayer[size_t(k)])] = k;
     std::mutex mutex;
     std::condition_variable changed;
-    int nextRun = 0, slicing = 0, countsLeft = runs;
-    std::vector<bool> made(size_t(runs), false);
-    std::vector<int> ready;
+    int nextRun = 0, slicing = 0, countsLeft = runs, nextThread = 0;
+    std::vector<bool> made(size_t(runs), false), taken(size_t(runs), false), counted(size_t(runs), false);
+    // Where a thread starts counting afresh: at the foot of a stretch of
+    // ready runs that no count below goes on into, else halfway up the
+    // longest stretch, so that the threads' counts go on from run to run.
+    auto freshStart = [&]() -> int {
+        int longest = 0, pick = -1;
+        for (int k = 0; k < runs;) {
+            const int r = byLayer[size_t(k)];
+            const bool startsStretch = made[size_t(r)] && !taken[size_t(r)] &&
+                                       (k == 0 || made[size_t(byLayer[size_t(k) - 1])]);
+            if (!startsStretch) {
+                ++k;
+                continue;
+            }
+            int end = k + 1;
+            while (end < runs && made[size_t(byLayer[size_t(end)])] && !taken[size_t(byLayer[size_t(end)])])
+                ++end;
+            const bool fed = k > 0 && !counted[size_t(byLayer[size_t(k) - 1])] && taken[size_t(byLayer[size_t(k) - 1])];
+            if (!fed)
+                return r;
+            if (end - k > longest) {
+                longest = end - k;
+                pick = byLayer[size_t(k + (end - k) / 2)];
+            }
+            k = end;
+        }
+        return pick;
+    };
     auto work = [&] {
         std::unique_lock<std::mutex> lock(mutex);
+        const int thread = nextThread++;
+        int top = -1; // the run this thread's last count ended with
         while (countsLeft > 0) {
             if (nextRun < runs && slicing < sliceWorkers) {
                 const int r = nextRun++;
@@ -361,23 +390,25 @@ void SliceAndCountRuns(const std::vector<Run>& runList, int sliceWorkers, int th
                 lock.lock();
                 --slicing;
                 made[size_t(r)] = true;
-                if (below[size_t(r)] < 0 || made[size_t(below[size_t(r)])])
-                    ready.push_back(r);
-                for (int q = 0; q < runs; ++q)
-                    if (below[size_t(q)] == r && made[size_t(q)])
-                        ready.push_back(q);
                 changed.notify_all();
-            } else if (!ready.empty()) {
-                const int r = ready.back();
-                ready.pop_back();
-                lock.unlock();
-                count(r);
-                lock.lock();
-                if (--countsLeft == 0)
-                    changed.notify_all();
-            } else {
-                changed.wait(lock);
+                continue;
             }
+            // Going on from its last count spares drawing a whole layer.
+            const int up = top >= 0 && place[size_t(top)] + 1 < runs ? byLayer[size_t(place[size_t(top)] + 1)] : -1;
+            const bool goesOn = up >= 0 && made[size_t(up)] && !taken[size_t(up)];
+            const int r = goesOn ? up : freshStart();
+            if (r < 0) {
+                changed.wait(lock);
+                continue;
+            }
+            taken[size_t(r)] = true;
+            lock.unlock();
+            const bool reachedTop = count(r, thread, goesOn);
+            lock.lock();
+            counted[size_t(r)] = true;
+            top = reachedTop ? r : -1;
+            if (--countsLeft == 0)
+                changed.notify_all();
         }
     };
     OnThreads(threads, work);
@@ -433,9 +464,15 @@ InstanceSlice SliceInstanceLayers(const InstanceSliceJob& job)
     std::vector<ChunkResult> counted;
     if (countBeside) {
         counted.resize(static_cast<size_t>(runs));
-        SliceAndCountRuns(runList, workers, std::max(workers, std::min(threads, runs)), sliceRun, [&](int run) {
-            CountLitIslands<GroupedLitIslandCounter>(job, result.layers, runList[size_t(run)].from,
-                                                     runList[size_t(run)].to, counted[size_t(run)]);
+        const int countThreads = std::max(workers, std::min(threads, runs));
+        std::vector<std::unique_ptr<GroupedLitIslandCounter>> counters(static_cast<size_t>(countThreads));
+        SliceAndCountRuns(runList, workers, countThreads, sliceRun, [&](int run, int thread, bool groundLaid) {
+            std::unique_ptr<GroupedLitIslandCounter>& counter = counters[size_t(thread)];
+            const bool goesOn = groundLaid && counter;
+            if (!goesOn)
+                counter = std::make_unique<GroupedLitIslandCounter>(CountFrame(job), job.turned);
+            return CountLitIslands(job, result.layers, runList[size_t(run)].from, runList[size_t(run)].to, *counter,
+                                   goesOn, counted[size_t(run)]);
         });
     } else {
         ForEachRun(runs, workers, sliceRun);
@@ -444,8 +481,11 @@ InstanceSlice SliceInstanceLayers(const InstanceSliceJob& job)
         ReturnFreedMemory();
     if (job.countIslands && !StopRequested(job))
         ForEachRun(runs, workers, [&](int run) {
-            CountLitIslands<LitIslandCounter>(job, result.layers, runList[size_t(run)].from, runList[size_t(run)].to,
-                                              results[size_t(run)]);
+            const int from = runList[size_t(run)].from, to = runList[size_t(run)].to;
+            const QSize frame = CountFrame(job);
+            LitIslandCounter counter(frame, job.turned ? QRect() : LitArea(result.layers, from - 1, to, frame),
+                                     job.turned);
+            CountLitIslands(job, result.layers, from, to, counter, false, results[size_t(run)]);
         });
 
     // In layer order, so the islands are listed as the layers go.
