@@ -368,6 +368,7 @@ void GroupedLitIslandCounter::LayerRuns(const QVector<SlicePolygon>& layer, bool
 {
     GroupLayer(layer);
     m_making.Clear();
+    m_drawn.clear();
     m_unsorted.clear();
     std::vector<LitRun>& made = keep ? m_making.runs : m_unsorted;
     const int groups = int(m_groupStart.size()) - 1;
@@ -399,6 +400,7 @@ void GroupedLitIslandCounter::LayerRuns(const QVector<SlicePolygon>& layer, bool
                        std::max(box.bottom, b.bottom)};
             }
             DrawRuns(layer, members, count, box, made);
+            m_drawn.push_back({int(firstRun), int(made.size() - firstRun)});
         }
         if (keep) {
             m_making.groups.push_back({key, int(m_making.members.size()), count, int(firstRun),
@@ -449,10 +451,33 @@ void GroupedLitIslandCounter::LayerRuns(const QVector<SlicePolygon>& layer, bool
 void GroupedLitIslandCounter::AddLayer(const QVector<SlicePolygon>& layer, bool count, std::vector<QPoint>& islands)
 {
     LayerRuns(layer, true, m_here);
-    JudgeLitRuns(m_here, count && m_hasBelow ? &m_below : nullptr, m_regionOf, &islands);
+    IndexRows(m_here, m_frame.height(), m_hereRows);
+    // A group taken over lights what it lit on the layer below, pixel for
+    // pixel: it rests. So where every region of each group drawn rests, the
+    // layer holds no island, and its regions are joined only when asked for.
+    bool rests = !count || !m_hasBelow;
+    if (!rests) {
+        rests = true;
+        for (size_t g = 0; rests && g < m_drawn.size(); ++g)
+            rests = EveryRegionRests(m_kept.runs.data() + m_drawn[g].first, m_drawn[g].second, m_below, m_belowRows,
+                                     m_groupRegions);
+    }
+    m_regionsJudged = !rests;
+    if (!rests)
+        JudgeLitRuns(m_here, &m_below, m_regionOf, &islands);
     // This layer is the ground of the next (and where LightIslands looks).
     m_below.swap(m_here);
+    m_belowRows.swap(m_hereRows);
     m_hasBelow = true;
+}
+
+const std::vector<int>& GroupedLitIslandCounter::regionOf()
+{
+    if (!m_regionsJudged) {
+        JudgeLitRuns(m_below, nullptr, m_regionOf, nullptr);
+        m_regionsJudged = true;
+    }
+    return m_regionOf;
 }
 
 std::vector<bool> GroupedLitIslandCounter::LightIslands(const QVector<SlicePolygon>& polygons,
@@ -462,7 +487,7 @@ std::vector<bool> GroupedLitIslandCounter::LightIslands(const QVector<SlicePolyg
         return {};
     std::vector<LitRun> lit;
     LayerRuns(polygons, false, lit);
-    return IslandsMeeting(m_below, m_regionOf, islands, lit);
+    return IslandsMeeting(m_below, regionOf(), islands, lit);
 }
 
 } // namespace layers

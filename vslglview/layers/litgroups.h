@@ -6,6 +6,7 @@
 #include <QSize>
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 class QPainter;
@@ -36,7 +37,7 @@ public:
 
     // The lit runs of the layer last handed over, in row order.
     const std::vector<LitRun>& litRuns() const { return m_below; }
-    const std::vector<int>& regionOf() const { return m_regionOf; }
+    const std::vector<int>& regionOf();
     // Groups drawn so far, and groups taken from the layer before.
     long groupsDrawn() const { return m_groupsDrawn; }
     long groupsKept() const { return m_groupsKept; }
@@ -80,7 +81,12 @@ private:
     long m_groupsDrawn = 0, m_groupsKept = 0;
     bool m_hasBelow = false;
     std::vector<LitRun> m_below, m_here;
+    std::vector<int> m_belowRows, m_hereRows; // where each row's runs start
     std::vector<int> m_regionOf; // of m_below
+    bool m_regionsJudged = false; // m_regionOf is of m_below
+    // This layer's groups that were drawn: their runs in m_kept.runs.
+    std::vector<std::pair<int, int>> m_drawn; // first run, run count
+    Components m_groupRegions;
     // Per layer, reused: the boxed polygons and their groups.
     std::vector<PixelBox> m_boxes;
     std::vector<int> m_polygonOf;  // layer index of each boxed polygon

@@ -119,19 +119,60 @@ void LitIslandCounter::LitRuns(std::vector<Run>& runs) const
     }
 }
 
+namespace {
+
+// Joins the runs `here[0 .. n)` (in row order) of each region: runs of
+// neighbouring rows that overlap or meet at a corner.
+void JoinRegions(const LitRun* here, int n, Components& regions)
+{
+    regions.Reset(n);
+    for (int i = 0, j = 0; i < n; ++i) {
+        const LitRun& a = here[i];
+        while (j < n && (here[j].y < a.y - 1 || (here[j].y == a.y - 1 && here[j].x1 < a.x0 - 1)))
+            ++j;
+        for (int k = j; k < n && here[k].y == a.y - 1 && here[k].x0 <= a.x1 + 1; ++k)
+            regions.Unite(i, k);
+    }
+}
+
+} // namespace
+
+void IndexRows(const std::vector<LitRun>& runs, int rows, std::vector<int>& rowStart)
+{
+    rowStart.assign(size_t(rows) + 1, 0);
+    for (const LitRun& r : runs)
+        ++rowStart[size_t(r.y) + 1];
+    for (int y = 0; y < rows; ++y)
+        rowStart[size_t(y) + 1] += rowStart[size_t(y)];
+}
+
+bool EveryRegionRests(const LitRun* here, int n, const std::vector<LitRun>& below, const std::vector<int>& belowRows,
+                      Components& regions)
+{
+    JoinRegions(here, n, regions);
+    std::vector<char> rests(size_t(n), 0);
+    for (int i = 0; i < n; ++i) {
+        const LitRun& a = here[i];
+        if (a.y < 0 || a.y + 1 >= int(belowRows.size()))
+            continue;
+        // The first run of the row below ending at or right of a.x0.
+        const auto from = below.begin() + belowRows[size_t(a.y)], to = below.begin() + belowRows[size_t(a.y) + 1];
+        const auto b = std::lower_bound(from, to, a.x0, [](const LitRun& r, int x) { return r.x1 < x; });
+        if (b != to && b->x0 <= a.x1)
+            rests[size_t(regions.Find(i))] = 1;
+    }
+    for (int i = 0; i < n; ++i)
+        if (regions.Find(i) == i && !rests[size_t(i)])
+            return false;
+    return true;
+}
+
 void JudgeLitRuns(const std::vector<LitRun>& here, const std::vector<LitRun>* below, std::vector<int>& regionOf,
                   std::vector<QPoint>* islands)
 {
     const int n = int(here.size());
-    Components regions(n);
-    // Runs of neighbouring rows that overlap or meet at a corner join.
-    for (int i = 0, j = 0; i < n; ++i) {
-        const LitRun& a = here[size_t(i)];
-        while (j < n && (here[size_t(j)].y < a.y - 1 || (here[size_t(j)].y == a.y - 1 && here[size_t(j)].x1 < a.x0 - 1)))
-            ++j;
-        for (int k = j; k < n && here[size_t(k)].y == a.y - 1 && here[size_t(k)].x0 <= a.x1 + 1; ++k)
-            regions.Unite(i, k);
-    }
+    Components regions;
+    JoinRegions(here.data(), n, regions);
     regionOf.resize(size_t(n));
     for (int i = 0; i < n; ++i)
         regionOf[size_t(i)] = regions.Find(i);

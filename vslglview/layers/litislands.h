@@ -1,4 +1,5 @@
 #pragma once
+#include "layers/outlinebox.h"
 #include "printfile/slicelayers.h"
 
 #include <QImage>
@@ -30,6 +31,16 @@ struct LitRun {
 // of its first run.
 void JudgeLitRuns(const std::vector<LitRun>& here, const std::vector<LitRun>* below, std::vector<int>& regionOf,
                   std::vector<QPoint>* islands);
+
+// Where each row's runs start in `runs` (in row order, rows 0 .. rows - 1):
+// row y's are [rowStart[y], rowStart[y + 1]).
+void IndexRows(const std::vector<LitRun>& runs, int rows, std::vector<int>& rowStart);
+
+// Whether every region of the runs `here[0 .. n)` (in row order) has a lit
+// pixel straight under it among `below` (in row order, its rows indexed by
+// IndexRows). `regions`: scratch.
+bool EveryRegionRests(const LitRun* here, int n, const std::vector<LitRun>& below, const std::vector<int>& belowRows,
+                      Components& regions);
 
 // Of the regions of `runs` (regionOf as JudgeLitRuns gives it) whose first
 // pixels are `islands`: whether each has a pixel among `lit` (in row order).
