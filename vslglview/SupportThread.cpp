@@ -13,7 +13,8 @@ bool SupportThread::CheckStopped()
 {
     if (!m_pPainter || !m_pPainter->m_bStopSupport)
         return false;
-    // Lowering an instance that is not raised would sink it into the plate.
+    // Only a run of its own is lowered here, and only once; a scene job's
+    // instance goes down on the GUI thread when the job ends.
     m_pPainter->LowerLiftOfRun();
     return true;
 }

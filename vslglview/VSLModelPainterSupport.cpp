@@ -175,8 +175,7 @@ void VSLModelPainter::BeginSupportJob()
 void VSLModelPainter::EndSupportJob()
 {
     m_bSupportJob = false;
-    if (m_bSupportLifted && m_supportMap.isEmpty())
-        LowerSupportLift();
+    LowerLiftWithoutSupports();
 }
 
 void VSLModelPainter::LowerSupportLift()

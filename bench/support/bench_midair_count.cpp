@@ -165,8 +165,9 @@ int CountOnly(Shape shape)
         std::vector<QPoint> found;
         for (const QVector<SlicePolygon>& layer : layers)
             counter.AddLayer(layer, true, found);
-        std::printf("count_only layers=%d seconds=%.3f islands=%zu drawn=%ld kept=%ld\n", layers.size(),
-                    t.nsecsElapsed() / 1e9, found.size(), counter.groupsDrawn(), counter.groupsKept());
+        std::printf("count_only layers=%d seconds=%.3f islands=%zu drawn=%ld kept=%ld layers_repeated=%ld\n",
+                    layers.size(), t.nsecsElapsed() / 1e9, found.size(), counter.groupsDrawn(), counter.groupsKept(),
+                    counter.layersRepeated());
         std::fflush(stdout);
     }
     return 0;

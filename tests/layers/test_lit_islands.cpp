@@ -372,7 +372,7 @@ TEST_P(LitIslandsByGroups, AreThoseOfEachWholeLayer)
     const int ownW = 160, ownH = 120;
     std::mt19937 random(5);
     auto uniform = [&](double a, double b) { return std::uniform_real_distribution<double>(a, b)(random); };
-    int islands = 0, keptGroups = 0, drawnGroups = 0;
+    int islands = 0, keptGroups = 0, drawnGroups = 0, repeatedLayers = 0;
     for (int round = 0; round < 12; ++round) {
         SCOPED_TRACE(round);
         constexpr int kLayers = 24;
@@ -419,6 +419,12 @@ TEST_P(LitIslandsByGroups, AreThoseOfEachWholeLayer)
             for (int k = 0; k < 40; ++k)
                 layers[size_t(L + 2)].append(rect(rx + k * side, ry, rx + (k + 1) * side, ry + side));
         }
+        // Layers where nothing changes: the very polygons of the layer below,
+        // also above a layer with islands of its own.
+        for (int k = 0; k < 3; ++k) {
+            const int L = std::uniform_int_distribution<int>(1, kLayers - 1)(random);
+            layers[size_t(L)] = layers[size_t(L - 1)];
+        }
 
         layers::GroupedLitIslandCounter byGroups(frame, turned);
         layers::LitIslandCounter whole(frame, QRect(QPoint(0, 0), frame), turned);
@@ -456,9 +462,11 @@ TEST_P(LitIslandsByGroups, AreThoseOfEachWholeLayer)
         }
         keptGroups += int(byGroups.groupsKept());
         drawnGroups += int(byGroups.groupsDrawn());
+        repeatedLayers += int(byGroups.layersRepeated());
     }
     EXPECT_GT(islands, 60) << "islands to count";
     EXPECT_GT(keptGroups, drawnGroups) << "what repeats is taken over";
+    EXPECT_GT(repeatedLayers, 12) << "layers that repeat the one below";
 }
 
 INSTANTIATE_TEST_SUITE_P(AsStoredAndTurned, LitIslandsByGroups, ::testing::Bool());

@@ -501,14 +501,13 @@ InstanceSlice SliceInstanceLayers(const InstanceSliceJob& job)
         result.islandSeconds += r.islandSeconds;
         result.workerSeconds += r.seconds;
     }
-    for (int run : byLayer) {
-        if (counted.empty())
-            break;
-        const ChunkResult& r = counted[size_t(run)];
-        result.islands.Add(r.islands);
-        result.islandSeconds += r.islandSeconds;
-        result.workerSeconds += r.seconds;
-    }
+    if (!counted.empty())
+        for (int run : byLayer) {
+            const ChunkResult& r = counted[size_t(run)];
+            result.islands.Add(r.islands);
+            result.islandSeconds += r.islandSeconds;
+            result.workerSeconds += r.seconds;
+        }
     result.stopped = StopRequested(job);
     if (result.stopped)
         result.layers.clear();

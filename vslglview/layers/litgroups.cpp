@@ -450,6 +450,18 @@ void GroupedLitIslandCounter::LayerRuns(const QVector<SlicePolygon>& layer, bool
 
 void GroupedLitIslandCounter::AddLayer(const QVector<SlicePolygon>& layer, bool count, std::vector<QPoint>& islands)
 {
+    // The very polygons of the layer below, in the same order (columns
+    // only): the same pixels, each resting on itself.
+    if (m_hasBelow && m_lastLayer.size() == layer.size()) {
+        bool same = true;
+        for (int i = 0; same && i < layer.size(); ++i)
+            same = layer[i].constData() == m_lastLayer[i].constData() && layer[i].size() == m_lastLayer[i].size();
+        if (same) {
+            ++m_layersRepeated;
+            return;
+        }
+    }
+    m_lastLayer = layer;
     LayerRuns(layer, true, m_here);
     IndexRows(m_here, m_frame.height(), m_hereRows);
     // A group taken over lights what it lit on the layer below, pixel for

@@ -41,6 +41,8 @@ public:
     // Groups drawn so far, and groups taken from the layer before.
     long groupsDrawn() const { return m_groupsDrawn; }
     long groupsKept() const { return m_groupsKept; }
+    // Layers that were the very polygons of the layer below.
+    long layersRepeated() const { return m_layersRepeated; }
 
 private:
     using PixelBox = layerdraw::PixelBox;
@@ -78,7 +80,8 @@ private:
     std::unique_ptr<QImage> m_scratch;
     std::unique_ptr<QPainter> m_painter;
     Groups m_kept, m_making; // the layer before's groups, this layer's
-    long m_groupsDrawn = 0, m_groupsKept = 0;
+    long m_groupsDrawn = 0, m_groupsKept = 0, m_layersRepeated = 0;
+    QVector<SlicePolygon> m_lastLayer; // the layer last handed over (shares its polygons)
     bool m_hasBelow = false;
     std::vector<LitRun> m_below, m_here;
     std::vector<int> m_belowRows, m_hereRows; // where each row's runs start
