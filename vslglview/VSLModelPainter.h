@@ -266,7 +266,13 @@ public:
         QMatrix4x4 matrix;
         QVector3D maxBound, minBound, center;
         QVector<QVector2D> hull;
+        bool operator==(const Placement& o) const
+        {
+            return matrix == o.matrix && maxBound == o.maxBound && minBound == o.minBound && center == o.center &&
+                   hull == o.hull;
+        }
     };
+    Placement CurrentPlacement() const { return {m_matrix, m_maxBound, m_minBound, m_center, m_hull}; }
     Placement m_preLift;
     QMatrix4x4 m_liftedMatrix;
     double m_dLiftedByMm = 0;  // the lift applied, whatever the parameters say since
@@ -343,6 +349,8 @@ private:
     // A run that found the stop request set: records dropped, instance lowered.
     void StopSupportRun();
     void LowerSupportLift();
+    // A run's status set, no supports had or shown.
+    void ResetSupportRun(int status);
     // The run's own lowering; a scene job's waits for EndSupportJob.
     void LowerLiftOfRun();
     void ReleaseSliceResults();

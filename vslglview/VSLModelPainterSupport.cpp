@@ -140,7 +140,7 @@ bool VSLModelPainter::LiftForSupports()
     const double lift = m_dLiftDistance;
     QMatrix4x4 up;
     up.translate(0, 0, static_cast<float>(lift));
-    const Placement before{m_matrix, m_maxBound, m_minBound, m_center, m_hull};
+    const Placement before = CurrentPlacement();
     if (!ApplyConvert(up, false))
         return false;
     m_preLift = before;
@@ -163,12 +163,17 @@ void VSLModelPainter::LowerLiftOfRun()
         LowerSupportLift();
 }
 
+void VSLModelPainter::ResetSupportRun(int status)
+{
+    m_nSupportRunStatus = status;
+    m_bHasSupports = false;
+    m_bSupportsShown = false;
+}
+
 void VSLModelPainter::BeginSupportJob()
 {
     m_bSupportJob = true;
-    m_nSupportRunStatus = -1;
-    m_bHasSupports = false;
-    m_bSupportsShown = false;
+    ResetSupportRun(-1);
     LiftForSupports();
 }
 
@@ -214,9 +219,7 @@ bool VSLModelPainter::PrepareSupportRerun()
     }
     m_vSupportIndex.clear();
     m_supportMatrix.setToIdentity();
-    m_nSupportRunStatus = 0;
-    m_bHasSupports = false;
-    m_bSupportsShown = false;
+    ResetSupportRun(0);
     LowerLiftOfRun();
     return false;
 }
@@ -336,11 +339,8 @@ void VSLModelPainter::GenSupportX()
             emit sig_GenSupportDone();
         }
     };
-    if (!m_bSupportJob) { // a scene job's are reset before its worker starts
-        m_nSupportRunStatus = -1;
-        m_bHasSupports = false;
-        m_bSupportsShown = false;
-    }
+    if (!m_bSupportJob) // a scene job's run is reset before its worker starts
+        ResetSupportRun(-1);
     // The stop request is cleared by whoever starts the run, never here: a
     // stop that arrives before the run begins still counts.
     if (m_bSupportEditMark && !PrepareSupportRerun()) {

@@ -218,17 +218,8 @@ TEST_F(SceneJobs, ASupportJobMovesItsInstanceOnlyOnTheGuiThread)
     ASSERT_TRUE(m_scene.AddModel(CenteredBox("peg", 4, 4, 3)));
     ASSERT_TRUE(WaitUntilReady());
     VSLModelPainter* p = Last();
-    struct Placement {
-        QMatrix4x4 matrix;
-        QVector3D maxBound, minBound, center;
-        QVector<QVector2D> hull;
-        bool operator==(const Placement& o) const
-        {
-            return matrix == o.matrix && maxBound == o.maxBound && minBound == o.minBound && center == o.center &&
-                   hull == o.hull;
-        }
-    };
-    auto placement = [p] { return Placement{p->m_matrix, p->m_maxBound, p->m_minBound, p->m_center, p->m_hull}; };
+    using Placement = VSLModelPainter::Placement;
+    auto placement = [p] { return p->CurrentPlacement(); };
     const Placement standing = placement();
     constexpr float kLiftMm = 2.f;
     for (const bool stopped : {false, true}) {

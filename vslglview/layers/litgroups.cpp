@@ -30,6 +30,12 @@ quint64 KeyOf(const SlicePolygon* const* members, int count)
     return h;
 }
 
+// The slice hands on an outline that repeats as the very same points.
+bool SamePoints(const SlicePolygon& a, const SlicePolygon& b)
+{
+    return a.constData() == b.constData() && a.size() == b.size();
+}
+
 int Root(std::vector<int>& parent, int i)
 {
     while (parent[size_t(i)] != i) {
@@ -97,8 +103,7 @@ int GroupedLitIslandCounter::Groups::Find(quint64 key, const SlicePolygon* const
             continue;
         bool same = true;
         for (int k = 0; same && k < count; ++k) {
-            const SlicePolygon& kept = members[size_t(g.firstMember + k)];
-            same = kept.constData() == polygons[k]->constData() && kept.size() == polygons[k]->size();
+            same = SamePoints(members[size_t(g.firstMember + k)], *polygons[k]);
         }
         if (same)
             return table[slot];
@@ -455,7 +460,7 @@ void GroupedLitIslandCounter::AddLayer(const QVector<SlicePolygon>& layer, bool 
     if (m_hasBelow && m_lastLayer.size() == layer.size()) {
         bool same = true;
         for (int i = 0; same && i < layer.size(); ++i)
-            same = layer[i].constData() == m_lastLayer[i].constData() && layer[i].size() == m_lastLayer[i].size();
+            same = SamePoints(layer[i], m_lastLayer[i]);
         if (same) {
             ++m_layersRepeated;
             return;
