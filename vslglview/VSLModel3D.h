@@ -17,6 +17,9 @@
 #include <vector>
 
 typedef unsigned int GLuint;
+namespace contour {
+class TracedLayers;
+}
 class VSLModel3D;
 
 // Runs the topology pass of one model on its own thread.
@@ -107,11 +110,14 @@ public:
     // mutex for the slicers; CountShells takes it itself).
     void CountShells();
     bool Z_Intersect(const vcg::Point3f& a, const vcg::Point3f& b, const float& z, ClipperLib::IntPoint& out);
-    // A set `stop` ends the cut before the next plane (the outlines are then incomplete).
+    // A set `stop` ends the cut before the next plane (the outlines are then
+    // incomplete). `traced` is told when the slots are laid out and as each
+    // plane is final, for readers of `out` beside the cut; the caller
+    // finishes it.
     int SilceMeshX(ShellLayerContours& out, QVector<float>& layerHeights, float thickness, float top, float base,
-                   const std::atomic<bool>* stop = nullptr);
+                   const std::atomic<bool>* stop = nullptr, contour::TracedLayers* traced = nullptr);
     int SilceMeshXX(ShellLayerContours& out, QVector<float>& layerHeights, float thickness, float top, float base,
-                    const std::atomic<bool>* stop = nullptr);
+                    const std::atomic<bool>* stop = nullptr, contour::TracedLayers* traced = nullptr);
 
     // Whole-mesh slicer (caller holds the data mutex or owns the model):
     // planes from m_fLayerThick, m_fSliceTop, m_fSliceBase; the number of

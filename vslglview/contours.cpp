@@ -1,5 +1,7 @@
 #include "contours.h"
 
+#include <algorithm>
+
 const ClipperLib::Paths& ShellLayerContours::Slot::Empty()
 {
     static const ClipperLib::Paths empty;
@@ -22,6 +24,15 @@ ClipperLib::Paths& ShellLayerContours::Slot::operator[](int layer)
         m_layers.resize(size_t(layer - m_first + 1));
     }
     return m_layers[size_t(layer - m_first)];
+}
+
+void ShellLayerContours::Slot::Reserve(int first, int end)
+{
+    if (!m_layers.empty() || first < 0 || end <= first)
+        return;
+    m_first = first;
+    m_layers.resize(size_t(end - first));
+    m_layerCount = std::max(m_layerCount, end);
 }
 
 ShellLayerContours::ShellLayerContours(int slots, int layers) : m_slots(size_t(std::max(0, slots)))

@@ -26,6 +26,10 @@ public:
         }
         // Creates the storage of `layer` on first write.
         ClipperLib::Paths& operator[](int layer);
+        // Lays out the storage of layers [first, end) at once, before any
+        // write: writes within it then never move what is stored, so the
+        // layers already written can be read while later ones are.
+        void Reserve(int first, int end);
         // The stored layers only: every outline of the slot, in layer order.
         std::vector<ClipperLib::Paths>::const_iterator begin() const { return m_layers.begin(); }
         std::vector<ClipperLib::Paths>::const_iterator end() const { return m_layers.end(); }

@@ -3,9 +3,11 @@
 #include "shelllabels.h"
 #include "outlinetracer.h"
 #include "slicegeometry.h"
+#include "tracedlayers.h"
 
 #include <QMutexLocker>
 
+#include <climits>
 #include <deque>
 
 namespace contour {
@@ -65,6 +67,30 @@ void BeginSlicing(VSLModel3D& model, QVector<float>& layerHeights, PlaneCandidat
         model.m_nShellCount = LabelShells(model.m_mesh, model.m_vShellOfFace);
 }
 
+// Each slot's storage laid out for the planes its faces reach (an open
+// shell's go to `openSlot`), so that tracing never moves it, and `traced`
+// told that readers may start.
+void ReserveSlots(ShellLayerContours& out, const PlaneCandidates& candidates, const QVector<uint>& shellOfFace,
+                  const std::vector<uint8_t>* openShell, int openSlot, TracedLayers* traced)
+{
+    const int slotCount = out.size();
+    std::vector<int> first(size_t(slotCount), INT_MAX), last(size_t(slotCount), -1);
+    for (int L = 0; L < candidates.PlaneCount(); ++L)
+        for (const uint32_t* it = candidates.begin(L); it != candidates.end(L); ++it) {
+            const uint shell = shellOfFace[int(*it)];
+            const int slot = openShell && shell < openShell->size() && (*openShell)[shell] ? openSlot : int(shell);
+            if (slot < 0 || slot >= slotCount)
+                continue;
+            first[size_t(slot)] = std::min(first[size_t(slot)], L);
+            last[size_t(slot)] = L;
+        }
+    for (int slot = 0; slot < slotCount; ++slot)
+        if (last[size_t(slot)] >= 0)
+            out[slot].Reserve(first[size_t(slot)], last[size_t(slot)] + 1);
+    if (traced)
+        traced->Begin(candidates.PlaneCount(), openShell != nullptr);
+}
+
 } // namespace
 } // namespace contour
 
@@ -85,11 +111,12 @@ bool VSLModel3D::Z_Intersect(const vcg::Point3f& a, const vcg::Point3f& b, const
 }
 
 int VSLModel3D::SilceMeshX(ShellLayerContours& out, QVector<float>& layerHeights, float thickness, float top, float base,
-                           const std::atomic<bool>* stop)
+                           const std::atomic<bool>* stop, contour::TracedLayers* traced)
 {
     contour::PlaneCandidates candidates;
     contour::BeginSlicing(*this, layerHeights, candidates, thickness, top, base);
     contour::ResetSlots(out, m_nShellCount, m_nLayerCount);
+    contour::ReserveSlots(out, candidates, m_vShellOfFace, nullptr, -1, traced);
 
     contour::PlaneVisits visits(m_mesh.FaceCount());
     contour::OutlineTracer tracer(m_mesh, visits);
@@ -107,17 +134,19 @@ int VSLModel3D::SilceMeshX(ShellLayerContours& out, QVector<float>& layerHeights
             if (tracer.Trace(*it, h, path))
                 out[int(m_vShellOfFace[int(*it)])][L].push_back(path);
         }
+        if (traced)
+            traced->Traced(L + 1);
     }
     return m_nLayerCount;
 }
 
 int VSLModel3D::SilceMeshXX(ShellLayerContours& out, QVector<float>& layerHeights, float thickness, float top,
-                            float base, const std::atomic<bool>* stop)
+                            float base, const std::atomic<bool>* stop, contour::TracedLayers* traced)
 {
     if (CheckHoles() == 0) {
         // The result has no open slot this time; say so to the caller.
         m_bSlicedOpenMesh = false;
-        return SilceMeshX(out, layerHeights, thickness, top, base, stop);
+        return SilceMeshX(out, layerHeights, thickness, top, base, stop, traced);
     }
     m_bSlicedOpenMesh = true;
     contour::PlaneCandidates candidates;
@@ -130,6 +159,7 @@ int VSLModel3D::SilceMeshXX(ShellLayerContours& out, QVector<float>& layerHeight
         if (!fc.IsD() && (fc.ff[0] == f || fc.ff[1] == f || fc.ff[2] == f))
             openShell[m_vShellOfFace[int(f)]] = 1;
     }
+    contour::ReserveSlots(out, candidates, m_vShellOfFace, &openShell, m_nShellCount, traced);
 
     contour::PlaneVisits visits(m_mesh.FaceCount());
     contour::OutlineTracer tracer(m_mesh, visits);
@@ -154,6 +184,8 @@ int VSLModel3D::SilceMeshXX(ShellLayerContours& out, QVector<float>& layerHeight
         chainer.Run(h, candidates.begin(L), candidates.end(L), visits, openOutlines);
         if (!openOutlines.empty())
             out[m_nShellCount][L] = std::move(openOutlines);
+        if (traced)
+            traced->Traced(L + 1);
     }
     return m_nLayerCount;
 }

@@ -117,6 +117,8 @@ void SliceChunk(const InstanceSliceJob& job, int from, int to, QVector<SlicePoly
         if (StopRequested(job))
             break;
         const bool groundOnly = layer < from;
+        if (job.traced)
+            job.traced->WaitTraced(layer + 1);
         if (!groundOnly && job.beforeLayer)
             job.beforeLayer(layer);
         const std::vector<SupportOutline>& supports = walk ? walk->Next() : noSupports;
@@ -260,6 +262,8 @@ std::vector<Run> Runs(const InstanceSliceJob& job, int layers, int workers)
             runs.push_back({from, std::min(layers, from + evenLength), 0.0});
         return runs;
     }
+    if (job.traced)
+        job.traced->WaitTraced(layers); // the outlines' costs
     for (int slot = 0; slot < job.contours->size(); ++slot) {
         const ShellLayerContours::Slot& slotLayers = (*job.contours)[slot];
         for (int i = 0; i < layers; ++i) {

@@ -1,5 +1,6 @@
 #pragma once
 #include "contours.h"
+#include "contour/tracedlayers.h"
 #include "layers/islands.h"
 #include "layers/slicepublish.h"
 #include "layers/supportlayers.h"
@@ -18,6 +19,8 @@ namespace layers {
 
 struct InstanceSliceJob {
     const ShellLayerContours* contours = nullptr;
+    // Set: the contours are still being cut; each layer waits for its plane.
+    const contour::TracedLayers* traced = nullptr;
     int layerCount = 0;
     bool slicedOpen = false;                 // contours have the open-shell slot
     const SupportSolids* supports = nullptr; // finished; null: no supports

@@ -11,9 +11,13 @@
 #include <QMutexLocker>
 #include <QVector3D>
 
+#include "contour/tracedlayers.h"
+
 #include <algorithm>
 #include <limits>
 #include <memory>
+#include <system_error>
+#include <thread>
 
 bool VSLModelPainter::Z_Intersect(vcg::Point3f const& a, vcg::Point3f const& b, float const& z,
                                   ClipperLib::IntPoint& out)
@@ -21,9 +25,74 @@ bool VSLModelPainter::Z_Intersect(vcg::Point3f const& a, vcg::Point3f const& b, 
     return layers::ZIntersect(a, b, z, out);
 }
 
+namespace {
+
+// Finishes the cut's progress and joins the maker of the layers on every
+// way out: a reader must never wait for planes that will not come.
+class MakerBesideCut {
+public:
+    explicit MakerBesideCut(contour::TracedLayers& traced) : m_traced(traced) {}
+    ~MakerBesideCut() { Join(); }
+    template <class Fn> bool Start(Fn fn)
+    {
+        try {
+            m_thread = std::thread(std::move(fn));
+        } catch (const std::system_error&) {
+            return false;
+        }
+        return true;
+    }
+    void Join()
+    {
+        m_traced.Finish();
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+private:
+    contour::TracedLayers& m_traced;
+    std::thread m_thread;
+};
+
+} // namespace
+
 void VSLModelPainter::SliceModelPainterX(float base)
 {
     ShellLayerContours contours;
+    auto makeLayers = [this, &contours](int layerCount, bool openSlot, const layers::SupportSolids* supports,
+                                        const contour::TracedLayers* traced) {
+        layers::InstanceSliceJob job;
+        job.contours = &contours;
+        job.traced = traced;
+        job.layerCount = layerCount;
+        job.slicedOpen = openSlot;
+        job.supports = supports;
+        if (m_pScene)
+            job.mapping = layers::PixelMapping{m_pScene->m_nXResolution, m_pScene->m_nYResolution,
+                                               m_pScene->m_fDotsPermmX, m_pScene->m_fDotsPermmY};
+        job.countIslands = m_bCountSliceIslands;
+        job.countOutlineIslands = m_bCountSliceIslands;
+        job.countLitIslandsByGroups = m_bCheckSliceIslands;
+        job.turned = m_pScene && m_pScene->m_bImageRotate;
+        job.workers = m_nSliceWorkers;
+        job.stop = &m_bStopSlice;
+        job.beforeLayer = m_fnSliceLayer;
+        return layers::SliceInstanceLayers(job);
+    };
+
+    // Without supports, the layers are made while the planes above them are
+    // still being cut: on a large mesh the cut, on one thread, is most of
+    // the time, and the other cores would wait for it.
+    contour::TracedLayers traced;
+    layers::InstanceSlice slice;
+    MakerBesideCut maker(traced);
+    const bool beside = !m_bHasSupports && maker.Start([&] {
+        int layerCount = 0;
+        bool openSlot = false;
+        if (traced.WaitBegun(layerCount, openSlot))
+            slice = makeLayers(std::max(0, layerCount), openSlot, nullptr, &traced);
+    });
+
     int layerCount = 0;
     bool openSlot = false;
     if (m_pModel && m_pScene) {
@@ -46,16 +115,18 @@ void VSLModelPainter::SliceModelPainterX(float base)
                 if (p.z() > top)
                     top = p.z();
             }
-            layerCount = m_pModel->SilceMeshXX(contours, m_vSliceZ, m_pScene->m_fLayerThick, top, base, &m_bStopSlice);
+            layerCount = m_pModel->SilceMeshXX(contours, m_vSliceZ, m_pScene->m_fLayerThick, top, base, &m_bStopSlice,
+                                               beside ? &traced : nullptr);
             // The open-shell slot is the one beyond the shell count (the
             // model's open flag is sticky and says nothing about this run).
             openSlot = m_pModel->m_bSlicedOpenMesh && contours.size() > m_pModel->m_nShellCount;
         }
     }
     layerCount = std::max(0, layerCount);
+    maker.Join();
 
     std::unique_ptr<layers::SupportSolids> supports;
-    if (m_bHasSupports && layerCount > 0 && !m_bStopSlice) {
+    if (!beside && m_bHasSupports && layerCount > 0 && !m_bStopSlice) {
         // Cut where they stand, from moved copies: the records stay in the
         // frame their run made them in, which its tables, an edit's rerun
         // and the window's lists all go on taking them in. Rewritten here,
@@ -75,23 +146,8 @@ void VSLModelPainter::SliceModelPainterX(float base)
         if (m_bStopSlice)
             supports.reset(); // the layers below end at once
     }
-
-    layers::InstanceSliceJob job;
-    job.contours = &contours;
-    job.layerCount = layerCount;
-    job.slicedOpen = openSlot;
-    job.supports = supports.get();
-    if (m_pScene)
-        job.mapping = layers::PixelMapping{m_pScene->m_nXResolution, m_pScene->m_nYResolution,
-                                           m_pScene->m_fDotsPermmX, m_pScene->m_fDotsPermmY};
-    job.countIslands = m_bCountSliceIslands;
-    job.countOutlineIslands = m_bCountSliceIslands;
-    job.countLitIslandsByGroups = m_bCheckSliceIslands;
-    job.turned = m_pScene && m_pScene->m_bImageRotate;
-    job.workers = m_nSliceWorkers;
-    job.stop = &m_bStopSlice;
-    job.beforeLayer = m_fnSliceLayer;
-    const layers::InstanceSlice slice = layers::SliceInstanceLayers(job);
+    if (!beside)
+        slice = makeLayers(layerCount, openSlot, supports.get(), nullptr);
     contours.clear();
     supports.reset();
     // The layers may stay loaded for a long time after (a stopped slice
