@@ -16,6 +16,9 @@
 #include <malloc.h>
 #endif
 
+#include <chrono>
+#include <mutex>
+
 namespace layers {
 
 // Slicing frees its cut outlines, unions and island counts in small pieces
@@ -27,5 +30,28 @@ inline void ReturnFreedMemory()
     malloc_trim(0);
 #endif
 }
+
+// Who trims between runs of layers. A trim walks every arena under its lock,
+// and the next allocations fault the pages it handed back in again: done by
+// every worker after every run, it took a quarter of a large plate's slice.
+// So one worker trims at a time, and not again within `gap` of the last.
+class TrimTurns {
+public:
+    using Clock = std::chrono::steady_clock;
+    explicit TrimTurns(Clock::duration gap) : m_gap(gap) {}
+    // True: the caller trims now and then calls Done.
+    bool Claim(Clock::time_point now);
+    void Done(Clock::time_point now);
+
+private:
+    std::mutex m_mutex;
+    const Clock::duration m_gap;
+    bool m_trimming = false, m_trimmed = false;
+    Clock::time_point m_last;
+};
+
+// Between runs of layers: ReturnFreedMemory when it is this caller's turn
+// (the process's turns, two seconds apart). The slice's end trims anyway.
+void ReturnFreedMemoryInTurn();
 
 } // namespace layers

@@ -461,7 +461,7 @@ InstanceSlice SliceInstanceLayers(const InstanceSliceJob& job)
         // frees next to nothing, and its short runs would trim under the
         // counts' feet.
         if (!StopRequested(job) && !plainCopy)
-            ReturnFreedMemory();
+            ReturnFreedMemoryInTurn();
     };
     // Each run's count draws the layer below its first whole; within it,
     // what repeats from layer to layer is taken over.
