@@ -1,5 +1,6 @@
 #include "layers/instanceslice.h"
 
+#include "contour/tracedlayers.h"
 #include "layers/freedmemory.h"
 #include "layers/layeroutlines.h"
 #include "layers/layerunion.h"
@@ -295,6 +296,16 @@ std::vector<Run> Runs(const InstanceSliceJob& job, int layers, int workers)
     return runs;
 }
 
+// The runs' numbers from the lowest run up (the runs tile the layers).
+std::vector<int> RunsInLayerOrder(const std::vector<Run>& runList)
+{
+    std::vector<int> byLayer(runList.size());
+    std::iota(byLayer.begin(), byLayer.end(), 0);
+    std::sort(byLayer.begin(), byLayer.end(),
+              [&runList](int a, int b) { return runList[size_t(a)].from < runList[size_t(b)].from; });
+    return byLayer;
+}
+
 // `work` on `threads` threads, this one among them, all joined before it
 // returns. The threads started here run below the caller; the caller keeps
 // the priority it chose (lowered, it would stay so for good).
@@ -342,11 +353,7 @@ template <class SliceFn, class CountFn>
 void SliceAndCountRuns(const std::vector<Run>& runList, int sliceWorkers, int threads, SliceFn slice, CountFn count)
 {
     const int runs = int(runList.size());
-    // The runs in layer order (they tile the layers).
-    std::vector<int> byLayer(static_cast<size_t>(runs));
-    std::iota(byLayer.begin(), byLayer.end(), 0);
-    std::sort(byLayer.begin(), byLayer.end(),
-              [&runList](int a, int b) { return runList[size_t(a)].from < runList[size_t(b)].from; });
+    const std::vector<int> byLayer = RunsInLayerOrder(runList);
     std::vector<int> place(static_cast<size_t>(runs));
     for (int k = 0; k < runs; ++k)
         place[size_t(byLayer[size_t(k)])] = k;
@@ -493,10 +500,7 @@ InstanceSlice SliceInstanceLayers(const InstanceSliceJob& job)
         });
 
     // In layer order, so the islands are listed as the layers go.
-    std::vector<int> byLayer(static_cast<size_t>(runs));
-    std::iota(byLayer.begin(), byLayer.end(), 0);
-    std::sort(byLayer.begin(), byLayer.end(),
-              [&runList](int a, int b) { return runList[size_t(a)].from < runList[size_t(b)].from; });
+    const std::vector<int> byLayer = RunsInLayerOrder(runList);
     for (int run : byLayer) {
         const ChunkResult& r = results[size_t(run)];
         result.islands.Add(r.islands);

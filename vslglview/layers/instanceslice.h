@@ -1,6 +1,5 @@
 #pragma once
 #include "contours.h"
-#include "contour/tracedlayers.h"
 #include "layers/islands.h"
 #include "layers/slicepublish.h"
 #include "layers/supportlayers.h"
@@ -15,6 +14,10 @@
 // support solids: each layer's model outlines are united with the supports
 // that reach it and turned into pixels before the next, so nothing holds
 // every layer's cross-sections at once. Runs of layers go to several workers.
+namespace contour {
+class TracedLayers;
+}
+
 namespace layers {
 
 struct InstanceSliceJob {
