@@ -374,8 +374,9 @@ TEST_P(MidAirPlates, RegionsInMidAirOnlyThePixelsShowAreToldAsThePipelineAndTheF
         }
         shot(w, QStringLiteral("midair_%1").arg(plate.name).toUtf8().constData(), w.m_pSliceWidget);
         EXPECT_EQ(window.model + window.support, plate.told);
-        if (plate.told)
+        if (plate.told) {
             EXPECT_EQ(window.where, QStringLiteral("%1.stl").arg(plate.name));
+        }
 
         // Saved through the save panel; the file's own islands, read back.
         ASSERT_NO_FATAL_FAILURE(clickQml(w.m_pNavBar, "saveButton"));
