@@ -2,12 +2,14 @@
 #include <QSurfaceFormat>
 #include <gtest/gtest.h>
 
+#include "scratch_home.h"
 #include "vslfunction/threadsatexit.h"
 
 #include <dlfcn.h>
 
 int main(int argc, char** argv)
 {
+    UseScratchHome();
     // As the application does: no thread is half gone when the process ends.
     vsl::waitForThreadsAtExit();
     // Mesa unloads its software driver when the last GL context goes; what
