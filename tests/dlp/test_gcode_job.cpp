@@ -289,7 +289,8 @@ TEST(GCodeJob, AWaitReadsTheSameForTheCheckAndThePlayer)
     for (const auto& r : rows) {
         double ms = -1;
         EXPECT_EQ(DLP::ReadJobWait(r.line, ms), r.ok) << r.line;
-        if (r.ok)
+        if (r.ok) {
             EXPECT_EQ(ms, r.ms) << r.line;
+        }
     }
 }

@@ -127,8 +127,9 @@ TEST(MeshTopology, OpenTubeHasTwoBorderLoops)
     EXPECT_EQ(BorderEdges(m), 32);
     for (uint32_t f = 0; f < m.FaceCount(); ++f)
         for (int e = 0; e < 3; ++e)
-            if (face::IsBorder(m, f, e))
+            if (face::IsBorder(m, f, e)) {
                 EXPECT_EQ(m.face[f].FFi(e), e);
+            }
 }
 
 TEST(MeshTopology, ThreeFacesOnOneEdgeFormACycleInFaceOrder)
@@ -349,8 +350,9 @@ TEST(ShellOrientation, ClosedShellsFaceOutUnlessEnclosed)
         MyMesh m = Merged(c.written);
         EXPECT_EQ(tri::Clean<MyMesh>::OrientClosedShellsOutward(m), c.turned);
         ExpectFacesAs(m, c.expected);
-        if (c.turned > 0)
+        if (c.turned > 0) {
             EXPECT_TRUE(ClosedAndCoherent(m)) << "links broken by the turn";
+        }
     }
     // Faces flipped one by one: no inside to go by, kept.
     auto muddled = cube;

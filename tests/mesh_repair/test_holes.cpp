@@ -97,8 +97,9 @@ TEST(RepairHoles, HolesUpToNineEdgesAreFilled)
         auto model = ModelOf(c.tris);
         EXPECT_EQ(model->CheckHoles(), c.holes);
         EXPECT_EQ(model->m_bNoHoles, c.holes == 0);
-        if (c.holes > 0 && c.holes < 10)
+        if (c.holes > 0 && c.holes < 10) {
             EXPECT_EQ(CountFlag(model->m_Flags, 1), c.holes);
+        }
         const int faces = model->m_mesh.fn;
         const int r = model->RepairHoles();
         if (c.repair == -2)
@@ -107,8 +108,9 @@ TEST(RepairHoles, HolesUpToNineEdgesAreFilled)
             EXPECT_EQ(r, c.repair);
         const int added = CountFlag(model->m_Flags, char(0x80));
         EXPECT_EQ(model->m_mesh.fn, faces + added);
-        if (c.filled >= 0)
+        if (c.filled >= 0) {
             EXPECT_EQ(added, c.filled);
+        }
         if (c.closed) {
             EXPECT_TRUE(model->m_bNoHoles);
             EXPECT_TRUE(ClosedAndCoherent(model->m_mesh));

@@ -111,8 +111,9 @@ TEST(ModelPainter, NewInstanceBoundsAndDrop)
         VSLModelPainter p(model.get(), nullptr);
         ExpectVec(p.m_minBound, c.min.x(), c.min.y(), c.min.z());
         ExpectVec(p.m_maxBound, c.max.x(), c.max.y(), c.max.z());
-        if (c.checkHull)
+        if (c.checkHull) {
             EXPECT_EQ(p.m_hull, c.hull);
+        }
         EXPECT_EQ(p.GetRealTriangles().size(), c.tris.size());
     }
     auto model = MakeModel(testmesh::Box({10, 0, 5}, {30, 10, 15}));

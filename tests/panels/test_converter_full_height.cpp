@@ -226,8 +226,9 @@ TEST_P(FullHeightPlatesOfAModel, AreResavedForTheirPrinterAtEveryThicknessOfTheS
     }
     // The plates were as tall as the printers: their last layer reaches past
     // the top at some thicknesses (Pellar30's 5667 layers of 0.03 mm make 170.01 mm).
-    if (sliced.count({170.f, thicknesses[4]}))
+    if (sliced.count({170.f, thicknesses[4]})) {
         EXPECT_EQ(sliced.at({170.f, thicknesses[4]}), 5667);
+    }
 }
 
 // Every built-in model (the table's size is checked by the last row's test).

@@ -472,8 +472,9 @@ TEST_F(ConverterPanel, ResaveChecksTheFrameAndNamesTheFileForThePrinter)
         panel->m_pExportThread->wait();
         QTest::qWait(20);
         EXPECT_EQ(modal.texts.size(), c.asked ? 1 : 0) << modal.texts.join('|').toStdString();
-        if (c.asked)
+        if (c.asked) {
             EXPECT_EQ(modal.defaults.value(0), QMessageBox::No);
+        }
         if (!c.written) {
             EXPECT_TRUE(job.isEmpty());
             EXPECT_EQ(readFile(path("taken.vxs")), "the user's other file");
@@ -564,14 +565,16 @@ TEST_F(ConverterPanel, HostileSourcesAreRefusedOrNotedWithinTheirMemory)
             EXPECT_TRUE(boxes.isEmpty()) << boxes.join('|').toStdString();
         } else {
             ASSERT_EQ(boxes.size(), 1);
-            if (s.written)
+            if (s.written) {
                 EXPECT_TRUE(boxes[0].startsWith("The print file was written, but:\n")) << boxes[0].toStdString();
+            }
             for (const QString& part : s.says)
                 EXPECT_TRUE(boxes[0].contains(part)) << boxes[0].toStdString() << "\nlacks: " << part.toStdString();
         }
 #ifndef VSL_SANITIZED_HEAP
-        if (peakKnown)
+        if (peakKnown) {
             EXPECT_LT(grown, kHostileSourcePeakKb) << "grew " << grown << " kB";
+        }
 #endif
         if (peakKnown)
             std::printf("[ grew     ] %s: %lld kB\n", s.name, static_cast<long long>(grown));

@@ -207,15 +207,17 @@ TEST(VxsFile, FailuresLeaveNoFile)
         job.input.machineName = c.machine;
         if (c.noLayers)
             job.input.modelLayers.reset();
-        if (c.blocker == Folder)
+        if (c.blocker == Folder) {
             ASSERT_TRUE(QDir(job.dir.path()).mkdir(c.blockerName));
-        else if (c.blocker == Fifo)
+        } else if (c.blocker == Fifo) {
             ASSERT_EQ(::mkfifo(QFile::encodeName(job.dir.filePath(c.blockerName)).constData(), 0600), 0);
+        }
         EXPECT_EQ(job.write(c.width), c.result);
         const QStringList files = QDir(job.dir.path()).entryList(QDir::Files | QDir::Hidden);
         EXPECT_EQ(files, c.result == PrintFileOk ? QStringList({"n.vxs", "n.vxt"}) : QStringList());
-        if (c.blocker != None)
+        if (c.blocker != None) {
             EXPECT_FALSE(QFileInfo(job.dir.filePath(c.blockerName)).isFile());
+        }
     }
 }
 
@@ -274,8 +276,9 @@ TEST(VxsFile, NeverWrittenOverAModelFileOfThePlate)
         QFile f(source);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(model) == model.size());
         f.close();
-        if (c.link)
+        if (c.link) {
             ASSERT_TRUE(QFile::link(job.dir.filePath(c.link), job.input.saveFileName));
+        }
         job.input.sourceFiles = QStringList{job.dir.filePath("other.stl"), source};
         EXPECT_EQ(job.write(), PrintFileOntoSource);
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));

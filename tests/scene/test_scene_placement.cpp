@@ -221,8 +221,9 @@ TEST_F(ScenePlacement, PushFreeOfAStackEndsWithinItsBound)
     // Complete or cut short by the bound: nothing it could push overlaps it, nothing left the plate.
     for (VSLModelPainter* p : m_scene.instances()) {
         QVector2D push;
-        if (p != first)
+        if (p != first) {
             EXPECT_FALSE(VPolygonAlgorithm::PolygonCollisionPushVector(p->m_hull, first->m_hull, push) && complete);
+        }
         EXPECT_FALSE(m_scene.IsOutRange(p));
     }
 }

@@ -253,12 +253,12 @@ struct Folder
     // "Load Model" clicked once the window shows: the chooser must open and
     // close again on a cancel.
     bool openChooser = false;
-    QStringList logged; // in the day's log (what is said after the window shows)
+    QStringList logged = {}; // in the day's log (what is said after the window shows)
     // The folder the user's standard configuration location (no
     // VEXMOR_CONFIG_DIR), where Qt also looks for its own files.
     bool standardLocation = false;
     // Files the program may take away (a lock left by no running program).
-    QStringList mayGo;
+    QStringList mayGo = {};
     // The user's configuration location, where Qt looks for its own files,
     // the folder "home" beside the log, with VEXMOR_CONFIG_DIR set.
     bool configHomeBesideLog = false;

@@ -380,9 +380,10 @@ protected:
             p.drawRect(local.adjusted(-1, -1, 0, 0));
             const TextContrast t = measureText(grab, local);
             // Qt's own captions speak the chosen language too.
-            if (c.qtOwn)
+            if (c.qtOwn) {
                 EXPECT_EQ(hasChinese(c.what), QByteArray(GetParam()) == "zh")
                     << name << ": \"" << c.what.toStdString() << "\"";
+            }
             const std::string seen = name + std::string(": \"") + c.what.toStdString() + "\" text "
                                      + QColor(t.text).name().toStdString() + " on "
                                      + QColor(t.background).name().toStdString() + ", "

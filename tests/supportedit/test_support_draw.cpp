@@ -275,8 +275,9 @@ protected:
             const Px column = At(reference, ColumnPixel(m_slab, s)), seen = At(shot, ColumnPixel(m_slab, s));
             if (Amber(column) && ++columns) {
                 EXPECT_PRED1(Amber, seen);
-                if (tolerance >= 0)
+                if (tolerance >= 0) {
                     EXPECT_TRUE(seen.near(column, tolerance)) << seen << " for " << column;
+                }
             }
             if (Magenta(At(reference, TipPixel(m_slab, s))) && ++tips)
                 tipsKept += Magenta(At(shot, TipPixel(m_slab, s)));
@@ -347,10 +348,12 @@ TEST_F(SupportLists, ABigRunDrawsCoarseShapesThatLookTheSame)
     // Where the fine view shows a tip or a column, the coarse one does.
     int seen = 0;
     for (const DLP_Support& s : qAsConst(m_slab->m_supportMap)) {
-        if (Magenta(At(fineShot, TipPixel(m_slab, s))) && ++seen)
+        if (Magenta(At(fineShot, TipPixel(m_slab, s))) && ++seen) {
             EXPECT_PRED1(Magenta, At(coarseShot, TipPixel(m_slab, s)));
-        if (Amber(At(fineShot, ColumnPixel(m_slab, s))) && ++seen)
+        }
+        if (Amber(At(fineShot, ColumnPixel(m_slab, s))) && ++seen) {
             EXPECT_PRED1(Amber, At(coarseShot, ColumnPixel(m_slab, s)));
+        }
     }
     EXPECT_GT(seen, m_slab->m_supportMap.size());
     EXPECT_LT(Differing(fineShot, coarseShot, 48), fineShot.width() * fineShot.height() / 100);

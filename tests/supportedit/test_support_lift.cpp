@@ -140,8 +140,9 @@ TEST_F(SupportLift, EveryRoadLeavesModelAndSupportsOnThePlate)
         EXPECT_EQ(p->m_bSupportLifted, r.supported);
         EXPECT_EQ(p->m_bHasSupports, r.supported);
         // The panel's last echo is where the instance stands.
-        if (!m_echoes.isEmpty())
+        if (!m_echoes.isEmpty()) {
             EXPECT_NEAR(m_echoes.last().value(3).toFloat(), lowest, 1e-4f);
+        }
         if (r.supported) {
             EXPECT_NEAR(lowest, float(p->m_dLiftDistance), 1e-4f);
             EXPECT_NEAR(ZRange(p->GetRealTrianglesSup()).first, 0.f, 0.05f);

@@ -196,7 +196,8 @@ TEST(HousingPrint, SliceToldOfWhatTheFileHoldsInMidAir)
             EXPECT_EQ(printed.midAir.support, 0);
             EXPECT_EQ(printed.midAir.any(), printed.fileIslands > 0) << printed.where;
             EXPECT_EQ(printed.midAir.lowestLayer, printed.firstIslandLayer) << printed.where;
-            if (c.told)
+            if (c.told) {
                 EXPECT_EQ(printed.midAir.lowestModel, QStringLiteral("part.stl"));
+            }
         }
 }

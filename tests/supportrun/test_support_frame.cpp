@@ -425,8 +425,9 @@ TEST(SupportFrame, TheLiftIsAppliedOnceAndRemovingTheSupportsTakesItBackExactly)
         EXPECT_NEAR(p.m_minBound.z(), lo.z() + lift, 1e-5);
         // Every column reaches the plate below the unlifted instance.
         for (const DLP_Support& s : p.m_supportMap)
-            if (!s.onModel && !s.skipShaft)
+            if (!s.onModel && !s.skipShaft) {
                 EXPECT_EQ(s.base[2], float(p.m_minBound.z() - lift));
+            }
         p.RemoveSupportX();
         EXPECT_EQ(p.m_matrix, placed);
         EXPECT_EQ(p.m_minBound, lo);

@@ -207,8 +207,9 @@ TEST_P(SupportSlicing, WalkGivesEveryPlanesCrossSectionsInCutOrder)
             for (const layers::SupportOutline& o : outlines) {
                 paths.push_back(*o.path);
                 EXPECT_TRUE(solids.boxOf(o.solid).Contains(o.box)) << "layer " << L;
-                if (o.repeated)
+                if (o.repeated) {
                     EXPECT_EQ(*o.path, *o.below) << "layer " << L;
+                }
             }
             ASSERT_EQ(paths, all.paths()[L]) << "from " << from << " layer " << L;
         }

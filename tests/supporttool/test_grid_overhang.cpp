@@ -123,8 +123,9 @@ TEST(Overhang, CandidatesAlongEdges)
             qMakePair(vcg::Point3f(0, 0, c.length), vcg::Point3f(0, 0, 0))};
         const QVector<vcg::Point3f> got = gridsupport::OverhangCandidates(edges, {vcg::Point3f(9, 9, 9)}, 5.0);
         ASSERT_EQ(got.size(), c.want + 1) << c.length;
-        if (c.want == 3 && c.length == 10.f)
+        if (c.want == 3 && c.length == 10.f) {
             EXPECT_EQ(got[1], vcg::Point3f(0, 0, 5));
+        }
         EXPECT_EQ(got.last(), vcg::Point3f(9, 9, 9)); // lowest points last
     }
 }
@@ -261,11 +262,13 @@ TEST_F(GridScene, RefusalsLeaveTheInstanceAlone)
 {
     for (bool held : {true, false}) {
         VSLModelPainter* p = Load(Boxes({{{0, 0, 0}, {held ? 3.f : 2000.f, held ? 2.f : 2000.f, 2}}}));
-        if (held)
+        if (held) {
             ASSERT_TRUE(p->m_pModel->readyGate().TryAcquire());
+        }
         EXPECT_EQ(m_scene.GenerateAutoSupport(), held ? SceneOp::JobRunning : SceneOp::Unchanged);
-        if (held)
+        if (held) {
             EXPECT_FALSE(m_scene.DetectOverhang(p));
+        }
         EXPECT_NEAR(p->m_minBound.z(), 0, 1e-4);
         EXPECT_FALSE(p->m_bLifted);
         EXPECT_TRUE(p->GetSupports().isEmpty());

@@ -123,8 +123,9 @@ TEST_F(ToolGL, OnlyDownwardOrVerticalFacesTakeAColumn)
         UnderView(World(p, {0, 0, 5}));
         ClickAt(p, {c.lean / 3, 0, 10.f / 3});
         EXPECT_EQ(p->GetSupports().size(), c.want) << c.lean;
-        if (c.want == 1)
+        if (c.want == 1) {
             EXPECT_TRUE(p->GetSupports()[0]->GetIsGrounded());
+        }
     }
 }
 
@@ -180,8 +181,9 @@ TEST_F(ToolGL, TableGetsGridAndOverhangColumns)
             }
         tipColumn = tipColumn || (top.distanceToPoint(tip) < 1e-3f && s->GetIsGrounded());
         EXPECT_GE(top.z(), 5.f - 1e-3f);
-        if (s->GetIsGrounded())
+        if (s->GetIsGrounded()) {
             EXPECT_NEAR(World(p, s->GetBottomPoint()).z(), 0, 1e-4);
+        }
     }
     EXPECT_TRUE(tipColumn);
     EXPECT_GE(overhang, 2);
@@ -197,8 +199,9 @@ TEST_F(ToolGL, TableGetsGridAndOverhangColumns)
         glDisable(GL_LIGHTING);
         SaveFrame(front ? "supporttool_table" : "supporttool_table_camera");
         EXPECT_GT(CountPixels([](const Rgb& c) { return c.green(); }), 200);
-        if (front)
+        if (front) {
             EXPECT_TRUE(AtTop(0, 2.5f - 14).green()) << AtTop(0, 2.5f - 14);
+        }
     }
 }
 

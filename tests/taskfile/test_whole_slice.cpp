@@ -82,7 +82,7 @@ TEST(WholeMeshSlicer, OutlinesEqualTheShellSlicersAtTheSamePlanesWithEmptyPlanes
     ShellLayerContours per;
     QVector<float> z;
     ASSERT_EQ(shells->SilceMeshX(per, z, 0.5f, 18.f, 0.f), n);
-    EXPECT_EQ(z.toStdVector(), whole->m_vLayerZ);
+    EXPECT_EQ(std::vector<float>(z.begin(), z.end()), whole->m_vLayerZ);
     int empty = 0;
     for (int L = 0; L < n; ++L) {
         ClipperLib::Paths expected;

@@ -82,8 +82,9 @@ TEST(ConvertArchiveHostile, EachSourceIsRefusedWithItsReasonOrWrittenWithANoteWi
         EXPECT_EQ(QFile::exists(out), s.written);
         for (const QString& part : s.says)
             EXPECT_TRUE(r.errors.contains(part)) << r.errors.toStdString() << "\nlacks: " << part.toStdString();
-        if (s.written && s.says.isEmpty())
+        if (s.written && s.says.isEmpty()) {
             EXPECT_TRUE(r.errors.isEmpty()) << r.errors.toStdString();
+        }
         if (s.written) {
             QFile f(out);
             VxsFileContents vxs;

@@ -380,7 +380,7 @@ TEST_F(Tools, ConvertArchiveRefusesHostileCommandLinesAndTouchesNoFile)
     const QString uncounted = withCount("uncounted.vxs", layers - 1);
     QByteArray thick = vxs;
     const float mm = 0.1009f;
-    std::memcpy(thick.data() + 28 + 4 * 4, &mm, 4);
+    thick.replace(28 + 4 * 4, 4, reinterpret_cast<const char*>(&mm), 4);
     const QString tooThick = variant("thick.vxs", thick);
     // Pellar10's check row in the header, layers of one pixel.
     const QString dots = dir.filePath("dots.zip");
@@ -607,8 +607,9 @@ TEST_F(Tools, PipelineWarnsWheneverTheFileHoldsASupportCutAtTheFrameEdge)
                                                  "edge and are cut there")
                         << lit << " support pixels lit on the frame's edge\n" << r.lines.join('\n').toStdString();
                     EXPECT_LE(warnings.size(), 2);
-                    if (warnings.size() == 2)
+                    if (warnings.size() == 2) {
                         EXPECT_TRUE(warnings[1].startsWith("warning regions in mid-air: 0 in the models, ")) << warnings[1].toStdString();
+                    }
                 }
                 if (margin > 1) {
                     EXPECT_EQ(lit, 0);

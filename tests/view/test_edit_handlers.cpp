@@ -177,8 +177,9 @@ TEST_F(EditHandlers, FitAndResetWithNothingSelectedOnlyRemoveSupports)
         EXPECT_EQ(m_status.last().at(0).toInt(), 1);
         // The reset still reports the (empty) selection; the fit has none to report.
         ASSERT_EQ(m_lists.size(), sub == 0 ? 1 : 0);
-        if (sub == 0)
+        if (sub == 0) {
             EXPECT_EQ(m_lists.first().at(0).toList(), (QVariantList{4, -1}));
+        }
     }
     for (VSLModelPainter* p : m_scene.instances())
         p->m_bHasSupports = false;

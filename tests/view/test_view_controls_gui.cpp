@@ -76,8 +76,9 @@ TEST(ViewControlFrame, CrossLayoutIconsAndIdsAsSeen)
     // Seven distinct icons; the arrows are one picture turned their way.
     for (const auto& a : buttons)
         for (const auto& b : buttons)
-            if (a.icon < b.icon)
+            if (a.icon < b.icon) {
                 EXPECT_NE(Icon(a.icon), Icon(b.icon)) << a.icon << " " << b.icon;
+            }
     EXPECT_GT(TopHeaviness(Icon("003")), 255);
     EXPECT_EQ(Icon("003").transformed(QTransform().rotate(90)), Icon("006"));
     EXPECT_EQ(Icon("003").transformed(QTransform().rotate(180)), Icon("005"));
