@@ -539,9 +539,8 @@ bool Road::LayersUnderTheirModels(const QString& file)
 
 bool Road::FramesShowTheSlicedSupports(const QImage& during)
 {
-    // The frames the slice's end asked for are drawn; then the one shown,
-    // and the one drawn while the slice ran, are compared with one drawn anew.
-    WaitFor([] { return false; }, 30);
+    // The one shown after the slice, and the one drawn while it ran, are
+    // compared with one drawn anew.
     const QImage shown = viewframes::Shown(m_view);
     const QImage drawn = viewframes::Drawn(m_view);
     const struct {
@@ -597,9 +596,13 @@ bool Road::Slice()
             while (!hold->release && t.elapsed() < kHangMs)
                 QThread::msleep(1);
         };
-    int layers = -1, frames = 0;
+    int layers = -1, frames = 0, framesAtLastAsk = -1;
     const auto done = QObject::connect(&m_view, &VSLGLView::sig_SliceSceneDone, [&layers](int n) { layers = n; });
     const auto swapped = QObject::connect(&m_view, &QOpenGLWidget::frameSwapped, [&frames] { ++frames; });
+    const auto asked = QObject::connect(&scene(), &VSL3DScene::sig_Update, [&] { framesAtLastAsk = frames; });
+    // The first frame of a slice is the bare capture of the models for the
+    // file's picture, without the plate; a frame compared is one after it.
+    const auto captured = [this] { return !scene().m_bHideOverlays; };
     const SceneOp started = m_view.SliceScene(kLayerMm, pr.xres, pr.yres, dpmm, dpmm, 0);
     QImage during;
     if (started == SceneOp::Done) {
@@ -616,7 +619,7 @@ bool Road::Slice()
             }
             return seen == count || layers >= 0 || (seen > 0 && still.elapsed() > 150);
         };
-        if (WaitFor(allHeld, kHangMs) && layers < 0) {
+        if (WaitFor(allHeld, kHangMs) && layers < 0 && WaitFor(captured)) {
             const int before = frames;
             m_view.update();
             if (WaitFor([&] { return frames > before; }, kHangMs))
@@ -625,8 +628,22 @@ bool Road::Slice()
     }
     hold->release = true;
     bool ended = started != SceneOp::Done || WaitFor([&layers] { return layers >= 0; });
+    if (ended && started == SceneOp::Done) {
+        // The frames the slice's end asked for are drawn, and a whole one
+        // follows the capture when the slice ended before it was drawn.
+        const bool bareToCome = !captured();
+        if (!WaitFor([&] { return frames > framesAtLastAsk && captured(); }))
+            return Fail("the frame the slice asked for was never drawn");
+        if (bareToCome) {
+            const int bare = frames;
+            m_view.update();
+            if (!WaitFor([&] { return frames > bare; }))
+                return Fail("the frame after the slice's capture was never drawn");
+        }
+    }
     QObject::disconnect(done);
     QObject::disconnect(swapped);
+    QObject::disconnect(asked);
     for (VSLModelPainter* p : scene().instances())
         p->m_fnSliceLayer = nullptr;
     if (!ended)
