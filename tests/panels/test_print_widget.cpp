@@ -27,23 +27,15 @@
 #include <QtTest/QTest>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <deque>
 
 namespace {
 
-// The finder's page loads go through the browser: its profile lives in a
-// scratch folder, and nothing leaves 127.0.0.0/8.
+// The finder's page loads go through the browser: its profile lives in the
+// test's scratch home, and nothing leaves 127.0.0.0/8.
 struct LoopbackOnly : ::testing::Environment
 {
-    void SetUp() override
-    {
-        keepToLoopback();
-        static QTemporaryDir* home = new QTemporaryDir;
-        std::atexit([] { delete home; });
-        qputenv("XDG_CACHE_HOME", (home->path() + "/cache").toLocal8Bit());
-        qputenv("XDG_DATA_HOME", (home->path() + "/data").toLocal8Bit());
-    }
+    void SetUp() override { keepToLoopback(); }
 };
 const auto* const g_env = ::testing::AddGlobalTestEnvironment(new LoopbackOnly);
 

@@ -3,10 +3,9 @@
 #include <QByteArray>
 #include <QDir>
 
+#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
-#include <unistd.h>
 
 #include <ftw.h>
 
